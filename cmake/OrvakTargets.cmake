@@ -1,0 +1,39 @@
+# Shared helpers for the project's own targets: warnings as errors, tests.
+include(GoogleTest)
+
+function(orvak_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror
+    -Wno-missing-field-initializers)
+endfunction()
+
+# orvak_library(name SOURCES ... LIBS ...): a static library of our own code.
+function(orvak_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  orvak_warnings(${name})
+endfunction()
+
+# orvak_test(name SOURCES ... LIBS ...): a GoogleTest executable whose cases CTest runs one by one.
+function(orvak_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock orvak_testmain)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  orvak_warnings(${name})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVAK_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+    DISCOVERY_TIMEOUT 30)
+endfunction()
+
+# orvak_benchmark(name SOURCES ... LIBS ...): a Google Benchmark executable (not run by CTest).
+function(orvak_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  if(TARGET benchmark::benchmark)
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    orvak_warnings(${name})
+  endif()
+endfunction()

@@ -1,0 +1,40 @@
+// UUIDs from the boost random generator.
+#include "core/Uuid.h"
+
+#include <boost/uuid/uuid.hpp>
+#include <boost/uuid/uuid_generators.hpp>
+#include <cstdio>
+
+#include "platform/Archive.h"
+
+CUuid MakeUuid(bool nil) {
+  CUuid out;
+  if (nil) return out;
+  // A new generator per call, seeded by the library, as every caller is rare.
+  boost::uuids::random_generator gen;
+  boost::uuids::uuid u = gen();
+  for (std::size_t i = 0; i < 16; ++i) out.bytes[i] = u.data[i];
+  return out;
+}
+
+void AssignUuid(CUuid& target, const CUuid& source) {
+  if (&target != &source) target.bytes = source.bytes;
+}
+
+void ArchiveUuid(CArchive& ar, CUuid& uuid) {
+  for (auto& b : uuid.bytes) {
+    if (ar.IsStoring())
+      ar.WriteU8(b);
+    else
+      b = ar.ReadU8();
+  }
+}
+
+std::string CUuid::ToString() const {
+  char buf[37];
+  std::snprintf(buf, sizeof buf,
+                "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", bytes[0],
+                bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8], bytes[9],
+                bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+  return buf;
+}

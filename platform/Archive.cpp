@@ -1,0 +1,198 @@
+// Archive reads and writes, and whole-file helpers on QFile / QSaveFile.
+#include "platform/Archive.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QString>
+#include <cstring>
+
+CArchive::CArchive() : m_storing(true) {}
+
+CArchive::CArchive(std::vector<std::uint8_t> data) : m_storing(false), m_data(std::move(data)) {}
+
+void CArchive::NeedLoading() const {
+  if (m_storing) throw CArchiveException(CArchiveException::WrongMode, "read from a storing archive");
+}
+
+void CArchive::NeedStoring() const {
+  if (!m_storing) throw CArchiveException(CArchiveException::WrongMode, "write to a loading archive");
+}
+
+void CArchive::Need(std::size_t n) const {
+  NeedLoading();
+  if (n > Remaining()) throw CArchiveException(CArchiveException::EndOfFile, "unexpected end of file");
+}
+
+void CArchive::WriteBytes(const void* data, std::size_t n) {
+  NeedStoring();
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  m_data.insert(m_data.end(), p, p + n);
+}
+
+void CArchive::WriteU8(std::uint8_t v) { WriteBytes(&v, 1); }
+
+void CArchive::WriteU16(std::uint16_t v) {
+  std::uint8_t b[2] = {std::uint8_t(v), std::uint8_t(v >> 8)};
+  WriteBytes(b, 2);
+}
+
+void CArchive::WriteU32(std::uint32_t v) {
+  std::uint8_t b[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+  WriteBytes(b, 4);
+}
+
+void CArchive::WriteU64(std::uint64_t v) {
+  WriteU32(std::uint32_t(v));
+  WriteU32(std::uint32_t(v >> 32));
+}
+
+void CArchive::WriteFloat(float v) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  WriteU32(bits);
+}
+
+void CArchive::WriteDouble(double v) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &v, 8);
+  WriteU64(bits);
+}
+
+void CArchive::WriteString(const std::string& utf8) {
+  std::u16string wide = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toStdU16String();
+  const std::size_t n = wide.size();
+  WriteU8(0xFF);
+  WriteU16(0xFFFE);
+  if (n < 0xFF) {
+    WriteU8(std::uint8_t(n));
+  } else if (n < 0xFFFE) {
+    WriteU8(0xFF);
+    WriteU16(std::uint16_t(n));
+  } else {
+    WriteU8(0xFF);
+    WriteU16(0xFFFF);
+    WriteU32(std::uint32_t(n));
+  }
+  for (char16_t c : wide) WriteU16(std::uint16_t(c));
+}
+
+void CArchive::ReadBytes(void* data, std::size_t n) {
+  Need(n);
+  if (n) std::memcpy(data, m_data.data() + m_pos, n);
+  m_pos += n;
+}
+
+std::uint8_t CArchive::ReadU8() {
+  Need(1);
+  return m_data[m_pos++];
+}
+
+std::uint16_t CArchive::ReadU16() {
+  Need(2);
+  std::uint16_t v = std::uint16_t(m_data[m_pos] | (m_data[m_pos + 1] << 8));
+  m_pos += 2;
+  return v;
+}
+
+std::uint32_t CArchive::ReadU32() {
+  Need(4);
+  const std::uint8_t* p = m_data.data() + m_pos;
+  std::uint32_t v = std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+                    (std::uint32_t(p[3]) << 24);
+  m_pos += 4;
+  return v;
+}
+
+std::uint64_t CArchive::ReadU64() {
+  std::uint64_t lo = ReadU32();
+  std::uint64_t hi = ReadU32();
+  return lo | (hi << 32);
+}
+
+float CArchive::ReadFloat() {
+  std::uint32_t bits = ReadU32();
+  float v;
+  std::memcpy(&v, &bits, 4);
+  return v;
+}
+
+double CArchive::ReadDouble() {
+  std::uint64_t bits = ReadU64();
+  double v;
+  std::memcpy(&v, &bits, 8);
+  return v;
+}
+
+std::string CArchive::ReadString() {
+  // Length prefix: one byte below 0xFF, else FF and a u16; FF FE FF marks wide text and is
+  // followed by the length again; FF FF FF is followed by a u32.
+  bool wide = false;
+  std::uint32_t length = ReadU8();
+  if (length == 0xFF) {
+    std::uint16_t w = ReadU16();
+    if (w == 0xFFFE) {
+      wide = true;
+      length = ReadU8();
+      if (length == 0xFF) w = ReadU16();
+    }
+    if (length == 0xFF) {
+      length = (w == 0xFFFF) ? ReadU32() : w;
+    }
+  }
+  CheckCount(length, wide ? 2 : 1);
+  if (wide) {
+    std::u16string text(length, u'\0');
+    for (std::uint32_t i = 0; i < length; ++i) text[i] = char16_t(ReadU16());
+    return QString::fromStdU16String(text).toStdString();
+  }
+  std::string narrow(length, '\0');
+  ReadBytes(narrow.data(), length);
+  return QString::fromLatin1(narrow.data(), qsizetype(narrow.size())).toStdString();
+}
+
+void CArchive::CheckCount(std::uint64_t count, std::size_t elementSize) const {
+  NeedLoading();
+  if (elementSize != 0 && count > Remaining() / elementSize)
+    throw CArchiveException(CArchiveException::BadCount, "count larger than the data left");
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error) {
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) {
+    if (error) *error = file.errorString().toStdString();
+    return false;
+  }
+  QByteArray all = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    if (error) *error = file.errorString().toStdString();
+    return false;
+  }
+  bytes.assign(all.begin(), all.end());
+  return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                         std::string* error) {
+  QSaveFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::WriteOnly)) {
+    if (error) *error = file.errorString().toStdString();
+    return false;
+  }
+  const char* p = reinterpret_cast<const char*>(bytes.data());
+  qint64 left = qint64(bytes.size());
+  while (left > 0) {
+    qint64 n = file.write(p, left);
+    if (n <= 0) {
+      if (error) *error = file.errorString().toStdString();
+      file.cancelWriting();
+      return false;
+    }
+    p += n;
+    left -= n;
+  }
+  if (!file.commit()) {
+    if (error) *error = file.errorString().toStdString();
+    return false;
+  }
+  return true;
+}

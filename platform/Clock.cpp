@@ -1,0 +1,32 @@
+// Machine clock on std::chrono::steady_clock.
+#include "platform/Clock.h"
+
+#include <atomic>
+#include <chrono>
+
+namespace {
+
+class CSteadyClock : public IClock {
+ public:
+  std::uint32_t TickCount() override {
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return std::uint32_t(ms.count());
+  }
+  std::int64_t PerformanceCounter() override {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+  std::int64_t PerformanceFrequency() override { return 1000000000; }
+};
+
+CSteadyClock g_steady;
+std::atomic<IClock*> g_clock{&g_steady};
+
+}  // namespace
+
+std::uint32_t GetTickCount() { return g_clock.load()->TickCount(); }
+std::int64_t QueryPerformanceCounter() { return g_clock.load()->PerformanceCounter(); }
+std::int64_t QueryPerformanceFrequency() { return g_clock.load()->PerformanceFrequency(); }
+void SetClockForTests(IClock* clock) { g_clock.store(clock ? clock : &g_steady); }

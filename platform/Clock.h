@@ -1,0 +1,43 @@
+// Millisecond tick and high-resolution counter, replaceable in tests.
+#pragma once
+
+#include <cstdint>
+
+// The clock the program reads. The default one reads the machine's monotonic clock.
+class IClock {
+ public:
+  virtual ~IClock() = default;
+  // Milliseconds since an arbitrary start; wraps at 2^32.
+  virtual std::uint32_t TickCount() = 0;
+  // High-resolution counter and its ticks per second.
+  virtual std::int64_t PerformanceCounter() = 0;
+  virtual std::int64_t PerformanceFrequency() = 0;
+};
+
+// Any thread.
+std::uint32_t GetTickCount();
+std::int64_t QueryPerformanceCounter();
+std::int64_t QueryPerformanceFrequency();
+
+// Milliseconds from start to now across the 32-bit wrap.
+inline std::uint32_t TicksSince(std::uint32_t start, std::uint32_t now) { return now - start; }
+
+// Replaces the clock (null restores the machine clock). Tests only; not thread-safe against readers.
+void SetClockForTests(IClock* clock);
+
+// A clock that moves only when told to.
+class CManualClock : public IClock {
+ public:
+  std::uint32_t TickCount() override { return m_tick; }
+  std::int64_t PerformanceCounter() override { return m_counter; }
+  std::int64_t PerformanceFrequency() override { return 1000000; }
+  void AdvanceMs(std::uint32_t ms) {
+    m_tick += ms;
+    m_counter += std::int64_t(ms) * 1000;
+  }
+  void SetTick(std::uint32_t tick) { m_tick = tick; }
+
+ private:
+  std::uint32_t m_tick = 0;
+  std::int64_t m_counter = 0;
+};

@@ -1,0 +1,173 @@
+#include "platform/Archive.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(Archive, WritesLittleEndianWordsAndFourByteBools) {
+  CArchive ar;
+  ar.WriteU8(0x12);
+  ar.WriteU16(0x3456);
+  ar.WriteU32(0x789ABCDE);
+  ar.WriteBool(true);
+  ar.WriteBool(false);
+  EXPECT_EQ(ar.Data(), (Bytes{0x12, 0x56, 0x34, 0xDE, 0xBC, 0x9A, 0x78, 1, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(Archive, WideStringGoldenBytes) {
+  CArchive ar;
+  ar.WriteString("Main Zone");
+  Bytes expected = {0xFF, 0xFE, 0xFF, 0x09, 'M', 0, 'a', 0, 'i', 0, 'n', 0, ' ', 0,
+                    'Z',  0,    'o',  0,    'n', 0, 'e', 0};
+  EXPECT_EQ(ar.Data(), expected);
+}
+
+TEST(Archive, StringLengthFormsRoundTrip) {
+  for (std::size_t n : {std::size_t(0), std::size_t(1), std::size_t(0xFE), std::size_t(0xFF),
+                        std::size_t(0x1234), std::size_t(0xFFFD), std::size_t(0xFFFE), std::size_t(70000)}) {
+    std::string text(n, 'x');
+    CArchive out;
+    out.WriteString(text);
+    const Bytes& d = out.Data();
+    if (n < 0xFF) {
+      EXPECT_EQ(d.size(), 4 + 2 * n);
+    } else if (n < 0xFFFE) {
+      EXPECT_EQ(d[3], 0xFF);
+      EXPECT_EQ(d.size(), 6 + 2 * n);
+    } else {
+      EXPECT_EQ(d[3], 0xFF);
+      EXPECT_EQ(d[4], 0xFF);
+      EXPECT_EQ(d[5], 0xFF);
+      EXPECT_EQ(d.size(), 10 + 2 * n);
+    }
+    CArchive in(out.TakeData());
+    EXPECT_EQ(in.ReadString(), text) << n;
+    EXPECT_EQ(in.Remaining(), 0u);
+  }
+}
+
+TEST(Archive, NonAsciiTextSurvivesUtf16) {
+  CArchive out;
+  out.WriteString("Zone \xC3\xA9t\xC3\xA9 \xE2\x82\xAC");
+  CArchive in(out.TakeData());
+  EXPECT_EQ(in.ReadString(), "Zone \xC3\xA9t\xC3\xA9 \xE2\x82\xAC");
+}
+
+TEST(Archive, ReadsNarrowCountedStrings) {
+  CArchive in(Bytes{3, 'a', 'b', 0xE9, 0xFF, 0x02, 0x00, 'h', 'i'});
+  EXPECT_EQ(in.ReadString(), "ab\xC3\xA9");
+  EXPECT_EQ(in.ReadString(), "hi");
+}
+
+TEST(Archive, RoundTripsEveryType) {
+  CArchive out;
+  out << std::uint8_t(7) << std::uint16_t(65535) << std::uint32_t(0xFFFFFFFF) << std::int32_t(-5)
+      << 1.5f << -2.25 << std::string("text");
+  out.WriteU64(0x0102030405060708ull);
+  out.WriteBool(true);
+  CArchive in(out.TakeData());
+  std::uint8_t a;
+  std::uint16_t b;
+  std::uint32_t c;
+  std::int32_t d;
+  float e;
+  double f;
+  std::string g;
+  in >> a >> b >> c >> d >> e >> f >> g;
+  EXPECT_EQ(a, 7);
+  EXPECT_EQ(b, 65535);
+  EXPECT_EQ(c, 0xFFFFFFFFu);
+  EXPECT_EQ(d, -5);
+  EXPECT_EQ(e, 1.5f);
+  EXPECT_EQ(f, -2.25);
+  EXPECT_EQ(g, "text");
+  EXPECT_EQ(in.ReadU64(), 0x0102030405060708ull);
+  EXPECT_TRUE(in.ReadBool());
+}
+
+TEST(Archive, AnyNonZeroBoolReadsTrue) {
+  CArchive in(Bytes{0, 1, 0, 0});
+  EXPECT_TRUE(in.ReadBool());
+}
+
+TEST(Archive, ShortReadThrowsEndOfFile) {
+  CArchive in(Bytes{1, 2, 3});
+  try {
+    in.ReadU32();
+    FAIL() << "no exception";
+  } catch (const CArchiveException& e) {
+    EXPECT_EQ(e.GetCause(), CArchiveException::EndOfFile);
+  }
+}
+
+TEST(Archive, OversizedStringLengthRefusedBeforeAllocation) {
+  // Wide marker then a u32 length of 0x7FFFFFFF with two bytes of data behind it.
+  CArchive in(Bytes{0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 'a', 0});
+  try {
+    in.ReadString();
+    FAIL() << "no exception";
+  } catch (const CArchiveException& e) {
+    EXPECT_EQ(e.GetCause(), CArchiveException::BadCount);
+  }
+}
+
+TEST(Archive, CheckCountComparesWithBytesLeft) {
+  CArchive in(Bytes(8, 0));
+  EXPECT_NO_THROW(in.CheckCount(2, 4));
+  EXPECT_THROW(in.CheckCount(3, 4), CArchiveException);
+  EXPECT_THROW(in.CheckCount(0xFFFFFFFFFFFFFFFFull, 16), CArchiveException);
+}
+
+TEST(Archive, WrongDirectionIsRefused) {
+  CArchive out;
+  EXPECT_THROW(out.ReadU8(), CArchiveException);
+  CArchive in(Bytes{1});
+  EXPECT_THROW(in.WriteU8(1), CArchiveException);
+}
+
+TEST(AtomicWrite, ReplacesFileAndLeavesNoTemporary) {
+  QTemporaryDir dir;
+  std::string path = dir.path().toStdString() + "/a.ovd";
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{1, 2, 3}, &error)) << error;
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{4, 5}, &error)) << error;
+  Bytes back;
+  ASSERT_TRUE(ReadWholeFile(path, back, &error));
+  EXPECT_EQ(back, (Bytes{4, 5}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(AtomicWrite, ReadOnlyFolderLeavesOriginalIntact) {
+  if (geteuid() == 0) {
+    // root writes anywhere; use a path whose folder does not exist instead.
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomically("/nonexistent-folder/x.ovd", Bytes{1}, &error));
+    EXPECT_FALSE(error.empty());
+    return;
+  }
+  QTemporaryDir dir;
+  std::string path = dir.path().toStdString() + "/a.ovd";
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9}, nullptr));
+  std::filesystem::permissions(dir.path().toStdString(), std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::owner_exec);
+  std::string error;
+  EXPECT_FALSE(WriteFileAtomically(path, Bytes{1, 2, 3}, &error));
+  std::filesystem::permissions(dir.path().toStdString(), std::filesystem::perms::owner_all);
+  Bytes back;
+  ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
+  EXPECT_EQ(back, (Bytes{9, 9}));
+}
+
+TEST(AtomicWrite, MissingFileReadFails) {
+  Bytes b;
+  std::string error;
+  EXPECT_FALSE(ReadWholeFile("/nonexistent-folder/none.ovd", b, &error));
+  EXPECT_FALSE(error.empty());
+}

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "platform/AppPaths.h"
+#include "platform/Clipboard.h"
+#include "platform/SettingsStore.h"
+#include "platform/WindowMessages.h"
+
+namespace {
+
+class CCollectingTarget : public CMessageTarget {
+ public:
+  std::vector<std::pair<std::uint32_t, WPARAM>> got;
+  std::vector<std::thread::id> threads;
+  std::vector<std::uint32_t> timers;
+
+ protected:
+  void OnMessage(std::uint32_t message, WPARAM wParam, LPARAM) override {
+    got.emplace_back(message, wParam);
+    threads.push_back(std::this_thread::get_id());
+  }
+  void OnTimer(std::uint32_t id) override { timers.push_back(id); }
+};
+
+void PumpUntil(const std::function<bool()>& done, int ms = 3000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+}  // namespace
+
+TEST(PostedMessages, ArriveInOrderOnTheUiThread) {
+  CCollectingTarget target;
+  std::thread worker([&] {
+    for (WPARAM i = 0; i < 500; ++i) target.PostMessage(WM_APP + 106, i, 0);
+  });
+  worker.join();
+  PumpUntil([&] { return target.got.size() == 500; });
+  ASSERT_EQ(target.got.size(), 500u);
+  for (WPARAM i = 0; i < 500; ++i) EXPECT_EQ(target.got[i].second, i);
+  for (auto id : target.threads) EXPECT_EQ(id, std::this_thread::get_id());
+}
+
+TEST(PostedMessages, DispatchPendingRunsQueuedHandlers) {
+  CCollectingTarget target;
+  target.PostMessage(WM_APP + 101, 1, 0);
+  target.PostMessage(WM_APP + 102, 2, 0);
+  target.DispatchPendingMessages();
+  EXPECT_EQ(target.got.size(), 2u);
+}
+
+TEST(PostedMessages, RecordingSinkKeepsOrderAndCounts) {
+  CRecordingSink sink;
+  sink.PostMessage(WM_APP + 111, 5, 104);
+  sink.PostMessage(WM_APP + 103, 0, 0);
+  sink.PostMessage(WM_APP + 111, 6, 105);
+  EXPECT_EQ(sink.Count(WM_APP + 111), 2u);
+  auto all = sink.Take();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[2].lParam, 105);
+  EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(Timers, NumberedTimersFireAndStop) {
+  CCollectingTarget target;
+  target.SetTimer(79, 5);
+  EXPECT_TRUE(target.HasTimer(79));
+  PumpUntil([&] { return target.timers.size() >= 2; });
+  EXPECT_GE(target.timers.size(), 2u);
+  EXPECT_EQ(target.timers.front(), 79u);
+  target.KillTimer(79);
+  EXPECT_FALSE(target.HasTimer(79));
+  std::size_t n = target.timers.size();
+  PumpUntil([] { return false; }, 30);
+  EXPECT_EQ(target.timers.size(), n);
+}
+
+TEST(SettingsStore, DefaultsWhenMissingAndValuesPersist) {
+  EXPECT_EQ(CSettingsStore::GetInt("Settings", "NoSuchKey", 42), 42u);
+  EXPECT_EQ(CSettingsStore::GetString("Settings", "NoSuchString", "dflt"), "dflt");
+  CSettingsStore::WriteInt("Settings", "Number", 0xFFFFFFFFu);
+  CSettingsStore::WriteString("Settings", "Text", "/tmp/x.ovl");
+  EXPECT_EQ(CSettingsStore::GetInt("Settings", "Number", 0), 0xFFFFFFFFu);
+  EXPECT_EQ(CSettingsStore::GetString("Settings", "Text", ""), "/tmp/x.ovl");
+  CSettingsStore::Remove("Settings", "Number");
+  EXPECT_FALSE(CSettingsStore::Contains("Settings", "Number"));
+}
+
+TEST(AppPaths, AppDataFolderIsCreatedUnderTheUserDataRoot) {
+  std::string folder = GetAppDataFolder();
+  EXPECT_EQ(folder, GetUserDataRoot() + "/Orvak/");
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  EXPECT_EQ(GetExecutableFolder().back(), '/');
+}
+
+TEST(Clipboard, FormatsByNameCarryBytes) {
+  std::uint32_t a = RegisterClipboardFormat("NerexSeriesSettings");
+  std::uint32_t b = RegisterClipboardFormat("CustomControlPanel");
+  EXPECT_NE(a, b);
+  EXPECT_EQ(RegisterClipboardFormat("NerexSeriesSettings"), a);
+  EXPECT_EQ(GetClipboardFormatName(b), "CustomControlPanel");
+  std::vector<std::uint8_t> data{1, 2, 0, 255};
+  ASSERT_TRUE(SetClipboardData(a, data));
+  EXPECT_TRUE(IsClipboardFormatAvailable(a));
+  EXPECT_FALSE(IsClipboardFormatAvailable(b));
+  EXPECT_TRUE(ClipboardHoldsRegisteredFormat());
+  std::vector<std::uint8_t> back;
+  ASSERT_TRUE(GetClipboardData(a, back));
+  EXPECT_EQ(back, data);
+  EmptyClipboard();
+  EXPECT_FALSE(IsClipboardFormatAvailable(a));
+  EXPECT_FALSE(SetClipboardData(0x1234, data));
+}
