@@ -3,7 +3,8 @@
 // On the wire every block is preceded by [memory byte, mode byte]; the encoders below write
 // the block without it, the reply decoders skip it, the snapshot decoders expect none.
 // Multi-byte values are little-endian; a delay travels as its low 24 bits. Every value is
-// masked to the width of its field before it is packed.
+// masked to the width of its field before it is packed. Pure functions: the reply decoders
+// run on the comms worker under the system lock, the rest on the UI thread.
 #pragma once
 
 #include <cstddef>

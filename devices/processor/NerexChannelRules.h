@@ -1,7 +1,8 @@
-// Small pure rules of the processor family: model groups, link masters, output locks, the
-// read-back completeness test, the merge masks of queued writes, the panel kind and size, and
-// the status parameters. All read a type code or a settings image and change nothing.
-// Link masters and the completeness test also run on the comms worker (under the system lock).
+// Small rules of the processor family: model groups, link masters, output locks, the read-back
+// completeness test, the merge masks of queued writes, the panel kind and size, and the
+// clipboard format name. All read a type code or a settings image and change nothing; the link
+// masters, the completeness test and the merge masks are also called on the comms worker
+// under the system lock.
 #pragma once
 
 #include <cstdint>
