@@ -1,5 +1,4 @@
 // In-memory serial line and its port end.
-#include "platform/SerialPortQueue.h"
 #include "platform/SerialPortMemory.h"
 
 #include <sys/prctl.h>
@@ -8,6 +7,8 @@
 #include <atomic>
 #include <optional>
 #include <thread>
+
+#include "platform/SerialPortQueue.h"
 
 using Clock = CSerialLine::Clock;
 

@@ -1,5 +1,4 @@
 // QSerialPort on a private I/O thread; completions posted to the starting thread's queue.
-#include "platform/SerialPortQueue.h"
 #include "platform/SerialPortQt.h"
 
 #include <poll.h>
@@ -14,6 +13,8 @@
 #include <atomic>
 #include <cerrno>
 #include <mutex>
+
+#include "platform/SerialPortQueue.h"
 
 using SteadyClock = std::chrono::steady_clock;
 

@@ -51,16 +51,6 @@ TEST(AlertableWait, CompletionRunsOnThePostingTargetThreadOnlyInsideSleepEx) {
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(20));
 }
 
-TEST(ReadTimeouts, TotalLimitIsMultiplierTimesCountPlusConstant) {
-  SerialTimeouts t;
-  EXPECT_FALSE(t.ReadLimit(10).has_value());
-  t.readInterval = 0xFFFFFFFFu;
-  EXPECT_EQ(t.ReadLimit(10), std::chrono::milliseconds(0));
-  t.readTotalMultiplier = 1;
-  t.readTotalConstant = 40;
-  EXPECT_EQ(t.ReadLimit(20), std::chrono::milliseconds(60));
-}
-
 namespace {
 struct MemoryPortRig {
   std::shared_ptr<CSerialLine> line = std::make_shared<CSerialLine>();
