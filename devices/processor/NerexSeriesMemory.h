@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+class CArchive;
+class CDataStream;
+
 inline constexpr int kNerexMaxInputs = 4;
 inline constexpr int kNerexMaxOutputs = 8;
 inline constexpr int kNerexInputPeqBands = 8;   // per input
@@ -204,6 +207,14 @@ class CNerexSeriesMemory {
   void CopyFrom(const CNerexSeriesMemory& source);
   // The two dynamic-EQ bytes and the value fields of the 12 bands.
   void CopyDeqBlockFrom(const CNerexSeriesMemory& source);
+
+  // The memory record of the system file and of preset files: version 5 written, every older
+  // version read. A damaged record throws CArchiveException and leaves the image unchanged.
+  // Values are read with the first parameter id of each band; other ids stay.
+  void Serialize(CArchive& ar);
+  // The stream record (version 1: name, flags, input, output and graphic-EQ sections). Reading
+  // takes the record only when all of it was read; returns whether it was written or taken.
+  bool SerializeStream(CDataStream& ds);
 
   // True when the memory holds any of the four sections.
   bool HoldsAnySection() const { return (sectionFlags & kSectionAll) != 0; }

@@ -1,0 +1,627 @@
+// Processor records of the system file, of data streams and of Fennick preset files.
+#include "devices/processor/NerexSeriesFile.h"
+
+
+#include "core/DataStream.h"
+#include "devices/processor/NerexByteIo.h"
+#include "platform/Archive.h"
+#include "platform/Clock.h"
+
+namespace {
+
+constexpr std::uint32_t kStoredRecordMark = kSectionStoredMark;
+// Output records are a few hundred bytes; anything far beyond is damage.
+constexpr std::uint32_t kMaxOutputRecordBytes = 4096;
+// The smallest memory record: an empty name and the flags word.
+constexpr std::size_t kMinMemoryRecordBytes = 8;
+
+[[noreturn]] void Damaged(const std::string& what) {
+  throw CArchiveException(CArchiveException::BadFormat, what);
+}
+
+// One set of field operations that stores or loads by the archive's mode, so that each record
+// is written once for both directions.
+class CArchiveIo {
+ public:
+  explicit CArchiveIo(CArchive& ar) : m_ar(ar) {}
+  bool Storing() const { return m_ar.IsStoring(); }
+  void U8(std::uint8_t& v) { Storing() ? m_ar.WriteU8(v) : void(v = m_ar.ReadU8()); }
+  void I8(std::int8_t& v) {
+    std::uint8_t u = std::uint8_t(v);
+    U8(u);
+    v = std::int8_t(u);
+  }
+  void U16(std::uint16_t& v) { Storing() ? m_ar.WriteU16(v) : void(v = m_ar.ReadU16()); }
+  void I16(std::int16_t& v) {
+    std::uint16_t u = std::uint16_t(v);
+    U16(u);
+    v = std::int16_t(u);
+  }
+  void U32(std::uint32_t& v) { Storing() ? m_ar.WriteU32(v) : void(v = m_ar.ReadU32()); }
+  template <std::size_t N>
+  void Chars(std::array<char, N>& text) {
+    for (char& c : text) {
+      std::uint8_t u = std::uint8_t(c);
+      U8(u);
+      c = char(u);
+    }
+  }
+  void Bytes(std::vector<std::uint8_t>& bytes, std::uint32_t n) {
+    if (Storing()) {
+      m_ar.WriteBytes(bytes.data(), bytes.size());
+      return;
+    }
+    m_ar.CheckCount(n, 1);
+    bytes.resize(n);
+    m_ar.ReadBytes(bytes.data(), n);
+  }
+  // A band record: values, then the four ids; loading takes the first id as the type id.
+  void Band(NerexEqBand& band) {
+    I16(band.gain);
+    U16(band.frequency);
+    U8(band.type);
+    U8(band.q);
+    if (Storing()) {
+      for (std::uint32_t id : {band.typeId, band.qId, band.frequencyId, band.gainId}) m_ar.WriteU32(id);
+      return;
+    }
+    band.typeId = m_ar.ReadU32();
+    for (int i = 0; i < 3; ++i) m_ar.ReadU32();
+  }
+  // A version word: written as given; on loading, true when it was the expected one.
+  bool Version(std::uint32_t expected) {
+    std::uint32_t v = expected;
+    U32(v);
+    return v == expected;
+  }
+
+ private:
+  CArchive& m_ar;
+};
+
+// The same over a data stream; stream errors throw CStreamError.
+class CStreamIo {
+ public:
+  explicit CStreamIo(CDataStream& ds) : m_ds(ds) {}
+  bool Storing() const { return m_ds.IsStoring(); }
+  void U8(std::uint8_t& v) { m_ds.U8(v); }
+  void I8(std::int8_t& v) {
+    std::uint8_t u = std::uint8_t(v);
+    U8(u);
+    v = std::int8_t(u);
+  }
+  void U16(std::uint16_t& v) {
+    std::uint8_t b[2] = {std::uint8_t(v), std::uint8_t(v >> 8)};
+    m_ds.Bytes(b, 2);
+    v = std::uint16_t(b[0] | (b[1] << 8));
+  }
+  void I16(std::int16_t& v) {
+    std::uint16_t u = std::uint16_t(v);
+    U16(u);
+    v = std::int16_t(u);
+  }
+  void U32(std::uint32_t& v) { m_ds.U32(v); }
+  template <std::size_t N>
+  void Chars(std::array<char, N>& text) {
+    m_ds.Bytes(text.data(), N);
+  }
+  void Bytes(std::vector<std::uint8_t>& bytes, std::uint32_t n) {
+    if (!Storing()) bytes.resize(n);
+    if (!bytes.empty()) m_ds.Bytes(bytes.data(), bytes.size());
+  }
+  // A band of a stream: its own version, the values and the first id only.
+  void Band(NerexEqBand& band) {
+    if (!Version(1)) throw CStreamError("band record of another version");
+    I16(band.gain);
+    U16(band.frequency);
+    U8(band.type);
+    U8(band.q);
+    U32(band.typeId);
+  }
+  bool Version(std::uint32_t expected) { return m_ds.Version(expected); }
+
+ private:
+  CDataStream& m_ds;
+};
+
+template <class Io>
+void IoInputSection(Io& io, NerexInputSection& in) {
+  io.U8(in.muteMask);
+  for (int i = 0; i < kNerexMaxInputs; ++i) {
+    io.U8(in.linkMasks[i]);
+    io.I16(in.gains[i]);
+    io.U32(in.delays[i]);
+    for (int b = 0; b < kNerexInputPeqBands; ++b) io.Band(in.PeqBand(i, b));
+    io.Chars(in.names[i]);
+    for (int o = 0; o < kNerexMaxOutputs; ++o) io.I16(in.matrixGains[o][i]);
+  }
+}
+
+template <class Io>
+void IoGeqSection(Io& io, NerexGeqBlock& geq) {
+  for (int i = 0; i < kNerexMaxInputs; ++i) {
+    io.U8(geq.modes[i]);
+    io.U8(geq.bypass[i]);
+    for (auto& g : geq.bands[i]) io.I16(g);
+  }
+}
+
+// Crossover records carry their kind, not their stored type byte.
+void FixCrossoverKinds(NerexOutputSection& out) {
+  for (int o = 0; o < kNerexMaxOutputs; ++o) {
+    out.highPass[o].type = 3;
+    out.highPass[o].gain = 0;
+    out.lowPass[o].type = 4;
+    out.lowPass[o].gain = 0;
+  }
+}
+
+// The output record of memory version 2 and of the oldest files.
+void IoOldOutputSection(CArchiveIo& io, NerexOutputSection& out) {
+  io.U8(out.muteMask);
+  io.U8(out.phaseMask);
+  io.U8(out.autoLimiters);
+  for (int o = 0; o < kNerexMaxOutputs; ++o) {
+    io.U8(out.linkMasks[o]);
+    io.U8(out.routingMasks[o]);
+    io.I16(out.gains[o]);
+    io.U32(out.delays[o]);
+    io.I8(out.trims[o]);
+    NerexLimiter& l = out.limiters[o];
+    for (std::uint8_t* b : {&l.level, &l.attack, &l.release, &l.clipLevel, &l.clipRelease}) io.U8(*b);
+    io.Band(out.highPass[o]);
+    io.Band(out.lowPass[o]);
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) io.Band(out.PeqBand(o, b));
+    io.Chars(out.names[o]);
+  }
+  for (int i = 0; i < 8; ++i) io.U8(out.channelGroups[i]);
+  if (!io.Storing()) FixCrossoverKinds(out);
+}
+
+std::size_t RoundUp4(std::size_t n) { return (n + 3) & ~std::size_t(3); }
+
+// The scrambled output record: key, length, chained words.
+template <class Io>
+void IoScrambledOutputSection(Io& io, NerexOutputSection& out, ENerexOutputPlainForm form) {
+  if (io.Storing()) {
+    std::vector<std::uint8_t> bytes = BuildOutputPlainBytes(out, form);
+    bytes.resize(RoundUp4(bytes.size()), 0);
+    std::uint32_t key = GetTickCount();
+    std::uint32_t length = std::uint32_t(bytes.size());
+    ScrambleWords(bytes, key);
+    io.U32(key);
+    io.U32(length);
+    io.Bytes(bytes, length);
+    return;
+  }
+  std::uint32_t key = 0, length = 0;
+  io.U32(key);
+  io.U32(length);
+  const std::size_t needed = RoundUp4(GetOutputPlainSize(form));
+  if (length % 4 != 0 || length < needed || length > kMaxOutputRecordBytes)
+    Damaged("output record of length " + std::to_string(length));
+  std::vector<std::uint8_t> bytes;
+  io.Bytes(bytes, length);
+  UnscrambleWords(bytes, key);
+  ParseOutputPlainBytes(bytes, form, out);
+}
+
+// Dynamic EQ of a memory record: version 1, mode, linking, 12 bands of 11 bytes.
+void IoDeqSection(CArchiveIo& io, CNerexSeriesMemory& m) {
+  if (!io.Version(1)) Damaged("dynamic-EQ record of another version");
+  io.U8(m.deqMode);
+  io.U8(m.deqLinking);
+  if (!io.Storing()) {
+    m.deqMode = m.deqMode ? 1 : 0;
+    m.deqLinking = m.deqLinking ? 1 : 0;
+  }
+  for (auto& b : m.deqBands) {
+    io.U8(b.mode);
+    io.U16(b.frequency);
+    io.U8(b.effect);
+    io.U8(b.q);
+    io.U8(b.threshold);
+    io.U8(b.ratio);
+    io.U8(b.attack);
+    io.U8(b.release);
+    io.U8(b.filterKind);
+    io.U8(b.bypass);
+    if (!io.Storing()) b.bypass = b.bypass ? 1 : 0;
+  }
+}
+
+ENerexOutputPlainForm FormOfMemoryVersion(std::uint32_t version) {
+  if (version == 3) return ENerexOutputPlainForm::V3;
+  if (version == 4) return ENerexOutputPlainForm::V4;
+  return ENerexOutputPlainForm::V5;
+}
+
+bool HasCompressor(ENerexOutputPlainForm form) { return form != ENerexOutputPlainForm::V3; }
+bool HasMixerFlag(ENerexOutputPlainForm form) {
+  return form == ENerexOutputPlainForm::V5 || form == ENerexOutputPlainForm::Stream;
+}
+bool HasMatrixLevels(ENerexOutputPlainForm form) { return form == ENerexOutputPlainForm::V5; }
+
+std::size_t PlainBytesPerOutput(ENerexOutputPlainForm form) {
+  // link, routing, gain, trim, delay, limiter, high-pass, low-pass, 9 bands, name
+  std::size_t n = 1 + 1 + 2 + 1 + 4 + 5 + 3 + 3 + 9 * 6 + 8;
+  if (HasCompressor(form)) n += 4;
+  if (HasMatrixLevels(form)) n += 8;
+  return n;
+}
+
+std::size_t PlainHeaderBytes(ENerexOutputPlainForm form) {
+  std::size_t n = 3 + kNerexChannelGroupBytes;  // mute, phase, auto limiters, channel groups
+  if (HasCompressor(form)) ++n;                 // compressor limiters
+  if (HasMixerFlag(form)) ++n;
+  return n;
+}
+
+// Reads the memory list of a device record: the count (bounded) and that many records.
+void LoadMemoryList(CArchive& ar, CNerexMemoryList& list) {
+  const std::uint32_t count = ar.ReadU32();
+  if (count > kNerexMaxStoredPresets) Damaged("preset count " + std::to_string(count));
+  ar.CheckCount(count, kMinMemoryRecordBytes);
+  ResizePresetList(list, count);
+  for (auto& memory : list) memory->Serialize(ar);
+}
+
+void StoreMemoryList(CArchive& ar, CNerexMemoryList& list) {
+  ar.WriteU32(std::uint32_t(list.size()));
+  for (auto& memory : list) memory->Serialize(ar);
+}
+
+// The 13-byte general record: byte 7, the front-panel code, bytes 10 to 19.
+template <class Io>
+void IoGeneralRecord(Io& io, std::array<std::uint8_t, kNerexGeneralBytes>& general) {
+  io.U8(general[7]);
+  io.U8(general[8]);
+  io.U8(general[9]);
+  for (std::size_t i = 10; i < kNerexGeneralBytes; ++i) io.U8(general[i]);
+}
+
+}  // namespace
+
+// --- Output record plain bytes ---
+
+std::size_t GetOutputPlainSize(ENerexOutputPlainForm form) {
+  return PlainHeaderBytes(form) + kNerexMaxOutputs * PlainBytesPerOutput(form);
+}
+
+std::vector<std::uint8_t> BuildOutputPlainBytes(const NerexOutputSection& out, ENerexOutputPlainForm form) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(GetOutputPlainSize(form));
+  CByteAppender w(bytes);
+  w.U8(out.muteMask);
+  w.U8(out.phaseMask);
+  w.U8(out.autoLimiters);
+  if (HasCompressor(form)) w.U8(out.compressorLimiters);
+  if (HasMixerFlag(form)) w.U8(out.mixerFlag);
+  for (auto b : out.channelGroups) w.U8(b);
+  for (int o = 0; o < kNerexMaxOutputs; ++o) {
+    w.U8(out.linkMasks[o]);
+    w.U8(out.routingMasks[o]);
+    w.I16(out.gains[o]);
+    w.I8(out.trims[o]);
+    w.U8(std::uint8_t(out.delays[o]));
+    w.U8(std::uint8_t(out.delays[o] >> 8));
+    w.U8(std::uint8_t(out.delays[o] >> 16));
+    w.U8(std::uint8_t(out.delays[o] >> 24));
+    const NerexLimiter& l = out.limiters[o];
+    for (std::uint8_t b : {l.level, l.attack, l.release, l.clipLevel, l.clipRelease}) w.U8(b);
+    w.U8(out.highPass[o].q);
+    w.U16(out.highPass[o].frequency);
+    w.U8(out.lowPass[o].q);
+    w.U16(out.lowPass[o].frequency);
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) {
+      const NerexEqBand& band = out.PeqBand(o, b);
+      w.U8(band.type);
+      w.U8(band.q);
+      w.U16(band.frequency);
+      w.I16(band.gain);
+    }
+    w.Chars(out.names[o]);
+    if (HasCompressor(form)) {
+      const NerexCompressor& c = out.compressors[o];
+      const unsigned threshold = c.threshold & 0x7F, attack = c.attack & 0x7F, release = c.release & 0x3F;
+      w.U8(std::uint8_t((out.compressorLimiters ? 0x80 : 0) | (c.bypass ? 0x40 : 0) | (c.ratio & 0x3F)));
+      w.U8(std::uint8_t((attack << 1) | ((release >> 5) & 1)));
+      w.U8(std::uint8_t((release << 3) | (threshold >> 4)));
+      w.U8(std::uint8_t((threshold << 4) | (c.softKnee & 0x0F)));
+    }
+    if (HasMatrixLevels(form))
+      for (std::uint16_t level : out.matrixLevels[o]) w.U16(level);
+  }
+  return bytes;
+}
+
+bool ParseOutputPlainBytes(const std::vector<std::uint8_t>& plain, ENerexOutputPlainForm form,
+                           NerexOutputSection& section) {
+  if (plain.size() < GetOutputPlainSize(form)) return false;
+  NerexOutputSection out = section;
+  CSpanReader r(plain);
+  out.muteMask = r.U8();
+  out.phaseMask = r.U8();
+  out.autoLimiters = r.U8();
+  if (HasCompressor(form)) out.compressorLimiters = r.U8();
+  if (HasMixerFlag(form)) out.mixerFlag = r.U8();
+  for (auto& b : out.channelGroups) b = r.U8();
+  for (int o = 0; o < kNerexMaxOutputs; ++o) {
+    out.linkMasks[o] = r.U8();
+    out.routingMasks[o] = r.U8();
+    out.gains[o] = r.I16();
+    out.trims[o] = r.I8();
+    out.delays[o] = r.U32();
+    NerexLimiter& l = out.limiters[o];
+    for (std::uint8_t* b : {&l.level, &l.attack, &l.release, &l.clipLevel, &l.clipRelease}) *b = r.U8();
+    out.highPass[o].q = r.U8();
+    out.highPass[o].frequency = r.U16();
+    out.lowPass[o].q = r.U8();
+    out.lowPass[o].frequency = r.U16();
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) {
+      NerexEqBand& band = out.PeqBand(o, b);
+      band.type = r.U8();
+      band.q = r.U8();
+      band.frequency = r.U16();
+      band.gain = r.I16();
+    }
+    r.Chars(out.names[o]);
+    if (HasCompressor(form)) {
+      // The flag bit of the first byte repeats the compressor-limiters byte read above.
+      NerexCompressor& c = out.compressors[o];
+      const unsigned b1 = r.U8(), b2 = r.U8(), b3 = r.U8(), b4 = r.U8();
+      c.bypass = std::uint8_t((b1 >> 6) & 1);
+      c.ratio = std::uint8_t(b1 & 0x3F);
+      c.attack = std::uint8_t(b2 >> 1);
+      c.release = std::uint8_t(((b2 & 1) << 5) | (b3 >> 3));
+      c.threshold = std::uint8_t(((b3 & 7) << 4) | (b4 >> 4));
+      c.softKnee = std::uint8_t(b4 & 0x0F);
+    }
+    if (HasMatrixLevels(form))
+      for (auto& level : out.matrixLevels[o]) level = r.U16();
+  }
+  FixCrossoverKinds(out);
+  section = out;
+  return true;
+}
+
+void ScrambleWords(std::vector<std::uint8_t>& bytes, std::uint32_t key) {
+  std::uint32_t previous = key;
+  for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+    std::uint32_t word = std::uint32_t(bytes[i]) | (std::uint32_t(bytes[i + 1]) << 8) |
+                         (std::uint32_t(bytes[i + 2]) << 16) | (std::uint32_t(bytes[i + 3]) << 24);
+    word ^= previous;
+    previous = word;
+    for (int k = 0; k < 4; ++k) bytes[i + k] = std::uint8_t(word >> (8 * k));
+  }
+}
+
+void UnscrambleWords(std::vector<std::uint8_t>& bytes, std::uint32_t key) {
+  std::uint32_t previous = key;
+  for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+    const std::uint32_t stored = std::uint32_t(bytes[i]) | (std::uint32_t(bytes[i + 1]) << 8) |
+                                 (std::uint32_t(bytes[i + 2]) << 16) | (std::uint32_t(bytes[i + 3]) << 24);
+    const std::uint32_t word = stored ^ previous;
+    previous = stored;
+    for (int k = 0; k < 4; ++k) bytes[i + k] = std::uint8_t(word >> (8 * k));
+  }
+}
+
+// --- Memory records ---
+
+void CNerexSeriesMemory::Serialize(CArchive& ar) {
+  if (ar.IsStoring()) {
+    CArchiveIo io(ar);
+    ar.WriteString(name);
+    ar.WriteU32(sectionFlags | kStoredRecordMark);
+    ar.WriteU32(kNerexMemoryRecordVersion);
+    IoInputSection(io, inputs);
+    IoScrambledOutputSection(io, outputs, ENerexOutputPlainForm::V5);
+    IoGeqSection(io, geq);
+    IoDeqSection(io, *this);
+    return;
+  }
+
+  // Into a copy, so that a damaged record leaves this image as it was.
+  CNerexSeriesMemory m = *this;
+  CArchiveIo io(ar);
+  m.name = ar.ReadString();
+  m.sectionFlags = ar.ReadU32();
+  if (!(m.sectionFlags & kStoredRecordMark)) {
+    // The oldest records: no version word, no dynamic EQ.
+    IoInputSection(io, m.inputs);
+    IoOldOutputSection(io, m.outputs);
+    IoGeqSection(io, m.geq);
+  } else {
+    const std::uint32_t version = ar.ReadU32();
+    if (version > kNerexMemoryRecordVersion) Damaged("memory record version " + std::to_string(version));
+    if (version >= 2) {
+      IoInputSection(io, m.inputs);
+      if (version == 2)
+        IoOldOutputSection(io, m.outputs);
+      else
+        IoScrambledOutputSection(io, m.outputs, FormOfMemoryVersion(version));
+      IoGeqSection(io, m.geq);
+      if (version >= 4) IoDeqSection(io, m);
+    }
+  }
+  *this = std::move(m);
+}
+
+bool CNerexSeriesMemory::SerializeStream(CDataStream& ds) {
+  if (!ds.IsStoring() && !ds.IsLoading()) return false;
+  CStreamIo io(ds);
+  CNerexSeriesMemory m = *this;
+  try {
+    if (!io.Version(1)) return false;
+    StreamString(ds, m.name);
+    io.U32(m.sectionFlags);
+    if (!io.Version(1)) return false;
+    IoInputSection(io, m.inputs);
+    if (!io.Version(1)) return false;
+    IoScrambledOutputSection(io, m.outputs, ENerexOutputPlainForm::Stream);
+    if (!io.Version(1)) return false;
+    IoGeqSection(io, m.geq);
+  } catch (const CStreamError&) {
+    return false;
+  } catch (const CArchiveException&) {
+    return false;  // a damaged output record
+  }
+  if (ds.IsLoading()) *this = std::move(m);
+  return true;
+}
+
+// --- Device records ---
+
+void SerializeNerexDeviceRecord(CArchive& ar, NerexDeviceRecordFields& f) {
+  CArchiveIo io(ar);
+  if (ar.IsStoring()) {
+    ar.WriteU32(kNerexDeviceRecordVersion);
+    ar.WriteString(*f.name);
+    ar.WriteU32(f.autoRtcUpdate ? 1 : 0);
+    ar.WriteU32(f.delayUnits);
+    ar.WriteU32(f.delayMultiplier);
+    ar.WriteU32(f.gainNudge);
+    ar.WriteU32(std::uint32_t(f.presets->size()));
+    f.current->Serialize(ar);
+    for (auto& memory : *f.presets) memory->Serialize(ar);
+    StoreMemoryList(ar, *f.xoverPresets);
+    IoGeneralRecord(io, f.general);
+    for (auto& b : f.timedPresets) io.U8(b);
+    return;
+  }
+
+  const std::uint32_t version = ar.ReadU32();
+  if (version < 1 || version > kNerexDeviceRecordVersion)
+    Damaged("processor record version " + std::to_string(version));
+  *f.name = ar.ReadString();
+  f.autoRtcUpdate = ar.ReadU32() != 0;
+  if (version >= 5) {
+    f.delayUnits = ar.ReadU32();
+    f.delayMultiplier = ar.ReadU32();
+    if (version >= 6) f.gainNudge = ar.ReadU32();
+  }
+  const std::uint32_t count = ar.ReadU32();
+  if (count > kNerexMaxStoredPresets) Damaged("preset count " + std::to_string(count));
+  ar.CheckCount(count, kMinMemoryRecordBytes);
+  f.current->Serialize(ar);
+  ResizePresetList(*f.presets, count);
+  for (auto& memory : *f.presets) memory->Serialize(ar);
+  if (version >= 4) LoadMemoryList(ar, *f.xoverPresets);
+  if (version <= 2) {
+    f.general[7] = ar.ReadU8();
+    f.general[8] = ar.ReadU8();
+    f.general[9] = ar.ReadU8();
+    ar.ReadU8();
+    ar.ReadU8();
+  } else {
+    IoGeneralRecord(io, f.general);
+  }
+  if (version >= 2)
+    for (auto& b : f.timedPresets) io.U8(b);
+}
+
+bool SerializeNerexDeviceStream(CDataStream& ds, NerexDeviceRecordFields& f) {
+  if (!ds.IsStoring() && !ds.IsLoading()) return false;
+  CStreamIo io(ds);
+  if (ds.IsStoring()) {
+    try {
+      io.Version(kNerexDeviceRecordVersion);
+      StreamString(ds, *f.name);
+      std::uint8_t rtc = f.autoRtcUpdate ? 1 : 0;
+      io.U8(rtc);
+      io.U32(f.delayUnits);
+      io.U32(f.delayMultiplier);
+      io.U32(f.gainNudge);
+      std::uint32_t count = std::uint32_t(f.presets->size());
+      io.U32(count);
+      f.current->SerializeStream(ds);
+      for (auto& memory : *f.presets) memory->SerializeStream(ds);
+      std::uint32_t xovers = std::uint32_t(f.xoverPresets->size());
+      io.U32(xovers);
+      for (auto& memory : *f.xoverPresets) memory->SerializeStream(ds);
+      io.Version(1);
+      IoGeneralRecord(io, f.general);
+      for (std::size_t e = 0; e < kNerexTimedPresetCount; ++e) {
+        io.Version(1);
+        for (std::size_t k = 0; k < kNerexTimedPresetBytes; ++k) io.U8(f.timedPresets[e * kNerexTimedPresetBytes + k]);
+      }
+    } catch (const CStreamError&) {
+      return false;
+    }
+    return true;
+  }
+
+  // Loading: everything into copies first.
+  NerexDeviceRecordFields t = f;
+  std::string name = *f.name;
+  CNerexSeriesMemory current = *f.current;
+  CNerexMemoryList presets, xovers;
+  t.name = &name;
+  try {
+    if (!io.Version(kNerexDeviceRecordVersion)) return false;
+    StreamString(ds, name);
+    std::uint8_t rtc = 0;
+    io.U8(rtc);
+    t.autoRtcUpdate = rtc != 0;
+    io.U32(t.delayUnits);
+    io.U32(t.delayMultiplier);
+    io.U32(t.gainNudge);
+    std::uint32_t count = 0;
+    io.U32(count);
+    if (count > kNerexMaxStoredPresets) return false;
+    if (!current.SerializeStream(ds)) return false;
+    ResizePresetList(presets, count);
+    for (auto& memory : presets)
+      if (!memory->SerializeStream(ds)) return false;
+    std::uint32_t xoverCount = 0;
+    io.U32(xoverCount);
+    if (xoverCount > kNerexMaxStoredPresets) return false;
+    ResizePresetList(xovers, xoverCount);
+    for (auto& memory : xovers)
+      if (!memory->SerializeStream(ds)) return false;
+    if (!io.Version(1)) return false;
+    IoGeneralRecord(io, t.general);
+    for (std::size_t e = 0; e < kNerexTimedPresetCount; ++e) {
+      if (!io.Version(1)) return false;
+      for (std::size_t k = 0; k < kNerexTimedPresetBytes; ++k) io.U8(t.timedPresets[e * kNerexTimedPresetBytes + k]);
+    }
+  } catch (const CStreamError&) {
+    return false;
+  }
+  *f.name = std::move(name);
+  f.autoRtcUpdate = t.autoRtcUpdate;
+  f.delayUnits = t.delayUnits;
+  f.delayMultiplier = t.delayMultiplier;
+  f.gainNudge = t.gainNudge;
+  *f.current = std::move(current);
+  *f.presets = std::move(presets);
+  *f.xoverPresets = std::move(xovers);
+  f.general = t.general;
+  f.timedPresets = t.timedPresets;
+  return true;
+}
+
+// --- Preset files ---
+
+bool SaveNerexPresetFile(const std::string& path, const CNerexSeriesMemory& memory, std::string* error) {
+  CArchive ar;
+  CNerexSeriesMemory copy = memory;
+  copy.Serialize(ar);
+  return WriteFileAtomically(path, ar.Data(), error);
+}
+
+bool LoadNerexPresetFile(const std::string& path, CNerexSeriesMemory& memory, std::string* error) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes, error)) return false;
+  CNerexSeriesMemory loaded;
+  try {
+    CArchive ar(std::move(bytes));
+    loaded.Serialize(ar);
+  } catch (const CArchiveException& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+  memory.CopyFrom(loaded);
+  return true;
+}
