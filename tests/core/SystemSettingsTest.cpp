@@ -69,6 +69,11 @@ TEST(SystemSettingsTest, ValuesSetOnlyInTheProfileAreReadAndBooleansAreNonZero) 
   EXPECT_TRUE(s.GetSettings().superDebug);
   EXPECT_EQ(s.GetSettings().commsTimeoutConstant, 40u);
   EXPECT_TRUE(s.GetSettings().logCommsErrors);
+
+  CSettingsStore::WriteInt("Settings", "CommsTimeoutConstant", 90);
+  CAppSettings copy = s.GetSettings();
+  EXPECT_EQ(copy.ReloadCommsTimeoutConstant(), 90u);
+  EXPECT_EQ(copy.commsTimeoutConstant, 90u);
 }
 
 TEST(SystemSettingsTest, Start_ReadsTheSettings) {
