@@ -1,62 +1,70 @@
-// Link records and member look-up.
+// Link members, look-up and the link records of the system file.
 #include "core/Link.h"
-
-#include <algorithm>
 
 #include "platform/Archive.h"
 
 void CLinkRef::Serialize(CArchive& ar) {
-  ArchiveUuid(ar, uuid);
+  ArchiveUuid(ar, m_uuid);
   if (ar.IsStoring()) {
-    ar.WriteI32(paramId);
-    ar.WriteBool(display);
+    ar.WriteU32(m_parameterId);
+    ar.WriteBool(m_displayFlag);
   } else {
-    paramId = ar.ReadI32();
-    display = ar.ReadBool();
+    m_parameterId = ar.ReadU32();
+    m_displayFlag = ar.ReadBool();
   }
 }
 
-CLinkRef* CLink::FindRef(const CUuid& uuid, std::int32_t paramId) const {
-  for (const auto& ref : m_members)
-    if (ref->paramId == paramId && ref->uuid == uuid) return ref.get();
+CLink::~CLink() {
+  for (CLinkRef* r : m_members) delete r;
+}
+
+CLinkRef* CLink::FindRef(const CUuid& device, std::uint32_t parameterId) const {
+  for (CLinkRef* r : m_members)
+    if (r->m_parameterId == parameterId && r->GetUuid() == device) return r;
   return nullptr;
 }
 
-CLinkRef& CLink::AddMember(const CUuid& uuid, std::int32_t paramId) {
-  auto ref = std::make_unique<CLinkRef>();
-  ref->uuid = uuid;
-  ref->paramId = paramId;
-  m_members.push_back(std::move(ref));
-  return *m_members.back();
+bool CLink::FindRef(CLinkRef** out, const CUuid& device, std::uint32_t parameterId) const {
+  CLinkRef* found = FindRef(device, parameterId);
+  if (found && out) *out = found;
+  return found != nullptr;
 }
 
-std::size_t CLink::RemoveDeviceMembers(const CUuid& uuid) {
-  const std::size_t before = m_members.size();
-  std::erase_if(m_members, [&](const std::unique_ptr<CLinkRef>& ref) { return ref->uuid == uuid; });
-  return before - m_members.size();
+int CLink::RemoveDeviceRefs(const CUuid& device) {
+  int removed = 0;
+  for (std::size_t i = 0; i < m_members.size();) {
+    if (m_members[i]->GetUuid() == device) {
+      delete m_members[i];
+      m_members.erase(m_members.begin() + std::ptrdiff_t(i));
+      ++removed;
+    } else {
+      ++i;
+    }
+  }
+  return removed;
 }
 
 CLinkRef* CLink::GetMasterRef() const {
   if (m_members.empty()) return nullptr;
-  if (m_master >= 0 && std::size_t(m_master) < m_members.size()) return m_members[std::size_t(m_master)].get();
-  return m_members.front().get();
+  if (m_master >= 0 && std::size_t(m_master) < m_members.size()) return m_members[std::size_t(m_master)];
+  return m_members.front();
 }
 
 void CLink::Serialize(CArchive& ar) {
   if (ar.IsStoring()) {
     ar.WriteU32(std::uint32_t(m_members.size()));
-    for (auto& ref : m_members) ref->Serialize(ar);
+    for (CLinkRef* ref : m_members) ref->Serialize(ar);
     ar.WriteI32(m_master);
     ar.WriteString(m_name);
     ar.WriteBool(m_expanded);
     return;
   }
   const std::uint32_t count = ar.ReadU32();
-  ar.CheckCount(count, kMemberRecordSize);
+  ar.CheckCount(count, CLinkRef::kRecordSize);
   for (std::uint32_t i = 0; i < count; ++i) {
-    auto ref = std::make_unique<CLinkRef>();
+    auto* ref = new CLinkRef;
+    m_members.push_back(ref);
     ref->Serialize(ar);
-    m_members.push_back(std::move(ref));
   }
   m_master = ar.ReadI32();
   m_name = ar.ReadString();

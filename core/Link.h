@@ -1,8 +1,8 @@
-// Parameter links: named groups of device parameters that move together while linking is on.
+// Links: named groups of device parameters that move together while linking is active.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,50 +11,48 @@
 class CArchive;
 
 // One member of a link: a device (by UUID) and one of its parameter ids.
-struct CLinkRef {
-  CUuid uuid = MakeUuid();
-  std::int32_t paramId = 0;
-  // Set by the views to draw the member greyed; only stored by the model.
-  bool display = false;
+class CLinkRef {
+ public:
+  static constexpr std::size_t kRecordSize = 16 + 4 + 4;
 
-  CUuid GetUuid() const { return uuid; }
+  CLinkRef() : m_uuid(MakeUuid()) {}
+  CLinkRef(const CUuid& device, std::uint32_t parameterId) : m_uuid(device), m_parameterId(parameterId) {}
+  const CUuid& GetUuid() const { return m_uuid; }
+
   // 16 UUID bytes, u32 parameter id, BOOL display flag; no version word.
   void Serialize(CArchive& ar);
+
+  CUuid m_uuid;
+  std::uint32_t m_parameterId = 0;
+  bool m_displayFlag = false;  // the control view draws the member greyed
 };
 
 class CLink {
  public:
-  static constexpr std::size_t kMemberRecordSize = 16 + 4 + 4;
-
   explicit CLink(const std::string& name) : m_name(name) {}
+  ~CLink();
+  CLink(const CLink&) = delete;
+  CLink& operator=(const CLink&) = delete;
 
   std::string GetName() const { return m_name; }
-  void SetName(const std::string& name) { m_name = name; }
-
-  // The first member for this device and parameter id, or null.
-  CLinkRef* FindRef(const CUuid& uuid, std::int32_t paramId) const;
-  bool FindRef(CLinkRef** out, const CUuid& uuid, std::int32_t paramId) const {
-    CLinkRef* found = FindRef(uuid, paramId);
-    if (found && out) *out = found;
-    return found != nullptr;
-  }
-  CLinkRef& AddMember(const CUuid& uuid, std::int32_t paramId);
-  // Removes every member of the device, whatever its parameter id; returns how many went.
-  std::size_t RemoveDeviceMembers(const CUuid& uuid);
-  // The member whose value wins: the one at the master index when that lies inside the list,
-  // else the first; null for an empty link.
+  // The first member with this device UUID and parameter id, or null.
+  CLinkRef* FindRef(const CUuid& device, std::uint32_t parameterId) const;
+  // The same, handing the member out; false when there is none.
+  bool FindRef(CLinkRef** out, const CUuid& device, std::uint32_t parameterId) const;
+  // Takes ownership of the member.
+  void AddRef(CLinkRef* ref) { m_members.push_back(ref); }
+  // Deletes every member of the device, whatever its parameter; returns how many.
+  int RemoveDeviceRefs(const CUuid& device);
+  // The member whose value wins when linking is switched on: the one at the master index when
+  // that lies inside the member list, else the first; null for a link without members.
   CLinkRef* GetMasterRef() const;
 
   // u32 member count, the members, i32 master, name, BOOL expanded; no version word. Loading
-  // appends the members read to those already held.
+  // appends the members read. Throws CArchiveException on short or bad data.
   void Serialize(CArchive& ar);
 
-  std::vector<std::unique_ptr<CLinkRef>> m_members;
-  std::int32_t m_master = -1;  // -1: the first member
-  bool m_expanded = false;
-
- private:
+  std::vector<CLinkRef*> m_members;  // owning, in the order the user added them
+  std::int32_t m_master = -1;        // index of the member whose value wins; -1 the first
   std::string m_name;
+  bool m_expanded = false;
 };
-
-using CLinkList = std::vector<std::unique_ptr<CLink>>;

@@ -1,4 +1,4 @@
-// Snapshot and snapshot image records.
+// Snapshot images, copies and the snapshot records of the system file.
 #include "core/Snapshot.h"
 
 #include "platform/Archive.h"
@@ -6,7 +6,7 @@
 namespace {
 constexpr std::uint32_t kSnapshotVersion = 1;
 constexpr std::uint32_t kImageVersion = 1;
-constexpr std::size_t kImageMinSize = 4;  // a version word
+constexpr std::size_t kImageMinSize = 4;  // its version word
 }  // namespace
 
 void CSnapshotData::Serialize(CArchive& ar) {
@@ -27,10 +27,15 @@ void CSnapshotData::Serialize(CArchive& ar) {
   ar.ReadBytes(m_data.data(), length);
 }
 
+void CSnapshot::Clear() {
+  for (CSnapshotData* d : m_data) delete d;
+  m_data.clear();
+}
+
 void CSnapshot::CopyFrom(const CSnapshot& other) {
   if (&other == this) return;
   Clear();
-  for (const auto& image : other.m_data) m_data.push_back(std::make_unique<CSnapshotData>(*image));
+  for (const CSnapshotData* image : other.m_data) m_data.push_back(new CSnapshotData(*image));
 }
 
 void CSnapshot::Serialize(CArchive& ar) {
@@ -38,7 +43,7 @@ void CSnapshot::Serialize(CArchive& ar) {
     ar.WriteU32(kSnapshotVersion);
     ArchiveUuid(ar, m_uuid);
     ar.WriteU32(std::uint32_t(m_data.size()));
-    for (auto& image : m_data) image->Serialize(ar);
+    for (CSnapshotData* image : m_data) image->Serialize(ar);
     ar.WriteString(m_name);
     return;
   }
@@ -47,9 +52,9 @@ void CSnapshot::Serialize(CArchive& ar) {
   const std::uint32_t count = ar.ReadU32();
   ar.CheckCount(count, kImageMinSize);
   for (std::uint32_t i = 0; i < count; ++i) {
-    auto image = std::make_unique<CSnapshotData>();
+    auto* image = new CSnapshotData;
+    m_data.push_back(image);
     image->Serialize(ar);
-    m_data.push_back(std::move(image));
   }
   m_name = ar.ReadString();
 }

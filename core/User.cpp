@@ -1,9 +1,6 @@
 // Users, access records, the 24-byte user record, its file records and the user table.
 #include "core/User.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "core/Scramble.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
@@ -14,8 +11,13 @@ constexpr std::uint32_t kUserRecordVersion = 2;
 constexpr std::uint32_t kUserListVersion = 1;
 constexpr std::uint32_t kAccessRecordVersion = 1;
 constexpr std::size_t kRecordWords = CUser::kRecordSize / 4;
-constexpr std::size_t kAccessRecordMinSize = 4;  // a version word
+// Least bytes of one access record and of one user record (their version words): counts
+// are checked against these before anything is read.
+constexpr std::size_t kAccessRecordMinSize = 4;
 constexpr std::size_t kUserRecordMinSize = 4;
+constexpr std::size_t kTableRecordsOffset = 5;
+
+using PermissionList = std::vector<CPanelPermissions*>;
 
 void PackField(const std::string& text, std::uint8_t* out) {
   for (std::size_t i = 0; i < CUser::kFieldSize; ++i)
@@ -27,30 +29,51 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' ||
 std::string UnpackField(const std::uint8_t* in) {
   std::size_t n = 0;
   while (n < CUser::kFieldSize && in[n] != 0) ++n;
-  std::string text(reinterpret_cast<const char*>(in), n);
   std::size_t first = 0;
-  while (first < text.size() && IsBlank(text[first])) ++first;
-  std::size_t last = text.size();
-  while (last > first && IsBlank(text[last - 1])) --last;
-  return text.substr(first, last - first);
+  while (first < n && IsBlank(char(in[first]))) ++first;
+  while (n > first && IsBlank(char(in[n - 1]))) --n;
+  return std::string(reinterpret_cast<const char*>(in) + first, n - first);
 }
 
-bool ListsDiffer(const std::vector<CPanelPermissions>& a, const std::vector<CPanelPermissions>& b) {
-  return a != b;
+bool ListsDiffer(const PermissionList& a, const PermissionList& b) {
+  if (a.size() != b.size()) return true;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i]->m_uuid != b[i]->m_uuid || a[i]->m_flags != b[i]->m_flags) return true;
+  return false;
 }
 
-void SerializePermissionList(CArchive& ar, std::vector<CPanelPermissions>& list) {
+void DeleteAll(PermissionList& list) {
+  for (CPanelPermissions* p : list) delete p;
+  list.clear();
+}
+
+bool RemoveFirst(PermissionList& list, const CUuid& uuid) {
+  for (auto it = list.begin(); it != list.end(); ++it) {
+    if ((*it)->GetUuid() == uuid) {
+      delete *it;
+      list.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+void CopyList(const PermissionList& from, PermissionList& to) {
+  for (const CPanelPermissions* p : from) to.push_back(new CPanelPermissions(*p));
+}
+
+void SerializePermissionList(CArchive& ar, PermissionList& list) {
   if (ar.IsStoring()) {
     ar.WriteU32(std::uint32_t(list.size()));
-    for (auto& record : list) record.Serialize(ar);
+    for (CPanelPermissions* record : list) record->Serialize(ar);
     return;
   }
   const std::uint32_t count = ar.ReadU32();
   ar.CheckCount(count, kAccessRecordMinSize);
   for (std::uint32_t i = 0; i < count; ++i) {
-    CPanelPermissions record;
-    record.Serialize(ar);
+    auto* record = new CPanelPermissions;
     list.push_back(record);
+    record->Serialize(ar);
   }
 }
 
@@ -59,78 +82,70 @@ void SerializePermissionList(CArchive& ar, std::vector<CPanelPermissions>& list)
 void CPanelPermissions::Serialize(CArchive& ar) {
   if (ar.IsStoring()) {
     ar.WriteU32(kAccessRecordVersion);
-    ArchiveUuid(ar, uuid);
-    ar.WriteU32(flags);
+    ArchiveUuid(ar, m_uuid);
+    ar.WriteU32(m_flags);
     return;
   }
   if (ar.ReadU32() != kAccessRecordVersion) return;
-  ArchiveUuid(ar, uuid);
-  flags = ar.ReadU32();
+  ArchiveUuid(ar, m_uuid);
+  m_flags = ar.ReadU32();
 }
+
+CUser::~CUser() { ClearPermissions(); }
 
 void CUser::CopyFrom(const CUser& other) {
   if (&other == this) return;
   m_name = other.m_name;
   m_password = other.m_password;
-  m_restrictionLow = other.m_restrictionLow;
-  m_restrictionHigh = other.m_restrictionHigh;
+  m_restrictLow = other.m_restrictLow;
+  m_restrictHigh = other.m_restrictHigh;
   ClearPermissions();
-  m_devicePermissions = other.m_devicePermissions;
-  m_panelPermissions = other.m_panelPermissions;
+  CopyList(other.m_devicePermissions, m_devicePermissions);
+  CopyList(other.m_panelPermissions, m_panelPermissions);
 }
 
 bool CUser::DiffersFrom(const CUser& other) const {
-  return m_name != other.m_name || m_password != other.m_password ||
-         m_restrictionLow != other.m_restrictionLow || m_restrictionHigh != other.m_restrictionHigh ||
-         ListsDiffer(m_devicePermissions, other.m_devicePermissions) ||
+  return m_name != other.m_name || m_password != other.m_password || m_restrictLow != other.m_restrictLow ||
+         m_restrictHigh != other.m_restrictHigh || ListsDiffer(m_devicePermissions, other.m_devicePermissions) ||
          ListsDiffer(m_panelPermissions, other.m_panelPermissions);
 }
 
 bool CUser::HasPermissionRecord(const CUuid& uuid) const {
-  auto same = [&](const CPanelPermissions& p) { return p.uuid == uuid; };
-  return std::any_of(m_devicePermissions.begin(), m_devicePermissions.end(), same) ||
-         std::any_of(m_panelPermissions.begin(), m_panelPermissions.end(), same);
+  for (const auto* list : {&m_devicePermissions, &m_panelPermissions})
+    for (const CPanelPermissions* p : *list)
+      if (p->GetUuid() == uuid) return true;
+  return false;
 }
 
 void CUser::RemovePermission(const CUuid& uuid) {
-  auto same = [&](const CPanelPermissions& p) { return p.uuid == uuid; };
-  auto it = std::find_if(m_devicePermissions.begin(), m_devicePermissions.end(), same);
-  if (it != m_devicePermissions.end()) {
-    m_devicePermissions.erase(it);
-    return;
-  }
-  it = std::find_if(m_panelPermissions.begin(), m_panelPermissions.end(), same);
-  if (it != m_panelPermissions.end()) m_panelPermissions.erase(it);
+  if (!RemoveFirst(m_devicePermissions, uuid)) RemoveFirst(m_panelPermissions, uuid);
 }
 
 void CUser::ClearPermissions() {
-  m_devicePermissions.clear();
-  m_panelPermissions.clear();
+  DeleteAll(m_devicePermissions);
+  DeleteAll(m_panelPermissions);
 }
 
 bool CUser::CanAccessPanel(const CUuid& uuid) const {
   if (GetRestrictionMask() == 0) return true;
   for (const auto* list : {&m_devicePermissions, &m_panelPermissions})
-    for (const auto& record : *list)
-      if (record.uuid == uuid) return (record.flags & 1u) != 0;
+    for (const CPanelPermissions* p : *list)
+      if (p->GetUuid() == uuid) return (p->GetFlags() & CPanelPermissions::kCanUse) != 0;
   return false;
 }
 
 void CUser::PackRecord(std::uint8_t* out) const {
   PackField(m_name, out);
   PackField(m_password, out + kFieldSize);
-  StoreU32(out + 16, m_restrictionLow);
-  StoreU32(out + 20, m_restrictionHigh);
+  StoreU32(out + 16, m_restrictLow);
+  StoreU32(out + 20, m_restrictHigh);
 }
 
 void CUser::UnpackRecord(const std::uint8_t* in) {
-  m_name.clear();
-  m_password.clear();
-  m_restrictionLow = m_restrictionHigh = 0;
   m_name = UnpackField(in);
   m_password = UnpackField(in + kFieldSize);
-  m_restrictionLow = LoadU32(in + 16);
-  m_restrictionHigh = LoadU32(in + 20);
+  m_restrictLow = LoadU32(in + 16);
+  m_restrictHigh = LoadU32(in + 20);
 }
 
 void CUser::Serialize(CArchive& ar) {
@@ -165,46 +180,54 @@ bool AreUserListsEqual(const CUserList& a, const CUserList& b) {
   return true;
 }
 
-void DeleteAllUsers(CUserList& list) { list.clear(); }
+void DeleteAllUsers(CUserList& users) {
+  for (CUser* u : users) delete u;
+  users.clear();
+}
 
-void PackUserTable(const CUserList& list, CUserTable& out) {
+void PackUserTable(const CUserList& users, CUserTable& out) {
   out.fill(0);
-  const std::size_t count = std::min(list.size(), kMaxUsers);
+  const std::size_t count = users.size() < kMaxUsers ? users.size() : kMaxUsers;
   const std::uint32_t seed = GetTickCount();
   out[0] = std::uint8_t(count);
   StoreU32(out.data() + 1, seed);
-  for (std::size_t i = 0; i < count; ++i) list[i]->PackRecord(out.data() + 5 + i * CUser::kRecordSize);
-  ScrambleWords(out.data() + 5, kMaxUsers * kRecordWords, seed);
+  for (std::size_t i = 0; i < count; ++i)
+    users[i]->PackRecord(out.data() + kTableRecordsOffset + i * CUser::kRecordSize);
+  ScrambleWords(out.data() + kTableRecordsOffset, kMaxUsers * kRecordWords, seed);
 }
 
-void UnpackUserTable(CUserList& list, const CUserTable& in) {
-  DeleteAllUsers(list);
-  const std::size_t count = std::min<std::size_t>(in[0], kMaxUsers);
+void UnpackUserTable(CUserList& users, const CUserTable& in) {
+  DeleteAllUsers(users);
+  const std::size_t count = in[0] < kMaxUsers ? in[0] : kMaxUsers;
   const std::uint32_t seed = LoadU32(in.data() + 1);
   CUserTable plain = in;
-  UnscrambleWords(plain.data() + 5, kMaxUsers * kRecordWords, seed);
+  UnscrambleWords(plain.data() + kTableRecordsOffset, kMaxUsers * kRecordWords, seed);
   for (std::size_t i = 0; i < count; ++i) {
-    auto user = std::make_unique<CUser>();
-    user->UnpackRecord(plain.data() + 5 + i * CUser::kRecordSize);
-    list.push_back(std::move(user));
+    auto* user = new CUser;
+    user->UnpackRecord(plain.data() + kTableRecordsOffset + i * CUser::kRecordSize);
+    users.push_back(user);
   }
 }
 
-void SerializeUsers(CArchive& ar, CUserList& list) {
+void SerializeUsers(CArchive& ar, CUserList& users) {
   if (ar.IsStoring()) {
     ar.WriteU32(kUserListVersion);
-    ar.WriteU32(std::uint32_t(list.size()));
-    for (auto& user : list) user->Serialize(ar);
+    ar.WriteU32(std::uint32_t(users.size()));
+    for (CUser* user : users) user->Serialize(ar);
     return;
   }
-  DeleteAllUsers(list);
+  DeleteAllUsers(users);
   if (ar.ReadU32() != kUserListVersion) return;
   const std::uint32_t count = ar.ReadU32();
   ar.CheckCount(count, kUserRecordMinSize);
   for (std::uint32_t i = 0; i < count; ++i) {
-    auto user = std::make_unique<CUser>();
-    user->Serialize(ar);
-    // Records past the tenth are read to stay in step with the file, then dropped.
-    if (list.size() < kMaxUsers) list.push_back(std::move(user));
+    if (users.size() < kMaxUsers) {
+      users.push_back(new CUser);
+      users.back()->Serialize(ar);
+    } else {
+      // Past the tenth: read to stay in step with the file, then dropped.
+      CUser extra;
+      extra.Serialize(ar);
+    }
   }
 }

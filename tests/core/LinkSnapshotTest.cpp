@@ -19,8 +19,9 @@ void PutUuid(Bytes& out, std::uint8_t fill) { out.insert(out.end(), 16, fill); }
 
 TEST(LinkRecord, GoldenBytesHaveNoVersionWord) {
   CLink link("L");
-  link.AddMember(UuidOf(0x11), 13);
-  link.AddMember(UuidOf(0x22), 0x102).display = true;
+  link.AddRef(new CLinkRef(UuidOf(0x11), 13));
+  link.AddRef(new CLinkRef(UuidOf(0x22), 0x102));
+  link.m_members[1]->m_displayFlag = true;
   link.m_master = 1;
   link.m_expanded = true;
   CArchive out;
@@ -42,10 +43,10 @@ TEST(LinkRecord, GoldenBytesHaveNoVersionWord) {
   back.Serialize(in);
   EXPECT_EQ(back.GetName(), "L");
   ASSERT_EQ(back.m_members.size(), 2u);
-  EXPECT_EQ(back.m_members[1]->uuid, UuidOf(0x22));
-  EXPECT_EQ(back.m_members[1]->paramId, 0x102);
-  EXPECT_TRUE(back.m_members[1]->display);
-  EXPECT_FALSE(back.m_members[0]->display);
+  EXPECT_EQ(back.m_members[1]->m_uuid, UuidOf(0x22));
+  EXPECT_EQ(back.m_members[1]->m_parameterId, 0x102u);
+  EXPECT_TRUE(back.m_members[1]->m_displayFlag);
+  EXPECT_FALSE(back.m_members[0]->m_displayFlag);
   EXPECT_EQ(back.m_master, 1);
   EXPECT_TRUE(back.m_expanded);
 }
@@ -62,26 +63,28 @@ TEST(LinkRecord, MemberCountBeyondTheDataIsRefused) {
 TEST(Link, MasterOutsideTheMembersFallsBackToTheFirst) {
   CLink link("L");
   EXPECT_EQ(link.GetMasterRef(), nullptr);
-  CLinkRef& first = link.AddMember(UuidOf(1), 5);
-  CLinkRef& second = link.AddMember(UuidOf(2), 5);
-  EXPECT_EQ(link.GetMasterRef(), &first);
+  auto* first = new CLinkRef(UuidOf(1), 5);
+  auto* second = new CLinkRef(UuidOf(2), 5);
+  link.AddRef(first);
+  link.AddRef(second);
+  EXPECT_EQ(link.GetMasterRef(), first);
   link.m_master = 1;
-  EXPECT_EQ(link.GetMasterRef(), &second);
+  EXPECT_EQ(link.GetMasterRef(), second);
   link.m_master = 5;
-  EXPECT_EQ(link.GetMasterRef(), &first);
+  EXPECT_EQ(link.GetMasterRef(), first);
   CLinkRef* found = nullptr;
   EXPECT_TRUE(link.FindRef(&found, UuidOf(2), 5));
-  EXPECT_EQ(found, &second);
+  EXPECT_EQ(found, second);
   EXPECT_FALSE(link.FindRef(&found, UuidOf(2), 6));
-  link.AddMember(UuidOf(2), 9);
-  EXPECT_EQ(link.RemoveDeviceMembers(UuidOf(2)), 2u);
+  link.AddRef(new CLinkRef(UuidOf(2), 9));
+  EXPECT_EQ(link.RemoveDeviceRefs(UuidOf(2)), 2);
   EXPECT_EQ(link.m_members.size(), 1u);
 }
 
 TEST(SnapshotRecord, GoldenBytesWithTheNameLast) {
   CSnapshot snap("A");
   snap.m_uuid = UuidOf(0x5A);
-  snap.m_data.push_back(std::make_unique<CSnapshotData>(UuidOf(0x0D), Bytes{9, 8, 7}));
+  snap.m_data.push_back(new CSnapshotData(UuidOf(0x0D), Bytes{9, 8, 7}));
   CArchive out;
   snap.Serialize(out);
 
@@ -99,7 +102,7 @@ TEST(SnapshotRecord, GoldenBytesWithTheNameLast) {
 TEST(SnapshotRecord, RoundTripKeepsUuidNameOrderAndBytes) {
   CSnapshot snap("Evening");
   for (std::uint8_t i = 1; i <= 3; ++i)
-    snap.m_data.push_back(std::make_unique<CSnapshotData>(UuidOf(i), Bytes(i * 100u, i)));
+    snap.m_data.push_back(new CSnapshotData(UuidOf(i), Bytes(i * 100u, i)));
   snap.m_data[1]->m_flag = false;
   CArchive out;
   snap.Serialize(out);
@@ -112,7 +115,7 @@ TEST(SnapshotRecord, RoundTripKeepsUuidNameOrderAndBytes) {
   ASSERT_EQ(back.m_data.size(), 3u);
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(back.m_data[i]->GetUuid(), snap.m_data[i]->GetUuid());
-    EXPECT_EQ(back.m_data[i]->GetData(), snap.m_data[i]->GetData());
+    EXPECT_EQ(back.m_data[i]->m_data, snap.m_data[i]->m_data);
     EXPECT_EQ(back.m_data[i]->m_flag, snap.m_data[i]->m_flag);
   }
 }
@@ -134,15 +137,15 @@ TEST(SnapshotRecord, ImageLengthBeyondTheDataIsRefusedBeforeAllocating) {
 
 TEST(Snapshot, CopyFromReplacesImagesWithIndependentCopies) {
   CSnapshot a("A"), b("B");
-  a.m_data.push_back(std::make_unique<CSnapshotData>(UuidOf(1), Bytes{1, 2}));
-  b.m_data.push_back(std::make_unique<CSnapshotData>(UuidOf(7), Bytes{7}));
+  a.m_data.push_back(new CSnapshotData(UuidOf(1), Bytes{1, 2}));
+  b.m_data.push_back(new CSnapshotData(UuidOf(7), Bytes{7}));
   const CUuid bUuid = b.GetUuid();
   b.CopyFrom(a);
   ASSERT_EQ(b.m_data.size(), 1u);
   EXPECT_EQ(b.m_data[0]->GetUuid(), UuidOf(1));
-  EXPECT_NE(b.m_data[0].get(), a.m_data[0].get());
+  EXPECT_NE(b.m_data[0], a.m_data[0]);
   a.m_data[0]->m_data[0] = 99;
-  EXPECT_EQ(b.m_data[0]->GetData()[0], 1);
+  EXPECT_EQ(b.m_data[0]->m_data[0], 1);
   EXPECT_EQ(b.GetName(), "B");
   EXPECT_EQ(b.GetUuid(), bUuid);
 }

@@ -30,6 +30,12 @@ CUuid UuidOf(std::uint8_t fill) {
   return u;
 }
 
+// Owns the users of a list for the length of a test.
+struct OwnedUsers {
+  CUserList list;
+  ~OwnedUsers() { DeleteAllUsers(list); }
+};
+
 Bytes Store(CUser& user) {
   CArchive ar;
   user.Serialize(ar);
@@ -90,39 +96,39 @@ TEST(UserTable, EmptyListIsCountZeroSeedAndScrambledZeros) {
   EXPECT_EQ(LoadU32(&table[1]), 0x12345678u);
   // Zero words chained from the seed all store the seed itself.
   for (std::size_t w = 0; w < 60; ++w) EXPECT_EQ(LoadU32(&table[5 + 4 * w]), 0x12345678u) << w;
-  CUserList back;
-  back.push_back(std::make_unique<CUser>("x", "y"));
-  UnpackUserTable(back, table);
-  EXPECT_TRUE(back.empty());
+  OwnedUsers back;
+  back.list.push_back(new CUser("x", "y"));
+  UnpackUserTable(back.list, table);
+  EXPECT_TRUE(back.list.empty());
 }
 
 TEST(UserTable, RoundTripKeepsRecordsAndOverlongCountGivesTenUsers) {
   FixedTick tick(777);
-  CUserList users;
-  users.push_back(std::make_unique<CUser>("Admin", "Marigold"));
-  users.push_back(std::make_unique<CUser>("Op", "1234"));
-  users[1]->SetRestrictionMask(0x3F);
+  OwnedUsers users;
+  users.list.push_back(new CUser("Admin", "Marigold"));
+  users.list.push_back(new CUser("Op", "1234"));
+  users.list[1]->SetRestrictionMask(0x3F);
   CUserTable table;
-  PackUserTable(users, table);
+  PackUserTable(users.list, table);
   EXPECT_EQ(table[0], 2);
-  CUserList back;
-  UnpackUserTable(back, table);
-  ASSERT_EQ(back.size(), 2u);
-  EXPECT_EQ(back[0]->GetName(), "Admin");
-  EXPECT_EQ(back[0]->GetPassword(), "Marigold");
-  EXPECT_EQ(back[1]->GetName(), "Op");
-  EXPECT_EQ(back[1]->GetRestrictionMask(), 0x3Fu);
+  OwnedUsers back;
+  UnpackUserTable(back.list, table);
+  ASSERT_EQ(back.list.size(), 2u);
+  EXPECT_EQ(back.list[0]->GetName(), "Admin");
+  EXPECT_EQ(back.list[0]->GetPassword(), "Marigold");
+  EXPECT_EQ(back.list[1]->GetName(), "Op");
+  EXPECT_EQ(back.list[1]->GetRestrictionMask(), 0x3Fu);
 
   table[0] = 200;
-  UnpackUserTable(back, table);
-  ASSERT_EQ(back.size(), 10u);
-  EXPECT_EQ(back[9]->GetName(), "");
+  UnpackUserTable(back.list, table);
+  ASSERT_EQ(back.list.size(), 10u);
+  EXPECT_EQ(back.list[9]->GetName(), "");
 }
 
 TEST(UserFileRecord, GoldenBytesOfVersionTwo) {
   FixedTick tick(0x01020304);
   CUser user("Admin", "Marigold");
-  user.m_devicePermissions.push_back({UuidOf(0xAB), 1});
+  user.m_devicePermissions.push_back(new CPanelPermissions(UuidOf(0xAB), 1));
   const Bytes stored = Store(user);
 
   Bytes expected;
@@ -145,7 +151,7 @@ TEST(UserFileRecord, AnotherSeedGivesOtherBytesButTheSameUser) {
   FixedTick tick(1000);
   CUser user("Op", "pw");
   user.SetRestrictionMask(0x20);
-  user.m_panelPermissions.push_back({UuidOf(7), 0});
+  user.m_panelPermissions.push_back(new CPanelPermissions(UuidOf(7), 0));
   const Bytes first = Store(user);
   tick.Set(5000);
   const Bytes second = Store(user);
@@ -193,36 +199,36 @@ TEST(UserFileRecord, HugeAccessRecordCountIsRefusedBeforeReading) {
 }
 
 TEST(UserList, RoundTripAndElevenUsersKeepTheFirstTen) {
-  CUserList users;
-  for (int i = 0; i < 11; ++i) users.push_back(std::make_unique<CUser>("U" + std::to_string(i), "p"));
+  OwnedUsers users;
+  for (int i = 0; i < 11; ++i) users.list.push_back(new CUser("U" + std::to_string(i), "p"));
   CArchive out;
-  SerializeUsers(out, users);
+  SerializeUsers(out, users.list);
   CArchive in(out.TakeData());
-  CUserList back;
-  back.push_back(std::make_unique<CUser>("stale", ""));
-  SerializeUsers(in, back);
-  ASSERT_EQ(back.size(), 10u);
-  EXPECT_EQ(back[0]->GetName(), "U0");
-  EXPECT_EQ(back[9]->GetName(), "U9");
+  OwnedUsers back;
+  back.list.push_back(new CUser("stale", ""));
+  SerializeUsers(in, back.list);
+  ASSERT_EQ(back.list.size(), 10u);
+  EXPECT_EQ(back.list[0]->GetName(), "U0");
+  EXPECT_EQ(back.list[9]->GetName(), "U9");
   EXPECT_EQ(in.Remaining(), 0u);
 
   Bytes otherVersion = {2, 0, 0, 0, 5, 0, 0, 0};
   CArchive in2(otherVersion);
-  SerializeUsers(in2, back);
-  EXPECT_TRUE(back.empty());
+  SerializeUsers(in2, back.list);
+  EXPECT_TRUE(back.list.empty());
 }
 
 TEST(UserPermissions, CompareCopyRemoveAndAccess) {
   CUser a("A", "pw");
   a.SetRestrictionMask(0x10);
-  a.m_devicePermissions.push_back({UuidOf(1), 1});
-  a.m_panelPermissions.push_back({UuidOf(1), 1});
-  a.m_panelPermissions.push_back({UuidOf(2), 0});
+  a.m_devicePermissions.push_back(new CPanelPermissions(UuidOf(1), 1));
+  a.m_panelPermissions.push_back(new CPanelPermissions(UuidOf(1), 1));
+  a.m_panelPermissions.push_back(new CPanelPermissions(UuidOf(2), 0));
   CUser b;
-  b.m_devicePermissions.push_back({UuidOf(9), 1});
+  b.m_devicePermissions.push_back(new CPanelPermissions(UuidOf(9), 1));
   b.CopyFrom(a);
   EXPECT_FALSE(b.DiffersFrom(a));
-  b.m_panelPermissions[1].flags = 1;
+  b.m_panelPermissions[1]->m_flags = 1;
   EXPECT_TRUE(b.DiffersFrom(a));
   b.CopyFrom(a);
   b.SetRestrictionMask(0x10ull << 32);
@@ -239,12 +245,13 @@ TEST(UserPermissions, CompareCopyRemoveAndAccess) {
   CUser open("Admin", "");
   EXPECT_TRUE(open.CanAccessPanel(UuidOf(3)));  // no restrictions
 
-  CUserList x, y;
-  x.push_back(std::make_unique<CUser>("A", "1"));
-  y.push_back(std::make_unique<CUser>("A", "1"));
-  EXPECT_TRUE(AreUserListsEqual(x, y));
-  y[0]->SetPassword("2");
-  EXPECT_FALSE(AreUserListsEqual(x, y));
-  y.pop_back();
-  EXPECT_FALSE(AreUserListsEqual(x, y));
+  OwnedUsers x, y;
+  x.list.push_back(new CUser("A", "1"));
+  y.list.push_back(new CUser("A", "1"));
+  EXPECT_TRUE(AreUserListsEqual(x.list, y.list));
+  y.list[0]->m_password = "2";
+  EXPECT_FALSE(AreUserListsEqual(x.list, y.list));
+  delete y.list.back();
+  y.list.pop_back();
+  EXPECT_FALSE(AreUserListsEqual(x.list, y.list));
 }
