@@ -143,8 +143,7 @@ class CSystem {
   // True when any link has a member for this device parameter.
   bool IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const;
   // With linking active, gives every member of each link the current value of its master
-  // (each under its own parameter id); members of deleted devices are skipped. The applied
-  // changes do not spread further.
+  // (each under its own parameter id, as a user change); members of deleted devices are skipped.
   void ApplyLinks();
   // A new snapshot holding every device's settings image now, appended.
   CSnapshot* AddSnapshot(const std::string& name);
