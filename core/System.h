@@ -235,6 +235,10 @@ class CSystem {
   // --- Comms worker and the system command queue ---
   // True while the serial port is open. Any thread.
   bool IsPortOpen() const;
+  // True while the main frame shows the System Monitor pane; the frame sets it, the device
+  // families poll meters only while it is set. Any thread.
+  bool IsSystemMonitorVisible() const { return m_systemMonitorVisible; }
+  void SetSystemMonitorVisible(bool visible) { m_systemMonitorVisible = visible; }
   // Appends a message not bound to one device; the system owns it. Any thread.
   void AppendSystemMessage(std::unique_ptr<CControlMessage> message);
   // Moves the most recently added system message into record; false when there is none.
@@ -302,6 +306,8 @@ class CSystem {
   std::atomic<bool*> m_scanRunning{nullptr};
   std::atomic<CSecurityDlg*> m_securityDialog{nullptr};
   std::atomic<bool*> m_dialogFinished{nullptr};
+
+  std::atomic<bool> m_systemMonitorVisible{false};
 
   // Worker.
   std::atomic<std::int32_t> m_workerState{kWorkerIdle};
