@@ -10,6 +10,8 @@
 #include "core/ControlPanel.h"
 #include "core/Device.h"
 #include "core/Link.h"
+#include "core/LogFile.h"
+#include "core/SerialComms.h"
 #include "core/Snapshot.h"
 #include "core/Zone.h"
 #include "platform/Clipboard.h"
@@ -22,10 +24,32 @@ constexpr const char* kMainZoneName = "Main Zone";
 constexpr auto kIdleSleep = std::chrono::milliseconds(50);
 }  // namespace
 
-CSystem::CSystem() { SetDefaults(); }
+// The transport's view of the system: log writers, the two comms settings and device IDs.
+class CSystem::CommsHost : public ICommsHost {
+ public:
+  explicit CommsHost(CSystem& system) : m_system(system) {}
+  void WriteLog(const std::string& text) override { m_system.WriteLog(text); }
+  void WriteErrorLog(const std::string& text) override { m_system.WriteErrorLog(text); }
+  bool IsLogCommsErrorsOn() const override { return m_system.m_settings.logCommsErrors; }
+  bool IsSuperDebugOn() const override { return m_system.m_settings.superDebug; }
+  std::uint32_t GetDeviceIdForLog(const CDevice* device) const override {
+    return device ? device->GetDeviceId() : 0;
+  }
+
+ private:
+  CSystem& m_system;
+};
+
+CSystem::CSystem()
+    : m_transport(std::make_unique<CSerialComms>()),
+      m_commsHost(std::make_unique<CommsHost>(*this)),
+      m_log(std::make_unique<CLogFile>(m_lock, m_settings)) {
+  SetDefaults();
+}
 
 CSystem::~CSystem() {
   StopCommsThread();
+  if (m_transport->IsOpen()) m_transport->Close();
   DestroyContents();
 }
 
@@ -72,6 +96,8 @@ void CSystem::SetDefaults() {
 
 bool CSystem::Start(IMessageSink* frame) {
   m_frame = frame;
+  m_transport->SetHost(m_commsHost.get());
+  m_log->SetOutputSink(frame);
   LoadSettings();
   LoadImageLibrary();
   // A second start must not replace the events that a running worker waits on.

@@ -22,7 +22,9 @@ class CControlMessage;
 class CCustomControlObject;
 class CDevice;
 class CLink;
+class CLogFile;
 class CSecurityDlg;
+class CSerialComms;
 class CSnapshot;
 class CZone;
 class IFileErrorSink;
@@ -233,6 +235,9 @@ class CSystem {
   void WriteErrorLog(const std::string& text);
 
   // --- Comms worker and the system command queue ---
+  // The serial transport. The worker runs its transactions while online; the UI thread
+  // opens and closes it only while the worker is idle.
+  CSerialComms& GetTransport() { return *m_transport; }
   // True while the serial port is open. Any thread.
   bool IsPortOpen() const;
   // True while the main frame shows the System Monitor pane; the frame sets it, the device
@@ -279,7 +284,11 @@ class CSystem {
   CCCImageDirectory m_libraryImages;
   std::vector<CCPData*> m_customPanels;
   std::vector<CSnapshot*> m_snapshots;
+  std::unique_ptr<CSerialComms> m_transport;
+  class CommsHost;
+  std::unique_ptr<CommsHost> m_commsHost;  // what the transport reports to
   CAppSettings m_settings;
+  std::unique_ptr<CLogFile> m_log;
   std::atomic<std::int32_t> m_pollIndex{0};
   std::string m_filePath;
   bool m_modified = false;
