@@ -21,4 +21,8 @@ class INerexSeriesPanel {
   virtual void RefreshOutputSection(bool all) = 0;
   virtual void SelectSideTab(std::uint32_t tabId, bool redraw) = 0;
   virtual void DrawInputsSection(bool redraw) = 0;
+  // Rebuild the panel's texts of linked channel names from the device's channel names (after
+  // "Paste Channel Names"). Panels without such texts keep the default.
+  virtual void GetLinkedInputNames(bool rebuild) { (void)rebuild; }
+  virtual void GetLinkedOutputNames(bool rebuild) { (void)rebuild; }
 };

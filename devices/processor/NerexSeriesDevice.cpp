@@ -324,13 +324,17 @@ void CNerexSeriesDevice::ResetMeters() {
 
 bool CNerexSeriesDevice::SetIgnored(bool ignored) {
   CDevice::SetIgnored(ignored);
-  if (ignored) ResetMeters();
+  if (ignored) {
+    ResetMeters();
+    Post(UWM_REDRAW_METER_ENTRY);  // the live meters show the silence
+  }
   return ignored;
 }
 
 void CNerexSeriesDevice::OnDisconnected(bool clearWarnings) {
   CDevice::OnDisconnected(clearWarnings);
   ResetMeters();
+  Post(UWM_REDRAW_METER_ENTRY);
 }
 
 // --- Paste event ---

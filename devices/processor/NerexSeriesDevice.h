@@ -9,14 +9,22 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/Device.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesMemory.h"
 
+class CArchive;
+class CCmdUI;
 class CCriticalSection;
+class CDataStream;
 class CManualResetEvent;
+class CMenu;
+class CSnapshotData;
+class Graphics;
+class IDevicePropertyGrid;
 class CNerexSeriesDevice;
 class INerexSeriesPanel;
 
@@ -271,6 +279,61 @@ class CNerexSeriesDevice : public CDevice {
   using LocalClock = NerexClockReading (*)();
   static void SetLocalClock(LocalClock clock);
   static NerexClockReading ReadLocalClock();
+
+  // ====== Records, snapshots, properties, tiles, clipboard, paste and context menu ======
+  // (UI thread. Writes to the settings take SettingsLock.)
+
+  // The processor record of the system file (version 6 written, 1 to 6 read; a damaged record
+  // throws CArchiveException) and of data streams (version 6).
+  void Serialize(CArchive& ar) override;
+  void SerializeStream(CDataStream& ds) override;
+  // The Fennick preset file: the current settings as one memory record. Loading announces
+  // every parameter and sends blocks 0 and 5 of the current settings (memory 0, mode 0xC0).
+  bool SavePresetFile(const std::string& path, std::string* error);
+  bool LoadPresetFile(const std::string& path, std::string* error);
+
+  // Snapshot image of the live settings (format 2), and its recall.
+  CSnapshotData* CreateSnapshotData() override;
+  void ApplySnapshotData(const CSnapshotData& data) override;
+
+  // Property list and validation; the properties grid and its changes.
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+  void FillPropertiesPane(CDevicePropertiesCtrl& grid) override;
+  // The rows of the grid, group by group.
+  void FillPropertyGrid(IDevicePropertyGrid& grid);
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+
+  // Rack tile and live-meter column.
+  int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
+  int DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* dc, int mode) override;
+  CRect GetExtraRect(Graphics* dc, const CRect& meterRect) override;
+  // Width of the live-meter column: 10 x trunc(1.5 x (inputs + outputs) + 6) pixels.
+  int GetMonitorTileWidth();
+
+  // Clipboard and paste by section.
+  void CopyToClipboard(std::uint32_t command) override;
+  bool CanCopy(std::uint32_t command) override;
+  void PasteFromClipboard(std::uint32_t command) override;
+  bool CanPaste(std::uint32_t command) override;
+
+  // Context menu; the label of the selected preset for a section mask.
+  void BuildContextMenu(CMenu& menu, int argument) override;
+  bool OnContextMenuCommand(std::uint32_t command, int argument) override;
+  void OnUpdateContextMenuCommand(CCmdUI& cmdUI) override;
+  std::string GetSelectedPresetLabel(std::uint32_t sectionMask);
+  // Whether this device may copy all settings from other (never itself).
+  bool IsCloneCompatible(const CNerexSeriesDevice& other) const;
+
+ private:
+  // Devices whose settings the clone submenu offers, with their index in the system's list.
+  std::vector<std::pair<int, CNerexSeriesDevice*>> FindCloneSources() const;
+  // Whether the current user may use device controls (restriction bit 0x2 clear).
+  bool CurrentUserMayUseControls() const;
+  // The clone submenu, made on first use and kept with the device.
+  std::shared_ptr<CMenu> m_cloneMenu;
+
+  // ====== end of records, snapshots, properties, tiles, clipboard, paste and context menu ======
 
  private:
   friend class CNerexReplyHandler;

@@ -4,8 +4,11 @@
 
 #include "core/DataStream.h"
 #include "devices/processor/NerexByteIo.h"
+#include "devices/processor/NerexMessages.h"
+#include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
+#include "platform/Sync.h"
 
 namespace {
 
@@ -623,5 +626,92 @@ bool LoadNerexPresetFile(const std::string& path, CNerexSeriesMemory& memory, st
     return false;
   }
   memory.CopyFrom(loaded);
+  return true;
+}
+
+// --- The processor's own records ---
+
+namespace {
+
+// The device's fields in the record's terms; Commit writes them back after a load.
+struct CDeviceFieldsView {
+  NerexDeviceRecordFields fields;
+
+  CDeviceFieldsView(CNerexSeriesDevice& d, std::string& name) {
+    fields.name = &name;
+    fields.autoRtcUpdate = d.GetAutoRtcUpdate();
+    fields.delayUnits = d.GetDelayUnits();
+    fields.delayMultiplier = d.GetDelayMultiplier();
+    fields.gainNudge = d.GetGainNudge();
+    fields.current = &d.GetCurrentSettings();
+    fields.presets = &d.GetPresets();
+    fields.xoverPresets = &d.GetXoverPresets();
+    fields.general = d.GetGeneralSettings().bytes;
+    const auto& timed = d.GetTimedPresets();
+    for (std::size_t e = 0; e < timed.size(); ++e) {
+      const TimedPresetEntry& t = timed[e];
+      const std::uint8_t bytes[kNerexTimedPresetBytes] = {t.preset, t.mode, t.month, t.day, t.hour, t.minute};
+      for (std::size_t k = 0; k < kNerexTimedPresetBytes; ++k) fields.timedPresets[e * kNerexTimedPresetBytes + k] = bytes[k];
+    }
+  }
+
+  void Commit(CNerexSeriesDevice& d) const {
+    d.SetAutoRtcUpdate(fields.autoRtcUpdate);
+    d.SetDelayUnits(fields.delayUnits);
+    d.SetDelayMultiplier(fields.delayMultiplier);
+    d.SetGainNudge(fields.gainNudge);
+    d.GetGeneralSettings().bytes = fields.general;
+    auto& timed = d.GetTimedPresets();
+    for (std::size_t e = 0; e < timed.size(); ++e) {
+      const std::uint8_t* b = &fields.timedPresets[e * kNerexTimedPresetBytes];
+      timed[e] = TimedPresetEntry{b[0], b[1], b[2], b[3], b[4], b[5]};
+    }
+  }
+};
+
+}  // namespace
+
+void CNerexSeriesDevice::Serialize(CArchive& ar) {
+  CDevice::Serialize(ar);
+  CSingleLock lock(SettingsLock());
+  std::string name = GetName();
+  CDeviceFieldsView view(*this, name);
+  SerializeNerexDeviceRecord(ar, view.fields);
+  if (ar.IsLoading()) {
+    SetName(name);
+    view.Commit(*this);
+  }
+}
+
+void CNerexSeriesDevice::SerializeStream(CDataStream& ds) {
+  CDevice::SerializeStream(ds);
+  CSingleLock lock(SettingsLock());
+  std::string name = GetName();
+  CDeviceFieldsView view(*this, name);
+  if (SerializeNerexDeviceStream(ds, view.fields) && ds.IsLoading()) {
+    SetName(name);
+    view.Commit(*this);
+  }
+}
+
+bool CNerexSeriesDevice::SavePresetFile(const std::string& path, std::string* error) {
+  CNerexSeriesMemory copy;
+  {
+    CSingleLock lock(SettingsLock());
+    copy = GetCurrentSettings();
+  }
+  return SaveNerexPresetFile(path, copy, error);
+}
+
+bool CNerexSeriesDevice::LoadPresetFile(const std::string& path, std::string* error) {
+  CNerexSeriesMemory loaded;
+  if (!LoadNerexPresetFile(path, loaded, error)) return false;
+  {
+    CSingleLock lock(SettingsLock());
+    GetCurrentSettings().CopyFrom(loaded);
+  }
+  NotifyAllParameters();
+  QueueBuilt(*this, false, [&](CControlMessage& m) { return BuildBlock26Message(*this, m, 0, 0xC0); });
+  QueueBuilt(*this, false, [&](CControlMessage& m) { return BuildBlock31Message(*this, m, 0, 0xC0); });
   return true;
 }

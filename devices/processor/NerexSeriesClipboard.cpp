@@ -1,0 +1,178 @@
+// The processor's clipboard operations: copy, the can-paste answer and paste by section.
+#include <algorithm>
+
+#include "core/ControlPanel.h"
+#include "core/System.h"
+#include "core/User.h"
+#include "devices/processor/NerexClipboard.h"
+#include "devices/processor/NerexMessages.h"
+#include "devices/processor/NerexPanel.h"
+#include "devices/processor/NerexParamIds.h"
+#include "devices/processor/NerexPaste.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "platform/Clipboard.h"
+#include "platform/Sync.h"
+#include "platform/WindowMessages.h"
+
+namespace {
+
+// Restriction bit that withholds "Can Use Device Controls".
+constexpr std::uint64_t kRestrictDeviceControls = 0x2;
+
+// A channel name as a parameter value: the stored 8 characters without the padding blanks.
+std::string TrimmedName(const NerexChannelName& name) {
+  std::string text(name.begin(), name.end());
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+// The open panel's refresh of one page after a paste.
+void RefreshPage(INerexSeriesPanel& panel, std::uint32_t page, std::uint32_t sideTab) {
+  switch (page) {
+    case kNerexPageMixer: panel.SelectSideTab(sideTab, true); break;
+    case kNerexPageInputGeq: panel.RefreshGeqCurve(true); break;
+    case kNerexPageInputPeq: panel.RefreshPeqSection(true); break;
+    case kNerexPageOutputEq: panel.RefreshOutputEqSection(true); break;
+    case kNerexPageInputDeq: panel.RefreshDeqSection(true); break;
+    case kNerexPageOutputComp: panel.RefreshOutputSection(true); break;
+    default: break;
+  }
+}
+
+}  // namespace
+
+bool CNerexSeriesDevice::CurrentUserMayUseControls() const {
+  const CSystem* system = GetSystem();
+  if (!system) return false;
+  const CUserList& users = system->GetUsers();
+  const int current = system->GetCurrentUser();
+  // No valid current user: no rights.
+  if (current < 0 || std::size_t(current) >= users.size() || !users[std::size_t(current)]) return false;
+  return (users[std::size_t(current)]->GetRestrictionMask() & kRestrictDeviceControls) == 0;
+}
+
+bool CNerexSeriesDevice::CanCopy(std::uint32_t command) {
+  (void)command;
+  return true;
+}
+
+void CNerexSeriesDevice::CopyToClipboard(std::uint32_t command) {
+  NerexClipboardProperties p;
+  std::vector<std::uint8_t> bytes;
+  {
+    CSingleLock lock(SettingsLock());
+    const auto& g = GetGeneralSettings();
+    p.securityCode = g.GetSecurityCode();
+    p.systemLock = g.bytes[NerexGeneralSettings::kSystemLock];
+    p.gpiMode = g.bytes[NerexGeneralSettings::kGpiMode];
+    p.memoryOffset = g.bytes[NerexGeneralSettings::kMemoryOffset];
+    p.transmitPreset = g.bytes[NerexGeneralSettings::kTransmitPreset];
+    p.onDelay = g.bytes[NerexGeneralSettings::kOnDelay];
+    p.lcdContrast = g.bytes[NerexGeneralSettings::kLcdContrast];
+    p.ledTimeout = g.bytes[NerexGeneralSettings::kLedTimeout];
+    p.autoRtcUpdate = GetAutoRtcUpdate() ? 1 : 0;
+    p.delayUnits = GetDelayUnits();
+    p.delayMultiplier = GetDelayMultiplier();
+    p.gainNudge = GetGainNudge();
+    bytes = StoreClipboardRecord(
+        MakeClipboardRecord(GetCurrentSettings(), GetModel(), p, command, GetSelectedChannel()));
+  }
+  SetClipboardData(GetClipboardFormat(), bytes);
+}
+
+bool CNerexSeriesDevice::CanPaste(std::uint32_t command) {
+  std::vector<std::uint8_t> bytes;
+  if (!GetClipboardData(GetClipboardFormat(), bytes)) return false;
+  if (!CurrentUserMayUseControls()) return false;
+  NerexClipboardRecord record;
+  if (!LoadClipboardRecord(bytes, record)) return false;
+  CSingleLock lock(SettingsLock());
+  return CanPasteRecord(command, record, GetModel(), GetSelectedChannel(), GetCurrentSettings().outputs);
+}
+
+void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
+  std::vector<std::uint8_t> bytes;
+  if (!GetClipboardData(GetClipboardFormat(), bytes)) return;
+  NerexClipboardRecord record;
+  if (!LoadClipboardRecord(bytes, record)) return;
+
+  // While the paste event is set the poll sends nothing, and the image is written under the
+  // system lock, so no reply is parsed into a half-pasted image.
+  BeginPaste();
+  NerexPasteResult result;
+  {
+    CSingleLock lock(SettingsLock());
+    NerexPasteTarget target;
+    target.image = &GetCurrentSettings();
+    target.model = GetModel();
+    target.hardwareCode = GetHardwareCode();
+    target.selectedChannel = GetSelectedChannel();
+    std::array<std::uint8_t, 20>& general = GetGeneralSettings().bytes;
+    bool autoRtc = GetAutoRtcUpdate();
+    std::uint32_t units = GetDelayUnits(), multiplier = GetDelayMultiplier(), nudge = GetGainNudge();
+    target.general = &general;
+    target.autoRtcUpdate = &autoRtc;
+    target.delayUnits = &units;
+    target.delayMultiplier = &multiplier;
+    target.gainNudge = &nudge;
+    result = PasteRecord(command, record, target);
+    SetAutoRtcUpdate(autoRtc);
+    SetDelayUnits(units);
+    SetDelayMultiplier(multiplier);
+    SetGainNudge(nudge);
+  }
+
+  if (IsConnected()) {
+    for (ENerexPasteWrite write : result.writes) {
+      auto queue = [&](auto build) { QueueBuilt(*this, false, build); };
+      switch (write) {
+        case ENerexPasteWrite::InputBlock:
+          queue([&](CControlMessage& m) { return BuildBlock26Message(*this, m, 0, 0xC0); });
+          break;
+        case ENerexPasteWrite::OutputBlock:
+          queue([&](CControlMessage& m) { return BuildBlock31Message(*this, m, 0, 0xC0); });
+          break;
+        case ENerexPasteWrite::GeqBlock:
+          queue([&](CControlMessage& m) { return BuildBlock42Message(*this, m, 0, 0xC0); });
+          break;
+        case ENerexPasteWrite::DeqBlock:
+          queue([&](CControlMessage& m) { return BuildBlock43Message(*this, m, 0, 0xC0); });
+          break;
+        case ENerexPasteWrite::Names:
+          queue([&](CControlMessage& m) { return BuildBlock35Message(*this, m); });
+          break;
+        case ENerexPasteWrite::GeneralSettings:
+          queue([&](CControlMessage& m) { return BuildGeneralSettingsMessage(*this, m); });
+          break;
+      }
+    }
+  }
+
+  for (std::int32_t id : result.announce) {
+    if (id >= kParamInputName && id < kParamInputName + kNerexMaxInputs) {
+      CDevice::ApplyControlChange(MakeTextParamValue(id, TrimmedName(GetCurrentSettings().inputs.names[id - kParamInputName])));
+    } else if (id >= kParamOutputName && id < kParamOutputName + kNerexMaxOutputs) {
+      CDevice::ApplyControlChange(
+          MakeTextParamValue(id, TrimmedName(GetCurrentSettings().outputs.names[id - kParamOutputName])));
+    } else {
+      CDevice::ApplyControlChange(GetCurrentValue(id));
+    }
+  }
+
+  if (INerexSeriesPanel* panel = GetNerexPanel()) {
+    const std::uint32_t page = GetPanelPage();
+    if (result.linkedNames) {
+      // The panel's linked channel names follow the pasted names.
+      if (page == kNerexPageInputGeq || page == kNerexPageInputPeq) panel->GetLinkedInputNames(true);
+      if (page == kNerexPageOutputEq) panel->GetLinkedOutputNames(true);
+    } else if (std::find(result.pages.begin(), result.pages.end(), page) != result.pages.end()) {
+      RefreshPage(*panel, page, GetSideTab());
+    }
+  }
+  if (result.propertiesChanged)
+    if (IMessageSink* frame = GetFrame())
+      frame->PostMessage(kNerexMsgRefreshProperties, reinterpret_cast<WPARAM>(this), 0);
+  EndPaste();
+}

@@ -1,0 +1,554 @@
+// The processor's device properties: the property list with its validation, and the rows of
+// the properties grid with their changes. Both paths share the checks and message texts.
+#include <cstdio>
+#include <initializer_list>
+#include <limits>
+#include <optional>
+
+#include "core/DeviceProperty.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "devices/processor/NerexChannelRules.h"
+#include "devices/processor/NerexMessages.h"
+#include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexParamIds.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "platform/Sync.h"
+#include "platform/WindowMessages.h"
+
+namespace {
+
+// Property ids of the device settings that are no parameters.
+enum : std::int32_t {
+  kPropFirmware = 0,
+  kPropId = 57,
+  kPropName = 58,
+  kPropDelayUnits = 261,
+  kPropDelayMultiplier = 262,
+  kPropSecurityCode = 431,
+  kPropAutoRtc = 432,
+  kPropNumberPresets = 496,
+  kPropSystemLock = 501,
+  kPropGpiMode = 502,
+  kPropMemoryOffset = 503,
+  kPropTransmitPreset = 504,
+  kPropOnDelay = 505,
+  kPropLcdContrast = 506,
+  kPropLedTimeout = 507,
+  kPropNumberXovers = 508,
+  kPropGainNudge = 1594,
+};
+
+constexpr std::uint32_t kMaxDeviceId = 63;
+constexpr std::size_t kMaxNameCharacters = 40;
+constexpr std::int64_t kMaxMemoryOffset = 16;
+constexpr std::int64_t kMinContrast = 1, kMaxContrast = 16;
+constexpr std::int64_t kMinPresets = 20, kMaxPresets = 127;
+constexpr int kLedTimeoutChoices = 18;
+
+const std::vector<std::string> kOffOn{"Off", "On"};
+const std::vector<std::string> kGpiModes{"Disabled", "Simple", "Complex", "Panel"};
+const std::vector<std::string> kTransmit{"Disabled", "Enabled"};
+const std::vector<std::string> kSystemLocks{"Off", "Menu", "Full"};
+const std::vector<std::string> kDelayUnits{"Milliseconds", "Metres", "Feet"};
+const std::vector<std::string> kGainNudges{"0.1dB", "0.5dB", "1.0dB"};
+const std::vector<std::string> kMultiplierTexts{"x 0.0001", "x 0.001", "x 0.01", "x 0.1", "x 1.0", "x 10", "x 100"};
+
+// The pattern with each "%d" replaced by the next number, in order.
+std::string Format(const std::string& pattern, std::initializer_list<long long> numbers) {
+  std::string out;
+  auto next = numbers.begin();
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern.compare(i, 2, "%d") == 0 && next != numbers.end()) {
+      out += std::to_string(*next++);
+      ++i;
+    } else {
+      out += pattern[i];
+    }
+  }
+  return out;
+}
+std::string Format(const std::string& pattern, long long a) { return Format(pattern, {a}); }
+std::string Format(const std::string& pattern, long long a, long long b) { return Format(pattern, {a, b}); }
+
+// Four decimal digits with leading zeros.
+std::string FourDigits(unsigned code) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%.4u", code);
+  return buffer;
+}
+
+std::vector<std::string> SecondsTexts(int count, int first, int step) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < count; ++i) texts.push_back(Format("%ds", first + i * step));
+  return texts;
+}
+
+// 1, 10, .. 1000000 as the index 0 .. 6; any other stored value is given back unchanged.
+std::uint32_t MultiplierIndex(std::uint32_t multiplier) {
+  std::uint32_t value = 1;
+  for (std::uint32_t i = 0; i <= 6; ++i, value *= 10)
+    if (multiplier == value) return i;
+  return multiplier;
+}
+
+std::uint32_t MultiplierOfIndex(std::uint32_t index) {
+  std::uint32_t value = 1;
+  for (std::uint32_t i = 0; i < index; ++i) value *= 10;
+  return value;
+}
+
+// The names frame carries one byte per character of the name, so the limit counts characters
+// as that frame walks them (an invalid byte is one character).
+std::size_t WireCharacters(const std::string& utf8) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < utf8.size(); ++count) {
+    const auto b = std::uint8_t(utf8[i++]);
+    int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    if (b < 0x80) more = 0;
+    for (; more > 0 && i < utf8.size() && (std::uint8_t(utf8[i]) & 0xC0) == 0x80; --more) ++i;
+  }
+  return count;
+}
+
+bool IsFennick(const CNerexSeriesDevice& d) { return IsFennickModel(d.GetModel()); }
+
+bool HasPresetGroup(const CNerexSeriesDevice& d, bool grid) {
+  return IsNerexSmallModel(d.GetModel()) || (grid && d.GetModel() == kModelTorvex48);
+}
+
+// One edited property, whichever path it came from.
+struct CEdit {
+  std::int32_t id = 0;
+  std::int64_t number = 0;   // number rows
+  std::string text;          // "Name", "Security Code"
+  std::int64_t choice = -1;  // list rows: the picked index, -1 none
+  bool flag = false;         // "Auto Update RTC" on the grid
+  bool grid = false;
+};
+
+// The number a row holds; text that is no number gives a value every range refuses.
+std::int64_t RowNumber(const CDeviceProperty& row) {
+  if (std::holds_alternative<std::int64_t>(row.GetValue())) return row.GetNumber();
+  const std::string text = row.GetText();
+  if (text.empty()) return std::numeric_limits<std::int64_t>::min();
+  char* end = nullptr;
+  const long long v = std::strtoll(text.c_str(), &end, 10);
+  return (end && *end == 0) ? v : std::numeric_limits<std::int64_t>::min();
+}
+
+// A number as the unsigned 32-bit word the field holds; out of that range gives the largest.
+std::uint64_t AsUnsigned(std::int64_t v) {
+  return (v < 0 || v > std::int64_t(0xFFFFFFFF)) ? std::numeric_limits<std::uint64_t>::max() : std::uint64_t(v);
+}
+
+class CPropertyEditor {
+ public:
+  explicit CPropertyEditor(CNerexSeriesDevice& d) : m_d(d) {}
+
+  // True when accepted (or nothing to do); false with the message (possibly empty) in refusal.
+  bool Apply(const CEdit& e, std::string& refusal);
+
+ private:
+  void Modified() {
+    if (CSystem* s = m_d.GetSystem()) s->SetModified(true);
+  }
+  void QueueGeneral() {
+    QueueBuilt(m_d, false, [&](CControlMessage& m) { return BuildGeneralSettingsMessage(m_d, m); });
+  }
+  void StoreGeneral(int index, std::uint8_t value) {
+    {
+      CSingleLock lock(m_d.SettingsLock());
+      m_d.GetGeneralSettings().bytes[std::size_t(index)] = value;
+    }
+    QueueGeneral();
+    Modified();
+  }
+  void PostToFrame(std::uint32_t message, WPARAM wParam) {
+    if (IMessageSink* frame = m_d.GetFrame()) frame->PostMessage(message, wParam, 0);
+  }
+
+  CNerexSeriesDevice& m_d;
+};
+
+bool CPropertyEditor::Apply(const CEdit& e, std::string& refusal) {
+  refusal.clear();
+  auto choiceIn = [&](std::size_t count) { return e.choice >= 0 && e.choice < std::int64_t(count); };
+  switch (e.id) {
+    case kPropId: {
+      const std::uint64_t id = AsUnsigned(e.number);
+      if (id != 0) {
+        for (CDevice* other : m_d.GetSystem() ? m_d.GetSystem()->GetDevices() : std::vector<CDevice*>{}) {
+          if (other != &m_d && other->GetDeviceId() == id) {
+            refusal = Format("Device ID %d already in use", (long long)id);
+            return false;
+          }
+        }
+      }
+      if (id > kMaxDeviceId) {
+        refusal = Format("Device ID must be between 0 and %d", kMaxDeviceId);
+        return false;
+      }
+      m_d.SetDeviceId(std::uint32_t(id));
+      PostToFrame(UWM_REFRESH_RACK, reinterpret_cast<WPARAM>(&m_d));
+      Modified();
+      if (e.grid) PostToFrame(kNerexMsgPanelTitle, reinterpret_cast<WPARAM>(m_d.GetControlPanel()));
+      return true;
+    }
+    case kPropName:
+      if (WireCharacters(e.text) > kMaxNameCharacters) {
+        refusal = Format("Device name too long - %d characters max", (long long)kMaxNameCharacters);
+        return false;
+      }
+      m_d.ApplyControlChange(MakeTextParamValue(kParamDeviceName, e.text));
+      return true;
+    case kPropDelayUnits:
+      if (e.choice < 0) return true;
+      if (std::uint64_t(e.choice) != m_d.GetDelayUnits())
+        m_d.ApplyControlChange(MakeIntParamValue(kParamDelayUnits, std::int32_t(e.choice)));
+      return true;
+    case kPropDelayMultiplier: {
+      if (e.choice < 0) return true;
+      if (e.choice > 6) return false;
+      const std::uint32_t value = MultiplierOfIndex(std::uint32_t(e.choice));
+      if (value != m_d.GetDelayMultiplier())
+        m_d.ApplyControlChange(MakeIntParamValue(kParamDelayMultiplier, std::int32_t(value)));
+      return true;
+    }
+    case kPropGainNudge:
+      if (!e.grid || e.choice < 0) return e.grid;
+      if (!choiceIn(kGainNudges.size())) return false;
+      if (std::uint64_t(e.choice) != m_d.GetGainNudge())
+        m_d.ApplyControlChange(MakeIntParamValue(kParamGainNudge, std::int32_t(e.choice)));
+      return true;
+    case kPropSystemLock:
+    case kPropGpiMode:
+    case kPropTransmitPreset:
+    case kPropLedTimeout: {
+      if (e.choice < 0) return true;
+      const std::size_t count = e.id == kPropSystemLock    ? kSystemLocks.size()
+                                : e.id == kPropGpiMode     ? kGpiModes.size()
+                                : e.id == kPropTransmitPreset ? kTransmit.size()
+                                                           : std::size_t(kLedTimeoutChoices);
+      if (!choiceIn(count)) return false;
+      const int index = e.id == kPropSystemLock    ? NerexGeneralSettings::kSystemLock
+                        : e.id == kPropGpiMode     ? NerexGeneralSettings::kGpiMode
+                        : e.id == kPropTransmitPreset ? NerexGeneralSettings::kTransmitPreset
+                                                   : NerexGeneralSettings::kLedTimeout;
+      StoreGeneral(index, std::uint8_t(e.choice));
+      return true;
+    }
+    case kPropOnDelay:
+      if (e.choice < 0) return true;
+      if (!choiceIn(7)) return false;
+      // The list runs from "0s" up; the grid's from "60s" down.
+      StoreGeneral(NerexGeneralSettings::kOnDelay, std::uint8_t(e.grid ? e.choice + 1 : 7 - e.choice));
+      return true;
+    case kPropMemoryOffset: {
+      const std::uint64_t offset = AsUnsigned(e.number);  // a negative offset is out of range too
+      if (offset > std::uint64_t(kMaxMemoryOffset)) {
+        refusal = Format("Max Memory Offset = %d", kMaxMemoryOffset);
+        return false;
+      }
+      StoreGeneral(NerexGeneralSettings::kMemoryOffset, std::uint8_t(offset));
+      return true;
+    }
+    case kPropLcdContrast:
+      if (e.number < kMinContrast || e.number > kMaxContrast) {
+        refusal = Format("LCD Contrast must be between %d and %d", kMinContrast, kMaxContrast);
+        return false;
+      }
+      StoreGeneral(NerexGeneralSettings::kLcdContrast, std::uint8_t(e.number));
+      return true;
+    case kPropSecurityCode: {
+      bool digits = e.text.size() == 4;
+      for (char c : e.text) digits = digits && c >= '0' && c <= '9';
+      if (!digits) {
+        refusal = "Security code must be 4 digits";
+        return false;
+      }
+      {
+        CSingleLock lock(m_d.SettingsLock());
+        m_d.GetGeneralSettings().SetSecurityCode(std::uint16_t(std::stoi(e.text)));
+      }
+      QueueGeneral();
+      Modified();
+      return true;
+    }
+    case kPropAutoRtc:
+      if (e.grid) {
+        m_d.SetAutoRtcUpdate(e.flag);
+      } else {
+        if (e.choice < 0) return true;
+        m_d.SetAutoRtcUpdate(e.choice != 0);
+      }
+      Modified();
+      return true;
+    case kPropNumberPresets:
+      if (e.number > kMaxPresets) {
+        refusal = Format("Number of presets must be less than %d", kMaxPresets);
+        return false;
+      }
+      if (e.number < kMinPresets) {
+        refusal = Format("Number of presets must be more than %d", kMinPresets);
+        return false;
+      }
+      {
+        CSingleLock lock(m_d.SettingsLock());
+        ResizePresetList(m_d.GetPresets(), std::size_t(e.number));
+      }
+      Modified();
+      return true;
+    case kPropNumberXovers: {
+      const std::uint64_t count = AsUnsigned(e.number);  // a negative count is out of range too
+      if (count > std::uint64_t(kMaxPresets)) {
+        refusal = Format("Number of presets must be less than %d", kMaxPresets);
+        return false;
+      }
+      {
+        CSingleLock lock(m_d.SettingsLock());
+        ResizeXoverPresetList(m_d.GetXoverPresets(), std::size_t(count));
+      }
+      Modified();
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+CPropertyOptions Choices(std::uint32_t selected, const std::vector<std::string>& texts) {
+  CPropertyOptions options;
+  options.selected = selected;
+  options.options = texts;
+  return options;
+}
+
+// The option text of a stored value, empty outside the table.
+std::string TextOf(const std::vector<std::string>& texts, std::int64_t index) {
+  return index >= 0 && index < std::int64_t(texts.size()) ? texts[std::size_t(index)] : std::string();
+}
+
+std::unique_ptr<CDeviceProperty> ListRow(const char* name, std::string value, const char* description,
+                                         std::uint32_t id, const std::vector<std::string>& options) {
+  auto row = std::make_unique<CDeviceProperty>(name, CDeviceProperty::Value(std::move(value)), description, id);
+  for (const auto& text : options) row->AddOption(text);
+  row->AllowEdit(false);
+  return row;
+}
+
+std::unique_ptr<CDeviceProperty> NumberRow(const char* name, std::int64_t value, const char* description,
+                                           std::uint32_t id) {
+  return std::make_unique<CDeviceProperty>(name, CDeviceProperty::Value(value), description, id);
+}
+
+}  // namespace
+
+// --- The property list ---
+
+void CNerexSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
+  const bool mayEdit = GetSystem() && GetSystem()->CanCurrentUserEditDeviceProperties();
+  const bool offline = !IsConnected();
+  const bool fennick = IsFennick(*this);
+  NerexGeneralSettings general;
+  {
+    CSingleLock lock(SettingsLock());
+    general = GetGeneralSettings();
+  }
+  const auto& g = general.bytes;
+  const std::uint8_t edit = mayEdit ? 1 : 0;
+
+  items.push_back(MakeGroupPropertyItem("General", ""));
+  items.push_back(MakeTextPropertyItem(kPropId, std::int32_t(GetDeviceId()), "ID", "Set the device ID",
+                                       mayEdit && offline ? 1 : 0, 1, 0));
+  items.push_back(MakeStringPropertyItem(kPropName, GetName(), "Name", "Set the device name", edit, 1, 0));
+  items.push_back(MakeStringPropertyItem(kPropFirmware, GetFirmwareVersion(), "Firmware Version",
+                                         "The firmware version currently in the amplifier", 0, 1, 0));
+  if (fennick) {
+    items.push_back(MakeChoicePropertyItem(kPropAutoRtc, Choices(GetAutoRtcUpdate() ? 1 : 0, kOffOn),
+                                           "Auto Update RTC",
+                                           "Automatically updates the device clock when online if it differs from the PC clock",
+                                           0, edit, 0));
+    if (mayEdit) {
+      items.push_back(MakeChoicePropertyItem(kPropGpiMode, Choices(g[NerexGeneralSettings::kGpiMode], kGpiModes),
+                                             "GPI Mode", "Set the GPI mode of the unit", 0, 1, 0));
+      items.push_back(MakeChoicePropertyItem(kPropTransmitPreset,
+                                             Choices(g[NerexGeneralSettings::kTransmitPreset] ? 1 : 0, kTransmit),
+                                             "Transmit Preset",
+                                             "Set whether presets recalls are transmitted on the unit RS485", 0, 1, 0));
+      items.push_back(MakeTextPropertyItem(kPropMemoryOffset, g[NerexGeneralSettings::kMemoryOffset], "Memory Offset",
+                                           "The offset of the memory recalled by a remote panel", 1, 1, 0));
+      items.push_back(MakeTextPropertyItem(kPropLcdContrast, g[NerexGeneralSettings::kLcdContrast], "LCD Contrast",
+                                           "The contrast setting of the LCD on the front panel", 1, 1, 0));
+      items.push_back(MakeChoicePropertyItem(kPropOnDelay,
+                                             Choices(std::uint32_t(7 - g[NerexGeneralSettings::kOnDelay]),
+                                                     SecondsTexts(7, 0, 10)),
+                                             "On Delay", "Set the power on delay of the unit", 0, 1, 0));
+      items.push_back(MakeChoicePropertyItem(kPropLedTimeout,
+                                             Choices(g[NerexGeneralSettings::kLedTimeout],
+                                                     SecondsTexts(kLedTimeoutChoices, 5, 5)),
+                                             "LED Timeout", "Set the timeout for the front panel LED backlight", 0, 1,
+                                             0));
+    }
+  }
+  items.push_back(MakeGroupPropertyItem("Options", ""));
+  items.push_back(MakeChoicePropertyItem(kPropDelayMultiplier, Choices(MultiplierIndex(GetDelayMultiplier()), {}),
+                                         "Delay Multiplier", "Set the multiplier for increments of the delay values",
+                                         0, edit, 0));
+  items.push_back(MakeChoicePropertyItem(kPropDelayUnits, Choices(GetDelayUnits(), {}), "Delay Units",
+                                         "Set the units of the delay values", 0, edit, 0));
+  if (fennick && mayEdit) {
+    items.push_back(MakeGroupPropertyItem("Security", ""));
+    items.push_back(MakeTextPropertyItem(kPropSecurityCode, general.GetSecurityCode(), "Security Code",
+                                         "Set the device front panel security code", 1, 1, 0));
+    items.push_back(MakeChoicePropertyItem(kPropSystemLock, Choices(g[NerexGeneralSettings::kSystemLock], kSystemLocks),
+                                           "System Lock", "Set the locking state of the front panel of the unit", 0,
+                                           1, 0));
+  }
+  if (HasPresetGroup(*this, false) && mayEdit) {
+    std::size_t presets, xovers;
+    {
+      CSingleLock lock(SettingsLock());
+      presets = GetPresets().size();
+      xovers = GetXoverPresets().size();
+    }
+    const std::uint8_t offlineEdit = offline ? 1 : 0;
+    items.push_back(MakeGroupPropertyItem("Presets", ""));
+    items.push_back(MakeTextPropertyItem(kPropNumberPresets, std::int32_t(presets), "Number Presets",
+                                         "Set the number of presets the device has", 1, offlineEdit, 0));
+    items.push_back(MakeTextPropertyItem(kPropNumberXovers, std::int32_t(xovers), "Number XOver Presets",
+                                         "Set the number of crossover presets the device has", 1, offlineEdit, 0));
+  }
+}
+
+bool CNerexSeriesDevice::ValidateProperty(CNamedPropertyValue& value) {
+  CEdit e;
+  e.id = value.propertyId;
+  if (const CPropertyOptions* options = value.GetOptions())
+    e.choice = options->selected == 0xFFFFFFFFu ? -1 : std::int64_t(options->selected);
+  e.number = value.GetNumber();
+  e.text = value.GetString();
+  std::string refusal;
+  const bool accepted = CPropertyEditor(*this).Apply(e, refusal);
+  if (!accepted && !refusal.empty()) value.text = refusal;
+  return accepted;
+}
+
+// --- The properties grid ---
+
+void CNerexSeriesDevice::FillPropertiesPane(CDevicePropertiesCtrl& grid) {
+  if (IDevicePropertyGrid* g = GetDevicePropertyGrid(grid)) FillPropertyGrid(*g);
+}
+
+void CNerexSeriesDevice::FillPropertyGrid(IDevicePropertyGrid& grid) {
+  const bool mayEdit = GetSystem() && GetSystem()->CanCurrentUserEditDeviceProperties();
+  const bool offline = !IsConnected();
+  const bool fennick = IsFennick(*this);
+  NerexGeneralSettings general;
+  std::size_t presets, xovers;
+  {
+    CSingleLock lock(SettingsLock());
+    general = GetGeneralSettings();
+    presets = GetPresets().size();
+    xovers = GetXoverPresets().size();
+  }
+  const auto& g = general.bytes;
+
+  auto group = std::make_unique<CDevicePropertyGroup>("General");
+  group->Add(NumberRow("ID", GetDeviceId(), "Set the device ID", kPropId)).Enable(mayEdit && offline);
+  group->Add(std::make_unique<CDeviceProperty>("Name", CDeviceProperty::Value(GetName()), "Set the device name",
+                                               kPropName))
+      .Enable(mayEdit);
+  group->Add(std::make_unique<CDeviceProperty>("Firmware Version", CDeviceProperty::Value(GetFirmwareVersion()),
+                                               "The firmware version currently in the device", kPropFirmware))
+      .Enable(false);
+  if (fennick) {
+    group->Add(std::make_unique<CDeviceProperty>(
+                   "Auto Update RTC", CDeviceProperty::Value(GetAutoRtcUpdate()),
+                   "Automatically updates the device clock when online if it differs from the PC clock", kPropAutoRtc))
+        .Enable(mayEdit);
+    if (mayEdit) {
+      group->Add(ListRow("GPI Mode", TextOf(kGpiModes, g[NerexGeneralSettings::kGpiMode]),
+                         "Set the GPI mode of the unit", kPropGpiMode, kGpiModes));
+      group->Add(ListRow("Transmit Preset", g[NerexGeneralSettings::kTransmitPreset] ? "Enabled" : "Disabled",
+                         "Set whether presets recalls are transmitted on the unit RS485", kPropTransmitPreset,
+                         kTransmit));
+      group->Add(NumberRow("Memory Offset", g[NerexGeneralSettings::kMemoryOffset],
+                           "The offset of the memory recalled by a remote panel", kPropMemoryOffset));
+      group->Add(NumberRow("LCD Contrast", g[NerexGeneralSettings::kLcdContrast],
+                           "The contrast setting of the LCD on the front panel", kPropLcdContrast));
+      const int onDelay = g[NerexGeneralSettings::kOnDelay];
+      group->Add(ListRow("On Delay", onDelay >= 1 && onDelay <= 7 ? Format("%ds", (7 - onDelay) * 10) : std::string(),
+                         "Set the power on delay of the unit", kPropOnDelay, SecondsTexts(7, 60, -10)));
+      const int led = g[NerexGeneralSettings::kLedTimeout];
+      group->Add(ListRow("LED Timeout", led < kLedTimeoutChoices ? Format("%ds", led * 5 + 5) : std::string(),
+                         "Set the timeout for the front panel LED backlight", kPropLedTimeout,
+                         SecondsTexts(kLedTimeoutChoices, 5, 5)));
+    }
+  }
+  grid.AddGroup(std::move(group));
+
+  group = std::make_unique<CDevicePropertyGroup>("Options");
+  const std::uint32_t multiplierIndex = MultiplierIndex(GetDelayMultiplier());
+  const bool knownMultiplier = multiplierIndex <= 6 && MultiplierOfIndex(multiplierIndex) == GetDelayMultiplier();
+  group->Add(ListRow("Delay Multiplier", knownMultiplier ? TextOf(kMultiplierTexts, multiplierIndex) : std::string(),
+                     "Set the multiplier for increments of the delay values", kPropDelayMultiplier, kMultiplierTexts))
+      .Enable(mayEdit);
+  group->Add(ListRow("Delay Units", TextOf(kDelayUnits, GetDelayUnits()), "Set the units of the delay values",
+                     kPropDelayUnits, kDelayUnits))
+      .Enable(mayEdit);
+  group->Add(ListRow("Gain Nudge", TextOf(kGainNudges, GetGainNudge()),
+                     "Set the increment of the nudge on the gain faders", kPropGainNudge, kGainNudges))
+      .Enable(mayEdit);
+  grid.AddGroup(std::move(group));
+
+  if (fennick && mayEdit) {
+    group = std::make_unique<CDevicePropertyGroup>("Security");
+    group->Add(CDeviceProperty::MakeMaskedEdit("Security Code", FourDigits(general.GetSecurityCode()),
+                                               "Set the device front panel security code", "DDDD", "____",
+                                               "0123456789", kPropSecurityCode));
+    group->Add(ListRow("System Lock", TextOf(kSystemLocks, g[NerexGeneralSettings::kSystemLock]),
+                       "Set the locking state of the front panel of the unit", kPropSystemLock, kSystemLocks));
+    grid.AddGroup(std::move(group));
+  }
+
+  if (HasPresetGroup(*this, true) && mayEdit) {
+    group = std::make_unique<CDevicePropertyGroup>("Presets");
+    group->Add(NumberRow("Number Presets", std::int64_t(presets), "Set the number of presets the device has",
+                         kPropNumberPresets))
+        .Enable(offline);
+    group->Add(NumberRow("Number Xover Presets", std::int64_t(xovers),
+                         "Set the number of crossover presets the device has", kPropNumberXovers))
+        .Enable(offline);
+    grid.AddGroup(std::move(group));
+  }
+}
+
+bool CNerexSeriesDevice::OnPropertyChanged(CDeviceProperty& row) {
+  CEdit e;
+  e.grid = true;
+  e.id = std::int32_t(row.GetData());
+  e.choice = GetPropertyComboSelection(row);
+  e.number = RowNumber(row);
+  e.text = row.GetText();
+  e.flag = row.GetBool();
+  std::string refusal;
+  if (!CPropertyEditor(*this).Apply(e, refusal)) {
+    if (!refusal.empty()) row.SetErrorText(refusal);
+    return false;
+  }
+  switch (e.id) {
+    case kPropName:
+    case kPropId:
+    case kPropMemoryOffset:
+    case kPropLcdContrast:
+    case kPropSecurityCode:
+    case kPropNumberPresets:
+    case kPropNumberXovers:
+      row.SetReferenceValue(row.GetValue());
+      break;
+    default:
+      break;
+  }
+  return true;
+}
