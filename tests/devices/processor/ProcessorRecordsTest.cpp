@@ -1,0 +1,228 @@
+// A processor's own records in the system file and in streams, its preset files and its
+// snapshots, for every model.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <sstream>
+
+#include "core/ControlPanel.h"
+#include "core/DataStream.h"
+#include "core/Snapshot.h"
+#include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexSnapshot.h"
+#include "platform/Archive.h"
+#include "tests/devices/processor/ProcessorFixture.h"
+#include "tests/devices/processor/TestImages.h"
+
+namespace {
+
+// Gives a device values in every field its record carries.
+void Fill(CNerexSeriesDevice& d, unsigned seed) {
+  d.SetName("Proc " + std::to_string(seed));
+  CNerexSeriesMemory image = MakeRandomImage(seed);
+  image.name = "Live";
+  d.GetCurrentSettings().CopyFrom(image);
+  ResizePresetList(d.GetPresets(), 24);
+  d.GetPresets()[23]->CopyFrom(MakeRandomImage(seed + 1));
+  d.GetPresets()[23]->sectionFlags = 0x3;
+  ResizeXoverPresetList(d.GetXoverPresets(), 2);
+  d.GetXoverPresets()[1]->outputs.delays[3] = 777;
+  d.SetAutoRtcUpdate(false);
+  d.SetDelayUnits(1);
+  d.SetDelayMultiplier(100);
+  d.SetGainNudge(2);
+  for (std::size_t i = 7; i < 20; ++i) d.GetGeneralSettings().bytes[i] = std::uint8_t(seed + i);
+  d.GetTimedPresets()[9] = TimedPresetEntry{3, 0x80, 12, 31, 23, 59};
+}
+
+void ExpectSameRecord(CNerexSeriesDevice& a, CNerexSeriesDevice& b) {
+  EXPECT_EQ(a.GetName(), b.GetName());
+  EXPECT_EQ(a.GetCurrentSettings().inputs, b.GetCurrentSettings().inputs);
+  EXPECT_EQ(a.GetCurrentSettings().geq, b.GetCurrentSettings().geq);
+  EXPECT_EQ(a.GetCurrentSettings().deqBands, b.GetCurrentSettings().deqBands);
+  EXPECT_EQ(a.GetCurrentSettings().outputs.compressors, b.GetCurrentSettings().outputs.compressors);
+  ASSERT_EQ(a.GetPresets().size(), b.GetPresets().size());
+  EXPECT_EQ(a.GetPresets()[23]->outputs.gains, b.GetPresets()[23]->outputs.gains);
+  EXPECT_EQ(a.GetPresets()[23]->name, b.GetPresets()[23]->name);
+  ASSERT_EQ(a.GetXoverPresets().size(), b.GetXoverPresets().size());
+  EXPECT_EQ(a.GetXoverPresets()[1]->outputs.delays[3], 777u);
+  EXPECT_EQ(a.GetAutoRtcUpdate(), b.GetAutoRtcUpdate());
+  EXPECT_EQ(a.GetDelayUnits(), b.GetDelayUnits());
+  EXPECT_EQ(a.GetDelayMultiplier(), b.GetDelayMultiplier());
+  EXPECT_EQ(a.GetGainNudge(), b.GetGainNudge());
+  for (std::size_t i = 7; i < 20; ++i) EXPECT_EQ(a.GetGeneralSettings().bytes[i], b.GetGeneralSettings().bytes[i]);
+  EXPECT_EQ(a.GetTimedPresets(), b.GetTimedPresets());
+}
+
+using ProcessorRecords = ProcessorFixture;
+
+}  // namespace
+
+TEST_F(ProcessorRecords, FileRoundTripOfEveryModelGivesBackEveryFieldAndKeepsIds) {
+  for (const ModelCase& m : AllModels()) {
+    SCOPED_TRACE(m.model);
+    CNerexSeriesDevice& source = Make(m.model, 5);
+    Fill(source, unsigned(m.model));
+    CArchive out;
+    source.Serialize(out);
+    CNerexSeriesDevice& loaded = Make(m.model, 6);
+    CArchive in(out.TakeData());
+    loaded.Serialize(in);
+    EXPECT_EQ(in.Remaining(), 0u);
+    EXPECT_EQ(loaded.GetUuid(), source.GetUuid());
+    ExpectSameRecord(source, loaded);
+    // The ids of the live image are the constructor's.
+    EXPECT_EQ(loaded.GetCurrentSettings().outputs.PeqBand(3, 2).frequencyId, 700u + 27 + 2);
+    EXPECT_EQ(loaded.GetCurrentSettings().DeqBand(1, 1).releaseId, 1482u + 4);
+  }
+}
+
+TEST_F(ProcessorRecords, DamagedRecordFailsTheLoad) {
+  CNerexSeriesDevice& source = Make(120);
+  CArchive out;
+  source.Serialize(out);
+  std::vector<std::uint8_t> bytes = out.TakeData();
+  bytes.resize(bytes.size() - 30);
+  CNerexSeriesDevice& loaded = Make(120, 2);
+  CArchive in(bytes);
+  EXPECT_THROW(loaded.Serialize(in), CArchiveException);
+}
+
+TEST_F(ProcessorRecords, StreamRoundTripOfEveryModel) {
+  for (const ModelCase& m : AllModels()) {
+    SCOPED_TRACE(m.model);
+    CNerexSeriesDevice& source = Make(m.model);
+    Fill(source, unsigned(m.model) + 100);
+    std::stringstream s;
+    CDataStream out(static_cast<std::ostream&>(s));
+    source.SerializeStream(out);
+    CNerexSeriesDevice& loaded = Make(m.model);
+    CDataStream in(static_cast<std::istream&>(s));
+    loaded.SerializeStream(in);
+    EXPECT_EQ(loaded.GetName(), source.GetName());
+    EXPECT_EQ(loaded.GetCurrentSettings().inputs, source.GetCurrentSettings().inputs);
+    EXPECT_EQ(loaded.GetPresets().size(), 24u);
+    EXPECT_EQ(loaded.GetTimedPresets(), source.GetTimedPresets());
+    EXPECT_EQ(loaded.GetDelayMultiplier(), 100u);
+  }
+}
+
+TEST_F(ProcessorRecords, PresetFileLoadAnnouncesAndSendsBlocksZeroAndFive) {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("a.fnp").toStdString();
+  CNerexSeriesDevice& source = Make(16);
+  Fill(source, 3);
+  std::string error;
+  ASSERT_TRUE(source.SavePresetFile(path, &error)) << error;
+  OpenPort();
+  CNerexSeriesDevice& target = Make(16, 2);
+  Connect(target);
+  ASSERT_TRUE(target.LoadPresetFile(path, &error)) << error;
+  EXPECT_EQ(target.GetCurrentSettings().inputs.gains, source.GetCurrentSettings().inputs.gains);
+  EXPECT_EQ(QueuedCommands(target), (std::vector<std::uint32_t>{26, 31}));
+  // Packed payload: the top-bits byte, then memory byte 0 and mode byte 0xC0 without its top bit.
+  EXPECT_EQ(QueuedMessage(target, 0).frame[8], 0);
+  EXPECT_EQ(QueuedMessage(target, 0).frame[9], 0x40);
+  EXPECT_FALSE(target.LoadPresetFile(dir.filePath("none.fnp").toStdString(), &error));
+}
+
+// --- Snapshots ---
+
+TEST_F(ProcessorRecords, SnapshotLengthsFollowTheModelsBlocks) {
+  EXPECT_EQ(Make(114).CreateSnapshotData()->GetLength(), 607u);
+  EXPECT_EQ(Make(121).CreateSnapshotData()->GetLength(), 1332u);
+  EXPECT_EQ(Make(16).CreateSnapshotData()->GetLength(), 981u);
+  for (const ModelCase& m : AllModels()) {
+    std::unique_ptr<CSnapshotData> data(Make(m.model).CreateSnapshotData());
+    EXPECT_EQ(data->GetLength(), GetNerexSnapshotLength(m.model, 2)) << m.model;
+    EXPECT_EQ(data->m_data[0], 2);
+    EXPECT_TRUE(data->m_flag);
+  }
+}
+
+TEST_F(ProcessorRecords, SnapshotSlotsHoldTheBlocksWithTwoZeroBytesAtTheirEnds) {
+  CNerexSeriesDevice& d = Make(121);
+  d.GetCurrentSettings().CopyFrom(MakeRandomImage(9));
+  std::unique_ptr<CSnapshotData> data(d.CreateSnapshotData());
+  const auto& b = data->m_data;
+  std::vector<std::uint8_t> inputs;
+  EncodeInputBlock(d.GetCurrentSettings().inputs, 4, 121, inputs);
+  ASSERT_EQ(inputs.size(), 249u);
+  EXPECT_TRUE(std::equal(inputs.begin(), inputs.end(), b.begin() + 1));
+  EXPECT_EQ(b[1 + 249], 0);
+  EXPECT_EQ(b[1 + 250], 0);
+  std::vector<std::uint8_t> deq;
+  EncodeDeqBlock(d.GetCurrentSettings(), 4, deq);
+  EXPECT_TRUE(std::equal(deq.begin(), deq.end(), b.begin() + 1 + 251 + 759 + 234));
+  EXPECT_EQ(b.back(), 0);
+}
+
+TEST_F(ProcessorRecords, CaptureAndRecallRestoresTheLiveSettings) {
+  for (const ModelCase& m : AllModels()) {
+    SCOPED_TRACE(m.model);
+    CNerexSeriesDevice& d = Make(m.model);
+    d.GetCurrentSettings().CopyFrom(MakeRandomImage(unsigned(m.model)));
+    std::unique_ptr<CSnapshotData> data(d.CreateSnapshotData());
+    const CNerexSeriesMemory captured = d.GetCurrentSettings();
+    d.GetCurrentSettings().CopyFrom(MakeRandomImage(unsigned(m.model) + 1));
+    d.ApplySnapshotData(*data);
+    std::unique_ptr<CSnapshotData> again(d.CreateSnapshotData());
+    EXPECT_EQ(again->m_data, data->m_data);
+    EXPECT_EQ(d.GetCurrentSettings().inputs.gains[1], captured.inputs.gains[1]);
+  }
+}
+
+TEST_F(ProcessorRecords, RecallQueuesForcedBlocksOnlyWhileConnected) {
+  OpenPort();
+  CNerexSeriesDevice& d = Make(121);
+  std::unique_ptr<CSnapshotData> data(d.CreateSnapshotData());
+  d.ApplySnapshotData(*data);
+  EXPECT_TRUE(QueuedCommands(d).empty());
+  Connect(d);
+  d.ApplySnapshotData(*data);
+  EXPECT_EQ(QueuedCommands(d), (std::vector<std::uint32_t>{26, 31, 42, 43}));
+  CNerexSeriesDevice& calder = Make(110);
+  Connect(calder);
+  std::unique_ptr<CSnapshotData> c(calder.CreateSnapshotData());
+  calder.ApplySnapshotData(*c);
+  EXPECT_EQ(QueuedCommands(calder), (std::vector<std::uint32_t>{26, 31}));
+}
+
+TEST_F(ProcessorRecords, FormatOneOnATorvexKeepsDynamicsAndMixer) {
+  CNerexSeriesDevice& d = Make(121);
+  const CNerexSeriesMemory before = [&] {
+    d.GetCurrentSettings().CopyFrom(MakeRandomImage(4));
+    return d.GetCurrentSettings();
+  }();
+  std::vector<std::uint8_t> bytes(GetNerexSnapshotLength(121, 1), 0);
+  bytes[0] = 1;
+  std::vector<std::uint8_t> block;
+  CNerexSeriesMemory other = MakeRandomImage(5);
+  EncodeInputBlock(other.inputs, 4, 121, block);
+  std::copy(block.begin(), block.end(), bytes.begin() + 1);
+  d.ApplySnapshotData(CSnapshotData(d.GetUuid(), bytes));
+  EXPECT_EQ(d.GetCurrentSettings().inputs.gains, other.inputs.gains);
+  EXPECT_EQ(d.GetCurrentSettings().deqBands, before.deqBands);
+  EXPECT_EQ(d.GetCurrentSettings().outputs.matrixLevels, before.outputs.matrixLevels);
+  EXPECT_EQ(d.GetCurrentSettings().outputs.compressors, before.outputs.compressors);
+}
+
+TEST_F(ProcessorRecords, ImageOfTheWrongLengthIsRefusedAndUnknownFormatResends) {
+  OpenPort();
+  CNerexSeriesDevice& nerex = Make(120);
+  CNerexSeriesDevice& small = Make(114);
+  Connect(small);
+  small.GetCurrentSettings().CopyFrom(MakeRandomImage(6));
+  const CNerexSeriesMemory before = small.GetCurrentSettings();
+  std::unique_ptr<CSnapshotData> big(nerex.CreateSnapshotData());
+  small.ApplySnapshotData(*big);  // a Nerex48 image on a Nerex24
+  EXPECT_EQ(small.GetCurrentSettings(), before);
+  EXPECT_TRUE(QueuedCommands(small).empty());
+
+  std::unique_ptr<CSnapshotData> own(small.CreateSnapshotData());
+  own->m_data[0] = 7;
+  own->m_data[5] ^= 0xFF;
+  small.ApplySnapshotData(*own);
+  EXPECT_EQ(small.GetCurrentSettings(), before);
+  EXPECT_EQ(QueuedCommands(small), (std::vector<std::uint32_t>{26, 31, 42}));
+}
