@@ -1,9 +1,11 @@
 // Copy, can-paste and paste on processor devices through the clipboard, and the context menu.
 #include <gtest/gtest.h>
 
+#include "core/ControlPanel.h"
 #include "core/DeviceMenu.h"
 #include "core/SystemMessages.h"
 #include "devices/processor/NerexClipboard.h"
+#include "devices/processor/NerexPanel.h"
 #include "devices/processor/NerexRecordBytes.h"
 #include "platform/Clipboard.h"
 #include "tests/devices/processor/ProcessorFixture.h"
@@ -259,4 +261,67 @@ TEST_F(ProcessorClipboard, PresetLabelFollowsTheSectionMask) {
   f.GetPresets()[1]->sectionFlags = kSectionAll;
   f.GetGeneralSettings().bytes[7] = 2;
   EXPECT_EQ(f.GetSelectedPresetLabel(kSectionInputs), "2. Preset 2*");
+}
+
+namespace {
+
+// An open processor panel that records what the device asks of it.
+class CRecordingPanel : public CControlPanel, public INerexSeriesPanel {
+ public:
+  void NotifyParameterChanged(const CParamValue& value) override {
+    ids.push_back(value.id);
+    auto* device = static_cast<CNerexSeriesDevice*>(GetDevice());
+    CControlMessage record;
+    pollDuringPaste = pollDuringPaste || device->GetNextPollMessage(record);
+    pasteSeen = pasteSeen || device->IsPasteInProgress();
+  }
+  void DestroyPanelWindow() override {}
+  void RequestMeterUpdate() override {}
+  void RefillPresetList() override {}
+  void RefreshGeqCurve(bool all) override { calls.push_back(all ? "geq" : "geq-part"); }
+  void RefreshPeqSection(bool) override { calls.push_back("peq"); }
+  void RefreshDeqSection(bool) override { calls.push_back("deq"); }
+  void RefreshOutputEqSection(bool) override { calls.push_back("output eq"); }
+  void RefreshOutputSection(bool) override { calls.push_back("output"); }
+  void SelectSideTab(std::uint32_t tab, bool) override { calls.push_back("mixer " + std::to_string(tab)); }
+  void DrawInputsSection(bool) override { calls.push_back("inputs"); }
+  void GetLinkedInputNames(bool) override { calls.push_back("input names"); }
+  void GetLinkedOutputNames(bool) override { calls.push_back("output names"); }
+
+  std::vector<std::int32_t> ids;
+  std::vector<std::string> calls;
+  bool pasteSeen = false;
+  bool pollDuringPaste = false;
+};
+
+}  // namespace
+
+TEST_F(ProcessorClipboard, PasteHoldsThePollAnnouncesAndRefreshesTheShownPage) {
+  CNerexSeriesDevice& source = Make(121, 1);
+  source.CopyToClipboard(0);
+  CNerexSeriesDevice& d = Make(121, 2);
+  d.SetNeedsInitialisation(false);  // the poll would ask for the settings blocks now
+  CRecordingPanel panel;
+  panel.SetDevice(&d);
+  d.SetControlPanel(&panel);
+  d.SetPanelPage(59);
+  d.PasteFromClipboard(0);
+  ASSERT_FALSE(panel.ids.empty());
+  EXPECT_EQ(panel.ids.front(), 1590);
+  EXPECT_TRUE(panel.pasteSeen);
+  EXPECT_FALSE(panel.pollDuringPaste);
+  EXPECT_FALSE(d.IsPasteInProgress());
+  CControlMessage request;
+  EXPECT_TRUE(d.GetNextPollMessage(request));  // the poll goes on once the paste is done
+  EXPECT_EQ(panel.calls, (std::vector<std::string>{"mixer 295"}));
+
+  panel.calls.clear();
+  d.SetPanelPage(61);
+  d.PasteFromClipboard(33879);
+  EXPECT_EQ(panel.calls, (std::vector<std::string>{"input names"}));
+  panel.calls.clear();
+  d.SetPanelPage(63);
+  d.PasteFromClipboard(33876);  // the matrix refreshes no page
+  EXPECT_TRUE(panel.calls.empty());
+  d.SetControlPanel(nullptr);
 }
