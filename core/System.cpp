@@ -296,11 +296,12 @@ void CSystem::CommsThreadMain() {
   while (m_run) {
     // Only the hand-shakes live here so far: whatever the state, a go-idle request is
     // acknowledged and the worker rests in the idle state.
-    if (m_goIdle) {
+    // The request is taken before the event is set: clearing it afterwards could wipe out a
+    // new request made by a thread that the event had already released.
+    if (m_goIdle.exchange(false)) {
       CSingleLock lock(m_lock);
       m_workerState = kWorkerIdle;
       m_idleEvent->Set();
-      m_goIdle = false;
     }
     std::this_thread::sleep_for(kIdleSleep);
   }
