@@ -559,26 +559,12 @@ TEST(StreamRecords, MemoryOfAnotherVersionOrCutShortLeavesTheImageUnchanged) {
   }
 }
 
-TEST(StreamRecords, DeviceRoundTripAndRefusalOfAnotherVersion) {
+TEST(StreamRecords, DeviceOfAnotherVersionOrCutShortChangesNothing) {
   DeviceState source = MakeFilledState();
   std::stringstream s;
   CDataStream out(static_cast<std::ostream&>(s));
   ASSERT_TRUE(SerializeNerexDeviceStream(out, source.fields));
   const std::string bytes = s.str();
-
-  DeviceState loaded;
-  std::stringstream in1(bytes);
-  CDataStream in(static_cast<std::istream&>(in1));
-  ASSERT_TRUE(SerializeNerexDeviceStream(in, loaded.fields));
-  EXPECT_EQ(loaded.name, source.name);
-  EXPECT_EQ(loaded.fields.delayMultiplier, 1000u);
-  EXPECT_EQ(loaded.presets.size(), 22u);
-  EXPECT_EQ(loaded.xovers.size(), 3u);
-  EXPECT_EQ(loaded.xovers[2]->outputs.gains[1], -55);
-  ExpectSameInputs(loaded.current.inputs, source.current.inputs);
-  EXPECT_EQ(loaded.fields.timedPresets, source.fields.timedPresets);
-  for (std::size_t i = 7; i < 20; ++i) EXPECT_EQ(loaded.fields.general[i], source.fields.general[i]);
-
   for (const std::string& damaged : {std::string("\x05\0\0\0", 4) + bytes.substr(4), bytes.substr(0, bytes.size() - 3)}) {
     DeviceState untouched;
     std::stringstream d(damaged);
