@@ -191,8 +191,7 @@ QBrush ToQBrush(const CBrush& brush) {
     case CBrush::Kind::EllipseGradient: {
       // A unit circle gradient stretched onto the ellipse.
       QRadialGradient g(QPointF(0.0, 0.0), 1.0);
-      g.setColorAt(0.0, ToQColor(brush.centreColour));
-      g.setColorAt(1.0, ToQColor(brush.surroundColour));
+      g.setStops(ToStops(brush.stops, brush.centreColour, brush.surroundColour));
       QBrush q(g);
       const CRectF& e = brush.ellipse;
       q.setTransform(QTransform(std::max(e.width / 2.0f, 0.001f), 0, 0, std::max(e.height / 2.0f, 0.001f),

@@ -87,7 +87,8 @@ struct CBrush {
   CColour endColour;
   std::vector<CGradientStop> stops;
   WrapMode wrap = WrapMode::Tile;
-  // Ellipse gradient: centre colour in the middle of the ellipse, surround colour on its edge.
+  // Ellipse gradient: centre colour in the middle of the ellipse, surround colour on its edge;
+  // stops, when given, replace them, from the centre (0) to the edge (1).
   CRectF ellipse;
   CColour centreColour;
   CColour surroundColour;
