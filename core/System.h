@@ -16,6 +16,7 @@
 #include "platform/Sync.h"
 #include "platform/Types.h"
 
+class CArchive;
 class CCCImageBase;
 class CCPData;
 class CControlMessage;
@@ -31,10 +32,8 @@ class CLink;
 class CSecurityDlg;
 class CSnapshot;
 class CZone;
+class IFileErrorSink;
 class IMessageSink;
-
-// At most this many users; user 0 is the administrator.
-inline constexpr std::size_t kMaxUsers = 10;
 
 // Longest wait of each step of StopCommsThread, ms.
 inline constexpr std::uint32_t kStopWaitMs = 30000;
@@ -144,6 +143,31 @@ class CSystem {
   std::int32_t GetCurrentSnapshot() const { return m_currentSnapshot; }
   void SetCurrentSnapshot(std::int32_t index) { m_currentSnapshot = index; }
 
+  // --- Users, links and snapshots (UI thread) ---
+  // Gives users 1 to 9 the record {UUID, may use} for every device and custom panel that they
+  // hold no record for; user 0 never gets records. Runs after every file load.
+  void EnsureUserPermissions();
+  // Appends a new link named "Link n" with the smallest n >= 1 that no link is named with;
+  // the modified flag is not touched.
+  CLink* AddLink();
+  // True when any link has a member for this device parameter.
+  bool IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const;
+  // With linking active, gives every member of each link the current value of its master
+  // (each under its own parameter id, as a user change); members of deleted devices are skipped.
+  void ApplyLinks();
+  // A new snapshot holding every device's settings image now, appended.
+  CSnapshot* AddSnapshot(const std::string& name);
+  // Replaces snapshot index's images by the devices' settings now; name and UUID stay.
+  // Null when the index is out of range.
+  CSnapshot* CaptureSnapshot(int index);
+  // Applies snapshot index to every device that still exists and makes it the current one.
+  void RecallSnapshot(int index);
+  // Deletes snapshot index and every widget reference to it; the current snapshot stays the
+  // current one (its index moves down when a snapshot before it goes).
+  void DeleteSnapshot(int index);
+  // Open custom panels light up or darken their buttons for snapshot index; -1 does nothing.
+  void UpdateSnapshotControls(int index);
+
   // --- Images ---
   CCCImageDirectory& GetFileImages() { return m_fileImages; }
   CCCImageDirectory& GetLibraryImages() { return m_libraryImages; }
@@ -174,6 +198,23 @@ class CSystem {
   // Global mute of every unit on the bus, as last commanded; off at start.
   bool IsGlobalMute() const { return m_globalMute; }
   void SetGlobalMute(bool on) { m_globalMute = on; }
+
+  // --- The system file (UI thread; the frame offers Open only while offline) ---
+  // Writes the whole system (version 5), or reads a file of version 1 to 5 into fresh objects
+  // that replace the system's contents only when the whole file was read. False after a
+  // reported error; a failed read leaves the system's contents as they were.
+  bool Serialize(CArchive& ar);
+  // Reads the file at path. False when it cannot be read (no message) or when its contents
+  // are refused (reported); the system is then cleared and keeps no path. On success the
+  // path is kept and the file is not modified.
+  bool OpenFile(const std::string& path);
+  // Writes the file at path through a temporary file renamed into place. On failure the old
+  // file is untouched, the failure is reported, the path and the modified flag stay and the
+  // result is false. On success the path is kept and the modified flag cleared.
+  bool SaveFile(const std::string& path);
+  // Where file errors are shown (a message box of the main frame); null shows nothing.
+  void SetFileErrorSink(IFileErrorSink* sink) { m_fileErrorSink = sink; }
+  IFileErrorSink* GetFileErrorSink() const { return m_fileErrorSink; }
 
   // --- Settings ---
   // Reads every setting, a missing one giving its default.
@@ -384,6 +425,7 @@ class CSystem {
   std::uint32_t m_treeState = 0;
   bool m_globalMute = false;
   IMessageSink* m_frame = nullptr;
+  IFileErrorSink* m_fileErrorSink = nullptr;
 
   // Hand-over between the frame's dialogs and the worker.
   std::atomic<IAutoscanDialog*> m_autoscanDialog{nullptr};
