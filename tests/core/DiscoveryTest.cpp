@@ -52,6 +52,10 @@ class DiscoveryTest : public ::testing::Test {
     const auto requests = h.bus.Requests();
     return std::size_t(std::count(requests.begin(), requests.end(), frame));
   }
+  // The scan reset is a broadcast: the scan may end before the bus has taken it in.
+  bool WaitForScanResets(std::size_t n) const {
+    return WaitFor([&] { return CountRequest({0xBE, 0, 0, 0, 0}) >= n; }, 5000);
+  }
 
   CBusHarness h;
   CTestScanDialog dialog;
@@ -100,6 +104,7 @@ TEST_F(DiscoveryTest, ShortIds_EachUnitBecomesOneDevice_InTheSelectedZone_ASecon
   // A unit that answers at once is asked once; a silent ID three times, each with retries.
   EXPECT_EQ(CountRequest({0xE0, 0x02}), 1u);
   EXPECT_EQ(CountRequest({0xE0, 0x01}), 9u);
+  EXPECT_TRUE(WaitForScanResets(2));
   EXPECT_EQ(CountRequest({0xBE, 0, 0, 0, 0}), 2u);
 
   CTestScanDialog again;
@@ -188,6 +193,7 @@ TEST_F(DiscoveryTest, StopDuringTheShortIdPass_EndsBeforeTheNextProbe_NoLongPass
   EXPECT_EQ(h.system.GetDeviceCount(), 0);
   EXPECT_EQ(CountRequest({0xE0, 0x02}), 0u);
   EXPECT_EQ(h.CountRequests(0xB3) + h.CountRequests(0xBF), 0u);
+  EXPECT_TRUE(WaitForScanResets(1));
   const auto requests = h.bus.Requests();
   ASSERT_FALSE(requests.empty());
   EXPECT_EQ(requests.back(), (Bytes{0xBE, 0, 0, 0, 0}));
@@ -201,7 +207,7 @@ TEST_F(DiscoveryTest, EmptyBus_AsksToGoOffline_AndHandsTheDialogBack) {
   EXPECT_EQ(h.system.GetAutoscanDialog(), nullptr);
   EXPECT_FALSE(dialog.running);
   EXPECT_EQ(h.system.GetWorkerState(), kWorkerOnline);
-  EXPECT_FALSE(h.system.GetComms().GetNoLog());
+  EXPECT_FALSE(h.system.GetTransport().GetNoLog());
   EXPECT_FALSE(h.system.NeedSecurityGet());
 }
 
@@ -216,7 +222,7 @@ TEST_F(DiscoveryTest, TransportFailureDuringTheScan_PostsFatalErrorAndGoesIdle) 
   EXPECT_EQ(h.CountRequests(0xBE), 0u);
   h.system.RequestIdle();  // acknowledged at once: the worker asked for it itself
   EXPECT_EQ(h.system.GetWorkerState(), kWorkerIdle);
-  EXPECT_FALSE(h.system.GetComms().GetNoLog());
+  EXPECT_FALSE(h.system.GetTransport().GetNoLog());
 }
 
 TEST_F(DiscoveryTest, AfterAScan_BreakoutBoxesReadTheirBit21BlockAgain) {
@@ -235,7 +241,7 @@ TEST_F(DiscoveryTest, ProbeDeviceId_FindsCollidesOrMisses_AndRestoresTheTimeOut)
   AddUnit(53, 0, 0x0203);
   h.bus.Start();
   ASSERT_TRUE(h.system.SetOnline(true));
-  CSerialComms& comms = h.system.GetComms();
+  CSerialComms& comms = h.system.GetTransport();
   comms.SetExtraTimeout(10);
   std::uint32_t type = 0, variant = 0;
 
@@ -280,7 +286,7 @@ TEST_F(DiscoveryTest, KeepScanQuiet_RepeatsTheQuietCommandForLongIdDevicesAtMost
   EXPECT_EQ(unit->QuietCount(), 2);
   EXPECT_EQ(h.CountRequests(0xF1), 2u);  // never for the short-ID device
   h.system.SendScanReset();
-  EXPECT_FALSE(unit->IsQuiet());
+  EXPECT_TRUE(WaitFor([&] { return !unit->IsQuiet(); }, 5000));
   h.system.KeepScanQuiet();
   EXPECT_EQ(unit->QuietCount(), 3);
   SetClockForTests(nullptr);

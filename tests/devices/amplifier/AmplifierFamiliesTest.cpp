@@ -117,7 +117,7 @@ TEST_F(AmplifierFamiliesTest, PannexHasNoSecurityBlock) {
 
 TEST_F(AmplifierFamiliesTest, Solo_QueuesAMuteWriteOrAnUnmute_InTheFamilysLayout) {
   auto line = std::make_shared<CSerialLine>();
-  system.GetComms().SetPort(std::make_unique<CMemorySerialPort>(line));
+  system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
   ASSERT_TRUE(system.SetOnline(true));  // writes that are not forced need an open port
   CPannexDevice pannex(&system, nullptr, 0x31, 5);
   CSornicAmpDevice sornic(&system, nullptr, 60, 0x0102, 0);
