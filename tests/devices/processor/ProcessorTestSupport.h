@@ -7,14 +7,17 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/ControlMessage.h"
+#include "core/SerialComms.h"
 #include "core/SevenBit.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexSeriesDevice.h"
+#include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
 #include "tools/devsim/SimProcessor.h"
 
@@ -58,6 +61,12 @@ class ProcessorDeviceTest : public ::testing::Test {
     m_device->ProcessReply(record);
   }
 
+  // Opens the system's port on an in-memory line, so that queued messages are kept.
+  void OpenPort() {
+    m_system.GetComms().SetPort(std::make_unique<CMemorySerialPort>(m_line));
+    ASSERT_TRUE(m_system.SetOnline(true));
+  }
+
   // Raises the connection level to connected with answered writes.
   void Connect() {
     for (int i = 0; i < 3; ++i) m_device->UpdateCommsState(true);
@@ -70,6 +79,7 @@ class ProcessorDeviceTest : public ::testing::Test {
     return n;
   }
 
+  std::shared_ptr<CSerialLine> m_line = std::make_shared<CSerialLine>();
   CSystem m_system;
   CRecordingSink m_sink;
   std::unique_ptr<CNerexSeriesDevice> m_device;
@@ -87,8 +97,11 @@ class CLoopback {
     CControlMessage t;
     if (!m_device.GetNextPollMessage(t)) return false;
     last = t;
+    sent.push_back(t);
     const SimBytes reply = m_unit.Handle(Bytes(t.frame, t.frame + t.FrameBytes())).Wire();
-    if (reply.empty() || (!t.write && reply.size() != t.expectedLength)) {
+    // As the transport does, a reply whose header announces more than expected is read whole.
+    const bool longer = reply.size() > t.expectedLength && reply.size() >= 3 && Get14Bit(reply.data() + 1) + 1 == reply.size();
+    if (reply.empty() || (!t.write && reply.size() != t.expectedLength && !longer)) {
       m_device.UpdateCommsState(false);
       ++misses;
       return true;
@@ -110,7 +123,21 @@ class CLoopback {
     return m_device.AllBlocksReceived();
   }
 
+  // The memory number of a request of the block, name and flags reads.
+  static std::uint32_t MemoryOf(const CControlMessage& m) { return GetMemoryNumber(m.frame + 7); }
+  // "command" or "command/memory" for each request sent, in order.
+  std::vector<std::string> Trace() const {
+    std::vector<std::string> out;
+    for (const auto& m : sent) {
+      std::string item = std::to_string(m.command);
+      if (m.frameLength == 11) item += "/" + std::to_string(MemoryOf(m));
+      out.push_back(item);
+    }
+    return out;
+  }
+
   CControlMessage last;
+  std::vector<CControlMessage> sent;
   int misses = 0;
 
  private:
