@@ -262,8 +262,8 @@ class CNerexSeriesDevice : public CDevice {
   INerexSeriesPanel* GetNerexPanel() const;
 
   // --- Replaceable sources (tests) ---
-  // Reads a key of the firmware version table; the default reads "Orvak.ini" beside the
-  // executable. Null restores the default.
+  // Reads a key of the firmware version table; the default is ReadIniValue ("Orvak.ini" beside
+  // the executable). Null restores the default.
   using FirmwareTableReader = std::string (*)(const std::string& key);
   static void SetFirmwareTableReader(FirmwareTableReader reader);
   static std::string ReadFirmwareTable(const std::string& key);
