@@ -116,10 +116,10 @@ bool CProcessorBus::RunUntil(const std::function<bool()>& done, int maxTurns) {
 
 // --- The system's worker ---
 
-bool CProcessorBus::StartWorker() {
+bool CProcessorBus::StartWorker(std::uint32_t choice) {
   m_bus.Start();
   m_system.Start(&m_frame);
-  return m_system.GoOnline(0);
+  return m_system.GoOnline(choice);
 }
 
 bool CProcessorBus::Autoscan(std::uint32_t lastShortId, std::uint32_t timeoutMs) {
