@@ -130,6 +130,8 @@ void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
   if (mode != 1) return;
 
   // The file's whole content for the unit, queued even while the unit is not connected yet.
+  // The lock keeps the reply handler off the memories while they are encoded.
+  CSingleLock lock(SettingsLock());
   auto queue = [this](auto build) { QueueBuilt(*this, true, build); };
   for (std::size_t i = 0; i < m_presets.size() && i < 255; ++i) {
     const CNerexSeriesMemory* memory = m_presets[i].get();
