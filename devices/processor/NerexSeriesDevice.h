@@ -312,7 +312,6 @@ class CNerexSeriesDevice : public CDevice {
   std::array<std::atomic<float>, kNerexDeqBands> m_deqMeters;
   std::array<std::atomic<float>, kNerexMaxOutputs> m_compressorMeters;
   std::uint8_t m_meterPageSent = 0;
-  std::uint8_t m_statusFlag = 0;
   std::uint32_t m_panelPage = kNerexPageMixer;
   std::uint32_t m_sideTab = kNerexSideTabSource;
   std::uint32_t m_selectedInput = 0;
