@@ -10,7 +10,6 @@
 #include "core/CPData.h"
 #include "core/ControlMessage.h"
 #include "core/ControlPanel.h"
-#include "core/DeviceFactory.h"
 #include "core/SevenBit.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
@@ -83,10 +82,6 @@ CDevice* CreateNerexSeriesDevice(CSystem* system, IMessageSink* frame, std::uint
   auto* device = new CNerexSeriesDevice(system, typeCode, deviceId, frame, modelIndex);
   device->Initialise();
   return device;
-}
-
-void RegisterProcessorFamily() {
-  for (std::uint32_t code : kProcessorTypeCodes) RegisterDeviceCreator(code, &CreateNerexSeriesDevice);
 }
 
 // --- Construction and lifecycle ---

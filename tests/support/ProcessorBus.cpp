@@ -7,6 +7,7 @@
 
 #include "core/ControlMessage.h"
 #include "core/DeviceFactory.h"
+#include "devices/processor/ProcessorFamily.h"
 #include "platform/Sync.h"
 
 CProcessorBus::CProcessorBus(std::uint32_t baudRate)

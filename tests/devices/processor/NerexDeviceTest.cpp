@@ -7,6 +7,7 @@
 #include "core/DeviceFactory.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexPanel.h"
+#include "devices/processor/ProcessorFamily.h"
 
 namespace {
 
