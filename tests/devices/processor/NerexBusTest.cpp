@@ -246,22 +246,3 @@ TEST(NerexBus, RepliesWithFaultsAreRefusedAndCountedAndTheReadBackStillCompletes
   for (int i = 0; i < 3; ++i) bus.Turn();
   EXPECT_EQ(unit->ReadCount(63), before + 3);
 }
-
-TEST(NerexBus, CompactNamesReplyLeavesTheSlotsItDoesNotReach) {
-  CProcessorBus bus;
-  CSimProcessorUnit* unit = bus.AddUnit(114, 6);
-  CNerexSeriesMemory image;
-  InitMemoryDefaults(image);
-  for (int o = 0; o < 4; ++o) image.outputs.names[std::size_t(o)] = MakeChannelName("Out " + std::to_string(o + 1));
-  unit->SetCurrent(image);
-  unit->InjectReplyFault(51, SimProcessorFault::CompactNames());
-  CNerexSeriesDevice* d = bus.AddDevice(114, 6);
-  ASSERT_TRUE(bus.Open());
-  ASSERT_TRUE(bus.RunUntil([&] { return d->AllBlocksReceived(); }, 400));
-  // 40 + 8 x (2 + 4) bytes of names: output slots 2 and 3 lie beyond them and keep what the
-  // output block gave them.
-  EXPECT_EQ(std::string(d->GetCurrentSettings().outputs.names[2].data(), 8), "Out 3   ");
-  EXPECT_EQ(std::string(d->GetCurrentSettings().outputs.names[3].data(), 8), "Out 4   ");
-  EXPECT_EQ(d->GetName(), "Sim Processor");
-  EXPECT_EQ(d->GetRefusedReplyCount(), 0u);
-}

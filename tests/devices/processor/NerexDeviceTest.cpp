@@ -108,22 +108,6 @@ TEST_F(NerexDeviceTest, InstanceCounterFollowsInitialisedDevices) {
   EXPECT_EQ(CNerexSeriesDevice::GetInstanceCount(), before);
 }
 
-TEST_F(NerexDeviceTest, PanelClassAndSizeByModelAndHardware) {
-  EXPECT_STREQ(Make(16).GetControlPanelClass(), "CFennickControlPanel");
-  EXPECT_EQ(m_device->GetPanelSize(), (CSize{850, 600}));
-  m_device->SetPanelPage(435);
-  EXPECT_EQ(m_device->GetPanelSize(), (CSize{302, 325}));
-  EXPECT_STREQ(Make(17).GetControlPanelClass(), "CZelFennickControlPanel");
-  EXPECT_STREQ(Make(110).GetControlPanelClass(), "CCalder48ControlPanel");
-  EXPECT_STREQ(Make(112, 1, 0x1C201C).GetControlPanelClass(), "CCalder48ControlPanel");
-  EXPECT_STREQ(Make(112, 1, 0x1C4A21).GetControlPanelClass(), "CHollin2ControlPanel");
-  EXPECT_STREQ(Make(121).GetControlPanelClass(), "CTorvexControlPanel");
-  EXPECT_STREQ(Make(115).GetControlPanelClass(), "CNerexControlPanel");
-  EXPECT_EQ(m_device->GetOnlineStatusParamId(), 1352);
-  EXPECT_EQ(m_device->GetOfflineStatusParamId(), 1353);
-  EXPECT_EQ(m_device->GetWarningStatusParamId(), 1354);
-}
-
 TEST_F(NerexDeviceTest, ReinitialiseWithoutSendingQueuesNothingAndRearmsTheReadBack) {
   CNerexSeriesDevice& d = Make(120);
   d.SetNeedsInitialisation(false);

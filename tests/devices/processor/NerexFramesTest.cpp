@@ -209,28 +209,6 @@ TEST_F(NerexFramesTest, GeneralSettingsOptionBytesGoOutWithTheTopBitFlipped) {
   EXPECT_EQ(Unpacked(m, 12), (Bytes{0x80, 0x1F, 0x00, 0x80, 0x80, 0x80, 0x86, 0x8A, 0x80, 0x80, 0x80, 0x80}));
 }
 
-TEST_F(NerexFramesTest, MemoryNameClearAndClockFrames) {
-  CNerexSeriesDevice& d = Make(16, 1);
-  CControlMessage m;
-  ASSERT_TRUE(BuildMemoryNameMessage(d, m, 3, "Evening"));
-  EXPECT_EQ(m.command, 28u);
-  EXPECT_EQ(m.frameLength, 28u);
-  Bytes expected{3};
-  for (char c : std::string("Evening         ")) expected.push_back(std::uint8_t(c));
-  EXPECT_EQ(Unpacked(m, 17), expected);
-
-  ASSERT_TRUE(BuildClearMemoryMessage(d, m, 3));
-  EXPECT_EQ(m.command, 30u);
-  EXPECT_EQ(m.frameLength, 10u);
-  EXPECT_EQ(m.frame[7], 0);
-  EXPECT_EQ(m.frame[8], 3);
-
-  ASSERT_TRUE(BuildClockMessage(d, m, NerexClockReading{24, 12, 31, 3, 23, 59}));
-  EXPECT_EQ(m.command, 76u);
-  EXPECT_EQ(m.frameLength, 15u);
-  EXPECT_EQ(Bytes(m.frame + 7, m.frame + 14), (Bytes{0, 24, 12, 31, 3, 23, 59}));
-}
-
 TEST(NerexMemoryBlockMode, FollowsTheOrderOfTheStoredSections) {
   EXPECT_EQ(MemoryBlockMode(kSectionOutputs, kBlockOutputs), 0x02);
   EXPECT_EQ(MemoryBlockMode(kSectionGeq, kBlockGeq), 0x04);
@@ -261,16 +239,4 @@ TEST_F(NerexFramesTest, DelayMessagesReLimitRoutedInputDelaysAcrossTheLinkGroup)
   EXPECT_EQ(image.inputs.delays[2], 0u);
   // Not connected: the frames are dropped, the stored values stay changed.
   EXPECT_EQ(d.GetQueueSize(), 0u);
-}
-
-TEST_F(NerexFramesTest, CompressorCurveLevel) {
-  CNerexSeriesDevice& d = Make(121, 1);
-  NerexCompressor& c = d.GetCurrentSettings().outputs.compressors[0];
-  c.ratio = 0;
-  EXPECT_FLOAT_EQ(CalcCompressorCurveLevel(d, 0), -6.0f);
-  // Ratio 2:1 (code 4), threshold 0 dB (code 22), no knee; meter at the floor: far below.
-  c.ratio = 4;
-  c.threshold = 22;
-  c.softKnee = 0;
-  EXPECT_FLOAT_EQ(CalcCompressorCurveLevel(d, 0), kNerexMeterFloor);
 }

@@ -349,12 +349,3 @@ TEST_F(NerexRepliesTest, IncompleteReadBackMarksNotInitialisedOnEveryReplyAndThe
   EXPECT_EQ(d.GetWarningBits() & kNerexWarningNotInitialised, 0u);
   EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 105), 1u);
 }
-
-TEST_F(NerexRepliesTest, WriteAcknowledgementsOnlyRaiseTheConnectionLevel) {
-  CNerexSeriesDevice& d = Make(120);
-  const CNerexSeriesMemory before = d.GetCurrentSettings();
-  for (int i = 0; i < 3; ++i) Deliver(48, Bytes{0xA0}, true);
-  EXPECT_TRUE(d.IsConnected());
-  EXPECT_EQ(d.GetRefusedReplyCount(), 0u);
-  EXPECT_EQ(d.GetCurrentSettings(), before);
-}
