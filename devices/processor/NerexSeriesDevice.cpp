@@ -1,53 +1,337 @@
-// The processor device: construction and the worker's side of polling.
+// Construction and lifecycle of the processor device, its general settings, model answers,
+// status text, security requests, meters and the factory entry of the family.
 #include "devices/processor/NerexSeriesDevice.h"
 
+#include <algorithm>
+#include <atomic>
+#include <ctime>
+#include <iterator>
+
+#include "core/CPData.h"
 #include "core/ControlMessage.h"
+#include "core/ControlPanel.h"
+#include "core/SevenBit.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "core/VersionTable.h"
+#include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexChannelRules.h"
+#include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexPanel.h"
 #include "platform/Clipboard.h"
+#include "platform/Sync.h"
 
 namespace {
-// Identification request: [0xB0, device ID], 21-byte reply from 0xB8.
-constexpr std::uint32_t kIdentifyCommand = 176;
-constexpr std::uint32_t kIdentifyReplyLength = 21;
-constexpr std::uint8_t kIdentifyReplyStart = 0xB8;
-// Turns a device waiting for its security step sends nothing but every 12th.
-constexpr std::uint32_t kSecurityProbeTurns = 10;
+
+std::atomic<int> g_instances{0};
+std::atomic<CNerexSeriesDevice::FirmwareTableReader> g_firmwareReader{nullptr};
+std::atomic<CNerexSeriesDevice::LocalClock> g_localClock{nullptr};
+
+constexpr std::uint32_t kProcessorTypeCodes[] = {16, 17, 110, 112, 114, 115, 116, 118, 120, 121};
+constexpr std::uint32_t kSecurityBlockFrame = 288;
+
+bool IsProcessorTypeCode(std::uint32_t code) {
+  return std::find(std::begin(kProcessorTypeCodes), std::end(kProcessorTypeCodes), code) !=
+         std::end(kProcessorTypeCodes);
+}
+
+NerexClockReading ReadMachineClock() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  NerexClockReading r;
+  r.yearOfCentury = local.tm_year % 100;
+  r.month = local.tm_mon + 1;
+  r.day = local.tm_mday;
+  r.weekday = local.tm_wday + 1;
+  r.hour = local.tm_hour;
+  r.minute = local.tm_min;
+  return r;
+}
+
 }  // namespace
+
+// --- General settings ---
+
+NerexGeneralSettings::NerexGeneralSettings() {
+  SetSecurityCode(8064);
+  bytes[kOnDelay] = 6;
+  bytes[kLcdContrast] = 10;
+}
+
+void CopyGeneralSettings(const NerexGeneralSettings& source, NerexGeneralSettings& target) {
+  target = source;
+  target.bytes[NerexGeneralSettings::kRecallFlag] = source.bytes[NerexGeneralSettings::kRecallFlag] ? 1 : 0;
+}
+
+bool CompareGeneralSettings(const NerexGeneralSettings& a, const NerexGeneralSettings& b) {
+  if (a.GetSecurityCode() != b.GetSecurityCode()) return true;
+  for (int i = NerexGeneralSettings::kSystemLock; i <= NerexGeneralSettings::kLedTimeout; ++i)
+    if (a.bytes[std::size_t(i)] != b.bytes[std::size_t(i)]) return true;
+  return false;
+}
+
+// --- Factory ---
+
+CDevice* CreateNerexSeriesDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
+                                 std::uint32_t deviceId, std::uint32_t modelIndex) {
+  if (!IsProcessorTypeCode(typeCode)) return nullptr;
+  // The Fennick models have one hardware form.
+  if (IsFennickModel(int(typeCode))) modelIndex = 0;
+  auto* device = new CNerexSeriesDevice(system, typeCode, deviceId, frame, modelIndex);
+  device->Initialise();
+  return device;
+}
+
+// --- Construction and lifecycle ---
 
 CNerexSeriesDevice::CNerexSeriesDevice(CSystem* system, std::uint32_t typeCode, std::uint32_t deviceId,
                                        IMessageSink* frame, std::uint32_t modelIndex)
-    : CDevice(system, typeCode, deviceId, frame, modelIndex) {}
+    : CDevice(system, typeCode, deviceId, frame, modelIndex) {
+  m_clockStamp = std::int64_t(std::time(nullptr));
+  ResizePresetList(m_presets, kNerexDefaultPresetCount);
+  InitMemoryDefaults(m_current);
+  for (auto& m : m_inputMeters) m = kNerexMeterFloor;
+  for (auto& m : m_outputMeters) m = kNerexMeterFloor;
+  for (auto& m : m_deqMeters) m = kNerexMeterFloor;
+  for (auto& m : m_compressorMeters) m = kNerexMeterFloor;
+  ApplyCompressorLimiters(m_current.outputs, m_current.outputs.compressorLimiters == 1);
+}
 
-CNerexSeriesDevice::~CNerexSeriesDevice() { ClearQueue(); }
+CNerexSeriesDevice::~CNerexSeriesDevice() {
+  ClearQueue();
+  if (m_initialised) --g_instances;
+}
 
-void CNerexSeriesDevice::Initialise() { m_pasteEvent = std::make_unique<CManualResetEvent>(false); }
+void CNerexSeriesDevice::Initialise() {
+  if (m_initialised) return;
+  m_pasteEvent = std::make_unique<CManualResetEvent>(false);
+  m_initialised = true;
+  ++g_instances;
+}
 
-std::string CNerexSeriesDevice::GetModelName() { return ::GetModelName(int(m_typeCode), m_modelIndex); }
-
-std::uint32_t CNerexSeriesDevice::GetClipboardFormat() { return RegisterClipboardFormat("NerexSeriesSettings"); }
+int CNerexSeriesDevice::GetInstanceCount() { return g_instances; }
 
 void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
-  CDevice::Reinitialise(mode);
-  ClearQueue();
-}
-
-bool CNerexSeriesDevice::GetNextPollMessage(CControlMessage& record) {
-  if ((m_pasteEvent && m_pasteEvent->IsSet()) || m_ignored) return false;
-  if (m_needsInitialisation) {
-    if (m_pollCounter <= kSecurityProbeTurns) {
-      ++m_pollCounter;
-      return false;
-    }
-    record.Set(kIdentifyCommand, 2, kIdentifyReplyLength, this, false, kIdentifyReplyStart, 0, 0);
-    record.frame[0] = 0xB0;
-    record.frame[1] = std::uint8_t(m_deviceId);
-    m_pollCounter = 0;
-    return true;
+  {
+    CSingleLock lock(SettingsLock());
+    m_needsInitialisation = true;
+    m_receivedMask = 0;
+    m_memoryFlagsIndex = 0;
+    m_memoryNameIndex = 0;
   }
-  return PopMessage(record);
+  ClearQueue();
+  if (mode != 1) return;
+
+  // The file's whole content for the unit, queued even while the unit is not connected yet.
+  // The lock keeps the reply handler off the memories while they are encoded.
+  CSingleLock lock(SettingsLock());
+  auto queue = [this](auto build) { QueueBuilt(*this, true, build); };
+  for (std::size_t i = 0; i < m_presets.size() && i < 255; ++i) {
+    const CNerexSeriesMemory* memory = m_presets[i].get();
+    const auto n = std::uint8_t(i + 1);
+    const std::uint32_t flags = memory->sectionFlags;
+    if (!(flags & kSectionAll)) {
+      queue([&](CControlMessage& m) { return BuildClearMemoryMessage(*this, m, n); });
+      continue;
+    }
+    if (flags & kSectionInputs)
+      queue([&](CControlMessage& m) { return BuildBlock26Message(*this, m, n, MemoryBlockMode(flags, kBlockInputs), memory); });
+    if (flags & kSectionGeq)
+      queue([&](CControlMessage& m) { return BuildBlock42Message(*this, m, n, MemoryBlockMode(flags, kBlockGeq), memory); });
+    if (flags & kSectionOutputs)
+      queue([&](CControlMessage& m) { return BuildBlock31Message(*this, m, n, MemoryBlockMode(flags, kBlockOutputs), memory); });
+    if (flags & kSectionDeq)
+      queue([&](CControlMessage& m) { return BuildBlock43Message(*this, m, n, MemoryBlockMode(flags, kBlockDeq), memory); });
+    queue([&](CControlMessage& m) { return BuildMemoryNameMessage(*this, m, n, memory->name); });
+  }
+  queue([&](CControlMessage& m) { return BuildBlock26Message(*this, m, 0, 0x40); });
+  queue([&](CControlMessage& m) { return BuildBlock31Message(*this, m, 0, 0x40); });
+  if (IsTorvexLayoutModel(GetModel())) queue([&](CControlMessage& m) { return BuildBlock42Message(*this, m, 0, 0x40); });
+  if (GetModel() == kModelTorvex48) queue([&](CControlMessage& m) { return BuildBlock43Message(*this, m, 0, 0x40); });
+  queue([&](CControlMessage& m) { return BuildBlock35Message(*this, m); });
+  if (IsFennickModel(GetModel())) queue([&](CControlMessage& m) { return BuildGeneralSettingsMessage(*this, m); });
 }
 
-void CNerexSeriesDevice::ProcessReply(CControlMessage& record) {
-  (void)record;
-  UpdateCommsState(true);
+// --- Model answers ---
+
+int CNerexSeriesDevice::GetInputCount() const { return ::GetInputCount(GetModel()); }
+int CNerexSeriesDevice::GetOutputCount() const { return ::GetOutputCount(GetModel()); }
+
+CCriticalSection& CNerexSeriesDevice::SettingsLock() const { return m_system->GetLock(); }
+
+bool CNerexSeriesDevice::AllBlocksReceived() const { return ::AllBlocksReceived(GetModel(), m_receivedMask); }
+
+const char* CNerexSeriesDevice::GetControlPanelClass() {
+  switch (GetControlPanelKind(GetModel(), GetHardwareCode())) {
+    case ENerexPanelKind::Fennick: return "CFennickControlPanel";
+    case ENerexPanelKind::ZelFennick: return "CZelFennickControlPanel";
+    case ENerexPanelKind::Calder48: return "CCalder48ControlPanel";
+    case ENerexPanelKind::Hollin2: return "CHollin2ControlPanel";
+    case ENerexPanelKind::Torvex: return "CTorvexControlPanel";
+    case ENerexPanelKind::Nerex: return "CNerexControlPanel";
+  }
+  return "CNerexControlPanel";
+}
+
+std::string CNerexSeriesDevice::GetModelName() { return ::GetModelName(GetModel(), GetHardwareCode()); }
+
+CSize CNerexSeriesDevice::GetPanelSize() {
+  const NerexPanelSize size = ::GetPanelSize(GetModel(), m_panelPage);
+  return CSize{size.width, size.height};
+}
+
+std::uint32_t CNerexSeriesDevice::GetClipboardFormat() { return RegisterClipboardFormat(kNerexClipboardFormat); }
+
+int CNerexSeriesDevice::GetOnlineStatusParamId() { return 1352; }
+int CNerexSeriesDevice::GetOfflineStatusParamId() { return 1353; }
+int CNerexSeriesDevice::GetWarningStatusParamId() { return 1354; }
+
+std::uint32_t CNerexSeriesDevice::GetMessageMergeMask(const CControlMessage& message) {
+  return ::GetMessageMergeMask(std::uint8_t(message.command));
+}
+
+INerexSeriesPanel* CNerexSeriesDevice::GetNerexPanel() const {
+  return dynamic_cast<INerexSeriesPanel*>(GetControlPanel());
+}
+
+void CNerexSeriesDevice::OnStatusEvent(int statusCode) {
+  switch (statusCode) {
+    case kNerexStatusMeters:
+      if (INerexSeriesPanel* panel = GetNerexPanel()) panel->RequestMeterUpdate();
+      break;
+    case kNerexStatusSettings:
+      if (CControlPanel* panel = GetControlPanel()) panel->UpdateAllControls();
+      NotifyAllParameters();
+      break;
+    case kNerexStatusPresets:
+      if (INerexSeriesPanel* panel = GetNerexPanel()) panel->RefillPresetList();
+      break;
+    default:
+      break;
+  }
+}
+
+// --- Status text ---
+
+std::string CNerexSeriesDevice::GetStatusText() {
+  if (IsIgnored()) return "\nDevice Ignored";
+  std::string text;
+  const std::uint32_t warnings = m_warningBits;
+  if (warnings & kNerexWarningNotInitialised) text += "\nNot Initialised";
+  if (warnings & kNerexWarningFirmware)
+    text += "\nFirmware Version Warning - currently v" + GetFirmwareVersion() + " should be v" +
+            ReadFirmwareTable("Fennick");
+  if (!IsConnected() && m_system && m_system->IsPortOpen()) text += "\nNot Connected";
+  return text;
+}
+
+// --- Security ---
+
+bool CNerexSeriesDevice::BuildSecurityCheckMessage(CControlMessage& record) {
+  FillRead(record, kCmdReadNames, std::uint32_t(48 + 8 * (GetInputCount() + GetOutputCount())));
+  record.frame[kNerexPayload] = 0;
+  record.frameLength = 9;
+  FinaliseFrame(record, *this);
+  return true;
+}
+
+bool CNerexSeriesDevice::BuildReadSecurityMessage(CControlMessage& record) {
+  if (!IsFennickModel(GetModel())) return false;
+  FillRead(record, kCmdReadSecurity, kSecurityBlockFrame);
+  FinaliseFrame(record, *this);
+  return true;
+}
+
+bool CNerexSeriesDevice::BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users) {
+  if (!IsFennickModel(GetModel())) return false;
+  if (!record) return true;
+  CUserTable table{};
+  PackUserTable(users ? *users : CUserList{}, table);
+  Pack7Bit(table.data(), int(table.size()), record->frame + kNerexPayload);
+  record->Set(kCmdWriteSecurity, kSecurityBlockFrame, 0, this, true, kNerexReplyStart, 0, 0);
+  FinaliseFrame(*record, *this);
+  return true;
+}
+
+void CNerexSeriesDevice::DecodeSecurityBlock(const std::uint8_t* reply, CUserList& users) {
+  CUserTable table{};
+  Unpack7Bit(reply + kNerexPayload, int(table.size()), table.data());
+  UnpackUserTable(users, table);
+  if (!m_system) return;
+  const std::vector<CDevice*> devices = m_system->GetDevices();
+  const std::vector<CCPData*>& panels = m_system->GetCustomPanels();
+  for (CUser* user : users) {
+    user->ClearPermissions();
+    for (CDevice* device : devices) user->m_devicePermissions.push_back(new CPanelPermissions(device->GetUuid(), 1));
+    for (CCPData* panel : panels) user->m_panelPermissions.push_back(new CPanelPermissions(panel->GetUuid(), 1));
+  }
+}
+
+// --- Meters, ignoring, disconnection ---
+
+float CNerexSeriesDevice::GetInputMeter(int input) const {
+  return input >= 0 && input < kNerexMaxInputs ? m_inputMeters[std::size_t(input)].load() : kNerexMeterFloor;
+}
+
+float CNerexSeriesDevice::GetOutputMeter(int output) const {
+  return output >= 0 && output < kNerexMaxOutputs ? m_outputMeters[std::size_t(output)].load() : kNerexMeterFloor;
+}
+
+float CNerexSeriesDevice::GetDeqMeter(int input, int band) const {
+  if (input < 0 || input >= kNerexMaxInputs || band < 0 || band >= kNerexDeqBandsPerInput) return kNerexMeterFloor;
+  return m_deqMeters[std::size_t(input * kNerexDeqBandsPerInput + band)].load();
+}
+
+float CNerexSeriesDevice::GetCompressorMeter(int output) const {
+  return output >= 0 && output < kNerexMaxOutputs ? m_compressorMeters[std::size_t(output)].load() : kNerexMeterFloor;
+}
+
+void CNerexSeriesDevice::ResetMeters() {
+  for (auto& m : m_inputMeters) m = kNerexMeterFloor;
+  for (auto& m : m_outputMeters) m = kNerexMeterFloor;
+  for (auto& m : m_deqMeters) m = kNerexMeterFloor;
+  for (auto& m : m_compressorMeters) m = kNerexMeterFloor;
+  // Also called on the worker: the panel hears of it through the frame, on the UI thread.
+  Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusMeters);
+}
+
+bool CNerexSeriesDevice::SetIgnored(bool ignored) {
+  CDevice::SetIgnored(ignored);
+  if (ignored) ResetMeters();
+  return ignored;
+}
+
+void CNerexSeriesDevice::OnDisconnected(bool clearWarnings) {
+  CDevice::OnDisconnected(clearWarnings);
+  ResetMeters();
+}
+
+// --- Paste event ---
+
+void CNerexSeriesDevice::BeginPaste() {
+  if (m_pasteEvent) m_pasteEvent->Set();
+}
+
+void CNerexSeriesDevice::EndPaste() {
+  if (m_pasteEvent) m_pasteEvent->Reset();
+}
+
+bool CNerexSeriesDevice::IsPasteInProgress() const { return m_pasteEvent && m_pasteEvent->IsSet(); }
+
+// --- Replaceable sources ---
+
+void CNerexSeriesDevice::SetFirmwareTableReader(FirmwareTableReader reader) { g_firmwareReader = reader; }
+
+std::string CNerexSeriesDevice::ReadFirmwareTable(const std::string& key) {
+  const FirmwareTableReader reader = g_firmwareReader;
+  return reader ? reader(key) : ReadIniValue(key);
+}
+
+void CNerexSeriesDevice::SetLocalClock(LocalClock clock) { g_localClock = clock; }
+
+NerexClockReading CNerexSeriesDevice::ReadLocalClock() {
+  const LocalClock clock = g_localClock;
+  return clock ? clock() : ReadMachineClock();
 }

@@ -1,40 +1,327 @@
-// The processor device (type codes 16, 17 and 110 to 121): construction, Initialise and the
-// part of polling that the comms worker relies on - nothing while a paste runs or while
-// ignored, the identification probe every 12th turn while the security step is pending, then
-// queued messages. The settings read-back, meters, records and properties build on this class.
+// CNerexSeriesDevice: the one device class of the DSP processor family (Fennick, Zel-Fennick,
+// Calder, Hollin, Nerex and Torvex models). It holds the unit's live settings, preset memories,
+// general settings, timed presets and meters, talks to the unit through the family's frames
+// (polling schedule, reply handling, security block) and describes every parameter by id.
 #pragma once
 
+#include <array>
+#include <atomic>
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/Device.h"
-#include "platform/Sync.h"
+#include "devices/processor/NerexPresets.h"
+#include "devices/processor/NerexSeriesMemory.h"
 
+class CCriticalSection;
+class CManualResetEvent;
+class CNerexSeriesDevice;
+class INerexSeriesPanel;
+
+// The unit's general settings, kept as the 20 bytes that the file, the clipboard and the
+// general-settings frames exchange.
+struct NerexGeneralSettings {
+  enum : int {
+    kClockYear = 0,     // year modulo 100
+    kClockMonth = 1,    // 1..12
+    kClockDay = 2,      // day of month
+    kClockWeekday = 3,  // 1..7, 1 = Sunday
+    kClockHour = 4,
+    kClockMinute = 5,
+    kRecallFlag = 6,     // 0 or 1
+    kCurrentPreset = 7,  // 1-based, 0 = none
+    kSecurityCodeLow = 8,
+    kSecurityCodeHigh = 9,
+    kSystemLock = 10,     // 0 Off, 1 Menu, 2 Full
+    kGpiMode = 11,        // 0 Disabled, 1 Simple, 2 Complex, 3 Panel
+    kMemoryOffset = 12,
+    kTransmitPreset = 13, // 0 Disabled, else Enabled
+    kOnDelay = 14,        // code 1..7: (7 - code) x 10 seconds
+    kLcdContrast = 15,
+    kLedTimeout = 16,     // 5 + 5 x value seconds
+    kSize = 20,
+  };
+
+  std::array<std::uint8_t, kSize> bytes{};
+
+  // Defaults of a new device: security code 8064, on-delay code 6, LCD contrast 10.
+  NerexGeneralSettings();
+  std::uint16_t GetSecurityCode() const { return std::uint16_t(bytes[kSecurityCodeLow] | bytes[kSecurityCodeHigh] << 8); }
+  void SetSecurityCode(std::uint16_t code) {
+    bytes[kSecurityCodeLow] = std::uint8_t(code);
+    bytes[kSecurityCodeHigh] = std::uint8_t(code >> 8);
+  }
+  std::uint8_t GetCurrentPreset() const { return bytes[kCurrentPreset]; }
+  friend bool operator==(const NerexGeneralSettings&, const NerexGeneralSettings&) = default;
+};
+
+// Copies the 20 bytes with the recall flag (byte 6) reduced to 0 or 1.
+void CopyGeneralSettings(const NerexGeneralSettings& source, NerexGeneralSettings& target);
+// True when the security code or any of bytes 10 to 16 differ.
+bool CompareGeneralSettings(const NerexGeneralSettings& a, const NerexGeneralSettings& b);
+
+// One timed preset of a Fennick unit (the same 6 bytes in the device, the file and on the wire).
+struct TimedPresetEntry {
+  std::uint8_t preset = 0;  // memory number 1..count
+  std::uint8_t mode = 0;    // 0 off, 0x80 once on month/day, else a weekday mask
+  std::uint8_t month = 0;
+  std::uint8_t day = 0;
+  std::uint8_t hour = 0;
+  std::uint8_t minute = 0;
+  friend bool operator==(const TimedPresetEntry&, const TimedPresetEntry&) = default;
+};
+inline constexpr int kNerexTimedPresets = 10;
+inline void InitTimedPresetEntry(TimedPresetEntry& entry) { entry = TimedPresetEntry{}; }
+
+// The PC's local clock as the unit's general settings hold it.
+struct NerexClockReading {
+  int yearOfCentury = 0;  // year modulo 100
+  int month = 1;          // 1..12
+  int day = 1;
+  int weekday = 1;        // 1..7, 1 = Sunday
+  int hour = 0;
+  int minute = 0;
+};
+
+// Warning bits of the family.
+enum : std::uint32_t {
+  kNerexWarningNotInitialised = 0x1,
+  kNerexWarningFirmware = 0x4,
+};
+
+// Status codes posted with UWM_DEVICE_STATUS_EVENT.
+enum : int {
+  kNerexStatusMeters = 104,
+  kNerexStatusSettings = 105,
+  kNerexStatusPresets = 107,
+};
+
+// Window messages of the family that the main frame handles (wParam the device unless noted).
+inline constexpr std::uint32_t kNerexMsgPanelTitle = WM_APP + 105;       // wParam the open panel or 0
+inline constexpr std::uint32_t kNerexMsgRefreshProperties = WM_APP + 129; // lParam 1
+
+// Panel page ids (the ids of the tab buttons); side tab ids of the mixer page.
+enum : std::uint32_t {
+  kNerexPageMixer = 59,
+  kNerexPageInputGeq = 60,
+  kNerexPageInputPeq = 61,
+  kNerexPageOutputEq = 63,
+  kNerexPageInputDeq = 64,
+  kNerexPageOutputComp = 65,
+  kNerexPageCompact = 435,
+  kNerexSideTabSource = 295,
+};
+
+// Output gain state from the two gain locks: free (lock A clear), trim (A set, B clear),
+// locked (both set).
+bool IsChannelFlagClear(const NerexOutputSection& outputs, int output);
+bool IsChannelFlagSetOnly(const NerexOutputSection& outputs, int output);
+// 13 for a full-bandwidth dynamic-EQ band (it has no frequency and no Q), else its filter kind.
+int GetDeqBandTypeCode(const NerexDeqBand& band);
+
+// Meter readings start (and fall back) at this level, dB.
+inline constexpr float kNerexMeterFloor = -112.0f;
+
+// The factory's creator (RegisterProcessorFamily registers it): constructs and initialises one
+// processor; null for another type code. The Fennick models keep model index 0.
+CDevice* CreateNerexSeriesDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
+                                 std::uint32_t deviceId, std::uint32_t modelIndex);
+
+// Threads: the constructor, Initialise, the destructor, the parameter catalogue, the sweeps
+// and the builders run on the UI thread; GetNextPollMessage, ProcessReply and the security
+// operations run on the comms worker. The current settings image, the preset lists, the names,
+// the general settings and the timed presets are written by ProcessReply under the system's
+// lock; the UI thread takes the same lock (SettingsLock) whenever it writes them or encodes
+// them into a frame. The meters are atomics.
 class CNerexSeriesDevice : public CDevice {
  public:
   CNerexSeriesDevice(CSystem* system, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
                      std::uint32_t modelIndex);
   ~CNerexSeriesDevice() override;
 
-  // Creates the paste event (manual reset, not signalled). Called once by the factory.
+  // Creates the paste event and counts the instance. Once, right after construction.
   void Initialise();
+  // Number of processors that have run Initialise and still live.
+  static int GetInstanceCount();
 
-  const char* GetControlPanelClass() override { return nullptr; }
-  // The model table's name for the type code and hardware code.
-  std::string GetModelName() override;
-  // The format registered as "NerexSeriesSettings".
-  std::uint32_t GetClipboardFormat() override;
-
-  // Sets needs-initialisation and empties the queue.
+  // --- CDevice ---
   void Reinitialise(std::uint32_t mode) override;
-
-  // Worker thread.
+  const char* GetControlPanelClass() override;
+  std::string GetModelName() override;
+  CSize GetPanelSize() override;
+  std::uint32_t GetClipboardFormat() override;
+  void OnStatusEvent(int statusCode) override;
+  CParamInfo GetParameterAt(int id) override;
+  CParamValue GetCurrentValue(int id) override;
+  void ListParameters(int controlKind, std::vector<CParamInfo>& out) override;
+  CParamInfo FindParameter(const CParamInfo& info) override;
   bool GetNextPollMessage(CControlMessage& record) override;
-  // Worker thread, under the system's lock.
   void ProcessReply(CControlMessage& record) override;
+  bool BuildReadSecurityMessage(CControlMessage& record) override;
+  bool BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users) override;
+  bool BuildSecurityCheckMessage(CControlMessage& record) override;
+  void DecodeSecurityBlock(const std::uint8_t* reply, CUserList& users) override;
+  std::string GetStatusText() override;
+  void OnDisconnected(bool clearWarnings) override;
+  int GetOnlineStatusParamId() override;
+  int GetOfflineStatusParamId() override;
+  int GetWarningStatusParamId() override;
+  bool SetIgnored(bool ignored) override;
+  std::uint32_t GetMessageMergeMask(const CControlMessage& message) override;
 
-  // Signalled while a paste rewrites the settings image: the poll sends nothing meanwhile.
+  // --- Parameter catalogue ---
+  // Appends a copy of every descriptor of this device whose kind equals like's kind, or of every
+  // descriptor when like is the NULL descriptor; ids ascending.
+  void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out);
+
+  // --- Notification sweeps (UI thread) ---
+  // Pushes every parameter's current value through the base change path (panels, custom panels,
+  // links), then refreshes the open panel's preset list and page. Sends nothing to the unit.
+  void NotifyAllParameters();
+  // The same for the inputs (outputs) in channel c's link group.
+  void NotifyInputChannelParameters(int channel);
+  void NotifyOutputChannelParameters(int channel);
+
+  // --- Model ---
+  int GetModel() const { return int(m_typeCode); }
+  int GetInputCount() const;
+  int GetOutputCount() const;
+  // The hardware code reported by discovery (told apart for models 110 and 112).
+  std::uint32_t GetHardwareCode() const { return m_modelIndex; }
+
+  // The lock that guards the settings against the reply handler (the system's lock).
+  CCriticalSection& SettingsLock() const;
+
+  CNerexSeriesMemory& GetCurrentSettings() { return m_current; }
+  const CNerexSeriesMemory& GetCurrentSettings() const { return m_current; }
+  CNerexMemoryList& GetPresets() { return m_presets; }
+  const CNerexMemoryList& GetPresets() const { return m_presets; }
+  CNerexMemoryList& GetXoverPresets() { return m_xoverPresets; }
+  const CNerexMemoryList& GetXoverPresets() const { return m_xoverPresets; }
+  NerexGeneralSettings& GetGeneralSettings() { return m_general; }
+  const NerexGeneralSettings& GetGeneralSettings() const { return m_general; }
+  std::array<TimedPresetEntry, kNerexTimedPresets>& GetTimedPresets() { return m_timedPresets; }
+  const std::array<TimedPresetEntry, kNerexTimedPresets>& GetTimedPresets() const { return m_timedPresets; }
+
+  // --- Meters (dB; written by the worker, read anywhere) ---
+  float GetInputMeter(int input) const;
+  float GetOutputMeter(int output) const;
+  float GetDeqMeter(int input, int band) const;
+  float GetCompressorMeter(int output) const;
+  // Every meter back to the floor; the open panel is asked to redraw its meters.
+  void ResetMeters();
+
+  // --- Read-back state (worker; Reinitialise clears it) ---
+  std::uint32_t GetReceivedMask() const { return m_receivedMask; }
+  bool AllBlocksReceived() const;
+  std::uint32_t GetMemoryFlagsIndex() const { return m_memoryFlagsIndex; }
+  std::uint32_t GetMemoryNameIndex() const { return m_memoryNameIndex; }
+  bool HasExtendedMeters() const { return m_extendedMeters; }
+  std::uint32_t GetPollCounter() const { return m_pollCounter; }
+  void SetPollCounter(std::uint32_t counter) { m_pollCounter = counter; }
+  std::uint8_t GetMeterPageSent() const { return m_meterPageSent; }
+  // Replies that were answered but could not be used (a memory that does not exist, too few
+  // bytes for their layout, a wrong header); each one is also written to the comms error log.
+  std::uint32_t GetRefusedReplyCount() const { return m_refusedReplies; }
+  std::uint32_t GetWarningBits() const { return m_warningBits; }
+
+  // --- Paste event: while it is set the poll sends nothing ---
+  void BeginPaste();
+  void EndPaste();
+  bool IsPasteInProgress() const;
+  // The event itself (manual reset), made by Initialise; null before.
   CManualResetEvent* GetPasteEvent() const { return m_pasteEvent.get(); }
 
+  // --- Host-side options and panel state ---
+  bool GetAutoRtcUpdate() const { return m_autoRtcUpdate != 0; }
+  void SetAutoRtcUpdate(bool on) { m_autoRtcUpdate = on ? 1 : 0; }
+  std::int64_t GetClockStamp() const { return m_clockStamp; }
+  void SetClockStamp(std::int64_t stamp) { m_clockStamp = stamp; }
+  std::uint32_t GetPanelPage() const { return m_panelPage; }
+  void SetPanelPage(std::uint32_t page) { m_panelPage = page; }
+  std::uint32_t GetSideTab() const { return m_sideTab; }
+  void SetSideTab(std::uint32_t tab) { m_sideTab = tab; }
+  std::uint32_t GetSelectedInput() const { return m_selectedInput; }
+  void SetSelectedInput(std::uint32_t input) { m_selectedInput = input; }
+  std::uint32_t GetSelectedOutput() const { return m_selectedOutput; }
+  void SetSelectedOutput(std::uint32_t output) { m_selectedOutput = output; }
+  std::uint32_t GetSelectedChannel() const { return m_selectedChannel; }
+  void SetSelectedChannel(std::uint32_t channel) { m_selectedChannel = channel; }
+  std::uint32_t GetSelectedPreset() const { return m_selectedPreset; }
+  void SetSelectedPreset(std::uint32_t preset) { m_selectedPreset = preset; }
+  std::uint32_t GetDelayUnits() const { return m_delayUnits; }
+  void SetDelayUnits(std::uint32_t units) { m_delayUnits = units; }
+  std::uint32_t GetDelayMultiplier() const { return m_delayMultiplier; }
+  void SetDelayMultiplier(std::uint32_t multiplier) { m_delayMultiplier = multiplier; }
+  std::uint32_t GetGainNudge() const { return m_gainNudge; }
+  void SetGainNudge(std::uint32_t nudge) { m_gainNudge = nudge; }
+
+  // The open panel when it is a processor panel, else null.
+  INerexSeriesPanel* GetNerexPanel() const;
+
+  // --- Replaceable sources (tests) ---
+  // Reads a key of the firmware version table; the default is ReadIniValue ("Orvak.ini" beside
+  // the executable). Null restores the default.
+  using FirmwareTableReader = std::string (*)(const std::string& key);
+  static void SetFirmwareTableReader(FirmwareTableReader reader);
+  static std::string ReadFirmwareTable(const std::string& key);
+  // The PC's local time; null restores the machine clock.
+  using LocalClock = NerexClockReading (*)();
+  static void SetLocalClock(LocalClock clock);
+  static NerexClockReading ReadLocalClock();
+
  private:
+  friend class CNerexReplyHandler;
+
+  // Polling (worker).
+  void FillIdentificationRequest(CControlMessage& record);
+  void FillRead(CControlMessage& record, std::uint32_t command, std::uint32_t replyLength);
+  void FillMemoryRead(CControlMessage& record, std::uint32_t command, std::uint32_t memoryNumber,
+                      std::uint32_t replyLength);
+  void QueueMemoryRead(std::uint32_t command, std::uint32_t memoryNumber, std::uint32_t replyLength);
+  bool PollReadPhase(CControlMessage& record);
+  bool PresetPass(CControlMessage& record);
+  bool XoverPass(CControlMessage& record);
+  bool PollInitialised(CControlMessage& record);
+  void RunInitialisedEdge();
+
+  // Replies (worker, under the lock).
+  void RefuseReply(const CControlMessage& record, const char* why);
+
+  // Catalogue helpers.
+  bool IsOutputGainFree(int output) const;
+  bool IsOutputGainTrim(int output) const;
+  bool OutputBandDisabled(int output, int band) const;
+  void PushParameter(int id);
+
+  CNerexMemoryList m_presets;
+  CNerexMemoryList m_xoverPresets;
+  std::uint32_t m_memoryFlagsIndex = 0;
+  std::uint32_t m_memoryNameIndex = 0;
+  std::uint8_t m_autoRtcUpdate = 1;
+  std::int64_t m_clockStamp = 0;
+  std::uint32_t m_selectedChannel = 0;
+  std::uint32_t m_selectedPreset = 0;
+  CNerexSeriesMemory m_current;
+  std::array<TimedPresetEntry, kNerexTimedPresets> m_timedPresets{};
+  NerexGeneralSettings m_general;
+  std::array<std::atomic<float>, kNerexMaxInputs> m_inputMeters;
+  std::array<std::atomic<float>, kNerexMaxOutputs> m_outputMeters;
+  std::array<std::atomic<float>, kNerexDeqBands> m_deqMeters;
+  std::array<std::atomic<float>, kNerexMaxOutputs> m_compressorMeters;
+  std::uint8_t m_meterPageSent = 0;
+  std::uint32_t m_panelPage = kNerexPageMixer;
+  std::uint32_t m_sideTab = kNerexSideTabSource;
+  std::uint32_t m_selectedInput = 0;
+  std::uint32_t m_selectedOutput = 0;
+  std::uint32_t m_delayUnits = 0;
+  std::uint32_t m_delayMultiplier = 10;
+  std::uint32_t m_gainNudge = 0;
   std::unique_ptr<CManualResetEvent> m_pasteEvent;
+  std::uint32_t m_receivedMask = 0;
+  bool m_extendedMeters = false;
+  bool m_initialised = false;  // counted in the instance counter
+  std::atomic<std::uint32_t> m_refusedReplies{0};
 };

@@ -1,0 +1,576 @@
+// The processor's parameter catalogue: for every parameter id its descriptor (name, kind,
+// range, disabled state, option words) and its current value from the settings image, and the
+// lists built on them. Reads only; UI thread.
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+
+#include "core/ValueCodes.h"
+#include "devices/processor/NerexChannelRules.h"
+#include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexParamIds.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "platform/Sync.h"
+
+namespace {
+
+// Value kinds of the family's parameters.
+enum : std::int32_t {
+  kKindLevel = 1,
+  kKindFrequency = 2,
+  kKindQ = 3,
+  kKindDelay = 4,
+  kKindBool = 5,
+  kKindText = 6,
+  kKindInteger = 7,
+  kKindPhase = 9,
+  kKindRatio = 10,
+  kKindTime = 11,
+};
+
+// Option words: 2 shows "Mute" at the minimum; 4 and 5 are passed on to the consumers.
+constexpr std::uint32_t kOptionMute = 2;
+constexpr std::uint32_t kOption4 = 4;
+constexpr std::uint32_t kOption5 = 5;
+constexpr float kMaxDelayMs = 649.99835f;
+// The highest id any row names.
+constexpr int kLastCatalogueId = 1597;
+
+enum class ERow {
+  InputGain, OutputGain, InputMute, OutputMute, OutputPhase, DeviceName, InputName, OutputName,
+  InputDelay, OutputDelay, MatrixGain, LimiterLevel, LimiterClipLevel, LimiterAttack, LimiterRelease,
+  LimiterClipRelease, InputLinkBit, OutputLink, AutoLimiters, MatrixRouting,
+  InPeqFreq, InPeqQ, InPeqGain, InPeqType, InPeqBypass,
+  OutPeqFreq, OutPeqQ, OutPeqGain, OutPeqType, OutPeqBypass,
+  HighPassFreq, LowPassFreq, HighPassType, LowPassType, GeqBand, GeqBypass, GeqMode,
+  Online, Offline, Warnings,
+  CompThreshold, CompRatio, CompAttack, CompRelease, CompKnee, CompBypass, Unused1412, CompLimiters,
+  DeqThreshold, DeqRatio, DeqAttack, DeqRelease, DeqMode, DeqKind, DeqBypass, DeqFreq, DeqEffect, DeqQ,
+  Unused1578, DynamicEqMode, DynamicEqLinking,
+};
+
+struct RowRange {
+  int first;
+  int count;
+  ERow row;
+};
+
+constexpr RowRange kRows[] = {
+    {13, 4, ERow::InputGain},        {17, 8, ERow::OutputGain},        {25, 4, ERow::InputMute},
+    {29, 8, ERow::OutputMute},       {37, 8, ERow::OutputPhase},       {58, 1, ERow::DeviceName},
+    {128, 4, ERow::InputName},       {132, 8, ERow::OutputName},       {249, 4, ERow::InputDelay},
+    {253, 8, ERow::OutputDelay},     {263, 32, ERow::MatrixGain},      {299, 8, ERow::LimiterLevel},
+    {307, 8, ERow::LimiterClipLevel}, {315, 8, ERow::LimiterAttack},   {323, 8, ERow::LimiterRelease},
+    {331, 8, ERow::LimiterClipRelease}, {339, 16, ERow::InputLinkBit}, {355, 64, ERow::OutputLink},
+    {422, 1, ERow::AutoLimiters},    {439, 32, ERow::MatrixRouting},   {508, 32, ERow::InPeqFreq},
+    {540, 32, ERow::InPeqQ},         {572, 32, ERow::InPeqGain},       {604, 32, ERow::InPeqType},
+    {636, 32, ERow::InPeqBypass},    {700, 72, ERow::OutPeqFreq},      {772, 72, ERow::OutPeqQ},
+    {844, 72, ERow::OutPeqGain},     {916, 72, ERow::OutPeqType},      {988, 72, ERow::OutPeqBypass},
+    {1100, 8, ERow::HighPassFreq},   {1108, 8, ERow::LowPassFreq},     {1116, 8, ERow::HighPassType},
+    {1124, 8, ERow::LowPassType},    {1200, 112, ERow::GeqBand},       {1312, 4, ERow::GeqBypass},
+    {1316, 4, ERow::GeqMode},        {1352, 1, ERow::Online},          {1353, 1, ERow::Offline},
+    {1354, 1, ERow::Warnings},       {1364, 8, ERow::CompThreshold},   {1372, 8, ERow::CompRatio},
+    {1380, 8, ERow::CompAttack},     {1388, 8, ERow::CompRelease},     {1396, 8, ERow::CompKnee},
+    {1404, 8, ERow::CompBypass},     {1412, 8, ERow::Unused1412},      {1444, 1, ERow::CompLimiters},
+    {1446, 12, ERow::DeqThreshold},  {1458, 12, ERow::DeqRatio},       {1470, 12, ERow::DeqAttack},
+    {1482, 12, ERow::DeqRelease},    {1494, 12, ERow::DeqMode},        {1506, 12, ERow::DeqKind},
+    {1518, 12, ERow::DeqBypass},     {1530, 12, ERow::DeqFreq},        {1542, 12, ERow::DeqEffect},
+    {1554, 12, ERow::DeqQ},          {1578, 12, ERow::Unused1578},     {1590, 1, ERow::DynamicEqMode},
+    {1591, 1, ERow::DynamicEqLinking},
+};
+
+// The row of an id and the offset n within it; false for an id no row names.
+bool FindRow(int id, ERow& row, int& n) {
+  for (const RowRange& r : kRows) {
+    if (id >= r.first && id < r.first + r.count) {
+      row = r.row;
+      n = id - r.first;
+      return true;
+    }
+  }
+  return false;
+}
+
+CParamInfo NullInfo() {
+  CParamInfo info;
+  info.name = "NULL";
+  return info;
+}
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  char text[96];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
+
+CParamInfo Info(int id, std::string name, std::int32_t kind, float maximum = 0.0f, float minimum = 0.0f,
+                std::uint32_t textLimit = 0, std::uint32_t options = 0, bool disabled = false) {
+  CParamInfo info;
+  info.name = std::move(name);
+  info.kind = kind;
+  info.id = id;
+  info.flag = disabled ? 1 : 0;
+  info.maximum = maximum;
+  info.minimum = minimum;
+  info.extra1 = textLimit;
+  info.extra2 = options;
+  return info;
+}
+
+char InputLetter(int input) { return char('A' + input); }
+
+int PeqType(const NerexEqBand& band) { return band.type & 0x7F; }
+
+// Deq band type code: 13 for a full-bandwidth band (no frequency, no Q), else its filter kind.
+int DeqBandTypeCode(const NerexDeqBand& band) { return band.filterKind == 1 ? 13 : band.filterKind; }
+
+std::string TrimName(const NerexChannelName& name) {
+  std::string text(name.data(), name.size());
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+bool Bit(std::uint32_t mask, int bit) { return (mask >> bit) & 1u; }
+
+bool HasInputDelay(int model) { return IsNerexSmallModel(model) || model == kModelTorvex48; }
+bool HasMatrixGains(int model) { return IsFennickModel(model) || model == kModelTorvex48; }
+
+CParamValue FloatValue(int id, float value, std::int32_t kind) { return CParamValue(id, value, kind); }
+
+}  // namespace
+
+bool IsChannelFlagClear(const NerexOutputSection& outputs, int output) {
+  return !Bit(outputs.channelGroups[kGroupGainLockA], output);
+}
+
+bool IsChannelFlagSetOnly(const NerexOutputSection& outputs, int output) {
+  return Bit(outputs.channelGroups[kGroupGainLockA], output) && !Bit(outputs.channelGroups[kGroupGainLockB], output);
+}
+
+int GetDeqBandTypeCode(const NerexDeqBand& band) { return DeqBandTypeCode(band); }
+
+bool CNerexSeriesDevice::IsOutputGainFree(int output) const { return IsChannelFlagClear(m_current.outputs, output); }
+
+bool CNerexSeriesDevice::IsOutputGainTrim(int output) const { return IsChannelFlagSetOnly(m_current.outputs, output); }
+
+bool CNerexSeriesDevice::OutputBandDisabled(int o, int b) const {
+  const NerexOutputSection& out = m_current.outputs;
+  const int hp = out.highPass[std::size_t(o)].type, lp = out.lowPass[std::size_t(o)].type;
+  auto is48dB = [](int type) { return type == 9 || type == 10 || type == 11; };
+  if (is48dB(hp) && (b == 5 || b == 6)) return true;
+  if (is48dB(lp) && (b == 7 || b == 8)) return true;
+  return TestDeviceBit(out, o, b);
+}
+
+CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
+  ERow row;
+  int n = 0;
+  if (!FindRow(id, row, n)) return NullInfo();
+  CSingleLock lock(SettingsLock());
+  const int model = GetModel();
+  const int inputs = GetInputCount(), outputs = GetOutputCount();
+  const NerexOutputSection& out = m_current.outputs;
+  const bool fennick = IsFennickModel(model);
+  auto inputRow = [&](int channel) { return channel < inputs; };
+  auto outputRow = [&](int channel) { return channel < outputs; };
+
+  switch (row) {
+    case ERow::InputGain:
+      if (!inputRow(n)) break;
+      return Info(id, Format("Input Channel %c Gain", InputLetter(n)), kKindLevel, fennick ? 15.0f : 6.0f, -40.0f);
+    case ERow::OutputGain: {
+      if (!outputRow(n)) break;
+      const std::string name = Format("Output Channel %d Gain", n + 1);
+      if (IsOutputGainFree(n)) return Info(id, name, kKindLevel, 15.0f, -40.0f);
+      if (IsOutputGainTrim(n)) return Info(id, name, kKindLevel, 12.0f, -12.0f);
+      return Info(id, name, kKindLevel, 15.0f, -40.0f, 0, 0, true);
+    }
+    case ERow::InputMute:
+      if (!inputRow(n)) break;
+      return Info(id, Format("Input Channel %c Mute", InputLetter(n)), kKindBool);
+    case ERow::OutputMute:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output Channel %d Mute", n + 1), kKindBool);
+    case ERow::OutputPhase:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output Channel %d Phase", n + 1), kKindBool, 0, 0, 0, 0, IsChannelInGroupE(out, n));
+    case ERow::DeviceName:
+      return Info(id, "Device Name", kKindText, 0, 0, 40);
+    case ERow::InputName:
+      if (!inputRow(n)) break;
+      return Info(id, Format("Input Channel %c Name", InputLetter(n)), kKindText, 0, 0, 8);
+    case ERow::OutputName:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output Channel %d Name", n + 1), kKindText, 0, 0, 8);
+    case ERow::InputDelay:
+      if (!HasInputDelay(model) || !inputRow(n)) break;
+      return Info(id, Format("Input Channel %c Delay", InputLetter(n)), kKindDelay, kMaxDelayMs, 0.0f, 0, 0,
+                  model == kModelTorvex48 && out.mixerFlag == 1);
+    case ERow::OutputDelay:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output Channel %d Delay", n + 1), kKindDelay, kMaxDelayMs, 0.0f, 0, 0,
+                  IsChannelInGroupC(out, n));
+    case ERow::MatrixGain:
+      if (!HasMatrixGains(model)) break;
+      return Info(id, Format("Matrix Gain : Output Channel %d : Input Channel %c", n / 4 + 1, InputLetter(n % 4)),
+                  kKindLevel, 15.0f, -40.1f, 0, kOptionMute);
+    case ERow::LimiterLevel:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output Channel %d Limiter Level", n + 1), kKindLevel, 22.0f, -10.0f, 0, 0,
+                  IsChannelInGroupD(out, n));
+    case ERow::LimiterClipLevel:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output Channel %d Limiter Clip Level", n + 1), kKindLevel, 12.0f, 2.0f, 0, 0,
+                  IsChannelInGroupD(out, n));
+    case ERow::LimiterAttack:
+    case ERow::LimiterRelease:
+    case ERow::LimiterClipRelease: {
+      if (!outputRow(n)) break;
+      const char* format = row == ERow::LimiterAttack    ? "Output Channel %d Limiter Attack"
+                           : row == ERow::LimiterRelease ? "Output Channel %d Limiter Release"
+                                                         : "Output Channel %d Limiter Clip Release";
+      return Info(id, Format(format, n + 1), kKindInteger, 0, 0, 0, kOption4,
+                  out.autoLimiters != 0 || IsChannelInGroupD(out, n));
+    }
+    case ERow::OutputLink:
+      return Info(id, Format("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), kKindBool, 0, 0, 0, kOption4,
+                  IsChannelInAnyGroup(out, n / 8) || IsChannelInAnyGroup(out, n % 8));
+    case ERow::AutoLimiters: {
+      bool locked = false;
+      for (int o = 0; o < outputs; ++o) locked = locked || IsChannelInGroupD(out, o);
+      return Info(id, "Auto Limiters", kKindInteger, 0, 0, 0, kOption4, locked);
+    }
+    case ERow::InPeqFreq:
+    case ERow::InPeqQ:
+    case ERow::InPeqGain:
+    case ERow::InPeqType:
+    case ERow::InPeqBypass: {
+      const int c = n / 8, b = n % 8;
+      if (!inputRow(c)) break;
+      const int type = PeqType(m_current.inputs.PeqBand(c, b));
+      const char letter = InputLetter(c);
+      switch (row) {
+        case ERow::InPeqFreq:
+          return Info(id, Format("Input PEQ : Channel %c : Band %d Frequency", letter, b + 1), kKindFrequency);
+        case ERow::InPeqQ:
+          return Info(id, Format("Input PEQ : Channel %c : Band %d Q", letter, b + 1), type == 8 ? kKindPhase : kKindQ,
+                      0, 0, 0, 0, type == 11 || type == 12);
+        case ERow::InPeqGain:
+          return Info(id, Format("Input PEQ : Channel %c : Band %d Gain", letter, b + 1), kKindLevel, 15.0f, -40.0f,
+                      0, 0, type > 2);
+        case ERow::InPeqType:
+          return Info(id, Format("Input PEQ : Channel %c : Band %d Type", letter, b + 1), kKindInteger);
+        default:
+          return Info(id, Format("Input PEQ : Channel %c : Band %d Bypass", letter, b + 1), kKindBool);
+      }
+    }
+    case ERow::OutPeqFreq:
+    case ERow::OutPeqQ:
+    case ERow::OutPeqGain:
+    case ERow::OutPeqType:
+    case ERow::OutPeqBypass: {
+      const int o = n / 9, b = n % 9;
+      if (!outputRow(o)) break;
+      const int type = PeqType(out.PeqBand(o, b));
+      const bool x = OutputBandDisabled(o, b);
+      switch (row) {
+        case ERow::OutPeqFreq:
+          return Info(id, Format("Output PEQ : Channel %d : Band %d Frequency", o + 1, b + 1), kKindFrequency, 0, 0,
+                      0, 0, x);
+        case ERow::OutPeqQ:
+          return Info(id, Format("Output PEQ : Channel %d : Band %d Q", o + 1, b + 1), type == 8 ? kKindPhase : kKindQ,
+                      0, 0, 0, 0, type == 11 || type == 12 || x);
+        case ERow::OutPeqGain:
+          return Info(id, Format("Output PEQ : Channel %d : Band %d Gain", o + 1, b + 1), kKindLevel, 15.0f, -40.0f,
+                      0, 0, type > 2 || x);
+        case ERow::OutPeqType:
+          return Info(id, Format("Output PEQ : Channel %d : Band %d Type", o + 1, b + 1), kKindInteger, 0, 0, 0, 0, x);
+        default:
+          return Info(id, Format("Output PEQ : Channel %d : Band %d Bypass", o + 1, b + 1), kKindBool, 0, 0, 0, 0, x);
+      }
+    }
+    case ERow::HighPassFreq:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output XOver HPF Freq : Channel %d", n + 1), kKindFrequency, 0, 0, 0, kOption4,
+                  IsChannelInGroupA(out, n));
+    case ERow::LowPassFreq:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output XOver LPF Freq : Channel %d", n + 1), kKindFrequency, 0, 0, 0, kOption4,
+                  IsChannelInGroupB(out, n));
+    case ERow::HighPassType:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output XOver HPF Type : Channel %d", n + 1), kKindInteger, 0, 0, 0, kOption4,
+                  IsChannelInGroupA(out, n));
+    case ERow::LowPassType:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output XOver LPF Type : Channel %d", n + 1), kKindInteger, 0, 0, 0, kOption4,
+                  IsChannelInGroupB(out, n));
+    case ERow::GeqBypass:
+      if (!inputRow(n)) break;
+      return Info(id, Format("Input Channel %d GEQ Bypass", n + 1), kKindBool);
+    case ERow::Online:
+      return Info(id, "Online Status", kKindBool, 0, 0, 0, kOption5);
+    case ERow::Offline:
+      return Info(id, "Offline Status", kKindBool, 0, 0, 0, kOption5);
+    case ERow::Warnings:
+      return Info(id, "Warnings Active", kKindBool, 0, 0, 0, kOption5);
+    case ERow::CompThreshold:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output Channel %d Compressor Threshold", n + 1), kKindLevel, 22.0f, -22.0f, 4);
+    case ERow::CompRatio:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output Channel %d Compressor Ratio", n + 1), kKindRatio, 0, 0, 0, kOption4);
+    case ERow::CompAttack:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output Channel %d Compressor Attack", n + 1), kKindTime, 0, 0, 0, kOption4,
+                  out.compressorLimiters != 0);
+    case ERow::CompRelease:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output Channel %d Compressor Release", n + 1), kKindTime, 0, 0, 0, kOption4,
+                  out.compressorLimiters != 0);
+    case ERow::CompKnee:
+      if (!outputRow(n)) break;
+      return Info(id, Format("Output Channel %d Compressor Soft Knee", n + 1), kKindLevel, 0, 0, 0, kOption4);
+    case ERow::CompBypass:
+      if (!outputRow(n)) break;
+      // The number goes through a one-character conversion: "1" to "8".
+      return Info(id, Format("Output Channel %c Compressor Bypass", char('1' + n)), kKindBool);
+    case ERow::CompLimiters:
+      return Info(id, "Compressor Limiters", kKindInteger, 0, 0, 0, kOption4);
+    case ERow::DeqThreshold:
+    case ERow::DeqRatio:
+    case ERow::DeqAttack:
+    case ERow::DeqRelease:
+    case ERow::DeqBypass:
+    case ERow::DeqFreq:
+    case ERow::DeqEffect:
+    case ERow::DeqQ: {
+      const int c = n / 3, b = n % 3;
+      if (!inputRow(c)) break;
+      const bool fullBand = DeqBandTypeCode(m_current.deqBands[std::size_t(n)]) == 13;
+      auto name = [&](const char* what) { return Format("Input Channel %d DEQ Band %d %s", c + 1, b + 1, what); };
+      switch (row) {
+        case ERow::DeqThreshold: return Info(id, name("Threshold"), kKindLevel, 0, 0, 0, kOption4);
+        case ERow::DeqRatio: return Info(id, name("Ratio"), kKindRatio, 0, 0, 0, kOption4);
+        case ERow::DeqAttack: return Info(id, name("Attack"), kKindTime, 0, 0, 0, kOption4);
+        case ERow::DeqRelease: return Info(id, name("Release"), kKindTime, 0, 0, 0, kOption4);
+        case ERow::DeqBypass: return Info(id, name("Bypass"), kKindBool, 0, 0, 0, kOption4);
+        case ERow::DeqFreq: return Info(id, name("Frequency"), kKindFrequency, 0, 0, 0, kOption4, fullBand);
+        case ERow::DeqEffect: return Info(id, name("Effect"), kKindLevel, 0, 0, 0, kOption4);
+        default: return Info(id, name("Q"), kKindQ, 0, 0, 0, kOption4, fullBand);
+      }
+    }
+    case ERow::DynamicEqMode:
+      return Info(id, "Dynamic EQ Mode", kKindInteger, 0, 0, 0, kOption4);
+    case ERow::DynamicEqLinking:
+      return Info(id, "Dynamic EQ Linking", kKindInteger, 0, 0, 0, kOption4);
+    default:
+      break;  // rows without a descriptor
+  }
+  return NullInfo();
+}
+
+CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
+  ERow row;
+  int n = 0;
+  if (!FindRow(id, row, n)) return MakeNoParamValue();
+  CSingleLock lock(SettingsLock());
+  const int outputs = GetOutputCount();
+  const NerexInputSection& in = m_current.inputs;
+  const NerexOutputSection& out = m_current.outputs;
+  auto master = [&](int o) { return std::size_t(GetOutputLinkMaster(out, o, outputs)); };
+  const auto u = std::size_t(n);
+
+  switch (row) {
+    case ERow::InputGain: return FloatValue(id, float(in.gains[u]) / 10.0f, kKindLevel);
+    case ERow::OutputGain:
+      if (IsOutputGainFree(n)) return FloatValue(id, float(out.gains[u]) / 10.0f, kKindLevel);
+      if (IsOutputGainTrim(n)) return FloatValue(id, float(out.trims[u]) / 10.0f, kKindLevel);
+      return FloatValue(id, 0.0f, kKindLevel);
+    case ERow::InputMute: return MakeBoolParamValue(id, Bit(in.muteMask, n));
+    case ERow::OutputMute: return MakeBoolParamValue(id, Bit(out.muteMask, n));
+    case ERow::OutputPhase: return MakeBoolParamValue(id, Bit(out.phaseMask, n));
+    case ERow::DeviceName: return MakeTextParamValue(id, GetName());
+    case ERow::InputName: return MakeTextParamValue(id, TrimName(in.names[u]));
+    case ERow::OutputName: return MakeTextParamValue(id, TrimName(out.names[u]));
+    case ERow::InputDelay: return FloatValue(id, SamplesToSeconds(in.delays[u]), kKindDelay);
+    case ERow::OutputDelay: return FloatValue(id, SamplesToSeconds(out.delays[u]), kKindDelay);
+    case ERow::MatrixGain: {
+      const auto o = std::size_t(n / 4), i = std::size_t(n % 4);
+      if (GetModel() == kModelTorvex48)
+        return FloatValue(id, float(150 - int(out.matrixLevels[o][i])) / 10.0f, kKindLevel);
+      return FloatValue(id, float(in.matrixGains[o][i]) / 10.0f, kKindLevel);
+    }
+    case ERow::LimiterLevel: return FloatValue(id, float(22 - int(out.limiters[u].level)), kKindLevel);
+    case ERow::LimiterClipLevel: return FloatValue(id, float(out.limiters[u].clipLevel), kKindLevel);
+    case ERow::LimiterAttack: return MakeIntParamValue(id, out.limiters[master(n)].attack);
+    case ERow::LimiterRelease: return MakeIntParamValue(id, out.limiters[master(n)].release);
+    case ERow::LimiterClipRelease: return MakeIntParamValue(id, out.limiters[master(n)].clipRelease);
+    case ERow::InputLinkBit: return MakeBoolParamValue(id, Bit(in.linkMasks[std::size_t(n / 4)], n % 4));
+    case ERow::OutputLink: return MakeBoolParamValue(id, Bit(out.linkMasks[std::size_t(n / 8)], n % 8));
+    case ERow::AutoLimiters: return MakeIntParamValue(id, out.autoLimiters);
+    case ERow::MatrixRouting: return MakeBoolParamValue(id, Bit(out.routingMasks[std::size_t(n / 4)], n % 4));
+    case ERow::InPeqFreq: return FloatValue(id, IndexToFreq(in.PeqBand(n / 8, n % 8).frequency), kKindFrequency);
+    case ERow::InPeqQ: {
+      const NerexEqBand& band = in.PeqBand(n / 8, n % 8);
+      if (PeqType(band) == 8) return FloatValue(id, 2.0f * float(band.q), kKindPhase);
+      return FloatValue(id, IndexToQ(band.q), kKindQ);
+    }
+    case ERow::InPeqGain: return FloatValue(id, float(in.PeqBand(n / 8, n % 8).gain) / 10.0f, kKindLevel);
+    case ERow::InPeqType: return MakeIntParamValue(id, PeqType(in.PeqBand(n / 8, n % 8)));
+    case ERow::InPeqBypass: return MakeBoolParamValue(id, Bit(in.PeqBand(n / 8, n % 8).type, 7));
+    case ERow::OutPeqFreq: return FloatValue(id, IndexToFreq(out.PeqBand(n / 9, n % 9).frequency), kKindFrequency);
+    case ERow::OutPeqQ: {
+      const NerexEqBand& band = out.PeqBand(n / 9, n % 9);
+      if (PeqType(band) == 8) return FloatValue(id, 2.0f * float(band.q), kKindPhase);
+      return FloatValue(id, IndexToQ(band.q), kKindQ);
+    }
+    case ERow::OutPeqGain: return FloatValue(id, float(out.PeqBand(n / 9, n % 9).gain) / 10.0f, kKindLevel);
+    case ERow::OutPeqType: return MakeIntParamValue(id, PeqType(out.PeqBand(n / 9, n % 9)));
+    case ERow::OutPeqBypass: return MakeBoolParamValue(id, Bit(out.PeqBand(n / 9, n % 9).type, 7));
+    case ERow::HighPassFreq: return FloatValue(id, IndexToFreq(out.highPass[u].frequency), kKindFrequency);
+    case ERow::LowPassFreq: return FloatValue(id, IndexToFreq(out.lowPass[u].frequency), kKindFrequency);
+    case ERow::HighPassType: return MakeIntParamValue(id, out.highPass[u].type);
+    case ERow::LowPassType: return MakeIntParamValue(id, out.lowPass[u].type);
+    case ERow::GeqBand:
+      return FloatValue(id, float(m_current.geq.bands[std::size_t(n / 28)][std::size_t(n % 28)]) / 10.0f, kKindLevel);
+    case ERow::GeqBypass: return MakeBoolParamValue(id, m_current.geq.bypass[u] != 0);
+    case ERow::GeqMode: return MakeIntParamValue(id, m_current.geq.modes[u]);
+    case ERow::Online: return MakeBoolParamValue(id, IsConnected());
+    case ERow::Offline: return MakeBoolParamValue(id, !IsConnected());
+    case ERow::Warnings: return MakeBoolParamValue(id, m_warningBits != 0);
+    case ERow::CompThreshold:
+      return FloatValue(id, float(22 - int(out.compressors[master(n)].threshold)), kKindLevel);
+    case ERow::CompRatio:
+      return FloatValue(id, std::pow(2.0f, float(out.compressors[master(n)].ratio) / 4.0f), kKindRatio);
+    case ERow::CompAttack: return FloatValue(id, IndexToQuarterStep(out.compressors[master(n)].attack), kKindTime);
+    case ERow::CompRelease:
+      return FloatValue(id, IndexToQuarterStep(out.compressors[master(n)].release + 37), kKindTime);
+    case ERow::CompKnee: return FloatValue(id, float(out.compressors[u].softKnee), kKindLevel);
+    case ERow::CompBypass: return MakeBoolParamValue(id, out.compressors[u].bypass != 0);
+    case ERow::Unused1412:
+    case ERow::Unused1578: return MakeBoolParamValue(id, false);
+    case ERow::CompLimiters: return MakeIntParamValue(id, out.compressorLimiters);
+    default: break;
+  }
+
+  const NerexDeqBand& band = m_current.deqBands[u % kNerexDeqBands];
+  switch (row) {
+    case ERow::DeqThreshold: return FloatValue(id, float(44 - int(band.threshold)) * 0.5f, kKindLevel);
+    case ERow::DeqRatio:
+      return FloatValue(id, std::pow(2.0f, float(band.ratio) / (band.mode == 0 ? 8.0f : 16.0f)), kKindRatio);
+    case ERow::DeqAttack: return FloatValue(id, IndexToQuarterStep(band.attack), kKindTime);
+    case ERow::DeqRelease: return FloatValue(id, IndexToQuarterStep(band.release + 29), kKindTime);
+    case ERow::DeqMode: return MakeIntParamValue(id, band.mode);
+    case ERow::DeqKind: return MakeIntParamValue(id, band.filterKind);
+    case ERow::DeqBypass: return MakeBoolParamValue(id, band.bypass != 0);
+    case ERow::DeqFreq: return FloatValue(id, IndexToFreq(band.frequency), kKindFrequency);
+    case ERow::DeqEffect: return FloatValue(id, float(band.effect + 6), kKindLevel);
+    case ERow::DeqQ: return FloatValue(id, IndexToQ(band.q), kKindQ);
+    case ERow::DynamicEqMode: return MakeIntParamValue(id, m_current.deqMode ? 1 : 0);
+    case ERow::DynamicEqLinking: return MakeIntParamValue(id, m_current.deqLinking ? 1 : 0);
+    default: break;
+  }
+  return MakeNoParamValue();
+}
+
+void CNerexSeriesDevice::ListParameters(int controlKind, std::vector<CParamInfo>& out) {
+  const int model = GetModel();
+  const int inputs = GetInputCount(), outputs = GetOutputCount();
+  auto add = [&](int id) { out.push_back(GetParameterAt(id)); };
+  auto inputGains = [&] { for (int i = 0; i < inputs; ++i) add(kParamInputGain + i); };
+  auto outputGains = [&] { for (int o = 0; o < outputs; ++o) add(kParamOutputGain + o); };
+  auto limiterLevels = [&] { for (int o = 0; o < outputs; ++o) add(kParamLimiterLevel + o); };
+  auto clipLevels = [&] { for (int o = 0; o < outputs; ++o) add(kParamLimiterClipLevel + o); };
+  auto inputDelays = [&] {
+    if (HasInputDelay(model))
+      for (int i = 0; i < inputs; ++i) add(kParamInputDelay + i);
+  };
+  auto outputDelays = [&] { for (int o = 0; o < outputs; ++o) add(kParamOutputDelay + o); };
+  auto inputPeq = [&](int first) {
+    for (int i = 0; i < inputs; ++i)
+      for (int b = 0; b < kNerexInputPeqBands; ++b) add(first + kNerexInputPeqBands * i + b);
+  };
+  auto outputPeq = [&](int first) {
+    for (int o = 0; o < outputs; ++o)
+      for (int b = 0; b < kNerexOutputPeqBands; ++b) add(first + kNerexOutputPeqBands * o + b);
+  };
+  auto matrixGains = [&] {
+    if (!HasMatrixGains(model)) return;
+    for (int o = 0; o < outputs; ++o)
+      for (int i = 0; i < inputs; ++i) add(kParamMatrixGain + 4 * o + i);
+  };
+  auto buttons = [&] {
+    for (int i = 0; i < inputs; ++i) add(kParamInputMute + i);
+    for (int o = 0; o < outputs; ++o) add(kParamOutputMute + o);
+    for (int o = 0; o < outputs; ++o) add(kParamOutputPhase + o);
+    inputPeq(kParamInputPeqBypass);
+    outputPeq(kParamOutputPeqBypass);
+  };
+
+  switch (controlKind) {
+    case 2:  // LED
+      add(kParamOnlineStatus);
+      add(kParamOfflineStatus);
+      add(kParamWarningsActive);
+      buttons();
+      break;
+    case 8:  // button
+      buttons();
+      break;
+    case 3:  // fader
+    case 4:  // knob
+      inputGains();
+      outputGains();
+      limiterLevels();
+      clipLevels();
+      inputDelays();
+      outputDelays();
+      inputPeq(kParamInputPeqGain);
+      outputPeq(kParamOutputPeqGain);
+      matrixGains();
+      break;
+    case 5:  // text
+      add(kParamDeviceName);
+      for (int i = 0; i < inputs; ++i) add(kParamInputName + i);
+      for (int o = 0; o < outputs; ++o) add(kParamOutputName + o);
+      inputGains();
+      outputGains();
+      limiterLevels();
+      clipLevels();
+      inputDelays();
+      outputDelays();
+      inputPeq(kParamInputPeqFrequency);
+      inputPeq(kParamInputPeqQ);
+      inputPeq(kParamInputPeqGain);
+      outputPeq(kParamOutputPeqFrequency);
+      outputPeq(kParamOutputPeqQ);
+      outputPeq(kParamOutputPeqGain);
+      matrixGains();
+      break;
+    default:
+      break;
+  }
+}
+
+void CNerexSeriesDevice::ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) {
+  const CParamInfo null = NullInfo();
+  const bool any = like == null;
+  for (int id = 0; id <= kLastCatalogueId; ++id) {
+    CParamInfo info = GetParameterAt(id);
+    if (info == null) continue;
+    if (any || info.kind == like.kind) out.push_back(std::move(info));
+  }
+}
+
+CParamInfo CNerexSeriesDevice::FindParameter(const CParamInfo& info) {
+  // The catalogue is keyed by id: only that id's descriptor can match.
+  if (info.id >= 0 && info.id <= kLastCatalogueId) {
+    CParamInfo entry = GetParameterAt(info.id);
+    if (entry.name != "NULL" && entry == info) return entry;
+  }
+  return NullInfo();
+}

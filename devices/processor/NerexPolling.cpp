@@ -1,0 +1,250 @@
+// The processor's polling schedule: identification probes until security is settled, then
+// queued changes first, then every missing block of the read-back, then meters and status on
+// the poll counter. Comms worker thread.
+#include <cstring>
+
+#include "core/ControlMessage.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexChannelRules.h"
+#include "devices/processor/NerexMessages.h"
+#include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "platform/Sync.h"
+
+namespace {
+
+// Memory numbers of crossover presets start here (list position + 257); the memory indices
+// count them from this value.
+constexpr std::uint32_t kXoverBase = 256;
+// Highest memory number of a preset memory.
+constexpr std::size_t kMaxPresetNumber = 255;
+
+constexpr std::uint32_t kMemoryReadLength = 11;
+constexpr std::uint32_t kMemoryNameReplyLength = 29;
+constexpr std::uint32_t kMemoryFlagsReplyLength = 12;
+constexpr std::uint32_t kMetersReplyLength = 20;
+constexpr std::uint32_t kMeterPage64ReplyLength = 40;
+constexpr std::uint32_t kTimedPresetsReplyLength = 77;
+constexpr std::uint32_t kGeneralReplyLength = 31;
+constexpr std::uint32_t kIdentRequestLength = 2;
+constexpr std::uint32_t kIdentReplyLength = 21;
+
+// Probes a device that waits for its security step once every this many turns plus one.
+constexpr std::uint32_t kProbeTurns = 10;
+constexpr std::uint32_t kMaxPollCounter = 200;
+
+}  // namespace
+
+void CNerexSeriesDevice::FillIdentificationRequest(CControlMessage& record) {
+  record.frame[0] = 0xB0;
+  record.frame[1] = std::uint8_t(m_deviceId);
+  record.Set(kCmdIdentify, kIdentRequestLength, kIdentReplyLength, this, false, kNerexIdentReplyStart, 0, 0);
+}
+
+void CNerexSeriesDevice::FillRead(CControlMessage& record, std::uint32_t command, std::uint32_t replyLength) {
+  record.Set(command, 8, replyLength, this, false, kNerexReplyStart, 0, 0);
+}
+
+void CNerexSeriesDevice::FillMemoryRead(CControlMessage& record, std::uint32_t command, std::uint32_t memoryNumber,
+                                        std::uint32_t replyLength) {
+  FillRead(record, command, replyLength);
+  PutMemoryNumber(record.frame + kNerexPayload, memoryNumber);
+  record.frameLength = kMemoryReadLength;
+  FinaliseFrame(record, *this);
+}
+
+void CNerexSeriesDevice::QueueMemoryRead(std::uint32_t command, std::uint32_t memoryNumber, std::uint32_t replyLength) {
+  auto message = std::make_unique<CControlMessage>();
+  FillMemoryRead(*message, command, memoryNumber, replyLength);
+  QueueMessage(false, std::move(message));
+}
+
+bool CNerexSeriesDevice::GetNextPollMessage(CControlMessage& record) {
+  if (IsPasteInProgress() || IsIgnored()) return false;
+  if (NeedsInitialisation()) {
+    if (m_pollCounter <= kProbeTurns) {
+      ++m_pollCounter;
+      return false;
+    }
+    FillIdentificationRequest(record);
+    m_pollCounter = 0;
+    return true;
+  }
+  if (PopMessage(record)) return true;
+  CSingleLock lock(SettingsLock());
+  if (!AllBlocksReceived()) return PollReadPhase(record);
+  return PollInitialised(record);
+}
+
+bool CNerexSeriesDevice::PollReadPhase(CControlMessage& record) {
+  const int model = GetModel();
+  auto mask = [this](std::uint32_t bit) { return (m_receivedMask & bit) != 0; };
+  // A bit set here without a request: the read-back may be complete now.
+  auto completedHere = [this]() {
+    if (!AllBlocksReceived()) return false;
+    RunInitialisedEdge();
+    return true;
+  };
+
+  if (!mask(kReceivedIdentity)) {
+    FillIdentificationRequest(record);
+    return true;
+  }
+  if (!mask(kReceivedInputBlock)) {
+    FillMemoryRead(record, kCmdReadInputs, 0, GetBlockReplyLength(0, model));
+    return true;
+  }
+  if (!mask(kReceivedOutputBlock)) {
+    FillMemoryRead(record, kCmdReadOutputs, 0, GetBlockReplyLength(2, model));
+    return true;
+  }
+  if (IsTorvexLayoutModel(model) && !mask(kReceivedGeqBlock)) {
+    FillMemoryRead(record, kCmdReadGeq, 0, GetBlockReplyLength(4, model));
+    return true;
+  }
+  if (model == kModelTorvex48 && !mask(kReceivedDeqBlock)) {
+    FillMemoryRead(record, kCmdReadDeq, 0, GetBlockReplyLength(6, model));
+    return true;
+  }
+  if (!mask(kReceived53)) {
+    // An index past the list (it was shortened meanwhile) has nothing left to ask.
+    if (m_memoryFlagsIndex < m_presets.size() && m_memoryFlagsIndex < kMaxPresetNumber) {
+      FillMemoryRead(record, kCmdReadMemoryFlags, m_memoryFlagsIndex + 1, kMemoryFlagsReplyLength);
+      return true;
+    }
+    m_receivedMask |= kReceived53;
+    if (completedHere()) return false;
+  }
+  if (!mask(kReceived49)) return PresetPass(record);
+  if (!mask(kReceived53Second)) {
+    if (m_memoryFlagsIndex >= kXoverBase && m_memoryFlagsIndex - kXoverBase < m_xoverPresets.size()) {
+      FillMemoryRead(record, kCmdReadMemoryFlags, m_memoryFlagsIndex + 1, kMemoryFlagsReplyLength);
+      return true;
+    }
+    m_receivedMask |= kReceived53Second;
+    if (completedHere()) return false;
+  }
+  if (!mask(kReceived49Second)) return XoverPass(record);
+  if (!mask(kReceivedMeters)) {
+    FillRead(record, kCmdReadNames, std::uint32_t(48 + 8 * (GetInputCount() + GetOutputCount())));
+    record.frame[kNerexPayload] = 0;
+    record.frameLength = 9;
+    FinaliseFrame(record, *this);
+    return true;
+  }
+  if (!mask(kReceived79)) {
+    FillRead(record, kCmdReadGeneral, kGeneralReplyLength);
+    FinaliseFrame(record, *this);
+    return true;
+  }
+  if (!mask(kReceivedTimedPresets)) {
+    FillRead(record, kCmdReadTimedPresets, kTimedPresetsReplyLength);
+    FinaliseFrame(record, *this);
+    return true;
+  }
+  return false;
+}
+
+bool CNerexSeriesDevice::PresetPass(CControlMessage& record) {
+  const std::size_t end = std::min(m_presets.size(), kMaxPresetNumber);
+  while (m_memoryNameIndex < end && !m_presets[m_memoryNameIndex]->HoldsAnySection()) ++m_memoryNameIndex;
+  if (m_memoryNameIndex >= end) {
+    m_receivedMask |= kReceived49;
+    if (!m_xoverPresets.empty()) {
+      m_memoryFlagsIndex = m_memoryNameIndex = kXoverBase;
+    } else {
+      m_receivedMask |= kReceived49Second | kReceived53Second;
+    }
+    Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusPresets);
+    if (AllBlocksReceived()) RunInitialisedEdge();
+    return false;
+  }
+  const int model = GetModel();
+  const std::uint32_t number = m_memoryNameIndex + 1;
+  FillMemoryRead(record, kCmdReadMemoryName, number, kMemoryNameReplyLength);
+  QueueMemoryRead(kCmdReadInputs, number, GetBlockReplyLength(0, model));
+  QueueMemoryRead(kCmdReadOutputs, number, GetBlockReplyLength(2, model));
+  if (IsTorvexLayoutModel(model)) QueueMemoryRead(kCmdReadGeq, number, GetBlockReplyLength(4, model));
+  if (model == kModelTorvex48) QueueMemoryRead(kCmdReadDeq, number, GetBlockReplyLength(6, model));
+  return true;
+}
+
+bool CNerexSeriesDevice::XoverPass(CControlMessage& record) {
+  if (m_memoryNameIndex < kXoverBase) m_memoryNameIndex = kXoverBase;
+  while (m_memoryNameIndex - kXoverBase < m_xoverPresets.size() &&
+         !m_xoverPresets[m_memoryNameIndex - kXoverBase]->HoldsAnySection())
+    ++m_memoryNameIndex;
+  if (m_memoryNameIndex - kXoverBase >= m_xoverPresets.size()) {
+    m_receivedMask |= kReceived49Second;
+    if (AllBlocksReceived()) RunInitialisedEdge();
+    return false;
+  }
+  const std::uint32_t number = m_memoryNameIndex + 1;
+  FillMemoryRead(record, kCmdReadMemoryName, number, kMemoryNameReplyLength);
+  QueueMemoryRead(kCmdReadOutputs, number, GetBlockReplyLength(2, GetModel()));
+  return true;
+}
+
+void CNerexSeriesDevice::RunInitialisedEdge() {
+  m_warningBits &= ~kNerexWarningNotInitialised;
+  Post(UWM_REDRAW_METER_ENTRY);
+  Post(UWM_REFRESH_RACK);
+  Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusSettings);
+  Post(UWM_WARNING_STATUS);
+}
+
+bool CNerexSeriesDevice::PollInitialised(CControlMessage& record) {
+  const std::uint32_t c = m_pollCounter;
+  if (c > kMaxPollCounter) {
+    m_pollCounter = 0;
+    return false;
+  }
+  if (!IsConnected() && c % 10 != 0) {
+    ++m_pollCounter;
+    return false;
+  }
+  const int model = GetModel();
+  const bool monitor = m_system && m_system->IsSystemMonitorVisible();
+  const bool panel = GetControlPanel() != nullptr;
+  const bool every20th = c % 20 == 0;
+  bool built = false;
+
+  if (IsFennickModel(model) && every20th) {
+    FillRead(record, kCmdReadGeneral, kGeneralReplyLength);
+    FinaliseFrame(record, *this);
+    built = true;
+  } else if (model == kModelTorvex48) {
+    int page = -1;
+    if (m_extendedMeters) {
+      if (monitor || (panel && m_panelPage == kNerexPageInputDeq) || every20th) page = 64;
+    } else if (monitor) {
+      if (!panel || c % 2 == 1) {
+        page = 0;
+      } else {
+        page = m_panelPage == kNerexPageInputDeq ? 12 : m_panelPage == kNerexPageOutputComp ? 20 : 0;
+      }
+    } else if (panel) {
+      if (m_panelPage == kNerexPageInputDeq) page = 12;
+      else if (m_panelPage == kNerexPageOutputComp) page = 20;
+      else if (m_panelPage == kNerexPageMixer || every20th) page = 0;
+    } else if (every20th) {
+      page = 0;
+    }
+    if (page >= 0) {
+      FillRead(record, kCmdMeterPage, page == 64 ? kMeterPage64ReplyLength : kMetersReplyLength);
+      record.frame[kNerexPayload] = std::uint8_t(page);
+      record.frameLength = 9;
+      FinaliseFrame(record, *this);
+      m_meterPageSent = std::uint8_t(page);
+      built = true;
+    }
+  } else if (monitor || panel || every20th) {
+    FillRead(record, kCmdMeters, kMetersReplyLength);
+    FinaliseFrame(record, *this);
+    built = true;
+  }
+  ++m_pollCounter;
+  return built;
+}
