@@ -14,7 +14,7 @@ CProcessorBus::CProcessorBus(std::uint32_t baudRate)
     : m_line(std::make_shared<CSerialLine>(baudRate)), m_bus(std::make_unique<CLineWire>(m_line)) {
   RegisterProcessorFamily();
   m_bus.SetPacing(baudRate);
-  m_system.GetComms().SetPort(std::make_unique<CMemorySerialPort>(m_line));
+  m_system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(m_line));
 }
 
 CProcessorBus::~CProcessorBus() {

@@ -28,7 +28,7 @@ void Usage() {
                "                     (default: command 62, 20 bytes)\n"
                "  --scan-unit TYPE:SHORT:LONG\n"
                "                     a unit that the autoscan finds: type code, short ID (0 none)\n"
-               "                     and long ID (0 none; 0x... for hexadecimal)\n",
+               "                     and long ID (0 none; 0x... for hexadecimal)\n"
                "  --processor TYPE:ID[:VARIANT]  a processor unit of type code TYPE (16, 17,\n"
                "                     110 .. 121) at short ID ID, with the discovery variant\n",
                GetComPortLinkFolder().c_str());

@@ -63,7 +63,7 @@ class ProcessorDeviceTest : public ::testing::Test {
 
   // Opens the system's port on an in-memory line, so that queued messages are kept.
   void OpenPort() {
-    m_system.GetComms().SetPort(std::make_unique<CMemorySerialPort>(m_line));
+    m_system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(m_line));
     ASSERT_TRUE(m_system.SetOnline(true));
   }
 
