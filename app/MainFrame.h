@@ -1,15 +1,161 @@
-// The main frame window.
+// The main frame: menu bar, six toolbars, status bar, the three panes and the central area
+// for panel windows. It routes every command of its menus and toolbars and every message that
+// the comms worker, the devices and the panels post to it.
 #pragma once
 
 #include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
 
 #include "platform/WindowMessages.h"
 
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QToolBar;
+class CDeviceView;
+class COutputWnd;
+class CDevicePropertiesPane;
+class CMdiClient;
+class CRecentFileList;
+class CUpdateChecker;
+class IUserPrompts;
+
 class CMainFrame : public QMainWindow, public CMessageTarget {
  public:
-  explicit CMainFrame(QWidget* parent = nullptr);
+  // recent: the application's recent-file list (outlives the frame).
+  explicit CMainFrame(CRecentFileList& recent, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // Builds bars and panes, starts the system and the timers. False when a bar or pane could
+  // not be created (the application then does not start). UI thread, once.
+  bool OnCreate();
+  // Lays out the bars from the saved workspace, or the first-start layout. Once, after OnCreate.
+  void RestoreDocking();
+
+  // Questions and file dialogs go through prompts (the frame's own dialogs when not set).
+  void SetUserPrompts(IUserPrompts* prompts) { m_prompts = prompts; }
+  IUserPrompts& Prompts();
+  void SetUpdateChecker(CUpdateChecker* checker) { m_updateChecker = checker; }
+  // The application's About box (command 57664 is the application's own command).
+  void SetAboutHandler(std::function<void()> handler) { m_onAbout = std::move(handler); }
+
+  // Commands by id, as the menus, toolbars and accelerators run them.
+  QAction* GetCommand(std::uint32_t id) const;
+  void RunCommand(std::uint32_t id);
+  // Enables, checks and renames every command by its rule (at idle time and before a menu
+  // opens).
+  void UpdateCommandUI();
+
+  // File commands.
+  void OnFileNew();
+  void OnFileOpen();
+  // True when the file was stored (with a path or through the dialog).
+  bool OnFileSave();
+  void OnFileSaveAs();
+  // n = 1 to 4.
+  void OnRecentFile(int n);
+  // True when the file was opened; false when the user cancelled or the load failed.
+  bool OpenFilePath(const std::string& path);
+  // True when the caller may drop the file (saved, not modified, or No); false on Cancel and
+  // when the save did not happen.
+  bool AskSaveChanges();
+  // 1 OK (stored), 2 Cancel.
+  int SaveAsDialog();
+  void UpdateTitle();
+
+  // Online commands.
+  void OnOnline();
+  void OnAutoscan();
+  void OnGlobalMute();
+  void OnOptions();
+
+  // Panes, bars and state, for the application object and tests.
+  CDeviceView& GetDeviceView() { return *m_deviceView; }
+  COutputWnd& GetOutputPane() { return *m_outputPane; }
+  CDevicePropertiesPane& GetPropertiesPane() { return *m_propertiesPane; }
+  CMdiClient& GetMdiClient() { return *m_mdiClient; }
+  QToolBar* GetToolBar(int index) const;
+  static constexpr int kToolBarCount = 6;
+  QComboBox& GetPanelCombo() { return *m_panelCombo; }
+  QComboBox& GetSnapshotCombo() { return *m_snapshotCombo; }
+  QString GetStatusText() const;
+  bool IsOnline() const { return m_online; }
+  bool IsSystemMonitorVisible() const { return m_systemMonitorVisible; }
+  bool GetBlinkPhase() const { return m_blinkPhase; }
+  bool IsFullScreen() const { return m_fullScreen; }
+  void OnFullScreen();
+  // The "LoadLastFileOnStartup" setting.
+  bool GetLoadLastFileOnStartup() const;
+
+  // The product name shown in titles and boxes.
+  static QString ProductName();
 
  protected:
   // UI thread.
   void OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) override;
+  void OnTimer(std::uint32_t id) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  struct CommandSpec;
+  void CreateCommands();
+  QAction* AddCommand(std::uint32_t id, const QString& text, const QString& statusTip = QString());
+  bool CreateMenuBar();
+  bool CreateToolBars();
+  bool CreateDockingWindows();
+  void CreateStatusBar();
+  void SaveDocking();
+  void FillRecentFileMenu();
+  bool IsCommandEnabled(std::uint32_t id) const;
+  // Checks and texts that follow the system's state.
+  void UpdateSystemCommandUI();
+  // Timer 78.
+  void OnAutosave();
+  // Stops the comms worker and waits for it (closing).
+  void StopSystem();
+  void SetFullScreenFlag(bool on);
+
+  // Close sequence (WM_CLOSE).
+  bool OnClose();
+
+  // Frame messages.
+  void OnLogLine(char* line);
+  void OnSetMessageString(std::uint32_t id);
+
+  void SetStatusText(const QString& text);
+
+  CRecentFileList& m_recentFiles;
+  IUserPrompts* m_prompts = nullptr;
+  std::unique_ptr<IUserPrompts> m_ownPrompts;
+  CUpdateChecker* m_updateChecker = nullptr;
+  std::function<void()> m_onAbout;
+
+  std::map<std::uint32_t, QAction*> m_commands;
+  QMenu* m_recentMenuAnchor = nullptr;
+  QAction* m_recentSeparator = nullptr;
+  QToolBar* m_toolBars[kToolBarCount] = {};
+  QComboBox* m_panelCombo = nullptr;
+  QComboBox* m_snapshotCombo = nullptr;
+  QLabel* m_statusMessage = nullptr;
+
+  CDeviceView* m_deviceView = nullptr;
+  COutputWnd* m_outputPane = nullptr;
+  CDevicePropertiesPane* m_propertiesPane = nullptr;
+  CMdiClient* m_mdiClient = nullptr;
+
+  bool m_online = false;
+  bool m_systemMonitorVisible = true;
+  bool m_blinkPhase = false;
+  bool m_autoscanRunning = false;
+  bool m_fullScreen = false;
+  bool m_closing = false;
+  bool m_created = false;
+  bool m_wasMaximised = false;
+  QByteArray m_normalGeometry;
 };
