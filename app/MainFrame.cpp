@@ -55,7 +55,10 @@ CMainFrame::CMainFrame(CRecentFileList& recent, QWidget* parent)
   resize(1024, 700);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+  // The panes outlive this object's message target while the window base destroys them.
+  if (m_outputPane) m_outputPane->SetMessageSink(nullptr);
+}
 
 IUserPrompts& CMainFrame::Prompts() {
   if (m_prompts) return *m_prompts;
@@ -70,6 +73,10 @@ bool CMainFrame::OnCreate() {
   m_mdiClient = new CMdiClient(this);
   setCentralWidget(m_mdiClient);
 
+  // The system reads its settings, loads the image library and starts its worker, idle; the
+  // worker's messages come to this frame.
+  m_system.Start(this);
+
   CreateCommands();
   if (!CreateMenuBar()) return false;
   CreateStatusBar();
@@ -77,6 +84,11 @@ bool CMainFrame::OnCreate() {
   setDockNestingEnabled(true);
   if (!CreateDockingWindows()) return false;
 
+  FillCustomPanelCombo();
+  FillSnapshotCombo();
+  if (const std::uint32_t minutes = m_system.GetSettings().autoSave; minutes != 0) {
+    SetTimer(FrameTimer::kAutosave, minutes * 60000u);
+  }
   SetTimer(FrameTimer::kBlink, FrameTimer::kBlinkPeriodMs);
   UpdateTitle();
   m_mdiClient->SetLogo(LoadAppImage(kImgLogo));
@@ -397,6 +409,8 @@ void CMainFrame::RestoreDocking() {
   }
   const std::string geometry = CSettingsStore::GetString(kWorkspaceSection, kWorkspaceGeometry, "");
   if (!geometry.empty()) restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(geometry)));
+  FillCustomPanelCombo();
+  FillSnapshotCombo();
   UpdateCommandUI();
 }
 

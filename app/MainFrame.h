@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "core/System.h"
 #include "platform/WindowMessages.h"
 
 class QAction;
@@ -22,6 +23,13 @@ class CDeviceView;
 class COutputWnd;
 class CDevicePropertiesPane;
 class CMdiClient;
+class CDevice;
+class CCPData;
+class CControlPanel;
+class CCustomControlPanel;
+class CCustomControlObject;
+class CUuid;
+class CUser;
 class CRecentFileList;
 class CUpdateChecker;
 class IUserPrompts;
@@ -65,8 +73,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // True when the caller may drop the file (saved, not modified, or No); false on Cancel and
   // when the save did not happen.
   bool AskSaveChanges();
-  // 1 OK (stored), 2 Cancel.
-  int SaveAsDialog();
+  // 1 OK, 2 Cancel; stored (when given) tells whether the file was stored after OK.
+  int SaveAsDialog(bool* stored = nullptr);
   void UpdateTitle();
 
   // Online commands.
@@ -74,6 +82,19 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void OnAutoscan();
   void OnGlobalMute();
   void OnOptions();
+
+  // Custom panel and snapshot combos, refilled after New and Open.
+  void FillCustomPanelCombo();
+  void FillSnapshotCombo();
+
+  // Panel windows (device control panels and custom panels).
+  void OpenDevicePanel(CDevice* device, bool activate);
+  void OpenCustomPanel(CCPData* panel);
+  // 1 design mode, 0 operate mode: every open custom panel is closed and reopened in it.
+  void SetDesignMode(std::int32_t mode);
+
+  // The system object the frame owns; it lives exactly as long as the frame.
+  CSystem& GetSystem() { return m_system; }
 
   // Panes, bars and state, for the application object and tests.
   CDeviceView& GetDeviceView() { return *m_deviceView; }
@@ -127,6 +148,31 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // Frame messages.
   void OnLogLine(char* line);
   void OnSetMessageString(std::uint32_t id);
+  void OnSelectDevice(CDevice* device, bool force);
+  void OnFatalCommsError();
+  void OnOpenSecurityDlg(WPARAM pass);
+  void OnShowPanelProperties(CCustomControlPanel* view, bool force);
+  void OnRecallSnapshot(void* snapshot);
+  void PropagateOnlineStatus(CDevice* device);
+  void PropagateWarningStatus(CDevice* device);
+  // The device a message names, or null when it is no longer in the system (a message that
+  // was queued before its device was deleted).
+  CDevice* MessageDevice(WPARAM wParam) const;
+  // Index of a zone in the system's zone list, -1 when it is not there.
+  int ZoneIndex(WPARAM wParam) const;
+
+  // Refreshes of the panes after the system changed as a whole (New, Open).
+  void RefreshAfterClear();
+  // Empties the properties grid, then shows the selected device (none: stays empty).
+  void ShowSelectedDeviceProperties();
+  // Stores the file to path; true when it was stored.
+  bool StoreFile(const std::string& path);
+
+  // The current user and its rights. A current-user index that names no user has no rights.
+  const CUser* CurrentUser() const;
+  bool CurrentUserHasRestriction(std::uint64_t bits) const;
+  bool CurrentUserHasAnyRestriction() const;
+  bool CurrentUserMayUse(const CUuid& uuid) const;
 
   void SetStatusText(const QString& text);
 
@@ -148,6 +194,10 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   COutputWnd* m_outputPane = nullptr;
   CDevicePropertiesPane* m_propertiesPane = nullptr;
   CMdiClient* m_mdiClient = nullptr;
+
+  // Declared after the panes' pointers and before the flags; destroyed before the frame's
+  // window and its message target, after the worker has stopped (OnClose or its destructor).
+  CSystem m_system;
 
   bool m_online = false;
   bool m_systemMonitorVisible = true;

@@ -1,6 +1,8 @@
 // Properties pane and grid place holder.
 #include "ui/DevicePropertiesPane.h"
 
+#include "core/Device.h"
+
 CDevicePropertiesCtrl::CDevicePropertiesCtrl(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(2);
   setHeaderHidden(true);
@@ -35,6 +37,15 @@ CDevicePropertiesPane::CDevicePropertiesPane(const QString& title, QWidget* pare
   m_grid = new CDevicePropertiesCtrl(this);
   setWidget(m_grid);
   setMinimumSize(150, 150);
+}
+
+void CDevicePropertiesPane::ShowDeviceProperties(bool force, CDevice* device) {
+  if (m_grid->IsLocked()) return;
+  if (!force && m_grid->GetCurrentDevice() == device) return;
+  m_grid->RemoveAll();
+  m_grid->SetCurrentDevice(device);
+  if (device) device->FillPropertiesPane(*m_grid);
+  m_grid->ExpandAll();
 }
 
 void CDevicePropertiesPane::ShowControlProperties(bool force, CCustomControlObject* widget) {

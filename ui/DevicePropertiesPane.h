@@ -43,6 +43,9 @@ class CDevicePropertiesPane : public QDockWidget {
 
   CDevicePropertiesCtrl& GetGrid() { return *m_grid; }
 
+  // Shows the device's rows (the device fills the grid) unless the grid is locked; force
+  // refills even when it already shows that device.
+  void ShowDeviceProperties(bool force, CDevice* device);
   // Shows the widget's rows unless the grid is locked; force refills even when it already
   // shows that widget.
   void ShowControlProperties(bool force, CCustomControlObject* widget);
