@@ -1,0 +1,45 @@
+// Preset memory lists of a processor, the defaults of a new memory, the delay budget of routed
+// input/output pairs, the gain clamps per model and the filter-type fix-ups of some Calder units.
+// UI thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "devices/processor/NerexSeriesMemory.h"
+
+// An owning list of memories; element n - 1 is memory n.
+using CNerexMemoryList = std::vector<std::unique_ptr<CNerexSeriesMemory>>;
+
+inline constexpr std::size_t kNerexDefaultPresetCount = 20;
+
+// The sum of an input delay and the delay of an output it feeds stays within this many delay
+// units (650 ms).
+inline constexpr std::uint32_t kNerexDelayLimit = 0x79E000;
+
+// Fills a memory's parameter-id fields, its crossover defaults (high-pass type 3, q 6,
+// frequency 12; low-pass type 4, q 6, frequency 433) and its channel names "Ch A".."Ch D" and
+// "Ch 1".."Ch 8". The device's live settings get the same.
+void InitMemoryDefaults(CNerexSeriesMemory& memory);
+
+// Grows the list to n with new memories named "Preset %d" by their number, or deletes
+// memories from the end until n remain. Serves both the preset and the crossover-preset list.
+void ResizePresetList(CNerexMemoryList& list, std::size_t n);
+inline void ResizeXoverPresetList(CNerexMemoryList& list, std::size_t n) { ResizePresetList(list, n); }
+
+// The proposed delay of parameter id 249..260 (input or output delay), reduced so that no
+// routed input/output pair of the model's channels exceeds the limit; for any other id only
+// the limit itself applies. This is the one delay rule of the family (the change path calls
+// it ClampDelayToBudget). Stored delays beyond the limit leave no budget.
+std::uint32_t GetDelayValue(const CNerexSeriesMemory& image, int model, std::int32_t parameterId,
+                            std::uint32_t proposed);
+
+// Clamps the four input gains and eight output gains in place: inputs to -40.0..+15.0 dB on the
+// Fennick models and -40.0..+6.0 dB on the others, outputs to -40.0..+15.0 dB.
+void ClampGains(CNerexSeriesMemory& image, int model);
+
+// Calder26 or Calder48 units with hardware code 0x1A1F7C or 0x1C4A21 lack filter types 5, 6,
+// 7, 8, 11 and 12: such parametric bands become type 0 (keeping their bypass bit) with gain 0.
+void ApplyHardwareVariantFixups(CNerexSeriesMemory& image, int model, std::uint32_t hardwareCode);
