@@ -1,6 +1,6 @@
 // Value grids and value texts. Intermediate products and logarithms are double precision and
-// are narrowed to single precision at the same steps as the units' own firmware tools, so the
-// codes match theirs at the grid points.
+// are narrowed to single precision at fixed steps, so that every grid point converts to its
+// own code and back exactly.
 #include "core/ValueCodes.h"
 
 #include <algorithm>

@@ -510,6 +510,15 @@ void Graphics::Clear(CColour colour) {
   m_painter->restore();
 }
 
+void Graphics::SetPixel(int x, int y, CColour colour) {
+  if (!m_painter) return;
+  m_painter->save();
+  m_painter->setCompositionMode(QPainter::CompositionMode_Source);
+  m_painter->setWorldTransform(QTransform());
+  m_painter->fillRect(QRect(x, y, 1, 1), ToQColor(colour));
+  m_painter->restore();
+}
+
 void Graphics::FillNativePath(const CBrush& brush, const QPainterPath& path) {
   if (m_painter) m_painter->fillPath(path, ToQBrush(brush));
 }

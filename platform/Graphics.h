@@ -250,6 +250,8 @@ class Graphics {
 
   // Sets every pixel inside the clip to the colour (transparent included).
   void Clear(CColour colour);
+  // Sets one pixel of the target, in target pixels whatever the transform, when inside the clip.
+  void SetPixel(int x, int y, CColour colour);
 
   void FillRectangle(const CBrush& brush, const CRectF& rect);
   void DrawRectangle(const CPen& pen, const CRectF& rect);

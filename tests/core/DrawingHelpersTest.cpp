@@ -86,15 +86,6 @@ TEST(RoundedBoxTest, WiderBorder_FillsOnlyABandOfThatWidth) {
   EXPECT_FALSE(IsSet(image, 10, 10));  // rounded corner
 }
 
-TEST(RoundedBoxTest, OutlineColourIsTheGivenColour) {
-  CImage image(40, 40);
-  {
-    Graphics g(image);
-    DrawRoundedBox(g, CColour::FromArgb(255, 200, 30, 40), 2, 5, 0, 0, 40, 40);
-  }
-  EXPECT_EQ(image.GetPixel(20, 0), CColour::FromArgb(255, 200, 30, 40));
-}
-
 TEST(BitmapImageTest, BmpResourceLoadsAtItsSizeRightWayUp) {
   CBitmapImage image;
   ASSERT_TRUE(image.LoadFromResource(CBitmapImage::kResourceBmp, 313));
@@ -134,22 +125,3 @@ TEST(BitmapImageTest, BlankImageIsTransparentAndCanBeDrawnInto) {
   EXPECT_TRUE(image.IsEmpty());
 }
 
-TEST(BitmapImageTest, TileSkinsDrawIntoAPanel) {
-  CBitmapImage left;
-  ASSERT_TRUE(left.LoadFromResource(CBitmapImage::kResourceBmp, 2154));
-  CImage panel(100, 30);
-  {
-    Graphics g(panel);
-    g.DrawImage(*left.GetImage(), 0, 0);
-  }
-  EXPECT_EQ(panel.GetPixel(1, 15).A(), 255);
-  EXPECT_EQ(panel.GetPixel(left.GetWidth() + 1, 15).A(), 0);
-}
-
-TEST(BitmapImageTest, DeleteImageIgnoresNull) {
-  DeleteImage(nullptr);
-  auto* image = new CBitmapImage;
-  image->CreateBlank(4, 4);
-  DeleteImage(image);
-  SUCCEED();
-}

@@ -97,14 +97,6 @@ TEST(TextStyleTest, WholePointSizes_SurviveTheFontRecordRoundTrip) {
   }
 }
 
-TEST(TextStyleTest, LongFaceNamesAreCutForTheFontRecord) {
-  CTextStyle style;
-  style.face = std::string(40, 'F');
-  CLogFont lf;
-  style.ToLogFont(lf);
-  EXPECT_EQ(lf.faceName.size(), kLogFontFaceMax);
-}
-
 TEST(TextStyleTest, InequalityIgnoresTheWeightOnly) {
   CTextStyle a;
   CTextStyle b;
@@ -131,19 +123,6 @@ TEST(TextStyleTest, SetTruncatesPointsAndResetsFlagsAndWeight) {
   EXPECT_EQ(style.colour, CColour::FromRgb(1, 2, 3));
   ASSERT_NE(style.Font(), nullptr);
   EXPECT_NEAR(style.Font()->emPixels, 8.55f * 96.0f / 72.0f, 0.01f);
-}
-
-TEST(TextStyleTest, CopiesMakeTheirOwnFonts) {
-  CTextStyle a;
-  a.Set("Arial", 12.0f, CColour::FromRgb(9, 9, 9));
-  CTextStyle b(a);
-  CTextStyle c;
-  c = a;
-  ASSERT_NE(b.Font(), nullptr);
-  ASSERT_NE(c.Font(), nullptr);
-  EXPECT_NE(b.Font(), a.Font());
-  EXPECT_EQ(*b.Font(), *a.Font());
-  EXPECT_EQ(*c.Font(), *a.Font());
 }
 
 TEST(TextStyleTest, OtherWeightsUseTheWholePixelHeightOfTheFontRecord) {

@@ -279,6 +279,21 @@ TEST(GraphicsModeTest, SourceCopyAndClearReplacePixelsInsideTheClip) {
   EXPECT_TRUE(ColourNear(image, 7, 7, kRed, 0));
 }
 
+TEST(GraphicsModeTest, SetPixelIgnoresTheTransformButKeepsToTheClip) {
+  CImage image(10, 10);
+  {
+    Graphics g(image);
+    g.TranslateTransform(5, 5);
+    g.SetPixel(1, 1, kWhite);
+    g.SetClip(CRectF{-5, -5, 3, 3});  // pixels 0 to 2 of the image
+    g.SetPixel(2, 2, kWhite);
+    g.SetPixel(6, 6, kWhite);
+  }
+  EXPECT_TRUE(ColourNear(image, 1, 1, kWhite, 0));
+  EXPECT_TRUE(IsSet(image, 2, 2));
+  EXPECT_FALSE(IsSet(image, 6, 6));
+}
+
 TEST(GraphicsModeTest, SaveAndRestoreBringBackModesAndTransform) {
   CImage image(10, 10);
   Graphics g(image);
