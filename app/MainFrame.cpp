@@ -75,6 +75,13 @@ bool CMainFrame::OnCreate() {
 
   // The system reads its settings, loads the image library and starts its worker, idle; the
   // worker's messages come to this frame.
+  m_system.SetFileErrorSink(this);
+  m_system.SetMessageBoxHandler(
+      [](void* context, const std::string& text, const std::string& caption) {
+        static_cast<CMainFrame*>(context)->Prompts().ShowMessage(caption, text, IUserPrompts::Icon::Warning);
+      },
+      this);
+  m_system.SetSystemMonitorVisible(m_systemMonitorVisible);
   m_system.Start(this);
 
   CreateCommands();
@@ -435,6 +442,10 @@ void CMainFrame::SetStatusText(const QString& text) {
 }
 
 QString CMainFrame::GetStatusText() const { return m_statusMessage ? m_statusMessage->text() : QString(); }
+
+void CMainFrame::ShowFileError(const std::string& text, const std::string& caption) {
+  Prompts().ShowMessage(caption, text, IUserPrompts::Icon::Exclamation);
+}
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (OnClose()) {

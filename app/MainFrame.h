@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/System.h"
+#include "core/SystemFile.h"
 #include "platform/WindowMessages.h"
 
 class QAction;
@@ -34,7 +35,7 @@ class CRecentFileList;
 class CUpdateChecker;
 class IUserPrompts;
 
-class CMainFrame : public QMainWindow, public CMessageTarget {
+class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorSink {
  public:
   // recent: the application's recent-file list (outlives the frame).
   explicit CMainFrame(CRecentFileList& recent, QWidget* parent = nullptr);
@@ -122,6 +123,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) override;
   void OnTimer(std::uint32_t id) override;
   void closeEvent(QCloseEvent* event) override;
+  // The system file's error messages, shown on this window.
+  void ShowFileError(const std::string& text, const std::string& caption) override;
 
  private:
   struct CommandSpec;
@@ -167,6 +170,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void ShowSelectedDeviceProperties();
   // Stores the file to path; true when it was stored.
   bool StoreFile(const std::string& path);
+  // False, with a message, when path names no file that can be read.
+  bool CheckFileReadable(const std::string& path);
 
   // The current user and its rights. A current-user index that names no user has no rights.
   const CUser* CurrentUser() const;

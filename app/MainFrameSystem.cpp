@@ -1,6 +1,7 @@
 // Main frame: file commands, online commands and the messages of the worker and devices.
 #include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QString>
 #include <QWidget>
 
@@ -52,14 +53,14 @@ const CUser* CMainFrame::CurrentUser() const {
 
 bool CMainFrame::CurrentUserHasRestriction(std::uint64_t bits) const {
   const CUser* user = CurrentUser();
-  return !user || (UserRestrictionMask(*user) & bits) != 0;
+  return !user || (user->GetRestrictionMask() & bits) != 0;
 }
 
 bool CMainFrame::CurrentUserHasAnyRestriction() const { return CurrentUserHasRestriction(~std::uint64_t(0)); }
 
 bool CMainFrame::CurrentUserMayUse(const CUuid& uuid) const {
   const CUser* user = CurrentUser();
-  return user && UserMayUse(*user, uuid);
+  return user && user->CanAccessPanel(uuid);
 }
 
 // --- Command states ---
@@ -113,7 +114,7 @@ void CMainFrame::UpdateTitle() {
 }
 
 bool CMainFrame::StoreFile(const std::string& path) {
-  if (!ModelSaveFile(m_system, path)) return false;
+  if (!m_system.SaveFile(path)) return false;
   m_recentFiles.Add(path);
   return true;
 }
@@ -196,10 +197,23 @@ void CMainFrame::OnFileOpen() {
   OpenFilePath(path);
 }
 
+bool CMainFrame::CheckFileReadable(const std::string& path) {
+  const QFileInfo info(QString::fromStdString(path));
+  if (info.isFile() && info.isReadable()) return true;
+  Prompts().ShowMessage(ProductName().toStdString(), "Cannot open file " + path,
+                        IUserPrompts::Icon::Exclamation);
+  return false;
+}
+
 void CMainFrame::OnRecentFile(int n) {
   if (n < 1 || n > int(Cmd::kRecentFileCount)) return;
   const std::string path = m_recentFiles.Get(std::size_t(n - 1));
   if (path.empty()) return;
+  // A file that is gone is reported and leaves the list before anything is dropped.
+  if (!CheckFileReadable(path)) {
+    m_recentFiles.Remove(std::size_t(n - 1));
+    return;
+  }
   if (!AskSaveChanges()) return;
   m_system.Clear();
   OpenFilePath(path);
@@ -216,6 +230,8 @@ void CMainFrame::ShowSelectedDeviceProperties() {
 }
 
 bool CMainFrame::OpenFilePath(const std::string& path) {
+  // Nothing is asked or dropped for a file that cannot be read.
+  if (!CheckFileReadable(path)) return false;
   if (m_system.IsModified()) {
     switch (Prompts().AskYesNoCancel("Open File", kSaveQuestion)) {
       case IUserPrompts::Answer::Yes:
@@ -226,9 +242,8 @@ bool CMainFrame::OpenFilePath(const std::string& path) {
     }
   }
   m_system.Clear();
-  if (!ModelOpenFile(m_system, path)) {
+  if (!m_system.OpenFile(path)) {
     // The system is empty now: the panes must not keep showing the old file.
-    m_system.Clear();
     RefreshAfterClear();
     return false;
   }
@@ -256,7 +271,7 @@ bool CMainFrame::OpenFilePath(const std::string& path) {
     panel->m_panelWasOpen = false;
     if (permitted) OpenCustomPanel(panel);
   }
-  ModelRestorePanelOrder(m_system);
+  m_system.RestorePanelOrder();
   m_system.SetLoading(false);
 
   if (m_system.GetFullScreenOnOpen() && !m_fullScreen) OnFullScreen();
@@ -319,7 +334,7 @@ void CMainFrame::OnOnline() {
   if (m_online) {
     m_system.RequestIdle();
     m_online = false;
-    ModelSetOffline(m_system);
+    m_system.SetOnline(false);
     m_outputPane->GetLiveMeterView().Redraw();
     m_deviceView->GetRack().Refresh();
     ShowSelectedDeviceProperties();
@@ -344,7 +359,7 @@ void CMainFrame::OnOnline() {
     }
   }
   bool connected = false;
-  if (choice == kGoOnlineRetrieve || choice == kGoOnlineSend) connected = ModelGoOnline(m_system, choice);
+  if (choice == kGoOnlineRetrieve || choice == kGoOnlineSend) connected = m_system.GoOnline(choice);
   if (connected) {
     m_online = true;
   } else {
@@ -365,7 +380,7 @@ void CMainFrame::SetDesignMode(std::int32_t mode) {
     panel->m_pView = nullptr;
     if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
   }
-  ModelRestorePanelOrder(m_system);
+  m_system.RestorePanelOrder();
   m_system.SetLoading(false);
   m_propertiesPane->RefreshProperties();
 }
@@ -384,9 +399,9 @@ void CMainFrame::OnAutoscan() {
 
 void CMainFrame::OnGlobalMute() {
   if (!m_online) return;
-  if (!ModelConfirmAction(m_system, kConfirmGlobalMute)) return;
+  if (!ConfirmAction(m_system, kConfirmGlobalMute)) return;
   m_system.SetGlobalMute(!m_system.IsGlobalMute());
-  ModelSendGlobalMute(m_system, m_system.IsGlobalMute());
+  SendGlobalMute(m_system, m_system.IsGlobalMute());
   UpdateCommandUI();
 }
 
@@ -434,6 +449,8 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
       }
       break;
     case kRefreshRack:
+      // Devices that an autoscan found join their zone here, on the UI thread.
+      m_system.PlaceFoundDevices(nullptr);
       if (m_deviceView->isVisible()) m_deviceView->GetRack().Refresh();
       break;
     case kResizeDevicePanel: break;  // the panel window sizes itself to the device's panel
@@ -520,7 +537,10 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
     case kPropagateWarning:
       if (CDevice* device = MessageDevice(wParam)) PropagateWarningStatus(device);
       break;
-    case kSystemMonitorVisible: m_systemMonitorVisible = wParam != 0; break;
+    case kSystemMonitorVisible:
+      m_systemMonitorVisible = wParam != 0;
+      m_system.SetSystemMonitorVisible(m_systemMonitorVisible);
+      break;
     case kSetMessageString: OnSetMessageString(std::uint32_t(wParam)); break;
     default: break;  // WM_APP+123 to +128, +132 and +133 do nothing
   }
@@ -552,7 +572,7 @@ void CMainFrame::OnSelectDevice(CDevice* device, bool force) {
 
 void CMainFrame::OnFatalCommsError() {
   m_online = false;
-  ModelSetOffline(m_system);
+  m_system.SetOnline(false);
   m_outputPane->GetLiveMeterView().Rebuild();
   m_outputPane->GetLiveMeterView().update();
   m_deviceView->GetRack().Refresh();
@@ -578,11 +598,11 @@ void CMainFrame::OnRecallSnapshot(void* snapshot) {
   const auto& snapshots = m_system.GetSnapshots();
   for (std::size_t i = 0; i < snapshots.size(); ++i) {
     if (static_cast<void*>(snapshots[i]) != snapshot) continue;
-    if (ModelConfirmAction(m_system, kConfirmSnapshotRecall)) {
-      ModelRecallSnapshot(m_system, int(i));
+    if (ConfirmAction(m_system, kConfirmSnapshotRecall)) {
+      m_system.RecallSnapshot(int(i));
       FillSnapshotCombo();
     } else {
-      ModelUpdateSnapshotControls(m_system);
+      m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());
     }
     return;
   }
