@@ -37,13 +37,20 @@ inline WPARAM HeapLine(const std::string& text) {
   return reinterpret_cast<WPARAM>(line);
 }
 
+// The frame with its timers callable at once.
+class CFrameUnderTest : public CMainFrame {
+ public:
+  using CMainFrame::CMainFrame;
+  void Tick(std::uint32_t timerId) { OnTimer(timerId); }
+};
+
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(temp.isValid()); }
 
   // Creates, lays out and shows the frame.
-  CMainFrame& MakeFrame() {
-    frame = std::make_unique<CMainFrame>(recent);
+  CFrameUnderTest& MakeFrame() {
+    frame = std::make_unique<CFrameUnderTest>(recent);
     frame->SetUserPrompts(&prompts);
     EXPECT_TRUE(frame->OnCreate());
     frame->RestoreDocking();
@@ -58,5 +65,5 @@ class FrameTest : public ::testing::Test {
   QTemporaryDir temp;
   CRecentFileList recent;
   CFakePrompts prompts;
-  std::unique_ptr<CMainFrame> frame;
+  std::unique_ptr<CFrameUnderTest> frame;
 };
