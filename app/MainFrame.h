@@ -149,7 +149,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorS
   bool OnClose();
 
   // Frame messages.
-  void OnLogLine(char* line);
+  // Takes over the posted line (see TakePostedLogLine).
+  void OnLogLine(WPARAM posted);
   void OnSetMessageString(std::uint32_t id);
   void OnSelectDevice(CDevice* device, bool force);
   void OnFatalCommsError();

@@ -10,6 +10,7 @@
 #include "app/RecentFileList.h"
 #include "app/UpdateChecker.h"
 #include "app/UserPrompts.h"
+#include "core/LogFile.h"
 #include "core/TextConversion.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
@@ -128,10 +129,10 @@ void CMainFrame::OnTimer(std::uint32_t id) {
   }
 }
 
-void CMainFrame::OnLogLine(char* line) {
+void CMainFrame::OnLogLine(WPARAM posted) {
+  const std::unique_ptr<std::string> line = TakePostedLogLine(posted);
   if (!line) return;
-  std::string text(line);
-  delete[] line;
+  std::string text = *line;
   EraseChar('\n', text);
   EraseChar('\r', text);
   COutputList& list = m_outputPane->GetLogList();

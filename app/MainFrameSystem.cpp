@@ -467,7 +467,7 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
       }
       break;
     }
-    case kLogLine: OnLogLine(reinterpret_cast<char*>(wParam)); break;
+    case kLogLine: OnLogLine(wParam); break;
     case kSelectDevice:
       if (CDevice* device = MessageDevice(wParam)) OnSelectDevice(device, lParam != 0);
       break;

@@ -30,12 +30,7 @@ inline void ProcessEvents() {
 }
 
 // A heap copy of text as the log writer posts it with WM_APP+106.
-inline WPARAM HeapLine(const std::string& text) {
-  char* line = new char[text.size() + 1];
-  std::copy(text.begin(), text.end(), line);
-  line[text.size()] = '\0';
-  return reinterpret_cast<WPARAM>(line);
-}
+inline WPARAM HeapLine(const std::string& text) { return reinterpret_cast<WPARAM>(new std::string(text)); }
 
 // The frame with its timers callable at once.
 class CFrameUnderTest : public CMainFrame {
