@@ -26,7 +26,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CBitmapDialogEx(parent) {
   bold.setPointSize(bold.pointSize() + 2);
   m_product->setFont(bold);
   m_product->setGeometry(16, 30, 240, 22);
-  m_version = new QLabel(GetVersionText(), this);
+  m_version = new QLabel(GetAppVersionText(), this);
   m_version->setGeometry(16, 56, 240, 18);
   m_credits = new QLabel(CreditsText(), this);
   m_credits->setWordWrap(true);

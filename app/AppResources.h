@@ -15,11 +15,12 @@ inline constexpr int kStrOutput = 157;       // "Output"
 // Bitmaps and icons.
 inline constexpr int kImgSplash = 313;
 inline constexpr int kImgLogo = 336;
+inline constexpr int kImgAppIcon = 128;
 inline constexpr int kImgDeviceViewIcon = 162;
 inline constexpr int kImgOutputIcon = 166;
 
 QString AppString(int id);
-// Null when the image is not available.
+// A bitmap, or else an icon, of that number; null when there is none.
 QImage LoadAppImage(int id);
 // The button image of a command on the toolbar strips; null when it has none.
 QImage LoadToolbarImage(std::uint32_t commandId);

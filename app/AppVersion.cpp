@@ -1,7 +1,6 @@
-// Version text from the build's version numbers.
+// Version text from the version block.
 #include "app/AppVersion.h"
 
-QString GetVersionText() {
-  return QString::asprintf("Version %u.%u.%u Build %u", unsigned(ORVAK_VERSION_MAJOR),
-                           unsigned(ORVAK_VERSION_MINOR), unsigned(ORVAK_VERSION_PATCH), 0u);
-}
+#include "core/VersionTable.h"
+
+QString GetAppVersionText() { return QString::fromStdString(GetVersionText()); }

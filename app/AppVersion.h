@@ -3,5 +3,5 @@
 
 #include <QString>
 
-// "Version %u.%u.%u Build %u" with the four parts of the program's version.
-QString GetVersionText();
+// "Version %u.%u.%u Build %u" with the four parts of the program's file version.
+QString GetAppVersionText();

@@ -52,6 +52,8 @@ const ToolBarSpec kToolBarSpecs[CMainFrame::kToolBarCount] = {
 CMainFrame::CMainFrame(CRecentFileList& recent, QWidget* parent)
     : QMainWindow(parent), m_recentFiles(recent) {
   setObjectName(QStringLiteral("MainFrame"));
+  const QImage icon = LoadAppImage(kImgAppIcon);
+  if (!icon.isNull()) setWindowIcon(QIcon(QPixmap::fromImage(icon)));
   resize(1024, 700);
 }
 
@@ -408,6 +410,10 @@ bool CMainFrame::CreateDockingWindows() {
 }
 
 void CMainFrame::RestoreDocking() {
+  // First sizes of the panes; a saved workspace replaces them.
+  resizeDocks({m_deviceView, m_propertiesPane}, {200, 220}, Qt::Horizontal);
+  resizeDocks({m_outputPane}, {140}, Qt::Vertical);
+
   // A saved workspace moves every bar and pane it knows to where the user left it; bars and
   // panes it does not know keep the first-start layout that OnCreate made.
   const std::string state = CSettingsStore::GetString(kWorkspaceSection, kWorkspaceState, "");

@@ -51,7 +51,7 @@ bool CQuendalApp::InitInstance(const QStringList& args) {
   }
 
   if (m_splashMs != 0) {
-    auto* splash = new CSplashScreen(LoadAppImage(kImgSplash), GetVersionText());
+    auto* splash = new CSplashScreen(LoadAppImage(kImgSplash), GetAppVersionText());
     splash->ShowSplashScreen(m_splashMs);
   }
   return true;
