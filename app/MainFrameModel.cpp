@@ -27,9 +27,3 @@ void RunSecurityDialog(CMainFrame& frame, CSystem& system, const char* caption) 
   (void)system;
   (void)caption;
 }
-
-bool RunSettingsSheet(CMainFrame& frame, CSystem& system) {
-  (void)frame;
-  (void)system;
-  return false;
-}

@@ -23,5 +23,3 @@ void SendGlobalMute(CSystem& system, bool mute);
 void RunAutoscanDialog(CMainFrame& frame, CSystem& system);
 // The security dialog of a get (caption "Checking Security...") or set pass.
 void RunSecurityDialog(CMainFrame& frame, CSystem& system, const char* caption);
-// The "Settings" sheet; true when it ended with OK.
-bool RunSettingsSheet(CMainFrame& frame, CSystem& system);

@@ -406,7 +406,7 @@ void CMainFrame::OnGlobalMute() {
 }
 
 void CMainFrame::OnOptions() {
-  if (!RunSettingsSheet(*this, m_system)) return;
+  if (!Prompts().RunSettingsSheet(m_system)) return;
   const std::uint32_t minutes = m_system.GetSettings().autoSave;
   if (minutes != 0) {
     SetTimer(FrameTimer::kAutosave, minutes * 60000u);

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "ui/GoOnlineAskDlg.h"
+#include "ui/SettingsSheet.h"
 
 IUserPrompts::Answer CQtUserPrompts::AskYesNoCancel(const std::string& caption,
                                                     const std::string& text) {
@@ -67,4 +68,12 @@ bool CQtUserPrompts::AskGoOnline(std::uint32_t& choice, bool& always) {
   choice = dialog.GetChoice();
   always = dialog.GetAlways();
   return true;
+}
+
+bool CQtUserPrompts::RunSettingsSheet(CSystem& system) {
+  CSettingsSheet sheet(QStringLiteral("Settings"), m_owner);
+  sheet.AddPage(QStringLiteral("General"), new CGeneralAppSettingsDialog(&system));
+  sheet.AddPage(QStringLiteral("Comms"), new CCommsDialog(&system));
+  sheet.AddPage(QStringLiteral("Error Log"), new CErrorLogSettingsDlg(&system));
+  return sheet.exec() == QDialog::Accepted;
 }

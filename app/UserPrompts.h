@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+class CSystem;
 class QWidget;
 
 class IUserPrompts {
@@ -31,6 +32,9 @@ class IUserPrompts {
   // The go-online question: choice 0 retrieve settings from the units, 1 send them; always is
   // the "don't ask me again" box. False when the user cancelled.
   virtual bool AskGoOnline(std::uint32_t& choice, bool& always) = 0;
+  // The "Settings" sheet of the Options command on the system's settings; true when it ended
+  // with OK (its pages have then applied their values).
+  virtual bool RunSettingsSheet(CSystem& system) = 0;
 };
 
 // The real dialogs, owned by a window (the main frame).
@@ -43,6 +47,7 @@ class CQtUserPrompts : public IUserPrompts {
   bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) override;
   bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) override;
   bool AskGoOnline(std::uint32_t& choice, bool& always) override;
+  bool RunSettingsSheet(CSystem& system) override;
 
   // "A (*.a)|*.a|B|*.b||" as a Qt name-filter list "A (*.a);;B (*.b)".
   static std::string ToQtFilter(const std::string& filter);

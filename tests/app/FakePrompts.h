@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,12 @@ class CFakePrompts : public IUserPrompts {
     return true;
   }
 
+  bool RunSettingsSheet(CSystem& system) override {
+    ++settingsSheets;
+    if (onSettingsSheet) onSettingsSheet(system);
+    return settingsOk;
+  }
+
   // Answers in order; an empty queue answers Cancel.
   std::deque<Answer> answers;
   // Paths the file dialogs return in order; an empty string (or none left) is Cancel.
@@ -53,6 +60,10 @@ class CFakePrompts : public IUserPrompts {
   std::vector<FileDialogSpec> openSpecs;
   std::vector<FileDialogSpec> saveSpecs;
   int goOnlineAsked = 0;
+  // The settings sheet: what "the user" changes, and whether it ends with OK.
+  std::function<void(CSystem&)> onSettingsSheet;
+  bool settingsOk = true;
+  int settingsSheets = 0;
 
  private:
   bool Next(std::string& path) {

@@ -297,3 +297,20 @@ TEST_F(FrameTest, PropagateStatus_AppliesCurrentValuesThroughTheBaseOnly) {
   EXPECT_EQ(device->GetQueueSize(), 0u);
   device->SetControlPanel(nullptr);
 }
+
+TEST_F(FrameTest, Options_OkRestartsTheAutosaveTimerFromTheSettingAndCancelChangesNothing) {
+  CFrameUnderTest& f = MakeFrame();
+  prompts.onSettingsSheet = [](CSystem& s) { s.SetAutoSave(5); };
+  prompts.settingsOk = false;
+  f.RunCommand(Cmd::kOptions);
+  EXPECT_FALSE(f.HasTimer(FrameTimer::kAutosave));
+
+  prompts.settingsOk = true;
+  f.RunCommand(Cmd::kOptions);
+  EXPECT_TRUE(f.HasTimer(FrameTimer::kAutosave));
+
+  prompts.onSettingsSheet = [](CSystem& s) { s.SetAutoSave(0); };
+  f.RunCommand(Cmd::kOptions);
+  EXPECT_FALSE(f.HasTimer(FrameTimer::kAutosave));
+  EXPECT_EQ(prompts.settingsSheets, 3);
+}
