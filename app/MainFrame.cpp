@@ -58,6 +58,11 @@ CMainFrame::CMainFrame(CRecentFileList& recent, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
+  // A frame destroyed without closing (tests, a failed start) still ends the worker here, and
+  // frees the log lines it posted; nothing else posted is handled any more.
+  m_closing = true;
+  m_system.StopCommsThread();
+  DispatchPendingMessages();
   // The panes outlive this object's message target while the window base destroys them.
   if (m_outputPane) m_outputPane->SetMessageSink(nullptr);
 }

@@ -131,7 +131,7 @@ void CMainFrame::OnTimer(std::uint32_t id) {
 
 void CMainFrame::OnLogLine(WPARAM posted) {
   const std::unique_ptr<std::string> line = TakePostedLogLine(posted);
-  if (!line) return;
+  if (!line || !m_outputPane) return;
   std::string text = *line;
   EraseChar('\n', text);
   EraseChar('\r', text);

@@ -9,6 +9,7 @@
 #include "app/AppResources.h"
 #include "app/AppVersion.h"
 #include "app/MainFrame.h"
+#include "core/TextStyle.h"
 #include "ui/SplashScreen.h"
 
 CQuendalApp::CQuendalApp() = default;
@@ -19,6 +20,11 @@ CQuendalApp::~CQuendalApp() {
 }
 
 bool CQuendalApp::InitInstance(const QStringList& args) {
+  // The screen's vertical resolution, which turns text sizes in points into font heights.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    SetScreenPixelsPerInch(int(screen->logicalDotsPerInchY() + 0.5));
+  }
+
   // The settings key (company) and the application name (product).
   QCoreApplication::setOrganizationName(AppString(kStrCompanyKey));
   QCoreApplication::setApplicationName(AppString(kStrProductName));
