@@ -156,12 +156,16 @@ void CSystem::CommsThreadMain() {
 }
 
 void CSystem::WorkerIdleStep() {
-  if (m_goIdle) {
-    CSingleLock lock(m_lock);
-    m_idleEvent->Set();
-    m_goIdle = false;
-  }
+  if (m_goIdle) AcknowledgeGoIdle();
   SleepEx(kWorkerIdleSleepMs, false);
+}
+
+void CSystem::AcknowledgeGoIdle() {
+  CSingleLock lock(m_lock);
+  // The request is cleared before the event is set: the requester may raise the next request
+  // as soon as it sees the event, and that one must not be lost.
+  m_goIdle = false;
+  m_idleEvent->Set();
 }
 
 void CSystem::WorkerOnlineStep() {
@@ -203,10 +207,8 @@ void CSystem::WorkerOnlineStep() {
 
   // Idle transport: requests first, then the system queue, then the devices in turn.
   if (m_goIdle) {
-    CSingleLock lock(m_lock);
     m_workerState = kWorkerIdle;
-    m_idleEvent->Set();
-    m_goIdle = false;
+    AcknowledgeGoIdle();
     return;
   }
   if (m_autoscanDialog) {

@@ -369,6 +369,7 @@ class CSystem {
   // Online connection and worker steps (CommsWorker.cpp).
   void InitOnlineConnection();
   void WorkerIdleStep();
+  void AcknowledgeGoIdle();
   void WorkerOnlineStep();
   // The outcome of a security pass: done, cancelled by the user, or ended by a transport error.
   enum class PassOutcome { kDone, kCancelled, kTransportError };
