@@ -41,6 +41,10 @@ void CAppSettings::SetImageLibraryFilename(const std::string& v) {
   CSettingsStore::WriteString(kSection, kImageLibraryFilename, v);
 }
 
+std::uint32_t CAppSettings::ReloadCommsTimeoutConstant() {
+  return commsTimeoutConstant = Get(kCommsTimeoutConstant, 0);
+}
+
 std::uint32_t CAppSettings::GetConfirmDialogs() { return Get(kConfirmDialogs, 0xFFFFFFFFu); }
 void CAppSettings::SetConfirmDialogs(std::uint32_t bits) { Put(kConfirmDialogs, bits); }
 

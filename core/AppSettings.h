@@ -55,6 +55,9 @@ class CAppSettings {
   void SetTemperatureWarning(std::uint32_t v);
   void SetImageLibraryFilename(const std::string& v);
 
+  // Reads "CommsTimeoutConstant" again (it has no page; it is changed in the profile only).
+  std::uint32_t ReloadCommsTimeoutConstant();
+
   static std::string DefaultImageLibraryFilename();
 
   // Read at every use: the confirmation bits (default every bit set) and the update box.

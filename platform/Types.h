@@ -29,6 +29,12 @@ struct CRect {
   friend bool operator==(const CRect&, const CRect&) = default;
 };
 
+struct CSize {
+  int cx = 0;
+  int cy = 0;
+  friend bool operator==(const CSize&, const CSize&) = default;
+};
+
 // A colour as one 32-bit ARGB word (alpha in the top byte).
 struct CColour {
   std::uint32_t argb = 0xFF000000u;

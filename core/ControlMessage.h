@@ -1,0 +1,57 @@
+// One exchange on the device bus: the request frame, the answer it waits for and, after the
+// transaction, what came back.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class CDevice;
+
+class CControlMessage {
+ public:
+  static constexpr std::size_t kFrameSize = 1024;
+  static constexpr std::uint8_t kDefaultReplyStart = 0xA8;
+
+  // A set command, answered by the one-byte ACK 0xA0; otherwise a request (framed reply) or
+  // a broadcast (no answer).
+  bool write = false;
+  // The family's command number: the merge key and the number printed in comms log lines.
+  std::uint32_t command = 0;
+  // The bytes to send; after a successful transaction the reply is copied over it from byte 0.
+  std::uint8_t frame[kFrameSize];
+  // First byte of a valid reply.
+  std::uint8_t replyStart = kDefaultReplyStart;
+  // Frame bytes to send.
+  std::uint32_t frameLength = 0;
+  // Bytes of the whole reply, start byte to checksum; 0 reads nothing (a write still waits
+  // for its ACK).
+  std::uint32_t expectedLength = 0;
+  // Bytes the transaction received.
+  std::uint32_t receivedLength = 0;
+  // Request argument A: a sub-index (a channel, say) that the family's reply handler reads back.
+  std::uint32_t argument = 0;
+  // Request argument B: read time-out base in ms, added to the read time-out.
+  std::uint32_t timeoutBase = 0;
+  // The transaction ended on garbage or a bad checksum (set by the transport).
+  bool failed = false;
+  // End the transaction at the first garbled or bad reply instead of retrying (discovery).
+  bool noRetry = false;
+  // The device the request is for; null for broadcasts. Not owned.
+  CDevice* device = nullptr;
+
+  // A new message has a zeroed frame: queue merging compares frame bytes.
+  CControlMessage();
+  // Copies as operator= does into a zeroed message (the no-retry flag stays clear).
+  CControlMessage(const CControlMessage& other);
+  // Copies every field but the no-retry flag, which the destination keeps, and the frame
+  // bytes up to the frame length.
+  CControlMessage& operator=(const CControlMessage& other);
+
+  // Stores the eight fields; frame bytes, received length and both flags are left alone.
+  void Set(std::uint32_t command, std::uint32_t frameLength, std::uint32_t expectedLength,
+           CDevice* device, bool write, std::uint8_t replyStart, std::uint32_t argument,
+           std::uint32_t timeoutBase);
+
+  // Frame length limited to the frame buffer: what may be read or sent.
+  std::size_t FrameBytes() const { return frameLength < kFrameSize ? frameLength : kFrameSize; }
+};

@@ -1,0 +1,282 @@
+// The system object's life cycle, containers, removal of devices and the worker's hand-shakes.
+#include "core/System.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "core/CPData.h"
+#include "core/ControlMessage.h"
+#include "core/ControlPanel.h"
+#include "core/Device.h"
+#include "core/Link.h"
+#include "core/Snapshot.h"
+#include "core/Zone.h"
+#include "platform/Clipboard.h"
+
+namespace {
+constexpr const char* kAdminName = "Admin";
+constexpr const char* kAdminPassword = "Marigold";
+constexpr const char* kMainZoneName = "Main Zone";
+// The idle worker's pause between looks at its requests.
+constexpr auto kIdleSleep = std::chrono::milliseconds(50);
+}  // namespace
+
+CSystem::CSystem() { SetDefaults(); }
+
+CSystem::~CSystem() {
+  StopCommsThread();
+  DestroyContents();
+}
+
+void CSystem::DestroyContents() {
+  {
+    CSingleLock lock(m_lock);
+    for (CDevice* d : m_devices) delete d;
+    m_devices.clear();
+    m_systemQueue.clear();
+  }
+  DeleteAllUsers();
+  DeleteAllLinks();
+  DeleteAllZones();
+  for (CCPData* p : m_customPanels) delete p;
+  m_customPanels.clear();
+  while (!m_snapshots.empty()) {
+    delete m_snapshots.back();
+    m_snapshots.pop_back();
+  }
+  ClearCopiedWidgets();
+  m_fileImages.RemoveAll();
+  m_libraryImages.RemoveAll();
+}
+
+// --- Life cycle ---
+
+void CSystem::SetDefaults() {
+  m_pollIndex = 0;
+  m_modified = false;
+  m_useSystemSecurity = false;
+  m_fullScreenOnOpen = false;
+  m_goOnlineOnOpen = false;
+  if (m_users.size() < kMaxUsers) m_users.push_back(new CUser(kAdminName, kAdminPassword));
+  m_currentUser = 0;
+  m_selectedDevice = -1;
+  m_loading = false;
+  m_linksActive = true;
+  m_treeState = 0;
+  m_currentSnapshot = -1;
+  auto* zone = new CZone(this);
+  zone->SetName(kMainZoneName);
+  m_zones.push_back(zone);
+}
+
+bool CSystem::Start(IMessageSink* frame) {
+  m_frame = frame;
+  LoadSettings();
+  LoadImageLibrary();
+  // A second start must not replace the events that a running worker waits on.
+  if (m_run) return true;
+  m_workerState = kWorkerIdle;
+  m_threadExitEvent = std::make_unique<CManualResetEvent>(false);
+  m_idleEvent = std::make_unique<CManualResetEvent>(false);
+  m_run = true;
+  m_worker.Start([this] { CommsThreadMain(); }, true);
+  return true;
+}
+
+bool CSystem::Clear() {
+  DeleteAllDevices();
+  DeleteAllUsers();
+  DeleteAllZones();
+  DeleteAllLinks();
+  DeleteAllCustomPanels();
+  DeleteAllSnapshots();
+  ClearCopiedWidgets();
+  m_fileImages.RemoveAll();
+  // Only our own data goes: what other programs put on the clipboard stays.
+  if (ClipboardHoldsRegisteredFormat()) EmptyClipboard();
+  SetDefaults();
+  m_filePath.clear();
+  m_modified = false;
+  return true;
+}
+
+// --- Devices ---
+
+int CSystem::GetDeviceCount() const {
+  CSingleLock lock(m_lock);
+  return int(m_devices.size());
+}
+
+CDevice* CSystem::GetDevice(int index) const {
+  CSingleLock lock(m_lock);
+  return index >= 0 && index < int(m_devices.size()) ? m_devices[std::size_t(index)] : nullptr;
+}
+
+std::vector<CDevice*> CSystem::GetDevices() const {
+  CSingleLock lock(m_lock);
+  return m_devices;
+}
+
+int CSystem::GetDeviceIndex(const CDevice* device) const {
+  CSingleLock lock(m_lock);
+  auto it = std::find(m_devices.begin(), m_devices.end(), device);
+  return it == m_devices.end() ? -1 : int(it - m_devices.begin());
+}
+
+void CSystem::AppendDevice(CDevice* device) {
+  CSingleLock lock(m_lock);
+  m_devices.push_back(device);
+}
+
+CDevice* CSystem::FindDeviceByUuid(const CUuid& uuid) const {
+  CSingleLock lock(m_lock);
+  for (CDevice* d : m_devices)
+    if (d->GetUuid() == uuid) return d;
+  return nullptr;
+}
+
+bool CSystem::IsSelectedDevice(const CDevice* device) const {
+  const int selected = m_selectedDevice;
+  return selected >= 0 && GetDevice(selected) == device;
+}
+
+bool CSystem::DeleteDevice(int index) {
+  CDevice* device = GetDevice(index);
+  if (!device) return false;
+  if (CControlPanel* panel = device->GetControlPanel()) {
+    device->SetControlPanel(nullptr);
+    panel->DestroyPanelWindow();
+  }
+  if (m_selectedDevice == GetDeviceCount() - 1) m_selectedDevice = m_selectedDevice - 1;
+  for (CZone* zone : m_zones)
+    if (zone->RemoveDevice(device)) break;
+  const CUuid uuid = device->GetUuid();
+  for (CLink* link : m_links) link->RemoveDeviceRefs(uuid);
+  for (CCPData* panel : m_customPanels) panel->DetachDevice(device);
+  // Copied widgets may be pasted later: they must not keep the deleted device either.
+  for (CCustomControlObject* w : m_copiedWidgets)
+    if (w->m_pDevice == device) w->m_pDevice = nullptr;
+  for (std::size_t u = 1; u < m_users.size() && u < kMaxUsers; ++u) m_users[u]->RemovePermission(uuid);
+  {
+    CSingleLock lock(m_lock);
+    m_devices.erase(m_devices.begin() + index);
+  }
+  delete device;
+  m_modified = true;
+  return true;
+}
+
+void CSystem::DeleteAllDevices() {
+  while (GetDeviceCount() > 0) DeleteDevice(0);
+}
+
+// --- Zones, users, links, panels, snapshots ---
+
+void CSystem::DeleteAllZones() {
+  while (!m_zones.empty()) {
+    delete m_zones.back();
+    m_zones.pop_back();
+  }
+}
+
+bool CSystem::CanCurrentUserEditDeviceProperties() const {
+  if (m_currentUser < 0 || std::size_t(m_currentUser) >= std::min(m_users.size(), kMaxUsers)) return false;
+  return (m_users[std::size_t(m_currentUser)]->m_restrictLow & kRestrictEditDeviceProperties) == 0;
+}
+
+void CSystem::DeleteAllLinks() {
+  for (CLink* link : m_links) delete link;
+  m_links.clear();
+}
+
+void CSystem::DeleteAllCustomPanels() {
+  for (CCPData* panel : m_customPanels) {
+    if (CCustomControlPanel* view = panel->m_pView) {
+      panel->m_pView = nullptr;
+      view->DestroyPanelWindow();
+    }
+    delete panel;
+  }
+  m_customPanels.clear();
+}
+
+void CSystem::UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId) {
+  for (CCPData* panel : m_customPanels)
+    if (panel->m_pView) panel->m_pView->BroadcastParameterUpdate(device, parameterId);
+}
+
+void CSystem::ClearCopiedWidgets() { DeleteCustomControlObjects(m_copiedWidgets); }
+
+void CSystem::DeleteAllSnapshots() {
+  for (CSnapshot* s : m_snapshots) delete s;
+  m_snapshots.clear();
+}
+
+void CSystem::LoadImageLibrary() {
+  // The library file's records are read by the image library code; until it is there the
+  // library tree starts empty.
+}
+
+// --- System command queue ---
+
+void CSystem::AppendSystemMessage(std::unique_ptr<CControlMessage> message) {
+  if (!message) return;
+  CSingleLock lock(m_lock);
+  m_systemQueue.push_back(std::move(message));
+}
+
+bool CSystem::PopSystemMessage(CControlMessage& record) {
+  CSingleLock lock(m_lock);
+  if (m_systemQueue.empty()) return false;
+  record = *m_systemQueue.back();
+  m_systemQueue.pop_back();
+  return true;
+}
+
+std::size_t CSystem::GetSystemQueueSize() const {
+  CSingleLock lock(m_lock);
+  return m_systemQueue.size();
+}
+
+// --- Worker ---
+
+void CSystem::SetAutoscanDialog(CAutoscanDlg* dialog, bool* scanRunning) {
+  m_scanRunning = scanRunning;
+  m_autoscanDialog = dialog;
+}
+
+void CSystem::SetSecurityDialog(CSecurityDlg* dialog, bool* finished) {
+  m_dialogFinished = finished;
+  m_securityDialog = dialog;
+}
+
+void CSystem::RequestIdle() {
+  if (!m_idleEvent || !m_worker.IsRunning()) return;
+  m_idleEvent->Reset();
+  m_goIdle = true;
+  m_idleEvent->Wait(INFINITE_WAIT);
+}
+
+void CSystem::StopCommsThread() {
+  if (!m_run) return;
+  RequestIdle();
+  m_run = false;
+  if (m_worker.IsRunning()) m_threadExitEvent->Wait(INFINITE_WAIT);
+  m_worker.Join(INFINITE_WAIT);
+}
+
+void CSystem::CommsThreadMain() {
+  while (m_run) {
+    // Only the hand-shakes live here so far: whatever the state, a go-idle request is
+    // acknowledged and the worker rests in the idle state.
+    if (m_goIdle) {
+      CSingleLock lock(m_lock);
+      m_workerState = kWorkerIdle;
+      m_idleEvent->Set();
+      m_goIdle = false;
+    }
+    std::this_thread::sleep_for(kIdleSleep);
+  }
+  m_threadExitEvent->Set();
+}

@@ -1,0 +1,317 @@
+// The system object: root of the open system file (devices, zones, users, links, snapshots,
+// custom panels, the file's images) and of the online connection (transport, system command
+// queue, comms worker with its events and lock, settings).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/AppSettings.h"
+#include "core/ImageTree.h"
+#include "core/User.h"
+#include "core/Uuid.h"
+#include "platform/Sync.h"
+
+class CArchive;
+class CAutoscanDlg;
+class CCPData;
+class CControlMessage;
+class CCustomControlObject;
+class CDevice;
+class CLink;
+class CSecurityDlg;
+class CSnapshot;
+class CZone;
+class IFileErrorSink;
+class IMessageSink;
+
+// States of the comms worker.
+enum : std::int32_t {
+  kWorkerIdle = 0,
+  kWorkerOnline = 1,
+  kWorkerAutoscan = 2,
+  kWorkerGetSecurity = 3,
+  kWorkerSetSecurity = 4,
+};
+
+// Threads: everything runs on the UI thread unless its comment says otherwise. The worker uses
+// the transport, the device queues, the system command queue and the log, always under
+// GetLock(). The device list may grow from the worker; every access to it takes the lock.
+class CSystem {
+ public:
+  CSystem();
+  // Stops the worker when it still runs, then deletes everything the system owns.
+  ~CSystem();
+  CSystem(const CSystem&) = delete;
+  CSystem& operator=(const CSystem&) = delete;
+
+  // --- Life cycle ---
+  // Defaults of a new file: one user "Admin", one zone "Main Zone", nothing selected. Deletes
+  // nothing: callers empty the containers first.
+  void SetDefaults();
+  // Once, from the main frame's creation: reads the settings, loads the image library,
+  // creates the two events and starts the worker idle. A second call starts no second worker.
+  // Always true.
+  bool Start(IMessageSink* frame);
+  // Empties everything the file holds (the library images and the settings stay), then
+  // SetDefaults; the clipboard is emptied when it holds one of our formats. Always true.
+  bool Clear();
+
+  IMessageSink* GetFrame() const { return m_frame; }
+  // The recursive lock of the queues, the reply hand-over and the log. Any thread.
+  CCriticalSection& GetLock() const { return m_lock; }
+
+  // --- Devices (any thread; the list takes the lock) ---
+  int GetDeviceCount() const;
+  // Device index, or null when the index is out of range.
+  CDevice* GetDevice(int index) const;
+  // A copy of the list, for walking it without holding the lock.
+  std::vector<CDevice*> GetDevices() const;
+  // Index of the device in the list, -1 when it is not there.
+  int GetDeviceIndex(const CDevice* device) const;
+  // Appends a device; the system owns it from now on.
+  void AppendDevice(CDevice* device);
+  CDevice* FindDeviceByUuid(const CUuid& uuid) const;
+  // Removes device index with its references from zones, links, custom panels and users, and
+  // deletes it. False when the index is out of range. UI thread, offline.
+  bool DeleteDevice(int index);
+  void DeleteAllDevices();
+
+  int GetSelectedDevice() const { return m_selectedDevice; }
+  void SetSelectedDevice(int index) { m_selectedDevice = index; }
+  // Any thread.
+  bool IsSelectedDevice(const CDevice* device) const;
+
+  // --- Zones ---
+  const std::vector<CZone*>& GetZones() const { return m_zones; }
+  // Appends a zone the system then owns.
+  void AppendZone(CZone* zone) { m_zones.push_back(zone); }
+  // Deletes every zone from the last (the devices stay).
+  void DeleteAllZones();
+
+  // --- Users ---
+  CUserList& GetUsers() { return m_users; }
+  const CUserList& GetUsers() const { return m_users; }
+  int GetCurrentUser() const { return m_currentUser; }
+  void SetCurrentUser(int index) { m_currentUser = index; }
+  void DeleteAllUsers() { ::DeleteAllUsers(m_users); }
+  // True when the current user may edit device properties; false without a current user.
+  bool CanCurrentUserEditDeviceProperties() const;
+
+  // --- Links ---
+  const std::vector<CLink*>& GetLinks() const { return m_links; }
+  // Appends a link the system then owns.
+  void AppendLink(CLink* link) { m_links.push_back(link); }
+  void DeleteAllLinks();
+  bool AreLinksActive() const { return m_linksActive; }
+  void SetLinksActive(bool on) { m_linksActive = on; }
+  // Re-entrancy guard of the spreading of a change to linked parameters (UI thread).
+  bool IsLinksBusy() const { return m_linksBusy; }
+  void SetLinksBusy(bool busy) { m_linksBusy = busy; }
+
+  // --- Custom panels ---
+  const std::vector<CCPData*>& GetCustomPanels() const { return m_customPanels; }
+  // Appends a panel the system then owns.
+  void AppendCustomPanel(CCPData* panel) { m_customPanels.push_back(panel); }
+  // Closes the open panel windows and deletes every panel.
+  void DeleteAllCustomPanels();
+  // Every open custom panel refreshes the widgets bound to this device parameter.
+  void UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId);
+  std::vector<CCustomControlObject*>& GetCopiedWidgets() { return m_copiedWidgets; }
+  void ClearCopiedWidgets();
+  std::int32_t GetDesignMode() const { return m_designMode; }
+  void SetDesignMode(std::int32_t mode) { m_designMode = mode; }
+
+  // --- Snapshots ---
+  const std::vector<CSnapshot*>& GetSnapshots() const { return m_snapshots; }
+  // Appends a snapshot the system then owns.
+  void AppendSnapshot(CSnapshot* snapshot) { m_snapshots.push_back(snapshot); }
+  void DeleteAllSnapshots();
+  std::int32_t GetCurrentSnapshot() const { return m_currentSnapshot; }
+  void SetCurrentSnapshot(std::int32_t index) { m_currentSnapshot = index; }
+
+  // --- Users, links and snapshots (UI thread) ---
+  // Gives users 1 to 9 the record {UUID, may use} for every device and custom panel that they
+  // hold no record for; user 0 never gets records. Runs after every file load.
+  void EnsureUserPermissions();
+  // Appends a new link named "Link n" with the smallest n >= 1 that no link is named with;
+  // the modified flag is not touched.
+  CLink* AddLink();
+  // True when any link has a member for this device parameter.
+  bool IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const;
+  // With linking active, gives every member of each link the current value of its master
+  // (each under its own parameter id); members of deleted devices are skipped. The applied
+  // changes do not spread further.
+  void ApplyLinks();
+  // A new snapshot holding every device's settings image now, appended.
+  CSnapshot* AddSnapshot(const std::string& name);
+  // Replaces snapshot index's images by the devices' settings now; name and UUID stay.
+  // Null when the index is out of range.
+  CSnapshot* CaptureSnapshot(int index);
+  // Applies snapshot index to every device that still exists and makes it the current one.
+  void RecallSnapshot(int index);
+  // Deletes snapshot index and every widget reference to it; the current snapshot stays the
+  // current one (its index moves down when a snapshot before it goes).
+  void DeleteSnapshot(int index);
+  // Open custom panels light up or darken their buttons for snapshot index; -1 does nothing.
+  void UpdateSnapshotControls(int index);
+
+  // --- Images ---
+  CCCImageDirectory& GetFileImages() { return m_fileImages; }
+  CCCImageDirectory& GetLibraryImages() { return m_libraryImages; }
+  // Reads the image library file named by the settings into the library tree.
+  void LoadImageLibrary();
+
+  // --- The open file ---
+  const std::string& GetFilePath() const { return m_filePath; }
+  void SetFilePath(const std::string& path) { m_filePath = path; }
+  bool IsModified() const { return m_modified; }
+  void SetModified(bool modified = true) { m_modified = modified; }
+  bool IsFullScreenNow() const { return m_fullScreenNow; }
+  void SetFullScreenNow(bool on) { m_fullScreenNow = on; }
+  bool GetUseSystemSecurity() const { return m_useSystemSecurity; }
+  void SetUseSystemSecurity(bool on) { m_useSystemSecurity = on; }
+  bool GetFullScreenOnOpen() const { return m_fullScreenOnOpen; }
+  void SetFullScreenOnOpen(bool on) { m_fullScreenOnOpen = on; }
+  bool GetGoOnlineOnOpen() const { return m_goOnlineOnOpen; }
+  void SetGoOnlineOnOpen(bool on) { m_goOnlineOnOpen = on; }
+  // Set by the frame while a file's panels are reopened.
+  bool IsLoading() const { return m_loading; }
+  void SetLoading(bool on) { m_loading = on; }
+  // Bit 0: the "Links" root of the control view's tree is expanded; bit 1: "Controls".
+  std::uint32_t GetTreeState() const { return m_treeState; }
+  void SetTreeState(std::uint32_t state) { m_treeState = state; }
+  std::uint32_t GetLastQuietRefresh() const { return m_lastQuietRefresh; }
+  void SetLastQuietRefresh(std::uint32_t tick) { m_lastQuietRefresh = tick; }
+  // Global mute of every unit on the bus, as last commanded; off at start.
+  bool IsGlobalMute() const { return m_globalMute; }
+  void SetGlobalMute(bool on) { m_globalMute = on; }
+
+  // --- The system file (UI thread; the frame offers Open only while offline) ---
+  // Writes the whole system (version 5), or reads a file of version 1 to 5 into fresh objects
+  // that replace the system's contents only when the whole file was read. False after a
+  // reported error; a failed read leaves the system's contents as they were.
+  bool Serialize(CArchive& ar);
+  // Reads the file at path. False when it cannot be read (no message) or when its contents
+  // are refused (reported); the system is then cleared and keeps no path. On success the
+  // path is kept and the file is not modified.
+  bool OpenFile(const std::string& path);
+  // Writes the file at path through a temporary file renamed into place. On failure the old
+  // file is untouched, the failure is reported, the path and the modified flag stay and the
+  // result is false. On success the path is kept and the modified flag cleared.
+  bool SaveFile(const std::string& path);
+  // Where file errors are shown (a message box of the main frame); null shows nothing.
+  void SetFileErrorSink(IFileErrorSink* sink) { m_fileErrorSink = sink; }
+  IFileErrorSink* GetFileErrorSink() const { return m_fileErrorSink; }
+
+  // --- Settings ---
+  // Reads every setting, a missing one giving its default.
+  void LoadSettings();
+  const CAppSettings& GetSettings() const { return m_settings; }
+  std::string GetImageLibraryFilename() const { return m_settings.imageLibraryFilename; }
+  // Each stores the value, writes it to the settings store at once and marks the file modified.
+  void SetComPort(std::uint32_t port);
+  void SetBaudRate(std::uint32_t baud);
+  void SetOnGoOnline(std::uint32_t choice);
+  void SetLoadLastFileOnStartup(bool on);
+  void SetAutoSave(std::uint32_t minutes);
+  void SetLogCommsErrors(bool on);
+  void SetMaxLogFileSizeKB(std::uint32_t kb);
+  void SetTemperatureWarning(std::uint32_t degrees);
+  void SetImageLibraryFilename(const std::string& path);
+  void SetCheckForUpdates(bool on);
+  // Appends every COM number from 1 to 32 whose port opens at the current baud rate.
+  // Offline only: it opens and closes the system's transport.
+  void ListComPorts(std::vector<std::uint32_t>& ports);
+
+  // --- Log (any thread) ---
+  // Writes a time-stamped line to the log file and the output pane.
+  void WriteLog(const std::string& text);
+  // The same, only when "LogCommsErrors" is on.
+  void WriteErrorLog(const std::string& text);
+
+  // --- Comms worker and the system command queue ---
+  // True while the serial port is open. Any thread.
+  bool IsPortOpen() const;
+  // Appends a message not bound to one device; the system owns it. Any thread.
+  void AppendSystemMessage(std::unique_ptr<CControlMessage> message);
+  // Moves the most recently added system message into record; false when there is none.
+  bool PopSystemMessage(CControlMessage& record);
+  std::size_t GetSystemQueueSize() const;
+
+  std::int32_t GetWorkerState() const { return m_workerState; }
+  void SetWorkerState(std::int32_t state) { m_workerState = state; }
+  std::int32_t GetPollIndex() const { return m_pollIndex; }
+  void SetPollIndex(std::int32_t index) { m_pollIndex = index; }
+  bool NeedSecurityGet() const { return m_needSecurityGet; }
+  void SetNeedSecurityGet(bool on) { m_needSecurityGet = on; }
+  bool NeedSecuritySet() const { return m_needSecuritySet; }
+  void SetNeedSecuritySet(bool on) { m_needSecuritySet = on; }
+  CAutoscanDlg* GetAutoscanDialog() const { return m_autoscanDialog; }
+  void SetAutoscanDialog(CAutoscanDlg* dialog, bool* scanRunning);
+  CSecurityDlg* GetSecurityDialog() const { return m_securityDialog; }
+  void SetSecurityDialog(CSecurityDlg* dialog, bool* finished);
+
+  bool IsWorkerRunning() const { return m_worker.IsRunning(); }
+  // Asks the worker to go idle and waits until it has (UI thread).
+  void RequestIdle();
+  // Ends the worker for good: idle first, then the run flag, then waits for the thread.
+  void StopCommsThread();
+  // The worker's loop (worker thread).
+  void CommsThreadMain();
+
+ private:
+  void DestroyContents();
+
+  mutable CCriticalSection m_lock;  // first, so that it outlives every member it guards
+  // Devices, guarded by m_lock.
+  std::vector<CDevice*> m_devices;
+  std::vector<CZone*> m_zones;
+  CUserList m_users;
+  std::vector<CLink*> m_links;
+  CCCImageDirectory m_fileImages;
+  CCCImageDirectory m_libraryImages;
+  std::vector<CCPData*> m_customPanels;
+  std::vector<CSnapshot*> m_snapshots;
+  CAppSettings m_settings;
+  std::atomic<std::int32_t> m_pollIndex{0};
+  std::string m_filePath;
+  bool m_modified = false;
+  bool m_fullScreenNow = false;
+  bool m_useSystemSecurity = false;
+  bool m_fullScreenOnOpen = false;
+  bool m_goOnlineOnOpen = false;
+  bool m_linksActive = true;
+  int m_currentUser = 0;
+  std::atomic<int> m_selectedDevice{-1};
+  bool m_loading = false;
+  std::atomic<std::uint32_t> m_lastQuietRefresh{0};
+  bool m_linksBusy = false;
+  std::int32_t m_designMode = 0;
+  std::int32_t m_currentSnapshot = -1;
+  std::vector<CCustomControlObject*> m_copiedWidgets;
+  std::uint32_t m_treeState = 0;
+  bool m_globalMute = false;
+  IMessageSink* m_frame = nullptr;
+  IFileErrorSink* m_fileErrorSink = nullptr;
+
+  // Hand-over between the frame's dialogs and the worker.
+  std::atomic<CAutoscanDlg*> m_autoscanDialog{nullptr};
+  std::atomic<bool*> m_scanRunning{nullptr};
+  std::atomic<CSecurityDlg*> m_securityDialog{nullptr};
+  std::atomic<bool*> m_dialogFinished{nullptr};
+
+  // Worker.
+  std::atomic<std::int32_t> m_workerState{kWorkerIdle};
+  std::atomic<bool> m_needSecurityGet{false};
+  std::atomic<bool> m_needSecuritySet{false};
+  std::unique_ptr<CManualResetEvent> m_threadExitEvent;  // created by Start
+  std::unique_ptr<CManualResetEvent> m_idleEvent;        // created by Start
+  std::vector<std::unique_ptr<CControlMessage>> m_systemQueue;  // guarded by m_lock
+  std::atomic<bool> m_run{false};
+  std::atomic<bool> m_goIdle{false};
+  CWorkerThread m_worker;
+};

@@ -1,0 +1,23 @@
+// The system file (".ovd"): what its reader and writer tell the user, and the seam through
+// which they do it.
+#pragma once
+
+#include <string>
+
+// Texts and caption of the system file's error messages.
+inline constexpr const char* kFileErrorCaption = "File Error";
+inline constexpr const char* kFileTooNewText = "Cannot open file (probably created in a more recent version)";
+inline constexpr const char* kFileBadDeviceTypeText = "Error opening file - invalid device type found";
+inline constexpr const char* kFileDamagedText = "Error opening file - the file is damaged or incomplete";
+inline constexpr const char* kFileSaveFailedText = "Error saving file - the file could not be written";
+
+// Shows a file error to the user: the main frame implements it with a message box that has an
+// exclamation icon; tests record the texts. UI thread.
+class IFileErrorSink {
+ public:
+  virtual ~IFileErrorSink() = default;
+  virtual void ShowFileError(const std::string& text, const std::string& caption) = 0;
+};
+
+// The version that CSystem::Serialize writes; versions 1 to it are read.
+inline constexpr unsigned kSystemFileVersion = 5;

@@ -1,0 +1,64 @@
+// The system's copy of the application settings: read at start, written by the setters.
+#include "core/System.h"
+
+void CSystem::LoadSettings() { m_settings.Load(); }
+
+void CSystem::SetComPort(std::uint32_t port) {
+  m_settings.SetComPort(port);
+  m_modified = true;
+}
+
+void CSystem::SetBaudRate(std::uint32_t baud) {
+  m_settings.SetBaudRate(baud);
+  m_modified = true;
+}
+
+void CSystem::SetOnGoOnline(std::uint32_t choice) {
+  m_settings.SetOnGoOnline(choice);
+  m_modified = true;
+}
+
+void CSystem::SetLoadLastFileOnStartup(bool on) {
+  m_settings.SetLoadLastFileOnStartup(on);
+  m_modified = true;
+}
+
+void CSystem::SetAutoSave(std::uint32_t minutes) {
+  m_settings.SetAutoSave(minutes);
+  m_modified = true;
+}
+
+void CSystem::SetLogCommsErrors(bool on) {
+  m_settings.SetLogCommsErrors(on);
+  m_modified = true;
+}
+
+void CSystem::SetMaxLogFileSizeKB(std::uint32_t kb) {
+  m_settings.SetMaxLogFileSizeKB(kb);
+  m_modified = true;
+}
+
+void CSystem::SetTemperatureWarning(std::uint32_t degrees) {
+  m_settings.SetTemperatureWarning(degrees);
+  m_modified = true;
+}
+
+void CSystem::SetImageLibraryFilename(const std::string& path) {
+  m_settings.SetImageLibraryFilename(path);
+  m_modified = true;
+}
+
+void CSystem::SetCheckForUpdates(bool on) {
+  CAppSettings::SetCheckForUpdates(on);
+  m_modified = true;
+}
+
+void CSystem::ListComPorts(std::vector<std::uint32_t>& ports) { (void)ports; }
+
+bool CSystem::IsPortOpen() const { return false; }
+
+void CSystem::WriteLog(const std::string& text) { (void)text; }
+
+void CSystem::WriteErrorLog(const std::string& text) {
+  if (m_settings.logCommsErrors) WriteLog(text);
+}

@@ -1,0 +1,151 @@
+// Link and snapshot records: exact bytes, round trips and damaged counts.
+#include <gtest/gtest.h>
+
+#include "core/Link.h"
+#include "core/Snapshot.h"
+#include "platform/Archive.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+CUuid UuidOf(std::uint8_t fill) {
+  CUuid u;
+  u.bytes.fill(fill);
+  return u;
+}
+void Put(Bytes& out, std::initializer_list<std::uint8_t> bytes) { out.insert(out.end(), bytes); }
+void PutUuid(Bytes& out, std::uint8_t fill) { out.insert(out.end(), 16, fill); }
+}  // namespace
+
+TEST(LinkRecord, GoldenBytesHaveNoVersionWord) {
+  CLink link("L");
+  link.AddRef(new CLinkRef(UuidOf(0x11), 13));
+  link.AddRef(new CLinkRef(UuidOf(0x22), 0x102));
+  link.m_members[1]->m_displayFlag = true;
+  link.m_master = 1;
+  link.m_expanded = true;
+  CArchive out;
+  link.Serialize(out);
+
+  Bytes expected;
+  Put(expected, {2, 0, 0, 0});
+  PutUuid(expected, 0x11);
+  Put(expected, {13, 0, 0, 0, 0, 0, 0, 0});
+  PutUuid(expected, 0x22);
+  Put(expected, {0x02, 0x01, 0, 0, 1, 0, 0, 0});
+  Put(expected, {1, 0, 0, 0});                  // master
+  Put(expected, {0xFF, 0xFE, 0xFF, 1, 'L', 0});  // name
+  Put(expected, {1, 0, 0, 0});                  // expanded
+  EXPECT_EQ(out.Data(), expected);
+
+  CArchive in(out.TakeData());
+  CLink back("Dummy");
+  back.Serialize(in);
+  EXPECT_EQ(back.GetName(), "L");
+  ASSERT_EQ(back.m_members.size(), 2u);
+  EXPECT_EQ(back.m_members[1]->m_uuid, UuidOf(0x22));
+  EXPECT_EQ(back.m_members[1]->m_parameterId, 0x102u);
+  EXPECT_TRUE(back.m_members[1]->m_displayFlag);
+  EXPECT_FALSE(back.m_members[0]->m_displayFlag);
+  EXPECT_EQ(back.m_master, 1);
+  EXPECT_TRUE(back.m_expanded);
+}
+
+TEST(LinkRecord, MemberCountBeyondTheDataIsRefused) {
+  Bytes bytes = {0xFF, 0xFF, 0, 0};
+  PutUuid(bytes, 1);
+  CArchive in(bytes);
+  CLink link("Dummy");
+  EXPECT_THROW(link.Serialize(in), CArchiveException);
+  EXPECT_TRUE(link.m_members.empty());
+}
+
+TEST(Link, MasterOutsideTheMembersFallsBackToTheFirst) {
+  CLink link("L");
+  EXPECT_EQ(link.GetMasterRef(), nullptr);
+  auto* first = new CLinkRef(UuidOf(1), 5);
+  auto* second = new CLinkRef(UuidOf(2), 5);
+  link.AddRef(first);
+  link.AddRef(second);
+  EXPECT_EQ(link.GetMasterRef(), first);
+  link.m_master = 1;
+  EXPECT_EQ(link.GetMasterRef(), second);
+  link.m_master = 5;
+  EXPECT_EQ(link.GetMasterRef(), first);
+  CLinkRef* found = nullptr;
+  EXPECT_TRUE(link.FindRef(&found, UuidOf(2), 5));
+  EXPECT_EQ(found, second);
+  EXPECT_FALSE(link.FindRef(&found, UuidOf(2), 6));
+  link.AddRef(new CLinkRef(UuidOf(2), 9));
+  EXPECT_EQ(link.RemoveDeviceRefs(UuidOf(2)), 2);
+  EXPECT_EQ(link.m_members.size(), 1u);
+}
+
+TEST(SnapshotRecord, GoldenBytesWithTheNameLast) {
+  CSnapshot snap("A");
+  snap.m_uuid = UuidOf(0x5A);
+  snap.m_data.push_back(new CSnapshotData(UuidOf(0x0D), Bytes{9, 8, 7}));
+  CArchive out;
+  snap.Serialize(out);
+
+  Bytes expected;
+  Put(expected, {1, 0, 0, 0});
+  PutUuid(expected, 0x5A);
+  Put(expected, {1, 0, 0, 0});  // image count
+  Put(expected, {1, 0, 0, 0});  // image version
+  PutUuid(expected, 0x0D);
+  Put(expected, {1, 0, 0, 0, 3, 0, 0, 0, 9, 8, 7});
+  Put(expected, {0xFF, 0xFE, 0xFF, 1, 'A', 0});
+  EXPECT_EQ(out.Data(), expected);
+}
+
+TEST(SnapshotRecord, RoundTripKeepsUuidNameOrderAndBytes) {
+  CSnapshot snap("Evening");
+  for (std::uint8_t i = 1; i <= 3; ++i)
+    snap.m_data.push_back(new CSnapshotData(UuidOf(i), Bytes(i * 100u, i)));
+  snap.m_data[1]->m_flag = false;
+  CArchive out;
+  snap.Serialize(out);
+  CArchive in(out.TakeData());
+  CSnapshot back("Dummy");
+  back.Serialize(in);
+  EXPECT_EQ(in.Remaining(), 0u);
+  EXPECT_EQ(back.GetName(), "Evening");
+  EXPECT_EQ(back.GetUuid(), snap.GetUuid());
+  ASSERT_EQ(back.m_data.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(back.m_data[i]->GetUuid(), snap.m_data[i]->GetUuid());
+    EXPECT_EQ(back.m_data[i]->m_data, snap.m_data[i]->m_data);
+    EXPECT_EQ(back.m_data[i]->m_flag, snap.m_data[i]->m_flag);
+  }
+}
+
+TEST(SnapshotRecord, ImageLengthBeyondTheDataIsRefusedBeforeAllocating) {
+  Bytes bytes = {1, 0, 0, 0};
+  PutUuid(bytes, 3);
+  Put(bytes, {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 1, 2, 3});
+  CArchive in(bytes);
+  CSnapshotData image;
+  try {
+    image.Serialize(in);
+    FAIL();
+  } catch (const CArchiveException& e) {
+    EXPECT_EQ(e.GetCause(), CArchiveException::BadCount);
+  }
+  EXPECT_EQ(image.GetLength(), 0u);
+}
+
+TEST(Snapshot, CopyFromReplacesImagesWithIndependentCopies) {
+  CSnapshot a("A"), b("B");
+  a.m_data.push_back(new CSnapshotData(UuidOf(1), Bytes{1, 2}));
+  b.m_data.push_back(new CSnapshotData(UuidOf(7), Bytes{7}));
+  const CUuid bUuid = b.GetUuid();
+  b.CopyFrom(a);
+  ASSERT_EQ(b.m_data.size(), 1u);
+  EXPECT_EQ(b.m_data[0]->GetUuid(), UuidOf(1));
+  EXPECT_NE(b.m_data[0], a.m_data[0]);
+  a.m_data[0]->m_data[0] = 99;
+  EXPECT_EQ(b.m_data[0]->m_data[0], 1);
+  EXPECT_EQ(b.GetName(), "B");
+  EXPECT_EQ(b.GetUuid(), bUuid);
+}

@@ -1,0 +1,86 @@
+// The system's settings: defaults with an empty profile, setters that write at once and mark
+// the file modified, and values that survive into the next run.
+#include <gtest/gtest.h>
+
+#include "core/System.h"
+#include "platform/AppPaths.h"
+#include "platform/SettingsStore.h"
+#include "platform/WindowMessages.h"
+
+TEST(SystemSettingsTest, EmptyProfile_GivesEveryDefault) {
+  CSystem s;
+  s.LoadSettings();
+  const CAppSettings& v = s.GetSettings();
+  EXPECT_EQ(v.comPort, 1u);
+  EXPECT_EQ(v.baudRate, 57600u);
+  EXPECT_EQ(v.onGoOnline, 2u);
+  EXPECT_FALSE(v.loadLastFileOnStartup);
+  EXPECT_EQ(v.autoSave, 0u);
+  EXPECT_FALSE(v.logCommsErrors);
+  EXPECT_EQ(v.commsTimeoutConstant, 0u);
+  EXPECT_EQ(v.maxLogFileSizeKB, 100u);
+  EXPECT_EQ(v.temperatureWarning, 70u);
+  EXPECT_FALSE(v.superDebug);
+  EXPECT_EQ(s.GetImageLibraryFilename(), GetAppDataFolder() + "ImageLib.ovl");
+}
+
+TEST(SystemSettingsTest, Setters_WriteAtOnceMarkModifiedAndSurviveARestart) {
+  {
+    CSystem s;
+    s.LoadSettings();
+    s.SetComPort(4);
+    EXPECT_TRUE(s.IsModified());
+    s.SetModified(false);
+    s.SetBaudRate(115200);
+    s.SetOnGoOnline(1);
+    s.SetLoadLastFileOnStartup(true);
+    s.SetAutoSave(15);
+    s.SetLogCommsErrors(true);
+    s.SetMaxLogFileSizeKB(250);
+    s.SetTemperatureWarning(0);
+    s.SetImageLibraryFilename("/data/shared.ovl");
+    s.SetCheckForUpdates(false);
+    EXPECT_TRUE(s.IsModified());
+    EXPECT_EQ(s.GetSettings().autoSave, 15u);
+    EXPECT_EQ(CSettingsStore::GetInt("Settings", "TemperatureWarning", 70), 0u);
+  }
+  CSystem next;
+  next.LoadSettings();
+  const CAppSettings& v = next.GetSettings();
+  EXPECT_EQ(v.comPort, 4u);
+  EXPECT_EQ(v.baudRate, 115200u);
+  EXPECT_EQ(v.onGoOnline, 1u);
+  EXPECT_TRUE(v.loadLastFileOnStartup);
+  EXPECT_EQ(v.autoSave, 15u);
+  EXPECT_TRUE(v.logCommsErrors);
+  EXPECT_EQ(v.maxLogFileSizeKB, 250u);
+  EXPECT_EQ(v.temperatureWarning, 0u);
+  EXPECT_EQ(next.GetImageLibraryFilename(), "/data/shared.ovl");
+  EXPECT_FALSE(CAppSettings::GetCheckForUpdates());
+  EXPECT_FALSE(next.IsModified());
+}
+
+TEST(SystemSettingsTest, ValuesSetOnlyInTheProfileAreReadAndBooleansAreNonZero) {
+  CSettingsStore::WriteInt("Settings", "SuperDebug", 7);
+  CSettingsStore::WriteInt("Settings", "CommsTimeoutConstant", 40);
+  CSettingsStore::WriteInt("Settings", "LogCommsErrors", 2);
+  CSystem s;
+  s.LoadSettings();
+  EXPECT_TRUE(s.GetSettings().superDebug);
+  EXPECT_EQ(s.GetSettings().commsTimeoutConstant, 40u);
+  EXPECT_TRUE(s.GetSettings().logCommsErrors);
+
+  CSettingsStore::WriteInt("Settings", "CommsTimeoutConstant", 90);
+  CAppSettings copy = s.GetSettings();
+  EXPECT_EQ(copy.ReloadCommsTimeoutConstant(), 90u);
+  EXPECT_EQ(copy.commsTimeoutConstant, 90u);
+}
+
+TEST(SystemSettingsTest, Start_ReadsTheSettings) {
+  CSettingsStore::WriteInt("Settings", "BaudRate", 9600);
+  CRecordingSink frame;
+  CSystem s;
+  s.Start(&frame);
+  EXPECT_EQ(s.GetSettings().baudRate, 9600u);
+  s.StopCommsThread();
+}

@@ -1,0 +1,242 @@
+// The system object: defaults, Clear, device removal with its references, the guarded device
+// list, the system command queue and the worker's start and stop hand-shakes.
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <atomic>
+#include <thread>
+
+#include "core/CPData.h"
+#include "core/ControlMessage.h"
+#include "core/Link.h"
+#include "core/Snapshot.h"
+#include "core/System.h"
+#include "core/Zone.h"
+#include "platform/Clipboard.h"
+#include "platform/WindowMessages.h"
+#include "tests/support/TestDevices.h"
+
+namespace {
+
+void ExpectNewSystemState(const CSystem& s) {
+  ASSERT_EQ(s.GetUsers().size(), 1u);
+  EXPECT_EQ(s.GetUsers()[0]->GetName(), "Admin");
+  EXPECT_EQ(s.GetUsers()[0]->GetPassword(), "Marigold");
+  EXPECT_EQ(s.GetCurrentUser(), 0);
+  ASSERT_EQ(s.GetZones().size(), 1u);
+  EXPECT_EQ(s.GetZones()[0]->GetName(), "Main Zone");
+  EXPECT_TRUE(s.GetZones()[0]->GetDevices().empty());
+  EXPECT_EQ(s.GetDeviceCount(), 0);
+  EXPECT_TRUE(s.GetLinks().empty());
+  EXPECT_TRUE(s.GetSnapshots().empty());
+  EXPECT_TRUE(s.GetCustomPanels().empty());
+  EXPECT_TRUE(s.AreLinksActive());
+  EXPECT_EQ(s.GetSelectedDevice(), -1);
+  EXPECT_EQ(s.GetCurrentSnapshot(), -1);
+  EXPECT_FALSE(s.IsModified());
+  EXPECT_TRUE(s.GetFilePath().empty());
+  EXPECT_FALSE(s.GetUseSystemSecurity());
+  EXPECT_FALSE(s.GetFullScreenOnOpen());
+  EXPECT_FALSE(s.GetGoOnlineOnOpen());
+  EXPECT_EQ(s.GetTreeState(), 0u);
+}
+
+// Fills a system as a loaded file would.
+void Populate(CSystem& s, CTestDevice*& device, int* widgetsDeleted) {
+  device = new CTestDevice(&s, 3);
+  s.AppendDevice(device);
+  s.GetZones()[0]->AppendDevice(device);
+  auto* zone = new CZone(&s);
+  s.AppendZone(zone);
+  s.GetUsers().push_back(new CUser("Operator", "x"));
+  s.SetCurrentUser(1);
+  auto* link = new CLink("Link 1");
+  link->AddRef(new CLinkRef(device->GetUuid(), kTestGain));
+  s.AppendLink(link);
+  auto* panel = new CCPData;
+  panel->m_widgets.push_back(new CTestWidget(widgetsDeleted));
+  s.AppendCustomPanel(panel);
+  s.AppendSnapshot(new CSnapshot("Show"));
+  s.SetCurrentSnapshot(0);
+  s.GetCopiedWidgets().push_back(new CTestWidget(widgetsDeleted));
+  s.GetFileImages().AddChild(new CCCImageDirectory("Logos"));
+  s.GetLibraryImages().AddChild(new CCCImageDirectory("Shared"));
+  s.SetSelectedDevice(0);
+  s.SetLinksActive(false);
+  s.SetFilePath("/tmp/show.ovd");
+  s.SetUseSystemSecurity(true);
+  s.SetTreeState(3);
+  s.SetModified(true);
+}
+
+}  // namespace
+
+TEST(SystemTest, NewSystem_HasAdminUserMainZoneAndNothingElse) {
+  CSystem s;
+  ExpectNewSystemState(s);
+  EXPECT_FALSE(s.IsGlobalMute());
+  EXPECT_FALSE(s.IsWorkerRunning());
+  EXPECT_TRUE(s.CanCurrentUserEditDeviceProperties());
+}
+
+TEST(SystemTest, Clear_LeavesTheStateOfANewSystemButKeepsLibraryImages) {
+  CSystem s;
+  CTestDevice* device = nullptr;
+  int widgetsDeleted = 0;
+  Populate(s, device, &widgetsDeleted);
+  s.Clear();
+  ExpectNewSystemState(s);
+  EXPECT_EQ(widgetsDeleted, 2);
+  EXPECT_TRUE(s.GetCopiedWidgets().empty());
+  EXPECT_TRUE(s.GetFileImages().GetChildren().empty());
+  EXPECT_EQ(s.GetLibraryImages().GetChildren().size(), 1u);
+}
+
+TEST(SystemTest, Clear_ClosesOpenPanelWindowsBeforeDeleting) {
+  CSystem s;
+  CTestControlPanel devicePanel;
+  auto* device = new CTestDevice(&s, 1);
+  device->SetControlPanel(&devicePanel);
+  s.AppendDevice(device);
+  CTestCustomPanelView view;
+  auto* panel = new CCPData;
+  panel->m_pView = &view;
+  s.AppendCustomPanel(panel);
+  s.Clear();
+  EXPECT_EQ(devicePanel.destroyCount, 1);
+  EXPECT_EQ(view.destroyCount, 1);
+}
+
+TEST(SystemTest, Clear_EmptiesClipboardOnlyWhenItHoldsOurFormat) {
+  CSystem s;
+  const std::uint32_t ours = RegisterClipboardFormat("NerexSeriesSettings");
+  ASSERT_TRUE(SetClipboardData(ours, {1, 2, 3}));
+  s.Clear();
+  EXPECT_FALSE(IsClipboardFormatAvailable(ours));
+
+  QGuiApplication::clipboard()->setText("another program's text");
+  s.Clear();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "another program's text");
+}
+
+TEST(SystemTest, SetDefaults_AddsNoAdminWhenTenUsersExist) {
+  CSystem s;
+  while (s.GetUsers().size() < kMaxUsers) s.GetUsers().push_back(new CUser("u", "p"));
+  s.SetDefaults();
+  EXPECT_EQ(s.GetUsers().size(), kMaxUsers);
+  EXPECT_EQ(s.GetZones().size(), 2u);  // SetDefaults deletes nothing
+}
+
+TEST(SystemTest, RestrictedCurrentUserMayNotEditDeviceProperties) {
+  CSystem s;
+  auto* user = new CUser("Guest", "");
+  user->m_restrictLow = kRestrictEditDeviceProperties;
+  s.GetUsers().push_back(user);
+  s.SetCurrentUser(1);
+  EXPECT_FALSE(s.CanCurrentUserEditDeviceProperties());
+  s.SetCurrentUser(10);
+  EXPECT_FALSE(s.CanCurrentUserEditDeviceProperties());
+}
+
+TEST(SystemTest, DeleteDevice_RemovesEveryReferenceToIt) {
+  CSystem s;
+  auto* keep = new CTestDevice(&s, 1);
+  auto* gone = new CTestDevice(&s, 2);
+  s.AppendDevice(keep);
+  s.AppendDevice(gone);
+  s.GetZones()[0]->AppendDevice(keep);
+  s.GetZones()[0]->AppendDevice(gone);
+  auto* link = new CLink("Link 1");
+  link->AddRef(new CLinkRef(gone->GetUuid(), kTestGain));
+  link->AddRef(new CLinkRef(keep->GetUuid(), kTestGain));
+  link->AddRef(new CLinkRef(gone->GetUuid(), kTestMute));
+  s.AppendLink(link);
+  auto* panel = new CCPData;
+  auto* bound = new CTestWidget;
+  bound->m_pDevice = gone;
+  panel->m_widgets.push_back(bound);
+  s.AppendCustomPanel(panel);
+  auto* copied = new CTestWidget;
+  copied->m_pDevice = gone;
+  s.GetCopiedWidgets().push_back(copied);
+  auto* user = new CUser("Operator", "");
+  user->m_devicePermissions.push_back(new CPanelPermissions(gone->GetUuid(), 1));
+  user->m_devicePermissions.push_back(new CPanelPermissions(keep->GetUuid(), 1));
+  s.GetUsers().push_back(user);
+  s.SetSelectedDevice(1);
+
+  EXPECT_FALSE(s.DeleteDevice(2));
+  ASSERT_TRUE(s.DeleteDevice(1));
+  EXPECT_EQ(s.GetDeviceCount(), 1);
+  EXPECT_EQ(s.GetSelectedDevice(), 0);
+  EXPECT_EQ(s.GetZones()[0]->GetDevices(), std::vector<CDevice*>{keep});
+  ASSERT_EQ(link->m_members.size(), 1u);
+  EXPECT_EQ(link->m_members[0]->GetUuid(), keep->GetUuid());
+  EXPECT_EQ(bound->m_pDevice, nullptr);
+  EXPECT_EQ(copied->m_pDevice, nullptr);
+  EXPECT_FALSE(user->HasPermissionRecord(gone->GetUuid()));
+  EXPECT_TRUE(user->HasPermissionRecord(keep->GetUuid()));
+  EXPECT_TRUE(s.IsModified());
+}
+
+TEST(SystemTest, DeleteOnlyDevice_LeavesSelectionAtMinusOne) {
+  CSystem s;
+  s.AppendDevice(new CTestDevice(&s, 1));
+  s.SetSelectedDevice(0);
+  s.DeleteDevice(0);
+  EXPECT_EQ(s.GetSelectedDevice(), -1);
+}
+
+TEST(SystemTest, DeviceList_WorkerAppendsWhileUiReads) {
+  CSystem s;
+  constexpr int kDevices = 2000;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    for (int i = 0; i < kDevices; ++i) s.AppendDevice(new CTestDevice(&s, std::uint32_t(i + 1)));
+    done = true;
+  });
+  // Every device the reader sees is whole and in order.
+  while (!done) {
+    const int n = s.GetDeviceCount();
+    if (n > 0) {
+      ASSERT_NE(s.GetDevice(n - 1), nullptr);
+      ASSERT_EQ(s.GetDevice(n - 1)->GetDeviceId(), std::uint32_t(n));
+    }
+    for (CDevice* d : s.GetDevices()) ASSERT_NE(d, nullptr);
+  }
+  worker.join();
+  EXPECT_EQ(s.GetDeviceCount(), kDevices);
+  EXPECT_EQ(s.GetDevice(kDevices), nullptr);
+  EXPECT_EQ(s.GetDevice(-1), nullptr);
+}
+
+TEST(SystemTest, SystemQueue_TakesMostRecentMessageFirst) {
+  CSystem s;
+  for (std::uint32_t c : {1u, 2u, 3u}) s.AppendSystemMessage(CTestDevice::MakeMessage(c, {0xF0}));
+  CControlMessage record;
+  std::vector<std::uint32_t> order;
+  while (s.PopSystemMessage(record)) order.push_back(record.command);
+  EXPECT_EQ(order, (std::vector<std::uint32_t>{3, 2, 1}));
+}
+
+TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
+  CRecordingSink frame;
+  CSystem s;
+  EXPECT_TRUE(s.Start(&frame));
+  EXPECT_TRUE(s.IsWorkerRunning());
+  EXPECT_TRUE(s.Start(&frame));
+  EXPECT_EQ(s.GetFrame(), &frame);
+  EXPECT_EQ(s.GetWorkerState(), kWorkerIdle);
+  s.RequestIdle();  // returns once the worker has acknowledged
+  s.StopCommsThread();
+  EXPECT_FALSE(s.IsWorkerRunning());
+}
+
+TEST(SystemTest, DestroyingAStartedSystemEndsItsWorker) {
+  CRecordingSink frame;
+  auto s = std::make_unique<CSystem>();
+  s->Start(&frame);
+  s.reset();  // must neither hang nor leave the worker running on a deleted system
+  SUCCEED();
+}
