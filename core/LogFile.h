@@ -1,0 +1,65 @@
+// The log: every line gets a local time stamp and goes to "LogFile.txt" in the application-data
+// folder (CR LF line ends, oldest lines dropped above the size limit) and to the output pane.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Types.h"
+
+class CAppSettings;
+class CCriticalSection;
+class IMessageSink;
+class QFile;
+
+// Posted to the main frame with each log line: wParam is a heap std::string that the receiver
+// takes over (TakePostedLogLine), lParam 0.
+constexpr std::uint32_t WM_LOG_LINE = WM_APP + 106;
+
+// Takes over the line posted with WM_LOG_LINE.
+std::unique_ptr<std::string> TakePostedLogLine(WPARAM wParam);
+
+class CLogFile {
+ public:
+  // lock is the system's critical section, held for each whole write; settings give
+  // "MaxLogFileSizeKB" and "LogCommsErrors", read at every line.
+  CLogFile(CCriticalSection& lock, const CAppSettings& settings);
+  ~CLogFile();
+  CLogFile(const CLogFile&) = delete;
+  CLogFile& operator=(const CLogFile&) = delete;
+
+  // The main frame, which shows each line in the output pane; null posts nothing.
+  void SetOutputSink(IMessageSink* sink) { m_sink = sink; }
+
+  // "<app-data>/Orvak/LogFile.txt".
+  static std::string GetLogFilePath();
+  // "dd-mm-yyyy hh:mm:ss    " + text (the text keeps its own line end).
+  static std::string FormatLine(const std::tm& local, const std::string& text);
+
+  // Any thread. Writes the stamped line to the file and posts it to the output pane.
+  void WriteLog(const std::string& text);
+  // Any thread. As WriteLog while "LogCommsErrors" is on; otherwise drops the text.
+  void WriteErrorLog(const std::string& text);
+  // Copies the whole log file to the destination (created or truncated). False on any file
+  // error.
+  bool ReadLogFile(const std::string& destination);
+
+  // Tests: the local time that stamps the lines (empty restores the machine's).
+  void SetLocalTimeForTests(std::function<std::tm()> now) { m_now = std::move(now); }
+
+ private:
+  void WriteLogFile(const std::string& line);
+  void TrimLogFile(QFile& file);
+
+  CCriticalSection& m_lock;
+  const CAppSettings& m_settings;
+  IMessageSink* m_sink = nullptr;
+  std::function<std::tm()> m_now;
+  // Holds the kept part of the file while trimming; made for m_trimLimitKB.
+  std::vector<char> m_trimBuffer;
+  std::uint32_t m_trimLimitKB = 0;
+};

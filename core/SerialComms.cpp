@@ -1,0 +1,406 @@
+// Serial transaction: write, ACK or framed reply, resynchronisation, retries and error lines.
+#include "core/SerialComms.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "core/SevenBit.h"
+#include "platform/Clock.h"
+
+namespace {
+// Retries after the first attempt of a transaction.
+constexpr std::uint32_t kMaxRetries = 2;
+// Shortest read time-out constant, ms.
+constexpr std::uint32_t kMinReadConstant = 35;
+
+std::string Format(const char* format, va_list args) {
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, args);
+  return text;
+}
+}  // namespace
+
+CSerialComms::CSerialComms() : CSerialComms(CreateSerialPort()) {}
+
+CSerialComms::CSerialComms(std::unique_ptr<ISerialPort> port) : m_port(std::move(port)) {}
+
+CSerialComms::~CSerialComms() { Close(); }
+
+void CSerialComms::SetPort(std::unique_ptr<ISerialPort> port) {
+  if (IsOpen()) return;
+  m_port = std::move(port);
+}
+
+bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool overlapped) {
+  if (m_portNumber != 0 || m_port->IsOpen()) return false;
+  if (!m_port->Open(GetComPortDevice(portNumber), baudRate)) return false;
+  m_timeouts = SerialTimeouts{};
+  m_timeouts.readInterval = 0;
+  m_timeouts.readTotalMultiplier = 1;
+  m_timeouts.readTotalConstant = 2;
+  m_timeouts.writeTotalMultiplier = 0;
+  m_timeouts.writeTotalConstant = 0;
+  if (!m_port->SetTimeouts(m_timeouts)) return false;
+  if (!m_port->Purge(kPurgeTx) || !m_port->Purge(kPurgeRx)) return false;
+  m_overlapped = overlapped;
+  m_portNumber = portNumber;
+  m_retryCount = 0;
+  return true;
+}
+
+void CSerialComms::Close() {
+  if (m_port) m_port->Close();
+  m_portNumber = 0;
+}
+
+bool CSerialComms::IsOpen() const { return m_port && m_port->IsOpen(); }
+
+std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
+  m_done = false;
+  const std::uint32_t length = std::uint32_t(m_transaction.FrameBytes());
+  std::memcpy(m_transmit, m_transaction.frame, length);
+  m_transaction.receivedLength = 0;
+  m_transaction.failed = false;
+
+  std::uint32_t written = 0;
+  if (m_overlapped) {
+    // A late answer to an earlier request must never be taken for this one.
+    m_port->Purge(kPurgeTx);
+    m_port->Purge(kPurgeRx);
+    if (!m_port->WriteEx(m_transmit, length,
+                         [this](bool ok, std::uint32_t n) { OnWriteComplete(ok, n); })) {
+      m_status = kCommsError;
+      return 0;
+    }
+    m_status = kCommsPending;
+  } else {
+    m_port->Purge(kPurgeTx);
+    m_port->Purge(kPurgeRx);
+    m_port->Write(m_transmit, length, &written);
+  }
+  if (resetRetries) m_retryCount = 0;
+  return written;
+}
+
+void CSerialComms::OnWriteComplete(bool ok, std::uint32_t written) {
+  m_writeEnd = QueryPerformanceCounter();
+  if (!ok) {
+    m_transaction.receivedLength = 0;
+    m_status = kCommsError;
+    return;
+  }
+  if (written < m_transaction.FrameBytes()) {
+    m_transaction.receivedLength = 0;
+    m_retryCount = 0;
+    m_done = true;
+    return;
+  }
+  if (m_transaction.expectedLength == 0) {
+    if (!m_transaction.write) {
+      m_done = true;  // broadcasts and fire-and-forget frames
+      return;
+    }
+    m_transaction.expectedLength = 1;  // the ACK
+  }
+  StartRead();
+}
+
+std::uint32_t CSerialComms::StartRead() {
+  const std::uint32_t expected = m_transaction.expectedLength;
+  if (expected > kReceiveBufferSize) {
+    // More than the receive buffer holds can never be a valid reply.
+    m_transaction.receivedLength = 0;
+    m_transaction.failed = true;
+    m_done = true;
+    return 0;
+  }
+  if (expected != 0) {
+    std::uint32_t constant = m_transaction.timeoutBase + 2 * expected + m_extraTimeout;
+    if (constant < kMinReadConstant) constant = kMinReadConstant;
+    m_timeouts.readTotalConstant = constant;
+    if (!m_port->SetTimeouts(m_timeouts)) {
+      m_status = kCommsError;
+      return 0;
+    }
+  }
+  m_bytesHeld = 0;
+  if (!m_overlapped) {
+    std::uint32_t got = 0;
+    m_port->Read(m_receive, expected, &got);
+    return got;
+  }
+  ReadInto(0, expected);
+  return 0;
+}
+
+void CSerialComms::ReadInto(std::uint32_t offset, std::uint32_t count) {
+  if (std::size_t(offset) + count > kReceiveBufferSize ||
+      !m_port->ReadEx(m_receive + offset, count,
+                      [this](bool ok, std::uint32_t n) { OnReadComplete(ok, n); })) {
+    m_status = kCommsError;
+  }
+}
+
+template <typename VerboseLine>
+void CSerialComms::RetryReadOrGiveUp(VerboseLine line) {
+  if (m_retryCount >= kMaxRetries) {
+    m_transaction.receivedLength = 0;
+    m_done = true;
+    m_retryCount = 0;
+    return;
+  }
+  ++m_retryCount;
+  line();
+  ReadRest();
+}
+
+std::uint32_t CSerialComms::FindStartByte(std::uint32_t received) const {
+  for (std::uint32_t p = 1; p < received; ++p) {
+    if (m_receive[p] == m_transaction.replyStart) return p;
+  }
+  return 0;
+}
+
+void CSerialComms::MoveDown(std::uint32_t from, std::uint32_t received) {
+  std::memmove(m_receive, m_receive + from, received - from);
+  m_bytesHeld = received - from;
+}
+
+void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
+  if (!ok) {
+    m_transaction.receivedLength = 0;
+    m_status = kCommsError;
+    return;
+  }
+  const double elapsed = ElapsedMs();
+  CControlMessage& t = m_transaction;
+  const std::uint32_t heldBefore = m_bytesHeld;
+  t.receivedLength = heldBefore + n;
+  const std::uint32_t received = t.receivedLength;
+  const std::uint32_t expected = t.expectedLength;
+  const std::uint8_t start = t.replyStart;
+  const std::uint32_t command = t.command;
+
+  if (received == expected && t.write) {
+    // The one-byte ACK was awaited.
+    if (n == 1 && m_receive[0] == kAck) {
+      m_done = true;
+    } else if (m_retryCount < kMaxRetries) {
+      LogVerbose("No ACK received from device ID %u after %.2fms, Command = 0x%X - waiting...",
+                 TargetId(), elapsed, command);
+      ++m_retryCount;
+      m_bytesHeld = 0;
+      ReadInto(0, 1);
+    } else {
+      LogCounted("No ACK received from device ID %u after %.2fms, Command = 0x%X - aborting",
+                 TargetId(), elapsed, command);
+      t.receivedLength = 0;
+      m_done = true;
+    }
+    return;
+  }
+
+  if (received == expected && m_receive[0] == start) {
+    const std::uint32_t length = Get14Bit(m_receive + 1);
+    if (length > expected - 1 && m_receive[1] < 0x80 && m_receive[2] < 0x80 &&
+        length + 1 <= kReceiveBufferSize) {
+      // Longer than asked for: read the rest of it. A header announcing more than the receive
+      // buffer holds fails the length check below instead.
+      LogVerbose(
+          "Read %u bytes reply to command 0x%X from device ID %u after %.2fms, but header says "
+          "we need another %u bytes",
+          received, command, TargetId(), elapsed, length + 1 - expected);
+      m_bytesHeld = expected;
+      t.expectedLength = length + 1;
+      ReadRest();
+      return;
+    }
+    if (CheckReply(expected - 1)) {
+      m_done = true;
+    } else if (t.noRetry) {
+      m_done = true;
+      t.failed = true;
+      m_retryCount = 0;
+    } else if (m_retryCount < kMaxRetries) {
+      ++m_retryCount;
+      Resend();
+    } else {
+      t.receivedLength = 0;
+      t.failed = true;
+      m_done = true;
+      m_retryCount = 0;
+    }
+    return;
+  }
+
+  auto waitingForRest = [&] {
+    LogVerbose(
+        "Waiting for rest of reply to command 0x%X from device ID %u after %.2fms, expecting %u "
+        "bytes return",
+        command, TargetId(), elapsed, t.expectedLength);
+  };
+
+  if (received == expected) {
+    // Junk where the start byte should be: keep what follows a start byte further on.
+    const std::uint32_t p = FindStartByte(received);
+    auto waitingButOnlyGot = [&] {
+      LogVerbose(
+          "Waiting for rest of reply to command 0x%X from device ID %u after %.2fms, expecting "
+          "%u bytes return but only got %u",
+          command, TargetId(), elapsed, expected, m_bytesHeld);
+    };
+    if (p != 0) {
+      MoveDown(p, received);
+      LogVerbose(
+          "Received junk in Rx buffer from device ID %u after %.2fms - Good bytes = %u, Still to "
+          "read = %u, Command = 0x%X - retrying",
+          TargetId(), elapsed, m_bytesHeld, expected - m_bytesHeld, command);
+      RetryReadOrGiveUp(waitingButOnlyGot);
+    } else if (t.noRetry) {
+      m_done = true;
+      t.failed = true;
+      m_retryCount = 0;
+    } else {
+      m_bytesHeld = 0;
+      t.receivedLength = 0;
+      RetryReadOrGiveUp(waitingButOnlyGot);
+    }
+    return;
+  }
+
+  if (received == 0) {
+    // The read timed out empty: send the request again.
+    if (m_retryCount < kMaxRetries) {
+      ++m_retryCount;
+      LogVerbose(
+          "Waiting for reply to command command 0x%X from device ID %u after %.2fms, expecting "
+          "%u bytes return, Retry count = %u",
+          command, TargetId(), elapsed, expected, m_retryCount);
+      Resend();
+    } else {
+      LogCounted("No reply received from device ID %u after %.2fms, Command = 0x%X - aborting",
+                 TargetId(), elapsed, command);
+      t.receivedLength = 0;
+      m_done = true;
+      m_retryCount = 0;
+    }
+    return;
+  }
+
+  if (heldBefore > 0) {
+    m_bytesHeld = heldBefore + n;
+    RetryReadOrGiveUp(waitingForRest);
+    return;
+  }
+
+  if (m_receive[0] == start) {
+    m_bytesHeld = received;
+    if (t.write) {
+      m_done = true;
+      return;
+    }
+    LogVerbose(
+        "Only part of return message Received from device ID %u after %.2fms - Good bytes = %u, "
+        "Still to read = %u, Command = 0x%X - retrying",
+        TargetId(), elapsed, m_bytesHeld, expected - m_bytesHeld, command);
+    RetryReadOrGiveUp(waitingForRest);
+    return;
+  }
+
+  const std::uint32_t p = received > 1 ? FindStartByte(received) : 0;
+  if (t.write) {
+    if (p != 0) {
+      m_done = true;
+    } else if (t.noRetry) {
+      m_done = true;
+      t.failed = true;
+      m_retryCount = 0;
+    } else {
+      m_bytesHeld = 0;
+      t.receivedLength = 0;
+      RetryReadOrGiveUp(waitingForRest);
+    }
+    return;
+  }
+  if (p != 0) {
+    MoveDown(p, received);
+    LogVerbose(
+        "Received junk in Rx buffer from device ID %u after %.2fms - Bad bytes = %u, Good bytes "
+        "= %u, Still to read = %u, Command = 0x%X - retrying",
+        TargetId(), elapsed, p, m_bytesHeld, expected - m_bytesHeld, command);
+    RetryReadOrGiveUp(waitingForRest);
+  } else if (t.noRetry) {
+    m_done = true;
+    t.failed = true;
+    m_retryCount = 0;
+  } else {
+    m_bytesHeld = 0;
+    t.receivedLength = 0;
+    LogVerbose(
+        "Received junk in Rx buffer from device ID %u after %.2fms - Rejected %u bytes, Still to "
+        "read = %u, Command = 0x%X - retrying",
+        TargetId(), elapsed, received, expected, command);
+    RetryReadOrGiveUp(waitingForRest);
+  }
+}
+
+bool CSerialComms::WaitForCompletion() {
+  while (!m_done && m_status == kCommsPending) SleepEx(2, true);
+  if (m_status == kCommsError) return false;
+  m_status = kCommsIdle;
+  return m_done;
+}
+
+bool CSerialComms::CheckReply(std::uint32_t expectedHeaderLength) {
+  const std::uint32_t length = Get14Bit(m_receive + 1);
+  if (length != expectedHeaderLength) {
+    LogCounted("Check buffer failed, Command = 0x%X - length in return = %u should be %u",
+               m_transaction.command, length, expectedHeaderLength);
+    return false;
+  }
+  if (length >= kReceiveBufferSize) return false;
+  return Checksum7Bit(m_receive, length) == m_receive[length];
+}
+
+void CSerialComms::LogCommsError(const char* text, bool counted) {
+  if (m_noLog) return;
+  if (counted) ++m_errorCount;
+  char count[64];
+  std::snprintf(count, sizeof count, "Comms Error Count = %u\n", m_errorCount);
+  const std::string line = text ? std::string(text) + " - " + count : std::string(count);
+  if (m_host) m_host->WriteErrorLog(line);
+}
+
+void CSerialComms::ResetErrorCount() {
+  m_errorCount = 0;
+  if (m_host && m_host->IsLogCommsErrorsOn()) m_host->WriteLog("Comms Error Count Reset\n");
+}
+
+double CSerialComms::ElapsedMs() const {
+  const std::int64_t frequency = QueryPerformanceFrequency();
+  if (frequency <= 0) return 0.0;
+  return double(QueryPerformanceCounter() - m_writeEnd) * 1000.0 / double(frequency);
+}
+
+std::uint32_t CSerialComms::TargetId() const {
+  if (!m_host || !m_transaction.device) return 0;
+  return m_host->GetDeviceIdForLog(m_transaction.device);
+}
+
+void CSerialComms::LogVerbose(const char* format, ...) {
+  if (!Verbose()) return;
+  va_list args;
+  va_start(args, format);
+  const std::string text = Format(format, args);
+  va_end(args);
+  LogCommsError(text.c_str(), false);
+}
+
+void CSerialComms::LogCounted(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string text = Format(format, args);
+  va_end(args);
+  LogCommsError(text.c_str(), true);
+}

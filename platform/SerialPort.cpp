@@ -1,0 +1,145 @@
+// Completion queues, alertable sleep, COM-number mapping and the serial port factory.
+#include "platform/SerialPort.h"
+
+#include <filesystem>
+#include <thread>
+
+#include "platform/AppPaths.h"
+#include "platform/SerialPortQt.h"
+
+using SteadyClock = std::chrono::steady_clock;
+
+std::shared_ptr<CIoCompletionQueue> CIoCompletionQueue::ForCurrentThread() {
+  thread_local std::shared_ptr<CIoCompletionQueue> queue = std::make_shared<CIoCompletionQueue>();
+  return queue;
+}
+
+void CIoCompletionQueue::Post(std::function<void()> routine) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_routines.push_back(std::move(routine));
+  }
+  m_cv.notify_all();
+}
+
+std::size_t CIoCompletionQueue::WaitAndRun(SteadyClock::time_point deadline) {
+  std::deque<std::function<void()>> ready;
+  {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cv.wait_until(lock, deadline, [this] { return !m_routines.empty(); });
+    ready.swap(m_routines);
+  }
+  for (auto& routine : ready) routine();
+  return ready.size();
+}
+
+std::size_t CIoCompletionQueue::RunPending() {
+  return WaitAndRun(SteadyClock::time_point::min());
+}
+
+std::uint32_t SleepEx(std::uint32_t ms, bool alertable) {
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(ms);
+  if (!alertable) {
+    std::this_thread::sleep_until(deadline);
+    return 0;
+  }
+  return CIoCompletionQueue::ForCurrentThread()->WaitAndRun(deadline) ? WAIT_IO_COMPLETION : 0;
+}
+
+std::optional<std::chrono::milliseconds> SerialTimeouts::ReadLimit(std::uint32_t n) const {
+  if (readTotalMultiplier == 0 && readTotalConstant == 0) {
+    if (readInterval == 0xFFFFFFFFu) return std::chrono::milliseconds(0);
+    return std::nullopt;
+  }
+  return std::chrono::milliseconds(std::uint64_t(readTotalMultiplier) * n + readTotalConstant);
+}
+
+std::optional<std::chrono::milliseconds> SerialTimeouts::WriteLimit(std::uint32_t n) const {
+  if (writeTotalMultiplier == 0 && writeTotalConstant == 0) return std::nullopt;
+  return std::chrono::milliseconds(std::uint64_t(writeTotalMultiplier) * n + writeTotalConstant);
+}
+
+bool ISerialPort::WriteEx(const std::uint8_t* data, std::uint32_t n, SerialCompletion done) {
+  return StartWrite(data, n, CIoCompletionQueue::ForCurrentThread(), std::move(done));
+}
+
+bool ISerialPort::ReadEx(std::uint8_t* data, std::uint32_t n, SerialCompletion done) {
+  return StartRead(data, n, CIoCompletionQueue::ForCurrentThread(), std::move(done));
+}
+
+namespace {
+
+// Runs one operation on a private queue and waits for its end.
+template <typename Start>
+bool RunBlocking(Start start, std::uint32_t* moved) {
+  auto queue = std::make_shared<CIoCompletionQueue>();
+  bool ended = false;
+  bool ok = false;
+  std::uint32_t count = 0;
+  if (!start(queue, [&](bool success, std::uint32_t bytes) {
+        ended = true;
+        ok = success;
+        count = bytes;
+      })) {
+    if (moved) *moved = 0;
+    return false;
+  }
+  while (!ended) queue->WaitAndRun(SteadyClock::now() + std::chrono::seconds(1));
+  if (moved) *moved = count;
+  return ok;
+}
+
+}  // namespace
+
+bool ISerialPort::Write(const std::uint8_t* data, std::uint32_t n, std::uint32_t* written) {
+  return RunBlocking(
+      [&](std::shared_ptr<CIoCompletionQueue> q, SerialCompletion done) {
+        return StartWrite(data, n, std::move(q), std::move(done));
+      },
+      written);
+}
+
+bool ISerialPort::Read(std::uint8_t* data, std::uint32_t n, std::uint32_t* got) {
+  return RunBlocking(
+      [&](std::shared_ptr<CIoCompletionQueue> q, SerialCompletion done) {
+        return StartRead(data, n, std::move(q), std::move(done));
+      },
+      got);
+}
+
+std::string GetComPortLinkFolder() { return GetAppDataFolder() + "ports/"; }
+
+std::string GetComPortDevice(std::uint32_t portNumber) {
+  namespace fs = std::filesystem;
+  const fs::path link = fs::path(GetComPortLinkFolder()) / ("com" + std::to_string(portNumber));
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(link, ec))) {
+    fs::path target = fs::read_symlink(link, ec);
+    if (!ec) {
+      if (target.is_relative()) target = link.parent_path() / target;
+      return target.lexically_normal().string();
+    }
+  }
+  if (portNumber >= 1 && portNumber <= 8) return "/dev/ttyUSB" + std::to_string(portNumber - 1);
+  if (portNumber >= 9 && portNumber <= 16) return "/dev/ttyACM" + std::to_string(portNumber - 9);
+  if (portNumber >= 17 && portNumber <= 32) return "/dev/ttyS" + std::to_string(portNumber - 17);
+  return std::string();
+}
+
+namespace {
+std::mutex g_factoryMutex;
+std::function<std::unique_ptr<ISerialPort>()> g_factory;
+}  // namespace
+
+std::unique_ptr<ISerialPort> CreateSerialPort() {
+  {
+    std::lock_guard<std::mutex> lock(g_factoryMutex);
+    if (g_factory) return g_factory();
+  }
+  return std::make_unique<CQtSerialPort>();
+}
+
+void SetSerialPortFactoryForTests(std::function<std::unique_ptr<ISerialPort>()> factory) {
+  std::lock_guard<std::mutex> lock(g_factoryMutex);
+  g_factory = std::move(factory);
+}

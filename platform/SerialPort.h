@@ -1,0 +1,114 @@
+// Serial port interface with overlapped reads and writes whose completion routines run on the
+// thread that started them, inside that thread's alertable waits (SleepEx); the COM-number
+// mapping of this platform; and the factory of real ports.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+// Completion routines of overlapped I/O, queued to the thread that started the I/O.
+class CIoCompletionQueue {
+ public:
+  // The calling thread's queue, made on first use.
+  static std::shared_ptr<CIoCompletionQueue> ForCurrentThread();
+
+  // Any thread: queues a routine and wakes the owner's wait.
+  void Post(std::function<void()> routine);
+  // Owner thread: waits until a routine is queued or the deadline passes, then runs every
+  // routine queued so far, in order. Returns how many ran.
+  std::size_t WaitAndRun(std::chrono::steady_clock::time_point deadline);
+  // Owner thread: runs what is queued now without waiting.
+  std::size_t RunPending();
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  std::deque<std::function<void()>> m_routines;
+};
+
+// What SleepEx returns when it ran completion routines.
+constexpr std::uint32_t WAIT_IO_COMPLETION = 0xC0;
+
+// Sleeps up to ms milliseconds. With alertable set, the completion routines of I/O that this
+// thread started run inside the wait, and the wait ends after running them (WAIT_IO_COMPLETION);
+// otherwise it returns 0 when the time is up.
+std::uint32_t SleepEx(std::uint32_t ms, bool alertable);
+
+// Read and write time-outs in milliseconds. A read of n bytes ends after
+// readTotalMultiplier x n + readTotalConstant ms with what has arrived; with both 0 it waits
+// until n bytes have come, except that readInterval 0xFFFFFFFF with both 0 returns at once
+// with what is there. readInterval is otherwise not used. Writes end when the bytes have left
+// the port; a write limit of 0 (multiplier and constant) means no limit.
+struct SerialTimeouts {
+  std::uint32_t readInterval = 0;
+  std::uint32_t readTotalMultiplier = 0;
+  std::uint32_t readTotalConstant = 0;
+  std::uint32_t writeTotalMultiplier = 0;
+  std::uint32_t writeTotalConstant = 0;
+
+  // Time allowed for a read of n bytes; nullopt waits without limit.
+  std::optional<std::chrono::milliseconds> ReadLimit(std::uint32_t n) const;
+  std::optional<std::chrono::milliseconds> WriteLimit(std::uint32_t n) const;
+};
+
+// Purge flags: drop what waits to be sent, what has been received.
+enum : std::uint32_t { kPurgeTx = 1, kPurgeRx = 2 };
+
+// How an overlapped operation ended: ok is false when the line failed (an I/O error, or a port
+// that reports data but gives none); bytes is the count moved.
+using SerialCompletion = std::function<void(bool ok, std::uint32_t bytes)>;
+
+// One serial port. Opening, closing and configuring may happen on any thread; one thread at a
+// time runs operations on an open port.
+class ISerialPort {
+ public:
+  virtual ~ISerialPort() = default;
+
+  // Opens the device (a path such as "/dev/ttyUSB0") at the baud rate with 8 data bits, no
+  // parity, one stop bit, DTR and RTS on and no flow control. False when the device cannot be
+  // opened or configured; the port is then closed.
+  virtual bool Open(const std::string& device, std::uint32_t baudRate) = 0;
+  // Closes the port. Operations in flight are dropped: their completion routines never run.
+  virtual void Close() = 0;
+  virtual bool IsOpen() const = 0;
+  virtual bool SetTimeouts(const SerialTimeouts& timeouts) = 0;
+  virtual bool Purge(std::uint32_t flags) = 0;
+
+  // Overlapped write: returns at once; the completion runs on the calling thread, inside its
+  // alertable waits, once every byte has left the port (drained). False when the write cannot be
+  // started (closed, failed, or a write already in flight). data must stay valid until then.
+  bool WriteEx(const std::uint8_t* data, std::uint32_t n, SerialCompletion done);
+  // Overlapped read of n bytes into data, ending when n bytes have come or the read time-out
+  // has passed; the completion runs as for WriteEx. The time-out counts from this call.
+  bool ReadEx(std::uint8_t* data, std::uint32_t n, SerialCompletion done);
+
+  // Blocking forms: return when the operation has ended; false on an I/O error.
+  bool Write(const std::uint8_t* data, std::uint32_t n, std::uint32_t* written);
+  bool Read(std::uint8_t* data, std::uint32_t n, std::uint32_t* got);
+
+ protected:
+  // Start an operation whose completion routine is posted to queue.
+  virtual bool StartWrite(const std::uint8_t* data, std::uint32_t n,
+                          std::shared_ptr<CIoCompletionQueue> queue, SerialCompletion done) = 0;
+  virtual bool StartRead(std::uint8_t* data, std::uint32_t n,
+                         std::shared_ptr<CIoCompletionQueue> queue, SerialCompletion done) = 0;
+};
+
+// "<app-data>/Orvak/ports/": a link com<n> there names the device that "COM<n>" opens.
+std::string GetComPortLinkFolder();
+// The device that port number n opens: the target of the link com<n> in the ports folder when
+// that link exists; otherwise COM1-COM8 are /dev/ttyUSB0-7, COM9-COM16 /dev/ttyACM0-7 and
+// COM17-COM32 /dev/ttyS0-15. Empty for any other number.
+std::string GetComPortDevice(std::uint32_t portNumber);
+
+// A new, closed port on the platform's serial driver (or what the test factory makes).
+std::unique_ptr<ISerialPort> CreateSerialPort();
+// Tests: makes CreateSerialPort return ports of the factory (empty restores the real ports).
+void SetSerialPortFactoryForTests(std::function<std::unique_ptr<ISerialPort>()> factory);

@@ -1,0 +1,138 @@
+// Log lines: stamp, CR before LF, trimming to the size limit, the comms error switch, the post
+// to the output pane and the export copy.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "core/AppSettings.h"
+#include "core/LogFile.h"
+#include "platform/Sync.h"
+#include "platform/WindowMessages.h"
+
+namespace {
+
+std::tm At(int day, int month, int year, int h, int m, int s) {
+  std::tm t{};
+  t.tm_mday = day;
+  t.tm_mon = month - 1;
+  t.tm_year = year - 1900;
+  t.tm_hour = h;
+  t.tm_min = m;
+  t.tm_sec = s;
+  return t;
+}
+
+std::string ReadAll(const std::string& path) {
+  QFile f(QString::fromStdString(path));
+  if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+  return f.readAll().toStdString();
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  QFile f(QString::fromStdString(path));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes.data(), qint64(bytes.size()));
+}
+
+class LogFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QFile::remove(QString::fromStdString(CLogFile::GetLogFilePath()));
+    m_log.SetLocalTimeForTests([] { return At(7, 3, 2025, 9, 5, 3); });
+    m_log.SetOutputSink(&m_sink);
+  }
+  void TearDown() override {
+    for (const auto& m : m_sink.Take()) TakePostedLogLine(m.wParam);
+  }
+
+  CCriticalSection m_lock;
+  CAppSettings m_settings;
+  CRecordingSink m_sink;
+  CLogFile m_log{m_lock, m_settings};
+};
+
+}  // namespace
+
+TEST_F(LogFileTest, LineIsStampedAndWrittenWithCrLf) {
+  EXPECT_EQ(CLogFile::FormatLine(At(7, 3, 2025, 9, 5, 3), "Going Online\n"),
+            "07-03-2025 09:05:03    Going Online\n");
+  m_log.WriteLog("Going Online\n");
+  m_log.WriteLog("two\nlines\n");
+  EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()),
+            "07-03-2025 09:05:03    Going Online\r\n07-03-2025 09:05:03    two\r\nlines\r\n");
+  EXPECT_EQ(CLogFile::GetLogFilePath().substr(CLogFile::GetLogFilePath().size() - 18),
+            "/Orvak/LogFile.txt");
+}
+
+TEST_F(LogFileTest, EachLineIsPostedToTheOutputPaneAsAHeapCopy) {
+  m_log.WriteLog("Going Offline\n");
+  const auto messages = m_sink.Take();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].message, WM_APP + 106);
+  EXPECT_EQ(messages[0].lParam, 0);
+  auto line = TakePostedLogLine(messages[0].wParam);
+  EXPECT_EQ(*line, "07-03-2025 09:05:03    Going Offline\n");
+}
+
+TEST_F(LogFileTest, CommsErrorLinesNeedLogCommsErrors) {
+  m_settings.logCommsErrors = false;
+  m_log.WriteErrorLog("No reply\n");
+  EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()), "<missing>");
+  EXPECT_EQ(m_sink.Count(WM_LOG_LINE), 0u);
+  m_log.WriteLog("Going Online\n");
+  m_settings.logCommsErrors = true;
+  m_log.WriteErrorLog("No reply\n");
+  EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()),
+            "07-03-2025 09:05:03    Going Online\r\n07-03-2025 09:05:03    No reply\r\n");
+  EXPECT_EQ(m_sink.Count(WM_LOG_LINE), 2u);
+}
+
+TEST_F(LogFileTest, TrimDropsWholeLeadingLinesUntilBelowTheLimit) {
+  m_settings.maxLogFileSizeKB = 1;
+  // 1500 bytes of 100-byte lines (98 characters, CR, LF).
+  std::string old;
+  for (int i = 0; i < 15; ++i) old += std::string(97, char('a' + i)) + "|\r\n";
+  WriteAll(CLogFile::GetLogFilePath(), old);
+  m_log.WriteLog("new\n");
+  const std::string kept = ReadAll(CLogFile::GetLogFilePath());
+  EXPECT_LT(kept.size(), 1024u);
+  // Each dropped line goes up to its CR; its LF stays in front of the kept text.
+  const std::string tail = old + "07-03-2025 09:05:03    new\r\n";
+  EXPECT_EQ(kept, tail.substr(tail.size() - kept.size()));
+  EXPECT_EQ(kept[0], '\n');
+  EXPECT_GT(kept.size(), 1024u - 100u);
+}
+
+TEST_F(LogFileTest, NewLimitTakesEffectAtTheNextLine) {
+  m_settings.maxLogFileSizeKB = 100;
+  WriteAll(CLogFile::GetLogFilePath(), std::string(3000, 'x') + "\r\n" + std::string(10, 'y'));
+  m_log.WriteLog("a\n");
+  EXPECT_GT(ReadAll(CLogFile::GetLogFilePath()).size(), 3000u);
+  m_settings.maxLogFileSizeKB = 2;
+  m_log.WriteLog("b\n");
+  EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()),
+            "\n" + std::string(10, 'y') + "07-03-2025 09:05:03    a\r\n07-03-2025 09:05:03    b\r\n");
+}
+
+TEST_F(LogFileTest, TrimEndsWhenTheLimitIsZeroOrNoLineEndRemains) {
+  m_settings.maxLogFileSizeKB = 0;
+  m_log.WriteLog("kept\n");  // must not loop forever; nothing is trimmed
+  EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()), "07-03-2025 09:05:03    kept\r\n");
+
+  // One line without a CR that is over the limit: the whole file goes.
+  m_settings.maxLogFileSizeKB = 1;
+  WriteAll(CLogFile::GetLogFilePath(), std::string(2000, 'z'));
+  m_log.WriteLog("x");
+  EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()), "");
+}
+
+TEST_F(LogFileTest, ExportCopiesTheWholeFileAndReportsFailure) {
+  m_log.WriteLog("one\n");
+  QTemporaryDir dir;
+  const std::string copy = dir.path().toStdString() + "/export.txt";
+  WriteAll(copy, "old content that is longer than the log file itself, to be truncated");
+  ASSERT_TRUE(m_log.ReadLogFile(copy));
+  EXPECT_EQ(ReadAll(copy), "07-03-2025 09:05:03    one\r\n");
+  EXPECT_FALSE(m_log.ReadLogFile(dir.path().toStdString() + "/no/such/folder/x.txt"));
+}

@@ -1,0 +1,505 @@
+// Every transaction outcome of the transport against the simulated bus, with the exact log
+// lines it writes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "core/SerialComms.h"
+#include "core/SevenBit.h"
+#include "platform/Clock.h"
+#include "platform/SerialPortMemory.h"
+#include "tools/devsim/SimBus.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+CDevice* const kDevice = reinterpret_cast<CDevice*>(std::uintptr_t(0x5000));
+
+class CRecordingHost : public ICommsHost {
+ public:
+  void WriteLog(const std::string& text) override { lines.push_back(text); }
+  void WriteErrorLog(const std::string& text) override {
+    if (logCommsErrors) lines.push_back(text);
+  }
+  bool IsLogCommsErrorsOn() const override { return logCommsErrors; }
+  bool IsSuperDebugOn() const override { return superDebug; }
+  std::uint32_t GetDeviceIdForLog(const CDevice* device) const override {
+    return device == kDevice ? 5 : 99;
+  }
+
+  std::vector<std::string> lines;
+  bool logCommsErrors = true;
+  bool superDebug = true;
+};
+
+// A transport on an in-memory line with one framed unit (ID 5) behind it. The clock is held
+// still so that the elapsed times in log lines read 0.00ms.
+class SerialCommsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetClockForTests(&m_clock);
+    m_unit = m_bus.Add<CFramedUnit>(std::uint8_t(5));
+    m_unit->SetReplyLength(0x4F, 20);
+    m_bus.Start();
+    m_comms.SetHost(&m_host);
+    ASSERT_TRUE(m_comms.Open(3, 57600, true));
+  }
+  void TearDown() override {
+    m_comms.Close();
+    m_bus.Stop();
+    SetClockForTests(nullptr);
+  }
+
+  // A read of command 0x4F from device 5: F0 00 07 10 05 00 4F + checksum.
+  void SetRead(std::uint32_t expected = 20) {
+    CControlMessage& t = m_comms.Transaction();
+    const Bytes frame{0xF0, 0x00, 0x07, 0x10, 0x05, 0x00, 0x4F};
+    std::memcpy(t.frame, frame.data(), frame.size());
+    t.frame[7] = Checksum7Bit(frame.data(), frame.size());
+    t.Set(0x4F, 8, expected, kDevice, false, 0xA8, 0, 0);
+  }
+  // A set command 0x18 to device 5, waiting for the ACK.
+  void SetWrite() {
+    CControlMessage& t = m_comms.Transaction();
+    const Bytes frame{0xF1, 0x00, 0x08, 0x10, 0x05, 0x00, 0x18, 0x01};
+    std::memcpy(t.frame, frame.data(), frame.size());
+    t.frame[8] = Checksum7Bit(frame.data(), frame.size());
+    t.Set(0x18, 9, 0, kDevice, true, 0xA8, 0, 0);
+  }
+  // Runs the transaction to its end; false on a transport error.
+  bool Run() {
+    m_comms.StartWrite(true);
+    return m_comms.WaitForCompletion();
+  }
+  Bytes Received() const {
+    const auto& t = m_comms.Transaction();
+    return Bytes(m_comms.ReceiveBuffer(), m_comms.ReceiveBuffer() + t.receivedLength);
+  }
+  Bytes UnitReply(std::size_t total) const {
+    Bytes body(total - 4);
+    for (std::size_t i = 0; i < body.size(); ++i) body[i] = std::uint8_t(i & 0x7F);
+    return MakeFramedReply(0xA8, body);
+  }
+
+  CManualClock m_clock;
+  std::shared_ptr<CSerialLine> m_line = std::make_shared<CSerialLine>();
+  CSimBus m_bus{std::make_unique<CLineWire>(m_line)};
+  CFramedUnit* m_unit = nullptr;
+  CRecordingHost m_host;
+  CSerialComms m_comms{std::make_unique<CMemorySerialPort>(m_line)};
+};
+
+}  // namespace
+
+TEST_F(SerialCommsTest, OpenMapsComNumberSetsTimeoutsAndRefusesASecondOpen) {
+  EXPECT_EQ(m_line->GetOpenedDevice(), "/dev/ttyUSB2");
+  EXPECT_EQ(m_line->GetOpenedBaudRate(), 57600u);
+  EXPECT_EQ(m_comms.GetPortNumber(), 3u);
+  const SerialTimeouts& t = m_comms.GetTimeouts();
+  EXPECT_EQ(t.readInterval, 0u);
+  EXPECT_EQ(t.readTotalMultiplier, 1u);
+  EXPECT_EQ(t.readTotalConstant, 2u);
+  EXPECT_FALSE(m_comms.Open(4, 9600, true));
+  m_comms.Close();
+  EXPECT_EQ(m_comms.GetPortNumber(), 0u);
+  EXPECT_FALSE(m_comms.IsOpen());
+  m_line->SetOpenRefused(true);
+  EXPECT_FALSE(m_comms.Open(4, 9600, true));
+  EXPECT_EQ(m_comms.GetPortNumber(), 0u);
+}
+
+TEST_F(SerialCommsTest, WriteAnsweredWithAckEndsAfterOneByte) {
+  SetWrite();
+  ASSERT_TRUE(Run());
+  const auto& t = m_comms.Transaction();
+  EXPECT_TRUE(m_comms.IsDone());
+  EXPECT_EQ(t.expectedLength, 1u);
+  EXPECT_EQ(t.receivedLength, 1u);
+  EXPECT_EQ(m_comms.ReceiveBuffer()[0], 0xA0);
+  EXPECT_EQ(m_comms.GetStatus(), kCommsIdle);
+  EXPECT_TRUE(m_host.lines.empty());
+  ASSERT_EQ(m_unit->Writes().size(), 1u);
+  EXPECT_EQ(m_unit->Writes()[0], Bytes(t.frame, t.frame + 9));
+}
+
+TEST_F(SerialCommsTest, GoodReplyIsReceivedWhole) {
+  SetRead();
+  ASSERT_TRUE(Run());
+  const auto& t = m_comms.Transaction();
+  EXPECT_EQ(t.receivedLength, 20u);
+  EXPECT_FALSE(t.failed);
+  EXPECT_EQ(Received(), UnitReply(20));
+  EXPECT_TRUE(m_host.lines.empty());
+  EXPECT_EQ(m_bus.RequestCount(), 1u);
+  EXPECT_EQ(m_comms.GetTimeouts().readTotalConstant, 40u);  // 2 x 20, above the minimum 35
+}
+
+TEST_F(SerialCommsTest, ReadTimeoutAddsBaseAndExtraAndHasAFloorOf35) {
+  SetRead(4);
+  m_unit->SetReplyLength(0x4F, 4);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_comms.GetTimeouts().readTotalConstant, 35u);
+  SetRead(20);
+  m_unit->SetReplyLength(0x4F, 20);
+  m_comms.Transaction().timeoutBase = 50;
+  m_comms.SetExtraTimeout(7);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_comms.GetTimeouts().readTotalConstant, 97u);
+}
+
+TEST_F(SerialCommsTest, SilenceResendsTwiceThenFailsWithOneCountedLine) {
+  m_bus.InjectFaults(SimFault::Silence(), 3);
+  SetRead();
+  ASSERT_TRUE(Run());
+  const auto& t = m_comms.Transaction();
+  EXPECT_EQ(t.receivedLength, 0u);
+  EXPECT_FALSE(t.failed);
+  EXPECT_EQ(m_bus.RequestCount(), 3u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 1u);
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{
+                "Waiting for reply to command command 0x4F from device ID 5 after 0.00ms, "
+                "expecting 20 bytes return, Retry count = 1 - Comms Error Count = 0\n",
+                "Waiting for reply to command command 0x4F from device ID 5 after 0.00ms, "
+                "expecting 20 bytes return, Retry count = 2 - Comms Error Count = 0\n",
+                "No reply received from device ID 5 after 0.00ms, Command = 0x4F - aborting - "
+                "Comms Error Count = 1\n"}));
+}
+
+TEST_F(SerialCommsTest, TimeoutWithoutSuperDebugWritesOnlyTheCountedLine) {
+  m_host.superDebug = false;
+  m_bus.InjectFaults(SimFault::Silence(), 3);
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{"No reply received from device ID 5 after 0.00ms, Command "
+                                      "= 0x4F - aborting - Comms Error Count = 1\n"}));
+}
+
+TEST_F(SerialCommsTest, SilenceOnceThenAnswerSucceedsOnTheResend) {
+  m_bus.InjectFault(SimFault::Silence());
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 20u);
+  EXPECT_EQ(m_bus.RequestCount(), 2u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+  EXPECT_EQ(m_host.lines.size(), 1u);
+}
+
+TEST_F(SerialCommsTest, JunkBeforeReplyResynchronisesWithoutCountingAnError) {
+  m_bus.InjectFault(SimFault::Junk({0x11, 0x22}));
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), UnitReply(20));
+  EXPECT_EQ(m_bus.RequestCount(), 1u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{
+                "Received junk in Rx buffer from device ID 5 after 0.00ms - Good bytes = 18, "
+                "Still to read = 2, Command = 0x4F - retrying - Comms Error Count = 0\n",
+                "Waiting for rest of reply to command 0x4F from device ID 5 after 0.00ms, "
+                "expecting 20 bytes return but only got 18 - Comms Error Count = 0\n"}));
+}
+
+TEST_F(SerialCommsTest, ShortJunkAloneIsRejectedThenTheRequestResent) {
+  // Three junk bytes without a start byte, and nothing else: rejected, the read retried (it
+  // times out empty), and the resend is answered.
+  m_bus.InjectFault(SimFault::Replace({0x11, 0x22, 0x33}));
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), UnitReply(20));
+  EXPECT_EQ(m_bus.RequestCount(), 2u);
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{
+                "Received junk in Rx buffer from device ID 5 after 0.00ms - Rejected 3 bytes, "
+                "Still to read = 20, Command = 0x4F - retrying - Comms Error Count = 0\n",
+                "Waiting for rest of reply to command 0x4F from device ID 5 after 0.00ms, "
+                "expecting 20 bytes return - Comms Error Count = 0\n",
+                "Waiting for reply to command command 0x4F from device ID 5 after 0.00ms, "
+                "expecting 20 bytes return, Retry count = 2 - Comms Error Count = 0\n"}));
+}
+
+// With an extra time-out of 100 ms a 20-byte read waits 160 ms and the read of the rest starts
+// then and waits another 140 ms and more; a pause of 240 ms falls well inside that second read.
+TEST_F(SerialCommsTest, PartialJunkThenStartByteKeepsTheGoodBytes) {
+  m_comms.SetExtraTimeout(100);
+  // Two junk bytes and the first six reply bytes, then the pause.
+  SimFault fault = SimFault::Split({8}, 240);
+  fault.junkBefore = {0x11, 0x22};
+  m_bus.InjectFault(fault);
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), UnitReply(20));
+  EXPECT_EQ(m_bus.RequestCount(), 1u);
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{
+                "Received junk in Rx buffer from device ID 5 after 0.00ms - Bad bytes = 2, Good "
+                "bytes = 6, Still to read = 14, Command = 0x4F - retrying - Comms Error Count = 0\n",
+                "Waiting for rest of reply to command 0x4F from device ID 5 after 0.00ms, "
+                "expecting 20 bytes return - Comms Error Count = 0\n"}));
+}
+
+TEST_F(SerialCommsTest, ReplySplitWithinTheTimeoutIsReadInOneGo) {
+  m_bus.InjectFault(SimFault::Split({5, 12}, 5));
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), UnitReply(20));
+  EXPECT_TRUE(m_host.lines.empty());
+}
+
+TEST_F(SerialCommsTest, ReplySplitBeyondTheTimeoutIsCompletedByASecondRead) {
+  m_comms.SetExtraTimeout(100);
+  m_bus.InjectFault(SimFault::Split({5}, 240));
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), UnitReply(20));
+  EXPECT_EQ(m_bus.RequestCount(), 1u);
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{
+                "Only part of return message Received from device ID 5 after 0.00ms - Good bytes "
+                "= 5, Still to read = 15, Command = 0x4F - retrying - Comms Error Count = 0\n",
+                "Waiting for rest of reply to command 0x4F from device ID 5 after 0.00ms, "
+                "expecting 20 bytes return - Comms Error Count = 0\n"}));
+}
+
+TEST_F(SerialCommsTest, RestThatNeverComesIsGivenUpAfterTwoMoreReadsWithoutACountedLine) {
+  // Five good bytes and nothing else.
+  m_bus.InjectFault(SimFault::Replace(Bytes{0xA8, 0x00, 0x13, 0x00, 0x01}));
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 0u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+  EXPECT_EQ(m_bus.RequestCount(), 1u);
+  const std::string rest =
+      "Waiting for rest of reply to command 0x4F from device ID 5 after 0.00ms, expecting 20 "
+      "bytes return - Comms Error Count = 0\n";
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{
+                "Only part of return message Received from device ID 5 after 0.00ms - Good bytes "
+                "= 5, Still to read = 15, Command = 0x4F - retrying - Comms Error Count = 0\n",
+                rest, rest}));
+}
+
+TEST_F(SerialCommsTest, BadChecksumIsRequestedAgainTwiceThenFailsSilently) {
+  m_bus.InjectFaults(SimFault::BadChecksum(), 3);
+  SetRead();
+  ASSERT_TRUE(Run());
+  const auto& t = m_comms.Transaction();
+  EXPECT_EQ(t.receivedLength, 0u);
+  EXPECT_TRUE(t.failed);
+  EXPECT_EQ(m_comms.GetRetryCount(), 0u);
+  EXPECT_EQ(m_bus.RequestCount(), 3u);
+  EXPECT_TRUE(m_host.lines.empty());
+  EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+}
+
+TEST_F(SerialCommsTest, BadChecksumOnceThenGoodReplySucceeds) {
+  m_bus.InjectFault(SimFault::BadChecksum());
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), UnitReply(20));
+  EXPECT_FALSE(m_comms.Transaction().failed);
+  EXPECT_EQ(m_bus.RequestCount(), 2u);
+}
+
+TEST_F(SerialCommsTest, NoRetryFlagEndsAtTheFirstBadReply) {
+  m_bus.InjectFault(SimFault::BadChecksum());
+  SetRead();
+  m_comms.Transaction().noRetry = true;
+  ASSERT_TRUE(Run());
+  const auto& t = m_comms.Transaction();
+  EXPECT_TRUE(t.failed);
+  EXPECT_EQ(t.receivedLength, 20u);  // kept: the caller sees that bytes came back
+  EXPECT_EQ(m_bus.RequestCount(), 1u);
+  EXPECT_TRUE(m_host.lines.empty());
+
+  // Garbage without a start byte ends the same way.
+  m_bus.InjectFault(SimFault::Replace(Bytes(20, 0x33)));
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(t.failed);
+  EXPECT_EQ(m_bus.RequestCount(), 2u);
+}
+
+TEST_F(SerialCommsTest, WrongHeaderLengthIsACountedCheckFailure) {
+  m_bus.InjectFaults(SimFault::WrongLength(-2), 3);
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(m_comms.Transaction().failed);
+  EXPECT_EQ(m_comms.GetErrorCount(), 3u);
+  ASSERT_EQ(m_host.lines.size(), 3u);
+  EXPECT_EQ(m_host.lines[0],
+            "Check buffer failed, Command = 0x4F - length in return = 17 should be 19 - Comms "
+            "Error Count = 1\n");
+  EXPECT_EQ(m_host.lines[2],
+            "Check buffer failed, Command = 0x4F - length in return = 17 should be 19 - Comms "
+            "Error Count = 3\n");
+}
+
+TEST_F(SerialCommsTest, LongerReplyThanAskedIsReadToTheAnnouncedLength) {
+  m_unit->SetReplyLength(0x4F, 30);
+  SetRead(20);
+  ASSERT_TRUE(Run());
+  const auto& t = m_comms.Transaction();
+  EXPECT_EQ(t.expectedLength, 30u);
+  EXPECT_EQ(t.receivedLength, 30u);
+  EXPECT_EQ(Received(), UnitReply(30));
+  EXPECT_EQ(m_comms.GetRetryCount(), 0u);
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{
+                "Read 20 bytes reply to command 0x4F from device ID 5 after 0.00ms, but header "
+                "says we need another 10 bytes - Comms Error Count = 0\n"}));
+}
+
+TEST_F(SerialCommsTest, HeaderAnnouncingMoreThanTheReceiveBufferIsRefusedAsABadReply) {
+  // A8 7F 7F announces 16383 bytes; the transport must not read past its 1024-byte buffer.
+  Bytes huge(20, 0x01);
+  huge[0] = 0xA8;
+  huge[1] = 0x7F;
+  huge[2] = 0x7F;
+  m_bus.InjectFaults(SimFault::Replace(huge), 3);
+  SetRead();
+  ASSERT_TRUE(Run());
+  const auto& t = m_comms.Transaction();
+  EXPECT_EQ(t.expectedLength, 20u);
+  EXPECT_EQ(t.receivedLength, 0u);
+  EXPECT_TRUE(t.failed);
+  EXPECT_EQ(m_bus.RequestCount(), 3u);
+  ASSERT_EQ(m_host.lines.size(), 3u);
+  EXPECT_EQ(m_host.lines[0],
+            "Check buffer failed, Command = 0x4F - length in return = 16383 should be 19 - Comms "
+            "Error Count = 1\n");
+}
+
+TEST_F(SerialCommsTest, HeaderOfExactlyTheBufferSizeIsStillRead) {
+  m_unit->SetReplyLength(0x4F, 1024);
+  SetRead(20);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 1024u);
+  EXPECT_EQ(Received(), UnitReply(1024));
+}
+
+TEST_F(SerialCommsTest, ExpectedLengthBeyondTheBufferFailsWithoutReading) {
+  SetRead(2000);
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(m_comms.Transaction().failed);
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 0u);
+}
+
+TEST_F(SerialCommsTest, WrongByteInsteadOfAckIsReadAgainThenAckAccepted) {
+  m_bus.InjectFault(SimFault::Replace({0x55, 0xA0}));
+  SetWrite();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 1u);
+  EXPECT_EQ(m_bus.RequestCount(), 1u);
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{"No ACK received from device ID 5 after 0.00ms, Command = "
+                                      "0x18 - waiting... - Comms Error Count = 0\n"}));
+}
+
+TEST_F(SerialCommsTest, ThreeWrongBytesInsteadOfAckAbortWithACountedLine) {
+  m_bus.InjectFault(SimFault::Replace({0x55, 0x56, 0x57}));
+  SetWrite();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 0u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 1u);
+  const std::string waiting =
+      "No ACK received from device ID 5 after 0.00ms, Command = 0x18 - waiting... - Comms Error "
+      "Count = 0\n";
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{waiting, waiting,
+                                      "No ACK received from device ID 5 after 0.00ms, Command = "
+                                      "0x18 - aborting - Comms Error Count = 1\n"}));
+}
+
+TEST_F(SerialCommsTest, LateReplyToTheFirstRequestIsTakenByTheResend) {
+  // The first read gives up after 160 ms; the late answer comes at 240 ms, inside the second.
+  m_comms.SetExtraTimeout(100);
+  m_bus.InjectFault(SimFault::Late(240));
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), UnitReply(20));
+  EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{
+                "Waiting for reply to command command 0x4F from device ID 5 after 0.00ms, "
+                "expecting 20 bytes return, Retry count = 1 - Comms Error Count = 0\n"}));
+}
+
+TEST_F(SerialCommsTest, BroadcastWithoutReplyIsDoneWhenTheWriteCompletes) {
+  CControlMessage& t = m_comms.Transaction();
+  const Bytes frame{0xBE, 0x00, 0x00, 0x00, 0x00};
+  std::memcpy(t.frame, frame.data(), frame.size());
+  t.Set(0xBE, 5, 0, nullptr, false, 0xA8, 0, 0);
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(m_comms.IsDone());
+  EXPECT_EQ(t.receivedLength, 0u);
+  ASSERT_TRUE(m_bus.WaitForRequests(1, 5000));
+  EXPECT_EQ(m_bus.Requests()[0], frame);
+}
+
+TEST_F(SerialCommsTest, NoLogSuppressesCountingAndWriting) {
+  m_comms.SetNoLog(true);
+  m_bus.InjectFaults(SimFault::Silence(), 3);
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 0u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+  EXPECT_TRUE(m_host.lines.empty());
+}
+
+TEST_F(SerialCommsTest, ErrorLinesWithoutTextAndTheResetLine) {
+  m_comms.LogCommsError(nullptr, true);
+  m_comms.LogCommsError("Lost", false);
+  m_comms.ResetErrorCount();
+  EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+  m_host.logCommsErrors = false;
+  m_comms.ResetErrorCount();
+  EXPECT_EQ(m_host.lines, (std::vector<std::string>{"Comms Error Count = 1\n",
+                                                    "Lost - Comms Error Count = 1\n",
+                                                    "Comms Error Count Reset\n"}));
+}
+
+TEST_F(SerialCommsTest, ReadErrorIsATransportErrorNotABusyLoop) {
+  m_line->FailNextRead();
+  SetRead();
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(m_comms.GetStatus(), kCommsError);
+  EXPECT_FALSE(m_comms.IsDone());
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 0u);
+}
+
+TEST_F(SerialCommsTest, HungUpLineFailsTheTransactionAndTheNextStart) {
+  m_line->SetHangup(true);
+  SetRead();
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(m_comms.GetStatus(), kCommsError);
+  m_comms.SetStatus(kCommsIdle);
+  m_comms.StartWrite(true);
+  EXPECT_EQ(m_comms.GetStatus(), kCommsError);
+}
+
+TEST_F(SerialCommsTest, CompletionsRunOnlyOnTheStartingThreadInsideAlertableWaits) {
+  SetRead();
+  m_comms.StartWrite(true);
+  ASSERT_TRUE(m_bus.WaitForRequests(1, 5000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_FALSE(m_comms.IsDone());  // nothing runs outside an alertable wait
+  EXPECT_EQ(m_comms.GetStatus(), kCommsPending);
+  for (int i = 0; i < 2500 && !m_comms.IsDone(); ++i) SleepEx(2, true);
+  EXPECT_TRUE(m_comms.IsDone());
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 20u);
+}
+
+TEST_F(SerialCommsTest, RepliesPacedAt57600BaudTakeTheirWireTime) {
+  m_bus.SetPacing(57600);
+  m_unit->SetReplyLength(0x4F, 100);
+  SetRead(100);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Run());
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 100u);
+  // 108 bytes at 5760 bytes/s: 18.75 ms.
+  EXPECT_GE(took, std::chrono::microseconds(18700));
+}

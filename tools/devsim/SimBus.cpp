@@ -1,0 +1,376 @@
+// Simulated bus, its wires and fault injection.
+#include "tools/devsim/SimBus.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+
+#include "core/SevenBit.h"
+#include "platform/SerialPort.h"
+#include "platform/SerialPortMemory.h"
+
+using Clock = ISimWire::Clock;
+
+namespace {
+
+Clock::duration ByteTimeAt(std::uint32_t baudRate) {
+  if (baudRate == 0) return Clock::duration::zero();
+  return std::chrono::duration_cast<Clock::duration>(
+      std::chrono::nanoseconds(std::int64_t(10) * 1000000000 / std::int64_t(baudRate)));
+}
+
+}  // namespace
+
+std::size_t CLineWire::Read(std::uint8_t* dst, std::size_t max, Clock::time_point deadline) {
+  return m_line->DeviceRead(dst, max, deadline);
+}
+
+void CLineWire::Write(const std::uint8_t* data, std::size_t n) {
+  std::this_thread::sleep_until(m_line->DeviceWrite(data, n));
+}
+
+void CLineWire::Wake() { m_line->WakeDevice(); }
+
+void CLineWire::SetPacing(std::uint32_t baudRate) { m_line->SetBaudRate(baudRate); }
+
+Clock::duration CLineWire::ByteTime() const { return m_line->ByteTime(); }
+
+CPtyWire::CPtyWire() {
+  if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0) m_wake[0] = m_wake[1] = -1;
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0) return;
+  if (::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+    ::close(master);
+    return;
+  }
+  char name[128];
+  if (::ptsname_r(master, name, sizeof name) != 0) {
+    ::close(master);
+    return;
+  }
+  m_slavePath = name;
+  // Holding the slave open keeps the master readable while the program has its port closed,
+  // and sets the line raw before the program opens it.
+  m_slaveKeep = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (m_slaveKeep >= 0) {
+    termios raw{};
+    if (::tcgetattr(m_slaveKeep, &raw) == 0) {
+      ::cfmakeraw(&raw);
+      ::tcsetattr(m_slaveKeep, TCSANOW, &raw);
+    }
+  }
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+  m_master = master;
+}
+
+CPtyWire::~CPtyWire() {
+  HangUp();
+  for (int fd : m_wake) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+void CPtyWire::HangUp() {
+  const int master = m_master.exchange(-1);
+  if (master >= 0) ::close(master);
+  if (m_slaveKeep >= 0) ::close(m_slaveKeep);
+  m_slaveKeep = -1;
+  Wake();
+}
+
+std::size_t CPtyWire::Read(std::uint8_t* dst, std::size_t max, Clock::time_point deadline) {
+  for (;;) {
+    const int master = m_master.load();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    pollfd fds[2] = {{master, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+    const int ready = ::poll(fds, 2, int(std::max<long long>(0, std::min<long long>(left + 1, 1000))));
+    if (fds[1].revents & POLLIN) {
+      std::uint8_t drain[64];
+      while (::read(m_wake[0], drain, sizeof drain) > 0) {
+      }
+      return 0;
+    }
+    if (master < 0) return 0;
+    if (ready > 0 && (fds[0].revents & POLLIN)) {
+      const ssize_t n = ::read(master, dst, max);
+      if (n > 0) return std::size_t(n);
+    }
+    if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR))) {
+      // Nobody has the slave open: wait a little instead of spinning on the hang-up.
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (Clock::now() >= deadline) return 0;
+  }
+}
+
+void CPtyWire::Write(const std::uint8_t* data, std::size_t n) {
+  const Clock::duration byteTime = ByteTime();
+  Clock::time_point at = Clock::now();
+  for (std::size_t i = 0; i < n;) {
+    const int master = m_master.load();
+    if (master < 0) return;
+    // Paced: one byte each byte time; otherwise everything at once.
+    const std::size_t chunk = byteTime == Clock::duration::zero() ? n - i : 1;
+    const ssize_t written = ::write(master, data + i, chunk);
+    if (written < 0) {
+      if (errno != EAGAIN && errno != EINTR) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
+    i += std::size_t(written);
+    if (byteTime != Clock::duration::zero()) {
+      at += byteTime;
+      std::this_thread::sleep_until(at);
+    }
+  }
+}
+
+void CPtyWire::Wake() {
+  if (m_wake[1] >= 0) {
+    const std::uint8_t one = 1;
+    (void)!::write(m_wake[1], &one, 1);
+  }
+}
+
+void CPtyWire::SetPacing(std::uint32_t baudRate) { m_baudRate = baudRate; }
+
+Clock::duration CPtyWire::ByteTime() const { return ByteTimeAt(m_baudRate.load()); }
+
+bool LinkComPort(std::uint32_t portNumber, const std::string& device) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path folder = GetComPortLinkFolder();
+  fs::create_directories(folder, ec);
+  const fs::path link = folder / ("com" + std::to_string(portNumber));
+  fs::remove(link, ec);
+  fs::create_symlink(device, link, ec);
+  return !ec;
+}
+
+void UnlinkComPort(std::uint32_t portNumber) {
+  std::error_code ec;
+  std::filesystem::remove(
+      std::filesystem::path(GetComPortLinkFolder()) / ("com" + std::to_string(portNumber)), ec);
+}
+
+SimFault SimFault::Silence() {
+  SimFault f;
+  f.silence = true;
+  return f;
+}
+SimFault SimFault::Junk(SimBytes junk) {
+  SimFault f;
+  f.junkBefore = std::move(junk);
+  return f;
+}
+SimFault SimFault::Split(std::vector<std::size_t> cuts, std::uint32_t gapMs) {
+  SimFault f;
+  f.cuts = std::move(cuts);
+  f.gapMs = gapMs;
+  return f;
+}
+SimFault SimFault::BadChecksum() {
+  SimFault f;
+  f.badChecksum = true;
+  return f;
+}
+SimFault SimFault::WrongLength(int delta) {
+  SimFault f;
+  f.lengthDelta = delta;
+  return f;
+}
+SimFault SimFault::Late(std::uint32_t delayMs) {
+  SimFault f;
+  f.delayMs = delayMs;
+  return f;
+}
+SimFault SimFault::Replace(SimBytes bytes) {
+  SimFault f;
+  f.replace = std::move(bytes);
+  return f;
+}
+
+CSimBus::CSimBus(std::unique_ptr<ISimWire> wire) : m_wire(std::move(wire)) {}
+
+CSimBus::~CSimBus() { Stop(); }
+
+CSimUnit* CSimBus::AddUnit(std::unique_ptr<CSimUnit> unit) {
+  m_units.push_back(std::move(unit));
+  return m_units.back().get();
+}
+
+void CSimBus::Start() {
+  if (m_running.exchange(true)) return;
+  m_thread = std::thread([this] { Run(); });
+}
+
+void CSimBus::Stop() {
+  if (!m_running.exchange(false)) return;
+  m_wire->Wake();
+  m_thread.join();
+}
+
+void CSimBus::InjectFault(SimFault fault) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_faults.push_back(std::move(fault));
+}
+
+void CSimBus::InjectFaults(const SimFault& fault, std::size_t count) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (std::size_t i = 0; i < count; ++i) m_faults.push_back(fault);
+}
+
+std::size_t CSimBus::PendingFaults() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_faults.size();
+}
+
+void CSimBus::SetPacing(std::uint32_t baudRate) { m_wire->SetPacing(baudRate); }
+
+std::vector<SimBytes> CSimBus::Requests() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_requests;
+}
+
+std::size_t CSimBus::RequestCount() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_requests.size();
+}
+
+bool CSimBus::WaitForRequests(std::size_t count, std::uint32_t timeoutMs) const {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                       [&] { return m_handled >= count; });
+}
+
+std::size_t CSimBus::FrameLength(const SimBytes& pending) const {
+  bool needMore = false;
+  for (const auto& unit : m_units) {
+    const std::size_t length = unit->RequestLength(pending);
+    if (length == kSimNeedMoreBytes) {
+      needMore = true;
+    } else if (length != kSimUnknownLength) {
+      return length;
+    }
+  }
+  return needMore ? kSimNeedMoreBytes : kSimUnknownLength;
+}
+
+void CSimBus::Run() {
+  SimBytes pending;
+  Clock::time_point lastByte = Clock::now();
+  std::uint8_t chunk[1100];
+  while (m_running.load()) {
+    // A request whose length no unit knows ends when the line has been quiet for three byte
+    // times (2 ms at least); one that never completes is dropped after 100 ms of quiet.
+    const Clock::duration quiet = std::max<Clock::duration>(3 * m_wire->ByteTime(),
+                                                            std::chrono::milliseconds(2));
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(100);
+    const std::size_t known = pending.empty() ? kSimNeedMoreBytes : FrameLength(pending);
+    if (!pending.empty()) {
+      deadline = lastByte + (known == kSimUnknownLength ? quiet : std::chrono::milliseconds(100));
+    }
+    const std::size_t n = m_wire->Read(chunk, sizeof chunk, deadline);
+    if (n > 0) {
+      pending.insert(pending.end(), chunk, chunk + n);
+      lastByte = Clock::now();
+    }
+    while (!pending.empty()) {
+      const std::size_t length = FrameLength(pending);
+      if (length != kSimNeedMoreBytes && length != kSimUnknownLength && length <= pending.size()) {
+        const SimBytes frame(pending.begin(), pending.begin() + std::ptrdiff_t(length));
+        pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(length));
+        Dispatch(frame);
+        continue;
+      }
+      const bool quietNow = n == 0 && Clock::now() >= deadline;
+      if (quietNow && length == kSimUnknownLength) {
+        const SimBytes frame = pending;
+        pending.clear();
+        Dispatch(frame);
+      } else if (quietNow) {
+        pending.clear();  // an incomplete frame: the program has given up on it
+      }
+      break;
+    }
+  }
+}
+
+void CSimBus::Dispatch(const SimBytes& frame) {
+  std::optional<SimFault> fault;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_requests.push_back(frame);
+    if (!m_faults.empty()) {
+      fault = std::move(m_faults.front());
+      m_faults.pop_front();
+    }
+  }
+
+  // Every addressed unit answers; several answers at once mix on the wire.
+  SimBytes answer;
+  std::uint32_t delayMs = 0;
+  bool framed = false;
+  int answering = 0;
+  for (const auto& unit : m_units) {
+    const SimAnswer a = unit->Handle(frame);
+    if (a.kind == SimAnswer::Kind::kSilence) continue;
+    const SimBytes wire = a.Wire();
+    if (++answering == 1) {
+      answer = wire;
+      framed = a.kind == SimAnswer::Kind::kBytes;
+    } else {
+      if (wire.size() > answer.size()) answer.resize(wire.size(), 0);
+      for (std::size_t i = 0; i < wire.size(); ++i) answer[i] |= wire[i];
+      framed = false;
+    }
+    delayMs = std::max(delayMs, a.delayMs);
+  }
+
+  std::vector<std::size_t> cuts;
+  std::uint32_t gapMs = 0;
+  if (fault) {
+    if (fault->replace) answer = *fault->replace;
+    if (fault->silence) answer.clear();
+    if (!answer.empty() && framed && answer.size() >= 4) {
+      if (fault->lengthDelta != 0) {
+        const std::uint32_t length = std::uint32_t(int(Get14Bit(answer.data() + 1)) + fault->lengthDelta);
+        Put14Bit(answer.data() + 1, length);
+        answer.back() = Checksum7Bit(answer.data(), answer.size() - 1);
+      }
+      if (fault->badChecksum) answer.back() = std::uint8_t((answer.back() + 1) & 0x7F);
+    }
+    if (!answer.empty()) answer.insert(answer.begin(), fault->junkBefore.begin(), fault->junkBefore.end());
+    cuts = fault->cuts;
+    gapMs = fault->gapMs;
+    delayMs += fault->delayMs;
+  }
+
+  if (!answer.empty()) {
+    if (delayMs) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    Send(answer, cuts, gapMs);
+  }
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_handled;
+  }
+  m_cv.notify_all();
+}
+
+void CSimBus::Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, std::uint32_t gapMs) {
+  std::size_t from = 0;
+  for (std::size_t cut : cuts) {
+    if (cut <= from || cut >= bytes.size()) continue;
+    m_wire->Write(bytes.data() + from, cut - from);
+    std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+    from = cut;
+  }
+  m_wire->Write(bytes.data() + from, bytes.size() - from);
+}

@@ -1,0 +1,152 @@
+// The simulated bus: a thread that reads request frames from the device end of a line, hands
+// each to every unit, and sends back their answer, with faults injected per transaction.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/devsim/SimUnit.h"
+
+class CSerialLine;
+
+// The device end of a line, as the bus sees it.
+class ISimWire {
+ public:
+  using Clock = std::chrono::steady_clock;
+  virtual ~ISimWire() = default;
+  // Waits until bytes have arrived or the deadline passes (or Wake), then takes up to max.
+  virtual std::size_t Read(std::uint8_t* dst, std::size_t max, Clock::time_point deadline) = 0;
+  // Sends bytes; returns when the last one has left the wire.
+  virtual void Write(const std::uint8_t* data, std::size_t n) = 0;
+  // Ends a Read in progress.
+  virtual void Wake() = 0;
+  // Paces the bytes at the baud rate (ten bits a byte); 0 sends them at once.
+  virtual void SetPacing(std::uint32_t baudRate) = 0;
+  virtual Clock::duration ByteTime() const = 0;
+};
+
+// The device end of an in-memory line (both directions are paced by the line).
+class CLineWire : public ISimWire {
+ public:
+  explicit CLineWire(std::shared_ptr<CSerialLine> line) : m_line(std::move(line)) {}
+  std::size_t Read(std::uint8_t* dst, std::size_t max, Clock::time_point deadline) override;
+  void Write(const std::uint8_t* data, std::size_t n) override;
+  void Wake() override;
+  void SetPacing(std::uint32_t baudRate) override;
+  Clock::duration ByteTime() const override;
+
+ private:
+  std::shared_ptr<CSerialLine> m_line;
+};
+
+// The master side of a pseudo-terminal; the program opens its slave as a serial port. The bus
+// paces what it sends; what the program sends arrives at once.
+class CPtyWire : public ISimWire {
+ public:
+  CPtyWire();
+  ~CPtyWire() override;
+  CPtyWire(const CPtyWire&) = delete;
+  CPtyWire& operator=(const CPtyWire&) = delete;
+
+  // False when no pseudo-terminal could be made.
+  bool IsValid() const { return m_master >= 0; }
+  // The slave device, e.g. "/dev/pts/4".
+  const std::string& SlavePath() const { return m_slavePath; }
+  // Closes the master: the program's port sees the line hang up.
+  void HangUp();
+
+  std::size_t Read(std::uint8_t* dst, std::size_t max, Clock::time_point deadline) override;
+  void Write(const std::uint8_t* data, std::size_t n) override;
+  void Wake() override;
+  void SetPacing(std::uint32_t baudRate) override;
+  Clock::duration ByteTime() const override;
+
+ private:
+  std::atomic<int> m_master{-1};
+  int m_slaveKeep = -1;
+  int m_wake[2] = {-1, -1};
+  std::string m_slavePath;
+  std::atomic<std::uint32_t> m_baudRate{0};
+};
+
+// Links "com<n>" in the ports folder to the device, replacing an older link. False on failure.
+bool LinkComPort(std::uint32_t portNumber, const std::string& device);
+void UnlinkComPort(std::uint32_t portNumber);
+
+// A fault applied to the answer of one transaction (the next request the bus receives).
+struct SimFault {
+  bool silence = false;           // no answer at all
+  SimBytes junkBefore;            // bytes sent before the answer
+  std::vector<std::size_t> cuts;  // the answer is sent in pieces, cut at these offsets...
+  std::uint32_t gapMs = 0;        // ...with this pause between pieces
+  bool badChecksum = false;       // the last byte of a framed reply is wrong
+  int lengthDelta = 0;            // added to the header length of a framed reply
+  std::uint32_t delayMs = 0;      // the answer starts this much later
+  std::optional<SimBytes> replace;  // these bytes instead of the answer
+
+  static SimFault Silence();
+  static SimFault Junk(SimBytes junk);
+  static SimFault Split(std::vector<std::size_t> cuts, std::uint32_t gapMs);
+  static SimFault BadChecksum();
+  static SimFault WrongLength(int delta);
+  static SimFault Late(std::uint32_t delayMs);
+  static SimFault Replace(SimBytes bytes);
+};
+
+class CSimBus {
+ public:
+  explicit CSimBus(std::unique_ptr<ISimWire> wire);
+  ~CSimBus();
+  CSimBus(const CSimBus&) = delete;
+  CSimBus& operator=(const CSimBus&) = delete;
+
+  // Units answer in the order added; the bus owns them. Add them before Start.
+  CSimUnit* AddUnit(std::unique_ptr<CSimUnit> unit);
+  template <typename Unit, typename... Args>
+  Unit* Add(Args&&... args) {
+    return static_cast<Unit*>(AddUnit(std::make_unique<Unit>(std::forward<Args>(args)...)));
+  }
+
+  void Start();
+  void Stop();
+
+  // Any thread. Faults are used one per request, in the order given.
+  void InjectFault(SimFault fault);
+  void InjectFaults(const SimFault& fault, std::size_t count);
+  std::size_t PendingFaults() const;
+  // Paces the bytes on the wire at the baud rate (0: no pacing).
+  void SetPacing(std::uint32_t baudRate);
+
+  // Every request frame received so far, and their count.
+  std::vector<SimBytes> Requests() const;
+  std::size_t RequestCount() const;
+  // Waits up to timeoutMs until count requests have been answered (or left unanswered).
+  bool WaitForRequests(std::size_t count, std::uint32_t timeoutMs) const;
+
+  ISimWire& Wire() { return *m_wire; }
+
+ private:
+  void Run();
+  std::size_t FrameLength(const SimBytes& pending) const;
+  void Dispatch(const SimBytes& frame);
+  void Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, std::uint32_t gapMs);
+
+  std::unique_ptr<ISimWire> m_wire;
+  std::vector<std::unique_ptr<CSimUnit>> m_units;
+  std::thread m_thread;
+  std::atomic<bool> m_running{false};
+  mutable std::mutex m_mutex;
+  mutable std::condition_variable m_cv;
+  std::deque<SimFault> m_faults;
+  std::vector<SimBytes> m_requests;
+  std::size_t m_handled = 0;
+};

@@ -1,0 +1,77 @@
+// Framed replies and the plain framed unit.
+#include "tools/devsim/SimUnit.h"
+
+#include "core/SevenBit.h"
+
+SimBytes MakeFramedReply(std::uint8_t start, const SimBytes& body) {
+  const std::uint32_t length = std::uint32_t(3 + body.size());
+  SimBytes out;
+  out.reserve(length + 1);
+  out.push_back(start);
+  out.push_back(std::uint8_t((length >> 7) & 0x7F));
+  out.push_back(std::uint8_t(length & 0x7F));
+  out.insert(out.end(), body.begin(), body.end());
+  out.push_back(Checksum7Bit(out.data(), out.size()));
+  return out;
+}
+
+SimAnswer SimAnswer::Reply(std::uint8_t start, const SimBytes& body) {
+  return Bytes(MakeFramedReply(start, body));
+}
+
+SimBytes SimAnswer::Wire() const {
+  switch (kind) {
+    case Kind::kSilence:
+      return {};
+    case Kind::kAck:
+      return {0xA0};
+    case Kind::kBytes:
+      return bytes;
+  }
+  return {};
+}
+
+std::size_t CSimUnit::RequestLength(const SimBytes& bytes) const {
+  if (bytes.empty()) return kSimNeedMoreBytes;
+  if (bytes[0] != 0xF0 && bytes[0] != 0xF1) return kSimUnknownLength;
+  if (bytes.size() < 3) return kSimNeedMoreBytes;
+  return std::size_t(Get14Bit(bytes.data() + 1)) + 1;
+}
+
+SimAnswer CFramedUnit::Handle(const SimBytes& request) {
+  if (request.size() < 8 || (request[0] != 0xF0 && request[0] != 0xF1)) return SimAnswer::Silence();
+  if (request[4] != m_deviceId) return SimAnswer::Silence();
+  std::lock_guard<std::mutex> lock(m_mutex);
+  SimAnswer answer;
+  if (request[0] == 0xF1) {
+    m_writes.push_back(request);
+    answer = SimAnswer::Ack();
+  } else {
+    auto it = m_replies.find(request[6]);
+    if (it == m_replies.end()) return SimAnswer::Silence();
+    answer = SimAnswer::Reply(0xA8, it->second);
+  }
+  answer.delayMs = m_delayMs;
+  return answer;
+}
+
+void CFramedUnit::SetReply(std::uint8_t command, SimBytes body) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_replies[command] = std::move(body);
+}
+
+void CFramedUnit::SetReplyLength(std::uint8_t command, std::size_t totalLength) {
+  SimBytes body(totalLength < 4 ? 0 : totalLength - 4);
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = std::uint8_t(i & 0x7F);
+  SetReply(command, std::move(body));
+}
+
+void CFramedUnit::SetResponseDelay(std::uint32_t ms) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_delayMs = ms;
+}
+
+std::vector<SimBytes> CFramedUnit::Writes() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_writes;
+}

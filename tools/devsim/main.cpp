@@ -1,0 +1,91 @@
+// orvak-devsim: serves simulated units on a pseudo-terminal that the program opens as COM<n>.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/SerialPort.h"
+#include "tools/devsim/SimBus.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnSignal(int) { g_stop = 1; }
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: orvak-devsim --com N [--baud B] [--unit ID]... [--reply CMD:LENGTH]...\n"
+               "  Links com<N> in %s to a new pseudo-terminal and answers on it.\n"
+               "  --baud B           pace the answers at B baud (default 57600, 0 = no pacing)\n"
+               "  --unit ID          a framed unit at device ID (default: one unit at ID 1)\n"
+               "  --reply CMD:LENGTH every unit answers reads of command CMD with LENGTH bytes\n"
+               "                     (default: command 62, 20 bytes)\n",
+               GetComPortLinkFolder().c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::uint32_t com = 0;
+  std::uint32_t baud = 57600;
+  std::vector<unsigned> ids;
+  std::vector<std::pair<unsigned, unsigned>> replies;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--com" && hasValue) {
+      com = std::uint32_t(std::strtoul(argv[++i], nullptr, 10));
+    } else if (arg == "--baud" && hasValue) {
+      baud = std::uint32_t(std::strtoul(argv[++i], nullptr, 10));
+    } else if (arg == "--unit" && hasValue) {
+      ids.push_back(unsigned(std::strtoul(argv[++i], nullptr, 10)));
+    } else if (arg == "--reply" && hasValue) {
+      unsigned command = 0, length = 0;
+      if (std::sscanf(argv[++i], "%u:%u", &command, &length) != 2 || length < 4 || length > 1024) {
+        Usage();
+        return 2;
+      }
+      replies.emplace_back(command, length);
+    } else {
+      Usage();
+      return 2;
+    }
+  }
+  if (com == 0) {
+    Usage();
+    return 2;
+  }
+  if (ids.empty()) ids.push_back(1);
+  if (replies.empty()) replies.emplace_back(62, 20);
+
+  auto wire = std::make_unique<CPtyWire>();
+  if (!wire->IsValid()) {
+    std::fprintf(stderr, "orvak-devsim: cannot make a pseudo-terminal\n");
+    return 1;
+  }
+  const std::string slave = wire->SlavePath();
+  if (!LinkComPort(com, slave)) {
+    std::fprintf(stderr, "orvak-devsim: cannot link com%u to %s\n", com, slave.c_str());
+    return 1;
+  }
+  CSimBus bus(std::move(wire));
+  for (unsigned id : ids) {
+    auto* unit = bus.Add<CFramedUnit>(std::uint8_t(id));
+    for (auto [command, length] : replies) unit->SetReplyLength(std::uint8_t(command), length);
+  }
+  bus.SetPacing(baud);
+  bus.Start();
+  std::printf("orvak-devsim: COM%u -> %s (%zu unit(s), %u baud); Ctrl+C ends\n", com,
+              slave.c_str(), ids.size(), baud);
+  std::fflush(stdout);
+
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  bus.Stop();
+  UnlinkComPort(com);
+  return 0;
+}
