@@ -10,6 +10,7 @@
 
 #include "core/CPData.h"
 #include "core/Device.h"
+#include "core/DeviceFactory.h"
 #include "core/ImageTree.h"
 #include "core/Link.h"
 #include "core/Snapshot.h"
@@ -145,7 +146,8 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
     const std::uint32_t typeCode = ar.ReadU32();
     const std::uint32_t deviceId = ar.ReadU32();
     const std::uint32_t modelIndex = version >= 3 ? ar.ReadU32() : 0;
-    CDevice* device = system.CreateDevice(deviceId, typeCode, modelIndex);
+    const DeviceCreator create = FindDeviceCreator(typeCode);
+    CDevice* device = create ? create(&system, system.GetFrame(), typeCode, deviceId, modelIndex) : nullptr;
     if (!device) throw CLoadRefused(kFileBadDeviceTypeText, false);
     c.devices.push_back(device);
     device->Serialize(ar);

@@ -53,12 +53,4 @@ void CSystem::SetCheckForUpdates(bool on) {
   m_modified = true;
 }
 
-void CSystem::ListComPorts(std::vector<std::uint32_t>& ports) { (void)ports; }
-
-bool CSystem::IsPortOpen() const { return false; }
-
-void CSystem::WriteLog(const std::string& text) { (void)text; }
-
-void CSystem::WriteErrorLog(const std::string& text) {
-  if (m_settings.logCommsErrors) WriteLog(text);
-}
+// ListComPorts, IsPortOpen and the log writers are in CommsWorker.cpp, beside the transport.

@@ -333,6 +333,9 @@ void CSimBus::Dispatch(const SimBytes& frame) {
     }
     delayMs = std::max(delayMs, a.delayMs);
   }
+  // Mixed answers never pass as a good reply: the last byte fails the 7-bit sum.
+  if (answering > 1 && answer.size() >= 2)
+    answer.back() = std::uint8_t((Checksum7Bit(answer.data(), answer.size() - 1) + 1) & 0x7F);
 
   std::vector<std::size_t> cuts;
   std::uint32_t gapMs = 0;

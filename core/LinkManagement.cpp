@@ -1,0 +1,46 @@
+// The system's links: creation, look-up and the bulk application when linking is switched on.
+#include <string>
+
+#include "core/Device.h"
+#include "core/Link.h"
+#include "core/System.h"
+
+CLink* CSystem::AddLink() {
+  const std::vector<CLink*>& links = GetLinks();
+  // n names at most links.size() + 1 candidates before one is free.
+  for (std::size_t n = 1;; ++n) {
+    const std::string name = "Link " + std::to_string(n);
+    bool taken = false;
+    for (const CLink* link : links) taken = taken || link->m_name == name;
+    if (!taken) {
+      auto* link = new CLink(name);
+      AppendLink(link);
+      return link;
+    }
+  }
+}
+
+bool CSystem::IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const {
+  for (const CLink* link : GetLinks())
+    if (link->FindRef(device, parameterId)) return true;
+  return false;
+}
+
+void CSystem::ApplyLinks() {
+  if (!AreLinksActive()) return;
+  for (const CLink* link : GetLinks()) {
+    const CLinkRef* master = link->GetMasterRef();
+    if (!master) continue;
+    CDevice* source = FindDeviceByUuid(master->GetUuid());
+    if (!source) continue;
+    const CParamValue value = source->GetCurrentValue(std::int32_t(master->m_parameterId));
+    for (const CLinkRef* member : link->m_members) {
+      if (member == master) continue;
+      CDevice* target = FindDeviceByUuid(member->GetUuid());
+      if (!target) continue;
+      CParamValue copy = value;
+      copy.id = std::int32_t(member->m_parameterId);
+      target->ApplyControlChange(copy);
+    }
+  }
+}

@@ -1,0 +1,674 @@
+// The system file: golden bytes of a new system, round trips, the reading of versions 1 to 4,
+// refused and damaged files, and saves that fail without touching the original.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <functional>
+
+#include "core/Device.h"
+#include "core/Link.h"
+#include "core/Snapshot.h"
+#include "core/System.h"
+#include "core/SystemFile.h"
+#include "core/User.h"
+#include "core/Zone.h"
+#include "platform/Archive.h"
+#include "platform/Clock.h"
+#include "tests/support/FileTestDevices.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+constexpr std::uint32_t kTick = 0x0A0B0C0D;
+
+class CRecordingErrors : public IFileErrorSink {
+ public:
+  void ShowFileError(const std::string& text, const std::string& caption) override {
+    texts.push_back(text);
+    captions.push_back(caption);
+  }
+  std::vector<std::string> texts;
+  std::vector<std::string> captions;
+};
+
+class SystemFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterFileTestDevices();
+    m_clock.SetTick(kTick);
+    SetClockForTests(&m_clock);
+    ASSERT_TRUE(m_dir.isValid());
+  }
+  void TearDown() override { SetClockForTests(nullptr); }
+
+  std::string PathOf(const char* name) const { return m_dir.filePath(name).toStdString(); }
+
+  static CFileTestDevice* AddDevice(CSystem& s, std::uint32_t type, std::uint32_t id, int zone = 0) {
+    auto* d = new CFileTestDevice(&s, type, id, nullptr, 0);
+    s.AppendDevice(d);
+    s.GetZones()[std::size_t(zone)]->AppendDevice(d);
+    return d;
+  }
+  static Bytes Store(CSystem& s) {
+    CArchive ar;
+    EXPECT_TRUE(s.Serialize(ar));
+    return ar.TakeData();
+  }
+  static CFileTestDevice* DeviceAt(const CSystem& s, int i) { return static_cast<CFileTestDevice*>(s.GetDevice(i)); }
+
+  // A system with three devices in two zones, three users, two links and two snapshots.
+  void Populate(CSystem& s) {
+    s.SetUseSystemSecurity(true);
+    s.SetFullScreenOnOpen(true);
+    auto* stage = new CZone(&s);
+    stage->SetName("Stage Левый");
+    stage->m_bCollapsed = true;
+    s.AppendZone(stage);
+    s.GetZones()[0]->m_bMeterCollapsed = true;
+    CFileTestDevice* a = AddDevice(s, CFileTestDevice::kImagingType, 3);
+    CFileTestDevice* b = AddDevice(s, CFileTestDevice::kPlainType, 0x01020304, 1);
+    CFileTestDevice* c = AddDevice(s, CFileTestDevice::kImagingType, 7, 1);
+    a->SetName("Front");
+    a->level = 12;
+    b->SetName("Sub");
+    b->label = "low end";
+    c->level = 40;
+    c->trim = 3;
+    s.SetSelectedDevice(2);
+
+    s.GetUsers().push_back(new CUser("Operator", "op"));
+    s.GetUsers().push_back(new CUser("Guest", ""));
+    s.GetUsers()[2]->SetRestrictionMask(0x3F);
+    s.EnsureUserPermissions();
+    s.GetUsers()[2]->m_devicePermissions[1]->m_flags = 0;
+    s.SetCurrentUser(1);
+
+    CLink* l1 = s.AddLink();
+    l1->AddRef(new CLinkRef(a->GetUuid(), CFileTestDevice::kLevel));
+    l1->AddRef(new CLinkRef(c->GetUuid(), CFileTestDevice::kTrim));
+    l1->m_members[1]->m_displayFlag = true;
+    l1->m_master = 1;
+    l1->m_expanded = true;
+    CLink* l2 = s.AddLink();
+    l2->m_name = "Mains";
+    l2->AddRef(new CLinkRef(b->GetUuid(), CFileTestDevice::kLevel));
+    s.SetLinksActive(false);
+    s.SetTreeState(2);
+
+    s.AddSnapshot("Matinee");
+    c->level = 41;
+    s.AddSnapshot("Evening");
+  }
+
+  CManualClock m_clock;
+  QTemporaryDir m_dir;
+};
+
+void ExpectDefaults(const CSystem& s) {
+  ASSERT_EQ(s.GetUsers().size(), 1u);
+  EXPECT_EQ(s.GetUsers()[0]->GetName(), "Admin");
+  EXPECT_EQ(s.GetCurrentUser(), 0);
+  ASSERT_EQ(s.GetZones().size(), 1u);
+  EXPECT_EQ(s.GetZones()[0]->GetName(), "Main Zone");
+  EXPECT_EQ(s.GetDeviceCount(), 0);
+  EXPECT_TRUE(s.GetLinks().empty());
+  EXPECT_TRUE(s.GetSnapshots().empty());
+  EXPECT_TRUE(s.AreLinksActive());
+  EXPECT_EQ(s.GetSelectedDevice(), -1);
+  EXPECT_FALSE(s.IsModified());
+}
+
+// Index of the first byte where the two differ, or -1 when they are equal.
+long FirstDifference(const Bytes& a, const Bytes& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return long(i);
+  return a.size() == b.size() ? -1 : long(n);
+}
+
+void PutU32(Bytes& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(v >> (8 * i)));
+}
+void PutText(Bytes& out, const std::string& ascii) {
+  out.insert(out.end(), {0xFF, 0xFE, 0xFF, std::uint8_t(ascii.size())});
+  for (char ch : ascii) out.insert(out.end(), {std::uint8_t(ch), 0});
+}
+
+}  // namespace
+
+TEST_F(SystemFileTest, NewSystemFile_GoldenBytes) {
+  CSystem s;
+  const Bytes file = Store(s);
+
+  Bytes expected;
+  PutU32(expected, 5);  // version
+  PutU32(expected, 0);  // use system security
+  PutU32(expected, 0);  // full screen on open
+  PutU32(expected, 0);  // go online on open
+  PutU32(expected, 0);  // current user
+  PutU32(expected, 1);  // user list version
+  PutU32(expected, 1);  // users
+  PutU32(expected, 2);  // user record version
+  PutU32(expected, kTick);  // seed
+  // "Admin   " "Marigold", mask 0, each word chained with the one stored before it.
+  const std::uint32_t words[6] = {0x696D6441, 0x2020206E, 0x6972614D, 0x646C6F67, 0, 0};
+  std::uint32_t previous = kTick;
+  for (std::uint32_t w : words) PutU32(expected, previous ^= w);
+  PutU32(expected, 0);  // device access records
+  PutU32(expected, 0);  // panel access records
+  PutU32(expected, 0);  // devices
+  PutU32(expected, 0xFFFFFFFF);  // selected device -1
+  PutU32(expected, 1);  // zones
+  PutU32(expected, 1);  // zone record version
+  PutText(expected, "Main Zone");
+  PutU32(expected, 0);  // collapsed in the rack
+  PutU32(expected, 0);  // collapsed in the strip
+  PutU32(expected, 0);  // zone devices
+  PutU32(expected, 0);  // links
+  PutU32(expected, 1);  // links active
+  PutU32(expected, 0);  // tree state
+  PutU32(expected, 1);  // image root folder version
+  const std::size_t rootId = expected.size();
+  expected.insert(expected.end(), 16, 0);
+  PutText(expected, "");
+  PutU32(expected, 0);  // root folder children
+  PutU32(expected, 0);  // custom panels
+  PutU32(expected, 0);  // snapshots
+
+  ASSERT_EQ(file.size(), expected.size());
+  Bytes masked = file;
+  std::fill(masked.begin() + std::ptrdiff_t(rootId), masked.begin() + std::ptrdiff_t(rootId + 16), 0);
+  EXPECT_EQ(FirstDifference(masked, expected), -1);
+}
+
+TEST_F(SystemFileTest, NewSystem_SavedAndOpened_KeepsDefaultsAndFlags) {
+  CSystem s;
+  s.SetFullScreenOnOpen(true);
+  s.SetGoOnlineOnOpen(true);
+  s.SetModified(true);
+  const std::string path = PathOf("new.ovd");
+  ASSERT_TRUE(s.SaveFile(path));
+  EXPECT_FALSE(s.IsModified());
+  EXPECT_EQ(s.GetFilePath(), path);
+
+  CSystem back;
+  back.SetModified(true);
+  ASSERT_TRUE(back.OpenFile(path));
+  ExpectDefaults(back);
+  EXPECT_TRUE(back.GetFullScreenOnOpen());
+  EXPECT_TRUE(back.GetGoOnlineOnOpen());
+  EXPECT_FALSE(back.GetUseSystemSecurity());
+  EXPECT_EQ(back.GetFilePath(), path);
+}
+
+TEST_F(SystemFileTest, FullSystem_RoundTripKeepsEveryRecord) {
+  CSystem s;
+  Populate(s);
+  const Bytes file = Store(s);
+
+  CSystem back;
+  back.SetDesignMode(1);
+  CArchive in(file);
+  ASSERT_TRUE(back.Serialize(in));
+  EXPECT_EQ(back.GetDesignMode(), 0);
+  EXPECT_TRUE(back.GetUseSystemSecurity());
+  EXPECT_TRUE(back.GetFullScreenOnOpen());
+  EXPECT_FALSE(back.GetGoOnlineOnOpen());
+  EXPECT_EQ(back.GetCurrentUser(), 1);
+  ASSERT_TRUE(AreUserListsEqual(back.GetUsers(), s.GetUsers()));
+
+  ASSERT_EQ(back.GetDeviceCount(), 3);
+  for (int i = 0; i < 3; ++i) {
+    const CFileTestDevice* was = DeviceAt(s, i);
+    const CFileTestDevice* d = DeviceAt(back, i);
+    EXPECT_EQ(d->GetUuid(), was->GetUuid()) << i;
+    EXPECT_EQ(d->GetTypeCode(), was->GetTypeCode()) << i;
+    EXPECT_EQ(d->GetDeviceId(), was->GetDeviceId()) << i;
+    EXPECT_EQ(d->GetName(), was->GetName()) << i;
+    EXPECT_EQ(d->level, was->level) << i;
+    EXPECT_EQ(d->trim, was->trim) << i;
+    EXPECT_EQ(d->label, was->label) << i;
+  }
+  EXPECT_EQ(back.GetSelectedDevice(), 2);
+
+  ASSERT_EQ(back.GetZones().size(), 2u);
+  EXPECT_EQ(back.GetZones()[1]->GetName(), "Stage Левый");
+  EXPECT_TRUE(back.GetZones()[1]->m_bCollapsed);
+  EXPECT_FALSE(back.GetZones()[1]->m_bMeterCollapsed);
+  EXPECT_TRUE(back.GetZones()[0]->m_bMeterCollapsed);
+  EXPECT_EQ(back.GetZones()[0]->GetDevices(), std::vector<CDevice*>{back.GetDevice(0)});
+  EXPECT_EQ(back.GetZones()[1]->GetDevices(), (std::vector<CDevice*>{back.GetDevice(1), back.GetDevice(2)}));
+
+  ASSERT_EQ(back.GetLinks().size(), 2u);
+  const CLink* l1 = back.GetLinks()[0];
+  EXPECT_EQ(l1->GetName(), "Link 1");
+  EXPECT_EQ(l1->m_master, 1);
+  EXPECT_TRUE(l1->m_expanded);
+  ASSERT_EQ(l1->m_members.size(), 2u);
+  EXPECT_EQ(l1->m_members[1]->GetUuid(), s.GetDevice(2)->GetUuid());
+  EXPECT_EQ(l1->m_members[1]->m_parameterId, std::uint32_t(CFileTestDevice::kTrim));
+  EXPECT_TRUE(l1->m_members[1]->m_displayFlag);
+  EXPECT_EQ(back.GetLinks()[1]->GetName(), "Mains");
+  EXPECT_FALSE(back.AreLinksActive());
+  EXPECT_EQ(back.GetTreeState(), 2u);
+
+  ASSERT_EQ(back.GetSnapshots().size(), 2u);
+  const CSnapshot* evening = back.GetSnapshots()[1];
+  EXPECT_EQ(evening->GetName(), "Evening");
+  EXPECT_EQ(evening->GetUuid(), s.GetSnapshots()[1]->GetUuid());
+  ASSERT_EQ(evening->m_data.size(), 2u);  // the plain device makes no image
+  EXPECT_EQ(evening->m_data[1]->GetUuid(), s.GetDevice(2)->GetUuid());
+  EXPECT_EQ(evening->m_data[1]->m_data, (Bytes{41, 3}));
+  EXPECT_EQ(back.GetSnapshots()[0]->m_data[1]->m_data, (Bytes{40, 3}));
+
+  // Everything that was read is written again byte for byte.
+  EXPECT_EQ(FirstDifference(Store(back), file), -1);
+}
+
+// --- Older versions ---
+
+namespace {
+
+// Writes the fields of an older root record by hand around real user and device records.
+class CFileWriter {
+ public:
+  explicit CFileWriter(std::uint32_t version) : m_version(version) { m_ar.WriteU32(version); }
+  CArchive& ar() { return m_ar; }
+  void Header(bool security, bool fullScreen) {
+    m_ar.WriteBool(security);
+    if (m_version == 4) m_ar.WriteU8(fullScreen ? 1 : 0);
+    m_ar.WriteI32(0);  // current user
+    CUserList users{new CUser("Admin", "pw"), new CUser("Op", "")};
+    SerializeUsers(m_ar, users);
+    DeleteAllUsers(users);
+  }
+  // Devices of the scratch system, with the model index from version 3 on.
+  void Devices(CSystem& scratch) {
+    m_ar.WriteU32(std::uint32_t(scratch.GetDeviceCount()));
+    for (CDevice* d : scratch.GetDevices()) {
+      m_ar.WriteU32(d->GetTypeCode());
+      m_ar.WriteU32(d->GetDeviceId());
+      if (m_version >= 3) m_ar.WriteU32(d->GetModelIndex());
+      d->Serialize(m_ar);
+    }
+    m_ar.WriteI32(1);  // selected device
+  }
+  void Zones(CSystem& scratch) {
+    m_ar.WriteU32(std::uint32_t(scratch.GetZones().size()));
+    for (CZone* z : scratch.GetZones()) z->Serialize(m_ar);
+  }
+  void LinksImagesPanels(CSystem& scratch) {
+    m_ar.WriteU32(std::uint32_t(scratch.GetLinks().size()));
+    for (CLink* l : scratch.GetLinks()) l->Serialize(m_ar);
+    m_ar.WriteBool(false);  // links active
+    m_ar.WriteU32(3);       // tree state
+    m_ar.WriteU32(1);       // empty image root
+    for (int i = 0; i < 16; ++i) m_ar.WriteU8(std::uint8_t(i));
+    m_ar.WriteString("");
+    m_ar.WriteU32(0);
+    m_ar.WriteU32(0);  // custom panels
+  }
+  void Snapshots(CSystem& scratch) {
+    m_ar.WriteU32(std::uint32_t(scratch.GetSnapshots().size()));
+    for (CSnapshot* sn : scratch.GetSnapshots()) sn->Serialize(m_ar);
+  }
+  Bytes Take() { return m_ar.TakeData(); }
+
+ private:
+  std::uint32_t m_version;
+  CArchive m_ar;
+};
+
+}  // namespace
+
+TEST_F(SystemFileTest, Version1_PutsEveryDeviceIntoOneMainZoneWithModelIndexZero) {
+  CSystem scratch;
+  for (std::uint32_t id : {5u, 6u, 7u}) {
+    auto* d = new CFileTestDevice(&scratch, CFileTestDevice::kImagingType, id, nullptr, 9);
+    d->level = int(id);
+    scratch.AppendDevice(d);
+  }
+  CFileWriter w(1);
+  w.Header(true, false);
+  w.Devices(scratch);
+
+  CSystem s;
+  CArchive in(w.Take());
+  ASSERT_TRUE(s.Serialize(in));
+  EXPECT_TRUE(s.GetUseSystemSecurity());
+  ASSERT_EQ(s.GetDeviceCount(), 3);
+  ASSERT_EQ(s.GetZones().size(), 1u);
+  EXPECT_EQ(s.GetZones()[0]->GetName(), "Main Zone");
+  EXPECT_EQ(s.GetZones()[0]->GetDevices(), (std::vector<CDevice*>{s.GetDevice(0), s.GetDevice(1), s.GetDevice(2)}));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(s.GetDevice(i)->GetModelIndex(), 0u);
+    EXPECT_EQ(DeviceAt(s, i)->level, 5 + i);
+  }
+  EXPECT_EQ(s.GetSelectedDevice(), 1);
+  EXPECT_TRUE(s.AreLinksActive());
+  EXPECT_TRUE(s.GetLinks().empty());
+  // The second user got an access record for each device.
+  ASSERT_EQ(s.GetUsers().size(), 2u);
+  EXPECT_EQ(s.GetUsers()[1]->m_devicePermissions.size(), 3u);
+  EXPECT_TRUE(s.GetUsers()[0]->m_devicePermissions.empty());
+}
+
+TEST_F(SystemFileTest, Version2_ReadsZonesButNoModelIndexOrLinks) {
+  CSystem scratch;
+  CFileTestDevice* a = AddDevice(scratch, CFileTestDevice::kPlainType, 1);
+  auto* second = new CZone(&scratch);
+  second->SetName("Balcony");
+  scratch.AppendZone(second);
+  CFileTestDevice* b = AddDevice(scratch, CFileTestDevice::kPlainType, 2, 1);
+  CFileWriter w(2);
+  w.Header(false, false);
+  w.Devices(scratch);
+  w.Zones(scratch);
+
+  CSystem s;
+  CArchive in(w.Take());
+  ASSERT_TRUE(s.Serialize(in));
+  ASSERT_EQ(s.GetZones().size(), 2u);
+  EXPECT_EQ(s.GetZones()[1]->GetName(), "Balcony");
+  ASSERT_EQ(s.GetZones()[1]->GetDevices().size(), 1u);
+  EXPECT_EQ(s.GetZones()[1]->GetDevices()[0]->GetUuid(), b->GetUuid());
+  EXPECT_EQ(s.GetZones()[0]->GetDevices()[0]->GetUuid(), a->GetUuid());
+  EXPECT_TRUE(s.AreLinksActive());
+  EXPECT_EQ(s.GetTreeState(), 0u);
+}
+
+TEST_F(SystemFileTest, Version3_ReadsModelIndexLinksAndTreeStateButNoSnapshots) {
+  CSystem scratch;
+  auto* d = new CFileTestDevice(&scratch, CFileTestDevice::kImagingType, 4, nullptr, 6);
+  scratch.AppendDevice(d);
+  scratch.GetZones()[0]->AppendDevice(d);
+  CLink* link = scratch.AddLink();
+  link->AddRef(new CLinkRef(d->GetUuid(), 1));
+  CFileWriter w(3);
+  w.Header(false, false);
+  w.Devices(scratch);
+  w.Zones(scratch);
+  w.LinksImagesPanels(scratch);
+
+  CSystem s;
+  CArchive in(w.Take());
+  ASSERT_TRUE(s.Serialize(in));
+  EXPECT_EQ(in.Remaining(), 0u);
+  EXPECT_EQ(s.GetDevice(0)->GetModelIndex(), 6u);
+  ASSERT_EQ(s.GetLinks().size(), 1u);
+  EXPECT_EQ(s.GetLinks()[0]->GetName(), "Link 1");
+  EXPECT_FALSE(s.AreLinksActive());
+  EXPECT_EQ(s.GetTreeState(), 3u);
+  EXPECT_TRUE(s.GetSnapshots().empty());
+  EXPECT_FALSE(s.GetFullScreenOnOpen());
+}
+
+TEST_F(SystemFileTest, Version4_HasAOneByteFullScreenFlagSnapshotsAndNoGoOnline) {
+  CSystem scratch;
+  AddDevice(scratch, CFileTestDevice::kImagingType, 4)->level = 77;
+  scratch.AddSnapshot("Show");
+  CFileWriter w(4);
+  w.Header(false, true);
+  w.Devices(scratch);
+  w.Zones(scratch);
+  w.LinksImagesPanels(scratch);
+  w.Snapshots(scratch);
+
+  CSystem s;
+  s.SetGoOnlineOnOpen(true);
+  CArchive in(w.Take());
+  ASSERT_TRUE(s.Serialize(in));
+  EXPECT_EQ(in.Remaining(), 0u);
+  EXPECT_TRUE(s.GetFullScreenOnOpen());
+  EXPECT_FALSE(s.GetGoOnlineOnOpen());
+  ASSERT_EQ(s.GetSnapshots().size(), 1u);
+  EXPECT_EQ(s.GetSnapshots()[0]->GetName(), "Show");
+  EXPECT_EQ(s.GetSnapshots()[0]->m_data[0]->m_data, (Bytes{77, 0}));
+}
+
+// --- Refused and damaged files ---
+
+TEST_F(SystemFileTest, NewerOrZeroVersion_ShowsTheVersionMessageAndLeavesAnEmptySystem) {
+  for (std::uint32_t version : {0u, 6u}) {
+    Bytes file;
+    PutU32(file, version);
+    PutU32(file, 0);
+    const std::string path = PathOf("newer.ovd");
+    QFile f(QString::fromStdString(path));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(file.data()), qint64(file.size()));
+    f.close();
+
+    CSystem s;
+    CRecordingErrors errors;
+    s.SetFileErrorSink(&errors);
+    Populate(s);
+    s.SetFilePath("/somewhere/else.ovd");
+    EXPECT_FALSE(s.OpenFile(path));
+    ASSERT_EQ(errors.texts.size(), 1u);
+    EXPECT_EQ(errors.texts[0], "Cannot open file (probably created in a more recent version)");
+    EXPECT_EQ(errors.captions[0], "File Error");
+    ExpectDefaults(s);
+    EXPECT_TRUE(s.GetFilePath().empty());
+  }
+}
+
+TEST_F(SystemFileTest, UnknownDeviceType_ShowsTheTypeMessageAndKeepsNothing) {
+  CSystem s;
+  Populate(s);
+  Bytes file = Store(s);
+  // The first device's type code follows the user list; find it by its value and device ID.
+  const Bytes needle = {0xF0, 0, 0, 0, 3, 0, 0, 0};
+  auto at = std::search(file.begin(), file.end(), needle.begin(), needle.end());
+  ASSERT_NE(at, file.end());
+  *at = 48;  // a code no family takes
+
+  CSystem back;
+  CRecordingErrors errors;
+  back.SetFileErrorSink(&errors);
+  CArchive in(file);
+  EXPECT_FALSE(back.Serialize(in));
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_EQ(errors.texts[0], "Error opening file - invalid device type found");
+  EXPECT_EQ(errors.captions[0], "File Error");
+  ExpectDefaults(back);  // the failed read changed nothing
+}
+
+TEST_F(SystemFileTest, TruncatedAnywhere_FailsCleanlyAndOpenFileClears) {
+  CSystem s;
+  Populate(s);
+  const Bytes file = Store(s);
+  for (std::size_t cut = 0; cut < file.size(); ++cut) {
+    CSystem back;
+    CRecordingErrors errors;
+    back.SetFileErrorSink(&errors);
+    CArchive in(Bytes(file.begin(), file.begin() + std::ptrdiff_t(cut)));
+    ASSERT_FALSE(back.Serialize(in)) << "cut at " << cut;
+    ASSERT_EQ(errors.texts.size(), 1u) << cut;
+    ExpectDefaults(back);
+  }
+
+  const std::string path = PathOf("cut.ovd");
+  QFile f(QString::fromStdString(path));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(reinterpret_cast<const char*>(file.data()), qint64(file.size() / 2));
+  f.close();
+  CSystem back;
+  CRecordingErrors errors;
+  back.SetFileErrorSink(&errors);
+  Populate(back);
+  back.SetModified(true);
+  EXPECT_FALSE(back.OpenFile(path));
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_EQ(errors.texts[0].rfind("Error opening file - the file is damaged or incomplete", 0), 0u);
+  ExpectDefaults(back);
+  EXPECT_TRUE(back.GetFilePath().empty());
+}
+
+TEST_F(SystemFileTest, DamagedCountsAndIndexes_AreRefusedBeforeUse) {
+  CSystem s;
+  const Bytes clean = Store(s);
+  // Offsets in a new system's file: current user 16, user count 24, device count 68, zone
+  // count 76, zone device count 114.
+  struct Patch {
+    std::size_t offset;
+    std::uint32_t value;
+  };
+  for (Patch p : {Patch{16, 1}, Patch{16, 0xFFFFFFFF}, Patch{24, 0x7FFFFFFF}, Patch{68, 0xFFFFFFFF},
+                  Patch{76, 0x40000000}, Patch{114, 0x10000000}}) {
+    Bytes file = clean;
+    for (int i = 0; i < 4; ++i) file[p.offset + std::size_t(i)] = std::uint8_t(p.value >> (8 * i));
+    CSystem back;
+    CRecordingErrors errors;
+    back.SetFileErrorSink(&errors);
+    CArchive in(file);
+    EXPECT_FALSE(back.Serialize(in)) << p.offset;
+    ASSERT_EQ(errors.texts.size(), 1u) << p.offset;
+    EXPECT_EQ(errors.texts[0].rfind(kFileDamagedText, 0), 0u) << p.offset;
+  }
+}
+
+TEST_F(SystemFileTest, CustomPanelsOrImagesInTheFile_AreRefusedAsDamaged) {
+  CSystem s;
+  const Bytes clean = Store(s);
+  // The last three words: image root children, custom panels, snapshots.
+  for (std::size_t fromEnd : {12u, 8u}) {
+    Bytes file = clean;
+    file[file.size() - fromEnd] = 1;
+    CSystem back;
+    CRecordingErrors errors;
+    back.SetFileErrorSink(&errors);
+    CArchive in(file);
+    EXPECT_FALSE(back.Serialize(in));
+    ASSERT_EQ(errors.texts.size(), 1u);
+    EXPECT_EQ(errors.texts[0].rfind(kFileDamagedText, 0), 0u);
+  }
+}
+
+TEST_F(SystemFileTest, OversizedSnapshotImage_IsRefusedWithoutAllocatingIt) {
+  CSystem s;
+  AddDevice(s, CFileTestDevice::kImagingType, 1);
+  s.AddSnapshot("Big");
+  Bytes file = Store(s);
+  // The image length is the word before the image's two bytes and the name "Big" (10 bytes).
+  const std::size_t lengthAt = file.size() - 2 - 10 - 4;
+  ASSERT_EQ(file[lengthAt], 2);
+  file[lengthAt + 3] = 0x7F;
+  CSystem back;
+  CRecordingErrors errors;
+  back.SetFileErrorSink(&errors);
+  CArchive in(file);
+  EXPECT_FALSE(back.Serialize(in));
+  EXPECT_EQ(errors.texts.size(), 1u);
+  ExpectDefaults(back);
+}
+
+TEST_F(SystemFileTest, ZoneEntries_NamingNoDeviceOrADeviceTwice_AreDropped) {
+  CSystem s;
+  CFileTestDevice* a = AddDevice(s, CFileTestDevice::kPlainType, 1);
+  CFileTestDevice* b = AddDevice(s, CFileTestDevice::kPlainType, 2);
+  auto* second = new CZone(&s);
+  s.AppendZone(second);
+  second->AppendDevice(a);                  // a second time
+  s.GetZones()[0]->RemoveDevice(b);         // b in no zone
+  auto* ghost = new CFileTestDevice(&s, CFileTestDevice::kPlainType, 9, nullptr, 0);
+  second->AppendDevice(ghost);              // a device that is not in the file
+  const Bytes file = Store(s);
+  second->RemoveDevice(ghost);
+  delete ghost;
+
+  CSystem back;
+  CArchive in(file);
+  ASSERT_TRUE(back.Serialize(in));
+  // a stays in the first zone that names it; b, in no zone, goes to the end of the first zone.
+  EXPECT_EQ(back.GetZones()[0]->GetDevices(), (std::vector<CDevice*>{back.GetDevice(0), back.GetDevice(1)}));
+  EXPECT_TRUE(back.GetZones()[1]->GetDevices().empty());
+}
+
+TEST_F(SystemFileTest, MissingFile_FailsWithoutAMessage) {
+  CSystem s;
+  CRecordingErrors errors;
+  s.SetFileErrorSink(&errors);
+  EXPECT_FALSE(s.OpenFile(PathOf("absent.ovd")));
+  EXPECT_TRUE(errors.texts.empty());
+}
+
+// --- Saves that fail ---
+
+namespace {
+Bytes ReadAll(const std::string& path) {
+  Bytes bytes;
+  EXPECT_TRUE(ReadWholeFile(path, bytes, nullptr));
+  return bytes;
+}
+QStringList Entries(const QTemporaryDir& dir) {
+  return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+}  // namespace
+
+TEST_F(SystemFileTest, Save_ReadOnlyFolder_FailsAndLeavesOriginalIntact) {
+  const std::string path = PathOf("show.ovd");
+  CSystem s;
+  Populate(s);
+  ASSERT_TRUE(s.SaveFile(path));
+  const Bytes original = ReadAll(path);
+
+  ASSERT_TRUE(QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+  struct Restore {
+    QString dir;
+    ~Restore() { QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner); }
+  } restore{m_dir.path()};
+  if (access(m_dir.path().toLocal8Bit().constData(), W_OK) == 0)
+    GTEST_SKIP() << "permissions do not bind this user; the write-error test covers the failure path";
+
+  CRecordingErrors errors;
+  s.SetFileErrorSink(&errors);
+  AddDevice(s, CFileTestDevice::kPlainType, 44);
+  s.SetModified(true);
+  EXPECT_FALSE(s.SaveFile(PathOf("elsewhere.ovd")));
+  EXPECT_FALSE(s.SaveFile(path));
+  EXPECT_EQ(errors.texts.size(), 2u);
+  EXPECT_TRUE(s.IsModified());
+  EXPECT_EQ(s.GetFilePath(), path);
+  EXPECT_EQ(ReadAll(path), original);
+  EXPECT_EQ(Entries(m_dir), QStringList{"show.ovd"});
+}
+
+TEST_F(SystemFileTest, Save_WriteErrorMidway_FailsAndLeavesOriginalIntact) {
+  const std::string path = PathOf("show.ovd");
+  CSystem s;
+  ASSERT_TRUE(s.SaveFile(path));
+  const Bytes original = ReadAll(path);
+  s.SetFilePath("/previous/path.ovd");
+
+  // A file size limit makes every write past it fail, as a full disk does.
+  Populate(s);
+  for (int i = 0; i < 200; ++i) AddDevice(s, CFileTestDevice::kPlainType, std::uint32_t(100 + i))->label.assign(100, 'x');
+  s.SetModified(true);
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  CRecordingErrors errors;
+  s.SetFileErrorSink(&errors);
+  const bool saved = s.SaveFile(path);
+  setrlimit(RLIMIT_FSIZE, &old);
+
+  EXPECT_FALSE(saved);
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_EQ(errors.texts[0].rfind(kFileSaveFailedText, 0), 0u);
+  EXPECT_EQ(errors.captions[0], "File Error");
+  EXPECT_TRUE(s.IsModified());
+  EXPECT_EQ(s.GetFilePath(), "/previous/path.ovd");
+  EXPECT_EQ(ReadAll(path), original);
+  EXPECT_EQ(Entries(m_dir), QStringList{"show.ovd"});
+}

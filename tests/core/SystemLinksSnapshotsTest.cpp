@@ -1,0 +1,285 @@
+// The system's links, snapshots, access records and zone records.
+#include <gtest/gtest.h>
+
+#include "core/CPData.h"
+#include "core/Device.h"
+#include "core/Link.h"
+#include "core/Snapshot.h"
+#include "core/System.h"
+#include "core/User.h"
+#include "core/Zone.h"
+#include "platform/Archive.h"
+#include "tests/support/FileTestDevices.h"
+#include "tests/support/TestDevices.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+class SystemModelTest : public ::testing::Test {
+ protected:
+  CFileTestDevice* Add(std::uint32_t type = CFileTestDevice::kImagingType) {
+    auto* d = new CFileTestDevice(&s, type, std::uint32_t(s.GetDeviceCount() + 1), nullptr, 0);
+    s.AppendDevice(d);
+    s.GetZones()[0]->AppendDevice(d);
+    return d;
+  }
+  CLink* Link(std::initializer_list<std::pair<CDevice*, int>> members) {
+    CLink* link = s.AddLink();
+    for (auto [d, id] : members) link->AddRef(new CLinkRef(d->GetUuid(), std::uint32_t(id)));
+    return link;
+  }
+  // An open custom panel view that records what it is told.
+  CTestCustomPanelView* OpenPanel() {
+    auto* panel = new CCPData;
+    auto* view = new CTestCustomPanelView;
+    m_views.emplace_back(view);
+    panel->m_pView = view;
+    s.AppendCustomPanel(panel);
+    return view;
+  }
+
+  CSystem s;
+  std::vector<std::unique_ptr<CTestCustomPanelView>> m_views;
+};
+
+}  // namespace
+
+// --- Links ---
+
+TEST_F(SystemModelTest, AddLink_TakesTheSmallestFreeNumber) {
+  s.AddLink();
+  s.AddLink()->m_name = "Link 3";
+  s.GetLinks()[0]->m_name = "Link 1";
+  EXPECT_EQ(s.AddLink()->GetName(), "Link 2");
+  EXPECT_EQ(s.AddLink()->GetName(), "Link 4");
+  s.GetLinks()[0]->m_name = "link 1";  // the comparison is exact
+  EXPECT_EQ(s.AddLink()->GetName(), "Link 1");
+  EXPECT_FALSE(s.IsModified());
+}
+
+TEST_F(SystemModelTest, ApplyLinks_CopiesTheMasterValueUnderEachMembersId) {
+  CFileTestDevice* a = Add();
+  CFileTestDevice* b = Add();
+  CFileTestDevice* c = Add();
+  a->level = 10;
+  c->trim = 30;
+  CLink* link = Link({{a, CFileTestDevice::kLevel}, {b, CFileTestDevice::kTrim}, {c, CFileTestDevice::kTrim}});
+  link->m_master = 2;
+  s.ApplyLinks();
+  EXPECT_EQ(a->level, 30);
+  EXPECT_EQ(b->trim, 30);
+  EXPECT_EQ(b->level, 0);
+  ASSERT_FALSE(b->applied.empty());
+  for (const CParamValue& v : b->applied) EXPECT_EQ(v.id, CFileTestDevice::kTrim);
+  EXPECT_EQ(c->trim, 30);
+  EXPECT_FALSE(s.IsLinksBusy());
+  EXPECT_TRUE(s.IsParameterLinked(b->GetUuid(), CFileTestDevice::kTrim));
+  EXPECT_FALSE(s.IsParameterLinked(b->GetUuid(), CFileTestDevice::kLevel));
+}
+
+TEST_F(SystemModelTest, ApplyLinks_MasterOutOfRangeUsesTheFirstAndSkipsDeletedDevices) {
+  CFileTestDevice* a = Add();
+  CFileTestDevice* b = Add();
+  CFileTestDevice* gone = Add();
+  a->level = 5;
+  CLink* link = Link({{a, CFileTestDevice::kLevel}, {gone, CFileTestDevice::kLevel}, {b, CFileTestDevice::kLevel}});
+  link->m_master = 5;
+  CLink* single = Link({{b, CFileTestDevice::kTrim}});
+  ASSERT_TRUE(s.DeleteDevice(2));
+  EXPECT_EQ(link->m_members.size(), 2u);  // the deleted device's member went with it
+  link->AddRef(new CLinkRef(MakeUuid(), CFileTestDevice::kLevel));  // a device that is gone
+  s.ApplyLinks();
+  EXPECT_EQ(b->level, 5);
+  EXPECT_EQ(a->level, 5);
+  for (const CParamValue& v : b->applied) EXPECT_EQ(v.id, CFileTestDevice::kLevel);  // nothing from the single-member link
+  EXPECT_EQ(single->m_members.size(), 1u);
+}
+
+TEST_F(SystemModelTest, ApplyLinks_DoesNothingWhileLinkingIsOff) {
+  CFileTestDevice* a = Add();
+  CFileTestDevice* b = Add();
+  a->level = 9;
+  Link({{a, CFileTestDevice::kLevel}, {b, CFileTestDevice::kLevel}});
+  s.SetLinksActive(false);
+  s.ApplyLinks();
+  EXPECT_EQ(b->level, 0);
+  // A user change stays on its device too.
+  a->ApplyControlChange(MakeIntParamValue(CFileTestDevice::kLevel, 4));
+  EXPECT_EQ(b->level, 0);
+}
+
+TEST_F(SystemModelTest, LinkedChange_SpreadsOneLevelOnly) {
+  CFileTestDevice* a = Add();
+  CFileTestDevice* b = Add();
+  CFileTestDevice* c = Add();
+  Link({{a, CFileTestDevice::kLevel}, {b, CFileTestDevice::kLevel}});
+  Link({{b, CFileTestDevice::kLevel}, {c, CFileTestDevice::kLevel}});
+  a->ApplyControlChange(MakeIntParamValue(CFileTestDevice::kLevel, 7));
+  EXPECT_EQ(b->level, 7);
+  EXPECT_EQ(c->level, 0);  // b's own change does not spread again
+  EXPECT_FALSE(s.IsLinksBusy());
+}
+
+// --- Snapshots ---
+
+TEST_F(SystemModelTest, AddSnapshot_HoldsTheImagesOfDevicesThatMakeOne) {
+  CFileTestDevice* a = Add();
+  Add(CFileTestDevice::kPlainType);
+  CFileTestDevice* c = Add();
+  a->level = 1;
+  c->level = 3;
+  CSnapshot* snap = s.AddSnapshot("Show");
+  ASSERT_EQ(s.GetSnapshots().size(), 1u);
+  EXPECT_EQ(snap->GetName(), "Show");
+  ASSERT_EQ(snap->m_data.size(), 2u);
+  EXPECT_EQ(snap->m_data[0]->GetUuid(), a->GetUuid());
+  EXPECT_EQ(snap->m_data[1]->m_data, (Bytes{3, 0}));
+}
+
+TEST_F(SystemModelTest, CaptureSnapshot_ReplacesImagesAndKeepsNameAndUuid) {
+  CFileTestDevice* a = Add();
+  a->level = 1;
+  CSnapshot* snap = s.AddSnapshot("Show");
+  const CUuid uuid = snap->GetUuid();
+  a->level = 2;
+  Add()->level = 8;
+  EXPECT_EQ(s.CaptureSnapshot(0), snap);
+  EXPECT_EQ(snap->GetName(), "Show");
+  EXPECT_EQ(snap->GetUuid(), uuid);
+  ASSERT_EQ(snap->m_data.size(), 2u);
+  EXPECT_EQ(snap->m_data[0]->m_data, (Bytes{2, 0}));
+  EXPECT_EQ(snap->m_data[1]->m_data, (Bytes{8, 0}));
+  EXPECT_EQ(s.CaptureSnapshot(1), nullptr);
+  EXPECT_EQ(s.CaptureSnapshot(-1), nullptr);
+}
+
+TEST_F(SystemModelTest, RecallSnapshot_SkipsDeletedDevicesAndLightsTheButtons) {
+  CFileTestDevice* a = Add();
+  Add();
+  a->level = 4;
+  s.AddSnapshot("One");
+  CSnapshot* two = s.AddSnapshot("Two");
+  a->level = 0;
+  ASSERT_TRUE(s.DeleteDevice(1));
+  CTestCustomPanelView* view = OpenPanel();
+  s.RecallSnapshot(1);
+  EXPECT_EQ(a->level, 4);
+  EXPECT_EQ(a->snapshotsApplied, 1);
+  EXPECT_EQ(s.GetCurrentSnapshot(), 1);
+  EXPECT_EQ(view->recalled, std::vector<CUuid>{two->GetUuid()});  // nothing for "none before"
+  s.RecallSnapshot(0);
+  EXPECT_EQ(view->recalled, (std::vector<CUuid>{two->GetUuid(), two->GetUuid(), s.GetSnapshots()[0]->GetUuid()}));
+  s.RecallSnapshot(2);  // out of range: nothing
+  EXPECT_EQ(s.GetCurrentSnapshot(), 0);
+}
+
+TEST_F(SystemModelTest, DeleteSnapshot_KeepsTheCurrentSnapshotSelected) {
+  for (const char* name : {"A", "B", "C", "D"}) s.AddSnapshot(name);
+  s.SetCurrentSnapshot(2);
+  s.DeleteSnapshot(0);  // below the current one
+  EXPECT_EQ(s.GetCurrentSnapshot(), 1);
+  EXPECT_EQ(s.GetSnapshots()[std::size_t(s.GetCurrentSnapshot())]->GetName(), "C");
+  s.DeleteSnapshot(2);  // above it
+  EXPECT_EQ(s.GetCurrentSnapshot(), 1);
+  s.DeleteSnapshot(5);  // out of range
+  EXPECT_EQ(s.GetSnapshots().size(), 2u);
+
+  CTestCustomPanelView* view = OpenPanel();
+  const CUuid current = s.GetSnapshots()[1]->GetUuid();
+  s.DeleteSnapshot(1);  // the current one
+  EXPECT_EQ(s.GetCurrentSnapshot(), -1);
+  EXPECT_EQ(view->recalled, std::vector<CUuid>{current});
+  ASSERT_EQ(s.GetSnapshots().size(), 1u);
+  EXPECT_EQ(s.GetSnapshots()[0]->GetName(), "B");
+}
+
+TEST_F(SystemModelTest, DeleteSnapshot_ClearsWidgetReferences) {
+  struct CRecallWidget : CCustomControlObject {
+    std::vector<CUuid> cleared;
+    void ClearSnapshotReference(const CUuid& snapshot) override { cleared.push_back(snapshot); }
+  };
+  auto* onPanel = new CRecallWidget;
+  auto* panel = new CCPData;
+  panel->m_widgets.push_back(onPanel);
+  s.AppendCustomPanel(panel);
+  auto* copied = new CRecallWidget;
+  s.GetCopiedWidgets().push_back(copied);
+  const CUuid uuid = s.AddSnapshot("A")->GetUuid();
+  s.DeleteSnapshot(0);
+  EXPECT_EQ(onPanel->cleared, std::vector<CUuid>{uuid});
+  EXPECT_EQ(copied->cleared, std::vector<CUuid>{uuid});
+}
+
+// --- Access records ---
+
+TEST_F(SystemModelTest, EnsureUserPermissions_GivesUsersFromTheSecondOnARecordPerDeviceAndPanel) {
+  CFileTestDevice* a = Add();
+  CFileTestDevice* b = Add();
+  auto* panel = new CCPData;
+  s.AppendCustomPanel(panel);
+  s.EnsureUserPermissions();
+  EXPECT_TRUE(s.GetUsers()[0]->m_devicePermissions.empty());  // only the administrator
+
+  auto* op = new CUser("Op", "");
+  op->m_devicePermissions.push_back(new CPanelPermissions(b->GetUuid(), 0));
+  s.GetUsers().push_back(op);
+  s.EnsureUserPermissions();
+  EXPECT_TRUE(s.GetUsers()[0]->m_devicePermissions.empty());
+  ASSERT_EQ(op->m_devicePermissions.size(), 2u);
+  EXPECT_EQ(op->m_devicePermissions[0]->GetFlags(), 0u);  // an existing record stays as it is
+  EXPECT_EQ(op->m_devicePermissions[1]->GetUuid(), a->GetUuid());
+  EXPECT_EQ(op->m_devicePermissions[1]->GetFlags(), 1u);
+  ASSERT_EQ(op->m_panelPermissions.size(), 1u);
+  EXPECT_EQ(op->m_panelPermissions[0]->GetUuid(), panel->GetUuid());
+  s.EnsureUserPermissions();
+  EXPECT_EQ(op->m_devicePermissions.size(), 2u);
+}
+
+// --- Zones ---
+
+TEST_F(SystemModelTest, ZoneRecord_GoldenBytesAndRoundTrip) {
+  CFileTestDevice* a = Add();
+  CFileTestDevice* b = Add();
+  CZone* zone = s.GetZones()[0];
+  zone->SetName("Z");
+  zone->m_bCollapsed = true;
+  CArchive out;
+  zone->Serialize(out);
+  Bytes expected = {1, 0, 0, 0, 0xFF, 0xFE, 0xFF, 1, 'Z', 0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0};
+  const CUuid ua = a->GetUuid(), ub = b->GetUuid();
+  expected.insert(expected.end(), ua.bytes.begin(), ua.bytes.end());
+  expected.insert(expected.end(), ub.bytes.begin(), ub.bytes.end());
+  EXPECT_EQ(out.Data(), expected);
+
+  CZone back(&s);
+  CArchive in(out.TakeData());
+  back.Serialize(in);
+  EXPECT_EQ(back.GetName(), "Z");
+  EXPECT_TRUE(back.m_bCollapsed);
+  EXPECT_FALSE(back.m_bMeterCollapsed);
+  EXPECT_EQ(back.GetDevices(), (std::vector<CDevice*>{a, b}));
+
+  CZone other(&s);
+  CArchive wrongVersion(Bytes{2, 0, 0, 0, 9, 9});
+  other.Serialize(wrongVersion);
+  EXPECT_EQ(other.GetName(), "Zone");
+  EXPECT_EQ(wrongVersion.Remaining(), 2u);
+}
+
+TEST_F(SystemModelTest, ZoneMoves_ReorderWithinTheZone) {
+  CFileTestDevice* a = Add();
+  CFileTestDevice* b = Add();
+  CFileTestDevice* c = Add();
+  CZone* zone = s.GetZones()[0];
+  EXPECT_FALSE(zone->MoveDeviceUp(a));
+  EXPECT_FALSE(zone->MoveDeviceDown(c));
+  EXPECT_TRUE(zone->MoveDeviceUp(c));
+  EXPECT_EQ(zone->GetDevices(), (std::vector<CDevice*>{a, c, b}));
+  EXPECT_TRUE(zone->MoveDeviceDown(a));
+  EXPECT_EQ(zone->GetDevices(), (std::vector<CDevice*>{c, a, b}));
+  ASSERT_TRUE(zone->RemoveDevice(b));
+  EXPECT_TRUE(zone->InsertDeviceFirst(b));
+  EXPECT_EQ(zone->GetDevices(), (std::vector<CDevice*>{b, c, a}));
+  EXPECT_FALSE(zone->RemoveDevice(nullptr));
+}
