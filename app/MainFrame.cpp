@@ -67,6 +67,11 @@ CMainFrame::~CMainFrame() {
   if (m_outputPane) m_outputPane->SetMessageSink(nullptr);
 }
 
+void CMainFrame::SetUserPrompts(IUserPrompts* prompts) {
+  m_prompts = prompts;
+  m_system.SetConfirmPrompt(&Prompts());
+}
+
 IUserPrompts& CMainFrame::Prompts() {
   if (m_prompts) return *m_prompts;
   if (!m_ownPrompts) m_ownPrompts = std::make_unique<CQtUserPrompts>(this);
@@ -83,6 +88,7 @@ bool CMainFrame::OnCreate() {
   // The system reads its settings, loads the image library and starts its worker, idle; the
   // worker's messages come to this frame.
   m_system.SetFileErrorSink(this);
+  m_system.SetConfirmPrompt(&Prompts());
   m_system.SetMessageBoxHandler(
       [](void* context, const std::string& text, const std::string& caption) {
         static_cast<CMainFrame*>(context)->Prompts().ShowMessage(caption, text, IUserPrompts::Icon::Warning);

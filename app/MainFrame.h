@@ -48,7 +48,7 @@ class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorS
   void RestoreDocking();
 
   // Questions and file dialogs go through prompts (the frame's own dialogs when not set).
-  void SetUserPrompts(IUserPrompts* prompts) { m_prompts = prompts; }
+  void SetUserPrompts(IUserPrompts* prompts);
   IUserPrompts& Prompts();
   void SetUpdateChecker(CUpdateChecker* checker) { m_updateChecker = checker; }
   // The application's About box (command 57664 is the application's own command).

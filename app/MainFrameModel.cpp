@@ -1,20 +1,9 @@
-// The frame's calls into the confirmation step, the global mute and the worker's dialogs.
+// The frame's dialogs that the worker hands over to.
 #include "app/MainFrameModel.h"
 
 #include "app/MainFrame.h"
 #include "core/System.h"
 #include "ui/AutoscanDlg.h"
-
-bool ConfirmAction(CSystem& system, std::uint32_t bit) {
-  (void)system;
-  (void)bit;
-  return true;
-}
-
-void SendGlobalMute(CSystem& system, bool mute) {
-  (void)system;
-  (void)mute;
-}
 
 void RunAutoscanDialog(CMainFrame& frame, CSystem& system) {
   CAutoscanDlg dialog(system, &frame);

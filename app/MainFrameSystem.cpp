@@ -11,6 +11,7 @@
 #include "app/RecentFileList.h"
 #include "app/UserPrompts.h"
 #include "core/CPData.h"
+#include "core/Confirm.h"
 #include "core/ControlPanel.h"
 #include "core/Device.h"
 #include "core/Snapshot.h"
@@ -93,7 +94,7 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kFullScreen: return true;
     case kOnline: return m_system.GetDeviceCount() > 0;
     case kGlobalMute: return m_online;
-    case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictionAppSettings);
+    case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
     case kDeviceProperties: return m_system.GetSelectedDevice() >= 0;
     default: return false;
   }
@@ -399,9 +400,9 @@ void CMainFrame::OnAutoscan() {
 
 void CMainFrame::OnGlobalMute() {
   if (!m_online) return;
-  if (!ConfirmAction(m_system, kConfirmGlobalMute)) return;
-  m_system.SetGlobalMute(!m_system.IsGlobalMute());
-  SendGlobalMute(m_system, m_system.IsGlobalMute());
+  if (!m_system.ConfirmAction(kConfirmGlobalMute)) return;
+  // The broadcast records the new state.
+  m_system.SendGlobalMute(!m_system.IsGlobalMute());
   UpdateCommandUI();
 }
 
@@ -598,7 +599,7 @@ void CMainFrame::OnRecallSnapshot(void* snapshot) {
   const auto& snapshots = m_system.GetSnapshots();
   for (std::size_t i = 0; i < snapshots.size(); ++i) {
     if (static_cast<void*>(snapshots[i]) != snapshot) continue;
-    if (ConfirmAction(m_system, kConfirmSnapshotRecall)) {
+    if (m_system.ConfirmAction(kConfirmSnapshotRecall)) {
       m_system.RecallSnapshot(int(i));
       FillSnapshotCombo();
     } else {

@@ -10,6 +10,8 @@
 #include "app/AppVersion.h"
 #include "app/MainFrame.h"
 #include "core/TextStyle.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/processor/ProcessorFamily.h"
 #include "ui/SplashScreen.h"
 
 CQuendalApp::CQuendalApp() = default;
@@ -24,6 +26,10 @@ bool CQuendalApp::InitInstance(const QStringList& args) {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     SetScreenPixelsPerInch(int(screen->logicalDotsPerInchY() + 0.5));
   }
+
+  // Every device family takes its type codes in the factory before any file or scan needs them.
+  RegisterProcessorFamily();
+  RegisterAmplifierFamilies();
 
   // The settings key (company) and the application name (product).
   QCoreApplication::setOrganizationName(AppString(kStrCompanyKey));

@@ -4,7 +4,10 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
+#include <QVBoxLayout>
 
+#include "ui/ConfirmDialogsDlg.h"
+#include "ui/ConfirmDlg.h"
 #include "ui/GoOnlineAskDlg.h"
 #include "ui/SettingsSheet.h"
 
@@ -70,10 +73,34 @@ bool CQtUserPrompts::AskGoOnline(std::uint32_t& choice, bool& always) {
   return true;
 }
 
+namespace {
+
+// The confirmations page as a page of the settings sheet.
+class CConfirmDialogsPage : public CSettingsPage {
+ public:
+  explicit CConfirmDialogsPage(CSystem* system) : m_page(new CConfirmDialogsDlg(system, this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_page);
+  }
+  void Apply() override { m_page->OnApply(); }
+
+ private:
+  CConfirmDialogsDlg* m_page;
+};
+
+}  // namespace
+
 bool CQtUserPrompts::RunSettingsSheet(CSystem& system) {
   CSettingsSheet sheet(QStringLiteral("Settings"), m_owner);
   sheet.AddPage(QStringLiteral("General"), new CGeneralAppSettingsDialog(&system));
   sheet.AddPage(QStringLiteral("Comms"), new CCommsDialog(&system));
   sheet.AddPage(QStringLiteral("Error Log"), new CErrorLogSettingsDlg(&system));
+  sheet.AddPage(CConfirmDialogsDlg::Title(), new CConfirmDialogsPage(&system));
   return sheet.exec() == QDialog::Accepted;
+}
+
+bool CQtUserPrompts::AskConfirm(const std::string& caption, const std::string& question,
+                                const std::string& okText, bool& neverAgain) {
+  return CQtConfirmPrompt(m_owner).AskConfirm(caption, question, okText, neverAgain);
 }

@@ -5,10 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "core/Confirm.h"
+
 class CSystem;
 class QWidget;
 
-class IUserPrompts {
+// Also the confirmation question of risky actions (IConfirmPrompt), which the frame gives the
+// system object.
+class IUserPrompts : public IConfirmPrompt {
  public:
   enum class Answer { Yes, No, Cancel };
   enum class Icon { Information, Warning, Exclamation, Question };
@@ -48,6 +52,8 @@ class CQtUserPrompts : public IUserPrompts {
   bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) override;
   bool AskGoOnline(std::uint32_t& choice, bool& always) override;
   bool RunSettingsSheet(CSystem& system) override;
+  bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
+                  bool& neverAgain) override;
 
   // "A (*.a)|*.a|B|*.b||" as a Qt name-filter list "A (*.a);;B (*.b)".
   static std::string ToQtFilter(const std::string& filter);

@@ -47,6 +47,13 @@ class CFakePrompts : public IUserPrompts {
     return settingsOk;
   }
 
+  bool AskConfirm(const std::string& caption, const std::string& question, const std::string&,
+                  bool& neverAgain) override {
+    confirms.push_back({caption, question});
+    neverAgain = confirmNeverAgain;
+    return confirmOk;
+  }
+
   // Answers in order; an empty queue answers Cancel.
   std::deque<Answer> answers;
   // Paths the file dialogs return in order; an empty string (or none left) is Cancel.
@@ -64,6 +71,10 @@ class CFakePrompts : public IUserPrompts {
   std::function<void(CSystem&)> onSettingsSheet;
   bool settingsOk = true;
   int settingsSheets = 0;
+  // The confirmation question.
+  bool confirmOk = true;
+  bool confirmNeverAgain = false;
+  std::vector<Asked> confirms;
 
  private:
   bool Next(std::string& path) {

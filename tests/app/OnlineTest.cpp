@@ -153,3 +153,32 @@ TEST_F(OnlineTest, FatalCommsError_GoesOfflineFirstThenTellsTheUser) {
   EXPECT_FALSE(f.IsOnline());
   EXPECT_FALSE(system.IsPortOpen());
 }
+
+TEST_F(OnlineTest, GlobalMute_OnlyOnlineAndOnlyAfterTheConfirmation) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  system.AppendDevice(system.CreateDevice(kUnitId, CFileTestDevice::kPlainType, 0));
+  f.UpdateCommandUI();
+  EXPECT_FALSE(f.GetCommand(Cmd::kGlobalMute)->isEnabled());
+  f.OnGlobalMute();  // offline: nothing
+  EXPECT_TRUE(prompts.confirms.empty());
+
+  prompts.goOnlineChoice = 0;
+  f.RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(f.IsOnline());
+  prompts.confirmOk = false;
+  f.RunCommand(Cmd::kGlobalMute);
+  EXPECT_EQ(prompts.confirms.size(), 1u);
+  EXPECT_FALSE(system.IsGlobalMute());
+
+  prompts.confirmOk = true;
+  f.RunCommand(Cmd::kGlobalMute);
+  EXPECT_TRUE(system.IsGlobalMute());
+  EXPECT_TRUE(f.GetCommand(Cmd::kGlobalMute)->isChecked());
+  const std::size_t before = bus->RequestCount();
+  EXPECT_TRUE(WaitFor([&] { return bus->RequestCount() > before; }));  // the broadcast goes out
+
+  f.RunCommand(Cmd::kGlobalMute);
+  EXPECT_FALSE(system.IsGlobalMute());
+  EXPECT_FALSE(f.GetCommand(Cmd::kGlobalMute)->isChecked());
+}
