@@ -177,7 +177,6 @@ class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorS
   // The current user and its rights. A current-user index that names no user has no rights.
   const CUser* CurrentUser() const;
   bool CurrentUserHasRestriction(std::uint64_t bits) const;
-  bool CurrentUserHasAnyRestriction() const;
   bool CurrentUserMayUse(const CUuid& uuid) const;
 
   void SetStatusText(const QString& text);

@@ -7,7 +7,7 @@
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
-#include "app/MainFrameModel.h"
+#include "app/MainFrameDialogs.h"
 #include "app/RecentFileList.h"
 #include "app/UserPrompts.h"
 #include "core/CPData.h"
@@ -57,7 +57,6 @@ bool CMainFrame::CurrentUserHasRestriction(std::uint64_t bits) const {
   return !user || (user->GetRestrictionMask() & bits) != 0;
 }
 
-bool CMainFrame::CurrentUserHasAnyRestriction() const { return CurrentUserHasRestriction(~std::uint64_t(0)); }
 
 bool CMainFrame::CurrentUserMayUse(const CUuid& uuid) const {
   const CUser* user = CurrentUser();

@@ -1,5 +1,5 @@
 // The frame's dialogs that the worker hands over to.
-#include "app/MainFrameModel.h"
+#include "app/MainFrameDialogs.h"
 
 #include "app/MainFrame.h"
 #include "core/System.h"
