@@ -31,6 +31,7 @@ class CSecurityDlg;
 class CSerialComms;
 class CSnapshot;
 class CZone;
+class IConfirmPrompt;
 class IFileErrorSink;
 class IMessageSink;
 
@@ -197,6 +198,25 @@ class CSystem {
   // Global mute of every unit on the bus, as last commanded; off at start.
   bool IsGlobalMute() const { return m_globalMute; }
   void SetGlobalMute(bool on) { m_globalMute = on; }
+
+  // --- Global mute and notices between devices ---
+  // Queues the nineteen broadcast frames of a global mute or unmute on the system command
+  // queue and records the new state. Frames of an earlier press still queued go out first.
+  // They wait in the queue while the port is closed. UI thread.
+  void SendGlobalMute(bool mute);
+  // Calls OnSystemSolo(solo) on every device of the list but the caller, in list order.
+  void NotifyOtherDevices(CDevice* caller, bool solo);
+  // Appends the type code and the device ID of every amplifier (51 to 56) and breakout box
+  // (34 to 47), in list order; neither list is cleared first.
+  void CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes, std::vector<std::uint32_t>& deviceIds) const;
+
+  // --- Confirmations (UI thread) ---
+  // True when the action may go ahead: at once when the action is not one of the
+  // "ConfirmDialogs" bits or its bit is clear; otherwise after OK in the question box, whose
+  // never-again box then clears the bit. False on any other answer and without a question box.
+  bool ConfirmAction(std::uint32_t action);
+  // The question box (not owned); null asks nobody and refuses every confirmation.
+  void SetConfirmPrompt(IConfirmPrompt* prompt) { m_confirmPrompt = prompt; }
 
   // --- The system file (UI thread; the frame offers Open only while offline) ---
   // Writes the whole system (version 5), or reads a file of version 1 to 5 into fresh objects
@@ -430,6 +450,7 @@ class CSystem {
   bool m_globalMute = false;
   IMessageSink* m_frame = nullptr;
   IFileErrorSink* m_fileErrorSink = nullptr;
+  IConfirmPrompt* m_confirmPrompt = nullptr;
 
   // Hand-over between the frame's dialogs and the worker.
   std::atomic<IAutoscanDialog*> m_autoscanDialog{nullptr};
