@@ -41,6 +41,8 @@ class CCustomControlPanel {
   virtual void BroadcastSnapshotRecalled(const CUuid& snapshot) = 0;
   // Destroys the frame window that holds the view; the view no longer exists afterwards.
   virtual void DestroyPanelWindow() = 0;
+  // Brings the frame window that holds the view to the top. Base: nothing.
+  virtual void BringPanelToTop() {}
 };
 
 class CCPData {

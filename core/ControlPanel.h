@@ -20,6 +20,8 @@ class CControlPanel {
   virtual void NotifyParameterChanged(const CParamValue& value) = 0;
   // Destroys the frame window that holds the panel; the panel no longer exists afterwards.
   virtual void DestroyPanelWindow() = 0;
+  // Brings the frame window that holds the panel to the top. Base: nothing.
+  virtual void BringPanelToTop() {}
   // Re-reads every value from the device into the widgets and redraws. Base: nothing.
   virtual void UpdateAllControls() {}
   // Shows the device online or offline. Base: nothing.

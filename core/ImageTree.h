@@ -31,6 +31,12 @@ class CCCImageDirectory : public CCCImageBase {
   void AddChild(CCCImageBase* node) { m_children.push_back(node); }
   // Deletes every child.
   void RemoveAll();
+  // Removes a direct child and destroys it; false when it is not a direct child. With
+  // deleteContents false a folder's own children are first taken out (not destroyed) and are
+  // the caller's from then on.
+  bool RemoveChild(CCCImageBase* child, bool deleteContents);
+  // Takes a direct child out without destroying it.
+  bool DetachChild(CCCImageBase* child);
 
  private:
   std::vector<CCCImageBase*> m_children;

@@ -2,8 +2,6 @@
 #include "core/System.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "core/CPData.h"
 #include "core/ControlMessage.h"
@@ -20,8 +18,6 @@ namespace {
 constexpr const char* kAdminName = "Admin";
 constexpr const char* kAdminPassword = "Marigold";
 constexpr const char* kMainZoneName = "Main Zone";
-// The idle worker's pause between looks at its requests.
-constexpr auto kIdleSleep = std::chrono::milliseconds(50);
 }  // namespace
 
 // The transport's view of the system: log writers, the two comms settings and device IDs.
@@ -187,6 +183,7 @@ bool CSystem::DeleteDevice(int index) {
   {
     CSingleLock lock(m_lock);
     m_devices.erase(m_devices.begin() + index);
+    std::erase(m_unplacedDevices, device);
   }
   delete device;
   m_modified = true;
@@ -267,43 +264,14 @@ std::size_t CSystem::GetSystemQueueSize() const {
 
 // --- Worker ---
 
-void CSystem::SetAutoscanDialog(CAutoscanDlg* dialog, bool* scanRunning) {
+void CSystem::SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning) {
   m_scanRunning = scanRunning;
   m_autoscanDialog = dialog;
 }
 
-void CSystem::SetSecurityDialog(CSecurityDlg* dialog, bool* finished) {
+void CSystem::SetSecurityDialog(CSecurityDlg* dialog, std::atomic<bool>* finished) {
   m_dialogFinished = finished;
   m_securityDialog = dialog;
 }
 
-void CSystem::RequestIdle() {
-  if (!m_idleEvent || !m_worker.IsRunning()) return;
-  m_idleEvent->Reset();
-  m_goIdle = true;
-  m_idleEvent->Wait(INFINITE_WAIT);
-}
-
-void CSystem::StopCommsThread() {
-  if (!m_run) return;
-  RequestIdle();
-  m_run = false;
-  if (m_worker.IsRunning()) m_threadExitEvent->Wait(INFINITE_WAIT);
-  m_worker.Join(INFINITE_WAIT);
-}
-
-void CSystem::CommsThreadMain() {
-  while (m_run) {
-    // Only the hand-shakes live here so far: whatever the state, a go-idle request is
-    // acknowledged and the worker rests in the idle state.
-    // The request is taken before the event is set: clearing it afterwards could wipe out a
-    // new request made by a thread that the event had already released.
-    if (m_goIdle.exchange(false)) {
-      CSingleLock lock(m_lock);
-      m_workerState = kWorkerIdle;
-      m_idleEvent->Set();
-    }
-    std::this_thread::sleep_for(kIdleSleep);
-  }
-  m_threadExitEvent->Set();
-}
+// RequestIdle, StopCommsThread and the worker's loop are in CommsWorker.cpp.

@@ -14,11 +14,15 @@
 #include "core/User.h"
 #include "core/Uuid.h"
 #include "platform/Sync.h"
+#include "platform/Types.h"
 
 class CArchive;
-class CAutoscanDlg;
+class CCCImageBase;
 class CCPData;
 class CControlMessage;
+class CControlPanel;
+class CCustomControlPanel;
+class IAutoscanDialog;
 class CCustomControlObject;
 class CDevice;
 class CLink;
@@ -27,8 +31,12 @@ class CSecurityDlg;
 class CSerialComms;
 class CSnapshot;
 class CZone;
+class IConfirmPrompt;
 class IFileErrorSink;
 class IMessageSink;
+
+// Longest wait of each step of StopCommsThread, ms.
+inline constexpr std::uint32_t kStopWaitMs = 30000;
 
 // States of the comms worker.
 enum : std::int32_t {
@@ -191,6 +199,25 @@ class CSystem {
   bool IsGlobalMute() const { return m_globalMute; }
   void SetGlobalMute(bool on) { m_globalMute = on; }
 
+  // --- Global mute and notices between devices ---
+  // Queues the nineteen broadcast frames of a global mute or unmute on the system command
+  // queue and records the new state. Frames of an earlier press still queued go out first.
+  // They wait in the queue while the port is closed. UI thread.
+  void SendGlobalMute(bool mute);
+  // Calls OnSystemSolo(solo) on every device of the list but the caller, in list order.
+  void NotifyOtherDevices(CDevice* caller, bool solo);
+  // Appends the type code and the device ID of every amplifier (51 to 56) and breakout box
+  // (34 to 47), in list order; neither list is cleared first.
+  void CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes, std::vector<std::uint32_t>& deviceIds) const;
+
+  // --- Confirmations (UI thread) ---
+  // True when the action may go ahead: at once when the action is not one of the
+  // "ConfirmDialogs" bits or its bit is clear; otherwise after OK in the question box, whose
+  // never-again box then clears the bit. False on any other answer and without a question box.
+  bool ConfirmAction(std::uint32_t action);
+  // The question box (not owned); null asks nobody and refuses every confirmation.
+  void SetConfirmPrompt(IConfirmPrompt* prompt) { m_confirmPrompt = prompt; }
+
   // --- The system file (UI thread; the frame offers Open only while offline) ---
   // Writes the whole system (version 5), or reads a file of version 1 to 5 into fresh objects
   // that replace the system's contents only when the whole file was read. False after a
@@ -236,14 +263,11 @@ class CSystem {
 
   // --- Comms worker and the system command queue ---
   // The serial transport. The worker runs its transactions while online; the UI thread
-  // opens and closes it only while the worker is idle.
+  // opens and closes it only while the worker is idle. Its transaction record is the one
+  // record that the worker passes to the devices.
   CSerialComms& GetTransport() { return *m_transport; }
   // True while the serial port is open. Any thread.
   bool IsPortOpen() const;
-  // True while the main frame shows the System Monitor pane; the frame sets it, the device
-  // families poll meters only while it is set. Any thread.
-  bool IsSystemMonitorVisible() const { return m_systemMonitorVisible; }
-  void SetSystemMonitorVisible(bool visible) { m_systemMonitorVisible = visible; }
   // Appends a message not bound to one device; the system owns it. Any thread.
   void AppendSystemMessage(std::unique_ptr<CControlMessage> message);
   // Moves the most recently added system message into record; false when there is none.
@@ -258,21 +282,138 @@ class CSystem {
   void SetNeedSecurityGet(bool on) { m_needSecurityGet = on; }
   bool NeedSecuritySet() const { return m_needSecuritySet; }
   void SetNeedSecuritySet(bool on) { m_needSecuritySet = on; }
-  CAutoscanDlg* GetAutoscanDialog() const { return m_autoscanDialog; }
-  void SetAutoscanDialog(CAutoscanDlg* dialog, bool* scanRunning);
+  IAutoscanDialog* GetAutoscanDialog() const { return m_autoscanDialog; }
+  // UI thread: the autoscan dialog hands itself and its running flag over; the worker starts
+  // the scan at its next idle turn, and clears the flag and the dialog when the scan ends.
+  void SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning);
   CSecurityDlg* GetSecurityDialog() const { return m_securityDialog; }
-  void SetSecurityDialog(CSecurityDlg* dialog, bool* finished);
+  // The security dialog hands itself and its finished flag over (the worker sets the flag).
+  void SetSecurityDialog(CSecurityDlg* dialog, std::atomic<bool>* finished);
 
   bool IsWorkerRunning() const { return m_worker.IsRunning(); }
-  // Asks the worker to go idle and waits until it has (UI thread).
+  // Asks the worker to go idle and waits until it has (UI thread). The worker goes idle once
+  // the transaction, scan or pass in hand has ended.
   void RequestIdle();
-  // Ends the worker for good: idle first, then the run flag, then waits for the thread.
+  // Ends the worker for good: a running scan or pass is cut short, then the worker goes idle
+  // and its thread ends. Every wait is bounded (kStopWaitMs each). UI thread.
   void StopCommsThread();
   // The worker's loop (worker thread).
   void CommsThreadMain();
 
+  // --- Online connection (CommsWorker.cpp) ---
+  // UI thread, worker idle: opens the port (SetOnline) and reinitialises every device with the
+  // choice (0 read the settings from the units, 1 send the file's settings), then sets the
+  // worker polling. On failure shows "Failed to connect - check comms settings" through the
+  // message box handler and returns false.
+  bool GoOnline(std::uint32_t choice);
+  // UI thread, worker idle. Opening logs "Going Online\n" and opens the configured port;
+  // closing logs "Going Offline\n", closes the port and disconnects every connected device.
+  bool SetOnline(bool online);
+  // The System Monitor pane is shown (the families then poll meters). Any thread.
+  bool IsSystemMonitorVisible() const { return m_systemMonitorVisible; }
+  void SetSystemMonitorVisible(bool visible) { m_systemMonitorVisible = visible; }
+  // Shows a warning box on the main frame: (text, caption). UI thread; may be left unset.
+  using MessageBoxHandler = void (*)(void* context, const std::string& text, const std::string& caption);
+  void SetMessageBoxHandler(MessageBoxHandler handler, void* context);
+  // True once StopCommsThread has begun: long scans and passes end at their next step.
+  bool IsStopping() const { return m_stopping; }
+
+  // --- Discovery (Discovery.cpp); the scan itself runs on the worker ---
+  // Probes one long ID at level 0xB3..0xB0: the unit's ID, 0 for none, -1 for a collision.
+  // Worker thread.
+  std::int64_t ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
+                             std::uint32_t& variant);
+  // Sends the quiet command to the device's unit and waits for the outcome. Worker thread.
+  void SendQuietCommand(const CDevice* device);
+  void SendQuietCommand(std::uint32_t typeCode, std::uint32_t id);
+  // Repeats the quiet command for every unit found by long ID (ID above 64), at most once
+  // every 120 s. Worker thread.
+  void KeepScanQuiet();
+  // Sends the scan reset and forgets the last quiet sweep. Worker thread.
+  void SendScanReset();
+  // True when a unit that is not quiet answered the scan-complete check. Worker thread.
+  bool CheckScanComplete();
+  // The device of this type and ID: the one in the list, or a new one from the factory
+  // (reinitialised to read its settings and appended), or null for a type no family takes.
+  // A new device waits for PlaceFoundDevices to join a zone. Worker thread.
+  CDevice* AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
+  // UI thread: puts the devices found by the worker into the zone (or the first zone when it
+  // is not one of the system's), gives the users their access records and marks the file
+  // modified. The frame calls it when it handles UWM_REFRESH_RACK.
+  void PlaceFoundDevices(const CZone* selectedZone);
+  std::size_t GetUnplacedDeviceCount() const;
+  // After a scan: every breakout box reads its bit-21 block (and bits 24-31) again.
+  void ResetBreakoutReadFlags();
+  // Tests: the last short ID and the last long-ID group that a scan asks for (63 and 127).
+  void SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup);
+
+  // --- Device, zone and panel management (DeviceManagement.cpp), UI thread unless said ---
+  // A new device of the type (with its family's Initialise run), or null when no family
+  // takes the type code. Any thread.
+  CDevice* CreateDevice(std::uint32_t deviceId, std::uint32_t typeCode, std::uint32_t modelIndex);
+  // Adds a device with ID 0 to the zone of the selected device (else the first zone). False
+  // when no family takes the type.
+  bool AddDevice(std::uint32_t typeCode, std::uint32_t modelIndex);
+  // The zone that holds the selected device; null when none is selected or no zone holds it.
+  CZone* GetSelectedDeviceZone() const;
+  // A new zone "Zone" at the end; posts the rack and live-meter redraws.
+  CZone* AddZone();
+  // Deletes a zone other than the first; its devices move to the zone before it, or are
+  // deleted with it. Posts the rack and live-meter redraws.
+  void DeleteZone(CZone* zone, bool deleteDevices);
+  // A new custom panel "Panel <n>" (smallest free n); users 1 and up get access to it.
+  CCPData* AddCustomPanel();
+  // Deletes the panel at index with every reference to it; nothing for a bad index.
+  void DeleteCustomPanel(int index);
+  // Deletes an image or a folder of the file's image tree; every widget gives its images up.
+  void DeleteImage(CCCImageBase* node, bool deleteContents);
+
+  // An open panel window: a device control panel or a custom panel view.
+  struct CPanelView {
+    CControlPanel* devicePanel = nullptr;
+    CCustomControlPanel* customPanel = nullptr;
+    friend bool operator==(const CPanelView&, const CPanelView&) = default;
+  };
+  // The open panels ordered by their order numbers, lowest first.
+  void GetOpenPanelViews(std::vector<CPanelView>& views) const;
+  // The view becomes the top panel (highest order number). Nothing while loading.
+  void OnPanelActivated(const CPanelView& view);
+  // The view's order number becomes 0 and those above it move down. Nothing while loading.
+  void OnPanelClosed(const CPanelView& view);
+  // Brings the open panels' windows to the top in order, the highest last.
+  void RestorePanelOrder();
+
  private:
   void DestroyContents();
+
+  // Online connection and worker steps (CommsWorker.cpp).
+  void WorkerIdleStep();
+  void AcknowledgeGoIdle();
+  void WorkerOnlineStep();
+  // The outcome of a security pass: done, cancelled by the user, or ended by a transport error.
+  enum class PassOutcome { kDone, kCancelled, kTransportError };
+  PassOutcome RunGetSecurityPass();
+  PassOutcome RunSetSecurityPass();
+  void EndSecurityPass(PassOutcome outcome, bool setPass);
+  void PostToFrame(std::uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0);
+  // Runs the transaction in the transport's record and waits; false on a transport error.
+  bool RunScanTransaction();
+
+  // Discovery (Discovery.cpp).
+  void RunAutoscan();
+  void EndAutoscan();
+  bool IsScanRunning() const;
+  void SendScanStatus(const std::string& text);
+  void LogScanDetail(const std::string& text);
+  // Probes the long IDs of one pass; false when the scan must end.
+  bool RunLongIdPass();
+  bool SearchLevel(int level, std::uint32_t base);
+  // A found unit: added, quieted; true when the same ID should be probed again.
+  bool TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
+
+  // Panel order helpers (DeviceManagement.cpp).
+  void SetPanelOrder(const CPanelView& view, std::int32_t order);
+  std::int32_t GetPanelOrder(const CPanelView& view) const;
 
   mutable CCriticalSection m_lock;  // first, so that it outlives every member it guards
   // Devices, guarded by m_lock.
@@ -309,14 +450,13 @@ class CSystem {
   bool m_globalMute = false;
   IMessageSink* m_frame = nullptr;
   IFileErrorSink* m_fileErrorSink = nullptr;
+  IConfirmPrompt* m_confirmPrompt = nullptr;
 
   // Hand-over between the frame's dialogs and the worker.
-  std::atomic<CAutoscanDlg*> m_autoscanDialog{nullptr};
-  std::atomic<bool*> m_scanRunning{nullptr};
+  std::atomic<IAutoscanDialog*> m_autoscanDialog{nullptr};
+  std::atomic<std::atomic<bool>*> m_scanRunning{nullptr};
   std::atomic<CSecurityDlg*> m_securityDialog{nullptr};
-  std::atomic<bool*> m_dialogFinished{nullptr};
-
-  std::atomic<bool> m_systemMonitorVisible{false};
+  std::atomic<std::atomic<bool>*> m_dialogFinished{nullptr};
 
   // Worker.
   std::atomic<std::int32_t> m_workerState{kWorkerIdle};
@@ -327,5 +467,17 @@ class CSystem {
   std::vector<std::unique_ptr<CControlMessage>> m_systemQueue;  // guarded by m_lock
   std::atomic<bool> m_run{false};
   std::atomic<bool> m_goIdle{false};
+  std::atomic<bool> m_stopping{false};
+  std::atomic<bool> m_systemMonitorVisible{false};
+  MessageBoxHandler m_messageBox = nullptr;
+  void* m_messageBoxContext = nullptr;
+
+  // Discovery: units of unknown type that a scan quieted (type, ID), devices found but not
+  // yet in a zone (both guarded by m_lock), and the scan's range.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> m_quietedUnknownUnits;
+  std::vector<CDevice*> m_unplacedDevices;
+  std::uint32_t m_lastShortId = 63;
+  std::uint32_t m_lastGroup = 127;
+
   CWorkerThread m_worker;
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "core/ValueCodes.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
@@ -12,12 +13,6 @@
 #include "platform/Sync.h"
 
 namespace {
-
-// Value codes of the processor family.
-float IndexToFreq(int code) { return 7.8125f * std::pow(2.0f, float(code) / 36.0f); }
-float IndexToQ(int code) { return std::pow(2.0f, float(108 - code) / 12.0f) * 0.25f; }
-float IndexToQuarterStep(int code) { return std::pow(2.0f, float(code - 15) / 4.0f); }
-float SamplesToSeconds(std::uint32_t units) { return float(units) * 8.138e-05f; }
 
 // Value kinds of the family's parameters.
 enum : std::int32_t {

@@ -5,22 +5,20 @@
 #include <algorithm>
 #include <atomic>
 #include <ctime>
-#include <fstream>
 #include <iterator>
 
 #include "core/CPData.h"
 #include "core/ControlMessage.h"
 #include "core/ControlPanel.h"
-#include "core/DeviceFactory.h"
 #include "core/SevenBit.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
+#include "core/VersionTable.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexPanel.h"
-#include "platform/AppPaths.h"
 #include "platform/Clipboard.h"
 #include "platform/Sync.h"
 
@@ -36,27 +34,6 @@ constexpr std::uint32_t kSecurityBlockFrame = 288;
 bool IsProcessorTypeCode(std::uint32_t code) {
   return std::find(std::begin(kProcessorTypeCodes), std::end(kProcessorTypeCodes), code) !=
          std::end(kProcessorTypeCodes);
-}
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
-}
-
-// The firmware version table beside the executable: the first occurrence of the key, one
-// separator byte skipped, the rest of the line, trimmed; empty when the file or key is missing.
-std::string ReadVersionTable(const std::string& key) {
-  std::ifstream in(GetExecutableFolder() + "Orvak.ini", std::ios::binary);
-  if (!in || key.empty()) return {};
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const auto at = text.find(key);
-  if (at == std::string::npos) return {};
-  const std::size_t start = at + key.size() + 1;
-  if (start >= text.size()) return {};
-  const auto end = text.find_first_of("\r\n", start);
-  return Trim(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
 }
 
 NerexClockReading ReadMachineClock() {
@@ -107,10 +84,6 @@ CDevice* CreateNerexSeriesDevice(CSystem* system, IMessageSink* frame, std::uint
   return device;
 }
 
-void RegisterProcessorFamily() {
-  for (std::uint32_t code : kProcessorTypeCodes) RegisterDeviceCreator(code, &CreateNerexSeriesDevice);
-}
-
 // --- Construction and lifecycle ---
 
 CNerexSeriesDevice::CNerexSeriesDevice(CSystem* system, std::uint32_t typeCode, std::uint32_t deviceId,
@@ -152,6 +125,8 @@ void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
   if (mode != 1) return;
 
   // The file's whole content for the unit, queued even while the unit is not connected yet.
+  // The lock keeps the reply handler off the memories while they are encoded.
+  CSingleLock lock(SettingsLock());
   auto queue = [this](auto build) { QueueBuilt(*this, true, build); };
   for (std::size_t i = 0; i < m_presets.size() && i < 255; ++i) {
     const CNerexSeriesMemory* memory = m_presets[i].get();
@@ -355,7 +330,7 @@ void CNerexSeriesDevice::SetFirmwareTableReader(FirmwareTableReader reader) { g_
 
 std::string CNerexSeriesDevice::ReadFirmwareTable(const std::string& key) {
   const FirmwareTableReader reader = g_firmwareReader;
-  return reader ? reader(key) : ReadVersionTable(key);
+  return reader ? reader(key) : ReadIniValue(key);
 }
 
 void CNerexSeriesDevice::SetLocalClock(LocalClock clock) { g_localClock = clock; }

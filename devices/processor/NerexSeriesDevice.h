@@ -132,10 +132,8 @@ int GetDeqBandTypeCode(const NerexDeqBand& band);
 // Meter readings start (and fall back) at this level, dB.
 inline constexpr float kNerexMeterFloor = -112.0f;
 
-// Registers the processor type codes 16, 17, 110, 112, 114, 115, 116, 118, 120 and 121 with the
-// device factory. Call once at start, before the comms worker runs.
-void RegisterProcessorFamily();
-// The factory's creator: constructs and initialises one processor; null for another type code.
+// The factory's creator (RegisterProcessorFamily registers it): constructs and initialises one
+// processor; null for another type code. The Fennick models keep model index 0.
 CDevice* CreateNerexSeriesDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
                                  std::uint32_t deviceId, std::uint32_t modelIndex);
 
@@ -241,6 +239,8 @@ class CNerexSeriesDevice : public CDevice {
   void BeginPaste();
   void EndPaste();
   bool IsPasteInProgress() const;
+  // The event itself (manual reset), made by Initialise; null before.
+  CManualResetEvent* GetPasteEvent() const { return m_pasteEvent.get(); }
 
   // --- Host-side options and panel state ---
   bool GetAutoRtcUpdate() const { return m_autoRtcUpdate != 0; }
@@ -270,8 +270,8 @@ class CNerexSeriesDevice : public CDevice {
   INerexSeriesPanel* GetNerexPanel() const;
 
   // --- Replaceable sources (tests) ---
-  // Reads a key of the firmware version table; the default reads "Orvak.ini" beside the
-  // executable. Null restores the default.
+  // Reads a key of the firmware version table; the default is ReadIniValue ("Orvak.ini" beside
+  // the executable). Null restores the default.
   using FirmwareTableReader = std::string (*)(const std::string& key);
   static void SetFirmwareTableReader(FirmwareTableReader reader);
   static std::string ReadFirmwareTable(const std::string& key);
@@ -375,7 +375,6 @@ class CNerexSeriesDevice : public CDevice {
   std::array<std::atomic<float>, kNerexDeqBands> m_deqMeters;
   std::array<std::atomic<float>, kNerexMaxOutputs> m_compressorMeters;
   std::uint8_t m_meterPageSent = 0;
-  std::uint8_t m_statusFlag = 0;
   std::uint32_t m_panelPage = kNerexPageMixer;
   std::uint32_t m_sideTab = kNerexSideTabSource;
   std::uint32_t m_selectedInput = 0;

@@ -336,6 +336,11 @@ void CSimBus::Dispatch(const SimBytes& frame) {
     }
     delayMs = std::max(delayMs, a.delayMs);
   }
+  // Mixed framed replies never pass as a good reply by chance: when the mixture still reads as
+  // a whole frame, its last byte fails the 7-bit sum.
+  if (answering > 1 && answer.size() >= 4 && Get14Bit(answer.data() + 1) + 1 == answer.size() &&
+      answer.back() == Checksum7Bit(answer.data(), answer.size() - 1))
+    answer.back() = std::uint8_t((answer.back() + 1) & 0x7F);
 
   std::vector<std::size_t> cuts;
   std::uint32_t gapMs = 0;

@@ -1,0 +1,313 @@
+// The autoscan (worker state 2): short IDs one by one, then a tree search of long IDs with
+// collisions, quieting and re-probes; found units become devices of the file.
+#include "core/Discovery.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/CommsWorker.h"
+#include "core/ControlMessage.h"
+#include "core/Device.h"
+#include "core/DiscoveryFrames.h"
+#include "core/SerialComms.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "core/Zone.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+
+namespace {
+
+std::string Format(const char* format, long long value) {
+  char text[96];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// Level byte and progress text of each depth of the long-ID search.
+constexpr std::uint8_t kLevels[4] = {kScanLevel3, kScanLevel2, kScanLevel1, kScanLevel0};
+constexpr const char* kLevelTexts[4] = {"Searching for device ID xxx%lld", "Searching for device ID xx%lld",
+                                        "Searching for device ID x%lld", "Searching for device ID %lld"};
+
+}  // namespace
+
+void CSystem::SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup) {
+  m_lastShortId = lastShortId;
+  m_lastGroup = lastGroup;
+}
+
+bool CSystem::IsScanRunning() const {
+  const std::atomic<bool>* running = m_scanRunning;
+  return running && *running && m_run && !m_stopping;
+}
+
+void CSystem::SendScanStatus(const std::string& text) {
+  if (IAutoscanDialog* dialog = m_autoscanDialog) dialog->ShowScanStatus(text);
+}
+
+void CSystem::LogScanDetail(const std::string& text) {
+  if (m_settings.superDebug) WriteLog(text + "\n");
+}
+
+// --- The scan ---
+
+void CSystem::RunAutoscan() {
+  CSerialComms& comms = *m_transport;
+  CControlMessage& record = comms.Transaction();
+  auto failed = [&comms] { return comms.GetStatus() == kCommsError; };
+  comms.SetNoLog(true);
+  {
+    CSingleLock lock(m_lock);
+    m_quietedUnknownUnits.clear();
+  }
+
+  // Short IDs.
+  for (std::uint32_t n = 1; n <= m_lastShortId && IsScanRunning(); ++n) {
+    SendScanStatus(Format("Searching for device ID %lld", n));
+    CScanIdentity identity;
+    bool found = false;
+    for (std::uint32_t attempt = 0; attempt < kScanShortProbeTries && IsScanRunning() && !found; ++attempt) {
+      BuildShortIdProbe(record, n);
+      if (!RunScanTransaction()) return;
+      found = record.receivedLength == record.expectedLength &&
+              ParseShortIdReply(comms.ReceiveBuffer(), record.receivedLength, identity);
+      comms.SetStatus(kCommsIdle);
+      SleepEx(kScanShortProbeSleepMs, false);
+    }
+    if (found) AddFoundDevice(n, identity.typeCode, identity.variant);
+  }
+
+  // Long IDs, pass after pass while a unit still answers the scan-complete check.
+  if (IsScanRunning()) {
+    SendScanReset();
+    if (!failed()) KeepScanQuiet();
+  }
+  for (int pass = 0; IsScanRunning() && !failed(); ++pass) {
+    if (!RunLongIdPass() || !IsScanRunning()) break;
+    KeepScanQuiet();
+    if (failed() || !CheckScanComplete()) break;
+    if (pass + 1 >= kScanMaxLongIdPasses) {
+      LogScanDetail("Units still answer after the last long ID pass - scan ended");
+      break;
+    }
+  }
+  if (!failed()) SendScanReset();
+}
+
+void CSystem::EndAutoscan() {
+  CSerialComms& comms = *m_transport;
+  if (comms.GetStatus() == kCommsError) {
+    comms.SetStatus(kCommsIdle);
+    m_goIdle = true;
+    m_workerState = kWorkerIdle;
+    PostToFrame(UWM_FATAL_COMMS_ERROR);
+  } else {
+    m_workerState = kWorkerOnline;
+    if (GetDeviceCount() > 0) {
+      ResetBreakoutReadFlags();
+      m_needSecurityGet = true;
+    } else {
+      PostToFrame(UWM_GO_OFFLINE);
+    }
+  }
+  comms.SetNoLog(false);
+  comms.Transaction().noRetry = false;
+  // The dialog may close as soon as its flag is clear: nothing of it is touched afterwards.
+  std::atomic<bool>* running = m_scanRunning.exchange(nullptr);
+  m_autoscanDialog = nullptr;
+  if (running) *running = false;
+}
+
+bool CSystem::RunLongIdPass() { return SearchLevel(0, 0); }
+
+bool CSystem::SearchLevel(int depth, std::uint32_t base) {
+  const std::uint32_t step = std::uint32_t(1) << (8 * depth);
+  for (std::uint32_t v = 1; v <= m_lastGroup; ++v) {
+    if (!IsScanRunning() || m_transport->GetStatus() == kCommsError) return false;
+    const std::uint32_t id = base + v * step;
+    KeepScanQuiet();
+    if (m_transport->GetStatus() == kCommsError) return false;
+    SendScanStatus(Format(kLevelTexts[depth], depth == 0 ? v : id));
+
+    std::int64_t lastFound = 0;
+    for (int finds = 0;;) {
+      std::uint32_t type = 0, variant = 0;
+      const std::int64_t r = ProbeDeviceId(kLevels[depth], id, type, variant);
+      if (m_transport->GetStatus() == kCommsError) return false;
+      if (r > 0 && type > 0) {
+        // The same unit again means that it ignored the quiet command: move on.
+        if (r == lastFound) break;
+        lastFound = r;
+        TakeFoundUnit(std::uint32_t(r), type, variant);
+        if (m_transport->GetStatus() == kCommsError) return false;
+        if (depth == 3 || ++finds >= kScanMaxFindsPerId || !IsScanRunning()) break;
+        SleepEx(kScanReprobeSleepMs, false);
+        continue;  // another unit may answer the same probe now
+      }
+      if (r == -1 && depth < 3 && !SearchLevel(depth + 1, id)) return false;
+      break;
+    }
+  }
+  return true;
+}
+
+bool CSystem::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
+  if (CDevice* device = AddFoundDevice(id, typeCode, variant)) {
+    SendQuietCommand(device);
+    return true;
+  }
+  // No family takes this type: the unit is quieted all the same (and kept quiet), or it would
+  // answer the scan-complete check for ever.
+  {
+    CSingleLock lock(m_lock);
+    const auto unit = std::make_pair(typeCode, id);
+    if (std::find(m_quietedUnknownUnits.begin(), m_quietedUnknownUnits.end(), unit) == m_quietedUnknownUnits.end())
+      m_quietedUnknownUnits.push_back(unit);
+  }
+  SendQuietCommand(typeCode, id);
+  return true;
+}
+
+// --- Scan transactions ---
+
+std::int64_t CSystem::ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
+                                    std::uint32_t& variant) {
+  CSerialComms& comms = *m_transport;
+  CControlMessage& record = comms.Transaction();
+  typeCode = 0;
+  variant = 0;
+
+  BuildLongIdProbe(record, level, id);
+  const std::uint32_t savedExtra = comms.GetExtraTimeout();
+  if (savedExtra < kScanProbeExtraTimeoutMs) comms.SetExtraTimeout(kScanProbeExtraTimeoutMs);
+  const bool ran = RunScanTransaction();
+  comms.SetExtraTimeout(savedExtra);
+  record.noRetry = false;
+  if (!ran) return 0;
+
+  const std::uint8_t* reply = comms.ReceiveBuffer();
+  if (record.receivedLength != record.expectedLength)
+    return record.failed || record.receivedLength > 0 ? -1 : 0;
+  if (record.failed) return -1;
+  std::uint32_t found = 0;
+  if (!ParseLongIdReply(reply, record.receivedLength, found)) return 0;
+
+  LogScanDetail(Format("Found Device ID %lld, checking type...", id));
+  std::uint8_t idBytes[4];
+  std::copy(reply + 3, reply + 7, idBytes);
+  BuildTypeQuery(record, idBytes);
+  if (!RunScanTransaction()) return 0;
+  if (record.receivedLength != record.expectedLength) {
+    LogScanDetail("Can't find device type");
+    return 0;
+  }
+  CScanIdentity identity;
+  if (!ParseTypeQueryReply(comms.ReceiveBuffer(), record.receivedLength, identity)) {
+    LogScanDetail("Error in 0xE0 reply header");
+    return 0;
+  }
+  char line[96];
+  std::snprintf(line, sizeof line, "Device Type = %u, Variant = %u", identity.typeCode, identity.variant);
+  LogScanDetail(line);
+  typeCode = identity.typeCode;
+  variant = identity.variant;
+  return found;
+}
+
+void CSystem::SendQuietCommand(const CDevice* device) {
+  if (device) SendQuietCommand(device->GetTypeCode(), device->GetDeviceId());
+}
+
+void CSystem::SendQuietCommand(std::uint32_t typeCode, std::uint32_t id) {
+  BuildQuietCommand(m_transport->Transaction(), typeCode, id);
+  if (RunScanTransaction()) m_transport->SetStatus(kCommsIdle);
+}
+
+void CSystem::KeepScanQuiet() {
+  const std::uint32_t now = GetTickCount();
+  const std::uint32_t last = m_lastQuietRefresh;
+  if (last != 0 && TicksSince(last, now) < kScanQuietRefreshMs) return;
+  m_lastQuietRefresh = now != 0 ? now : 1;  // 0 means "never"
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> units;
+  for (CDevice* device : GetDevices())
+    if (device->GetDeviceId() > kLongIdAbove) units.emplace_back(device->GetTypeCode(), device->GetDeviceId());
+  {
+    CSingleLock lock(m_lock);
+    units.insert(units.end(), m_quietedUnknownUnits.begin(), m_quietedUnknownUnits.end());
+  }
+  for (const auto& [type, id] : units) {
+    SendQuietCommand(type, id);
+    if (m_transport->GetStatus() == kCommsError) return;
+  }
+}
+
+void CSystem::SendScanReset() {
+  BuildScanReset(m_transport->Transaction());
+  if (RunScanTransaction()) m_transport->SetStatus(kCommsIdle);
+  m_lastQuietRefresh = 0;
+}
+
+bool CSystem::CheckScanComplete() {
+  CSerialComms& comms = *m_transport;
+  CControlMessage& record = comms.Transaction();
+  BuildScanCompleteCheck(record);
+  const std::uint32_t savedExtra = comms.GetExtraTimeout();
+  if (savedExtra < kScanCheckExtraTimeoutMs) comms.SetExtraTimeout(kScanCheckExtraTimeoutMs);
+  const bool ran = RunScanTransaction();
+  if (ran) comms.SetStatus(kCommsIdle);
+  comms.SetExtraTimeout(savedExtra);
+  record.noRetry = false;
+  return ran && (record.receivedLength > 0 || record.failed);
+}
+
+// --- Found units ---
+
+CDevice* CSystem::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
+  for (CDevice* device : GetDevices())
+    if (device->GetTypeCode() == typeCode && device->GetDeviceId() == id) return device;
+  CDevice* device = CreateDevice(id, typeCode, variant);
+  if (!device) return nullptr;
+  device->Reinitialise(0);
+  {
+    CSingleLock lock(m_lock);
+    m_devices.push_back(device);
+    m_unplacedDevices.push_back(device);
+  }
+  PostToFrame(UWM_REDRAW_METER_ENTRY, WPARAM(device));
+  PostToFrame(UWM_REFRESH_RACK, WPARAM(device));
+  return device;
+}
+
+std::size_t CSystem::GetUnplacedDeviceCount() const {
+  CSingleLock lock(m_lock);
+  return m_unplacedDevices.size();
+}
+
+void CSystem::PlaceFoundDevices(const CZone* selectedZone) {
+  std::vector<CDevice*> found;
+  {
+    CSingleLock lock(m_lock);
+    found.swap(m_unplacedDevices);
+  }
+  if (found.empty() || m_zones.empty()) return;
+  CZone* zone = m_zones.front();
+  for (CZone* z : m_zones)
+    if (z == selectedZone) zone = z;
+  for (CDevice* device : found) {
+    if (GetDeviceIndex(device) < 0) continue;
+    zone->AppendDevice(device);
+    const CUuid uuid = device->GetUuid();
+    for (std::size_t u = 1; u < m_users.size() && u < kMaxUsers; ++u)
+      m_users[u]->m_devicePermissions.push_back(new CPanelPermissions(uuid, 1));
+    m_modified = true;
+  }
+}
+
+void CSystem::ResetBreakoutReadFlags() {
+  CSingleLock lock(m_lock);
+  for (CDevice* device : m_devices) {
+    const std::uint32_t type = device->GetTypeCode();
+    if (type < 34 || type > 47) continue;
+    if (auto* word = dynamic_cast<IBlockReceivedWord*>(device)) word->MaskBlockReceivedWord(kBreakoutReadKeepMask);
+  }
+}

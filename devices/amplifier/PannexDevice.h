@@ -1,0 +1,38 @@
+// The Pannex amplifier modules (type codes 49 and 50). They take part in discovery, the
+// global mute and the solo notice, have no security block, and store only the base device
+// record in files.
+#pragma once
+
+#include <memory>
+
+#include "core/Device.h"
+#include "platform/Sync.h"
+
+class CPannexDevice : public CDevice {
+ public:
+  CPannexDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
+  ~CPannexDevice() override;
+
+  // Creates the paste-in-progress event (manual reset, not signalled). Called once by the
+  // factory.
+  void Initialise();
+
+  const char* GetControlPanelClass() override { return nullptr; }
+  std::string GetModelName() override { return "Pannex"; }
+  // The format registered as "PannexSettings".
+  std::uint32_t GetClipboardFormat() override;
+
+  // Worker thread. Queued messages once the security step is through; nothing while ignored
+  // or while a paste runs.
+  bool GetNextPollMessage(CControlMessage& record) override;
+  void ProcessReply(CControlMessage& record) override;
+
+  // Mutes (true) or unmutes (false) the module by a queued write in the module layout of the
+  // global mute: F1 00 08 T id 0D 20 M S, M 2 or 0.
+  void OnSystemSolo(bool solo) override;
+
+  CManualResetEvent* GetPasteEvent() const { return m_pasteInProgress.get(); }
+
+ private:
+  std::unique_ptr<CManualResetEvent> m_pasteInProgress;
+};

@@ -1,0 +1,165 @@
+// A system object online on an in-memory line with a simulated bus behind it, a recording main
+// frame, and helpers to wait for the worker. For the comms worker and discovery tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/ControlMessage.h"
+#include "core/Discovery.h"
+#include "core/LogFile.h"
+#include "core/SerialComms.h"
+#include "core/SevenBit.h"
+#include "core/System.h"
+#include "platform/SerialPortMemory.h"
+#include "platform/WindowMessages.h"
+#include "tests/support/TestDevices.h"
+#include "tools/devsim/SimBus.h"
+
+// Waits up to timeoutMs for the condition; true when it held.
+inline bool WaitFor(const std::function<bool()>& condition, std::uint32_t timeoutMs = 20000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+// The main frame as the model sees it: every message recorded, log lines kept as text.
+class CTestFrame : public IMessageSink {
+ public:
+  bool PostMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (message == WM_LOG_LINE) {
+      m_log.push_back(*TakePostedLogLine(wParam));
+    } else {
+      m_messages.push_back({message, wParam, lParam});
+    }
+    return true;
+  }
+  std::size_t Count(std::uint32_t message, WPARAM wParam = 0, bool anyParam = true) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::size_t n = 0;
+    for (const auto& m : m_messages)
+      if (m.message == message && (anyParam || m.wParam == wParam)) ++n;
+    return n;
+  }
+  std::vector<CRecordingSink::Message> Messages() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_messages;
+  }
+  // Log texts, each without its time stamp.
+  std::vector<std::string> LogLines() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<std::string> out;
+    for (const auto& line : m_log) out.push_back(line.size() > 23 ? line.substr(23) : line);
+    return out;
+  }
+  std::size_t CountLogLinesStartingWith(const std::string& prefix) const {
+    std::size_t n = 0;
+    for (const auto& line : LogLines())
+      if (line.rfind(prefix, 0) == 0) ++n;
+    return n;
+  }
+
+ private:
+  mutable std::mutex m_mutex;
+  std::vector<CRecordingSink::Message> m_messages;
+  std::vector<std::string> m_log;
+};
+
+// The autoscan dialog: records the progress lines; a test may stop the scan at a line.
+class CTestScanDialog : public IAutoscanDialog {
+ public:
+  void ShowScanStatus(const std::string& text) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_lines.push_back(text);
+    if (text == stopAt) running = false;
+  }
+  std::vector<std::string> Lines() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lines;
+  }
+  std::atomic<bool> running{true};
+  std::string stopAt;
+
+ private:
+  mutable std::mutex m_mutex;
+  std::vector<std::string> m_lines;
+};
+
+class CBusHarness {
+ public:
+  CBusHarness() {
+    system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+  }
+  ~CBusHarness() {
+    system.StopCommsThread();
+    bus.Stop();
+  }
+
+  // Starts the bus and the worker, and goes online.
+  bool StartOnline() {
+    bus.Start();
+    system.Start(&frame);
+    return system.GoOnline(0);
+  }
+  // Hands a dialog to the worker and waits for the scan to end.
+  bool RunScan(CTestScanDialog& dialog, std::uint32_t timeoutMs = 60000) {
+    system.SetAutoscanDialog(&dialog, &dialog.running);
+    return WaitFor([&] { return system.GetAutoscanDialog() == nullptr && !dialog.running; }, timeoutMs);
+  }
+  // Requests the bus saw whose first byte is b.
+  std::size_t CountRequests(std::uint8_t first) const {
+    std::size_t n = 0;
+    for (const auto& r : bus.Requests())
+      if (!r.empty() && r[0] == first) ++n;
+    return n;
+  }
+
+  std::shared_ptr<CSerialLine> line = std::make_shared<CSerialLine>();
+  CSimBus bus{std::make_unique<CLineWire>(line)};
+  CTestFrame frame;
+  CSystem system;
+};
+
+// A test device that polls a 20-byte read of command 0x3E in the F0/F1 layout every turn
+// (queued messages first) and counts the replies it gets.
+class CPollingTestDevice : public CTestDevice {
+ public:
+  static constexpr std::uint8_t kReadCommand = 0x3E;
+  static constexpr std::uint32_t kReplyLength = 20;
+
+  CPollingTestDevice(CSystem* system, std::uint32_t id, IMessageSink* frame) : CTestDevice(system, id, frame) {}
+
+  bool GetNextPollMessage(CControlMessage& record) override {
+    ++polls;
+    if (PopMessage(record)) return true;
+    const std::uint8_t bytes[7] = {0xF0, 0x00, 0x07, 0x10, std::uint8_t(GetDeviceId()), 0x00, kReadCommand};
+    record.Set(kReadCommand, 8, kReplyLength, this, false, 0xA8, 0, timeoutBase);
+    for (int i = 0; i < 7; ++i) record.frame[i] = bytes[i];
+    record.frame[7] = Checksum7Bit(bytes, 7);
+    return true;
+  }
+  void ProcessReply(CControlMessage& record) override {
+    if (NeedsInitialisation()) ++processedWhileUninitialised;
+    lastReply.assign(record.frame, record.frame + record.receivedLength);
+    ++processed;
+    UpdateCommsState(true);
+  }
+
+  std::uint32_t timeoutBase = 0;  // added to each read time-out, ms
+  std::atomic<int> polls{0};
+  std::atomic<int> processed{0};
+  std::atomic<int> processedWhileUninitialised{0};
+  std::vector<std::uint8_t> lastReply;
+};

@@ -1,0 +1,248 @@
+// Processors against the simulated bus: every model is found by an autoscan of the system's
+// own worker, read in full and then polled; the file's settings reach a unit byte for byte;
+// a change made in the model reaches the unit; replies with faults are refused and counted.
+#include <gtest/gtest.h>
+
+#include "core/ControlMessage.h"
+#include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexChannelRules.h"
+#include "devices/processor/NerexMessages.h"
+#include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexPresets.h"
+#include "platform/Sync.h"
+#include "tests/support/ProcessorBus.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Settings that differ from the defaults everywhere a block reaches, within each field's width.
+void Vary(CNerexSeriesMemory& m, int seed) {
+  auto v = [&](int k, int range) { return (seed * 31 + k * 17) % range; };
+  for (int i = 0; i < kNerexMaxInputs; ++i) {
+    m.inputs.gains[std::size_t(i)] = std::int16_t(v(i, 200) - 150);
+    m.inputs.delays[std::size_t(i)] = std::uint32_t(v(i + 3, 5000) * 100);
+    for (int b = 0; b < kNerexInputPeqBands; ++b) {
+      NerexEqBand& band = m.inputs.PeqBand(i, b);
+      band.type = std::uint8_t(v(i * 8 + b, 13) | (b == 3 ? 0x80 : 0));
+      band.q = std::uint8_t(v(b, 108));
+      band.frequency = std::uint16_t(v(i + b, 400));
+      band.gain = std::int16_t(v(i * b, 300) - 200);
+    }
+    m.inputs.names[std::size_t(i)] = MakeChannelName("In " + std::to_string(seed % 10) + char('a' + i));
+    m.geq.bypass[std::size_t(i)] = std::uint8_t(i & 1);
+    m.geq.modes[std::size_t(i)] = std::uint8_t(v(i, 3));
+    for (int b = 0; b < kNerexGeqBands; ++b) m.geq.bands[std::size_t(i)][std::size_t(b)] = std::int16_t(v(i + b, 240) - 120);
+    for (int k = 0; k < kNerexDeqBandsPerInput; ++k) {
+      NerexDeqBand& band = m.DeqBand(i, k);
+      band.mode = std::uint8_t(v(k, 4));
+      band.q = std::uint8_t(v(i + k, 100));
+      band.frequency = std::uint16_t(v(i * k + 5, 500));
+      band.effect = std::uint8_t(v(k + 1, 16));
+      band.threshold = std::uint8_t(v(k + 2, 100));
+      band.ratio = std::uint8_t(v(k + 3, 32));
+      band.attack = std::uint8_t(v(k + 4, 64));
+      band.release = std::uint8_t(v(k + 5, 64));
+      band.filterKind = std::uint8_t(v(k + 6, 4));
+      band.bypass = std::uint8_t(k & 1);
+    }
+  }
+  m.inputs.muteMask = std::uint8_t(v(1, 16));
+  for (auto& row : m.inputs.matrixGains)
+    for (auto& g : row) g = std::int16_t(v(int(&g - &row[0]), 300) - 200);
+  m.deqMode = 1;
+  m.deqLinking = 0;
+  for (int o = 0; o < kNerexMaxOutputs; ++o) {
+    const auto u = std::size_t(o);
+    m.outputs.gains[u] = std::int16_t(v(o, 250) - 200);
+    m.outputs.delays[u] = std::uint32_t(v(o + 1, 4000) * 50);
+    m.outputs.routingMasks[u] = std::uint8_t(v(o, 16));
+    m.outputs.matrixLevels[u] = {std::uint16_t(v(o, 552)), std::uint16_t(v(o + 1, 552)), std::uint16_t(v(o + 2, 552)),
+                                 std::uint16_t(v(o + 3, 552))};
+    m.outputs.highPass[u].q = std::uint8_t(v(o, 12));
+    m.outputs.highPass[u].frequency = std::uint16_t(v(o, 300));
+    m.outputs.lowPass[u].q = std::uint8_t(v(o + 1, 12));
+    m.outputs.lowPass[u].frequency = std::uint16_t(v(o, 400) + 30);
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) {
+      NerexEqBand& band = m.outputs.PeqBand(o, b);
+      band.type = std::uint8_t(v(o + b, 13));
+      band.q = std::uint8_t(v(o * b, 108));
+      band.frequency = std::uint16_t(v(o + 2 * b, 450));
+      band.gain = std::int16_t(v(o + b, 500) - 400);
+    }
+    m.outputs.trims[u] = std::int8_t(v(o, 200) - 100);
+    m.outputs.limiters[u] = NerexLimiter{std::uint8_t(v(o, 33)), std::uint8_t(v(o, 18)), std::uint8_t(v(o, 8)),
+                                         std::uint8_t(v(o, 13)), std::uint8_t(v(o, 4))};
+    m.outputs.compressors[u] = NerexCompressor{std::uint8_t(v(o, 44)), std::uint8_t(v(o + 1, 100)),
+                                               std::uint8_t(v(o + 2, 64)), std::uint8_t(v(o, 40)),
+                                               std::uint8_t(v(o, 16)), std::uint8_t(o & 1)};
+    m.outputs.names[u] = MakeChannelName("Out " + std::to_string(o + 1));
+  }
+  m.outputs.muteMask = std::uint8_t(v(2, 256));
+  m.outputs.phaseMask = std::uint8_t(v(3, 256));
+  m.outputs.mixerFlag = 1;
+  m.outputs.autoLimiters = 0;
+  m.outputs.compressorLimiters = 1;
+  m.outputs.channelGroups[kGroupPerOutput + 2] = 9;
+}
+
+// The write form of every block the model has, as one byte string.
+Bytes Blocks(const CNerexSeriesMemory& image, int model) {
+  Bytes all;
+  for (int block : {kBlockInputs, kBlockOutputs, kBlockGeq, kBlockDeq}) {
+    const Bytes b = BuildBlockWritePayload(block, image, model, 0, 0);
+    all.insert(all.end(), b.begin(), b.end());
+  }
+  return all;
+}
+
+constexpr int kModels[] = {16, 17, 110, 112, 114, 115, 116, 118, 120, 121};
+
+class NerexBusModelTest : public ::testing::TestWithParam<int> {};
+
+}  // namespace
+
+TEST_P(NerexBusModelTest, UnitIsDiscoveredReadInFullAndThenPolled) {
+  const int model = GetParam();
+  CProcessorBus bus;
+  CSimProcessorUnit* unit = bus.AddUnit(model, 1, model == 112 ? 0x1C4A21 : 0);
+  CNerexSeriesMemory image;
+  InitMemoryDefaults(image);
+  Vary(image, model);
+  unit->SetCurrent(image);
+  unit->SetDeviceName("Front of House");
+  CNerexSeriesMemory preset = image;
+  Vary(preset, model + 1);
+  preset.sectionFlags = kSectionAll;
+  preset.name = "Show";
+  unit->SetPreset(3, preset);
+  bus.System().SetSystemMonitorVisible(true);
+
+  ASSERT_TRUE(bus.StartWorker());
+  ASSERT_TRUE(bus.Autoscan(1));
+  const auto devices = bus.Devices();
+  ASSERT_EQ(devices.size(), 1u);
+  CNerexSeriesDevice* d = devices[0];
+  EXPECT_EQ(d->GetModel(), model);
+  EXPECT_EQ(d->GetDeviceId(), 1u);
+  if (model == 112) {
+    EXPECT_EQ(d->GetHardwareCode(), 0x1C4A21u);
+    EXPECT_EQ(d->GetModelName(), GetModelName(112, 0x1C4A21));
+  }
+  ASSERT_TRUE(bus.WaitFor([&] { return d->AllBlocksReceived(); }));
+  ASSERT_TRUE(bus.WaitFor([&] { return unit->ReadCount(model == 121 ? 63 : 62) >= 2; }));
+  CSingleLock lock(bus.System().GetLock());
+  EXPECT_EQ(Blocks(d->GetCurrentSettings(), model), Blocks(image, model));
+  EXPECT_EQ(d->GetName(), "Front of House");
+  EXPECT_EQ(d->GetPresets()[2]->sectionFlags, kSectionAll);
+  EXPECT_EQ(d->GetPresets()[2]->name, "Show");
+  EXPECT_EQ(Blocks(*d->GetPresets()[2], model), Blocks(preset, model));
+  EXPECT_EQ(d->GetFirmwareVersion(), "1.25");
+  EXPECT_EQ(d->GetWarningBits() & kNerexWarningNotInitialised, 0u);
+  EXPECT_TRUE(d->IsConnected());
+  EXPECT_EQ(d->GetRefusedReplyCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryModel, NerexBusModelTest, ::testing::ValuesIn(kModels),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Model" + std::to_string(info.param); });
+
+TEST(NerexBus, SendingTheFileGivesTheUnitEverySettingByteForByte) {
+  for (int model : {16, 114, 121}) {
+    CProcessorBus bus;
+    CSimProcessorUnit* unit = bus.AddUnit(model, 2);
+    unit->SetPresetCount(3);
+    CNerexSeriesDevice* d = bus.AddDevice(model, 2);
+    ASSERT_NE(d, nullptr);
+    Vary(d->GetCurrentSettings(), 7);
+    d->SetName("Delay Tower \xC3\xA9st");
+    ResizePresetList(d->GetPresets(), 3);
+    Vary(*d->GetPresets()[0], 9);
+    d->GetPresets()[0]->sectionFlags = kSectionInputs | kSectionOutputs;
+    d->GetPresets()[0]->name = "Day";
+    d->GetPresets()[2]->sectionFlags = 0;
+    d->GetGeneralSettings().SetSecurityCode(1234);
+    unit->SetPreset(3, *d->GetPresets()[0]);  // the unit's memory 3 holds something the file clears
+
+    ASSERT_TRUE(bus.StartWorker(1));
+    ASSERT_TRUE(bus.WaitFor([&] {
+      return !unit->WritesOf(35).empty() && (!IsFennickModel(model) || !unit->WritesOf(80).empty());
+    }));
+    CSingleLock lock(bus.System().GetLock());
+    // Every block write arrived as built.
+    const CNerexSeriesMemory current = unit->Current();
+    EXPECT_EQ(Blocks(current, model), Blocks(d->GetCurrentSettings(), model)) << model;
+    const CNerexSeriesMemory day = unit->Preset(1);
+    EXPECT_EQ(day.sectionFlags, kSectionInputs | kSectionOutputs);
+    EXPECT_EQ(day.name, "Day");
+    EXPECT_EQ(BuildBlockWritePayload(kBlockInputs, day, model, 0, 0),
+              BuildBlockWritePayload(kBlockInputs, *d->GetPresets()[0], model, 0, 0));
+    EXPECT_EQ(BuildBlockWritePayload(kBlockOutputs, day, model, 0, 0),
+              BuildBlockWritePayload(kBlockOutputs, *d->GetPresets()[0], model, 0, 0));
+    EXPECT_EQ(unit->Preset(3).sectionFlags, 0u);
+    EXPECT_EQ(unit->DeviceName(), "Delay Tower ?st");
+    EXPECT_EQ(unit->GeneralSettings()[8] | unit->GeneralSettings()[9] << 8, IsFennickModel(model) ? 1234 : 8064);
+  }
+}
+
+TEST(NerexBus, ChangeMadeInTheModelReachesTheUnitByteForByte) {
+  CProcessorBus bus;
+  CSimProcessorUnit* unit = bus.AddUnit(120, 5);
+  CNerexSeriesDevice* d = bus.AddDevice(120, 5);
+  ASSERT_TRUE(bus.StartWorker(0));
+  ASSERT_TRUE(bus.WaitFor([&] { return d->AllBlocksReceived() && d->IsConnected(); }));
+
+  NerexEqBand band;
+  {
+    CSingleLock lock(d->SettingsLock());
+    NerexEqBand& stored = d->GetCurrentSettings().outputs.PeqBand(6, 4);
+    stored.type = 2;
+    stored.q = 77;
+    stored.frequency = 301;
+    stored.gain = -125;
+    band = stored;
+  }
+  CControlMessage expected;
+  ASSERT_TRUE(BuildCommand16LenMessage(*d, expected, band, 11, 4));
+  QueueBuilt(*d, false, [&](CControlMessage& m) { return BuildCommand16LenMessage(*d, m, band, 11, 4); });
+  d->SetName("Renamed");
+  QueueBuilt(*d, false, [&](CControlMessage& m) { return BuildBlock35Message(*d, m); });
+  ASSERT_TRUE(bus.WaitFor([&] { return !unit->WritesOf(12).empty() && !unit->WritesOf(35).empty(); }));
+  EXPECT_EQ(unit->WritesOf(12).front(), Bytes(expected.frame, expected.frame + expected.frameLength));
+  EXPECT_EQ(unit->Current().outputs.PeqBand(6, 4), band);
+  EXPECT_EQ(unit->DeviceName(), "Renamed");
+}
+
+TEST(NerexBus, RepliesWithFaultsAreRefusedAndCountedAndTheReadBackStillCompletes) {
+  CProcessorBus bus;
+  CSimProcessorUnit* unit = bus.AddUnit(121, 4);
+  unit->SetPresetCount(3);
+  CNerexSeriesMemory used;
+  InitMemoryDefaults(used);
+  used.sectionFlags = kSectionOutputs;
+  unit->SetPreset(2, used);
+  // Content faults: a block reply and a flags reply naming other memories, a memory name for a
+  // memory that does not exist.
+  unit->InjectReplyFault(48, SimProcessorFault::WrongMemory(300));
+  unit->InjectReplyFault(53, SimProcessorFault::WrongMemory(1));
+  unit->InjectReplyFault(49, SimProcessorFault::WrongMemory(40));
+  CNerexSeriesDevice* d = bus.AddDevice(121, 4);
+  ResizePresetList(d->GetPresets(), 3);
+  ASSERT_TRUE(bus.Open());
+  // Past the security step; then wire faults, which the transport refuses: an identification
+  // reply cut short, then three replies with a bad checksum (the request and its two retries).
+  ASSERT_TRUE(bus.RunUntil([&] { return !d->NeedsInitialisation(); }, 40));
+  unit->InjectReplyFault(0xB0, SimProcessorFault::CutData(3));
+  ASSERT_TRUE(bus.Turn());
+  bus.Bus().InjectFaults(SimFault::BadChecksum(), 3);
+  ASSERT_TRUE(bus.RunUntil([&] { return d->AllBlocksReceived(); }, 400));
+  EXPECT_EQ(d->GetRefusedReplyCount(), 3u);
+  EXPECT_GE(bus.Misses(), 2u);
+  // The refused replies were asked again and everything arrived in the end.
+  EXPECT_EQ(d->GetPresets()[1]->sectionFlags, kSectionOutputs);
+  EXPECT_EQ(Blocks(d->GetCurrentSettings(), 121), Blocks(unit->Current(), 121));
+  // Meters are then polled on the counter.
+  bus.System().SetSystemMonitorVisible(true);
+  const std::size_t before = unit->ReadCount(63);
+  for (int i = 0; i < 3; ++i) bus.Turn();
+  EXPECT_EQ(unit->ReadCount(63), before + 3);
+}

@@ -1,0 +1,107 @@
+// The notification sweeps: which ids are pushed, in which order, by model, and what the open
+// panel is asked afterwards. The sweeps send nothing to the unit.
+#include "tests/devices/processor/ProcessorTestSupport.h"
+
+#include <algorithm>
+
+#include "core/ControlPanel.h"
+#include "devices/processor/NerexPanel.h"
+
+namespace {
+
+class CSweepPanel : public CControlPanel, public INerexSeriesPanel {
+ public:
+  void NotifyParameterChanged(const CParamValue& value) override { ids.push_back(value.id); }
+  void DestroyPanelWindow() override {}
+  void RequestMeterUpdate() override {}
+  void RefillPresetList() override { calls.push_back("RefillPresetList"); }
+  void RefreshGeqCurve(bool) override { calls.push_back("RefreshGeqCurve"); }
+  void RefreshPeqSection(bool) override { calls.push_back("RefreshPeqSection"); }
+  void RefreshDeqSection(bool) override { calls.push_back("RefreshDeqSection"); }
+  void RefreshOutputEqSection(bool) override { calls.push_back("RefreshOutputEqSection"); }
+  void RefreshOutputSection(bool) override { calls.push_back("RefreshOutputSection"); }
+  void SelectSideTab(std::uint32_t tab, bool) override { calls.push_back("SelectSideTab " + std::to_string(tab)); }
+  void DrawInputsSection(bool) override { calls.push_back("DrawInputsSection"); }
+
+  std::vector<int> ids;
+  std::vector<std::string> calls;
+};
+
+class NerexNotifyTest : public ProcessorDeviceTest {
+ protected:
+  std::vector<int> Sweep(int model) {
+    CNerexSeriesDevice& d = Make(model);
+    panel = CSweepPanel{};
+    d.SetControlPanel(&panel);
+    d.NotifyAllParameters();
+    d.SetControlPanel(nullptr);
+    return panel.ids;
+  }
+  static bool Has(const std::vector<int>& ids, int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
+
+  CSweepPanel panel;
+};
+
+}  // namespace
+
+TEST_F(NerexNotifyTest, WholeSweepPushesEveryChannelInOrderWhateverTheModel) {
+  const std::vector<int> ids = Sweep(114);  // two inputs, four outputs
+  // Input 0 starts with name, gain, mute and its four link bits.
+  ASSERT_GE(ids.size(), 7u);
+  EXPECT_EQ(std::vector<int>(ids.begin(), ids.begin() + 7), (std::vector<int>{128, 13, 25, 339, 340, 341, 342}));
+  EXPECT_TRUE(Has(ids, 131));   // input 3's name on a two-input model
+  EXPECT_TRUE(Has(ids, 139));   // output 7's name on a four-output model
+  EXPECT_TRUE(Has(ids, 252));   // input delays on the Nerex models
+  EXPECT_FALSE(Has(ids, 1364)); // compressors only on the Torvex48
+  EXPECT_FALSE(Has(ids, 1506)); // the dynamic-EQ filter kind is not pushed
+  EXPECT_EQ(ids.back(), 58);
+  // The two dynamic-EQ flags are pushed once per input.
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), 1590), 4);
+  // "Auto Limiters" and "Compressor Limiters" come between the inputs and the outputs.
+  const auto autoAt = std::find(ids.begin(), ids.end(), 422) - ids.begin();
+  EXPECT_EQ(ids[std::size_t(autoAt + 1)], 1444);
+  EXPECT_EQ(ids[std::size_t(autoAt + 2)], 132);
+}
+
+TEST_F(NerexNotifyTest, FennickSkipsInputDelaysAndTorvexPushesItsCompressorsInOrder) {
+  const std::vector<int> fennick = Sweep(16);
+  EXPECT_FALSE(Has(fennick, 249));
+  EXPECT_FALSE(Has(fennick, 1364));
+  const std::vector<int> torvex = Sweep(121);
+  const auto at = std::find(torvex.begin(), torvex.end(), 1364) - torvex.begin();
+  EXPECT_EQ(std::vector<int>(torvex.begin() + at, torvex.begin() + at + 6),
+            (std::vector<int>{1364, 1372, 1380, 1388, 1404, 1396}));
+  // Every id pushed has a value: none is the empty value.
+  for (int id : torvex) EXPECT_NE(id, 0);
+}
+
+TEST_F(NerexNotifyTest, SweepEndsWithThePresetListAndThePanelsPage) {
+  CNerexSeriesDevice& d = Make(121);
+  d.SetControlPanel(&panel);
+  d.SetSideTab(297);
+  d.NotifyAllParameters();
+  EXPECT_EQ(panel.calls, (std::vector<std::string>{"RefillPresetList", "SelectSideTab 297"}));
+  panel.calls.clear();
+  d.SetPanelPage(64);
+  d.NotifyAllParameters();
+  EXPECT_EQ(panel.calls, (std::vector<std::string>{"RefillPresetList", "RefreshDeqSection"}));
+  d.SetControlPanel(nullptr);
+  EXPECT_EQ(d.GetQueueSize(), 0u);
+}
+
+TEST_F(NerexNotifyTest, ChannelSweepsPushTheLinkGroupOnly) {
+  CNerexSeriesDevice& d = Make(120);
+  d.SetControlPanel(&panel);
+  d.GetCurrentSettings().outputs.linkMasks[2] = 0x0C;
+  d.NotifyOutputChannelParameters(2);
+  EXPECT_TRUE(Has(panel.ids, 19));
+  EXPECT_TRUE(Has(panel.ids, 20));
+  EXPECT_FALSE(Has(panel.ids, 18));
+  EXPECT_TRUE(panel.calls.empty());
+  panel.ids.clear();
+  d.GetCurrentSettings().inputs.linkMasks[1] = 0;
+  d.NotifyInputChannelParameters(1);
+  EXPECT_TRUE(panel.ids.empty());
+  EXPECT_EQ(panel.calls, (std::vector<std::string>{"DrawInputsSection"}));
+  d.SetControlPanel(nullptr);
+}

@@ -1,0 +1,351 @@
+// The processor's reply handling: meters and meter pages, identification and the firmware
+// check, settings blocks by memory number, names, memory names and section flags, timed presets,
+// general settings with the preset copy and the clock, and the refusal of replies that name
+// memories that do not exist or are shorter than their layout.
+#include "tests/devices/processor/ProcessorTestSupport.h"
+
+#include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexPresets.h"
+
+namespace {
+
+class NerexRepliesTest : public ProcessorDeviceTest {
+ protected:
+  // A block reply as the unit sends it: [memory number LE16, block], packed.
+  Bytes BlockReply(std::uint8_t command, int number, const CNerexSeriesMemory& image, int model) {
+    const int block = command == 48 ? kBlockInputs : command == 50 ? kBlockOutputs : command == 52 ? kBlockGeq : kBlockDeq;
+    Bytes raw{std::uint8_t(number), std::uint8_t(std::uint16_t(number) >> 8)};
+    const Bytes data = CSimProcessorUnit::EncodeReplyBlock(block, image, model);
+    raw.insert(raw.end(), data.begin(), data.end());
+    return MakePackedReply(command, raw);
+  }
+  static Bytes IdentReply(int model, const std::string& version) {
+    Bytes body(17, ' ');
+    const std::size_t at = (model == 16 || model == 17 ? 14 : 15) - 3;
+    for (std::size_t i = 0; i < version.size() && i < 5; ++i) body[at + i] = std::uint8_t(version[i]);
+    return MakeFramedReply(0xB8, body);
+  }
+  static Bytes GeneralReply(std::array<std::uint8_t, 20> bytes) {
+    return MakePackedReply(79, Bytes(bytes.begin(), bytes.end()));
+  }
+  static std::array<std::uint8_t, 20> DefaultGeneral() {
+    std::array<std::uint8_t, 20> g{};
+    g[8] = 0x80;
+    g[9] = 0x1F;
+    g[14] = 6;
+    g[15] = 10;
+    return g;
+  }
+  // Marks the read-back complete, as a device that has been polled in full.
+  void ReadInFull(CNerexSeriesDevice& d) {
+    CSimProcessorUnit unit(d.GetModel(), std::uint8_t(d.GetDeviceId()));
+    d.SetNeedsInitialisation(false);
+    CLoopback loop(m_system, d, unit);
+    ASSERT_TRUE(loop.ReadInFull());
+  }
+};
+
+NerexClockReading FixedClock() { return NerexClockReading{26, 3, 14, 7, 9, 41}; }
+
+}  // namespace
+
+TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByte) {
+  CNerexSeriesDevice& d = Make(120);
+  Bytes levels(12, 40);
+  levels[0] = 0;
+  levels[4 + 7] = 127;
+  Deliver(62, MakeReply(62, levels));
+  EXPECT_FLOAT_EQ(d.GetInputMeter(0), 9.0f);
+  EXPECT_FLOAT_EQ(d.GetInputMeter(1), -31.0f);
+  EXPECT_FLOAT_EQ(d.GetOutputMeter(7), -118.0f);
+  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 104), 1u);
+  EXPECT_EQ(Posted(UWM_REDRAW_METER_ENTRY, 1), 1u);
+  // An ignored device keeps its floor.
+  d.SetIgnored(true);
+  Deliver(62, MakeReply(62, Bytes(12, 0)));
+  EXPECT_FLOAT_EQ(d.GetInputMeter(0), -112.0f);
+}
+
+TEST_F(NerexRepliesTest, TorvexMeterPagesDecodeByThePageLastSent) {
+  CNerexSeriesDevice& d = Make(121, 1);
+  ReadInFull(d);
+  Deliver(176, IdentReply(121, "1.10"));
+  d.GetCurrentSettings().outputs.limiters[2].level = 5;
+  auto pollPage = [&](std::uint32_t counter) {
+    d.SetPollCounter(counter);
+    CControlMessage m;
+    return d.GetNextPollMessage(m) ? int(m.frame[7]) : -1;
+  };
+  Connect();
+  ASSERT_EQ(pollPage(0), 0);
+  Bytes b(12, 10);
+  b[4 + 2] = 5;  // output 3's byte equals its limiter level code: 0 dB
+  Deliver(63, MakeReply(63, b));
+  EXPECT_FLOAT_EQ(d.GetInputMeter(0), -1.0f);
+  EXPECT_FLOAT_EQ(d.GetOutputMeter(2), 0.0f);
+  EXPECT_FLOAT_EQ(d.GetOutputMeter(0), -10.0f);  // (22 - 10) - (22 - 0)
+
+  // Page 64: inputs and outputs, then the dynamic-EQ levels, then the compressors.
+  Deliver(176, IdentReply(121, "1.30"));
+  ASSERT_TRUE(d.HasExtendedMeters());
+  ASSERT_EQ(pollPage(0), 64);
+  Bytes p(32, 0);
+  for (int k = 0; k < 32; ++k) p[std::size_t(k)] = std::uint8_t(k);
+  Deliver(63, MakeReply(63, p));
+  EXPECT_FLOAT_EQ(d.GetInputMeter(3), 9.0f - 3);
+  EXPECT_FLOAT_EQ(d.GetDeqMeter(1, 2), 22.0f - float(12 + 2 * 4 + 1));
+  EXPECT_FLOAT_EQ(d.GetCompressorMeter(5), 22.0f - float(16 + 8 + 5));
+}
+
+TEST_F(NerexRepliesTest, IdentificationTakesTheTrimmedVersionAndSetsTheExtendedMeterFlag) {
+  CNerexSeriesDevice& d = Make(121);
+  Deliver(176, IdentReply(121, " 1.25"));
+  EXPECT_EQ(d.GetFirmwareVersion(), "1.25");
+  EXPECT_TRUE(d.HasExtendedMeters());
+  EXPECT_TRUE(d.GetReceivedMask() & 0x40);
+  Deliver(176, IdentReply(121, "1.20 "));
+  EXPECT_EQ(d.GetFirmwareVersion(), "1.20");
+  EXPECT_FALSE(d.HasExtendedMeters());
+}
+
+TEST_F(NerexRepliesTest, FennickFirmwareDifferingFromTheTableRaisesTheWarning) {
+  CNerexSeriesDevice::SetFirmwareTableReader([](const std::string&) { return std::string("3.01"); });
+  CNerexSeriesDevice& d = Make(16);
+  Deliver(176, IdentReply(16, "3.01"));
+  EXPECT_EQ(d.GetFirmwareVersion(), "3.01");
+  EXPECT_EQ(d.GetWarningBits() & kNerexWarningFirmware, 0u);
+  Deliver(176, IdentReply(16, "2.99"));
+  EXPECT_NE(d.GetWarningBits() & kNerexWarningFirmware, 0u);
+  // A missing table counts as different.
+  CNerexSeriesDevice::SetFirmwareTableReader([](const std::string&) { return std::string(); });
+  CNerexSeriesDevice& e = Make(17);
+  Deliver(176, IdentReply(17, "3.01"));
+  EXPECT_NE(e.GetWarningBits() & kNerexWarningFirmware, 0u);
+  CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
+}
+
+TEST_F(NerexRepliesTest, IdentificationWithAWrongHeaderIsRefusedAndAskedAgain) {
+  CNerexSeriesDevice& d = Make(120);
+  Bytes reply = IdentReply(120, "1.00");
+  reply.resize(20);
+  reply[2] = 19;
+  reply.back() = Checksum7Bit(reply.data(), 19);
+  Deliver(176, reply);
+  EXPECT_EQ(d.GetReceivedMask() & 0x40, 0u);
+  EXPECT_EQ(d.GetRefusedReplyCount(), 1u);
+  EXPECT_EQ(d.GetFirmwareVersion(), "");
+}
+
+TEST_F(NerexRepliesTest, BlockRepliesDecodeIntoTheMemoryTheyName) {
+  CNerexSeriesDevice& d = Make(120);
+  CNerexSeriesMemory source;
+  InitMemoryDefaults(source);
+  source.inputs.gains = {11, 22, 33, 44};
+  source.inputs.muteMask = 0x5;
+  Deliver(48, BlockReply(48, 0, source, 120));
+  EXPECT_EQ(d.GetCurrentSettings().inputs.gains, source.inputs.gains);
+  EXPECT_EQ(d.GetCurrentSettings().inputs.muteMask, 0x5);
+  EXPECT_TRUE(d.GetReceivedMask() & 0x01);
+
+  source.outputs.gains[6] = -123;
+  Deliver(50, BlockReply(50, 3, source, 120));
+  EXPECT_EQ(d.GetPresets()[2]->outputs.gains[6], -123);
+  EXPECT_EQ(d.GetCurrentSettings().outputs.gains[6], 0);
+
+  ResizeXoverPresetList(d.GetXoverPresets(), 2);
+  source.outputs.gains[6] = -7;
+  Deliver(50, BlockReply(50, 258, source, 120));
+  EXPECT_EQ(d.GetXoverPresets()[1]->outputs.gains[6], -7);
+  EXPECT_EQ(d.GetRefusedReplyCount(), 0u);
+}
+
+TEST_F(NerexRepliesTest, BlockRepliesNamingMemoriesThatDoNotExistAreRefusedAndCounted) {
+  CNerexSeriesDevice& d = Make(120);
+  CNerexSeriesMemory source;
+  source.inputs.gains = {99, 99, 99, 99};
+  const CNerexSeriesMemory before = d.GetCurrentSettings();
+  Deliver(48, BlockReply(48, 21, source, 120));   // 20 presets
+  Deliver(48, BlockReply(48, -1, source, 120));
+  Deliver(48, BlockReply(48, 257, source, 120));  // crossover numbers only for the output block
+  Deliver(50, BlockReply(50, 256, source, 120));
+  Deliver(50, BlockReply(50, 257, source, 120));  // no crossover preset at all
+  EXPECT_EQ(d.GetRefusedReplyCount(), 5u);
+  EXPECT_EQ(d.GetReceivedMask(), 0u);
+  EXPECT_EQ(d.GetCurrentSettings(), before);
+  for (const auto& preset : d.GetPresets()) EXPECT_EQ(preset->inputs.gains[0], 0);
+}
+
+TEST_F(NerexRepliesTest, RepliesShorterThanTheirLayoutAreRefusedWithoutReadingPastThem) {
+  CNerexSeriesDevice& d = Make(121);
+  CNerexSeriesMemory source;
+  source.inputs.gains = {5, 5, 5, 5};
+  Bytes reply = BlockReply(48, 0, source, 121);
+  // The frame is cut and closed again: valid as a frame, too short for the block.
+  reply.resize(200);
+  reply[1] = std::uint8_t(199 >> 7);
+  reply[2] = std::uint8_t(199 & 0x7F);
+  reply.back() = Checksum7Bit(reply.data(), reply.size() - 1);
+  const CNerexSeriesMemory before = d.GetCurrentSettings();
+  Deliver(48, reply);
+  EXPECT_EQ(d.GetCurrentSettings(), before);
+  EXPECT_EQ(d.GetReceivedMask(), 0u);
+  // Frames with almost nothing in them.
+  Deliver(50, MakeReply(50, {}));
+  Deliver(49, MakePackedReply(49, Bytes(5, 1)));
+  Deliver(53, MakeReply(53, {0, 1}));
+  Deliver(79, MakePackedReply(79, Bytes(10, 1)));
+  Deliver(78, MakePackedReply(78, Bytes(30, 1)));
+  Deliver(62, MakeReply(62, Bytes(3, 1)));
+  Deliver(51, MakeReply(51, Bytes(20, 'x')));
+  EXPECT_EQ(d.GetRefusedReplyCount(), 8u);
+  EXPECT_EQ(d.GetMemoryNameIndex(), 0u);
+  EXPECT_EQ(d.GetReceivedMask(), 0u);
+  EXPECT_FLOAT_EQ(d.GetInputMeter(0), -112.0f);
+}
+
+TEST_F(NerexRepliesTest, NamesReplyFillsSevenCharactersOfEachSlotAndLeavesMissingSlots) {
+  CNerexSeriesDevice& d = Make(114);  // two inputs, four outputs: asked for 96 bytes
+  d.GetCurrentSettings().inputs.names[0][7] = '#';
+  Bytes text;
+  for (char c : std::string("Stage Left") + std::string(30, ' ')) text.push_back(std::uint8_t(c));
+  for (char c : std::string("VoxMic1XGuitar2Y")) text.push_back(std::uint8_t(c));
+  text.resize(86, 'z');  // ends inside output slot 1
+  Deliver(51, MakeReply(51, text));
+  EXPECT_EQ(d.GetName(), "Stage Left");
+  EXPECT_EQ(std::string(d.GetCurrentSettings().inputs.names[0].data(), 8), "VoxMic1#");
+  EXPECT_EQ(std::string(d.GetCurrentSettings().inputs.names[1].data(), 8), "Guitar2 ");
+  EXPECT_EQ(std::string(d.GetCurrentSettings().outputs.names[0].data(), 8), "zzzzzzz ");
+  EXPECT_EQ(std::string(d.GetCurrentSettings().outputs.names[1].data(), 8), "Ch 2    ");
+  EXPECT_TRUE(d.GetReceivedMask() & 0x08);
+  EXPECT_EQ(m_sink.Count(kNerexMsgPanelTitle), 1u);
+}
+
+TEST_F(NerexRepliesTest, MemoryFlagsOnlyForTheMemoryAskedFor) {
+  CNerexSeriesDevice& d = Make(120);
+  ResizePresetList(d.GetPresets(), 2);
+  Deliver(53, MakeReply(53, {0, 2, 0, 0x3}));  // memory 2, but memory 1 is asked for
+  EXPECT_EQ(d.GetMemoryFlagsIndex(), 0u);
+  EXPECT_EQ(d.GetRefusedReplyCount(), 1u);
+  Deliver(53, MakeReply(53, {0, 1, 0, 0x3}));
+  EXPECT_EQ(d.GetPresets()[0]->sectionFlags, 0x3u);
+  EXPECT_EQ(d.GetMemoryFlagsIndex(), 1u);
+  EXPECT_FALSE(d.GetReceivedMask() & 0x20);
+  Deliver(53, MakeReply(53, {0, 2, 0, 0x4}));
+  EXPECT_TRUE(d.GetReceivedMask() & 0x20);
+}
+
+TEST_F(NerexRepliesTest, LastMemoryNameWithoutCrossoversEndsBothPassesAtOnce) {
+  CNerexSeriesDevice& d = Make(120);
+  ResizePresetList(d.GetPresets(), 1);
+  Bytes raw{1, 0};
+  for (char c : std::string("  Concert Hall  ")) raw.push_back(std::uint8_t(c));
+  Deliver(49, MakePackedReply(49, raw));
+  EXPECT_EQ(d.GetPresets()[0]->name, "Concert Hall");
+  EXPECT_EQ(d.GetReceivedMask() & 0x610, 0x610u);
+  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 107), 1u);
+}
+
+TEST_F(NerexRepliesTest, TimedPresetsAreCopiedEntryByEntry) {
+  CNerexSeriesDevice& d = Make(16);
+  Bytes raw(60);
+  for (std::size_t i = 0; i < raw.size(); ++i) raw[i] = std::uint8_t(i + 1);
+  Deliver(78, MakePackedReply(78, raw));
+  EXPECT_EQ(d.GetTimedPresets()[0], (TimedPresetEntry{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(d.GetTimedPresets()[9], (TimedPresetEntry{55, 56, 57, 58, 59, 60}));
+  EXPECT_TRUE(d.GetReceivedMask() & 0x80);
+}
+
+TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecalled) {
+  CNerexSeriesDevice::SetLocalClock(&FixedClock);
+  CNerexSeriesDevice& d = Make(16);
+  ReadInFull(d);
+  d.GetPresets()[1]->outputs.gains[0] = -150;
+  d.GetPresets()[1]->name = "Two";
+  auto g = DefaultGeneral();
+  g[7] = 2;
+  m_sink.Take();
+  Deliver(79, GeneralReply(g));
+  EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], -150);
+  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 105), 1u);
+  // The same number without the recall flag copies nothing.
+  d.GetCurrentSettings().outputs.gains[0] = 0;
+  Deliver(79, GeneralReply(g));
+  EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], 0);
+  // With the recall flag it copies again.
+  g[6] = 5;
+  Deliver(79, GeneralReply(g));
+  EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], -150);
+  EXPECT_EQ(d.GetGeneralSettings().bytes[6], 1);
+  // A preset that does not exist is not copied; the settings are taken all the same.
+  g[6] = 0;
+  g[7] = 30;
+  g[15] = 12;
+  d.GetCurrentSettings().outputs.gains[0] = 0;
+  Deliver(79, GeneralReply(g));
+  EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], 0);
+  EXPECT_EQ(d.GetRefusedReplyCount(), 1u);
+  EXPECT_EQ(d.GetGeneralSettings().bytes[15], 12);
+  EXPECT_EQ(Posted(kNerexMsgRefreshProperties, 1), 1u);
+  CNerexSeriesDevice::SetLocalClock(nullptr);
+}
+
+TEST_F(NerexRepliesTest, GeneralSettingsBeforeTheReadBackEndsCopyNothing) {
+  CNerexSeriesDevice::SetLocalClock(&FixedClock);
+  CNerexSeriesDevice& d = Make(16);
+  d.GetPresets()[0]->outputs.gains[0] = -150;
+  auto g = DefaultGeneral();
+  g[7] = 1;
+  Deliver(79, GeneralReply(g));
+  EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], 0);
+  EXPECT_TRUE(d.GetReceivedMask() & 0x100);
+  CNerexSeriesDevice::SetLocalClock(nullptr);
+}
+
+TEST_F(NerexRepliesTest, UnitClockBehindGetsOneClockCommandPerReplyUntilItMatches) {
+  CNerexSeriesDevice::SetLocalClock(&FixedClock);
+  OpenPort();
+  CNerexSeriesDevice& d = Make(16, 4);
+  Connect();
+  auto g = DefaultGeneral();
+  const NerexClockReading pc = FixedClock();
+  g[0] = std::uint8_t(pc.yearOfCentury);
+  g[1] = std::uint8_t(pc.month);
+  g[2] = std::uint8_t(pc.day);
+  g[3] = std::uint8_t(pc.weekday);
+  g[4] = std::uint8_t(pc.hour);
+  g[5] = std::uint8_t(pc.minute - 1);
+  Deliver(79, GeneralReply(g));
+  ASSERT_EQ(d.GetQueueSize(), 1u);
+  CControlMessage m;
+  ASSERT_TRUE(d.PeekQueuedMessage(0, m));
+  EXPECT_EQ(m.command, 76u);
+  CControlMessage golden;
+  golden.Set(76, 15, 0, nullptr, true, 0xA8, 0, 0);
+  const Bytes payload{0, 26, 3, 14, 7, 9, 41};
+  std::copy(payload.begin(), payload.end(), golden.frame + 7);
+  FinaliseFrame(golden, 16, 4);
+  EXPECT_EQ(FrameBytes(m), FrameBytes(golden));
+  Deliver(79, GeneralReply(g));
+  EXPECT_EQ(d.GetQueueSize(), 2u);
+  g[5] = std::uint8_t(pc.minute);
+  Deliver(79, GeneralReply(g));
+  EXPECT_EQ(d.GetQueueSize(), 2u);
+  // With the automatic update off no clock command is queued.
+  d.ClearQueue();
+  d.SetAutoRtcUpdate(false);
+  g[5] = 0;
+  Deliver(79, GeneralReply(g));
+  EXPECT_EQ(d.GetQueueSize(), 0u);
+  CNerexSeriesDevice::SetLocalClock(nullptr);
+}
+
+TEST_F(NerexRepliesTest, IncompleteReadBackMarksNotInitialisedOnEveryReplyAndTheEdgeClearsIt) {
+  CNerexSeriesDevice& d = Make(110);
+  Deliver(62, MakeReply(62, Bytes(12, 0)));
+  Deliver(62, MakeReply(62, Bytes(12, 0)));
+  EXPECT_NE(d.GetWarningBits() & kNerexWarningNotInitialised, 0u);
+  EXPECT_EQ(m_sink.Count(UWM_WARNING_STATUS), 2u);
+  ReadInFull(d);
+  EXPECT_EQ(d.GetWarningBits() & kNerexWarningNotInitialised, 0u);
+  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 105), 1u);
+}

@@ -1,0 +1,147 @@
+// Shared pieces of the processor device tests: a device made by the factory on a system with a
+// recording frame, a loopback that answers the device's requests from a simulated unit without a
+// serial line, and hand-made reply frames.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/ControlMessage.h"
+#include "core/SerialComms.h"
+#include "core/SevenBit.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "devices/processor/NerexMessages.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "platform/SerialPortMemory.h"
+#include "platform/WindowMessages.h"
+#include "tools/devsim/SimProcessor.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes FrameBytes(const CControlMessage& m) { return Bytes(m.frame, m.frame + m.FrameBytes()); }
+
+// A reply frame: start byte 0xA8, length, bytes 3 to 6 and the payload, 7-bit checksum.
+inline Bytes MakeReply(std::uint8_t command, const Bytes& payload, std::uint8_t start = 0xA8) {
+  Bytes body{0x10, 0x01, 0x00, command};
+  body.insert(body.end(), payload.begin(), payload.end());
+  return MakeFramedReply(start, body);
+}
+
+// The same with the payload 7-bit packed.
+inline Bytes MakePackedReply(std::uint8_t command, const Bytes& raw) {
+  Bytes packed(std::size_t(PackedLength7Bit(int(raw.size()))));
+  if (!raw.empty()) Pack7Bit(raw.data(), int(raw.size()), packed.data());
+  return MakeReply(command, packed);
+}
+
+// A processor device of one model, owned by the test, on a system with a recording frame.
+class ProcessorDeviceTest : public ::testing::Test {
+ protected:
+  CNerexSeriesDevice& Make(int model, std::uint32_t id = 1, std::uint32_t hardwareCode = 0) {
+    m_device.reset(static_cast<CNerexSeriesDevice*>(
+        CreateNerexSeriesDevice(&m_system, &m_sink, std::uint32_t(model), id, hardwareCode)));
+    return *m_device;
+  }
+
+  // Hands reply bytes to the device as the worker does after a complete transaction.
+  void Deliver(std::uint32_t command, const Bytes& reply, bool write = false) {
+    CControlMessage record;
+    record.command = command;
+    record.write = write;
+    record.device = m_device.get();
+    std::memcpy(record.frame, reply.data(), std::min(reply.size(), CControlMessage::kFrameSize));
+    record.receivedLength = std::uint32_t(reply.size());
+    record.expectedLength = record.receivedLength;
+    CSingleLock lock(m_system.GetLock());
+    m_device->ProcessReply(record);
+  }
+
+  // Opens the system's port on an in-memory line, so that queued messages are kept.
+  void OpenPort() {
+    m_system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(m_line));
+    ASSERT_TRUE(m_system.SetOnline(true));
+  }
+
+  // Raises the connection level to connected with answered writes.
+  void Connect() {
+    for (int i = 0; i < 3; ++i) m_device->UpdateCommsState(true);
+  }
+
+  std::size_t Posted(std::uint32_t message, LPARAM lParam) const {
+    std::size_t n = 0;
+    for (const auto& m : m_sink.Messages())
+      if (m.message == message && m.lParam == lParam) ++n;
+    return n;
+  }
+
+  std::shared_ptr<CSerialLine> m_line = std::make_shared<CSerialLine>();
+  CSystem m_system;
+  CRecordingSink m_sink;
+  std::unique_ptr<CNerexSeriesDevice> m_device;
+};
+
+// Answers a device's requests from a simulated unit, in memory: the device's next request goes
+// to the unit and the unit's answer straight back to the device, as a complete transaction.
+class CLoopback {
+ public:
+  CLoopback(CSystem& system, CNerexSeriesDevice& device, CSimProcessorUnit& unit)
+      : m_system(system), m_device(device), m_unit(unit) {}
+
+  // False when the device had nothing to send. Unanswered requests count as misses.
+  bool Step() {
+    CControlMessage t;
+    if (!m_device.GetNextPollMessage(t)) return false;
+    last = t;
+    sent.push_back(t);
+    const SimBytes reply = m_unit.Handle(Bytes(t.frame, t.frame + t.FrameBytes())).Wire();
+    // As the transport does, a reply whose header announces more than expected is read whole.
+    const bool longer = reply.size() > t.expectedLength && reply.size() >= 3 && Get14Bit(reply.data() + 1) + 1 == reply.size();
+    if (reply.empty() || (!t.write && reply.size() != t.expectedLength && !longer)) {
+      m_device.UpdateCommsState(false);
+      ++misses;
+      return true;
+    }
+    if (m_device.NeedsInitialisation()) {
+      m_device.SetNeedsInitialisation(false);
+      return true;
+    }
+    std::memcpy(t.frame, reply.data(), reply.size());
+    t.receivedLength = std::uint32_t(reply.size());
+    CSingleLock lock(m_system.GetLock());
+    m_device.ProcessReply(t);
+    return true;
+  }
+
+  // Steps until the device's read-back is complete; false after maxSteps.
+  bool ReadInFull(int maxSteps = 5000) {
+    for (int i = 0; i < maxSteps && !m_device.AllBlocksReceived(); ++i) Step();
+    return m_device.AllBlocksReceived();
+  }
+
+  // The memory number of a request of the block, name and flags reads.
+  static std::uint32_t MemoryOf(const CControlMessage& m) { return GetMemoryNumber(m.frame + 7); }
+  // "command" or "command/memory" for each request sent, in order.
+  std::vector<std::string> Trace() const {
+    std::vector<std::string> out;
+    for (const auto& m : sent) {
+      std::string item = std::to_string(m.command);
+      if (m.frameLength == 11) item += "/" + std::to_string(MemoryOf(m));
+      out.push_back(item);
+    }
+    return out;
+  }
+
+  CControlMessage last;
+  std::vector<CControlMessage> sent;
+  int misses = 0;
+
+ private:
+  CSystem& m_system;
+  CNerexSeriesDevice& m_device;
+  CSimProcessorUnit& m_unit;
+};
