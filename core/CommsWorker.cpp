@@ -10,6 +10,7 @@
 #include "core/ControlMessage.h"
 #include "core/Device.h"
 #include "core/LogFile.h"
+#include "core/SecurityDialog.h"
 #include "core/SerialComms.h"
 #include "core/System.h"
 #include "platform/SerialPort.h"
@@ -74,6 +75,7 @@ bool CSystem::GoOnline(std::uint32_t choice) {
     return false;
   }
   for (CDevice* device : GetDevices()) device->Reinitialise(choice);
+  ClearSecurityRefusals();
   m_workerState = kWorkerOnline;
   return true;
 }
@@ -248,7 +250,7 @@ void CSystem::WorkerOnlineStep() {
 // --- End of a security pass ---
 
 void CSystem::EndSecurityPass(PassOutcome outcome, bool setPass) {
-  std::atomic<bool>* finished = m_dialogFinished;
+  const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
   switch (outcome) {
     case PassOutcome::kTransportError:
       m_comms->SetStatus(kCommsIdle);
@@ -257,18 +259,17 @@ void CSystem::EndSecurityPass(PassOutcome outcome, bool setPass) {
       PostToFrame(UWM_FATAL_COMMS_ERROR);
       break;
     case PassOutcome::kCancelled:
-      if (finished) *finished = true;
+      if (dialog) dialog->SetFinished();
       m_goIdle = true;
       m_workerState = kWorkerIdle;
       PostToFrame(UWM_GO_OFFLINE);
       break;
     case PassOutcome::kDone:
       m_workerState = kWorkerOnline;
-      if (finished) *finished = true;
+      if (dialog) dialog->SetFinished();
       break;
   }
-  m_securityDialog = nullptr;
-  m_dialogFinished = nullptr;
+  SetSecurityDialog(nullptr);
   m_needSecurityGet = false;
   if (setPass) m_needSecuritySet = false;
 }
