@@ -1,62 +1,17 @@
 // The comms worker: the state machine of the online connection (idle, polling, autoscan, get
-// and set security), the hand-over of replies to the devices, going online and offline, and
-// the transport and log writer that the system owns.
+// and set security), the hand-over of replies to the devices, going online and offline.
 #include "core/CommsWorker.h"
 
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 #include "core/ControlMessage.h"
 #include "core/Device.h"
-#include "core/LogFile.h"
 #include "core/SecurityDialog.h"
 #include "core/SerialComms.h"
 #include "core/System.h"
 #include "platform/SerialPort.h"
 #include "platform/WindowMessages.h"
-
-namespace {
-
-// What the transport asks of the system: log lines, two settings and device IDs.
-class CSystemCommsHost : public ICommsHost {
- public:
-  explicit CSystemCommsHost(CSystem& system) : m_system(system) {}
-  void WriteLog(const std::string& text) override { m_system.WriteLog(text); }
-  void WriteErrorLog(const std::string& text) override { m_system.WriteErrorLog(text); }
-  bool IsLogCommsErrorsOn() const override { return m_system.GetSettings().logCommsErrors; }
-  bool IsSuperDebugOn() const override { return m_system.GetSettings().superDebug; }
-  std::uint32_t GetDeviceIdForLog(const CDevice* device) const override {
-    return device ? device->GetDeviceId() : 0;
-  }
-
- private:
-  CSystem& m_system;
-};
-
-}  // namespace
-
-void CSystem::InitOnlineConnection() {
-  m_log = std::make_unique<CLogFile>(m_lock, m_settings);
-  m_commsHost = std::make_unique<CSystemCommsHost>(*this);
-  m_comms = std::make_unique<CSerialComms>();
-  m_comms->SetHost(m_commsHost.get());
-}
-
-// --- Log and port ---
-
-void CSystem::WriteLog(const std::string& text) { m_log->WriteLog(text); }
-
-void CSystem::WriteErrorLog(const std::string& text) { m_log->WriteErrorLog(text); }
-
-bool CSystem::IsPortOpen() const { return m_comms->IsOpen(); }
-
-void CSystem::ListComPorts(std::vector<std::uint32_t>& ports) {
-  for (std::uint32_t n = 1; n <= 32; ++n) {
-    if (m_comms->Open(n, m_settings.baudRate, false)) ports.push_back(n);
-    m_comms->Close();
-  }
-}
 
 void CSystem::SetMessageBoxHandler(MessageBoxHandler handler, void* context) {
   m_messageBoxContext = context;
@@ -85,19 +40,19 @@ bool CSystem::SetOnline(bool online) {
     WriteLog("Going Online\n");
     if (m_settings.superDebug) {
       const std::uint32_t extra = m_settings.ReloadCommsTimeoutConstant();
-      m_comms->SetExtraTimeout(extra);
+      m_transport->SetExtraTimeout(extra);
       char line[64];
       std::snprintf(line, sizeof line, "Comms timeout = %dms\n", int(extra));
       WriteLog(line);
     }
-    if (m_comms->IsOpen()) return true;
-    const bool opened = m_comms->Open(m_settings.comPort, m_settings.baudRate, true);
-    if (opened) m_comms->ResetErrorCount();
+    if (m_transport->IsOpen()) return true;
+    const bool opened = m_transport->Open(m_settings.comPort, m_settings.baudRate, true);
+    if (opened) m_transport->ResetErrorCount();
     return opened;
   }
-  if (!m_comms->IsOpen()) return true;
+  if (!m_transport->IsOpen()) return true;
   WriteLog("Going Offline\n");
-  m_comms->Close();
+  m_transport->Close();
   for (CDevice* device : GetDevices())
     if (device->GetCommsLevel() > kConnectedAbove) device->OnDisconnected(true);
   return true;
@@ -171,7 +126,7 @@ void CSystem::AcknowledgeGoIdle() {
 }
 
 void CSystem::WorkerOnlineStep() {
-  CSerialComms& comms = *m_comms;
+  CSerialComms& comms = *m_transport;
   CControlMessage& record = comms.Transaction();
 
   if (comms.GetStatus() == kCommsError) {
@@ -253,7 +208,7 @@ void CSystem::EndSecurityPass(PassOutcome outcome, bool setPass) {
   const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
   switch (outcome) {
     case PassOutcome::kTransportError:
-      m_comms->SetStatus(kCommsIdle);
+      m_transport->SetStatus(kCommsIdle);
       m_goIdle = true;
       m_workerState = kWorkerIdle;
       PostToFrame(UWM_FATAL_COMMS_ERROR);
@@ -275,7 +230,7 @@ void CSystem::EndSecurityPass(PassOutcome outcome, bool setPass) {
 }
 
 bool CSystem::RunScanTransaction() {
-  m_comms->StartWrite(true);
-  if (m_comms->GetStatus() == kCommsError) return false;
-  return m_comms->WaitForCompletion();
+  m_transport->StartWrite(true);
+  if (m_transport->GetStatus() == kCommsError) return false;
+  return m_transport->WaitForCompletion();
 }

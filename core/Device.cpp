@@ -13,6 +13,7 @@
 #include "core/SystemMessages.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
+#include "platform/Graphics.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
 
@@ -21,6 +22,8 @@ namespace {
 constexpr std::uint32_t kPlacementLength = 44;
 // Height of every base tile.
 constexpr int kTileHeight = 30;
+// ARGB of the veil over an ignored device's tile.
+constexpr std::uint32_t kIgnoredVeil = 0x96323232u;
 // Bounds the walk of GetParameterAt for a family whose list lacks its "NULL" end.
 constexpr int kMaxParameters = 100000;
 }  // namespace
@@ -58,9 +61,10 @@ std::uint32_t CDevice::GetClipboardFormat() { return 0; }
 // --- Drawing, naming and menus ---
 
 int CDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
-  (void)g;
-  (void)rect;
   (void)blinkPhase;
+  if (rect == CRect{} || !g) return kTileHeight;
+  // A translucent dark grey veil over what the family drew marks an ignored device.
+  if (m_ignored) g->FillRectangle(CBrush::Solid(CColour{kIgnoredVeil}), CRectF::FromRect(rect));
   return kTileHeight;
 }
 
@@ -296,12 +300,29 @@ CRect CDevice::GetExtraRect(Graphics* dc, const CRect& meterRect) {
 }
 
 void CDevice::DrawLed(Graphics& g, int colourCode, int left, int top, int right, int bottom) {
-  (void)g;
-  (void)colourCode;
-  (void)left;
-  (void)top;
-  (void)right;
-  (void)bottom;
+  CColour centre{0x00000000u};
+  switch (colourCode) {
+    case kLedRed:
+      centre = CColour{0xFFFF0000u};
+      break;
+    case kLedGreen:
+      centre = CColour{0xFF00FF00u};
+      break;
+    case kLedYellow:
+      centre = CColour{0xFFFFFF00u};
+      break;
+    default:
+      break;
+  }
+  const CColour edge{centre.argb & 0x00FFFFFFu};
+  const CColour half = CColour::FromArgb(std::uint8_t(centre.A() / 2), centre.R(), centre.G(), centre.B());
+  const CRectF ellipse{float(left), float(top), float(right - left), float(bottom - top)};
+  CGraphicsPath path;
+  path.AddEllipse(ellipse);
+  // Full colour in the middle, half of it at 70 % of the radius, nothing at the rim.
+  CBrush brush = CBrush::EllipseGradient(ellipse, centre, edge);
+  brush.SetInterpolationColours({{0.0f, centre}, {0.7f, half}, {1.0f, edge}});
+  g.FillPath(brush, path);
 }
 
 void CDevice::OnSystemSolo(bool solo) { (void)solo; }

@@ -45,6 +45,7 @@ enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
 // UpdateCommsState and OnDisconnected; it holds the system's lock around ProcessReply.
 class CDevice : public CObjectProperties {
  public:
+  // system is the owner and is never null; frame receives the device's posts (may be null).
   CDevice(CSystem* system, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
           std::uint32_t modelIndex);
   // Families call ClearQueue first; the base frees whatever is still queued.
@@ -164,7 +165,11 @@ class CDevice : public CObjectProperties {
   // The open control panel, null when none is open. The frame sets it when it opens the
   // panel and clears it when the panel closes.
   CControlPanel* GetControlPanel() const { return m_controlPanel; }
-  void SetControlPanel(CControlPanel* panel) { m_controlPanel = panel; }
+  // Opening or closing a panel supersedes the mark that a loaded record left.
+  void SetControlPanel(CControlPanel* panel) {
+    m_controlPanel = panel;
+    m_panelWasOpen = false;
+  }
   // Set by loading a record whose panel was open when it was stored; the frame reads and
   // clears it before it reopens the panel. Never a window pointer.
   bool WasPanelOpenWhenStored() const { return m_panelWasOpen; }

@@ -52,7 +52,7 @@ void CSystem::LogScanDetail(const std::string& text) {
 // --- The scan ---
 
 void CSystem::RunAutoscan() {
-  CSerialComms& comms = *m_comms;
+  CSerialComms& comms = *m_transport;
   CControlMessage& record = comms.Transaction();
   auto failed = [&comms] { return comms.GetStatus() == kCommsError; };
   comms.SetNoLog(true);
@@ -95,7 +95,7 @@ void CSystem::RunAutoscan() {
 }
 
 void CSystem::EndAutoscan() {
-  CSerialComms& comms = *m_comms;
+  CSerialComms& comms = *m_transport;
   if (comms.GetStatus() == kCommsError) {
     comms.SetStatus(kCommsIdle);
     m_goIdle = true;
@@ -124,23 +124,23 @@ bool CSystem::RunLongIdPass() { return SearchLevel(0, 0); }
 bool CSystem::SearchLevel(int depth, std::uint32_t base) {
   const std::uint32_t step = std::uint32_t(1) << (8 * depth);
   for (std::uint32_t v = 1; v <= m_lastGroup; ++v) {
-    if (!IsScanRunning() || m_comms->GetStatus() == kCommsError) return false;
+    if (!IsScanRunning() || m_transport->GetStatus() == kCommsError) return false;
     const std::uint32_t id = base + v * step;
     KeepScanQuiet();
-    if (m_comms->GetStatus() == kCommsError) return false;
+    if (m_transport->GetStatus() == kCommsError) return false;
     SendScanStatus(Format(kLevelTexts[depth], depth == 0 ? v : id));
 
     std::int64_t lastFound = 0;
     for (int finds = 0;;) {
       std::uint32_t type = 0, variant = 0;
       const std::int64_t r = ProbeDeviceId(kLevels[depth], id, type, variant);
-      if (m_comms->GetStatus() == kCommsError) return false;
+      if (m_transport->GetStatus() == kCommsError) return false;
       if (r > 0 && type > 0) {
         // The same unit again means that it ignored the quiet command: move on.
         if (r == lastFound) break;
         lastFound = r;
         TakeFoundUnit(std::uint32_t(r), type, variant);
-        if (m_comms->GetStatus() == kCommsError) return false;
+        if (m_transport->GetStatus() == kCommsError) return false;
         if (depth == 3 || ++finds >= kScanMaxFindsPerId || !IsScanRunning()) break;
         SleepEx(kScanReprobeSleepMs, false);
         continue;  // another unit may answer the same probe now
@@ -173,7 +173,7 @@ bool CSystem::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint3
 
 std::int64_t CSystem::ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
                                     std::uint32_t& variant) {
-  CSerialComms& comms = *m_comms;
+  CSerialComms& comms = *m_transport;
   CControlMessage& record = comms.Transaction();
   typeCode = 0;
   variant = 0;
@@ -220,8 +220,8 @@ void CSystem::SendQuietCommand(const CDevice* device) {
 }
 
 void CSystem::SendQuietCommand(std::uint32_t typeCode, std::uint32_t id) {
-  BuildQuietCommand(m_comms->Transaction(), typeCode, id);
-  if (RunScanTransaction()) m_comms->SetStatus(kCommsIdle);
+  BuildQuietCommand(m_transport->Transaction(), typeCode, id);
+  if (RunScanTransaction()) m_transport->SetStatus(kCommsIdle);
 }
 
 void CSystem::KeepScanQuiet() {
@@ -238,18 +238,18 @@ void CSystem::KeepScanQuiet() {
   }
   for (const auto& [type, id] : units) {
     SendQuietCommand(type, id);
-    if (m_comms->GetStatus() == kCommsError) return;
+    if (m_transport->GetStatus() == kCommsError) return;
   }
 }
 
 void CSystem::SendScanReset() {
-  BuildScanReset(m_comms->Transaction());
-  if (RunScanTransaction()) m_comms->SetStatus(kCommsIdle);
+  BuildScanReset(m_transport->Transaction());
+  if (RunScanTransaction()) m_transport->SetStatus(kCommsIdle);
   m_lastQuietRefresh = 0;
 }
 
 bool CSystem::CheckScanComplete() {
-  CSerialComms& comms = *m_comms;
+  CSerialComms& comms = *m_transport;
   CControlMessage& record = comms.Transaction();
   BuildScanCompleteCheck(record);
   const std::uint32_t savedExtra = comms.GetExtraTimeout();

@@ -136,28 +136,28 @@ std::int32_t CSystem::AskSecurityDialog(const CSecurityRequest& request) {
 
 // --- Device operations ---
 
-bool CSystem::IsTransportError() const { return m_comms->GetStatus() == kCommsError; }
+bool CSystem::IsTransportError() const { return m_transport->GetStatus() == kCommsError; }
 
 bool CSystem::CheckDeviceSecurity(CDevice* device) {
-  CControlMessage& record = m_comms->Transaction();
+  CControlMessage& record = m_transport->Transaction();
   record.noRetry = false;
   if (!device->BuildSecurityCheckMessage(record)) return true;
   if (!RunScanTransaction() || record.receivedLength != record.expectedLength) return false;
   CSingleLock lock(m_lock);
   const std::uint32_t n = std::min<std::uint32_t>(record.receivedLength, CSerialComms::kReceiveBufferSize);
-  std::memcpy(record.frame, m_comms->ReceiveBuffer(), n);
+  std::memcpy(record.frame, m_transport->ReceiveBuffer(), n);
   device->ProcessReply(record);
   return true;
 }
 
 bool CSystem::SendSecurityData(CDevice* device, const CUserList& users) {
-  CControlMessage& record = m_comms->Transaction();
+  CControlMessage& record = m_transport->Transaction();
   record.noRetry = false;
   if (!device->BuildWriteSecurityMessage(&record, &users)) return true;
-  const std::uint32_t extra = m_comms->GetExtraTimeout();
-  m_comms->SetExtraTimeout(std::max(extra, m_securityTimings.writeTimeoutMs));
+  const std::uint32_t extra = m_transport->GetExtraTimeout();
+  m_transport->SetExtraTimeout(std::max(extra, m_securityTimings.writeTimeoutMs));
   const bool ran = RunScanTransaction();
-  m_comms->SetExtraTimeout(extra);
+  m_transport->SetExtraTimeout(extra);
   return ran && record.receivedLength == record.expectedLength;
 }
 
@@ -378,7 +378,7 @@ CSystem::PassOutcome CSystem::RunGetSecurityPass() {
       }
       record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
     } else {
-      CControlMessage& request = m_comms->Transaction();
+      CControlMessage& request = m_transport->Transaction();
       if (!device->BuildReadSecurityMessage(request)) {
         record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoSecurity);
       } else if (!RunScanTransaction()) {
@@ -387,7 +387,7 @@ CSystem::PassOutcome CSystem::RunGetSecurityPass() {
         break;
       } else if (request.receivedLength == request.expectedLength) {
         record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kUserList);
-        device->DecodeSecurityBlock(m_comms->ReceiveBuffer(), record->users);
+        device->DecodeSecurityBlock(m_transport->ReceiveBuffer(), record->users);
       } else {
         record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
       }

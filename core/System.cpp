@@ -20,13 +20,32 @@ constexpr const char* kAdminPassword = "Marigold";
 constexpr const char* kMainZoneName = "Main Zone";
 }  // namespace
 
-CSystem::CSystem() {
-  InitOnlineConnection();
+// The transport's view of the system: log writers, the two comms settings and device IDs.
+class CSystem::CommsHost : public ICommsHost {
+ public:
+  explicit CommsHost(CSystem& system) : m_system(system) {}
+  void WriteLog(const std::string& text) override { m_system.WriteLog(text); }
+  void WriteErrorLog(const std::string& text) override { m_system.WriteErrorLog(text); }
+  bool IsLogCommsErrorsOn() const override { return m_system.m_settings.logCommsErrors; }
+  bool IsSuperDebugOn() const override { return m_system.m_settings.superDebug; }
+  std::uint32_t GetDeviceIdForLog(const CDevice* device) const override {
+    return device ? device->GetDeviceId() : 0;
+  }
+
+ private:
+  CSystem& m_system;
+};
+
+CSystem::CSystem()
+    : m_transport(std::make_unique<CSerialComms>()),
+      m_commsHost(std::make_unique<CommsHost>(*this)),
+      m_log(std::make_unique<CLogFile>(m_lock, m_settings)) {
   SetDefaults();
 }
 
 CSystem::~CSystem() {
   StopCommsThread();
+  if (m_transport->IsOpen()) m_transport->Close();
   DestroyContents();
 }
 
@@ -73,6 +92,7 @@ void CSystem::SetDefaults() {
 
 bool CSystem::Start(IMessageSink* frame) {
   m_frame = frame;
+  m_transport->SetHost(m_commsHost.get());
   m_log->SetOutputSink(frame);
   LoadSettings();
   LoadImageLibrary();

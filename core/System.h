@@ -23,15 +23,14 @@ class CCPData;
 class CControlMessage;
 class CControlPanel;
 class CCustomControlPanel;
-class CLogFile;
-class CSerialComms;
 class IAutoscanDialog;
-class ICommsHost;
 class CCustomControlObject;
 class CDevice;
 class CLink;
+class CLogFile;
 class CSecurityDialogLink;
 struct CSecurityRequest;
+class CSerialComms;
 class CSnapshot;
 class CZone;
 class IConfirmPrompt;
@@ -265,6 +264,10 @@ class CSystem {
   void WriteErrorLog(const std::string& text);
 
   // --- Comms worker and the system command queue ---
+  // The serial transport. The worker runs its transactions while online; the UI thread
+  // opens and closes it only while the worker is idle. Its transaction record is the one
+  // record that the worker passes to the devices.
+  CSerialComms& GetTransport() { return *m_transport; }
   // True while the serial port is open. Any thread.
   bool IsPortOpen() const;
   // Appends a message not bound to one device; the system owns it. Any thread.
@@ -301,9 +304,6 @@ class CSystem {
   void CommsThreadMain();
 
   // --- Online connection (CommsWorker.cpp) ---
-  // The transport of the online connection. Its transaction record is the one record that the
-  // worker passes to the devices.
-  CSerialComms& GetComms() const { return *m_comms; }
   // UI thread, worker idle: opens the port (SetOnline) and reinitialises every device with the
   // choice (0 read the settings from the units, 1 send the file's settings), then sets the
   // worker polling. On failure shows "Failed to connect - check comms settings" through the
@@ -412,7 +412,6 @@ class CSystem {
   void DestroyContents();
 
   // Online connection and worker steps (CommsWorker.cpp).
-  void InitOnlineConnection();
   void WorkerIdleStep();
   void AcknowledgeGoIdle();
   void WorkerOnlineStep();
@@ -472,7 +471,11 @@ class CSystem {
   CCCImageDirectory m_libraryImages;
   std::vector<CCPData*> m_customPanels;
   std::vector<CSnapshot*> m_snapshots;
+  std::unique_ptr<CSerialComms> m_transport;
+  class CommsHost;
+  std::unique_ptr<CommsHost> m_commsHost;  // what the transport reports to
   CAppSettings m_settings;
+  std::unique_ptr<CLogFile> m_log;
   std::atomic<std::int32_t> m_pollIndex{0};
   std::string m_filePath;
   bool m_modified = false;
@@ -515,11 +518,6 @@ class CSystem {
   std::atomic<bool> m_systemMonitorVisible{false};
   MessageBoxHandler m_messageBox = nullptr;
   void* m_messageBoxContext = nullptr;
-
-  // Online connection: the log writer, the transport and what the transport asks of us.
-  std::unique_ptr<CLogFile> m_log;
-  std::unique_ptr<ICommsHost> m_commsHost;
-  std::unique_ptr<CSerialComms> m_comms;
 
   // Discovery: units of unknown type that a scan quieted (type, ID), devices found but not
   // yet in a zone (both guarded by m_lock), and the scan's range.

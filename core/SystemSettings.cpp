@@ -1,6 +1,15 @@
 // The system's copy of the application settings: read at start, written by the setters.
 #include "core/System.h"
 
+#include "core/LogFile.h"
+#include "core/SerialComms.h"
+
+namespace {
+// COM numbers that ListComPorts tries.
+constexpr std::uint32_t kFirstComPort = 1;
+constexpr std::uint32_t kLastComPort = 32;
+}  // namespace
+
 void CSystem::LoadSettings() { m_settings.Load(); }
 
 void CSystem::SetComPort(std::uint32_t port) {
@@ -53,4 +62,18 @@ void CSystem::SetCheckForUpdates(bool on) {
   m_modified = true;
 }
 
-// ListComPorts, IsPortOpen and the log writers are in CommsWorker.cpp, beside the transport.
+void CSystem::ListComPorts(std::vector<std::uint32_t>& ports) {
+  // The scan opens and closes the transport: never while a connection uses it.
+  if (m_transport->IsOpen()) return;
+  for (std::uint32_t n = kFirstComPort; n <= kLastComPort; ++n) {
+    if (m_transport->Open(n, m_settings.baudRate, false)) ports.push_back(n);
+    // A port that opened but could not be set up is still open: close it either way.
+    m_transport->Close();
+  }
+}
+
+bool CSystem::IsPortOpen() const { return m_transport->IsOpen(); }
+
+void CSystem::WriteLog(const std::string& text) { m_log->WriteLog(text); }
+
+void CSystem::WriteErrorLog(const std::string& text) { m_log->WriteErrorLog(text); }

@@ -6,6 +6,7 @@
 
 #include "platform/AppPaths.h"
 #include "platform/SerialPortQt.h"
+#include "platform/SerialPortQueue.h"
 
 using SteadyClock = std::chrono::steady_clock;
 

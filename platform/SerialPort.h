@@ -4,34 +4,13 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
-// Completion routines of overlapped I/O, queued to the thread that started the I/O.
-class CIoCompletionQueue {
- public:
-  // The calling thread's queue, made on first use.
-  static std::shared_ptr<CIoCompletionQueue> ForCurrentThread();
-
-  // Any thread: queues a routine and wakes the owner's wait.
-  void Post(std::function<void()> routine);
-  // Owner thread: waits until a routine is queued or the deadline passes, then runs every
-  // routine queued so far, in order. Returns how many ran.
-  std::size_t WaitAndRun(std::chrono::steady_clock::time_point deadline);
-  // Owner thread: runs what is queued now without waiting.
-  std::size_t RunPending();
-
- private:
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
-  std::deque<std::function<void()>> m_routines;
-};
+class CIoCompletionQueue;
 
 // What SleepEx returns when it ran completion routines.
 constexpr std::uint32_t WAIT_IO_COMPLETION = 0xC0;

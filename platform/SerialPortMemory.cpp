@@ -1,12 +1,25 @@
 // In-memory serial line and its port end.
 #include "platform/SerialPortMemory.h"
 
+#include <sys/prctl.h>
+
 #include <algorithm>
 #include <atomic>
 #include <optional>
 #include <thread>
 
+#include "platform/SerialPortQueue.h"
+
 using Clock = CSerialLine::Clock;
+
+namespace {
+// Ten bits a byte on the wire; 0 baud: no time at all.
+Clock::duration ByteTimeAt(std::uint32_t baudRate) {
+  if (baudRate == 0) return Clock::duration::zero();
+  return std::chrono::duration_cast<Clock::duration>(
+      std::chrono::nanoseconds(std::int64_t(10) * 1000000000 / std::int64_t(baudRate)));
+}
+}  // namespace
 
 CSerialLine::CSerialLine(std::uint32_t baudRate) : m_baudRate(baudRate) {}
 
@@ -22,18 +35,12 @@ std::uint32_t CSerialLine::GetBaudRate() const {
 
 Clock::duration CSerialLine::ByteTime() const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_baudRate == 0) return Clock::duration::zero();
-  return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(
-      std::int64_t(10) * 1000000000 / std::int64_t(m_baudRate)));
+  return ByteTimeAt(m_baudRate);
 }
 
 Clock::time_point CSerialLine::Append(std::deque<Byte>& queue, Clock::time_point& free,
                                       const std::uint8_t* data, std::size_t n) {
-  Clock::duration byteTime = Clock::duration::zero();
-  if (m_baudRate != 0) {
-    byteTime = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::nanoseconds(std::int64_t(10) * 1000000000 / std::int64_t(m_baudRate)));
-  }
+  const Clock::duration byteTime = ByteTimeAt(m_baudRate);
   Clock::time_point at = std::max(Clock::now(), free);
   for (std::size_t i = 0; i < n; ++i) {
     at += byteTime;
@@ -191,6 +198,8 @@ class CMemorySerialPort::Driver {
 
  private:
   void Run() {
+    // Timed waits here stand for hardware: wake on time, not up to 50 us late.
+    prctl(PR_SET_TIMERSLACK, 1UL);
     std::unique_lock<std::mutex> lock(m_line.m_mutex);
     while (!m_stop) {
       const Clock::time_point now = Clock::now();

@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <mutex>
 
+#include "platform/SerialPortQueue.h"
+
 using SteadyClock = std::chrono::steady_clock;
 
 namespace {
@@ -33,24 +35,24 @@ struct Operation {
 
 class CQtSerialPort::Impl {
  public:
-  Impl() {
-    m_thread.setObjectName("serial-io");
-    m_thread.start();
-    m_context = new QObject;
-    m_context->moveToThread(&m_thread);
-  }
+  Impl() { m_thread.setObjectName("serial-io"); }
 
   ~Impl() {
+    if (!m_context) return;
     Close();
-    RunOnIoThread([this] {
-      delete m_context;
-      m_context = nullptr;
-    });
+    RunOnIoThread([this] { delete m_context; });
+    m_context = nullptr;
     m_thread.quit();
     m_thread.wait();
   }
 
   bool Open(const std::string& device, std::uint32_t baudRate) {
+    // The I/O thread starts with the first open.
+    if (!m_context) {
+      m_thread.start();
+      m_context = new QObject;
+      m_context->moveToThread(&m_thread);
+    }
     bool ok = false;
     RunOnIoThread([&] { ok = OpenOnIoThread(device, baudRate); });
     return ok;
@@ -117,7 +119,9 @@ class CQtSerialPort::Impl {
   }
 
  private:
+  // Runs work on the I/O thread and waits for it; nothing to do before the first open.
   void RunOnIoThread(const std::function<void()>& work) {
+    if (!m_context) return;
     if (QThread::currentThread() == &m_thread) {
       work();
       return;

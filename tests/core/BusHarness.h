@@ -100,7 +100,7 @@ class CTestScanDialog : public IAutoscanDialog {
 class CBusHarness {
  public:
   CBusHarness() {
-    system.GetComms().SetPort(std::make_unique<CMemorySerialPort>(line));
+    system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
   }
   ~CBusHarness() {
     system.StopCommsThread();

@@ -2,10 +2,15 @@
 // messages it posts to the frame.
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include "core/ControlMessage.h"
+#include "core/LogFile.h"
+#include "core/SerialComms.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
 #include "platform/Clock.h"
+#include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/TestDevices.h"
 
@@ -38,6 +43,21 @@ TEST_F(DeviceQueueTest, PortClosed_MessageWithoutForceIsDropped) {
   device.QueueMessage(false, CTestDevice::MakeMessage(1, {0xF1}));
   EXPECT_EQ(device.GetQueueSize(), 0u);
   device.QueueMessage(true, CTestDevice::MakeMessage(1, {0xF1}));
+  EXPECT_EQ(device.GetQueueSize(), 1u);
+}
+
+TEST(DeviceQueueOnlineTest, PortOpen_DropsOnlyWhileTheDeviceIsNotConnected) {
+  auto line = std::make_shared<CSerialLine>();
+  SetSerialPortFactoryForTests([line] { return std::make_unique<CMemorySerialPort>(line); });
+  CSystem system;
+  SetSerialPortFactoryForTests({});
+  ASSERT_TRUE(system.GetTransport().Open(1, 57600, true));
+  ASSERT_TRUE(system.IsPortOpen());
+  CTestDevice device(&system, 3);
+  device.QueueMessage(false, CTestDevice::MakeMessage(1, {0xF1}));
+  EXPECT_EQ(device.GetQueueSize(), 0u);
+  device.Connect();
+  device.QueueMessage(false, CTestDevice::MakeMessage(1, {0xF1}));
   EXPECT_EQ(device.GetQueueSize(), 1u);
 }
 
@@ -172,4 +192,33 @@ TEST_F(DeviceQueueTest, CommsLevel_OpenPanelAndSelectionGetTheirPosts) {
   expected = kLevelPosts;
   expected.push_back(UWM_REFRESH_SELECTION_PROPERTIES);
   EXPECT_EQ(Messages(frame), expected);
+}
+
+namespace {
+std::string LogFileText() {
+  QFile file(QString::fromStdString(CLogFile::GetLogFilePath()));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll().toStdString();
+}
+}  // namespace
+
+TEST_F(DeviceQueueTest, CommsLevel_ConnectAndDisconnectLinesAreLoggedOnceEach) {
+  device.SetName("Stage");
+  for (int i = 0; i < 6; ++i) device.UpdateCommsState(true);
+  std::string log = LogFileText();
+  EXPECT_NE(log.find("    Connected to Test Model Stage  ID: 7\r\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Connected to", log.find("Connected to") + 1), std::string::npos);
+  for (int i = 0; i < 5; ++i) device.UpdateCommsState(false);
+  EXPECT_EQ(LogFileText().find("Disconnected"), std::string::npos);
+  device.UpdateCommsState(false);
+  log = LogFileText();
+  EXPECT_NE(log.find("    Disconnected from Test Model Stage  ID: 7\r\n"), std::string::npos) << log;
+}
+
+TEST_F(DeviceQueueTest, ErrorLog_WritesOnlyWhileLogCommsErrorsIsOn) {
+  system.WriteErrorLog("first error\n");
+  EXPECT_EQ(LogFileText().find("first error"), std::string::npos);
+  system.SetLogCommsErrors(true);
+  system.WriteErrorLog("second error\n");
+  EXPECT_NE(LogFileText().find("second error"), std::string::npos);
 }

@@ -121,9 +121,13 @@ TEST_F(DeviceRecordsTest, ArchiveLoad_PanelOpenIsAFlagNeverAPanelPointer) {
   EXPECT_EQ(device.GetControlPanel(), nullptr);
   // A change before the frame reopens the panel must not reach a bogus panel.
   device.ApplyControlChange(MakeIntParamValue(kTestGain, 3));
-  device.ClearPanelWasOpen();
-  Bytes stored = Store(device);
-  EXPECT_EQ(stored[4 + 16 + 44], 0u);  // panel open word now 0
+  // The frame reopens the panel and the user closes it: the loaded mark is gone.
+  CTestControlPanel panel;
+  device.SetControlPanel(&panel);
+  EXPECT_FALSE(device.WasPanelOpenWhenStored());
+  EXPECT_EQ(Store(device)[4 + 16 + 44], 1u);
+  device.SetControlPanel(nullptr);
+  EXPECT_EQ(Store(device)[4 + 16 + 44], 0u);
 }
 
 TEST_F(DeviceRecordsTest, ArchiveVersion1_KeepsFreshUuidAndClearIgnoredFlag) {

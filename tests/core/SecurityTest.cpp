@@ -118,7 +118,7 @@ class CSecurityFrame : public CTestFrame {
 class SecurityTest : public ::testing::Test {
  protected:
   SecurityTest() {
-    system.GetComms().SetPort(std::make_unique<CMemorySerialPort>(line));
+    system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
     CSecurityTimings fast;
     fast.pollMs = 1;
     fast.messagePauseMs = 5;

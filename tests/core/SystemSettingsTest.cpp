@@ -2,8 +2,12 @@
 // the file modified, and values that survive into the next run.
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "core/SerialComms.h"
 #include "core/System.h"
 #include "platform/AppPaths.h"
+#include "platform/SerialPortMemory.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowMessages.h"
 
@@ -83,4 +87,47 @@ TEST(SystemSettingsTest, Start_ReadsTheSettings) {
   s.Start(&frame);
   EXPECT_EQ(s.GetSettings().baudRate, 9600u);
   s.StopCommsThread();
+}
+
+namespace {
+// A port that opens only the devices in the set, at any baud rate, and records each try.
+class CSomePortsExist : public CMemorySerialPort {
+ public:
+  CSomePortsExist(std::set<std::string> devices, std::vector<std::uint32_t>* bauds)
+      : CMemorySerialPort(std::make_shared<CSerialLine>()), m_devices(std::move(devices)), m_bauds(bauds) {}
+  bool Open(const std::string& device, std::uint32_t baudRate) override {
+    m_bauds->push_back(baudRate);
+    return m_devices.count(device) && CMemorySerialPort::Open(device, baudRate);
+  }
+
+ private:
+  std::set<std::string> m_devices;
+  std::vector<std::uint32_t>* m_bauds;
+};
+}  // namespace
+
+TEST(SystemSettingsTest, ListComPorts_OffersEveryPortThatOpensAtTheBaudRateAndClosesIt) {
+  std::vector<std::uint32_t> bauds;
+  const std::set<std::string> present{GetComPortDevice(2), GetComPortDevice(9), GetComPortDevice(32)};
+  SetSerialPortFactoryForTests([&] { return std::make_unique<CSomePortsExist>(present, &bauds); });
+  CSystem s;
+  SetSerialPortFactoryForTests({});
+  s.SetBaudRate(19200);
+  std::vector<std::uint32_t> ports{77};  // appended to, not replaced
+  s.ListComPorts(ports);
+  EXPECT_EQ(ports, (std::vector<std::uint32_t>{77, 2, 9, 32}));
+  EXPECT_EQ(bauds, std::vector<std::uint32_t>(32, 19200));
+  EXPECT_FALSE(s.IsPortOpen());
+}
+
+TEST(SystemSettingsTest, ListComPorts_NeverTouchesAnOpenConnection) {
+  std::vector<std::uint32_t> bauds;
+  SetSerialPortFactoryForTests([&] { return std::make_unique<CSomePortsExist>(std::set<std::string>{GetComPortDevice(1)}, &bauds); });
+  CSystem s;
+  SetSerialPortFactoryForTests({});
+  ASSERT_TRUE(s.GetTransport().Open(1, 57600, true));
+  std::vector<std::uint32_t> ports;
+  s.ListComPorts(ports);
+  EXPECT_TRUE(ports.empty());
+  EXPECT_TRUE(s.IsPortOpen());
 }

@@ -233,6 +233,16 @@ TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
   EXPECT_FALSE(s.IsWorkerRunning());
 }
 
+TEST(SystemTest, BackToBackIdleRequestsAreEachAcknowledged) {
+  // A request made just after the previous acknowledgement must not be lost (it would hang).
+  CRecordingSink frame;
+  CSystem s;
+  s.Start(&frame);
+  for (int i = 0; i < 12; ++i) s.RequestIdle();
+  s.StopCommsThread();
+  EXPECT_FALSE(s.IsWorkerRunning());
+}
+
 TEST(SystemTest, DestroyingAStartedSystemEndsItsWorker) {
   CRecordingSink frame;
   auto s = std::make_unique<CSystem>();

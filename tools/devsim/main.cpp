@@ -8,6 +8,7 @@
 
 #include "platform/SerialPort.h"
 #include "tools/devsim/SimBus.h"
+#include "tools/devsim/SimDiscoveryUnit.h"
 
 namespace {
 
@@ -22,7 +23,10 @@ void Usage() {
                "  --baud B           pace the answers at B baud (default 57600, 0 = no pacing)\n"
                "  --unit ID          a framed unit at device ID (default: one unit at ID 1)\n"
                "  --reply CMD:LENGTH every unit answers reads of command CMD with LENGTH bytes\n"
-               "                     (default: command 62, 20 bytes)\n",
+               "                     (default: command 62, 20 bytes)\n"
+               "  --scan-unit TYPE:SHORT:LONG\n"
+               "                     a unit that the autoscan finds: type code, short ID (0 none)\n"
+               "                     and long ID (0 none; 0x... for hexadecimal)\n",
                GetComPortLinkFolder().c_str());
 }
 
@@ -33,6 +37,7 @@ int main(int argc, char** argv) {
   std::uint32_t baud = 57600;
   std::vector<unsigned> ids;
   std::vector<std::pair<unsigned, unsigned>> replies;
+  std::vector<SimDiscoveryConfig> scanUnits;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -42,6 +47,17 @@ int main(int argc, char** argv) {
       baud = std::uint32_t(std::strtoul(argv[++i], nullptr, 10));
     } else if (arg == "--unit" && hasValue) {
       ids.push_back(unsigned(std::strtoul(argv[++i], nullptr, 10)));
+    } else if (arg == "--scan-unit" && hasValue) {
+      char* end = nullptr;
+      SimDiscoveryConfig config;
+      config.typeCode = std::uint8_t(std::strtoul(argv[++i], &end, 0));
+      if (*end == ':') config.shortId = std::uint32_t(std::strtoul(end + 1, &end, 0));
+      if (*end == ':') config.longId = std::uint32_t(std::strtoul(end + 1, &end, 0));
+      if (*end != 0 || config.shortId > 63 || (config.longId & 0x80808080u) != 0) {
+        Usage();
+        return 2;
+      }
+      scanUnits.push_back(config);
     } else if (arg == "--reply" && hasValue) {
       unsigned command = 0, length = 0;
       if (std::sscanf(argv[++i], "%u:%u", &command, &length) != 2 || length < 4 || length > 1024) {
@@ -76,6 +92,7 @@ int main(int argc, char** argv) {
     auto* unit = bus.Add<CFramedUnit>(std::uint8_t(id));
     for (auto [command, length] : replies) unit->SetReplyLength(std::uint8_t(command), length);
   }
+  for (const SimDiscoveryConfig& config : scanUnits) bus.Add<CSimDiscoveryUnit>(config);
   bus.SetPacing(baud);
   bus.Start();
   std::printf("orvak-devsim: COM%u -> %s (%zu unit(s), %u baud); Ctrl+C ends\n", com,

@@ -1,0 +1,121 @@
+// FreeImage decoding from a memory block: the block is read through FreeImage's I/O
+// callbacks, the picture converted to 32 bits and flipped so that its top row comes first.
+#include "platform/Bitmap.h"
+
+#include <FreeImage.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "platform/Image.h"
+
+namespace {
+// A read position in a block of bytes that FreeImage reads through the callbacks below.
+struct MemoryBlock {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::size_t position = 0;
+};
+
+// Reads up to size x count bytes, never past the end; returns how many whole items were read.
+unsigned DLL_CALLCONV ReadProc(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  auto* block = static_cast<MemoryBlock*>(handle);
+  if (size == 0 || count == 0) return 0;
+  const std::size_t wanted = std::size_t(size) * std::size_t(count);
+  const std::size_t available = block->size - block->position;
+  const std::size_t n = std::min(wanted, available);
+  if (n) std::memcpy(buffer, block->data + block->position, n);
+  block->position += n;
+  return unsigned(n / size);
+}
+
+// Decoding never writes.
+unsigned DLL_CALLCONV WriteProc(void*, unsigned, unsigned, fi_handle) { return 0; }
+
+// Origin 0 from the start, 1 from the current position, 2 from the end; a target outside the
+// block fails and leaves the position.
+int DLL_CALLCONV SeekProc(fi_handle handle, long offset, int origin) {
+  auto* block = static_cast<MemoryBlock*>(handle);
+  long long base = 0;
+  switch (origin) {
+    case SEEK_SET: base = 0; break;
+    case SEEK_CUR: base = static_cast<long long>(block->position); break;
+    case SEEK_END: base = static_cast<long long>(block->size); break;
+    default: return -1;
+  }
+  const long long target = base + offset;
+  if (target < 0 || target > static_cast<long long>(block->size)) return -1;
+  block->position = std::size_t(target);
+  return 0;
+}
+
+long DLL_CALLCONV TellProc(fi_handle handle) { return long(static_cast<MemoryBlock*>(handle)->position); }
+
+void EnsureInitialised() {
+  static std::once_flag once;
+  std::call_once(once, [] { FreeImage_Initialise(FALSE); });
+}
+
+bool Fail(std::string* error, const char* reason) {
+  if (error) *error = reason;
+  return false;
+}
+
+// Frees a FreeImage bitmap when it goes out of scope.
+struct DibHolder {
+  FIBITMAP* dib = nullptr;
+  explicit DibHolder(FIBITMAP* d) : dib(d) {}
+  ~DibHolder() {
+    if (dib) FreeImage_Unload(dib);
+  }
+  DibHolder(const DibHolder&) = delete;
+  DibHolder& operator=(const DibHolder&) = delete;
+};
+}  // namespace
+
+bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::string* error) {
+  if (!data || size == 0) return Fail(error, "no picture data");
+  if (size > std::size_t(0x7FFFFFFF)) return Fail(error, "picture data too large");
+  EnsureInitialised();
+
+  FreeImageIO io{};
+  io.read_proc = ReadProc;
+  io.write_proc = WriteProc;
+  io.seek_proc = SeekProc;
+  io.tell_proc = TellProc;
+  MemoryBlock block{data, size, 0};
+
+  const FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromHandle(&io, &block, int(size));
+  if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) return Fail(error, "unknown picture format");
+
+  // The header first, so that a damaged size claim takes no memory.
+  block.position = 0;
+  {
+    DibHolder header(FreeImage_LoadFromHandle(format, &io, &block, FIF_LOAD_NOPIXELS));
+    if (header.dib) {
+      const std::int64_t w = FreeImage_GetWidth(header.dib);
+      const std::int64_t h = FreeImage_GetHeight(header.dib);
+      if (w <= 0 || h <= 0 || w > kMaxBitmapSide || h > kMaxBitmapSide || w * h > kMaxBitmapPixels)
+        return Fail(error, "picture size out of range");
+    }
+  }
+
+  block.position = 0;
+  DibHolder loaded(FreeImage_LoadFromHandle(format, &io, &block, 0));
+  if (!loaded.dib || !FreeImage_HasPixels(loaded.dib)) return Fail(error, "picture data damaged");
+  DibHolder converted(FreeImage_ConvertTo32Bits(loaded.dib));
+  if (!converted.dib) return Fail(error, "picture conversion failed");
+  // FreeImage keeps the bottom row first; flipped, the rows run top first.
+  if (!FreeImage_FlipVertical(converted.dib)) return Fail(error, "picture flip failed");
+
+  const int width = int(FreeImage_GetWidth(converted.dib));
+  const int height = int(FreeImage_GetHeight(converted.dib));
+  const int pitch = int(FreeImage_GetPitch(converted.dib));
+  static_assert(FI_RGBA_BLUE == 0 && FI_RGBA_GREEN == 1 && FI_RGBA_RED == 2 && FI_RGBA_ALPHA == 3,
+                "FreeImage must keep 32-bit pixels as B, G, R, A");
+  CImage image = CImage::FromBgraPixels(width, height, pitch, FreeImage_GetBits(converted.dib));
+  if (image.IsNull()) return Fail(error, "out of memory for picture");
+  out = std::move(image);
+  return true;
+}

@@ -1,0 +1,663 @@
+// The drawing canvas on QPainter.
+#include "platform/Graphics.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <mutex>
+
+#include "platform/Image.h"
+
+// ---------------------------------------------------------------------------------------------
+// Value types
+
+CBrush CBrush::LinearGradient(CPointF from, CPointF to, CColour fromColour, CColour toColour) {
+  CBrush b;
+  b.kind = Kind::LinearGradient;
+  b.start = from;
+  b.end = to;
+  b.startColour = fromColour;
+  b.endColour = toColour;
+  return b;
+}
+
+CBrush CBrush::LinearGradient(const CRectF& rect, CColour first, CColour second, bool vertical) {
+  CPointF to = vertical ? CPointF{rect.x, rect.Bottom()} : CPointF{rect.Right(), rect.y};
+  return LinearGradient({rect.x, rect.y}, to, first, second);
+}
+
+CBrush CBrush::EllipseGradient(const CRectF& ellipse, CColour centre, CColour surround) {
+  CBrush b;
+  b.kind = Kind::EllipseGradient;
+  b.ellipse = ellipse;
+  b.centreColour = centre;
+  b.surroundColour = surround;
+  return b;
+}
+
+CBrush& CBrush::SetInterpolationColours(std::vector<CGradientStop> newStops) {
+  stops = std::move(newStops);
+  return *this;
+}
+
+CBrush& CBrush::SetWrapMode(WrapMode mode) {
+  wrap = mode;
+  return *this;
+}
+
+CColourMatrix CColourMatrix::Identity() { return Scale(1.0f, 1.0f, 1.0f, 1.0f); }
+
+CColourMatrix CColourMatrix::Scale(float r, float g, float b, float a) {
+  CColourMatrix m;
+  m.m[0][0] = r;
+  m.m[1][1] = g;
+  m.m[2][2] = b;
+  m.m[3][3] = a;
+  m.m[4][4] = 1.0f;
+  return m;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fonts
+
+namespace {
+std::mutex g_fontMutex;
+std::map<std::string, std::string> g_resolvedFaces;
+
+bool IsInstalled(const QString& family) {
+  static const QStringList families = QFontDatabase::families();
+  return families.contains(family, Qt::CaseInsensitive);
+}
+
+// Faces of the original platform and the installed families that match their metrics.
+const char* SubstituteFor(const std::string& face) {
+  static const std::map<std::string, const char*> substitutes = {
+      {"arial", "Liberation Sans"},
+      {"helvetica", "Liberation Sans"},
+      {"microsoft sans serif", "Liberation Sans"},
+      {"ms sans serif", "Liberation Sans"},
+      {"arial narrow", "Liberation Sans Narrow"},
+      {"times new roman", "Liberation Serif"},
+      {"courier new", "Liberation Mono"},
+      {"tahoma", "DejaVu Sans"},
+      {"verdana", "DejaVu Sans"},
+      {"segoe ui", "DejaVu Sans"},
+  };
+  std::string lower = face;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  auto it = substitutes.find(lower);
+  return it == substitutes.end() ? nullptr : it->second;
+}
+}  // namespace
+
+std::string ResolveFontFace(const std::string& face) {
+  std::lock_guard<std::mutex> lock(g_fontMutex);
+  auto it = g_resolvedFaces.find(face);
+  if (it != g_resolvedFaces.end()) return it->second;
+  std::string resolved;
+  if (const char* sub = SubstituteFor(face); sub && IsInstalled(QString::fromUtf8(sub))) {
+    resolved = sub;
+  } else if (!face.empty() && IsInstalled(QString::fromStdString(face))) {
+    resolved = face;
+  }
+  g_resolvedFaces.emplace(face, resolved);
+  return resolved;
+}
+
+std::string GenericSansSerifFace() {
+  for (const char* family : {"Liberation Sans", "DejaVu Sans"})
+    if (IsInstalled(QString::fromUtf8(family))) return family;
+  return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family().toStdString();
+}
+
+namespace {
+QFont ToQFont(const CFont& font, const QPaintDevice* device, TextRenderingHint hint) {
+  std::string family = ResolveFontFace(font.face);
+  if (family.empty()) family = GenericSansSerifFace();
+  QFont q(QString::fromStdString(family));
+  const int dpi = device ? device->logicalDpiY() : 96;
+  // The em height is in pixels; Qt takes points at the device's resolution.
+  q.setPointSizeF(std::max(0.1, double(font.emPixels) * 72.0 / (dpi > 0 ? dpi : 96)));
+  q.setWeight(QFont::Weight(std::clamp(font.weight, 1, 1000)));
+  q.setItalic(font.italic);
+  q.setUnderline(font.underline);
+  q.setStrikeOut(font.strikeOut);
+  if (hint == TextRenderingHint::SingleBitPerPixel || hint == TextRenderingHint::SingleBitPerPixelGridFit)
+    q.setStyleStrategy(QFont::NoAntialias);
+  return q;
+}
+
+int TextFlags(const CStringFormat& format, bool unbounded) {
+  int flags = 0;
+  switch (format.alignment) {
+    case StringAlignment::Near: flags |= Qt::AlignLeft; break;
+    case StringAlignment::Center: flags |= Qt::AlignHCenter; break;
+    case StringAlignment::Far: flags |= Qt::AlignRight; break;
+  }
+  switch (format.lineAlignment) {
+    case StringAlignment::Near: flags |= Qt::AlignTop; break;
+    case StringAlignment::Center: flags |= Qt::AlignVCenter; break;
+    case StringAlignment::Far: flags |= Qt::AlignBottom; break;
+  }
+  if (unbounded) return flags | Qt::TextDontClip;
+  if (!format.noWrap) flags |= Qt::TextWordWrap;
+  if (format.noClip) flags |= Qt::TextDontClip;
+  return flags;
+}
+
+bool IsUnbounded(const CRectF& layout) { return layout.width <= 0.0f || layout.height <= 0.0f; }
+
+QRectF ToQRect(const CRectF& r) { return QRectF(r.x, r.y, r.width, r.height); }
+CRectF FromQRect(const QRectF& r) { return {float(r.x()), float(r.y()), float(r.width()), float(r.height())}; }
+QPointF ToQPoint(CPointF p) { return QPointF(p.x, p.y); }
+QColor ToQColor(CColour c) { return QColor::fromRgba(c.argb); }
+
+QGradientStops ToStops(const std::vector<CGradientStop>& stops, CColour first, CColour last) {
+  QGradientStops result;
+  if (stops.empty()) {
+    result.push_back({0.0, ToQColor(first)});
+    result.push_back({1.0, ToQColor(last)});
+    return result;
+  }
+  double previous = 0.0;
+  for (const auto& s : stops) {
+    double pos = std::clamp(double(s.position), previous, 1.0);
+    result.push_back({pos, ToQColor(s.colour)});
+    previous = pos;
+  }
+  return result;
+}
+
+QBrush ToQBrush(const CBrush& brush) {
+  switch (brush.kind) {
+    case CBrush::Kind::Solid:
+      return QBrush(ToQColor(brush.colour));
+    case CBrush::Kind::LinearGradient: {
+      if (brush.start == brush.end) {
+        return QBrush(ToQColor(brush.stops.empty() ? brush.startColour : brush.stops.front().colour));
+      }
+      QLinearGradient g(ToQPoint(brush.start), ToQPoint(brush.end));
+      g.setStops(ToStops(brush.stops, brush.startColour, brush.endColour));
+      g.setSpread(brush.wrap == WrapMode::Tile ? QGradient::RepeatSpread : QGradient::PadSpread);
+      return QBrush(g);
+    }
+    case CBrush::Kind::EllipseGradient: {
+      // A unit circle gradient stretched onto the ellipse.
+      QRadialGradient g(QPointF(0.0, 0.0), 1.0);
+      g.setStops(ToStops(brush.stops, brush.centreColour, brush.surroundColour));
+      QBrush q(g);
+      const CRectF& e = brush.ellipse;
+      q.setTransform(QTransform(std::max(e.width / 2.0f, 0.001f), 0, 0, std::max(e.height / 2.0f, 0.001f),
+                                e.x + e.width / 2.0f, e.y + e.height / 2.0f));
+      return q;
+    }
+  }
+  return QBrush();
+}
+
+QPainterPath PolygonPath(const std::vector<CPointF>& points, bool close, FillMode mode) {
+  QPainterPath path;
+  path.setFillRule(mode == FillMode::Alternate ? Qt::OddEvenFill : Qt::WindingFill);
+  if (points.empty()) return path;
+  path.moveTo(ToQPoint(points.front()));
+  for (std::size_t i = 1; i < points.size(); ++i) path.lineTo(ToQPoint(points[i]));
+  if (close) path.closeSubpath();
+  return path;
+}
+
+// The straight-alpha pixels of the image transformed by the matrix, premultiplied again.
+QImage ApplyColourMatrix(const QImage& source, const CColourMatrix& m) {
+  QImage img = source.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < img.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+    for (int x = 0; x < img.width(); ++x) {
+      const float in[5] = {qRed(line[x]) / 255.0f, qGreen(line[x]) / 255.0f, qBlue(line[x]) / 255.0f,
+                           qAlpha(line[x]) / 255.0f, 1.0f};
+      int out[4];
+      for (int j = 0; j < 4; ++j) {
+        float v = 0.0f;
+        for (int i = 0; i < 5; ++i) v += in[i] * m.m[i][j];
+        out[j] = int(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
+      }
+      line[x] = qRgba(out[0], out[1], out[2], out[3]);
+    }
+  }
+  return img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Paths
+
+CGraphicsPath::CGraphicsPath(FillMode mode) : m_path(std::make_unique<QPainterPath>()), m_fillMode(mode) {
+  SetFillMode(mode);
+}
+
+CGraphicsPath::CGraphicsPath(const CGraphicsPath& other)
+    : m_path(std::make_unique<QPainterPath>(*other.m_path)), m_fillMode(other.m_fillMode),
+      m_figureOpen(other.m_figureOpen) {}
+
+CGraphicsPath& CGraphicsPath::operator=(const CGraphicsPath& other) {
+  if (this != &other) {
+    *m_path = *other.m_path;
+    m_fillMode = other.m_fillMode;
+    m_figureOpen = other.m_figureOpen;
+  }
+  return *this;
+}
+
+CGraphicsPath::~CGraphicsPath() = default;
+
+void CGraphicsPath::Reset() {
+  *m_path = QPainterPath();
+  SetFillMode(m_fillMode);
+  m_figureOpen = false;
+}
+
+void CGraphicsPath::StartFigure() { m_figureOpen = false; }
+
+void CGraphicsPath::CloseFigure() {
+  if (m_figureOpen) m_path->closeSubpath();
+  m_figureOpen = false;
+}
+
+void CGraphicsPath::BeginPiece(float x, float y) {
+  if (m_figureOpen) {
+    m_path->lineTo(x, y);
+  } else {
+    m_path->moveTo(x, y);
+    m_figureOpen = true;
+  }
+}
+
+void CGraphicsPath::AddLine(CPointF from, CPointF to) {
+  BeginPiece(from.x, from.y);
+  m_path->lineTo(to.x, to.y);
+}
+
+void CGraphicsPath::AddLines(const std::vector<CPointF>& points) {
+  if (points.empty()) return;
+  BeginPiece(points.front().x, points.front().y);
+  for (std::size_t i = 1; i < points.size(); ++i) m_path->lineTo(points[i].x, points[i].y);
+}
+
+void CGraphicsPath::AddArc(float x, float y, float width, float height, float startAngle, float sweepAngle) {
+  if (width <= 0.0f || height <= 0.0f) {
+    // A degenerate arc is the point it shrank to.
+    BeginPiece(x + std::max(width, 0.0f) / 2.0f, y + std::max(height, 0.0f) / 2.0f);
+    return;
+  }
+  // Qt counts angles counter-clockwise on screen.
+  const QRectF rect(x, y, width, height);
+  if (!m_figureOpen) {
+    m_path->arcMoveTo(rect, -startAngle);
+    m_figureOpen = true;
+  }
+  m_path->arcTo(rect, -startAngle, -sweepAngle);
+}
+
+void CGraphicsPath::AddRectangle(const CRectF& rect) {
+  m_path->addRect(ToQRect(rect));
+  m_figureOpen = false;
+}
+
+void CGraphicsPath::AddEllipse(const CRectF& rect) {
+  m_path->addEllipse(ToQRect(rect));
+  m_figureOpen = false;
+}
+
+void CGraphicsPath::AddPolygon(const std::vector<CPointF>& points) {
+  if (points.empty()) return;
+  m_path->addPath(PolygonPath(points, true, m_fillMode));
+  m_figureOpen = false;
+}
+
+void CGraphicsPath::AddPath(const CGraphicsPath& other) {
+  m_path->addPath(*other.m_path);
+  m_figureOpen = false;
+}
+
+void CGraphicsPath::Flatten(float /*flatness*/) {
+  // Qt picks its own segment length, which stays well within a quarter pixel at our sizes.
+  QPainterPath flat;
+  for (const QPolygonF& polygon : m_path->toSubpathPolygons()) flat.addPolygon(polygon);
+  *m_path = flat;
+  SetFillMode(m_fillMode);
+  m_figureOpen = false;
+}
+
+void CGraphicsPath::SetFillMode(FillMode mode) {
+  m_fillMode = mode;
+  m_path->setFillRule(mode == FillMode::Alternate ? Qt::OddEvenFill : Qt::WindingFill);
+}
+
+bool CGraphicsPath::IsEmpty() const { return m_path->isEmpty(); }
+
+CRectF CGraphicsPath::GetBounds() const { return FromQRect(m_path->boundingRect()); }
+
+bool CGraphicsPath::IsVisible(CPointF point) const { return m_path->contains(ToQPoint(point)); }
+
+const QPainterPath& CGraphicsPath::Native() const { return *m_path; }
+
+// ---------------------------------------------------------------------------------------------
+// Graphics
+
+Graphics::Graphics(CImage& target) {
+  if (target.IsNull()) return;
+  m_ownedPainter = std::make_unique<QPainter>(&target.Native());
+  if (!m_ownedPainter->isActive()) {
+    m_ownedPainter.reset();
+    return;
+  }
+  m_painter = m_ownedPainter.get();
+  Init();
+}
+
+Graphics::Graphics(QPainter* painter) : m_painter(painter && painter->isActive() ? painter : nullptr) {
+  if (!m_painter) return;
+  m_painter->save();  // given back as it came, in the destructor
+  Init();
+}
+
+Graphics::~Graphics() {
+  if (!m_painter) return;
+  Restore(CGraphicsState{0});
+  if (m_ownedPainter) {
+    m_ownedPainter->end();
+  } else {
+    m_painter->restore();
+  }
+}
+
+void Graphics::Init() {
+  // A new canvas starts unsmoothed with smooth image scaling and anti-aliased text.
+  m_painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
+  SetSmoothingMode(SmoothingMode::Default);
+  SetTextRenderingHint(TextRenderingHint::SystemDefault);
+  SetCompositingMode(CompositingMode::SourceOver);
+}
+
+void Graphics::SetSmoothingMode(SmoothingMode mode) {
+  m_state.smoothing = mode;
+  if (!m_painter) return;
+  m_painter->setRenderHint(QPainter::Antialiasing,
+                           mode == SmoothingMode::AntiAlias || mode == SmoothingMode::HighQuality);
+}
+
+void Graphics::SetTextRenderingHint(TextRenderingHint hint) {
+  m_state.textHint = hint;
+  if (!m_painter) return;
+  m_painter->setRenderHint(QPainter::TextAntialiasing, hint != TextRenderingHint::SingleBitPerPixel &&
+                                                           hint != TextRenderingHint::SingleBitPerPixelGridFit);
+}
+
+void Graphics::SetCompositingMode(CompositingMode mode) {
+  m_state.compositing = mode;
+  if (!m_painter) return;
+  m_painter->setCompositionMode(mode == CompositingMode::SourceCopy ? QPainter::CompositionMode_Source
+                                                                    : QPainter::CompositionMode_SourceOver);
+}
+
+float Graphics::GetDpiX() const { return m_painter ? float(m_painter->device()->logicalDpiX()) : 96.0f; }
+float Graphics::GetDpiY() const { return m_painter ? float(m_painter->device()->logicalDpiY()) : 96.0f; }
+
+void Graphics::TranslateTransform(float dx, float dy) {
+  if (m_painter) m_painter->translate(dx, dy);
+}
+
+void Graphics::RotateTransform(float degreesClockwise) {
+  if (m_painter) m_painter->rotate(degreesClockwise);
+}
+
+void Graphics::ScaleTransform(float sx, float sy) {
+  if (m_painter) m_painter->scale(sx, sy);
+}
+
+void Graphics::ResetTransform() {
+  if (m_painter) m_painter->resetTransform();
+}
+
+CMatrix Graphics::GetTransform() const {
+  if (!m_painter) return {};
+  const QTransform& t = m_painter->worldTransform();
+  return {float(t.m11()), float(t.m12()), float(t.m21()), float(t.m22()), float(t.dx()), float(t.dy())};
+}
+
+void Graphics::SetTransform(const CMatrix& m) {
+  if (m_painter) m_painter->setWorldTransform(QTransform(m.m11, m.m12, m.m21, m.m22, m.dx, m.dy));
+}
+
+void Graphics::SetClip(const CRectF& rect) {
+  if (m_painter) m_painter->setClipRect(ToQRect(rect), Qt::ReplaceClip);
+}
+
+void Graphics::SetClip(const CRect& rect) { SetClip(CRectF::FromRect(rect)); }
+
+void Graphics::SetClip(const CGraphicsPath& path) {
+  if (m_painter) m_painter->setClipPath(path.Native(), Qt::ReplaceClip);
+}
+
+void Graphics::IntersectClip(const CRectF& rect) {
+  if (!m_painter) return;
+  m_painter->setClipRect(ToQRect(rect), m_painter->hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+}
+
+void Graphics::ResetClip() {
+  if (m_painter) m_painter->setClipping(false);
+}
+
+bool Graphics::HasClip() const { return m_painter && m_painter->hasClipping(); }
+
+CRectF Graphics::GetClipBounds() const {
+  if (!m_painter) return {};
+  if (m_painter->hasClipping()) return FromQRect(m_painter->clipBoundingRect());
+  const QPaintDevice* d = m_painter->device();
+  return FromQRect(m_painter->worldTransform().inverted().mapRect(QRectF(0, 0, d->width(), d->height())));
+}
+
+CClipState Graphics::SaveClip() const {
+  CClipState state;
+  if (!m_painter || !m_painter->hasClipping()) return state;
+  state.enabled = true;
+  *state.devicePath.m_path = m_painter->worldTransform().map(m_painter->clipPath());
+  return state;
+}
+
+void Graphics::RestoreClip(const CClipState& state) {
+  if (!m_painter) return;
+  if (!state.enabled) {
+    m_painter->setClipping(false);
+    return;
+  }
+  const QTransform world = m_painter->worldTransform();
+  m_painter->setWorldTransform(QTransform());
+  m_painter->setClipPath(state.devicePath.Native(), Qt::ReplaceClip);
+  m_painter->setWorldTransform(world);
+}
+
+CGraphicsState Graphics::Save() {
+  CGraphicsState token{int(m_saved.size())};
+  if (!m_painter) return token;
+  m_painter->save();
+  m_saved.push_back(m_state);
+  return token;
+}
+
+void Graphics::Restore(CGraphicsState state) {
+  if (!m_painter || state.depth < 0) return;
+  while (int(m_saved.size()) > state.depth) {
+    m_painter->restore();
+    m_state = m_saved.back();
+    m_saved.pop_back();
+  }
+}
+
+void Graphics::Clear(CColour colour) {
+  if (!m_painter) return;
+  m_painter->save();
+  m_painter->setCompositionMode(QPainter::CompositionMode_Source);
+  m_painter->setWorldTransform(QTransform());
+  const QPaintDevice* d = m_painter->device();
+  m_painter->fillRect(QRect(0, 0, d->width(), d->height()), ToQColor(colour));
+  m_painter->restore();
+}
+
+void Graphics::SetPixel(int x, int y, CColour colour) {
+  if (!m_painter) return;
+  m_painter->save();
+  m_painter->setCompositionMode(QPainter::CompositionMode_Source);
+  m_painter->setWorldTransform(QTransform());
+  m_painter->fillRect(QRect(x, y, 1, 1), ToQColor(colour));
+  m_painter->restore();
+}
+
+void Graphics::FillNativePath(const CBrush& brush, const QPainterPath& path) {
+  if (m_painter) m_painter->fillPath(path, ToQBrush(brush));
+}
+
+void Graphics::StrokePath(const CPen& pen, const QPainterPath& path, bool closedShape) {
+  if (!m_painter) return;
+  const float width = pen.width > 0.0f ? pen.width : 1.0f;
+  QPen qpen(ToQColor(pen.colour));
+  qpen.setCapStyle(Qt::FlatCap);
+  qpen.setJoinStyle(Qt::MiterJoin);
+  m_painter->save();
+  m_painter->setBrush(Qt::NoBrush);
+  if (pen.alignment == PenAlignment::Inset && closedShape && width > 1.0f) {
+    // Inside the shape only: twice the width on the outline, cut to the shape's area.
+    qpen.setWidthF(2.0 * width);
+    m_painter->setClipPath(path, m_painter->hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+  } else {
+    qpen.setWidthF(width);
+    const long rounded = std::lround(width);
+    if (std::fabs(width - float(rounded)) < 0.01f && (rounded % 2) == 1) {
+      // Odd widths centre on pixel centres (a device-space shift of half a pixel).
+      m_painter->setWorldTransform(m_painter->worldTransform() * QTransform::fromTranslate(0.5, 0.5));
+    }
+  }
+  m_painter->setPen(qpen);
+  m_painter->drawPath(path);
+  m_painter->restore();
+}
+
+void Graphics::FillRectangle(const CBrush& brush, const CRectF& rect) {
+  QPainterPath p;
+  p.addRect(ToQRect(rect));
+  FillNativePath(brush, p);
+}
+
+void Graphics::DrawRectangle(const CPen& pen, const CRectF& rect) {
+  QPainterPath p;
+  p.addRect(ToQRect(rect));
+  StrokePath(pen, p, true);
+}
+
+void Graphics::FillEllipse(const CBrush& brush, const CRectF& rect) {
+  QPainterPath p;
+  p.addEllipse(ToQRect(rect));
+  FillNativePath(brush, p);
+}
+
+void Graphics::DrawEllipse(const CPen& pen, const CRectF& rect) {
+  QPainterPath p;
+  p.addEllipse(ToQRect(rect));
+  StrokePath(pen, p, true);
+}
+
+void Graphics::DrawArc(const CPen& pen, const CRectF& rect, float startAngle, float sweepAngle) {
+  CGraphicsPath p;
+  p.AddArc(rect.x, rect.y, rect.width, rect.height, startAngle, sweepAngle);
+  StrokePath(pen, p.Native(), false);
+}
+
+void Graphics::DrawLine(const CPen& pen, CPointF from, CPointF to) {
+  QPainterPath p;
+  p.moveTo(ToQPoint(from));
+  p.lineTo(ToQPoint(to));
+  StrokePath(pen, p, false);
+}
+
+void Graphics::DrawLines(const CPen& pen, const std::vector<CPointF>& points) {
+  if (points.size() < 2) return;
+  StrokePath(pen, PolygonPath(points, false, FillMode::Alternate), false);
+}
+
+void Graphics::FillPolygon(const CBrush& brush, const std::vector<CPointF>& points, FillMode mode) {
+  if (points.size() < 3) return;
+  FillNativePath(brush, PolygonPath(points, true, mode));
+}
+
+void Graphics::DrawPolygon(const CPen& pen, const std::vector<CPointF>& points) {
+  if (points.size() < 2) return;
+  StrokePath(pen, PolygonPath(points, true, FillMode::Alternate), true);
+}
+
+void Graphics::FillPath(const CBrush& brush, const CGraphicsPath& path) { FillNativePath(brush, path.Native()); }
+
+void Graphics::DrawPath(const CPen& pen, const CGraphicsPath& path) { StrokePath(pen, path.Native(), true); }
+
+void Graphics::DrawString(const std::string& utf8, const CFont& font, const CRectF& layout,
+                          const CStringFormat& format, const CBrush& brush) {
+  const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+  DrawString(text.toStdU16String(), font, layout, format, brush);
+}
+
+void Graphics::DrawString(const std::u16string& text, const CFont& font, const CRectF& layout,
+                          const CStringFormat& format, const CBrush& brush) {
+  if (!m_painter || text.empty()) return;
+  const bool unbounded = IsUnbounded(layout);
+  const QRectF rect = unbounded ? QRectF(layout.x, layout.y, 0, 0) : ToQRect(layout);
+  m_painter->save();
+  m_painter->setFont(ToQFont(font, m_painter->device(), m_state.textHint));
+  m_painter->setPen(QPen(ToQBrush(brush), 1.0));
+  m_painter->drawText(rect, TextFlags(format, unbounded), QString::fromStdU16String(text));
+  m_painter->restore();
+}
+
+CRectF Graphics::MeasureString(const std::string& utf8, const CFont& font, const CRectF& layout,
+                               const CStringFormat& format) const {
+  const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+  return MeasureString(text.toStdU16String(), font, layout, format);
+}
+
+CRectF Graphics::MeasureString(const std::u16string& text, const CFont& font, const CRectF& layout,
+                               const CStringFormat& format) const {
+  const bool unbounded = IsUnbounded(layout);
+  const QRectF rect = unbounded ? QRectF(layout.x, layout.y, 0, 0) : ToQRect(layout);
+  const QPaintDevice* device = m_painter ? m_painter->device() : nullptr;
+  QFontMetricsF metrics(ToQFont(font, device, m_state.textHint), device);
+  if (text.empty()) return {layout.x, layout.y, 0.0f, 0.0f};
+  return FromQRect(metrics.boundingRect(rect, TextFlags(format, unbounded), QString::fromStdU16String(text)));
+}
+
+float Graphics::GetLineSpacing(const CFont& font) const {
+  const QPaintDevice* device = m_painter ? m_painter->device() : nullptr;
+  return float(QFontMetricsF(ToQFont(font, device, m_state.textHint), device).lineSpacing());
+}
+
+void Graphics::DrawImage(const CImage& image, float x, float y) {
+  DrawImage(image, CRectF{x, y, float(image.Width()), float(image.Height())});
+}
+
+void Graphics::DrawImage(const CImage& image, const CRectF& dest) {
+  DrawImage(image, dest, CRectF{0.0f, 0.0f, float(image.Width()), float(image.Height())});
+}
+
+void Graphics::DrawImage(const CImage& image, const CRectF& dest, const CRectF& source, const CColourMatrix* colours) {
+  if (!m_painter || image.IsNull() || dest.IsEmpty() || source.IsEmpty()) return;
+  if (!colours) {
+    m_painter->drawImage(ToQRect(dest), image.Native(), ToQRect(source));
+    return;
+  }
+  const QRect part = ToQRect(source).toAlignedRect().intersected(image.Native().rect());
+  if (part.isEmpty()) return;
+  const QImage transformed = ApplyColourMatrix(image.Native().copy(part), *colours);
+  m_painter->drawImage(ToQRect(dest), transformed, ToQRect(source).translated(-part.topLeft()));
+}

@@ -1,0 +1,50 @@
+// The program's images by resource number: ORVAK_ARTWORK(number, kind, name, width, height).
+// Kind "BMP" and "PNG" are the skin and widget pictures that CBitmapImage loads, "ICON" the
+// window icons. The artwork generator (resources/artgen) draws each entry by its name at the
+// size given here; add a line here and a drawing there for every new image.
+// (No include guard: the includer defines ORVAK_ARTWORK and includes this once per table.)
+
+// Application and main frame.
+ORVAK_ARTWORK(128, "ICON", "app_icon", 32, 32)
+ORVAK_ARTWORK(161, "ICON", "device_view_icon", 16, 16)
+ORVAK_ARTWORK(162, "ICON", "device_view_icon", 16, 16)
+ORVAK_ARTWORK(165, "ICON", "output_icon", 16, 16)
+ORVAK_ARTWORK(166, "ICON", "output_icon", 16, 16)
+ORVAK_ARTWORK(313, "BMP", "splash", 600, 400)
+ORVAK_ARTWORK(336, "BMP", "logo", 400, 160)
+
+// Toolbar strips, 16 x 16 per button, normal and high-colour resource of each toolbar.
+ORVAK_ARTWORK(128, "BMP", "toolbar_file", 96, 16)
+ORVAK_ARTWORK(129, "BMP", "toolbar_file", 96, 16)
+ORVAK_ARTWORK(316, "BMP", "toolbar_comms", 48, 16)
+ORVAK_ARTWORK(326, "BMP", "toolbar_comms", 48, 16)
+ORVAK_ARTWORK(338, "BMP", "toolbar_global_mute", 16, 16)
+ORVAK_ARTWORK(339, "BMP", "toolbar_global_mute", 16, 16)
+ORVAK_ARTWORK(353, "BMP", "toolbar_design", 80, 16)
+ORVAK_ARTWORK(354, "BMP", "toolbar_design", 80, 16)
+ORVAK_ARTWORK(373, "BMP", "toolbar_custom_panels", 48, 16)
+ORVAK_ARTWORK(374, "BMP", "toolbar_custom_panels", 48, 16)
+ORVAK_ARTWORK(379, "BMP", "toolbar_snapshot", 64, 16)
+ORVAK_ARTWORK(380, "BMP", "toolbar_snapshot", 64, 16)
+ORVAK_ARTWORK(131, "BMP", "toolbar_device_view", 80, 16)
+ORVAK_ARTWORK(330, "BMP", "toolbar_device_view", 80, 16)
+
+// Comms settings page: the baud-rate guidelines button.
+ORVAK_ARTWORK(368, "BMP", "guidelines_button", 24, 24)
+
+// Processor rack tiles, 30 high: left end, right end and the 1-pixel middle piece of each set.
+ORVAK_ARTWORK(2154, "BMP", "tile_fennick_left", 28, 30)
+ORVAK_ARTWORK(2155, "BMP", "tile_fennick_right", 48, 30)
+ORVAK_ARTWORK(2156, "BMP", "tile_fennick_middle", 1, 30)
+ORVAK_ARTWORK(2162, "BMP", "tile_zel_fennick_left", 26, 30)
+ORVAK_ARTWORK(2163, "BMP", "tile_zel_fennick_right", 36, 30)
+ORVAK_ARTWORK(2164, "BMP", "tile_zel_fennick_middle", 1, 30)
+ORVAK_ARTWORK(2236, "BMP", "tile_hollin2_left", 28, 30)
+ORVAK_ARTWORK(2237, "BMP", "tile_hollin2_right", 44, 30)
+ORVAK_ARTWORK(2238, "BMP", "tile_hollin2_middle", 1, 30)
+ORVAK_ARTWORK(2208, "BMP", "tile_calder_left", 28, 30)
+ORVAK_ARTWORK(2209, "BMP", "tile_calder_right", 44, 30)
+ORVAK_ARTWORK(2210, "BMP", "tile_calder_middle", 1, 30)
+ORVAK_ARTWORK(2141, "BMP", "tile_nerex_left", 24, 30)
+ORVAK_ARTWORK(2142, "BMP", "tile_nerex_right", 44, 30)
+ORVAK_ARTWORK(2143, "BMP", "tile_nerex_middle", 1, 30)

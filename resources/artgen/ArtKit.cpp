@@ -1,0 +1,106 @@
+// Registry and helpers of the artwork generator.
+#include "resources/artgen/ArtKit.h"
+
+#include <QPainterPath>
+
+std::map<std::string, ArtDrawer>& ArtRegistry() {
+  static std::map<std::string, ArtDrawer> registry;
+  return registry;
+}
+
+namespace art {
+
+QFont Font(int pixelSize, bool bold) {
+  QFont f(QStringLiteral("Liberation Sans"));
+  f.setPixelSize(pixelSize);
+  f.setBold(bold);
+  return f;
+}
+
+QPen Pen(const QColor& c, double width) {
+  QPen pen(c, width);
+  pen.setJoinStyle(Qt::RoundJoin);
+  pen.setCapStyle(Qt::RoundCap);
+  return pen;
+}
+
+void DrawStrip(QPainter& p, const std::vector<Glyph>& glyphs) {
+  for (std::size_t i = 0; i < glyphs.size(); ++i) {
+    p.save();
+    p.translate(16.0 * double(i), 0.0);
+    p.setClipRect(QRectF(0, 0, 16, 16));
+    glyphs[i](p);
+    p.restore();
+  }
+}
+
+void Page(QPainter& p, QRectF r) {
+  // A sheet with a folded top-right corner; r is the sheet's outline on pixel centres.
+  const double fold = 4.0;
+  QPainterPath sheet;
+  sheet.moveTo(r.left(), r.top());
+  sheet.lineTo(r.right() - fold, r.top());
+  sheet.lineTo(r.right(), r.top() + fold);
+  sheet.lineTo(r.right(), r.bottom());
+  sheet.lineTo(r.left(), r.bottom());
+  sheet.closeSubpath();
+  p.setPen(Pen(kOutline));
+  p.setBrush(kPaper);
+  p.drawPath(sheet);
+  QPainterPath corner;
+  corner.moveTo(r.right() - fold, r.top());
+  corner.lineTo(r.right() - fold, r.top() + fold);
+  corner.lineTo(r.right(), r.top() + fold);
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(corner);
+}
+
+namespace {
+// A round badge in the cell's bottom-right quarter, centred on (12, 12).
+void Badge(QPainter& p, const QColor& fill) {
+  p.setPen(Pen(Qt::white, 1.0));
+  p.setBrush(fill);
+  p.drawEllipse(QRectF(7.5, 7.5, 9, 9));
+}
+}  // namespace
+
+void PlusBadge(QPainter& p) {
+  Badge(p, kGreen);
+  p.setPen(Qt::NoPen);
+  p.setBrush(Qt::white);
+  p.drawRect(QRectF(11, 9, 2, 6));
+  p.drawRect(QRectF(9, 11, 6, 2));
+}
+
+void CrossBadge(QPainter& p) {
+  Badge(p, kRed);
+  p.setPen(Pen(Qt::white, 1.8));
+  p.drawLine(QPointF(10, 10), QPointF(14, 14));
+  p.drawLine(QPointF(14, 10), QPointF(10, 14));
+}
+
+void CheckBadge(QPainter& p) {
+  Badge(p, kGreen);
+  p.setPen(Pen(Qt::white, 1.6));
+  p.drawLine(QPointF(9.5, 12), QPointF(11.5, 14));
+  p.drawLine(QPointF(11.5, 14), QPointF(14.5, 10));
+}
+
+void PencilBadge(QPainter& p) {
+  p.save();
+  p.translate(12, 12);
+  p.rotate(45);
+  p.setPen(Pen(kOutline, 1.0));
+  p.setBrush(kFolder);
+  p.drawRect(QRectF(-1.5, -6, 3, 8));
+  QPainterPath tip;
+  tip.moveTo(-1.5, 2);
+  tip.lineTo(1.5, 2);
+  tip.lineTo(0, 5);
+  tip.closeSubpath();
+  p.setBrush(kPaper);
+  p.drawPath(tip);
+  p.restore();
+}
+
+}  // namespace art

@@ -1,0 +1,289 @@
+// Device, zone and panel management of the system object: adding through the factory, zone
+// rules, deleting zones, panels and images with everything that refers to them, and the order
+// of the open panels.
+#include <gtest/gtest.h>
+
+#include "core/CPData.h"
+#include "core/DeviceFactory.h"
+#include "core/ImageTree.h"
+#include "core/Link.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "core/Zone.h"
+#include "platform/WindowMessages.h"
+#include "tests/support/TestDevices.h"
+
+namespace {
+
+CDevice* CreateTestDevice(CSystem* system, IMessageSink* frame, std::uint32_t, std::uint32_t id, std::uint32_t) {
+  return new CTestDevice(system, id, frame);
+}
+
+class CImage : public CCCImageBase {
+ public:
+  explicit CImage(int* deleted = nullptr) : m_deleted(deleted) {}
+  ~CImage() override {
+    if (m_deleted) ++*m_deleted;
+  }
+  bool IsDirectory() const override { return false; }
+
+ private:
+  int* m_deleted;
+};
+
+// A widget that shows one image and opens one panel until told to forget them.
+class CLinkedWidget : public CCustomControlObject {
+ public:
+  void ReleaseImage(CCCImageBase* i) override {
+    if (image == i) image = nullptr;
+  }
+  void ClearPanelReference(const CUuid& p) override {
+    if (panel == p) panel = CUuid{};
+  }
+  CCCImageBase* image = nullptr;
+  CUuid panel;
+};
+
+class DeviceManagementTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterDeviceCreator(CTestDevice::kTypeCode, CreateTestDevice);
+    system.Start(&frame);
+    system.GetUsers().push_back(new CUser("Operator", "x"));
+  }
+  void TearDown() override {
+    system.StopCommsThread();
+    RegisterDeviceCreator(CTestDevice::kTypeCode, nullptr);
+  }
+  std::size_t Posted(std::uint32_t message) {
+    std::size_t n = 0;
+    for (const auto& m : frame.Take())
+      if (m.message == message && m.wParam == WPARAM(&system)) ++n;
+    return n;
+  }
+
+  CRecordingSink frame;
+  CSystem system;
+};
+
+TEST_F(DeviceManagementTest, CreateDevice_UnknownTypeCodes_GiveNoDevice) {
+  EXPECT_EQ(system.CreateDevice(1, 48, 0), nullptr);
+  EXPECT_EQ(system.CreateDevice(1, 113, 0), nullptr);
+  EXPECT_EQ(system.CreateDevice(1, 1000, 0), nullptr);
+  EXPECT_FALSE(system.AddDevice(48, 0));
+  EXPECT_EQ(system.GetDeviceCount(), 0);
+  EXPECT_FALSE(system.IsModified());
+}
+
+TEST_F(DeviceManagementTest, AddDevice_GoesToTheSelectedDevicesZone_ElseTheFirst_WithAccessForUsers) {
+  CZone* second = system.AddZone();
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  CDevice* first = system.GetDevice(0);
+  EXPECT_EQ(first->GetDeviceId(), 0u);
+  EXPECT_EQ(system.GetZones().front()->GetDevices(), std::vector<CDevice*>{first});
+  EXPECT_TRUE(system.IsModified());
+
+  // Move the device into the second zone and select it: the next one follows it there.
+  system.GetZones().front()->RemoveDevice(first);
+  second->AppendDevice(first);
+  system.SetSelectedDevice(0);
+  EXPECT_EQ(system.GetSelectedDeviceZone(), second);
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  EXPECT_EQ(second->GetDevices().size(), 2u);
+
+  const CUser* op = system.GetUsers()[1];
+  ASSERT_EQ(op->m_devicePermissions.size(), 2u);
+  EXPECT_EQ(op->m_devicePermissions[0]->m_uuid, first->GetUuid());
+  EXPECT_EQ(op->m_devicePermissions[0]->m_flags, 1u);
+  EXPECT_TRUE(system.GetUsers()[0]->m_devicePermissions.empty());
+  EXPECT_EQ(system.FindDeviceByUuid(first->GetUuid()), first);
+}
+
+TEST_F(DeviceManagementTest, AddZone_AppendsAZoneAndAsksForRedraws) {
+  frame.Take();
+  CZone* zone = system.AddZone();
+  EXPECT_EQ(system.GetZones().back(), zone);
+  EXPECT_EQ(zone->GetName(), "Zone");
+  EXPECT_FALSE(zone->m_bCollapsed);
+  const auto posted = frame.Take();
+  ASSERT_EQ(posted.size(), 2u);
+  EXPECT_EQ(posted[0].message, UWM_REFRESH_RACK);
+  EXPECT_EQ(posted[1].message, UWM_REDRAW_LIVE_METERS);
+}
+
+TEST_F(DeviceManagementTest, DeleteZone_FirstZoneStays_OthersHandTheirDevicesToTheZoneBefore) {
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  CZone* first = system.GetZones().front();
+  CZone* second = system.AddZone();
+  CZone* third = system.AddZone();
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  CDevice* a = system.GetDevice(1);
+  CDevice* b = system.GetDevice(2);
+  first->RemoveDevice(a);
+  first->RemoveDevice(b);
+  third->AppendDevice(a);
+  third->AppendDevice(b);
+  frame.Take();
+
+  system.DeleteZone(first, false);
+  EXPECT_EQ(system.GetZones().size(), 3u);
+  EXPECT_EQ(Posted(UWM_REFRESH_RACK), 1u);
+
+  system.DeleteZone(third, false);  // third is gone: do not touch it again
+  ASSERT_EQ(system.GetZones().size(), 2u);
+  EXPECT_EQ(second->GetDevices(), (std::vector<CDevice*>{a, b}));
+  EXPECT_EQ(system.GetDeviceCount(), 3);
+}
+
+TEST_F(DeviceManagementTest, DeleteZone_WithItsDevices_DeletesThemWithEveryReference) {
+  CZone* second = system.AddZone();
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  CDevice* keep = system.GetDevice(0);
+  CDevice* gone = system.GetDevice(1);
+  system.GetZones().front()->RemoveDevice(gone);
+  second->AppendDevice(gone);
+  const CUuid goneUuid = gone->GetUuid();
+
+  auto* link = new CLink("Link 1");
+  link->AddRef(new CLinkRef(goneUuid, 13));
+  link->AddRef(new CLinkRef(keep->GetUuid(), 13));
+  link->AddRef(new CLinkRef(goneUuid, 14));
+  system.AppendLink(link);
+  CCPData* panel = system.AddCustomPanel();
+  auto* widget = new CLinkedWidget;
+  widget->m_pDevice = gone;
+  panel->m_widgets.push_back(widget);
+
+  system.DeleteZone(second, true);
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0), keep);
+  EXPECT_EQ(system.FindDeviceByUuid(goneUuid), nullptr);
+  ASSERT_EQ(link->m_members.size(), 1u);
+  EXPECT_EQ(link->m_members[0]->m_uuid, keep->GetUuid());
+  EXPECT_EQ(widget->m_pDevice, nullptr);
+  EXPECT_FALSE(system.GetUsers()[1]->HasPermissionRecord(goneUuid));
+  EXPECT_TRUE(system.GetUsers()[1]->HasPermissionRecord(keep->GetUuid()));
+  EXPECT_EQ(system.GetZones().size(), 1u);
+}
+
+TEST_F(DeviceManagementTest, AddCustomPanel_TakesTheSmallestFreeNumber_AndGivesUsersAccess) {
+  CCPData* one = system.AddCustomPanel();
+  CCPData* two = system.AddCustomPanel();
+  EXPECT_EQ(one->m_name, "Panel 1");
+  EXPECT_EQ(two->m_name, "Panel 2");
+  one->m_name = "Stage";
+  EXPECT_EQ(system.AddCustomPanel()->m_name, "Panel 1");
+  EXPECT_EQ(system.GetUsers()[1]->m_panelPermissions.size(), 3u);
+  EXPECT_TRUE(system.GetUsers()[0]->m_panelPermissions.empty());
+}
+
+TEST_F(DeviceManagementTest, DeleteCustomPanel_ClearsEveryReference_ClosesItsView_IgnoresBadIndex) {
+  CCPData* target = system.AddCustomPanel();
+  CCPData* other = system.AddCustomPanel();
+  auto* opener = new CLinkedWidget;
+  opener->panel = target->GetUuid();
+  other->m_widgets.push_back(opener);
+  auto* copied = new CLinkedWidget;
+  copied->panel = target->GetUuid();
+  system.GetCopiedWidgets().push_back(copied);
+  CTestCustomPanelView view;
+  target->m_pView = &view;
+  const CUuid uuid = target->GetUuid();
+
+  system.DeleteCustomPanel(5);
+  system.DeleteCustomPanel(-1);
+  EXPECT_EQ(system.GetCustomPanels().size(), 2u);
+
+  system.DeleteCustomPanel(0);
+  ASSERT_EQ(system.GetCustomPanels().size(), 1u);
+  EXPECT_EQ(system.GetCustomPanels()[0], other);
+  EXPECT_TRUE(opener->panel.IsNil());
+  EXPECT_TRUE(copied->panel.IsNil());
+  EXPECT_FALSE(system.GetUsers()[1]->HasPermissionRecord(uuid));
+  EXPECT_EQ(view.destroyCount, 1);
+}
+
+TEST_F(DeviceManagementTest, DeleteImage_FolderGoesDepthFirst_WidgetsAndBackgroundsLetGo) {
+  int deleted = 0;
+  auto* folder = new CCCImageDirectory("Skins");
+  auto* inner = new CCCImageDirectory("Inner");
+  auto* a = new CImage(&deleted);
+  auto* b = new CImage(&deleted);
+  auto* keep = new CImage(&deleted);
+  inner->AddChild(b);
+  folder->AddChild(a);
+  folder->AddChild(inner);
+  system.GetFileImages().AddChild(folder);
+  system.GetFileImages().AddChild(keep);
+  CCPData* panel = system.AddCustomPanel();
+  panel->m_pBackgroundImage = b;
+  auto* widget = new CLinkedWidget;
+  widget->image = a;
+  panel->m_widgets.push_back(widget);
+  auto* copied = new CLinkedWidget;
+  copied->image = b;
+  system.GetCopiedWidgets().push_back(copied);
+
+  system.DeleteImage(folder, true);
+  EXPECT_EQ(deleted, 2);
+  EXPECT_EQ(system.GetFileImages().GetChildren(), std::vector<CCCImageBase*>{keep});
+  EXPECT_EQ(widget->image, nullptr);
+  EXPECT_EQ(copied->image, nullptr);
+  EXPECT_EQ(panel->m_pBackgroundImage, nullptr);
+
+  // A node that is not in the file's tree is left alone.
+  CImage stray;
+  system.DeleteImage(&stray, true);
+  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 1u);
+}
+
+TEST_F(DeviceManagementTest, PanelOrder_OpenActivateClose_KeepsNumbersOneToM) {
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  CDevice* d1 = system.GetDevice(0);
+  CDevice* d2 = system.GetDevice(1);
+  CCPData* custom = system.AddCustomPanel();
+  CTestControlPanel p1, p2;
+  CTestCustomPanelView p3;
+  p1.SetDevice(d1);
+  p2.SetDevice(d2);
+  const CSystem::CPanelView v1{&p1, nullptr}, v2{&p2, nullptr}, v3{nullptr, &p3};
+
+  d1->SetControlPanel(&p1);
+  system.OnPanelActivated(v1);
+  d2->SetControlPanel(&p2);
+  system.OnPanelActivated(v2);
+  custom->m_pView = &p3;
+  system.OnPanelActivated(v3);
+  EXPECT_EQ(d1->GetPanelOrder(), 1);
+  EXPECT_EQ(d2->GetPanelOrder(), 2);
+  EXPECT_EQ(custom->m_panelOrder, 3);
+
+  system.OnPanelActivated(v1);
+  EXPECT_EQ(d1->GetPanelOrder(), 3);
+  EXPECT_EQ(d2->GetPanelOrder(), 1);
+  EXPECT_EQ(custom->m_panelOrder, 2);
+  std::vector<CSystem::CPanelView> views;
+  system.GetOpenPanelViews(views);
+  EXPECT_EQ(views, (std::vector<CSystem::CPanelView>{v2, v3, v1}));
+
+  system.SetModified(false);
+  system.OnPanelClosed(v2);
+  d2->SetControlPanel(nullptr);
+  EXPECT_EQ(d2->GetPanelOrder(), 0);
+  EXPECT_EQ(custom->m_panelOrder, 1);
+  EXPECT_EQ(d1->GetPanelOrder(), 2);
+  EXPECT_TRUE(system.IsModified());
+
+  // While a file's panels are reopened nothing is recorded.
+  system.SetLoading(true);
+  system.OnPanelActivated(v3);
+  EXPECT_EQ(custom->m_panelOrder, 1);
+  system.SetLoading(false);
+  d1->SetControlPanel(nullptr);
+  custom->m_pView = nullptr;
+}
+
+}  // namespace

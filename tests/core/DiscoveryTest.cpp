@@ -1,0 +1,307 @@
+// The autoscan against simulated units at chosen short and long IDs: the devices it creates,
+// collisions, quieting, unknown types, stopping, the end messages and the time-out raises.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/CommsWorker.h"
+#include "core/Device.h"
+#include "core/DiscoveryFrames.h"
+#include "core/SystemMessages.h"
+#include "core/Zone.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/amplifier/PannexDevice.h"
+#include "devices/amplifier/SornicAmpDevice.h"
+#include "devices/amplifier/ZelBreakDevice.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "devices/processor/ProcessorFamily.h"
+#include "platform/Clock.h"
+#include "tests/core/BusHarness.h"
+#include "tools/devsim/SimDiscoveryUnit.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class DiscoveryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterAmplifierFamilies();
+    RegisterProcessorFamily();
+  }
+  CSimDiscoveryUnit* AddUnit(std::uint8_t type, std::uint32_t shortId, std::uint32_t longId,
+                             std::uint32_t variant = 0, ShortReplyForm form = ShortReplyForm::kForm1) {
+    SimDiscoveryConfig config;
+    config.typeCode = type;
+    config.shortId = shortId;
+    config.longId = longId;
+    config.variant = variant;
+    config.form = form;
+    return h.bus.Add<CSimDiscoveryUnit>(config);
+  }
+  // Goes online and runs one scan over short IDs 1..lastShortId and long-ID groups 1..lastGroup.
+  void Scan(std::uint32_t lastShortId, std::uint32_t lastGroup) {
+    h.system.SetScanRangeForTests(lastShortId, lastGroup);
+    if (!h.system.IsPortOpen()) {
+      ASSERT_TRUE(h.StartOnline());
+    }
+    ASSERT_TRUE(h.RunScan(dialog));
+  }
+  std::size_t CountRequest(const Bytes& frame) const {
+    const auto requests = h.bus.Requests();
+    return std::size_t(std::count(requests.begin(), requests.end(), frame));
+  }
+  // The scan reset is a broadcast: the scan may end before the bus has taken it in.
+  bool WaitForScanResets(std::size_t n) const {
+    return WaitFor([&] { return CountRequest({0xBE, 0, 0, 0, 0}) >= n; }, 5000);
+  }
+
+  CBusHarness h;
+  CTestScanDialog dialog;
+};
+
+TEST_F(DiscoveryTest, ShortIds_EachUnitBecomesOneDevice_InTheSelectedZone_ASecondScanAddsNothing) {
+  AddUnit(16, 2, 0, 0x01020304);
+  AddUnit(114, 5, 0, 0x1C20);
+  CZone* second = h.system.AddZone();
+  h.system.GetUsers().push_back(new CUser("Operator", "x"));
+  Scan(6, 0);
+
+  ASSERT_EQ(h.system.GetDeviceCount(), 2);
+  CDevice* fennick = h.system.GetDevice(0);
+  CDevice* nerex = h.system.GetDevice(1);
+  EXPECT_NE(dynamic_cast<CNerexSeriesDevice*>(fennick), nullptr);
+  EXPECT_EQ(fennick->GetDeviceId(), 2u);
+  EXPECT_EQ(fennick->GetTypeCode(), 16u);
+  EXPECT_EQ(fennick->GetModelIndex(), 0u);  // the Fennick models take no model index
+  EXPECT_EQ(nerex->GetDeviceId(), 5u);
+  EXPECT_EQ(nerex->GetTypeCode(), 114u);
+  EXPECT_EQ(nerex->GetModelIndex(), 0x1C20u);
+  EXPECT_EQ(h.frame.Count(UWM_REFRESH_RACK, WPARAM(nerex), false), 1u);
+  EXPECT_EQ(h.frame.Count(UWM_REDRAW_METER_ENTRY, WPARAM(nerex), false), 1u);
+  EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 0u);
+  EXPECT_EQ(h.system.GetWorkerState() == kWorkerAutoscan, false);
+
+  // The UI thread puts them into the zone that the device view has selected.
+  EXPECT_EQ(h.system.GetUnplacedDeviceCount(), 2u);
+  EXPECT_TRUE(second->GetDevices().empty());
+  h.system.SetModified(false);
+  h.system.PlaceFoundDevices(second);
+  EXPECT_EQ(second->GetDevices(), (std::vector<CDevice*>{fennick, nerex}));
+  EXPECT_TRUE(h.system.GetZones().front()->GetDevices().empty());
+  EXPECT_TRUE(h.system.IsModified());
+  const CUser* op = h.system.GetUsers()[1];
+  ASSERT_EQ(op->m_devicePermissions.size(), 2u);
+  EXPECT_EQ(op->m_devicePermissions[1]->m_uuid, nerex->GetUuid());
+  EXPECT_EQ(op->m_devicePermissions[1]->m_flags, 1u);
+  EXPECT_TRUE(h.system.GetUsers()[0]->m_devicePermissions.empty());
+
+  const auto lines = dialog.Lines();
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "Searching for device ID 1");
+  EXPECT_EQ(lines[5], "Searching for device ID 6");
+  // A unit that answers at once is asked once; a silent ID three times, each with retries.
+  EXPECT_EQ(CountRequest({0xE0, 0x02}), 1u);
+  EXPECT_EQ(CountRequest({0xE0, 0x01}), 9u);
+  EXPECT_TRUE(WaitForScanResets(2));
+  EXPECT_EQ(CountRequest({0xBE, 0, 0, 0, 0}), 2u);
+
+  CTestScanDialog again;
+  ASSERT_TRUE(h.RunScan(again));
+  EXPECT_EQ(h.system.GetDeviceCount(), 2);
+  EXPECT_EQ(h.system.GetUnplacedDeviceCount(), 0u);
+}
+
+TEST_F(DiscoveryTest, ShortReplyForms2And3_AreReadInFullAndParsed) {
+  AddUnit(110, 1, 0, 0x0304, ShortReplyForm::kForm2);
+  AddUnit(60, 3, 0, 7, ShortReplyForm::kForm3);
+  Scan(3, 0);
+
+  ASSERT_EQ(h.system.GetDeviceCount(), 2);
+  CDevice* calder = h.system.GetDevice(0);
+  EXPECT_EQ(calder->GetTypeCode(), 110u);                // byte 6 (26) + 84
+  EXPECT_EQ(calder->GetModelIndex(), 0x1A0304u);         // bytes 6, 5, 4
+  CDevice* sornic = h.system.GetDevice(1);
+  EXPECT_NE(dynamic_cast<CSornicAmpDevice*>(sornic), nullptr);
+  EXPECT_EQ(sornic->GetDeviceId(), 3u);
+  EXPECT_EQ(sornic->GetModelIndex(), 7u);
+}
+
+TEST_F(DiscoveryTest, LongIdsSharingTheirLowByte_CollideAndAreFoundOneLevelDown_EachQuietedOnce) {
+  CSimDiscoveryUnit* amp = AddUnit(51, 0, 0x0305);
+  CSimDiscoveryUnit* box = AddUnit(40, 0, 0x0405);
+  Scan(0, 5);
+
+  ASSERT_EQ(h.system.GetDeviceCount(), 2);
+  CDevice* first = h.system.GetDevice(0);
+  CDevice* second = h.system.GetDevice(1);
+  EXPECT_NE(dynamic_cast<CZelSeriesDevice*>(first), nullptr);
+  EXPECT_EQ(first->GetDeviceId(), 0x0305u);
+  EXPECT_NE(dynamic_cast<CZelBreakDevice*>(second), nullptr);
+  EXPECT_EQ(second->GetDeviceId(), 0x0405u);
+  EXPECT_EQ(amp->QuietCount(), 1);
+  EXPECT_EQ(box->QuietCount(), 1);
+
+  // The collision at 0xB3 for 5 (garbled: never sent again) took the search to 0xB2; each
+  // find was followed by the same probe again, which then went unanswered (a silent probe is
+  // sent three times by the transport).
+  EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 5}), 1u);
+  EXPECT_EQ(CountRequest({0xB2, 0, 0, 3, 5}), 1u + 3u);
+  EXPECT_EQ(CountRequest({0xB2, 0, 0, 4, 5}), 1u + 3u);
+  EXPECT_EQ(CountRequest({0xB2, 0, 0, 5, 5}), 3u);
+  EXPECT_EQ(CountRequest({0xE0, 0, 0, 3, 5}), 1u);  // the type query
+  EXPECT_EQ(CountRequest({0xBF, 0, 0, 0, 0}), 3u);  // one check, unanswered: every unit is quiet
+  const auto lines = dialog.Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Searching for device ID xxx5"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Searching for device ID xx773"), lines.end());
+}
+
+TEST_F(DiscoveryTest, LongIdUnitOfUnknownType_IsQuietedToo_SoOnePassEndsTheScan) {
+  CSimDiscoveryUnit* unknown = AddUnit(48, 0, 0x02);
+  AddUnit(52, 0, 0x03);
+  Scan(0, 3);
+
+  ASSERT_EQ(h.system.GetDeviceCount(), 1);
+  EXPECT_EQ(h.system.GetDevice(0)->GetTypeCode(), 52u);
+  EXPECT_GE(unknown->QuietCount(), 1);
+  // One scan-complete check, unanswered (sent three times by the transport): no second pass.
+  EXPECT_EQ(CountRequest({0xBF, 0, 0, 0, 0}), 3u);
+  EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 1}), 3u);
+}
+
+TEST_F(DiscoveryTest, UnitThatIgnoresTheQuietCommand_EndsAfterTheLastAllowedPass) {
+  SimDiscoveryConfig config;
+  config.typeCode = 53;
+  config.longId = 0x01;
+  config.ignoresQuiet = true;
+  h.bus.Add<CSimDiscoveryUnit>(config);
+  Scan(0, 1);
+
+  EXPECT_EQ(h.system.GetDeviceCount(), 1);
+  EXPECT_EQ(CountRequest({0xBF, 0, 0, 0, 0}), std::size_t(kScanMaxLongIdPasses));
+  // Each pass: the find and one probe again that finds the same unit.
+  EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 1}), std::size_t(2 * kScanMaxLongIdPasses));
+}
+
+TEST_F(DiscoveryTest, StopDuringTheShortIdPass_EndsBeforeTheNextProbe_NoLongPass_ResetStillSent) {
+  AddUnit(16, 2, 0);
+  AddUnit(51, 0, 0x05);
+  dialog.stopAt = "Searching for device ID 2";
+  Scan(10, 5);
+
+  EXPECT_EQ(h.system.GetDeviceCount(), 0);
+  EXPECT_EQ(CountRequest({0xE0, 0x02}), 0u);
+  EXPECT_EQ(h.CountRequests(0xB3) + h.CountRequests(0xBF), 0u);
+  EXPECT_TRUE(WaitForScanResets(1));
+  const auto requests = h.bus.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back(), (Bytes{0xBE, 0, 0, 0, 0}));
+  EXPECT_EQ(CountRequest({0xBE, 0, 0, 0, 0}), 1u);
+  EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 1u);
+}
+
+TEST_F(DiscoveryTest, EmptyBus_AsksToGoOffline_AndHandsTheDialogBack) {
+  Scan(1, 1);
+  EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 1u);
+  EXPECT_EQ(h.system.GetAutoscanDialog(), nullptr);
+  EXPECT_FALSE(dialog.running);
+  EXPECT_EQ(h.system.GetWorkerState(), kWorkerOnline);
+  EXPECT_FALSE(h.system.GetTransport().GetNoLog());
+  EXPECT_FALSE(h.system.NeedSecurityGet());
+}
+
+TEST_F(DiscoveryTest, TransportFailureDuringTheScan_PostsFatalErrorAndGoesIdle) {
+  AddUnit(16, 1, 0);
+  ASSERT_TRUE(h.StartOnline());
+  h.line->FailNextRead();
+  Scan(5, 5);
+
+  EXPECT_EQ(h.frame.Count(UWM_FATAL_COMMS_ERROR), 1u);
+  EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 0u);
+  EXPECT_EQ(h.CountRequests(0xBE), 0u);
+  h.system.RequestIdle();  // acknowledged at once: the worker asked for it itself
+  EXPECT_EQ(h.system.GetWorkerState(), kWorkerIdle);
+  EXPECT_FALSE(h.system.GetTransport().GetNoLog());
+}
+
+TEST_F(DiscoveryTest, AfterAScan_BreakoutBoxesReadTheirBit21BlockAgain) {
+  AddUnit(16, 1, 0);
+  auto* box = static_cast<CZelBreakDevice*>(h.system.CreateDevice(0x7F7F7F7F, 42, 0));
+  ASSERT_NE(box, nullptr);
+  box->SetBlockReceivedWord(0xFFFFFFFF);
+  h.system.AppendDevice(box);
+  Scan(1, 0);
+  EXPECT_EQ(box->GetBlockReceivedWord(), 0x00DFFFFFu);
+}
+
+TEST_F(DiscoveryTest, ProbeDeviceId_FindsCollidesOrMisses_AndRestoresTheTimeOut) {
+  AddUnit(51, 0, 0x0A07, 0x11223344 & 0x7F7F7F7F);
+  AddUnit(52, 0, 0x0103);
+  AddUnit(53, 0, 0x0203);
+  h.bus.Start();
+  ASSERT_TRUE(h.system.SetOnline(true));
+  CSerialComms& comms = h.system.GetTransport();
+  comms.SetExtraTimeout(10);
+  std::uint32_t type = 0, variant = 0;
+
+  EXPECT_EQ(h.system.ProbeDeviceId(kScanLevel3, 7, type, variant), 0x0A07);
+  EXPECT_EQ(type, 51u);
+  EXPECT_EQ(variant, 0x11223344u & 0x7F7F7F7F);
+  EXPECT_EQ(comms.GetExtraTimeout(), 10u);
+  EXPECT_FALSE(comms.Transaction().noRetry);
+
+  EXPECT_EQ(h.system.ProbeDeviceId(kScanLevel3, 3, type, variant), -1);
+  EXPECT_EQ(type, 0u);
+  EXPECT_EQ(h.system.ProbeDeviceId(kScanLevel2, 0x0203, type, variant), 0x0203);
+  EXPECT_EQ(type, 53u);
+
+  comms.SetExtraTimeout(80);
+  EXPECT_EQ(h.system.ProbeDeviceId(kScanLevel3, 9, type, variant), 0);
+  EXPECT_EQ(comms.GetExtraTimeout(), 80u);
+  // A silent probe is sent again twice by the transport; a garbled one never.
+  EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 9}), 3u);
+  EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 3}), 1u);
+}
+
+TEST_F(DiscoveryTest, KeepScanQuiet_RepeatsTheQuietCommandForLongIdDevicesAtMostEvery120Seconds) {
+  CManualClock clock;
+  clock.SetTick(5000);
+  SetClockForTests(&clock);
+  CSimDiscoveryUnit* unit = AddUnit(54, 0, 0x0501);
+  h.bus.Start();
+  ASSERT_TRUE(h.system.SetOnline(true));
+  CDevice* shortOne = h.system.CreateDevice(9, 16, 0);
+  CDevice* longOne = h.system.CreateDevice(0x0501, 54, 0);
+  h.system.AppendDevice(shortOne);
+  h.system.AppendDevice(longOne);
+
+  h.system.KeepScanQuiet();
+  EXPECT_EQ(unit->QuietCount(), 1);
+  clock.AdvanceMs(119999);
+  h.system.KeepScanQuiet();
+  EXPECT_EQ(unit->QuietCount(), 1);
+  clock.AdvanceMs(1);
+  h.system.KeepScanQuiet();
+  EXPECT_EQ(unit->QuietCount(), 2);
+  EXPECT_EQ(h.CountRequests(0xF1), 2u);  // never for the short-ID device
+  h.system.SendScanReset();
+  EXPECT_TRUE(WaitFor([&] { return !unit->IsQuiet(); }, 5000));
+  h.system.KeepScanQuiet();
+  EXPECT_EQ(unit->QuietCount(), 3);
+  SetClockForTests(nullptr);
+}
+
+TEST_F(DiscoveryTest, StopCommsThread_DuringALongScan_ReturnsWithinAProbe) {
+  h.system.SetScanRangeForTests(63, 127);
+  ASSERT_TRUE(h.StartOnline());
+  h.system.SetAutoscanDialog(&dialog, &dialog.running);
+  ASSERT_TRUE(WaitFor([&] { return dialog.Lines().size() >= 2; }));
+  const auto start = std::chrono::steady_clock::now();
+  h.system.StopCommsThread();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_FALSE(h.system.IsWorkerRunning());
+  EXPECT_FALSE(dialog.running);
+}
+
+}  // namespace

@@ -1,0 +1,200 @@
+// The least of the amplifier families: model names, clipboard formats, the frames of the
+// security requests and of solo, and the poll contract with the comms worker.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/ControlMessage.h"
+#include "core/SerialComms.h"
+#include "core/SevenBit.h"
+#include "core/System.h"
+#include "devices/amplifier/PannexDevice.h"
+#include "devices/amplifier/SornicAmpDevice.h"
+#include "devices/amplifier/ZelBreakDevice.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "platform/Clipboard.h"
+#include "platform/SerialPortMemory.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes FrameOf(const CControlMessage& m) { return Bytes(m.frame, m.frame + m.frameLength); }
+
+// Connects a device so that queued messages are kept.
+void Connect(CDevice& d) {
+  d.SetNeedsInitialisation(false);
+  for (int i = 0; i < 3; ++i) d.UpdateCommsState(true);
+}
+
+class AmplifierFamiliesTest : public ::testing::Test {
+ protected:
+  CSystem system;
+};
+
+TEST_F(AmplifierFamiliesTest, ZelModelNames_ByTypeCode) {
+  EXPECT_EQ(CZelBaseDevice::GetModelNameForType(34), "FennickXB8");
+  EXPECT_EQ(CZelBaseDevice::GetModelNameForType(39), "FennickXB16");
+  EXPECT_EQ(CZelBaseDevice::GetModelNameForType(44), "XB-08");
+  EXPECT_EQ(CZelBaseDevice::GetModelNameForType(45), "XB-16");
+  EXPECT_EQ(CZelBaseDevice::GetModelNameForType(46), "QuillXB8");
+  EXPECT_EQ(CZelBaseDevice::GetModelNameForType(47), "QuillXB16");
+  EXPECT_EQ(CZelBaseDevice::GetModelNameForType(51), "Zel-2");
+  EXPECT_EQ(CZelBaseDevice::GetModelNameForType(55), "Zel-6");
+  EXPECT_EQ(CZelBaseDevice::GetModelNameForType(56), "Zel-1");
+  EXPECT_EQ(CZelBaseDevice::GetModelNameForType(57), "");
+}
+
+TEST_F(AmplifierFamiliesTest, ClipboardFormats_RegisteredByTheFamilysName) {
+  CZelBreakDevice box(&system, nullptr, 40, 1);
+  CZelSeriesDevice amp(&system, nullptr, 51, 1);
+  CSornicAmpDevice sornic(&system, nullptr, 60, 1, 0);
+  CPannexDevice pannex(&system, nullptr, 49, 1);
+  CNerexSeriesDevice processor(&system, 16, 1, nullptr, 0);
+  EXPECT_EQ(GetClipboardFormatName(box.GetClipboardFormat()), "ZelBreakSettings");
+  EXPECT_EQ(GetClipboardFormatName(amp.GetClipboardFormat()), "ZelSeriesSettings");
+  EXPECT_EQ(GetClipboardFormatName(sornic.GetClipboardFormat()), "SornicAmpSettings");
+  EXPECT_EQ(GetClipboardFormatName(pannex.GetClipboardFormat()), "PannexSettings");
+  EXPECT_EQ(GetClipboardFormatName(processor.GetClipboardFormat()), "NerexSeriesSettings");
+}
+
+TEST_F(AmplifierFamiliesTest, ZelSecurityCheck_GoldenFrame) {
+  CZelSeriesDevice amp(&system, nullptr, 0x33, 0x01020304);
+  CControlMessage m;
+  ASSERT_TRUE(amp.BuildSecurityCheckMessage(m));
+  // F0, length 10, type, ID groups, 0, command 60; checksum = F0+0A+33+01+02+03+04+3C (byte 1
+  // left out) = 0x173 & 0x7F = 0x73.
+  EXPECT_EQ(FrameOf(m), (Bytes{0xF0, 0x00, 0x0A, 0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3C, 0x73}));
+  EXPECT_EQ(m.expectedLength, 51u);
+  EXPECT_FALSE(m.write);
+  EXPECT_EQ(m.device, &amp);
+}
+
+TEST_F(AmplifierFamiliesTest, SornicSecurity_CheckReadAndWriteFrames_UserTableRoundTrip) {
+  CSornicAmpDevice sornic(&system, nullptr, 60, 0x00000102, 3);
+  CControlMessage m;
+  ASSERT_TRUE(sornic.BuildSecurityCheckMessage(m));
+  EXPECT_EQ(m.command, 62u);
+  EXPECT_EQ(m.expectedLength, 115u);
+  EXPECT_EQ(FrameOf(m).size(), 11u);
+  EXPECT_EQ(m.frame[9], 62);
+
+  ASSERT_TRUE(sornic.BuildReadSecurityMessage(m));
+  EXPECT_EQ(m.command, 74u);
+  EXPECT_EQ(m.frameLength, 11u);
+  EXPECT_EQ(m.expectedLength, 291u);
+
+  EXPECT_TRUE(sornic.BuildWriteSecurityMessage(nullptr, nullptr));
+  CUserList users;
+  users.push_back(new CUser("Admin", "Marigold"));
+  users.push_back(new CUser("Stage", "pw"));
+  ASSERT_TRUE(sornic.BuildWriteSecurityMessage(&m, &users));
+  EXPECT_EQ(m.command, 75u);
+  EXPECT_TRUE(m.write);
+  EXPECT_EQ(m.frameLength, 291u);
+  EXPECT_EQ(m.frame[0], 0xF1);
+  EXPECT_EQ(Get14Bit(m.frame + 1), 290u);
+  for (std::uint32_t i = 1; i < m.frameLength; ++i) ASSERT_LT(m.frame[i], 0x80) << i;
+
+  // The unit hands the same block back in its read reply (payload from byte 10).
+  CUserList decoded;
+  sornic.DecodeSecurityBlock(m.frame, decoded);
+  ASSERT_EQ(decoded.size(), 2u);
+  EXPECT_EQ(decoded[1]->GetName(), "Stage");
+  EXPECT_EQ(decoded[1]->GetPassword(), "pw");
+  DeleteAllUsers(users);
+  DeleteAllUsers(decoded);
+}
+
+TEST_F(AmplifierFamiliesTest, PannexHasNoSecurityBlock) {
+  CPannexDevice pannex(&system, nullptr, 49, 1);
+  CControlMessage m;
+  EXPECT_FALSE(pannex.BuildSecurityCheckMessage(m));
+  EXPECT_FALSE(pannex.BuildReadSecurityMessage(m));
+  EXPECT_FALSE(pannex.BuildWriteSecurityMessage(nullptr, nullptr));
+}
+
+TEST_F(AmplifierFamiliesTest, Solo_QueuesAMuteWriteOrAnUnmute_InTheFamilysLayout) {
+  auto line = std::make_shared<CSerialLine>();
+  system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+  ASSERT_TRUE(system.SetOnline(true));  // writes that are not forced need an open port
+  CPannexDevice pannex(&system, nullptr, 0x31, 5);
+  CSornicAmpDevice sornic(&system, nullptr, 60, 0x0102, 0);
+  CZelSeriesDevice amp(&system, nullptr, 0x35, 0x7F);
+  Connect(pannex);
+  Connect(sornic);
+  Connect(amp);
+  pannex.OnSystemSolo(true);
+  sornic.OnSystemSolo(false);
+  amp.OnSystemSolo(true);
+
+  CControlMessage m;
+  ASSERT_TRUE(pannex.PeekQueuedMessage(0, m));
+  // F1+08+31+05+0D+20+02 = 0x15E & 0x7F = 0x5E.
+  EXPECT_EQ(FrameOf(m), (Bytes{0xF1, 0x00, 0x08, 0x31, 0x05, 0x0D, 0x20, 0x02, 0x5E}));
+  EXPECT_TRUE(m.write);
+  EXPECT_EQ(m.expectedLength, 0u);
+  ASSERT_TRUE(sornic.PeekQueuedMessage(0, m));
+  // F1+0B+3C+01+02+20+00 (byte 1 left out) = 0x15B & 0x7F = 0x5B.
+  EXPECT_EQ(FrameOf(m), (Bytes{0xF1, 0x00, 0x0B, 0x3C, 0x00, 0x00, 0x01, 0x02, 0x00, 0x20, 0x00, 0x5B}));
+  ASSERT_TRUE(amp.PeekQueuedMessage(0, m));
+  EXPECT_EQ(m.frame[10], 1);
+  EXPECT_EQ(m.frame[7], 0x7F);
+  system.SetOnline(false);
+}
+
+TEST_F(AmplifierFamiliesTest, PollContract_NothingWhileIgnoredOrGated_QueueFirst) {
+  system.Start(nullptr);
+  CZelSeriesDevice amp(&system, nullptr, 52, 0x0A0B);
+  amp.Initialise();
+  CControlMessage record;
+  // While the security step is pending: the identity query every 12th turn only.
+  int sent = 0;
+  for (int turn = 0; turn < 24; ++turn)
+    if (amp.GetNextPollMessage(record)) ++sent;
+  EXPECT_EQ(sent, 2);
+  EXPECT_EQ(FrameOf(record), (Bytes{0xB0, 0x00, 0x00, 0x0A, 0x0B}));
+  EXPECT_EQ(record.expectedLength, 24u);
+  EXPECT_EQ(record.replyStart, 0xB8);
+
+  amp.SetNeedsInitialisation(false);
+  EXPECT_FALSE(amp.GetNextPollMessage(record));
+  amp.QueueMessage(true, std::make_unique<CControlMessage>());
+  amp.GetPollGate()->Set();
+  EXPECT_FALSE(amp.GetNextPollMessage(record));
+  amp.GetPollGate()->Reset();
+  amp.SetIgnored(true);
+  EXPECT_FALSE(amp.GetNextPollMessage(record));
+  amp.SetIgnored(false);
+  EXPECT_TRUE(amp.GetNextPollMessage(record));
+  EXPECT_EQ(amp.GetQueueSize(), 0u);
+
+  amp.ProcessReply(record);
+  EXPECT_EQ(amp.GetCommsLevel(), 1);
+  system.StopCommsThread();
+}
+
+TEST_F(AmplifierFamiliesTest, ProcessorPoll_IdentifiesEvery12thTurnWhileUninitialised_ThenSendsItsQueue) {
+  CNerexSeriesDevice processor(&system, 121, 5, nullptr, 0);
+  processor.Initialise();
+  CControlMessage record;
+  for (int turn = 0; turn < 11; ++turn) EXPECT_FALSE(processor.GetNextPollMessage(record)) << turn;
+  ASSERT_TRUE(processor.GetNextPollMessage(record));
+  EXPECT_EQ(FrameOf(record), (Bytes{0xB0, 0x05}));
+  EXPECT_EQ(record.command, 176u);
+  EXPECT_EQ(record.expectedLength, 21u);
+  EXPECT_EQ(record.replyStart, 0xB8);
+  EXPECT_EQ(processor.GetModelName(), "Torvex48");
+
+  processor.SetNeedsInitialisation(false);
+  processor.QueueMessage(true, std::make_unique<CControlMessage>());
+  processor.GetPasteEvent()->Set();
+  EXPECT_FALSE(processor.GetNextPollMessage(record));
+  processor.GetPasteEvent()->Reset();
+  EXPECT_TRUE(processor.GetNextPollMessage(record));
+  processor.Reinitialise(0);
+  EXPECT_TRUE(processor.NeedsInitialisation());
+}
+
+}  // namespace
