@@ -10,7 +10,6 @@
 
 #include "core/CPData.h"
 #include "core/Device.h"
-#include "core/DeviceFactory.h"
 #include "core/ImageTree.h"
 #include "core/Link.h"
 #include "core/Snapshot.h"
@@ -34,12 +33,7 @@ constexpr std::size_t kListEntryMinSize = 4;
 // Why a load stopped, beyond what the archive itself throws.
 class CLoadRefused : public std::runtime_error {
  public:
-  CLoadRefused(const char* message, bool damaged) : std::runtime_error(message), m_damaged(damaged) {}
-  // True for a damaged file, false for a message that stands on its own.
-  bool IsDamaged() const { return m_damaged; }
-
- private:
-  bool m_damaged;
+  explicit CLoadRefused(const char* message) : std::runtime_error(message) {}
 };
 
 void Report(const CSystem& system, const std::string& text) {
@@ -91,11 +85,11 @@ void StoreEmptyImageRoot(CArchive& ar) {
 }
 
 void LoadEmptyImageRoot(CArchive& ar) {
-  if (ar.ReadU32() != kImageDirectoryVersion) throw CLoadRefused(kFileDamagedText, true);
+  if (ar.ReadU32() != kImageDirectoryVersion) throw CLoadRefused(kFileDamagedText);
   CUuid id;
   ArchiveUuid(ar, id);
   ar.ReadString();
-  if (ar.ReadU32() != 0) throw CLoadRefused(kFileDamagedText, true);
+  if (ar.ReadU32() != 0) throw CLoadRefused(kFileDamagedText);
 }
 
 void StoreContents(CSystem& system, CArchive& ar) {
@@ -130,7 +124,7 @@ void StoreContents(CSystem& system, CArchive& ar) {
 
 void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
   const std::uint32_t version = ar.ReadU32();
-  if (version < 1 || version > kSystemFileVersion) throw CLoadRefused(kFileTooNewText, false);
+  if (version < 1 || version > kSystemFileVersion) throw CLoadRefused(kFileTooNewText);
   c.useSystemSecurity = ar.ReadBool();
   if (version == 4) c.fullScreenOnOpen = ar.ReadU8() != 0;
   if (version == 5) {
@@ -146,9 +140,8 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
     const std::uint32_t typeCode = ar.ReadU32();
     const std::uint32_t deviceId = ar.ReadU32();
     const std::uint32_t modelIndex = version >= 3 ? ar.ReadU32() : 0;
-    const DeviceCreator create = FindDeviceCreator(typeCode);
-    CDevice* device = create ? create(&system, system.GetFrame(), typeCode, deviceId, modelIndex) : nullptr;
-    if (!device) throw CLoadRefused(kFileBadDeviceTypeText, false);
+    CDevice* device = system.CreateDevice(deviceId, typeCode, modelIndex);
+    if (!device) throw CLoadRefused(kFileBadDeviceTypeText);
     c.devices.push_back(device);
     device->Serialize(ar);
   }
@@ -192,7 +185,7 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
     c.linksActive = ar.ReadBool();
     c.treeState = ar.ReadU32();
     LoadEmptyImageRoot(ar);
-    if (ar.ReadU32() != 0) throw CLoadRefused(kFileDamagedText, true);  // custom panels
+    if (ar.ReadU32() != 0) throw CLoadRefused(kFileDamagedText);  // custom panels
   }
   if (version >= 4) {
     const std::uint32_t snapshotCount = ar.ReadU32();
@@ -206,7 +199,7 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
 
   // The current user decides every right: an index that names no user of the file is damage,
   // not a reason to fall back to the administrator.
-  if (c.currentUser < 0 || std::size_t(c.currentUser) >= c.users.size()) throw CLoadRefused(kFileDamagedText, true);
+  if (c.currentUser < 0 || std::size_t(c.currentUser) >= c.users.size()) throw CLoadRefused(kFileDamagedText);
   if (c.selectedDevice < -1 || c.selectedDevice >= std::int32_t(c.devices.size())) c.selectedDevice = -1;
 }
 

@@ -60,27 +60,6 @@ TEST(LinkRecord, MemberCountBeyondTheDataIsRefused) {
   EXPECT_TRUE(link.m_members.empty());
 }
 
-TEST(Link, MasterOutsideTheMembersFallsBackToTheFirst) {
-  CLink link("L");
-  EXPECT_EQ(link.GetMasterRef(), nullptr);
-  auto* first = new CLinkRef(UuidOf(1), 5);
-  auto* second = new CLinkRef(UuidOf(2), 5);
-  link.AddRef(first);
-  link.AddRef(second);
-  EXPECT_EQ(link.GetMasterRef(), first);
-  link.m_master = 1;
-  EXPECT_EQ(link.GetMasterRef(), second);
-  link.m_master = 5;
-  EXPECT_EQ(link.GetMasterRef(), first);
-  CLinkRef* found = nullptr;
-  EXPECT_TRUE(link.FindRef(&found, UuidOf(2), 5));
-  EXPECT_EQ(found, second);
-  EXPECT_FALSE(link.FindRef(&found, UuidOf(2), 6));
-  link.AddRef(new CLinkRef(UuidOf(2), 9));
-  EXPECT_EQ(link.RemoveDeviceRefs(UuidOf(2)), 2);
-  EXPECT_EQ(link.m_members.size(), 1u);
-}
-
 TEST(SnapshotRecord, GoldenBytesWithTheNameLast) {
   CSnapshot snap("A");
   snap.m_uuid = UuidOf(0x5A);
@@ -99,27 +78,6 @@ TEST(SnapshotRecord, GoldenBytesWithTheNameLast) {
   EXPECT_EQ(out.Data(), expected);
 }
 
-TEST(SnapshotRecord, RoundTripKeepsUuidNameOrderAndBytes) {
-  CSnapshot snap("Evening");
-  for (std::uint8_t i = 1; i <= 3; ++i)
-    snap.m_data.push_back(new CSnapshotData(UuidOf(i), Bytes(i * 100u, i)));
-  snap.m_data[1]->m_flag = false;
-  CArchive out;
-  snap.Serialize(out);
-  CArchive in(out.TakeData());
-  CSnapshot back("Dummy");
-  back.Serialize(in);
-  EXPECT_EQ(in.Remaining(), 0u);
-  EXPECT_EQ(back.GetName(), "Evening");
-  EXPECT_EQ(back.GetUuid(), snap.GetUuid());
-  ASSERT_EQ(back.m_data.size(), 3u);
-  for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(back.m_data[i]->GetUuid(), snap.m_data[i]->GetUuid());
-    EXPECT_EQ(back.m_data[i]->m_data, snap.m_data[i]->m_data);
-    EXPECT_EQ(back.m_data[i]->m_flag, snap.m_data[i]->m_flag);
-  }
-}
-
 TEST(SnapshotRecord, ImageLengthBeyondTheDataIsRefusedBeforeAllocating) {
   Bytes bytes = {1, 0, 0, 0};
   PutUuid(bytes, 3);
@@ -135,17 +93,3 @@ TEST(SnapshotRecord, ImageLengthBeyondTheDataIsRefusedBeforeAllocating) {
   EXPECT_EQ(image.GetLength(), 0u);
 }
 
-TEST(Snapshot, CopyFromReplacesImagesWithIndependentCopies) {
-  CSnapshot a("A"), b("B");
-  a.m_data.push_back(new CSnapshotData(UuidOf(1), Bytes{1, 2}));
-  b.m_data.push_back(new CSnapshotData(UuidOf(7), Bytes{7}));
-  const CUuid bUuid = b.GetUuid();
-  b.CopyFrom(a);
-  ASSERT_EQ(b.m_data.size(), 1u);
-  EXPECT_EQ(b.m_data[0]->GetUuid(), UuidOf(1));
-  EXPECT_NE(b.m_data[0], a.m_data[0]);
-  a.m_data[0]->m_data[0] = 99;
-  EXPECT_EQ(b.m_data[0]->m_data[0], 1);
-  EXPECT_EQ(b.GetName(), "B");
-  EXPECT_EQ(b.GetUuid(), bUuid);
-}

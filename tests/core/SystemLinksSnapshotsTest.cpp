@@ -109,18 +109,6 @@ TEST_F(SystemModelTest, ApplyLinks_DoesNothingWhileLinkingIsOff) {
   EXPECT_EQ(b->level, 0);
 }
 
-TEST_F(SystemModelTest, LinkedChange_SpreadsOneLevelOnly) {
-  CFileTestDevice* a = Add();
-  CFileTestDevice* b = Add();
-  CFileTestDevice* c = Add();
-  Link({{a, CFileTestDevice::kLevel}, {b, CFileTestDevice::kLevel}});
-  Link({{b, CFileTestDevice::kLevel}, {c, CFileTestDevice::kLevel}});
-  a->ApplyControlChange(MakeIntParamValue(CFileTestDevice::kLevel, 7));
-  EXPECT_EQ(b->level, 7);
-  EXPECT_EQ(c->level, 0);  // b's own change does not spread again
-  EXPECT_FALSE(s.IsLinksBusy());
-}
-
 // --- Snapshots ---
 
 TEST_F(SystemModelTest, AddSnapshot_HoldsTheImagesOfDevicesThatMakeOne) {
