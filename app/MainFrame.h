@@ -1,15 +1,216 @@
-// The main frame window.
+// The main frame: menu bar, six toolbars, status bar, the three panes and the central area
+// for panel windows. It routes every command of its menus and toolbars and every message that
+// the comms worker, the devices and the panels post to it.
 #pragma once
 
 #include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
 
+#include "core/System.h"
+#include "core/SystemFile.h"
 #include "platform/WindowMessages.h"
 
-class CMainFrame : public QMainWindow, public CMessageTarget {
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QToolBar;
+class CDeviceView;
+class COutputWnd;
+class CDevicePropertiesPane;
+class CMdiClient;
+class CDevice;
+class CCPData;
+class CControlPanel;
+class CCustomControlPanel;
+class CCustomControlObject;
+class CUuid;
+class CUser;
+class CRecentFileList;
+class CUpdateChecker;
+class IUserPrompts;
+
+class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorSink {
  public:
-  explicit CMainFrame(QWidget* parent = nullptr);
+  // recent: the application's recent-file list (outlives the frame).
+  explicit CMainFrame(CRecentFileList& recent, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // Builds bars and panes, starts the system and the timers. False when a bar or pane could
+  // not be created (the application then does not start). UI thread, once.
+  bool OnCreate();
+  // Lays out the bars from the saved workspace, or the first-start layout. Once, after OnCreate.
+  void RestoreDocking();
+
+  // Questions and file dialogs go through prompts (the frame's own dialogs when not set).
+  void SetUserPrompts(IUserPrompts* prompts);
+  IUserPrompts& Prompts();
+  void SetUpdateChecker(CUpdateChecker* checker) { m_updateChecker = checker; }
+  // The application's About box (command 57664 is the application's own command).
+  void SetAboutHandler(std::function<void()> handler) { m_onAbout = std::move(handler); }
+
+  // Commands by id, as the menus, toolbars and accelerators run them.
+  QAction* GetCommand(std::uint32_t id) const;
+  void RunCommand(std::uint32_t id);
+  // Enables, checks and renames every command by its rule (at idle time and before a menu
+  // opens).
+  void UpdateCommandUI();
+
+  // File commands.
+  void OnFileNew();
+  void OnFileOpen();
+  // True when the file was stored (with a path or through the dialog).
+  bool OnFileSave();
+  void OnFileSaveAs();
+  // n = 1 to 4.
+  void OnRecentFile(int n);
+  // True when the file was opened; false when the user cancelled or the load failed.
+  bool OpenFilePath(const std::string& path);
+  // True when the caller may drop the file (saved, not modified, or No); false on Cancel and
+  // when the save did not happen.
+  bool AskSaveChanges();
+  // 1 OK, 2 Cancel; stored (when given) tells whether the file was stored after OK.
+  int SaveAsDialog(bool* stored = nullptr);
+  void UpdateTitle();
+
+  // Online commands.
+  void OnOnline();
+  void OnAutoscan();
+  void OnGlobalMute();
+  void OnOptions();
+
+  // Custom panel and snapshot combos, refilled after New and Open.
+  void FillCustomPanelCombo();
+  void FillSnapshotCombo();
+
+  // Panel windows (device control panels and custom panels).
+  void OpenDevicePanel(CDevice* device, bool activate);
+  void OpenCustomPanel(CCPData* panel);
+  // 1 design mode, 0 operate mode: every open custom panel is closed and reopened in it.
+  void SetDesignMode(std::int32_t mode);
+
+  // The system object the frame owns; it lives exactly as long as the frame.
+  CSystem& GetSystem() { return m_system; }
+
+  // Panes, bars and state, for the application object and tests.
+  CDeviceView& GetDeviceView() { return *m_deviceView; }
+  COutputWnd& GetOutputPane() { return *m_outputPane; }
+  CDevicePropertiesPane& GetPropertiesPane() { return *m_propertiesPane; }
+  CMdiClient& GetMdiClient() { return *m_mdiClient; }
+  QToolBar* GetToolBar(int index) const;
+  static constexpr int kToolBarCount = 6;
+  QComboBox& GetPanelCombo() { return *m_panelCombo; }
+  QComboBox& GetSnapshotCombo() { return *m_snapshotCombo; }
+  QString GetStatusText() const;
+  bool IsOnline() const { return m_online; }
+  bool IsSystemMonitorVisible() const { return m_systemMonitorVisible; }
+  bool GetBlinkPhase() const { return m_blinkPhase; }
+  bool IsFullScreen() const { return m_fullScreen; }
+  void OnFullScreen();
+  // The "LoadLastFileOnStartup" setting.
+  bool GetLoadLastFileOnStartup() const;
+
+  // The product name shown in titles and boxes.
+  static QString ProductName();
 
  protected:
   // UI thread.
   void OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) override;
+  void OnTimer(std::uint32_t id) override;
+  void closeEvent(QCloseEvent* event) override;
+  // The system file's error messages, shown on this window.
+  void ShowFileError(const std::string& text, const std::string& caption) override;
+
+ private:
+  struct CommandSpec;
+  void CreateCommands();
+  QAction* AddCommand(std::uint32_t id, const QString& text, const QString& statusTip = QString());
+  bool CreateMenuBar();
+  bool CreateToolBars();
+  bool CreateDockingWindows();
+  void CreateStatusBar();
+  void SaveDocking();
+  void FillRecentFileMenu();
+  bool IsCommandEnabled(std::uint32_t id) const;
+  // Checks and texts that follow the system's state.
+  void UpdateSystemCommandUI();
+  // Timer 78.
+  void OnAutosave();
+  // Stops the comms worker and waits for it (closing).
+  void StopSystem();
+  void SetFullScreenFlag(bool on);
+
+  // Close sequence (WM_CLOSE).
+  bool OnClose();
+
+  // Frame messages.
+  // Takes over the posted line (see TakePostedLogLine).
+  void OnLogLine(WPARAM posted);
+  void OnSetMessageString(std::uint32_t id);
+  void OnSelectDevice(CDevice* device, bool force);
+  void OnFatalCommsError();
+  void OnOpenSecurityDlg(WPARAM pass);
+  void OnShowPanelProperties(CCustomControlPanel* view, bool force);
+  void OnRecallSnapshot(void* snapshot);
+  void PropagateOnlineStatus(CDevice* device);
+  void PropagateWarningStatus(CDevice* device);
+  // The device a message names, or null when it is no longer in the system (a message that
+  // was queued before its device was deleted).
+  CDevice* MessageDevice(WPARAM wParam) const;
+  // Index of a zone in the system's zone list, -1 when it is not there.
+  int ZoneIndex(WPARAM wParam) const;
+
+  // Refreshes of the panes after the system changed as a whole (New, Open).
+  void RefreshAfterClear();
+  // Empties the properties grid, then shows the selected device (none: stays empty).
+  void ShowSelectedDeviceProperties();
+  // Stores the file to path; true when it was stored.
+  bool StoreFile(const std::string& path);
+  // False, with a message, when path names no file that can be read.
+  bool CheckFileReadable(const std::string& path);
+
+  // The current user and its rights. A current-user index that names no user has no rights.
+  const CUser* CurrentUser() const;
+  bool CurrentUserHasRestriction(std::uint64_t bits) const;
+  bool CurrentUserMayUse(const CUuid& uuid) const;
+
+  void SetStatusText(const QString& text);
+
+  CRecentFileList& m_recentFiles;
+  IUserPrompts* m_prompts = nullptr;
+  std::unique_ptr<IUserPrompts> m_ownPrompts;
+  CUpdateChecker* m_updateChecker = nullptr;
+  std::function<void()> m_onAbout;
+
+  std::map<std::uint32_t, QAction*> m_commands;
+  QMenu* m_recentMenuAnchor = nullptr;
+  QAction* m_recentSeparator = nullptr;
+  QToolBar* m_toolBars[kToolBarCount] = {};
+  QComboBox* m_panelCombo = nullptr;
+  QComboBox* m_snapshotCombo = nullptr;
+  QLabel* m_statusMessage = nullptr;
+
+  CDeviceView* m_deviceView = nullptr;
+  COutputWnd* m_outputPane = nullptr;
+  CDevicePropertiesPane* m_propertiesPane = nullptr;
+  CMdiClient* m_mdiClient = nullptr;
+
+  // Declared after the panes' pointers and before the flags; destroyed before the frame's
+  // window and its message target, after the worker has stopped (OnClose or its destructor).
+  CSystem m_system;
+
+  bool m_online = false;
+  bool m_systemMonitorVisible = true;
+  bool m_blinkPhase = false;
+  bool m_autoscanRunning = false;
+  bool m_fullScreen = false;
+  bool m_closing = false;
+  bool m_created = false;
+  bool m_wasMaximised = false;
+  QByteArray m_normalGeometry;
 };

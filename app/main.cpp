@@ -4,18 +4,22 @@
 #include <cstdlib>
 
 #include "app/MainFrame.h"
+#include "app/QuendalApp.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QCoreApplication::setOrganizationName(QStringLiteral("ZYRQOL"));
-  QCoreApplication::setApplicationName(QStringLiteral("Orvak"));
+  QApplication qapp(argc, argv);
+  int result = 0;
+  {
+    CQuendalApp app;
+    if (const char* splash = std::getenv("ORVAK_SPLASH_MS")) app.SetSplashTime(unsigned(std::atoi(splash)));
+    if (!app.InitInstance(QApplication::arguments().mid(1))) return 1;
 
-  CMainFrame frame;
-  frame.show();
-
-  // ORVAK_AUTOQUIT_MS closes the window after that many ms (used by the start-up test).
-  if (const char* quit = std::getenv("ORVAK_AUTOQUIT_MS")) {
-    QTimer::singleShot(std::atoi(quit), &frame, [&frame] { frame.close(); });
+    // ORVAK_AUTOQUIT_MS closes the main window after that many ms (used by the start-up test).
+    if (const char* quit = std::getenv("ORVAK_AUTOQUIT_MS")) {
+      QTimer::singleShot(std::atoi(quit), app.GetMainFrame(), [&app] { app.GetMainFrame()->close(); });
+    }
+    result = qapp.exec();
+    result = result != 0 ? result : app.ExitInstance();
   }
-  return app.exec();
+  return result;
 }

@@ -110,9 +110,9 @@ void StreamString(CDataStream& ds, std::string& text) {
 
 void StreamColour(CDataStream& ds, CColour& colour) {
   Record(ds, [&] {
-    // The four bytes in memory order of the ARGB word (B, G, R, A).
-    std::uint8_t b[4] = {colour.B(), colour.G(), colour.R(), colour.A()};
+    // Alpha, red, green, blue.
+    std::uint8_t b[4] = {colour.A(), colour.R(), colour.G(), colour.B()};
     for (auto& x : b) ds.U8(x);
-    if (ds.IsLoading()) colour = CColour::FromArgb(b[3], b[2], b[1], b[0]);
+    if (ds.IsLoading()) colour = CColour::FromArgb(b[0], b[1], b[2], b[3]);
   });
 }

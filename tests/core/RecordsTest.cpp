@@ -154,6 +154,14 @@ TEST(DataStream, EveryRecordRoundTrips) {
   EXPECT_EQ(c2, c);
 }
 
+TEST(DataStream, ColourGoesAlphaRedGreenBlue) {
+  std::ostringstream out;
+  CDataStream ds(out);
+  CColour c = CColour::FromArgb(0xFF, 0x11, 0x22, 0x33);
+  StreamColour(ds, c);
+  EXPECT_EQ(BytesOf(out), (Bytes{1, 0, 0, 0, 0xFF, 0x11, 0x22, 0x33}));
+}
+
 TEST(DataStream, WindowPlacementHasNestedVersionsAndNoLength) {
   std::ostringstream out;
   CDataStream ds(out);

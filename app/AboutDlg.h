@@ -1,0 +1,36 @@
+// The About box: product name, version and the credits of the libraries linked in.
+#pragma once
+
+#include "ui/BitmapDialogEx.h"
+
+class QLabel;
+class QPushButton;
+
+class CAboutDlg : public CBitmapDialogEx {
+ public:
+  explicit CAboutDlg(QWidget* parent = nullptr);
+
+  // Heights of the box with the credits shown and hidden; width and position never change.
+  static constexpr int kHeightWithCredits = 257;
+  static constexpr int kHeightWithoutCredits = 110;
+
+  // The "Credits" button (1098): shows or hides the credits.
+  void OnCredits();
+  bool AreCreditsShown() const { return m_creditsShown; }
+
+  // Three blocks separated by blank lines: boost, Qt and FreeImage with the versions of the
+  // libraries this program runs with.
+  static QString CreditsText();
+
+  QLabel* ProductLabel() const { return m_product; }
+  QLabel* VersionLabel() const { return m_version; }
+  QLabel* CreditsLabel() const { return m_credits; }
+  QPushButton* CreditsButton() const { return m_creditsButton; }
+
+ private:
+  QLabel* m_product;    // 1033
+  QLabel* m_version;    // 1034
+  QLabel* m_credits;    // 1099
+  QPushButton* m_creditsButton;
+  bool m_creditsShown = false;
+};

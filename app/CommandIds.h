@@ -1,0 +1,128 @@
+// Command ids of the main frame's menus, toolbars and accelerators, and the frame's window
+// message numbers. The numbers are those the rest of the program and the saved workspace use.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Types.h"
+
+namespace Cmd {
+// File
+inline constexpr std::uint32_t kFileNew = 57600;
+inline constexpr std::uint32_t kFileOpen = 57601;
+inline constexpr std::uint32_t kFileSave = 57603;
+inline constexpr std::uint32_t kFileSaveAs = 57604;
+inline constexpr std::uint32_t kRecentFile1 = 57616;  // to 57619
+inline constexpr std::uint32_t kRecentFileCount = 4;
+inline constexpr std::uint32_t kAppExit = 57665;
+inline constexpr std::uint32_t kFileProperties = 32790;
+inline constexpr std::uint32_t kExportLogFile = 32898;
+// Edit
+inline constexpr std::uint32_t kEditCopy = 57634;
+inline constexpr std::uint32_t kEditPaste = 57637;
+// View
+inline constexpr std::uint32_t kViewDeviceView = 32826;
+inline constexpr std::uint32_t kViewSystemMonitor = 32827;
+inline constexpr std::uint32_t kViewDeviceProperties = 32830;
+inline constexpr std::uint32_t kViewFileToolbar = 32773;
+inline constexpr std::uint32_t kViewCommsToolbar = 32772;
+inline constexpr std::uint32_t kViewMuteToolbar = 32843;
+inline constexpr std::uint32_t kViewDesignToolbar = 32774;
+inline constexpr std::uint32_t kViewPanelsToolbar = 32775;
+inline constexpr std::uint32_t kViewSnapshotToolbar = 32776;
+inline constexpr std::uint32_t kViewStatusBar = 59393;
+inline constexpr std::uint32_t kFullScreen = 32785;
+// Comms
+inline constexpr std::uint32_t kOptions = 32778;
+inline constexpr std::uint32_t kOnline = 32779;
+inline constexpr std::uint32_t kGlobalMute = 32780;
+inline constexpr std::uint32_t kAutoscan = 32837;
+inline constexpr std::uint32_t kLoader = 32795;
+// Users
+inline constexpr std::uint32_t kSwitchUsers = 32792;
+inline constexpr std::uint32_t kChangePassword = 32793;
+// Devices and zones
+inline constexpr std::uint32_t kDeviceProperties = 32832;
+inline constexpr std::uint32_t kAddDevice = 32782;
+inline constexpr std::uint32_t kDeleteDevice = 32828;
+inline constexpr std::uint32_t kAddZone = 32846;
+inline constexpr std::uint32_t kDeleteZone = 32847;
+// Links, design and images
+inline constexpr std::uint32_t kLinkManager = 32796;
+inline constexpr std::uint32_t kLinkingStatus = 32797;
+inline constexpr std::uint32_t kAddLink = 32848;
+inline constexpr std::uint32_t kDeleteLink = 32849;
+inline constexpr std::uint32_t kOperateMode = 32798;
+inline constexpr std::uint32_t kDesignMode = 32799;
+inline constexpr std::uint32_t kImageLibraryManager = 32861;
+// Custom panels and snapshots
+inline constexpr std::uint32_t kPanelCombo = 32801;
+inline constexpr std::uint32_t kNewCustomPanel = 32803;
+inline constexpr std::uint32_t kDeletePanel = 32804;
+inline constexpr std::uint32_t kSnapshotCombo = 32810;
+inline constexpr std::uint32_t kNewSnapshot = 32812;
+inline constexpr std::uint32_t kDeleteSnapshot = 32813;
+inline constexpr std::uint32_t kRenameSnapshot = 32814;
+// Help
+inline constexpr std::uint32_t kAppAbout = 57664;
+inline constexpr std::uint32_t kQuickStartGuide = 32844;
+inline constexpr std::uint32_t kCheckForUpdates = 32886;
+// The idle-message id of the status bar's message pane.
+inline constexpr std::uint32_t kIdleMessage = 57345;
+}  // namespace Cmd
+
+// Control ids of the bars and panes (also their names in the saved workspace).
+namespace BarId {
+inline constexpr std::uint32_t kMenuBar = 0xE806;
+inline constexpr std::uint32_t kStatusBar = 0xE801;
+inline constexpr std::uint32_t kFileToolbar = 0xE800;
+inline constexpr std::uint32_t kCommsToolbar = 0xE801;
+inline constexpr std::uint32_t kMuteToolbar = 0xE803;
+inline constexpr std::uint32_t kDesignToolbar = 0xE804;
+inline constexpr std::uint32_t kPanelsToolbar = 0xE806;
+inline constexpr std::uint32_t kSnapshotToolbar = 0xE807;
+inline constexpr std::uint32_t kDeviceView = 133;
+inline constexpr std::uint32_t kOutputPane = 149;
+inline constexpr std::uint32_t kPropertiesPane = 150;
+}  // namespace BarId
+
+// Timers of the main frame.
+namespace FrameTimer {
+inline constexpr std::uint32_t kAutosave = 78;  // "AutoSave" minutes x 60000 ms
+inline constexpr std::uint32_t kBlink = 79;     // blink phase and idle status text
+inline constexpr std::uint32_t kBlinkPeriodMs = 333;
+}  // namespace FrameTimer
+
+// Messages posted to the main frame. wParam and lParam as each comment says.
+namespace FrameMsg {
+inline constexpr std::uint32_t kOpenDevicePanel = WM_APP + 101;     // device
+inline constexpr std::uint32_t kMeterValue = WM_APP + 102;          // device, meter value
+inline constexpr std::uint32_t kRefreshRack = WM_APP + 103;         // -
+inline constexpr std::uint32_t kResizeDevicePanel = WM_APP + 104;   // device
+inline constexpr std::uint32_t kPanelCaption = WM_APP + 105;        // control-panel view
+inline constexpr std::uint32_t kLogLine = WM_APP + 106;             // heap char[] (UTF-8), freed here
+inline constexpr std::uint32_t kSelectDevice = WM_APP + 108;        // device, force
+inline constexpr std::uint32_t kStatusText = WM_APP + 109;          // const char16_t* text
+inline constexpr std::uint32_t kStatusEvent = WM_APP + 111;         // device, code 103..109
+inline constexpr std::uint32_t kInvalidatePanel = WM_APP + 112;     // device
+inline constexpr std::uint32_t kFatalCommsError = WM_APP + 113;     // -
+inline constexpr std::uint32_t kGoOffline = WM_APP + 114;           // -
+inline constexpr std::uint32_t kOpenSecurityDlg = WM_APP + 115;     // 0 get, 1 set
+inline constexpr std::uint32_t kPanelOnlineState = WM_APP + 117;    // device, online
+inline constexpr std::uint32_t kRackZoneTimerStart = WM_APP + 118;  // zone
+inline constexpr std::uint32_t kRackZoneTimerStop = WM_APP + 119;   // zone
+inline constexpr std::uint32_t kMeterZoneTimerStart = WM_APP + 120; // zone
+inline constexpr std::uint32_t kMeterZoneTimerStop = WM_APP + 121;  // zone
+inline constexpr std::uint32_t kRebuildMeters = WM_APP + 122;       // -
+inline constexpr std::uint32_t kShowDeviceProps = WM_APP + 129;     // device
+inline constexpr std::uint32_t kShowPanelProps = WM_APP + 130;      // custom-panel view, force
+inline constexpr std::uint32_t kShowWidgetProps = WM_APP + 131;     // widget, force
+inline constexpr std::uint32_t kPanelRenamed = WM_APP + 134;        // custom panel data
+inline constexpr std::uint32_t kOpenCustomPanel = WM_APP + 135;     // custom panel data
+inline constexpr std::uint32_t kRecallSnapshot = WM_APP + 136;      // snapshot
+inline constexpr std::uint32_t kPropagateOnline = WM_APP + 137;     // device
+inline constexpr std::uint32_t kPropagateWarning = WM_APP + 138;    // device
+inline constexpr std::uint32_t kSystemMonitorVisible = WM_APP + 139; // visible
+// The framework's "refresh the status text" message; wParam the string id.
+inline constexpr std::uint32_t kSetMessageString = 0x0362;
+}  // namespace FrameMsg

@@ -1,0 +1,622 @@
+// Main frame: file commands, online commands and the messages of the worker and devices.
+#include <QAction>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QString>
+#include <QWidget>
+
+#include "app/CommandIds.h"
+#include "app/MainFrame.h"
+#include "app/MainFrameDialogs.h"
+#include "app/RecentFileList.h"
+#include "app/UserPrompts.h"
+#include "core/CPData.h"
+#include "core/Confirm.h"
+#include "core/ControlPanel.h"
+#include "core/Device.h"
+#include "core/Snapshot.h"
+#include "core/User.h"
+#include "core/Zone.h"
+#include "ui/DevicePropertiesPane.h"
+#include "ui/DeviceView.h"
+#include "ui/OutputWnd.h"
+
+namespace {
+
+const char* const kSaveQuestion = "This file has been modified, do you want to save it?";
+const char* const kOpenFilter = "orvak Files (*.ovd)|*.ovd";
+const char* const kSaveFilter = "Orvak Files (*.ovd)|*.ovd|All Files (*.*)|*.*||";
+const char* const kExtension = "ovd";
+const char* const kInitialName = "*.ovd";
+
+// Timer ids of a zone's collapse animation on the rack and the live meters: 101 + zone index.
+constexpr std::uint32_t kZoneTimerBase = 101;
+constexpr std::uint32_t kZoneTimerPeriodMs = 33;
+
+// The file name part of a path: after the last separator, the whole path when it has none.
+std::string FileNameOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool HasExtension(const std::string& path) { return FileNameOf(path).find('.') != std::string::npos; }
+
+}  // namespace
+
+// --- The current user ---
+
+const CUser* CMainFrame::CurrentUser() const {
+  const int index = m_system.GetCurrentUser();
+  const auto& users = m_system.GetUsers();
+  if (index < 0 || index > 9 || std::size_t(index) >= users.size()) return nullptr;
+  return &*users[std::size_t(index)];
+}
+
+bool CMainFrame::CurrentUserHasRestriction(std::uint64_t bits) const {
+  const CUser* user = CurrentUser();
+  return !user || (user->GetRestrictionMask() & bits) != 0;
+}
+
+
+bool CMainFrame::CurrentUserMayUse(const CUuid& uuid) const {
+  const CUser* user = CurrentUser();
+  return user && user->CanAccessPanel(uuid);
+}
+
+// --- Command states ---
+
+bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
+  using namespace Cmd;
+  switch (id) {
+    case kFileNew:
+    case kFileOpen:
+    case kRecentFile1:
+    case kRecentFile1 + 1:
+    case kRecentFile1 + 2:
+    case kRecentFile1 + 3: return !m_online;
+    case kFileSave: return m_system.IsModified();
+    case kFileSaveAs:
+    case kAppExit:
+    case kAutoscan:
+    case kAppAbout:
+    case kCheckForUpdates:
+    case kViewDeviceView:
+    case kViewSystemMonitor:
+    case kViewDeviceProperties:
+    case kViewFileToolbar:
+    case kViewCommsToolbar:
+    case kViewMuteToolbar:
+    case kViewDesignToolbar:
+    case kViewPanelsToolbar:
+    case kViewSnapshotToolbar:
+    case kViewStatusBar:
+    case kFullScreen: return true;
+    case kOnline: return m_system.GetDeviceCount() > 0;
+    case kGlobalMute: return m_online;
+    case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
+    case kDeviceProperties: return m_system.GetSelectedDevice() >= 0;
+    default: return false;
+  }
+}
+
+void CMainFrame::UpdateSystemCommandUI() {
+  if (QAction* mute = GetCommand(Cmd::kGlobalMute)) mute->setChecked(m_system.IsGlobalMute());
+}
+
+bool CMainFrame::GetLoadLastFileOnStartup() const { return m_system.GetSettings().loadLastFileOnStartup; }
+
+// --- File commands ---
+
+void CMainFrame::UpdateTitle() {
+  const std::string& path = m_system.GetFilePath();
+  const QString name = path.empty() ? QStringLiteral("Untitled") : QString::fromStdString(FileNameOf(path));
+  setWindowTitle(ProductName() + QStringLiteral(" - ") + name);
+}
+
+bool CMainFrame::StoreFile(const std::string& path) {
+  if (!m_system.SaveFile(path)) return false;
+  m_recentFiles.Add(path);
+  return true;
+}
+
+bool CMainFrame::OnFileSave() {
+  const std::string path = m_system.GetFilePath();
+  if (path.empty()) {
+    bool stored = false;
+    SaveAsDialog(&stored);
+    return stored;
+  }
+  const bool stored = StoreFile(path);
+  UpdateTitle();
+  return stored;
+}
+
+void CMainFrame::OnFileSaveAs() { SaveAsDialog(); }
+
+int CMainFrame::SaveAsDialog(bool* stored) {
+  if (stored) *stored = false;
+  std::string path;
+  if (!Prompts().ChooseFileToSave({kSaveFilter, kExtension, kInitialName}, path)) return 2;
+  if (!HasExtension(path)) path += std::string(".") + kExtension;
+  const bool ok = StoreFile(path);
+  if (stored) *stored = ok;
+  UpdateTitle();
+  return 1;
+}
+
+bool CMainFrame::AskSaveChanges() {
+  if (!m_system.IsModified()) return true;
+  switch (Prompts().AskYesNoCancel("Close File", kSaveQuestion)) {
+    case IUserPrompts::Answer::Yes: {
+      // Always the dialog, also for a file that has a path. A save that was cancelled or
+      // failed keeps the file: the caller must not go on and drop it.
+      bool stored = false;
+      SaveAsDialog(&stored);
+      return stored;
+    }
+    case IUserPrompts::Answer::No: return true;
+    case IUserPrompts::Answer::Cancel: break;
+  }
+  return false;
+}
+
+void CMainFrame::RefreshAfterClear() {
+  m_deviceView->GetRack().Refresh();
+  CLiveMeterView& meters = m_outputPane->GetLiveMeterView();
+  meters.Rebuild();
+  meters.update();
+  FillCustomPanelCombo();
+  FillSnapshotCombo();
+  UpdateTitle();
+  CDevicePropertiesCtrl& grid = m_propertiesPane->GetGrid();
+  if (!grid.IsLocked()) {
+    grid.RemoveAll();
+    grid.ClearCurrent();
+    grid.ExpandAll();
+  }
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnFileNew() {
+  if (m_system.IsModified()) {
+    switch (Prompts().AskYesNoCancel("New File", kSaveQuestion)) {
+      case IUserPrompts::Answer::Yes:
+        if (!OnFileSave()) return;  // the file was not stored: keep it
+        break;
+      case IUserPrompts::Answer::No: break;
+      case IUserPrompts::Answer::Cancel: return;
+    }
+  }
+  m_system.Clear();
+  RefreshAfterClear();
+}
+
+void CMainFrame::OnFileOpen() {
+  std::string path;
+  if (!Prompts().ChooseFileToOpen({kOpenFilter, kExtension, kInitialName}, path)) return;
+  OpenFilePath(path);
+}
+
+bool CMainFrame::CheckFileReadable(const std::string& path) {
+  const QFileInfo info(QString::fromStdString(path));
+  if (info.isFile() && info.isReadable()) return true;
+  Prompts().ShowMessage(ProductName().toStdString(), "Cannot open file " + path,
+                        IUserPrompts::Icon::Exclamation);
+  return false;
+}
+
+void CMainFrame::OnRecentFile(int n) {
+  if (n < 1 || n > int(Cmd::kRecentFileCount)) return;
+  const std::string path = m_recentFiles.Get(std::size_t(n - 1));
+  if (path.empty()) return;
+  // A file that is gone is reported and leaves the list before anything is dropped.
+  if (!CheckFileReadable(path)) {
+    m_recentFiles.Remove(std::size_t(n - 1));
+    return;
+  }
+  if (!AskSaveChanges()) return;
+  m_system.Clear();
+  OpenFilePath(path);
+}
+
+void CMainFrame::ShowSelectedDeviceProperties() {
+  CDevicePropertiesCtrl& grid = m_propertiesPane->GetGrid();
+  if (grid.IsLocked()) return;
+  grid.RemoveAll();
+  CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
+  grid.SetCurrentDevice(device);
+  if (device) device->FillPropertiesPane(grid);
+  grid.ExpandAll();
+}
+
+bool CMainFrame::OpenFilePath(const std::string& path) {
+  // Nothing is asked or dropped for a file that cannot be read.
+  if (!CheckFileReadable(path)) return false;
+  if (m_system.IsModified()) {
+    switch (Prompts().AskYesNoCancel("Open File", kSaveQuestion)) {
+      case IUserPrompts::Answer::Yes:
+        if (!OnFileSave()) return false;  // the file was not stored: keep it
+        break;
+      case IUserPrompts::Answer::No: break;
+      case IUserPrompts::Answer::Cancel: return false;
+    }
+  }
+  m_system.Clear();
+  if (!m_system.OpenFile(path)) {
+    // The system is empty now: the panes must not keep showing the old file.
+    RefreshAfterClear();
+    return false;
+  }
+  m_recentFiles.Add(path);
+
+  UpdateTitle();
+  m_deviceView->GetRack().Refresh();
+  m_outputPane->GetLiveMeterView().Redraw();
+  ShowSelectedDeviceProperties();
+  FillCustomPanelCombo();
+  FillSnapshotCombo();
+
+  // Reopen the panel windows that were open when the file was stored, for a user who may use
+  // them; the stored order is restored afterwards.
+  m_system.SetLoading(true);
+  for (CDevice* device : m_system.GetDevices()) {
+    if (!device->WasPanelOpenWhenStored()) continue;
+    const bool permitted = CurrentUserMayUse(device->GetUuid());
+    device->ClearPanelWasOpen();
+    if (permitted) OpenDevicePanel(device, true);
+  }
+  for (CCPData* panel : m_system.GetCustomPanels()) {
+    if (!panel->m_panelWasOpen) continue;
+    const bool permitted = CurrentUserMayUse(panel->GetUuid());
+    panel->m_panelWasOpen = false;
+    if (permitted) OpenCustomPanel(panel);
+  }
+  m_system.RestorePanelOrder();
+  m_system.SetLoading(false);
+
+  if (m_system.GetFullScreenOnOpen() && !m_fullScreen) OnFullScreen();
+  if (m_system.GetGoOnlineOnOpen()) OnOnline();
+  m_system.SetModified(false);
+  UpdateCommandUI();
+  return true;
+}
+
+void CMainFrame::OnAutosave() {
+  const std::string path = m_system.GetFilePath();
+  if (path.empty()) return;
+  SetStatusText(QStringLiteral("Autosaving file %1").arg(QString::fromStdString(path)));
+  StoreFile(path);
+}
+
+// --- Combos ---
+
+void CMainFrame::FillCustomPanelCombo() {
+  QComboBox& combo = *m_panelCombo;
+  const int previous = combo.currentIndex();
+  combo.clear();
+  const auto& panels = m_system.GetCustomPanels();
+  for (std::size_t i = 0; i < panels.size(); ++i) {
+    if (!CurrentUserMayUse(panels[i]->GetUuid())) continue;
+    combo.addItem(QString::fromStdString(panels[i]->m_name), QVariant::fromValue(int(i)));
+  }
+  const int count = combo.count();
+  if (count == 0) return;
+  combo.setCurrentIndex(previous < 0 ? 0 : previous < count ? previous : count - 1);
+}
+
+void CMainFrame::FillSnapshotCombo() {
+  QComboBox& combo = *m_snapshotCombo;
+  const int previous = combo.currentIndex();
+  combo.clear();
+  const auto& snapshots = m_system.GetSnapshots();
+  for (std::size_t i = 0; i < snapshots.size(); ++i) {
+    QString name = QString::fromStdString(snapshots[i]->m_name);
+    if (int(i) == m_system.GetCurrentSnapshot()) name += QLatin1Char('*');
+    combo.addItem(name, QVariant::fromValue(int(i)));
+  }
+  const int count = combo.count();
+  if (count == 0) return;
+  combo.setCurrentIndex(previous < 0 ? 0 : previous < count ? previous : count - 1);
+}
+
+// --- Panel windows ---
+
+void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
+  (void)device;
+  (void)activate;
+}
+
+void CMainFrame::OpenCustomPanel(CCPData* panel) { (void)panel; }
+
+// --- Online commands ---
+
+void CMainFrame::OnOnline() {
+  if (m_online) {
+    m_system.RequestIdle();
+    m_online = false;
+    m_system.SetOnline(false);
+    m_outputPane->GetLiveMeterView().Redraw();
+    m_deviceView->GetRack().Refresh();
+    ShowSelectedDeviceProperties();
+    UpdateCommandUI();
+    return;
+  }
+
+  std::uint32_t choice = m_system.GetSettings().onGoOnline;
+  if (!m_autoscanRunning) m_system.SetNeedSecurityGet(true);
+  if (m_system.GetDesignMode() != 0) SetDesignMode(0);
+  if (choice == kGoOnlineAsk) {
+    if (m_system.GetDeviceCount() == 0) {
+      choice = kGoOnlineRetrieve;
+    } else {
+      bool always = false;
+      if (!Prompts().AskGoOnline(choice, always)) {
+        // Cancelled: everything stays offline as it was.
+        m_system.SetNeedSecurityGet(false);
+        return;
+      }
+      if (always) m_system.SetOnGoOnline(choice);
+    }
+  }
+  bool connected = false;
+  if (choice == kGoOnlineRetrieve || choice == kGoOnlineSend) connected = m_system.GoOnline(choice);
+  if (connected) {
+    m_online = true;
+  } else {
+    m_system.RequestIdle();
+    m_system.SetNeedSecurityGet(false);
+  }
+  ShowSelectedDeviceProperties();
+  UpdateCommandUI();
+}
+
+void CMainFrame::SetDesignMode(std::int32_t mode) {
+  if (m_system.GetDesignMode() == mode) return;
+  m_system.SetDesignMode(mode);
+  m_system.SetLoading(true);
+  for (CCPData* panel : m_system.GetCustomPanels()) {
+    if (!panel->m_pView) continue;
+    panel->m_pView->DestroyPanelWindow();
+    panel->m_pView = nullptr;
+    if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
+  }
+  m_system.RestorePanelOrder();
+  m_system.SetLoading(false);
+  m_propertiesPane->RefreshProperties();
+}
+
+void CMainFrame::OnAutoscan() {
+  m_autoscanRunning = true;
+  if (!m_online) OnOnline();
+  if (m_online) RunAutoscanDialog(*this, m_system);
+  m_autoscanRunning = false;
+  if (m_system.GetDeviceCount() > 0 && m_system.GetSelectedDevice() < 0) {
+    m_system.SetSelectedDevice(0);
+    OnSelectDevice(m_system.GetDevice(0), false);
+  }
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnGlobalMute() {
+  if (!m_online) return;
+  if (!m_system.ConfirmAction(kConfirmGlobalMute)) return;
+  // The broadcast records the new state.
+  m_system.SendGlobalMute(!m_system.IsGlobalMute());
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnOptions() {
+  if (!Prompts().RunSettingsSheet(m_system)) return;
+  const std::uint32_t minutes = m_system.GetSettings().autoSave;
+  if (minutes != 0) {
+    SetTimer(FrameTimer::kAutosave, minutes * 60000u);
+  } else {
+    KillTimer(FrameTimer::kAutosave);
+  }
+}
+
+void CMainFrame::StopSystem() { m_system.StopCommsThread(); }
+
+void CMainFrame::SetFullScreenFlag(bool on) { m_system.SetFullScreenNow(on); }
+
+// --- Messages ---
+
+CDevice* CMainFrame::MessageDevice(WPARAM wParam) const {
+  auto* device = reinterpret_cast<CDevice*>(wParam);
+  return device && m_system.GetDeviceIndex(device) >= 0 ? device : nullptr;
+}
+
+int CMainFrame::ZoneIndex(WPARAM wParam) const {
+  const auto& zones = m_system.GetZones();
+  for (std::size_t i = 0; i < zones.size(); ++i) {
+    if (reinterpret_cast<WPARAM>(zones[i]) == wParam) return int(i);
+  }
+  return -1;
+}
+
+void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+  // Once the close question has been answered only queued log lines are taken (their texts
+  // must be freed); everything else still queued is dropped.
+  if (m_closing && message != FrameMsg::kLogLine) return;
+  using namespace FrameMsg;
+  switch (message) {
+    case kOpenDevicePanel:
+      if (CDevice* device = MessageDevice(wParam)) OpenDevicePanel(device, true);
+      break;
+    case kMeterValue:
+      if (m_outputPane->isVisible()) {
+        if (CDevice* device = MessageDevice(wParam)) m_outputPane->GetLiveMeterView().AddDevice(device, lParam);
+      }
+      break;
+    case kRefreshRack:
+      // Devices that an autoscan found join their zone here, on the UI thread.
+      m_system.PlaceFoundDevices(nullptr);
+      if (m_deviceView->isVisible()) m_deviceView->GetRack().Refresh();
+      break;
+    case kResizeDevicePanel: break;  // the panel window sizes itself to the device's panel
+    case kPanelCaption: {
+      auto* view = reinterpret_cast<CControlPanel*>(wParam);
+      CDevice* device = view ? MessageDevice(reinterpret_cast<WPARAM>(view->GetDevice())) : nullptr;
+      if (device) {
+        if (auto* window = dynamic_cast<QWidget*>(view)) {
+          if (QWidget* frame = window->window()) {
+            frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
+          }
+        }
+        m_propertiesPane->ShowDeviceProperties(true, device);
+      }
+      break;
+    }
+    case kLogLine: OnLogLine(wParam); break;
+    case kSelectDevice:
+      if (CDevice* device = MessageDevice(wParam)) OnSelectDevice(device, lParam != 0);
+      break;
+    case kStatusText:
+      if (wParam) SetStatusText(QString::fromUtf16(reinterpret_cast<const char16_t*>(wParam)));
+      break;
+    case kStatusEvent:
+      if (CDevice* device = MessageDevice(wParam)) device->OnStatusEvent(int(lParam));
+      break;
+    case kInvalidatePanel:
+      if (CDevice* device = MessageDevice(wParam)) {
+        if (auto* window = dynamic_cast<QWidget*>(device->GetControlPanel())) window->update();
+      }
+      break;
+    case kFatalCommsError: OnFatalCommsError(); break;
+    case kGoOffline:
+      if (m_online) OnOnline();
+      break;
+    case kOpenSecurityDlg: OnOpenSecurityDlg(wParam); break;
+    case kPanelOnlineState:
+      if (CDevice* device = MessageDevice(wParam)) {
+        if (CControlPanel* panel = device->GetControlPanel()) panel->UpdateOnlineStatus(lParam != 0);
+      }
+      break;
+    case kRackZoneTimerStart:
+    case kRackZoneTimerStop:
+    case kMeterZoneTimerStart:
+    case kMeterZoneTimerStop: {
+      const int index = ZoneIndex(wParam);
+      if (index < 0) break;
+      const std::uint32_t id = kZoneTimerBase + std::uint32_t(index);
+      CDeviceRack& rack = m_deviceView->GetRack();
+      CLiveMeterView& meters = m_outputPane->GetLiveMeterView();
+      if (message == kRackZoneTimerStart) rack.SetTimer(id, kZoneTimerPeriodMs);
+      if (message == kRackZoneTimerStop) rack.KillTimer(id);
+      if (message == kMeterZoneTimerStart) meters.SetTimer(id, kZoneTimerPeriodMs);
+      if (message == kMeterZoneTimerStop) meters.KillTimer(id);
+      break;
+    }
+    case kRebuildMeters:
+      if (m_outputPane->isVisible()) {
+        m_outputPane->GetLiveMeterView().Rebuild();
+        m_outputPane->GetLiveMeterView().update();
+      }
+      break;
+    case kShowDeviceProps:
+      if (CDevice* device = MessageDevice(wParam); device && m_system.IsSelectedDevice(device)) {
+        m_propertiesPane->ShowDeviceProperties(true, device);
+      }
+      break;
+    case kShowPanelProps: OnShowPanelProperties(reinterpret_cast<CCustomControlPanel*>(wParam), lParam != 0); break;
+    case kShowWidgetProps:
+      m_propertiesPane->ShowControlProperties(lParam != 0, reinterpret_cast<CCustomControlObject*>(wParam));
+      break;
+    case kPanelRenamed: FillCustomPanelCombo(); break;
+    case kOpenCustomPanel: {
+      auto* panel = reinterpret_cast<CCPData*>(wParam);
+      for (CCPData* p : m_system.GetCustomPanels()) {
+        if (p == panel) OpenCustomPanel(panel);
+      }
+      break;
+    }
+    case kRecallSnapshot: OnRecallSnapshot(reinterpret_cast<void*>(wParam)); break;
+    case kPropagateOnline:
+      if (CDevice* device = MessageDevice(wParam)) PropagateOnlineStatus(device);
+      break;
+    case kPropagateWarning:
+      if (CDevice* device = MessageDevice(wParam)) PropagateWarningStatus(device);
+      break;
+    case kSystemMonitorVisible:
+      m_systemMonitorVisible = wParam != 0;
+      m_system.SetSystemMonitorVisible(m_systemMonitorVisible);
+      break;
+    case kSetMessageString: OnSetMessageString(std::uint32_t(wParam)); break;
+    default: break;  // WM_APP+123 to +128, +132 and +133 do nothing
+  }
+}
+
+void CMainFrame::OnSetMessageString(std::uint32_t id) {
+  if (id != Cmd::kIdleMessage) return;
+  if (m_system.GetUseSystemSecurity()) {
+    const CUser* user = CurrentUser();
+    SetStatusText(QStringLiteral("Current User - ") +
+                  QString::fromStdString(user ? user->GetName() : std::string()));
+  } else {
+    SetStatusText(QStringLiteral("Ready (File Security Disabled)"));
+  }
+}
+
+void CMainFrame::OnSelectDevice(CDevice* device, bool force) {
+  const int selected = m_system.GetSelectedDevice();
+  if (selected >= 0 && m_system.GetDevice(selected) != device) {
+    const int index = m_system.GetDeviceIndex(device);
+    if (index >= 0) {
+      m_system.SetSelectedDevice(index);
+      OnSelectDevice(device, false);  // as sent to the frame: the rack shows the new selection
+    }
+  }
+  m_propertiesPane->ShowDeviceProperties(force, device);
+  m_deviceView->GetRack().Refresh();
+}
+
+void CMainFrame::OnFatalCommsError() {
+  m_online = false;
+  m_system.SetOnline(false);
+  m_outputPane->GetLiveMeterView().Rebuild();
+  m_outputPane->GetLiveMeterView().update();
+  m_deviceView->GetRack().Refresh();
+  UpdateCommandUI();
+  Prompts().ShowMessage(ProductName().toStdString(), "Fatal Comms Error - Going Offline",
+                        IUserPrompts::Icon::Exclamation);
+}
+
+void CMainFrame::OnOpenSecurityDlg(WPARAM pass) {
+  RunSecurityDialog(*this, m_system, pass == 0 ? "Checking Security..." : "Updating Security...");
+}
+
+void CMainFrame::OnShowPanelProperties(CCustomControlPanel* view, bool force) {
+  CDevicePropertiesCtrl& grid = m_propertiesPane->GetGrid();
+  if (grid.IsLocked()) return;
+  if (!force && grid.GetCurrentPanel() == view) return;
+  grid.RemoveAll();
+  grid.SetCurrentPanel(view);
+  grid.ExpandAll();
+}
+
+void CMainFrame::OnRecallSnapshot(void* snapshot) {
+  const auto& snapshots = m_system.GetSnapshots();
+  for (std::size_t i = 0; i < snapshots.size(); ++i) {
+    if (static_cast<void*>(snapshots[i]) != snapshot) continue;
+    if (m_system.ConfirmAction(kConfirmSnapshotRecall)) {
+      m_system.RecallSnapshot(int(i));
+      FillSnapshotCombo();
+    } else {
+      m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());
+    }
+    return;
+  }
+}
+
+void CMainFrame::PropagateOnlineStatus(CDevice* device) {
+  for (int id : {device->GetOnlineStatusParamId(), device->GetOfflineStatusParamId()}) {
+    if (id == 0) continue;
+    // The base change path only: panels and linked widgets follow, nothing goes to the unit.
+    device->CDevice::ApplyControlChange(device->GetCurrentValue(id));
+  }
+}
+
+void CMainFrame::PropagateWarningStatus(CDevice* device) {
+  const int id = device->GetWarningStatusParamId();
+  if (id != 0) device->CDevice::ApplyControlChange(device->GetCurrentValue(id));
+}

@@ -1,0 +1,42 @@
+// MDI client background: a cached picture redrawn on resize and copied on paint.
+#include "app/MdiClient.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+
+CMdiClient::CMdiClient(QWidget* parent) : QMdiArea(parent) {
+  m_background = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
+  m_background.fill(Qt::black);
+  setBackground(Qt::black);
+}
+
+void CMdiClient::SetLogo(const QImage& logo) {
+  m_logo = logo.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  OnSizeMDIClient();
+}
+
+void CMdiClient::OnSizeMDIClient() {
+  const QSize size = viewport()->size().expandedTo(QSize(1, 1));
+  m_background = QImage(size, QImage::Format_ARGB32_Premultiplied);
+  m_background.fill(Qt::black);
+  if (!m_logo.isNull()) {
+    QPainter p(&m_background);
+    // Integer halves as the drawing code of the original layout does; a client smaller than
+    // the logo shows the logo's centre part.
+    const int left = size.width() / 2 - m_logo.width() / 2;
+    const int top = size.height() / 2 - m_logo.height() / 2;
+    p.drawImage(left, top, m_logo);
+  }
+  viewport()->update();
+}
+
+void CMdiClient::resizeEvent(QResizeEvent* event) {
+  QMdiArea::resizeEvent(event);
+  OnSizeMDIClient();
+}
+
+void CMdiClient::paintEvent(QPaintEvent* event) {
+  QPainter p(viewport());
+  const QRect r = event->rect();
+  p.drawImage(r, m_background, r);
+}

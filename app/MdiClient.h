@@ -1,0 +1,26 @@
+// The frame's central area for panel windows: black, with the logo centred and unscaled.
+#pragma once
+
+#include <QImage>
+#include <QMdiArea>
+
+class CMdiClient : public QMdiArea {
+ public:
+  explicit CMdiClient(QWidget* parent = nullptr);
+
+  // The logo (null: plain black). UI thread.
+  void SetLogo(const QImage& logo);
+  // The cached background at the current client size.
+  const QImage& GetBackground() const { return m_background; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  // Redraws the cache at the viewport's size and invalidates the client area.
+  void OnSizeMDIClient();
+
+  QImage m_logo;
+  QImage m_background;
+};

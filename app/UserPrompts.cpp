@@ -1,0 +1,106 @@
+// The real message boxes and file dialogs behind IUserPrompts.
+#include "app/UserPrompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include "ui/ConfirmDialogsDlg.h"
+#include "ui/ConfirmDlg.h"
+#include "ui/GoOnlineAskDlg.h"
+#include "ui/SettingsSheet.h"
+
+IUserPrompts::Answer CQtUserPrompts::AskYesNoCancel(const std::string& caption,
+                                                    const std::string& text) {
+  const auto button = QMessageBox::question(
+      m_owner, QString::fromStdString(caption), QString::fromStdString(text),
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+  if (button == QMessageBox::Yes) return Answer::Yes;
+  if (button == QMessageBox::No) return Answer::No;
+  return Answer::Cancel;
+}
+
+void CQtUserPrompts::ShowMessage(const std::string& caption, const std::string& text, Icon icon) {
+  const QString c = QString::fromStdString(caption);
+  const QString t = QString::fromStdString(text);
+  switch (icon) {
+    case Icon::Information: QMessageBox::information(m_owner, c, t); break;
+    case Icon::Question: QMessageBox::question(m_owner, c, t, QMessageBox::StandardButtons(QMessageBox::Ok)); break;
+    case Icon::Warning:
+    case Icon::Exclamation: QMessageBox::warning(m_owner, c, t); break;
+  }
+}
+
+std::string CQtUserPrompts::ToQtFilter(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|', Qt::SkipEmptyParts);
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    const QString& text = parts[i];
+    const QString patterns = QString(parts[i + 1]).replace(';', ' ');
+    out << (text.contains('(') ? text : text + " (" + patterns + ")");
+  }
+  return out.join(";;").toStdString();
+}
+
+bool CQtUserPrompts::ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) {
+  const QString start = spec.initialName.find('*') == std::string::npos
+                            ? QString::fromStdString(spec.initialName)
+                            : QString();
+  const QString chosen = QFileDialog::getOpenFileName(
+      m_owner, QObject::tr("Open"), start, QString::fromStdString(ToQtFilter(spec.filter)));
+  if (chosen.isEmpty()) return false;
+  path = chosen.toStdString();
+  return true;
+}
+
+bool CQtUserPrompts::ChooseFileToSave(const FileDialogSpec& spec, std::string& path) {
+  const QString start = spec.initialName.find('*') == std::string::npos
+                            ? QString::fromStdString(spec.initialName)
+                            : QString();
+  const QString chosen = QFileDialog::getSaveFileName(
+      m_owner, QObject::tr("Save As"), start, QString::fromStdString(ToQtFilter(spec.filter)));
+  if (chosen.isEmpty()) return false;
+  path = chosen.toStdString();
+  return true;
+}
+
+bool CQtUserPrompts::AskGoOnline(std::uint32_t& choice, bool& always) {
+  CGoOnlineAskDlg dialog(m_owner);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  choice = dialog.GetChoice();
+  always = dialog.GetAlways();
+  return true;
+}
+
+namespace {
+
+// The confirmations page as a page of the settings sheet.
+class CConfirmDialogsPage : public CSettingsPage {
+ public:
+  explicit CConfirmDialogsPage(CSystem* system) : m_page(new CConfirmDialogsDlg(system, this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_page);
+  }
+  void Apply() override { m_page->OnApply(); }
+
+ private:
+  CConfirmDialogsDlg* m_page;
+};
+
+}  // namespace
+
+bool CQtUserPrompts::RunSettingsSheet(CSystem& system) {
+  CSettingsSheet sheet(QStringLiteral("Settings"), m_owner);
+  sheet.AddPage(QStringLiteral("General"), new CGeneralAppSettingsDialog(&system));
+  sheet.AddPage(QStringLiteral("Comms"), new CCommsDialog(&system));
+  sheet.AddPage(QStringLiteral("Error Log"), new CErrorLogSettingsDlg(&system));
+  sheet.AddPage(CConfirmDialogsDlg::Title(), new CConfirmDialogsPage(&system));
+  return sheet.exec() == QDialog::Accepted;
+}
+
+bool CQtUserPrompts::AskConfirm(const std::string& caption, const std::string& question,
+                                const std::string& okText, bool& neverAgain) {
+  return CQtConfirmPrompt(m_owner).AskConfirm(caption, question, okText, neverAgain);
+}

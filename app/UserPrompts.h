@@ -1,0 +1,63 @@
+// Questions, messages and file choices that the main frame puts to the user. The frame asks
+// through this interface so that tests replace it and no test ever blocks on a dialog.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/Confirm.h"
+
+class CSystem;
+class QWidget;
+
+// Also the confirmation question of risky actions (IConfirmPrompt), which the frame gives the
+// system object.
+class IUserPrompts : public IConfirmPrompt {
+ public:
+  enum class Answer { Yes, No, Cancel };
+  enum class Icon { Information, Warning, Exclamation, Question };
+
+  // A file dialog: the filter in the "Text (*.ext)|*.ext|..." form, the default extension
+  // without a dot, and the name the dialog starts with.
+  struct FileDialogSpec {
+    std::string filter;
+    std::string defaultExtension;
+    std::string initialName;
+  };
+
+  virtual ~IUserPrompts() = default;
+
+  // UI thread, all of them; each returns when the user has answered.
+  virtual Answer AskYesNoCancel(const std::string& caption, const std::string& text) = 0;
+  virtual void ShowMessage(const std::string& caption, const std::string& text, Icon icon) = 0;
+  // Full path (UTF-8) of the chosen file; false when the user cancelled.
+  virtual bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) = 0;
+  virtual bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) = 0;
+  // The go-online question: choice 0 retrieve settings from the units, 1 send them; always is
+  // the "don't ask me again" box. False when the user cancelled.
+  virtual bool AskGoOnline(std::uint32_t& choice, bool& always) = 0;
+  // The "Settings" sheet of the Options command on the system's settings; true when it ended
+  // with OK (its pages have then applied their values).
+  virtual bool RunSettingsSheet(CSystem& system) = 0;
+};
+
+// The real dialogs, owned by a window (the main frame).
+class CQtUserPrompts : public IUserPrompts {
+ public:
+  explicit CQtUserPrompts(QWidget* owner) : m_owner(owner) {}
+
+  Answer AskYesNoCancel(const std::string& caption, const std::string& text) override;
+  void ShowMessage(const std::string& caption, const std::string& text, Icon icon) override;
+  bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) override;
+  bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) override;
+  bool AskGoOnline(std::uint32_t& choice, bool& always) override;
+  bool RunSettingsSheet(CSystem& system) override;
+  bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
+                  bool& neverAgain) override;
+
+  // "A (*.a)|*.a|B|*.b||" as a Qt name-filter list "A (*.a);;B (*.b)".
+  static std::string ToQtFilter(const std::string& filter);
+
+ private:
+  QWidget* m_owner;
+};

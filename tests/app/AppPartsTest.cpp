@@ -1,0 +1,115 @@
+// The application's own parts: recent files, the update checker stand-in, the About box,
+// the splash window and the file-dialog filters.
+#include <gtest/gtest.h>
+
+#include <FreeImage.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <boost/version.hpp>
+
+#include "app/AboutDlg.h"
+#include "app/RecentFileList.h"
+#include "app/UpdateChecker.h"
+#include "core/AppSettings.h"
+#include "tests/app/FakePrompts.h"
+#include "tests/app/FrameFixture.h"
+#include "ui/SplashScreen.h"
+
+TEST(RecentFileListTest, NewestFirstNoDuplicatesFourAtMostAndPersisted) {
+  CRecentFileList list;
+  list.Load();
+  EXPECT_EQ(list.Get(0), "");
+  for (const char* p : {"/a.ovd", "/b.ovd", "/c.ovd", "/d.ovd", "/e.ovd"}) list.Add(p);
+  EXPECT_EQ(list.Count(), 4u);
+  EXPECT_EQ(list.Get(0), "/e.ovd");
+  EXPECT_EQ(list.Get(3), "/b.ovd");
+  list.Add("/c.ovd");  // moves up instead of appearing twice
+  EXPECT_EQ(list.Get(0), "/c.ovd");
+  EXPECT_EQ(list.Get(1), "/e.ovd");
+  EXPECT_EQ(list.Count(), 4u);
+
+  CRecentFileList again;
+  again.Load();
+  ASSERT_EQ(again.Count(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(again.Get(i), list.Get(i));
+  again.Remove(0);
+  EXPECT_EQ(again.Get(0), "/e.ovd");
+  EXPECT_EQ(again.Get(4), "");
+}
+
+TEST(UpdateCheckerTest, KeepsFeedAndSettingAndOnlyTellsTheUser) {
+  CAppSettings::SetCheckForUpdates(false);
+  CUpdateChecker checker;
+  checker.SetAppcastUrl("https://example.invalid/feed.xml");
+  checker.Init();
+  EXPECT_TRUE(checker.IsStarted());
+  EXPECT_FALSE(checker.GetAutomaticChecks());
+  EXPECT_EQ(checker.GetAppcastUrl(), "https://example.invalid/feed.xml");
+
+  CFakePrompts prompts;
+  checker.CheckUpdateWithUi(prompts);
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_NE(prompts.messages[0].text.find("https://example.invalid/feed.xml"), std::string::npos);
+  checker.Cleanup();
+  EXPECT_FALSE(checker.IsStarted());
+
+  CAppSettings::SetCheckForUpdates(true);
+  CUpdateChecker on;
+  on.Init();
+  EXPECT_TRUE(on.GetAutomaticChecks());
+}
+
+TEST(AboutDlgTest, CreditsToggleTheHeightKeepingWidthAndPosition) {
+  CAboutDlg dialog;
+  dialog.move(40, 50);
+  dialog.show();
+  ProcessEvents();
+  const int width = dialog.width();
+  const QPoint position = dialog.pos();
+  EXPECT_EQ(dialog.height(), CAboutDlg::kHeightWithoutCredits);
+  for (int click = 1; click <= 3; ++click) {
+    dialog.CreditsButton()->click();
+    EXPECT_EQ(dialog.height(), click % 2 ? 257 : 110) << click;
+    EXPECT_EQ(dialog.width(), width);
+    EXPECT_EQ(dialog.pos(), position);
+  }
+  EXPECT_EQ(dialog.ProductLabel()->text(), "Orvak");
+  EXPECT_TRUE(dialog.VersionLabel()->text().startsWith("Version "));
+}
+
+TEST(AboutDlgTest, CreditsNameTheVersionsOfTheLinkedLibraries) {
+  const QString credits = CAboutDlg::CreditsText();
+  const QString boost = QString::asprintf("Boost v%d.%d.%d - ", BOOST_VERSION / 100000,
+                                          BOOST_VERSION / 100 % 1000, BOOST_VERSION % 100);
+  EXPECT_TRUE(credits.startsWith(boost)) << credits.toStdString();
+  EXPECT_TRUE(credits.contains(QStringLiteral("Qt v") + qVersion()));
+  EXPECT_TRUE(credits.contains(QStringLiteral("FreeImage v") + FreeImage_GetVersion() + "\n"));
+  EXPECT_TRUE(credits.contains(QString::fromLatin1(FreeImage_GetCopyrightMessage())));
+  EXPECT_EQ(credits.count("\n\n"), 2);
+}
+
+TEST(SplashScreenTest, ClickClosesAtOnceAndTheTimerOtherwise) {
+  QPointer<CSplashScreen> clicked = new CSplashScreen(QImage(), "Version 1.0.0 Build 0");
+  clicked->ShowSplashScreen(60000);
+  ProcessEvents();
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(clicked, &press);
+  EXPECT_TRUE(WaitFor([&] { return clicked.isNull(); }, 2000));
+
+  QPointer<CSplashScreen> timed = new CSplashScreen(QImage(), "Version 1.0.0 Build 0");
+  timed->ShowSplashScreen(50);
+  EXPECT_FALSE(timed.isNull());
+  EXPECT_TRUE(WaitFor([&] { return timed.isNull(); }, 5000));
+}
+
+TEST(UserPromptsTest, FiltersBecomeQtNameFilters) {
+  EXPECT_EQ(CQtUserPrompts::ToQtFilter("orvak Files (*.ovd)|*.ovd"), "orvak Files (*.ovd)");
+  EXPECT_EQ(CQtUserPrompts::ToQtFilter("Orvak Files (*.ovd)|*.ovd|All Files (*.*)|*.*||"),
+            "Orvak Files (*.ovd);;All Files (*.*)");
+  EXPECT_EQ(CQtUserPrompts::ToQtFilter("Text|*.txt"), "Text (*.txt)");
+}

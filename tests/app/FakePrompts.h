@@ -1,0 +1,86 @@
+// Scripted answers for the frame's questions and file dialogs, with a record of what was asked.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/UserPrompts.h"
+
+class CFakePrompts : public IUserPrompts {
+ public:
+  struct Asked {
+    std::string caption;
+    std::string text;
+  };
+
+  Answer AskYesNoCancel(const std::string& caption, const std::string& text) override {
+    questions.push_back({caption, text});
+    if (answers.empty()) return Answer::Cancel;
+    Answer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
+    messages.push_back({caption, text});
+  }
+  bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) override {
+    openSpecs.push_back(spec);
+    return Next(path);
+  }
+  bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) override {
+    saveSpecs.push_back(spec);
+    return Next(path);
+  }
+  bool AskGoOnline(std::uint32_t& choice, bool& always) override {
+    ++goOnlineAsked;
+    if (!goOnlineOk) return false;
+    choice = goOnlineChoice;
+    always = goOnlineAlways;
+    return true;
+  }
+
+  bool RunSettingsSheet(CSystem& system) override {
+    ++settingsSheets;
+    if (onSettingsSheet) onSettingsSheet(system);
+    return settingsOk;
+  }
+
+  bool AskConfirm(const std::string& caption, const std::string& question, const std::string&,
+                  bool& neverAgain) override {
+    confirms.push_back({caption, question});
+    neverAgain = confirmNeverAgain;
+    return confirmOk;
+  }
+
+  // Answers in order; an empty queue answers Cancel.
+  std::deque<Answer> answers;
+  // Paths the file dialogs return in order; an empty string (or none left) is Cancel.
+  std::deque<std::string> paths;
+  bool goOnlineOk = true;
+  std::uint32_t goOnlineChoice = 0;
+  bool goOnlineAlways = false;
+
+  std::vector<Asked> questions;
+  std::vector<Asked> messages;
+  std::vector<FileDialogSpec> openSpecs;
+  std::vector<FileDialogSpec> saveSpecs;
+  int goOnlineAsked = 0;
+  // The settings sheet: what "the user" changes, and whether it ends with OK.
+  std::function<void(CSystem&)> onSettingsSheet;
+  bool settingsOk = true;
+  int settingsSheets = 0;
+  // The confirmation question.
+  bool confirmOk = true;
+  bool confirmNeverAgain = false;
+  std::vector<Asked> confirms;
+
+ private:
+  bool Next(std::string& path) {
+    if (paths.empty()) return false;
+    path = paths.front();
+    paths.pop_front();
+    return !path.empty();
+  }
+};

@@ -1,0 +1,245 @@
+// New, Open, Save, Save As, the recent files, autosave, the title and the close question,
+// driven through the frame's commands with scripted answers.
+#include <QFile>
+#include <QFileInfo>
+
+#include "app/CommandIds.h"
+#include "core/Device.h"
+#include "core/System.h"
+#include "core/Zone.h"
+#include "tests/app/FrameFixture.h"
+#include "tests/support/FileTestDevices.h"
+
+namespace {
+
+const char* const kQuestion = "This file has been modified, do you want to save it?";
+using Answer = IUserPrompts::Answer;
+
+class FileCommandsTest : public FrameTest {
+ protected:
+  void SetUp() override {
+    FrameTest::SetUp();
+    RegisterFileTestDevices();
+  }
+
+  // A device of the test family named name, appended to the system and its first zone.
+  static CDevice* AddDevice(CSystem& system, const std::string& name) {
+    CDevice* device = system.CreateDevice(7, CFileTestDevice::kPlainType, 0);
+    device->SetName(name);
+    system.AppendDevice(device);
+    system.GetZones()[0]->AppendDevice(device);
+    system.SetModified(true);
+    return device;
+  }
+
+  static QByteArray FileBytes(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+};
+
+}  // namespace
+
+TEST_F(FileCommandsTest, NewSaveOpenClose_ThroughTheCommands_TitleAfterEach) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  EXPECT_EQ(f.windowTitle(), "Orvak - Untitled");
+
+  AddDevice(system, "Stage Left");
+  prompts.paths = {PathOf("show")};  // typed without an extension
+  f.RunCommand(Cmd::kFileSave);      // untitled: the save dialog
+  ASSERT_EQ(prompts.saveSpecs.size(), 1u);
+  EXPECT_EQ(prompts.saveSpecs[0].filter, "Orvak Files (*.ovd)|*.ovd|All Files (*.*)|*.*||");
+  EXPECT_EQ(prompts.saveSpecs[0].defaultExtension, "ovd");
+  const std::string saved = PathOf("show.ovd");
+  EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(saved)));
+  EXPECT_EQ(system.GetFilePath(), saved);
+  EXPECT_EQ(f.windowTitle(), "Orvak - show.ovd");
+  EXPECT_FALSE(system.IsModified());
+  EXPECT_EQ(recent.Get(0), saved);
+
+  f.RunCommand(Cmd::kFileNew);  // not modified: no question
+  EXPECT_TRUE(prompts.questions.empty());
+  EXPECT_EQ(system.GetDeviceCount(), 0);
+  EXPECT_EQ(f.windowTitle(), "Orvak - Untitled");
+
+  prompts.paths = {saved};
+  f.RunCommand(Cmd::kFileOpen);
+  ASSERT_EQ(prompts.openSpecs.size(), 1u);
+  EXPECT_EQ(prompts.openSpecs[0].filter, "orvak Files (*.ovd)|*.ovd");
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0)->GetName(), "Stage Left");
+  EXPECT_EQ(f.windowTitle(), "Orvak - show.ovd");
+  EXPECT_FALSE(system.IsModified());
+
+  EXPECT_TRUE(f.close());
+  EXPECT_TRUE(prompts.questions.empty());
+  EXPECT_FALSE(system.IsWorkerRunning());
+}
+
+TEST_F(FileCommandsTest, Close_ModifiedFileAsksAndCancelKeepsTheFrameRunning) {
+  CFrameUnderTest& f = MakeFrame();
+  AddDevice(f.GetSystem(), "A");
+  prompts.answers = {Answer::Cancel};
+  EXPECT_FALSE(f.close());
+  ASSERT_EQ(prompts.questions.size(), 1u);
+  EXPECT_EQ(prompts.questions[0].caption, "Close File");
+  EXPECT_EQ(prompts.questions[0].text, kQuestion);
+  EXPECT_TRUE(f.GetSystem().IsWorkerRunning());
+  EXPECT_EQ(f.GetSystem().GetDeviceCount(), 1);
+
+  prompts.answers = {Answer::No};
+  EXPECT_TRUE(f.close());
+  EXPECT_FALSE(f.GetSystem().IsWorkerRunning());
+}
+
+TEST_F(FileCommandsTest, Close_YesAlwaysUsesTheSaveDialogAndACancelledDialogKeepsRunning) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  AddDevice(system, "A");
+  const std::string path = PathOf("bound.ovd");
+  ASSERT_TRUE(system.SaveFile(path));
+  system.SetModified(true);
+
+  prompts.answers = {Answer::Yes};
+  prompts.paths = {""};  // the save dialog is cancelled
+  EXPECT_FALSE(f.close());
+  EXPECT_EQ(prompts.saveSpecs.size(), 1u);  // the dialog, although the file has a path
+  EXPECT_TRUE(system.IsWorkerRunning());
+  EXPECT_TRUE(system.IsModified());
+
+  const std::string other = PathOf("other.ovd");
+  prompts.answers = {Answer::Yes};
+  prompts.paths = {other};
+  EXPECT_TRUE(f.close());
+  EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(other)));
+}
+
+TEST_F(FileCommandsTest, YesWithAFailedSave_NewAndOpenKeepTheModifiedFile) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  const std::string good = PathOf("good.ovd");
+  ASSERT_TRUE(system.SaveFile(good));
+  // Bound to a path whose folder does not exist: every save fails.
+  system.Clear();
+  AddDevice(system, "Unsaved");
+  system.SetFilePath(PathOf("missing-folder/x.ovd"));
+
+  prompts.answers = {Answer::Yes};
+  f.RunCommand(Cmd::kFileNew);
+  EXPECT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_TRUE(system.IsModified());
+  ASSERT_EQ(prompts.questions.size(), 1u);
+  EXPECT_EQ(prompts.questions[0].caption, "New File");
+
+  prompts.answers = {Answer::Yes};
+  EXPECT_FALSE(f.OpenFilePath(good));
+  EXPECT_EQ(prompts.questions.back().caption, "Open File");
+  EXPECT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0)->GetName(), "Unsaved");
+
+  prompts.answers = {Answer::No};
+  EXPECT_TRUE(f.OpenFilePath(good));
+  EXPECT_EQ(system.GetDeviceCount(), 0);
+}
+
+TEST_F(FileCommandsTest, SaveAs_AppendsOvdOnlyToANameWithoutExtension) {
+  CFrameUnderTest& f = MakeFrame();
+  prompts.paths = {PathOf("plain"), PathOf("with.bak")};
+  f.RunCommand(Cmd::kFileSaveAs);
+  EXPECT_EQ(f.GetSystem().GetFilePath(), PathOf("plain.ovd"));
+  f.RunCommand(Cmd::kFileSaveAs);
+  EXPECT_EQ(f.GetSystem().GetFilePath(), PathOf("with.bak"));
+  EXPECT_EQ(f.windowTitle(), "Orvak - with.bak");
+  EXPECT_EQ(recent.Get(0), PathOf("with.bak"));
+  EXPECT_EQ(recent.Get(1), PathOf("plain.ovd"));
+}
+
+TEST_F(FileCommandsTest, Title_PathWithoutSeparatorIsShownWhole) {
+  CFrameUnderTest& f = MakeFrame();
+  f.GetSystem().SetFilePath("name.ovd");
+  f.UpdateTitle();
+  EXPECT_EQ(f.windowTitle(), "Orvak - name.ovd");
+}
+
+TEST_F(FileCommandsTest, Autosave_StoresABoundFileWithoutAskingAndSkipsAnUntitledOne) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  AddDevice(system, "A");
+  f.Tick(FrameTimer::kAutosave);  // untitled: nothing happens
+  EXPECT_TRUE(prompts.saveSpecs.empty());
+  EXPECT_TRUE(system.IsModified());
+
+  const std::string path = PathOf("auto.ovd");
+  ASSERT_TRUE(system.SaveFile(path));
+  const QByteArray before = FileBytes(path);
+  AddDevice(system, "B");
+  f.Tick(FrameTimer::kAutosave);
+  EXPECT_TRUE(prompts.questions.empty());
+  EXPECT_TRUE(prompts.saveSpecs.empty());
+  EXPECT_NE(FileBytes(path), before);
+  EXPECT_EQ(f.GetStatusText(), QString::fromStdString("Autosaving file " + path));
+
+  CSystem reread;
+  ASSERT_TRUE(reread.OpenFile(path));
+  EXPECT_EQ(reread.GetDeviceCount(), 2);
+}
+
+TEST_F(FileCommandsTest, RecentFiles_OpenTheChosenEntryAfterTheCloseQuestion) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  AddDevice(system, "First");
+  prompts.paths = {PathOf("one.ovd")};
+  f.RunCommand(Cmd::kFileSaveAs);
+  system.Clear();
+  AddDevice(system, "Second");
+  AddDevice(system, "Third");
+  prompts.paths = {PathOf("two.ovd")};
+  f.RunCommand(Cmd::kFileSaveAs);
+  f.UpdateCommandUI();
+  EXPECT_EQ(f.GetCommand(Cmd::kRecentFile1)->text(), QString::fromStdString("&1 " + PathOf("two.ovd")));
+  EXPECT_TRUE(f.GetCommand(Cmd::kRecentFile1 + 1)->isVisible());
+  EXPECT_FALSE(f.GetCommand(Cmd::kRecentFile1 + 2)->isVisible());
+
+  AddDevice(system, "Fourth");  // modified: the close question comes first
+  prompts.answers = {Answer::No};
+  f.RunCommand(Cmd::kRecentFile1 + 1);
+  ASSERT_EQ(prompts.questions.size(), 1u);
+  EXPECT_EQ(prompts.questions[0].caption, "Close File");
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0)->GetName(), "First");
+  EXPECT_EQ(f.windowTitle(), "Orvak - one.ovd");
+  EXPECT_EQ(recent.Get(0), PathOf("one.ovd"));
+}
+
+TEST_F(FileCommandsTest, RecentFileThatIsGone_IsReportedRemovedAndDropsNothing) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  recent.Add(PathOf("gone.ovd"));
+  AddDevice(system, "Keep");
+  f.RunCommand(Cmd::kRecentFile1);
+  EXPECT_TRUE(prompts.questions.empty());
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(recent.Get(0), "");
+}
+
+TEST_F(FileCommandsTest, DamagedFile_IsReportedAndLeavesAnEmptyUntitledSystem) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  const std::string damaged = PathOf("damaged.ovd");
+  {
+    QFile file(QString::fromStdString(damaged));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromHex("0600000000000000"));  // version 6: from a newer program
+  }
+  AddDevice(system, "Old");
+  system.SetModified(false);
+  EXPECT_FALSE(f.OpenFilePath(damaged));
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].caption, "File Error");
+  EXPECT_EQ(system.GetDeviceCount(), 0);
+  EXPECT_EQ(system.GetFilePath(), "");
+  EXPECT_EQ(f.windowTitle(), "Orvak - Untitled");
+  EXPECT_EQ(recent.Get(0), "");
+}

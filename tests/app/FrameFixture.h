@@ -1,0 +1,64 @@
+// A created main frame with scripted prompts, shown offscreen, for the frame's tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+#include "app/MainFrame.h"
+#include "app/RecentFileList.h"
+#include "tests/app/FakePrompts.h"
+
+// Runs the event loop until done() or the time-out; true when done() became true.
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+inline void ProcessEvents() {
+  QApplication::sendPostedEvents();
+  QApplication::processEvents();
+}
+
+// A heap copy of text as the log writer posts it with WM_APP+106.
+inline WPARAM HeapLine(const std::string& text) { return reinterpret_cast<WPARAM>(new std::string(text)); }
+
+// The frame with its timers callable at once.
+class CFrameUnderTest : public CMainFrame {
+ public:
+  using CMainFrame::CMainFrame;
+  void Tick(std::uint32_t timerId) { OnTimer(timerId); }
+};
+
+class FrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(temp.isValid()); }
+
+  // Creates, lays out and shows the frame.
+  CFrameUnderTest& MakeFrame() {
+    frame = std::make_unique<CFrameUnderTest>(recent);
+    frame->SetUserPrompts(&prompts);
+    EXPECT_TRUE(frame->OnCreate());
+    frame->RestoreDocking();
+    frame->show();
+    ProcessEvents();
+    return *frame;
+  }
+
+  // A path in the test's own folder.
+  std::string PathOf(const std::string& name) const { return (temp.path() + "/" + name.c_str()).toStdString(); }
+
+  QTemporaryDir temp;
+  CRecentFileList recent;
+  CFakePrompts prompts;
+  std::unique_ptr<CFrameUnderTest> frame;
+};

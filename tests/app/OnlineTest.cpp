@@ -1,0 +1,184 @@
+// Going online and offline through the frame's commands against the simulated bus, served on a
+// pseudo-terminal that is linked as a COM port.
+#include <QAction>
+
+#include "app/CommandIds.h"
+#include "core/Device.h"
+#include "core/System.h"
+#include "core/Zone.h"
+#include "platform/SettingsStore.h"
+#include "tests/app/FrameFixture.h"
+#include "tests/support/FileTestDevices.h"
+#include "tools/devsim/SimBus.h"
+#include "tools/devsim/SimDiscoveryUnit.h"
+#include "ui/DevicePropertiesPane.h"
+#include "ui/OutputWnd.h"
+
+namespace {
+
+constexpr std::uint32_t kComPort = 7;
+constexpr std::uint32_t kUnitId = 5;
+
+class OnlineTest : public FrameTest {
+ protected:
+  void SetUp() override {
+    FrameTest::SetUp();
+    RegisterFileTestDevices();
+    auto wire = std::make_unique<CPtyWire>();
+    ASSERT_TRUE(wire->IsValid());
+    ASSERT_TRUE(LinkComPort(kComPort, wire->SlavePath()));
+    bus = std::make_unique<CSimBus>(std::move(wire));
+    SimDiscoveryConfig unit;
+    unit.typeCode = std::uint8_t(CFileTestDevice::kPlainType);
+    unit.shortId = kUnitId;
+    bus->Add<CSimDiscoveryUnit>(unit);
+    bus->Start();
+    CSettingsStore::WriteInt("Settings", "ComPort", kComPort);
+    CSettingsStore::WriteInt("Settings", "BaudRate", 57600);
+  }
+  void TearDown() override {
+    frame.reset();  // stops the worker and closes the port
+    if (bus) bus->Stop();
+    UnlinkComPort(kComPort);
+  }
+
+  bool LogHas(const QString& text) {
+    COutputList& list = frame->GetOutputPane().GetLogList();
+    for (int i = 0; i < list.count(); ++i) {
+      if (list.item(i)->text().endsWith(text)) return true;
+    }
+    return false;
+  }
+
+  std::unique_ptr<CSimBus> bus;
+};
+
+}  // namespace
+
+TEST_F(OnlineTest, Autoscan_GoesOnlineFindsTheUnitShowsItAndGoesOffline) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  system.SetScanRangeForTests(kUnitId + 1, 0);
+  EXPECT_FALSE(f.GetCommand(Cmd::kOnline)->isEnabled());  // no devices yet
+
+  // "Ask" with an empty system goes online at once, without the question.
+  f.RunCommand(Cmd::kAutoscan);
+  EXPECT_EQ(prompts.goOnlineAsked, 0);
+  ASSERT_TRUE(f.IsOnline());
+  EXPECT_TRUE(system.IsPortOpen());
+
+  ASSERT_TRUE(WaitFor([&] { return !system.GetZones()[0]->GetDevices().empty(); }));
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  CDevice* device = system.GetDevice(0);
+  EXPECT_EQ(device->GetDeviceId(), kUnitId);
+  EXPECT_EQ(device->GetTypeCode(), CFileTestDevice::kPlainType);
+  EXPECT_EQ(system.GetZones()[0]->GetDevices()[0], device);
+  EXPECT_EQ(system.GetSelectedDevice(), 0);
+  EXPECT_EQ(f.GetPropertiesPane().GetGrid().GetCurrentDevice(), device);
+  EXPECT_TRUE(system.IsModified());
+  EXPECT_TRUE(WaitFor([&] { return LogHas("Going Online"); }));
+
+  f.UpdateCommandUI();
+  QAction* online = f.GetCommand(Cmd::kOnline);
+  EXPECT_TRUE(online->isChecked());
+  EXPECT_EQ(online->text(), "Go Offline");
+  EXPECT_FALSE(f.GetCommand(Cmd::kFileNew)->isEnabled());
+  EXPECT_FALSE(f.GetCommand(Cmd::kOptions)->isEnabled());
+  EXPECT_TRUE(f.GetCommand(Cmd::kGlobalMute)->isEnabled());
+
+  f.RunCommand(Cmd::kOnline);
+  EXPECT_FALSE(f.IsOnline());
+  EXPECT_FALSE(system.IsPortOpen());
+  EXPECT_TRUE(WaitFor([&] { return LogHas("Going Offline"); }));
+  EXPECT_EQ(f.GetCommand(Cmd::kOnline)->text(), "Go Online");
+  EXPECT_GT(bus->RequestCount(), 0u);
+}
+
+TEST_F(OnlineTest, Online_AsksWithDevicesAndCancelLeavesEverythingOffline) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  system.AppendDevice(system.CreateDevice(kUnitId, CFileTestDevice::kPlainType, 0));
+
+  prompts.goOnlineOk = false;
+  f.RunCommand(Cmd::kOnline);
+  EXPECT_EQ(prompts.goOnlineAsked, 1);
+  EXPECT_FALSE(f.IsOnline());
+  EXPECT_FALSE(system.IsPortOpen());
+  EXPECT_FALSE(system.NeedSecurityGet());
+
+  // OK with "always" stores the choice: the next time nothing is asked.
+  prompts.goOnlineOk = true;
+  prompts.goOnlineChoice = 1;
+  prompts.goOnlineAlways = true;
+  f.RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(f.IsOnline());
+  EXPECT_EQ(system.GetSettings().onGoOnline, 1u);
+  EXPECT_EQ(CSettingsStore::GetInt("Settings", "OnGoOnline", 2), 1u);
+
+  // The worker's "go offline" message takes the frame offline.
+  f.PostMessage(FrameMsg::kGoOffline, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !f.IsOnline(); }));
+  EXPECT_FALSE(system.IsPortOpen());
+  f.RunCommand(Cmd::kOnline);
+  EXPECT_EQ(prompts.goOnlineAsked, 2);
+  EXPECT_TRUE(f.IsOnline());
+}
+
+TEST_F(OnlineTest, Online_PortThatDoesNotOpenShowsTheErrorAndStaysOffline) {
+  CSettingsStore::WriteInt("Settings", "ComPort", 31);  // nothing linked there
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  system.AppendDevice(system.CreateDevice(kUnitId, CFileTestDevice::kPlainType, 0));
+  prompts.goOnlineChoice = 0;
+  f.RunCommand(Cmd::kOnline);
+  EXPECT_FALSE(f.IsOnline());
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].caption, "Online Error");
+  EXPECT_EQ(prompts.messages[0].text, "Failed to connect - check comms settings");
+  EXPECT_FALSE(system.NeedSecurityGet());
+  EXPECT_EQ(system.GetWorkerState(), kWorkerIdle);
+}
+
+TEST_F(OnlineTest, FatalCommsError_GoesOfflineFirstThenTellsTheUser) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  system.AppendDevice(system.CreateDevice(kUnitId, CFileTestDevice::kPlainType, 0));
+  prompts.goOnlineChoice = 0;
+  f.RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(f.IsOnline());
+  system.RequestIdle();  // as the worker does before it posts the error
+  f.PostMessage(FrameMsg::kFatalCommsError, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !prompts.messages.empty(); }));
+  EXPECT_EQ(prompts.messages[0].text, "Fatal Comms Error - Going Offline");
+  EXPECT_FALSE(f.IsOnline());
+  EXPECT_FALSE(system.IsPortOpen());
+}
+
+TEST_F(OnlineTest, GlobalMute_OnlyOnlineAndOnlyAfterTheConfirmation) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  system.AppendDevice(system.CreateDevice(kUnitId, CFileTestDevice::kPlainType, 0));
+  f.UpdateCommandUI();
+  EXPECT_FALSE(f.GetCommand(Cmd::kGlobalMute)->isEnabled());
+  f.OnGlobalMute();  // offline: nothing
+  EXPECT_TRUE(prompts.confirms.empty());
+
+  prompts.goOnlineChoice = 0;
+  f.RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(f.IsOnline());
+  prompts.confirmOk = false;
+  f.RunCommand(Cmd::kGlobalMute);
+  EXPECT_EQ(prompts.confirms.size(), 1u);
+  EXPECT_FALSE(system.IsGlobalMute());
+
+  prompts.confirmOk = true;
+  f.RunCommand(Cmd::kGlobalMute);
+  EXPECT_TRUE(system.IsGlobalMute());
+  EXPECT_TRUE(f.GetCommand(Cmd::kGlobalMute)->isChecked());
+  const std::size_t before = bus->RequestCount();
+  EXPECT_TRUE(WaitFor([&] { return bus->RequestCount() > before; }));  // the broadcast goes out
+
+  f.RunCommand(Cmd::kGlobalMute);
+  EXPECT_FALSE(system.IsGlobalMute());
+  EXPECT_FALSE(f.GetCommand(Cmd::kGlobalMute)->isChecked());
+}

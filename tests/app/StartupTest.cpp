@@ -1,0 +1,111 @@
+// Start-up of the application object: the command-line file, the last file, the splash.
+#include <QApplication>
+#include <QPointer>
+
+#include "app/MainFrame.h"
+#include "app/QuendalApp.h"
+#include "core/Device.h"
+#include "core/System.h"
+#include "core/Zone.h"
+#include "platform/SettingsStore.h"
+#include "tests/app/FrameFixture.h"
+#include "tests/support/FileTestDevices.h"
+#include "ui/SplashScreen.h"
+
+namespace {
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(temp.isValid());
+    RegisterFileTestDevices();
+  }
+
+  // A file holding one device with the given name.
+  std::string MakeFile(const std::string& name, const std::string& deviceName) {
+    CSystem system;
+    CDevice* device = system.CreateDevice(3, CFileTestDevice::kPlainType, 0);
+    device->SetName(deviceName);
+    system.AppendDevice(device);
+    system.GetZones()[0]->AppendDevice(device);
+    const std::string path = (temp.path() + "/").toStdString() + name;
+    EXPECT_TRUE(system.SaveFile(path));
+    return path;
+  }
+
+  static std::string OpenDeviceName(CQuendalApp& app) {
+    CSystem& system = app.GetMainFrame()->GetSystem();
+    return system.GetDeviceCount() == 1 ? system.GetDevice(0)->GetName() : std::string();
+  }
+
+  QTemporaryDir temp;
+  CFakePrompts prompts;
+};
+
+}  // namespace
+
+TEST_F(StartupTest, CommandLineFileWinsOverLoadLastFileOnStartup) {
+  const std::string named = MakeFile("named.ovd", "Named");
+  CRecentFileList list;
+  list.Add(MakeFile("last.ovd", "Last"));
+  CSettingsStore::WriteInt("Settings", "LoadLastFileOnStartup", 1);
+
+  CQuendalApp app;
+  app.SetUserPrompts(&prompts);
+  app.SetSplashTime(0);
+  ASSERT_TRUE(app.InitInstance({QString::fromStdString(named)}));
+  EXPECT_EQ(OpenDeviceName(app), "Named");
+  EXPECT_EQ(app.GetMainFrame()->windowTitle(), "Orvak - named.ovd");
+  EXPECT_EQ(app.GetRecentFileName(0), named);
+  EXPECT_TRUE(app.GetMainFrame()->isVisible());
+}
+
+TEST_F(StartupTest, LoadLastFileOnStartupOpensTheMostRecentFile) {
+  CRecentFileList list;
+  list.Add(MakeFile("older.ovd", "Older"));
+  list.Add(MakeFile("last.ovd", "Last"));
+  CSettingsStore::WriteInt("Settings", "LoadLastFileOnStartup", 1);
+
+  CQuendalApp app;
+  app.SetUserPrompts(&prompts);
+  app.SetSplashTime(0);
+  ASSERT_TRUE(app.InitInstance({}));
+  EXPECT_EQ(OpenDeviceName(app), "Last");
+  EXPECT_EQ(app.GetMainFrame()->windowTitle(), "Orvak - last.ovd");
+}
+
+TEST_F(StartupTest, WithoutTheSettingStartsUntitledAndShowsTheSplashThatClosesItself) {
+  CRecentFileList list;
+  list.Add(MakeFile("last.ovd", "Last"));
+
+  CQuendalApp app;
+  app.SetUserPrompts(&prompts);
+  app.SetSplashTime(100);
+  ASSERT_TRUE(app.InitInstance({}));
+  EXPECT_EQ(app.GetMainFrame()->GetSystem().GetDeviceCount(), 0);
+  EXPECT_EQ(app.GetMainFrame()->windowTitle(), "Orvak - Untitled");
+  QPointer<CSplashScreen> splash;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* s = dynamic_cast<CSplashScreen*>(w)) splash = s;
+  }
+  ASSERT_FALSE(splash.isNull());
+  EXPECT_TRUE(splash->GetVersionText().startsWith("Version "));
+  EXPECT_TRUE(WaitFor([&] { return splash.isNull(); }));
+}
+
+TEST_F(StartupTest, AStartupFileThatCannotBeOpenedLeavesAnEmptySystem) {
+  CQuendalApp app;
+  app.SetUserPrompts(&prompts);
+  app.SetSplashTime(0);
+  ASSERT_TRUE(app.InitInstance({temp.path() + "/missing.ovd"}));
+  EXPECT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(app.GetMainFrame()->GetSystem().GetDeviceCount(), 0);
+  EXPECT_EQ(app.GetMainFrame()->windowTitle(), "Orvak - Untitled");
+}
+
+TEST_F(StartupTest, AnUnknownCommandLineOptionEndsStartUp) {
+  CQuendalApp app;
+  app.SetUserPrompts(&prompts);
+  app.SetSplashTime(0);
+  EXPECT_FALSE(app.InitInstance({"--no-such-option"}));
+}

@@ -1,0 +1,84 @@
+// The pages of the "Settings" sheet: what they show of the settings and what they store.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "core/AppSettings.h"
+#include "core/System.h"
+#include "platform/SettingsStore.h"
+#include "ui/SettingsSheet.h"
+
+TEST(SettingsPagesTest, GeneralPage_UnlistedAutosaveMinutesShowTickedWithoutSelectionAndStay) {
+  CSettingsStore::WriteInt("Settings", "AutoSave", 7);
+  CSettingsStore::WriteString("WinSparkle", "CheckForUpdates", "2");
+  CSystem system;
+  system.LoadSettings();
+  CGeneralAppSettingsDialog page(&system);
+  EXPECT_TRUE(page.AutoSaveBox()->isChecked());
+  EXPECT_TRUE(page.MinutesList()->isEnabled());
+  EXPECT_EQ(page.MinutesList()->currentIndex(), -1);
+  EXPECT_EQ(page.MinutesList()->itemText(0), "1");
+  EXPECT_EQ(page.MinutesList()->itemText(6), "30");
+  EXPECT_FALSE(page.UpdatesBox()->isChecked());
+
+  page.LoadLastFileBox()->setChecked(true);
+  page.Apply();
+  EXPECT_EQ(system.GetSettings().autoSave, 7u);
+  EXPECT_TRUE(system.GetSettings().loadLastFileOnStartup);
+  EXPECT_EQ(CSettingsStore::GetInt("Settings", "LoadLastFileOnStartup", 0), 1u);
+  EXPECT_FALSE(CAppSettings::GetCheckForUpdates());
+  EXPECT_TRUE(system.IsModified());
+
+  page.MinutesList()->setCurrentIndex(3);  // 10
+  page.Apply();
+  EXPECT_EQ(CSettingsStore::GetInt("Settings", "AutoSave", 0), 10u);
+  page.AutoSaveBox()->setChecked(false);
+  EXPECT_FALSE(page.MinutesList()->isEnabled());
+  page.Apply();
+  EXPECT_EQ(system.GetSettings().autoSave, 0u);
+}
+
+TEST(SettingsPagesTest, CommsPage_StoresTheGoingOnlineChoiceAndKeepsAPortItCannotList) {
+  CSettingsStore::WriteInt("Settings", "ComPort", 29);  // nothing opens there
+  CSettingsStore::WriteInt("Settings", "OnGoOnline", 0);
+  CSystem system;
+  system.LoadSettings();
+  CCommsDialog page(&system);
+  EXPECT_EQ(page.PortList()->currentIndex(), -1);
+  EXPECT_EQ(page.BaudList()->currentText(), "57600");
+  EXPECT_TRUE(page.ChoiceButton(0)->isChecked());
+
+  page.ChoiceButton(2)->setChecked(true);
+  page.BaudList()->setCurrentIndex(0);
+  page.LogErrorsBox()->setChecked(true);
+  page.Apply();
+  EXPECT_EQ(system.GetSettings().onGoOnline, 2u);
+  EXPECT_EQ(CSettingsStore::GetInt("Settings", "OnGoOnline", 9), 2u);
+  EXPECT_EQ(system.GetSettings().baudRate, 115200u);
+  EXPECT_EQ(system.GetSettings().comPort, 29u);
+  EXPECT_TRUE(system.GetSettings().logCommsErrors);
+}
+
+TEST(SettingsPagesTest, ErrorLogPage_UntickedTemperatureStoresZeroAndReopensDisabled) {
+  CSystem system;
+  system.LoadSettings();
+  {
+    CErrorLogSettingsDlg page(&system);
+    EXPECT_TRUE(page.TemperatureBox()->isChecked());
+    EXPECT_EQ(page.TemperatureEdit()->text(), "70");
+    page.TemperatureBox()->setChecked(false);
+    page.LogSizeEdit()->setText("250kb");
+    page.Apply();
+  }
+  EXPECT_EQ(system.GetSettings().temperatureWarning, 0u);
+  EXPECT_EQ(system.GetSettings().maxLogFileSizeKB, 250u);
+  CErrorLogSettingsDlg again(&system);
+  EXPECT_FALSE(again.TemperatureBox()->isChecked());
+  EXPECT_FALSE(again.TemperatureEdit()->isEnabled());
+  EXPECT_EQ(again.TemperatureEdit()->text(), "0");
+  EXPECT_EQ(CErrorLogSettingsDlg::ReadUnsigned("abc"), 0u);
+  EXPECT_EQ(CErrorLogSettingsDlg::ReadUnsigned("99999999999"), 0xFFFFFFFFu);
+}

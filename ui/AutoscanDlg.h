@@ -1,0 +1,43 @@
+// "Autoscanning...": hands itself to the comms worker, which runs the scan and reports each
+// step here; Stop ends the scan; the dialog fades out once the worker has left the scan.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "core/Discovery.h"
+#include "ui/BitmapDialogEx.h"
+
+class CSystem;
+class QLabel;
+class QPushButton;
+
+class CAutoscanDlg : public CBitmapDialogEx, public IAutoscanDialog {
+ public:
+  explicit CAutoscanDlg(CSystem& system, QWidget* parent = nullptr);
+  ~CAutoscanDlg() override;
+
+  // Worker thread: the line is shown on the UI thread.
+  void ShowScanStatus(const std::string& text) override;
+
+  // Stop: the worker ends the scan before its next probe.
+  void reject() override;
+
+  bool IsRunning() const { return m_running; }
+  QString GetStatusText() const;
+
+  // Watch period of the running flag, ms.
+  static constexpr int kWatchMs = 100;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  CSystem& m_system;
+  std::atomic<bool> m_running{false};
+  bool m_handedOver = false;
+  int m_watchTimer = 0;
+  QLabel* m_status;     // 1036
+  QPushButton* m_stop;
+};

@@ -1,0 +1,60 @@
+// Base of the skinned dialogs: captionless, rounded, fades in on opening and out on closing,
+// with an optional drawn title bar and close box.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <cstdint>
+
+class CBitmapDialogEx : public QDialog {
+ public:
+  explicit CBitmapDialogEx(QWidget* parent = nullptr, const QString& title = QString());
+
+  void SetTitle(const QString& title) { m_title = title; update(); }
+  const QString& GetTitle() const { return m_title; }
+  void SetCloseBoxShown(bool shown) { m_closeBoxShown = shown; }
+  void SetTargetOpacity(float opacity) { m_targetOpacity = opacity; }
+  // Non-zero: the fade-out starts by itself this long after opening.
+  void SetAutoCloseDelay(std::uint32_t ms) { m_autoCloseMs = ms; }
+
+  float GetOpacity() const { return m_opacity; }
+  bool IsFadingIn() const { return m_fadingIn; }
+
+  // OK and Cancel start the fade-out; the dialog ends when it is done (IDOK unless only
+  // Cancel ran).
+  void accept() override;
+  void reject() override;
+
+  // Timer ids of the fade (20 ms steps) and of the auto-close.
+  static constexpr int kFadeTimer = 97;
+  static constexpr int kAutoCloseTimer = 98;
+  // One fade tick; public so that tests step the fade without waiting.
+  void FadeStep();
+
+  // The close box's hit rectangle in client co-ordinates.
+  QRect CloseBoxRect() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  void StartFadeTimer();
+  void ApplyOpacity();
+
+  QString m_title;
+  std::uint32_t m_autoCloseMs = 0;
+  bool m_closeBoxShown = false;
+  bool m_closeBoxHot = false;
+  bool m_fadingIn = true;
+  float m_opacity = 0.0f;
+  float m_targetOpacity = 0.9f;
+  bool m_endWithCancel = true;
+  bool m_initialised = false;
+  int m_fadeTimerId = 0;
+  int m_autoCloseTimerId = 0;
+};

@@ -1,0 +1,100 @@
+// The "Settings" sheet of the Options command and its pages: "General" (start-up file,
+// autosave, update checks), "Comms" (port, baud rate, going-online choice, comms errors) and
+// "Error Log" (temperature warning, log size). Pages change the system only when applied.
+#pragma once
+
+#include <QDialog>
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+class CSystem;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+
+// One page of a settings sheet.
+class CSettingsPage : public QWidget {
+ public:
+  using QWidget::QWidget;
+  // Stores the page's values through the system's setters. UI thread.
+  virtual void Apply() = 0;
+};
+
+class CGeneralAppSettingsDialog : public CSettingsPage {
+ public:
+  explicit CGeneralAppSettingsDialog(CSystem* system, QWidget* parent = nullptr);
+  void Apply() override;
+
+  QCheckBox* LoadLastFileBox() const { return m_loadLast; }  // 1022
+  QCheckBox* AutoSaveBox() const { return m_autoSave; }      // 1023
+  QComboBox* MinutesList() const { return m_minutes; }       // 1024
+  QCheckBox* UpdatesBox() const { return m_updates; }        // 1079
+
+ private:
+  CSystem* m_system;
+  QCheckBox* m_loadLast;
+  QCheckBox* m_autoSave;
+  QComboBox* m_minutes;
+  QLabel* m_libraryFile;  // 1074
+  QCheckBox* m_updates;
+};
+
+class CCommsDialog : public CSettingsPage {
+ public:
+  // Lists the COM ports that open (the system must be offline).
+  explicit CCommsDialog(CSystem* system, QWidget* parent = nullptr);
+  void Apply() override;
+
+  QComboBox* PortList() const { return m_ports; }   // 1000
+  QComboBox* BaudList() const { return m_bauds; }   // 1001
+  QRadioButton* ChoiceButton(int choice) const { return m_choices[choice]; }  // 1002 to 1004
+  QCheckBox* LogErrorsBox() const { return m_logErrors; }  // 1037
+  // The text of the "Baud Rate Guidelines" box (button 1080).
+  static const char* GuidelinesText();
+
+ private:
+  CSystem* m_system;
+  QComboBox* m_ports;
+  QComboBox* m_bauds;
+  QRadioButton* m_choices[3];
+  QCheckBox* m_logErrors;
+  QPushButton* m_guidelines;
+};
+
+class CErrorLogSettingsDlg : public CSettingsPage {
+ public:
+  explicit CErrorLogSettingsDlg(CSystem* system, QWidget* parent = nullptr);
+  void Apply() override;
+
+  QCheckBox* TemperatureBox() const { return m_tempBox; }  // 1039
+  QLineEdit* TemperatureEdit() const { return m_temp; }    // 1038
+  QLineEdit* LogSizeEdit() const { return m_logSize; }     // 1040
+  // Digits up to the first other character, as an unsigned decimal (non-numbers read 0).
+  static std::uint32_t ReadUnsigned(const QString& text);
+
+ private:
+  CSystem* m_system;
+  QCheckBox* m_tempBox;
+  QLineEdit* m_temp;
+  QLineEdit* m_logSize;
+};
+
+// A sheet of pages with a navigation list on the left (100 pixels wide); OK applies every page.
+class CSettingsSheet : public QDialog {
+ public:
+  CSettingsSheet(const QString& title, QWidget* parent = nullptr);
+  // The sheet takes the page over.
+  void AddPage(const QString& name, CSettingsPage* page);
+  void accept() override;
+
+ private:
+  QListWidget* m_navigation;
+  QStackedWidget* m_pages;
+  std::vector<CSettingsPage*> m_pageList;
+};

@@ -1,0 +1,32 @@
+// The start-up picture with the program's version; closes itself after its display time or
+// at the first key or mouse button pressed on it, and deletes itself.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+class CSplashScreen : public QWidget {
+ public:
+  // picture: the splash bitmap; versionText: "Version a.b.c Build d".
+  CSplashScreen(const QImage& picture, const QString& versionText);
+
+  // Centres and shows the window and starts its timer. UI thread.
+  void ShowSplashScreen(std::uint32_t displayMs);
+
+  const QString& GetVersionText() const { return m_versionText; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  void Dismiss();
+
+  QImage m_picture;
+  QString m_versionText;
+  int m_timerId = 0;
+};
