@@ -8,6 +8,7 @@
 
 #include "platform/SerialPort.h"
 #include "tools/devsim/SimBus.h"
+#include "tools/devsim/SimSecurityUnit.h"
 #include "tools/devsim/SimDiscoveryUnit.h"
 
 namespace {
@@ -26,7 +27,10 @@ void Usage() {
                "                     (default: command 62, 20 bytes)\n"
                "  --scan-unit TYPE:SHORT:LONG\n"
                "                     a unit that the autoscan finds: type code, short ID (0 none)\n"
-               "                     and long ID (0 none; 0x... for hexadecimal)\n",
+               "                     and long ID (0 none; 0x... for hexadecimal)\n"
+               "  --secure-unit TYPE:ID[:NAME:PASSWORD]\n"
+               "                     an amplifier (type 34 to 56, or 60) that keeps a user table,\n"
+               "                     empty or with that one user, and answers the security step\n",
                GetComPortLinkFolder().c_str());
 }
 
@@ -38,6 +42,7 @@ int main(int argc, char** argv) {
   std::vector<unsigned> ids;
   std::vector<std::pair<unsigned, unsigned>> replies;
   std::vector<SimDiscoveryConfig> scanUnits;
+  std::vector<std::pair<SimSecurityConfig, std::vector<std::pair<std::string, std::string>>>> secureUnits;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -58,6 +63,29 @@ int main(int argc, char** argv) {
         return 2;
       }
       scanUnits.push_back(config);
+    } else if (arg == "--secure-unit" && hasValue) {
+      char* end = nullptr;
+      SimSecurityConfig config;
+      config.typeCode = std::uint8_t(std::strtoul(argv[++i], &end, 0));
+      if (*end != ':') {
+        Usage();
+        return 2;
+      }
+      config.deviceId = std::uint32_t(std::strtoul(end + 1, &end, 0));
+      std::vector<std::pair<std::string, std::string>> users;
+      if (*end == ':') {
+        const std::string rest = end + 1;
+        const std::size_t colon = rest.find(':');
+        if (colon == std::string::npos) {
+          Usage();
+          return 2;
+        }
+        users.emplace_back(rest.substr(0, colon), rest.substr(colon + 1));
+      } else if (*end != 0) {
+        Usage();
+        return 2;
+      }
+      secureUnits.emplace_back(config, users);
     } else if (arg == "--reply" && hasValue) {
       unsigned command = 0, length = 0;
       if (std::sscanf(argv[++i], "%u:%u", &command, &length) != 2 || length < 4 || length > 1024) {
@@ -93,6 +121,7 @@ int main(int argc, char** argv) {
     for (auto [command, length] : replies) unit->SetReplyLength(std::uint8_t(command), length);
   }
   for (const SimDiscoveryConfig& config : scanUnits) bus.Add<CSimDiscoveryUnit>(config);
+  for (const auto& [config, users] : secureUnits) bus.Add<CSimSecurityUnit>(config)->SetUsers(users);
   bus.SetPacing(baud);
   bus.Start();
   std::printf("orvak-devsim: COM%u -> %s (%zu unit(s), %u baud); Ctrl+C ends\n", com,
