@@ -7,7 +7,6 @@
 
 #include "core/ControlMessage.h"
 #include "core/Device.h"
-#include "core/SecurityDialog.h"
 #include "core/SerialComms.h"
 #include "core/System.h"
 #include "platform/SerialPort.h"
@@ -205,7 +204,6 @@ void CSystem::WorkerOnlineStep() {
 // --- End of a security pass ---
 
 void CSystem::EndSecurityPass(PassOutcome outcome, bool setPass) {
-  const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
   switch (outcome) {
     case PassOutcome::kTransportError:
       m_transport->SetStatus(kCommsIdle);
@@ -214,17 +212,16 @@ void CSystem::EndSecurityPass(PassOutcome outcome, bool setPass) {
       PostToFrame(UWM_FATAL_COMMS_ERROR);
       break;
     case PassOutcome::kCancelled:
-      if (dialog) dialog->SetFinished();
       m_goIdle = true;
       m_workerState = kWorkerIdle;
       PostToFrame(UWM_GO_OFFLINE);
       break;
     case PassOutcome::kDone:
       m_workerState = kWorkerOnline;
-      if (dialog) dialog->SetFinished();
       break;
   }
-  SetSecurityDialog(nullptr);
+  // Whatever the outcome the dialog closes, also after a fatal comms error.
+  CloseSecurityDialog();
   m_needSecurityGet = false;
   if (setPass) m_needSecuritySet = false;
 }

@@ -75,7 +75,18 @@ std::shared_ptr<CSecurityDialogLink> CSystem::GetSecurityDialog() const {
 
 void CSystem::SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link) {
   CSingleLock lock(m_lock);
+  if (link && !m_securityDialogWanted) {
+    link->SetFinished();
+    return;
+  }
   m_securityDialog = std::move(link);
+}
+
+void CSystem::CloseSecurityDialog() {
+  CSingleLock lock(m_lock);
+  if (m_securityDialog) m_securityDialog->SetFinished();
+  m_securityDialog = nullptr;
+  m_securityDialogWanted = false;
 }
 
 bool CSystem::IsSecurityPassStopRequested() const { return m_stopping || m_goIdle || !m_run; }
@@ -87,9 +98,14 @@ void CSystem::SecurityPause(std::uint32_t ms) {
 }
 
 void CSystem::OpenSecurityDialog(WPARAM pass) {
-  SetSecurityDialog(nullptr);
+  {
+    CSingleLock lock(m_lock);
+    m_securityDialog = nullptr;
+    m_securityDialogWanted = true;
+  }
   PostToFrame(UWM_OPEN_SECURITY_DIALOG, pass);
-  // Without a dialog the pass still runs: nothing is shown and nobody is asked.
+  // Without a dialog the pass still runs: nothing is shown and nobody is asked. One that
+  // comes later is still used for the rest of the pass.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_securityTimings.dialogOpenTimeoutMs);
   while (!GetSecurityDialog() && !IsSecurityPassStopRequested() && std::chrono::steady_clock::now() < end)
     SleepMs(m_securityTimings.pollMs);

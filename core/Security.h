@@ -52,7 +52,7 @@ struct CSecurityTimings {
   std::uint32_t writeTimeoutMs = 500;   // least extra transport time-out of a security write
   // Bounds of the waits on the dialog: until it opens (then the pass runs without it), until
   // it takes a request, and until it is answered (then taken as Abort).
-  std::uint32_t dialogOpenTimeoutMs = 3000;
+  std::uint32_t dialogOpenTimeoutMs = 1000;
   std::uint32_t dialogSendTimeoutMs = 5000;
   std::uint32_t answerTimeoutMs = 15 * 60 * 1000;
 };

@@ -289,7 +289,9 @@ class CSystem {
   // the scan at its next idle turn, and clears the flag and the dialog when the scan ends.
   void SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning);
   // The security dialog's link to the worker. The dialog hands it over once it is shown; the
-  // worker sets its finished flag and clears it when the pass ends. Any thread.
+  // worker sets its finished flag and clears it when the pass ends. A link handed over while
+  // no pass waits for a dialog is finished at once, so a late dialog closes by itself.
+  // Any thread.
   std::shared_ptr<CSecurityDialogLink> GetSecurityDialog() const;
   void SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link);
 
@@ -423,6 +425,8 @@ class CSystem {
   // Security pass helpers (Security.cpp).
   // Posts the request to open the dialog and waits, bounded, until it has handed itself over.
   void OpenSecurityDialog(WPARAM pass);
+  // Sets the dialog's finished flag and forgets it; later links are finished at once.
+  void CloseSecurityDialog();
   void ShowSecurityProgress(const std::string& text);
   // Shows a device list with its header, then pauses.
   void ShowSecurityDeviceList(const char* header, const CSecurityGroup& group);
@@ -502,6 +506,7 @@ class CSystem {
   std::atomic<IAutoscanDialog*> m_autoscanDialog{nullptr};
   std::atomic<std::atomic<bool>*> m_scanRunning{nullptr};
   std::shared_ptr<CSecurityDialogLink> m_securityDialog;  // guarded by m_lock
+  bool m_securityDialogWanted = false;                   // guarded by m_lock
   std::vector<const CDevice*> m_securityRefused;          // guarded by m_lock
   CSecurityTimings m_securityTimings;
 

@@ -481,6 +481,25 @@ TEST_F(SecurityTest, GoingIdleWhileAQuestionWaitsEndsThePassInsteadOfWaiting) {
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
 }
 
+TEST_F(SecurityTest, FatalCommsErrorDuringThePassClosesTheDialogAndGoesOffline) {
+  AddSecureUnit(51, 5, "AmpA", {{"Admin", "a"}});
+  line->SetHangup(true);
+  GoOnlineAndRunPass();
+
+  ASSERT_TRUE(WaitFor([&] { return frame.Count(UWM_FATAL_COMMS_ERROR) == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return system.GetWorkerState() == kWorkerIdle; }));
+  EXPECT_TRUE(dialog.Questions().empty());
+  EXPECT_TRUE(Device(0)->NeedsInitialisation());
+  EXPECT_FALSE(system.IsSecurityRefused(Device(0)));
+}
+
+TEST_F(SecurityTest, DialogHandedOverAfterItsPassEndedClosesAtOnce) {
+  auto late = dialog.Open();
+  system.SetSecurityDialog(late);
+  EXPECT_TRUE(late->IsFinished());
+  EXPECT_EQ(system.GetSecurityDialog(), nullptr);
+}
+
 // --- The dialog link ---
 
 TEST(SecurityDialogLink, RequestNotTakenInTimeIsWithdrawnAndNeverShown) {
