@@ -29,6 +29,7 @@ bool CSystem::GoOnline(std::uint32_t choice) {
     return false;
   }
   for (CDevice* device : GetDevices()) device->Reinitialise(choice);
+  ClearSecurityRefusals();
   m_workerState = kWorkerOnline;
   return true;
 }
@@ -203,7 +204,6 @@ void CSystem::WorkerOnlineStep() {
 // --- End of a security pass ---
 
 void CSystem::EndSecurityPass(PassOutcome outcome, bool setPass) {
-  std::atomic<bool>* finished = m_dialogFinished;
   switch (outcome) {
     case PassOutcome::kTransportError:
       m_transport->SetStatus(kCommsIdle);
@@ -212,18 +212,16 @@ void CSystem::EndSecurityPass(PassOutcome outcome, bool setPass) {
       PostToFrame(UWM_FATAL_COMMS_ERROR);
       break;
     case PassOutcome::kCancelled:
-      if (finished) *finished = true;
       m_goIdle = true;
       m_workerState = kWorkerIdle;
       PostToFrame(UWM_GO_OFFLINE);
       break;
     case PassOutcome::kDone:
       m_workerState = kWorkerOnline;
-      if (finished) *finished = true;
       break;
   }
-  m_securityDialog = nullptr;
-  m_dialogFinished = nullptr;
+  // Whatever the outcome the dialog closes, also after a fatal comms error.
+  CloseSecurityDialog();
   m_needSecurityGet = false;
   if (setPass) m_needSecuritySet = false;
 }

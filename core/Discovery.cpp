@@ -105,6 +105,7 @@ void CSystem::EndAutoscan() {
     m_workerState = kWorkerOnline;
     if (GetDeviceCount() > 0) {
       ResetBreakoutReadFlags();
+      ClearSecurityRefusals();
       m_needSecurityGet = true;
     } else {
       PostToFrame(UWM_GO_OFFLINE);

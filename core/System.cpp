@@ -269,9 +269,5 @@ void CSystem::SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scan
   m_autoscanDialog = dialog;
 }
 
-void CSystem::SetSecurityDialog(CSecurityDlg* dialog, std::atomic<bool>* finished) {
-  m_dialogFinished = finished;
-  m_securityDialog = dialog;
-}
-
-// RequestIdle, StopCommsThread and the worker's loop are in CommsWorker.cpp.
+// RequestIdle, StopCommsThread and the worker's loop are in CommsWorker.cpp; the security
+// dialog's hand-over is in Security.cpp.

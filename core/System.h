@@ -11,6 +11,7 @@
 
 #include "core/AppSettings.h"
 #include "core/ImageTree.h"
+#include "core/Security.h"
 #include "core/User.h"
 #include "core/Uuid.h"
 #include "platform/Sync.h"
@@ -27,7 +28,8 @@ class CCustomControlObject;
 class CDevice;
 class CLink;
 class CLogFile;
-class CSecurityDlg;
+class CSecurityDialogLink;
+struct CSecurityRequest;
 class CSerialComms;
 class CSnapshot;
 class CZone;
@@ -286,9 +288,12 @@ class CSystem {
   // UI thread: the autoscan dialog hands itself and its running flag over; the worker starts
   // the scan at its next idle turn, and clears the flag and the dialog when the scan ends.
   void SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning);
-  CSecurityDlg* GetSecurityDialog() const { return m_securityDialog; }
-  // The security dialog hands itself and its finished flag over (the worker sets the flag).
-  void SetSecurityDialog(CSecurityDlg* dialog, std::atomic<bool>* finished);
+  // The security dialog's link to the worker. The dialog hands it over once it is shown; the
+  // worker sets its finished flag and clears it when the pass ends. A link handed over while
+  // no pass waits for a dialog is finished at once, so a late dialog closes by itself.
+  // Any thread.
+  std::shared_ptr<CSecurityDialogLink> GetSecurityDialog() const;
+  void SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link);
 
   bool IsWorkerRunning() const { return m_worker.IsRunning(); }
   // Asks the worker to go idle and waits until it has (UI thread). The worker goes idle once
@@ -317,6 +322,28 @@ class CSystem {
   void SetMessageBoxHandler(MessageBoxHandler handler, void* context);
   // True once StopCommsThread has begun: long scans and passes end at their next step.
   bool IsStopping() const { return m_stopping; }
+
+  // --- Device security passes (Security.cpp; worker thread unless said) ---
+  // Runs the device's security check; true at once when its family has none. False on a
+  // transport error or an incomplete reply; a complete reply goes to the device's ProcessReply.
+  bool CheckDeviceSecurity(CDevice* device);
+  // Writes the user table built from users into the device; true at once when its family
+  // writes none. The transport's extra time-out is at least 500 ms meanwhile. False on a
+  // transport error or a missing ACK.
+  bool SendSecurityData(CDevice* device, const CUserList& users);
+  // Settles one group of devices with equal security data: connects, writes, asks for the
+  // group's Admin password, or refuses them.
+  SecurityStep ConnectSecureDevices(const CSecurityGroup& group);
+  // Logs "Cannot connect to <model> <name> ID <id>". Any thread.
+  void LogCannotConnect(CDevice* device);
+  // True when the device was refused since the connection last went online or an autoscan
+  // ended: its replies then start no get pass. Any thread.
+  bool IsSecurityRefused(const CDevice* device) const;
+  // Gives every refused device another chance (going online, end of an autoscan).
+  void ClearSecurityRefusals();
+  const CSecurityTimings& GetSecurityTimings() const { return m_securityTimings; }
+  // Tests only, while the worker is idle.
+  void SetSecurityTimingsForTests(const CSecurityTimings& timings) { m_securityTimings = timings; }
 
   // --- Discovery (Discovery.cpp); the scan itself runs on the worker ---
   // Probes one long ID at level 0xB3..0xB0: the unit's ID, 0 for none, -1 for a collision.
@@ -395,6 +422,29 @@ class CSystem {
   PassOutcome RunGetSecurityPass();
   PassOutcome RunSetSecurityPass();
   void EndSecurityPass(PassOutcome outcome, bool setPass);
+  // Security pass helpers (Security.cpp).
+  // Posts the request to open the dialog and waits, bounded, until it has handed itself over.
+  void OpenSecurityDialog(WPARAM pass);
+  // Sets the dialog's finished flag and forgets it; later links are finished at once.
+  void CloseSecurityDialog();
+  void ShowSecurityProgress(const std::string& text);
+  // Shows a device list with its header, then pauses.
+  void ShowSecurityDeviceList(const char* header, const CSecurityGroup& group);
+  // Asks the dialog and waits for the answer: kSecurityAnswerOk, Skip or Abort, or
+  // kNoSecurityDialog when there is no dialog to ask.
+  std::int32_t AskSecurityDialog(const CSecurityRequest& request);
+  // The user or the program wants the pass to end now.
+  bool IsSecurityPassStopRequested() const;
+  // Sleeps ms in short steps, ending early when the pass is to stop.
+  void SecurityPause(std::uint32_t ms);
+  void RefuseDevice(CDevice* device);
+  SecurityStep AskGroupPassword(const CSecurityGroup& group);
+  SecurityStep GiveSystemUsers(CDevice* device);
+  SecurityStep OfferUserImport(const CDeviceSecurityRecord& network);
+  // Replaces the system's users by copies of the network's (at most 10), turns system
+  // security on and logs in the administrator. Under the system's lock.
+  void ImportNetworkUsers(const CUserList& network);
+  bool IsTransportError() const;
   void PostToFrame(std::uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0);
   // Runs the transaction in the transport's record and waits; false on a transport error.
   bool RunScanTransaction();
@@ -455,8 +505,10 @@ class CSystem {
   // Hand-over between the frame's dialogs and the worker.
   std::atomic<IAutoscanDialog*> m_autoscanDialog{nullptr};
   std::atomic<std::atomic<bool>*> m_scanRunning{nullptr};
-  std::atomic<CSecurityDlg*> m_securityDialog{nullptr};
-  std::atomic<std::atomic<bool>*> m_dialogFinished{nullptr};
+  std::shared_ptr<CSecurityDialogLink> m_securityDialog;  // guarded by m_lock
+  bool m_securityDialogWanted = false;                   // guarded by m_lock
+  std::vector<const CDevice*> m_securityRefused;          // guarded by m_lock
+  CSecurityTimings m_securityTimings;
 
   // Worker.
   std::atomic<std::int32_t> m_workerState{kWorkerIdle};

@@ -8,6 +8,7 @@
 
 #include "platform/SerialPort.h"
 #include "tools/devsim/SimBus.h"
+#include "tools/devsim/SimSecurityUnit.h"
 #include "tools/devsim/SimDiscoveryUnit.h"
 #include "devices/processor/NerexModelTable.h"
 #include "tools/devsim/SimProcessor.h"
@@ -30,7 +31,10 @@ void Usage() {
                "                     a unit that the autoscan finds: type code, short ID (0 none)\n"
                "                     and long ID (0 none; 0x... for hexadecimal)\n"
                "  --processor TYPE:ID[:VARIANT]  a processor unit of type code TYPE (16, 17,\n"
-               "                     110 .. 121) at short ID ID, with the discovery variant\n",
+               "                     110 .. 121) at short ID ID, with the discovery variant\n"
+               "  --secure-unit TYPE:ID[:NAME:PASSWORD]\n"
+               "                     an amplifier (type 34 to 56, or 60) that keeps a user table,\n"
+               "                     empty or with that one user, and answers the security step\n",
                GetComPortLinkFolder().c_str());
 }
 
@@ -46,6 +50,7 @@ int main(int argc, char** argv) {
     unsigned type, id, variant;
   };
   std::vector<Processor> processors;
+  std::vector<std::pair<SimSecurityConfig, std::vector<std::pair<std::string, std::string>>>> secureUnits;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -74,6 +79,29 @@ int main(int argc, char** argv) {
         return 2;
       }
       processors.push_back({type, id, variant});
+    } else if (arg == "--secure-unit" && hasValue) {
+      char* end = nullptr;
+      SimSecurityConfig config;
+      config.typeCode = std::uint8_t(std::strtoul(argv[++i], &end, 0));
+      if (*end != ':') {
+        Usage();
+        return 2;
+      }
+      config.deviceId = std::uint32_t(std::strtoul(end + 1, &end, 0));
+      std::vector<std::pair<std::string, std::string>> users;
+      if (*end == ':') {
+        const std::string rest = end + 1;
+        const std::size_t colon = rest.find(':');
+        if (colon == std::string::npos) {
+          Usage();
+          return 2;
+        }
+        users.emplace_back(rest.substr(0, colon), rest.substr(colon + 1));
+      } else if (*end != 0) {
+        Usage();
+        return 2;
+      }
+      secureUnits.emplace_back(config, users);
     } else if (arg == "--reply" && hasValue) {
       unsigned command = 0, length = 0;
       if (std::sscanf(argv[++i], "%u:%u", &command, &length) != 2 || length < 4 || length > 1024) {
@@ -110,6 +138,7 @@ int main(int argc, char** argv) {
   }
   for (const SimDiscoveryConfig& config : scanUnits) bus.Add<CSimDiscoveryUnit>(config);
   for (const Processor& p : processors) bus.Add<CSimProcessorUnit>(int(p.type), std::uint8_t(p.id), p.variant);
+  for (const auto& [config, users] : secureUnits) bus.Add<CSimSecurityUnit>(config)->SetUsers(users);
   bus.SetPacing(baud);
   bus.Start();
   std::printf("orvak-devsim: COM%u -> %s (%zu unit(s), %u baud); Ctrl+C ends\n", com,

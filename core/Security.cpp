@@ -1,0 +1,449 @@
+// The device security passes of the comms worker (states 3 and 4): reading each device's user
+// table, grouping devices by it, importing a secured network's users, asking the Admin
+// password of a group, writing user tables, and the hand-over with the security dialog.
+#include "core/Security.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "core/CommsWorker.h"
+#include "core/ControlMessage.h"
+#include "core/Device.h"
+#include "core/SecurityDialog.h"
+#include "core/SerialComms.h"
+#include "core/System.h"
+
+namespace {
+
+// Device names shown in one list; the others are counted.
+constexpr std::size_t kListedDevices = 4;
+
+constexpr const char* kGettingSecurityInfo = "Getting security info from devices";
+constexpr const char* kIncorrectPassword = "Incorrect Password";
+constexpr const char* kCannotConnectList = "Cannot connect to the following devices : \n\n";
+constexpr const char* kNoSecurityList = "Connecting to devices with no security : \n\n";
+constexpr const char* kNotConnectingList = "Not connecting to the following devices : \n\n";
+constexpr const char* kSecurityDataList = "Connecting to devices with security data : \n\n";
+constexpr const char* kSetSecurityFailed = "Set security info failed for device ";
+constexpr const char* kSettingSecurityData = "Setting security data for device ";
+constexpr const char* kSettingSucceeded = "Success setting security data for device ";
+constexpr const char* kSettingFailed = "Failed to set security data for device ";
+constexpr const char* kConnectingDevice = "Connecting to device ";
+constexpr const char* kConnectingNoSecurityData = "Connecting to device with no secrity data : ";
+constexpr const char* kUpdatingSecurityData = "Updating security data for device ";
+
+// wParam of UWM_OPEN_SECURITY_DIALOG.
+constexpr WPARAM kGetPassDialog = 0;
+constexpr WPARAM kSetPassDialog = 1;
+
+void SleepMs(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace
+
+// --- Records and groups ---
+
+bool CDeviceSecurityRecord::HasSameDataAs(const CDeviceSecurityRecord& other) const {
+  if (kind != other.kind) return false;
+  return kind != Kind::kUserList || AreUserListsEqual(users, other.users);
+}
+
+CSecurityGroup TakeSecurityGroup(CSecurityGroup& records) {
+  CSecurityGroup group;
+  if (records.empty()) return group;
+  group.push_back(std::move(records.front()));
+  records.erase(records.begin());
+  for (auto it = records.begin(); it != records.end();) {
+    if ((*it)->HasSameDataAs(*group.front())) {
+      group.push_back(std::move(*it));
+      it = records.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return group;
+}
+
+// --- Dialog hand-over ---
+
+std::shared_ptr<CSecurityDialogLink> CSystem::GetSecurityDialog() const {
+  CSingleLock lock(m_lock);
+  return m_securityDialog;
+}
+
+void CSystem::SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link) {
+  CSingleLock lock(m_lock);
+  if (link && !m_securityDialogWanted) {
+    link->SetFinished();
+    return;
+  }
+  m_securityDialog = std::move(link);
+}
+
+void CSystem::CloseSecurityDialog() {
+  CSingleLock lock(m_lock);
+  if (m_securityDialog) m_securityDialog->SetFinished();
+  m_securityDialog = nullptr;
+  m_securityDialogWanted = false;
+}
+
+bool CSystem::IsSecurityPassStopRequested() const { return m_stopping || m_goIdle || !m_run; }
+
+void CSystem::SecurityPause(std::uint32_t ms) {
+  const std::uint32_t step = std::max<std::uint32_t>(1, m_securityTimings.pollMs);
+  for (std::uint32_t slept = 0; slept < ms && !IsSecurityPassStopRequested(); slept += step)
+    SleepMs(std::min(step, ms - slept));
+}
+
+void CSystem::OpenSecurityDialog(WPARAM pass) {
+  {
+    CSingleLock lock(m_lock);
+    m_securityDialog = nullptr;
+    m_securityDialogWanted = true;
+  }
+  PostToFrame(UWM_OPEN_SECURITY_DIALOG, pass);
+  // Without a dialog the pass still runs: nothing is shown and nobody is asked. One that
+  // comes later is still used for the rest of the pass.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_securityTimings.dialogOpenTimeoutMs);
+  while (!GetSecurityDialog() && !IsSecurityPassStopRequested() && std::chrono::steady_clock::now() < end)
+    SleepMs(m_securityTimings.pollMs);
+}
+
+void CSystem::ShowSecurityProgress(const std::string& text) {
+  const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
+  if (!dialog) return;
+  CSecurityRequest request;
+  request.kind = kSecurityProgressLine;
+  request.text = text;
+  dialog->Send(std::move(request), m_securityTimings.dialogSendTimeoutMs);
+}
+
+void CSystem::ShowSecurityDeviceList(const char* header, const CSecurityGroup& group) {
+  std::string text = header;
+  for (std::size_t i = 0; i < group.size() && i < kListedDevices; ++i) text += group[i]->device->GetName() + "\n";
+  if (group.size() > kListedDevices) {
+    char more[48];
+    std::snprintf(more, sizeof more, "+ %d more devices...", int(group.size() - kListedDevices));
+    text += more;
+  }
+  ShowSecurityProgress(text);
+  SecurityPause(m_securityTimings.messagePauseMs);
+}
+
+std::int32_t CSystem::AskSecurityDialog(const CSecurityRequest& request) {
+  const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
+  if (!dialog || dialog->IsClosed()) return kNoSecurityDialog;
+  if (!dialog->Send(request, m_securityTimings.dialogSendTimeoutMs))
+    return IsSecurityPassStopRequested() ? kSecurityAnswerAbort : kNoSecurityDialog;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_securityTimings.answerTimeoutMs);
+  for (;;) {
+    const std::int32_t answer = dialog->GetAnswer();
+    if (answer == kSecurityAnswerOk || answer == kSecurityAnswerSkip) return answer;
+    // Any other answer, a dialog that went away unanswered, a stop or a question left
+    // unanswered for too long ends the pass as Abort would.
+    if (answer != kSecurityAnswerNone || dialog->IsClosed() || IsSecurityPassStopRequested() ||
+        std::chrono::steady_clock::now() >= end)
+      return kSecurityAnswerAbort;
+    SleepMs(m_securityTimings.pollMs);
+  }
+}
+
+// --- Device operations ---
+
+bool CSystem::IsTransportError() const { return m_transport->GetStatus() == kCommsError; }
+
+bool CSystem::CheckDeviceSecurity(CDevice* device) {
+  CControlMessage& record = m_transport->Transaction();
+  record.noRetry = false;
+  if (!device->BuildSecurityCheckMessage(record)) return true;
+  if (!RunScanTransaction() || record.receivedLength != record.expectedLength) return false;
+  CSingleLock lock(m_lock);
+  const std::uint32_t n = std::min<std::uint32_t>(record.receivedLength, CSerialComms::kReceiveBufferSize);
+  std::memcpy(record.frame, m_transport->ReceiveBuffer(), n);
+  device->ProcessReply(record);
+  return true;
+}
+
+bool CSystem::SendSecurityData(CDevice* device, const CUserList& users) {
+  CControlMessage& record = m_transport->Transaction();
+  record.noRetry = false;
+  if (!device->BuildWriteSecurityMessage(&record, &users)) return true;
+  const std::uint32_t extra = m_transport->GetExtraTimeout();
+  m_transport->SetExtraTimeout(std::max(extra, m_securityTimings.writeTimeoutMs));
+  const bool ran = RunScanTransaction();
+  m_transport->SetExtraTimeout(extra);
+  return ran && record.receivedLength == record.expectedLength;
+}
+
+void CSystem::LogCannotConnect(CDevice* device) {
+  char id[24];
+  std::snprintf(id, sizeof id, " ID %d\n", int(device->GetDeviceId()));
+  WriteLog("Cannot connect to " + device->GetModelName() + " " + device->GetName() + id);
+}
+
+bool CSystem::IsSecurityRefused(const CDevice* device) const {
+  CSingleLock lock(m_lock);
+  return std::find(m_securityRefused.begin(), m_securityRefused.end(), device) != m_securityRefused.end();
+}
+
+void CSystem::ClearSecurityRefusals() {
+  CSingleLock lock(m_lock);
+  m_securityRefused.clear();
+}
+
+void CSystem::RefuseDevice(CDevice* device) {
+  device->SetNeedsInitialisation(true);
+  LogCannotConnect(device);
+  CSingleLock lock(m_lock);
+  if (std::find(m_securityRefused.begin(), m_securityRefused.end(), device) == m_securityRefused.end())
+    m_securityRefused.push_back(device);
+}
+
+void CSystem::ImportNetworkUsers(const CUserList& network) {
+  CUserList imported;
+  for (std::size_t i = 0; i < network.size() && i < kMaxUsers; ++i) {
+    auto* user = new CUser;
+    user->CopyFrom(*network[i]);
+    imported.push_back(user);
+  }
+  CSingleLock lock(m_lock);
+  m_users.swap(imported);
+  ::DeleteAllUsers(imported);
+  m_useSystemSecurity = true;
+  // The old index may point past the new list or at another person: the administrator, whose
+  // password was just given, is the one logged in now.
+  m_currentUser = 0;
+  m_modified = true;
+}
+
+// --- Settling groups ---
+
+SecurityStep CSystem::AskGroupPassword(const CSecurityGroup& group) {
+  CSecurityRequest request;
+  request.kind = kSecurityAskPasswords;
+  for (const auto& record : group) request.deviceNames.push_back(record->device->GetName());
+  const std::string password = group.front()->users.front()->GetPassword();
+  for (;;) {
+    const std::int32_t answer = AskSecurityDialog(request);
+    if (answer == kSecurityAnswerAbort) {
+      if (auto dialog = GetSecurityDialog()) dialog->SetFinished();
+      return SecurityStep::kAborted;
+    }
+    if (answer == kNoSecurityDialog) {
+      // Nobody can give the password: the devices stay unconnected, but are not ignored.
+      for (const auto& record : group) RefuseDevice(record->device);
+      return SecurityStep::kGoOn;
+    }
+    if (answer == kSecurityAnswerSkip) {
+      ShowSecurityDeviceList(kNotConnectingList, group);
+      for (const auto& record : group) {
+        RefuseDevice(record->device);
+        record->device->SetIgnored(true);
+      }
+      return SecurityStep::kGoOn;
+    }
+    const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
+    if (dialog && dialog->GetPasswordText() == password) break;
+    ShowSecurityProgress(kIncorrectPassword);
+    SecurityPause(m_securityTimings.messagePauseMs);
+  }
+  // The right password: the units give up their own table and take the empty one.
+  const CUserList none;
+  for (const auto& record : group) {
+    CDevice* device = record->device;
+    if (SendSecurityData(device, none)) {
+      device->SetNeedsInitialisation(false);
+      continue;
+    }
+    if (IsTransportError()) return SecurityStep::kTransportError;
+    ShowSecurityProgress(kSetSecurityFailed + device->GetName());
+    SecurityPause(m_securityTimings.messagePauseMs);
+    RefuseDevice(device);
+  }
+  return SecurityStep::kGoOn;
+}
+
+SecurityStep CSystem::GiveSystemUsers(CDevice* device) {
+  ShowSecurityProgress(kSettingSecurityData + device->GetName());
+  const bool ok = SendSecurityData(device, m_users);
+  if (!ok && IsTransportError()) return SecurityStep::kTransportError;
+  device->SetNeedsInitialisation(!ok);
+  if (ok) {
+    ShowSecurityProgress(kSettingSucceeded + device->GetName());
+  } else {
+    RefuseDevice(device);
+    ShowSecurityProgress(kSettingFailed + device->GetName());
+  }
+  return SecurityStep::kGoOn;
+}
+
+SecurityStep CSystem::ConnectSecureDevices(const CSecurityGroup& group) {
+  if (group.empty()) return SecurityStep::kGoOn;
+  const CDeviceSecurityRecord& first = *group.front();
+
+  if (first.kind == CDeviceSecurityRecord::Kind::kNoAnswer) {
+    ShowSecurityDeviceList(kCannotConnectList, group);
+    for (const auto& record : group) RefuseDevice(record->device);
+    return SecurityStep::kGoOn;
+  }
+
+  if (!m_useSystemSecurity) {
+    // An empty user table asks for no password: such units are as good as unsecured.
+    if (!first.HoldsUsers()) {
+      ShowSecurityDeviceList(kNoSecurityList, group);
+      for (const auto& record : group) record->device->SetNeedsInitialisation(false);
+      return SecurityStep::kGoOn;
+    }
+    return AskGroupPassword(group);
+  }
+
+  if (!first.HoldsUsers()) {
+    for (const auto& record : group) {
+      CDevice* device = record->device;
+      if (device->BuildWriteSecurityMessage(nullptr, nullptr)) {
+        const SecurityStep step = GiveSystemUsers(device);
+        if (step != SecurityStep::kGoOn) return step;
+      } else {
+        ShowSecurityProgress(kConnectingNoSecurityData + device->GetName());
+        device->SetNeedsInitialisation(false);
+      }
+    }
+    return SecurityStep::kGoOn;
+  }
+
+  if (AreUserListsEqual(first.users, m_users)) {
+    ShowSecurityDeviceList(kSecurityDataList, group);
+    for (const auto& record : group) record->device->SetNeedsInitialisation(false);
+    return SecurityStep::kGoOn;
+  }
+
+  if (!m_users.empty() && !first.users.front()->DiffersFrom(*m_users.front())) {
+    for (const auto& record : group) {
+      CDevice* device = record->device;
+      if (device->BuildWriteSecurityMessage(nullptr, nullptr)) {
+        const SecurityStep step = GiveSystemUsers(device);
+        if (step != SecurityStep::kGoOn) return step;
+      } else {
+        ShowSecurityProgress(kConnectingDevice + device->GetName());
+        device->SetNeedsInitialisation(false);
+      }
+    }
+    return SecurityStep::kGoOn;
+  }
+
+  return AskGroupPassword(group);
+}
+
+SecurityStep CSystem::OfferUserImport(const CDeviceSecurityRecord& network) {
+  CSecurityRequest question;
+  question.kind = kSecurityAskImport;
+  std::int32_t answer = AskSecurityDialog(question);
+  if (answer == kSecurityAnswerAbort) return SecurityStep::kAborted;
+  if (answer != kSecurityAnswerOk) return SecurityStep::kGoOn;
+
+  CSecurityRequest passwordRequest;
+  passwordRequest.kind = kSecurityAskImportPassword;
+  const std::string password = network.users.front()->GetPassword();
+  for (;;) {
+    answer = AskSecurityDialog(passwordRequest);
+    if (answer == kSecurityAnswerAbort) return SecurityStep::kAborted;
+    if (answer != kSecurityAnswerOk) return SecurityStep::kGoOn;
+    const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
+    if (dialog && dialog->GetPasswordText() == password) {
+      ImportNetworkUsers(network.users);
+      return SecurityStep::kGoOn;
+    }
+    ShowSecurityProgress(kIncorrectPassword);
+    SecurityPause(m_securityTimings.messagePauseMs);
+  }
+}
+
+// --- The passes ---
+
+CSystem::PassOutcome CSystem::RunGetSecurityPass() {
+  // Devices refused earlier on this connection are left alone, so that their probes do not
+  // bring the dialog back again and again; with nothing to examine no dialog opens at all.
+  std::vector<CDevice*> candidates;
+  const std::vector<CDevice*> devices = GetDevices();
+  for (CDevice* device : devices)
+    if (device->NeedsInitialisation() && device->GetDeviceId() != 0 && !device->IsIgnored() &&
+        !IsSecurityRefused(device))
+      candidates.push_back(device);
+  if (candidates.empty()) return PassOutcome::kDone;
+
+  OpenSecurityDialog(kGetPassDialog);
+  ShowSecurityProgress(kGettingSecurityInfo);
+
+  CSecurityGroup records;
+  bool aborted = false;
+  bool transportError = false;
+  for (CDevice* device : candidates) {
+    const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
+    if (IsSecurityPassStopRequested() || (dialog && dialog->GetAnswer() == kSecurityAnswerAbort)) {
+      aborted = true;
+      break;
+    }
+    using Kind = CDeviceSecurityRecord::Kind;
+    std::unique_ptr<CDeviceSecurityRecord> record;
+    if (!CheckDeviceSecurity(device)) {
+      if (IsTransportError()) {
+        transportError = true;
+        break;
+      }
+      record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
+    } else {
+      CControlMessage& request = m_transport->Transaction();
+      if (!device->BuildReadSecurityMessage(request)) {
+        record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoSecurity);
+      } else if (!RunScanTransaction()) {
+        transportError = true;
+        SleepMs(m_securityTimings.pollMs);
+        break;
+      } else if (request.receivedLength == request.expectedLength) {
+        record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kUserList);
+        device->DecodeSecurityBlock(m_transport->ReceiveBuffer(), record->users);
+      } else {
+        record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
+      }
+    }
+    records.push_back(std::move(record));
+    SleepMs(m_securityTimings.pollMs);
+  }
+
+  const int deviceCount = int(devices.size());
+  while (!aborted && !transportError && !records.empty()) {
+    const CSecurityGroup group = TakeSecurityGroup(records);
+    SecurityStep step = SecurityStep::kGoOn;
+    if (int(group.size()) == deviceCount && !m_useSystemSecurity && group.front()->HoldsUsers())
+      step = OfferUserImport(*group.front());
+    if (step == SecurityStep::kGoOn) step = ConnectSecureDevices(group);
+    aborted = step == SecurityStep::kAborted;
+    transportError = step == SecurityStep::kTransportError;
+  }
+
+  if (transportError) return PassOutcome::kTransportError;
+  return aborted ? PassOutcome::kCancelled : PassOutcome::kDone;
+}
+
+CSystem::PassOutcome CSystem::RunSetSecurityPass() {
+  OpenSecurityDialog(kSetPassDialog);
+  const CUserList none;
+  for (CDevice* device : GetDevices()) {
+    if (device->NeedsInitialisation() || device->GetDeviceId() == 0 || !device->BuildWriteSecurityMessage(nullptr, nullptr))
+      continue;
+    if (IsSecurityPassStopRequested()) return PassOutcome::kCancelled;
+    ShowSecurityProgress(kUpdatingSecurityData + device->GetName());
+    SecurityPause(m_securityTimings.updatePauseMs);
+    const bool ok = SendSecurityData(device, m_useSystemSecurity ? m_users : none);
+    if (!ok && IsTransportError()) return PassOutcome::kTransportError;
+    if (!ok) {
+      ShowSecurityProgress(kSetSecurityFailed + device->GetName());
+      SecurityPause(m_securityTimings.messagePauseMs);
+    }
+    device->SetNeedsInitialisation(!ok);
+  }
+  const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
+  return dialog && dialog->IsFinished() ? PassOutcome::kCancelled : PassOutcome::kDone;
+}

@@ -1,0 +1,537 @@
+// The device security passes against the simulated bus: units with and without security, known
+// and unknown passwords, groups with equal and different user lists, the import of a secured
+// network's users, refusals, the set pass, and the bounded waits on the security dialog.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "core/CommsWorker.h"
+#include "core/Device.h"
+#include "core/Security.h"
+#include "core/SecurityDialog.h"
+#include "devices/amplifier/PannexDevice.h"
+#include "devices/amplifier/SornicAmpDevice.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
+#include "tests/core/BusHarness.h"
+#include "tools/devsim/SimSecurityUnit.h"
+
+namespace {
+
+using Users = std::vector<std::pair<std::string, std::string>>;
+
+// The security dialog as the worker sees it: takes every request at once and answers the
+// questions from a script; with the script used up a question stays unanswered.
+class CScriptedSecurityDialog : public IMessageSink {
+ public:
+  struct Answer {
+    std::int32_t answer;
+    std::string password;
+  };
+
+  ~CScriptedSecurityDialog() override {
+    std::vector<std::shared_ptr<CSecurityDialogLink>> links;
+    {
+      std::lock_guard<std::recursive_mutex> lock(m_mutex);
+      links = m_links;
+    }
+    for (auto& link : links) link->Close();
+  }
+
+  // A new dialog window for one pass.
+  std::shared_ptr<CSecurityDialogLink> Open() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_links.push_back(std::make_shared<CSecurityDialogLink>(this));
+    return m_links.back();
+  }
+
+  bool PostMessage(std::uint32_t message, WPARAM, LPARAM) override {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (message != UWM_SECURITY_PROGRESS || m_links.empty()) return true;
+    CSecurityDialogLink& link = *m_links.back();
+    CSecurityRequest request;
+    if (!link.TakeRequest(request)) return true;
+    m_requests.push_back(request);
+    if (request.kind != kSecurityProgressLine && !m_script.empty()) {
+      link.SetPasswordText(m_script.front().password);
+      link.SetAnswer(m_script.front().answer);
+      m_script.erase(m_script.begin());
+    }
+    return true;
+  }
+
+  void Script(std::vector<Answer> answers) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_script = std::move(answers);
+  }
+  std::vector<CSecurityRequest> Requests() const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_requests;
+  }
+  std::vector<std::string> ProgressLines() const {
+    std::vector<std::string> out;
+    for (const auto& r : Requests())
+      if (r.kind == kSecurityProgressLine) out.push_back(r.text);
+    return out;
+  }
+  std::vector<CSecurityRequest> Questions() const {
+    std::vector<CSecurityRequest> out;
+    for (const auto& r : Requests())
+      if (r.kind != kSecurityProgressLine) out.push_back(r);
+    return out;
+  }
+  std::size_t PassCount() const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_links.size();
+  }
+  bool PassFinished(std::size_t n) const {
+    std::shared_ptr<CSecurityDialogLink> link;
+    {
+      // Not held while the link is asked: the worker holds the link's lock when it posts here.
+      std::lock_guard<std::recursive_mutex> lock(m_mutex);
+      if (m_links.size() < n) return false;
+      link = m_links[n - 1];
+    }
+    return link->IsFinished();
+  }
+
+ private:
+  mutable std::recursive_mutex m_mutex;
+  std::vector<std::shared_ptr<CSecurityDialogLink>> m_links;
+  std::vector<Answer> m_script;
+  std::vector<CSecurityRequest> m_requests;
+};
+
+// The main frame: records everything and opens the scripted dialog on WM_APP+115 (unless the
+// test has no dialog).
+class CSecurityFrame : public CTestFrame {
+ public:
+  bool PostMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) override {
+    if (message == UWM_OPEN_SECURITY_DIALOG && dialog && system) system->SetSecurityDialog(dialog->Open());
+    return CTestFrame::PostMessage(message, wParam, lParam);
+  }
+  CSystem* system = nullptr;
+  CScriptedSecurityDialog* dialog = nullptr;
+};
+
+class SecurityTest : public ::testing::Test {
+ protected:
+  SecurityTest() {
+    system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+    CSecurityTimings fast;
+    fast.pollMs = 1;
+    fast.messagePauseMs = 5;
+    fast.updatePauseMs = 5;
+    fast.dialogOpenTimeoutMs = 3000;
+    fast.dialogSendTimeoutMs = 3000;
+    fast.answerTimeoutMs = 10000;
+    system.SetSecurityTimingsForTests(fast);
+    frame.system = &system;
+    frame.dialog = &dialog;
+  }
+  ~SecurityTest() override {
+    system.StopCommsThread();
+    bus.Stop();
+  }
+
+  // A Zel amplifier (type 51) or a Sornic amplifier (type 60) with its simulated unit.
+  CSimSecurityUnit* AddSecureUnit(std::uint8_t type, std::uint32_t id, const std::string& name, const Users& users) {
+    SimSecurityConfig config;
+    config.typeCode = type;
+    config.deviceId = id;
+    CSimSecurityUnit* unit = bus.Add<CSimSecurityUnit>(config);
+    unit->SetUsers(users);
+    CDevice* device = nullptr;
+    if (type == 60) {
+      auto* sornic = new CSornicAmpDevice(&system, &frame, type, id, 0);
+      sornic->Initialise();
+      device = sornic;
+    } else {
+      auto* zel = new CZelSeriesDevice(&system, &frame, type, id);
+      zel->Initialise();
+      device = zel;
+    }
+    device->SetName(name);
+    system.AppendDevice(device);
+    return unit;
+  }
+  // A Zel amplifier that nothing on the bus answers.
+  CDevice* AddUnreachable(std::uint32_t id, const std::string& name) {
+    auto* zel = new CZelSeriesDevice(&system, &frame, 51, id);
+    zel->Initialise();
+    zel->SetName(name);
+    system.AppendDevice(zel);
+    return zel;
+  }
+  // A Pannex module: its family reads and writes no security data.
+  CDevice* AddUnsecuredFamily(std::uint32_t id, const std::string& name) {
+    auto* pannex = new CPannexDevice(&system, &frame, 49, id);
+    pannex->Initialise();
+    pannex->SetName(name);
+    system.AppendDevice(pannex);
+    return pannex;
+  }
+  void SetSystemUsers(const Users& users, bool useSystemSecurity) {
+    system.DeleteAllUsers();
+    for (const auto& [name, password] : users) system.GetUsers().push_back(new CUser(name, password));
+    system.SetUseSystemSecurity(useSystemSecurity);
+  }
+  // Goes online as the Online command does (security first) and waits for the first pass.
+  void GoOnlineAndRunPass() {
+    bus.Start();
+    system.Start(&frame);
+    system.SetNeedSecurityGet(true);
+    ASSERT_TRUE(system.GoOnline(0));
+    ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(1); }));
+  }
+  CDevice* Device(int i) { return system.GetDevice(i); }
+
+  CScriptedSecurityDialog dialog;  // outlives the system, whose worker may still hold its link
+  std::shared_ptr<CSerialLine> line = std::make_shared<CSerialLine>();
+  CSimBus bus{std::make_unique<CLineWire>(line)};
+  CSecurityFrame frame;
+  CSystem system;
+};
+
+std::vector<std::string> Names(const CSecurityRequest& r) { return r.deviceNames; }
+
+}  // namespace
+
+// --- Groups ---
+
+TEST(SecurityGroups, EqualUserListsGroupTogetherInListOrderAndKindsNeverMix) {
+  using Kind = CDeviceSecurityRecord::Kind;
+  auto make = [](int tag, Kind kind, const Users& users) {
+    auto r = std::make_unique<CDeviceSecurityRecord>(reinterpret_cast<CDevice*>(std::uintptr_t(tag)), kind);
+    for (const auto& [n, p] : users) r->users.push_back(new CUser(n, p));
+    return r;
+  };
+  CSecurityGroup records;
+  records.push_back(make(1, Kind::kUserList, {{"Admin", "a"}}));
+  records.push_back(make(2, Kind::kNoAnswer, {}));
+  records.push_back(make(3, Kind::kUserList, {{"Admin", "b"}}));
+  records.push_back(make(4, Kind::kUserList, {{"Admin", "a"}}));
+  records.push_back(make(5, Kind::kNoSecurity, {}));
+  records.push_back(make(6, Kind::kNoAnswer, {}));
+  records.push_back(make(7, Kind::kUserList, {}));
+  std::vector<std::vector<std::uintptr_t>> groups;
+  while (!records.empty()) {
+    std::vector<std::uintptr_t> tags;
+    for (const auto& r : TakeSecurityGroup(records)) tags.push_back(std::uintptr_t(r->device));
+    groups.push_back(tags);
+  }
+  EXPECT_EQ(groups, (std::vector<std::vector<std::uintptr_t>>{{1, 4}, {2, 6}, {3}, {5}, {7}}));
+}
+
+// --- Get pass, file security off ---
+
+TEST_F(SecurityTest, BusWithoutSecurityConnectsEveryDeviceWithoutAsking) {
+  AddSecureUnit(51, 5, "AmpEmpty", {});
+  AddUnsecuredFamily(6, "Module");
+  GoOnlineAndRunPass();
+
+  EXPECT_TRUE(dialog.Questions().empty());
+  const auto lines = dialog.ProgressLines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "Getting security info from devices");
+  EXPECT_EQ(lines[1], "Connecting to devices with no security : \n\nAmpEmpty\n");
+  EXPECT_EQ(lines[2], "Connecting to devices with no security : \n\nModule\n");
+  // Connected devices no longer need initialisation, so that they are polled.
+  EXPECT_FALSE(Device(0)->NeedsInitialisation());
+  EXPECT_FALSE(Device(1)->NeedsInitialisation());
+  EXPECT_EQ(system.GetWorkerState(), kWorkerOnline);
+}
+
+TEST_F(SecurityTest, SecuredGroupWithTheRightPasswordAfterAWrongOneTakesAnEmptyTable) {
+  CSimSecurityUnit* a = AddSecureUnit(51, 5, "AmpA", {{"Boss", "Secret1"}, {"Op", "x"}});
+  CSimSecurityUnit* b = AddSecureUnit(60, 7, "Sornic", {{"Boss", "Secret1"}, {"Op", "x"}});
+  AddUnsecuredFamily(9, "Module");  // so that the group is not the whole network: no import
+  dialog.Script({{kSecurityAnswerOk, "secret1"}, {kSecurityAnswerOk, "Secret1"}});
+  GoOnlineAndRunPass();
+
+  const auto questions = dialog.Questions();
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_EQ(questions[0].kind, kSecurityAskPasswords);
+  EXPECT_EQ(Names(questions[0]), (std::vector<std::string>{"AmpA", "Sornic"}));
+  const auto lines = dialog.ProgressLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Incorrect Password"), lines.end());
+  EXPECT_TRUE(a->GetUsers().empty());
+  EXPECT_TRUE(b->GetUsers().empty());
+  EXPECT_EQ(a->SecurityWrites(), 1);
+  EXPECT_EQ(b->SecurityChecks(), 1);
+  EXPECT_FALSE(Device(0)->NeedsInitialisation());
+  EXPECT_FALSE(Device(1)->NeedsInitialisation());
+  EXPECT_FALSE(system.GetUseSystemSecurity());
+}
+
+TEST_F(SecurityTest, DifferentUserListsAreAskedOneGroupAtATimeAndSkipIgnoresTheGroup) {
+  CSimSecurityUnit* a = AddSecureUnit(51, 5, "AmpA", {{"Admin", "a"}});
+  CSimSecurityUnit* b = AddSecureUnit(52, 6, "AmpB", {{"Admin", "b"}});
+  AddSecureUnit(53, 7, "AmpC", {{"Admin", "a"}});
+  dialog.Script({{kSecurityAnswerOk, "a"}, {kSecurityAnswerSkip, ""}});
+  GoOnlineAndRunPass();
+
+  const auto questions = dialog.Questions();
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_EQ(Names(questions[0]), (std::vector<std::string>{"AmpA", "AmpC"}));
+  EXPECT_EQ(Names(questions[1]), (std::vector<std::string>{"AmpB"}));
+  EXPECT_TRUE(a->GetUsers().empty());
+  EXPECT_EQ(b->GetUsers(), (Users{{"Admin", "b"}}));
+  EXPECT_FALSE(Device(0)->NeedsInitialisation());
+  EXPECT_FALSE(Device(2)->NeedsInitialisation());
+  EXPECT_TRUE(Device(1)->NeedsInitialisation());
+  EXPECT_TRUE(Device(1)->IsIgnored());
+  EXPECT_EQ(dialog.ProgressLines().back(), "Not connecting to the following devices : \n\nAmpB\n");
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-3 AmpB ID 6"), 1u);
+}
+
+TEST_F(SecurityTest, SixUnreachableDevicesAreListedAsFourNamesAndTwoMore) {
+  for (std::uint32_t id = 1; id <= 6; ++id) AddUnreachable(id, "Amp" + std::to_string(id));
+  GoOnlineAndRunPass();
+
+  const auto lines = dialog.ProgressLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "Cannot connect to the following devices : \n\nAmp1\nAmp2\nAmp3\nAmp4\n+ 2 more devices...");
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Amp"), 6u);
+  for (int i = 0; i < 6; ++i) EXPECT_TRUE(Device(i)->NeedsInitialisation());
+}
+
+TEST_F(SecurityTest, AbortAtThePasswordQuestionTakesTheConnectionOffline) {
+  AddSecureUnit(51, 5, "AmpA", {{"Admin", "a"}});
+  AddUnsecuredFamily(9, "Module");
+  dialog.Script({{kSecurityAnswerAbort, ""}});
+  GoOnlineAndRunPass();
+
+  ASSERT_TRUE(WaitFor([&] { return frame.Count(UWM_GO_OFFLINE) == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return system.GetWorkerState() == kWorkerIdle; }));
+  EXPECT_TRUE(Device(0)->NeedsInitialisation());
+  EXPECT_FALSE(Device(0)->IsIgnored());
+  EXPECT_EQ(system.GetSecurityDialog(), nullptr);
+}
+
+// --- Import of a secured network ---
+
+TEST_F(SecurityTest, ImportingTheNetworksUsersNeedsItsAdminPasswordAndLeavesAValidCurrentUser) {
+  SetSystemUsers({{"Admin", "Marigold"}, {"A", "1"}, {"B", "2"}, {"C", "3"}}, false);
+  system.SetCurrentUser(3);
+  CSimSecurityUnit* a = AddSecureUnit(51, 5, "AmpA", {{"Boss", "pw1"}, {"Op", "pw2"}});
+  AddSecureUnit(60, 6, "Sornic", {{"Boss", "pw1"}, {"Op", "pw2"}});
+  dialog.Script({{kSecurityAnswerOk, ""}, {kSecurityAnswerOk, "PW1"}, {kSecurityAnswerOk, "pw1"}});
+  GoOnlineAndRunPass();
+
+  const auto questions = dialog.Questions();
+  ASSERT_EQ(questions.size(), 3u);
+  EXPECT_EQ(questions[0].kind, kSecurityAskImport);
+  EXPECT_EQ(questions[1].kind, kSecurityAskImportPassword);
+  EXPECT_EQ(questions[2].kind, kSecurityAskImportPassword);
+  ASSERT_EQ(system.GetUsers().size(), 2u);
+  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Boss");
+  EXPECT_EQ(system.GetUsers()[1]->GetPassword(), "pw2");
+  EXPECT_TRUE(system.GetUseSystemSecurity());
+  EXPECT_EQ(system.GetCurrentUser(), 0);
+  // The units hold the file's users now: connected as they are, nothing written.
+  EXPECT_EQ(dialog.ProgressLines().back(), "Connecting to devices with security data : \n\nAmpA\nSornic\n");
+  EXPECT_EQ(a->SecurityWrites(), 0);
+  EXPECT_FALSE(Device(0)->NeedsInitialisation());
+  EXPECT_FALSE(Device(1)->NeedsInitialisation());
+}
+
+TEST_F(SecurityTest, DeclinedImportFallsBackToTheGroupPassword) {
+  AddSecureUnit(51, 5, "AmpA", {{"Boss", "pw1"}});
+  dialog.Script({{kSecurityAnswerSkip, ""}, {kSecurityAnswerOk, "pw1"}});
+  GoOnlineAndRunPass();
+
+  const auto questions = dialog.Questions();
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_EQ(questions[0].kind, kSecurityAskImport);
+  EXPECT_EQ(questions[1].kind, kSecurityAskPasswords);
+  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Admin");
+  EXPECT_FALSE(system.GetUseSystemSecurity());
+  EXPECT_FALSE(Device(0)->NeedsInitialisation());
+}
+
+// --- Get pass, file security on ---
+
+TEST_F(SecurityTest, WithFileSecurityUnsecuredUnitsTakeTheFilesUsers) {
+  SetSystemUsers({{"Admin", "Marigold"}, {"Op", "pw"}}, true);
+  CSimSecurityUnit* a = AddSecureUnit(51, 5, "AmpA", {});
+  AddUnsecuredFamily(6, "Module");
+  GoOnlineAndRunPass();
+
+  EXPECT_EQ(a->GetUsers(), (Users{{"Admin", "Marigold"}, {"Op", "pw"}}));
+  const auto lines = dialog.ProgressLines();
+  EXPECT_EQ(lines, (std::vector<std::string>{"Getting security info from devices", "Setting security data for device AmpA",
+                                             "Success setting security data for device AmpA",
+                                             "Connecting to device with no secrity data : Module"}));
+  EXPECT_FALSE(Device(0)->NeedsInitialisation());
+  EXPECT_FALSE(Device(1)->NeedsInitialisation());
+}
+
+TEST_F(SecurityTest, WithFileSecurityASameAdminUnitIsRewrittenAndAnotherAdminIsAskedFor) {
+  SetSystemUsers({{"Admin", "Marigold"}, {"Op", "pw"}}, true);
+  CSimSecurityUnit* same = AddSecureUnit(51, 5, "Same", {{"Admin", "Marigold"}});
+  CSimSecurityUnit* other = AddSecureUnit(52, 6, "Other", {{"Chief", "c"}});
+  dialog.Script({{kSecurityAnswerOk, "c"}});
+  GoOnlineAndRunPass();
+
+  EXPECT_EQ(same->GetUsers(), (Users{{"Admin", "Marigold"}, {"Op", "pw"}}));
+  ASSERT_EQ(dialog.Questions().size(), 1u);
+  EXPECT_EQ(Names(dialog.Questions()[0]), (std::vector<std::string>{"Other"}));
+  EXPECT_TRUE(other->GetUsers().empty());
+  EXPECT_FALSE(Device(0)->NeedsInitialisation());
+  EXPECT_FALSE(Device(1)->NeedsInitialisation());
+}
+
+// --- Refusals ---
+
+TEST_F(SecurityTest, RefusedDeviceDoesNotBringTheDialogBackOnLaterProbes) {
+  SetSystemUsers({{"Admin", "Marigold"}}, true);
+  CSimSecurityUnit* unit = AddSecureUnit(51, 5, "Stubborn", {});
+  unit->SetRefusesSecurityWrites(true);
+  GoOnlineAndRunPass();
+
+  EXPECT_EQ(dialog.ProgressLines().back(), "Failed to set security data for device Stubborn");
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Stubborn ID 5"), 1u);
+  EXPECT_TRUE(Device(0)->NeedsInitialisation());
+  EXPECT_TRUE(system.IsSecurityRefused(Device(0)));
+  // The unit keeps answering its identity probes; none of them opens the dialog again.
+  const int probes = unit->IdentityProbes();
+  ASSERT_TRUE(WaitFor([&] { return unit->IdentityProbes() >= probes + 3; }));
+  EXPECT_EQ(frame.Count(UWM_OPEN_SECURITY_DIALOG), 1u);
+  EXPECT_EQ(dialog.PassCount(), 1u);
+}
+
+TEST_F(SecurityTest, GoingOnlineAgainGivesRefusedDevicesAnotherChance) {
+  SetSystemUsers({{"Admin", "Marigold"}}, true);
+  CSimSecurityUnit* unit = AddSecureUnit(51, 5, "Late", {});
+  unit->SetRefusesSecurityWrites(true);
+  GoOnlineAndRunPass();
+  ASSERT_TRUE(system.IsSecurityRefused(Device(0)));
+
+  system.RequestIdle();
+  system.SetOnline(false);
+  unit->SetRefusesSecurityWrites(false);
+  system.SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(2); }));
+  EXPECT_FALSE(system.IsSecurityRefused(Device(0)));
+  EXPECT_FALSE(Device(0)->NeedsInitialisation());
+  EXPECT_EQ(unit->GetUsers(), (Users{{"Admin", "Marigold"}}));
+}
+
+// --- Set pass ---
+
+TEST_F(SecurityTest, SetPassWritesTheFilesUsersOrAnEmptyTableIntoEverySettledUnit) {
+  CSimSecurityUnit* a = AddSecureUnit(51, 5, "AmpA", {});
+  CSimSecurityUnit* b = AddSecureUnit(60, 6, "Sornic", {});
+  AddUnsecuredFamily(7, "Module");
+  GoOnlineAndRunPass();
+
+  SetSystemUsers({{"Admin", "New"}, {"Op", "o"}}, true);
+  system.SetNeedSecuritySet(true);
+  ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(2); }));
+  EXPECT_EQ(frame.Count(UWM_OPEN_SECURITY_DIALOG, 1, false), 1u);
+  EXPECT_EQ(a->GetUsers(), (Users{{"Admin", "New"}, {"Op", "o"}}));
+  EXPECT_EQ(b->GetUsers(), (Users{{"Admin", "New"}, {"Op", "o"}}));
+  const auto lines = dialog.ProgressLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Updating security data for device Sornic"), lines.end());
+
+  system.SetUseSystemSecurity(false);
+  system.SetNeedSecuritySet(true);
+  ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(3); }));
+  EXPECT_TRUE(a->GetUsers().empty());
+  EXPECT_TRUE(b->GetUsers().empty());
+  EXPECT_FALSE(Device(0)->NeedsInitialisation());
+}
+
+// --- Bounded waits ---
+
+TEST_F(SecurityTest, WithoutADialogThePassStillEndsAndRefusesOnlyWhatNeedsAPassword) {
+  frame.dialog = nullptr;
+  CSecurityTimings timings = system.GetSecurityTimings();
+  timings.dialogOpenTimeoutMs = 100;
+  system.SetSecurityTimingsForTests(timings);
+  AddSecureUnit(51, 5, "Locked", {{"Admin", "a"}});
+  AddUnsecuredFamily(6, "Module");
+  bus.Start();
+  system.Start(&frame);
+  system.SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return !Device(1)->NeedsInitialisation() && system.IsSecurityRefused(Device(0)); }));
+  EXPECT_FALSE(Device(0)->IsIgnored());
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Locked ID 5"), 1u);
+  EXPECT_EQ(system.GetWorkerState(), kWorkerOnline);
+}
+
+TEST_F(SecurityTest, GoingIdleWhileAQuestionWaitsEndsThePassInsteadOfWaiting) {
+  AddSecureUnit(51, 5, "AmpA", {{"Admin", "a"}});
+  AddUnsecuredFamily(6, "Module");
+  bus.Start();
+  system.Start(&frame);
+  system.SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return dialog.Questions().size() == 1; }));
+
+  // The UI thread's go-offline hand-shake: the unanswered question must not hold it.
+  auto idle = std::async(std::launch::async, [&] { system.RequestIdle(); });
+  ASSERT_EQ(idle.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  EXPECT_EQ(system.GetWorkerState(), kWorkerIdle);
+  EXPECT_TRUE(dialog.PassFinished(1));
+  EXPECT_TRUE(Device(0)->NeedsInitialisation());
+}
+
+TEST_F(SecurityTest, FatalCommsErrorDuringThePassClosesTheDialogAndGoesOffline) {
+  AddSecureUnit(51, 5, "AmpA", {{"Admin", "a"}});
+  line->SetHangup(true);
+  GoOnlineAndRunPass();
+
+  ASSERT_TRUE(WaitFor([&] { return frame.Count(UWM_FATAL_COMMS_ERROR) == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return system.GetWorkerState() == kWorkerIdle; }));
+  EXPECT_TRUE(dialog.Questions().empty());
+  EXPECT_TRUE(Device(0)->NeedsInitialisation());
+  EXPECT_FALSE(system.IsSecurityRefused(Device(0)));
+}
+
+TEST_F(SecurityTest, DialogHandedOverAfterItsPassEndedClosesAtOnce) {
+  auto late = dialog.Open();
+  system.SetSecurityDialog(late);
+  EXPECT_TRUE(late->IsFinished());
+  EXPECT_EQ(system.GetSecurityDialog(), nullptr);
+}
+
+// --- The dialog link ---
+
+TEST(SecurityDialogLink, RequestNotTakenInTimeIsWithdrawnAndNeverShown) {
+  CRecordingSink window;
+  CSecurityDialogLink link(&window);
+  CSecurityRequest request;
+  request.kind = kSecurityProgressLine;
+  request.text = "late";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(link.Send(request, 30));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(window.Count(UWM_SECURITY_PROGRESS), 1u);
+  CSecurityRequest taken;
+  EXPECT_FALSE(link.TakeRequest(taken));
+}
+
+TEST(SecurityDialogLink, TakingARequestForgetsTheEarlierAnswerAndCloseStopsTheWorkerWaiting) {
+  CRecordingSink window;
+  CSecurityDialogLink link(&window);
+  link.SetAnswer(kSecurityAnswerOk);  // Enter pressed before anything was asked
+  std::thread dialogThread([&] {
+    CSecurityRequest r;
+    while (!link.TakeRequest(r)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(r.kind, kSecurityAskImport);
+  });
+  CSecurityRequest ask;
+  ask.kind = kSecurityAskImport;
+  EXPECT_TRUE(link.Send(ask, 20000));
+  dialogThread.join();
+  EXPECT_EQ(link.GetAnswer(), kSecurityAnswerNone);
+
+  link.Close();
+  EXPECT_TRUE(link.IsClosed());
+  EXPECT_FALSE(link.Send(ask, 20000));  // at once: nobody is left to take it
+}
