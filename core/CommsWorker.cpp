@@ -59,11 +59,15 @@ bool CSystem::SetOnline(bool online) {
 
 // --- Stopping ---
 
-void CSystem::RequestIdle() {
-  if (!m_idleEvent || !m_worker.IsRunning()) return;
+bool CSystem::RequestIdle() {
+  if (!m_idleEvent || !m_worker.IsRunning()) return true;
   m_idleEvent->Reset();
   m_goIdle = true;
-  m_idleEvent->Wait(INFINITE_WAIT);
+  // Bounded: the passes and scans give up at their next step, so only a worker stuck in the
+  // transport could miss this; the request stays raised and the port closes under it.
+  if (m_idleEvent->Wait(kStopWaitMs)) return true;
+  WriteLog("The comms worker did not go idle in time\n");
+  return false;
 }
 
 void CSystem::StopCommsThread() {

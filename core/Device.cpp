@@ -454,6 +454,12 @@ std::size_t CDevice::GetQueueSize() const {
   return m_queue.size();
 }
 
+bool CDevice::HasQueuedCommand(std::uint32_t command) const {
+  CSingleLock lock(m_system->GetLock());
+  return std::any_of(m_queue.begin(), m_queue.end(),
+                     [command](const auto& message) { return message->command == command; });
+}
+
 bool CDevice::PeekQueuedMessage(std::size_t i, CControlMessage& out) const {
   CSingleLock lock(m_system->GetLock());
   if (i >= m_queue.size()) return false;

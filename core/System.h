@@ -297,8 +297,8 @@ class CSystem {
 
   bool IsWorkerRunning() const { return m_worker.IsRunning(); }
   // Asks the worker to go idle and waits until it has (UI thread). The worker goes idle once
-  // the transaction, scan or pass in hand has ended.
-  void RequestIdle();
+  // the transaction, scan or pass in hand has ended. False when it did not within kStopWaitMs.
+  bool RequestIdle();
   // Ends the worker for good: a running scan or pass is cut short, then the worker goes idle
   // and its thread ends. Every wait is bounded (kStopWaitMs each). UI thread.
   void StopCommsThread();

@@ -206,6 +206,10 @@ class CNerexReplyHandler {
     // Byte 7 to 46 the device name; input names from 47, output names from 79, 8 bytes apart.
     const std::size_t data = DataBytes();
     if (data < kDeviceNameBytes) return d.RefuseReply(r, "too short");
+    d.m_receivedMask |= kReceivedMeters;
+    // The file's names wait in the queue for this unit (settings being sent): the unit's old
+    // names must not replace them in the file.
+    if (d.HasQueuedCommand(kCmdNames)) return;
     d.SetName(TrimBlanks(ReplyText(r.frame + kNerexPayload, kDeviceNameBytes), false));
     auto takeName = [&](NerexChannelName& slot, std::size_t at) {
       // Seven characters of each slot travel; the eighth stays. Slots past the data stay too.
@@ -216,7 +220,6 @@ class CNerexReplyHandler {
     for (int i = 0; i < kNerexMaxInputs; ++i) takeName(d.m_current.inputs.names[std::size_t(i)], 40 + 8 * std::size_t(i));
     for (int j = 0; j < kNerexMaxOutputs; ++j)
       takeName(d.m_current.outputs.names[std::size_t(j)], 72 + 8 * std::size_t(j));
-    d.m_receivedMask |= kReceivedMeters;
     if (IMessageSink* frame = d.GetFrame())
       frame->PostMessage(kNerexMsgPanelTitle, reinterpret_cast<WPARAM>(d.GetControlPanel()), 0);
   }

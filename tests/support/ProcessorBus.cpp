@@ -1,6 +1,8 @@
 // The processor test bus and its stand-in of the comms worker.
 #include "tests/support/ProcessorBus.h"
 
+#include "core/Security.h"
+
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -118,6 +120,12 @@ bool CProcessorBus::RunUntil(const std::function<bool()>& done, int maxTurns) {
 // --- The system's worker ---
 
 bool CProcessorBus::StartWorker(std::uint32_t choice) {
+  // No security dialog runs here: do not wait for one, nor pause for people to read.
+  CSecurityTimings timings;
+  timings.dialogOpenTimeoutMs = 0;
+  timings.messagePauseMs = 0;
+  timings.updatePauseMs = 0;
+  m_system.SetSecurityTimingsForTests(timings);
   m_bus.Start();
   m_system.Start(&m_frame);
   return m_system.GoOnline(choice);
