@@ -98,7 +98,7 @@ bool CDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
 
 void CDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) { (void)cmdUI; }
 void CDevice::OnStatusEvent(int statusCode) { (void)statusCode; }
-void CDevice::FillPropertiesPane(CDevicePropertiesCtrl& grid) { (void)grid; }
+void CDevice::FillPropertiesPane(IDevicePropertyGrid& grid) { (void)grid; }
 bool CDevice::OnPropertyChanged(CDeviceProperty& row) {
   (void)row;
   return false;

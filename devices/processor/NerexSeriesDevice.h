@@ -299,9 +299,8 @@ class CNerexSeriesDevice : public CDevice {
   // Property list and validation; the properties grid and its changes.
   void GetProperties(std::vector<CPropertyItem>& items) override;
   bool ValidateProperty(CNamedPropertyValue& value) override;
-  void FillPropertiesPane(CDevicePropertiesCtrl& grid) override;
   // The rows of the grid, group by group.
-  void FillPropertyGrid(IDevicePropertyGrid& grid);
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
 
   // Rack tile and live-meter column.
