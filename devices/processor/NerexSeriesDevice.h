@@ -357,6 +357,14 @@ class CNerexSeriesDevice : public CDevice {
   bool IsOutputGainTrim(int output) const;
   bool OutputBandDisabled(int output, int band) const;
   void PushParameter(int id);
+  // Pieces of the notification sweeps, each for one channel.
+  void PushInputLinks(int input);
+  void PushInputDelay(int input);
+  void PushInputPeq(int input);
+  void PushInputGeq(int input);
+  void PushOutputLinks(int output);
+  void PushLimiter(int output);
+  void PushOutputEqAndFilters(int output);
 
   CNerexMemoryList m_presets;
   CNerexMemoryList m_xoverPresets;
