@@ -57,6 +57,9 @@ class CPaste {
   }
 
   // Section pieces.
+  // The output flags every section that spans all outputs takes: mutes, phases and the two
+  // limiter switches.
+  void CopyOutputFlags();
   void CopyInputChannel(int to, int from, bool gainAndDelay);
   void CopyInputGeq(int to, int from);
   void CopyInputDeqBands(int to, int from);
@@ -128,6 +131,21 @@ class CPaste {
                      kParamCompressorRelease, kParamCompressorSoftKnee, kParamCompressorBypass})
       Announce(base + o);
   }
+  // Gain, mute, phase, delay and link bits of output o.
+  void OutputLevels(int o) {
+    OutputGain(o);
+    OutputMute(o);
+    OutputPhase(o);
+    OutputDelay(o);
+    OutputLinkBits(o);
+  }
+  void OutputEqAndCompressor(int o) {
+    OutputPeq(o);
+    OutputCrossover(o);
+    OutputCompressor(o);
+  }
+  // Every input of the device, after the dynamic-EQ flags of a Torvex48 pair; delays when asked.
+  void AnnounceInputs(bool delays);
 
   // Commands.
   void Whole();
@@ -158,6 +176,29 @@ class CPaste {
   const int rOutputs;
   NerexPasteResult res;
 };
+
+void CPaste::AnnounceInputs(bool delays) {
+  if (Both121()) {
+    Announce(kParamDynamicEqMode);
+    Announce(kParamDynamicEqLinking);
+  }
+  for (int i = 0; i < deviceInputs; ++i) {
+    InputGain(i);
+    InputMute(i);
+    InputLinkBits(i);
+    if (delays) InputDelay(i);
+    if (BothTorvexLayout()) InputGeq(i);
+    if (Both121()) InputDeq(i);
+    InputPeq(i);
+  }
+}
+
+void CPaste::CopyOutputFlags() {
+  dst.outputs.muteMask = src.outputs.muteMask;
+  dst.outputs.phaseMask = src.outputs.phaseMask;
+  dst.outputs.autoLimiters = src.outputs.autoLimiters;
+  dst.outputs.compressorLimiters = src.outputs.compressorLimiters;
+}
 
 void CPaste::CopyInputChannel(int to, int from, bool gainAndDelay) {
   if (gainAndDelay) {
@@ -236,9 +277,7 @@ void CPaste::Whole() {
   if (Both121()) dst.CopyDeqBlockFrom(src);
 
   // 4, 5. Outputs.
-  dst.outputs.muteMask = src.outputs.muteMask;
-  dst.outputs.phaseMask = src.outputs.phaseMask;
-  dst.outputs.autoLimiters = src.outputs.autoLimiters;
+  CopyOutputFlags();
   if (model == kModelTorvex48) {
     if (rModel == kModelTorvex48)
       dst.outputs.mixerFlag = src.outputs.mixerFlag;
@@ -247,7 +286,6 @@ void CPaste::Whole() {
     else if (IsNerexSmallModel(rModel))
       dst.outputs.mixerFlag = 0;
   }
-  dst.outputs.compressorLimiters = src.outputs.compressorLimiters;
   for (int o = 0; o < rOutputs; ++o) {
     if (BothSmallOr121()) dst.outputs.routingMasks[o] = src.outputs.routingMasks[o];
     dst.outputs.linkMasks[o] = src.outputs.linkMasks[o];
@@ -272,32 +310,14 @@ void CPaste::Whole() {
   if (Both121()) Write(ENerexPasteWrite::DeqBlock);
 
   // 10. Announcements.
-  if (Both121()) {
-    Announce(kParamDynamicEqMode);
-    Announce(kParamDynamicEqLinking);
-  }
-  for (int i = 0; i < deviceInputs; ++i) {
-    InputGain(i);
-    InputMute(i);
-    InputLinkBits(i);
-    if (BothSmallOr121()) InputDelay(i);
-    if (BothTorvexLayout()) InputGeq(i);
-    if (Both121()) InputDeq(i);
-    InputPeq(i);
-  }
+  AnnounceInputs(BothSmallOr121());
   Announce(kParamAutoLimiters);
   Announce(kParamCompressorLimiters);
   for (int o = 0; o < deviceOutputs; ++o) {
-    OutputGain(o);
-    OutputMute(o);
-    OutputPhase(o);
-    OutputDelay(o);
-    OutputLinkBits(o);
+    OutputLevels(o);
     OutputMatrixAndRouting(o);
     OutputLimiter(o);
-    OutputPeq(o);
-    OutputCrossover(o);
-    OutputCompressor(o);
+    OutputEqAndCompressor(o);
   }
 
   // 11.
@@ -319,27 +339,12 @@ void CPaste::AllInputs() {
   if (IsTorvexLayoutModel(model)) Write(ENerexPasteWrite::GeqBlock);
   if (Both121()) Write(ENerexPasteWrite::DeqBlock);
 
-  if (Both121()) {
-    Announce(kParamDynamicEqMode);
-    Announce(kParamDynamicEqLinking);
-  }
-  for (int i = 0; i < deviceInputs; ++i) {
-    InputGain(i);
-    InputMute(i);
-    InputLinkBits(i);
-    if (DeviceHasDelays()) InputDelay(i);
-    if (BothTorvexLayout()) InputGeq(i);
-    if (Both121()) InputDeq(i);
-    InputPeq(i);
-  }
+  AnnounceInputs(DeviceHasDelays());
   Pages({kPageInputGeq, kPageInputPeq});
 }
 
 void CPaste::AllOutputs() {
-  dst.outputs.muteMask = src.outputs.muteMask;
-  dst.outputs.phaseMask = src.outputs.phaseMask;
-  dst.outputs.autoLimiters = src.outputs.autoLimiters;
-  dst.outputs.compressorLimiters = src.outputs.compressorLimiters;
+  CopyOutputFlags();
   for (int o = 0; o < rOutputs; ++o) {
     dst.outputs.linkMasks[o] = src.outputs.linkMasks[o];
     CopyOutputChannel(o, o);
@@ -355,15 +360,9 @@ void CPaste::AllOutputs() {
   Announce(kParamAutoLimiters);
   if (model == kModelTorvex48) Announce(kParamCompressorLimiters);
   for (int o = 0; o < rOutputs && o < deviceOutputs; ++o) {
-    OutputGain(o);
-    OutputMute(o);
-    OutputPhase(o);
-    OutputDelay(o);
-    OutputLinkBits(o);
+    OutputLevels(o);
     OutputLimiter(o);
-    OutputPeq(o);
-    OutputCrossover(o);
-    OutputCompressor(o);
+    OutputEqAndCompressor(o);
   }
   Pages({kPageOutputEq, kPageOutputComp});
   if (model == kModelTorvex48) Pages({kPageMixer});
@@ -480,10 +479,7 @@ void CPaste::Mixer() {
     if (BothFennick())
       for (int o = 0; o < kNerexMaxOutputs; ++o) dst.inputs.matrixGains[o][i] = src.inputs.matrixGains[o][i];
   }
-  dst.outputs.muteMask = src.outputs.muteMask;
-  dst.outputs.phaseMask = src.outputs.phaseMask;
-  dst.outputs.autoLimiters = src.outputs.autoLimiters;
-  dst.outputs.compressorLimiters = src.outputs.compressorLimiters;
+  CopyOutputFlags();
   dst.outputs.mixerFlag = src.outputs.mixerFlag;
   for (int o = 0; o < rOutputs; ++o) {
     dst.outputs.linkMasks[o] = src.outputs.linkMasks[o];
@@ -509,11 +505,7 @@ void CPaste::Mixer() {
   Announce(kParamAutoLimiters);
   Announce(kParamCompressorLimiters);
   for (int o = 0; o < deviceOutputs; ++o) {
-    OutputGain(o);
-    OutputMute(o);
-    OutputPhase(o);
-    OutputDelay(o);
-    OutputLinkBits(o);
+    OutputLevels(o);
     OutputMatrixAndRouting(o);
     OutputLimiter(o);
   }
