@@ -5,7 +5,7 @@
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexPanel.h"
-#include "devices/processor/NerexParamIds.h"
+#include "devices/processor/NerexParamGroups.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Sync.h"
 
@@ -16,7 +16,7 @@ bool PushesInputDelay(int model) { return IsNerexSmallModel(model) || model == k
 void CNerexSeriesDevice::PushParameter(int id) { CDevice::ApplyControlChange(GetCurrentValue(id)); }
 
 void CNerexSeriesDevice::PushInputLinks(int i) {
-  for (int k = 0; k < 4; ++k) PushParameter(kParamInputLinkBit + 4 * i + k);
+  ForEachInputLinkId(i, [this](int id) { PushParameter(id); });
 }
 
 void CNerexSeriesDevice::PushInputDelay(int i) {
@@ -24,12 +24,7 @@ void CNerexSeriesDevice::PushInputDelay(int i) {
 }
 
 void CNerexSeriesDevice::PushInputPeq(int i) {
-  for (int b = 0; b < kNerexInputPeqBands; ++b) {
-    const int n = kNerexInputPeqBands * i + b;
-    for (int first : {kParamInputPeqFrequency, kParamInputPeqQ, kParamInputPeqGain, kParamInputPeqType,
-                      kParamInputPeqBypass})
-      PushParameter(first + n);
-  }
+  ForEachInputPeqId(i, [this](int id) { PushParameter(id); });
 }
 
 void CNerexSeriesDevice::PushInputGeq(int i) {
@@ -39,24 +34,16 @@ void CNerexSeriesDevice::PushInputGeq(int i) {
 }
 
 void CNerexSeriesDevice::PushOutputLinks(int j) {
-  for (int k = 0; k < 8; ++k) PushParameter(kParamOutputLinkBit + 8 * j + k);
+  ForEachOutputLinkId(j, [this](int id) { PushParameter(id); });
 }
 
 void CNerexSeriesDevice::PushLimiter(int j) {
-  for (int first : {kParamLimiterLevel, kParamLimiterClipLevel, kParamLimiterAttack, kParamLimiterRelease,
-                    kParamLimiterClipRelease})
-    PushParameter(first + j);
+  ForEachLimiterId(j, [this](int id) { PushParameter(id); });
 }
 
 void CNerexSeriesDevice::PushOutputEqAndFilters(int j) {
-  for (int b = 0; b < kNerexOutputPeqBands; ++b) {
-    const int n = kNerexOutputPeqBands * j + b;
-    for (int first : {kParamOutputPeqFrequency, kParamOutputPeqQ, kParamOutputPeqGain, kParamOutputPeqType,
-                      kParamOutputPeqBypass})
-      PushParameter(first + n);
-  }
-  for (int first : {kParamHighPassFrequency, kParamLowPassFrequency, kParamHighPassType, kParamLowPassType})
-    PushParameter(first + j);
+  ForEachOutputPeqId(j, [this](int id) { PushParameter(id); });
+  ForEachCrossoverId(j, [this](int id) { PushParameter(id); });
 }
 
 void CNerexSeriesDevice::NotifyAllParameters() {
@@ -67,12 +54,7 @@ void CNerexSeriesDevice::NotifyAllParameters() {
     PushInputLinks(i);
     PushInputDelay(i);
     PushInputPeq(i);
-    for (int k = 0; k < kNerexDeqBandsPerInput; ++k) {
-      const int d = kNerexDeqBandsPerInput * i + k;
-      for (int first : {kParamDeqThreshold, kParamDeqRatio, kParamDeqAttack, kParamDeqRelease, kParamDeqMode,
-                        kParamDeqBypass, kParamDeqFrequency, kParamDeqEffect, kParamDeqQ})
-        PushParameter(first + d);
-    }
+    ForEachDeqId(i, [this](int id) { PushParameter(id); });
     PushParameter(kParamDynamicEqMode);
     PushParameter(kParamDynamicEqLinking);
     PushInputGeq(i);

@@ -5,7 +5,7 @@
 
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
-#include "devices/processor/NerexParamIds.h"
+#include "devices/processor/NerexParamGroups.h"
 #include "devices/processor/NerexPresets.h"
 
 namespace {
@@ -70,16 +70,11 @@ class CPaste {
   void InputGain(int i) { Announce(kParamInputGain + i); }
   void InputMute(int i) { Announce(kParamInputMute + i); }
   void InputLinkBits(int i) {
-    for (int k = 0; k < kNerexMaxInputs; ++k) Announce(kParamInputLinkBit + 4 * i + k);
+    ForEachInputLinkId(i, [this](int id) { Announce(id); });
   }
   void InputDelay(int i) { Announce(kParamInputDelay + i); }
   void InputPeq(int i) {
-    for (int b = 0; b < kNerexInputPeqBands; ++b) {
-      const int n = kNerexInputPeqBands * i + b;
-      for (int base : {kParamInputPeqFrequency, kParamInputPeqQ, kParamInputPeqGain, kParamInputPeqType,
-                       kParamInputPeqBypass})
-        Announce(base + n);
-    }
+    ForEachInputPeqId(i, [this](int id) { Announce(id); });
   }
   void InputGeq(int i) {
     for (int b = 0; b < kNerexGeqBands; ++b) Announce(kParamGeqBand + kNerexGeqBands * i + b);
@@ -87,19 +82,14 @@ class CPaste {
     Announce(kParamGeqMode + i);
   }
   void InputDeq(int i) {
-    for (int b = 0; b < kNerexDeqBandsPerInput; ++b) {
-      const int k = kNerexDeqBandsPerInput * i + b;
-      for (int base : {kParamDeqThreshold, kParamDeqRatio, kParamDeqAttack, kParamDeqRelease, kParamDeqMode,
-                       kParamDeqBypass, kParamDeqFrequency, kParamDeqEffect, kParamDeqQ})
-        Announce(base + k);
-    }
+    ForEachDeqId(i, [this](int id) { Announce(id); });
   }
   void OutputGain(int o) { Announce(kParamOutputGain + o); }
   void OutputMute(int o) { Announce(kParamOutputMute + o); }
   void OutputPhase(int o) { Announce(kParamOutputPhase + o); }
   void OutputDelay(int o) { Announce(kParamOutputDelay + o); }
   void OutputLinkBits(int o) {
-    for (int k = 0; k < kNerexMaxOutputs; ++k) Announce(kParamOutputLinkBit + 8 * o + k);
+    ForEachOutputLinkId(o, [this](int id) { Announce(id); });
   }
   void OutputMatrixAndRouting(int o) {
     for (int k = 0; k < kNerexMaxInputs; ++k) {
@@ -109,21 +99,13 @@ class CPaste {
     }
   }
   void OutputLimiter(int o) {
-    for (int base : {kParamLimiterLevel, kParamLimiterClipLevel, kParamLimiterAttack, kParamLimiterRelease,
-                     kParamLimiterClipRelease})
-      Announce(base + o);
+    ForEachLimiterId(o, [this](int id) { Announce(id); });
   }
   void OutputPeq(int o) {
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) {
-      const int n = kNerexOutputPeqBands * o + b;
-      for (int base : {kParamOutputPeqFrequency, kParamOutputPeqQ, kParamOutputPeqGain, kParamOutputPeqType,
-                       kParamOutputPeqBypass})
-        Announce(base + n);
-    }
+    ForEachOutputPeqId(o, [this](int id) { Announce(id); });
   }
   void OutputCrossover(int o) {
-    for (int base : {kParamHighPassFrequency, kParamLowPassFrequency, kParamHighPassType, kParamLowPassType})
-      Announce(base + o);
+    ForEachCrossoverId(o, [this](int id) { Announce(id); });
   }
   void OutputCompressor(int o) {
     if (model != kModelTorvex48) return;
