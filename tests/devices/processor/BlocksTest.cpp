@@ -28,6 +28,18 @@ Bytes WithPrefix(const Bytes& block) {
   return reply;
 }
 
+// A unit's reply carrying the block the device writes for n channels of the model.
+Bytes InputReply(const NerexInputSection& inputs, int n, int model) {
+  Bytes block;
+  EncodeInputBlock(inputs, n, model, block);
+  return WithPrefix(block);
+}
+Bytes OutputReply(const NerexOutputSection& outputs, int n, int model) {
+  Bytes block;
+  EncodeOutputBlockForWrite(outputs, n, model, block);
+  return WithPrefix(block);
+}
+
 }  // namespace
 
 // ---- Golden bytes: Nerex family (Nerex24, 2 inputs and 4 outputs) ----
@@ -351,10 +363,8 @@ TEST(FieldWidths, DelaysTravelAsTheirLowTwentyFourBits) {
 TEST(ReplyDecoding, OwnBitIsSetAndOutputGroupsAreMadeSymmetric) {
   CNerexSeriesMemory source = DefaultImage();
   source.outputs.linkMasks = {0x03, 0x02, 0x04, 0x00, 0x10, 0x20, 0x40, 0x80};
-  Bytes block;
-  EncodeOutputBlockForWrite(source.outputs, 8, 120, block);
   CNerexSeriesMemory image = DefaultImage();
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 8, 120, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 8, 120), 8, 120, image));
   EXPECT_EQ(image.outputs.linkMasks[0], 0x03);
   EXPECT_EQ(image.outputs.linkMasks[1], 0x03);
   EXPECT_EQ(image.outputs.linkMasks[3], 0x08);
@@ -366,10 +376,8 @@ TEST(ReplyDecoding, LinkedOutputsReadBackWithTheMastersGain) {
   source.outputs.linkMasks[5] = 0x30;
   source.outputs.gains[4] = -35;
   source.outputs.gains[5] = 70;
-  Bytes block;
-  EncodeOutputBlockForWrite(source.outputs, 8, 120, block);
   CNerexSeriesMemory image = DefaultImage();
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 8, 120, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 8, 120), 8, 120, image));
   EXPECT_EQ(image.outputs.gains[4], -35);
   EXPECT_EQ(image.outputs.gains[5], -35);
 }
@@ -415,10 +423,8 @@ TEST(ReplyDecoding, GroupWalkStopsAtTheModelsChannelCount) {
   // A four-output unit naming outputs 5 to 8 in a mask: those channels are not touched.
   CNerexSeriesMemory source = DefaultImage();
   source.outputs.linkMasks[0] = 0xF1;
-  Bytes block;
-  EncodeOutputBlockForWrite(source.outputs, 4, 116, block);
   CNerexSeriesMemory image = DefaultImage();
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 4, 116, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 4, 116), 4, 116, image));
   EXPECT_EQ(image.outputs.linkMasks[0], 0xF1);
   for (int o = 4; o < 8; ++o) EXPECT_EQ(image.outputs.linkMasks[o], 1u << o) << o;
 }
@@ -427,11 +433,9 @@ TEST(ReplyDecoding, FennickMatrixGainsAreClampedAsTheyAreRead) {
   CNerexSeriesMemory source;
   source.inputs.matrixGains[2][1] = -500;
   source.inputs.matrixGains[3][0] = 200;
-  Bytes block;
-  EncodeInputBlock(source.inputs, 4, 16, block);
   CNerexSeriesMemory image;
   image.inputs.delays = {9, 9, 9, 9};
-  ASSERT_TRUE(DecodeInputBlock(WithPrefix(block), 4, 16, image));
+  ASSERT_TRUE(DecodeInputBlock(InputReply(source.inputs, 4, 16), 4, 16, image));
   EXPECT_EQ(image.inputs.matrixGains[2][1], -401);
   EXPECT_EQ(image.inputs.matrixGains[3][0], 150);
   EXPECT_EQ(image.inputs.delays[0], 9u);  // a Fennick block carries no delays
@@ -458,11 +462,9 @@ TEST(ReplyDecoding, FennickReplyCarriesRoutingMasksThatItsWriteLacks) {
 TEST(ReplyDecoding, CrossoversGetTheirKindAndNoGain) {
   CNerexSeriesMemory source = DefaultImage();
   source.outputs.highPass[1] = NerexEqBand{0, 9, 100, 55};
-  Bytes block;
-  EncodeOutputBlockForWrite(source.outputs, 8, 120, block);
   CNerexSeriesMemory image;
   image.outputs.highPass[1].typeId = 1117;
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 8, 120, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 8, 120), 8, 120, image));
   EXPECT_EQ(image.outputs.highPass[1], (NerexEqBand{3, 9, 100, 0, 1117, 0, 0, 0}));
   EXPECT_EQ(image.outputs.lowPass[1].type, 4);
   EXPECT_EQ(image.outputs.lowPass[1].frequency, 433);
@@ -472,16 +474,12 @@ TEST(ReplyDecoding, Torvex48ReplyTakesTheCompressorLimitersFlagFromTheFirstCompr
   CNerexSeriesMemory source = DefaultImage();
   source.outputs.compressorLimiters = 0;
   source.outputs.compressors[2] = NerexCompressor{100, 64, 33, 40, 15, 1};
-  Bytes block;
-  EncodeOutputBlockForWrite(source.outputs, 8, 121, block);
   CNerexSeriesMemory image = DefaultImage();
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 8, 121, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 8, 121), 8, 121, image));
   EXPECT_EQ(image.outputs.compressorLimiters, 0);
   EXPECT_EQ(image.outputs.compressors[2], source.outputs.compressors[2]);
   source.outputs.compressorLimiters = 1;
-  block.clear();
-  EncodeOutputBlockForWrite(source.outputs, 8, 121, block);
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 8, 121, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 8, 121), 8, 121, image));
   EXPECT_EQ(image.outputs.compressorLimiters, 1);
 }
 
