@@ -40,6 +40,29 @@ Bytes OutputReply(const NerexOutputSection& outputs, int n, int model) {
   return WithPrefix(block);
 }
 
+// The four settings blocks of an image for the channels of a model, without prefix; the
+// outputs in the snapshot form, or in the form the device writes.
+struct EncodedBlocks {
+  Bytes in, out, geq, deq;
+};
+EncodedBlocks EncodeBlocks(const CNerexSeriesMemory& m, const ModelCase& mc, bool writeForm = false) {
+  EncodedBlocks b;
+  EncodeInputBlock(m.inputs, mc.inputs, mc.model, b.in);
+  if (writeForm)
+    EncodeOutputBlockForWrite(m.outputs, mc.outputs, mc.model, b.out);
+  else
+    EncodeOutputBlock(m.outputs, mc.outputs, mc.model, b.out);
+  EncodeGeqBlock(m.geq, mc.inputs, b.geq);
+  EncodeDeqBlock(m, mc.inputs, b.deq);
+  return b;
+}
+void ExpectSameBlocks(const EncodedBlocks& a, const EncodedBlocks& b, int model) {
+  EXPECT_EQ(a.in, b.in) << model;
+  EXPECT_EQ(a.out, b.out) << model;
+  EXPECT_EQ(a.geq, b.geq) << model;
+  EXPECT_EQ(a.deq, b.deq) << model;
+}
+
 }  // namespace
 
 // ---- Golden bytes: Nerex family (Nerex24, 2 inputs and 4 outputs) ----
@@ -509,11 +532,7 @@ TEST(ShortInput, EveryDecoderRefusesATruncatedBlockAndLeavesTheImageAlone) {
   const CNerexSeriesMemory source = MakeRandomImage(3);
   const CNerexSeriesMemory before = MakeRandomImage(4);
   for (const ModelCase& mc : AllModels()) {
-    Bytes in, out, geq, deq;
-    EncodeInputBlock(source.inputs, mc.inputs, mc.model, in);
-    EncodeOutputBlock(source.outputs, mc.outputs, mc.model, out);
-    EncodeGeqBlock(source.geq, mc.inputs, geq);
-    EncodeDeqBlock(source, mc.inputs, deq);
+    const auto [in, out, geq, deq] = EncodeBlocks(source, mc);
     Bytes outReply;
     EncodeOutputBlockForWrite(source.outputs, mc.outputs, mc.model == 16 || mc.model == 17 ? 120 : mc.model,
                               outReply);
@@ -564,11 +583,8 @@ TEST(ShortInput, EmptyRepliesBadCountsAndUnknownFormatsAreRefused) {
 TEST(RoundTrip, SnapshotBlocksOfEveryModelDecodeToWhatWasEncoded) {
   const CNerexSeriesMemory source = MakeRandomImage(101);
   for (const ModelCase& mc : AllModels()) {
-    Bytes in, out, geq, deq;
-    EncodeInputBlock(source.inputs, mc.inputs, mc.model, in);
-    EncodeOutputBlock(source.outputs, mc.outputs, mc.model, out);
-    EncodeGeqBlock(source.geq, mc.inputs, geq);
-    EncodeDeqBlock(source, mc.inputs, deq);
+    const EncodedBlocks blocks = EncodeBlocks(source, mc);
+    const auto& [in, out, geq, deq] = blocks;
 
     const CNerexSeriesMemory other = MakeRandomImage(202);
     CNerexSeriesMemory image = other;
@@ -576,16 +592,7 @@ TEST(RoundTrip, SnapshotBlocksOfEveryModelDecodeToWhatWasEncoded) {
     ASSERT_TRUE(DecodeOutputBlockSnapshot(2, out, mc.outputs, mc.model, image)) << mc.model;
     ASSERT_TRUE(DecodeGeqBlockSnapshot(geq, mc.inputs, image)) << mc.model;
     ASSERT_TRUE(DecodeDeqBlock(2, deq, mc.inputs, mc.model, image)) << mc.model;
-
-    Bytes in2, out2, geq2, deq2;
-    EncodeInputBlock(image.inputs, mc.inputs, mc.model, in2);
-    EncodeOutputBlock(image.outputs, mc.outputs, mc.model, out2);
-    EncodeGeqBlock(image.geq, mc.inputs, geq2);
-    EncodeDeqBlock(image, mc.inputs, deq2);
-    EXPECT_EQ(in2, in) << mc.model;
-    EXPECT_EQ(out2, out) << mc.model;
-    EXPECT_EQ(geq2, geq) << mc.model;
-    EXPECT_EQ(deq2, deq) << mc.model;
+    ExpectSameBlocks(EncodeBlocks(image, mc), blocks, mc.model);
 
     // Channels the model lacks keep what they held.
     for (int i = mc.inputs; i < kNerexMaxInputs; ++i) {
@@ -607,36 +614,21 @@ TEST(RoundTrip, WriteBlocksReadBackThroughTheReplyDecoders) {
   source.inputs.muteMask = 0x09;  // the same bits in either order
   for (const ModelCase& mc : AllModels()) {
     if (mc.model == 16 || mc.model == 17) continue;  // their reply adds routing masks
-    Bytes in, out, geq, deq;
-    EncodeInputBlock(source.inputs, mc.inputs, mc.model, in);
-    EncodeOutputBlockForWrite(source.outputs, mc.outputs, mc.model, out);
-    EncodeGeqBlock(source.geq, mc.inputs, geq);
-    EncodeDeqBlock(source, mc.inputs, deq);
+    const EncodedBlocks blocks = EncodeBlocks(source, mc, true);
+    const auto& [in, out, geq, deq] = blocks;
     CNerexSeriesMemory image = MakeRandomImage(404);
     ASSERT_TRUE(DecodeInputBlock(WithPrefix(in), mc.inputs, mc.model, image)) << mc.model;
     ASSERT_TRUE(DecodeOutputBlock(WithPrefix(out), mc.outputs, mc.model, image)) << mc.model;
     ASSERT_TRUE(DecodeGeqBlock(WithPrefix(geq), mc.inputs, mc.model, image)) << mc.model;
     ASSERT_TRUE(DecodeDeqBlockReply(WithPrefix(deq), mc.inputs, mc.model, image)) << mc.model;
-    Bytes in2, out2, geq2, deq2;
-    EncodeInputBlock(image.inputs, mc.inputs, mc.model, in2);
-    EncodeOutputBlockForWrite(image.outputs, mc.outputs, mc.model, out2);
-    EncodeGeqBlock(image.geq, mc.inputs, geq2);
-    EncodeDeqBlock(image, mc.inputs, deq2);
-    EXPECT_EQ(in2, in) << mc.model;
-    EXPECT_EQ(out2, out) << mc.model;
-    EXPECT_EQ(geq2, geq) << mc.model;
-    EXPECT_EQ(deq2, deq) << mc.model;
+    ExpectSameBlocks(EncodeBlocks(image, mc, true), blocks, mc.model);
   }
 }
 
 TEST(RoundTrip, FullTorvex48ImageComesBackFieldForField) {
   CNerexSeriesMemory source = MakeRandomImage(505);
   source.inputs.matrixGains = {};  // a Fennick field; no Torvex48 block carries it
-  Bytes in, out, geq, deq;
-  EncodeInputBlock(source.inputs, 4, 121, in);
-  EncodeOutputBlock(source.outputs, 8, 121, out);
-  EncodeGeqBlock(source.geq, 4, geq);
-  EncodeDeqBlock(source, 4, deq);
+  const auto [in, out, geq, deq] = EncodeBlocks(source, ModelCase{121, 4, 8});
   CNerexSeriesMemory image;
   ASSERT_TRUE(DecodeInputBlockV1(2, in, 4, 121, image));
   ASSERT_TRUE(DecodeOutputBlockSnapshot(2, out, 8, 121, image));
