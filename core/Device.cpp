@@ -98,7 +98,7 @@ bool CDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
 
 void CDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) { (void)cmdUI; }
 void CDevice::OnStatusEvent(int statusCode) { (void)statusCode; }
-void CDevice::FillPropertiesPane(CDevicePropertiesCtrl& grid) { (void)grid; }
+void CDevice::FillPropertiesPane(IDevicePropertyGrid& grid) { (void)grid; }
 bool CDevice::OnPropertyChanged(CDeviceProperty& row) {
   (void)row;
   return false;
@@ -222,28 +222,15 @@ void CDevice::SerializeStream(CDataStream& ds) {
     if (!ds.Version(2)) return;
     StreamUuid(ds, m_uuid);
     // The stream keeps the device's own order: the maximised point is the first position.
-    CWindowPlacement wp;
-    wp.flags = std::uint32_t(m_placement[kPlFlags]);
-    wp.showCmd = std::uint32_t(m_placement[kPlShowCmd]);
-    wp.minPosition = CPoint{m_placement[kPlMaxX], m_placement[kPlMaxY]};
-    wp.maxPosition = CPoint{m_placement[kPlMinX], m_placement[kPlMinY]};
-    wp.normalPosition = CRect{m_placement[kPlLeft], m_placement[kPlTop], m_placement[kPlRight],
-                              m_placement[kPlBottom]};
+    CWindowPlacement wp = GetPanelPlacement();
+    std::swap(wp.minPosition, wp.maxPosition);
     StreamWindowPlacement(ds, wp);
     std::uint32_t panelOpen = m_controlPanel || m_panelWasOpen ? 1u : 0u;
     std::int32_t order = m_panelOrder;
     std::uint8_t ignored = m_ignored ? 1 : 0;
     if (ds.IsLoading()) {
-      m_placement[kPlFlags] = std::int32_t(wp.flags);
-      m_placement[kPlShowCmd] = std::int32_t(wp.showCmd);
-      m_placement[kPlMaxX] = wp.minPosition.x;
-      m_placement[kPlMaxY] = wp.minPosition.y;
-      m_placement[kPlMinX] = wp.maxPosition.x;
-      m_placement[kPlMinY] = wp.maxPosition.y;
-      m_placement[kPlLeft] = wp.normalPosition.left;
-      m_placement[kPlTop] = wp.normalPosition.top;
-      m_placement[kPlRight] = wp.normalPosition.right;
-      m_placement[kPlBottom] = wp.normalPosition.bottom;
+      std::swap(wp.minPosition, wp.maxPosition);
+      SetPanelPlacement(wp);
     }
     ds.U32(panelOpen);
     if (ds.IsLoading()) m_panelWasOpen = panelOpen != 0;

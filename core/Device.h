@@ -21,12 +21,12 @@ class CCmdUI;
 class CControlMessage;
 class CControlPanel;
 class CDataStream;
-class CDevicePropertiesCtrl;
 class CDeviceProperty;
 class CMenu;
 class CSnapshotData;
 class CSystem;
 class Graphics;
+class IDevicePropertyGrid;
 class IMessageSink;
 struct CWindowPlacement;
 
@@ -78,7 +78,8 @@ class CDevice : public CObjectProperties {
   virtual void OnUpdateContextMenuCommand(CCmdUI& cmdUI);
   // Status codes 103 to 109 that the family posted with UWM_DEVICE_STATUS_EVENT.
   virtual void OnStatusEvent(int statusCode);
-  virtual void FillPropertiesPane(CDevicePropertiesCtrl& grid);
+  // Adds the device's groups of rows to the properties grid; the base adds none.
+  virtual void FillPropertiesPane(IDevicePropertyGrid& grid);
   // True when the change was accepted; false with the row's error text set.
   virtual bool OnPropertyChanged(CDeviceProperty& row);
   // Class name of the family's control-panel view; null when the family has none.

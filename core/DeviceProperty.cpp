@@ -1,12 +1,6 @@
 // Device properties grid rows.
 #include "core/DeviceProperty.h"
 
-#include <atomic>
-
-namespace {
-std::atomic<DevicePropertyGridAdapter> g_gridAdapter{nullptr};
-}  // namespace
-
 CDeviceProperty::CDeviceProperty(std::string name, Value value, std::string description, std::uint32_t data)
     : m_name(std::move(name)), m_value(value), m_description(std::move(description)), m_data(data), m_reference(value) {}
 
@@ -45,9 +39,3 @@ int GetPropertyComboSelection(const CDeviceProperty& row) {
   return row.GetOptions().empty() ? -1 : row.GetComboSelection();
 }
 
-void SetDevicePropertyGridAdapter(DevicePropertyGridAdapter adapter) { g_gridAdapter = adapter; }
-
-IDevicePropertyGrid* GetDevicePropertyGrid(CDevicePropertiesCtrl& grid) {
-  const DevicePropertyGridAdapter adapter = g_gridAdapter;
-  return adapter ? adapter(grid) : nullptr;
-}

@@ -1,6 +1,7 @@
 // Rows of the device properties grid as the device model fills and reads them. The grid
-// control (ui) shows the rows a device hands it, and gives a row back to the device's
-// OnPropertyChanged after the user changed it. No window code here. UI thread.
+// control (ui) implements IDevicePropertyGrid, takes the rows a device hands to its
+// FillPropertiesPane, and gives a row back to the device's OnPropertyChanged after the user
+// changed it. No window code here. UI thread.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,6 @@
 #include <string>
 #include <variant>
 #include <vector>
-
-class CDevicePropertiesCtrl;
 
 // A row: name, value, description, the data word (the property id), the option texts of a
 // list row, its switches, the error text of a refused change and the reference value that the
@@ -102,10 +101,3 @@ class IDevicePropertyGrid {
   virtual void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) = 0;
 };
 
-// The grid control lives in the ui library, above the model. The ui installs, once at start-up,
-// the function that gives the model the grid's IDevicePropertyGrid side; until then a device
-// asked to fill a grid control adds nothing. Null uninstalls it.
-using DevicePropertyGridAdapter = IDevicePropertyGrid* (*)(CDevicePropertiesCtrl& grid);
-void SetDevicePropertyGridAdapter(DevicePropertyGridAdapter adapter);
-// The grid's IDevicePropertyGrid side, or null when no adapter is installed.
-IDevicePropertyGrid* GetDevicePropertyGrid(CDevicePropertiesCtrl& grid);

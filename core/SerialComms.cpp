@@ -142,17 +142,34 @@ void CSerialComms::ReadInto(std::uint32_t offset, std::uint32_t count) {
   }
 }
 
+void CSerialComms::GiveUp() {
+  m_transaction.receivedLength = 0;
+  m_done = true;
+  m_retryCount = 0;
+}
+
+void CSerialComms::FailWithoutRetry() {
+  m_done = true;
+  m_transaction.failed = true;
+  m_retryCount = 0;
+}
+
 template <typename VerboseLine>
 void CSerialComms::RetryReadOrGiveUp(VerboseLine line) {
   if (m_retryCount >= kMaxRetries) {
-    m_transaction.receivedLength = 0;
-    m_done = true;
-    m_retryCount = 0;
+    GiveUp();
     return;
   }
   ++m_retryCount;
   line();
   ReadRest();
+}
+
+template <typename VerboseLine>
+void CSerialComms::DropAndRetryRead(VerboseLine line) {
+  m_bytesHeld = 0;
+  m_transaction.receivedLength = 0;
+  RetryReadOrGiveUp(line);
 }
 
 std::uint32_t CSerialComms::FindStartByte(std::uint32_t received) const {
@@ -219,17 +236,13 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
     if (CheckReply(expected - 1)) {
       m_done = true;
     } else if (t.noRetry) {
-      m_done = true;
-      t.failed = true;
-      m_retryCount = 0;
+      FailWithoutRetry();
     } else if (m_retryCount < kMaxRetries) {
       ++m_retryCount;
       Resend();
     } else {
-      t.receivedLength = 0;
       t.failed = true;
-      m_done = true;
-      m_retryCount = 0;
+      GiveUp();
     }
     return;
   }
@@ -258,13 +271,9 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
           TargetId(), elapsed, m_bytesHeld, expected - m_bytesHeld, command);
       RetryReadOrGiveUp(waitingButOnlyGot);
     } else if (t.noRetry) {
-      m_done = true;
-      t.failed = true;
-      m_retryCount = 0;
+      FailWithoutRetry();
     } else {
-      m_bytesHeld = 0;
-      t.receivedLength = 0;
-      RetryReadOrGiveUp(waitingButOnlyGot);
+      DropAndRetryRead(waitingButOnlyGot);
     }
     return;
   }
@@ -281,9 +290,7 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
     } else {
       LogCounted("No reply received from device ID %u after %.2fms, Command = 0x%X - aborting",
                  TargetId(), elapsed, command);
-      t.receivedLength = 0;
-      m_done = true;
-      m_retryCount = 0;
+      GiveUp();
     }
     return;
   }
@@ -313,13 +320,9 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
     if (p != 0) {
       m_done = true;
     } else if (t.noRetry) {
-      m_done = true;
-      t.failed = true;
-      m_retryCount = 0;
+      FailWithoutRetry();
     } else {
-      m_bytesHeld = 0;
-      t.receivedLength = 0;
-      RetryReadOrGiveUp(waitingForRest);
+      DropAndRetryRead(waitingForRest);
     }
     return;
   }
@@ -331,17 +334,13 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
         TargetId(), elapsed, p, m_bytesHeld, expected - m_bytesHeld, command);
     RetryReadOrGiveUp(waitingForRest);
   } else if (t.noRetry) {
-    m_done = true;
-    t.failed = true;
-    m_retryCount = 0;
+    FailWithoutRetry();
   } else {
-    m_bytesHeld = 0;
-    t.receivedLength = 0;
     LogVerbose(
         "Received junk in Rx buffer from device ID %u after %.2fms - Rejected %u bytes, Still to "
         "read = %u, Command = 0x%X - retrying",
         TargetId(), elapsed, received, expected, command);
-    RetryReadOrGiveUp(waitingForRest);
+    DropAndRetryRead(waitingForRest);
   }
 }
 

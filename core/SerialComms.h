@@ -103,6 +103,13 @@ class CSerialComms {
   // Retries the read (after the verbose line) or ends the transaction incomplete.
   template <typename VerboseLine>
   void RetryReadOrGiveUp(VerboseLine line);
+  // Drops what was received and retries the read from the start, as RetryReadOrGiveUp.
+  template <typename VerboseLine>
+  void DropAndRetryRead(VerboseLine line);
+  // Ends the transaction: incomplete (nothing received), or failed for a caller that asked for
+  // no retries. Either way the retry count starts again.
+  void GiveUp();
+  void FailWithoutRetry();
   // Position of the reply start byte in bytes 1 to received - 1, or 0.
   std::uint32_t FindStartByte(std::uint32_t received) const;
   void MoveDown(std::uint32_t from, std::uint32_t received);

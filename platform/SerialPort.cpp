@@ -23,6 +23,15 @@ void CIoCompletionQueue::Post(std::function<void()> routine) {
   m_cv.notify_all();
 }
 
+void CIoCompletionQueue::PostCompletion(const std::shared_ptr<std::atomic<bool>>& live, std::atomic<bool>& busy,
+                                        SerialCompletion routine, bool ok, std::uint32_t bytes) {
+  Post([live, &busy, routine = std::move(routine), ok, bytes] {
+    if (!live->load()) return;
+    busy = false;
+    if (routine) routine(ok, bytes);
+  });
+}
+
 std::size_t CIoCompletionQueue::WaitAndRun(SteadyClock::time_point deadline) {
   std::deque<std::function<void()>> ready;
   {

@@ -166,14 +166,7 @@ class CMemorySerialPort::Driver {
 
   // Caller holds the line's mutex for everything below.
   void Complete(std::optional<Operation>& op, bool ok, std::atomic<bool>& busy) {
-    auto live = m_live;
-    auto routine = std::move(op->routine);
-    const std::uint32_t bytes = op->done;
-    op->queue->Post([live, routine, ok, bytes, &busy] {
-      if (!live->load()) return;
-      busy = false;
-      if (routine) routine(ok, bytes);
-    });
+    op->queue->PostCompletion(m_live, busy, std::move(op->routine), ok, op->done);
     op.reset();
   }
 

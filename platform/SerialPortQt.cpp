@@ -196,17 +196,9 @@ class CQtSerialPort::Impl {
     }
   }
 
-  // Hands the completion to the starting thread; the busy flag is cleared there, just before
-  // the routine runs, so that the routine may start the next operation.
+  // Hands the completion to the starting thread.
   void Complete(Operation& op, bool ok, std::atomic<bool>& busy) {
-    auto live = m_live;
-    auto routine = std::move(op.routine);
-    const std::uint32_t bytes = op.done;
-    op.queue->Post([live, routine, ok, bytes, &busy] {
-      if (!live->load()) return;
-      busy = false;
-      if (routine) routine(ok, bytes);
-    });
+    op.queue->PostCompletion(m_live, busy, std::move(op.routine), ok, op.done);
   }
 
   void WriteOnIoThread(Operation op) {

@@ -1,20 +1,31 @@
-// The properties pane and its grid. The grid here keeps the pane's current objects and its
-// lock flag; the rows themselves come with the property grid.
+// The properties pane and its grid. The grid here keeps the pane's current objects, its lock
+// flag and the groups of rows a device hands it; showing and editing the rows comes with the
+// property grid.
 #pragma once
 
 #include <QDockWidget>
 #include <QTreeWidget>
+#include <memory>
+#include <vector>
+
+#include "core/DeviceProperty.h"
 
 class CDevice;
 class CCustomControlPanel;
 class CCustomControlObject;
 
-class CDevicePropertiesCtrl : public QTreeWidget {
+class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
  public:
   explicit CDevicePropertiesCtrl(QWidget* parent = nullptr);
 
   // UI thread, all of them.
-  void RemoveAll() { clear(); }
+  // Keeps the group until the next RemoveAll.
+  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { m_groups.push_back(std::move(group)); }
+  const std::vector<std::unique_ptr<CDevicePropertyGroup>>& GetGroups() const { return m_groups; }
+  void RemoveAll() {
+    clear();
+    m_groups.clear();
+  }
   void ExpandAll() { expandAll(); }
 
   CDevice* GetCurrentDevice() const { return m_device; }
@@ -35,6 +46,7 @@ class CDevicePropertiesCtrl : public QTreeWidget {
   CCustomControlPanel* m_panel = nullptr;
   CCustomControlObject* m_widget = nullptr;
   bool m_locked = false;
+  std::vector<std::unique_ptr<CDevicePropertyGroup>> m_groups;
 };
 
 class CDevicePropertiesPane : public QDockWidget {

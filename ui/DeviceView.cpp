@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-CDeviceRack::CDeviceRack(QWidget* parent) : QWidget(parent) {
+CDeviceRack::CDeviceRack(QWidget* parent) : CNumberedTimerWidget(parent) {
   setAutoFillBackground(false);
   setMinimumSize(100, 100);
 }
@@ -17,10 +17,6 @@ void CDeviceRack::paintEvent(QPaintEvent* event) {
   (void)event;
   QPainter p(this);
   p.fillRect(rect(), QColor(0x30, 0x30, 0x30));
-}
-
-void CDeviceRack::timerEvent(QTimerEvent* event) {
-  if (!m_timers.OnTimerEvent(event, [this](std::uint32_t) { update(); })) QWidget::timerEvent(event);
 }
 
 CDeviceView::CDeviceView(const QString& title, QWidget* parent) : QDockWidget(title, parent) {

@@ -4,12 +4,12 @@
 
 #include <QDockWidget>
 #include <QToolBar>
-#include <QWidget>
 #include <cstdint>
 
 #include "ui/NumberedTimers.h"
 
-class CDeviceRack : public QWidget {
+// Its numbered timers are the zone animation timers (101 + zone index).
+class CDeviceRack : public CNumberedTimerWidget {
  public:
   explicit CDeviceRack(QWidget* parent = nullptr);
 
@@ -18,17 +18,10 @@ class CDeviceRack : public QWidget {
   // The blink step of the frame's 333 ms timer.
   void UpdateDevice(bool blinkPhase);
 
-  // Zone animation timers (101 + zone index).
-  void SetTimer(std::uint32_t id, std::uint32_t periodMs) { m_timers.SetTimer(id, periodMs); }
-  void KillTimer(std::uint32_t id) { m_timers.KillTimer(id); }
-  bool HasTimer(std::uint32_t id) const { return m_timers.HasTimer(id); }
-
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void timerEvent(QTimerEvent* event) override;
 
  private:
-  CNumberedTimers m_timers{this};
   bool m_blinkPhase = false;
 };
 

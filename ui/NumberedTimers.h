@@ -1,42 +1,24 @@
-// Numbered timers for a window, as the frame starts them on the rack and the live meters
-// (one id per zone animation). UI thread.
+// A widget with numbered timers, as the frame starts them on the rack and the live meters (one
+// id per zone animation): each tick of any of them repaints the widget. UI thread.
 #pragma once
 
-#include <QObject>
-#include <QTimerEvent>
+#include <QWidget>
 #include <cstdint>
-#include <functional>
 #include <map>
 
-class CNumberedTimers {
+class CNumberedTimerWidget : public QWidget {
  public:
-  // owner receives the Qt timer events; forward them to OnTimerEvent.
-  explicit CNumberedTimers(QObject* owner) : m_owner(owner) {}
+  explicit CNumberedTimerWidget(QWidget* parent = nullptr) : QWidget(parent) {}
 
-  void SetTimer(std::uint32_t id, std::uint32_t periodMs) {
-    KillTimer(id);
-    if (int qtId = m_owner->startTimer(int(periodMs)); qtId != 0) m_timers[id] = qtId;
-  }
-  void KillTimer(std::uint32_t id) {
-    auto it = m_timers.find(id);
-    if (it == m_timers.end()) return;
-    m_owner->killTimer(it->second);
-    m_timers.erase(it);
-  }
+  // Starts timer id (restarting it when it runs); periodMs between ticks.
+  void SetTimer(std::uint32_t id, std::uint32_t periodMs);
+  void KillTimer(std::uint32_t id);
   bool HasTimer(std::uint32_t id) const { return m_timers.count(id) != 0; }
 
-  // Calls onTimer with our id when the event is one of ours; false otherwise.
-  bool OnTimerEvent(QTimerEvent* event, const std::function<void(std::uint32_t)>& onTimer) const {
-    for (const auto& [id, qtId] : m_timers) {
-      if (qtId == event->timerId()) {
-        onTimer(id);
-        return true;
-      }
-    }
-    return false;
-  }
+ protected:
+  void timerEvent(QTimerEvent* event) override;
 
  private:
-  QObject* m_owner;
+  // Our id to Qt's timer id.
   std::map<std::uint32_t, int> m_timers;
 };

@@ -10,7 +10,7 @@ namespace {
 constexpr std::uint32_t kSystemMonitorVisibleMsg = WM_APP + 139;
 }
 
-CLiveMeterView::CLiveMeterView(QWidget* parent) : QWidget(parent) { setMinimumHeight(40); }
+CLiveMeterView::CLiveMeterView(QWidget* parent) : CNumberedTimerWidget(parent) { setMinimumHeight(40); }
 
 void CLiveMeterView::AddDevice(CDevice* device, std::intptr_t meterValue) {
   (void)device;
@@ -28,10 +28,6 @@ void CLiveMeterView::paintEvent(QPaintEvent* event) {
   (void)event;
   QPainter p(this);
   p.fillRect(rect(), QColor(0x18, 0x18, 0x18));
-}
-
-void CLiveMeterView::timerEvent(QTimerEvent* event) {
-  if (!m_timers.OnTimerEvent(event, [this](std::uint32_t) { update(); })) QWidget::timerEvent(event);
 }
 
 COutputList::COutputList(QWidget* parent) : QListWidget(parent) {

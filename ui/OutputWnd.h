@@ -5,7 +5,6 @@
 
 #include <QDockWidget>
 #include <QListWidget>
-#include <QWidget>
 #include <cstdint>
 
 #include "ui/NumberedTimers.h"
@@ -14,7 +13,7 @@ class CDevice;
 class IMessageSink;
 class QTabWidget;
 
-class CLiveMeterView : public QWidget {
+class CLiveMeterView : public CNumberedTimerWidget {
  public:
   explicit CLiveMeterView(QWidget* parent = nullptr);
 
@@ -25,16 +24,8 @@ class CLiveMeterView : public QWidget {
   void Rebuild();
   void UpdateDeviceMeters(bool blinkPhase);
 
-  void SetTimer(std::uint32_t id, std::uint32_t periodMs) { m_timers.SetTimer(id, periodMs); }
-  void KillTimer(std::uint32_t id) { m_timers.KillTimer(id); }
-  bool HasTimer(std::uint32_t id) const { return m_timers.HasTimer(id); }
-
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void timerEvent(QTimerEvent* event) override;
-
- private:
-  CNumberedTimers m_timers{this};
 };
 
 // The log list: an unsorted list without selection.

@@ -26,20 +26,6 @@ bool HasRoutingMasks(int model, EOutputBlockForm form) {
   return form == EOutputBlockForm::Reply || !IsFennickModel(model);
 }
 
-void AppendBandValues(CByteAppender& w, const NerexEqBand& band) {
-  w.U8(band.type);
-  w.U8(band.q);
-  w.U16(band.frequency);
-  w.I16(band.gain);
-}
-
-void ReadBandValues(CSpanReader& r, NerexEqBand& band) {
-  band.type = r.U8();
-  band.q = r.U8();
-  band.frequency = r.U16();
-  band.gain = r.I16();
-}
-
 // Four 10-bit attenuation codes as one 40-bit big-endian field.
 void AppendMatrixLevels(CByteAppender& w, const std::array<std::uint16_t, kNerexMaxInputs>& levels) {
   const unsigned a = levels[0] & 0x3FF, b = levels[1] & 0x3FF, c = levels[2] & 0x3FF, d = levels[3] & 0x3FF;
@@ -56,43 +42,6 @@ void ReadMatrixLevels(CSpanReader& r, std::array<std::uint16_t, kNerexMaxInputs>
   levels[1] = std::uint16_t(((b2 & 0x3F) << 4) | (b3 >> 4));
   levels[2] = std::uint16_t(((b3 & 0x0F) << 6) | (b4 >> 2));
   levels[3] = std::uint16_t(((b4 & 0x03) << 8) | b5);
-}
-
-void AppendCompressor(CByteAppender& w, const NerexCompressor& c, bool limitersFlag) {
-  const unsigned threshold = c.threshold & 0x7F, attack = c.attack & 0x7F, release = c.release & 0x3F,
-                 ratio = c.ratio & 0x3F, knee = c.softKnee & 0x0F;
-  w.U8(std::uint8_t((limitersFlag ? 0x80 : 0) | (c.bypass ? 0x40 : 0) | ratio));
-  w.U8(std::uint8_t((attack << 1) | ((release >> 5) & 1)));
-  w.U8(std::uint8_t((release << 3) | (threshold >> 4)));
-  w.U8(std::uint8_t((threshold << 4) | knee));
-}
-
-// Returns bit 7 of the first byte: the compressor-limiters flag as the unit reports it.
-bool ReadCompressor(CSpanReader& r, NerexCompressor& c) {
-  const unsigned b1 = r.U8(), b2 = r.U8(), b3 = r.U8(), b4 = r.U8();
-  c.bypass = std::uint8_t((b1 >> 6) & 1);
-  c.ratio = std::uint8_t(b1 & 0x3F);
-  c.attack = std::uint8_t(b2 >> 1);
-  c.release = std::uint8_t(((b2 & 1) << 5) | (b3 >> 3));
-  c.threshold = std::uint8_t(((b3 & 7) << 4) | (b4 >> 4));
-  c.softKnee = std::uint8_t(b4 & 0x0F);
-  return (b1 >> 7) & 1;
-}
-
-void AppendLimiter(CByteAppender& w, const NerexLimiter& l) {
-  w.U8(l.level);
-  w.U8(l.attack);
-  w.U8(l.release);
-  w.U8(l.clipLevel);
-  w.U8(l.clipRelease);
-}
-
-void ReadLimiter(CSpanReader& r, NerexLimiter& l) {
-  l.level = r.U8();
-  l.attack = r.U8();
-  l.release = r.U8();
-  l.clipLevel = r.U8();
-  l.clipRelease = r.U8();
 }
 
 // Each channel's mask gets its own bit; with symmetric set, every channel named in a mask
@@ -228,6 +177,59 @@ std::span<const std::uint8_t> ReplyBody(std::span<const std::uint8_t> reply, std
 }
 
 }  // namespace
+
+// --- Field codecs ---
+
+void AppendBandValues(CByteAppender& w, const NerexEqBand& band) {
+  w.U8(band.type);
+  w.U8(band.q);
+  w.U16(band.frequency);
+  w.I16(band.gain);
+}
+
+void ReadBandValues(CSpanReader& r, NerexEqBand& band) {
+  band.type = r.U8();
+  band.q = r.U8();
+  band.frequency = r.U16();
+  band.gain = r.I16();
+}
+
+void AppendCompressor(CByteAppender& w, const NerexCompressor& c, bool limitersFlag) {
+  const unsigned threshold = c.threshold & 0x7F, attack = c.attack & 0x7F, release = c.release & 0x3F,
+                 ratio = c.ratio & 0x3F, knee = c.softKnee & 0x0F;
+  w.U8(std::uint8_t((limitersFlag ? 0x80 : 0) | (c.bypass ? 0x40 : 0) | ratio));
+  w.U8(std::uint8_t((attack << 1) | ((release >> 5) & 1)));
+  w.U8(std::uint8_t((release << 3) | (threshold >> 4)));
+  w.U8(std::uint8_t((threshold << 4) | knee));
+}
+
+// Returns bit 7 of the first byte: the compressor-limiters flag as the unit reports it.
+bool ReadCompressor(CSpanReader& r, NerexCompressor& c) {
+  const unsigned b1 = r.U8(), b2 = r.U8(), b3 = r.U8(), b4 = r.U8();
+  c.bypass = std::uint8_t((b1 >> 6) & 1);
+  c.ratio = std::uint8_t(b1 & 0x3F);
+  c.attack = std::uint8_t(b2 >> 1);
+  c.release = std::uint8_t(((b2 & 1) << 5) | (b3 >> 3));
+  c.threshold = std::uint8_t(((b3 & 7) << 4) | (b4 >> 4));
+  c.softKnee = std::uint8_t(b4 & 0x0F);
+  return (b1 >> 7) & 1;
+}
+
+void AppendLimiter(CByteAppender& w, const NerexLimiter& l) {
+  w.U8(l.level);
+  w.U8(l.attack);
+  w.U8(l.release);
+  w.U8(l.clipLevel);
+  w.U8(l.clipRelease);
+}
+
+void ReadLimiter(CSpanReader& r, NerexLimiter& l) {
+  l.level = r.U8();
+  l.attack = r.U8();
+  l.release = r.U8();
+  l.clipLevel = r.U8();
+  l.clipRelease = r.U8();
+}
 
 std::uint32_t GetBlockRawSize(int block, int model) {
   if (!IsProcessorModel(model)) return 0;

@@ -14,6 +14,9 @@
 
 #include "devices/processor/NerexSeriesMemory.h"
 
+class CByteAppender;
+class CSpanReader;
+
 enum : int {
   kBlockInputs = 0,
   kBlockOutputs = 5,
@@ -54,6 +57,16 @@ std::size_t EncodeDeqBlock(const CNerexSeriesMemory& image, int n, std::vector<s
 // block. Blocks come from the image's sections with the model's channel counts.
 std::vector<std::uint8_t> BuildBlockWritePayload(int block, const CNerexSeriesMemory& image, int model,
                                                  std::uint8_t memoryByte, std::uint8_t modeByte);
+
+// Field codecs the blocks share with the file records: a filter band's six value bytes, a
+// limiter's five bytes, and a compressor packed into four bytes with the compressor-limiters
+// flag in bit 7 of the first (ReadCompressor returns that bit).
+void AppendBandValues(CByteAppender& w, const NerexEqBand& band);
+void ReadBandValues(CSpanReader& r, NerexEqBand& band);
+void AppendLimiter(CByteAppender& w, const NerexLimiter& l);
+void ReadLimiter(CSpanReader& r, NerexLimiter& l);
+void AppendCompressor(CByteAppender& w, const NerexCompressor& c, bool limitersFlag);
+bool ReadCompressor(CSpanReader& r, NerexCompressor& c);
 
 // Dynamic-EQ band in 7 bytes and back; both return the number of bytes used.
 std::size_t PackDeqBand(const NerexDeqBand& band, std::span<std::uint8_t, 7> out);

@@ -140,6 +140,37 @@ bool HasMatrixGains(int model) { return IsFennickModel(model) || model == kModel
 
 CParamValue FloatValue(int id, float value, std::int32_t kind) { return CParamValue(id, value, kind); }
 
+// The fields of a PEQ band, in the order of their rows for inputs and for outputs.
+enum EPeqField { kPeqFrequency, kPeqQ, kPeqGain, kPeqType, kPeqBypass };
+static_assert(int(ERow::InPeqBypass) - int(ERow::InPeqFreq) == kPeqBypass);
+static_assert(int(ERow::OutPeqBypass) - int(ERow::OutPeqFreq) == kPeqBypass);
+
+// The descriptor of one field of a PEQ band. label names the channel and band; disabled greys
+// out every field of the band.
+CParamInfo PeqBandInfo(int id, int field, const std::string& label, const NerexEqBand& band, bool disabled) {
+  const int type = PeqType(band);
+  switch (field) {
+    case kPeqFrequency: return Info(id, label + " Frequency", kKindFrequency, 0, 0, 0, 0, disabled);
+    case kPeqQ:
+      return Info(id, label + " Q", type == 8 ? kKindPhase : kKindQ, 0, 0, 0, 0, type == 11 || type == 12 || disabled);
+    case kPeqGain: return Info(id, label + " Gain", kKindLevel, 15.0f, -40.0f, 0, 0, type > 2 || disabled);
+    case kPeqType: return Info(id, label + " Type", kKindInteger, 0, 0, 0, 0, disabled);
+    default: return Info(id, label + " Bypass", kKindBool, 0, 0, 0, 0, disabled);
+  }
+}
+
+CParamValue PeqBandValue(int id, int field, const NerexEqBand& band) {
+  switch (field) {
+    case kPeqFrequency: return FloatValue(id, IndexToFreq(band.frequency), kKindFrequency);
+    case kPeqQ:
+      if (PeqType(band) == 8) return FloatValue(id, 2.0f * float(band.q), kKindPhase);
+      return FloatValue(id, IndexToQ(band.q), kKindQ);
+    case kPeqGain: return FloatValue(id, float(band.gain) / 10.0f, kKindLevel);
+    case kPeqType: return MakeIntParamValue(id, PeqType(band));
+    default: return MakeBoolParamValue(id, Bit(band.type, 7));
+  }
+}
+
 }  // namespace
 
 bool IsChannelFlagClear(const NerexOutputSection& outputs, int output) {
@@ -250,22 +281,9 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
     case ERow::InPeqBypass: {
       const int c = n / 8, b = n % 8;
       if (!inputRow(c)) break;
-      const int type = PeqType(m_current.inputs.PeqBand(c, b));
-      const char letter = InputLetter(c);
-      switch (row) {
-        case ERow::InPeqFreq:
-          return Info(id, Format("Input PEQ : Channel %c : Band %d Frequency", letter, b + 1), kKindFrequency);
-        case ERow::InPeqQ:
-          return Info(id, Format("Input PEQ : Channel %c : Band %d Q", letter, b + 1), type == 8 ? kKindPhase : kKindQ,
-                      0, 0, 0, 0, type == 11 || type == 12);
-        case ERow::InPeqGain:
-          return Info(id, Format("Input PEQ : Channel %c : Band %d Gain", letter, b + 1), kKindLevel, 15.0f, -40.0f,
-                      0, 0, type > 2);
-        case ERow::InPeqType:
-          return Info(id, Format("Input PEQ : Channel %c : Band %d Type", letter, b + 1), kKindInteger);
-        default:
-          return Info(id, Format("Input PEQ : Channel %c : Band %d Bypass", letter, b + 1), kKindBool);
-      }
+      return PeqBandInfo(id, int(row) - int(ERow::InPeqFreq),
+                         Format("Input PEQ : Channel %c : Band %d", InputLetter(c), b + 1),
+                         m_current.inputs.PeqBand(c, b), false);
     }
     case ERow::OutPeqFreq:
     case ERow::OutPeqQ:
@@ -274,40 +292,21 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
     case ERow::OutPeqBypass: {
       const int o = n / 9, b = n % 9;
       if (!outputRow(o)) break;
-      const int type = PeqType(out.PeqBand(o, b));
-      const bool x = OutputBandDisabled(o, b);
-      switch (row) {
-        case ERow::OutPeqFreq:
-          return Info(id, Format("Output PEQ : Channel %d : Band %d Frequency", o + 1, b + 1), kKindFrequency, 0, 0,
-                      0, 0, x);
-        case ERow::OutPeqQ:
-          return Info(id, Format("Output PEQ : Channel %d : Band %d Q", o + 1, b + 1), type == 8 ? kKindPhase : kKindQ,
-                      0, 0, 0, 0, type == 11 || type == 12 || x);
-        case ERow::OutPeqGain:
-          return Info(id, Format("Output PEQ : Channel %d : Band %d Gain", o + 1, b + 1), kKindLevel, 15.0f, -40.0f,
-                      0, 0, type > 2 || x);
-        case ERow::OutPeqType:
-          return Info(id, Format("Output PEQ : Channel %d : Band %d Type", o + 1, b + 1), kKindInteger, 0, 0, 0, 0, x);
-        default:
-          return Info(id, Format("Output PEQ : Channel %d : Band %d Bypass", o + 1, b + 1), kKindBool, 0, 0, 0, 0, x);
-      }
+      return PeqBandInfo(id, int(row) - int(ERow::OutPeqFreq),
+                         Format("Output PEQ : Channel %d : Band %d", o + 1, b + 1), out.PeqBand(o, b),
+                         OutputBandDisabled(o, b));
     }
     case ERow::HighPassFreq:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output XOver HPF Freq : Channel %d", n + 1), kKindFrequency, 0, 0, 0, kOption4,
-                  IsChannelInGroupA(out, n));
     case ERow::LowPassFreq:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output XOver LPF Freq : Channel %d", n + 1), kKindFrequency, 0, 0, 0, kOption4,
-                  IsChannelInGroupB(out, n));
     case ERow::HighPassType:
+    case ERow::LowPassType: {
       if (!outputRow(n)) break;
-      return Info(id, Format("Output XOver HPF Type : Channel %d", n + 1), kKindInteger, 0, 0, 0, kOption4,
-                  IsChannelInGroupA(out, n));
-    case ERow::LowPassType:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output XOver LPF Type : Channel %d", n + 1), kKindInteger, 0, 0, 0, kOption4,
-                  IsChannelInGroupB(out, n));
+      const bool high = row == ERow::HighPassFreq || row == ERow::HighPassType;
+      const bool type = row == ERow::HighPassType || row == ERow::LowPassType;
+      return Info(id, Format("Output XOver %s %s : Channel %d", high ? "HPF" : "LPF", type ? "Type" : "Freq", n + 1),
+                  type ? kKindInteger : kKindFrequency, 0, 0, 0, kOption4,
+                  high ? IsChannelInGroupA(out, n) : IsChannelInGroupB(out, n));
+    }
     case ERow::GeqBypass:
       if (!inputRow(n)) break;
       return Info(id, Format("Input Channel %d GEQ Bypass", n + 1), kKindBool);
@@ -413,24 +412,18 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
     case ERow::OutputLink: return MakeBoolParamValue(id, Bit(out.linkMasks[std::size_t(n / 8)], n % 8));
     case ERow::AutoLimiters: return MakeIntParamValue(id, out.autoLimiters);
     case ERow::MatrixRouting: return MakeBoolParamValue(id, Bit(out.routingMasks[std::size_t(n / 4)], n % 4));
-    case ERow::InPeqFreq: return FloatValue(id, IndexToFreq(in.PeqBand(n / 8, n % 8).frequency), kKindFrequency);
-    case ERow::InPeqQ: {
-      const NerexEqBand& band = in.PeqBand(n / 8, n % 8);
-      if (PeqType(band) == 8) return FloatValue(id, 2.0f * float(band.q), kKindPhase);
-      return FloatValue(id, IndexToQ(band.q), kKindQ);
-    }
-    case ERow::InPeqGain: return FloatValue(id, float(in.PeqBand(n / 8, n % 8).gain) / 10.0f, kKindLevel);
-    case ERow::InPeqType: return MakeIntParamValue(id, PeqType(in.PeqBand(n / 8, n % 8)));
-    case ERow::InPeqBypass: return MakeBoolParamValue(id, Bit(in.PeqBand(n / 8, n % 8).type, 7));
-    case ERow::OutPeqFreq: return FloatValue(id, IndexToFreq(out.PeqBand(n / 9, n % 9).frequency), kKindFrequency);
-    case ERow::OutPeqQ: {
-      const NerexEqBand& band = out.PeqBand(n / 9, n % 9);
-      if (PeqType(band) == 8) return FloatValue(id, 2.0f * float(band.q), kKindPhase);
-      return FloatValue(id, IndexToQ(band.q), kKindQ);
-    }
-    case ERow::OutPeqGain: return FloatValue(id, float(out.PeqBand(n / 9, n % 9).gain) / 10.0f, kKindLevel);
-    case ERow::OutPeqType: return MakeIntParamValue(id, PeqType(out.PeqBand(n / 9, n % 9)));
-    case ERow::OutPeqBypass: return MakeBoolParamValue(id, Bit(out.PeqBand(n / 9, n % 9).type, 7));
+    case ERow::InPeqFreq:
+    case ERow::InPeqQ:
+    case ERow::InPeqGain:
+    case ERow::InPeqType:
+    case ERow::InPeqBypass:
+      return PeqBandValue(id, int(row) - int(ERow::InPeqFreq), in.PeqBand(n / 8, n % 8));
+    case ERow::OutPeqFreq:
+    case ERow::OutPeqQ:
+    case ERow::OutPeqGain:
+    case ERow::OutPeqType:
+    case ERow::OutPeqBypass:
+      return PeqBandValue(id, int(row) - int(ERow::OutPeqFreq), out.PeqBand(n / 9, n % 9));
     case ERow::HighPassFreq: return FloatValue(id, IndexToFreq(out.highPass[u].frequency), kKindFrequency);
     case ERow::LowPassFreq: return FloatValue(id, IndexToFreq(out.lowPass[u].frequency), kKindFrequency);
     case ERow::HighPassType: return MakeIntParamValue(id, out.highPass[u].type);

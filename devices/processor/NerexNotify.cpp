@@ -5,7 +5,7 @@
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexPanel.h"
-#include "devices/processor/NerexParamIds.h"
+#include "devices/processor/NerexParamGroups.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Sync.h"
 
@@ -15,72 +15,71 @@ bool PushesInputDelay(int model) { return IsNerexSmallModel(model) || model == k
 
 void CNerexSeriesDevice::PushParameter(int id) { CDevice::ApplyControlChange(GetCurrentValue(id)); }
 
+void CNerexSeriesDevice::PushInputLinks(int i) {
+  ForEachInputLinkId(i, [this](int id) { PushParameter(id); });
+}
+
+void CNerexSeriesDevice::PushInputDelay(int i) {
+  if (PushesInputDelay(GetModel())) PushParameter(kParamInputDelay + i);
+}
+
+void CNerexSeriesDevice::PushInputPeq(int i) {
+  ForEachInputPeqId(i, [this](int id) { PushParameter(id); });
+}
+
+void CNerexSeriesDevice::PushInputGeq(int i) {
+  PushParameter(kParamGeqBypass + i);
+  PushParameter(kParamGeqMode + i);
+  for (int b = 0; b < kNerexGeqBands; ++b) PushParameter(kParamGeqBand + kNerexGeqBands * i + b);
+}
+
+void CNerexSeriesDevice::PushOutputLinks(int j) {
+  ForEachOutputLinkId(j, [this](int id) { PushParameter(id); });
+}
+
+void CNerexSeriesDevice::PushLimiter(int j) {
+  ForEachLimiterId(j, [this](int id) { PushParameter(id); });
+}
+
+void CNerexSeriesDevice::PushOutputEqAndFilters(int j) {
+  ForEachOutputPeqId(j, [this](int id) { PushParameter(id); });
+  ForEachCrossoverId(j, [this](int id) { PushParameter(id); });
+}
+
 void CNerexSeriesDevice::NotifyAllParameters() {
-  const int model = GetModel();
   for (int i = 0; i < kNerexMaxInputs; ++i) {
     PushParameter(kParamInputName + i);
     PushParameter(kParamInputGain + i);
     PushParameter(kParamInputMute + i);
-    for (int k = 0; k < 4; ++k) PushParameter(kParamInputLinkBit + 4 * i + k);
-    if (PushesInputDelay(model)) PushParameter(kParamInputDelay + i);
-    for (int b = 0; b < kNerexInputPeqBands; ++b) {
-      const int n = kNerexInputPeqBands * i + b;
-      PushParameter(kParamInputPeqFrequency + n);
-      PushParameter(kParamInputPeqQ + n);
-      PushParameter(kParamInputPeqGain + n);
-      PushParameter(kParamInputPeqType + n);
-      PushParameter(kParamInputPeqBypass + n);
-    }
-    for (int k = 0; k < kNerexDeqBandsPerInput; ++k) {
-      const int d = kNerexDeqBandsPerInput * i + k;
-      for (int first : {kParamDeqThreshold, kParamDeqRatio, kParamDeqAttack, kParamDeqRelease, kParamDeqMode,
-                        kParamDeqBypass, kParamDeqFrequency, kParamDeqEffect, kParamDeqQ})
-        PushParameter(first + d);
-    }
+    PushInputLinks(i);
+    PushInputDelay(i);
+    PushInputPeq(i);
+    ForEachDeqId(i, [this](int id) { PushParameter(id); });
     PushParameter(kParamDynamicEqMode);
     PushParameter(kParamDynamicEqLinking);
-    PushParameter(kParamGeqBypass + i);
-    PushParameter(kParamGeqMode + i);
-    for (int b = 0; b < kNerexGeqBands; ++b) PushParameter(kParamGeqBand + kNerexGeqBands * i + b);
+    PushInputGeq(i);
   }
   PushParameter(kParamAutoLimiters);
   PushParameter(kParamCompressorLimiters);
+  const bool compressors = GetModel() == kModelTorvex48;
   for (int j = 0; j < kNerexMaxOutputs; ++j) {
     PushParameter(kParamOutputName + j);
     PushParameter(kParamOutputGain + j);
     PushParameter(kParamOutputMute + j);
     PushParameter(kParamOutputPhase + j);
-    for (int k = 0; k < 8; ++k) PushParameter(kParamOutputLinkBit + 8 * j + k);
+    PushOutputLinks(j);
     PushParameter(kParamOutputDelay + j);
     for (int k = 0; k < 4; ++k) {
       PushParameter(kParamMatrixGain + 4 * j + k);
       PushParameter(kParamMatrixRouting + 4 * j + k);
     }
-    PushParameter(kParamLimiterLevel + j);
-    PushParameter(kParamLimiterClipLevel + j);
-    PushParameter(kParamLimiterAttack + j);
-    PushParameter(kParamLimiterRelease + j);
-    PushParameter(kParamLimiterClipRelease + j);
-    if (model == kModelTorvex48) {
-      PushParameter(kParamCompressorThreshold + j);
-      PushParameter(kParamCompressorRatio + j);
-      PushParameter(kParamCompressorAttack + j);
-      PushParameter(kParamCompressorRelease + j);
-      PushParameter(kParamCompressorBypass + j);
-      PushParameter(kParamCompressorSoftKnee + j);
+    PushLimiter(j);
+    if (compressors) {
+      for (int first : {kParamCompressorThreshold, kParamCompressorRatio, kParamCompressorAttack,
+                        kParamCompressorRelease, kParamCompressorBypass, kParamCompressorSoftKnee})
+        PushParameter(first + j);
     }
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) {
-      const int n = kNerexOutputPeqBands * j + b;
-      PushParameter(kParamOutputPeqFrequency + n);
-      PushParameter(kParamOutputPeqQ + n);
-      PushParameter(kParamOutputPeqGain + n);
-      PushParameter(kParamOutputPeqType + n);
-      PushParameter(kParamOutputPeqBypass + n);
-    }
-    PushParameter(kParamHighPassFrequency + j);
-    PushParameter(kParamLowPassFrequency + j);
-    PushParameter(kParamHighPassType + j);
-    PushParameter(kParamLowPassType + j);
+    PushOutputEqAndFilters(j);
   }
   PushParameter(kParamDeviceName);
 
@@ -108,20 +107,11 @@ void CNerexSeriesDevice::NotifyInputChannelParameters(int channel) {
   }
   for (int i = 0; i < kNerexMaxInputs; ++i) {
     if (!(group & (1u << i))) continue;
-    for (int k = 0; k < 4; ++k) PushParameter(kParamInputLinkBit + 4 * i + k);
+    PushInputLinks(i);
     PushParameter(kParamInputGain + i);
-    if (PushesInputDelay(GetModel())) PushParameter(kParamInputDelay + i);
-    for (int b = 0; b < kNerexInputPeqBands; ++b) {
-      const int n = kNerexInputPeqBands * i + b;
-      PushParameter(kParamInputPeqFrequency + n);
-      PushParameter(kParamInputPeqQ + n);
-      PushParameter(kParamInputPeqGain + n);
-      PushParameter(kParamInputPeqType + n);
-      PushParameter(kParamInputPeqBypass + n);
-    }
-    PushParameter(kParamGeqBypass + i);
-    PushParameter(kParamGeqMode + i);
-    for (int b = 0; b < kNerexGeqBands; ++b) PushParameter(kParamGeqBand + kNerexGeqBands * i + b);
+    PushInputDelay(i);
+    PushInputPeq(i);
+    PushInputGeq(i);
   }
 }
 
@@ -134,25 +124,10 @@ void CNerexSeriesDevice::NotifyOutputChannelParameters(int channel) {
   }
   for (int j = 0; j < kNerexMaxOutputs; ++j) {
     if (!(group & (1u << j))) continue;
-    for (int k = 0; k < 8; ++k) PushParameter(kParamOutputLinkBit + 8 * j + k);
+    PushOutputLinks(j);
     PushParameter(kParamOutputGain + j);
     PushParameter(kParamOutputDelay + j);
-    PushParameter(kParamLimiterLevel + j);
-    PushParameter(kParamLimiterClipLevel + j);
-    PushParameter(kParamLimiterAttack + j);
-    PushParameter(kParamLimiterRelease + j);
-    PushParameter(kParamLimiterClipRelease + j);
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) {
-      const int n = kNerexOutputPeqBands * j + b;
-      PushParameter(kParamOutputPeqFrequency + n);
-      PushParameter(kParamOutputPeqQ + n);
-      PushParameter(kParamOutputPeqGain + n);
-      PushParameter(kParamOutputPeqType + n);
-      PushParameter(kParamOutputPeqBypass + n);
-    }
-    PushParameter(kParamHighPassFrequency + j);
-    PushParameter(kParamLowPassFrequency + j);
-    PushParameter(kParamHighPassType + j);
-    PushParameter(kParamLowPassType + j);
+    PushLimiter(j);
+    PushOutputEqAndFilters(j);
   }
 }

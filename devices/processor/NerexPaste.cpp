@@ -5,7 +5,7 @@
 
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
-#include "devices/processor/NerexParamIds.h"
+#include "devices/processor/NerexParamGroups.h"
 #include "devices/processor/NerexPresets.h"
 
 namespace {
@@ -57,6 +57,9 @@ class CPaste {
   }
 
   // Section pieces.
+  // The output flags every section that spans all outputs takes: mutes, phases and the two
+  // limiter switches.
+  void CopyOutputFlags();
   void CopyInputChannel(int to, int from, bool gainAndDelay);
   void CopyInputGeq(int to, int from);
   void CopyInputDeqBands(int to, int from);
@@ -67,16 +70,11 @@ class CPaste {
   void InputGain(int i) { Announce(kParamInputGain + i); }
   void InputMute(int i) { Announce(kParamInputMute + i); }
   void InputLinkBits(int i) {
-    for (int k = 0; k < kNerexMaxInputs; ++k) Announce(kParamInputLinkBit + 4 * i + k);
+    ForEachInputLinkId(i, [this](int id) { Announce(id); });
   }
   void InputDelay(int i) { Announce(kParamInputDelay + i); }
   void InputPeq(int i) {
-    for (int b = 0; b < kNerexInputPeqBands; ++b) {
-      const int n = kNerexInputPeqBands * i + b;
-      for (int base : {kParamInputPeqFrequency, kParamInputPeqQ, kParamInputPeqGain, kParamInputPeqType,
-                       kParamInputPeqBypass})
-        Announce(base + n);
-    }
+    ForEachInputPeqId(i, [this](int id) { Announce(id); });
   }
   void InputGeq(int i) {
     for (int b = 0; b < kNerexGeqBands; ++b) Announce(kParamGeqBand + kNerexGeqBands * i + b);
@@ -84,19 +82,14 @@ class CPaste {
     Announce(kParamGeqMode + i);
   }
   void InputDeq(int i) {
-    for (int b = 0; b < kNerexDeqBandsPerInput; ++b) {
-      const int k = kNerexDeqBandsPerInput * i + b;
-      for (int base : {kParamDeqThreshold, kParamDeqRatio, kParamDeqAttack, kParamDeqRelease, kParamDeqMode,
-                       kParamDeqBypass, kParamDeqFrequency, kParamDeqEffect, kParamDeqQ})
-        Announce(base + k);
-    }
+    ForEachDeqId(i, [this](int id) { Announce(id); });
   }
   void OutputGain(int o) { Announce(kParamOutputGain + o); }
   void OutputMute(int o) { Announce(kParamOutputMute + o); }
   void OutputPhase(int o) { Announce(kParamOutputPhase + o); }
   void OutputDelay(int o) { Announce(kParamOutputDelay + o); }
   void OutputLinkBits(int o) {
-    for (int k = 0; k < kNerexMaxOutputs; ++k) Announce(kParamOutputLinkBit + 8 * o + k);
+    ForEachOutputLinkId(o, [this](int id) { Announce(id); });
   }
   void OutputMatrixAndRouting(int o) {
     for (int k = 0; k < kNerexMaxInputs; ++k) {
@@ -106,21 +99,13 @@ class CPaste {
     }
   }
   void OutputLimiter(int o) {
-    for (int base : {kParamLimiterLevel, kParamLimiterClipLevel, kParamLimiterAttack, kParamLimiterRelease,
-                     kParamLimiterClipRelease})
-      Announce(base + o);
+    ForEachLimiterId(o, [this](int id) { Announce(id); });
   }
   void OutputPeq(int o) {
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) {
-      const int n = kNerexOutputPeqBands * o + b;
-      for (int base : {kParamOutputPeqFrequency, kParamOutputPeqQ, kParamOutputPeqGain, kParamOutputPeqType,
-                       kParamOutputPeqBypass})
-        Announce(base + n);
-    }
+    ForEachOutputPeqId(o, [this](int id) { Announce(id); });
   }
   void OutputCrossover(int o) {
-    for (int base : {kParamHighPassFrequency, kParamLowPassFrequency, kParamHighPassType, kParamLowPassType})
-      Announce(base + o);
+    ForEachCrossoverId(o, [this](int id) { Announce(id); });
   }
   void OutputCompressor(int o) {
     if (model != kModelTorvex48) return;
@@ -128,6 +113,21 @@ class CPaste {
                      kParamCompressorRelease, kParamCompressorSoftKnee, kParamCompressorBypass})
       Announce(base + o);
   }
+  // Gain, mute, phase, delay and link bits of output o.
+  void OutputLevels(int o) {
+    OutputGain(o);
+    OutputMute(o);
+    OutputPhase(o);
+    OutputDelay(o);
+    OutputLinkBits(o);
+  }
+  void OutputEqAndCompressor(int o) {
+    OutputPeq(o);
+    OutputCrossover(o);
+    OutputCompressor(o);
+  }
+  // Every input of the device, after the dynamic-EQ flags of a Torvex48 pair; delays when asked.
+  void AnnounceInputs(bool delays);
 
   // Commands.
   void Whole();
@@ -158,6 +158,29 @@ class CPaste {
   const int rOutputs;
   NerexPasteResult res;
 };
+
+void CPaste::AnnounceInputs(bool delays) {
+  if (Both121()) {
+    Announce(kParamDynamicEqMode);
+    Announce(kParamDynamicEqLinking);
+  }
+  for (int i = 0; i < deviceInputs; ++i) {
+    InputGain(i);
+    InputMute(i);
+    InputLinkBits(i);
+    if (delays) InputDelay(i);
+    if (BothTorvexLayout()) InputGeq(i);
+    if (Both121()) InputDeq(i);
+    InputPeq(i);
+  }
+}
+
+void CPaste::CopyOutputFlags() {
+  dst.outputs.muteMask = src.outputs.muteMask;
+  dst.outputs.phaseMask = src.outputs.phaseMask;
+  dst.outputs.autoLimiters = src.outputs.autoLimiters;
+  dst.outputs.compressorLimiters = src.outputs.compressorLimiters;
+}
 
 void CPaste::CopyInputChannel(int to, int from, bool gainAndDelay) {
   if (gainAndDelay) {
@@ -236,9 +259,7 @@ void CPaste::Whole() {
   if (Both121()) dst.CopyDeqBlockFrom(src);
 
   // 4, 5. Outputs.
-  dst.outputs.muteMask = src.outputs.muteMask;
-  dst.outputs.phaseMask = src.outputs.phaseMask;
-  dst.outputs.autoLimiters = src.outputs.autoLimiters;
+  CopyOutputFlags();
   if (model == kModelTorvex48) {
     if (rModel == kModelTorvex48)
       dst.outputs.mixerFlag = src.outputs.mixerFlag;
@@ -247,7 +268,6 @@ void CPaste::Whole() {
     else if (IsNerexSmallModel(rModel))
       dst.outputs.mixerFlag = 0;
   }
-  dst.outputs.compressorLimiters = src.outputs.compressorLimiters;
   for (int o = 0; o < rOutputs; ++o) {
     if (BothSmallOr121()) dst.outputs.routingMasks[o] = src.outputs.routingMasks[o];
     dst.outputs.linkMasks[o] = src.outputs.linkMasks[o];
@@ -272,32 +292,14 @@ void CPaste::Whole() {
   if (Both121()) Write(ENerexPasteWrite::DeqBlock);
 
   // 10. Announcements.
-  if (Both121()) {
-    Announce(kParamDynamicEqMode);
-    Announce(kParamDynamicEqLinking);
-  }
-  for (int i = 0; i < deviceInputs; ++i) {
-    InputGain(i);
-    InputMute(i);
-    InputLinkBits(i);
-    if (BothSmallOr121()) InputDelay(i);
-    if (BothTorvexLayout()) InputGeq(i);
-    if (Both121()) InputDeq(i);
-    InputPeq(i);
-  }
+  AnnounceInputs(BothSmallOr121());
   Announce(kParamAutoLimiters);
   Announce(kParamCompressorLimiters);
   for (int o = 0; o < deviceOutputs; ++o) {
-    OutputGain(o);
-    OutputMute(o);
-    OutputPhase(o);
-    OutputDelay(o);
-    OutputLinkBits(o);
+    OutputLevels(o);
     OutputMatrixAndRouting(o);
     OutputLimiter(o);
-    OutputPeq(o);
-    OutputCrossover(o);
-    OutputCompressor(o);
+    OutputEqAndCompressor(o);
   }
 
   // 11.
@@ -319,27 +321,12 @@ void CPaste::AllInputs() {
   if (IsTorvexLayoutModel(model)) Write(ENerexPasteWrite::GeqBlock);
   if (Both121()) Write(ENerexPasteWrite::DeqBlock);
 
-  if (Both121()) {
-    Announce(kParamDynamicEqMode);
-    Announce(kParamDynamicEqLinking);
-  }
-  for (int i = 0; i < deviceInputs; ++i) {
-    InputGain(i);
-    InputMute(i);
-    InputLinkBits(i);
-    if (DeviceHasDelays()) InputDelay(i);
-    if (BothTorvexLayout()) InputGeq(i);
-    if (Both121()) InputDeq(i);
-    InputPeq(i);
-  }
+  AnnounceInputs(DeviceHasDelays());
   Pages({kPageInputGeq, kPageInputPeq});
 }
 
 void CPaste::AllOutputs() {
-  dst.outputs.muteMask = src.outputs.muteMask;
-  dst.outputs.phaseMask = src.outputs.phaseMask;
-  dst.outputs.autoLimiters = src.outputs.autoLimiters;
-  dst.outputs.compressorLimiters = src.outputs.compressorLimiters;
+  CopyOutputFlags();
   for (int o = 0; o < rOutputs; ++o) {
     dst.outputs.linkMasks[o] = src.outputs.linkMasks[o];
     CopyOutputChannel(o, o);
@@ -355,15 +342,9 @@ void CPaste::AllOutputs() {
   Announce(kParamAutoLimiters);
   if (model == kModelTorvex48) Announce(kParamCompressorLimiters);
   for (int o = 0; o < rOutputs && o < deviceOutputs; ++o) {
-    OutputGain(o);
-    OutputMute(o);
-    OutputPhase(o);
-    OutputDelay(o);
-    OutputLinkBits(o);
+    OutputLevels(o);
     OutputLimiter(o);
-    OutputPeq(o);
-    OutputCrossover(o);
-    OutputCompressor(o);
+    OutputEqAndCompressor(o);
   }
   Pages({kPageOutputEq, kPageOutputComp});
   if (model == kModelTorvex48) Pages({kPageMixer});
@@ -480,10 +461,7 @@ void CPaste::Mixer() {
     if (BothFennick())
       for (int o = 0; o < kNerexMaxOutputs; ++o) dst.inputs.matrixGains[o][i] = src.inputs.matrixGains[o][i];
   }
-  dst.outputs.muteMask = src.outputs.muteMask;
-  dst.outputs.phaseMask = src.outputs.phaseMask;
-  dst.outputs.autoLimiters = src.outputs.autoLimiters;
-  dst.outputs.compressorLimiters = src.outputs.compressorLimiters;
+  CopyOutputFlags();
   dst.outputs.mixerFlag = src.outputs.mixerFlag;
   for (int o = 0; o < rOutputs; ++o) {
     dst.outputs.linkMasks[o] = src.outputs.linkMasks[o];
@@ -509,11 +487,7 @@ void CPaste::Mixer() {
   Announce(kParamAutoLimiters);
   Announce(kParamCompressorLimiters);
   for (int o = 0; o < deviceOutputs; ++o) {
-    OutputGain(o);
-    OutputMute(o);
-    OutputPhase(o);
-    OutputDelay(o);
-    OutputLinkBits(o);
+    OutputLevels(o);
     OutputMatrixAndRouting(o);
     OutputLimiter(o);
   }

@@ -299,9 +299,8 @@ class CNerexSeriesDevice : public CDevice {
   // Property list and validation; the properties grid and its changes.
   void GetProperties(std::vector<CPropertyItem>& items) override;
   bool ValidateProperty(CNamedPropertyValue& value) override;
-  void FillPropertiesPane(CDevicePropertiesCtrl& grid) override;
   // The rows of the grid, group by group.
-  void FillPropertyGrid(IDevicePropertyGrid& grid);
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
 
   // Rack tile and live-meter column.
@@ -358,6 +357,14 @@ class CNerexSeriesDevice : public CDevice {
   bool IsOutputGainTrim(int output) const;
   bool OutputBandDisabled(int output, int band) const;
   void PushParameter(int id);
+  // Pieces of the notification sweeps, each for one channel.
+  void PushInputLinks(int input);
+  void PushInputDelay(int input);
+  void PushInputPeq(int input);
+  void PushInputGeq(int input);
+  void PushOutputLinks(int output);
+  void PushLimiter(int output);
+  void PushOutputEqAndFilters(int output);
 
   CNerexMemoryList m_presets;
   CNerexMemoryList m_xoverPresets;

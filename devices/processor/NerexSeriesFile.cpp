@@ -3,6 +3,7 @@
 
 
 #include "core/DataStream.h"
+#include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexSeriesDevice.h"
@@ -310,28 +311,14 @@ std::vector<std::uint8_t> BuildOutputPlainBytes(const NerexOutputSection& out, E
     w.U8(std::uint8_t(out.delays[o] >> 8));
     w.U8(std::uint8_t(out.delays[o] >> 16));
     w.U8(std::uint8_t(out.delays[o] >> 24));
-    const NerexLimiter& l = out.limiters[o];
-    for (std::uint8_t b : {l.level, l.attack, l.release, l.clipLevel, l.clipRelease}) w.U8(b);
+    AppendLimiter(w, out.limiters[o]);
     w.U8(out.highPass[o].q);
     w.U16(out.highPass[o].frequency);
     w.U8(out.lowPass[o].q);
     w.U16(out.lowPass[o].frequency);
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) {
-      const NerexEqBand& band = out.PeqBand(o, b);
-      w.U8(band.type);
-      w.U8(band.q);
-      w.U16(band.frequency);
-      w.I16(band.gain);
-    }
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) AppendBandValues(w, out.PeqBand(o, b));
     w.Chars(out.names[o]);
-    if (HasCompressor(form)) {
-      const NerexCompressor& c = out.compressors[o];
-      const unsigned threshold = c.threshold & 0x7F, attack = c.attack & 0x7F, release = c.release & 0x3F;
-      w.U8(std::uint8_t((out.compressorLimiters ? 0x80 : 0) | (c.bypass ? 0x40 : 0) | (c.ratio & 0x3F)));
-      w.U8(std::uint8_t((attack << 1) | ((release >> 5) & 1)));
-      w.U8(std::uint8_t((release << 3) | (threshold >> 4)));
-      w.U8(std::uint8_t((threshold << 4) | (c.softKnee & 0x0F)));
-    }
+    if (HasCompressor(form)) AppendCompressor(w, out.compressors[o], out.compressorLimiters != 0);
     if (HasMatrixLevels(form))
       for (std::uint16_t level : out.matrixLevels[o]) w.U16(level);
   }
@@ -355,31 +342,15 @@ bool ParseOutputPlainBytes(const std::vector<std::uint8_t>& plain, ENerexOutputP
     out.gains[o] = r.I16();
     out.trims[o] = r.I8();
     out.delays[o] = r.U32();
-    NerexLimiter& l = out.limiters[o];
-    for (std::uint8_t* b : {&l.level, &l.attack, &l.release, &l.clipLevel, &l.clipRelease}) *b = r.U8();
+    ReadLimiter(r, out.limiters[o]);
     out.highPass[o].q = r.U8();
     out.highPass[o].frequency = r.U16();
     out.lowPass[o].q = r.U8();
     out.lowPass[o].frequency = r.U16();
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) {
-      NerexEqBand& band = out.PeqBand(o, b);
-      band.type = r.U8();
-      band.q = r.U8();
-      band.frequency = r.U16();
-      band.gain = r.I16();
-    }
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) ReadBandValues(r, out.PeqBand(o, b));
     r.Chars(out.names[o]);
-    if (HasCompressor(form)) {
-      // The flag bit of the first byte repeats the compressor-limiters byte read above.
-      NerexCompressor& c = out.compressors[o];
-      const unsigned b1 = r.U8(), b2 = r.U8(), b3 = r.U8(), b4 = r.U8();
-      c.bypass = std::uint8_t((b1 >> 6) & 1);
-      c.ratio = std::uint8_t(b1 & 0x3F);
-      c.attack = std::uint8_t(b2 >> 1);
-      c.release = std::uint8_t(((b2 & 1) << 5) | (b3 >> 3));
-      c.threshold = std::uint8_t(((b3 & 7) << 4) | (b4 >> 4));
-      c.softKnee = std::uint8_t(b4 & 0x0F);
-    }
+    // The flag bit of the compressor's first byte repeats the compressor-limiters byte read above.
+    if (HasCompressor(form)) ReadCompressor(r, out.compressors[o]);
     if (HasMatrixLevels(form))
       for (auto& level : out.matrixLevels[o]) level = r.U16();
   }

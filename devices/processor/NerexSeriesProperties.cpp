@@ -436,11 +436,7 @@ bool CNerexSeriesDevice::ValidateProperty(CNamedPropertyValue& value) {
 
 // --- The properties grid ---
 
-void CNerexSeriesDevice::FillPropertiesPane(CDevicePropertiesCtrl& grid) {
-  if (IDevicePropertyGrid* g = GetDevicePropertyGrid(grid)) FillPropertyGrid(*g);
-}
-
-void CNerexSeriesDevice::FillPropertyGrid(IDevicePropertyGrid& grid) {
+void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   const bool mayEdit = GetSystem() && GetSystem()->CanCurrentUserEditDeviceProperties();
   const bool offline = !IsConnected();
   const bool fennick = IsFennick(*this);

@@ -27,6 +27,17 @@ CTestDevice* AddTestDevice(CMainFrame& frame, std::uint32_t id) {
   return device;
 }
 
+// A device with one group of one row in the properties grid.
+class CGroupDevice : public CTestDevice {
+ public:
+  using CTestDevice::CTestDevice;
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override {
+    auto group = std::make_unique<CDevicePropertyGroup>("General");
+    group->Add(std::make_unique<CDeviceProperty>("Name", CDeviceProperty::Value(std::string("Amp")), "The name"));
+    grid.AddGroup(std::move(group));
+  }
+};
+
 }  // namespace
 
 TEST_F(FrameTest, Create_BuildsSixToolbarsWithCombosStatusBarAndThreePanes) {
@@ -244,6 +255,27 @@ TEST_F(FrameTest, SelectDevice_MovesSelectionFillsGridAndIgnoresDeletedDevices) 
   f.PostMessage(FrameMsg::kStatusEvent, reinterpret_cast<WPARAM>(b), 105);
   ProcessEvents();
   EXPECT_EQ(system.GetSelectedDevice(), 0);
+}
+
+TEST_F(FrameTest, SelectDevice_HandsTheGridTheDeviceGroupsAndDropsThemOnRefill) {
+  CMainFrame& f = MakeFrame();
+  auto* grouped = new CGroupDevice(&f.GetSystem(), 1, &f);
+  f.GetSystem().AppendDevice(grouped);
+  CTestDevice* plain = AddTestDevice(f, 2);
+  CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
+
+  f.PostMessage(FrameMsg::kSelectDevice, reinterpret_cast<WPARAM>(grouped), 0);
+  ProcessEvents();
+  ASSERT_EQ(grid.GetGroups().size(), 1u);
+  EXPECT_EQ(grid.GetGroups()[0]->name, "General");
+  ASSERT_EQ(grid.GetGroups()[0]->rows.size(), 1u);
+  EXPECT_EQ(grid.GetGroups()[0]->rows[0]->GetText(), "Amp");
+
+  // Refilling for another device never keeps the rows of the one before.
+  f.PostMessage(FrameMsg::kSelectDevice, reinterpret_cast<WPARAM>(plain), 0);
+  ProcessEvents();
+  EXPECT_EQ(grid.GetCurrentDevice(), plain);
+  EXPECT_TRUE(grid.GetGroups().empty());
 }
 
 TEST_F(FrameTest, ZoneMessages_StartAndStopTheZoneTimersOnRackAndMeters) {

@@ -17,6 +17,16 @@ namespace {
 
 CDevice* const kDevice = reinterpret_cast<CDevice*>(std::uintptr_t(0x5000));
 
+// Verbose lines of the 20-byte read of command 0x4F from device 5, the clock held still.
+std::string WaitingForReplyLine(int retry) {
+  return "Waiting for reply to command command 0x4F from device ID 5 after 0.00ms, expecting 20 bytes return, "
+         "Retry count = " +
+         std::to_string(retry) + " - Comms Error Count = 0\n";
+}
+const std::string kWaitingForRestLine =
+    "Waiting for rest of reply to command 0x4F from device ID 5 after 0.00ms, expecting 20 bytes return - Comms "
+    "Error Count = 0\n";
+
 class CRecordingHost : public ICommsHost {
  public:
   void WriteLog(const std::string& text) override { lines.push_back(text); }
@@ -72,6 +82,12 @@ class SerialCommsTest : public ::testing::Test {
   bool Run() {
     m_comms.StartWrite(true);
     return m_comms.WaitForCompletion();
+  }
+  // Runs the read of SetRead with the fault on the next count requests.
+  bool ReadWith(const SimFault& fault, std::size_t count = 1) {
+    m_bus.InjectFaults(fault, count);
+    SetRead();
+    return Run();
   }
   Bytes Received() const {
     const auto& t = m_comms.Transaction();
@@ -150,9 +166,7 @@ TEST_F(SerialCommsTest, ReadTimeoutAddsBaseAndExtraAndHasAFloorOf35) {
 }
 
 TEST_F(SerialCommsTest, SilenceResendsTwiceThenFailsWithOneCountedLine) {
-  m_bus.InjectFaults(SimFault::Silence(), 3);
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::Silence(), 3));
   const auto& t = m_comms.Transaction();
   EXPECT_EQ(t.receivedLength, 0u);
   EXPECT_FALSE(t.failed);
@@ -160,28 +174,21 @@ TEST_F(SerialCommsTest, SilenceResendsTwiceThenFailsWithOneCountedLine) {
   EXPECT_EQ(m_comms.GetErrorCount(), 1u);
   EXPECT_EQ(m_host.lines,
             (std::vector<std::string>{
-                "Waiting for reply to command command 0x4F from device ID 5 after 0.00ms, "
-                "expecting 20 bytes return, Retry count = 1 - Comms Error Count = 0\n",
-                "Waiting for reply to command command 0x4F from device ID 5 after 0.00ms, "
-                "expecting 20 bytes return, Retry count = 2 - Comms Error Count = 0\n",
+                WaitingForReplyLine(1), WaitingForReplyLine(2),
                 "No reply received from device ID 5 after 0.00ms, Command = 0x4F - aborting - "
                 "Comms Error Count = 1\n"}));
 }
 
 TEST_F(SerialCommsTest, TimeoutWithoutSuperDebugWritesOnlyTheCountedLine) {
   m_host.superDebug = false;
-  m_bus.InjectFaults(SimFault::Silence(), 3);
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::Silence(), 3));
   EXPECT_EQ(m_host.lines,
             (std::vector<std::string>{"No reply received from device ID 5 after 0.00ms, Command "
                                       "= 0x4F - aborting - Comms Error Count = 1\n"}));
 }
 
 TEST_F(SerialCommsTest, SilenceOnceThenAnswerSucceedsOnTheResend) {
-  m_bus.InjectFault(SimFault::Silence());
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::Silence()));
   EXPECT_EQ(m_comms.Transaction().receivedLength, 20u);
   EXPECT_EQ(m_bus.RequestCount(), 2u);
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
@@ -189,9 +196,7 @@ TEST_F(SerialCommsTest, SilenceOnceThenAnswerSucceedsOnTheResend) {
 }
 
 TEST_F(SerialCommsTest, JunkBeforeReplyResynchronisesWithoutCountingAnError) {
-  m_bus.InjectFault(SimFault::Junk({0x11, 0x22}));
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::Junk({0x11, 0x22})));
   EXPECT_EQ(Received(), UnitReply(20));
   EXPECT_EQ(m_bus.RequestCount(), 1u);
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
@@ -206,19 +211,14 @@ TEST_F(SerialCommsTest, JunkBeforeReplyResynchronisesWithoutCountingAnError) {
 TEST_F(SerialCommsTest, ShortJunkAloneIsRejectedThenTheRequestResent) {
   // Three junk bytes without a start byte, and nothing else: rejected, the read retried (it
   // times out empty), and the resend is answered.
-  m_bus.InjectFault(SimFault::Replace({0x11, 0x22, 0x33}));
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::Replace({0x11, 0x22, 0x33})));
   EXPECT_EQ(Received(), UnitReply(20));
   EXPECT_EQ(m_bus.RequestCount(), 2u);
   EXPECT_EQ(m_host.lines,
             (std::vector<std::string>{
                 "Received junk in Rx buffer from device ID 5 after 0.00ms - Rejected 3 bytes, "
                 "Still to read = 20, Command = 0x4F - retrying - Comms Error Count = 0\n",
-                "Waiting for rest of reply to command 0x4F from device ID 5 after 0.00ms, "
-                "expecting 20 bytes return - Comms Error Count = 0\n",
-                "Waiting for reply to command command 0x4F from device ID 5 after 0.00ms, "
-                "expecting 20 bytes return, Retry count = 2 - Comms Error Count = 0\n"}));
+                kWaitingForRestLine, WaitingForReplyLine(2)}));
 }
 
 // With an extra time-out of 100 ms a 20-byte read waits 160 ms and the read of the rest starts
@@ -228,64 +228,49 @@ TEST_F(SerialCommsTest, PartialJunkThenStartByteKeepsTheGoodBytes) {
   // Two junk bytes and the first six reply bytes, then the pause.
   SimFault fault = SimFault::Split({8}, 240);
   fault.junkBefore = {0x11, 0x22};
-  m_bus.InjectFault(fault);
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(fault));
   EXPECT_EQ(Received(), UnitReply(20));
   EXPECT_EQ(m_bus.RequestCount(), 1u);
   EXPECT_EQ(m_host.lines,
             (std::vector<std::string>{
                 "Received junk in Rx buffer from device ID 5 after 0.00ms - Bad bytes = 2, Good "
                 "bytes = 6, Still to read = 14, Command = 0x4F - retrying - Comms Error Count = 0\n",
-                "Waiting for rest of reply to command 0x4F from device ID 5 after 0.00ms, "
-                "expecting 20 bytes return - Comms Error Count = 0\n"}));
+                kWaitingForRestLine}));
 }
 
 TEST_F(SerialCommsTest, ReplySplitWithinTheTimeoutIsReadInOneGo) {
-  m_bus.InjectFault(SimFault::Split({5, 12}, 5));
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::Split({5, 12}, 5)));
   EXPECT_EQ(Received(), UnitReply(20));
   EXPECT_TRUE(m_host.lines.empty());
 }
 
 TEST_F(SerialCommsTest, ReplySplitBeyondTheTimeoutIsCompletedByASecondRead) {
   m_comms.SetExtraTimeout(100);
-  m_bus.InjectFault(SimFault::Split({5}, 240));
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::Split({5}, 240)));
   EXPECT_EQ(Received(), UnitReply(20));
   EXPECT_EQ(m_bus.RequestCount(), 1u);
   EXPECT_EQ(m_host.lines,
             (std::vector<std::string>{
                 "Only part of return message Received from device ID 5 after 0.00ms - Good bytes "
                 "= 5, Still to read = 15, Command = 0x4F - retrying - Comms Error Count = 0\n",
-                "Waiting for rest of reply to command 0x4F from device ID 5 after 0.00ms, "
-                "expecting 20 bytes return - Comms Error Count = 0\n"}));
+                kWaitingForRestLine}));
 }
 
 TEST_F(SerialCommsTest, RestThatNeverComesIsGivenUpAfterTwoMoreReadsWithoutACountedLine) {
   // Five good bytes and nothing else.
-  m_bus.InjectFault(SimFault::Replace(Bytes{0xA8, 0x00, 0x13, 0x00, 0x01}));
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::Replace(Bytes{0xA8, 0x00, 0x13, 0x00, 0x01})));
   EXPECT_EQ(m_comms.Transaction().receivedLength, 0u);
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
   EXPECT_EQ(m_bus.RequestCount(), 1u);
-  const std::string rest =
-      "Waiting for rest of reply to command 0x4F from device ID 5 after 0.00ms, expecting 20 "
-      "bytes return - Comms Error Count = 0\n";
   EXPECT_EQ(m_host.lines,
             (std::vector<std::string>{
                 "Only part of return message Received from device ID 5 after 0.00ms - Good bytes "
                 "= 5, Still to read = 15, Command = 0x4F - retrying - Comms Error Count = 0\n",
-                rest, rest}));
+                kWaitingForRestLine, kWaitingForRestLine}));
 }
 
 TEST_F(SerialCommsTest, BadChecksumIsRequestedAgainTwiceThenFailsSilently) {
-  m_bus.InjectFaults(SimFault::BadChecksum(), 3);
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::BadChecksum(), 3));
   const auto& t = m_comms.Transaction();
   EXPECT_EQ(t.receivedLength, 0u);
   EXPECT_TRUE(t.failed);
@@ -296,9 +281,7 @@ TEST_F(SerialCommsTest, BadChecksumIsRequestedAgainTwiceThenFailsSilently) {
 }
 
 TEST_F(SerialCommsTest, BadChecksumOnceThenGoodReplySucceeds) {
-  m_bus.InjectFault(SimFault::BadChecksum());
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::BadChecksum()));
   EXPECT_EQ(Received(), UnitReply(20));
   EXPECT_FALSE(m_comms.Transaction().failed);
   EXPECT_EQ(m_bus.RequestCount(), 2u);
@@ -323,9 +306,7 @@ TEST_F(SerialCommsTest, NoRetryFlagEndsAtTheFirstBadReply) {
 }
 
 TEST_F(SerialCommsTest, WrongHeaderLengthIsACountedCheckFailure) {
-  m_bus.InjectFaults(SimFault::WrongLength(-2), 3);
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::WrongLength(-2), 3));
   EXPECT_TRUE(m_comms.Transaction().failed);
   EXPECT_EQ(m_comms.GetErrorCount(), 3u);
   ASSERT_EQ(m_host.lines.size(), 3u);
@@ -358,9 +339,7 @@ TEST_F(SerialCommsTest, HeaderAnnouncingMoreThanTheReceiveBufferIsRefusedAsABadR
   huge[0] = 0xA8;
   huge[1] = 0x7F;
   huge[2] = 0x7F;
-  m_bus.InjectFaults(SimFault::Replace(huge), 3);
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::Replace(huge), 3));
   const auto& t = m_comms.Transaction();
   EXPECT_EQ(t.expectedLength, 20u);
   EXPECT_EQ(t.receivedLength, 0u);
@@ -416,15 +395,11 @@ TEST_F(SerialCommsTest, ThreeWrongBytesInsteadOfAckAbortWithACountedLine) {
 TEST_F(SerialCommsTest, LateReplyToTheFirstRequestIsTakenByTheResend) {
   // The first read gives up after 160 ms; the late answer comes at 240 ms, inside the second.
   m_comms.SetExtraTimeout(100);
-  m_bus.InjectFault(SimFault::Late(240));
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::Late(240)));
   EXPECT_EQ(Received(), UnitReply(20));
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
   EXPECT_EQ(m_host.lines,
-            (std::vector<std::string>{
-                "Waiting for reply to command command 0x4F from device ID 5 after 0.00ms, "
-                "expecting 20 bytes return, Retry count = 1 - Comms Error Count = 0\n"}));
+            (std::vector<std::string>{WaitingForReplyLine(1)}));
 }
 
 TEST_F(SerialCommsTest, BroadcastWithoutReplyIsDoneWhenTheWriteCompletes) {
@@ -441,9 +416,7 @@ TEST_F(SerialCommsTest, BroadcastWithoutReplyIsDoneWhenTheWriteCompletes) {
 
 TEST_F(SerialCommsTest, NoLogSuppressesCountingAndWriting) {
   m_comms.SetNoLog(true);
-  m_bus.InjectFaults(SimFault::Silence(), 3);
-  SetRead();
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(ReadWith(SimFault::Silence(), 3));
   EXPECT_EQ(m_comms.Transaction().receivedLength, 0u);
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
   EXPECT_TRUE(m_host.lines.empty());

@@ -61,6 +61,18 @@ class SystemFileTest : public ::testing::Test {
     EXPECT_TRUE(s.Serialize(ar));
     return ar.TakeData();
   }
+  // Reads file into s; its file errors go to errors when given.
+  static bool Read(CSystem& s, const Bytes& file, CRecordingErrors* errors = nullptr) {
+    if (errors) s.SetFileErrorSink(errors);
+    CArchive in(file);
+    return s.Serialize(in);
+  }
+  // Writes the first count bytes of file to path.
+  static void WriteBytes(const std::string& path, const Bytes& file, std::size_t count) {
+    QFile f(QString::fromStdString(path));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(file.data()), qint64(count));
+  }
   static CFileTestDevice* DeviceAt(const CSystem& s, int i) { return static_cast<CFileTestDevice*>(s.GetDevice(i)); }
 
   // A system with three devices in two zones, three users, two links and two snapshots.
@@ -215,8 +227,7 @@ TEST_F(SystemFileTest, FullSystem_RoundTripKeepsEveryRecord) {
 
   CSystem back;
   back.SetDesignMode(1);
-  CArchive in(file);
-  ASSERT_TRUE(back.Serialize(in));
+  ASSERT_TRUE(Read(back, file));
   EXPECT_EQ(back.GetDesignMode(), 0);
   EXPECT_TRUE(back.GetUseSystemSecurity());
   EXPECT_TRUE(back.GetFullScreenOnOpen());
@@ -441,10 +452,7 @@ TEST_F(SystemFileTest, NewerOrZeroVersion_ShowsTheVersionMessageAndLeavesAnEmpty
     PutU32(file, version);
     PutU32(file, 0);
     const std::string path = PathOf("newer.ovd");
-    QFile f(QString::fromStdString(path));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(reinterpret_cast<const char*>(file.data()), qint64(file.size()));
-    f.close();
+    WriteBytes(path, file, file.size());
 
     CSystem s;
     CRecordingErrors errors;
@@ -472,9 +480,7 @@ TEST_F(SystemFileTest, UnknownDeviceType_ShowsTheTypeMessageAndKeepsNothing) {
 
   CSystem back;
   CRecordingErrors errors;
-  back.SetFileErrorSink(&errors);
-  CArchive in(file);
-  EXPECT_FALSE(back.Serialize(in));
+  EXPECT_FALSE(Read(back, file, &errors));
   ASSERT_EQ(errors.texts.size(), 1u);
   EXPECT_EQ(errors.texts[0], "Error opening file - invalid device type found");
   EXPECT_EQ(errors.captions[0], "File Error");
@@ -488,18 +494,13 @@ TEST_F(SystemFileTest, TruncatedAnywhere_FailsCleanlyAndOpenFileClears) {
   for (std::size_t cut = 0; cut < file.size(); ++cut) {
     CSystem back;
     CRecordingErrors errors;
-    back.SetFileErrorSink(&errors);
-    CArchive in(Bytes(file.begin(), file.begin() + std::ptrdiff_t(cut)));
-    ASSERT_FALSE(back.Serialize(in)) << "cut at " << cut;
+    ASSERT_FALSE(Read(back, Bytes(file.begin(), file.begin() + std::ptrdiff_t(cut)), &errors)) << "cut at " << cut;
     ASSERT_EQ(errors.texts.size(), 1u) << cut;
     ExpectDefaults(back);
   }
 
   const std::string path = PathOf("cut.ovd");
-  QFile f(QString::fromStdString(path));
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(reinterpret_cast<const char*>(file.data()), qint64(file.size() / 2));
-  f.close();
+  WriteBytes(path, file, file.size() / 2);
   CSystem back;
   CRecordingErrors errors;
   back.SetFileErrorSink(&errors);
@@ -527,9 +528,7 @@ TEST_F(SystemFileTest, DamagedCountsAndIndexes_AreRefusedBeforeUse) {
     for (int i = 0; i < 4; ++i) file[p.offset + std::size_t(i)] = std::uint8_t(p.value >> (8 * i));
     CSystem back;
     CRecordingErrors errors;
-    back.SetFileErrorSink(&errors);
-    CArchive in(file);
-    EXPECT_FALSE(back.Serialize(in)) << p.offset;
+    EXPECT_FALSE(Read(back, file, &errors)) << p.offset;
     ASSERT_EQ(errors.texts.size(), 1u) << p.offset;
     EXPECT_EQ(errors.texts[0].rfind(kFileDamagedText, 0), 0u) << p.offset;
   }
@@ -544,9 +543,7 @@ TEST_F(SystemFileTest, CustomPanelsOrImagesInTheFile_AreRefusedAsDamaged) {
     file[file.size() - fromEnd] = 1;
     CSystem back;
     CRecordingErrors errors;
-    back.SetFileErrorSink(&errors);
-    CArchive in(file);
-    EXPECT_FALSE(back.Serialize(in));
+    EXPECT_FALSE(Read(back, file, &errors));
     ASSERT_EQ(errors.texts.size(), 1u);
     EXPECT_EQ(errors.texts[0].rfind(kFileDamagedText, 0), 0u);
   }
@@ -563,9 +560,7 @@ TEST_F(SystemFileTest, OversizedSnapshotImage_IsRefusedWithoutAllocatingIt) {
   file[lengthAt + 3] = 0x7F;
   CSystem back;
   CRecordingErrors errors;
-  back.SetFileErrorSink(&errors);
-  CArchive in(file);
-  EXPECT_FALSE(back.Serialize(in));
+  EXPECT_FALSE(Read(back, file, &errors));
   EXPECT_EQ(errors.texts.size(), 1u);
   ExpectDefaults(back);
 }
@@ -585,8 +580,7 @@ TEST_F(SystemFileTest, ZoneEntries_NamingNoDeviceOrADeviceTwice_AreDropped) {
   delete ghost;
 
   CSystem back;
-  CArchive in(file);
-  ASSERT_TRUE(back.Serialize(in));
+  ASSERT_TRUE(Read(back, file));
   // a stays in the first zone that names it; b, in no zone, goes to the end of the first zone.
   EXPECT_EQ(back.GetZones()[0]->GetDevices(), (std::vector<CDevice*>{back.GetDevice(0), back.GetDevice(1)}));
   EXPECT_TRUE(back.GetZones()[1]->GetDevices().empty());

@@ -4,25 +4,11 @@
 #include "core/Scramble.h"
 #include "core/User.h"
 #include "platform/Archive.h"
-#include "platform/Clock.h"
+#include "tests/support/FixedTick.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-// Holds the test clock at a fixed tick for the life of the object.
-class FixedTick {
- public:
-  explicit FixedTick(std::uint32_t tick) {
-    m_clock.SetTick(tick);
-    SetClockForTests(&m_clock);
-  }
-  ~FixedTick() { SetClockForTests(nullptr); }
-  void Set(std::uint32_t tick) { m_clock.SetTick(tick); }
-
- private:
-  CManualClock m_clock;
-};
 
 CUuid UuidOf(std::uint8_t fill) {
   CUuid u;

@@ -28,6 +28,41 @@ Bytes WithPrefix(const Bytes& block) {
   return reply;
 }
 
+// A unit's reply carrying the block the device writes for n channels of the model.
+Bytes InputReply(const NerexInputSection& inputs, int n, int model) {
+  Bytes block;
+  EncodeInputBlock(inputs, n, model, block);
+  return WithPrefix(block);
+}
+Bytes OutputReply(const NerexOutputSection& outputs, int n, int model) {
+  Bytes block;
+  EncodeOutputBlockForWrite(outputs, n, model, block);
+  return WithPrefix(block);
+}
+
+// The four settings blocks of an image for the channels of a model, without prefix; the
+// outputs in the snapshot form, or in the form the device writes.
+struct EncodedBlocks {
+  Bytes in, out, geq, deq;
+};
+EncodedBlocks EncodeBlocks(const CNerexSeriesMemory& m, const ModelCase& mc, bool writeForm = false) {
+  EncodedBlocks b;
+  EncodeInputBlock(m.inputs, mc.inputs, mc.model, b.in);
+  if (writeForm)
+    EncodeOutputBlockForWrite(m.outputs, mc.outputs, mc.model, b.out);
+  else
+    EncodeOutputBlock(m.outputs, mc.outputs, mc.model, b.out);
+  EncodeGeqBlock(m.geq, mc.inputs, b.geq);
+  EncodeDeqBlock(m, mc.inputs, b.deq);
+  return b;
+}
+void ExpectSameBlocks(const EncodedBlocks& a, const EncodedBlocks& b, int model) {
+  EXPECT_EQ(a.in, b.in) << model;
+  EXPECT_EQ(a.out, b.out) << model;
+  EXPECT_EQ(a.geq, b.geq) << model;
+  EXPECT_EQ(a.deq, b.deq) << model;
+}
+
 }  // namespace
 
 // ---- Golden bytes: Nerex family (Nerex24, 2 inputs and 4 outputs) ----
@@ -351,10 +386,8 @@ TEST(FieldWidths, DelaysTravelAsTheirLowTwentyFourBits) {
 TEST(ReplyDecoding, OwnBitIsSetAndOutputGroupsAreMadeSymmetric) {
   CNerexSeriesMemory source = DefaultImage();
   source.outputs.linkMasks = {0x03, 0x02, 0x04, 0x00, 0x10, 0x20, 0x40, 0x80};
-  Bytes block;
-  EncodeOutputBlockForWrite(source.outputs, 8, 120, block);
   CNerexSeriesMemory image = DefaultImage();
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 8, 120, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 8, 120), 8, 120, image));
   EXPECT_EQ(image.outputs.linkMasks[0], 0x03);
   EXPECT_EQ(image.outputs.linkMasks[1], 0x03);
   EXPECT_EQ(image.outputs.linkMasks[3], 0x08);
@@ -366,10 +399,8 @@ TEST(ReplyDecoding, LinkedOutputsReadBackWithTheMastersGain) {
   source.outputs.linkMasks[5] = 0x30;
   source.outputs.gains[4] = -35;
   source.outputs.gains[5] = 70;
-  Bytes block;
-  EncodeOutputBlockForWrite(source.outputs, 8, 120, block);
   CNerexSeriesMemory image = DefaultImage();
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 8, 120, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 8, 120), 8, 120, image));
   EXPECT_EQ(image.outputs.gains[4], -35);
   EXPECT_EQ(image.outputs.gains[5], -35);
 }
@@ -415,10 +446,8 @@ TEST(ReplyDecoding, GroupWalkStopsAtTheModelsChannelCount) {
   // A four-output unit naming outputs 5 to 8 in a mask: those channels are not touched.
   CNerexSeriesMemory source = DefaultImage();
   source.outputs.linkMasks[0] = 0xF1;
-  Bytes block;
-  EncodeOutputBlockForWrite(source.outputs, 4, 116, block);
   CNerexSeriesMemory image = DefaultImage();
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 4, 116, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 4, 116), 4, 116, image));
   EXPECT_EQ(image.outputs.linkMasks[0], 0xF1);
   for (int o = 4; o < 8; ++o) EXPECT_EQ(image.outputs.linkMasks[o], 1u << o) << o;
 }
@@ -427,11 +456,9 @@ TEST(ReplyDecoding, FennickMatrixGainsAreClampedAsTheyAreRead) {
   CNerexSeriesMemory source;
   source.inputs.matrixGains[2][1] = -500;
   source.inputs.matrixGains[3][0] = 200;
-  Bytes block;
-  EncodeInputBlock(source.inputs, 4, 16, block);
   CNerexSeriesMemory image;
   image.inputs.delays = {9, 9, 9, 9};
-  ASSERT_TRUE(DecodeInputBlock(WithPrefix(block), 4, 16, image));
+  ASSERT_TRUE(DecodeInputBlock(InputReply(source.inputs, 4, 16), 4, 16, image));
   EXPECT_EQ(image.inputs.matrixGains[2][1], -401);
   EXPECT_EQ(image.inputs.matrixGains[3][0], 150);
   EXPECT_EQ(image.inputs.delays[0], 9u);  // a Fennick block carries no delays
@@ -458,11 +485,9 @@ TEST(ReplyDecoding, FennickReplyCarriesRoutingMasksThatItsWriteLacks) {
 TEST(ReplyDecoding, CrossoversGetTheirKindAndNoGain) {
   CNerexSeriesMemory source = DefaultImage();
   source.outputs.highPass[1] = NerexEqBand{0, 9, 100, 55};
-  Bytes block;
-  EncodeOutputBlockForWrite(source.outputs, 8, 120, block);
   CNerexSeriesMemory image;
   image.outputs.highPass[1].typeId = 1117;
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 8, 120, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 8, 120), 8, 120, image));
   EXPECT_EQ(image.outputs.highPass[1], (NerexEqBand{3, 9, 100, 0, 1117, 0, 0, 0}));
   EXPECT_EQ(image.outputs.lowPass[1].type, 4);
   EXPECT_EQ(image.outputs.lowPass[1].frequency, 433);
@@ -472,16 +497,12 @@ TEST(ReplyDecoding, Torvex48ReplyTakesTheCompressorLimitersFlagFromTheFirstCompr
   CNerexSeriesMemory source = DefaultImage();
   source.outputs.compressorLimiters = 0;
   source.outputs.compressors[2] = NerexCompressor{100, 64, 33, 40, 15, 1};
-  Bytes block;
-  EncodeOutputBlockForWrite(source.outputs, 8, 121, block);
   CNerexSeriesMemory image = DefaultImage();
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 8, 121, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 8, 121), 8, 121, image));
   EXPECT_EQ(image.outputs.compressorLimiters, 0);
   EXPECT_EQ(image.outputs.compressors[2], source.outputs.compressors[2]);
   source.outputs.compressorLimiters = 1;
-  block.clear();
-  EncodeOutputBlockForWrite(source.outputs, 8, 121, block);
-  ASSERT_TRUE(DecodeOutputBlock(WithPrefix(block), 8, 121, image));
+  ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 8, 121), 8, 121, image));
   EXPECT_EQ(image.outputs.compressorLimiters, 1);
 }
 
@@ -511,11 +532,7 @@ TEST(ShortInput, EveryDecoderRefusesATruncatedBlockAndLeavesTheImageAlone) {
   const CNerexSeriesMemory source = MakeRandomImage(3);
   const CNerexSeriesMemory before = MakeRandomImage(4);
   for (const ModelCase& mc : AllModels()) {
-    Bytes in, out, geq, deq;
-    EncodeInputBlock(source.inputs, mc.inputs, mc.model, in);
-    EncodeOutputBlock(source.outputs, mc.outputs, mc.model, out);
-    EncodeGeqBlock(source.geq, mc.inputs, geq);
-    EncodeDeqBlock(source, mc.inputs, deq);
+    const auto [in, out, geq, deq] = EncodeBlocks(source, mc);
     Bytes outReply;
     EncodeOutputBlockForWrite(source.outputs, mc.outputs, mc.model == 16 || mc.model == 17 ? 120 : mc.model,
                               outReply);
@@ -566,11 +583,8 @@ TEST(ShortInput, EmptyRepliesBadCountsAndUnknownFormatsAreRefused) {
 TEST(RoundTrip, SnapshotBlocksOfEveryModelDecodeToWhatWasEncoded) {
   const CNerexSeriesMemory source = MakeRandomImage(101);
   for (const ModelCase& mc : AllModels()) {
-    Bytes in, out, geq, deq;
-    EncodeInputBlock(source.inputs, mc.inputs, mc.model, in);
-    EncodeOutputBlock(source.outputs, mc.outputs, mc.model, out);
-    EncodeGeqBlock(source.geq, mc.inputs, geq);
-    EncodeDeqBlock(source, mc.inputs, deq);
+    const EncodedBlocks blocks = EncodeBlocks(source, mc);
+    const auto& [in, out, geq, deq] = blocks;
 
     const CNerexSeriesMemory other = MakeRandomImage(202);
     CNerexSeriesMemory image = other;
@@ -578,16 +592,7 @@ TEST(RoundTrip, SnapshotBlocksOfEveryModelDecodeToWhatWasEncoded) {
     ASSERT_TRUE(DecodeOutputBlockSnapshot(2, out, mc.outputs, mc.model, image)) << mc.model;
     ASSERT_TRUE(DecodeGeqBlockSnapshot(geq, mc.inputs, image)) << mc.model;
     ASSERT_TRUE(DecodeDeqBlock(2, deq, mc.inputs, mc.model, image)) << mc.model;
-
-    Bytes in2, out2, geq2, deq2;
-    EncodeInputBlock(image.inputs, mc.inputs, mc.model, in2);
-    EncodeOutputBlock(image.outputs, mc.outputs, mc.model, out2);
-    EncodeGeqBlock(image.geq, mc.inputs, geq2);
-    EncodeDeqBlock(image, mc.inputs, deq2);
-    EXPECT_EQ(in2, in) << mc.model;
-    EXPECT_EQ(out2, out) << mc.model;
-    EXPECT_EQ(geq2, geq) << mc.model;
-    EXPECT_EQ(deq2, deq) << mc.model;
+    ExpectSameBlocks(EncodeBlocks(image, mc), blocks, mc.model);
 
     // Channels the model lacks keep what they held.
     for (int i = mc.inputs; i < kNerexMaxInputs; ++i) {
@@ -609,36 +614,21 @@ TEST(RoundTrip, WriteBlocksReadBackThroughTheReplyDecoders) {
   source.inputs.muteMask = 0x09;  // the same bits in either order
   for (const ModelCase& mc : AllModels()) {
     if (mc.model == 16 || mc.model == 17) continue;  // their reply adds routing masks
-    Bytes in, out, geq, deq;
-    EncodeInputBlock(source.inputs, mc.inputs, mc.model, in);
-    EncodeOutputBlockForWrite(source.outputs, mc.outputs, mc.model, out);
-    EncodeGeqBlock(source.geq, mc.inputs, geq);
-    EncodeDeqBlock(source, mc.inputs, deq);
+    const EncodedBlocks blocks = EncodeBlocks(source, mc, true);
+    const auto& [in, out, geq, deq] = blocks;
     CNerexSeriesMemory image = MakeRandomImage(404);
     ASSERT_TRUE(DecodeInputBlock(WithPrefix(in), mc.inputs, mc.model, image)) << mc.model;
     ASSERT_TRUE(DecodeOutputBlock(WithPrefix(out), mc.outputs, mc.model, image)) << mc.model;
     ASSERT_TRUE(DecodeGeqBlock(WithPrefix(geq), mc.inputs, mc.model, image)) << mc.model;
     ASSERT_TRUE(DecodeDeqBlockReply(WithPrefix(deq), mc.inputs, mc.model, image)) << mc.model;
-    Bytes in2, out2, geq2, deq2;
-    EncodeInputBlock(image.inputs, mc.inputs, mc.model, in2);
-    EncodeOutputBlockForWrite(image.outputs, mc.outputs, mc.model, out2);
-    EncodeGeqBlock(image.geq, mc.inputs, geq2);
-    EncodeDeqBlock(image, mc.inputs, deq2);
-    EXPECT_EQ(in2, in) << mc.model;
-    EXPECT_EQ(out2, out) << mc.model;
-    EXPECT_EQ(geq2, geq) << mc.model;
-    EXPECT_EQ(deq2, deq) << mc.model;
+    ExpectSameBlocks(EncodeBlocks(image, mc, true), blocks, mc.model);
   }
 }
 
 TEST(RoundTrip, FullTorvex48ImageComesBackFieldForField) {
   CNerexSeriesMemory source = MakeRandomImage(505);
   source.inputs.matrixGains = {};  // a Fennick field; no Torvex48 block carries it
-  Bytes in, out, geq, deq;
-  EncodeInputBlock(source.inputs, 4, 121, in);
-  EncodeOutputBlock(source.outputs, 8, 121, out);
-  EncodeGeqBlock(source.geq, 4, geq);
-  EncodeDeqBlock(source, 4, deq);
+  const auto [in, out, geq, deq] = EncodeBlocks(source, ModelCase{121, 4, 8});
   CNerexSeriesMemory image;
   ASSERT_TRUE(DecodeInputBlockV1(2, in, 4, 121, image));
   ASSERT_TRUE(DecodeOutputBlockSnapshot(2, out, 8, 121, image));

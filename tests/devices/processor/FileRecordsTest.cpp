@@ -8,23 +8,10 @@
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesFile.h"
 #include "platform/Archive.h"
-#include "platform/Clock.h"
 #include "tests/devices/processor/TestImages.h"
+#include "tests/support/FixedTick.h"
 
 namespace {
-
-// Pins the scrambling key (the tick count at writing) for the test's lifetime.
-class FixedTick {
- public:
-  explicit FixedTick(std::uint32_t tick) {
-    m_clock.SetTick(tick);
-    SetClockForTests(&m_clock);
-  }
-  ~FixedTick() { SetClockForTests(nullptr); }
-
- private:
-  CManualClock m_clock;
-};
 
 CNerexSeriesMemory RandomImageWithIds(unsigned seed) {
   CNerexSeriesMemory m = MakeRandomImage(seed);

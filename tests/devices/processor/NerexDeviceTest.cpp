@@ -3,10 +3,8 @@
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include "core/CPData.h"
-#include "core/ControlPanel.h"
 #include "core/DeviceFactory.h"
 #include "devices/processor/NerexBlocks.h"
-#include "devices/processor/NerexPanel.h"
 #include "devices/processor/ProcessorFamily.h"
 
 namespace {
@@ -24,26 +22,6 @@ class NerexDeviceTest : public ProcessorDeviceTest {
     Unpack7Bit(m.frame + 7, int(count), raw.data());
     return raw;
   }
-};
-
-// A processor panel that records what the device asks of it.
-class CRecordingNerexPanel : public CControlPanel, public INerexSeriesPanel {
- public:
-  void NotifyParameterChanged(const CParamValue& value) override { ids.push_back(value.id); }
-  void DestroyPanelWindow() override {}
-  void UpdateAllControls() override { calls.push_back("UpdateAllControls"); }
-  void RequestMeterUpdate() override { calls.push_back("RequestMeterUpdate"); }
-  void RefillPresetList() override { calls.push_back("RefillPresetList"); }
-  void RefreshGeqCurve(bool) override { calls.push_back("RefreshGeqCurve"); }
-  void RefreshPeqSection(bool) override { calls.push_back("RefreshPeqSection"); }
-  void RefreshDeqSection(bool) override { calls.push_back("RefreshDeqSection"); }
-  void RefreshOutputEqSection(bool) override { calls.push_back("RefreshOutputEqSection"); }
-  void RefreshOutputSection(bool) override { calls.push_back("RefreshOutputSection"); }
-  void SelectSideTab(std::uint32_t tab, bool) override { calls.push_back("SelectSideTab " + std::to_string(tab)); }
-  void DrawInputsSection(bool) override { calls.push_back("DrawInputsSection"); }
-
-  std::vector<int> ids;
-  std::vector<std::string> calls;
 };
 
 }  // namespace

@@ -4,34 +4,13 @@
 
 #include <algorithm>
 
-#include "core/ControlPanel.h"
-#include "devices/processor/NerexPanel.h"
-
 namespace {
-
-class CSweepPanel : public CControlPanel, public INerexSeriesPanel {
- public:
-  void NotifyParameterChanged(const CParamValue& value) override { ids.push_back(value.id); }
-  void DestroyPanelWindow() override {}
-  void RequestMeterUpdate() override {}
-  void RefillPresetList() override { calls.push_back("RefillPresetList"); }
-  void RefreshGeqCurve(bool) override { calls.push_back("RefreshGeqCurve"); }
-  void RefreshPeqSection(bool) override { calls.push_back("RefreshPeqSection"); }
-  void RefreshDeqSection(bool) override { calls.push_back("RefreshDeqSection"); }
-  void RefreshOutputEqSection(bool) override { calls.push_back("RefreshOutputEqSection"); }
-  void RefreshOutputSection(bool) override { calls.push_back("RefreshOutputSection"); }
-  void SelectSideTab(std::uint32_t tab, bool) override { calls.push_back("SelectSideTab " + std::to_string(tab)); }
-  void DrawInputsSection(bool) override { calls.push_back("DrawInputsSection"); }
-
-  std::vector<int> ids;
-  std::vector<std::string> calls;
-};
 
 class NerexNotifyTest : public ProcessorDeviceTest {
  protected:
   std::vector<int> Sweep(int model) {
     CNerexSeriesDevice& d = Make(model);
-    panel = CSweepPanel{};
+    panel = CRecordingNerexPanel{};
     d.SetControlPanel(&panel);
     d.NotifyAllParameters();
     d.SetControlPanel(nullptr);
@@ -39,7 +18,7 @@ class NerexNotifyTest : public ProcessorDeviceTest {
   }
   static bool Has(const std::vector<int>& ids, int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
 
-  CSweepPanel panel;
+  CRecordingNerexPanel panel;
 };
 
 }  // namespace

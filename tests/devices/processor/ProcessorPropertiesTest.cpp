@@ -225,7 +225,7 @@ TEST_F(Properties, GridRowsShowTheirValuesAndOptionsInOrder) {
   d.GetGeneralSettings().bytes[16] = 17;
   d.SetDelayMultiplier(1000000);
   CGrid grid;
-  d.FillPropertyGrid(grid);
+  d.FillPropertiesPane(grid);
   ASSERT_EQ(grid.groups.size(), 3u);
   EXPECT_EQ(grid.groups[0]->rows.size(), 10u);
   EXPECT_EQ(grid.Row("On Delay")->GetText(), "0s");
@@ -244,21 +244,21 @@ TEST_F(Properties, GridRowsShowTheirValuesAndOptionsInOrder) {
   d.GetGeneralSettings().bytes[16] = 0;
   d.SetDelayMultiplier(5);
   CGrid again;
-  d.FillPropertyGrid(again);
+  d.FillPropertiesPane(again);
   EXPECT_EQ(again.Row("LED Timeout")->GetText(), "5s");
   EXPECT_EQ(again.Row("Delay Multiplier")->GetText(), "");
 }
 
 TEST_F(Properties, GridGroupsByModelAndRight) {
   CGrid torvex;
-  Make(121).FillPropertyGrid(torvex);
+  Make(121).FillPropertiesPane(torvex);
   ASSERT_NE(torvex.Group("Presets"), nullptr);
   EXPECT_NE(torvex.Row("Number Xover Presets"), nullptr);
 
   Restrict(0x10);
   CGrid fennick;
   CNerexSeriesDevice& f = Make(16);
-  f.FillPropertyGrid(fennick);
+  f.FillPropertiesPane(fennick);
   ASSERT_EQ(fennick.groups.size(), 2u);
   for (const auto& g : fennick.groups)
     for (const auto& r : g->rows) EXPECT_FALSE(r->IsEnabled()) << r->GetName();
@@ -268,7 +268,7 @@ TEST_F(Properties, GridGroupsByModelAndRight) {
   Restrict(0);
   Connect(f);
   CGrid online;
-  f.FillPropertyGrid(online);
+  f.FillPropertiesPane(online);
   EXPECT_FALSE(online.Row("ID")->IsEnabled());
   EXPECT_TRUE(online.Row("Name")->IsEnabled());
 }
@@ -276,7 +276,7 @@ TEST_F(Properties, GridGroupsByModelAndRight) {
 TEST_F(Properties, GridChangesApplyOrRestoreWithTheErrorText) {
   CRecordingProcessor& d = MakeRecording(16);
   CGrid grid;
-  d.FillPropertyGrid(grid);
+  d.FillPropertiesPane(grid);
 
   CDeviceProperty& onDelay = *grid.Row("On Delay");
   onDelay.SetComboSelection(0);  // "60s"

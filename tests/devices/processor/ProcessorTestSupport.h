@@ -1,5 +1,5 @@
 // Shared pieces of the processor device tests: a device made by the factory on a system with a
-// recording frame, a loopback that answers the device's requests from a simulated unit without a
+// recording frame, a panel that records what the device asks of it, a loopback that answers the device's requests from a simulated unit without a
 // serial line, and hand-made reply frames.
 #pragma once
 
@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "core/ControlMessage.h"
+#include "core/ControlPanel.h"
 #include "core/SerialComms.h"
 #include "core/SevenBit.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
 #include "devices/processor/NerexMessages.h"
+#include "devices/processor/NerexPanel.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
@@ -38,6 +40,26 @@ inline Bytes MakePackedReply(std::uint8_t command, const Bytes& raw) {
   if (!raw.empty()) Pack7Bit(raw.data(), int(raw.size()), packed.data());
   return MakeReply(command, packed);
 }
+
+// A processor panel that records what the device asks of it.
+class CRecordingNerexPanel : public CControlPanel, public INerexSeriesPanel {
+ public:
+  void NotifyParameterChanged(const CParamValue& value) override { ids.push_back(value.id); }
+  void DestroyPanelWindow() override {}
+  void UpdateAllControls() override { calls.push_back("UpdateAllControls"); }
+  void RequestMeterUpdate() override { calls.push_back("RequestMeterUpdate"); }
+  void RefillPresetList() override { calls.push_back("RefillPresetList"); }
+  void RefreshGeqCurve(bool) override { calls.push_back("RefreshGeqCurve"); }
+  void RefreshPeqSection(bool) override { calls.push_back("RefreshPeqSection"); }
+  void RefreshDeqSection(bool) override { calls.push_back("RefreshDeqSection"); }
+  void RefreshOutputEqSection(bool) override { calls.push_back("RefreshOutputEqSection"); }
+  void RefreshOutputSection(bool) override { calls.push_back("RefreshOutputSection"); }
+  void SelectSideTab(std::uint32_t tab, bool) override { calls.push_back("SelectSideTab " + std::to_string(tab)); }
+  void DrawInputsSection(bool) override { calls.push_back("DrawInputsSection"); }
+
+  std::vector<int> ids;
+  std::vector<std::string> calls;
+};
 
 // A processor device of one model, owned by the test, on a system with a recording frame.
 class ProcessorDeviceTest : public ::testing::Test {
