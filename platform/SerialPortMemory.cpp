@@ -12,14 +12,11 @@
 
 using Clock = CSerialLine::Clock;
 
-namespace {
-// Ten bits a byte on the wire; 0 baud: no time at all.
 Clock::duration ByteTimeAt(std::uint32_t baudRate) {
   if (baudRate == 0) return Clock::duration::zero();
   return std::chrono::duration_cast<Clock::duration>(
       std::chrono::nanoseconds(std::int64_t(10) * 1000000000 / std::int64_t(baudRate)));
 }
-}  // namespace
 
 CSerialLine::CSerialLine(std::uint32_t baudRate) : m_baudRate(baudRate) {}
 

@@ -16,6 +16,9 @@
 
 class CMemorySerialPort;
 
+// Time one byte takes on the wire at the baud rate (ten bits); 0 baud takes no time.
+std::chrono::steady_clock::duration ByteTimeAt(std::uint32_t baudRate);
+
 class CSerialLine {
  public:
   using Clock = std::chrono::steady_clock;

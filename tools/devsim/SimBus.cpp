@@ -18,16 +18,6 @@
 
 using Clock = ISimWire::Clock;
 
-namespace {
-
-Clock::duration ByteTimeAt(std::uint32_t baudRate) {
-  if (baudRate == 0) return Clock::duration::zero();
-  return std::chrono::duration_cast<Clock::duration>(
-      std::chrono::nanoseconds(std::int64_t(10) * 1000000000 / std::int64_t(baudRate)));
-}
-
-}  // namespace
-
 std::size_t CLineWire::Read(std::uint8_t* dst, std::size_t max, Clock::time_point deadline) {
   return m_line->DeviceRead(dst, max, deadline);
 }
