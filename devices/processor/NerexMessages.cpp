@@ -178,12 +178,15 @@ bool BuildDeqMessage(CNerexSeriesDevice& device, CControlMessage& message, int i
 
 bool BuildCommand23Message(CNerexSeriesDevice& device, CControlMessage& message, const NerexCompressor& c,
                            std::uint8_t channel, bool compressorLimiters) {
+  // Each value is cut to its field first, as in the output block, so none spills into the next.
+  const unsigned threshold = c.threshold & 0x7F, attack = c.attack & 0x7F, release = c.release & 0x3F,
+                 knee = c.softKnee & 0x0F;
   const std::vector<std::uint8_t> raw{
       channel,
       std::uint8_t((compressorLimiters ? 0x80 : 0) + (c.bypass ? 0x40 : 0) + (c.ratio & 0x3F)),
-      std::uint8_t(c.attack * 2 + ((c.release >> 5) & 1)),
-      std::uint8_t(c.release * 8 + (c.threshold >> 4)),
-      std::uint8_t(c.threshold * 16 + c.softKnee)};
+      std::uint8_t(attack * 2 + ((release >> 5) & 1)),
+      std::uint8_t(release * 8 + (threshold >> 4)),
+      std::uint8_t(threshold * 16 + knee)};
   return FinishPacked(device, message, kCmdCompressor, raw);
 }
 

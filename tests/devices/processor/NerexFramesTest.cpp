@@ -92,6 +92,22 @@ TEST_F(NerexFramesTest, CompressorWriteIsGolden) {
             (Bytes{0xF1, 0x00, 0x0D, 0x79, 0x01, 0x00, 0x17, 0x0A, 0x07, 0x48, 0x3B, 0x19, 0x43, 0x7F}));
 }
 
+TEST_F(NerexFramesTest, CompressorWriteCutsEachValueToItsFieldSoNoneSpillsIntoTheNext) {
+  CNerexSeriesDevice& d = Make(121, 1);
+  NerexCompressor c;
+  c.threshold = 0x85;  // 7 bits: 5
+  c.attack = 29;
+  c.release = 51;
+  c.ratio = 8;
+  c.softKnee = 0x12;  // 4 bits: 2
+  c.bypass = 0;
+  CControlMessage m;
+  ASSERT_TRUE(BuildCommand23Message(d, m, c, 7, false));
+  // Unmasked, the threshold's eighth bit would land in the release and the knee's fifth in the
+  // threshold: 0xA0 and 0x62 instead of 0x98 and 0x52.
+  EXPECT_EQ(Unpacked(m, 5), (Bytes{0x07, 0x08, 0x3B, 0x98, 0x52}));
+}
+
 TEST_F(NerexFramesTest, LimiterWriteKeepsEveryByteWithinSevenBits) {
   CNerexSeriesDevice& d = Make(118, 2);
   CControlMessage m;
