@@ -4,6 +4,8 @@
 #include <QFile>
 #include <algorithm>
 #include <cstdio>
+#include <new>
+#include <vector>
 
 #include "core/AppSettings.h"
 #include "platform/AppPaths.h"
@@ -39,10 +41,12 @@ void CLogFile::WriteLog(const std::string& text) {
   }
   const std::string line = FormatLine(local, text);
 
+  // A new limit drops the old trim buffer; trimming grows a new one to the size of the file it
+  // trims, never to the limit itself, which the user may have typed as large as 4 TB.
   const std::uint32_t limitKB = m_settings.maxLogFileSizeKB;
-  if (limitKB != m_trimLimitKB || m_trimBuffer.empty()) {
+  if (limitKB != m_trimLimitKB) {
     m_trimLimitKB = limitKB;
-    m_trimBuffer.assign((std::size_t(limitKB) + 1) * 1024, 0);
+    std::vector<char>().swap(m_trimBuffer);
   }
   WriteLogFile(line);
 
@@ -80,7 +84,11 @@ void CLogFile::TrimLogFile(QFile& file) {
   const qint64 limit = qint64(m_settings.maxLogFileSizeKB) * 1024;
   const qint64 size = file.size();
   if (limit == 0 || size < limit) return;
-  if (m_trimBuffer.size() < std::size_t(size)) m_trimBuffer.resize(std::size_t(size));
+  try {
+    if (m_trimBuffer.size() < std::size_t(size)) m_trimBuffer.resize(std::size_t(size));
+  } catch (const std::bad_alloc&) {
+    return;  // the file stays as it is; the line is written
+  }
   file.seek(0);
   const qint64 read = file.read(m_trimBuffer.data(), size);
   if (read != size) return;

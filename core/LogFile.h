@@ -59,7 +59,7 @@ class CLogFile {
   const CAppSettings& m_settings;
   IMessageSink* m_sink = nullptr;
   std::function<std::tm()> m_now;
-  // Holds the kept part of the file while trimming; made for m_trimLimitKB.
+  // Holds the file while trimming, grown to the file's size; dropped when the limit changes.
   std::vector<char> m_trimBuffer;
   std::uint32_t m_trimLimitKB = 0;
 };

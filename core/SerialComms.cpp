@@ -1,7 +1,9 @@
 // Serial transaction: write, ACK or framed reply, resynchronisation, retries and error lines.
 #include "core/SerialComms.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -116,7 +118,9 @@ std::uint32_t CSerialComms::StartRead() {
     return 0;
   }
   if (expected != 0) {
-    std::uint32_t constant = m_transaction.timeoutBase + 2 * expected + m_extraTimeout;
+    // Summed without wrapping: a large extra time-out from the settings must not come out short.
+    const std::uint64_t sum = std::uint64_t(m_transaction.timeoutBase) + 2u * std::uint64_t(expected) + m_extraTimeout;
+    std::uint32_t constant = std::uint32_t(std::min<std::uint64_t>(sum, UINT32_MAX));
     if (constant < kMinReadConstant) constant = kMinReadConstant;
     m_timeouts.readTotalConstant = constant;
     if (!m_port->SetTimeouts(m_timeouts)) {

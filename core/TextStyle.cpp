@@ -2,7 +2,10 @@
 // in pixels at 96 per inch, which is what a size in points gives on the original screens.
 #include "core/TextStyle.h"
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 
@@ -13,6 +16,8 @@
 namespace {
 std::atomic<int> g_pixelsPerInch{96};
 constexpr std::int32_t kDefaultSize = 1000;
+// The largest whole point size whose hundredths fit in the 32-bit size.
+constexpr int kMaxPoints = INT32_MAX / 100;
 }  // namespace
 
 int GetScreenPixelsPerInch() { return g_pixelsPerInch.load(); }
@@ -71,7 +76,8 @@ void CTextStyle::FromLogFont(const CLogFont& lf) {
   // Taken as an em height whatever its sign, so a cell height (positive) gives a positive
   // size too; a height of 0 (the platform default) gives the default 10 points.
   const double height = -std::abs(double(lf.height));
-  const int points = RoundNearestHalfDown(float(height * -72.0 / GetScreenPixelsPerInch()));
+  // A damaged record's height is kept to sizes that hundredths of a point can hold.
+  const int points = std::min(RoundNearestHalfDown(float(height * -72.0 / GetScreenPixelsPerInch())), kMaxPoints);
   size = points == 0 ? kDefaultSize : points * 100;
   m_font = MakeFont();
 }

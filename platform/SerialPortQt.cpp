@@ -10,8 +10,11 @@
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <mutex>
 
 #include "platform/SerialPortQueue.h"
@@ -251,7 +254,8 @@ class CQtSerialPort::Impl {
         EndRead(true);
         return;
       }
-      m_readTimer->start(int(left.count()));
+      // QTimer takes an int; a longer limit (about 25 days and more) waits that long instead.
+      m_readTimer->start(int(std::min<std::int64_t>(left.count(), INT_MAX)));
     }
   }
 

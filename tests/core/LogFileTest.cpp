@@ -127,6 +127,16 @@ TEST_F(LogFileTest, TrimEndsWhenTheLimitIsZeroOrNoLineEndRemains) {
   EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()), "");
 }
 
+// The limit is typed in by the user; a huge one must neither take memory nor stop the log.
+TEST_F(LogFileTest, HugeSizeLimitTakesNoMemoryUpFrontAndStillLogs) {
+  m_settings.maxLogFileSizeKB = 0xFFFFFFFFu;
+  EXPECT_NO_THROW(m_log.WriteLog("first\n"));
+  EXPECT_NO_THROW(m_log.WriteLog("second\n"));
+  EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()),
+            "07-03-2025 09:05:03    first\r\n07-03-2025 09:05:03    second\r\n");
+  EXPECT_EQ(m_sink.Count(WM_LOG_LINE), 2u);
+}
+
 TEST_F(LogFileTest, ExportCopiesTheWholeFileAndReportsFailure) {
   m_log.WriteLog("one\n");
   QTemporaryDir dir;

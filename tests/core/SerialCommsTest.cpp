@@ -165,6 +165,16 @@ TEST_F(SerialCommsTest, ReadTimeoutAddsBaseAndExtraAndHasAFloorOf35) {
   EXPECT_EQ(m_comms.GetTimeouts().readTotalConstant, 97u);
 }
 
+TEST_F(SerialCommsTest, HugeExtraTimeoutSaturatesInsteadOfWrappingToAShortWait) {
+  SetRead(20);
+  m_unit->SetReplyLength(0x4F, 20);
+  m_comms.Transaction().timeoutBase = 50;
+  m_comms.SetExtraTimeout(0xFFFFFFF0u);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 20u);
+  EXPECT_EQ(m_comms.GetTimeouts().readTotalConstant, 0xFFFFFFFFu);
+}
+
 TEST_F(SerialCommsTest, SilenceResendsTwiceThenFailsWithOneCountedLine) {
   ASSERT_TRUE(ReadWith(SimFault::Silence(), 3));
   const auto& t = m_comms.Transaction();

@@ -1,6 +1,8 @@
 // Text styles: defaults, font records, fonts and the stream record.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <sstream>
 
 #include "core/DataStream.h"
@@ -54,6 +56,15 @@ TEST(TextStyleTest, FromLogFont_PositiveCellHeightGivesAPositiveSize) {
   style.FromLogFont(LogFontOfHeight(13));
   EXPECT_EQ(style.size, 1000);
   EXPECT_NE(style.Font(), nullptr);
+}
+
+TEST(TextStyleTest, FromLogFont_DamagedHugeHeightKeepsAPositiveSizeWithoutOverflow) {
+  CTextStyle style;
+  style.FromLogFont(LogFontOfHeight(INT32_MIN));
+  EXPECT_GT(style.size, 0);
+  EXPECT_EQ(style.size, INT32_MAX / 100 * 100);
+  style.FromLogFont(LogFontOfHeight(INT32_MAX));
+  EXPECT_EQ(style.size, INT32_MAX / 100 * 100);
 }
 
 TEST(TextStyleTest, FromLogFont_BoldOnlyAtWeight700_ItalicAndFaceTaken) {
