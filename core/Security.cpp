@@ -265,6 +265,20 @@ SecurityStep CSystem::AskGroupPassword(const CSecurityGroup& group) {
   return SecurityStep::kGoOn;
 }
 
+SecurityStep CSystem::GiveSystemUsersOrConnect(const CSecurityGroup& group, const char* connectingText) {
+  for (const auto& record : group) {
+    CDevice* device = record->device;
+    if (device->BuildWriteSecurityMessage(nullptr, nullptr)) {
+      const SecurityStep step = GiveSystemUsers(device);
+      if (step != SecurityStep::kGoOn) return step;
+    } else {
+      ShowSecurityProgress(connectingText + device->GetName());
+      device->SetNeedsInitialisation(false);
+    }
+  }
+  return SecurityStep::kGoOn;
+}
+
 SecurityStep CSystem::GiveSystemUsers(CDevice* device) {
   ShowSecurityProgress(kSettingSecurityData + device->GetName());
   const bool ok = SendSecurityData(device, m_users);
@@ -300,17 +314,7 @@ SecurityStep CSystem::ConnectSecureDevices(const CSecurityGroup& group) {
   }
 
   if (!first.HoldsUsers()) {
-    for (const auto& record : group) {
-      CDevice* device = record->device;
-      if (device->BuildWriteSecurityMessage(nullptr, nullptr)) {
-        const SecurityStep step = GiveSystemUsers(device);
-        if (step != SecurityStep::kGoOn) return step;
-      } else {
-        ShowSecurityProgress(kConnectingNoSecurityData + device->GetName());
-        device->SetNeedsInitialisation(false);
-      }
-    }
-    return SecurityStep::kGoOn;
+    return GiveSystemUsersOrConnect(group, kConnectingNoSecurityData);
   }
 
   if (AreUserListsEqual(first.users, m_users)) {
@@ -320,17 +324,7 @@ SecurityStep CSystem::ConnectSecureDevices(const CSecurityGroup& group) {
   }
 
   if (!m_users.empty() && !first.users.front()->DiffersFrom(*m_users.front())) {
-    for (const auto& record : group) {
-      CDevice* device = record->device;
-      if (device->BuildWriteSecurityMessage(nullptr, nullptr)) {
-        const SecurityStep step = GiveSystemUsers(device);
-        if (step != SecurityStep::kGoOn) return step;
-      } else {
-        ShowSecurityProgress(kConnectingDevice + device->GetName());
-        device->SetNeedsInitialisation(false);
-      }
-    }
-    return SecurityStep::kGoOn;
+    return GiveSystemUsersOrConnect(group, kConnectingDevice);
   }
 
   return AskGroupPassword(group);

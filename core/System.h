@@ -440,6 +440,9 @@ class CSystem {
   void RefuseDevice(CDevice* device);
   SecurityStep AskGroupPassword(const CSecurityGroup& group);
   SecurityStep GiveSystemUsers(CDevice* device);
+  // Gives the system's users to each unit of the group that takes a user table; the others are
+  // connected as they are, each announced with connectingText and its name.
+  SecurityStep GiveSystemUsersOrConnect(const CSecurityGroup& group, const char* connectingText);
   SecurityStep OfferUserImport(const CDeviceSecurityRecord& network);
   // Replaces the system's users by copies of the network's (at most 10), turns system
   // security on and logs in the administrator. Under the system's lock.
