@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Configures and builds Orvak into ./build (Ninja, all cores).
+# Configures and builds Orvak into ./build (Ninja). ccache is used when present;
+# ORVAK_BUILD_JOBS limits the parallel jobs (default: all cores).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build
+launcher=()
+if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+jobs=()
+if [ -n "${ORVAK_BUILD_JOBS:-}" ]; then jobs=(-j "$ORVAK_BUILD_JOBS"); fi
+cmake --build build "${jobs[@]}"
