@@ -41,10 +41,9 @@ void CBitmapMeter::Draw(Graphics& g, const CRect& clip) {
     const float w = float(std::min(m_rect.Width(), image.Width()));
     const float h = float(std::min(m_rect.Height(), image.Height()));
     if (w > 0.0f && h > 0.0f) {
-      const CColourMatrix dim = CColourMatrix::Scale(0.22f, 0.22f, 0.22f, 1.0f);
       const float x = float(m_rect.left);
       const float y = float(m_rect.top);
-      g.DrawImage(image, CRectF{x, y, w, h}, CRectF{0.0f, 0.0f, w, h}, &dim);
+      g.DrawImage(m_dim.Get(image), CRectF{x, y, w, h}, CRectF{0.0f, 0.0f, w, h});
       const float lit = std::min(h, float(LitHeight(m_level)));
       if (lit > 0.0f) {
         // A level meter lights from the bottom, a gain-reduction meter from the top.

@@ -45,6 +45,7 @@ class CBitmapMeter : public CControlObject {
 
  private:
   CBitmapImage* m_pImage;
+  CTintedImage m_dim{CColourMatrix::Scale(0.22f, 0.22f, 0.22f, 1.0f)};
   int m_level;
   int m_peak;
   int m_drawnLevel;

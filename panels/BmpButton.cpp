@@ -52,11 +52,8 @@ void CBmpButton::Draw(Graphics& g, const CRect& clip) {
     const float h = float(std::min(m_rect.Height(), image.Height()));
     const float shift = sunk ? 1.0f : 0.0f;
     // An LED picture shows its lit state by its brightness.
-    const CColourMatrix dim = CColourMatrix::Scale(0.35f, 0.35f, 0.35f, 1.0f);
-    const CColourMatrix darker = CColourMatrix::Scale(0.8f, 0.8f, 0.8f, 1.0f);
-    const CColourMatrix* colours = !face && !m_lit ? &dim : sunk ? &darker : nullptr;
-    if (w > 0.0f && h > 0.0f)
-      g.DrawImage(image, CRectF{area.x + shift, area.y + shift, w, h}, CRectF{0.0f, 0.0f, w, h}, colours);
+    const CImage& shown = !face && !m_lit ? m_dim.Get(image) : sunk ? m_darker.Get(image) : image;
+    if (w > 0.0f && h > 0.0f) g.DrawImage(shown, CRectF{area.x + shift, area.y + shift, w, h}, CRectF{0.0f, 0.0f, w, h});
   }
   const std::uint32_t led = GetLedColour();
   if (face && led != 0) {

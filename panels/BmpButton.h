@@ -56,6 +56,8 @@ class CBmpButton : public CControlObject {
  private:
   CBitmapImage* m_pImage;
   std::uint32_t m_flags;
+  CTintedImage m_dim{CColourMatrix::Scale(0.35f, 0.35f, 0.35f, 1.0f)};
+  CTintedImage m_darker{CColourMatrix::Scale(0.8f, 0.8f, 0.8f, 1.0f)};
   bool m_lit = false;
   bool m_pressed = false;
   bool m_hot = false;

@@ -6,6 +6,7 @@
 #include "core/Device.h"
 #include "panels/ControlPanelWnd.h"
 #include "platform/Graphics.h"
+#include "platform/Image.h"
 
 CRect UnionRect(const CRect& a, const CRect& b) {
   if (IsRectEmpty(a)) return b;
@@ -17,6 +18,20 @@ CRect UnionRect(const CRect& a, const CRect& b) {
 bool RectsIntersect(const CRect& a, const CRect& b) {
   return !IsRectEmpty(a) && !IsRectEmpty(b) && a.left < b.right && b.left < a.right && a.top < b.bottom &&
          b.top < a.bottom;
+}
+
+const CImage& CTintedImage::Get(const CImage& source) {
+  if (!m_image || m_source != &source || m_image->Width() != source.Width() || m_image->Height() != source.Height()) {
+    m_image = std::make_unique<CImage>(source.Width(), source.Height());
+    m_source = &source;
+    if (!m_image->IsNull()) {
+      Graphics g(*m_image);
+      g.SetCompositingMode(CompositingMode::SourceCopy);
+      const CRectF all{0.0f, 0.0f, float(source.Width()), float(source.Height())};
+      g.DrawImage(source, all, all, &m_colours);
+    }
+  }
+  return *m_image;
 }
 
 CControlObject::CControlObject(CControlPanelWnd* owner, int id, const CRect& rect)

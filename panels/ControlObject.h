@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/ParamRecords.h"
+#include "platform/Graphics.h"
+#include "platform/Image.h"
 #include "platform/Types.h"
 
 class CControlPanelWnd;
-class Graphics;
 
 // True when the rectangle covers no pixel.
 inline bool IsRectEmpty(const CRect& r) { return r.right <= r.left || r.bottom <= r.top; }
@@ -30,6 +32,20 @@ enum : std::int32_t {
 
 // The state a bool parameter value carries.
 inline bool BoolOf(const CParamValue& value) { return value.flag != 0; }
+
+// A copy of a picture passed once through a colour matrix, remade only when another picture
+// (or one of another size) is asked for; widgets keep one for their dimmed looks, so that a
+// redraw copies pixels instead of transforming them.
+class CTintedImage {
+ public:
+  explicit CTintedImage(const CColourMatrix& colours) : m_colours(colours) {}
+  const CImage& Get(const CImage& source);
+
+ private:
+  CColourMatrix m_colours;
+  std::unique_ptr<CImage> m_image;
+  const CImage* m_source = nullptr;
+};
 
 class CControlObject {
  public:

@@ -53,7 +53,7 @@ void CCustomComboBox::Draw(Graphics& g, const CRect& clip) {
                                      {ax + side * 0.5f, cy + side * 0.2f}});
   const std::string text = GetCurText();
   if (!text.empty()) {
-    if (const CFont* font = m_style.GetFont()) {
+    if (const CFont* font = m_style.Font() ? m_style.Font() : m_style.GetFont()) {
       CStringFormat format(StringAlignment::Near, StringAlignment::Center);
       format.noWrap = true;
       g.DrawString(text, *font, CRectF{box.x + 3.0f, box.y, std::max(0.0f, ax - box.x - 3.0f), box.height}, format,

@@ -44,7 +44,8 @@ CTextControl::CTextControl(CControlPanelWnd* owner, int id, bool editable, const
 void CTextControl::Draw(Graphics& g, const CRect& clip) {
   (void)clip;
   if (!m_text.empty()) {
-    if (const CFont* font = m_style.GetFont()) {
+    // The font made when the style was last set; made now when there is none yet.
+    if (const CFont* font = m_style.Font() ? m_style.Font() : m_style.GetFont()) {
       CStringFormat format;
       format.alignment = (m_formatFlags & kTextCentre)  ? StringAlignment::Center
                          : (m_formatFlags & kTextRight) ? StringAlignment::Far
