@@ -349,6 +349,7 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
     CControlPanelWnd* view = CreateControlPanel(device->GetControlPanelClass());
     if (!view) return;
     auto* frame = new CChildFrame(view, view);
+    frame->setWindowIcon(windowIcon());
     m_mdiClient->addSubWindow(frame);
     const CWindowPlacement placement = device->GetPanelPlacement();
     if (placement.normalPosition.left == -1 && placement.normalPosition.top == -1) {

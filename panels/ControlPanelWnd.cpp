@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -27,6 +28,7 @@
 #include "panels/ControlObject.h"
 #include "panels/CustomComboBox.h"
 #include "panels/TextControl.h"
+#include "platform/Clock.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
@@ -466,15 +468,31 @@ bool CControlPanelWnd::eventFilter(QObject* watched, QEvent* event) {
 
 // --- Window events ---
 
+std::uint32_t CControlPanelWnd::GetReplyWaitRemaining() const {
+  const CDevice* device = GetDevice();
+  if (!device || device->GetReplyTimerStart() == 0) return 0;
+  const std::uint32_t elapsed = GetTickCount() - device->GetReplyTimerStart();
+  const std::uint32_t timeout = device->GetReplyTimeout();
+  return elapsed < timeout ? timeout - elapsed : 0;
+}
+
 void CControlPanelWnd::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   const QRect r = event->rect();
-  if (m_backBuffer) {
-    p.fillRect(r, Qt::black);
-    p.drawImage(r, m_backBuffer->Native(), r);
-  } else {
-    p.fillRect(r, Qt::black);
-  }
+  p.fillRect(r, Qt::black);
+  if (m_backBuffer) p.drawImage(r, m_backBuffer->Native(), r);
+  const std::uint32_t waiting = GetReplyWaitRemaining();
+  if (waiting == 0) return;
+  // The unit has not answered the last change yet: a veil with "Waiting..." until it does or
+  // the reply timer runs out.
+  p.fillRect(rect(), QColor(0, 0, 0, 110));
+  QFont font(QString::fromStdString(ResolveFontFace("DejaVu Sans")));
+  font.setPixelSize(std::max(12, std::min(height() / 6, 22)));
+  font.setBold(true);
+  p.setFont(font);
+  p.setPen(QColor(240, 240, 240));
+  p.drawText(rect(), Qt::AlignCenter, QStringLiteral("Waiting..."));
+  QTimer::singleShot(int(std::min<std::uint32_t>(waiting, 60000u)) + 20, this, [this] { update(); });
 }
 
 void CControlPanelWnd::mousePressEvent(QMouseEvent* event) {

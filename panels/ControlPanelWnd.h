@@ -105,6 +105,10 @@ class CControlPanelWnd : public QWidget, public CControlPanel {
   void CloseDropDown(int index);
   QListWidget* GetDropDown() const { return m_dropDown; }
 
+  // Milliseconds the device's reply timer still runs (0: no reply awaited); while it runs the
+  // window shows "Waiting..." over the panel.
+  std::uint32_t GetReplyWaitRemaining() const;
+
  protected:
   // Shows the menu at the global point and returns the chosen command id (0: none).
   virtual std::uint32_t TrackPopupMenu(const CMenu& menu, const QPoint& globalPos);

@@ -1,6 +1,7 @@
 // Device panel windows opened by the frame: who may open one, where it goes and how big it is,
 // bringing an open one to the top, closing, and reopening the panels a file was saved with.
 #include <QMdiSubWindow>
+#include <cstdlib>
 
 #include "app/CommandIds.h"
 #include "app/MdiClient.h"
@@ -76,6 +77,7 @@ TEST_F(PanelWindowsTest, Open_NeverPlacedPanel_IsSizedToThePanelAndBound) {
   EXPECT_NE(placement.normalPosition.left, -1);
   EXPECT_EQ(device->GetPanelOrder(), 1);
   EXPECT_TRUE(frame->GetSystem().IsModified());
+  if (const char* png = std::getenv("ORVAK_SAVE_FRAME_PNG")) frame->grab().save(QString::fromUtf8(png));
 }
 
 TEST_F(PanelWindowsTest, Open_AnOpenPanel_BringsItBackWithoutASecondWindow) {

@@ -126,3 +126,20 @@ TEST(ControlPanelRegistryTest, CreatesPanelsByClassName) {
   ClearControlPanelClassesForTests();
   EXPECT_EQ(CreateControlPanel("CWidgetTestPanel"), nullptr);
 }
+
+TEST_F(ControlPanelTest, ReplyWait_VeilsThePanelUntilTheDeviceStopsWaiting) {
+  const QImage before = panel->grab().toImage();
+  EXPECT_EQ(panel->GetReplyWaitRemaining(), 0u);
+  device->StartReplyTimer();
+  EXPECT_GT(panel->GetReplyWaitRemaining(), 0u);
+  const QImage waiting = panel->grab().toImage();
+  // The background corner is darker under the veil, and the text is drawn in the middle.
+  EXPECT_LT(qGray(waiting.pixel(5, 190)), qGray(before.pixel(5, 190)));
+  int bright = 0;
+  for (int y = 80; y < 120; ++y)
+    for (int x = 100; x < 200; ++x) bright += qGray(waiting.pixel(x, y)) > 200 ? 1 : 0;
+  EXPECT_GT(bright, 20);
+  device->OnDisconnected(false);
+  EXPECT_EQ(panel->GetReplyWaitRemaining(), 0u);
+  EXPECT_EQ(panel->grab().toImage().pixel(5, 190), before.pixel(5, 190));
+}
