@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QPaintEvent>
 #include <QScreen>
 #include <QTimer>
@@ -234,7 +235,8 @@ void CControlPanelWnd::ReloadAllControls() {
 
 std::uint32_t CControlPanelWnd::TrackPopupMenu(const CMenu& menu, const QPoint& globalPos) {
   CDevice* device = GetDevice();
-  QMenu popup(this);
+  // Not a child of the panel: a command may close the panel while the menu is open.
+  QMenu popup;
   std::function<void(QMenu&, const CMenu&)> fill = [&](QMenu& target, const CMenu& source) {
     for (int i = 0; i < source.GetItemCount(); ++i) {
       const CMenu::Item* item = source.GetItem(i);
@@ -277,9 +279,10 @@ void CControlPanelWnd::ShowDeviceContextMenu(const QPoint& globalPos) {
   menu.AppendItem(kMenuCopy, "&Copy");
   menu.AppendItem(kMenuPaste, "&Paste All Device Settings");
   device->BuildContextMenu(menu, 0);
+  const QPointer<CControlPanelWnd> alive(this);
   const std::uint32_t command = TrackPopupMenu(menu, globalPos);
-  // The device may have gone while the menu was open.
-  if (command == 0 || GetDevice() != device) return;
+  // The panel or its device may have gone while the menu was open.
+  if (command == 0 || !alive || GetDevice() != device) return;
   if (command == kMenuCopy) {
     device->CopyToClipboard(0);
   } else if (command == kMenuPaste) {

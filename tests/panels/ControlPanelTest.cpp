@@ -143,3 +143,45 @@ TEST_F(ControlPanelTest, ReplyWait_VeilsThePanelUntilTheDeviceStopsWaiting) {
   EXPECT_EQ(panel->GetReplyWaitRemaining(), 0u);
   EXPECT_EQ(panel->grab().toImage().pixel(5, 190), before.pixel(5, 190));
 }
+
+namespace {
+
+// A device that adds one item to the menu and records what the menu asks of it.
+class CMenuTestDevice : public CTestDevice {
+ public:
+  using CTestDevice::CTestDevice;
+  void BuildContextMenu(CMenu& menu, int argument) override {
+    (void)argument;
+    menu.AppendItem(33868, "Copy Channel A");
+  }
+  bool OnContextMenuCommand(std::uint32_t command, int argument) override {
+    (void)argument;
+    commands.push_back(command);
+    return true;
+  }
+  void CopyToClipboard(std::uint32_t command) override { copies.push_back(command); }
+  void PasteFromClipboard(std::uint32_t command) override { pastes.push_back(command); }
+  std::vector<std::uint32_t> commands, copies, pastes;
+};
+
+}  // namespace
+
+TEST(ControlPanelMenuTest, TheChosenItemReachesTheDevice) {
+  CSystem system;
+  auto* device = new CMenuTestDevice(&system, 2);
+  system.AppendDevice(device);
+  CWidgetTestPanel panel;
+  panel.SetDevice(device);
+  device->SetControlPanel(&panel);
+  panel.Create();
+  panel.UpdateAllControls();
+  for (std::uint32_t choice : {33868u, 57634u, 57637u, 0u}) {
+    panel.menuChoice = choice;
+    panel.DispatchMouseMessage(WM_RBUTTONUP, 0, 5, 190);
+  }
+  ASSERT_EQ(panel.menus.size(), 4u);
+  EXPECT_EQ(panel.menus[0], (std::vector<std::uint32_t>{57634, 57637, 33868}));
+  EXPECT_EQ(device->commands, (std::vector<std::uint32_t>{33868}));
+  EXPECT_EQ(device->copies, (std::vector<std::uint32_t>{0}));
+  EXPECT_EQ(device->pastes, (std::vector<std::uint32_t>{0}));
+}
