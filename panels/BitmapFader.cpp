@@ -11,17 +11,11 @@
 #include "platform/MouseMessages.h"
 
 CBitmapFader::CBitmapFader(CControlPanelWnd* owner, int id, CBitmapImage* capImage, int kind, const CRect& rect)
-    : CControlObject(owner, id, rect), m_pCap(capImage), m_kind(kind) {}
+    : CValueControl(owner, id, rect), m_pCap(capImage), m_kind(kind) {}
 
 int CBitmapFader::CapHeight() const {
   const int h = m_pCap && m_pCap->GetImage() ? m_pCap->GetImage()->Height() : 0;
   return std::clamp(h > 0 ? h : 10, 1, std::max(1, m_rect.Height()));
-}
-
-void CBitmapFader::SetValue(float value) {
-  const float low = std::min(m_minimum, m_maximum);
-  const float high = std::max(m_minimum, m_maximum);
-  m_value = std::isfinite(value) ? std::clamp(value, low, high) : low;
 }
 
 int CBitmapFader::ValueToY(float value) const {
@@ -67,21 +61,11 @@ void CBitmapFader::Draw(Graphics& g, const CRect& clip) {
   if (!m_enabled) DrawDisabledLook(g);
 }
 
-void CBitmapFader::ChangeValue(float value, CRect& redraw) {
-  const float before = m_value;
-  SetValue(value);
-  if (m_value == before) return;
-  redraw = m_rect;
-  SendValue(CParamValue(m_id, m_value, kValueKindLevel));
-}
-
 bool CBitmapFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) {
-  (void)x;
   redraw = CRect{};
   switch (message) {
     case WM_LBUTTONDOWN: {
-      if (m_owner) m_owner->SetActiveObject(this);
-      m_dragging = true;
+      BeginDrag();
       const int capY = ValueToY(m_value);
       const int half = CapHeight() / 2;
       if (y >= capY - half && y < capY - half + CapHeight()) {
@@ -95,43 +79,6 @@ bool CBitmapFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, in
     case WM_MOUSEMOVE:
       if (m_dragging) ChangeValue(YToValue(y - m_grabOffset), redraw);
       return true;
-    case WM_LBUTTONUP:
-      if (m_dragging) {
-        m_dragging = false;
-        if (m_owner && m_owner->GetActiveObject() == this) m_owner->SetActiveObject(nullptr);
-      }
-      return true;
-    case WM_MOUSEWHEEL: {
-      const int notches = std::int32_t(flags) / WHEEL_DELTA;
-      if (notches != 0) ChangeValue(m_value + float(notches) * m_nudgeStep, redraw);
-      return true;
-    }
-    default: return false;
+    default: return CValueControl::OnMouseMessage(message, flags, x, y, redraw);
   }
-}
-
-bool CBitmapFader::OnKeyDown(int key, std::uint32_t flags, CRect& redraw) {
-  (void)flags;
-  redraw = CRect{};
-  float steps = 0.0f;
-  switch (key) {
-    case VK_UP:
-    case VK_RIGHT: steps = 1.0f; break;
-    case VK_DOWN:
-    case VK_LEFT: steps = -1.0f; break;
-    case VK_PRIOR: steps = 10.0f; break;
-    case VK_NEXT: steps = -10.0f; break;
-    default: return false;
-  }
-  ChangeValue(m_value + steps * m_nudgeStep, redraw);
-  return true;
-}
-
-CRect CBitmapFader::UpdateFromParameter(const CParamValue& value) {
-  if (value.kind == kParamKindNone || value.kind == kParamKindText || value.kind == kParamKindBool) return CRect{};
-  // The user's own drag leads while it lasts.
-  if (m_dragging) return CRect{};
-  const float before = m_value;
-  SetValue(value.kind == kParamKindInteger ? float(value.integer) : value.value);
-  return m_value == before ? CRect{} : m_rect;
 }

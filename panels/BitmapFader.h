@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "panels/ControlObject.h"
+#include "panels/ValueControl.h"
 
 class CBitmapImage;
 
@@ -18,22 +18,16 @@ enum : int {
 // ranges are short (a graphic-EQ band spans 24 dB, a channel gain a few tens), so a linear
 // track keeps every step of a wheel or key nudge the same distance. A graphic-EQ fader marks
 // its centre (0 dB) on the track.
-class CBitmapFader : public CControlObject {
+class CBitmapFader : public CValueControl {
  public:
   // capImage is not owned.
   CBitmapFader(CControlPanelWnd* owner, int id, CBitmapImage* capImage, int kind, const CRect& rect);
 
   void Draw(Graphics& g, const CRect& clip) override;
   // A press on the cap drags it; a press on the track moves the cap's centre to the pointer;
-  // the wheel moves the value a nudge step per notch.
+  // the wheel and the keys move the value a nudge step.
   bool OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) override;
-  // Up/Right and Down/Left move a nudge step, Page Up/Down ten.
-  bool OnKeyDown(int key, std::uint32_t flags, CRect& redraw) override;
-  CRect UpdateFromParameter(const CParamValue& value) override;
 
-  float GetValue() const { return m_value; }
-  // Limited to the range; no redraw, nothing sent.
-  void SetValue(float value);
   int GetKind() const { return m_kind; }
   // The cap centre's y for a value, and the value at a y (limited to the range).
   int ValueToY(float value) const;
@@ -43,14 +37,17 @@ class CBitmapFader : public CControlObject {
   float m_minimum = -60.0f;
   float m_nudgeStep = 0.5f;
 
+ protected:
+  void GetRange(float& low, float& high) const override {
+    low = m_minimum;
+    high = m_maximum;
+  }
+  float GetStep() const override { return m_nudgeStep; }
+
  private:
-  // Sets the value (limited) and sends it when it changed; redraw gets the rectangle.
-  void ChangeValue(float value, CRect& redraw);
   int CapHeight() const;
 
   CBitmapImage* m_pCap;
   int m_kind;
-  float m_value = 0.0f;
-  bool m_dragging = false;
   int m_grabOffset = 0;  // pointer y minus cap centre at the press
 };

@@ -60,15 +60,6 @@ void CBitmapMeter::Draw(Graphics& g, const CRect& clip) {
   if (!m_enabled) DrawDisabledLook(g);
 }
 
-bool CBitmapMeter::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) {
-  (void)message;
-  (void)flags;
-  (void)x;
-  (void)y;
-  redraw = CRect{};
-  return false;
-}
-
 CRect CBitmapMeter::UpdateFromParameter(const CParamValue& value) {
   if (value.kind == kParamKindNone || value.kind == kParamKindText || value.kind == kParamKindBool) return CRect{};
   const int before = m_level;

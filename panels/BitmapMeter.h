@@ -23,7 +23,6 @@ class CBitmapMeter : public CControlObject {
                std::uint32_t mode, int floor);
 
   void Draw(Graphics& g, const CRect& clip) override;
-  bool OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) override;
   // A float value sets the level (limited to floor and top).
   CRect UpdateFromParameter(const CParamValue& value) override;
 

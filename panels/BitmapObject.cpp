@@ -30,17 +30,6 @@ void CBitmapObject::Draw(Graphics& g, const CRect& clip) {
   if (!m_enabled) DrawDisabledLook(g);
 }
 
-bool CBitmapObject::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) {
-  // It holds the message (nothing below it gets it) without acting on it, so a right click
-  // still reaches the panel's context menu.
-  (void)message;
-  (void)flags;
-  (void)x;
-  (void)y;
-  redraw = CRect{};
-  return false;
-}
-
 CBitmapLED::CBitmapLED(CControlPanelWnd* owner, int id, CBitmapImage* image, const CRect& rect, bool lit)
     : CBitmapObject(owner, id, image, rect, 0), m_lit(lit) {}
 

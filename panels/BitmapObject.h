@@ -18,7 +18,6 @@ class CBitmapObject : public CControlObject {
   CBitmapObject(CControlPanelWnd* owner, int id, CBitmapImage* image, const CRect& rect, std::uint32_t flags = 0);
 
   void Draw(Graphics& g, const CRect& clip) override;
-  bool OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) override;
 
   CBitmapImage* GetImage() const { return m_pImage; }
   void SetImage(CBitmapImage* image) { m_pImage = image; }

@@ -19,13 +19,7 @@ CPointF OnCircle(float cx, float cy, float radius, float degrees) {
 
 }  // namespace
 
-CKnob::CKnob(CControlPanelWnd* owner, int id, const CRect& rect) : CControlObject(owner, id, rect) {}
-
-void CKnob::SetValue(float value) {
-  const float low = float(std::min(m_minimum, m_maximum));
-  const float high = float(std::max(m_minimum, m_maximum));
-  m_value = std::isfinite(value) ? std::clamp(value, low, high) : low;
-}
+CKnob::CKnob(CControlPanelWnd* owner, int id, const CRect& rect) : CValueControl(owner, id, rect) {}
 
 float CKnob::ValueToAngle(float value) const {
   if (m_maximum == m_minimum) return m_minAngle;
@@ -65,60 +59,17 @@ void CKnob::Draw(Graphics& g, const CRect& clip) {
   if (!m_enabled) DrawDisabledLook(g);
 }
 
-void CKnob::ChangeValue(float value, CRect& redraw) {
-  const float before = m_value;
-  SetValue(value);
-  if (m_value == before) return;
-  redraw = m_rect;
-  SendValue(CParamValue(m_id, m_value, kValueKindLevel));
-}
-
 bool CKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) {
-  (void)x;
   redraw = CRect{};
   switch (message) {
     case WM_LBUTTONDOWN:
-      if (m_owner) m_owner->SetActiveObject(this);
-      m_dragging = true;
+      BeginDrag();
       m_startY = y;
       m_startValue = m_value;
       return true;
     case WM_MOUSEMOVE:
       if (m_dragging) ChangeValue(m_startValue + float(m_startY - y) * m_step, redraw);
       return true;
-    case WM_LBUTTONUP:
-      if (m_dragging) {
-        m_dragging = false;
-        if (m_owner && m_owner->GetActiveObject() == this) m_owner->SetActiveObject(nullptr);
-      }
-      return true;
-    case WM_MOUSEWHEEL: {
-      const int notches = std::int32_t(flags) / WHEEL_DELTA;
-      if (notches != 0) ChangeValue(m_value + float(notches) * m_step, redraw);
-      return true;
-    }
-    default: return false;
+    default: return CValueControl::OnMouseMessage(message, flags, x, y, redraw);
   }
-}
-
-bool CKnob::OnKeyDown(int key, std::uint32_t flags, CRect& redraw) {
-  (void)flags;
-  redraw = CRect{};
-  if (key == VK_UP || key == VK_RIGHT) {
-    ChangeValue(m_value + m_step, redraw);
-    return true;
-  }
-  if (key == VK_DOWN || key == VK_LEFT) {
-    ChangeValue(m_value - m_step, redraw);
-    return true;
-  }
-  return false;
-}
-
-CRect CKnob::UpdateFromParameter(const CParamValue& value) {
-  if (value.kind == kParamKindNone || value.kind == kParamKindText || value.kind == kParamKindBool) return CRect{};
-  if (m_dragging) return CRect{};
-  const float before = m_value;
-  SetValue(value.kind == kParamKindInteger ? float(value.integer) : value.value);
-  return m_value == before ? CRect{} : m_rect;
 }

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "panels/ControlObject.h"
+#include "panels/ValueControl.h"
 
 // Mark styles of a knob.
 enum : int {
@@ -11,19 +11,14 @@ enum : int {
   kKnobRimTicks = 1,  // ticks every 10 degrees outside the body along the whole sweep
 };
 
-class CKnob : public CControlObject {
+class CKnob : public CValueControl {
  public:
   CKnob(CControlPanelWnd* owner, int id, const CRect& rect);
 
   void Draw(Graphics& g, const CRect& clip) override;
   // A drag sets value = value at the press + (press y - y) x step, limited to the range; the
-  // wheel moves one step per notch.
+  // wheel and the keys move one step.
   bool OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) override;
-  bool OnKeyDown(int key, std::uint32_t flags, CRect& redraw) override;
-  CRect UpdateFromParameter(const CParamValue& value) override;
-
-  float GetValue() const { return m_value; }
-  void SetValue(float value);
   // The pointer's angle for a value, degrees clockwise from 12 o'clock.
   float ValueToAngle(float value) const;
 
@@ -39,11 +34,14 @@ class CKnob : public CControlObject {
   int m_markStyle = kKnobNoMarks;
   std::uint32_t m_colour = 0xFF3CA0FFu;
 
- private:
-  void ChangeValue(float value, CRect& redraw);
+ protected:
+  void GetRange(float& low, float& high) const override {
+    low = float(m_minimum);
+    high = float(m_maximum);
+  }
+  float GetStep() const override { return m_step; }
 
-  float m_value = 0.0f;
-  bool m_dragging = false;
+ private:
   int m_startY = 0;
   float m_startValue = 0.0f;
 };

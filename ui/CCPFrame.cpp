@@ -5,146 +5,23 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "core/BitmapImage.h"
 #include "core/CPData.h"
 #include "core/System.h"
 #include "core/User.h"
+#include "platform/Image.h"
+#include "resources/Resources.h"
 
 namespace {
 
-struct ToolSpec {
-  std::uint32_t id;  // 0: separator
-  const char* text;  // status prompt, then the tooltip after the line feed
-};
-
-const ToolSpec kTools[] = {
-    {32869, "Select Mode\nUse the cursor to select objects in the view"},
-    {32870, "Add a text control to this custom control panel\nAdd Text Control"},
-    {32871, "Add a knob to this custom control panel\nAdd Knob Control"},
-    {32872, "Add a fader to this custom control panel\nAdd Fader Control"},
-    {32873, "Add a bitmap to this custom control panel\nAdd Bitmap Control"},
-    {32874, "Add an LED to this custom control panel\nAdd LED Control"},
-    {32875, "Add a button to this custom control panel\nAdd Button Control"},
-    {0, nullptr},
-    {32876, "Show the grid on the control panel\nShow Grid"},
-    {32877, "Snap co-ordinates to the grid when moving or resizing\nSnap To Grid"},
-    {0, nullptr},
-    {32878, "Delete the currently selected control(s)\nDelete"},
-    {0, nullptr},
-    {32879, "Raise the selected control one level in the Z-order\nRaise"},
-    {32880, "Lower the selected control one level in the Z-order\nLower"},
-    {32881, "Raise the selected control to the top of the Z-order\nRaise to Top"},
-    {32882, "Lower the selected control to the bottom of the Z-order\nLower to Bottom"},
-};
-
-// The 16 x 16 picture of a design tool, drawn in dark grey with one accent colour.
-QPixmap ToolIcon(std::uint32_t id) {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  const QColor ink(40, 40, 40);
-  const QColor accent(30, 110, 200);
-  p.setPen(QPen(ink, 1.2));
-  auto arrow = [&](bool up, int y, bool bar) {
-    QPainterPath path;
-    if (up) {
-      path.moveTo(8, y);
-      path.lineTo(13, y + 5);
-      path.lineTo(3, y + 5);
-    } else {
-      path.moveTo(8, y + 5);
-      path.lineTo(13, y);
-      path.lineTo(3, y);
-    }
-    path.closeSubpath();
-    p.fillPath(path, accent);
-    if (bar) p.fillRect(QRectF(3, up ? y - 3 : y + 7, 10, 2), ink);
-  };
-  switch (id) {
-    case 32869: {  // pointer
-      QPainterPath path;
-      path.moveTo(4, 1);
-      path.lineTo(4, 14);
-      path.lineTo(7, 11);
-      path.lineTo(10, 15);
-      path.lineTo(12, 14);
-      path.lineTo(9, 10);
-      path.lineTo(13, 10);
-      path.closeSubpath();
-      p.fillPath(path, Qt::white);
-      p.drawPath(path);
-      break;
-    }
-    case 32870: {  // text
-      QFont font(QStringLiteral("DejaVu Sans"));
-      font.setPixelSize(14);
-      font.setBold(true);
-      p.setFont(font);
-      p.setPen(accent);
-      p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("T"));
-      break;
-    }
-    case 32871:  // knob
-      p.setBrush(QColor(90, 90, 90));
-      p.drawEllipse(QRectF(2, 2, 12, 12));
-      p.setPen(QPen(accent, 2));
-      p.drawLine(QPointF(8, 8), QPointF(11.5, 4.5));
-      break;
-    case 32872:  // fader
-      p.fillRect(QRectF(7, 1, 2, 14), ink);
-      p.fillRect(QRectF(3, 6, 10, 4), accent);
-      break;
-    case 32873:  // picture
-      p.setBrush(QColor(200, 225, 250));
-      p.drawRect(QRectF(1.5, 2.5, 13, 11));
-      p.setBrush(QColor(60, 150, 60));
-      p.setPen(Qt::NoPen);
-      p.drawPolygon(QPolygonF({QPointF(2, 13), QPointF(7, 7), QPointF(10, 10), QPointF(14, 6), QPointF(14, 13)}));
-      break;
-    case 32874:  // LED
-      p.setBrush(QColor(220, 40, 40));
-      p.drawEllipse(QRectF(3, 3, 10, 10));
-      p.setBrush(QColor(255, 180, 180));
-      p.setPen(Qt::NoPen);
-      p.drawEllipse(QRectF(5, 5, 3, 3));
-      break;
-    case 32875:  // button
-      p.setBrush(QColor(215, 215, 215));
-      p.drawRoundedRect(QRectF(1.5, 4.5, 13, 8), 2, 2);
-      p.fillRect(QRectF(5, 7, 6, 3), accent);
-      break;
-    case 32876:  // grid
-      for (int i = 2; i <= 14; i += 4) {
-        p.drawLine(QPointF(i, 2), QPointF(i, 14));
-        p.drawLine(QPointF(2, i), QPointF(14, i));
-      }
-      break;
-    case 32877:  // snap
-      for (int x = 3; x <= 13; x += 5)
-        for (int y = 3; y <= 13; y += 5) p.fillRect(QRectF(x - 0.5, y - 0.5, 1.5, 1.5), ink);
-      p.setBrush(accent);
-      p.setPen(Qt::NoPen);
-      p.drawRect(QRectF(8, 8, 5, 5));
-      break;
-    case 32878:  // delete
-      p.setPen(QPen(QColor(200, 30, 30), 2.2));
-      p.drawLine(QPointF(3, 3), QPointF(13, 13));
-      p.drawLine(QPointF(13, 3), QPointF(3, 13));
-      break;
-    case 32879: arrow(true, 5, false); break;
-    case 32880: arrow(false, 5, false); break;
-    case 32881: arrow(true, 7, true); break;
-    case 32882: arrow(false, 4, true); break;
-    default: break;
-  }
-  return pixmap;
-}
+// The toolbar's buttons in order; 0 is a separator. Each button's picture is the next 16 x 16
+// cell of the toolbar resource, its texts the string-table entry of its command.
+constexpr std::uint32_t kTools[] = {32869, 32870, 32871, 32872, 32873, 32874, 32875, 0, 32876,
+                                    32877, 0,     32878, 0,     32879, 32880, 32881, 32882};
 
 }  // namespace
 
@@ -169,19 +46,25 @@ void CCCPFrame::CreateDesignToolBar() {
   m_toolBar->setMovable(false);
   m_toolBar->setFloatable(false);
   m_toolBar->setContentsMargins(1, 1, 1, 1);
-  for (const ToolSpec& tool : kTools) {
-    if (tool.id == 0) {
+  CBitmapImage strip;
+  strip.LoadFromResource(CBitmapImage::kResourceBmp, kDesignToolBarResource);
+  int cell = 0;
+  for (const std::uint32_t id : kTools) {
+    if (id == 0) {
       m_toolBar->addSeparator();
       continue;
     }
-    const QString text = QString::fromUtf8(tool.text);
+    const QString text = QString::fromStdString(LoadResourceString(id));
     const QString prompt = text.section(QLatin1Char('\n'), 0, 0);
     const QString tip = text.section(QLatin1Char('\n'), 1);
-    QAction* action = m_toolBar->addAction(QIcon(ToolIcon(tool.id)), tip);
+    QIcon icon;
+    if (const CImage* image = strip.GetImage(); image && image->Width() >= (cell + 1) * 16)
+      icon = QIcon(QPixmap::fromImage(image->Native().copy(cell * 16, 0, 16, 16)));
+    ++cell;
+    QAction* action = m_toolBar->addAction(icon, tip);
     action->setToolTip(tip);
     action->setStatusTip(prompt);
-    action->setData(QVariant::fromValue(tool.id));
-    const std::uint32_t id = tool.id;
+    action->setData(QVariant::fromValue(id));
     connect(action, &QAction::triggered, this, [this, id] {
       if (m_onCommand) m_onCommand(id);
     });
