@@ -361,3 +361,34 @@ TEST_F(TextEditorTest, Wheel_NudgesTheValueByKindAndStep) {
   Wheel(150, 70, 120);
   EXPECT_EQ(Applied().size(), count);
 }
+
+struct FormatCase {
+  const char* name;
+  std::uint32_t flags;
+  CParamValue value;
+  const char* text;
+};
+
+class TextFormatTest : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(TextFormatTest, ValueIsShownByItsKindAndTheFlags) {
+  const FormatCase& c = GetParam();
+  CTextControl text(nullptr, 1, false, "DejaVu Sans", 8.0f, 0xFFFFFFFFu, c.flags, CRect{0, 0, 60, 15});
+  text.SetText("before");
+  EXPECT_EQ(text.FormatValue(c.value), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, TextFormatTest,
+    ::testing::Values(FormatCase{"Level", 0x105, CParamValue(1, -6.25f, 1), "-6.2 dB"},
+                      FormatCase{"WholeDb", 0x146D, CParamValue(1, -3.0f, 1), "-3dB"},
+                      FormatCase{"HalfDb", 0x146D, CParamValue(1, -3.5f, 1), "-3.5dB"},
+                      FormatCase{"Frequency", 0x106D, CParamValue(1, 1000.0f, 2), "1k 00 Hz"},
+                      FormatCase{"DelayFeet", kTextDelayFeet, CParamValue(1, 10.0f, 4), "11.27ft"},
+                      FormatCase{"Ratio", 0x116D, CParamValue(1, 4.0f, 10), "4.0:1"},
+                      FormatCase{"Time", 0x116D, CParamValue(1, 12.5f, 11), "12.5ms"},
+                      FormatCase{"Bool", 0, MakeBoolParamValue(1, true), "On"},
+                      FormatCase{"Integer", 0, MakeIntParamValue(1, 42), "42"},
+                      FormatCase{"Text", 0, MakeTextParamValue(1, "Sub L"), "Sub L"},
+                      FormatCase{"NoneKeepsTheText", 0, MakeNoParamValue(), "before"}),
+    [](const ::testing::TestParamInfo<FormatCase>& info) { return info.param.name; });
