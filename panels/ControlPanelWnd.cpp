@@ -493,8 +493,14 @@ void CControlPanelWnd::paintEvent(QPaintEvent* event) {
   font.setPixelSize(std::max(12, std::min(height() / 6, 22)));
   font.setBold(true);
   p.setFont(font);
+  const QString text = QStringLiteral("Waiting...");
+  const QRect box = p.fontMetrics().boundingRect(rect(), Qt::AlignCenter, text).adjusted(-12, -6, 12, 6);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QColor(150, 150, 150));
+  p.setBrush(QColor(20, 20, 24, 220));
+  p.drawRoundedRect(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
   p.setPen(QColor(240, 240, 240));
-  p.drawText(rect(), Qt::AlignCenter, QStringLiteral("Waiting..."));
+  p.drawText(rect(), Qt::AlignCenter, text);
   QTimer::singleShot(int(std::min<std::uint32_t>(waiting, 60000u)) + 20, this, [this] { update(); });
 }
 

@@ -1,6 +1,7 @@
 // The panel window: parameter notification, redraw, the context menu, timers, tooltips, the
 // panel class registry and unbinding from the device.
 #include <QElapsedTimer>
+#include <cstdlib>
 
 #include "tests/panels/PanelTestSupport.h"
 
@@ -133,6 +134,7 @@ TEST_F(ControlPanelTest, ReplyWait_VeilsThePanelUntilTheDeviceStopsWaiting) {
   device->StartReplyTimer();
   EXPECT_GT(panel->GetReplyWaitRemaining(), 0u);
   const QImage waiting = panel->grab().toImage();
+  if (const char* png = std::getenv("ORVAK_SAVE_WAIT_PNG")) waiting.save(QString::fromUtf8(png));
   // The background corner is darker under the veil, and the text is drawn in the middle.
   EXPECT_LT(qGray(waiting.pixel(5, 190)), qGray(before.pixel(5, 190)));
   int bright = 0;
