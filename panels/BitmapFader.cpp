@@ -58,7 +58,7 @@ void CBitmapFader::Draw(Graphics& g, const CRect& clip) {
     g.FillRectangle(CBrush::LinearGradient(capRect, CColour{0xFFE0E0E0u}, CColour{0xFF707070u}, true), capRect);
     g.FillRectangle(CBrush(CColour{0xFF202020u}), CRectF{capRect.x, capY + float(half), capRect.width, 1.0f});
   }
-  if (!m_enabled) DrawDisabledLook(g);
+  if (!IsEnabled()) DrawDisabledLook(g);
 }
 
 bool CBitmapFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) {

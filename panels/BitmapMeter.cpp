@@ -57,7 +57,7 @@ void CBitmapMeter::Draw(Graphics& g, const CRect& clip) {
       }
     }
   }
-  if (!m_enabled) DrawDisabledLook(g);
+  if (!IsEnabled()) DrawDisabledLook(g);
 }
 
 CRect CBitmapMeter::UpdateFromParameter(const CParamValue& value) {

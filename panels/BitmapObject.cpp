@@ -27,7 +27,7 @@ void CBitmapObject::Draw(Graphics& g, const CRect& clip) {
     const CColourMatrix half = CColourMatrix::Scale(1.0f, 1.0f, 1.0f, 0.5f);
     DrawClipped(g, *m_pImage->GetImage(), m_rect, (m_flags & kBitmapHalfOpacity) ? &half : nullptr);
   }
-  if (!m_enabled) DrawDisabledLook(g);
+  if (!IsEnabled()) DrawDisabledLook(g);
 }
 
 CBitmapLED::CBitmapLED(CControlPanelWnd* owner, int id, CBitmapImage* image, const CRect& rect, bool lit)

@@ -68,7 +68,7 @@ void CBmpButton::Draw(Graphics& g, const CRect& clip) {
     const int alpha = std::clamp(m_pressed ? m_highlightAlpha : m_highlightAlpha / 3, 0, 255);
     g.FillPath(CBrush(CColour::FromArgb(std::uint8_t(alpha), 128, 128, 128)), RoundedRect(area, float(m_highlightRadius)));
   }
-  if (!m_enabled) DrawDisabledLook(g);
+  if (!IsEnabled()) DrawDisabledLook(g);
 }
 
 bool CBmpButton::HitTest(int x, int y) const {

@@ -86,8 +86,12 @@ class CControlObject {
   bool IsVisible() const { return m_visible; }
   void SetVisible(bool visible) { m_visible = visible; }
   // A disabled widget is drawn greyed and ignores input, but still covers what lies below it.
-  bool IsEnabled() const { return m_enabled; }
+  // It is disabled when the panel disables it or when the device marks its parameter disabled
+  // (the disabled flag of the parameter's description, such as a locked setting).
+  bool IsEnabled() const { return m_enabled && !m_parameterDisabled; }
   void SetEnabled(bool enabled) { m_enabled = enabled; }
+  bool IsParameterDisabled() const { return m_parameterDisabled; }
+  void SetParameterDisabled(bool disabled) { m_parameterDisabled = disabled; }
 
  protected:
   // Hands the value to the owner panel's device (ApplyControlChange); nothing without one.
@@ -100,4 +104,5 @@ class CControlObject {
   int m_id;
   bool m_visible = true;
   bool m_enabled = true;
+  bool m_parameterDisabled = false;
 };

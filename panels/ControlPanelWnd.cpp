@@ -106,11 +106,28 @@ CControlPanelWnd::~CControlPanelWnd() {
 // --- Model-side interface ---
 
 void CControlPanelWnd::NotifyParameterChanged(const CParamValue& value) {
+  bool checked = false;
+  bool disabled = false;
   for (CControlObject* control : m_controls) {
     if (control->GetId() != value.id) continue;
-    const CRect r = control->UpdateFromParameter(value);
+    if (!checked) {
+      disabled = IsParameterDisabled(value.id);
+      checked = true;
+    }
+    CRect r = control->UpdateFromParameter(value);
+    if (control->IsParameterDisabled() != disabled) {
+      control->SetParameterDisabled(disabled);
+      r = UnionRect(r, control->GetRect());
+    }
     if (!IsRectEmpty(r)) RedrawRect(&r, true, true);
   }
+}
+
+bool CControlPanelWnd::IsParameterDisabled(int parameterId) const {
+  CDevice* device = GetDevice();
+  if (!device || parameterId == 0) return false;
+  const CParamInfo info = device->GetParameterAt(parameterId);
+  return info.id == parameterId && info.name != "NULL" && info.flag != 0;
 }
 
 void CControlPanelWnd::DestroyPanelWindow() {
@@ -226,7 +243,9 @@ void CControlPanelWnd::OnRightClick(int x, int y) {
 
 void CControlPanelWnd::ReloadAllControls() {
   for (CControlObject* control : m_controls) {
-    if (control->GetId() != 0) control->UpdateFromParameter(GetCurrentValue(control->GetId()));
+    if (control->GetId() == 0) continue;
+    control->SetParameterDisabled(IsParameterDisabled(control->GetId()));
+    control->UpdateFromParameter(GetCurrentValue(control->GetId()));
   }
   RedrawRect(nullptr, true, true);
 }

@@ -71,9 +71,12 @@ class CControlPanelWnd : public QWidget, public CControlPanel {
   virtual bool DispatchKeyDown(int key, std::uint32_t flags);
   // A right click that no widget took, before the context menu opens. Base: nothing.
   virtual void OnRightClick(int x, int y);
-  // The widgets re-read their bound values from the device (panels call it from their
-  // UpdateAllControls); then the whole panel is redrawn.
+  // The widgets re-read their bound values and their parameters' disabled flags from the
+  // device (panels call it from their UpdateAllControls); then the whole panel is redrawn.
   void ReloadAllControls();
+  // True when the device describes the parameter with its disabled flag set. The parameter
+  // is looked up by id (GetParameterAt of the id must describe that id).
+  bool IsParameterDisabled(int parameterId) const;
 
   // --- Timers and tooltips ---
   // Starts (or restarts) timer id; OnTimer(id) runs every periodMs.

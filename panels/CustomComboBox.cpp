@@ -60,7 +60,7 @@ void CCustomComboBox::Draw(Graphics& g, const CRect& clip) {
                    CBrush(textColour));
     }
   }
-  if (!m_enabled) DrawDisabledLook(g);
+  if (!IsEnabled()) DrawDisabledLook(g);
 }
 
 bool CCustomComboBox::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) {

@@ -56,7 +56,7 @@ void CKnob::Draw(Graphics& g, const CRect& clip) {
   }
   const float tip = std::max(2.0f, radius - float(m_pointerRadius));
   g.DrawLine(CPen(CColour{0xFFF0F0F0u}, 2.0f), OnCircle(cx, cy, tip * 0.25f, angle), OnCircle(cx, cy, tip, angle));
-  if (!m_enabled) DrawDisabledLook(g);
+  if (!IsEnabled()) DrawDisabledLook(g);
 }
 
 bool CKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) {

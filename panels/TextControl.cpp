@@ -60,7 +60,7 @@ void CTextControl::Draw(Graphics& g, const CRect& clip) {
       g.DrawString(text, *font, CRectF::FromRect(m_rect), format, CBrush(m_style.colour));
     }
   }
-  if (!m_enabled) DrawDisabledLook(g);
+  if (!IsEnabled()) DrawDisabledLook(g);
 }
 
 bool CTextControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) {

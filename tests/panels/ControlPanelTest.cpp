@@ -187,3 +187,51 @@ TEST(ControlPanelMenuTest, TheChosenItemReachesTheDevice) {
   EXPECT_EQ(device->copies, (std::vector<std::uint32_t>{0}));
   EXPECT_EQ(device->pastes, (std::vector<std::uint32_t>{0}));
 }
+
+namespace {
+
+// A device whose fader parameter can be locked (its description's disabled flag).
+class CLockingDevice : public CTestDevice {
+ public:
+  using CTestDevice::CTestDevice;
+  CParamInfo GetParameterAt(int n) override {
+    if (n != kPanelFader) return CDevice::GetParameterAt(n);
+    CParamInfo info;
+    info.name = "Fader";
+    info.id = kPanelFader;
+    info.kind = 1;
+    info.flag = locked ? 1 : 0;
+    return info;
+  }
+  bool locked = false;
+};
+
+}  // namespace
+
+TEST(ControlPanelLockTest, ADisabledParameterGreysItsWidgetsUntilItIsFreedAgain) {
+  CSystem system;
+  auto* device = new CLockingDevice(&system, 3);
+  system.AppendDevice(device);
+  device->values[kPanelFader] = CParamValue(kPanelFader, -20.0f, 1);
+  device->locked = true;
+  CWidgetTestPanel panel;
+  panel.SetDevice(device);
+  device->SetControlPanel(&panel);
+  panel.Create();
+  panel.UpdateAllControls();
+  EXPECT_FALSE(panel.fader->IsEnabled());
+  EXPECT_TRUE(panel.knob->IsEnabled());
+  const CColour greyed = panel.Pixel(11, 88);
+  panel.DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, 17, 140);
+  panel.DispatchMouseMessage(WM_LBUTTONUP, 0, 17, 140);
+  EXPECT_TRUE(device->applied.empty());
+  // The lock lifts: the next notification of the parameter enables and redraws the fader.
+  device->locked = false;
+  panel.NotifyParameterChanged(CParamValue(kPanelFader, -20.0f, 1));
+  EXPECT_TRUE(panel.fader->IsEnabled());
+  EXPECT_GT(panel.Pixel(11, 88).R(), greyed.R());
+  // The panel's own choice stays apart from the parameter's.
+  panel.fader->SetEnabled(false);
+  panel.NotifyParameterChanged(CParamValue(kPanelFader, -10.0f, 1));
+  EXPECT_FALSE(panel.fader->IsEnabled());
+}
