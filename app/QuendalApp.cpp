@@ -12,6 +12,7 @@
 #include "core/TextStyle.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "panels/PanelClasses.h"
 #include "ui/SplashScreen.h"
 
 CQuendalApp::CQuendalApp() = default;
@@ -30,6 +31,8 @@ bool CQuendalApp::InitInstance(const QStringList& args) {
   // Every device family takes its type codes in the factory before any file or scan needs them.
   RegisterProcessorFamily();
   RegisterAmplifierFamilies();
+  // And every family with a control panel its panel class.
+  RegisterDevicePanelClasses();
 
   // The settings key (company) and the application name (product).
   QCoreApplication::setOrganizationName(AppString(kStrCompanyKey));

@@ -238,6 +238,13 @@ TEST_P(CloseRefusalTest, CloseBoxFollowsTheLockAndTheUsersRights) {
   }
 }
 
+TEST_F(CustomFrameTest, RemoveCloseCommand_DropsTheCloseBox) {
+  CCCPFrame* frame = OpenCustomFrame(0);
+  EXPECT_TRUE(frame->windowFlags() & Qt::WindowCloseButtonHint);
+  frame->RemoveCloseCommand();
+  EXPECT_FALSE(frame->windowFlags() & Qt::WindowCloseButtonHint);
+}
+
 INSTANTIATE_TEST_SUITE_P(Rights, CloseRefusalTest,
                          ::testing::Values(CloseCase{"UnlockedRestricted", false, 0x2, false},
                                            CloseCase{"LockedAdmin", true, 0, false},
