@@ -258,6 +258,22 @@ TEST_F(WidgetMouseTest, WindowEvents_ReachTheWidgetsAsMouseMessages) {
   EXPECT_FLOAT_EQ(Applied().back().value, -24.0f);
 }
 
+TEST_F(WidgetMouseTest, ButtonHighlight_FollowsThePointerInAndOut) {
+  auto move = [&](int x, int y) {
+    QMouseEvent event(QEvent::MouseMove, QPointF(x, y), panel->mapToGlobal(QPointF(x, y)), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(panel, &event);
+  };
+  const CColour plain = panel->Pixel(60, 20);
+  move(55, 15);
+  EXPECT_TRUE(panel->button->IsHot());
+  EXPECT_NE(panel->Pixel(60, 20), plain);
+  move(5, 190);
+  EXPECT_FALSE(panel->button->IsHot());
+  EXPECT_EQ(panel->Pixel(60, 20), plain);
+  EXPECT_TRUE(Applied().empty());
+}
+
 using TextEditorTest = PanelTest;
 
 TEST_F(TextEditorTest, DoubleClick_OpensTheEditorAndEnterCommitsTheValue) {
