@@ -516,13 +516,16 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
       }
       break;
     case kPanelCaption: {
+      // The view may have closed since the message was posted: it is only looked for among
+      // the open panels, never followed.
       auto* view = reinterpret_cast<CControlPanel*>(wParam);
-      CDevice* device = view ? MessageDevice(reinterpret_cast<WPARAM>(view->GetDevice())) : nullptr;
+      CDevice* device = nullptr;
+      for (CDevice* d : m_system.GetDevices()) {
+        if (view && d->GetControlPanel() == view) device = d;
+      }
       if (device) {
-        if (auto* window = dynamic_cast<QWidget*>(view)) {
-          if (QWidget* frame = window->window()) {
-            frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
-          }
+        if (CChildFrame* frame = FrameOfPanel(view)) {
+          frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
         }
         m_propertiesPane->ShowDeviceProperties(true, device);
       }

@@ -172,3 +172,21 @@ TEST_F(PanelWindowsTest, OpenFile_ReopensThePanelsThatWereOpenWhereTheyWere) {
   ASSERT_TRUE(frame->OpenFilePath(again));
   EXPECT_NE(PanelOf(system.GetDevice(0)), nullptr);
 }
+
+TEST_F(PanelWindowsTest, CaptionMessage_RenamesThePanelFrameOnlyWhileThePanelIsOpen) {
+  CSizedTestDevice* device = AddDevice(10);
+  frame->OpenDevicePanel(device, true);
+  CControlPanel* panel = device->GetControlPanel();
+  const QString title = frame->windowTitle();
+  device->SetName("Delay Tower");
+  frame->PostMessage(FrameMsg::kPanelCaption, reinterpret_cast<WPARAM>(panel), 0);
+  ProcessEvents();
+  EXPECT_EQ(Windows()[0]->windowTitle().toStdString(), "Delay Tower - ID: 10");
+  EXPECT_EQ(frame->windowTitle(), title);
+  // A message about a panel that has closed since is dropped.
+  frame->PostMessage(FrameMsg::kPanelCaption, reinterpret_cast<WPARAM>(panel), 0);
+  Windows()[0]->close();
+  DeleteClosedWindows();
+  ProcessEvents();
+  EXPECT_EQ(frame->windowTitle(), title);
+}
