@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QMouseEvent>
 #include <QToolBar>
+#include <cstdlib>
 
 #include "core/CPData.h"
 #include "core/System.h"
@@ -184,6 +185,12 @@ TEST_F(CustomFrameTest, DesignMode_ShowsTheToolbarWithTheToolsInOrder) {
   frame->SetCommandHandler([&](std::uint32_t id) { run.push_back(id); });
   bar->actions().back()->trigger();
   EXPECT_EQ(run, (std::vector<std::uint32_t>{32882}));
+  if (const char* png = std::getenv("ORVAK_SAVE_CUSTOM_FRAME_PNG")) {
+    frame->resize(400, 300);
+    view->setAutoFillBackground(true);
+    view->setPalette(QPalette(QColor(0, 0, 40)));
+    area.grab().save(QString::fromUtf8(png));
+  }
 }
 
 TEST_F(CustomFrameTest, PlacementIsStoredInDesignGeometryWhateverTheMode) {
