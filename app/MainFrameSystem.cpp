@@ -370,8 +370,9 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
     }
     view->UpdateAllControls();
     frame->SizeToPanel(device->GetPanelSize());
-    frame->SavePlacement();
+    // A frame never placed gets its place from the area when it is shown: recorded after.
     frame->show();
+    frame->SavePlacement();
     if (activate) m_mdiClient->setActiveSubWindow(frame);
     panel = view;
   }

@@ -17,12 +17,11 @@ CChildFrame::CChildFrame(CControlPanel* panel, QWidget* view, QWidget* parent) :
 
 void CChildFrame::SizeToPanel(CSize client) {
   if (QWidget* view = widget()) view->setFixedSize(std::max(client.cx, 1), std::max(client.cy, 1));
-  const QPoint at = pos();
+  // Sizing keeps the top-left corner, and a frame not placed yet stays for the area to place.
   setMinimumSize(0, 0);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   resize(sizeHint());
   setFixedSize(size());
-  move(at);
 }
 
 void CChildFrame::SavePlacement() {

@@ -74,7 +74,8 @@ TEST_F(PanelWindowsTest, Open_NeverPlacedPanel_IsSizedToThePanelAndBound) {
   // The frame recorded where it went.
   const CWindowPlacement placement = device->GetPanelPlacement();
   EXPECT_EQ(placement.normalPosition.right - placement.normalPosition.left, window->width());
-  EXPECT_NE(placement.normalPosition.left, -1);
+  EXPECT_EQ(placement.normalPosition.left, window->x());
+  EXPECT_EQ(placement.normalPosition.top, window->y());
   EXPECT_EQ(device->GetPanelOrder(), 1);
   EXPECT_TRUE(frame->GetSystem().IsModified());
   if (const char* png = std::getenv("ORVAK_SAVE_FRAME_PNG")) frame->grab().save(QString::fromUtf8(png));
@@ -85,6 +86,9 @@ TEST_F(PanelWindowsTest, Open_AnOpenPanel_BringsItBackWithoutASecondWindow) {
   CSizedTestDevice* second = AddDevice(2);
   frame->OpenDevicePanel(first, true);
   frame->OpenDevicePanel(second, true);
+  // Panels never placed are spread by the area, not stacked on one spot, and keep that place.
+  EXPECT_NE(Windows()[0]->pos(), Windows()[1]->pos());
+  EXPECT_EQ(second->GetPanelPlacement().normalPosition.left, Windows()[1]->x());
   EXPECT_EQ(first->GetPanelOrder(), 1);
   EXPECT_EQ(second->GetPanelOrder(), 2);
   QMdiSubWindow* window = Windows()[0];
