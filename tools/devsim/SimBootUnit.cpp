@@ -2,6 +2,7 @@
 #include "tools/devsim/SimBootUnit.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -443,3 +444,45 @@ std::string CSimBootUnit::PresetName() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_presetName;
 }
+
+namespace {
+
+void AppendRecord(SimBootBytes& out, std::uint8_t type, std::uint16_t address, const std::uint8_t* data, std::size_t n,
+                  bool lowerCase) {
+  std::uint32_t sum = std::uint32_t(n) + (address >> 8) + (address & 0xFF) + type;
+  std::string text = ":";
+  char hex[3];
+  const char* format = lowerCase ? "%02x" : "%02X";
+  auto put = [&](std::uint8_t byte) {
+    std::snprintf(hex, sizeof hex, format, byte);
+    text += hex;
+  };
+  put(std::uint8_t(n));
+  put(std::uint8_t(address >> 8));
+  put(std::uint8_t(address));
+  put(type);
+  for (std::size_t i = 0; i < n; ++i) {
+    put(data[i]);
+    sum += data[i];
+  }
+  put(std::uint8_t(-sum));
+  text += "\r\n";
+  out.insert(out.end(), text.begin(), text.end());
+}
+
+}  // namespace
+
+SimBootBytes MakeIntelHex(const SimBootBytes& data, bool lowerCase) {
+  SimBootBytes out;
+  for (std::size_t at = 0; at < data.size(); at += 16) {
+    if (at != 0 && at % 0x10000 == 0) {
+      const std::uint8_t upper[2] = {std::uint8_t(at >> 24), std::uint8_t(at >> 16)};
+      AppendRecord(out, 0x04, 0, upper, 2, lowerCase);
+    }
+    const std::size_t n = std::min<std::size_t>(16, data.size() - at);
+    AppendRecord(out, 0x00, std::uint16_t(at), data.data() + at, n, lowerCase);
+  }
+  AppendRecord(out, 0x01, 0, nullptr, 0, lowerCase);
+  return out;
+}
+

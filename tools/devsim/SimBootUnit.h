@@ -23,6 +23,10 @@ struct SimBootByte {
   std::uint32_t baud;
 };
 
+// Intel HEX text of the data from address 0: records of up to 16 bytes with CR LF line ends,
+// an extended linear address record at each 64 KiB, then the end record.
+SimBootBytes MakeIntelHex(const SimBootBytes& data, bool lowerCase = false);
+
 // Ten bits a byte.
 std::uint64_t SimByteTimeUs(std::uint32_t baud);
 

@@ -165,15 +165,16 @@ bool LoadAmpPresets(const CLoaderContext& c) {
     log.LogLine("Cannot connect to amp", false);
     return false;
   }
-  if (file.size() < 40 || file[12] != type || std::memcmp(file.data() + 8, port.ReceiveBuffer() + 5, 4) != 0) {
+  // The header up to the mask; a file that holds no preset may end there.
+  if (file.size() < 18 || file[12] != type || std::memcmp(file.data() + 8, port.ReceiveBuffer() + 5, 4) != 0) {
     log.LogLine("Preset file does not match amp type", false);
     return false;
   }
   const std::uint32_t mask = std::uint32_t(file[16]) | std::uint32_t(file[17]) << 8;
-  const std::size_t frameLength = 1 + std::size_t(file[33]) * 128 + file[34];
   // A file that ends before its last preset frame touches no slot at all.
   const std::size_t held = std::bitset<10>(mask & 0x3FF).count();
-  if (32 + held * frameLength > file.size()) {
+  const std::size_t frameLength = file.size() >= 35 ? 1 + std::size_t(file[33]) * 128 + file[34] : 0;
+  if (held > 0 && (frameLength == 0 || 32 + held * frameLength > file.size())) {
     log.LogLine("Preset File Failed to Load!!", false);
     return false;
   }
