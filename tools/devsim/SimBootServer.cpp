@@ -43,10 +43,14 @@ void CSimBootServer::Run() {
     if (!pending.empty()) {
       deadline = std::min(deadline, start + std::chrono::microseconds(pending.front().atUs));
     }
+    const std::uint32_t baudBefore = m_portBaud();
     const std::size_t n = m_wire->Read(buffer, sizeof buffer, deadline);
     if (n > 0) {
       std::vector<SimBootByte> out;
-      m_unit.Receive(buffer, n, m_portBaud(), nowUs(), out);
+      // The program may set its port to the next baud rate before the bytes sent at the last one
+      // are read here: when the rate changed meanwhile, the unit cannot tell and takes them.
+      const std::uint32_t baudAfter = m_portBaud();
+      m_unit.Receive(buffer, n, baudBefore == baudAfter ? baudAfter : 0, nowUs(), out);
       pending.insert(pending.end(), out.begin(), out.end());
       std::stable_sort(pending.begin(), pending.end(),
                        [](const SimBootByte& a, const SimBootByte& b) { return a.atUs < b.atUs; });

@@ -130,7 +130,7 @@ void CSimBootUnit::Receive(const std::uint8_t* data, std::size_t n, std::uint32_
   UpdateMode(nowUs);
   if (m_silent || m_mode == Mode::kRebooting) return;
   const std::uint32_t listening = m_mode == Mode::kNormal ? NormalBaud() : BootBaud();
-  if (portBaud != listening) {
+  if (portBaud != 0 && portBaud != listening) {
     m_pending.clear();
     return;
   }

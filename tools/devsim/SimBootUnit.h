@@ -57,7 +57,8 @@ class CSimBootUnit {
 
   // The bytes the program sent, fully arrived at nowUs on a line the program runs at portBaud;
   // what the unit sends back is appended to out. Bytes at a baud rate the unit is not
-  // listening at are noise to it. Thread-safe.
+  // listening at are noise to it; portBaud 0 (a line that cannot tell in time) is taken as the
+  // rate the unit listens at. Thread-safe.
   void Receive(const std::uint8_t* data, std::size_t n, std::uint32_t portBaud, std::uint64_t nowUs,
                std::vector<SimBootByte>& out);
 
