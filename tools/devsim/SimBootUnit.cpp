@@ -105,6 +105,11 @@ std::uint32_t CSimBootUnit::BootBaud() const {
   }
 }
 
+void CSimBootUnit::SetBannerLength(std::size_t length) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_bannerLength = length;
+}
+
 void CSimBootUnit::UpdateMode(std::uint64_t nowUs) {
   if (m_mode == Mode::kRebooting && nowUs >= m_rebootDoneUs) {
     m_mode = Mode::kNormal;
@@ -256,7 +261,7 @@ void CSimBootUnit::EnterBootLoader(std::uint64_t nowUs, std::vector<SimBootByte>
 
 void CSimBootUnit::SendBanner(std::uint64_t atUs, std::vector<SimBootByte>& out) {
   m_bootState = BootState::kReady;
-  const std::size_t length = m_family == Family::kAmpModule ? 69 : 61;
+  const std::size_t length = m_bannerLength != 0 ? m_bannerLength : m_family == Family::kAmpModule ? 69 : 61;
   Send(Banner("Boot loader ready - send y to erase and load", length), atUs, BootBaud(), out);
 }
 

@@ -54,6 +54,8 @@ class CSimBootUnit {
   void RefuseRecord(std::size_t index);
   void FailBlock(std::size_t index);
   void SetNeverReboots(bool never);
+  // The boot loader's banner is this long instead of its usual 69 (amplifier module) or 61 bytes.
+  void SetBannerLength(std::size_t length);
 
   // The bytes the program sent, fully arrived at nowUs on a line the program runs at portBaud;
   // what the unit sends back is appended to out. Bytes at a baud rate the unit is not
@@ -109,6 +111,7 @@ class CSimBootUnit {
   bool m_silent = false;
   bool m_refuseBoot = false;
   bool m_neverReboots = false;
+  std::size_t m_bannerLength = 0;
   std::map<std::size_t, bool> m_refusedRecords;  // index -> still to refuse
   std::map<std::size_t, bool> m_failedBlocks;
 

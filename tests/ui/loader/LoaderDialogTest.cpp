@@ -212,4 +212,22 @@ TEST_F(LoaderDialogTest, PresetsAreNotLoadedAfterAFailedFirmwareLoad) {
   EXPECT_EQ(m_unit->PresetClears(), 0u);
 }
 
+TEST_F(LoaderDialogTest, PresetFileAloneLoadsWithoutFirmware) {
+  Attach(Family::kAmpModule, 0x31);
+  BootBytes header(32, 0);
+  const std::uint8_t code[4] = {0x12, 0x34, 0x56, 0x78};
+  std::copy(code, code + 4, header.begin() + 8);
+  header[12] = 0x31;
+  auto dialog = Open();
+  dialog->ScanStep();
+  m_nextChoice = WriteFile("Stage.bin", header);
+  dialog->OnBnClickedPresets();
+  dialog->OnBnClickedLoad();
+  WaitForLoad(*dialog);
+  EXPECT_EQ(m_unit->PresetClears(), 10u);
+  EXPECT_EQ(m_unit->PresetName(), "Stage.bin" + std::string(31, ' '));
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
+  EXPECT_EQ(dialog->GetLogLines().at(dialog->GetLogLines().size() - 2), "Load complete!");
+}
+
 }  // namespace

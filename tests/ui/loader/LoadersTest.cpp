@@ -298,6 +298,19 @@ TEST_F(ZelFirmwareTest, BrokenStreamLeavesTheUnitInItsBootLoaderWithAWarning) {
   EXPECT_EQ(m_report.lines.back(), "Warning - cannot reconnect to device");
 }
 
+// The Zel boot loader's answer to the boot command is only counted: 50 to 61 bytes will do.
+class ZelBannerTest : public ZelFirmwareTest, public ::testing::WithParamInterface<std::pair<std::size_t, bool>> {};
+
+TEST_P(ZelBannerTest, BootAnswerLengthDecides) {
+  m_unit->SetBannerLength(GetParam().first);
+  EXPECT_EQ(LoadZelFirmware(Context()), GetParam().second);
+  EXPECT_EQ(CountOf(m_report.lines, "Boot command to device failed"), GetParam().second ? 0u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ZelBannerTest,
+                         ::testing::Values(std::pair<std::size_t, bool>{49, false}, std::pair<std::size_t, bool>{50, true},
+                                           std::pair<std::size_t, bool>{61, true}));
+
 TEST_F(ZelFirmwareTest, UnitThatDoesNotAnswerTheLongIdQuery) {
   m_unit->SetSilent(true);
   EXPECT_FALSE(LoadZelFirmware(Context()));
