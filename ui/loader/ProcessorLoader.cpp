@@ -44,8 +44,9 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
     log.LogLine(FormatText("Cannot open firmware file %s!!", path.c_str()), false);
     return false;
   }
-  // An empty image has nothing to load (and no length to count progress by).
-  if (file.empty()) {
+  // An empty image has nothing to load (and no length to count progress by); a block address
+  // must fit its three bytes below the end block's FF FF FF.
+  if (file.empty() || file.size() > kProcessorEndAddress + 1 - kBlockBytes) {
     log.LogLine("Incompatible firmware file !!", false);
     return false;
   }

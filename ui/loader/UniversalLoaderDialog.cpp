@@ -243,33 +243,20 @@ void CUniversalLoaderDialog::UpdateControls() {
   m_progress->setEnabled(enable);
 }
 
-void CUniversalLoaderDialog::OnBnClickedFirmware() {
-  std::string path;
-  if (m_chooser) {
-    path = m_chooser(kFirmwareFilter);
-  } else {
-    path = QFileDialog::getOpenFileName(this, QString(), QString(), QtFilter(kFirmwareFilter)).toStdString();
-  }
-  if (path.empty()) return;
-  m_firmwarePath = path;
-  m_firmwareText->setText(QString::fromStdString(path));
-  m_firmwareText->setToolTip(m_firmwareText->text());
+void CUniversalLoaderDialog::ChooseFile(const char* filter, std::string& path, QLineEdit* text) {
+  const std::string chosen =
+      m_chooser ? m_chooser(filter)
+                : QFileDialog::getOpenFileName(this, QString(), QString(), QtFilter(filter)).toStdString();
+  if (chosen.empty()) return;
+  path = chosen;
+  text->setText(QString::fromStdString(chosen));
+  text->setToolTip(text->text());
   UpdateControls();
 }
 
-void CUniversalLoaderDialog::OnBnClickedPresets() {
-  std::string path;
-  if (m_chooser) {
-    path = m_chooser(kPresetFilter);
-  } else {
-    path = QFileDialog::getOpenFileName(this, QString(), QString(), QtFilter(kPresetFilter)).toStdString();
-  }
-  if (path.empty()) return;
-  m_presetPath = path;
-  m_presetText->setText(QString::fromStdString(path));
-  m_presetText->setToolTip(m_presetText->text());
-  UpdateControls();
-}
+void CUniversalLoaderDialog::OnBnClickedFirmware() { ChooseFile(kFirmwareFilter, m_firmwarePath, m_firmwareText); }
+
+void CUniversalLoaderDialog::OnBnClickedPresets() { ChooseFile(kPresetFilter, m_presetPath, m_presetText); }
 
 void CUniversalLoaderDialog::OnBnClickedLoad() {
   if (IsLoading() || !m_loadButton->isEnabled()) return;

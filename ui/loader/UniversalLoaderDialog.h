@@ -77,6 +77,8 @@ class CUniversalLoaderDialog : public QDialog {
   class Report;
 
   void UpdateControls();
+  // Asks for a file with the filter; a chosen one goes to path and its text control.
+  void ChooseFile(const char* filter, std::string& path, QLineEdit* text);
   void ShowFirmwareControls(bool shown);
   void ShowPresetControls(bool shown);
   void LostSteps();

@@ -417,6 +417,13 @@ TEST_F(ProcessorFirmwareTest, FennickTakesTheVersionedFileFromTheProgramFolder) 
   EXPECT_EQ(m_unit->ImageBytes(), image);
 }
 
+TEST_F(ProcessorFirmwareTest, ImageBeyondTheAddressRangeIsRefusedBeforeTheBootCommand) {
+  Load(SimBootBytes(16 * 1024 * 1024 - 127, 0x00));  // its last block would need address FF FF 80
+  EXPECT_FALSE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Incompatible firmware file !!"}));
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
+}
+
 TEST_F(ProcessorFirmwareTest, BootCommandNotAcknowledged) {
   Load(Image(300));
   m_unit->SetRefuseBoot(true);
