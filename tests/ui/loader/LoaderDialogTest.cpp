@@ -181,6 +181,13 @@ TEST_F(LoaderDialogTest, LoadRunsOnTheWorkerAndClosingWaitsForIt) {
   EXPECT_TRUE(dialog->LoadButton()->isEnabled());
   EXPECT_TRUE(dialog->IsScanning());
 
+  // Load can be pressed again at once: the worker is idle before its result arrives.
+  dialog->LoadButton()->click();
+  EXPECT_TRUE(dialog->IsLoading());
+  WaitForLoad(*dialog);
+  EXPECT_EQ(dialog->GetFinishedLoads(), 2);
+  EXPECT_EQ(m_unit->Erases(), 2u);
+
   dialog->close();
   EXPECT_FALSE(dialog->isVisible());
 }
