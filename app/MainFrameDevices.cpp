@@ -40,6 +40,9 @@ constexpr std::uint32_t kHollin2Command = 33138;
 constexpr std::uint32_t kHollin2Type = 112;
 constexpr std::uint32_t kHollin2Model = 0x1C4A21;
 
+// The clipboard command of the Edit menu: all of the device's settings.
+constexpr std::uint32_t kWholeDevice = 0;
+
 bool IsModelCommand(std::uint32_t id) { return id >= kFirstModelCommand && id <= kLastModelCommand; }
 
 }  // namespace
@@ -66,7 +69,7 @@ std::optional<bool> CMainFrame::IsDeviceCommandEnabled(std::uint32_t id) const {
     // A device shown in the grid copies or pastes its settings; custom panel widgets have
     // their own commands in their views.
     if (!selected || m_propertiesPane->GetGrid().GetCurrentDevice() == nullptr) return false;
-    return id == kEditCopy ? selected->CanCopy(id) : selected->CanPaste(id);
+    return id == kEditCopy ? selected->CanCopy(kWholeDevice) : selected->CanPaste(kWholeDevice);
   }
   CDeviceViewState state;
   state.deviceSelected = selected != nullptr;
@@ -146,12 +149,12 @@ void CMainFrame::OnDeleteZone() {
 
 void CMainFrame::OnEditCopy() {
   CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
-  if (device && m_propertiesPane->GetGrid().GetCurrentDevice()) device->CopyToClipboard(Cmd::kEditCopy);
+  if (device && m_propertiesPane->GetGrid().GetCurrentDevice()) device->CopyToClipboard(kWholeDevice);
 }
 
 void CMainFrame::OnEditPaste() {
   CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
-  if (device && m_propertiesPane->GetGrid().GetCurrentDevice()) device->PasteFromClipboard(Cmd::kEditPaste);
+  if (device && m_propertiesPane->GetGrid().GetCurrentDevice()) device->PasteFromClipboard(kWholeDevice);
 }
 
 void CMainFrame::OnExportLogFile() {

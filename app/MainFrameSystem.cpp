@@ -387,6 +387,8 @@ void CMainFrame::OnAutoscan() {
   if (!m_online) OnOnline();
   if (m_online) RunAutoscanDialog(*this, m_system);
   m_autoscanRunning = false;
+  m_deviceView->GetRack().Refresh();
+  m_outputPane->GetLiveMeterView().Redraw();
   if (m_system.GetDeviceCount() > 0 && m_system.GetSelectedDevice() < 0) {
     m_system.SetSelectedDevice(0);
     OnSelectDevice(m_system.GetDevice(0), false);
