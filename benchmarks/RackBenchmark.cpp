@@ -58,9 +58,11 @@ struct Views {
   CLiveMeterView meters;
 };
 
+// Made on first use and destroyed before the application object.
+std::unique_ptr<Views> g_views;
 Views& Shared() {
-  static Views views;
-  return views;
+  if (!g_views) g_views = std::make_unique<Views>();
+  return *g_views;
 }
 
 // One plain fill of an image of the buffer's size: the reference of the ratios.
@@ -132,5 +134,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  g_views.reset();
   return 0;
 }
