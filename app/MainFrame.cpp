@@ -63,8 +63,10 @@ CMainFrame::~CMainFrame() {
   m_closing = true;
   m_system.StopCommsThread();
   DispatchPendingMessages();
-  // The panes outlive this object's message target while the window base destroys them.
+  // The panes outlive this object's message target and the system while the window base
+  // destroys them.
   if (m_outputPane) m_outputPane->SetMessageSink(nullptr);
+  ForgetSystemInPanes();
 }
 
 void CMainFrame::SetUserPrompts(IUserPrompts* prompts) {

@@ -154,6 +154,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorS
   std::optional<bool> IsDeviceCommandEnabled(std::uint32_t id) const;
   void CreateDeviceCommands();
   void ConnectDevicePanes();
+  // The rack and the live meters let go of the system (the frame is going).
+  void ForgetSystemInPanes();
   // Checks and texts that follow the system's state.
   void UpdateSystemCommandUI();
   // Timer 78.

@@ -61,6 +61,11 @@ void CMainFrame::ConnectDevicePanes() {
   m_deviceView->SetBeforeMenu([this] { UpdateCommandUI(); });
 }
 
+void CMainFrame::ForgetSystemInPanes() {
+  if (m_deviceView) m_deviceView->GetRack().SetSystem(nullptr);
+  if (m_outputPane) m_outputPane->GetLiveMeterView().SetSystem(nullptr);
+}
+
 std::optional<bool> CMainFrame::IsDeviceCommandEnabled(std::uint32_t id) const {
   using namespace Cmd;
   if (IsModelCommand(id) || id == kExportLogFile) return true;

@@ -2,6 +2,7 @@
 // ways, and the messages that reach the rack and the live meters.
 #include <QAction>
 #include <QFile>
+#include <QMenu>
 
 #include "app/CommandIds.h"
 #include "core/Confirm.h"
@@ -179,6 +180,23 @@ TEST_F(DeviceCommands, FoundUnitsJoinTheSelectedZoneAndMeterRepliesOnlyQueue) {
   meters.DrainQueue();
   EXPECT_EQ(meters.GetQueueSize(), 0u);
   EXPECT_EQ(meters.GetLastDrainRect(), CRect{});
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DeviceCommands, ContextMenu_FrameCommandsThenTheSelectedDevicesOwnItems) {
+  CMainFrame& f = Frame();
+  CDeviceView& view = f.GetDeviceView();
+  std::unique_ptr<QMenu> plain(view.BuildContextMenu(nullptr));
+  QStringList texts;
+  for (QAction* a : plain->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  EXPECT_EQ(texts, (QStringList{"Properties", "-", "&Copy", "&Paste All Device Settings", "-", "Add Device",
+                                "Delete Device"}));
+  f.RunCommand(33120);
+  std::unique_ptr<QMenu> withDevice(view.BuildContextMenu(System().GetDevice(0)));
+  EXPECT_GT(withDevice->actions().size(), plain->actions().size() + 1);
 }
 
 }  // namespace
