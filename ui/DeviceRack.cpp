@@ -2,14 +2,10 @@
 #include "ui/DeviceRack.h"
 
 #include <QContextMenuEvent>
-#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiSubWindow>
-#include <QPainter>
 #include <QScrollBar>
-#include <QToolTip>
-#include <QWheelEvent>
 #include <algorithm>
 
 #include "core/ControlPanel.h"
@@ -24,11 +20,6 @@
 
 namespace {
 
-constexpr int kLineStep = 5;
-constexpr int kPageStep = 30;
-constexpr int kWheelStep = 10;
-constexpr std::uint32_t kFirstZoneTimer = 101;
-constexpr std::uint32_t kLastZoneTimer = 200;
 constexpr CColour kSelectionOutline{0xFFDCDCDCu};
 constexpr CColour kSelectionVeil{0x4BFFFFFFu};
 // Blink states of DrawTile: the family's normal and warning looks.
@@ -37,37 +28,18 @@ constexpr int kTileWarning = 2;
 
 }  // namespace
 
-CDeviceRack::CDeviceRack(QWidget* parent) : CNumberedTimerWidget(parent) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
+CDeviceRack::CDeviceRack(QWidget* parent) : CZoneView(true, true, parent) {
   setFocusPolicy(Qt::ClickFocus);
   setMinimumSize(100, 60);
-  m_scrollBar = new QScrollBar(Qt::Vertical, this);
-  m_scrollBar->hide();
-  m_scrollBar->setSingleStep(kLineStep);
-  connect(m_scrollBar, &QScrollBar::actionTriggered, this, [this](int action) {
-    // Page steps move 30 px; the bar's own page step sizes the thumb.
-    if (action == QAbstractSlider::SliderPageStepAdd) m_scrollBar->setSliderPosition(m_scrollPos + kPageStep);
-    if (action == QAbstractSlider::SliderPageStepSub) m_scrollBar->setSliderPosition(m_scrollPos - kPageStep);
-  });
-  connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int value) {
-    if (value == m_scrollPos) return;
-    m_scrollPos = value;
-    update();
-  });
 }
 
 CDeviceRack::~CDeviceRack() = default;
 
-void CDeviceRack::SetSystem(CSystem* system) {
-  m_pSystem = system;
-  Refresh();
-}
-
 // --- Layout ---
 
-int CDeviceRack::GetClientWidth() const { return std::max(0, width() - (IsScrollBarShown() ? m_scrollBar->sizeHint().width() : 0)); }
-
-bool CDeviceRack::IsScrollBarShown() const { return !m_scrollBar->isHidden(); }
+int CDeviceRack::GetClientWidth() const {
+  return std::max(0, width() - (IsScrollBarShown() ? m_scrollBar->sizeHint().width() : 0));
+}
 
 int CDeviceRack::GetContentHeight() {
   int height = 0;
@@ -110,38 +82,15 @@ void CDeviceRack::Refresh() {
 
 void CDeviceRack::Rebuild() {
   ForgetDeletedDevices();
-  const int clientHeight = std::max(1, height());
-  m_contentHeight = GetContentHeight();
-  if (clientHeight < m_contentHeight) {
-    m_scrollBar->show();
-    if (m_contentHeight < m_scrollPos + clientHeight) m_scrollPos = m_contentHeight - clientHeight;
-  } else {
-    m_scrollBar->hide();
-    m_scrollPos = 0;
-  }
-  ApplyScrollBar();
+  LayOut(GetContentHeight());
   const int bufferWidth = std::max(1, GetClientWidth());
-  const int bufferHeight = std::max(clientHeight, m_contentHeight);
-  if (!m_backBuffer || m_backBuffer->Width() != bufferWidth || m_backBuffer->Height() != bufferHeight) {
-    m_pGraphics.reset();
-    m_backBuffer = std::make_unique<CImage>(bufferWidth, bufferHeight);
-    m_pGraphics = std::make_unique<Graphics>(*m_backBuffer);
-  }
+  const int bufferHeight = std::max(std::max(1, height()), m_content);
+  EnsureBuffer(bufferWidth, bufferHeight);
   DrawAll(CRect{0, 0, bufferWidth, bufferHeight});
 }
 
-void CDeviceRack::ApplyScrollBar() {
-  const int clientHeight = height();
-  const int barWidth = m_scrollBar->sizeHint().width();
-  m_scrollBar->setGeometry(width() - barWidth, 0, barWidth, clientHeight);
-  const QSignalBlocker block(m_scrollBar);
-  m_scrollBar->setRange(0, std::max(0, m_contentHeight - clientHeight));
-  m_scrollBar->setPageStep(std::max(1, clientHeight));
-  m_scrollBar->setValue(m_scrollPos);
-}
-
 void CDeviceRack::FillBackground(const CRect& rect) {
-  const float bottom = float(std::max(m_contentHeight, height()));
+  const float bottom = float(std::max(m_content, height()));
   const CBrush brush = CBrush::LinearGradient(CPointF{0.0f, 0.0f}, CPointF{0.0f, bottom}, kRackBackgroundTop,
                                               kRackBackgroundBottom)
                            .SetWrapMode(WrapMode::Clamp);
@@ -172,66 +121,20 @@ void CDeviceRack::DrawSelection(const CRect& tile) {
 }
 
 void CDeviceRack::ForgetDeletedDevices() {
-  auto gone = [this](CDevice* d) { return !m_pSystem || m_pSystem->GetDeviceIndex(d) < 0; };
-  std::erase_if(m_litDevices, gone);
-  std::erase_if(m_unlitDevices, gone);
-  if (m_pDragDevice && gone(m_pDragDevice)) m_pDragDevice = nullptr;
-}
-
-void CDeviceRack::InvalidateContent(const CRect& rect) {
-  update(QRect(rect.left, rect.top - m_scrollPos, rect.Width(), rect.Height()));
+  CZoneView::ForgetDeletedDevices();
+  if (m_pDragDevice && (!m_pSystem || m_pSystem->GetDeviceIndex(m_pDragDevice) < 0)) m_pDragDevice = nullptr;
 }
 
 void CDeviceRack::Post(std::uint32_t message, WPARAM wParam) {
   if (IMessageSink* frame = m_pSystem ? m_pSystem->GetFrame() : nullptr) frame->PostMessage(message, wParam, 0);
 }
 
-// --- Painting ---
-
-void CDeviceRack::paintEvent(QPaintEvent* event) {
-  QPainter painter(this);
-  const QRect clip = event->rect();
-  if (!m_backBuffer) {
-    painter.fillRect(clip, QColor::fromRgba(kRackBackgroundBottom.argb));
-    return;
-  }
-  painter.drawImage(clip.topLeft(), m_backBuffer->Native(), clip.translated(0, m_scrollPos));
-}
-
 void CDeviceRack::resizeEvent(QResizeEvent* event) {
-  CNumberedTimerWidget::resizeEvent(event);
+  CZoneView::resizeEvent(event);
   if (width() <= 0 || height() <= 0) return;
-  if (m_scrollPos != 0 && m_contentHeight < m_scrollPos + height())
-    m_scrollPos = std::max(0, m_contentHeight - height());
+  ClampToWindow();
   Rebuild();
   if (m_edit) EndRename(false);
-}
-
-// --- Scrolling ---
-
-void CDeviceRack::ScrollTo(int position) {
-  const int bottom = std::max(0, m_contentHeight - height());
-  m_scrollPos = std::clamp(position, 0, bottom);
-  ApplyScrollBar();
-  update();
-}
-
-void CDeviceRack::ScrollBy(Scroll step) {
-  switch (step) {
-    case Scroll::LineUp: ScrollTo(m_scrollPos - kLineStep); break;
-    case Scroll::LineDown: ScrollTo(m_scrollPos + kLineStep); break;
-    case Scroll::PageUp: ScrollTo(m_scrollPos - kPageStep); break;
-    case Scroll::PageDown: ScrollTo(m_scrollPos + kPageStep); break;
-    case Scroll::Top: ScrollTo(0); break;
-    case Scroll::Bottom: ScrollTo(m_contentHeight); break;
-  }
-}
-
-void CDeviceRack::wheelEvent(QWheelEvent* event) {
-  // Each wheel message moves 10 px, whatever its size.
-  const int delta = event->angleDelta().y();
-  if (m_contentHeight > height() && delta != 0) ScrollTo(m_scrollPos + (delta > 0 ? -kWheelStep : kWheelStep));
-  event->accept();
 }
 
 // --- Mouse ---
@@ -409,35 +312,14 @@ void CDeviceRack::RedrawTile(CDevice* device, const CRect& tile, int state) {
 }
 
 void CDeviceRack::UpdateDevice(bool blinkPhase) {
-  if (!m_pSystem) return;
-  ForgetDeletedDevices();
-  std::vector<CDevice*>& current = blinkPhase ? m_unlitDevices : m_litDevices;
-  std::vector<CDevice*>& other = blinkPhase ? m_litDevices : m_unlitDevices;
-  current.clear();
-  const int state = blinkPhase ? kTileNormal : kTileWarning;
-  for (CDevice* device : m_pSystem->GetDevices()) {
-    if (device->HasWarnings() != 0 && device->GetCommsLevel() >= 3) {
-      RedrawTile(device, GetDeviceRect(device), state);
-      current.push_back(device);
-    } else if (std::find(other.begin(), other.end(), device) != other.end()) {
-      RedrawTile(device, GetDeviceRect(device), kTileNormal);
-    }
-  }
+  Blink(blinkPhase, blinkPhase ? kTileNormal : kTileWarning, kTileNormal, false);
 }
 
 // --- Zone animation ---
 
-void CDeviceRack::OnTimer(std::uint32_t id) {
-  if (id < kFirstZoneTimer || id > kLastZoneTimer || !m_pSystem) return;
-  const std::size_t index = id - kFirstZoneTimer;
-  const auto& zones = m_pSystem->GetZones();
-  // A zone deleted while it moved leaves a timer that names no moving zone: stop it.
-  if (index >= zones.size() || zones[index]->m_nAnimState == 0) {
-    KillTimer(id);
-    return;
-  }
-  zones[index]->AnimateStep();
-}
+void CDeviceRack::AnimateZone(CZone& zone) { zone.AnimateStep(); }
+
+bool CDeviceRack::IsZoneAnimating(const CZone& zone) const { return zone.m_nAnimState != 0; }
 
 // --- Renaming a zone ---
 
@@ -495,32 +377,4 @@ bool CDeviceRack::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return CNumberedTimerWidget::eventFilter(watched, event);
-}
-
-// --- Tooltips ---
-
-bool CDeviceRack::event(QEvent* event) {
-  if (event->type() != QEvent::ToolTip) return CNumberedTimerWidget::event(event);
-  auto* help = static_cast<QHelpEvent*>(event);
-  CDevice* device = nullptr;
-  CRect tile;
-  if (m_pSystem) {
-    const CPoint at{help->pos().x(), help->pos().y() + m_scrollPos};
-    for (CDevice* d : m_pSystem->GetDevices()) {
-      tile = GetDeviceRect(d);
-      if (tile.Contains(at)) {
-        device = d;
-        break;
-      }
-    }
-  }
-  const QString text = device ? DeviceToolTip(*device, true) : QString();
-  if (text.isEmpty()) {
-    QToolTip::hideText();
-    event->ignore();
-    return true;
-  }
-  QToolTip::showText(help->globalPos(), text, this,
-                     QRect(tile.left, tile.top - m_scrollPos, tile.Width(), tile.Height()));
-  return true;
 }

@@ -6,32 +6,16 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <vector>
 
 #include "platform/Types.h"
-#include "ui/NumberedTimers.h"
+#include "ui/ZoneView.h"
 
-class CDevice;
-class CImage;
-class CSystem;
-class CZone;
-class Graphics;
 class QLineEdit;
-class QScrollBar;
 
-// The background of the rack and the live meters: a vertical gradient over the whole content.
-inline constexpr CColour kRackBackgroundTop{0xFF7D7D7Du};
-inline constexpr CColour kRackBackgroundBottom{0xFF191919u};
-
-class CDeviceRack : public CNumberedTimerWidget {
+class CDeviceRack : public CZoneView {
  public:
   explicit CDeviceRack(QWidget* parent = nullptr);
   ~CDeviceRack() override;
-
-  // Set by the frame before the rack is shown; not owned.
-  void SetSystem(CSystem* system);
-  CSystem* GetSystem() const { return m_pSystem; }
 
   // Rebuilds the layout and the back buffer and repaints everything, after any device or
   // zone change.
@@ -47,20 +31,10 @@ class CDeviceRack : public CNumberedTimerWidget {
   // Content geometry (content y = window y + scroll position).
   int GetContentHeight();
   int GetClientWidth() const;
-  int GetScrollPos() const { return m_scrollPos; }
-  bool IsScrollBarShown() const;
-  // The tile of a device, or the empty rectangle when it is not shown.
-  CRect GetDeviceRect(const CDevice* device);
+  CRect GetDeviceRect(const CDevice* device) override;
   CRect GetZoneHeaderRect(const CZone* zone);
   CZone* FindZoneOfDevice(const CDevice* device) const;
-
-  // Scroll steps as the scroll bar and the wheel give them.
-  enum class Scroll { LineUp, LineDown, PageUp, PageDown, Top, Bottom };
-  void ScrollBy(Scroll step);
-  void ScrollTo(int position);
-
-  // The back buffer (tests and the benchmark).
-  const CImage* GetBackBuffer() const { return m_backBuffer.get(); }
+  void Rebuild() override;
   // The index of the zone being renamed, -1 when none; the editor while renaming.
   int GetRenameZone() const { return m_nRenameZone; }
   QLineEdit* GetRenameEditor() const { return m_edit; }
@@ -76,42 +50,29 @@ class CDeviceRack : public CNumberedTimerWidget {
   void HandleMouse(Mouse message, int x, int windowY);
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void wheelEvent(QWheelEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
-  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void OnTimer(std::uint32_t id) override;
+  void AnimateZone(CZone& zone) override;
+  bool IsZoneAnimating(const CZone& zone) const override;
+  void ForgetDeletedDevices() override;
+  void RedrawTile(CDevice* device, const CRect& tile, int state) override;
 
  private:
-  void Rebuild();
   void DrawAll(const CRect& rect);
   void DrawSelection(const CRect& tile);
   void FillBackground(const CRect& rect);
-  void RedrawTile(CDevice* device, const CRect& tile, int state);
   void SelectDevice(CDevice* device);
   void DragStep(int contentY);
-  void ApplyScrollBar();
-  void InvalidateContent(const CRect& rect);
-  void ForgetDeletedDevices();
   void Post(std::uint32_t message, WPARAM wParam);
 
-  std::unique_ptr<CImage> m_backBuffer;
-  std::unique_ptr<Graphics> m_pGraphics;
-  CSystem* m_pSystem = nullptr;
-  QScrollBar* m_scrollBar;
   QLineEdit* m_edit = nullptr;
-  std::vector<CDevice*> m_litDevices;
-  std::vector<CDevice*> m_unlitDevices;
   CDevice* m_pDragDevice = nullptr;
   int m_nRenameZone = -1;
-  int m_scrollPos = 0;
-  int m_contentHeight = 0;
   std::function<void(const QPoint&)> m_onContextMenu;
 };

@@ -1,12 +1,8 @@
 // The live-meter strip: layout, back buffer, the redraw queue, blink, scrolling and clicks.
 #include "ui/LiveMeterView.h"
 
-#include <QHelpEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QScrollBar>
-#include <QToolTip>
-#include <QWheelEvent>
 #include <algorithm>
 
 #include "core/Device.h"
@@ -16,16 +12,9 @@
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/WindowMessages.h"
-#include "ui/DeviceRack.h"
-#include "ui/RackCommon.h"
 
 namespace {
 
-constexpr int kLineStep = 5;
-constexpr int kPageStep = 30;
-constexpr int kWheelStep = 10;
-constexpr std::uint32_t kFirstZoneTimer = 101;
-constexpr std::uint32_t kLastZoneTimer = 200;
 // States of DrawMonitorTile: full draw, normal look, warning look.
 constexpr int kMonitorFull = 0;
 constexpr int kMonitorNormal = 2;
@@ -40,34 +29,14 @@ CRect Union(const CRect& a, const CRect& b) {
 
 }  // namespace
 
-CLiveMeterView::CLiveMeterView(QWidget* parent) : CNumberedTimerWidget(parent) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
+CLiveMeterView::CLiveMeterView(QWidget* parent) : CZoneView(false, false, parent) {
   setFocusPolicy(Qt::WheelFocus);
   setMinimumHeight(40);
-  m_scrollBar = new QScrollBar(Qt::Horizontal, this);
-  m_scrollBar->hide();
-  m_scrollBar->setSingleStep(kLineStep);
-  connect(m_scrollBar, &QScrollBar::actionTriggered, this, [this](int action) {
-    if (action == QAbstractSlider::SliderPageStepAdd) m_scrollBar->setSliderPosition(m_scrollPos + kPageStep);
-    if (action == QAbstractSlider::SliderPageStepSub) m_scrollBar->setSliderPosition(m_scrollPos - kPageStep);
-  });
-  connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int value) {
-    if (value == m_scrollPos) return;
-    m_scrollPos = value;
-    update();
-  });
 }
 
 CLiveMeterView::~CLiveMeterView() = default;
 
-void CLiveMeterView::SetSystem(CSystem* system) {
-  m_pSystem = system;
-  Redraw();
-}
-
 // --- Layout ---
-
-bool CLiveMeterView::IsScrollBarShown() const { return !m_scrollBar->isHidden(); }
 
 int CLiveMeterView::GetClientHeight() const {
   return std::max(0, height() - (IsScrollBarShown() ? m_scrollBar->sizeHint().height() : 0));
@@ -107,33 +76,11 @@ void CLiveMeterView::Redraw() {
 
 void CLiveMeterView::Rebuild() {
   ForgetDeletedDevices();
-  const int clientWidth = std::max(1, width());
-  m_contentWidth = GetContentWidth();
-  if (clientWidth < m_contentWidth) {
-    m_scrollBar->show();
-    if (m_contentWidth < m_scrollPos + clientWidth) m_scrollPos = m_contentWidth - clientWidth;
-  } else {
-    m_scrollBar->hide();
-    m_scrollPos = 0;
-  }
-  ApplyScrollBar();
-  const int bufferWidth = std::max(clientWidth, m_contentWidth);
+  LayOut(GetContentWidth());
+  const int bufferWidth = std::max(std::max(1, width()), m_content);
   const int bufferHeight = std::max(1, GetClientHeight());
-  if (!m_backBuffer || m_backBuffer->Width() != bufferWidth || m_backBuffer->Height() != bufferHeight) {
-    m_pGraphics.reset();
-    m_backBuffer = std::make_unique<CImage>(bufferWidth, bufferHeight);
-    m_pGraphics = std::make_unique<Graphics>(*m_backBuffer);
-  }
+  EnsureBuffer(bufferWidth, bufferHeight);
   DrawAll(CRect{0, 0, bufferWidth, bufferHeight});
-}
-
-void CLiveMeterView::ApplyScrollBar() {
-  const int barHeight = m_scrollBar->sizeHint().height();
-  m_scrollBar->setGeometry(0, height() - barHeight, width(), barHeight);
-  const QSignalBlocker block(m_scrollBar);
-  m_scrollBar->setRange(0, std::max(0, m_contentWidth - width()));
-  m_scrollBar->setPageStep(std::max(1, width()));
-  m_scrollBar->setValue(m_scrollPos);
 }
 
 void CLiveMeterView::FillBackground(const CRect& rect) {
@@ -153,16 +100,10 @@ void CLiveMeterView::DrawAll(const CRect& rect) {
   }
 }
 
-void CLiveMeterView::InvalidateContent(const CRect& rect) {
-  update(QRect(rect.left - m_scrollPos, rect.top, rect.Width(), rect.Height()));
-}
-
 void CLiveMeterView::ForgetDeletedDevices() {
-  auto gone = [this](CDevice* d) { return !m_pSystem || m_pSystem->GetDeviceIndex(d) < 0; };
-  std::erase_if(m_litDevices, gone);
-  std::erase_if(m_unlitDevices, gone);
+  CZoneView::ForgetDeletedDevices();
   for (std::size_t i = m_queueDevices.size(); i-- > 0;) {
-    if (!gone(m_queueDevices[i])) continue;
+    if (m_pSystem && m_pSystem->GetDeviceIndex(m_queueDevices[i]) >= 0) continue;
     m_queueDevices.erase(m_queueDevices.begin() + std::ptrdiff_t(i));
     m_queueFlags.erase(m_queueFlags.begin() + std::ptrdiff_t(i));
   }
@@ -214,82 +155,31 @@ void CLiveMeterView::RedrawTile(CDevice* device, const CRect& tile, int state) {
 }
 
 void CLiveMeterView::UpdateDeviceMeters(bool blinkPhase) {
-  std::vector<CDevice*>& current = blinkPhase ? m_unlitDevices : m_litDevices;
-  std::vector<CDevice*>& other = blinkPhase ? m_litDevices : m_unlitDevices;
-  current.clear();
-  if (!m_pSystem || !m_pGraphics) return;
-  ForgetDeletedDevices();
+  if (!m_pGraphics) return;
   const int state = blinkPhase ? kMonitorNormal : kMonitorWarning;
-  for (CDevice* device : m_pSystem->GetDevices()) {
-    const CRect tile = GetDeviceRect(device);
-    if (device->HasWarnings() != 0 && device->GetCommsLevel() >= 3 && tile != CRect{}) {
-      RedrawTile(device, tile, state);
-      current.push_back(device);
-    } else if (tile != CRect{} && std::find(other.begin(), other.end(), device) != other.end()) {
-      RedrawTile(device, tile, state);
-    }
-  }
+  Blink(blinkPhase, state, state, true);
 }
 
 // --- Window ---
 
-void CLiveMeterView::paintEvent(QPaintEvent* event) {
-  QPainter painter(this);
-  const QRect clip = event->rect();
-  if (!m_backBuffer) {
-    painter.fillRect(clip, QColor::fromRgba(kRackBackgroundBottom.argb));
-    return;
-  }
-  painter.drawImage(clip.topLeft(), m_backBuffer->Native(), clip.translated(m_scrollPos, 0));
-}
-
 void CLiveMeterView::resizeEvent(QResizeEvent* event) {
-  CNumberedTimerWidget::resizeEvent(event);
+  CZoneView::resizeEvent(event);
   if (width() <= 0 || height() <= 0) return;
   if (!HasTimer(kDrainTimer)) SetTimer(kDrainTimer, kDrainPeriodMs);
-  if (m_scrollPos != 0 && m_contentWidth < m_scrollPos + width()) m_scrollPos = std::max(0, m_contentWidth - width());
+  ClampToWindow();
   Rebuild();
 }
 
 void CLiveMeterView::OnTimer(std::uint32_t id) {
-  if (id == kDrainTimer) {
+  if (id == kDrainTimer)
     DrainQueue();
-    return;
-  }
-  if (id < kFirstZoneTimer || id > kLastZoneTimer || !m_pSystem) return;
-  const std::size_t index = id - kFirstZoneTimer;
-  const auto& zones = m_pSystem->GetZones();
-  // A zone deleted while it moved leaves a timer that names no moving zone: stop it.
-  if (index >= zones.size() || zones[index]->m_nMeterAnimState == 0) {
-    KillTimer(id);
-    return;
-  }
-  zones[index]->AnimateMeterStep();
+  else
+    CZoneView::OnTimer(id);
 }
 
-void CLiveMeterView::ScrollTo(int position) {
-  m_scrollPos = std::clamp(position, 0, std::max(0, m_contentWidth - width()));
-  ApplyScrollBar();
-  update();
-}
+void CLiveMeterView::AnimateZone(CZone& zone) { zone.AnimateMeterStep(); }
 
-void CLiveMeterView::ScrollBy(Scroll step) {
-  switch (step) {
-    case Scroll::LineLeft: ScrollTo(m_scrollPos - kLineStep); break;
-    case Scroll::LineRight: ScrollTo(m_scrollPos + kLineStep); break;
-    case Scroll::PageLeft: ScrollTo(m_scrollPos - kPageStep); break;
-    case Scroll::PageRight: ScrollTo(m_scrollPos + kPageStep); break;
-    case Scroll::Left: ScrollTo(0); break;
-    case Scroll::Right: ScrollTo(m_contentWidth); break;
-  }
-}
-
-void CLiveMeterView::wheelEvent(QWheelEvent* event) {
-  const QPoint angle = event->angleDelta();
-  const int delta = angle.y() != 0 ? angle.y() : angle.x();
-  if (m_contentWidth > width() && delta != 0) ScrollTo(m_scrollPos + (delta > 0 ? -kWheelStep : kWheelStep));
-  event->accept();
-}
+bool CLiveMeterView::IsZoneAnimating(const CZone& zone) const { return zone.m_nMeterAnimState != 0; }
 
 void CLiveMeterView::enterEvent(QEnterEvent* event) {
   // The strip takes the focus so that the wheel reaches it.
@@ -330,30 +220,4 @@ void CLiveMeterView::HandleDoubleClick(int x, int y) {
     if (frame && GetDeviceRect(device).Contains(at))
       frame->PostMessage(UWM_OPEN_DEVICE_PANEL, reinterpret_cast<WPARAM>(device), 0);
   }
-}
-
-bool CLiveMeterView::event(QEvent* event) {
-  if (event->type() != QEvent::ToolTip) return CNumberedTimerWidget::event(event);
-  auto* help = static_cast<QHelpEvent*>(event);
-  CDevice* device = nullptr;
-  CRect tile;
-  if (m_pSystem) {
-    const CPoint at{help->pos().x() + m_scrollPos, help->pos().y()};
-    for (CDevice* d : m_pSystem->GetDevices()) {
-      tile = GetDeviceRect(d);
-      if (tile.Contains(at)) {
-        device = d;
-        break;
-      }
-    }
-  }
-  const QString text = device ? DeviceToolTip(*device, false) : QString();
-  if (text.isEmpty()) {
-    QToolTip::hideText();
-    event->ignore();
-    return true;
-  }
-  QToolTip::showText(help->globalPos(), text, this,
-                     QRect(tile.left - m_scrollPos, tile.top, tile.Width(), tile.Height()));
-  return true;
 }

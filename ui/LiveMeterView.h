@@ -4,20 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "platform/Types.h"
-#include "ui/NumberedTimers.h"
+#include "ui/ZoneView.h"
 
-class CDevice;
-class CImage;
-class CSystem;
-class CZone;
-class Graphics;
-class QScrollBar;
-
-class CLiveMeterView : public CNumberedTimerWidget {
+class CLiveMeterView : public CZoneView {
  public:
   // The queue's timer and its period.
   static constexpr std::uint32_t kDrainTimer = 99;
@@ -26,16 +18,13 @@ class CLiveMeterView : public CNumberedTimerWidget {
   explicit CLiveMeterView(QWidget* parent = nullptr);
   ~CLiveMeterView() override;
 
-  // Set by the frame before the pane is shown; not owned.
-  void SetSystem(CSystem* system);
-
   // Queues a redraw of the device's tile: meterOnly 1 when only its meters changed, 0 for the
   // whole tile. A strip that has grown past the back buffer is rebuilt instead.
   void AddDevice(CDevice* device, std::intptr_t meterOnly);
   // Rebuilds and repaints everything.
   void Redraw();
   // Re-lays out the strip, remaking the back buffer when its size changed, and redraws it.
-  void Rebuild();
+  void Rebuild() override;
   // The warning blink of the frame's 333 ms timer.
   void UpdateDeviceMeters(bool blinkPhase);
   // Drains the queue (the 20 ms timer).
@@ -43,50 +32,32 @@ class CLiveMeterView : public CNumberedTimerWidget {
 
   int GetContentWidth();
   int GetClientHeight() const;
-  int GetScrollPos() const { return m_scrollPos; }
-  bool IsScrollBarShown() const;
-  CRect GetDeviceRect(const CDevice* device);
+  CRect GetDeviceRect(const CDevice* device) override;
   CRect GetZoneHeaderRect(const CZone* zone);
   std::size_t GetQueueSize() const { return m_queueDevices.size(); }
-  const CImage* GetBackBuffer() const { return m_backBuffer.get(); }
   // The content area painted by the last drain (empty when nothing was drawn).
   CRect GetLastDrainRect() const { return m_lastDrain; }
-
-  enum class Scroll { LineLeft, LineRight, PageLeft, PageRight, Left, Right };
-  void ScrollBy(Scroll step);
-  void ScrollTo(int position);
 
   // A left button press and a double click at a window point.
   void HandleClick(int x, int y);
   void HandleDoubleClick(int x, int y);
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void wheelEvent(QWheelEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
-  bool event(QEvent* event) override;
   void OnTimer(std::uint32_t id) override;
+  void AnimateZone(CZone& zone) override;
+  bool IsZoneAnimating(const CZone& zone) const override;
+  void ForgetDeletedDevices() override;
+  void RedrawTile(CDevice* device, const CRect& tile, int state) override;
 
  private:
   void DrawAll(const CRect& rect);
   void FillBackground(const CRect& rect);
-  void RedrawTile(CDevice* device, const CRect& tile, int state);
-  void ApplyScrollBar();
-  void InvalidateContent(const CRect& rect);
-  void ForgetDeletedDevices();
 
-  std::unique_ptr<CImage> m_backBuffer;
-  std::unique_ptr<Graphics> m_pGraphics;
-  CSystem* m_pSystem = nullptr;
-  QScrollBar* m_scrollBar;
   std::vector<CDevice*> m_queueDevices;
   std::vector<std::intptr_t> m_queueFlags;
-  std::vector<CDevice*> m_litDevices;
-  std::vector<CDevice*> m_unlitDevices;
-  int m_scrollPos = 0;
-  int m_contentWidth = 0;
   CRect m_lastDrain;
 };

@@ -169,6 +169,8 @@ TEST_F(DeviceCommands, FoundUnitsJoinTheSelectedZoneAndMeterRepliesOnlyQueue) {
   ProcessEvents();
   EXPECT_EQ(System().GetZones()[1]->GetDevices().size(), 2u);
 
+  f.GetOutputPane().show();  // whatever workspace a test before left
+  ProcessEvents();
   CLiveMeterView& meters = f.GetOutputPane().GetLiveMeterView();
   meters.Redraw();
   meters.DrainQueue();

@@ -331,6 +331,7 @@ TEST_F(FrameTest, PropagateStatus_AppliesCurrentValuesThroughTheBaseOnly) {
 }
 
 TEST_F(FrameTest, Options_OkRestartsTheAutosaveTimerFromTheSettingAndCancelChangesNothing) {
+  CSettingsStore::WriteInt("Settings", "AutoSave", 0);  // whatever a test before left
   CFrameUnderTest& f = MakeFrame();
   prompts.onSettingsSheet = [](CSystem& s) { s.SetAutoSave(5); };
   prompts.settingsOk = false;

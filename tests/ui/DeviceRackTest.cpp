@@ -94,14 +94,14 @@ TEST_F(Rack, Scroll_BarOnlyWhenContentIsTallerAndPositionStaysWithinLimits) {
   QApplication::processEvents();
   EXPECT_TRUE(rack.IsScrollBarShown());
   EXPECT_LT(rack.GetClientWidth(), 200);
-  rack.ScrollBy(CDeviceRack::Scroll::PageDown);
+  rack.ScrollBy(CDeviceRack::Scroll::PageForward);
   EXPECT_EQ(rack.GetScrollPos(), 30);
-  rack.ScrollBy(CDeviceRack::Scroll::LineDown);
+  rack.ScrollBy(CDeviceRack::Scroll::LineForward);
   EXPECT_EQ(rack.GetScrollPos(), 35);
-  rack.ScrollBy(CDeviceRack::Scroll::PageDown);
-  rack.ScrollBy(CDeviceRack::Scroll::PageDown);
+  rack.ScrollBy(CDeviceRack::Scroll::PageForward);
+  rack.ScrollBy(CDeviceRack::Scroll::PageForward);
   EXPECT_EQ(rack.GetScrollPos(), 50);  // content 150 - client 100
-  rack.ScrollBy(CDeviceRack::Scroll::LineUp);
+  rack.ScrollBy(CDeviceRack::Scroll::LineBack);
   EXPECT_EQ(rack.GetScrollPos(), 45);
 
   // One wheel message moves 10 px whatever its size.

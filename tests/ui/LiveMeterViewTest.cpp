@@ -47,11 +47,11 @@ TEST_F(Meters, Layout_ZonesLeftToRightAndTheBarOnlyWhenWider) {
   QApplication::processEvents();
   ASSERT_TRUE(view.IsScrollBarShown());
   EXPECT_LT(view.GetClientHeight(), 100);
-  view.ScrollBy(CLiveMeterView::Scroll::PageRight);
-  view.ScrollBy(CLiveMeterView::Scroll::PageRight);
-  view.ScrollBy(CLiveMeterView::Scroll::PageRight);
+  view.ScrollBy(CLiveMeterView::Scroll::PageForward);
+  view.ScrollBy(CLiveMeterView::Scroll::PageForward);
+  view.ScrollBy(CLiveMeterView::Scroll::PageForward);
   EXPECT_EQ(view.GetScrollPos(), 70);  // 220 - 150
-  view.ScrollBy(CLiveMeterView::Scroll::LineLeft);
+  view.ScrollBy(CLiveMeterView::Scroll::LineBack);
   EXPECT_EQ(view.GetScrollPos(), 65);
 
   // Clicks after scrolling refer to the tiles shown: c at window x 160 - 65.
