@@ -1,6 +1,8 @@
 // Zones: the collapse animations tick by tick, the geometry while they run, and the headers'
 // pixels.
 #include "core/SystemMessages.h"
+#include "core/Uuid.h"
+#include "platform/Archive.h"
 #include "platform/Image.h"
 #include "tests/ui/RackFixture.h"
 
@@ -69,6 +71,26 @@ INSTANTIATE_TEST_SUITE_P(
                       {185, 170, 155, 140, 125, 110, 95, 80, 65, 60, 55, 50, 45, 40, 35, 30, 25, 20}},
         AnimationCase{"StripExpand50", true, false, 30, {35, 50}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RackFixture, ZoneRecord_KeepsBothCollapseFlagsAndSkipsAUuidThatNamesNoDevice) {
+  CZone& zone = AddZone("Stage");
+  CSizedDevice& kept = AddDevice(zone);
+  zone.m_bCollapsed = true;
+  CArchive out;
+  zone.Serialize(out);
+  // One more entry naming a device that the file does not hold.
+  std::vector<std::uint8_t> bytes = out.Data();
+  bytes[bytes.size() - 16 - 4] = 2;
+  CUuid stranger = MakeUuid(false);
+  bytes.insert(bytes.end(), stranger.bytes.begin(), stranger.bytes.end());
+  CArchive in(bytes);
+  CZone back(&system);
+  back.Serialize(in);
+  EXPECT_EQ(back.GetName(), "Stage");
+  EXPECT_TRUE(back.m_bCollapsed);
+  EXPECT_FALSE(back.m_bMeterCollapsed);
+  EXPECT_EQ(back.GetDevices(), (std::vector<CDevice*>{&kept}));
+}
 
 TEST_F(RackFixture, Zone_ClicksOffTheArrowStartNothing) {
   CZone& zone = Zone(0);
