@@ -82,13 +82,15 @@ void Report(benchmark::State& state, double totalMs, double referenceMs) {
   state.counters["ratio_to_fill"] = totalMs / referenceMs;
 }
 
-void BM_FullRackRedraw(benchmark::State& state) {
-  Views& v = Shared();
-  const CImage& buffer = *v.rack.GetBackBuffer();
+// Times step once per iteration (prepare runs first, untimed) against a plain fill of the
+// buffer's size.
+template <typename Prepare, typename Step>
+void TimeFrames(benchmark::State& state, const CImage& buffer, Prepare prepare, Step step) {
   double total = 0.0, reference = 0.0;
   for (auto _ : state) {
+    prepare();
     const auto start = std::chrono::steady_clock::now();
-    v.rack.Refresh();
+    step();
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     state.SetIterationTime(ms / 1000.0);
     total += ms;
@@ -97,20 +99,19 @@ void BM_FullRackRedraw(benchmark::State& state) {
   Report(state, total, reference);
 }
 
+void BM_FullRackRedraw(benchmark::State& state) {
+  Views& v = Shared();
+  TimeFrames(state, *v.rack.GetBackBuffer(), [] {}, [&v] { v.rack.Refresh(); });
+}
+
 void BM_MeterStripDrain(benchmark::State& state) {
   Views& v = Shared();
-  const CImage& buffer = *v.meters.GetBackBuffer();
-  double total = 0.0, reference = 0.0;
-  for (auto _ : state) {
-    for (CDevice* device : v.system.GetDevices()) v.meters.AddDevice(device, 1);
-    const auto start = std::chrono::steady_clock::now();
-    v.meters.DrainQueue();
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    state.SetIterationTime(ms / 1000.0);
-    total += ms;
-    reference += FillMs(buffer.Width(), buffer.Height());
-  }
-  Report(state, total, reference);
+  TimeFrames(
+      state, *v.meters.GetBackBuffer(),
+      [&v] {
+        for (CDevice* device : v.system.GetDevices()) v.meters.AddDevice(device, 1);
+      },
+      [&v] { v.meters.DrainQueue(); });
 }
 
 }  // namespace

@@ -342,44 +342,36 @@ void CZone::OnMeterHeaderClick(CPoint point, const CRect& column) {
   Post(UWM_START_METER_ZONE_TIMER);
 }
 
-void CZone::AnimateStep() {
-  if (m_nAnimState == kCollapsing) {
-    m_nAnimHeight -= m_nAnimHeight >= 50 ? 10 : 3;
-    if (m_nAnimHeight < kZoneHeaderSize) {
-      m_nAnimHeight = kZoneHeaderSize;
-      m_nAnimState = kStill;
-      m_bCollapsed = true;
-      Post(UWM_STOP_RACK_ZONE_TIMER);
-    }
-  } else if (m_nAnimState == kExpanding) {
-    m_nAnimHeight += 10;
-    if (m_nAnimHeight > Draw(nullptr, CRect{}, true)) {
-      m_nAnimHeight = 0;
-      m_nAnimState = kStill;
-      m_bCollapsed = false;
-      Post(UWM_STOP_RACK_ZONE_TIMER);
-    }
+bool CZone::AnimationTick(std::int32_t& state, std::int32_t& size, bool& collapsed, const CAnimationSteps& steps,
+                          int fullSize) {
+  if (state == kCollapsing) {
+    size -= size >= steps.largeFrom ? steps.large : steps.small;
+    if (size >= kZoneHeaderSize) return false;
+    size = kZoneHeaderSize;
+    collapsed = true;
+  } else if (state == kExpanding) {
+    size += steps.large;
+    if (size <= fullSize) return false;
+    size = 0;
+    collapsed = false;
+  } else {
+    return false;
   }
+  state = kStill;
+  return true;
+}
+
+void CZone::AnimateStep() {
+  // Shrinks by 10 down to 50 px, then by 3; grows by 10.
+  const int full = m_nAnimState == kExpanding ? Draw(nullptr, CRect{}, true) : 0;
+  if (AnimationTick(m_nAnimState, m_nAnimHeight, m_bCollapsed, {10, 3, 50}, full)) Post(UWM_STOP_RACK_ZONE_TIMER);
   Post(UWM_REFRESH_RACK);
 }
 
 void CZone::AnimateMeterStep() {
-  if (m_nMeterAnimState == kCollapsing) {
-    m_nMeterAnimWidth -= m_nMeterAnimWidth >= 75 ? 15 : 5;
-    if (m_nMeterAnimWidth < kZoneHeaderSize) {
-      m_nMeterAnimWidth = kZoneHeaderSize;
-      m_nMeterAnimState = kStill;
-      m_bMeterCollapsed = true;
-      Post(UWM_STOP_METER_ZONE_TIMER);
-    }
-  } else if (m_nMeterAnimState == kExpanding) {
-    m_nMeterAnimWidth += 15;
-    if (m_nMeterAnimWidth > DrawMeters(nullptr, CRect{}, nullptr, true)) {
-      m_nMeterAnimWidth = 0;
-      m_nMeterAnimState = kStill;
-      m_bMeterCollapsed = false;
-      Post(UWM_STOP_METER_ZONE_TIMER);
-    }
-  }
+  // Shrinks by 15 down to 75 px, then by 5; grows by 15.
+  const int full = m_nMeterAnimState == kExpanding ? DrawMeters(nullptr, CRect{}, nullptr, true) : 0;
+  if (AnimationTick(m_nMeterAnimState, m_nMeterAnimWidth, m_bMeterCollapsed, {15, 5, 75}, full))
+    Post(UWM_STOP_METER_ZONE_TIMER);
   Post(UWM_REDRAW_LIVE_METERS);
 }

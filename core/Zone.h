@@ -89,6 +89,17 @@ class CZone {
   std::int32_t m_nMeterAnimWidth = 0;
 
  private:
+  // The steps of one animation: collapsing shrinks by `large` while the size is at least
+  // `largeFrom`, else by `small`; expanding grows by `large`.
+  struct CAnimationSteps {
+    int large;
+    int small;
+    int largeFrom;
+  };
+  // One tick of an animation in state (1 collapsing, 2 expanding); true when it ended, with
+  // the state still and the collapsed flag and the size as the end leaves them.
+  static bool AnimationTick(std::int32_t& state, std::int32_t& size, bool& collapsed, const CAnimationSteps& steps,
+                            int fullSize);
   // Posts the message with this zone to the owner's frame.
   void Post(std::uint32_t message);
 };
