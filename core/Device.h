@@ -199,6 +199,11 @@ class CDevice : public CObjectProperties {
   void StartReplyTimer();
   std::uint32_t GetReplyTimerStart() const { return m_replyTimerStart; }
   std::uint32_t GetReplyTimeout() const { return m_replyTimeout; }
+  // Forgets the reply timer (the hold-off has run out). Any thread.
+  void ClearReplyTimer() {
+    m_replyTimerStart = 0;
+    m_replyTimeout = 0;
+  }
 
   // Parameter ids the family keeps as a set.
   void AddParamId(std::uint32_t id);

@@ -1,11 +1,13 @@
 // Base of the Zel breakout boxes and amplifiers: model names, the F0/F1 frame header, the
-// device-security frames and the identity probe of a device that waits for its security step.
-// The full poll schedules, records and panels of the two families come with their own code.
+// read and identity requests, bounded reply unpacking, the reply hold-off, the firmware table,
+// the device-security frames and the probe of a device that waits for its security step.
+// The poll schedules, records and panels of the two families come with their own code.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/Device.h"
 #include "platform/Sync.h"
@@ -36,6 +38,47 @@ void DecodeZelSecurityBlock(const std::uint8_t* reply, CUserList& users);
 // layout of the global mute, addressed to the device).
 std::unique_ptr<CControlMessage> MakeZelMuteMessage(CDevice& device, bool mute);
 
+// Payload offset of every Zel frame, request and reply.
+inline constexpr std::size_t kZelPayloadOffset = 10;
+inline constexpr std::uint32_t kZelIdentityCommand = 0xB0;
+inline constexpr std::uint32_t kZelIdentityLength = 5;
+inline constexpr std::uint32_t kZelIdentityReplyLength = 24;
+inline constexpr std::uint8_t kZelIdentityReplyStart = 0xB8;
+
+// Fills a read request (F0, no payload beyond what payloadBytes adds to the bare 11 bytes) of
+// the command, expecting a reply of replyLength bytes from 0xA8; argument goes back to the
+// reply handler. Payload bytes are given in payload (byte 10 onward).
+void FillZelRead(CControlMessage& record, CDevice& device, std::uint32_t command, std::uint32_t replyLength,
+                 const std::vector<std::uint8_t>& payload = {}, std::uint32_t argument = 0);
+// A new queued write (F1) of the command with the payload from byte 10, ACK awaited.
+std::unique_ptr<CControlMessage> MakeZelWrite(CDevice& device, std::uint32_t command,
+                                              const std::vector<std::uint8_t>& payload);
+// The identity query: 0xB0 and the device ID as four 7-bit groups (high first), no checksum;
+// 24-byte reply from 0xB8.
+void FillZelIdentityQuery(CControlMessage& record, CDevice& device);
+// True when a reply of the record starts 0xB8 0x00 0x17 and reaches its firmware text.
+bool IsZelIdentityReply(const CControlMessage& record);
+// The four firmware characters of an identity reply (bytes 19 to 22).
+std::string ZelIdentityFirmware(const CControlMessage& record);
+
+// The packed payload of a reply (bytes 10 up to the last received byte, checksum included),
+// unpacked into a buffer of the size the packed bytes give; never reads past what was received
+// nor past the frame buffer. Empty when the reply has no payload.
+std::vector<std::uint8_t> UnpackZelReply(const CControlMessage& record);
+// Bytes of the reply that the transport received, at most the frame buffer.
+std::size_t ZelReceivedBytes(const CControlMessage& record);
+
+// True while the reply hold-off that CDevice::StartReplyTimer began has not run out; when it
+// has, clears its start and posts WM_APP+112 (the panel redraw). Worker thread.
+bool IsReplyHoldOffActive(CDevice& device);
+
+// Channels of a breakout box by type code: 8 for the even codes 34 to 46, 16 for the odd codes
+// 35 to 47, else 0.
+int GetZelBreakChannelCount(std::uint32_t typeCode);
+// Texts of the breakout box's GPIO modes; empty out of range.
+std::string ZelBreakGpioInputModeText(std::uint32_t mode);
+std::string ZelBreakGpioOutputModeText(std::uint32_t mode);
+
 class CZelBaseDevice : public CDevice {
  public:
   CZelBaseDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
@@ -65,7 +108,31 @@ class CZelBaseDevice : public CDevice {
 
   // Signalled while a paste rewrites the settings: the poll sends nothing meanwhile.
   CManualResetEvent* GetPollGate() const { return m_pollGate.get(); }
+  bool IsPollGateSet() const { return m_pollGate && m_pollGate->IsSet(); }
+
+  // Reads a key of the firmware version table; the default is ReadIniValue ("Orvak.ini"
+  // beside the executable). Null restores the default. Any thread.
+  using FirmwareTableReader = std::string (*)(const std::string& key);
+  static void SetFirmwareTableReader(FirmwareTableReader reader);
+  static std::string ReadFirmwareTable(const std::string& key);
+
+  // Replies that were answered but could not be used (too short for their layout, a wrong
+  // header); each is also written to the comms error log.
+  std::uint32_t GetRefusedReplyCount() const { return m_refusedReplies; }
+  std::uint32_t GetWarningBits() const { return m_warningBits; }
+  std::uint32_t GetPollCounter() const { return m_pollCounter; }
+  void SetPollCounter(std::uint32_t counter) { m_pollCounter = counter; }
 
  protected:
+  // The read a device sends every 12th turn while its security step is pending; the worker
+  // takes its answer as the cue for that step. The base sends the identity query.
+  virtual void FillSecurityProbe(CControlMessage& record);
+  // Counts a reply that cannot be used and logs why (comms error log).
+  void RefuseReply(const CControlMessage& record, const char* why);
+  // Whether the current user may use device controls (restriction bit 0x02 clear); false
+  // without a current user.
+  bool CurrentUserMayUseControls() const;
+
+  std::atomic<std::uint32_t> m_refusedReplies{0};
   std::unique_ptr<CManualResetEvent> m_pollGate;
 };

@@ -12,6 +12,7 @@
 #include "tools/devsim/SimDiscoveryUnit.h"
 #include "devices/processor/NerexModelTable.h"
 #include "tools/devsim/SimProcessor.h"
+#include "tools/devsim/SimZelAmp.h"
 
 namespace {
 
@@ -34,7 +35,11 @@ void Usage() {
                "                     110 .. 121) at short ID ID, with the discovery variant\n"
                "  --secure-unit TYPE:ID[:NAME:PASSWORD]\n"
                "                     an amplifier (type 34 to 56, or 60) that keeps a user table,\n"
-               "                     empty or with that one user, and answers the security step\n",
+               "                     empty or with that one user, and answers the security step\n"
+               "                     (a Zel amplifier, 51 to 56, also answers every read and write)\n"
+               "  --zel-amp TYPE:ID[:NAME]\n"
+               "                     a Zel amplifier of type code TYPE (51 to 56) at ID, named NAME,\n"
+               "                     with an empty user table\n",
                GetComPortLinkFolder().c_str());
 }
 
@@ -51,6 +56,7 @@ int main(int argc, char** argv) {
   };
   std::vector<Processor> processors;
   std::vector<std::pair<SimSecurityConfig, std::vector<std::pair<std::string, std::string>>>> secureUnits;
+  std::vector<std::pair<SimSecurityConfig, std::string>> zelAmps;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -102,6 +108,23 @@ int main(int argc, char** argv) {
         return 2;
       }
       secureUnits.emplace_back(config, users);
+    } else if (arg == "--zel-amp" && hasValue) {
+      char* end = nullptr;
+      SimSecurityConfig config;
+      config.typeCode = std::uint8_t(std::strtoul(argv[++i], &end, 0));
+      if (*end != ':' || config.typeCode < 51 || config.typeCode > 56) {
+        Usage();
+        return 2;
+      }
+      config.deviceId = std::uint32_t(std::strtoul(end + 1, &end, 0));
+      std::string name = "Sim Amplifier";
+      if (*end == ':')
+        name = end + 1;
+      else if (*end != 0) {
+        Usage();
+        return 2;
+      }
+      zelAmps.emplace_back(config, name);
     } else if (arg == "--reply" && hasValue) {
       unsigned command = 0, length = 0;
       if (std::sscanf(argv[++i], "%u:%u", &command, &length) != 2 || length < 4 || length > 1024) {
@@ -118,7 +141,7 @@ int main(int argc, char** argv) {
     Usage();
     return 2;
   }
-  if (ids.empty() && processors.empty()) ids.push_back(1);
+  if (ids.empty() && processors.empty() && zelAmps.empty() && secureUnits.empty()) ids.push_back(1);
   if (replies.empty()) replies.emplace_back(62, 20);
 
   auto wire = std::make_unique<CPtyWire>();
@@ -138,11 +161,20 @@ int main(int argc, char** argv) {
   }
   for (const SimDiscoveryConfig& config : scanUnits) bus.Add<CSimDiscoveryUnit>(config);
   for (const Processor& p : processors) bus.Add<CSimProcessorUnit>(int(p.type), std::uint8_t(p.id), p.variant);
-  for (const auto& [config, users] : secureUnits) bus.Add<CSimSecurityUnit>(config)->SetUsers(users);
+  for (const auto& [config, users] : secureUnits) {
+    if (config.typeCode >= 51 && config.typeCode <= 56)
+      bus.Add<CSimZelAmpUnit>(config)->SetUsers(users);
+    else
+      bus.Add<CSimSecurityUnit>(config)->SetUsers(users);
+  }
+  for (const auto& [config, name] : zelAmps) {
+    auto* amp = bus.Add<CSimZelAmpUnit>(config);
+    amp->Update([&](SimZelAmpState& state) { state.name = name; });
+  }
   bus.SetPacing(baud);
   bus.Start();
   std::printf("orvak-devsim: COM%u -> %s (%zu unit(s), %u baud); Ctrl+C ends\n", com,
-              slave.c_str(), ids.size() + processors.size(), baud);
+              slave.c_str(), ids.size() + processors.size() + secureUnits.size() + zelAmps.size(), baud);
   std::fflush(stdout);
 
   std::signal(SIGINT, OnSignal);
