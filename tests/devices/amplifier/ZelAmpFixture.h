@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/ControlMessage.h"
@@ -42,11 +44,13 @@ class ZelAmpFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     RegisterAmplifierFamilies();
+    CZelBaseDevice::SetFirmwareTableReader([](const std::string&) { return std::string("1.00"); });
     system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
     system.Start(&frame);
     ASSERT_TRUE(system.SetOnline(true));
   }
   void TearDown() override {
+    CZelBaseDevice::SetFirmwareTableReader(nullptr);
     system.SetOnline(false);
     system.StopCommsThread();
   }
@@ -78,14 +82,18 @@ class ZelAmpFixture : public ::testing::Test {
     m.receivedLength = std::uint32_t(reply.size());
     d.ProcessReply(m);
   }
-  // Sets every read-out bit by delivering the read-out replies of a quiet unit.
-  void ReadOut(CZelSeriesDevice& d, Bytes settings = Bytes(13, 0)) {
+  // Sets every read-out bit by delivering the read-out replies of a quiet unit that keeps the
+  // device's name, runs firmware "1.00" and has its alarm threshold at 90 unless told.
+  void ReadOut(CZelSeriesDevice& d, Bytes settings = {0, 0, 0, 0, 0, 0, 0, 0, 0, 90, 0, 0, 0}) {
     Bytes identity(24, 0);
     identity[0] = 0xB8;
     identity[2] = 0x17;
     for (int i = 0; i < 4; ++i) identity[std::size_t(19 + i)] = std::uint8_t("1.00"[i]);
     Deliver(d, 0xB0, identity);
-    Deliver(d, 0x3C, ZelReply(d, 0x3C, 51, Bytes(40, ' ')));
+    Bytes name(40, ' ');
+    const std::string current = d.GetName();
+    std::copy(current.begin(), current.begin() + std::ptrdiff_t(std::min<std::size_t>(current.size(), 40)), name.begin());
+    Deliver(d, 0x3C, ZelReply(d, 0x3C, 51, name));
     for (int n = 0; n < d.GetChannelCount(); ++n)
       Deliver(d, 0x43, ZelReply(d, 0x43, 27, Bytes(16, ' ')), std::uint32_t(n));
     Deliver(d, 0x45, ZelReply(d, 0x45, 21, Bytes(8, 0), true));
