@@ -3,11 +3,14 @@
 // and its paste, the context menu and the status hints.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "core/DataStream.h"
 #include "core/DeviceMenu.h"
 #include "core/Snapshot.h"
+#include "core/SystemFile.h"
+#include "core/Zone.h"
 #include "core/SystemMessages.h"
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"
@@ -181,6 +184,56 @@ TEST_F(ZelRecordsTest, DamagedFileRecordsThrowAndAnotherVersionLoadsNothing) {
   fresh.Serialize(otherIn);
   EXPECT_EQ(fresh.GetMode(), 2u);
   EXPECT_EQ(fresh.GetName(), "");
+}
+
+class CFileErrors : public IFileErrorSink {
+ public:
+  void ShowFileError(const std::string& text, const std::string& caption) override {
+    texts.push_back(caption + ": " + text);
+  }
+  std::vector<std::string> texts;
+};
+
+TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierAndADamagedRecordFailsTheLoadLeavingTheSystemAlone) {
+  CSystem source;
+  auto* amp = static_cast<CZelSeriesDevice*>(source.CreateDevice(4, 54, 0));
+  source.AppendDevice(amp);
+  source.GetZones()[0]->AppendDevice(amp);
+  amp->SetName("Porch");
+  // Gain steps 31, 30, 29, 28 mark the record in the file.
+  const Bytes u{31, 30, 29, 28, 0, 0, 0, 0, 12, 88, 0x21, 0x06, 0x00};
+  Deliver(*amp, 0x3B, ZelReply(*amp, 0x3B, 26, u, true));
+  CArchive out;
+  ASSERT_TRUE(source.Serialize(out));
+  const Bytes file = out.TakeData();
+
+  CSystem loaded;
+  CArchive in(file);
+  ASSERT_TRUE(loaded.Serialize(in));
+  ASSERT_EQ(loaded.GetDeviceCount(), 1);
+  auto* copy = dynamic_cast<CZelSeriesDevice*>(loaded.GetDevice(0));
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->GetModelName(), "Zel-5");
+  EXPECT_EQ(copy->GetName(), "Porch");
+  EXPECT_EQ(copy->GetGainIndex(3), 28);
+  EXPECT_EQ(copy->GetPowerOnDelay(), 12);
+  EXPECT_EQ(copy->GetMuteMask(), 0x06);
+
+  const Bytes marker{31, 30, 29, 28};
+  const auto at = std::search(file.begin(), file.end(), marker.begin(), marker.end());
+  ASSERT_NE(at, file.end());
+  Bytes damaged = file;
+  damaged[std::size_t(at - file.begin())] = 0x60;
+  CFileErrors errors;
+  loaded.SetFileErrorSink(&errors);
+  CArchive bad(damaged);
+  EXPECT_FALSE(loaded.Serialize(bad));
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_NE(errors.texts[0].find("File Error"), std::string::npos) << errors.texts[0];
+  ASSERT_EQ(loaded.GetDeviceCount(), 1);
+  EXPECT_EQ(loaded.GetDevice(0), copy);
+  EXPECT_EQ(copy->GetGainIndex(3), 28);
+  loaded.SetFileErrorSink(nullptr);
 }
 
 TEST_F(ZelRecordsTest, StreamRecordRoundTripAndACutStreamChangesNothing) {
