@@ -39,7 +39,7 @@ void Usage() {
                "                     (a Zel amplifier, 51 to 56, also answers every read and write)\n"
                "  --zel-amp TYPE:ID[:NAME]\n"
                "                     a Zel amplifier of type code TYPE (51 to 56) at ID, named NAME,\n"
-               "                     with an empty user table\n",
+               "                     with an empty user table; an autoscan finds it by its short ID\n",
                GetComPortLinkFolder().c_str());
 }
 
@@ -170,6 +170,13 @@ int main(int argc, char** argv) {
   for (const auto& [config, name] : zelAmps) {
     auto* amp = bus.Add<CSimZelAmpUnit>(config);
     amp->Update([&](SimZelAmpState& state) { state.name = name; });
+    // An autoscan by short IDs finds it.
+    if (config.deviceId >= 1 && config.deviceId <= 63) {
+      SimDiscoveryConfig discovery;
+      discovery.typeCode = config.typeCode;
+      discovery.shortId = config.deviceId;
+      bus.Add<CSimDiscoveryUnit>(discovery);
+    }
   }
   bus.SetPacing(baud);
   bus.Start();
