@@ -213,6 +213,9 @@ class CDevice : public CObjectProperties {
  protected:
   // Posts msg with this device as wParam to the frame, when there is one.
   void Post(std::uint32_t message, LPARAM lParam = 0);
+  // Writes to the comms error log that a reply to the record's command was answered but not
+  // used, and why. Any thread.
+  void LogUnusedReply(const CControlMessage& record, const char* why);
 
   // Placement words in the device's own order.
   enum {

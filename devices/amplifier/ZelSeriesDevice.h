@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,21 @@ struct ZelSeriesMeters {
   std::uint8_t loadFaultBits = 0;                      // bit n: load fault on channel n
   std::array<std::uint8_t, kZelMaxChannels> loadMonitorState{};
 };
+// The settings that the system file and streams keep, in their order there.
+struct ZelSeriesRecord {
+  std::string name;
+  std::array<std::string, kZelMaxChannels> channelNames;
+  std::uint8_t muteOverride = 0;
+  std::uint32_t displayPage = 0;
+  std::uint8_t muteMask = 0;
+  std::uint8_t powerOnDelay = 0;
+  std::uint8_t alarmTemperature = 0;
+  std::array<std::uint8_t, kZelMaxChannels> gainIndex{};
+  std::uint8_t statusFlags = 0;
+  std::uint8_t gpio = 0;
+  std::uint32_t mode = 2;
+};
+
 // Decodes the eleven unpacked meter bytes (fewer leave the rest of the record as it was).
 void DecodeZelSeriesMeters(const std::uint8_t* payload, std::size_t length, ZelSeriesMeters& meters);
 
@@ -294,10 +310,17 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void Write(std::uint32_t command, const std::vector<std::uint8_t>& payload, bool force = false);
   // Passes the current value of the id to the base change path (panels, widgets, links).
   void Refresh(int id);
+  void RefreshAll(std::initializer_list<int> ids);
+  // Refreshes first + n of every channel n, the ids of one channel together.
+  void RefreshEachChannel(std::initializer_list<int> firstIds);
   void RefreshMutesAndSolos();
   void ReleaseSolo();
   // Standby change of a paste or a control: the hold-off and its notices.
   void StartStandbyHoldOff();
+
+  // Records: the stored settings now, and taking loaded ones (gain steps cut to the table).
+  ZelSeriesRecord MakeRecord() const;
+  void TakeRecord(const ZelSeriesRecord& record);
 
   // Properties.
   bool ApplyPropertyEdit(std::uint32_t id, std::int64_t number, const std::string& text, int selection,

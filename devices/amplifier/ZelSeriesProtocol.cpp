@@ -360,12 +360,16 @@ void CZelSeriesDevice::Write(std::uint32_t command, const std::vector<std::uint8
 
 void CZelSeriesDevice::Refresh(int id) { CDevice::ApplyControlChange(GetCurrentValue(id)); }
 
-void CZelSeriesDevice::RefreshMutesAndSolos() {
-  for (int n = 0; n < GetChannelCount(); ++n) {
-    Refresh(kZelParamMute + n);
-    Refresh(kZelParamSolo + n);
-  }
+void CZelSeriesDevice::RefreshAll(std::initializer_list<int> ids) {
+  for (int id : ids) Refresh(id);
 }
+
+void CZelSeriesDevice::RefreshEachChannel(std::initializer_list<int> firstIds) {
+  for (int n = 0; n < GetChannelCount(); ++n)
+    for (int first : firstIds) Refresh(first + n);
+}
+
+void CZelSeriesDevice::RefreshMutesAndSolos() { RefreshEachChannel({kZelParamMute, kZelParamSolo}); }
 
 void CZelSeriesDevice::ReleaseSolo() {
   std::uint8_t mask = 0;
@@ -457,9 +461,7 @@ void CZelSeriesDevice::ApplyControlChange(const CParamValue& value) {
     release();
     if (releaseSolo) ReleaseSolo();
     Write(kZelCmdMode, {0, std::uint8_t(GetMode())});
-    Refresh(kZelParamMonoLed);
-    Refresh(kZelParamStereoLed);
-    Refresh(kZelParamBridgeLed);
+    RefreshAll({kZelParamMonoLed, kZelParamStereoLed, kZelParamBridgeLed});
     if (IZelSeriesPanel* panel = GetZelPanel()) panel->UpdateStateWidgets();
   } else if (id == kZelParamStandby) {
     const bool standby = IsInStandby();
@@ -478,9 +480,7 @@ void CZelSeriesDevice::ApplyControlChange(const CParamValue& value) {
       StartStandbyHoldOff();
     }
     release();
-    Refresh(kZelParamStandby);
-    Refresh(kZelParamActiveLed);
-    Refresh(kZelParamStandbyLed);
+    RefreshAll({kZelParamStandby, kZelParamActiveLed, kZelParamStandbyLed});
   } else if (id == kZelParamIdentify) {
     release();
     auto message = std::make_unique<CControlMessage>();

@@ -49,92 +49,89 @@ std::uint8_t GainStep(std::uint8_t index) { return std::min<std::uint8_t>(index,
 
 // --- System file and stream ---
 
+ZelSeriesRecord CZelSeriesDevice::MakeRecord() const {
+  CSingleLock lock(m_system->GetLock());
+  return ZelSeriesRecord{m_name,         m_channelNames,     m_muteOverride, m_displayPage, m_muteMask,
+                         m_powerOnDelay, m_alarmTemperature, m_gainIndex,    m_statusFlags, GetGpioByte(),
+                         m_mode};
+}
+
+void CZelSeriesDevice::TakeRecord(const ZelSeriesRecord& r) {
+  CSingleLock lock(m_system->GetLock());
+  m_name = r.name;
+  m_channelNames = r.channelNames;
+  m_muteOverride = r.muteOverride;
+  m_displayPage = r.displayPage;
+  m_muteMask = r.muteMask;
+  m_powerOnDelay = r.powerOnDelay;
+  m_alarmTemperature = r.alarmTemperature;
+  for (std::size_t n = 0; n < kZelMaxChannels; ++n) m_gainIndex[n] = GainStep(r.gainIndex[n]);
+  m_statusFlags = r.statusFlags;
+  m_standbyShadow = r.statusFlags & 0x01;
+  UnpackZelSeriesGpioConfig(r.gpio, m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
+  m_mode = r.mode;
+}
+
 void CZelSeriesDevice::Serialize(CArchive& ar) {
   CDevice::Serialize(ar);
-  CSingleLock lock(m_system->GetLock());
   if (ar.IsStoring()) {
+    const ZelSeriesRecord r = MakeRecord();
     ar.WriteU32(kRecordVersion);
-    ar.WriteString(m_name);
-    for (const std::string& name : m_channelNames) ar.WriteString(name);
-    ar.WriteU8(m_muteOverride);
-    ar.WriteU32(m_displayPage);
-    ar.WriteU8(m_muteMask);
-    ar.WriteU8(m_powerOnDelay);
-    ar.WriteU8(m_alarmTemperature);
-    for (std::uint8_t gain : m_gainIndex) ar.WriteU8(gain);
-    ar.WriteU8(m_statusFlags);
-    ar.WriteU8(GetGpioByte());
-    ar.WriteU32(m_mode);
+    ar.WriteString(r.name);
+    for (const std::string& name : r.channelNames) ar.WriteString(name);
+    ar.WriteU8(r.muteOverride);
+    ar.WriteU32(r.displayPage);
+    ar.WriteU8(r.muteMask);
+    ar.WriteU8(r.powerOnDelay);
+    ar.WriteU8(r.alarmTemperature);
+    for (std::uint8_t gain : r.gainIndex) ar.WriteU8(gain);
+    ar.WriteU8(r.statusFlags);
+    ar.WriteU8(r.gpio);
+    ar.WriteU32(r.mode);
     return;
   }
   if (ar.ReadU32() != kRecordVersion) return;
-  std::string name = ar.ReadString();
-  std::array<std::string, kZelMaxChannels> names;
-  for (std::string& channel : names) channel = ar.ReadString();
-  const std::uint8_t muteOverride = ar.ReadU8();
-  const std::uint32_t page = ar.ReadU32();
-  const std::uint8_t muteMask = ar.ReadU8(), delay = ar.ReadU8(), alarm = ar.ReadU8();
-  std::array<std::uint8_t, kZelMaxChannels> gains{};
-  for (std::uint8_t& gain : gains) {
+  ZelSeriesRecord r;
+  r.name = ar.ReadString();
+  for (std::string& channel : r.channelNames) channel = ar.ReadString();
+  r.muteOverride = ar.ReadU8();
+  r.displayPage = ar.ReadU32();
+  r.muteMask = ar.ReadU8();
+  r.powerOnDelay = ar.ReadU8();
+  r.alarmTemperature = ar.ReadU8();
+  for (std::uint8_t& gain : r.gainIndex) {
     gain = ar.ReadU8();
     if (gain >= kZelGainSteps)
       throw CArchiveException(CArchiveException::BadFormat, "Zel amplifier record: gain step out of range");
   }
-  const std::uint8_t flags = ar.ReadU8(), gpio = ar.ReadU8();
-  const std::uint32_t mode = ar.ReadU32();
-  m_name = std::move(name);
-  m_channelNames = std::move(names);
-  m_muteOverride = muteOverride;
-  m_displayPage = page;
-  m_muteMask = muteMask;
-  m_powerOnDelay = delay;
-  m_alarmTemperature = alarm;
-  m_gainIndex = gains;
-  m_statusFlags = flags;
-  m_standbyShadow = flags & 0x01;
-  UnpackZelSeriesGpioConfig(gpio, m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
-  m_mode = mode;
+  r.statusFlags = ar.ReadU8();
+  r.gpio = ar.ReadU8();
+  r.mode = ar.ReadU32();
+  TakeRecord(r);
 }
 
 void CZelSeriesDevice::SerializeStream(CDataStream& ds) {
   CDevice::SerializeStream(ds);
   if (!ds.IsStoring() && !ds.IsLoading()) return;
-  CSingleLock lock(m_system->GetLock());
-  // Loading fills copies and takes them only when the whole record was read.
-  std::string name = m_name;
-  std::array<std::string, kZelMaxChannels> names = m_channelNames;
-  std::uint8_t muteOverride = m_muteOverride, muteMask = m_muteMask, delay = m_powerOnDelay;
-  std::uint8_t alarm = m_alarmTemperature, flags = m_statusFlags, gpio = GetGpioByte();
-  std::uint32_t page = m_displayPage, mode = m_mode;
-  std::array<std::uint8_t, kZelMaxChannels> gains = m_gainIndex;
+  // Loading fills a copy and takes it only when the whole record was read.
+  ZelSeriesRecord r = MakeRecord();
   try {
     if (!ds.Version(kRecordVersion)) return;
-    StreamString(ds, name);
-    for (std::string& channel : names) StreamString(ds, channel);
-    ds.U8(muteOverride);
-    ds.U32(page);
-    ds.U8(muteMask);
-    ds.U8(delay);
-    ds.U8(alarm);
-    for (std::uint8_t& gain : gains) ds.U8(gain);
-    ds.U8(flags);
-    ds.U8(gpio);
-    ds.U32(mode);
+    StreamString(ds, r.name);
+    for (std::string& channel : r.channelNames) StreamString(ds, channel);
+    ds.U8(r.muteOverride);
+    ds.U32(r.displayPage);
+    ds.U8(r.muteMask);
+    ds.U8(r.powerOnDelay);
+    ds.U8(r.alarmTemperature);
+    for (std::uint8_t& gain : r.gainIndex) ds.U8(gain);
+    ds.U8(r.statusFlags);
+    ds.U8(r.gpio);
+    ds.U32(r.mode);
   } catch (const CStreamError&) {
     return;
   }
-  if (!ds.IsLoading()) return;
-  m_name = std::move(name);
-  m_channelNames = std::move(names);
-  m_muteOverride = muteOverride;
-  m_displayPage = page;
-  m_muteMask = muteMask;
-  m_powerOnDelay = delay;
-  m_alarmTemperature = alarm;
-  for (std::size_t n = 0; n < gains.size(); ++n) m_gainIndex[n] = GainStep(gains[n]);
-  m_statusFlags = flags;
-  UnpackZelSeriesGpioConfig(gpio, m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
-  m_mode = mode;
+  if (ds.IsLoading()) TakeRecord(r);
 }
 
 // --- Snapshots ---
@@ -158,10 +155,7 @@ void CZelSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
   }
   SendAllSettings();
   ApplyControlChange(MakeBoolParamValue(kZelParamStandby, standby));
-  for (int n = 0; n < GetChannelCount(); ++n) {
-    Refresh(kZelParamGain + n);
-    Refresh(kZelParamMute + n);
-  }
+  RefreshEachChannel({kZelParamGain, kZelParamMute});
 }
 
 // --- Clipboard ---
@@ -286,16 +280,11 @@ bool CZelSeriesDevice::OnContextMenuCommand(std::uint32_t command, int argument)
 // --- Status hints ---
 
 void CZelSeriesDevice::OnStatusEvent(int hint) {
-  const int channels = GetChannelCount();
   IZelSeriesPanel* panel = GetZelPanel();
   switch (hint) {
     case kZelHintControls:
-      for (int n = 0; n < channels; ++n) {
-        Refresh(kZelParamGain + n);
-        Refresh(kZelParamMute + n);
-        Refresh(kZelParamSolo + n);
-      }
-      for (int id : {kZelParamStandby, kZelParamActiveLed, kZelParamStandbyLed}) Refresh(id);
+      RefreshEachChannel({kZelParamGain, kZelParamMute, kZelParamSolo});
+      RefreshAll({kZelParamStandby, kZelParamActiveLed, kZelParamStandbyLed});
       break;
     case kZelHintInfo:
       if (panel) panel->RefreshInfoDisplay(false);
@@ -304,23 +293,17 @@ void CZelSeriesDevice::OnStatusEvent(int hint) {
       if (panel) panel->RefreshLevelMeters();
       break;
     case kZelHintNames:
-      for (int n = 0; n < channels; ++n) Refresh(kZelParamChannelName + n);
+      RefreshEachChannel({kZelParamChannelName});
       Refresh(kZelParamAmpName);
       break;
     case kZelHintState:
       if (panel) panel->RefreshState(true);
-      for (int id : {kZelParamActiveLed, kZelParamStandbyLed, kZelParamMonoLed, kZelParamStereoLed, kZelParamBridgeLed})
-        Refresh(id);
-      for (int n = 0; n < channels; ++n) {
-        Refresh(kZelParamLimit + n);
-        Refresh(kZelParamOk + n);
-        Refresh(kZelParamCheck + n);
-      }
-      for (int id : {kZelParamActiveLed, kZelParamStandbyLed, kZelParamProtectLed}) Refresh(id);
+      RefreshAll({kZelParamActiveLed, kZelParamStandbyLed, kZelParamMonoLed, kZelParamStereoLed, kZelParamBridgeLed});
+      RefreshEachChannel({kZelParamLimit, kZelParamOk, kZelParamCheck});
+      RefreshAll({kZelParamActiveLed, kZelParamStandbyLed, kZelParamProtectLed});
       break;
     case kZelHintStandby:
-      Refresh(kZelParamActiveLed);
-      Refresh(kZelParamStandbyLed);
+      RefreshAll({kZelParamActiveLed, kZelParamStandbyLed});
       break;
     default:
       break;

@@ -44,21 +44,6 @@ CFont TextFont(float points) {
   return font ? *font : CFont{};
 }
 
-// Keeps the graphics' text hint at ClearType grid fit for a scope.
-class CTextHintScope {
- public:
-  explicit CTextHintScope(Graphics& g) : m_g(g), m_saved(g.GetTextRenderingHint()) {
-    g.SetTextRenderingHint(TextRenderingHint::ClearTypeGridFit);
-  }
-  ~CTextHintScope() { m_g.SetTextRenderingHint(m_saved); }
-  CTextHintScope(const CTextHintScope&) = delete;
-  CTextHintScope& operator=(const CTextHintScope&) = delete;
-
- private:
-  Graphics& m_g;
-  TextRenderingHint m_saved;
-};
-
 void Text(Graphics& g, const std::string& text, float points, const CRectF& layout) {
   g.DrawString(text, TextFont(points), layout, CStringFormat(StringAlignment::Near), CBrush::Solid(kWhite));
 }

@@ -347,9 +347,5 @@ void CNerexSeriesDevice::ProcessReply(CControlMessage& record) {
 
 void CNerexSeriesDevice::RefuseReply(const CControlMessage& record, const char* why) {
   ++m_refusedReplies;
-  if (!m_system) return;
-  char line[160];
-  std::snprintf(line, sizeof line, "Reply to command 0x%X from device ID %u not used (%s)\n", unsigned(record.command),
-                unsigned(m_deviceId), why);
-  m_system->WriteErrorLog(line);
+  LogUnusedReply(record, why);
 }

@@ -55,24 +55,10 @@ SimAnswer CSimZelAmpUnit::Handle(const SimBytes& r) {
   return WithFault(command, std::move(answer));
 }
 
-SimAnswer CSimZelAmpUnit::Framed(std::uint8_t command, std::size_t totalLength, const SimBytes& payload) const {
-  // Reply bytes 3 to 9 repeat the request's type, ID and command; the payload follows.
-  SimBytes body(totalLength - 4, 0);
-  body[0] = m_type;
-  body[1] = IdGroup(m_id, 24);
-  body[2] = IdGroup(m_id, 16);
-  body[3] = IdGroup(m_id, 8);
-  body[4] = IdGroup(m_id, 0);
-  body[6] = command;
-  for (std::size_t i = 0; i < payload.size() && kPayloadOffset - 3 + i < body.size(); ++i)
-    body[kPayloadOffset - 3 + i] = payload[i];
-  return SimAnswer::Reply(0xA8, body);
-}
-
 SimAnswer CSimZelAmpUnit::Packed(std::uint8_t command, std::size_t totalLength, const SimBytes& raw) const {
   SimBytes packed(std::size_t(PackedLength7Bit(int(raw.size()))));
   Pack7Bit(raw.data(), int(raw.size()), packed.data());
-  return Framed(command, totalLength, packed);
+  return FramedReply(command, totalLength, packed);
 }
 
 SimAnswer CSimZelAmpUnit::Read(const SimBytes& r, std::uint8_t command) {
@@ -90,11 +76,11 @@ SimAnswer CSimZelAmpUnit::Read(const SimBytes& r, std::uint8_t command) {
       for (std::uint8_t b : {s.powerOnDelay, s.alarmTemperature, s.gpio, s.muteMask, s.statusFlags}) raw.push_back(b);
       return counted(Packed(command, 26, raw));
     }
-    case 0x3C: return counted(Framed(command, 51, Text(s.name, 40)));
-    case 0x3D: return counted(Framed(command, 13, {std::uint8_t(s.temperature & 0x7F), std::uint8_t(s.temperatureByte2 & 0x7F)}));
+    case 0x3C: return counted(FramedReply(command, 51, Text(s.name, 40)));
+    case 0x3D: return counted(FramedReply(command, 13, {std::uint8_t(s.temperature & 0x7F), std::uint8_t(s.temperatureByte2 & 0x7F)}));
     case 0x3F: {
       const auto status = std::uint8_t((s.limitBits & 0x0F) | (s.mode & 0x03) << 4 | (s.protect ? 0 : 0x40));
-      return counted(Framed(command, 12, {status}));
+      return counted(FramedReply(command, 12, {status}));
     }
     case 0x41: {
       SimBytes raw;
@@ -107,7 +93,7 @@ SimAnswer CSimZelAmpUnit::Read(const SimBytes& r, std::uint8_t command) {
     }
     case 0x43: {
       if (r.size() < 12 || r[kPayloadOffset] > 3) return SimAnswer::Silence();
-      return counted(Framed(command, 27, Text(s.channelNames[r[kPayloadOffset]], 16)));
+      return counted(FramedReply(command, 27, Text(s.channelNames[r[kPayloadOffset]], 16)));
     }
     case 0x44: return counted(Packed(command, 24, SimBytes(s.meters.begin(), s.meters.end())));
     case 0x45: {

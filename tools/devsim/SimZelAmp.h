@@ -81,7 +81,6 @@ class CSimZelAmpUnit : public CSimSecurityUnit {
   bool IsAddressed(const SimBytes& request) const;
   SimAnswer Read(const SimBytes& request, std::uint8_t command);
   void ApplyWrite(const SimBytes& request, std::uint8_t command);
-  SimAnswer Framed(std::uint8_t command, std::size_t totalLength, const SimBytes& payload) const;
   SimAnswer Packed(std::uint8_t command, std::size_t totalLength, const SimBytes& raw) const;
   SimAnswer WithFault(std::uint8_t command, SimAnswer answer);
 

@@ -9,22 +9,15 @@
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
+#include "tests/support/TileImages.h"
 
 namespace {
 
 class ZelTilesTest : public ZelAmpFixture {
  protected:
-  static CImage Blank(int w, int h) {
-    CImage image(w, h);
-    image.Fill(CColour{0xFF202020u});
-    return image;
-  }
-  static CImage Tile(CZelSeriesDevice& d, int width, int phase = 0) {
-    CImage image = Blank(width, 30);
-    Graphics g(image);
-    EXPECT_EQ(d.DrawTile(&g, CRect{0, 0, width, 30}, phase), 30);
-    return image;
-  }
+  static constexpr CColour kBackground{0xFF202020u};
+  static CImage Blank(int w, int h) { return BlankImage(w, h, kBackground); }
+  static CImage Tile(CZelSeriesDevice& d, int width, int phase = 0) { return RenderTile(d, width, phase, kBackground); }
   static CImage Column(CZelSeriesDevice& d, int height, int mode = 0) {
     CImage image = Blank(60, height);
     Graphics g(image);
@@ -34,15 +27,7 @@ class ZelTilesTest : public ZelAmpFixture {
   static void Keep(const CImage& image, const std::string& name) {
     if (const char* dir = std::getenv("ORVAK_TILE_PNG_DIR")) image.SavePng(std::string(dir) + "/" + name + ".png");
   }
-  static int Bright(const CImage& image, const CRect& area) {
-    int n = 0;
-    for (int y = area.top; y < area.bottom; ++y)
-      for (int x = area.left; x < area.right; ++x) {
-        const CColour c = image.GetPixel(x, y);
-        if (c.R() > 180 && c.G() > 180 && c.B() > 180) ++n;
-      }
-    return n;
-  }
+  static int Bright(const CImage& image, const CRect& area) { return BrightPixels(image, area); }
   static bool Near(CColour a, CColour b, int tolerance = 40) {
     return std::abs(a.R() - b.R()) <= tolerance && std::abs(a.G() - b.G()) <= tolerance &&
            std::abs(a.B() - b.B()) <= tolerance;
