@@ -65,12 +65,7 @@ bool IsZelIdentityReply(const CControlMessage& record) {
 }
 
 std::string ZelIdentityFirmware(const CControlMessage& record) {
-  std::string text;
-  for (std::size_t i = 0; i < kIdentityFirmwareLength; ++i) {
-    const std::uint8_t b = record.frame[kIdentityFirmwareAt + i];
-    text.push_back(b < 0x80 ? char(b) : '?');
-  }
-  return text;
+  return ReplyText(record.frame + kIdentityFirmwareAt, kIdentityFirmwareLength);
 }
 
 std::vector<std::uint8_t> UnpackZelReply(const CControlMessage& record) {

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "core/ControlMessage.h"
+#include "core/SevenBit.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
@@ -40,12 +41,6 @@ std::string Trimmed(std::string text, bool leading) {
   const auto last = text.find_last_not_of(" \t\r\n");
   text.erase(last == std::string::npos ? 0 : last + 1);
   if (leading) text.erase(0, text.find_first_not_of(" \t\r\n"));
-  return text;
-}
-
-std::string ReplyText(const std::uint8_t* bytes, std::size_t count) {
-  std::string text;
-  for (std::size_t i = 0; i < count; ++i) text.push_back(bytes[i] < 0x80 ? char(bytes[i]) : '?');
   return text;
 }
 

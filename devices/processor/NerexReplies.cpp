@@ -55,14 +55,6 @@ std::string TrimBlanks(std::string text, bool leading) {
   return text;
 }
 
-// Text bytes of a reply; a byte that is not 7-bit text becomes '?'.
-std::string ReplyText(const std::uint8_t* bytes, std::size_t count) {
-  std::string text;
-  text.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) text.push_back(bytes[i] < 0x80 ? char(bytes[i]) : '?');
-  return text;
-}
-
 }  // namespace
 
 // Dispatches one reply by the request's command. Runs under the system's lock.
