@@ -11,6 +11,8 @@
 #include "core/System.h"
 #include "core/SystemMessages.h"
 #include "core/VersionTable.h"
+#include "core/DeviceMenu.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/WindowMessages.h"
 
@@ -24,6 +26,7 @@ constexpr std::size_t kPayloadOffset = kZelPayloadOffset;
 // Offset and length of the firmware text in the identity reply.
 constexpr std::size_t kIdentityFirmwareAt = 19;
 constexpr std::size_t kIdentityFirmwareLength = 4;
+constexpr std::uint32_t kCmdEditPaste = 57637;
 
 std::atomic<CZelBaseDevice::FirmwareTableReader> g_firmwareReader{nullptr};
 
@@ -239,10 +242,57 @@ void CZelBaseDevice::RefuseReply(const CControlMessage& record, const char* why)
   LogUnusedReply(record, why);
 }
 
-bool CZelBaseDevice::CurrentUserMayUseControls() const {
-  if (!m_system) return false;
-  const CUserList& users = m_system->GetUsers();
-  const int current = m_system->GetCurrentUser();
+bool CurrentUserMayUseDeviceControls(const CSystem* system) {
+  if (!system) return false;
+  const CUserList& users = system->GetUsers();
+  const int current = system->GetCurrentUser();
   if (current < 0 || std::size_t(current) >= users.size() || !users[std::size_t(current)]) return false;
   return (users[std::size_t(current)]->GetRestrictionMask() & kRestrictUseDeviceControls) == 0;
+}
+
+bool CanPasteAmplifierSettings(CDevice& device) {
+  return IsClipboardFormatAvailable(device.GetClipboardFormat()) && CurrentUserMayUseDeviceControls(device.GetSystem());
+}
+
+void InsertAmplifierMenuItems(CMenu& menu) {
+  int pos = menu.FindItem(kCmdEditPaste);
+  if (pos < 0) pos = 0;
+  menu.InsertItem(++pos, kAmpCmdPasteControls, "Paste Controls Only");
+  menu.InsertItem(++pos, kAmpCmdPasteProperties, "Paste Properties Only");
+  menu.InsertSeparator(++pos);
+  menu.InsertItem(++pos, kAmpCmdIgnoreDevice, "Ignore Device When Online");
+}
+
+bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command) {
+  if (command == kAmpCmdPasteControls || command == kAmpCmdPasteProperties) {
+    device.PasteFromClipboard(command);
+    return true;
+  }
+  if (command != kAmpCmdIgnoreDevice) return false;
+  const bool ignored = device.IsIgnored();
+  if (ignored)
+    device.Reinitialise(device.GetSystem() ? device.GetSystem()->GetSettings().onGoOnline : 0);
+  else
+    device.OnDisconnected(false);
+  device.SetIgnored(!ignored);
+  if (IMessageSink* frame = device.GetFrame()) {
+    frame->PostMessage(UWM_REDRAW_METER_ENTRY, reinterpret_cast<WPARAM>(&device), 0);
+    frame->PostMessage(UWM_REFRESH_RACK, reinterpret_cast<WPARAM>(&device), 0);
+  }
+  return false;
+}
+
+bool CZelBaseDevice::CanPaste(std::uint32_t command) {
+  (void)command;
+  return CanPasteAmplifierSettings(*this);
+}
+
+void CZelBaseDevice::BuildContextMenu(CMenu& menu, int argument) {
+  CDevice::BuildContextMenu(menu, argument);
+  InsertAmplifierMenuItems(menu);
+}
+
+bool CZelBaseDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
+  (void)argument;
+  return OnAmplifierMenuCommand(*this, command);
 }

@@ -13,6 +13,7 @@
 #include "platform/Sync.h"
 
 class CControlMessage;
+class CMenu;
 
 // Fills bytes 0 to 9 and the checksum of an F0/F1 frame from the message's write flag, command
 // and frame length: F0 (read) or F1 (write), the length less one as two 7-bit bytes, the type
@@ -79,6 +80,26 @@ int GetZelBreakChannelCount(std::uint32_t typeCode);
 std::string ZelBreakGpioInputModeText(std::uint32_t mode);
 std::string ZelBreakGpioOutputModeText(std::uint32_t mode);
 
+// The rack context menu and the paste rule that the amplifier families share. Each device's own
+// paste, re-initialisation and clipboard format are reached through its virtual operations.
+// True when the clipboard holds the device's format and the current user may use device
+// controls (restriction bit 0x02 clear; no current user: false).
+bool CanPasteAmplifierSettings(CDevice& device);
+// Inserts, below the Paste item (command 57637; after the first item when there is none),
+// "Paste Controls Only" (0x844C), "Paste Properties Only" (0x844D), a separator and
+// "Ignore Device When Online" (0x844E).
+void InsertAmplifierMenuItems(CMenu& menu);
+// 0x844C and 0x844D paste with that command (true); 0x844E toggles ignoring: an ignored device
+// is re-initialised with the "OnGoOnline" setting, another one disconnected, then the flag is
+// inverted and the meter and rack redraws posted (false); other commands false.
+bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command);
+// Whether the current user of the system may use device controls.
+bool CurrentUserMayUseDeviceControls(const CSystem* system);
+
+inline constexpr std::uint32_t kAmpCmdPasteControls = 0x844C;
+inline constexpr std::uint32_t kAmpCmdPasteProperties = 0x844D;
+inline constexpr std::uint32_t kAmpCmdIgnoreDevice = 0x844E;
+
 class CZelBaseDevice : public CDevice {
  public:
   CZelBaseDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
@@ -106,6 +127,11 @@ class CZelBaseDevice : public CDevice {
   // Mutes every channel (true) or restores the stored mute state (false) by a queued write.
   void OnSystemSolo(bool solo) override;
 
+  // The amplifier families' menu entries and paste rule (above).
+  bool CanPaste(std::uint32_t command) override;
+  void BuildContextMenu(CMenu& menu, int argument) override;
+  bool OnContextMenuCommand(std::uint32_t command, int argument) override;
+
   // Signalled while a paste rewrites the settings: the poll sends nothing meanwhile.
   CManualResetEvent* GetPollGate() const { return m_pollGate.get(); }
   bool IsPollGateSet() const { return m_pollGate && m_pollGate->IsSet(); }
@@ -129,10 +155,6 @@ class CZelBaseDevice : public CDevice {
   virtual void FillSecurityProbe(CControlMessage& record);
   // Counts a reply that cannot be used and logs why (comms error log).
   void RefuseReply(const CControlMessage& record, const char* why);
-  // Whether the current user may use device controls (restriction bit 0x02 clear); false
-  // without a current user.
-  bool CurrentUserMayUseControls() const;
-
   std::atomic<std::uint32_t> m_refusedReplies{0};
   std::unique_ptr<CManualResetEvent> m_pollGate;
 };

@@ -116,9 +116,9 @@ enum : int {
 
 // Context-menu commands.
 enum : std::uint32_t {
-  kZelCmdPasteControls = 0x844C,
-  kZelCmdPasteProperties = 0x844D,
-  kZelCmdIgnoreDevice = 0x844E,
+  kZelCmdPasteControls = kAmpCmdPasteControls,
+  kZelCmdPasteProperties = kAmpCmdPasteProperties,
+  kZelCmdIgnoreDevice = kAmpCmdIgnoreDevice,
 };
 
 inline constexpr int kZelMaxChannels = 4;
@@ -232,11 +232,8 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
   void PasteFromClipboard(std::uint32_t command) override;
-  bool CanPaste(std::uint32_t command) override;
   // The format registered as "ZelSeriesSettings".
   std::uint32_t GetClipboardFormat() override;
-  void BuildContextMenu(CMenu& menu, int argument) override;
-  bool OnContextMenuCommand(std::uint32_t command, int argument) override;
   void OnStatusEvent(int hint) override;
   // The 28-byte clipboard record of the settings now, and its paste (command 0 all,
   // kZelCmdPasteControls or kZelCmdPasteProperties).

@@ -6,7 +6,6 @@
 
 #include "core/ControlMessage.h"
 #include "core/DataStream.h"
-#include "core/DeviceMenu.h"
 #include "core/Snapshot.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
@@ -20,7 +19,6 @@ namespace {
 
 constexpr std::uint32_t kRecordVersion = 1;
 constexpr std::uint8_t kSnapshotVersion = 1;
-constexpr std::uint32_t kCmdEditPaste = 57637;
 
 // Offsets of the clipboard record.
 enum : std::size_t {
@@ -188,11 +186,6 @@ bool CZelSeriesDevice::CanCopy(std::uint32_t command) {
   return true;
 }
 
-bool CZelSeriesDevice::CanPaste(std::uint32_t command) {
-  (void)command;
-  return IsClipboardFormatAvailable(GetClipboardFormat()) && CurrentUserMayUseControls();
-}
-
 void CZelSeriesDevice::PasteFromClipboard(std::uint32_t command) {
   std::vector<std::uint8_t> bytes;
   if (!GetClipboardData(GetClipboardFormat(), bytes) || bytes.size() < kZelClipboardRecordSize) return;
@@ -244,37 +237,6 @@ void CZelSeriesDevice::PasteRecord(const std::array<std::uint8_t, kZelClipboardR
   Post(UWM_DEVICE_STATUS_EVENT, kZelHintControls);
   Post(UWM_REFRESH_SELECTION_PROPERTIES);
   m_system->SetModified(true);
-}
-
-// --- Context menu ---
-
-void CZelSeriesDevice::BuildContextMenu(CMenu& menu, int argument) {
-  CDevice::BuildContextMenu(menu, argument);
-  int pos = menu.FindItem(kCmdEditPaste);
-  if (pos < 0) pos = 0;
-  menu.InsertItem(++pos, kZelCmdPasteControls, "Paste Controls Only");
-  menu.InsertItem(++pos, kZelCmdPasteProperties, "Paste Properties Only");
-  menu.InsertSeparator(++pos);
-  menu.InsertItem(++pos, kZelCmdIgnoreDevice, "Ignore Device When Online");
-}
-
-bool CZelSeriesDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
-  (void)argument;
-  if (command == kZelCmdPasteControls || command == kZelCmdPasteProperties) {
-    PasteFromClipboard(command);
-    return true;
-  }
-  if (command == kZelCmdIgnoreDevice) {
-    const bool ignored = IsIgnored();
-    if (ignored)
-      Reinitialise(m_system->GetSettings().onGoOnline);
-    else
-      OnDisconnected(false);
-    SetIgnored(!ignored);
-    Post(UWM_REDRAW_METER_ENTRY);
-    Post(UWM_REFRESH_RACK);
-  }
-  return false;
 }
 
 // --- Status hints ---
