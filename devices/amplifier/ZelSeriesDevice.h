@@ -325,7 +325,7 @@ class CZelSeriesDevice : public CZelBaseDevice {
 
   std::uint32_t m_displayPage = 0;
   std::array<std::string, kZelMaxChannels> m_channelNames;
-  std::int32_t m_temperature = 0;
+  std::atomic<std::int32_t> m_temperature{0};
   std::int32_t m_temperatureByte2 = 0;
   std::uint8_t m_standbyShadow = 0;
   std::array<std::uint8_t, kZelMaxChannels> m_gainIndex{};
@@ -335,7 +335,7 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::uint8_t m_alarmTemperature = 0;
   std::uint8_t m_muteMask = 0;
   std::uint8_t m_muteOverride = 0;
-  std::uint8_t m_statusFlags = 0;
+  std::atomic<std::uint8_t> m_statusFlags{0};  // read by drawings without the lock
   std::uint32_t m_upTimeCounter1 = 0;
   std::uint32_t m_upTimeCounter2 = 0;
   std::uint16_t m_powerCycleCount = 0;

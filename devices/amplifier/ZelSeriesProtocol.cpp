@@ -555,6 +555,7 @@ void CZelSeriesDevice::OnSystemSolo(bool muteAll) {
 
 std::string CZelSeriesDevice::GetStatusText() {
   if (m_ignored) return "\nDevice Ignored";
+  CSingleLock lock(m_system->GetLock());
   const std::uint32_t bits = m_warningBits;
   const long long t = GetTemperature();
   std::string text;
