@@ -43,6 +43,13 @@ SimAnswer CSimZelAmpUnit::Handle(const SimBytes& r) {
     }
     return WithFault(0xB0, std::move(answer));
   }
+  if (r.size() == 12 && r[0] == 0xF0 && r[3] == m_type && r[9] == 0x20 && r[4] == 0 && r[5] == 0 && r[6] == 0 &&
+      r[7] == 0) {
+    // The global-mute broadcast: no answer.
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    m_state.globalMute = r[10] != 0;
+    return SimAnswer::Silence();
+  }
   if (!IsAddressed(r)) return SimAnswer::Silence();
   const std::uint8_t command = r[9];
   if (r[0] == 0xF1) {

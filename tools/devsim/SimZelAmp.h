@@ -1,7 +1,8 @@
 // A simulated Zel amplifier (type codes 51 to 56): the security side of CSimSecurityUnit, plus
 // the identity query, every read of the family with its exact length and checksum from a state
 // of its own, and every write applied to that state. A test scripts the monitored values
-// (temperature, status, meters, counters) and faults of content per command. Thread-safe: the
+// (temperature, status, meters, counters) and faults of content per command. It also follows
+// the system's global-mute broadcast to its type code. Thread-safe: the
 // bus thread answers while a test reads and changes the unit.
 #pragma once
 
@@ -32,6 +33,7 @@ struct SimZelAmpState {
   std::uint8_t limitBits = 0x0F;  // bit n clear: channel n limiting
   std::uint8_t mode = 2;          // 1 mono, 2 stereo, 3 bridge
   bool protect = false;
+  bool globalMute = false;  // set and cleared by the system's global-mute broadcast
   // Meter bytes: voltage x 6 (0-3), current x 124 (4-7), load faults (8), monitor states (9, 10).
   std::array<std::uint8_t, 11> meters{};
   std::uint32_t upTime1 = 0;

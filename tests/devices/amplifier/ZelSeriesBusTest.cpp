@@ -114,6 +114,13 @@ TEST_F(ZelBusTest, ChangesReachTheUnit) {
   EXPECT_EQ(amp->GetGainIndex(2), 16);
 }
 
+TEST_F(ZelBusTest, TheSystemsGlobalMuteReachesTheUnit) {
+  harness.system.SendGlobalMute(true);
+  ASSERT_TRUE(WaitFor([&] { return unit->State().globalMute; }));
+  harness.system.SendGlobalMute(false);
+  ASSERT_TRUE(WaitFor([&] { return !unit->State().globalMute; }));
+}
+
 struct FaultCase {
   const char* name;
   SimZelFault fault;
