@@ -46,6 +46,29 @@ TEST_F(AmplifierFamiliesTest, ZelModelNames_ByTypeCode) {
   EXPECT_EQ(CZelBaseDevice::GetModelNameForType(57), "");
 }
 
+TEST_F(AmplifierFamiliesTest, ZelFamilyHelpers_ChannelCountsAndGpioTexts) {
+  EXPECT_EQ(GetZelBreakChannelCount(34), 8);
+  EXPECT_EQ(GetZelBreakChannelCount(46), 8);
+  EXPECT_EQ(GetZelBreakChannelCount(35), 16);
+  EXPECT_EQ(GetZelBreakChannelCount(47), 16);
+  EXPECT_EQ(GetZelBreakChannelCount(33), 0);
+  EXPECT_EQ(GetZelBreakChannelCount(51), 0);
+  EXPECT_EQ(GetZelSeriesChannelCount(55), 4);
+  EXPECT_EQ(GetZelSeriesChannelCount(56), 2);
+  EXPECT_EQ(ZelBreakGpioInputModeText(3), "Mute and Standby Control");
+  EXPECT_EQ(ZelBreakGpioInputModeText(4), "");
+  EXPECT_EQ(ZelBreakGpioOutputModeText(7), "All");
+  EXPECT_EQ(ZelBreakGpioOutputModeText(8), "");
+  EXPECT_EQ(ZelSeriesGpioInputText(5), "VCA Mode");
+  EXPECT_EQ(ZelSeriesGpioOutputText(5), "A/P or Load Monitor Alarm");
+  EXPECT_EQ(ZelSeriesGpioOutputText(6), "");
+  std::uint32_t in = 0, out = 0, aux = 0;
+  UnpackZelSeriesGpioConfig(PackZelSeriesGpioConfig(5, 4, 1), in, out, aux);
+  EXPECT_EQ(in, 5u);
+  EXPECT_EQ(out, 4u);
+  EXPECT_EQ(aux, 1u);
+}
+
 TEST_F(AmplifierFamiliesTest, ClipboardFormats_RegisteredByTheFamilysName) {
   CZelBreakDevice box(&system, nullptr, 40, 1);
   CZelSeriesDevice amp(&system, nullptr, 51, 1);
