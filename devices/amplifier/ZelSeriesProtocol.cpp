@@ -132,8 +132,22 @@ bool CZelSeriesDevice::GetNextPollMessage(CControlMessage& record) {
 
 // --- Replies (worker, under the system's lock) ---
 
-void CZelSeriesDevice::Log(const std::string& line) {
-  if (m_system) m_system->WriteLog(line);
+void CZelSeriesDevice::Log(const std::string& line) { m_notices.push_back(Notice{line, 0, 0, 0}); }
+
+void CZelSeriesDevice::Notify(std::uint32_t message, LPARAM lParam, const void* wParam) {
+  m_notices.push_back(Notice{{}, message, reinterpret_cast<WPARAM>(wParam ? wParam : this), lParam});
+}
+
+void CZelSeriesDevice::SendNotices() {
+  std::vector<Notice> notices;
+  notices.swap(m_notices);
+  for (const Notice& notice : notices) {
+    if (notice.message == 0) {
+      if (m_system) m_system->WriteLog(notice.line);
+    } else if (m_frame) {
+      m_frame->PostMessage(notice.message, notice.wParam, notice.lParam);
+    }
+  }
 }
 
 void CZelSeriesDevice::AlarmEdge(std::uint32_t bit, bool on, const std::string& line) {
@@ -142,7 +156,7 @@ void CZelSeriesDevice::AlarmEdge(std::uint32_t bit, bool on, const std::string& 
   else
     m_warningBits &= ~bit;
   Log(line);
-  Post(UWM_WARNING_STATUS);
+  Notify(UWM_WARNING_STATUS);
 }
 
 std::string CZelSeriesDevice::ExpectedFirmware() const {
@@ -183,6 +197,8 @@ void CZelSeriesDevice::ProcessReply(CControlMessage& record) {
     }
     after = IsReadOutComplete();
   }
+  // The notices and log lines of the reply go out once the model holds all of it.
+  SendNotices();
   if (after && !before) {
     m_warningBits &= ~kZelWarnNotInitialised;
     Post(UWM_REDRAW_METER_ENTRY);
@@ -220,21 +236,21 @@ void CZelSeriesDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
   if (edge) {
     Log(Printf(standby ? "Amplifier ID %lld going into Standby Mode\n" : "Amplifier ID %lld coming out of Standby Mode\n",
                (long long)(std::int32_t(m_deviceId))));
-    Post(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+    Notify(UWM_DEVICE_STATUS_EVENT, kZelHintState);
   }
-  if (edge || changed) Post(UWM_DEVICE_STATUS_EVENT, kZelHintControls);
+  if (edge || changed) Notify(UWM_DEVICE_STATUS_EVENT, kZelHintControls);
   m_standbyShadow = standby;
   if (m_powerOnDelay != oldDelay || m_alarmTemperature != oldAlarm || GetGpioByte() != oldGpio ||
       m_statusFlags != oldFlags)
-    Post(kMsgRefreshProperties, 1);
+    Notify(kMsgRefreshProperties, 1);
 }
 
 void CZelSeriesDevice::ReplyName(const CControlMessage& record) {
   m_name = Trimmed(ReplyText(record.frame + kZelPayloadOffset, kNameBytes), true);
   m_haveRead |= kZelReadName;
-  if (m_frame) m_frame->PostMessage(kMsgNameChanged, reinterpret_cast<WPARAM>(GetControlPanel()), 0);
-  Post(UWM_DEVICE_STATUS_EVENT, kZelHintNames);
-  Post(kMsgRefreshProperties, 1);
+  Notify(kMsgNameChanged, 0, GetControlPanel());
+  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintNames);
+  Notify(kMsgRefreshProperties, 1);
 }
 
 void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
@@ -256,8 +272,8 @@ void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
         "software");
   alarm(kZelWarnTemperatureHardware, std::int32_t(m_alarmTemperature), "hardware");
   if (changed) {
-    Post(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
-    Post(UWM_REDRAW_METER_ENTRY, 1);
+    Notify(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
+    Notify(UWM_REDRAW_METER_ENTRY, 1);
   }
 }
 
@@ -275,7 +291,7 @@ void CZelSeriesDevice::ReplyStatus(const CControlMessage& record) {
     AlarmEdge(kZelWarnProtect, true, Printf("Amplifier ID %lld in Protect Mode\n", id));
   else if (m_notInProtect != 0 && flagged)
     AlarmEdge(kZelWarnProtect, false, Printf("Amplifier ID %lld out of Protect Mode\n", id));
-  Post(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintState);
 }
 
 void CZelSeriesDevice::ReplyCounters(const std::vector<std::uint8_t>& u) {
@@ -287,7 +303,7 @@ void CZelSeriesDevice::ReplyCounters(const std::vector<std::uint8_t>& u) {
   m_powerCycleCount = std::uint16_t(u[8] << 8 | u[9]);
   m_counterByte = u[10];
   m_haveRead |= kZelReadCounters;
-  Post(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
+  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
 }
 
 void CZelSeriesDevice::ReplyChannelName(const CControlMessage& record) {
@@ -296,8 +312,8 @@ void CZelSeriesDevice::ReplyChannelName(const CControlMessage& record) {
   m_channelNames[channel] = Trimmed(ReplyText(record.frame + kZelPayloadOffset, kChannelNameBytes), false);
   m_haveRead |= kZelReadChannel0 << channel;
   if (int(channel) == GetChannelCount() - 1) {
-    Post(UWM_DEVICE_STATUS_EVENT, kZelHintNames);
-    Post(kMsgRefreshProperties, 1);
+    Notify(UWM_DEVICE_STATUS_EVENT, kZelHintNames);
+    Notify(kMsgRefreshProperties, 1);
   }
 }
 
@@ -305,9 +321,9 @@ void CZelSeriesDevice::ReplyMeters(const std::vector<std::uint8_t>& u) {
   std::array<bool, kZelMaxChannels> before{};
   for (int n = 0; n < kZelMaxChannels; ++n) before[std::size_t(n)] = IsChannelCheck(n);
   DecodeZelSeriesMeters(u.data(), u.size(), m_meters);
-  Post(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
-  Post(UWM_DEVICE_STATUS_EVENT, kZelHintMeters);
-  Post(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
+  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintMeters);
+  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintState);
   const long long id = std::int32_t(m_deviceId);
   const bool firstMeters = (m_haveRead & kZelReadMeters) == 0;
   bool anyAlarm = false;
@@ -322,7 +338,7 @@ void CZelSeriesDevice::ReplyMeters(const std::vector<std::uint8_t>& u) {
     if (now && firstMeters) AlarmEdge(kZelWarnLoad, true, Printf("Amplifier ID %lld Load Error on Channel %lld\n", id, n + 1));
   }
   if (!anyAlarm) {
-    if (m_warningBits & kZelWarnLoad) Post(UWM_WARNING_STATUS);
+    if (m_warningBits & kZelWarnLoad) Notify(UWM_WARNING_STATUS);
     m_warningBits &= ~kZelWarnLoad;
   }
   m_haveRead |= kZelReadMeters;
@@ -332,7 +348,7 @@ void CZelSeriesDevice::ReplyReference(const std::vector<std::uint8_t>& u) {
   for (std::size_t n = 0; n < kZelMaxChannels; ++n)
     m_referenceImpedance[n] = float(u[2 * n] << 8 | u[2 * n + 1]) / 10.0f;
   m_haveRead |= kZelReadReference;
-  Post(kMsgRefreshProperties, 1);
+  Notify(kMsgRefreshProperties, 1);
 }
 
 void CZelSeriesDevice::ReplyIdentity(const CControlMessage& record) {
@@ -343,7 +359,7 @@ void CZelSeriesDevice::ReplyIdentity(const CControlMessage& record) {
   if (expected != m_firmwareVersion) {
     m_warningBits |= kZelWarnFirmware;
     Log("Firmware Version = v" + m_firmwareVersion + " should be v" + expected + "\n");
-    Post(UWM_WARNING_STATUS);
+    Notify(UWM_WARNING_STATUS);
   }
 }
 
