@@ -158,7 +158,8 @@ bool CZelSeriesDevice::ApplyPropertyEdit(std::uint32_t id, std::int64_t number, 
     m_system->SetModified(true);
     return true;
   }
-  if (id == kZelParamAmpName) return applyName(kZelParamAmpName, kMaxNameBytes, "Device name too long - %lld characters max");
+  if (id == kZelParamAmpName)
+    return applyName(kZelParamAmpName, kMaxNameBytes, "Device name too long - %lld characters max");
   if (id >= kZelParamChannelName && id < std::uint32_t(kZelParamChannelName + channels))
     return applyName(int(id), kMaxChannelNameBytes, "Channel name too long - %lld characters max");
   if (id == kPropMode) {
@@ -285,8 +286,8 @@ void CZelSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
                                          "The firmware version currently in the amplifier", 0, 1, 0));
   for (int n = 0; n < channels; ++n)
     items.push_back(MakeStringPropertyItem(kZelParamChannelName + n, m_channelNames[std::size_t(n)],
-                                           Format("Channel %lld Name", n + 1), Format("Set the name for Channel %lld", n + 1),
-                                           edit, 1, 0));
+                                           Format("Channel %lld Name", n + 1),
+                                           Format("Set the name for Channel %lld", n + 1), edit, 1, 0));
   items.push_back(MakeTextPropertyItem(kZelParamPowerOnDelay, m_powerOnDelay, "Power On Delay",
                                        "Set the delay before the amplifier turns on", edit, 1, 0));
   items.push_back(MakeChoicePropertyItem(kPropReadOnly, Options({"Disabled", "Enabled"}, m_statusFlags & 0x02 ? 0 : 1),
@@ -296,8 +297,8 @@ void CZelSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
                                        "Set the threshold for the temperature alarm", 1, edit, 0));
 
   items.push_back(MakeGroupPropertyItem("GPIO Config", ""));
-  items.push_back(MakeChoicePropertyItem(kPropGpioInput, Options(Texts(ZelSeriesGpioInputText, 6), m_gpioInput), "Input",
-                                         "Set the GPIO Input port configuration", 0, edit, 0));
+  items.push_back(MakeChoicePropertyItem(kPropGpioInput, Options(Texts(ZelSeriesGpioInputText, 6), m_gpioInput),
+                                         "Input", "Set the GPIO Input port configuration", 0, edit, 0));
   items.push_back(MakeChoicePropertyItem(kPropGpioOutput, Options(Texts(ZelSeriesGpioOutputText, 6), m_gpioOutput),
                                          "Output", "Set the GPIO Output port configuration", 0, edit, 0));
   items.push_back(MakeChoicePropertyItem(kPropAuxRelay, Options(Texts(ZelSeriesAuxRelayText, 2), m_gpioAuxRelay),
@@ -312,8 +313,8 @@ void CZelSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
   for (int n = 0; n < channels; ++n) {
     CPropertyItem value;
     value.name = Format("Ch %lld Value", n + 1);
-    value.description =
-        Format("The impedance alarm value for Channel %lld.  Press the button to set to the current measured value", n + 1);
+    value.description = Format(
+        "The impedance alarm value for Channel %lld.  Press the button to set to the current measured value", n + 1);
     value.value.propertyId = kZelParamReference + n;
     value.value.SetData(kPropObject13, m_referenceImpedance[std::size_t(n)]);
     value.option1 = 0;

@@ -234,7 +234,8 @@ void CZelSeriesDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
   const std::uint8_t standby = m_statusFlags & 0x01;
   const bool edge = standby != m_standbyShadow;
   if (edge) {
-    Log(Printf(standby ? "Amplifier ID %lld going into Standby Mode\n" : "Amplifier ID %lld coming out of Standby Mode\n",
+    Log(Printf(standby ? "Amplifier ID %lld going into Standby Mode\n"
+                       : "Amplifier ID %lld coming out of Standby Mode\n",
                (long long)(std::int32_t(m_deviceId))));
     Notify(UWM_DEVICE_STATUS_EVENT, kZelHintState);
   }
@@ -335,7 +336,8 @@ void CZelSeriesDevice::ReplyMeters(const std::vector<std::uint8_t>& u) {
                 Printf(now ? "Amplifier ID %lld Load Error on Channel %lld\n"
                            : "Amplifier ID %lld Load Error Cleared on Channel %lld\n",
                        id, n + 1));
-    if (now && firstMeters) AlarmEdge(kZelWarnLoad, true, Printf("Amplifier ID %lld Load Error on Channel %lld\n", id, n + 1));
+    if (now && firstMeters)
+      AlarmEdge(kZelWarnLoad, true, Printf("Amplifier ID %lld Load Error on Channel %lld\n", id, n + 1));
   }
   if (!anyAlarm) {
     if (m_warningBits & kZelWarnLoad) Notify(UWM_WARNING_STATUS);

@@ -84,7 +84,9 @@ SimAnswer CSimZelAmpUnit::Read(const SimBytes& r, std::uint8_t command) {
       return counted(Packed(command, 26, raw));
     }
     case 0x3C: return counted(FramedReply(command, 51, Text(s.name, 40)));
-    case 0x3D: return counted(FramedReply(command, 13, {std::uint8_t(s.temperature & 0x7F), std::uint8_t(s.temperatureByte2 & 0x7F)}));
+    case 0x3D:
+      return counted(
+          FramedReply(command, 13, {std::uint8_t(s.temperature & 0x7F), std::uint8_t(s.temperatureByte2 & 0x7F)}));
     case 0x3F: {
       const auto status = std::uint8_t((s.limitBits & 0x0F) | (s.mode & 0x03) << 4 | (s.protect ? 0 : 0x40));
       return counted(FramedReply(command, 12, {status}));
@@ -163,7 +165,9 @@ SimAnswer CSimZelAmpUnit::WithFault(std::uint8_t command, SimAnswer answer) {
     case SimZelFault::Kind::kSilence: return SimAnswer::Silence();
     case SimZelFault::Kind::kJunk: bytes.insert(bytes.begin(), std::size_t(std::max(fault.value, 1)), 0x55); break;
     case SimZelFault::Kind::kBadChecksum: bytes.back() = std::uint8_t((bytes.back() + 1) & 0x7F); break;
-    case SimZelFault::Kind::kShort: bytes.resize(bytes.size() - std::min<std::size_t>(bytes.size(), std::size_t(fault.value))); break;
+    case SimZelFault::Kind::kShort:
+      bytes.resize(bytes.size() - std::min<std::size_t>(bytes.size(), std::size_t(fault.value)));
+      break;
     case SimZelFault::Kind::kLate: answer.delayMs = std::uint32_t(fault.value); return answer;
   }
   return SimAnswer::Bytes(std::move(bytes));

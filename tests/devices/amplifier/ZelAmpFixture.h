@@ -92,7 +92,7 @@ class ZelAmpFixture : public ::testing::Test {
     Deliver(d, 0xB0, identity);
     Bytes name(40, ' ');
     const std::string current = d.GetName();
-    std::copy(current.begin(), current.begin() + std::ptrdiff_t(std::min<std::size_t>(current.size(), 40)), name.begin());
+    std::copy_n(current.begin(), std::min<std::size_t>(current.size(), 40), name.begin());
     Deliver(d, 0x3C, ZelReply(d, 0x3C, 51, name));
     for (int n = 0; n < d.GetChannelCount(); ++n)
       Deliver(d, 0x43, ZelReply(d, 0x43, 27, Bytes(16, ' ')), std::uint32_t(n));

@@ -54,8 +54,9 @@ TEST_F(ZelPropertiesTest, RowsByModelInTheirOrder) {
   two->FillPropertiesPane(g2);
   ASSERT_EQ(g2.groups.size(), 3u);
   EXPECT_EQ(g2.groups[0]->name, "General");
-  EXPECT_EQ(g2.Names(0), (std::vector<std::string>{"ID", "Amp Name", "Firmware Version", "Channel 1 Name", "Channel 2 Name",
-                                                   "Mode", "Power On Delay", "Front Panel Pots", "Alarm Temp. Threshold"}));
+  EXPECT_EQ(g2.Names(0), (std::vector<std::string>{"ID", "Amp Name", "Firmware Version", "Channel 1 Name",
+                                                   "Channel 2 Name", "Mode", "Power On Delay", "Front Panel Pots",
+                                                   "Alarm Temp. Threshold"}));
   EXPECT_EQ(g2.Names(1), (std::vector<std::string>{"Input", "Output", "Aux Relay", "Channel 1 VCA Control",
                                                    "Channel 2 VCA Control"}));
   EXPECT_EQ(g2.Names(2), (std::vector<std::string>{"Ch 1 Value", "Ch 1 Window", "Ch 2 Value", "Ch 2 Window"}));
