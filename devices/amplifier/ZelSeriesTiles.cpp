@@ -85,7 +85,13 @@ int CZelSeriesDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
   DrawSkin(*g, left, L, T);
   if (W >= lw + rw) {
     DrawSkin(*g, right, R - rw, T);
-    for (int x = L + lw; x < R - rw; ++x) DrawSkin(*g, middle, x, T);
+    const int span = R - rw - (L + lw);
+    if (middle && middle->GetWidth() == 1 && span > 0) {
+      // The one-column middle piece repeated across the span is that column stretched: one draw.
+      g->DrawImage(*middle->GetImage(), CRectF{float(L + lw), float(T), float(span), float(middle->GetHeight())});
+    } else {
+      for (int x = L + lw; x < R - rw; ++x) DrawSkin(*g, middle, x, T);
+    }
     const bool warning = HasWarnings() != 0;
     if (blinkPhase == 0 || blinkPhase == 1 || !warning) {
       std::string name;
