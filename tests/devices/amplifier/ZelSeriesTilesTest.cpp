@@ -143,6 +143,16 @@ TEST_F(ZelTilesTest, MonitorColumnThermometerFollowsTheTemperature) {
   EXPECT_GT(standby.GetPixel(45, H - 25).R(), 150);  // the state LED shows standby
 }
 
+TEST_F(ZelTilesTest, AShortMonitorColumnKeepsItsScaleTicksWithoutNumbers) {
+  CZelSeriesDevice* d = Add(51, 3);
+  const CImage tall = Column(*d, 300);
+  const CImage small = Column(*d, 120);  // 50 pixels of column: marks 5 pixels apart
+  Keep(small, "zel_monitor_short");
+  EXPECT_GT(Bright(tall, CRect{40, 10, 58, 240}), 20);
+  EXPECT_EQ(Bright(small, CRect{40, 12, 54, 52}), 0);  // inside the frame, above the bulb
+  EXPECT_GT(Bright(small, CRect{35, 10, 38, 60}), 5);  // the ticks
+}
+
 TEST_F(ZelTilesTest, MonitorModesAndTheIgnoredVeil) {
   CZelSeriesDevice* d = Add(51, 3);
   Connect(*d);
