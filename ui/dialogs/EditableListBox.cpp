@@ -66,31 +66,32 @@ void CEditableListBox::BeginEdit() {
 
 void CEditableListBox::EndEdit(bool commit) {
   if (!m_editor) return;
-  if (commit && m_editIndex >= 0 && m_editIndex < count()) {
-    const QString oldText = item(m_editIndex)->text();
-    const QString newText = m_editor->text();
+  // Forget the row and silence the editor first: the focus it loses on its way out, and the
+  // scrolling that moving the row may cause, then find no edit and commit nothing (after
+  // Escape as after Enter).
+  CEditHelper* editor = m_editor;
+  const int row = m_editIndex;
+  m_editor = nullptr;
+  m_editIndex = -1;
+  editor->Detach();
+  if (commit && row >= 0 && row < count()) {
+    const QString oldText = item(row)->text();
+    const QString newText = editor->text();
     if (oldText != newText) {
       // The row is put in again: its item data stays behind. Moving the row is no change of
       // selection by the user: the list's own notifications stay quiet meanwhile.
       const QSignalBlocker quiet(this);
-      delete takeItem(m_editIndex);
-      int index = m_editIndex;
+      delete takeItem(row);
+      int index = row;
       if (m_sorted) {
         index = 0;
         while (index < count() && QString::compare(item(index)->text(), newText, Qt::CaseInsensitive) <= 0) ++index;
       }
       insertItem(index, newText);
-      m_editIndex = index;
       setCurrentRow(index);
       if (m_notify && m_onRenamed) m_onRenamed(index, oldText);
     }
   }
-  // Forget the row and silence the editor before it goes, so that the focus it loses while
-  // being destroyed commits nothing (after Escape as after Enter).
-  m_editIndex = -1;
-  CEditHelper* editor = m_editor;
-  m_editor = nullptr;
-  editor->Detach();
   editor->hide();
   editor->deleteLater();
   setFocus();
