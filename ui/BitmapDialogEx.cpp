@@ -24,6 +24,13 @@ void DrawRoundedFrame(QPainter& p, float radius, QColor colour, float width, QRe
 CBitmapDialogEx::CBitmapDialogEx(QWidget* parent, const QString& title)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_title(title) {
   setMouseTracking(true);
+  // The skin: light text on a dark ground. Only these two roles are set, so lists, edits and
+  // buttons keep their own colours, and boxes opened over the dialog are not affected.
+  QPalette skin = palette();
+  skin.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+  skin.setColor(QPalette::WindowText, QColor(0xF0, 0xF0, 0xF0));
+  setPalette(skin);
+  setAutoFillBackground(true);
 }
 
 void CBitmapDialogEx::showEvent(QShowEvent* event) {

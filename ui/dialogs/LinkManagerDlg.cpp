@@ -46,7 +46,6 @@ void SetPointer(QTreeWidgetItem* item, const void* p) {
 }  // namespace
 
 CLinkManagerDlg::CLinkManagerDlg(CSystem& system, QWidget* parent) : CBitmapDialogEx(parent), m_system(system) {
-  setStyleSheet(QStringLiteral("CLinkManagerDlg { background: #202020; } QLabel { color: #F0F0F0; }"));
   auto* linksLabel = new QLabel(QStringLiteral("Links"), this);
   linksLabel->setGeometry(14, 32, 100, 20);
   m_addLink = new QPushButton(QStringLiteral("+"), this);

@@ -42,7 +42,6 @@ class CSecurityDlg::Inbox : public CMessageTarget {
 
 CSecurityDlg::CSecurityDlg(CSystem& system, QWidget* parent)
     : CBitmapDialogEx(parent), m_system(system), m_inbox(std::make_unique<Inbox>(*this)) {
-  setStyleSheet(QStringLiteral("CSecurityDlg { background: #202020; } QLabel { color: #F0F0F0; }"));
 
   m_header = new QLabel(QString::fromLatin1(kNeedPasswords), this);
   m_header->setAlignment(Qt::AlignCenter);

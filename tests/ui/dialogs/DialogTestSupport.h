@@ -27,3 +27,15 @@ inline void PressKey(QWidget* widget, int key, const QString& text = QString()) 
 inline void TypeText(QWidget* widget, const QString& text) {
   for (QChar c : text) PressKey(widget, c.unicode(), QString(c));
 }
+
+#include <QDir>
+#include <QWidget>
+
+// With ORVAK_SHOTS_DIR set, saves a picture of the widget as it is drawn now (name.png), so
+// that the dialogs can be looked at.
+inline void SaveShotIfAsked(QWidget& widget, const char* name) {
+  const QByteArray dir = qgetenv("ORVAK_SHOTS_DIR");
+  if (dir.isEmpty()) return;
+  QDir().mkpath(QString::fromUtf8(dir));
+  widget.grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png"));
+}

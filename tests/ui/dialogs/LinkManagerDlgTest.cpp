@@ -186,6 +186,9 @@ TEST_F(LinkManagerTest, OpensOnTheRememberedDeviceAndShowsStoredLinksWithTheirMa
   EXPECT_EQ(BoldChildren(item), (QList<bool>{false, true}));
   EXPECT_EQ(item->child(1)->foreground(0).color(), CTreeCtrlEx::GreyColour());
   EXPECT_EQ(dialog.DeviceList()->currentIndex(), 0);
+  item->setExpanded(true);
+  dialog.LinkTree()->setCurrentItem(item->child(0));
+  SaveShotIfAsked(dialog, "link-manager");
   dialog.DeviceList()->setCurrentIndex(2);
   EXPECT_EQ(dialog.GetCurrentDevice(), 2);
 }

@@ -46,6 +46,7 @@ TEST_F(PasswordDialogsTest, SwitchListsEveryOtherUserAndRefusesThePasswordInAnot
   EXPECT_EQ(ComboNames(*dialog.UserList()), (QStringList{"Admin", "Carol"}));
   EXPECT_EQ(dialog.UserList()->currentIndex(), 0);
   EXPECT_EQ(dialog.PasswordEdit()->echoMode(), QLineEdit::Password);
+  SaveShotIfAsked(dialog, "switch-user");
 
   dialog.PasswordEdit()->setText("root");
   dialog.OkButton()->click();
@@ -80,6 +81,7 @@ TEST_F(PasswordDialogsTest, ChangePasswordNeedsTheCurrentOneAndTakesEightCharact
   CChangePasswordDialog dialog(bob);
   dialog.SetErrorBox(Recorder());
   EXPECT_EQ(dialog.windowTitle(), "Change Password");
+  SaveShotIfAsked(dialog, "change-password");
   TypeText(dialog.NewEdit(), "TooLongPassword");
   EXPECT_EQ(dialog.NewEdit()->text(), "TooLongP");
   dialog.CurrentEdit()->setText("secret");

@@ -128,6 +128,7 @@ TEST_F(SecurityDlgTest, SecuredUnitAsksForItsPasswordRefusesAWrongOneAndConnects
   EXPECT_EQ(dialog.CancelButton()->text(), "Cancel");
   EXPECT_EQ(dialog.OkButton()->text(), "Ok");
   EXPECT_EQ(dialog.PasswordEdit()->echoMode(), QLineEdit::Password);
+  SaveShotIfAsked(dialog, "security-passwords");
 
   TypeText(dialog.PasswordEdit(), "secret1");  // the wrong case
   dialog.OkButton()->click();
@@ -160,6 +161,7 @@ TEST_F(SecurityDlgTest, CancelLeavesTheUnitUnconnectedAndShowsWhichDevicesAreLef
   ASSERT_TRUE(WaitForUi([&] { return Dialog().MessageArea()->isVisible(); }));
   EXPECT_EQ(Dialog().MessageArea()->text(), "Not connecting to the following devices : \n\nAmpA\n");
   EXPECT_FALSE(Dialog().OkButton()->isVisible());
+  SaveShotIfAsked(Dialog(), "security-progress");
   ASSERT_TRUE(WaitForDialogEnd());
   EXPECT_EQ(unit->GetUsers().size(), 1u);
   EXPECT_TRUE(system.GetDevice(0)->NeedsInitialisation());
@@ -176,6 +178,7 @@ TEST_F(SecurityDlgTest, ImportOfTheNetworksUsersNeedsItsAdminPassword) {
   EXPECT_EQ(dialog.CancelButton()->text(), "Don't Import");
   EXPECT_EQ(dialog.OkButton()->text(), "Import");
   EXPECT_FALSE(dialog.PasswordEdit()->isVisible());
+  SaveShotIfAsked(dialog, "security-import");
   dialog.OkButton()->click();
 
   ASSERT_TRUE(WaitForPasswordPrompt());
@@ -183,6 +186,7 @@ TEST_F(SecurityDlgTest, ImportOfTheNetworksUsersNeedsItsAdminPassword) {
             "\n\n\nPlease enter the Admin password\nto import the user settings from\nthe network (case sensitive) :");
   EXPECT_EQ(dialog.OkButton()->text(), "Ok");
   EXPECT_FALSE(dialog.DeviceList()->isVisible());
+  SaveShotIfAsked(dialog, "security-import-password");
   TypeText(dialog.PasswordEdit(), "pw1");
   dialog.OkButton()->click();
   ASSERT_TRUE(WaitForDialogEnd());

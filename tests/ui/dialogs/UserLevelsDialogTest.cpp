@@ -88,6 +88,7 @@ TEST_F(UserLevelsTest, AddedUsersTakeTheFreeNumbersTheirNameAsPasswordAndEveryDe
   EXPECT_EQ(page.DevicesRoot()->checkState(0), Qt::Checked);
   EXPECT_EQ(page.PanelsRoot()->child(0)->text(0), "Stage");
   EXPECT_EQ(page.GetWorkingUsers().size(), 7u);
+  SaveShotIfAsked(page, "user-levels");
   // Ten at most.
   for (int i = 0; i < 5; ++i) page.AddButton()->click();
   EXPECT_EQ(page.GetWorkingUsers().size(), 10u);
@@ -185,6 +186,7 @@ TEST_F(UserLevelsTest, GeneralPageStoresTheThreeOptionsOnApply) {
   EXPECT_TRUE(page.GoOnlineBox()->isChecked());
   EXPECT_FALSE(page.SecurityBox()->isChecked());
   EXPECT_EQ(page.SecurityBox()->text(), "Use system security");
+  SaveShotIfAsked(page, "file-general");
   page.SecurityBox()->click();
   page.FullScreenBox()->click();
   page.GoOnlineBox()->click();
