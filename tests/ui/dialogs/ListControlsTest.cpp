@@ -1,11 +1,14 @@
 // The in-place rename of list rows, the horizontal extent list and the coloured tree.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QScrollBar>
 
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/EditableListBox.h"
+#include "ui/dialogs/FileDialogEx.h"
 #include "ui/dialogs/HListBox.h"
 #include "ui/dialogs/TreeCtrlEx.h"
 
@@ -145,4 +148,29 @@ TEST(TreeCtrlExTest, GreyAndBoldItemsKeepTheirLookTogether) {
   tree.SetItemBold(item, false);
   EXPECT_FALSE(CTreeCtrlEx::IsItemBold(item));
   EXPECT_EQ(item->foreground(0).color(), QColor(150, 150, 150));
+}
+
+TEST(FileDialogExTest, ShowsThumbnailsOfImagesOnceShown) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QImage picture(200, 100, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  const QString png = dir.filePath("red.png");
+  ASSERT_TRUE(picture.save(png));
+  const QString text = dir.filePath("notes.txt");
+  QFile file(text);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("x");
+  file.close();
+
+  CFileDialogEx dialog(true, "png", QString(), "Images (*.png *.bmp *.jpg)");
+  dialog.setDirectory(dir.path());
+  dialog.show();
+  ASSERT_TRUE(WaitForUi([&] { return dialog.IsThumbnailView(); }));
+  const QImage thumb = dialog.IconFor(png).pixmap(QSize(64, 64)).toImage();
+  ASSERT_FALSE(thumb.isNull());
+  EXPECT_EQ(thumb.width(), 64);
+  EXPECT_EQ(thumb.pixelColor(32, thumb.height() / 2), QColor(Qt::red));
+  EXPECT_TRUE(dialog.IconFor(text).pixmap(QSize(64, 64)).toImage().pixelColor(32, 32) != QColor(Qt::red));
+  dialog.reject();
 }
