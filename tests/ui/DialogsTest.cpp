@@ -3,11 +3,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QRadioButton>
 
 #include "ui/BitmapDialogEx.h"
 #include "ui/GoOnlineAskDlg.h"
+#include "ui/SplashScreen.h"
 
 TEST(BitmapDialogExTest, FadeInStopsAtTargetAndFadeOutEndsTheDialog) {
   CBitmapDialogEx dialog(nullptr, "Title");
@@ -98,4 +101,32 @@ TEST(BitmapDialogExTest, DrawsTheTitleBarAndCloseBoxOnlyWithATitleAndHighlightsT
                     Qt::NoModifier);
   QApplication::sendEvent(&closed, &press);
   EXPECT_TRUE(closed.IsFadingIn());
+}
+
+TEST(SplashScreenTest, DrawsTheVersionInWhiteInItsBoxAndAKeyOnItClosesIt) {
+  QImage picture(600, 400, QImage::Format_ARGB32_Premultiplied);
+  picture.fill(QColor(0, 0, 80));
+  QPointer<CSplashScreen> splash = new CSplashScreen(picture, "Version 2.3.4 Build 567");
+  EXPECT_EQ(splash->size(), QSize(600, 400));
+  const QImage drawn = splash->grab().toImage();
+  int whiteInBox = 0;
+  int lightOutside = 0;
+  for (int y = 0; y < drawn.height(); ++y) {
+    for (int x = 0; x < drawn.width(); ++x) {
+      const bool light = drawn.pixelColor(x, y).lightness() > 160;
+      const bool inBox = x >= 378 && x < 578 && y >= 290 && y < 390;
+      if (light && inBox) ++whiteInBox;
+      if (light && !inBox) ++lightOutside;
+    }
+  }
+  EXPECT_GT(whiteInBox, 20);
+  EXPECT_EQ(lightOutside, 0);
+  EXPECT_EQ(drawn.pixelColor(10, 10), QColor(0, 0, 80));
+
+  splash->ShowSplashScreen(60000);
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+  QApplication::sendEvent(splash, &key);
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QApplication::processEvents();
+  EXPECT_TRUE(splash.isNull());
 }

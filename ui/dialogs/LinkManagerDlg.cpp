@@ -201,9 +201,11 @@ void CLinkManagerDlg::OnDeleteLink() {
   QTreeWidgetItem* linkItem = SelectedLinkItem();
   CLink* link = ItemLink(linkItem);
   if (!link) return;
+  // The item goes first: the selection it hands on may still read the link.
+  delete linkItem;
   if (m_lastLinkItem == linkItem) m_lastLinkItem = nullptr;
   m_system.DeleteLink(link);
-  delete linkItem;
+  FillParameterList();
 }
 
 void CLinkManagerDlg::OnAddMember() {
