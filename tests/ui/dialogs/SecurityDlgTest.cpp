@@ -14,12 +14,10 @@
 #include "core/SerialComms.h"
 #include "core/System.h"
 #include "devices/amplifier/PannexDevice.h"
-#include "devices/amplifier/ZelSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/SecureUnits.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
-#include "tools/devsim/SimBus.h"
-#include "tools/devsim/SimSecurityUnit.h"
 #include "ui/dialogs/SecurityDlg.h"
 
 namespace {
@@ -51,32 +49,15 @@ class SecurityDlgTest : public ::testing::Test {
  protected:
   SecurityDlgTest() {
     system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
-    CSecurityTimings fast;
-    fast.pollMs = 1;
-    fast.messagePauseMs = 5;
-    fast.updatePauseMs = 5;
-    fast.dialogOpenTimeoutMs = 5000;
-    fast.dialogSendTimeoutMs = 5000;
-    fast.answerTimeoutMs = 30000;
-    system.SetSecurityTimingsForTests(fast);
+    system.SetSecurityTimingsForTests(QuickSecurityTimings());
   }
   ~SecurityDlgTest() override {
     system.StopCommsThread();
     bus.Stop();
     frame.DispatchPendingMessages();
   }
-  CSimSecurityUnit* AddSecureUnit(std::uint32_t id, const std::string& name,
-                                  const std::vector<std::pair<std::string, std::string>>& users) {
-    SimSecurityConfig config;
-    config.typeCode = 51;
-    config.deviceId = id;
-    CSimSecurityUnit* unit = bus.Add<CSimSecurityUnit>(config);
-    unit->SetUsers(users);
-    auto* zel = new CZelSeriesDevice(&system, &frame, 51, id);
-    zel->Initialise();
-    zel->SetName(name);
-    system.AppendDevice(zel);
-    return unit;
+  CSimSecurityUnit* AddSecureUnit(std::uint32_t id, const std::string& name, const SimUsers& users) {
+    return ::AddSecureUnit(bus, system, &frame, 51, id, name, users);
   }
   // A module whose family keeps no security: the secured unit is then not the whole network.
   void AddModule(std::uint32_t id) {
