@@ -104,7 +104,7 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kSwitchUsers: return m_system.GetUseSystemSecurity() && m_system.GetUsers().size() > 1;
     case kChangePassword:
       return m_system.GetUseSystemSecurity() && !CurrentUserHasRestriction(kRestrictChangePassword);
-    default: return false;
+    default: return IsDeviceCommandEnabled(id).value_or(false);
   }
 }
 
@@ -172,9 +172,7 @@ bool CMainFrame::AskSaveChanges() {
 
 void CMainFrame::RefreshAfterClear() {
   m_deviceView->GetRack().Refresh();
-  CLiveMeterView& meters = m_outputPane->GetLiveMeterView();
-  meters.Rebuild();
-  meters.update();
+  m_outputPane->GetLiveMeterView().Redraw();
   FillCustomPanelCombo();
   FillSnapshotCombo();
   UpdateTitle();
@@ -400,6 +398,8 @@ void CMainFrame::OnAutoscan() {
   if (!m_online) OnOnline();
   if (m_online) RunAutoscanDialog(*this, m_system);
   m_autoscanRunning = false;
+  m_deviceView->GetRack().Refresh();
+  m_outputPane->GetLiveMeterView().Redraw();
   if (m_system.GetDeviceCount() > 0 && m_system.GetSelectedDevice() < 0) {
     m_system.SetSelectedDevice(0);
     OnSelectDevice(m_system.GetDevice(0), false);
@@ -460,7 +460,7 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
       break;
     case kRefreshRack:
       // Devices that an autoscan found join their zone here, on the UI thread.
-      m_system.PlaceFoundDevices(nullptr);
+      m_system.PlaceFoundDevices(m_system.GetSelectedDeviceZone());
       if (m_deviceView->isVisible()) m_deviceView->GetRack().Refresh();
       break;
     case kResizeDevicePanel: break;  // the panel window sizes itself to the device's panel

@@ -1,5 +1,6 @@
-// Secured units for the security tests: short pauses for the passes, and a Zel amplifier or a
-// Sornic amplifier (type 60) that keeps a user table, as a simulated unit with its device.
+// Secured units for the security tests: short pauses for the passes, and a Zel amplifier (its
+// whole protocol) or a Sornic amplifier (type 60) that keeps a user table, as a simulated unit
+// with its device.
 #pragma once
 
 #include <string>
@@ -12,6 +13,7 @@
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimSecurityUnit.h"
+#include "tools/devsim/SimZelAmp.h"
 
 using SimUsers = std::vector<std::pair<std::string, std::string>>;
 
@@ -33,7 +35,15 @@ inline CSimSecurityUnit* AddSecureUnit(CSimBus& bus, CSystem& system, IMessageSi
   SimSecurityConfig config;
   config.typeCode = type;
   config.deviceId = id;
-  CSimSecurityUnit* unit = bus.Add<CSimSecurityUnit>(config);
+  // A Zel amplifier answers its whole protocol, so that it stays connected after the pass.
+  CSimSecurityUnit* unit = nullptr;
+  if (type == 60) {
+    unit = bus.Add<CSimSecurityUnit>(config);
+  } else {
+    auto* amp = bus.Add<CSimZelAmpUnit>(config);
+    amp->Update([&](SimZelAmpState& state) { state.name = name; });
+    unit = amp;
+  }
   unit->SetUsers(users);
   CDevice* device = nullptr;
   if (type == 60) {
