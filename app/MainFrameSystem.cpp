@@ -97,7 +97,6 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kGlobalMute: return m_online;
     case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
     case kLoader: return !m_online;
-    case kDeviceProperties: return m_system.GetSelectedDevice() >= 0;
     case kFileProperties:
     case kLinkingStatus: return !CurrentUserHasRestriction(~std::uint64_t(0));
     case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));

@@ -4,9 +4,9 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QUrl>
 #include <QMessageBox>
 #include <QStringList>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "ui/ConfirmDialogsDlg.h"
