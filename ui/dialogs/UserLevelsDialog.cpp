@@ -276,7 +276,13 @@ void CUserLevelsDialog::keyPressEvent(QKeyEvent* event) {
   CSettingsPage::keyPressEvent(event);
 }
 
+void CUserLevelsDialog::showEvent(QShowEvent* event) {
+  CSettingsPage::showEvent(event);
+  m_shown = true;
+}
+
 void CUserLevelsDialog::Apply() {
+  if (!m_shown) return;
   StorePanelTree(m_shownUser);
   CUserList& systemUsers = m_system->GetUsers();
   // The same person stays logged in: the current index follows its user, and falls back to the

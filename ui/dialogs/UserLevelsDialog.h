@@ -32,7 +32,8 @@ class CUserLevelsDialog : public CSettingsPage {
   ~CUserLevelsDialog() override;
 
   // Copies the working users back, marks the file modified and, online, asks the worker to
-  // write the users to the devices.
+  // write the users to the devices. A page the user never opened applies nothing, as a
+  // property sheet applies only the pages it has shown.
   void Apply() override;
   bool IsModified() const { return m_modified; }
 
@@ -60,6 +61,7 @@ class CUserLevelsDialog : public CSettingsPage {
  protected:
   // Enter and Escape end a rename and never close the sheet.
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   CUser* RowUser(int row) const;
@@ -84,6 +86,7 @@ class CUserLevelsDialog : public CSettingsPage {
   QTreeWidgetItem* m_panelsRoot = nullptr;
   bool m_loading = false;
   bool m_modified = false;
+  bool m_shown = false;
 };
 
 // "General", the first page of the "File Properties" sheet: the three options of the file.

@@ -110,6 +110,7 @@ TEST_F(UserLevelsTest, GrantingEveryRightDisablesTheBoxesOnlyWhenTheUserIsShownA
 TEST_F(UserLevelsTest, UntickedPanelStaysUntickedAcrossSelectionsAndReachesTheSystemOnlyOnApply) {
   AddSystemUser("Op", 0x02);
   CUserLevelsDialog page(&system);
+  page.show();
   page.UserList()->setCurrentRow(1);
   page.PanelsRoot()->child(0)->setCheckState(0, Qt::Unchecked);
   page.DevicesRoot()->child(0)->setCheckState(0, Qt::Unchecked);
@@ -136,6 +137,7 @@ TEST_F(UserLevelsTest, DeletingTheLastOfFiveSelectsTheFourthAndApplyRepairsTheCu
   for (const char* name : {"A", "B", "C", "D"}) AddSystemUser(name, 0x02);
   system.SetCurrentUser(4);
   CUserLevelsDialog page(&system);
+  page.show();
   EXPECT_EQ(page.UserList()->currentRow(), 4);
   page.DeleteButton()->click();
   EXPECT_EQ(Names(page), (QStringList{"Admin", "A", "B", "C"}));
@@ -154,6 +156,7 @@ TEST_F(UserLevelsTest, ApplyKeepsTheCurrentPersonWhenAUserBeforeItGoes) {
   for (const char* name : {"A", "B"}) AddSystemUser(name, 0x02);
   system.SetCurrentUser(2);
   CUserLevelsDialog page(&system);
+  page.show();
   page.UserList()->setCurrentRow(1);
   page.DeleteButton()->click();
   page.Apply();
@@ -178,6 +181,18 @@ TEST_F(UserLevelsTest, RenamingInPlaceRenamesTheWorkingUserAndEnterNeverReachesT
   EXPECT_TRUE(enter.isAccepted());
   page.Apply();
   EXPECT_EQ(system.GetUsers()[1]->GetName(), "Oper");
+}
+
+TEST_F(UserLevelsTest, APageNeverShownAppliesNothing) {
+  AddSystemUser("Op", 0x02);
+  CUserLevelsDialog page(&system);
+  // Changed without being shown, as no user can: the sheet was closed on its first page.
+  page.UserList()->setCurrentRow(1);
+  page.DeleteButton()->click();
+  ASSERT_EQ(page.GetWorkingUsers().size(), 1u);
+  page.Apply();
+  EXPECT_FALSE(system.IsModified());
+  EXPECT_EQ(system.GetUsers().size(), 2u);
 }
 
 TEST_F(UserLevelsTest, GeneralPageStoresTheThreeOptionsOnApply) {
