@@ -66,7 +66,14 @@ void CMainFrame::OnChangePassword() {
   const int index = m_system.GetCurrentUser();
   CUserList& users = m_system.GetUsers();
   if (index < 0 || std::size_t(index) >= users.size()) return;
-  if (!Prompts().RunChangePassword(*users[std::size_t(index)])) return;
+  // The dialog works on a copy: the comms worker may be reading the users meanwhile.
+  CUser edited;
+  edited.CopyFrom(*users[std::size_t(index)]);
+  if (!Prompts().RunChangePassword(edited)) return;
+  {
+    CSingleLock lock(m_system.GetLock());
+    if (std::size_t(index) < users.size()) users[std::size_t(index)]->m_password = edited.m_password;
+  }
   m_system.SetModified(true);
   if (m_online) m_system.SetNeedSecuritySet(true);
 }
