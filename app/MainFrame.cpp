@@ -399,6 +399,7 @@ bool CMainFrame::CreateDockingWindows() {
 
   m_propertiesPane = new CDevicePropertiesPane(AppString(kStrProperties), this);
   m_propertiesPane->setObjectName(QStringLiteral("PropertiesPane"));
+  m_propertiesPane->GetGrid().SetMessageSink(this);
   m_propertiesPane->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
   m_propertiesPane->resize(100, 100);
 

@@ -218,13 +218,7 @@ void CMainFrame::OnRecentFile(int n) {
 }
 
 void CMainFrame::ShowSelectedDeviceProperties() {
-  CDevicePropertiesCtrl& grid = m_propertiesPane->GetGrid();
-  if (grid.IsLocked()) return;
-  grid.RemoveAll();
-  CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
-  grid.SetCurrentDevice(device);
-  if (device) device->FillPropertiesPane(grid);
-  grid.ExpandAll();
+  m_propertiesPane->ShowDeviceProperties(true, m_system.GetDevice(m_system.GetSelectedDevice()));
 }
 
 bool CMainFrame::OpenFilePath(const std::string& path) {
@@ -586,12 +580,7 @@ void CMainFrame::OnOpenSecurityDlg(WPARAM pass) {
 }
 
 void CMainFrame::OnShowPanelProperties(CCustomControlPanel* view, bool force) {
-  CDevicePropertiesCtrl& grid = m_propertiesPane->GetGrid();
-  if (grid.IsLocked()) return;
-  if (!force && grid.GetCurrentPanel() == view) return;
-  grid.RemoveAll();
-  grid.SetCurrentPanel(view);
-  grid.ExpandAll();
+  m_propertiesPane->ShowPanelProperties(force, view);
 }
 
 void CMainFrame::OnRecallSnapshot(void* snapshot) {

@@ -6,19 +6,48 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
+
+// The type of a row's value, which decides how the text typed into the row is read back.
+enum class EPropertyValueType { I2, I4, UI2, UI4, R4, R8, Text, Bool, UI1, Other };
+
+// A value read back from typed text, in the row's value type.
+struct CPropertyVariant {
+  EPropertyValueType type = EPropertyValueType::Other;
+  std::int64_t integer = 0;  // I2, I4, UI2, UI4, UI1
+  double real = 0.0;         // R4, R8
+  std::string text;          // Text
+  bool flag = false;         // Bool
+
+  bool operator==(const CPropertyVariant& o) const {
+    return type == o.type && integer == o.integer && real == o.real && text == o.text && flag == o.flag;
+  }
+  bool operator!=(const CPropertyVariant& o) const { return !(*this == o); }
+};
+
+// The value that text stands for in a row of that type. Integers: leading blanks skipped, an
+// optional sign, digits up to the first other character (none gives 0), cut to the type's width.
+// Reals: blanks trimmed at both ends, the leading number (none gives 0). Text: exactly as typed.
+// Bool: blanks trimmed at the right, true exactly for "True". UI1: the first character's code.
+CPropertyVariant ReadPropertyText(EPropertyValueType type, const std::string& text);
+// The text a row shows for a value ("True"/"False" for a flag, the shortest form of a real).
+std::string FormatPropertyVariant(const CPropertyVariant& value);
 
 // A row: name, value, description, the data word (the property id), the option texts of a
 // list row, its switches, the error text of a refused change and the reference value that the
 // grid restores after a refusal.
 class CDeviceProperty {
  public:
-  // A number, a text or a true/false value.
-  using Value = std::variant<std::int64_t, std::string, bool>;
+  // A number, a text, a true/false value or a real number.
+  using Value = std::variant<std::int64_t, std::string, bool, double>;
 
   CDeviceProperty(std::string name, Value value, std::string description, std::uint32_t data = 0);
+  virtual ~CDeviceProperty() = default;
+  CDeviceProperty(const CDeviceProperty&) = delete;
+  CDeviceProperty& operator=(const CDeviceProperty&) = delete;
 
   // A masked edit row: each position of mask "D" takes one of validChars; templ shows the
   // empty positions.
@@ -59,6 +88,42 @@ class CDeviceProperty {
   // A refused change: the value goes back to the reference value.
   void RestoreReferenceValue() { m_value = m_reference; }
 
+  // The type that typed text is read back in: by default I4 for a number, Text, Bool, R8.
+  EPropertyValueType GetValueType() const;
+  void SetValueType(EPropertyValueType type) { m_valueType = type; }
+  // The value as the grid shows it, and as a variant of the row's type.
+  std::string GetValueText() const;
+  CPropertyVariant GetVariant() const;
+  // Stores a read-back value into the row's value.
+  void SetVariant(const CPropertyVariant& value);
+
+  // The text of the row's open in-place editor; none while the row is not being edited. The
+  // grid keeps it current.
+  const std::optional<std::string>& GetEditText() const { return m_editText; }
+  void SetEditText(std::optional<std::string> text) { m_editText = std::move(text); }
+  // The value that the in-place editor's text stands for (the row's own value without one).
+  CPropertyVariant GetValueAsVariant() const;
+  // True when the row's list has a picked item (any, the current one included), else when
+  // the editor's text stands for another value than the row holds.
+  bool HasNewValue() const;
+
+  // Set by an owner while accepting a value when the whole grid must be filled again.
+  bool IsRefresh() const { return m_refresh; }
+  void SetRefresh(bool on) { m_refresh = on; }
+  // A row with a button at the right of its value: a click runs OnClickButton (a picker of
+  // the row's kind, UI thread), then the grid commits the row.
+  bool HasButton() const { return m_hasButton; }
+  void SetHasButton(bool on) { m_hasButton = on; }
+  virtual void OnClickButton() {}
+  // Set-button mode: the row carries a "Set" button and reaches its owner only through it.
+  bool IsSetButtonMode() const { return m_setButton; }
+  void SetSetButtonMode(bool on) { m_setButton = on; }
+  // True only while a click on the Set button is being committed.
+  bool IsInClick() const { return m_inClick; }
+  void SetInClick(bool on) { m_inClick = on; }
+  // The message text of a refusal; the same field as the error text.
+  std::string GetMessageText() const { return m_errorText; }
+
   const std::string& GetEditMask() const { return m_mask; }
   const std::string& GetEditTemplate() const { return m_template; }
   const std::string& GetValidChars() const { return m_validChars; }
@@ -77,6 +142,12 @@ class CDeviceProperty {
   std::string m_mask;
   std::string m_template;
   std::string m_validChars;
+  std::optional<EPropertyValueType> m_valueType;
+  std::optional<std::string> m_editText;
+  bool m_refresh = false;
+  bool m_setButton = false;
+  bool m_inClick = false;
+  bool m_hasButton = false;
 };
 
 // A group heading with its rows, added to the grid at once.
