@@ -95,6 +95,10 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kGlobalMute: return m_online;
     case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
     case kLoader: return !m_online;
+    case kSnapshotCombo:
+    case kNewSnapshot:
+    case kDeleteSnapshot:
+    case kRenameSnapshot: return IsSnapshotCommandEnabled(id).value_or(false);
     default: return IsDeviceCommandEnabled(id).value_or(false);
   }
 }

@@ -43,6 +43,12 @@ class IUserPrompts : public IConfirmPrompt {
   virtual bool RunSettingsSheet(CSystem& system) = 0;
   // The modal "Firmware / Preset Loader" dialog, run until the user closes it.
   virtual void RunLoaderDialog() = 0;
+  // "New Snapshot": name holds the proposed name and index the snapshot to preselect for
+  // overwriting. After OK, isNew with the typed name, or an existing snapshot's index (-1
+  // none). False when cancelled.
+  virtual bool RunSnapshotCreate(CSystem& system, std::int32_t& index, std::string& name, bool& isNew) = 0;
+  // "Rename Snapshot" on the name; false when cancelled.
+  virtual bool RunSnapshotRename(std::string& name) = 0;
 };
 
 // The real dialogs, owned by a window (the main frame).
@@ -58,6 +64,8 @@ class CQtUserPrompts : public IUserPrompts {
   bool AskDeleteZone(bool& deleteDevices) override;
   bool RunSettingsSheet(CSystem& system) override;
   void RunLoaderDialog() override;
+  bool RunSnapshotCreate(CSystem& system, std::int32_t& index, std::string& name, bool& isNew) override;
+  bool RunSnapshotRename(std::string& name) override;
   bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
                   bool& neverAgain) override;
 
