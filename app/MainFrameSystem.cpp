@@ -105,6 +105,7 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
 
 void CMainFrame::UpdateSystemCommandUI() {
   if (QAction* mute = GetCommand(Cmd::kGlobalMute)) mute->setChecked(m_system.IsGlobalMute());
+  if (m_snapshotCombo) m_snapshotCombo->setEnabled(IsCommandEnabled(Cmd::kSnapshotCombo));
 }
 
 bool CMainFrame::GetLoadLastFileOnStartup() const { return m_system.GetSettings().loadLastFileOnStartup; }
