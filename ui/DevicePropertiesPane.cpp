@@ -15,6 +15,7 @@
 #include <QTimerEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/CPData.h"
 #include "core/Device.h"
@@ -190,8 +191,22 @@ void CDevicePropertiesCtrl::AddGroup(std::unique_ptr<CDevicePropertyGroup> group
     UpdateItemText(*row);
   }
   m_groups.push_back(std::move(group));
-  resizeColumnToContents(0);
-  setColumnWidth(0, std::max(columnWidth(0) + 8, viewport()->width() * 9 / 20));
+  FitNameColumn();
+}
+
+void CDevicePropertiesCtrl::ExpandAll() {
+  expandAll();
+  FitNameColumn();
+}
+
+void CDevicePropertiesCtrl::FitNameColumn() {
+  int names = 0;
+  const QFontMetrics metrics(font());
+  for (const auto& group : m_groups)
+    for (const auto& row : group->rows)
+      names = std::max(names, metrics.horizontalAdvance(QString::fromStdString(row->GetName())));
+  const int width = viewport()->width();
+  setColumnWidth(0, std::clamp(names + 2 * indentation() + 24, width * 45 / 100, std::max(width * 60 / 100, 40)));
 }
 
 void CDevicePropertiesCtrl::RemoveAll() {
@@ -265,7 +280,7 @@ void CDevicePropertiesCtrl::UpdateDescription() {
 
 void CDevicePropertiesCtrl::resizeEvent(QResizeEvent* event) {
   QTreeWidget::resizeEvent(event);
-  setColumnWidth(0, std::max(columnWidth(0), viewport()->width() * 9 / 20));
+  FitNameColumn();
 }
 
 void CDevicePropertiesCtrl::focusOutEvent(QFocusEvent* event) { (void)event; }
@@ -342,6 +357,7 @@ void CDevicePropertiesCtrl::CloseEditor() {
   m_editor = nullptr;
   if (!row) return;
   row->SetEditText(std::nullopt);
+  if (editor) editor->hide();  // it is deleted later, when the events run
   if (QTreeWidgetItem* item = ItemOf(row)) removeItemWidget(item, 1);
   else if (editor) editor->deleteLater();
 }

@@ -48,7 +48,7 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override;
   const std::vector<std::unique_ptr<CDevicePropertyGroup>>& GetGroups() const { return m_groups; }
   void RemoveAll();
-  void ExpandAll() { expandAll(); }
+  void ExpandAll();
 
   CDevice* GetCurrentDevice() const { return m_device; }
   CCustomControlPanel* GetCurrentPanel() const { return m_panel; }
@@ -118,6 +118,8 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   void UpdateItemText(const CDeviceProperty& row);
   void UpdateDescription();
   void CloseEditor();
+  // The name column as wide as its longest name, within 45 to 60 percent of the grid.
+  void FitNameColumn();
   void PostRebuild();
 
   CDevice* m_device = nullptr;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPixmap>
 
 #include "app/CommandIds.h"
 #include "core/Confirm.h"
@@ -155,6 +156,14 @@ TEST_F(SnapshotCommands, SelectedProcessorShowsItsRowsAndAGridEditReachesIt) {
   EXPECT_EQ(grid.GetErrorTipText(), "Device ID must be between 0 and 63");
   EXPECT_FALSE(System().IsModified());
 
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    frame->GetPropertiesPane().resize(320, 560);
+    grid.BeginEdit(grid.FindRow("Delay Units"));
+    frame->GetPropertiesPane().grab().save(folder + "/pane.png");
+    for (QWidget* w : grid.findChildren<QWidget*>())
+      if (w->isWindow() && w->isVisible()) w->grab().save(folder + "/tip.png");
+    grid.EndEdit(false);
+  }
   type("ID", "17");
   EXPECT_EQ(device->GetDeviceId(), 17u);
   EXPECT_TRUE(System().IsModified());

@@ -221,3 +221,23 @@ TEST(ParameterSelectionEmpty, WithoutDevicesUseChangesNothing) {
 }
 
 }  // namespace
+
+// With ORVAK_TEST_PICTURES naming a folder, the pane and the dialogs are saved there to look at.
+#include <QDir>
+#include <QPixmap>
+#include "ui/DevicePropertiesPane.h"
+namespace {
+TEST(Pictures, SavedWhenAsked) {
+  const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES");
+  if (folder.isEmpty()) GTEST_SKIP();
+  CSystem system;
+  system.AppendSnapshot(new CSnapshot("Stage"));
+  CSnapshotCreateDlg create(nullptr, &system, "New Snapshot", "Snapshot 2");
+  create.show();
+  create.grab().save(QDir(folder).filePath("create.png"));
+  CSnapshotRenameDlg rename(nullptr);
+  rename.m_name = "Stage";
+  rename.show();
+  rename.grab().save(QDir(folder).filePath("rename.png"));
+}
+}  // namespace
