@@ -32,6 +32,12 @@ bool CDeviceProperty::GetBool() const {
   return b && *b;
 }
 
+float CDeviceProperty::GetFloat() const {
+  if (const auto* f = std::get_if<float>(&m_value)) return *f;
+  if (const auto* n = std::get_if<std::int64_t>(&m_value)) return float(*n);
+  return 0.0f;
+}
+
 void CDeviceProperty::SetComboSelection(int index) {
   m_comboSelection = index >= 0 && index < int(m_options.size()) ? index : -1;
   if (m_comboSelection >= 0) m_value = m_options[std::size_t(m_comboSelection)];
@@ -149,7 +155,7 @@ EPropertyValueType CDeviceProperty::GetValueType() const {
     case 0: return EPropertyValueType::I4;
     case 1: return EPropertyValueType::Text;
     case 2: return EPropertyValueType::Bool;
-    default: return EPropertyValueType::R8;
+    default: return EPropertyValueType::R4;
   }
 }
 
@@ -159,9 +165,7 @@ CPropertyVariant CDeviceProperty::GetVariant() const {
   switch (v.type) {
     case EPropertyValueType::R4:
     case EPropertyValueType::R8:
-      if (const auto* d = std::get_if<double>(&m_value)) v.real = *d;
-      else v.real = double(GetNumber());
-      if (v.type == EPropertyValueType::R4) v.real = double(float(v.real));
+      v.real = double(GetFloat());
       break;
     case EPropertyValueType::Text: v.text = GetText(); break;
     case EPropertyValueType::Bool: v.flag = GetBool(); break;
@@ -180,7 +184,7 @@ std::string CDeviceProperty::GetValueText() const { return FormatPropertyVariant
 void CDeviceProperty::SetVariant(const CPropertyVariant& value) {
   switch (value.type) {
     case EPropertyValueType::R4:
-    case EPropertyValueType::R8: m_value = value.real; break;
+    case EPropertyValueType::R8: m_value = float(value.real); break;
     case EPropertyValueType::Text: m_value = value.text; break;
     case EPropertyValueType::Bool: m_value = value.flag; break;
     case EPropertyValueType::Other: break;

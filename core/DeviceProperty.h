@@ -41,8 +41,8 @@ std::string FormatPropertyVariant(const CPropertyVariant& value);
 // grid restores after a refusal.
 class CDeviceProperty {
  public:
-  // A number, a text, a true/false value or a real number.
-  using Value = std::variant<std::int64_t, std::string, bool, double>;
+  // A number, a text, a true/false value or a decimal (float rows).
+  using Value = std::variant<std::int64_t, std::string, bool, float>;
 
   CDeviceProperty(std::string name, Value value, std::string description, std::uint32_t data = 0);
   virtual ~CDeviceProperty() = default;
@@ -66,6 +66,8 @@ class CDeviceProperty {
   std::int64_t GetNumber() const;
   std::string GetText() const;
   bool GetBool() const;
+  // The value as a decimal (a number row converts; 0 otherwise).
+  float GetFloat() const;
 
   // List rows: the option texts, each one allowed.
   void AddOption(const std::string& text) { m_options.push_back(text); }
@@ -79,6 +81,10 @@ class CDeviceProperty {
   void AllowEdit(bool on) { m_allowEdit = on; }
   bool IsEnabled() const { return m_enabled; }
   void Enable(bool on) { m_enabled = on; }
+  // Set-button mode: the row carries a "Set" button and reaches its owner only when that
+  // button is clicked (also with its text unchanged); Enter only shows the typed text.
+  bool HasButton() const { return m_button; }
+  void SetButtonMode(bool on) { m_button = on; }
 
   const std::string& GetErrorText() const { return m_errorText; }
   void SetErrorText(const std::string& text) { m_errorText = text; }
@@ -88,7 +94,7 @@ class CDeviceProperty {
   // A refused change: the value goes back to the reference value.
   void RestoreReferenceValue() { m_value = m_reference; }
 
-  // The type that typed text is read back in: by default I4 for a number, Text, Bool, R8.
+  // The type that typed text is read back in: by default I4 for a number, Text, Bool, R4.
   EPropertyValueType GetValueType() const;
   void SetValueType(EPropertyValueType type) { m_valueType = type; }
   // The value as the grid shows it, and as a variant of the row's type.
@@ -110,14 +116,11 @@ class CDeviceProperty {
   // Set by an owner while accepting a value when the whole grid must be filled again.
   bool IsRefresh() const { return m_refresh; }
   void SetRefresh(bool on) { m_refresh = on; }
-  // A row with a button at the right of its value: a click runs OnClickButton (a picker of
+  // A picker row: a "..." button at the right of its value runs OnClickButton (the picker of
   // the row's kind, UI thread), then the grid commits the row.
-  bool HasButton() const { return m_hasButton; }
-  void SetHasButton(bool on) { m_hasButton = on; }
+  bool HasPickerButton() const { return m_picker; }
+  void SetPickerButton(bool on) { m_picker = on; }
   virtual void OnClickButton() {}
-  // Set-button mode: the row carries a "Set" button and reaches its owner only through it.
-  bool IsSetButtonMode() const { return m_setButton; }
-  void SetSetButtonMode(bool on) { m_setButton = on; }
   // True only while a click on the Set button is being committed.
   bool IsInClick() const { return m_inClick; }
   void SetInClick(bool on) { m_inClick = on; }
@@ -137,6 +140,7 @@ class CDeviceProperty {
   int m_comboSelection = -1;
   bool m_allowEdit = true;
   bool m_enabled = true;
+  bool m_button = false;
   std::string m_errorText;
   Value m_reference;
   std::string m_mask;
@@ -145,9 +149,8 @@ class CDeviceProperty {
   std::optional<EPropertyValueType> m_valueType;
   std::optional<std::string> m_editText;
   bool m_refresh = false;
-  bool m_setButton = false;
   bool m_inClick = false;
-  bool m_hasButton = false;
+  bool m_picker = false;
 };
 
 // A group heading with its rows, added to the grid at once.

@@ -296,7 +296,7 @@ bool CDevicePropertiesCtrl::BeginEdit(CDeviceProperty* row) {
   if (!row->IsEnabled()) return false;
   const QStringList options = OptionTexts(*row);
   const bool list = !options.isEmpty();
-  if (!list && !row->IsAllowEdit() && !row->HasButton()) return false;
+  if (!list && !row->IsAllowEdit() && !row->HasPickerButton() && !row->HasButton()) return false;
 
   m_editRow = row;
   m_comboPicked = -1;
@@ -332,12 +332,12 @@ bool CDevicePropertiesCtrl::BeginEdit(CDeviceProperty* row) {
   }
   field->installEventFilter(new CEscapeFilter(this, field));
   layout->addWidget(field, 1);
-  if (row->IsSetButtonMode()) {
+  if (row->HasButton()) {
     auto* set = new CSetButton(container);
     set->setObjectName(QStringLiteral("SetButton"));
     connect(set, &QAbstractButton::clicked, this, [this] { OnClickButton(); });
     layout->addWidget(set);
-  } else if (row->HasButton()) {
+  } else if (row->HasPickerButton()) {
     auto* button = new QToolButton(container);
     button->setObjectName(QStringLiteral("RowButton"));
     button->setText(QStringLiteral("..."));
@@ -388,7 +388,7 @@ void CDevicePropertiesCtrl::OnCloseCombo(int index) {
 void CDevicePropertiesCtrl::OnClickButton() {
   CDeviceProperty* row = m_editRow;
   if (!row) return;
-  if (row->IsSetButtonMode()) {
+  if (row->HasButton()) {
     row->SetInClick(true);
     EndEdit(true);
     row->SetInClick(false);
@@ -414,8 +414,8 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   CDevice* device = m_device;
   if (device) {
     const bool picked = m_comboPicked >= 0;
-    if (!picked && !row.HasNewValue() && !row.IsSetButtonMode()) return true;  // nothing changed
-    if (row.IsSetButtonMode() && !row.IsInClick()) return true;  // only the button commits
+    if (!picked && !row.HasNewValue() && !row.HasButton()) return true;  // nothing changed
+    if (row.HasButton() && !row.IsInClick()) return true;  // only the button commits
   } else if (m_panel) {
     owner = dynamic_cast<IPropertyGridOwner*>(m_panel);
   } else if (m_widget) {

@@ -63,7 +63,8 @@ TEST(PropertyRow, ValueTypeFollowsTheValueUnlessSet) {
   CDeviceProperty flag("F", CDeviceProperty::Value(true), "");
   EXPECT_EQ(flag.GetValueType(), T::Bool);
   EXPECT_EQ(flag.GetValueText(), "True");
-  CDeviceProperty real("R", CDeviceProperty::Value(2.25), "");
+  CDeviceProperty real("R", CDeviceProperty::Value(2.25f), "");
+  EXPECT_EQ(real.GetValueType(), T::R4);
   EXPECT_EQ(real.GetValueText(), "2.25");
 }
 

@@ -49,7 +49,7 @@ class CGridDevice : public CTestDevice {
     mode.AllowEdit(false);
     group->Add(std::make_unique<CDeviceProperty>("Enabled", CDeviceProperty::Value(enabled), "", kRowEnabled));
     group->Add(std::make_unique<CDeviceProperty>("Code", CDeviceProperty::Value(std::string("0000")), "", kRowCode))
-        .SetSetButtonMode(true);
+        .SetButtonMode(true);
     group->Add(std::make_unique<CDeviceProperty>("Firmware", CDeviceProperty::Value(std::string("1.0")), "", 99))
         .Enable(false);
     grid.AddGroup(std::move(group));
