@@ -173,3 +173,31 @@ TEST_F(SnapshotCommands, SelectedProcessorShowsItsRowsAndAGridEditReachesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SnapshotCommands, SecurityCodeRowTakesFourDigitsThroughItsMask) {
+  frame->RunCommand(33016);  // a Fennick, selected
+  CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+  CDeviceProperty* code = grid.FindRow("Security Code");
+  ASSERT_NE(code, nullptr);
+  auto type = [&](const char* text) {
+    ASSERT_TRUE(grid.BeginEdit(code));
+    auto* edit = grid.GetEditor()->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    edit->clear();
+    edit->insert(QString::fromLatin1(text));
+    emit edit->textEdited(edit->text());
+    emit edit->returnPressed();
+  };
+  const QString before = grid.ItemOf(code)->text(1);
+  type("12");
+  EXPECT_EQ(grid.GetErrorTipText(), "Security code must be 4 digits");
+  EXPECT_EQ(grid.ItemOf(code)->text(1), before);
+  type("4x21");  // the mask lets no letter in
+  EXPECT_EQ(grid.ItemOf(code)->text(1), before);
+  type("4321");
+  EXPECT_EQ(grid.ItemOf(code)->text(1), "4321");
+}
+
+}  // namespace
