@@ -428,7 +428,7 @@ bool CMainFrame::CreateDockingWindows() {
 
 void CMainFrame::RestoreDocking() {
   // First sizes of the panes; a saved workspace replaces them.
-  resizeDocks({m_deviceView, m_propertiesPane}, {200, 220}, Qt::Horizontal);
+  resizeDocks({m_deviceView, m_propertiesPane}, {200, 270}, Qt::Horizontal);
   resizeDocks({m_outputPane}, {140}, Qt::Vertical);
 
   // A saved workspace moves every bar and pane it knows to where the user left it; bars and

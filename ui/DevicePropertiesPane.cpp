@@ -157,6 +157,7 @@ CDevicePropertiesCtrl::CDevicePropertiesCtrl(QWidget* parent) : QTreeWidget(pare
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   header()->setStretchLastSection(true);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   header()->setSectionResizeMode(0, QHeaderView::Interactive);
   connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
     if (m_editRow && ItemOf(m_editRow) != current) EndEdit(true);
@@ -206,7 +207,7 @@ void CDevicePropertiesCtrl::FitNameColumn() {
     for (const auto& row : group->rows)
       names = std::max(names, metrics.horizontalAdvance(QString::fromStdString(row->GetName())));
   const int width = viewport()->width();
-  setColumnWidth(0, std::clamp(names + 2 * indentation() + 24, width * 45 / 100, std::max(width * 60 / 100, 40)));
+  setColumnWidth(0, std::clamp(names + 2 * indentation() + 24, width * 45 / 100, std::max(width * 2 / 3, 40)));
 }
 
 void CDevicePropertiesCtrl::RemoveAll() {

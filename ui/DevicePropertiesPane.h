@@ -104,6 +104,9 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   // Timer 77 (3000 ms after the last refusal) hides the tip.
   void OnErrorTimer();
 
+  // Wide enough for the names and values of a device's rows side by side.
+  QSize sizeHint() const override { return {270, 400}; }
+
   static constexpr int kErrorTimerId = 77;
   static constexpr int kErrorTipMs = 3000;
 
@@ -118,7 +121,7 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   void UpdateItemText(const CDeviceProperty& row);
   void UpdateDescription();
   void CloseEditor();
-  // The name column as wide as its longest name, within 45 to 60 percent of the grid.
+  // The name column as wide as its longest name, within 45 percent to two thirds of the grid.
   void FitNameColumn();
   void PostRebuild();
 

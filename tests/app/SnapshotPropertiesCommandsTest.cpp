@@ -160,6 +160,7 @@ TEST_F(SnapshotCommands, SelectedProcessorShowsItsRowsAndAGridEditReachesIt) {
     frame->GetPropertiesPane().resize(320, 560);
     grid.BeginEdit(grid.FindRow("Delay Units"));
     frame->GetPropertiesPane().grab().save(folder + "/pane.png");
+    System().SaveFile((folder + "/sample.ovd").toStdString());
     for (QWidget* w : grid.findChildren<QWidget*>())
       if (w->isWindow() && w->isVisible()) w->grab().save(folder + "/tip.png");
     grid.EndEdit(false);
