@@ -218,6 +218,13 @@ TEST_F(PropertiesGrid, InSetButtonModeOnlyTheButtonCommits) {
   EXPECT_EQ(device->calls, std::vector<std::uint32_t>{kRowCode});
   EXPECT_EQ(device->code, "1234");
   EXPECT_FALSE(Row("Code").IsInClick());
+
+  // A read-only value with a Set button: the editor opens read-only and the button commits.
+  Row("Code").AllowEdit(false);
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Code")));
+  EXPECT_TRUE(Edit()->isReadOnly());
+  Grid().GetEditor()->findChild<QAbstractButton*>("SetButton")->click();
+  EXPECT_EQ(device->calls.size(), 2u);
 }
 
 TEST_F(PropertiesGrid, WhileTheHandlerRunsTheGridIsNeverRebuilt) {
