@@ -162,6 +162,9 @@ class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorS
   std::optional<bool> IsDeviceCommandEnabled(std::uint32_t id) const;
   // The snapshot commands; no answer for the others.
   std::optional<bool> IsSnapshotCommandEnabled(std::uint32_t id) const;
+  // The snapshot combo, the properties and the modified flag after snapshots were added,
+  // overwritten or deleted.
+  void AfterSnapshotsChanged();
   void CreateDeviceCommands();
   void ConnectDevicePanes();
   // The rack and the live meters let go of the system (the frame is going).

@@ -44,15 +44,17 @@ void CMainFrame::OnNewSnapshot() {
   } else {
     m_system.CaptureSnapshot(index);
   }
-  FillSnapshotCombo();
-  m_propertiesPane->RefreshProperties();
-  m_system.SetModified(true);
+  AfterSnapshotsChanged();
 }
 
 void CMainFrame::OnDeleteSnapshot() {
   const int index = m_snapshotCombo->currentIndex();
   if (index >= 0 && index < int(m_system.GetSnapshots().size()) && m_system.ConfirmAction(kConfirmSnapshotDelete))
     m_system.DeleteSnapshot(index);
+  AfterSnapshotsChanged();
+}
+
+void CMainFrame::AfterSnapshotsChanged() {
   FillSnapshotCombo();
   m_propertiesPane->RefreshProperties();
   m_system.SetModified(true);

@@ -532,28 +532,24 @@ void CDevicePropertiesPane::Fill() {
   m_grid->ExpandAll();
 }
 
-void CDevicePropertiesPane::ShowDeviceProperties(bool force, CDevice* device) {
+void CDevicePropertiesPane::Show(bool force, bool shown, const std::function<void()>& makeCurrent) {
   if (m_grid->IsLocked()) return;
-  if (!force && m_grid->GetCurrentDevice() == device) return;
+  if (!force && shown) return;
   m_grid->RemoveAll();
-  m_grid->SetCurrentDevice(device);
+  makeCurrent();
   Fill();
+}
+
+void CDevicePropertiesPane::ShowDeviceProperties(bool force, CDevice* device) {
+  Show(force, m_grid->GetCurrentDevice() == device, [&] { m_grid->SetCurrentDevice(device); });
 }
 
 void CDevicePropertiesPane::ShowPanelProperties(bool force, CCustomControlPanel* view) {
-  if (m_grid->IsLocked()) return;
-  if (!force && m_grid->GetCurrentPanel() == view) return;
-  m_grid->RemoveAll();
-  m_grid->SetCurrentPanel(view);
-  Fill();
+  Show(force, m_grid->GetCurrentPanel() == view, [&] { m_grid->SetCurrentPanel(view); });
 }
 
 void CDevicePropertiesPane::ShowControlProperties(bool force, CCustomControlObject* widget) {
-  if (m_grid->IsLocked()) return;
-  if (!force && m_grid->GetCurrentWidget() == widget) return;
-  m_grid->RemoveAll();
-  m_grid->SetCurrentWidget(widget);
-  Fill();
+  Show(force, m_grid->GetCurrentWidget() == widget, [&] { m_grid->SetCurrentWidget(widget); });
 }
 
 void CDevicePropertiesPane::RefreshProperties() {

@@ -7,6 +7,7 @@
 #include <QDockWidget>
 #include <QTreeWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -159,6 +160,9 @@ class CDevicePropertiesPane : public QDockWidget {
 
  private:
   void Fill();
+  // Unless busy, or already shown (shown) without force: empties the rows, makes the object
+  // current and fills them from it.
+  void Show(bool force, bool shown, const std::function<void()>& makeCurrent);
 
   CDevicePropertiesCtrl* m_grid;
   QLabel* m_description;
