@@ -80,6 +80,8 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kAutoscan:
     case kAppAbout:
     case kCheckForUpdates:
+    case kQuickStartGuide:
+    case kAddLink:
     case kViewDeviceView:
     case kViewSystemMonitor:
     case kViewDeviceProperties:
@@ -99,6 +101,12 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kNewSnapshot:
     case kDeleteSnapshot:
     case kRenameSnapshot: return IsSnapshotCommandEnabled(id).value_or(false);
+    case kFileProperties:
+    case kLinkingStatus: return !CurrentUserHasRestriction(~std::uint64_t(0));
+    case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));
+    case kSwitchUsers: return m_system.GetUseSystemSecurity() && m_system.GetUsers().size() > 1;
+    case kChangePassword:
+      return m_system.GetUseSystemSecurity() && !CurrentUserHasRestriction(kRestrictChangePassword);
     default: return IsDeviceCommandEnabled(id).value_or(false);
   }
 }
@@ -106,6 +114,7 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
 void CMainFrame::UpdateSystemCommandUI() {
   if (QAction* mute = GetCommand(Cmd::kGlobalMute)) mute->setChecked(m_system.IsGlobalMute());
   if (m_snapshotCombo) m_snapshotCombo->setEnabled(IsCommandEnabled(Cmd::kSnapshotCombo));
+  if (QAction* linking = GetCommand(Cmd::kLinkingStatus)) linking->setChecked(m_system.AreLinksActive());
 }
 
 bool CMainFrame::GetLoadLastFileOnStartup() const { return m_system.GetSettings().loadLastFileOnStartup; }
