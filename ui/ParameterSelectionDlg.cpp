@@ -22,7 +22,7 @@ CParameterSelectionDlg::CParameterSelectionDlg(CSystem* system, CCustomControlOb
   m_use = new QPushButton(QStringLiteral("Use Parameter"), this);
   m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
   m_use->setDefault(true);
-  m_parameters->setMinimumSize(260, 220);
+  m_parameters->setMinimumSize(360, 240);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(14, 30, 14, 12);

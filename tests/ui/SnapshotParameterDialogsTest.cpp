@@ -239,5 +239,14 @@ TEST(Pictures, SavedWhenAsked) {
   rename.m_name = "Stage";
   rename.show();
   rename.grab().save(QDir(folder).filePath("rename.png"));
+  auto* device = new CListingDevice(&system, 1);
+  device->SetName("Stage Left");
+  system.AppendDevice(device);
+  system.GetZones()[0]->AppendDevice(device);
+  CKnobWidget widget;
+  CParameterSelectionDlg parameters(&system, &widget);
+  parameters.SetTitle("Parameter Selection");
+  parameters.show();
+  parameters.grab().save(QDir(folder).filePath("parameters.png"));
 }
 }  // namespace
