@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "core/CPData.h"
@@ -165,6 +166,7 @@ TEST(SystemTest, DeleteDevice_RemovesEveryReferenceToIt) {
   user->m_devicePermissions.push_back(new CPanelPermissions(keep->GetUuid(), 1));
   s.GetUsers().push_back(user);
   s.SetSelectedDevice(1);
+  const CUuid goneUuid = gone->GetUuid();  // the device is freed by DeleteDevice
 
   EXPECT_FALSE(s.DeleteDevice(2));
   ASSERT_TRUE(s.DeleteDevice(1));
@@ -175,7 +177,7 @@ TEST(SystemTest, DeleteDevice_RemovesEveryReferenceToIt) {
   EXPECT_EQ(link->m_members[0]->GetUuid(), keep->GetUuid());
   EXPECT_EQ(bound->m_pDevice, nullptr);
   EXPECT_EQ(copied->m_pDevice, nullptr);
-  EXPECT_FALSE(user->HasPermissionRecord(gone->GetUuid()));
+  EXPECT_FALSE(user->HasPermissionRecord(goneUuid));
   EXPECT_TRUE(user->HasPermissionRecord(keep->GetUuid()));
   EXPECT_TRUE(s.IsModified());
 }
@@ -244,9 +246,18 @@ TEST(SystemTest, BackToBackIdleRequestsAreEachAcknowledged) {
 }
 
 TEST(SystemTest, DestroyingAStartedSystemEndsItsWorker) {
+  // The threads of this process, counted by the kernel.
+  auto threads = [] {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+    return n;
+  };
   CRecordingSink frame;
   auto s = std::make_unique<CSystem>();
+  const std::size_t before = threads();
   s->Start(&frame);
+  ASSERT_TRUE(s->IsWorkerRunning());
+  EXPECT_EQ(threads(), before + 1);
   s.reset();  // must neither hang nor leave the worker running on a deleted system
-  SUCCEED();
+  EXPECT_EQ(threads(), before);
 }
