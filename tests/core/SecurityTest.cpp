@@ -15,6 +15,7 @@
 #include "devices/amplifier/SornicAmpDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/core/BusHarness.h"
+#include "tests/support/RecordingFrame.h"
 #include "tools/devsim/SimSecurityUnit.h"
 
 namespace {
@@ -503,7 +504,7 @@ TEST_F(SecurityTest, DialogHandedOverAfterItsPassEndedClosesAtOnce) {
 // --- The dialog link ---
 
 TEST(SecurityDialogLink, RequestNotTakenInTimeIsWithdrawnAndNeverShown) {
-  CRecordingSink window;
+  CRecordingFrame window;
   CSecurityDialogLink link(&window);
   CSecurityRequest request;
   request.kind = kSecurityProgressLine;
@@ -517,7 +518,7 @@ TEST(SecurityDialogLink, RequestNotTakenInTimeIsWithdrawnAndNeverShown) {
 }
 
 TEST(SecurityDialogLink, TakingARequestForgetsTheEarlierAnswerAndCloseStopsTheWorkerWaiting) {
-  CRecordingSink window;
+  CRecordingFrame window;
   CSecurityDialogLink link(&window);
   link.SetAnswer(kSecurityAnswerOk);  // Enter pressed before anything was asked
   std::thread dialogThread([&] {

@@ -485,7 +485,10 @@ TEST_F(SerialCommsTest, CompletionsRunOnlyOnTheStartingThreadInsideAlertableWait
   SetRead();
   m_comms.StartWrite(true);
   ASSERT_TRUE(m_bus.WaitForRequests(1, 5000));
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  // The whole reply has reached the port: its read is over, only its completion waits.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (m_line->BytesToPort() < 20 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  ASSERT_EQ(m_line->BytesToPort(), 20u);
   EXPECT_FALSE(m_comms.IsDone());  // nothing runs outside an alertable wait
   EXPECT_EQ(m_comms.GetStatus(), kCommsPending);
   for (int i = 0; i < 2500 && !m_comms.IsDone(); ++i) SleepEx(2, true);

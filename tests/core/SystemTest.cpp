@@ -16,6 +16,7 @@
 #include "core/Zone.h"
 #include "platform/Clipboard.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingFrame.h"
 #include "tests/support/TestDevices.h"
 
 namespace {
@@ -223,7 +224,7 @@ TEST(SystemTest, SystemQueue_TakesMostRecentMessageFirst) {
 }
 
 TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
-  CRecordingSink frame;
+  CRecordingFrame frame;
   CSystem s;
   EXPECT_TRUE(s.Start(&frame));
   EXPECT_TRUE(s.IsWorkerRunning());
@@ -237,7 +238,7 @@ TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
 
 TEST(SystemTest, BackToBackIdleRequestsAreEachAcknowledged) {
   // A request made just after the previous acknowledgement must not be lost (it would hang).
-  CRecordingSink frame;
+  CRecordingFrame frame;
   CSystem s;
   s.Start(&frame);
   for (int i = 0; i < 12; ++i) s.RequestIdle();
@@ -252,7 +253,7 @@ TEST(SystemTest, DestroyingAStartedSystemEndsItsWorker) {
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++n;
     return n;
   };
-  CRecordingSink frame;
+  CRecordingFrame frame;
   auto s = std::make_unique<CSystem>();
   const std::size_t before = threads();
   s->Start(&frame);
