@@ -43,7 +43,7 @@ class CScriptedPort : public ISerialPort {
     if (!m_pieces.empty()) {
       std::vector<std::uint8_t>& piece = m_pieces.front();
       got = std::uint32_t(std::min<std::size_t>(n, piece.size()));
-      std::memcpy(data, piece.data(), got);
+      if (got) std::memcpy(data, piece.data(), got);
       piece.erase(piece.begin(), piece.begin() + got);
       if (piece.empty()) m_pieces.pop_front();
     }
