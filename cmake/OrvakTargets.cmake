@@ -31,8 +31,7 @@ function(orvak_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   orvak_warnings(${name})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVAK_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
-      LABELS ${name}
+    PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen LABELS ${name}
     DISCOVERY_TIMEOUT 30)
 endfunction()
 

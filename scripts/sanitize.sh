@@ -2,7 +2,7 @@
 # Builds the tests with a sanitizer, each kind in its own build folder, and runs them:
 #   address  AddressSanitizer + UndefinedBehaviorSanitizer (halting on the first report) over
 #            the whole suite, in build-asan
-#   thread   ThreadSanitizer over the threaded tests (comms, security, simulator, online), in
+#   thread   ThreadSanitizer over the threaded tests (comms, security, simulator), in
 #            build-tsan
 # Installs what is missing first and uses ccache when present. ORVAK_BUILD_JOBS limits the
 # parallel build jobs and test processes (default: all cores).
@@ -50,14 +50,16 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/
 if [ "$kind" = address ]; then
   cmake --build "$dir" -j "$jobs"
   cd "$dir"
-  ctest --output-on-failure -j "$jobs" --timeout 600
+  ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600
 else
-  # The threaded suites: comms worker and discovery, security passes, the serial transaction
-  # on the simulated bus, the simulator itself, and the application online.
-  targets=(comms_tests security_tests serial_comms_tests devsim_tests app_tests orvak-devsim)
+  # The threaded suites whose threads hand over through our own locks and atomics: the comms
+  # worker and discovery, the security passes, the serial transaction on the simulated bus and
+  # the simulator itself. The Qt serial port (the pseudo-terminal tests) and the application
+  # online hand over through Qt's event queues, which the sanitizer cannot see into without a
+  # Qt built for it; AddressSanitizer runs them.
+  targets=(comms_tests security_tests serial_comms_tests devsim_tests)
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
   cd "$dir"
-  ctest --output-on-failure -j "$jobs" --timeout 600 \
-    -L '^(comms_tests|security_tests|serial_comms_tests|devsim_tests)$'
-  ctest --output-on-failure -j "$jobs" --timeout 600 -L '^app_tests$' -R '^OnlineTest\.'
+  ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600 \
+    -L '^(comms_tests|security_tests|serial_comms_tests|devsim_tests)$' -E '^PtyTransactionTest\.'
 fi

@@ -40,6 +40,7 @@ class CFreshFolders : public ::testing::EmptyTestEventListener {
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  setenv("ORVAK_TEST_DATA", ORVAK_TEST_DATA_DIR, 0);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::UnitTest::GetInstance()->listeners().Append(new CFreshFolders);
