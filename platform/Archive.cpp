@@ -202,8 +202,13 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
   }
   // The bytes must be on the disk before the rename replaces the original: a flush that fails
   // keeps the original and is reported.
+  if (!file.flush()) {
+    if (error) *error = file.errorString().toStdString();
+    file.cancelWriting();
+    return false;
+  }
   int (*sync)(int) = g_fileSync.load();
-  if (!file.flush() || (sync ? sync : ::fsync)(file.handle()) != 0) {
+  if ((sync ? sync : ::fsync)(file.handle()) != 0) {
     const int code = errno;
     if (error) *error = std::string("The file could not be flushed to the disk: ") + std::strerror(code);
     file.cancelWriting();

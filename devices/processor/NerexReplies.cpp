@@ -209,19 +209,17 @@ class CNerexReplyHandler {
     d.m_receivedMask |= kReceivedMeters;
     // The file's names wait in the queue for this unit (settings being sent): the unit's old
     // names must not replace them in the file, but the panel's title still follows.
-    if (!d.HasQueuedCommand(kCmdNames)) {
-      d.SetName(TrimBlanks(ReplyText(r.frame + kNerexPayload, kDeviceNameBytes), false));
-      auto takeName = [&](NerexChannelName& slot, std::size_t at) {
-        // Seven characters of each slot travel; the eighth stays. Slots past the data stay too.
-        if (at + 7 > data) return;
-        const std::string text = ReplyText(r.frame + kNerexPayload + at, 7);
-        std::copy(text.begin(), text.end(), slot.begin());
-      };
-      for (int i = 0; i < kNerexMaxInputs; ++i)
-        takeName(d.m_current.inputs.names[std::size_t(i)], 40 + 8 * std::size_t(i));
-      for (int j = 0; j < kNerexMaxOutputs; ++j)
-        takeName(d.m_current.outputs.names[std::size_t(j)], 72 + 8 * std::size_t(j));
-    }
+    const bool keepFileNames = d.HasQueuedCommand(kCmdNames);
+    if (!keepFileNames) d.SetName(TrimBlanks(ReplyText(r.frame + kNerexPayload, kDeviceNameBytes), false));
+    auto takeName = [&](NerexChannelName& slot, std::size_t at) {
+      // Seven characters of each slot travel; the eighth stays. Slots past the data stay too.
+      if (keepFileNames || at + 7 > data) return;
+      const std::string text = ReplyText(r.frame + kNerexPayload + at, 7);
+      std::copy(text.begin(), text.end(), slot.begin());
+    };
+    for (int i = 0; i < kNerexMaxInputs; ++i) takeName(d.m_current.inputs.names[std::size_t(i)], 40 + 8 * std::size_t(i));
+    for (int j = 0; j < kNerexMaxOutputs; ++j)
+      takeName(d.m_current.outputs.names[std::size_t(j)], 72 + 8 * std::size_t(j));
     if (IMessageSink* frame = d.GetFrame())
       frame->PostMessage(kNerexMsgPanelTitle, reinterpret_cast<WPARAM>(d.GetControlPanel()), 0);
   }
