@@ -194,3 +194,36 @@ TEST_F(PanelWindowsTest, CaptionMessage_RenamesThePanelFrameOnlyWhileThePanelIsO
   ProcessEvents();
   EXPECT_EQ(frame->windowTitle(), title);
 }
+
+namespace {
+
+// A panel that cannot build itself.
+class CFailingPanel : public CWidgetTestPanel {
+ public:
+  static CControlPanelWnd* CreateObject() { return new CFailingPanel; }
+  bool Create() override { return false; }
+};
+
+}  // namespace
+
+TEST_F(PanelWindowsTest, APanelThatCannotBeBuilt_OpensNothingAndKeepsTheStoredLayout) {
+  CSystem& system = frame->GetSystem();
+  frame->OpenDevicePanel(AddDevice(11), true);
+  const std::string path = PathOf("failing.ovd");
+  ASSERT_TRUE(system.SaveFile(path));
+  frame->OnFileNew();
+  RegisterControlPanelClass("CTestControlPanel", &CFailingPanel::CreateObject);
+  ASSERT_TRUE(frame->OpenFilePath(path));
+  DeleteClosedWindows();
+  EXPECT_TRUE(Windows().isEmpty());
+  CDevice* device = system.GetDevice(0);
+  EXPECT_EQ(device->GetControlPanel(), nullptr);
+  EXPECT_TRUE(device->WasPanelOpenWhenStored());
+  // Saved now and opened with a panel that works, the panel comes back.
+  const std::string again = PathOf("again.ovd");
+  ASSERT_TRUE(system.SaveFile(again));
+  frame->OnFileNew();
+  RegisterControlPanelClass("CTestControlPanel", &CWidgetTestPanel::CreateObject);
+  ASSERT_TRUE(frame->OpenFilePath(again));
+  EXPECT_NE(PanelOf(system.GetDevice(0)), nullptr);
+}
