@@ -119,3 +119,55 @@ bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::
   out = std::move(image);
   return true;
 }
+
+namespace {
+// FreeImage's memory stream, freed when it goes out of scope.
+struct MemoryHolder {
+  FIMEMORY* memory = FreeImage_OpenMemory(nullptr, 0);
+  MemoryHolder() = default;
+  ~MemoryHolder() {
+    if (memory) FreeImage_CloseMemory(memory);
+  }
+  MemoryHolder(const MemoryHolder&) = delete;
+  MemoryHolder& operator=(const MemoryHolder&) = delete;
+};
+}  // namespace
+
+bool EncodeBitmap(const CImage& image, BitmapFormat format, std::vector<std::uint8_t>& out, std::string* error) {
+  if (image.IsNull()) return Fail(error, "no picture");
+  EnsureInitialised();
+  const int width = image.Width();
+  const int height = image.Height();
+  DibHolder dib(FreeImage_Allocate(width, height, 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
+  if (!dib.dib) return Fail(error, "out of memory for picture");
+  // FreeImage keeps the bottom row first.
+  for (int y = 0; y < height; ++y) {
+    BYTE* row = FreeImage_GetScanLine(dib.dib, height - 1 - y);
+    for (int x = 0; x < width; ++x) {
+      const CColour c = image.GetPixel(x, y);
+      row[4 * x + FI_RGBA_BLUE] = c.B();
+      row[4 * x + FI_RGBA_GREEN] = c.G();
+      row[4 * x + FI_RGBA_RED] = c.R();
+      row[4 * x + FI_RGBA_ALPHA] = c.A();
+    }
+  }
+
+  FREE_IMAGE_FORMAT fif = FIF_PNG;
+  switch (format) {
+    case BitmapFormat::Bmp: fif = FIF_BMP; break;
+    case BitmapFormat::Jpeg: fif = FIF_JPEG; break;
+    case BitmapFormat::Png: fif = FIF_PNG; break;
+    default: return Fail(error, "unknown picture format");
+  }
+  DibHolder rgb(fif == FIF_JPEG ? FreeImage_ConvertTo24Bits(dib.dib) : nullptr);
+  FIBITMAP* source = fif == FIF_JPEG ? rgb.dib : dib.dib;
+  if (!source) return Fail(error, "picture conversion failed");
+
+  MemoryHolder memory;
+  if (!memory.memory || !FreeImage_SaveToMemory(fif, source, memory.memory, 0)) return Fail(error, "picture encoding failed");
+  BYTE* bytes = nullptr;
+  DWORD size = 0;
+  if (!FreeImage_AcquireMemory(memory.memory, &bytes, &size)) return Fail(error, "picture encoding failed");
+  out.assign(bytes, bytes + size);
+  return true;
+}

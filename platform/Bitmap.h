@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CImage;
 
@@ -16,3 +17,12 @@ constexpr std::int64_t kMaxBitmapPixels = std::int64_t(64) * 1024 * 1024;
 // out untouched, when the bytes are not a picture FreeImage reads or the picture is too large.
 // Any thread.
 bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::string* error = nullptr);
+
+// File formats a picture is encoded in; the numbers are those that image records store.
+enum class BitmapFormat : int { Bmp = 1, Jpeg = 2, Png = 3 };
+
+// Encodes the picture as a complete file of the format (the encoder's default settings; JPEG
+// drops the alpha channel). False with a reason, out untouched, for a null picture or when the
+// encoder fails. Any thread.
+bool EncodeBitmap(const CImage& image, BitmapFormat format, std::vector<std::uint8_t>& out,
+                  std::string* error = nullptr);
