@@ -177,6 +177,7 @@ void ArchiveTextStyle(CArchive& ar, CTextStyle& style, CLogFont& stored) {
     // fields the style does not keep survive a round trip.
     CTextStyle fromStored;
     fromStored.FromLogFont(stored);
+    fromStored.colour = style.colour;
     CLogFont lf = stored;
     if (stored.faceName.empty() || fromStored != style || fromStored.weight != style.weight) style.ToLogFont(lf);
     ar.WriteI32(lf.height);

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr const char* kImageErrorCaption = "Image Library";
 constexpr const char* kCreateFailedText = "Could not create new Image Library file, GetLastError = %d";
 constexpr const char* kOpenFailedText = "Exception while opening Image Library file";
 constexpr const char* kSaveFailedText = "Could not save Image Library file";
@@ -45,7 +44,7 @@ void CSystem::LoadImageLibrary() {
     if (!WriteFileAtomically(path, StoreTree(m_libraryImages), &error)) {
       char text[128];
       std::snprintf(text, sizeof text, kCreateFailedText, errno);
-      ShowMessage(text, kImageErrorCaption);
+      ShowMessage(text, kImageLibraryCaption);
     }
     return;
   }
@@ -55,16 +54,16 @@ void CSystem::LoadImageLibrary() {
   CCCImageDirectory loaded;
   CImageLoadReport report;
   if (!ReadWholeFile(path, bytes, nullptr) || !LoadTree(bytes, loaded, report)) {
-    ShowMessage(kOpenFailedText, kImageErrorCaption);
+    ShowMessage(kOpenFailedText, kImageLibraryCaption);
     return;
   }
   m_libraryImages.TakeFrom(loaded);
-  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageErrorCaption);
+  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
 }
 
 bool CSystem::SaveImageLibrary() {
   if (!WriteFileAtomically(GetImageLibraryFilename(), StoreTree(m_libraryImages), nullptr)) {
-    ShowMessage(kSaveFailedText, kImageErrorCaption);
+    ShowMessage(kSaveFailedText, kImageLibraryCaption);
     return false;
   }
   return true;
@@ -77,6 +76,6 @@ bool CSystem::ChangeImageLibraryFile(const std::string& path) {
   if (!ReadWholeFile(path, bytes, nullptr) || !LoadTree(bytes, loaded, report)) return false;
   m_libraryImages.TakeFrom(loaded);
   SetImageLibraryFilename(path);
-  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageErrorCaption);
+  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
   return true;
 }

@@ -20,6 +20,9 @@ struct CImageLoadReport {
 };
 
 inline constexpr const char* kImageLoadErrorText = "Error loading image";
+inline constexpr const char* kImageLibraryCaption = "Image Library";
+inline constexpr const char* kChangeLibraryFailedText = "Could not change Image Library file";
+inline constexpr const char* kImageLibraryFilter = "Orvak Image Library Files (*.ovl)";
 
 class CCCImageBase {
  public:

@@ -20,6 +20,26 @@ void RegisterCustomControls() {
   RegisterCustomControl(kControlButton, [] { return static_cast<CCustomControlObject*>(new CCCButton); });
 }
 
+namespace {
+template <class Kind>
+CCustomControlObject* CopyAs(const CCustomControlObject& source) {
+  const auto* kind = dynamic_cast<const Kind*>(&source);
+  return kind ? new Kind(*kind) : nullptr;
+}
+}  // namespace
+
+CCustomControlObject* CopyCustomControl(const CCustomControlObject& source) {
+  switch (source.GetControlType()) {
+    case kControlBitmap: return CopyAs<CCCBitmap>(source);
+    case kControlLed: return CopyAs<CCCLED>(source);
+    case kControlFader: return CopyAs<CCCFader>(source);
+    case kControlKnob: return CopyAs<CCCKnob>(source);
+    case kControlText: return CopyAs<CCCTextControl>(source);
+    case kControlButton: return CopyAs<CCCButton>(source);
+    default: return nullptr;
+  }
+}
+
 void StreamScaledFloat(CDataStream& ds, float& value) {
   constexpr double kScale = 100000.0;
   const double scaled = std::trunc(double(value) * kScale);

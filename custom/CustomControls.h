@@ -11,6 +11,10 @@ class CDataStream;
 // with the widget factory. Once at start-up, before a file is read; repeating it is harmless.
 void RegisterCustomControls();
 
+// A copy for the clipboard made by the kind's copy constructor (not bound to a device); null
+// for a widget of no known kind.
+CCustomControlObject* CopyCustomControl(const CCustomControlObject& source);
+
 // A range bound in a stream record: the value x 100000 cut toward zero as a signed 32-bit
 // number (kept within its range), read back divided by 100000.
 void StreamScaledFloat(CDataStream& ds, float& value);
