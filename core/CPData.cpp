@@ -3,12 +3,16 @@
 #include "core/CPData.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "core/ImageTree.h"
+#include "core/SystemMessages.h"
+#include "core/TextConversion.h"
 #include "core/System.h"
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"
+#include "platform/WindowMessages.h"
 
 namespace {
 
@@ -50,6 +54,95 @@ bool CCPData::CanPaste(std::uint32_t command) {
 
 std::uint32_t CCPData::GetClipboardFormat() {
   return m_pView ? RegisterClipboardFormat(kCustomPanelClipboardFormat) : 0;
+}
+
+// --- Property list ---
+
+bool CCPData::InDesignMode() const { return m_pOwner && m_pOwner->GetDesignMode() == 1; }
+
+void CCPData::Rebuilt() {
+  if (m_pView) m_pView->RebuildDisplay();
+  if (m_pOwner) m_pOwner->SetModified();
+}
+
+namespace {
+// The choice index of an image usage: 0 tile, 1 centre, 2 stretch; none when no bit is set.
+std::uint32_t UsageIndex(std::uint32_t usage) {
+  if (usage & kImageUsageTile) return 0;
+  if (usage & kImageUsageCentre) return 1;
+  if (usage & kImageUsageStretch) return 2;
+  return std::uint32_t(-1);
+}
+}  // namespace
+
+void CCPData::GetProperties(std::vector<CPropertyItem>& items) {
+  if (!InDesignMode()) return;
+  items.push_back(MakeGroupPropertyItem("General", ""));
+  items.push_back(MakeStringPropertyItem(1, m_name, "Name", "Set the control panel name", 0, 0, 0));
+  items.push_back(MakeTextPropertyItem(3, m_gridPitch, "Grid Pitch", "The pitch of the grid in pixels", 0, 0, 0));
+  items.push_back(MakeGroupPropertyItem("Background", ""));
+  items.push_back(MakeColourPropertyItem(4, m_background, "Background Colour",
+                                         "Colour to be used as the background for this control panel", 0, 0, 0));
+  items.push_back(MakeImagePropertyItem(5, m_pBackgroundImage, "Background Image",
+                                        "Image to be used as the background for this control panel", 0, 0, 0));
+  if (!m_pBackgroundImage) return;
+  CPropertyOptions usage;
+  usage.options = {"Tile", "Centre", "Stretch"};
+  usage.selected = UsageIndex(m_imageUsage);
+  items.push_back(MakeChoicePropertyItem(6, usage, "Image Usage", "How to use the background image", 0, 0, 0));
+}
+
+bool CCPData::ValidateProperty(CNamedPropertyValue& value) {
+  switch (value.propertyId) {
+    case 1: {
+      const std::string name = value.GetString();
+      if (Utf8ToCString(name).size() > kPanelNameMax) {
+        value.text = kPanelNameTooLongText;
+        return false;
+      }
+      m_name = name;
+      if (m_pOwner && m_pOwner->GetFrame())
+        m_pOwner->GetFrame()->PostMessage(UWM_PANEL_RENAMED, reinterpret_cast<WPARAM>(this), 0);
+      if (m_pView) m_pView->SetPanelTitle(m_name);
+      return true;
+    }
+    case 3: {
+      const std::int32_t pitch = value.GetNumber();
+      if (pitch < kGridPitchMin || pitch > kGridPitchMax) {
+        char text[64];
+        std::snprintf(text, sizeof text, kGridPitchRangeText, kGridPitchMin, kGridPitchMax);
+        value.text = text;
+        return false;
+      }
+      m_gridPitch = pitch;
+      if (m_pView) m_pView->RebuildDisplay();
+      return true;
+    }
+    case 4: {
+      const CColour colour = GetColourPropertyValue(value);
+      if (ColourDiffers(colour, m_background)) {
+        m_background = colour;
+        Rebuilt();
+      }
+      return true;
+    }
+    case 5: {
+      CCCImage* image = GetImagePropertyValue(value);
+      if (image != m_pBackgroundImage) {
+        m_pBackgroundImage = image;
+        Rebuilt();
+      }
+      return true;
+    }
+    case 6: {
+      const CPropertyOptions* options = value.GetOptions();
+      if (!options || options->selected > 2) return true;
+      m_imageUsage = (m_imageUsage & ~0x7u) | (1u << options->selected);
+      Rebuilt();
+      return true;
+    }
+    default: return false;
+  }
 }
 
 // --- Record ---

@@ -25,6 +25,8 @@ inline constexpr std::size_t kPanelNameMax = 40;
 inline constexpr std::int32_t kGridPitchMin = 2;
 inline constexpr std::int32_t kGridPitchMax = 20;
 inline constexpr std::int32_t kDefaultGridPitch = 5;
+inline constexpr const char* kPanelNameTooLongText = "Panel name too long - 40 characters max";
+inline constexpr const char* kGridPitchRangeText = "Window value must be between %d and %d";
 
 // How the background image is laid out.
 enum : std::uint32_t { kImageUsageTile = 1, kImageUsageCentre = 2, kImageUsageStretch = 4 };
@@ -36,9 +38,14 @@ class CCPData : public CObjectProperties {
   CCPData(const CCPData&) = delete;
   CCPData& operator=(const CCPData&) = delete;
 
-  // --- CObjectProperties: the clipboard goes to the open view ---
-  void GetProperties(std::vector<CPropertyItem>& items) override { (void)items; }
-  bool ValidateProperty(CNamedPropertyValue& value) override { (void)value; return false; }
+  // --- CObjectProperties: the panel's rows (design mode only); the clipboard goes to the
+  // open view ---
+  // "General" with "Name" (1) and "Grid Pitch" (3); "Background" with "Background Colour"
+  // (4), "Background Image" (5) and, with an image, "Image Usage" (6).
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  // Applies one edited entry; a name over 40 characters or a pitch outside 2 to 20 is refused
+  // with its message in value.text.
+  bool ValidateProperty(CNamedPropertyValue& value) override;
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
   void PasteFromClipboard(std::uint32_t command) override;
@@ -81,6 +88,9 @@ class CCPData : public CObjectProperties {
   CCustomControlPanel* m_pSecondView = nullptr;  // cleared by the design/operate switch
 
  private:
+  bool InDesignMode() const;
+  // The open view redraws everything and the file is marked modified.
+  void Rebuilt();
   // Redraws the widget in the open view when it answered true.
   void Redraw(CCustomControlObject* widget, bool changed);
 };
