@@ -149,4 +149,30 @@ TEST_F(ImageLibraryTest, Change_OnlyAWholeFileReplacesTheLibraryAndTheSetting) {
   EXPECT_EQ(next.GetImageLibraryFilename(), second);
 }
 
+TEST_F(ImageLibraryTest, LoadFromFile_NamesTheImageAfterTheFileAndRefusesASecondPicture) {
+  CImage picture(6, 3);
+  picture.Fill(CColour::FromRgb(1, 2, 3));
+  const std::string path = PathOf("brand logo.png");
+  ASSERT_TRUE(picture.SavePng(path));
+  CCCImage image;
+  ASSERT_TRUE(image.LoadFromFile(path, kImageFormatPng));
+  EXPECT_EQ(image.m_name, "brand logo");
+  EXPECT_EQ(image.GetPixelWidth(), 6);
+  EXPECT_EQ(image.GetBitmap().GetPixel(5, 2), CColour::FromRgb(1, 2, 3));
+  EXPECT_FALSE(image.LoadFromFile(path, kImageFormatJpeg));
+  EXPECT_EQ(image.m_format, kImageFormatJpeg);
+
+  CCCImage none;
+  EXPECT_FALSE(none.LoadFromFile(PathOf("missing.png"), kImageFormatPng));
+  EXPECT_FALSE(none.LoadFromFile(m_dir.path().toStdString(), kImageFormatPng));
+  EXPECT_FALSE(none.HasBitmap());
+  EXPECT_TRUE(none.m_name.empty());
+
+  // A copy keeps the id, the name, the format and the picture.
+  const CCCImage copy(image);
+  EXPECT_EQ(copy.GetId(), image.GetId());
+  EXPECT_EQ(copy.m_name, "brand logo");
+  EXPECT_EQ(copy.GetBitmap().GetPixel(0, 0), CColour::FromRgb(1, 2, 3));
+}
+
 }  // namespace
