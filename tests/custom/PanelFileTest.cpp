@@ -387,6 +387,26 @@ TEST_F(PanelFileTest, DamagedImageAndPanelRows_AreRefusedAsDamaged) {
   RegisterCustomControls();
 }
 
+TEST_F(PanelFileTest, TruncatedOrCorruptedAnywhere_FailsCleanlyOrReadsWhole) {
+  CSystem s;
+  Populate(s);
+  const Bytes good = Store(s);
+  for (std::size_t cut = 0; cut < good.size(); cut += 13) {
+    CSystem back;
+    CRecordingErrors errors;
+    EXPECT_FALSE(Read(back, Bytes(good.begin(), good.begin() + std::ptrdiff_t(cut)), &errors)) << cut;
+    EXPECT_TRUE(back.GetCustomPanels().empty());
+  }
+  // Any byte set to 0xFF: the file is refused or read, and what was read stores again.
+  for (std::size_t at = 0; at < good.size(); at += 5) {
+    Bytes bad = good;
+    bad[at] = 0xFF;
+    CSystem back;
+    CRecordingErrors errors;
+    if (Read(back, bad, &errors)) Store(back);
+  }
+}
+
 TEST_F(PanelFileTest, DeeplyNestedFolders_AreRefusedWithoutExhaustingTheStack) {
   CCCImageDirectory root;
   Bytes deep;
