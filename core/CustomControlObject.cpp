@@ -238,6 +238,12 @@ void ArchiveTextStyle(CArchive& ar, CTextStyle& style, CLogFont& stored) {
   stored = lf;
 }
 
+bool ReleaseImageRef(CCCImage*& ref, const CCCImageBase* image) {
+  if (!ref || ref != image) return false;
+  ref = nullptr;
+  return true;
+}
+
 void ArchiveImageRef(CArchive& ar, CCCImage*& image, const CRecordLookup& lookup) {
   CUuid id = image ? image->GetId() : CUuid{};
   ArchiveUuid(ar, id);

@@ -155,6 +155,8 @@ void ArchiveColour(CArchive& ar, CColour& colour);
 // The font record: on load the record read is kept in stored and the style made from it; on
 // store stored is written again while it still gives the style, else the style's own record.
 void ArchiveTextStyle(CArchive& ar, CTextStyle& style, CLogFont& stored);
+// Clears ref when it points at image; true when it did (the widget then redraws).
+bool ReleaseImageRef(CCCImage*& ref, const CCCImageBase* image);
 // Stores the image's id (nil for none) or loads an id and looks it up (null when not found).
 void ArchiveImageRef(CArchive& ar, CCCImage*& image, const CRecordLookup& lookup);
 // The union of two rectangles into out (out = b; when b is empty, a); true when out is not empty.

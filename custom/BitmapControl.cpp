@@ -84,8 +84,4 @@ CRect CCCBitmap::AdjustSizingRect(const CRect& rect, int handle) const {
   return r;
 }
 
-bool CCCBitmap::ReleaseImage(CCCImageBase* image) {
-  if (!m_pImage || m_pImage != image) return false;
-  m_pImage = nullptr;
-  return true;
-}
+bool CCCBitmap::ReleaseImage(CCCImageBase* image) { return ReleaseImageRef(m_pImage, image); }

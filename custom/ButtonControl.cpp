@@ -149,11 +149,7 @@ void CCCButton::RefreshState() {
   CCustomControlObject::RefreshState();
 }
 
-bool CCCButton::ReleaseImage(CCCImageBase* image) {
-  if (!m_pImage || m_pImage != image) return false;
-  m_pImage = nullptr;
-  return true;
-}
+bool CCCButton::ReleaseImage(CCCImageBase* image) { return ReleaseImageRef(m_pImage, image); }
 
 bool CCCButton::ClearPanelReference(const CUuid& panel) {
   if (m_panelId != panel) return false;

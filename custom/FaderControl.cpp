@@ -82,8 +82,4 @@ std::uint32_t CCCFader::GetSizingMode() const {
   return (m_flags & kFaderHorizontal) ? 1 : 2;
 }
 
-bool CCCFader::ReleaseImage(CCCImageBase* image) {
-  if (!m_pKnobImage || m_pKnobImage != image) return false;
-  m_pKnobImage = nullptr;
-  return true;
-}
+bool CCCFader::ReleaseImage(CCCImageBase* image) { return ReleaseImageRef(m_pKnobImage, image); }

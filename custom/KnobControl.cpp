@@ -82,8 +82,4 @@ void CCCKnob::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
   }
 }
 
-bool CCCKnob::ReleaseImage(CCCImageBase* image) {
-  if (!m_pImage || m_pImage != image) return false;
-  m_pImage = nullptr;
-  return true;
-}
+bool CCCKnob::ReleaseImage(CCCImageBase* image) { return ReleaseImageRef(m_pImage, image); }

@@ -38,6 +38,20 @@ void PutFont(Bytes& b, std::int32_t height) {
   PutText(b, "Arial");
 }
 
+// The own part of a button or LED made for loading, with its default flags.
+Bytes ButtonOwnPart(std::uint32_t flags) {
+  Bytes b;
+  PutU32(b, 2);
+  PutU32(b, flags);
+  PutText(b, "");
+  PutU32(b, 7);
+  for (std::uint32_t c : {0xFF00FF00u, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFF0000u}) PutU32(b, c);
+  PutU32(b, 2);
+  PutFont(b, -13);
+  for (int i = 0; i < 3; ++i) PutUuid(b, CUuid{});
+  return b;
+}
+
 struct KindCase {
   const char* name;
   std::uint32_t type;
@@ -55,31 +69,9 @@ const KindCase kKinds[] = {
        return b;
      }},
     {"Button", kControlButton, [] { return static_cast<CCustomControlObject*>(new CCCButton); },
-     [] {
-       Bytes b;
-       PutU32(b, 2);
-       PutU32(b, 0x14920);
-       PutText(b, "");
-       PutU32(b, 7);
-       for (std::uint32_t c : {0xFF00FF00u, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFF0000u}) PutU32(b, c);
-       PutU32(b, 2);
-       PutFont(b, -13);
-       for (int i = 0; i < 3; ++i) PutUuid(b, CUuid{});
-       return b;
-     }},
+     [] { return ButtonOwnPart(0x14920); }},
     {"Led", kControlLed, [] { return static_cast<CCustomControlObject*>(new CCCLED); },
-     [] {
-       Bytes b;
-       PutU32(b, 2);
-       PutU32(b, 0x14A60);
-       PutText(b, "");
-       PutU32(b, 7);
-       for (std::uint32_t c : {0xFF00FF00u, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFF0000u}) PutU32(b, c);
-       PutU32(b, 2);
-       PutFont(b, -13);
-       for (int i = 0; i < 3; ++i) PutUuid(b, CUuid{});
-       return b;
-     }},
+     [] { return ButtonOwnPart(0x14A60); }},
     {"Fader", kControlFader, [] { return static_cast<CCustomControlObject*>(new CCCFader); },
      [] {
        Bytes b;
