@@ -19,7 +19,7 @@ namespace {
 constexpr std::uint32_t kPanelRecordVersion = 2;
 constexpr std::uint32_t kPlacementLength = 44;
 // A widget is at least its type id and the base record.
-constexpr std::size_t kWidgetMinSize = 4 + 64;
+constexpr std::size_t kWidgetMinSize = 4 + 60;
 
 // Placement words in the panel's own order.
 enum { kPlFlags, kPlShowCmd, kPlMaxX, kPlMaxY, kPlMinX, kPlMinY, kPlLeft, kPlTop, kPlRight, kPlBottom };

@@ -98,6 +98,9 @@ bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::
       const std::int64_t h = FreeImage_GetHeight(header.dib);
       if (w <= 0 || h <= 0 || w > kMaxBitmapSide || h > kMaxBitmapSide || w * h > kMaxBitmapPixels)
         return Fail(error, "picture size out of range");
+      // A damaged header can claim a size that its few bytes could never fill; the pixels are
+      // taken (several times over, while converting) before the data runs out.
+      if (w * h > std::int64_t(size) * kMaxPixelsPerDataByte) return Fail(error, "picture data too short for its size");
     }
   }
 

@@ -12,6 +12,9 @@ class CImage;
 // refused before any pixel memory is taken.
 constexpr int kMaxBitmapSide = 16384;
 constexpr std::int64_t kMaxBitmapPixels = std::int64_t(64) * 1024 * 1024;
+// The most pixels one byte of picture data can describe: one bit a pixel at the densest
+// deflate ratio (1032 to 1); run-length and JPEG data stay well below it.
+constexpr std::int64_t kMaxPixelsPerDataByte = 8 * 1032;
 
 // Decodes the bytes into a 32-bit picture, top row first. Returns false with a reason, leaving
 // out untouched, when the bytes are not a picture FreeImage reads or the picture is too large.
