@@ -4,6 +4,8 @@
 
 #include <FreeImage.h>
 
+#include <QImage>
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -143,17 +145,12 @@ bool EncodeBitmap(const CImage& image, BitmapFormat format, std::vector<std::uin
   const int height = image.Height();
   DibHolder dib(FreeImage_Allocate(width, height, 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
   if (!dib.dib) return Fail(error, "out of memory for picture");
-  // FreeImage keeps the bottom row first.
-  for (int y = 0; y < height; ++y) {
-    BYTE* row = FreeImage_GetScanLine(dib.dib, height - 1 - y);
-    for (int x = 0; x < width; ++x) {
-      const CColour c = image.GetPixel(x, y);
-      row[4 * x + FI_RGBA_BLUE] = c.B();
-      row[4 * x + FI_RGBA_GREEN] = c.G();
-      row[4 * x + FI_RGBA_RED] = c.R();
-      row[4 * x + FI_RGBA_ALPHA] = c.A();
-    }
-  }
+  // Straight alpha, one native-endian ARGB word a pixel: the bytes B, G, R, A that FreeImage
+  // keeps too, with its bottom row first.
+  const QImage straight = image.Native().convertToFormat(QImage::Format_ARGB32);
+  if (straight.isNull()) return Fail(error, "out of memory for picture");
+  for (int y = 0; y < height; ++y)
+    std::memcpy(FreeImage_GetScanLine(dib.dib, height - 1 - y), straight.constScanLine(y), std::size_t(width) * 4);
 
   FREE_IMAGE_FORMAT fif = FIF_PNG;
   switch (format) {
