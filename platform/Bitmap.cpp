@@ -1,5 +1,6 @@
 // FreeImage decoding from a memory block: the block is read through FreeImage's I/O
 // callbacks, the picture converted to 32 bits and flipped so that its top row comes first.
+// Encoding goes the other way, into one of FreeImage's memory streams.
 #include "platform/Bitmap.h"
 
 #include <FreeImage.h>

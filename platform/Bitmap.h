@@ -1,4 +1,4 @@
-// Decoding of picture files held in memory (PNG and BMP above all) through FreeImage.
+// Decoding and encoding of picture files held in memory (PNG, BMP, JPEG) through FreeImage.
 #pragma once
 
 #include <cstddef>
