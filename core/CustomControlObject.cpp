@@ -200,15 +200,22 @@ void ArchiveColour(CArchive& ar, CColour& colour) {
     colour.argb = ar.ReadU32();
 }
 
-void ArchiveTextStyle(CArchive& ar, CTextStyle& style, CLogFont& stored) {
+void ArchiveTextStyle(CArchive& ar, CTextStyle& style, std::optional<CLogFont>& stored) {
   if (ar.IsStoring()) {
     // The record read last is written again while it still gives this style, so that the
     // fields the style does not keep survive a round trip.
-    CTextStyle fromStored;
-    fromStored.FromLogFont(stored);
-    fromStored.colour = style.colour;
-    CLogFont lf = stored;
-    if (stored.faceName.empty() || fromStored != style || fromStored.weight != style.weight) style.ToLogFont(lf);
+    CLogFont lf;
+    bool same = false;
+    if (stored) {
+      CTextStyle fromStored;
+      fromStored.FromLogFont(*stored);
+      fromStored.colour = style.colour;
+      same = fromStored == style && fromStored.weight == style.weight;
+    }
+    if (same)
+      lf = *stored;
+    else
+      style.ToLogFont(lf);
     ar.WriteI32(lf.height);
     ar.WriteI32(lf.width);
     ar.WriteI32(lf.escapement);

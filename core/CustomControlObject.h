@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -154,7 +155,7 @@ CCustomControlObject* CreateCustomControl(std::uint32_t controlType);
 void ArchiveColour(CArchive& ar, CColour& colour);
 // The font record: on load the record read is kept in stored and the style made from it; on
 // store stored is written again while it still gives the style, else the style's own record.
-void ArchiveTextStyle(CArchive& ar, CTextStyle& style, CLogFont& stored);
+void ArchiveTextStyle(CArchive& ar, CTextStyle& style, std::optional<CLogFont>& stored);
 // Clears ref when it points at image; true when it did (the widget then redraws).
 bool ReleaseImageRef(CCCImage*& ref, const CCCImageBase* image);
 // Stores the image's id (nil for none) or loads an id and looks it up (null when not found).

@@ -72,7 +72,7 @@ class CCCButton : public CCustomControlObject {
   std::int32_t m_haloSize = 6;
   CUuid m_panelId;     // opened by Launch Custom Panel
   CUuid m_snapshotId;  // recalled by Recall Snapshot
-  CLogFont m_storedFont;  // the font record read last
+  std::optional<CLogFont> m_storedFont;  // the font record read last, if any
 };
 
 class CCCLED : public CCCButton {

@@ -51,5 +51,5 @@ class CCCFader : public CCustomControlObject {
   bool m_dragging = false;
   CPoint m_grabOffset;
   CTextStyle m_scaleStyle;  // Arial 8 points
-  CLogFont m_storedFont;    // the font record read last
+  std::optional<CLogFont> m_storedFont;  // the font record read last, if any
 };

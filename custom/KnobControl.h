@@ -53,5 +53,5 @@ class CCCKnob : public CCustomControlObject {
   float m_value = 0.0f;
   bool m_dragging = false;
   CPoint m_lastPoint;
-  CLogFont m_storedFont;  // the font record read last
+  std::optional<CLogFont> m_storedFont;  // the font record read last, if any
 };

@@ -57,5 +57,5 @@ class CCCTextControl : public CCustomControlObject {
   bool m_dragging = false;
   CPoint m_lastPoint;
   bool m_pressed = false;
-  CLogFont m_storedFont;  // the font record read last
+  std::optional<CLogFont> m_storedFont;  // the font record read last, if any
 };

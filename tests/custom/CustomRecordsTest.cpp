@@ -274,6 +274,16 @@ TEST_F(CustomRecordsTest, FontRecord_ReadFromAnotherWriterIsWrittenBackUnchanged
   PutText(expected, std::string(31, 'F'));
   EXPECT_EQ(FirstDifference(again.Data(), expected), -1);
 
+  // An empty face is a record too: written back as it was read.
+  Bytes noFace(file.begin(), file.begin() + std::ptrdiff_t(font + 28));
+  PutText(noFace, "");
+  CCCTextControl faceless;
+  CArchive inNoFace(noFace);
+  faceless.Serialize(inNoFace, m_lookup);
+  CArchive outNoFace;
+  faceless.Serialize(outNoFace, m_lookup);
+  EXPECT_EQ(FirstDifference(outNoFace.Data(), noFace), -1);
+
   // A changed style writes its own record.
   back.m_textStyle.size = 2000;
   CArchive changed;
