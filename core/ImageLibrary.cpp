@@ -39,11 +39,15 @@ void CSystem::LoadImageLibrary() {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec) && !ec) {
     // First start, or a setting naming a new path: an empty library is written there.
-    std::string error;
     errno = 0;
-    if (!WriteFileAtomically(path, StoreTree(m_libraryImages), &error)) {
+    if (!WriteFileAtomically(path, StoreTree(m_libraryImages), nullptr)) {
+      // The system's code of the failure: a missing folder is the common case.
+      const int saved = errno;
+      std::error_code folderError;
+      const bool folderExists = std::filesystem::is_directory(std::filesystem::path(path).parent_path(), folderError);
+      const int code = !folderExists ? ENOENT : saved ? saved : EACCES;
       char text[128];
-      std::snprintf(text, sizeof text, kCreateFailedText, errno);
+      std::snprintf(text, sizeof text, kCreateFailedText, code);
       ShowMessage(text, kImageLibraryCaption);
     }
     return;

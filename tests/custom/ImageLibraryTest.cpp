@@ -112,7 +112,7 @@ TEST_F(ImageLibraryTest, MissingFolder_CannotCreateOrSaveAndSaysSo) {
   m_system.SetImageLibraryFilename(path);
   m_system.LoadImageLibrary();
   ASSERT_EQ(m_messages.size(), 1u);
-  EXPECT_EQ(m_messages[0].rfind("Image Library: Could not create new Image Library file, GetLastError = ", 0), 0u);
+  EXPECT_EQ(m_messages[0], "Image Library: Could not create new Image Library file, GetLastError = 2");
   EXPECT_FALSE(m_system.SaveImageLibrary());
   EXPECT_EQ(m_messages.back(), "Image Library: Could not save Image Library file");
 }
