@@ -8,8 +8,10 @@
 
 #include "ui/ConfirmDialogsDlg.h"
 #include "ui/ConfirmDlg.h"
+#include "ui/DeleteZoneAskDlg.h"
 #include "ui/GoOnlineAskDlg.h"
 #include "ui/SettingsSheet.h"
+#include "ui/loader/UniversalLoaderDialog.h"
 
 IUserPrompts::Answer CQtUserPrompts::AskYesNoCancel(const std::string& caption,
                                                     const std::string& text) {
@@ -73,6 +75,13 @@ bool CQtUserPrompts::AskGoOnline(std::uint32_t& choice, bool& always) {
   return true;
 }
 
+bool CQtUserPrompts::AskDeleteZone(bool& deleteDevices) {
+  CDeleteZoneAskDlg dialog(m_owner);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  deleteDevices = dialog.m_bDeleteDevices != 0;
+  return true;
+}
+
 namespace {
 
 // The confirmations page as a page of the settings sheet.
@@ -98,6 +107,11 @@ bool CQtUserPrompts::RunSettingsSheet(CSystem& system) {
   sheet.AddPage(QStringLiteral("Error Log"), new CErrorLogSettingsDlg(&system));
   sheet.AddPage(CConfirmDialogsDlg::Title(), new CConfirmDialogsPage(&system));
   return sheet.exec() == QDialog::Accepted;
+}
+
+void CQtUserPrompts::RunLoaderDialog() {
+  CUniversalLoaderDialog dialog(m_owner);
+  dialog.exec();
 }
 
 bool CQtUserPrompts::AskConfirm(const std::string& caption, const std::string& question,
