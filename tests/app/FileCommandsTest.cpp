@@ -296,7 +296,7 @@ TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOne
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
   ASSERT_EQ(system.GetCustomPanels().size(), 1u);
   CCPData* loaded = system.GetCustomPanels()[0];
-  EXPECT_FALSE(loaded->m_panelWasOpen);  // consumed by the reopening step
+  EXPECT_TRUE(loaded->m_panelWasOpen);  // kept until the panel's window really opens
   ASSERT_NE(loaded->m_pBackgroundImage, nullptr);
   EXPECT_EQ(loaded->m_pBackgroundImage->m_name, "broken");
   EXPECT_EQ(loaded->m_widgets.size(), 1u);
