@@ -164,7 +164,7 @@ void Delay(CNerexSeriesDevice& d, int id, float value) {
     CNerexSeriesMemory& image = d.GetCurrentSettings();
     group = input ? InputLinkGroup(d, c) : OutputLinkGroup(d, c);
     master = input ? InputLinkMaster(d, c) : OutputLinkMaster(d, c);
-    delay = GetDelayValue(image, d.GetModel(), id, SecondsToSamples(!input, value));
+    delay = GetDelayValue(image, d.GetModel(), id, SecondsToSamples(input, value));
     const std::span<std::uint32_t> delays =
         input ? std::span<std::uint32_t>(image.inputs.delays) : std::span<std::uint32_t>(image.outputs.delays);
     // Inputs look at the changed channel, outputs at the master: a zero that is already zero

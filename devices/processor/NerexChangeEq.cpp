@@ -188,10 +188,11 @@ void Crossover(CNerexSeriesDevice& d, const CParamValue& value) {
     auto& filters = high ? out.highPass : out.lowPass;
     NerexEqBand& m = filters[std::size_t(master)];
     if (isType) {
-      oldType = m.type;
-      newType = value.integer & 0xFF;
+      // A crossover record keeps its type code where a parametric band keeps its Q.
+      oldType = m.q;
+      newType = value.integer & 0x7F;
       for (int j = 0; j < kNerexMaxOutputs; ++j)
-        if (Bit(group, j)) filters[std::size_t(j)].type = std::uint8_t(newType);
+        if (Bit(group, j)) filters[std::size_t(j)].q = std::uint8_t(newType);
     } else {
       int code = FreqToIndex(value.value);
       // The high-pass stays at or below the low-pass, whatever the range clamp did.
@@ -215,7 +216,7 @@ void Crossover(CNerexSeriesDevice& d, const CParamValue& value) {
   if (send) {
     const auto f = std::uint16_t(frame.frequency);
     QueuePackedWrite(d, high ? kCmdHighPass : kCmdLowPass,
-                     {OutputChannelByte(master), frame.type, std::uint8_t(f & 0xFF), std::uint8_t(f >> 8)});
+                     {OutputChannelByte(master), frame.q, std::uint8_t(f & 0xFF), std::uint8_t(f >> 8)});
   }
   for (std::int32_t announce : derived) Renotify(d, announce);
   if (isType && (Is48dB(oldType) || Is48dB(newType))) {
