@@ -599,3 +599,32 @@ TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
 
 INSTANTIATE_TEST_SUITE_P(TwoModels, NerexChangeBusTest, ::testing::Values(120, 121),
                          [](const ::testing::TestParamInfo<int>& info) { return "Model" + std::to_string(info.param); });
+
+// --- Property edits reach the device through the change path ---
+
+TEST_F(NerexChangeTest, PropertyEditsOfNameAndDelayDisplayTakeEffect) {
+  CNerexSeriesDevice& d = Online(120);
+  auto edit = [&](std::int32_t id, auto set) {
+    CNamedPropertyValue v;
+    v.propertyId = id;
+    set(v);
+    return d.ValidateProperty(v);
+  };
+  EXPECT_TRUE(edit(58, [](CNamedPropertyValue& v) { v.SetString("Main Hang"); }));
+  EXPECT_EQ(d.GetName(), "Main Hang");
+  EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{35}));
+  auto choose = [](std::uint32_t index) {
+    return [index](CNamedPropertyValue& v) {
+      CPropertyOptions options;
+      options.selected = index;
+      v.SetData(kPropOptions, options);
+    };
+  };
+  EXPECT_TRUE(edit(261, choose(1)));
+  EXPECT_EQ(d.GetDelayUnits(), 1u);
+  EXPECT_TRUE(edit(262, choose(6)));
+  EXPECT_EQ(d.GetDelayMultiplier(), 1000000u);
+  EXPECT_TRUE(Called("ApplyDelayDisplay 1"));
+  EXPECT_TRUE(Called("ApplyDelayDisplay 0"));
+  EXPECT_TRUE(m_system.IsModified());
+}
