@@ -6,17 +6,14 @@
 // of one gain frame.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-#include <QTemporaryDir>
 #include <chrono>
 #include <thread>
 #include <vector>
 
+#include "benchmarks/ProfileBenchmarkMain.h"
 #include "core/ValueCodes.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexPresets.h"
-#include "platform/AppPaths.h"
-#include "platform/SettingsStore.h"
 #include "tests/support/ProcessorBus.h"
 
 namespace {
@@ -100,15 +97,4 @@ void BM_FaderSweepWhilePollingEight(benchmark::State& state) {
 
 BENCHMARK(BM_FaderSweepWhilePollingEight)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// Settings and the log file go to a temporary folder, never the user's profile.
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QTemporaryDir temp;
-  if (!temp.isValid()) return 2;
-  CSettingsStore::UseFolderForTests(temp.path().toStdString() + "/settings");
-  SetUserDataRootForTests(temp.path().toStdString() + "/userdata");
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarksInTemporaryProfile(argc, argv); }

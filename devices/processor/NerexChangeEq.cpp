@@ -85,36 +85,30 @@ void PeqBand(CNerexSeriesDevice& d, bool input, int field, int n, const CParamVa
     };
     NerexEqBand& m = band(master);
     const int type = PeqType(m);
+    // A frequency code of 0 and an unchanged Q or gain leave the band alone; any other code is
+    // clamped to the range of the band's type and written into the whole group.
+    auto store = [&](int code, bool leave, int rangeKind, auto set) {
+      if (leave) {
+        send = false;
+        return;
+      }
+      const int clamped = Clamp(code, rangeKind, type);
+      forGroup([&](NerexEqBand& x) { set(x, clamped); });
+    };
     switch (field) {
       case kPeqFrequency: {
-        int code = FreqToIndex(value.value);
-        if (code == 0) {
-          send = false;
-          break;
-        }
-        code = Clamp(code, kRangeFrequency, type);
-        forGroup([&](NerexEqBand& x) { x.frequency = std::uint16_t(code); });
+        const int code = FreqToIndex(value.value);
+        store(code, code == 0, kRangeFrequency, [](NerexEqBand& x, int c) { x.frequency = std::uint16_t(c); });
         break;
       }
       case kPeqQ: {
-        int code = value.kind == 9 ? int(value.value) / 2 : QToIndex(value.value);
-        code = std::min(code, 128);
-        if (code == m.q) {
-          send = false;
-          break;
-        }
-        code = Clamp(code, kRangeQ, type);
-        forGroup([&](NerexEqBand& x) { x.q = std::uint8_t(code); });
+        const int code = std::min(value.kind == 9 ? int(value.value) / 2 : QToIndex(value.value), 128);
+        store(code, code == m.q, kRangeQ, [](NerexEqBand& x, int c) { x.q = std::uint8_t(c); });
         break;
       }
       case kPeqGain: {
-        int code = RoundHalfUp(value.value * 10.0f);
-        if (code == m.gain) {
-          send = false;
-          break;
-        }
-        code = Clamp(code, kRangeGain, type);
-        forGroup([&](NerexEqBand& x) { x.gain = ToInt16(code); });
+        const int code = RoundHalfUp(value.value * 10.0f);
+        store(code, code == m.gain, kRangeGain, [](NerexEqBand& x, int c) { x.gain = ToInt16(c); });
         break;
       }
       case kPeqType: {

@@ -254,35 +254,31 @@ void CSimProcessorUnit::ApplyWrite(const SimBytes& f, std::uint8_t command) {
   auto isInput = [&](int ch) { return ch >= 1 && ch <= kNerexMaxInputs; };
   auto isOutput = [&](int ch) { return ch >= 5 && ch <= 4 + kNerexMaxOutputs; };
   // A write for a channel reaches every channel linked with it on the unit.
-  auto inputsOf = [&](int ch) {
+  auto linked = [](const auto& masks, int channel) {
     std::vector<int> out;
-    const unsigned mask = m_current.inputs.linkMasks[std::size_t(ch - 1)] | (1u << (ch - 1));
-    for (int j = 0; j < kNerexMaxInputs; ++j)
+    const unsigned mask = masks[std::size_t(channel)] | (1u << channel);
+    for (int j = 0; j < int(masks.size()); ++j)
       if (mask & (1u << j)) out.push_back(j);
     return out;
   };
-  auto outputsOf = [&](int ch) {
-    std::vector<int> out;
-    const unsigned mask = m_current.outputs.linkMasks[std::size_t(ch - 5)] | (1u << (ch - 5));
-    for (int j = 0; j < kNerexMaxOutputs; ++j)
-      if (mask & (1u << j)) out.push_back(j);
-    return out;
+  auto inputsOf = [&](int ch) { return linked(m_current.inputs.linkMasks, ch - 1); };
+  auto outputsOf = [&](int ch) { return linked(m_current.outputs.linkMasks, ch - 5); };
+
+  // Stores one value for the channel's group, in the input or the output table.
+  auto toGroup = [&](int ch, auto& inputs, auto& outputs, auto value) {
+    if (isInput(ch))
+      for (int j : inputsOf(ch)) inputs[std::size_t(j)] = value;
+    if (isOutput(ch))
+      for (int j : outputsOf(ch)) outputs[std::size_t(j)] = value;
   };
 
   if (command == 1) {
     const auto raw = Unpack(f, 4);
-    const std::uint32_t delay = raw[1] | raw[2] << 8 | std::uint32_t(raw[3]) << 16;
-    if (isInput(raw[0]))
-      for (int j : inputsOf(raw[0])) m_current.inputs.delays[std::size_t(j)] = delay;
-    if (isOutput(raw[0]))
-      for (int j : outputsOf(raw[0])) m_current.outputs.delays[std::size_t(j)] = delay;
+    toGroup(raw[0], m_current.inputs.delays, m_current.outputs.delays,
+            std::uint32_t(raw[1] | raw[2] << 8 | std::uint32_t(raw[3]) << 16));
   } else if (command == 2) {
     const auto raw = Unpack(f, 3);
-    const auto gain = std::int16_t(std::uint16_t(raw[1] | raw[2] << 8));
-    if (isInput(raw[0]))
-      for (int j : inputsOf(raw[0])) m_current.inputs.gains[std::size_t(j)] = gain;
-    if (isOutput(raw[0]))
-      for (int j : outputsOf(raw[0])) m_current.outputs.gains[std::size_t(j)] = gain;
+    toGroup(raw[0], m_current.inputs.gains, m_current.outputs.gains, std::int16_t(std::uint16_t(raw[1] | raw[2] << 8)));
   } else if (command == 3) {
     const auto raw = Unpack(f, 2);
     m_current.inputs.muteMask = raw[0];
@@ -292,7 +288,7 @@ void CSimProcessorUnit::ApplyWrite(const SimBytes& f, std::uint8_t command) {
     if (isOutput(raw[0]))
       for (int j : outputsOf(raw[0])) {
         NerexEqBand& filter = command == 6 ? m_current.outputs.highPass[std::size_t(j)] : m_current.outputs.lowPass[std::size_t(j)];
-        filter.type = raw[1];
+        filter.q = raw[1];  // a crossover's type code
         filter.frequency = std::uint16_t(raw[2] | raw[3] << 8);
       }
   } else if (command >= 8 && command <= 16) {

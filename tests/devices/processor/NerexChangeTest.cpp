@@ -628,3 +628,50 @@ TEST_F(NerexChangeTest, PropertyEditsOfNameAndDelayDisplayTakeEffect) {
   EXPECT_TRUE(Called("ApplyDelayDisplay 0"));
   EXPECT_TRUE(m_system.IsModified());
 }
+
+// --- Delays and matrix codes at their edges ---
+
+TEST_F(NerexChangeTest, DelaysKeepTheBudgetAndAZeroOnZeroSendsNothing) {
+  Online(120);
+  Change(Float(249, 0.0f, 4));
+  EXPECT_TRUE(Queued().empty());
+  EXPECT_TRUE(Notified(249));
+  // Input A feeds every output; output 4's delay leaves it the remainder of the budget.
+  Image().outputs.delays[3] = 7000000;
+  Change(Float(249, SamplesToSeconds(2000000), 4));
+  EXPECT_EQ(Image().inputs.delays[0], 987200u);
+  EXPECT_EQ(Queued(), (std::vector<Bytes>{WriteFrame(120, 1, 1, {1, 0x40, 0x10, 0x0F})}));
+}
+
+TEST_F(NerexChangeTest, TorvexMatrixGainsBecomeAttenuationCodes) {
+  Online(121);
+  const std::uint16_t& stored = Image().outputs.matrixLevels[7][3];
+  const std::pair<float, int> cases[] = {{0.0f, 150}, {-40.0f, 550}, {-60.0f, 551}, {15.0f, 0}, {-3.04f, 180}};
+  for (const auto& [db, code] : cases) {
+    Change(Float(263 + 4 * 7 + 3, db));
+    EXPECT_EQ(stored, code) << db;
+  }
+  EXPECT_EQ(Commands(), std::vector<std::uint32_t>(5, 21));
+  // Full level on a point that is already at full level is not sent again.
+  Image().outputs.matrixLevels[7][3] = 0;
+  m_device->ClearQueue();
+  Change(Float(263 + 4 * 7 + 3, 20.0f));
+  EXPECT_TRUE(Queued().empty());
+}
+
+TEST(NerexChangeSimulator, TrimMatrixCrossoverPolarityAndSwitchWritesReachTheImage) {
+  CSimProcessorUnit unit(16, 1);
+  for (const Bytes& frame : {WriteFrame(16, 1, 36, {7, 0xF6}), WriteFrame(16, 1, 39, {2, 3, 0x70, 0xFE}),
+                             WriteFrame(16, 1, 7, {6, 11, 0x10, 1}), WriteFrame(16, 1, 25, {0x81}),
+                             WriteFrame(16, 1, 33, {0}, false), WriteFrame(16, 1, 3, {0x05, 0x80})})
+    EXPECT_FALSE(unit.Handle(frame).Wire().empty());
+  const CNerexSeriesMemory image = unit.Current();
+  EXPECT_EQ(image.outputs.trims[2], -10);
+  EXPECT_EQ(image.inputs.matrixGains[1][2], -400);
+  EXPECT_EQ(image.outputs.lowPass[1].q, 11);
+  EXPECT_EQ(image.outputs.lowPass[1].frequency, 0x110);
+  EXPECT_EQ(image.outputs.phaseMask, 0x81);
+  EXPECT_EQ(image.outputs.autoLimiters, 0);
+  EXPECT_EQ(image.inputs.muteMask, 0x05);
+  EXPECT_EQ(image.outputs.muteMask, 0x80);
+}
