@@ -529,6 +529,9 @@ TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
   const int model = GetParam();
   CProcessorBus bus;
   CSimProcessorUnit* unit = bus.AddUnit(model, 3);
+  CNerexSeriesMemory start = unit->Current();
+  start.outputs.channelGroups[kGroupGainLockA] = 1u << 6;  // output 7 takes a trim
+  unit->SetCurrent(start);
   CNerexSeriesDevice* d = bus.AddDevice(model, 3);
   CAnswer answer;
   bus.System().SetConfirmPrompt(&answer);
@@ -540,6 +543,7 @@ TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
       MakeBoolParamValue(339 + 4 * 1 + 0, true),  // link inputs A and B
       Float(14, 4.5f),                            // input gain, sent for A, ganged on the unit
       Float(18, -7.0f),
+      Float(23, -2.5f),
       MakeBoolParamValue(27, true),
       MakeBoolParamValue(41, true),
       Float(250, SamplesToSeconds(25600), 4),
@@ -559,10 +563,11 @@ TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
     changes.push_back(Float(263 + 4 * 2 + 1, -6.0f));
     changes.push_back(Float(1364 + 5, 8.0f));
     changes.push_back(Float(1446 + 3 * 3 + 2, -12.0f));
+    changes.push_back(MakeBoolParamValue(kParamMixerOn, true));
   }
   for (const CParamValue& v : changes) d->ApplyControlChange(v);
   // The queue keeps the order of the changes: once the last one's frame is in, all are.
-  ASSERT_TRUE(bus.WaitFor([&] { return !unit->WritesOf(torvex ? 22 : 31).empty(); }));
+  ASSERT_TRUE(bus.WaitFor([&] { return unit->WritesOf(31).size() == (torvex ? 2u : 1u); }));
 
   CSingleLock lock(bus.System().GetLock());
   const CNerexSeriesMemory u = unit->Current();
@@ -571,6 +576,7 @@ TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
   EXPECT_EQ(u.inputs.gains[0], 45);
   EXPECT_EQ(u.inputs.gains[1], 45);
   EXPECT_EQ(u.outputs.gains[1], -70);
+  EXPECT_EQ(u.outputs.trims[6], -25);
   EXPECT_EQ(u.inputs.muteMask, m.inputs.muteMask);
   EXPECT_EQ(u.outputs.muteMask, m.outputs.muteMask);
   EXPECT_EQ(u.outputs.phaseMask, 0x10);
@@ -590,7 +596,8 @@ TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
   EXPECT_EQ(u.outputs.autoLimiters, 0);
   EXPECT_EQ(u.outputs.routingMasks[2], 0x03);
   if (torvex) {
-    EXPECT_EQ(u.outputs.matrixLevels[2][1], 210);
+    EXPECT_EQ(u.outputs.mixerFlag, 1);
+    EXPECT_EQ(u.outputs.matrixLevels[2], (std::array<std::uint16_t, 4>{210, 210, 551, 551}));
     EXPECT_EQ(u.outputs.compressors[5], m.outputs.compressors[5]);
     EXPECT_EQ(u.outputs.compressors[5].threshold, 14);
     EXPECT_EQ(u.DeqBand(3, 2).threshold, 68);
