@@ -95,8 +95,7 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kGlobalMute: return m_online;
     case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
     case kLoader: return !m_online;
-    case kDeviceProperties: return m_system.GetSelectedDevice() >= 0;
-    default: return false;
+    default: return IsDeviceCommandEnabled(id).value_or(false);
   }
 }
 
@@ -163,9 +162,7 @@ bool CMainFrame::AskSaveChanges() {
 
 void CMainFrame::RefreshAfterClear() {
   m_deviceView->GetRack().Refresh();
-  CLiveMeterView& meters = m_outputPane->GetLiveMeterView();
-  meters.Rebuild();
-  meters.update();
+  m_outputPane->GetLiveMeterView().Redraw();
   FillCustomPanelCombo();
   FillSnapshotCombo();
   UpdateTitle();
@@ -391,6 +388,8 @@ void CMainFrame::OnAutoscan() {
   if (!m_online) OnOnline();
   if (m_online) RunAutoscanDialog(*this, m_system);
   m_autoscanRunning = false;
+  m_deviceView->GetRack().Refresh();
+  m_outputPane->GetLiveMeterView().Redraw();
   if (m_system.GetDeviceCount() > 0 && m_system.GetSelectedDevice() < 0) {
     m_system.SetSelectedDevice(0);
     OnSelectDevice(m_system.GetDevice(0), false);
@@ -451,7 +450,7 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
       break;
     case kRefreshRack:
       // Devices that an autoscan found join their zone here, on the UI thread.
-      m_system.PlaceFoundDevices(nullptr);
+      m_system.PlaceFoundDevices(m_system.GetSelectedDeviceZone());
       if (m_deviceView->isVisible()) m_deviceView->GetRack().Refresh();
       break;
     case kResizeDevicePanel: break;  // the panel window sizes itself to the device's panel

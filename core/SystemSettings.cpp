@@ -77,3 +77,5 @@ bool CSystem::IsPortOpen() const { return m_transport->IsOpen(); }
 void CSystem::WriteLog(const std::string& text) { m_log->WriteLog(text); }
 
 void CSystem::WriteErrorLog(const std::string& text) { m_log->WriteErrorLog(text); }
+
+bool CSystem::ExportLogFile(const std::string& destination) { return m_log->ReadLogFile(destination); }

@@ -173,9 +173,15 @@ int CNerexSeriesDevice::DrawTile(Graphics* g, const CRect& r, int blinkPhase) {
   bool full = r.Width() >= leftWidth + rightWidth;
   if (full) {
     if (right) g->DrawImage(*right->GetImage(), float(r.right - rightWidth), float(r.top));
-    if (middle)
+    const int span = r.Width() - leftWidth - rightWidth;
+    if (middle && middle->GetWidth() == 1 && span > 0) {
+      // A one-column middle piece repeated across the span is that column stretched: one draw.
+      g->DrawImage(*middle->GetImage(), CRectF{float(r.left + leftWidth), float(r.top), float(span),
+                                               float(middle->GetHeight())});
+    } else if (middle) {
       for (int x = r.left + leftWidth; x < r.right - rightWidth; ++x)
         g->DrawImage(*middle->GetImage(), float(x), float(r.top));
+    }
   } else if (right && r.Width() > leftWidth) {
     // Too narrow for both ends: as much of the right end as fits, its outer edge kept.
     const int fits = r.Width() - leftWidth;
