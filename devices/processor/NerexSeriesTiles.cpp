@@ -80,19 +80,6 @@ MeterBitmap& SharedMeterBitmap() {
 
 std::optional<CFont> FontOf(const char* face, float points) { return CreateGdiplusFont(face, points, 0); }
 
-// Keeps the graphics' text hint at ClearType grid fit for a scope.
-class CTextHintScope {
- public:
-  explicit CTextHintScope(Graphics& g) : m_g(g), m_saved(g.GetTextRenderingHint()) {
-    g.SetTextRenderingHint(TextRenderingHint::ClearTypeGridFit);
-  }
-  ~CTextHintScope() { m_g.SetTextRenderingHint(m_saved); }
-
- private:
-  Graphics& m_g;
-  TextRenderingHint m_saved;
-};
-
 // Copies rows [from, from + count) of the meter bitmap to (x, y).
 void CopyMeterRows(Graphics& dc, int x, int y, int from, int count) {
   const MeterBitmap& bitmap = SharedMeterBitmap();
