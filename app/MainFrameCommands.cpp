@@ -40,6 +40,7 @@ void CMainFrame::RunCommand(std::uint32_t id) {
     case kSwitchUsers: OnSwitchUsers(); break;
     case kChangePassword: OnChangePassword(); break;
     case kLinkManager: OnLinkManager(); break;
+    case kImageLibraryManager: Prompts().RunImageLibraryManager(m_system); break;
     case kLinkingStatus: OnLinkingStatus(); break;
     case kAddLink: OnAddLink(); break;
     case kQuickStartGuide: OnQuickStartGuide(); break;

@@ -106,6 +106,7 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kRenameSnapshot: return IsSnapshotCommandEnabled(id).value_or(false);
     case kFileProperties:
     case kLinkingStatus: return !CurrentUserHasRestriction(~std::uint64_t(0));
+    case kImageLibraryManager: return true;
     case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));
     case kSwitchUsers: return m_system.GetUseSystemSecurity() && m_system.GetUsers().size() > 1;
     case kChangePassword:

@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "custom/images/ImageLibraryManagerDlg.h"
 #include "ui/ConfirmDialogsDlg.h"
 #include "ui/ConfirmDlg.h"
 #include "ui/DeleteZoneAskDlg.h"
@@ -145,6 +146,14 @@ void CQtUserPrompts::RunLinkManager(CSystem& system, std::int32_t& deviceIndex) 
   dialog.SetCurrentDevice(deviceIndex);
   dialog.exec();
   deviceIndex = dialog.GetCurrentDevice();
+}
+
+void CQtUserPrompts::RunImageLibraryManager(CSystem& system) {
+  CImageLibraryManagerDlg dialog(&system, m_owner);
+  dialog.SetTitle(QStringLiteral("Image Library Manager"));
+  dialog.SetCloseBoxShown(true);
+  dialog.SetTargetOpacity(1.0f);
+  dialog.exec();
 }
 
 bool CQtUserPrompts::OpenDocument(const std::string& path) {

@@ -59,6 +59,8 @@ class IUserPrompts : public IConfirmPrompt {
   virtual bool RunChangePassword(CUser& user) = 0;
   // The "Link Manager" on the system's links; deviceIndex is the device shown, read back.
   virtual void RunLinkManager(CSystem& system, std::int32_t& deviceIndex) = 0;
+  // The "Image Library Manager" on the system's two image trees.
+  virtual void RunImageLibraryManager(CSystem& system) = 0;
   // Opens a document (UTF-8 path) with the desktop's program for it; false when that failed.
   virtual bool OpenDocument(const std::string& path) = 0;
 };
@@ -82,6 +84,7 @@ class CQtUserPrompts : public IUserPrompts {
   bool RunSwitchUser(CSystem& system) override;
   bool RunChangePassword(CUser& user) override;
   void RunLinkManager(CSystem& system, std::int32_t& deviceIndex) override;
+  void RunImageLibraryManager(CSystem& system) override;
   bool OpenDocument(const std::string& path) override;
   bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
                   bool& neverAgain) override;

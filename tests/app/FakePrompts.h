@@ -109,6 +109,11 @@ class CFakePrompts : public IUserPrompts {
     if (onLinkManager) onLinkManager(system);
     deviceIndex = linkManagerDeviceIndexOut;
   }
+  void RunImageLibraryManager(CSystem& system) override {
+    (void)system;
+    ++imageLibraryManagers;
+  }
+  int imageLibraryManagers = 0;
   bool OpenDocument(const std::string& path) override {
     openedDocuments.push_back(path);
     return openDocumentOk;

@@ -111,6 +111,13 @@ TEST_F(UserCommandsTest, LinkManagerKeepsItsDeviceBetweenOpeningsAndAChangeMarks
   EXPECT_FALSE(system.IsModified());  // nothing changed the second time
 }
 
+TEST_F(UserCommandsTest, ImageLibraryManagerIsAlwaysAvailableAndOpensTheDialog) {
+  CFrameUnderTest& f = MakeFrame();
+  EXPECT_TRUE(Enabled(f, Cmd::kImageLibraryManager));
+  f.RunCommand(Cmd::kImageLibraryManager);
+  EXPECT_EQ(prompts.imageLibraryManagers, 1);
+}
+
 TEST_F(UserCommandsTest, LinkingStatusAndAddLinkChangeTheFile) {
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();

@@ -1,0 +1,428 @@
+// The image selection dialog, its preview and the image library manager, driven offscreen
+// through their widgets against a system whose panels use the file's images.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+
+#include "core/CPData.h"
+#include "core/ImageTree.h"
+#include "core/System.h"
+#include "custom/BitmapControl.h"
+#include "custom/images/ImageLibraryManagerDlg.h"
+#include "custom/images/ImageSelectDlg.h"
+#include "platform/Image.h"
+
+namespace {
+
+int Finish(CBitmapDialogEx& dialog) {
+  for (int i = 0; i < 100 && dialog.isVisible(); ++i) dialog.FadeStep();
+  return dialog.isVisible() ? 0 : dialog.result();
+}
+
+CCCImage* MakeImage(const char* name, int width = 4, int height = 3) {
+  auto* image = new CCCImage;
+  image->m_name = name;
+  image->m_format = kImageFormatPng;
+  image->SetBitmap(CImage(width, height));
+  return image;
+}
+
+QStringList Children(const QTreeWidgetItem* item) {
+  QStringList names;
+  for (int i = 0; i < item->childCount(); ++i) names << item->child(i)->text(0);
+  return names;
+}
+
+std::vector<std::string> Names(const CCCImageDirectory& folder) {
+  std::vector<std::string> names;
+  for (const CCCImageBase* child : folder.GetChildren()) names.push_back(child->m_name);
+  return names;
+}
+
+// A file with images "logo" (top level) and "knob" (in folder "Parts"), and a library with
+// "badge" and folder "Icons" holding "star"; a panel uses "logo" as its background and in a
+// bitmap widget.
+class ImageDialogs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    system.SetImageLibraryFilename(m_dir.filePath("ImageLib.ovl").toStdString());
+    logo = MakeImage("logo");
+    parts = new CCCImageDirectory("Parts");
+    knob = MakeImage("knob");
+    parts->AddChild(knob);
+    system.GetFileImages().AddChild(logo);
+    system.GetFileImages().AddChild(parts);
+    badge = MakeImage("badge", 300, 100);
+    icons = new CCCImageDirectory("Icons");
+    star = MakeImage("star");
+    icons->AddChild(star);
+    system.GetLibraryImages().AddChild(badge);
+    system.GetLibraryImages().AddChild(icons);
+    panel = new CCPData(&system);
+    panel->m_pBackgroundImage = logo;
+    widget = new CCCBitmap;
+    widget->m_pImage = logo;
+    panel->m_widgets.push_back(widget);
+    system.AppendCustomPanel(panel);
+    system.SetModified(false);
+  }
+  std::string WritePicture(const char* name, int width, int height) {
+    const QString path = m_dir.filePath(name);
+    CImage(width, height).Native().save(path, "PNG");
+    return path.toStdString();
+  }
+
+  QTemporaryDir m_dir;
+  CSystem system;
+  CCCImage* logo = nullptr;
+  CCCImageDirectory* parts = nullptr;
+  CCCImage* knob = nullptr;
+  CCCImage* badge = nullptr;
+  CCCImageDirectory* icons = nullptr;
+  CCCImage* star = nullptr;
+  CCPData* panel = nullptr;
+  CCCBitmap* widget = nullptr;
+};
+
+// --- Preview ---
+
+struct PlaceCase {
+  int width, height;
+  QRect expected;
+};
+class PreviewPlacement : public ::testing::TestWithParam<PlaceCase> {};
+
+TEST_P(PreviewPlacement, FitsKeepsItsSizeLargerScalesDownByTheLargerRatioCentred) {
+  const QRect inner(1, 1, 200, 100);
+  EXPECT_EQ(CImagePreviewStatic::PlacePicture(inner, GetParam().width, GetParam().height), GetParam().expected);
+}
+INSTANTIATE_TEST_SUITE_P(Sizes, PreviewPlacement,
+                         ::testing::Values(PlaceCase{50, 20, QRect(76, 41, 50, 20)},     // smaller: own size
+                                           PlaceCase{400, 50, QRect(1, 38, 200, 25)},    // too wide only
+                                           PlaceCase{100, 300, QRect(84, 1, 33, 100)},   // too high only
+                                           PlaceCase{800, 200, QRect(1, 26, 200, 50)},   // both, width decides
+                                           PlaceCase{200, 100, QRect(1, 1, 200, 100)}));  // exactly fits
+
+TEST_F(ImageDialogs, PreviewDrawsNoImageOnDarkGreyAndAPictureOnWhiteWithABlackOutline) {
+  CImagePreviewStatic preview;
+  preview.resize(120, 80);
+  QImage shot = preview.grab().toImage();
+  EXPECT_EQ(QColor(shot.pixel(5, 5)), QColor(20, 20, 20));
+  bool light = false;
+  for (int x = 0; x < 120 && !light; ++x)
+    for (int y = 30; y < 50 && !light; ++y) light = qGray(shot.pixel(x, y)) > 150;
+  EXPECT_TRUE(light) << "the \"No Image\" text";
+
+  CImage red(10, 10);
+  red.Fill(CColour::FromArgb(255, 255, 0, 0));
+  preview.SetBitmap(&red);
+  shot = preview.grab().toImage();
+  EXPECT_EQ(QColor(shot.pixel(0, 0)), QColor(Qt::black));
+  EXPECT_EQ(QColor(shot.pixel(119, 79)), QColor(Qt::black));
+  EXPECT_EQ(QColor(shot.pixel(5, 5)), QColor(Qt::white));
+  EXPECT_EQ(QColor(shot.pixel(60, 40)), QColor(255, 0, 0));
+}
+
+// --- Image selection ---
+
+TEST_F(ImageDialogs, SelectionShowsBothBranchesCollapsedAndFollowsTheSelection) {
+  CImageSelectDlg dialog(&system);
+  dialog.show();
+  QTreeWidget* tree = dialog.Tree();
+  ASSERT_EQ(tree->topLevelItemCount(), 2);
+  EXPECT_EQ(tree->topLevelItem(0)->text(0), "File");
+  EXPECT_EQ(tree->topLevelItem(1)->text(0), "Library");
+  EXPECT_FALSE(tree->topLevelItem(0)->isExpanded());
+  EXPECT_EQ(Children(dialog.FileRootItem()), QStringList({"logo", "Parts"}));
+  EXPECT_EQ(Children(dialog.LibraryRootItem()->child(1)), QStringList({"star"}));
+  EXPECT_EQ(tree->currentItem(), nullptr);
+  EXPECT_TRUE(dialog.UseButton()->isEnabled());
+
+  tree->setCurrentItem(dialog.ItemOf(badge));
+  EXPECT_EQ(dialog.m_pSelectedImage, badge);
+  EXPECT_EQ(dialog.NameText()->text(), "Name : badge");
+  EXPECT_EQ(dialog.SizeText()->text(), "Size : 300W x 100H");
+  EXPECT_EQ(dialog.TypeText()->text(), "Type : PNG");
+  EXPECT_EQ(dialog.Preview()->GetBitmap(), &badge->GetBitmap());
+  tree->setCurrentItem(dialog.ItemOf(icons));
+  EXPECT_EQ(dialog.m_pSelectedImage, nullptr);
+  EXPECT_FALSE(dialog.UseButton()->isEnabled());
+  EXPECT_EQ(dialog.NameText()->text(), "Name : ");
+  EXPECT_EQ(dialog.SizeText()->text(), "Size : ");
+  EXPECT_EQ(dialog.TypeText()->text(), "Type :");
+  EXPECT_EQ(dialog.Preview()->GetBitmap(), nullptr);
+  tree->setCurrentItem(dialog.ItemOf(knob));
+  EXPECT_TRUE(dialog.UseButton()->isEnabled());
+}
+
+TEST_F(ImageDialogs, ChoosingALibraryImageCopiesItIntoTheFileOnceWithItsId) {
+  CImageSelectDlg first(&system);
+  first.show();
+  first.Tree()->setCurrentItem(first.ItemOf(badge));
+  first.UseButton()->click();
+  EXPECT_EQ(Finish(first), QDialog::Accepted);
+  ASSERT_NE(first.m_pSelectedImage, nullptr);
+  EXPECT_NE(first.m_pSelectedImage, badge);
+  EXPECT_EQ(first.m_pSelectedImage->GetId(), badge->GetId());
+  EXPECT_EQ(first.m_pSelectedImage->m_name, "badge");
+  EXPECT_EQ(first.m_pSelectedImage->GetPixelWidth(), 300);
+  EXPECT_EQ(system.GetFileImages().GetChildren().back(), first.m_pSelectedImage);
+  EXPECT_TRUE(system.IsModified());
+
+  system.SetModified(false);
+  CImageSelectDlg again(&system);
+  again.show();
+  again.Tree()->setCurrentItem(again.ItemOf(badge));
+  again.OnDblClk();  // a double click on an image chooses it
+  EXPECT_EQ(Finish(again), QDialog::Accepted);
+  EXPECT_EQ(again.m_pSelectedImage, first.m_pSelectedImage);
+  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Parts", "badge"}));
+  EXPECT_FALSE(system.IsModified());
+}
+
+TEST_F(ImageDialogs, ALibraryImageWhoseIdTheFileHoldsInAFolderIsNotCopied) {
+  parts->AddChild(new CCCImage(*star));
+  CCCImage* own = static_cast<CCCImage*>(parts->GetChildren().back());
+  CImageSelectDlg dialog(&system);
+  dialog.show();
+  dialog.Tree()->setCurrentItem(dialog.ItemOf(star));
+  dialog.UseButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Accepted);
+  EXPECT_EQ(dialog.m_pSelectedImage, own);
+  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 2u);
+  EXPECT_FALSE(system.IsModified());
+}
+
+TEST_F(ImageDialogs, UseWithoutASelectionAndRemoveEndWithNoImageCancelWithCancel) {
+  CImageSelectDlg use(&system);
+  use.show();
+  use.UseButton()->click();
+  EXPECT_EQ(Finish(use), QDialog::Accepted);
+  EXPECT_EQ(use.m_pSelectedImage, nullptr);
+
+  CImageSelectDlg remove(&system);
+  remove.show();
+  remove.Tree()->setCurrentItem(remove.ItemOf(logo));
+  remove.RemoveButton()->click();
+  EXPECT_EQ(Finish(remove), QDialog::Accepted);
+  EXPECT_EQ(remove.m_pSelectedImage, nullptr);
+
+  CImageSelectDlg cancel(&system);
+  cancel.show();
+  cancel.Tree()->setCurrentItem(cancel.ItemOf(badge));
+  cancel.CancelButton()->click();
+  EXPECT_EQ(Finish(cancel), QDialog::Rejected);
+  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 2u);
+  EXPECT_FALSE(system.IsModified());
+}
+
+// --- Image library manager ---
+
+class ImageManager : public ImageDialogs {
+ protected:
+  void SetUp() override {
+    ImageDialogs::SetUp();
+    dialog = std::make_unique<CImageLibraryManagerDlg>(&system);
+    dialog->SetMessageHandler([this](const QString& text) { messages.push_back(text); });
+    dialog->SetHelpHandler([this](const QString& text) { messages.push_back(text); });
+    dialog->SetFileChooser([this] { return QString::fromStdString(chosen); });
+    dialog->show();
+  }
+  void Select(const CCCImageBase* node) { dialog->Tree()->setCurrentItem(dialog->ItemOf(node)); }
+  void Drag(const CCCImageBase* node, QTreeWidgetItem* target) { dialog->EndDrag(dialog->ItemOf(node), target); }
+  QTreeWidgetItem* Item(const CCCImageBase* node) const { return dialog->ItemOf(node); }
+
+  std::unique_ptr<CImageLibraryManagerDlg> dialog;
+  std::vector<QString> messages;
+  std::string chosen;
+};
+
+TEST_F(ImageManager, OpensWithPlaceholderTextsAndDeleteEnabledOnlyForNodes) {
+  EXPECT_EQ(dialog->NameText()->text(), "Name");
+  EXPECT_EQ(dialog->SizeText()->text(), "Size");
+  EXPECT_EQ(dialog->TypeText()->text(), "Type");
+  EXPECT_FALSE(dialog->DeleteAction()->isEnabled());
+  Select(&system.GetFileImages());
+  EXPECT_FALSE(dialog->DeleteAction()->isEnabled());
+  Select(parts);
+  EXPECT_TRUE(dialog->DeleteAction()->isEnabled());
+  EXPECT_EQ(dialog->NameText()->text(), "Name : ");
+  dialog->HelpAction()->trigger();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].startsWith("Image Library Help\n\nYou can add BMP, JPG or PNG files.\n"));
+}
+
+TEST_F(ImageManager, AddImageGoesToTheSelectedFolderOrTheSelectedImagesFolder) {
+  chosen = WritePicture("wave.png", 8, 6);
+  Select(&system.GetLibraryImages());
+  dialog->AddImageAction()->trigger();
+  const auto& library = system.GetLibraryImages().GetChildren();
+  ASSERT_EQ(library.size(), 3u);
+  EXPECT_EQ(library.back()->m_name, "wave");
+  EXPECT_FALSE(system.IsModified()) << "a library edit leaves the file alone";
+  EXPECT_EQ(dialog->Tree()->currentItem(), Item(library.back()));
+  EXPECT_TRUE(dialog->LibraryRootItem()->isExpanded());
+  EXPECT_EQ(dialog->SizeText()->text(), "Size : 8W x 6H");
+  EXPECT_EQ(dialog->TypeText()->text(), "Type : PNG");
+
+  Select(knob);
+  dialog->AddImageAction()->trigger();
+  EXPECT_EQ(Names(*parts), (std::vector<std::string>{"knob", "wave"}));
+  EXPECT_EQ(Children(Item(parts)), QStringList({"knob", "wave"}));
+  EXPECT_TRUE(system.IsModified());
+}
+
+TEST_F(ImageManager, AnyOtherExtensionGivesFormatNoneAndAPictureThatFailsAddsNothing) {
+  chosen = WritePicture("photo.jpeg", 5, 5);
+  Select(&system.GetFileImages());
+  dialog->AddImageAction()->trigger();
+  auto* added = static_cast<CCCImage*>(system.GetFileImages().GetChildren().back());
+  EXPECT_EQ(added->m_name, "photo.");
+  EXPECT_EQ(added->m_format, kImageFormatNone);
+  EXPECT_EQ(dialog->TypeText()->text(), "Type : ");
+
+  QFile broken(m_dir.filePath("broken.png"));
+  ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+  broken.write("not a picture");
+  broken.close();
+  chosen = broken.fileName().toStdString();
+  dialog->AddImageAction()->trigger();
+  EXPECT_EQ(messages, std::vector<QString>{"Error loading image"});
+  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 3u);
+
+  chosen.clear();  // cancelled
+  dialog->AddImageAction()->trigger();
+  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 3u);
+}
+
+TEST_F(ImageManager, AddDirectoryAppendsNewFolderUnselectedWithoutMarkingTheFile) {
+  Select(logo);
+  dialog->AddDirectoryAction()->trigger();
+  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Parts", "New Folder"}));
+  EXPECT_EQ(Children(dialog->FileRootItem()), QStringList({"logo", "Parts", "New Folder"}));
+  EXPECT_EQ(dialog->Tree()->currentItem(), Item(logo));
+  EXPECT_FALSE(system.IsModified());
+}
+
+TEST_F(ImageManager, DeletingAFileFolderClearsEveryReferenceAndMarksTheFile) {
+  parts->AddChild(new CCCImage(*badge));
+  CCCImage* inFolder = static_cast<CCCImage*>(parts->GetChildren().back());
+  panel->m_pBackgroundImage = inFolder;
+  widget->m_pImage = knob;
+  Select(parts);
+  dialog->DeleteAction()->trigger();
+  EXPECT_EQ(panel->m_pBackgroundImage, nullptr);
+  EXPECT_EQ(widget->m_pImage, nullptr);
+  EXPECT_EQ(Names(system.GetFileImages()), std::vector<std::string>{"logo"});
+  EXPECT_EQ(Children(dialog->FileRootItem()), QStringList({"logo"}));
+  EXPECT_TRUE(system.IsModified());
+}
+
+TEST_F(ImageManager, DeletingALibraryNodeLeavesTheFileAndItsPanelsAlone) {
+  Select(icons);
+  dialog->DeleteAction()->trigger();
+  EXPECT_EQ(Names(system.GetLibraryImages()), std::vector<std::string>{"badge"});
+  EXPECT_EQ(panel->m_pBackgroundImage, logo);
+  EXPECT_FALSE(system.IsModified());
+}
+
+TEST_F(ImageManager, RenameTakesAnyTextTheEmptyOneIncludedRootsAreNotEditable) {
+  QTreeWidgetItem* item = Item(logo);
+  Select(logo);
+  item->setText(0, "");
+  EXPECT_EQ(logo->m_name, "");
+  EXPECT_EQ(dialog->NameText()->text(), "Name : ");
+  item->setText(0, "Brand");
+  EXPECT_EQ(logo->m_name, "Brand");
+  EXPECT_FALSE(system.IsModified());
+  EXPECT_FALSE(dialog->FileRootItem()->flags() & Qt::ItemIsEditable);
+  EXPECT_FALSE(dialog->LibraryRootItem()->flags() & Qt::ItemIsDragEnabled);
+}
+
+TEST_F(ImageManager, DraggingAFileImageToTheLibraryCopiesItAndTheCopyCannotComeBack) {
+  Drag(logo, dialog->LibraryRootItem());
+  const auto& library = system.GetLibraryImages().GetChildren();
+  ASSERT_EQ(library.size(), 3u);
+  auto* copy = static_cast<CCCImage*>(library.back());
+  EXPECT_EQ(copy->GetId(), logo->GetId());
+  EXPECT_NE(copy, logo);
+  EXPECT_EQ(system.GetFileImages().GetChildren().front(), logo) << "the original stays";
+  EXPECT_EQ(dialog->Tree()->currentItem(), Item(copy));
+  EXPECT_FALSE(system.IsModified()) << "the target is the library";
+
+  Drag(logo, Item(parts));  // the original now sits in a folder of the file
+  EXPECT_EQ(Names(*parts), (std::vector<std::string>{"knob", "logo"}));
+  EXPECT_TRUE(system.IsModified());
+  Drag(copy, dialog->FileRootItem());
+  EXPECT_EQ(messages, std::vector<QString>{"This image is already in the file"});
+  Drag(logo, Item(badge));
+  EXPECT_EQ(messages.back(), "This image is already in the library");
+  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 1u);
+}
+
+TEST_F(ImageManager, ALibraryImageDroppedOnAFileImageIsCopiedRightBehindIt) {
+  Drag(star, Item(logo));
+  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "star", "Parts"}));
+  EXPECT_EQ(Children(dialog->FileRootItem()), QStringList({"logo", "star", "Parts"}));
+  EXPECT_EQ(Names(*icons), std::vector<std::string>{"star"});
+  EXPECT_TRUE(system.IsModified());
+}
+
+TEST_F(ImageManager, FoldersMoveWithinABranchButNeverAcrossOrIntoThemselves) {
+  auto* inner = new CCCImageDirectory("Inner");
+  parts->AddChild(inner);
+  dialog->FillTree();
+  Drag(parts, Item(inner));
+  Drag(parts, Item(parts));
+  Drag(parts, dialog->FileRootItem());  // already its parent
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Parts"}));
+  EXPECT_FALSE(system.IsModified());
+
+  Drag(icons, dialog->FileRootItem());
+  EXPECT_EQ(messages, std::vector<QString>{"Cannot copy directories between the file and library"});
+
+  Drag(inner, Item(logo));  // onto an image: right behind it, with its subtree
+  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Inner", "Parts"}));
+  EXPECT_EQ(Children(dialog->FileRootItem()), QStringList({"logo", "Inner", "Parts"}));
+  EXPECT_TRUE(system.IsModified());
+}
+
+TEST_F(ImageManager, AnImageDroppedOnASiblingLandsDirectlyBehindIt) {
+  auto* a = MakeImage("a");
+  auto* b = MakeImage("b");
+  auto* c = MakeImage("c");
+  for (CCCImage* image : {a, b, c}) system.GetLibraryImages().AddChild(image);
+  dialog->FillTree();
+  Drag(a, Item(c));
+  EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons", "b", "c", "a"}));
+  Drag(c, Item(badge));
+  EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "c", "Icons", "b", "a"}));
+  EXPECT_EQ(Children(dialog->LibraryRootItem()), QStringList({"badge", "c", "Icons", "b", "a"}));
+  Drag(b, Item(icons));
+  EXPECT_EQ(Names(*icons), (std::vector<std::string>{"star", "b"}));
+  EXPECT_EQ(Children(Item(icons)), QStringList({"star", "b"}));
+  EXPECT_FALSE(system.IsModified());
+}
+
+TEST_F(ImageManager, EnterAndEscapeNeverCloseAndTheCloseBoxSavesTheLibrary) {
+  for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(dialog.get(), &press);
+  }
+  EXPECT_TRUE(dialog->isVisible());
+  const QString path = m_dir.filePath("ImageLib.ovl");
+  EXPECT_FALSE(QFile::exists(path));
+  dialog->reject();
+  EXPECT_EQ(Finish(*dialog), QDialog::Rejected);
+  EXPECT_TRUE(QFile::exists(path));
+  CSystem other;
+  EXPECT_TRUE(other.ChangeImageLibraryFile(path.toStdString()));
+  EXPECT_EQ(Names(other.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons"}));
+}
+
+}  // namespace
