@@ -19,6 +19,7 @@
 #include "app/RecentFileList.h"
 #include "app/UpdateChecker.h"
 #include "app/UserPrompts.h"
+#include "custom/images/PropertyPickerDialogs.h"
 #include "platform/SettingsStore.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
@@ -62,6 +63,7 @@ CMainFrame::~CMainFrame() {
   // A frame destroyed without closing (tests, a failed start) still ends the worker here, and
   // frees the log lines it posted; nothing else posted is handled any more.
   m_closing = true;
+  if (GetPropertyPickers() == m_pickers.get()) SetPropertyPickers(nullptr);
   m_system.StopCommsThread();
   // Panel windows go before the system object: their views point at its devices.
   if (m_mdiClient) {
@@ -405,6 +407,8 @@ bool CMainFrame::CreateDockingWindows() {
   m_propertiesPane = new CDevicePropertiesPane(AppString(kStrProperties), this);
   m_propertiesPane->setObjectName(QStringLiteral("PropertiesPane"));
   m_propertiesPane->GetGrid().SetMessageSink(this);
+  m_pickers = std::make_unique<CQtPropertyPickers>(&m_propertiesPane->GetGrid());
+  SetPropertyPickers(m_pickers.get());
   m_propertiesPane->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
   m_propertiesPane->resize(100, 100);
 

@@ -241,6 +241,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorS
   CDeviceView* m_deviceView = nullptr;
   COutputWnd* m_outputPane = nullptr;
   CDevicePropertiesPane* m_propertiesPane = nullptr;
+  // The dialogs of the grid's picker rows, installed while this frame lives.
+  std::unique_ptr<class CQtPropertyPickers> m_pickers;
   CMdiClient* m_mdiClient = nullptr;
 
   // Declared after the panes' pointers and before the flags; destroyed before the frame's

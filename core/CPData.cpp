@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/ImageTree.h"
+#include "core/PropertyPickers.h"
 #include "core/SystemMessages.h"
 #include "core/TextConversion.h"
 #include "core/System.h"
@@ -143,6 +144,112 @@ bool CCPData::ValidateProperty(CNamedPropertyValue& value) {
     }
     default: return false;
   }
+}
+
+// --- Properties grid ---
+
+namespace {
+std::unique_ptr<CDeviceProperty> ChoiceRow(const char* name, std::vector<const char*> options, int selected,
+                                           const char* description, std::uint32_t id) {
+  const std::string shown = selected >= 0 && std::size_t(selected) < options.size() ? options[std::size_t(selected)] : "";
+  auto row = std::make_unique<CDeviceProperty>(name, shown, description, id);
+  for (const char* option : options) row->AddOption(option);
+  row->AllowEdit(false);
+  return row;
+}
+}  // namespace
+
+void CCPData::FillPropertiesPane(IDevicePropertyGrid& grid) {
+  if (!InDesignMode()) return;
+  auto general = std::make_unique<CDevicePropertyGroup>("General");
+  general->Add(std::make_unique<CDeviceProperty>("Name", m_name, "Set the control panel name", 1));
+  general->Add(ChoiceRow("Disable Close Panel", {"No", "Yes"}, m_disableClosePanel ? 1 : 0,
+                         "Whether to disable the close panel button so that the window can never be closed "
+                         "(apart from by admin users)",
+                         7));
+  CDeviceProperty& pitch = general->Add(
+      std::make_unique<CDeviceProperty>("Grid Pitch", std::int64_t(m_gridPitch), "The pitch of the grid in pixels", 3));
+  pitch.SetValueType(EPropertyValueType::UI4);
+  grid.AddGroup(std::move(general));
+
+  auto background = std::make_unique<CDevicePropertyGroup>("Background");
+  background
+      ->Add(std::make_unique<CColourPropertyCtrl>(m_pOwner, CColourPropertyCtrl::ToColorRef(m_background),
+                                                  "Background Colour", 4,
+                                                  "Colour to be used as the background for this control panel"))
+      .AllowEdit(false);
+  background->Add(std::make_unique<CImagePropertyCtrl>(m_pOwner, m_pBackgroundImage, "Background Image", 5,
+                                                       "Image to be used as the background for this control panel"));
+  const std::uint32_t usage = UsageIndex(m_imageUsage);
+  background->Add(ChoiceRow("Image Usage", {"Tile", "Centre", "Stretch"}, usage > 2 ? -1 : int(usage),
+                            "How to use the background image", 6));
+  grid.AddGroup(std::move(background));
+}
+
+bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
+  bool changed = false;
+  switch (row.GetData()) {
+    case 1: {
+      const std::string name = row.GetText();
+      if (Utf8ToCString(name).size() > kPanelNameMax) {
+        row.SetErrorText(kPanelNameTooLongText);
+        return false;
+      }
+      changed = name != m_name;
+      m_name = name;
+      if (m_pOwner && m_pOwner->GetFrame())
+        m_pOwner->GetFrame()->PostMessage(UWM_PANEL_RENAMED, reinterpret_cast<WPARAM>(this), 0);
+      break;
+    }
+    case 3: {
+      const std::int64_t pitch = row.GetNumber();
+      if (pitch < kGridPitchMin || pitch > kGridPitchMax) {
+        char text[64];
+        std::snprintf(text, sizeof text, kGridPitchRangeText, kGridPitchMin, kGridPitchMax);
+        row.SetErrorText(text);
+        return false;
+      }
+      changed = pitch != m_gridPitch;
+      m_gridPitch = std::int32_t(pitch);
+      break;
+    }
+    case 4: {
+      auto* colourRow = dynamic_cast<CColourPropertyCtrl*>(&row);
+      if (!colourRow) return false;
+      const CColour colour = CColourPropertyCtrl::FromColorRef(colourRow->m_colour);
+      changed = (colour.argb & 0xFFFFFF) != (m_background.argb & 0xFFFFFF);
+      if (changed) m_background = colour;
+      break;
+    }
+    case 5: {
+      auto* imageRow = dynamic_cast<CImagePropertyCtrl*>(&row);
+      if (!imageRow) return false;
+      CCCImageBase* node = imageRow->m_pImage;
+      CCCImage* image = node && !node->IsDirectory() ? static_cast<CCCImage*>(node) : nullptr;
+      changed = image != m_pBackgroundImage;
+      m_pBackgroundImage = image;
+      break;
+    }
+    case 6: {
+      const int index = GetPropertyComboSelection(row);
+      if (index < 0 || index > 2) return true;
+      const std::uint32_t usage = (m_imageUsage & ~0x7u) | (1u << index);
+      changed = usage != m_imageUsage;
+      m_imageUsage = usage;
+      break;
+    }
+    case 7: {
+      const bool disable = GetPropertyComboSelection(row) != 0;
+      changed = disable != m_disableClosePanel;
+      m_disableClosePanel = disable;
+      break;
+    }
+    default: return false;
+  }
+  if (changed && m_pOwner) m_pOwner->SetModified();
+  const std::uint32_t id = row.GetData();
+  if (id >= 3 && id <= 6 && m_pView) m_pView->RebuildDisplay();
+  return true;
 }
 
 // --- Record ---

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/CustomControlObject.h"
+#include "core/DeviceProperty.h"
 #include "core/ObjectProperties.h"
 #include "core/Uuid.h"
 #include "platform/Types.h"
@@ -31,7 +32,7 @@ inline constexpr const char* kGridPitchRangeText = "Window value must be between
 // How the background image is laid out.
 enum : std::uint32_t { kImageUsageTile = 1, kImageUsageCentre = 2, kImageUsageStretch = 4 };
 
-class CCPData : public CObjectProperties {
+class CCPData : public CObjectProperties, public IPropertyGridOwner {
  public:
   explicit CCPData(CSystem* owner = nullptr);
   ~CCPData() override;
@@ -51,6 +52,14 @@ class CCPData : public CObjectProperties {
   void PasteFromClipboard(std::uint32_t command) override;
   bool CanPaste(std::uint32_t command) override;
   std::uint32_t GetClipboardFormat() override;
+
+  // --- Properties grid (design mode only) ---
+  // "General": "Name" (1), "Disable Close Panel" (7), "Grid Pitch" (3); "Background":
+  // "Background Colour" (4), "Background Image" (5), "Image Usage" (6).
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  // Applies one committed row; a name over 40 characters or a pitch outside 2 to 20 is
+  // refused with its message in the row. Every change marks the file modified.
+  bool OnPropertyChanged(CDeviceProperty& row) override;
 
   // Stores the panel record (version 2) or loads one (versions 1 and 2). A record of another
   // version, a widget type no kind has, or a damaged widget throws CArchiveException; the

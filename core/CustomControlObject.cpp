@@ -10,6 +10,8 @@
 #include "core/DataStream.h"
 #include "core/Device.h"
 #include "core/ImageTree.h"
+#include "core/PropertyPickers.h"
+#include "core/System.h"
 #include "core/TextConversion.h"
 #include "core/TextStyle.h"
 #include "platform/Archive.h"
@@ -56,6 +58,39 @@ bool CCustomControlObject::ValidateProperty(CNamedPropertyValue& value) {
         RefreshState();
         value.changed = 1;
       }
+      return true;
+    }
+    default: return false;
+  }
+}
+
+void CCustomControlObject::FillPropertiesPane(IDevicePropertyGrid& grid) {
+  char text[32];
+  auto general = std::make_unique<CDevicePropertyGroup>("General");
+  std::snprintf(text, sizeof text, "%d, %d", m_rect.left, m_rect.top);
+  general->Add(std::make_unique<CDeviceProperty>("Position", std::string(text),
+                                                 "Co-ordinates of the top left corner of the control", 1))
+      .AllowEdit(false);
+  std::snprintf(text, sizeof text, "%d, %d", m_rect.Width(), m_rect.Height());
+  general->Add(std::make_unique<CDeviceProperty>("Size", std::string(text), "Size of the control", 2)).AllowEdit(false);
+  grid.AddGroup(std::move(general));
+  const std::uint32_t type = GetControlType();
+  if (type == kControlBitmap || type == kControlButton) return;
+  auto parameter = std::make_unique<CDevicePropertyGroup>("Parameter");
+  CCPData* panel = GetPanel();
+  parameter->Add(std::make_unique<CParameterPropertyCtrl>(panel ? panel->GetOwner() : nullptr, this, "Parameter"))
+      .AllowEdit(false);
+  grid.AddGroup(std::move(parameter));
+}
+
+bool CCustomControlObject::OnPropertyChanged(CDeviceProperty& row) {
+  switch (row.GetData()) {
+    case 1:
+    case 2: return true;
+    case 3: {
+      RefreshState();
+      CCPData* panel = GetPanel();
+      if (panel && panel->GetOwner()) panel->GetOwner()->SetModified();
       return true;
     }
     default: return false;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/DeviceProperty.h"
 #include "core/ObjectProperties.h"
 #include "core/TextStyle.h"
 #include "core/Uuid.h"
@@ -73,7 +74,7 @@ enum : std::uint32_t {
 // Widgets are never narrower or lower than this while their handles are dragged.
 inline constexpr int kMinControlSize = 10;
 
-class CCustomControlObject : public CObjectProperties {
+class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner {
  public:
   CCustomControlObject() = default;
   ~CCustomControlObject() override = default;
@@ -90,6 +91,14 @@ class CCustomControlObject : public CObjectProperties {
   void PasteFromClipboard(std::uint32_t command) override;
   bool CanPaste(std::uint32_t command) override;
   std::uint32_t GetClipboardFormat() override;
+
+  // --- Properties grid: the shared rows; every kind adds its own groups after them ---
+  // "General" with "Position" (1) and "Size" (2), read-only; unless a bitmap or a button,
+  // "Parameter" with the parameter picker row (3).
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  // 1 and 2 accepted unchanged; 3 (the picker has bound the widget) refreshes the widget and
+  // marks the file modified; any other id refused.
+  bool OnPropertyChanged(CDeviceProperty& row) override;
 
   // --- Widget operations; the base does what a widget without that trait does ---
   // The area the widget draws in: its rectangle unless a kind draws outside it.

@@ -175,3 +175,14 @@ class IDevicePropertyGrid {
   virtual void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) = 0;
 };
 
+// An object other than a device that shows rows in the grid (a custom panel's data, a custom
+// widget, or a view that stands for its panel); the grid finds it by a cast. Its handler is
+// called at every commit, changed or not.
+class IPropertyGridOwner {
+ public:
+  virtual ~IPropertyGridOwner() = default;
+  virtual void FillPropertiesPane(IDevicePropertyGrid& grid) = 0;
+  // True when accepted; false with the row's message text set.
+  virtual bool OnPropertyChanged(CDeviceProperty& row) = 0;
+};
+

@@ -404,6 +404,14 @@ void CDevicePropertiesCtrl::OnClickButton() {
 
 // --- The commit ---
 
+IPropertyGridOwner* CDevicePropertiesCtrl::GetCurrentOwner() const {
+  if (m_panel) {
+    if (auto* owner = dynamic_cast<IPropertyGridOwner*>(m_panel)) return owner;
+    return m_panel->GetPanelData();
+  }
+  return m_widget;
+}
+
 bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   struct Busy {
     bool& flag;
@@ -417,10 +425,8 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
     const bool picked = m_comboPicked >= 0;
     if (!picked && !row.HasNewValue() && !row.HasButton()) return true;  // nothing changed
     if (row.HasButton() && !row.IsInClick()) return true;  // only the button commits
-  } else if (m_panel) {
-    owner = dynamic_cast<IPropertyGridOwner*>(m_panel);
-  } else if (m_widget) {
-    owner = dynamic_cast<IPropertyGridOwner*>(m_widget);
+  } else {
+    owner = GetCurrentOwner();
   }
   if (!device && !owner) return true;
 
@@ -524,10 +530,8 @@ CDevicePropertiesPane::CDevicePropertiesPane(const QString& title, QWidget* pare
 void CDevicePropertiesPane::Fill() {
   if (CDevice* device = m_grid->GetCurrentDevice()) {
     device->FillPropertiesPane(*m_grid);
-  } else if (auto* panel = dynamic_cast<IPropertyGridOwner*>(m_grid->GetCurrentPanel())) {
-    panel->FillPropertiesPane(*m_grid);
-  } else if (auto* widget = dynamic_cast<IPropertyGridOwner*>(m_grid->GetCurrentWidget())) {
-    widget->FillPropertiesPane(*m_grid);
+  } else if (IPropertyGridOwner* owner = m_grid->GetCurrentOwner()) {
+    owner->FillPropertiesPane(*m_grid);
   }
   m_grid->ExpandAll();
 }

@@ -29,17 +29,6 @@ inline constexpr std::uint32_t kGridShowDeviceMsg = WM_APP + 108;
 inline constexpr std::uint32_t kGridShowPanelMsg = WM_APP + 130;
 inline constexpr std::uint32_t kGridShowWidgetMsg = WM_APP + 131;
 
-// A custom panel view or a custom widget that shows rows in the grid implements this next to
-// its own class; the grid finds it by a cast. Its handler is called at every commit, changed
-// or not.
-class IPropertyGridOwner {
- public:
-  virtual ~IPropertyGridOwner() = default;
-  virtual void FillPropertiesPane(IDevicePropertyGrid& grid) = 0;
-  // True when accepted; false with the row's message text set.
-  virtual bool OnPropertyChanged(CDeviceProperty& row) = 0;
-};
-
 class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
  public:
   explicit CDevicePropertiesCtrl(QWidget* parent = nullptr);
@@ -59,6 +48,9 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   void SetCurrentPanel(CCustomControlPanel* panel);
   void SetCurrentWidget(CCustomControlObject* widget);
   void ClearCurrent();
+  // Who fills and answers the rows of the current panel or widget: the view when it does,
+  // else the panel's data; the widget. Null for a device or nothing.
+  IPropertyGridOwner* GetCurrentOwner() const;
 
   // Busy: set while an owner's handler runs; the pane and the frame then never empty or
   // refill the grid, so the row being committed stays alive.

@@ -88,7 +88,7 @@ class CGridDevice : public CTestDevice {
 };
 
 // A custom widget that shows one row and accepts everything.
-class CGridWidget : public CTestWidget, public IPropertyGridOwner {
+class CGridWidget : public CTestWidget {
  public:
   void FillPropertiesPane(IDevicePropertyGrid& grid) override {
     auto group = std::make_unique<CDevicePropertyGroup>("Widget");

@@ -1,0 +1,97 @@
+// Picker rows of the properties grid.
+#include "core/PropertyPickers.h"
+
+#include <cstdio>
+
+#include "core/CustomControlObject.h"
+#include "core/Device.h"
+#include "core/ImageTree.h"
+#include "core/System.h"
+#include "core/TextConversion.h"
+
+namespace {
+IPropertyPickers* g_pickers = nullptr;
+}
+
+void SetPropertyPickers(IPropertyPickers* pickers) { g_pickers = pickers; }
+IPropertyPickers* GetPropertyPickers() { return g_pickers; }
+
+CPickerPropertyCtrl::CPickerPropertyCtrl(CSystem* system, std::string name, std::string description,
+                                         std::uint32_t data)
+    : CDeviceProperty(std::move(name), std::string(), std::move(description), data), m_pSystem(system) {
+  SetPickerButton(true);
+}
+
+void CPickerPropertyCtrl::OnClickButton() {
+  m_pressed = true;
+  if (g_pickers) RunPicker(*g_pickers);
+  m_pressed = false;
+  Reformat();
+}
+
+CImagePropertyCtrl::CImagePropertyCtrl(CSystem* system, CCCImageBase* image, std::string name, std::uint32_t data,
+                                       std::string description)
+    : CPickerPropertyCtrl(system, std::move(name), std::move(description), data), m_pImage(image) {
+  Reformat();
+}
+
+std::string CImagePropertyCtrl::FormatProperty() const { return m_pImage ? m_pImage->m_name : "No Image"; }
+
+void CImagePropertyCtrl::RunPicker(IPropertyPickers& pickers) {
+  CCCImageBase* chosen = m_pImage;
+  if (pickers.PickImage(GetSystem(), chosen)) m_pImage = chosen;
+}
+
+CParameterPropertyCtrl::CParameterPropertyCtrl(CSystem* system, CCustomControlObject* widget, std::string name)
+    : CPickerPropertyCtrl(system, std::move(name), "The parameter that this control is linked to", 3),
+      m_pWidget(widget) {
+  Reformat();
+}
+
+std::string CParameterPropertyCtrl::FormatProperty() const {
+  if (!m_pWidget || !m_pWidget->m_pDevice) return "No Parameter";
+  CDevice* device = m_pWidget->m_pDevice;
+  return device->GetName() + " - " + device->GetParameterAt(int(m_pWidget->m_parameterId)).name;
+}
+
+void CParameterPropertyCtrl::RunPicker(IPropertyPickers& pickers) {
+  if (m_pWidget) pickers.PickParameter(GetSystem(), m_pWidget);
+}
+
+CColourPropertyCtrl::CColourPropertyCtrl(CSystem* system, std::uint32_t colour, std::string name, std::uint32_t data,
+                                         std::string description)
+    : CPickerPropertyCtrl(system, std::move(name), std::move(description), data), m_colour(colour) {
+  Reformat();
+}
+
+std::string CColourPropertyCtrl::FormatProperty() const {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02x%02x%02x", unsigned(m_colour & 0xFF), unsigned((m_colour >> 8) & 0xFF),
+                unsigned((m_colour >> 16) & 0xFF));
+  return text;
+}
+
+std::uint32_t CColourPropertyCtrl::ToColorRef(const CColour& colour) {
+  return std::uint32_t(colour.R()) | std::uint32_t(colour.G()) << 8 | std::uint32_t(colour.B()) << 16;
+}
+
+CColour CColourPropertyCtrl::FromColorRef(std::uint32_t colour) {
+  return CColour::FromArgb(255, std::uint8_t(colour), std::uint8_t(colour >> 8), std::uint8_t(colour >> 16));
+}
+
+void CColourPropertyCtrl::RunPicker(IPropertyPickers& pickers) {
+  std::uint32_t chosen = m_colour;
+  if (pickers.PickColour(chosen)) m_colour = chosen & 0xFFFFFF;
+}
+
+CFontPropertyCtrl::CFontPropertyCtrl(CSystem* system, const CLogFont& font, std::string name)
+    : CPickerPropertyCtrl(system, std::move(name), std::string(), 0), m_logFont(font) {
+  Reformat();
+}
+
+std::string CFontPropertyCtrl::FormatProperty() const { return CStringToUtf8(m_logFont.faceName); }
+
+void CFontPropertyCtrl::RunPicker(IPropertyPickers& pickers) {
+  CLogFont chosen = m_logFont;
+  if (pickers.PickFont(chosen)) m_logFont = chosen;
+}

@@ -1,0 +1,105 @@
+// Rows of the properties grid whose value is picked in a dialog: an image, the device
+// parameter a custom widget is bound to, a colour and a font. Each row shows its own display
+// text; its "..." button runs the picker that the window layer installed, and the grid then
+// commits the row, so the owner reads the new value from the row's own field (also after a
+// cancelled picker). UI thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/DeviceProperty.h"
+#include "core/TextStyle.h"
+
+class CCCImageBase;
+class CCustomControlObject;
+class CSystem;
+
+// The dialogs behind the picker rows; each returns true on OK with the value written.
+class IPropertyPickers {
+ public:
+  virtual ~IPropertyPickers() = default;
+  // The image selection dialog; image may come back null ("Remove Image").
+  virtual bool PickImage(CSystem* system, CCCImageBase*& image) = 0;
+  // The parameter selection dialog; it binds the widget itself on OK.
+  virtual bool PickParameter(CSystem* system, CCustomControlObject* widget) = 0;
+  // The colour dialog with its custom colours shown; colour is a COLORREF (red in bits 0-7).
+  virtual bool PickColour(std::uint32_t& colour) = 0;
+  // The font dialog, screen fonts only and without effects.
+  virtual bool PickFont(CLogFont& font) = 0;
+};
+// The pickers the rows use (not owned); none installed: a click changes nothing.
+void SetPropertyPickers(IPropertyPickers* pickers);
+IPropertyPickers* GetPropertyPickers();
+
+// The base of the four: the button flag set, the base value holding the display text.
+class CPickerPropertyCtrl : public CDeviceProperty {
+ public:
+  CPickerPropertyCtrl(CSystem* system, std::string name, std::string description, std::uint32_t data);
+  CSystem* GetSystem() const { return m_pSystem; }
+  // The text the row shows for its value.
+  virtual std::string FormatProperty() const = 0;
+  // Marks the button pressed, runs the picker, shows the value again.
+  void OnClickButton() override;
+  bool IsButtonPressed() const { return m_pressed; }
+
+ protected:
+  // Runs the kind's dialog.
+  virtual void RunPicker(IPropertyPickers& pickers) = 0;
+  // Puts the display text into the base value.
+  void Reformat() { SetValue(FormatProperty()); SetReferenceValue(FormatProperty()); }
+
+ private:
+  CSystem* m_pSystem;
+  bool m_pressed = false;
+};
+
+class CImagePropertyCtrl : public CPickerPropertyCtrl {
+ public:
+  CImagePropertyCtrl(CSystem* system, CCCImageBase* image, std::string name, std::uint32_t data,
+                     std::string description);
+  // "No Image", or the image's name.
+  std::string FormatProperty() const override;
+  CCCImageBase* m_pImage;  // not owned; null: no image
+
+ protected:
+  void RunPicker(IPropertyPickers& pickers) override;
+};
+
+class CParameterPropertyCtrl : public CPickerPropertyCtrl {
+ public:
+  // Row id 3, "The parameter that this control is linked to".
+  CParameterPropertyCtrl(CSystem* system, CCustomControlObject* widget, std::string name);
+  // "No Parameter", or "<device name> - <parameter name>".
+  std::string FormatProperty() const override;
+  CCustomControlObject* m_pWidget;  // not owned
+
+ protected:
+  void RunPicker(IPropertyPickers& pickers) override;
+};
+
+class CColourPropertyCtrl : public CPickerPropertyCtrl {
+ public:
+  CColourPropertyCtrl(CSystem* system, std::uint32_t colour, std::string name, std::uint32_t data,
+                      std::string description);
+  // Six lower-case hex digits of red, green and blue.
+  std::string FormatProperty() const override;
+  // COLORREF from and to a widget colour (alpha dropped; 255 when read back).
+  static std::uint32_t ToColorRef(const CColour& colour);
+  static CColour FromColorRef(std::uint32_t colour);
+  std::uint32_t m_colour;  // COLORREF: red bits 0-7, green 8-15, blue 16-23
+
+ protected:
+  void RunPicker(IPropertyPickers& pickers) override;
+};
+
+class CFontPropertyCtrl : public CPickerPropertyCtrl {
+ public:
+  CFontPropertyCtrl(CSystem* system, const CLogFont& font, std::string name);
+  // The face name.
+  std::string FormatProperty() const override;
+  CLogFont m_logFont;
+
+ protected:
+  void RunPicker(IPropertyPickers& pickers) override;
+};
