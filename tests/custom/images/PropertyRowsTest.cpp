@@ -1,0 +1,277 @@
+// The picker rows of the properties grid and the custom panel's and widgets' grid rows, driven
+// through the properties pane: a row's "..." button runs the installed picker, the grid then
+// commits the row to its owner.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QTimer>
+
+#include "core/CPData.h"
+#include "core/ImageTree.h"
+#include "core/PropertyPickers.h"
+#include "core/System.h"
+#include "custom/BitmapControl.h"
+#include "custom/TextControl.h"
+#include "custom/images/ImageSelectDlg.h"
+#include "custom/images/PropertyPickerDialogs.h"
+#include "tests/support/TestDevices.h"
+#include "ui/DevicePropertiesPane.h"
+
+namespace {
+
+// Answers each picker with what the test set, counting the calls.
+class CFakePickers : public IPropertyPickers {
+ public:
+  bool PickImage(CSystem*, CCCImageBase*& image) override {
+    ++calls;
+    if (ok) image = nextImage;
+    return ok;
+  }
+  bool PickParameter(CSystem*, CCustomControlObject* widget) override {
+    ++calls;
+    if (ok) {
+      widget->m_pDevice = device;
+      widget->m_parameterId = parameterId;
+    }
+    return ok;
+  }
+  bool PickColour(std::uint32_t& colour) override {
+    ++calls;
+    if (ok) colour = nextColour;
+    return ok;
+  }
+  bool PickFont(CLogFont& font) override {
+    ++calls;
+    if (ok) font = nextFont;
+    return ok;
+  }
+  bool ok = true;
+  int calls = 0;
+  CCCImageBase* nextImage = nullptr;
+  std::uint32_t nextColour = 0;
+  CLogFont nextFont;
+  CDevice* device = nullptr;
+  std::uint32_t parameterId = 0;
+};
+
+// A panel view that hands out its panel's data and counts the rebuilds.
+class CPanelView : public CTestCustomPanelView {
+ public:
+  CCPData* GetPanelData() const override { return panel; }
+  void RebuildDisplay() override { ++rebuilds; }
+  CCPData* panel = nullptr;
+  int rebuilds = 0;
+};
+
+std::vector<std::string> RowNames(const CDevicePropertiesCtrl& grid) {
+  std::vector<std::string> names;
+  for (const auto& group : grid.GetGroups()) {
+    names.push_back("[" + group->name + "]");
+    for (const auto& row : group->rows) names.push_back(row->GetName());
+  }
+  return names;
+}
+
+struct ColourCase {
+  std::uint32_t colorRef;
+  const char* text;
+};
+class ColourRowText : public ::testing::TestWithParam<ColourCase> {};
+
+TEST_P(ColourRowText, SixLowerCaseHexDigitsOfRedGreenBlue) {
+  CColourPropertyCtrl row(nullptr, GetParam().colorRef, "Colour", 4, "");
+  EXPECT_EQ(row.FormatProperty(), GetParam().text);
+  EXPECT_EQ(row.GetValueText(), GetParam().text);
+}
+INSTANTIATE_TEST_SUITE_P(Colours, ColourRowText,
+                         ::testing::Values(ColourCase{0x0000FF, "ff0000"}, ColourCase{0, "000000"},
+                                           ColourCase{0x563412, "123456"}));
+
+class PropertyRows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetPropertyPickers(&pickers);
+    system.SetDesignMode(1);
+    panel = new CCPData(&system);
+    panel->m_name = "Stage";
+    panel->m_pView = &view;
+    view.panel = panel;
+    system.AppendCustomPanel(panel);
+    image = new CCCImage;
+    image->m_name = "Backdrop";
+    system.GetFileImages().AddChild(image);
+    pane.resize(320, 500);
+    pane.show();
+  }
+  void TearDown() override { SetPropertyPickers(nullptr); }
+  CDevicePropertiesCtrl& Grid() { return pane.GetGrid(); }
+  CDeviceProperty& Row(const char* name) { return *Grid().FindRow(name); }
+  QString Shown(const char* name) { return Grid().ItemOf(&Row(name))->text(1); }
+  void Click(const char* name) {
+    ASSERT_TRUE(Grid().BeginEdit(&Row(name)));
+    Grid().OnClickButton();
+  }
+  void Type(const char* name, const std::string& text) {
+    ASSERT_TRUE(Grid().BeginEdit(&Row(name)));
+    Row(name).SetEditText(text);
+    Grid().EndEdit(true);
+  }
+
+  CFakePickers pickers;
+  CSystem system;
+  CPanelView view;
+  CCPData* panel = nullptr;
+  CCCImage* image = nullptr;
+  CDevicePropertiesPane pane{"Properties"};
+};
+
+TEST_F(PropertyRows, APanelShowsItsRowsOnlyInDesignMode) {
+  pane.ShowPanelProperties(false, &view);
+  EXPECT_EQ(RowNames(Grid()), (std::vector<std::string>{"[General]", "Name", "Disable Close Panel", "Grid Pitch",
+                                                        "[Background]", "Background Colour", "Background Image",
+                                                        "Image Usage"}));
+  EXPECT_EQ(Shown("Background Colour"), "000028");
+  EXPECT_EQ(Shown("Background Image"), "No Image");
+  EXPECT_EQ(Shown("Image Usage"), "Tile");
+  EXPECT_EQ(Shown("Disable Close Panel"), "No");
+  system.SetDesignMode(0);
+  pane.ShowPanelProperties(true, &view);
+  EXPECT_TRUE(Grid().GetGroups().empty());
+}
+
+TEST_F(PropertyRows, RefusedNameAndPitchKeepTheOldValueWithTheirMessages) {
+  pane.ShowPanelProperties(false, &view);
+  Type("Name", std::string(41, 'x'));
+  EXPECT_EQ(Grid().GetErrorTipText(), "Panel name too long - 40 characters max");
+  EXPECT_EQ(panel->m_name, "Stage");
+  EXPECT_EQ(Shown("Name"), "Stage");
+  Type("Grid Pitch", "21");
+  EXPECT_EQ(Grid().GetErrorTipText(), "Window value must be between 2 and 20");
+  Type("Grid Pitch", "1");
+  EXPECT_EQ(panel->m_gridPitch, kDefaultGridPitch);
+  EXPECT_EQ(Shown("Grid Pitch"), "5");
+  EXPECT_FALSE(system.IsModified());
+  EXPECT_EQ(view.rebuilds, 0);
+
+  Type("Grid Pitch", "20");
+  EXPECT_EQ(panel->m_gridPitch, 20);
+  EXPECT_EQ(view.rebuilds, 1);
+  EXPECT_TRUE(system.IsModified());
+  Type("Name", std::string(40, 'y'));
+  EXPECT_EQ(panel->m_name, std::string(40, 'y'));
+  EXPECT_EQ(view.rebuilds, 1) << "a new name does not redraw the panel";
+}
+
+TEST_F(PropertyRows, ImageRowTakesTheChoiceKeepsItOnCancelAndClearsItOnRemove) {
+  pane.ShowPanelProperties(false, &view);
+  pickers.nextImage = image;
+  Click("Background Image");
+  EXPECT_EQ(panel->m_pBackgroundImage, image);
+  EXPECT_EQ(Shown("Background Image"), "Backdrop");
+  EXPECT_EQ(view.rebuilds, 1);
+  EXPECT_TRUE(system.IsModified());
+
+  system.SetModified(false);
+  pickers.ok = false;
+  Click("Background Image");
+  EXPECT_EQ(panel->m_pBackgroundImage, image);
+  EXPECT_EQ(Shown("Background Image"), "Backdrop");
+  EXPECT_FALSE(system.IsModified());
+  EXPECT_EQ(view.rebuilds, 2) << "a cancelled picker still commits the row";
+
+  pickers.ok = true;
+  pickers.nextImage = nullptr;
+  Click("Background Image");
+  EXPECT_EQ(panel->m_pBackgroundImage, nullptr);
+  EXPECT_EQ(Shown("Background Image"), "No Image");
+  EXPECT_EQ(pickers.calls, 3);
+}
+
+TEST_F(PropertyRows, ColourUsageAndCloseRowsApply) {
+  pane.ShowPanelProperties(false, &view);
+  pickers.nextColour = 0x0000FF;
+  Click("Background Colour");
+  EXPECT_EQ(panel->m_background.argb, 0xFFFF0000u);
+  EXPECT_EQ(Shown("Background Colour"), "ff0000");
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Image Usage")));
+  Grid().OnCloseCombo(2);
+  EXPECT_EQ(panel->m_imageUsage & 0x7u, kImageUsageStretch);
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Disable Close Panel")));
+  Grid().OnCloseCombo(1);
+  EXPECT_TRUE(panel->m_disableClosePanel);
+  EXPECT_EQ(view.rebuilds, 2) << "colour and usage redraw; the close setting does not";
+}
+
+TEST_F(PropertyRows, WidgetsShowTheSharedRowsAndTheParameterRowBindsThroughItsPicker) {
+  auto* text = new CCCTextControl;
+  text->m_rect = CRect{10, 20, 70, 45};
+  text->m_pView = &view;
+  auto* bitmap = new CCCBitmap;
+  panel->m_widgets = {text, bitmap};
+  pane.ShowControlProperties(false, bitmap);
+  EXPECT_EQ(RowNames(Grid()), (std::vector<std::string>{"[General]", "Position", "Size"}));
+  pane.ShowControlProperties(false, text);
+  ASSERT_EQ(Grid().GetGroups().size(), 2u);
+  EXPECT_EQ(RowNames(Grid()), (std::vector<std::string>{"[General]", "Position", "Size", "[Parameter]", "Parameter"}));
+  EXPECT_EQ(Shown("Position"), "10, 20");
+  EXPECT_EQ(Shown("Size"), "60, 25");
+  EXPECT_EQ(Shown("Parameter"), "No Parameter");
+  EXPECT_EQ(Row("Parameter").GetDescription(), "The parameter that this control is linked to");
+
+  auto* device = new CTestDevice(&system, 7);
+  device->SetName("Amp");
+  system.AppendDevice(device);
+  pickers.device = device;
+  pickers.parameterId = 1;
+  Click("Parameter");
+  EXPECT_EQ(text->m_pDevice, device);
+  EXPECT_EQ(Shown("Parameter").toStdString(), "Amp - " + device->GetParameterAt(1).name);
+  EXPECT_TRUE(system.IsModified());
+}
+
+TEST_F(PropertyRows, FontRowShowsOnlyTheFaceName) {
+  CLogFont font;
+  font.faceName = u"Arial";
+  font.height = -24;
+  font.weight = 700;
+  CFontPropertyCtrl row(&system, font, "Font");
+  EXPECT_EQ(row.GetValueText(), "Arial");
+  pickers.nextFont.faceName = u"Courier";
+  row.OnClickButton();
+  EXPECT_EQ(row.GetValueText(), "Courier");
+}
+
+// The real image picker: the selection dialog runs modally and its choice reaches the row.
+TEST_F(PropertyRows, TheImagePickerRunsTheSelectionDialog) {
+  CQtPropertyPickers real(&Grid());
+  SetPropertyPickers(&real);
+  pane.ShowPanelProperties(false, &view);
+  QTimer::singleShot(0, [this] {
+    auto* dialog = dynamic_cast<CImageSelectDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->GetTitle(), "Image Selection");
+    dialog->Tree()->setCurrentItem(dialog->ItemOf(image));
+    dialog->UseButton()->click();
+    for (int i = 0; i < 100 && dialog->isVisible(); ++i) dialog->FadeStep();
+  });
+  Click("Background Image");
+  EXPECT_EQ(panel->m_pBackgroundImage, image);
+  EXPECT_EQ(Shown("Background Image"), "Backdrop");
+}
+
+TEST_F(PropertyRows, TheColourPickerPresetsTheColourAndReturnsTheChoice) {
+  CQtPropertyPickers real(&Grid());
+  std::uint32_t colour = 0x00FF00;
+  QTimer::singleShot(0, [] {
+    auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->currentColor(), QColor(0, 255, 0));
+    dialog->setCurrentColor(QColor(1, 2, 3));
+    dialog->accept();
+  });
+  EXPECT_TRUE(real.PickColour(colour));
+  EXPECT_EQ(colour, 0x030201u);
+}
+
+}  // namespace
