@@ -44,6 +44,11 @@ class CCCTextControl : public CCustomControlObject {
   // The rectangle, grown by 3 pixels with the halo.
   CRect GetBoundsRect() const override;
   std::uint32_t GetSizingMode() const override { return 3; }
+  // The shared rows, then "Text Appearance" (TextControlProperties.cpp).
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  // The shared rows first; corner radius and outline width are refused beyond half the
+  // height or half the width with their messages.
+  bool OnPropertyChanged(CDeviceProperty& row) override;
 
   std::uint32_t m_flags = kTextDefaultFlags;
   CColour m_textColour = CColour::FromArgb(255, 255, 255, 255);
