@@ -13,17 +13,19 @@ using Complex = std::complex<double>;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kOneThirdOctaveQ = 4.318473046963146;  // sqrt(2^(1/3)) / (2^(1/3) - 1)
 
-// (a s^2 + b s + c) / (d s^2 + e s + g)
-Complex Biquad(Complex s, double a, double b, double c, double d, double e, double g) {
-  return (a * s * s + b * s + c) / (d * s * s + e * s + g);
+double WrapDegrees(double d) {
+  while (d > 180.0) d -= 360.0;
+  while (d <= -180.0) d += 360.0;
+  return d;
 }
 
-// Butterworth low-pass of order n with its -3 dB point at s = j: 1 / prod (s - p_k), the poles
-// p_k = exp(j pi (2k + n - 1) / 2n), k = 1..n, evenly spaced on the left half of the unit circle.
-Complex ButterworthLowPass(Complex s, int n) {
-  Complex den = 1.0;
-  for (int k = 1; k <= n; ++k) den *= s - std::polar(1.0, kPi * double(2 * k + n - 1) / double(2 * n));
-  return 1.0 / den;
+// Poles of the Butterworth low-pass of order n with its -3 dB point at s = j:
+// p_k = exp(j pi (2k + n - 1) / 2n), k = 1..n, evenly spaced on the left half of the unit
+// circle; H(s) = 1 / prod (s - p_k).
+std::vector<Complex> ButterworthPoles(int n) {
+  std::vector<Complex> poles;
+  for (int k = 1; k <= n; ++k) poles.push_back(std::polar(1.0, kPi * double(2 * k + n - 1) / double(2 * n)));
+  return poles;
 }
 
 // Coefficients of the reverse Bessel polynomial theta_n(s), lowest power first:
@@ -77,55 +79,191 @@ const BesselTable& Bessel(int n) {
   }
 }
 
-Complex BesselLowPass(Complex s, int n) {
-  const BesselTable& t = Bessel(n);
-  return t.coefficients[0] / Polynomial(t.coefficients, s * t.scale);
+// A section made ready for evaluation at many frequencies: the coefficients worked out once.
+struct CPrepared {
+  enum class Kind { Biquad, FirstOrderAllpass, Poles, Bessel, Gain };
+  Kind kind = Kind::Gain;
+  // Biquad (a s^2 + b s + c) / (d s^2 + e s + g); g doubles as the plain gain.
+  double a = 0, b = 0, c = 0, d = 0, e = 0, g = 0;
+  double t = 0;                                     // first-order all-pass time constant
+  bool highPass = false;                            // evaluate the low-pass form at 1 / s
+  bool squared = false;                             // Linkwitz-Riley: the Butterworth squared
+  std::vector<Complex> poles;
+  const BesselTable* bessel = nullptr;
+};
+
+void SetBiquad(CPrepared& p, double a, double b, double c, double d, double e, double g) {
+  p.kind = CPrepared::Kind::Biquad;
+  p.a = a, p.b = b, p.c = c, p.d = d, p.e = e, p.g = g;
 }
 
-// The low-pass of a crossover alignment with its corner at s = j.
-Complex CrossoverLowPass(Complex s, int alignment) {
+// The low-pass of each crossover alignment with its corner at s = j.
+void PrepareCrossover(CPrepared& p, int alignment) {
+  auto butterworth = [&](int n, bool squared) {
+    p.kind = CPrepared::Kind::Poles;
+    p.poles = ButterworthPoles(n);
+    p.squared = squared;
+  };
+  auto bessel = [&](int n) {
+    p.kind = CPrepared::Kind::Bessel;
+    p.bessel = &Bessel(n);
+  };
   switch (alignment) {
-    case kXover12Bessel: return BesselLowPass(s, 2);
-    case kXover12Butterworth: return ButterworthLowPass(s, 2);
-    case kXover18Bessel: return BesselLowPass(s, 3);
-    case kXover18Butterworth: return ButterworthLowPass(s, 3);
-    case kXover24Bessel: return BesselLowPass(s, 4);
-    case kXover24Butterworth: return ButterworthLowPass(s, 4);
+    case kXover12Bessel: bessel(2); break;
+    case kXover12Butterworth: butterworth(2, false); break;
+    case kXover18Bessel: bessel(3); break;
+    case kXover18Butterworth: butterworth(3, false); break;
+    case kXover24Bessel: bessel(4); break;
+    case kXover24Butterworth: butterworth(4, false); break;
     // Linkwitz-Riley of order 2n: a Butterworth of order n squared, -6 dB at the corner.
-    case kXover24LinkwitzRiley: {
-      const Complex h = ButterworthLowPass(s, 2);
-      return h * h;
-    }
-    case kXover6Bensen: return ButterworthLowPass(s, 1);  // first order, 1 / (1 + s)
-    case kXover12LinkwitzRiley: {
-      const Complex h = ButterworthLowPass(s, 1);
-      return h * h;
-    }
-    case kXover48Bessel: return BesselLowPass(s, 8);
-    case kXover48Butterworth: return ButterworthLowPass(s, 8);
-    case kXover48LinkwitzRiley: {
-      const Complex h = ButterworthLowPass(s, 4);
-      return h * h;
-    }
-    default: return ButterworthLowPass(s, 2);
+    case kXover24LinkwitzRiley: butterworth(2, true); break;
+    case kXover6Bensen: butterworth(1, false); break;  // first order, 1 / (1 + s)
+    case kXover12LinkwitzRiley: butterworth(1, true); break;
+    case kXover48Bessel: bessel(8); break;
+    case kXover48Butterworth: butterworth(8, false); break;
+    case kXover48LinkwitzRiley: butterworth(4, true); break;
+    default: butterworth(2, false); break;
   }
 }
 
-double Db(Complex h) {
-  const double m = std::abs(h);
-  return m > 1e-30 ? 20.0 * std::log10(m) : -600.0;
+CPrepared Prepare(const CEqSection& section) {
+  CPrepared p;
+  const double q = section.q > 0.0 ? section.q : 1e-3;
+  switch (section.type) {
+    // Peaking and shelving second-order equalisers (the analogue prototypes of the audio
+    // cookbook forms), A = 10^(gain / 40).
+    case kSectionPeaking: {
+      const double A = std::pow(10.0, section.gainDb / 40.0);
+      SetBiquad(p, 1.0, A / q, 1.0, 1.0, 1.0 / (A * q), 1.0);
+      break;
+    }
+    case kSectionLowShelf: {
+      const double A = std::pow(10.0, section.gainDb / 40.0), r = std::sqrt(A);
+      SetBiquad(p, A, A * r / q, A * A, A, r / q, 1.0);
+      break;
+    }
+    case kSectionHighShelf: {
+      const double A = std::pow(10.0, section.gainDb / 40.0), r = std::sqrt(A);
+      SetBiquad(p, A * A, A * r / q, A, 1.0, r / q, A);
+      break;
+    }
+    case kSectionCrossoverHighPass:
+    case kSectionCrossoverLowPass:
+      PrepareCrossover(p, section.alignment);
+      p.highPass = section.type == kSectionCrossoverHighPass;
+      break;
+    // Second-order all-pass: (s^2 - s/Q + 1) / (s^2 + s/Q + 1); unit magnitude, 360 degrees
+    // of phase turn, -180 at f0.
+    case kSectionAllpass: SetBiquad(p, 1.0, -1.0 / q, 1.0, 1.0, 1.0 / q, 1.0); break;
+    // Constant-peak band-pass: (s/Q) / (s^2 + s/Q + 1), 0 dB at f0.
+    case kSectionBandPass: SetBiquad(p, 0.0, 1.0 / q, 0.0, 1.0, 1.0 / q, 1.0); break;
+    // Notch: (s^2 + 1) / (s^2 + s/Q + 1), a zero of transmission at f0.
+    case kSectionNotch: SetBiquad(p, 1.0, 0.0, 1.0, 1.0, 1.0 / q, 1.0); break;
+    // Phase: first-order all-pass (1 - s t) / (1 + s t) with t = tan(phi / 2), so that the
+    // phase at f0 is -phi (phi in degrees, carried in q).
+    case kSectionPhase:
+      p.kind = CPrepared::Kind::FirstOrderAllpass;
+      p.t = std::tan(section.q * kPi / 360.0);
+      break;
+    // Second-order low-pass and high-pass of variable Q: 1 / (s^2 + s/Q + 1), s^2 / (...).
+    case kSectionVariQLowPass: SetBiquad(p, 0.0, 0.0, 1.0, 1.0, 1.0 / q, 1.0); break;
+    case kSectionVariQHighPass: SetBiquad(p, 1.0, 0.0, 0.0, 1.0, 1.0 / q, 1.0); break;
+    // Second-order elliptic (Cauer) sections: the low-pass notch (s^2/wz^2 + 1) / (s^2 + s/Q + 1)
+    // with its transmission zero an octave above the corner (wz = 2), and the high-pass notch
+    // (s^2 + wz^2) / (s^2 + s/Q + 1) with the zero an octave below (wz = 1/2).
+    case kSectionEllipticLowPass: SetBiquad(p, 0.25, 0.0, 1.0, 1.0, 1.0 / q, 1.0); break;
+    case kSectionEllipticHighPass: SetBiquad(p, 1.0, 0.0, 0.25, 1.0, 1.0 / q, 1.0); break;
+    case kSectionFlatGain: p.g = std::pow(10.0, section.gainDb / 20.0); break;
+    default: p.g = 1.0; break;
+  }
+  return p;
 }
 
-double WrapDegrees(double d) {
-  while (d > 180.0) d -= 360.0;
-  while (d <= -180.0) d += 360.0;
-  return d;
+// The response of a prepared section at s = j w as numerator over denominator, in plain
+// double arithmetic (the graphs evaluate thousands of points per redraw).
+struct CFraction {
+  double nr = 1.0, ni = 0.0, dr = 1.0, di = 0.0;
+};
+
+CFraction Evaluate(const CPrepared& p, double w) {
+  CFraction f;
+  switch (p.kind) {
+    case CPrepared::Kind::Biquad:
+      f.nr = p.c - p.a * w * w;
+      f.ni = p.b * w;
+      f.dr = p.g - p.d * w * w;
+      f.di = p.e * w;
+      break;
+    case CPrepared::Kind::FirstOrderAllpass:
+      f.ni = -w * p.t;
+      f.di = w * p.t;
+      break;
+    case CPrepared::Kind::Poles: {
+      const double x = p.highPass ? -1.0 / w : w;  // 1 / (j w) = j (-1 / w)
+      for (const Complex& pole : p.poles) {
+        const double tr = -pole.real(), ti = x - pole.imag();
+        const double r = f.dr * tr - f.di * ti;
+        f.di = f.dr * ti + f.di * tr;
+        f.dr = r;
+      }
+      break;
+    }
+    case CPrepared::Kind::Bessel: {
+      const double x = (p.highPass ? -1.0 / w : w) * p.bessel->scale;
+      const auto& a = p.bessel->coefficients;
+      double vr = 0.0, vi = 0.0;
+      for (std::size_t k = a.size(); k-- > 0;) {
+        const double r = -vi * x + a[k];  // v (j x) + a_k
+        vi = vr * x;
+        vr = r;
+      }
+      f.nr = a[0];
+      f.dr = vr;
+      f.di = vi;
+      break;
+    }
+    case CPrepared::Kind::Gain: f.nr = p.g; break;
+  }
+  return f;
+}
+
+double DbOf(const CPrepared& p, const CFraction& f) {
+  const double num = f.nr * f.nr + f.ni * f.ni, den = f.dr * f.dr + f.di * f.di;
+  if (num <= 1e-60 * den) return -600.0;
+  return (p.squared ? 20.0 : 10.0) * std::log10(num / den);
+}
+
+double PhaseOf(const CPrepared& p, const CFraction& f) {
+  // arg(N / D) = arg(N conj(D))
+  const double degrees = std::atan2(f.ni * f.dr - f.nr * f.di, f.nr * f.dr + f.ni * f.di) * 180.0 / kPi;
+  return p.squared ? WrapDegrees(2.0 * degrees) : degrees;
+}
+
+// Drawing code elsewhere in the process can leave the upper halves of the x86 vector
+// registers dirty; until they are cleared every following SSE instruction (ours and the maths
+// library's) runs many times slower. The point loops clear them first.
+void ClearUpperVectorState() {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  if (__builtin_cpu_supports("avx")) __asm__ volatile("vzeroupper");
+#endif
+}
+
+// The curve's frequencies, worked out once.
+const std::array<double, kCurvePoints>& PointHertz() {
+  static const std::array<double, kCurvePoints> table = [] {
+    std::array<double, kCurvePoints> t{};
+    for (int k = 0; k < kCurvePoints; ++k) t[std::size_t(k)] = 7.8125 * std::pow(2.0, double(kCurveFirstIndex + k) / 36.0);
+    return t;
+  }();
+  return table;
 }
 
 }  // namespace
 
 double CodeToHertz(double frequencyCode) { return 7.8125 * std::pow(2.0, frequencyCode / 36.0); }
-double CurvePointHertz(int k) { return CodeToHertz(double(kCurveFirstIndex + k)); }
+double CurvePointHertz(int k) {
+  return k >= 0 && k < kCurvePoints ? PointHertz()[std::size_t(k)] : CodeToHertz(double(kCurveFirstIndex + k));
+}
 double QCodeToQ(double qCode) { return 0.25 * std::pow(2.0, (108.0 - qCode) / 12.0); }
 
 bool IsCrossover48dB(int alignment) {
@@ -134,62 +272,30 @@ bool IsCrossover48dB(int alignment) {
 
 std::complex<double> SectionResponse(const CEqSection& section, double hertz) {
   const double f0 = section.frequency > 0.0 ? section.frequency : 1.0;
-  const double q = section.q > 0.0 ? section.q : 1e-3;
-  const Complex s(0.0, hertz / f0);
-  switch (section.type) {
-    // Peaking and shelving second-order equalisers (the analogue prototypes of the audio
-    // cookbook forms), A = 10^(gain / 40).
-    case kSectionPeaking: {
-      const double A = std::pow(10.0, section.gainDb / 40.0);
-      return Biquad(s, 1.0, A / q, 1.0, 1.0, 1.0 / (A * q), 1.0);
-    }
-    case kSectionLowShelf: {
-      const double A = std::pow(10.0, section.gainDb / 40.0), r = std::sqrt(A);
-      return Biquad(s, A, A * r / q, A * A, A, r / q, 1.0);
-    }
-    case kSectionHighShelf: {
-      const double A = std::pow(10.0, section.gainDb / 40.0), r = std::sqrt(A);
-      return Biquad(s, A * A, A * r / q, A, 1.0, r / q, A);
-    }
-    case kSectionCrossoverHighPass: return CrossoverLowPass(1.0 / s, section.alignment);
-    case kSectionCrossoverLowPass: return CrossoverLowPass(s, section.alignment);
-    // Second-order all-pass: (s^2 - s/Q + 1) / (s^2 + s/Q + 1); unit magnitude, 360 degrees
-    // of phase turn, -180 at f0.
-    case kSectionAllpass: return Biquad(s, 1.0, -1.0 / q, 1.0, 1.0, 1.0 / q, 1.0);
-    // Constant-peak band-pass: (s/Q) / (s^2 + s/Q + 1), 0 dB at f0.
-    case kSectionBandPass: return Biquad(s, 0.0, 1.0 / q, 0.0, 1.0, 1.0 / q, 1.0);
-    // Notch: (s^2 + 1) / (s^2 + s/Q + 1), a zero of transmission at f0.
-    case kSectionNotch: return Biquad(s, 1.0, 0.0, 1.0, 1.0, 1.0 / q, 1.0);
-    // Phase: first-order all-pass (1 - s t) / (1 + s t) with t = tan(phi / 2), so that the
-    // phase at f0 is -phi (phi in degrees, carried in q).
-    case kSectionPhase: {
-      const double t = std::tan(section.q * kPi / 360.0);
-      return (1.0 - s * t) / (1.0 + s * t);
-    }
-    // Second-order low-pass and high-pass of variable Q: 1 / (s^2 + s/Q + 1), s^2 / (...).
-    case kSectionVariQLowPass: return Biquad(s, 0.0, 0.0, 1.0, 1.0, 1.0 / q, 1.0);
-    case kSectionVariQHighPass: return Biquad(s, 1.0, 0.0, 0.0, 1.0, 1.0 / q, 1.0);
-    // Second-order elliptic (Cauer) sections: the low-pass notch (s^2/wz^2 + 1) / (s^2 + s/Q + 1)
-    // with its transmission zero an octave above the corner (wz = 2), and the high-pass notch
-    // (s^2 + wz^2) / (s^2 + s/Q + 1) with the zero an octave below (wz = 1/2).
-    case kSectionEllipticLowPass: return Biquad(s, 0.25, 0.0, 1.0, 1.0, 1.0 / q, 1.0);
-    case kSectionEllipticHighPass: return Biquad(s, 1.0, 0.0, 0.25, 1.0, 1.0 / q, 1.0);
-    case kSectionFlatGain: return Complex(std::pow(10.0, section.gainDb / 20.0), 0.0);
-    default: return Complex(1.0, 0.0);
-  }
+  const CPrepared p = Prepare(section);
+  const CFraction f = Evaluate(p, hertz / f0);
+  const Complex h = Complex(f.nr, f.ni) / Complex(f.dr, f.di);
+  return p.squared ? h * h : h;
 }
 
-double SectionResponseDb(const CEqSection& section, double hertz) { return Db(SectionResponse(section, hertz)); }
+double SectionResponseDb(const CEqSection& section, double hertz) {
+  const double f0 = section.frequency > 0.0 ? section.frequency : 1.0;
+  const CPrepared p = Prepare(section);
+  return DbOf(p, Evaluate(p, hertz / f0));
+}
 
 void ClearCurvePoints(CCurvePoints& points) {
   for (int k = 0; k < kCurvePoints; ++k) points[std::size_t(k)] = CCurvePoint{CurvePointHertz(k), 0.0, 0.0};
 }
 
 void ComputeSectionPoints(const CEqSection& section, CCurvePoints& points) {
-  for (int k = 0; k < kCurvePoints; ++k) {
-    const double f = CurvePointHertz(k);
-    const Complex h = SectionResponse(section, f);
-    points[std::size_t(k)] = CCurvePoint{f, Db(h), std::arg(h) * 180.0 / kPi};
+  ClearUpperVectorState();
+  const CPrepared prepared = Prepare(section);
+  const double f0 = section.frequency > 0.0 ? section.frequency : 1.0;
+  const auto& hertz = PointHertz();
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    const CFraction f = Evaluate(prepared, hertz[k] / f0);
+    points[k] = CCurvePoint{hertz[k], DbOf(prepared, f), PhaseOf(prepared, f)};
   }
 }
 
@@ -218,8 +324,11 @@ void ComputeSectionCurve(std::array<std::array<double, 3>, kCurvePoints>& points
   section.frequency = double(float(7.8125f * std::pow(2.0f, float(frequencyIndex) / 36.0f)));
   section.q = double(float(0.25f * std::pow(2.0f, float(108 - qIndex) / 12.0f)));
   section.gainDb = double(gain);
-  for (int k = 0; k < kCurvePoints; ++k)
-    points[std::size_t(k)][f] += Db(SectionResponse(section, CurvePointHertz(k)));
+  ClearUpperVectorState();
+  const CPrepared prepared = Prepare(section);
+  const auto& hertz = PointHertz();
+  for (std::size_t k = 0; k < points.size(); ++k)
+    points[k][f] += DbOf(prepared, Evaluate(prepared, hertz[k] / section.frequency));
 }
 
 double GeqBandCentreHertz(int band) { return 1000.0 * std::pow(2.0, double(band - 15) / 3.0); }
