@@ -2,12 +2,9 @@
 // recomputing one section's 420 points, recomputing all eleven sections with their sum, and
 // one draw of the whole graph. goal_share is the share of 2 ms that a full recompute plus a
 // draw may take (goal: below 1); the other two report their share of that same budget.
-#include <benchmark/benchmark.h>
-
-#include <QApplication>
-#include <chrono>
 #include <memory>
 
+#include "benchmarks/WidgetBenchmark.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesMemory.h"
 #include "panels/ControlPanelWnd.h"
@@ -45,20 +42,9 @@ struct CBench {
   CNerexSeriesParametricControl* curve = nullptr;
 };
 
-template <class Work>
-void Measure(benchmark::State& state, Work work) {
-  double seconds = 0.0;
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  }
-  state.counters["goal_share"] = seconds / double(state.iterations()) / kGoalSeconds;
-}
-
 void BM_RecomputeOneSection(benchmark::State& state) {
   CBench bench;
-  Measure(state, [&] {
+  MeasureShare(state, "goal_share", kGoalSeconds, [&] {
     bench.curve->MarkStale(0);
     benchmark::DoNotOptimize(bench.curve->RecomputeStale());
   });
@@ -67,7 +53,7 @@ BENCHMARK(BM_RecomputeOneSection)->Unit(benchmark::kMicrosecond);
 
 void BM_RecomputeOutputEq(benchmark::State& state) {
   CBench bench;
-  Measure(state, [&] {
+  MeasureShare(state, "goal_share", kGoalSeconds, [&] {
     bench.curve->MarkStale(-1);
     benchmark::DoNotOptimize(bench.curve->RecomputeStale());
   });
@@ -78,7 +64,7 @@ void BM_DrawGraph(benchmark::State& state) {
   CBench bench;
   Graphics& g = *bench.panel.GetBackBufferGraphics();
   const CRect clip = bench.curve->GetRect();
-  Measure(state, [&] { bench.curve->Draw(g, clip); });
+  MeasureShare(state, "goal_share", kGoalSeconds, [&] { bench.curve->Draw(g, clip); });
 }
 BENCHMARK(BM_DrawGraph)->Unit(benchmark::kMicrosecond);
 
@@ -87,7 +73,7 @@ void BM_RecomputeAndDrawOutputEq(benchmark::State& state) {
   CBench bench;
   Graphics& g = *bench.panel.GetBackBufferGraphics();
   const CRect clip = bench.curve->GetRect();
-  Measure(state, [&] {
+  MeasureShare(state, "goal_share", kGoalSeconds, [&] {
     bench.curve->MarkStale(-1);
     bench.curve->Draw(g, clip);
   });
@@ -96,11 +82,4 @@ BENCHMARK(BM_RecomputeAndDrawOutputEq)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunWidgetBenchmarks(argc, argv); }
