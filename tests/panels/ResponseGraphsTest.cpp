@@ -9,6 +9,7 @@
 #include "core/ValueCodes.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
+#include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/NerexSeriesMemory.h"
 #include "panels/CompressorMeter.h"
 #include "panels/NerexSeriesParametricControl.h"
@@ -570,6 +571,64 @@ TEST_F(EqCurveTest, GraphicEqModeDrawsTheBandsAndDragsTheNearestBandsGain) {
   EXPECT_EQ(eq.m_selectedBand, 5);
   Move(plot.left + 100, plot.top + 2);
   ExpectSent(Applied().at(0), kParamGeqBand + 28 + 5, 15.0f, kValueKindLevel);
+}
+
+// --- On a processor's own settings ---
+
+// A Torvex48 whose changes are recorded instead of applied.
+class CRecordingProcessor : public CNerexSeriesDevice {
+ public:
+  explicit CRecordingProcessor(CSystem* system) : CNerexSeriesDevice(system, 121, 9, nullptr, 0) {}
+  void ApplyControlChange(const CParamValue& value) override { applied.push_back(value); }
+  std::vector<CParamValue> applied;
+};
+
+TEST_F(ResponseGraphTest, OnAProcessorsOwnBandsADragSendsThatBandsParameterIds) {
+  auto* processor = new CRecordingProcessor(&system);
+  system.AppendDevice(processor);
+  panel->SetDevice(processor);
+  CNerexSeriesMemory& settings = processor->GetCurrentSettings();
+  // Input 3's second dynamic-EQ band, boosted.
+  NerexDeqBand& band = settings.DeqBand(2, 1);
+  band.mode = 1;
+  band.effect = 6;
+  band.frequency = 252;
+  panel->deq->ClearCurves();
+  for (int b = 0; b < 3; ++b) panel->deq->AddBand(new CDEQCurveData(&settings.DeqBand(2, b), 2, b));
+  Redraw();
+  const CRect handle = panel->deq->GetHandleRect(*panel->deq->GetBands()[1]);
+  Press(10 + handle.left + 4, 10 + handle.top + 4);
+  Move(10 + 135, 10 + 28);
+  ASSERT_EQ(processor->applied.size(), 2u);
+  EXPECT_EQ(processor->applied[0].id, 1542 + 3 * 2 + 1);  // effect
+  EXPECT_EQ(processor->applied[1].id, 1530 + 3 * 2 + 1);  // frequency
+  Release(10 + 135, 10 + 28);
+
+  // Output 5's third parametric band.
+  NerexEqBand& peq = settings.outputs.PeqBand(4, 2);
+  peq.gain = 30;
+  panel->eq->ClearSections();
+  for (int b = 0; b < 9; ++b) panel->eq->AddSection(new CCurveData(&settings.outputs.PeqBand(4, b)));
+  panel->eq->AddSection(new CCurveData(&settings.outputs.highPass[4]));
+  panel->eq->AddSection(new CCurveData(&settings.outputs.lowPass[4]));
+  processor->applied.clear();
+  Redraw();
+  const CRect eqHandle = panel->eq->GetHandleRect(2);
+  Press(eqHandle.left + 6, eqHandle.top + 6);
+  ASSERT_EQ(panel->eq->m_selectedBand, 2);
+  Move(eqHandle.left + 40, eqHandle.top + 40);
+  ASSERT_EQ(processor->applied.size(), 2u);
+  EXPECT_EQ(processor->applied[0].id, 844 + 9 * 4 + 2);  // gain
+  EXPECT_EQ(processor->applied[1].id, 700 + 9 * 4 + 2);  // frequency
+  // The high-pass handle carries the crossover's own id.
+  processor->applied.clear();
+  Release(eqHandle.left + 40, eqHandle.top + 40);
+  const CRect hp = panel->eq->GetHandleRect(9);
+  Press(hp.left + 6, hp.top + 6);
+  Move(hp.left + 60, hp.top + 6);
+  ASSERT_EQ(processor->applied.size(), 1u);
+  EXPECT_EQ(processor->applied[0].id, 1100 + 4);
+  panel->SetDevice(device);
 }
 
 }  // namespace
