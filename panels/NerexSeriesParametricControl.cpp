@@ -181,21 +181,32 @@ void CNerexSeriesParametricControl::DrawGrid() {
 
 void CNerexSeriesParametricControl::DrawHandles(Graphics& g) {
   const CFont* font = m_labelStyle.GetFont();
-  for (int i = 0; i < int(m_sections.size()); ++i) {
-    const CRect r = GetHandleRect(i);
+  std::vector<CRect> rects;
+  for (int i = 0; i < int(m_sections.size()); ++i) rects.push_back(GetHandleRect(i));
+  // Last to first, so that where handles coincide (unused bands keep one place) the band a
+  // press picks lies on top and alone shows its label.
+  for (int i = int(m_sections.size()) - 1; i >= 0; --i) {
+    const CRect r = rects[std::size_t(i)];
     if (IsRectEmpty(r)) continue;
+    const bool covered = std::find(rects.begin(), rects.begin() + i, r) != rects.begin() + i;
     const CRectF circle = CRectF::FromRect(r);
     const bool selected = i == m_selectedBand;
     const NerexEqBand* band = m_sections[std::size_t(i)]->pBand;
     const bool bypassed = band && !IsCrossover(*band) && (band->type & 0x80);
     g.FillEllipse(CBrush(selected ? kSelectedHandle : kHandleFill), circle);
     g.DrawEllipse(CPen(bypassed ? kBypassedHandle : kWhite, 1.0f), circle);
-    if (m_graphicEqMode || !font) continue;
+    if (m_graphicEqMode || !font || covered) continue;
     std::string label = std::to_string(i + 1);
     if (band && TypeOf(*band) == kSectionCrossoverHighPass) label = "HP";
     else if (band && TypeOf(*band) == kSectionCrossoverLowPass) label = "LP";
     g.DrawString(label, *font, CRectF{float(r.left + r.right) / 2.0f, float(r.top - 14), 0.0f, 0.0f},
                  CStringFormat(StringAlignment::Center), CBrush(bypassed ? kBypassedHandle : kWhite));
+  }
+  // The selected handle stays visible over the ones that share its place.
+  if (m_selectedBand >= 0 && m_selectedBand < int(rects.size()) && !IsRectEmpty(rects[std::size_t(m_selectedBand)])) {
+    const CRectF circle = CRectF::FromRect(rects[std::size_t(m_selectedBand)]);
+    g.FillEllipse(CBrush(kSelectedHandle), circle);
+    g.DrawEllipse(CPen(kWhite, 1.0f), circle);
   }
 }
 
