@@ -535,6 +535,11 @@ TEST_F(EqCurveTest, RenderedGraphShowsGridSumSelectedBandAndHandles) {
   // The selected handle is filled green, the others dark with a white ring.
   EXPECT_EQ(panel->Pixel(HandleX(3), HandleY(3)), CColour{0xFF00FF00u});
   EXPECT_EQ(panel->Pixel(HandleX(1), HandleY(1)), CColour{0xFF1E1E2Au});
+  // Bands 2, 3 and 5 to 9 share 1 kHz at 0 dB: a selected one among them stays on top.
+  panel->eq->m_selectedBand = 6;
+  Redraw();
+  EXPECT_EQ(HandleX(6), HandleX(1));
+  EXPECT_EQ(panel->Pixel(HandleX(6), HandleY(6)), CColour{0xFF00FF00u});
   // The 0 dB tick left of the plot is bright, the -6 dB one too; 18 dB of 48 from the top.
   EXPECT_TRUE(IsGrey(panel->Pixel(plot.left - 2, plot.bottom - int(30.0 / 48.0 * plot.Height())), 0xB4));
   EXPECT_TRUE(IsGrey(panel->Pixel(plot.left - 2, plot.bottom - int(24.0 / 48.0 * plot.Height())), 0xB4));
