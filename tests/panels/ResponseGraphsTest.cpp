@@ -502,6 +502,30 @@ TEST_F(EqCurveTest, DraggingABandSendsGainThenFrequencyAndTheWheelSendsQ) {
   EXPECT_TRUE(Applied().empty());
 }
 
+TEST_F(EqCurveTest, WheelOnAPhaseBandTurnsItsAngleAndAFixedQBandSendsNothing) {
+  NerexEqBand& phase = image.outputs.PeqBand(2, 4);
+  phase.type = kSectionPhase;
+  phase.q = 30;
+  phase.frequency = 200;
+  NerexEqBand& elliptic = image.outputs.PeqBand(2, 5);
+  elliptic.type = kSectionEllipticHighPass;
+  elliptic.q = 72;
+  elliptic.frequency = 150;
+  Redraw();
+  device->values[kParamOutputPeqQ + 22] = CParamValue(kParamOutputPeqQ + 22, 60.0f, 9);  // 2 degrees a code
+  Press(HandleX(4), HandleY(4));
+  ASSERT_EQ(panel->eq->m_selectedBand, 4);
+  Wheel(HandleX(4), HandleY(4), -240);
+  ExpectSent(Applied().at(0), kParamOutputPeqQ + 22, 56.0f, 9);
+  Release(HandleX(4), HandleY(4));
+  Applied().clear();
+  device->values[kParamOutputPeqQ + 23] = CParamValue(kParamOutputPeqQ + 23, 2.0f, kValueKindQ);
+  Press(HandleX(5), HandleY(5));
+  ASSERT_EQ(panel->eq->m_selectedBand, 5);
+  Wheel(HandleX(5), HandleY(5), 120);
+  EXPECT_TRUE(Applied().empty());
+}
+
 TEST_F(EqCurveTest, CrossoverHandlesSendOnlyTheirFrequencyWithinTheirRange) {
   Redraw();
   Press(HandleX(10), HandleY(10));
