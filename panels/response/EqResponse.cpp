@@ -13,11 +13,8 @@ using Complex = std::complex<double>;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kOneThirdOctaveQ = 4.318473046963146;  // sqrt(2^(1/3)) / (2^(1/3) - 1)
 
-double WrapDegrees(double d) {
-  while (d > 180.0) d -= 360.0;
-  while (d <= -180.0) d += 360.0;
-  return d;
-}
+// To -180 .. 180 degrees.
+double WrapDegrees(double d) { return std::isfinite(d) ? std::remainder(d, 360.0) : 0.0; }
 
 // Poles of the Butterworth low-pass of order n with its -3 dB point at s = j:
 // p_k = exp(j pi (2k + n - 1) / 2n), k = 1..n, evenly spaced on the left half of the unit
