@@ -331,6 +331,25 @@ TEST_F(ZelPanelTest, ProtectTurnsTheWholeDisplayRedAndBack) {
   EXPECT_EQ(panel->GetDisplayText(5)->GetBrushColour(), 0xFF000000u);
 }
 
+TEST_F(ZelPanelTest, ConnectingTellsTheOpenPanelItIsOnline) {
+  amp = Add(51);
+  panel = OpenPanel(*amp);
+  EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
+  Connect(*amp);
+  // The frame hands the last refresh's online flag to the panel.
+  LPARAM online = -1;
+  for (const auto& m : frame.Messages())
+    if (m.message == UWM_REFRESH_OPEN_PANEL) online = m.lParam;
+  ASSERT_EQ(online, 1);
+  panel->UpdateOnlineStatus(online != 0);
+  EXPECT_TRUE(panel->GetOnlineStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetOfflineStrip()->IsVisible());
+  amp->OnDisconnected(false);
+  for (const auto& m : frame.Messages())
+    if (m.message == UWM_REFRESH_OPEN_PANEL) online = m.lParam;
+  EXPECT_EQ(online, 0);
+}
+
 // --- Rights ---
 
 TEST_F(ZelPanelTest, WithoutTheRightToUseControlsOnlyIdentifyPageAndNameWork) {
