@@ -100,6 +100,10 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kGlobalMute: return m_online;
     case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
     case kLoader: return !m_online;
+    case kSnapshotCombo:
+    case kNewSnapshot:
+    case kDeleteSnapshot:
+    case kRenameSnapshot: return IsSnapshotCommandEnabled(id).value_or(false);
     case kFileProperties:
     case kLinkingStatus: return !CurrentUserHasRestriction(~std::uint64_t(0));
     case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));
@@ -112,6 +116,7 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
 
 void CMainFrame::UpdateSystemCommandUI() {
   if (QAction* mute = GetCommand(Cmd::kGlobalMute)) mute->setChecked(m_system.IsGlobalMute());
+  if (m_snapshotCombo) m_snapshotCombo->setEnabled(IsCommandEnabled(Cmd::kSnapshotCombo));
   if (QAction* linking = GetCommand(Cmd::kLinkingStatus)) linking->setChecked(m_system.AreLinksActive());
 }
 
@@ -230,13 +235,7 @@ void CMainFrame::OnRecentFile(int n) {
 }
 
 void CMainFrame::ShowSelectedDeviceProperties() {
-  CDevicePropertiesCtrl& grid = m_propertiesPane->GetGrid();
-  if (grid.IsLocked()) return;
-  grid.RemoveAll();
-  CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
-  grid.SetCurrentDevice(device);
-  if (device) device->FillPropertiesPane(grid);
-  grid.ExpandAll();
+  m_propertiesPane->ShowDeviceProperties(true, m_system.GetDevice(m_system.GetSelectedDevice()));
 }
 
 bool CMainFrame::OpenFilePath(const std::string& path) {
@@ -267,19 +266,16 @@ bool CMainFrame::OpenFilePath(const std::string& path) {
   FillSnapshotCombo();
 
   // Reopen the panel windows that were open when the file was stored, for a user who may use
-  // them; the stored order is restored afterwards.
+  // them; the stored order is restored afterwards. The marks stay until a panel really opens,
+  // so a save before then keeps the stored layout.
   m_system.SetLoading(true);
   for (CDevice* device : m_system.GetDevices()) {
     if (!device->WasPanelOpenWhenStored()) continue;
-    const bool permitted = CurrentUserMayUse(device->GetUuid());
-    device->ClearPanelWasOpen();
-    if (permitted) OpenDevicePanel(device, true);
+    if (CurrentUserMayUse(device->GetUuid())) OpenDevicePanel(device, true);
   }
   for (CCPData* panel : m_system.GetCustomPanels()) {
     if (!panel->m_panelWasOpen) continue;
-    const bool permitted = CurrentUserMayUse(panel->GetUuid());
-    panel->m_panelWasOpen = false;
-    if (permitted) OpenCustomPanel(panel);
+    if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
   }
   m_system.RestorePanelOrder();
   m_system.SetLoading(false);
@@ -660,12 +656,7 @@ void CMainFrame::OnOpenSecurityDlg(WPARAM pass) {
 }
 
 void CMainFrame::OnShowPanelProperties(CCustomControlPanel* view, bool force) {
-  CDevicePropertiesCtrl& grid = m_propertiesPane->GetGrid();
-  if (grid.IsLocked()) return;
-  if (!force && grid.GetCurrentPanel() == view) return;
-  grid.RemoveAll();
-  grid.SetCurrentPanel(view);
-  grid.ExpandAll();
+  m_propertiesPane->ShowPanelProperties(force, view);
 }
 
 void CMainFrame::OnRecallSnapshot(void* snapshot) {
