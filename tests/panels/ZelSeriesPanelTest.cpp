@@ -299,6 +299,7 @@ TEST_F(ZelPanelTest, LoadPagesShowVoltsAmpsAndImpedanceAndADoubleClickStepsThem)
   EXPECT_EQ(Text(Panel::kRowTemp), "30");
   EXPECT_FALSE(panel->GetDisplayText(Panel::kRowTotal)->IsVisible());
   EXPECT_TRUE(panel->GetDisplayText(Panel::kRowImpedance1)->IsVisible());
+  Save(*panel->GetBackBuffer(), "zel_panel_page1.png");
   // The page button steps too.
   Click(*panel, panel->GetPageButton());
   EXPECT_EQ(amp->GetDisplayPage(), 2u);
