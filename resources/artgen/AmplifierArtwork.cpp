@@ -59,6 +59,17 @@ void Well(QPainter& p, const QRectF& r, double radius, const QColor& fill) {
   p.drawLine(QPointF(r.left() + radius, r.bottom() + 1), QPointF(r.right() - radius, r.bottom() + 1));
 }
 
+// The whole picture as a rounded box shaded from top to bottom, with its outline.
+void ShadedBox(QPainter& p, QSize s, const QColor& top, const QColor& bottom, const QColor& outline, double radius) {
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient g(0, 0, 0, s.height());
+  g.setColorAt(0.0, top);
+  g.setColorAt(1.0, bottom);
+  p.setPen(QPen(outline, 1));
+  p.setBrush(g);
+  p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), radius, radius);
+}
+
 // Brushed front panel.
 void Front(QPainter& p, QSize s) {
   QLinearGradient g(0, 0, 0, s.height());
@@ -168,13 +179,7 @@ const ArtRegistrar kPanel55("zel_panel_zel6", [](QPainter& p, QSize s) { ZelBack
 // A channel plate (71 x 96, at the channel's left edge and y 35): the channel letter, the
 // limit label, the knob's scale, the gain readout's window and the mute and solo captions.
 void Plate(QPainter& p, QSize s, char letter) {
-  p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient g(0, 0, 0, s.height());
-  g.setColorAt(0.0, QColor(74, 80, 90));
-  g.setColorAt(1.0, QColor(46, 50, 57));
-  p.setPen(QPen(QColor(14, 15, 18), 1));
-  p.setBrush(g);
-  p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 4, 4);
+  ShadedBox(p, s, QColor(74, 80, 90), QColor(46, 50, 57), QColor(14, 15, 18), 4);
   Label(p, QRectF(16, 1, 52, 20), QStringLiteral("CH ") + QChar(letter), 12, Qt::AlignCenter, kZelOrange);
   Label(p, QRectF(15, 22, 30, 9), QStringLiteral("LIMIT"), 7, Qt::AlignLeft | Qt::AlignVCenter, kZelInk);
   // Level column's well behind the LEDs (x 1 to 14, y 38 to 83).
@@ -200,13 +205,7 @@ const ArtRegistrar kPlateC("zel_plate_c", [](QPainter& p, QSize s) { Plate(p, s,
 const ArtRegistrar kPlateD("zel_plate_d", [](QPainter& p, QSize s) { Plate(p, s, 'D'); });
 
 void Strip(QPainter& p, QSize s, bool online) {
-  p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient g(0, 0, 0, s.height());
-  g.setColorAt(0.0, QColor(26, 28, 32));
-  g.setColorAt(1.0, QColor(16, 17, 20));
-  p.setPen(QPen(QColor(8, 9, 10), 1));
-  p.setBrush(g);
-  p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 4, 4);
+  ShadedBox(p, s, QColor(26, 28, 32), QColor(16, 17, 20), QColor(8, 9, 10), 4);
   const QColor lamp = online ? QColor(70, 220, 90) : QColor(120, 124, 130);
   QRadialGradient glow(QPointF(20, s.height() / 2.0), 8);
   glow.setColorAt(0.0, lamp.lighter(140));
@@ -259,25 +258,13 @@ const ArtRegistrar kChannelCover("zel_cover_channels", [](QPainter& p, QSize s) 
 const ArtRegistrar kStatusCover("zel_cover_status", [](QPainter& p, QSize s) { Cover(p, s); });
 
 const ArtRegistrar kButton("zel_button", [](QPainter& p, QSize s) {
-  p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient g(0, 0, 0, s.height());
-  g.setColorAt(0.0, QColor(150, 156, 166));
-  g.setColorAt(1.0, QColor(82, 87, 96));
-  p.setPen(QPen(QColor(16, 17, 20), 1));
-  p.setBrush(g);
-  p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 3, 3);
+  ShadedBox(p, s, QColor(150, 156, 166), QColor(82, 87, 96), QColor(16, 17, 20), 3);
   p.setPen(QPen(QColor(255, 255, 255, 70), 1));
   p.drawLine(QPointF(3, 1.5), QPointF(s.width() - 3, 1.5));
 });
 
 void Led(QPainter& p, QSize s, const QColor& colour) {
-  p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient g(0, 0, 0, s.height());
-  g.setColorAt(0.0, colour.lighter(150));
-  g.setColorAt(1.0, colour);
-  p.setPen(QPen(colour.darker(250), 1));
-  p.setBrush(g);
-  p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 1.5, 1.5);
+  ShadedBox(p, s, colour.lighter(150), colour, colour.darker(250), 1.5);
 }
 
 const ArtRegistrar kLedGreen("zel_led_green", [](QPainter& p, QSize s) { Led(p, s, QColor(40, 210, 70)); });
