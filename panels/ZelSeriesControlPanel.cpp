@@ -112,6 +112,12 @@ const DisplayRow kDisplayRows[CZelSeriesControlPanel::kDisplayTexts] = {
     {kLabelFace, 8, {490, 140, 590, 165}, ""},
 };
 
+// The amplifier's mode, which the comms worker writes under the system's lock.
+std::uint32_t ModeOf(CZelSeriesDevice& amp) {
+  CSingleLock lock(amp.GetSystem()->GetLock());
+  return amp.GetMode();
+}
+
 // Level LED thresholds (V), top LED first.
 constexpr float kLevelThresholds[5] = {36.0f, 27.0f, 18.0f, 9.0f, 0.5f};
 
@@ -292,7 +298,7 @@ void CZelSeriesControlPanel::UpdateAllControls() {
   m_protect->UpdateFromParameter(amp->GetCurrentValue(kZelParamProtectLed));
 
   RefreshInfoDisplay(true);
-  UpdateStateWidgets(amp->GetMode());
+  UpdateStateWidgets(ModeOf(*amp));
   m_standbyCover->SetVisible(amp->IsInStandby());
   RefreshLevelMeters();
   RedrawRect(nullptr, true, true);
@@ -341,7 +347,7 @@ void CZelSeriesControlPanel::DispatchMouseMessage(std::uint32_t message, std::ui
 void CZelSeriesControlPanel::RefreshState(bool redraw) {
   CZelSeriesDevice* amp = Amp();
   if (!amp) return;
-  UpdateStateWidgets(amp->GetMode());
+  UpdateStateWidgets(ModeOf(*amp));
   const bool standby = amp->IsInStandby();
   if (m_standbyCover->IsVisible() == standby) return;
   m_standbyCover->SetVisible(standby);
@@ -349,7 +355,7 @@ void CZelSeriesControlPanel::RefreshState(bool redraw) {
 }
 
 void CZelSeriesControlPanel::UpdateStateWidgets() {
-  if (CZelSeriesDevice* amp = Amp()) UpdateStateWidgets(amp->GetMode());
+  if (CZelSeriesDevice* amp = Amp()) UpdateStateWidgets(ModeOf(*amp));
 }
 
 void CZelSeriesControlPanel::UpdateStateWidgets(std::uint32_t mode) {
