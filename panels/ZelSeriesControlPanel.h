@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "devices/amplifier/ZelSeriesPanel.h"

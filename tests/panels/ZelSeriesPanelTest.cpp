@@ -497,6 +497,13 @@ TEST_F(ZelPanelBusTest, GainAndMuteReachTheUnitAndAnAlarmLightsOnThePanel) {
   EXPECT_TRUE(amp->GetWarningBits() & kZelWarnProtect);
   panel->RefreshInfoDisplay(false);
   EXPECT_EQ(panel->GetDisplayText(0)->GetBrushColour(), 0xFFB40000u);
+
+  // Standby from its button: the unit goes to standby and the display is covered.
+  Click(*panel, panel->GetStandbyButton());
+  EXPECT_TRUE(panel->GetStandbyCover()->IsVisible());
+  EXPECT_TRUE(panel->GetStandbyLed()->IsLit());
+  EXPECT_FALSE(panel->GetActiveLed()->IsLit());
+  ASSERT_TRUE(WaitFor([&] { return (Unit().statusFlags & 0x01) != 0; }));
 }
 
 }  // namespace
