@@ -362,15 +362,16 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
       frame->SetWindowPlacement(placement);
     }
     frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
-    // The panel is bound before it builds its widgets, so that it can build them for the device.
+    // The panel knows its device before it builds its widgets, so that it can build them for
+    // it; the device takes the panel once it stands (a panel that fails leaves the device's
+    // "was open" mark for the next save).
     view->SetDevice(device);
-    device->SetControlPanel(view);
     if (!view->Create()) {
-      device->SetControlPanel(nullptr);
       view->SetDevice(nullptr);
       delete frame;
       return;
     }
+    device->SetControlPanel(view);
     view->UpdateAllControls();
     frame->SizeToPanel(device->GetPanelSize());
     // A frame never placed gets its place from the area when it is shown: recorded after.

@@ -32,10 +32,10 @@ bool CQuendalApp::InitInstance(const QStringList& args) {
   // Every device family takes its type codes in the factory before any file or scan needs them.
   RegisterProcessorFamily();
   RegisterAmplifierFamilies();
-  // And every family with a control panel its panel class.
-  RegisterDevicePanelClasses();
   // Likewise every custom widget kind takes its control type before a file with panels opens.
   RegisterCustomControls();
+  // And every family with a control panel its panel class.
+  RegisterDevicePanelClasses();
 
   // The settings key (company) and the application name (product).
   QCoreApplication::setOrganizationName(AppString(kStrCompanyKey));

@@ -3,5 +3,8 @@
 #include "panels/PanelClasses.h"
 
 #include "panels/ControlPanelWnd.h"
+#include "panels/ZelSeriesControlPanel.h"
 
-void RegisterDevicePanelClasses() {}
+void RegisterDevicePanelClasses() {
+  RegisterControlPanelClass("CZelSeriesControlPanel", &CZelSeriesControlPanel::CreateObject);
+}

@@ -8,6 +8,11 @@
 #include "core/DeviceFactory.h"
 #include "core/User.h"
 #include "core/Zone.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "panels/BitmapObject.h"
+#include "panels/PanelClasses.h"
+#include "panels/TextControl.h"
+#include "panels/ZelSeriesControlPanel.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/panels/PanelTestSupport.h"
 #include "tests/support/FileTestDevices.h"
@@ -130,6 +135,24 @@ TEST_F(PanelWindowsTest, Messages_OpenAndResizeThePanelWindow) {
   EXPECT_EQ(PanelOf(device)->size(), QSize(420, 150));
 }
 
+TEST_F(PanelWindowsTest, ZelAmplifier_OpensItsOwnPanelFromTheRackAtItsSize) {
+  RegisterAmplifierFamilies();
+  RegisterDevicePanelClasses();
+  CSystem& system = frame->GetSystem();
+  CDevice* amp = system.CreateDevice(4, 51, 0);
+  amp->SetName("Stage");
+  system.AppendDevice(amp);
+  system.GetZones()[0]->AppendDevice(amp);
+  // What a double-click on its tile posts.
+  frame->PostMessage(FrameMsg::kOpenDevicePanel, reinterpret_cast<WPARAM>(amp), 0);
+  ProcessEvents();
+  auto* panel = dynamic_cast<CZelSeriesControlPanel*>(amp->GetControlPanel());
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->size(), QSize(887, 189));
+  EXPECT_EQ(panel->GetAmpName()->GetText(), "Stage");
+  EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
+}
+
 TEST_F(PanelWindowsTest, ClosingOrDeleting_TheDeviceWindowUnbindsThePanel) {
   CSizedTestDevice* device = AddDevice(7);
   frame->OpenDevicePanel(device, true);
@@ -193,4 +216,37 @@ TEST_F(PanelWindowsTest, CaptionMessage_RenamesThePanelFrameOnlyWhileThePanelIsO
   DeleteClosedWindows();
   ProcessEvents();
   EXPECT_EQ(frame->windowTitle(), title);
+}
+
+namespace {
+
+// A panel that cannot build itself.
+class CFailingPanel : public CWidgetTestPanel {
+ public:
+  static CControlPanelWnd* CreateObject() { return new CFailingPanel; }
+  bool Create() override { return false; }
+};
+
+}  // namespace
+
+TEST_F(PanelWindowsTest, APanelThatCannotBeBuilt_OpensNothingAndKeepsTheStoredLayout) {
+  CSystem& system = frame->GetSystem();
+  frame->OpenDevicePanel(AddDevice(11), true);
+  const std::string path = PathOf("failing.ovd");
+  ASSERT_TRUE(system.SaveFile(path));
+  frame->OnFileNew();
+  RegisterControlPanelClass("CTestControlPanel", &CFailingPanel::CreateObject);
+  ASSERT_TRUE(frame->OpenFilePath(path));
+  DeleteClosedWindows();
+  EXPECT_TRUE(Windows().isEmpty());
+  CDevice* device = system.GetDevice(0);
+  EXPECT_EQ(device->GetControlPanel(), nullptr);
+  EXPECT_TRUE(device->WasPanelOpenWhenStored());
+  // Saved now and opened with a panel that works, the panel comes back.
+  const std::string again = PathOf("again.ovd");
+  ASSERT_TRUE(system.SaveFile(again));
+  frame->OnFileNew();
+  RegisterControlPanelClass("CTestControlPanel", &CWidgetTestPanel::CreateObject);
+  ASSERT_TRUE(frame->OpenFilePath(again));
+  EXPECT_NE(PanelOf(system.GetDevice(0)), nullptr);
 }
