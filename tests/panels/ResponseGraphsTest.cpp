@@ -660,4 +660,22 @@ TEST_F(ResponseGraphTest, OnAProcessorsOwnBandsADragSendsThatBandsParameterIds) 
   panel->SetDevice(device);
 }
 
+TEST_F(ResponseGraphTest, DraggingAProcessorsBandChangesItsSettings) {
+  auto* processor = new CNerexSeriesDevice(&system, 121, 9, nullptr, 0);
+  system.AppendDevice(processor);
+  panel->SetDevice(processor);
+  CNerexSeriesMemory& settings = processor->GetCurrentSettings();
+  NerexDeqBand& band = settings.DeqBand(0, 0);
+  band.mode = 1;
+  band.effect = 6;
+  panel->deq->ClearCurves();
+  for (int b = 0; b < 3; ++b) panel->deq->AddBand(new CDEQCurveData(&settings.DeqBand(0, b), 0, b));
+  const CRect handle = panel->deq->GetHandleRect(*panel->deq->GetBands()[0]);
+  Press(10 + handle.left + 4, 10 + handle.top + 4);
+  Move(10 + 135, 10 + 28);  // +15 dB at code 105
+  EXPECT_EQ(band.effect, 9);
+  EXPECT_EQ(band.frequency, 105);
+  panel->SetDevice(device);
+}
+
 }  // namespace
