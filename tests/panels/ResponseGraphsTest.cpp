@@ -612,19 +612,27 @@ class CRecordingProcessor : public CNerexSeriesDevice {
   std::vector<CParamValue> applied;
 };
 
-TEST_F(ResponseGraphTest, OnAProcessorsOwnBandsADragSendsThatBandsParameterIds) {
-  auto* processor = new CRecordingProcessor(&system);
+// Binds the panel to the processor (the system owns it) and shows the input's dynamic-EQ
+// bands, band 'boosted' set to boost 12 dB at 1 kHz.
+CNerexSeriesMemory& ShowProcessorDeq(CSystem& system, CGraphTestPanel& panel, CNerexSeriesDevice* processor,
+                                     int input, int boosted) {
   system.AppendDevice(processor);
-  panel->SetDevice(processor);
+  panel.SetDevice(processor);
   CNerexSeriesMemory& settings = processor->GetCurrentSettings();
-  // Input 3's second dynamic-EQ band, boosted.
-  NerexDeqBand& band = settings.DeqBand(2, 1);
+  NerexDeqBand& band = settings.DeqBand(input, boosted);
   band.mode = 1;
   band.effect = 6;
   band.frequency = 252;
-  panel->deq->ClearCurves();
-  for (int b = 0; b < 3; ++b) panel->deq->AddBand(new CDEQCurveData(&settings.DeqBand(2, b), 2, b));
-  Redraw();
+  panel.deq->ClearCurves();
+  for (int b = 0; b < 3; ++b) panel.deq->AddBand(new CDEQCurveData(&settings.DeqBand(input, b), input, b));
+  panel.RedrawRect(nullptr, false, true);
+  return settings;
+}
+
+TEST_F(ResponseGraphTest, OnAProcessorsOwnBandsADragSendsThatBandsParameterIds) {
+  auto* processor = new CRecordingProcessor(&system);
+  // Input 3's second dynamic-EQ band.
+  CNerexSeriesMemory& settings = ShowProcessorDeq(system, *panel, processor, 2, 1);
   const CRect handle = panel->deq->GetHandleRect(*panel->deq->GetBands()[1]);
   Press(10 + handle.left + 4, 10 + handle.top + 4);
   Move(10 + 135, 10 + 28);
@@ -662,14 +670,7 @@ TEST_F(ResponseGraphTest, OnAProcessorsOwnBandsADragSendsThatBandsParameterIds) 
 
 TEST_F(ResponseGraphTest, DraggingAProcessorsBandChangesItsSettings) {
   auto* processor = new CNerexSeriesDevice(&system, 121, 9, nullptr, 0);
-  system.AppendDevice(processor);
-  panel->SetDevice(processor);
-  CNerexSeriesMemory& settings = processor->GetCurrentSettings();
-  NerexDeqBand& band = settings.DeqBand(0, 0);
-  band.mode = 1;
-  band.effect = 6;
-  panel->deq->ClearCurves();
-  for (int b = 0; b < 3; ++b) panel->deq->AddBand(new CDEQCurveData(&settings.DeqBand(0, b), 0, b));
+  const NerexDeqBand& band = ShowProcessorDeq(system, *panel, processor, 0, 0).DeqBand(0, 0);
   const CRect handle = panel->deq->GetHandleRect(*panel->deq->GetBands()[0]);
   Press(10 + handle.left + 4, 10 + handle.top + 4);
   Move(10 + 135, 10 + 28);  // +15 dB at code 105
