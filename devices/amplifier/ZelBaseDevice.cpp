@@ -62,6 +62,19 @@ std::size_t ZelReceivedBytes(const CControlMessage& record) {
   return std::min<std::size_t>(record.receivedLength, CControlMessage::kFrameSize);
 }
 
+std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t count) {
+  std::vector<std::uint8_t> bytes(count, 0x20);
+  for (std::size_t i = 0; i < count && i < text.size(); ++i) bytes[i] = std::uint8_t(text[i]);
+  return bytes;
+}
+
+std::string ZelTrimmedText(std::string text, bool leading) {
+  const auto last = text.find_last_not_of(" \t\r\n");
+  text.erase(last == std::string::npos ? 0 : last + 1);
+  if (leading) text.erase(0, text.find_first_not_of(" \t\r\n"));
+  return text;
+}
+
 bool IsZelIdentityReply(const CControlMessage& record) {
   return ZelReceivedBytes(record) >= kIdentityFirmwareAt + kIdentityFirmwareLength && record.frame[0] == 0xB8 &&
          record.frame[1] == 0x00 && record.frame[2] == 0x17;
@@ -235,6 +248,28 @@ void CZelBaseDevice::SetFirmwareTableReader(FirmwareTableReader reader) { g_firm
 std::string CZelBaseDevice::ReadFirmwareTable(const std::string& key) {
   const FirmwareTableReader reader = g_firmwareReader;
   return reader ? reader(key) : ReadIniValue(key);
+}
+
+void CZelBaseDevice::Log(const std::string& line) { m_notices.push_back(Notice{line, 0, 0, 0}); }
+
+void CZelBaseDevice::Notify(std::uint32_t message, LPARAM lParam) {
+  NotifyWith(message, static_cast<const CDevice*>(this), lParam);
+}
+
+void CZelBaseDevice::NotifyWith(std::uint32_t message, const void* wParam, LPARAM lParam) {
+  m_notices.push_back(Notice{{}, message, reinterpret_cast<WPARAM>(wParam), lParam});
+}
+
+void CZelBaseDevice::SendNotices() {
+  std::vector<Notice> notices;
+  notices.swap(m_notices);
+  for (const Notice& notice : notices) {
+    if (notice.message == 0) {
+      if (m_system) m_system->WriteLog(notice.line);
+    } else if (m_frame) {
+      m_frame->PostMessage(notice.message, notice.wParam, notice.lParam);
+    }
+  }
 }
 
 void CZelBaseDevice::RefuseReply(const CControlMessage& record, const char* why) {

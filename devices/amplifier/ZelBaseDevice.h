@@ -68,6 +68,10 @@ std::string ZelIdentityFirmware(const CControlMessage& record);
 std::vector<std::uint8_t> UnpackZelReply(const CControlMessage& record);
 // Bytes of the reply that the transport received, at most the frame buffer.
 std::size_t ZelReceivedBytes(const CControlMessage& record);
+// The first count bytes of a name, padded with spaces to count (the name fields of the frames).
+std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t count);
+// A name field of a reply without its trailing white space (and its leading one when asked).
+std::string ZelTrimmedText(std::string text, bool leading);
 
 // True while the reply hold-off that CDevice::StartReplyTimer began has not run out; when it
 // has, clears its start and posts WM_APP+112 (the panel redraw). Worker thread.
@@ -155,6 +159,22 @@ class CZelBaseDevice : public CDevice {
   virtual void FillSecurityProbe(CControlMessage& record);
   // Counts a reply that cannot be used and logs why (comms error log).
   void RefuseReply(const CControlMessage& record, const char* why);
+  // Reply handlers keep their log lines and posts (wParam the device unless given) in order
+  // and send them once the reply is decoded (worker).
+  void Log(const std::string& line);
+  void Notify(std::uint32_t message, LPARAM lParam = 0);
+  // The same with a wParam of its own (null stays null).
+  void NotifyWith(std::uint32_t message, const void* wParam, LPARAM lParam);
+  void SendNotices();
   std::atomic<std::uint32_t> m_refusedReplies{0};
   std::unique_ptr<CManualResetEvent> m_pollGate;
+
+ private:
+  struct Notice {
+    std::string line;  // a log line when message is 0
+    std::uint32_t message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  std::vector<Notice> m_notices;  // worker: those of the reply being decoded
 };
