@@ -8,23 +8,6 @@
 
 namespace {
 
-class Grid : public IDevicePropertyGrid {
- public:
-  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
-  CDeviceProperty* Find(const std::string& name) {
-    for (auto& group : groups)
-      for (auto& row : group->rows)
-        if (row->GetName() == name) return row.get();
-    return nullptr;
-  }
-  std::vector<std::string> Names(std::size_t group) const {
-    std::vector<std::string> out;
-    for (const auto& row : groups[group]->rows) out.push_back(row->GetName());
-    return out;
-  }
-  std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
-};
-
 class ZelPropertiesTest : public ZelAmpFixture {
  protected:
   // Edits the named row as the pane does: a new value, or a list choice, then the device.
