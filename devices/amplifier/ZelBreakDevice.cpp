@@ -172,8 +172,10 @@ CParamInfo CZelBreakDevice::GetParameterAt(int id) {
 CParamValue CZelBreakDevice::GetCurrentValue(int id) {
   CSingleLock lock(m_system->GetLock());
   const bool connected = IsConnected();
-  if (id >= kBreakParamGain && id < kBreakParamGain + kBreakMaxChannels)
-    return CParamValue(id, -0.5f * float(m_gains[std::size_t(id - kBreakParamGain)]), kKindGain);
+  if (id >= kBreakParamGain && id < kBreakParamGain + kBreakMaxChannels) {
+    const std::uint8_t step = m_gains[std::size_t(id - kBreakParamGain)];
+    return CParamValue(id, step == 0 ? 0.0f : -0.5f * float(step), kKindGain);  // 0 dB, never -0 dB
+  }
   if (id >= kBreakParamMute && id < kBreakParamMute + kBreakMaxChannels)
     return MakeBoolParamValue(id, (m_muteMask >> (id - kBreakParamMute)) & 1u);
   if (id >= kBreakParamChannelName && id < kBreakParamChannelName + kBreakMaxChannels)
