@@ -28,25 +28,6 @@ constexpr std::uint32_t kMsgNameChanged = WM_APP + 105;  // wParam the open pane
 
 std::atomic<int> g_instances{0};
 
-CParamInfo NullInfo() {
-  CParamInfo info;
-  info.name = "NULL";
-  return info;
-}
-
-CParamInfo Info(int id, std::string name, std::int32_t kind, std::uint32_t flags = 0, std::uint32_t textLength = 0,
-                float maximum = 0.0f, float minimum = 0.0f) {
-  CParamInfo info;
-  info.name = std::move(name);
-  info.kind = kind;
-  info.id = id;
-  info.maximum = maximum;
-  info.minimum = minimum;
-  info.extra1 = textLength;
-  info.extra2 = flags;
-  return info;
-}
-
 // The mute mask as the mute frame carries it: bits 14 to 20, 7 to 13, 0 to 6.
 std::vector<std::uint8_t> MuteMaskBytes(std::uint32_t mask) {
   return {std::uint8_t((mask >> 14) & 0x7F), std::uint8_t((mask >> 7) & 0x7F), std::uint8_t(mask & 0x7F)};
@@ -147,25 +128,27 @@ std::uint32_t CZelBreakDevice::GetClipboardFormat() { return RegisterClipboardFo
 
 CParamInfo CZelBreakDevice::GetParameterAt(int id) {
   const int n = GetChannelCount();
-  auto channel = [&](int first, int& number) {
-    number = id - first + 1;
-    return id >= first && id < first + kBreakMaxChannels;
+  // A channel's entry of the range from first, for the model's channels only.
+  auto channel = [&](int first, const char* name, std::int32_t kind, std::uint32_t length, float minimum, bool& in) {
+    const int c = id - first + 1;
+    in = id >= first && id < first + kBreakMaxChannels;
+    if (!in || c > n) return ZelNullParamInfo();
+    return MakeZelParamInfo(id, Numbered(name, c), kind, 0, length, 0.0f, minimum);
   };
-  int c = 0;
-  if (channel(kBreakParamGain, c))
-    return c <= n ? Info(id, Numbered("Gain Channel ", c), kKindGain, 0, 0, 0.0f, kMinGain) : NullInfo();
-  if (channel(kBreakParamMute, c)) return c <= n ? Info(id, Numbered("Mute Channel ", c), kParamKindBool) : NullInfo();
-  if (channel(kBreakParamChannelName, c))
-    return c <= n ? Info(id, Numbered("Channel Name ", c), kParamKindText, 0, kBreakChannelNameBytes) : NullInfo();
+  bool in = false;
+  CParamInfo info = channel(kBreakParamGain, "Gain Channel ", kKindGain, 0, kMinGain, in);
+  if (!in) info = channel(kBreakParamMute, "Mute Channel ", kParamKindBool, 0, 0.0f, in);
+  if (!in) info = channel(kBreakParamChannelName, "Channel Name ", kParamKindText, kBreakChannelNameBytes, 0.0f, in);
+  if (in) return info;
   switch (id) {
-    case kBreakParamBoxName: return Info(id, "Breakout Box Name", kParamKindText, 0, kBreakBoxNameBytes);
-    case kBreakParamDeviceActive: return Info(id, "Device Active", kParamKindBool, kFlagsIndication);
-    case kBreakParamNetworkActive: return Info(id, "Network Active", kParamKindBool, kFlagsIndication);
-    case kBreakParamIdentify: return Info(id, "Identify", kParamKindBool, kFlagsCommand);
-    case kBreakParamOnline: return Info(id, "Online Status", kParamKindBool, kFlagsIndication);
-    case kBreakParamOffline: return Info(id, "Offline Status", kParamKindBool, kFlagsIndication);
-    case kBreakParamWarnings: return Info(id, "Warnings Active", kParamKindBool, kFlagsIndication);
-    default: return NullInfo();
+    case kBreakParamBoxName: return MakeZelParamInfo(id, "Breakout Box Name", kParamKindText, 0, kBreakBoxNameBytes);
+    case kBreakParamDeviceActive: return MakeZelParamInfo(id, "Device Active", kParamKindBool, kFlagsIndication);
+    case kBreakParamNetworkActive: return MakeZelParamInfo(id, "Network Active", kParamKindBool, kFlagsIndication);
+    case kBreakParamIdentify: return MakeZelParamInfo(id, "Identify", kParamKindBool, kFlagsCommand);
+    case kBreakParamOnline: return MakeZelParamInfo(id, "Online Status", kParamKindBool, kFlagsIndication);
+    case kBreakParamOffline: return MakeZelParamInfo(id, "Offline Status", kParamKindBool, kFlagsIndication);
+    case kBreakParamWarnings: return MakeZelParamInfo(id, "Warnings Active", kParamKindBool, kFlagsIndication);
+    default: return ZelNullParamInfo();
   }
 }
 
@@ -224,23 +207,10 @@ void CZelBreakDevice::ListParameters(int controlKind, std::vector<CParamInfo>& o
 }
 
 void CZelBreakDevice::ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) {
-  const bool any = like == NullInfo();
-  for (int id = 0; id <= kLastLinkableId; ++id) {
-    CParamInfo info = GetParameterAt(id);
-    if (info.name == "NULL") continue;
-    if (!any && (info.kind != like.kind || (info.extra2 & 0x9u) != (like.extra2 & 0x9u) || (info.extra2 & 0x4u)))
-      continue;
-    out.push_back(std::move(info));
-  }
+  ListMatchingParametersUpTo(kLastLinkableId, like, out);
 }
 
-CParamInfo CZelBreakDevice::FindParameter(const CParamInfo& info) {
-  if (info.id >= 0 && info.id <= kLastLinkableId) {
-    CParamInfo entry = GetParameterAt(info.id);
-    if (entry.name != "NULL" && entry == info) return entry;
-  }
-  return NullInfo();
-}
+CParamInfo CZelBreakDevice::FindParameter(const CParamInfo& info) { return FindParameterUpTo(kLastLinkableId, info); }
 
 // --- Writes (UI thread) ---
 

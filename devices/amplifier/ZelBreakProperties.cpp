@@ -7,8 +7,11 @@
 #include "core/System.h"
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelBreakDevice.h"
+#include "devices/amplifier/ZelPropertyRows.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
+
+using namespace zelrows;
 
 namespace {
 
@@ -23,46 +26,10 @@ enum : std::uint32_t {
 
 constexpr std::uint32_t kInputModes = 4;
 constexpr std::uint32_t kOutputModes = 8;
-constexpr std::uint32_t kMsgNameChanged = WM_APP + 105;
-
-std::string Format(const char* pattern, long long a) {
-  char text[160];
-  std::snprintf(text, sizeof text, pattern, a);
-  return text;
-}
-
-std::vector<std::string> Texts(std::string (*text)(std::uint32_t), std::uint32_t count) {
-  std::vector<std::string> out;
-  for (std::uint32_t i = 0; i < count; ++i) out.push_back(text(i));
-  return out;
-}
 
 const std::vector<std::string>& MasterModes() {
   static const std::vector<std::string> modes{"Latch", "Pulse"};
   return modes;
-}
-
-std::unique_ptr<CDeviceProperty> Row(const std::string& name, CDeviceProperty::Value value, const std::string& text,
-                                     std::uint32_t id, bool enabled) {
-  auto row = std::make_unique<CDeviceProperty>(name, std::move(value), text, id);
-  row->Enable(enabled);
-  return row;
-}
-
-std::unique_ptr<CDeviceProperty> ListRow(const std::string& name, const std::string& shown, const std::string& text,
-                                         std::uint32_t id, const std::vector<std::string>& options, bool enabled) {
-  auto row = Row(name, CDeviceProperty::Value(shown), text, id, enabled);
-  for (const std::string& option : options) row->AddOption(option);
-  row->AllowEdit(false);
-  return row;
-}
-
-// A mode that the unit reported beyond the option list selects none (the -1 of a choice).
-CPropertyOptions Options(const std::vector<std::string>& texts, std::uint32_t selected) {
-  CPropertyOptions options;
-  options.options = texts;
-  options.selected = selected < texts.size() ? selected : 0xFFFFFFFFu;
-  return options;
 }
 
 }  // namespace
@@ -100,12 +67,7 @@ bool CZelBreakDevice::ApplyPropertyEdit(std::uint32_t id, std::int64_t number, c
                                         std::string& message, bool grid) {
   const int channels = GetChannelCount();
   auto applyName = [&](int param, std::size_t limit, const char* tooLong) {
-    if (text.size() > limit) {
-      message = Format(tooLong, (long long)limit);
-      return false;
-    }
-    ApplyControlChange(MakeTextParamValue(param, text));
-    return true;
+    return ApplyNameEdit(param, text, limit, tooLong, message);
   };
   // A GPIO choice: a new mode is stored and the packed byte sent; the same one sends nothing.
   auto applyGpio = [&](std::uint32_t& field, std::uint32_t count) {
@@ -119,19 +81,7 @@ bool CZelBreakDevice::ApplyPropertyEdit(std::uint32_t id, std::int64_t number, c
     return true;
   };
 
-  if (id == kPropId) {
-    const auto newId = std::uint32_t(number);
-    for (CDevice* other : m_system->GetDevices())
-      if (other != this && newId != 0 && other->GetDeviceId() == newId) {
-        message = Format("Device ID %lld already in use", (long long)newId);
-        return false;
-      }
-    SetDeviceId(newId);
-    Post(UWM_REFRESH_RACK);
-    if (grid && m_frame) m_frame->PostMessage(kMsgNameChanged, reinterpret_cast<WPARAM>(GetControlPanel()), 0);
-    m_system->SetModified(true);
-    return true;
-  }
+  if (id == kPropId) return ApplyDeviceIdEdit(std::uint32_t(number), grid, message);
   if (id == kBreakParamBoxName)
     return applyName(kBreakParamBoxName, kBreakBoxNameBytes, "Device name too long - %lld characters max");
   if (id >= kBreakParamChannelName && id < std::uint32_t(kBreakParamChannelName + channels))
@@ -166,15 +116,8 @@ void CZelBreakDevice::GetProperties(std::vector<CPropertyItem>& items) {
   const int channels = GetChannelCount();
   CSingleLock lock(m_system->GetLock());
 
-  items.push_back(MakeGroupPropertyItem("General", ""));
-  items.push_back(MakeTextPropertyItem(kPropId, std::int32_t(m_deviceId), "ID", "Set the device ID", idEdit, 1, 0));
-  items.push_back(MakeStringPropertyItem(kBreakParamBoxName, m_name, "Amp Name", "Set the device name", edit, 1, 0));
-  items.push_back(MakeStringPropertyItem(kPropReadOnly, m_firmwareVersion, "Firmware Version",
-                                         "The firmware version currently in the amplifier", 0, 1, 0));
-  for (int c = 0; c < channels; ++c)
-    items.push_back(MakeStringPropertyItem(kBreakParamChannelName + c, m_channelNames[std::size_t(c)],
-                                           Format("Channel %lld Name", c + 1),
-                                           Format("Set the name for Channel %lld", c + 1), edit, 1, 0));
+  AppendGeneralItems(items, kPropId, m_deviceId, kBreakParamBoxName, m_name, m_firmwareVersion, kBreakParamChannelName,
+                     m_channelNames.data(), channels, edit, idEdit);
 
   items.push_back(MakeGroupPropertyItem("GPIO Config", ""));
   items.push_back(MakeChoicePropertyItem(kPropGpioInput,

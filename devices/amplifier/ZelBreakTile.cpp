@@ -9,6 +9,7 @@
 #include "core/System.h"
 #include "core/TextStyle.h"
 #include "devices/amplifier/ZelBreakDevice.h"
+#include "devices/amplifier/ZelTileSkins.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/Sync.h"
@@ -34,12 +35,6 @@ std::array<std::array<std::unique_ptr<CBitmapImage>, 3>, 3>& Skins() {
   static std::array<std::array<std::unique_ptr<CBitmapImage>, 3>, 3> skins;
   return skins;
 }
-
-void DrawSkin(Graphics& g, const CBitmapImage* skin, int x, int y) {
-  if (skin && skin->GetImage()) g.DrawImage(*skin->GetImage(), float(x), float(y));
-}
-
-int SkinWidth(const CBitmapImage* skin) { return skin ? skin->GetWidth() : 0; }
 
 }  // namespace
 
@@ -68,24 +63,8 @@ int CZelBreakDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
   const CBitmapImage* left = GetZelBreakSkin(m_typeCode, ZelBreakSkin::kLeft);
   const CBitmapImage* right = GetZelBreakSkin(m_typeCode, ZelBreakSkin::kRight);
   const CBitmapImage* middle = GetZelBreakSkin(m_typeCode, ZelBreakSkin::kMiddle);
+  DrawZelTileSkins(*g, rect, left, right, middle);
   const int L = rect.left, T = rect.top, R = rect.right, W = rect.Width();
-  const int lw = SkinWidth(left), rw = SkinWidth(right);
-
-  DrawSkin(*g, left, L, T);
-  if (W >= lw + rw) {
-    DrawSkin(*g, right, R - rw, T);
-    const int span = R - rw - (L + lw);
-    if (middle && middle->GetWidth() == 1 && span > 0) {
-      // The one-column middle piece repeated across the span is that column stretched: one draw.
-      g->DrawImage(*middle->GetImage(), CRectF{float(L + lw), float(T), float(span), float(middle->GetHeight())});
-    } else {
-      for (int x = L + lw; x < R - rw; ++x) DrawSkin(*g, middle, x, T);
-    }
-  } else if (W > lw && right) {
-    // A tile narrower than both ends shows the right end's left part after the left end.
-    g->DrawImage(*right->GetImage(), CRectF{float(L + lw), float(T), float(W - lw), float(right->GetHeight())},
-                 CRectF{0.0f, 0.0f, float(W - lw), float(right->GetHeight())});
-  }
 
   if (blinkPhase == 0 || blinkPhase == 1 || HasWarnings() == 0) {
     std::string name;
