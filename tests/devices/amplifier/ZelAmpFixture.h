@@ -152,6 +152,27 @@ class ZelAmpFixture : public ::testing::Test {
     Deliver(d, 0x3D, ZelReply(d, 0x3D, 13, {30, 0}));
   }
 
+  // Edits the named row as the pane does: a new value, or a list choice, then the device; the
+  // rows stay in grid, the row in last and its refusal in message.
+  bool Edit(CDevice& d, const std::string& name, CDeviceProperty::Value value, int choice = -1) {
+    grid = Grid();
+    d.FillPropertiesPane(grid);
+    CDeviceProperty* row = grid.Find(name);
+    EXPECT_NE(row, nullptr) << name;
+    if (!row) return false;
+    if (choice >= 0)
+      row->SetComboSelection(choice);
+    else
+      row->SetValue(value);
+    const bool ok = d.OnPropertyChanged(*row);
+    message = row->GetErrorText();
+    last = row;
+    return ok;
+  }
+
+  Grid grid;
+  std::string message;
+  CDeviceProperty* last = nullptr;
   std::shared_ptr<CSerialLine> line = std::make_shared<CSerialLine>();
   CTestFrame frame;
   CSystem system;

@@ -114,25 +114,7 @@ TEST_F(ZelBreakTileTest, MeasureEmptyAndNarrowTiles) {
 
 // --- Properties ---
 
-class ZelBreakPropertiesTest : public ZelAmpFixture {
- protected:
-  bool Edit(CZelBreakDevice& d, const std::string& name, CDeviceProperty::Value value, int choice = -1) {
-    grid = Grid();
-    d.FillPropertiesPane(grid);
-    CDeviceProperty* row = grid.Find(name);
-    EXPECT_NE(row, nullptr) << name;
-    if (!row) return false;
-    if (choice >= 0)
-      row->SetComboSelection(choice);
-    else
-      row->SetValue(value);
-    const bool ok = d.OnPropertyChanged(*row);
-    message = row->GetErrorText();
-    return ok;
-  }
-  Grid grid;
-  std::string message;
-};
+using ZelBreakPropertiesTest = ZelAmpFixture;
 
 TEST_F(ZelBreakPropertiesTest, RowsInTheirGroupsAndRights) {
   CZelBreakDevice* d = AddBox(40, 1);

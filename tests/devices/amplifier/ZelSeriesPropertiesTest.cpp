@@ -8,28 +8,7 @@
 
 namespace {
 
-class ZelPropertiesTest : public ZelAmpFixture {
- protected:
-  // Edits the named row as the pane does: a new value, or a list choice, then the device.
-  bool Edit(CZelSeriesDevice& d, const std::string& name, CDeviceProperty::Value value, int choice = -1) {
-    grid = Grid();
-    d.FillPropertiesPane(grid);
-    CDeviceProperty* row = grid.Find(name);
-    EXPECT_NE(row, nullptr) << name;
-    if (!row) return false;
-    if (choice >= 0)
-      row->SetComboSelection(choice);
-    else
-      row->SetValue(value);
-    const bool ok = d.OnPropertyChanged(*row);
-    message = row->GetErrorText();
-    last = row;
-    return ok;
-  }
-  Grid grid;
-  std::string message;
-  CDeviceProperty* last = nullptr;
-};
+using ZelPropertiesTest = ZelAmpFixture;
 
 TEST_F(ZelPropertiesTest, RowsByModelInTheirOrder) {
   CZelSeriesDevice* two = Add(51, 1);
