@@ -138,6 +138,8 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   void ProcessReply(CControlMessage& record) override;
   void ApplyControlChange(const CParamValue& value) override;
   std::string GetStatusText() override;
+  // A box carries no solo: another device's solo sends it nothing.
+  void OnSystemSolo(bool solo) override { CDevice::OnSystemSolo(solo); }
   // Queues, forced, every channel's gain, the mute mask and the GPIO byte.
   void SendAllSettings();
   // The network-master list (command 70) of the system's Zel units now.

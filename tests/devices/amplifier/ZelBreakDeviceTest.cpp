@@ -211,6 +211,15 @@ TEST_F(ZelBreakModelTest, MuteOfChannelEightAndMergedGainFrames) {
   EXPECT_EQ(Queued(*d).size(), 2u);
 }
 
+TEST_F(ZelBreakModelTest, AnAmplifierSoloSendsTheBoxNothing) {
+  CZelBreakDevice* d = AddBox(41, 7);
+  CZelSeriesDevice* amp = Add(51, 5);
+  Connect(*d);
+  Connect(*amp);
+  amp->ApplyControlChange(MakeBoolParamValue(kZelParamSolo, true));
+  EXPECT_TRUE(Queued(*d).empty());
+}
+
 TEST_F(ZelBreakModelTest, IdentifyQueuesTheRawQueryOnlyWhileConnected) {
   CZelBreakDevice* d = AddBox(41, 0x01020304);
   d->ApplyControlChange(MakeBoolParamValue(60, true));
