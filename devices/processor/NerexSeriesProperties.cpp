@@ -168,6 +168,13 @@ class CPropertyEditor {
     if (IMessageSink* frame = m_d.GetFrame()) frame->PostMessage(message, wParam, 0);
   }
 
+  // A change the device has no way to apply is refused in words rather than dropped.
+  static bool Took(bool applied, std::string& refusal) {
+    if (!applied) refusal = kNotApplicable;
+    return applied;
+  }
+  static constexpr const char* kNotApplicable = "This setting cannot be changed in this version";
+
   CNerexSeriesDevice& m_d;
 };
 
@@ -201,26 +208,26 @@ bool CPropertyEditor::Apply(const CEdit& e, std::string& refusal) {
         return false;
       }
       m_d.ApplyControlChange(MakeTextParamValue(kParamDeviceName, e.text));
-      return true;
+      return Took(m_d.GetName() == e.text, refusal);
     case kPropDelayUnits:
       if (e.choice < 0) return true;
       if (std::uint64_t(e.choice) != m_d.GetDelayUnits())
         m_d.ApplyControlChange(MakeIntParamValue(kParamDelayUnits, std::int32_t(e.choice)));
-      return true;
+      return Took(std::uint64_t(e.choice) == m_d.GetDelayUnits(), refusal);
     case kPropDelayMultiplier: {
       if (e.choice < 0) return true;
       if (e.choice > 6) return false;
       const std::uint32_t value = MultiplierOfIndex(std::uint32_t(e.choice));
       if (value != m_d.GetDelayMultiplier())
         m_d.ApplyControlChange(MakeIntParamValue(kParamDelayMultiplier, std::int32_t(value)));
-      return true;
+      return Took(value == m_d.GetDelayMultiplier(), refusal);
     }
     case kPropGainNudge:
       if (!e.grid || e.choice < 0) return e.grid;
       if (!choiceIn(kGainNudges.size())) return false;
       if (std::uint64_t(e.choice) != m_d.GetGainNudge())
         m_d.ApplyControlChange(MakeIntParamValue(kParamGainNudge, std::int32_t(e.choice)));
-      return true;
+      return Took(std::uint64_t(e.choice) == m_d.GetGainNudge(), refusal);
     case kPropSystemLock:
     case kPropGpiMode:
     case kPropTransmitPreset:
