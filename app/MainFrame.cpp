@@ -52,7 +52,7 @@ const ToolBarSpec kToolBarSpecs[CMainFrame::kToolBarCount] = {
 CMainFrame::CMainFrame(CRecentFileList& recent, QWidget* parent)
     : QMainWindow(parent), m_recentFiles(recent) {
   setObjectName(QStringLiteral("MainFrame"));
-  const QImage icon = LoadAppImage(kImgAppIcon);
+  const QImage icon = LoadAppIcon(kImgAppIcon);
   if (!icon.isNull()) setWindowIcon(QIcon(QPixmap::fromImage(icon)));
   resize(1024, 700);
 }

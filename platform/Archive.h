@@ -95,7 +95,11 @@ inline CArchive& operator>>(CArchive& ar, std::string& v) { v = ar.ReadString();
 
 // Reads a whole file; false with a reason when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error);
-// Writes a temporary file beside path and renames it over path only when every byte was
-// written; on failure path is untouched and no temporary file is left.
+// Writes a temporary file beside path, flushes it to the disk and renames it over path only
+// when every byte was written and flushed; on failure path is untouched and no temporary file
+// is left.
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                          std::string* error);
+// Tests: the call that flushes a file descriptor to the disk (fsync when null); it returns -1
+// and sets errno on failure.
+void SetFileSyncForTests(int (*sync)(int fd));

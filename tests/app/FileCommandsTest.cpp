@@ -9,6 +9,7 @@
 #include "core/Zone.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
+#include "tests/support/TestDevices.h"
 
 namespace {
 
@@ -75,6 +76,31 @@ TEST_F(FileCommandsTest, NewSaveOpenClose_ThroughTheCommands_TitleAfterEach) {
   EXPECT_TRUE(f.close());
   EXPECT_TRUE(prompts.questions.empty());
   EXPECT_FALSE(system.IsWorkerRunning());
+}
+
+TEST_F(FileCommandsTest, OpenKeepsThePanelOpenMark_SoTheNextSaveKeepsTheStoredLayout) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  CDevice* device = AddDevice(system, "Stage Left");
+  CTestControlPanel panel;
+  device->SetControlPanel(&panel);
+  const std::string path = PathOf("layout.ovd");
+  prompts.paths = {path};
+  f.RunCommand(Cmd::kFileSave);
+  device->SetControlPanel(nullptr);
+  f.RunCommand(Cmd::kFileNew);
+  prompts.paths = {path};
+  f.RunCommand(Cmd::kFileOpen);
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_TRUE(system.GetDevice(0)->WasPanelOpenWhenStored());
+  system.SetModified(true);
+  f.RunCommand(Cmd::kFileSave);
+
+  f.RunCommand(Cmd::kFileNew);
+  prompts.paths = {path};
+  f.RunCommand(Cmd::kFileOpen);
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_TRUE(system.GetDevice(0)->WasPanelOpenWhenStored());
 }
 
 TEST_F(FileCommandsTest, Close_ModifiedFileAsksAndCancelKeepsTheFrameRunning) {

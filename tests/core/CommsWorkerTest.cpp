@@ -45,9 +45,10 @@ TEST_F(CommsWorkerTest, GoOnline_ReadsRepliesIntoDevicesUntilConnected_LogsConne
   EXPECT_FALSE(device->NeedsInitialisation());
   EXPECT_GE(h.bus.RequestCount(), std::size_t(device->processed) + 1);
   // The reply bytes were copied over the record's frame from byte 0.
-  ASSERT_EQ(device->lastReply.size(), CPollingTestDevice::kReplyLength);
-  EXPECT_EQ(device->lastReply[0], 0xA8);
-  EXPECT_EQ(device->lastReply[2], CPollingTestDevice::kReplyLength - 1);
+  const std::vector<std::uint8_t> reply = device->LastReply();
+  ASSERT_EQ(reply.size(), CPollingTestDevice::kReplyLength);
+  EXPECT_EQ(reply[0], 0xA8);
+  EXPECT_EQ(reply[2], CPollingTestDevice::kReplyLength - 1);
 
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Going Online"), 1u);
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Connected to Test Model   ID: 7"), 1u);
@@ -107,11 +108,17 @@ TEST_F(CommsWorkerTest, DevicesTakeOneTransactionEachInTurn) {
 TEST_F(CommsWorkerTest, DevicesWithIdZero_AreNotPolled) {
   auto* device = new CPollingTestDevice(&h.system, 0, &h.frame);
   h.system.AppendDevice(device);
+  CPollingTestDevice* polled = AddPollingDevice(3);
   ASSERT_TRUE(h.StartOnline());
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  // Enough turns of the poll loop for the unpolled device to have had several.
+  ASSERT_TRUE(WaitFor([&] { return polled->polls >= 5; }));
   h.system.RequestIdle();
   EXPECT_EQ(device->polls, 0);
-  EXPECT_EQ(h.bus.RequestCount(), 0u);
+  for (const auto& request : h.bus.Requests()) {
+    if (request.size() > 6 && request[6] == CPollingTestDevice::kReadCommand) {
+      EXPECT_EQ(request[4], 3);
+    }
+  }
 }
 
 TEST_F(CommsWorkerTest, GoingOffline_WhileATransactionRuns_WaitsForItsOutcome) {

@@ -11,6 +11,7 @@
 #include "core/SystemMessages.h"
 #include "core/Zone.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingFrame.h"
 #include "tests/support/TestDevices.h"
 
 namespace {
@@ -62,7 +63,7 @@ class DeviceManagementTest : public ::testing::Test {
     return n;
   }
 
-  CRecordingSink frame;
+  CRecordingFrame frame;
   CSystem system;
 };
 

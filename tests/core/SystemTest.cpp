@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "core/CPData.h"
@@ -15,6 +16,7 @@
 #include "core/Zone.h"
 #include "platform/Clipboard.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingFrame.h"
 #include "tests/support/TestDevices.h"
 
 namespace {
@@ -165,6 +167,7 @@ TEST(SystemTest, DeleteDevice_RemovesEveryReferenceToIt) {
   user->m_devicePermissions.push_back(new CPanelPermissions(keep->GetUuid(), 1));
   s.GetUsers().push_back(user);
   s.SetSelectedDevice(1);
+  const CUuid goneUuid = gone->GetUuid();  // the device is freed by DeleteDevice
 
   EXPECT_FALSE(s.DeleteDevice(2));
   ASSERT_TRUE(s.DeleteDevice(1));
@@ -175,7 +178,7 @@ TEST(SystemTest, DeleteDevice_RemovesEveryReferenceToIt) {
   EXPECT_EQ(link->m_members[0]->GetUuid(), keep->GetUuid());
   EXPECT_EQ(bound->m_pDevice, nullptr);
   EXPECT_EQ(copied->m_pDevice, nullptr);
-  EXPECT_FALSE(user->HasPermissionRecord(gone->GetUuid()));
+  EXPECT_FALSE(user->HasPermissionRecord(goneUuid));
   EXPECT_TRUE(user->HasPermissionRecord(keep->GetUuid()));
   EXPECT_TRUE(s.IsModified());
 }
@@ -221,7 +224,7 @@ TEST(SystemTest, SystemQueue_TakesMostRecentMessageFirst) {
 }
 
 TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
-  CRecordingSink frame;
+  CRecordingFrame frame;
   CSystem s;
   EXPECT_TRUE(s.Start(&frame));
   EXPECT_TRUE(s.IsWorkerRunning());
@@ -235,7 +238,7 @@ TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
 
 TEST(SystemTest, BackToBackIdleRequestsAreEachAcknowledged) {
   // A request made just after the previous acknowledgement must not be lost (it would hang).
-  CRecordingSink frame;
+  CRecordingFrame frame;
   CSystem s;
   s.Start(&frame);
   for (int i = 0; i < 12; ++i) s.RequestIdle();
@@ -244,9 +247,18 @@ TEST(SystemTest, BackToBackIdleRequestsAreEachAcknowledged) {
 }
 
 TEST(SystemTest, DestroyingAStartedSystemEndsItsWorker) {
-  CRecordingSink frame;
+  // The threads of this process, counted by the kernel.
+  auto threads = [] {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+    return n;
+  };
+  CRecordingFrame frame;
   auto s = std::make_unique<CSystem>();
+  const std::size_t before = threads();
   s->Start(&frame);
+  ASSERT_TRUE(s->IsWorkerRunning());
+  EXPECT_EQ(threads(), before + 1);
   s.reset();  // must neither hang nor leave the worker running on a deleted system
-  SUCCEED();
+  EXPECT_EQ(threads(), before);
 }

@@ -1,5 +1,6 @@
-// libFuzzer target of the system file reader: any bytes must give a clean load or a reported
-// failure, never a crash, a leak or an allocation the data cannot back.
+// Fuzz target of the system file reader with every device family registered: any bytes must
+// give a clean load or a reported failure, never a crash, a leak or an allocation the data
+// cannot back. What loads must store again.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -7,7 +8,7 @@
 #include "core/System.h"
 #include "core/SystemFile.h"
 #include "platform/Archive.h"
-#include "tests/support/FileTestDevices.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 class CQuietErrors : public IFileErrorSink {
@@ -17,17 +18,12 @@ class CQuietErrors : public IFileErrorSink {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool registered = [] {
-    RegisterFileTestDevices();
-    return true;
-  }();
-  (void)registered;
+  FuzzSetUp();
   CQuietErrors errors;
   CSystem system;
   system.SetFileErrorSink(&errors);
   CArchive ar(std::vector<std::uint8_t>(data, data + size));
   if (system.Serialize(ar)) {
-    // What was read must store again.
     CArchive out;
     system.Serialize(out);
   }

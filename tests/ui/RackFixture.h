@@ -11,6 +11,7 @@
 #include "core/Zone.h"
 #include "platform/Graphics.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingFrame.h"
 #include "tests/support/TestDevices.h"
 
 // A device whose rack tile is `height` high and whose monitor tile is `width` wide, each filled
@@ -73,6 +74,6 @@ class RackFixture : public ::testing::Test {
   }
   std::size_t Posted(std::uint32_t message) const { return sink.Count(message); }
 
-  CRecordingSink sink;
+  CRecordingFrame sink;
   CSystem system;
 };
