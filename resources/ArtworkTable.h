@@ -24,6 +24,8 @@ ORVAK_ARTWORK(353, "BMP", "toolbar_design", 80, 16)
 ORVAK_ARTWORK(354, "BMP", "toolbar_design", 80, 16)
 ORVAK_ARTWORK(373, "BMP", "toolbar_custom_panels", 48, 16)
 ORVAK_ARTWORK(374, "BMP", "toolbar_custom_panels", 48, 16)
+// The custom panel frame's design tools (one resource).
+ORVAK_ARTWORK(371, "BMP", "toolbar_design_tools", 224, 16)
 ORVAK_ARTWORK(379, "BMP", "toolbar_snapshot", 64, 16)
 ORVAK_ARTWORK(380, "BMP", "toolbar_snapshot", 64, 16)
 ORVAK_ARTWORK(131, "BMP", "toolbar_device_view", 80, 16)

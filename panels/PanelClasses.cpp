@@ -1,0 +1,7 @@
+// Each family's panel class joins the registry here under its GetControlPanelClass name; a
+// family whose panel is not listed opens no panel window.
+#include "panels/PanelClasses.h"
+
+#include "panels/ControlPanelWnd.h"
+
+void RegisterDevicePanelClasses() {}
