@@ -3,5 +3,8 @@
 #include "panels/PanelClasses.h"
 
 #include "panels/ControlPanelWnd.h"
+#include "panels/ZelBreakControlPanel.h"
 
-void RegisterDevicePanelClasses() {}
+void RegisterDevicePanelClasses() {
+  RegisterControlPanelClass("CZelBreakControlPanel", &CZelBreakControlPanel::CreateObject);
+}
