@@ -40,14 +40,19 @@ CFont Font(float points, bool bold = false) {
   return font ? *font : CFont{};
 }
 
+// A picture of that size, every pixel transparent.
+std::unique_ptr<CBitmapImage> Transparent(int width, int height) {
+  auto image = std::make_unique<CBitmapImage>();
+  image->CreateBlank(width, height);
+  image->GetImage()->Fill(CColour{0x00000000u});
+  return image;
+}
+
 // A button face with its caption centred below captionTop (room above for the button's LED),
 // lighter at the top.
 std::unique_ptr<CBitmapImage> Face(int width, int height, const std::string& caption, float captionTop) {
-  auto image = std::make_unique<CBitmapImage>();
-  image->CreateBlank(width, height);
-  CImage& canvas = *image->GetImage();
-  canvas.Fill(CColour{0x00000000u});
-  Graphics g(canvas);
+  auto image = Transparent(width, height);
+  Graphics g(*image->GetImage());
   g.SetSmoothingMode(SmoothingMode::AntiAlias);
   CBrush body = CBrush::LinearGradient(CPointF{0.0f, 0.0f}, CPointF{0.0f, float(height)}, CColour{0xFF5A616Cu},
                                        CColour{0xFF2E3238u});
@@ -64,11 +69,8 @@ std::unique_ptr<CBitmapImage> Face(int width, int height, const std::string& cap
 
 // A round green LED.
 std::unique_ptr<CBitmapImage> Led(int size) {
-  auto image = std::make_unique<CBitmapImage>();
-  image->CreateBlank(size, size);
-  CImage& canvas = *image->GetImage();
-  canvas.Fill(CColour{0x00000000u});
-  Graphics g(canvas);
+  auto image = Transparent(size, size);
+  Graphics g(*image->GetImage());
   g.SetSmoothingMode(SmoothingMode::AntiAlias);
   const CRectF r{0.5f, 0.5f, float(size) - 1.0f, float(size) - 1.0f};
   CBrush glow = CBrush::LinearGradient(CPointF{0.0f, 0.0f}, CPointF{0.0f, float(size)}, CColour{0xFF8CFF8Cu},
