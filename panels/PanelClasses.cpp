@@ -4,7 +4,9 @@
 
 #include "panels/ControlPanelWnd.h"
 #include "panels/ZelBreakControlPanel.h"
+#include "panels/ZelSeriesControlPanel.h"
 
 void RegisterDevicePanelClasses() {
   RegisterControlPanelClass("CZelBreakControlPanel", &CZelBreakControlPanel::CreateObject);
+  RegisterControlPanelClass("CZelSeriesControlPanel", &CZelSeriesControlPanel::CreateObject);
 }
