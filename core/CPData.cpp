@@ -148,22 +148,11 @@ bool CCPData::ValidateProperty(CNamedPropertyValue& value) {
 
 // --- Properties grid ---
 
-namespace {
-std::unique_ptr<CDeviceProperty> ChoiceRow(const char* name, std::vector<const char*> options, int selected,
-                                           const char* description, std::uint32_t id) {
-  const std::string shown = selected >= 0 && std::size_t(selected) < options.size() ? options[std::size_t(selected)] : "";
-  auto row = std::make_unique<CDeviceProperty>(name, shown, description, id);
-  for (const char* option : options) row->AddOption(option);
-  row->AllowEdit(false);
-  return row;
-}
-}  // namespace
-
 void CCPData::FillPropertiesPane(IDevicePropertyGrid& grid) {
   if (!InDesignMode()) return;
   auto general = std::make_unique<CDevicePropertyGroup>("General");
   general->Add(std::make_unique<CDeviceProperty>("Name", m_name, "Set the control panel name", 1));
-  general->Add(ChoiceRow("Disable Close Panel", {"No", "Yes"}, m_disableClosePanel ? 1 : 0,
+  general->Add(MakeChoiceRow("Disable Close Panel", {"No", "Yes"}, m_disableClosePanel ? 1 : 0,
                          "Whether to disable the close panel button so that the window can never be closed "
                          "(apart from by admin users)",
                          7));
@@ -181,7 +170,7 @@ void CCPData::FillPropertiesPane(IDevicePropertyGrid& grid) {
   background->Add(std::make_unique<CImagePropertyCtrl>(m_pOwner, m_pBackgroundImage, "Background Image", 5,
                                                        "Image to be used as the background for this control panel"));
   const std::uint32_t usage = UsageIndex(m_imageUsage);
-  background->Add(ChoiceRow("Image Usage", {"Tile", "Centre", "Stretch"}, usage > 2 ? -1 : int(usage),
+  background->Add(MakeChoiceRow("Image Usage", {"Tile", "Centre", "Stretch"}, usage > 2 ? -1 : int(usage),
                             "How to use the background image", 6));
   grid.AddGroup(std::move(background));
 }

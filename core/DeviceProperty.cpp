@@ -43,6 +43,15 @@ void CDeviceProperty::SetComboSelection(int index) {
   if (m_comboSelection >= 0) m_value = m_options[std::size_t(m_comboSelection)];
 }
 
+std::unique_ptr<CDeviceProperty> MakeChoiceRow(const std::string& name, const std::vector<const char*>& options,
+                                               int selected, const std::string& description, std::uint32_t id) {
+  const std::string shown = selected >= 0 && std::size_t(selected) < options.size() ? options[std::size_t(selected)] : "";
+  auto row = std::make_unique<CDeviceProperty>(name, shown, description, id);
+  for (const char* option : options) row->AddOption(option);
+  row->AllowEdit(false);
+  return row;
+}
+
 int GetPropertyComboSelection(const CDeviceProperty& row) {
   return row.GetOptions().empty() ? -1 : row.GetComboSelection();
 }

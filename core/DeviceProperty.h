@@ -165,6 +165,10 @@ struct CDevicePropertyGroup {
   }
 };
 
+// A list row without free typing that shows option selected (nothing when out of range).
+std::unique_ptr<CDeviceProperty> MakeChoiceRow(const std::string& name, const std::vector<const char*>& options,
+                                               int selected, const std::string& description, std::uint32_t id);
+
 // The selected index of the row's in-place list, or -1 when the row has no list.
 int GetPropertyComboSelection(const CDeviceProperty& row);
 

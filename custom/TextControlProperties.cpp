@@ -36,15 +36,6 @@ int IndexOfBit(std::uint32_t flags, const std::uint32_t (&bits)[3]) {
   return -1;
 }
 
-std::unique_ptr<CDeviceProperty> Choice(const char* name, std::vector<const char*> options, int selected,
-                                        const char* description, std::uint32_t id) {
-  const std::string shown = selected >= 0 && std::size_t(selected) < options.size() ? options[std::size_t(selected)] : "";
-  auto row = std::make_unique<CDeviceProperty>(name, shown, description, id);
-  for (const char* option : options) row->AddOption(option);
-  row->AllowEdit(false);
-  return row;
-}
-
 std::unique_ptr<CDeviceProperty> Number(const char* name, std::uint32_t value, const char* description,
                                         std::uint32_t id) {
   auto row = std::make_unique<CDeviceProperty>(name, std::int64_t(value), description, id);
@@ -79,21 +70,21 @@ void CCCTextControl::FillPropertiesPane(IDevicePropertyGrid& grid) {
   const std::int32_t kind = IsLinked() ? GetParameterValue().kind : 0;
   auto group = std::make_unique<CDevicePropertyGroup>("Text Appearance");
   if (IsLinked() && kind == 4)
-    group->Add(Choice("Delay Units", {"ms", "m", "ft"}, IndexOfBit(m_flags, kDelayBits),
+    group->Add(MakeChoiceRow("Delay Units", {"ms", "m", "ft"}, IndexOfBit(m_flags, kDelayBits),
                       "The delay unit this control displays the parameter in", kIdDelayUnits));
   if (IsLinked() && kind != 3 && kind != 4 && kind != 9)
-    group->Add(Choice("Append Units", {"No", "Yes"}, (m_flags & kTextAppendUnits) ? 1 : 0,
+    group->Add(MakeChoiceRow("Append Units", {"No", "Yes"}, (m_flags & kTextAppendUnits) ? 1 : 0,
                       "Whether the units are appended to this value", kIdAppendUnits));
-  group->Add(Choice("Horizontal Alignment", {"Left", "Centre", "Right"}, IndexOfBit(m_flags, kHorizontalBits),
+  group->Add(MakeChoiceRow("Horizontal Alignment", {"Left", "Centre", "Right"}, IndexOfBit(m_flags, kHorizontalBits),
                     "Horizontal alignment of the text within the button bounds", kIdHorizontal));
-  group->Add(Choice("Vertical Alignment", {"Top", "Centre", "Bottom"}, IndexOfBit(m_flags, kVerticalBits),
+  group->Add(MakeChoiceRow("Vertical Alignment", {"Top", "Centre", "Bottom"}, IndexOfBit(m_flags, kVerticalBits),
                     "Vertical alignment of the text within the button bounds", kIdVertical));
   CLogFont font;
   m_textStyle.ToLogFont(font);
   group->Add(std::make_unique<CFontPropertyCtrl>(system, font, "Font")).SetData(kIdFont);
   group->Add(Colour(system, m_textColour, "Text Colour", "Colour to be used for the button text", kIdTextColour));
   const bool outline = (m_flags & kTextOutline) != 0;
-  group->Add(Choice("Text Outline", {"Off", "On"}, outline ? 1 : 0, "Whether an outline is drawn around the text",
+  group->Add(MakeChoiceRow("Text Outline", {"Off", "On"}, outline ? 1 : 0, "Whether an outline is drawn around the text",
                     kIdOutline));
   if (outline) {
     group->Add(Number("Outline Width", m_outlineWidth, "The width of the outline in pixels", kIdOutlineWidth));
@@ -101,7 +92,7 @@ void CCCTextControl::FillPropertiesPane(IDevicePropertyGrid& grid) {
     group->Add(Colour(system, m_outlineColour, "Outline Colour", "Colour to be used for the button outline",
                       kIdOutlineColour));
   }
-  group->Add(Choice("Read Only", {"No", "Yes"}, (m_flags & kTextReadOnly) ? 1 : 0,
+  group->Add(MakeChoiceRow("Read Only", {"No", "Yes"}, (m_flags & kTextReadOnly) ? 1 : 0,
                     "Whether this control is read-only when in operate mode", kIdReadOnly));
   grid.AddGroup(std::move(group));
 }
