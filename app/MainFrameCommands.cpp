@@ -129,10 +129,9 @@ void CMainFrame::OnTimer(std::uint32_t id) {
   }
 }
 
-void CMainFrame::OnLogLine(WPARAM posted) {
-  const std::unique_ptr<std::string> line = TakePostedLogLine(posted);
-  if (!line || !m_outputPane) return;
-  std::string text = *line;
+void CMainFrame::OnLogLine(const std::string& line) {
+  if (!m_outputPane) return;
+  std::string text = line;
   EraseChar('\n', text);
   EraseChar('\r', text);
   COutputList& list = m_outputPane->GetLogList();

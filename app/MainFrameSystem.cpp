@@ -421,9 +421,8 @@ void CMainFrame::SetFullScreenFlag(bool on) { m_system.SetFullScreenNow(on); }
 
 // --- Messages ---
 
-CDevice* CMainFrame::MessageDevice(WPARAM wParam) const {
-  auto* device = reinterpret_cast<CDevice*>(wParam);
-  return device && m_system.GetDeviceIndex(device) >= 0 ? device : nullptr;
+CDevice* CMainFrame::MessageDevice(const CPostedMessage& message) const {
+  return m_system.FindDeviceByHandle(message.handle);
 }
 
 int CMainFrame::ZoneIndex(WPARAM wParam) const {
@@ -434,18 +433,21 @@ int CMainFrame::ZoneIndex(WPARAM wParam) const {
   return -1;
 }
 
-void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
-  // Once the close question has been answered only queued log lines are taken (their texts
-  // must be freed); everything else still queued is dropped.
+void CMainFrame::OnMessage(const CPostedMessage& posted) {
+  // Once the close question has been answered only queued log lines are still shown;
+  // everything else still queued is dropped.
+  const std::uint32_t message = posted.message;
+  const WPARAM wParam = posted.wParam;
+  const LPARAM lParam = posted.lParam;
   if (m_closing && message != FrameMsg::kLogLine) return;
   using namespace FrameMsg;
   switch (message) {
     case kOpenDevicePanel:
-      if (CDevice* device = MessageDevice(wParam)) OpenDevicePanel(device, true);
+      if (CDevice* device = MessageDevice(posted)) OpenDevicePanel(device, true);
       break;
     case kMeterValue:
       if (m_outputPane->isVisible()) {
-        if (CDevice* device = MessageDevice(wParam)) m_outputPane->GetLiveMeterView().AddDevice(device, lParam);
+        if (CDevice* device = MessageDevice(posted)) m_outputPane->GetLiveMeterView().AddDevice(device, lParam);
       }
       break;
     case kRefreshRack:
@@ -455,9 +457,9 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
       break;
     case kResizeDevicePanel: break;  // the panel window sizes itself to the device's panel
     case kPanelCaption: {
-      auto* view = reinterpret_cast<CControlPanel*>(wParam);
-      CDevice* device = view ? MessageDevice(reinterpret_cast<WPARAM>(view->GetDevice())) : nullptr;
-      if (device) {
+      CDevice* device = MessageDevice(posted);
+      CControlPanel* view = device ? device->GetControlPanel() : nullptr;
+      if (view) {
         if (auto* window = dynamic_cast<QWidget*>(view)) {
           if (QWidget* frame = window->window()) {
             frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
@@ -467,18 +469,18 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
       }
       break;
     }
-    case kLogLine: OnLogLine(wParam); break;
+    case kLogLine: OnLogLine(posted.text); break;
     case kSelectDevice:
-      if (CDevice* device = MessageDevice(wParam)) OnSelectDevice(device, lParam != 0);
+      if (CDevice* device = MessageDevice(posted)) OnSelectDevice(device, lParam != 0);
       break;
     case kStatusText:
-      if (wParam) SetStatusText(QString::fromUtf16(reinterpret_cast<const char16_t*>(wParam)));
+      SetStatusText(QString::fromStdString(posted.text));
       break;
     case kStatusEvent:
-      if (CDevice* device = MessageDevice(wParam)) device->OnStatusEvent(int(lParam));
+      if (CDevice* device = MessageDevice(posted)) device->OnStatusEvent(int(lParam));
       break;
     case kInvalidatePanel:
-      if (CDevice* device = MessageDevice(wParam)) {
+      if (CDevice* device = MessageDevice(posted)) {
         if (auto* window = dynamic_cast<QWidget*>(device->GetControlPanel())) window->update();
       }
       break;
@@ -488,7 +490,7 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
       break;
     case kOpenSecurityDlg: OnOpenSecurityDlg(wParam); break;
     case kPanelOnlineState:
-      if (CDevice* device = MessageDevice(wParam)) {
+      if (CDevice* device = MessageDevice(posted)) {
         if (CControlPanel* panel = device->GetControlPanel()) panel->UpdateOnlineStatus(lParam != 0);
       }
       break;
@@ -514,7 +516,7 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
       }
       break;
     case kShowDeviceProps:
-      if (CDevice* device = MessageDevice(wParam); device && m_system.IsSelectedDevice(device)) {
+      if (CDevice* device = MessageDevice(posted); device && m_system.IsSelectedDevice(device)) {
         m_propertiesPane->ShowDeviceProperties(true, device);
       }
       break;
@@ -532,10 +534,10 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
     }
     case kRecallSnapshot: OnRecallSnapshot(reinterpret_cast<void*>(wParam)); break;
     case kPropagateOnline:
-      if (CDevice* device = MessageDevice(wParam)) PropagateOnlineStatus(device);
+      if (CDevice* device = MessageDevice(posted)) PropagateOnlineStatus(device);
       break;
     case kPropagateWarning:
-      if (CDevice* device = MessageDevice(wParam)) PropagateWarningStatus(device);
+      if (CDevice* device = MessageDevice(posted)) PropagateWarningStatus(device);
       break;
     case kSystemMonitorVisible:
       m_systemMonitorVisible = wParam != 0;

@@ -152,6 +152,11 @@ class CDevice : public CObjectProperties {
   std::string GetFirmwareVersion() const { return m_firmwareVersion; }
   CSystem* GetSystem() const { return m_system; }
   IMessageSink* GetFrame() const { return m_frame; }
+  // Names the device in posted messages: unique in the process and never reused, so a message
+  // that arrives after the device has gone finds nothing (CSystem::FindDeviceByHandle).
+  std::uint64_t GetHandle() const { return m_handle; }
+  // Posts the message about this device (its handle) to the frame, when there is one. Any thread.
+  void Post(std::uint32_t message, LPARAM lParam = 0);
 
   // Connection level (Any thread reads; the worker moves it).
   // Reply ok raises the level (up to 6), a miss lowers it; posts and log lines at the edges.
@@ -206,9 +211,6 @@ class CDevice : public CObjectProperties {
   bool HasParamId(std::uint32_t id) const;
 
  protected:
-  // Posts msg with this device as wParam to the frame, when there is one.
-  void Post(std::uint32_t message, LPARAM lParam = 0);
-
   // Placement words in the device's own order.
   enum {
     kPlFlags,
@@ -226,6 +228,7 @@ class CDevice : public CObjectProperties {
 
   CSystem* m_system;
   IMessageSink* m_frame;
+  const std::uint64_t m_handle;
   std::atomic<CControlPanel*> m_controlPanel{nullptr};
   bool m_panelWasOpen = false;
   std::array<std::int32_t, kPlacementWords> m_placement{0, 3, -1, -1, -1, -1, -1, -1, 500, 500};

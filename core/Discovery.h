@@ -1,5 +1,5 @@
 // What the autoscan needs of its dialog and of the breakout boxes, and its limits. The scan
-// itself is a set of CSystem members (Discovery.cpp) that run on the comms worker.
+// itself is a set of CCommsWorker members (Discovery.cpp) that run on the comms worker.
 #pragma once
 
 #include <cstdint>

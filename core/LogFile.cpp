@@ -12,9 +12,6 @@
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
 
-std::unique_ptr<std::string> TakePostedLogLine(WPARAM wParam) {
-  return std::unique_ptr<std::string>(reinterpret_cast<std::string*>(wParam));
-}
 
 CLogFile::CLogFile(CCriticalSection& lock, const CAppSettings& settings)
     : m_lock(lock), m_settings(settings) {}
@@ -50,10 +47,7 @@ void CLogFile::WriteLog(const std::string& text) {
   }
   WriteLogFile(line);
 
-  if (m_sink) {
-    auto* copy = new std::string(line);
-    if (!m_sink->PostMessage(WM_LOG_LINE, reinterpret_cast<WPARAM>(copy), 0)) delete copy;
-  }
+  if (m_sink) m_sink->Post(CPostedMessage{WM_LOG_LINE, 0, 0, 0, line});
 }
 
 void CLogFile::WriteErrorLog(const std::string& text) {

@@ -37,7 +37,7 @@ class CLoadRefused : public std::runtime_error {
 };
 
 void Report(const CSystem& system, const std::string& text) {
-  if (IFileErrorSink* sink = system.GetFileErrorSink()) sink->ShowFileError(text, kFileErrorCaption);
+  system.ShowFileError(text, kFileErrorCaption);
 }
 
 // Everything a file holds, read apart from the system and handed over only when the whole file

@@ -164,9 +164,6 @@ class CPropertyEditor {
     QueueGeneral();
     Modified();
   }
-  void PostToFrame(std::uint32_t message, WPARAM wParam) {
-    if (IMessageSink* frame = m_d.GetFrame()) frame->PostMessage(message, wParam, 0);
-  }
 
   CNerexSeriesDevice& m_d;
 };
@@ -190,9 +187,9 @@ bool CPropertyEditor::Apply(const CEdit& e, std::string& refusal) {
         return false;
       }
       m_d.SetDeviceId(std::uint32_t(id));
-      PostToFrame(UWM_REFRESH_RACK, reinterpret_cast<WPARAM>(&m_d));
+      m_d.Post(UWM_REFRESH_RACK);
       Modified();
-      if (e.grid) PostToFrame(kNerexMsgPanelTitle, reinterpret_cast<WPARAM>(m_d.GetControlPanel()));
+      if (e.grid) m_d.Post(kNerexMsgPanelTitle);
       return true;
     }
     case kPropName:

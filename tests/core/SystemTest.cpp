@@ -16,6 +16,7 @@
 #include "platform/Clipboard.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/TestDevices.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
@@ -221,12 +222,12 @@ TEST(SystemTest, SystemQueue_TakesMostRecentMessageFirst) {
 }
 
 TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
-  CRecordingSink frame;
+  CRecordingUi frame;
   CSystem s;
   EXPECT_TRUE(s.Start(&frame));
   EXPECT_TRUE(s.IsWorkerRunning());
   EXPECT_TRUE(s.Start(&frame));
-  EXPECT_EQ(s.GetFrame(), &frame);
+  EXPECT_EQ(s.GetUiServices(), &frame);
   EXPECT_EQ(s.GetWorkerState(), kWorkerIdle);
   s.RequestIdle();  // returns once the worker has acknowledged
   s.StopCommsThread();
@@ -235,7 +236,7 @@ TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
 
 TEST(SystemTest, BackToBackIdleRequestsAreEachAcknowledged) {
   // A request made just after the previous acknowledgement must not be lost (it would hang).
-  CRecordingSink frame;
+  CRecordingUi frame;
   CSystem s;
   s.Start(&frame);
   for (int i = 0; i < 12; ++i) s.RequestIdle();
@@ -244,7 +245,7 @@ TEST(SystemTest, BackToBackIdleRequestsAreEachAcknowledged) {
 }
 
 TEST(SystemTest, DestroyingAStartedSystemEndsItsWorker) {
-  CRecordingSink frame;
+  CRecordingUi frame;
   auto s = std::make_unique<CSystem>();
   s->Start(&frame);
   s.reset();  // must neither hang nor leave the worker running on a deleted system

@@ -8,9 +8,10 @@
 #include "core/SystemFile.h"
 #include "platform/Archive.h"
 #include "tests/support/FileTestDevices.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
-class CQuietErrors : public IFileErrorSink {
+class CQuietErrors : public CRecordingUi {
  public:
   void ShowFileError(const std::string&, const std::string&) override {}
 };
@@ -24,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)registered;
   CQuietErrors errors;
   CSystem system;
-  system.SetFileErrorSink(&errors);
+  system.SetUiServices(&errors);
   CArchive ar(std::vector<std::uint8_t>(data, data + size));
   if (system.Serialize(ar)) {
     // What was read must store again.

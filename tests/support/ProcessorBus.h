@@ -19,6 +19,7 @@
 #include "platform/WindowMessages.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimProcessor.h"
+#include "tests/support/RecordingUi.h"
 
 class CProcessorBus {
  public:
@@ -55,7 +56,7 @@ class CProcessorBus {
   bool WaitFor(const std::function<bool()>& done, std::uint32_t timeoutMs = 20000);
 
   CSystem& System() { return m_system; }
-  CRecordingSink& Frame() { return m_frame; }
+  CRecordingUi& Frame() { return m_frame; }
   CSimBus& Bus() { return m_bus; }
   CSerialComms& Comms() { return m_system.GetTransport(); }
   const std::shared_ptr<CSerialLine>& Line() const { return m_line; }
@@ -74,7 +75,7 @@ class CProcessorBus {
   bool RunTransaction();
   void SecurityStep(CNerexSeriesDevice* device);
 
-  CRecordingSink m_frame;
+  CRecordingUi m_frame;
   std::shared_ptr<CSerialLine> m_line;
   CSimBus m_bus;
   CSystem m_system;  // after the bus and the line: its worker stops before they go
