@@ -280,6 +280,8 @@ bool CSystem::OpenFile(const std::string& path) {
 
 bool CSystem::SaveFile(const std::string& path) {
   CArchive ar;
+  // The file it replaces is the best guess of its size: the buffer then grows seldom or never.
+  ar.Reserve(GetFileSize(path) + GetFileSize(path) / 8);
   if (!Serialize(ar)) return false;
   std::string error;
   if (!WriteFileAtomically(path, ar.Data(), &error)) {
