@@ -14,7 +14,7 @@
 class CAppSettings;
 class CCriticalSection;
 class IMessageSink;
-class QFile;
+class CFile;
 
 // Posted to the main frame with each log line, which the message carries as its text.
 constexpr std::uint32_t WM_LOG_LINE = WM_APP + 106;
@@ -49,7 +49,7 @@ class CLogFile {
 
  private:
   void WriteLogFile(const std::string& line);
-  void TrimLogFile(QFile& file);
+  void TrimLogFile(CFile& file);
 
   CCriticalSection& m_lock;
   const CAppSettings& m_settings;

@@ -119,3 +119,7 @@ bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::
   out = std::move(image);
   return true;
 }
+
+std::string GetImageLibraryVersion() { return FreeImage_GetVersion(); }
+
+std::string GetImageLibraryCopyright() { return FreeImage_GetCopyrightMessage(); }

@@ -16,3 +16,7 @@ constexpr std::int64_t kMaxBitmapPixels = std::int64_t(64) * 1024 * 1024;
 // out untouched, when the bytes are not a picture FreeImage reads or the picture is too large.
 // Any thread.
 bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::string* error = nullptr);
+
+// The version and the copyright line of the image library this program runs with.
+std::string GetImageLibraryVersion();
+std::string GetImageLibraryCopyright();
