@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <optional>
 
 #include "core/ValueCodes.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -141,6 +142,108 @@ CParamInfo PeqBandInfo(int id, int field, const std::string& label, const NerexE
   }
 }
 
+// Rows whose descriptor is the same for every model: a name with the row's channel, a kind, a
+// range, a text limit, an option word and what greys the parameter out.
+enum class EChannel {
+  kNone,         // one parameter, no channel in its name
+  kInput,        // an input of the model, named by its letter
+  kInputNumber,  // an input of the model, named by its number
+  kOutput,       // an output of the model, named by its number
+};
+enum class EDisabledBy { kNever, kGroupC, kGroupD, kGroupE, kAutoLimitersOrGroupD, kCompressorLimiters };
+
+struct CPlainRow {
+  ERow row;
+  EChannel channel;
+  const char* name;  // printf format of the name, with the channel when there is one
+  std::int32_t kind;
+  float maximum = 0.0f;
+  float minimum = 0.0f;
+  std::uint32_t textLimit = 0;
+  std::uint32_t options = 0;
+  EDisabledBy disabledBy = EDisabledBy::kNever;
+};
+
+constexpr CPlainRow kPlainRows[] = {
+    {ERow::InputMute, EChannel::kInput, "Input Channel %c Mute", kParamKindBool},
+    {ERow::OutputMute, EChannel::kOutput, "Output Channel %d Mute", kParamKindBool},
+    {ERow::OutputPhase, EChannel::kOutput, "Output Channel %d Phase", kParamKindBool, 0, 0, 0, 0, EDisabledBy::kGroupE},
+    {ERow::DeviceName, EChannel::kNone, "Device Name", kParamKindText, 0, 0, 40},
+    {ERow::InputName, EChannel::kInput, "Input Channel %c Name", kParamKindText, 0, 0, 8},
+    {ERow::OutputName, EChannel::kOutput, "Output Channel %d Name", kParamKindText, 0, 0, 8},
+    {ERow::OutputDelay, EChannel::kOutput, "Output Channel %d Delay", kParamKindDelay, kMaxDelayMs, 0.0f, 0, 0,
+     EDisabledBy::kGroupC},
+    {ERow::LimiterLevel, EChannel::kOutput, "Output Channel %d Limiter Level", kParamKindLevel, 22.0f, -10.0f, 0, 0,
+     EDisabledBy::kGroupD},
+    {ERow::LimiterClipLevel, EChannel::kOutput, "Output Channel %d Limiter Clip Level", kParamKindLevel, 12.0f, 2.0f,
+     0, 0, EDisabledBy::kGroupD},
+    {ERow::LimiterAttack, EChannel::kOutput, "Output Channel %d Limiter Attack", kParamKindInteger, 0, 0, 0,
+     kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::LimiterRelease, EChannel::kOutput, "Output Channel %d Limiter Release", kParamKindInteger, 0, 0, 0,
+     kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::LimiterClipRelease, EChannel::kOutput, "Output Channel %d Limiter Clip Release", kParamKindInteger, 0, 0,
+     0, kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::GeqBypass, EChannel::kInputNumber, "Input Channel %d GEQ Bypass", kParamKindBool},
+    {ERow::Online, EChannel::kNone, "Online Status", kParamKindBool, 0, 0, 0, kParamOptionWord5},
+    {ERow::Offline, EChannel::kNone, "Offline Status", kParamKindBool, 0, 0, 0, kParamOptionWord5},
+    {ERow::Warnings, EChannel::kNone, "Warnings Active", kParamKindBool, 0, 0, 0, kParamOptionWord5},
+    {ERow::CompThreshold, EChannel::kOutput, "Output Channel %d Compressor Threshold", kParamKindLevel, 22.0f,
+     -22.0f, 4},
+    {ERow::CompRatio, EChannel::kOutput, "Output Channel %d Compressor Ratio", kParamKindRatio, 0, 0, 0,
+     kParamOptionWord4},
+    {ERow::CompAttack, EChannel::kOutput, "Output Channel %d Compressor Attack", kParamKindTime, 0, 0, 0,
+     kParamOptionWord4, EDisabledBy::kCompressorLimiters},
+    {ERow::CompRelease, EChannel::kOutput, "Output Channel %d Compressor Release", kParamKindTime, 0, 0, 0,
+     kParamOptionWord4, EDisabledBy::kCompressorLimiters},
+    {ERow::CompKnee, EChannel::kOutput, "Output Channel %d Compressor Soft Knee", kParamKindLevel, 0, 0, 0,
+     kParamOptionWord4},
+    // The number goes through a one-character conversion: "1" to "8".
+    {ERow::CompBypass, EChannel::kOutput, "Output Channel %c Compressor Bypass", kParamKindBool},
+    {ERow::CompLimiters, EChannel::kNone, "Compressor Limiters", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
+    {ERow::DynamicEqMode, EChannel::kNone, "Dynamic EQ Mode", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
+    {ERow::DynamicEqLinking, EChannel::kNone, "Dynamic EQ Linking", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
+};
+
+const CPlainRow* FindPlainRow(ERow row) {
+  for (const CPlainRow& plain : kPlainRows)
+    if (plain.row == row) return &plain;
+  return nullptr;
+}
+
+// The descriptor of a plain row for channel n; null when the model has no such channel.
+std::optional<CParamInfo> PlainRowInfo(const CPlainRow& plain, int id, int n, int inputs, int outputs,
+                                       const NerexOutputSection& out) {
+  std::string name;
+  switch (plain.channel) {
+    case EChannel::kNone:
+      name = plain.name;
+      break;
+    case EChannel::kInput:
+      if (n >= inputs) return std::nullopt;
+      name = Format(plain.name, InputLetter(n));
+      break;
+    case EChannel::kInputNumber:
+      if (n >= inputs) return std::nullopt;
+      name = Format(plain.name, n + 1);
+      break;
+    case EChannel::kOutput:
+      if (n >= outputs) return std::nullopt;
+      name = plain.row == ERow::CompBypass ? Format(plain.name, char('1' + n)) : Format(plain.name, n + 1);
+      break;
+  }
+  bool disabled = false;
+  switch (plain.disabledBy) {
+    case EDisabledBy::kNever: break;
+    case EDisabledBy::kGroupC: disabled = IsChannelInGroupC(out, n); break;
+    case EDisabledBy::kGroupD: disabled = IsChannelInGroupD(out, n); break;
+    case EDisabledBy::kGroupE: disabled = IsChannelInGroupE(out, n); break;
+    case EDisabledBy::kAutoLimitersOrGroupD: disabled = out.autoLimiters != 0 || IsChannelInGroupD(out, n); break;
+    case EDisabledBy::kCompressorLimiters: disabled = out.compressorLimiters != 0; break;
+  }
+  return Info(id, std::move(name), plain.kind, plain.maximum, plain.minimum, plain.textLimit, plain.options,
+              disabled);
+}
+
 CParamValue PeqBandValue(int id, int field, const NerexEqBand& band) {
   switch (field) {
     case kPeqFrequency: return FloatValue(id, IndexToFreq(band.frequency), kParamKindFrequency);
@@ -189,7 +292,9 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
   const bool fennick = IsFennickModel(model);
   auto inputRow = [&](int channel) { return channel < inputs; };
   auto outputRow = [&](int channel) { return channel < outputs; };
+  if (const CPlainRow* plain = FindPlainRow(row)) return PlainRowInfo(*plain, id, n, inputs, outputs, out).value_or(NullInfo());
 
+  // The rows that depend on the model or on more of the settings.
   switch (row) {
     case ERow::InputGain:
       if (!inputRow(n)) break;
@@ -201,53 +306,14 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
       if (IsOutputGainTrim(n)) return Info(id, name, kParamKindLevel, 12.0f, -12.0f);
       return Info(id, name, kParamKindLevel, 15.0f, -40.0f, 0, 0, true);
     }
-    case ERow::InputMute:
-      if (!inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Mute", InputLetter(n)), kParamKindBool);
-    case ERow::OutputMute:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Mute", n + 1), kParamKindBool);
-    case ERow::OutputPhase:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Phase", n + 1), kParamKindBool, 0, 0, 0, 0, IsChannelInGroupE(out, n));
-    case ERow::DeviceName:
-      return Info(id, "Device Name", kParamKindText, 0, 0, 40);
-    case ERow::InputName:
-      if (!inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Name", InputLetter(n)), kParamKindText, 0, 0, 8);
-    case ERow::OutputName:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Name", n + 1), kParamKindText, 0, 0, 8);
     case ERow::InputDelay:
       if (!HasInputDelay(model) || !inputRow(n)) break;
       return Info(id, Format("Input Channel %c Delay", InputLetter(n)), kParamKindDelay, kMaxDelayMs, 0.0f, 0, 0,
                   model == kModelTorvex48 && out.mixerFlag == 1);
-    case ERow::OutputDelay:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Delay", n + 1), kParamKindDelay, kMaxDelayMs, 0.0f, 0, 0,
-                  IsChannelInGroupC(out, n));
     case ERow::MatrixGain:
       if (!HasMatrixGains(model)) break;
       return Info(id, Format("Matrix Gain : Output Channel %d : Input Channel %c", n / 4 + 1, InputLetter(n % 4)),
                   kParamKindLevel, 15.0f, -40.1f, 0, kParamOptionMuteAtMinimum);
-    case ERow::LimiterLevel:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Limiter Level", n + 1), kParamKindLevel, 22.0f, -10.0f, 0, 0,
-                  IsChannelInGroupD(out, n));
-    case ERow::LimiterClipLevel:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Limiter Clip Level", n + 1), kParamKindLevel, 12.0f, 2.0f, 0, 0,
-                  IsChannelInGroupD(out, n));
-    case ERow::LimiterAttack:
-    case ERow::LimiterRelease:
-    case ERow::LimiterClipRelease: {
-      if (!outputRow(n)) break;
-      const char* format = row == ERow::LimiterAttack    ? "Output Channel %d Limiter Attack"
-                           : row == ERow::LimiterRelease ? "Output Channel %d Limiter Release"
-                                                         : "Output Channel %d Limiter Clip Release";
-      return Info(id, Format(format, n + 1), kParamKindInteger, 0, 0, 0, kParamOptionWord4,
-                  out.autoLimiters != 0 || IsChannelInGroupD(out, n));
-    }
     case ERow::OutputLink:
       return Info(id, Format("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), kParamKindBool, 0, 0, 0, kParamOptionWord4,
                   IsChannelInAnyGroup(out, n / 8) || IsChannelInAnyGroup(out, n % 8));
@@ -289,38 +355,6 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
                   type ? kParamKindInteger : kParamKindFrequency, 0, 0, 0, kParamOptionWord4,
                   high ? IsChannelInGroupA(out, n) : IsChannelInGroupB(out, n));
     }
-    case ERow::GeqBypass:
-      if (!inputRow(n)) break;
-      return Info(id, Format("Input Channel %d GEQ Bypass", n + 1), kParamKindBool);
-    case ERow::Online:
-      return Info(id, "Online Status", kParamKindBool, 0, 0, 0, kParamOptionWord5);
-    case ERow::Offline:
-      return Info(id, "Offline Status", kParamKindBool, 0, 0, 0, kParamOptionWord5);
-    case ERow::Warnings:
-      return Info(id, "Warnings Active", kParamKindBool, 0, 0, 0, kParamOptionWord5);
-    case ERow::CompThreshold:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Compressor Threshold", n + 1), kParamKindLevel, 22.0f, -22.0f, 4);
-    case ERow::CompRatio:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Compressor Ratio", n + 1), kParamKindRatio, 0, 0, 0, kParamOptionWord4);
-    case ERow::CompAttack:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Compressor Attack", n + 1), kParamKindTime, 0, 0, 0, kParamOptionWord4,
-                  out.compressorLimiters != 0);
-    case ERow::CompRelease:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Compressor Release", n + 1), kParamKindTime, 0, 0, 0, kParamOptionWord4,
-                  out.compressorLimiters != 0);
-    case ERow::CompKnee:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Compressor Soft Knee", n + 1), kParamKindLevel, 0, 0, 0, kParamOptionWord4);
-    case ERow::CompBypass:
-      if (!outputRow(n)) break;
-      // The number goes through a one-character conversion: "1" to "8".
-      return Info(id, Format("Output Channel %c Compressor Bypass", char('1' + n)), kParamKindBool);
-    case ERow::CompLimiters:
-      return Info(id, "Compressor Limiters", kParamKindInteger, 0, 0, 0, kParamOptionWord4);
     case ERow::DeqThreshold:
     case ERow::DeqRatio:
     case ERow::DeqAttack:
@@ -344,10 +378,6 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
         default: return Info(id, name("Q"), kParamKindQ, 0, 0, 0, kParamOptionWord4, fullBand);
       }
     }
-    case ERow::DynamicEqMode:
-      return Info(id, "Dynamic EQ Mode", kParamKindInteger, 0, 0, 0, kParamOptionWord4);
-    case ERow::DynamicEqLinking:
-      return Info(id, "Dynamic EQ Linking", kParamKindInteger, 0, 0, 0, kParamOptionWord4);
     default:
       break;  // rows without a descriptor
   }
