@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "core/System.h"
 #include "core/SystemFile.h"
@@ -162,6 +163,10 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // The device a message names, or null when it is no longer in the system (a message that
   // was queued before its device was deleted).
   CDevice* MessageDevice(const CPostedMessage& message) const;
+  // The frame's handler of each message it takes (UI thread).
+  using MessageHandler = void (*)(CMainFrame& frame, const CPostedMessage& message);
+  static const std::unordered_map<std::uint32_t, MessageHandler>& MessageHandlers();
+  void OnZoneTimerMessage(const CPostedMessage& message);
   // Index of a zone in the system's zone list, -1 when it is not there.
   int ZoneIndex(WPARAM wParam) const;
 
