@@ -8,10 +8,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <chrono>
 #include <cstring>
 
+#include "benchmarks/BenchmarkMain.h"
 #include "core/SerialComms.h"
 #include "core/SevenBit.h"
 #include "tools/devsim/SimBus.h"
@@ -90,10 +90,4 @@ BENCHMARK(BM_WriteTransactionsOnAPty)->Unit(benchmark::kMicrosecond)->UseRealTim
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }

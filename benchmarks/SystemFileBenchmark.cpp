@@ -3,10 +3,10 @@
 // the same run: ratio_to_raw is the system's time over the raw time.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <chrono>
 
+#include "benchmarks/BenchmarkMain.h"
 #include "core/Device.h"
 #include "core/Link.h"
 #include "core/Snapshot.h"
@@ -95,10 +95,4 @@ BENCHMARK(BM_OpenSystemFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "benchmarks/BenchmarkMain.h"
 #include "core/System.h"
 #include "platform/Sync.h"
 
@@ -80,4 +81,4 @@ BENCHMARK(BM_StopTheRestingWorker)->Unit(benchmark::kMicrosecond)->UseRealTime()
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }
