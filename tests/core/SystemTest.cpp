@@ -167,6 +167,7 @@ TEST(SystemTest, DeleteDevice_RemovesEveryReferenceToIt) {
   s.GetUsers().push_back(user);
   s.SetSelectedDevice(1);
 
+  const CUuid goneUuid = gone->GetUuid();  // the device is freed below
   EXPECT_FALSE(s.DeleteDevice(2));
   ASSERT_TRUE(s.DeleteDevice(1));
   EXPECT_EQ(s.GetDeviceCount(), 1);
@@ -176,7 +177,7 @@ TEST(SystemTest, DeleteDevice_RemovesEveryReferenceToIt) {
   EXPECT_EQ(link->m_members[0]->GetUuid(), keep->GetUuid());
   EXPECT_EQ(bound->m_pDevice, nullptr);
   EXPECT_EQ(copied->m_pDevice, nullptr);
-  EXPECT_FALSE(user->HasPermissionRecord(gone->GetUuid()));
+  EXPECT_FALSE(user->HasPermissionRecord(goneUuid));
   EXPECT_TRUE(user->HasPermissionRecord(keep->GetUuid()));
   EXPECT_TRUE(s.IsModified());
 }
