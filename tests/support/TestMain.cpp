@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdlib>
 #include <string>
 
@@ -18,6 +19,10 @@ class CFreshProfile : public ::testing::EmptyTestEventListener {
  public:
   explicit CFreshProfile(std::string root) : m_root(std::move(root)) {}
   void OnTestStart(const ::testing::TestInfo&) override {
+    // A test that closed a main window asked the application to quit, and that request would
+    // end every later modal loop at once; one pass of the application's own loop clears it.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
     const std::string folder = m_root + "/test" + std::to_string(++m_count);
     CSettingsStore::UseFolderForTests(folder + "/settings");
     SetUserDataRootForTests(folder + "/userdata");
