@@ -40,6 +40,7 @@ void CMainFrame::RunCommand(std::uint32_t id) {
     case kAutoscan: OnAutoscan(); break;
     case kGlobalMute: OnGlobalMute(); break;
     case kOptions: OnOptions(); break;
+    case kLoader: Prompts().RunLoaderDialog(); break;
     case kViewDeviceView: toggle(m_deviceView); break;
     case kViewSystemMonitor: toggle(m_outputPane); break;
     case kViewDeviceProperties: toggle(m_propertiesPane); break;

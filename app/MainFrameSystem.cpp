@@ -94,6 +94,7 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kOnline: return m_system.GetDeviceCount() > 0;
     case kGlobalMute: return m_online;
     case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
+    case kLoader: return !m_online;
     case kDeviceProperties: return m_system.GetSelectedDevice() >= 0;
     default: return false;
   }

@@ -10,6 +10,7 @@
 #include "ui/ConfirmDlg.h"
 #include "ui/GoOnlineAskDlg.h"
 #include "ui/SettingsSheet.h"
+#include "ui/loader/UniversalLoaderDialog.h"
 
 IUserPrompts::Answer CQtUserPrompts::AskYesNoCancel(const std::string& caption,
                                                     const std::string& text) {
@@ -98,6 +99,11 @@ bool CQtUserPrompts::RunSettingsSheet(CSystem& system) {
   sheet.AddPage(QStringLiteral("Error Log"), new CErrorLogSettingsDlg(&system));
   sheet.AddPage(CConfirmDialogsDlg::Title(), new CConfirmDialogsPage(&system));
   return sheet.exec() == QDialog::Accepted;
+}
+
+void CQtUserPrompts::RunLoaderDialog() {
+  CUniversalLoaderDialog dialog(m_owner);
+  dialog.exec();
 }
 
 bool CQtUserPrompts::AskConfirm(const std::string& caption, const std::string& question,

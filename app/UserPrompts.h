@@ -39,6 +39,8 @@ class IUserPrompts : public IConfirmPrompt {
   // The "Settings" sheet of the Options command on the system's settings; true when it ended
   // with OK (its pages have then applied their values).
   virtual bool RunSettingsSheet(CSystem& system) = 0;
+  // The modal "Firmware / Preset Loader" dialog, run until the user closes it.
+  virtual void RunLoaderDialog() = 0;
 };
 
 // The real dialogs, owned by a window (the main frame).
@@ -52,6 +54,7 @@ class CQtUserPrompts : public IUserPrompts {
   bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) override;
   bool AskGoOnline(std::uint32_t& choice, bool& always) override;
   bool RunSettingsSheet(CSystem& system) override;
+  void RunLoaderDialog() override;
   bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
                   bool& neverAgain) override;
 

@@ -58,6 +58,27 @@ void CSerialComms::Close() {
 
 bool CSerialComms::IsOpen() const { return m_port && m_port->IsOpen(); }
 
+bool CSerialComms::PurgeRaw(std::uint32_t flags) { return IsOpen() && m_port->Purge(flags); }
+
+bool CSerialComms::SetRawTimeouts(const SerialTimeouts& timeouts) {
+  if (!IsOpen() || !m_port->SetTimeouts(timeouts)) return false;
+  m_timeouts = timeouts;
+  return true;
+}
+
+std::uint32_t CSerialComms::WriteRaw(const std::uint8_t* data, std::uint32_t n) {
+  std::uint32_t written = 0;
+  if (!IsOpen() || !m_port->Write(data, n, &written)) return 0;
+  return written;
+}
+
+std::uint32_t CSerialComms::ReadRaw(std::uint32_t n) {
+  n = std::min<std::uint32_t>(n, kReceiveBufferSize);
+  std::uint32_t got = 0;
+  if (!IsOpen() || !m_port->Read(m_receive, n, &got)) return 0;
+  return std::min(got, n);
+}
+
 std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
   m_done = false;
   const std::uint32_t length = std::uint32_t(m_transaction.FrameBytes());

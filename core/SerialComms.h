@@ -93,6 +93,14 @@ class CSerialComms {
   // Replaces the port; only while closed.
   void SetPort(std::unique_ptr<ISerialPort> port);
 
+  // Plain blocking I/O on the open port, outside any transaction (the firmware loader's own
+  // dialogues). Raw reads fill the receive buffer from offset 0, at most its size; each
+  // returns the bytes moved (0 when the port is closed or failed).
+  bool PurgeRaw(std::uint32_t flags);
+  bool SetRawTimeouts(const SerialTimeouts& timeouts);
+  std::uint32_t WriteRaw(const std::uint8_t* data, std::uint32_t n);
+  std::uint32_t ReadRaw(std::uint32_t n);
+
  private:
   void OnWriteComplete(bool ok, std::uint32_t written);
   void OnReadComplete(bool ok, std::uint32_t n);

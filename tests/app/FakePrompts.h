@@ -47,6 +47,9 @@ class CFakePrompts : public IUserPrompts {
     return settingsOk;
   }
 
+  void RunLoaderDialog() override { ++loaderDialogs; }
+  int loaderDialogs = 0;
+
   bool AskConfirm(const std::string& caption, const std::string& question, const std::string&,
                   bool& neverAgain) override {
     confirms.push_back({caption, question});

@@ -85,6 +85,9 @@ TEST_F(OnlineTest, Autoscan_GoesOnlineFindsTheUnitShowsItAndGoesOffline) {
   EXPECT_FALSE(f.GetCommand(Cmd::kFileNew)->isEnabled());
   EXPECT_FALSE(f.GetCommand(Cmd::kOptions)->isEnabled());
   EXPECT_TRUE(f.GetCommand(Cmd::kGlobalMute)->isEnabled());
+  // The loader opens the port itself: never while the system holds it.
+  f.RunCommand(Cmd::kLoader);
+  EXPECT_EQ(prompts.loaderDialogs, 0);
 
   f.RunCommand(Cmd::kOnline);
   EXPECT_FALSE(f.IsOnline());
@@ -92,6 +95,8 @@ TEST_F(OnlineTest, Autoscan_GoesOnlineFindsTheUnitShowsItAndGoesOffline) {
   EXPECT_TRUE(WaitFor([&] { return LogHas("Going Offline"); }));
   EXPECT_EQ(f.GetCommand(Cmd::kOnline)->text(), "Go Online");
   EXPECT_GT(bus->RequestCount(), 0u);
+  f.RunCommand(Cmd::kLoader);
+  EXPECT_EQ(prompts.loaderDialogs, 1);
 }
 
 TEST_F(OnlineTest, Online_AsksWithDevicesAndCancelLeavesEverythingOffline) {

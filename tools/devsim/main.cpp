@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/SerialPort.h"
+#include "tools/devsim/SimBootServer.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimSecurityUnit.h"
 #include "tools/devsim/SimDiscoveryUnit.h"
@@ -34,7 +35,10 @@ void Usage() {
                "                     110 .. 121) at short ID ID, with the discovery variant\n"
                "  --secure-unit TYPE:ID[:NAME:PASSWORD]\n"
                "                     an amplifier (type 34 to 56, or 60) that keeps a user table,\n"
-               "                     empty or with that one user, and answers the security step\n",
+               "                     empty or with that one user, and answers the security step\n"
+               "  --boot-unit FAMILY:TYPE\n"
+               "                     instead of the bus, one unit for the firmware loader: FAMILY\n"
+               "                     amp, zel, sornic or processor, with its type code\n",
                GetComPortLinkFolder().c_str());
 }
 
@@ -51,6 +55,7 @@ int main(int argc, char** argv) {
   };
   std::vector<Processor> processors;
   std::vector<std::pair<SimSecurityConfig, std::vector<std::pair<std::string, std::string>>>> secureUnits;
+  std::unique_ptr<CSimBootUnit> bootUnit;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -102,6 +107,12 @@ int main(int argc, char** argv) {
         return 2;
       }
       secureUnits.emplace_back(config, users);
+    } else if (arg == "--boot-unit" && hasValue) {
+      bootUnit = MakeBootUnit(argv[++i]);
+      if (!bootUnit) {
+        Usage();
+        return 2;
+      }
     } else if (arg == "--reply" && hasValue) {
       unsigned command = 0, length = 0;
       if (std::sscanf(argv[++i], "%u:%u", &command, &length) != 2 || length < 4 || length > 1024) {
@@ -130,6 +141,19 @@ int main(int argc, char** argv) {
   if (!LinkComPort(com, slave)) {
     std::fprintf(stderr, "orvak-devsim: cannot link com%u to %s\n", com, slave.c_str());
     return 1;
+  }
+  if (bootUnit) {
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    CSimBootServer server(std::move(wire), *bootUnit, PtyPortBaud(slave));
+    server.Start();
+    std::printf("orvak-devsim: COM%u -> %s (boot-load unit, type 0x%02X); Ctrl+C ends\n", com, slave.c_str(),
+                bootUnit->GetTypeCode());
+    std::fflush(stdout);
+    while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    server.Stop();
+    UnlinkComPort(com);
+    return 0;
   }
   CSimBus bus(std::move(wire));
   for (unsigned id : ids) {

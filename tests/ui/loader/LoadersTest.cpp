@@ -1,0 +1,434 @@
+// Each family loader's dialogue, end to end against the simulated boot-load unit on the line's
+// own clock: logs, frames, the image the unit keeps, second passes, reboots and failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "tests/ui/loader/BootLineFixture.h"
+#include "ui/loader/Loaders.h"
+
+namespace {
+
+using Family = CSimBootUnit::Family;
+using Lines = std::vector<std::string>;
+
+const std::vector<std::uint8_t> kAmpCode{0x12, 0x34, 0x56, 0x78};
+const std::vector<std::uint8_t> kZelCode{0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F};
+
+bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
+
+std::size_t CountOf(const Lines& lines, const std::string& line) {
+  return std::size_t(std::count(lines.begin(), lines.end(), line));
+}
+
+class AmpFirmwareTest : public BootLineTest {
+ protected:
+  void SetUp() override {
+    Attach(Family::kAmpModule, 0x31);
+    m_data = FirmwareData(400, kAmpCode, 100);
+    m_job.firmwarePath = WriteFile("amp.hex", MakeHex(m_data));
+  }
+  SimBootBytes m_data;
+};
+
+TEST_F(AmpFirmwareTest, OnePassLoadsTheImageAndWaitsForTheRestart) {
+  EXPECT_TRUE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_unit->ImageBytes(), m_data);
+  EXPECT_TRUE(m_unit->IsComplete());
+  EXPECT_TRUE(WroteFrame(BuildShortBootCommand(0x31)));
+  const Lines& log = m_report.lines;
+  ASSERT_EQ(log.size(), 6u);
+  EXPECT_EQ(Lines(log.begin(), log.begin() + 6),
+            (Lines{"Checking firmware file...!!", "Sending boot command", "Erasing current firmware...",
+                   "Sending Hex file 100.0% done", "Done", log[5]}));
+  EXPECT_TRUE(StartsWith(log[5], "Waiting for amp to reboot."));
+  EXPECT_LT(log[5].size(), std::string("Waiting for amp to reboot").size() + 30);
+  EXPECT_EQ(m_report.progress.back(), 100);
+  EXPECT_EQ(m_unit->GetMode(m_line->NowUs()), CSimBootUnit::Mode::kNormal);
+}
+
+TEST_F(AmpFirmwareTest, UnitAlreadyInItsBootLoaderIsStartedWithOne) {
+  m_unit->StartInBootLoader();
+  EXPECT_TRUE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_unit->ImageBytes(), m_data);
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
+  const Lines& log = m_report.lines;
+  EXPECT_EQ(Lines(log.begin(), log.begin() + 3),
+            (Lines{"Cannot connect to amp", "Retrying to see if amp is already in boot load mode",
+                   "Erasing current firmware..."}));
+  EXPECT_EQ(CountOf(log, "Checking firmware file...!!"), 0u);
+  EXPECT_TRUE(WroteFrame({'1'}));
+}
+
+TEST_F(AmpFirmwareTest, RefusedChunkSendsTheWholeFileAgainInTheSecondPass) {
+  m_unit->RefuseRecord(5);
+  EXPECT_TRUE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_unit->ImageBytes(), m_data);
+  EXPECT_EQ(m_unit->Erases(), 2u);
+  const Lines& log = m_report.lines;
+  EXPECT_EQ(CountOf(log, "Sector 1 load complete.  Starting sector 2..."), 1u);
+  EXPECT_EQ(CountOf(log, "Erasing current firmware..."), 1u);  // the second pass has none
+  EXPECT_EQ(CountOf(log, "Cannot connect to amp"), 0u);
+  EXPECT_EQ(CountOf(log, "Done"), 1u);
+}
+
+TEST_F(AmpFirmwareTest, RefusedChunkInTheSecondPassFailsTheLoad) {
+  m_unit->RefuseRecord(2);
+  m_unit->RefuseRecord(4);
+  EXPECT_FALSE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(CountOf(m_report.lines, "Sector 1 load complete.  Starting sector 2..."), 2u);
+  EXPECT_EQ(CountOf(m_report.lines, "Done"), 0u);
+  EXPECT_FALSE(m_unit->IsComplete());
+}
+
+TEST_F(AmpFirmwareTest, UnitThatNeverComesBackIsOnlyWarnedAbout) {
+  m_unit->SetNeverReboots(true);
+  EXPECT_TRUE(LoadAmpFirmware(Context()));
+  const Lines& log = m_report.lines;
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "Waiting for amp to reboot" + std::string(30, '.'));
+  EXPECT_EQ(log.back(), "Warning - cannot reconnect to amp");
+}
+
+TEST_F(AmpFirmwareTest, FileForAnotherUnitIsRefusedBeforeTheBootCommand) {
+  m_unit->SetHardwareCode({0x12, 0x34, 0x56, 0x79});
+  EXPECT_FALSE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Checking firmware file...!!", "Incompatible firmware file !!"}));
+  EXPECT_EQ(Written(), (std::vector<SimBootBytes>{{0xE0, 0x01}}));
+}
+
+TEST_F(AmpFirmwareTest, BootLoaderThatDoesNotAnswerFailsTheBootCommand) {
+  m_unit->SetRefuseBoot(true);
+  EXPECT_FALSE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Boot command to amp failed");
+}
+
+TEST_F(AmpFirmwareTest, MissingFileAndPortAreReported) {
+  m_job.firmwarePath = m_folder.path().toStdString() + "/none.hex";
+  EXPECT_FALSE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Cannot open firmware file " + m_job.firmwarePath + "!!"}));
+  m_report.lines.clear();
+  m_job.firmwarePath = WriteFile("amp.hex", MakeHex(m_data));
+  m_job.connectedPort = 4;
+  EXPECT_FALSE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Cannot open COM4"}));
+}
+
+// Damaged files never reach a unit, whichever loader reads them.
+struct BadFileCase {
+  const char* name;
+  Family family;
+  std::uint8_t type;
+  BootBytes file;
+};
+
+class BadFirmwareFileTest : public BootLineTest, public ::testing::WithParamInterface<BadFileCase> {};
+
+TEST_P(BadFirmwareFileTest, IsRefusedBeforeAnythingReachesTheBootLoader) {
+  const BadFileCase& c = GetParam();
+  CSimBootUnit& unit = Attach(c.family, c.type);
+  m_job.firmwarePath = WriteFile("bad.hex", c.file);
+  const bool ok = c.family == Family::kAmpModule ? LoadAmpFirmware(Context())
+                  : c.family == Family::kSornic  ? LoadSornicAmpFirmware(Context())
+                                                 : LoadProcessorFirmware(Context());
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(m_report.lines.back(), "Incompatible firmware file !!");
+  EXPECT_EQ(unit.BootCommands(), 0u);
+  for (const auto& write : m_line->Writes()) EXPECT_LE(write.bytes.size(), 5u);  // probes only
+}
+
+std::vector<BadFileCase> BadFiles() {
+  const BootBytes good = MakeHex(FirmwareData(100, kAmpCode, 0));
+  const BootBytes cut(good.begin(), good.end() - 25);
+  const std::string text = "not a firmware file\r\n";
+  const BootBytes notHex(text.begin(), text.end());
+  return {
+      {"AmpEmpty", Family::kAmpModule, 0x31, {}},
+      {"AmpTruncated", Family::kAmpModule, 0x31, cut},
+      {"AmpNotHex", Family::kAmpModule, 0x31, notHex},
+      {"SornicEmpty", Family::kSornic, 0x3C, {}},
+      {"SornicTruncated", Family::kSornic, 0x3C, cut},
+      {"SornicNotHex", Family::kSornic, 0x3C, notHex},
+      {"ProcessorEmpty", Family::kProcessor, 0x72, {}},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BadFirmwareFileTest, ::testing::ValuesIn(BadFiles()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Presets ---
+
+class AmpPresetTest : public BootLineTest {
+ protected:
+  void SetUp() override { Attach(Family::kAmpModule, 0x32); }
+
+  // A store frame of 29 bytes for a slot.
+  static BootBytes StoreFrame(std::uint8_t slot) {
+    BootBytes frame{0xF1, 0x00, 28, 0x32, 0x01, 0x0D, 0x12, slot};
+    for (int i = 0; i < 20; ++i) frame.push_back(std::uint8_t((slot * 16 + i) & 0x7F));
+    frame.push_back(BootChecksum(frame.data(), frame.size()));
+    return frame;
+  }
+  // Header for the unit, the mask, then the frames of the slots given.
+  std::string PresetFile(std::uint16_t mask, const std::vector<int>& slotNumbers, std::uint8_t type = 0x32,
+                         std::uint8_t lastCode = 0x78) {
+    BootBytes file(32, 0);
+    const std::uint8_t code[4] = {0x12, 0x34, 0x56, lastCode};
+    std::copy(code, code + 4, file.begin() + 8);
+    file[12] = type;
+    file[16] = std::uint8_t(mask);
+    file[17] = std::uint8_t(mask >> 8);
+    for (int slot : slotNumbers) {
+      const BootBytes frame = StoreFrame(std::uint8_t(slot));
+      file.insert(file.end(), frame.begin(), frame.end());
+    }
+    return WriteFile("Hall.bin", file);
+  }
+};
+
+TEST_F(AmpPresetTest, StoresHeldSlotsClearsTheRestAndNamesTheSet) {
+  m_job.presetPath = PresetFile(0x0209, {1, 4, 10});  // slot indexes 0, 3, 9
+  EXPECT_TRUE(LoadAmpPresets(Context()));
+  const auto presets = m_unit->Presets();
+  EXPECT_EQ(presets[0], StoreFrame(1));
+  EXPECT_EQ(presets[3], StoreFrame(4));
+  EXPECT_EQ(presets[9], StoreFrame(10));
+  EXPECT_TRUE(presets[1].empty());
+  EXPECT_EQ(m_unit->PresetClears(), 7u);
+  EXPECT_EQ(m_unit->PresetName(), "Hall.bin" + std::string(32, ' '));
+  EXPECT_TRUE(WroteFrame(BuildClearPresetCommand(0x32, 2)));  // slot index 1 clears slot 2
+  EXPECT_EQ(m_report.lines,
+            (Lines{"Storing Preset:0", "Clearing Preset:1", "Clearing Preset:2", "Storing Preset:3",
+                   "Clearing Preset:4", "Clearing Preset:5", "Clearing Preset:6", "Clearing Preset:7",
+                   "Clearing Preset:8", "Storing Preset:9", "Preset name loaded OK"}));
+}
+
+TEST_F(AmpPresetTest, EmptyMaskClearsAllTenAndUpperBitsAreIgnored) {
+  m_job.presetPath = PresetFile(0, {});
+  EXPECT_TRUE(LoadAmpPresets(Context()));
+  EXPECT_EQ(m_unit->PresetClears(), 10u);
+  m_job.presetPath = PresetFile(0xFC01, {1});
+  EXPECT_TRUE(LoadAmpPresets(Context()));
+  EXPECT_EQ(m_unit->Presets()[0], StoreFrame(1));
+  EXPECT_EQ(m_unit->PresetClears(), 19u);
+}
+
+TEST_F(AmpPresetTest, FileForAnotherUnitTouchesNoSlot) {
+  for (const auto& [type, lastCode] : {std::pair<std::uint8_t, std::uint8_t>{0x31, 0x78}, {0x32, 0x77}}) {
+    m_report.lines.clear();
+    m_job.presetPath = PresetFile(1, {1}, type, lastCode);
+    EXPECT_FALSE(LoadAmpPresets(Context()));
+    EXPECT_EQ(m_report.lines, (Lines{"Preset file does not match amp type"}));
+  }
+  for (const auto& write : Written()) EXPECT_EQ(write, (SimBootBytes{0xE0, 0x01}));
+}
+
+TEST_F(AmpPresetTest, FileEndingBeforeItsLastFrameTouchesNoSlot) {
+  m_job.presetPath = PresetFile(0x0007, {1, 2});  // three slots held, two frames present
+  EXPECT_FALSE(LoadAmpPresets(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Preset File Failed to Load!!"}));
+  EXPECT_EQ(Written(), (std::vector<SimBootBytes>{{0xE0, 0x01}}));
+}
+
+TEST_F(AmpPresetTest, SilentUnitAndMissingFile) {
+  m_job.presetPath = m_folder.path().toStdString() + "/none.bin";
+  EXPECT_FALSE(LoadAmpPresets(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Cannot open preset file " + m_job.presetPath}));
+  m_report.lines.clear();
+  m_job.presetPath = PresetFile(0, {});
+  m_unit->SetSilent(true);
+  EXPECT_FALSE(LoadAmpPresets(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Cannot connect to amp"}));
+}
+
+// --- Zel family and Sornic ---
+
+class ZelFirmwareTest : public BootLineTest {
+ protected:
+  void SetUp() override {
+    Attach(Family::kZel, 0x33).SetUnitCode({0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F});
+    std::ofstream(m_job.programFolder + "Orvak.ini") << "ZEL_SERIES=2.14\r\n";
+    m_data = FirmwareData(300, kZelCode, 30);
+    WriteFile("ZelAmpFirmware_v2_14.hex", MakeHex(m_data));
+  }
+  SimBootBytes m_data;
+};
+
+TEST_F(ZelFirmwareTest, StreamsTheVersionedFileAndWaitsForTheRestart) {
+  EXPECT_TRUE(LoadZelFirmware(Context()));
+  EXPECT_EQ(m_unit->ImageBytes(), m_data);
+  EXPECT_TRUE(WroteFrame(BuildLongBootCommand(0x33, 0x01020304)));
+  const Lines& log = m_report.lines;
+  ASSERT_EQ(log.size(), 6u);
+  EXPECT_EQ(Lines(log.begin(), log.begin() + 5),
+            (Lines{"Checking firmware file...", "Sending boot command", "Erasing current firmware...",
+                   "Sending Hex file 100.0% done", "Done"}));
+  EXPECT_TRUE(StartsWith(log[5], "Waiting for device to reboot."));
+  // The stream went at the boot loader's 9600 baud.
+  for (const auto& write : m_line->Writes()) {
+    if (write.bytes.size() > 20) {
+      EXPECT_EQ(write.baud, 9600u);
+    }
+  }
+}
+
+TEST_F(ZelFirmwareTest, MissingVersionFileAndIncompatibleFile) {
+  std::ofstream(m_job.programFolder + "Orvak.ini", std::ios::trunc) << "OTHER=1\n";
+  EXPECT_FALSE(LoadZelFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Cannot open firmware file " + m_job.programFolder + "ZelAmpFirmware_v.hex!!");
+  m_unit->SetUnitCode({0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x50});
+  std::ofstream(m_job.programFolder + "Orvak.ini", std::ios::trunc) << "ZEL_SERIES=2.14\r\n";
+  EXPECT_FALSE(LoadZelFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Incompatible firmware file !!");
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
+}
+
+TEST_F(ZelFirmwareTest, BootCommandNotTakenFails) {
+  m_unit->SetRefuseBoot(true);
+  EXPECT_FALSE(LoadZelFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Boot command to device failed");
+}
+
+TEST_F(ZelFirmwareTest, BrokenStreamLeavesTheUnitInItsBootLoaderWithAWarning) {
+  m_unit->RefuseRecord(4);
+  EXPECT_TRUE(LoadZelFirmware(Context()));
+  EXPECT_FALSE(m_unit->IsComplete());
+  EXPECT_EQ(m_report.lines[m_report.lines.size() - 2], "Waiting for device to reboot" + std::string(30, '.'));
+  EXPECT_EQ(m_report.lines.back(), "Warning - cannot reconnect to device");
+}
+
+// The Zel boot loader's answer to the boot command is only counted: 50 to 61 bytes will do.
+class ZelBannerTest : public ZelFirmwareTest, public ::testing::WithParamInterface<std::pair<std::size_t, bool>> {};
+
+TEST_P(ZelBannerTest, BootAnswerLengthDecides) {
+  m_unit->SetBannerLength(GetParam().first);
+  EXPECT_EQ(LoadZelFirmware(Context()), GetParam().second);
+  EXPECT_EQ(CountOf(m_report.lines, "Boot command to device failed"), GetParam().second ? 0u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ZelBannerTest,
+                         ::testing::Values(std::pair<std::size_t, bool>{49, false}, std::pair<std::size_t, bool>{50, true},
+                                           std::pair<std::size_t, bool>{61, true}));
+
+TEST_F(ZelFirmwareTest, UnitThatDoesNotAnswerTheLongIdQuery) {
+  m_unit->SetSilent(true);
+  EXPECT_FALSE(LoadZelFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Cannot connect to device"}));
+}
+
+class SornicFirmwareTest : public BootLineTest {
+ protected:
+  void SetUp() override {
+    Attach(Family::kSornic, 0x3C);
+    m_data = FirmwareData(250, {0x01}, 0);  // no signature needed
+    m_job.firmwarePath = WriteFile("sornic.hex", MakeHex(m_data));
+  }
+  SimBootBytes m_data;
+};
+
+TEST_F(SornicFirmwareTest, LoadsWithoutSignatureAtFiftySevenSix) {
+  EXPECT_TRUE(LoadSornicAmpFirmware(Context()));
+  EXPECT_EQ(m_unit->ImageBytes(), m_data);
+  EXPECT_EQ(CountOf(m_report.lines, "Checking firmware file..."), 0u);
+  EXPECT_EQ(m_report.lines.front(), "Sending boot command");
+  for (const auto& write : m_line->Writes()) EXPECT_EQ(write.baud, 57600u);
+}
+
+TEST_F(SornicFirmwareTest, EmptyPathAndAUnitThatNeverComesBack) {
+  m_job.firmwarePath.clear();
+  EXPECT_FALSE(LoadSornicAmpFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Cannot open firmware file !!"}));
+  m_report.lines.clear();
+  m_job.firmwarePath = WriteFile("sornic.hex", MakeHex(m_data));
+  m_unit->SetNeverReboots(true);
+  const std::uint64_t start = m_line->NowUs();
+  EXPECT_TRUE(LoadSornicAmpFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Warning - cannot reconnect to device");
+  // Each reconnection query waits out its five-second read time-out.
+  EXPECT_GT(m_line->NowUs() - start, 30ull * 6000000);
+}
+
+// --- Processors ---
+
+class ProcessorFirmwareTest : public BootLineTest {
+ protected:
+  void SetUp() override { Attach(Family::kProcessor, 0x73); }
+  void Load(const SimBootBytes& image) { m_job.firmwarePath = WriteFile("nerex.hex", image); }
+  static SimBootBytes Image(std::size_t size) {
+    SimBootBytes image(size);
+    for (std::size_t i = 0; i < size; ++i) image[i] = std::uint8_t(i % 251);
+    return image;
+  }
+};
+
+TEST_F(ProcessorFirmwareTest, PartialLastBlockIsPaddedAndRepeatedInTheEndBlock) {
+  const SimBootBytes image = Image(300);
+  Load(image);
+  EXPECT_TRUE(LoadProcessorFirmware(Context()));
+  SimBootBytes padded = image;
+  padded.resize(384, 0xFF);
+  EXPECT_EQ(m_unit->ImageBytes(), padded);
+  EXPECT_EQ(m_unit->EndBlock(), SimBootBytes(padded.begin() + 256, padded.end()));
+  EXPECT_EQ(m_report.lines, (Lines{"Sending Hex file 85.3% done"}));
+  EXPECT_EQ(m_report.progress, (std::vector<int>{0, 42, 85}));
+  EXPECT_TRUE(WroteFrame(BuildProcessorBootCommand(0x73)));
+}
+
+TEST_F(ProcessorFirmwareTest, WholeBlocksEndWithABlankEndBlockAndBlankBlocksAreSkipped) {
+  SimBootBytes image = Image(384);
+  std::fill(image.begin() + 128, image.begin() + 256, 0xFF);
+  Load(image);
+  EXPECT_TRUE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_unit->BlocksTaken(), 2u);
+  EXPECT_EQ(m_unit->ImageBytes(), image);
+  EXPECT_EQ(m_unit->EndBlock(), SimBootBytes(128, 0xFF));
+  EXPECT_EQ(m_report.lines, (Lines{"Sending Hex file 100.0% done"}));
+}
+
+TEST_F(ProcessorFirmwareTest, OnlyBlankBytesSendsBootAndEndBlockOnly) {
+  Load(SimBootBytes(200, 0xFF));
+  EXPECT_TRUE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_unit->BlocksTaken(), 0u);
+  EXPECT_TRUE(m_unit->IsComplete());
+}
+
+TEST_F(ProcessorFirmwareTest, UnacknowledgedBlockEndsTheLoad) {
+  Load(Image(600));
+  m_unit->FailBlock(2);
+  EXPECT_FALSE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Device has stopped responding");
+  EXPECT_FALSE(m_unit->IsComplete());
+}
+
+TEST_F(ProcessorFirmwareTest, UnitWithoutIdentityAnswerIsRefused) {
+  Attach(Family::kAmpModule, 0x73);  // answers the short query only
+  Load(Image(300));
+  EXPECT_FALSE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Cannot connect to device"}));
+}
+
+TEST_F(ProcessorFirmwareTest, FennickTakesTheVersionedFileFromTheProgramFolder) {
+  Attach(Family::kProcessor, 0x10);
+  std::ofstream(m_job.programFolder + "Orvak.ini") << "Fennick=5.02\n";
+  const SimBootBytes image = Image(256);
+  WriteFile("FennickFirmware_v5_02.hex", image);
+  EXPECT_TRUE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_unit->ImageBytes(), image);
+}
+
+TEST_F(ProcessorFirmwareTest, ImageBeyondTheAddressRangeIsRefusedBeforeTheBootCommand) {
+  Load(SimBootBytes(16 * 1024 * 1024 - 127, 0x00));  // its last block would need address FF FF 80
+  EXPECT_FALSE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Incompatible firmware file !!"}));
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
+}
+
+TEST_F(ProcessorFirmwareTest, BootCommandNotAcknowledged) {
+  Load(Image(300));
+  m_unit->SetRefuseBoot(true);
+  EXPECT_FALSE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Sending boot command", "Boot command to device failed"}));
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The units the loader supports: status texts, loader kinds and automatic firmware names.
+#include <algorithm>
+
+#include "core/TextConversion.h"
+#include "core/VersionTable.h"
+#include "platform/AppPaths.h"
+#include "ui/loader/Loaders.h"
+
+namespace {
+
+struct LoaderModel {
+  std::uint8_t type;
+  const char* text;
+  LoaderKind kind;
+};
+
+constexpr LoaderModel kModels[] = {
+    {0x10, "Fennick Connected", LoaderKind::kProcessor},
+    {0x11, "Zel-Fennick Connected", LoaderKind::kProcessor},
+    {0x22, "FennickXB08 Cobranet Connected", LoaderKind::kZel},
+    {0x23, "FennickXB16 Cobranet Connected", LoaderKind::kZel},
+    {0x24, "FennickXB08 Ethersound Connected", LoaderKind::kZel},
+    {0x25, "FennickXB16 Ethersound Connected", LoaderKind::kZel},
+    {0x26, "FennickXB08 Dante Connected", LoaderKind::kZel},
+    {0x27, "FennickXB16 Dante Connected", LoaderKind::kZel},
+    {0x28, "Zel XB-08 Cobranet Connected", LoaderKind::kZel},
+    {0x29, "Zel XB-16 Cobranet Connected", LoaderKind::kZel},
+    {0x2A, "Zel XB-08 Ethersound Connected", LoaderKind::kZel},
+    {0x2B, "Zel XB-16 Ethersound Connected", LoaderKind::kZel},
+    {0x2C, "Zel XB-08 Dante Connected", LoaderKind::kZel},
+    {0x2D, "Zel XB-16 Dante Connected", LoaderKind::kZel},
+    {0x2E, "QuillXB08 Connected", LoaderKind::kZel},
+    {0x2F, "QuillXB16 Connected", LoaderKind::kZel},
+    {0x30, "", LoaderKind::kAmpModule},
+    {0x31, "Vm4 Amplifier Connected", LoaderKind::kAmpModule},
+    {0x32, "Vm6 Amplifier Connected", LoaderKind::kAmpModule},
+    {0x33, "Zel-2 Connected", LoaderKind::kZel},
+    {0x34, "Zel-3 Connected", LoaderKind::kZel},
+    {0x35, "Zel-4 Connected", LoaderKind::kZel},
+    {0x36, "Zel-5 Connected", LoaderKind::kZel},
+    {0x37, "Zel-6 Connected", LoaderKind::kZel},
+    {0x38, "Zel-1 Connected", LoaderKind::kZel},
+    {0x3C, "Sornic Amplifier Connected", LoaderKind::kSornic},
+    {0x72, "Nerex24 Connected", LoaderKind::kProcessor},
+    {0x73, "Nerex26 Connected", LoaderKind::kProcessor},
+    {0x74, "Nerex44 Connected", LoaderKind::kProcessor},
+    {0x76, "Nerex46 Connected", LoaderKind::kProcessor},
+    {0x78, "Nerex48 Connected", LoaderKind::kProcessor},
+};
+
+const LoaderModel* FindModel(std::uint8_t type) {
+  for (const LoaderModel& model : kModels) {
+    if (model.type == type) return &model;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+LoaderKind LoaderKindOf(std::uint8_t type) {
+  const LoaderModel* model = FindModel(type);
+  return model ? model->kind : LoaderKind::kNone;
+}
+
+std::string ConnectedText(std::uint8_t type) {
+  const LoaderModel* model = FindModel(type);
+  return model ? model->text : "";
+}
+
+std::string AutomaticFirmwarePath(std::uint8_t type, const std::string& programFolder) {
+  const char* prefix = nullptr;
+  const char* key = nullptr;
+  switch (type) {
+    case 0x22: case 0x23: case 0x28: case 0x29:
+      prefix = "ZelXBCobraFirmware_v", key = "ZEL_BREAK";
+      break;
+    case 0x24: case 0x25: case 0x2A: case 0x2B:
+      prefix = "ZelXBEtherFirmware_v", key = "ZEL_BREAK";
+      break;
+    case 0x26: case 0x27: case 0x2C: case 0x2D: case 0x2E: case 0x2F:
+      prefix = "ZelXBDanteFirmware_v", key = "ZEL_BREAK";
+      break;
+    case 0x33: case 0x34: case 0x35: case 0x36: case 0x38:
+      prefix = "ZelAmpFirmware_v", key = "ZEL_SERIES";
+      break;
+    case 0x37:
+      prefix = "Zel6Firmware_v", key = "ZEL_6";
+      break;
+    case 0x10: case 0x11:
+      prefix = "FennickFirmware_v", key = "Fennick";
+      break;
+    default: return std::string();
+  }
+  const std::string folder = programFolder.empty() ? GetExecutableFolder() : programFolder;
+  std::string version = ReadIniValueFromFile(folder + "Orvak.ini", key);
+  std::replace(version.begin(), version.end(), '.', '_');
+  return folder + prefix + version + ".hex";
+}
+
+std::string PresetSetName(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const CWideString name = Utf8ToCString(slash == std::string::npos ? path : path.substr(slash + 1));
+  std::string bytes;
+  for (std::size_t i = 0; i < name.size() && i < 40; ++i) bytes += char(name[i] & 0xFF);
+  return bytes;
+}

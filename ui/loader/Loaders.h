@@ -1,0 +1,35 @@
+// The family loaders that the loader dialog's worker runs. Each opens the job's port itself,
+// reports through the context and returns true on success. Loader worker thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ui/loader/LoaderContext.h"
+
+// Amplifier modules (0x30 to 0x32): Intel HEX firmware through the boot loader at 9600 baud.
+bool LoadAmpFirmware(const CLoaderContext& context);
+// Amplifier modules: the presets of a preset file, then the file's name as the set's name.
+bool LoadAmpPresets(const CLoaderContext& context);
+// Zel amplifiers and breakout boxes: the firmware file named by the version table.
+bool LoadZelFirmware(const CLoaderContext& context);
+// Sornic amplifier: the chosen firmware file, boot loader at 57600 baud.
+bool LoadSornicAmpFirmware(const CLoaderContext& context);
+// Processors: a plain byte image in addressed 128-byte blocks.
+bool LoadProcessorFirmware(const CLoaderContext& context);
+
+// Which loader a type code takes.
+enum class LoaderKind { kNone, kAmpModule, kZel, kSornic, kProcessor };
+LoaderKind LoaderKindOf(std::uint8_t type);
+// The scan's status text for a supported type code ("Zel-2 Connected"); empty for 0x30 and
+// for codes outside the table.
+std::string ConnectedText(std::uint8_t type);
+
+// The firmware file the Zel family loader or the processor loader picks by itself for a type
+// code: folder, prefix, version from the table with "." made "_", ".hex". Empty for codes
+// whose file the user chooses.
+std::string AutomaticFirmwarePath(std::uint8_t type, const std::string& programFolder);
+
+// The name a preset set is stored under: the file's name (after the last separator), its first
+// 40 characters, each cut to its low 8 bits.
+std::string PresetSetName(const std::string& path);

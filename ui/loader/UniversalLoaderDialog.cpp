@@ -1,0 +1,362 @@
+// The loader dialog: port scan, control rules, worker thread and its messages.
+#include "ui/loader/UniversalLoaderDialog.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <chrono>
+
+#include "core/SerialComms.h"
+#include "ui/loader/BootFrames.h"
+#include "ui/loader/Loaders.h"
+
+namespace {
+
+const char kFirmwareFilter[] = "Firmware Files (*.hex)|*.hex|All Files (*.*)|*.*||";
+const char kPresetFilter[] = "Preset Files (*.bin)|*.bin|All Files (*.*)|*.*||";
+
+// "A (*.a)|*.a|B|*.b||" as Qt's "A (*.a);;B (*.b)".
+QString QtFilter(const std::string& filter) {
+  QStringList parts = QString::fromStdString(filter).split('|', Qt::SkipEmptyParts);
+  QStringList names;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    names << (parts[i].contains('(') ? parts[i] : parts[i] + QStringLiteral(" (") + parts[i + 1] + ')');
+  }
+  return names.join(QStringLiteral(";;"));
+}
+
+}  // namespace
+
+// The worker's side of messages 5002 and 5003: each call returns once the dialog has handled it.
+class CUniversalLoaderDialog::Report : public ILoaderReport {
+ public:
+  explicit Report(CUniversalLoaderDialog& dialog) : m_dialog(dialog) {}
+  void LogLine(const std::string& text, bool replaceLast) override {
+    const QString line = QString::fromStdString(text);
+    QMetaObject::invokeMethod(
+        &m_dialog, [this, line, replaceLast] { m_dialog.OnLogLine(line, replaceLast); },
+        Qt::BlockingQueuedConnection);
+  }
+  void Progress(int percent) override {
+    QMetaObject::invokeMethod(
+        &m_dialog, [this, percent] { m_dialog.OnProgress(percent); }, Qt::BlockingQueuedConnection);
+  }
+
+ private:
+  CUniversalLoaderDialog& m_dialog;
+};
+
+CUniversalLoaderDialog::CUniversalLoaderDialog(QWidget* parent, ILoaderClock* clock)
+    : QDialog(parent), m_clock(clock ? *clock : m_systemClock) {
+  setWindowTitle(QStringLiteral("Firmware / Preset Loader"));
+
+  auto* statusBox = new QGroupBox(QStringLiteral("Status"), this);
+  m_status = new QLabel(statusBox);
+  m_status->setAlignment(Qt::AlignCenter);
+  m_status->setMinimumHeight(24);
+  QFont bold = m_status->font();
+  bold.setBold(true);
+  m_status->setFont(bold);
+  m_firmwareButton = new QPushButton(QStringLiteral("Firmware"), statusBox);
+  m_presetsButton = new QPushButton(QStringLiteral("Presets"), statusBox);
+  m_firmwareText = new QLineEdit(statusBox);
+  m_presetText = new QLineEdit(statusBox);
+  for (QLineEdit* text : {m_firmwareText, m_presetText}) {
+    text->setReadOnly(true);
+    text->setFocusPolicy(Qt::NoFocus);
+  }
+  for (QPushButton* button : {m_firmwareButton, m_presetsButton}) {
+    button->setAutoDefault(false);
+    button->setMinimumWidth(90);
+  }
+  auto* statusLayout = new QGridLayout(statusBox);
+  statusLayout->addWidget(m_status, 0, 0, 1, 2);
+  statusLayout->addWidget(m_firmwareButton, 1, 0);
+  statusLayout->addWidget(m_firmwareText, 1, 1);
+  statusLayout->addWidget(m_presetsButton, 2, 0);
+  statusLayout->addWidget(m_presetText, 2, 1);
+  statusLayout->setColumnStretch(1, 1);
+
+  m_log = new QListWidget(this);
+  m_log->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_log->setSelectionMode(QAbstractItemView::NoSelection);
+  m_log->setMinimumHeight(180);
+
+  auto* progressBox = new QGroupBox(QStringLiteral("Progress"), this);
+  m_progress = new QProgressBar(progressBox);
+  m_progress->setRange(0, 100);
+  m_progress->setValue(0);
+  m_loadButton = new QPushButton(QStringLiteral("Load"), progressBox);
+  m_loadButton->setAutoDefault(false);
+  m_loadButton->setMinimumWidth(90);
+  auto* progressLayout = new QHBoxLayout(progressBox);
+  progressLayout->addWidget(m_progress, 1);
+  progressLayout->addWidget(m_loadButton);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(statusBox);
+  layout->addWidget(m_log, 1);
+  layout->addWidget(progressBox);
+  resize(520, 440);
+
+  connect(m_firmwareButton, &QPushButton::clicked, this, [this] { OnBnClickedFirmware(); });
+  connect(m_presetsButton, &QPushButton::clicked, this, [this] { OnBnClickedPresets(); });
+  connect(m_loadButton, &QPushButton::clicked, this, [this] { OnBnClickedLoad(); });
+  m_scanTimer.setInterval(kScanPeriodMs);
+  connect(&m_scanTimer, &QTimer::timeout, this, [this] { ScanStep(); });
+
+  // What OnInitDialog does: the worker waits for loads from now on.
+  m_runFlag = 1;
+  m_worker = std::thread([this] { WorkerLoop(); });
+  UpdateControls();
+  ShowFirmwareControls(false);
+  ShowPresetControls(false);
+  m_scanTimer.start();
+  m_status->setText(QStringLiteral("Scanning ports for device..."));
+}
+
+CUniversalLoaderDialog::~CUniversalLoaderDialog() { StopWorker(); }
+
+void CUniversalLoaderDialog::SetFileChooser(std::function<std::string(const std::string& filter)> chooser) {
+  m_chooser = std::move(chooser);
+}
+
+QString CUniversalLoaderDialog::GetStatusText() const { return m_status->text(); }
+
+QStringList CUniversalLoaderDialog::GetLogLines() const {
+  QStringList lines;
+  for (int i = 0; i < m_log->count(); ++i) lines << m_log->item(i)->text();
+  return lines;
+}
+
+void CUniversalLoaderDialog::ScanStep() {
+  CSerialComms port;
+  std::uint32_t portNumber = 0;
+  bool opened = false;
+  if (m_connectedPort != 0) {
+    portNumber = m_connectedPort;
+    opened = port.Open(portNumber, kScanBaud, false);
+  } else {
+    if (m_nextPort == kLastPort + 1) m_nextPort = 1;
+    while (!opened && m_nextPort <= kLastPort) {
+      portNumber = m_nextPort++;
+      opened = port.Open(portNumber, kScanBaud, false);
+      if (!opened) port.Close();
+    }
+  }
+  if (!opened) {
+    port.Close();
+    if (m_connected) LostSteps();
+  } else {
+    std::uint8_t type = QueryTypeShortId(port, m_clock);
+    if (type == 0) {
+      port.Close();
+      port.Open(portNumber, kScanBaud, false);
+      type = QueryTypeShortId(port, m_clock);
+    }
+    if (type == 0) {
+      port.Close();
+      port.Open(portNumber, kLongIdBaud, false);
+      if (const std::uint32_t longId = QueryLongId(port, m_clock); longId != 0) {
+        type = QueryTypeLongId(port, m_clock, longId);
+      }
+    }
+    if (LoaderKindOf(type) != LoaderKind::kNone) {
+      if (!m_connected) {
+        m_connected = true;
+        m_deviceType = type;
+        m_status->setText(QString::fromStdString(ConnectedText(type)));
+        m_connectedPort = portNumber;
+        UpdateControls();
+      }
+    } else {
+      LostSteps();
+    }
+  }
+  UpdateControls();
+}
+
+void CUniversalLoaderDialog::LostSteps() {
+  if (!m_connected) return;
+  m_connected = false;
+  m_deviceType = 0;
+  m_connectedPort = 0;
+  m_status->setText(QStringLiteral("Device disconnected"));
+  ShowFirmwareControls(false);
+  ShowPresetControls(false);
+}
+
+void CUniversalLoaderDialog::ShowFirmwareControls(bool shown) {
+  m_firmwareButton->setVisible(shown);
+  m_firmwareText->setVisible(shown);
+}
+
+void CUniversalLoaderDialog::ShowPresetControls(bool shown) {
+  m_presetsButton->setVisible(shown);
+  m_presetText->setVisible(shown);
+}
+
+void CUniversalLoaderDialog::UpdateControls() {
+  bool enable = false;
+  if (m_connected) {
+    switch (LoaderKindOf(m_deviceType)) {
+      case LoaderKind::kAmpModule:
+        ShowFirmwareControls(true);
+        ShowPresetControls(true);
+        enable = !m_firmwarePath.empty() || !m_presetPath.empty();
+        break;
+      case LoaderKind::kProcessor:
+        if (m_deviceType == 0x10 || m_deviceType == 0x11) {
+          // The loader picks the file itself.
+          ShowFirmwareControls(false);
+          ShowPresetControls(false);
+          enable = true;
+        } else {
+          ShowFirmwareControls(true);
+          ShowPresetControls(false);
+          enable = !m_firmwarePath.empty();
+        }
+        break;
+      case LoaderKind::kSornic:
+        ShowFirmwareControls(true);
+        ShowPresetControls(false);
+        enable = true;
+        break;
+      case LoaderKind::kZel:
+        ShowFirmwareControls(false);
+        ShowPresetControls(false);
+        enable = true;
+        break;
+      case LoaderKind::kNone: break;
+    }
+  }
+  m_loadButton->setEnabled(enable);
+  m_progress->setEnabled(enable);
+}
+
+void CUniversalLoaderDialog::ChooseFile(const char* filter, std::string& path, QLineEdit* text) {
+  const std::string chosen =
+      m_chooser ? m_chooser(filter)
+                : QFileDialog::getOpenFileName(this, QString(), QString(), QtFilter(filter)).toStdString();
+  if (chosen.empty()) return;
+  path = chosen;
+  text->setText(QString::fromStdString(chosen));
+  text->setToolTip(text->text());
+  UpdateControls();
+}
+
+void CUniversalLoaderDialog::OnBnClickedFirmware() { ChooseFile(kFirmwareFilter, m_firmwarePath, m_firmwareText); }
+
+void CUniversalLoaderDialog::OnBnClickedPresets() { ChooseFile(kPresetFilter, m_presetPath, m_presetText); }
+
+void CUniversalLoaderDialog::OnBnClickedLoad() {
+  if (IsLoading() || !m_loadButton->isEnabled()) return;
+  m_scanTimer.stop();
+  m_loadButton->setEnabled(false);
+  m_firmwareButton->setEnabled(false);
+  m_presetsButton->setEnabled(false);
+  m_log->clear();
+  m_progress->setValue(0);
+  m_job.connectedPort = m_connectedPort;
+  m_job.deviceType = m_deviceType;
+  m_job.firmwarePath = m_firmwarePath;
+  m_job.presetPath = m_presetPath;
+  m_job.programFolder = m_programFolder;
+  m_loading = 1;
+}
+
+void CUniversalLoaderDialog::WorkerLoop() {
+  Report report(*this);
+  while (m_runFlag.load()) {
+    if (m_loading.load() == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
+    const bool ok = RunLoad(m_job, report);
+    // Cleared before the result goes out: once the dialog has the result it may start the
+    // next load, which must not be taken for this one ending.
+    m_loading = 0;
+    QMetaObject::invokeMethod(this, [this, ok] { OnLoadFinished(ok); }, Qt::QueuedConnection);
+  }
+}
+
+bool CUniversalLoaderDialog::RunLoad(const CLoaderJob& job, ILoaderReport& report) {
+  const CLoaderContext context{job, m_clock, report};
+  switch (LoaderKindOf(job.deviceType)) {
+    case LoaderKind::kAmpModule: {
+      bool ok = true;
+      if (!job.firmwarePath.empty()) ok = LoadAmpFirmware(context);
+      if (!job.presetPath.empty() && ok) ok = LoadAmpPresets(context);
+      return ok;
+    }
+    case LoaderKind::kZel: return LoadZelFirmware(context);
+    case LoaderKind::kProcessor: return LoadProcessorFirmware(context);
+    case LoaderKind::kSornic: return LoadSornicAmpFirmware(context);
+    case LoaderKind::kNone: break;
+  }
+  return true;
+}
+
+void CUniversalLoaderDialog::OnProgress(int percent) {
+  m_progress->setRange(0, 100);
+  m_progress->setValue(percent);
+}
+
+void CUniversalLoaderDialog::OnLogLine(const QString& text, bool replaceLast) {
+  if (replaceLast && m_log->count() > 0) delete m_log->takeItem(m_log->count() - 1);
+  AddLogLine(text);
+}
+
+void CUniversalLoaderDialog::AddLogLine(const QString& text) {
+  m_log->addItem(text);
+  m_log->scrollToBottom();
+}
+
+void CUniversalLoaderDialog::OnLoadFinished(bool ok) {
+  ++m_finishedLoads;
+  m_loadButton->setEnabled(true);
+  m_progress->setEnabled(true);
+  m_firmwareButton->setEnabled(true);
+  m_presetsButton->setEnabled(true);
+  AddLogLine(ok ? QStringLiteral("Load complete!") : QStringLiteral("Load failed!"));
+  AddLogLine(QStringLiteral("Disconnect this device to start scanning for the next device to load."));
+  m_scanTimer.start();
+}
+
+void CUniversalLoaderDialog::StopWorker() {
+  m_runFlag = 0;
+  if (!m_worker.joinable()) return;
+  // A load still running reports to this thread; let it through until the worker ends.
+  while (IsLoading()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  m_worker.join();
+}
+
+void CUniversalLoaderDialog::accept() {
+  if (IsLoading()) return;
+  StopWorker();
+  QDialog::accept();
+}
+
+void CUniversalLoaderDialog::reject() {
+  if (IsLoading()) return;
+  StopWorker();
+  QDialog::reject();
+}
+
+void CUniversalLoaderDialog::closeEvent(QCloseEvent* event) {
+  if (IsLoading()) {
+    event->ignore();
+    return;
+  }
+  StopWorker();
+  QDialog::closeEvent(event);
+}

@@ -1,0 +1,124 @@
+// The "Firmware / Preset Loader" dialog: scans the serial ports for one attached unit, offers
+// the files its family needs and runs the family's loader on a worker thread of its own, apart
+// from the online connection.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "ui/loader/LoaderContext.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+
+class CUniversalLoaderDialog : public QDialog {
+ public:
+  // Timer 101 steps the port scan every 200 ms.
+  static constexpr int kScanTimer = 101;
+  static constexpr int kScanPeriodMs = 200;
+  // Port numbers the scan tries, COM1 to COM32.
+  static constexpr std::uint32_t kLastPort = 32;
+
+  // clock: the waits of the probes and the loaders; null uses the machine's clock. UI thread.
+  explicit CUniversalLoaderDialog(QWidget* parent = nullptr, ILoaderClock* clock = nullptr);
+  ~CUniversalLoaderDialog() override;
+
+  // Gives the path of the file the user picks with a filter in the "A (*.a)|*.a||" form, or an
+  // empty text when the user cancels. By default a file-open dialog asks.
+  void SetFileChooser(std::function<std::string(const std::string& filter)> chooser);
+  // Where the automatically named firmware files and "Orvak.ini" are (default: the program's
+  // folder).
+  void SetProgramFolder(const std::string& folder) { m_programFolder = folder; }
+
+  // One step of the port scan (timer 101). UI thread.
+  void ScanStep();
+  // The buttons.
+  void OnBnClickedFirmware();
+  void OnBnClickedPresets();
+  void OnBnClickedLoad();
+
+  bool IsLoading() const { return m_loading.load() != 0; }
+  bool IsConnected() const { return m_connected; }
+  std::uint8_t GetDeviceType() const { return m_deviceType; }
+  std::uint32_t GetConnectedPort() const { return m_connectedPort; }
+  std::uint32_t GetNextPort() const { return m_nextPort; }
+  bool IsScanning() const { return m_scanTimer.isActive(); }
+  // How many loads have ended (their result has reached the dialog).
+  int GetFinishedLoads() const { return m_finishedLoads; }
+  QString GetStatusText() const;
+  QStringList GetLogLines() const;
+
+  QPushButton* FirmwareButton() const { return m_firmwareButton; }
+  QPushButton* PresetsButton() const { return m_presetsButton; }
+  QLineEdit* FirmwarePathText() const { return m_firmwareText; }
+  QLineEdit* PresetPathText() const { return m_presetText; }
+  QPushButton* LoadButton() const { return m_loadButton; }
+  QProgressBar* ProgressBar() const { return m_progress; }
+  QListWidget* LogList() const { return m_log; }
+
+  // Enter and Escape end the dialog only while no load runs.
+  void accept() override;
+  void reject() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  class Report;
+
+  void UpdateControls();
+  // Asks for a file with the filter; a chosen one goes to path and its text control.
+  void ChooseFile(const char* filter, std::string& path, QLineEdit* text);
+  void ShowFirmwareControls(bool shown);
+  void ShowPresetControls(bool shown);
+  void LostSteps();
+  // Clears runFlag and waits for the worker to end.
+  void StopWorker();
+  void WorkerLoop();
+  bool RunLoad(const CLoaderJob& job, ILoaderReport& report);
+  // Messages from the worker (UI thread).
+  void OnProgress(int percent);
+  void OnLogLine(const QString& text, bool replaceLast);
+  void OnLoadFinished(bool ok);
+  void AddLogLine(const QString& text);
+
+  CSystemLoaderClock m_systemClock;
+  ILoaderClock& m_clock;
+  std::function<std::string(const std::string&)> m_chooser;
+  std::string m_programFolder;
+
+  // Shared with the worker: loading is set here and cleared there; runFlag is cleared here.
+  std::atomic<int> m_loading{0};
+  std::atomic<int> m_runFlag{0};
+  std::thread m_worker;
+  // The worker's copy of the load it runs; written only while loading is 0.
+  CLoaderJob m_job;
+
+  bool m_connected = false;
+  std::uint8_t m_deviceType = 0;
+  std::uint32_t m_nextPort = 1;
+  std::uint32_t m_connectedPort = 0;
+  std::string m_firmwarePath;
+  std::string m_presetPath;
+  int m_finishedLoads = 0;
+
+  QTimer m_scanTimer;
+  QLabel* m_status;
+  QPushButton* m_firmwareButton;
+  QPushButton* m_presetsButton;
+  QLineEdit* m_firmwareText;
+  QLineEdit* m_presetText;
+  QListWidget* m_log;
+  QProgressBar* m_progress;
+  QPushButton* m_loadButton;
+};
