@@ -167,7 +167,13 @@ class CPollingTestDevice : public CTestDevice {
     UpdateCommsState(true);
   }
 
-  std::uint32_t timeoutBase = 0;  // added to each read time-out, ms
+  // The last reply's bytes; the worker writes them under the system's lock.
+  std::vector<std::uint8_t> LastReply() const {
+    CSingleLock lock(GetSystem()->GetLock());
+    return lastReply;
+  }
+
+  std::atomic<std::uint32_t> timeoutBase{0};  // added to each read time-out, ms
   std::atomic<int> polls{0};
   std::atomic<int> processed{0};
   std::atomic<int> processedWhileUninitialised{0};

@@ -45,9 +45,10 @@ TEST_F(CommsWorkerTest, GoOnline_ReadsRepliesIntoDevicesUntilConnected_LogsConne
   EXPECT_FALSE(device->NeedsInitialisation());
   EXPECT_GE(h.bus.RequestCount(), std::size_t(device->processed) + 1);
   // The reply bytes were copied over the record's frame from byte 0.
-  ASSERT_EQ(device->lastReply.size(), CPollingTestDevice::kReplyLength);
-  EXPECT_EQ(device->lastReply[0], 0xA8);
-  EXPECT_EQ(device->lastReply[2], CPollingTestDevice::kReplyLength - 1);
+  const std::vector<std::uint8_t> reply = device->LastReply();
+  ASSERT_EQ(reply.size(), CPollingTestDevice::kReplyLength);
+  EXPECT_EQ(reply[0], 0xA8);
+  EXPECT_EQ(reply[2], CPollingTestDevice::kReplyLength - 1);
 
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Going Online"), 1u);
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Connected to Test Model   ID: 7"), 1u);
