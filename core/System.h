@@ -292,6 +292,8 @@ class CSystem {
   // Ends the worker for good: a running scan or pass is cut short, then the worker goes idle
   // and its thread ends. Every wait is bounded (kStopWaitMs each). UI thread.
   void StopCommsThread() { m_comms.StopCommsThread(); }
+  // The worker's loop, which Start runs on the worker's thread (worker thread only).
+  void CommsThreadMain() { m_comms.CommsThreadMain(); }
 
   // --- Online connection ---
   // UI thread, worker idle: opens the port (SetOnline) and reinitialises every device with the
