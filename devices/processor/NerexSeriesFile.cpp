@@ -324,7 +324,8 @@ std::vector<std::uint8_t> BuildOutputPlainBytes(const NerexOutputSection& out, E
 bool ParseOutputPlainBytes(const std::vector<std::uint8_t>& plain, ENerexOutputPlainForm form,
                            NerexOutputSection& section) {
   if (plain.size() < GetOutputPlainSize(form)) return false;
-  NerexOutputSection out = section;
+  // Nothing below can fail once the size is checked: the section is read in place.
+  NerexOutputSection& out = section;
   CSpanReader r(plain);
   out.muteMask = r.U8();
   out.phaseMask = r.U8();
@@ -351,7 +352,6 @@ bool ParseOutputPlainBytes(const std::vector<std::uint8_t>& plain, ENerexOutputP
       for (auto& level : out.matrixLevels[o]) level = r.U16();
   }
   FixCrossoverKinds(out);
-  section = out;
   return true;
 }
 
