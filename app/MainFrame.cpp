@@ -84,8 +84,10 @@ CMainFrame::~CMainFrame() {
   m_closing = true;
   m_system.StopCommsThread();
   DispatchPendingMessages();
-  // The panes outlive this object's message target while the window base destroys them.
+  // The panes outlive this object's message target and the system while the window base
+  // destroys them.
   if (m_outputPane) m_outputPane->SetMessageSink(nullptr);
+  ForgetSystemInPanes();
 }
 
 void CMainFrame::SetUserPrompts(IUserPrompts* prompts) {
@@ -207,6 +209,7 @@ void CMainFrame::CreateCommands() {
   AddCommand(kAppAbout, "&About...", "Display program information, version number and copyright\nAbout");
   AddCommand(kQuickStartGuide, "Quick Start Guide");
   AddCommand(kCheckForUpdates, "Check for Updates");
+  CreateDeviceCommands();
 
   // Status tips carry "prompt\ntip" as the string table does: the menu shows the prompt,
   // the tool tip the part after the line break.
@@ -416,6 +419,8 @@ bool CMainFrame::CreateDockingWindows() {
   if (!deviceIcon.isNull()) m_deviceView->setWindowIcon(QIcon(QPixmap::fromImage(deviceIcon)));
   const QImage outputIcon = LoadAppImage(kImgOutputIcon);
   if (!outputIcon.isNull()) m_outputPane->setWindowIcon(QIcon(QPixmap::fromImage(outputIcon)));
+
+  ConnectDevicePanes();
 
   // The device view's toolbar runs the frame's commands.
   CDeviceViewToolBar& tools = m_deviceView->GetToolBar();

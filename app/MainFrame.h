@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -80,6 +81,18 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   int SaveAsDialog(bool* stored = nullptr);
   void UpdateTitle();
 
+  // Device, zone, clipboard and log commands.
+  // Pops up the menu of device models at the cursor.
+  void OnAddDeviceMenu();
+  // 33000 to 33256: adds a device of the model, names and selects it.
+  void OnAddDeviceModel(std::uint32_t command);
+  void OnDeleteDevice();
+  void OnAddZone();
+  void OnDeleteZone();
+  void OnEditCopy();
+  void OnEditPaste();
+  void OnExportLogFile();
+
   // Online commands.
   void OnOnline();
   void OnAutoscan();
@@ -139,6 +152,12 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void SaveDocking();
   void FillRecentFileMenu();
   bool IsCommandEnabled(std::uint32_t id) const;
+  // The device, zone, clipboard and model commands; no answer for the others.
+  std::optional<bool> IsDeviceCommandEnabled(std::uint32_t id) const;
+  void CreateDeviceCommands();
+  void ConnectDevicePanes();
+  // The rack and the live meters let go of the system (the frame is going).
+  void ForgetSystemInPanes();
   // Checks and texts that follow the system's state.
   void UpdateSystemCommandUI();
   // Timer 78.

@@ -16,11 +16,6 @@
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
 
-namespace {
-// The output log keeps at most this many lines; the oldest go first.
-constexpr int kMaxLogLines = 200;
-}  // namespace
-
 void CMainFrame::RunCommand(std::uint32_t id) {
   using namespace Cmd;
   UpdateCommandUI();
@@ -63,13 +58,20 @@ void CMainFrame::RunCommand(std::uint32_t id) {
       m_propertiesPane->show();
       m_propertiesPane->raise();
       break;
+    case kAddDevice: OnAddDeviceMenu(); break;
+    case kDeleteDevice: OnDeleteDevice(); break;
+    case kAddZone: OnAddZone(); break;
+    case kDeleteZone: OnDeleteZone(); break;
+    case kEditCopy: OnEditCopy(); break;
+    case kEditPaste: OnEditPaste(); break;
+    case kExportLogFile: OnExportLogFile(); break;
     case kAppAbout:
       if (m_onAbout) m_onAbout();
       break;
     case kCheckForUpdates:
       if (m_updateChecker) m_updateChecker->CheckUpdateWithUi(Prompts());
       break;
-    default: break;
+    default: OnAddDeviceModel(id); break;
   }
   UpdateCommandUI();
 }
@@ -132,13 +134,7 @@ void CMainFrame::OnTimer(std::uint32_t id) {
 
 void CMainFrame::OnLogLine(const std::string& line) {
   if (!m_outputPane) return;
-  std::string text = line;
-  EraseChar('\n', text);
-  EraseChar('\r', text);
-  COutputList& list = m_outputPane->GetLogList();
-  list.addItem(QString::fromStdString(text));
-  while (list.count() > kMaxLogLines) delete list.takeItem(0);
-  list.scrollToBottom();
+  m_outputPane->GetLogList().AddLine(line);
 }
 
 bool CMainFrame::OnClose() {

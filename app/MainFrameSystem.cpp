@@ -95,8 +95,7 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kGlobalMute: return m_online;
     case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
     case kLoader: return !m_online;
-    case kDeviceProperties: return m_system.GetSelectedDevice() >= 0;
-    default: return false;
+    default: return IsDeviceCommandEnabled(id).value_or(false);
   }
 }
 
@@ -163,9 +162,7 @@ bool CMainFrame::AskSaveChanges() {
 
 void CMainFrame::RefreshAfterClear() {
   m_deviceView->GetRack().Refresh();
-  CLiveMeterView& meters = m_outputPane->GetLiveMeterView();
-  meters.Rebuild();
-  meters.update();
+  m_outputPane->GetLiveMeterView().Redraw();
   FillCustomPanelCombo();
   FillSnapshotCombo();
   UpdateTitle();
@@ -391,6 +388,8 @@ void CMainFrame::OnAutoscan() {
   if (!m_online) OnOnline();
   if (m_online) RunAutoscanDialog(*this, m_system);
   m_autoscanRunning = false;
+  m_deviceView->GetRack().Refresh();
+  m_outputPane->GetLiveMeterView().Redraw();
   if (m_system.GetDeviceCount() > 0 && m_system.GetSelectedDevice() < 0) {
     m_system.SetSelectedDevice(0);
     OnSelectDevice(m_system.GetDevice(0), false);
@@ -475,7 +474,7 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
       {kRefreshRack,
        [](CMainFrame& f, M) {
          // Devices that an autoscan found join their zone here, on the UI thread.
-         f.m_system.PlaceFoundDevices(nullptr);
+         f.m_system.PlaceFoundDevices(f.m_system.GetSelectedDeviceZone());
          if (f.m_deviceView->isVisible()) f.m_deviceView->GetRack().Refresh();
        }},
       // The panel window sizes itself to the device's panel.

@@ -8,6 +8,7 @@
 
 #include "ui/ConfirmDialogsDlg.h"
 #include "ui/ConfirmDlg.h"
+#include "ui/DeleteZoneAskDlg.h"
 #include "ui/GoOnlineAskDlg.h"
 #include "ui/SettingsSheet.h"
 #include "ui/loader/UniversalLoaderDialog.h"
@@ -71,6 +72,13 @@ bool CQtUserPrompts::AskGoOnline(std::uint32_t& choice, bool& always) {
   if (dialog.exec() != QDialog::Accepted) return false;
   choice = dialog.GetChoice();
   always = dialog.GetAlways();
+  return true;
+}
+
+bool CQtUserPrompts::AskDeleteZone(bool& deleteDevices) {
+  CDeleteZoneAskDlg dialog(m_owner);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  deleteDevices = dialog.m_bDeleteDevices != 0;
   return true;
 }
 

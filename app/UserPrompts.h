@@ -36,6 +36,8 @@ class IUserPrompts : public IConfirmPrompt {
   // The go-online question: choice 0 retrieve settings from the units, 1 send them; always is
   // the "don't ask me again" box. False when the user cancelled.
   virtual bool AskGoOnline(std::uint32_t& choice, bool& always) = 0;
+  // The "Delete Zone" question: deleteDevices is the answer; false when the user cancelled.
+  virtual bool AskDeleteZone(bool& deleteDevices) = 0;
   // The "Settings" sheet of the Options command on the system's settings; true when it ended
   // with OK (its pages have then applied their values).
   virtual bool RunSettingsSheet(CSystem& system) = 0;
@@ -53,6 +55,7 @@ class CQtUserPrompts : public IUserPrompts {
   bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) override;
   bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) override;
   bool AskGoOnline(std::uint32_t& choice, bool& always) override;
+  bool AskDeleteZone(bool& deleteDevices) override;
   bool RunSettingsSheet(CSystem& system) override;
   void RunLoaderDialog() override;
   bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,

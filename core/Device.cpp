@@ -2,6 +2,7 @@
 #include "core/Device.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "core/ControlMessage.h"
@@ -339,6 +340,14 @@ std::uint32_t CDevice::GetMessageMergeMask(const CControlMessage& message) {
 
 void CDevice::Post(std::uint32_t message, LPARAM lParam) {
   if (m_frame) m_frame->Post(CPostedMessage{message, 0, lParam, m_handle, {}});
+}
+
+void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {
+  if (!m_system) return;
+  char line[160];
+  std::snprintf(line, sizeof line, "Reply to command 0x%X from device ID %u not used (%s)\n", unsigned(record.command),
+                unsigned(m_deviceId), why);
+  m_system->WriteErrorLog(line);
 }
 
 void CDevice::UpdateCommsState(bool replyOk) {

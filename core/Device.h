@@ -204,6 +204,11 @@ class CDevice : public CObjectProperties {
   void StartReplyTimer();
   std::uint32_t GetReplyTimerStart() const { return m_replyTimerStart; }
   std::uint32_t GetReplyTimeout() const { return m_replyTimeout; }
+  // Forgets the reply timer (the hold-off has run out). Any thread.
+  void ClearReplyTimer() {
+    m_replyTimerStart = 0;
+    m_replyTimeout = 0;
+  }
 
   // Parameter ids the family keeps as a set.
   void AddParamId(std::uint32_t id);
@@ -211,6 +216,10 @@ class CDevice : public CObjectProperties {
   bool HasParamId(std::uint32_t id) const;
 
  protected:
+  // Writes to the comms error log that a reply to the record's command was answered but not
+  // used, and why. Any thread.
+  void LogUnusedReply(const CControlMessage& record, const char* why);
+
   // Placement words in the device's own order.
   enum {
     kPlFlags,

@@ -30,6 +30,12 @@ bool CDeviceProperty::GetBool() const {
   return b && *b;
 }
 
+float CDeviceProperty::GetFloat() const {
+  if (const auto* f = std::get_if<float>(&m_value)) return *f;
+  if (const auto* n = std::get_if<std::int64_t>(&m_value)) return float(*n);
+  return 0.0f;
+}
+
 void CDeviceProperty::SetComboSelection(int index) {
   m_comboSelection = index >= 0 && index < int(m_options.size()) ? index : -1;
   if (m_comboSelection >= 0) m_value = m_options[std::size_t(m_comboSelection)];

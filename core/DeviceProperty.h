@@ -15,8 +15,8 @@
 // grid restores after a refusal.
 class CDeviceProperty {
  public:
-  // A number, a text or a true/false value.
-  using Value = std::variant<std::int64_t, std::string, bool>;
+  // A number, a text, a true/false value or a decimal (float rows).
+  using Value = std::variant<std::int64_t, std::string, bool, float>;
 
   CDeviceProperty(std::string name, Value value, std::string description, std::uint32_t data = 0);
 
@@ -37,6 +37,8 @@ class CDeviceProperty {
   std::int64_t GetNumber() const;
   std::string GetText() const;
   bool GetBool() const;
+  // The value as a decimal (a number row converts; 0 otherwise).
+  float GetFloat() const;
 
   // List rows: the option texts, each one allowed.
   void AddOption(const std::string& text) { m_options.push_back(text); }
@@ -50,6 +52,9 @@ class CDeviceProperty {
   void AllowEdit(bool on) { m_allowEdit = on; }
   bool IsEnabled() const { return m_enabled; }
   void Enable(bool on) { m_enabled = on; }
+  // A button row shows a button and is applied when it is clicked.
+  bool HasButton() const { return m_button; }
+  void SetButtonMode(bool on) { m_button = on; }
 
   const std::string& GetErrorText() const { return m_errorText; }
   void SetErrorText(const std::string& text) { m_errorText = text; }
@@ -72,6 +77,7 @@ class CDeviceProperty {
   int m_comboSelection = -1;
   bool m_allowEdit = true;
   bool m_enabled = true;
+  bool m_button = false;
   std::string m_errorText;
   Value m_reference;
   std::string m_mask;

@@ -42,11 +42,13 @@ enum : std::int32_t {
 };
 
 // The option word of a parameter (CParamInfo::extra2). Bit 0x2: a level at or below the
-// minimum reads "Mute". The families hand the words 4 and 5 on to the consumers of their lists.
+// minimum reads "Mute". The families hand the words 4, 5 (a read-only indication) and 12 (a
+// command) on to the consumers of their lists.
 enum : std::uint32_t {
   kParamOptionMuteAtMinimum = 0x2,
   kParamOptionWord4 = 4,
   kParamOptionWord5 = 5,
+  kParamOptionWord12 = 12,
 };
 
 // One parameter value.

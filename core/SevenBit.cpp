@@ -32,3 +32,10 @@ std::uint8_t Checksum7Bit(const std::uint8_t* bytes, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) sum += bytes[i];
   return std::uint8_t(sum & 0x7F);
 }
+
+std::string ReplyText(const std::uint8_t* bytes, std::size_t count) {
+  std::string text;
+  text.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) text.push_back(bytes[i] < 0x80 ? char(bytes[i]) : '?');
+  return text;
+}

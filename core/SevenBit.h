@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Packs n source bytes in groups of up to seven, each group preceded by a byte that holds
 // the group's top bits (bit j for byte j). Returns the packed length n + ceil(n / 7), 0 for n < 1.
@@ -27,3 +28,6 @@ inline void Put14Bit(std::uint8_t* dst, std::uint32_t value) {
 inline std::uint32_t Get14Bit(const std::uint8_t* src) {
   return (std::uint32_t(src[0]) << 7) + src[1];
 }
+
+// Text bytes of a reply; a byte that is not 7-bit text becomes '?'.
+std::string ReplyText(const std::uint8_t* bytes, std::size_t count);

@@ -250,6 +250,8 @@ class CSystem {
   void WriteLog(const std::string& text);
   // The same, only when "LogCommsErrors" is on.
   void WriteErrorLog(const std::string& text);
+  // Copies the whole log file to destination (UI thread). False on any file error.
+  bool ExportLogFile(const std::string& destination);
 
   // --- Comms worker and the system command queue (calls into the worker) ---
   CCommsWorker& GetComms() { return m_comms; }

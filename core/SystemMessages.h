@@ -25,3 +25,11 @@ inline constexpr std::uint32_t UWM_REDRAW_LIVE_METERS = WM_APP + 122;
 inline constexpr std::uint32_t UWM_ONLINE_STATUS = WM_APP + 137;
 // Propagate the device's warning status to the widgets bound to it.
 inline constexpr std::uint32_t UWM_WARNING_STATUS = WM_APP + 138;
+// Start and stop a zone's collapse animation timer on the rack (wParam the zone).
+inline constexpr std::uint32_t UWM_START_RACK_ZONE_TIMER = WM_APP + 118;
+inline constexpr std::uint32_t UWM_STOP_RACK_ZONE_TIMER = WM_APP + 119;
+// The same on the live-meter strip.
+inline constexpr std::uint32_t UWM_START_METER_ZONE_TIMER = WM_APP + 120;
+inline constexpr std::uint32_t UWM_STOP_METER_ZONE_TIMER = WM_APP + 121;
+// Open the device's control panel, or bring it forward when it is open (wParam the device).
+inline constexpr std::uint32_t UWM_OPEN_DEVICE_PANEL = WM_APP + 101;

@@ -75,3 +75,5 @@ void CSystem::ListComPorts(std::vector<std::uint32_t>& ports) {
 void CSystem::WriteLog(const std::string& text) { m_log->WriteLog(text); }
 
 void CSystem::WriteErrorLog(const std::string& text) { m_log->WriteErrorLog(text); }
+
+bool CSystem::ExportLogFile(const std::string& destination) { return m_log->ReadLogFile(destination); }

@@ -48,6 +48,21 @@ constexpr std::uint8_t kClearTypeQuality = 5;
 // is not installed, of the generic sans-serif family. No font when the size is not positive.
 std::optional<CFont> CreateGdiplusFont(const std::string& face, float emSizePoints, std::uint32_t styleFlags);
 
+// Keeps the graphics' text hint at ClearType grid fit for a scope, as tiles draw their texts.
+class CTextHintScope {
+ public:
+  explicit CTextHintScope(Graphics& g) : m_g(g), m_saved(g.GetTextRenderingHint()) {
+    g.SetTextRenderingHint(TextRenderingHint::ClearTypeGridFit);
+  }
+  ~CTextHintScope() { m_g.SetTextRenderingHint(m_saved); }
+  CTextHintScope(const CTextHintScope&) = delete;
+  CTextHintScope& operator=(const CTextHintScope&) = delete;
+
+ private:
+  Graphics& m_g;
+  TextRenderingHint m_saved;
+};
+
 class CTextStyle {
  public:
   CColour colour = CColour::FromArgb(255, 0, 0, 0);  // opaque black

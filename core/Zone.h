@@ -7,10 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/Types.h"
+
 class CArchive;
 class CDevice;
 class CSystem;
+class Graphics;
 struct CUuid;
+
+// Height of a zone's header row in the rack and width of its header column in the strip.
+inline constexpr int kZoneHeaderSize = 20;
 
 // UI thread. A zone holds its devices by pointer and never owns them.
 class CZone {
@@ -41,6 +47,35 @@ class CZone {
   using DeviceLookup = std::function<CDevice*(const CUuid&)>;
   void Serialize(CArchive& ar, const DeviceLookup& findDevice);
 
+  // --- The rack (vertical) and the live-meter strip (horizontal) ---
+  // Coordinates are content pixels. A null graphics draws nothing and only measures.
+  // Draws the zone at the area's left, top and right edges; returns its height: the animated
+  // height while the rack animation runs (unless fullHeight), else 20 plus the tile heights
+  // (20 alone for a collapsed zone).
+  int Draw(Graphics* g, const CRect& area, bool fullHeight);
+  void DrawHeader(Graphics& g, const CRect& header);
+  // Draws the zone from the area's left edge between its top and bottom; returns its width as
+  // Draw does its height. dc is where the families draw their meters (may be g itself).
+  int DrawMeters(Graphics* g, const CRect& area, Graphics* dc, bool fullWidth);
+  void DrawMeterHeader(Graphics& g, const CRect& column);
+
+  // The tile of a device of this zone, or the empty rectangle when it is not here or not shown.
+  // cursor enters holding the zone's top (rack) or left edge (strip) and leaves past the zone.
+  CRect GetDeviceRect(const CDevice* device, CRect& cursor);
+  CRect GetMeterRect(const CDevice* device, CRect& cursor);
+  // The device whose tile holds the point, else null; the cursor moves past the zone. Tiles of
+  // a zone that is collapsing are still hit, those of one that is expanding are not.
+  CDevice* HitTestDevice(int x, int y, CRect& cursor);
+  CDevice* HitTestMeter(int x, int y, CRect& cursor);
+
+  // A click on the header's arrow starts the collapse or the expansion; a click elsewhere or
+  // during an animation does nothing.
+  void OnHeaderClick(CPoint point, const CRect& header);
+  void OnMeterHeaderClick(CPoint point, const CRect& column);
+  // One 33 ms tick of the rack's or the strip's animation.
+  void AnimateStep();
+  void AnimateMeterStep();
+
   CSystem* m_pSystem;
   std::vector<CDevice*> m_devices;
   std::string m_name = "Zone";
@@ -52,4 +87,19 @@ class CZone {
   std::int32_t m_nAnimHeight = 0;
   std::int32_t m_nMeterAnimState = 0;
   std::int32_t m_nMeterAnimWidth = 0;
+
+ private:
+  // The steps of one animation: collapsing shrinks by `large` while the size is at least
+  // `largeFrom`, else by `small`; expanding grows by `large`.
+  struct CAnimationSteps {
+    int large;
+    int small;
+    int largeFrom;
+  };
+  // One tick of an animation in state (1 collapsing, 2 expanding); true when it ended, with
+  // the state still and the collapsed flag and the size as the end leaves them.
+  static bool AnimationTick(std::int32_t& state, std::int32_t& size, bool& collapsed, const CAnimationSteps& steps,
+                            int fullSize);
+  // Posts the message with this zone to the owner's frame.
+  void Post(std::uint32_t message);
 };

@@ -548,9 +548,8 @@ void Graphics::StrokePath(const CPen& pen, const QPainterPath& path, bool closed
 }
 
 void Graphics::FillRectangle(const CBrush& brush, const CRectF& rect) {
-  QPainterPath p;
-  p.addRect(ToQRect(rect));
-  FillNativePath(brush, p);
+  // The same pixels as filling a rectangle path, without building one.
+  if (m_painter) m_painter->fillRect(ToQRect(rect), ToQBrush(brush));
 }
 
 void Graphics::DrawRectangle(const CPen& pen, const CRectF& rect) {

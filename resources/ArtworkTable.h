@@ -48,3 +48,9 @@ ORVAK_ARTWORK(2210, "BMP", "tile_calder_middle", 1, 30)
 ORVAK_ARTWORK(2141, "BMP", "tile_nerex_left", 24, 30)
 ORVAK_ARTWORK(2142, "BMP", "tile_nerex_right", 44, 30)
 ORVAK_ARTWORK(2143, "BMP", "tile_nerex_middle", 1, 30)
+
+// Zel amplifier rack tile, 30 high: left end, right end (with the status LED's recess 0 to 10
+// pixels from its left edge, 10 to 20 from the top) and the 1-pixel middle piece.
+ORVAK_ARTWORK(4116, "BMP", "tile_zel_amp_left", 30, 30)
+ORVAK_ARTWORK(4117, "BMP", "tile_zel_amp_right", 30, 30)
+ORVAK_ARTWORK(4118, "BMP", "tile_zel_amp_middle", 1, 30)

@@ -1,30 +1,72 @@
-// Device view pane and the rack's place holder.
+// Device view pane: layout, toolbar rules and the rack's context menu.
 #include "ui/DeviceView.h"
 
-#include <QPainter>
+#include <QMenu>
 #include <QVBoxLayout>
 
-CDeviceRack::CDeviceRack(QWidget* parent) : CNumberedTimerWidget(parent) {
-  setAutoFillBackground(false);
-  setMinimumSize(100, 100);
+#include "core/Device.h"
+#include "core/DeviceMenu.h"
+#include "core/System.h"
+
+namespace {
+constexpr std::uint32_t kProperties = 32832;
+constexpr std::uint32_t kNewDevice = 32782;
+constexpr std::uint32_t kDeleteDevice = 32828;
+constexpr std::uint32_t kAddZone = 32846;
+constexpr std::uint32_t kDeleteZone = 32847;
+constexpr std::uint32_t kCopy = 57634;
+constexpr std::uint32_t kPaste = 57637;
+
+// Adds the items of a model menu (with its popups) to a window menu; each item runs the
+// device's own command, enabled and ticked as the device says.
+void AddDeviceItems(QMenu& target, const CMenu& source, CDevice* device) {
+  for (int i = 0; i < source.GetItemCount(); ++i) {
+    const CMenu::Item* item = source.GetItem(i);
+    if (item->separator) {
+      target.addSeparator();
+    } else if (item->submenu) {
+      AddDeviceItems(*target.addMenu(QString::fromStdString(item->text)), *item->submenu, device);
+    } else {
+      const std::uint32_t id = item->id;
+      QAction* action = target.addAction(QString::fromStdString(item->text));
+      CCmdUI state(id);
+      device->OnUpdateContextMenuCommand(state);
+      action->setEnabled(state.IsEnabled());
+      if (state.GetCheck() != 0) {
+        action->setCheckable(true);
+        action->setChecked(true);
+      }
+      // The device may be gone by the time the item is chosen.
+      CSystem* system = device->GetSystem();
+      QObject::connect(action, &QAction::triggered, action, [system, device, id] {
+        if (system->GetDeviceIndex(device) >= 0) device->OnContextMenuCommand(id, 0);
+      });
+    }
+  }
 }
+}  // namespace
 
-void CDeviceRack::Refresh() { update(); }
-
-void CDeviceRack::UpdateDevice(bool blinkPhase) { m_blinkPhase = blinkPhase; }
-
-void CDeviceRack::paintEvent(QPaintEvent* event) {
-  (void)event;
-  QPainter p(this);
-  p.fillRect(rect(), QColor(0x30, 0x30, 0x30));
+std::optional<bool> DeviceViewCommandEnabled(std::uint32_t command, const CDeviceViewState& state) {
+  if (!state.frameIsMainWindow) return std::nullopt;
+  switch (command) {
+    case kProperties: return state.deviceSelected;
+    case kNewDevice:
+    case kAddZone: return true;
+    case kDeleteDevice: return state.deviceSelected && !state.online;
+    case kDeleteZone: return !state.online && state.zoneCount > 1 && state.selectedZoneIndex > 0;
+    default: return std::nullopt;
+  }
 }
 
 CDeviceView::CDeviceView(const QString& title, QWidget* parent) : QDockWidget(title, parent) {
   auto* body = new QWidget(this);
   m_toolBar = new CDeviceViewToolBar(body);
+  m_toolBar->setObjectName(QStringLiteral("DeviceViewToolBar"));
   m_toolBar->setMovable(false);
+  m_toolBar->setFloatable(false);
   m_toolBar->setIconSize(QSize(16, 16));
   m_rack = new CDeviceRack(body);
+  m_rack->setObjectName(QStringLiteral("DeviceRack"));
   auto* layout = new QVBoxLayout(body);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -32,4 +74,37 @@ CDeviceView::CDeviceView(const QString& title, QWidget* parent) : QDockWidget(ti
   layout->addWidget(m_rack, 1);
   setWidget(body);
   setMinimumSize(150, 150);
+  m_rack->SetContextMenuHandler([this](const QPoint& at) { ShowContextMenu(at); });
+}
+
+QMenu* CDeviceView::BuildContextMenu(CDevice* selected) {
+  auto* menu = new QMenu(this);
+  auto add = [this, menu](std::uint32_t id) {
+    if (QAction* action = m_lookup ? m_lookup(id) : nullptr) menu->addAction(action);
+  };
+  add(kProperties);
+  menu->addSeparator();
+  add(kCopy);
+  add(kPaste);
+  menu->addSeparator();
+  add(kNewDevice);
+  add(kDeleteDevice);
+  if (selected) {
+    CMenu items;
+    selected->BuildContextMenu(items, 0);
+    if (items.GetItemCount() > 0) {
+      menu->addSeparator();
+      AddDeviceItems(*menu, items, selected);
+    }
+  }
+  return menu;
+}
+
+void CDeviceView::ShowContextMenu(const QPoint& globalPos) {
+  if (m_beforeMenu) m_beforeMenu();
+  CSystem* system = m_rack->GetSystem();
+  CDevice* selected = system ? system->GetDevice(system->GetSelectedDevice()) : nullptr;
+  QMenu* menu = BuildContextMenu(selected);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(globalPos);
 }

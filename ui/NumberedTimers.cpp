@@ -18,7 +18,9 @@ void CNumberedTimerWidget::KillTimer(std::uint32_t id) {
 void CNumberedTimerWidget::timerEvent(QTimerEvent* event) {
   for (const auto& entry : m_timers) {
     if (entry.second == event->timerId()) {
-      update();
+      // The handler may start or stop timers: leave the walk first.
+      const std::uint32_t id = entry.first;
+      OnTimer(id);
       return;
     }
   }

@@ -1,5 +1,5 @@
 // A widget with numbered timers, as the frame starts them on the rack and the live meters (one
-// id per zone animation): each tick of any of them repaints the widget. UI thread.
+// id per zone animation): each tick goes to OnTimer. UI thread.
 #pragma once
 
 #include <QWidget>
@@ -17,6 +17,8 @@ class CNumberedTimerWidget : public QWidget {
 
  protected:
   void timerEvent(QTimerEvent* event) override;
+  // One tick of timer id; the base repaints the widget.
+  virtual void OnTimer(std::uint32_t id) { (void)id; update(); }
 
  private:
   // Our id to Qt's timer id.

@@ -1,7 +1,10 @@
-// Output pane, log list and the live meters' place holder.
+// Output pane and its log list.
 #include "ui/OutputWnd.h"
 
-#include <QPainter>
+#include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QMainWindow>
+#include <QMenu>
 #include <QTabWidget>
 
 #include "platform/WindowMessages.h"
@@ -10,30 +13,38 @@ namespace {
 constexpr std::uint32_t kSystemMonitorVisibleMsg = WM_APP + 139;
 }
 
-CLiveMeterView::CLiveMeterView(QWidget* parent) : CNumberedTimerWidget(parent) { setMinimumHeight(40); }
-
-void CLiveMeterView::AddDevice(CDevice* device, std::intptr_t meterValue) {
-  (void)device;
-  (void)meterValue;
-  update();
-}
-
-void CLiveMeterView::Redraw() { update(); }
-
-void CLiveMeterView::Rebuild() { update(); }
-
-void CLiveMeterView::UpdateDeviceMeters(bool blinkPhase) { (void)blinkPhase; }
-
-void CLiveMeterView::paintEvent(QPaintEvent* event) {
-  (void)event;
-  QPainter p(this);
-  p.fillRect(rect(), QColor(0x18, 0x18, 0x18));
-}
-
 COutputList::COutputList(QWidget* parent) : QListWidget(parent) {
+  setObjectName(QStringLiteral("ErrorLog"));
   setSelectionMode(QAbstractItemView::NoSelection);
   setSortingEnabled(false);
   setUniformItemSizes(true);
+  setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
+}
+
+void COutputList::AddLine(const std::string& line) {
+  QString text = QString::fromStdString(line);
+  text.remove(QLatin1Char('\r'));
+  text.remove(QLatin1Char('\n'));
+  insertItem(0, text);
+  while (count() > kMaxLines) delete takeItem(count() - 1);
+}
+
+void COutputList::OnViewOutput() {
+  for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+    if (auto* pane = qobject_cast<QDockWidget*>(w)) {
+      if (QWidget* frame = pane->window()) frame->setFocus();
+      pane->hide();
+      return;
+    }
+  }
+}
+
+void COutputList::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction(QStringLiteral("&Clear"), this, [this] { OnEditClear(); });
+  menu.addAction(QStringLiteral("&Hide"), this, [this] { OnViewOutput(); });
+  menu.exec(event->globalPos());
+  setFocus();
 }
 
 COutputWnd::COutputWnd(const QString& title, QWidget* parent) : QDockWidget(title, parent) {
@@ -41,6 +52,7 @@ COutputWnd::COutputWnd(const QString& title, QWidget* parent) : QDockWidget(titl
   m_tabs->setTabPosition(QTabWidget::South);
   m_tabs->setDocumentMode(true);
   m_meters = new CLiveMeterView(m_tabs);
+  m_meters->setObjectName(QStringLiteral("SystemMonitor"));
   m_log = new COutputList(m_tabs);
   m_tabs->addTab(m_meters, QStringLiteral("System Monitor"));
   m_tabs->addTab(m_log, QStringLiteral("Error Log"));

@@ -7,31 +7,28 @@
 #include <QListWidget>
 #include <cstdint>
 
-#include "ui/NumberedTimers.h"
+#include "ui/LiveMeterView.h"
 
-class CDevice;
 class IMessageSink;
 class QTabWidget;
 
-class CLiveMeterView : public CNumberedTimerWidget {
- public:
-  explicit CLiveMeterView(QWidget* parent = nullptr);
-
-  // UI thread, all of them.
-  void AddDevice(CDevice* device, std::intptr_t meterValue);
-  void Redraw();
-  // Recreates the back buffer at the content width and redraws.
-  void Rebuild();
-  void UpdateDeviceMeters(bool blinkPhase);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-};
-
-// The log list: an unsorted list without selection.
+// The log list: an unsorted list without selection, newest line first.
 class COutputList : public QListWidget {
  public:
+  // The list keeps at most this many lines; the oldest go first.
+  static constexpr int kMaxLines = 200;
+
   explicit COutputList(QWidget* parent = nullptr);
+
+  // Inserts the line at the top without its line breaks and drops lines past kMaxLines.
+  void AddLine(const std::string& line);
+  // "&Clear": empties the list.
+  void OnEditClear() { clear(); }
+  // "&Hide": hides the pane that holds the list.
+  void OnViewOutput();
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
 };
 
 class COutputWnd : public QDockWidget {

@@ -2,22 +2,113 @@
 #include "devices/amplifier/ZelBaseDevice.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 
 #include "core/ControlMessage.h"
 #include "core/SevenBit.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "core/VersionTable.h"
+#include "core/DeviceMenu.h"
+#include "platform/Clipboard.h"
+#include "platform/Clock.h"
+#include "platform/WindowMessages.h"
 
 namespace {
 
 // Turns a device waiting for its security step sends nothing but every 12th.
 constexpr std::uint32_t kSecurityProbeTurns = 11;
-constexpr std::uint32_t kIdentityCommand = 0xB0;
-constexpr std::uint32_t kIdentityReplyLength = 24;
 constexpr std::uint32_t kSecurityCheckCommand = 60;
 constexpr std::uint32_t kSecurityCheckReplyLength = 51;
-constexpr std::size_t kPayloadOffset = 10;
+constexpr std::size_t kPayloadOffset = kZelPayloadOffset;
+// Offset and length of the firmware text in the identity reply.
+constexpr std::size_t kIdentityFirmwareAt = 19;
+constexpr std::size_t kIdentityFirmwareLength = 4;
+constexpr std::uint32_t kCmdEditPaste = 57637;
+
+std::atomic<CZelBaseDevice::FirmwareTableReader> g_firmwareReader{nullptr};
 
 }  // namespace
+
+void FillZelRead(CControlMessage& record, CDevice& device, std::uint32_t command, std::uint32_t replyLength,
+                 const std::vector<std::uint8_t>& payload, std::uint32_t argument) {
+  const auto length = std::uint32_t(kZelBareReadLength + payload.size());
+  record.Set(command, length, replyLength, &device, false, CControlMessage::kDefaultReplyStart, argument, 0);
+  for (std::size_t i = 0; i < payload.size(); ++i) record.frame[kPayloadOffset + i] = payload[i];
+  BuildZelFrameHeader(record, device.GetTypeCode(), device.GetDeviceId());
+}
+
+std::unique_ptr<CControlMessage> MakeZelWrite(CDevice& device, std::uint32_t command,
+                                              const std::vector<std::uint8_t>& payload) {
+  auto message = std::make_unique<CControlMessage>();
+  const auto length = std::uint32_t(kZelBareReadLength + payload.size());
+  message->Set(command, length, 0, &device, true, CControlMessage::kDefaultReplyStart, 0, 0);
+  for (std::size_t i = 0; i < payload.size(); ++i) message->frame[kPayloadOffset + i] = std::uint8_t(payload[i] & 0x7F);
+  BuildZelFrameHeader(*message, device.GetTypeCode(), device.GetDeviceId());
+  return message;
+}
+
+void FillZelIdentityQuery(CControlMessage& record, CDevice& device) {
+  record.Set(kZelIdentityCommand, kZelIdentityLength, kZelIdentityReplyLength, &device, false,
+             kZelIdentityReplyStart, 0, 0);
+  record.frame[0] = std::uint8_t(kZelIdentityCommand);
+  const std::uint32_t id = device.GetDeviceId();
+  for (int i = 0; i < 4; ++i) record.frame[1 + i] = std::uint8_t((id >> (24 - 8 * i)) & 0x7F);
+}
+
+std::size_t ZelReceivedBytes(const CControlMessage& record) {
+  return std::min<std::size_t>(record.receivedLength, CControlMessage::kFrameSize);
+}
+
+bool IsZelIdentityReply(const CControlMessage& record) {
+  return ZelReceivedBytes(record) >= kIdentityFirmwareAt + kIdentityFirmwareLength && record.frame[0] == 0xB8 &&
+         record.frame[1] == 0x00 && record.frame[2] == 0x17;
+}
+
+std::string ZelIdentityFirmware(const CControlMessage& record) {
+  return ReplyText(record.frame + kIdentityFirmwareAt, kIdentityFirmwareLength);
+}
+
+std::vector<std::uint8_t> UnpackZelReply(const CControlMessage& record) {
+  const std::size_t received = ZelReceivedBytes(record);
+  if (received <= kPayloadOffset) return {};
+  // Every group of up to eight packed bytes carries one byte of top bits and up to seven data
+  // bytes; a lone trailing top-bit byte carries nothing.
+  const int packed = int(received - kPayloadOffset);
+  const int count = packed - (packed + 7) / 8;
+  if (count <= 0) return {};
+  std::vector<std::uint8_t> raw(static_cast<std::size_t>(count));
+  Unpack7Bit(record.frame + kPayloadOffset, count, raw.data());
+  return raw;
+}
+
+bool IsReplyHoldOffActive(CDevice& device) {
+  const std::uint32_t start = device.GetReplyTimerStart();
+  if (start == 0) return false;
+  if (GetTickCount() - start < device.GetReplyTimeout()) return true;
+  device.ClearReplyTimer();
+  device.Post(UWM_INVALIDATE_PANEL);
+  return false;
+}
+
+int GetZelBreakChannelCount(std::uint32_t typeCode) {
+  if (typeCode < 34 || typeCode > 47) return 0;
+  return typeCode % 2 == 0 ? 8 : 16;
+}
+
+std::string ZelBreakGpioInputModeText(std::uint32_t mode) {
+  static const char* const kTexts[] = {"Disabled", "Mute Control Only", "Standby Control Only",
+                                       "Mute and Standby Control"};
+  return mode < 4 ? kTexts[mode] : "";
+}
+
+std::string ZelBreakGpioOutputModeText(std::uint32_t mode) {
+  static const char* const kTexts[] = {"Disabled",   "Network Error",         "A/P",               "Network or A/P",
+                                       "Load Error", "Load or Network Error", "Load Error or A/P", "All"};
+  return mode < 8 ? kTexts[mode] : "";
+}
 
 void BuildZelFrameHeader(CControlMessage& m, std::uint32_t typeCode, std::uint32_t deviceId) {
   const std::uint32_t length = std::uint32_t(m.FrameBytes());
@@ -99,9 +190,7 @@ bool CZelBaseDevice::GetNextPollMessage(CControlMessage& record) {
       return false;
     }
     m_pollCounter = 0;
-    record.Set(kIdentityCommand, 5, kIdentityReplyLength, this, false, 0xB8, 0, 0);
-    record.frame[0] = std::uint8_t(kIdentityCommand);
-    for (int i = 0; i < 4; ++i) record.frame[1 + i] = std::uint8_t((m_deviceId >> (24 - 8 * i)) & 0x7F);
+    FillSecurityProbe(record);
     return true;
   }
   return PopMessage(record);
@@ -137,3 +226,70 @@ void CZelBaseDevice::DecodeSecurityBlock(const std::uint8_t* reply, CUserList& u
 }
 
 void CZelBaseDevice::OnSystemSolo(bool solo) { QueueMessage(false, MakeZelMuteMessage(*this, solo)); }
+
+void CZelBaseDevice::FillSecurityProbe(CControlMessage& record) { FillZelIdentityQuery(record, *this); }
+
+void CZelBaseDevice::SetFirmwareTableReader(FirmwareTableReader reader) { g_firmwareReader = reader; }
+
+std::string CZelBaseDevice::ReadFirmwareTable(const std::string& key) {
+  const FirmwareTableReader reader = g_firmwareReader;
+  return reader ? reader(key) : ReadIniValue(key);
+}
+
+void CZelBaseDevice::RefuseReply(const CControlMessage& record, const char* why) {
+  ++m_refusedReplies;
+  LogUnusedReply(record, why);
+}
+
+bool CurrentUserMayUseDeviceControls(const CSystem* system) {
+  if (!system) return false;
+  const CUserList& users = system->GetUsers();
+  const int current = system->GetCurrentUser();
+  if (current < 0 || std::size_t(current) >= users.size() || !users[std::size_t(current)]) return false;
+  return (users[std::size_t(current)]->GetRestrictionMask() & kRestrictUseDeviceControls) == 0;
+}
+
+bool CanPasteAmplifierSettings(CDevice& device) {
+  return IsClipboardFormatAvailable(device.GetClipboardFormat()) && CurrentUserMayUseDeviceControls(device.GetSystem());
+}
+
+void InsertAmplifierMenuItems(CMenu& menu) {
+  int pos = menu.FindItem(kCmdEditPaste);
+  if (pos < 0) pos = 0;
+  menu.InsertItem(++pos, kAmpCmdPasteControls, "Paste Controls Only");
+  menu.InsertItem(++pos, kAmpCmdPasteProperties, "Paste Properties Only");
+  menu.InsertSeparator(++pos);
+  menu.InsertItem(++pos, kAmpCmdIgnoreDevice, "Ignore Device When Online");
+}
+
+bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command) {
+  if (command == kAmpCmdPasteControls || command == kAmpCmdPasteProperties) {
+    device.PasteFromClipboard(command);
+    return true;
+  }
+  if (command != kAmpCmdIgnoreDevice) return false;
+  const bool ignored = device.IsIgnored();
+  if (ignored)
+    device.Reinitialise(device.GetSystem() ? device.GetSystem()->GetSettings().onGoOnline : 0);
+  else
+    device.OnDisconnected(false);
+  device.SetIgnored(!ignored);
+  device.Post(UWM_REDRAW_METER_ENTRY);
+  device.Post(UWM_REFRESH_RACK);
+  return false;
+}
+
+bool CZelBaseDevice::CanPaste(std::uint32_t command) {
+  (void)command;
+  return CanPasteAmplifierSettings(*this);
+}
+
+void CZelBaseDevice::BuildContextMenu(CMenu& menu, int argument) {
+  CDevice::BuildContextMenu(menu, argument);
+  InsertAmplifierMenuItems(menu);
+}
+
+bool CZelBaseDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
+  (void)argument;
+  return OnAmplifierMenuCommand(*this, command);
+}

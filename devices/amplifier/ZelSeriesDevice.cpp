@@ -1,10 +1,368 @@
-// The Zel amplifiers: clipboard format.
+// The Zel amplifier's model: channels, gain steps, GPIO texts, the parameter table with its
+// current values and lists, warnings, the read-out state and the lifecycle.
 #include "devices/amplifier/ZelSeriesDevice.h"
 
+#include <cmath>
+#include <cstdio>
+
+#include "core/ControlMessage.h"
+#include "core/ControlPanel.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "devices/amplifier/ZelSeriesPanel.h"
+#include "devices/amplifier/ZelSeriesTiles.h"
 #include "platform/Clipboard.h"
+#include "platform/Sync.h"
+
+namespace {
+
+// Option words of the family's parameters: a read-only indication, a command.
+constexpr std::uint32_t kFlagsIndication = kParamOptionWord5;
+constexpr std::uint32_t kFlagsCommand = kParamOptionWord12;
+// The highest id that link matching walks.
+constexpr int kLastLinkableId = 73;
+constexpr float kMinGain = -60.0f;
+
+std::atomic<int> g_instances{0};
+
+CParamInfo NullInfo() {
+  CParamInfo info;
+  info.name = "NULL";
+  return info;
+}
+
+CParamInfo Info(int id, std::string name, std::int32_t kind, std::uint32_t flags = 0, std::uint32_t textLength = 0,
+                float maximum = 0.0f, float minimum = 0.0f) {
+  CParamInfo info;
+  info.name = std::move(name);
+  info.kind = kind;
+  info.id = id;
+  info.maximum = maximum;
+  info.minimum = minimum;
+  info.extra1 = textLength;
+  info.extra2 = flags;
+  return info;
+}
+
+// Per-channel ranges of the table: first id and the channel of an id in one of them.
+bool InRange(int id, int first, int& channel) {
+  if (id < first || id >= first + kZelMaxChannels) return false;
+  channel = id - first;
+  return true;
+}
+
+}  // namespace
+
+// --- Free helpers ---
+
+int GetZelSeriesChannelCount(std::uint32_t typeCode) { return typeCode == 55 ? 4 : 2; }
+
+float GetZelGainStepValue(int index) {
+  if (index <= 0) return 0.0f;
+  if (index <= 12) return -float(index);
+  if (index <= 24) return -12.0f - 2.0f * float(index - 12);
+  if (index <= 32) return -36.0f - 3.0f * float(index - 24);
+  return kMinGain;
+}
+
+std::string GetZelGainStepText(int index) {
+  if (index < 0 || index >= kZelGainSteps) return "";
+  char text[16];
+  std::snprintf(text, sizeof text, "%ddB", int(GetZelGainStepValue(index)));
+  return text;
+}
+
+int ZelGainToIndex(float dB) {
+  const float whole = std::trunc(dB);
+  if (!(whole <= 0.0f)) return 0;  // above 0 dB (and not a number)
+  if (whole < kMinGain) return kZelGainSteps - 1;
+  for (int i = 0; i < kZelGainSteps - 1; ++i) {
+    const float upper = GetZelGainStepValue(i), lower = GetZelGainStepValue(i + 1);
+    if (whole == upper) return i;
+    if (whole > lower) return upper - whole < whole - lower ? i : i + 1;
+  }
+  return kZelGainSteps - 1;
+}
+
+void UnpackZelSeriesGpioConfig(std::uint8_t gpio, std::uint32_t& input, std::uint32_t& output, std::uint32_t& aux) {
+  input = gpio & 0x07u;
+  output = (gpio >> 3) & 0x07u;
+  aux = (gpio >> 6) & 0x01u;
+}
+
+std::uint8_t PackZelSeriesGpioConfig(std::uint32_t input, std::uint32_t output, std::uint32_t aux) {
+  return std::uint8_t((input + output * 8 + aux * 64) & 0xFF);
+}
+
+std::string ZelSeriesGpioInputText(std::uint32_t value) {
+  static const char* const kTexts[] = {"Disabled",      "Mute Enable", "Standby Enable",
+                                       "Delay Disable", "Trim Bypass", "VCA Mode"};
+  return value < 6 ? kTexts[value] : "";
+}
+
+std::string ZelSeriesGpioOutputText(std::uint32_t value) {
+  static const char* const kTexts[] = {"Disabled",         "A/P Monitor",        "Temp. Alarm",
+                                       "Limiters Monitor", "Load Monitor Alarm", "A/P or Load Monitor Alarm"};
+  return value < 6 ? kTexts[value] : "";
+}
+
+std::string ZelSeriesAuxRelayText(std::uint32_t value) {
+  static const char* const kTexts[] = {"Inverted GP Out", "Follows GP Out"};
+  return value < 2 ? kTexts[value] : "";
+}
+
+void DecodeZelSeriesMeters(const std::uint8_t* u, std::size_t length, ZelSeriesMeters& meters) {
+  auto at = [&](std::size_t k, std::uint8_t old) { return k < length ? u[k] : old; };
+  for (std::size_t n = 0; n < kZelMaxChannels; ++n) {
+    if (n < length) meters.outputVoltage[n] = float(u[n]) / 6.0f;
+    if (4 + n < length) meters.outputCurrent[n] = float(u[4 + n]) / 124.0f;
+  }
+  meters.loadFaultBits = at(8, meters.loadFaultBits);
+  if (length > 9) {
+    meters.loadMonitorState[0] = u[9] & 0x0F;
+    meters.loadMonitorState[1] = std::uint8_t(u[9] >> 4);
+  }
+  if (length > 10) {
+    meters.loadMonitorState[2] = u[10] & 0x0F;
+    meters.loadMonitorState[3] = std::uint8_t(u[10] >> 4);
+  }
+}
+
+// --- Lifecycle ---
 
 CZelSeriesDevice::CZelSeriesDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
                                    std::uint32_t deviceId)
-    : CZelBaseDevice(system, frame, typeCode, deviceId) {}
+    : CZelBaseDevice(system, frame, typeCode, deviceId) {
+  for (int n = 0; n < GetChannelCount(); ++n) m_channelNames[std::size_t(n)] = "Ch " + std::to_string(n + 1);
+}
+
+CZelSeriesDevice::~CZelSeriesDevice() {
+  if (m_counted && --g_instances == 0) ReleaseZelSeriesSkins();
+  ClearQueue();
+}
+
+void CZelSeriesDevice::Initialise() {
+  CZelBaseDevice::Initialise();
+  if (m_counted) return;
+  m_counted = true;
+  if (g_instances++ == 0) AcquireZelSeriesSkins();
+}
+
+int CZelSeriesDevice::GetInstanceCount() { return g_instances; }
+
+CSize CZelSeriesDevice::GetPanelSize() { return CSize{887, 189}; }
+
+void CZelSeriesDevice::Reinitialise(std::uint32_t mode) {
+  CDevice::Reinitialise(mode);
+  m_haveRead = 0;
+  if (mode == 1) SendAllSettings();
+}
+
+IZelSeriesPanel* CZelSeriesDevice::GetZelPanel() const {
+  return dynamic_cast<IZelSeriesPanel*>(GetControlPanel());
+}
+
+std::string CZelSeriesDevice::GetChannelName(int channel) const {
+  if (channel < 0 || channel >= kZelMaxChannels) return "";
+  CSingleLock lock(m_system->GetLock());
+  return m_channelNames[std::size_t(channel)];
+}
+
+// --- Parameters ---
+
+CParamInfo CZelSeriesDevice::GetParameterAt(int id) {
+  const int channels = GetChannelCount();
+  int n = 0;
+  auto channelInfo = [&](const char* suffix, std::int32_t kind, std::uint32_t flags, std::uint32_t length = 0,
+                         float maximum = 0.0f, float minimum = 0.0f) {
+    if (n >= channels) return NullInfo();
+    return Info(id, GetChannelName(n) + suffix, kind, flags, length, maximum, minimum);
+  };
+  if (InRange(id, kZelParamGain, n)) return channelInfo(" : Gain", kParamKindLevel, 0, 0, 0.0f, kMinGain);
+  if (InRange(id, kZelParamMute, n)) return channelInfo(" : Mute", kParamKindBool, 0);
+  if (InRange(id, kZelParamChannelName, n)) return channelInfo(" : Name", kParamKindText, 0, 16);
+  if (InRange(id, kZelParamLimit, n)) return channelInfo(" : Limit", kParamKindBool, kFlagsIndication);
+  if (InRange(id, kZelParamOk, n)) return channelInfo(" : OK", kParamKindBool, kFlagsIndication);
+  if (InRange(id, kZelParamCheck, n)) return channelInfo(" : Check", kParamKindBool, kFlagsIndication);
+  switch (id) {
+    case kZelParamAmpName: return Info(id, "Amplifier Name", kParamKindText, 0, 40);
+    case kZelParamMonoLed: return Info(id, "Mono LED", kParamKindBool, kFlagsIndication);
+    case kZelParamStereoLed: return Info(id, "Stereo LED", kParamKindBool, kFlagsIndication);
+    case kZelParamBridgeLed: return Info(id, "Bridge LED", kParamKindBool, kFlagsIndication);
+    case kZelParamActiveLed: return Info(id, "Active LED", kParamKindBool, kFlagsIndication);
+    case kZelParamStandbyLed: return Info(id, "Standby LED", kParamKindBool, kFlagsIndication);
+    case kZelParamProtectLed: return Info(id, "Protect LED", kParamKindBool, kFlagsIndication);
+    case kZelParamMode: return Info(id, "Mode", kParamKindBool, kFlagsCommand);
+    case kZelParamStandby: return Info(id, "Standby", kParamKindBool, 0);
+    case kZelParamIdentify: return Info(id, "Identify", kParamKindBool, kFlagsCommand);
+    case kZelParamOnline: return Info(id, "Online Status", kParamKindBool, kFlagsIndication);
+    case kZelParamOffline: return Info(id, "Offline Status", kParamKindBool, kFlagsIndication);
+    case kZelParamWarnings: return Info(id, "Warnings Active", kParamKindBool, kFlagsIndication);
+    default: return NullInfo();
+  }
+}
+
+bool CZelSeriesDevice::IsLoadFaultReported(int channel) const {
+  return channel >= 0 && channel < kZelMaxChannels && (m_meters.loadFaultBits >> channel) & 1u;
+}
+
+bool CZelSeriesDevice::IsLoadAlarmActive(int channel) const {
+  if (channel < 0 || channel >= kZelMaxChannels) return false;
+  return m_meters.loadMonitorState[std::size_t(channel)] == 0 && m_impedanceWindow[std::size_t(channel)] != 0;
+}
+
+bool CZelSeriesDevice::IsChannelOk(int channel) const {
+  return !IsLoadFaultReported(channel) && IsLoadAlarmActive(channel);
+}
+
+bool CZelSeriesDevice::IsChannelCheck(int channel) const {
+  return IsLoadFaultReported(channel) && IsLoadAlarmActive(channel);
+}
+
+CParamValue CZelSeriesDevice::GetCurrentValue(int id) {
+  CSingleLock lock(m_system->GetLock());
+  const int channels = GetChannelCount();
+  const bool standby = IsInStandby();
+  const bool connected = IsConnected();
+  const bool solo = (m_muteOverride & 0x10) != 0;
+  auto soloed = [&](int n) { return solo && ((m_muteOverride & 0x0F) >> n & 1u) != 0; };
+  int n = 0;
+  auto perChannel = [&](int first) { return InRange(id, first, n) && n < channels; };
+  if (perChannel(kZelParamGain))
+    return CParamValue(id, GetZelGainStepValue(m_gainIndex[std::size_t(n)]), kParamKindLevel);
+  if (perChannel(kZelParamMute)) {
+    if (solo) return MakeBoolParamValue(id, !soloed(n));
+    if (m_muteOverride & 0x20) return MakeBoolParamValue(id, true);
+    return MakeBoolParamValue(id, (m_muteMask >> n) & 1u);
+  }
+  if (perChannel(kZelParamSolo)) return MakeBoolParamValue(id, soloed(n));
+  if (perChannel(kZelParamChannelName)) return MakeTextParamValue(id, m_channelNames[std::size_t(n)]);
+  if (perChannel(kZelParamLimit))
+    return MakeBoolParamValue(id, ((m_limitBits >> n) & 1u) == 0 && !standby && connected);
+  if (perChannel(kZelParamOk)) return MakeBoolParamValue(id, IsChannelOk(n));
+  if (perChannel(kZelParamCheck)) return MakeBoolParamValue(id, IsChannelCheck(n));
+  switch (id) {
+    case kZelParamAmpName: return MakeTextParamValue(id, m_name);
+    case kZelParamMonoLed: return MakeBoolParamValue(id, m_mode == 1);
+    case kZelParamStereoLed: return MakeBoolParamValue(id, m_mode == 2);
+    case kZelParamBridgeLed: return MakeBoolParamValue(id, m_mode == 3);
+    case kZelParamActiveLed: return MakeBoolParamValue(id, !standby);
+    case kZelParamStandbyLed:
+    case kZelParamStandby: return MakeBoolParamValue(id, standby);
+    case kZelParamProtectLed: return MakeBoolParamValue(id, m_notInProtect == 0);
+    case kZelParamPanelPage:
+    case kZelParamIdentify: return MakeBoolParamValue(id, true);
+    case kZelParamOnline: return MakeBoolParamValue(id, connected);
+    case kZelParamOffline: return MakeBoolParamValue(id, !connected);
+    case kZelParamWarnings: return MakeBoolParamValue(id, m_warningBits != 0);
+    default: break;
+  }
+  CParamValue none;
+  none.id = 0;
+  none.kind = kParamKindNone;
+  return none;
+}
+
+void CZelSeriesDevice::ListParameters(int controlKind, std::vector<CParamInfo>& out) {
+  const int channels = GetChannelCount();
+  auto add = [&](int id) { out.push_back(GetParameterAt(id)); };
+  auto each = [&](int first) {
+    for (int n = 0; n < channels; ++n) add(first + n);
+  };
+  switch (controlKind) {
+    case 2:  // LED
+      add(kZelParamOnline);
+      add(kZelParamOffline);
+      add(kZelParamWarnings);
+      each(kZelParamMute);
+      each(kZelParamLimit);
+      each(kZelParamOk);
+      each(kZelParamCheck);
+      for (int id : {kZelParamMonoLed, kZelParamStereoLed, kZelParamBridgeLed, kZelParamActiveLed,
+                     kZelParamProtectLed, kZelParamStandbyLed})
+        add(id);
+      break;
+    case 3:  // fader
+    case 4:  // knob
+      each(kZelParamGain);
+      break;
+    case 5:  // text
+      add(kZelParamAmpName);
+      each(kZelParamChannelName);
+      each(kZelParamGain);
+      break;
+    case 8:  // button
+      add(kZelParamStandby);
+      each(kZelParamMute);
+      add(kZelParamIdentify);
+      break;
+    default:
+      break;
+  }
+}
+
+void CZelSeriesDevice::ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) {
+  const CParamInfo null = NullInfo();
+  const bool any = like == null;
+  for (int id = 0; id <= kLastLinkableId; ++id) {
+    CParamInfo info = GetParameterAt(id);
+    if (info.name == "NULL") continue;
+    if (!any && (info.kind != like.kind || (info.extra2 & 0x9u) != (like.extra2 & 0x9u) || (info.extra2 & 0x4u)))
+      continue;
+    out.push_back(std::move(info));
+  }
+}
+
+CParamInfo CZelSeriesDevice::FindParameter(const CParamInfo& info) {
+  if (info.id >= 0 && info.id <= kLastLinkableId) {
+    CParamInfo entry = GetParameterAt(info.id);
+    if (entry.name != "NULL" && entry == info) return entry;
+  }
+  return NullInfo();
+}
+
+std::uint32_t CZelSeriesDevice::HasWarnings() {
+  return m_warningBits != 0 || (m_statusFlags & 0x04) != 0 ? 1u : 0u;
+}
+
+void CZelSeriesDevice::OnDisconnected(bool clearWarnings) {
+  CZelBaseDevice::OnDisconnected(clearWarnings);
+  {
+    CSingleLock lock(m_system->GetLock());
+    m_statusFlags &= 0x03;
+  }
+  Post(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+}
+
+std::uint32_t CZelSeriesDevice::GetMessageMergeMask(const CControlMessage& message) {
+  return message.command >= 5 && message.command <= 8 ? 0x7FFu : 0u;
+}
+
+bool CZelSeriesDevice::IsReadOutComplete() const {
+  std::uint32_t wanted = kZelReadIdentity | kZelReadName | kZelReadChannel0 | (kZelReadChannel0 << 1) |
+                         kZelReadReference | kZelReadStatus | kZelReadSettings | kZelReadTemperature;
+  if (GetChannelCount() == 4) wanted |= (kZelReadChannel0 << 2) | (kZelReadChannel0 << 3);
+  return (m_haveRead & wanted) == wanted;
+}
 
 std::uint32_t CZelSeriesDevice::GetClipboardFormat() { return RegisterClipboardFormat("ZelSeriesSettings"); }
+
+void CZelSeriesDevice::SetMetersForTests(const ZelSeriesMeters& meters) {
+  CSingleLock lock(m_system->GetLock());
+  m_meters = meters;
+}
+
+void CZelSeriesDevice::SetTemperatureForTests(std::int32_t degrees) {
+  CSingleLock lock(m_system->GetLock());
+  m_temperature = degrees;
+}
+
+void CZelSeriesDevice::SetStatusFlagsForTests(std::uint8_t flags) {
+  CSingleLock lock(m_system->GetLock());
+  m_statusFlags = flags;
+}
+
+void CZelSeriesDevice::SetImpedanceWindowForTests(int channel, std::uint8_t percent) {
+  CSingleLock lock(m_system->GetLock());
+  m_impedanceWindow[std::size_t(channel & 3)] = percent;
+}

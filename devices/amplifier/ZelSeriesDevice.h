@@ -1,14 +1,362 @@
-// The Zel amplifiers (type codes 51 to 56): the least the system needs of them until the
-// family's own model, protocol, records and panel are built on this class.
+// CZelSeriesDevice: the Zel power amplifiers (type codes 51 to 56; two channels, four on the
+// Zel-6). It holds every setting and monitored value of one amplifier, describes its
+// parameters by id, reads the unit out and polls it, turns changes into write frames, keeps
+// its records (system file, stream, snapshot, clipboard), draws its rack and monitor tiles and
+// fills its property rows.
 #pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "devices/amplifier/ZelBaseDevice.h"
 
+class IZelSeriesPanel;
+
+// Parameter ids of the family.
+enum : int {
+  kZelParamGain = 5,          // 5 to 8
+  kZelParamMute = 9,          // 9 to 12
+  kZelParamSolo = 13,         // 13 to 16
+  kZelParamChannelName = 21,  // 21 to 24
+  kZelParamAmpName = 25,
+  kZelParamMonoLed = 27,
+  kZelParamStereoLed = 28,
+  kZelParamBridgeLed = 29,
+  kZelParamLimit = 30,  // 30 to 33
+  kZelParamActiveLed = 34,
+  kZelParamStandbyLed = 35,
+  kZelParamProtectLed = 36,
+  kZelParamPanelPage = 37,
+  kZelParamMode = 39,
+  kZelParamStandby = 40,
+  kZelParamOk = 41,     // 41 to 44
+  kZelParamCheck = 45,  // 45 to 48
+  kZelParamIdentify = 51,
+  kZelParamPowerOnDelay = 55,
+  kZelParamGpio = 57,
+  kZelParamWindow = 58,     // 58 to 61
+  kZelParamReference = 62,  // 62 to 65
+  kZelParamAlarmTemperature = 82,
+  kZelParamOnline = 88,
+  kZelParamOffline = 89,
+  kZelParamWarnings = 90,
+};
+
+// Commands of the family.
+enum : std::uint32_t {
+  kZelCmdGain = 0x08,
+  kZelCmdMute = 0x09,
+  kZelCmdAmpName = 0x11,
+  kZelCmdStandby = 0x12,
+  kZelCmdChannelName = 0x21,
+  kZelCmdAlarmTemperature = 0x22,
+  kZelCmdMode = 0x23,
+  kZelCmdPowerOnDelay = 0x24,
+  kZelCmdGpio = 0x25,
+  kZelCmdReference = 0x26,
+  kZelCmdWindow = 0x27,
+  kZelCmdReadSettings = 0x3B,
+  kZelCmdReadName = 0x3C,
+  kZelCmdReadTemperature = 0x3D,
+  kZelCmdReadStatus = 0x3F,
+  kZelCmdReadCounters = 0x41,
+  kZelCmdReadChannelName = 0x43,
+  kZelCmdReadMeters = 0x44,
+  kZelCmdReadReference = 0x45,
+};
+
+// Whole reply lengths of the reads.
+enum : std::uint32_t {
+  kZelReplySettings = 26,
+  kZelReplyName = 51,
+  kZelReplyTemperature = 13,
+  kZelReplyStatus = 12,
+  kZelReplyCounters = 24,
+  kZelReplyChannelName = 27,
+  kZelReplyMeters = 24,
+  kZelReplyReference = 21,
+};
+
+// haveRead bits: the reply kinds received since the last re-initialisation.
+enum : std::uint32_t {
+  kZelReadName = 0x001,
+  kZelReadChannel0 = 0x002,  // 0x002 << channel
+  kZelReadReference = 0x020,
+  kZelReadStatus = 0x040,
+  kZelReadMeters = 0x080,
+  kZelReadTemperature = 0x100,
+  kZelReadIdentity = 0x200,
+  kZelReadCounters = 0x400,
+  kZelReadSettings = 0x800,
+};
+
+// Warning bits of the family.
+enum : std::uint32_t {
+  kZelWarnNotInitialised = 0x01,
+  kZelWarnTemperatureSoftware = 0x02,
+  kZelWarnFirmware = 0x04,
+  kZelWarnProtect = 0x08,
+  kZelWarnLoad = 0x10,
+  kZelWarnTemperatureHardware = 0x20,
+};
+
+// Status hints posted with WM_APP+111.
+enum : int {
+  kZelHintControls = 103,
+  kZelHintInfo = 104,
+  kZelHintMeters = 105,
+  kZelHintNames = 106,
+  kZelHintState = 107,
+  kZelHintStandby = 108,
+};
+
+// Context-menu commands.
+enum : std::uint32_t {
+  kZelCmdPasteControls = kAmpCmdPasteControls,
+  kZelCmdPasteProperties = kAmpCmdPasteProperties,
+  kZelCmdIgnoreDevice = kAmpCmdIgnoreDevice,
+};
+
+inline constexpr int kZelMaxChannels = 4;
+inline constexpr int kZelGainSteps = 33;
+inline constexpr std::size_t kZelClipboardRecordSize = 28;
+inline constexpr std::size_t kZelSnapshotRecordSize = 7;
+// Least output current (A) of a channel whose impedance can be taken as its reference.
+inline constexpr float kZelMinReferenceCurrent = 0.1f;
+
+// Channels of an amplifier by type code: 4 on the Zel-6 (55), else 2.
+int GetZelSeriesChannelCount(std::uint32_t typeCode);
+// Text of gain step index (0 to 32): "0dB", "-1dB" ... "-60dB"; empty out of range.
+std::string GetZelGainStepText(int index);
+// The number that begins the step's text: 0.0 down to -60.0.
+float GetZelGainStepValue(int index);
+// The step of a gain in dB: truncated toward zero to whole dB; above 0 gives 0, below -60 gives
+// 32, between two steps the nearer (an equal distance gives the larger attenuation).
+int ZelGainToIndex(float dB);
+
+// GPIO byte: bits 0 to 2 input, 3 to 5 output, bit 6 aux relay.
+void UnpackZelSeriesGpioConfig(std::uint8_t gpio, std::uint32_t& input, std::uint32_t& output, std::uint32_t& aux);
+std::uint8_t PackZelSeriesGpioConfig(std::uint32_t input, std::uint32_t output, std::uint32_t aux);
+std::string ZelSeriesGpioInputText(std::uint32_t value);
+std::string ZelSeriesGpioOutputText(std::uint32_t value);
+std::string ZelSeriesAuxRelayText(std::uint32_t value);
+
+// The last decoded meter reply.
+struct ZelSeriesMeters {
+  std::array<float, kZelMaxChannels> outputVoltage{};  // byte n / 6.0
+  std::array<float, kZelMaxChannels> outputCurrent{};  // byte 4 + n / 124.0
+  std::uint8_t loadFaultBits = 0;                      // bit n: load fault on channel n
+  std::array<std::uint8_t, kZelMaxChannels> loadMonitorState{};
+};
+// The settings that the system file and streams keep, in their order there.
+struct ZelSeriesRecord {
+  std::string name;
+  std::array<std::string, kZelMaxChannels> channelNames;
+  std::uint8_t muteOverride = 0;
+  std::uint32_t displayPage = 0;
+  std::uint8_t muteMask = 0;
+  std::uint8_t powerOnDelay = 0;
+  std::uint8_t alarmTemperature = 0;
+  std::array<std::uint8_t, kZelMaxChannels> gainIndex{};
+  std::uint8_t statusFlags = 0;
+  std::uint8_t gpio = 0;
+  std::uint32_t mode = 2;
+};
+
+// Decodes the eleven unpacked meter bytes (fewer leave the rest of the record as it was).
+void DecodeZelSeriesMeters(const std::uint8_t* payload, std::size_t length, ZelSeriesMeters& meters);
+
+// Threads: ApplyControlChange, SendAllSettings, OnSystemSolo, the records, tiles and
+// properties run on the UI thread; GetNextPollMessage and ProcessReply on the comms worker,
+// ProcessReply under the system's lock. UI code that writes fields the worker also writes
+// takes the same lock; drawings copy what they show under it.
 class CZelSeriesDevice : public CZelBaseDevice {
  public:
   CZelSeriesDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
+  ~CZelSeriesDevice() override;
 
+  // Creates the poll gate and counts the instance; the first instance loads the tile skins.
+  void Initialise() override;
+  // Amplifiers alive that ran Initialise.
+  static int GetInstanceCount();
+
+  // --- Model ---
+  int GetChannelCount() const { return GetZelSeriesChannelCount(m_typeCode); }
   const char* GetControlPanelClass() override { return "CZelSeriesControlPanel"; }
+  CSize GetPanelSize() override;
+  void Reinitialise(std::uint32_t mode) override;
+  CParamInfo GetParameterAt(int id) override;
+  CParamValue GetCurrentValue(int id) override;
+  void ListParameters(int controlKind, std::vector<CParamInfo>& out) override;
+  // The entry equal to info among ids 0 to 73, else the "NULL" entry.
+  CParamInfo FindParameter(const CParamInfo& info) override;
+  // Every entry that may be linked with like (same kind, same flag bits 0 and 3, not a
+  // read-only indication); every entry when like is the "NULL" entry.
+  void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out);
+  std::uint32_t HasWarnings() override;
+  void OnDisconnected(bool clearWarnings) override;
+  int GetOnlineStatusParamId() override { return kZelParamOnline; }
+  int GetOfflineStatusParamId() override { return kZelParamOffline; }
+  int GetWarningStatusParamId() override { return kZelParamWarnings; }
+  std::uint32_t GetMessageMergeMask(const CControlMessage& message) override;
+  bool IsReadOutComplete() const;
+  bool IsLoadFaultReported(int channel) const;
+  bool IsLoadAlarmActive(int channel) const;
+  // Load fault clear with the alarm active / load fault reported with the alarm active.
+  bool IsChannelOk(int channel) const;
+  bool IsChannelCheck(int channel) const;
+  std::string GetGpioInputText() const { return ZelSeriesGpioInputText(m_gpioInput); }
+  std::string GetGpioOutputText() const { return ZelSeriesGpioOutputText(m_gpioOutput); }
+  std::string GetAuxRelayText() const { return ZelSeriesAuxRelayText(m_gpioAuxRelay); }
+  std::uint8_t GetGpioByte() const { return PackZelSeriesGpioConfig(m_gpioInput, m_gpioOutput, m_gpioAuxRelay); }
+  bool IsInStandby() const { return (m_statusFlags & 0x01) != 0; }
+
+  // --- Protocol ---
+  bool GetNextPollMessage(CControlMessage& record) override;
+  void ProcessReply(CControlMessage& record) override;
+  void ApplyControlChange(const CParamValue& value) override;
+  void OnSystemSolo(bool muteAll) override;
+  std::string GetStatusText() override;
+  // Queues every setting, forced: gains, mute, standby, mode, delay, GPIO, threshold, windows.
+  void SendAllSettings();
+
+  // --- Records, clipboard, menu, hints ---
+  void Serialize(CArchive& ar) override;
+  void SerializeStream(CDataStream& ds) override;
+  CSnapshotData* CreateSnapshotData() override;
+  void ApplySnapshotData(const CSnapshotData& data) override;
+  void CopyToClipboard(std::uint32_t command) override;
+  bool CanCopy(std::uint32_t command) override;
+  void PasteFromClipboard(std::uint32_t command) override;
   // The format registered as "ZelSeriesSettings".
   std::uint32_t GetClipboardFormat() override;
+  void OnStatusEvent(int hint) override;
+  // The 28-byte clipboard record of the settings now, and its paste (command 0 all,
+  // kZelCmdPasteControls or kZelCmdPasteProperties).
+  std::array<std::uint8_t, kZelClipboardRecordSize> MakeClipboardRecord() const;
+  void PasteRecord(const std::array<std::uint8_t, kZelClipboardRecordSize>& record, std::uint32_t command);
+
+  // --- Tiles ---
+  int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
+  int DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* dc, int mode) override;
+
+  // --- Properties ---
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+
+  // --- Fields (read by the panel and tests; the worker writes them under the system's lock) ---
+  std::uint32_t GetDisplayPage() const { return m_displayPage; }
+  std::string GetChannelName(int channel) const;
+  std::int32_t GetTemperature() const { return m_temperature; }
+  std::uint8_t GetGainIndex(int channel) const { return m_gainIndex[std::size_t(channel & 3)]; }
+  std::uint8_t GetImpedanceWindow(int channel) const { return m_impedanceWindow[std::size_t(channel & 3)]; }
+  float GetReferenceImpedance(int channel) const { return m_referenceImpedance[std::size_t(channel & 3)]; }
+  std::uint8_t GetPowerOnDelay() const { return m_powerOnDelay; }
+  std::uint8_t GetAlarmTemperature() const { return m_alarmTemperature; }
+  std::uint8_t GetMuteMask() const { return m_muteMask; }
+  std::uint8_t GetMuteOverride() const { return m_muteOverride; }
+  std::uint8_t GetStatusFlags() const { return m_statusFlags; }
+  std::uint32_t GetUpTimeCounter1() const { return m_upTimeCounter1; }
+  std::uint32_t GetUpTimeCounter2() const { return m_upTimeCounter2; }
+  std::uint16_t GetPowerCycleCount() const { return m_powerCycleCount; }
+  std::uint8_t GetCounterByte() const { return m_counterByte; }
+  std::uint32_t GetGpioInput() const { return m_gpioInput; }
+  std::uint32_t GetGpioOutput() const { return m_gpioOutput; }
+  std::uint32_t GetGpioAuxRelay() const { return m_gpioAuxRelay; }
+  std::uint32_t GetLimitBits() const { return m_limitBits; }
+  std::uint32_t GetMode() const { return m_mode; }
+  std::uint8_t GetNotInProtect() const { return m_notInProtect; }
+  const ZelSeriesMeters& GetMeters() const { return m_meters; }
+  std::uint32_t GetHaveRead() const { return m_haveRead; }
+  // The open panel when it is an amplifier panel, else null.
+  IZelSeriesPanel* GetZelPanel() const;
+
+  // Test and simulator access to the monitored state (takes the system's lock).
+  void SetMetersForTests(const ZelSeriesMeters& meters);
+  void SetTemperatureForTests(std::int32_t degrees);
+  void SetStatusFlagsForTests(std::uint8_t flags);
+  void SetImpedanceWindowForTests(int channel, std::uint8_t percent);
+
+ protected:
+  void FillSecurityProbe(CControlMessage& record) override;
+
+ private:
+  // Polling and replies.
+  bool FillReadOutItem(CControlMessage& record);
+  void ReplySettings(const std::vector<std::uint8_t>& u);
+  void ReplyName(const CControlMessage& record);
+  void ReplyTemperature(const CControlMessage& record);
+  void ReplyStatus(const CControlMessage& record);
+  void ReplyCounters(const std::vector<std::uint8_t>& u);
+  void ReplyChannelName(const CControlMessage& record);
+  void ReplyMeters(const std::vector<std::uint8_t>& u);
+  void ReplyReference(const std::vector<std::uint8_t>& u);
+  void ReplyIdentity(const CControlMessage& record);
+  // One alarm edge: sets or clears the warning bit, logs the line and posts WM_APP+138.
+  void AlarmEdge(std::uint32_t bit, bool on, const std::string& line);
+  // Reply handlers keep their log lines and posts (wParam the device unless given) in order
+  // and send them once the reply is decoded (worker).
+  void Log(const std::string& line);
+  void Notify(std::uint32_t message, LPARAM lParam = 0);
+  void SendNotices();
+  std::string ExpectedFirmware() const;
+
+  // Writes (queued unforced unless force).
+  void Write(std::uint32_t command, const std::vector<std::uint8_t>& payload, bool force = false);
+  // Passes the current value of the id to the base change path (panels, widgets, links).
+  void Refresh(int id);
+  void RefreshAll(std::initializer_list<int> ids);
+  // Refreshes first + n of every channel n, the ids of one channel together.
+  void RefreshEachChannel(std::initializer_list<int> firstIds);
+  void RefreshMutesAndSolos();
+  void ReleaseSolo();
+  // Standby change of a paste or a control: the hold-off and its notices.
+  void StartStandbyHoldOff();
+
+  // Records: the stored settings now, and taking loaded ones (gain steps cut to the table).
+  ZelSeriesRecord MakeRecord() const;
+  void TakeRecord(const ZelSeriesRecord& record);
+
+  // Properties.
+  bool ApplyPropertyEdit(std::uint32_t id, std::int64_t number, const std::string& text, int selection,
+                         std::string& message, float* reference, bool grid);
+
+  std::uint32_t m_displayPage = 0;
+  std::array<std::string, kZelMaxChannels> m_channelNames;
+  std::atomic<std::int32_t> m_temperature{0};
+  std::int32_t m_temperatureByte2 = 0;
+  std::uint8_t m_standbyShadow = 0;
+  std::array<std::uint8_t, kZelMaxChannels> m_gainIndex{};
+  std::array<std::uint8_t, kZelMaxChannels> m_impedanceWindow{};
+  std::array<float, kZelMaxChannels> m_referenceImpedance{};
+  std::uint8_t m_powerOnDelay = 0;
+  std::uint8_t m_alarmTemperature = 0;
+  std::uint8_t m_muteMask = 0;
+  std::uint8_t m_muteOverride = 0;
+  std::atomic<std::uint8_t> m_statusFlags{0};  // read by drawings without the lock
+  std::uint32_t m_upTimeCounter1 = 0;
+  std::uint32_t m_upTimeCounter2 = 0;
+  std::uint16_t m_powerCycleCount = 0;
+  std::uint8_t m_counterByte = 0;
+  std::uint32_t m_gpioInput = 0;
+  std::uint32_t m_gpioOutput = 0;
+  std::uint32_t m_gpioAuxRelay = 0;
+  std::uint32_t m_limitBits = 15;
+  std::uint32_t m_mode = 2;
+  std::uint8_t m_notInProtect = 1;
+  ZelSeriesMeters m_meters;
+  std::atomic<std::uint32_t> m_haveRead{0};
+  struct Notice {
+    std::string line;  // a log line when message is 0
+    std::uint32_t message;
+    LPARAM lParam;
+  };
+  std::vector<Notice> m_notices;  // worker: those of the reply being decoded
+  bool m_counted = false;  // counted in the instance count
 };

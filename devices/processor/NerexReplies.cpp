@@ -55,14 +55,6 @@ std::string TrimBlanks(std::string text, bool leading) {
   return text;
 }
 
-// Text bytes of a reply; a byte that is not 7-bit text becomes '?'.
-std::string ReplyText(const std::uint8_t* bytes, std::size_t count) {
-  std::string text;
-  text.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) text.push_back(bytes[i] < 0x80 ? char(bytes[i]) : '?');
-  return text;
-}
-
 }  // namespace
 
 // Dispatches one reply by the request's command. Runs under the system's lock.
@@ -346,9 +338,5 @@ void CNerexSeriesDevice::ProcessReply(CControlMessage& record) {
 
 void CNerexSeriesDevice::RefuseReply(const CControlMessage& record, const char* why) {
   ++m_refusedReplies;
-  if (!m_system) return;
-  char line[160];
-  std::snprintf(line, sizeof line, "Reply to command 0x%X from device ID %u not used (%s)\n", unsigned(record.command),
-                unsigned(m_deviceId), why);
-  m_system->WriteErrorLog(line);
+  LogUnusedReply(record, why);
 }

@@ -80,19 +80,6 @@ MeterBitmap& SharedMeterBitmap() {
 
 std::optional<CFont> FontOf(const char* face, float points) { return CreateGdiplusFont(face, points, 0); }
 
-// Keeps the graphics' text hint at ClearType grid fit for a scope.
-class CTextHintScope {
- public:
-  explicit CTextHintScope(Graphics& g) : m_g(g), m_saved(g.GetTextRenderingHint()) {
-    g.SetTextRenderingHint(TextRenderingHint::ClearTypeGridFit);
-  }
-  ~CTextHintScope() { m_g.SetTextRenderingHint(m_saved); }
-
- private:
-  Graphics& m_g;
-  TextRenderingHint m_saved;
-};
-
 // Copies rows [from, from + count) of the meter bitmap to (x, y).
 void CopyMeterRows(Graphics& dc, int x, int y, int from, int count) {
   const MeterBitmap& bitmap = SharedMeterBitmap();
@@ -173,9 +160,15 @@ int CNerexSeriesDevice::DrawTile(Graphics* g, const CRect& r, int blinkPhase) {
   bool full = r.Width() >= leftWidth + rightWidth;
   if (full) {
     if (right) g->DrawImage(*right->GetImage(), float(r.right - rightWidth), float(r.top));
-    if (middle)
+    const int span = r.Width() - leftWidth - rightWidth;
+    if (middle && middle->GetWidth() == 1 && span > 0) {
+      // A one-column middle piece repeated across the span is that column stretched: one draw.
+      g->DrawImage(*middle->GetImage(), CRectF{float(r.left + leftWidth), float(r.top), float(span),
+                                               float(middle->GetHeight())});
+    } else if (middle) {
       for (int x = r.left + leftWidth; x < r.right - rightWidth; ++x)
         g->DrawImage(*middle->GetImage(), float(x), float(r.top));
+    }
   } else if (right && r.Width() > leftWidth) {
     // Too narrow for both ends: as much of the right end as fits, its outer edge kept.
     const int fits = r.Width() - leftWidth;

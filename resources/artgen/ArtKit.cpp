@@ -1,7 +1,9 @@
 // Registry and helpers of the artwork generator.
 #include "resources/artgen/ArtKit.h"
 
+#include <QLinearGradient>
 #include <QPainterPath>
+#include <QRadialGradient>
 
 std::map<std::string, ArtDrawer>& ArtRegistry() {
   static std::map<std::string, ArtDrawer> registry;
@@ -101,6 +103,27 @@ void PencilBadge(QPainter& p) {
   p.setBrush(kPaper);
   p.drawPath(tip);
   p.restore();
+}
+
+void TileBody(QPainter& p, QSize s) {
+  QLinearGradient g(0, 0, 0, s.height());
+  g.setColorAt(0.0, QColor(78, 84, 94));
+  g.setColorAt(0.5, QColor(52, 56, 64));
+  g.setColorAt(1.0, QColor(38, 41, 47));
+  p.fillRect(QRect(QPoint(0, 0), s), g);
+  p.fillRect(QRect(0, 0, s.width(), 1), QColor(112, 118, 128));
+  p.fillRect(QRect(0, s.height() - 1, s.width(), 1), QColor(16, 17, 20));
+}
+
+void Screw(QPainter& p, QPointF c) {
+  QRadialGradient g(c - QPointF(1, 1), 4);
+  g.setColorAt(0.0, QColor(220, 224, 230));
+  g.setColorAt(1.0, QColor(120, 126, 136));
+  p.setPen(QPen(QColor(20, 22, 26), 1));
+  p.setBrush(g);
+  p.drawEllipse(c, 3.0, 3.0);
+  p.setPen(QPen(QColor(40, 44, 50), 1.2));
+  p.drawLine(c + QPointF(-1.8, 0), c + QPointF(1.8, 0));
 }
 
 }  // namespace art

@@ -47,6 +47,10 @@ void CrossBadge(QPainter& p);
 void PencilBadge(QPainter& p);
 void CheckBadge(QPainter& p);
 
+// Rack tiles: a dark front panel of the tile's size, and a rack screw centred at c.
+void TileBody(QPainter& p, QSize s);
+void Screw(QPainter& p, QPointF c);
+
 // A 1-pixel-sharp outline pen.
 QPen Pen(const QColor& c, double width = 1.0);
 

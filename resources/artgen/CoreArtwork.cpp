@@ -424,27 +424,6 @@ const ArtRegistrar kGuidelines("guidelines_button", [](QPainter& p, QSize s) {
 // colour stripe on the left end and a recess for the status LED (drawn by the program at 6 to
 // 16 pixels from the right end's left edge, 10 to 20 from the top) on the right end.
 
-void TileBody(QPainter& p, QSize s) {
-  QLinearGradient g(0, 0, 0, s.height());
-  g.setColorAt(0.0, QColor(78, 84, 94));
-  g.setColorAt(0.5, QColor(52, 56, 64));
-  g.setColorAt(1.0, QColor(38, 41, 47));
-  p.fillRect(QRect(QPoint(0, 0), s), g);
-  p.fillRect(QRect(0, 0, s.width(), 1), QColor(112, 118, 128));
-  p.fillRect(QRect(0, s.height() - 1, s.width(), 1), QColor(16, 17, 20));
-}
-
-void Screw(QPainter& p, QPointF c) {
-  QRadialGradient g(c - QPointF(1, 1), 4);
-  g.setColorAt(0.0, QColor(220, 224, 230));
-  g.setColorAt(1.0, QColor(120, 126, 136));
-  p.setPen(QPen(QColor(20, 22, 26), 1));
-  p.setBrush(g);
-  p.drawEllipse(c, 3.0, 3.0);
-  p.setPen(QPen(QColor(40, 44, 50), 1.2));
-  p.drawLine(c + QPointF(-1.8, 0), c + QPointF(1.8, 0));
-}
-
 void TileLeft(QPainter& p, QSize s, const QColor& family) {
   TileBody(p, s);
   p.fillRect(QRect(0, 1, 12, s.height() - 2), QColor(34, 36, 41));

@@ -41,6 +41,13 @@ class CFakePrompts : public IUserPrompts {
     return true;
   }
 
+  bool AskDeleteZone(bool& deleteDevices) override {
+    ++deleteZoneAsked;
+    if (!deleteZoneOk) return false;
+    deleteDevices = deleteZoneDevices;
+    return true;
+  }
+
   bool RunSettingsSheet(CSystem& system) override {
     ++settingsSheets;
     if (onSettingsSheet) onSettingsSheet(system);
@@ -70,6 +77,10 @@ class CFakePrompts : public IUserPrompts {
   std::vector<FileDialogSpec> openSpecs;
   std::vector<FileDialogSpec> saveSpecs;
   int goOnlineAsked = 0;
+  // The delete-zone question: OK or Cancel, and whether the devices go too.
+  bool deleteZoneOk = true;
+  bool deleteZoneDevices = false;
+  int deleteZoneAsked = 0;
   // The settings sheet: what "the user" changes, and whether it ends with OK.
   std::function<void(CSystem&)> onSettingsSheet;
   bool settingsOk = true;

@@ -126,7 +126,7 @@ TEST_F(FrameTest, BlinkTimer_FlipsPhaseAndRefreshesIdleStatusText) {
   EXPECT_TRUE(WaitFor([&] { return f.GetStatusText() == "Current User - Admin"; }));
 }
 
-TEST_F(FrameTest, LogLines_ListKeepsNewest200LastWithoutLineBreaks) {
+TEST_F(FrameTest, LogLines_ListKeepsNewest200FirstWithoutLineBreaks) {
   CMainFrame& f = MakeFrame();
   for (int i = 0; i < 250; ++i) {
     PostLogLine(f, "line " + std::to_string(i) + "\r\n");
@@ -134,8 +134,8 @@ TEST_F(FrameTest, LogLines_ListKeepsNewest200LastWithoutLineBreaks) {
   ProcessEvents();
   COutputList& list = f.GetOutputPane().GetLogList();
   ASSERT_EQ(list.count(), 200);
-  EXPECT_EQ(list.item(0)->text(), "line 50");
-  EXPECT_EQ(list.item(199)->text(), "line 249");
+  EXPECT_EQ(list.item(0)->text(), "line 249");
+  EXPECT_EQ(list.item(199)->text(), "line 50");
 }
 
 TEST_F(FrameTest, Close_DispatchesQueuedLogLinesAndDropsEveryOtherMessage) {
@@ -146,7 +146,7 @@ TEST_F(FrameTest, Close_DispatchesQueuedLogLinesAndDropsEveryOtherMessage) {
   ASSERT_TRUE(f.close());
   COutputList& list = f.GetOutputPane().GetLogList();
   ASSERT_EQ(list.count(), 2);
-  EXPECT_EQ(list.item(1)->text(), "second");
+  EXPECT_EQ(list.item(0)->text(), "second");
   EXPECT_TRUE(f.IsSystemMonitorVisible());
   EXPECT_FALSE(f.GetSystem().IsWorkerRunning());
 }
@@ -331,6 +331,7 @@ TEST_F(FrameTest, PropagateStatus_AppliesCurrentValuesThroughTheBaseOnly) {
 }
 
 TEST_F(FrameTest, Options_OkRestartsTheAutosaveTimerFromTheSettingAndCancelChangesNothing) {
+  CSettingsStore::WriteInt("Settings", "AutoSave", 0);  // whatever a test before left
   CFrameUnderTest& f = MakeFrame();
   prompts.onSettingsSheet = [](CSystem& s) { s.SetAutoSave(5); };
   prompts.settingsOk = false;

@@ -77,6 +77,7 @@ TEST_F(StartupTest, LoadLastFileOnStartupOpensTheMostRecentFile) {
 TEST_F(StartupTest, WithoutTheSettingStartsUntitledAndShowsTheSplashThatClosesItself) {
   CRecentFileList list;
   list.Add(MakeFile("last.ovd", "Last"));
+  CSettingsStore::WriteInt("Settings", "LoadLastFileOnStartup", 0);  // whatever a test before left
 
   CQuendalApp app;
   app.SetUserPrompts(&prompts);

@@ -16,6 +16,7 @@
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/core/BusHarness.h"
 #include "tools/devsim/SimSecurityUnit.h"
+#include "tools/devsim/SimZelAmp.h"
 
 namespace {
 
@@ -140,7 +141,15 @@ class SecurityTest : public ::testing::Test {
     SimSecurityConfig config;
     config.typeCode = type;
     config.deviceId = id;
-    CSimSecurityUnit* unit = bus.Add<CSimSecurityUnit>(config);
+    // A Zel amplifier answers its whole protocol, so that it stays connected after the pass.
+    CSimSecurityUnit* unit = nullptr;
+    if (type == 60) {
+      unit = bus.Add<CSimSecurityUnit>(config);
+    } else {
+      auto* amp = bus.Add<CSimZelAmpUnit>(config);
+      amp->Update([&](SimZelAmpState& state) { state.name = name; });
+      unit = amp;
+    }
     unit->SetUsers(users);
     CDevice* device = nullptr;
     if (type == 60) {
@@ -395,9 +404,11 @@ TEST_F(SecurityTest, RefusedDeviceDoesNotBringTheDialogBackOnLaterProbes) {
   EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Stubborn ID 5"), 1u);
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
   EXPECT_TRUE(system.IsSecurityRefused(Device(0)));
-  // The unit keeps answering its identity probes; none of them opens the dialog again.
-  const int probes = unit->IdentityProbes();
-  ASSERT_TRUE(WaitFor([&] { return unit->IdentityProbes() >= probes + 3; }));
+  // The unit keeps answering the amplifier's probes (reads of its name); none of them opens the
+  // dialog again.
+  auto* amp = static_cast<CSimZelAmpUnit*>(unit);
+  const std::size_t probes = amp->ReadCount(0x3C);
+  ASSERT_TRUE(WaitFor([&] { return amp->ReadCount(0x3C) >= probes + 3; }));
   EXPECT_EQ(frame.Count(UWM_OPEN_SECURITY_DIALOG), 1u);
   EXPECT_EQ(dialog.PassCount(), 1u);
 }

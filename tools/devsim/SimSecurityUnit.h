@@ -48,9 +48,13 @@ class CSimSecurityUnit : public CSimUnit {
   int SecurityWrites() const { return m_writes; }
   int IdentityProbes() const { return m_probes; }
 
+ protected:
+  // A reply of totalLength bytes from 0xA8: bytes 3 to 9 repeat the unit's type, ID and the
+  // command, the payload follows from byte 10.
+  SimAnswer FramedReply(std::uint8_t command, std::size_t totalLength, const SimBytes& payload) const;
+
  private:
   bool Addressed(const SimBytes& request) const;
-  SimAnswer FramedReply(std::uint8_t command, std::size_t totalLength, const SimBytes& payload) const;
 
   const std::uint8_t m_typeCode;
   const std::uint32_t m_deviceId;

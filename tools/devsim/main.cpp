@@ -13,6 +13,7 @@
 #include "tools/devsim/SimDiscoveryUnit.h"
 #include "devices/processor/NerexModelTable.h"
 #include "tools/devsim/SimProcessor.h"
+#include "tools/devsim/SimZelAmp.h"
 
 namespace {
 
@@ -36,6 +37,10 @@ void Usage() {
                "  --secure-unit TYPE:ID[:NAME:PASSWORD]\n"
                "                     an amplifier (type 34 to 56, or 60) that keeps a user table,\n"
                "                     empty or with that one user, and answers the security step\n"
+               "                     (a Zel amplifier, 51 to 56, also answers every read and write)\n"
+               "  --zel-amp TYPE:ID[:NAME]\n"
+               "                     a Zel amplifier of type code TYPE (51 to 56) at ID, named NAME,\n"
+               "                     with an empty user table; an autoscan finds it by its short ID\n"
                "  --boot-unit FAMILY:TYPE\n"
                "                     instead of the bus, one unit for the firmware loader: FAMILY\n"
                "                     amp, zel, sornic or processor, with its type code\n",
@@ -55,6 +60,7 @@ int main(int argc, char** argv) {
   };
   std::vector<Processor> processors;
   std::vector<std::pair<SimSecurityConfig, std::vector<std::pair<std::string, std::string>>>> secureUnits;
+  std::vector<std::pair<SimSecurityConfig, std::string>> zelAmps;
   std::unique_ptr<CSimBootUnit> bootUnit;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -107,6 +113,23 @@ int main(int argc, char** argv) {
         return 2;
       }
       secureUnits.emplace_back(config, users);
+    } else if (arg == "--zel-amp" && hasValue) {
+      char* end = nullptr;
+      SimSecurityConfig config;
+      config.typeCode = std::uint8_t(std::strtoul(argv[++i], &end, 0));
+      if (*end != ':' || config.typeCode < 51 || config.typeCode > 56) {
+        Usage();
+        return 2;
+      }
+      config.deviceId = std::uint32_t(std::strtoul(end + 1, &end, 0));
+      std::string name = "Sim Amplifier";
+      if (*end == ':')
+        name = end + 1;
+      else if (*end != 0) {
+        Usage();
+        return 2;
+      }
+      zelAmps.emplace_back(config, name);
     } else if (arg == "--boot-unit" && hasValue) {
       bootUnit = MakeBootUnit(argv[++i]);
       if (!bootUnit) {
@@ -129,7 +152,7 @@ int main(int argc, char** argv) {
     Usage();
     return 2;
   }
-  if (ids.empty() && processors.empty()) ids.push_back(1);
+  if (ids.empty() && processors.empty() && zelAmps.empty() && secureUnits.empty()) ids.push_back(1);
   if (replies.empty()) replies.emplace_back(62, 20);
 
   auto wire = std::make_unique<CPtyWire>();
@@ -162,11 +185,27 @@ int main(int argc, char** argv) {
   }
   for (const SimDiscoveryConfig& config : scanUnits) bus.Add<CSimDiscoveryUnit>(config);
   for (const Processor& p : processors) bus.Add<CSimProcessorUnit>(int(p.type), std::uint8_t(p.id), p.variant);
-  for (const auto& [config, users] : secureUnits) bus.Add<CSimSecurityUnit>(config)->SetUsers(users);
+  for (const auto& [config, users] : secureUnits) {
+    if (config.typeCode >= 51 && config.typeCode <= 56)
+      bus.Add<CSimZelAmpUnit>(config)->SetUsers(users);
+    else
+      bus.Add<CSimSecurityUnit>(config)->SetUsers(users);
+  }
+  for (const auto& [config, name] : zelAmps) {
+    auto* amp = bus.Add<CSimZelAmpUnit>(config);
+    amp->Update([&](SimZelAmpState& state) { state.name = name; });
+    // An autoscan by short IDs finds it.
+    if (config.deviceId >= 1 && config.deviceId <= 63) {
+      SimDiscoveryConfig discovery;
+      discovery.typeCode = config.typeCode;
+      discovery.shortId = config.deviceId;
+      bus.Add<CSimDiscoveryUnit>(discovery);
+    }
+  }
   bus.SetPacing(baud);
   bus.Start();
   std::printf("orvak-devsim: COM%u -> %s (%zu unit(s), %u baud); Ctrl+C ends\n", com,
-              slave.c_str(), ids.size() + processors.size(), baud);
+              slave.c_str(), ids.size() + processors.size() + secureUnits.size() + zelAmps.size(), baud);
   std::fflush(stdout);
 
   std::signal(SIGINT, OnSignal);

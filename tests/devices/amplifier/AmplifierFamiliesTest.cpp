@@ -46,6 +46,29 @@ TEST_F(AmplifierFamiliesTest, ZelModelNames_ByTypeCode) {
   EXPECT_EQ(CZelBaseDevice::GetModelNameForType(57), "");
 }
 
+TEST_F(AmplifierFamiliesTest, ZelFamilyHelpers_ChannelCountsAndGpioTexts) {
+  EXPECT_EQ(GetZelBreakChannelCount(34), 8);
+  EXPECT_EQ(GetZelBreakChannelCount(46), 8);
+  EXPECT_EQ(GetZelBreakChannelCount(35), 16);
+  EXPECT_EQ(GetZelBreakChannelCount(47), 16);
+  EXPECT_EQ(GetZelBreakChannelCount(33), 0);
+  EXPECT_EQ(GetZelBreakChannelCount(51), 0);
+  EXPECT_EQ(GetZelSeriesChannelCount(55), 4);
+  EXPECT_EQ(GetZelSeriesChannelCount(56), 2);
+  EXPECT_EQ(ZelBreakGpioInputModeText(3), "Mute and Standby Control");
+  EXPECT_EQ(ZelBreakGpioInputModeText(4), "");
+  EXPECT_EQ(ZelBreakGpioOutputModeText(7), "All");
+  EXPECT_EQ(ZelBreakGpioOutputModeText(8), "");
+  EXPECT_EQ(ZelSeriesGpioInputText(5), "VCA Mode");
+  EXPECT_EQ(ZelSeriesGpioOutputText(5), "A/P or Load Monitor Alarm");
+  EXPECT_EQ(ZelSeriesGpioOutputText(6), "");
+  std::uint32_t in = 0, out = 0, aux = 0;
+  UnpackZelSeriesGpioConfig(PackZelSeriesGpioConfig(5, 4, 1), in, out, aux);
+  EXPECT_EQ(in, 5u);
+  EXPECT_EQ(out, 4u);
+  EXPECT_EQ(aux, 1u);
+}
+
 TEST_F(AmplifierFamiliesTest, ClipboardFormats_RegisteredByTheFamilysName) {
   CZelBreakDevice box(&system, nullptr, 40, 1);
   CZelSeriesDevice amp(&system, nullptr, 51, 1);
@@ -138,8 +161,10 @@ TEST_F(AmplifierFamiliesTest, Solo_QueuesAMuteWriteOrAnUnmute_InTheFamilysLayout
   ASSERT_TRUE(sornic.PeekQueuedMessage(0, m));
   // F1+0B+3C+01+02+20+00 (byte 1 left out) = 0x15B & 0x7F = 0x5B.
   EXPECT_EQ(FrameOf(m), (Bytes{0xF1, 0x00, 0x0B, 0x3C, 0x00, 0x00, 0x01, 0x02, 0x00, 0x20, 0x00, 0x5B}));
+  // The Zel amplifier mutes all four channel bits with its own mute write (command 0x09).
   ASSERT_TRUE(amp.PeekQueuedMessage(0, m));
-  EXPECT_EQ(m.frame[10], 1);
+  EXPECT_EQ(m.command, 0x09u);
+  EXPECT_EQ(m.frame[10], 0x0F);
   EXPECT_EQ(m.frame[7], 0x7F);
   system.SetOnline(false);
 }
@@ -149,18 +174,20 @@ TEST_F(AmplifierFamiliesTest, PollContract_NothingWhileIgnoredOrGated_QueueFirst
   CZelSeriesDevice amp(&system, nullptr, 52, 0x0A0B);
   amp.Initialise();
   CControlMessage record;
-  // While the security step is pending: the identity query every 12th turn only.
+  // While the security step is pending: the read of the amplifier's name every 12th turn only.
   int sent = 0;
   for (int turn = 0; turn < 24; ++turn)
     if (amp.GetNextPollMessage(record)) ++sent;
   EXPECT_EQ(sent, 2);
-  EXPECT_EQ(FrameOf(record), (Bytes{0xB0, 0x00, 0x00, 0x0A, 0x0B}));
-  EXPECT_EQ(record.expectedLength, 24u);
-  EXPECT_EQ(record.replyStart, 0xB8);
+  EXPECT_EQ(record.command, 0x3Cu);
+  EXPECT_EQ(record.frameLength, 11u);
+  EXPECT_EQ(record.expectedLength, 51u);
+  EXPECT_EQ(record.replyStart, 0xA8);
 
   amp.SetNeedsInitialisation(false);
-  EXPECT_FALSE(amp.GetNextPollMessage(record));
-  amp.QueueMessage(true, std::make_unique<CControlMessage>());
+  auto queued = std::make_unique<CControlMessage>();
+  queued->command = 0x77;
+  amp.QueueMessage(true, std::move(queued));
   amp.GetPollGate()->Set();
   EXPECT_FALSE(amp.GetNextPollMessage(record));
   amp.GetPollGate()->Reset();
@@ -168,6 +195,7 @@ TEST_F(AmplifierFamiliesTest, PollContract_NothingWhileIgnoredOrGated_QueueFirst
   EXPECT_FALSE(amp.GetNextPollMessage(record));
   amp.SetIgnored(false);
   EXPECT_TRUE(amp.GetNextPollMessage(record));
+  EXPECT_EQ(record.command, 0x77u);
   EXPECT_EQ(amp.GetQueueSize(), 0u);
 
   amp.ProcessReply(record);

@@ -5,6 +5,7 @@
 #include "devices/processor/NerexTiles.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
+#include "tests/support/TileImages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 
 namespace {
@@ -27,17 +28,10 @@ class Tiles : public ProcessorFixture {
     return *d;
   }
 
-  static CImage Blank(int w, int h) {
-    CImage image(w, h);
-    image.Fill(CColour{0xFF000000u});
-    return image;
-  }
+  static CImage Blank(int w, int h) { return BlankImage(w, h, CColour{0xFF000000u}); }
 
   static CImage Tile(CNerexSeriesDevice& d, int width, int phase = 0) {
-    CImage image = Blank(width, 30);
-    Graphics g(image);
-    EXPECT_EQ(d.DrawTile(&g, CRect{0, 0, width, 30}, phase), 30);
-    return image;
+    return RenderTile(d, width, phase, CColour{0xFF000000u});
   }
 
   static CColour Skin(std::uint32_t id, int x, int y) {
@@ -50,17 +44,6 @@ class Tiles : public ProcessorFixture {
     CBitmapImage bitmap;
     bitmap.LoadFromResource(CBitmapImage::kResourceBmp, id);
     return bitmap.GetWidth();
-  }
-
-  // Pixels of the area brighter than grey in every channel (drawn white text).
-  static int BrightPixels(const CImage& image, const CRect& area) {
-    int n = 0;
-    for (int y = area.top; y < area.bottom; ++y)
-      for (int x = area.left; x < area.right; ++x) {
-        const CColour c = image.GetPixel(x, y);
-        if (c.R() > 180 && c.G() > 180 && c.B() > 180) ++n;
-      }
-    return n;
   }
 };
 

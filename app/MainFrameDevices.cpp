@@ -1,0 +1,174 @@
+// Main frame: device, zone, clipboard and log commands, and the wiring of the device view and
+// the live meters to the system.
+#include <QAction>
+#include <QCursor>
+#include <QMenu>
+#include <cerrno>
+#include <cstdio>
+
+#include "app/AppResources.h"
+#include "app/CommandIds.h"
+#include "app/MainFrame.h"
+#include "app/UserPrompts.h"
+#include "core/Confirm.h"
+#include "core/Device.h"
+#include "core/Zone.h"
+#include "ui/DevicePropertiesPane.h"
+#include "ui/DeviceView.h"
+#include "ui/OutputWnd.h"
+
+namespace {
+
+// The Add Device menu in order; id 0 is a separator.
+struct ModelItem {
+  std::uint32_t id;
+  const char* text;
+};
+constexpr ModelItem kModelMenu[] = {
+    {33056, "QOL Zel-1"},       {33051, "QOL Zel-2"},       {33052, "QOL Zel-3"},
+    {33053, "QOL Zel-4"},       {33054, "QOL Zel-5"},       {33055, "QOL Zel-6"},
+    {0, nullptr},               {33040, "QOL Cobranet XB-08"}, {33044, "QOL Dante XB-08"},
+    {0, nullptr},               {33016, "Fennick"},         {33017, "QOL Zel-Fennick"},
+    {0, nullptr},               {33120, "Nerex48"},         {33118, "Nerex46"},
+    {33116, "Nerex44"},         {33115, "Nerex26"},         {33114, "Nerex24"},
+    {33138, "Halcrest Hollin2"}, {0, nullptr},              {33121, "Torvex48"},
+};
+constexpr std::uint32_t kFirstModelCommand = 33000;
+constexpr std::uint32_t kLastModelCommand = 33256;
+// The Hollin2 item makes a processor of type 112 with its own model word.
+constexpr std::uint32_t kHollin2Command = 33138;
+constexpr std::uint32_t kHollin2Type = 112;
+constexpr std::uint32_t kHollin2Model = 0x1C4A21;
+
+// The clipboard command of the Edit menu: all of the device's settings.
+constexpr std::uint32_t kWholeDevice = 0;
+
+bool IsModelCommand(std::uint32_t id) { return id >= kFirstModelCommand && id <= kLastModelCommand; }
+
+}  // namespace
+
+void CMainFrame::CreateDeviceCommands() {
+  for (const ModelItem& item : kModelMenu) {
+    if (item.id != 0) AddCommand(item.id, QString::fromLatin1(item.text));
+  }
+}
+
+void CMainFrame::ConnectDevicePanes() {
+  CDeviceRack& rack = m_deviceView->GetRack();
+  rack.SetSystem(&m_system);
+  m_outputPane->GetLiveMeterView().SetSystem(&m_system);
+  m_deviceView->SetCommandLookup([this](std::uint32_t id) { return GetCommand(id); });
+  m_deviceView->SetBeforeMenu([this] { UpdateCommandUI(); });
+}
+
+void CMainFrame::ForgetSystemInPanes() {
+  if (m_deviceView) m_deviceView->GetRack().SetSystem(nullptr);
+  if (m_outputPane) m_outputPane->GetLiveMeterView().SetSystem(nullptr);
+}
+
+std::optional<bool> CMainFrame::IsDeviceCommandEnabled(std::uint32_t id) const {
+  using namespace Cmd;
+  if (IsModelCommand(id) || id == kExportLogFile) return true;
+  CDevice* selected = m_system.GetDevice(m_system.GetSelectedDevice());
+  if (id == kEditCopy || id == kEditPaste) {
+    // A device shown in the grid copies or pastes its settings; custom panel widgets have
+    // their own commands in their views.
+    if (!selected || m_propertiesPane->GetGrid().GetCurrentDevice() == nullptr) return false;
+    return id == kEditCopy ? selected->CanCopy(kWholeDevice) : selected->CanPaste(kWholeDevice);
+  }
+  CDeviceViewState state;
+  state.deviceSelected = selected != nullptr;
+  state.online = m_online;
+  const auto& zones = m_system.GetZones();
+  state.zoneCount = int(zones.size());
+  if (const CZone* zone = m_system.GetSelectedDeviceZone()) {
+    for (std::size_t i = 0; i < zones.size(); ++i)
+      if (zones[i] == zone) state.selectedZoneIndex = int(i);
+  }
+  return DeviceViewCommandEnabled(id, state);
+}
+
+void CMainFrame::OnAddDeviceMenu() {
+  QMenu menu(this);
+  for (const ModelItem& item : kModelMenu) {
+    if (item.id == 0)
+      menu.addSeparator();
+    else
+      menu.addAction(GetCommand(item.id));
+  }
+  menu.exec(QCursor::pos());
+}
+
+void CMainFrame::OnAddDeviceModel(std::uint32_t command) {
+  if (!IsModelCommand(command)) return;
+  const bool hollin2 = command == kHollin2Command;
+  const std::uint32_t type = hollin2 ? kHollin2Type : command - kFirstModelCommand;
+  if (!m_system.AddDevice(type, hollin2 ? kHollin2Model : 0)) return;
+  const int index = m_system.GetDeviceCount() - 1;
+  CDevice* device = m_system.GetDevice(index);
+  // "Device n" with the smallest n that no other device is named.
+  for (int n = 1;; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "Device %d", n);
+    bool taken = false;
+    for (CDevice* other : m_system.GetDevices()) taken = taken || (other != device && other->GetName() == name);
+    if (!taken) {
+      device->SetName(name);
+      break;
+    }
+  }
+  m_system.SetSelectedDevice(index);
+  OnSelectDevice(device, false);
+  m_deviceView->GetRack().Refresh();
+  m_outputPane->GetLiveMeterView().Redraw();
+  m_system.SetModified(true);
+}
+
+void CMainFrame::OnDeleteDevice() {
+  const int index = m_system.GetSelectedDevice();
+  if (!m_system.GetDevice(index) || m_online) return;
+  if (!m_system.ConfirmAction(kConfirmDeviceDelete)) return;
+  m_system.DeleteDevice(index);
+  m_deviceView->GetRack().Refresh();
+  m_outputPane->GetLiveMeterView().Redraw();
+  ShowSelectedDeviceProperties();
+}
+
+void CMainFrame::OnAddZone() {
+  m_system.AddZone();
+  m_system.SetModified(true);
+}
+
+void CMainFrame::OnDeleteZone() {
+  CZone* zone = m_system.GetSelectedDeviceZone();
+  const auto& zones = m_system.GetZones();
+  if (!zone || zones.empty() || zone == zones.front() || m_online) return;
+  bool deleteDevices = false;
+  if (!Prompts().AskDeleteZone(deleteDevices)) return;
+  m_system.DeleteZone(zone, deleteDevices);
+  if (m_deviceView->isVisible()) m_deviceView->GetRack().Refresh();
+  m_outputPane->GetLiveMeterView().Redraw();
+  if (deleteDevices) ShowSelectedDeviceProperties();
+  m_system.SetModified(true);
+}
+
+void CMainFrame::OnEditCopy() {
+  CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
+  if (device && m_propertiesPane->GetGrid().GetCurrentDevice()) device->CopyToClipboard(kWholeDevice);
+}
+
+void CMainFrame::OnEditPaste() {
+  CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
+  if (device && m_propertiesPane->GetGrid().GetCurrentDevice()) device->PasteFromClipboard(kWholeDevice);
+}
+
+void CMainFrame::OnExportLogFile() {
+  std::string path;
+  const std::string initial = ProductName().toStdString() + "LogFile.txt";
+  if (!Prompts().ChooseFileToSave({"Text Files (*.txt)|*.txt|All Files (*.*)|*.*||", "txt", initial}, path)) return;
+  errno = 0;
+  if (m_system.ExportLogFile(path)) return;
+  char text[96];
+  std::snprintf(text, sizeof text, "Failed to copy log file.  GetLastError = %d", errno);
+  Prompts().ShowMessage(ProductName().toStdString(), text, IUserPrompts::Icon::Exclamation);
+}

@@ -1,0 +1,273 @@
+// The Zel amplifier's settings images: the system-file and stream records, the 7-byte snapshot,
+// the 28-byte clipboard record and its paste, the context-menu entries and the status hints.
+// UI thread.
+#include <algorithm>
+#include <cstring>
+
+#include "core/ControlMessage.h"
+#include "core/DataStream.h"
+#include "core/Snapshot.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
+#include "devices/amplifier/ZelSeriesPanel.h"
+#include "platform/Archive.h"
+#include "platform/Clipboard.h"
+#include "platform/Sync.h"
+
+namespace {
+
+constexpr std::uint32_t kRecordVersion = 1;
+constexpr std::uint8_t kSnapshotVersion = 1;
+
+// Offsets of the clipboard record.
+enum : std::size_t {
+  kClipFlags = 0,
+  kClipGains = 1,
+  kClipMuteMask = 5,
+  kClipMode = 8,
+  kClipDelay = 12,
+  kClipGpio = 13,
+  kClipWindows = 14,
+  kClipChannels = 20,
+  kClipAlarm = 24,
+};
+
+void PutU32(std::uint8_t* at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) at[i] = std::uint8_t(v >> (8 * i));
+}
+
+std::uint32_t GetU32(const std::uint8_t* at) {
+  return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24;
+}
+
+std::uint8_t GainStep(std::uint8_t index) { return std::min<std::uint8_t>(index, kZelGainSteps - 1); }
+
+}  // namespace
+
+// --- System file and stream ---
+
+ZelSeriesRecord CZelSeriesDevice::MakeRecord() const {
+  CSingleLock lock(m_system->GetLock());
+  return ZelSeriesRecord{m_name,         m_channelNames,     m_muteOverride, m_displayPage, m_muteMask,
+                         m_powerOnDelay, m_alarmTemperature, m_gainIndex,    m_statusFlags, GetGpioByte(),
+                         m_mode};
+}
+
+void CZelSeriesDevice::TakeRecord(const ZelSeriesRecord& r) {
+  CSingleLock lock(m_system->GetLock());
+  m_name = r.name;
+  m_channelNames = r.channelNames;
+  m_muteOverride = r.muteOverride;
+  m_displayPage = r.displayPage;
+  m_muteMask = r.muteMask;
+  m_powerOnDelay = r.powerOnDelay;
+  m_alarmTemperature = r.alarmTemperature;
+  for (std::size_t n = 0; n < kZelMaxChannels; ++n) m_gainIndex[n] = GainStep(r.gainIndex[n]);
+  m_statusFlags = r.statusFlags;
+  m_standbyShadow = r.statusFlags & 0x01;
+  UnpackZelSeriesGpioConfig(r.gpio, m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
+  m_mode = r.mode;
+}
+
+void CZelSeriesDevice::Serialize(CArchive& ar) {
+  CDevice::Serialize(ar);
+  if (ar.IsStoring()) {
+    const ZelSeriesRecord r = MakeRecord();
+    ar.WriteU32(kRecordVersion);
+    ar.WriteString(r.name);
+    for (const std::string& name : r.channelNames) ar.WriteString(name);
+    ar.WriteU8(r.muteOverride);
+    ar.WriteU32(r.displayPage);
+    ar.WriteU8(r.muteMask);
+    ar.WriteU8(r.powerOnDelay);
+    ar.WriteU8(r.alarmTemperature);
+    for (std::uint8_t gain : r.gainIndex) ar.WriteU8(gain);
+    ar.WriteU8(r.statusFlags);
+    ar.WriteU8(r.gpio);
+    ar.WriteU32(r.mode);
+    return;
+  }
+  if (ar.ReadU32() != kRecordVersion) return;
+  ZelSeriesRecord r;
+  r.name = ar.ReadString();
+  for (std::string& channel : r.channelNames) channel = ar.ReadString();
+  r.muteOverride = ar.ReadU8();
+  r.displayPage = ar.ReadU32();
+  r.muteMask = ar.ReadU8();
+  r.powerOnDelay = ar.ReadU8();
+  r.alarmTemperature = ar.ReadU8();
+  for (std::uint8_t& gain : r.gainIndex) {
+    gain = ar.ReadU8();
+    if (gain >= kZelGainSteps)
+      throw CArchiveException(CArchiveException::BadFormat, "Zel amplifier record: gain step out of range");
+  }
+  r.statusFlags = ar.ReadU8();
+  r.gpio = ar.ReadU8();
+  r.mode = ar.ReadU32();
+  TakeRecord(r);
+}
+
+void CZelSeriesDevice::SerializeStream(CDataStream& ds) {
+  CDevice::SerializeStream(ds);
+  if (!ds.IsStoring() && !ds.IsLoading()) return;
+  // Loading fills a copy and takes it only when the whole record was read.
+  ZelSeriesRecord r = MakeRecord();
+  try {
+    if (!ds.Version(kRecordVersion)) return;
+    StreamString(ds, r.name);
+    for (std::string& channel : r.channelNames) StreamString(ds, channel);
+    ds.U8(r.muteOverride);
+    ds.U32(r.displayPage);
+    ds.U8(r.muteMask);
+    ds.U8(r.powerOnDelay);
+    ds.U8(r.alarmTemperature);
+    for (std::uint8_t& gain : r.gainIndex) ds.U8(gain);
+    ds.U8(r.statusFlags);
+    ds.U8(r.gpio);
+    ds.U32(r.mode);
+  } catch (const CStreamError&) {
+    return;
+  }
+  if (ds.IsLoading()) TakeRecord(r);
+}
+
+// --- Snapshots ---
+
+CSnapshotData* CZelSeriesDevice::CreateSnapshotData() {
+  CSingleLock lock(m_system->GetLock());
+  std::vector<std::uint8_t> bytes{kSnapshotVersion, m_muteMask};
+  bytes.insert(bytes.end(), m_gainIndex.begin(), m_gainIndex.end());
+  bytes.push_back(m_statusFlags);
+  return new CSnapshotData(m_uuid, std::move(bytes), true);
+}
+
+void CZelSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
+  bool standby = false;
+  const std::vector<std::uint8_t>& d = data.m_data;
+  if (d.size() >= kZelSnapshotRecordSize && d[0] == kSnapshotVersion) {
+    CSingleLock lock(m_system->GetLock());
+    m_muteMask = d[1];
+    for (std::size_t n = 0; n < kZelMaxChannels; ++n) m_gainIndex[n] = GainStep(d[2 + n]);
+    standby = (d[6] & 0x01) != 0;
+  }
+  SendAllSettings();
+  ApplyControlChange(MakeBoolParamValue(kZelParamStandby, standby));
+  RefreshEachChannel({kZelParamGain, kZelParamMute});
+}
+
+// --- Clipboard ---
+
+std::array<std::uint8_t, kZelClipboardRecordSize> CZelSeriesDevice::MakeClipboardRecord() const {
+  std::array<std::uint8_t, kZelClipboardRecordSize> r{};
+  CSingleLock lock(m_system->GetLock());
+  r[kClipFlags] = m_statusFlags;
+  for (std::size_t n = 0; n < kZelMaxChannels; ++n) {
+    r[kClipGains + n] = m_gainIndex[n];
+    r[kClipWindows + n] = m_impedanceWindow[n];
+  }
+  r[kClipMuteMask] = m_muteMask;
+  PutU32(&r[kClipMode], m_mode);
+  r[kClipDelay] = m_powerOnDelay;
+  r[kClipGpio] = GetGpioByte();
+  PutU32(&r[kClipChannels], std::uint32_t(GetChannelCount()));
+  r[kClipAlarm] = m_alarmTemperature;
+  return r;
+}
+
+void CZelSeriesDevice::CopyToClipboard(std::uint32_t command) {
+  (void)command;
+  const auto record = MakeClipboardRecord();
+  SetClipboardData(GetClipboardFormat(), std::vector<std::uint8_t>(record.begin(), record.end()));
+}
+
+bool CZelSeriesDevice::CanCopy(std::uint32_t command) {
+  (void)command;
+  return true;
+}
+
+void CZelSeriesDevice::PasteFromClipboard(std::uint32_t command) {
+  std::vector<std::uint8_t> bytes;
+  if (!GetClipboardData(GetClipboardFormat(), bytes) || bytes.size() < kZelClipboardRecordSize) return;
+  std::array<std::uint8_t, kZelClipboardRecordSize> record{};
+  std::copy_n(bytes.begin(), kZelClipboardRecordSize, record.begin());
+  PasteRecord(record, command);
+}
+
+void CZelSeriesDevice::PasteRecord(const std::array<std::uint8_t, kZelClipboardRecordSize>& r, std::uint32_t command) {
+  if (m_pollGate) m_pollGate->Set();
+  bool wasSolo = false;
+  {
+    CSingleLock lock(m_system->GetLock());
+    wasSolo = (m_muteOverride & 0x10) != 0;
+    m_muteOverride = 0;
+  }
+  if (wasSolo) {
+    RefreshMutesAndSolos();
+    m_system->NotifyOtherDevices(this, false);
+  }
+  // A record names its source's channel count; only this model's channels take values.
+  const std::size_t channels = std::min<std::size_t>(GetU32(&r[kClipChannels]), std::size_t(GetChannelCount()));
+  bool standbyChanged = false;
+  {
+    CSingleLock lock(m_system->GetLock());
+    if (command == 0 || command == kZelCmdPasteControls) {
+      const std::uint8_t standby = r[kClipFlags] & 0x01;
+      standbyChanged = standby != (m_statusFlags & 0x01);
+      m_statusFlags = std::uint8_t((m_statusFlags & ~0x01) | standby);
+      for (std::size_t n = 0; n < channels; ++n) m_gainIndex[n] = GainStep(r[kClipGains + n]);
+      m_muteMask = r[kClipMuteMask];
+      m_mode = GetU32(&r[kClipMode]);
+    }
+    if (command == 0 || command == kZelCmdPasteProperties) {
+      m_alarmTemperature = r[kClipAlarm];
+      m_powerOnDelay = r[kClipDelay];
+      m_statusFlags = std::uint8_t((r[kClipFlags] & ~0x01) | (m_statusFlags & 0x01));
+      UnpackZelSeriesGpioConfig(r[kClipGpio], m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
+      for (std::size_t n = 0; n < channels; ++n) m_impedanceWindow[n] = r[kClipWindows + n];
+    }
+  }
+  if (standbyChanged) {
+    Post(UWM_REDRAW_METER_ENTRY);
+    StartStandbyHoldOff();
+  }
+  if (IsConnected()) SendAllSettings();
+  if (m_pollGate) m_pollGate->Reset();
+  Post(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+  Post(UWM_DEVICE_STATUS_EVENT, kZelHintControls);
+  Post(UWM_REFRESH_SELECTION_PROPERTIES);
+  m_system->SetModified(true);
+}
+
+// --- Status hints ---
+
+void CZelSeriesDevice::OnStatusEvent(int hint) {
+  IZelSeriesPanel* panel = GetZelPanel();
+  switch (hint) {
+    case kZelHintControls:
+      RefreshEachChannel({kZelParamGain, kZelParamMute, kZelParamSolo});
+      RefreshAll({kZelParamStandby, kZelParamActiveLed, kZelParamStandbyLed});
+      break;
+    case kZelHintInfo:
+      if (panel) panel->RefreshInfoDisplay(false);
+      break;
+    case kZelHintMeters:
+      if (panel) panel->RefreshLevelMeters();
+      break;
+    case kZelHintNames:
+      RefreshEachChannel({kZelParamChannelName});
+      Refresh(kZelParamAmpName);
+      break;
+    case kZelHintState:
+      if (panel) panel->RefreshState(true);
+      RefreshAll({kZelParamActiveLed, kZelParamStandbyLed, kZelParamMonoLed, kZelParamStereoLed, kZelParamBridgeLed});
+      RefreshEachChannel({kZelParamLimit, kZelParamOk, kZelParamCheck});
+      RefreshAll({kZelParamActiveLed, kZelParamStandbyLed, kZelParamProtectLed});
+      break;
+    case kZelHintStandby:
+      RefreshAll({kZelParamActiveLed, kZelParamStandbyLed});
+      break;
+    default:
+      break;
+  }
+}

@@ -1,0 +1,199 @@
+// The Zel amplifier's rack tile (skins, name, model and ID, status LED, warning blink) and its
+// System Monitor column (thermometer, scale, name, LEDs and labels). UI thread; the fields shown
+// are copied under the system's lock.
+#include "devices/amplifier/ZelSeriesTiles.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "core/BitmapImage.h"
+#include "core/RoundedBox.h"
+#include "core/System.h"
+#include "core/TextStyle.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
+#include "platform/Graphics.h"
+#include "platform/Image.h"
+#include "platform/Sync.h"
+
+namespace {
+
+constexpr int kTileHeight = 30;
+constexpr int kMonitorWidth = 60;
+constexpr const char* kFace = "HandelGotDLig";
+constexpr CColour kWhite{0xFFFFFFFFu};
+constexpr CColour kBulb{0xFF0000C8u};
+constexpr CColour kHot{0xFFFF0000u};
+constexpr CColour kWarm{0xFFFF8000u};
+constexpr CColour kCover{0xDC808080u};
+constexpr CColour kIgnoredFill{0x96323232u};
+constexpr std::array<std::uint32_t, 3> kSkinIds{4116, 4117, 4118};
+// Height of a 6-point scale number, pixels.
+constexpr float kScaleLinePixels = 8.0f;
+
+std::array<std::unique_ptr<CBitmapImage>, 3>& Skins() {
+  static std::array<std::unique_ptr<CBitmapImage>, 3> skins;
+  return skins;
+}
+
+// The tile text style at a size in points.
+CFont TextFont(float points) {
+  CTextStyle style;
+  style.Set(kFace, points, kWhite);
+  const CFont* font = style.GetFont();
+  return font ? *font : CFont{};
+}
+
+void Text(Graphics& g, const std::string& text, float points, const CRectF& layout) {
+  g.DrawString(text, TextFont(points), layout, CStringFormat(StringAlignment::Near), CBrush::Solid(kWhite));
+}
+
+void DrawSkin(Graphics& g, const CBitmapImage* skin, int x, int y) {
+  if (skin && skin->GetImage()) g.DrawImage(*skin->GetImage(), float(x), float(y));
+}
+
+int SkinWidth(const CBitmapImage* skin) { return skin ? skin->GetWidth() : 0; }
+
+}  // namespace
+
+void AcquireZelSeriesSkins() {
+  auto& skins = Skins();
+  for (std::size_t i = 0; i < kSkinIds.size(); ++i) {
+    skins[i] = std::make_unique<CBitmapImage>();
+    skins[i]->LoadFromResource(CBitmapImage::kResourceBmp, kSkinIds[i]);
+  }
+}
+
+void ReleaseZelSeriesSkins() {
+  for (auto& skin : Skins()) skin.reset();
+}
+
+CBitmapImage* GetZelSeriesSkin(int which) {
+  if (which < 0 || which >= int(kSkinIds.size())) return nullptr;
+  CBitmapImage* skin = Skins()[std::size_t(which)].get();
+  return skin && !skin->IsEmpty() ? skin : nullptr;
+}
+
+int CZelSeriesDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
+  if (!g || rect == CRect{}) return kTileHeight;
+  const CBitmapImage* left = GetZelSeriesSkin(0);
+  const CBitmapImage* right = GetZelSeriesSkin(1);
+  const CBitmapImage* middle = GetZelSeriesSkin(2);
+  const int L = rect.left, T = rect.top, R = rect.right, W = rect.Width();
+  const int lw = SkinWidth(left), rw = SkinWidth(right);
+
+  DrawSkin(*g, left, L, T);
+  if (W >= lw + rw) {
+    DrawSkin(*g, right, R - rw, T);
+    const int span = R - rw - (L + lw);
+    if (middle && middle->GetWidth() == 1 && span > 0) {
+      // The one-column middle piece repeated across the span is that column stretched: one draw.
+      g->DrawImage(*middle->GetImage(), CRectF{float(L + lw), float(T), float(span), float(middle->GetHeight())});
+    } else {
+      for (int x = L + lw; x < R - rw; ++x) DrawSkin(*g, middle, x, T);
+    }
+    const bool warning = HasWarnings() != 0;
+    if (blinkPhase == 0 || blinkPhase == 1 || !warning) {
+      std::string name;
+      {
+        CSingleLock lock(m_system->GetLock());
+        name = m_name;
+      }
+      CTextHintScope hint(*g);
+      const CRectF line1{float(L + 30), float(T + 2), float(W - 52), 12.0f};
+      Text(*g, name, 8.0f, line1);
+      char id[32];
+      std::snprintf(id, sizeof id, "ID : %d", int(m_deviceId));
+      Text(*g, GetModelName() + "   " + id, 8.0f, CRectF{line1.x, line1.y + 12.0f, line1.width, 12.0f});
+      const int led = !IsConnected() ? kLedRed : m_warningBits != 0 ? kLedYellow : kLedGreen;
+      DrawLed(*g, led, R - 30, T + 10, R - 20, rect.bottom - 10);
+    }
+  } else if (W > lw) {
+    DrawSkin(*g, right, L + lw, T);
+  }
+  CDevice::DrawTile(g, rect, blinkPhase);
+  return kTileHeight;
+}
+
+int CZelSeriesDevice::DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* dc, int mode) {
+  (void)dc;
+  if (!g) return kMonitorWidth;
+  const SmoothingMode savedSmoothing = g->GetSmoothingMode();
+  g->SetSmoothingMode(SmoothingMode::AntiAlias);
+  const int L = rect.left, T = rect.top, B = rect.bottom, H = B - T;
+  const bool connected = IsConnected();
+  std::int32_t temperature = 0;
+  bool standby = false;
+  std::string name;
+  {
+    CSingleLock lock(m_system->GetLock());
+    temperature = m_temperature;
+    standby = IsInStandby();
+    name = m_name;
+  }
+
+  // Thermometer: a bulb and a column coloured blue (cold) to red (hot), covered in grey from
+  // the top down to the temperature.
+  const float x0 = float(L + 30), y0 = float(T + 10), h = float(std::max(H - 70, 0));
+  const CRectF bulb{float(L + 25), y0 + h - 5.0f, 15.0f, 15.0f};
+  const CRectF column{x0, y0, 5.0f, h};
+  g->FillEllipse(CBrush::Solid(kBulb), bulb);
+  CBrush gradient = CBrush::LinearGradient(CPointF{0.0f, y0 - 1.0f}, CPointF{0.0f, y0 + h + 1.0f}, kHot, kBulb);
+  gradient.SetInterpolationColours({{0.0f, kHot}, {0.7f, kWarm}, {1.0f, kBulb}});
+  g->FillRectangle(gradient, column);
+  const std::int32_t t = !connected || standby || temperature < 10 ? 10 : temperature;
+  // Above the top of the scale the column stays uncovered.
+  const float cover = std::clamp(std::trunc(float(90 - t) / 90.0f * h), 0.0f, h);
+  if (cover > 0.0f) g->FillRectangle(CBrush::Solid(kCover), CRectF{x0, y0, 5.0f, cover});
+  // One outline around column and bulb: down the column's left side, round the bulb from
+  // where the side meets it to where the right side does, and up again.
+  const float cy = bulb.y + 7.5f, r = 7.5f;
+  const float dx = 2.5f, dy = std::sqrt(r * r - dx * dx);
+  const float meet = float(std::atan2(dy, dx) * 180.0 / 3.14159265358979);  // degrees above the axis
+  CGraphicsPath outline;
+  outline.StartFigure();
+  outline.AddLine(CPointF{x0, y0}, CPointF{x0, cy - dy});
+  outline.AddArc(bulb.x, bulb.y, 15.0f, 15.0f, 180.0f + meet, -(360.0f - 2.0f * (90.0f - meet)));
+  outline.AddLine(CPointF{x0 + 5.0f, cy - dy}, CPointF{x0 + 5.0f, y0});
+  outline.CloseFigure();
+  outline.Flatten(0.25f);
+  g->DrawPath(CPen(kWhite, 1.0f), outline);
+
+  if (mode != 1) {
+    CTextHintScope hint(*g);
+    const bool hideBlinking = mode == 3 && HasWarnings() != 0;
+    if (!hideBlinking) {
+      const CMatrix saved = g->GetTransform();
+      g->TranslateTransform(float(L + 4), float(B - 44));
+      g->RotateTransform(270.0f);
+      Text(*g, name, 8.0f, CRectF{0.0f, 0.0f, float(std::max(H - 44, 0)), 12.0f});
+      g->SetTransform(saved);
+
+      DrawLed(*g, !connected ? kLedRed : m_warningBits != 0 ? kLedYellow : kLedGreen, L + 40, B - 20, L + 50, B - 10);
+      Text(*g, "Comms", 6.0f, CRectF{float(L + 7), float(B - 20), 38.0f, 10.0f});
+      if (connected) {
+        DrawLed(*g, standby ? kLedRed : kLedGreen, L + 40, B - 30, L + 50, B - 20);
+        Text(*g, standby ? "Standby" : "Active", 6.0f, CRectF{float(L + 7), float(B - 30), 38.0f, 10.0f});
+      }
+    }
+    Text(*g, GetModelName(), 8.0f, CRectF{float(L + 7), float(B - 45), 48.0f, 10.0f});
+    // The numbers need a line each: a column too short for them keeps only its ticks.
+    const bool numbers = h / 9.0f >= kScaleLinePixels;
+    for (int mark = 20; mark <= 90; mark += 10) {
+      const float y = y0 + h - std::trunc(float(mark) / 90.0f * h);
+      g->DrawLine(CPen(kWhite, 1.0f), CPointF{x0 + 5.0f, y}, CPointF{x0 + 8.0f, y});
+      if (numbers) Text(*g, std::to_string(mark), 6.0f, CRectF{x0 + 9.0f, y - 3.0f, 0.0f, 0.0f});
+    }
+  }
+
+  if (m_ignored) {
+    CGraphicsPath veil;
+    CreateRoundRectPath(veil, 32, L + 2, T + 2, 56, H - 4);
+    g->FillPath(CBrush::Solid(kIgnoredFill), veil);
+  }
+  DrawRoundedBox(*g, kWhite, 1, 8, L + 2, T + 2, 56, H - 4);
+  g->SetSmoothingMode(savedSmoothing);
+  return kMonitorWidth;
+}

@@ -1,0 +1,204 @@
+// The frame's device, zone, clipboard and log commands with their questions answered both
+// ways, and the messages that reach the rack and the live meters.
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+
+#include "app/CommandIds.h"
+#include "core/Confirm.h"
+#include "core/Device.h"
+#include "core/Zone.h"
+#include "devices/processor/ProcessorFamily.h"
+#include "tests/app/FrameFixture.h"
+#include "ui/DevicePropertiesPane.h"
+#include "ui/DeviceView.h"
+#include "ui/OutputWnd.h"
+
+namespace {
+
+class DeviceCommands : public FrameTest {
+ protected:
+  void SetUp() override {
+    FrameTest::SetUp();
+    RegisterProcessorFamily();
+  }
+  CMainFrame& Frame() {
+    if (!frame) MakeFrame();
+    return *frame;
+  }
+  CSystem& System() { return Frame().GetSystem(); }
+  bool Enabled(std::uint32_t id) {
+    Frame().UpdateCommandUI();
+    return Frame().GetCommand(id)->isEnabled();
+  }
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (CDevice* d : System().GetDevices()) names.push_back(d->GetName());
+    return names;
+  }
+};
+
+TEST_F(DeviceCommands, AddDevice_TakesTheModelsTypeTheFirstFreeNameAndTheSelection) {
+  CMainFrame& f = Frame();
+  f.RunCommand(33120);
+  f.RunCommand(33114);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Device 1", "Device 2"}));
+  EXPECT_EQ(System().GetDevice(0)->GetTypeCode(), 120u);
+  EXPECT_EQ(System().GetSelectedDevice(), 1);
+  EXPECT_TRUE(System().IsModified());
+  EXPECT_EQ(f.GetPropertiesPane().GetGrid().GetCurrentDevice(), System().GetDevice(1));
+  EXPECT_EQ(f.GetDeviceView().GetRack().GetContentHeight(), 20 + 2 * 30);
+
+  // Deleting the first frees its name for the next device; Hollin2 has its own model word.
+  SetConfirmDeviceDelete(true);
+  System().SetSelectedDevice(0);
+  f.RunCommand(Cmd::kDeleteDevice);
+  ASSERT_EQ(Names(), (std::vector<std::string>{"Device 2"}));
+  f.RunCommand(33138);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Device 2", "Device 1"}));
+  EXPECT_EQ(System().GetDevice(1)->GetTypeCode(), 112u);
+  EXPECT_EQ(System().GetDevice(1)->GetModelIndex(), 0x1C4A21u);
+}
+
+TEST_F(DeviceCommands, AddDevice_GoesIntoTheSelectedDevicesZone) {
+  CMainFrame& f = Frame();
+  f.RunCommand(Cmd::kAddZone);
+  ASSERT_EQ(System().GetZones().size(), 2u);
+  EXPECT_EQ(System().GetZones()[1]->GetName(), "Zone");
+  EXPECT_TRUE(System().IsModified());
+  f.RunCommand(33120);
+  CDevice* first = System().GetDevice(0);
+  System().GetZones()[0]->RemoveDevice(first);
+  System().GetZones()[1]->AppendDevice(first);
+  f.RunCommand(33116);
+  EXPECT_EQ(System().GetZones()[1]->GetDevices().size(), 2u);
+}
+
+TEST_F(DeviceCommands, DeleteDevice_OnlyWithTheConfirmationAndASelection) {
+  CMainFrame& f = Frame();
+  EXPECT_FALSE(Enabled(Cmd::kDeleteDevice));
+  f.RunCommand(33120);
+  SetConfirmDeviceDelete(true);
+  prompts.confirmOk = false;
+  f.RunCommand(Cmd::kDeleteDevice);
+  EXPECT_EQ(System().GetDeviceCount(), 1);
+  EXPECT_EQ(prompts.confirms.size(), 1u);
+  prompts.confirmOk = true;
+  f.RunCommand(Cmd::kDeleteDevice);
+  EXPECT_EQ(System().GetDeviceCount(), 0);
+  EXPECT_EQ(f.GetPropertiesPane().GetGrid().GetCurrentDevice(), nullptr);
+}
+
+TEST_F(DeviceCommands, DeleteZone_CancelKeepsEverythingThenKeepOrDeleteTheDevices) {
+  CMainFrame& f = Frame();
+  f.RunCommand(33120);
+  EXPECT_FALSE(Enabled(Cmd::kDeleteZone));  // one zone
+  f.RunCommand(Cmd::kAddZone);
+  EXPECT_FALSE(Enabled(Cmd::kDeleteZone));  // the selected device lies in the first zone
+  CZone* second = System().GetZones()[1];
+  f.RunCommand(33114);  // selected: lands in the first zone; move it to the second
+  CDevice* moved = System().GetDevice(1);
+  System().GetZones()[0]->RemoveDevice(moved);
+  second->AppendDevice(moved);
+  ASSERT_TRUE(Enabled(Cmd::kDeleteZone));
+
+  prompts.deleteZoneOk = false;
+  f.RunCommand(Cmd::kDeleteZone);
+  EXPECT_EQ(prompts.deleteZoneAsked, 1);
+  EXPECT_EQ(System().GetZones().size(), 2u);
+
+  prompts.deleteZoneOk = true;
+  prompts.deleteZoneDevices = false;
+  System().SetModified(false);
+  f.RunCommand(Cmd::kDeleteZone);
+  ASSERT_EQ(System().GetZones().size(), 1u);
+  EXPECT_EQ(System().GetZones()[0]->GetDevices().size(), 2u);
+  EXPECT_TRUE(System().IsModified());
+
+  f.RunCommand(Cmd::kAddZone);
+  System().GetZones()[0]->RemoveDevice(moved);
+  System().GetZones()[1]->AppendDevice(moved);
+  System().SetSelectedDevice(1);
+  prompts.deleteZoneDevices = true;
+  f.RunCommand(Cmd::kDeleteZone);
+  EXPECT_EQ(System().GetZones().size(), 1u);
+  EXPECT_EQ(System().GetDeviceCount(), 1);
+}
+
+TEST_F(DeviceCommands, CopyAndPaste_FollowTheDeviceShownInTheGrid) {
+  CMainFrame& f = Frame();
+  EXPECT_FALSE(Enabled(Cmd::kEditCopy));
+  f.RunCommand(33120);
+  EXPECT_TRUE(Enabled(Cmd::kEditCopy));
+  f.RunCommand(Cmd::kEditCopy);
+  EXPECT_TRUE(Enabled(Cmd::kEditPaste));
+  f.GetPropertiesPane().GetGrid().SetCurrentDevice(nullptr);
+  EXPECT_FALSE(Enabled(Cmd::kEditCopy));
+}
+
+TEST_F(DeviceCommands, ExportLogFile_CopiesTheLogOrReportsTheFailure) {
+  CMainFrame& f = Frame();
+  System().WriteLog("exported line\n");
+  const std::string target = PathOf("copy.txt");
+  prompts.paths = {target, PathOf("missing/folder/copy.txt")};
+  f.RunCommand(Cmd::kExportLogFile);
+  ASSERT_EQ(prompts.saveSpecs.size(), 1u);
+  EXPECT_EQ(prompts.saveSpecs[0].defaultExtension, "txt");
+  EXPECT_EQ(prompts.saveSpecs[0].initialName, "OrvakLogFile.txt");
+  QFile copy(QString::fromStdString(target));
+  ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(copy.readAll().contains("exported line"));
+  EXPECT_TRUE(prompts.messages.empty());
+
+  f.RunCommand(Cmd::kExportLogFile);
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].text.rfind("Failed to copy log file.  GetLastError = ", 0), 0u);
+}
+
+TEST_F(DeviceCommands, FoundUnitsJoinTheSelectedZoneAndMeterRepliesOnlyQueue) {
+  CMainFrame& f = Frame();
+  f.RunCommand(33120);
+  f.RunCommand(Cmd::kAddZone);
+  CDevice* first = System().GetDevice(0);
+  System().GetZones()[0]->RemoveDevice(first);
+  System().GetZones()[1]->AppendDevice(first);
+  ProcessEvents();
+  CDevice* found = System().AddFoundDevice(9, 114, 0);
+  ASSERT_NE(found, nullptr);
+  f.PostMessage(FrameMsg::kRefreshRack, 0, 0);
+  ProcessEvents();
+  EXPECT_EQ(System().GetZones()[1]->GetDevices().size(), 2u);
+
+  f.GetOutputPane().show();  // whatever workspace a test before left
+  ProcessEvents();
+  CLiveMeterView& meters = f.GetOutputPane().GetLiveMeterView();
+  meters.Redraw();
+  meters.DrainQueue();
+  PostAbout(f, FrameMsg::kMeterValue, found, 1);
+  QApplication::sendPostedEvents();
+  EXPECT_EQ(meters.GetQueueSize(), 1u);
+  // Deleting the device before the tick leaves nothing to draw.
+  System().DeleteDevice(1);
+  meters.DrainQueue();
+  EXPECT_EQ(meters.GetQueueSize(), 0u);
+  EXPECT_EQ(meters.GetLastDrainRect(), CRect{});
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DeviceCommands, ContextMenu_FrameCommandsThenTheSelectedDevicesOwnItems) {
+  CMainFrame& f = Frame();
+  CDeviceView& view = f.GetDeviceView();
+  std::unique_ptr<QMenu> plain(view.BuildContextMenu(nullptr));
+  QStringList texts;
+  for (QAction* a : plain->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  EXPECT_EQ(texts, (QStringList{"Properties", "-", "&Copy", "&Paste All Device Settings", "-", "Add Device",
+                                "Delete Device"}));
+  f.RunCommand(33120);
+  std::unique_ptr<QMenu> withDevice(view.BuildContextMenu(System().GetDevice(0)));
+  EXPECT_GT(withDevice->actions().size(), plain->actions().size() + 1);
+}
+
+}  // namespace

@@ -1,0 +1,433 @@
+// The Zel amplifier's model (channels, parameters, values, lists) and its settings images:
+// system-file and stream records with their damaged forms, the snapshot, the clipboard record
+// and its paste, the context menu and the status hints.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "core/DataStream.h"
+#include "core/DeviceMenu.h"
+#include "core/Snapshot.h"
+#include "core/SystemFile.h"
+#include "core/Zone.h"
+#include "core/SystemMessages.h"
+#include "platform/Archive.h"
+#include "platform/Clipboard.h"
+#include "tests/devices/amplifier/ZelAmpFixture.h"
+#include "tests/support/TestDevices.h"
+#include "tests/support/RecordingUi.h"
+
+namespace {
+
+using ZelModelTest = ZelAmpFixture;
+using ZelRecordsTest = ZelAmpFixture;
+
+// --- Model ---
+
+TEST_F(ZelModelTest, ChannelsNamesAndParametersByModel) {
+  CZelSeriesDevice* six = Add(55, 1);
+  CZelSeriesDevice* two = Add(56, 2);
+  EXPECT_EQ(six->GetChannelCount(), 4);
+  EXPECT_EQ(two->GetChannelCount(), 2);
+  EXPECT_EQ(six->GetChannelName(3), "Ch 4");
+  EXPECT_EQ(two->GetChannelName(1), "Ch 2");
+  EXPECT_EQ(two->GetChannelName(2), "");
+  EXPECT_EQ(two->GetModelName(), "Zel-1");
+  EXPECT_EQ(six->GetPanelSize(), (CSize{887, 189}));
+
+  const CParamInfo gain = six->GetParameterAt(8);
+  EXPECT_EQ(gain.name, "Ch 4 : Gain");
+  EXPECT_EQ(gain.kind, 1);
+  EXPECT_EQ(gain.maximum, 0.0f);
+  EXPECT_EQ(gain.minimum, -60.0f);
+  EXPECT_EQ(two->GetParameterAt(7).name, "NULL");
+  EXPECT_EQ(two->GetParameterAt(22).extra1, 16u);
+  EXPECT_EQ(two->GetParameterAt(25).name, "Amplifier Name");
+  EXPECT_EQ(two->GetParameterAt(25).extra1, 40u);
+  EXPECT_EQ(two->GetParameterAt(36).extra2, 5u);
+  EXPECT_EQ(two->GetParameterAt(39).extra2, 12u);
+  EXPECT_EQ(two->GetParameterAt(13).name, "NULL");  // solos are not offered
+  EXPECT_EQ(two->GetParameterAt(90).name, "Warnings Active");
+  EXPECT_EQ(two->GetParameterAt(91).name, "NULL");
+}
+
+TEST_F(ZelModelTest, CurrentValuesFollowTheModel) {
+  CZelSeriesDevice* d = Add(51, 1);
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {13, 32, 0, 0, 10, 0, 0, 0, 0, 0, 0, 0x02, 0x01}, true));
+  EXPECT_FLOAT_EQ(d->GetCurrentValue(5).value, -14.0f);
+  EXPECT_FLOAT_EQ(d->GetCurrentValue(6).value, -60.0f);
+  EXPECT_FALSE(d->GetCurrentValue(9).flag);
+  EXPECT_TRUE(d->GetCurrentValue(10).flag);
+  EXPECT_TRUE(d->GetCurrentValue(kZelParamStandby).flag);
+  EXPECT_TRUE(d->GetCurrentValue(kZelParamStandbyLed).flag);
+  EXPECT_FALSE(d->GetCurrentValue(kZelParamActiveLed).flag);
+  EXPECT_TRUE(d->GetCurrentValue(kZelParamStereoLed).flag);
+  EXPECT_TRUE(d->GetCurrentValue(kZelParamOffline).flag);
+  EXPECT_FALSE(d->GetCurrentValue(kZelParamLimit).flag);  // offline and in standby
+  EXPECT_EQ(d->GetCurrentValue(21).text, "Ch 1");
+  EXPECT_EQ(d->GetCurrentValue(25).text, "Amp");
+  EXPECT_EQ(d->GetCurrentValue(39).kind, kParamKindNone);
+  EXPECT_EQ(d->GetCurrentValue(7).kind, kParamKindNone);
+
+  // Load predicates: a window of 0 switches the channel's monitoring off.
+  ZelSeriesMeters meters;
+  meters.loadFaultBits = 0x03;
+  d->SetMetersForTests(meters);
+  EXPECT_TRUE(d->GetCurrentValue(kZelParamCheck).flag);
+  EXPECT_FALSE(d->GetCurrentValue(kZelParamCheck + 1).flag);
+  EXPECT_FALSE(d->GetCurrentValue(kZelParamOk + 1).flag);
+  EXPECT_FALSE(d->IsLoadFaultReported(4));
+}
+
+TEST_F(ZelModelTest, ListsAndLinkMatching) {
+  CZelSeriesDevice* d = Add(51, 1);
+  auto ids = [](const std::vector<CParamInfo>& list) {
+    std::vector<int> out;
+    for (const auto& info : list) out.push_back(info.id);
+    return out;
+  };
+  std::vector<CParamInfo> leds, knobs, texts, buttons, none;
+  d->ListParameters(2, leds);
+  d->ListParameters(4, knobs);
+  d->ListParameters(5, texts);
+  d->ListParameters(8, buttons);
+  d->ListParameters(1, none);
+  EXPECT_EQ(ids(leds), (std::vector<int>{88, 89, 90, 9, 10, 30, 31, 41, 42, 45, 46, 27, 28, 29, 34, 36, 35}));
+  EXPECT_EQ(ids(knobs), (std::vector<int>{5, 6}));
+  EXPECT_EQ(ids(texts), (std::vector<int>{25, 21, 22, 5, 6}));
+  EXPECT_EQ(ids(buttons), (std::vector<int>{40, 9, 10, 51}));
+  EXPECT_TRUE(none.empty());
+
+  std::vector<CParamInfo> all, mutes;
+  CParamInfo null;
+  null.name = "NULL";
+  d->ListMatchingParameters(null, all);
+  EXPECT_EQ(all.size(), 22u);  // every entry from 0 to 73 of a two-channel model
+  // A mute links with mutes and standby, never with indications or command buttons.
+  d->ListMatchingParameters(d->GetParameterAt(9), mutes);
+  EXPECT_EQ(ids(mutes), (std::vector<int>{9, 10, 40}));
+  EXPECT_EQ(d->FindParameter(d->GetParameterAt(22)).id, 22);
+  CParamInfo renamed = d->GetParameterAt(22);
+  renamed.name = "Other";
+  EXPECT_EQ(d->FindParameter(renamed).name, "NULL");
+}
+
+TEST_F(ZelModelTest, DisconnectKeepsStandbyAndPotsAndHasWarningsCountsTheAmplifiersFlag) {
+  CZelSeriesDevice* d = Add(51, 1);
+  Connect(*d);
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF}, true));
+  EXPECT_NE(d->HasWarnings(), 0u);
+  d->OnDisconnected(false);
+  EXPECT_EQ(d->GetStatusFlags(), 0x03);
+  EXPECT_EQ(d->GetCommsLevel(), 0);
+}
+
+// --- Records ---
+
+TEST_F(ZelRecordsTest, FileRecordRoundTripKeepsSettingsAndDropsMonitoredValues) {
+  CZelSeriesDevice* d = Add(55, 7);
+  Connect(*d);
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {1, 2, 3, 32, 50, 60, 70, 80, 9, 95, 0x1A, 0x05, 0x2A}, true));
+  Deliver(*d, 0x45, ZelReply(*d, 0x45, 21, {0, 80, 0, 80, 0, 80, 0, 80}, true));
+  d->ApplyControlChange(MakeTextParamValue(23, "Fill"));
+  d->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 1, true));
+  d->ApplyControlChange(MakeBoolParamValue(kZelParamPanelPage, true));
+  Deliver(*d, 0x3F, ZelReply(*d, 0x3F, 12, {0x7F}));
+
+  CArchive out;
+  d->Serialize(out);
+  CZelSeriesDevice copy(&system, nullptr, 55, 7);
+  CArchive in(out.TakeData());
+  copy.Serialize(in);
+  EXPECT_EQ(copy.GetUuid(), d->GetUuid());
+  EXPECT_EQ(copy.GetName(), "Amp");
+  EXPECT_EQ(copy.GetChannelName(2), "Fill");
+  EXPECT_EQ(copy.GetMuteOverride(), 0x12);
+  EXPECT_EQ(copy.GetDisplayPage(), 1u);
+  EXPECT_EQ(copy.GetMuteMask(), 0x05);
+  EXPECT_EQ(copy.GetPowerOnDelay(), 9);
+  EXPECT_EQ(copy.GetAlarmTemperature(), 95);
+  EXPECT_EQ(copy.GetGainIndex(3), 32);
+  EXPECT_EQ(copy.GetStatusFlags(), 0x2A);
+  EXPECT_EQ(copy.GetGpioByte(), 0x1A);
+  EXPECT_EQ(copy.GetMode(), 3u);
+  EXPECT_EQ(copy.GetImpedanceWindow(0), 0);
+  EXPECT_EQ(copy.GetReferenceImpedance(0), 0.0f);
+}
+
+TEST_F(ZelRecordsTest, DamagedFileRecordsThrowAndAnotherVersionLoadsNothing) {
+  CZelSeriesDevice* d = Add(51, 7);
+  CArchive out;
+  d->Serialize(out);
+  const Bytes good = out.TakeData();
+  // Cut short anywhere in the family's block: the archive reports the end of the data.
+  for (std::size_t cut : {good.size() - 1, good.size() - 5, good.size() - 20}) {
+    CZelSeriesDevice copy(&system, nullptr, 51, 7);
+    CArchive in(Bytes(good.begin(), good.begin() + std::ptrdiff_t(cut)));
+    EXPECT_THROW(copy.Serialize(in), CArchiveException) << cut;
+  }
+  // A gain step beyond the table is no value any writer produces.
+  Bytes bad = good;
+  bad[bad.size() - 10] = 0x40;  // the first gain step: gains, flags, GPIO and the u32 mode end the record
+  CZelSeriesDevice copy(&system, nullptr, 51, 7);
+  CArchive badIn(bad);
+  EXPECT_THROW(copy.Serialize(badIn), CArchiveException);
+
+  // The family's version word is right after the base block; another version loads nothing.
+  CArchive base;
+  CZelSeriesDevice plain(&system, nullptr, 51, 7);
+  plain.CDevice::Serialize(base);
+  Bytes other = good;
+  other[base.Data().size()] = 2;
+  CZelSeriesDevice fresh(&system, nullptr, 51, 7);
+  CArchive otherIn(other);
+  fresh.Serialize(otherIn);
+  EXPECT_EQ(fresh.GetMode(), 2u);
+  EXPECT_EQ(fresh.GetName(), "");
+}
+
+class CFileErrors : public CRecordingUi {
+ public:
+  void ShowFileError(const std::string& text, const std::string& caption) override {
+    texts.push_back(caption + ": " + text);
+  }
+  std::vector<std::string> texts;
+};
+
+TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierAndADamagedRecordFailsTheLoadLeavingTheSystemAlone) {
+  CSystem source;
+  auto* amp = static_cast<CZelSeriesDevice*>(source.CreateDevice(4, 54, 0));
+  source.AppendDevice(amp);
+  source.GetZones()[0]->AppendDevice(amp);
+  amp->SetName("Porch");
+  // Gain steps 31, 30, 29, 28 mark the record in the file.
+  const Bytes u{31, 30, 29, 28, 0, 0, 0, 0, 12, 88, 0x21, 0x06, 0x00};
+  Deliver(*amp, 0x3B, ZelReply(*amp, 0x3B, 26, u, true));
+  CArchive out;
+  ASSERT_TRUE(source.Serialize(out));
+  const Bytes file = out.TakeData();
+
+  CSystem loaded;
+  CArchive in(file);
+  ASSERT_TRUE(loaded.Serialize(in));
+  ASSERT_EQ(loaded.GetDeviceCount(), 1);
+  auto* copy = dynamic_cast<CZelSeriesDevice*>(loaded.GetDevice(0));
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->GetModelName(), "Zel-5");
+  EXPECT_EQ(copy->GetName(), "Porch");
+  EXPECT_EQ(copy->GetGainIndex(3), 28);
+  EXPECT_EQ(copy->GetPowerOnDelay(), 12);
+  EXPECT_EQ(copy->GetMuteMask(), 0x06);
+
+  const Bytes marker{31, 30, 29, 28};
+  const auto at = std::search(file.begin(), file.end(), marker.begin(), marker.end());
+  ASSERT_NE(at, file.end());
+  Bytes damaged = file;
+  damaged[std::size_t(at - file.begin())] = 0x60;
+  CFileErrors errors;
+  loaded.SetUiServices(&errors);
+  CArchive bad(damaged);
+  EXPECT_FALSE(loaded.Serialize(bad));
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_NE(errors.texts[0].find("File Error"), std::string::npos) << errors.texts[0];
+  ASSERT_EQ(loaded.GetDeviceCount(), 1);
+  EXPECT_EQ(loaded.GetDevice(0), copy);
+  EXPECT_EQ(copy->GetGainIndex(3), 28);
+  loaded.SetUiServices(nullptr);
+}
+
+TEST_F(ZelRecordsTest, StreamRecordRoundTripAndACutStreamChangesNothing) {
+  CZelSeriesDevice* d = Add(51, 7);
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {4, 8, 0, 0, 0, 0, 0, 0, 3, 77, 0x0B, 0x02, 0x08}, true));
+  std::ostringstream os;
+  CDataStream store(os);
+  d->SerializeStream(store);
+  const std::string bytes = os.str();
+
+  CZelSeriesDevice copy(&system, nullptr, 51, 7);
+  std::istringstream is(bytes);
+  CDataStream load(is);
+  copy.SerializeStream(load);
+  EXPECT_EQ(copy.GetName(), "Amp");
+  EXPECT_EQ(copy.GetGainIndex(1), 8);
+  EXPECT_EQ(copy.GetAlarmTemperature(), 77);
+  EXPECT_EQ(copy.GetGpioByte(), 0x0B);
+  EXPECT_EQ(copy.GetMuteMask(), 0x02);
+
+  CZelSeriesDevice cut(&system, nullptr, 51, 7);
+  std::istringstream shortIs(bytes.substr(0, bytes.size() - 3));
+  CDataStream shortLoad(shortIs);
+  cut.SerializeStream(shortLoad);
+  EXPECT_EQ(cut.GetGainIndex(1), 0);
+  EXPECT_EQ(cut.GetName(), "");
+}
+
+TEST_F(ZelRecordsTest, SnapshotRecordAndRecall) {
+  CZelSeriesDevice* d = Add(51, 7);
+  Connect(*d);
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {4, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x09}, true));
+  std::unique_ptr<CSnapshotData> snap(d->CreateSnapshotData());
+  EXPECT_EQ(snap->m_data, (Bytes{1, 0x02, 4, 8, 0, 0, 0x09}));
+  EXPECT_EQ(snap->GetUuid(), d->GetUuid());
+
+  // Recall onto a device out of standby with other gains: fields, all settings, standby on.
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, true));
+  d->ClearQueue();
+  d->ApplySnapshotData(*snap);
+  EXPECT_EQ(d->GetGainIndex(1), 8);
+  EXPECT_EQ(d->GetMuteMask(), 0x02);
+  EXPECT_TRUE(d->IsInStandby());
+  const auto queued = Queued(*d);
+  ASSERT_EQ(queued.size(), 13u);  // twelve settings of a two-channel model and the standby
+  EXPECT_EQ(queued.back()[9], 0x12);
+  EXPECT_EQ(queued.back()[10], 1);
+
+  // A record of another version changes no field; a unit in standby is taken out of it.
+  CSnapshotData other(d->GetUuid(), {2, 0x0F, 9, 9, 9, 9, 0});
+  d->ApplySnapshotData(other);
+  EXPECT_EQ(d->GetGainIndex(0), 4);
+  EXPECT_FALSE(d->IsInStandby());
+  CSnapshotData tooShort(d->GetUuid(), {1, 0x0F});
+  d->ApplySnapshotData(tooShort);
+  EXPECT_EQ(d->GetMuteMask(), 0x02);
+}
+
+TEST_F(ZelRecordsTest, ClipboardRecordLayout) {
+  CZelSeriesDevice* d = Add(55, 7);
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {1, 2, 3, 4, 10, 20, 30, 40, 6, 99, 0x4A, 0x09, 0x1A}, true));
+  Deliver(*d, 0x3F, ZelReply(*d, 0x3F, 12, {0x7F}));
+  d->CopyToClipboard(0);
+  Bytes bytes;
+  ASSERT_TRUE(GetClipboardData(RegisterClipboardFormat("ZelSeriesSettings"), bytes));
+  ASSERT_EQ(bytes.size(), 28u);
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 6), (Bytes{0x1A, 1, 2, 3, 4, 0x09}));
+  EXPECT_EQ(Bytes(bytes.begin() + 8, bytes.begin() + 18), (Bytes{3, 0, 0, 0, 6, 0x4A, 10, 20, 30, 40}));
+  EXPECT_EQ(Bytes(bytes.begin() + 20, bytes.begin() + 25), (Bytes{4, 0, 0, 0, 99}));
+}
+
+TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
+  CZelSeriesDevice* source = Add(51, 7);
+  Deliver(*source, 0x3B, ZelReply(*source, 0x3B, 26, {5, 6, 0, 0, 11, 22, 0, 0, 30, 100, 0x13, 0x03, 0x39}, true));
+  const auto record = source->MakeClipboardRecord();
+
+  CZelSeriesDevice* controls = Add(51, 8);
+  controls->PasteRecord(record, kZelCmdPasteControls);
+  EXPECT_EQ(controls->GetGainIndex(1), 6);
+  EXPECT_EQ(controls->GetMuteMask(), 0x03);
+  EXPECT_TRUE(controls->IsInStandby());
+  EXPECT_EQ(controls->GetPowerOnDelay(), 0);
+  EXPECT_EQ(controls->GetGpioByte(), 0);
+  EXPECT_EQ(controls->GetStatusFlags(), 0x01);  // no VCA bits
+  EXPECT_EQ(controls->GetImpedanceWindow(0), 0);
+  EXPECT_TRUE(system.IsModified());
+
+  CZelSeriesDevice* properties = Add(51, 9);
+  properties->PasteRecord(record, kZelCmdPasteProperties);
+  EXPECT_EQ(properties->GetGainIndex(1), 0);
+  EXPECT_EQ(properties->GetMuteMask(), 0);
+  EXPECT_FALSE(properties->IsInStandby());
+  EXPECT_EQ(properties->GetPowerOnDelay(), 30);
+  EXPECT_EQ(properties->GetAlarmTemperature(), 100);
+  EXPECT_EQ(properties->GetGpioByte(), 0x13);
+  EXPECT_EQ(properties->GetStatusFlags(), 0x38);
+  EXPECT_EQ(properties->GetImpedanceWindow(1), 22);
+  EXPECT_FALSE(properties->GetPollGate()->IsSet());
+}
+
+TEST_F(ZelRecordsTest, PasteTakesOnlyTheModelsChannelsWhateverTheRecordSays) {
+  CZelSeriesDevice* d = Add(51, 7);
+  auto record = Add(55, 8)->MakeClipboardRecord();
+  for (int n = 0; n < 4; ++n) record[std::size_t(1 + n)] = std::uint8_t(10 + n);
+  record[20] = 0xFF;  // a damaged channel count
+  record[21] = 0xFF;
+  d->PasteRecord(record, 0);
+  EXPECT_EQ(d->GetGainIndex(0), 10);
+  EXPECT_EQ(d->GetGainIndex(1), 11);
+  EXPECT_EQ(d->GetGainIndex(2), 0);
+  EXPECT_EQ(d->GetGainIndex(3), 0);
+}
+
+TEST_F(ZelRecordsTest, PasteReleasesASoloAndSendsAllSettingsWhenConnected) {
+  CZelSeriesDevice* d = Add(51, 7);
+  CZelSeriesDevice* other = Add(51, 8);
+  Connect(*d);
+  Connect(*other);
+  d->ApplyControlChange(MakeBoolParamValue(kZelParamSolo, true));
+  ASSERT_EQ(other->GetMuteOverride(), 0x20);
+  d->CopyToClipboard(0);
+  d->ClearQueue();
+  d->PasteFromClipboard(0);
+  EXPECT_EQ(d->GetMuteOverride(), 0);
+  EXPECT_EQ(other->GetMuteOverride(), 0);
+  EXPECT_EQ(Queued(*d).size(), 12u);
+  EXPECT_EQ(frame.Count(UWM_REFRESH_SELECTION_PROPERTIES), 1u);
+}
+
+TEST_F(ZelRecordsTest, CanPasteNeedsTheFormatAndTheRightToUseControls) {
+  CZelSeriesDevice* d = Add(51, 7);
+  EmptyClipboard();
+  EXPECT_FALSE(d->CanPaste(0));
+  d->CopyToClipboard(0);
+  EXPECT_TRUE(d->CanPaste(0));
+  system.GetUsers()[0]->SetRestrictionMask(kRestrictUseDeviceControls);
+  EXPECT_FALSE(d->CanPaste(0));
+  system.GetUsers()[0]->SetRestrictionMask(0);
+  system.SetCurrentUser(5);
+  EXPECT_FALSE(d->CanPaste(0));
+  system.SetCurrentUser(0);
+}
+
+TEST_F(ZelRecordsTest, ContextMenuEntriesGoBelowPasteOrAfterTheFirstItem) {
+  CZelSeriesDevice* d = Add(51, 7);
+  CMenu menu;
+  menu.AppendItem(57634, "Copy");
+  menu.AppendItem(57637, "Paste");
+  menu.AppendItem(33000, "Delete");
+  d->BuildContextMenu(menu, 0);
+  ASSERT_EQ(menu.GetItemCount(), 7);
+  EXPECT_EQ(menu.GetItemId(2), kZelCmdPasteControls);
+  EXPECT_EQ(menu.GetItem(2)->text, "Paste Controls Only");
+  EXPECT_EQ(menu.GetItem(3)->text, "Paste Properties Only");
+  EXPECT_TRUE(menu.GetItem(4)->separator);
+  EXPECT_EQ(menu.GetItem(5)->text, "Ignore Device When Online");
+  EXPECT_EQ(menu.GetItemId(6), 33000u);
+
+  CMenu plain;
+  plain.AppendItem(1, "First");
+  plain.AppendItem(2, "Second");
+  d->BuildContextMenu(plain, 0);
+  EXPECT_EQ(plain.GetItemId(1), kZelCmdPasteControls);
+  EXPECT_EQ(plain.GetItemId(5), 2u);
+
+  Connect(*d);
+  EXPECT_FALSE(d->OnContextMenuCommand(kZelCmdIgnoreDevice, 0));
+  EXPECT_TRUE(d->IsIgnored());
+  EXPECT_EQ(d->GetCommsLevel(), 0);
+  EXPECT_FALSE(d->OnContextMenuCommand(kZelCmdIgnoreDevice, 0));
+  EXPECT_FALSE(d->IsIgnored());
+  EXPECT_TRUE(d->NeedsInitialisation());
+  EXPECT_TRUE(d->OnContextMenuCommand(kZelCmdPasteControls, 0));
+}
+
+TEST_F(ZelRecordsTest, StatusHintsRefreshBoundParametersAndThePanel) {
+  CZelSeriesDevice* d = Add(55, 7);
+  CTestControlPanel panel;
+  d->SetControlPanel(&panel);
+  auto ids = [&](int hint) {
+    panel.notified.clear();
+    d->OnStatusEvent(hint);
+    std::vector<int> out;
+    for (const auto& v : panel.notified) out.push_back(v.id);
+    return out;
+  };
+  EXPECT_EQ(ids(kZelHintControls), (std::vector<int>{5, 9, 13, 6, 10, 14, 7, 11, 15, 8, 12, 16, 40, 34, 35}));
+  EXPECT_EQ(ids(kZelHintNames), (std::vector<int>{21, 22, 23, 24, 25}));
+  EXPECT_EQ(ids(kZelHintStandby), (std::vector<int>{34, 35}));
+  EXPECT_EQ(ids(kZelHintState).size(), 20u);
+  EXPECT_TRUE(ids(kZelHintInfo).empty());
+  EXPECT_TRUE(ids(109).empty());
+  d->SetControlPanel(nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+// Tooltips and fonts shared by the device rack and the live meters.
+#include "ui/RackCommon.h"
+
+#include "core/Device.h"
+
+namespace {
+constexpr int kMaxTitle = 79;
+}
+
+CDeviceTip MakeDeviceTip(CDevice& device, bool idWhenNameEmpty) {
+  CDeviceTip tip;
+  tip.description = QString::fromStdString(device.GetStatusText());
+  if (tip.description.isEmpty()) return tip;
+  QString title = QString::fromStdString(device.GetName());
+  while (!title.isEmpty() && title.back().isSpace()) title.chop(1);
+  if (title.isEmpty() && idWhenNameEmpty) title = QStringLiteral("ID : %1").arg(int(device.GetDeviceId()));
+  tip.title = title.left(kMaxTitle);
+  return tip;
+}
+
+QString DeviceToolTip(CDevice& device, bool idWhenNameEmpty) {
+  const CDeviceTip tip = MakeDeviceTip(device, idWhenNameEmpty);
+  if (tip.description.isEmpty()) return QString();
+  QString body = tip.description.trimmed().toHtmlEscaped();
+  body.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+  if (tip.title.isEmpty()) return QStringLiteral("<qt>%1</qt>").arg(body);
+  return QStringLiteral("<qt><b>%1</b><br>%2</qt>").arg(tip.title.toHtmlEscaped(), body);
+}
+
+QFont RackEditorFont() {
+  QFont font(QStringLiteral("DejaVu Sans Condensed"));
+  font.setPointSize(9);
+  return font;
+}

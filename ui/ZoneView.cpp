@@ -1,0 +1,203 @@
+// The shared part of the device rack and the live-meter strip.
+#include "ui/ZoneView.h"
+
+#include <QHelpEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "core/Device.h"
+#include "core/System.h"
+#include "core/Zone.h"
+#include "platform/Graphics.h"
+#include "platform/Image.h"
+#include "ui/RackCommon.h"
+
+namespace {
+constexpr int kLineStep = 5;
+constexpr int kPageStep = 30;
+constexpr int kWheelStep = 10;
+// Timers 101 + zone index run the zones' animations.
+constexpr std::uint32_t kFirstZoneTimer = 101;
+constexpr std::uint32_t kLastZoneTimer = 200;
+}  // namespace
+
+CZoneView::CZoneView(bool vertical, bool idWhenNameEmpty, QWidget* parent)
+    : CNumberedTimerWidget(parent), m_vertical(vertical), m_idWhenNameEmpty(idWhenNameEmpty) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  m_scrollBar = new QScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, this);
+  m_scrollBar->hide();
+  m_scrollBar->setSingleStep(kLineStep);
+  connect(m_scrollBar, &QScrollBar::actionTriggered, this, [this](int action) {
+    // Page steps move 30 px; the bar's own page step sizes the thumb.
+    if (action == QAbstractSlider::SliderPageStepAdd) m_scrollBar->setSliderPosition(m_scrollPos + kPageStep);
+    if (action == QAbstractSlider::SliderPageStepSub) m_scrollBar->setSliderPosition(m_scrollPos - kPageStep);
+  });
+  connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int value) {
+    if (value == m_scrollPos) return;
+    m_scrollPos = value;
+    update();
+  });
+}
+
+CZoneView::~CZoneView() = default;
+
+void CZoneView::SetSystem(CSystem* system) {
+  m_pSystem = system;
+  Rebuild();
+  update();
+}
+
+bool CZoneView::IsScrollBarShown() const { return !m_scrollBar->isHidden(); }
+
+int CZoneView::WindowExtent() const { return m_vertical ? height() : width(); }
+
+void CZoneView::LayOut(int content) {
+  m_content = content;
+  const int extent = std::max(1, WindowExtent());
+  if (extent < content) {
+    m_scrollBar->show();
+    if (content < m_scrollPos + extent) m_scrollPos = content - extent;
+  } else {
+    m_scrollBar->hide();
+    m_scrollPos = 0;
+  }
+  ApplyScrollBar();
+}
+
+void CZoneView::ClampToWindow() {
+  if (m_scrollPos != 0 && m_content < m_scrollPos + WindowExtent())
+    m_scrollPos = std::max(0, m_content - WindowExtent());
+}
+
+void CZoneView::ApplyScrollBar() {
+  const int extent = WindowExtent();
+  if (m_vertical) {
+    const int barWidth = m_scrollBar->sizeHint().width();
+    m_scrollBar->setGeometry(width() - barWidth, 0, barWidth, height());
+  } else {
+    const int barHeight = m_scrollBar->sizeHint().height();
+    m_scrollBar->setGeometry(0, height() - barHeight, width(), barHeight);
+  }
+  const QSignalBlocker block(m_scrollBar);
+  m_scrollBar->setRange(0, std::max(0, m_content - extent));
+  m_scrollBar->setPageStep(std::max(1, extent));
+  m_scrollBar->setValue(m_scrollPos);
+}
+
+void CZoneView::ScrollTo(int position) {
+  m_scrollPos = std::clamp(position, 0, std::max(0, m_content - WindowExtent()));
+  ApplyScrollBar();
+  update();
+}
+
+void CZoneView::ScrollBy(Scroll step) {
+  switch (step) {
+    case Scroll::LineBack: ScrollTo(m_scrollPos - kLineStep); break;
+    case Scroll::LineForward: ScrollTo(m_scrollPos + kLineStep); break;
+    case Scroll::PageBack: ScrollTo(m_scrollPos - kPageStep); break;
+    case Scroll::PageForward: ScrollTo(m_scrollPos + kPageStep); break;
+    case Scroll::Start: ScrollTo(0); break;
+    case Scroll::End: ScrollTo(m_content); break;
+  }
+}
+
+void CZoneView::EnsureBuffer(int width, int height) {
+  if (m_backBuffer && m_backBuffer->Width() == width && m_backBuffer->Height() == height) return;
+  m_pGraphics.reset();
+  m_backBuffer = std::make_unique<CImage>(width, height);
+  m_pGraphics = std::make_unique<Graphics>(*m_backBuffer);
+}
+
+CPoint CZoneView::ToContent(const QPoint& window) const {
+  return m_vertical ? CPoint{window.x(), window.y() + m_scrollPos} : CPoint{window.x() + m_scrollPos, window.y()};
+}
+
+void CZoneView::InvalidateContent(const CRect& rect) {
+  const int dx = m_vertical ? 0 : -m_scrollPos;
+  const int dy = m_vertical ? -m_scrollPos : 0;
+  update(QRect(rect.left + dx, rect.top + dy, rect.Width(), rect.Height()));
+}
+
+void CZoneView::ForgetDeletedDevices() {
+  auto gone = [this](CDevice* d) { return !m_pSystem || m_pSystem->GetDeviceIndex(d) < 0; };
+  std::erase_if(m_litDevices, gone);
+  std::erase_if(m_unlitDevices, gone);
+}
+
+CDevice* CZoneView::DeviceAt(const CPoint& content, CRect& tile) {
+  if (!m_pSystem) return nullptr;
+  for (CDevice* device : m_pSystem->GetDevices()) {
+    tile = GetDeviceRect(device);
+    if (tile.Contains(content)) return device;
+  }
+  return nullptr;
+}
+
+void CZoneView::Blink(bool phase, int state, int stopState, bool listShownOnly) {
+  std::vector<CDevice*>& current = phase ? m_unlitDevices : m_litDevices;
+  std::vector<CDevice*>& other = phase ? m_litDevices : m_unlitDevices;
+  current.clear();
+  if (!m_pSystem) return;
+  ForgetDeletedDevices();
+  for (CDevice* device : m_pSystem->GetDevices()) {
+    const CRect tile = GetDeviceRect(device);
+    const bool shown = tile != CRect{};
+    if (device->HasWarnings() != 0 && device->GetCommsLevel() >= 3 && (shown || !listShownOnly)) {
+      RedrawTile(device, tile, state);
+      current.push_back(device);
+    } else if (std::find(other.begin(), other.end(), device) != other.end()) {
+      RedrawTile(device, tile, stopState);
+    }
+  }
+}
+
+void CZoneView::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  const QRect clip = event->rect();
+  if (!m_backBuffer) {
+    painter.fillRect(clip, QColor::fromRgba(kRackBackgroundBottom.argb));
+    return;
+  }
+  const QRect source = m_vertical ? clip.translated(0, m_scrollPos) : clip.translated(m_scrollPos, 0);
+  painter.drawImage(clip.topLeft(), m_backBuffer->Native(), source);
+}
+
+void CZoneView::wheelEvent(QWheelEvent* event) {
+  // Each wheel message moves 10 px, whatever its size.
+  const QPoint angle = event->angleDelta();
+  const int delta = angle.y() != 0 ? angle.y() : angle.x();
+  if (m_content > WindowExtent() && delta != 0) ScrollTo(m_scrollPos + (delta > 0 ? -kWheelStep : kWheelStep));
+  event->accept();
+}
+
+void CZoneView::OnTimer(std::uint32_t id) {
+  if (id < kFirstZoneTimer || id > kLastZoneTimer || !m_pSystem) return;
+  const std::size_t index = id - kFirstZoneTimer;
+  const auto& zones = m_pSystem->GetZones();
+  // A zone deleted while it moved leaves a timer that names no moving zone: stop it.
+  if (index >= zones.size() || !IsZoneAnimating(*zones[index])) {
+    KillTimer(id);
+    return;
+  }
+  AnimateZone(*zones[index]);
+}
+
+bool CZoneView::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return CNumberedTimerWidget::event(event);
+  auto* help = static_cast<QHelpEvent*>(event);
+  CRect tile;
+  CDevice* device = DeviceAt(ToContent(help->pos()), tile);
+  const QString text = device ? DeviceToolTip(*device, m_idWhenNameEmpty) : QString();
+  if (text.isEmpty()) {
+    QToolTip::hideText();
+    event->ignore();
+    return true;
+  }
+  const int dx = m_vertical ? 0 : -m_scrollPos;
+  const int dy = m_vertical ? -m_scrollPos : 0;
+  QToolTip::showText(help->globalPos(), text, this, QRect(tile.left + dx, tile.top + dy, tile.Width(), tile.Height()));
+  return true;
+}

@@ -1,0 +1,95 @@
+// What the device rack and the live-meter strip share: the zones of the system drawn into one
+// back buffer as long as the content along the scroll axis, a scroll bar on that axis, the
+// zone animation timers, device tooltips and the devices drawn in each blink phase. UI thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/Types.h"
+#include "ui/NumberedTimers.h"
+
+class CDevice;
+class CImage;
+class CSystem;
+class CZone;
+class Graphics;
+class QScrollBar;
+
+// The background of both views: a vertical gradient.
+inline constexpr CColour kRackBackgroundTop{0xFF7D7D7Du};
+inline constexpr CColour kRackBackgroundBottom{0xFF191919u};
+
+class CZoneView : public CNumberedTimerWidget {
+ public:
+  ~CZoneView() override;
+
+  // Set by the frame before the view is shown; not owned. The view is rebuilt at once.
+  void SetSystem(CSystem* system);
+  CSystem* GetSystem() const { return m_pSystem; }
+
+  // Scrolling along the view's axis: 5 px a line, 30 px a page, limited to the content.
+  enum class Scroll { LineBack, LineForward, PageBack, PageForward, Start, End };
+  void ScrollBy(Scroll step);
+  void ScrollTo(int position);
+  int GetScrollPos() const { return m_scrollPos; }
+  bool IsScrollBarShown() const;
+
+  // The tile of a device in content coordinates, empty when it is not shown.
+  virtual CRect GetDeviceRect(const CDevice* device) = 0;
+  // Lays the zones out again and redraws the whole back buffer.
+  virtual void Rebuild() = 0;
+
+  // The back buffer (tests and the benchmark).
+  const CImage* GetBackBuffer() const { return m_backBuffer.get(); }
+
+ protected:
+  // vertical: the rack (scrolls up and down); otherwise the strip (left and right). A device
+  // without a name shows "ID : <id>" as its tooltip title when idWhenNameEmpty is set.
+  CZoneView(bool vertical, bool idWhenNameEmpty, QWidget* parent);
+
+  // The zone's own animation step and whether it runs, on this view's axis.
+  virtual void AnimateZone(CZone& zone) = 0;
+  virtual bool IsZoneAnimating(const CZone& zone) const = 0;
+  // Drops every device that is no longer in the system from the view's lists.
+  virtual void ForgetDeletedDevices();
+
+  // The window's length along the scroll axis.
+  int WindowExtent() const;
+  // Shows or hides the bar for content of this length and keeps the position within it.
+  void LayOut(int content);
+  // The position after the window changed size: within content - window, not below 0.
+  void ClampToWindow();
+  // Makes the back buffer this size when it is not, with a graphics on it.
+  void EnsureBuffer(int width, int height);
+  void InvalidateContent(const CRect& rect);
+  CPoint ToContent(const QPoint& window) const;
+  // The device whose tile holds the content point, or null; tile is set to its tile.
+  CDevice* DeviceAt(const CPoint& content, CRect& tile);
+  // Draws the device's tile again in the state when it has warnings and is connected (and
+  // lists it as drawn in this phase), or in stopState when it was listed in the other phase.
+  // Tiles that are not shown are skipped unless listShownOnly is false.
+  void Blink(bool phase, int state, int stopState, bool listShownOnly);
+  virtual void RedrawTile(CDevice* device, const CRect& tile, int state) = 0;
+
+  void paintEvent(QPaintEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  bool event(QEvent* event) override;
+  void OnTimer(std::uint32_t id) override;
+
+  std::unique_ptr<CImage> m_backBuffer;
+  std::unique_ptr<Graphics> m_pGraphics;
+  CSystem* m_pSystem = nullptr;
+  QScrollBar* m_scrollBar;
+  std::vector<CDevice*> m_litDevices;    // drawn in the warning look in the last phase "false"
+  std::vector<CDevice*> m_unlitDevices;  // drawn normally in the last phase "true"
+  int m_scrollPos = 0;
+  int m_content = 0;  // content length along the scroll axis
+
+ private:
+  void ApplyScrollBar();
+
+  bool m_vertical;
+  bool m_idWhenNameEmpty;
+};
