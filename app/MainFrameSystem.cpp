@@ -530,13 +530,23 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
          if (CDevice* device = f.MessageDevice(m); device && f.m_system.IsSelectedDevice(device))
            f.m_propertiesPane->ShowDeviceProperties(true, device);
        }},
+      // The view and the widget are taken only while a panel of the system still holds them: a
+      // message that arrives after they have gone does nothing.
       {kShowPanelProps,
        [](CMainFrame& f, M m) {
-         f.OnShowPanelProperties(reinterpret_cast<CCustomControlPanel*>(m.wParam), m.lParam != 0);
+         for (CCPData* panel : f.m_system.GetCustomPanels()) {
+           if (panel->m_pView && reinterpret_cast<WPARAM>(panel->m_pView) == m.wParam)
+             f.OnShowPanelProperties(panel->m_pView, m.lParam != 0);
+         }
        }},
       {kShowWidgetProps,
        [](CMainFrame& f, M m) {
-         f.m_propertiesPane->ShowControlProperties(m.lParam != 0, reinterpret_cast<CCustomControlObject*>(m.wParam));
+         for (CCPData* panel : f.m_system.GetCustomPanels()) {
+           for (CCustomControlObject* widget : panel->m_widgets) {
+             if (reinterpret_cast<WPARAM>(widget) == m.wParam)
+               f.m_propertiesPane->ShowControlProperties(m.lParam != 0, widget);
+           }
+         }
        }},
       {kPanelRenamed, [](CMainFrame& f, M) { f.FillCustomPanelCombo(); }},
       {kOpenCustomPanel,

@@ -10,6 +10,7 @@
 
 #include "app/CommandIds.h"
 #include "app/MdiClient.h"
+#include "core/CPData.h"
 #include "core/System.h"
 #include "core/Zone.h"
 #include "platform/SettingsStore.h"
@@ -346,4 +347,21 @@ TEST_F(FrameTest, Options_OkRestartsTheAutosaveTimerFromTheSettingAndCancelChang
   f.RunCommand(Cmd::kOptions);
   EXPECT_FALSE(f.HasTimer(FrameTimer::kAutosave));
   EXPECT_EQ(prompts.settingsSheets, 3);
+}
+
+TEST_F(FrameTest, WidgetProperties_OnlyForAWidgetThatAPanelStillHolds) {
+  CMainFrame& f = MakeFrame();
+  CCPData* panel = f.GetSystem().AddCustomPanel();
+  auto* widget = new CTestWidget;
+  panel->m_widgets.push_back(widget);
+  CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
+
+  CTestWidget gone;  // never in a panel, as one deleted before its message arrived
+  f.PostMessage(FrameMsg::kShowWidgetProps, reinterpret_cast<WPARAM>(&gone), 1);
+  ProcessEvents();
+  EXPECT_EQ(grid.GetCurrentWidget(), nullptr);
+
+  f.PostMessage(FrameMsg::kShowWidgetProps, reinterpret_cast<WPARAM>(widget), 1);
+  ProcessEvents();
+  EXPECT_EQ(grid.GetCurrentWidget(), widget);
 }
