@@ -151,7 +151,6 @@ class CDevice : public CObjectProperties {
   std::uint32_t GetModelIndex() const { return m_modelIndex; }
   std::string GetFirmwareVersion() const { return m_firmwareVersion; }
   CSystem* GetSystem() const { return m_system; }
-  IMessageSink* GetFrame() const { return m_frame; }
   // Names the device in posted messages: unique in the process and never reused, so a message
   // that arrives after the device has gone finds nothing (CSystem::FindDeviceByHandle).
   std::uint64_t GetHandle() const { return m_handle; }
