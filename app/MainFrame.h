@@ -99,6 +99,17 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void OnGlobalMute();
   void OnOptions();
 
+  // User and link commands (MainFrameUsers.cpp).
+  void OnFileProperties();
+  void OnSwitchUsers();
+  void OnChangePassword();
+  void OnLinkManager();
+  void OnLinkingStatus();
+  void OnAddLink();
+  void OnQuickStartGuide();
+  // The quick start guide's file, in the program's folder.
+  static std::string QuickStartGuidePath();
+
   // Custom panel and snapshot combos, refilled after New and Open.
   void FillCustomPanelCombo();
   void FillSnapshotCombo();
@@ -239,5 +250,7 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   bool m_closing = false;
   bool m_created = false;
   bool m_wasMaximised = false;
+  // The device the link manager showed last time (not stored in the file).
+  std::int32_t m_linkManagerDevice = 0;
   QByteArray m_normalGeometry;
 };

@@ -36,6 +36,13 @@ void CMainFrame::RunCommand(std::uint32_t id) {
     case kGlobalMute: OnGlobalMute(); break;
     case kOptions: OnOptions(); break;
     case kLoader: Prompts().RunLoaderDialog(); break;
+    case kFileProperties: OnFileProperties(); break;
+    case kSwitchUsers: OnSwitchUsers(); break;
+    case kChangePassword: OnChangePassword(); break;
+    case kLinkManager: OnLinkManager(); break;
+    case kLinkingStatus: OnLinkingStatus(); break;
+    case kAddLink: OnAddLink(); break;
+    case kQuickStartGuide: OnQuickStartGuide(); break;
     case kViewDeviceView: toggle(m_deviceView); break;
     case kViewSystemMonitor: toggle(m_outputPane); break;
     case kViewDeviceProperties: toggle(m_propertiesPane); break;

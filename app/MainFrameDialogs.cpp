@@ -4,6 +4,7 @@
 #include "app/MainFrame.h"
 #include "core/System.h"
 #include "ui/AutoscanDlg.h"
+#include "ui/dialogs/SecurityDlg.h"
 
 void RunAutoscanDialog(CMainFrame& frame, CSystem& system) {
   CAutoscanDlg dialog(system, &frame);
@@ -12,7 +13,7 @@ void RunAutoscanDialog(CMainFrame& frame, CSystem& system) {
 }
 
 void RunSecurityDialog(CMainFrame& frame, CSystem& system, const char* caption) {
-  (void)frame;
-  (void)system;
-  (void)caption;
+  CSecurityDlg dialog(system, &frame);
+  dialog.SetTitle(QString::fromLatin1(caption));
+  dialog.exec();
 }

@@ -8,6 +8,6 @@ class CSystem;
 // The autoscan progress dialog, modal; it hands itself to the worker and closes when the
 // scan has ended.
 void RunAutoscanDialog(CMainFrame& frame, CSystem& system);
-// The security dialog of a get (caption "Checking Security...") or set pass. This build has
-// no security dialog yet: nothing is shown and the worker's pass goes on without one.
+// The security dialog of a get (caption "Checking Security...") or set pass (caption
+// "Updating Security..."), modal; it hands itself to the worker and closes when the pass ends.
 void RunSecurityDialog(CMainFrame& frame, CSystem& system, const char* caption);

@@ -80,6 +80,8 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kAutoscan:
     case kAppAbout:
     case kCheckForUpdates:
+    case kQuickStartGuide:
+    case kAddLink:
     case kViewDeviceView:
     case kViewSystemMonitor:
     case kViewDeviceProperties:
@@ -95,12 +97,19 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kGlobalMute: return m_online;
     case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
     case kLoader: return !m_online;
+    case kFileProperties:
+    case kLinkingStatus: return !CurrentUserHasRestriction(~std::uint64_t(0));
+    case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));
+    case kSwitchUsers: return m_system.GetUseSystemSecurity() && m_system.GetUsers().size() > 1;
+    case kChangePassword:
+      return m_system.GetUseSystemSecurity() && !CurrentUserHasRestriction(kRestrictChangePassword);
     default: return IsDeviceCommandEnabled(id).value_or(false);
   }
 }
 
 void CMainFrame::UpdateSystemCommandUI() {
   if (QAction* mute = GetCommand(Cmd::kGlobalMute)) mute->setChecked(m_system.IsGlobalMute());
+  if (QAction* linking = GetCommand(Cmd::kLinkingStatus)) linking->setChecked(m_system.AreLinksActive());
 }
 
 bool CMainFrame::GetLoadLastFileOnStartup() const { return m_system.GetSettings().loadLastFileOnStartup; }

@@ -1,9 +1,12 @@
 // The real message boxes and file dialogs behind IUserPrompts.
 #include "app/UserPrompts.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "ui/ConfirmDialogsDlg.h"
@@ -11,6 +14,9 @@
 #include "ui/DeleteZoneAskDlg.h"
 #include "ui/GoOnlineAskDlg.h"
 #include "ui/SettingsSheet.h"
+#include "ui/dialogs/LinkManagerDlg.h"
+#include "ui/dialogs/PasswordDialogs.h"
+#include "ui/dialogs/UserLevelsDialog.h"
 #include "ui/loader/UniversalLoaderDialog.h"
 
 IUserPrompts::Answer CQtUserPrompts::AskYesNoCancel(const std::string& caption,
@@ -112,6 +118,37 @@ bool CQtUserPrompts::RunSettingsSheet(CSystem& system) {
 void CQtUserPrompts::RunLoaderDialog() {
   CUniversalLoaderDialog dialog(m_owner);
   dialog.exec();
+}
+
+bool CQtUserPrompts::RunFileProperties(CSystem& system) {
+  CSettingsSheet sheet(QStringLiteral("File Properties"), m_owner);
+  sheet.AddPage(QStringLiteral("General"), new CGeneralFilePropertiesDialog(&system));
+  sheet.AddPage(QStringLiteral("User Levels"), new CUserLevelsDialog(&system));
+  return sheet.exec() == QDialog::Accepted;
+}
+
+bool CQtUserPrompts::RunSwitchUser(CSystem& system) {
+  CSwitchUserDialog dialog(system, m_owner);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+bool CQtUserPrompts::RunChangePassword(CUser& user) {
+  CChangePasswordDialog dialog(user, m_owner);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void CQtUserPrompts::RunLinkManager(CSystem& system, std::int32_t& deviceIndex) {
+  CLinkManagerDlg dialog(system, m_owner);
+  dialog.SetTitle(QStringLiteral("Link Manager"));
+  dialog.SetCloseBoxShown(true);
+  dialog.SetCurrentDevice(deviceIndex);
+  dialog.exec();
+  deviceIndex = dialog.GetCurrentDevice();
+}
+
+bool CQtUserPrompts::OpenDocument(const std::string& path) {
+  const QString file = QString::fromStdString(path);
+  return QFileInfo::exists(file) && QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 
 bool CQtUserPrompts::AskConfirm(const std::string& caption, const std::string& question,

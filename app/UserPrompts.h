@@ -8,6 +8,7 @@
 #include "core/Confirm.h"
 
 class CSystem;
+class CUser;
 class QWidget;
 
 // Also the confirmation question of risky actions (IConfirmPrompt), which the frame gives the
@@ -43,6 +44,17 @@ class IUserPrompts : public IConfirmPrompt {
   virtual bool RunSettingsSheet(CSystem& system) = 0;
   // The modal "Firmware / Preset Loader" dialog, run until the user closes it.
   virtual void RunLoaderDialog() = 0;
+  // The "File Properties" sheet (general options and user levels); true when it ended with OK
+  // (its pages have then applied their values).
+  virtual bool RunFileProperties(CSystem& system) = 0;
+  // "Switch User"; true when another user became the current one.
+  virtual bool RunSwitchUser(CSystem& system) = 0;
+  // "Change Password" of user; true when the password was changed.
+  virtual bool RunChangePassword(CUser& user) = 0;
+  // The "Link Manager" on the system's links; deviceIndex is the device shown, read back.
+  virtual void RunLinkManager(CSystem& system, std::int32_t& deviceIndex) = 0;
+  // Opens a document (UTF-8 path) with the desktop's program for it; false when that failed.
+  virtual bool OpenDocument(const std::string& path) = 0;
 };
 
 // The real dialogs, owned by a window (the main frame).
@@ -58,6 +70,11 @@ class CQtUserPrompts : public IUserPrompts {
   bool AskDeleteZone(bool& deleteDevices) override;
   bool RunSettingsSheet(CSystem& system) override;
   void RunLoaderDialog() override;
+  bool RunFileProperties(CSystem& system) override;
+  bool RunSwitchUser(CSystem& system) override;
+  bool RunChangePassword(CUser& user) override;
+  void RunLinkManager(CSystem& system, std::int32_t& deviceIndex) override;
+  bool OpenDocument(const std::string& path) override;
   bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
                   bool& neverAgain) override;
 

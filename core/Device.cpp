@@ -168,6 +168,11 @@ void CDevice::ListParameters(int controlKind, std::vector<CParamInfo>& out) {
   (void)out;
 }
 
+void CDevice::ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) {
+  (void)like;
+  (void)out;
+}
+
 CParamInfo CDevice::FindParameter(const CParamInfo& info) {
   for (int n = 0; n < kMaxParameters; ++n) {
     CParamInfo entry = GetParameterAt(n);

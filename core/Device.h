@@ -96,6 +96,9 @@ class CDevice : public CObjectProperties {
   virtual CParamValue GetCurrentValue(int parameterId);
   // Appends copies of the parameters that a widget of this control kind can bind to.
   virtual void ListParameters(int controlKind, std::vector<CParamInfo>& out);
+  // Appends copies of the parameters of the same kind as like, or of every parameter when like
+  // is the "NULL" entry. Base: nothing.
+  virtual void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out);
   // The device's entry equal to info (walking GetParameterAt), else the "NULL" entry.
   virtual CParamInfo FindParameter(const CParamInfo& info);
 

@@ -18,6 +18,12 @@ CLink::~CLink() {
   for (CLinkRef* r : m_members) delete r;
 }
 
+CLinkRef* CLink::AddMember(const CUuid& device, std::uint32_t parameterId) {
+  auto* ref = new CLinkRef(device, parameterId);
+  m_members.push_back(ref);
+  return ref;
+}
+
 CLinkRef* CLink::FindRef(const CUuid& device, std::uint32_t parameterId) const {
   for (CLinkRef* r : m_members)
     if (r->m_parameterId == parameterId && r->GetUuid() == device) return r;

@@ -41,6 +41,8 @@ class CLink {
   bool FindRef(CLinkRef** out, const CUuid& device, std::uint32_t parameterId) const;
   // Takes ownership of the member.
   void AddRef(CLinkRef* ref) { m_members.push_back(ref); }
+  // Appends a new member for the device parameter (display flag clear) and returns it.
+  CLinkRef* AddMember(const CUuid& device, std::uint32_t parameterId);
   // Deletes every member of the device, whatever its parameter; returns how many.
   int RemoveDeviceRefs(const CUuid& device);
   // The member whose value wins when linking is switched on: the one at the master index when

@@ -1,4 +1,5 @@
 // The system's links: creation, look-up and the bulk application when linking is switched on.
+#include <algorithm>
 #include <string>
 
 #include "core/Device.h"
@@ -18,6 +19,13 @@ CLink* CSystem::AddLink() {
       return link;
     }
   }
+}
+
+void CSystem::DeleteLink(CLink* link) {
+  auto it = std::find(m_links.begin(), m_links.end(), link);
+  if (it == m_links.end()) return;
+  m_links.erase(it);
+  delete link;
 }
 
 bool CSystem::IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const {

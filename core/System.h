@@ -145,6 +145,9 @@ class CSystem {
   // Appends a new link named "Link n" with the smallest n >= 1 that no link is named with;
   // the modified flag is not touched.
   CLink* AddLink();
+  // Removes the link from the system and deletes it with its members; nothing when the link
+  // is not the system's.
+  void DeleteLink(CLink* link);
   // True when any link has a member for this device parameter.
   bool IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const;
   // With linking active, gives every member of each link the current value of its master

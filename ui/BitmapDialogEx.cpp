@@ -10,7 +10,6 @@
 #include <algorithm>
 
 namespace {
-constexpr float kFadeStep = 0.07f;
 constexpr int kTitleHeight = 22;
 
 void DrawRoundedFrame(QPainter& p, float radius, QColor colour, float width, QRectF r) {
@@ -25,13 +24,20 @@ void DrawRoundedFrame(QPainter& p, float radius, QColor colour, float width, QRe
 CBitmapDialogEx::CBitmapDialogEx(QWidget* parent, const QString& title)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_title(title) {
   setMouseTracking(true);
+  // The skin: light text on a dark ground. Only these two roles are set, so lists, edits and
+  // buttons keep their own colours, and boxes opened over the dialog are not affected.
+  QPalette skin = palette();
+  skin.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+  skin.setColor(QPalette::WindowText, QColor(0xF0, 0xF0, 0xF0));
+  setPalette(skin);
+  setAutoFillBackground(true);
 }
 
 void CBitmapDialogEx::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (m_initialised) return;
   m_initialised = true;
-  m_opacity = 0.0f;
+  m_fade.Reset();
   ApplyOpacity();
   if (m_autoCloseMs != 0) m_autoCloseTimerId = startTimer(int(m_autoCloseMs));
   StartFadeTimer();
@@ -49,38 +55,34 @@ void CBitmapDialogEx::StartFadeTimer() {
   m_fadeTimerId = startTimer(20);
 }
 
-void CBitmapDialogEx::ApplyOpacity() { setWindowOpacity(double(int(m_opacity * 255.0f)) / 255.0); }
+// Without a compositor the window stays opaque, but the ramp and its end run all the same.
+void CBitmapDialogEx::ApplyOpacity() { setWindowOpacity(double(m_fade.GetOpacityByte()) / 255.0); }
 
 void CBitmapDialogEx::accept() {
   m_endWithCancel = false;
-  m_fadingIn = false;
-  StartFadeTimer();
+  StartFadeOut();
 }
 
-void CBitmapDialogEx::reject() {
-  m_fadingIn = false;
+void CBitmapDialogEx::reject() { StartFadeOut(); }
+
+void CBitmapDialogEx::StartFadeOut() {
+  m_fade.StartFadeOut();
   StartFadeTimer();
 }
 
 void CBitmapDialogEx::FadeStep() {
-  if (m_fadingIn) {
-    if (m_opacity >= m_targetOpacity) {
+  switch (m_fade.Step()) {
+    case CDialogFade::Tick::kApplied: ApplyOpacity(); return;
+    case CDialogFade::Tick::kStop:
       if (m_fadeTimerId != 0) killTimer(m_fadeTimerId);
       m_fadeTimerId = 0;
       return;
-    }
-    m_opacity = std::min(m_opacity + kFadeStep, 1.0f);
-    ApplyOpacity();
-    return;
+    case CDialogFade::Tick::kEnd:
+      if (m_fadeTimerId != 0) killTimer(m_fadeTimerId);
+      m_fadeTimerId = 0;
+      done(m_endWithCancel ? QDialog::Rejected : QDialog::Accepted);
+      return;
   }
-  if (m_opacity <= 0.08f) {
-    if (m_fadeTimerId != 0) killTimer(m_fadeTimerId);
-    m_fadeTimerId = 0;
-    done(m_endWithCancel ? QDialog::Rejected : QDialog::Accepted);
-    return;
-  }
-  m_opacity = std::max(m_opacity - kFadeStep, 0.0f);
-  ApplyOpacity();
 }
 
 void CBitmapDialogEx::timerEvent(QTimerEvent* event) {
@@ -89,8 +91,7 @@ void CBitmapDialogEx::timerEvent(QTimerEvent* event) {
   } else if (event->timerId() == m_autoCloseTimerId) {
     killTimer(m_autoCloseTimerId);
     m_autoCloseTimerId = 0;
-    m_fadingIn = false;
-    StartFadeTimer();
+    StartFadeOut();
   } else {
     QDialog::timerEvent(event);
   }

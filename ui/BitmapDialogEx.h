@@ -6,6 +6,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "ui/DialogFade.h"
+
 class CBitmapDialogEx : public QDialog {
  public:
   explicit CBitmapDialogEx(QWidget* parent = nullptr, const QString& title = QString());
@@ -13,12 +15,14 @@ class CBitmapDialogEx : public QDialog {
   void SetTitle(const QString& title) { m_title = title; update(); }
   const QString& GetTitle() const { return m_title; }
   void SetCloseBoxShown(bool shown) { m_closeBoxShown = shown; }
-  void SetTargetOpacity(float opacity) { m_targetOpacity = opacity; }
+  void SetTargetOpacity(float opacity) { m_fade.SetTarget(opacity); }
   // Non-zero: the fade-out starts by itself this long after opening.
   void SetAutoCloseDelay(std::uint32_t ms) { m_autoCloseMs = ms; }
 
-  float GetOpacity() const { return m_opacity; }
-  bool IsFadingIn() const { return m_fadingIn; }
+  float GetOpacity() const { return m_fade.GetOpacity(); }
+  bool IsFadingIn() const { return m_fade.IsFadingIn(); }
+  bool IsCloseBoxShown() const { return m_closeBoxShown; }
+  bool IsCloseBoxHot() const { return m_closeBoxHot; }
 
   // OK and Cancel start the fade-out; the dialog ends when it is done (IDOK unless only
   // Cancel ran).
@@ -30,6 +34,9 @@ class CBitmapDialogEx : public QDialog {
   static constexpr int kAutoCloseTimer = 98;
   // One fade tick; public so that tests step the fade without waiting.
   void FadeStep();
+  // Starts the fade-out without touching how the dialog ends (IDCANCEL unless accept() ran):
+  // for derived dialogs whose own accept() and reject() do not close them.
+  void StartFadeOut();
 
   // The close box's hit rectangle in client co-ordinates.
   QRect CloseBoxRect() const;
@@ -50,9 +57,7 @@ class CBitmapDialogEx : public QDialog {
   std::uint32_t m_autoCloseMs = 0;
   bool m_closeBoxShown = false;
   bool m_closeBoxHot = false;
-  bool m_fadingIn = true;
-  float m_opacity = 0.0f;
-  float m_targetOpacity = 0.9f;
+  CDialogFade m_fade;
   bool m_endWithCancel = true;
   bool m_initialised = false;
   int m_fadeTimerId = 0;

@@ -182,7 +182,7 @@ class CNerexSeriesDevice : public CDevice {
   // --- Parameter catalogue ---
   // Appends a copy of every descriptor of this device whose kind equals like's kind, or of every
   // descriptor when like is the NULL descriptor; ids ascending.
-  void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out);
+  void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) override;
 
   // --- Notification sweeps (UI thread) ---
   // Pushes every parameter's current value through the base change path (panels, custom panels,

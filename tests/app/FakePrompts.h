@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/UserPrompts.h"
+#include "core/System.h"
+#include "core/User.h"
 
 class CFakePrompts : public IUserPrompts {
  public:
@@ -56,6 +58,45 @@ class CFakePrompts : public IUserPrompts {
 
   void RunLoaderDialog() override { ++loaderDialogs; }
   int loaderDialogs = 0;
+
+  // The users and links dialogs: what "the user" does in them, and how they end.
+  bool RunFileProperties(CSystem& system) override {
+    ++filePropertiesSheets;
+    if (onFileProperties) onFileProperties(system);
+    return filePropertiesOk;
+  }
+  bool RunSwitchUser(CSystem& system) override {
+    ++switchUserDialogs;
+    if (switchToUser >= 0) system.SetCurrentUser(switchToUser);
+    return switchToUser >= 0;
+  }
+  bool RunChangePassword(CUser& user) override {
+    ++changePasswordDialogs;
+    if (newPassword.empty()) return false;
+    user.m_password = newPassword;
+    return true;
+  }
+  void RunLinkManager(CSystem& system, std::int32_t& deviceIndex) override {
+    linkManagerDeviceIndexes.push_back(deviceIndex);
+    if (onLinkManager) onLinkManager(system);
+    deviceIndex = linkManagerDeviceIndexOut;
+  }
+  bool OpenDocument(const std::string& path) override {
+    openedDocuments.push_back(path);
+    return openDocumentOk;
+  }
+  std::function<void(CSystem&)> onFileProperties;
+  bool filePropertiesOk = true;
+  int filePropertiesSheets = 0;
+  int switchToUser = -1;
+  int switchUserDialogs = 0;
+  std::string newPassword;
+  int changePasswordDialogs = 0;
+  std::function<void(CSystem&)> onLinkManager;
+  std::vector<std::int32_t> linkManagerDeviceIndexes;
+  std::int32_t linkManagerDeviceIndexOut = 0;
+  std::vector<std::string> openedDocuments;
+  bool openDocumentOk = true;
 
   bool AskConfirm(const std::string& caption, const std::string& question, const std::string&,
                   bool& neverAgain) override {

@@ -12,11 +12,10 @@
 #include "core/Security.h"
 #include "core/SecurityDialog.h"
 #include "devices/amplifier/PannexDevice.h"
-#include "devices/amplifier/SornicAmpDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/core/BusHarness.h"
+#include "tests/support/SecureUnits.h"
 #include "tools/devsim/SimSecurityUnit.h"
-#include "tools/devsim/SimZelAmp.h"
 
 namespace {
 
@@ -120,14 +119,7 @@ class SecurityTest : public ::testing::Test {
  protected:
   SecurityTest() {
     system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
-    CSecurityTimings fast;
-    fast.pollMs = 1;
-    fast.messagePauseMs = 5;
-    fast.updatePauseMs = 5;
-    fast.dialogOpenTimeoutMs = 3000;
-    fast.dialogSendTimeoutMs = 3000;
-    fast.answerTimeoutMs = 10000;
-    system.SetSecurityTimingsForTests(fast);
+    system.SetSecurityTimingsForTests(QuickSecurityTimings());
     frame.system = &system;
     frame.dialog = &dialog;
   }
@@ -138,32 +130,7 @@ class SecurityTest : public ::testing::Test {
 
   // A Zel amplifier (type 51) or a Sornic amplifier (type 60) with its simulated unit.
   CSimSecurityUnit* AddSecureUnit(std::uint8_t type, std::uint32_t id, const std::string& name, const Users& users) {
-    SimSecurityConfig config;
-    config.typeCode = type;
-    config.deviceId = id;
-    // A Zel amplifier answers its whole protocol, so that it stays connected after the pass.
-    CSimSecurityUnit* unit = nullptr;
-    if (type == 60) {
-      unit = bus.Add<CSimSecurityUnit>(config);
-    } else {
-      auto* amp = bus.Add<CSimZelAmpUnit>(config);
-      amp->Update([&](SimZelAmpState& state) { state.name = name; });
-      unit = amp;
-    }
-    unit->SetUsers(users);
-    CDevice* device = nullptr;
-    if (type == 60) {
-      auto* sornic = new CSornicAmpDevice(&system, &frame, type, id, 0);
-      sornic->Initialise();
-      device = sornic;
-    } else {
-      auto* zel = new CZelSeriesDevice(&system, &frame, type, id);
-      zel->Initialise();
-      device = zel;
-    }
-    device->SetName(name);
-    system.AppendDevice(device);
-    return unit;
+    return ::AddSecureUnit(bus, system, &frame, type, id, name, users);
   }
   // A Zel amplifier that nothing on the bus answers.
   CDevice* AddUnreachable(std::uint32_t id, const std::string& name) {

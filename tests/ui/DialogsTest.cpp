@@ -1,11 +1,16 @@
 // The fading dialog base and the go-online question.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QRadioButton>
 
 #include "ui/BitmapDialogEx.h"
 #include "ui/GoOnlineAskDlg.h"
+#include "ui/SplashScreen.h"
 
 TEST(BitmapDialogExTest, FadeInStopsAtTargetAndFadeOutEndsTheDialog) {
   CBitmapDialogEx dialog(nullptr, "Title");
@@ -55,4 +60,73 @@ TEST(GoOnlineAskDlgTest, StartsWithRetrieveAndFollowsTheClicks) {
   EXPECT_TRUE(dialog.GetAlways());
   dialog.RetrieveButton()->click();
   EXPECT_EQ(dialog.GetChoice(), 0u);
+}
+
+TEST(BitmapDialogExTest, DrawsTheTitleBarAndCloseBoxOnlyWithATitleAndHighlightsTheBoxUnderThePointer) {
+  CBitmapDialogEx titled(nullptr, "Link Manager");
+  titled.SetCloseBoxShown(true);
+  titled.resize(300, 200);
+  const QImage bar = titled.grab().toImage();
+  // Gradient from black at the top to grey at the bottom of the 22-pixel bar.
+  EXPECT_LT(bar.pixelColor(60, 1).value(), 40);
+  EXPECT_GT(bar.pixelColor(60, 19).value(), 100);
+  EXPECT_GT(bar.pixelColor(60, 19).value(), bar.pixelColor(60, 3).value());
+  // The cross of the close box crosses at (right - 27, top + 10) in its light grey.
+  const QColor cross = bar.pixelColor(300 - 27, 10);
+  EXPECT_GT(cross.red(), 150);
+  // Below the bar the skin's dark ground.
+  EXPECT_EQ(bar.pixelColor(150, 100), QColor(0x20, 0x20, 0x20));
+
+  CBitmapDialogEx plain;
+  plain.SetCloseBoxShown(true);
+  plain.resize(300, 200);
+  const QImage none = plain.grab().toImage();
+  EXPECT_EQ(none.pixelColor(60, 10), QColor(0x20, 0x20, 0x20));
+  EXPECT_EQ(none.pixelColor(300 - 27, 10), QColor(0x20, 0x20, 0x20));
+
+  const QPoint inside = titled.CloseBoxRect().center();
+  QMouseEvent move(QEvent::MouseMove, inside, titled.mapToGlobal(inside), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(&titled, &move);
+  EXPECT_TRUE(titled.IsCloseBoxHot());
+  QMouseEvent away(QEvent::MouseMove, QPoint(20, 100), titled.mapToGlobal(QPoint(20, 100)), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(&titled, &away);
+  EXPECT_FALSE(titled.IsCloseBoxHot());
+
+  // A click where the box would be does nothing special when it is not shown.
+  CBitmapDialogEx closed(nullptr, "Title");
+  closed.resize(300, 200);
+  closed.show();
+  QMouseEvent press(QEvent::MouseButtonPress, inside, closed.mapToGlobal(inside), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(&closed, &press);
+  EXPECT_TRUE(closed.IsFadingIn());
+}
+
+TEST(SplashScreenTest, DrawsTheVersionInWhiteInItsBoxAndAKeyOnItClosesIt) {
+  QImage picture(600, 400, QImage::Format_ARGB32_Premultiplied);
+  picture.fill(QColor(0, 0, 80));
+  QPointer<CSplashScreen> splash = new CSplashScreen(picture, "Version 2.3.4 Build 567");
+  EXPECT_EQ(splash->size(), QSize(600, 400));
+  const QImage drawn = splash->grab().toImage();
+  int whiteInBox = 0;
+  int lightOutside = 0;
+  for (int y = 0; y < drawn.height(); ++y) {
+    for (int x = 0; x < drawn.width(); ++x) {
+      const bool light = drawn.pixelColor(x, y).lightness() > 160;
+      const bool inBox = x >= 378 && x < 578 && y >= 290 && y < 390;
+      if (light && inBox) ++whiteInBox;
+      if (light && !inBox) ++lightOutside;
+    }
+  }
+  EXPECT_GT(whiteInBox, 20);
+  EXPECT_EQ(lightOutside, 0);
+  EXPECT_EQ(drawn.pixelColor(10, 10), QColor(0, 0, 80));
+
+  splash->ShowSplashScreen(60000);
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+  QApplication::sendEvent(splash, &key);
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QApplication::processEvents();
+  EXPECT_TRUE(splash.isNull());
 }

@@ -86,8 +86,7 @@ CUniversalLoaderDialog::CUniversalLoaderDialog(QWidget* parent, ILoaderClock* cl
   statusLayout->addWidget(m_presetText, 2, 1);
   statusLayout->setColumnStretch(1, 1);
 
-  m_log = new QListWidget(this);
-  m_log->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_log = new CHListBox(this);
   m_log->setSelectionMode(QAbstractItemView::NoSelection);
   m_log->setMinimumHeight(180);
 
@@ -312,12 +311,12 @@ void CUniversalLoaderDialog::OnProgress(int percent) {
 }
 
 void CUniversalLoaderDialog::OnLogLine(const QString& text, bool replaceLast) {
-  if (replaceLast && m_log->count() > 0) delete m_log->takeItem(m_log->count() - 1);
+  if (replaceLast && m_log->count() > 0) m_log->DeleteString(m_log->count() - 1);
   AddLogLine(text);
 }
 
 void CUniversalLoaderDialog::AddLogLine(const QString& text) {
-  m_log->addItem(text);
+  m_log->AddString(text);
   m_log->scrollToBottom();
 }
 

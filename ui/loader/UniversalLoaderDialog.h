@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "ui/dialogs/HListBox.h"
 #include "ui/loader/LoaderContext.h"
 
 class QLabel;
@@ -118,7 +119,7 @@ class CUniversalLoaderDialog : public QDialog {
   QPushButton* m_presetsButton;
   QLineEdit* m_firmwareText;
   QLineEdit* m_presetText;
-  QListWidget* m_log;
+  CHListBox* m_log;
   QProgressBar* m_progress;
   QPushButton* m_loadButton;
 };

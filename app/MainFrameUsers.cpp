@@ -1,0 +1,108 @@
+// Main frame: the user, password, file-properties, link and help-document commands.
+#include <QCoreApplication>
+#include <QDir>
+#include <sstream>
+
+#include "app/CommandIds.h"
+#include "app/MainFrame.h"
+#include "app/UserPrompts.h"
+#include "core/CPData.h"
+#include "core/ControlPanel.h"
+#include "core/Device.h"
+#include "core/Link.h"
+#include "core/User.h"
+
+namespace {
+
+const char* const kQuickStartGuide = "Orvak Quick Start Guide.pdf";
+const char* const kQuickStartFailed = "Could not open Quick Start Guide.";
+
+// Everything of the links that the link manager can change, to tell whether it did.
+std::string LinksState(const CSystem& system) {
+  std::ostringstream out;
+  for (const CLink* link : system.GetLinks()) {
+    out << link << '|' << link->m_name << '|' << link->m_master;
+    for (const CLinkRef* member : link->m_members) out << '|' << member << ':' << member->m_parameterId;
+    out << '\n';
+  }
+  return out.str();
+}
+
+}  // namespace
+
+void CMainFrame::OnFileProperties() {
+  if (!Prompts().RunFileProperties(m_system)) return;
+  PostMessage(FrameMsg::kSetMessageString, Cmd::kIdleMessage, 0);
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnSwitchUsers() {
+  if (!Prompts().RunSwitchUser(m_system)) return;
+  const CUser* user = CurrentUser();
+  if (user && user->GetRestrictionMask() != 0 && m_system.GetDesignMode() != 0) SetDesignMode(0);
+  for (CDevice* device : m_system.GetDevices()) {
+    CControlPanel* panel = device->GetControlPanel();
+    if (!panel) continue;
+    if (CurrentUserMayUse(device->GetUuid())) {
+      panel->ApplyPermissions(true);
+    } else {
+      panel->DestroyPanelWindow();
+    }
+  }
+  // Closed and opened again, so that each panel's close-box rule follows the new user.
+  for (CCPData* panel : m_system.GetCustomPanels()) {
+    if (!panel->m_pView) continue;
+    panel->m_pView->DestroyPanelWindow();
+    panel->m_pView = nullptr;
+    if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
+  }
+  FillCustomPanelCombo();
+  m_system.SetModified(true);
+  PostMessage(FrameMsg::kSetMessageString, Cmd::kIdleMessage, 0);
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnChangePassword() {
+  const int index = m_system.GetCurrentUser();
+  CUserList& users = m_system.GetUsers();
+  if (index < 0 || std::size_t(index) >= users.size()) return;
+  // The dialog works on a copy: the comms worker may be reading the users meanwhile.
+  CUser edited;
+  edited.CopyFrom(*users[std::size_t(index)]);
+  if (!Prompts().RunChangePassword(edited)) return;
+  {
+    CSingleLock lock(m_system.GetLock());
+    if (std::size_t(index) < users.size()) users[std::size_t(index)]->m_password = edited.m_password;
+  }
+  m_system.SetModified(true);
+  if (m_online) m_system.SetNeedSecuritySet(true);
+}
+
+void CMainFrame::OnLinkManager() {
+  const std::string before = LinksState(m_system);
+  Prompts().RunLinkManager(m_system, m_linkManagerDevice);
+  // The dialog changes the links in place: a change must not be lost on closing the file.
+  if (LinksState(m_system) != before) m_system.SetModified(true);
+  m_system.ApplyLinks();
+}
+
+void CMainFrame::OnLinkingStatus() {
+  m_system.SetLinksActive(!m_system.AreLinksActive());
+  m_system.SetModified(true);
+  if (m_system.AreLinksActive()) m_system.ApplyLinks();
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnAddLink() {
+  m_system.AddLink();
+  m_system.SetModified(true);
+}
+
+std::string CMainFrame::QuickStartGuidePath() {
+  return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kQuickStartGuide)).toStdString();
+}
+
+void CMainFrame::OnQuickStartGuide() {
+  if (!Prompts().OpenDocument(QuickStartGuidePath()))
+    Prompts().ShowMessage(ProductName().toStdString(), kQuickStartFailed, IUserPrompts::Icon::Exclamation);
+}

@@ -1,0 +1,150 @@
+// The frame's user, link and help commands: their enable rules and what they do after the
+// dialogs (answered by the scripted prompts), and the security dialog opened on the worker's
+// request.
+#include <QAction>
+
+#include "app/CommandIds.h"
+#include "core/Link.h"
+#include "core/SecurityDialog.h"
+#include "core/System.h"
+#include "core/User.h"
+#include "tests/app/FrameFixture.h"
+#include "tests/support/TestDevices.h"
+
+namespace {
+
+class UserCommandsTest : public FrameTest {
+ protected:
+  CFrameUnderTest& MakeSecuredFrame() {
+    CFrameUnderTest& f = MakeFrame();
+    CSystem& system = f.GetSystem();
+    system.GetUsers().push_back(new CUser("Bob", "pw"));
+    system.GetUsers().back()->SetRestrictionMask(kRestrictUseDeviceControls);
+    system.SetUseSystemSecurity(true);
+    return f;
+  }
+  static bool Enabled(CMainFrame& f, std::uint32_t id) {
+    f.UpdateCommandUI();
+    return f.GetCommand(id)->isEnabled();
+  }
+};
+
+}  // namespace
+
+TEST_F(UserCommandsTest, EnableRulesFollowSecurityRestrictionsAndDevices) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  EXPECT_TRUE(Enabled(f, Cmd::kFileProperties));
+  EXPECT_FALSE(Enabled(f, Cmd::kLinkManager));  // no devices
+  EXPECT_FALSE(Enabled(f, Cmd::kSwitchUsers));  // security off
+  EXPECT_FALSE(Enabled(f, Cmd::kChangePassword));
+  EXPECT_TRUE(Enabled(f, Cmd::kAddLink));
+  EXPECT_TRUE(Enabled(f, Cmd::kQuickStartGuide));
+  EXPECT_TRUE(f.GetCommand(Cmd::kLinkingStatus)->isChecked());
+
+  system.AppendDevice(new CTestDevice(&system, 1, &f));
+  system.SetUseSystemSecurity(true);
+  EXPECT_TRUE(Enabled(f, Cmd::kLinkManager));
+  EXPECT_FALSE(Enabled(f, Cmd::kSwitchUsers));  // one user only
+  EXPECT_TRUE(Enabled(f, Cmd::kChangePassword));
+  system.GetUsers().push_back(new CUser("Bob", "pw"));
+  EXPECT_TRUE(Enabled(f, Cmd::kSwitchUsers));
+
+  // A restricted current user: no file properties, links or linking status.
+  system.SetCurrentUser(1);
+  system.GetUsers()[1]->SetRestrictionMask(kRestrictChangePassword);
+  EXPECT_FALSE(Enabled(f, Cmd::kFileProperties));
+  EXPECT_FALSE(Enabled(f, Cmd::kLinkManager));
+  EXPECT_FALSE(Enabled(f, Cmd::kLinkingStatus));
+  EXPECT_FALSE(Enabled(f, Cmd::kChangePassword));
+  EXPECT_TRUE(Enabled(f, Cmd::kSwitchUsers));
+}
+
+TEST_F(UserCommandsTest, SwitchUsersMakesTheChosenUserCurrentAndTheStatusNamesIt) {
+  CFrameUnderTest& f = MakeSecuredFrame();
+  prompts.switchToUser = 1;
+  f.RunCommand(Cmd::kSwitchUsers);
+  EXPECT_EQ(prompts.switchUserDialogs, 1);
+  EXPECT_EQ(f.GetSystem().GetCurrentUser(), 1);
+  EXPECT_TRUE(f.GetSystem().IsModified());
+  ProcessEvents();
+  EXPECT_EQ(f.GetStatusText(), "Current User - Bob");
+
+  f.GetSystem().SetModified(false);
+  prompts.switchToUser = -1;  // cancelled
+  f.RunCommand(Cmd::kSwitchUsers);
+  EXPECT_FALSE(f.GetSystem().IsModified());
+}
+
+TEST_F(UserCommandsTest, ChangePasswordChangesTheCurrentUsersPasswordOffline) {
+  CFrameUnderTest& f = MakeSecuredFrame();
+  f.RunCommand(Cmd::kChangePassword);  // cancelled: nothing changes
+  EXPECT_FALSE(f.GetSystem().IsModified());
+  prompts.newPassword = "fresh";
+  f.RunCommand(Cmd::kChangePassword);
+  EXPECT_EQ(f.GetSystem().GetUsers()[0]->GetPassword(), "fresh");
+  EXPECT_TRUE(f.GetSystem().IsModified());
+  EXPECT_FALSE(f.GetSystem().NeedSecuritySet());  // offline: nothing to write
+}
+
+TEST_F(UserCommandsTest, FilePropertiesOkRefreshesTheStatusTextFromTheSecuritySetting) {
+  CFrameUnderTest& f = MakeFrame();
+  prompts.onFileProperties = [](CSystem& system) { system.SetUseSystemSecurity(true); };
+  f.RunCommand(Cmd::kFileProperties);
+  ProcessEvents();
+  EXPECT_EQ(prompts.filePropertiesSheets, 1);
+  EXPECT_EQ(f.GetStatusText(), "Current User - Admin");
+}
+
+TEST_F(UserCommandsTest, LinkManagerKeepsItsDeviceBetweenOpeningsAndAChangeMarksTheFile) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  system.AppendDevice(new CTestDevice(&system, 1, &f));
+  prompts.onLinkManager = [](CSystem& s) { s.AddLink(); };
+  prompts.linkManagerDeviceIndexOut = 2;
+  f.RunCommand(Cmd::kLinkManager);
+  EXPECT_TRUE(system.IsModified());
+  system.SetModified(false);
+  prompts.onLinkManager = nullptr;
+  f.RunCommand(Cmd::kLinkManager);
+  EXPECT_EQ(prompts.linkManagerDeviceIndexes, (std::vector<std::int32_t>{0, 2}));
+  EXPECT_FALSE(system.IsModified());  // nothing changed the second time
+}
+
+TEST_F(UserCommandsTest, LinkingStatusAndAddLinkChangeTheFile) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  f.RunCommand(Cmd::kLinkingStatus);
+  EXPECT_FALSE(system.AreLinksActive());
+  EXPECT_FALSE(f.GetCommand(Cmd::kLinkingStatus)->isChecked());
+  EXPECT_TRUE(system.IsModified());
+  f.RunCommand(Cmd::kLinkingStatus);
+  EXPECT_TRUE(system.AreLinksActive());
+  system.SetModified(false);
+  f.RunCommand(Cmd::kAddLink);
+  f.RunCommand(Cmd::kAddLink);
+  ASSERT_EQ(system.GetLinks().size(), 2u);
+  EXPECT_EQ(system.GetLinks()[1]->GetName(), "Link 2");
+  EXPECT_TRUE(system.IsModified());
+}
+
+TEST_F(UserCommandsTest, QuickStartGuideThatCannotBeOpenedIsReported) {
+  CFrameUnderTest& f = MakeFrame();
+  f.RunCommand(Cmd::kQuickStartGuide);
+  ASSERT_EQ(prompts.openedDocuments.size(), 1u);
+  EXPECT_TRUE(QString::fromStdString(prompts.openedDocuments[0]).endsWith("/Orvak Quick Start Guide.pdf"));
+  EXPECT_TRUE(prompts.messages.empty());
+  prompts.openDocumentOk = false;
+  f.RunCommand(Cmd::kQuickStartGuide);
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].text, "Could not open Quick Start Guide.");
+}
+
+TEST_F(UserCommandsTest, SecurityDialogOpenedWithoutAPassClosesByItself) {
+  CFrameUnderTest& f = MakeFrame();
+  f.PostMessage(FrameMsg::kOpenSecurityDlg, 0, 0);
+  // The modal dialog runs inside the handler and ends once it sees that no pass waits for it.
+  ProcessEvents();
+  EXPECT_EQ(f.GetSystem().GetSecurityDialog(), nullptr);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}

@@ -1,0 +1,176 @@
+// The in-place rename of list rows, the horizontal extent list and the coloured tree.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QScrollBar>
+
+#include "tests/ui/dialogs/DialogTestSupport.h"
+#include "ui/dialogs/EditableListBox.h"
+#include "ui/dialogs/FileDialogEx.h"
+#include "ui/dialogs/HListBox.h"
+#include "ui/dialogs/TreeCtrlEx.h"
+
+namespace {
+
+void DoubleClick(QListWidget& list, int row) {
+  const QPoint at = list.visualItemRect(list.item(row)).center();
+  QMouseEvent press(QEvent::MouseButtonPress, at, list.viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(list.viewport(), &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, list.viewport()->mapToGlobal(at), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(list.viewport(), &release);
+  QMouseEvent dbl(QEvent::MouseButtonDblClick, at, list.viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                  Qt::NoModifier);
+  QApplication::sendEvent(list.viewport(), &dbl);
+}
+
+class EditableListBoxTest : public ::testing::Test {
+ protected:
+  EditableListBoxTest() {
+    list.resize(160, 200);
+    for (const char* name : {"Admin", "Bob", "Carol"}) list.addItem(QString::fromLatin1(name));
+    list.SetRowRenamedHandler([this](int index, const QString& old) { renames.push_back({index, old}); });
+    list.show();
+    WaitForUi([&] { return list.isVisible(); });
+  }
+  QStringList Rows() const {
+    QStringList rows;
+    for (int i = 0; i < list.count(); ++i) rows << list.item(i)->text();
+    return rows;
+  }
+  struct Rename {
+    int index;
+    QString old;
+  };
+  CEditableListBox list;
+  std::vector<Rename> renames;
+};
+
+}  // namespace
+
+TEST_F(EditableListBoxTest, FirstRowIsNeverRenamedAndOthersOpenAnEditorOfEightCharacters) {
+  list.setCurrentRow(0);
+  DoubleClick(list, 0);
+  EXPECT_FALSE(list.IsEditing());
+  list.setCurrentRow(1);
+  DoubleClick(list, 1);
+  ASSERT_TRUE(list.IsEditing());
+  EXPECT_EQ(list.GetEditIndex(), 1);
+  CEditHelper* editor = list.GetEditor();
+  EXPECT_EQ(editor->text(), "Bob");
+  EXPECT_EQ(editor->selectedText(), "Bob");
+  editor->clear();
+  TypeText(editor, "NineChars");
+  EXPECT_EQ(editor->text(), "NineChar");  // the ninth is refused
+  PressKey(editor, Qt::Key_Return);
+  EXPECT_FALSE(list.IsEditing());
+  EXPECT_EQ(Rows(), (QStringList{"Admin", "NineChar", "Carol"}));
+  ASSERT_EQ(renames.size(), 1u);
+  EXPECT_EQ(renames[0].index, 1);
+  EXPECT_EQ(renames[0].old, "Bob");
+  EXPECT_EQ(list.currentRow(), 1);
+}
+
+TEST_F(EditableListBoxTest, EscapeOrAnUnchangedTextRenamesNothingEvenWhenTheEditorThenLosesTheFocus) {
+  list.setCurrentRow(2);
+  list.BeginEdit();
+  CEditHelper* editor = list.GetEditor();
+  editor->setText("Zed");
+  PressKey(editor, Qt::Key_Escape);
+  // The editor goes later and loses the focus on its way: that must not commit "Zed".
+  QFocusEvent out(QEvent::FocusOut);
+  QApplication::sendEvent(editor, &out);
+  WaitForUi([] { return true; });
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(Rows(), (QStringList{"Admin", "Bob", "Carol"}));
+  EXPECT_TRUE(renames.empty());
+
+  list.BeginEdit();
+  PressKey(list.GetEditor(), Qt::Key_Return);
+  EXPECT_TRUE(renames.empty());
+}
+
+TEST_F(EditableListBoxTest, LosingTheFocusOrScrollingCommitsAndASortedListMovesTheRow) {
+  list.setCurrentRow(1);
+  list.BeginEdit();
+  list.GetEditor()->setText("Dave");
+  QFocusEvent out(QEvent::FocusOut);
+  QApplication::sendEvent(list.GetEditor(), &out);
+  EXPECT_EQ(Rows(), (QStringList{"Admin", "Dave", "Carol"}));
+
+  list.SetSorted(true);
+  list.setCurrentRow(1);
+  list.BeginEdit();
+  list.GetEditor()->setText("Abe");
+  list.EndEdit(true);
+  EXPECT_EQ(Rows(), (QStringList{"Abe", "Admin", "Carol"}));
+  EXPECT_EQ(list.currentRow(), 0);
+  EXPECT_EQ(renames.back().index, 0);
+
+  list.setCurrentRow(2);
+  list.BeginEdit();
+  list.GetEditor()->setText("Cy");
+  list.verticalScrollBar()->setRange(0, 10);
+  list.verticalScrollBar()->setValue(1);
+  EXPECT_FALSE(list.IsEditing());
+  EXPECT_TRUE(Rows().contains("Cy"));
+}
+
+TEST(HListBoxTest, ExtentFollowsTheWidestRowAndABadIndexChangesNothing) {
+  CHListBox list;
+  list.AddString("short");
+  const int shortWidth = list.GetHorizontalExtent();
+  list.AddString("a much longer row of progress text");
+  const int longWidth = list.GetHorizontalExtent();
+  EXPECT_GT(longWidth, shortWidth);
+  list.AddString("medium row");
+  EXPECT_EQ(list.GetHorizontalExtent(), longWidth);
+  EXPECT_EQ(list.DeleteString(7), -1);
+  EXPECT_EQ(list.GetHorizontalExtent(), longWidth);
+  EXPECT_EQ(list.DeleteString(1), 2);
+  EXPECT_LT(list.GetHorizontalExtent(), longWidth);
+  EXPECT_GT(list.GetHorizontalExtent(), shortWidth);
+  list.DeleteString(0);
+  list.DeleteString(0);
+  EXPECT_EQ(list.GetHorizontalExtent(), 0);
+}
+
+TEST(TreeCtrlExTest, GreyAndBoldItemsKeepTheirLookTogether) {
+  CTreeCtrlEx tree;
+  auto* item = new QTreeWidgetItem(&tree, {QStringLiteral("Member")});
+  tree.SetItemGrey(item);
+  tree.SetItemBold(item, true);
+  EXPECT_EQ(item->foreground(0).color(), QColor(150, 150, 150));
+  EXPECT_TRUE(CTreeCtrlEx::IsItemBold(item));
+  tree.SetItemBold(item, false);
+  EXPECT_FALSE(CTreeCtrlEx::IsItemBold(item));
+  EXPECT_EQ(item->foreground(0).color(), QColor(150, 150, 150));
+}
+
+TEST(FileDialogExTest, ShowsThumbnailsOfImagesOnceShown) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QImage picture(200, 100, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  const QString png = dir.filePath("red.png");
+  ASSERT_TRUE(picture.save(png));
+  const QString text = dir.filePath("notes.txt");
+  QFile file(text);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("x");
+  file.close();
+
+  CFileDialogEx dialog(true, "png", QString(), "Images (*.png *.bmp *.jpg)");
+  dialog.setDirectory(dir.path());
+  dialog.show();
+  ASSERT_TRUE(WaitForUi([&] { return dialog.IsThumbnailView(); }));
+  const QImage thumb = dialog.IconFor(png).pixmap(QSize(64, 64)).toImage();
+  ASSERT_FALSE(thumb.isNull());
+  EXPECT_EQ(thumb.width(), 64);
+  EXPECT_EQ(thumb.pixelColor(32, thumb.height() / 2), QColor(Qt::red));
+  EXPECT_TRUE(dialog.IconFor(text).pixmap(QSize(64, 64)).toImage().pixelColor(32, 32) != QColor(Qt::red));
+  dialog.reject();
+}

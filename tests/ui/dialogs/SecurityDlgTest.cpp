@@ -1,0 +1,223 @@
+// The security dialog end to end: the comms worker's security pass against the simulated
+// secured unit, answered through the dialog's own widgets.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <atomic>
+
+#include "core/CommsWorker.h"
+#include "core/LogFile.h"
+#include "core/SecurityDialog.h"
+#include "core/SerialComms.h"
+#include "core/System.h"
+#include "devices/amplifier/PannexDevice.h"
+#include "platform/SerialPortMemory.h"
+#include "platform/WindowMessages.h"
+#include "tests/support/SecureUnits.h"
+#include "tests/ui/dialogs/DialogTestSupport.h"
+#include "ui/dialogs/SecurityDlg.h"
+#include "tests/support/RecordingUi.h"
+
+namespace {
+
+// The main frame as far as the pass needs it, on the UI thread: opens the dialog when asked.
+class CDialogFrame : public CMessageTarget {
+ public:
+  explicit CDialogFrame(CSystem& system) : m_system(system) {}
+  std::unique_ptr<CSecurityDlg> dialog;
+  int dialogsOpened = 0;
+  std::atomic<int> goOffline{0};
+
+ protected:
+  void OnMessage(const CPostedMessage& m) override {
+    if (m.message == UWM_GO_OFFLINE) ++goOffline;
+    if (m.message != UWM_OPEN_SECURITY_DIALOG) return;
+    ++dialogsOpened;
+    dialog = std::make_unique<CSecurityDlg>(m_system);
+    dialog->SetTitle(m.wParam == 0 ? QStringLiteral("Checking Security...") : QStringLiteral("Updating Security..."));
+    dialog->show();
+  }
+
+ private:
+  CSystem& m_system;
+};
+
+// The system's UI services: posts reach the frame above on the UI thread.
+class CDialogFrameUi : public CRecordingUi {
+ public:
+  explicit CDialogFrameUi(CMessageTarget& frame) : m_frame(frame) {}
+  bool Post(CPostedMessage message) override { return m_frame.Post(std::move(message)); }
+
+ private:
+  CMessageTarget& m_frame;
+};
+
+class SecurityDlgTest : public ::testing::Test {
+ protected:
+  SecurityDlgTest() {
+    system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+    system.SetSecurityTimingsForTests(QuickSecurityTimings());
+  }
+  ~SecurityDlgTest() override {
+    system.StopCommsThread();
+    bus.Stop();
+    frame.DispatchPendingMessages();
+  }
+  CSimSecurityUnit* AddSecureUnit(std::uint32_t id, const std::string& name, const SimUsers& users) {
+    return ::AddSecureUnit(bus, system, &frame, 51, id, name, users);
+  }
+  // A module whose family keeps no security: the secured unit is then not the whole network.
+  void AddModule(std::uint32_t id) {
+    auto* pannex = new CPannexDevice(&system, &frame, 49, id);
+    pannex->Initialise();
+    pannex->SetName("Module");
+    system.AppendDevice(pannex);
+  }
+  void GoOnline() {
+    bus.Start();
+    system.Start(&ui);
+    system.SetNeedSecurityGet(true);
+    ASSERT_TRUE(system.GoOnline(0));
+    ASSERT_TRUE(WaitForUi([&] { return frame.dialog != nullptr; }));
+  }
+  CSecurityDlg& Dialog() { return *frame.dialog; }
+  // The dialog asks for a password (device list or import) with an empty edit.
+  bool WaitForPasswordPrompt() {
+    return WaitForUi([&] {
+      return frame.dialog && Dialog().PasswordEdit()->isVisible() && Dialog().PasswordEdit()->text().isEmpty() &&
+             Dialog().GetAnswer() == kSecurityAnswerNone;
+    });
+  }
+  bool WaitForDialogEnd() {
+    return WaitForUi([&] { return frame.dialog && !Dialog().isVisible(); });
+  }
+
+  std::shared_ptr<CSerialLine> line = std::make_shared<CSerialLine>();
+  CSimBus bus{std::make_unique<CLineWire>(line)};
+  CSystem system;
+  CDialogFrame frame{system};
+  CDialogFrameUi ui{frame};
+};
+
+}  // namespace
+
+TEST_F(SecurityDlgTest, SecuredUnitAsksForItsPasswordRefusesAWrongOneAndConnectsWithTheRightOne) {
+  CSimSecurityUnit* unit = AddSecureUnit(5, "AmpA", {{"Boss", "Secret1"}, {"Op", "x"}});
+  AddModule(9);
+  GoOnline();
+  ASSERT_TRUE(WaitForPasswordPrompt());
+  CSecurityDlg& dialog = Dialog();
+  EXPECT_EQ(dialog.GetTitle(), "Checking Security...");
+  EXPECT_EQ(dialog.HeaderLine()->text(), "The following devices need passwords to connect :");
+  EXPECT_EQ(dialog.PromptLine()->text(), "Please enter Admin password (case sensitive) :");
+  ASSERT_EQ(dialog.DeviceList()->count(), 1);
+  EXPECT_EQ(dialog.DeviceList()->item(0)->text(), "AmpA");
+  EXPECT_FALSE(dialog.MessageArea()->isVisible());
+  EXPECT_TRUE(dialog.AbortButton()->isVisible());
+  EXPECT_EQ(dialog.CancelButton()->text(), "Cancel");
+  EXPECT_EQ(dialog.OkButton()->text(), "Ok");
+  EXPECT_EQ(dialog.PasswordEdit()->echoMode(), QLineEdit::Password);
+  SaveShotIfAsked(dialog, "security-passwords");
+
+  TypeText(dialog.PasswordEdit(), "secret1");  // the wrong case
+  dialog.OkButton()->click();
+  // "Incorrect Password", then the same question again with an empty edit.
+  ASSERT_TRUE(WaitForPasswordPrompt());
+  EXPECT_EQ(unit->SecurityWrites(), 0);
+  EXPECT_EQ(dialog.DeviceList()->count(), 1);
+
+  TypeText(dialog.PasswordEdit(), "Secret1");
+  PressKey(dialog.PasswordEdit(), Qt::Key_Return);
+  ASSERT_TRUE(WaitForDialogEnd());
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+  EXPECT_TRUE(dialog.GetLink()->IsClosed());
+  EXPECT_TRUE(unit->GetUsers().empty());
+  EXPECT_FALSE(system.GetDevice(0)->NeedsInitialisation());
+  EXPECT_FALSE(system.GetUseSystemSecurity());
+  EXPECT_EQ(frame.dialogsOpened, 1);
+}
+
+TEST_F(SecurityDlgTest, CancelLeavesTheUnitUnconnectedAndShowsWhichDevicesAreLeftOut) {
+  CSimSecurityUnit* unit = AddSecureUnit(5, "AmpA", {{"Boss", "pw"}});
+  AddModule(9);
+  // Long enough that the device list is still shown when the test looks.
+  CSecurityTimings timings = system.GetSecurityTimings();
+  timings.messagePauseMs = 2000;
+  system.SetSecurityTimingsForTests(timings);
+  GoOnline();
+  ASSERT_TRUE(WaitForPasswordPrompt());
+  PressKey(&Dialog(), Qt::Key_Escape);  // Cancel: the dialog stays open
+  ASSERT_TRUE(WaitForUi([&] { return Dialog().MessageArea()->isVisible(); }));
+  EXPECT_EQ(Dialog().MessageArea()->text(), "Not connecting to the following devices : \n\nAmpA\n");
+  EXPECT_FALSE(Dialog().OkButton()->isVisible());
+  SaveShotIfAsked(Dialog(), "security-progress");
+  ASSERT_TRUE(WaitForDialogEnd());
+  EXPECT_EQ(unit->GetUsers().size(), 1u);
+  EXPECT_TRUE(system.GetDevice(0)->NeedsInitialisation());
+  EXPECT_TRUE(system.GetDevice(0)->IsIgnored());
+}
+
+TEST_F(SecurityDlgTest, ImportOfTheNetworksUsersNeedsItsAdminPassword) {
+  AddSecureUnit(5, "AmpA", {{"Boss", "pw1"}, {"Op", "pw2"}});
+  GoOnline();
+  ASSERT_TRUE(WaitForUi([&] { return frame.dialog && Dialog().OkButton()->isVisible(); }));
+  CSecurityDlg& dialog = Dialog();
+  EXPECT_EQ(dialog.MessageArea()->text(),
+            "You are connecting to a secure network.\n\nWould you like to import the user data from the network?");
+  EXPECT_EQ(dialog.CancelButton()->text(), "Don't Import");
+  EXPECT_EQ(dialog.OkButton()->text(), "Import");
+  EXPECT_FALSE(dialog.PasswordEdit()->isVisible());
+  SaveShotIfAsked(dialog, "security-import");
+  dialog.OkButton()->click();
+
+  ASSERT_TRUE(WaitForPasswordPrompt());
+  EXPECT_EQ(dialog.MessageArea()->text(),
+            "\n\n\nPlease enter the Admin password\nto import the user settings from\nthe network (case sensitive) :");
+  EXPECT_EQ(dialog.OkButton()->text(), "Ok");
+  EXPECT_FALSE(dialog.DeviceList()->isVisible());
+  SaveShotIfAsked(dialog, "security-import-password");
+  TypeText(dialog.PasswordEdit(), "pw1");
+  dialog.OkButton()->click();
+  ASSERT_TRUE(WaitForDialogEnd());
+  ASSERT_EQ(system.GetUsers().size(), 2u);
+  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Boss");
+  EXPECT_TRUE(system.GetUseSystemSecurity());
+  EXPECT_FALSE(system.GetDevice(0)->NeedsInitialisation());
+}
+
+TEST_F(SecurityDlgTest, EscapeDeclinesTheImportAndAbortAtThePasswordTakesTheConnectionOffline) {
+  AddSecureUnit(5, "AmpA", {{"Boss", "pw1"}});
+  GoOnline();
+  ASSERT_TRUE(WaitForUi([&] { return frame.dialog && Dialog().OkButton()->text() == "Import"; }));
+  PressKey(&Dialog(), Qt::Key_Escape);
+  // Declined: the unit's own password is asked for instead.
+  ASSERT_TRUE(WaitForPasswordPrompt());
+  EXPECT_TRUE(Dialog().DeviceList()->isVisible());
+  Dialog().AbortButton()->click();
+  ASSERT_TRUE(WaitForUi([&] { return frame.goOffline.load() == 1; }));
+  ASSERT_TRUE(WaitForDialogEnd());
+  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Admin");
+  EXPECT_TRUE(system.GetDevice(0)->NeedsInitialisation());
+}
+
+TEST_F(SecurityDlgTest, DialogWithoutAPassShowsOnlyAbortTakesEnterAsOkAndClosesItself) {
+  CSecurityDlg dialog(system);
+  dialog.SetTitle("Checking Security...");
+  dialog.show();
+  EXPECT_TRUE(dialog.AbortButton()->isVisible());
+  for (QWidget* w : {static_cast<QWidget*>(dialog.OkButton()), static_cast<QWidget*>(dialog.CancelButton()),
+                     static_cast<QWidget*>(dialog.PasswordEdit()), static_cast<QWidget*>(dialog.MessageArea()),
+                     static_cast<QWidget*>(dialog.DeviceList()), static_cast<QWidget*>(dialog.HeaderLine())})
+    EXPECT_FALSE(w->isVisible());
+  ASSERT_NE(dialog.GetLink(), nullptr);
+  // No pass waits for it: the link is finished at once, and the dialog notices and fades out.
+  EXPECT_TRUE(dialog.GetLink()->IsFinished());
+  PressKey(&dialog, Qt::Key_Return);
+  EXPECT_EQ(dialog.GetAnswer(), kSecurityAnswerOk);
+  EXPECT_TRUE(dialog.isVisible());
+  ASSERT_TRUE(WaitForUi([&] { return !dialog.isVisible(); }));
+  EXPECT_TRUE(dialog.GetLink()->IsClosed());
+}

@@ -1,0 +1,214 @@
+// The user levels page and the general page of the file's properties, through their widgets.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "core/CPData.h"
+#include "core/System.h"
+#include "core/User.h"
+#include "tests/support/TestDevices.h"
+#include "tests/ui/dialogs/DialogTestSupport.h"
+#include "ui/dialogs/EditableListBox.h"
+#include "ui/dialogs/UserLevelsDialog.h"
+
+namespace {
+
+class UserLevelsTest : public ::testing::Test {
+ protected:
+  UserLevelsTest() {
+    for (const char* name : {"Amp", "Desk"}) {
+      auto* device = new CTestDevice(&system, 1);
+      device->SetName(name);
+      system.AppendDevice(device);
+    }
+    auto* panel = new CCPData;
+    panel->m_name = "Stage";
+    system.AppendCustomPanel(panel);
+  }
+  void AddSystemUser(const std::string& name, std::uint64_t mask) {
+    auto* user = new CUser(name, name + "pw");
+    user->SetRestrictionMask(mask);
+    for (CDevice* d : system.GetDevices()) user->m_devicePermissions.push_back(new CPanelPermissions(d->GetUuid(), 1));
+    for (CCPData* p : system.GetCustomPanels()) user->m_panelPermissions.push_back(new CPanelPermissions(p->GetUuid(), 1));
+    system.GetUsers().push_back(user);
+  }
+  static QStringList Names(const CUserLevelsDialog& page) {
+    QStringList names;
+    for (int i = 0; i < page.UserList()->count(); ++i) names << page.UserList()->item(i)->text();
+    return names;
+  }
+  static bool AnyRightEnabled(const CUserLevelsDialog& page) {
+    for (int i = 0; i < CUserLevelsDialog::kRightCount; ++i)
+      if (page.RightBox(i)->isEnabled()) return true;
+    return false;
+  }
+  CSystem system;
+};
+
+}  // namespace
+
+TEST_F(UserLevelsTest, OnlyTheBuiltInUserShowsDisabledRightsAnEmptyTreeAndCannotBeDeleted) {
+  CUserLevelsDialog page(&system);
+  EXPECT_EQ(Names(page), QStringList{"Admin"});
+  EXPECT_EQ(page.UserList()->currentRow(), 0);
+  EXPECT_FALSE(AnyRightEnabled(page));
+  EXPECT_FALSE(page.PanelTree()->isEnabled());
+  EXPECT_EQ(page.PanelTree()->topLevelItemCount(), 0);
+  EXPECT_TRUE(page.PasswordEdit()->isEnabled());
+  for (int i = 0; i < CUserLevelsDialog::kRightCount; ++i) EXPECT_TRUE(page.RightBox(i)->isChecked());
+  EXPECT_EQ(page.RightBox(1)->text(), "Can Use Device Controls");
+  page.DeleteButton()->click();
+  EXPECT_EQ(Names(page), QStringList{"Admin"});
+}
+
+TEST_F(UserLevelsTest, AddedUsersTakeTheFreeNumbersTheirNameAsPasswordAndEveryDeviceAndPanel) {
+  AddSystemUser("User1", 0x02);
+  AddSystemUser("User3", 0x02);
+  CUserLevelsDialog page(&system);
+  for (int i = 0; i < 4; ++i) page.AddButton()->click();
+  EXPECT_EQ(Names(page), (QStringList{"Admin", "User1", "User3", "User2", "User4", "User5", "User6"}));
+  const CUser& added = *page.GetWorkingUsers()[3];
+  EXPECT_EQ(added.GetPassword(), "User2");
+  EXPECT_EQ(added.GetRestrictionMask(), 0x02u);
+  ASSERT_EQ(added.m_devicePermissions.size(), 2u);
+  EXPECT_EQ(added.m_panelPermissions.size(), 1u);
+  // The last one added is shown: rights enabled, every device and panel ticked.
+  EXPECT_EQ(page.UserList()->currentRow(), 6);
+  EXPECT_TRUE(AnyRightEnabled(page));
+  EXPECT_FALSE(page.RightBox(1)->isChecked());
+  ASSERT_NE(page.DevicesRoot(), nullptr);
+  EXPECT_EQ(page.DevicesRoot()->text(0), "Devices");
+  EXPECT_EQ(page.PanelsRoot()->text(0), "Custom Control Panels");
+  ASSERT_EQ(page.DevicesRoot()->childCount(), 2);
+  EXPECT_EQ(page.DevicesRoot()->child(1)->text(0), "Desk");
+  EXPECT_EQ(page.DevicesRoot()->child(1)->checkState(0), Qt::Checked);
+  EXPECT_EQ(page.DevicesRoot()->checkState(0), Qt::Checked);
+  EXPECT_EQ(page.PanelsRoot()->child(0)->text(0), "Stage");
+  EXPECT_EQ(page.GetWorkingUsers().size(), 7u);
+  SaveShotIfAsked(page, "user-levels");
+  // Ten at most.
+  for (int i = 0; i < 5; ++i) page.AddButton()->click();
+  EXPECT_EQ(page.GetWorkingUsers().size(), 10u);
+  EXPECT_EQ(system.GetUsers().size(), 3u);  // nothing applied yet
+}
+
+TEST_F(UserLevelsTest, GrantingEveryRightDisablesTheBoxesOnlyWhenTheUserIsShownAgain) {
+  CUserLevelsDialog page(&system);
+  page.AddButton()->click();
+  page.RightBox(1)->click();  // "Can Use Device Controls"
+  EXPECT_EQ(page.GetWorkingUsers()[1]->GetRestrictionMask(), 0u);
+  EXPECT_TRUE(AnyRightEnabled(page));
+  page.UserList()->setCurrentRow(0);
+  page.UserList()->setCurrentRow(1);
+  EXPECT_FALSE(AnyRightEnabled(page));
+  EXPECT_FALSE(page.PanelTree()->isEnabled());
+}
+
+TEST_F(UserLevelsTest, UntickedPanelStaysUntickedAcrossSelectionsAndReachesTheSystemOnlyOnApply) {
+  AddSystemUser("Op", 0x02);
+  CUserLevelsDialog page(&system);
+  page.show();
+  page.UserList()->setCurrentRow(1);
+  page.PanelsRoot()->child(0)->setCheckState(0, Qt::Unchecked);
+  page.DevicesRoot()->child(0)->setCheckState(0, Qt::Unchecked);
+  page.UserList()->setCurrentRow(0);
+  page.UserList()->setCurrentRow(1);
+  EXPECT_EQ(page.PanelsRoot()->child(0)->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(page.DevicesRoot()->checkState(0), Qt::Unchecked);  // mixed: shown unticked
+  EXPECT_EQ(system.GetUsers()[1]->m_panelPermissions[0]->GetFlags(), 1u);
+
+  page.RightBox(5)->click();  // withhold "Can Recall Snapshots"
+  page.PasswordEdit()->setText("newpw");
+  page.Apply();
+  const CUser& op = *system.GetUsers()[1];
+  EXPECT_EQ(op.m_panelPermissions[0]->GetFlags(), 0u);
+  EXPECT_EQ(op.m_devicePermissions[0]->GetFlags(), 0u);
+  EXPECT_EQ(op.m_devicePermissions[1]->GetFlags(), 1u);
+  EXPECT_EQ(op.GetRestrictionMask(), 0x22u);
+  EXPECT_EQ(op.GetPassword(), "newpw");
+  EXPECT_TRUE(system.IsModified());
+  EXPECT_FALSE(system.NeedSecuritySet());  // offline: nothing for the devices
+}
+
+TEST_F(UserLevelsTest, DeletingTheLastOfFiveSelectsTheFourthAndApplyRepairsTheCurrentUser) {
+  for (const char* name : {"A", "B", "C", "D"}) AddSystemUser(name, 0x02);
+  system.SetCurrentUser(4);
+  CUserLevelsDialog page(&system);
+  page.show();
+  EXPECT_EQ(page.UserList()->currentRow(), 4);
+  page.DeleteButton()->click();
+  EXPECT_EQ(Names(page), (QStringList{"Admin", "A", "B", "C"}));
+  EXPECT_EQ(page.UserList()->currentRow(), 3);
+  page.UserList()->setCurrentRow(1);
+  page.DeleteButton()->click();
+  EXPECT_EQ(page.UserList()->currentRow(), 1);
+  page.Apply();
+  ASSERT_EQ(system.GetUsers().size(), 3u);
+  EXPECT_EQ(system.GetUsers()[1]->GetName(), "B");
+  // The logged-in user "D" is gone: the administrator is current, not a stale index.
+  EXPECT_EQ(system.GetCurrentUser(), 0);
+}
+
+TEST_F(UserLevelsTest, ApplyKeepsTheCurrentPersonWhenAUserBeforeItGoes) {
+  for (const char* name : {"A", "B"}) AddSystemUser(name, 0x02);
+  system.SetCurrentUser(2);
+  CUserLevelsDialog page(&system);
+  page.show();
+  page.UserList()->setCurrentRow(1);
+  page.DeleteButton()->click();
+  page.Apply();
+  EXPECT_EQ(system.GetCurrentUser(), 1);
+  EXPECT_EQ(system.GetUsers()[1]->GetName(), "B");
+}
+
+TEST_F(UserLevelsTest, RenamingInPlaceRenamesTheWorkingUserAndEnterNeverReachesTheSheet) {
+  AddSystemUser("Op", 0x02);
+  CUserLevelsDialog page(&system);
+  page.show();
+  page.UserList()->setCurrentRow(1);
+  page.UserList()->BeginEdit();
+  ASSERT_TRUE(page.UserList()->IsEditing());
+  page.UserList()->GetEditor()->setText("Oper");
+  PressKey(&page, Qt::Key_Return);  // the page ends the rename
+  EXPECT_FALSE(page.UserList()->IsEditing());
+  EXPECT_EQ(page.GetWorkingUsers()[1]->GetName(), "Oper");
+  EXPECT_TRUE(page.RightBox(0)->isEnabled());  // still showing the renamed user
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(&page, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  page.Apply();
+  EXPECT_EQ(system.GetUsers()[1]->GetName(), "Oper");
+}
+
+TEST_F(UserLevelsTest, APageNeverShownAppliesNothing) {
+  AddSystemUser("Op", 0x02);
+  CUserLevelsDialog page(&system);
+  // Changed without being shown, as no user can: the sheet was closed on its first page.
+  page.UserList()->setCurrentRow(1);
+  page.DeleteButton()->click();
+  ASSERT_EQ(page.GetWorkingUsers().size(), 1u);
+  page.Apply();
+  EXPECT_FALSE(system.IsModified());
+  EXPECT_EQ(system.GetUsers().size(), 2u);
+}
+
+TEST_F(UserLevelsTest, GeneralPageStoresTheThreeOptionsOnApply) {
+  system.SetGoOnlineOnOpen(true);
+  CGeneralFilePropertiesDialog page(&system);
+  EXPECT_TRUE(page.GoOnlineBox()->isChecked());
+  EXPECT_FALSE(page.SecurityBox()->isChecked());
+  EXPECT_EQ(page.SecurityBox()->text(), "Use system security");
+  SaveShotIfAsked(page, "file-general");
+  page.SecurityBox()->click();
+  page.FullScreenBox()->click();
+  page.GoOnlineBox()->click();
+  EXPECT_FALSE(system.GetUseSystemSecurity());
+  page.Apply();
+  EXPECT_TRUE(system.GetUseSystemSecurity());
+  EXPECT_TRUE(system.GetFullScreenOnOpen());
+  EXPECT_FALSE(system.GetGoOnlineOnOpen());
+  EXPECT_TRUE(system.IsModified());
+}

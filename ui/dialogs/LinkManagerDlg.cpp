@@ -1,0 +1,293 @@
+// The link manager dialog.
+#include "ui/dialogs/LinkManagerDlg.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+
+#include "core/Device.h"
+#include "core/Link.h"
+#include "core/ParamRecords.h"
+#include "core/System.h"
+#include "ui/dialogs/TreeCtrlEx.h"
+
+namespace {
+
+constexpr int kWidth = 520;
+constexpr int kHeight = 384;
+constexpr int kPointerRole = Qt::UserRole;
+// A parameter's flag word bit that marks an indication, never linked.
+constexpr std::uint32_t kReadOnlyParameter = 0x4;
+
+// Link names are typed in an editor of at most 30 characters.
+class CLinkNameDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(CLinkManagerDlg::kMaxLinkName);
+    return editor;
+  }
+};
+
+template <typename T>
+T* PointerOf(const QTreeWidgetItem* item) {
+  return item ? reinterpret_cast<T*>(item->data(0, kPointerRole).value<quintptr>()) : nullptr;
+}
+
+void SetPointer(QTreeWidgetItem* item, const void* p) {
+  item->setData(0, kPointerRole, QVariant::fromValue(reinterpret_cast<quintptr>(p)));
+}
+
+}  // namespace
+
+CLinkManagerDlg::CLinkManagerDlg(CSystem& system, QWidget* parent) : CBitmapDialogEx(parent), m_system(system) {
+  auto* linksLabel = new QLabel(QStringLiteral("Links"), this);
+  linksLabel->setGeometry(14, 32, 100, 20);
+  m_addLink = new QPushButton(QStringLiteral("+"), this);
+  m_addLink->setGeometry(170, 30, 32, 24);
+  m_deleteLink = new QPushButton(QStringLiteral("-"), this);
+  m_deleteLink->setGeometry(208, 30, 32, 24);
+  m_tree = new CTreeCtrlEx(this);
+  m_tree->setGeometry(14, 58, 226, kHeight - 72);
+  m_tree->setItemDelegate(new CLinkNameDelegate(m_tree));
+  m_tree->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+  m_tree->setDragDropMode(QAbstractItemView::NoDragDrop);
+  m_tree->setExpandsOnDoubleClick(true);
+
+  m_addMember = new QPushButton(QStringLiteral("<<"), this);
+  m_addMember->setGeometry(250, 170, 40, 26);
+  m_removeMember = new QPushButton(QStringLiteral(">>"), this);
+  m_removeMember->setGeometry(250, 206, 40, 26);
+  m_removeMember->setEnabled(false);
+
+  auto* deviceLabel = new QLabel(QStringLiteral("Device"), this);
+  deviceLabel->setGeometry(300, 32, 200, 20);
+  m_devices = new QComboBox(this);
+  m_devices->setGeometry(300, 56, kWidth - 314, 24);
+  auto* parameterLabel = new QLabel(QStringLiteral("Parameter"), this);
+  parameterLabel->setGeometry(300, 88, 200, 20);
+  m_parameters = new QListWidget(this);
+  m_parameters->setGeometry(300, 112, kWidth - 314, kHeight - 126);
+
+  for (QPushButton* button : {m_addLink, m_deleteLink, m_addMember, m_removeMember}) button->setAutoDefault(false);
+  connect(m_addLink, &QPushButton::clicked, this, [this] { OnAddLink(); });
+  connect(m_deleteLink, &QPushButton::clicked, this, [this] { OnDeleteLink(); });
+  connect(m_addMember, &QPushButton::clicked, this, [this] { OnAddMember(); });
+  connect(m_removeMember, &QPushButton::clicked, this, [this] { OnRemoveMember(); });
+  connect(m_parameters, &QListWidget::itemDoubleClicked, this, [this] { OnAddMember(); });
+  connect(m_devices, &QComboBox::currentIndexChanged, this, [this] {
+    if (!m_filling) FillParameterList();
+  });
+  connect(m_tree, &QTreeWidget::currentItemChanged, this, [this] { OnTreeSelectionChanged(); });
+  connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { OnMemberDoubleClicked(item); });
+  connect(m_tree, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) { OnItemRenamed(item); });
+  resize(kWidth, kHeight);
+}
+
+CLink* CLinkManagerDlg::ItemLink(const QTreeWidgetItem* item) {
+  return item && !item->parent() ? PointerOf<CLink>(item) : nullptr;
+}
+
+CLinkRef* CLinkManagerDlg::ItemMember(const QTreeWidgetItem* item) {
+  return item && item->parent() ? PointerOf<CLinkRef>(item) : nullptr;
+}
+
+void CLinkManagerDlg::showEvent(QShowEvent* event) {
+  CBitmapDialogEx::showEvent(event);
+  if (!m_initialised) OnInitDialog();
+}
+
+QString CLinkManagerDlg::MemberText(const CLinkRef& member) const {
+  CDevice* device = m_system.FindDeviceByUuid(member.GetUuid());
+  if (!device) return QString();
+  return QString::fromStdString(device->GetName() + " - " +
+                                device->GetParameterAt(int(member.m_parameterId)).name);
+}
+
+QTreeWidgetItem* CLinkManagerDlg::AddLinkItem(CLink* link) {
+  m_filling = true;
+  auto* item = new QTreeWidgetItem(m_tree, {QString::fromStdString(link->GetName())});
+  SetPointer(item, link);
+  item->setFlags(item->flags() | Qt::ItemIsEditable);
+  m_filling = false;
+  return item;
+}
+
+QTreeWidgetItem* CLinkManagerDlg::AddMemberItem(QTreeWidgetItem* linkItem, CLinkRef* member) {
+  m_filling = true;
+  auto* item = new QTreeWidgetItem(linkItem, {MemberText(*member)});
+  SetPointer(item, member);
+  item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+  if (member->m_displayFlag) m_tree->SetItemGrey(item);
+  m_filling = false;
+  return item;
+}
+
+void CLinkManagerDlg::ShowMaster(QTreeWidgetItem* linkItem) {
+  const CLink* link = ItemLink(linkItem);
+  if (!link) return;
+  m_filling = true;
+  for (int i = 0; i < linkItem->childCount(); ++i) m_tree->SetItemBold(linkItem->child(i), i == link->m_master);
+  m_filling = false;
+}
+
+void CLinkManagerDlg::OnInitDialog() {
+  m_initialised = true;
+  m_tree->clear();
+  m_lastLinkItem = nullptr;
+  for (CLink* link : m_system.GetLinks()) {
+    QTreeWidgetItem* linkItem = AddLinkItem(link);
+    for (CLinkRef* member : link->m_members) AddMemberItem(linkItem, member);
+    ShowMaster(linkItem);
+  }
+  m_filling = true;
+  m_devices->clear();
+  for (const CDevice* device : m_system.GetDevices()) m_devices->addItem(QString::fromStdString(device->GetName()));
+  m_filling = false;
+  const int count = m_devices->count();
+  if (count == 0) return;
+  if (m_currentDevice < 0 || m_currentDevice >= count) m_currentDevice = 0;
+  m_filling = true;
+  m_devices->setCurrentIndex(m_currentDevice);
+  m_filling = false;
+  FillParameterList();
+}
+
+CDevice* CLinkManagerDlg::SelectedDevice() const { return m_system.GetDevice(m_devices->currentIndex()); }
+
+QTreeWidgetItem* CLinkManagerDlg::SelectedLinkItem() const {
+  QTreeWidgetItem* item = m_tree->currentItem();
+  if (!item) return nullptr;
+  return item->parent() ? item->parent() : item;
+}
+
+void CLinkManagerDlg::FillParameterList() {
+  const int selected = m_devices->currentIndex();
+  if (selected < 0) return;
+  m_currentDevice = selected;
+  CDevice* device = SelectedDevice();
+  if (!device) return;
+
+  // Only parameters that go with the link's first member, or all of them.
+  CParamInfo reference;
+  reference.name = "NULL";
+  if (const CLink* link = ItemLink(SelectedLinkItem()); link && !link->m_members.empty()) {
+    const CLinkRef* first = link->m_members.front();
+    if (CDevice* firstDevice = m_system.FindDeviceByUuid(first->GetUuid()))
+      reference = firstDevice->GetParameterAt(int(first->m_parameterId));
+  }
+  m_parameters->clear();
+  std::vector<CParamInfo> matching;
+  device->ListMatchingParameters(reference, matching);
+  for (const CParamInfo& info : matching) {
+    if (m_system.IsParameterLinked(device->GetUuid(), std::uint32_t(info.id))) continue;
+    if ((info.extra2 & kReadOnlyParameter) != 0) continue;
+    auto* row = new QListWidgetItem(QString::fromStdString(info.name), m_parameters);
+    row->setData(kPointerRole, info.id);
+  }
+}
+
+void CLinkManagerDlg::OnAddLink() {
+  CLink* link = m_system.AddLink();
+  AddLinkItem(link);
+}
+
+void CLinkManagerDlg::OnDeleteLink() {
+  QTreeWidgetItem* linkItem = SelectedLinkItem();
+  CLink* link = ItemLink(linkItem);
+  if (!link) return;
+  // The item goes first: the selection it hands on may still read the link.
+  delete linkItem;
+  if (m_lastLinkItem == linkItem) m_lastLinkItem = nullptr;
+  m_system.DeleteLink(link);
+  FillParameterList();
+}
+
+void CLinkManagerDlg::OnAddMember() {
+  QTreeWidgetItem* linkItem = SelectedLinkItem();
+  CLink* link = ItemLink(linkItem);
+  QListWidgetItem* parameter = m_parameters->currentItem();
+  CDevice* device = SelectedDevice();
+  if (!link || !parameter || !parameter->isSelected() || !device) return;
+  const auto id = std::uint32_t(parameter->data(kPointerRole).toInt());
+  CLinkRef* member = link->AddMember(device->GetUuid(), id);
+  QTreeWidgetItem* memberItem = AddMemberItem(linkItem, member);
+  linkItem->setExpanded(true);
+  delete m_parameters->takeItem(m_parameters->row(parameter));
+  if (link->m_members.size() == 1) {
+    link->m_master = 0;
+    FillParameterList();
+    m_filling = true;
+    m_tree->SetItemBold(memberItem, true);
+    m_filling = false;
+  }
+}
+
+void CLinkManagerDlg::OnRemoveMember() {
+  QTreeWidgetItem* item = m_tree->currentItem();
+  CLinkRef* member = ItemMember(item);
+  if (!member) return;
+  QTreeWidgetItem* linkItem = item->parent();
+  CLink* link = ItemLink(linkItem);
+  auto it = link ? std::find(link->m_members.begin(), link->m_members.end(), member) : std::vector<CLinkRef*>::iterator();
+  if (!link || it == link->m_members.end()) {
+    delete item;
+    FillParameterList();
+    return;
+  }
+  const int removed = int(it - link->m_members.begin());
+  const int last = int(link->m_members.size()) - 1;
+  int master = link->m_master;
+  if (master == removed) {
+    // The one that followed takes over; the one before, when it was the last.
+    master = removed < last ? removed : removed - 1;
+  } else if (master > removed) {
+    --master;
+  }
+  delete member;
+  link->m_members.erase(it);
+  link->m_master = link->m_members.empty() ? -1 : master;
+  delete item;
+  ShowMaster(linkItem);
+  FillParameterList();
+}
+
+void CLinkManagerDlg::OnMemberDoubleClicked(QTreeWidgetItem* item) {
+  CLinkRef* member = ItemMember(item);
+  if (!member) return;
+  CLink* link = ItemLink(item->parent());
+  const int index = item->parent()->indexOfChild(item);
+  if (!link || link->m_master == index) return;
+  link->m_master = index;
+  ShowMaster(item->parent());
+}
+
+void CLinkManagerDlg::OnTreeSelectionChanged() {
+  QTreeWidgetItem* item = m_tree->currentItem();
+  m_removeMember->setEnabled(ItemMember(item) != nullptr);
+  QTreeWidgetItem* linkItem = SelectedLinkItem();
+  if (linkItem != m_lastLinkItem) {
+    m_lastLinkItem = linkItem;
+    FillParameterList();
+  }
+}
+
+void CLinkManagerDlg::OnItemRenamed(QTreeWidgetItem* item) {
+  if (m_filling) return;
+  CLink* link = ItemLink(item);
+  if (!link) return;
+  link->m_name = item->text(0).toStdString();
+}
+
+void CLinkManagerDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  CBitmapDialogEx::keyPressEvent(event);
+}

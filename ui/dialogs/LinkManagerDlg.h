@@ -1,0 +1,84 @@
+// "Link Manager": creates, renames and deletes the system's links and chooses their members and
+// master. It works on the system's links directly: every change is made at once, with no undo.
+#pragma once
+
+#include <cstdint>
+
+#include "ui/BitmapDialogEx.h"
+
+class CSystem;
+class CDevice;
+class CLink;
+class CLinkRef;
+class CTreeCtrlEx;
+class QComboBox;
+class QListWidget;
+class QPushButton;
+class QTreeWidgetItem;
+
+class CLinkManagerDlg : public CBitmapDialogEx {
+ public:
+  // A link's name is at most this long.
+  static constexpr int kMaxLinkName = 30;
+
+  explicit CLinkManagerDlg(CSystem& system, QWidget* parent = nullptr);
+
+  // Index of the device shown, in the system's device list: given before the dialog opens and
+  // read back after it closed.
+  std::int32_t GetCurrentDevice() const { return m_currentDevice; }
+  void SetCurrentDevice(std::int32_t index) { m_currentDevice = index; }
+
+  // Fills the tree and the lists (the dialog's opening). Runs once, when first shown.
+  void OnInitDialog();
+
+  void OnAddLink();       // "+"
+  void OnDeleteLink();    // "-"
+  void OnAddMember();     // "<<", or a double click on a parameter
+  void OnRemoveMember();  // ">>"
+  // A double click on a member makes it the link's master.
+  void OnMemberDoubleClicked(QTreeWidgetItem* item);
+  void FillParameterList();
+
+  CTreeCtrlEx* LinkTree() const { return m_tree; }          // 1051
+  QComboBox* DeviceList() const { return m_devices; }       // 1054
+  QListWidget* ParameterList() const { return m_parameters; }  // 1055
+  QPushButton* AddLinkButton() const { return m_addLink; }       // 1052
+  QPushButton* DeleteLinkButton() const { return m_deleteLink; } // 1053
+  QPushButton* AddMemberButton() const { return m_addMember; }   // 1057
+  QPushButton* RemoveMemberButton() const { return m_removeMember; }  // 1058
+
+  // Tree items: a top-level item carries its link, a child its member.
+  static CLink* ItemLink(const QTreeWidgetItem* item);
+  static CLinkRef* ItemMember(const QTreeWidgetItem* item);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  // Enter and Escape never close the dialog (a label edit ends by its own editor).
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QString MemberText(const CLinkRef& member) const;
+  QTreeWidgetItem* AddLinkItem(CLink* link);
+  QTreeWidgetItem* AddMemberItem(QTreeWidgetItem* linkItem, CLinkRef* member);
+  // The link item of the selection (the item, or the parent of a member item); null for none.
+  QTreeWidgetItem* SelectedLinkItem() const;
+  // Exactly the master's item of the link is drawn bold.
+  void ShowMaster(QTreeWidgetItem* linkItem);
+  void OnTreeSelectionChanged();
+  void OnItemRenamed(QTreeWidgetItem* item);
+  CDevice* SelectedDevice() const;
+
+  CSystem& m_system;
+  std::int32_t m_currentDevice = 0;
+  bool m_initialised = false;
+  bool m_filling = false;
+  QTreeWidgetItem* m_lastLinkItem = nullptr;
+
+  CTreeCtrlEx* m_tree;
+  QComboBox* m_devices;
+  QListWidget* m_parameters;
+  QPushButton* m_addLink;
+  QPushButton* m_deleteLink;
+  QPushButton* m_addMember;
+  QPushButton* m_removeMember;
+};

@@ -1,0 +1,342 @@
+// The user levels page and the general page of the file's properties.
+#include "ui/dialogs/UserLevelsDialog.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "core/CPData.h"
+#include "core/Device.h"
+#include "core/System.h"
+#include "core/User.h"
+#include "ui/dialogs/EditableListBox.h"
+
+const CUserLevelsDialog::Right CUserLevelsDialog::kRights[kRightCount] = {
+    {0x01, "Can Change Password"},
+    {0x02, "Can Use Device Controls"},
+    {0x04, "Can Recall Presets"},
+    {0x08, "Can Change Application Settings"},
+    {0x10, "Can Edit Device Properties"},
+    {0x20, "Can Recall Snapshots"},
+};
+
+namespace {
+// Item data of a user row: the working user.
+constexpr int kUserRole = Qt::UserRole;
+}  // namespace
+
+CUserLevelsDialog::CUserLevelsDialog(CSystem* system, QWidget* parent) : CSettingsPage(parent), m_system(system) {
+  m_userList = new CEditableListBox(this);
+  m_userList->SetRowRenamedHandler([this](int index, const QString&) { OnUserRenamed(index); });
+  m_add = new QPushButton(QStringLiteral("Add"), this);
+  m_delete = new QPushButton(QStringLiteral("Delete"), this);
+  for (int i = 0; i < kRightCount; ++i) m_rights[i] = new QCheckBox(QString::fromLatin1(kRights[i].text), this);
+  m_password = new QLineEdit(this);
+  m_password->setMaxLength(int(CUser::kFieldSize));
+  m_tree = new QTreeWidget(this);
+  m_tree->setHeaderHidden(true);
+
+  auto* users = new QGroupBox(QStringLiteral("Users"), this);
+  auto* usersLayout = new QVBoxLayout(users);
+  usersLayout->addWidget(m_userList, 1);
+  auto* hint = new QLabel(QStringLiteral("Double click to rename"), users);
+  usersLayout->addWidget(hint);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(m_add);
+  buttons->addWidget(m_delete);
+  usersLayout->addLayout(buttons);
+
+  auto* permissions = new QGroupBox(QStringLiteral("User Permissions"), this);
+  auto* permissionsLayout = new QVBoxLayout(permissions);
+  for (QCheckBox* box : m_rights) permissionsLayout->addWidget(box);
+  auto* passwordRow = new QHBoxLayout;
+  passwordRow->addWidget(new QLabel(QStringLiteral("Password"), permissions));
+  passwordRow->addWidget(m_password, 1);
+  permissionsLayout->addLayout(passwordRow);
+  permissionsLayout->addWidget(new QLabel(QStringLiteral("Control Panels"), permissions));
+  permissionsLayout->addWidget(m_tree, 1);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(users, 2);
+  layout->addWidget(permissions, 3);
+
+  connect(m_userList, &QListWidget::currentRowChanged, this, [this] { OnSelchangeUserList(); });
+  connect(m_add, &QPushButton::clicked, this, [this] { OnBnClickedAddUser(); });
+  connect(m_delete, &QPushButton::clicked, this, [this] { OnBnClickedDeleteUser(); });
+  for (int i = 0; i < kRightCount; ++i)
+    connect(m_rights[i], &QCheckBox::clicked, this, [this, i] { OnRightClicked(i); });
+  connect(m_password, &QLineEdit::textChanged, this, [this](const QString& text) { OnChangePassword(text); });
+
+  // The working copies, in the system's order.
+  const CUserList& systemUsers = m_system->GetUsers();
+  m_loading = true;
+  for (std::size_t i = 0; i < systemUsers.size() && i < kMaxUsers; ++i) {
+    auto copy = std::make_unique<CUser>();
+    copy->CopyFrom(*systemUsers[i]);
+    m_userList->addItem(QString::fromStdString(copy->GetName()));
+    SetRowUser(m_userList->count() - 1, copy.get());
+    m_users.push_back(std::move(copy));
+    m_origins.push_back(int(i));
+  }
+  m_loading = false;
+  const int current = m_system->GetCurrentUser();
+  m_userList->setCurrentRow(current >= 0 && current < m_userList->count() ? current : -1);
+  OnSelchangeUserList();
+  setMinimumSize(480, 340);
+}
+
+CUserLevelsDialog::~CUserLevelsDialog() = default;
+
+CUser* CUserLevelsDialog::RowUser(int row) const {
+  if (row < 0 || row >= m_userList->count()) return nullptr;
+  return reinterpret_cast<CUser*>(m_userList->item(row)->data(kUserRole).value<quintptr>());
+}
+
+void CUserLevelsDialog::SetRowUser(int row, CUser* user) {
+  m_userList->item(row)->setData(kUserRole, QVariant::fromValue(reinterpret_cast<quintptr>(user)));
+}
+
+void CUserLevelsDialog::OnSelchangeUserList() {
+  if (m_loading) return;
+  m_loading = true;
+  CUser* user = RowUser(m_userList->currentRow());
+  if (!user) {
+    for (QCheckBox* box : m_rights) box->setEnabled(false);
+    m_password->clear();
+    m_password->setEnabled(false);
+    m_tree->clear();
+    m_devicesRoot = m_panelsRoot = nullptr;
+    m_shownUser = nullptr;
+    m_loading = false;
+    return;
+  }
+  StorePanelTree(m_shownUser);
+  const std::uint64_t mask = user->GetRestrictionMask();
+  for (int i = 0; i < kRightCount; ++i) m_rights[i]->setChecked((mask & kRights[i].bit) == 0);
+  if (mask == 0) {
+    // An unrestricted user may use everything: nothing to choose.
+    for (QCheckBox* box : m_rights) box->setEnabled(false);
+    m_tree->clear();
+    m_devicesRoot = m_panelsRoot = nullptr;
+    m_tree->setEnabled(false);
+  } else {
+    for (QCheckBox* box : m_rights) box->setEnabled(true);
+    m_tree->setEnabled(true);
+    m_shownUser = user;
+    FillPanelTree();
+  }
+  m_password->setEnabled(true);
+  m_password->setText(QString::fromStdString(user->GetPassword()));
+  m_loading = false;
+  m_shownUser = user;
+}
+
+void CUserLevelsDialog::FillPanelTree() {
+  m_tree->clear();
+  m_devicesRoot = m_panelsRoot = nullptr;
+  CUser* user = m_shownUser;
+  if (!user) return;
+  m_devicesRoot = new QTreeWidgetItem(m_tree, {QStringLiteral("Devices")});
+  m_panelsRoot = new QTreeWidgetItem(m_tree, {QStringLiteral("Custom Control Panels")});
+  auto fill = [](QTreeWidgetItem* root, const std::vector<CPanelPermissions*>& records, auto nameOf) {
+    root->setFlags(root->flags() | Qt::ItemIsUserCheckable);
+    int ticked = 0;
+    for (const CPanelPermissions* record : records) {
+      auto* item = new QTreeWidgetItem(root, {QString::fromStdString(nameOf(record->GetUuid()))});
+      item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+      const bool on = (record->GetFlags() & CPanelPermissions::kCanUse) != 0;
+      item->setCheckState(0, on ? Qt::Checked : Qt::Unchecked);
+      ticked += on ? 1 : 0;
+    }
+    // The root shows the children's common state; it is never read back.
+    const bool allOn = !records.empty() && ticked == int(records.size());
+    root->setCheckState(0, allOn ? Qt::Checked : Qt::Unchecked);
+  };
+  fill(m_devicesRoot, user->m_devicePermissions, [this](const CUuid& uuid) {
+    const CDevice* device = m_system->FindDeviceByUuid(uuid);
+    return device ? device->GetName() : std::string();
+  });
+  fill(m_panelsRoot, user->m_panelPermissions, [this](const CUuid& uuid) {
+    for (const CCPData* panel : m_system->GetCustomPanels())
+      if (panel->GetUuid() == uuid) return panel->m_name;
+    return std::string();
+  });
+  m_devicesRoot->setExpanded(true);
+  m_panelsRoot->setExpanded(true);
+}
+
+void CUserLevelsDialog::StorePanelTree(CUser* user) {
+  if (!user || user->GetRestrictionMask() == 0 || !m_devicesRoot || !m_panelsRoot) return;
+  auto store = [](QTreeWidgetItem* root, std::vector<CPanelPermissions*>& records) {
+    for (int i = 0; i < root->childCount() && std::size_t(i) < records.size(); ++i) {
+      if (root->child(i)->checkState(0) == Qt::Checked) {
+        records[std::size_t(i)]->m_flags |= CPanelPermissions::kCanUse;
+      } else {
+        records[std::size_t(i)]->m_flags &= ~std::uint32_t(CPanelPermissions::kCanUse);
+      }
+    }
+  };
+  store(m_devicesRoot, user->m_devicePermissions);
+  store(m_panelsRoot, user->m_panelPermissions);
+}
+
+void CUserLevelsDialog::OnRightClicked(int i) {
+  CUser* user = RowUser(m_userList->currentRow());
+  if (!user) return;
+  std::uint64_t mask = user->GetRestrictionMask();
+  if (m_rights[i]->isChecked()) {
+    mask &= ~kRights[i].bit;
+  } else {
+    mask |= kRights[i].bit;
+  }
+  user->SetRestrictionMask(mask);
+  m_modified = true;
+}
+
+void CUserLevelsDialog::OnChangePassword(const QString& text) {
+  if (m_loading) return;
+  CUser* user = RowUser(m_userList->currentRow());
+  if (!user) return;
+  user->m_password = text.toStdString();
+  m_modified = true;
+}
+
+std::string CUserLevelsDialog::MakeUniqueUserName() const {
+  for (int n = 1;; ++n) {
+    const std::string name = "User" + std::to_string(n);
+    bool taken = false;
+    for (const auto& user : m_users) taken = taken || user->GetName() == name;
+    if (!taken) return name;
+  }
+}
+
+void CUserLevelsDialog::OnBnClickedAddUser() {
+  if (m_users.size() >= kMaxUsers) return;
+  auto user = std::make_unique<CUser>();
+  user->m_name = MakeUniqueUserName();
+  user->m_password = user->m_name;
+  user->SetRestrictionMask(kRestrictUseDeviceControls);
+  for (const CDevice* device : m_system->GetDevices())
+    user->m_devicePermissions.push_back(new CPanelPermissions(device->GetUuid(), CPanelPermissions::kCanUse));
+  for (const CCPData* panel : m_system->GetCustomPanels())
+    user->m_panelPermissions.push_back(new CPanelPermissions(panel->GetUuid(), CPanelPermissions::kCanUse));
+  m_loading = true;
+  m_userList->addItem(QString::fromStdString(user->GetName()));
+  SetRowUser(m_userList->count() - 1, user.get());
+  m_users.push_back(std::move(user));
+  m_origins.push_back(-1);
+  m_userList->setCurrentRow(m_userList->count() - 1);
+  m_loading = false;
+  OnSelchangeUserList();
+  m_modified = true;
+}
+
+void CUserLevelsDialog::OnBnClickedDeleteUser() {
+  const int row = m_userList->currentRow();
+  if (row <= 0 || std::size_t(row) >= m_users.size()) return;
+  m_loading = true;
+  delete m_userList->takeItem(row);
+  // Forgotten first, so that its tree is not stored into a deleted user.
+  m_shownUser = nullptr;
+  m_users.erase(m_users.begin() + row);
+  m_origins.erase(m_origins.begin() + row);
+  m_userList->setCurrentRow(row < m_userList->count() ? row : row - 1);
+  m_loading = false;
+  OnSelchangeUserList();
+  m_modified = true;
+}
+
+void CUserLevelsDialog::OnUserRenamed(int index) {
+  const int row = m_userList->currentRow();
+  (void)index;
+  if (row < 0 || std::size_t(row) >= m_users.size()) return;
+  CUser* user = m_users[std::size_t(row)].get();
+  user->m_name = m_userList->item(row)->text().toStdString();
+  SetRowUser(row, user);
+  m_modified = true;
+}
+
+void CUserLevelsDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    m_userList->EndEdit(true);
+    event->accept();
+    return;
+  }
+  if (event->key() == Qt::Key_Escape) {
+    m_userList->EndEdit(false);
+    event->accept();
+    return;
+  }
+  CSettingsPage::keyPressEvent(event);
+}
+
+void CUserLevelsDialog::showEvent(QShowEvent* event) {
+  CSettingsPage::showEvent(event);
+  m_shown = true;
+}
+
+void CUserLevelsDialog::Apply() {
+  if (!m_shown) return;
+  StorePanelTree(m_shownUser);
+  CUserList& systemUsers = m_system->GetUsers();
+  // The same person stays logged in: the current index follows its user, and falls back to the
+  // administrator when that user was deleted.
+  const int current = m_system->GetCurrentUser();
+  int newCurrent = 0;
+  for (std::size_t i = 0; i < m_origins.size(); ++i)
+    if (m_origins[i] >= 0 && m_origins[i] == current) newCurrent = int(i);
+
+  {
+    CSingleLock lock(m_system->GetLock());
+    const std::size_t n = m_users.size();
+    const std::size_t m = systemUsers.size();
+    for (std::size_t i = 0; i < std::min(n, m); ++i) systemUsers[i]->CopyFrom(*m_users[i]);
+    while (systemUsers.size() > n) {
+      delete systemUsers.back();
+      systemUsers.pop_back();
+    }
+    for (std::size_t i = m; i < n && systemUsers.size() < kMaxUsers; ++i) {
+      auto* user = new CUser;
+      user->CopyFrom(*m_users[i]);
+      systemUsers.push_back(user);
+    }
+  }
+  // The working copies now stand for the system's users at the same index.
+  for (std::size_t i = 0; i < m_origins.size(); ++i) m_origins[i] = int(i);
+  m_system->SetCurrentUser(newCurrent);
+  m_system->SetModified(true);
+  if (m_system->IsPortOpen()) m_system->SetNeedSecuritySet(true);
+  m_modified = false;
+}
+
+CGeneralFilePropertiesDialog::CGeneralFilePropertiesDialog(CSystem* system, QWidget* parent)
+    : CSettingsPage(parent), m_system(system) {
+  auto* group = new QGroupBox(QStringLiteral("When this file is opened :"), this);
+  m_fullScreen = new QCheckBox(QStringLiteral("Go into full screen mode"), group);
+  m_security = new QCheckBox(QStringLiteral("Use system security"), group);
+  m_goOnline = new QCheckBox(QStringLiteral("Go online automatically"), group);
+  auto* groupLayout = new QVBoxLayout(group);
+  groupLayout->addWidget(m_fullScreen);
+  groupLayout->addWidget(m_security);
+  groupLayout->addWidget(m_goOnline);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(group);
+  layout->addStretch(1);
+  m_fullScreen->setChecked(m_system->GetFullScreenOnOpen());
+  m_security->setChecked(m_system->GetUseSystemSecurity());
+  m_goOnline->setChecked(m_system->GetGoOnlineOnOpen());
+}
+
+void CGeneralFilePropertiesDialog::Apply() {
+  m_system->SetUseSystemSecurity(m_security->isChecked());
+  m_system->SetFullScreenOnOpen(m_fullScreen->isChecked());
+  m_system->SetGoOnlineOnOpen(m_goOnline->isChecked());
+  m_system->SetModified(true);
+  if (m_system->IsPortOpen()) m_system->SetNeedSecuritySet(true);
+}
