@@ -412,6 +412,7 @@ bool CMainFrame::CreateDockingWindows() {
 
   m_propertiesPane = new CDevicePropertiesPane(AppString(kStrProperties), this);
   m_propertiesPane->setObjectName(QStringLiteral("PropertiesPane"));
+  m_propertiesPane->GetGrid().SetMessageSink(this);
   m_propertiesPane->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
   m_propertiesPane->resize(100, 100);
 
@@ -440,7 +441,7 @@ bool CMainFrame::CreateDockingWindows() {
 
 void CMainFrame::RestoreDocking() {
   // First sizes of the panes; a saved workspace replaces them.
-  resizeDocks({m_deviceView, m_propertiesPane}, {200, 220}, Qt::Horizontal);
+  resizeDocks({m_deviceView, m_propertiesPane}, {200, 270}, Qt::Horizontal);
   resizeDocks({m_outputPane}, {140}, Qt::Vertical);
 
   // A saved workspace moves every bar and pane it knows to where the user left it; bars and

@@ -114,6 +114,14 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void FillCustomPanelCombo();
   void FillSnapshotCombo();
 
+  // Snapshot commands (MainFrameSnapshots.cpp). The combo recalls the chosen snapshot after
+  // the confirmation; New names a new snapshot or overwrites one; Delete and Rename act on the
+  // combo's chosen snapshot.
+  void OnSnapshotCombo();
+  void OnNewSnapshot();
+  void OnDeleteSnapshot();
+  void OnRenameSnapshot();
+
   // Panel windows (device control panels and custom panels).
   void OpenDevicePanel(CDevice* device, bool activate);
   void OpenCustomPanel(CCPData* panel);
@@ -165,6 +173,11 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   bool IsCommandEnabled(std::uint32_t id) const;
   // The device, zone, clipboard and model commands; no answer for the others.
   std::optional<bool> IsDeviceCommandEnabled(std::uint32_t id) const;
+  // The snapshot commands; no answer for the others.
+  std::optional<bool> IsSnapshotCommandEnabled(std::uint32_t id) const;
+  // The snapshot combo, the properties and the modified flag after snapshots were added,
+  // overwritten or deleted.
+  void AfterSnapshotsChanged();
   void CreateDeviceCommands();
   void ConnectDevicePanes();
   // The rack and the live meters let go of the system (the frame is going).

@@ -72,6 +72,10 @@ void CMainFrame::RunCommand(std::uint32_t id) {
     case kEditCopy: OnEditCopy(); break;
     case kEditPaste: OnEditPaste(); break;
     case kExportLogFile: OnExportLogFile(); break;
+    case kSnapshotCombo: OnSnapshotCombo(); break;
+    case kNewSnapshot: OnNewSnapshot(); break;
+    case kDeleteSnapshot: OnDeleteSnapshot(); break;
+    case kRenameSnapshot: OnRenameSnapshot(); break;
     case kAppAbout:
       if (m_onAbout) m_onAbout();
       break;

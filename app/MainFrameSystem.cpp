@@ -97,6 +97,10 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kGlobalMute: return m_online;
     case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
     case kLoader: return !m_online;
+    case kSnapshotCombo:
+    case kNewSnapshot:
+    case kDeleteSnapshot:
+    case kRenameSnapshot: return IsSnapshotCommandEnabled(id).value_or(false);
     case kFileProperties:
     case kLinkingStatus: return !CurrentUserHasRestriction(~std::uint64_t(0));
     case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));
@@ -109,6 +113,7 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
 
 void CMainFrame::UpdateSystemCommandUI() {
   if (QAction* mute = GetCommand(Cmd::kGlobalMute)) mute->setChecked(m_system.IsGlobalMute());
+  if (m_snapshotCombo) m_snapshotCombo->setEnabled(IsCommandEnabled(Cmd::kSnapshotCombo));
   if (QAction* linking = GetCommand(Cmd::kLinkingStatus)) linking->setChecked(m_system.AreLinksActive());
 }
 
@@ -227,13 +232,7 @@ void CMainFrame::OnRecentFile(int n) {
 }
 
 void CMainFrame::ShowSelectedDeviceProperties() {
-  CDevicePropertiesCtrl& grid = m_propertiesPane->GetGrid();
-  if (grid.IsLocked()) return;
-  grid.RemoveAll();
-  CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
-  grid.SetCurrentDevice(device);
-  if (device) device->FillPropertiesPane(grid);
-  grid.ExpandAll();
+  m_propertiesPane->ShowDeviceProperties(true, m_system.GetDevice(m_system.GetSelectedDevice()));
 }
 
 bool CMainFrame::OpenFilePath(const std::string& path) {
@@ -624,12 +623,7 @@ void CMainFrame::OnOpenSecurityDlg(WPARAM pass) {
 }
 
 void CMainFrame::OnShowPanelProperties(CCustomControlPanel* view, bool force) {
-  CDevicePropertiesCtrl& grid = m_propertiesPane->GetGrid();
-  if (grid.IsLocked()) return;
-  if (!force && grid.GetCurrentPanel() == view) return;
-  grid.RemoveAll();
-  grid.SetCurrentPanel(view);
-  grid.ExpandAll();
+  m_propertiesPane->ShowPanelProperties(force, view);
 }
 
 void CMainFrame::OnRecallSnapshot(void* snapshot) {

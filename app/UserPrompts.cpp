@@ -14,6 +14,7 @@
 #include "ui/DeleteZoneAskDlg.h"
 #include "ui/GoOnlineAskDlg.h"
 #include "ui/SettingsSheet.h"
+#include "ui/SnapshotDialogs.h"
 #include "ui/dialogs/LinkManagerDlg.h"
 #include "ui/dialogs/PasswordDialogs.h"
 #include "ui/dialogs/UserLevelsDialog.h"
@@ -154,4 +155,22 @@ bool CQtUserPrompts::OpenDocument(const std::string& path) {
 bool CQtUserPrompts::AskConfirm(const std::string& caption, const std::string& question,
                                 const std::string& okText, bool& neverAgain) {
   return CQtConfirmPrompt(m_owner).AskConfirm(caption, question, okText, neverAgain);
+}
+
+bool CQtUserPrompts::RunSnapshotCreate(CSystem& system, std::int32_t& index, std::string& name, bool& isNew) {
+  CSnapshotCreateDlg dialog(m_owner, &system, QStringLiteral("New Snapshot"), QString::fromStdString(name));
+  dialog.m_snapshotIndex = index;
+  if (dialog.exec() != QDialog::Accepted) return false;
+  name = dialog.m_name.toStdString();
+  isNew = dialog.m_newSnapshot != 0;
+  index = dialog.m_snapshotIndex;
+  return true;
+}
+
+bool CQtUserPrompts::RunSnapshotRename(std::string& name) {
+  CSnapshotRenameDlg dialog(m_owner);
+  dialog.m_name = QString::fromStdString(name);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  name = dialog.m_name.toStdString();
+  return true;
 }

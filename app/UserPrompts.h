@@ -44,6 +44,12 @@ class IUserPrompts : public IConfirmPrompt {
   virtual bool RunSettingsSheet(CSystem& system) = 0;
   // The modal "Firmware / Preset Loader" dialog, run until the user closes it.
   virtual void RunLoaderDialog() = 0;
+  // "New Snapshot": name holds the proposed name and index the snapshot to preselect for
+  // overwriting. After OK, isNew with the typed name, or an existing snapshot's index (-1
+  // none). False when cancelled.
+  virtual bool RunSnapshotCreate(CSystem& system, std::int32_t& index, std::string& name, bool& isNew) = 0;
+  // "Rename Snapshot" on the name; false when cancelled.
+  virtual bool RunSnapshotRename(std::string& name) = 0;
   // The "File Properties" sheet (general options and user levels); true when it ended with OK
   // (its pages have then applied their values).
   virtual bool RunFileProperties(CSystem& system) = 0;
@@ -70,6 +76,8 @@ class CQtUserPrompts : public IUserPrompts {
   bool AskDeleteZone(bool& deleteDevices) override;
   bool RunSettingsSheet(CSystem& system) override;
   void RunLoaderDialog() override;
+  bool RunSnapshotCreate(CSystem& system, std::int32_t& index, std::string& name, bool& isNew) override;
+  bool RunSnapshotRename(std::string& name) override;
   bool RunFileProperties(CSystem& system) override;
   bool RunSwitchUser(CSystem& system) override;
   bool RunChangePassword(CUser& user) override;

@@ -17,6 +17,8 @@ class CDevice;
 class CCustomControlObject {
  public:
   virtual ~CCustomControlObject() = default;
+  // The kind as panel records store it (1 bitmap, 2 LED, 3 fader, 4 knob, 5 text, 8 button).
+  virtual std::uint32_t GetControlType() const { return 0; }
   // The widget stops showing the image (called before the image is removed).
   virtual void ReleaseImage(CCCImageBase* image) { (void)image; }
   // The widget forgets the custom panel it opens when it is this one.

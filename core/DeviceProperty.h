@@ -6,9 +6,35 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
+
+// The type of a row's value, which decides how the text typed into the row is read back.
+enum class EPropertyValueType { I2, I4, UI2, UI4, R4, R8, Text, Bool, UI1, Other };
+
+// A value read back from typed text, in the row's value type.
+struct CPropertyVariant {
+  EPropertyValueType type = EPropertyValueType::Other;
+  std::int64_t integer = 0;  // I2, I4, UI2, UI4, UI1
+  double real = 0.0;         // R4, R8
+  std::string text;          // Text
+  bool flag = false;         // Bool
+
+  bool operator==(const CPropertyVariant& o) const {
+    return type == o.type && integer == o.integer && real == o.real && text == o.text && flag == o.flag;
+  }
+  bool operator!=(const CPropertyVariant& o) const { return !(*this == o); }
+};
+
+// The value that text stands for in a row of that type. Integers: leading blanks skipped, an
+// optional sign, digits up to the first other character (none gives 0), cut to the type's width.
+// Reals: blanks trimmed at both ends, the leading number (none gives 0). Text: exactly as typed.
+// Bool: blanks trimmed at the right, true exactly for "True". UI1: the first character's code.
+CPropertyVariant ReadPropertyText(EPropertyValueType type, const std::string& text);
+// The text a row shows for a value ("True"/"False" for a flag, the shortest form of a real).
+std::string FormatPropertyVariant(const CPropertyVariant& value);
 
 // A row: name, value, description, the data word (the property id), the option texts of a
 // list row, its switches, the error text of a refused change and the reference value that the
@@ -19,6 +45,9 @@ class CDeviceProperty {
   using Value = std::variant<std::int64_t, std::string, bool, float>;
 
   CDeviceProperty(std::string name, Value value, std::string description, std::uint32_t data = 0);
+  virtual ~CDeviceProperty() = default;
+  CDeviceProperty(const CDeviceProperty&) = delete;
+  CDeviceProperty& operator=(const CDeviceProperty&) = delete;
 
   // A masked edit row: each position of mask "D" takes one of validChars; templ shows the
   // empty positions.
@@ -52,7 +81,8 @@ class CDeviceProperty {
   void AllowEdit(bool on) { m_allowEdit = on; }
   bool IsEnabled() const { return m_enabled; }
   void Enable(bool on) { m_enabled = on; }
-  // A button row shows a button and is applied when it is clicked.
+  // Set-button mode: the row carries a "Set" button and reaches its owner only when that
+  // button is clicked (also with its text unchanged); Enter only shows the typed text.
   bool HasButton() const { return m_button; }
   void SetButtonMode(bool on) { m_button = on; }
 
@@ -63,6 +93,39 @@ class CDeviceProperty {
   void SetReferenceValue(Value value) { m_reference = std::move(value); }
   // A refused change: the value goes back to the reference value.
   void RestoreReferenceValue() { m_value = m_reference; }
+
+  // The type that typed text is read back in: by default I4 for a number, Text, Bool, R4.
+  EPropertyValueType GetValueType() const;
+  void SetValueType(EPropertyValueType type) { m_valueType = type; }
+  // The value as the grid shows it, and as a variant of the row's type.
+  std::string GetValueText() const;
+  CPropertyVariant GetVariant() const;
+  // Stores a read-back value into the row's value.
+  void SetVariant(const CPropertyVariant& value);
+
+  // The text of the row's open in-place editor; none while the row is not being edited. The
+  // grid keeps it current.
+  const std::optional<std::string>& GetEditText() const { return m_editText; }
+  void SetEditText(std::optional<std::string> text) { m_editText = std::move(text); }
+  // The value that the in-place editor's text stands for (the row's own value without one).
+  CPropertyVariant GetValueAsVariant() const;
+  // True when the row's list has a picked item (any, the current one included), else when
+  // the editor's text stands for another value than the row holds.
+  bool HasNewValue() const;
+
+  // Set by an owner while accepting a value when the whole grid must be filled again.
+  bool IsRefresh() const { return m_refresh; }
+  void SetRefresh(bool on) { m_refresh = on; }
+  // A picker row: a "..." button at the right of its value runs OnClickButton (the picker of
+  // the row's kind, UI thread), then the grid commits the row.
+  bool HasPickerButton() const { return m_picker; }
+  void SetPickerButton(bool on) { m_picker = on; }
+  virtual void OnClickButton() {}
+  // True only while a click on the Set button is being committed.
+  bool IsInClick() const { return m_inClick; }
+  void SetInClick(bool on) { m_inClick = on; }
+  // The message text of a refusal; the same field as the error text.
+  std::string GetMessageText() const { return m_errorText; }
 
   const std::string& GetEditMask() const { return m_mask; }
   const std::string& GetEditTemplate() const { return m_template; }
@@ -83,6 +146,11 @@ class CDeviceProperty {
   std::string m_mask;
   std::string m_template;
   std::string m_validChars;
+  std::optional<EPropertyValueType> m_valueType;
+  std::optional<std::string> m_editText;
+  bool m_refresh = false;
+  bool m_inClick = false;
+  bool m_picker = false;
 };
 
 // A group heading with its rows, added to the grid at once.

@@ -87,6 +87,10 @@ class CSystem {
 
   int GetSelectedDevice() const { return m_selectedDevice; }
   void SetSelectedDevice(int index) { m_selectedDevice = index; }
+  // The device the parameter selection dialog preselects next time (an index in the device
+  // array; memory only, 0 for a new system object). UI thread.
+  int GetParameterDeviceIndex() const { return m_parameterDeviceIndex; }
+  void SetParameterDeviceIndex(int index) { m_parameterDeviceIndex = index; }
   // Any thread.
   bool IsSelectedDevice(const CDevice* device) const;
 
@@ -439,6 +443,7 @@ class CSystem {
   bool m_linksActive = true;
   int m_currentUser = 0;
   std::atomic<int> m_selectedDevice{-1};
+  int m_parameterDeviceIndex = 0;
   bool m_loading = false;
   bool m_linksBusy = false;
   std::int32_t m_designMode = 0;

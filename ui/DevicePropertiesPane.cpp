@@ -1,11 +1,220 @@
-// Properties pane and grid place holder.
+// Properties pane, its grid, the in-place editors, the commit of an edit and the error tip.
 #include "ui/DevicePropertiesPane.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimerEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "core/CPData.h"
 #include "core/Device.h"
+#include "platform/WindowMessages.h"
+
+namespace {
+
+constexpr int kRowRole = Qt::UserRole + 1;
+
+// The "Set" button of a row in Set-button mode: a grey gradient in a rounded outline.
+class CSetButton : public QAbstractButton {
+ public:
+  explicit CSetButton(QWidget* parent) : QAbstractButton(parent) {
+    setText(QStringLiteral("Set"));
+    setCursor(Qt::ArrowCursor);
+  }
+  QSize sizeHint() const override {
+    const int h = fontMetrics().height() + 4;
+    return {2 * h - 3, h};
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(rect()).adjusted(0, 1, 0, 0);
+    QPainterPath clip;
+    clip.addRoundedRect(r, 2.5, 2.5);
+    p.setClipPath(clip);
+    const QRectF inner = r.adjusted(1, 1, -1, -1);
+    QLinearGradient gradient(inner.topLeft(), inner.bottomLeft());
+    const bool down = isDown();
+    gradient.setColorAt(0, QColor::fromRgb(down ? 0x646464 : 0x969696));
+    gradient.setColorAt(1, QColor::fromRgb(down ? 0x969696 : 0xC8C8C8));
+    p.fillRect(inner, gradient);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(inner.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+    p.setClipping(false);
+    p.setPen(Qt::black);
+    p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
+  }
+};
+
+// Escape cancels the edit; every other key goes to the editor.
+class CEscapeFilter : public QObject {
+ public:
+  CEscapeFilter(CDevicePropertiesCtrl* grid, QObject* parent) : QObject(parent), m_grid(grid) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      m_grid->EndEdit(false);
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  CDevicePropertiesCtrl* m_grid;
+};
+
+// The option texts of a list row; "True" and "False" for a true/false row.
+QStringList OptionTexts(const CDeviceProperty& row) {
+  QStringList list;
+  for (const std::string& text : row.GetOptions()) list << QString::fromStdString(text);
+  if (list.isEmpty() && row.GetValueType() == EPropertyValueType::Bool) list << QStringLiteral("True") << QStringLiteral("False");
+  return list;
+}
+
+// An edit mask of "D" positions (one digit each) in the line edit's terms, with its blank.
+QString QtInputMask(const CDeviceProperty& row) {
+  QString mask;
+  for (char c : row.GetEditMask()) {
+    if (c == 'D') {
+      mask += QLatin1Char('0');
+    } else {
+      mask += QLatin1Char('\\');
+      mask += QLatin1Char(c);
+    }
+  }
+  const std::string& templ = row.GetEditTemplate();
+  if (!templ.empty()) mask += QLatin1Char(';') + QChar(QLatin1Char(templ[0]));
+  return mask;
+}
+
+}  // namespace
+
+// The tip under a refused row: the label "Error" in bold, then the message text.
+class CPropertyErrorTip : public QWidget {
+ public:
+  explicit CPropertyErrorTip(QWidget* parent) : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    m_label = new QLabel(QStringLiteral("Error"), this);
+    QFont bold = m_label->font();
+    bold.setBold(true);
+    m_label->setFont(bold);
+    m_text = new QLabel(this);
+    m_text->setWordWrap(true);
+    for (QLabel* l : {m_label, m_text}) {
+      QPalette pal = l->palette();
+      pal.setColor(QPalette::WindowText, QColor(0x20, 0x20, 0x20));
+      l->setPalette(pal);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 5, 8, 6);
+    layout->setSpacing(2);
+    layout->addWidget(m_label);
+    layout->addWidget(m_text);
+  }
+  void SetMessage(const QString& text) {
+    m_text->setText(text);
+    m_text->setVisible(!text.isEmpty());
+  }
+  QString Message() const { return m_text->text(); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x76, 0x76, 0x76), 1));
+    p.setBrush(QColor(0xFF, 0xFF, 0xE1));
+    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+  }
+
+ private:
+  QLabel* m_label;
+  QLabel* m_text;
+};
+
+// --- The grid ---
 
 CDevicePropertiesCtrl::CDevicePropertiesCtrl(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(2);
   setHeaderHidden(true);
+  setRootIsDecorated(true);
+  setIndentation(12);
+  setUniformRowHeights(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  header()->setStretchLastSection(true);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  header()->setSectionResizeMode(0, QHeaderView::Interactive);
+  connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+    if (m_editRow && ItemOf(m_editRow) != current) EndEdit(true);
+    UpdateDescription();
+  });
+  connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
+    if (CDeviceProperty* row = RowOf(item); row && row != m_editRow) BeginEdit(row);
+  });
+}
+
+CDevicePropertiesCtrl::~CDevicePropertiesCtrl() {
+  if (m_errorTimer) killTimer(m_errorTimer);
+}
+
+void CDevicePropertiesCtrl::AddGroup(std::unique_ptr<CDevicePropertyGroup> group) {
+  auto* heading = new QTreeWidgetItem(this);
+  heading->setText(0, QString::fromStdString(group->name));
+  heading->setFirstColumnSpanned(true);
+  heading->setFlags(Qt::ItemIsEnabled);
+  QFont bold = font();
+  bold.setBold(true);
+  heading->setFont(0, bold);
+  const QBrush band(palette().color(QPalette::AlternateBase).darker(108));
+  heading->setBackground(0, band);
+  for (const auto& row : group->rows) {
+    auto* item = new QTreeWidgetItem(heading);
+    item->setData(0, kRowRole, QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(row.get())));
+    item->setText(0, QString::fromStdString(row->GetName()));
+    item->setToolTip(0, QString::fromStdString(row->GetDescription()));
+    if (!row->IsEnabled()) item->setForeground(1, palette().brush(QPalette::Disabled, QPalette::Text));
+    if (!row->IsEnabled()) item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+    UpdateItemText(*row);
+  }
+  m_groups.push_back(std::move(group));
+  FitNameColumn();
+}
+
+void CDevicePropertiesCtrl::ExpandAll() {
+  expandAll();
+  FitNameColumn();
+}
+
+void CDevicePropertiesCtrl::FitNameColumn() {
+  int names = 0;
+  const QFontMetrics metrics(font());
+  for (const auto& group : m_groups)
+    for (const auto& row : group->rows)
+      names = std::max(names, metrics.horizontalAdvance(QString::fromStdString(row->GetName())));
+  const int width = viewport()->width();
+  setColumnWidth(0, std::clamp(names + 2 * indentation() + 24, width * 45 / 100, std::max(width * 2 / 3, 40)));
+}
+
+void CDevicePropertiesCtrl::RemoveAll() {
+  CloseEditor();
+  clear();
+  m_groups.clear();
+  UpdateDescription();
 }
 
 void CDevicePropertiesCtrl::SetCurrentDevice(CDevice* device) {
@@ -32,28 +241,320 @@ void CDevicePropertiesCtrl::ClearCurrent() {
   m_widget = nullptr;
 }
 
-CDevicePropertiesPane::CDevicePropertiesPane(const QString& title, QWidget* parent)
-    : QDockWidget(title, parent) {
-  m_grid = new CDevicePropertiesCtrl(this);
-  setWidget(m_grid);
-  setMinimumSize(150, 150);
+CDeviceProperty* CDevicePropertiesCtrl::FindRow(const std::string& name) const {
+  for (const auto& group : m_groups)
+    for (const auto& row : group->rows)
+      if (row->GetName() == name) return row.get();
+  return nullptr;
+}
+
+CDeviceProperty* CDevicePropertiesCtrl::RowOf(const QTreeWidgetItem* item) const {
+  if (!item) return nullptr;
+  return reinterpret_cast<CDeviceProperty*>(item->data(0, kRowRole).value<quintptr>());
+}
+
+QTreeWidgetItem* CDevicePropertiesCtrl::ItemOf(const CDeviceProperty* row) const {
+  if (!row) return nullptr;
+  for (int g = 0; g < topLevelItemCount(); ++g) {
+    QTreeWidgetItem* heading = topLevelItem(g);
+    for (int i = 0; i < heading->childCount(); ++i)
+      if (RowOf(heading->child(i)) == row) return heading->child(i);
+  }
+  return nullptr;
+}
+
+void CDevicePropertiesCtrl::UpdateItemText(const CDeviceProperty& row) {
+  if (QTreeWidgetItem* item = ItemOf(&row)) item->setText(1, QString::fromStdString(row.GetValueText()));
+}
+
+void CDevicePropertiesCtrl::UpdateDescription() {
+  if (!m_description) return;
+  const CDeviceProperty* row = RowOf(currentItem());
+  if (!row) {
+    m_description->clear();
+    return;
+  }
+  m_description->setText(QStringLiteral("<b>%1</b><br>%2")
+                             .arg(QString::fromStdString(row->GetName()).toHtmlEscaped(),
+                                  QString::fromStdString(row->GetDescription()).toHtmlEscaped()));
+}
+
+void CDevicePropertiesCtrl::resizeEvent(QResizeEvent* event) {
+  QTreeWidget::resizeEvent(event);
+  FitNameColumn();
+}
+
+void CDevicePropertiesCtrl::focusOutEvent(QFocusEvent* event) { (void)event; }
+
+// --- In-place editors ---
+
+bool CDevicePropertiesCtrl::BeginEdit(CDeviceProperty* row) {
+  QTreeWidgetItem* item = ItemOf(row);
+  if (!item) return false;
+  if (m_editRow && m_editRow != row) EndEdit(true);
+  if (currentItem() != item) setCurrentItem(item);
+  if (m_editRow == row) return true;
+  if (!row->IsEnabled()) return false;
+  const QStringList options = OptionTexts(*row);
+  const bool list = !options.isEmpty();
+  if (!list && !row->IsAllowEdit() && !row->HasPickerButton() && !row->HasButton()) return false;
+
+  m_editRow = row;
+  m_comboPicked = -1;
+  row->SetComboSelection(-1);
+  m_editStartText = row->GetValueText();
+  row->SetEditText(m_editStartText);
+
+  auto* container = new QWidget(viewport());
+  container->setAutoFillBackground(true);
+  auto* layout = new QHBoxLayout(container);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(1);
+  QWidget* field = nullptr;
+  if (list) {
+    auto* combo = new QComboBox(container);
+    combo->addItems(options);
+    combo->setEditable(row->IsAllowEdit() && !row->GetOptions().empty());
+    combo->setCurrentIndex(int(options.indexOf(QString::fromStdString(m_editStartText))));
+    if (combo->isEditable()) combo->setEditText(QString::fromStdString(m_editStartText));
+    connect(combo, &QComboBox::activated, this, [this](int index) { OnCloseCombo(index); });
+    field = combo;
+  } else {
+    auto* edit = new QLineEdit(container);
+    edit->setFrame(false);
+    if (!row->GetEditMask().empty()) edit->setInputMask(QtInputMask(*row));
+    edit->setText(QString::fromStdString(m_editStartText));
+    edit->setReadOnly(!row->IsAllowEdit());
+    connect(edit, &QLineEdit::textEdited, this, [this](const QString& text) {
+      if (m_editRow) m_editRow->SetEditText(text.toStdString());
+    });
+    connect(edit, &QLineEdit::returnPressed, this, [this] { EndEdit(true); });
+    field = edit;
+  }
+  field->installEventFilter(new CEscapeFilter(this, field));
+  layout->addWidget(field, 1);
+  if (row->HasButton()) {
+    auto* set = new CSetButton(container);
+    set->setObjectName(QStringLiteral("SetButton"));
+    connect(set, &QAbstractButton::clicked, this, [this] { OnClickButton(); });
+    layout->addWidget(set);
+  } else if (row->HasPickerButton()) {
+    auto* button = new QToolButton(container);
+    button->setObjectName(QStringLiteral("RowButton"));
+    button->setText(QStringLiteral("..."));
+    connect(button, &QAbstractButton::clicked, this, [this] { OnClickButton(); });
+    layout->addWidget(button);
+  }
+  m_editor = container;
+  setItemWidget(item, 1, container);
+  field->setFocus();
+  return true;
+}
+
+void CDevicePropertiesCtrl::CloseEditor() {
+  CDeviceProperty* row = m_editRow;
+  QWidget* editor = m_editor;
+  m_editRow = nullptr;
+  m_editor = nullptr;
+  if (!row) return;
+  row->SetEditText(std::nullopt);
+  if (editor) editor->hide();  // it is deleted later, when the events run
+  if (QTreeWidgetItem* item = ItemOf(row)) removeItemWidget(item, 1);
+  else if (editor) editor->deleteLater();
+}
+
+void CDevicePropertiesCtrl::EndEdit(bool update) {
+  CDeviceProperty* row = m_editRow;
+  if (!row) return;
+  if (update) {
+    ValidateItemData(*row);
+    // The row stores what its editor holds now (after a refusal, the text put back).
+    row->SetVariant(row->GetValueAsVariant());
+  }
+  const bool changed = update && row->GetValueText() != m_editStartText;
+  CloseEditor();
+  UpdateItemText(*row);
+  if (changed) OnPropertyChanged(*row);
+}
+
+void CDevicePropertiesCtrl::OnCloseCombo(int index) {
+  if (!m_editRow) return;
+  const QStringList options = OptionTexts(*m_editRow);
+  if (index < 0 || index >= options.size()) return;
+  m_comboPicked = index;
+  m_editRow->SetEditText(options[index].toStdString());
+  EndEdit(true);
+}
+
+void CDevicePropertiesCtrl::OnClickButton() {
+  CDeviceProperty* row = m_editRow;
+  if (!row) return;
+  if (row->HasButton()) {
+    row->SetInClick(true);
+    EndEdit(true);
+    row->SetInClick(false);
+    return;
+  }
+  row->OnClickButton();
+  if (m_editRow == row) {
+    row->SetEditText(row->GetValueText());
+    EndEdit(true);
+  }
+}
+
+// --- The commit ---
+
+bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
+  struct Busy {
+    bool& flag;
+    explicit Busy(bool& f) : flag(f) { flag = true; }
+    ~Busy() { flag = false; }
+  } busy(m_locked);
+
+  IPropertyGridOwner* owner = nullptr;
+  CDevice* device = m_device;
+  if (device) {
+    const bool picked = m_comboPicked >= 0;
+    if (!picked && !row.HasNewValue() && !row.HasButton()) return true;  // nothing changed
+    if (row.HasButton() && !row.IsInClick()) return true;  // only the button commits
+  } else if (m_panel) {
+    owner = dynamic_cast<IPropertyGridOwner*>(m_panel);
+  } else if (m_widget) {
+    owner = dynamic_cast<IPropertyGridOwner*>(m_widget);
+  }
+  if (!device && !owner) return true;
+
+  // The handler reads the new value from the row (or the chosen item of its list); nothing of
+  // the object has changed when it refuses, and the row takes its reference value back.
+  if (m_comboPicked >= 0 && !row.GetOptions().empty()) {
+    row.SetComboSelection(m_comboPicked);
+  } else {
+    row.SetVariant(row.GetValueAsVariant());
+  }
+  row.SetErrorText(std::string());
+  const bool accepted = device ? device->OnPropertyChanged(row) : owner->OnPropertyChanged(row);
+  if (accepted) return true;
+  row.RestoreReferenceValue();
+  row.SetEditText(row.GetValueText());
+  m_comboPicked = -1;
+  ShowErrorTip(row);
+  return true;
+}
+
+void CDevicePropertiesCtrl::OnPropertyChanged(CDeviceProperty& row) {
+  if (!row.IsRefresh()) return;
+  row.SetRefresh(false);
+  PostRebuild();
+}
+
+void CDevicePropertiesCtrl::PostRebuild() {
+  if (!m_sink) return;
+  if (m_device) {
+    m_sink->Post(CPostedMessage{kGridShowDeviceMsg, 0, 1, m_device->GetHandle(), {}});
+  } else if (m_panel) {
+    m_sink->PostMessage(kGridShowPanelMsg, reinterpret_cast<WPARAM>(m_panel), 1);
+  } else if (m_widget) {
+    m_sink->PostMessage(kGridShowWidgetMsg, reinterpret_cast<WPARAM>(m_widget), 1);
+  }
+}
+
+// --- The error tip ---
+
+void CDevicePropertiesCtrl::ShowErrorTip(const CDeviceProperty& row) {
+  if (!m_errorTip) m_errorTip = new CPropertyErrorTip(this);
+  QRect rect = visualItemRect(ItemOf(&row));
+  if (!rect.isValid()) rect = QRect(0, 0, viewport()->width(), 0);
+  rect.setLeft(0);
+  rect.setRight(viewport()->width() - 1);
+  const QPoint anchor = viewport()->mapToGlobal(rect.bottomLeft());
+  m_errorTip->SetMessage(QString::fromStdString(row.GetMessageText()));
+  const int width = std::max(rect.width() - 20, 60);
+  m_errorTip->setFixedWidth(width);
+  m_errorTip->adjustSize();
+  m_errorTip->move(anchor);
+  m_errorTip->show();
+  m_errorTip->raise();
+  if (m_errorTimer) killTimer(m_errorTimer);
+  m_errorTimer = startTimer(kErrorTipMs);
+}
+
+void CDevicePropertiesCtrl::OnErrorTimer() {
+  if (m_errorTimer) killTimer(m_errorTimer);
+  m_errorTimer = 0;
+  if (m_errorTip) m_errorTip->hide();
+}
+
+void CDevicePropertiesCtrl::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == m_errorTimer && m_errorTimer != 0) {
+    OnErrorTimer();
+    return;
+  }
+  QTreeWidget::timerEvent(event);
+}
+
+bool CDevicePropertiesCtrl::IsErrorTipVisible() const { return m_errorTip && m_errorTip->isVisible(); }
+QString CDevicePropertiesCtrl::GetErrorTipText() const { return m_errorTip ? m_errorTip->Message() : QString(); }
+QPoint CDevicePropertiesCtrl::GetErrorTipPos() const { return m_errorTip ? m_errorTip->pos() : QPoint(); }
+int CDevicePropertiesCtrl::GetErrorTipWidth() const { return m_errorTip ? m_errorTip->width() : 0; }
+
+// --- The pane ---
+
+CDevicePropertiesPane::CDevicePropertiesPane(const QString& title, QWidget* parent) : QDockWidget(title, parent) {
+  auto* body = new QWidget(this);
+  m_grid = new CDevicePropertiesCtrl(body);
+  m_grid->setObjectName(QStringLiteral("PropertiesGrid"));
+  m_description = new QLabel(body);
+  m_description->setObjectName(QStringLiteral("PropertiesDescription"));
+  m_description->setWordWrap(true);
+  m_description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  m_description->setFrameShape(QFrame::StyledPanel);
+  m_description->setMargin(4);
+  m_description->setMinimumHeight(m_description->fontMetrics().lineSpacing() * 3 + 10);
+  m_description->setTextFormat(Qt::RichText);
+  m_grid->SetDescriptionLabel(m_description);
+  auto* layout = new QVBoxLayout(body);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  layout->addWidget(m_grid, 1);
+  layout->addWidget(m_description);
+  setWidget(body);
+  setMinimumSize(150, 200);
+}
+
+void CDevicePropertiesPane::Fill() {
+  if (CDevice* device = m_grid->GetCurrentDevice()) {
+    device->FillPropertiesPane(*m_grid);
+  } else if (auto* panel = dynamic_cast<IPropertyGridOwner*>(m_grid->GetCurrentPanel())) {
+    panel->FillPropertiesPane(*m_grid);
+  } else if (auto* widget = dynamic_cast<IPropertyGridOwner*>(m_grid->GetCurrentWidget())) {
+    widget->FillPropertiesPane(*m_grid);
+  }
+  m_grid->ExpandAll();
+}
+
+void CDevicePropertiesPane::Show(bool force, bool shown, const std::function<void()>& makeCurrent) {
+  if (m_grid->IsLocked()) return;
+  if (!force && shown) return;
+  m_grid->RemoveAll();
+  makeCurrent();
+  Fill();
 }
 
 void CDevicePropertiesPane::ShowDeviceProperties(bool force, CDevice* device) {
-  if (m_grid->IsLocked()) return;
-  if (!force && m_grid->GetCurrentDevice() == device) return;
-  m_grid->RemoveAll();
-  m_grid->SetCurrentDevice(device);
-  if (device) device->FillPropertiesPane(*m_grid);
-  m_grid->ExpandAll();
+  Show(force, m_grid->GetCurrentDevice() == device, [&] { m_grid->SetCurrentDevice(device); });
+}
+
+void CDevicePropertiesPane::ShowPanelProperties(bool force, CCustomControlPanel* view) {
+  Show(force, m_grid->GetCurrentPanel() == view, [&] { m_grid->SetCurrentPanel(view); });
 }
 
 void CDevicePropertiesPane::ShowControlProperties(bool force, CCustomControlObject* widget) {
-  if (m_grid->IsLocked()) return;
-  if (!force && m_grid->GetCurrentWidget() == widget) return;
-  m_grid->RemoveAll();
-  m_grid->SetCurrentWidget(widget);
-  m_grid->ExpandAll();
+  Show(force, m_grid->GetCurrentWidget() == widget, [&] { m_grid->SetCurrentWidget(widget); });
 }
 
-void CDevicePropertiesPane::RefreshProperties() { m_grid->update(); }
+void CDevicePropertiesPane::RefreshProperties() {
+  if (m_grid->IsLocked()) return;
+  if (!m_grid->GetCurrentDevice() && !m_grid->GetCurrentPanel() && !m_grid->GetCurrentWidget()) return;
+  m_grid->RemoveAll();
+  Fill();
+}

@@ -1,32 +1,55 @@
-// The properties pane and its grid. The grid here keeps the pane's current objects, its lock
-// flag and the groups of rows a device hands it; showing and editing the rows comes with the
-// property grid.
+// The properties pane and its grid: two columns of rows in groups, one object at a time (a
+// device, a custom panel or a custom widget). A finished edit goes to the object's handler,
+// which applies or refuses it; a refused value is put back and its message shown in the
+// "Error" tip under the row for three seconds. UI thread, all of it.
 #pragma once
 
 #include <QDockWidget>
 #include <QTreeWidget>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/DeviceProperty.h"
+#include "platform/Types.h"
 
 class CDevice;
 class CCustomControlPanel;
 class CCustomControlObject;
+class IMessageSink;
+class QLabel;
+class QTreeWidgetItem;
+class CPropertyErrorTip;
+
+// Messages the grid posts to the main window when an accepted value wants the rows rebuilt
+// (lParam 1, force): the device by its handle, or the custom panel view or the widget in wParam.
+inline constexpr std::uint32_t kGridShowDeviceMsg = WM_APP + 108;
+inline constexpr std::uint32_t kGridShowPanelMsg = WM_APP + 130;
+inline constexpr std::uint32_t kGridShowWidgetMsg = WM_APP + 131;
+
+// A custom panel view or a custom widget that shows rows in the grid implements this next to
+// its own class; the grid finds it by a cast. Its handler is called at every commit, changed
+// or not.
+class IPropertyGridOwner {
+ public:
+  virtual ~IPropertyGridOwner() = default;
+  virtual void FillPropertiesPane(IDevicePropertyGrid& grid) = 0;
+  // True when accepted; false with the row's message text set.
+  virtual bool OnPropertyChanged(CDeviceProperty& row) = 0;
+};
 
 class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
  public:
   explicit CDevicePropertiesCtrl(QWidget* parent = nullptr);
+  ~CDevicePropertiesCtrl() override;
 
-  // UI thread, all of them.
-  // Keeps the group until the next RemoveAll.
-  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { m_groups.push_back(std::move(group)); }
+  // Shows the group and its rows at once; the grid keeps them until the next RemoveAll.
+  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override;
   const std::vector<std::unique_ptr<CDevicePropertyGroup>>& GetGroups() const { return m_groups; }
-  void RemoveAll() {
-    clear();
-    m_groups.clear();
-  }
-  void ExpandAll() { expandAll(); }
+  void RemoveAll();
+  void ExpandAll();
 
   CDevice* GetCurrentDevice() const { return m_device; }
   CCustomControlPanel* GetCurrentPanel() const { return m_panel; }
@@ -37,16 +60,87 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   void SetCurrentWidget(CCustomControlObject* widget);
   void ClearCurrent();
 
-  // While set, the frame never empties or refills the grid.
+  // Busy: set while an owner's handler runs; the pane and the frame then never empty or
+  // refill the grid, so the row being committed stays alive.
   bool IsLocked() const { return m_locked; }
   void SetLocked(bool locked) { m_locked = locked; }
 
+  // Where the rebuild requests go (the main window).
+  void SetMessageSink(IMessageSink* sink) { m_sink = sink; }
+  // The description area that shows the selected row's name and description.
+  void SetDescriptionLabel(QLabel* label) { m_description = label; }
+
+  // --- Rows and their in-place editors ---
+  // The row named name (first match), null when none.
+  CDeviceProperty* FindRow(const std::string& name) const;
+  QTreeWidgetItem* ItemOf(const CDeviceProperty* row) const;
+  CDeviceProperty* RowOf(const QTreeWidgetItem* item) const;
+  // Selects the row and opens its editor (none for read-only and disabled rows). True when an
+  // editor opened.
+  bool BeginEdit(CDeviceProperty* row);
+  CDeviceProperty* GetEditRow() const { return m_editRow; }
+  // The open editor: a line edit for typed values, a list for option and true/false rows.
+  QWidget* GetEditor() const { return m_editor; }
+  // Ends the open edit; update commits it, otherwise it is cancelled.
+  void EndEdit(bool update);
+  // The edit's list closed with the item index chosen: the choice is committed at once.
+  void OnCloseCombo(int index);
+  // A click on the row's button: in Set-button mode the edit is committed through the row's
+  // owner even when unchanged; otherwise the row's own button action, then the commit.
+  void OnClickButton();
+
+  // --- The commit ---
+  // Hands the edited row to the current object's handler; a refusal puts back the row's
+  // reference value and shows the tip. Always true: the edit always ends.
+  bool ValidateItemData(CDeviceProperty& row);
+  // After the row's stored value changed: a rebuild the handler asked for is posted.
+  void OnPropertyChanged(CDeviceProperty& row);
+
+  // The error tip; visible from a refusal until timer 77 ends it.
+  bool IsErrorTipVisible() const;
+  QString GetErrorTipText() const;
+  QPoint GetErrorTipPos() const;
+  int GetErrorTipWidth() const;
+  bool IsErrorTimerRunning() const { return m_errorTimer != 0; }
+  // Timer 77 (3000 ms after the last refusal) hides the tip.
+  void OnErrorTimer();
+
+  // Wide enough for the names and values of a device's rows side by side.
+  QSize sizeHint() const override { return {270, 400}; }
+
+  static constexpr int kErrorTimerId = 77;
+  static constexpr int kErrorTipMs = 3000;
+
+ protected:
+  void timerEvent(QTimerEvent* event) override;
+  // An open edit stays open, neither committed nor cancelled, when focus leaves the grid.
+  void focusOutEvent(QFocusEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  void ShowErrorTip(const CDeviceProperty& row);
+  void UpdateItemText(const CDeviceProperty& row);
+  void UpdateDescription();
+  void CloseEditor();
+  // The name column as wide as its longest name, within 45 percent to two thirds of the grid.
+  void FitNameColumn();
+  void PostRebuild();
+
   CDevice* m_device = nullptr;
   CCustomControlPanel* m_panel = nullptr;
   CCustomControlObject* m_widget = nullptr;
   bool m_locked = false;
+  IMessageSink* m_sink = nullptr;
+  QLabel* m_description = nullptr;
   std::vector<std::unique_ptr<CDevicePropertyGroup>> m_groups;
+
+  CDeviceProperty* m_editRow = nullptr;
+  QWidget* m_editor = nullptr;
+  std::string m_editStartText;  // the row's value text when the edit began
+  int m_comboPicked = -1;        // the list item chosen in this edit, -1 none
+
+  CPropertyErrorTip* m_errorTip = nullptr;
+  int m_errorTimer = 0;  // Qt's id of timer 77, 0 while it does not run
 };
 
 class CDevicePropertiesPane : public QDockWidget {
@@ -54,15 +148,22 @@ class CDevicePropertiesPane : public QDockWidget {
   explicit CDevicePropertiesPane(const QString& title, QWidget* parent = nullptr);
 
   CDevicePropertiesCtrl& GetGrid() { return *m_grid; }
+  QLabel& GetDescriptionArea() { return *m_description; }
 
-  // Shows the device's rows (the device fills the grid) unless the grid is locked; force
-  // refills even when it already shows that device.
+  // Each shows one object (null clears the pane) unless the grid is busy; without force
+  // nothing happens when the object is already shown.
   void ShowDeviceProperties(bool force, CDevice* device);
-  // Shows the widget's rows unless the grid is locked; force refills even when it already
-  // shows that widget.
+  void ShowPanelProperties(bool force, CCustomControlPanel* view);
   void ShowControlProperties(bool force, CCustomControlObject* widget);
+  // Fills the rows of the current object again (nothing while busy or with nothing shown).
   void RefreshProperties();
 
  private:
+  void Fill();
+  // Unless busy, or already shown (shown) without force: empties the rows, makes the object
+  // current and fills them from it.
+  void Show(bool force, bool shown, const std::function<void()>& makeCurrent);
+
   CDevicePropertiesCtrl* m_grid;
+  QLabel* m_description;
 };

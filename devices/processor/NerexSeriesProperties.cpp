@@ -186,6 +186,13 @@ class CPropertyEditor {
     Modified();
   }
 
+  // A change the device has no way to apply is refused in words rather than dropped.
+  static bool Took(bool applied, std::string& refusal) {
+    if (!applied) refusal = kNotApplicable;
+    return applied;
+  }
+  static constexpr const char* kNotApplicable = "This setting cannot be changed in this version";
+
   CNerexSeriesDevice& m_d;
 };
 
@@ -242,31 +249,31 @@ bool CPropertyEditor::ApplyName(const CEdit& e, std::string& refusal) {
     return false;
   }
   m_d.ApplyControlChange(MakeTextParamValue(kParamDeviceName, e.text));
-  return true;
+  return Took(m_d.GetName() == e.text, refusal);
 }
 
-bool CPropertyEditor::ApplyDelayUnits(const CEdit& e, std::string&) {
+bool CPropertyEditor::ApplyDelayUnits(const CEdit& e, std::string& refusal) {
   if (e.choice < 0) return true;
   if (std::uint64_t(e.choice) != m_d.GetDelayUnits())
     m_d.ApplyControlChange(MakeIntParamValue(kParamDelayUnits, std::int32_t(e.choice)));
-  return true;
+  return Took(std::uint64_t(e.choice) == m_d.GetDelayUnits(), refusal);
 }
 
-bool CPropertyEditor::ApplyDelayMultiplier(const CEdit& e, std::string&) {
+bool CPropertyEditor::ApplyDelayMultiplier(const CEdit& e, std::string& refusal) {
   if (e.choice < 0) return true;
   if (e.choice > 6) return false;
   const std::uint32_t value = MultiplierOfIndex(std::uint32_t(e.choice));
   if (value != m_d.GetDelayMultiplier())
     m_d.ApplyControlChange(MakeIntParamValue(kParamDelayMultiplier, std::int32_t(value)));
-  return true;
+  return Took(value == m_d.GetDelayMultiplier(), refusal);
 }
 
-bool CPropertyEditor::ApplyGainNudge(const CEdit& e, std::string&) {
+bool CPropertyEditor::ApplyGainNudge(const CEdit& e, std::string& refusal) {
   if (!e.grid || e.choice < 0) return e.grid;
   if (!ChoiceIn(e, kGainNudges.size())) return false;
   if (std::uint64_t(e.choice) != m_d.GetGainNudge())
     m_d.ApplyControlChange(MakeIntParamValue(kParamGainNudge, std::int32_t(e.choice)));
-  return true;
+  return Took(std::uint64_t(e.choice) == m_d.GetGainNudge(), refusal);
 }
 
 // A list row that stores the picked index in a byte of the general settings.

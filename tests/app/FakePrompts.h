@@ -3,6 +3,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,33 @@ class CFakePrompts : public IUserPrompts {
   }
 
   void RunLoaderDialog() override { ++loaderDialogs; }
+
+  // The snapshot dialogs: what was proposed, and what "the user" answers (nothing: Cancel).
+  bool RunSnapshotCreate(CSystem&, std::int32_t& index, std::string& name, bool& isNew) override {
+    proposedSnapshotNames.push_back(name);
+    proposedSnapshotIndex = index;
+    if (!snapshotCreate) return false;
+    name = snapshotCreate->name;
+    isNew = snapshotCreate->isNew;
+    index = snapshotCreate->index;
+    return true;
+  }
+  bool RunSnapshotRename(std::string& name) override {
+    renamedFrom.push_back(name);
+    if (!snapshotRename) return false;
+    name = *snapshotRename;
+    return true;
+  }
+  struct SnapshotChoice {
+    std::string name;
+    bool isNew = true;
+    std::int32_t index = -1;
+  };
+  std::optional<SnapshotChoice> snapshotCreate;
+  std::optional<std::string> snapshotRename;
+  std::vector<std::string> proposedSnapshotNames;
+  std::int32_t proposedSnapshotIndex = -2;
+  std::vector<std::string> renamedFrom;
   int loaderDialogs = 0;
 
   // The users and links dialogs: what "the user" does in them, and how they end.

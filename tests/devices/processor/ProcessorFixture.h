@@ -10,6 +10,7 @@
 #include "core/ControlMessage.h"
 #include "core/SerialComms.h"
 #include "core/System.h"
+#include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
@@ -18,7 +19,15 @@
 class CRecordingProcessor : public CNerexSeriesDevice {
  public:
   using CNerexSeriesDevice::CNerexSeriesDevice;
-  void ApplyControlChange(const CParamValue& value) override { changes.push_back(value); }
+  // Only the display settings are stored, as the change path would store them (the property
+  // handlers refuse a change that did not take).
+  void ApplyControlChange(const CParamValue& value) override {
+    changes.push_back(value);
+    if (value.id == kParamDeviceName) SetName(value.text);
+    if (value.id == kParamDelayUnits) SetDelayUnits(std::uint32_t(value.integer));
+    if (value.id == kParamDelayMultiplier) SetDelayMultiplier(std::uint32_t(value.integer));
+    if (value.id == kParamGainNudge) SetGainNudge(std::uint32_t(value.integer));
+  }
   std::vector<CParamValue> changes;
 };
 

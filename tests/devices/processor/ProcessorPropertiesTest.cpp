@@ -313,3 +313,30 @@ TEST_F(Properties, GridChangesApplyOrRestoreWithTheErrorText) {
   EXPECT_FALSE(d.OnPropertyChanged(code));
   EXPECT_EQ(code.GetErrorText(), "Security code must be 4 digits");
 }
+
+// A processor whose change path stores nothing: the grid's edits of the display options are
+// refused in words, never accepted and dropped.
+class CInertProcessor : public CNerexSeriesDevice {
+ public:
+  using CNerexSeriesDevice::CNerexSeriesDevice;
+  void ApplyControlChange(const CParamValue&) override {}
+};
+
+TEST_F(Properties, GridEditsThatDoNotTakeAreRefusedWithAMessage) {
+  auto* d = new CInertProcessor(&m_system, 120u, 1, &m_sink, 0);
+  d->Initialise();
+  m_system.AppendDevice(d);
+  CGrid grid;
+  d->FillPropertiesPane(grid);
+  CDeviceProperty& name = *grid.Row("Name");
+  name.SetValue(std::string("Balcony"));
+  EXPECT_FALSE(d->OnPropertyChanged(name));
+  EXPECT_EQ(name.GetErrorText(), "This setting cannot be changed in this version");
+  EXPECT_EQ(d->GetName(), "");
+  for (const char* row : {"Delay Units", "Gain Nudge", "Delay Multiplier"}) {
+    CDeviceProperty& list = *grid.Row(row);
+    list.SetComboSelection(2);
+    EXPECT_FALSE(d->OnPropertyChanged(list)) << row;
+    EXPECT_EQ(list.GetErrorText(), "This setting cannot be changed in this version") << row;
+  }
+}

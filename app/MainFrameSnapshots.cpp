@@ -1,0 +1,72 @@
+// Main frame: the Snapshot toolbar's combo and its New, Delete and Rename commands.
+#include <QComboBox>
+
+#include "app/CommandIds.h"
+#include "app/MainFrame.h"
+#include "app/UserPrompts.h"
+#include "core/Confirm.h"
+#include "core/Snapshot.h"
+#include "core/User.h"
+#include "ui/DevicePropertiesPane.h"
+#include "ui/SnapshotDialogs.h"
+
+std::optional<bool> CMainFrame::IsSnapshotCommandEnabled(std::uint32_t id) const {
+  using namespace Cmd;
+  const bool unrestricted = !CurrentUserHasRestriction(~std::uint64_t(0));
+  switch (id) {
+    case kSnapshotCombo: return !CurrentUserHasRestriction(kRestrictRecallSnapshots);
+    case kNewSnapshot: return m_system.GetDeviceCount() > 0 && unrestricted;
+    case kDeleteSnapshot:
+    case kRenameSnapshot:
+      return !m_system.GetSnapshots().empty() && m_snapshotCombo->currentIndex() >= 0 && unrestricted;
+    default: return std::nullopt;
+  }
+}
+
+void CMainFrame::OnSnapshotCombo() {
+  if (!IsCommandEnabled(Cmd::kSnapshotCombo)) return;
+  const int index = m_snapshotCombo->currentIndex();
+  if (index >= 0 && index < int(m_system.GetSnapshots().size()) && m_system.ConfirmAction(kConfirmSnapshotRecall)) {
+    m_system.RecallSnapshot(index);
+    FillSnapshotCombo();
+  } else {
+    m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());
+  }
+}
+
+void CMainFrame::OnNewSnapshot() {
+  std::int32_t index = std::max(m_snapshotCombo->currentIndex(), 0);
+  std::string name = DefaultSnapshotName(m_system);
+  bool isNew = true;
+  if (!Prompts().RunSnapshotCreate(m_system, index, name, isNew)) return;
+  if (isNew) {
+    m_system.AddSnapshot(name);
+  } else {
+    m_system.CaptureSnapshot(index);
+  }
+  AfterSnapshotsChanged();
+}
+
+void CMainFrame::OnDeleteSnapshot() {
+  const int index = m_snapshotCombo->currentIndex();
+  if (index >= 0 && index < int(m_system.GetSnapshots().size()) && m_system.ConfirmAction(kConfirmSnapshotDelete))
+    m_system.DeleteSnapshot(index);
+  AfterSnapshotsChanged();
+}
+
+void CMainFrame::AfterSnapshotsChanged() {
+  FillSnapshotCombo();
+  m_propertiesPane->RefreshProperties();
+  m_system.SetModified(true);
+}
+
+void CMainFrame::OnRenameSnapshot() {
+  const int index = m_snapshotCombo->currentIndex();
+  if (index < 0 || index >= int(m_system.GetSnapshots().size())) return;
+  CSnapshot* snapshot = m_system.GetSnapshots()[std::size_t(index)];
+  std::string name = snapshot->m_name;
+  if (!Prompts().RunSnapshotRename(name)) return;
+  snapshot->m_name = name;
+  FillSnapshotCombo();
+  m_system.SetModified(true);
+}

@@ -1,0 +1,204 @@
+// The frame's snapshot commands and combo against a system with processors, and the
+// properties pane showing the selected processor's rows and committing an edit to it.
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPixmap>
+
+#include "app/CommandIds.h"
+#include "core/Confirm.h"
+#include "core/Device.h"
+#include "core/Snapshot.h"
+#include "devices/processor/ProcessorFamily.h"
+#include "tests/app/FrameFixture.h"
+#include "ui/DevicePropertiesPane.h"
+
+namespace {
+
+class SnapshotCommands : public FrameTest {
+ protected:
+  void SetUp() override {
+    FrameTest::SetUp();
+    RegisterProcessorFamily();
+    MakeFrame();
+    frame->RunCommand(33120);
+    frame->RunCommand(33114);
+    SetConfirmSnapshotRecall(true);
+    SetConfirmSnapshotDelete(true);
+  }
+  CSystem& System() { return frame->GetSystem(); }
+  QComboBox& Combo() { return frame->GetSnapshotCombo(); }
+  bool Enabled(std::uint32_t id) {
+    frame->UpdateCommandUI();
+    return frame->GetCommand(id)->isEnabled();
+  }
+  std::vector<std::string> Items() {
+    std::vector<std::string> items;
+    for (int i = 0; i < Combo().count(); ++i) items.push_back(Combo().itemText(i).toStdString());
+    return items;
+  }
+  void NewSnapshot(const std::string& name) {
+    prompts.snapshotCreate = CFakePrompts::SnapshotChoice{name, true, -1};
+    frame->RunCommand(Cmd::kNewSnapshot);
+  }
+  void Choose(int index) {
+    Combo().setCurrentIndex(index);
+    frame->RunCommand(Cmd::kSnapshotCombo);
+  }
+};
+
+TEST_F(SnapshotCommands, NewProposesTheFirstFreeNumberAndAddsTheTypedName) {
+  EXPECT_TRUE(Enabled(Cmd::kNewSnapshot));
+  EXPECT_FALSE(Enabled(Cmd::kDeleteSnapshot));
+  EXPECT_FALSE(Enabled(Cmd::kRenameSnapshot));
+  System().SetModified(false);
+  NewSnapshot("Snapshot 1");
+  NewSnapshot("Snapshot 3");
+  NewSnapshot("Show");
+  EXPECT_EQ(prompts.proposedSnapshotNames, (std::vector<std::string>{"Snapshot 1", "Snapshot 2", "Snapshot 2"}));
+  EXPECT_EQ(Items(), (std::vector<std::string>{"Snapshot 1", "Snapshot 3", "Show"}));
+  EXPECT_TRUE(System().IsModified());
+  EXPECT_TRUE(Enabled(Cmd::kDeleteSnapshot));
+
+  // Cancelled: nothing added.
+  prompts.snapshotCreate.reset();
+  frame->RunCommand(Cmd::kNewSnapshot);
+  EXPECT_EQ(System().GetSnapshots().size(), 3u);
+}
+
+TEST_F(SnapshotCommands, NewPreselectsTheChosenSnapshotAndOverwritesItInPlace) {
+  NewSnapshot("A");
+  NewSnapshot("B");
+  Combo().setCurrentIndex(1);
+  const CUuid id = System().GetSnapshots()[1]->GetUuid();
+  prompts.snapshotCreate = CFakePrompts::SnapshotChoice{"ignored", false, 1};
+  frame->RunCommand(Cmd::kNewSnapshot);
+  EXPECT_EQ(prompts.proposedSnapshotIndex, 1);
+  ASSERT_EQ(Items(), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(System().GetSnapshots()[1]->GetUuid(), id);
+  EXPECT_EQ(Combo().currentIndex(), 1);
+}
+
+TEST_F(SnapshotCommands, ChoosingInTheComboRecallsAfterTheQuestionAndMovesTheStar) {
+  NewSnapshot("A");
+  NewSnapshot("B");
+  Choose(1);
+  EXPECT_EQ(System().GetCurrentSnapshot(), 1);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"A", "B*"}));
+  EXPECT_EQ(Combo().currentIndex(), 1);
+  prompts.confirmOk = false;
+  Choose(0);
+  EXPECT_EQ(System().GetCurrentSnapshot(), 1);
+  prompts.confirmOk = true;
+  Choose(0);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"A*", "B"}));
+
+  // A user who may not recall snapshots finds the combo disabled.
+  System().GetUsers()[0]->SetRestrictionMask(kRestrictRecallSnapshots);
+  frame->UpdateCommandUI();
+  EXPECT_FALSE(Combo().isEnabled());
+  EXPECT_FALSE(Enabled(Cmd::kNewSnapshot));
+}
+
+TEST_F(SnapshotCommands, DeleteKeepsTheChosenIndexWhileItLastsAndEmptiesTheCombo) {
+  NewSnapshot("A");
+  NewSnapshot("B");
+  Combo().setCurrentIndex(1);
+  prompts.confirmOk = false;
+  frame->RunCommand(Cmd::kDeleteSnapshot);
+  EXPECT_EQ(Items().size(), 2u);
+  prompts.confirmOk = true;
+  frame->RunCommand(Cmd::kDeleteSnapshot);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"A"}));
+  EXPECT_EQ(Combo().currentIndex(), 0);
+  frame->RunCommand(Cmd::kDeleteSnapshot);
+  EXPECT_TRUE(Items().empty());
+  EXPECT_FALSE(Enabled(Cmd::kDeleteSnapshot));
+}
+
+TEST_F(SnapshotCommands, RenameTakesTheTypedNameUncheckedAndKeepsTheChoice) {
+  NewSnapshot("A");
+  NewSnapshot("B");
+  Combo().setCurrentIndex(1);
+  System().SetModified(false);
+  prompts.snapshotRename = "A";  // a duplicate is accepted
+  frame->RunCommand(Cmd::kRenameSnapshot);
+  EXPECT_EQ(prompts.renamedFrom, std::vector<std::string>{"B"});
+  EXPECT_EQ(Items(), (std::vector<std::string>{"A", "A"}));
+  EXPECT_EQ(Combo().currentIndex(), 1);
+  EXPECT_TRUE(System().IsModified());
+  prompts.snapshotRename.reset();
+  frame->RunCommand(Cmd::kRenameSnapshot);
+  EXPECT_EQ(System().GetSnapshots()[1]->m_name, "A");
+}
+
+// --- The properties pane on the selected processor ---
+
+TEST_F(SnapshotCommands, SelectedProcessorShowsItsRowsAndAGridEditReachesIt) {
+  CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+  CDevice* device = System().GetDevice(1);
+  ASSERT_EQ(grid.GetCurrentDevice(), device);
+  ASSERT_NE(grid.FindRow("ID"), nullptr);
+  ASSERT_NE(grid.FindRow("Delay Units"), nullptr);
+  const std::uint32_t oldId = device->GetDeviceId();
+
+  auto type = [&](const char* name, const char* text) {
+    ASSERT_TRUE(grid.BeginEdit(grid.FindRow(name)));
+    auto* edit = grid.GetEditor()->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QString::fromLatin1(text));
+    emit edit->textEdited(edit->text());
+    emit edit->returnPressed();
+  };
+  System().SetModified(false);
+  type("ID", "99");
+  EXPECT_EQ(device->GetDeviceId(), oldId);
+  EXPECT_EQ(grid.GetErrorTipText(), "Device ID must be between 0 and 63");
+  EXPECT_FALSE(System().IsModified());
+
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    frame->GetPropertiesPane().resize(320, 560);
+    grid.BeginEdit(grid.FindRow("Delay Units"));
+    frame->GetPropertiesPane().grab().save(folder + "/pane.png");
+    System().SaveFile((folder + "/sample.ovd").toStdString());
+    for (QWidget* w : grid.findChildren<QWidget*>())
+      if (w->isWindow() && w->isVisible()) w->grab().save(folder + "/tip.png");
+    grid.EndEdit(false);
+  }
+  type("ID", "17");
+  EXPECT_EQ(device->GetDeviceId(), 17u);
+  EXPECT_TRUE(System().IsModified());
+  ProcessEvents();  // the rack's refresh and the panel title request
+  EXPECT_EQ(grid.GetCurrentDevice(), device);
+  EXPECT_EQ(grid.ItemOf(grid.FindRow("ID"))->text(1), "17");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SnapshotCommands, SecurityCodeRowTakesFourDigitsThroughItsMask) {
+  frame->RunCommand(33016);  // a Fennick, selected
+  CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+  CDeviceProperty* code = grid.FindRow("Security Code");
+  ASSERT_NE(code, nullptr);
+  auto type = [&](const char* text) {
+    ASSERT_TRUE(grid.BeginEdit(code));
+    auto* edit = grid.GetEditor()->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    edit->clear();
+    edit->insert(QString::fromLatin1(text));
+    emit edit->textEdited(edit->text());
+    emit edit->returnPressed();
+  };
+  const QString before = grid.ItemOf(code)->text(1);
+  type("12");
+  EXPECT_EQ(grid.GetErrorTipText(), "Security code must be 4 digits");
+  EXPECT_EQ(grid.ItemOf(code)->text(1), before);
+  type("4x21");  // the mask lets no letter in
+  EXPECT_EQ(grid.ItemOf(code)->text(1), before);
+  type("4321");
+  EXPECT_EQ(grid.ItemOf(code)->text(1), "4321");
+}
+
+}  // namespace

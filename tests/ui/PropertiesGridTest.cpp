@@ -1,0 +1,301 @@
+// The properties grid driven through its in-place editors: the commit to the shown object
+// (accepted, refused, unchanged, busy), list and Set-button rows, the error tip and the
+// rebuild requests.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <functional>
+
+#include "core/System.h"
+#include "platform/WindowMessages.h"
+#include "tests/support/TestDevices.h"
+#include "ui/DevicePropertiesPane.h"
+
+namespace {
+
+void Key(QWidget* w, int key, const QString& text = QString()) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+  QApplication::sendEvent(w, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+  QApplication::sendEvent(w, &release);
+}
+
+// Types text as key presses, one character at a time.
+void KeyClicks(QWidget* w, const QString& text) {
+  for (QChar c : text) Key(w, c.isLetter() ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown, QString(c));
+}
+
+enum : std::uint32_t { kRowLevel = 1, kRowLabel = 2, kRowMode = 3, kRowEnabled = 4, kRowCode = 5 };
+
+// A device with one row of each kind; its handler records each call and refuses a level
+// outside 0 to 10.
+class CGridDevice : public CTestDevice {
+ public:
+  using CTestDevice::CTestDevice;
+
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override {
+    ++fills;
+    auto group = std::make_unique<CDevicePropertyGroup>("General");
+    group->Add(std::make_unique<CDeviceProperty>("Level", CDeviceProperty::Value(level), "Set the level", kRowLevel));
+    group->Add(std::make_unique<CDeviceProperty>("Label", CDeviceProperty::Value(label), "Set the label", kRowLabel));
+    auto& mode = group->Add(
+        std::make_unique<CDeviceProperty>("Mode", CDeviceProperty::Value(std::string(kModes[mode_])), "", kRowMode));
+    for (const char* m : kModes) mode.AddOption(m);
+    mode.AllowEdit(false);
+    group->Add(std::make_unique<CDeviceProperty>("Enabled", CDeviceProperty::Value(enabled), "", kRowEnabled));
+    group->Add(std::make_unique<CDeviceProperty>("Code", CDeviceProperty::Value(std::string("0000")), "", kRowCode))
+        .SetButtonMode(true);
+    group->Add(std::make_unique<CDeviceProperty>("Firmware", CDeviceProperty::Value(std::string("1.0")), "", 99))
+        .Enable(false);
+    grid.AddGroup(std::move(group));
+  }
+
+  bool OnPropertyChanged(CDeviceProperty& row) override {
+    calls.push_back(row.GetData());
+    if (during) during(row);
+    switch (row.GetData()) {
+      case kRowLevel:
+        if (row.GetNumber() < 0 || row.GetNumber() > 10) {
+          row.SetErrorText("Level must be between 0 and 10");
+          return false;
+        }
+        level = row.GetNumber();
+        row.SetRefresh(refreshOnLevel);
+        return true;
+      case kRowLabel: label = row.GetText(); return true;
+      case kRowMode: mode_ = GetPropertyComboSelection(row); return true;
+      case kRowEnabled: enabled = row.GetBool(); return true;
+      case kRowCode: code = row.GetText(); return true;
+      default: return false;
+    }
+  }
+
+  static constexpr const char* kModes[3] = {"Off", "Slow", "Fast"};
+  std::int64_t level = 4;
+  std::string label = "Stage";
+  int mode_ = 1;
+  bool enabled = true;
+  std::string code;
+  bool refreshOnLevel = false;
+  int fills = 0;
+  std::vector<std::uint32_t> calls;
+  std::function<void(CDeviceProperty&)> during;
+};
+
+// A custom widget that shows one row and accepts everything.
+class CGridWidget : public CTestWidget, public IPropertyGridOwner {
+ public:
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override {
+    auto group = std::make_unique<CDevicePropertyGroup>("Widget");
+    group->Add(std::make_unique<CDeviceProperty>("Width", CDeviceProperty::Value(std::int64_t(40)), "", 2));
+    grid.AddGroup(std::move(group));
+  }
+  bool OnPropertyChanged(CDeviceProperty& row) override {
+    ++calls;
+    return row.GetNumber() > 0;
+  }
+  int calls = 0;
+};
+
+class PropertiesGrid : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    device = new CGridDevice(&system, 1);
+    system.AppendDevice(device);
+    pane.resize(300, 400);
+    pane.show();
+    pane.GetGrid().SetMessageSink(&sink);
+    pane.ShowDeviceProperties(false, device);
+  }
+
+  CDevicePropertiesCtrl& Grid() { return pane.GetGrid(); }
+  CDeviceProperty& Row(const char* name) { return *Grid().FindRow(name); }
+  QLineEdit* Edit() { return Grid().GetEditor() ? Grid().GetEditor()->findChild<QLineEdit*>() : nullptr; }
+  QComboBox* Combo() { return Grid().GetEditor() ? Grid().GetEditor()->findChild<QComboBox*>() : nullptr; }
+  QString Shown(const char* name) { return Grid().ItemOf(&Row(name))->text(1); }
+
+  // Opens the row's editor, types text over its value and presses Enter.
+  void Type(const char* name, const QString& text) {
+    ASSERT_TRUE(Grid().BeginEdit(&Row(name)));
+    ASSERT_NE(Edit(), nullptr);
+    Edit()->selectAll();
+    KeyClicks(Edit(), text);
+    Key(Edit(), Qt::Key_Return);
+  }
+
+  CSystem system;
+  CGridDevice* device = nullptr;
+  CRecordingSink sink;
+  CDevicePropertiesPane pane{QStringLiteral("Properties")};
+};
+
+TEST_F(PropertiesGrid, ShowsGroupsRowsAndTheSelectedRowsDescription) {
+  ASSERT_EQ(Grid().topLevelItemCount(), 1);
+  EXPECT_EQ(Grid().topLevelItem(0)->text(0), "General");
+  EXPECT_TRUE(Grid().topLevelItem(0)->isExpanded());
+  EXPECT_EQ(Shown("Level"), "4");
+  EXPECT_EQ(Shown("Mode"), "Slow");
+  EXPECT_EQ(Shown("Enabled"), "True");
+  Grid().setCurrentItem(Grid().ItemOf(&Row("Label")));
+  EXPECT_TRUE(pane.GetDescriptionArea().text().contains("Set the label"));
+  EXPECT_FALSE(Grid().BeginEdit(&Row("Firmware")));  // read-only: no editor
+}
+
+TEST_F(PropertiesGrid, AnAcceptedEditReachesTheDeviceOnce) {
+  Type("Level", "7");
+  EXPECT_EQ(device->calls, std::vector<std::uint32_t>{kRowLevel});
+  EXPECT_EQ(device->level, 7);
+  EXPECT_EQ(Shown("Level"), "7");
+  EXPECT_EQ(Grid().GetEditor(), nullptr);
+  EXPECT_FALSE(Grid().IsErrorTipVisible());
+  EXPECT_FALSE(Grid().IsLocked());
+}
+
+TEST_F(PropertiesGrid, AnUnchangedTextDoesNotCallTheDevice) {
+  Type("Level", " 4");  // reads as the same number
+  Type("Label", "Stage");
+  EXPECT_TRUE(device->calls.empty());
+}
+
+TEST_F(PropertiesGrid, ARefusalPutsTheOldValueBackAndShowsTheMessageUnderTheRow) {
+  Type("Level", "42");
+  EXPECT_EQ(device->level, 4);
+  EXPECT_EQ(Shown("Level"), "4");
+  EXPECT_EQ(Row("Level").GetNumber(), 4);
+  ASSERT_TRUE(Grid().IsErrorTipVisible());
+  EXPECT_EQ(Grid().GetErrorTipText(), "Level must be between 0 and 10");
+  const QRect rowRect = Grid().visualItemRect(Grid().ItemOf(&Row("Level")));
+  EXPECT_EQ(Grid().GetErrorTipPos().y(), Grid().viewport()->mapToGlobal(rowRect.bottomLeft()).y());
+  EXPECT_EQ(Grid().GetErrorTipWidth(), Grid().viewport()->width() - 20);
+  EXPECT_TRUE(Grid().IsErrorTimerRunning());
+
+  // Text that is no number reads as 0, which the device accepts.
+  Type("Level", "abc");
+  EXPECT_EQ(device->level, 0);
+  Grid().OnErrorTimer();  // timer 77 ends the tip
+  EXPECT_FALSE(Grid().IsErrorTipVisible());
+  EXPECT_FALSE(Grid().IsErrorTimerRunning());
+}
+
+TEST_F(PropertiesGrid, ARefusalAfterAnAcceptedEditPutsBackTheValueTheRowWasFilledWith) {
+  Type("Level", "6");
+  Type("Level", "11");
+  EXPECT_EQ(device->level, 6);
+  EXPECT_EQ(Shown("Level"), "4");  // the device did not make 6 the row's reference value
+}
+
+TEST_F(PropertiesGrid, AListChoiceIsCommittedWhenTheListClosesEvenForTheCurrentItem) {
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Mode")));
+  ASSERT_NE(Combo(), nullptr);
+  EXPECT_EQ(Combo()->currentText(), "Slow");
+  emit Combo()->activated(1);  // the current item again
+  EXPECT_EQ(device->calls, std::vector<std::uint32_t>{kRowMode});
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Mode")));
+  emit Combo()->activated(2);
+  EXPECT_EQ(device->mode_, 2);
+  EXPECT_EQ(Shown("Mode"), "Fast");
+
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Enabled")));
+  emit Combo()->activated(1);  // "False"
+  EXPECT_FALSE(device->enabled);
+  EXPECT_EQ(Shown("Enabled"), "False");
+}
+
+TEST_F(PropertiesGrid, InSetButtonModeOnlyTheButtonCommits) {
+  Type("Code", "1234");
+  EXPECT_TRUE(device->calls.empty());
+  EXPECT_EQ(Shown("Code"), "1234");  // the row just shows the typed text
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Code")));
+  auto* set = Grid().GetEditor()->findChild<QAbstractButton*>("SetButton");
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(set->text(), "Set");
+  set->click();  // unchanged text, still committed
+  EXPECT_EQ(device->calls, std::vector<std::uint32_t>{kRowCode});
+  EXPECT_EQ(device->code, "1234");
+  EXPECT_FALSE(Row("Code").IsInClick());
+
+  // A read-only value with a Set button: the editor opens read-only and the button commits.
+  Row("Code").AllowEdit(false);
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Code")));
+  EXPECT_TRUE(Edit()->isReadOnly());
+  Grid().GetEditor()->findChild<QAbstractButton*>("SetButton")->click();
+  EXPECT_EQ(device->calls.size(), 2u);
+}
+
+TEST_F(PropertiesGrid, WhileTheHandlerRunsTheGridIsNeverRebuilt) {
+  device->during = [this](CDeviceProperty&) {
+    EXPECT_TRUE(Grid().IsLocked());
+    pane.ShowDeviceProperties(true, device);
+    pane.RefreshProperties();
+    pane.ShowDeviceProperties(true, nullptr);
+  };
+  const int fills = device->fills;
+  Type("Level", "3");
+  EXPECT_EQ(device->fills, fills);
+  EXPECT_EQ(Grid().GetCurrentDevice(), device);
+  EXPECT_EQ(Shown("Level"), "3");
+  EXPECT_FALSE(Grid().IsLocked());
+}
+
+TEST_F(PropertiesGrid, ARefreshRequestIsPostedForTheShownObjectWithForce) {
+  device->refreshOnLevel = true;
+  Type("Level", "2");
+  const auto posted = sink.Take();
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].message, kGridShowDeviceMsg);
+  EXPECT_EQ(posted[0].handle, device->GetHandle());
+  EXPECT_EQ(posted[0].lParam, 1);
+  EXPECT_FALSE(Row("Level").IsRefresh());
+}
+
+TEST_F(PropertiesGrid, ShowingTheSameObjectRebuildsOnlyWithForce) {
+  const int fills = device->fills;
+  pane.ShowDeviceProperties(false, device);
+  EXPECT_EQ(device->fills, fills);
+  pane.ShowDeviceProperties(true, device);
+  EXPECT_EQ(device->fills, fills + 1);
+  EXPECT_TRUE(Grid().topLevelItem(0)->isExpanded());
+  pane.RefreshProperties();
+  EXPECT_EQ(device->fills, fills + 2);
+  pane.ShowDeviceProperties(false, nullptr);
+  EXPECT_EQ(Grid().topLevelItemCount(), 0);
+  pane.RefreshProperties();  // nothing shown: nothing happens
+  EXPECT_EQ(Grid().topLevelItemCount(), 0);
+}
+
+TEST_F(PropertiesGrid, AWidgetsHandlerRunsAtEveryCommitChangedOrNot) {
+  CGridWidget widget;
+  pane.ShowControlProperties(false, &widget);
+  EXPECT_EQ(Grid().GetCurrentDevice(), nullptr);
+  ASSERT_NE(Grid().FindRow("Width"), nullptr);
+  Type("Width", "40");
+  EXPECT_EQ(widget.calls, 1);
+  Type("Width", "-3");
+  EXPECT_EQ(widget.calls, 2);
+  EXPECT_EQ(Shown("Width"), "40");
+  EXPECT_TRUE(Grid().IsErrorTipVisible());
+  EXPECT_EQ(Grid().GetErrorTipText(), "");  // the label "Error" only
+  pane.ShowControlProperties(false, nullptr);
+  EXPECT_EQ(Grid().GetCurrentWidget(), nullptr);
+}
+
+TEST_F(PropertiesGrid, FocusLeavingTheGridLeavesTheEditOpenAndEscapeCancelsIt) {
+  QLineEdit other;
+  other.show();
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Label")));
+  KeyClicks(Edit(), "X");
+  other.setFocus();
+  QApplication::processEvents();
+  EXPECT_EQ(Grid().GetEditRow(), &Row("Label"));
+  Key(Edit(), Qt::Key_Escape);
+  EXPECT_EQ(Grid().GetEditRow(), nullptr);
+  EXPECT_TRUE(device->calls.empty());
+  EXPECT_EQ(Shown("Label"), "Stage");
+}
+
+}  // namespace

@@ -1,0 +1,252 @@
+// The snapshot creation and rename dialogs and the parameter selection dialog, driven
+// through their widgets offscreen.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "core/Snapshot.h"
+#include "core/System.h"
+#include "core/Zone.h"
+#include "tests/support/TestDevices.h"
+#include "ui/ParameterSelectionDlg.h"
+#include "ui/SnapshotDialogs.h"
+
+namespace {
+
+// Steps the closing fade to its end; the dialog's result (0 while it has not ended).
+int Finish(CBitmapDialogEx& dialog) {
+  for (int i = 0; i < 100 && dialog.isVisible(); ++i) dialog.FadeStep();
+  return dialog.isVisible() ? 0 : dialog.result();
+}
+
+class SnapshotDialogs : public ::testing::Test {
+ protected:
+  void AddSnapshots(std::initializer_list<const char*> names) {
+    for (const char* name : names) system.AppendSnapshot(new CSnapshot(name));
+  }
+  CSystem system;
+};
+
+TEST_F(SnapshotDialogs, DefaultNameTakesTheFirstFreeNumber) {
+  EXPECT_EQ(DefaultSnapshotName(system), "Snapshot 1");
+  AddSnapshots({"Snapshot 1", "Snapshot 2"});
+  EXPECT_EQ(DefaultSnapshotName(system), "Snapshot 3");
+  system.DeleteSnapshot(0);
+  EXPECT_EQ(DefaultSnapshotName(system), "Snapshot 1");
+}
+
+TEST_F(SnapshotDialogs, CreateOpensWithTheNameSelectedAndNothingToOverwriteWithoutSnapshots) {
+  CSnapshotCreateDlg dialog(nullptr, &system, "New Snapshot", "Snapshot 1");
+  dialog.show();
+  EXPECT_EQ(dialog.GetTitle(), "New Snapshot");
+  EXPECT_EQ(dialog.NameEdit()->text(), "Snapshot 1");
+  EXPECT_EQ(dialog.NameEdit()->selectedText(), "Snapshot 1");
+  EXPECT_FALSE(dialog.OverwriteBox()->isEnabled());
+  EXPECT_FALSE(dialog.SnapshotList()->isEnabled());
+  EXPECT_TRUE(dialog.NameEdit()->isEnabled());
+  dialog.NameEdit()->clear();  // an empty name is accepted
+  dialog.OkButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Accepted);
+  EXPECT_EQ(dialog.m_newSnapshot, 1);
+  EXPECT_EQ(dialog.m_name, "");
+}
+
+TEST_F(SnapshotDialogs, CreateRefusesATakenNameWithTheMessageAndAcceptsItInAnotherCase) {
+  AddSnapshots({"Stage", "Hall"});
+  CSnapshotCreateDlg dialog(nullptr, &system, "New Snapshot", "Snapshot 1");
+  std::vector<QString> messages;
+  dialog.SetMessageHandler([&](const QString& text) { messages.push_back(text); });
+  dialog.show();
+  dialog.NameEdit()->setText("Hall");
+  dialog.OkButton()->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "A snapshot with that name exists already");
+  EXPECT_EQ(Finish(dialog), 0);  // still open
+  EXPECT_EQ(dialog.NameEdit()->text(), "Hall");
+  dialog.NameEdit()->setText("hall");
+  dialog.OkButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Accepted);
+  EXPECT_EQ(dialog.m_name, "hall");
+  EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(SnapshotDialogs, TickingOverwriteSwapsTheEnabledFieldsAndReturnsTheChosenSnapshot) {
+  AddSnapshots({"A", "B", "C"});
+  CSnapshotCreateDlg dialog(nullptr, &system, "New Snapshot", "Snapshot 1");
+  dialog.m_snapshotIndex = 2;
+  dialog.show();
+  ASSERT_EQ(dialog.SnapshotList()->count(), 3);
+  EXPECT_EQ(dialog.SnapshotList()->currentIndex(), 2);
+  EXPECT_TRUE(dialog.OverwriteBox()->isEnabled());
+  dialog.OverwriteBox()->click();
+  EXPECT_FALSE(dialog.NameEdit()->isEnabled());
+  EXPECT_TRUE(dialog.SnapshotList()->isEnabled());
+  dialog.SnapshotList()->setCurrentIndex(1);
+  dialog.OkButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Accepted);
+  EXPECT_EQ(dialog.m_newSnapshot, 0);
+  EXPECT_EQ(dialog.m_snapshotIndex, 1);
+}
+
+TEST_F(SnapshotDialogs, CancelEndsWithoutAChoice) {
+  CSnapshotCreateDlg dialog(nullptr, &system, "New Snapshot", "Snapshot 1");
+  dialog.show();
+  dialog.CancelButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Rejected);
+}
+
+TEST_F(SnapshotDialogs, RenameShowsTheNameSelectedAndReturnsTheTypedOne) {
+  CSnapshotRenameDlg dialog(nullptr);
+  dialog.m_name = "Stage";
+  dialog.show();
+  EXPECT_EQ(dialog.GetTitle(), "Rename Snapshot");
+  EXPECT_EQ(dialog.NameEdit()->selectedText(), "Stage");
+  dialog.NameEdit()->setText("Stage Left");
+  dialog.OkButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Accepted);
+  EXPECT_EQ(dialog.m_name, "Stage Left");
+}
+
+// --- Parameter selection ---
+
+// A device that offers parameter 10 + kind and 20 + kind for a widget kind.
+class CListingDevice : public CTestDevice {
+ public:
+  using CTestDevice::CTestDevice;
+  void ListParameters(int kind, std::vector<CParamInfo>& out) override {
+    for (int id : {10 + kind, 20 + kind}) {
+      CParamInfo info;
+      info.id = id;
+      info.name = GetName() + " P" + std::to_string(id);
+      out.push_back(info);
+    }
+  }
+};
+
+class CKnobWidget : public CTestWidget {
+ public:
+  std::uint32_t GetControlType() const override { return 4; }
+};
+
+class ParameterSelection : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Array order A, B, C; zone order: Main Zone holds C, A; Zone 2 holds B.
+    for (const char* name : {"A", "B", "C"}) {
+      auto* d = new CListingDevice(&system, std::uint32_t(devices.size() + 1));
+      d->SetName(name);
+      system.AppendDevice(d);
+      devices.push_back(d);
+    }
+    system.GetZones()[0]->AppendDevice(devices[2]);
+    system.GetZones()[0]->AppendDevice(devices[0]);
+    auto* zone = new CZone(&system);
+    zone->AppendDevice(devices[1]);
+    system.AppendZone(zone);
+  }
+  std::vector<QString> DeviceEntries(CParameterSelectionDlg& d) {
+    std::vector<QString> out;
+    for (int i = 0; i < d.DeviceList()->count(); ++i) out.push_back(d.DeviceList()->itemText(i));
+    return out;
+  }
+
+  CSystem system;
+  std::vector<CListingDevice*> devices;
+  CKnobWidget widget;
+};
+
+TEST_F(ParameterSelection, ListsDevicesZoneByZoneAndPreselectsTheRememberedOne) {
+  system.SetParameterDeviceIndex(1);  // B
+  widget.m_pDevice = devices[0];
+  widget.m_parameterId = 24;
+  CParameterSelectionDlg dialog(&system, &widget);
+  dialog.show();
+  EXPECT_EQ(DeviceEntries(dialog), (std::vector<QString>{"C", "A", "B"}));
+  EXPECT_EQ(dialog.DeviceList()->currentText(), "B");
+  ASSERT_EQ(dialog.ParameterList()->count(), 2);
+  EXPECT_EQ(dialog.ParameterList()->item(0)->text(), "B P14");
+  EXPECT_EQ(dialog.ParameterList()->currentRow(), 1);  // the widget's parameter id 24
+}
+
+TEST_F(ParameterSelection, UseBindsTheWidgetToTheChosenDeviceAndParameter) {
+  CParameterSelectionDlg dialog(&system, &widget);
+  dialog.show();
+  EXPECT_EQ(dialog.DeviceList()->currentText(), "A");  // remembered index 0
+  EXPECT_EQ(dialog.ParameterList()->currentRow(), -1);  // parameter id 0: nothing chosen
+  dialog.DeviceList()->setCurrentIndex(0);  // C
+  EXPECT_EQ(dialog.m_currentDevice, 2);
+  EXPECT_EQ(dialog.ParameterList()->item(1)->text(), "C P24");
+  dialog.ParameterList()->setCurrentRow(1);
+  dialog.UseButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Accepted);
+  EXPECT_EQ(widget.m_pDevice, devices[2]);
+  EXPECT_EQ(widget.m_parameterId, 24u);
+}
+
+TEST_F(ParameterSelection, RemoveClearsTheBindingAndCancelKeepsIt) {
+  widget.m_pDevice = devices[1];
+  widget.m_parameterId = 14;
+  {
+    CParameterSelectionDlg dialog(&system, &widget);
+    dialog.show();
+    dialog.DeviceList()->setCurrentIndex(1);
+    dialog.ParameterList()->setCurrentRow(0);
+    dialog.CancelButton()->click();
+    EXPECT_EQ(Finish(dialog), QDialog::Rejected);
+    EXPECT_EQ(widget.m_pDevice, devices[1]);
+    EXPECT_EQ(dialog.m_currentDevice, 0);  // the caller remembers the device chosen anyway
+  }
+  CParameterSelectionDlg dialog(&system, &widget);
+  dialog.show();
+  dialog.RemoveButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Accepted);
+  EXPECT_EQ(widget.m_pDevice, nullptr);
+  EXPECT_EQ(widget.m_parameterId, 0u);
+}
+
+TEST(ParameterSelectionEmpty, WithoutDevicesUseChangesNothing) {
+  CSystem system;
+  CKnobWidget widget;
+  CParameterSelectionDlg dialog(&system, &widget);
+  dialog.show();
+  EXPECT_EQ(dialog.DeviceList()->count(), 0);
+  EXPECT_EQ(dialog.ParameterList()->count(), 0);
+  dialog.UseButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Accepted);
+  EXPECT_EQ(widget.m_pDevice, nullptr);
+}
+
+}  // namespace
+
+// With ORVAK_TEST_PICTURES naming a folder, the pane and the dialogs are saved there to look at.
+#include <QDir>
+#include <QPixmap>
+#include "ui/DevicePropertiesPane.h"
+namespace {
+TEST(Pictures, SavedWhenAsked) {
+  const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES");
+  if (folder.isEmpty()) GTEST_SKIP();
+  CSystem system;
+  system.AppendSnapshot(new CSnapshot("Stage"));
+  CSnapshotCreateDlg create(nullptr, &system, "New Snapshot", "Snapshot 2");
+  create.show();
+  create.grab().save(QDir(folder).filePath("create.png"));
+  CSnapshotRenameDlg rename(nullptr);
+  rename.m_name = "Stage";
+  rename.show();
+  rename.grab().save(QDir(folder).filePath("rename.png"));
+  auto* device = new CListingDevice(&system, 1);
+  device->SetName("Stage Left");
+  system.AppendDevice(device);
+  system.GetZones()[0]->AppendDevice(device);
+  CKnobWidget widget;
+  CParameterSelectionDlg parameters(&system, &widget);
+  parameters.SetTitle("Parameter Selection");
+  parameters.show();
+  parameters.grab().save(QDir(folder).filePath("parameters.png"));
+}
+}  // namespace

@@ -1,0 +1,49 @@
+// "Parameter Selection": binds a custom widget to one parameter of one device. The device
+// list holds every device zone by zone; the parameter list what the chosen device offers for
+// the widget's kind. The dialog writes the widget's binding itself. UI thread.
+#pragma once
+
+#include <cstdint>
+
+#include "ui/BitmapDialogEx.h"
+
+class CSystem;
+class CCustomControlObject;
+class QComboBox;
+class QListWidget;
+class QPushButton;
+
+class CParameterSelectionDlg : public CBitmapDialogEx {
+ public:
+  // Starts from the system's remembered device; the caller stores m_currentDevice back into
+  // the system afterwards, whatever the result.
+  CParameterSelectionDlg(CSystem* system, CCustomControlObject* widget, QWidget* parent = nullptr);
+
+  // Index in the system's device array of the device chosen in the device list (-1 none).
+  std::int32_t m_currentDevice;
+
+  QComboBox* DeviceList() const { return m_devices; }        // 1054
+  QListWidget* ParameterList() const { return m_parameters; }  // 1055
+  QPushButton* RemoveButton() const { return m_remove; }       // 1078
+  QPushButton* UseButton() const { return m_use; }             // IDOK
+  QPushButton* CancelButton() const { return m_cancel; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void FillDevices();
+  void FillParameters();
+  void OnDeviceChanged();
+  void OnUseParameter();
+  void OnRemoveParameter();
+
+  CSystem* m_system;
+  CCustomControlObject* m_widget;
+  QComboBox* m_devices;
+  QListWidget* m_parameters;
+  QPushButton* m_remove;
+  QPushButton* m_use;
+  QPushButton* m_cancel;
+  bool m_opened = false;
+};
