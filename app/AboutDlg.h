@@ -7,6 +7,8 @@ class QLabel;
 class QPushButton;
 
 class CAboutDlg : public CBitmapDialogEx {
+  Q_OBJECT  // the style sheet selects the box by its class name
+
  public:
   explicit CAboutDlg(QWidget* parent = nullptr);
 

@@ -42,6 +42,8 @@ QImage LoadAppImage(int id) {
   return image.isNull() ? ImageFromBytes("ICON", id) : image;
 }
 
+QImage LoadAppIcon(int id) { return ImageFromBytes("ICON", id); }
+
 QImage LoadToolbarImage(std::uint32_t commandId) {
   const auto& table = ButtonImages();
   auto it = table.find(commandId);

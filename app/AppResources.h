@@ -22,5 +22,7 @@ inline constexpr int kImgOutputIcon = 166;
 QString AppString(int id);
 // A bitmap, or else an icon, of that number; null when there is none.
 QImage LoadAppImage(int id);
+// The icon of that number only (a bitmap may share the number); null when there is none.
+QImage LoadAppIcon(int id);
 // The button image of a command on the toolbar strips; null when it has none.
 QImage LoadToolbarImage(std::uint32_t commandId);

@@ -73,7 +73,7 @@ CMainFrame::CMainFrame(CRecentFileList& recent, QWidget* parent)
     : QMainWindow(parent), m_recentFiles(recent), m_uiServices(std::make_unique<UiServices>(*this)) {
   m_system.SetUiServices(m_uiServices.get());
   setObjectName(QStringLiteral("MainFrame"));
-  const QImage icon = LoadAppImage(kImgAppIcon);
+  const QImage icon = LoadAppIcon(kImgAppIcon);
   if (!icon.isNull()) setWindowIcon(QIcon(QPixmap::fromImage(icon)));
   resize(1024, 700);
 }

@@ -263,19 +263,16 @@ bool CMainFrame::OpenFilePath(const std::string& path) {
   FillSnapshotCombo();
 
   // Reopen the panel windows that were open when the file was stored, for a user who may use
-  // them; the stored order is restored afterwards.
+  // them; the stored order is restored afterwards. The marks stay until a panel really opens,
+  // so a save before then keeps the stored layout.
   m_system.SetLoading(true);
   for (CDevice* device : m_system.GetDevices()) {
     if (!device->WasPanelOpenWhenStored()) continue;
-    const bool permitted = CurrentUserMayUse(device->GetUuid());
-    device->ClearPanelWasOpen();
-    if (permitted) OpenDevicePanel(device, true);
+    if (CurrentUserMayUse(device->GetUuid())) OpenDevicePanel(device, true);
   }
   for (CCPData* panel : m_system.GetCustomPanels()) {
     if (!panel->m_panelWasOpen) continue;
-    const bool permitted = CurrentUserMayUse(panel->GetUuid());
-    panel->m_panelWasOpen = false;
-    if (permitted) OpenCustomPanel(panel);
+    if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
   }
   m_system.RestorePanelOrder();
   m_system.SetLoading(false);

@@ -10,6 +10,7 @@
 #include "app/AppVersion.h"
 #include "app/MainFrame.h"
 #include "core/TextStyle.h"
+#include "custom/CustomControls.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "ui/SplashScreen.h"
@@ -30,6 +31,8 @@ bool CQuendalApp::InitInstance(const QStringList& args) {
   // Every device family takes its type codes in the factory before any file or scan needs them.
   RegisterProcessorFamily();
   RegisterAmplifierFamilies();
+  // Likewise every custom widget kind takes its control type before a file with panels opens.
+  RegisterCustomControls();
 
   // The settings key (company) and the application name (product).
   QCoreApplication::setOrganizationName(AppString(kStrCompanyKey));

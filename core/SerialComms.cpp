@@ -15,6 +15,10 @@ namespace {
 constexpr std::uint32_t kMaxRetries = 2;
 // Shortest read time-out constant, ms.
 constexpr std::uint32_t kMinReadConstant = 35;
+// Longest quiet interval a drain waits for, ms, and the most reads it spends on a line that
+// never goes quiet.
+constexpr std::uint32_t kMaxDrainQuietMs = 1000;
+constexpr int kMaxDrainReads = 16;
 
 std::string Format(const char* format, va_list args) {
   char text[512];
@@ -48,6 +52,7 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
   m_overlapped = overlapped;
   m_portNumber = portNumber;
   m_retryCount = 0;
+  m_drainPending = false;
   return true;
 }
 
@@ -80,6 +85,7 @@ std::uint32_t CSerialComms::ReadRaw(std::uint32_t n) {
 }
 
 std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
+  if (resetRetries && m_drainPending) DrainLateReply();
   m_done = false;
   const std::uint32_t length = std::uint32_t(m_transaction.FrameBytes());
   std::memcpy(m_transmit, m_transaction.frame, length);
@@ -117,6 +123,7 @@ void CSerialComms::OnWriteComplete(bool ok, std::uint32_t written) {
     m_transaction.receivedLength = 0;
     m_retryCount = 0;
     m_done = true;
+    m_drainPending = true;
     return;
   }
   if (m_transaction.expectedLength == 0) {
@@ -171,12 +178,31 @@ void CSerialComms::GiveUp() {
   m_transaction.receivedLength = 0;
   m_done = true;
   m_retryCount = 0;
+  m_drainPending = true;
 }
 
 void CSerialComms::FailWithoutRetry() {
   m_done = true;
   m_transaction.failed = true;
   m_retryCount = 0;
+  m_drainPending = true;
+}
+
+void CSerialComms::DrainLateReply() {
+  m_drainPending = false;
+  // The unit had the failed read's time-out to answer; as long again without a byte means
+  // whatever it still had to say has come and gone.
+  SerialTimeouts quiet = m_timeouts;
+  quiet.readInterval = 0;
+  quiet.readTotalMultiplier = 0;
+  quiet.readTotalConstant = std::clamp(m_timeouts.readTotalConstant, kMinReadConstant, kMaxDrainQuietMs);
+  if (!m_port->SetTimeouts(quiet)) return;
+  std::uint8_t scratch[kReceiveBufferSize];
+  for (int i = 0; i < kMaxDrainReads; ++i) {
+    std::uint32_t got = 0;
+    if (!m_port->Read(scratch, sizeof scratch, &got) || got == 0) break;
+  }
+  m_port->SetTimeouts(m_timeouts);
 }
 
 template <typename VerboseLine>
@@ -226,6 +252,7 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
   if (!ok) {
     m_transaction.receivedLength = 0;
     m_status = kCommsError;
+    m_drainPending = true;
     return;
   }
   const double elapsed = ElapsedMs();
@@ -268,6 +295,7 @@ void CSerialComms::OnAckRead(std::uint32_t n, double elapsed) {
                t.command);
     t.receivedLength = 0;
     m_done = true;
+    m_drainPending = true;
   }
 }
 

@@ -55,7 +55,9 @@ class CSerialComms {
   bool IsOpen() const;
 
   // Starts the transaction held in Transaction(). Returns the bytes written in blocking mode,
-  // 0 in overlapped mode. resetRetries: true for a new transaction.
+  // 0 in overlapped mode. resetRetries: true for a new transaction; after a transaction that
+  // failed, a new one first drains the line until it has been quiet for the failed read's
+  // time-out, so that a late answer to the failed request is never taken for this one.
   std::uint32_t StartWrite(bool resetRetries);
   // Starts reading the expected reply. Returns the bytes read in blocking mode, else 0.
   std::uint32_t StartRead();
@@ -136,6 +138,8 @@ class CSerialComms {
   // no retries. Either way the retry count starts again.
   void GiveUp();
   void FailWithoutRetry();
+  // Reads and drops whatever arrives until the line is quiet (see StartWrite).
+  void DrainLateReply();
   // Position of the reply start byte in bytes 1 to received - 1, or 0.
   std::uint32_t FindStartByte(std::uint32_t received) const;
   void MoveDown(std::uint32_t from, std::uint32_t received);
@@ -150,6 +154,7 @@ class CSerialComms {
   std::uint32_t m_retryCount = 0;
   std::uint32_t m_bytesHeld = 0;
   bool m_overlapped = false;
+  bool m_drainPending = false;  // the last transaction failed: its answer may still come
   std::unique_ptr<ISerialPort> m_port;
   std::uint32_t m_portNumber = 0;
   std::uint32_t m_extraTimeout = 0;

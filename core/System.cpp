@@ -117,6 +117,10 @@ void CSystem::PostToFrame(std::uint32_t message) {
   if (m_ui) m_ui->PostMessage(message);
 }
 
+void CSystem::ShowMessage(const std::string& text, const std::string& caption) {
+  if (m_ui) m_ui->ShowMessageBox(text, caption);
+}
+
 void CSystem::ShowFileError(const std::string& text, const std::string& caption) const {
   if (m_ui) m_ui->ShowFileError(text, caption);
 }
@@ -265,10 +269,6 @@ void CSystem::DeleteAllSnapshots() {
   m_snapshots.clear();
 }
 
-void CSystem::LoadImageLibrary() {
-  // The library file's records are read by the image library code; until it is there the
-  // library tree starts empty.
-}
 
 // --- Users and devices from the worker ---
 

@@ -173,8 +173,17 @@ class CSystem {
   // --- Images ---
   CCCImageDirectory& GetFileImages() { return m_fileImages; }
   CCCImageDirectory& GetLibraryImages() { return m_libraryImages; }
-  // Reads the image library file named by the settings into the library tree.
+  // Reads the image library file named by the settings into the library tree; a missing file
+  // is created with an empty library. A file that cannot be read is left alone and the
+  // library stays empty; each failure is shown.
   void LoadImageLibrary();
+  // Writes the library tree to the library file through a temporary file; false (shown) when
+  // it cannot be written, and the old file stays.
+  bool SaveImageLibrary();
+  // Reads the library file at path into a temporary tree; only when the whole file was read
+  // does it replace the library and become the setting. False otherwise, with nothing changed
+  // and nothing shown (the settings page tells the user).
+  bool ChangeImageLibraryFile(const std::string& path);
 
   // --- The open file ---
   const std::string& GetFilePath() const { return m_filePath; }
@@ -316,6 +325,8 @@ class CSystem {
   // The System Monitor pane is shown (the families then poll meters). Any thread.
   bool IsSystemMonitorVisible() const { return m_systemMonitorVisible; }
   void SetSystemMonitorVisible(bool visible) { m_systemMonitorVisible = visible; }
+  // Shows text in a warning box on the main frame through the UI services (UI thread).
+  void ShowMessage(const std::string& text, const std::string& caption);
 
   // --- Device security passes (worker thread unless said) ---
   // Runs the device's security check; true at once when its family has none. False on a

@@ -1,12 +1,22 @@
 // Archive reads and writes, and whole-file helpers on QFile / QSaveFile.
 #include "platform/Archive.h"
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
+
+namespace {
+std::atomic<int (*)(int)> g_fileSync{nullptr};
+}  // namespace
+
+void SetFileSyncForTests(int (*sync)(int fd)) { g_fileSync = sync; }
 
 CArchive::CArchive() : m_storing(true) {}
 
@@ -189,6 +199,20 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
     }
     p += n;
     left -= n;
+  }
+  // The bytes must be on the disk before the rename replaces the original: a flush that fails
+  // keeps the original and is reported.
+  if (!file.flush()) {
+    if (error) *error = file.errorString().toStdString();
+    file.cancelWriting();
+    return false;
+  }
+  int (*sync)(int) = g_fileSync.load();
+  if ((sync ? sync : ::fsync)(file.handle()) != 0) {
+    const int code = errno;
+    if (error) *error = std::string("The file could not be flushed to the disk: ") + std::strerror(code);
+    file.cancelWriting();
+    return false;
   }
   if (!file.commit()) {
     if (error) *error = file.errorString().toStdString();

@@ -157,7 +157,11 @@ inline CArchive& operator>>(CArchive& ar, std::string& v) { v = ar.ReadString();
 // The size of the file at path, 0 when there is none.
 std::size_t GetFileSize(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error);
-// Writes a temporary file beside path and renames it over path only when every byte was
-// written; on failure path is untouched and no temporary file is left.
+// Writes a temporary file beside path, flushes it to the disk and renames it over path only
+// when every byte was written and flushed; on failure path is untouched and no temporary file
+// is left.
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                          std::string* error);
+// Tests: the call that flushes a file descriptor to the disk (fsync when null); it returns -1
+// and sets errno on failure.
+void SetFileSyncForTests(int (*sync)(int fd));

@@ -13,6 +13,8 @@ class QLabel;
 class QPushButton;
 
 class CAutoscanDlg : public CBitmapDialogEx, public IAutoscanDialog {
+  Q_OBJECT  // the style sheet selects the dialog by its class name
+
  public:
   explicit CAutoscanDlg(CSystem& system, QWidget* parent = nullptr);
   ~CAutoscanDlg() override;

@@ -200,12 +200,12 @@ class CNerexReplyHandler {
     if (data < kDeviceNameBytes) return d.RefuseReply(r, "too short");
     d.m_receivedMask |= kReceivedMeters;
     // The file's names wait in the queue for this unit (settings being sent): the unit's old
-    // names must not replace them in the file.
-    if (d.HasQueuedCommand(kCmdNames)) return;
-    d.SetName(TrimBlanks(ReplyText(r.frame + kNerexPayload, kDeviceNameBytes), false));
+    // names must not replace them in the file, but the panel's title still follows.
+    const bool keepFileNames = d.HasQueuedCommand(kCmdNames);
+    if (!keepFileNames) d.SetName(TrimBlanks(ReplyText(r.frame + kNerexPayload, kDeviceNameBytes), false));
     auto takeName = [&](NerexChannelName& slot, std::size_t at) {
       // Seven characters of each slot travel; the eighth stays. Slots past the data stay too.
-      if (at + 7 > data) return;
+      if (keepFileNames || at + 7 > data) return;
       const std::string text = ReplyText(r.frame + kNerexPayload + at, 7);
       std::copy(text.begin(), text.end(), slot.begin());
     };

@@ -15,8 +15,10 @@
 #include "app/RecentFileList.h"
 #include "app/UpdateChecker.h"
 #include "core/AppSettings.h"
+#include "core/System.h"
 #include "tests/app/FakePrompts.h"
 #include "tests/app/FrameFixture.h"
+#include "ui/AutoscanDlg.h"
 #include "ui/SplashScreen.h"
 
 TEST(RecentFileListTest, NewestFirstNoDuplicatesFourAtMostAndPersisted) {
@@ -90,6 +92,27 @@ TEST(AboutDlgTest, CreditsNameTheVersionsOfTheLinkedLibraries) {
   EXPECT_TRUE(credits.contains(QStringLiteral("FreeImage v") + FreeImage_GetVersion() + "\n"));
   EXPECT_TRUE(credits.contains(QString::fromLatin1(FreeImage_GetCopyrightMessage())));
   EXPECT_EQ(credits.count("\n\n"), 2);
+}
+
+// The skinned dialogs draw their labels light on their own dark background.
+TEST(SkinnedDialogsTest, LabelsAreLightOnTheDarkBackground) {
+  CSystem system;
+  CAboutDlg about;
+  CAutoscanDlg autoscan(system);
+  autoscan.ShowScanStatus("Scanning ID 12");
+  ProcessEvents();
+  for (QWidget* dialog : {static_cast<QWidget*>(&about), static_cast<QWidget*>(&autoscan)}) {
+    const QImage image = dialog->grab().toImage();
+    const int background = image.pixelColor(dialog->width() / 2, 12).lightness();
+    EXPECT_LT(background, 64) << dialog->metaObject()->className();
+    const auto labels = dialog->findChildren<QLabel*>();
+    ASSERT_FALSE(labels.empty());
+    const QRect r = labels.front()->geometry();
+    int lightest = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) lightest = std::max(lightest, image.pixelColor(x, y).lightness());
+    EXPECT_GT(lightest, 200) << dialog->metaObject()->className();
+  }
 }
 
 TEST(SplashScreenTest, ClickClosesAtOnceAndTheTimerOtherwise) {

@@ -4,11 +4,16 @@
 #include <QFileInfo>
 
 #include "app/CommandIds.h"
+#include "core/CPData.h"
 #include "core/Device.h"
+#include "core/ImageTree.h"
 #include "core/System.h"
 #include "core/Zone.h"
+#include "custom/CustomControls.h"
+#include "custom/KnobControl.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
+#include "tests/support/TestDevices.h"
 
 namespace {
 
@@ -75,6 +80,31 @@ TEST_F(FileCommandsTest, NewSaveOpenClose_ThroughTheCommands_TitleAfterEach) {
   EXPECT_TRUE(f.close());
   EXPECT_TRUE(prompts.questions.empty());
   EXPECT_FALSE(system.IsWorkerRunning());
+}
+
+TEST_F(FileCommandsTest, OpenKeepsThePanelOpenMark_SoTheNextSaveKeepsTheStoredLayout) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  CDevice* device = AddDevice(system, "Stage Left");
+  CTestControlPanel panel;
+  device->SetControlPanel(&panel);
+  const std::string path = PathOf("layout.ovd");
+  prompts.paths = {path};
+  f.RunCommand(Cmd::kFileSave);
+  device->SetControlPanel(nullptr);
+  f.RunCommand(Cmd::kFileNew);
+  prompts.paths = {path};
+  f.RunCommand(Cmd::kFileOpen);
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_TRUE(system.GetDevice(0)->WasPanelOpenWhenStored());
+  system.SetModified(true);
+  f.RunCommand(Cmd::kFileSave);
+
+  f.RunCommand(Cmd::kFileNew);
+  prompts.paths = {path};
+  f.RunCommand(Cmd::kFileOpen);
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_TRUE(system.GetDevice(0)->WasPanelOpenWhenStored());
 }
 
 TEST_F(FileCommandsTest, Close_ModifiedFileAsksAndCancelKeepsTheFrameRunning) {
@@ -242,4 +272,34 @@ TEST_F(FileCommandsTest, DamagedFile_IsReportedAndLeavesAnEmptyUntitledSystem) {
   EXPECT_EQ(system.GetFilePath(), "");
   EXPECT_EQ(f.windowTitle(), "Orvak - Untitled");
   EXPECT_EQ(recent.Get(0), "");
+}
+
+TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOneMessage) {
+  RegisterCustomControls();
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  auto* broken = new CCCImage;  // no picture: stored with no bytes
+  broken->m_name = "broken";
+  system.GetFileImages().AddChild(broken);
+  CCPData* panel = system.AddCustomPanel();
+  panel->m_pBackgroundImage = broken;
+  panel->m_panelWasOpen = true;
+  panel->m_widgets.push_back(new CCCKnob);
+  const std::string path = PathOf("panels.ovd");
+  ASSERT_TRUE(system.SaveFile(path));
+  f.RunCommand(Cmd::kFileNew);
+  ASSERT_TRUE(system.GetCustomPanels().empty());
+
+  EXPECT_TRUE(f.OpenFilePath(path));
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].text, kImageLoadErrorText);
+  EXPECT_EQ(prompts.messages[0].caption, "File Error");
+  ASSERT_EQ(system.GetCustomPanels().size(), 1u);
+  CCPData* loaded = system.GetCustomPanels()[0];
+  EXPECT_TRUE(loaded->m_panelWasOpen);  // kept until the panel's window really opens
+  ASSERT_NE(loaded->m_pBackgroundImage, nullptr);
+  EXPECT_EQ(loaded->m_pBackgroundImage->m_name, "broken");
+  EXPECT_EQ(loaded->m_widgets.size(), 1u);
+  EXPECT_EQ(system.GetFilePath(), path);
+  EXPECT_FALSE(system.IsModified());
 }

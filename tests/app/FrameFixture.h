@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -48,19 +47,11 @@ class CFrameUnderTest : public CMainFrame {
   void Tick(std::uint32_t timerId) { OnTimer(timerId); }
 };
 
-// A frame closed by an earlier test asked the application to quit; with no loop running, that
-// request stays and ends every modal loop at once. Running one loop and quitting it clears it.
-inline void ClearPendingQuit() {
-  QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
-  QCoreApplication::exec();
-}
-
 class FrameTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(temp.isValid());
-    ClearPendingQuit();
-  }
+  // A quit request that a frame closed by an earlier test left is cleared after every test
+  // (TestMain), so modal loops run when all cases share one process.
+  void SetUp() override { ASSERT_TRUE(temp.isValid()); }
 
   // Creates, lays out and shows the frame.
   CFrameUnderTest& MakeFrame() {

@@ -67,6 +67,8 @@ TEST_F(FrameTest, Create_BuildsSixToolbarsWithCombosStatusBarAndThreePanes) {
   EXPECT_TRUE(indicators.contains("CAP") && indicators.contains("NUM") && indicators.contains("SCRL"));
   EXPECT_EQ(qobject_cast<QMdiArea*>(f.centralWidget()), &f.GetMdiClient());
   EXPECT_EQ(f.windowTitle(), "Orvak - Untitled");
+  // The window icon is the square application icon, not the toolbar strip of the same number.
+  EXPECT_EQ(f.windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
 }
 
 TEST_F(FrameTest, FirstStart_DocksFourToolbarsInOneRowAndPanelBarsInTheNext) {

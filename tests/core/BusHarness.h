@@ -162,20 +162,26 @@ class CPollingTestDevice : public CTestDevice {
   }
   void ProcessReply(CControlMessage& record) override {
     if (NeedsInitialisation()) ++processedWhileUninitialised;
-    lastReply.assign(record.frame, record.frame + record.receivedLength);
+    {
+      std::lock_guard<std::mutex> lock(m_replyMutex);
+      m_lastReply.assign(record.frame, record.frame + record.receivedLength);
+    }
     ++processed;
     UpdateCommsState(true);
   }
 
-  // The last reply's bytes; the worker writes them under the system's lock.
+  // The reply bytes last handed over; the worker may be writing the next one meanwhile.
   std::vector<std::uint8_t> LastReply() const {
-    CSingleLock lock(GetSystem()->GetLock());
-    return lastReply;
+    std::lock_guard<std::mutex> lock(m_replyMutex);
+    return m_lastReply;
   }
 
-  std::atomic<std::uint32_t> timeoutBase{0};  // added to each read time-out, ms
+  std::atomic<std::uint32_t> timeoutBase{0};  // added to each read time-out, ms; tests change it online
   std::atomic<int> polls{0};
   std::atomic<int> processed{0};
   std::atomic<int> processedWhileUninitialised{0};
-  std::vector<std::uint8_t> lastReply;
+
+ private:
+  mutable std::mutex m_replyMutex;
+  std::vector<std::uint8_t> m_lastReply;
 };

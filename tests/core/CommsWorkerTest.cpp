@@ -108,11 +108,17 @@ TEST_F(CommsWorkerTest, DevicesTakeOneTransactionEachInTurn) {
 TEST_F(CommsWorkerTest, DevicesWithIdZero_AreNotPolled) {
   auto* device = new CPollingTestDevice(&h.system, 0, &h.frame);
   h.system.AppendDevice(device);
+  CPollingTestDevice* polled = AddPollingDevice(3);
   ASSERT_TRUE(h.StartOnline());
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  // Enough turns of the poll loop for the unpolled device to have had several.
+  ASSERT_TRUE(WaitFor([&] { return polled->polls >= 5; }));
   h.system.RequestIdle();
   EXPECT_EQ(device->polls, 0);
-  EXPECT_EQ(h.bus.RequestCount(), 0u);
+  for (const auto& request : h.bus.Requests()) {
+    if (request.size() > 6 && request[6] == CPollingTestDevice::kReadCommand) {
+      EXPECT_EQ(request[4], 3);
+    }
+  }
 }
 
 TEST_F(CommsWorkerTest, GoingOffline_WhileATransactionRuns_WaitsForItsOutcome) {

@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingFrame.h"
 #include "tests/support/TestDevices.h"
 
 namespace {
@@ -30,7 +31,7 @@ class DeviceQueueTest : public ::testing::Test {
   }
 
   CSystem system;
-  CRecordingSink frame;
+  CRecordingFrame frame;
   CTestDevice device{&system, 7, &frame};
 };
 
@@ -131,7 +132,7 @@ TEST_F(DeviceQueueTest, ReplyTimer_StartsAtNowFor7sAndDisconnectClearsIt) {
 }
 
 namespace {
-std::vector<std::uint32_t> Messages(CRecordingSink& sink) {
+std::vector<std::uint32_t> Messages(CRecordingFrame& sink) {
   std::vector<std::uint32_t> out;
   for (const auto& m : sink.Take()) out.push_back(m.message);
   return out;

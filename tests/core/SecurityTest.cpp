@@ -14,6 +14,7 @@
 #include "devices/amplifier/PannexDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/core/BusHarness.h"
+#include "tests/support/RecordingFrame.h"
 #include "tests/support/SecureUnits.h"
 #include "tools/devsim/SimSecurityUnit.h"
 
@@ -481,7 +482,7 @@ TEST_F(SecurityTest, DialogHandedOverAfterItsPassEndedClosesAtOnce) {
 // --- The dialog link ---
 
 TEST(SecurityDialogLink, RequestNotTakenInTimeIsWithdrawnAndNeverShown) {
-  CRecordingSink window;
+  CRecordingFrame window;
   CSecurityDialogLink link(&window);
   CSecurityRequest request;
   request.kind = kSecurityProgressLine;
@@ -495,7 +496,7 @@ TEST(SecurityDialogLink, RequestNotTakenInTimeIsWithdrawnAndNeverShown) {
 }
 
 TEST(SecurityDialogLink, TakingARequestForgetsTheEarlierAnswerAndCloseStopsTheWorkerWaiting) {
-  CRecordingSink window;
+  CRecordingFrame window;
   CSecurityDialogLink link(&window);
   link.SetAnswer(kSecurityAnswerOk);  // Enter pressed before anything was asked
   std::thread dialogThread([&] {

@@ -62,13 +62,13 @@ class SerialCommsTest : public ::testing::Test {
     SetClockForTests(nullptr);
   }
 
-  // A read of command 0x4F from device 5: F0 00 07 10 05 00 4F + checksum.
-  void SetRead(std::uint32_t expected = 20) {
+  // A read of a command (0x4F unless given) from device 5: F0 00 07 10 05 00 4F + checksum.
+  void SetRead(std::uint32_t expected = 20, std::uint8_t command = 0x4F) {
     CControlMessage& t = m_comms.Transaction();
-    const Bytes frame{0xF0, 0x00, 0x07, 0x10, 0x05, 0x00, 0x4F};
+    const Bytes frame{0xF0, 0x00, 0x07, 0x10, 0x05, 0x00, command};
     std::memcpy(t.frame, frame.data(), frame.size());
     t.frame[7] = Checksum7Bit(frame.data(), frame.size());
-    t.Set(0x4F, 8, expected, kDevice, false, 0xA8, 0, 0);
+    t.Set(command, 8, expected, kDevice, false, 0xA8, 0, 0);
   }
   // A set command 0x18 to device 5, waiting for the ACK.
   void SetWrite() {
@@ -412,6 +412,24 @@ TEST_F(SerialCommsTest, LateReplyToTheFirstRequestIsTakenByTheResend) {
             (std::vector<std::string>{WaitingForReplyLine(1)}));
 }
 
+TEST_F(SerialCommsTest, LateAnswerToAFailedReadIsDrainedAndNeverTakenForTheNextRequest) {
+  // Every read waits 140 ms; the answer to the third request comes 70 ms after the
+  // transaction gave up, when the next request would already be waiting for its reply.
+  m_comms.SetExtraTimeout(100);
+  m_bus.InjectFaults(SimFault::Silence(), 2);
+  m_bus.InjectFault(SimFault::Late(210));
+  SetRead();
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(m_comms.Transaction().receivedLength, 0u);
+
+  const Bytes otherBody(16, 0x33);
+  m_unit->SetReply(0x50, otherBody);
+  SetRead(20, 0x50);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), MakeFramedReply(0xA8, otherBody));
+  EXPECT_EQ(m_bus.RequestCount(), 4u);
+}
+
 TEST_F(SerialCommsTest, BroadcastWithoutReplyIsDoneWhenTheWriteCompletes) {
   CControlMessage& t = m_comms.Transaction();
   const Bytes frame{0xBE, 0x00, 0x00, 0x00, 0x00};
@@ -467,7 +485,10 @@ TEST_F(SerialCommsTest, CompletionsRunOnlyOnTheStartingThreadInsideAlertableWait
   SetRead();
   m_comms.StartWrite(true);
   ASSERT_TRUE(m_bus.WaitForRequests(1, 5000));
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  // The whole reply has reached the port: its read is over, only its completion waits.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (m_line->BytesToPort() < 20 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  ASSERT_EQ(m_line->BytesToPort(), 20u);
   EXPECT_FALSE(m_comms.IsDone());  // nothing runs outside an alertable wait
   EXPECT_EQ(m_comms.GetStatus(), kCommsPending);
   for (int i = 0; i < 2500 && !m_comms.IsDone(); ++i) SleepEx(2, true);

@@ -10,7 +10,7 @@
 #include "platform/SerialPortMemory.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowMessages.h"
-#include "tests/support/RecordingUi.h"
+#include "tests/support/RecordingFrame.h"
 
 TEST(SystemSettingsTest, EmptyProfile_GivesEveryDefault) {
   CSystem s;
@@ -83,7 +83,7 @@ TEST(SystemSettingsTest, ValuesSetOnlyInTheProfileAreReadAndBooleansAreNonZero) 
 
 TEST(SystemSettingsTest, Start_ReadsTheSettings) {
   CSettingsStore::WriteInt("Settings", "BaudRate", 9600);
-  CRecordingUi frame;
+  CRecordingFrame frame;
   CSystem s;
   s.Start(&frame);
   EXPECT_EQ(s.GetSettings().baudRate, 9600u);

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "core/CPData.h"
@@ -15,8 +16,8 @@
 #include "core/Zone.h"
 #include "platform/Clipboard.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingFrame.h"
 #include "tests/support/TestDevices.h"
-#include "tests/support/RecordingUi.h"
 
 namespace {
 
@@ -166,8 +167,8 @@ TEST(SystemTest, DeleteDevice_RemovesEveryReferenceToIt) {
   user->m_devicePermissions.push_back(new CPanelPermissions(keep->GetUuid(), 1));
   s.GetUsers().push_back(user);
   s.SetSelectedDevice(1);
+  const CUuid goneUuid = gone->GetUuid();  // the device is freed by DeleteDevice
 
-  const CUuid goneUuid = gone->GetUuid();  // the device is freed below
   EXPECT_FALSE(s.DeleteDevice(2));
   ASSERT_TRUE(s.DeleteDevice(1));
   EXPECT_EQ(s.GetDeviceCount(), 1);
@@ -254,7 +255,7 @@ TEST(SystemTest, SystemQueue_TakesMostRecentMessageFirst) {
 }
 
 TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
-  CRecordingUi frame;
+  CRecordingFrame frame;
   CSystem s;
   EXPECT_TRUE(s.Start(&frame));
   EXPECT_TRUE(s.IsWorkerRunning());
@@ -268,7 +269,7 @@ TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
 
 TEST(SystemTest, BackToBackIdleRequestsAreEachAcknowledged) {
   // A request made just after the previous acknowledgement must not be lost (it would hang).
-  CRecordingUi frame;
+  CRecordingFrame frame;
   CSystem s;
   s.Start(&frame);
   for (int i = 0; i < 12; ++i) s.RequestIdle();
@@ -277,9 +278,18 @@ TEST(SystemTest, BackToBackIdleRequestsAreEachAcknowledged) {
 }
 
 TEST(SystemTest, DestroyingAStartedSystemEndsItsWorker) {
-  CRecordingUi frame;
+  // The threads of this process, counted by the kernel.
+  auto threads = [] {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+    return n;
+  };
+  CRecordingFrame frame;
   auto s = std::make_unique<CSystem>();
+  const std::size_t before = threads();
   s->Start(&frame);
+  ASSERT_TRUE(s->IsWorkerRunning());
+  EXPECT_EQ(threads(), before + 1);
   s.reset();  // must neither hang nor leave the worker running on a deleted system
-  SUCCEED();
+  EXPECT_EQ(threads(), before);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -206,6 +207,27 @@ TEST(AtomicWrite, WholeFileReadsBackLargeFilesExactly) {
   ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
   EXPECT_EQ(back, bytes);
   EXPECT_EQ(GetFileSize(dir.path().toStdString() + "/none.ovd"), 0u);
+}
+
+TEST(AtomicWrite, FailedFlushToDiskKeepsTheOriginalAndReportsIt) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/a.ovd";
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9}, nullptr));
+  SetFileSyncForTests([](int) {
+    errno = EIO;
+    return -1;
+  });
+  std::string error;
+  const bool written = WriteFileAtomically(path, Bytes{1, 2, 3}, &error);
+  SetFileSyncForTests(nullptr);
+  EXPECT_FALSE(written);
+  EXPECT_NE(error.find("flushed to the disk"), std::string::npos) << error;
+  Bytes back;
+  ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
+  EXPECT_EQ(back, (Bytes{9, 9}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST(AtomicWrite, MissingFileReadFails) {

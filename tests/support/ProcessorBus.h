@@ -17,9 +17,9 @@
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingFrame.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimProcessor.h"
-#include "tests/support/RecordingUi.h"
 
 class CProcessorBus {
  public:
@@ -56,7 +56,7 @@ class CProcessorBus {
   bool WaitFor(const std::function<bool()>& done, std::uint32_t timeoutMs = 20000);
 
   CSystem& System() { return m_system; }
-  CRecordingUi& Frame() { return m_frame; }
+  CRecordingFrame& Frame() { return m_frame; }
   CSimBus& Bus() { return m_bus; }
   CSerialComms& Comms() { return m_system.GetTransport(); }
   const std::shared_ptr<CSerialLine>& Line() const { return m_line; }
@@ -75,7 +75,7 @@ class CProcessorBus {
   bool RunTransaction();
   void SecurityStep(CNerexSeriesDevice* device);
 
-  CRecordingUi m_frame;
+  CRecordingFrame m_frame;
   std::shared_ptr<CSerialLine> m_line;
   CSimBus m_bus;
   CSystem m_system;  // after the bus and the line: its worker stops before they go

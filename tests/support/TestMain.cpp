@@ -1,48 +1,48 @@
 // Shared main of the test executables: an offscreen Qt application, and settings and
-// application data kept in a temporary folder so no test touches the user's profile. Every test
-// starts with a folder of its own, so that it sees an empty profile and log whether it runs
-// alone or after others in the same process.
+// application data kept in a temporary folder of each test, so that no test touches the
+// user's profile and no test sees what an earlier one in the same process left behind.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
-#include <string>
+#include <memory>
 
 #include "platform/AppPaths.h"
 #include "platform/SettingsStore.h"
 
 namespace {
 
-class CFreshProfile : public ::testing::EmptyTestEventListener {
+// Gives every test fresh settings and application-data folders, removed after it.
+class CFreshFolders : public ::testing::EmptyTestEventListener {
  public:
-  explicit CFreshProfile(std::string root) : m_root(std::move(root)) {}
   void OnTestStart(const ::testing::TestInfo&) override {
-    // A test that closed a main window asked the application to quit, and that request would
-    // end every later modal loop at once; one pass of the application's own loop clears it.
+    m_folder = std::make_unique<QTemporaryDir>();
+    if (!m_folder->isValid()) std::abort();
+    CSettingsStore::UseFolderForTests(m_folder->path().toStdString() + "/settings");
+    SetUserDataRootForTests(m_folder->path().toStdString() + "/userdata");
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override {
+    // A test that closed a main frame asked the application to exit, which would end every
+    // event loop of the tests after it at once. The application's own loop clears the request
+    // when it starts and when it ends: run it for one turn.
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
-    const std::string folder = m_root + "/test" + std::to_string(++m_count);
-    CSettingsStore::UseFolderForTests(folder + "/settings");
-    SetUserDataRootForTests(folder + "/userdata");
+    m_folder.reset();
   }
 
  private:
-  std::string m_root;
-  int m_count = 0;
+  std::unique_ptr<QTemporaryDir> m_folder;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  setenv("ORVAK_TEST_DATA", ORVAK_TEST_DATA_DIR, 0);
   QApplication app(argc, argv);
-  QTemporaryDir temp;
-  if (!temp.isValid()) return 2;
-  CSettingsStore::UseFolderForTests(temp.path().toStdString() + "/settings");
-  SetUserDataRootForTests(temp.path().toStdString() + "/userdata");
   ::testing::InitGoogleTest(&argc, argv);
-  ::testing::UnitTest::GetInstance()->listeners().Append(new CFreshProfile(temp.path().toStdString()));
+  ::testing::UnitTest::GetInstance()->listeners().Append(new CFreshFolders);
   return RUN_ALL_TESTS();
 }

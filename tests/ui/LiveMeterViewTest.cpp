@@ -4,6 +4,7 @@
 
 #include "core/SystemMessages.h"
 #include "platform/Image.h"
+#include "tests/support/RecordingFrame.h"
 #include "tests/ui/RackFixture.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
@@ -155,7 +156,7 @@ TEST(OutputPane, LogKeepsNewest200FirstAndClearEmptiesIt) {
 }
 
 TEST(OutputPane, ReportsMonitorVisibilityByTabAndByHidingThePane) {
-  CRecordingSink sink;
+  CRecordingFrame sink;
   COutputWnd pane(QStringLiteral("Output"));
   pane.SetMessageSink(&sink);
   pane.show();

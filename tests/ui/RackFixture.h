@@ -11,8 +11,8 @@
 #include "core/Zone.h"
 #include "platform/Graphics.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingFrame.h"
 #include "tests/support/TestDevices.h"
-#include "tests/support/RecordingUi.h"
 
 // A device whose rack tile is `height` high and whose monitor tile is `width` wide, each filled
 // with its colour; it records the states it was drawn with and its meters-only redraws.
@@ -74,6 +74,6 @@ class RackFixture : public ::testing::Test {
   }
   std::size_t Posted(std::uint32_t message) const { return sink.Count(message); }
 
-  CRecordingUi sink;
+  CRecordingFrame sink;
   CSystem system;
 };

@@ -3,13 +3,18 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QRadioButton>
 
 #include "core/AppSettings.h"
+#include "core/ImageTree.h"
 #include "core/System.h"
 #include "platform/SettingsStore.h"
 #include "ui/SettingsSheet.h"
+#include "tests/support/RecordingUi.h"
 
 TEST(SettingsPagesTest, GeneralPage_UnlistedAutosaveMinutesShowTickedWithoutSelectionAndStay) {
   CSettingsStore::WriteInt("Settings", "AutoSave", 7);
@@ -81,4 +86,47 @@ TEST(SettingsPagesTest, ErrorLogPage_UntickedTemperatureStoresZeroAndReopensDisa
   EXPECT_EQ(again.TemperatureEdit()->text(), "0");
   EXPECT_EQ(CErrorLogSettingsDlg::ReadUnsigned("abc"), 0u);
   EXPECT_EQ(CErrorLogSettingsDlg::ReadUnsigned("99999999999"), 0xFFFFFFFFu);
+}
+
+namespace {
+// The texts of the message boxes shown.
+class CMessageRecorder : public CRecordingUi {
+ public:
+  void ShowMessageBox(const std::string& text, const std::string&) override { messages.push_back(text); }
+  std::vector<std::string> messages;
+};
+}  // namespace
+
+TEST(SettingsPagesTest, GeneralPage_SwitchesTheImageLibraryOnlyToAFileThatReads) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string current = dir.filePath("current.ovl").toStdString();
+  const std::string other = dir.filePath("other.ovl").toStdString();
+  CSystem system;
+  system.SetImageLibraryFilename(current);
+  ASSERT_TRUE(system.SaveImageLibrary());
+  system.GetLibraryImages().AddChild(new CCCImageDirectory("Logos"));
+  ASSERT_TRUE(system.SaveImageLibrary());
+  CMessageRecorder recorder;
+  std::vector<std::string>& messages = recorder.messages;
+  system.SetUiServices(&recorder);
+
+  CGeneralAppSettingsDialog page(&system);
+  EXPECT_EQ(page.LibraryFileText()->text().toStdString(), current);
+  EXPECT_EQ(page.LibraryBrowseButton()->text(), "...");
+  page.LibraryFileText()->setText(QString::fromStdString(other));  // as the file dialog would
+  page.Apply();
+  EXPECT_EQ(messages, std::vector<std::string>{"Could not change Image Library file"});
+  EXPECT_EQ(system.GetImageLibraryFilename(), current);
+  EXPECT_EQ(system.GetLibraryImages().GetChildren().size(), 1u);
+
+  // Another system writes an empty library there; now the switch takes it.
+  CSystem writer;
+  writer.SetImageLibraryFilename(other);
+  ASSERT_TRUE(writer.SaveImageLibrary());
+  messages.clear();
+  page.Apply();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(system.GetImageLibraryFilename(), other);
+  EXPECT_TRUE(system.GetLibraryImages().GetChildren().empty());
 }

@@ -324,15 +324,17 @@ TEST_F(NerexCatalogueTest, ListParametersForAFennickKnobInTheirOrder) {
 
 TEST_F(NerexCatalogueTest, ListMatchingParametersByKindAndAll) {
   CNerexSeriesDevice& d = Make(121);
+  // Links and custom panels reach it through the base class.
+  CDevice& device = d;
   std::vector<CParamInfo> all;
   CParamInfo null;
   null.name = "NULL";
-  d.ListMatchingParameters(null, all);
+  device.ListMatchingParameters(null, all);
   ASSERT_FALSE(all.empty());
   for (std::size_t i = 1; i < all.size(); ++i) EXPECT_LT(all[i - 1].id, all[i].id);
   for (const CParamInfo& info : all) EXPECT_FALSE(IsNull(info));
   std::vector<CParamInfo> levels;
-  d.ListMatchingParameters(d.GetParameterAt(13), levels);
+  device.ListMatchingParameters(d.GetParameterAt(13), levels);
   std::set<int> ids;
   for (const CParamInfo& info : levels) {
     EXPECT_EQ(info.kind, 1);

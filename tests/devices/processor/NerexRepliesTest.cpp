@@ -220,6 +220,22 @@ TEST_F(NerexRepliesTest, NamesReplyFillsSevenCharactersOfEachSlotAndLeavesMissin
   EXPECT_EQ(m_sink.Count(kNerexMsgPanelTitle), 1u);
 }
 
+TEST_F(NerexRepliesTest, NamesReplyWhileANamesWriteWaitsKeepsTheNamesButStillPostsTheTitle) {
+  CNerexSeriesDevice& d = Make(114);
+  d.SetName("From File");
+  const auto inputNames = d.GetCurrentSettings().inputs.names;
+  auto write = std::make_unique<CControlMessage>();
+  ASSERT_TRUE(BuildBlock35Message(d, *write));
+  d.QueueMessage(true, std::move(write));
+  Bytes text;
+  for (char c : std::string("Unit Name") + std::string(31, ' ')) text.push_back(std::uint8_t(c));
+  text.resize(96, 'u');
+  Deliver(51, MakeReply(51, text));
+  EXPECT_EQ(d.GetName(), "From File");
+  EXPECT_EQ(d.GetCurrentSettings().inputs.names, inputNames);
+  EXPECT_EQ(m_sink.Count(kNerexMsgPanelTitle), 1u);
+}
+
 TEST_F(NerexRepliesTest, MemoryFlagsOnlyForTheMemoryAskedFor) {
   CNerexSeriesDevice& d = Make(120);
   ResizePresetList(d.GetPresets(), 2);

@@ -14,6 +14,7 @@
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingFrame.h"
 
 // A processor that records the changes handed to its change path instead of applying them.
 class CRecordingProcessor : public CNerexSeriesDevice {
@@ -79,5 +80,5 @@ class ProcessorFixture : public ::testing::Test {
 
   std::shared_ptr<CSerialLine> m_line = std::make_shared<CSerialLine>();
   CSystem m_system;
-  CRecordingSink m_sink;
+  CRecordingFrame m_sink;
 };

@@ -118,9 +118,8 @@ TEST_F(ProcessorRecords, PresetFileLoadAnnouncesAndSendsBlocksZeroAndFive) {
 // --- Snapshots ---
 
 TEST_F(ProcessorRecords, SnapshotLengthsFollowTheModelsBlocks) {
-  EXPECT_EQ(Make(114).CreateSnapshotData()->GetLength(), 607u);
-  EXPECT_EQ(Make(121).CreateSnapshotData()->GetLength(), 1332u);
-  EXPECT_EQ(Make(16).CreateSnapshotData()->GetLength(), 981u);
+  for (auto [model, length] : {std::pair{114, 607u}, std::pair{121, 1332u}, std::pair{16, 981u}})
+    EXPECT_EQ(std::unique_ptr<CSnapshotData>(Make(model).CreateSnapshotData())->GetLength(), length) << model;
   for (const ModelCase& m : AllModels()) {
     std::unique_ptr<CSnapshotData> data(Make(m.model).CreateSnapshotData());
     EXPECT_EQ(data->GetLength(), GetNerexSnapshotLength(m.model, 2)) << m.model;

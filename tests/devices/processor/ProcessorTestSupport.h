@@ -21,6 +21,7 @@
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingFrame.h"
 #include "tools/devsim/SimProcessor.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -103,7 +104,7 @@ class ProcessorDeviceTest : public ::testing::Test {
 
   std::shared_ptr<CSerialLine> m_line = std::make_shared<CSerialLine>();
   CSystem m_system;
-  CRecordingSink m_sink;
+  CRecordingFrame m_sink;
   std::unique_ptr<CNerexSeriesDevice> m_device;
 };
 

@@ -1,0 +1,336 @@
+// Writes the seed corpus of every fuzz target, made by the program's own encoders and the
+// simulated units, plus damaged copies (cut short, bytes changed). Run by hand when a format
+// changes; the corpus is kept in tests/data/fuzz/:
+//   build/bin/orvak_fuzz_seeds tests/data/fuzz
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/ControlMessage.h"
+#include "core/DataStream.h"
+#include "core/Device.h"
+#include "core/DiscoveryFrames.h"
+#include "core/Link.h"
+#include "core/SevenBit.h"
+#include "core/System.h"
+#include "core/User.h"
+#include "core/Zone.h"
+#include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexClipboard.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "platform/Archive.h"
+#include "platform/Clipboard.h"
+#include "platform/Sync.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "tools/devsim/SimDiscoveryUnit.h"
+#include "tools/devsim/SimProcessor.h"
+#include "tools/devsim/SimSecurityUnit.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+class CSeedWriter {
+ public:
+  explicit CSeedWriter(fs::path root) : m_root(std::move(root)) {}
+
+  // Writes one seed of the target unless the same bytes were written already.
+  void Add(const std::string& target, const Bytes& bytes) {
+    if (!m_seen.insert(target + std::string(bytes.begin(), bytes.end())).second) return;
+    const fs::path folder = m_root / target;
+    fs::create_directories(folder);
+    char name[32];
+    std::snprintf(name, sizeof name, "seed-%04u", ++m_count[target]);
+    std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                         std::streamsize(bytes.size()));
+  }
+  // The seed with a prefix of choice bytes, and its damaged copies: cut in half, and with a
+  // byte in the middle changed.
+  void AddWithDamage(const std::string& target, const Bytes& prefix, const Bytes& body) {
+    auto with = [&](const Bytes& b) {
+      Bytes all = prefix;
+      all.insert(all.end(), b.begin(), b.end());
+      Add(target, all);
+    };
+    with(body);
+    if (body.size() > 1) with(Bytes(body.begin(), body.begin() + std::ptrdiff_t(body.size() / 2)));
+    if (!body.empty()) {
+      Bytes changed = body;
+      changed[changed.size() / 2] ^= 0x5A;
+      with(changed);
+    }
+  }
+  std::size_t Total() const {
+    std::size_t n = 0;
+    for (const auto& [target, count] : m_count) n += count;
+    return n;
+  }
+
+ private:
+  fs::path m_root;
+  std::set<std::string> m_seen;
+  std::map<std::string, unsigned> m_count;
+};
+
+Bytes FrameOf(const CControlMessage& m) { return Bytes(m.frame, m.frame + m.FrameBytes()); }
+
+std::uint8_t ChoiceOf(std::uint32_t typeCode, std::uint32_t modelIndex = 0) {
+  const auto& types = FuzzDeviceTypes();
+  for (std::size_t i = 0; i < types.size(); ++i)
+    if (types[i].typeCode == typeCode && types[i].modelIndex == modelIndex) return std::uint8_t(i);
+  return 0;
+}
+
+// Runs a processor's read-back against a simulated unit, keeping every reply as a seed.
+void ProcessorReplies(CSeedWriter& out, CSystem& system, int model) {
+  CSimProcessorUnit unit(model, 1);
+  std::unique_ptr<CDevice> device(system.CreateDevice(1, std::uint32_t(model), 0));
+  const std::uint8_t choice = ChoiceOf(std::uint32_t(model));
+  for (int step = 0; step < 120; ++step) {
+    CControlMessage record;
+    if (!device->GetNextPollMessage(record)) break;
+    const Bytes reply = unit.Handle(FrameOf(record)).Wire();
+    if (step < 40 || step % 10 == 0)
+      out.AddWithDamage("device_reply", {choice, std::uint8_t(record.command), std::uint8_t(record.write)}, reply);
+    std::memcpy(record.frame, reply.data(), std::min(reply.size(), CControlMessage::kFrameSize));
+    record.receivedLength = std::uint32_t(std::min(reply.size(), CControlMessage::kFrameSize));
+    CSingleLock lock(system.GetLock());
+    if (record.receivedLength) device->ProcessReply(record);
+  }
+  CControlMessage security;
+  if (device->BuildReadSecurityMessage(security)) {
+    const Bytes reply = unit.Handle(FrameOf(security)).Wire();
+    out.AddWithDamage("user_table", {choice, 0}, reply);
+  }
+}
+
+// The security block of an amplifier or breakout box with two users.
+void SecurityReplies(CSeedWriter& out, CSystem& system, std::uint32_t typeCode, std::uint32_t modelIndex) {
+  SimSecurityConfig config;
+  config.typeCode = std::uint8_t(typeCode);
+  CSimSecurityUnit unit(config);
+  unit.SetUsers({{"Admin", "secret"}, {"Operator", ""}});
+  std::unique_ptr<CDevice> device(system.CreateDevice(1, typeCode, modelIndex));
+  if (!device) return;
+  const std::uint8_t choice = ChoiceOf(typeCode, modelIndex);
+  CControlMessage read;
+  if (device->BuildReadSecurityMessage(read)) {
+    const Bytes reply = unit.Handle(FrameOf(read)).Wire();
+    out.AddWithDamage("user_table", {choice, 0}, reply);
+    out.AddWithDamage("device_reply", {choice, std::uint8_t(read.command), 0}, reply);
+  }
+  CControlMessage check;
+  if (device->BuildSecurityCheckMessage(check)) {
+    const Bytes reply = unit.Handle(FrameOf(check)).Wire();
+    out.AddWithDamage("device_reply", {choice, std::uint8_t(check.command), 0}, reply);
+  }
+  for (int step = 0; step < 8; ++step) {
+    CControlMessage record;
+    if (!device->GetNextPollMessage(record)) break;
+    const Bytes reply = unit.Handle(FrameOf(record)).Wire();
+    out.AddWithDamage("device_reply", {choice, std::uint8_t(record.command), std::uint8_t(record.write)}, reply);
+  }
+  const CUserTable table = unit.GetTable();
+  out.AddWithDamage("user_table", {choice, 1}, Bytes(table.begin(), table.end()));
+}
+
+void DiscoveryReplies(CSeedWriter& out) {
+  const ShortReplyForm forms[] = {ShortReplyForm::kForm1, ShortReplyForm::kForm2, ShortReplyForm::kForm3};
+  for (std::uint8_t type : {16, 51, 60, 114}) {
+    for (ShortReplyForm form : forms) {
+      SimDiscoveryConfig config;
+      config.typeCode = type;
+      config.shortId = 5;
+      config.longId = 0x01020304;
+      config.variant = 0x010203;
+      config.form = form;
+      CSimDiscoveryUnit unit(config);
+      CControlMessage probe;
+      BuildShortIdProbe(probe, 5);
+      out.AddWithDamage("discovery_reply", {}, unit.Handle(FrameOf(probe)).Wire());
+      for (std::uint8_t level = 0; level < 4; ++level) {
+        CControlMessage longProbe;
+        BuildLongIdProbe(longProbe, level, config.longId);
+        out.AddWithDamage("discovery_reply", {}, unit.Handle(FrameOf(longProbe)).Wire());
+      }
+      const std::uint8_t idBytes[4] = {1, 2, 3, 4};
+      CControlMessage query;
+      BuildTypeQuery(query, idBytes);
+      out.AddWithDamage("discovery_reply", {}, unit.Handle(FrameOf(query)).Wire());
+      CControlMessage check;
+      BuildScanCompleteCheck(check);
+      out.AddWithDamage("discovery_reply", {}, unit.Handle(FrameOf(check)).Wire());
+    }
+  }
+}
+
+void Blocks(CSeedWriter& out, CSystem& system) {
+  static const int kModels[] = {16, 17, 110, 112, 114, 115, 116, 118, 120, 121};
+  for (std::uint8_t m = 0; m < std::size(kModels); ++m) {
+    const int model = kModels[m];
+    std::unique_ptr<CDevice> device(system.CreateDevice(1, std::uint32_t(model), 0));
+    auto& d = static_cast<CNerexSeriesDevice&>(*device);
+    const int n = d.GetInputCount(), outputs = d.GetOutputCount();
+    const CNerexSeriesMemory& image = d.GetCurrentSettings();
+    Bytes inputs, outs, geq, deq;
+    EncodeInputBlock(image.inputs, n, model, inputs);
+    EncodeOutputBlock(image.outputs, outputs, model, outs);
+    EncodeGeqBlock(image.geq, n, geq);
+    EncodeDeqBlock(image, n, deq);
+    auto seed = [&](std::uint8_t decoder, int count, std::uint8_t format, const Bytes& body, bool prefixed) {
+      Bytes all = prefixed ? Bytes{0, 0} : Bytes{};
+      all.insert(all.end(), body.begin(), body.end());
+      out.AddWithDamage("block_decode", {m, decoder, std::uint8_t(count), format}, all);
+    };
+    seed(0, n, 0, inputs, true);
+    seed(1, outputs, 0, outs, true);
+    seed(2, n, 0, geq, true);
+    seed(3, n, 0, deq, true);
+    for (std::uint8_t format = 0; format < 2; ++format) {
+      seed(4, n, format, inputs, false);
+      seed(5, outputs, format, outs, false);
+      seed(7, n, format, deq, false);
+    }
+    seed(6, n, 0, geq, false);
+  }
+}
+
+void SerialFraming(CSeedWriter& out) {
+  const Bytes reply = [] {
+    Bytes body(16);
+    for (std::size_t i = 0; i < body.size(); ++i) body[i] = std::uint8_t(i);
+    return MakeFramedReply(0xA8, body);
+  }();
+  auto pieces = [](std::initializer_list<Bytes> list) {
+    Bytes all;
+    for (const Bytes& p : list) {
+      all.push_back(std::uint8_t(p.size()));
+      all.insert(all.end(), p.begin(), p.end());
+    }
+    return all;
+  };
+  const Bytes head(reply.begin(), reply.begin() + 7), tail(reply.begin() + 7, reply.end());
+  out.Add("serial_framing", Bytes{4, 0} + pieces({reply, reply}));                 // read of 20
+  out.Add("serial_framing", Bytes{4, 0} + pieces({head, tail, reply}));           // in two pieces
+  out.Add("serial_framing", Bytes{4, 0} + pieces({Bytes{0x11, 0x22} + reply}));    // junk first
+  out.Add("serial_framing", Bytes{4, 0} + pieces({{}, {}, reply}));               // two silences
+  Bytes bad = reply;
+  bad.back() ^= 1;
+  out.Add("serial_framing", Bytes{4, 0} + pieces({bad, bad, bad, reply}));        // bad checksums
+  out.Add("serial_framing", Bytes{4, 2} + pieces({bad, reply}));                  // no retry
+  out.Add("serial_framing", Bytes{2, 0} + pieces({reply}));                       // asked for 10
+  out.Add("serial_framing", Bytes{0, 1} + pieces({{0xA0}, {0xA0}}));             // write, ACK
+  out.Add("serial_framing", Bytes{0, 1} + pieces({{0x55}, {0x55}, {0x55}, {0xA0}}));
+  out.Add("serial_framing", Bytes{255, 0} + pieces({Bytes{0xA8, 0x7F, 0x7F}}));   // huge header
+}
+
+void SystemFiles(CSeedWriter& out) {
+  CSystem empty;
+  CArchive plain;
+  empty.Serialize(plain);
+  out.AddWithDamage("system_file", {}, plain.Data());
+
+  // One processor with every other family, users, a link and a snapshot.
+  CSystem system;
+  for (const CFuzzDeviceType& type : FuzzDeviceTypes()) {
+    if (type.typeCode >= 100 || type.typeCode == 16 || type.typeCode == 17) {
+      if (type.typeCode != 114) continue;
+    }
+    CDevice* device = system.CreateDevice(std::uint32_t(system.GetDeviceCount() + 1), type.typeCode, type.modelIndex);
+    if (!device) continue;
+    system.AppendDevice(device);
+    system.GetZones()[0]->AppendDevice(device);
+  }
+  system.GetUsers().push_back(new CUser("Operator", "pass"));
+  auto* link = new CLink("Link 1");
+  if (system.GetDeviceCount() >= 2) {
+    link->AddRef(new CLinkRef(system.GetDevice(0)->GetUuid(), 13));
+    link->AddRef(new CLinkRef(system.GetDevice(1)->GetUuid(), 13));
+  }
+  system.AppendLink(link);
+  system.AddSnapshot("Show");
+  CArchive full;
+  system.Serialize(full);
+  out.AddWithDamage("system_file", {}, full.Data());
+  // One file for each family (three processor models), so that a mutation meets each
+  // family's records early.
+  for (const CFuzzDeviceType& type : FuzzDeviceTypes()) {
+    if ((type.typeCode >= 100 || type.typeCode == 17) && type.typeCode != 121) continue;
+    CSystem one;
+    CDevice* device = one.CreateDevice(1, type.typeCode, type.modelIndex);
+    if (!device) continue;
+    one.AppendDevice(device);
+    one.GetZones()[0]->AppendDevice(device);
+    one.AddSnapshot("One");
+    CArchive ar;
+    one.Serialize(ar);
+    out.Add("system_file", ar.Data());
+  }
+  CArchive users;
+  CUserList list{new CUser("Admin", "secret"), new CUser("Operator", "")};
+  SerializeUsers(users, list);
+  DeleteAllUsers(list);
+  out.AddWithDamage("user_table", {0, 2}, users.Data());
+}
+
+void Clipboard(CSeedWriter& out, CSystem& system) {
+  for (const CFuzzDeviceType& type : FuzzDeviceTypes()) {
+    // Three processor models stand for the family: their records are large.
+    if ((type.typeCode >= 100 || type.typeCode == 17) && type.typeCode != 114 && type.typeCode != 121) continue;
+    std::unique_ptr<CDevice> device(system.CreateDevice(1, type.typeCode, type.modelIndex));
+    if (!device) continue;
+    const std::uint8_t choice = ChoiceOf(type.typeCode, type.modelIndex);
+    auto* processor = dynamic_cast<CNerexSeriesDevice*>(device.get());
+    if (processor) {
+      for (std::uint32_t channel : {0u, 5u}) {
+        processor->SetSelectedChannel(channel);
+        processor->CopyToClipboard(kCmdCopyChannel);
+        Bytes record;
+        GetClipboardData(processor->GetClipboardFormat(), record);
+        for (std::uint8_t command : {2, 4, 6, 10}) out.AddWithDamage("clipboard", {0, choice, command, std::uint8_t(channel)}, record);
+      }
+    }
+    std::ostringstream stream;
+    CDataStream ds(stream);
+    device->SerializeStream(ds);
+    const std::string bytes = stream.str();
+    out.AddWithDamage("clipboard", {1, choice, 0, 0}, Bytes(bytes.begin(), bytes.end()));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
+    return 2;
+  }
+  FuzzSetUp();
+  CSeedWriter out{fs::path(argv[1])};
+  CSystem system;
+  for (int model : {16, 17, 110, 112, 114, 115, 116, 118, 120, 121}) ProcessorReplies(out, system, model);
+  for (const CFuzzDeviceType& type : FuzzDeviceTypes())
+    if (type.typeCode < 100 && type.typeCode > 30) SecurityReplies(out, system, type.typeCode, type.modelIndex);
+  DiscoveryReplies(out);
+  Blocks(out, system);
+  SerialFraming(out);
+  SystemFiles(out);
+  Clipboard(out, system);
+  std::printf("%zu seeds written\n", out.Total());
+  return 0;
+}
