@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -83,6 +84,10 @@ CMainFrame::~CMainFrame() {
   // what it posted only the log lines are still shown.
   m_closing = true;
   m_system.StopCommsThread();
+  // Panel windows go before the system object: their views point at its devices.
+  if (m_mdiClient) {
+    for (QMdiSubWindow* frame : m_mdiClient->subWindowList()) delete frame;
+  }
   DispatchPendingMessages();
   // The panes outlive this object's message target and the system while the window base
   // destroys them.
