@@ -59,7 +59,7 @@ class CFakePickers : public IPropertyPickers {
 // Counts the grid's requests to be filled again.
 class RecordingSink : public IMessageSink {
  public:
-  bool PostMessage(std::uint32_t, WPARAM, LPARAM) override {
+  bool Post(CPostedMessage) override {
     ++posted;
     return true;
   }
