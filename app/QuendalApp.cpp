@@ -10,6 +10,7 @@
 #include "app/AppVersion.h"
 #include "app/MainFrame.h"
 #include "core/TextStyle.h"
+#include "custom/CustomControls.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "panels/PanelClasses.h"
@@ -33,6 +34,8 @@ bool CQuendalApp::InitInstance(const QStringList& args) {
   RegisterAmplifierFamilies();
   // And every family with a control panel its panel class.
   RegisterDevicePanelClasses();
+  // Likewise every custom widget kind takes its control type before a file with panels opens.
+  RegisterCustomControls();
 
   // The settings key (company) and the application name (product).
   QCoreApplication::setOrganizationName(AppString(kStrCompanyKey));

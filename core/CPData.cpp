@@ -1,28 +1,253 @@
-// Custom panel data: ownership of the widgets and the references other objects clear.
+// Custom panel data: its record in the system file, the clipboard requests handed to its
+// view, and the references it and its widgets let go of.
 #include "core/CPData.h"
 
-void DeleteCustomControlObjects(std::vector<CCustomControlObject*>& widgets) {
-  for (CCustomControlObject* w : widgets) delete w;
-  widgets.clear();
-}
+#include <algorithm>
+#include <cstdio>
+#include <utility>
 
-CCPData::CCPData() : m_uuid(MakeUuid()) {}
+#include "core/ImageTree.h"
+#include "core/SystemMessages.h"
+#include "core/TextConversion.h"
+#include "core/System.h"
+#include "platform/Archive.h"
+#include "platform/Clipboard.h"
+#include "platform/WindowMessages.h"
+
+namespace {
+
+constexpr std::uint32_t kPanelRecordVersion = 2;
+constexpr std::uint32_t kPlacementLength = 44;
+// A widget is at least its type id and the base record.
+constexpr std::size_t kWidgetMinSize = 4 + 60;
+
+// Placement words in the panel's own order.
+enum { kPlFlags, kPlShowCmd, kPlMaxX, kPlMaxY, kPlMinX, kPlMinY, kPlLeft, kPlTop, kPlRight, kPlBottom };
+
+}  // namespace
+
+CCPData::CCPData(CSystem* owner) : m_pOwner(owner), m_uuid(MakeUuid()) {}
 
 CCPData::~CCPData() { DeleteCustomControlObjects(m_widgets); }
 
+// --- Clipboard ---
+
+void CCPData::CopyToClipboard(std::uint32_t command) {
+  (void)command;
+  if (m_pView) m_pView->CopySelection();
+}
+
+bool CCPData::CanCopy(std::uint32_t command) {
+  (void)command;
+  return m_pView && m_pView->HasSelection();
+}
+
+void CCPData::PasteFromClipboard(std::uint32_t command) {
+  (void)command;
+  if (m_pView) m_pView->PasteControls();
+}
+
+bool CCPData::CanPaste(std::uint32_t command) {
+  (void)command;
+  return m_pView && m_pOwner && !m_pOwner->GetCopiedWidgets().empty();
+}
+
+std::uint32_t CCPData::GetClipboardFormat() {
+  return m_pView ? RegisterClipboardFormat(kCustomPanelClipboardFormat) : 0;
+}
+
+// --- Property list ---
+
+bool CCPData::InDesignMode() const { return m_pOwner && m_pOwner->GetDesignMode() == 1; }
+
+void CCPData::Rebuilt() {
+  if (m_pView) m_pView->RebuildDisplay();
+  if (m_pOwner) m_pOwner->SetModified();
+}
+
+namespace {
+// The choice index of an image usage: 0 tile, 1 centre, 2 stretch; none when no bit is set.
+std::uint32_t UsageIndex(std::uint32_t usage) {
+  if (usage & kImageUsageTile) return 0;
+  if (usage & kImageUsageCentre) return 1;
+  if (usage & kImageUsageStretch) return 2;
+  return std::uint32_t(-1);
+}
+}  // namespace
+
+void CCPData::GetProperties(std::vector<CPropertyItem>& items) {
+  if (!InDesignMode()) return;
+  items.push_back(MakeGroupPropertyItem("General", ""));
+  items.push_back(MakeStringPropertyItem(1, m_name, "Name", "Set the control panel name", 0, 0, 0));
+  items.push_back(MakeTextPropertyItem(3, m_gridPitch, "Grid Pitch", "The pitch of the grid in pixels", 0, 0, 0));
+  items.push_back(MakeGroupPropertyItem("Background", ""));
+  items.push_back(MakeColourPropertyItem(4, m_background, "Background Colour",
+                                         "Colour to be used as the background for this control panel", 0, 0, 0));
+  items.push_back(MakeImagePropertyItem(5, m_pBackgroundImage, "Background Image",
+                                        "Image to be used as the background for this control panel", 0, 0, 0));
+  if (!m_pBackgroundImage) return;
+  CPropertyOptions usage;
+  usage.options = {"Tile", "Centre", "Stretch"};
+  usage.selected = UsageIndex(m_imageUsage);
+  items.push_back(MakeChoicePropertyItem(6, usage, "Image Usage", "How to use the background image", 0, 0, 0));
+}
+
+bool CCPData::ValidateProperty(CNamedPropertyValue& value) {
+  switch (value.propertyId) {
+    case 1: {
+      const std::string name = value.GetString();
+      if (Utf8ToCString(name).size() > kPanelNameMax) {
+        value.text = kPanelNameTooLongText;
+        return false;
+      }
+      m_name = name;
+      if (m_pOwner && m_pOwner->GetFrame())
+        m_pOwner->GetFrame()->PostMessage(UWM_PANEL_RENAMED, reinterpret_cast<WPARAM>(this), 0);
+      if (m_pView) m_pView->SetPanelTitle(m_name);
+      return true;
+    }
+    case 3: {
+      const std::int32_t pitch = value.GetNumber();
+      if (pitch < kGridPitchMin || pitch > kGridPitchMax) {
+        char text[64];
+        std::snprintf(text, sizeof text, kGridPitchRangeText, kGridPitchMin, kGridPitchMax);
+        value.text = text;
+        return false;
+      }
+      m_gridPitch = pitch;
+      if (m_pView) m_pView->RebuildDisplay();
+      return true;
+    }
+    case 4: {
+      const CColour colour = GetColourPropertyValue(value);
+      if (ColourDiffers(colour, m_background)) {
+        m_background = colour;
+        Rebuilt();
+      }
+      return true;
+    }
+    case 5: {
+      CCCImage* image = GetImagePropertyValue(value);
+      if (image != m_pBackgroundImage) {
+        m_pBackgroundImage = image;
+        Rebuilt();
+      }
+      return true;
+    }
+    case 6: {
+      const CPropertyOptions* options = value.GetOptions();
+      if (!options || options->selected > 2) return true;
+      m_imageUsage = (m_imageUsage & ~0x7u) | (1u << options->selected);
+      Rebuilt();
+      return true;
+    }
+    default: return false;
+  }
+}
+
+// --- Record ---
+
+void CCPData::Serialize(CArchive& ar, const CRecordLookup& lookup) {
+  if (ar.IsStoring()) {
+    ar.WriteU32(kPanelRecordVersion);
+    ArchiveUuid(ar, m_uuid);
+    ar.WriteString(m_name);
+    ar.WriteBool(m_showGrid);
+    ar.WriteBool(m_snapToGrid);
+    ar.WriteBool(m_disableClosePanel);
+    ar.WriteI32(m_gridPitch);
+    ar.WriteU32(m_background.argb);
+    CUuid imageId = m_pBackgroundImage ? m_pBackgroundImage->GetId() : CUuid{};
+    ArchiveUuid(ar, imageId);
+    // Window-placement order: length first, minimised before maximised.
+    ar.WriteU32(kPlacementLength);
+    for (int word : {kPlFlags, kPlShowCmd, kPlMinX, kPlMinY, kPlMaxX, kPlMaxY, kPlLeft, kPlTop, kPlRight, kPlBottom})
+      ar.WriteI32(m_placement[std::size_t(word)]);
+    ar.WriteU32(m_imageUsage);
+    ar.WriteU32(m_pView || m_panelWasOpen ? 1u : 0u);
+    ar.WriteI32(m_panelOrder);
+    ar.WriteU32(std::uint32_t(m_widgets.size()));
+    for (CCustomControlObject* widget : m_widgets) {
+      ar.WriteU32(widget->GetControlType());
+      widget->Serialize(ar, lookup);
+    }
+    return;
+  }
+
+  // Any other version would leave its fields to be read as the records that follow it.
+  const std::uint32_t version = ar.ReadU32();
+  if (version != 1 && version != 2)
+    throw CArchiveException(CArchiveException::BadFormat, "unknown custom panel record version");
+  ArchiveUuid(ar, m_uuid);
+  m_name = ar.ReadString();
+  m_showGrid = ar.ReadBool();
+  m_snapToGrid = ar.ReadBool();
+  m_disableClosePanel = ar.ReadBool();
+  // A pitch outside the grid's range would draw no grid or a grid of one-pixel steps.
+  if (version == 2) m_gridPitch = std::clamp(ar.ReadI32(), kGridPitchMin, kGridPitchMax);
+  m_background.argb = ar.ReadU32();
+  CUuid imageId;
+  ArchiveUuid(ar, imageId);
+  m_pBackgroundImage = imageId.IsNil() ? nullptr : lookup.FindImage(imageId);
+  ar.ReadU32();  // placement length
+  for (int word : {kPlFlags, kPlShowCmd, kPlMinX, kPlMinY, kPlMaxX, kPlMaxY, kPlLeft, kPlTop, kPlRight, kPlBottom})
+    m_placement[std::size_t(word)] = ar.ReadI32();
+  if (m_placement[kPlRight] < m_placement[kPlLeft]) std::swap(m_placement[kPlLeft], m_placement[kPlRight]);
+  if (m_placement[kPlBottom] < m_placement[kPlTop]) std::swap(m_placement[kPlTop], m_placement[kPlBottom]);
+  m_imageUsage = ar.ReadU32();
+  // The stored word was a window address: it only tells that the panel was open.
+  m_panelWasOpen = ar.ReadU32() != 0;
+  m_panelOrder = ar.ReadI32();
+  const std::uint32_t count = ar.ReadU32();
+  ar.CheckCount(count, kWidgetMinSize);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t type = ar.ReadU32();
+    CCustomControlObject* widget = CreateCustomControl(type);
+    if (!widget) throw CArchiveException(CArchiveException::BadFormat, "unknown custom widget type");
+    m_widgets.push_back(widget);
+    widget->Serialize(ar, lookup);
+  }
+}
+
+// --- References ---
+
+void CCPData::Redraw(CCustomControlObject* widget, bool changed) {
+  if (changed && m_pView) m_pView->RedrawControl(widget);
+}
+
 void CCPData::DetachDevice(const CDevice* device) {
-  for (CCustomControlObject* w : m_widgets)
-    if (w->m_pDevice == device) w->m_pDevice = nullptr;
+  for (CCustomControlObject* w : m_widgets) {
+    if (w->m_pDevice != device) continue;
+    w->m_pDevice = nullptr;
+    Redraw(w, true);
+  }
 }
 
 void CCPData::ReleaseImage(CCCImageBase* image) {
-  for (CCustomControlObject* w : m_widgets) w->ReleaseImage(image);
+  for (CCustomControlObject* w : m_widgets) Redraw(w, w->ReleaseImage(image));
+  if (m_pBackgroundImage && m_pBackgroundImage == image) m_pBackgroundImage = nullptr;
 }
 
 void CCPData::ClearPanelReference(const CUuid& panel) {
-  for (CCustomControlObject* w : m_widgets) w->ClearPanelReference(panel);
+  for (CCustomControlObject* w : m_widgets) Redraw(w, w->ClearPanelReference(panel));
 }
 
 void CCPData::ClearSnapshotReference(const CUuid& snapshot) {
-  for (CCustomControlObject* w : m_widgets) w->ClearSnapshotReference(snapshot);
+  for (CCustomControlObject* w : m_widgets) Redraw(w, w->ClearSnapshotReference(snapshot));
+}
+
+// --- Lookups ---
+
+CCPData* FindCustomPanel(const CSystem& system, const CUuid& id) {
+  for (CCPData* panel : system.GetCustomPanels())
+    if (panel->GetUuid() == id) return panel;
+  return nullptr;
+}
+
+CDevice* CSystemRecordLookup::FindDevice(const CUuid& id) const {
+  return id.IsNil() ? nullptr : m_system.FindDeviceByUuid(id);
+}
+
+CCCImage* CSystemRecordLookup::FindImage(const CUuid& id) const {
+  return id.IsNil() ? nullptr : const_cast<CSystem&>(m_system).GetFileImages().FindImage(id);
 }

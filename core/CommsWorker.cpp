@@ -17,6 +17,10 @@ void CSystem::SetMessageBoxHandler(MessageBoxHandler handler, void* context) {
   m_messageBox = handler;
 }
 
+void CSystem::ShowMessage(const std::string& text, const std::string& caption) {
+  if (m_messageBox) m_messageBox(m_messageBoxContext, text, caption);
+}
+
 void CSystem::PostToFrame(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
   if (m_frame) m_frame->PostMessage(message, wParam, lParam);
 }

@@ -106,7 +106,7 @@ CCPData* CSystem::AddCustomPanel() {
                                    [&name](const CCPData* p) { return p->m_name == name; });
     if (!taken) break;
   }
-  auto* panel = new CCPData();
+  auto* panel = new CCPData(this);
   panel->m_name = name;
   m_customPanels.push_back(panel);
   GrantToUsers(m_users, panel->GetUuid(), true);

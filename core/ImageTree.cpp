@@ -1,11 +1,139 @@
-// Image tree folders.
+// Image tree nodes and their archive records: a picture is encoded afresh in its format on
+// every store and decoded into a 32-bit picture on every load.
 #include "core/ImageTree.h"
 
 #include <algorithm>
 
+#include "core/DataStream.h"
+#include "platform/Archive.h"
+#include "platform/Bitmap.h"
+
+namespace {
+
+constexpr std::uint32_t kImageRecordVersion = 1;
+constexpr std::uint32_t kFolderRecordVersion = 1;
+constexpr std::uint32_t kImageStreamVersion = 1;
+constexpr std::uint32_t kFolderTag = 1;
+constexpr std::uint32_t kImageTag = 0;
+// A child is at least its tag and its record's version word.
+constexpr std::size_t kChildMinSize = 8;
+// Folders nest no deeper than this in any file that was written by a person.
+constexpr int kMaxFolderDepth = 256;
+
+void LoadHeader(CArchive& ar, std::uint32_t expectedVersion, CCCImageBase& node) {
+  if (ar.ReadU32() != expectedVersion)
+    throw CArchiveException(CArchiveException::BadFormat, "unknown image record version");
+  ArchiveUuid(ar, node.m_id);
+  node.m_name = ar.ReadString();
+}
+
+void StoreHeader(CArchive& ar, std::uint32_t version, CCCImageBase& node) {
+  ar.WriteU32(version);
+  ArchiveUuid(ar, node.m_id);
+  ar.WriteString(node.m_name);
+}
+
+}  // namespace
+
+void CCCImageBase::SerializeStream(CDataStream& ds) {
+  try {
+    std::uint32_t version = kImageStreamVersion;
+    ds.U32(version);
+  } catch (const CStreamError&) {
+  }
+}
+
+// --- Images ---
+
+void CCCImage::Serialize(CArchive& ar, CImageLoadReport* report) {
+  if (ar.IsStoring()) {
+    StoreHeader(ar, kImageRecordVersion, *this);
+    ar.WriteU32(std::uint32_t(m_format));
+    // An image without a picture stores no bytes; it reads back as one that does not decode.
+    std::vector<std::uint8_t> bytes;
+    if (!m_bitmap.IsNull()) {
+      const BitmapFormat format = m_format == kImageFormatBmp    ? BitmapFormat::Bmp
+                                  : m_format == kImageFormatJpeg ? BitmapFormat::Jpeg
+                                                                 : BitmapFormat::Png;
+      if (!EncodeBitmap(m_bitmap, format, bytes)) bytes.clear();
+    }
+    ar.WriteU32(std::uint32_t(bytes.size()));
+    if (!bytes.empty()) ar.WriteBytes(bytes.data(), bytes.size());
+    return;
+  }
+
+  LoadHeader(ar, kImageRecordVersion, *this);
+  m_format = ar.ReadI32();
+  const std::uint32_t length = ar.ReadU32();
+  ar.CheckCount(length, 1);
+  std::vector<std::uint8_t> bytes(length);
+  if (length) ar.ReadBytes(bytes.data(), length);
+  CImage decoded;
+  if (DecodeBitmap(bytes.data(), bytes.size(), decoded)) {
+    m_bitmap = std::move(decoded);
+  } else {
+    m_bitmap = CImage();
+    if (report) ++report->undecodedImages;
+  }
+}
+
+bool CCCImage::LoadFromFile(const std::string& path, std::int32_t format) {
+  m_format = format;
+  if (!m_bitmap.IsNull()) return false;
+  std::vector<std::uint8_t> bytes;
+  CImage decoded;
+  if (!ReadWholeFile(path, bytes, nullptr) || !DecodeBitmap(bytes.data(), bytes.size(), decoded)) return false;
+  m_bitmap = std::move(decoded);
+  std::string name = path.substr(path.find_last_of('/') + 1);
+  name.resize(name.size() > 4 ? name.size() - 4 : 0);
+  m_name = name;
+  return true;
+}
+
+// --- Folders ---
+
+void CCCImageDirectory::Serialize(CArchive& ar, CImageLoadReport* report) {
+  if (ar.IsLoading()) {
+    Load(ar, report, 0);
+    return;
+  }
+  StoreHeader(ar, kFolderRecordVersion, *this);
+  ar.WriteU32(std::uint32_t(m_children.size()));
+  for (CCCImageBase* child : m_children) {
+    ar.WriteU32(child->IsDirectory() ? kFolderTag : kImageTag);
+    child->Serialize(ar, report);
+  }
+}
+
+void CCCImageDirectory::Load(CArchive& ar, CImageLoadReport* report, int depth) {
+  if (depth > kMaxFolderDepth) throw CArchiveException(CArchiveException::BadFormat, "image folders nested too deep");
+  LoadHeader(ar, kFolderRecordVersion, *this);
+  const std::uint32_t count = ar.ReadU32();
+  ar.CheckCount(count, kChildMinSize);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t tag = ar.ReadU32();
+    if (tag == kImageTag) {
+      auto* image = new CCCImage;
+      m_children.push_back(image);
+      image->Serialize(ar, report);
+    } else {
+      auto* folder = new CCCImageDirectory;
+      m_children.push_back(folder);
+      folder->Load(ar, report, depth + 1);
+    }
+  }
+}
+
+void CCCImageDirectory::InsertChild(std::size_t index, CCCImageBase* node) {
+  m_children.insert(m_children.begin() + std::ptrdiff_t(std::min(index, m_children.size())), node);
+}
+
 void CCCImageDirectory::RemoveAll() {
-  for (CCCImageBase* node : m_children) delete node;
-  m_children.clear();
+  while (!m_children.empty()) {
+    CCCImageBase* first = m_children.front();
+    m_children.erase(m_children.begin());
+    delete first;
+  }
 }
 
 bool CCCImageDirectory::DetachChild(CCCImageBase* child) {
@@ -23,4 +151,22 @@ bool CCCImageDirectory::RemoveChild(CCCImageBase* child, bool deleteContents) {
   }
   delete child;
   return true;
+}
+
+void CCCImageDirectory::TakeFrom(CCCImageDirectory& other) {
+  RemoveAll();
+  m_id = other.m_id;
+  m_name = other.m_name;
+  m_children.swap(other.m_children);
+}
+
+CCCImage* CCCImageDirectory::FindImage(const CUuid& id) const {
+  for (CCCImageBase* child : m_children) {
+    if (child->IsDirectory()) {
+      if (CCCImage* found = static_cast<CCCImageDirectory*>(child)->FindImage(id)) return found;
+    } else if (child->m_id == id) {
+      return static_cast<CCCImage*>(child);
+    }
+  }
+  return nullptr;
 }

@@ -1,18 +1,80 @@
 // Nodes of the image trees that the system holds: the file's own images and the image library.
-// The image kinds and their records belong to the custom-panel code; this is the tree itself.
+// A node is an image (a decoded picture and the format it is stored in) or a folder that owns
+// its children. Panels and widgets point at images of the file's tree and store their ids.
+// UI thread only.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "core/Uuid.h"
+#include "platform/Image.h"
+
+class CArchive;
+class CDataStream;
+
+// What a load of image records met that the user is told about once it is over.
+struct CImageLoadReport {
+  int undecodedImages = 0;  // images kept without a picture
+};
+
+inline constexpr const char* kImageLoadErrorText = "Error loading image";
+inline constexpr const char* kImageLibraryCaption = "Image Library";
+inline constexpr const char* kChangeLibraryFailedText = "Could not change Image Library file";
+inline constexpr const char* kImageLibraryFilter = "Orvak Image Library Files (*.ovl)";
+
 class CCCImageBase {
  public:
+  CCCImageBase() : m_id(MakeUuid()) {}
   virtual ~CCCImageBase() = default;
+  // Stores or loads the node's record. A damaged record throws CArchiveException; a picture
+  // that does not decode is counted in report (when given) and leaves the image without one.
+  virtual void Serialize(CArchive& ar, CImageLoadReport* report = nullptr) = 0;
+  // The stream form: a u32 version 1 and nothing else.
+  virtual void SerializeStream(CDataStream& ds);
   virtual bool IsDirectory() const = 0;
 
-  std::string m_name;
-  std::uint32_t m_id = 0;
+  CUuid GetId() const { return m_id; }
+  std::string GetImageName() const { return m_name; }
+
+  std::string m_name;  // UTF-8; empty for a root
+  CUuid m_id;
+
+ protected:
+  CCCImageBase(const CCCImageBase&) = default;
+  CCCImageBase& operator=(const CCCImageBase&) = default;
+};
+
+// The formats an image is stored in (0: none of them; stored as PNG).
+enum : std::int32_t { kImageFormatNone = 0, kImageFormatBmp = 1, kImageFormatJpeg = 2, kImageFormatPng = 3 };
+
+class CCCImage : public CCCImageBase {
+ public:
+  CCCImage() = default;
+  // Same id, name and format, and a copy of the picture.
+  CCCImage(const CCCImage& source) = default;
+  CCCImage& operator=(const CCCImage&) = delete;
+
+  void Serialize(CArchive& ar, CImageLoadReport* report = nullptr) override;
+  bool IsDirectory() const override { return false; }
+
+  // Decodes a picture file. The format is taken first; an image that already has a picture
+  // refuses (false). On success the name becomes the file's name without folder and without
+  // its last four characters.
+  bool LoadFromFile(const std::string& path, std::int32_t format);
+
+  bool HasBitmap() const { return !m_bitmap.IsNull(); }
+  const CImage& GetBitmap() const { return m_bitmap; }
+  void SetBitmap(CImage bitmap) { m_bitmap = std::move(bitmap); }
+  // The picture's size in pixels, 0 without a picture.
+  int GetPixelWidth() const { return m_bitmap.IsNull() ? 0 : m_bitmap.Width(); }
+  int GetPixelHeight() const { return m_bitmap.IsNull() ? 0 : m_bitmap.Height(); }
+
+  std::int32_t m_format = kImageFormatNone;
+
+ private:
+  CImage m_bitmap;  // null when the picture did not decode
 };
 
 // A folder of an image tree; it owns its children.
@@ -24,11 +86,15 @@ class CCCImageDirectory : public CCCImageBase {
   CCCImageDirectory(const CCCImageDirectory&) = delete;
   CCCImageDirectory& operator=(const CCCImageDirectory&) = delete;
 
+  // Loading appends the stored children to those the folder has; callers empty it first.
+  void Serialize(CArchive& ar, CImageLoadReport* report = nullptr) override;
   bool IsDirectory() const override { return true; }
 
   const std::vector<CCCImageBase*>& GetChildren() const { return m_children; }
   // Takes ownership of the node.
   void AddChild(CCCImageBase* node) { m_children.push_back(node); }
+  // Takes ownership of the node and puts it at index (at the end when index is past it).
+  void InsertChild(std::size_t index, CCCImageBase* node);
   // Deletes every child.
   void RemoveAll();
   // Removes a direct child and destroys it; false when it is not a direct child. With
@@ -37,7 +103,15 @@ class CCCImageDirectory : public CCCImageBase {
   bool RemoveChild(CCCImageBase* child, bool deleteContents);
   // Takes a direct child out without destroying it.
   bool DetachChild(CCCImageBase* child);
+  // Takes over the other folder's id, name and children; the other folder is left empty.
+  void TakeFrom(CCCImageDirectory& other);
+
+  // Depth first in child order; folders' own ids never match. Null when no image has the id.
+  CCCImage* FindImage(const CUuid& id) const;
+  bool ContainsImage(const CUuid& id) const { return FindImage(id) != nullptr; }
 
  private:
+  void Load(CArchive& ar, CImageLoadReport* report, int depth);
+
   std::vector<CCCImageBase*> m_children;
 };

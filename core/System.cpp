@@ -236,10 +236,6 @@ void CSystem::DeleteAllSnapshots() {
   m_snapshots.clear();
 }
 
-void CSystem::LoadImageLibrary() {
-  // The library file's records are read by the image library code; until it is there the
-  // library tree starts empty.
-}
 
 // --- System command queue ---
 

@@ -180,8 +180,17 @@ class CSystem {
   // --- Images ---
   CCCImageDirectory& GetFileImages() { return m_fileImages; }
   CCCImageDirectory& GetLibraryImages() { return m_libraryImages; }
-  // Reads the image library file named by the settings into the library tree.
+  // Reads the image library file named by the settings into the library tree; a missing file
+  // is created with an empty library. A file that cannot be read is left alone and the
+  // library stays empty; each failure is shown.
   void LoadImageLibrary();
+  // Writes the library tree to the library file through a temporary file; false (shown) when
+  // it cannot be written, and the old file stays.
+  bool SaveImageLibrary();
+  // Reads the library file at path into a temporary tree; only when the whole file was read
+  // does it replace the library and become the setting. False otherwise, with nothing changed
+  // and nothing shown (the settings page tells the user).
+  bool ChangeImageLibraryFile(const std::string& path);
 
   // --- The open file ---
   const std::string& GetFilePath() const { return m_filePath; }
@@ -329,6 +338,8 @@ class CSystem {
   // Shows a warning box on the main frame: (text, caption). UI thread; may be left unset.
   using MessageBoxHandler = void (*)(void* context, const std::string& text, const std::string& caption);
   void SetMessageBoxHandler(MessageBoxHandler handler, void* context);
+  // Shows text in the warning box, when a handler is set.
+  void ShowMessage(const std::string& text, const std::string& caption);
   // True once StopCommsThread has begun: long scans and passes end at their next step.
   bool IsStopping() const { return m_stopping; }
 

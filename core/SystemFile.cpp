@@ -23,7 +23,6 @@ namespace {
 
 constexpr const char* kMainZoneName = "Main Zone";
 constexpr const char* kLoadedObjectName = "Dummy";
-constexpr std::uint32_t kImageDirectoryVersion = 1;
 
 // Least bytes of one entry of each list, checked against the data left before a list is read:
 // a device is its type code, ID and the base record's version; the others their first word.
@@ -55,6 +54,9 @@ struct CFileContents {
   bool linksActive = true;
   std::uint32_t treeState = 0;
   std::vector<CSnapshot*> snapshots;
+  CCCImageDirectory images;  // the file's own image tree
+  std::vector<CCPData*> panels;
+  CImageLoadReport imageReport;
 
   CFileContents() = default;
   CFileContents(const CFileContents&) = delete;
@@ -64,6 +66,7 @@ struct CFileContents {
     for (CZone* z : zones) delete z;
     for (CLink* l : links) delete l;
     for (CSnapshot* s : snapshots) delete s;
+    for (CCPData* p : panels) delete p;
     for (CDevice* d : devices) delete d;
   }
 
@@ -74,23 +77,23 @@ struct CFileContents {
   }
 };
 
-// The file's own image tree. Its folders and images are written by the custom-panel code;
-// until then files carry an empty root folder, and a file whose tree is not empty is refused.
-void StoreEmptyImageRoot(CArchive& ar) {
-  ar.WriteU32(kImageDirectoryVersion);
-  CUuid id;  // the root's id: no record refers to it
-  ArchiveUuid(ar, id);
-  ar.WriteString(std::string());
-  ar.WriteU32(0);
-}
+// Records of the file being read find the devices, panels and images of that file.
+class CFileLookup : public CRecordLookup {
+ public:
+  explicit CFileLookup(const CFileContents& contents) : m_contents(contents) {}
+  CDevice* FindDevice(const CUuid& id) const override { return id.IsNil() ? nullptr : m_contents.FindDevice(id); }
+  CCPData* FindPanel(const CUuid& id) const override {
+    for (CCPData* panel : m_contents.panels)
+      if (panel->GetUuid() == id) return panel;
+    return nullptr;
+  }
+  CCCImage* FindImage(const CUuid& id) const override {
+    return id.IsNil() ? nullptr : m_contents.images.FindImage(id);
+  }
 
-void LoadEmptyImageRoot(CArchive& ar) {
-  if (ar.ReadU32() != kImageDirectoryVersion) throw CLoadRefused(kFileDamagedText);
-  CUuid id;
-  ArchiveUuid(ar, id);
-  ar.ReadString();
-  if (ar.ReadU32() != 0) throw CLoadRefused(kFileDamagedText);
-}
+ private:
+  const CFileContents& m_contents;
+};
 
 void StoreContents(CSystem& system, CArchive& ar) {
   ar.WriteU32(kSystemFileVersion);
@@ -116,8 +119,11 @@ void StoreContents(CSystem& system, CArchive& ar) {
   for (CLink* link : system.GetLinks()) link->Serialize(ar);
   ar.WriteBool(system.AreLinksActive());
   ar.WriteU32(system.GetTreeState());
-  StoreEmptyImageRoot(ar);
-  ar.WriteU32(0);  // custom panels: written by the custom-panel code
+  // Images go before the panels, whose records name them by id.
+  system.GetFileImages().Serialize(ar);
+  const CSystemRecordLookup lookup(system);
+  ar.WriteU32(std::uint32_t(system.GetCustomPanels().size()));
+  for (CCPData* panel : system.GetCustomPanels()) panel->Serialize(ar, lookup);
   ar.WriteU32(std::uint32_t(system.GetSnapshots().size()));
   for (CSnapshot* snapshot : system.GetSnapshots()) snapshot->Serialize(ar);
 }
@@ -184,8 +190,15 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
     }
     c.linksActive = ar.ReadBool();
     c.treeState = ar.ReadU32();
-    LoadEmptyImageRoot(ar);
-    if (ar.ReadU32() != 0) throw CLoadRefused(kFileDamagedText);  // custom panels
+    c.images.Serialize(ar, &c.imageReport);
+    const std::uint32_t panelCount = ar.ReadU32();
+    ar.CheckCount(panelCount, kListEntryMinSize);
+    const CFileLookup lookup(c);
+    for (std::uint32_t i = 0; i < panelCount; ++i) {
+      auto* panel = new CCPData(&system);
+      c.panels.push_back(panel);
+      panel->Serialize(ar, lookup);
+    }
   }
   if (version >= 4) {
     const std::uint32_t snapshotCount = ar.ReadU32();
@@ -224,6 +237,9 @@ void TakeContents(CSystem& system, CFileContents& c) {
   system.SetTreeState(c.treeState);
   for (CSnapshot* snapshot : c.snapshots) system.AppendSnapshot(snapshot);
   c.snapshots.clear();
+  system.GetFileImages().TakeFrom(c.images);
+  for (CCPData* panel : c.panels) system.AppendCustomPanel(panel);
+  c.panels.clear();
 }
 
 }  // namespace
@@ -258,6 +274,8 @@ bool CSystem::Serialize(CArchive& ar) {
     return false;
   }
   TakeContents(*this, contents);
+  // The file opens with the pictures that decoded; the user hears of the others once.
+  if (contents.imageReport.undecodedImages) Report(*this, kImageLoadErrorText);
   SetDesignMode(0);
   EnsureUserPermissions();
   SetModified(false);

@@ -20,6 +20,8 @@ inline constexpr std::uint32_t UWM_INVALIDATE_PANEL = WM_APP + 112;
 inline constexpr std::uint32_t UWM_REFRESH_OPEN_PANEL = WM_APP + 117;
 // Redraw the live meters (wParam the system).
 inline constexpr std::uint32_t UWM_REDRAW_LIVE_METERS = WM_APP + 122;
+// A custom panel was renamed (wParam the CCPData).
+inline constexpr std::uint32_t UWM_PANEL_RENAMED = WM_APP + 134;
 // Propagate the device's online status to the widgets bound to it.
 inline constexpr std::uint32_t UWM_ONLINE_STATUS = WM_APP + 137;
 // Propagate the device's warning status to the widgets bound to it.

@@ -1,8 +1,11 @@
 // FreeImage decoding from a memory block: the block is read through FreeImage's I/O
 // callbacks, the picture converted to 32 bits and flipped so that its top row comes first.
+// Encoding goes the other way, into one of FreeImage's memory streams.
 #include "platform/Bitmap.h"
 
 #include <FreeImage.h>
+
+#include <QImage>
 
 #include <algorithm>
 #include <cstring>
@@ -98,6 +101,9 @@ bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::
       const std::int64_t h = FreeImage_GetHeight(header.dib);
       if (w <= 0 || h <= 0 || w > kMaxBitmapSide || h > kMaxBitmapSide || w * h > kMaxBitmapPixels)
         return Fail(error, "picture size out of range");
+      // A damaged header can claim a size that its few bytes could never fill; the pixels are
+      // taken (several times over, while converting) before the data runs out.
+      if (w * h > std::int64_t(size) * kMaxPixelsPerDataByte) return Fail(error, "picture data too short for its size");
     }
   }
 
@@ -117,5 +123,52 @@ bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::
   CImage image = CImage::FromBgraPixels(width, height, pitch, FreeImage_GetBits(converted.dib));
   if (image.IsNull()) return Fail(error, "out of memory for picture");
   out = std::move(image);
+  return true;
+}
+
+namespace {
+// FreeImage's memory stream, freed when it goes out of scope.
+struct MemoryHolder {
+  FIMEMORY* memory = FreeImage_OpenMemory(nullptr, 0);
+  MemoryHolder() = default;
+  ~MemoryHolder() {
+    if (memory) FreeImage_CloseMemory(memory);
+  }
+  MemoryHolder(const MemoryHolder&) = delete;
+  MemoryHolder& operator=(const MemoryHolder&) = delete;
+};
+}  // namespace
+
+bool EncodeBitmap(const CImage& image, BitmapFormat format, std::vector<std::uint8_t>& out, std::string* error) {
+  if (image.IsNull()) return Fail(error, "no picture");
+  EnsureInitialised();
+  const int width = image.Width();
+  const int height = image.Height();
+  DibHolder dib(FreeImage_Allocate(width, height, 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
+  if (!dib.dib) return Fail(error, "out of memory for picture");
+  // Straight alpha, one native-endian ARGB word a pixel: the bytes B, G, R, A that FreeImage
+  // keeps too, with its bottom row first.
+  const QImage straight = image.Native().convertToFormat(QImage::Format_ARGB32);
+  if (straight.isNull()) return Fail(error, "out of memory for picture");
+  for (int y = 0; y < height; ++y)
+    std::memcpy(FreeImage_GetScanLine(dib.dib, height - 1 - y), straight.constScanLine(y), std::size_t(width) * 4);
+
+  FREE_IMAGE_FORMAT fif = FIF_PNG;
+  switch (format) {
+    case BitmapFormat::Bmp: fif = FIF_BMP; break;
+    case BitmapFormat::Jpeg: fif = FIF_JPEG; break;
+    case BitmapFormat::Png: fif = FIF_PNG; break;
+    default: return Fail(error, "unknown picture format");
+  }
+  DibHolder rgb(fif == FIF_JPEG ? FreeImage_ConvertTo24Bits(dib.dib) : nullptr);
+  FIBITMAP* source = fif == FIF_JPEG ? rgb.dib : dib.dib;
+  if (!source) return Fail(error, "picture conversion failed");
+
+  MemoryHolder memory;
+  if (!memory.memory || !FreeImage_SaveToMemory(fif, source, memory.memory, 0)) return Fail(error, "picture encoding failed");
+  BYTE* bytes = nullptr;
+  DWORD size = 0;
+  if (!FreeImage_AcquireMemory(memory.memory, &bytes, &size)) return Fail(error, "picture encoding failed");
+  out.assign(bytes, bytes + size);
   return true;
 }

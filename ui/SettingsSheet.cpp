@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -17,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "core/AppSettings.h"
+#include "core/ImageTree.h"
 #include "core/System.h"
 
 // --- General ---
@@ -30,6 +32,13 @@ CGeneralAppSettingsDialog::CGeneralAppSettingsDialog(CSystem* system, QWidget* p
   for (int minutes : {1, 2, 5, 10, 15, 20, 30}) m_minutes->addItem(QString::number(minutes), minutes);
   m_libraryFile = new QLabel(QString::fromStdString(system->GetImageLibraryFilename()), this);
   m_libraryFile->setWordWrap(true);
+  m_browse = new QPushButton(QStringLiteral("..."), this);
+  m_browse->setFixedWidth(m_browse->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
+  connect(m_browse, &QPushButton::clicked, this, [this] {
+    const QString path =
+        QFileDialog::getOpenFileName(this, QString(), m_libraryFile->text(), QString::fromLatin1(kImageLibraryFilter));
+    if (!path.isEmpty()) m_libraryFile->setText(path);
+  });
   m_updates = new QCheckBox(QStringLiteral("Check for Updates Automatically"), this);
 
   // "AutoSave" 0 shows 1 minute; a value the list does not hold leaves it without selection.
@@ -46,8 +55,9 @@ CGeneralAppSettingsDialog::CGeneralAppSettingsDialog(CSystem* system, QWidget* p
   autoSaveRow->addWidget(new QLabel(QStringLiteral("minutes"), this));
   autoSaveRow->addStretch();
   auto* library = new QGroupBox(QStringLiteral("Image Library File"), this);
-  auto* libraryLayout = new QVBoxLayout(library);
-  libraryLayout->addWidget(m_libraryFile);
+  auto* libraryLayout = new QHBoxLayout(library);
+  libraryLayout->addWidget(m_libraryFile, 1);
+  libraryLayout->addWidget(m_browse, 0, Qt::AlignTop);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_loadLast);
   layout->addLayout(autoSaveRow);
@@ -67,6 +77,11 @@ void CGeneralAppSettingsDialog::Apply() {
   } else {
     m_system->SetAutoSave(0);
   }
+  // A library file that does not read leaves the current library in use.
+  const std::string library = m_libraryFile->text().toStdString();
+  if (!library.empty() && library != m_system->GetImageLibraryFilename() &&
+      !m_system->ChangeImageLibraryFile(library))
+    m_system->ShowMessage(kChangeLibraryFailedText, kImageLibraryCaption);
 }
 
 // --- Comms ---

@@ -35,6 +35,8 @@ class CGeneralAppSettingsDialog : public CSettingsPage {
   QCheckBox* AutoSaveBox() const { return m_autoSave; }      // 1023
   QComboBox* MinutesList() const { return m_minutes; }       // 1024
   QCheckBox* UpdatesBox() const { return m_updates; }        // 1079
+  QLabel* LibraryFileText() const { return m_libraryFile; }  // 1074
+  QPushButton* LibraryBrowseButton() const { return m_browse; }  // 1060
 
  private:
   CSystem* m_system;
@@ -42,6 +44,7 @@ class CGeneralAppSettingsDialog : public CSettingsPage {
   QCheckBox* m_autoSave;
   QComboBox* m_minutes;
   QLabel* m_libraryFile;  // 1074
+  QPushButton* m_browse;  // 1060
   QCheckBox* m_updates;
 };
 

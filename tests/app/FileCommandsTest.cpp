@@ -4,9 +4,13 @@
 #include <QFileInfo>
 
 #include "app/CommandIds.h"
+#include "core/CPData.h"
 #include "core/Device.h"
+#include "core/ImageTree.h"
 #include "core/System.h"
 #include "core/Zone.h"
+#include "custom/CustomControls.h"
+#include "custom/KnobControl.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
 #include "tests/support/TestDevices.h"
@@ -268,4 +272,34 @@ TEST_F(FileCommandsTest, DamagedFile_IsReportedAndLeavesAnEmptyUntitledSystem) {
   EXPECT_EQ(system.GetFilePath(), "");
   EXPECT_EQ(f.windowTitle(), "Orvak - Untitled");
   EXPECT_EQ(recent.Get(0), "");
+}
+
+TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOneMessage) {
+  RegisterCustomControls();
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  auto* broken = new CCCImage;  // no picture: stored with no bytes
+  broken->m_name = "broken";
+  system.GetFileImages().AddChild(broken);
+  CCPData* panel = system.AddCustomPanel();
+  panel->m_pBackgroundImage = broken;
+  panel->m_panelWasOpen = true;
+  panel->m_widgets.push_back(new CCCKnob);
+  const std::string path = PathOf("panels.ovd");
+  ASSERT_TRUE(system.SaveFile(path));
+  f.RunCommand(Cmd::kFileNew);
+  ASSERT_TRUE(system.GetCustomPanels().empty());
+
+  EXPECT_TRUE(f.OpenFilePath(path));
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].text, kImageLoadErrorText);
+  EXPECT_EQ(prompts.messages[0].caption, "File Error");
+  ASSERT_EQ(system.GetCustomPanels().size(), 1u);
+  CCPData* loaded = system.GetCustomPanels()[0];
+  EXPECT_TRUE(loaded->m_panelWasOpen);  // kept until the panel's window really opens
+  ASSERT_NE(loaded->m_pBackgroundImage, nullptr);
+  EXPECT_EQ(loaded->m_pBackgroundImage->m_name, "broken");
+  EXPECT_EQ(loaded->m_widgets.size(), 1u);
+  EXPECT_EQ(system.GetFilePath(), path);
+  EXPECT_FALSE(system.IsModified());
 }

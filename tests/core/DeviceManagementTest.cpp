@@ -20,13 +20,12 @@ CDevice* CreateTestDevice(CSystem* system, IMessageSink* frame, std::uint32_t, s
   return new CTestDevice(system, id, frame);
 }
 
-class CImage : public CCCImageBase {
+class CCountedImage : public CCCImage {
  public:
-  explicit CImage(int* deleted = nullptr) : m_deleted(deleted) {}
-  ~CImage() override {
+  explicit CCountedImage(int* deleted = nullptr) : m_deleted(deleted) {}
+  ~CCountedImage() override {
     if (m_deleted) ++*m_deleted;
   }
-  bool IsDirectory() const override { return false; }
 
  private:
   int* m_deleted;
@@ -35,12 +34,17 @@ class CImage : public CCCImageBase {
 // A widget that shows one image and opens one panel until told to forget them.
 class CLinkedWidget : public CCustomControlObject {
  public:
-  void ReleaseImage(CCCImageBase* i) override {
-    if (image == i) image = nullptr;
+  bool ReleaseImage(CCCImageBase* i) override {
+    if (image != i) return false;
+    image = nullptr;
+    return true;
   }
-  void ClearPanelReference(const CUuid& p) override {
-    if (panel == p) panel = CUuid{};
+  bool ClearPanelReference(const CUuid& p) override {
+    if (panel != p) return false;
+    panel = CUuid{};
+    return true;
   }
+  std::uint32_t GetControlType() const override { return kControlButton; }
   CCCImageBase* image = nullptr;
   CUuid panel;
 };
@@ -210,9 +214,9 @@ TEST_F(DeviceManagementTest, DeleteImage_FolderGoesDepthFirst_WidgetsAndBackgrou
   int deleted = 0;
   auto* folder = new CCCImageDirectory("Skins");
   auto* inner = new CCCImageDirectory("Inner");
-  auto* a = new CImage(&deleted);
-  auto* b = new CImage(&deleted);
-  auto* keep = new CImage(&deleted);
+  auto* a = new CCountedImage(&deleted);
+  auto* b = new CCountedImage(&deleted);
+  auto* keep = new CCountedImage(&deleted);
   inner->AddChild(b);
   folder->AddChild(a);
   folder->AddChild(inner);
@@ -235,7 +239,7 @@ TEST_F(DeviceManagementTest, DeleteImage_FolderGoesDepthFirst_WidgetsAndBackgrou
   EXPECT_EQ(panel->m_pBackgroundImage, nullptr);
 
   // A node that is not in the file's tree is left alone.
-  CImage stray;
+  CCountedImage stray;
   system.DeleteImage(&stray, true);
   EXPECT_EQ(system.GetFileImages().GetChildren().size(), 1u);
 }

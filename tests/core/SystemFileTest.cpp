@@ -534,10 +534,11 @@ TEST_F(SystemFileTest, DamagedCountsAndIndexes_AreRefusedBeforeUse) {
   }
 }
 
-TEST_F(SystemFileTest, CustomPanelsOrImagesInTheFile_AreRefusedAsDamaged) {
+TEST_F(SystemFileTest, ImageOrPanelCountsWithoutTheirRecords_AreRefusedAsDamaged) {
   CSystem s;
   const Bytes clean = Store(s);
-  // The last three words: image root children, custom panels, snapshots.
+  // The last three words: image root children, custom panels, snapshots. A count of one with
+  // no record after it is damage.
   for (std::size_t fromEnd : {12u, 8u}) {
     Bytes file = clean;
     file[file.size() - fromEnd] = 1;

@@ -185,7 +185,11 @@ TEST_F(SystemModelTest, DeleteSnapshot_KeepsTheCurrentSnapshotSelected) {
 TEST_F(SystemModelTest, DeleteSnapshot_ClearsWidgetReferences) {
   struct CRecallWidget : CCustomControlObject {
     std::vector<CUuid> cleared;
-    void ClearSnapshotReference(const CUuid& snapshot) override { cleared.push_back(snapshot); }
+    bool ClearSnapshotReference(const CUuid& snapshot) override {
+      cleared.push_back(snapshot);
+      return true;
+    }
+    std::uint32_t GetControlType() const override { return kControlButton; }
   };
   auto* onPanel = new CRecallWidget;
   auto* panel = new CCPData;

@@ -1,10 +1,12 @@
 // Fuzz target set-up.
 #include "tests/fuzz/FuzzSupport.h"
 
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <memory>
 
 #include "core/System.h"
+#include "custom/CustomControls.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/AppPaths.h"
@@ -19,6 +21,13 @@ void FuzzSetUp() {
     }
     RegisterProcessorFamily();
     RegisterAmplifierFamilies();
+    RegisterCustomControls();
+    // Widgets' text styles make fonts, which need the application's font database.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
     return true;
   }();
   (void)done;

@@ -12,8 +12,9 @@
 class CDevice;
 class CSystem;
 
-// Registers every device family and points the settings store and application-data folder at
-// a temporary folder; runs once, later calls return at once.
+// Registers every device family and widget kind, makes the offscreen application that fonts
+// need, and points the settings store and application-data folder at a temporary folder; runs
+// once, later calls return at once.
 void FuzzSetUp();
 
 // The type codes of every registered family, with the model index each is created with.

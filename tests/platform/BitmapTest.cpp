@@ -117,4 +117,32 @@ TEST(BitmapDecodeTest, HeaderClaimingAHugePicture_IsRefusedBeforeTakingMemory) {
   EXPECT_FALSE(Decode(bmp, image, &error));
   EXPECT_EQ(error, "picture size out of range");
   EXPECT_TRUE(image.IsNull());
+
+  // Within the size limits, but far more pixels than its bytes could describe.
+  std::vector<std::uint8_t> thin = BmpHeader(8000, 8000, 24, 0);
+  thin.resize(thin.size() + 64, 0);
+  EXPECT_FALSE(Decode(thin, image, &error));
+  EXPECT_EQ(error, "picture data too short for its size");
+  EXPECT_TRUE(image.IsNull());
+}
+
+TEST(BitmapEncodeTest, EachFormatEncodesAFileThatDecodesToTheSamePicture) {
+  CImage picture(3, 2);
+  picture.Fill(kBlue);
+  picture.SetPixel(2, 1, CColour::FromArgb(128, 255, 0, 0));
+  for (BitmapFormat format : {BitmapFormat::Bmp, BitmapFormat::Png, BitmapFormat::Jpeg}) {
+    std::vector<std::uint8_t> file;
+    ASSERT_TRUE(EncodeBitmap(picture, format, file)) << int(format);
+    CImage back;
+    ASSERT_TRUE(Decode(file, back)) << int(format);
+    EXPECT_EQ(back.Width(), 3);
+    EXPECT_EQ(back.Height(), 2);
+    if (format != BitmapFormat::Jpeg) {
+      EXPECT_EQ(back.GetPixel(0, 0), kBlue);
+      EXPECT_EQ(back.GetPixel(2, 1), CColour::FromArgb(128, 255, 0, 0));
+    }
+  }
+  std::vector<std::uint8_t> none = {1};
+  EXPECT_FALSE(EncodeBitmap(CImage(), BitmapFormat::Png, none));
+  EXPECT_EQ(none, std::vector<std::uint8_t>{1});
 }

@@ -80,6 +80,7 @@ class CTestWidget : public CCustomControlObject {
   ~CTestWidget() override {
     if (m_deleted) ++*m_deleted;
   }
+  std::uint32_t GetControlType() const override { return kControlBitmap; }
 
  private:
   int* m_deleted;

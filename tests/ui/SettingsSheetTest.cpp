@@ -3,10 +3,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QRadioButton>
 
 #include "core/AppSettings.h"
+#include "core/ImageTree.h"
 #include "core/System.h"
 #include "platform/SettingsStore.h"
 #include "ui/SettingsSheet.h"
@@ -81,4 +85,43 @@ TEST(SettingsPagesTest, ErrorLogPage_UntickedTemperatureStoresZeroAndReopensDisa
   EXPECT_EQ(again.TemperatureEdit()->text(), "0");
   EXPECT_EQ(CErrorLogSettingsDlg::ReadUnsigned("abc"), 0u);
   EXPECT_EQ(CErrorLogSettingsDlg::ReadUnsigned("99999999999"), 0xFFFFFFFFu);
+}
+
+namespace {
+void RecordMessage(void* context, const std::string& text, const std::string&) {
+  static_cast<std::vector<std::string>*>(context)->push_back(text);
+}
+}  // namespace
+
+TEST(SettingsPagesTest, GeneralPage_SwitchesTheImageLibraryOnlyToAFileThatReads) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string current = dir.filePath("current.ovl").toStdString();
+  const std::string other = dir.filePath("other.ovl").toStdString();
+  CSystem system;
+  system.SetImageLibraryFilename(current);
+  ASSERT_TRUE(system.SaveImageLibrary());
+  system.GetLibraryImages().AddChild(new CCCImageDirectory("Logos"));
+  ASSERT_TRUE(system.SaveImageLibrary());
+  std::vector<std::string> messages;
+  system.SetMessageBoxHandler(RecordMessage, &messages);
+
+  CGeneralAppSettingsDialog page(&system);
+  EXPECT_EQ(page.LibraryFileText()->text().toStdString(), current);
+  EXPECT_EQ(page.LibraryBrowseButton()->text(), "...");
+  page.LibraryFileText()->setText(QString::fromStdString(other));  // as the file dialog would
+  page.Apply();
+  EXPECT_EQ(messages, std::vector<std::string>{"Could not change Image Library file"});
+  EXPECT_EQ(system.GetImageLibraryFilename(), current);
+  EXPECT_EQ(system.GetLibraryImages().GetChildren().size(), 1u);
+
+  // Another system writes an empty library there; now the switch takes it.
+  CSystem writer;
+  writer.SetImageLibraryFilename(other);
+  ASSERT_TRUE(writer.SaveImageLibrary());
+  messages.clear();
+  page.Apply();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(system.GetImageLibraryFilename(), other);
+  EXPECT_TRUE(system.GetLibraryImages().GetChildren().empty());
 }

@@ -1,0 +1,85 @@
+// The image library file (".ovl"): exactly one folder record, the library root's.
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "core/ImageTree.h"
+#include "core/System.h"
+#include "platform/Archive.h"
+
+namespace {
+
+constexpr const char* kCreateFailedText = "Could not create new Image Library file, GetLastError = %d";
+constexpr const char* kOpenFailedText = "Exception while opening Image Library file";
+constexpr const char* kSaveFailedText = "Could not save Image Library file";
+
+std::vector<std::uint8_t> StoreTree(CCCImageDirectory& root) {
+  CArchive ar;
+  root.Serialize(ar);
+  return ar.TakeData();
+}
+
+// Reads a whole library file into root; false when the bytes are no complete folder record.
+bool LoadTree(const std::vector<std::uint8_t>& bytes, CCCImageDirectory& root, CImageLoadReport& report) {
+  try {
+    CArchive ar(bytes);
+    root.Serialize(ar, &report);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+void CSystem::LoadImageLibrary() {
+  m_libraryImages.RemoveAll();
+  const std::string path = GetImageLibraryFilename();
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec) && !ec) {
+    // First start, or a setting naming a new path: an empty library is written there.
+    errno = 0;
+    if (!WriteFileAtomically(path, StoreTree(m_libraryImages), nullptr)) {
+      // The system's code of the failure: a missing folder is the common case.
+      const int saved = errno;
+      std::error_code folderError;
+      const bool folderExists = std::filesystem::is_directory(std::filesystem::path(path).parent_path(), folderError);
+      const int code = !folderExists ? ENOENT : saved ? saved : EACCES;
+      char text[128];
+      std::snprintf(text, sizeof text, kCreateFailedText, code);
+      ShowMessage(text, kImageLibraryCaption);
+    }
+    return;
+  }
+
+  // A file that is there but cannot be read is never overwritten here.
+  std::vector<std::uint8_t> bytes;
+  CCCImageDirectory loaded;
+  CImageLoadReport report;
+  if (!ReadWholeFile(path, bytes, nullptr) || !LoadTree(bytes, loaded, report)) {
+    ShowMessage(kOpenFailedText, kImageLibraryCaption);
+    return;
+  }
+  m_libraryImages.TakeFrom(loaded);
+  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
+}
+
+bool CSystem::SaveImageLibrary() {
+  if (!WriteFileAtomically(GetImageLibraryFilename(), StoreTree(m_libraryImages), nullptr)) {
+    ShowMessage(kSaveFailedText, kImageLibraryCaption);
+    return false;
+  }
+  return true;
+}
+
+bool CSystem::ChangeImageLibraryFile(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  CCCImageDirectory loaded;
+  CImageLoadReport report;
+  if (!ReadWholeFile(path, bytes, nullptr) || !LoadTree(bytes, loaded, report)) return false;
+  m_libraryImages.TakeFrom(loaded);
+  SetImageLibraryFilename(path);
+  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
+  return true;
+}

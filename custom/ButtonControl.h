@@ -1,0 +1,86 @@
+// The push-button widget (control type 8) and the LED (type 2), which is a button in all but
+// its type, its defaults, its refusal of the mouse and its captions.
+#pragma once
+
+#include <string>
+
+#include "core/CustomControlObject.h"
+#include "core/TextStyle.h"
+
+// Button flags.
+enum : std::uint32_t {
+  kButtonHalo = 0x4,
+  kButtonOffset = 0x8,
+  kButtonNoPress = 0x10,
+  kButtonOutline = 0x20,
+  kButtonFill = 0x40,
+  kButtonStretchImage = 0x100,
+  kButtonFixToImage = 0x200,
+  kButtonAlignLeft = 0x400,
+  kButtonAlignCentre = 0x800,
+  kButtonAlignRight = 0x1000,
+  kButtonAlignTop = 0x2000,
+  kButtonAlignMiddle = 0x4000,
+  kButtonAlignBottom = 0x8000,
+  kButtonModifyParameter = 0x10000,
+  kButtonLaunchPanel = 0x20000,
+  kButtonRecallSnapshot = 0x40000,
+  kButtonActions = kButtonModifyParameter | kButtonLaunchPanel | kButtonRecallSnapshot,
+};
+inline constexpr std::uint32_t kButtonDefaultFlags = 0x14920;
+inline constexpr std::uint32_t kLedDefaultFlags = 0x14A60;
+
+class CCCButton : public CCustomControlObject {
+ public:
+  // Made for loading: the defaults, no rectangle.
+  CCCButton() = default;
+  // Made by the Add Button command with (0, 0, 50, 20); Add LED uses the LED's constructor.
+  CCCButton(CCustomControlPanel* view, const CRect& rect);
+  // The clipboard copy: everything but the binding (the halo size included).
+  CCCButton(const CCCButton& source);
+
+  // Version 2 written; 1 (no panel and snapshot ids, Modify Parameter added) and 2 read;
+  // another version throws CArchiveException (BadFormat). The halo size is not stored.
+  void Serialize(CArchive& ar, const CRecordLookup& lookup) override;
+  // The button's own fields; on load the image id is read and not applied.
+  void SerializeStream(CDataStream& ds, const CRecordLookup& lookup) override;
+  std::uint32_t GetControlType() const override { return kControlButton; }
+  // The rectangle, one pixel more right and down with the offset look, else grown by the halo.
+  CRect GetBoundsRect() const override;
+  std::uint32_t GetSizingMode() const override;
+  // Modify Parameter follows an on/off value: the bounds when the state or the parameter's
+  // inactive flag changed, else nothing.
+  CRect OnParameterUpdate(const CParamValue& value) override;
+  CRect OnSnapshotRecalled(const CUuid& snapshot) override;
+  void RefreshState() override;
+  bool ReleaseImage(CCCImageBase* image) override;
+  bool ClearPanelReference(const CUuid& panel) override;
+  bool ClearSnapshotReference(const CUuid& snapshot) override;
+  bool IsLED() const { return GetControlType() == kControlLed; }
+
+  bool m_state = false;
+  CCCImage* m_pImage = nullptr;  // not owned
+  std::uint32_t m_flags = kButtonDefaultFlags;
+  std::string m_text;  // UTF-8
+  CColour m_textColour = CColour::FromArgb(255, 255, 255, 255);
+  CColour m_outlineColour = CColour::FromArgb(255, 255, 255, 255);
+  CColour m_fillColour = CColour::FromArgb(255, 255, 0, 0);
+  CColour m_haloColour = CColour::FromArgb(255, 0, 255, 0);
+  CTextStyle m_textStyle;
+  std::int32_t m_cornerRadius = 7;
+  std::int32_t m_outlineWidth = 2;
+  std::int32_t m_haloSize = 6;
+  CUuid m_panelId;     // opened by Launch Custom Panel
+  CUuid m_snapshotId;  // recalled by Recall Snapshot
+  std::optional<CLogFont> m_storedFont;  // the font record read last, if any
+};
+
+class CCCLED : public CCCButton {
+ public:
+  CCCLED() { m_flags = kLedDefaultFlags; }
+  // Made by the Add LED command with (0, 0, 20, 20).
+  CCCLED(CCustomControlPanel* view, const CRect& rect) : CCCButton(view, rect) { m_flags = kLedDefaultFlags; }
+  CCCLED(const CCCLED& source) = default;
+
+  std::uint32_t GetControlType() const override { return kControlLed; }
+};

@@ -1,0 +1,20 @@
+// The widget kinds of custom control panels and the pieces their records share.
+#pragma once
+
+#include <cstdint>
+
+#include "core/CustomControlObject.h"
+
+class CDataStream;
+
+// Registers the create-by-type constructor of every widget kind (types 1, 2, 3, 4, 5 and 8)
+// with the widget factory. Once at start-up, before a file is read; repeating it is harmless.
+void RegisterCustomControls();
+
+// A copy for the clipboard made by the kind's copy constructor (not bound to a device); null
+// for a widget of no known kind.
+CCustomControlObject* CopyCustomControl(const CCustomControlObject& source);
+
+// A range bound in a stream record: the value x 100000 cut toward zero as a signed 32-bit
+// number (kept within its range), read back divided by 100000.
+void StreamScaledFloat(CDataStream& ds, float& value);

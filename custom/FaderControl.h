@@ -1,0 +1,55 @@
+// The fader widget (control type 3): a knob along a straight travel, bound to a parameter.
+#pragma once
+
+#include "core/CustomControlObject.h"
+#include "core/TextStyle.h"
+
+// Fader flags.
+enum : std::uint32_t {
+  kFaderHorizontal = 0x001,
+  kFaderDrawSlot = 0x008,
+  kFaderDrawScale = 0x010,
+  kFaderScaleBefore = 0x020,
+  kFaderScaleAfter = 0x040,
+  kFaderDecimals0 = 0x100,
+  kFaderDecimals1 = 0x200,
+  kFaderDecimals2 = 0x400,
+  kFaderDecimals3 = 0x800,
+};
+inline constexpr std::uint32_t kFaderDefaultFlags = 0x128;
+
+class CCCFader : public CCustomControlObject {
+ public:
+  // Made for loading.
+  CCCFader();
+  // Made by the Add Fader command with (0, 0, 15, 150).
+  CCCFader(CCustomControlPanel* view, const CRect& rect);
+  // The clipboard copy: not bound, not dragging.
+  CCCFader(const CCCFader& source);
+
+  // Version 1; another version throws CArchiveException (BadFormat). The value is not stored.
+  void Serialize(CArchive& ar, const CRecordLookup& lookup) override;
+  // The fader's own fields; the range as hundred-thousandths; the image id is not applied.
+  void SerializeStream(CDataStream& ds, const CRecordLookup& lookup) override;
+  std::uint32_t GetControlType() const override { return kControlFader; }
+  // The rectangle and 4 pixels more on the right and at the bottom.
+  CRect GetBoundsRect() const override;
+  // Free without a knob image; with one, along the travel only.
+  std::uint32_t GetSizingMode() const override;
+  bool ReleaseImage(CCCImageBase* image) override;
+
+  CCCImage* m_pKnobImage = nullptr;  // not owned
+  CColour m_fillColour = CColour::FromArgb(255, 255, 0, 0);
+  CColour m_lineColour = CColour::FromArgb(255, 255, 255, 255);
+  CColour m_scaleColour = CColour::FromArgb(255, 255, 255, 255);
+  float m_rangeMax = 100.0f;
+  float m_rangeMin = 0.0f;
+  float m_value = 0.0f;
+  std::uint32_t m_majorMarks = 10;
+  std::uint32_t m_minorMarks = 5;
+  std::uint32_t m_flags = kFaderDefaultFlags;
+  bool m_dragging = false;
+  CPoint m_grabOffset;
+  CTextStyle m_scaleStyle;  // Arial 8 points
+  std::optional<CLogFont> m_storedFont;  // the font record read last, if any
+};

@@ -1,0 +1,57 @@
+// The knob widget (control type 4): a rotary control bound to a parameter.
+#pragma once
+
+#include "core/CustomControlObject.h"
+#include "core/TextStyle.h"
+
+// Knob flags.
+enum : std::uint32_t {
+  kKnobReversed = 0x001,
+  kKnobDrawScale = 0x004,
+  kKnobDrawNotch = 0x008,
+  kKnobDrawLeds = 0x010,
+  kKnobRotateBitmap = 0x020,
+  kKnobDecimals0 = 0x100,
+  kKnobDecimals1 = 0x200,
+  kKnobDecimals2 = 0x400,
+  kKnobDecimals3 = 0x800,
+};
+inline constexpr std::uint32_t kKnobDefaultFlags = 0x120;
+
+class CCCKnob : public CCustomControlObject {
+ public:
+  // Made for loading.
+  CCCKnob();
+  // Made by the Add Knob command with (0, 0, 40, 40).
+  CCCKnob(CCustomControlPanel* view, const CRect& rect);
+  // The clipboard copy: not bound, not dragging.
+  CCCKnob(const CCCKnob& source);
+
+  // Version 1; another version throws CArchiveException (BadFormat). The value is not stored.
+  void Serialize(CArchive& ar, const CRecordLookup& lookup) override;
+  // The knob's own fields; the range as hundred-thousandths; the image id is not applied.
+  void SerializeStream(CDataStream& ds, const CRecordLookup& lookup) override;
+  std::uint32_t GetControlType() const override { return kControlKnob; }
+  std::uint32_t GetSizingMode() const override { return 3; }
+  bool ReleaseImage(CCCImageBase* image) override;
+
+  std::uint32_t m_flags = kKnobDefaultFlags;
+  CCCImage* m_pImage = nullptr;  // not owned
+  float m_rangeMax = 10.0f;
+  float m_rangeMin = -10.0f;
+  std::int32_t m_maxAngle = 150;
+  std::int32_t m_minAngle = -150;
+  std::uint32_t m_majorMarks = 5;
+  std::uint32_t m_minorMarks = 5;
+  CColour m_ledColour = CColour::FromArgb(255, 0, 255, 0);
+  CColour m_knobColour = CColour::FromArgb(255, 0, 0, 128);
+  CColour m_notchColour = CColour::FromArgb(255, 255, 255, 255);
+  CColour m_scaleColour = CColour::FromArgb(255, 255, 255, 255);
+  std::uint32_t m_ledSize = 3;
+  std::uint32_t m_notchRadius = 6;
+  CTextStyle m_scaleStyle;  // Arial 8 points
+  float m_value = 0.0f;
+  bool m_dragging = false;
+  CPoint m_lastPoint;
+  std::optional<CLogFont> m_storedFont;  // the font record read last, if any
+};

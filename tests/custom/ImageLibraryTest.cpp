@@ -1,0 +1,178 @@
+// The image library file: created when missing, saved through a temporary file, switched to
+// another file only when that file reads whole, and a damaged file left alone.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "core/ImageTree.h"
+#include "core/System.h"
+#include "platform/AppPaths.h"
+#include "platform/Archive.h"
+#include "tests/custom/CustomTestSupport.h"
+
+namespace {
+
+void Record(void* context, const std::string& text, const std::string& caption) {
+  static_cast<std::vector<std::string>*>(context)->push_back(caption + ": " + text);
+}
+
+Bytes ReadAll(const std::string& path) {
+  Bytes bytes;
+  ReadWholeFile(path, bytes, nullptr);
+  return bytes;
+}
+
+class ImageLibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    m_system.SetMessageBoxHandler(Record, &m_messages);
+  }
+  std::string PathOf(const char* name) const { return m_dir.filePath(name).toStdString(); }
+  // A library holding a folder with an image, saved at path by another system.
+  CUuid WriteLibrary(const std::string& path) {
+    CSystem other;
+    other.SetImageLibraryFilename(path);
+    auto* folder = new CCCImageDirectory("Logos");
+    auto* image = new CCCImage;
+    image->m_name = "mark";
+    image->m_format = kImageFormatPng;
+    image->SetBitmap(CImage(4, 4));
+    folder->AddChild(image);
+    other.GetLibraryImages().AddChild(folder);
+    EXPECT_TRUE(other.SaveImageLibrary());
+    return image->GetId();
+  }
+
+  QTemporaryDir m_dir;
+  CSystem m_system;
+  std::vector<std::string> m_messages;
+};
+
+TEST_F(ImageLibraryTest, FirstStart_CreatesAnEmpty28ByteLibraryAtTheDefaultPath) {
+  m_system.LoadSettings();
+  const std::string path = m_system.GetImageLibraryFilename();
+  EXPECT_EQ(path, GetAppDataFolder() + "ImageLib.ovl");
+  QDir().mkpath(QString::fromStdString(GetAppDataFolder()));
+  QFile::remove(QString::fromStdString(path));
+  m_system.LoadImageLibrary();
+  EXPECT_TRUE(m_messages.empty());
+  Bytes expected;
+  PutU32(expected, 1);
+  PutUuid(expected, m_system.GetLibraryImages().GetId());
+  PutText(expected, "");
+  PutU32(expected, 0);
+  EXPECT_EQ(ReadAll(path), expected);
+  EXPECT_EQ(expected.size(), 28u);
+}
+
+TEST_F(ImageLibraryTest, SavedLibrary_LoadsElsewhereWithTreeNamesAndIds) {
+  const std::string path = PathOf("shared.ovl");
+  const CUuid mark = WriteLibrary(path);
+  m_system.SetImageLibraryFilename(path);
+  m_system.GetLibraryImages().AddChild(new CCCImageDirectory("stale"));
+  m_system.LoadImageLibrary();
+  EXPECT_TRUE(m_messages.empty());
+  ASSERT_EQ(m_system.GetLibraryImages().GetChildren().size(), 1u);
+  EXPECT_EQ(m_system.GetLibraryImages().GetChildren()[0]->m_name, "Logos");
+  CCCImage* image = m_system.GetLibraryImages().FindImage(mark);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->GetPixelWidth(), 4);
+  EXPECT_EQ(image->m_name, "mark");
+  // The file's own images are another tree.
+  EXPECT_EQ(m_system.GetFileImages().FindImage(mark), nullptr);
+
+  // Saving without an edit writes the same file again.
+  const Bytes before = ReadAll(path);
+  EXPECT_TRUE(m_system.SaveImageLibrary());
+  EXPECT_EQ(ReadAll(path), before);
+}
+
+TEST_F(ImageLibraryTest, DamagedLibrary_IsLeftAloneWithOneMessage) {
+  const std::string path = PathOf("damaged.ovl");
+  WriteLibrary(path);
+  Bytes damaged = ReadAll(path);
+  damaged.resize(damaged.size() - 10);
+  QFile f(QString::fromStdString(path));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(reinterpret_cast<const char*>(damaged.data()), qint64(damaged.size()));
+  f.close();
+
+  m_system.SetImageLibraryFilename(path);
+  m_system.LoadImageLibrary();
+  EXPECT_EQ(m_messages, std::vector<std::string>{"Image Library: Exception while opening Image Library file"});
+  EXPECT_TRUE(m_system.GetLibraryImages().GetChildren().empty());
+  EXPECT_EQ(ReadAll(path), damaged);
+}
+
+TEST_F(ImageLibraryTest, MissingFolder_CannotCreateOrSaveAndSaysSo) {
+  const std::string path = PathOf("no/such/folder/lib.ovl");
+  m_system.SetImageLibraryFilename(path);
+  m_system.LoadImageLibrary();
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0], "Image Library: Could not create new Image Library file, GetLastError = 2");
+  EXPECT_FALSE(m_system.SaveImageLibrary());
+  EXPECT_EQ(m_messages.back(), "Image Library: Could not save Image Library file");
+}
+
+TEST_F(ImageLibraryTest, Change_OnlyAWholeFileReplacesTheLibraryAndTheSetting) {
+  const std::string first = PathOf("first.ovl");
+  WriteLibrary(first);
+  m_system.SetImageLibraryFilename(first);
+  m_system.LoadImageLibrary();
+  const CUuid firstRoot = m_system.GetLibraryImages().GetId();
+
+  // A missing file and a damaged one change nothing and say nothing themselves.
+  const std::string broken = PathOf("broken.ovl");
+  QFile f(QString::fromStdString(broken));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("not a library");
+  f.close();
+  for (const std::string& path : {PathOf("missing.ovl"), broken}) {
+    EXPECT_FALSE(m_system.ChangeImageLibraryFile(path));
+    EXPECT_EQ(m_system.GetImageLibraryFilename(), first);
+    EXPECT_EQ(m_system.GetLibraryImages().GetId(), firstRoot);
+    EXPECT_EQ(m_system.GetLibraryImages().GetChildren().size(), 1u);
+  }
+  EXPECT_TRUE(m_messages.empty());
+
+  const std::string second = PathOf("second.ovl");
+  const CUuid mark = WriteLibrary(second);
+  ASSERT_TRUE(m_system.ChangeImageLibraryFile(second));
+  EXPECT_EQ(m_system.GetImageLibraryFilename(), second);
+  EXPECT_NE(m_system.GetLibraryImages().FindImage(mark), nullptr);
+  EXPECT_NE(m_system.GetLibraryImages().GetId(), firstRoot);
+  CSystem next;
+  next.LoadSettings();
+  EXPECT_EQ(next.GetImageLibraryFilename(), second);
+}
+
+TEST_F(ImageLibraryTest, LoadFromFile_NamesTheImageAfterTheFileAndRefusesASecondPicture) {
+  CImage picture(6, 3);
+  picture.Fill(CColour::FromRgb(1, 2, 3));
+  const std::string path = PathOf("brand logo.png");
+  ASSERT_TRUE(picture.SavePng(path));
+  CCCImage image;
+  ASSERT_TRUE(image.LoadFromFile(path, kImageFormatPng));
+  EXPECT_EQ(image.m_name, "brand logo");
+  EXPECT_EQ(image.GetPixelWidth(), 6);
+  EXPECT_EQ(image.GetBitmap().GetPixel(5, 2), CColour::FromRgb(1, 2, 3));
+  EXPECT_FALSE(image.LoadFromFile(path, kImageFormatJpeg));
+  EXPECT_EQ(image.m_format, kImageFormatJpeg);
+
+  CCCImage none;
+  EXPECT_FALSE(none.LoadFromFile(PathOf("missing.png"), kImageFormatPng));
+  EXPECT_FALSE(none.LoadFromFile(m_dir.path().toStdString(), kImageFormatPng));
+  EXPECT_FALSE(none.HasBitmap());
+  EXPECT_TRUE(none.m_name.empty());
+
+  // A copy keeps the id, the name, the format and the picture.
+  const CCCImage copy(image);
+  EXPECT_EQ(copy.GetId(), image.GetId());
+  EXPECT_EQ(copy.m_name, "brand logo");
+  EXPECT_EQ(copy.GetBitmap().GetPixel(0, 0), CColour::FromRgb(1, 2, 3));
+}
+
+}  // namespace

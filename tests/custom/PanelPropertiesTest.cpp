@@ -1,0 +1,177 @@
+// The property lists of a custom panel and of the widget base: which entries appear, what an
+// edit changes, and what is refused with which message.
+#include <gtest/gtest.h>
+
+#include "core/CPData.h"
+#include "core/ImageTree.h"
+#include "core/System.h"
+#include "custom/BitmapControl.h"
+#include "custom/ButtonControl.h"
+#include "custom/CustomControls.h"
+#include "custom/FaderControl.h"
+#include "custom/KnobControl.h"
+#include "custom/TextControl.h"
+#include "tests/custom/CustomTestSupport.h"
+
+namespace {
+
+class CRecordingView : public CCustomControlPanel {
+ public:
+  void BroadcastParameterUpdate(CDevice*, std::uint32_t) override {}
+  void BroadcastSnapshotRecalled(const CUuid&) override {}
+  void DestroyPanelWindow() override {}
+  CCPData* GetPanelData() const override { return panel; }
+  void RebuildDisplay() override { ++rebuilds; }
+  void SetPanelTitle(const std::string& name) override { title = name; }
+  void RedrawControl(CCustomControlObject*) override { ++redraws; }
+
+  CCPData* panel = nullptr;
+  int rebuilds = 0;
+  int redraws = 0;
+  std::string title;
+};
+
+std::vector<std::string> Names(const std::vector<CPropertyItem>& items) {
+  std::vector<std::string> names;
+  for (const CPropertyItem& item : items) names.push_back(item.name);
+  return names;
+}
+
+class PanelPropertiesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_panel = m_system.AddCustomPanel();
+    m_view.panel = m_panel;
+    m_panel->m_pView = &m_view;
+    m_system.SetDesignMode(1);
+  }
+  void TearDown() override { m_panel->m_pView = nullptr; }
+
+  bool Edit(std::int32_t id, CNamedPropertyValue& value) {
+    value.propertyId = id;
+    return m_panel->ValidateProperty(value);
+  }
+
+  CSystem m_system;
+  CCPData* m_panel = nullptr;
+  CRecordingView m_view;
+};
+
+TEST_F(PanelPropertiesTest, Entries_OnlyInDesignModeAndImageUsageOnlyWithAnImage) {
+  std::vector<CPropertyItem> items;
+  m_panel->GetProperties(items);
+  EXPECT_EQ(Names(items),
+            (std::vector<std::string>{"General", "Name", "Grid Pitch", "Background", "Background Colour", "Background Image"}));
+  CCCImage image;
+  m_panel->m_pBackgroundImage = &image;
+  m_panel->m_imageUsage = kImageUsageCentre;
+  items.clear();
+  m_panel->GetProperties(items);
+  ASSERT_EQ(items.size(), 7u);
+  EXPECT_EQ(items[6].name, "Image Usage");
+  EXPECT_EQ(items[6].value.GetOptions()->selected, 1u);
+  m_panel->m_pBackgroundImage = nullptr;
+
+  m_system.SetDesignMode(0);
+  items.clear();
+  m_panel->GetProperties(items);
+  EXPECT_TRUE(items.empty());
+}
+
+TEST_F(PanelPropertiesTest, Edits_NameAndPitchLimitsColourImageAndUsage) {
+  CNamedPropertyValue name;
+  name.SetString(std::string(41, 'n'));
+  EXPECT_FALSE(Edit(1, name));
+  EXPECT_EQ(name.text, "Panel name too long - 40 characters max");
+  name.SetString(std::string(40, 'n'));
+  EXPECT_TRUE(Edit(1, name));
+  EXPECT_EQ(m_panel->m_name, std::string(40, 'n'));
+  EXPECT_EQ(m_view.title, m_panel->m_name);
+
+  for (auto [pitch, accepted] : {std::pair{1, false}, std::pair{2, true}, std::pair{20, true}, std::pair{21, false}}) {
+    CNamedPropertyValue value;
+    value.SetNumber(pitch);
+    EXPECT_EQ(Edit(3, value), accepted) << pitch;
+    EXPECT_EQ(value.text, accepted ? "" : "Window value must be between 2 and 20");
+  }
+  EXPECT_EQ(m_panel->m_gridPitch, 20);
+
+  m_system.SetModified(false);
+  const int rebuilds = m_view.rebuilds;
+  CNamedPropertyValue colour;
+  colour.SetData(kPropColour, m_panel->m_background);
+  EXPECT_TRUE(Edit(4, colour));
+  EXPECT_EQ(m_view.rebuilds, rebuilds);  // the same colour changes nothing
+  EXPECT_FALSE(m_system.IsModified());
+  colour.SetData(kPropColour, CColour::FromArgb(10, 20, 30, 40));
+  EXPECT_TRUE(Edit(4, colour));
+  EXPECT_EQ(m_panel->m_background, CColour::FromArgb(10, 20, 30, 40));
+  EXPECT_TRUE(m_system.IsModified());
+
+  CCCImage image;
+  CNamedPropertyValue background;
+  background.SetData(kPropImage, &image);
+  EXPECT_TRUE(Edit(5, background));
+  EXPECT_EQ(m_panel->m_pBackgroundImage, &image);
+  CPropertyOptions usage;
+  usage.selected = 2;
+  CNamedPropertyValue usageValue;
+  usageValue.SetData(kPropOptions, usage);
+  EXPECT_TRUE(Edit(6, usageValue));
+  EXPECT_EQ(m_panel->m_imageUsage, kImageUsageStretch);
+  usage.selected = std::uint32_t(-1);
+  usageValue.SetData(kPropOptions, usage);
+  EXPECT_TRUE(Edit(6, usageValue));
+  EXPECT_EQ(m_panel->m_imageUsage, kImageUsageStretch);
+  m_panel->m_pBackgroundImage = nullptr;
+
+  CNamedPropertyValue other;
+  EXPECT_FALSE(Edit(7, other));
+}
+
+TEST_F(PanelPropertiesTest, WidgetEntries_ParameterRowsForBoundKindsOnlyAndBinding) {
+  RegisterCustomControls();
+  for (std::uint32_t type : {kControlBitmap, kControlLed, kControlFader, kControlKnob, kControlText, kControlButton}) {
+    std::unique_ptr<CCustomControlObject> w(CreateCustomControl(type));
+    w->SetRect(5, 6, 25, 16);
+    std::vector<CPropertyItem> items;
+    w->GetProperties(items);
+    ASSERT_GE(items.size(), 3u);
+    EXPECT_EQ(items[1].value.GetString(), "5, 6");
+    EXPECT_EQ(items[2].value.GetString(), "20, 10");
+    const bool bindable = type != kControlBitmap && type != kControlButton;
+    EXPECT_EQ(items.size(), bindable ? 5u : 3u) << type;
+  }
+
+  CCCKnob knob;
+  auto* device = new CFileTestDevice(&m_system, CFileTestDevice::kImagingType, 4, nullptr, 0);
+  m_system.AppendDevice(device);
+  CNamedPropertyValue value;
+  value.propertyId = 3;
+  value.SetData(kPropParameter, CParameterRef{&knob, device, 2});
+  EXPECT_TRUE(knob.ValidateProperty(value));
+  EXPECT_EQ(knob.m_pDevice, device);
+  EXPECT_EQ(knob.m_parameterId, 2u);
+  EXPECT_EQ(value.changed, 1);
+  value.changed = 0;
+  EXPECT_TRUE(knob.ValidateProperty(value));
+  EXPECT_EQ(value.changed, 0);
+  value.propertyId = 11;
+  EXPECT_FALSE(knob.ValidateProperty(value));
+}
+
+TEST_F(PanelPropertiesTest, Clipboard_OnlyWithAnOpenViewAndCopiedWidgets) {
+  CCCLED led;
+  EXPECT_FALSE(led.CanCopy(0));
+  EXPECT_EQ(led.GetClipboardFormat(), 0u);
+  led.m_pView = &m_view;
+  EXPECT_NE(led.GetClipboardFormat(), 0u);
+  EXPECT_FALSE(led.CanPaste(0));
+  m_system.GetCopiedWidgets().push_back(new CCCLED);
+  EXPECT_TRUE(led.CanPaste(0));
+  m_panel->m_pView = nullptr;
+  EXPECT_FALSE(m_panel->CanPaste(0));
+  EXPECT_EQ(m_panel->GetClipboardFormat(), 0u);
+}
+
+}  // namespace
