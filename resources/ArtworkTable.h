@@ -56,3 +56,41 @@ ORVAK_ARTWORK(2143, "BMP", "tile_nerex_middle", 1, 30)
 ORVAK_ARTWORK(4116, "BMP", "tile_zel_amp_left", 30, 30)
 ORVAK_ARTWORK(4117, "BMP", "tile_zel_amp_right", 30, 30)
 ORVAK_ARTWORK(4118, "BMP", "tile_zel_amp_middle", 1, 30)
+
+// Zel breakout box rack tiles, 23 high, one set per model line (XB, Fennick, Quill): left end,
+// right end (with the status LED's recess 6 to 16 pixels from its left edge, 7 to 17 from the
+// top) and the 1-pixel middle piece.
+ORVAK_ARTWORK(4119, "BMP", "tile_zel_break_xb_left", 26, 23)
+ORVAK_ARTWORK(4120, "BMP", "tile_zel_break_xb_right", 36, 23)
+ORVAK_ARTWORK(4121, "BMP", "tile_zel_break_xb_middle", 1, 23)
+ORVAK_ARTWORK(4153, "BMP", "tile_zel_break_fennick_left", 26, 23)
+ORVAK_ARTWORK(4154, "BMP", "tile_zel_break_fennick_right", 46, 23)
+ORVAK_ARTWORK(4155, "BMP", "tile_zel_break_fennick_middle", 1, 23)
+ORVAK_ARTWORK(4156, "BMP", "tile_zel_break_quill_left", 26, 23)
+ORVAK_ARTWORK(4157, "BMP", "tile_zel_break_quill_right", 46, 23)
+ORVAK_ARTWORK(4158, "BMP", "tile_zel_break_quill_middle", 1, 23)
+
+// Zel amplifier control panel (887 x 189): a background per type code (56, 51 to 55), the
+// channel plates A to D, the online and offline strips, the standby cover over the information
+// display, the covers of the channel and status areas shown without the right to use device
+// controls, the button face and the LEDs (green, red, amber, and the level LED).
+ORVAK_ARTWORK(4124, "PNG", "zel_panel_zel1", 887, 189)
+ORVAK_ARTWORK(4125, "PNG", "zel_panel_zel2", 887, 189)
+ORVAK_ARTWORK(4126, "PNG", "zel_panel_zel3", 887, 189)
+ORVAK_ARTWORK(4127, "PNG", "zel_panel_zel4", 887, 189)
+ORVAK_ARTWORK(4128, "PNG", "zel_panel_zel5", 887, 189)
+ORVAK_ARTWORK(4129, "PNG", "zel_panel_zel6", 887, 189)
+ORVAK_ARTWORK(4132, "BMP", "zel_plate_a", 71, 96)
+ORVAK_ARTWORK(4133, "BMP", "zel_plate_b", 71, 96)
+ORVAK_ARTWORK(4134, "BMP", "zel_plate_c", 71, 96)
+ORVAK_ARTWORK(4135, "BMP", "zel_plate_d", 71, 96)
+ORVAK_ARTWORK(4136, "PNG", "zel_strip_online", 875, 28)
+ORVAK_ARTWORK(4137, "PNG", "zel_strip_offline", 875, 28)
+ORVAK_ARTWORK(4138, "PNG", "zel_cover_standby", 172, 109)
+ORVAK_ARTWORK(4139, "PNG", "zel_cover_channels", 344, 133)
+ORVAK_ARTWORK(4140, "PNG", "zel_cover_status", 138, 133)
+ORVAK_ARTWORK(4104, "BMP", "zel_button", 18, 14)
+ORVAK_ARTWORK(4105, "BMP", "zel_led_green", 13, 5)
+ORVAK_ARTWORK(4106, "BMP", "zel_led_red", 13, 5)
+ORVAK_ARTWORK(4107, "BMP", "zel_led_amber", 13, 5)
+ORVAK_ARTWORK(4123, "BMP", "zel_led_level", 13, 5)

@@ -9,6 +9,11 @@
 #include "core/DeviceFactory.h"
 #include "core/User.h"
 #include "core/Zone.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "panels/BitmapObject.h"
+#include "panels/PanelClasses.h"
+#include "panels/TextControl.h"
+#include "panels/ZelSeriesControlPanel.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/panels/PanelTestSupport.h"
 #include "tests/support/FileTestDevices.h"
@@ -131,6 +136,24 @@ TEST_F(PanelWindowsTest, Messages_OpenAndResizeThePanelWindow) {
   frame->PostMessage(FrameMsg::kResizeDevicePanel, reinterpret_cast<WPARAM>(device), 0);
   ProcessEvents();
   EXPECT_EQ(PanelOf(device)->size(), QSize(420, 150));
+}
+
+TEST_F(PanelWindowsTest, ZelAmplifier_OpensItsOwnPanelFromTheRackAtItsSize) {
+  RegisterAmplifierFamilies();
+  RegisterDevicePanelClasses();
+  CSystem& system = frame->GetSystem();
+  CDevice* amp = system.CreateDevice(4, 51, 0);
+  amp->SetName("Stage");
+  system.AppendDevice(amp);
+  system.GetZones()[0]->AppendDevice(amp);
+  // What a double-click on its tile posts.
+  frame->PostMessage(FrameMsg::kOpenDevicePanel, reinterpret_cast<WPARAM>(amp), 0);
+  ProcessEvents();
+  auto* panel = dynamic_cast<CZelSeriesControlPanel*>(amp->GetControlPanel());
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->size(), QSize(887, 189));
+  EXPECT_EQ(panel->GetAmpName()->GetText(), "Stage");
+  EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
 }
 
 TEST_F(PanelWindowsTest, ClosingOrDeleting_TheDeviceWindowUnbindsThePanel) {
