@@ -77,39 +77,23 @@ CPoint Anchor(const CRect& r, int handle) {
   }
 }
 
-std::uint32_t MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
-  std::uint32_t flags = 0;
-  if (buttons & Qt::LeftButton) flags |= MK_LBUTTON;
-  if (buttons & Qt::RightButton) flags |= MK_RBUTTON;
-  if (modifiers & Qt::ShiftModifier) flags |= MK_SHIFT;
-  if (modifiers & Qt::ControlModifier) flags |= MK_CONTROL;
-  return flags;
+template <class Kind>
+CCustomControlObject* CopyAs(const CCustomControlObject* source) {
+  const auto* widget = dynamic_cast<const Kind*>(source);
+  return widget ? new Kind(*widget) : nullptr;
 }
 
 // A clipboard copy of the widget by its kind, not bound; null for a kind that is not copied.
 CCustomControlObject* CopyWidget(const CCustomControlObject* source) {
   switch (source->GetControlType()) {
-    case kControlBitmap:
-      if (auto* w = dynamic_cast<const CCCBitmap*>(source)) return new CCCBitmap(*w);
-      break;
-    case kControlLed:
-      if (auto* w = dynamic_cast<const CCCLED*>(source)) return new CCCLED(*w);
-      break;
-    case kControlFader:
-      if (auto* w = dynamic_cast<const CCCFader*>(source)) return new CCCFader(*w);
-      break;
-    case kControlKnob:
-      if (auto* w = dynamic_cast<const CCCKnob*>(source)) return new CCCKnob(*w);
-      break;
-    case kControlText:
-      if (auto* w = dynamic_cast<const CCCTextControl*>(source)) return new CCCTextControl(*w);
-      break;
-    case kControlButton:
-      if (auto* w = dynamic_cast<const CCCButton*>(source)) return new CCCButton(*w);
-      break;
-    default: break;
+    case kControlBitmap: return CopyAs<CCCBitmap>(source);
+    case kControlLed: return CopyAs<CCCLED>(source);
+    case kControlFader: return CopyAs<CCCFader>(source);
+    case kControlKnob: return CopyAs<CCCKnob>(source);
+    case kControlText: return CopyAs<CCCTextControl>(source);
+    case kControlButton: return CopyAs<CCCButton>(source);
+    default: return nullptr;
   }
-  return nullptr;
 }
 
 }  // namespace
