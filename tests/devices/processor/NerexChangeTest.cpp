@@ -14,6 +14,7 @@
 #include "devices/processor/NerexParamIds.h"
 #include "platform/Sync.h"
 #include "tests/support/ProcessorBus.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
@@ -49,6 +50,8 @@ class CAnswer : public IConfirmPrompt {
 
 class NerexChangeTest : public ProcessorDeviceTest {
  protected:
+  // The system lets go of the question box before it goes.
+  ~NerexChangeTest() override { m_system.SetUiServices(nullptr); }
   void TearDown() override {
     if (m_device) m_device->SetControlPanel(nullptr);
   }
@@ -58,7 +61,8 @@ class NerexChangeTest : public ProcessorDeviceTest {
     if (!m_system.IsPortOpen()) OpenPort();
     Connect();
     d.SetControlPanel(&panel);
-    m_system.SetConfirmPrompt(&answer);
+    m_confirmUi.SetConfirmPrompt(&answer);
+    m_system.SetUiServices(&m_confirmUi);
     m_system.SetModified(false);
     return d;
   }
@@ -84,6 +88,7 @@ class NerexChangeTest : public ProcessorDeviceTest {
 
   CRecordingNerexPanel panel;
   CAnswer answer;
+  CRecordingUi m_confirmUi;  // asks answer; the panel and frame posts stay with m_sink
 };
 
 // --- Golden frames ---
@@ -534,7 +539,7 @@ TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
   unit->SetCurrent(start);
   CNerexSeriesDevice* d = bus.AddDevice(model, 3);
   CAnswer answer;
-  bus.System().SetConfirmPrompt(&answer);
+  bus.Frame().SetConfirmPrompt(&answer);
   ASSERT_TRUE(bus.StartWorker(0));
   ASSERT_TRUE(bus.WaitFor([&] { return d->AllBlocksReceived() && d->IsConnected(); }));
 
