@@ -50,7 +50,9 @@ void CMainFrame::OpenCustomPanel(CCPData* panel) {
   frame->setWindowIcon(windowIcon());
   m_mdiClient->addSubWindow(frame);
   view->SetMessageHandler([this](std::uint32_t message, WPARAM wParam, LPARAM lParam) {
-    OnMessage(message, wParam, lParam);
+    if (message == kViewShowPanelProps) OnShowPanelProperties(reinterpret_cast<CCustomControlPanel*>(wParam), lParam != 0);
+    if (message == kViewShowWidgetProps)
+      m_propertiesPane->ShowControlProperties(lParam != 0, reinterpret_cast<CCustomControlObject*>(wParam));
   });
   view->SetMainCommandHandler([this](std::uint32_t id) {
     if (id == kCmdPanelProperties) RunCommand(Cmd::kDeviceProperties);
