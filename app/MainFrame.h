@@ -31,6 +31,7 @@ class CDevice;
 class CCPData;
 class CControlPanel;
 class CCustomControlPanel;
+class CCustomControlPanelWnd;
 class CCustomControlObject;
 class CUuid;
 class CUser;
@@ -175,6 +176,14 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   std::optional<bool> IsDeviceCommandEnabled(std::uint32_t id) const;
   // The snapshot commands; no answer for the others.
   std::optional<bool> IsSnapshotCommandEnabled(std::uint32_t id) const;
+  // The custom panel commands: New and Delete Panel, the modes, the combo and the design tools.
+  std::optional<bool> IsCustomPanelCommandEnabled(std::uint32_t id) const;
+  bool RunCustomPanelCommand(std::uint32_t id);
+  void OnDeletePanel();
+  // The custom panel view of the active panel window, null when another kind is active.
+  CCustomControlPanelWnd* GetActiveCustomPanelView() const;
+  // Enables and ticks the design toolbar of every open custom panel window.
+  void UpdateDesignToolBars();
   // The snapshot combo, the properties and the modified flag after snapshots were added,
   // overwritten or deleted.
   void AfterSnapshotsChanged();

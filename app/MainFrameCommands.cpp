@@ -83,7 +83,9 @@ void CMainFrame::RunCommand(std::uint32_t id) {
     case kCheckForUpdates:
       if (m_updateChecker) m_updateChecker->CheckUpdateWithUi(Prompts());
       break;
-    default: OnAddDeviceModel(id); break;
+    default:
+      if (!RunCustomPanelCommand(id)) OnAddDeviceModel(id);
+      break;
   }
   UpdateCommandUI();
 }

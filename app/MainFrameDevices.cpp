@@ -9,6 +9,7 @@
 #include "app/AppResources.h"
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
+#include "ui/CustomControlPanelWnd.h"
 #include "app/UserPrompts.h"
 #include "core/Confirm.h"
 #include "core/Device.h"
@@ -71,8 +72,10 @@ std::optional<bool> CMainFrame::IsDeviceCommandEnabled(std::uint32_t id) const {
   if (IsModelCommand(id) || id == kExportLogFile) return true;
   CDevice* selected = m_system.GetDevice(m_system.GetSelectedDevice());
   if (id == kEditCopy || id == kEditPaste) {
-    // A device shown in the grid copies or pastes its settings; custom panel widgets have
-    // their own commands in their views.
+    // The active custom panel in design mode copies and pastes its widgets; otherwise a device
+    // shown in the grid copies or pastes its settings.
+    if (const CCustomControlPanelWnd* view = GetActiveCustomPanelView(); view && m_system.GetDesignMode() != 0)
+      return id == kEditCopy ? view->HasSelection() : !m_system.GetCopiedWidgets().empty();
     if (!selected || m_propertiesPane->GetGrid().GetCurrentDevice() == nullptr) return false;
     return id == kEditCopy ? selected->CanCopy(kWholeDevice) : selected->CanPaste(kWholeDevice);
   }
@@ -153,11 +156,19 @@ void CMainFrame::OnDeleteZone() {
 }
 
 void CMainFrame::OnEditCopy() {
+  if (CCustomControlPanelWnd* view = GetActiveCustomPanelView(); view && m_system.GetDesignMode() != 0) {
+    view->CopySelection();
+    return;
+  }
   CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
   if (device && m_propertiesPane->GetGrid().GetCurrentDevice()) device->CopyToClipboard(kWholeDevice);
 }
 
 void CMainFrame::OnEditPaste() {
+  if (CCustomControlPanelWnd* view = GetActiveCustomPanelView(); view && m_system.GetDesignMode() != 0) {
+    view->PasteControls();
+    return;
+  }
   CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
   if (device && m_propertiesPane->GetGrid().GetCurrentDevice()) device->PasteFromClipboard(kWholeDevice);
 }

@@ -104,6 +104,11 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kNewSnapshot:
     case kDeleteSnapshot:
     case kRenameSnapshot: return IsSnapshotCommandEnabled(id).value_or(false);
+    case kNewCustomPanel:
+    case kDeletePanel:
+    case kDesignMode:
+    case kOperateMode:
+    case kPanelCombo: return IsCustomPanelCommandEnabled(id).value_or(false);
     case kFileProperties:
     case kLinkingStatus: return !CurrentUserHasRestriction(~std::uint64_t(0));
     case kImageLibraryManager: return true;
@@ -119,6 +124,9 @@ void CMainFrame::UpdateSystemCommandUI() {
   if (QAction* mute = GetCommand(Cmd::kGlobalMute)) mute->setChecked(m_system.IsGlobalMute());
   if (m_snapshotCombo) m_snapshotCombo->setEnabled(IsCommandEnabled(Cmd::kSnapshotCombo));
   if (QAction* linking = GetCommand(Cmd::kLinkingStatus)) linking->setChecked(m_system.AreLinksActive());
+  if (QAction* design = GetCommand(Cmd::kDesignMode)) design->setChecked(m_system.GetDesignMode() == 1);
+  if (QAction* operate = GetCommand(Cmd::kOperateMode)) operate->setChecked(m_system.GetDesignMode() == 0);
+  UpdateDesignToolBars();
 }
 
 bool CMainFrame::GetLoadLastFileOnStartup() const { return m_system.GetSettings().loadLastFileOnStartup; }
@@ -385,8 +393,6 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
   m_system.OnPanelActivated(CSystem::CPanelView{panel, nullptr});
   PostMessage(FrameMsg::kSetMessageString, Cmd::kIdleMessage, 0);
 }
-
-void CMainFrame::OpenCustomPanel(CCPData* panel) { (void)panel; }
 
 // --- Online commands ---
 

@@ -20,6 +20,7 @@ class CCPData;
 class CCustomControlObject;
 class CDataStream;
 class CDevice;
+class Graphics;
 
 // What the system and the widgets ask of an open custom panel view. UI thread.
 class CCustomControlPanel {
@@ -47,6 +48,11 @@ class CCustomControlPanel {
   virtual void RebuildDisplay() {}
   // Shows the panel's name as the title of the frame that holds the view. Base: nothing.
   virtual void SetPanelTitle(const std::string& name) { (void)name; }
+  // A widget takes the mouse (a press, the start of a drag) or, with null, lets it go; the
+  // widget that had it is deactivated first. Base: nothing.
+  virtual void SetActiveControl(CCustomControlObject* widget) { (void)widget; }
+  // Whether the widget is selected in design mode. Base: never.
+  virtual bool IsSelected(const CCustomControlObject* widget) const { (void)widget; return false; }
 };
 
 // Where a record being loaded finds the objects it names by id; each answers null for an id
@@ -127,6 +133,22 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   virtual bool ReleaseImage(CCCImageBase* image) { (void)image; return false; }
   virtual bool ClearPanelReference(const CUuid& panel) { (void)panel; return false; }
   virtual bool ClearSnapshotReference(const CUuid& snapshot) { (void)snapshot; return false; }
+  // Draws the widget into the panel view's back buffer; the view has clipped the graphics to
+  // clip, the area being repainted. Base: nothing.
+  virtual void Draw(Graphics& graphics, const CRect& clip, bool designMode) {
+    (void)graphics, (void)clip, (void)designMode;
+  }
+  // A mouse message (numbers of platform/MouseMessages.h) at a point of the view; the wheel
+  // message carries its signed delta in flags. The widget widens redraw by what it wants
+  // repainted. Base: nothing.
+  virtual void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                              CRect& redraw) {
+    (void)message, (void)flags, (void)designMode, (void)point, (void)redraw;
+  }
+  // The widget loses the mouse (focus left the view, another widget took it). Base: nothing.
+  virtual void Deactivate() {}
+  // The pointer left the view. Base: nothing.
+  virtual void OnMouseLeave() {}
 
   // The bound parameter's description; "NULL" with every other value zero when unbound.
   CParamInfo GetParameterInfo() const;

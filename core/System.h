@@ -130,6 +130,7 @@ class CSystem {
   // Every open custom panel refreshes the widgets bound to this device parameter.
   void UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId);
   std::vector<CCustomControlObject*>& GetCopiedWidgets() { return m_copiedWidgets; }
+  const std::vector<CCustomControlObject*>& GetCopiedWidgets() const { return m_copiedWidgets; }
   void ClearCopiedWidgets();
   std::int32_t GetDesignMode() const { return m_designMode; }
   void SetDesignMode(std::int32_t mode) { m_designMode = mode; }

@@ -40,15 +40,6 @@ namespace {
 constexpr std::uint32_t kMenuCopy = 57634;
 constexpr std::uint32_t kMenuPaste = 57637;
 
-std::uint32_t MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
-  std::uint32_t flags = 0;
-  if (buttons & Qt::LeftButton) flags |= MK_LBUTTON;
-  if (buttons & Qt::RightButton) flags |= MK_RBUTTON;
-  if (modifiers & Qt::ShiftModifier) flags |= MK_SHIFT;
-  if (modifiers & Qt::ControlModifier) flags |= MK_CONTROL;
-  return flags;
-}
-
 int VirtualKey(int qtKey) {
   switch (qtKey) {
     case Qt::Key_Return:

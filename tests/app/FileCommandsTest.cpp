@@ -296,7 +296,8 @@ TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOne
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
   ASSERT_EQ(system.GetCustomPanels().size(), 1u);
   CCPData* loaded = system.GetCustomPanels()[0];
-  EXPECT_TRUE(loaded->m_panelWasOpen);  // kept until the panel's window really opens
+  EXPECT_NE(loaded->m_pView, nullptr);  // its window opened again, which drops the mark
+  EXPECT_FALSE(loaded->m_panelWasOpen);
   ASSERT_NE(loaded->m_pBackgroundImage, nullptr);
   EXPECT_EQ(loaded->m_pBackgroundImage->m_name, "broken");
   EXPECT_EQ(loaded->m_widgets.size(), 1u);

@@ -1,5 +1,6 @@
 // Device panel windows opened by the frame: who may open one, where it goes and how big it is,
 // bringing an open one to the top, closing, and reopening the panels a file was saved with.
+#include <QComboBox>
 #include <QMdiSubWindow>
 #include <cstdlib>
 
@@ -17,6 +18,8 @@
 #include "tests/panels/PanelTestSupport.h"
 #include "tests/support/FileTestDevices.h"
 #include "ui/ChildFrame.h"
+#include "ui/CustomControlPanelWnd.h"
+#include "core/CPData.h"
 
 namespace {
 
@@ -248,4 +251,62 @@ TEST_F(PanelWindowsTest, APanelThatCannotBeBuilt_OpensNothingAndKeepsTheStoredLa
   RegisterControlPanelClass("CTestControlPanel", &CWidgetTestPanel::CreateObject);
   ASSERT_TRUE(frame->OpenFilePath(again));
   EXPECT_NE(PanelOf(system.GetDevice(0)), nullptr);
+}
+
+namespace {
+
+CCustomControlPanelWnd* ViewOf(const CCPData* panel) { return dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView); }
+
+}  // namespace
+
+TEST_F(PanelWindowsTest, NewCustomPanel_OnlyInDesignModeWithDevices_OpensItAndChoosesItInTheCombo) {
+  CSystem& system = frame->GetSystem();
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  EXPECT_TRUE(system.GetCustomPanels().empty());  // no devices, operate mode
+  AddDevice(3);
+  frame->RunCommand(Cmd::kDesignMode);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  ASSERT_EQ(system.GetCustomPanels().size(), 2u);
+  const CCPData* second = system.GetCustomPanels()[1];
+  EXPECT_EQ(frame->GetPanelCombo().count(), 2);
+  EXPECT_EQ(frame->GetPanelCombo().currentIndex(), 1);
+  EXPECT_EQ(frame->GetPanelCombo().currentText().toStdString(), second->m_name);
+  ASSERT_NE(ViewOf(second), nullptr);
+  EXPECT_EQ(Windows().size(), 2);
+  EXPECT_TRUE(system.IsModified());
+
+  // The design tools reach the active panel's view through the frame.
+  frame->RunCommand(kCmdAddKnob);
+  EXPECT_NE(ViewOf(second)->GetPendingControl(), nullptr);
+}
+
+TEST_F(PanelWindowsTest, DesignAndOperateMode_ReopenEveryOpenPanelOnceAndDeletePanelClosesIt) {
+  CSystem& system = frame->GetSystem();
+  AddDevice(3);
+  frame->RunCommand(Cmd::kDesignMode);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  CCPData* panel = system.GetCustomPanels()[0];
+  const CCustomControlPanel* designView = panel->m_pView;
+  frame->RunCommand(Cmd::kDesignMode);  // already on: nothing
+  EXPECT_EQ(panel->m_pView, designView);
+  frame->RunCommand(Cmd::kOperateMode);
+  DeleteClosedWindows();
+  EXPECT_EQ(system.GetDesignMode(), 0);
+  ASSERT_NE(panel->m_pView, nullptr);
+  EXPECT_NE(panel->m_pView, designView);
+  EXPECT_EQ(Windows().size(), 1);
+  EXPECT_FALSE(frame->GetCommand(Cmd::kDeletePanel)->isEnabled());  // design mode only
+
+  frame->RunCommand(Cmd::kDesignMode);
+  DeleteClosedWindows();
+  prompts.confirmOk = false;
+  frame->RunCommand(Cmd::kDeletePanel);
+  EXPECT_EQ(system.GetCustomPanels().size(), 1u);
+  prompts.confirmOk = true;
+  frame->RunCommand(Cmd::kDeletePanel);
+  DeleteClosedWindows();
+  EXPECT_TRUE(system.GetCustomPanels().empty());
+  EXPECT_TRUE(Windows().isEmpty());
+  EXPECT_EQ(frame->GetPanelCombo().count(), 0);
 }

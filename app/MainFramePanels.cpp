@@ -1,0 +1,182 @@
+// Main frame: custom panel windows and their commands (open, new, delete, the panel combo,
+// design and operate mode, the design tools).
+#include <QAction>
+#include <QComboBox>
+#include <QMdiSubWindow>
+#include <QToolBar>
+
+#include "app/CommandIds.h"
+#include "app/MainFrame.h"
+#include "app/MdiClient.h"
+#include "core/CPData.h"
+#include "core/Confirm.h"
+#include "core/System.h"
+#include "ui/CCPFrame.h"
+#include "ui/CustomControlPanelWnd.h"
+#include "ui/DevicePropertiesPane.h"
+
+namespace {
+
+CCCPFrame* FrameOfCustomPanel(CCustomControlPanel* view) {
+  auto* widget = dynamic_cast<QWidget*>(view);
+  for (QWidget* w = widget ? widget->parentWidget() : nullptr; w; w = w->parentWidget()) {
+    if (auto* frame = dynamic_cast<CCCPFrame*>(w)) return frame;
+  }
+  return nullptr;
+}
+
+bool IsDesignTool(std::uint32_t id) { return id >= kCmdSelectMode && id <= kCmdLowerToBottom; }
+
+}  // namespace
+
+void CMainFrame::OpenCustomPanel(CCPData* panel) {
+  if (!panel) {
+    panel = m_system.AddCustomPanel();
+    if (!panel) return;
+    const auto& panels = m_system.GetCustomPanels();
+    m_panelCombo->addItem(QString::fromStdString(panel->m_name), QVariant::fromValue(int(panels.size()) - 1));
+    m_panelCombo->setCurrentIndex(m_panelCombo->count() - 1);
+  }
+  if (panel->m_pView) {
+    if (CCCPFrame* frame = FrameOfCustomPanel(panel->m_pView)) frame->showNormal();
+    panel->m_pView->BringPanelToTop();
+    return;
+  }
+  if (!CurrentUserMayUse(panel->GetUuid())) return;
+
+  auto* view = new CCustomControlPanelWnd(m_system);
+  auto* frame = new CCCPFrame(view, view);
+  frame->SetSystem(&m_system);
+  frame->setWindowIcon(windowIcon());
+  m_mdiClient->addSubWindow(frame);
+  view->SetMessageHandler([this](std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+    if (message == kViewShowPanelProps) OnShowPanelProperties(reinterpret_cast<CCustomControlPanel*>(wParam), lParam != 0);
+    if (message == kViewShowWidgetProps)
+      m_propertiesPane->ShowControlProperties(lParam != 0, reinterpret_cast<CCustomControlObject*>(wParam));
+  });
+  view->SetMainCommandHandler([this](std::uint32_t id) {
+    if (id == kCmdPanelProperties) RunCommand(Cmd::kDeviceProperties);
+  });
+  view->SetCloseHandler([frame] { frame->CloseFromProgram(); });
+  view->SetTitleHandler([frame](const std::string& name) { frame->setWindowTitle(QString::fromStdString(name)); });
+  view->SetRaiseHandler([this, frame] {
+    frame->raise();
+    m_mdiClient->setActiveSubWindow(frame);
+  });
+  frame->SetCommandHandler([this, view](std::uint32_t id) {
+    view->OnCommand(id);
+    UpdateDesignToolBars();
+  });
+
+  const CWindowPlacement placement = MakeWindowPlacement(panel->m_placement);
+  const bool neverPlaced = placement.normalPosition.left == -1 && placement.normalPosition.top == -1;
+  if (neverPlaced) {
+    frame->resize(400, 400);
+  } else {
+    frame->RestorePlacement(placement);
+  }
+  if (panel->m_disableClosePanel && CurrentUserHasRestriction(~std::uint64_t(0))) frame->RemoveCloseCommand();
+  frame->setWindowTitle(QString::fromStdString(panel->m_name));
+  view->SetPanelData(panel);
+  panel->m_panelWasOpen = false;
+  frame->LayoutForMode();
+  frame->show();
+  view->RebuildDisplay();
+  // A frame never placed gets its place from the area when it is shown: recorded after.
+  if (neverPlaced) frame->SavePlacement();
+  frame->raise();
+  m_mdiClient->setActiveSubWindow(frame);
+  UpdateDesignToolBars();
+
+  m_system.OnPanelActivated(CSystem::CPanelView{nullptr, view});
+  m_system.SetModified(true);
+  PostMessage(FrameMsg::kSetMessageString, Cmd::kIdleMessage, 0);
+}
+
+CCustomControlPanelWnd* CMainFrame::GetActiveCustomPanelView() const {
+  auto* frame = dynamic_cast<CCCPFrame*>(m_mdiClient->activeSubWindow());
+  return frame ? dynamic_cast<CCustomControlPanelWnd*>(frame->GetPanel()) : nullptr;
+}
+
+void CMainFrame::UpdateDesignToolBars() {
+  for (QMdiSubWindow* window : m_mdiClient->subWindowList()) {
+    auto* frame = dynamic_cast<CCCPFrame*>(window);
+    auto* view = frame ? dynamic_cast<CCustomControlPanelWnd*>(frame->GetPanel()) : nullptr;
+    if (!view || !frame->GetDesignToolBar()) continue;
+    for (QAction* action : frame->GetDesignToolBar()->actions()) {
+      if (action->isSeparator()) continue;
+      bool checked = false;
+      action->setEnabled(view->IsCommandEnabled(action->data().toUInt(), &checked));
+      action->setCheckable(true);
+      action->setChecked(checked);
+    }
+  }
+}
+
+std::optional<bool> CMainFrame::IsCustomPanelCommandEnabled(std::uint32_t id) const {
+  using namespace Cmd;
+  const bool design = m_system.GetDesignMode() != 0;
+  switch (id) {
+    case kNewCustomPanel: return m_system.GetDeviceCount() > 0 && design;
+    case kDeletePanel: return m_panelCombo && m_panelCombo->currentIndex() >= 0 && design;
+    case kDesignMode:
+    case kOperateMode: return !CurrentUserHasRestriction(~std::uint64_t(0));
+    case kPanelCombo: return true;
+    default: break;
+  }
+  if (IsDesignTool(id)) {
+    const CCustomControlPanelWnd* view = GetActiveCustomPanelView();
+    return view && view->IsCommandEnabled(id);
+  }
+  return std::nullopt;
+}
+
+bool CMainFrame::RunCustomPanelCommand(std::uint32_t id) {
+  using namespace Cmd;
+  switch (id) {
+    case kNewCustomPanel:
+      OpenCustomPanel(nullptr);
+      m_system.SetModified(true);
+      return true;
+    case kDeletePanel: OnDeletePanel(); return true;
+    case kDesignMode: SetDesignMode(1); return true;
+    case kOperateMode: SetDesignMode(0); return true;
+    case kPanelCombo: {
+      const int index = m_panelCombo->currentIndex();
+      if (index < 0) return true;
+      const int panel = m_panelCombo->itemData(index).toInt();
+      const auto& panels = m_system.GetCustomPanels();
+      if (panel >= 0 && panel < int(panels.size())) OpenCustomPanel(panels[std::size_t(panel)]);
+      return true;
+    }
+    default: break;
+  }
+  if (IsDesignTool(id)) {
+    if (CCustomControlPanelWnd* view = GetActiveCustomPanelView()) view->OnCommand(id);
+    UpdateDesignToolBars();
+    return true;
+  }
+  return false;
+}
+
+void CMainFrame::OnDeletePanel() {
+  const int index = m_panelCombo->currentIndex();
+  if (index < 0) return;
+  const int panelIndex = m_panelCombo->itemData(index).toInt();
+  const auto& panels = m_system.GetCustomPanels();
+  if (panelIndex < 0 || panelIndex >= int(panels.size())) return;
+  if (!m_system.ConfirmAction(kConfirmPanelDelete)) return;
+  CCPData* panel = panels[std::size_t(panelIndex)];
+  CDevicePropertiesCtrl& grid = m_propertiesPane->GetGrid();
+  if (panel->m_pView && grid.GetCurrentPanel() == panel->m_pView) {
+    if (!grid.IsLocked()) m_propertiesPane->ShowPanelProperties(true, nullptr);
+  } else {
+    m_propertiesPane->RefreshProperties();
+  }
+  if (panel->m_pView) {
+    panel->m_pView->DestroyPanelWindow();
+    panel->m_pView = nullptr;
+  }
+  m_system.DeleteCustomPanel(panelIndex);
+  FillCustomPanelCombo();
+}

@@ -1,0 +1,379 @@
+// The custom panel view: drawing and hit tests by pixels and messages, the design editor's
+// sequences checked against the resulting rectangles, the commands and the widget clipboard,
+// and a widget bound to a device parameter in operate mode.
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <memory>
+#include <vector>
+
+#include "core/CPData.h"
+#include "core/System.h"
+#include "custom/ButtonControl.h"
+#include "custom/KnobControl.h"
+#include "platform/Graphics.h"
+#include "platform/Image.h"
+#include "platform/MouseMessages.h"
+#include "tests/support/TestDevices.h"
+#include "ui/CustomControlPanelWnd.h"
+
+namespace {
+
+// A widget that fills its rectangle with one colour, records the mouse messages it gets and,
+// when told to, takes the mouse on a press and lets it go on the release. A click in operate
+// mode writes its value + 1 to the bound parameter.
+class CSwatch : public CCustomControlObject {
+ public:
+  CSwatch(CRect rect, CColour colour, std::uint32_t sizing = 3) : m_colour(colour), m_sizing(sizing) { m_rect = rect; }
+  std::uint32_t GetControlType() const override { return 99; }
+  std::uint32_t GetSizingMode() const override { return m_sizing; }
+  void Draw(Graphics& g, const CRect& clip, bool designMode) override {
+    (void)clip, (void)designMode;
+    g.FillRectangle(CBrush(m_colour), CRectF::FromRect(m_rect));
+  }
+  void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                      CRect& redraw) override {
+    (void)flags, (void)designMode;
+    messages.push_back(message);
+    points.push_back(point);
+    if (takesMouse && message == WM_LBUTTONDOWN) m_pView->SetActiveControl(this);
+    if (takesMouse && message == WM_LBUTTONUP) m_pView->SetActiveControl(nullptr);
+    if (message == WM_LBUTTONDOWN && IsLinked()) {
+      CParamValue value = GetParameterValue();
+      value.value += 1.0f;
+      m_pDevice->ApplyControlChange(value);
+    }
+    redraw = m_rect;
+  }
+  CRect OnParameterUpdate(const CParamValue& value) override {
+    if (!IsLinked()) return CRect{};
+    shown = value.value;
+    m_colour = CColour::FromRgb(0, std::uint8_t(std::min(255.0f, 100.0f + 40.0f * value.value)), 0);
+    return m_rect;
+  }
+  void Deactivate() override { ++deactivated; }
+
+  CColour m_colour;
+  std::uint32_t m_sizing;
+  bool takesMouse = false;
+  std::vector<std::uint32_t> messages;
+  std::vector<CPoint> points;
+  float shown = -1.0f;
+  int deactivated = 0;
+};
+
+// A view whose mouse pointer the test places.
+class CTestView : public CCustomControlPanelWnd {
+ public:
+  using CCustomControlPanelWnd::CCustomControlPanelWnd;
+  CPoint pointer{-100, -100};
+
+ protected:
+  CPoint PointerPosition() const override { return pointer; }
+};
+
+constexpr CColour kRed = CColour::FromRgb(220, 0, 0);
+constexpr CColour kBlue = CColour::FromRgb(0, 0, 220);
+constexpr CColour kBackground = CColour::FromRgb(0, 0, 40);
+
+}  // namespace
+
+class CustomPanelViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    data = new CCPData(&system);
+    data->m_background = kBackground;
+    data->m_gridPitch = 10;
+    system.AppendCustomPanel(data);
+    system.SetDesignMode(1);
+    view = std::make_unique<CTestView>(system);
+    view->resize(300, 200);
+    view->SetMessageHandler([this](std::uint32_t message, WPARAM w, LPARAM) { sent.push_back({message, w}); });
+  }
+  void TearDown() override { view.reset(); }
+
+  CSwatch* Add(CRect rect, CColour colour, std::uint32_t sizing = 3) {
+    auto* widget = new CSwatch(rect, colour, sizing);
+    data->m_widgets.push_back(widget);
+    return widget;
+  }
+  void Open() {
+    view->SetPanelData(data);
+    view->RebuildDisplay();
+    system.SetModified(false);
+  }
+  CColour Pixel(int x, int y) const { return view->GetBackBuffer()->GetPixel(x, y); }
+  void Drag(CPoint from, CPoint to, std::uint32_t flags = 0) {
+    view->OnLButtonDown(flags, from);
+    view->OnMouseMove(MK_LBUTTON, to);
+    view->OnLButtonUp(0, to);
+  }
+
+  struct Sent {
+    std::uint32_t message;
+    WPARAM wParam;
+  };
+  CSystem system;
+  CCPData* data = nullptr;
+  std::unique_ptr<CTestView> view;
+  std::vector<Sent> sent;
+};
+
+TEST_F(CustomPanelViewTest, DrawsBackgroundGridInDesignModeAndWidgetsInArrayOrder) {
+  Add(CRect{20, 20, 80, 80}, kRed);
+  Add(CRect{50, 50, 110, 110}, kBlue);
+  Open();
+  EXPECT_EQ(Pixel(30, 30), kRed);
+  EXPECT_EQ(Pixel(60, 60), kBlue);  // the later widget covers the earlier one
+  EXPECT_EQ(Pixel(200, 150), CColour::FromRgb(255, 255, 255));  // a grid dot
+  EXPECT_EQ(Pixel(205, 150), kBackground);
+
+  system.SetDesignMode(0);
+  view->RebuildDisplay();
+  EXPECT_EQ(Pixel(200, 150), kBackground);  // no grid in operate mode
+}
+
+TEST_F(CustomPanelViewTest, SelectionFrameAndHandlesFollowTheSizingMode) {
+  CSwatch* fixed = Add(CRect{40, 40, 80, 80}, kRed, 0);
+  CSwatch* wide = Add(CRect{150, 40, 190, 80}, kRed, 1);
+  Open();
+  view->AddToSelection(fixed);
+  view->AddToSelection(wide);
+  view->RebuildDisplay();
+  // The frame fills the band around each widget; only the wide one has handles, left and right.
+  EXPECT_NE(Pixel(37, 60), kBackground);
+  EXPECT_EQ(Pixel(146, 59), CColour::FromRgb(255, 255, 255));  // left handle of the wide one
+  EXPECT_NE(Pixel(170, 35), CColour::FromRgb(255, 255, 255));  // no top handle
+  EXPECT_EQ(CCustomControlPanelWnd::HitTestHandle(fixed, 35, 60), 0);
+  EXPECT_EQ(CCustomControlPanelWnd::HitTestHandle(wide, 145, 58), 1);
+  EXPECT_EQ(CCustomControlPanelWnd::HitTestHandle(wide, 170, 35), 0);
+}
+
+TEST_F(CustomPanelViewTest, HitTestIsInclusiveTopmostFirstAndSkipsWidgetsWithoutHitTest) {
+  CSwatch* lower = Add(CRect{10, 10, 50, 50}, kRed);
+  CSwatch* upper = Add(CRect{30, 30, 70, 70}, kBlue);
+  CSwatch* ghost = Add(CRect{100, 100, 120, 120}, kBlue);
+  ghost->m_hitTest = false;
+  Open();
+  EXPECT_EQ(view->HitTest(CPoint{50, 50}), upper);
+  EXPECT_EQ(view->HitTest(CPoint{10, 10}), lower);
+  EXPECT_EQ(view->HitTest(CPoint{70, 70}), upper);  // right and bottom edges hit
+  EXPECT_EQ(view->HitTest(CPoint{110, 110}), nullptr);
+
+  system.SetDesignMode(0);
+  view->OnLButtonDown(MK_LBUTTON, CPoint{40, 40});
+  view->OnLButtonDown(MK_LBUTTON, CPoint{110, 110});
+  EXPECT_EQ(upper->messages, (std::vector<std::uint32_t>{WM_LBUTTONDOWN}));
+  EXPECT_TRUE(lower->messages.empty());
+  EXPECT_TRUE(ghost->messages.empty());
+}
+
+TEST_F(CustomPanelViewTest, ActiveWidgetGetsTheMouseAndOnReleaseTheTopmostGetsItAgain) {
+  CSwatch* knob = Add(CRect{10, 10, 50, 50}, kRed);
+  knob->takesMouse = true;
+  Open();
+  system.SetDesignMode(0);
+  view->OnLButtonDown(MK_LBUTTON, CPoint{20, 20});
+  EXPECT_EQ(view->GetActiveControl(), knob);
+  view->OnMouseMove(MK_LBUTTON, CPoint{200, 150});  // outside, still its drag
+  view->OnLButtonUp(0, CPoint{30, 30});
+  EXPECT_EQ(view->GetActiveControl(), nullptr);
+  EXPECT_EQ(knob->messages, (std::vector<std::uint32_t>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP, WM_LBUTTONUP}));
+  view->DispatchMouseMessage(WM_MOUSEWHEEL, std::uint32_t(-120), 25, 25);
+  EXPECT_EQ(knob->messages.back(), WM_MOUSEWHEEL);
+}
+
+TEST_F(CustomPanelViewTest, SnapToGridRoundsHalfDown) {
+  Open();
+  data->m_snapToGrid = true;
+  EXPECT_EQ(view->SnapToGrid(CPoint{14, 15}), (CPoint{10, 10}));
+  EXPECT_EQ(view->SnapToGrid(CPoint{16, 16}), (CPoint{20, 20}));
+  data->m_snapToGrid = false;
+  EXPECT_EQ(view->SnapToGrid(CPoint{16, 16}), (CPoint{16, 16}));
+}
+
+TEST_F(CustomPanelViewTest, MoveSnapsTheLastSelectedAndCarriesTheOthers) {
+  CSwatch* other = Add(CRect{100, 100, 120, 120}, kRed);
+  CSwatch* anchor = Add(CRect{23, 47, 43, 67}, kBlue);
+  Open();
+  data->m_snapToGrid = true;
+  view->OnLButtonDown(0, CPoint{110, 110});
+  view->OnLButtonUp(0, CPoint{110, 110});
+  EXPECT_FALSE(system.IsModified());  // a click only selects
+  Drag(CPoint{30, 50}, CPoint{35, 55}, MK_CONTROL);
+  EXPECT_EQ(anchor->m_rect, (CRect{30, 50, 50, 70}));
+  EXPECT_EQ(other->m_rect, (CRect{107, 103, 127, 123}));
+  EXPECT_TRUE(system.IsModified());
+
+  // Pressed, moved on the spot and released: only the snap correction.
+  data->m_snapToGrid = true;
+  other->SetRect(101, 102, 121, 122);
+  Drag(CPoint{110, 110}, CPoint{110, 110});
+  EXPECT_EQ(other->m_rect, (CRect{100, 100, 120, 120}));
+}
+
+TEST_F(CustomPanelViewTest, HandleResizeKeepsTheMinimumAndEscCancels) {
+  CSwatch* widget = Add(CRect{50, 50, 90, 90}, kRed);
+  Open();
+  view->OnLButtonDown(0, CPoint{60, 60});
+  view->OnLButtonUp(0, CPoint{60, 60});
+  // Bottom-right handle: drag it 20 right and 10 down.
+  Drag(CPoint{93, 93}, CPoint{113, 103});
+  EXPECT_EQ(widget->m_rect, (CRect{50, 50, 110, 100}));
+  // Close to the opposite corner: the widget keeps 10 pixels.
+  Drag(CPoint{113, 103}, CPoint{55, 55});
+  EXPECT_EQ(widget->m_rect.Width(), 10);
+  EXPECT_EQ(widget->m_rect.Height(), 10);
+
+  const CRect before = widget->m_rect;
+  const int right = CCustomControlPanelWnd::GetHandleRect(widget, 2).left + 2;
+  const int midY = CCustomControlPanelWnd::GetHandleRect(widget, 2).top + 2;
+  view->OnLButtonDown(0, CPoint{right, midY});
+  view->OnMouseMove(MK_LBUTTON, CPoint{right + 40, midY});
+  system.SetModified(false);
+  view->OnKeyDown(VK_ESCAPE);
+  view->OnLButtonUp(0, CPoint{right + 40, midY});
+  EXPECT_EQ(widget->m_rect, before);
+  EXPECT_TRUE(system.IsModified());
+}
+
+TEST_F(CustomPanelViewTest, BandSelectsWhollyEnclosedWidgetsOnly) {
+  CSwatch* a = Add(CRect{20, 20, 40, 40}, kRed);
+  CSwatch* b = Add(CRect{60, 20, 80, 40}, kRed);
+  Add(CRect{90, 90, 150, 150}, kRed);
+  Open();
+  view->OnLButtonDown(0, CPoint{10, 10});
+  EXPECT_EQ(sent.back().message, kViewShowPanelProps);
+  view->OnMouseMove(MK_LBUTTON, CPoint{100, 100});
+  EXPECT_EQ(view->GetSelection(), (std::vector<CCustomControlObject*>{b, a}));
+  view->OnMouseMove(MK_LBUTTON, CPoint{50, 50});  // shrinking drops b again
+  view->OnLButtonUp(0, CPoint{50, 50});
+  EXPECT_EQ(view->GetSelection(), (std::vector<CCustomControlObject*>{a}));
+  EXPECT_FALSE(system.IsModified());
+}
+
+TEST_F(CustomPanelViewTest, KeysNudgeDeleteAndStopAtTheEdge) {
+  CSwatch* widget = Add(CRect{0, 30, 20, 50}, kRed);
+  Add(CRect{100, 100, 120, 120}, kBlue);
+  Open();
+  view->OnLButtonDown(0, CPoint{5, 35});
+  view->OnLButtonUp(0, CPoint{5, 35});
+  view->OnKeyDown(VK_LEFT);
+  EXPECT_EQ(widget->m_rect, (CRect{0, 30, 20, 50}));
+  EXPECT_TRUE(system.IsModified());
+  data->m_snapToGrid = true;
+  view->OnKeyDown(VK_DOWN);
+  EXPECT_EQ(widget->m_rect, (CRect{0, 40, 20, 60}));
+  view->OnKeyDown(0x2E);
+  EXPECT_EQ(data->m_widgets.size(), 1u);
+  EXPECT_TRUE(view->GetSelection().empty());
+}
+
+TEST_F(CustomPanelViewTest, PlacingAPendingWidgetAndEscapeDeletingIt) {
+  Open();
+  view->OnCommand(kCmdAddKnob);
+  view->OnCommand(kCmdAddKnob);  // replaces the first
+  bool ticked = false;
+  view->IsCommandEnabled(kCmdAddKnob, &ticked);
+  EXPECT_TRUE(ticked);
+  view->OnKeyDown(VK_ESCAPE);
+  EXPECT_EQ(view->GetPendingControl(), nullptr);
+  EXPECT_EQ(view->GetTool(), kToolSelect);
+  EXPECT_TRUE(data->m_widgets.empty());
+
+  view->OnCommand(kCmdAddFader);
+  view->OnMouseMove(0, CPoint{33, 44});
+  view->OnLButtonDown(0, CPoint{33, 44});
+  ASSERT_EQ(data->m_widgets.size(), 1u);
+  EXPECT_EQ(data->m_widgets[0]->m_rect, (CRect{33, 44, 48, 194}));
+  EXPECT_EQ(view->GetSelection(), data->m_widgets);
+  EXPECT_EQ(view->GetTool(), kToolSelect);
+  EXPECT_TRUE(system.IsModified());
+}
+
+TEST_F(CustomPanelViewTest, CommandsEnableBySelectionAndMoveInZOrder) {
+  CSwatch* a = Add(CRect{10, 10, 30, 30}, kRed);
+  CSwatch* b = Add(CRect{40, 10, 60, 30}, kRed);
+  CSwatch* c = Add(CRect{70, 10, 90, 30}, kRed);
+  Open();
+  EXPECT_FALSE(view->IsCommandEnabled(kCmdDeleteControl));
+  EXPECT_FALSE(view->IsCommandEnabled(kCmdRaise));
+  view->AddToSelection(a);
+  EXPECT_TRUE(view->IsCommandEnabled(kCmdRaise));
+  view->OnCommand(kCmdLower);  // already at the bottom
+  EXPECT_EQ(data->m_widgets, (std::vector<CCustomControlObject*>{a, b, c}));
+  view->OnCommand(kCmdRaise);
+  EXPECT_EQ(data->m_widgets, (std::vector<CCustomControlObject*>{b, a, c}));
+  view->OnCommand(kCmdRaiseToTop);
+  EXPECT_EQ(data->m_widgets, (std::vector<CCustomControlObject*>{b, c, a}));
+  view->OnCommand(kCmdLowerToBottom);
+  EXPECT_EQ(data->m_widgets, (std::vector<CCustomControlObject*>{a, b, c}));
+  view->AddToSelection(c);
+  EXPECT_TRUE(view->IsCommandEnabled(kCmdDeleteControl));
+  EXPECT_FALSE(view->IsCommandEnabled(kCmdRaise));
+  view->OnCommand(kCmdShowGrid);
+  EXPECT_FALSE(data->m_showGrid);
+
+  QMenu menu;
+  menu.addAction(QStringLiteral("Properties"));
+  menu.addSeparator();
+  view->UpdateContextMenu(menu);
+  EXPECT_EQ(menu.actions().size(), 7);  // Properties, sep, Delete Control, sep, Copy, Paste, sep
+  EXPECT_EQ(menu.actions().at(2)->text(), QStringLiteral("Delete Control"));
+  view->ClearSelection();
+  view->UpdateContextMenu(menu);
+  EXPECT_EQ(menu.actions().size(), 2);
+}
+
+TEST_F(CustomPanelViewTest, PasteOffsetsBesideTheGroupOrAtThePointer) {
+  auto* knob = new CCCKnob(nullptr, CRect{10, 20, 50, 60});
+  auto* led = new CCCLED(nullptr, CRect{60, 20, 80, 40});
+  CTestDevice device(&system, 1);
+  knob->m_pDevice = &device;
+  knob->m_parameterId = kTestGain;
+  data->m_widgets = {knob, led};
+  Open();
+  view->AddToSelection(knob);
+  view->AddToSelection(led);
+  view->CopySelection();
+  ASSERT_EQ(system.GetCopiedWidgets().size(), 2u);
+
+  view->PasteControls();  // group 10..80 wide 70: one width to the right
+  view->PasteControls();
+  ASSERT_EQ(data->m_widgets.size(), 6u);
+  EXPECT_EQ(data->m_widgets[2]->m_rect, (CRect{80, 20, 120, 60}));
+  EXPECT_EQ(data->m_widgets[5]->m_rect, (CRect{200, 20, 220, 40}));
+  EXPECT_EQ(data->m_widgets[2]->m_pDevice, nullptr);  // pasted widgets are not linked
+  EXPECT_EQ(knob->m_pDevice, &device);
+  EXPECT_EQ(view->GetSelection().size(), 2u);
+  EXPECT_TRUE(system.IsModified());
+
+  view->pointer = CPoint{100, 150};
+  view->PasteControls();
+  EXPECT_EQ(data->m_widgets[6]->m_rect, (CRect{100, 150, 140, 190}));
+  EXPECT_EQ(view->GetPasteCounter(), 2);
+  view->CopySelection();  // resets the counter
+  EXPECT_EQ(view->GetPasteCounter(), 0);
+  data->m_widgets.erase(data->m_widgets.begin());  // the knob goes before the device
+  delete knob;
+  DeleteCustomControlObjects(system.GetCopiedWidgets());
+}
+
+TEST_F(CustomPanelViewTest, OperateModeClickChangesTheBoundParameterAndEveryPanelShowsIt) {
+  auto* device = new CTestDevice(&system, 1);
+  system.AppendDevice(device);
+  device->values[kTestGain] = CParamValue(kTestGain, 2.0f, 1);
+  CSwatch* fader = Add(CRect{10, 10, 40, 150}, kRed);
+  fader->m_pDevice = device;
+  fader->m_parameterId = kTestGain;
+  Open();
+  EXPECT_EQ(fader->shown, 2.0f);  // read when the panel opened
+
+  system.SetDesignMode(0);
+  view->OnLButtonDown(MK_LBUTTON, CPoint{20, 20});
+  ASSERT_EQ(device->applied.size(), 1u);
+  EXPECT_EQ(device->applied[0].value, 3.0f);
+  EXPECT_EQ(fader->shown, 3.0f);  // the broadcast came back to the widget
+  EXPECT_EQ(Pixel(20, 20), CColour::FromRgb(0, 220, 0));
+  fader->m_pDevice = nullptr;
+}
