@@ -15,10 +15,12 @@
 class CArchive;
 class CCCImage;
 class CCCImageBase;
+class CCCTextEdit;
 class CCPData;
 class CCustomControlObject;
 class CDataStream;
 class CDevice;
+class Graphics;
 
 // What the system and the widgets ask of an open custom panel view. UI thread.
 class CCustomControlPanel {
@@ -46,6 +48,18 @@ class CCustomControlPanel {
   virtual void RebuildDisplay() {}
   // Shows the panel's name as the title of the frame that holds the view. Base: nothing.
   virtual void SetPanelTitle(const std::string& name) { (void)name; }
+  // The widget that takes every mouse message until it lets go; null for none. Base: none.
+  virtual void SetActiveControl(CCustomControlObject* widget) { (void)widget; }
+  virtual CCustomControlObject* GetActiveControl() const { return nullptr; }
+  // Opens a one-line edit box over rect holding text, all of it selected (alignment 0 left,
+  // 1 centre, 2 right); the box reports keys, characters and its loss of focus to the editor.
+  // False when the view has no edit box. Base: none.
+  virtual bool OpenTextEditor(CCCTextEdit* editor, const CRect& rect, const std::string& text, int alignment) {
+    (void)editor; (void)rect; (void)text; (void)alignment;
+    return false;
+  }
+  // Destroys the editor's box; its loss of focus reaches the editor first.
+  virtual void CloseTextEditor(CCCTextEdit* editor) { (void)editor; }
 };
 
 // Where a record being loaded finds the objects it names by id; each answers null for an id
@@ -94,6 +108,18 @@ class CCustomControlObject : public CObjectProperties {
   // --- Widget operations; the base does what a widget without that trait does ---
   // The area the widget draws in: its rectangle unless a kind draws outside it.
   virtual CRect GetBoundsRect() const { return m_rect; }
+  // Draws the widget into the view's back buffer; paint is the area being repainted.
+  virtual void Draw(Graphics& g, const CRect& paint, bool designMode) {
+    (void)g; (void)paint; (void)designMode;
+  }
+  // An operate-mode mouse message at (x, y) in panel coordinates; invalid is the area the
+  // caller repaints afterwards, which the widget may grow. Base: ignored.
+  virtual void OnMouseMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, int x, int y, CRect& invalid) {
+    (void)message; (void)wParam; (void)lParam; (void)x; (void)y; (void)invalid;
+  }
+  // The view made another widget active, or the mouse left the view: drags end.
+  virtual void Deactivate() {}
+  virtual void OnMouseLeave() {}
   // The base record (version 1, rectangle as left, right, top, bottom, owning panel id, device
   // id, parameter id, hit-test flag); every kind's record writes it first. A base record of
   // another version throws CArchiveException (BadFormat).
@@ -138,6 +164,8 @@ class CCustomControlObject : public CObjectProperties {
   CCustomControlObject& operator=(const CCustomControlObject&) = delete;
   // The panel data of the owning view, null without one.
   CCPData* GetPanel() const;
+  // Whether the owning panel's system is in design mode.
+  bool InDesignMode() const;
 };
 
 // Deletes every widget of the array and empties it.

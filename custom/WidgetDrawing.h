@@ -1,0 +1,27 @@
+// Drawing and value helpers the widget kinds share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/ParamRecords.h"
+#include "platform/Graphics.h"
+#include "platform/Types.h"
+
+class CTextStyle;
+
+// The colour with red, green and blue each raised by 70 (185 and more give 255), opaque.
+CColour HighlightColour(CColour colour);
+// Value kinds that faders and knobs follow: the numeric ones.
+bool IsFollowedValueKind(std::int32_t kind);
+// A scale label: the value with 0, 1, 2 or 3 decimals by flag 0x100, 0x200, 0x400 or 0x800
+// (empty with none), then "dB" for a gain or "ms" for a delay.
+std::string FormatScaleLabel(std::uint32_t flags, float value, std::int32_t kind);
+// Clamps into [minimum, maximum]; a reversed range gives the minimum.
+float ClampToRange(float value, float minimum, float maximum);
+// Text in the style's font (the default font when it has none).
+void DrawStyledText(Graphics& g, const std::string& text, CTextStyle& style, const CRectF& layout,
+                    const CStringFormat& format, CColour colour);
+// The measured box of such a text, cut to whole pixels.
+CRect MeasureStyledText(Graphics& g, const std::string& text, CTextStyle& style, const CRectF& layout,
+                        const CStringFormat& format);
