@@ -223,7 +223,13 @@ void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
         const float ro = 0.5f * float(w), ri = ro - float(m_ledSize);
         const int last = int(angle);
         // Lit ticks every 10 degrees from the minimum angle up to the value.
-        for (int a = m_minAngle, n = 0; a <= last && n < 360; a += 10, ++n) g.DrawLine(pen, PointAt(cx, cy, float(a), ri), PointAt(cx, cy, float(a), ro));
+        // One path for the whole ring: one stroke however many ticks are lit.
+        CGraphicsPath ring;
+        for (int a = m_minAngle, n = 0; a <= last && n < 360; a += 10, ++n) {
+          ring.StartFigure();
+          ring.AddLine(PointAt(cx, cy, float(a), ri), PointAt(cx, cy, float(a), ro));
+        }
+        if (!ring.IsEmpty()) g.DrawPath(pen, ring);
       }
     }
     if (IsScaleShown()) DrawScale(g, true);
