@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -62,6 +63,10 @@ CMainFrame::~CMainFrame() {
   // frees the log lines it posted; nothing else posted is handled any more.
   m_closing = true;
   m_system.StopCommsThread();
+  // Panel windows go before the system object: their views point at its devices.
+  if (m_mdiClient) {
+    for (QMdiSubWindow* frame : m_mdiClient->subWindowList()) delete frame;
+  }
   DispatchPendingMessages();
   // The panes outlive this object's message target and the system while the window base
   // destroys them.

@@ -8,6 +8,7 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/MainFrameDialogs.h"
+#include "app/MdiClient.h"
 #include "app/RecentFileList.h"
 #include "app/UserPrompts.h"
 #include "core/CPData.h"
@@ -17,6 +18,8 @@
 #include "core/Snapshot.h"
 #include "core/User.h"
 #include "core/Zone.h"
+#include "panels/ControlPanelWnd.h"
+#include "ui/ChildFrame.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
@@ -324,9 +327,62 @@ void CMainFrame::FillSnapshotCombo() {
 
 // --- Panel windows ---
 
+namespace {
+
+// The frame that holds an open device panel, or null.
+CChildFrame* FrameOfPanel(CControlPanel* panel) {
+  auto* view = dynamic_cast<QWidget*>(panel);
+  for (QWidget* w = view ? view->parentWidget() : nullptr; w; w = w->parentWidget()) {
+    if (auto* frame = dynamic_cast<CChildFrame*>(w)) return frame;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
-  (void)device;
-  (void)activate;
+  if (!device) return;
+  CControlPanel* panel = device->GetControlPanel();
+  if (panel) {
+    if (CChildFrame* frame = FrameOfPanel(panel)) frame->showNormal();
+    panel->BringPanelToTop();
+  } else {
+    // A family without a panel class, or a user without access to the device: no window.
+    if (!device->GetControlPanelClass() || !CurrentUserMayUse(device->GetUuid())) return;
+    CControlPanelWnd* view = CreateControlPanel(device->GetControlPanelClass());
+    if (!view) return;
+    auto* frame = new CChildFrame(view, view);
+    frame->setWindowIcon(windowIcon());
+    m_mdiClient->addSubWindow(frame);
+    const CWindowPlacement placement = device->GetPanelPlacement();
+    if (placement.normalPosition.left == -1 && placement.normalPosition.top == -1) {
+      // Never placed: the area chooses where it goes when it is shown.
+      frame->resize(100, 100);
+    } else {
+      frame->SetWindowPlacement(placement);
+    }
+    frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
+    // The panel knows its device before it builds its widgets, so that it can build them for
+    // it; the device takes the panel once it stands (a panel that fails leaves the device's
+    // "was open" mark for the next save).
+    view->SetDevice(device);
+    if (!view->Create()) {
+      view->SetDevice(nullptr);
+      delete frame;
+      return;
+    }
+    device->SetControlPanel(view);
+    view->UpdateAllControls();
+    frame->SizeToPanel(device->GetPanelSize());
+    // A frame never placed gets its place from the area when it is shown: recorded after.
+    frame->show();
+    frame->SavePlacement();
+    if (activate) m_mdiClient->setActiveSubWindow(frame);
+    panel = view;
+  }
+  m_system.SetModified(true);
+  m_system.OnPanelActivated(CSystem::CPanelView{panel, nullptr});
+  PostMessage(FrameMsg::kSetMessageString, Cmd::kIdleMessage, 0);
 }
 
 void CMainFrame::OpenCustomPanel(CCPData* panel) { (void)panel; }
@@ -458,15 +514,25 @@ void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) 
       m_system.PlaceFoundDevices(m_system.GetSelectedDeviceZone());
       if (m_deviceView->isVisible()) m_deviceView->GetRack().Refresh();
       break;
-    case kResizeDevicePanel: break;  // the panel window sizes itself to the device's panel
+    case kResizeDevicePanel:
+      if (CDevice* device = MessageDevice(wParam)) {
+        if (CChildFrame* frame = FrameOfPanel(device->GetControlPanel())) {
+          frame->SizeToPanel(device->GetPanelSize());
+          m_system.SetModified(true);
+        }
+      }
+      break;
     case kPanelCaption: {
+      // The view may have closed since the message was posted: it is only looked for among
+      // the open panels, never followed.
       auto* view = reinterpret_cast<CControlPanel*>(wParam);
-      CDevice* device = view ? MessageDevice(reinterpret_cast<WPARAM>(view->GetDevice())) : nullptr;
+      CDevice* device = nullptr;
+      for (CDevice* d : m_system.GetDevices()) {
+        if (view && d->GetControlPanel() == view) device = d;
+      }
       if (device) {
-        if (auto* window = dynamic_cast<QWidget*>(view)) {
-          if (QWidget* frame = window->window()) {
-            frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
-          }
+        if (CChildFrame* frame = FrameOfPanel(view)) {
+          frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
         }
         m_propertiesPane->ShowDeviceProperties(true, device);
       }

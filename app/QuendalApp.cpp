@@ -13,6 +13,7 @@
 #include "custom/CustomControls.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "panels/PanelClasses.h"
 #include "ui/SplashScreen.h"
 
 CQuendalApp::CQuendalApp() = default;
@@ -33,6 +34,8 @@ bool CQuendalApp::InitInstance(const QStringList& args) {
   RegisterAmplifierFamilies();
   // Likewise every custom widget kind takes its control type before a file with panels opens.
   RegisterCustomControls();
+  // And every family with a control panel its panel class.
+  RegisterDevicePanelClasses();
 
   // The settings key (company) and the application name (product).
   QCoreApplication::setOrganizationName(AppString(kStrCompanyKey));

@@ -3,13 +3,10 @@
 // wire time of the bytes exchanged and as a ratio to it.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-#include <QTemporaryDir>
 #include <chrono>
 
+#include "benchmarks/ProfileBenchmarkMain.h"
 #include "devices/processor/NerexPresets.h"
-#include "platform/AppPaths.h"
-#include "platform/SettingsStore.h"
 #include "platform/Sync.h"
 #include "tests/support/ProcessorBus.h"
 
@@ -55,15 +52,4 @@ void BM_TorvexReadBackAt57600(benchmark::State& state) {
 // Argument: preset memories in use on the unit (their blocks are read too).
 BENCHMARK(BM_TorvexReadBackAt57600)->Arg(0)->Arg(4)->Arg(20)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
-// Settings and the log file go to a temporary folder, never the user's profile.
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QTemporaryDir temp;
-  if (!temp.isValid()) return 2;
-  CSettingsStore::UseFolderForTests(temp.path().toStdString() + "/settings");
-  SetUserDataRootForTests(temp.path().toStdString() + "/userdata");
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarksInTemporaryProfile(argc, argv); }

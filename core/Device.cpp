@@ -370,7 +370,8 @@ void CDevice::UpdateCommsState(bool replyOk) {
   Post(UWM_REDRAW_METER_ENTRY);
   Post(UWM_REFRESH_RACK);
   Post(UWM_ONLINE_STATUS);
-  if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL);
+  // The open panel is told whether the device is online now.
+  if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL, IsConnected() ? 1 : 0);
   if (m_system && m_system->IsSelectedDevice(this)) Post(UWM_REFRESH_SELECTION_PROPERTIES);
 }
 

@@ -89,6 +89,7 @@ const char* SubstituteFor(const std::string& face) {
       {"tahoma", "DejaVu Sans"},
       {"verdana", "DejaVu Sans"},
       {"segoe ui", "DejaVu Sans"},
+      {"liquidcrystal", "Liberation Sans Narrow"},
   };
   std::string lower = face;
   std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });

@@ -189,7 +189,8 @@ bool CNerexSeriesDevice::IsOutputGainTrim(int output) const { return IsChannelFl
 
 bool CNerexSeriesDevice::OutputBandDisabled(int o, int b) const {
   const NerexOutputSection& out = m_current.outputs;
-  const int hp = out.highPass[std::size_t(o)].type, lp = out.lowPass[std::size_t(o)].type;
+  // A crossover record holds its type code in the Q byte (the type byte marks high or low pass).
+  const int hp = out.highPass[std::size_t(o)].q, lp = out.lowPass[std::size_t(o)].q;
   auto is48dB = [](int type) { return type == 9 || type == 10 || type == 11; };
   if (is48dB(hp) && (b == 5 || b == 6)) return true;
   if (is48dB(lp) && (b == 7 || b == 8)) return true;
@@ -426,8 +427,8 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
       return PeqBandValue(id, int(row) - int(ERow::OutPeqFreq), out.PeqBand(n / 9, n % 9));
     case ERow::HighPassFreq: return FloatValue(id, IndexToFreq(out.highPass[u].frequency), kKindFrequency);
     case ERow::LowPassFreq: return FloatValue(id, IndexToFreq(out.lowPass[u].frequency), kKindFrequency);
-    case ERow::HighPassType: return MakeIntParamValue(id, out.highPass[u].type);
-    case ERow::LowPassType: return MakeIntParamValue(id, out.lowPass[u].type);
+    case ERow::HighPassType: return MakeIntParamValue(id, out.highPass[u].q);
+    case ERow::LowPassType: return MakeIntParamValue(id, out.lowPass[u].q);
     case ERow::GeqBand:
       return FloatValue(id, float(m_current.geq.bands[std::size_t(n / 28)][std::size_t(n % 28)]) / 10.0f, kKindLevel);
     case ERow::GeqBypass: return MakeBoolParamValue(id, m_current.geq.bypass[u] != 0);

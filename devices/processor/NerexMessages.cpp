@@ -274,6 +274,21 @@ bool BuildClockMessage(CNerexSeriesDevice& device, CControlMessage& message, con
   return FinishPacked(device, message, kCmdSetClock, raw);
 }
 
+bool BuildPackedWriteMessage(CNerexSeriesDevice& device, CControlMessage& message, std::uint32_t command,
+                             const std::vector<std::uint8_t>& raw) {
+  return FinishPacked(device, message, command, raw);
+}
+
+bool BuildPlainWriteMessage(CNerexSeriesDevice& device, CControlMessage& message, std::uint32_t command,
+                            const std::vector<std::uint8_t>& payload) {
+  const std::size_t length = kNerexPayload + payload.size() + 1;
+  if (payload.empty() || length > CControlMessage::kFrameSize) return false;
+  for (std::size_t i = 0; i < payload.size(); ++i) message.frame[kNerexPayload + i] = std::uint8_t(payload[i] & 0x7F);
+  SetWrite(message, device, command, std::uint32_t(length));
+  FinaliseFrame(message, device);
+  return true;
+}
+
 void BuildDelayMessages(CNerexSeriesDevice& device) {
   for (int i = 0; i < kNerexMaxInputs; ++i) {
     std::vector<int> changed;

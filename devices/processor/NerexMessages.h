@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/ControlMessage.h"
 #include "core/Device.h"
@@ -124,6 +125,13 @@ bool BuildClearMemoryMessage(CNerexSeriesDevice& device, CControlMessage& messag
 // Sets the unit's clock (command 76, length 15): year of century, month, day, weekday, hour,
 // minute, packed.
 bool BuildClockMessage(CNerexSeriesDevice& device, CControlMessage& message, const NerexClockReading& clock);
+
+// A write of one setting: the raw bytes 7-bit packed from frame byte 7, or the payload bytes
+// as they are (each kept within 7 bits). False when the payload is empty or does not fit.
+bool BuildPackedWriteMessage(CNerexSeriesDevice& device, CControlMessage& message, std::uint32_t command,
+                             const std::vector<std::uint8_t>& raw);
+bool BuildPlainWriteMessage(CNerexSeriesDevice& device, CControlMessage& message, std::uint32_t command,
+                            const std::vector<std::uint8_t>& payload);
 
 // Builds with build and queues the message on the device (forced or not); nothing when the
 // builder has nothing to send.

@@ -25,4 +25,23 @@ class INerexSeriesPanel {
   // "Paste Channel Names"). Panels without such texts keep the default.
   virtual void GetLinkedInputNames(bool rebuild) { (void)rebuild; }
   virtual void GetLinkedOutputNames(bool rebuild) { (void)rebuild; }
+
+  // What a control change asks of the open panel. Panels that lack a view do nothing.
+  // Shows a page (59..65, 435) with its widget groups.
+  virtual void ShowPage(std::uint32_t page) { (void)page; }
+  // Moves the equaliser pages to the selected input or output.
+  virtual void ShowPageControls(bool redraw) { (void)redraw; }
+  // The gain faders take the device's "Gain Nudge" step.
+  virtual void ApplyGainNudge(bool redraw) { (void)redraw; }
+  // The delay readouts take the device's "Delay Units" and "Delay Multiplier".
+  virtual void ApplyDelayDisplay(bool redraw) { (void)redraw; }
+  // An equaliser band was changed: the page selects it and redraws its curve. outermost is
+  // true when the change came from outside, not from a linked or re-notified parameter.
+  virtual void SelectInputPeqBand(int band, bool outermost) { (void)band, (void)outermost; }
+  virtual void SelectOutputEqBand(int band, bool outermost) { (void)band, (void)outermost; }
+  virtual void SelectDeqBand(int band, bool outermost) { (void)band, (void)outermost; }
+  virtual void SelectGeqBand(int band, int second) { (void)band, (void)second; }
+  virtual void RefreshGeqSection(bool redraw) { (void)redraw; }
+  // The routing buttons light from the routing masks.
+  virtual void UpdateBitMaskButtons(bool redraw) { (void)redraw; }
 };

@@ -192,6 +192,19 @@ class CNerexSeriesDevice : public CDevice {
   void NotifyInputChannelParameters(int channel);
   void NotifyOutputChannelParameters(int channel);
 
+  // --- Control changes (UI thread) ---
+  // The one entry of every change of a setting: converts and clamps the value, stores it for
+  // the channel and its link group, queues the unit's write (dropped while offline) and pushes
+  // the stored values to the panel, the custom panels and the links. Every change that is not
+  // already in progress marks the file modified, however it ends.
+  void ApplyControlChange(const CParamValue& value) override;
+  // The ids of the changes in progress, nested through links and re-notification. Add returns
+  // true (and leaves the list alone) when the id is already there.
+  bool AddParameterIdToDeviceList(int id);
+  void RemoveParameterIdFromDeviceList(int id);
+  // True when id is the only change in progress: it came from outside, not through another.
+  bool IsOutermostChange(int id) const;
+
   // --- Model ---
   int GetModel() const { return int(m_typeCode); }
   int GetInputCount() const;

@@ -253,24 +253,57 @@ void CSimProcessorUnit::ApplyWrite(const SimBytes& f, std::uint8_t command) {
   // Channel bytes: inputs 1..4, outputs 5..12.
   auto isInput = [&](int ch) { return ch >= 1 && ch <= kNerexMaxInputs; };
   auto isOutput = [&](int ch) { return ch >= 5 && ch <= 4 + kNerexMaxOutputs; };
+  // A write for a channel reaches every channel linked with it on the unit.
+  auto linked = [](const auto& masks, int channel) {
+    std::vector<int> out;
+    const unsigned mask = masks[std::size_t(channel)] | (1u << channel);
+    for (int j = 0; j < int(masks.size()); ++j)
+      if (mask & (1u << j)) out.push_back(j);
+    return out;
+  };
+  auto inputsOf = [&](int ch) { return linked(m_current.inputs.linkMasks, ch - 1); };
+  auto outputsOf = [&](int ch) { return linked(m_current.outputs.linkMasks, ch - 5); };
+
+  // Stores one value for the channel's group, in the input or the output table.
+  auto toGroup = [&](int ch, auto& inputs, auto& outputs, auto value) {
+    if (isInput(ch))
+      for (int j : inputsOf(ch)) inputs[std::size_t(j)] = value;
+    if (isOutput(ch))
+      for (int j : outputsOf(ch)) outputs[std::size_t(j)] = value;
+  };
 
   if (command == 1) {
     const auto raw = Unpack(f, 4);
-    const std::uint32_t delay = raw[1] | raw[2] << 8 | std::uint32_t(raw[3]) << 16;
-    if (isInput(raw[0])) m_current.inputs.delays[raw[0] - 1u] = delay;
-    if (isOutput(raw[0])) m_current.outputs.delays[raw[0] - 5u] = delay;
+    toGroup(raw[0], m_current.inputs.delays, m_current.outputs.delays,
+            std::uint32_t(raw[1] | raw[2] << 8 | std::uint32_t(raw[3]) << 16));
+  } else if (command == 2) {
+    const auto raw = Unpack(f, 3);
+    toGroup(raw[0], m_current.inputs.gains, m_current.outputs.gains, std::int16_t(std::uint16_t(raw[1] | raw[2] << 8)));
+  } else if (command == 3) {
+    const auto raw = Unpack(f, 2);
+    m_current.inputs.muteMask = raw[0];
+    m_current.outputs.muteMask = raw[1];
+  } else if (command == 6 || command == 7) {
+    const auto raw = Unpack(f, 4);
+    if (isOutput(raw[0]))
+      for (int j : outputsOf(raw[0])) {
+        NerexEqBand& filter = command == 6 ? m_current.outputs.highPass[std::size_t(j)] : m_current.outputs.lowPass[std::size_t(j)];
+        filter.q = raw[1];  // a crossover's type code
+        filter.frequency = std::uint16_t(raw[2] | raw[3] << 8);
+      }
   } else if (command >= 8 && command <= 16) {
     const auto raw = Unpack(f, 7);
     const int band = command - 8;
-    NerexEqBand* target = nullptr;
-    if (isInput(raw[0]) && band < kNerexInputPeqBands) target = &m_current.inputs.PeqBand(raw[0] - 1, band);
-    if (isOutput(raw[0])) target = &m_current.outputs.PeqBand(raw[0] - 5, band);
-    if (target) {
-      target->type = raw[1];
-      target->q = raw[2];
-      target->frequency = std::uint16_t(raw[3] | raw[4] << 8);
-      target->gain = std::int16_t(std::uint16_t(raw[5] | raw[6] << 8));
-    }
+    auto apply = [&](NerexEqBand& target) {
+      target.type = raw[1];
+      target.q = raw[2];
+      target.frequency = std::uint16_t(raw[3] | raw[4] << 8);
+      target.gain = std::int16_t(std::uint16_t(raw[5] | raw[6] << 8));
+    };
+    if (isInput(raw[0]) && band < kNerexInputPeqBands)
+      for (int j : inputsOf(raw[0])) apply(m_current.inputs.PeqBand(j, band));
+    if (isOutput(raw[0]))
+      for (int j : outputsOf(raw[0])) apply(m_current.outputs.PeqBand(j, band));
   } else if (command == 21) {
     const auto raw = Unpack(f, 6);
     if (isOutput(raw[0])) {
@@ -285,24 +318,46 @@ void CSimProcessorUnit::ApplyWrite(const SimBytes& f, std::uint8_t command) {
     if (isInput(raw[0])) {
       m_current.deqMode = raw[1] & 1;
       m_current.deqLinking = (raw[1] >> 1) & 1;
-      for (int k = 0; k < kNerexDeqBandsPerInput; ++k)
-        UnpackDeqBand(std::span<const std::uint8_t, 7>(raw.data() + 2 + 7 * k, 7), m_current.DeqBand(raw[0] - 1, k));
+      // With dynamic-EQ linking each input's bands stand alone.
+      const std::vector<int> inputs = m_current.deqLinking ? std::vector<int>{raw[0] - 1} : inputsOf(raw[0]);
+      for (int j : inputs)
+        for (int k = 0; k < kNerexDeqBandsPerInput; ++k)
+          UnpackDeqBand(std::span<const std::uint8_t, 7>(raw.data() + 2 + 7 * k, 7), m_current.DeqBand(j, k));
     }
   } else if (command == 23) {
     const auto raw = Unpack(f, 5);
     if (isOutput(raw[0])) {
-      NerexCompressor& c = m_current.outputs.compressors[raw[0] - 5u];
-      c.bypass = (raw[1] >> 6) & 1;
-      c.ratio = raw[1] & 0x3F;
-      c.attack = raw[2] >> 1;
-      c.release = std::uint8_t(((raw[2] & 1) << 5) | (raw[3] >> 3));
-      c.threshold = std::uint8_t(((raw[3] & 7) << 4) | (raw[4] >> 4));
-      c.softKnee = raw[4] & 0x0F;
+      for (int j : outputsOf(raw[0])) {
+        NerexCompressor& c = m_current.outputs.compressors[std::size_t(j)];
+        c.bypass = (raw[1] >> 6) & 1;
+        c.ratio = raw[1] & 0x3F;
+        c.attack = raw[2] >> 1;
+        c.release = std::uint8_t(((raw[2] & 1) << 5) | (raw[3] >> 3));
+        c.threshold = std::uint8_t(((raw[3] & 7) << 4) | (raw[4] >> 4));
+        c.softKnee = raw[4] & 0x0F;
+      }
       m_current.outputs.compressorLimiters = (raw[1] >> 7) & 1;
     }
   } else if (command == 24) {
     if (f.size() >= 15 && isOutput(f[8]))
-      m_current.outputs.limiters[f[8] - 5u] = NerexLimiter{f[9], f[10], f[11], f[12], f[13]};
+      for (int j : outputsOf(f[8])) m_current.outputs.limiters[std::size_t(j)] = NerexLimiter{f[9], f[10], f[11], f[12], f[13]};
+  } else if (command == 25) {
+    m_current.outputs.phaseMask = Unpack(f, 1)[0];
+  } else if (command == 33) {
+    if (f.size() >= 9) m_current.outputs.autoLimiters = f[7] ? 1 : 0;
+  } else if (command == 36) {
+    const auto raw = Unpack(f, 2);
+    if (isOutput(raw[0]))
+      for (int j : outputsOf(raw[0])) m_current.outputs.trims[std::size_t(j)] = std::int8_t(raw[1]);
+  } else if (command == 39) {
+    const auto raw = Unpack(f, 4);
+    if (raw[0] >= 1 && raw[0] <= kNerexMaxOutputs && raw[1] >= 1 && raw[1] <= kNerexMaxInputs)
+      m_current.inputs.matrixGains[raw[0] - 1u][raw[1] - 1u] = std::int16_t(std::uint16_t(raw[2] | raw[3] << 8));
+  } else if (command == 40) {
+    const auto raw = Unpack(f, 5);
+    if (isInput(raw[0]) && raw[2] < kNerexGeqBands)
+      for (int j : inputsOf(raw[0]))
+        m_current.geq.bands[std::size_t(j)][raw[2]] = std::int16_t(std::uint16_t(raw[3] | raw[4] << 8));
   } else if (command == 26 || command == 31 || command == 42 || command == 43) {
     const auto raw = Unpack(f, RawCount(f.size()));
     if (raw.size() < 2) return;

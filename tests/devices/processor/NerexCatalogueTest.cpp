@@ -169,12 +169,14 @@ TEST_F(NerexCatalogueTest, LocksAndFilterTypesDisableTheirParameters) {
   CNerexSeriesDevice& d = Make(121);
   CNerexSeriesMemory& image = d.GetCurrentSettings();
   // A 48 dB high-pass takes output bands 6 and 7 (counted from 1); a 48 dB low-pass 8 and 9.
-  image.outputs.highPass[1].type = 10;
+  // Their type code is kept in the Q byte of the crossover record.
+  image.outputs.highPass[1].q = 10;
   EXPECT_EQ(d.GetParameterAt(714).flag, 1);
   EXPECT_EQ(d.GetParameterAt(715).flag, 1);
   EXPECT_EQ(d.GetParameterAt(713).flag, 0);
-  image.outputs.highPass[1].type = 3;
-  image.outputs.lowPass[1].type = 11;
+  EXPECT_EQ(d.GetCurrentValue(1117).integer, 10);
+  image.outputs.highPass[1].q = 3;
+  image.outputs.lowPass[1].q = 11;
   EXPECT_EQ(d.GetParameterAt(714).flag, 0);
   EXPECT_EQ(d.GetParameterAt(716).flag, 1);
   EXPECT_EQ(d.GetParameterAt(717).flag, 1);

@@ -314,6 +314,25 @@ TEST_F(Properties, GridChangesApplyOrRestoreWithTheErrorText) {
   EXPECT_EQ(code.GetErrorText(), "Security code must be 4 digits");
 }
 
+TEST_F(Properties, GridEditsOfTheDisplayOptionsReachTheDevice) {
+  CNerexSeriesDevice& d = Make(121);
+  CGrid grid;
+  d.FillPropertiesPane(grid);
+  CDeviceProperty& nudge = *grid.Row("Gain Nudge");
+  nudge.SetComboSelection(2);
+  EXPECT_TRUE(d.OnPropertyChanged(nudge));
+  EXPECT_EQ(d.GetGainNudge(), 2u);
+  CDeviceProperty& units = *grid.Row("Delay Units");
+  units.SetComboSelection(2);
+  EXPECT_TRUE(d.OnPropertyChanged(units));
+  EXPECT_EQ(d.GetDelayUnits(), 2u);
+  CDeviceProperty& name = *grid.Row("Name");
+  name.SetValue(std::string("Balcony"));
+  EXPECT_TRUE(d.OnPropertyChanged(name));
+  EXPECT_EQ(d.GetName(), "Balcony");
+  EXPECT_TRUE(m_system.IsModified());
+}
+
 // A processor whose change path stores nothing: the grid's edits of the display options are
 // refused in words, never accepted and dropped.
 class CInertProcessor : public CNerexSeriesDevice {

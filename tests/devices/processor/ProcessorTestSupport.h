@@ -57,6 +57,19 @@ class CRecordingNerexPanel : public CControlPanel, public INerexSeriesPanel {
   void RefreshOutputSection(bool) override { calls.push_back("RefreshOutputSection"); }
   void SelectSideTab(std::uint32_t tab, bool) override { calls.push_back("SelectSideTab " + std::to_string(tab)); }
   void DrawInputsSection(bool) override { calls.push_back("DrawInputsSection"); }
+  void ShowPage(std::uint32_t page) override { calls.push_back("ShowPage " + std::to_string(page)); }
+  void ShowPageControls(bool) override { calls.push_back("ShowPageControls"); }
+  void ApplyGainNudge(bool) override { calls.push_back("ApplyGainNudge"); }
+  void ApplyDelayDisplay(bool redraw) override { calls.push_back(redraw ? "ApplyDelayDisplay 1" : "ApplyDelayDisplay 0"); }
+  void SelectInputPeqBand(int band, bool outer) override { Band("SelectInputPeqBand", band, outer); }
+  void SelectOutputEqBand(int band, bool outer) override { Band("SelectOutputEqBand", band, outer); }
+  void SelectDeqBand(int band, bool outer) override { Band("SelectDeqBand", band, outer); }
+  void SelectGeqBand(int band, int) override { Band("SelectGeqBand", band, true); }
+  void RefreshGeqSection(bool) override { calls.push_back("RefreshGeqSection"); }
+  void UpdateBitMaskButtons(bool) override { calls.push_back("UpdateBitMaskButtons"); }
+  void Band(const char* what, int band, bool outer) {
+    calls.push_back(std::string(what) + " " + std::to_string(band) + (outer ? " outer" : ""));
+  }
 
   std::vector<int> ids;
   std::vector<std::string> calls;

@@ -1,0 +1,583 @@
+// Applying a control change to a processor: the common frame of every change (the guard
+// against a change re-entering itself and the exit that marks the file modified), and the
+// writes of the channel settings: gains, trims, mutes, polarity, delays, limiters, matrix
+// gains, names, channel links, the mixing mode and the ids that only move the panel.
+//
+// A channel write follows one pattern: the value is converted to the unit's code and clamped;
+// a locked channel keeps its setting and its widgets are refreshed with the stored value;
+// otherwise the code is stored in every channel of the link group and one frame for the link
+// master is queued; then every channel of the group is re-notified. UI thread.
+#include "devices/processor/NerexChange.h"
+
+#include <algorithm>
+#include <limits>
+#include <span>
+
+#include "core/Confirm.h"
+#include "core/ControlMessage.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "core/ValueCodes.h"
+#include "devices/processor/NerexChannelRules.h"
+#include "devices/processor/NerexMessages.h"
+#include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexPanel.h"
+#include "devices/processor/NerexParamIds.h"
+#include "devices/processor/NerexPresets.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "platform/Sync.h"
+#include "platform/WindowMessages.h"
+
+namespace {
+
+// Torvex48 matrix attenuation codes: 150 is 0 dB, 551 is off.
+constexpr int kMatrixUnity = 150;
+constexpr int kMatrixOff = 551;
+
+bool Bit(unsigned mask, int bit) { return (mask >> bit) & 1u; }
+
+unsigned Group(std::uint8_t mask, int channel, int count) {
+  const unsigned limit = count >= 8 ? 0xFFu : (1u << std::max(count, 0)) - 1u;
+  return (mask & limit) | (1u << channel);
+}
+
+std::int16_t ToInt16(int v) {
+  return std::int16_t(std::clamp(v, int(std::numeric_limits<std::int16_t>::min()),
+                                 int(std::numeric_limits<std::int16_t>::max())));
+}
+
+std::vector<std::uint8_t> Int16Bytes(std::uint8_t channel, int value) {
+  const auto v = std::uint16_t(ToInt16(value));
+  return {channel, std::uint8_t(v & 0xFF), std::uint8_t(v >> 8)};
+}
+
+bool OutputLocked(const CNerexSeriesDevice& d, int lockByte, int output) {
+  CSingleLock lock(d.SettingsLock());
+  return Bit(d.GetCurrentSettings().outputs.channelGroups[std::size_t(lockByte)], output);
+}
+
+// --- Gains ---
+
+void InputGain(CNerexSeriesDevice& d, int c, float value) {
+  const int model = d.GetModel();
+  int g = RoundHalfAway(value * 10.0f);
+  if (IsFennickModel(model)) g = std::min(g, 150);
+  else if (IsNerexSmallModel(model) || model == kModelTorvex48) g = std::min(g, 60);
+  g = std::max(g, -400);
+  unsigned group;
+  int master;
+  {
+    CSingleLock lock(d.SettingsLock());
+    group = InputLinkGroup(d, c);
+    master = InputLinkMaster(d, c);
+    for (int j = 0; j < kNerexMaxInputs; ++j)
+      if (Bit(group, j)) d.GetCurrentSettings().inputs.gains[std::size_t(j)] = ToInt16(g);
+  }
+  QueuePackedWrite(d, kCmdChannelGain, Int16Bytes(InputChannelByte(master), g));
+  RenotifyGroup(d, kParamInputGain, group);
+}
+
+// Output gains have three states by the two gain locks: free (a gain), trim (lock A alone: a
+// trim of -12..+12 dB) and locked (both: nothing is written).
+void OutputGain(CNerexSeriesDevice& d, int c, float value) {
+  unsigned group;
+  int master;
+  bool free, trim;
+  {
+    CSingleLock lock(d.SettingsLock());
+    const NerexOutputSection& out = d.GetCurrentSettings().outputs;
+    group = OutputLinkGroup(d, c);
+    master = OutputLinkMaster(d, c);
+    free = IsChannelFlagClear(out, c);
+    trim = IsChannelFlagSetOnly(out, c);
+  }
+  if (free) {
+    const int g = std::clamp(RoundHalfAway(value * 10.0f), -400, 150);
+    {
+      CSingleLock lock(d.SettingsLock());
+      for (int j = 0; j < kNerexMaxOutputs; ++j)
+        if (Bit(group, j)) d.GetCurrentSettings().outputs.gains[std::size_t(j)] = std::int16_t(g);
+    }
+    QueuePackedWrite(d, kCmdChannelGain, Int16Bytes(OutputChannelByte(master), g));
+  } else if (trim) {
+    const int t = std::clamp(RoundHalfAway(value * 10.0f), -120, 120);
+    {
+      CSingleLock lock(d.SettingsLock());
+      for (int j = 0; j < kNerexMaxOutputs; ++j)
+        if (Bit(group, j)) d.GetCurrentSettings().outputs.trims[std::size_t(j)] = std::int8_t(t);
+    }
+    QueuePackedWrite(d, kCmdOutputTrim, {OutputChannelByte(master), std::uint8_t(std::int8_t(t))});
+  }
+  RenotifyGroup(d, kParamOutputGain, group);
+}
+
+// --- Mutes and polarity (single channels) ---
+
+void Mute(CNerexSeriesDevice& d, int id, bool on) {
+  std::uint8_t inputs, outputs;
+  {
+    CSingleLock lock(d.SettingsLock());
+    CNerexSeriesMemory& image = d.GetCurrentSettings();
+    std::uint8_t& mask = id < kParamOutputMute ? image.inputs.muteMask : image.outputs.muteMask;
+    const int bit = id < kParamOutputMute ? id - kParamInputMute : id - kParamOutputMute;
+    mask = std::uint8_t(on ? mask | (1u << bit) : mask & ~(1u << bit));
+    inputs = image.inputs.muteMask;
+    outputs = image.outputs.muteMask;
+  }
+  QueuePackedWrite(d, kCmdMutes, {inputs, outputs});
+  d.CDevice::ApplyControlChange(MakeBoolParamValue(id, on));
+}
+
+void Polarity(CNerexSeriesDevice& d, int o, bool on) {
+  const int id = kParamOutputPhase + o;
+  if (OutputLocked(d, kGroupPhaseLock, o)) {
+    Renotify(d, id);
+    return;
+  }
+  std::uint8_t mask;
+  {
+    CSingleLock lock(d.SettingsLock());
+    std::uint8_t& stored = d.GetCurrentSettings().outputs.phaseMask;
+    stored = std::uint8_t(on ? stored | (1u << o) : stored & ~(1u << o));
+    mask = stored;
+  }
+  QueuePackedWrite(d, kCmdPolarity, {mask});
+  d.CDevice::ApplyControlChange(MakeBoolParamValue(id, on));
+}
+
+// --- Delays ---
+
+void Delay(CNerexSeriesDevice& d, int id, float value) {
+  const bool input = id < kParamOutputDelay;
+  const int c = input ? id - kParamInputDelay : id - kParamOutputDelay;
+  const int first = input ? int(kParamInputDelay) : int(kParamOutputDelay);
+  if (!input && OutputLocked(d, kGroupDelayLock, c)) {
+    RenotifyGroup(d, first, OutputLinkGroup(d, c));
+    return;
+  }
+  unsigned group;
+  std::uint32_t delay = 0;
+  bool send = false;
+  int master;
+  {
+    CSingleLock lock(d.SettingsLock());
+    CNerexSeriesMemory& image = d.GetCurrentSettings();
+    group = input ? InputLinkGroup(d, c) : OutputLinkGroup(d, c);
+    master = input ? InputLinkMaster(d, c) : OutputLinkMaster(d, c);
+    delay = GetDelayValue(image, d.GetModel(), id, SecondsToSamples(input, value));
+    const std::span<std::uint32_t> delays =
+        input ? std::span<std::uint32_t>(image.inputs.delays) : std::span<std::uint32_t>(image.outputs.delays);
+    // Inputs look at the changed channel, outputs at the master: a zero that is already zero
+    // is not sent again.
+    const std::uint32_t stored = delays[std::size_t(input ? c : master)];
+    send = delay != 0 || stored != 0;
+    if (send)
+      for (int j = 0; j < int(delays.size()); ++j)
+        if (Bit(group, j)) delays[std::size_t(j)] = delay;
+  }
+  if (send) {
+    const std::uint8_t channel = input ? InputChannelByte(master) : OutputChannelByte(master);
+    QueuePackedWrite(d, kCmdDelay,
+                     {channel, std::uint8_t(delay & 0xFF), std::uint8_t((delay >> 8) & 0xFF),
+                      std::uint8_t((delay >> 16) & 0xFF)});
+  }
+  RenotifyGroup(d, first, group);
+}
+
+// --- Limiters ---
+
+enum class ELimiterField { Level, ClipLevel, Attack, Release, ClipRelease };
+
+void Limiter(CNerexSeriesDevice& d, ELimiterField field, int first, int o, const CParamValue& value) {
+  unsigned group = OutputLinkGroup(d, o);
+  if (OutputLocked(d, kGroupLimiterLock, o)) {
+    RenotifyGroup(d, first, group);
+    return;
+  }
+  int code = 0;
+  bool skipWhenEqual = false;
+  switch (field) {
+    case ELimiterField::Level:
+      code = std::clamp(22 - RoundHalfUp(value.value), 0, 32);
+      skipWhenEqual = true;
+      break;
+    case ELimiterField::ClipLevel:
+      code = std::clamp(RoundHalfUp(value.value), 2, 12);
+      skipWhenEqual = true;
+      break;
+    default:
+      code = value.integer;  // the catalogue's lists give codes within the field
+      break;
+  }
+  auto member = [field](NerexLimiter& l) -> std::uint8_t& {
+    switch (field) {
+      case ELimiterField::Level: return l.level;
+      case ELimiterField::ClipLevel: return l.clipLevel;
+      case ELimiterField::Attack: return l.attack;
+      case ELimiterField::Release: return l.release;
+      default: return l.clipRelease;
+    }
+  };
+  NerexLimiter record;
+  int master;
+  bool send = true;
+  {
+    CSingleLock lock(d.SettingsLock());
+    auto& limiters = d.GetCurrentSettings().outputs.limiters;
+    master = OutputLinkMaster(d, o);
+    if (skipWhenEqual && member(limiters[std::size_t(master)]) == code) {
+      send = false;
+    } else {
+      for (int j = 0; j < kNerexMaxOutputs; ++j)
+        if (Bit(group, j)) member(limiters[std::size_t(j)]) = std::uint8_t(code);
+    }
+    record = limiters[std::size_t(master)];
+  }
+  if (send)
+    QueueBuilt(d, false, [&](CControlMessage& m) { return BuildCommand24Message(d, m, record, OutputChannelByte(master)); });
+  RenotifyGroup(d, first, group);
+}
+
+// --- Matrix gains ---
+
+void MatrixGain(CNerexSeriesDevice& d, int id, float value) {
+  const int o = (id - kParamMatrixGain) / 4, i = (id - kParamMatrixGain) % 4;
+  if (d.GetModel() == kModelTorvex48) {
+    const int a = std::clamp(kMatrixUnity - RoundHalfAway(value * 10.0f), 0, kMatrixOff);
+    bool send;
+    {
+      CSingleLock lock(d.SettingsLock());
+      std::uint16_t& stored = d.GetCurrentSettings().outputs.matrixLevels[std::size_t(o)][std::size_t(i)];
+      send = a != 0 || stored != 0;
+      if (send) stored = std::uint16_t(a);
+    }
+    if (send) QueueBuilt(d, false, [&](CControlMessage& m) { return BuildCommand21Message(d, m, o); });
+  } else {
+    int g = RoundHalfAway(value * 10.0f);
+    if (g < -401 || value < -40.0f) g = -401;  // off
+    g = std::min(g, 150);
+    if (g == -396) g = -400;
+    {
+      CSingleLock lock(d.SettingsLock());
+      d.GetCurrentSettings().inputs.matrixGains[std::size_t(o)][std::size_t(i)] = std::int16_t(g);
+    }
+    const auto v = std::uint16_t(std::int16_t(g));
+    QueuePackedWrite(d, kCmdMatrixGain,
+                     {std::uint8_t(o + 1), std::uint8_t(i + 1), std::uint8_t(v & 0xFF), std::uint8_t(v >> 8)});
+  }
+  Renotify(d, id);
+}
+
+// --- Names ---
+
+void QueueNames(CNerexSeriesDevice& d) {
+  QueueBuilt(d, false, [&](CControlMessage& m) { return BuildBlock35Message(d, m); });
+}
+
+void PostToFrame(CNerexSeriesDevice& d, std::uint32_t message, WPARAM wParam) {
+  if (IMessageSink* frame = d.GetFrame()) frame->PostMessage(message, wParam, 0);
+}
+
+void DeviceName(CNerexSeriesDevice& d, const std::string& text) {
+  {
+    CSingleLock lock(d.SettingsLock());
+    d.SetName(text);
+  }
+  QueueNames(d);
+  PostToFrame(d, UWM_REFRESH_RACK, reinterpret_cast<WPARAM>(&d));
+  PostToFrame(d, kNerexMsgPanelTitle, reinterpret_cast<WPARAM>(d.GetControlPanel()));
+  Renotify(d, kParamDeviceName);
+  PostToFrame(d, UWM_REDRAW_METER_ENTRY, reinterpret_cast<WPARAM>(&d));
+}
+
+// A channel name holds the first eight characters as 7-bit bytes, as the unit receives them.
+void ChannelName(CNerexSeriesDevice& d, const CParamValue& value) {
+  const int id = value.id;
+  const NerexChannelName name = MakeChannelName(ToSevenBitText(value.text, kNerexNameLength));
+  {
+    CSingleLock lock(d.SettingsLock());
+    CNerexSeriesMemory& image = d.GetCurrentSettings();
+    if (id < kParamOutputName) image.inputs.names[std::size_t(id - kParamInputName)] = name;
+    else image.outputs.names[std::size_t(id - kParamOutputName)] = name;
+  }
+  QueueNames(d);
+  d.CDevice::ApplyControlChange(value);
+}
+
+// --- Channel links ---
+
+void CopyInputSettings(CNerexSeriesMemory& image, int to, int from) {
+  if (to == from) return;
+  NerexInputSection& in = image.inputs;
+  const auto t = std::size_t(to), f = std::size_t(from);
+  in.gains[t] = in.gains[f];
+  in.delays[t] = in.delays[f];
+  for (int b = 0; b < kNerexInputPeqBands; ++b) in.PeqBand(to, b).CopyValues(in.PeqBand(from, b));
+  image.geq.modes[t] = image.geq.modes[f];
+  image.geq.bypass[t] = image.geq.bypass[f];
+  image.geq.bands[t] = image.geq.bands[f];
+  if (!image.deqLinking)
+    for (int b = 0; b < kNerexDeqBandsPerInput; ++b) image.DeqBand(to, b).CopyValues(image.DeqBand(from, b));
+}
+
+void CopyOutputSettings(NerexOutputSection& out, int to, int from) {
+  if (to == from) return;
+  const auto t = std::size_t(to), f = std::size_t(from);
+  out.gains[t] = out.gains[f];
+  out.delays[t] = out.delays[f];
+  for (int b = 0; b < kNerexOutputPeqBands; ++b) out.PeqBand(to, b).CopyValues(out.PeqBand(from, b));
+  out.highPass[t].CopyValues(out.highPass[f]);
+  out.lowPass[t].CopyValues(out.lowPass[f]);
+  out.limiters[t] = out.limiters[f];
+  out.compressors[t] = out.compressors[f];
+}
+
+void ChannelLink(CNerexSeriesDevice& d, int id, bool link) {
+  const bool input = id < kParamOutputLinkBit;
+  const int n = input ? id - kParamInputLinkBit : id - kParamOutputLinkBit;
+  const int width = input ? kNerexMaxInputs : kNerexMaxOutputs;
+  const int a = n / width, b = n % width;
+  if (!input) {
+    CSingleLock lock(d.SettingsLock());
+    const NerexOutputSection& out = d.GetCurrentSettings().outputs;
+    if (IsChannelInAnyGroup(out, a) || IsChannelInAnyGroup(out, b)) return;
+  }
+  if (a == b) {
+    Renotify(d, id);
+    return;
+  }
+  const int first = input ? int(kParamInputLinkBit) : int(kParamOutputLinkBit);
+  std::vector<int> renotify;
+  {
+    CSingleLock lock(d.SettingsLock());
+    CNerexSeriesMemory& image = d.GetCurrentSettings();
+    std::uint8_t* masks = input ? image.inputs.linkMasks.data() : image.outputs.linkMasks.data();
+    if (link) {
+      masks[a] = std::uint8_t(masks[a] | masks[b]);
+      for (int c = 0; c < width; ++c)
+        if (Bit(masks[a], c)) masks[c] = std::uint8_t(masks[c] | masks[a]);
+      const int master = input ? InputLinkMaster(d, a) : OutputLinkMaster(d, a);
+      for (int c = 0; c < width; ++c) {
+        if (!Bit(masks[a], c)) continue;
+        if (input) CopyInputSettings(image, c, master);
+        else CopyOutputSettings(image.outputs, c, master);
+      }
+    } else {
+      masks[a] = std::uint8_t(masks[a] & ~(1u << b));
+      for (int c = 0; c < width; ++c) {
+        if (!Bit(masks[c], a)) continue;
+        if (c == b) {
+          const std::uint8_t former = masks[b];
+          masks[b] = std::uint8_t(1u << b);
+          for (int x = 0; x < width; ++x)
+            if (Bit(former, x)) renotify.push_back(first + width * b + x);
+        } else {
+          masks[c] = std::uint8_t(masks[c] & ~(1u << b));
+          renotify.push_back(first + width * c + b);
+        }
+      }
+    }
+  }
+  if (link) {
+    if (input) d.NotifyInputChannelParameters(a);
+    else d.NotifyOutputChannelParameters(a);
+  }
+  for (int linkId : renotify) Renotify(d, linkId);
+
+  // The whole section goes to the unit again.
+  if (input) {
+    QueueBuilt(d, false, [&](CControlMessage& m) { return BuildBlock26Message(d, m, 0, 0xC0); });
+    if (IsTorvexLayoutModel(d.GetModel()))
+      QueueBuilt(d, false, [&](CControlMessage& m) { return BuildBlock42Message(d, m, 0, 0xC0); });
+    if (d.GetModel() == kModelTorvex48)
+      QueueBuilt(d, false, [&](CControlMessage& m) { return BuildBlock43Message(d, m, 0, 0xC0); });
+  } else {
+    QueueBuilt(d, false, [&](CControlMessage& m) { return BuildBlock31Message(d, m, 0, 0xC0); });
+  }
+}
+
+// --- Mixing mode (Torvex48 matrix) ---
+
+int MixCode(int routedInputs) {
+  switch (routedInputs) {
+    case 1: return 150;
+    case 2: return 210;
+    case 3: return 245;
+    case 4: return 270;
+    default: return kMatrixOff;
+  }
+}
+
+void MixingMode(CNerexSeriesDevice& d, bool on) {
+  if (CSystem* system = d.GetSystem(); !system || !system->ConfirmAction(kConfirmChangeRouting)) return;
+  {
+    CSingleLock lock(d.SettingsLock());
+    NerexOutputSection& out = d.GetCurrentSettings().outputs;
+    if (out.mixerFlag == (on ? 1 : 0)) return;
+    out.mixerFlag = on ? 1 : 0;
+    if (on) {
+      for (int o = 0; o < kNerexMaxOutputs; ++o) {
+        const unsigned routed = out.routingMasks[std::size_t(o)] & 0x0Fu;
+        const int code = MixCode(__builtin_popcount(routed));
+        for (int i = 0; i < kNerexMaxInputs; ++i)
+          out.matrixLevels[std::size_t(o)][std::size_t(i)] = std::uint16_t(Bit(routed, i) ? code : kMatrixOff);
+      }
+    } else {
+      for (int o = 0; o < d.GetOutputCount(); ++o) out.muteMask = std::uint8_t(out.muteMask | (1u << o));
+    }
+  }
+  if (on) {
+    for (int k = 0; k < kNerexMaxOutputs * kNerexMaxInputs; ++k) Renotify(d, kParamMatrixGain + k);
+  } else {
+    for (int o = 0; o < d.GetOutputCount(); ++o) Renotify(d, kParamOutputMute + o);
+  }
+  QueueBuilt(d, false, [&](CControlMessage& m) { return BuildBlock31Message(d, m, 0, 2); });
+  if (INerexSeriesPanel* panel = d.GetNerexPanel()) panel->SelectSideTab(kNerexSideTabSource, true);
+  for (int i = 0; i < d.GetInputCount(); ++i) Renotify(d, kParamInputDelay + i);
+}
+
+// --- Ids that only move the panel ---
+
+bool InRange(int id, int first, int count) { return id >= first && id < first + count; }
+
+void ShowPage(CNerexSeriesDevice& d, std::uint32_t page) {
+  d.SetPanelPage(page);
+  if (INerexSeriesPanel* panel = d.GetNerexPanel()) panel->ShowPage(page);
+}
+
+bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
+  const int id = value.id;
+  INerexSeriesPanel* panel = d.GetNerexPanel();
+  if (InRange(id, kNerexPageMixer, 7)) {
+    ShowPage(d, std::uint32_t(id));
+  } else if (InRange(id, 120, 8)) {
+    // Channel select buttons: the equaliser page follows the channel's link master. A channel
+    // the model does not have selects nothing.
+    const int c = id - 120;
+    const std::uint32_t page = d.GetPanelPage();
+    if ((page == kNerexPageInputGeq || page == kNerexPageInputPeq || page == kNerexPageInputDeq) &&
+        c < d.GetInputCount())
+      d.SetSelectedInput(std::uint32_t(InputLinkMaster(d, c)));
+    if ((page == kNerexPageOutputEq || page == kNerexPageOutputComp) && c < d.GetOutputCount())
+      d.SetSelectedOutput(std::uint32_t(OutputLinkMaster(d, c)));
+    if (panel) panel->ShowPageControls(true);
+  } else if (InRange(id, 221, 8) || InRange(id, 241, 8)) {
+    const bool compressor = id < 241;
+    d.SetSelectedOutput(std::uint32_t(OutputLinkMaster(d, id - (compressor ? 221 : 241))));
+    ShowPage(d, compressor ? kNerexPageOutputComp : kNerexPageOutputEq);
+  } else if (InRange(id, 229, 12)) {
+    const int group = (id - 229) / 4;
+    d.SetSelectedInput(std::uint32_t(InputLinkMaster(d, (id - 229) % 4)));
+    ShowPage(d, group == 0 ? kNerexPageInputDeq : group == 1 ? kNerexPageInputPeq : kNerexPageInputGeq);
+  } else if (id == kParamDelayUnits) {
+    d.SetDelayUnits(std::uint32_t(value.integer));
+    if (panel) panel->ApplyDelayDisplay(true);
+  } else if (id == kParamDelayMultiplier) {
+    d.SetDelayMultiplier(std::uint32_t(value.integer));
+    if (panel) panel->ApplyDelayDisplay(false);
+  } else if (InRange(id, kNerexSideTabSource, 3)) {
+    d.SetSideTab(std::uint32_t(id));
+    if (panel) panel->SelectSideTab(std::uint32_t(id), true);
+  } else if (id == kParamGainNudge) {
+    d.SetGainNudge(std::uint32_t(value.integer));
+    if (panel) panel->ApplyGainNudge(false);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// --- Shared pieces ---
+
+unsigned InputLinkGroup(const CNerexSeriesDevice& d, int input) {
+  CSingleLock lock(d.SettingsLock());
+  return Group(d.GetCurrentSettings().inputs.linkMasks[std::size_t(input)], input, d.GetInputCount());
+}
+
+unsigned OutputLinkGroup(const CNerexSeriesDevice& d, int output) {
+  CSingleLock lock(d.SettingsLock());
+  return Group(d.GetCurrentSettings().outputs.linkMasks[std::size_t(output)], output, d.GetOutputCount());
+}
+
+int InputLinkMaster(const CNerexSeriesDevice& d, int input) {
+  CSingleLock lock(d.SettingsLock());
+  return GetInputLinkMaster(d.GetCurrentSettings().inputs, input, d.GetInputCount());
+}
+
+int OutputLinkMaster(const CNerexSeriesDevice& d, int output) {
+  CSingleLock lock(d.SettingsLock());
+  return GetOutputLinkMaster(d.GetCurrentSettings().outputs, output, d.GetOutputCount());
+}
+
+void Renotify(CNerexSeriesDevice& d, int id) { d.CDevice::ApplyControlChange(d.GetCurrentValue(id)); }
+
+void RenotifyGroup(CNerexSeriesDevice& d, int first, unsigned group) {
+  for (int j = 0; j < 8; ++j)
+    if (Bit(group, j)) Renotify(d, first + j);
+}
+
+void QueuePackedWrite(CNerexSeriesDevice& d, std::uint32_t command, const std::vector<std::uint8_t>& raw) {
+  QueueBuilt(d, false, [&](CControlMessage& m) { return BuildPackedWriteMessage(d, m, command, raw); });
+}
+
+void QueuePlainWrite(CNerexSeriesDevice& d, std::uint32_t command, const std::vector<std::uint8_t>& payload) {
+  QueueBuilt(d, false, [&](CControlMessage& m) { return BuildPlainWriteMessage(d, m, command, payload); });
+}
+
+bool ApplyChannelSettingChange(CNerexSeriesDevice& d, const CParamValue& value) {
+  const int id = value.id;
+  if (InRange(id, kParamInputGain, 4)) InputGain(d, id - kParamInputGain, value.value);
+  else if (InRange(id, kParamOutputGain, 8)) OutputGain(d, id - kParamOutputGain, value.value);
+  else if (InRange(id, kParamInputMute, 12)) Mute(d, id, value.flag != 0);
+  else if (InRange(id, kParamOutputPhase, 8)) Polarity(d, id - kParamOutputPhase, value.flag != 0);
+  else if (id == kParamDeviceName) DeviceName(d, value.text);
+  else if (InRange(id, kParamInputName, 12)) ChannelName(d, value);
+  else if (InRange(id, kParamInputDelay, 12)) Delay(d, id, value.value);
+  else if (InRange(id, kParamMatrixGain, 32)) MatrixGain(d, id, value.value);
+  else if (InRange(id, kParamLimiterLevel, 40)) {
+    static constexpr ELimiterField kFields[] = {ELimiterField::Level, ELimiterField::ClipLevel, ELimiterField::Attack,
+                                                ELimiterField::Release, ELimiterField::ClipRelease};
+    const int k = (id - kParamLimiterLevel) / 8;
+    Limiter(d, kFields[k], kParamLimiterLevel + 8 * k, (id - kParamLimiterLevel) % 8, value);
+  } else if (InRange(id, kParamInputLinkBit, 16 + 64)) ChannelLink(d, id, value.flag != 0);
+  else if (id == kParamMixerOn || id == kParamMixerOff) MixingMode(d, id == kParamMixerOn);
+  else return PanelOnly(d, value);
+  return true;
+}
+
+// --- The common frame ---
+
+bool CNerexSeriesDevice::AddParameterIdToDeviceList(int id) {
+  if (HasParamId(std::uint32_t(id))) return true;
+  m_paramIds.push_back(std::uint32_t(id));
+  return false;
+}
+
+void CNerexSeriesDevice::RemoveParameterIdFromDeviceList(int id) {
+  auto it = std::find(m_paramIds.begin(), m_paramIds.end(), std::uint32_t(id));
+  if (it != m_paramIds.end()) m_paramIds.erase(it);
+}
+
+bool CNerexSeriesDevice::IsOutermostChange(int id) const {
+  return m_paramIds.size() == 1 && m_paramIds.front() == std::uint32_t(id);
+}
+
+void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {
+  const int id = value.id;
+  // A change that comes back to the same id (through links or re-notification) stops here.
+  if (AddParameterIdToDeviceList(id)) return;
+  // The exit runs however the change ends: done, refused, declined or thrown out of.
+  struct Exit {
+    CNerexSeriesDevice& device;
+    int id;
+    ~Exit() {
+      device.RemoveParameterIdFromDeviceList(id);
+      if (CSystem* system = device.GetSystem()) system->SetModified(true);
+    }
+  } exit{*this, id};
+  if (ApplyChannelSettingChange(*this, value)) return;
+  if (ApplyEqDynamicsChange(*this, value)) return;
+  ApplySectionActionChange(*this, value);
+}

@@ -1,0 +1,50 @@
+// Pieces of the processor's change path (CNerexSeriesDevice::ApplyControlChange) that its
+// groups share: link groups, re-notification, and the write frames of single settings.
+// UI thread.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/ParamRecords.h"
+
+class CNerexSeriesDevice;
+
+// Commands of the single-setting writes (frames without a reply, write flag set).
+enum : std::uint32_t {
+  kCmdChannelGain = 2,
+  kCmdMutes = 3,
+  kCmdHighPass = 6,
+  kCmdLowPass = 7,
+  kCmdPolarity = 25,
+  kCmdOutputTrim = 36,
+  kCmdMatrixGain = 39,
+  kCmdGeqBand = 40,
+};
+
+// Channel bytes of the frames: inputs 1..4, outputs 5..12.
+inline std::uint8_t InputChannelByte(int input) { return std::uint8_t(input + 1); }
+inline std::uint8_t OutputChannelByte(int output) { return std::uint8_t(output + 5); }
+
+// The link group of a channel as a bit mask: the bits of its link mask below the model's
+// channel count, always with the channel's own bit.
+unsigned InputLinkGroup(const CNerexSeriesDevice& device, int input);
+unsigned OutputLinkGroup(const CNerexSeriesDevice& device, int output);
+int InputLinkMaster(const CNerexSeriesDevice& device, int input);
+int OutputLinkMaster(const CNerexSeriesDevice& device, int output);
+
+// Pushes the stored value of id through the base change path (open panel, custom panels,
+// parameter links); for each channel of group, id first + channel, ascending.
+void Renotify(CNerexSeriesDevice& device, int id);
+void RenotifyGroup(CNerexSeriesDevice& device, int first, unsigned group);
+
+// Queues a write (not forced) of raw bytes, 7-bit packed from frame byte 7.
+void QueuePackedWrite(CNerexSeriesDevice& device, std::uint32_t command, const std::vector<std::uint8_t>& raw);
+// Queues a write whose payload bytes go as they are (each kept within 7 bits).
+void QueuePlainWrite(CNerexSeriesDevice& device, std::uint32_t command, const std::vector<std::uint8_t>& payload);
+
+// The groups of ids; each returns false for an id outside its groups and then does nothing.
+// They run inside ApplyControlChange's guard and exit.
+bool ApplyChannelSettingChange(CNerexSeriesDevice& device, const CParamValue& value);
+bool ApplyEqDynamicsChange(CNerexSeriesDevice& device, const CParamValue& value);
+bool ApplySectionActionChange(CNerexSeriesDevice& device, const CParamValue& value);

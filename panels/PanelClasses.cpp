@@ -1,0 +1,10 @@
+// Each family's panel class joins the registry here under its GetControlPanelClass name; a
+// family whose panel is not listed opens no panel window.
+#include "panels/PanelClasses.h"
+
+#include "panels/ControlPanelWnd.h"
+#include "panels/ZelSeriesControlPanel.h"
+
+void RegisterDevicePanelClasses() {
+  RegisterControlPanelClass("CZelSeriesControlPanel", &CZelSeriesControlPanel::CreateObject);
+}

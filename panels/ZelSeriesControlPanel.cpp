@@ -1,0 +1,480 @@
+// The Zel amplifiers' control panel: its widgets, the refresh from the amplifier, the meters,
+// the information display and the user's rights.
+#include "panels/ZelSeriesControlPanel.h"
+
+#include <cstdio>
+#include <map>
+
+#include "core/BitmapImage.h"
+#include "core/System.h"
+#include "core/User.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
+#include "panels/BitmapObject.h"
+#include "panels/BmpButton.h"
+#include "panels/Knob.h"
+#include "panels/TextControl.h"
+#include "platform/MouseMessages.h"
+
+namespace {
+
+constexpr const char* kNameFace = "HandelGotDLig";
+constexpr const char* kLabelFace = "Arial Black";
+constexpr const char* kLcdFace = "LiquidCrystal";
+constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
+constexpr std::uint32_t kDisplayInk = 0xFF000000u;
+constexpr std::uint32_t kProtectInk = 0xFFB40000u;
+constexpr int kDisplayId = 56;
+constexpr int kTemperatureId = 26;
+
+// Every skin: resource number and whether it is a "PNG" (else a "BMP") resource.
+constexpr struct {
+  std::uint32_t id;
+  bool png;
+} kSkins[] = {
+    {4124, true}, {4125, true}, {4126, true}, {4127, true}, {4128, true}, {4129, true}, {4132, false},
+    {4133, false}, {4134, false}, {4135, false}, {4136, true}, {4137, true}, {4138, true}, {4139, true},
+    {4140, true}, {4104, false}, {4105, false}, {4106, false}, {4107, false}, {4123, false},
+};
+
+std::map<std::uint32_t, CBitmapImage*>& Skins() {
+  static std::map<std::uint32_t, CBitmapImage*> skins;
+  return skins;
+}
+
+CBitmapImage* Skin(std::uint32_t id) {
+  const auto it = Skins().find(id);
+  return it == Skins().end() ? nullptr : it->second;
+}
+
+// The rectangle at (x, y) of the skin's size (empty when the skin did not load).
+CRect SizedFrom(int x, int y, std::uint32_t id) {
+  const CBitmapImage* image = Skin(id);
+  return CRect{x, y, x + (image ? image->GetWidth() : 0), y + (image ? image->GetHeight() : 0)};
+}
+
+// The background of a type code; 52's for any other.
+std::uint32_t BackgroundOf(std::uint32_t typeCode) {
+  switch (typeCode) {
+    case 56: return 4124;
+    case 51: return 4125;
+    case 53: return 4127;
+    case 54: return 4128;
+    case 55: return 4129;
+    default: return 4126;
+  }
+}
+
+std::string Format(const char* format, double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+std::string FormatInt(const char* format, int value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+struct DisplayRow {
+  const char* face;
+  float points;
+  CRect rect;
+  const char* text;
+};
+
+// The information display in creation order (ids 56, not editable, no flags).
+const DisplayRow kDisplayRows[CZelSeriesControlPanel::kDisplayTexts] = {
+    {kLabelFace, 7, {480, 50, 580, 70}, "TOTAL UP TIME"},
+    {kLabelFace, 7, {480, 82, 620, 97}, "CURRENT UP TIME"},
+    {kLabelFace, 7, {480, 114, 580, 129}, "POWER CYCLES"},
+    {kLabelFace, 7, {580, 115, 630, 130}, "TEMP."},
+    {kLabelFace, 7, {580, 50, 650, 125}, "ACTIVE\nLOADS"},
+    {kLabelFace, 10, {605, 125, 630, 155}, "\xC2\xBA" "C"},
+    {kLabelFace, 8, {510, 125, 540, 145}, "V"},
+    {kLabelFace, 8, {510, 82, 550, 102}, "V"},
+    {kLabelFace, 8, {510, 105, 550, 125}, "A"},
+    {kLabelFace, 8, {510, 62, 550, 82}, "A"},
+    {kLabelFace, 8, {560, 72, 650, 92}, "\xCE\xA9"},
+    {kLabelFace, 8, {560, 115, 650, 135}, "\xCE\xA9"},
+    {kLabelFace, 7, {480, 90, 680, 110}, "____________________"},
+    {kLcdFace, 14, {480, 65, 650, 90}, ""},
+    {kLcdFace, 14, {480, 97, 650, 112}, ""},
+    {kLcdFace, 14, {480, 129, 580, 154}, ""},
+    {kLcdFace, 14, {580, 130, 650, 155}, ""},
+    {kLcdFace, 14, {475, 82, 515, 102}, ""},
+    {kLcdFace, 14, {475, 125, 515, 145}, ""},
+    {kLcdFace, 14, {475, 62, 515, 82}, ""},
+    {kLcdFace, 14, {475, 105, 515, 125}, ""},
+    {kLcdFace, 14, {525, 72, 565, 92}, ""},
+    {kLcdFace, 14, {525, 115, 565, 135}, ""},
+    {kLabelFace, 8, {490, 45, 590, 70}, ""},
+    {kLabelFace, 8, {490, 140, 590, 165}, ""},
+};
+
+// The amplifier's mode, which the comms worker writes under the system's lock.
+std::uint32_t ModeOf(CZelSeriesDevice& amp) {
+  CSingleLock lock(amp.GetSystem()->GetLock());
+  return amp.GetMode();
+}
+
+// Level LED thresholds (V), top LED first.
+constexpr float kLevelThresholds[5] = {36.0f, 27.0f, 18.0f, 9.0f, 0.5f};
+
+}  // namespace
+
+int CZelSeriesControlPanel::s_instances = 0;
+
+std::string FormatZelUpTime(std::uint32_t s) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d:%02d:%02d\n", int(s / 604800u), int(s % 604800u / 86400u),
+                int(s % 86400u / 3600u), int(s % 3600u / 60u), int(s % 60u));
+  return buffer;
+}
+
+CZelSeriesControlPanel::CZelSeriesControlPanel() = default;
+
+CZelSeriesControlPanel::~CZelSeriesControlPanel() {
+  // The background is shared: the base must not free it.
+  SetBackgroundImage(nullptr);
+  if (m_counted && --s_instances == 0) {
+    for (auto& [id, image] : Skins()) DeleteImage(image);
+    Skins().clear();
+  }
+}
+
+bool CZelSeriesControlPanel::AreSkinsLoaded() { return !Skins().empty(); }
+
+CZelSeriesDevice* CZelSeriesControlPanel::Amp() const { return dynamic_cast<CZelSeriesDevice*>(GetDevice()); }
+
+int CZelSeriesControlPanel::ChannelCount() const {
+  const CDevice* device = GetDevice();
+  return device ? GetZelSeriesChannelCount(device->GetTypeCode()) : 2;
+}
+
+bool CZelSeriesControlPanel::Create() {
+  ++s_instances;
+  m_counted = true;
+  if (Skins().empty()) {
+    for (const auto& skin : kSkins) {
+      auto* image = new CBitmapImage;
+      image->LoadFromResource(skin.png ? CBitmapImage::kResourcePng : CBitmapImage::kResourceBmp, skin.id);
+      Skins()[skin.id] = image;
+    }
+  }
+  SetBackgroundImage(Skin(4126));
+
+  auto add = [this](auto* widget) {
+    AddControl(widget);
+    return widget;
+  };
+  const CRect plateBounds = SizedFrom(0, 0, kZelSkinChannelCover);
+  for (int ch = 0; ch < 4; ++ch) {
+    const int x = 68 + 84 * ch;
+    m_plates[std::size_t(ch)] = add(new CBitmapObject(this, 67 + ch, Skin(kZelSkinPlateA + std::uint32_t(ch)),
+                                                      CRect{x, 35, x + plateBounds.right, 35 + plateBounds.bottom}));
+  }
+  m_onlineStrip = add(new CBitmapObject(this, 71, Skin(kZelSkinOnlineStrip), SizedFrom(7, 161, kZelSkinOnlineStrip)));
+  m_offlineStrip =
+      add(new CBitmapObject(this, 72, Skin(kZelSkinOfflineStrip), SizedFrom(7, 161, kZelSkinOfflineStrip)));
+  m_standbyCover =
+      add(new CBitmapObject(this, 71, Skin(kZelSkinStandbyCover), SizedFrom(471, 45, kZelSkinStandbyCover)));
+
+  for (int ch = 0; ch < 4; ++ch) {
+    const auto c = std::size_t(ch);
+    const int dx = 84 * ch;
+    CKnob* knob = add(new CKnob(this, kZelParamGain + ch, CRect{95 + dx, 65, 123 + dx, 93}));
+    knob->m_minimum = -60;
+    knob->m_maximum = 0;
+    knob->m_tickLength = 3;
+    m_knobs[c] = knob;
+    m_gainTexts[c] = add(new CTextControl(this, kZelParamGain + ch, true, kNameFace, 8, kWhite, 0x165,
+                                          CRect{90 + dx, 106, 127 + dx, 117}));
+    m_mutes[c] = add(new CBmpButton(this, kZelParamMute + ch, Skin(kZelSkinButton),
+                                    SizedFrom(83 + dx, 133, kZelSkinButton), 0x10C));
+    m_solos[c] = add(new CBmpButton(this, kZelParamSolo + ch, Skin(kZelSkinButton),
+                                    SizedFrom(119 + dx, 133, kZelSkinButton), 0x100C));
+    CTextControl* name = add(new CTextControl(this, kZelParamChannelName + ch, true, kNameFace, 7, kWhite, 2,
+                                              CRect{70 + dx, 148, 150 + dx, 160}));
+    name->SetMaxLength(16);
+    m_names[c] = name;
+    m_limits[c] = add(new CBitmapLED(this, kZelParamLimit + ch, Skin(kZelSkinLedRed), SizedFrom(69 + dx, 60, kZelSkinLedRed)));
+    for (int j = 0; j < 5; ++j) {
+      const CRect r = SizedFrom(69 + dx, 73 + 9 * j, kZelSkinLedRed);
+      m_levels[c][std::size_t(j)] = add(new CBitmapLED(this, 1 + ch, Skin(kZelSkinLedLevel), r));
+    }
+    m_oks[c] = add(new CBitmapLED(this, kZelParamOk + ch, Skin(kZelSkinLedGreen), SizedFrom(453, 109 + 9 * ch, kZelSkinLedGreen)));
+    m_checks[c] =
+        add(new CBitmapLED(this, kZelParamCheck + ch, Skin(kZelSkinLedRed), SizedFrom(453, 67 + 9 * ch, kZelSkinLedRed)));
+  }
+
+  for (int k = 0; k < 7; ++k) {
+    const std::uint32_t image = k < 4 ? kZelSkinLedGreen : k < 6 ? kZelSkinLedAmber : kZelSkinLedRed;
+    m_temperature[std::size_t(k)] = add(new CBitmapLED(this, kTemperatureId, Skin(image), SizedFrom(650, 128 - 9 * k, image)));
+  }
+  auto led = [&](int id, std::uint32_t image, int x, int y) {
+    return add(new CBitmapLED(this, id, Skin(image), SizedFrom(x, y, image)));
+  };
+  m_mono = led(kZelParamMonoLed, kZelSkinLedGreen, 752, 67);
+  m_bridge = led(kZelParamBridgeLed, kZelSkinLedRed, 752, 102);
+  m_stereo = led(kZelParamStereoLed, kZelSkinLedAmber, 752, 84);
+  m_active = led(kZelParamActiveLed, kZelSkinLedGreen, 825, 84);
+  m_standbyLed = led(kZelParamStandbyLed, kZelSkinLedRed, 825, 102);
+  m_protect = led(kZelParamProtectLed, kZelSkinLedRed, 650, 59);
+
+  auto button = [&](int id, int x, int y) {
+    return add(new CBmpButton(this, id, Skin(kZelSkinButton), SizedFrom(x, y, kZelSkinButton), kButtonFace));
+  };
+  m_standbyButton = button(kZelParamStandby, 822, 116);
+  m_pageButton = button(kZelParamPanelPage, 449, 141);
+  m_identifyButton = button(kZelParamIdentify, 647, 141);
+  m_channelCover = add(new CBitmapObject(this, 49, Skin(kZelSkinChannelCover), SizedFrom(55, 27, kZelSkinChannelCover),
+                                         kBitmapHalfOpacity));
+  m_statusCover = add(new CBitmapObject(this, 50, Skin(kZelSkinStatusCover), SizedFrom(710, 27, kZelSkinStatusCover),
+                                        kBitmapHalfOpacity));
+  m_ampName = add(new CTextControl(this, kZelParamAmpName, true, kNameFace, 14, kWhite, kTextCentre,
+                                   CRect{445, 0, 839, 25}));
+  m_ampName->SetMaxLength(40);
+
+  for (int row = 0; row < kDisplayTexts; ++row) {
+    const DisplayRow& d = kDisplayRows[row];
+    CTextControl* text = add(new CTextControl(this, kDisplayId, false, d.face, d.points, kDisplayInk, 0, d.rect));
+    text->SetText(d.text);
+    m_display[std::size_t(row)] = text;
+  }
+  return true;
+}
+
+void CZelSeriesControlPanel::Redraw(const CRect& rect) { RedrawRect(&rect, true, true); }
+
+void CZelSeriesControlPanel::UpdateAllControls() {
+  CZelSeriesDevice* amp = Amp();
+  if (!amp) return;
+  const CSize size = amp->GetPanelSize();
+  CreateBackBuffer(size.cx, size.cy);
+
+  const std::uint32_t type = amp->GetTypeCode();
+  SetBackgroundImage(Skin(BackgroundOf(type)));
+  const int channels = ChannelCount();
+  for (int ch = 2; ch < 4; ++ch) m_plates[std::size_t(ch)]->SetVisible(type == 55);
+  if (type == 55) {
+    m_mono->SetVisible(false);
+    for (int ch = 0; ch < 4; ++ch) {
+      m_oks[std::size_t(ch)]->SetRect(SizedFrom(453, 100 + 9 * ch, kZelSkinLedGreen));
+      m_checks[std::size_t(ch)]->SetRect(SizedFrom(453, 58 + 9 * ch, kZelSkinLedGreen));
+    }
+  }
+  for (int ch = 0; ch < 4; ++ch) {
+    const auto c = std::size_t(ch);
+    const bool shown = ch < channels;
+    for (CControlObject* w : std::initializer_list<CControlObject*>{m_knobs[c], m_gainTexts[c], m_mutes[c], m_solos[c],
+                                                                     m_names[c], m_limits[c], m_oks[c], m_checks[c]})
+      w->SetVisible(shown);
+    for (CBitmapLED* level : m_levels[c]) level->SetVisible(shown);
+  }
+  const bool online = amp->IsConnected();
+  m_onlineStrip->SetVisible(online);
+  m_offlineStrip->SetVisible(!online);
+  ApplyPermissions(false);
+
+  for (int ch = 0; ch < 4; ++ch) {
+    const auto c = std::size_t(ch);
+    const CParamValue gain = amp->GetCurrentValue(kZelParamGain + ch);
+    m_knobs[c]->UpdateFromParameter(gain);
+    m_gainTexts[c]->UpdateFromParameter(gain);
+    m_mutes[c]->UpdateFromParameter(amp->GetCurrentValue(kZelParamMute + ch));
+    m_solos[c]->UpdateFromParameter(amp->GetCurrentValue(kZelParamSolo + ch));
+    m_names[c]->UpdateFromParameter(amp->GetCurrentValue(kZelParamChannelName + ch));
+    m_limits[c]->UpdateFromParameter(amp->GetCurrentValue(kZelParamLimit + ch));
+    m_oks[c]->UpdateFromParameter(amp->GetCurrentValue(kZelParamOk + ch));
+    m_checks[c]->UpdateFromParameter(amp->GetCurrentValue(kZelParamCheck + ch));
+  }
+  m_ampName->UpdateFromParameter(amp->GetCurrentValue(kZelParamAmpName));
+  m_mono->UpdateFromParameter(amp->GetCurrentValue(kZelParamMonoLed));
+  m_bridge->UpdateFromParameter(amp->GetCurrentValue(kZelParamBridgeLed));
+  m_stereo->UpdateFromParameter(amp->GetCurrentValue(kZelParamStereoLed));
+  m_active->UpdateFromParameter(amp->GetCurrentValue(kZelParamActiveLed));
+  m_standbyLed->UpdateFromParameter(amp->GetCurrentValue(kZelParamStandbyLed));
+  m_protect->UpdateFromParameter(amp->GetCurrentValue(kZelParamProtectLed));
+
+  RefreshInfoDisplay(true);
+  UpdateStateWidgets(ModeOf(*amp));
+  m_standbyCover->SetVisible(amp->IsInStandby());
+  RefreshLevelMeters();
+  RedrawRect(nullptr, true, true);
+}
+
+void CZelSeriesControlPanel::ApplyPermissions(bool redraw) {
+  std::uint64_t mask = 0;
+  if (const CDevice* device = GetDevice(); device && device->GetSystem()) {
+    const CSystem& system = *device->GetSystem();
+    const int index = system.GetCurrentUser();
+    // Without a current user nothing is withheld; the system keeps the index valid.
+    if (index >= 0 && std::size_t(index) < system.GetUsers().size())
+      mask = system.GetUsers()[std::size_t(index)]->GetRestrictionMask();
+  }
+  const bool covered = (mask & kRestrictUseDeviceControls) != 0;
+  m_channelCover->SetVisible(covered);
+  m_statusCover->SetVisible(covered);
+  const bool editable = (mask & kRestrictEditDeviceProperties) == 0;
+  m_ampName->SetEditable(editable);
+  for (int ch = 0; ch < ChannelCount(); ++ch) m_names[std::size_t(ch)]->SetEditable(editable);
+  if (redraw) RedrawRect(nullptr, true, true);
+}
+
+void CZelSeriesControlPanel::UpdateOnlineStatus(bool online) {
+  m_onlineStrip->SetVisible(online);
+  m_offlineStrip->SetVisible(!online);
+  const CRect strip = m_onlineStrip->GetRect();
+  RedrawRect(&strip, true, false);
+  RefreshInfoDisplay(true);
+  RefreshLevelMeters();
+}
+
+void CZelSeriesControlPanel::DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y) {
+  if (message == WM_LBUTTONDBLCLK && kPageArea.Contains(CPoint{x, y})) {
+    if (CDevice* device = GetDevice()) {
+      CParamValue step;
+      step.id = kZelParamPanelPage;
+      step.kind = kParamKindNone;
+      device->ApplyControlChange(step);
+    }
+    return;
+  }
+  CControlPanelWnd::DispatchMouseMessage(message, flags, x, y);
+}
+
+void CZelSeriesControlPanel::RefreshState(bool redraw) {
+  CZelSeriesDevice* amp = Amp();
+  if (!amp) return;
+  UpdateStateWidgets(ModeOf(*amp));
+  const bool standby = amp->IsInStandby();
+  if (m_standbyCover->IsVisible() == standby) return;
+  m_standbyCover->SetVisible(standby);
+  if (redraw) Redraw(m_standbyCover->GetRect());
+}
+
+void CZelSeriesControlPanel::UpdateStateWidgets() {
+  if (CZelSeriesDevice* amp = Amp()) UpdateStateWidgets(ModeOf(*amp));
+}
+
+void CZelSeriesControlPanel::UpdateStateWidgets(std::uint32_t mode) {
+  const std::size_t c = ChannelCount() == 4 ? 3 : 1;
+  const bool shown = mode != 1 && mode != 3;
+  for (CControlObject* w : std::initializer_list<CControlObject*>{m_mutes[c], m_solos[c], m_knobs[c], m_gainTexts[c],
+                                                                   m_names[c], m_plates[c], m_limits[c]})
+    w->SetVisible(shown);
+  for (CBitmapLED* level : m_levels[c]) level->SetVisible(shown);
+  for (CBitmapLED* level : m_levels[c]) Redraw(level->GetRect());
+  for (CControlObject* w : std::initializer_list<CControlObject*>{m_mutes[c], m_solos[c], m_plates[c], m_names[c],
+                                                                   m_limits[c]})
+    Redraw(w->GetRect());
+}
+
+void CZelSeriesControlPanel::ReleaseActiveWidgetAndRedraw() {
+  SetActiveObject(nullptr);
+  RedrawRect(nullptr, true, true);
+}
+
+void CZelSeriesControlPanel::SetLedLit(CBitmapLED* led, bool lit) {
+  if (led->IsLit() == lit) return;
+  led->SetLit(lit);
+  Redraw(led->GetRect());
+}
+
+void CZelSeriesControlPanel::RefreshLevelMeters() {
+  CZelSeriesDevice* amp = Amp();
+  if (!amp) return;
+  ZelSeriesMeters meters;
+  std::int32_t temperature = 0;
+  bool live = false;
+  {
+    CSingleLock lock(amp->GetSystem()->GetLock());
+    meters = amp->GetMeters();
+    live = amp->IsConnected() && !amp->IsInStandby();
+    temperature = live ? amp->GetTemperature() : 0;
+  }
+  for (int ch = 0; ch < ChannelCount(); ++ch) {
+    const float v = live ? meters.outputVoltage[std::size_t(ch)] : 0.0f;
+    for (int j = 0; j < 5; ++j) SetLedLit(m_levels[std::size_t(ch)][std::size_t(j)], v > kLevelThresholds[j]);
+  }
+  for (int k = 0; k < 7; ++k)
+    SetLedLit(m_temperature[std::size_t(k)], std::uint32_t(temperature) >= std::uint32_t(30 + 10 * k));
+}
+
+void CZelSeriesControlPanel::SetDisplayText(int row, const std::string& text, bool forced) {
+  CTextControl* control = m_display[std::size_t(row)];
+  if (control->GetText() == text) return;
+  control->SetText(text);
+  if (!forced) Redraw(control->GetRect());
+}
+
+void CZelSeriesControlPanel::ShowDisplayRows(std::initializer_list<int> shown, std::initializer_list<int> hidden) {
+  for (int row : shown) m_display[std::size_t(row)]->SetVisible(true);
+  for (int row : hidden) m_display[std::size_t(row)]->SetVisible(false);
+}
+
+void CZelSeriesControlPanel::RefreshInfoDisplay(bool force) {
+  CZelSeriesDevice* amp = Amp();
+  if (!amp) return;
+  std::uint32_t page = 0;
+  std::uint8_t notInProtect = 1;
+  bool connected = false;
+  bool standby = false;
+  std::int32_t temperature = 0;
+  std::uint32_t counter1 = 0;
+  std::uint32_t counter2 = 0;
+  std::uint16_t cycles = 0;
+  ZelSeriesMeters meters;
+  {
+    CSingleLock lock(amp->GetSystem()->GetLock());
+    page = amp->GetDisplayPage();
+    notInProtect = amp->GetNotInProtect();
+    connected = amp->IsConnected();
+    standby = amp->IsInStandby();
+    temperature = amp->GetTemperature();
+    counter1 = amp->GetUpTimeCounter1();
+    counter2 = amp->GetUpTimeCounter2();
+    cycles = amp->GetPowerCycleCount();
+    meters = amp->GetMeters();
+  }
+
+  const std::uint32_t ink = notInProtect != 0 ? kDisplayInk : kProtectInk;
+  if (ink != m_display[kRowTotalLabel]->GetBrushColour() || force) {
+    for (CTextControl* text : m_display) text->SetBrushColour(ink);
+    force = true;
+  }
+
+  if (page == 0) {
+    if (force)
+      ShowDisplayRows({0, 1, 2, 3, 5, 13, 14, 15, 16}, {4, 6, 7, 8, 9, 10, 11, 12, 17, 18, 19, 20, 21, 22, 23, 24});
+    SetDisplayText(kRowTotal, FormatZelUpTime(counter1), force);
+    SetDisplayText(kRowCurrent, FormatZelUpTime(counter1 - counter2), force);
+    SetDisplayText(kRowCycles, FormatInt("%.6d", cycles), force);
+    const bool none = !connected || standby || temperature == 0;
+    SetDisplayText(kRowTemp, none ? std::string("--") : FormatInt("%.2d", temperature), force);
+  } else if (page == 1 || page == 2) {
+    if (force) ShowDisplayRows({3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 16, 17, 18, 19, 20, 21, 22, 23, 24}, {0, 1, 2, 13, 14, 15});
+    SetDisplayText(kRowTemp, FormatInt("%.2d", connected && !standby ? temperature : 0), force);
+    const std::size_t first = page == 1 ? 0 : 2;
+    const std::size_t second = first + 1;
+    SetDisplayText(kRowVoltage1, Format("%.1f", meters.outputVoltage[first]), force);
+    SetDisplayText(kRowVoltage2, Format("%.1f", meters.outputVoltage[second]), force);
+    SetDisplayText(kRowCurrent1, Format("%.1f", meters.outputCurrent[first]), force);
+    SetDisplayText(kRowCurrent2, Format("%.1f", meters.outputCurrent[second]), force);
+    auto impedance = [&](std::size_t ch) -> std::string {
+      const float current = meters.outputCurrent[ch];
+      if (meters.loadMonitorState[ch] != 0 || !connected || current < 0.1f || (ch == 0 && standby))
+        return "--";
+      const int tenths = int(meters.outputVoltage[ch] / current * 10.0f);
+      return Format("%.1f", double(tenths) / 10.0);
+    };
+    SetDisplayText(kRowImpedance1, impedance(first), force);
+    SetDisplayText(kRowImpedance2, impedance(second), force);
+    if (force) {
+      SetDisplayText(kRowChannel1, page == 1 ? "Channel A" : "Channel C", true);
+      SetDisplayText(kRowChannel2, page == 1 ? "Channel B" : "Channel D", true);
+    }
+  }
+  if (force) Redraw(kDisplayArea);
+}

@@ -1,0 +1,252 @@
+// Device panel windows opened by the frame: who may open one, where it goes and how big it is,
+// bringing an open one to the top, closing, and reopening the panels a file was saved with.
+#include <QMdiSubWindow>
+#include <cstdlib>
+
+#include "app/CommandIds.h"
+#include "app/MdiClient.h"
+#include "core/DeviceFactory.h"
+#include "core/User.h"
+#include "core/Zone.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "panels/BitmapObject.h"
+#include "panels/PanelClasses.h"
+#include "panels/TextControl.h"
+#include "panels/ZelSeriesControlPanel.h"
+#include "tests/app/FrameFixture.h"
+#include "tests/panels/PanelTestSupport.h"
+#include "tests/support/FileTestDevices.h"
+#include "ui/ChildFrame.h"
+
+namespace {
+
+// A test device whose panel size the test chooses.
+class CSizedTestDevice : public CTestDevice {
+ public:
+  using CTestDevice::CTestDevice;
+  CSize GetPanelSize() override { return size; }
+  CSize size{CWidgetTestPanel::kWidth, CWidgetTestPanel::kHeight};
+};
+
+CDevice* CreateSizedTestDevice(CSystem* system, IMessageSink* frame, std::uint32_t, std::uint32_t deviceId,
+                               std::uint32_t) {
+  return new CSizedTestDevice(system, deviceId, frame);
+}
+
+class PanelWindowsTest : public FrameTest {
+ protected:
+  void SetUp() override {
+    FrameTest::SetUp();
+    RegisterControlPanelClass("CTestControlPanel", &CWidgetTestPanel::CreateObject);
+    RegisterDeviceCreator(CTestDevice::kTypeCode, &CreateSizedTestDevice);
+    RegisterFileTestDevices();
+    MakeFrame();
+  }
+  void TearDown() override {
+    frame.reset();
+    ClearControlPanelClassesForTests();
+  }
+
+  CSizedTestDevice* AddDevice(std::uint32_t id) {
+    CSystem& system = frame->GetSystem();
+    auto* device = static_cast<CSizedTestDevice*>(system.CreateDevice(id, CTestDevice::kTypeCode, 0));
+    system.AppendDevice(device);
+    system.GetZones()[0]->AppendDevice(device);
+    return device;
+  }
+  QList<QMdiSubWindow*> Windows() { return frame->GetMdiClient().subWindowList(); }
+  static CWidgetTestPanel* PanelOf(CDevice* device) { return dynamic_cast<CWidgetTestPanel*>(device->GetControlPanel()); }
+  static void DeleteClosedWindows() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+};
+
+}  // namespace
+
+TEST_F(PanelWindowsTest, Open_NeverPlacedPanel_IsSizedToThePanelAndBound) {
+  CSizedTestDevice* device = AddDevice(3);
+  device->SetName("Stage Left");
+  frame->GetSystem().SetModified(false);
+  frame->OpenDevicePanel(device, true);
+  ASSERT_EQ(Windows().size(), 1);
+  CWidgetTestPanel* panel = PanelOf(device);
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->GetDevice(), device);
+  EXPECT_EQ(panel->createCount, 1);
+  EXPECT_EQ(panel->updateAllCount, 1);
+  EXPECT_EQ(panel->size(), QSize(CWidgetTestPanel::kWidth, CWidgetTestPanel::kHeight));
+  QMdiSubWindow* window = Windows()[0];
+  EXPECT_EQ(window->windowTitle().toStdString(), "Stage Left - ID: 3");
+  EXPECT_TRUE(window->isVisible());
+  // The frame recorded where it went.
+  const CWindowPlacement placement = device->GetPanelPlacement();
+  EXPECT_EQ(placement.normalPosition.right - placement.normalPosition.left, window->width());
+  EXPECT_EQ(placement.normalPosition.left, window->x());
+  EXPECT_EQ(placement.normalPosition.top, window->y());
+  EXPECT_EQ(device->GetPanelOrder(), 1);
+  EXPECT_TRUE(frame->GetSystem().IsModified());
+  if (const char* png = std::getenv("ORVAK_SAVE_FRAME_PNG")) frame->grab().save(QString::fromUtf8(png));
+}
+
+TEST_F(PanelWindowsTest, Open_AnOpenPanel_BringsItBackWithoutASecondWindow) {
+  CSizedTestDevice* first = AddDevice(1);
+  CSizedTestDevice* second = AddDevice(2);
+  frame->OpenDevicePanel(first, true);
+  frame->OpenDevicePanel(second, true);
+  // Panels never placed are spread by the area, not stacked on one spot, and keep that place.
+  EXPECT_NE(Windows()[0]->pos(), Windows()[1]->pos());
+  EXPECT_EQ(second->GetPanelPlacement().normalPosition.left, Windows()[1]->x());
+  EXPECT_EQ(first->GetPanelOrder(), 1);
+  EXPECT_EQ(second->GetPanelOrder(), 2);
+  QMdiSubWindow* window = Windows()[0];
+  window->showMinimized();
+  frame->OpenDevicePanel(first, true);
+  EXPECT_EQ(Windows().size(), 2);
+  EXPECT_FALSE(window->isMinimized());
+  EXPECT_EQ(first->GetPanelOrder(), 2);
+  EXPECT_EQ(second->GetPanelOrder(), 1);
+  EXPECT_EQ(PanelOf(first)->createCount, 1);
+}
+
+TEST_F(PanelWindowsTest, Open_IsRefusedSilentlyWithoutAPanelClassOrAccess) {
+  CSystem& system = frame->GetSystem();
+  CDevice* plain = system.CreateDevice(4, CFileTestDevice::kPlainType, 0);
+  system.AppendDevice(plain);
+  frame->OpenDevicePanel(plain, true);
+  EXPECT_TRUE(Windows().isEmpty());
+  EXPECT_EQ(plain->GetControlPanel(), nullptr);
+  // A user who may not use the device.
+  CSizedTestDevice* device = AddDevice(5);
+  auto* guest = new CUser("Guest", "pw");
+  guest->SetRestrictionMask(0x2);
+  system.GetUsers().push_back(guest);
+  system.SetCurrentUser(int(system.GetUsers().size()) - 1);
+  frame->OpenDevicePanel(device, true);
+  EXPECT_TRUE(Windows().isEmpty());
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(PanelWindowsTest, Messages_OpenAndResizeThePanelWindow) {
+  CSizedTestDevice* device = AddDevice(6);
+  frame->PostMessage(FrameMsg::kOpenDevicePanel, reinterpret_cast<WPARAM>(device), 0);
+  ProcessEvents();
+  ASSERT_NE(PanelOf(device), nullptr);
+  device->size = CSize{420, 150};
+  frame->PostMessage(FrameMsg::kResizeDevicePanel, reinterpret_cast<WPARAM>(device), 0);
+  ProcessEvents();
+  EXPECT_EQ(PanelOf(device)->size(), QSize(420, 150));
+}
+
+TEST_F(PanelWindowsTest, ZelAmplifier_OpensItsOwnPanelFromTheRackAtItsSize) {
+  RegisterAmplifierFamilies();
+  RegisterDevicePanelClasses();
+  CSystem& system = frame->GetSystem();
+  CDevice* amp = system.CreateDevice(4, 51, 0);
+  amp->SetName("Stage");
+  system.AppendDevice(amp);
+  system.GetZones()[0]->AppendDevice(amp);
+  // What a double-click on its tile posts.
+  frame->PostMessage(FrameMsg::kOpenDevicePanel, reinterpret_cast<WPARAM>(amp), 0);
+  ProcessEvents();
+  auto* panel = dynamic_cast<CZelSeriesControlPanel*>(amp->GetControlPanel());
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->size(), QSize(887, 189));
+  EXPECT_EQ(panel->GetAmpName()->GetText(), "Stage");
+  EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
+}
+
+TEST_F(PanelWindowsTest, ClosingOrDeleting_TheDeviceWindowUnbindsThePanel) {
+  CSizedTestDevice* device = AddDevice(7);
+  frame->OpenDevicePanel(device, true);
+  Windows()[0]->close();
+  DeleteClosedWindows();
+  EXPECT_TRUE(Windows().isEmpty());
+  EXPECT_EQ(device->GetControlPanel(), nullptr);
+  EXPECT_EQ(device->GetPanelOrder(), 0);
+  frame->OpenDevicePanel(device, true);
+  ASSERT_EQ(Windows().size(), 1);
+  ASSERT_TRUE(frame->GetSystem().DeleteDevice(frame->GetSystem().GetDeviceIndex(device)));
+  EXPECT_TRUE(Windows().isEmpty());
+}
+
+TEST_F(PanelWindowsTest, OpenFile_ReopensThePanelsThatWereOpenWhereTheyWere) {
+  CSystem& system = frame->GetSystem();
+  CSizedTestDevice* open = AddDevice(8);
+  AddDevice(9);
+  frame->OpenDevicePanel(open, true);
+  QMdiSubWindow* window = Windows()[0];
+  window->move(40, 50);
+  static_cast<CChildFrame*>(window)->SavePlacement();
+  const CWindowPlacement placement = open->GetPanelPlacement();
+  const std::string path = PathOf("panels.ovd");
+  ASSERT_TRUE(system.SaveFile(path));
+  system.SetModified(false);
+
+  frame->OnFileNew();
+  DeleteClosedWindows();
+  EXPECT_TRUE(Windows().isEmpty());
+  ASSERT_TRUE(frame->OpenFilePath(path));
+  ASSERT_EQ(system.GetDeviceCount(), 2);
+  CDevice* reopened = system.GetDevice(0);
+  ASSERT_NE(PanelOf(reopened), nullptr);
+  EXPECT_EQ(system.GetDevice(1)->GetControlPanel(), nullptr);
+  ASSERT_EQ(Windows().size(), 1);
+  EXPECT_EQ(Windows()[0]->pos(), QPoint(40, 50));
+  EXPECT_EQ(reopened->GetPanelPlacement(), placement);
+  EXPECT_FALSE(system.IsModified());
+  // Saved again, the file still says the panel is open.
+  const std::string again = PathOf("again.ovd");
+  ASSERT_TRUE(system.SaveFile(again));
+  frame->OnFileNew();
+  ASSERT_TRUE(frame->OpenFilePath(again));
+  EXPECT_NE(PanelOf(system.GetDevice(0)), nullptr);
+}
+
+TEST_F(PanelWindowsTest, CaptionMessage_RenamesThePanelFrameOnlyWhileThePanelIsOpen) {
+  CSizedTestDevice* device = AddDevice(10);
+  frame->OpenDevicePanel(device, true);
+  CControlPanel* panel = device->GetControlPanel();
+  const QString title = frame->windowTitle();
+  device->SetName("Delay Tower");
+  frame->PostMessage(FrameMsg::kPanelCaption, reinterpret_cast<WPARAM>(panel), 0);
+  ProcessEvents();
+  EXPECT_EQ(Windows()[0]->windowTitle().toStdString(), "Delay Tower - ID: 10");
+  EXPECT_EQ(frame->windowTitle(), title);
+  // A message about a panel that has closed since is dropped.
+  frame->PostMessage(FrameMsg::kPanelCaption, reinterpret_cast<WPARAM>(panel), 0);
+  Windows()[0]->close();
+  DeleteClosedWindows();
+  ProcessEvents();
+  EXPECT_EQ(frame->windowTitle(), title);
+}
+
+namespace {
+
+// A panel that cannot build itself.
+class CFailingPanel : public CWidgetTestPanel {
+ public:
+  static CControlPanelWnd* CreateObject() { return new CFailingPanel; }
+  bool Create() override { return false; }
+};
+
+}  // namespace
+
+TEST_F(PanelWindowsTest, APanelThatCannotBeBuilt_OpensNothingAndKeepsTheStoredLayout) {
+  CSystem& system = frame->GetSystem();
+  frame->OpenDevicePanel(AddDevice(11), true);
+  const std::string path = PathOf("failing.ovd");
+  ASSERT_TRUE(system.SaveFile(path));
+  frame->OnFileNew();
+  RegisterControlPanelClass("CTestControlPanel", &CFailingPanel::CreateObject);
+  ASSERT_TRUE(frame->OpenFilePath(path));
+  DeleteClosedWindows();
+  EXPECT_TRUE(Windows().isEmpty());
+  CDevice* device = system.GetDevice(0);
+  EXPECT_EQ(device->GetControlPanel(), nullptr);
+  EXPECT_TRUE(device->WasPanelOpenWhenStored());
+  // Saved now and opened with a panel that works, the panel comes back.
+  const std::string again = PathOf("again.ovd");
+  ASSERT_TRUE(system.SaveFile(again));
+  frame->OnFileNew();
+  RegisterControlPanelClass("CTestControlPanel", &CWidgetTestPanel::CreateObject);
+  ASSERT_TRUE(frame->OpenFilePath(again));
+  EXPECT_NE(PanelOf(system.GetDevice(0)), nullptr);
+}

@@ -1,0 +1,514 @@
+// The Zel amplifier panel: its widgets for two- and four-channel models, the refresh from the
+// amplifier, meters, the information display, the user's rights, the drawing, and the panel
+// against the simulated amplifier on the bus.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "core/BitmapImage.h"
+#include "core/Security.h"
+#include "core/SystemMessages.h"
+#include "core/User.h"
+#include "panels/BitmapObject.h"
+#include "panels/BmpButton.h"
+#include "panels/Knob.h"
+#include "panels/PanelClasses.h"
+#include "panels/TextControl.h"
+#include "panels/ZelSeriesControlPanel.h"
+#include "platform/Image.h"
+#include "platform/MouseMessages.h"
+#include "tests/devices/amplifier/ZelAmpFixture.h"
+#include "tools/devsim/SimZelAmp.h"
+
+namespace {
+
+using Panel = CZelSeriesControlPanel;
+
+// Opens a panel on the device as the main frame does: bound, built, refreshed.
+std::unique_ptr<Panel> OpenPanel(CZelSeriesDevice& amp) {
+  auto panel = std::make_unique<Panel>();
+  panel->SetDevice(&amp);
+  amp.SetControlPanel(panel.get());
+  EXPECT_TRUE(panel->Create());
+  panel->UpdateAllControls();
+  return panel;
+}
+
+void Click(Panel& panel, const CControlObject* widget) {
+  const CRect r = widget->GetRect();
+  const int x = (r.left + r.right) / 2;
+  const int y = (r.top + r.bottom) / 2;
+  panel.DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, x, y);
+  panel.DispatchMouseMessage(WM_LBUTTONUP, 0, x, y);
+}
+
+// Leaves the drawing for looking at when ORVAK_PANEL_PNG_DIR names a folder.
+void Save(const CImage& image, const char* name) {
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
+    image.Native().save(QString::fromLocal8Bit(dir) + QStringLiteral("/") + QString::fromUtf8(name));
+}
+
+int CountLit(const std::array<CBitmapLED*, 5>& leds) {
+  int n = 0;
+  for (const CBitmapLED* led : leds) n += led->IsLit() ? 1 : 0;
+  return n;
+}
+
+class ZelPanelTest : public ZelAmpFixture {
+ protected:
+  void TearDown() override {
+    panel.reset();
+    ZelAmpFixture::TearDown();
+  }
+  CZelSeriesDevice& Open(std::uint32_t type = 51) {
+    amp = Add(type);
+    Connect(*amp);
+    ReadOut(*amp);
+    panel = OpenPanel(*amp);
+    return *amp;
+  }
+  void Counters(std::uint32_t up1, std::uint32_t up2, std::uint16_t cycles) {
+    Bytes u(11, 0);
+    for (int i = 0; i < 4; ++i) {
+      u[std::size_t(i)] = std::uint8_t(up1 >> (24 - 8 * i));
+      u[std::size_t(4 + i)] = std::uint8_t(up2 >> (24 - 8 * i));
+    }
+    u[8] = std::uint8_t(cycles >> 8);
+    u[9] = std::uint8_t(cycles);
+    Deliver(*amp, 0x41, ZelReply(*amp, 0x41, 24, u, true));
+  }
+  void Status(std::uint8_t b) { Deliver(*amp, 0x3F, ZelReply(*amp, 0x3F, 12, {b})); }
+  std::string Text(int row) const { return panel->GetDisplayText(row)->GetText(); }
+  void AddUser(std::uint64_t mask) {
+    auto* user = new CUser("Guest", "");
+    user->SetRestrictionMask(mask);
+    system.GetUsers().push_back(user);
+    system.SetCurrentUser(int(system.GetUsers().size()) - 1);
+  }
+
+  CZelSeriesDevice* amp = nullptr;
+  std::unique_ptr<Panel> panel;
+};
+
+// --- Creation ---
+
+struct Model {
+  std::uint32_t type;
+  int channels;
+  int okTop;
+  int checkTop;
+};
+
+class ZelPanelModelTest : public ZelPanelTest, public ::testing::WithParamInterface<Model> {};
+
+TEST_P(ZelPanelModelTest, BuildsEveryWidgetInOrderWithItsRectangleIdAndLook) {
+  const Model m = GetParam();
+  Open(m.type);
+  const auto& list = panel->GetControls();
+  // 4 plates, 3 strips and covers, 13 a channel, 7 + 6 LEDs, 3 buttons, 2 covers, the name, 25 texts.
+  ASSERT_EQ(list.size(), 103u);
+  EXPECT_EQ(list[0], panel->GetPlate(0));
+  EXPECT_EQ(list[4], panel->GetOnlineStrip());
+  EXPECT_EQ(list[7], panel->GetKnob(0));
+  EXPECT_EQ(list[20], panel->GetKnob(1));
+  EXPECT_EQ(list[59], panel->GetTemperatureLed(0));
+  EXPECT_EQ(list[66], panel->GetMonoLed());
+  EXPECT_EQ(list[67], panel->GetBridgeLed());
+  EXPECT_EQ(list[75], panel->GetChannelCover());
+  EXPECT_EQ(list[77], panel->GetAmpName());
+  EXPECT_EQ(list[78], panel->GetDisplayText(0));
+
+  EXPECT_EQ(panel->GetPlate(1)->GetRect(), (CRect{152, 35, 496, 168}));
+  EXPECT_EQ(panel->GetKnob(1)->GetRect(), (CRect{179, 65, 207, 93}));
+  EXPECT_EQ(panel->GetKnob(1)->GetId(), 6);
+  EXPECT_EQ(panel->GetKnob(1)->m_minimum, -60);
+  EXPECT_EQ(panel->GetKnob(1)->m_tickLength, 3);
+  EXPECT_EQ(panel->GetGainText(0)->GetRect(), (CRect{90, 106, 127, 117}));
+  EXPECT_EQ(panel->GetGainText(0)->GetFormatFlags(), 0x165u);
+  EXPECT_EQ(panel->GetMute(1)->GetRect(), (CRect{167, 133, 185, 147}));
+  EXPECT_EQ(panel->GetMute(1)->GetFlags(), 0x10Cu);
+  EXPECT_EQ(panel->GetSolo(0)->GetFlags(), 0x100Cu);
+  EXPECT_EQ(panel->GetSolo(0)->GetId(), 13);
+  EXPECT_EQ(panel->GetNameText(1)->GetRect(), (CRect{154, 148, 234, 160}));
+  EXPECT_EQ(panel->GetNameText(1)->GetMaxLength(), 16);
+  EXPECT_EQ(panel->GetNameText(1)->GetTextStyle().face, "HandelGotDLig");
+  EXPECT_EQ(panel->GetLevelLed(1, 4)->GetRect(), (CRect{153, 109, 166, 114}));
+  EXPECT_EQ(panel->GetLevelLed(1, 4)->GetId(), 2);
+  EXPECT_EQ(panel->GetTemperatureLed(6)->GetRect(), (CRect{650, 74, 663, 79}));
+  EXPECT_EQ(panel->GetStandbyButton()->GetRect(), (CRect{822, 116, 840, 130}));
+  EXPECT_EQ(panel->GetChannelCover()->GetRect(), (CRect{55, 27, 399, 160}));
+  EXPECT_EQ(panel->GetStatusCover()->GetRect(), (CRect{710, 27, 848, 160}));
+  EXPECT_EQ(panel->GetAmpName()->GetMaxLength(), 40);
+  EXPECT_EQ(panel->GetAmpName()->GetText(), "Amp");
+  EXPECT_EQ(panel->GetDisplayText(Panel::kRowTempUnit)->GetText(), "\xC2\xBA" "C");
+  EXPECT_EQ(panel->GetDisplayText(Panel::kRowTotal)->GetTextStyle().face, "LiquidCrystal");
+  EXPECT_EQ(panel->GetDisplayText(Panel::kRowSeparator)->GetText(), std::string(20, '_'));
+
+  // By model: channels shown, plates C and D, the Mono LED and where OK and check sit.
+  for (int ch = 0; ch < 4; ++ch) {
+    const bool shown = ch < m.channels;
+    EXPECT_EQ(panel->GetKnob(ch)->IsVisible(), shown) << ch;
+    EXPECT_EQ(panel->GetMute(ch)->IsVisible(), shown) << ch;
+    EXPECT_EQ(panel->GetLevelLed(ch, 2)->IsVisible(), shown) << ch;
+    EXPECT_EQ(panel->GetCheckLed(ch)->IsVisible(), shown) << ch;
+    EXPECT_EQ(panel->GetPlate(ch)->IsVisible(), shown) << ch;
+    EXPECT_EQ(panel->GetOkLed(ch)->GetRect(), (CRect{453, m.okTop + 9 * ch, 466, m.okTop + 9 * ch + 5}));
+    EXPECT_EQ(panel->GetCheckLed(ch)->GetRect(), (CRect{453, m.checkTop + 9 * ch, 466, m.checkTop + 9 * ch + 5}));
+  }
+  EXPECT_EQ(panel->GetMonoLed()->IsVisible(), m.channels == 2);
+  Save(*panel->GetBackBuffer(), m.channels == 4 ? "zel_panel_4.png" : "zel_panel_2.png");
+  EXPECT_TRUE(panel->GetOnlineStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetOfflineStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetChannelCover()->IsVisible());
+  EXPECT_FALSE(panel->GetStandbyCover()->IsVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, ZelPanelModelTest,
+                         ::testing::Values(Model{51, 2, 109, 67}, Model{55, 4, 100, 58}));
+
+TEST_F(ZelPanelTest, RegisteredUnderTheDevicesPanelClassAndSharesItsSkins) {
+  RegisterDevicePanelClasses();
+  Open(51);
+  EXPECT_EQ(Panel::GetInstanceCount(), 1);
+  EXPECT_TRUE(Panel::AreSkinsLoaded());
+  std::unique_ptr<CControlPanelWnd> second(CreateControlPanel(amp->GetControlPanelClass()));
+  ASSERT_NE(dynamic_cast<Panel*>(second.get()), nullptr);
+  second->SetDevice(amp);
+  second->Create();
+  EXPECT_EQ(Panel::GetInstanceCount(), 2);
+  // The skins are shared, not loaded again.
+  EXPECT_EQ(static_cast<Panel*>(second.get())->GetPlate(0)->GetImage(), panel->GetPlate(0)->GetImage());
+  second.reset();
+  EXPECT_TRUE(Panel::AreSkinsLoaded());
+  panel.reset();
+  EXPECT_EQ(Panel::GetInstanceCount(), 0);
+  EXPECT_FALSE(Panel::AreSkinsLoaded());
+  panel = OpenPanel(*amp);
+  EXPECT_TRUE(Panel::AreSkinsLoaded());
+  EXPECT_EQ(panel->GetPlate(0)->GetImage()->GetWidth(), 71);
+}
+
+// --- Mode, meters and temperature ---
+
+TEST_F(ZelPanelTest, MonoOrBridgeHidesTheUnusedChannel) {
+  Open(51);
+  for (std::uint8_t mode : {1, 3, 2}) {
+    Status(std::uint8_t(0x4F | mode << 4));
+    panel->UpdateStateWidgets();
+    const bool shown = mode == 2;
+    EXPECT_EQ(panel->GetKnob(1)->IsVisible(), shown);
+    EXPECT_EQ(panel->GetPlate(1)->IsVisible(), shown);
+    EXPECT_EQ(panel->GetLevelLed(1, 0)->IsVisible(), shown);
+    EXPECT_TRUE(panel->GetKnob(0)->IsVisible());
+    EXPECT_TRUE(panel->GetOkLed(1)->IsVisible());
+  }
+}
+
+TEST_F(ZelPanelTest, LevelAndTemperatureLedsLightByTheirThresholds) {
+  Open(51);
+  struct Case {
+    float volts;
+    int lit;
+  };
+  for (const Case c : {Case{36.0f, 4}, Case{36.1f, 5}, Case{0.5f, 0}, Case{0.6f, 1}, Case{18.0f, 2}}) {
+    ZelSeriesMeters meters;
+    meters.outputVoltage = {c.volts, 0, 0, 0};
+    amp->SetMetersForTests(meters);
+    panel->RefreshLevelMeters();
+    EXPECT_EQ(CountLit(std::array<CBitmapLED*, 5>{panel->GetLevelLed(0, 0), panel->GetLevelLed(0, 1),
+                                                   panel->GetLevelLed(0, 2), panel->GetLevelLed(0, 3),
+                                                   panel->GetLevelLed(0, 4)}),
+              c.lit)
+        << c.volts;
+    EXPECT_EQ(panel->GetLevelLed(0, 0)->IsLit(), c.volts > 36.0f);
+    EXPECT_FALSE(panel->GetLevelLed(1, 4)->IsLit());
+  }
+  for (const auto& [degrees, lit] : std::vector<std::pair<int, int>>{{29, 0}, {30, 1}, {59, 3}, {90, 7}}) {
+    amp->SetTemperatureForTests(degrees);
+    panel->RefreshLevelMeters();
+    int n = 0;
+    for (int k = 0; k < 7; ++k) n += panel->GetTemperatureLed(k)->IsLit() ? 1 : 0;
+    EXPECT_EQ(n, lit) << degrees;
+    EXPECT_TRUE(panel->GetTemperatureLed(0)->IsLit() == (lit > 0));
+  }
+  // In standby the meters and the bar go dark.
+  amp->SetStatusFlagsForTests(0x01);
+  panel->RefreshLevelMeters();
+  EXPECT_FALSE(panel->GetTemperatureLed(0)->IsLit());
+  EXPECT_FALSE(panel->GetLevelLed(0, 4)->IsLit());
+}
+
+// --- Information display ---
+
+TEST(ZelUpTimeText, WeeksDaysHoursMinutesSeconds) {
+  EXPECT_EQ(FormatZelUpTime(604800 + 86400 + 3600 + 60 + 1), "01:01:01:01:01\n");
+  EXPECT_EQ(FormatZelUpTime(0), "00:00:00:00:00\n");
+  EXPECT_EQ(FormatZelUpTime(59), "00:00:00:00:59\n");
+}
+
+TEST_F(ZelPanelTest, PageZeroShowsCountersAndTemperatureOrDashes) {
+  Open(51);
+  Counters(694861, 61, 42);
+  panel->RefreshInfoDisplay(false);
+  EXPECT_EQ(Text(Panel::kRowTotal), "01:01:01:01:01\n");
+  EXPECT_EQ(Text(Panel::kRowCurrent), "01:01:01:00:00\n");
+  EXPECT_EQ(Text(Panel::kRowCycles), "000042");
+  EXPECT_EQ(Text(Panel::kRowTemp), "30");
+  EXPECT_TRUE(panel->GetDisplayText(Panel::kRowTotalLabel)->IsVisible());
+  EXPECT_FALSE(panel->GetDisplayText(Panel::kRowVoltage1)->IsVisible());
+  // The current up time wraps when the second counter is ahead.
+  Counters(5, 10, 0);
+  panel->RefreshInfoDisplay(false);
+  EXPECT_EQ(Text(Panel::kRowCurrent), FormatZelUpTime(0xFFFFFFFBu));
+  // No temperature, standby, offline: dashes.
+  amp->SetTemperatureForTests(0);
+  panel->RefreshInfoDisplay(false);
+  EXPECT_EQ(Text(Panel::kRowTemp), "--");
+  amp->SetTemperatureForTests(41);
+  amp->SetStatusFlagsForTests(0x01);
+  panel->RefreshInfoDisplay(false);
+  EXPECT_EQ(Text(Panel::kRowTemp), "--");
+  amp->SetStatusFlagsForTests(0);
+  panel->RefreshInfoDisplay(false);
+  EXPECT_EQ(Text(Panel::kRowTemp), "41");
+  amp->OnDisconnected(false);
+  panel->RefreshInfoDisplay(false);
+  EXPECT_EQ(Text(Panel::kRowTemp), "--");
+}
+
+TEST_F(ZelPanelTest, LoadPagesShowVoltsAmpsAndImpedanceAndADoubleClickStepsThem) {
+  Open(55);
+  ZelSeriesMeters meters;
+  meters.outputVoltage = {20.0f, 12.0f, 30.0f, 5.0f};
+  meters.outputCurrent = {2.5f, 0.09f, 3.0f, 1.0f};
+  meters.loadMonitorState = {0, 0, 0, 1};
+  amp->SetMetersForTests(meters);
+  // A double-click outside the display goes to the widgets: the page stays.
+  panel->DispatchMouseMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, 620, 100);
+  EXPECT_EQ(amp->GetDisplayPage(), 0u);
+  panel->DispatchMouseMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, 500, 100);
+  EXPECT_EQ(amp->GetDisplayPage(), 1u);
+  EXPECT_EQ(Text(Panel::kRowChannel1), "Channel A");
+  EXPECT_EQ(Text(Panel::kRowVoltage1), "20.0");
+  EXPECT_EQ(Text(Panel::kRowCurrent1), "2.5");
+  EXPECT_EQ(Text(Panel::kRowImpedance1), "8.0");
+  EXPECT_EQ(Text(Panel::kRowImpedance2), "--");  // 0.09 A is too little to measure
+  EXPECT_EQ(Text(Panel::kRowTemp), "30");
+  EXPECT_FALSE(panel->GetDisplayText(Panel::kRowTotal)->IsVisible());
+  EXPECT_TRUE(panel->GetDisplayText(Panel::kRowImpedance1)->IsVisible());
+  Save(*panel->GetBackBuffer(), "zel_panel_page1.png");
+  // The page button steps too.
+  Click(*panel, panel->GetPageButton());
+  EXPECT_EQ(amp->GetDisplayPage(), 2u);
+  EXPECT_EQ(Text(Panel::kRowChannel2), "Channel D");
+  EXPECT_EQ(Text(Panel::kRowImpedance1), "10.0");
+  EXPECT_EQ(Text(Panel::kRowImpedance2), "--");  // its load monitor is busy
+  // In standby the pages show 00 for the temperature and channel A's impedance goes.
+  amp->SetStatusFlagsForTests(0x01);
+  panel->DispatchMouseMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, 500, 100);
+  panel->DispatchMouseMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, 500, 100);
+  EXPECT_EQ(amp->GetDisplayPage(), 1u);
+  EXPECT_EQ(Text(Panel::kRowTemp), "00");
+  EXPECT_EQ(Text(Panel::kRowImpedance1), "--");
+}
+
+TEST_F(ZelPanelTest, ProtectTurnsTheWholeDisplayRedAndBack) {
+  Open(51);
+  for (CTextControl* t : {panel->GetDisplayText(0), panel->GetDisplayText(24)}) EXPECT_EQ(t->GetBrushColour(), 0xFF000000u);
+  Status(0x2F);  // protect: bit 6 clear
+  panel->GetDisplayText(Panel::kRowVoltage1)->SetVisible(true);
+  panel->RefreshInfoDisplay(false);
+  for (int row = 0; row < Panel::kDisplayTexts; ++row)
+    EXPECT_EQ(panel->GetDisplayText(row)->GetBrushColour(), 0xFFB40000u) << row;
+  // The colour change refreshed the page's rows as a forced refresh does.
+  EXPECT_FALSE(panel->GetDisplayText(Panel::kRowVoltage1)->IsVisible());
+  amp->OnStatusEvent(kZelHintState);
+  EXPECT_TRUE(panel->GetProtectLed()->IsLit());
+  Status(0x6F);
+  panel->RefreshInfoDisplay(false);
+  EXPECT_EQ(panel->GetDisplayText(5)->GetBrushColour(), 0xFF000000u);
+}
+
+TEST_F(ZelPanelTest, ConnectingTellsTheOpenPanelItIsOnline) {
+  amp = Add(51);
+  panel = OpenPanel(*amp);
+  EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
+  Connect(*amp);
+  // The frame hands the last refresh's online flag to the panel.
+  LPARAM online = -1;
+  for (const auto& m : frame.Messages())
+    if (m.message == UWM_REFRESH_OPEN_PANEL) online = m.lParam;
+  ASSERT_EQ(online, 1);
+  panel->UpdateOnlineStatus(online != 0);
+  EXPECT_TRUE(panel->GetOnlineStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetOfflineStrip()->IsVisible());
+  amp->OnDisconnected(false);
+  for (const auto& m : frame.Messages())
+    if (m.message == UWM_REFRESH_OPEN_PANEL) online = m.lParam;
+  EXPECT_EQ(online, 0);
+}
+
+// --- Rights ---
+
+TEST_F(ZelPanelTest, WithoutTheRightToUseControlsOnlyIdentifyPageAndNameWork) {
+  AddUser(kRestrictUseDeviceControls);
+  Open(51);
+  EXPECT_TRUE(panel->GetChannelCover()->IsVisible());
+  EXPECT_TRUE(panel->GetStatusCover()->IsVisible());
+  Save(*panel->GetBackBuffer(), "zel_panel_locked.png");
+  EXPECT_TRUE(panel->GetAmpName()->IsEditable());
+  const std::size_t before = Queued(*amp).size();
+  Click(*panel, panel->GetMute(0));
+  Click(*panel, panel->GetStandbyButton());
+  Click(*panel, panel->GetKnob(0));
+  EXPECT_EQ(Queued(*amp).size(), before);
+  EXPECT_FALSE(amp->IsInStandby());
+  EXPECT_EQ(amp->GetMuteMask(), 0);
+  Click(*panel, panel->GetIdentifyButton());
+  ASSERT_EQ(Queued(*amp).size(), before + 1);
+  EXPECT_EQ(Queued(*amp).back()[0], 0xB0);
+  Click(*panel, panel->GetPageButton());
+  EXPECT_EQ(amp->GetDisplayPage(), 1u);
+}
+
+TEST_F(ZelPanelTest, WithoutTheRightToEditPropertiesNamesAreNotEditable) {
+  AddUser(kRestrictEditDeviceProperties);
+  Open(55);
+  EXPECT_FALSE(panel->GetChannelCover()->IsVisible());
+  EXPECT_FALSE(panel->GetAmpName()->IsEditable());
+  for (int ch = 0; ch < 4; ++ch) EXPECT_FALSE(panel->GetNameText(ch)->IsEditable());
+  system.GetUsers().back()->SetRestrictionMask(0);
+  panel->ApplyPermissions(true);
+  EXPECT_TRUE(panel->GetAmpName()->IsEditable());
+  EXPECT_TRUE(panel->GetNameText(3)->IsEditable());
+}
+
+// --- Drawing ---
+
+TEST_F(ZelPanelTest, DrawsItsSkinsAndLedsAtTheirPlaces) {
+  Open(51);
+  ZelSeriesMeters meters;
+  meters.outputVoltage = {40.0f, 0, 0, 0};
+  amp->SetMetersForTests(meters);
+  panel->RefreshLevelMeters();
+  panel->RedrawRect(nullptr, true, true);
+  const CImage& image = *panel->GetBackBuffer();
+  ASSERT_EQ(image.Width(), 887);
+  ASSERT_EQ(image.Height(), 189);
+  auto greenish = [](CColour c) { return c.G() > 150 && c.G() > c.R() + 40 && c.G() > c.B() + 40; };
+  // Channel A's top level LED is lit, channel B's is veiled grey.
+  EXPECT_TRUE(greenish(image.GetPixel(75, 75)));
+  EXPECT_FALSE(greenish(image.GetPixel(159, 75)));
+  // The online strip's lamp is green; offline it turns grey.
+  EXPECT_TRUE(greenish(image.GetPixel(27, 175)));
+  Save(image, "zel_panel.png");
+  panel->UpdateOnlineStatus(false);
+  EXPECT_FALSE(greenish(image.GetPixel(27, 175)));
+  // The display glass is light; the blanking panel of channels C and D is dark.
+  const CColour glass = image.GetPixel(630, 60);
+  EXPECT_GT(glass.R() + glass.G() + glass.B(), 400);
+  const CColour blank = image.GetPixel(300, 40);
+  EXPECT_LT(blank.R() + blank.G() + blank.B(), 200);
+  // Standby covers the display.
+  amp->SetStatusFlagsForTests(0x01);
+  panel->RefreshState(true);
+  const CColour covered = image.GetPixel(630, 60);
+  EXPECT_LT(covered.R() + covered.G() + covered.B(), 150);
+  Save(image, "zel_panel_standby.png");
+}
+
+// --- Against the simulated amplifier ---
+
+class ZelPanelBusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterAmplifierFamilies();
+    CZelBaseDevice::SetFirmwareTableReader([](const std::string&) { return std::string("1.00"); });
+    SimSecurityConfig config;
+    config.typeCode = 51;
+    config.deviceId = 4;
+    unit = harness.bus.Add<CSimZelAmpUnit>(config);
+    unit->Update([](SimZelAmpState& s) { s.name = "Stage"; });
+    CSecurityTimings timings;
+    timings.dialogOpenTimeoutMs = 0;
+    timings.messagePauseMs = 0;
+    timings.updatePauseMs = 0;
+    harness.system.SetSecurityTimingsForTests(timings);
+    // Made once the frame is there, so that its notices reach the frame.
+    harness.bus.Start();
+    harness.system.Start(&harness.frame);
+    amp = static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(4, 51, 0));
+    harness.system.AppendDevice(amp);
+    ASSERT_TRUE(harness.system.GoOnline(0));
+    ASSERT_TRUE(WaitFor([&] { return amp->IsReadOutComplete() && amp->IsConnected(); }));
+    panel = OpenPanel(*amp);
+  }
+  void TearDown() override {
+    panel.reset();
+    harness.system.StopCommsThread();
+    CZelBaseDevice::SetFirmwareTableReader(nullptr);
+  }
+  // The status hints the device posted so far, run as the main frame runs them.
+  void RunStatusHints() {
+    const auto messages = harness.frame.Messages();
+    for (std::size_t i = handled; i < messages.size(); ++i)
+      if (messages[i].message == UWM_DEVICE_STATUS_EVENT) amp->OnStatusEvent(int(messages[i].lParam));
+    handled = messages.size();
+  }
+  SimZelAmpState Unit() const { return unit->State(); }
+
+  CBusHarness harness;
+  CSimZelAmpUnit* unit = nullptr;
+  CZelSeriesDevice* amp = nullptr;
+  std::unique_ptr<Panel> panel;
+  std::size_t handled = 0;
+};
+
+TEST_F(ZelPanelBusTest, GainAndMuteReachTheUnitAndAnAlarmLightsOnThePanel) {
+  EXPECT_EQ(panel->GetAmpName()->GetText(), "Stage");
+  // Drag channel A's knob down by 12 pixels: -12 dB.
+  CKnob* knob = panel->GetKnob(0);
+  const CRect r = knob->GetRect();
+  panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, r.left + 14, r.top + 14);
+  panel->DispatchMouseMessage(WM_MOUSEMOVE, MK_LBUTTON, r.left + 14, r.top + 26);
+  panel->DispatchMouseMessage(WM_LBUTTONUP, 0, r.left + 14, r.top + 26);
+  const int step = ZelGainToIndex(-12.0f);
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "%.1f dB", double(GetZelGainStepValue(step)));
+  Click(*panel, panel->GetMute(1));
+  // Both reach the unit, and the panel shows them once the replies that follow are in (one
+  // already on its way may carry the old settings for a moment).
+  ASSERT_TRUE(WaitFor([&] {
+    RunStatusHints();
+    const SimZelAmpState s = Unit();
+    return s.gainIndex[0] == step && s.muteMask == 0x02 && panel->GetGainText(0)->GetText() == expected &&
+           panel->GetMute(1)->IsLit();
+  })) << int(Unit().gainIndex[0]) << " " << int(Unit().muteMask) << " " << panel->GetGainText(0)->GetText();
+
+  // Protect raised in the unit reaches the panel's LED and turns the display red.
+  EXPECT_FALSE(panel->GetProtectLed()->IsLit());
+  unit->Update([](SimZelAmpState& s) { s.protect = true; });
+  // The hints reach the panel as the main frame runs them, on this thread.
+  ASSERT_TRUE(WaitFor([&] {
+    RunStatusHints();
+    return panel->GetProtectLed()->IsLit();
+  }));
+  EXPECT_TRUE(amp->GetWarningBits() & kZelWarnProtect);
+  panel->RefreshInfoDisplay(false);
+  EXPECT_EQ(panel->GetDisplayText(0)->GetBrushColour(), 0xFFB40000u);
+
+  // Standby from its button: the unit goes to standby and the display is covered. A reply
+  // already on its way may show the old state for a moment; the hints that follow settle it.
+  Click(*panel, panel->GetStandbyButton());
+  ASSERT_TRUE(WaitFor([&] {
+    RunStatusHints();
+    return (Unit().statusFlags & 0x01) != 0 && amp->IsInStandby() && panel->GetStandbyCover()->IsVisible();
+  }));
+  EXPECT_TRUE(panel->GetStandbyLed()->IsLit());
+  EXPECT_FALSE(panel->GetActiveLed()->IsLit());
+}
+
+}  // namespace
