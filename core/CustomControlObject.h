@@ -48,9 +48,17 @@ class CCustomControlPanel {
   virtual void RebuildDisplay() {}
   // Shows the panel's name as the title of the frame that holds the view. Base: nothing.
   virtual void SetPanelTitle(const std::string& name) { (void)name; }
-  // The widget that takes every mouse message until it lets go; null for none. Base: none.
+  // A widget takes the mouse (a press, the start of a drag) or, with null, lets it go; the
+  // widget that had it is deactivated first. Base: nothing.
   virtual void SetActiveControl(CCustomControlObject* widget) { (void)widget; }
-  virtual CCustomControlObject* GetActiveControl() const { return nullptr; }
+  // Whether the widget is selected in design mode. Base: never.
+  virtual bool IsSelected(const CCustomControlObject* widget) const { (void)widget; return false; }
+};
+
+// What a text widget's in-place editor asks of the view that shows the widget.
+class CTextEditorHost {
+ public:
+  virtual ~CTextEditorHost() = default;
   // Opens a one-line edit box over rect holding text, all of it selected (alignment 0 left,
   // 1 centre, 2 right); the box reports keys, characters and its loss of focus to the editor.
   // False when the view has no edit box. Base: none.
@@ -108,18 +116,6 @@ class CCustomControlObject : public CObjectProperties {
   // --- Widget operations; the base does what a widget without that trait does ---
   // The area the widget draws in: its rectangle unless a kind draws outside it.
   virtual CRect GetBoundsRect() const { return m_rect; }
-  // Draws the widget into the view's back buffer; paint is the area being repainted.
-  virtual void Draw(Graphics& g, const CRect& paint, bool designMode) {
-    (void)g; (void)paint; (void)designMode;
-  }
-  // An operate-mode mouse message at (x, y) in panel coordinates; invalid is the area the
-  // caller repaints afterwards, which the widget may grow. Base: ignored.
-  virtual void OnMouseMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, int x, int y, CRect& invalid) {
-    (void)message; (void)wParam; (void)lParam; (void)x; (void)y; (void)invalid;
-  }
-  // The view made another widget active, or the mouse left the view: drags end.
-  virtual void Deactivate() {}
-  virtual void OnMouseLeave() {}
   // The base record (version 1, rectangle as left, right, top, bottom, owning panel id, device
   // id, parameter id, hit-test flag); every kind's record writes it first. A base record of
   // another version throws CArchiveException (BadFormat).
@@ -144,6 +140,22 @@ class CCustomControlObject : public CObjectProperties {
   virtual bool ReleaseImage(CCCImageBase* image) { (void)image; return false; }
   virtual bool ClearPanelReference(const CUuid& panel) { (void)panel; return false; }
   virtual bool ClearSnapshotReference(const CUuid& snapshot) { (void)snapshot; return false; }
+  // Draws the widget into the panel view's back buffer; the view has clipped the graphics to
+  // clip, the area being repainted. Base: nothing.
+  virtual void Draw(Graphics& graphics, const CRect& clip, bool designMode) {
+    (void)graphics, (void)clip, (void)designMode;
+  }
+  // A mouse message (numbers of platform/MouseMessages.h) at a point of the view; the wheel
+  // message carries its signed delta in flags. The widget widens redraw by what it wants
+  // repainted. Base: nothing.
+  virtual void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                              CRect& redraw) {
+    (void)message, (void)flags, (void)designMode, (void)point, (void)redraw;
+  }
+  // The widget loses the mouse (focus left the view, another widget took it). Base: nothing.
+  virtual void Deactivate() {}
+  // The pointer left the view. Base: nothing.
+  virtual void OnMouseLeave() {}
 
   // The bound parameter's description; "NULL" with every other value zero when unbound.
   CParamInfo GetParameterInfo() const;

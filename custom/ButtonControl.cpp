@@ -14,6 +14,7 @@
 #include "custom/WidgetDrawing.h"
 #include "platform/Archive.h"
 #include "platform/Graphics.h"
+#include "platform/MouseMessages.h"
 #include "platform/Image.h"
 #include "platform/WindowMessages.h"
 
@@ -267,17 +268,18 @@ bool CCCButton::HitTest(int x, int y) const {
   return path.IsVisible(CPointF{float(x) + 0.5f, float(y) + 0.5f});
 }
 
-void CCCButton::OnMouseMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, int x, int y, CRect& invalid) {
-  (void)wParam;
-  (void)lParam;
+void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                               CRect& invalid) {
+  (void)flags;
+  const int x = point.x, y = point.y;
   if (IsLED()) return;
   CCPData* panel = GetPanel();
   CSystem* system = panel ? panel->GetOwner() : nullptr;
-  const bool design = InDesignMode();
-  const bool press = message == WM_LBUTTONDOWN || (message == WM_LBUTTONDBLCLK && !design);
+  const bool press = message == WM_LBUTTONDOWN || (message == WM_LBUTTONDBLCLK && !designMode);
   if (press) {
     if (!HitTest(x, y) || !m_hitTest || (m_flags & kButtonNoPress)) return;
     if (m_pView) m_pView->SetActiveControl(this);
+    m_held = true;
     const CRect bounds = GetBoundsRect();
     if (invalid == CRect{}) invalid = bounds;
     else UnionRects(invalid, invalid, bounds);
@@ -296,8 +298,9 @@ void CCCButton::OnMouseMessage(std::uint32_t message, WPARAM wParam, LPARAM lPar
     }
     return;
   }
-  if (message != WM_LBUTTONUP || !m_pView || m_pView->GetActiveControl() != this) return;
-  m_pView->SetActiveControl(nullptr);
+  if (message != WM_LBUTTONUP || !m_held) return;
+  m_held = false;
+  if (m_pView) m_pView->SetActiveControl(nullptr);
   invalid = GetBoundsRect();
   if (m_flags & kButtonLaunchPanel) {
     m_state = true;

@@ -53,7 +53,10 @@ class CCCButton : public CCustomControlObject {
   // Face or image, halo and offset when lit, shading or darkening when unlit (operate mode).
   void Draw(Graphics& g, const CRect& paint, bool designMode) override;
   // Presses and releases by action; an LED and a button with flag 0x10 ignore the mouse.
-  void OnMouseMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, int x, int y, CRect& invalid) override;
+  void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                      CRect& redraw) override;
+  // The press is let go without a release: the button is no longer held.
+  void Deactivate() override { m_held = false; }
   std::uint32_t GetSizingMode() const override;
   // Modify Parameter follows an on/off value: the bounds when the state or the parameter's
   // inactive flag changed, else nothing.
@@ -84,6 +87,8 @@ class CCCButton : public CCustomControlObject {
   std::optional<CLogFont> m_storedFont;  // the font record read last, if any
 
   static CSnapshot* FindSnapshot(const CSystem& system, const CUuid& id);
+
+  bool m_held = false;  // pressed and the view's active control until the release
 
  private:
   void DrawText(Graphics& g, int dx, int dy);

@@ -8,6 +8,7 @@
 #include "core/Device.h"
 #include "custom/WidgetDrawing.h"
 #include "platform/Graphics.h"
+#include "platform/MouseMessages.h"
 #include "platform/Image.h"
 #include "core/ImageTree.h"
 #include "custom/CustomControls.h"
@@ -287,9 +288,11 @@ void CCCFader::Draw(Graphics& g, const CRect& paint, bool designMode) {
   m_lastInactive = info.flag;
 }
 
-void CCCFader::OnMouseMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, int x, int y, CRect& invalid) {
-  (void)wParam;
-  (void)lParam;
+void CCCFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                               CRect& invalid) {
+  (void)flags;
+  (void)designMode;
+  const int x = point.x, y = point.y;
   const bool locked = GetParameterInfo().flag != 0;
   if (message == WM_LBUTTONDOWN) {
     if (!HitTestKnob(x, y) || locked) return;

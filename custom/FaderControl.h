@@ -43,7 +43,8 @@ class CCCFader : public CCustomControlObject {
   bool ReleaseImage(CCCImageBase* image) override;
   void Draw(Graphics& g, const CRect& paint, bool designMode) override;
   // Drags the knob; every new value is sent to the bound device at once.
-  void OnMouseMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, int x, int y, CRect& invalid) override;
+  void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                      CRect& redraw) override;
   void Deactivate() override { m_dragging = false; }
   void OnMouseLeave() override { m_dragging = false; }
   // Numeric values move the knob (clamped to the range).

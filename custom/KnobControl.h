@@ -41,7 +41,8 @@ class CCCKnob : public CCustomControlObject {
   CRect GetBoundsRect() const override;
   void Draw(Graphics& g, const CRect& paint, bool designMode) override;
   // Upward drags turn the knob by steps; the value is sent and comes back as an update.
-  void OnMouseMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, int x, int y, CRect& invalid) override;
+  void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                      CRect& redraw) override;
   void Deactivate() override { m_dragging = false; }
   void OnMouseLeave() override { m_dragging = false; }
   CRect OnParameterUpdate(const CParamValue& value) override;

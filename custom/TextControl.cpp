@@ -9,6 +9,7 @@
 #include "core/ValueCodes.h"
 #include "custom/WidgetDrawing.h"
 #include "platform/Graphics.h"
+#include "platform/MouseMessages.h"
 #include "platform/Archive.h"
 
 namespace {
@@ -235,9 +236,10 @@ void CCCTextControl::Deactivate() {
   }
 }
 
-void CCCTextControl::OnMouseMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, int x, int y, CRect& invalid) {
-  (void)wParam;
-  (void)lParam;
+void CCCTextControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                               CRect& invalid) {
+  (void)flags;
+  const int x = point.x, y = point.y;
   (void)invalid;
   const CParamInfo info = GetParameterInfo();
   if (message == WM_LBUTTONDOWN) {
@@ -271,8 +273,7 @@ void CCCTextControl::OnMouseMessage(std::uint32_t message, WPARAM wParam, LPARAM
     if (send && m_pDevice) m_pDevice->ApplyControlChange(CParamValue(std::int32_t(m_parameterId), value, info.kind));
     m_lastPoint = CPoint{x, y};
   } else if (message == WM_LBUTTONDBLCLK) {
-    const bool design = InDesignMode();
-    if (((!design && !(m_flags & kTextReadOnly)) || design) && Contains(x, y) && m_hitTest && !info.flag && !m_editor.IsOpen())
+    if (((!designMode && !(m_flags & kTextReadOnly)) || designMode) && Contains(x, y) && m_hitTest && !info.flag && !m_editor.IsOpen())
       m_editor.Open(m_pView, this);
   }
 }

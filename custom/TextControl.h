@@ -48,7 +48,8 @@ class CCCTextControl : public CCustomControlObject {
   // The caption (or a muted gain's in red), with the halo while pressed and the outline.
   void Draw(Graphics& g, const CRect& paint, bool designMode) override;
   // Presses start value drags by the parameter's kind; a double click opens the editor.
-  void OnMouseMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, int x, int y, CRect& invalid) override;
+  void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                      CRect& redraw) override;
   // Ends a drag and takes the pressed look away.
   void Deactivate() override;
   void OnMouseLeave() override { m_dragging = false; }

@@ -87,8 +87,10 @@ bool CCCTextEdit::Open(CCustomControlPanel* view, CCCTextControl* widget) {
   // Every edit starts committable: an edit thrown away with Escape does not make the next
   // one, ended by a click elsewhere, lose its text.
   m_commit = true;
+  CTextEditorHost* host = dynamic_cast<CTextEditorHost*>(view);
+  if (!host) return false;
   const CRect r = widget->m_rect;
-  m_open = view->OpenTextEditor(this, CRect{r.left - 1, r.top - 1, r.right + 1, r.bottom + 1}, widget->GetText(),
+  m_open = host->OpenTextEditor(this, CRect{r.left - 1, r.top - 1, r.right + 1, r.bottom + 1}, widget->GetText(),
                                 Alignment(widget->m_flags));
   return m_open;
 }
@@ -122,8 +124,7 @@ void CCCTextEdit::Detach() {
 
 void CCCTextEdit::Close() {
   // The view destroys its box, which reports the loss of focus (OnKillFocus) on its way.
-  CCustomControlPanel* view = m_pView;
-  if (view) view->CloseTextEditor(this);
+  if (auto* host = dynamic_cast<CTextEditorHost*>(m_pView)) host->CloseTextEditor(this);
   m_open = false;
 }
 

@@ -1,6 +1,7 @@
 // The in-place editor of a text widget: what the user may type, and what a finished edit
-// becomes. The edit box itself is a window of the view that shows the widget; the view opens
-// it on request and reports the keys, the characters and the end of the edit back here.
+// becomes. The edit box itself is a window of the view that shows the widget: a view that is
+// also a CTextEditorHost opens it on request and reports the keys, the characters and the end
+// of the edit back here; a view destroyed while an edit is open calls Detach first.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +30,7 @@ class CCCTextEdit {
   CCCTextEdit& operator=(const CCCTextEdit&) = delete;
 
   // Asks the view to open the edit box over the widget (its rectangle grown by 1 pixel) with
-  // the caption all selected. False when an edit is open already or the view has no edit box.
+  // the caption all selected. False when an edit is open already or the view is no editor host.
   bool Open(CCustomControlPanel* view, CCCTextControl* widget);
   bool IsOpen() const { return m_open; }
   // The box's horizontal alignment for the widget's flags: 2 right, 0 left, else 1 centre.

@@ -8,11 +8,6 @@ using LPARAM = std::intptr_t;
 
 // First message number free for the application, as on the original platform.
 constexpr std::uint32_t WM_APP = 0x8000;
-// Mouse messages as views hand them to model code.
-constexpr std::uint32_t WM_MOUSEMOVE = 0x200;
-constexpr std::uint32_t WM_LBUTTONDOWN = 0x201;
-constexpr std::uint32_t WM_LBUTTONUP = 0x202;
-constexpr std::uint32_t WM_LBUTTONDBLCLK = 0x203;
 
 // Wait "forever" for the waits that take a millisecond time-out.
 constexpr std::uint32_t INFINITE_WAIT = 0xFFFFFFFFu;

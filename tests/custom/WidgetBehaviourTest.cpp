@@ -19,6 +19,7 @@
 #include "custom/TextEdit.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
+#include "platform/MouseMessages.h"
 #include "tests/custom/CustomTestSupport.h"
 #include "tests/support/RecordingFrame.h"
 
@@ -57,15 +58,17 @@ class CParamTestDevice : public CFileTestDevice {
   std::map<int, CParamValue> values;
 };
 
-class CWidgetView : public CCustomControlPanel {
+class CWidgetView : public CCustomControlPanel, public CTextEditorHost {
  public:
   void BroadcastParameterUpdate(CDevice*, std::uint32_t) override {}
   void BroadcastSnapshotRecalled(const CUuid&) override {}
   void DestroyPanelWindow() override {}
   CCPData* GetPanelData() const override { return panel; }
   void RedrawControl(CCustomControlObject*) override { ++redraws; }
-  void SetActiveControl(CCustomControlObject* widget) override { active = widget; }
-  CCustomControlObject* GetActiveControl() const override { return active; }
+  void SetActiveControl(CCustomControlObject* widget) override {
+    if (active && active != widget) active->Deactivate();
+    active = widget;
+  }
   // The test's edit box: it holds the text and reports its loss of focus when destroyed.
   bool OpenTextEditor(CCCTextEdit* e, const CRect& rect, const std::string& text, int alignment) override {
     editor = e;
@@ -110,9 +113,9 @@ class WidgetTest : public ::testing::Test {
     widget.m_parameterId = std::uint32_t(id);
     widget.m_lastInactive = 0;  // as after a first draw of an active parameter
   }
-  static void Mouse(CCustomControlObject& w, std::uint32_t message, int x, int y) {
+  static void Mouse(CCustomControlObject& w, std::uint32_t message, int x, int y, bool design = false) {
     CRect invalid;
-    w.OnMouseMessage(message, 0, 0, x, y, invalid);
+    w.OnMouseMessage(message, 0, design, CPoint{x, y}, invalid);
   }
 
   CSystem m_system;
@@ -239,7 +242,7 @@ TEST_F(WidgetTest, FaderDragSendsClampedValuesOnce) {
   Mouse(fader, WM_LBUTTONDOWN, 5, 65);  // on the knob at the bottom (60..100)
   EXPECT_EQ(m_view.active, &fader);
   CRect invalid;
-  fader.OnMouseMessage(WM_MOUSEMOVE, 0, 0, 5, 35, invalid);
+  fader.OnMouseMessage(WM_MOUSEMOVE, 0, false, CPoint{5, 35}, invalid);
   ASSERT_EQ(m_device->applied.size(), 1u);
   EXPECT_FLOAT_EQ(m_device->applied[0].value, 50.0f);
   EXPECT_EQ(m_device->applied[0].kind, 1);
@@ -335,6 +338,7 @@ TEST_F(WidgetTest, ButtonPressTogglesAndSendsButAnLedNeverReacts) {
   EXPECT_EQ(m_device->applied[0].flag, 1);
   EXPECT_EQ(m_device->applied[1].flag, 0);
   Mouse(button, WM_LBUTTONDOWN, 0, 0);  // outside the rounded corner
+  Mouse(button, WM_LBUTTONDBLCLK, 25, 10, true);  // no press in design mode
   EXPECT_EQ(m_device->applied.size(), 2u);
 
   m_device->infos[3].extra2 = 0x8;  // a parameter that is only triggered
