@@ -180,13 +180,7 @@ CSnapshot* CCCButton::FindSnapshot(const CSystem& system, const CUuid& id) {
 }
 
 void CCCButton::DrawText(Graphics& g, int dx, int dy) {
-  CStringFormat format;
-  if (m_flags & kButtonAlignLeft) format.alignment = StringAlignment::Near;
-  else if (m_flags & kButtonAlignCentre) format.alignment = StringAlignment::Center;
-  else if (m_flags & kButtonAlignRight) format.alignment = StringAlignment::Far;
-  if (m_flags & kButtonAlignTop) format.lineAlignment = StringAlignment::Near;
-  else if (m_flags & kButtonAlignMiddle) format.lineAlignment = StringAlignment::Center;
-  else if (m_flags & kButtonAlignBottom) format.lineAlignment = StringAlignment::Far;
+  const CStringFormat format = AlignedFormat(m_flags, kButtonAlignLeft);
   CRectF layout = CRectF::FromRect(m_rect);
   layout.x += float(dx);
   layout.y += float(dy);

@@ -222,11 +222,7 @@ CRect CCCFader::GetBoundsRect() const {
   CRect r = m_rect;
   r.right += kBoundsMargin;
   r.bottom += kBoundsMargin;
-  if (InDesignMode() && IsScaleShown()) {
-    CImage scratch(1, 1);
-    Graphics g(scratch);
-    UnionRects(r, r, const_cast<CCCFader*>(this)->DrawScale(g, false));
-  }
+  if (InDesignMode() && IsScaleShown()) UnionRects(r, r, MeasureScale(*this));
   return r;
 }
 
@@ -331,9 +327,6 @@ void CCCFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool d
 }
 
 CRect CCCFader::OnParameterUpdate(const CParamValue& value) {
-  if (!IsFollowedValueKind(value.kind)) return CRect{};
-  const float clamped = ClampToRange(value.value, m_rangeMin, m_rangeMax);
-  if (clamped == m_value && GetParameterInfo().flag == m_lastInactive) return CRect{};
-  m_value = clamped;
-  return GetBoundsRect();
+  const bool inactiveChanged = GetParameterInfo().flag != m_lastInactive;
+  return TakeRangeValue(value, m_rangeMin, m_rangeMax, inactiveChanged, m_value) ? GetBoundsRect() : CRect{};
 }

@@ -178,10 +178,8 @@ CRect CCCKnob::DrawScale(Graphics& g, bool draw) {
 
 CRect CCCKnob::GetBoundsRect() const {
   if (InDesignMode() && IsScaleShown()) {
-    CImage scratch(1, 1);
-    Graphics g(scratch);
     CRect r = m_rect;
-    UnionRects(r, r, const_cast<CCCKnob*>(this)->DrawScale(g, false));
+    UnionRects(r, r, MeasureScale(*this));
     return r;
   }
   if (m_flags & kKnobDrawLeds) return CRect{m_rect.left - 1, m_rect.top - 1, m_rect.right + 1, m_rect.bottom + 1};
@@ -272,9 +270,6 @@ void CCCKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool de
 }
 
 CRect CCCKnob::OnParameterUpdate(const CParamValue& value) {
-  if (!IsFollowedValueKind(value.kind)) return CRect{};
-  const float clamped = ClampToRange(value.value, m_rangeMin, m_rangeMax);
-  if (clamped == m_value && GetParameterInfo().flag == m_lastInactive) return CRect{};
-  m_value = clamped;
-  return GetBoundsRect();
+  const bool inactiveChanged = GetParameterInfo().flag != m_lastInactive;
+  return TakeRangeValue(value, m_rangeMin, m_rangeMax, inactiveChanged, m_value) ? GetBoundsRect() : CRect{};
 }

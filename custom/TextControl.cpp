@@ -189,13 +189,7 @@ void CCCTextControl::Draw(Graphics& g, const CRect& paint, bool designMode) {
     const TextRenderingHint savedHint = g.GetTextRenderingHint();
     g.SetSmoothingMode(SmoothingMode::HighQuality);
     g.SetTextRenderingHint(TextRenderingHint::ClearTypeGridFit);
-    CStringFormat format;
-    if (m_flags & kTextAlignLeft) format.alignment = StringAlignment::Near;
-    else if (m_flags & kTextAlignCentre) format.alignment = StringAlignment::Center;
-    else if (m_flags & kTextAlignRight) format.alignment = StringAlignment::Far;
-    if (m_flags & kTextAlignTop) format.lineAlignment = StringAlignment::Near;
-    else if (m_flags & kTextAlignMiddle) format.lineAlignment = StringAlignment::Center;
-    else if (m_flags & kTextAlignBottom) format.lineAlignment = StringAlignment::Far;
+    const CStringFormat format = AlignedFormat(m_flags, kTextAlignLeft);
     int x = m_rect.left, y = m_rect.top, w = m_rect.Width(), h = m_rect.Height();
     if (m_pressed) {
       const std::uint32_t rgb = m_haloColour.argb & 0xFFFFFFu;

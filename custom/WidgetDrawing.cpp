@@ -51,3 +51,22 @@ CRect MeasureStyledText(Graphics& g, const std::string& text, CTextStyle& style,
   const CRectF box = g.MeasureString(text, font ? *font : CFont{}, layout, format);
   return CRect{int(box.x), int(box.y), int(box.Right()), int(box.Bottom())};
 }
+
+CStringFormat AlignedFormat(std::uint32_t flags, std::uint32_t first) {
+  CStringFormat format;
+  if (flags & first) format.alignment = StringAlignment::Near;
+  else if (flags & (first << 1)) format.alignment = StringAlignment::Center;
+  else if (flags & (first << 2)) format.alignment = StringAlignment::Far;
+  if (flags & (first << 3)) format.lineAlignment = StringAlignment::Near;
+  else if (flags & (first << 4)) format.lineAlignment = StringAlignment::Center;
+  else if (flags & (first << 5)) format.lineAlignment = StringAlignment::Far;
+  return format;
+}
+
+bool TakeRangeValue(const CParamValue& value, float minimum, float maximum, bool inactiveChanged, float& stored) {
+  if (!IsFollowedValueKind(value.kind)) return false;
+  const float clamped = ClampToRange(value.value, minimum, maximum);
+  if (clamped == stored && !inactiveChanged) return false;
+  stored = clamped;
+  return true;
+}

@@ -6,6 +6,7 @@
 
 #include "core/ParamRecords.h"
 #include "platform/Graphics.h"
+#include "platform/Image.h"
 #include "platform/Types.h"
 
 class CTextStyle;
@@ -25,3 +26,18 @@ void DrawStyledText(Graphics& g, const std::string& text, CTextStyle& style, con
 // The measured box of such a text, cut to whole pixels.
 CRect MeasureStyledText(Graphics& g, const std::string& text, CTextStyle& style, const CRectF& layout,
                         const CStringFormat& format);
+
+// A string format from six consecutive flag bits starting at first: left, centre, right
+// (tested in that order), then top, middle, bottom.
+CStringFormat AlignedFormat(std::uint32_t flags, std::uint32_t first);
+// A numeric value reported to a fader or knob, clamped into the range and stored in stored.
+// False (nothing to redraw) for other kinds, and when neither the value nor the parameter's
+// inactive flag changed.
+bool TakeRangeValue(const CParamValue& value, float minimum, float maximum, bool inactiveChanged, float& stored);
+// The extent of a widget's scale, measured on a scratch canvas (nothing is drawn).
+template <class Widget>
+CRect MeasureScale(const Widget& widget) {
+  CImage scratch(1, 1);
+  Graphics g(scratch);
+  return const_cast<Widget&>(widget).DrawScale(g, false);
+}

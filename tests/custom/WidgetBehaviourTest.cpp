@@ -17,6 +17,7 @@
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
 #include "custom/TextEdit.h"
+#include "custom/WidgetDrawing.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
@@ -233,6 +234,17 @@ TEST_F(WidgetTest, FaderKnobFollowsTheValueAlongItsTravel) {
   EXPECT_EQ(across.GetKnobRect(), (CRect{60, 0, 100, 20}));
   across.m_value = 0.0f;
   EXPECT_EQ(across.GetKnobRect(), (CRect{0, 0, 40, 20}));
+}
+
+TEST_F(WidgetTest, FaderResizingAndScaleLabels) {
+  CCCFader fader(&m_view, CRect{0, 0, 15, 150});
+  EXPECT_EQ(fader.AdjustSizingRect(CRect{0, 0, 10, 20}, 4), (CRect{0, 0, 10, 40}));
+  EXPECT_EQ(fader.AdjustSizingRect(CRect{0, 100, 10, 120}, 3), (CRect{0, 80, 10, 120}));
+  fader.m_flags |= kFaderHorizontal;
+  EXPECT_EQ(fader.AdjustSizingRect(CRect{0, 0, 30, 20}, 1), (CRect{-50, 0, 30, 20}));
+  EXPECT_EQ(FormatScaleLabel(0x200, 12.5f, 1), "12.5dB");
+  EXPECT_EQ(FormatScaleLabel(0x100, 40.0f, 4), "40ms");
+  EXPECT_EQ(FormatScaleLabel(0, 40.0f, 4), "ms");
 }
 
 TEST_F(WidgetTest, FaderDragSendsClampedValuesOnce) {
