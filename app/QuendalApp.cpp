@@ -14,6 +14,7 @@
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "panels/PanelClasses.h"
+#include "platform/Graphics.h"
 #include "ui/SplashScreen.h"
 
 CQuendalApp::CQuendalApp() = default;
@@ -32,6 +33,8 @@ bool CQuendalApp::InitInstance(const QStringList& args) {
   // Every device family takes its type codes in the factory before any file or scan needs them.
   RegisterProcessorFamily();
   RegisterAmplifierFamilies();
+  // Faces the skins name (Arial, LiquidCrystal, HandelGotDLig) map to the installed families.
+  InstallFontSubstitutions();
   // Likewise every custom widget kind takes its control type before a file with panels opens.
   RegisterCustomControls();
   // And every family with a control panel its panel class.

@@ -3,8 +3,10 @@
 #include "panels/PanelClasses.h"
 
 #include "panels/ControlPanelWnd.h"
+#include "panels/ZelBreakControlPanel.h"
 #include "panels/ZelSeriesControlPanel.h"
 
 void RegisterDevicePanelClasses() {
+  RegisterControlPanelClass("CZelBreakControlPanel", &CZelBreakControlPanel::CreateObject);
   RegisterControlPanelClass("CZelSeriesControlPanel", &CZelSeriesControlPanel::CreateObject);
 }

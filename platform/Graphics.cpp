@@ -1,6 +1,7 @@
 // The drawing canvas on QPainter.
 #include "platform/Graphics.h"
 
+#include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QImage>
@@ -77,7 +78,7 @@ bool IsInstalled(const QString& family) {
 }
 
 // Faces of the original platform and the installed families that match their metrics.
-const char* SubstituteFor(const std::string& face) {
+const std::map<std::string, const char*>& Substitutes() {
   static const std::map<std::string, const char*> substitutes = {
       {"arial", "Liberation Sans"},
       {"helvetica", "Liberation Sans"},
@@ -89,14 +90,29 @@ const char* SubstituteFor(const std::string& face) {
       {"tahoma", "DejaVu Sans"},
       {"verdana", "DejaVu Sans"},
       {"segoe ui", "DejaVu Sans"},
-      {"liquidcrystal", "Liberation Sans Narrow"},
+      {"liquidcrystal", "DSEG14 Classic"},
+      {"handelgotdlig", "Jura"},
   };
+  return substitutes;
+}
+
+const char* SubstituteFor(const std::string& face) {
+  const auto& substitutes = Substitutes();
   std::string lower = face;
   std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
   auto it = substitutes.find(lower);
   return it == substitutes.end() ? nullptr : it->second;
 }
 }  // namespace
+
+void InstallFontSubstitutions() {
+  // Keys are lower case; Qt matches family names without regard to case.
+  for (const auto& [face, installed] : Substitutes()) {
+    if (IsInstalled(QString::fromUtf8(installed))) {
+      QFont::insertSubstitution(QString::fromStdString(face), QString::fromUtf8(installed));
+    }
+  }
+}
 
 std::string ResolveFontFace(const std::string& face) {
   std::lock_guard<std::mutex> lock(g_fontMutex);

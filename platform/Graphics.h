@@ -125,6 +125,9 @@ struct CFont {
 // The installed family that draws text of this face: the face itself when installed, a
 // metric-compatible substitute for the common faces, else empty.
 std::string ResolveFontFace(const std::string& face);
+// Tells Qt the installed family to use for each face of the original platform, so that widgets
+// naming those faces directly draw with them too. UI thread, once at start-up.
+void InstallFontSubstitutions();
 // The family used when a face is missing altogether.
 std::string GenericSansSerifFace();
 

@@ -57,6 +57,19 @@ ORVAK_ARTWORK(4116, "BMP", "tile_zel_amp_left", 30, 30)
 ORVAK_ARTWORK(4117, "BMP", "tile_zel_amp_right", 30, 30)
 ORVAK_ARTWORK(4118, "BMP", "tile_zel_amp_middle", 1, 30)
 
+// Zel breakout box rack tiles, 23 high, one set per model line (XB, Fennick, Quill): left end,
+// right end (with the status LED's recess 6 to 16 pixels from its left edge, 7 to 17 from the
+// top) and the 1-pixel middle piece.
+ORVAK_ARTWORK(4119, "BMP", "tile_zel_break_xb_left", 26, 23)
+ORVAK_ARTWORK(4120, "BMP", "tile_zel_break_xb_right", 36, 23)
+ORVAK_ARTWORK(4121, "BMP", "tile_zel_break_xb_middle", 1, 23)
+ORVAK_ARTWORK(4153, "BMP", "tile_zel_break_fennick_left", 26, 23)
+ORVAK_ARTWORK(4154, "BMP", "tile_zel_break_fennick_right", 46, 23)
+ORVAK_ARTWORK(4155, "BMP", "tile_zel_break_fennick_middle", 1, 23)
+ORVAK_ARTWORK(4156, "BMP", "tile_zel_break_quill_left", 26, 23)
+ORVAK_ARTWORK(4157, "BMP", "tile_zel_break_quill_right", 46, 23)
+ORVAK_ARTWORK(4158, "BMP", "tile_zel_break_quill_middle", 1, 23)
+
 // Zel amplifier control panel (887 x 189): a background per type code (56, 51 to 55), the
 // channel plates A to D, the online and offline strips, the standby cover over the information
 // display, the covers of the channel and status areas shown without the right to use device

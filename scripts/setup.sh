@@ -8,7 +8,7 @@ packages=(
   libboost-dev libboost-date-time-dev
   libfreeimage-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-liberation fonts-dejavu-core fonts-dejavu-extra
+  fonts-liberation fonts-dejavu-core fonts-dejavu-extra fonts-dseg fonts-jura
 )
 
 missing=()

@@ -27,6 +27,7 @@ constexpr std::size_t kPayloadOffset = kZelPayloadOffset;
 constexpr std::size_t kIdentityFirmwareAt = 19;
 constexpr std::size_t kIdentityFirmwareLength = 4;
 constexpr std::uint32_t kCmdEditPaste = 57637;
+constexpr std::uint32_t kMsgPanelCaption = WM_APP + 105;  // wParam the open panel or 0
 
 std::atomic<CZelBaseDevice::FirmwareTableReader> g_firmwareReader{nullptr};
 
@@ -62,6 +63,19 @@ std::size_t ZelReceivedBytes(const CControlMessage& record) {
   return std::min<std::size_t>(record.receivedLength, CControlMessage::kFrameSize);
 }
 
+std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t count) {
+  std::vector<std::uint8_t> bytes(count, 0x20);
+  for (std::size_t i = 0; i < count && i < text.size(); ++i) bytes[i] = std::uint8_t(text[i]);
+  return bytes;
+}
+
+std::string ZelTrimmedText(std::string text, bool leading) {
+  const auto last = text.find_last_not_of(" \t\r\n");
+  text.erase(last == std::string::npos ? 0 : last + 1);
+  if (leading) text.erase(0, text.find_first_not_of(" \t\r\n"));
+  return text;
+}
+
 bool IsZelIdentityReply(const CControlMessage& record) {
   return ZelReceivedBytes(record) >= kIdentityFirmwareAt + kIdentityFirmwareLength && record.frame[0] == 0xB8 &&
          record.frame[1] == 0x00 && record.frame[2] == 0x17;
@@ -92,6 +106,25 @@ bool IsReplyHoldOffActive(CDevice& device) {
   if (IMessageSink* frame = device.GetFrame())
     frame->PostMessage(UWM_INVALIDATE_PANEL, reinterpret_cast<WPARAM>(&device), 0);
   return false;
+}
+
+CParamInfo ZelNullParamInfo() {
+  CParamInfo info;
+  info.name = "NULL";
+  return info;
+}
+
+CParamInfo MakeZelParamInfo(int id, std::string name, std::int32_t kind, std::uint32_t flags, std::uint32_t textLength,
+                            float maximum, float minimum) {
+  CParamInfo info;
+  info.name = std::move(name);
+  info.kind = kind;
+  info.id = id;
+  info.maximum = maximum;
+  info.minimum = minimum;
+  info.extra1 = textLength;
+  info.extra2 = flags;
+  return info;
 }
 
 int GetZelBreakChannelCount(std::uint32_t typeCode) {
@@ -235,6 +268,74 @@ void CZelBaseDevice::SetFirmwareTableReader(FirmwareTableReader reader) { g_firm
 std::string CZelBaseDevice::ReadFirmwareTable(const std::string& key) {
   const FirmwareTableReader reader = g_firmwareReader;
   return reader ? reader(key) : ReadIniValue(key);
+}
+
+void CZelBaseDevice::Log(const std::string& line) { m_notices.push_back(Notice{line, 0, 0, 0}); }
+
+void CZelBaseDevice::Notify(std::uint32_t message, LPARAM lParam) {
+  NotifyWith(message, static_cast<const CDevice*>(this), lParam);
+}
+
+void CZelBaseDevice::NotifyWith(std::uint32_t message, const void* wParam, LPARAM lParam) {
+  m_notices.push_back(Notice{{}, message, reinterpret_cast<WPARAM>(wParam), lParam});
+}
+
+void CZelBaseDevice::SendNotices() {
+  std::vector<Notice> notices;
+  notices.swap(m_notices);
+  for (const Notice& notice : notices) {
+    if (notice.message == 0) {
+      if (m_system) m_system->WriteLog(notice.line);
+    } else if (m_frame) {
+      m_frame->PostMessage(notice.message, notice.wParam, notice.lParam);
+    }
+  }
+}
+
+void CZelBaseDevice::ListMatchingParametersUpTo(int lastId, const CParamInfo& like, std::vector<CParamInfo>& out) {
+  const bool any = like == ZelNullParamInfo();
+  for (int id = 0; id <= lastId; ++id) {
+    CParamInfo info = GetParameterAt(id);
+    if (info.name == "NULL") continue;
+    if (!any && (info.kind != like.kind || (info.extra2 & 0x9u) != (like.extra2 & 0x9u) || (info.extra2 & 0x4u)))
+      continue;
+    out.push_back(std::move(info));
+  }
+}
+
+CParamInfo CZelBaseDevice::FindParameterUpTo(int lastId, const CParamInfo& info) {
+  if (info.id >= 0 && info.id <= lastId) {
+    CParamInfo entry = GetParameterAt(info.id);
+    if (entry.name != "NULL" && entry == info) return entry;
+  }
+  return ZelNullParamInfo();
+}
+
+bool CZelBaseDevice::ApplyDeviceIdEdit(std::uint32_t newId, bool grid, std::string& message) {
+  char text[64];
+  for (CDevice* other : m_system->GetDevices())
+    if (other != this && newId != 0 && other->GetDeviceId() == newId) {
+      std::snprintf(text, sizeof text, "Device ID %lld already in use", (long long)newId);
+      message = text;
+      return false;
+    }
+  SetDeviceId(newId);
+  Post(UWM_REFRESH_RACK);
+  if (grid && m_frame) m_frame->PostMessage(kMsgPanelCaption, reinterpret_cast<WPARAM>(GetControlPanel()), 0);
+  m_system->SetModified(true);
+  return true;
+}
+
+bool CZelBaseDevice::ApplyNameEdit(int parameterId, const std::string& text, std::size_t limit, const char* tooLong,
+                                   std::string& message) {
+  if (text.size() > limit) {
+    char refusal[128];
+    std::snprintf(refusal, sizeof refusal, tooLong, (long long)limit);
+    message = refusal;
+    return false;
+  }
+  ApplyControlChange(MakeTextParamValue(parameterId, text));
+  return true;
 }
 
 void CZelBaseDevice::RefuseReply(const CControlMessage& record, const char* why) {

@@ -68,10 +68,20 @@ std::string ZelIdentityFirmware(const CControlMessage& record);
 std::vector<std::uint8_t> UnpackZelReply(const CControlMessage& record);
 // Bytes of the reply that the transport received, at most the frame buffer.
 std::size_t ZelReceivedBytes(const CControlMessage& record);
+// The first count bytes of a name, padded with spaces to count (the name fields of the frames).
+std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t count);
+// A name field of a reply without its trailing white space (and its leading one when asked).
+std::string ZelTrimmedText(std::string text, bool leading);
 
 // True while the reply hold-off that CDevice::StartReplyTimer began has not run out; when it
 // has, clears its start and posts WM_APP+112 (the panel redraw). Worker thread.
 bool IsReplyHoldOffActive(CDevice& device);
+
+// Parameter descriptions of the Zel families: the "NULL" entry, and an entry with its kind,
+// flag word, text length and range.
+CParamInfo ZelNullParamInfo();
+CParamInfo MakeZelParamInfo(int id, std::string name, std::int32_t kind, std::uint32_t flags = 0,
+                            std::uint32_t textLength = 0, float maximum = 0.0f, float minimum = 0.0f);
 
 // Channels of a breakout box by type code: 8 for the even codes 34 to 46, 16 for the odd codes
 // 35 to 47, else 0.
@@ -155,6 +165,35 @@ class CZelBaseDevice : public CDevice {
   virtual void FillSecurityProbe(CControlMessage& record);
   // Counts a reply that cannot be used and logs why (comms error log).
   void RefuseReply(const CControlMessage& record, const char* why);
+  // Link matching over ids 0 to lastId: every entry that may be linked with like (same kind,
+  // same flag bits 0 and 3, not a read-only indication), every entry when like is the "NULL"
+  // entry; and the entry equal to info, else the "NULL" entry.
+  void ListMatchingParametersUpTo(int lastId, const CParamInfo& like, std::vector<CParamInfo>& out);
+  CParamInfo FindParameterUpTo(int lastId, const CParamInfo& info);
+  // Property edits both families share. A device ID: refused with "Device ID <n> already in
+  // use" while another device has it (0 is always taken); else stored, the rack refreshed and,
+  // from the grid, the panel caption too; the file is marked modified. A name: refused when
+  // longer than limit bytes (tooLong is the message with a %lld for the limit), else applied as
+  // the text parameter. UI thread.
+  bool ApplyDeviceIdEdit(std::uint32_t newId, bool grid, std::string& message);
+  bool ApplyNameEdit(int parameterId, const std::string& text, std::size_t limit, const char* tooLong,
+                     std::string& message);
+  // Reply handlers keep their log lines and posts (wParam the device unless given) in order
+  // and send them once the reply is decoded (worker).
+  void Log(const std::string& line);
+  void Notify(std::uint32_t message, LPARAM lParam = 0);
+  // The same with a wParam of its own (null stays null).
+  void NotifyWith(std::uint32_t message, const void* wParam, LPARAM lParam);
+  void SendNotices();
   std::atomic<std::uint32_t> m_refusedReplies{0};
   std::unique_ptr<CManualResetEvent> m_pollGate;
+
+ private:
+  struct Notice {
+    std::string line;  // a log line when message is 0
+    std::uint32_t message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  std::vector<Notice> m_notices;  // worker: those of the reply being decoded
 };

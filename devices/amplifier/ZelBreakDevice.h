@@ -1,26 +1,235 @@
-// The Zel breakout boxes (type codes 34 to 47): the least the system needs of them until the
-// family's own model, schedule, records and panel are built on this class.
+// CZelBreakDevice: the Zel network breakout boxes (type codes 34 to 47; 8 channels on the even
+// codes, 16 on the odd ones). It holds each channel's attenuation, mute and name, the box name
+// and the GPIO configuration, describes its parameters by id, reads the unit out and polls its
+// status, keeps the network-master list of the system's Zel units, turns changes into write
+// frames, keeps its records (system file, stream, snapshot, clipboard), draws its rack tile and
+// fills its property rows.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "core/Discovery.h"
 #include "devices/amplifier/ZelBaseDevice.h"
 
+// Parameter ids of the family.
+enum : int {
+  kBreakParamGain = 1,          // 1 to 16
+  kBreakParamMute = 17,         // 17 to 32
+  kBreakParamChannelName = 33,  // 33 to 48
+  kBreakParamBoxName = 49,
+  kBreakParamDeviceActive = 50,
+  kBreakParamNetworkActive = 51,
+  kBreakParamGpio = 59,  // reached from the property rows only
+  kBreakParamIdentify = 60,
+  kBreakParamOnline = 73,
+  kBreakParamOffline = 74,
+  kBreakParamWarnings = 75,
+};
+
+// Commands of the family.
+enum : std::uint32_t {
+  kBreakCmdGain = 8,
+  kBreakCmdMute = 9,
+  kBreakCmdBoxName = 17,
+  kBreakCmdChannelName = 33,
+  kBreakCmdGpio = 37,
+  kBreakCmdReadSettings = 59,
+  kBreakCmdReadName = 60,
+  kBreakCmdReadStatus = 63,
+  kBreakCmdReadChannelName = 67,
+  kBreakCmdNetworkList = 70,
+};
+
+// Whole reply lengths of the reads.
+enum : std::uint32_t {
+  kBreakReplySettings = 33,
+  kBreakReplyName = 51,
+  kBreakReplyStatus = 12,
+  kBreakReplyChannelName = 27,
+  kBreakReplyNetworkList = 12,
+};
+
+// haveRead bits: the read-out items received since the last re-initialisation.
+enum : std::uint32_t {
+  kBreakReadName = 1u << 0,
+  kBreakReadChannel0 = 1u << 1,  // << channel, 0 to 15
+  kBreakReadStatus = 1u << 17,
+  kBreakReadIdentity = 1u << 18,
+  kBreakReadSettings = 1u << 20,
+  kBreakReadNetworkList = 1u << 21,
+};
+
+// Warning bits of the family.
+enum : std::uint32_t {
+  kBreakWarnNotInitialised = 0x01,
+  kBreakWarnFirmware = 0x02,
+};
+
+// Status hints posted with WM_APP+111.
+enum : int {
+  kBreakHintMixer = 103,
+  kBreakHintNames = 106,
+  kBreakHintStatus = 107,
+};
+
+inline constexpr int kBreakMaxChannels = 16;
+inline constexpr std::uint8_t kBreakMaxGain = 48;  // 0.5 dB steps: 0 dB to -24 dB
+inline constexpr std::size_t kBreakClipboardRecordSize = 28;
+inline constexpr std::size_t kBreakSnapshotRecordSize = 21;
+inline constexpr std::size_t kBreakChannelNameBytes = 16;
+inline constexpr std::size_t kBreakBoxNameBytes = 40;
+
+// GPIO byte: input mode + output mode x 8, + 0x40 for a pulsing network master.
+std::uint8_t PackZelBreakGpioConfig(std::uint32_t input, std::uint32_t output, bool pulse);
+void UnpackZelBreakGpioConfig(std::uint8_t gpio, std::uint32_t& input, std::uint32_t& output, bool& pulse);
+// Attenuation step of a gain in dB: -2 x dB truncated toward zero, held to 0 to 48.
+std::uint8_t ZelBreakGainToStep(float dB);
+
+// The settings the system file and streams keep, in their order there.
+struct ZelBreakRecord {
+  std::string name;
+  std::array<std::string, kBreakMaxChannels> channelNames;
+  std::array<std::uint8_t, kBreakMaxChannels> gains{};
+  std::uint32_t muteMask = 0;
+  std::uint8_t gpio = 0;
+};
+
+// Threads: ApplyControlChange, SendAllSettings, the records, tile and properties run on the UI
+// thread; GetNextPollMessage and ProcessReply on the comms worker, ProcessReply under the
+// system's lock. UI code that writes fields the worker also writes takes the same lock.
 class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
  public:
   CZelBreakDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
+  ~CZelBreakDevice() override;
 
+  // Creates the poll gate and counts the instance; the first instance loads the tile skins.
+  void Initialise() override;
+  // Boxes alive that ran Initialise.
+  static int GetInstanceCount();
+
+  // --- Model ---
+  int GetChannelCount() const { return GetZelBreakChannelCount(m_typeCode); }
   const char* GetControlPanelClass() override { return "CZelBreakControlPanel"; }
+  CSize GetPanelSize() override;
+  void Reinitialise(std::uint32_t mode) override;
+  CParamInfo GetParameterAt(int id) override;
+  CParamValue GetCurrentValue(int id) override;
+  void ListParameters(int controlKind, std::vector<CParamInfo>& out) override;
+  // The entry equal to info among ids 0 to 63, else the "NULL" entry.
+  CParamInfo FindParameter(const CParamInfo& info) override;
+  // Every entry of ids 0 to 63 that may be linked with like (same kind, same flag bits 0 and
+  // 3, not a read-only indication); every entry when like is the "NULL" entry.
+  void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out);
+  std::uint32_t HasWarnings() override;
+  void OnDisconnected(bool clearWarnings) override;
+  int GetOnlineStatusParamId() override { return kBreakParamOnline; }
+  int GetOfflineStatusParamId() override { return kBreakParamOffline; }
+  int GetWarningStatusParamId() override { return kBreakParamWarnings; }
+  std::uint32_t GetMessageMergeMask(const CControlMessage& message) override;
+  bool IsReadOutComplete() const;
+
+  // --- Protocol ---
+  bool GetNextPollMessage(CControlMessage& record) override;
+  void ProcessReply(CControlMessage& record) override;
+  void ApplyControlChange(const CParamValue& value) override;
+  std::string GetStatusText() override;
+  // A box carries no solo: another device's solo sends it nothing.
+  void OnSystemSolo(bool solo) override { CDevice::OnSystemSolo(solo); }
+  // Queues, forced, every channel's gain, the mute mask and the GPIO byte.
+  void SendAllSettings();
+  // The network-master list (command 70) of the system's Zel units now.
+  void FillNetworkList(CControlMessage& record);
+
+  // --- Records, clipboard, menu, hints ---
+  void Serialize(CArchive& ar) override;
+  void SerializeStream(CDataStream& ds) override;
+  CSnapshotData* CreateSnapshotData() override;
+  void ApplySnapshotData(const CSnapshotData& data) override;
+  void CopyToClipboard(std::uint32_t command) override;
+  bool CanCopy(std::uint32_t command) override;
+  void PasteFromClipboard(std::uint32_t command) override;
   // The format registered as "ZelBreakSettings".
   std::uint32_t GetClipboardFormat() override;
+  void OnUpdateContextMenuCommand(CCmdUI& cmdUI) override;
+  void OnStatusEvent(int hint) override;
+  // The 28-byte clipboard record of the settings now, and its paste (command 0 all,
+  // kAmpCmdPasteControls the mixer, kAmpCmdPasteProperties the GPIO).
+  std::array<std::uint8_t, kBreakClipboardRecordSize> MakeClipboardRecord() const;
+  void PasteRecord(const std::array<std::uint8_t, kBreakClipboardRecordSize>& record, std::uint32_t command);
 
-  // Bit 21 marks one read-out block as received; an autoscan clears it (and bits 24 to 31) so
-  // the block is read again. Worker thread.
+  // --- Tile ---
+  int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
+
+  // --- Properties ---
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+
+  // --- Fields (read by the panel and tests; the worker writes them under the system's lock) ---
+  std::string GetChannelName(int channel) const;
+  std::uint8_t GetGain(int channel) const;
+  std::uint32_t GetMuteMask() const { return m_muteMask; }
+  std::uint32_t GetGpioInputMode() const { return m_gpioInputMode; }
+  std::uint32_t GetGpioOutputMode() const { return m_gpioOutputMode; }
+  bool IsNetworkMasterPulse() const { return m_networkMasterPulse; }
+  std::uint8_t GetGpioByte() const {
+    return PackZelBreakGpioConfig(m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);
+  }
+  bool IsNetworkActive() const { return m_networkActive; }
+  bool IsAlarmActive() const { return m_alarmActive; }
+  std::uint32_t GetHaveRead() const { return m_haveRead; }
+  // Test access to the status the unit reported (takes the system's lock).
+  void SetStatusForTests(bool networkActive, bool alarmActive);
+
+  // Bit 21 marks the network-master list as acknowledged; an autoscan clears it (and bits 24
+  // to 31) so the list is sent again. Worker thread.
   void MaskBlockReceivedWord(std::uint32_t keep) override { m_haveRead &= keep; }
   std::uint32_t GetBlockReceivedWord() const override { return m_haveRead; }
   void SetBlockReceivedWord(std::uint32_t word) { m_haveRead = word; }
 
+ protected:
+  // The status read (command 63).
+  void FillSecurityProbe(CControlMessage& record) override;
+
  private:
+  // Polling and replies (worker).
+  void FillReadOutItem(CControlMessage& record);
+  void ReplySettings(const std::vector<std::uint8_t>& u);
+  void ReplyName(const CControlMessage& record);
+  void ReplyStatus(const CControlMessage& record);
+  void ReplyChannelName(const CControlMessage& record);
+  void ReplyNetworkList(const CControlMessage& record);
+  void ReplyIdentity(const CControlMessage& record);
+  std::size_t CountZelDevices() const;
+
+  // Writes (queued unforced unless force).
+  void Write(std::uint32_t command, const std::vector<std::uint8_t>& payload, bool force = false);
+  // Passes the current value of the id to the base change path (panels, widgets, links).
+  void Refresh(int id);
+  void RefreshRange(int first, int count);
+
+  // Records.
+  ZelBreakRecord MakeRecord() const;
+  void TakeRecord(const ZelBreakRecord& record);
+
+  // Properties: one edit of either path; false with the refusal in message.
+  bool ApplyPropertyEdit(std::uint32_t id, std::int64_t number, const std::string& text, int selection,
+                         std::string& message, bool grid);
+
+  std::array<std::string, kBreakMaxChannels> m_channelNames;
+  std::array<std::uint8_t, kBreakMaxChannels> m_gains{};
+  std::uint32_t m_muteMask = 0;
+  std::uint32_t m_gpioInputMode = 0;
+  std::uint32_t m_gpioOutputMode = 0;
+  bool m_networkMasterPulse = false;
+  std::atomic<bool> m_networkActive{false};
+  std::atomic<bool> m_alarmActive{false};
   std::atomic<std::uint32_t> m_haveRead{0};
+  bool m_counted = false;         // counted in the instance count
 };

@@ -28,25 +28,6 @@ constexpr float kMinGain = -60.0f;
 
 std::atomic<int> g_instances{0};
 
-CParamInfo NullInfo() {
-  CParamInfo info;
-  info.name = "NULL";
-  return info;
-}
-
-CParamInfo Info(int id, std::string name, std::int32_t kind, std::uint32_t flags = 0, std::uint32_t textLength = 0,
-                float maximum = 0.0f, float minimum = 0.0f) {
-  CParamInfo info;
-  info.name = std::move(name);
-  info.kind = kind;
-  info.id = id;
-  info.maximum = maximum;
-  info.minimum = minimum;
-  info.extra1 = textLength;
-  info.extra2 = flags;
-  return info;
-}
-
 // Per-channel ranges of the table: first id and the channel of an id in one of them.
 bool InRange(int id, int first, int& channel) {
   if (id < first || id >= first + kZelMaxChannels) return false;
@@ -178,8 +159,8 @@ CParamInfo CZelSeriesDevice::GetParameterAt(int id) {
   int n = 0;
   auto channelInfo = [&](const char* suffix, std::int32_t kind, std::uint32_t flags, std::uint32_t length = 0,
                          float maximum = 0.0f, float minimum = 0.0f) {
-    if (n >= channels) return NullInfo();
-    return Info(id, GetChannelName(n) + suffix, kind, flags, length, maximum, minimum);
+    if (n >= channels) return ZelNullParamInfo();
+    return MakeZelParamInfo(id, GetChannelName(n) + suffix, kind, flags, length, maximum, minimum);
   };
   if (InRange(id, kZelParamGain, n)) return channelInfo(" : Gain", kKindGain, 0, 0, 0.0f, kMinGain);
   if (InRange(id, kZelParamMute, n)) return channelInfo(" : Mute", kKindBool, 0);
@@ -188,20 +169,20 @@ CParamInfo CZelSeriesDevice::GetParameterAt(int id) {
   if (InRange(id, kZelParamOk, n)) return channelInfo(" : OK", kKindBool, kFlagsIndication);
   if (InRange(id, kZelParamCheck, n)) return channelInfo(" : Check", kKindBool, kFlagsIndication);
   switch (id) {
-    case kZelParamAmpName: return Info(id, "Amplifier Name", kKindText, 0, 40);
-    case kZelParamMonoLed: return Info(id, "Mono LED", kKindBool, kFlagsIndication);
-    case kZelParamStereoLed: return Info(id, "Stereo LED", kKindBool, kFlagsIndication);
-    case kZelParamBridgeLed: return Info(id, "Bridge LED", kKindBool, kFlagsIndication);
-    case kZelParamActiveLed: return Info(id, "Active LED", kKindBool, kFlagsIndication);
-    case kZelParamStandbyLed: return Info(id, "Standby LED", kKindBool, kFlagsIndication);
-    case kZelParamProtectLed: return Info(id, "Protect LED", kKindBool, kFlagsIndication);
-    case kZelParamMode: return Info(id, "Mode", kKindBool, kFlagsCommand);
-    case kZelParamStandby: return Info(id, "Standby", kKindBool, 0);
-    case kZelParamIdentify: return Info(id, "Identify", kKindBool, kFlagsCommand);
-    case kZelParamOnline: return Info(id, "Online Status", kKindBool, kFlagsIndication);
-    case kZelParamOffline: return Info(id, "Offline Status", kKindBool, kFlagsIndication);
-    case kZelParamWarnings: return Info(id, "Warnings Active", kKindBool, kFlagsIndication);
-    default: return NullInfo();
+    case kZelParamAmpName: return MakeZelParamInfo(id, "Amplifier Name", kKindText, 0, 40);
+    case kZelParamMonoLed: return MakeZelParamInfo(id, "Mono LED", kKindBool, kFlagsIndication);
+    case kZelParamStereoLed: return MakeZelParamInfo(id, "Stereo LED", kKindBool, kFlagsIndication);
+    case kZelParamBridgeLed: return MakeZelParamInfo(id, "Bridge LED", kKindBool, kFlagsIndication);
+    case kZelParamActiveLed: return MakeZelParamInfo(id, "Active LED", kKindBool, kFlagsIndication);
+    case kZelParamStandbyLed: return MakeZelParamInfo(id, "Standby LED", kKindBool, kFlagsIndication);
+    case kZelParamProtectLed: return MakeZelParamInfo(id, "Protect LED", kKindBool, kFlagsIndication);
+    case kZelParamMode: return MakeZelParamInfo(id, "Mode", kKindBool, kFlagsCommand);
+    case kZelParamStandby: return MakeZelParamInfo(id, "Standby", kKindBool, 0);
+    case kZelParamIdentify: return MakeZelParamInfo(id, "Identify", kKindBool, kFlagsCommand);
+    case kZelParamOnline: return MakeZelParamInfo(id, "Online Status", kKindBool, kFlagsIndication);
+    case kZelParamOffline: return MakeZelParamInfo(id, "Offline Status", kKindBool, kFlagsIndication);
+    case kZelParamWarnings: return MakeZelParamInfo(id, "Warnings Active", kKindBool, kFlagsIndication);
+    default: return ZelNullParamInfo();
   }
 }
 
@@ -305,24 +286,10 @@ void CZelSeriesDevice::ListParameters(int controlKind, std::vector<CParamInfo>& 
 }
 
 void CZelSeriesDevice::ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) {
-  const CParamInfo null = NullInfo();
-  const bool any = like == null;
-  for (int id = 0; id <= kLastLinkableId; ++id) {
-    CParamInfo info = GetParameterAt(id);
-    if (info.name == "NULL") continue;
-    if (!any && (info.kind != like.kind || (info.extra2 & 0x9u) != (like.extra2 & 0x9u) || (info.extra2 & 0x4u)))
-      continue;
-    out.push_back(std::move(info));
-  }
+  ListMatchingParametersUpTo(kLastLinkableId, like, out);
 }
 
-CParamInfo CZelSeriesDevice::FindParameter(const CParamInfo& info) {
-  if (info.id >= 0 && info.id <= kLastLinkableId) {
-    CParamInfo entry = GetParameterAt(info.id);
-    if (entry.name != "NULL" && entry == info) return entry;
-  }
-  return NullInfo();
-}
+CParamInfo CZelSeriesDevice::FindParameter(const CParamInfo& info) { return FindParameterUpTo(kLastLinkableId, info); }
 
 std::uint32_t CZelSeriesDevice::HasWarnings() {
   return m_warningBits != 0 || (m_statusFlags & 0x04) != 0 ? 1u : 0u;

@@ -300,11 +300,6 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void ReplyIdentity(const CControlMessage& record);
   // One alarm edge: sets or clears the warning bit, logs the line and posts WM_APP+138.
   void AlarmEdge(std::uint32_t bit, bool on, const std::string& line);
-  // Reply handlers keep their log lines and posts (wParam the device unless given) in order
-  // and send them once the reply is decoded (worker).
-  void Log(const std::string& line);
-  void Notify(std::uint32_t message, LPARAM lParam = 0, const void* wParam = nullptr);
-  void SendNotices();
   std::string ExpectedFirmware() const;
 
   // Writes (queued unforced unless force).
@@ -352,12 +347,5 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::uint8_t m_notInProtect = 1;
   ZelSeriesMeters m_meters;
   std::atomic<std::uint32_t> m_haveRead{0};
-  struct Notice {
-    std::string line;  // a log line when message is 0
-    std::uint32_t message;
-    WPARAM wParam;
-    LPARAM lParam;
-  };
-  std::vector<Notice> m_notices;  // worker: those of the reply being decoded
   bool m_counted = false;  // counted in the instance count
 };

@@ -6,9 +6,12 @@
 #include "core/DeviceProperty.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
+#include "devices/amplifier/ZelPropertyRows.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
+
+using namespace zelrows;
 
 namespace {
 
@@ -28,19 +31,6 @@ constexpr std::size_t kMaxChannelNameBytes = 16;
 constexpr std::int64_t kMaxPowerOnDelay = 60;
 constexpr std::int64_t kMinAlarmTemperature = 40, kMaxAlarmTemperature = 110;
 constexpr std::int64_t kMaxWindow = 100;
-constexpr std::uint32_t kMsgNameChanged = WM_APP + 105;
-
-std::string Format(const char* pattern, long long a, long long b = 0) {
-  char text[160];
-  std::snprintf(text, sizeof text, pattern, a, b);
-  return text;
-}
-
-std::vector<std::string> Texts(std::string (*text)(std::uint32_t), std::uint32_t count) {
-  std::vector<std::string> out;
-  for (std::uint32_t i = 0; i < count; ++i) out.push_back(text(i));
-  return out;
-}
 
 std::string ModeText(std::uint32_t mode) {
   switch (mode) {
@@ -49,28 +39,6 @@ std::string ModeText(std::uint32_t mode) {
     case 3: return "Bridge";
     default: return "";
   }
-}
-
-std::unique_ptr<CDeviceProperty> Row(const std::string& name, CDeviceProperty::Value value, const std::string& text,
-                                     std::uint32_t id, bool enabled) {
-  auto row = std::make_unique<CDeviceProperty>(name, std::move(value), text, id);
-  row->Enable(enabled);
-  return row;
-}
-
-std::unique_ptr<CDeviceProperty> ListRow(const std::string& name, const std::string& shown, const std::string& text,
-                                         std::uint32_t id, const std::vector<std::string>& options, bool enabled) {
-  auto row = Row(name, CDeviceProperty::Value(shown), text, id, enabled);
-  for (const std::string& option : options) row->AddOption(option);
-  row->AllowEdit(false);
-  return row;
-}
-
-CPropertyOptions Options(const std::vector<std::string>& texts, std::uint32_t selected) {
-  CPropertyOptions options;
-  options.options = texts;
-  options.selected = selected;
-  return options;
 }
 
 }  // namespace
@@ -137,27 +105,10 @@ bool CZelSeriesDevice::ApplyPropertyEdit(std::uint32_t id, std::int64_t number, 
   const int channels = GetChannelCount();
   auto applyGpio = [&] { ApplyControlChange(MakeIntParamValue(kZelParamGpio, GetGpioByte())); };
   auto applyName = [&](int param, std::size_t limit, const char* tooLong) {
-    if (text.size() > limit) {
-      message = Format(tooLong, (long long)limit);
-      return false;
-    }
-    ApplyControlChange(MakeTextParamValue(param, text));
-    return true;
+    return ApplyNameEdit(param, text, limit, tooLong, message);
   };
 
-  if (id == kPropId) {
-    const auto newId = std::uint32_t(number);
-    for (CDevice* other : m_system->GetDevices())
-      if (other != this && newId != 0 && other->GetDeviceId() == newId) {
-        message = Format("Device ID %lld already in use", (long long)newId);
-        return false;
-      }
-    SetDeviceId(newId);
-    Post(UWM_REFRESH_RACK);
-    if (grid && m_frame) m_frame->PostMessage(kMsgNameChanged, reinterpret_cast<WPARAM>(GetControlPanel()), 0);
-    m_system->SetModified(true);
-    return true;
-  }
+  if (id == kPropId) return ApplyDeviceIdEdit(std::uint32_t(number), grid, message);
   if (id == kZelParamAmpName)
     return applyName(kZelParamAmpName, kMaxNameBytes, "Device name too long - %lld characters max");
   if (id >= kZelParamChannelName && id < std::uint32_t(kZelParamChannelName + channels))
@@ -279,15 +230,8 @@ void CZelSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
   const int channels = GetChannelCount();
   CSingleLock lock(m_system->GetLock());
 
-  items.push_back(MakeGroupPropertyItem("General", ""));
-  items.push_back(MakeTextPropertyItem(kPropId, std::int32_t(m_deviceId), "ID", "Set the device ID", idEdit, 1, 0));
-  items.push_back(MakeStringPropertyItem(kZelParamAmpName, m_name, "Amp Name", "Set the device name", edit, 1, 0));
-  items.push_back(MakeStringPropertyItem(kPropReadOnly, m_firmwareVersion, "Firmware Version",
-                                         "The firmware version currently in the amplifier", 0, 1, 0));
-  for (int n = 0; n < channels; ++n)
-    items.push_back(MakeStringPropertyItem(kZelParamChannelName + n, m_channelNames[std::size_t(n)],
-                                           Format("Channel %lld Name", n + 1),
-                                           Format("Set the name for Channel %lld", n + 1), edit, 1, 0));
+  AppendGeneralItems(items, kPropId, m_deviceId, kZelParamAmpName, m_name, m_firmwareVersion, kZelParamChannelName,
+                     m_channelNames.data(), channels, edit, idEdit);
   items.push_back(MakeTextPropertyItem(kZelParamPowerOnDelay, m_powerOnDelay, "Power On Delay",
                                        "Set the delay before the amplifier turns on", edit, 1, 0));
   items.push_back(MakeChoicePropertyItem(kPropReadOnly, Options({"Disabled", "Enabled"}, m_statusFlags & 0x02 ? 0 : 1),

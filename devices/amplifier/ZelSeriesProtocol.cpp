@@ -37,20 +37,6 @@ constexpr std::size_t kReferenceBytes = 8;
 // The degree sign of the temperature texts.
 constexpr const char* kDegrees = "\xC2\xBA" "C";
 
-std::string Trimmed(std::string text, bool leading) {
-  const auto last = text.find_last_not_of(" \t\r\n");
-  text.erase(last == std::string::npos ? 0 : last + 1);
-  if (leading) text.erase(0, text.find_first_not_of(" \t\r\n"));
-  return text;
-}
-
-// The first count bytes of the text, padded with spaces to count.
-std::vector<std::uint8_t> Padded(const std::string& text, std::size_t count) {
-  std::vector<std::uint8_t> bytes(count, 0x20);
-  for (std::size_t i = 0; i < count && i < text.size(); ++i) bytes[i] = std::uint8_t(text[i]);
-  return bytes;
-}
-
 std::string Printf(const char* format, long long a, long long b = 0) {
   char line[200];
   std::snprintf(line, sizeof line, format, a, b);
@@ -131,24 +117,6 @@ bool CZelSeriesDevice::GetNextPollMessage(CControlMessage& record) {
 }
 
 // --- Replies (worker, under the system's lock) ---
-
-void CZelSeriesDevice::Log(const std::string& line) { m_notices.push_back(Notice{line, 0, 0, 0}); }
-
-void CZelSeriesDevice::Notify(std::uint32_t message, LPARAM lParam, const void* wParam) {
-  m_notices.push_back(Notice{{}, message, reinterpret_cast<WPARAM>(wParam ? wParam : this), lParam});
-}
-
-void CZelSeriesDevice::SendNotices() {
-  std::vector<Notice> notices;
-  notices.swap(m_notices);
-  for (const Notice& notice : notices) {
-    if (notice.message == 0) {
-      if (m_system) m_system->WriteLog(notice.line);
-    } else if (m_frame) {
-      m_frame->PostMessage(notice.message, notice.wParam, notice.lParam);
-    }
-  }
-}
 
 void CZelSeriesDevice::AlarmEdge(std::uint32_t bit, bool on, const std::string& line) {
   if (on)
@@ -247,9 +215,9 @@ void CZelSeriesDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
 }
 
 void CZelSeriesDevice::ReplyName(const CControlMessage& record) {
-  m_name = Trimmed(ReplyText(record.frame + kZelPayloadOffset, kNameBytes), true);
+  m_name = ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kNameBytes), true);
   m_haveRead |= kZelReadName;
-  Notify(kMsgNameChanged, 0, GetControlPanel());
+  NotifyWith(kMsgNameChanged, GetControlPanel(), 0);
   Notify(UWM_DEVICE_STATUS_EVENT, kZelHintNames);
   Notify(kMsgRefreshProperties, 1);
 }
@@ -310,7 +278,8 @@ void CZelSeriesDevice::ReplyCounters(const std::vector<std::uint8_t>& u) {
 void CZelSeriesDevice::ReplyChannelName(const CControlMessage& record) {
   const std::uint32_t channel = record.argument;
   if (channel >= kZelMaxChannels) return RefuseReply(record, "no such channel");
-  m_channelNames[channel] = Trimmed(ReplyText(record.frame + kZelPayloadOffset, kChannelNameBytes), false);
+  m_channelNames[channel] =
+      ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kChannelNameBytes), false);
   m_haveRead |= kZelReadChannel0 << channel;
   if (int(channel) == GetChannelCount() - 1) {
     Notify(UWM_DEVICE_STATUS_EVENT, kZelHintNames);
@@ -451,7 +420,7 @@ void CZelSeriesDevice::ApplyControlChange(const CParamValue& value) {
     m_channelNames[std::size_t(n)] = text;
     release();
     std::vector<std::uint8_t> payload{std::uint8_t(n)};
-    const std::vector<std::uint8_t> name = Padded(text, 16);
+    const std::vector<std::uint8_t> name = ZelPaddedText(text, 16);
     payload.insert(payload.end(), name.begin(), name.end());
     Write(kZelCmdChannelName, payload);
     Refresh(id);
@@ -459,7 +428,7 @@ void CZelSeriesDevice::ApplyControlChange(const CParamValue& value) {
     const std::string text = value.GetText();
     m_name = text;
     release();
-    Write(kZelCmdAmpName, Padded(text, kNameBytes));
+    Write(kZelCmdAmpName, ZelPaddedText(text, kNameBytes));
     Refresh(id);
     Post(UWM_REFRESH_RACK);
     if (m_frame) m_frame->PostMessage(kMsgNameChanged, reinterpret_cast<WPARAM>(GetControlPanel()), 0);

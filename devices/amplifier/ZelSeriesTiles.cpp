@@ -14,6 +14,7 @@
 #include "core/System.h"
 #include "core/TextStyle.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
+#include "devices/amplifier/ZelTileSkins.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/Sync.h"
@@ -50,12 +51,6 @@ void Text(Graphics& g, const std::string& text, float points, const CRectF& layo
   g.DrawString(text, TextFont(points), layout, CStringFormat(StringAlignment::Near), CBrush::Solid(kWhite));
 }
 
-void DrawSkin(Graphics& g, const CBitmapImage* skin, int x, int y) {
-  if (skin && skin->GetImage()) g.DrawImage(*skin->GetImage(), float(x), float(y));
-}
-
-int SkinWidth(const CBitmapImage* skin) { return skin ? skin->GetWidth() : 0; }
-
 }  // namespace
 
 void AcquireZelSeriesSkins() {
@@ -82,18 +77,7 @@ int CZelSeriesDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
   const CBitmapImage* right = GetZelSeriesSkin(1);
   const CBitmapImage* middle = GetZelSeriesSkin(2);
   const int L = rect.left, T = rect.top, R = rect.right, W = rect.Width();
-  const int lw = SkinWidth(left), rw = SkinWidth(right);
-
-  DrawSkin(*g, left, L, T);
-  if (W >= lw + rw) {
-    DrawSkin(*g, right, R - rw, T);
-    const int span = R - rw - (L + lw);
-    if (middle && middle->GetWidth() == 1 && span > 0) {
-      // The one-column middle piece repeated across the span is that column stretched: one draw.
-      g->DrawImage(*middle->GetImage(), CRectF{float(L + lw), float(T), float(span), float(middle->GetHeight())});
-    } else {
-      for (int x = L + lw; x < R - rw; ++x) DrawSkin(*g, middle, x, T);
-    }
+  if (DrawZelTileSkins(*g, rect, left, right, middle)) {
     const bool warning = HasWarnings() != 0;
     if (blinkPhase == 0 || blinkPhase == 1 || !warning) {
       std::string name;
@@ -110,8 +94,6 @@ int CZelSeriesDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
       const int led = !IsConnected() ? kLedRed : m_warningBits != 0 ? kLedYellow : kLedGreen;
       DrawLed(*g, led, R - 30, T + 10, R - 20, rect.bottom - 10);
     }
-  } else if (W > lw) {
-    DrawSkin(*g, right, L + lw, T);
   }
   CDevice::DrawTile(g, rect, blinkPhase);
   return kTileHeight;

@@ -229,8 +229,10 @@ TEST_F(DiscoveryTest, AfterAScan_BreakoutBoxesReadTheirBit21BlockAgain) {
   AddUnit(16, 1, 0);
   auto* box = static_cast<CZelBreakDevice*>(h.system.CreateDevice(0x7F7F7F7F, 42, 0));
   ASSERT_NE(box, nullptr);
-  box->SetBlockReceivedWord(0xFFFFFFFF);
   h.system.AppendDevice(box);
+  // Going online re-initialises the box, which clears the word; the scan comes after.
+  ASSERT_TRUE(h.StartOnline());
+  box->SetBlockReceivedWord(0xFFFFFFFF);
   Scan(1, 0);
   EXPECT_EQ(box->GetBlockReceivedWord(), 0x00DFFFFFu);
 }

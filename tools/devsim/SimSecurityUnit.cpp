@@ -30,7 +30,9 @@ CSimSecurityUnit::CSimSecurityUnit(const SimSecurityConfig& config)
       m_refusesWrites(config.refusesSecurityWrites) {}
 
 std::size_t CSimSecurityUnit::RequestLength(const SimBytes& bytes) const {
-  if (!bytes.empty() && bytes[0] == kIdentityProbe) return 5;
+  // The processors' two-byte identification request starts with the same byte: on a bus that
+  // carries both families the query ends with the line going quiet.
+  if (!bytes.empty() && bytes[0] == kIdentityProbe) return kSimUnknownLength;
   return CSimUnit::RequestLength(bytes);
 }
 

@@ -1,20 +1,18 @@
-// A simulated Zel amplifier (type codes 51 to 56): the security side of CSimSecurityUnit, plus
-// the identity query, every read of the family with its exact length and checksum from a state
-// of its own, and every write applied to that state. A test scripts the monitored values
-// (temperature, status, meters, counters) and faults of content per command. It also follows
-// the system's global-mute broadcast to its type code. Thread-safe: the
-// bus thread answers while a test reads and changes the unit.
+// A simulated Zel amplifier (type codes 51 to 56): the shared side of CSimZelUnit (security,
+// identity query, faults and logs), every read of the family with its exact length and
+// checksum from a state of its own, and every write applied to that state. A test scripts the
+// monitored values (temperature, status, meters, counters) and faults of content per command.
+// It also follows the system's global-mute broadcast to its type code. Thread-safe: the bus
+// thread answers while a test reads and changes the unit.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <deque>
-#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "tools/devsim/SimSecurityUnit.h"
+#include "tools/devsim/SimZelUnit.h"
 
 // Everything the unit keeps, as the family's frames carry it.
 struct SimZelAmpState {
@@ -42,24 +40,9 @@ struct SimZelAmpState {
   std::uint8_t counterByte = 0;
 };
 
-// A fault in the next reply to one command.
-struct SimZelFault {
-  enum class Kind {
-    kSilence,      // no answer
-    kJunk,         // value junk bytes (0x55) before the reply
-    kBadChecksum,  // the checksum byte is wrong
-    kShort,        // the last value bytes are left out
-    kLate,         // the answer starts value ms later
-  };
-  Kind kind = Kind::kSilence;
-  int value = 0;
-};
-
-class CSimZelAmpUnit : public CSimSecurityUnit {
+class CSimZelAmpUnit : public CSimZelUnit {
  public:
   explicit CSimZelAmpUnit(const SimSecurityConfig& config);
-
-  SimAnswer Handle(const SimBytes& request) override;
 
   SimZelAmpState State() const;
   void SetState(const SimZelAmpState& state);
@@ -70,27 +53,11 @@ class CSimZelAmpUnit : public CSimSecurityUnit {
     change(m_state);
   }
 
-  // The next reply to command (0xB0 for the identity query) gets the fault; faults of one
-  // command are used in order.
-  void InjectReplyFault(std::uint8_t command, SimZelFault fault);
-  // Write frames acknowledged, in order; those of one command.
-  std::vector<SimBytes> Writes() const;
-  std::vector<SimBytes> WritesOf(std::uint8_t command) const;
-  // Reads answered, by command (0xB0 for the identity query).
-  std::size_t ReadCount(std::uint8_t command) const;
+ protected:
+  bool TakeBroadcast(const SimBytes& request) override;
+  SimAnswer Read(const SimBytes& request, std::uint8_t command) override;
+  void ApplyWrite(const SimBytes& request, std::uint8_t command) override;
 
  private:
-  bool IsAddressed(const SimBytes& request) const;
-  SimAnswer Read(const SimBytes& request, std::uint8_t command);
-  void ApplyWrite(const SimBytes& request, std::uint8_t command);
-  SimAnswer Packed(std::uint8_t command, std::size_t totalLength, const SimBytes& raw) const;
-  SimAnswer WithFault(std::uint8_t command, SimAnswer answer);
-
-  const std::uint8_t m_type;
-  const std::uint32_t m_id;
-  mutable std::mutex m_stateMutex;
   SimZelAmpState m_state;
-  std::map<std::uint8_t, std::deque<SimZelFault>> m_faults;
-  std::vector<SimBytes> m_writes;
-  std::map<std::uint8_t, std::size_t> m_reads;
 };

@@ -14,6 +14,7 @@
 #include "devices/processor/NerexModelTable.h"
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
+#include "tools/devsim/SimZelBreak.h"
 
 namespace {
 
@@ -37,10 +38,13 @@ void Usage() {
                "  --secure-unit TYPE:ID[:NAME:PASSWORD]\n"
                "                     an amplifier (type 34 to 56, or 60) that keeps a user table,\n"
                "                     empty or with that one user, and answers the security step\n"
-               "                     (a Zel amplifier, 51 to 56, also answers every read and write)\n"
+               "                     (a Zel unit, 34 to 47 or 51 to 56, also answers every read and write)\n"
                "  --zel-amp TYPE:ID[:NAME]\n"
                "                     a Zel amplifier of type code TYPE (51 to 56) at ID, named NAME,\n"
                "                     with an empty user table; an autoscan finds it by its short ID\n"
+               "  --zel-break TYPE:ID[:NAME]\n"
+               "                     a Zel breakout box of type code TYPE (34 to 47) at ID, named\n"
+               "                     NAME, with an empty user table; an autoscan finds it by its short ID\n"
                "  --boot-unit FAMILY:TYPE\n"
                "                     instead of the bus, one unit for the firmware loader: FAMILY\n"
                "                     amp, zel, sornic or processor, with its type code\n",
@@ -60,7 +64,7 @@ int main(int argc, char** argv) {
   };
   std::vector<Processor> processors;
   std::vector<std::pair<SimSecurityConfig, std::vector<std::pair<std::string, std::string>>>> secureUnits;
-  std::vector<std::pair<SimSecurityConfig, std::string>> zelAmps;
+  std::vector<std::pair<SimSecurityConfig, std::string>> zelUnits;
   std::unique_ptr<CSimBootUnit> bootUnit;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -113,23 +117,26 @@ int main(int argc, char** argv) {
         return 2;
       }
       secureUnits.emplace_back(config, users);
-    } else if (arg == "--zel-amp" && hasValue) {
+    } else if ((arg == "--zel-amp" || arg == "--zel-break") && hasValue) {
+      const bool box = arg == "--zel-break";
       char* end = nullptr;
       SimSecurityConfig config;
       config.typeCode = std::uint8_t(std::strtoul(argv[++i], &end, 0));
-      if (*end != ':' || config.typeCode < 51 || config.typeCode > 56) {
+      const bool known = box ? config.typeCode >= 34 && config.typeCode <= 47
+                             : config.typeCode >= 51 && config.typeCode <= 56;
+      if (*end != ':' || !known) {
         Usage();
         return 2;
       }
       config.deviceId = std::uint32_t(std::strtoul(end + 1, &end, 0));
-      std::string name = "Sim Amplifier";
+      std::string name = box ? "Sim Breakout" : "Sim Amplifier";
       if (*end == ':')
         name = end + 1;
       else if (*end != 0) {
         Usage();
         return 2;
       }
-      zelAmps.emplace_back(config, name);
+      zelUnits.emplace_back(config, name);
     } else if (arg == "--boot-unit" && hasValue) {
       bootUnit = MakeBootUnit(argv[++i]);
       if (!bootUnit) {
@@ -152,7 +159,7 @@ int main(int argc, char** argv) {
     Usage();
     return 2;
   }
-  if (ids.empty() && processors.empty() && zelAmps.empty() && secureUnits.empty()) ids.push_back(1);
+  if (ids.empty() && processors.empty() && zelUnits.empty() && secureUnits.empty()) ids.push_back(1);
   if (replies.empty()) replies.emplace_back(62, 20);
 
   auto wire = std::make_unique<CPtyWire>();
@@ -188,12 +195,17 @@ int main(int argc, char** argv) {
   for (const auto& [config, users] : secureUnits) {
     if (config.typeCode >= 51 && config.typeCode <= 56)
       bus.Add<CSimZelAmpUnit>(config)->SetUsers(users);
+    else if (config.typeCode >= 34 && config.typeCode <= 47)
+      bus.Add<CSimZelBreakUnit>(config)->SetUsers(users);
     else
       bus.Add<CSimSecurityUnit>(config)->SetUsers(users);
   }
-  for (const auto& [config, name] : zelAmps) {
-    auto* amp = bus.Add<CSimZelAmpUnit>(config);
-    amp->Update([&](SimZelAmpState& state) { state.name = name; });
+  for (const auto& [config, name] : zelUnits) {
+    if (config.typeCode >= 51) {
+      bus.Add<CSimZelAmpUnit>(config)->Update([&](SimZelAmpState& state) { state.name = name; });
+    } else {
+      bus.Add<CSimZelBreakUnit>(config)->Update([&](SimZelBreakState& state) { state.name = name; });
+    }
     // An autoscan by short IDs finds it.
     if (config.deviceId >= 1 && config.deviceId <= 63) {
       SimDiscoveryConfig discovery;
@@ -205,7 +217,7 @@ int main(int argc, char** argv) {
   bus.SetPacing(baud);
   bus.Start();
   std::printf("orvak-devsim: COM%u -> %s (%zu unit(s), %u baud); Ctrl+C ends\n", com,
-              slave.c_str(), ids.size() + processors.size() + secureUnits.size() + zelAmps.size(), baud);
+              slave.c_str(), ids.size() + processors.size() + secureUnits.size() + zelUnits.size(), baud);
   std::fflush(stdout);
 
   std::signal(SIGINT, OnSignal);

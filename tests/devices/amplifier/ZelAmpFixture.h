@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "core/ControlMessage.h"
+#include "core/DeviceProperty.h"
 #include "core/SevenBit.h"
 #include "core/System.h"
 #include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "tests/core/BusHarness.h"
@@ -40,6 +42,24 @@ inline Bytes ZelReply(const CDevice& d, std::uint8_t command, std::size_t totalL
   return MakeFramedReply(0xA8, body);
 }
 
+// The properties pane's grid as far as a device fills it: its groups of rows.
+class Grid : public IDevicePropertyGrid {
+ public:
+  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
+  CDeviceProperty* Find(const std::string& name) {
+    for (auto& group : groups)
+      for (auto& row : group->rows)
+        if (row->GetName() == name) return row.get();
+    return nullptr;
+  }
+  std::vector<std::string> Names(std::size_t group) const {
+    std::vector<std::string> out;
+    for (const auto& row : groups[group]->rows) out.push_back(row->GetName());
+    return out;
+  }
+  std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
+};
+
 class ZelAmpFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -61,6 +81,36 @@ class ZelAmpFixture : public ::testing::Test {
     system.AppendDevice(device);
     return device;
   }
+  CZelBreakDevice* AddBox(std::uint32_t type = 41, std::uint32_t id = 7) {
+    auto* device = static_cast<CZelBreakDevice*>(system.CreateDevice(id, type, 0));
+    device->SetName("Box");
+    system.AppendDevice(device);
+    return device;
+  }
+  // Every read-out reply of a quiet breakout box on firmware "1.00" that keeps the device's
+  // name and answers the network-master list of the system as it is.
+  void ReadOutBox(CZelBreakDevice& d) {
+    Bytes identity(24, 0);
+    identity[0] = 0xB8;
+    identity[2] = 0x17;
+    for (int i = 0; i < 4; ++i) identity[std::size_t(19 + i)] = std::uint8_t("1.00"[i]);
+    Deliver(d, 0xB0, identity);
+    Deliver(d, 59, ZelReply(d, 59, 33, Bytes(19, 0), true));
+    Deliver(d, 63, ZelReply(d, 63, 12, {0x01}));
+    std::vector<std::uint32_t> types, ids;
+    system.CollectZelDeviceIds(types, ids);
+    Deliver(d, 70, ZelReply(d, 70, 12, {std::uint8_t(types.size() - 1)}));
+    Bytes name(40, ' ');
+    const std::string current = d.GetName();
+    std::copy_n(current.begin(), std::min<std::size_t>(current.size(), 40), name.begin());
+    Deliver(d, 60, ZelReply(d, 60, 51, name));
+    for (int c = 0; c < d.GetChannelCount(); ++c) {
+      Bytes channel(16, ' ');
+      const std::string text = d.GetChannelName(c);
+      std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 16), channel.begin());
+      Deliver(d, 67, ZelReply(d, 67, 27, channel), std::uint32_t(c));
+    }
+  }
   // Connected, security done: writes that are not forced are kept.
   static void Connect(CDevice& d) {
     d.SetNeedsInitialisation(false);
@@ -75,7 +125,7 @@ class ZelAmpFixture : public ::testing::Test {
   }
   // Hands a reply to the device as the worker does: the request's command and argument, the
   // reply bytes in the frame.
-  static void Deliver(CZelSeriesDevice& d, std::uint32_t command, const Bytes& reply, std::uint32_t argument = 0) {
+  static void Deliver(CDevice& d, std::uint32_t command, const Bytes& reply, std::uint32_t argument = 0) {
     CControlMessage m;
     m.Set(command, 11, std::uint32_t(reply.size()), &d, false, 0xA8, argument, 0);
     std::copy(reply.begin(), reply.end(), m.frame);
@@ -102,6 +152,27 @@ class ZelAmpFixture : public ::testing::Test {
     Deliver(d, 0x3D, ZelReply(d, 0x3D, 13, {30, 0}));
   }
 
+  // Edits the named row as the pane does: a new value, or a list choice, then the device; the
+  // rows stay in grid, the row in last and its refusal in message.
+  bool Edit(CDevice& d, const std::string& name, CDeviceProperty::Value value, int choice = -1) {
+    grid = Grid();
+    d.FillPropertiesPane(grid);
+    CDeviceProperty* row = grid.Find(name);
+    EXPECT_NE(row, nullptr) << name;
+    if (!row) return false;
+    if (choice >= 0)
+      row->SetComboSelection(choice);
+    else
+      row->SetValue(value);
+    const bool ok = d.OnPropertyChanged(*row);
+    message = row->GetErrorText();
+    last = row;
+    return ok;
+  }
+
+  Grid grid;
+  std::string message;
+  CDeviceProperty* last = nullptr;
   std::shared_ptr<CSerialLine> line = std::make_shared<CSerialLine>();
   CTestFrame frame;
   CSystem system;

@@ -8,45 +8,7 @@
 
 namespace {
 
-class Grid : public IDevicePropertyGrid {
- public:
-  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
-  CDeviceProperty* Find(const std::string& name) {
-    for (auto& group : groups)
-      for (auto& row : group->rows)
-        if (row->GetName() == name) return row.get();
-    return nullptr;
-  }
-  std::vector<std::string> Names(std::size_t group) const {
-    std::vector<std::string> out;
-    for (const auto& row : groups[group]->rows) out.push_back(row->GetName());
-    return out;
-  }
-  std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
-};
-
-class ZelPropertiesTest : public ZelAmpFixture {
- protected:
-  // Edits the named row as the pane does: a new value, or a list choice, then the device.
-  bool Edit(CZelSeriesDevice& d, const std::string& name, CDeviceProperty::Value value, int choice = -1) {
-    grid = Grid();
-    d.FillPropertiesPane(grid);
-    CDeviceProperty* row = grid.Find(name);
-    EXPECT_NE(row, nullptr) << name;
-    if (!row) return false;
-    if (choice >= 0)
-      row->SetComboSelection(choice);
-    else
-      row->SetValue(value);
-    const bool ok = d.OnPropertyChanged(*row);
-    message = row->GetErrorText();
-    last = row;
-    return ok;
-  }
-  Grid grid;
-  std::string message;
-  CDeviceProperty* last = nullptr;
-};
+using ZelPropertiesTest = ZelAmpFixture;
 
 TEST_F(ZelPropertiesTest, RowsByModelInTheirOrder) {
   CZelSeriesDevice* two = Add(51, 1);

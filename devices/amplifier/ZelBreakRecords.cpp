@@ -1,0 +1,229 @@
+// The Zel breakout box's settings images: the system-file and stream records (always 16
+// channels), the 21-byte snapshot, the 28-byte clipboard record and its paste, the context-menu
+// update rule and the status hints. UI thread.
+#include <algorithm>
+
+#include "core/DataStream.h"
+#include "core/DeviceMenu.h"
+#include "core/Snapshot.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "devices/amplifier/ZelBreakDevice.h"
+#include "platform/Archive.h"
+#include "platform/Clipboard.h"
+#include "platform/Sync.h"
+
+namespace {
+
+constexpr std::uint32_t kRecordVersion = 1;
+constexpr std::uint8_t kSnapshotVersion = 1;
+
+// Offsets of the clipboard record.
+enum : std::size_t {
+  kClipType = 0,
+  kClipGains = 4,
+  kClipMuteMask = 20,
+  kClipGpio = 24,
+};
+// Offsets of the snapshot block.
+enum : std::size_t {
+  kSnapMuteMask = 1,
+  kSnapGains = 5,
+};
+
+void PutU32(std::uint8_t* at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) at[i] = std::uint8_t(v >> (8 * i));
+}
+
+std::uint32_t GetU32(const std::uint8_t* at) {
+  return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24;
+}
+
+std::uint8_t GainStep(std::uint8_t step) { return std::min(step, kBreakMaxGain); }
+
+}  // namespace
+
+// --- System file and stream ---
+
+ZelBreakRecord CZelBreakDevice::MakeRecord() const {
+  CSingleLock lock(m_system->GetLock());
+  return ZelBreakRecord{m_name, m_channelNames, m_gains, m_muteMask, GetGpioByte()};
+}
+
+void CZelBreakDevice::TakeRecord(const ZelBreakRecord& r) {
+  CSingleLock lock(m_system->GetLock());
+  m_name = r.name;
+  m_channelNames = r.channelNames;
+  for (std::size_t c = 0; c < kBreakMaxChannels; ++c) m_gains[c] = GainStep(r.gains[c]);
+  m_muteMask = r.muteMask;
+  UnpackZelBreakGpioConfig(r.gpio, m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);
+}
+
+void CZelBreakDevice::Serialize(CArchive& ar) {
+  CDevice::Serialize(ar);
+  if (ar.IsStoring()) {
+    const ZelBreakRecord r = MakeRecord();
+    ar.WriteU32(kRecordVersion);
+    ar.WriteString(r.name);
+    for (std::size_t c = 0; c < kBreakMaxChannels; ++c) {
+      ar.WriteString(r.channelNames[c]);
+      ar.WriteU8(r.gains[c]);
+    }
+    ar.WriteU32(r.muteMask);
+    ar.WriteU8(r.gpio);
+    return;
+  }
+  // A damaged record throws to the file loader, which keeps the system it had: reading on
+  // from the middle of a record would take every later byte of the file for something else.
+  if (ar.ReadU32() != kRecordVersion) return;
+  ZelBreakRecord r;
+  r.name = ar.ReadString();
+  for (std::size_t c = 0; c < kBreakMaxChannels; ++c) {
+    r.channelNames[c] = ar.ReadString();
+    r.gains[c] = ar.ReadU8();
+  }
+  r.muteMask = ar.ReadU32();
+  r.gpio = ar.ReadU8();
+  TakeRecord(r);
+}
+
+void CZelBreakDevice::SerializeStream(CDataStream& ds) {
+  CDevice::SerializeStream(ds);
+  if (!ds.IsStoring() && !ds.IsLoading()) return;
+  // Loading fills a copy; a stream that ends early keeps the fields read up to there.
+  ZelBreakRecord r = MakeRecord();
+  try {
+    if (!ds.Version(kRecordVersion)) return;
+    StreamString(ds, r.name);
+    for (std::size_t c = 0; c < kBreakMaxChannels; ++c) {
+      StreamString(ds, r.channelNames[c]);
+      ds.U8(r.gains[c]);
+    }
+    ds.U32(r.muteMask);
+    ds.U8(r.gpio);
+  } catch (const CStreamError&) {
+  }
+  if (ds.IsLoading()) TakeRecord(r);
+}
+
+// --- Snapshots ---
+
+CSnapshotData* CZelBreakDevice::CreateSnapshotData() {
+  std::vector<std::uint8_t> bytes(kBreakSnapshotRecordSize, 0);
+  {
+    CSingleLock lock(m_system->GetLock());
+    bytes[0] = kSnapshotVersion;
+    PutU32(&bytes[kSnapMuteMask], m_muteMask);
+    std::copy(m_gains.begin(), m_gains.end(), bytes.begin() + kSnapGains);
+  }
+  return new CSnapshotData(m_uuid, std::move(bytes), true);
+}
+
+void CZelBreakDevice::ApplySnapshotData(const CSnapshotData& data) {
+  const std::vector<std::uint8_t>& d = data.m_data;
+  // A block too short for its layout is taken as one of another version.
+  if (d.size() >= kBreakSnapshotRecordSize && d[0] == kSnapshotVersion) {
+    CSingleLock lock(m_system->GetLock());
+    m_muteMask = GetU32(&d[kSnapMuteMask]);
+    for (std::size_t c = 0; c < std::size_t(GetChannelCount()); ++c) m_gains[c] = GainStep(d[kSnapGains + c]);
+  }
+  SendAllSettings();
+  for (int c = 0; c < GetChannelCount(); ++c) {
+    Refresh(kBreakParamGain + c);
+    Refresh(kBreakParamMute + c);
+  }
+}
+
+// --- Clipboard ---
+
+std::array<std::uint8_t, kBreakClipboardRecordSize> CZelBreakDevice::MakeClipboardRecord() const {
+  std::array<std::uint8_t, kBreakClipboardRecordSize> r{};
+  CSingleLock lock(m_system->GetLock());
+  PutU32(&r[kClipType], m_typeCode);
+  std::copy(m_gains.begin(), m_gains.end(), r.begin() + kClipGains);
+  PutU32(&r[kClipMuteMask], m_muteMask);
+  r[kClipGpio] = GetGpioByte();
+  return r;
+}
+
+void CZelBreakDevice::CopyToClipboard(std::uint32_t command) {
+  (void)command;
+  const auto record = MakeClipboardRecord();
+  SetClipboardData(GetClipboardFormat(), std::vector<std::uint8_t>(record.begin(), record.end()));
+}
+
+bool CZelBreakDevice::CanCopy(std::uint32_t command) {
+  (void)command;
+  return true;
+}
+
+void CZelBreakDevice::PasteFromClipboard(std::uint32_t command) {
+  std::vector<std::uint8_t> bytes;
+  // Data shorter than the record is not one: nothing changes.
+  if (!GetClipboardData(GetClipboardFormat(), bytes) || bytes.size() < kBreakClipboardRecordSize) return;
+  std::array<std::uint8_t, kBreakClipboardRecordSize> record{};
+  std::copy_n(bytes.begin(), kBreakClipboardRecordSize, record.begin());
+  PasteRecord(record, command);
+}
+
+void CZelBreakDevice::PasteRecord(const std::array<std::uint8_t, kBreakClipboardRecordSize>& r,
+                                  std::uint32_t command) {
+  if (m_pollGate) m_pollGate->Set();
+  const bool mixer = command == 0 || command == kAmpCmdPasteControls;
+  const bool gpio = command == 0 || command == kAmpCmdPasteProperties;
+  {
+    CSingleLock lock(m_system->GetLock());
+    if (mixer) {
+      // The record's own model says how many gains it carries; other codes carry none.
+      const auto channels = std::size_t(GetZelBreakChannelCount(GetU32(&r[kClipType])));
+      for (std::size_t c = 0; c < channels; ++c) m_gains[c] = GainStep(r[kClipGains + c]);
+      m_muteMask = GetU32(&r[kClipMuteMask]);
+    }
+    if (gpio) UnpackZelBreakGpioConfig(r[kClipGpio], m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);
+  }
+  if (mixer || gpio) {
+    if (IsConnected()) SendAllSettings();
+    if (mixer) Post(UWM_DEVICE_STATUS_EVENT, kBreakHintMixer);
+    if (gpio) Post(UWM_DEVICE_STATUS_EVENT, kBreakHintStatus);
+  }
+  if (m_pollGate) m_pollGate->Reset();
+  if (mixer || gpio) {
+    Post(UWM_REFRESH_SELECTION_PROPERTIES);
+    m_system->SetModified(true);
+  }
+}
+
+void CZelBreakDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) {
+  switch (cmdUI.GetId()) {
+    case kAmpCmdPasteControls:
+    case kAmpCmdPasteProperties: cmdUI.Enable(CanPaste(0)); break;
+    case kAmpCmdIgnoreDevice: cmdUI.SetCheck(m_ignored ? 1 : 0); break;
+    default: break;
+  }
+}
+
+// --- Status hints ---
+
+void CZelBreakDevice::OnStatusEvent(int hint) {
+  const int n = GetChannelCount();
+  switch (hint) {
+    case kBreakHintMixer:
+      for (int c = 0; c < n; ++c) {
+        Refresh(kBreakParamGain + c);
+        Refresh(kBreakParamMute + c);
+      }
+      Refresh(kBreakParamDeviceActive);
+      Refresh(kBreakParamNetworkActive);
+      break;
+    case kBreakHintNames:
+      RefreshRange(kBreakParamChannelName, n);
+      Refresh(kBreakParamBoxName);
+      break;
+    case kBreakHintStatus:
+      Refresh(kBreakParamDeviceActive);
+      Refresh(kBreakParamNetworkActive);
+      break;
+    default:
+      break;
+  }
+}

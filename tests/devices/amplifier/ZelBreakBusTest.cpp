@@ -1,0 +1,166 @@
+// Zel breakout boxes against their simulated units, with a Zel amplifier and a processor on the
+// same bus, served by the system's own comms worker: discovery of the models' state, the
+// network-master list, steady status polling, changes that reach the units, and replies that
+// arrive damaged, late or not at all.
+#include <gtest/gtest.h>
+
+#include "core/Security.h"
+#include "core/Snapshot.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/amplifier/ZelBreakDevice.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
+#include "tests/support/ProcessorBus.h"
+#include "tools/devsim/SimZelAmp.h"
+#include "tools/devsim/SimZelBreak.h"
+
+namespace {
+
+class ZelBreakBusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterAmplifierFamilies();
+    CZelBaseDevice::SetFirmwareTableReader([](const std::string&) { return std::string("1.00"); });
+    processorUnit = bus.AddUnit(120, 5);
+    big = AddBoxUnit(41, 7, "Stage Left");
+    small = AddBoxUnit(34, 8, "Booth");
+    SimSecurityConfig ampConfig;
+    ampConfig.typeCode = 55;
+    ampConfig.deviceId = 3;
+    bus.Bus().Add<CSimZelAmpUnit>(ampConfig);
+    big->Update([](SimZelBreakState& s) {
+      s.gains[0] = 12;
+      s.gains[15] = 48;
+      s.muteMask = 0x8001;
+      s.gpio = 0x40 + 2 + 3 * 8;
+      s.channelNames[15] = "Talkback";
+    });
+
+    CSystem& system = bus.System();
+    processor = bus.AddDevice(120, 5);
+    bigBox = static_cast<CZelBreakDevice*>(system.CreateDevice(7, 41, 0));
+    system.AppendDevice(bigBox);
+    amp = static_cast<CZelSeriesDevice*>(system.CreateDevice(3, 55, 0));
+    system.AppendDevice(amp);
+    smallBox = static_cast<CZelBreakDevice*>(system.CreateDevice(8, 34, 0));
+    system.AppendDevice(smallBox);
+    CSecurityTimings timings;
+    timings.dialogOpenTimeoutMs = 0;
+    timings.messagePauseMs = 0;
+    timings.updatePauseMs = 0;
+    system.SetSecurityTimingsForTests(timings);
+    system.SetLogCommsErrors(true);
+    ASSERT_TRUE(bus.StartWorker(0));
+    ASSERT_TRUE(bus.WaitFor([&] {
+      return bigBox->IsReadOutComplete() && smallBox->IsReadOutComplete() && amp->IsReadOutComplete() &&
+             processor->AllBlocksReceived() && bigBox->IsConnected() && smallBox->IsConnected();
+    }));
+  }
+  void TearDown() override { CZelBaseDevice::SetFirmwareTableReader(nullptr); }
+
+  CSimZelBreakUnit* AddBoxUnit(std::uint8_t type, std::uint32_t id, const std::string& name) {
+    SimSecurityConfig config;
+    config.typeCode = type;
+    config.deviceId = id;
+    auto* unit = bus.Bus().Add<CSimZelBreakUnit>(config);
+    unit->Update([&](SimZelBreakState& s) { s.name = name; });
+    return unit;
+  }
+
+  CProcessorBus bus;
+  CSimProcessorUnit* processorUnit = nullptr;
+  CSimZelBreakUnit* big = nullptr;
+  CSimZelBreakUnit* small = nullptr;
+  CNerexSeriesDevice* processor = nullptr;
+  CZelBreakDevice* bigBox = nullptr;
+  CZelBreakDevice* smallBox = nullptr;
+  CZelSeriesDevice* amp = nullptr;
+};
+
+TEST_F(ZelBreakBusTest, ReadOutFillsEachBoxFromItsUnitBesideTheOtherFamilies) {
+  EXPECT_EQ(bigBox->GetName(), "Stage Left");
+  EXPECT_EQ(smallBox->GetName(), "Booth");
+  EXPECT_EQ(bigBox->GetChannelName(15), "Talkback");
+  EXPECT_EQ(smallBox->GetChannelName(7), "Input 8");
+  EXPECT_EQ(bigBox->GetGain(0), 12);
+  EXPECT_EQ(bigBox->GetGain(15), 48);
+  EXPECT_EQ(bigBox->GetMuteMask(), 0x8001u);
+  EXPECT_EQ(bigBox->GetGpioInputMode(), 2u);
+  EXPECT_EQ(bigBox->GetGpioOutputMode(), 3u);
+  EXPECT_TRUE(bigBox->IsNetworkMasterPulse());
+  EXPECT_EQ(bigBox->GetFirmwareVersion(), "1.00");
+  EXPECT_EQ(bigBox->GetWarningBits(), 0u);
+  EXPECT_EQ(bigBox->GetRefusedReplyCount(), 0u);
+  EXPECT_EQ(small->ReadCount(67), 8u);
+  // Each box was sent every Zel unit of the system, in the system's order.
+  const std::vector<std::pair<std::uint8_t, std::uint32_t>> list{{41, 7}, {55, 3}, {34, 8}};
+  EXPECT_EQ(big->State().networkList, list);
+  EXPECT_EQ(small->State().networkList, list);
+
+  // Steady: the status read keeps coming and carries the unit's alarm and network state.
+  big->Update([](SimZelBreakState& s) {
+    s.alarm = true;
+    s.networkActive = false;
+  });
+  ASSERT_TRUE(bus.WaitFor([&] { return bigBox->IsAlarmActive(); }));
+  EXPECT_EQ(bigBox->HasWarnings(), 1u);
+  EXPECT_FALSE(bigBox->GetCurrentValue(kBreakParamNetworkActive).flag);
+  EXPECT_EQ(big->ReadCount(59), 1u);  // the mixer is read once, in the read-out
+}
+
+TEST_F(ZelBreakBusTest, ChangesReachTheUnit) {
+  bigBox->ApplyControlChange(CParamValue(kBreakParamGain + 4, -10.0f, 1));
+  bigBox->ApplyControlChange(MakeBoolParamValue(kBreakParamMute + 9, true));
+  bigBox->ApplyControlChange(MakeTextParamValue(kBreakParamChannelName + 2, "Vox 3"));
+  bigBox->ApplyControlChange(MakeTextParamValue(kBreakParamBoxName, "Stage Right"));
+  bigBox->ApplyControlChange(MakeIntParamValue(kBreakParamGpio, 0x05));
+  ASSERT_TRUE(bus.WaitFor([&] { return big->State().gpio == 0x05; }));
+  const SimZelBreakState s = big->State();
+  EXPECT_EQ(s.gains[4], 20);
+  EXPECT_EQ(s.muteMask, 0x8201);
+  EXPECT_EQ(s.channelNames[2], "Vox 3");
+  EXPECT_EQ(s.name, "Stage Right");
+  // A recalled snapshot pushes the box's whole mixer.
+  std::unique_ptr<CSnapshotData> snapshot(smallBox->CreateSnapshotData());
+  snapshot->m_data[5 + 6] = 30;
+  smallBox->ApplySnapshotData(*snapshot);
+  ASSERT_TRUE(bus.WaitFor([&] { return small->State().gains[6] == 30; }));
+}
+
+struct BusFaultCase {
+  const char* name;
+  SimZelFault fault;
+};
+
+class ZelBreakBusFaultTest : public ZelBreakBusTest, public ::testing::WithParamInterface<BusFaultCase> {};
+
+TEST_P(ZelBreakBusFaultTest, ADamagedOrLateStatusReplyIsDroppedAndTheNextOneTaken) {
+  const std::size_t reads = big->ReadCount(63);
+  big->InjectReplyFault(63, GetParam().fault);
+  big->Update([](SimZelBreakState& s) { s.alarm = true; });
+  ASSERT_TRUE(bus.WaitFor([&] { return bigBox->IsAlarmActive(); }));
+  EXPECT_GE(big->ReadCount(63), reads + 1);
+  EXPECT_TRUE(bigBox->IsConnected());
+  EXPECT_EQ(bigBox->GetRefusedReplyCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ZelBreakBusFaultTest,
+                         ::testing::Values(BusFaultCase{"silence", {SimZelFault::Kind::kSilence, 0}},
+                                           BusFaultCase{"junk", {SimZelFault::Kind::kJunk, 3}},
+                                           BusFaultCase{"bad_checksum", {SimZelFault::Kind::kBadChecksum, 0}},
+                                           BusFaultCase{"short", {SimZelFault::Kind::kShort, 4}},
+                                           BusFaultCase{"late", {SimZelFault::Kind::kLate, 20}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ZelBreakBusTest, AUnitThatMiscountsTheListKeepsBeingSentIt) {
+  big->Update([](SimZelBreakState& s) { s.networkCountSkew = 1; });
+  const std::size_t lists = big->ReadCount(70);
+  bigBox->MaskBlockReceivedWord(kBreakoutReadKeepMask);  // as after an autoscan
+  ASSERT_TRUE(bus.WaitFor([&] { return big->ReadCount(70) >= lists + 3; }));
+  EXPECT_FALSE(bigBox->IsReadOutComplete());
+  EXPECT_NE(bigBox->GetStatusText().find("\nNot Initialised"), std::string::npos);
+  big->Update([](SimZelBreakState& s) { s.networkCountSkew = 0; });
+  ASSERT_TRUE(bus.WaitFor([&] { return bigBox->IsReadOutComplete(); }));
+  EXPECT_EQ(bigBox->GetWarningBits(), 0u);
+}
+
+}  // namespace
