@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "core/UiServices.h"
 #include "core/CPData.h"
 #include "core/Device.h"
 #include "core/DataStream.h"
@@ -286,8 +287,8 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
       CSnapshot* snapshot = system ? FindSnapshot(*system, m_snapshotId) : nullptr;
       if (snapshot) {
         m_state = false;
-        if (system->GetFrame())
-          system->GetFrame()->PostMessage(UWM_RECALL_SNAPSHOT, reinterpret_cast<WPARAM>(snapshot), 0);
+        if (system->GetUiServices())
+          system->GetUiServices()->PostMessage(UWM_RECALL_SNAPSHOT, reinterpret_cast<WPARAM>(snapshot), 0);
       }
     }
     return;
@@ -299,7 +300,7 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
   if (m_flags & kButtonLaunchPanel) {
     m_state = true;
     CCPData* target = system ? FindCustomPanel(*system, m_panelId) : nullptr;
-    if (target && system->GetFrame())
-      system->GetFrame()->PostMessage(UWM_OPEN_CUSTOM_PANEL, reinterpret_cast<WPARAM>(target), 0);
+    if (target && system->GetUiServices())
+      system->GetUiServices()->PostMessage(UWM_OPEN_CUSTOM_PANEL, reinterpret_cast<WPARAM>(target), 0);
   }
 }
