@@ -37,16 +37,6 @@ Bytes WriteFrame(int model, std::uint8_t deviceId, std::uint8_t command, const B
   return f;
 }
 
-class CAnswer : public IConfirmPrompt {
- public:
-  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) override {
-    ++asked;
-    return ok;
-  }
-  bool ok = true;
-  int asked = 0;
-};
-
 class NerexChangeTest : public ProcessorDeviceTest {
  protected:
   void TearDown() override {
