@@ -1,12 +1,9 @@
 // Redraw of a device panel of 850 x 600 pixels holding 300 widgets (texts, buttons, meters,
 // faders, knobs, LEDs): the whole panel, and one widget. tick_share is the share of the 20 ms
 // meter tick that one redraw takes (goals: whole panel below 0.25, one widget below 0.01).
-#include <benchmark/benchmark.h>
-
-#include <QApplication>
-#include <chrono>
 #include <memory>
 
+#include "benchmarks/WidgetBenchmark.h"
 #include "core/BitmapImage.h"
 #include "panels/BitmapFader.h"
 #include "panels/BitmapMeter.h"
@@ -61,38 +58,20 @@ class CBenchPanel : public CControlPanelWnd {
   std::unique_ptr<CBitmapImage> m_led, m_cap, m_meter;
 };
 
-template <class Redraw>
-void Measure(benchmark::State& state, Redraw redraw) {
-  double seconds = 0.0;
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
-    redraw();
-    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  }
-  state.counters["tick_share"] = seconds / double(state.iterations()) / kMeterTickSeconds;
-}
-
 void BM_FullPanelRedraw(benchmark::State& state) {
   CBenchPanel panel;
   state.counters["widgets"] = double(panel.GetControls().size());
-  Measure(state, [&] { panel.RedrawRect(nullptr, false, true); });
+  MeasureShare(state, "tick_share", kMeterTickSeconds, [&] { panel.RedrawRect(nullptr, false, true); });
 }
 BENCHMARK(BM_FullPanelRedraw)->Unit(benchmark::kMillisecond);
 
 void BM_OneWidgetRedraw(benchmark::State& state) {
   CBenchPanel panel;
   const CRect rect = panel.GetControls()[0]->GetRect();
-  Measure(state, [&] { panel.RedrawRect(&rect, false, true); });
+  MeasureShare(state, "tick_share", kMeterTickSeconds, [&] { panel.RedrawRect(&rect, false, true); });
 }
 BENCHMARK(BM_OneWidgetRedraw)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunWidgetBenchmarks(argc, argv); }

@@ -1,0 +1,29 @@
+// What the widget benchmarks share: timing a piece of drawing work as a share of a time
+// budget, and a main that runs the benchmarks inside an offscreen Qt application.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <chrono>
+
+// Runs work once per iteration and reports its mean time over budgetSeconds as counter.
+template <class Work>
+void MeasureShare(benchmark::State& state, const char* counter, double budgetSeconds, Work work) {
+  double seconds = 0.0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  state.counters[counter] = seconds / double(state.iterations()) / budgetSeconds;
+}
+
+inline int RunWidgetBenchmarks(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
