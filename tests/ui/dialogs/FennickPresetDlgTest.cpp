@@ -5,6 +5,13 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QListWidget>
+
+#include <memory>
+
+#include "core/Confirm.h"
+#include "core/System.h"
+#include "devices/processor/ProcessorFamily.h"
 #include <QRadioButton>
 #include <QTimeEdit>
 #include <QPushButton>
@@ -12,6 +19,7 @@
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/FennickPresetDlg.h"
 #include "ui/dialogs/FennickTimedPresetDlg.h"
+#include "ui/dialogs/NerexSeriesPresetDlg.h"
 
 namespace {
 
@@ -111,6 +119,47 @@ TEST(FennickTimedPresetDlg, CancelLeavesTheEntries) {
   dialog.CancelButton()->click();
   EXPECT_EQ(Finish(dialog), QDialog::Rejected);
   EXPECT_EQ(entries[2], TimedPresetEntry{});
+}
+
+}  // namespace
+
+namespace {
+
+class CYes : public IConfirmPrompt {
+ public:
+  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) override { return true; }
+};
+
+TEST(NerexSeriesPresetDlg, StoreRenameAndClearGoThroughTheDeviceAndTheListFollows) {
+  CSystem system;
+  CYes yes;
+  system.SetConfirmPrompt(&yes);
+  std::unique_ptr<CNerexSeriesDevice> device(
+      static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, nullptr, 116, 1, 0)));
+  CNerexSeriesPresetDlg dialog(nullptr, device.get(), 268, 10, QStringLiteral("Presets"));
+  dialog.show();
+  SaveShotIfAsked(dialog, "nerex-presets");
+  EXPECT_EQ(dialog.List()->item(0)->text(), "1. --");
+  EXPECT_TRUE(dialog.StoreBox(2)->isEnabled());   // graphic EQ on Nerex44
+  EXPECT_FALSE(dialog.StoreBox(3)->isEnabled());  // dynamic EQ only on Torvex48
+  EXPECT_FALSE(dialog.StoreButton()->isEnabled());
+
+  dialog.List()->setCurrentRow(1);
+  EXPECT_TRUE(dialog.StoreButton()->isEnabled());
+  EXPECT_FALSE(dialog.ClearButton()->isEnabled());
+  dialog.StoreBox(1)->setChecked(false);
+  dialog.StoreButton()->click();
+  EXPECT_EQ(device->GetPresets()[1]->sectionFlags, std::uint32_t(kSectionInputs | kSectionGeq));
+  EXPECT_EQ(dialog.List()->item(1)->text(), "2. Preset 2");
+  EXPECT_TRUE(dialog.ClearButton()->isEnabled());
+
+  dialog.List()->item(1)->setText(QStringLiteral("2. Evening"));  // as the in-place editor ends
+  EXPECT_EQ(device->GetPresets()[1]->name, "Evening");
+  EXPECT_EQ(dialog.List()->item(1)->text(), "2. Evening");
+
+  dialog.ClearButton()->click();
+  EXPECT_EQ(device->GetPresets()[1]->sectionFlags, 0u);
+  EXPECT_EQ(dialog.List()->item(1)->text(), "2. --");
 }
 
 }  // namespace
