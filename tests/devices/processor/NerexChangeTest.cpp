@@ -53,12 +53,6 @@ class NerexChangeTest : public ProcessorDeviceTest {
     return d;
   }
   void Change(const CParamValue& v) { m_device->ApplyControlChange(v); }
-  std::vector<Bytes> Queued() const {
-    std::vector<Bytes> out;
-    CControlMessage m;
-    for (std::size_t i = 0; m_device->PeekQueuedMessage(i, m); ++i) out.push_back(FrameBytes(m));
-    return out;
-  }
   std::vector<std::uint32_t> Commands() const {
     std::vector<std::uint32_t> out;
     CControlMessage m;

@@ -86,12 +86,6 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
     v.extra = reinterpret_cast<std::uintptr_t>(static_cast<INerexPresetDialog*>(&dialog));
     m_device->ApplyControlChange(v);
   }
-  std::vector<Bytes> Queued() const {
-    std::vector<Bytes> out;
-    CControlMessage m;
-    for (std::size_t i = 0; m_device->PeekQueuedMessage(i, m); ++i) out.push_back(FrameBytes(m));
-    return out;
-  }
   std::vector<std::uint32_t> Commands() const {
     std::vector<std::uint32_t> out;
     for (const Bytes& f : Queued()) out.push_back(f[6]);

@@ -120,6 +120,14 @@ class ProcessorDeviceTest : public ::testing::Test {
     for (int i = 0; i < 3; ++i) m_device->UpdateCommsState(true);
   }
 
+  // The frames waiting in the device's queue, in order.
+  std::vector<Bytes> Queued() const {
+    std::vector<Bytes> out;
+    CControlMessage m;
+    for (std::size_t i = 0; m_device->PeekQueuedMessage(i, m); ++i) out.push_back(FrameBytes(m));
+    return out;
+  }
+
   std::size_t Posted(std::uint32_t message, LPARAM lParam) const {
     std::size_t n = 0;
     for (const auto& m : m_sink.Messages())
