@@ -1,8 +1,6 @@
 // About box.
 #include "app/AboutDlg.h"
 
-#include <FreeImage.h>
-
 #include <QLabel>
 #include <QPushButton>
 #include <boost/version.hpp>
@@ -10,6 +8,7 @@
 
 #include "app/AppResources.h"
 #include "app/AppVersion.h"
+#include "platform/Bitmap.h"
 
 namespace {
 constexpr int kWidth = 380;
@@ -59,7 +58,7 @@ QString CAboutDlg::CreditsText() {
                         QStringLiteral("https://www.boost.org");
   const QString qt = QStringLiteral("Qt v") + QString::fromLatin1(qVersion()) +
                      QStringLiteral(" - https://www.qt.io");
-  const QString freeImage = QStringLiteral("FreeImage v") + QString::fromLatin1(FreeImage_GetVersion()) +
-                            QStringLiteral("\n") + QString::fromLatin1(FreeImage_GetCopyrightMessage());
+  const QString freeImage = QStringLiteral("FreeImage v") + QString::fromStdString(GetImageLibraryVersion()) +
+                            QStringLiteral("\n") + QString::fromStdString(GetImageLibraryCopyright());
   return boost + QStringLiteral("\n\n") + qt + QStringLiteral("\n\n") + freeImage;
 }

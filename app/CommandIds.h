@@ -93,22 +93,24 @@ inline constexpr std::uint32_t kBlink = 79;     // blink phase and idle status t
 inline constexpr std::uint32_t kBlinkPeriodMs = 333;
 }  // namespace FrameTimer
 
-// Messages posted to the main frame. wParam and lParam as each comment says.
+// Messages posted to the main frame (CPostedMessage). "device" is the device's handle; the
+// other words are wParam and lParam (numbers, or an object the frame looks up in its lists)
+// or the message's text, as each comment says.
 namespace FrameMsg {
 inline constexpr std::uint32_t kOpenDevicePanel = WM_APP + 101;     // device
-inline constexpr std::uint32_t kMeterValue = WM_APP + 102;          // device, meter value
+inline constexpr std::uint32_t kMeterValue = WM_APP + 102;          // device, lParam meter value
 inline constexpr std::uint32_t kRefreshRack = WM_APP + 103;         // -
 inline constexpr std::uint32_t kResizeDevicePanel = WM_APP + 104;   // device
-inline constexpr std::uint32_t kPanelCaption = WM_APP + 105;        // control-panel view
-inline constexpr std::uint32_t kLogLine = WM_APP + 106;             // heap char[] (UTF-8), freed here
-inline constexpr std::uint32_t kSelectDevice = WM_APP + 108;        // device, force
-inline constexpr std::uint32_t kStatusText = WM_APP + 109;          // const char16_t* text
-inline constexpr std::uint32_t kStatusEvent = WM_APP + 111;         // device, code 103..109
+inline constexpr std::uint32_t kPanelCaption = WM_APP + 105;        // device (its open panel)
+inline constexpr std::uint32_t kLogLine = WM_APP + 106;             // text (UTF-8)
+inline constexpr std::uint32_t kSelectDevice = WM_APP + 108;        // device, lParam force
+inline constexpr std::uint32_t kStatusText = WM_APP + 109;          // text (UTF-8)
+inline constexpr std::uint32_t kStatusEvent = WM_APP + 111;         // device, lParam code 103..109
 inline constexpr std::uint32_t kInvalidatePanel = WM_APP + 112;     // device
 inline constexpr std::uint32_t kFatalCommsError = WM_APP + 113;     // -
 inline constexpr std::uint32_t kGoOffline = WM_APP + 114;           // -
 inline constexpr std::uint32_t kOpenSecurityDlg = WM_APP + 115;     // 0 get, 1 set
-inline constexpr std::uint32_t kPanelOnlineState = WM_APP + 117;    // device, online
+inline constexpr std::uint32_t kPanelOnlineState = WM_APP + 117;    // device, lParam online
 inline constexpr std::uint32_t kRackZoneTimerStart = WM_APP + 118;  // zone
 inline constexpr std::uint32_t kRackZoneTimerStop = WM_APP + 119;   // zone
 inline constexpr std::uint32_t kMeterZoneTimerStart = WM_APP + 120; // zone

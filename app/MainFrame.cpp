@@ -50,8 +50,29 @@ const ToolBarSpec kToolBarSpecs[CMainFrame::kToolBarCount] = {
 
 }  // namespace
 
+// The frame's side of the model's requests: posts, message boxes, confirmations, file errors.
+class CMainFrame::UiServices : public IUiServices {
+ public:
+  explicit UiServices(CMainFrame& frame) : m_frame(frame) {}
+  bool Post(CPostedMessage message) override { return m_frame.Post(std::move(message)); }
+  void ShowMessageBox(const std::string& text, const std::string& caption) override {
+    m_frame.Prompts().ShowMessage(caption, text, IUserPrompts::Icon::Warning);
+  }
+  bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
+                  bool& neverAgain) override {
+    return m_frame.Prompts().AskConfirm(caption, question, okText, neverAgain);
+  }
+  void ShowFileError(const std::string& text, const std::string& caption) override {
+    m_frame.ShowFileError(text, caption);
+  }
+
+ private:
+  CMainFrame& m_frame;
+};
+
 CMainFrame::CMainFrame(CRecentFileList& recent, QWidget* parent)
-    : QMainWindow(parent), m_recentFiles(recent) {
+    : QMainWindow(parent), m_recentFiles(recent), m_uiServices(std::make_unique<UiServices>(*this)) {
+  m_system.SetUiServices(m_uiServices.get());
   setObjectName(QStringLiteral("MainFrame"));
   const QImage icon = LoadAppIcon(kImgAppIcon);
   if (!icon.isNull()) setWindowIcon(QIcon(QPixmap::fromImage(icon)));
@@ -59,8 +80,8 @@ CMainFrame::CMainFrame(CRecentFileList& recent, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
-  // A frame destroyed without closing (tests, a failed start) still ends the worker here, and
-  // frees the log lines it posted; nothing else posted is handled any more.
+  // A frame destroyed without closing (tests, a failed start) still ends the worker here; of
+  // what it posted only the log lines are still shown.
   m_closing = true;
   m_system.StopCommsThread();
   // Panel windows go before the system object: their views point at its devices.
@@ -76,7 +97,6 @@ CMainFrame::~CMainFrame() {
 
 void CMainFrame::SetUserPrompts(IUserPrompts* prompts) {
   m_prompts = prompts;
-  m_system.SetConfirmPrompt(&Prompts());
 }
 
 IUserPrompts& CMainFrame::Prompts() {
@@ -94,15 +114,8 @@ bool CMainFrame::OnCreate() {
 
   // The system reads its settings, loads the image library and starts its worker, idle; the
   // worker's messages come to this frame.
-  m_system.SetFileErrorSink(this);
-  m_system.SetConfirmPrompt(&Prompts());
-  m_system.SetMessageBoxHandler(
-      [](void* context, const std::string& text, const std::string& caption) {
-        static_cast<CMainFrame*>(context)->Prompts().ShowMessage(caption, text, IUserPrompts::Icon::Warning);
-      },
-      this);
   m_system.SetSystemMonitorVisible(m_systemMonitorVisible);
-  m_system.Start(this);
+  m_system.Start(m_uiServices.get());
 
   CreateCommands();
   if (!CreateMenuBar()) return false;

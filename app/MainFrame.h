@@ -11,9 +11,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "core/System.h"
 #include "core/SystemFile.h"
+#include "core/UiServices.h"
 #include "platform/WindowMessages.h"
 
 class QAction;
@@ -36,7 +38,7 @@ class CRecentFileList;
 class CUpdateChecker;
 class IUserPrompts;
 
-class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorSink {
+class CMainFrame : public QMainWindow, public CMessageTarget {
  public:
   // recent: the application's recent-file list (outlives the frame).
   explicit CMainFrame(CRecentFileList& recent, QWidget* parent = nullptr);
@@ -152,11 +154,11 @@ class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorS
 
  protected:
   // UI thread.
-  void OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) override;
+  void OnMessage(const CPostedMessage& message) override;
   void OnTimer(std::uint32_t id) override;
   void closeEvent(QCloseEvent* event) override;
   // The system file's error messages, shown on this window.
-  void ShowFileError(const std::string& text, const std::string& caption) override;
+  void ShowFileError(const std::string& text, const std::string& caption);
 
  private:
   struct CommandSpec;
@@ -192,8 +194,7 @@ class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorS
   bool OnClose();
 
   // Frame messages.
-  // Takes over the posted line (see TakePostedLogLine).
-  void OnLogLine(WPARAM posted);
+  void OnLogLine(const std::string& line);
   void OnSetMessageString(std::uint32_t id);
   void OnSelectDevice(CDevice* device, bool force);
   void OnFatalCommsError();
@@ -204,7 +205,11 @@ class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorS
   void PropagateWarningStatus(CDevice* device);
   // The device a message names, or null when it is no longer in the system (a message that
   // was queued before its device was deleted).
-  CDevice* MessageDevice(WPARAM wParam) const;
+  CDevice* MessageDevice(const CPostedMessage& message) const;
+  // The frame's handler of each message it takes (UI thread).
+  using MessageHandler = void (*)(CMainFrame& frame, const CPostedMessage& message);
+  static const std::unordered_map<std::uint32_t, MessageHandler>& MessageHandlers();
+  void OnZoneTimerMessage(const CPostedMessage& message);
   // Index of a zone in the system's zone list, -1 when it is not there.
   int ZoneIndex(WPARAM wParam) const;
 
@@ -245,6 +250,9 @@ class CMainFrame : public QMainWindow, public CMessageTarget, public IFileErrorS
 
   // Declared after the panes' pointers and before the flags; destroyed before the frame's
   // window and its message target, after the worker has stopped (OnClose or its destructor).
+  // What the model asks of this frame; installed in the system once, outlives it.
+  class UiServices;
+  std::unique_ptr<UiServices> m_uiServices;
   CSystem m_system;
 
   bool m_online = false;

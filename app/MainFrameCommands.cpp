@@ -143,10 +143,9 @@ void CMainFrame::OnTimer(std::uint32_t id) {
   }
 }
 
-void CMainFrame::OnLogLine(WPARAM posted) {
-  const std::unique_ptr<std::string> line = TakePostedLogLine(posted);
-  if (!line || !m_outputPane) return;
-  m_outputPane->GetLogList().AddLine(*line);
+void CMainFrame::OnLogLine(const std::string& line) {
+  if (!m_outputPane) return;
+  m_outputPane->GetLogList().AddLine(line);
 }
 
 bool CMainFrame::OnClose() {

@@ -482,9 +482,8 @@ void CMainFrame::SetFullScreenFlag(bool on) { m_system.SetFullScreenNow(on); }
 
 // --- Messages ---
 
-CDevice* CMainFrame::MessageDevice(WPARAM wParam) const {
-  auto* device = reinterpret_cast<CDevice*>(wParam);
-  return device && m_system.GetDeviceIndex(device) >= 0 ? device : nullptr;
+CDevice* CMainFrame::MessageDevice(const CPostedMessage& message) const {
+  return m_system.FindDeviceByHandle(message.handle);
 }
 
 int CMainFrame::ZoneIndex(WPARAM wParam) const {
@@ -495,126 +494,153 @@ int CMainFrame::ZoneIndex(WPARAM wParam) const {
   return -1;
 }
 
-void CMainFrame::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
-  // Once the close question has been answered only queued log lines are taken (their texts
-  // must be freed); everything else still queued is dropped.
-  if (m_closing && message != FrameMsg::kLogLine) return;
+void CMainFrame::OnMessage(const CPostedMessage& posted) {
+  // Once the close question has been answered only queued log lines are still shown;
+  // everything else still queued is dropped.
+  if (m_closing && posted.message != FrameMsg::kLogLine) return;
+  const auto& handlers = MessageHandlers();
+  if (const auto it = handlers.find(posted.message); it != handlers.end()) it->second(*this, posted);
+  // Messages without a handler (WM_APP+123 to +128, +132 and +133) do nothing.
+}
+
+void CMainFrame::OnZoneTimerMessage(const CPostedMessage& posted) {
   using namespace FrameMsg;
-  switch (message) {
-    case kOpenDevicePanel:
-      if (CDevice* device = MessageDevice(wParam)) OpenDevicePanel(device, true);
-      break;
-    case kMeterValue:
-      if (m_outputPane->isVisible()) {
-        if (CDevice* device = MessageDevice(wParam)) m_outputPane->GetLiveMeterView().AddDevice(device, lParam);
-      }
-      break;
-    case kRefreshRack:
-      // Devices that an autoscan found join their zone here, on the UI thread.
-      m_system.PlaceFoundDevices(m_system.GetSelectedDeviceZone());
-      if (m_deviceView->isVisible()) m_deviceView->GetRack().Refresh();
-      break;
-    case kResizeDevicePanel:
-      if (CDevice* device = MessageDevice(wParam)) {
-        if (CChildFrame* frame = FrameOfPanel(device->GetControlPanel())) {
-          frame->SizeToPanel(device->GetPanelSize());
-          m_system.SetModified(true);
-        }
-      }
-      break;
-    case kPanelCaption: {
-      // The view may have closed since the message was posted: it is only looked for among
-      // the open panels, never followed.
-      auto* view = reinterpret_cast<CControlPanel*>(wParam);
-      CDevice* device = nullptr;
-      for (CDevice* d : m_system.GetDevices()) {
-        if (view && d->GetControlPanel() == view) device = d;
-      }
-      if (device) {
-        if (CChildFrame* frame = FrameOfPanel(view)) {
-          frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
-        }
-        m_propertiesPane->ShowDeviceProperties(true, device);
-      }
-      break;
-    }
-    case kLogLine: OnLogLine(wParam); break;
-    case kSelectDevice:
-      if (CDevice* device = MessageDevice(wParam)) OnSelectDevice(device, lParam != 0);
-      break;
-    case kStatusText:
-      if (wParam) SetStatusText(QString::fromUtf16(reinterpret_cast<const char16_t*>(wParam)));
-      break;
-    case kStatusEvent:
-      if (CDevice* device = MessageDevice(wParam)) device->OnStatusEvent(int(lParam));
-      break;
-    case kInvalidatePanel:
-      if (CDevice* device = MessageDevice(wParam)) {
-        if (auto* window = dynamic_cast<QWidget*>(device->GetControlPanel())) window->update();
-      }
-      break;
-    case kFatalCommsError: OnFatalCommsError(); break;
-    case kGoOffline:
-      if (m_online) OnOnline();
-      break;
-    case kOpenSecurityDlg: OnOpenSecurityDlg(wParam); break;
-    case kPanelOnlineState:
-      if (CDevice* device = MessageDevice(wParam)) {
-        if (CControlPanel* panel = device->GetControlPanel()) panel->UpdateOnlineStatus(lParam != 0);
-      }
-      break;
-    case kRackZoneTimerStart:
-    case kRackZoneTimerStop:
-    case kMeterZoneTimerStart:
-    case kMeterZoneTimerStop: {
-      const int index = ZoneIndex(wParam);
-      if (index < 0) break;
-      const std::uint32_t id = kZoneTimerBase + std::uint32_t(index);
-      CDeviceRack& rack = m_deviceView->GetRack();
-      CLiveMeterView& meters = m_outputPane->GetLiveMeterView();
-      if (message == kRackZoneTimerStart) rack.SetTimer(id, kZoneTimerPeriodMs);
-      if (message == kRackZoneTimerStop) rack.KillTimer(id);
-      if (message == kMeterZoneTimerStart) meters.SetTimer(id, kZoneTimerPeriodMs);
-      if (message == kMeterZoneTimerStop) meters.KillTimer(id);
-      break;
-    }
-    case kRebuildMeters:
-      if (m_outputPane->isVisible()) {
-        m_outputPane->GetLiveMeterView().Rebuild();
-        m_outputPane->GetLiveMeterView().update();
-      }
-      break;
-    case kShowDeviceProps:
-      if (CDevice* device = MessageDevice(wParam); device && m_system.IsSelectedDevice(device)) {
-        m_propertiesPane->ShowDeviceProperties(true, device);
-      }
-      break;
-    case kShowPanelProps: OnShowPanelProperties(reinterpret_cast<CCustomControlPanel*>(wParam), lParam != 0); break;
-    case kShowWidgetProps:
-      m_propertiesPane->ShowControlProperties(lParam != 0, reinterpret_cast<CCustomControlObject*>(wParam));
-      break;
-    case kPanelRenamed: FillCustomPanelCombo(); break;
-    case kOpenCustomPanel: {
-      auto* panel = reinterpret_cast<CCPData*>(wParam);
-      for (CCPData* p : m_system.GetCustomPanels()) {
-        if (p == panel) OpenCustomPanel(panel);
-      }
-      break;
-    }
-    case kRecallSnapshot: OnRecallSnapshot(reinterpret_cast<void*>(wParam)); break;
-    case kPropagateOnline:
-      if (CDevice* device = MessageDevice(wParam)) PropagateOnlineStatus(device);
-      break;
-    case kPropagateWarning:
-      if (CDevice* device = MessageDevice(wParam)) PropagateWarningStatus(device);
-      break;
-    case kSystemMonitorVisible:
-      m_systemMonitorVisible = wParam != 0;
-      m_system.SetSystemMonitorVisible(m_systemMonitorVisible);
-      break;
-    case kSetMessageString: OnSetMessageString(std::uint32_t(wParam)); break;
-    default: break;  // WM_APP+123 to +128, +132 and +133 do nothing
+  const int index = ZoneIndex(posted.wParam);
+  if (index < 0) return;
+  const std::uint32_t id = kZoneTimerBase + std::uint32_t(index);
+  CDeviceRack& rack = m_deviceView->GetRack();
+  CLiveMeterView& meters = m_outputPane->GetLiveMeterView();
+  switch (posted.message) {
+    case kRackZoneTimerStart: rack.SetTimer(id, kZoneTimerPeriodMs); break;
+    case kRackZoneTimerStop: rack.KillTimer(id); break;
+    case kMeterZoneTimerStart: meters.SetTimer(id, kZoneTimerPeriodMs); break;
+    case kMeterZoneTimerStop: meters.KillTimer(id); break;
+    default: break;
   }
+}
+
+const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame::MessageHandlers() {
+  using namespace FrameMsg;
+  using M = const CPostedMessage&;
+  static const std::unordered_map<std::uint32_t, MessageHandler> handlers = {
+      {kOpenDevicePanel,
+       [](CMainFrame& f, M m) {
+         if (CDevice* device = f.MessageDevice(m)) f.OpenDevicePanel(device, true);
+       }},
+      {kMeterValue,
+       [](CMainFrame& f, M m) {
+         if (!f.m_outputPane->isVisible()) return;
+         if (CDevice* device = f.MessageDevice(m)) f.m_outputPane->GetLiveMeterView().AddDevice(device, m.lParam);
+       }},
+      {kRefreshRack,
+       [](CMainFrame& f, M) {
+         // Devices that an autoscan found join their zone here, on the UI thread.
+         f.m_system.PlaceFoundDevices(f.m_system.GetSelectedDeviceZone());
+         if (f.m_deviceView->isVisible()) f.m_deviceView->GetRack().Refresh();
+       }},
+      {kResizeDevicePanel,
+       [](CMainFrame& f, M m) {
+         CDevice* device = f.MessageDevice(m);
+         if (CChildFrame* frame = device ? FrameOfPanel(device->GetControlPanel()) : nullptr) {
+           frame->SizeToPanel(device->GetPanelSize());
+           f.m_system.SetModified(true);
+         }
+       }},
+      {kPanelCaption,
+       [](CMainFrame& f, M m) {
+         // The device's open panel, if it still has one.
+         CDevice* device = f.MessageDevice(m);
+         CControlPanel* view = device ? device->GetControlPanel() : nullptr;
+         if (!view) return;
+         if (CChildFrame* frame = FrameOfPanel(view)) {
+           frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
+         }
+         f.m_propertiesPane->ShowDeviceProperties(true, device);
+       }},
+      {kLogLine, [](CMainFrame& f, M m) { f.OnLogLine(m.text); }},
+      {kSelectDevice,
+       [](CMainFrame& f, M m) {
+         if (CDevice* device = f.MessageDevice(m)) f.OnSelectDevice(device, m.lParam != 0);
+       }},
+      {kStatusText, [](CMainFrame& f, M m) { f.SetStatusText(QString::fromStdString(m.text)); }},
+      {kStatusEvent,
+       [](CMainFrame& f, M m) {
+         if (CDevice* device = f.MessageDevice(m)) device->OnStatusEvent(int(m.lParam));
+       }},
+      {kInvalidatePanel,
+       [](CMainFrame& f, M m) {
+         CDevice* device = f.MessageDevice(m);
+         if (auto* window = device ? dynamic_cast<QWidget*>(device->GetControlPanel()) : nullptr) window->update();
+       }},
+      {kFatalCommsError, [](CMainFrame& f, M) { f.OnFatalCommsError(); }},
+      {kGoOffline,
+       [](CMainFrame& f, M) {
+         if (f.m_online) f.OnOnline();
+       }},
+      {kOpenSecurityDlg, [](CMainFrame& f, M m) { f.OnOpenSecurityDlg(m.wParam); }},
+      {kPanelOnlineState,
+       [](CMainFrame& f, M m) {
+         CDevice* device = f.MessageDevice(m);
+         if (CControlPanel* panel = device ? device->GetControlPanel() : nullptr) panel->UpdateOnlineStatus(m.lParam != 0);
+       }},
+      {kRackZoneTimerStart, [](CMainFrame& f, M m) { f.OnZoneTimerMessage(m); }},
+      {kRackZoneTimerStop, [](CMainFrame& f, M m) { f.OnZoneTimerMessage(m); }},
+      {kMeterZoneTimerStart, [](CMainFrame& f, M m) { f.OnZoneTimerMessage(m); }},
+      {kMeterZoneTimerStop, [](CMainFrame& f, M m) { f.OnZoneTimerMessage(m); }},
+      {kRebuildMeters,
+       [](CMainFrame& f, M) {
+         if (!f.m_outputPane->isVisible()) return;
+         f.m_outputPane->GetLiveMeterView().Rebuild();
+         f.m_outputPane->GetLiveMeterView().update();
+       }},
+      {kShowDeviceProps,
+       [](CMainFrame& f, M m) {
+         if (CDevice* device = f.MessageDevice(m); device && f.m_system.IsSelectedDevice(device))
+           f.m_propertiesPane->ShowDeviceProperties(true, device);
+       }},
+      // The view and the widget are taken only while a panel of the system still holds them: a
+      // message that arrives after they have gone does nothing.
+      {kShowPanelProps,
+       [](CMainFrame& f, M m) {
+         for (CCPData* panel : f.m_system.GetCustomPanels()) {
+           if (panel->m_pView && reinterpret_cast<WPARAM>(panel->m_pView) == m.wParam)
+             f.OnShowPanelProperties(panel->m_pView, m.lParam != 0);
+         }
+       }},
+      {kShowWidgetProps,
+       [](CMainFrame& f, M m) {
+         for (CCPData* panel : f.m_system.GetCustomPanels()) {
+           for (CCustomControlObject* widget : panel->m_widgets) {
+             if (reinterpret_cast<WPARAM>(widget) == m.wParam)
+               f.m_propertiesPane->ShowControlProperties(m.lParam != 0, widget);
+           }
+         }
+       }},
+      {kPanelRenamed, [](CMainFrame& f, M) { f.FillCustomPanelCombo(); }},
+      {kOpenCustomPanel,
+       [](CMainFrame& f, M m) {
+         auto* panel = reinterpret_cast<CCPData*>(m.wParam);
+         for (CCPData* p : f.m_system.GetCustomPanels()) {
+           if (p == panel) f.OpenCustomPanel(panel);
+         }
+       }},
+      {kRecallSnapshot, [](CMainFrame& f, M m) { f.OnRecallSnapshot(reinterpret_cast<void*>(m.wParam)); }},
+      {kPropagateOnline,
+       [](CMainFrame& f, M m) {
+         if (CDevice* device = f.MessageDevice(m)) f.PropagateOnlineStatus(device);
+       }},
+      {kPropagateWarning,
+       [](CMainFrame& f, M m) {
+         if (CDevice* device = f.MessageDevice(m)) f.PropagateWarningStatus(device);
+       }},
+      {kSystemMonitorVisible,
+       [](CMainFrame& f, M m) {
+         f.m_systemMonitorVisible = m.wParam != 0;
+         f.m_system.SetSystemMonitorVisible(f.m_systemMonitorVisible);
+       }},
+      {kSetMessageString, [](CMainFrame& f, M m) { f.OnSetMessageString(std::uint32_t(m.wParam)); }},
+  };
+  return handlers;
 }
 
 void CMainFrame::OnSetMessageString(std::uint32_t id) {

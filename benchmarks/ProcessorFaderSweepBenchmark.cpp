@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "benchmarks/ProfileBenchmarkMain.h"
+#include "benchmarks/BenchmarkMain.h"
 #include "core/ValueCodes.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexPresets.h"
@@ -97,4 +97,4 @@ void BM_FaderSweepWhilePollingEight(benchmark::State& state) {
 
 BENCHMARK(BM_FaderSweepWhilePollingEight)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
-int main(int argc, char** argv) { return RunBenchmarksInTemporaryProfile(argc, argv); }
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }

@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "benchmarks/ProfileBenchmarkMain.h"
+#include "benchmarks/BenchmarkMain.h"
 #include "devices/processor/NerexPresets.h"
 #include "platform/Sync.h"
 #include "tests/support/ProcessorBus.h"
@@ -52,4 +52,4 @@ void BM_TorvexReadBackAt57600(benchmark::State& state) {
 // Argument: preset memories in use on the unit (their blocks are read too).
 BENCHMARK(BM_TorvexReadBackAt57600)->Arg(0)->Arg(4)->Arg(20)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
-int main(int argc, char** argv) { return RunBenchmarksInTemporaryProfile(argc, argv); }
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }

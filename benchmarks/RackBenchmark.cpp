@@ -5,20 +5,18 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "benchmarks/BenchmarkMain.h"
 #include "core/System.h"
 #include "core/Zone.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexSeriesDevice.h"
-#include "platform/AppPaths.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
-#include "platform/SettingsStore.h"
 #include "ui/DeviceRack.h"
 #include "ui/LiveMeterView.h"
 
@@ -119,22 +117,17 @@ void BM_MeterStripDrain(benchmark::State& state) {
 BENCHMARK(BM_FullRackRedraw)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MeterStripDrain)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-// Settings go to a temporary folder, never the user's profile; the views draw offscreen.
+// The views draw offscreen.
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  QTemporaryDir temp;
-  if (!temp.isValid()) return 2;
-  CSettingsStore::UseFolderForTests(temp.path().toStdString() + "/settings");
-  SetUserDataRootForTests(temp.path().toStdString() + "/userdata");
-  if (const char* folder = std::getenv("ORVAK_RACK_PNG")) {
-    Views& v = Shared();
-    v.rack.GetBackBuffer()->SavePng(std::string(folder) + "/rack.png");
-    v.meters.GetBackBuffer()->SavePng(std::string(folder) + "/meters.png");
-  }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  g_views.reset();
-  return 0;
+  return RunBenchmarks<QApplication>(
+      argc, argv,
+      [] {
+        if (const char* folder = std::getenv("ORVAK_RACK_PNG")) {
+          Views& v = Shared();
+          v.rack.GetBackBuffer()->SavePng(std::string(folder) + "/rack.png");
+          v.meters.GetBackBuffer()->SavePng(std::string(folder) + "/meters.png");
+        }
+      },
+      [] { g_views.reset(); });
 }

@@ -13,12 +13,14 @@ function(orvak_warnings target)
   endif()
 endfunction()
 
-# orvak_library(name SOURCES ... LIBS ...): a static library of our own code.
+# orvak_library(name SOURCES ... LIBS ... PRIVATE_LIBS ...): a static library of our own code.
+# LIBS are what its headers need (users get them too); PRIVATE_LIBS only its sources.
 function(orvak_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PRIVATE_LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE ${ARG_PRIVATE_LIBS})
   orvak_warnings(${name})
 endfunction()
 

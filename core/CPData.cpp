@@ -8,8 +8,9 @@
 
 #include "core/ImageTree.h"
 #include "core/SystemMessages.h"
-#include "core/TextConversion.h"
 #include "core/System.h"
+#include "core/TextConversion.h"
+#include "core/UiServices.h"
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"
 #include "platform/WindowMessages.h"
@@ -101,8 +102,8 @@ bool CCPData::ValidateProperty(CNamedPropertyValue& value) {
         return false;
       }
       m_name = name;
-      if (m_pOwner && m_pOwner->GetFrame())
-        m_pOwner->GetFrame()->PostMessage(UWM_PANEL_RENAMED, reinterpret_cast<WPARAM>(this), 0);
+      // The frame refills its list of panels; the message names no panel.
+      if (IUiServices* ui = m_pOwner ? m_pOwner->GetUiServices() : nullptr) ui->PostMessage(UWM_PANEL_RENAMED);
       if (m_pView) m_pView->SetPanelTitle(m_name);
       return true;
     }

@@ -1,97 +1,177 @@
 // The comms worker: the state machine of the online connection (idle, polling, autoscan, get
-// and set security), the hand-over of replies to the devices, going online and offline.
+// and set security), the hand-over of replies to the devices, the system command queue, going
+// online and offline.
 #include "core/CommsWorker.h"
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
+#include "core/AppSettings.h"
 #include "core/ControlMessage.h"
 #include "core/Device.h"
-#include "core/SerialComms.h"
-#include "core/System.h"
+#include "core/Discovery.h"
+#include "core/SecurityDialog.h"
 #include "platform/SerialPort.h"
-#include "platform/WindowMessages.h"
 
-void CSystem::SetMessageBoxHandler(MessageBoxHandler handler, void* context) {
-  m_messageBoxContext = context;
-  m_messageBox = handler;
+bool CCommsWorker::TransportHost::IsLogCommsErrorsOn() const { return m_document.GetSettings().logCommsErrors; }
+
+bool CCommsWorker::TransportHost::IsSuperDebugOn() const { return m_document.GetSettings().superDebug; }
+
+std::uint32_t CCommsWorker::TransportHost::GetDeviceIdForLog(const CDevice* device) const {
+  return device ? device->GetDeviceId() : 0;
 }
 
-void CSystem::ShowMessage(const std::string& text, const std::string& caption) {
-  if (m_messageBox) m_messageBox(m_messageBoxContext, text, caption);
+CCommsWorker::CCommsWorker(ICommsDocument& document)
+    : m_document(document),
+      m_lock(document.GetLock()),
+      m_transportHost(document),
+      m_transport(std::make_unique<CSerialComms>()) {
+  m_transport->SetHost(&m_transportHost);
 }
 
-void CSystem::PostToFrame(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
-  if (m_frame) m_frame->PostMessage(message, wParam, lParam);
+CCommsWorker::~CCommsWorker() {
+  StopCommsThread();
+  if (m_transport->IsOpen()) m_transport->Close();
+}
+
+void CCommsWorker::Start() {
+  // A second start must not replace the events that a running worker waits on.
+  if (m_run) return;
+  m_workerState = kWorkerIdle;
+  m_threadExitEvent = std::make_unique<CManualResetEvent>(false);
+  m_idleEvent = std::make_unique<CManualResetEvent>(false);
+  m_run = true;
+  m_worker.Start([this] { CommsThreadMain(); }, true);
+}
+
+bool CCommsWorker::IsPortOpen() const { return m_transport->IsOpen(); }
+
+void CCommsWorker::Post(std::uint32_t message, WPARAM wParam) {
+  m_document.PostToFrame(CPostedMessage{message, wParam, 0, 0, {}});
+}
+
+// --- System command queue ---
+
+void CCommsWorker::AppendSystemMessage(std::unique_ptr<CControlMessage> message) {
+  if (!message) return;
+  CSingleLock lock(m_lock);
+  m_systemQueue.push_back(std::move(message));
+}
+
+bool CCommsWorker::PopSystemMessage(CControlMessage& record) {
+  CSingleLock lock(m_lock);
+  if (m_systemQueue.empty()) return false;
+  record = *m_systemQueue.back();
+  m_systemQueue.pop_back();
+  return true;
+}
+
+std::size_t CCommsWorker::GetSystemQueueSize() const {
+  CSingleLock lock(m_lock);
+  return m_systemQueue.size();
+}
+
+void CCommsWorker::QueueSystemMessagesBehind(std::vector<std::unique_ptr<CControlMessage>> messages) {
+  CSingleLock lock(m_lock);
+  m_systemQueue.insert(m_systemQueue.begin(), std::make_move_iterator(messages.begin()),
+                       std::make_move_iterator(messages.end()));
+}
+
+void CCommsWorker::ClearSystemQueue() {
+  CSingleLock lock(m_lock);
+  m_systemQueue.clear();
+}
+
+// --- State and hand-overs ---
+
+void CCommsWorker::SetWorkerState(std::int32_t state) {
+  m_workerState = state;
+  m_wakeEvent.Set();
+}
+
+void CCommsWorker::SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning) {
+  m_scanRunning = scanRunning;
+  m_autoscanDialog = dialog;
+}
+
+void CCommsWorker::ForgetDevice(const CDevice* device) {
+  CSingleLock lock(m_lock);
+  std::erase(m_unplacedDevices, device);
+  std::erase(m_securityRefused, device);
 }
 
 // --- Going online and offline ---
 
-bool CSystem::GoOnline(std::uint32_t choice) {
-  if (!SetOnline(true)) {
-    if (m_messageBox) m_messageBox(m_messageBoxContext, kFailedToConnectText, kOnlineErrorCaption);
-    return false;
-  }
-  for (CDevice* device : GetDevices()) device->Reinitialise(choice);
+bool CCommsWorker::GoOnline(std::uint32_t choice) {
+  if (!SetOnline(true)) return false;
+  for (CDevice* device : m_document.GetDevices()) device->Reinitialise(choice);
   ClearSecurityRefusals();
-  m_workerState = kWorkerOnline;
+  SetWorkerState(kWorkerOnline);
   return true;
 }
 
-bool CSystem::SetOnline(bool online) {
+bool CCommsWorker::SetOnline(bool online) {
+  const CAppSettings& settings = m_document.GetSettings();
   if (online) {
-    WriteLog("Going Online\n");
-    if (m_settings.superDebug) {
-      const std::uint32_t extra = m_settings.ReloadCommsTimeoutConstant();
+    m_document.WriteLog("Going Online\n");
+    if (settings.superDebug) {
+      const std::uint32_t extra = m_document.ReloadCommsTimeoutConstant();
       m_transport->SetExtraTimeout(extra);
       char line[64];
       std::snprintf(line, sizeof line, "Comms timeout = %dms\n", int(extra));
-      WriteLog(line);
+      m_document.WriteLog(line);
     }
     if (m_transport->IsOpen()) return true;
-    const bool opened = m_transport->Open(m_settings.comPort, m_settings.baudRate, true);
+    const bool opened = m_transport->Open(settings.comPort, settings.baudRate, true);
     if (opened) m_transport->ResetErrorCount();
     return opened;
   }
   if (!m_transport->IsOpen()) return true;
-  WriteLog("Going Offline\n");
+  m_document.WriteLog("Going Offline\n");
   m_transport->Close();
-  for (CDevice* device : GetDevices())
+  for (CDevice* device : m_document.GetDevices())
     if (device->GetCommsLevel() > kConnectedAbove) device->OnDisconnected(true);
   return true;
 }
 
 // --- Stopping ---
 
-bool CSystem::RequestIdle() {
+void CCommsWorker::RaiseGoIdle() {
+  m_goIdle = true;
+  m_wakeEvent.Set();
+}
+
+bool CCommsWorker::RequestIdle() {
   if (!m_idleEvent || !m_worker.IsRunning()) return true;
   m_idleEvent->Reset();
-  m_goIdle = true;
+  RaiseGoIdle();
   // Bounded: the passes and scans give up at their next step, so only a worker stuck in the
   // transport could miss this; the request stays raised and the port closes under it.
   if (m_idleEvent->Wait(kStopWaitMs)) return true;
-  WriteLog("The comms worker did not go idle in time\n");
+  m_document.WriteLog("The comms worker did not go idle in time\n");
   return false;
 }
 
-void CSystem::StopCommsThread() {
+void CCommsWorker::StopCommsThread() {
   if (!m_run) return;
   // Scans and passes look at this before every step, so the worker reaches idle within one
   // transaction and the waits below are a safety net only.
   m_stopping = true;
   if (m_worker.IsRunning()) {
     m_idleEvent->Reset();
-    m_goIdle = true;
+    RaiseGoIdle();
     m_idleEvent->Wait(kStopWaitMs);
   }
   m_run = false;
+  m_wakeEvent.Set();
   if (m_worker.IsRunning()) m_threadExitEvent->Wait(kStopWaitMs);
   m_worker.Join(kStopWaitMs);
 }
 
 // --- The worker ---
 
-void CSystem::CommsThreadMain() {
+void CCommsWorker::CommsThreadMain() {
   while (m_run) {
     switch (m_workerState) {
       case kWorkerIdle:
@@ -111,20 +191,22 @@ void CSystem::CommsThreadMain() {
         EndSecurityPass(RunSetSecurityPass(), true);
         break;
       default:
-        // No such state: rest rather than spin.
-        SleepEx(kWorkerIdleSleepMs, false);
+        // No such state: rest until something changes rather than spin.
+        m_wakeEvent.Wait(kWorkerIdleWaitMs);
         break;
     }
   }
   m_threadExitEvent->Set();
 }
 
-void CSystem::WorkerIdleStep() {
+void CCommsWorker::WorkerIdleStep() {
   if (m_goIdle) AcknowledgeGoIdle();
-  SleepEx(kWorkerIdleSleepMs, false);
+  // Woken at once by a new state, a request to go idle or the end; the time-out is a safety
+  // net only.
+  if (m_workerState == kWorkerIdle && m_run && !m_goIdle) m_wakeEvent.Wait(kWorkerIdleWaitMs);
 }
 
-void CSystem::AcknowledgeGoIdle() {
+void CCommsWorker::AcknowledgeGoIdle() {
   CSingleLock lock(m_lock);
   // The request is cleared before the event is set: the requester may raise the next request
   // as soon as it sees the event, and that one must not be lost.
@@ -132,15 +214,19 @@ void CSystem::AcknowledgeGoIdle() {
   m_idleEvent->Set();
 }
 
-void CSystem::WorkerOnlineStep() {
+void CCommsWorker::EndOnline(std::uint32_t message) {
+  m_workerState = kWorkerIdle;
+  m_goIdle = true;  // acknowledged by the idle state's next turn
+  Post(message);
+}
+
+void CCommsWorker::WorkerOnlineStep() {
   CSerialComms& comms = *m_transport;
   CControlMessage& record = comms.Transaction();
 
   if (comms.GetStatus() == kCommsError) {
     comms.SetStatus(kCommsIdle);
-    m_workerState = kWorkerIdle;
-    m_goIdle = true;  // acknowledged by the idle state's next turn
-    PostToFrame(UWM_FATAL_COMMS_ERROR);
+    EndOnline(UWM_FATAL_COMMS_ERROR);
     return;
   }
 
@@ -188,7 +274,7 @@ void CSystem::WorkerOnlineStep() {
     return;
   }
 
-  const std::vector<CDevice*> devices = GetDevices();
+  const std::vector<CDevice*> devices = m_document.GetDevices();
   if (m_pollIndex >= std::int32_t(devices.size())) m_pollIndex = 0;
   if (PopSystemMessage(record)) {
     record.noRetry = false;
@@ -211,18 +297,14 @@ void CSystem::WorkerOnlineStep() {
 
 // --- End of a security pass ---
 
-void CSystem::EndSecurityPass(PassOutcome outcome, bool setPass) {
+void CCommsWorker::EndSecurityPass(PassOutcome outcome, bool setPass) {
   switch (outcome) {
     case PassOutcome::kTransportError:
       m_transport->SetStatus(kCommsIdle);
-      m_goIdle = true;
-      m_workerState = kWorkerIdle;
-      PostToFrame(UWM_FATAL_COMMS_ERROR);
+      EndOnline(UWM_FATAL_COMMS_ERROR);
       break;
     case PassOutcome::kCancelled:
-      m_goIdle = true;
-      m_workerState = kWorkerIdle;
-      PostToFrame(UWM_GO_OFFLINE);
+      EndOnline(UWM_GO_OFFLINE);
       break;
     case PassOutcome::kDone:
       m_workerState = kWorkerOnline;
@@ -234,7 +316,7 @@ void CSystem::EndSecurityPass(PassOutcome outcome, bool setPass) {
   if (setPass) m_needSecuritySet = false;
 }
 
-bool CSystem::RunScanTransaction() {
+bool CCommsWorker::RunScanTransaction() {
   m_transport->StartWrite(true);
   if (m_transport->GetStatus() == kCommsError) return false;
   return m_transport->WaitForCompletion();

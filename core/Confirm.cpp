@@ -3,6 +3,7 @@
 
 #include "core/AppSettings.h"
 #include "core/System.h"
+#include "core/UiServices.h"
 
 namespace {
 struct ConfirmEntry {
@@ -54,9 +55,9 @@ bool CSystem::ConfirmAction(std::uint32_t action) {
   if (!texts) return true;
   if (!GetConfirmBit(action)) return true;
   // Without a question box nobody can agree, so the risky action does not run.
-  if (!m_confirmPrompt) return false;
+  if (!m_ui) return false;
   bool neverAgain = false;
-  if (!m_confirmPrompt->AskConfirm(texts->caption, texts->question, texts->okText, neverAgain)) return false;
+  if (!m_ui->AskConfirm(texts->caption, texts->question, texts->okText, neverAgain)) return false;
   if (neverAgain) SetConfirmBit(action, false);
   return true;
 }

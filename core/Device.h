@@ -154,7 +154,11 @@ class CDevice : public CObjectProperties {
   std::uint32_t GetModelIndex() const { return m_modelIndex; }
   std::string GetFirmwareVersion() const { return m_firmwareVersion; }
   CSystem* GetSystem() const { return m_system; }
-  IMessageSink* GetFrame() const { return m_frame; }
+  // Names the device in posted messages: unique in the process and never reused, so a message
+  // that arrives after the device has gone finds nothing (CSystem::FindDeviceByHandle).
+  std::uint64_t GetHandle() const { return m_handle; }
+  // Posts the message about this device (its handle) to the frame, when there is one. Any thread.
+  void Post(std::uint32_t message, LPARAM lParam = 0);
 
   // Connection level (Any thread reads; the worker moves it).
   // Reply ok raises the level (up to 6), a miss lowers it; posts and log lines at the edges.
@@ -214,8 +218,6 @@ class CDevice : public CObjectProperties {
   bool HasParamId(std::uint32_t id) const;
 
  protected:
-  // Posts msg with this device as wParam to the frame, when there is one.
-  void Post(std::uint32_t message, LPARAM lParam = 0);
   // Writes to the comms error log that a reply to the record's command was answered but not
   // used, and why. Any thread.
   void LogUnusedReply(const CControlMessage& record, const char* why);
@@ -237,6 +239,7 @@ class CDevice : public CObjectProperties {
 
   CSystem* m_system;
   IMessageSink* m_frame;
+  const std::uint64_t m_handle;
   std::atomic<CControlPanel*> m_controlPanel{nullptr};
   bool m_panelWasOpen = false;
   std::array<std::int32_t, kPlacementWords> m_placement{0, 3, -1, -1, -1, -1, -1, -1, 500, 500};

@@ -11,6 +11,7 @@
 #include "core/ImageTree.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
+#include "core/UiServices.h"
 #include "core/User.h"
 #include "core/Zone.h"
 #include "platform/WindowMessages.h"
@@ -41,7 +42,7 @@ CCCImageDirectory* FindParentFolder(CCCImageDirectory& root, const CCCImageBase*
 
 CDevice* CSystem::CreateDevice(std::uint32_t deviceId, std::uint32_t typeCode, std::uint32_t modelIndex) {
   const DeviceCreator creator = FindDeviceCreator(typeCode);
-  return creator ? creator(this, m_frame, typeCode, deviceId, modelIndex) : nullptr;
+  return creator ? creator(this, m_ui, typeCode, deviceId, modelIndex) : nullptr;
 }
 
 CZone* CSystem::GetSelectedDeviceZone() const {
@@ -69,8 +70,8 @@ bool CSystem::AddDevice(std::uint32_t typeCode, std::uint32_t modelIndex) {
 CZone* CSystem::AddZone() {
   auto* zone = new CZone(this);
   m_zones.push_back(zone);
-  PostToFrame(UWM_REFRESH_RACK, WPARAM(this));
-  PostToFrame(UWM_REDRAW_LIVE_METERS, WPARAM(this));
+  PostToFrame(UWM_REFRESH_RACK);
+  PostToFrame(UWM_REDRAW_LIVE_METERS);
   return zone;
 }
 
@@ -90,8 +91,8 @@ void CSystem::DeleteZone(CZone* zone, bool deleteDevices) {
     }
     delete zone;
   }
-  PostToFrame(UWM_REFRESH_RACK, WPARAM(this));
-  PostToFrame(UWM_REDRAW_LIVE_METERS, WPARAM(this));
+  PostToFrame(UWM_REFRESH_RACK);
+  PostToFrame(UWM_REDRAW_LIVE_METERS);
 }
 
 // --- Custom panels ---

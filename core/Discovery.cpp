@@ -5,14 +5,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/AppSettings.h"
 #include "core/CommsWorker.h"
 #include "core/ControlMessage.h"
 #include "core/Device.h"
 #include "core/DiscoveryFrames.h"
 #include "core/SerialComms.h"
-#include "core/System.h"
 #include "core/SystemMessages.h"
-#include "core/Zone.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
@@ -31,27 +30,27 @@ constexpr const char* kLevelTexts[4] = {"Searching for device ID xxx%lld", "Sear
 
 }  // namespace
 
-void CSystem::SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup) {
+void CCommsWorker::SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup) {
   m_lastShortId = lastShortId;
   m_lastGroup = lastGroup;
 }
 
-bool CSystem::IsScanRunning() const {
+bool CCommsWorker::IsScanRunning() const {
   const std::atomic<bool>* running = m_scanRunning;
   return running && *running && m_run && !m_stopping;
 }
 
-void CSystem::SendScanStatus(const std::string& text) {
+void CCommsWorker::SendScanStatus(const std::string& text) {
   if (IAutoscanDialog* dialog = m_autoscanDialog) dialog->ShowScanStatus(text);
 }
 
-void CSystem::LogScanDetail(const std::string& text) {
-  if (m_settings.superDebug) WriteLog(text + "\n");
+void CCommsWorker::LogScanDetail(const std::string& text) {
+  if (m_document.GetSettings().superDebug) m_document.WriteLog(text + "\n");
 }
 
 // --- The scan ---
 
-void CSystem::RunAutoscan() {
+void CCommsWorker::RunAutoscan() {
   CSerialComms& comms = *m_transport;
   CControlMessage& record = comms.Transaction();
   auto failed = [&comms] { return comms.GetStatus() == kCommsError; };
@@ -94,21 +93,19 @@ void CSystem::RunAutoscan() {
   if (!failed()) SendScanReset();
 }
 
-void CSystem::EndAutoscan() {
+void CCommsWorker::EndAutoscan() {
   CSerialComms& comms = *m_transport;
   if (comms.GetStatus() == kCommsError) {
     comms.SetStatus(kCommsIdle);
-    m_goIdle = true;
-    m_workerState = kWorkerIdle;
-    PostToFrame(UWM_FATAL_COMMS_ERROR);
+    EndOnline(UWM_FATAL_COMMS_ERROR);
   } else {
     m_workerState = kWorkerOnline;
-    if (GetDeviceCount() > 0) {
+    if (!m_document.GetDevices().empty()) {
       ResetBreakoutReadFlags();
       ClearSecurityRefusals();
       m_needSecurityGet = true;
     } else {
-      PostToFrame(UWM_GO_OFFLINE);
+      Post(UWM_GO_OFFLINE);
     }
   }
   comms.SetNoLog(false);
@@ -119,9 +116,9 @@ void CSystem::EndAutoscan() {
   if (running) *running = false;
 }
 
-bool CSystem::RunLongIdPass() { return SearchLevel(0, 0); }
+bool CCommsWorker::RunLongIdPass() { return SearchLevel(0, 0); }
 
-bool CSystem::SearchLevel(int depth, std::uint32_t base) {
+bool CCommsWorker::SearchLevel(int depth, std::uint32_t base) {
   const std::uint32_t step = std::uint32_t(1) << (8 * depth);
   for (std::uint32_t v = 1; v <= m_lastGroup; ++v) {
     if (!IsScanRunning() || m_transport->GetStatus() == kCommsError) return false;
@@ -152,7 +149,7 @@ bool CSystem::SearchLevel(int depth, std::uint32_t base) {
   return true;
 }
 
-bool CSystem::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
+bool CCommsWorker::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
   if (CDevice* device = AddFoundDevice(id, typeCode, variant)) {
     SendQuietCommand(device);
     return true;
@@ -171,7 +168,7 @@ bool CSystem::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint3
 
 // --- Scan transactions ---
 
-std::int64_t CSystem::ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
+std::int64_t CCommsWorker::ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
                                     std::uint32_t& variant) {
   CSerialComms& comms = *m_transport;
   CControlMessage& record = comms.Transaction();
@@ -215,22 +212,22 @@ std::int64_t CSystem::ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::u
   return found;
 }
 
-void CSystem::SendQuietCommand(const CDevice* device) {
+void CCommsWorker::SendQuietCommand(const CDevice* device) {
   if (device) SendQuietCommand(device->GetTypeCode(), device->GetDeviceId());
 }
 
-void CSystem::SendQuietCommand(std::uint32_t typeCode, std::uint32_t id) {
+void CCommsWorker::SendQuietCommand(std::uint32_t typeCode, std::uint32_t id) {
   BuildQuietCommand(m_transport->Transaction(), typeCode, id);
   if (RunScanTransaction()) m_transport->SetStatus(kCommsIdle);
 }
 
-void CSystem::KeepScanQuiet() {
+void CCommsWorker::KeepScanQuiet() {
   const std::uint32_t now = GetTickCount();
   const std::uint32_t last = m_lastQuietRefresh;
   if (last != 0 && TicksSince(last, now) < kScanQuietRefreshMs) return;
   m_lastQuietRefresh = now != 0 ? now : 1;  // 0 means "never"
   std::vector<std::pair<std::uint32_t, std::uint32_t>> units;
-  for (CDevice* device : GetDevices())
+  for (CDevice* device : m_document.GetDevices())
     if (device->GetDeviceId() > kLongIdAbove) units.emplace_back(device->GetTypeCode(), device->GetDeviceId());
   {
     CSingleLock lock(m_lock);
@@ -242,13 +239,13 @@ void CSystem::KeepScanQuiet() {
   }
 }
 
-void CSystem::SendScanReset() {
+void CCommsWorker::SendScanReset() {
   BuildScanReset(m_transport->Transaction());
   if (RunScanTransaction()) m_transport->SetStatus(kCommsIdle);
   m_lastQuietRefresh = 0;
 }
 
-bool CSystem::CheckScanComplete() {
+bool CCommsWorker::CheckScanComplete() {
   CSerialComms& comms = *m_transport;
   CControlMessage& record = comms.Transaction();
   BuildScanCompleteCheck(record);
@@ -263,50 +260,37 @@ bool CSystem::CheckScanComplete() {
 
 // --- Found units ---
 
-CDevice* CSystem::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
-  for (CDevice* device : GetDevices())
+CDevice* CCommsWorker::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
+  for (CDevice* device : m_document.GetDevices())
     if (device->GetTypeCode() == typeCode && device->GetDeviceId() == id) return device;
-  CDevice* device = CreateDevice(id, typeCode, variant);
+  CDevice* device = m_document.CreateDevice(id, typeCode, variant);
   if (!device) return nullptr;
   device->Reinitialise(0);
   {
     CSingleLock lock(m_lock);
-    m_devices.push_back(device);
+    m_document.AppendDevice(device);
     m_unplacedDevices.push_back(device);
   }
-  PostToFrame(UWM_REDRAW_METER_ENTRY, WPARAM(device));
-  PostToFrame(UWM_REFRESH_RACK, WPARAM(device));
+  m_document.PostToFrame(CPostedMessage{UWM_REDRAW_METER_ENTRY, 0, 0, device->GetHandle(), {}});
+  m_document.PostToFrame(CPostedMessage{UWM_REFRESH_RACK, 0, 0, device->GetHandle(), {}});
   return device;
 }
 
-std::size_t CSystem::GetUnplacedDeviceCount() const {
+std::vector<CDevice*> CCommsWorker::TakeUnplacedDevices() {
+  std::vector<CDevice*> found;
+  CSingleLock lock(m_lock);
+  found.swap(m_unplacedDevices);
+  return found;
+}
+
+std::size_t CCommsWorker::GetUnplacedDeviceCount() const {
   CSingleLock lock(m_lock);
   return m_unplacedDevices.size();
 }
 
-void CSystem::PlaceFoundDevices(const CZone* selectedZone) {
-  std::vector<CDevice*> found;
-  {
-    CSingleLock lock(m_lock);
-    found.swap(m_unplacedDevices);
-  }
-  if (found.empty() || m_zones.empty()) return;
-  CZone* zone = m_zones.front();
-  for (CZone* z : m_zones)
-    if (z == selectedZone) zone = z;
-  for (CDevice* device : found) {
-    if (GetDeviceIndex(device) < 0) continue;
-    zone->AppendDevice(device);
-    const CUuid uuid = device->GetUuid();
-    for (std::size_t u = 1; u < m_users.size() && u < kMaxUsers; ++u)
-      m_users[u]->m_devicePermissions.push_back(new CPanelPermissions(uuid, 1));
-    m_modified = true;
-  }
-}
-
-void CSystem::ResetBreakoutReadFlags() {
+void CCommsWorker::ResetBreakoutReadFlags() {
   CSingleLock lock(m_lock);
-  for (CDevice* device : m_devices) {
+  for (CDevice* device : m_document.GetDevices()) {
     const std::uint32_t type = device->GetTypeCode();
     if (type < 34 || type > 47) continue;
     if (auto* word = dynamic_cast<IBlockReceivedWord*>(device)) word->MaskBlockReceivedWord(kBreakoutReadKeepMask);

@@ -1,5 +1,5 @@
 // What the autoscan needs of its dialog and of the breakout boxes, and its limits. The scan
-// itself is a set of CSystem members (Discovery.cpp) that run on the comms worker.
+// itself is a set of CCommsWorker members (Discovery.cpp) that run on the comms worker.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,7 @@
 
 #include "platform/Types.h"
 
-// The autoscan dialog's progress text message (wParam a heap std::string for the dialog to free).
+// The autoscan dialog's progress text message.
 inline constexpr std::uint32_t UWM_SCAN_STATUS = WM_APP + 110;
 
 // The dialog that runs an autoscan. It hands itself and its running flag to the system

@@ -64,8 +64,7 @@ void CSystem::SendGlobalMute(bool mute) {
   // The worker takes the queue from the back. The new frames go in below everything still
   // waiting, so that a mute followed quickly by an unmute reaches the units in that order and
   // leaves them unmuted; within one press the last-queued frame still goes out first.
-  m_systemQueue.insert(m_systemQueue.begin(), std::make_move_iterator(frames.begin()),
-                       std::make_move_iterator(frames.end()));
+  m_comms.QueueSystemMessagesBehind(std::move(frames));
 }
 
 void CSystem::NotifyOtherDevices(CDevice* caller, bool solo) {

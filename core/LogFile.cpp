@@ -1,7 +1,6 @@
 // Log file writer.
 #include "core/LogFile.h"
 
-#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <new>
@@ -9,12 +8,10 @@
 
 #include "core/AppSettings.h"
 #include "platform/AppPaths.h"
+#include "platform/File.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
 
-std::unique_ptr<std::string> TakePostedLogLine(WPARAM wParam) {
-  return std::unique_ptr<std::string>(reinterpret_cast<std::string*>(wParam));
-}
 
 CLogFile::CLogFile(CCriticalSection& lock, const CAppSettings& settings)
     : m_lock(lock), m_settings(settings) {}
@@ -50,10 +47,7 @@ void CLogFile::WriteLog(const std::string& text) {
   }
   WriteLogFile(line);
 
-  if (m_sink) {
-    auto* copy = new std::string(line);
-    if (!m_sink->PostMessage(WM_LOG_LINE, reinterpret_cast<WPARAM>(copy), 0)) delete copy;
-  }
+  if (m_sink) m_sink->Post(CPostedMessage{WM_LOG_LINE, 0, 0, 0, line});
 }
 
 void CLogFile::WriteErrorLog(const std::string& text) {
@@ -61,58 +55,50 @@ void CLogFile::WriteErrorLog(const std::string& text) {
 }
 
 void CLogFile::WriteLogFile(const std::string& line) {
-  QFile file(QString::fromStdString(GetLogFilePath()));
-  // ReadWrite creates the file when missing and keeps what is there.
-  if (!file.open(QIODevice::ReadWrite)) return;
+  CFile file;
+  if (!file.Open(GetLogFilePath(), CFile::Mode::kReadWrite)) return;
   std::string bytes;
   bytes.reserve(line.size() + 8);
   for (char c : line) {
     if (c == '\n') bytes.push_back('\r');
     bytes.push_back(c);
   }
-  file.seek(file.size());
-  file.write(bytes.data(), qint64(bytes.size()));
-  file.flush();
+  file.Seek(file.Size());
+  file.Write(bytes.data(), std::int64_t(bytes.size()));
+  file.Flush();
   TrimLogFile(file);
-  file.close();
+  file.Close();
 }
 
 // Drops whole leading lines, each up to and including its CR, until the file is below the
 // limit; the LF after a dropped CR stays at the start of the kept text. A limit of 0 trims
 // nothing.
-void CLogFile::TrimLogFile(QFile& file) {
-  const qint64 limit = qint64(m_settings.maxLogFileSizeKB) * 1024;
-  const qint64 size = file.size();
+void CLogFile::TrimLogFile(CFile& file) {
+  const std::int64_t limit = std::int64_t(m_settings.maxLogFileSizeKB) * 1024;
+  const std::int64_t size = file.Size();
   if (limit == 0 || size < limit) return;
   try {
     if (m_trimBuffer.size() < std::size_t(size)) m_trimBuffer.resize(std::size_t(size));
   } catch (const std::bad_alloc&) {
     return;  // the file stays as it is; the line is written
   }
-  file.seek(0);
-  const qint64 read = file.read(m_trimBuffer.data(), size);
+  file.Seek(0);
+  const std::int64_t read = file.Read(m_trimBuffer.data(), size);
   if (read != size) return;
-  qint64 start = 0;
+  std::int64_t start = 0;
   while (size - start > 0 && size - start >= limit) {
     const char* begin = m_trimBuffer.data();
     const char* end = begin + size;
     const char* cr = std::find(begin + start, end, '\r');
     start = (cr - begin) + (cr == end ? 0 : 1);
   }
-  file.resize(0);
-  file.seek(0);
-  file.write(m_trimBuffer.data() + start, size - start);
-  file.flush();
+  file.Resize(0);
+  file.Seek(0);
+  file.Write(m_trimBuffer.data() + start, size - start);
+  file.Flush();
 }
 
 bool CLogFile::ReadLogFile(const std::string& destination) {
   CSingleLock lock(m_lock);
-  QFile source(QString::fromStdString(GetLogFilePath()));
-  if (!source.open(QIODevice::ReadOnly)) return false;
-  const QByteArray content = source.readAll();
-  if (source.error() != QFileDevice::NoError) return false;
-  QFile target(QString::fromStdString(destination));
-  if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  if (target.write(content) != content.size()) return false;
-  return target.flush();
+  return CopyWholeFile(GetLogFilePath(), destination);
 }

@@ -14,14 +14,10 @@
 class CAppSettings;
 class CCriticalSection;
 class IMessageSink;
-class QFile;
+class CFile;
 
-// Posted to the main frame with each log line: wParam is a heap std::string that the receiver
-// takes over (TakePostedLogLine), lParam 0.
+// Posted to the main frame with each log line, which the message carries as its text.
 constexpr std::uint32_t WM_LOG_LINE = WM_APP + 106;
-
-// Takes over the line posted with WM_LOG_LINE.
-std::unique_ptr<std::string> TakePostedLogLine(WPARAM wParam);
 
 class CLogFile {
  public:
@@ -53,7 +49,7 @@ class CLogFile {
 
  private:
   void WriteLogFile(const std::string& line);
-  void TrimLogFile(QFile& file);
+  void TrimLogFile(CFile& file);
 
   CCriticalSection& m_lock;
   const CAppSettings& m_settings;

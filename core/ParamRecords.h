@@ -15,7 +15,7 @@ struct CParamInfo {
   float maximum = 0.0f;
   float minimum = 0.0f;
   std::uint32_t extra1 = 0;
-  std::uint32_t extra2 = 0;
+  std::uint32_t extra2 = 0;  // the option word (kParamOption...)
 
   bool operator==(const CParamInfo& o) const {
     return name == o.name && kind == o.kind && id == o.id && maximum == o.maximum &&
@@ -24,12 +24,31 @@ struct CParamInfo {
   bool operator!=(const CParamInfo& o) const { return !(*this == o); }
 };
 
-// Value kinds with a meaning of their own; any other kind is a float of that parameter kind.
+// Value kinds of parameters (CParamInfo::kind and CParamValue::kind). Bool, text, integer and
+// none have values of their own; every other kind is a float shown and typed by its kind
+// (FormatParameterValue, ParseParameterValue).
 enum : std::int32_t {
+  kParamKindLevel = 1,      // dB
+  kParamKindFrequency = 2,  // Hz
+  kParamKindQ = 3,
+  kParamKindDelay = 4,      // ms
   kParamKindBool = 5,
   kParamKindText = 6,
   kParamKindInteger = 7,
   kParamKindNone = 8,
+  kParamKindPhase = 9,      // whole degrees
+  kParamKindRatio = 10,
+  kParamKindTime = 11,
+};
+
+// The option word of a parameter (CParamInfo::extra2). Bit 0x2: a level at or below the
+// minimum reads "Mute". The families hand the words 4, 5 (a read-only indication) and 12 (a
+// command) on to the consumers of their lists.
+enum : std::uint32_t {
+  kParamOptionMuteAtMinimum = 0x2,
+  kParamOptionWord4 = 4,
+  kParamOptionWord5 = 5,
+  kParamOptionWord12 = 12,
 };
 
 // One parameter value.

@@ -14,7 +14,6 @@
 #include "core/Device.h"
 #include "core/SecurityDialog.h"
 #include "core/SerialComms.h"
-#include "core/System.h"
 
 namespace {
 
@@ -68,12 +67,12 @@ CSecurityGroup TakeSecurityGroup(CSecurityGroup& records) {
 
 // --- Dialog hand-over ---
 
-std::shared_ptr<CSecurityDialogLink> CSystem::GetSecurityDialog() const {
+std::shared_ptr<CSecurityDialogLink> CCommsWorker::GetSecurityDialog() const {
   CSingleLock lock(m_lock);
   return m_securityDialog;
 }
 
-void CSystem::SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link) {
+void CCommsWorker::SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link) {
   CSingleLock lock(m_lock);
   if (link && !m_securityDialogWanted) {
     link->SetFinished();
@@ -82,28 +81,28 @@ void CSystem::SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link) {
   m_securityDialog = std::move(link);
 }
 
-void CSystem::CloseSecurityDialog() {
+void CCommsWorker::CloseSecurityDialog() {
   CSingleLock lock(m_lock);
   if (m_securityDialog) m_securityDialog->SetFinished();
   m_securityDialog = nullptr;
   m_securityDialogWanted = false;
 }
 
-bool CSystem::IsSecurityPassStopRequested() const { return m_stopping || m_goIdle || !m_run; }
+bool CCommsWorker::IsSecurityPassStopRequested() const { return m_stopping || m_goIdle || !m_run; }
 
-void CSystem::SecurityPause(std::uint32_t ms) {
+void CCommsWorker::SecurityPause(std::uint32_t ms) {
   const std::uint32_t step = std::max<std::uint32_t>(1, m_securityTimings.pollMs);
   for (std::uint32_t slept = 0; slept < ms && !IsSecurityPassStopRequested(); slept += step)
     SleepMs(std::min(step, ms - slept));
 }
 
-void CSystem::OpenSecurityDialog(WPARAM pass) {
+void CCommsWorker::OpenSecurityDialog(WPARAM pass) {
   {
     CSingleLock lock(m_lock);
     m_securityDialog = nullptr;
     m_securityDialogWanted = true;
   }
-  PostToFrame(UWM_OPEN_SECURITY_DIALOG, pass);
+  Post(UWM_OPEN_SECURITY_DIALOG, pass);
   // Without a dialog the pass still runs: nothing is shown and nobody is asked. One that
   // comes later is still used for the rest of the pass.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_securityTimings.dialogOpenTimeoutMs);
@@ -111,7 +110,7 @@ void CSystem::OpenSecurityDialog(WPARAM pass) {
     SleepMs(m_securityTimings.pollMs);
 }
 
-void CSystem::ShowSecurityProgress(const std::string& text) {
+void CCommsWorker::ShowSecurityProgress(const std::string& text) {
   const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
   if (!dialog) return;
   CSecurityRequest request;
@@ -120,7 +119,7 @@ void CSystem::ShowSecurityProgress(const std::string& text) {
   dialog->Send(std::move(request), m_securityTimings.dialogSendTimeoutMs);
 }
 
-void CSystem::ShowSecurityDeviceList(const char* header, const CSecurityGroup& group) {
+void CCommsWorker::ShowSecurityDeviceList(const char* header, const CSecurityGroup& group) {
   std::string text = header;
   for (std::size_t i = 0; i < group.size() && i < kListedDevices; ++i) text += group[i]->device->GetName() + "\n";
   if (group.size() > kListedDevices) {
@@ -132,7 +131,7 @@ void CSystem::ShowSecurityDeviceList(const char* header, const CSecurityGroup& g
   SecurityPause(m_securityTimings.messagePauseMs);
 }
 
-std::int32_t CSystem::AskSecurityDialog(const CSecurityRequest& request) {
+std::int32_t CCommsWorker::AskSecurityDialog(const CSecurityRequest& request) {
   const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
   if (!dialog || dialog->IsClosed()) return kNoSecurityDialog;
   if (!dialog->Send(request, m_securityTimings.dialogSendTimeoutMs))
@@ -152,9 +151,9 @@ std::int32_t CSystem::AskSecurityDialog(const CSecurityRequest& request) {
 
 // --- Device operations ---
 
-bool CSystem::IsTransportError() const { return m_transport->GetStatus() == kCommsError; }
+bool CCommsWorker::IsTransportError() const { return m_transport->GetStatus() == kCommsError; }
 
-bool CSystem::CheckDeviceSecurity(CDevice* device) {
+bool CCommsWorker::CheckDeviceSecurity(CDevice* device) {
   CControlMessage& record = m_transport->Transaction();
   record.noRetry = false;
   if (!device->BuildSecurityCheckMessage(record)) return true;
@@ -166,7 +165,7 @@ bool CSystem::CheckDeviceSecurity(CDevice* device) {
   return true;
 }
 
-bool CSystem::SendSecurityData(CDevice* device, const CUserList& users) {
+bool CCommsWorker::SendSecurityData(CDevice* device, const CUserList& users) {
   CControlMessage& record = m_transport->Transaction();
   record.noRetry = false;
   if (!device->BuildWriteSecurityMessage(&record, &users)) return true;
@@ -177,23 +176,23 @@ bool CSystem::SendSecurityData(CDevice* device, const CUserList& users) {
   return ran && record.receivedLength == record.expectedLength;
 }
 
-void CSystem::LogCannotConnect(CDevice* device) {
+void CCommsWorker::LogCannotConnect(CDevice* device) {
   char id[24];
   std::snprintf(id, sizeof id, " ID %d\n", int(device->GetDeviceId()));
-  WriteLog("Cannot connect to " + device->GetModelName() + " " + device->GetName() + id);
+  m_document.WriteLog("Cannot connect to " + device->GetModelName() + " " + device->GetName() + id);
 }
 
-bool CSystem::IsSecurityRefused(const CDevice* device) const {
+bool CCommsWorker::IsSecurityRefused(const CDevice* device) const {
   CSingleLock lock(m_lock);
   return std::find(m_securityRefused.begin(), m_securityRefused.end(), device) != m_securityRefused.end();
 }
 
-void CSystem::ClearSecurityRefusals() {
+void CCommsWorker::ClearSecurityRefusals() {
   CSingleLock lock(m_lock);
   m_securityRefused.clear();
 }
 
-void CSystem::RefuseDevice(CDevice* device) {
+void CCommsWorker::RefuseDevice(CDevice* device) {
   device->SetNeedsInitialisation(true);
   LogCannotConnect(device);
   CSingleLock lock(m_lock);
@@ -201,26 +200,9 @@ void CSystem::RefuseDevice(CDevice* device) {
     m_securityRefused.push_back(device);
 }
 
-void CSystem::ImportNetworkUsers(const CUserList& network) {
-  CUserList imported;
-  for (std::size_t i = 0; i < network.size() && i < kMaxUsers; ++i) {
-    auto* user = new CUser;
-    user->CopyFrom(*network[i]);
-    imported.push_back(user);
-  }
-  CSingleLock lock(m_lock);
-  m_users.swap(imported);
-  ::DeleteAllUsers(imported);
-  m_useSystemSecurity = true;
-  // The old index may point past the new list or at another person: the administrator, whose
-  // password was just given, is the one logged in now.
-  m_currentUser = 0;
-  m_modified = true;
-}
-
 // --- Settling groups ---
 
-SecurityStep CSystem::AskGroupPassword(const CSecurityGroup& group) {
+SecurityStep CCommsWorker::AskGroupPassword(const CSecurityGroup& group) {
   CSecurityRequest request;
   request.kind = kSecurityAskPasswords;
   for (const auto& record : group) request.deviceNames.push_back(record->device->GetName());
@@ -265,7 +247,7 @@ SecurityStep CSystem::AskGroupPassword(const CSecurityGroup& group) {
   return SecurityStep::kGoOn;
 }
 
-SecurityStep CSystem::GiveSystemUsersOrConnect(const CSecurityGroup& group, const char* connectingText) {
+SecurityStep CCommsWorker::GiveSystemUsersOrConnect(const CSecurityGroup& group, const char* connectingText) {
   for (const auto& record : group) {
     CDevice* device = record->device;
     if (device->BuildWriteSecurityMessage(nullptr, nullptr)) {
@@ -279,9 +261,9 @@ SecurityStep CSystem::GiveSystemUsersOrConnect(const CSecurityGroup& group, cons
   return SecurityStep::kGoOn;
 }
 
-SecurityStep CSystem::GiveSystemUsers(CDevice* device) {
+SecurityStep CCommsWorker::GiveSystemUsers(CDevice* device) {
   ShowSecurityProgress(kSettingSecurityData + device->GetName());
-  const bool ok = SendSecurityData(device, m_users);
+  const bool ok = SendSecurityData(device, m_document.GetUsers());
   if (!ok && IsTransportError()) return SecurityStep::kTransportError;
   device->SetNeedsInitialisation(!ok);
   if (ok) {
@@ -293,7 +275,7 @@ SecurityStep CSystem::GiveSystemUsers(CDevice* device) {
   return SecurityStep::kGoOn;
 }
 
-SecurityStep CSystem::ConnectSecureDevices(const CSecurityGroup& group) {
+SecurityStep CCommsWorker::ConnectSecureDevices(const CSecurityGroup& group) {
   if (group.empty()) return SecurityStep::kGoOn;
   const CDeviceSecurityRecord& first = *group.front();
 
@@ -303,7 +285,7 @@ SecurityStep CSystem::ConnectSecureDevices(const CSecurityGroup& group) {
     return SecurityStep::kGoOn;
   }
 
-  if (!m_useSystemSecurity) {
+  if (!m_document.GetUseSystemSecurity()) {
     // An empty user table asks for no password: such units are as good as unsecured.
     if (!first.HoldsUsers()) {
       ShowSecurityDeviceList(kNoSecurityList, group);
@@ -317,20 +299,20 @@ SecurityStep CSystem::ConnectSecureDevices(const CSecurityGroup& group) {
     return GiveSystemUsersOrConnect(group, kConnectingNoSecurityData);
   }
 
-  if (AreUserListsEqual(first.users, m_users)) {
+  if (AreUserListsEqual(first.users, m_document.GetUsers())) {
     ShowSecurityDeviceList(kSecurityDataList, group);
     for (const auto& record : group) record->device->SetNeedsInitialisation(false);
     return SecurityStep::kGoOn;
   }
 
-  if (!m_users.empty() && !first.users.front()->DiffersFrom(*m_users.front())) {
+  if (!m_document.GetUsers().empty() && !first.users.front()->DiffersFrom(*m_document.GetUsers().front())) {
     return GiveSystemUsersOrConnect(group, kConnectingDevice);
   }
 
   return AskGroupPassword(group);
 }
 
-SecurityStep CSystem::OfferUserImport(const CDeviceSecurityRecord& network) {
+SecurityStep CCommsWorker::OfferUserImport(const CDeviceSecurityRecord& network) {
   CSecurityRequest question;
   question.kind = kSecurityAskImport;
   std::int32_t answer = AskSecurityDialog(question);
@@ -346,7 +328,7 @@ SecurityStep CSystem::OfferUserImport(const CDeviceSecurityRecord& network) {
     if (answer != kSecurityAnswerOk) return SecurityStep::kGoOn;
     const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
     if (dialog && dialog->GetPasswordText() == password) {
-      ImportNetworkUsers(network.users);
+      m_document.ImportNetworkUsers(network.users);
       return SecurityStep::kGoOn;
     }
     ShowSecurityProgress(kIncorrectPassword);
@@ -356,11 +338,11 @@ SecurityStep CSystem::OfferUserImport(const CDeviceSecurityRecord& network) {
 
 // --- The passes ---
 
-CSystem::PassOutcome CSystem::RunGetSecurityPass() {
+CCommsWorker::PassOutcome CCommsWorker::RunGetSecurityPass() {
   // Devices refused earlier on this connection are left alone, so that their probes do not
   // bring the dialog back again and again; with nothing to examine no dialog opens at all.
   std::vector<CDevice*> candidates;
-  const std::vector<CDevice*> devices = GetDevices();
+  const std::vector<CDevice*> devices = m_document.GetDevices();
   for (CDevice* device : devices)
     if (device->NeedsInitialisation() && device->GetDeviceId() != 0 && !device->IsIgnored() &&
         !IsSecurityRefused(device))
@@ -410,7 +392,7 @@ CSystem::PassOutcome CSystem::RunGetSecurityPass() {
   while (!aborted && !transportError && !records.empty()) {
     const CSecurityGroup group = TakeSecurityGroup(records);
     SecurityStep step = SecurityStep::kGoOn;
-    if (int(group.size()) == deviceCount && !m_useSystemSecurity && group.front()->HoldsUsers())
+    if (int(group.size()) == deviceCount && !m_document.GetUseSystemSecurity() && group.front()->HoldsUsers())
       step = OfferUserImport(*group.front());
     if (step == SecurityStep::kGoOn) step = ConnectSecureDevices(group);
     aborted = step == SecurityStep::kAborted;
@@ -421,16 +403,16 @@ CSystem::PassOutcome CSystem::RunGetSecurityPass() {
   return aborted ? PassOutcome::kCancelled : PassOutcome::kDone;
 }
 
-CSystem::PassOutcome CSystem::RunSetSecurityPass() {
+CCommsWorker::PassOutcome CCommsWorker::RunSetSecurityPass() {
   OpenSecurityDialog(kSetPassDialog);
   const CUserList none;
-  for (CDevice* device : GetDevices()) {
+  for (CDevice* device : m_document.GetDevices()) {
     if (device->NeedsInitialisation() || device->GetDeviceId() == 0 || !device->BuildWriteSecurityMessage(nullptr, nullptr))
       continue;
     if (IsSecurityPassStopRequested()) return PassOutcome::kCancelled;
     ShowSecurityProgress(kUpdatingSecurityData + device->GetName());
     SecurityPause(m_securityTimings.updatePauseMs);
-    const bool ok = SendSecurityData(device, m_useSystemSecurity ? m_users : none);
+    const bool ok = SendSecurityData(device, m_document.GetUseSystemSecurity() ? m_document.GetUsers() : none);
     if (!ok && IsTransportError()) return PassOutcome::kTransportError;
     if (!ok) {
       ShowSecurityProgress(kSetSecurityFailed + device->GetName());

@@ -235,6 +235,19 @@ void CSerialComms::MoveDown(std::uint32_t from, std::uint32_t received) {
   m_bytesHeld = received - from;
 }
 
+// The phases of a reply, told apart by what the finished read holds.
+CSerialComms::EReadPhase CSerialComms::ClassifyRead(std::uint32_t heldBefore) const {
+  const CControlMessage& t = m_transaction;
+  const std::uint32_t received = t.receivedLength;
+  if (received == t.expectedLength) {
+    if (t.write) return EReadPhase::kAck;
+    return m_receive[0] == t.replyStart ? EReadPhase::kWholeReply : EReadPhase::kWholeJunk;
+  }
+  if (received == 0) return EReadPhase::kNothing;
+  if (heldBefore > 0) return EReadPhase::kMoreOfReply;
+  return m_receive[0] == t.replyStart ? EReadPhase::kBeginning : EReadPhase::kJunk;
+}
+
 void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
   if (!ok) {
     m_transaction.receivedLength = 0;
@@ -243,131 +256,142 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
     return;
   }
   const double elapsed = ElapsedMs();
-  CControlMessage& t = m_transaction;
   const std::uint32_t heldBefore = m_bytesHeld;
-  t.receivedLength = heldBefore + n;
-  const std::uint32_t received = t.receivedLength;
+  m_transaction.receivedLength = heldBefore + n;
+  switch (ClassifyRead(heldBefore)) {
+    case EReadPhase::kAck: OnAckRead(n, elapsed); break;
+    case EReadPhase::kWholeReply: OnWholeReply(elapsed); break;
+    case EReadPhase::kWholeJunk: OnWholeJunk(elapsed); break;
+    case EReadPhase::kNothing: OnNothingRead(elapsed); break;
+    case EReadPhase::kMoreOfReply:
+      m_bytesHeld = heldBefore + n;
+      RetryReadOrGiveUp([&] { LogWaitingForRest(elapsed); });
+      break;
+    case EReadPhase::kBeginning: OnReplyBeginning(elapsed); break;
+    case EReadPhase::kJunk: OnJunkRead(elapsed); break;
+  }
+}
+
+void CSerialComms::LogWaitingForRest(double elapsed) {
+  LogVerbose(
+      "Waiting for rest of reply to command 0x%X from device ID %u after %.2fms, expecting %u "
+      "bytes return",
+      m_transaction.command, TargetId(), elapsed, m_transaction.expectedLength);
+}
+
+// The one-byte ACK of a write was awaited.
+void CSerialComms::OnAckRead(std::uint32_t n, double elapsed) {
+  CControlMessage& t = m_transaction;
+  if (n == 1 && m_receive[0] == kAck) {
+    m_done = true;
+  } else if (m_retryCount < kMaxRetries) {
+    LogVerbose("No ACK received from device ID %u after %.2fms, Command = 0x%X - waiting...", TargetId(),
+               elapsed, t.command);
+    ++m_retryCount;
+    m_bytesHeld = 0;
+    ReadInto(0, 1);
+  } else {
+    LogCounted("No ACK received from device ID %u after %.2fms, Command = 0x%X - aborting", TargetId(), elapsed,
+               t.command);
+    t.receivedLength = 0;
+    m_done = true;
+    m_drainPending = true;
+  }
+}
+
+// As many bytes as expected, from the start byte on: the whole reply, or the head of a longer one.
+void CSerialComms::OnWholeReply(double elapsed) {
+  CControlMessage& t = m_transaction;
   const std::uint32_t expected = t.expectedLength;
-  const std::uint8_t start = t.replyStart;
-  const std::uint32_t command = t.command;
-
-  if (received == expected && t.write) {
-    // The one-byte ACK was awaited.
-    if (n == 1 && m_receive[0] == kAck) {
-      m_done = true;
-    } else if (m_retryCount < kMaxRetries) {
-      LogVerbose("No ACK received from device ID %u after %.2fms, Command = 0x%X - waiting...",
-                 TargetId(), elapsed, command);
-      ++m_retryCount;
-      m_bytesHeld = 0;
-      ReadInto(0, 1);
-    } else {
-      LogCounted("No ACK received from device ID %u after %.2fms, Command = 0x%X - aborting",
-                 TargetId(), elapsed, command);
-      t.receivedLength = 0;
-      m_done = true;
-      m_drainPending = true;
-    }
-    return;
-  }
-
-  if (received == expected && m_receive[0] == start) {
-    const std::uint32_t length = Get14Bit(m_receive + 1);
-    if (length > expected - 1 && m_receive[1] < 0x80 && m_receive[2] < 0x80 &&
-        length + 1 <= kReceiveBufferSize) {
-      // Longer than asked for: read the rest of it. A header announcing more than the receive
-      // buffer holds fails the length check below instead.
-      LogVerbose(
-          "Read %u bytes reply to command 0x%X from device ID %u after %.2fms, but header says "
-          "we need another %u bytes",
-          received, command, TargetId(), elapsed, length + 1 - expected);
-      m_bytesHeld = expected;
-      t.expectedLength = length + 1;
-      ReadRest();
-      return;
-    }
-    if (CheckReply(expected - 1)) {
-      m_done = true;
-    } else if (t.noRetry) {
-      FailWithoutRetry();
-    } else if (m_retryCount < kMaxRetries) {
-      ++m_retryCount;
-      Resend();
-    } else {
-      t.failed = true;
-      GiveUp();
-    }
-    return;
-  }
-
-  auto waitingForRest = [&] {
+  const std::uint32_t length = Get14Bit(m_receive + 1);
+  if (length > expected - 1 && m_receive[1] < 0x80 && m_receive[2] < 0x80 && length + 1 <= kReceiveBufferSize) {
+    // Longer than asked for: read the rest of it. A header announcing more than the receive
+    // buffer holds fails the length check below instead.
     LogVerbose(
-        "Waiting for rest of reply to command 0x%X from device ID %u after %.2fms, expecting %u "
-        "bytes return",
-        command, TargetId(), elapsed, t.expectedLength);
+        "Read %u bytes reply to command 0x%X from device ID %u after %.2fms, but header says "
+        "we need another %u bytes",
+        t.receivedLength, t.command, TargetId(), elapsed, length + 1 - expected);
+    m_bytesHeld = expected;
+    t.expectedLength = length + 1;
+    ReadRest();
+    return;
+  }
+  if (CheckReply(expected - 1)) {
+    m_done = true;
+  } else if (t.noRetry) {
+    FailWithoutRetry();
+  } else if (m_retryCount < kMaxRetries) {
+    ++m_retryCount;
+    Resend();
+  } else {
+    t.failed = true;
+    GiveUp();
+  }
+}
+
+// As many bytes as expected, but junk where the start byte should be: what follows a start byte
+// further on is kept.
+void CSerialComms::OnWholeJunk(double elapsed) {
+  const CControlMessage& t = m_transaction;
+  const std::uint32_t received = t.receivedLength, expected = t.expectedLength;
+  const std::uint32_t p = FindStartByte(received);
+  auto waitingButOnlyGot = [&] {
+    LogVerbose(
+        "Waiting for rest of reply to command 0x%X from device ID %u after %.2fms, expecting "
+        "%u bytes return but only got %u",
+        t.command, TargetId(), elapsed, expected, m_bytesHeld);
   };
-
-  if (received == expected) {
-    // Junk where the start byte should be: keep what follows a start byte further on.
-    const std::uint32_t p = FindStartByte(received);
-    auto waitingButOnlyGot = [&] {
-      LogVerbose(
-          "Waiting for rest of reply to command 0x%X from device ID %u after %.2fms, expecting "
-          "%u bytes return but only got %u",
-          command, TargetId(), elapsed, expected, m_bytesHeld);
-    };
-    if (p != 0) {
-      MoveDown(p, received);
-      LogVerbose(
-          "Received junk in Rx buffer from device ID %u after %.2fms - Good bytes = %u, Still to "
-          "read = %u, Command = 0x%X - retrying",
-          TargetId(), elapsed, m_bytesHeld, expected - m_bytesHeld, command);
-      RetryReadOrGiveUp(waitingButOnlyGot);
-    } else if (t.noRetry) {
-      FailWithoutRetry();
-    } else {
-      DropAndRetryRead(waitingButOnlyGot);
-    }
-    return;
-  }
-
-  if (received == 0) {
-    // The read timed out empty: send the request again.
-    if (m_retryCount < kMaxRetries) {
-      ++m_retryCount;
-      LogVerbose(
-          "Waiting for reply to command command 0x%X from device ID %u after %.2fms, expecting "
-          "%u bytes return, Retry count = %u",
-          command, TargetId(), elapsed, expected, m_retryCount);
-      Resend();
-    } else {
-      LogCounted("No reply received from device ID %u after %.2fms, Command = 0x%X - aborting",
-                 TargetId(), elapsed, command);
-      GiveUp();
-    }
-    return;
-  }
-
-  if (heldBefore > 0) {
-    m_bytesHeld = heldBefore + n;
-    RetryReadOrGiveUp(waitingForRest);
-    return;
-  }
-
-  if (m_receive[0] == start) {
-    m_bytesHeld = received;
-    if (t.write) {
-      m_done = true;
-      return;
-    }
+  if (p != 0) {
+    MoveDown(p, received);
     LogVerbose(
-        "Only part of return message Received from device ID %u after %.2fms - Good bytes = %u, "
-        "Still to read = %u, Command = 0x%X - retrying",
-        TargetId(), elapsed, m_bytesHeld, expected - m_bytesHeld, command);
-    RetryReadOrGiveUp(waitingForRest);
+        "Received junk in Rx buffer from device ID %u after %.2fms - Good bytes = %u, Still to "
+        "read = %u, Command = 0x%X - retrying",
+        TargetId(), elapsed, m_bytesHeld, expected - m_bytesHeld, t.command);
+    RetryReadOrGiveUp(waitingButOnlyGot);
+  } else if (t.noRetry) {
+    FailWithoutRetry();
+  } else {
+    DropAndRetryRead(waitingButOnlyGot);
+  }
+}
+
+// The read timed out empty: the request goes again.
+void CSerialComms::OnNothingRead(double elapsed) {
+  const CControlMessage& t = m_transaction;
+  if (m_retryCount < kMaxRetries) {
+    ++m_retryCount;
+    LogVerbose(
+        "Waiting for reply to command command 0x%X from device ID %u after %.2fms, expecting "
+        "%u bytes return, Retry count = %u",
+        t.command, TargetId(), elapsed, t.expectedLength, m_retryCount);
+    Resend();
+  } else {
+    LogCounted("No reply received from device ID %u after %.2fms, Command = 0x%X - aborting", TargetId(), elapsed,
+               t.command);
+    GiveUp();
+  }
+}
+
+// Part of a reply, from its start byte on.
+void CSerialComms::OnReplyBeginning(double elapsed) {
+  const CControlMessage& t = m_transaction;
+  m_bytesHeld = t.receivedLength;
+  if (t.write) {
+    m_done = true;
     return;
   }
+  LogVerbose(
+      "Only part of return message Received from device ID %u after %.2fms - Good bytes = %u, "
+      "Still to read = %u, Command = 0x%X - retrying",
+      TargetId(), elapsed, m_bytesHeld, t.expectedLength - m_bytesHeld, t.command);
+  RetryReadOrGiveUp([&] { LogWaitingForRest(elapsed); });
+}
 
+// Fewer bytes than expected, not starting with the start byte.
+void CSerialComms::OnJunkRead(double elapsed) {
+  const CControlMessage& t = m_transaction;
+  const std::uint32_t received = t.receivedLength, expected = t.expectedLength;
+  auto waitingForRest = [&] { LogWaitingForRest(elapsed); };
   const std::uint32_t p = received > 1 ? FindStartByte(received) : 0;
   if (t.write) {
     if (p != 0) {
@@ -384,7 +408,7 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
     LogVerbose(
         "Received junk in Rx buffer from device ID %u after %.2fms - Bad bytes = %u, Good bytes "
         "= %u, Still to read = %u, Command = 0x%X - retrying",
-        TargetId(), elapsed, p, m_bytesHeld, expected - m_bytesHeld, command);
+        TargetId(), elapsed, p, m_bytesHeld, expected - m_bytesHeld, t.command);
     RetryReadOrGiveUp(waitingForRest);
   } else if (t.noRetry) {
     FailWithoutRetry();
@@ -392,7 +416,7 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
     LogVerbose(
         "Received junk in Rx buffer from device ID %u after %.2fms - Rejected %u bytes, Still to "
         "read = %u, Command = 0x%X - retrying",
-        TargetId(), elapsed, received, expected, command);
+        TargetId(), elapsed, received, expected, t.command);
     DropAndRetryRead(waitingForRest);
   }
 }

@@ -106,6 +106,24 @@ class CSerialComms {
  private:
   void OnWriteComplete(bool ok, std::uint32_t written);
   void OnReadComplete(bool ok, std::uint32_t n);
+  // The receive phases: what a finished read holds decides the next step.
+  enum class EReadPhase {
+    kAck,          // a write's ACK was awaited and the byte came
+    kWholeReply,   // as many bytes as expected, from the start byte on
+    kWholeJunk,    // as many bytes as expected, not from the start byte
+    kNothing,      // the read timed out empty
+    kMoreOfReply,  // more bytes of a reply begun by an earlier read
+    kBeginning,    // fewer bytes than expected, from the start byte on
+    kJunk,         // fewer bytes than expected, not from the start byte
+  };
+  EReadPhase ClassifyRead(std::uint32_t heldBefore) const;
+  void OnAckRead(std::uint32_t n, double elapsed);
+  void OnWholeReply(double elapsed);
+  void OnWholeJunk(double elapsed);
+  void OnNothingRead(double elapsed);
+  void OnReplyBeginning(double elapsed);
+  void OnJunkRead(double elapsed);
+  void LogWaitingForRest(double elapsed);
   // Reads count bytes into the receive buffer from offset; status error when it cannot start.
   void ReadInto(std::uint32_t offset, std::uint32_t count);
   void ReadRest() { ReadInto(m_bytesHeld, m_transaction.expectedLength - m_bytesHeld); }

@@ -23,8 +23,7 @@ void CSnapshotData::Serialize(CArchive& ar) {
   m_flag = ar.ReadBool();
   const std::uint32_t length = ar.ReadU32();
   ar.CheckCount(length, 1);
-  m_data.assign(length, 0);
-  ar.ReadBytes(m_data.data(), length);
+  ar.ReadBytes(m_data, length);
 }
 
 void CSnapshot::Clear() {

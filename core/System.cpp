@@ -1,4 +1,4 @@
-// The system object's life cycle, containers, removal of devices and the worker's hand-shakes.
+// The system object's life cycle, containers, removal of devices and its view for the worker.
 #include "core/System.h"
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include "core/LogFile.h"
 #include "core/SerialComms.h"
 #include "core/Snapshot.h"
+#include "core/UiServices.h"
 #include "core/Zone.h"
 #include "platform/Clipboard.h"
 
@@ -20,32 +21,42 @@ constexpr const char* kAdminPassword = "Marigold";
 constexpr const char* kMainZoneName = "Main Zone";
 }  // namespace
 
-// The transport's view of the system: log writers, the two comms settings and device IDs.
-class CSystem::CommsHost : public ICommsHost {
+// The worker's view of the system: the device list under the lock, the log, the users and the
+// posts to the main frame.
+class CSystem::CommsDocument : public ICommsDocument {
  public:
-  explicit CommsHost(CSystem& system) : m_system(system) {}
+  explicit CommsDocument(CSystem& system) : m_system(system) {}
+  CCriticalSection& GetLock() const override { return m_system.m_lock; }
+  std::vector<CDevice*> GetDevices() const override { return m_system.GetDevices(); }
+  CDevice* CreateDevice(std::uint32_t deviceId, std::uint32_t typeCode, std::uint32_t variant) override {
+    return m_system.CreateDevice(deviceId, typeCode, variant);
+  }
+  void AppendDevice(CDevice* device) override { m_system.AppendDevice(device); }
+  const CAppSettings& GetSettings() const override { return m_system.m_settings; }
+  std::uint32_t ReloadCommsTimeoutConstant() override { return m_system.m_settings.ReloadCommsTimeoutConstant(); }
   void WriteLog(const std::string& text) override { m_system.WriteLog(text); }
   void WriteErrorLog(const std::string& text) override { m_system.WriteErrorLog(text); }
-  bool IsLogCommsErrorsOn() const override { return m_system.m_settings.logCommsErrors; }
-  bool IsSuperDebugOn() const override { return m_system.m_settings.superDebug; }
-  std::uint32_t GetDeviceIdForLog(const CDevice* device) const override {
-    return device ? device->GetDeviceId() : 0;
+  void PostToFrame(CPostedMessage message) override {
+    if (IUiServices* ui = m_system.m_ui) ui->Post(std::move(message));
   }
+  const CUserList& GetUsers() const override { return m_system.m_users; }
+  bool GetUseSystemSecurity() const override { return m_system.m_useSystemSecurity; }
+  void ImportNetworkUsers(const CUserList& network) override { m_system.ImportNetworkUsers(network); }
 
  private:
   CSystem& m_system;
 };
 
 CSystem::CSystem()
-    : m_transport(std::make_unique<CSerialComms>()),
-      m_commsHost(std::make_unique<CommsHost>(*this)),
-      m_log(std::make_unique<CLogFile>(m_lock, m_settings)) {
+    : m_log(std::make_unique<CLogFile>(m_lock, m_settings)),
+      m_commsDocument(std::make_unique<CommsDocument>(*this)),
+      m_comms(*m_commsDocument) {
   SetDefaults();
 }
 
 CSystem::~CSystem() {
-  StopCommsThread();
-  if (m_transport->IsOpen()) m_transport->Close();
+  m_comms.StopCommsThread();
+  if (m_comms.IsPortOpen()) m_comms.GetTransport().Close();
   DestroyContents();
 }
 
@@ -54,8 +65,8 @@ void CSystem::DestroyContents() {
     CSingleLock lock(m_lock);
     for (CDevice* d : m_devices) delete d;
     m_devices.clear();
-    m_systemQueue.clear();
   }
+  m_comms.ClearSystemQueue();
   DeleteAllUsers();
   DeleteAllLinks();
   DeleteAllZones();
@@ -73,7 +84,6 @@ void CSystem::DestroyContents() {
 // --- Life cycle ---
 
 void CSystem::SetDefaults() {
-  m_pollIndex = 0;
   m_modified = false;
   m_useSystemSecurity = false;
   m_fullScreenOnOpen = false;
@@ -90,20 +100,35 @@ void CSystem::SetDefaults() {
   m_zones.push_back(zone);
 }
 
-bool CSystem::Start(IMessageSink* frame) {
-  m_frame = frame;
-  m_transport->SetHost(m_commsHost.get());
-  m_log->SetOutputSink(frame);
+bool CSystem::Start(IUiServices* ui) {
+  SetUiServices(ui);
   LoadSettings();
   LoadImageLibrary();
-  // A second start must not replace the events that a running worker waits on.
-  if (m_run) return true;
-  m_workerState = kWorkerIdle;
-  m_threadExitEvent = std::make_unique<CManualResetEvent>(false);
-  m_idleEvent = std::make_unique<CManualResetEvent>(false);
-  m_run = true;
-  m_worker.Start([this] { CommsThreadMain(); }, true);
+  m_comms.Start();
   return true;
+}
+
+void CSystem::SetUiServices(IUiServices* ui) {
+  m_ui = ui;
+  m_log->SetOutputSink(ui);
+}
+
+void CSystem::PostToFrame(std::uint32_t message) {
+  if (m_ui) m_ui->PostMessage(message);
+}
+
+void CSystem::ShowMessage(const std::string& text, const std::string& caption) {
+  if (m_ui) m_ui->ShowMessageBox(text, caption);
+}
+
+void CSystem::ShowFileError(const std::string& text, const std::string& caption) const {
+  if (m_ui) m_ui->ShowFileError(text, caption);
+}
+
+bool CSystem::GoOnline(std::uint32_t choice) {
+  if (m_comms.GoOnline(choice)) return true;
+  if (m_ui) m_ui->ShowMessageBox(kFailedToConnectText, kOnlineErrorCaption);
+  return false;
 }
 
 bool CSystem::Clear() {
@@ -158,6 +183,14 @@ CDevice* CSystem::FindDeviceByUuid(const CUuid& uuid) const {
   return nullptr;
 }
 
+CDevice* CSystem::FindDeviceByHandle(std::uint64_t handle) const {
+  if (handle == 0) return nullptr;
+  CSingleLock lock(m_lock);
+  for (CDevice* d : m_devices)
+    if (d->GetHandle() == handle) return d;
+  return nullptr;
+}
+
 bool CSystem::IsSelectedDevice(const CDevice* device) const {
   const int selected = m_selectedDevice;
   return selected >= 0 && GetDevice(selected) == device;
@@ -183,7 +216,7 @@ bool CSystem::DeleteDevice(int index) {
   {
     CSingleLock lock(m_lock);
     m_devices.erase(m_devices.begin() + index);
-    std::erase(m_unplacedDevices, device);
+    m_comms.ForgetDevice(device);
   }
   delete device;
   m_modified = true;
@@ -237,33 +270,37 @@ void CSystem::DeleteAllSnapshots() {
 }
 
 
-// --- System command queue ---
+// --- Users and devices from the worker ---
 
-void CSystem::AppendSystemMessage(std::unique_ptr<CControlMessage> message) {
-  if (!message) return;
+void CSystem::ImportNetworkUsers(const CUserList& network) {
+  CUserList imported;
+  for (std::size_t i = 0; i < network.size() && i < kMaxUsers; ++i) {
+    auto* user = new CUser;
+    user->CopyFrom(*network[i]);
+    imported.push_back(user);
+  }
   CSingleLock lock(m_lock);
-  m_systemQueue.push_back(std::move(message));
+  m_users.swap(imported);
+  ::DeleteAllUsers(imported);
+  m_useSystemSecurity = true;
+  // The old index may point past the new list or at another person: the administrator, whose
+  // password was just given, is the one logged in now.
+  m_currentUser = 0;
+  m_modified = true;
 }
 
-bool CSystem::PopSystemMessage(CControlMessage& record) {
-  CSingleLock lock(m_lock);
-  if (m_systemQueue.empty()) return false;
-  record = *m_systemQueue.back();
-  m_systemQueue.pop_back();
-  return true;
+void CSystem::PlaceFoundDevices(const CZone* selectedZone) {
+  const std::vector<CDevice*> found = m_comms.TakeUnplacedDevices();
+  if (found.empty() || m_zones.empty()) return;
+  CZone* zone = m_zones.front();
+  for (CZone* z : m_zones)
+    if (z == selectedZone) zone = z;
+  for (CDevice* device : found) {
+    if (GetDeviceIndex(device) < 0) continue;
+    zone->AppendDevice(device);
+    const CUuid uuid = device->GetUuid();
+    for (std::size_t u = 1; u < m_users.size() && u < kMaxUsers; ++u)
+      m_users[u]->m_devicePermissions.push_back(new CPanelPermissions(uuid, 1));
+    m_modified = true;
+  }
 }
-
-std::size_t CSystem::GetSystemQueueSize() const {
-  CSingleLock lock(m_lock);
-  return m_systemQueue.size();
-}
-
-// --- Worker ---
-
-void CSystem::SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning) {
-  m_scanRunning = scanRunning;
-  m_autoscanDialog = dialog;
-}
-
-// RequestIdle, StopCommsThread and the worker's loop are in CommsWorker.cpp; the security
-// dialog's hand-over is in Security.cpp.

@@ -1,6 +1,6 @@
 // The system object: root of the open system file (devices, zones, users, links, snapshots,
-// custom panels, the file's images) and of the online connection (transport, system command
-// queue, comms worker with its events and lock, settings).
+// custom panels, the file's images, settings) and owner of the comms worker, which runs the
+// online connection.
 #pragma once
 
 #include <atomic>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/AppSettings.h"
+#include "core/CommsWorker.h"
 #include "core/ImageTree.h"
 #include "core/Security.h"
 #include "core/User.h"
@@ -33,21 +34,7 @@ struct CSecurityRequest;
 class CSerialComms;
 class CSnapshot;
 class CZone;
-class IConfirmPrompt;
-class IFileErrorSink;
-class IMessageSink;
-
-// Longest wait of each step of StopCommsThread, ms.
-inline constexpr std::uint32_t kStopWaitMs = 30000;
-
-// States of the comms worker.
-enum : std::int32_t {
-  kWorkerIdle = 0,
-  kWorkerOnline = 1,
-  kWorkerAutoscan = 2,
-  kWorkerGetSecurity = 3,
-  kWorkerSetSecurity = 4,
-};
+class IUiServices;
 
 // Threads: everything runs on the UI thread unless its comment says otherwise. The worker uses
 // the transport, the device queues, the system command queue and the log, always under
@@ -64,15 +51,19 @@ class CSystem {
   // Defaults of a new file: one user "Admin", one zone "Main Zone", nothing selected. Deletes
   // nothing: callers empty the containers first.
   void SetDefaults();
-  // Once, from the main frame's creation: reads the settings, loads the image library,
-  // creates the two events and starts the worker idle. A second call starts no second worker.
-  // Always true.
-  bool Start(IMessageSink* frame);
+  // Once, from the main frame's creation: installs the UI services, reads the settings, loads
+  // the image library, creates the worker's events and starts it idle. A second call starts no
+  // second worker. Always true.
+  bool Start(IUiServices* ui);
+  // What the model asks of the user interface: posts to the main frame, message boxes,
+  // confirmations and file errors. Null posts nothing, shows nothing and refuses every
+  // confirmation. Not owned.
+  void SetUiServices(IUiServices* ui);
+  IUiServices* GetUiServices() const { return m_ui; }
   // Empties everything the file holds (the library images and the settings stay), then
   // SetDefaults; the clipboard is emptied when it holds one of our formats. Always true.
   bool Clear();
 
-  IMessageSink* GetFrame() const { return m_frame; }
   // The recursive lock of the queues, the reply hand-over and the log. Any thread.
   CCriticalSection& GetLock() const { return m_lock; }
 
@@ -87,6 +78,8 @@ class CSystem {
   // Appends a device; the system owns it from now on.
   void AppendDevice(CDevice* device);
   CDevice* FindDeviceByUuid(const CUuid& uuid) const;
+  // The device with this handle (CDevice::GetHandle), or null when it is no longer in the list.
+  CDevice* FindDeviceByHandle(std::uint64_t handle) const;
   // Removes device index with its references from zones, links, custom panels and users, and
   // deletes it. False when the index is out of range. UI thread, offline.
   bool DeleteDevice(int index);
@@ -211,8 +204,6 @@ class CSystem {
   // Bit 0: the "Links" root of the control view's tree is expanded; bit 1: "Controls".
   std::uint32_t GetTreeState() const { return m_treeState; }
   void SetTreeState(std::uint32_t state) { m_treeState = state; }
-  std::uint32_t GetLastQuietRefresh() const { return m_lastQuietRefresh; }
-  void SetLastQuietRefresh(std::uint32_t tick) { m_lastQuietRefresh = tick; }
   // Global mute of every unit on the bus, as last commanded; off at start.
   bool IsGlobalMute() const { return m_globalMute; }
   void SetGlobalMute(bool on) { m_globalMute = on; }
@@ -233,8 +224,6 @@ class CSystem {
   // "ConfirmDialogs" bits or its bit is clear; otherwise after OK in the question box, whose
   // never-again box then clears the bit. False on any other answer and without a question box.
   bool ConfirmAction(std::uint32_t action);
-  // The question box (not owned); null asks nobody and refuses every confirmation.
-  void SetConfirmPrompt(IConfirmPrompt* prompt) { m_confirmPrompt = prompt; }
 
   // --- The system file (UI thread; the frame offers Open only while offline) ---
   // Writes the whole system (version 5), or reads a file of version 1 to 5 into fresh objects
@@ -249,9 +238,8 @@ class CSystem {
   // file is untouched, the failure is reported, the path and the modified flag stay and the
   // result is false. On success the path is kept and the modified flag cleared.
   bool SaveFile(const std::string& path);
-  // Where file errors are shown (a message box of the main frame); null shows nothing.
-  void SetFileErrorSink(IFileErrorSink* sink) { m_fileErrorSink = sink; }
-  IFileErrorSink* GetFileErrorSink() const { return m_fileErrorSink; }
+  // Shows a file error through the UI services (nothing without them).
+  void ShowFileError(const std::string& text, const std::string& caption) const;
 
   // --- Settings ---
   // Reads every setting, a missing one giving its default.
@@ -281,118 +269,124 @@ class CSystem {
   // Copies the whole log file to destination (UI thread). False on any file error.
   bool ExportLogFile(const std::string& destination);
 
-  // --- Comms worker and the system command queue ---
+  // --- Comms worker and the system command queue (calls into the worker) ---
+  CCommsWorker& GetComms() { return m_comms; }
   // The serial transport. The worker runs its transactions while online; the UI thread
   // opens and closes it only while the worker is idle. Its transaction record is the one
   // record that the worker passes to the devices.
-  CSerialComms& GetTransport() { return *m_transport; }
+  CSerialComms& GetTransport() { return m_comms.GetTransport(); }
   // True while the serial port is open. Any thread.
-  bool IsPortOpen() const;
+  bool IsPortOpen() const { return m_comms.IsPortOpen(); }
   // Appends a message not bound to one device; the system owns it. Any thread.
-  void AppendSystemMessage(std::unique_ptr<CControlMessage> message);
+  void AppendSystemMessage(std::unique_ptr<CControlMessage> message) {
+    m_comms.AppendSystemMessage(std::move(message));
+  }
   // Moves the most recently added system message into record; false when there is none.
-  bool PopSystemMessage(CControlMessage& record);
-  std::size_t GetSystemQueueSize() const;
+  bool PopSystemMessage(CControlMessage& record) { return m_comms.PopSystemMessage(record); }
+  std::size_t GetSystemQueueSize() const { return m_comms.GetSystemQueueSize(); }
 
-  std::int32_t GetWorkerState() const { return m_workerState; }
-  void SetWorkerState(std::int32_t state) { m_workerState = state; }
-  std::int32_t GetPollIndex() const { return m_pollIndex; }
-  void SetPollIndex(std::int32_t index) { m_pollIndex = index; }
-  bool NeedSecurityGet() const { return m_needSecurityGet; }
-  void SetNeedSecurityGet(bool on) { m_needSecurityGet = on; }
-  bool NeedSecuritySet() const { return m_needSecuritySet; }
-  void SetNeedSecuritySet(bool on) { m_needSecuritySet = on; }
-  IAutoscanDialog* GetAutoscanDialog() const { return m_autoscanDialog; }
+  std::int32_t GetWorkerState() const { return m_comms.GetWorkerState(); }
+  bool NeedSecurityGet() const { return m_comms.NeedSecurityGet(); }
+  void SetNeedSecurityGet(bool on) { m_comms.SetNeedSecurityGet(on); }
+  bool NeedSecuritySet() const { return m_comms.NeedSecuritySet(); }
+  void SetNeedSecuritySet(bool on) { m_comms.SetNeedSecuritySet(on); }
+  IAutoscanDialog* GetAutoscanDialog() const { return m_comms.GetAutoscanDialog(); }
   // UI thread: the autoscan dialog hands itself and its running flag over; the worker starts
   // the scan at its next idle turn, and clears the flag and the dialog when the scan ends.
-  void SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning);
+  void SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning) {
+    m_comms.SetAutoscanDialog(dialog, scanRunning);
+  }
   // The security dialog's link to the worker. The dialog hands it over once it is shown; the
   // worker sets its finished flag and clears it when the pass ends. A link handed over while
   // no pass waits for a dialog is finished at once, so a late dialog closes by itself.
   // Any thread.
-  std::shared_ptr<CSecurityDialogLink> GetSecurityDialog() const;
-  void SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link);
+  std::shared_ptr<CSecurityDialogLink> GetSecurityDialog() const { return m_comms.GetSecurityDialog(); }
+  void SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link) { m_comms.SetSecurityDialog(std::move(link)); }
 
-  bool IsWorkerRunning() const { return m_worker.IsRunning(); }
+  bool IsWorkerRunning() const { return m_comms.IsWorkerRunning(); }
   // Asks the worker to go idle and waits until it has (UI thread). The worker goes idle once
   // the transaction, scan or pass in hand has ended. False when it did not within kStopWaitMs.
-  bool RequestIdle();
+  bool RequestIdle() { return m_comms.RequestIdle(); }
   // Ends the worker for good: a running scan or pass is cut short, then the worker goes idle
   // and its thread ends. Every wait is bounded (kStopWaitMs each). UI thread.
-  void StopCommsThread();
-  // The worker's loop (worker thread).
-  void CommsThreadMain();
+  void StopCommsThread() { m_comms.StopCommsThread(); }
+  // The worker's loop, which Start runs on the worker's thread (worker thread only).
+  void CommsThreadMain() { m_comms.CommsThreadMain(); }
 
-  // --- Online connection (CommsWorker.cpp) ---
+  // --- Online connection ---
   // UI thread, worker idle: opens the port (SetOnline) and reinitialises every device with the
   // choice (0 read the settings from the units, 1 send the file's settings), then sets the
-  // worker polling. On failure shows "Failed to connect - check comms settings" through the
-  // message box handler and returns false.
+  // worker polling. On failure shows "Failed to connect - check comms settings" in a message
+  // box and returns false.
   bool GoOnline(std::uint32_t choice);
   // UI thread, worker idle. Opening logs "Going Online\n" and opens the configured port;
   // closing logs "Going Offline\n", closes the port and disconnects every connected device.
-  bool SetOnline(bool online);
+  bool SetOnline(bool online) { return m_comms.SetOnline(online); }
   // The System Monitor pane is shown (the families then poll meters). Any thread.
   bool IsSystemMonitorVisible() const { return m_systemMonitorVisible; }
   void SetSystemMonitorVisible(bool visible) { m_systemMonitorVisible = visible; }
-  // Shows a warning box on the main frame: (text, caption). UI thread; may be left unset.
-  using MessageBoxHandler = void (*)(void* context, const std::string& text, const std::string& caption);
-  void SetMessageBoxHandler(MessageBoxHandler handler, void* context);
-  // Shows text in the warning box, when a handler is set.
+  // Shows text in a warning box on the main frame through the UI services (UI thread).
   void ShowMessage(const std::string& text, const std::string& caption);
-  // True once StopCommsThread has begun: long scans and passes end at their next step.
-  bool IsStopping() const { return m_stopping; }
 
-  // --- Device security passes (Security.cpp; worker thread unless said) ---
+  // --- Device security passes (worker thread unless said) ---
   // Runs the device's security check; true at once when its family has none. False on a
   // transport error or an incomplete reply; a complete reply goes to the device's ProcessReply.
-  bool CheckDeviceSecurity(CDevice* device);
+  bool CheckDeviceSecurity(CDevice* device) { return m_comms.CheckDeviceSecurity(device); }
   // Writes the user table built from users into the device; true at once when its family
   // writes none. The transport's extra time-out is at least 500 ms meanwhile. False on a
   // transport error or a missing ACK.
-  bool SendSecurityData(CDevice* device, const CUserList& users);
+  bool SendSecurityData(CDevice* device, const CUserList& users) { return m_comms.SendSecurityData(device, users); }
   // Settles one group of devices with equal security data: connects, writes, asks for the
   // group's Admin password, or refuses them.
-  SecurityStep ConnectSecureDevices(const CSecurityGroup& group);
+  SecurityStep ConnectSecureDevices(const CSecurityGroup& group) { return m_comms.ConnectSecureDevices(group); }
   // Logs "Cannot connect to <model> <name> ID <id>". Any thread.
-  void LogCannotConnect(CDevice* device);
+  void LogCannotConnect(CDevice* device) { m_comms.LogCannotConnect(device); }
   // True when the device was refused since the connection last went online or an autoscan
   // ended: its replies then start no get pass. Any thread.
-  bool IsSecurityRefused(const CDevice* device) const;
+  bool IsSecurityRefused(const CDevice* device) const { return m_comms.IsSecurityRefused(device); }
   // Gives every refused device another chance (going online, end of an autoscan).
-  void ClearSecurityRefusals();
-  const CSecurityTimings& GetSecurityTimings() const { return m_securityTimings; }
+  void ClearSecurityRefusals() { m_comms.ClearSecurityRefusals(); }
+  const CSecurityTimings& GetSecurityTimings() const { return m_comms.GetSecurityTimings(); }
   // Tests only, while the worker is idle.
-  void SetSecurityTimingsForTests(const CSecurityTimings& timings) { m_securityTimings = timings; }
+  void SetSecurityTimingsForTests(const CSecurityTimings& timings) { m_comms.SetSecurityTimingsForTests(timings); }
+  // Replaces the system's users by copies of the network's (at most 10), turns system
+  // security on and logs in the administrator. Under the system's lock; any thread.
+  void ImportNetworkUsers(const CUserList& network);
 
-  // --- Discovery (Discovery.cpp); the scan itself runs on the worker ---
+  // --- Discovery; the scan itself runs on the worker ---
   // Probes one long ID at level 0xB3..0xB0: the unit's ID, 0 for none, -1 for a collision.
   // Worker thread.
   std::int64_t ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
-                             std::uint32_t& variant);
+                             std::uint32_t& variant) {
+    return m_comms.ProbeDeviceId(level, id, typeCode, variant);
+  }
   // Sends the quiet command to the device's unit and waits for the outcome. Worker thread.
-  void SendQuietCommand(const CDevice* device);
-  void SendQuietCommand(std::uint32_t typeCode, std::uint32_t id);
+  void SendQuietCommand(const CDevice* device) { m_comms.SendQuietCommand(device); }
+  void SendQuietCommand(std::uint32_t typeCode, std::uint32_t id) { m_comms.SendQuietCommand(typeCode, id); }
   // Repeats the quiet command for every unit found by long ID (ID above 64), at most once
   // every 120 s. Worker thread.
-  void KeepScanQuiet();
+  void KeepScanQuiet() { m_comms.KeepScanQuiet(); }
   // Sends the scan reset and forgets the last quiet sweep. Worker thread.
-  void SendScanReset();
+  void SendScanReset() { m_comms.SendScanReset(); }
   // True when a unit that is not quiet answered the scan-complete check. Worker thread.
-  bool CheckScanComplete();
+  bool CheckScanComplete() { return m_comms.CheckScanComplete(); }
   // The device of this type and ID: the one in the list, or a new one from the factory
   // (reinitialised to read its settings and appended), or null for a type no family takes.
   // A new device waits for PlaceFoundDevices to join a zone. Worker thread.
-  CDevice* AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
+  CDevice* AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
+    return m_comms.AddFoundDevice(id, typeCode, variant);
+  }
   // UI thread: puts the devices found by the worker into the zone (or the first zone when it
   // is not one of the system's), gives the users their access records and marks the file
   // modified. The frame calls it when it handles UWM_REFRESH_RACK.
   void PlaceFoundDevices(const CZone* selectedZone);
-  std::size_t GetUnplacedDeviceCount() const;
+  std::size_t GetUnplacedDeviceCount() const { return m_comms.GetUnplacedDeviceCount(); }
   // After a scan: every breakout box reads its bit-21 block (and bits 24-31) again.
-  void ResetBreakoutReadFlags();
+  void ResetBreakoutReadFlags() { m_comms.ResetBreakoutReadFlags(); }
   // Tests: the last short ID and the last long-ID group that a scan asks for (63 and 127).
-  void SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup);
+  void SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup) {
+    m_comms.SetScanRangeForTests(lastShortId, lastGroup);
+  }
 
   // --- Device, zone and panel management (DeviceManagement.cpp), UI thread unless said ---
   // A new device of the type (with its family's Initialise run), or null when no family
@@ -432,57 +426,8 @@ class CSystem {
 
  private:
   void DestroyContents();
-
-  // Online connection and worker steps (CommsWorker.cpp).
-  void WorkerIdleStep();
-  void AcknowledgeGoIdle();
-  void WorkerOnlineStep();
-  // The outcome of a security pass: done, cancelled by the user, or ended by a transport error.
-  enum class PassOutcome { kDone, kCancelled, kTransportError };
-  PassOutcome RunGetSecurityPass();
-  PassOutcome RunSetSecurityPass();
-  void EndSecurityPass(PassOutcome outcome, bool setPass);
-  // Security pass helpers (Security.cpp).
-  // Posts the request to open the dialog and waits, bounded, until it has handed itself over.
-  void OpenSecurityDialog(WPARAM pass);
-  // Sets the dialog's finished flag and forgets it; later links are finished at once.
-  void CloseSecurityDialog();
-  void ShowSecurityProgress(const std::string& text);
-  // Shows a device list with its header, then pauses.
-  void ShowSecurityDeviceList(const char* header, const CSecurityGroup& group);
-  // Asks the dialog and waits for the answer: kSecurityAnswerOk, Skip or Abort, or
-  // kNoSecurityDialog when there is no dialog to ask.
-  std::int32_t AskSecurityDialog(const CSecurityRequest& request);
-  // The user or the program wants the pass to end now.
-  bool IsSecurityPassStopRequested() const;
-  // Sleeps ms in short steps, ending early when the pass is to stop.
-  void SecurityPause(std::uint32_t ms);
-  void RefuseDevice(CDevice* device);
-  SecurityStep AskGroupPassword(const CSecurityGroup& group);
-  SecurityStep GiveSystemUsers(CDevice* device);
-  // Gives the system's users to each unit of the group that takes a user table; the others are
-  // connected as they are, each announced with connectingText and its name.
-  SecurityStep GiveSystemUsersOrConnect(const CSecurityGroup& group, const char* connectingText);
-  SecurityStep OfferUserImport(const CDeviceSecurityRecord& network);
-  // Replaces the system's users by copies of the network's (at most 10), turns system
-  // security on and logs in the administrator. Under the system's lock.
-  void ImportNetworkUsers(const CUserList& network);
-  bool IsTransportError() const;
-  void PostToFrame(std::uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0);
-  // Runs the transaction in the transport's record and waits; false on a transport error.
-  bool RunScanTransaction();
-
-  // Discovery (Discovery.cpp).
-  void RunAutoscan();
-  void EndAutoscan();
-  bool IsScanRunning() const;
-  void SendScanStatus(const std::string& text);
-  void LogScanDetail(const std::string& text);
-  // Probes the long IDs of one pass; false when the scan must end.
-  bool RunLongIdPass();
-  bool SearchLevel(int level, std::uint32_t base);
-  // A found unit: added, quieted; true when the same ID should be probed again.
-  bool TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
+  // A message about the whole system (no device) to the main frame.
+  void PostToFrame(std::uint32_t message);
 
   // Panel order helpers (DeviceManagement.cpp).
   void SetPanelOrder(const CPanelView& view, std::int32_t order);
@@ -498,12 +443,8 @@ class CSystem {
   CCCImageDirectory m_libraryImages;
   std::vector<CCPData*> m_customPanels;
   std::vector<CSnapshot*> m_snapshots;
-  std::unique_ptr<CSerialComms> m_transport;
-  class CommsHost;
-  std::unique_ptr<CommsHost> m_commsHost;  // what the transport reports to
   CAppSettings m_settings;
   std::unique_ptr<CLogFile> m_log;
-  std::atomic<std::int32_t> m_pollIndex{0};
   std::string m_filePath;
   bool m_modified = false;
   bool m_fullScreenNow = false;
@@ -515,45 +456,17 @@ class CSystem {
   std::atomic<int> m_selectedDevice{-1};
   int m_parameterDeviceIndex = 0;
   bool m_loading = false;
-  std::atomic<std::uint32_t> m_lastQuietRefresh{0};
   bool m_linksBusy = false;
   std::int32_t m_designMode = 0;
   std::int32_t m_currentSnapshot = -1;
   std::vector<CCustomControlObject*> m_copiedWidgets;
   std::uint32_t m_treeState = 0;
   bool m_globalMute = false;
-  IMessageSink* m_frame = nullptr;
-  IFileErrorSink* m_fileErrorSink = nullptr;
-  IConfirmPrompt* m_confirmPrompt = nullptr;
-
-  // Hand-over between the frame's dialogs and the worker.
-  std::atomic<IAutoscanDialog*> m_autoscanDialog{nullptr};
-  std::atomic<std::atomic<bool>*> m_scanRunning{nullptr};
-  std::shared_ptr<CSecurityDialogLink> m_securityDialog;  // guarded by m_lock
-  bool m_securityDialogWanted = false;                   // guarded by m_lock
-  std::vector<const CDevice*> m_securityRefused;          // guarded by m_lock
-  CSecurityTimings m_securityTimings;
-
-  // Worker.
-  std::atomic<std::int32_t> m_workerState{kWorkerIdle};
-  std::atomic<bool> m_needSecurityGet{false};
-  std::atomic<bool> m_needSecuritySet{false};
-  std::unique_ptr<CManualResetEvent> m_threadExitEvent;  // created by Start
-  std::unique_ptr<CManualResetEvent> m_idleEvent;        // created by Start
-  std::vector<std::unique_ptr<CControlMessage>> m_systemQueue;  // guarded by m_lock
-  std::atomic<bool> m_run{false};
-  std::atomic<bool> m_goIdle{false};
-  std::atomic<bool> m_stopping{false};
+  IUiServices* m_ui = nullptr;
   std::atomic<bool> m_systemMonitorVisible{false};
-  MessageBoxHandler m_messageBox = nullptr;
-  void* m_messageBoxContext = nullptr;
 
-  // Discovery: units of unknown type that a scan quieted (type, ID), devices found but not
-  // yet in a zone (both guarded by m_lock), and the scan's range.
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> m_quietedUnknownUnits;
-  std::vector<CDevice*> m_unplacedDevices;
-  std::uint32_t m_lastShortId = 63;
-  std::uint32_t m_lastGroup = 127;
-
-  CWorkerThread m_worker;
+  // The worker's view of the system, and the worker.
+  class CommsDocument;
+  std::unique_ptr<CommsDocument> m_commsDocument;
+  CCommsWorker m_comms;
 };

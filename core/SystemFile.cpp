@@ -36,7 +36,7 @@ class CLoadRefused : public std::runtime_error {
 };
 
 void Report(const CSystem& system, const std::string& text) {
-  if (IFileErrorSink* sink = system.GetFileErrorSink()) sink->ShowFileError(text, kFileErrorCaption);
+  system.ShowFileError(text, kFileErrorCaption);
 }
 
 // Everything a file holds, read apart from the system and handed over only when the whole file
@@ -298,6 +298,8 @@ bool CSystem::OpenFile(const std::string& path) {
 
 bool CSystem::SaveFile(const std::string& path) {
   CArchive ar;
+  // The file it replaces is the best guess of its size: the buffer then grows seldom or never.
+  ar.Reserve(GetFileSize(path) + GetFileSize(path) / 8);
   if (!Serialize(ar)) return false;
   std::string error;
   if (!WriteFileAtomically(path, ar.Data(), &error)) {

@@ -1,5 +1,5 @@
-// The system file (".ovd"): what its reader and writer tell the user, and the seam through
-// which they do it.
+// The system file (".ovd"): what its reader and writer tell the user (through the system's UI
+// services).
 #pragma once
 
 #include <string>
@@ -10,14 +10,6 @@ inline constexpr const char* kFileTooNewText = "Cannot open file (probably creat
 inline constexpr const char* kFileBadDeviceTypeText = "Error opening file - invalid device type found";
 inline constexpr const char* kFileDamagedText = "Error opening file - the file is damaged or incomplete";
 inline constexpr const char* kFileSaveFailedText = "Error saving file - the file could not be written";
-
-// Shows a file error to the user: the main frame implements it with a message box that has an
-// exclamation icon; tests record the texts. UI thread.
-class IFileErrorSink {
- public:
-  virtual ~IFileErrorSink() = default;
-  virtual void ShowFileError(const std::string& text, const std::string& caption) = 0;
-};
 
 // The version that CSystem::Serialize writes; versions 1 to it are read.
 inline constexpr unsigned kSystemFileVersion = 5;

@@ -1,5 +1,6 @@
 // Window messages that the system object and the devices post to the main frame.
-// wParam is the CDevice* unless a message says otherwise; lParam is 0.
+// The message names its device by the device's handle (CDevice::GetHandle) unless it says
+// otherwise; lParam is 0.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,7 @@
 
 // Redraw the device's live-meter entry.
 inline constexpr std::uint32_t UWM_REDRAW_METER_ENTRY = WM_APP + 102;
-// Recompute and redraw the device rack (wParam the device or the system).
+// Recompute and redraw the device rack (the device, or no handle for the whole system).
 inline constexpr std::uint32_t UWM_REFRESH_RACK = WM_APP + 103;
 // Refresh the properties of the selected device.
 inline constexpr std::uint32_t UWM_REFRESH_SELECTION_PROPERTIES = WM_APP + 108;
@@ -18,9 +19,9 @@ inline constexpr std::uint32_t UWM_DEVICE_STATUS_EVENT = WM_APP + 111;
 inline constexpr std::uint32_t UWM_INVALIDATE_PANEL = WM_APP + 112;
 // Refresh the device's open control panel (online state).
 inline constexpr std::uint32_t UWM_REFRESH_OPEN_PANEL = WM_APP + 117;
-// Redraw the live meters (wParam the system).
+// Redraw the live meters (no handle: the whole system).
 inline constexpr std::uint32_t UWM_REDRAW_LIVE_METERS = WM_APP + 122;
-// A custom panel was renamed (wParam the CCPData).
+// A custom panel was renamed (the frame refills its list of panels).
 inline constexpr std::uint32_t UWM_PANEL_RENAMED = WM_APP + 134;
 // Propagate the device's online status to the widgets bound to it.
 inline constexpr std::uint32_t UWM_ONLINE_STATUS = WM_APP + 137;

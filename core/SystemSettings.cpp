@@ -64,15 +64,13 @@ void CSystem::SetCheckForUpdates(bool on) {
 
 void CSystem::ListComPorts(std::vector<std::uint32_t>& ports) {
   // The scan opens and closes the transport: never while a connection uses it.
-  if (m_transport->IsOpen()) return;
+  if (m_comms.GetTransport().IsOpen()) return;
   for (std::uint32_t n = kFirstComPort; n <= kLastComPort; ++n) {
-    if (m_transport->Open(n, m_settings.baudRate, false)) ports.push_back(n);
+    if (m_comms.GetTransport().Open(n, m_settings.baudRate, false)) ports.push_back(n);
     // A port that opened but could not be set up is still open: close it either way.
-    m_transport->Close();
+    m_comms.GetTransport().Close();
   }
 }
-
-bool CSystem::IsPortOpen() const { return m_transport->IsOpen(); }
 
 void CSystem::WriteLog(const std::string& text) { m_log->WriteLog(text); }
 

@@ -146,20 +146,20 @@ float IndexToQuarterStep(int index) { return float(std::pow(2.0, (double(index) 
 std::string FormatParameterValue(const CParamInfo& info, float value, const CParamValue& current) {
   const double v = value;
   switch (current.kind) {
-    case 1:
-      if ((info.extra2 & 0x2u) && value <= info.minimum) return "Mute";
+    case kParamKindLevel:
+      if ((info.extra2 & kParamOptionMuteAtMinimum) && value <= info.minimum) return "Mute";
       return (boost::format("%.1f") % v).str() + " dB";
-    case 2:
+    case kParamKindFrequency:
       return FormatFrequency(value);
-    case 3:
+    case kParamKindQ:
       if (v > 13.6) return (boost::format("%.0f") % v).str();
       if (v > 1.27) return (boost::format("%.1f") % v).str();
       return (boost::format("%.2f") % v).str();
-    case 4:
+    case kParamKindDelay:
       if (v < 9.99) return (boost::format("%.4f") % v).str() + "ms";
       if (v < 99.99) return (boost::format("%.3f") % v).str() + "ms";
       return (boost::format("%.2f") % v).str() + "ms";
-    case 9:
+    case kParamKindPhase:
       return (boost::format("%d") % TruncToInt(v)).str() + "\xCB\x9A";  // U+02DA ring above
     default:
       return std::string();
@@ -170,10 +170,10 @@ float ParseParameterValue(const CParamValue& current, const std::string& text) {
   std::size_t end = 0;
   const double number = LeadingNumber(text, 0, &end);
   switch (current.kind) {
-    case 1:
-    case 9:
+    case kParamKindLevel:
+    case kParamKindPhase:
       return float(number);
-    case 2: {
+    case kParamKindFrequency: {
       double v = number;
       if (end > 0 && end < text.size() && (text[end] == 'k' || text[end] == 'K')) {
         // The character after the number, or the blank after the k, stands for the point.
@@ -186,9 +186,9 @@ float ParseParameterValue(const CParamValue& current, const std::string& text) {
       }
       return SnapFreq(float(v));
     }
-    case 3:
+    case kParamKindQ:
       return SnapQ(float(number));
-    case 4: {
+    case kParamKindDelay: {
       double v = std::fabs(number);
       // The unit is told by the last two characters; "ms" and anything unknown mean ms.
       if (text.size() > 2 && !EndsWithPair(text, 'm', 's')) {

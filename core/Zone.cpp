@@ -7,6 +7,7 @@
 #include "core/System.h"
 #include "core/SystemMessages.h"
 #include "core/TextStyle.h"
+#include "core/UiServices.h"
 #include "core/Uuid.h"
 #include "platform/Archive.h"
 #include "platform/Graphics.h"
@@ -311,7 +312,8 @@ CDevice* CZone::HitTestMeter(int x, int y, CRect& cursor) {
 // --- Collapse and expand ---
 
 void CZone::Post(std::uint32_t message) {
-  if (IMessageSink* frame = m_pSystem ? m_pSystem->GetFrame() : nullptr) {
+  // The frame looks the zone up in the system's list: a zone that is gone by then is skipped.
+  if (IMessageSink* frame = m_pSystem ? m_pSystem->GetUiServices() : nullptr) {
     frame->PostMessage(message, reinterpret_cast<WPARAM>(this), 0);
   }
 }

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -20,35 +22,27 @@ CArchive::CArchive() : m_storing(true) {}
 
 CArchive::CArchive(std::vector<std::uint8_t> data) : m_storing(false), m_data(std::move(data)) {}
 
-void CArchive::NeedLoading() const {
+void CArchive::ThrowWrongMode() const {
   if (m_storing) throw CArchiveException(CArchiveException::WrongMode, "read from a storing archive");
+  throw CArchiveException(CArchiveException::WrongMode, "write to a loading archive");
 }
 
-void CArchive::NeedStoring() const {
-  if (!m_storing) throw CArchiveException(CArchiveException::WrongMode, "write to a loading archive");
+void CArchive::ThrowEndOfFile() {
+  throw CArchiveException(CArchiveException::EndOfFile, "unexpected end of file");
 }
 
-void CArchive::Need(std::size_t n) const {
-  NeedLoading();
-  if (n > Remaining()) throw CArchiveException(CArchiveException::EndOfFile, "unexpected end of file");
+void CArchive::Grow(std::size_t n) {
+  // At least double, so that a long store copies each byte a bounded number of times.
+  m_data.resize(std::max({m_size + n, 2 * m_data.size(), std::size_t(4096)}));
+}
+
+void CArchive::Reserve(std::size_t n) {
+  if (m_storing && n > m_data.size()) m_data.resize(n);
 }
 
 void CArchive::WriteBytes(const void* data, std::size_t n) {
-  NeedStoring();
-  const auto* p = static_cast<const std::uint8_t*>(data);
-  m_data.insert(m_data.end(), p, p + n);
-}
-
-void CArchive::WriteU8(std::uint8_t v) { WriteBytes(&v, 1); }
-
-void CArchive::WriteU16(std::uint16_t v) {
-  std::uint8_t b[2] = {std::uint8_t(v), std::uint8_t(v >> 8)};
-  WriteBytes(b, 2);
-}
-
-void CArchive::WriteU32(std::uint32_t v) {
-  std::uint8_t b[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
-  WriteBytes(b, 4);
+  if (n == 0) return NeedStoring();
+  std::memcpy(Room(n), data, n);
 }
 
 void CArchive::WriteU64(std::uint64_t v) {
@@ -83,34 +77,18 @@ void CArchive::WriteString(const std::string& utf8) {
     WriteU16(0xFFFF);
     WriteU32(std::uint32_t(n));
   }
-  for (char16_t c : wide) WriteU16(std::uint16_t(c));
+  // The text in one piece, little-endian.
+  std::uint8_t* out = Room(2 * n);
+  for (char16_t c : wide) {
+    *out++ = std::uint8_t(c);
+    *out++ = std::uint8_t(c >> 8);
+  }
 }
 
 void CArchive::ReadBytes(void* data, std::size_t n) {
   Need(n);
   if (n) std::memcpy(data, m_data.data() + m_pos, n);
   m_pos += n;
-}
-
-std::uint8_t CArchive::ReadU8() {
-  Need(1);
-  return m_data[m_pos++];
-}
-
-std::uint16_t CArchive::ReadU16() {
-  Need(2);
-  std::uint16_t v = std::uint16_t(m_data[m_pos] | (m_data[m_pos + 1] << 8));
-  m_pos += 2;
-  return v;
-}
-
-std::uint32_t CArchive::ReadU32() {
-  Need(4);
-  const std::uint8_t* p = m_data.data() + m_pos;
-  std::uint32_t v = std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-                    (std::uint32_t(p[3]) << 24);
-  m_pos += 4;
-  return v;
 }
 
 std::uint64_t CArchive::ReadU64() {
@@ -151,8 +129,11 @@ std::string CArchive::ReadString() {
   }
   CheckCount(length, wide ? 2 : 1);
   if (wide) {
+    Need(2 * std::size_t(length));
     std::u16string text(length, u'\0');
-    for (std::uint32_t i = 0; i < length; ++i) text[i] = char16_t(ReadU16());
+    const std::uint8_t* p = m_data.data() + m_pos;
+    for (std::uint32_t i = 0; i < length; ++i, p += 2) text[i] = char16_t(p[0] | (p[1] << 8));
+    m_pos += 2 * std::size_t(length);
     return QString::fromStdU16String(text).toStdString();
   }
   std::string narrow(length, '\0');
@@ -172,13 +153,32 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
     if (error) *error = file.errorString().toStdString();
     return false;
   }
-  QByteArray all = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    if (error) *error = file.errorString().toStdString();
-    return false;
+  // Straight into the caller's buffer; a file that grows meanwhile is read to its new end.
+  bytes.resize(std::size_t(std::max<qint64>(file.size(), 0)));
+  std::size_t got = 0;
+  for (;;) {
+    qint64 n = 0;
+    if (got < bytes.size()) {
+      n = file.read(reinterpret_cast<char*>(bytes.data() + got), qint64(bytes.size() - got));
+    } else {
+      char more[4096];
+      n = file.read(more, sizeof more);
+      if (n > 0) bytes.insert(bytes.end(), more, more + n);
+    }
+    if (n < 0) {
+      if (error) *error = file.errorString().toStdString();
+      return false;
+    }
+    if (n == 0) break;
+    got += std::size_t(n);
   }
-  bytes.assign(all.begin(), all.end());
+  bytes.resize(got);
   return true;
+}
+
+std::size_t GetFileSize(const std::string& path) {
+  const qint64 size = QFileInfo(QString::fromStdString(path)).size();
+  return size > 0 ? std::size_t(size) : 0;
 }
 
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,

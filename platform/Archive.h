@@ -33,29 +33,61 @@ class CArchive {
   bool IsStoring() const { return m_storing; }
   bool IsLoading() const { return !m_storing; }
 
-  // Writes (storing only).
-  void WriteU8(std::uint8_t v);
-  void WriteU16(std::uint16_t v);
-  void WriteU32(std::uint32_t v);
+  // Writes (storing only). The small ones are inline: records write thousands of them.
+  void WriteU8(std::uint8_t v) { *Room(1) = v; }
+  void WriteU16(std::uint16_t v) {
+    std::uint8_t* p = Room(2);
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+  }
+  void WriteU32(std::uint32_t v) {
+    std::uint8_t* p = Room(4);
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+    p[2] = std::uint8_t(v >> 16);
+    p[3] = std::uint8_t(v >> 24);
+  }
   void WriteI32(std::int32_t v) { WriteU32(std::uint32_t(v)); }
   void WriteU64(std::uint64_t v);
   void WriteFloat(float v);
   void WriteDouble(double v);
   void WriteBool(bool v) { WriteU32(v ? 1u : 0u); }
   void WriteBytes(const void* data, std::size_t n);
+  // Room for n bytes in all, so that a store of about that size never grows the buffer.
+  void Reserve(std::size_t n);
   // UTF-8 text written as the counted wide form: FF FE FF, the length, UTF-16LE.
   void WriteString(const std::string& utf8);
 
   // Reads (loading only); a short read throws CArchiveException(EndOfFile).
-  std::uint8_t ReadU8();
-  std::uint16_t ReadU16();
-  std::uint32_t ReadU32();
+  std::uint8_t ReadU8() {
+    Need(1);
+    return m_data[m_pos++];
+  }
+  std::uint16_t ReadU16() {
+    Need(2);
+    const std::uint8_t* p = m_data.data() + m_pos;
+    m_pos += 2;
+    return std::uint16_t(p[0] | (p[1] << 8));
+  }
+  std::uint32_t ReadU32() {
+    Need(4);
+    const std::uint8_t* p = m_data.data() + m_pos;
+    m_pos += 4;
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
+  }
   std::int32_t ReadI32() { return std::int32_t(ReadU32()); }
   std::uint64_t ReadU64();
   float ReadFloat();
   double ReadDouble();
   bool ReadBool() { return ReadU32() != 0; }
   void ReadBytes(void* data, std::size_t n);
+  // The next n bytes into out (replacing what it held).
+  void ReadBytes(std::vector<std::uint8_t>& out, std::size_t n) {
+    Need(n);
+    const std::uint8_t* p = m_data.data() + m_pos;
+    out.assign(p, p + n);
+    m_pos += n;
+  }
   // Accepts the wide form and the narrow counted form (bytes taken as Latin-1).
   std::string ReadString();
 
@@ -64,16 +96,44 @@ class CArchive {
   std::size_t Remaining() const { return m_data.size() - m_pos; }
   std::size_t Position() const { return m_pos; }
 
-  const std::vector<std::uint8_t>& Data() const { return m_data; }
-  std::vector<std::uint8_t> TakeData() { return std::move(m_data); }
+  // What was stored, or the bytes being loaded.
+  const std::vector<std::uint8_t>& Data() const {
+    if (m_storing) m_data.resize(m_size);
+    return m_data;
+  }
+  std::vector<std::uint8_t> TakeData() {
+    Data();
+    m_size = 0;
+    return std::move(m_data);
+  }
 
  private:
-  void NeedLoading() const;
-  void NeedStoring() const;
-  void Need(std::size_t n) const;
+  void NeedLoading() const {
+    if (m_storing) ThrowWrongMode();
+  }
+  void NeedStoring() const {
+    if (!m_storing) ThrowWrongMode();
+  }
+  void Need(std::size_t n) const {
+    NeedLoading();
+    if (n > m_data.size() - m_pos) ThrowEndOfFile();
+  }
+  // Storing: n bytes at the end, to be filled by the caller.
+  std::uint8_t* Room(std::size_t n) {
+    NeedStoring();
+    if (m_data.size() - m_size < n) Grow(n);
+    std::uint8_t* p = m_data.data() + m_size;
+    m_size += n;
+    return p;
+  }
+  void Grow(std::size_t n);
+  [[noreturn]] void ThrowWrongMode() const;
+  [[noreturn]] static void ThrowEndOfFile();
 
   bool m_storing;
-  std::vector<std::uint8_t> m_data;
+  // Storing: the bytes stored are the first m_size; the rest is room, dropped by Data().
+  mutable std::vector<std::uint8_t> m_data;
+  std::size_t m_size = 0;
   std::size_t m_pos = 0;
 };
 
@@ -94,6 +154,8 @@ inline CArchive& operator>>(CArchive& ar, double& v) { v = ar.ReadDouble(); retu
 inline CArchive& operator>>(CArchive& ar, std::string& v) { v = ar.ReadString(); return ar; }
 
 // Reads a whole file; false with a reason when it cannot be read.
+// The size of the file at path, 0 when there is none.
+std::size_t GetFileSize(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error);
 // Writes a temporary file beside path, flushes it to the disk and renames it over path only
 // when every byte was written and flushed; on failure path is untouched and no temporary file

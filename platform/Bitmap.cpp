@@ -126,6 +126,10 @@ bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::
   return true;
 }
 
+std::string GetImageLibraryVersion() { return FreeImage_GetVersion(); }
+
+std::string GetImageLibraryCopyright() { return FreeImage_GetCopyrightMessage(); }
+
 namespace {
 // FreeImage's memory stream, freed when it goes out of scope.
 struct MemoryHolder {

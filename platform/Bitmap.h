@@ -21,6 +21,10 @@ constexpr std::int64_t kMaxPixelsPerDataByte = 8 * 1032;
 // Any thread.
 bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::string* error = nullptr);
 
+// The version and the copyright line of the image library this program runs with.
+std::string GetImageLibraryVersion();
+std::string GetImageLibraryCopyright();
+
 // File formats a picture is encoded in; the numbers are those that image records store.
 enum class BitmapFormat : int { Bmp = 1, Jpeg = 2, Png = 3 };
 

@@ -74,15 +74,20 @@ class CQtSerialPort::Impl {
     return true;
   }
 
+  // Queued on the I/O thread without waiting: it runs there before any write or read started
+  // after it, which is all that a purge before a transaction needs, and it costs the caller no
+  // round trip to that thread.
   bool Purge(std::uint32_t flags) {
-    bool ok = false;
-    RunOnIoThread([&] {
-      if (!m_port || !m_port->isOpen()) return;
-      ok = true;
-      if (flags & kPurgeTx) ok = m_port->clear(QSerialPort::Output) && ok;
-      if (flags & kPurgeRx) ok = m_port->clear(QSerialPort::Input) && ok;
-    });
-    return ok;
+    if (!m_open.load() || m_failed.load()) return false;
+    QMetaObject::invokeMethod(
+        m_context,
+        [this, flags] {
+          if (!m_port || !m_port->isOpen()) return;
+          if (flags & kPurgeTx) m_port->clear(QSerialPort::Output);
+          if (flags & kPurgeRx) m_port->clear(QSerialPort::Input);
+        },
+        Qt::QueuedConnection);
+    return true;
   }
 
   bool StartWrite(const std::uint8_t* data, std::uint32_t n,
@@ -156,7 +161,10 @@ class CQtSerialPort::Impl {
     m_readBusy = false;
     m_writeBusy = false;
 
-    QObject::connect(m_port, &QSerialPort::readyRead, m_context, [this] { FillRead(); });
+    QObject::connect(m_port, &QSerialPort::readyRead, m_context, [this] {
+      m_bytesSeen = true;
+      FillRead();
+    });
     QObject::connect(m_port, &QSerialPort::errorOccurred, m_context,
                      [this](QSerialPort::SerialPortError error) {
                        if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError) {
@@ -282,7 +290,9 @@ class CQtSerialPort::Impl {
   }
 
   void CheckHangup() {
-    if (m_watchFd < 0) return;
+    // Bytes that came in since the last look show a live line: no system call for them. A
+    // hung-up line gives none, so the watch fires again at once and the look below follows.
+    if (m_watchFd < 0 || m_bytesSeen.exchange(false)) return;
     pollfd p{m_watchFd, POLLIN, 0};
     if (::poll(&p, 1, 0) <= 0) return;
     int queued = 0;
@@ -315,6 +325,7 @@ class CQtSerialPort::Impl {
   std::atomic<bool> m_failed{false};
   std::atomic<bool> m_readBusy{false};
   std::atomic<bool> m_writeBusy{false};
+  std::atomic<bool> m_bytesSeen{false};  // I/O thread
   mutable std::mutex m_timeoutsMutex;
   SerialTimeouts m_timeouts;
 };

@@ -34,6 +34,25 @@ bool CManualResetEvent::Wait(std::uint32_t timeoutMs) const {
   return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_set; });
 }
 
+void CAutoResetEvent::Set() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_set = true;
+  }
+  m_cv.notify_one();
+}
+
+bool CAutoResetEvent::Wait(std::uint32_t timeoutMs) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  if (timeoutMs == INFINITE_WAIT) {
+    m_cv.wait(lock, [this] { return m_set; });
+  } else if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_set; })) {
+    return false;
+  }
+  m_set = false;
+  return true;
+}
+
 CWorkerThread::~CWorkerThread() {
   if (m_thread.joinable()) m_thread.join();
 }

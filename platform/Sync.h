@@ -52,6 +52,20 @@ class CManualResetEvent {
   bool m_set;
 };
 
+// Event that wakes one waiter and resets itself as that waiter returns.
+class CAutoResetEvent {
+ public:
+  void Set();
+  // True when the event was set within the time-out (INFINITE_WAIT waits without limit); the
+  // event is then reset.
+  bool Wait(std::uint32_t timeoutMs);
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  bool m_set = false;
+};
+
 // One background thread. Joining is explicit; destroying a running thread joins it.
 class CWorkerThread {
  public:

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QObject>
 #include <QTimerEvent>
+#include <utility>
 
 namespace {
 
@@ -12,11 +13,8 @@ const QEvent::Type kAppMessageEvent = static_cast<QEvent::Type>(QEvent::register
 
 class CAppMessageEvent : public QEvent {
  public:
-  CAppMessageEvent(std::uint32_t message, WPARAM w, LPARAM l)
-      : QEvent(kAppMessageEvent), m_message(message), m_w(w), m_l(l) {}
-  std::uint32_t m_message;
-  WPARAM m_w;
-  LPARAM m_l;
+  explicit CAppMessageEvent(CPostedMessage message) : QEvent(kAppMessageEvent), m_message(std::move(message)) {}
+  CPostedMessage m_message;
 };
 
 }  // namespace
@@ -28,7 +26,7 @@ class CMessageTarget::Proxy : public QObject {
   bool event(QEvent* e) override {
     if (e->type() == kAppMessageEvent) {
       auto* m = static_cast<CAppMessageEvent*>(e);
-      m_owner->OnMessage(m->m_message, m->m_w, m->m_l);
+      m_owner->OnMessage(m->m_message);
       return true;
     }
     return QObject::event(e);
@@ -53,8 +51,8 @@ CMessageTarget::~CMessageTarget() {
   QCoreApplication::removePostedEvents(m_proxy.get());
 }
 
-bool CMessageTarget::PostMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
-  QCoreApplication::postEvent(m_proxy.get(), new CAppMessageEvent(message, wParam, lParam));
+bool CMessageTarget::Post(CPostedMessage message) {
+  QCoreApplication::postEvent(m_proxy.get(), new CAppMessageEvent(std::move(message)));
   return true;
 }
 
@@ -77,9 +75,9 @@ void CMessageTarget::DispatchPendingMessages() {
   QCoreApplication::sendPostedEvents(m_proxy.get(), kAppMessageEvent);
 }
 
-bool CRecordingSink::PostMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+bool CRecordingSink::Post(CPostedMessage message) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_messages.push_back({message, wParam, lParam});
+  m_messages.push_back(std::move(message));
   return true;
 }
 

@@ -450,7 +450,7 @@ void CDevicePropertiesCtrl::OnPropertyChanged(CDeviceProperty& row) {
 void CDevicePropertiesCtrl::PostRebuild() {
   if (!m_sink) return;
   if (m_device) {
-    m_sink->PostMessage(kGridShowDeviceMsg, reinterpret_cast<WPARAM>(m_device), 1);
+    m_sink->Post(CPostedMessage{kGridShowDeviceMsg, 0, 1, m_device->GetHandle(), {}});
   } else if (m_panel) {
     m_sink->PostMessage(kGridShowPanelMsg, reinterpret_cast<WPARAM>(m_panel), 1);
   } else if (m_widget) {

@@ -12,6 +12,7 @@
 #include "core/Device.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
+#include "core/UiServices.h"
 #include "core/Zone.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
@@ -125,8 +126,9 @@ void CDeviceRack::ForgetDeletedDevices() {
   if (m_pDragDevice && (!m_pSystem || m_pSystem->GetDeviceIndex(m_pDragDevice) < 0)) m_pDragDevice = nullptr;
 }
 
-void CDeviceRack::Post(std::uint32_t message, WPARAM wParam) {
-  if (IMessageSink* frame = m_pSystem ? m_pSystem->GetFrame() : nullptr) frame->PostMessage(message, wParam, 0);
+void CDeviceRack::Post(std::uint32_t message, const CDevice* device) {
+  if (IMessageSink* frame = m_pSystem ? m_pSystem->GetUiServices() : nullptr)
+    frame->Post(CPostedMessage{message, 0, 0, device ? device->GetHandle() : 0, {}});
 }
 
 void CDeviceRack::resizeEvent(QResizeEvent* event) {
@@ -202,7 +204,7 @@ void CDeviceRack::HandleMouse(Mouse message, int x, int windowY) {
         break;
       case Mouse::LeftUp: m_pDragDevice = nullptr; break;
       case Mouse::DoubleClick:
-        if (device) Post(UWM_OPEN_DEVICE_PANEL, reinterpret_cast<WPARAM>(device));
+        if (device) Post(UWM_OPEN_DEVICE_PANEL, device);
         break;
       case Mouse::RightDown:
         if (device) SelectDevice(device);
@@ -225,7 +227,7 @@ void CDeviceRack::SelectDevice(CDevice* device) {
   if (m_pDragDevice || !m_pSystem) return;
   const int index = m_pSystem->GetDeviceIndex(device);
   m_pSystem->SetSelectedDevice(index);
-  if (index >= 0) Post(UWM_REFRESH_SELECTION_PROPERTIES, reinterpret_cast<WPARAM>(device));
+  if (index >= 0) Post(UWM_REFRESH_SELECTION_PROPERTIES, device);
   Refresh();
   if (index < 0) return;
   // An open panel of the device comes to the top.
@@ -268,7 +270,7 @@ void CDeviceRack::DragStep(int contentY) {
   }
   if (moved) {
     Refresh();
-    Post(UWM_REDRAW_LIVE_METERS, reinterpret_cast<WPARAM>(this));
+    Post(UWM_REDRAW_LIVE_METERS);
   }
   m_pSystem->SetModified(true);
 }
@@ -357,7 +359,7 @@ void CDeviceRack::EndRename(bool apply) {
   zone->SetName(name);
   m_pSystem->SetModified(true);
   Refresh();
-  Post(UWM_REDRAW_LIVE_METERS, reinterpret_cast<WPARAM>(this));
+  Post(UWM_REDRAW_LIVE_METERS);
 }
 
 bool CDeviceRack::eventFilter(QObject* watched, QEvent* event) {

@@ -69,7 +69,7 @@ class CDeviceRack : public CZoneView {
   void FillBackground(const CRect& rect);
   void SelectDevice(CDevice* device);
   void DragStep(int contentY);
-  void Post(std::uint32_t message, WPARAM wParam);
+  void Post(std::uint32_t message, const CDevice* device = nullptr);
 
   QLineEdit* m_edit = nullptr;
   CDevice* m_pDragDevice = nullptr;

@@ -8,6 +8,7 @@
 #include "core/Device.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
+#include "core/UiServices.h"
 #include "core/Zone.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
@@ -214,10 +215,10 @@ void CLiveMeterView::HandleClick(int x, int y) {
 
 void CLiveMeterView::HandleDoubleClick(int x, int y) {
   if (!m_pSystem) return;
-  IMessageSink* frame = m_pSystem->GetFrame();
+  IMessageSink* frame = m_pSystem->GetUiServices();
   const CPoint at{x + m_scrollPos, y};
   for (CDevice* device : m_pSystem->GetDevices()) {
     if (frame && GetDeviceRect(device).Contains(at))
-      frame->PostMessage(UWM_OPEN_DEVICE_PANEL, reinterpret_cast<WPARAM>(device), 0);
+      frame->Post(CPostedMessage{UWM_OPEN_DEVICE_PANEL, 0, 0, device->GetHandle(), {}});
   }
 }

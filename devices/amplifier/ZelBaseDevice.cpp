@@ -27,7 +27,7 @@ constexpr std::size_t kPayloadOffset = kZelPayloadOffset;
 constexpr std::size_t kIdentityFirmwareAt = 19;
 constexpr std::size_t kIdentityFirmwareLength = 4;
 constexpr std::uint32_t kCmdEditPaste = 57637;
-constexpr std::uint32_t kMsgPanelCaption = WM_APP + 105;  // wParam the open panel or 0
+constexpr std::uint32_t kMsgPanelCaption = WM_APP + 105;  // the device's open panel, if any
 
 std::atomic<CZelBaseDevice::FirmwareTableReader> g_firmwareReader{nullptr};
 
@@ -103,8 +103,7 @@ bool IsReplyHoldOffActive(CDevice& device) {
   if (start == 0) return false;
   if (GetTickCount() - start < device.GetReplyTimeout()) return true;
   device.ClearReplyTimer();
-  if (IMessageSink* frame = device.GetFrame())
-    frame->PostMessage(UWM_INVALIDATE_PANEL, reinterpret_cast<WPARAM>(&device), 0);
+  device.Post(UWM_INVALIDATE_PANEL);
   return false;
 }
 
@@ -270,15 +269,9 @@ std::string CZelBaseDevice::ReadFirmwareTable(const std::string& key) {
   return reader ? reader(key) : ReadIniValue(key);
 }
 
-void CZelBaseDevice::Log(const std::string& line) { m_notices.push_back(Notice{line, 0, 0, 0}); }
+void CZelBaseDevice::Log(const std::string& line) { m_notices.push_back(Notice{line, 0, 0}); }
 
-void CZelBaseDevice::Notify(std::uint32_t message, LPARAM lParam) {
-  NotifyWith(message, static_cast<const CDevice*>(this), lParam);
-}
-
-void CZelBaseDevice::NotifyWith(std::uint32_t message, const void* wParam, LPARAM lParam) {
-  m_notices.push_back(Notice{{}, message, reinterpret_cast<WPARAM>(wParam), lParam});
-}
+void CZelBaseDevice::Notify(std::uint32_t message, LPARAM lParam) { m_notices.push_back(Notice{{}, message, lParam}); }
 
 void CZelBaseDevice::SendNotices() {
   std::vector<Notice> notices;
@@ -286,8 +279,8 @@ void CZelBaseDevice::SendNotices() {
   for (const Notice& notice : notices) {
     if (notice.message == 0) {
       if (m_system) m_system->WriteLog(notice.line);
-    } else if (m_frame) {
-      m_frame->PostMessage(notice.message, notice.wParam, notice.lParam);
+    } else {
+      Post(notice.message, notice.lParam);
     }
   }
 }
@@ -321,7 +314,7 @@ bool CZelBaseDevice::ApplyDeviceIdEdit(std::uint32_t newId, bool grid, std::stri
     }
   SetDeviceId(newId);
   Post(UWM_REFRESH_RACK);
-  if (grid && m_frame) m_frame->PostMessage(kMsgPanelCaption, reinterpret_cast<WPARAM>(GetControlPanel()), 0);
+  if (grid) Post(kMsgPanelCaption);
   m_system->SetModified(true);
   return true;
 }
@@ -376,10 +369,8 @@ bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command) {
   else
     device.OnDisconnected(false);
   device.SetIgnored(!ignored);
-  if (IMessageSink* frame = device.GetFrame()) {
-    frame->PostMessage(UWM_REDRAW_METER_ENTRY, reinterpret_cast<WPARAM>(&device), 0);
-    frame->PostMessage(UWM_REFRESH_RACK, reinterpret_cast<WPARAM>(&device), 0);
-  }
+  device.Post(UWM_REDRAW_METER_ENTRY);
+  device.Post(UWM_REFRESH_RACK);
   return false;
 }
 

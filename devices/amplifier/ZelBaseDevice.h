@@ -178,12 +178,10 @@ class CZelBaseDevice : public CDevice {
   bool ApplyDeviceIdEdit(std::uint32_t newId, bool grid, std::string& message);
   bool ApplyNameEdit(int parameterId, const std::string& text, std::size_t limit, const char* tooLong,
                      std::string& message);
-  // Reply handlers keep their log lines and posts (wParam the device unless given) in order
-  // and send them once the reply is decoded (worker).
+  // Reply handlers keep their log lines and posts (about the device) in order and send them
+  // once the reply is decoded (worker).
   void Log(const std::string& line);
   void Notify(std::uint32_t message, LPARAM lParam = 0);
-  // The same with a wParam of its own (null stays null).
-  void NotifyWith(std::uint32_t message, const void* wParam, LPARAM lParam);
   void SendNotices();
   std::atomic<std::uint32_t> m_refusedReplies{0};
   std::unique_ptr<CManualResetEvent> m_pollGate;
@@ -192,7 +190,6 @@ class CZelBaseDevice : public CDevice {
   struct Notice {
     std::string line;  // a log line when message is 0
     std::uint32_t message;
-    WPARAM wParam;
     LPARAM lParam;
   };
   std::vector<Notice> m_notices;  // worker: those of the reply being decoded

@@ -16,15 +16,14 @@
 
 namespace {
 
-// Value kinds and flag words of the family's parameters.
-constexpr std::int32_t kKindGain = 1;
-constexpr std::uint32_t kFlagsIndication = 5;  // bit 2: a read-only indication
-constexpr std::uint32_t kFlagsCommand = 12;
+// Option words of the family's parameters: a read-only indication, a command.
+constexpr std::uint32_t kFlagsIndication = kParamOptionWord5;
+constexpr std::uint32_t kFlagsCommand = kParamOptionWord12;
 // The highest id that link matching walks.
 constexpr int kLastLinkableId = 63;
 constexpr float kMinGain = -24.0f;
 // Window messages of the family beyond the common ones.
-constexpr std::uint32_t kMsgNameChanged = WM_APP + 105;  // wParam the open panel or 0
+constexpr std::uint32_t kMsgNameChanged = WM_APP + 105;  // the device's open panel, if any
 
 std::atomic<int> g_instances{0};
 
@@ -136,7 +135,7 @@ CParamInfo CZelBreakDevice::GetParameterAt(int id) {
     return MakeZelParamInfo(id, Numbered(name, c), kind, 0, length, 0.0f, minimum);
   };
   bool in = false;
-  CParamInfo info = channel(kBreakParamGain, "Gain Channel ", kKindGain, 0, kMinGain, in);
+  CParamInfo info = channel(kBreakParamGain, "Gain Channel ", kParamKindLevel, 0, kMinGain, in);
   if (!in) info = channel(kBreakParamMute, "Mute Channel ", kParamKindBool, 0, 0.0f, in);
   if (!in) info = channel(kBreakParamChannelName, "Channel Name ", kParamKindText, kBreakChannelNameBytes, 0.0f, in);
   if (in) return info;
@@ -157,7 +156,7 @@ CParamValue CZelBreakDevice::GetCurrentValue(int id) {
   const bool connected = IsConnected();
   if (id >= kBreakParamGain && id < kBreakParamGain + kBreakMaxChannels) {
     const std::uint8_t step = m_gains[std::size_t(id - kBreakParamGain)];
-    return CParamValue(id, step == 0 ? 0.0f : -0.5f * float(step), kKindGain);  // 0 dB, never -0 dB
+    return CParamValue(id, step == 0 ? 0.0f : -0.5f * float(step), kParamKindLevel);  // 0 dB, never -0 dB
   }
   if (id >= kBreakParamMute && id < kBreakParamMute + kBreakMaxChannels)
     return MakeBoolParamValue(id, (m_muteMask >> (id - kBreakParamMute)) & 1u);
@@ -265,7 +264,7 @@ void CZelBreakDevice::ApplyControlChange(const CParamValue& value) {
     Write(kBreakCmdBoxName, ZelPaddedText(text, kBreakBoxNameBytes));
     Refresh(id);
     Post(UWM_REFRESH_RACK);
-    if (m_frame) m_frame->PostMessage(kMsgNameChanged, reinterpret_cast<WPARAM>(GetControlPanel()), 0);
+    Post(kMsgNameChanged);
     Post(UWM_REDRAW_METER_ENTRY);
   } else if (id == kBreakParamGpio) {
     const auto gpio = std::uint8_t(value.integer & 0xFF);

@@ -157,7 +157,7 @@ void CZelBreakDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
 void CZelBreakDevice::ReplyName(const CControlMessage& record) {
   m_name = ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kBreakBoxNameBytes), false);
   m_haveRead |= kBreakReadName;
-  NotifyWith(kMsgNameChanged, GetControlPanel(), 0);
+  Notify(kMsgNameChanged);
   Notify(UWM_DEVICE_STATUS_EVENT, kBreakHintNames);
   Notify(kMsgRefreshProperties, 1);
 }

@@ -16,12 +16,9 @@
 
 namespace {
 
-// Value kinds and flag words of the family's parameters.
-constexpr std::int32_t kKindGain = 1;
-constexpr std::int32_t kKindBool = kParamKindBool;
-constexpr std::int32_t kKindText = kParamKindText;
-constexpr std::uint32_t kFlagsIndication = 5;  // bit 2: a read-only indication
-constexpr std::uint32_t kFlagsCommand = 12;
+// Option words of the family's parameters: a read-only indication, a command.
+constexpr std::uint32_t kFlagsIndication = kParamOptionWord5;
+constexpr std::uint32_t kFlagsCommand = kParamOptionWord12;
 // The highest id that link matching walks.
 constexpr int kLastLinkableId = 73;
 constexpr float kMinGain = -60.0f;
@@ -162,26 +159,26 @@ CParamInfo CZelSeriesDevice::GetParameterAt(int id) {
     if (n >= channels) return ZelNullParamInfo();
     return MakeZelParamInfo(id, GetChannelName(n) + suffix, kind, flags, length, maximum, minimum);
   };
-  if (InRange(id, kZelParamGain, n)) return channelInfo(" : Gain", kKindGain, 0, 0, 0.0f, kMinGain);
-  if (InRange(id, kZelParamMute, n)) return channelInfo(" : Mute", kKindBool, 0);
-  if (InRange(id, kZelParamChannelName, n)) return channelInfo(" : Name", kKindText, 0, 16);
-  if (InRange(id, kZelParamLimit, n)) return channelInfo(" : Limit", kKindBool, kFlagsIndication);
-  if (InRange(id, kZelParamOk, n)) return channelInfo(" : OK", kKindBool, kFlagsIndication);
-  if (InRange(id, kZelParamCheck, n)) return channelInfo(" : Check", kKindBool, kFlagsIndication);
+  if (InRange(id, kZelParamGain, n)) return channelInfo(" : Gain", kParamKindLevel, 0, 0, 0.0f, kMinGain);
+  if (InRange(id, kZelParamMute, n)) return channelInfo(" : Mute", kParamKindBool, 0);
+  if (InRange(id, kZelParamChannelName, n)) return channelInfo(" : Name", kParamKindText, 0, 16);
+  if (InRange(id, kZelParamLimit, n)) return channelInfo(" : Limit", kParamKindBool, kFlagsIndication);
+  if (InRange(id, kZelParamOk, n)) return channelInfo(" : OK", kParamKindBool, kFlagsIndication);
+  if (InRange(id, kZelParamCheck, n)) return channelInfo(" : Check", kParamKindBool, kFlagsIndication);
   switch (id) {
-    case kZelParamAmpName: return MakeZelParamInfo(id, "Amplifier Name", kKindText, 0, 40);
-    case kZelParamMonoLed: return MakeZelParamInfo(id, "Mono LED", kKindBool, kFlagsIndication);
-    case kZelParamStereoLed: return MakeZelParamInfo(id, "Stereo LED", kKindBool, kFlagsIndication);
-    case kZelParamBridgeLed: return MakeZelParamInfo(id, "Bridge LED", kKindBool, kFlagsIndication);
-    case kZelParamActiveLed: return MakeZelParamInfo(id, "Active LED", kKindBool, kFlagsIndication);
-    case kZelParamStandbyLed: return MakeZelParamInfo(id, "Standby LED", kKindBool, kFlagsIndication);
-    case kZelParamProtectLed: return MakeZelParamInfo(id, "Protect LED", kKindBool, kFlagsIndication);
-    case kZelParamMode: return MakeZelParamInfo(id, "Mode", kKindBool, kFlagsCommand);
-    case kZelParamStandby: return MakeZelParamInfo(id, "Standby", kKindBool, 0);
-    case kZelParamIdentify: return MakeZelParamInfo(id, "Identify", kKindBool, kFlagsCommand);
-    case kZelParamOnline: return MakeZelParamInfo(id, "Online Status", kKindBool, kFlagsIndication);
-    case kZelParamOffline: return MakeZelParamInfo(id, "Offline Status", kKindBool, kFlagsIndication);
-    case kZelParamWarnings: return MakeZelParamInfo(id, "Warnings Active", kKindBool, kFlagsIndication);
+    case kZelParamAmpName: return MakeZelParamInfo(id, "Amplifier Name", kParamKindText, 0, 40);
+    case kZelParamMonoLed: return MakeZelParamInfo(id, "Mono LED", kParamKindBool, kFlagsIndication);
+    case kZelParamStereoLed: return MakeZelParamInfo(id, "Stereo LED", kParamKindBool, kFlagsIndication);
+    case kZelParamBridgeLed: return MakeZelParamInfo(id, "Bridge LED", kParamKindBool, kFlagsIndication);
+    case kZelParamActiveLed: return MakeZelParamInfo(id, "Active LED", kParamKindBool, kFlagsIndication);
+    case kZelParamStandbyLed: return MakeZelParamInfo(id, "Standby LED", kParamKindBool, kFlagsIndication);
+    case kZelParamProtectLed: return MakeZelParamInfo(id, "Protect LED", kParamKindBool, kFlagsIndication);
+    case kZelParamMode: return MakeZelParamInfo(id, "Mode", kParamKindBool, kFlagsCommand);
+    case kZelParamStandby: return MakeZelParamInfo(id, "Standby", kParamKindBool, 0);
+    case kZelParamIdentify: return MakeZelParamInfo(id, "Identify", kParamKindBool, kFlagsCommand);
+    case kZelParamOnline: return MakeZelParamInfo(id, "Online Status", kParamKindBool, kFlagsIndication);
+    case kZelParamOffline: return MakeZelParamInfo(id, "Offline Status", kParamKindBool, kFlagsIndication);
+    case kZelParamWarnings: return MakeZelParamInfo(id, "Warnings Active", kParamKindBool, kFlagsIndication);
     default: return ZelNullParamInfo();
   }
 }
@@ -213,7 +210,7 @@ CParamValue CZelSeriesDevice::GetCurrentValue(int id) {
   int n = 0;
   auto perChannel = [&](int first) { return InRange(id, first, n) && n < channels; };
   if (perChannel(kZelParamGain))
-    return CParamValue(id, GetZelGainStepValue(m_gainIndex[std::size_t(n)]), kKindGain);
+    return CParamValue(id, GetZelGainStepValue(m_gainIndex[std::size_t(n)]), kParamKindLevel);
   if (perChannel(kZelParamMute)) {
     if (solo) return MakeBoolParamValue(id, !soloed(n));
     if (m_muteOverride & 0x20) return MakeBoolParamValue(id, true);

@@ -217,7 +217,7 @@ void CZelSeriesDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
 void CZelSeriesDevice::ReplyName(const CControlMessage& record) {
   m_name = ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kNameBytes), true);
   m_haveRead |= kZelReadName;
-  NotifyWith(kMsgNameChanged, GetControlPanel(), 0);
+  Notify(kMsgNameChanged);
   Notify(UWM_DEVICE_STATUS_EVENT, kZelHintNames);
   Notify(kMsgRefreshProperties, 1);
 }
@@ -431,7 +431,7 @@ void CZelSeriesDevice::ApplyControlChange(const CParamValue& value) {
     Write(kZelCmdAmpName, ZelPaddedText(text, kNameBytes));
     Refresh(id);
     Post(UWM_REFRESH_RACK);
-    if (m_frame) m_frame->PostMessage(kMsgNameChanged, reinterpret_cast<WPARAM>(GetControlPanel()), 0);
+    Post(kMsgNameChanged);
     Post(UWM_REDRAW_METER_ENTRY);
   } else if (id == kZelParamPanelPage) {
     m_displayPage = (m_displayPage + 1) % std::uint32_t(channels == 4 ? 3 : 2);

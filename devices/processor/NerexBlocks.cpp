@@ -180,27 +180,11 @@ std::span<const std::uint8_t> ReplyBody(std::span<const std::uint8_t> reply, std
 
 // --- Field codecs ---
 
-void AppendBandValues(CByteAppender& w, const NerexEqBand& band) {
-  w.U8(band.type);
-  w.U8(band.q);
-  w.U16(band.frequency);
-  w.I16(band.gain);
-}
-
 void ReadBandValues(CSpanReader& r, NerexEqBand& band) {
   band.type = r.U8();
   band.q = r.U8();
   band.frequency = r.U16();
   band.gain = r.I16();
-}
-
-void AppendCompressor(CByteAppender& w, const NerexCompressor& c, bool limitersFlag) {
-  const unsigned threshold = c.threshold & 0x7F, attack = c.attack & 0x7F, release = c.release & 0x3F,
-                 ratio = c.ratio & 0x3F, knee = c.softKnee & 0x0F;
-  w.U8(std::uint8_t((limitersFlag ? 0x80 : 0) | (c.bypass ? 0x40 : 0) | ratio));
-  w.U8(std::uint8_t((attack << 1) | ((release >> 5) & 1)));
-  w.U8(std::uint8_t((release << 3) | (threshold >> 4)));
-  w.U8(std::uint8_t((threshold << 4) | knee));
 }
 
 // Returns bit 7 of the first byte: the compressor-limiters flag as the unit reports it.
@@ -213,14 +197,6 @@ bool ReadCompressor(CSpanReader& r, NerexCompressor& c) {
   c.threshold = std::uint8_t(((b3 & 7) << 4) | (b4 >> 4));
   c.softKnee = std::uint8_t(b4 & 0x0F);
   return (b1 >> 7) & 1;
-}
-
-void AppendLimiter(CByteAppender& w, const NerexLimiter& l) {
-  w.U8(l.level);
-  w.U8(l.attack);
-  w.U8(l.release);
-  w.U8(l.clipLevel);
-  w.U8(l.clipRelease);
 }
 
 void ReadLimiter(CSpanReader& r, NerexLimiter& l) {

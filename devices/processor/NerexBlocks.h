@@ -60,12 +60,34 @@ std::vector<std::uint8_t> BuildBlockWritePayload(int block, const CNerexSeriesMe
 
 // Field codecs the blocks share with the file records: a filter band's six value bytes, a
 // limiter's five bytes, and a compressor packed into four bytes with the compressor-limiters
-// flag in bit 7 of the first (ReadCompressor returns that bit).
-void AppendBandValues(CByteAppender& w, const NerexEqBand& band);
+// flag in bit 7 of the first (ReadCompressor returns that bit). The writers take any byte cursor
+// (CByteAppender, CSpanWriter) and are inline: the file records write thousands of them.
+template <class Writer>
+void AppendBandValues(Writer& w, const NerexEqBand& band) {
+  w.U8(band.type);
+  w.U8(band.q);
+  w.U16(band.frequency);
+  w.I16(band.gain);
+}
 void ReadBandValues(CSpanReader& r, NerexEqBand& band);
-void AppendLimiter(CByteAppender& w, const NerexLimiter& l);
+template <class Writer>
+void AppendLimiter(Writer& w, const NerexLimiter& l) {
+  w.U8(l.level);
+  w.U8(l.attack);
+  w.U8(l.release);
+  w.U8(l.clipLevel);
+  w.U8(l.clipRelease);
+}
 void ReadLimiter(CSpanReader& r, NerexLimiter& l);
-void AppendCompressor(CByteAppender& w, const NerexCompressor& c, bool limitersFlag);
+template <class Writer>
+void AppendCompressor(Writer& w, const NerexCompressor& c, bool limitersFlag) {
+  const unsigned threshold = c.threshold & 0x7F, attack = c.attack & 0x7F, release = c.release & 0x3F,
+                 ratio = c.ratio & 0x3F, knee = c.softKnee & 0x0F;
+  w.U8(std::uint8_t((limitersFlag ? 0x80 : 0) | (c.bypass ? 0x40 : 0) | ratio));
+  w.U8(std::uint8_t((attack << 1) | ((release >> 5) & 1)));
+  w.U8(std::uint8_t((release << 3) | (threshold >> 4)));
+  w.U8(std::uint8_t((threshold << 4) | knee));
+}
 bool ReadCompressor(CSpanReader& r, NerexCompressor& c);
 
 // Dynamic-EQ band in 7 bytes and back; both return the number of bytes used.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <optional>
 
 #include "core/ValueCodes.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -14,24 +15,6 @@
 
 namespace {
 
-// Value kinds of the family's parameters.
-enum : std::int32_t {
-  kKindLevel = 1,
-  kKindFrequency = 2,
-  kKindQ = 3,
-  kKindDelay = 4,
-  kKindBool = 5,
-  kKindText = 6,
-  kKindInteger = 7,
-  kKindPhase = 9,
-  kKindRatio = 10,
-  kKindTime = 11,
-};
-
-// Option words: 2 shows "Mute" at the minimum; 4 and 5 are passed on to the consumers.
-constexpr std::uint32_t kOptionMute = 2;
-constexpr std::uint32_t kOption4 = 4;
-constexpr std::uint32_t kOption5 = 5;
 constexpr float kMaxDelayMs = 649.99835f;
 // The highest id any row names.
 constexpr int kLastCatalogueId = 1597;
@@ -150,22 +133,124 @@ static_assert(int(ERow::OutPeqBypass) - int(ERow::OutPeqFreq) == kPeqBypass);
 CParamInfo PeqBandInfo(int id, int field, const std::string& label, const NerexEqBand& band, bool disabled) {
   const int type = PeqType(band);
   switch (field) {
-    case kPeqFrequency: return Info(id, label + " Frequency", kKindFrequency, 0, 0, 0, 0, disabled);
+    case kPeqFrequency: return Info(id, label + " Frequency", kParamKindFrequency, 0, 0, 0, 0, disabled);
     case kPeqQ:
-      return Info(id, label + " Q", type == 8 ? kKindPhase : kKindQ, 0, 0, 0, 0, type == 11 || type == 12 || disabled);
-    case kPeqGain: return Info(id, label + " Gain", kKindLevel, 15.0f, -40.0f, 0, 0, type > 2 || disabled);
-    case kPeqType: return Info(id, label + " Type", kKindInteger, 0, 0, 0, 0, disabled);
-    default: return Info(id, label + " Bypass", kKindBool, 0, 0, 0, 0, disabled);
+      return Info(id, label + " Q", type == 8 ? kParamKindPhase : kParamKindQ, 0, 0, 0, 0, type == 11 || type == 12 || disabled);
+    case kPeqGain: return Info(id, label + " Gain", kParamKindLevel, 15.0f, -40.0f, 0, 0, type > 2 || disabled);
+    case kPeqType: return Info(id, label + " Type", kParamKindInteger, 0, 0, 0, 0, disabled);
+    default: return Info(id, label + " Bypass", kParamKindBool, 0, 0, 0, 0, disabled);
   }
+}
+
+// Rows whose descriptor is the same for every model: a name with the row's channel, a kind, a
+// range, a text limit, an option word and what greys the parameter out.
+enum class EChannel {
+  kNone,         // one parameter, no channel in its name
+  kInput,        // an input of the model, named by its letter
+  kInputNumber,  // an input of the model, named by its number
+  kOutput,       // an output of the model, named by its number
+};
+enum class EDisabledBy { kNever, kGroupC, kGroupD, kGroupE, kAutoLimitersOrGroupD, kCompressorLimiters };
+
+struct CPlainRow {
+  ERow row;
+  EChannel channel;
+  const char* name;  // printf format of the name, with the channel when there is one
+  std::int32_t kind;
+  float maximum = 0.0f;
+  float minimum = 0.0f;
+  std::uint32_t textLimit = 0;
+  std::uint32_t options = 0;
+  EDisabledBy disabledBy = EDisabledBy::kNever;
+};
+
+constexpr CPlainRow kPlainRows[] = {
+    {ERow::InputMute, EChannel::kInput, "Input Channel %c Mute", kParamKindBool},
+    {ERow::OutputMute, EChannel::kOutput, "Output Channel %d Mute", kParamKindBool},
+    {ERow::OutputPhase, EChannel::kOutput, "Output Channel %d Phase", kParamKindBool, 0, 0, 0, 0, EDisabledBy::kGroupE},
+    {ERow::DeviceName, EChannel::kNone, "Device Name", kParamKindText, 0, 0, 40},
+    {ERow::InputName, EChannel::kInput, "Input Channel %c Name", kParamKindText, 0, 0, 8},
+    {ERow::OutputName, EChannel::kOutput, "Output Channel %d Name", kParamKindText, 0, 0, 8},
+    {ERow::OutputDelay, EChannel::kOutput, "Output Channel %d Delay", kParamKindDelay, kMaxDelayMs, 0.0f, 0, 0,
+     EDisabledBy::kGroupC},
+    {ERow::LimiterLevel, EChannel::kOutput, "Output Channel %d Limiter Level", kParamKindLevel, 22.0f, -10.0f, 0, 0,
+     EDisabledBy::kGroupD},
+    {ERow::LimiterClipLevel, EChannel::kOutput, "Output Channel %d Limiter Clip Level", kParamKindLevel, 12.0f, 2.0f,
+     0, 0, EDisabledBy::kGroupD},
+    {ERow::LimiterAttack, EChannel::kOutput, "Output Channel %d Limiter Attack", kParamKindInteger, 0, 0, 0,
+     kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::LimiterRelease, EChannel::kOutput, "Output Channel %d Limiter Release", kParamKindInteger, 0, 0, 0,
+     kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::LimiterClipRelease, EChannel::kOutput, "Output Channel %d Limiter Clip Release", kParamKindInteger, 0, 0,
+     0, kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::GeqBypass, EChannel::kInputNumber, "Input Channel %d GEQ Bypass", kParamKindBool},
+    {ERow::Online, EChannel::kNone, "Online Status", kParamKindBool, 0, 0, 0, kParamOptionWord5},
+    {ERow::Offline, EChannel::kNone, "Offline Status", kParamKindBool, 0, 0, 0, kParamOptionWord5},
+    {ERow::Warnings, EChannel::kNone, "Warnings Active", kParamKindBool, 0, 0, 0, kParamOptionWord5},
+    {ERow::CompThreshold, EChannel::kOutput, "Output Channel %d Compressor Threshold", kParamKindLevel, 22.0f,
+     -22.0f, 4},
+    {ERow::CompRatio, EChannel::kOutput, "Output Channel %d Compressor Ratio", kParamKindRatio, 0, 0, 0,
+     kParamOptionWord4},
+    {ERow::CompAttack, EChannel::kOutput, "Output Channel %d Compressor Attack", kParamKindTime, 0, 0, 0,
+     kParamOptionWord4, EDisabledBy::kCompressorLimiters},
+    {ERow::CompRelease, EChannel::kOutput, "Output Channel %d Compressor Release", kParamKindTime, 0, 0, 0,
+     kParamOptionWord4, EDisabledBy::kCompressorLimiters},
+    {ERow::CompKnee, EChannel::kOutput, "Output Channel %d Compressor Soft Knee", kParamKindLevel, 0, 0, 0,
+     kParamOptionWord4},
+    // The number goes through a one-character conversion: "1" to "8".
+    {ERow::CompBypass, EChannel::kOutput, "Output Channel %c Compressor Bypass", kParamKindBool},
+    {ERow::CompLimiters, EChannel::kNone, "Compressor Limiters", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
+    {ERow::DynamicEqMode, EChannel::kNone, "Dynamic EQ Mode", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
+    {ERow::DynamicEqLinking, EChannel::kNone, "Dynamic EQ Linking", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
+};
+
+const CPlainRow* FindPlainRow(ERow row) {
+  for (const CPlainRow& plain : kPlainRows)
+    if (plain.row == row) return &plain;
+  return nullptr;
+}
+
+// The descriptor of a plain row for channel n; null when the model has no such channel.
+std::optional<CParamInfo> PlainRowInfo(const CPlainRow& plain, int id, int n, int inputs, int outputs,
+                                       const NerexOutputSection& out) {
+  std::string name;
+  switch (plain.channel) {
+    case EChannel::kNone:
+      name = plain.name;
+      break;
+    case EChannel::kInput:
+      if (n >= inputs) return std::nullopt;
+      name = Format(plain.name, InputLetter(n));
+      break;
+    case EChannel::kInputNumber:
+      if (n >= inputs) return std::nullopt;
+      name = Format(plain.name, n + 1);
+      break;
+    case EChannel::kOutput:
+      if (n >= outputs) return std::nullopt;
+      name = plain.row == ERow::CompBypass ? Format(plain.name, char('1' + n)) : Format(plain.name, n + 1);
+      break;
+  }
+  bool disabled = false;
+  switch (plain.disabledBy) {
+    case EDisabledBy::kNever: break;
+    case EDisabledBy::kGroupC: disabled = IsChannelInGroupC(out, n); break;
+    case EDisabledBy::kGroupD: disabled = IsChannelInGroupD(out, n); break;
+    case EDisabledBy::kGroupE: disabled = IsChannelInGroupE(out, n); break;
+    case EDisabledBy::kAutoLimitersOrGroupD: disabled = out.autoLimiters != 0 || IsChannelInGroupD(out, n); break;
+    case EDisabledBy::kCompressorLimiters: disabled = out.compressorLimiters != 0; break;
+  }
+  return Info(id, std::move(name), plain.kind, plain.maximum, plain.minimum, plain.textLimit, plain.options,
+              disabled);
 }
 
 CParamValue PeqBandValue(int id, int field, const NerexEqBand& band) {
   switch (field) {
-    case kPeqFrequency: return FloatValue(id, IndexToFreq(band.frequency), kKindFrequency);
+    case kPeqFrequency: return FloatValue(id, IndexToFreq(band.frequency), kParamKindFrequency);
     case kPeqQ:
-      if (PeqType(band) == 8) return FloatValue(id, 2.0f * float(band.q), kKindPhase);
-      return FloatValue(id, IndexToQ(band.q), kKindQ);
-    case kPeqGain: return FloatValue(id, float(band.gain) / 10.0f, kKindLevel);
+      if (PeqType(band) == 8) return FloatValue(id, 2.0f * float(band.q), kParamKindPhase);
+      return FloatValue(id, IndexToQ(band.q), kParamKindQ);
+    case kPeqGain: return FloatValue(id, float(band.gain) / 10.0f, kParamKindLevel);
     case kPeqType: return MakeIntParamValue(id, PeqType(band));
     default: return MakeBoolParamValue(id, Bit(band.type, 7));
   }
@@ -208,72 +293,35 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
   const bool fennick = IsFennickModel(model);
   auto inputRow = [&](int channel) { return channel < inputs; };
   auto outputRow = [&](int channel) { return channel < outputs; };
+  if (const CPlainRow* plain = FindPlainRow(row)) return PlainRowInfo(*plain, id, n, inputs, outputs, out).value_or(NullInfo());
 
+  // The rows that depend on the model or on more of the settings.
   switch (row) {
     case ERow::InputGain:
       if (!inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Gain", InputLetter(n)), kKindLevel, fennick ? 15.0f : 6.0f, -40.0f);
+      return Info(id, Format("Input Channel %c Gain", InputLetter(n)), kParamKindLevel, fennick ? 15.0f : 6.0f, -40.0f);
     case ERow::OutputGain: {
       if (!outputRow(n)) break;
       const std::string name = Format("Output Channel %d Gain", n + 1);
-      if (IsOutputGainFree(n)) return Info(id, name, kKindLevel, 15.0f, -40.0f);
-      if (IsOutputGainTrim(n)) return Info(id, name, kKindLevel, 12.0f, -12.0f);
-      return Info(id, name, kKindLevel, 15.0f, -40.0f, 0, 0, true);
+      if (IsOutputGainFree(n)) return Info(id, name, kParamKindLevel, 15.0f, -40.0f);
+      if (IsOutputGainTrim(n)) return Info(id, name, kParamKindLevel, 12.0f, -12.0f);
+      return Info(id, name, kParamKindLevel, 15.0f, -40.0f, 0, 0, true);
     }
-    case ERow::InputMute:
-      if (!inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Mute", InputLetter(n)), kKindBool);
-    case ERow::OutputMute:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Mute", n + 1), kKindBool);
-    case ERow::OutputPhase:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Phase", n + 1), kKindBool, 0, 0, 0, 0, IsChannelInGroupE(out, n));
-    case ERow::DeviceName:
-      return Info(id, "Device Name", kKindText, 0, 0, 40);
-    case ERow::InputName:
-      if (!inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Name", InputLetter(n)), kKindText, 0, 0, 8);
-    case ERow::OutputName:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Name", n + 1), kKindText, 0, 0, 8);
     case ERow::InputDelay:
       if (!HasInputDelay(model) || !inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Delay", InputLetter(n)), kKindDelay, kMaxDelayMs, 0.0f, 0, 0,
+      return Info(id, Format("Input Channel %c Delay", InputLetter(n)), kParamKindDelay, kMaxDelayMs, 0.0f, 0, 0,
                   model == kModelTorvex48 && out.mixerFlag == 1);
-    case ERow::OutputDelay:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Delay", n + 1), kKindDelay, kMaxDelayMs, 0.0f, 0, 0,
-                  IsChannelInGroupC(out, n));
     case ERow::MatrixGain:
       if (!HasMatrixGains(model)) break;
       return Info(id, Format("Matrix Gain : Output Channel %d : Input Channel %c", n / 4 + 1, InputLetter(n % 4)),
-                  kKindLevel, 15.0f, -40.1f, 0, kOptionMute);
-    case ERow::LimiterLevel:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Limiter Level", n + 1), kKindLevel, 22.0f, -10.0f, 0, 0,
-                  IsChannelInGroupD(out, n));
-    case ERow::LimiterClipLevel:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Limiter Clip Level", n + 1), kKindLevel, 12.0f, 2.0f, 0, 0,
-                  IsChannelInGroupD(out, n));
-    case ERow::LimiterAttack:
-    case ERow::LimiterRelease:
-    case ERow::LimiterClipRelease: {
-      if (!outputRow(n)) break;
-      const char* format = row == ERow::LimiterAttack    ? "Output Channel %d Limiter Attack"
-                           : row == ERow::LimiterRelease ? "Output Channel %d Limiter Release"
-                                                         : "Output Channel %d Limiter Clip Release";
-      return Info(id, Format(format, n + 1), kKindInteger, 0, 0, 0, kOption4,
-                  out.autoLimiters != 0 || IsChannelInGroupD(out, n));
-    }
+                  kParamKindLevel, 15.0f, -40.1f, 0, kParamOptionMuteAtMinimum);
     case ERow::OutputLink:
-      return Info(id, Format("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), kKindBool, 0, 0, 0, kOption4,
+      return Info(id, Format("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), kParamKindBool, 0, 0, 0, kParamOptionWord4,
                   IsChannelInAnyGroup(out, n / 8) || IsChannelInAnyGroup(out, n % 8));
     case ERow::AutoLimiters: {
       bool locked = false;
       for (int o = 0; o < outputs; ++o) locked = locked || IsChannelInGroupD(out, o);
-      return Info(id, "Auto Limiters", kKindInteger, 0, 0, 0, kOption4, locked);
+      return Info(id, "Auto Limiters", kParamKindInteger, 0, 0, 0, kParamOptionWord4, locked);
     }
     case ERow::InPeqFreq:
     case ERow::InPeqQ:
@@ -305,41 +353,9 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
       const bool high = row == ERow::HighPassFreq || row == ERow::HighPassType;
       const bool type = row == ERow::HighPassType || row == ERow::LowPassType;
       return Info(id, Format("Output XOver %s %s : Channel %d", high ? "HPF" : "LPF", type ? "Type" : "Freq", n + 1),
-                  type ? kKindInteger : kKindFrequency, 0, 0, 0, kOption4,
+                  type ? kParamKindInteger : kParamKindFrequency, 0, 0, 0, kParamOptionWord4,
                   high ? IsChannelInGroupA(out, n) : IsChannelInGroupB(out, n));
     }
-    case ERow::GeqBypass:
-      if (!inputRow(n)) break;
-      return Info(id, Format("Input Channel %d GEQ Bypass", n + 1), kKindBool);
-    case ERow::Online:
-      return Info(id, "Online Status", kKindBool, 0, 0, 0, kOption5);
-    case ERow::Offline:
-      return Info(id, "Offline Status", kKindBool, 0, 0, 0, kOption5);
-    case ERow::Warnings:
-      return Info(id, "Warnings Active", kKindBool, 0, 0, 0, kOption5);
-    case ERow::CompThreshold:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Compressor Threshold", n + 1), kKindLevel, 22.0f, -22.0f, 4);
-    case ERow::CompRatio:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Compressor Ratio", n + 1), kKindRatio, 0, 0, 0, kOption4);
-    case ERow::CompAttack:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Compressor Attack", n + 1), kKindTime, 0, 0, 0, kOption4,
-                  out.compressorLimiters != 0);
-    case ERow::CompRelease:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Compressor Release", n + 1), kKindTime, 0, 0, 0, kOption4,
-                  out.compressorLimiters != 0);
-    case ERow::CompKnee:
-      if (!outputRow(n)) break;
-      return Info(id, Format("Output Channel %d Compressor Soft Knee", n + 1), kKindLevel, 0, 0, 0, kOption4);
-    case ERow::CompBypass:
-      if (!outputRow(n)) break;
-      // The number goes through a one-character conversion: "1" to "8".
-      return Info(id, Format("Output Channel %c Compressor Bypass", char('1' + n)), kKindBool);
-    case ERow::CompLimiters:
-      return Info(id, "Compressor Limiters", kKindInteger, 0, 0, 0, kOption4);
     case ERow::DeqThreshold:
     case ERow::DeqRatio:
     case ERow::DeqAttack:
@@ -353,20 +369,16 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
       const bool fullBand = DeqBandTypeCode(m_current.deqBands[std::size_t(n)]) == 13;
       auto name = [&](const char* what) { return Format("Input Channel %d DEQ Band %d %s", c + 1, b + 1, what); };
       switch (row) {
-        case ERow::DeqThreshold: return Info(id, name("Threshold"), kKindLevel, 0, 0, 0, kOption4);
-        case ERow::DeqRatio: return Info(id, name("Ratio"), kKindRatio, 0, 0, 0, kOption4);
-        case ERow::DeqAttack: return Info(id, name("Attack"), kKindTime, 0, 0, 0, kOption4);
-        case ERow::DeqRelease: return Info(id, name("Release"), kKindTime, 0, 0, 0, kOption4);
-        case ERow::DeqBypass: return Info(id, name("Bypass"), kKindBool, 0, 0, 0, kOption4);
-        case ERow::DeqFreq: return Info(id, name("Frequency"), kKindFrequency, 0, 0, 0, kOption4, fullBand);
-        case ERow::DeqEffect: return Info(id, name("Effect"), kKindLevel, 0, 0, 0, kOption4);
-        default: return Info(id, name("Q"), kKindQ, 0, 0, 0, kOption4, fullBand);
+        case ERow::DeqThreshold: return Info(id, name("Threshold"), kParamKindLevel, 0, 0, 0, kParamOptionWord4);
+        case ERow::DeqRatio: return Info(id, name("Ratio"), kParamKindRatio, 0, 0, 0, kParamOptionWord4);
+        case ERow::DeqAttack: return Info(id, name("Attack"), kParamKindTime, 0, 0, 0, kParamOptionWord4);
+        case ERow::DeqRelease: return Info(id, name("Release"), kParamKindTime, 0, 0, 0, kParamOptionWord4);
+        case ERow::DeqBypass: return Info(id, name("Bypass"), kParamKindBool, 0, 0, 0, kParamOptionWord4);
+        case ERow::DeqFreq: return Info(id, name("Frequency"), kParamKindFrequency, 0, 0, 0, kParamOptionWord4, fullBand);
+        case ERow::DeqEffect: return Info(id, name("Effect"), kParamKindLevel, 0, 0, 0, kParamOptionWord4);
+        default: return Info(id, name("Q"), kParamKindQ, 0, 0, 0, kParamOptionWord4, fullBand);
       }
     }
-    case ERow::DynamicEqMode:
-      return Info(id, "Dynamic EQ Mode", kKindInteger, 0, 0, 0, kOption4);
-    case ERow::DynamicEqLinking:
-      return Info(id, "Dynamic EQ Linking", kKindInteger, 0, 0, 0, kOption4);
     default:
       break;  // rows without a descriptor
   }
@@ -385,27 +397,27 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
   const auto u = std::size_t(n);
 
   switch (row) {
-    case ERow::InputGain: return FloatValue(id, float(in.gains[u]) / 10.0f, kKindLevel);
+    case ERow::InputGain: return FloatValue(id, float(in.gains[u]) / 10.0f, kParamKindLevel);
     case ERow::OutputGain:
-      if (IsOutputGainFree(n)) return FloatValue(id, float(out.gains[u]) / 10.0f, kKindLevel);
-      if (IsOutputGainTrim(n)) return FloatValue(id, float(out.trims[u]) / 10.0f, kKindLevel);
-      return FloatValue(id, 0.0f, kKindLevel);
+      if (IsOutputGainFree(n)) return FloatValue(id, float(out.gains[u]) / 10.0f, kParamKindLevel);
+      if (IsOutputGainTrim(n)) return FloatValue(id, float(out.trims[u]) / 10.0f, kParamKindLevel);
+      return FloatValue(id, 0.0f, kParamKindLevel);
     case ERow::InputMute: return MakeBoolParamValue(id, Bit(in.muteMask, n));
     case ERow::OutputMute: return MakeBoolParamValue(id, Bit(out.muteMask, n));
     case ERow::OutputPhase: return MakeBoolParamValue(id, Bit(out.phaseMask, n));
     case ERow::DeviceName: return MakeTextParamValue(id, GetName());
     case ERow::InputName: return MakeTextParamValue(id, TrimName(in.names[u]));
     case ERow::OutputName: return MakeTextParamValue(id, TrimName(out.names[u]));
-    case ERow::InputDelay: return FloatValue(id, SamplesToSeconds(in.delays[u]), kKindDelay);
-    case ERow::OutputDelay: return FloatValue(id, SamplesToSeconds(out.delays[u]), kKindDelay);
+    case ERow::InputDelay: return FloatValue(id, SamplesToSeconds(in.delays[u]), kParamKindDelay);
+    case ERow::OutputDelay: return FloatValue(id, SamplesToSeconds(out.delays[u]), kParamKindDelay);
     case ERow::MatrixGain: {
       const auto o = std::size_t(n / 4), i = std::size_t(n % 4);
       if (GetModel() == kModelTorvex48)
-        return FloatValue(id, float(150 - int(out.matrixLevels[o][i])) / 10.0f, kKindLevel);
-      return FloatValue(id, float(in.matrixGains[o][i]) / 10.0f, kKindLevel);
+        return FloatValue(id, float(150 - int(out.matrixLevels[o][i])) / 10.0f, kParamKindLevel);
+      return FloatValue(id, float(in.matrixGains[o][i]) / 10.0f, kParamKindLevel);
     }
-    case ERow::LimiterLevel: return FloatValue(id, float(22 - int(out.limiters[u].level)), kKindLevel);
-    case ERow::LimiterClipLevel: return FloatValue(id, float(out.limiters[u].clipLevel), kKindLevel);
+    case ERow::LimiterLevel: return FloatValue(id, float(22 - int(out.limiters[u].level)), kParamKindLevel);
+    case ERow::LimiterClipLevel: return FloatValue(id, float(out.limiters[u].clipLevel), kParamKindLevel);
     case ERow::LimiterAttack: return MakeIntParamValue(id, out.limiters[master(n)].attack);
     case ERow::LimiterRelease: return MakeIntParamValue(id, out.limiters[master(n)].release);
     case ERow::LimiterClipRelease: return MakeIntParamValue(id, out.limiters[master(n)].clipRelease);
@@ -425,25 +437,25 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
     case ERow::OutPeqType:
     case ERow::OutPeqBypass:
       return PeqBandValue(id, int(row) - int(ERow::OutPeqFreq), out.PeqBand(n / 9, n % 9));
-    case ERow::HighPassFreq: return FloatValue(id, IndexToFreq(out.highPass[u].frequency), kKindFrequency);
-    case ERow::LowPassFreq: return FloatValue(id, IndexToFreq(out.lowPass[u].frequency), kKindFrequency);
+    case ERow::HighPassFreq: return FloatValue(id, IndexToFreq(out.highPass[u].frequency), kParamKindFrequency);
+    case ERow::LowPassFreq: return FloatValue(id, IndexToFreq(out.lowPass[u].frequency), kParamKindFrequency);
     case ERow::HighPassType: return MakeIntParamValue(id, out.highPass[u].q);
     case ERow::LowPassType: return MakeIntParamValue(id, out.lowPass[u].q);
     case ERow::GeqBand:
-      return FloatValue(id, float(m_current.geq.bands[std::size_t(n / 28)][std::size_t(n % 28)]) / 10.0f, kKindLevel);
+      return FloatValue(id, float(m_current.geq.bands[std::size_t(n / 28)][std::size_t(n % 28)]) / 10.0f, kParamKindLevel);
     case ERow::GeqBypass: return MakeBoolParamValue(id, m_current.geq.bypass[u] != 0);
     case ERow::GeqMode: return MakeIntParamValue(id, m_current.geq.modes[u]);
     case ERow::Online: return MakeBoolParamValue(id, IsConnected());
     case ERow::Offline: return MakeBoolParamValue(id, !IsConnected());
     case ERow::Warnings: return MakeBoolParamValue(id, m_warningBits != 0);
     case ERow::CompThreshold:
-      return FloatValue(id, float(22 - int(out.compressors[master(n)].threshold)), kKindLevel);
+      return FloatValue(id, float(22 - int(out.compressors[master(n)].threshold)), kParamKindLevel);
     case ERow::CompRatio:
-      return FloatValue(id, std::pow(2.0f, float(out.compressors[master(n)].ratio) / 4.0f), kKindRatio);
-    case ERow::CompAttack: return FloatValue(id, IndexToQuarterStep(out.compressors[master(n)].attack), kKindTime);
+      return FloatValue(id, std::pow(2.0f, float(out.compressors[master(n)].ratio) / 4.0f), kParamKindRatio);
+    case ERow::CompAttack: return FloatValue(id, IndexToQuarterStep(out.compressors[master(n)].attack), kParamKindTime);
     case ERow::CompRelease:
-      return FloatValue(id, IndexToQuarterStep(out.compressors[master(n)].release + 37), kKindTime);
-    case ERow::CompKnee: return FloatValue(id, float(out.compressors[u].softKnee), kKindLevel);
+      return FloatValue(id, IndexToQuarterStep(out.compressors[master(n)].release + 37), kParamKindTime);
+    case ERow::CompKnee: return FloatValue(id, float(out.compressors[u].softKnee), kParamKindLevel);
     case ERow::CompBypass: return MakeBoolParamValue(id, out.compressors[u].bypass != 0);
     case ERow::Unused1412:
     case ERow::Unused1578: return MakeBoolParamValue(id, false);
@@ -453,17 +465,17 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
 
   const NerexDeqBand& band = m_current.deqBands[u % kNerexDeqBands];
   switch (row) {
-    case ERow::DeqThreshold: return FloatValue(id, float(44 - int(band.threshold)) * 0.5f, kKindLevel);
+    case ERow::DeqThreshold: return FloatValue(id, float(44 - int(band.threshold)) * 0.5f, kParamKindLevel);
     case ERow::DeqRatio:
-      return FloatValue(id, std::pow(2.0f, float(band.ratio) / (band.mode == 0 ? 8.0f : 16.0f)), kKindRatio);
-    case ERow::DeqAttack: return FloatValue(id, IndexToQuarterStep(band.attack), kKindTime);
-    case ERow::DeqRelease: return FloatValue(id, IndexToQuarterStep(band.release + 29), kKindTime);
+      return FloatValue(id, std::pow(2.0f, float(band.ratio) / (band.mode == 0 ? 8.0f : 16.0f)), kParamKindRatio);
+    case ERow::DeqAttack: return FloatValue(id, IndexToQuarterStep(band.attack), kParamKindTime);
+    case ERow::DeqRelease: return FloatValue(id, IndexToQuarterStep(band.release + 29), kParamKindTime);
     case ERow::DeqMode: return MakeIntParamValue(id, band.mode);
     case ERow::DeqKind: return MakeIntParamValue(id, band.filterKind);
     case ERow::DeqBypass: return MakeBoolParamValue(id, band.bypass != 0);
-    case ERow::DeqFreq: return FloatValue(id, IndexToFreq(band.frequency), kKindFrequency);
-    case ERow::DeqEffect: return FloatValue(id, float(band.effect + 6), kKindLevel);
-    case ERow::DeqQ: return FloatValue(id, IndexToQ(band.q), kKindQ);
+    case ERow::DeqFreq: return FloatValue(id, IndexToFreq(band.frequency), kParamKindFrequency);
+    case ERow::DeqEffect: return FloatValue(id, float(band.effect + 6), kParamKindLevel);
+    case ERow::DeqQ: return FloatValue(id, IndexToQ(band.q), kParamKindQ);
     case ERow::DynamicEqMode: return MakeIntParamValue(id, m_current.deqMode ? 1 : 0);
     case ERow::DynamicEqLinking: return MakeIntParamValue(id, m_current.deqLinking ? 1 : 0);
     default: break;

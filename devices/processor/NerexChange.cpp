@@ -274,20 +274,16 @@ void QueueNames(CNerexSeriesDevice& d) {
   QueueBuilt(d, false, [&](CControlMessage& m) { return BuildBlock35Message(d, m); });
 }
 
-void PostToFrame(CNerexSeriesDevice& d, std::uint32_t message, WPARAM wParam) {
-  if (IMessageSink* frame = d.GetFrame()) frame->PostMessage(message, wParam, 0);
-}
-
 void DeviceName(CNerexSeriesDevice& d, const std::string& text) {
   {
     CSingleLock lock(d.SettingsLock());
     d.SetName(text);
   }
   QueueNames(d);
-  PostToFrame(d, UWM_REFRESH_RACK, reinterpret_cast<WPARAM>(&d));
-  PostToFrame(d, kNerexMsgPanelTitle, reinterpret_cast<WPARAM>(d.GetControlPanel()));
+  d.Post(UWM_REFRESH_RACK);
+  d.Post(kNerexMsgPanelTitle);
   Renotify(d, kParamDeviceName);
-  PostToFrame(d, UWM_REDRAW_METER_ENTRY, reinterpret_cast<WPARAM>(&d));
+  d.Post(UWM_REDRAW_METER_ENTRY);
 }
 
 // A channel name holds the first eight characters as 7-bit bytes, as the unit receives them.

@@ -89,10 +89,17 @@ void ResizePresetList(CNerexMemoryList& list, std::size_t n) {
     list.resize(n);
     return;
   }
+  // Every new preset starts as a copy of one default image: a copy is far cheaper than building
+  // the defaults again, and a device or a file of many presets makes hundreds.
+  static const CNerexSeriesMemory defaults = [] {
+    CNerexSeriesMemory memory;
+    InitMemoryDefaults(memory);
+    return memory;
+  }();
+  list.reserve(n);
   while (list.size() < n) {
-    auto memory = std::make_unique<CNerexSeriesMemory>();
+    auto memory = std::make_unique<CNerexSeriesMemory>(defaults);
     memory->name = "Preset " + std::to_string(list.size() + 1);
-    InitMemoryDefaults(*memory);
     list.push_back(std::move(memory));
   }
 }

@@ -212,8 +212,7 @@ class CNerexReplyHandler {
     for (int i = 0; i < kNerexMaxInputs; ++i) takeName(d.m_current.inputs.names[std::size_t(i)], 40 + 8 * std::size_t(i));
     for (int j = 0; j < kNerexMaxOutputs; ++j)
       takeName(d.m_current.outputs.names[std::size_t(j)], 72 + 8 * std::size_t(j));
-    if (IMessageSink* frame = d.GetFrame())
-      frame->PostMessage(kNerexMsgPanelTitle, reinterpret_cast<WPARAM>(d.GetControlPanel()), 0);
+    d.Post(kNerexMsgPanelTitle);
   }
 
   void MemoryName() {

@@ -171,8 +171,6 @@ void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
       RefreshPage(*panel, page, GetSideTab());
     }
   }
-  if (result.propertiesChanged)
-    if (IMessageSink* frame = GetFrame())
-      frame->PostMessage(kNerexMsgRefreshProperties, reinterpret_cast<WPARAM>(this), 0);
+  if (result.propertiesChanged) Post(kNerexMsgRefreshProperties);
   EndPaste();
 }

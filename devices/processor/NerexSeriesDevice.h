@@ -107,7 +107,7 @@ enum : int {
 };
 
 // Window messages of the family that the main frame handles (wParam the device unless noted).
-inline constexpr std::uint32_t kNerexMsgPanelTitle = WM_APP + 105;       // wParam the open panel or 0
+inline constexpr std::uint32_t kNerexMsgPanelTitle = WM_APP + 105;       // the device's open panel, if any
 inline constexpr std::uint32_t kNerexMsgRefreshProperties = WM_APP + 129; // lParam 1
 
 // Panel page ids (the ids of the tab buttons); side tab ids of the mixer page.

@@ -44,11 +44,7 @@ class CArchiveIo {
   void U32(std::uint32_t& v) { Storing() ? m_ar.WriteU32(v) : void(v = m_ar.ReadU32()); }
   template <std::size_t N>
   void Chars(std::array<char, N>& text) {
-    for (char& c : text) {
-      std::uint8_t u = std::uint8_t(c);
-      U8(u);
-      c = char(u);
-    }
+    Storing() ? m_ar.WriteBytes(text.data(), N) : m_ar.ReadBytes(text.data(), N);
   }
   void Bytes(std::vector<std::uint8_t>& bytes, std::uint32_t n) {
     if (Storing()) {
@@ -56,8 +52,7 @@ class CArchiveIo {
       return;
     }
     m_ar.CheckCount(n, 1);
-    bytes.resize(n);
-    m_ar.ReadBytes(bytes.data(), n);
+    m_ar.ReadBytes(bytes, n);
   }
   // A band record: values, then the four ids; loading takes the first id as the type id.
   void Band(NerexEqBand& band) {
@@ -293,9 +288,9 @@ std::size_t GetOutputPlainSize(ENerexOutputPlainForm form) {
 }
 
 std::vector<std::uint8_t> BuildOutputPlainBytes(const NerexOutputSection& out, ENerexOutputPlainForm form) {
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(GetOutputPlainSize(form));
-  CByteAppender w(bytes);
+  // Written in place: the size is known, and a cursor over it is far cheaper than appending.
+  std::vector<std::uint8_t> bytes(GetOutputPlainSize(form));
+  CSpanWriter w(bytes);
   w.U8(out.muteMask);
   w.U8(out.phaseMask);
   w.U8(out.autoLimiters);
@@ -322,13 +317,15 @@ std::vector<std::uint8_t> BuildOutputPlainBytes(const NerexOutputSection& out, E
     if (HasMatrixLevels(form))
       for (std::uint16_t level : out.matrixLevels[o]) w.U16(level);
   }
+  bytes.resize(w.Position());
   return bytes;
 }
 
 bool ParseOutputPlainBytes(const std::vector<std::uint8_t>& plain, ENerexOutputPlainForm form,
                            NerexOutputSection& section) {
   if (plain.size() < GetOutputPlainSize(form)) return false;
-  NerexOutputSection out = section;
+  // Nothing below can fail once the size is checked: the section is read in place.
+  NerexOutputSection& out = section;
   CSpanReader r(plain);
   out.muteMask = r.U8();
   out.phaseMask = r.U8();
@@ -355,7 +352,6 @@ bool ParseOutputPlainBytes(const std::vector<std::uint8_t>& plain, ENerexOutputP
       for (auto& level : out.matrixLevels[o]) level = r.U16();
   }
   FixCrossoverKinds(out);
-  section = out;
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "core/DeviceProperty.h"
 #include "core/System.h"
@@ -150,6 +151,26 @@ class CPropertyEditor {
   bool Apply(const CEdit& e, std::string& refusal);
 
  private:
+  using Handler = bool (CPropertyEditor::*)(const CEdit&, std::string&);
+  // The handler of each property that can be edited.
+  static const std::pair<std::int32_t, Handler> kHandlers[];
+
+  static bool ChoiceIn(const CEdit& e, std::size_t count) { return e.choice >= 0 && e.choice < std::int64_t(count); }
+
+  bool ApplyId(const CEdit& e, std::string& refusal);
+  bool ApplyName(const CEdit& e, std::string& refusal);
+  bool ApplyDelayUnits(const CEdit& e, std::string& refusal);
+  bool ApplyDelayMultiplier(const CEdit& e, std::string& refusal);
+  bool ApplyGainNudge(const CEdit& e, std::string& refusal);
+  bool ApplyGeneralChoice(const CEdit& e, std::string& refusal);
+  bool ApplyOnDelay(const CEdit& e, std::string& refusal);
+  bool ApplyMemoryOffset(const CEdit& e, std::string& refusal);
+  bool ApplyLcdContrast(const CEdit& e, std::string& refusal);
+  bool ApplySecurityCode(const CEdit& e, std::string& refusal);
+  bool ApplyAutoRtc(const CEdit& e, std::string& refusal);
+  bool ApplyNumberPresets(const CEdit& e, std::string& refusal);
+  bool ApplyNumberXovers(const CEdit& e, std::string& refusal);
+
   void Modified() {
     if (CSystem* s = m_d.GetSystem()) s->SetModified(true);
   }
@@ -164,9 +185,6 @@ class CPropertyEditor {
     QueueGeneral();
     Modified();
   }
-  void PostToFrame(std::uint32_t message, WPARAM wParam) {
-    if (IMessageSink* frame = m_d.GetFrame()) frame->PostMessage(message, wParam, 0);
-  }
 
   // A change the device has no way to apply is refused in words rather than dropped.
   static bool Took(bool applied, std::string& refusal) {
@@ -178,150 +196,192 @@ class CPropertyEditor {
   CNerexSeriesDevice& m_d;
 };
 
+const std::pair<std::int32_t, CPropertyEditor::Handler> CPropertyEditor::kHandlers[] = {
+    {kPropId, &CPropertyEditor::ApplyId},
+    {kPropName, &CPropertyEditor::ApplyName},
+    {kPropDelayUnits, &CPropertyEditor::ApplyDelayUnits},
+    {kPropDelayMultiplier, &CPropertyEditor::ApplyDelayMultiplier},
+    {kPropGainNudge, &CPropertyEditor::ApplyGainNudge},
+    {kPropSystemLock, &CPropertyEditor::ApplyGeneralChoice},
+    {kPropGpiMode, &CPropertyEditor::ApplyGeneralChoice},
+    {kPropTransmitPreset, &CPropertyEditor::ApplyGeneralChoice},
+    {kPropLedTimeout, &CPropertyEditor::ApplyGeneralChoice},
+    {kPropOnDelay, &CPropertyEditor::ApplyOnDelay},
+    {kPropMemoryOffset, &CPropertyEditor::ApplyMemoryOffset},
+    {kPropLcdContrast, &CPropertyEditor::ApplyLcdContrast},
+    {kPropSecurityCode, &CPropertyEditor::ApplySecurityCode},
+    {kPropAutoRtc, &CPropertyEditor::ApplyAutoRtc},
+    {kPropNumberPresets, &CPropertyEditor::ApplyNumberPresets},
+    {kPropNumberXovers, &CPropertyEditor::ApplyNumberXovers},
+};
+
 bool CPropertyEditor::Apply(const CEdit& e, std::string& refusal) {
   refusal.clear();
-  auto choiceIn = [&](std::size_t count) { return e.choice >= 0 && e.choice < std::int64_t(count); };
-  switch (e.id) {
-    case kPropId: {
-      const std::uint64_t id = AsUnsigned(e.number);
-      if (id != 0) {
-        for (CDevice* other : m_d.GetSystem() ? m_d.GetSystem()->GetDevices() : std::vector<CDevice*>{}) {
-          if (other != &m_d && other->GetDeviceId() == id) {
-            refusal = Format("Device ID %d already in use", (long long)id);
-            return false;
-          }
-        }
-      }
-      if (id > kMaxDeviceId) {
-        refusal = Format("Device ID must be between 0 and %d", kMaxDeviceId);
+  for (const auto& [id, handler] : kHandlers)
+    if (id == e.id) return (this->*handler)(e, refusal);
+  return false;
+}
+
+bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
+  const std::uint64_t id = AsUnsigned(e.number);
+  if (id != 0) {
+    for (CDevice* other : m_d.GetSystem() ? m_d.GetSystem()->GetDevices() : std::vector<CDevice*>{}) {
+      if (other != &m_d && other->GetDeviceId() == id) {
+        refusal = Format("Device ID %d already in use", (long long)id);
         return false;
       }
-      m_d.SetDeviceId(std::uint32_t(id));
-      PostToFrame(UWM_REFRESH_RACK, reinterpret_cast<WPARAM>(&m_d));
-      Modified();
-      if (e.grid) PostToFrame(kNerexMsgPanelTitle, reinterpret_cast<WPARAM>(m_d.GetControlPanel()));
-      return true;
     }
-    case kPropName:
-      if (WireCharacters(e.text) > kMaxNameCharacters) {
-        refusal = Format("Device name too long - %d characters max", (long long)kMaxNameCharacters);
-        return false;
-      }
-      m_d.ApplyControlChange(MakeTextParamValue(kParamDeviceName, e.text));
-      return Took(m_d.GetName() == e.text, refusal);
-    case kPropDelayUnits:
-      if (e.choice < 0) return true;
-      if (std::uint64_t(e.choice) != m_d.GetDelayUnits())
-        m_d.ApplyControlChange(MakeIntParamValue(kParamDelayUnits, std::int32_t(e.choice)));
-      return Took(std::uint64_t(e.choice) == m_d.GetDelayUnits(), refusal);
-    case kPropDelayMultiplier: {
-      if (e.choice < 0) return true;
-      if (e.choice > 6) return false;
-      const std::uint32_t value = MultiplierOfIndex(std::uint32_t(e.choice));
-      if (value != m_d.GetDelayMultiplier())
-        m_d.ApplyControlChange(MakeIntParamValue(kParamDelayMultiplier, std::int32_t(value)));
-      return Took(value == m_d.GetDelayMultiplier(), refusal);
-    }
-    case kPropGainNudge:
-      if (!e.grid || e.choice < 0) return e.grid;
-      if (!choiceIn(kGainNudges.size())) return false;
-      if (std::uint64_t(e.choice) != m_d.GetGainNudge())
-        m_d.ApplyControlChange(MakeIntParamValue(kParamGainNudge, std::int32_t(e.choice)));
-      return Took(std::uint64_t(e.choice) == m_d.GetGainNudge(), refusal);
-    case kPropSystemLock:
-    case kPropGpiMode:
-    case kPropTransmitPreset:
-    case kPropLedTimeout: {
-      if (e.choice < 0) return true;
-      const std::size_t count = e.id == kPropSystemLock    ? kSystemLocks.size()
-                                : e.id == kPropGpiMode     ? kGpiModes.size()
-                                : e.id == kPropTransmitPreset ? kTransmit.size()
-                                                           : std::size_t(kLedTimeoutChoices);
-      if (!choiceIn(count)) return false;
-      const int index = e.id == kPropSystemLock    ? NerexGeneralSettings::kSystemLock
-                        : e.id == kPropGpiMode     ? NerexGeneralSettings::kGpiMode
-                        : e.id == kPropTransmitPreset ? NerexGeneralSettings::kTransmitPreset
-                                                   : NerexGeneralSettings::kLedTimeout;
-      StoreGeneral(index, std::uint8_t(e.choice));
-      return true;
-    }
-    case kPropOnDelay:
-      if (e.choice < 0) return true;
-      if (!choiceIn(7)) return false;
-      // The list runs from "0s" up; the grid's from "60s" down.
-      StoreGeneral(NerexGeneralSettings::kOnDelay, std::uint8_t(e.grid ? e.choice + 1 : 7 - e.choice));
-      return true;
-    case kPropMemoryOffset: {
-      const std::uint64_t offset = AsUnsigned(e.number);  // a negative offset is out of range too
-      if (offset > std::uint64_t(kMaxMemoryOffset)) {
-        refusal = Format("Max Memory Offset = %d", kMaxMemoryOffset);
-        return false;
-      }
-      StoreGeneral(NerexGeneralSettings::kMemoryOffset, std::uint8_t(offset));
-      return true;
-    }
-    case kPropLcdContrast:
-      if (e.number < kMinContrast || e.number > kMaxContrast) {
-        refusal = Format("LCD Contrast must be between %d and %d", kMinContrast, kMaxContrast);
-        return false;
-      }
-      StoreGeneral(NerexGeneralSettings::kLcdContrast, std::uint8_t(e.number));
-      return true;
-    case kPropSecurityCode: {
-      bool digits = e.text.size() == 4;
-      for (char c : e.text) digits = digits && c >= '0' && c <= '9';
-      if (!digits) {
-        refusal = "Security code must be 4 digits";
-        return false;
-      }
-      {
-        CSingleLock lock(m_d.SettingsLock());
-        m_d.GetGeneralSettings().SetSecurityCode(std::uint16_t(std::stoi(e.text)));
-      }
-      QueueGeneral();
-      Modified();
-      return true;
-    }
-    case kPropAutoRtc:
-      if (e.grid) {
-        m_d.SetAutoRtcUpdate(e.flag);
-      } else {
-        if (e.choice < 0) return true;
-        m_d.SetAutoRtcUpdate(e.choice != 0);
-      }
-      Modified();
-      return true;
-    case kPropNumberPresets:
-      if (e.number > kMaxPresets) {
-        refusal = Format("Number of presets must be less than %d", kMaxPresets);
-        return false;
-      }
-      if (e.number < kMinPresets) {
-        refusal = Format("Number of presets must be more than %d", kMinPresets);
-        return false;
-      }
-      {
-        CSingleLock lock(m_d.SettingsLock());
-        ResizePresetList(m_d.GetPresets(), std::size_t(e.number));
-      }
-      Modified();
-      return true;
-    case kPropNumberXovers: {
-      const std::uint64_t count = AsUnsigned(e.number);  // a negative count is out of range too
-      if (count > std::uint64_t(kMaxPresets)) {
-        refusal = Format("Number of presets must be less than %d", kMaxPresets);
-        return false;
-      }
-      {
-        CSingleLock lock(m_d.SettingsLock());
-        ResizeXoverPresetList(m_d.GetXoverPresets(), std::size_t(count));
-      }
-      Modified();
-      return true;
-    }
-    default:
-      return false;
   }
+  if (id > kMaxDeviceId) {
+    refusal = Format("Device ID must be between 0 and %d", kMaxDeviceId);
+    return false;
+  }
+  m_d.SetDeviceId(std::uint32_t(id));
+  m_d.Post(UWM_REFRESH_RACK);
+  Modified();
+  if (e.grid) m_d.Post(kNerexMsgPanelTitle);
+  return true;
+}
+
+bool CPropertyEditor::ApplyName(const CEdit& e, std::string& refusal) {
+  if (WireCharacters(e.text) > kMaxNameCharacters) {
+    refusal = Format("Device name too long - %d characters max", (long long)kMaxNameCharacters);
+    return false;
+  }
+  m_d.ApplyControlChange(MakeTextParamValue(kParamDeviceName, e.text));
+  return Took(m_d.GetName() == e.text, refusal);
+}
+
+bool CPropertyEditor::ApplyDelayUnits(const CEdit& e, std::string& refusal) {
+  if (e.choice < 0) return true;
+  if (std::uint64_t(e.choice) != m_d.GetDelayUnits())
+    m_d.ApplyControlChange(MakeIntParamValue(kParamDelayUnits, std::int32_t(e.choice)));
+  return Took(std::uint64_t(e.choice) == m_d.GetDelayUnits(), refusal);
+}
+
+bool CPropertyEditor::ApplyDelayMultiplier(const CEdit& e, std::string& refusal) {
+  if (e.choice < 0) return true;
+  if (e.choice > 6) return false;
+  const std::uint32_t value = MultiplierOfIndex(std::uint32_t(e.choice));
+  if (value != m_d.GetDelayMultiplier())
+    m_d.ApplyControlChange(MakeIntParamValue(kParamDelayMultiplier, std::int32_t(value)));
+  return Took(value == m_d.GetDelayMultiplier(), refusal);
+}
+
+bool CPropertyEditor::ApplyGainNudge(const CEdit& e, std::string& refusal) {
+  if (!e.grid || e.choice < 0) return e.grid;
+  if (!ChoiceIn(e, kGainNudges.size())) return false;
+  if (std::uint64_t(e.choice) != m_d.GetGainNudge())
+    m_d.ApplyControlChange(MakeIntParamValue(kParamGainNudge, std::int32_t(e.choice)));
+  return Took(std::uint64_t(e.choice) == m_d.GetGainNudge(), refusal);
+}
+
+// A list row that stores the picked index in a byte of the general settings.
+bool CPropertyEditor::ApplyGeneralChoice(const CEdit& e, std::string&) {
+  struct CGeneralChoice {
+    std::int32_t id;
+    std::size_t count;
+    int index;
+  };
+  const CGeneralChoice choices[] = {
+      {kPropSystemLock, kSystemLocks.size(), NerexGeneralSettings::kSystemLock},
+      {kPropGpiMode, kGpiModes.size(), NerexGeneralSettings::kGpiMode},
+      {kPropTransmitPreset, kTransmit.size(), NerexGeneralSettings::kTransmitPreset},
+      {kPropLedTimeout, std::size_t(kLedTimeoutChoices), NerexGeneralSettings::kLedTimeout},
+  };
+  if (e.choice < 0) return true;
+  for (const CGeneralChoice& c : choices) {
+    if (c.id != e.id) continue;
+    if (!ChoiceIn(e, c.count)) return false;
+    StoreGeneral(c.index, std::uint8_t(e.choice));
+    return true;
+  }
+  return false;
+}
+
+bool CPropertyEditor::ApplyOnDelay(const CEdit& e, std::string&) {
+  if (e.choice < 0) return true;
+  if (!ChoiceIn(e, 7)) return false;
+  // The list runs from "0s" up; the grid's from "60s" down.
+  StoreGeneral(NerexGeneralSettings::kOnDelay, std::uint8_t(e.grid ? e.choice + 1 : 7 - e.choice));
+  return true;
+}
+
+bool CPropertyEditor::ApplyMemoryOffset(const CEdit& e, std::string& refusal) {
+  const std::uint64_t offset = AsUnsigned(e.number);  // a negative offset is out of range too
+  if (offset > std::uint64_t(kMaxMemoryOffset)) {
+    refusal = Format("Max Memory Offset = %d", kMaxMemoryOffset);
+    return false;
+  }
+  StoreGeneral(NerexGeneralSettings::kMemoryOffset, std::uint8_t(offset));
+  return true;
+}
+
+bool CPropertyEditor::ApplyLcdContrast(const CEdit& e, std::string& refusal) {
+  if (e.number < kMinContrast || e.number > kMaxContrast) {
+    refusal = Format("LCD Contrast must be between %d and %d", kMinContrast, kMaxContrast);
+    return false;
+  }
+  StoreGeneral(NerexGeneralSettings::kLcdContrast, std::uint8_t(e.number));
+  return true;
+}
+
+bool CPropertyEditor::ApplySecurityCode(const CEdit& e, std::string& refusal) {
+  bool digits = e.text.size() == 4;
+  for (char c : e.text) digits = digits && c >= '0' && c <= '9';
+  if (!digits) {
+    refusal = "Security code must be 4 digits";
+    return false;
+  }
+  {
+    CSingleLock lock(m_d.SettingsLock());
+    m_d.GetGeneralSettings().SetSecurityCode(std::uint16_t(std::stoi(e.text)));
+  }
+  QueueGeneral();
+  Modified();
+  return true;
+}
+
+bool CPropertyEditor::ApplyAutoRtc(const CEdit& e, std::string&) {
+  if (e.grid) {
+    m_d.SetAutoRtcUpdate(e.flag);
+  } else {
+    if (e.choice < 0) return true;
+    m_d.SetAutoRtcUpdate(e.choice != 0);
+  }
+  Modified();
+  return true;
+}
+
+bool CPropertyEditor::ApplyNumberPresets(const CEdit& e, std::string& refusal) {
+  if (e.number > kMaxPresets) {
+    refusal = Format("Number of presets must be less than %d", kMaxPresets);
+    return false;
+  }
+  if (e.number < kMinPresets) {
+    refusal = Format("Number of presets must be more than %d", kMinPresets);
+    return false;
+  }
+  {
+    CSingleLock lock(m_d.SettingsLock());
+    ResizePresetList(m_d.GetPresets(), std::size_t(e.number));
+  }
+  Modified();
+  return true;
+}
+
+bool CPropertyEditor::ApplyNumberXovers(const CEdit& e, std::string& refusal) {
+  const std::uint64_t count = AsUnsigned(e.number);  // a negative count is out of range too
+  if (count > std::uint64_t(kMaxPresets)) {
+    refusal = Format("Number of presets must be less than %d", kMaxPresets);
+    return false;
+  }
+  {
+    CSingleLock lock(m_d.SettingsLock());
+    ResizeXoverPresetList(m_d.GetXoverPresets(), std::size_t(count));
+  }
+  Modified();
+  return true;
 }
 
 CPropertyOptions Choices(std::uint32_t selected, const std::vector<std::string>& texts) {

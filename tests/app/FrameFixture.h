@@ -9,8 +9,10 @@
 #include <functional>
 #include <memory>
 
+#include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
+#include "core/Device.h"
 #include "tests/app/FakePrompts.h"
 
 // Runs the event loop until done() or the time-out; true when done() became true.
@@ -29,8 +31,14 @@ inline void ProcessEvents() {
   QApplication::processEvents();
 }
 
-// A heap copy of text as the log writer posts it with WM_APP+106.
-inline WPARAM HeapLine(const std::string& text) { return reinterpret_cast<WPARAM>(new std::string(text)); }
+// A log line as the log writer posts it with WM_APP+106.
+inline void PostLogLine(IMessageSink& frame, const std::string& text) {
+  frame.Post(CPostedMessage{FrameMsg::kLogLine, 0, 0, 0, text});
+}
+// A message about the device (null: no device), as the devices post them.
+inline void PostAbout(IMessageSink& frame, std::uint32_t message, const CDevice* device, LPARAM lParam = 0) {
+  frame.Post(CPostedMessage{message, 0, lParam, device ? device->GetHandle() : 0, {}});
+}
 
 // The frame with its timers callable at once.
 class CFrameUnderTest : public CMainFrame {

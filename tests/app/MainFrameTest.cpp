@@ -10,6 +10,7 @@
 
 #include "app/CommandIds.h"
 #include "app/MdiClient.h"
+#include "core/CPData.h"
 #include "core/System.h"
 #include "core/Zone.h"
 #include "platform/SettingsStore.h"
@@ -131,7 +132,7 @@ TEST_F(FrameTest, BlinkTimer_FlipsPhaseAndRefreshesIdleStatusText) {
 TEST_F(FrameTest, LogLines_ListKeepsNewest200FirstWithoutLineBreaks) {
   CMainFrame& f = MakeFrame();
   for (int i = 0; i < 250; ++i) {
-    f.PostMessage(FrameMsg::kLogLine, HeapLine("line " + std::to_string(i) + "\r\n"), 0);
+    PostLogLine(f, "line " + std::to_string(i) + "\r\n");
   }
   ProcessEvents();
   COutputList& list = f.GetOutputPane().GetLogList();
@@ -142,9 +143,9 @@ TEST_F(FrameTest, LogLines_ListKeepsNewest200FirstWithoutLineBreaks) {
 
 TEST_F(FrameTest, Close_DispatchesQueuedLogLinesAndDropsEveryOtherMessage) {
   CMainFrame& f = MakeFrame();
-  f.PostMessage(FrameMsg::kLogLine, HeapLine("first\n"), 0);
+  PostLogLine(f, "first\n");
   f.PostMessage(FrameMsg::kSystemMonitorVisible, 0, 0);
-  f.PostMessage(FrameMsg::kLogLine, HeapLine("second\n"), 0);
+  PostLogLine(f, "second\n");
   ASSERT_TRUE(f.close());
   COutputList& list = f.GetOutputPane().GetLogList();
   ASSERT_EQ(list.count(), 2);
@@ -232,20 +233,20 @@ TEST_F(FrameTest, SelectDevice_MovesSelectionFillsGridAndIgnoresDeletedDevices) 
   CTestDevice* b = AddTestDevice(f, 2);
   CSystem& system = f.GetSystem();
   system.SetSelectedDevice(0);
-  f.PostMessage(FrameMsg::kSelectDevice, reinterpret_cast<WPARAM>(b), 0);
+  PostAbout(f, FrameMsg::kSelectDevice, b, 0);
   ProcessEvents();
   EXPECT_EQ(system.GetSelectedDevice(), 1);
   CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
   EXPECT_EQ(grid.GetCurrentDevice(), b);
 
   // WM_APP+129 for a device that is not the selected one leaves the grid alone.
-  f.PostMessage(FrameMsg::kShowDeviceProps, reinterpret_cast<WPARAM>(a), 0);
+  PostAbout(f, FrameMsg::kShowDeviceProps, a, 0);
   ProcessEvents();
   EXPECT_EQ(grid.GetCurrentDevice(), b);
 
   // A locked grid is never refilled.
   grid.SetLocked(true);
-  f.PostMessage(FrameMsg::kSelectDevice, reinterpret_cast<WPARAM>(a), 1);
+  PostAbout(f, FrameMsg::kSelectDevice, a, 1);
   ProcessEvents();
   EXPECT_EQ(system.GetSelectedDevice(), 0);
   EXPECT_EQ(grid.GetCurrentDevice(), b);
@@ -253,8 +254,8 @@ TEST_F(FrameTest, SelectDevice_MovesSelectionFillsGridAndIgnoresDeletedDevices) 
 
   // A message naming a device that is gone does nothing.
   system.DeleteDevice(1);
-  f.PostMessage(FrameMsg::kSelectDevice, reinterpret_cast<WPARAM>(b), 1);
-  f.PostMessage(FrameMsg::kStatusEvent, reinterpret_cast<WPARAM>(b), 105);
+  PostAbout(f, FrameMsg::kSelectDevice, b, 1);
+  PostAbout(f, FrameMsg::kStatusEvent, b, 105);
   ProcessEvents();
   EXPECT_EQ(system.GetSelectedDevice(), 0);
 }
@@ -266,7 +267,7 @@ TEST_F(FrameTest, SelectDevice_HandsTheGridTheDeviceGroupsAndDropsThemOnRefill) 
   CTestDevice* plain = AddTestDevice(f, 2);
   CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
 
-  f.PostMessage(FrameMsg::kSelectDevice, reinterpret_cast<WPARAM>(grouped), 0);
+  PostAbout(f, FrameMsg::kSelectDevice, grouped, 0);
   ProcessEvents();
   ASSERT_EQ(grid.GetGroups().size(), 1u);
   EXPECT_EQ(grid.GetGroups()[0]->name, "General");
@@ -274,7 +275,7 @@ TEST_F(FrameTest, SelectDevice_HandsTheGridTheDeviceGroupsAndDropsThemOnRefill) 
   EXPECT_EQ(grid.GetGroups()[0]->rows[0]->GetText(), "Amp");
 
   // Refilling for another device never keeps the rows of the one before.
-  f.PostMessage(FrameMsg::kSelectDevice, reinterpret_cast<WPARAM>(plain), 0);
+  PostAbout(f, FrameMsg::kSelectDevice, plain, 0);
   ProcessEvents();
   EXPECT_EQ(grid.GetCurrentDevice(), plain);
   EXPECT_TRUE(grid.GetGroups().empty());
@@ -320,9 +321,9 @@ TEST_F(FrameTest, PropagateStatus_AppliesCurrentValuesThroughTheBaseOnly) {
   device->values[kTestMute] = MakeBoolParamValue(kTestMute, true);
   device->values[kTestGain] = MakeIntParamValue(kTestGain, -3);
 
-  f.PostMessage(FrameMsg::kPropagateOnline, reinterpret_cast<WPARAM>(device), 0);
-  f.PostMessage(FrameMsg::kPropagateWarning, reinterpret_cast<WPARAM>(device), 0);
-  f.PostMessage(FrameMsg::kPropagateOnline, 0, 0);  // null device: nothing
+  PostAbout(f, FrameMsg::kPropagateOnline, device, 0);
+  PostAbout(f, FrameMsg::kPropagateWarning, device, 0);
+  PostAbout(f, FrameMsg::kPropagateOnline, nullptr);  // no device: nothing
   ProcessEvents();
   ASSERT_EQ(panel.notified.size(), 2u);
   EXPECT_EQ(panel.notified[0].id, kTestMute);
@@ -348,4 +349,21 @@ TEST_F(FrameTest, Options_OkRestartsTheAutosaveTimerFromTheSettingAndCancelChang
   f.RunCommand(Cmd::kOptions);
   EXPECT_FALSE(f.HasTimer(FrameTimer::kAutosave));
   EXPECT_EQ(prompts.settingsSheets, 3);
+}
+
+TEST_F(FrameTest, WidgetProperties_OnlyForAWidgetThatAPanelStillHolds) {
+  CMainFrame& f = MakeFrame();
+  CCPData* panel = f.GetSystem().AddCustomPanel();
+  auto* widget = new CTestWidget;
+  panel->m_widgets.push_back(widget);
+  CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
+
+  CTestWidget gone;  // never in a panel, as one deleted before its message arrived
+  f.PostMessage(FrameMsg::kShowWidgetProps, reinterpret_cast<WPARAM>(&gone), 1);
+  ProcessEvents();
+  EXPECT_EQ(grid.GetCurrentWidget(), nullptr);
+
+  f.PostMessage(FrameMsg::kShowWidgetProps, reinterpret_cast<WPARAM>(widget), 1);
+  ProcessEvents();
+  EXPECT_EQ(grid.GetCurrentWidget(), widget);
 }

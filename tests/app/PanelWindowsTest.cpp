@@ -126,11 +126,11 @@ TEST_F(PanelWindowsTest, Open_IsRefusedSilentlyWithoutAPanelClassOrAccess) {
 
 TEST_F(PanelWindowsTest, Messages_OpenAndResizeThePanelWindow) {
   CSizedTestDevice* device = AddDevice(6);
-  frame->PostMessage(FrameMsg::kOpenDevicePanel, reinterpret_cast<WPARAM>(device), 0);
+  PostAbout(*frame, FrameMsg::kOpenDevicePanel, device);
   ProcessEvents();
   ASSERT_NE(PanelOf(device), nullptr);
   device->size = CSize{420, 150};
-  frame->PostMessage(FrameMsg::kResizeDevicePanel, reinterpret_cast<WPARAM>(device), 0);
+  PostAbout(*frame, FrameMsg::kResizeDevicePanel, device);
   ProcessEvents();
   EXPECT_EQ(PanelOf(device)->size(), QSize(420, 150));
 }
@@ -144,7 +144,7 @@ TEST_F(PanelWindowsTest, ZelAmplifier_OpensItsOwnPanelFromTheRackAtItsSize) {
   system.AppendDevice(amp);
   system.GetZones()[0]->AppendDevice(amp);
   // What a double-click on its tile posts.
-  frame->PostMessage(FrameMsg::kOpenDevicePanel, reinterpret_cast<WPARAM>(amp), 0);
+  PostAbout(*frame, FrameMsg::kOpenDevicePanel, amp);
   ProcessEvents();
   auto* panel = dynamic_cast<CZelSeriesControlPanel*>(amp->GetControlPanel());
   ASSERT_NE(panel, nullptr);
@@ -203,15 +203,14 @@ TEST_F(PanelWindowsTest, OpenFile_ReopensThePanelsThatWereOpenWhereTheyWere) {
 TEST_F(PanelWindowsTest, CaptionMessage_RenamesThePanelFrameOnlyWhileThePanelIsOpen) {
   CSizedTestDevice* device = AddDevice(10);
   frame->OpenDevicePanel(device, true);
-  CControlPanel* panel = device->GetControlPanel();
   const QString title = frame->windowTitle();
   device->SetName("Delay Tower");
-  frame->PostMessage(FrameMsg::kPanelCaption, reinterpret_cast<WPARAM>(panel), 0);
+  PostAbout(*frame, FrameMsg::kPanelCaption, device);
   ProcessEvents();
   EXPECT_EQ(Windows()[0]->windowTitle().toStdString(), "Delay Tower - ID: 10");
   EXPECT_EQ(frame->windowTitle(), title);
   // A message about a panel that has closed since is dropped.
-  frame->PostMessage(FrameMsg::kPanelCaption, reinterpret_cast<WPARAM>(panel), 0);
+  PostAbout(*frame, FrameMsg::kPanelCaption, device);
   Windows()[0]->close();
   DeleteClosedWindows();
   ProcessEvents();

@@ -21,6 +21,7 @@
 #include "core/System.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingUi.h"
 #include "tests/support/TestDevices.h"
 #include "tools/devsim/SimBus.h"
 
@@ -35,22 +36,31 @@ inline bool WaitFor(const std::function<bool()>& condition, std::uint32_t timeou
 }
 
 // The main frame as the model sees it: every message recorded, log lines kept as text.
-class CTestFrame : public IMessageSink {
+class CTestFrame : public CRecordingUi {
  public:
-  bool PostMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) override {
+  bool Post(CPostedMessage message) override {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (message == WM_LOG_LINE) {
-      m_log.push_back(*TakePostedLogLine(wParam));
+    if (message.message == WM_LOG_LINE) {
+      m_log.push_back(std::move(message.text));
     } else {
-      m_messages.push_back({message, wParam, lParam});
+      m_messages.push_back(std::move(message));
     }
     return true;
   }
+  // Messages of the number; with anyParam false only those with this wParam.
   std::size_t Count(std::uint32_t message, WPARAM wParam = 0, bool anyParam = true) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::size_t n = 0;
     for (const auto& m : m_messages)
       if (m.message == message && (anyParam || m.wParam == wParam)) ++n;
+    return n;
+  }
+  // Messages of the number about the device.
+  std::size_t CountFor(std::uint32_t message, const CDevice* device) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::size_t n = 0;
+    for (const auto& m : m_messages)
+      if (m.message == message && device && m.handle == device->GetHandle()) ++n;
     return n;
   }
   std::vector<CRecordingSink::Message> Messages() const {

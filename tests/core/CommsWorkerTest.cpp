@@ -53,8 +53,8 @@ TEST_F(CommsWorkerTest, GoOnline_ReadsRepliesIntoDevicesUntilConnected_LogsConne
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Going Online"), 1u);
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Connected to Test Model   ID: 7"), 1u);
   // Levels 1, 2 and 3 post; the higher ones do not.
-  EXPECT_EQ(h.frame.Count(UWM_ONLINE_STATUS, WPARAM(device), false), 3u);
-  EXPECT_EQ(h.frame.Count(UWM_REFRESH_RACK, WPARAM(device), false), 3u);
+  EXPECT_EQ(h.frame.CountFor(UWM_ONLINE_STATUS, device), 3u);
+  EXPECT_EQ(h.frame.CountFor(UWM_REFRESH_RACK, device), 3u);
 }
 
 TEST_F(CommsWorkerTest, UnansweredRequests_LowerTheLevel_DisconnectOnlyAtZero) {
@@ -67,8 +67,8 @@ TEST_F(CommsWorkerTest, UnansweredRequests_LowerTheLevel_DisconnectOnlyAtZero) {
 
   EXPECT_GE(device->GetMissCount(), 6u);
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Disconnected from Test Model   ID: 9"), 1u);
-  EXPECT_EQ(h.frame.Count(UWM_INVALIDATE_PANEL, WPARAM(device), false), 1u);
-  EXPECT_EQ(h.frame.Count(UWM_WARNING_STATUS, WPARAM(device), false), 1u);
+  EXPECT_EQ(h.frame.CountFor(UWM_INVALIDATE_PANEL, device), 1u);
+  EXPECT_EQ(h.frame.CountFor(UWM_WARNING_STATUS, device), 1u);
 }
 
 TEST_F(CommsWorkerTest, SystemQueue_GoesFirst_NewestFirst_ThenTheDevicesQueues) {
@@ -182,20 +182,14 @@ TEST_F(CommsWorkerTest, TransportFailure_PostsFatalError_AndTheWorkerGoesIdle) {
 
 TEST_F(CommsWorkerTest, GoOnline_PortRefused_ShowsTheFailureAndStaysIdle) {
   AddPollingDevice(2);
-  struct Box {
-    std::string text, caption;
-  } box;
-  h.system.SetMessageBoxHandler(
-      [](void* context, const std::string& text, const std::string& caption) {
-        *static_cast<Box*>(context) = {text, caption};
-      },
-      &box);
   h.line->SetOpenRefused(true);
   h.bus.Start();
   h.system.Start(&h.frame);
   EXPECT_FALSE(h.system.GoOnline(1));
-  EXPECT_EQ(box.text, "Failed to connect - check comms settings");
-  EXPECT_EQ(box.caption, "Online Error");
+  const CRecordingUi::Texts boxes = h.frame.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].first, "Failed to connect - check comms settings");
+  EXPECT_EQ(boxes[0].second, "Online Error");
   EXPECT_EQ(h.system.GetWorkerState(), kWorkerIdle);
   EXPECT_FALSE(h.system.IsPortOpen());
 }

@@ -9,6 +9,7 @@
 #include "core/Confirm.h"
 #include "core/System.h"
 #include "platform/SettingsStore.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
@@ -32,10 +33,12 @@ class CScriptedConfirm : public IConfirmPrompt {
 struct ConfirmFixture : ::testing::Test {
   void SetUp() override {
     CSettingsStore::Remove(SettingKeys::kSection, SettingKeys::kConfirmDialogs);
-    system.SetConfirmPrompt(&prompt);
+    ui.SetConfirmPrompt(&prompt);
+    system.SetUiServices(&ui);
   }
-  CSystem system;
   CScriptedConfirm prompt;
+  CRecordingUi ui;
+  CSystem system;
 };
 
 }  // namespace
@@ -113,7 +116,7 @@ TEST_F(ConfirmFixture, ValuesThatAreNotOneActionBitGoAheadWithoutAsking) {
 }
 
 TEST_F(ConfirmFixture, WithoutAQuestionBoxARiskyActionDoesNotRun) {
-  system.SetConfirmPrompt(nullptr);
+  system.SetUiServices(nullptr);
   EXPECT_FALSE(system.ConfirmAction(kConfirmDeviceDelete));
   SetConfirmDeviceDelete(false);
   EXPECT_TRUE(system.ConfirmAction(kConfirmDeviceDelete));

@@ -78,8 +78,8 @@ TEST_F(DiscoveryTest, ShortIds_EachUnitBecomesOneDevice_InTheSelectedZone_ASecon
   EXPECT_EQ(nerex->GetDeviceId(), 5u);
   EXPECT_EQ(nerex->GetTypeCode(), 114u);
   EXPECT_EQ(nerex->GetModelIndex(), 0x1C20u);
-  EXPECT_EQ(h.frame.Count(UWM_REFRESH_RACK, WPARAM(nerex), false), 1u);
-  EXPECT_EQ(h.frame.Count(UWM_REDRAW_METER_ENTRY, WPARAM(nerex), false), 1u);
+  EXPECT_EQ(h.frame.CountFor(UWM_REFRESH_RACK, nerex), 1u);
+  EXPECT_EQ(h.frame.CountFor(UWM_REDRAW_METER_ENTRY, nerex), 1u);
   EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 0u);
   EXPECT_EQ(h.system.GetWorkerState() == kWorkerAutoscan, false);
 

@@ -42,10 +42,6 @@ class LogFileTest : public ::testing::Test {
     m_log.SetLocalTimeForTests([] { return At(7, 3, 2025, 9, 5, 3); });
     m_log.SetOutputSink(&m_sink);
   }
-  void TearDown() override {
-    for (const auto& m : m_sink.Take()) TakePostedLogLine(m.wParam);
-  }
-
   CCriticalSection m_lock;
   CAppSettings m_settings;
   CRecordingSink m_sink;
@@ -65,14 +61,14 @@ TEST_F(LogFileTest, LineIsStampedAndWrittenWithCrLf) {
             "/Orvak/LogFile.txt");
 }
 
-TEST_F(LogFileTest, EachLineIsPostedToTheOutputPaneAsAHeapCopy) {
+TEST_F(LogFileTest, EachLineIsPostedToTheOutputPaneAsTheMessagesText) {
   m_log.WriteLog("Going Offline\n");
   const auto messages = m_sink.Take();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].message, WM_APP + 106);
   EXPECT_EQ(messages[0].lParam, 0);
-  auto line = TakePostedLogLine(messages[0].wParam);
-  EXPECT_EQ(*line, "07-03-2025 09:05:03    Going Offline\n");
+  EXPECT_EQ(messages[0].wParam, 0u);
+  EXPECT_EQ(messages[0].text, "07-03-2025 09:05:03    Going Offline\n");
 }
 
 TEST_F(LogFileTest, CommsErrorLinesNeedLogCommsErrors) {

@@ -47,9 +47,9 @@ class CScriptedSecurityDialog : public IMessageSink {
     return m_links.back();
   }
 
-  bool PostMessage(std::uint32_t message, WPARAM, LPARAM) override {
+  bool Post(CPostedMessage message) override {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (message != UWM_SECURITY_PROGRESS || m_links.empty()) return true;
+    if (message.message != UWM_SECURITY_PROGRESS || m_links.empty()) return true;
     CSecurityDialogLink& link = *m_links.back();
     CSecurityRequest request;
     if (!link.TakeRequest(request)) return true;
@@ -108,9 +108,9 @@ class CScriptedSecurityDialog : public IMessageSink {
 // test has no dialog).
 class CSecurityFrame : public CTestFrame {
  public:
-  bool PostMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) override {
-    if (message == UWM_OPEN_SECURITY_DIALOG && dialog && system) system->SetSecurityDialog(dialog->Open());
-    return CTestFrame::PostMessage(message, wParam, lParam);
+  bool Post(CPostedMessage message) override {
+    if (message.message == UWM_OPEN_SECURITY_DIALOG && dialog && system) system->SetSecurityDialog(dialog->Open());
+    return CTestFrame::Post(std::move(message));
   }
   CSystem* system = nullptr;
   CScriptedSecurityDialog* dialog = nullptr;

@@ -21,6 +21,7 @@
 #include "platform/Archive.h"
 #include "platform/Clock.h"
 #include "tests/support/FileTestDevices.h"
+#include "tests/support/RecordingUi.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -28,7 +29,7 @@ namespace {
 
 constexpr std::uint32_t kTick = 0x0A0B0C0D;
 
-class CRecordingErrors : public IFileErrorSink {
+class CRecordingErrors : public CRecordingUi {
  public:
   void ShowFileError(const std::string& text, const std::string& caption) override {
     texts.push_back(text);
@@ -63,7 +64,7 @@ class SystemFileTest : public ::testing::Test {
   }
   // Reads file into s; its file errors go to errors when given.
   static bool Read(CSystem& s, const Bytes& file, CRecordingErrors* errors = nullptr) {
-    if (errors) s.SetFileErrorSink(errors);
+    if (errors) s.SetUiServices(errors);
     CArchive in(file);
     return s.Serialize(in);
   }
@@ -456,7 +457,7 @@ TEST_F(SystemFileTest, NewerOrZeroVersion_ShowsTheVersionMessageAndLeavesAnEmpty
 
     CSystem s;
     CRecordingErrors errors;
-    s.SetFileErrorSink(&errors);
+    s.SetUiServices(&errors);
     Populate(s);
     s.SetFilePath("/somewhere/else.ovd");
     EXPECT_FALSE(s.OpenFile(path));
@@ -503,7 +504,7 @@ TEST_F(SystemFileTest, TruncatedAnywhere_FailsCleanlyAndOpenFileClears) {
   WriteBytes(path, file, file.size() / 2);
   CSystem back;
   CRecordingErrors errors;
-  back.SetFileErrorSink(&errors);
+  back.SetUiServices(&errors);
   Populate(back);
   back.SetModified(true);
   EXPECT_FALSE(back.OpenFile(path));
@@ -590,7 +591,7 @@ TEST_F(SystemFileTest, ZoneEntries_NamingNoDeviceOrADeviceTwice_AreDropped) {
 TEST_F(SystemFileTest, MissingFile_FailsWithoutAMessage) {
   CSystem s;
   CRecordingErrors errors;
-  s.SetFileErrorSink(&errors);
+  s.SetUiServices(&errors);
   EXPECT_FALSE(s.OpenFile(PathOf("absent.ovd")));
   EXPECT_TRUE(errors.texts.empty());
 }
@@ -624,7 +625,7 @@ TEST_F(SystemFileTest, Save_ReadOnlyFolder_FailsAndLeavesOriginalIntact) {
     GTEST_SKIP() << "permissions do not bind this user; the write-error test covers the failure path";
 
   CRecordingErrors errors;
-  s.SetFileErrorSink(&errors);
+  s.SetUiServices(&errors);
   AddDevice(s, CFileTestDevice::kPlainType, 44);
   s.SetModified(true);
   EXPECT_FALSE(s.SaveFile(PathOf("elsewhere.ovd")));
@@ -654,7 +655,7 @@ TEST_F(SystemFileTest, Save_WriteErrorMidway_FailsAndLeavesOriginalIntact) {
   small.rlim_cur = 4096;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   CRecordingErrors errors;
-  s.SetFileErrorSink(&errors);
+  s.SetUiServices(&errors);
   const bool saved = s.SaveFile(path);
   setrlimit(RLIMIT_FSIZE, &old);
 

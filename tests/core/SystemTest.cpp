@@ -214,6 +214,37 @@ TEST(SystemTest, DeviceList_WorkerAppendsWhileUiReads) {
   EXPECT_EQ(s.GetDevice(-1), nullptr);
 }
 
+TEST(SystemTest, DeviceHandles_AreNeverReusedAndFindNothingOnceTheDeviceIsGone) {
+  CSystem s;
+  auto* first = new CTestDevice(&s, 1);
+  s.AppendDevice(first);
+  const std::uint64_t gone = first->GetHandle();
+  EXPECT_EQ(s.FindDeviceByHandle(gone), first);
+  s.DeleteDevice(0);
+  // A new device, perhaps at the same address, never answers to the old handle.
+  auto* second = new CTestDevice(&s, 1);
+  s.AppendDevice(second);
+  EXPECT_NE(second->GetHandle(), gone);
+  EXPECT_EQ(s.FindDeviceByHandle(gone), nullptr);
+  EXPECT_EQ(s.FindDeviceByHandle(second->GetHandle()), second);
+  EXPECT_EQ(s.FindDeviceByHandle(0), nullptr);
+}
+
+TEST(SystemTest, DevicePosts_NameTheDeviceByHandleAndOwnNothing) {
+  CRecordingUi ui;
+  CSystem s;
+  s.SetUiServices(&ui);
+  auto* device = new CTestDevice(&s, 4, &ui);
+  s.AppendDevice(device);
+  device->UpdateCommsState(true);  // posts about the device
+  const auto posted = ui.Take();
+  ASSERT_FALSE(posted.empty());
+  for (const CPostedMessage& m : posted) {
+    EXPECT_EQ(m.handle, device->GetHandle());
+    EXPECT_EQ(m.wParam, 0u);
+  }
+}
+
 TEST(SystemTest, SystemQueue_TakesMostRecentMessageFirst) {
   CSystem s;
   for (std::uint32_t c : {1u, 2u, 3u}) s.AppendSystemMessage(CTestDevice::MakeMessage(c, {0xF0}));
@@ -229,7 +260,7 @@ TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
   EXPECT_TRUE(s.Start(&frame));
   EXPECT_TRUE(s.IsWorkerRunning());
   EXPECT_TRUE(s.Start(&frame));
-  EXPECT_EQ(s.GetFrame(), &frame);
+  EXPECT_EQ(s.GetUiServices(), &frame);
   EXPECT_EQ(s.GetWorkerState(), kWorkerIdle);
   s.RequestIdle();  // returns once the worker has acknowledged
   s.StopCommsThread();

@@ -11,12 +11,21 @@
 #include "platform/AppPaths.h"
 #include "platform/Archive.h"
 #include "tests/custom/CustomTestSupport.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
-void Record(void* context, const std::string& text, const std::string& caption) {
-  static_cast<std::vector<std::string>*>(context)->push_back(caption + ": " + text);
-}
+// The message boxes shown, each as "caption: text".
+class CMessageRecorder : public CRecordingUi {
+ public:
+  explicit CMessageRecorder(std::vector<std::string>& messages) : m_messages(messages) {}
+  void ShowMessageBox(const std::string& text, const std::string& caption) override {
+    m_messages.push_back(caption + ": " + text);
+  }
+
+ private:
+  std::vector<std::string>& m_messages;
+};
 
 Bytes ReadAll(const std::string& path) {
   Bytes bytes;
@@ -28,7 +37,7 @@ class ImageLibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_dir.isValid());
-    m_system.SetMessageBoxHandler(Record, &m_messages);
+    m_system.SetUiServices(&m_ui);
   }
   std::string PathOf(const char* name) const { return m_dir.filePath(name).toStdString(); }
   // A library holding a folder with an image, saved at path by another system.
@@ -47,8 +56,9 @@ class ImageLibraryTest : public ::testing::Test {
   }
 
   QTemporaryDir m_dir;
-  CSystem m_system;
   std::vector<std::string> m_messages;
+  CMessageRecorder m_ui{m_messages};
+  CSystem m_system;
 };
 
 TEST_F(ImageLibraryTest, FirstStart_CreatesAnEmpty28ByteLibraryAtTheDefaultPath) {

@@ -16,10 +16,11 @@
 #include "platform/Bitmap.h"
 #include "tests/custom/CustomTestSupport.h"
 #include "tests/support/FixedTick.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
-class CRecordingErrors : public IFileErrorSink {
+class CRecordingErrors : public CRecordingUi {
  public:
   void ShowFileError(const std::string& text, const std::string&) override { texts.push_back(text); }
   std::vector<std::string> texts;
@@ -80,7 +81,7 @@ class PanelFileTest : public ::testing::Test {
     return ar.TakeData();
   }
   static bool Read(CSystem& s, const Bytes& file, CRecordingErrors* errors) {
-    s.SetFileErrorSink(errors);
+    s.SetUiServices(errors);
     CArchive in(file);
     return s.Serialize(in);
   }

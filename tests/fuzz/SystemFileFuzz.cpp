@@ -9,9 +9,10 @@
 #include "core/SystemFile.h"
 #include "platform/Archive.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
-class CQuietErrors : public IFileErrorSink {
+class CQuietErrors : public CRecordingUi {
  public:
   void ShowFileError(const std::string&, const std::string&) override {}
 };
@@ -25,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzSetUp();
   CQuietErrors errors;
   CSystem system;
-  system.SetFileErrorSink(&errors);
+  system.SetUiServices(&errors);
   CArchive ar(std::vector<std::uint8_t>(data, data + size));
   if (system.Serialize(ar)) {
     CArchive out;

@@ -124,6 +124,36 @@ TEST(Archive, CheckCountComparesWithBytesLeft) {
   EXPECT_THROW(in.CheckCount(0xFFFFFFFFFFFFFFFFull, 16), CArchiveException);
 }
 
+TEST(Archive, StoreKeepsGrowingAcrossDataAndReserveAndHoldsOnlyWhatWasWritten) {
+  CArchive ar;
+  ar.Reserve(1 << 16);  // room only: nothing stored yet
+  EXPECT_TRUE(ar.Data().empty());
+  Bytes expected;
+  for (std::uint32_t i = 0; i < 5000; ++i) {
+    ar.WriteU16(std::uint16_t(i));
+    expected.push_back(std::uint8_t(i));
+    expected.push_back(std::uint8_t(i >> 8));
+    if (i == 100) {
+      EXPECT_EQ(ar.Data().size(), expected.size());  // a look in the middle
+    }
+  }
+  const std::uint8_t block[3] = {7, 8, 9};
+  ar.WriteBytes(block, 3);
+  ar.WriteBytes(block, 0);
+  expected.insert(expected.end(), block, block + 3);
+  EXPECT_EQ(ar.Data(), expected);
+  EXPECT_EQ(ar.TakeData(), expected);
+}
+
+TEST(Archive, BulkReadIntoAVectorChecksWhatIsLeft) {
+  CArchive in(Bytes{1, 2, 3, 4});
+  Bytes out{9};
+  in.ReadBytes(out, 3);
+  EXPECT_EQ(out, (Bytes{1, 2, 3}));
+  EXPECT_THROW(in.ReadBytes(out, 2), CArchiveException);
+  EXPECT_EQ(in.ReadU8(), 4);
+}
+
 TEST(Archive, WrongDirectionIsRefused) {
   CArchive out;
   EXPECT_THROW(out.ReadU8(), CArchiveException);
@@ -164,6 +194,19 @@ TEST(AtomicWrite, ReadOnlyFolderLeavesOriginalIntact) {
   Bytes back;
   ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
   EXPECT_EQ(back, (Bytes{9, 9}));
+}
+
+TEST(AtomicWrite, WholeFileReadsBackLargeFilesExactly) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/big.ovd";
+  Bytes bytes(300000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 7);
+  ASSERT_TRUE(WriteFileAtomically(path, bytes, nullptr));
+  EXPECT_EQ(GetFileSize(path), bytes.size());
+  Bytes back{1, 2};
+  ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
+  EXPECT_EQ(back, bytes);
+  EXPECT_EQ(GetFileSize(dir.path().toStdString() + "/none.ovd"), 0u);
 }
 
 TEST(AtomicWrite, FailedFlushToDiskKeepsTheOriginalAndReportsIt) {

@@ -20,8 +20,8 @@ class CCollectingTarget : public CMessageTarget {
   std::vector<std::uint32_t> timers;
 
  protected:
-  void OnMessage(std::uint32_t message, WPARAM wParam, LPARAM) override {
-    got.emplace_back(message, wParam);
+  void OnMessage(const CPostedMessage& m) override {
+    got.emplace_back(m.message, m.wParam);
     threads.push_back(std::this_thread::get_id());
   }
   void OnTimer(std::uint32_t id) override { timers.push_back(id); }

@@ -40,6 +40,18 @@ TEST(ManualResetEvent, WakesEveryWaiter) {
   EXPECT_EQ(woken, 3);
 }
 
+TEST(AutoResetEvent, WakesOneWaitAndResetsItself) {
+  CAutoResetEvent ev;
+  EXPECT_FALSE(ev.Wait(0));
+  ev.Set();
+  ev.Set();  // still one wake
+  EXPECT_TRUE(ev.Wait(0));
+  EXPECT_FALSE(ev.Wait(0));
+  std::thread setter([&] { ev.Set(); });
+  EXPECT_TRUE(ev.Wait(INFINITE_WAIT));
+  setter.join();
+}
+
 TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads) {
   CCriticalSection cs;
   CSingleLock outer(cs);

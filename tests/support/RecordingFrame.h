@@ -1,27 +1,24 @@
-// The main frame as model tests see it: records every message as CRecordingSink does, and
-// takes over each log line posted with WM_LOG_LINE (kept as text), so that no line outlives
-// the test.
+// The main frame as model tests see it: the recording UI services, with each log line posted
+// with WM_LOG_LINE also kept as text in LogLines().
 #pragma once
 
-#include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/LogFile.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/RecordingUi.h"
 
-class CRecordingFrame : public CRecordingSink {
+class CRecordingFrame : public CRecordingUi {
  public:
-  // The recorded WM_LOG_LINE message keeps wParam 0: the line itself is in LogLines().
-  bool PostMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_LOG_LINE) {
-      std::unique_ptr<std::string> line = TakePostedLogLine(wParam);
+  bool Post(CPostedMessage message) override {
+    if (message.message == WM_LOG_LINE) {
       std::lock_guard<std::mutex> lock(m_logMutex);
-      if (line) m_log.push_back(*line);
-      wParam = 0;
+      m_log.push_back(message.text);
     }
-    return CRecordingSink::PostMessage(message, wParam, lParam);
+    return CRecordingUi::Post(std::move(message));
   }
   std::vector<std::string> LogLines() const {
     std::lock_guard<std::mutex> lock(m_logMutex);

@@ -13,6 +13,7 @@
 #include "platform/SettingsStore.h"
 #include "ui/ConfirmDialogsDlg.h"
 #include "ui/ConfirmDlg.h"
+#include "tests/support/RecordingUi.h"
 
 TEST(ConfirmDlg, ShowsTheQuestionWithTheRelabelledOkButton) {
   CConfirmDlg dlg("Confirm Device Delete", "Are you sure you want to delete this device?", "Delete");
@@ -40,9 +41,11 @@ TEST(ConfirmDlg, OkStoresTheNeverAgainBoxAndCancelDoesNot) {
 
 TEST(ConfirmDlg, QtPromptRunsTheBoxModallyAndReportsTheTickedBox) {
   CSettingsStore::Remove(SettingKeys::kSection, SettingKeys::kConfirmDialogs);
-  CSystem system;
   CQtConfirmPrompt prompt(nullptr);
-  system.SetConfirmPrompt(&prompt);
+  CRecordingUi ui;
+  ui.SetConfirmPrompt(&prompt);
+  CSystem system;
+  system.SetUiServices(&ui);
   // Answers the modal box as soon as it is shown.
   QTimer::singleShot(0, [] {
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -172,7 +172,7 @@ TEST_F(Rack, Clicks_DoubleClickOpensPanelRightClickSelectsAndMenuOnlyOnZones) {
   const auto posts = sink.Messages();
   ASSERT_FALSE(posts.empty());
   EXPECT_EQ(posts.back().message, UWM_OPEN_DEVICE_PANEL);
-  EXPECT_EQ(posts.back().wParam, reinterpret_cast<WPARAM>(a));
+  EXPECT_EQ(posts.back().handle, a->GetHandle());
   EXPECT_EQ(rack.IsDeviceAt(30, 30), 1);
   EXPECT_EQ(rack.IsDeviceAt(30, 10), -1);
   EXPECT_TRUE(rack.IsZoneAt(30, 10));

@@ -60,7 +60,7 @@ TEST_F(Meters, Layout_ZonesLeftToRightAndTheBarOnlyWhenWider) {
   const auto posts = sink.Messages();
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_EQ(posts[0].message, UWM_OPEN_DEVICE_PANEL);
-  EXPECT_EQ(posts[0].wParam, reinterpret_cast<WPARAM>(c));
+  EXPECT_EQ(posts[0].handle, c->GetHandle());
 }
 
 TEST_F(Meters, Queue_MetersOnlyRedrawWholeTileOrNothingForIgnoredAndDeletedDevices) {

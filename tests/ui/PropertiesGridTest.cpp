@@ -248,7 +248,7 @@ TEST_F(PropertiesGrid, ARefreshRequestIsPostedForTheShownObjectWithForce) {
   const auto posted = sink.Take();
   ASSERT_EQ(posted.size(), 1u);
   EXPECT_EQ(posted[0].message, kGridShowDeviceMsg);
-  EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(device));
+  EXPECT_EQ(posted[0].handle, device->GetHandle());
   EXPECT_EQ(posted[0].lParam, 1);
   EXPECT_FALSE(Row("Level").IsRefresh());
 }

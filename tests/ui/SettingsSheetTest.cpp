@@ -14,6 +14,7 @@
 #include "core/System.h"
 #include "platform/SettingsStore.h"
 #include "ui/SettingsSheet.h"
+#include "tests/support/RecordingUi.h"
 
 TEST(SettingsPagesTest, GeneralPage_UnlistedAutosaveMinutesShowTickedWithoutSelectionAndStay) {
   CSettingsStore::WriteInt("Settings", "AutoSave", 7);
@@ -88,9 +89,12 @@ TEST(SettingsPagesTest, ErrorLogPage_UntickedTemperatureStoresZeroAndReopensDisa
 }
 
 namespace {
-void RecordMessage(void* context, const std::string& text, const std::string&) {
-  static_cast<std::vector<std::string>*>(context)->push_back(text);
-}
+// The texts of the message boxes shown.
+class CMessageRecorder : public CRecordingUi {
+ public:
+  void ShowMessageBox(const std::string& text, const std::string&) override { messages.push_back(text); }
+  std::vector<std::string> messages;
+};
 }  // namespace
 
 TEST(SettingsPagesTest, GeneralPage_SwitchesTheImageLibraryOnlyToAFileThatReads) {
@@ -103,8 +107,9 @@ TEST(SettingsPagesTest, GeneralPage_SwitchesTheImageLibraryOnlyToAFileThatReads)
   ASSERT_TRUE(system.SaveImageLibrary());
   system.GetLibraryImages().AddChild(new CCCImageDirectory("Logos"));
   ASSERT_TRUE(system.SaveImageLibrary());
-  std::vector<std::string> messages;
-  system.SetMessageBoxHandler(RecordMessage, &messages);
+  CMessageRecorder recorder;
+  std::vector<std::string>& messages = recorder.messages;
+  system.SetUiServices(&recorder);
 
   CGeneralAppSettingsDialog page(&system);
   EXPECT_EQ(page.LibraryFileText()->text().toStdString(), current);

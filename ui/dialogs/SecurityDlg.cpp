@@ -32,8 +32,8 @@ class CSecurityDlg::Inbox : public CMessageTarget {
   explicit Inbox(CSecurityDlg& dialog) : m_dialog(dialog) {}
 
  protected:
-  void OnMessage(std::uint32_t message, WPARAM, LPARAM) override {
-    if (message == UWM_SECURITY_PROGRESS) m_dialog.TakeRequests();
+  void OnMessage(const CPostedMessage& message) override {
+    if (message.message == UWM_SECURITY_PROGRESS) m_dialog.TakeRequests();
   }
 
  private:

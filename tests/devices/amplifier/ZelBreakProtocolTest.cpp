@@ -199,7 +199,7 @@ TEST_F(ZelBreakProtocolTest, IncompleteReadOutIsReportedThroughTheFrame) {
   Deliver(*d, 63, ZelReply(*d, 63, 12, {0x01}));
   EXPECT_EQ(d->GetWarningBits() & kBreakWarnNotInitialised, kBreakWarnNotInitialised);
   // Widgets bound to "Warnings Active" follow on the UI thread when the frame takes the post.
-  EXPECT_EQ(frame.Count(UWM_WARNING_STATUS, reinterpret_cast<WPARAM>(static_cast<CDevice*>(d)), false), 1u);
+  EXPECT_EQ(frame.CountFor(UWM_WARNING_STATUS, d), 1u);
   EXPECT_NE(d->GetStatusText().find("\nNot Initialised"), std::string::npos);
 }
 

@@ -16,6 +16,7 @@
 #include "platform/Clipboard.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tests/support/TestDevices.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
@@ -186,7 +187,7 @@ TEST_F(ZelRecordsTest, DamagedFileRecordsThrowAndAnotherVersionLoadsNothing) {
   EXPECT_EQ(fresh.GetName(), "");
 }
 
-class CFileErrors : public IFileErrorSink {
+class CFileErrors : public CRecordingUi {
  public:
   void ShowFileError(const std::string& text, const std::string& caption) override {
     texts.push_back(caption + ": " + text);
@@ -225,7 +226,7 @@ TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierAndADamagedRecordFailsTheLoadL
   Bytes damaged = file;
   damaged[std::size_t(at - file.begin())] = 0x60;
   CFileErrors errors;
-  loaded.SetFileErrorSink(&errors);
+  loaded.SetUiServices(&errors);
   CArchive bad(damaged);
   EXPECT_FALSE(loaded.Serialize(bad));
   ASSERT_EQ(errors.texts.size(), 1u);
@@ -233,7 +234,7 @@ TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierAndADamagedRecordFailsTheLoadL
   ASSERT_EQ(loaded.GetDeviceCount(), 1);
   EXPECT_EQ(loaded.GetDevice(0), copy);
   EXPECT_EQ(copy->GetGainIndex(3), 28);
-  loaded.SetFileErrorSink(nullptr);
+  loaded.SetUiServices(nullptr);
 }
 
 TEST_F(ZelRecordsTest, StreamRecordRoundTripAndACutStreamChangesNothing) {

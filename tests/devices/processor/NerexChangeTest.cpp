@@ -14,6 +14,7 @@
 #include "devices/processor/NerexParamIds.h"
 #include "platform/Sync.h"
 #include "tests/support/ProcessorBus.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
@@ -39,6 +40,8 @@ Bytes WriteFrame(int model, std::uint8_t deviceId, std::uint8_t command, const B
 
 class NerexChangeTest : public ProcessorDeviceTest {
  protected:
+  // The system lets go of the question box before it goes.
+  ~NerexChangeTest() override { m_system.SetUiServices(nullptr); }
   void TearDown() override {
     if (m_device) m_device->SetControlPanel(nullptr);
   }
@@ -48,7 +51,8 @@ class NerexChangeTest : public ProcessorDeviceTest {
     if (!m_system.IsPortOpen()) OpenPort();
     Connect();
     d.SetControlPanel(&panel);
-    m_system.SetConfirmPrompt(&answer);
+    m_confirmUi.SetConfirmPrompt(&answer);
+    m_system.SetUiServices(&m_confirmUi);
     m_system.SetModified(false);
     return d;
   }
@@ -68,6 +72,7 @@ class NerexChangeTest : public ProcessorDeviceTest {
 
   CRecordingNerexPanel panel;
   CAnswer answer;
+  CRecordingUi m_confirmUi;  // asks answer; the panel and frame posts stay with m_sink
 };
 
 // --- Golden frames ---
@@ -518,7 +523,7 @@ TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
   unit->SetCurrent(start);
   CNerexSeriesDevice* d = bus.AddDevice(model, 3);
   CAnswer answer;
-  bus.System().SetConfirmPrompt(&answer);
+  bus.Frame().SetConfirmPrompt(&answer);
   ASSERT_TRUE(bus.StartWorker(0));
   ASSERT_TRUE(bus.WaitFor([&] { return d->AllBlocksReceived() && d->IsConnected(); }));
 

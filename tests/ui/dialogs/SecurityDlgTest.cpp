@@ -19,6 +19,7 @@
 #include "tests/support/SecureUnits.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/SecurityDlg.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
@@ -31,18 +32,27 @@ class CDialogFrame : public CMessageTarget {
   std::atomic<int> goOffline{0};
 
  protected:
-  void OnMessage(std::uint32_t message, WPARAM wParam, LPARAM) override {
-    if (message == WM_LOG_LINE) TakePostedLogLine(wParam);
-    if (message == UWM_GO_OFFLINE) ++goOffline;
-    if (message != UWM_OPEN_SECURITY_DIALOG) return;
+  void OnMessage(const CPostedMessage& m) override {
+    if (m.message == UWM_GO_OFFLINE) ++goOffline;
+    if (m.message != UWM_OPEN_SECURITY_DIALOG) return;
     ++dialogsOpened;
     dialog = std::make_unique<CSecurityDlg>(m_system);
-    dialog->SetTitle(wParam == 0 ? QStringLiteral("Checking Security...") : QStringLiteral("Updating Security..."));
+    dialog->SetTitle(m.wParam == 0 ? QStringLiteral("Checking Security...") : QStringLiteral("Updating Security..."));
     dialog->show();
   }
 
  private:
   CSystem& m_system;
+};
+
+// The system's UI services: posts reach the frame above on the UI thread.
+class CDialogFrameUi : public CRecordingUi {
+ public:
+  explicit CDialogFrameUi(CMessageTarget& frame) : m_frame(frame) {}
+  bool Post(CPostedMessage message) override { return m_frame.Post(std::move(message)); }
+
+ private:
+  CMessageTarget& m_frame;
 };
 
 class SecurityDlgTest : public ::testing::Test {
@@ -68,7 +78,7 @@ class SecurityDlgTest : public ::testing::Test {
   }
   void GoOnline() {
     bus.Start();
-    system.Start(&frame);
+    system.Start(&ui);
     system.SetNeedSecurityGet(true);
     ASSERT_TRUE(system.GoOnline(0));
     ASSERT_TRUE(WaitForUi([&] { return frame.dialog != nullptr; }));
@@ -89,6 +99,7 @@ class SecurityDlgTest : public ::testing::Test {
   CSimBus bus{std::make_unique<CLineWire>(line)};
   CSystem system;
   CDialogFrame frame{system};
+  CDialogFrameUi ui{frame};
 };
 
 }  // namespace

@@ -1,0 +1,23 @@
+// What model code asks of the user interface, through one object: the main frame installs it,
+// tests install a recording fake. Model code never reaches a window any other way.
+#pragma once
+
+#include <string>
+
+#include "platform/WindowMessages.h"
+
+class IUiServices : public IMessageSink {
+ public:
+  // Post (any thread, from IMessageSink): the message reaches the main frame on the UI thread,
+  // in the order of posting.
+
+  // UI thread: a warning box on the main frame (text, caption).
+  virtual void ShowMessageBox(const std::string& text, const std::string& caption) = 0;
+  // UI thread: a confirmation question with caption, question, the OK button relabelled okText,
+  // "Cancel" and the box for never asking again. True when OK was pressed; neverAgain is then
+  // the state of the box (it is left alone on any other answer).
+  virtual bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
+                          bool& neverAgain) = 0;
+  // UI thread: a file error in a message box with an exclamation icon.
+  virtual void ShowFileError(const std::string& text, const std::string& caption) = 0;
+};

@@ -1,0 +1,51 @@
+// Files on QFile.
+#include "platform/File.h"
+
+#include <QFile>
+#include <QString>
+
+class CFile::Impl {
+ public:
+  QFile file;
+};
+
+CFile::CFile() : m_impl(std::make_unique<Impl>()) {}
+CFile::~CFile() = default;
+
+bool CFile::Open(const std::string& path, Mode mode) {
+  Close();
+  m_impl->file.setFileName(QString::fromStdString(path));
+  QIODevice::OpenMode flags = QIODevice::ReadOnly;
+  if (mode == Mode::kReadWrite) flags = QIODevice::ReadWrite;
+  if (mode == Mode::kTruncate) flags = QIODevice::WriteOnly | QIODevice::Truncate;
+  return m_impl->file.open(flags);
+}
+
+void CFile::Close() {
+  if (m_impl->file.isOpen()) m_impl->file.close();
+}
+
+std::int64_t CFile::Size() const { return m_impl->file.isOpen() ? m_impl->file.size() : -1; }
+
+bool CFile::Seek(std::int64_t position) { return m_impl->file.seek(position); }
+
+std::int64_t CFile::Read(void* data, std::int64_t n) { return m_impl->file.read(static_cast<char*>(data), n); }
+
+std::int64_t CFile::Write(const void* data, std::int64_t n) {
+  return m_impl->file.write(static_cast<const char*>(data), n);
+}
+
+bool CFile::Resize(std::int64_t size) { return m_impl->file.resize(size); }
+
+bool CFile::Flush() { return m_impl->file.flush(); }
+
+bool CopyWholeFile(const std::string& source, const std::string& destination) {
+  QFile in(QString::fromStdString(source));
+  if (!in.open(QIODevice::ReadOnly)) return false;
+  const QByteArray content = in.readAll();
+  if (in.error() != QFileDevice::NoError) return false;
+  QFile out(QString::fromStdString(destination));
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  if (out.write(content) != content.size()) return false;
+  return out.flush();
+}

@@ -1,0 +1,40 @@
+// A file opened for reading and writing at positions, and a whole-file copy: what the log
+// writer needs of the file system.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CFile {
+ public:
+  enum class Mode {
+    kRead,       // an existing file, read only
+    kReadWrite,  // created when missing; what is there stays
+    kTruncate,   // created when missing, emptied otherwise; write only
+  };
+
+  CFile();
+  ~CFile();
+  CFile(const CFile&) = delete;
+  CFile& operator=(const CFile&) = delete;
+
+  // False when the file cannot be opened in that mode.
+  bool Open(const std::string& path, Mode mode);
+  void Close();
+  // -1 when the file is not open.
+  std::int64_t Size() const;
+  bool Seek(std::int64_t position);
+  // Bytes read or written, -1 on an error.
+  std::int64_t Read(void* data, std::int64_t n);
+  std::int64_t Write(const void* data, std::int64_t n);
+  bool Resize(std::int64_t size);
+  bool Flush();
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> m_impl;
+};
+
+// Copies the whole of source to destination (created or truncated). False on any file error.
+bool CopyWholeFile(const std::string& source, const std::string& destination);

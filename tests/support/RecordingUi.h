@@ -1,0 +1,57 @@
+// The UI services as tests see them: every post recorded, message boxes and file errors kept as
+// texts, confirmations answered by a question box the test gives (refused without one).
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/Confirm.h"
+#include "core/UiServices.h"
+#include "platform/WindowMessages.h"
+
+class CRecordingUi : public IUiServices {
+ public:
+  using Texts = std::vector<std::pair<std::string, std::string>>;  // (text, caption)
+
+  bool Post(CPostedMessage message) override { return m_sink.Post(std::move(message)); }
+  std::vector<CPostedMessage> Messages() const { return m_sink.Messages(); }
+  std::vector<CPostedMessage> Take() { return m_sink.Take(); }
+  std::size_t Count(std::uint32_t message) const { return m_sink.Count(message); }
+
+  void ShowMessageBox(const std::string& text, const std::string& caption) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_boxes.emplace_back(text, caption);
+  }
+  bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
+                  bool& neverAgain) override {
+    return m_confirm && m_confirm->AskConfirm(caption, question, okText, neverAgain);
+  }
+  void ShowFileError(const std::string& text, const std::string& caption) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_fileErrors.emplace_back(text, caption);
+  }
+
+  // The question box that answers confirmations; null refuses them.
+  void SetConfirmPrompt(IConfirmPrompt* prompt) { m_confirm = prompt; }
+  Texts MessageBoxes() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_boxes;
+  }
+  Texts FileErrors() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_fileErrors;
+  }
+  void ClearFileErrors() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_fileErrors.clear();
+  }
+
+ private:
+  CRecordingSink m_sink;
+  IConfirmPrompt* m_confirm = nullptr;
+  mutable std::mutex m_mutex;
+  Texts m_boxes;
+  Texts m_fileErrors;
+};
