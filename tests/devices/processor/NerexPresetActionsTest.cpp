@@ -13,6 +13,7 @@
 #include "devices/processor/NerexParamIds.h"
 #include "platform/Sync.h"
 #include "tests/support/ProcessorBus.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
@@ -69,6 +70,8 @@ Bytes Raw(const Bytes& frame, int n) {
 
 class NerexPresetActionsTest : public ProcessorDeviceTest {
  protected:
+  // The system lets go of the question box before it goes.
+  ~NerexPresetActionsTest() override { m_system.SetUiServices(nullptr); }
   void TearDown() override {
     if (m_device) m_device->SetControlPanel(nullptr);
   }
@@ -77,7 +80,8 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
     OpenPort();
     if (online) Connect();
     d.SetControlPanel(&panel);
-    m_system.SetConfirmPrompt(&answer);
+    m_confirmUi.SetConfirmPrompt(&answer);
+    m_system.SetUiServices(&m_confirmUi);
     return d;
   }
   void Act(int id) { m_device->ApplyControlChange(CParamValue(id, 0.0f, kParamKindNone)); }
@@ -100,6 +104,7 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
   CPresetPanel panel;
   CPresetDialog dialog;
   CAnswer answer;
+  CRecordingUi m_confirmUi;  // asks answer; the posts stay with m_sink
 };
 
 TEST_F(NerexPresetActionsTest, FennickStoreSendsTwoBlocksAndTheNameAndAsksOnlyOverAStoredMemory) {
@@ -352,7 +357,7 @@ TEST(NerexPresetBus, StoreThenRecallReachTheUnit) {
   CSimProcessorUnit* unit = bus.AddUnit(16, 3);
   unit->SetPresetCount(20);
   CNerexSeriesDevice* d = bus.AddDevice(16, 3);
-  bus.System().SetConfirmPrompt(&answer);
+  bus.Frame().SetConfirmPrompt(&answer);
   ASSERT_TRUE(bus.StartWorker(0));
   ASSERT_TRUE(bus.WaitFor([&] { return d->AllBlocksReceived() && d->IsConnected(); }));
   d->SetControlPanel(&panel);

@@ -12,6 +12,7 @@
 #include "core/Confirm.h"
 #include "core/System.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "tests/support/RecordingUi.h"
 #include <QRadioButton>
 #include <QTimeEdit>
 #include <QPushButton>
@@ -131,9 +132,11 @@ class CYes : public IConfirmPrompt {
 };
 
 TEST(NerexSeriesPresetDlg, StoreRenameAndClearGoThroughTheDeviceAndTheListFollows) {
-  CSystem system;
   CYes yes;
-  system.SetConfirmPrompt(&yes);
+  CRecordingUi ui;
+  ui.SetConfirmPrompt(&yes);
+  CSystem system;
+  system.SetUiServices(&ui);
   std::unique_ptr<CNerexSeriesDevice> device(
       static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, nullptr, 116, 1, 0)));
   CNerexSeriesPresetDlg dialog(nullptr, device.get(), 268, 10, QStringLiteral("Presets"));
