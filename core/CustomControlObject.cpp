@@ -13,6 +13,7 @@
 #include "core/PropertyPickers.h"
 #include "core/System.h"
 #include "core/TextConversion.h"
+#include "core/System.h"
 #include "core/TextStyle.h"
 #include "platform/Archive.h"
 
@@ -31,6 +32,11 @@ CCustomControlObject::CCustomControlObject(const CCustomControlObject& source)
     : CObjectProperties(source), m_rect(source.m_rect), m_pView(source.m_pView), m_hitTest(source.m_hitTest) {}
 
 CCPData* CCustomControlObject::GetPanel() const { return m_pView ? m_pView->GetPanelData() : nullptr; }
+
+bool CCustomControlObject::InDesignMode() const {
+  const CCPData* panel = GetPanel();
+  return panel && panel->GetOwner() && panel->GetOwner()->GetDesignMode() == 1;
+}
 
 void CCustomControlObject::GetProperties(std::vector<CPropertyItem>& items) {
   char text[32];

@@ -16,6 +16,7 @@
 class CArchive;
 class CCCImage;
 class CCCImageBase;
+class CCCTextEdit;
 class CCPData;
 class CCustomControlObject;
 class CDataStream;
@@ -53,6 +54,21 @@ class CCustomControlPanel {
   virtual void SetActiveControl(CCustomControlObject* widget) { (void)widget; }
   // Whether the widget is selected in design mode. Base: never.
   virtual bool IsSelected(const CCustomControlObject* widget) const { (void)widget; return false; }
+};
+
+// What a text widget's in-place editor asks of the view that shows the widget.
+class CTextEditorHost {
+ public:
+  virtual ~CTextEditorHost() = default;
+  // Opens a one-line edit box over rect holding text, all of it selected (alignment 0 left,
+  // 1 centre, 2 right); the box reports keys, characters and its loss of focus to the editor.
+  // False when the view has no edit box. Base: none.
+  virtual bool OpenTextEditor(CCCTextEdit* editor, const CRect& rect, const std::string& text, int alignment) {
+    (void)editor; (void)rect; (void)text; (void)alignment;
+    return false;
+  }
+  // Destroys the editor's box; its loss of focus reaches the editor first.
+  virtual void CloseTextEditor(CCCTextEdit* editor) { (void)editor; }
 };
 
 // Where a record being loaded finds the objects it names by id; each answers null for an id
@@ -169,6 +185,8 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   CCustomControlObject& operator=(const CCustomControlObject&) = delete;
   // The panel data of the owning view, null without one.
   CCPData* GetPanel() const;
+  // Whether the owning panel's system is in design mode.
+  bool InDesignMode() const;
 };
 
 // Deletes every widget of the array and empties it.

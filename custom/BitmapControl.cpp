@@ -6,6 +6,9 @@
 #include "core/DataStream.h"
 #include "core/ImageTree.h"
 #include "platform/Archive.h"
+#include "platform/Graphics.h"
+#include "core/TextStyle.h"
+#include "custom/WidgetDrawing.h"
 
 namespace {
 constexpr std::uint32_t kBitmapRecordVersion = 1;
@@ -85,3 +88,26 @@ CRect CCCBitmap::AdjustSizingRect(const CRect& rect, int handle) const {
 }
 
 bool CCCBitmap::ReleaseImage(CCCImageBase* image) { return ReleaseImageRef(m_pImage, image); }
+
+void CCCBitmap::Draw(Graphics& g, const CRect& paint, bool designMode) {
+  (void)designMode;
+  if (!m_hitTest) return;
+  g.SetClip(paint);
+  const CRectF r = CRectF::FromRect(m_rect);
+  if (m_pImage) {
+    const int w = m_pImage->GetPixelWidth();
+    const int h = m_pImage->GetPixelHeight();
+    if (m_pImage->HasBitmap() && w > 0 && h > 0 && !r.IsEmpty()) {
+      if (m_imageUse & (kImageUseStretch | kImageUseAspectRatio))
+        g.DrawImage(m_pImage->GetBitmap(), r, CRectF{0, 0, float(w), float(h)});
+      else if (m_imageUse & kImageUseFixToImage)
+        g.DrawImage(m_pImage->GetBitmap(), CRectF{r.x, r.y, float(w), float(h)}, CRectF{0, 0, float(w), float(h)});
+    }
+  } else {
+    g.FillRectangle(CBrush(CColour{0xFF000000u}), r);
+    CTextStyle style;  // Arial, 10 points, regular
+    DrawStyledText(g, "No Image", style, r, CStringFormat(StringAlignment::Center, StringAlignment::Center),
+                   CColour{0xFFFFFFFFu});
+  }
+  g.ResetClip();
+}

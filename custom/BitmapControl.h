@@ -24,6 +24,8 @@ class CCCBitmap : public CCustomControlObject {
   // The widget's own fields only: version 1, image use, the image id.
   void SerializeStream(CDataStream& ds, const CRecordLookup& lookup) override;
   std::uint32_t GetControlType() const override { return kControlBitmap; }
+  // The image laid out by the image use, or "No Image" on black without one.
+  void Draw(Graphics& g, const CRect& paint, bool designMode) override;
   // No handles for an image fixed to its size; otherwise free.
   std::uint32_t GetSizingMode() const override;
   // The 10-pixel minimum, then the image's aspect ratio when that is kept.

@@ -1,12 +1,23 @@
 // The button and LED widgets' records, state and references.
 #include "custom/ButtonControl.h"
 
+#include <algorithm>
+
+#include "core/UiServices.h"
 #include "core/CPData.h"
+#include "core/Device.h"
 #include "core/DataStream.h"
 #include "core/ImageTree.h"
 #include "core/Snapshot.h"
 #include "core/System.h"
+#include "core/RoundedBox.h"
+#include "core/SystemMessages.h"
+#include "custom/WidgetDrawing.h"
 #include "platform/Archive.h"
+#include "platform/Graphics.h"
+#include "platform/MouseMessages.h"
+#include "platform/Image.h"
+#include "platform/WindowMessages.h"
 
 namespace {
 constexpr std::uint32_t kButtonRecordVersion = 2;
@@ -161,4 +172,135 @@ bool CCCButton::ClearSnapshotReference(const CUuid& snapshot) {
   if (m_snapshotId != snapshot) return false;
   m_snapshotId = CUuid{};
   return true;
+}
+
+CSnapshot* CCCButton::FindSnapshot(const CSystem& system, const CUuid& id) {
+  for (CSnapshot* snapshot : system.GetSnapshots())
+    if (snapshot->GetUuid() == id) return snapshot;
+  return nullptr;
+}
+
+void CCCButton::DrawText(Graphics& g, int dx, int dy) {
+  const CStringFormat format = AlignedFormat(m_flags, kButtonAlignLeft);
+  CRectF layout = CRectF::FromRect(m_rect);
+  layout.x += float(dx);
+  layout.y += float(dy);
+  DrawStyledText(g, m_text, m_textStyle, layout, format, m_textColour);
+}
+
+void CCCButton::Draw(Graphics& g, const CRect& paint, bool designMode) {
+  (void)paint;
+  if (m_hitTest) {
+    const bool lit = m_state && !designMode;
+    const bool offLook = !m_state && !(m_flags & (kButtonOffset | kButtonHalo)) && !designMode;
+    const int shift = (lit && (m_flags & kButtonOffset)) ? 1 : 0;
+    const int x = m_rect.left, y = m_rect.top, w = m_rect.Width(), h = m_rect.Height();
+    const SmoothingMode savedMode = g.GetSmoothingMode();
+    g.SetSmoothingMode(SmoothingMode::HighQuality);
+    const bool halo = lit && (m_flags & kButtonHalo);
+    const int haloSize = std::max(0, m_haloSize);
+    if (!m_pImage) {
+      if (halo) {
+        for (int i = 0; i < haloSize; ++i) {
+          const std::uint32_t alpha = i < 2 ? 255u : 255u - 255u * std::uint32_t(i) / std::uint32_t(haloSize);
+          const CColour ring{(alpha << 24) | (m_haloColour.argb & 0xFFFFFFu)};
+          DrawRoundedBox(g, ring, 1, m_cornerRadius + i, x - i, y - i, w + 2 * i, h + 2 * i);
+        }
+      }
+      if (m_flags & kButtonFill) {
+        CGraphicsPath path;
+        CreateRoundRectPath(path, 2 * m_cornerRadius, x + shift, y + shift, w, h);
+        g.FillPath(CBrush(m_fillColour), path);
+      }
+      if (m_flags & kButtonOutline)
+        DrawRoundedBox(g, m_outlineColour, m_outlineWidth, m_cornerRadius, x + shift, y + shift, w, h);
+      if (!m_text.empty()) DrawText(g, shift, shift);
+      if (offLook) {
+        CGraphicsPath path;
+        CreateRoundRectPath(path, 2 * m_cornerRadius, x, y, w, h);
+        g.FillPath(CBrush(CColour{0xAA808080u}), path);
+      }
+    } else {
+      const int iw = m_pImage->GetPixelWidth(), ih = m_pImage->GetPixelHeight();
+      if (m_pImage->HasBitmap() && iw > 0 && ih > 0) {
+        const CImage& image = m_pImage->GetBitmap();
+        const CRectF source{0, 0, float(iw), float(ih)};
+        if (halo) {
+          const float r = float((m_haloColour.argb >> 16) & 0xFF) / 255.0f;
+          const float gr = float((m_haloColour.argb >> 8) & 0xFF) / 255.0f;
+          const float b = float(m_haloColour.argb & 0xFF) / 255.0f;
+          for (int i = 0; i < haloSize; ++i) {
+            const float f = i < 2 ? 1.0f : 1.0f - float(i) / float(haloSize);
+            const CColourMatrix matrix = CColourMatrix::Scale(r, gr, b, f);
+            if (m_flags & kButtonStretchImage)
+              g.DrawImage(image, CRectF{float(x - i), float(y - i), float(w + 2 * i), float(h + 2 * i)}, source, &matrix);
+            else if (m_flags & kButtonFixToImage)
+              g.DrawImage(image, CRectF{float(x - i), float(y - i), float(iw + 2 * i), float(ih + 2 * i)}, source, &matrix);
+          }
+        }
+        const CColourMatrix matrix = offLook ? CColourMatrix::Scale(0.3f, 0.3f, 0.3f, 1.0f) : CColourMatrix::Identity();
+        g.DrawImage(image, CRectF{float(x + shift), float(y + shift), float(w), float(h)}, source, &matrix);
+      }
+      if (!m_text.empty()) DrawText(g, shift, shift);
+    }
+    g.SetSmoothingMode(savedMode);
+  }
+  if (m_flags & kButtonModifyParameter) m_lastInactive = GetParameterInfo().flag;
+}
+
+bool CCCButton::HitTest(int x, int y) const {
+  if (m_pImage) {
+    const int w = m_rect.Width(), h = m_rect.Height();
+    if (w <= 0 || h <= 0) return false;
+    const int column = int(double(x - m_rect.left) * (double(m_pImage->GetPixelWidth()) / w));
+    const int row = int(double(y - m_rect.top) * (double(m_pImage->GetPixelHeight()) / h));
+    CColour pixel{0xFF000000u};
+    if (!m_pImage->HasBitmap() || !m_pImage->GetBitmap().GetPixel(column, row, pixel)) pixel = CColour{0xFF000000u};
+    return (pixel.argb >> 24) != 0;
+  }
+  CGraphicsPath path;
+  CreateRoundRectPath(path, 2 * m_cornerRadius, m_rect.left, m_rect.top, m_rect.Width(), m_rect.Height());
+  return path.IsVisible(CPointF{float(x) + 0.5f, float(y) + 0.5f});
+}
+
+void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                               CRect& invalid) {
+  (void)flags;
+  const int x = point.x, y = point.y;
+  if (IsLED()) return;
+  CCPData* panel = GetPanel();
+  CSystem* system = panel ? panel->GetOwner() : nullptr;
+  const bool press = message == WM_LBUTTONDOWN || (message == WM_LBUTTONDBLCLK && !designMode);
+  if (press) {
+    if (!HitTest(x, y) || !m_hitTest || (m_flags & kButtonNoPress)) return;
+    if (m_pView) m_pView->SetActiveControl(this);
+    m_held = true;
+    const CRect bounds = GetBoundsRect();
+    if (invalid == CRect{}) invalid = bounds;
+    else UnionRects(invalid, invalid, bounds);
+    if (m_flags & kButtonModifyParameter) {
+      if (!(GetParameterInfo().extra2 & 0x8)) m_state = !m_state;
+      if (m_pDevice) m_pDevice->ApplyControlChange(MakeBoolParamValue(std::int32_t(m_parameterId), m_state));
+    } else if (m_flags & kButtonLaunchPanel) {
+      m_state = false;
+    } else if (m_flags & kButtonRecallSnapshot) {
+      CSnapshot* snapshot = system ? FindSnapshot(*system, m_snapshotId) : nullptr;
+      if (snapshot) {
+        m_state = false;
+        if (system->GetUiServices())
+          system->GetUiServices()->PostMessage(UWM_RECALL_SNAPSHOT, reinterpret_cast<WPARAM>(snapshot), 0);
+      }
+    }
+    return;
+  }
+  if (message != WM_LBUTTONUP || !m_held) return;
+  m_held = false;
+  if (m_pView) m_pView->SetActiveControl(nullptr);
+  invalid = GetBoundsRect();
+  if (m_flags & kButtonLaunchPanel) {
+    m_state = true;
+    CCPData* target = system ? FindCustomPanel(*system, m_panelId) : nullptr;
+    if (target && system->GetUiServices())
+      system->GetUiServices()->PostMessage(UWM_OPEN_CUSTOM_PANEL, reinterpret_cast<WPARAM>(target), 0);
+  }
 }

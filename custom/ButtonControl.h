@@ -7,6 +7,9 @@
 #include "core/CustomControlObject.h"
 #include "core/TextStyle.h"
 
+class CSnapshot;
+class CSystem;
+
 // Button flags.
 enum : std::uint32_t {
   kButtonHalo = 0x4,
@@ -47,6 +50,13 @@ class CCCButton : public CCustomControlObject {
   std::uint32_t GetControlType() const override { return kControlButton; }
   // The rectangle, one pixel more right and down with the offset look, else grown by the halo.
   CRect GetBoundsRect() const override;
+  // Face or image, halo and offset when lit, shading or darkening when unlit (operate mode).
+  void Draw(Graphics& g, const CRect& paint, bool designMode) override;
+  // Presses and releases by action; an LED and a button with flag 0x10 ignore the mouse.
+  void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                      CRect& redraw) override;
+  // The press is let go without a release: the button is no longer held.
+  void Deactivate() override { m_held = false; }
   std::uint32_t GetSizingMode() const override;
   // Modify Parameter follows an on/off value: the bounds when the state or the parameter's
   // inactive flag changed, else nothing.
@@ -57,6 +67,8 @@ class CCCButton : public CCustomControlObject {
   bool ClearPanelReference(const CUuid& panel) override;
   bool ClearSnapshotReference(const CUuid& snapshot) override;
   bool IsLED() const { return GetControlType() == kControlLed; }
+  // Whether a press at (x, y) lands on the button's face or on an opaque pixel of its image.
+  bool HitTest(int x, int y) const;
 
   bool m_state = false;
   CCCImage* m_pImage = nullptr;  // not owned
@@ -73,6 +85,13 @@ class CCCButton : public CCustomControlObject {
   CUuid m_panelId;     // opened by Launch Custom Panel
   CUuid m_snapshotId;  // recalled by Recall Snapshot
   std::optional<CLogFont> m_storedFont;  // the font record read last, if any
+
+  static CSnapshot* FindSnapshot(const CSystem& system, const CUuid& id);
+
+  bool m_held = false;  // pressed and the view's active control until the release
+
+ private:
+  void DrawText(Graphics& g, int dx, int dy);
 };
 
 class CCCLED : public CCCButton {

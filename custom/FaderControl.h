@@ -32,11 +32,38 @@ class CCCFader : public CCustomControlObject {
   // The fader's own fields; the range as hundred-thousandths; the image id is not applied.
   void SerializeStream(CDataStream& ds, const CRecordLookup& lookup) override;
   std::uint32_t GetControlType() const override { return kControlFader; }
-  // The rectangle and 4 pixels more on the right and at the bottom.
+  // The rectangle and 4 pixels more on the right and at the bottom; in design mode with the
+  // scale shown, its labels too.
   CRect GetBoundsRect() const override;
   // Free without a knob image; with one, along the travel only.
   std::uint32_t GetSizingMode() const override;
+  // The 10-pixel minimum; a drawn knob keeps the travel at least four times as long as wide,
+  // a knob image fixes the width across the travel.
+  CRect AdjustSizingRect(const CRect& rect, int handle) const override;
   bool ReleaseImage(CCCImageBase* image) override;
+  void Draw(Graphics& g, const CRect& paint, bool designMode) override;
+  // Drags the knob; every new value is sent to the bound device at once.
+  void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                      CRect& redraw) override;
+  void Deactivate() override { m_dragging = false; }
+  void OnMouseLeave() override { m_dragging = false; }
+  // Numeric values move the knob (clamped to the range).
+  CRect OnParameterUpdate(const CParamValue& value) override;
+
+  bool IsHorizontal() const { return (m_flags & kFaderHorizontal) != 0; }
+  // The scale needs the draw bit and a binding.
+  bool IsScaleShown() const { return (m_flags & kFaderDrawScale) && IsLinked(); }
+  bool IsScaleBefore() const { return (m_flags & kFaderScaleBefore) && (m_flags & kFaderDrawScale); }
+  bool IsScaleAfter() const { return (m_flags & kFaderScaleAfter) && (m_flags & kFaderDrawScale); }
+  // The knob's width and height on screen.
+  CSize GetKnobSize() const;
+  // The length the knob's top or left edge travels; 0 or less when it cannot move.
+  int GetTravel() const;
+  CPoint GetKnobPosition() const;
+  CRect GetKnobRect() const;
+  bool HitTestKnob(int x, int y) const;
+  // Draws the scale (or only measures it) and returns the rectangle with its labels.
+  CRect DrawScale(Graphics& g, bool draw);
 
   CCCImage* m_pKnobImage = nullptr;  // not owned
   CColour m_fillColour = CColour::FromArgb(255, 255, 0, 0);

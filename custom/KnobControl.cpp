@@ -1,7 +1,17 @@
 // The knob widget's records and image reference.
 #include "custom/KnobControl.h"
 
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "core/CPData.h"
 #include "core/DataStream.h"
+#include "core/Device.h"
+#include "custom/WidgetDrawing.h"
+#include "platform/Graphics.h"
+#include "platform/MouseMessages.h"
+#include "platform/Image.h"
 #include "core/ImageTree.h"
 #include "custom/CustomControls.h"
 #include "platform/Archive.h"
@@ -9,6 +19,12 @@
 namespace {
 constexpr std::uint32_t kKnobRecordVersion = 1;
 constexpr std::int32_t kScaleFontSize = 800;  // 8 points
+
+// The point at an angle (degrees clockwise from straight up) and radius about a centre.
+CPointF PointAt(float cx, float cy, float degrees, float radius) {
+  const float a = degrees * float(std::numbers::pi) / 180.0f;
+  return CPointF{cx + radius * std::sin(a), cy - radius * std::cos(a)};
+}
 }  // namespace
 
 CCCKnob::CCCKnob() { m_scaleStyle.size = kScaleFontSize; }
@@ -83,3 +99,177 @@ void CCCKnob::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
 }
 
 bool CCCKnob::ReleaseImage(CCCImageBase* image) { return ReleaseImageRef(m_pImage, image); }
+
+float CCCKnob::ValueToAngle(float value) const {
+  const float range = m_rangeMax - m_rangeMin;
+  if (range == 0.0f) return float(m_minAngle);
+  const float sweep = float(m_maxAngle - m_minAngle);
+  const float t = (m_flags & kKnobReversed) ? (m_rangeMax - value) / range : (value - m_rangeMin) / range;
+  return t * sweep + float(m_minAngle);
+}
+
+float CCCKnob::DragStep() const {
+  const float n = float(m_majorMarks ? m_majorMarks : 1);
+  const float m = float(m_minorMarks ? m_minorMarks : 1);
+  const float magnitude = std::max(0.1f, (m_rangeMax - m_rangeMin) / (n * m));
+  return (m_flags & kKnobReversed) ? -magnitude : magnitude;
+}
+
+CRect CCCKnob::AdjustSizingRect(const CRect& rect, int handle) const {
+  CRect r = rect;
+  const int minimum = m_pImage ? m_pImage->GetPixelWidth() : 0;
+  if (!m_pImage) {
+    r = CCustomControlObject::AdjustSizingRect(rect, handle);
+  } else {
+    const bool left = handle == 1 || handle == 5 || handle == 7;
+    const bool right = handle == 2 || handle == 6 || handle == 8;
+    const bool top = handle == 3 || handle == 5 || handle == 6;
+    const bool bottom = handle == 4 || handle == 7 || handle == 8;
+    if (left && r.Width() < minimum) r.left = r.right - minimum;
+    if (right && r.Width() < minimum) r.right = r.left + minimum;
+    if (top && r.Height() < minimum) r.top = r.bottom - minimum;
+    if (bottom && r.Height() < minimum) r.bottom = r.top + minimum;
+  }
+  const int w = r.Width(), h = r.Height();
+  switch (handle) {
+    case 1: case 2: r.bottom = r.top + w; break;
+    case 3: case 4: r.right = r.left + h; break;
+    case 5: if (w <= h) r.left = r.right - h; else r.top = r.bottom - w; break;
+    case 6: if (h < w) r.top = r.bottom - w; else r.right = r.left + h; break;
+    case 7: if (w <= h) r.left = r.right - h; else r.bottom = r.top + w; break;
+    case 8: if (h < w) r.bottom = r.top + w; else r.right = r.left + h; break;
+    default: break;
+  }
+  return r;
+}
+
+CRect CCCKnob::DrawScale(Graphics& g, bool draw) {
+  const std::int32_t kind = GetParameterValue().kind;
+  if ((kind != 1 && kind != 4) || m_majorMarks == 0) return m_rect;
+  const float majorStep = m_majorMarks > 1 ? (m_rangeMax - m_rangeMin) / float(m_majorMarks - 1) : 0.0f;
+  const float minorStep = majorStep / float(m_minorMarks + 1);
+  const int r = m_rect.Width() / 2;
+  const float cx = float(m_rect.left + r), cy = float(m_rect.top + r);
+  const CPen pen(m_scaleColour, 1.0f);
+  CRect bounds = m_rect;
+  float v = m_rangeMin;
+  for (std::uint32_t k = 0; k < m_majorMarks; ++k, v += majorStep) {
+    const float a = ValueToAngle(v);
+    if (draw) {
+      g.DrawLine(pen, PointAt(cx, cy, a, float(r + 2)), PointAt(cx, cy, a, float(r + 7)));
+      if (v <= m_rangeMax && minorStep > 0.0f)
+        for (std::uint32_t j = 0; j <= m_minorMarks + 1; ++j) {
+          const float u = v + float(j) * minorStep;
+          if (u > v + majorStep || u > m_rangeMax) break;
+          const float b = ValueToAngle(u);
+          g.DrawLine(pen, PointAt(cx, cy, b, float(r + 2)), PointAt(cx, cy, b, float(r + 4)));
+        }
+    }
+    const std::string label = FormatScaleLabel(m_flags, v, kind);
+    const CPointF anchor = PointAt(cx, cy, a, float(r + 8));
+    const CStringFormat format(a < 0.0f ? StringAlignment::Far : a == 0.0f ? StringAlignment::Center : StringAlignment::Near,
+                               StringAlignment::Center);
+    const CRectF box{anchor.x, anchor.y, 0, 0};
+    if (draw) DrawStyledText(g, label, m_scaleStyle, box, format, m_scaleColour);
+    UnionRects(bounds, bounds, MeasureStyledText(g, label, m_scaleStyle, box, format));
+  }
+  return bounds;
+}
+
+CRect CCCKnob::GetBoundsRect() const {
+  if (InDesignMode() && IsScaleShown()) {
+    CRect r = m_rect;
+    UnionRects(r, r, MeasureScale(*this));
+    return r;
+  }
+  if (m_flags & kKnobDrawLeds) return CRect{m_rect.left - 1, m_rect.top - 1, m_rect.right + 1, m_rect.bottom + 1};
+  return m_rect;
+}
+
+void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
+  (void)designMode;
+  const CParamInfo info = GetParameterInfo();
+  const bool locked = info.flag != 0;
+  g.SetClip(paint);
+  if (m_hitTest) {
+    const int w = m_rect.Width(), h = m_rect.Height();
+    const float cx = float(m_rect.left) + 0.5f * float(w), cy = float(m_rect.top) + 0.5f * float(h);
+    const SmoothingMode savedMode = g.GetSmoothingMode();
+    g.SetSmoothingMode(SmoothingMode::HighQuality);
+    const float angle = ValueToAngle(m_value);
+    const bool leds = (m_flags & kKnobDrawLeds) != 0;
+    if (!locked) {
+      if (m_pImage) {
+        if (m_pImage->HasBitmap()) {
+          const CMatrix saved = g.GetTransform();
+          g.TranslateTransform(cx, cy);
+          if (m_flags & kKnobRotateBitmap) g.RotateTransform(angle);
+          const float iw = float(m_pImage->GetPixelWidth()), ih = float(m_pImage->GetPixelHeight());
+          g.DrawImage(m_pImage->GetBitmap(), -(iw - 1.0f) / 2.0f, -(ih - 1.0f) / 2.0f);
+          g.SetTransform(saved);
+        }
+      } else {
+        CRectF body = CRectF::FromRect(m_rect);
+        if (leds) {
+          g.FillEllipse(CBrush(CColour{0xFF000000u}), body);
+          const int size = int(m_ledSize);
+          body = CRectF{float(m_rect.left + size), float(m_rect.top + size), float(w - 2 * size), float(h - 2 * size)};
+        }
+        if (!body.IsEmpty()) g.FillEllipse(CBrush::EllipseGradient(body, HighlightColour(m_knobColour), m_knobColour), body);
+      }
+      if (leds) {
+        const CPen pen(m_ledColour, 1.5f);
+        const float ro = 0.5f * float(w), ri = ro - float(m_ledSize);
+        const int last = int(angle);
+        // Lit ticks every 10 degrees from the minimum angle up to the value.
+        // One path for the whole ring: one stroke however many ticks are lit.
+        CGraphicsPath ring;
+        for (int a = m_minAngle, n = 0; a <= last && n < 360; a += 10, ++n) {
+          ring.StartFigure();
+          ring.AddLine(PointAt(cx, cy, float(a), ri), PointAt(cx, cy, float(a), ro));
+        }
+        if (!ring.IsEmpty()) g.DrawPath(pen, ring);
+      }
+    }
+    if (IsScaleShown()) DrawScale(g, true);
+    const bool notch = (m_flags & kKnobDrawNotch) || !m_pImage || !(m_flags & kKnobRotateBitmap);
+    if (!locked && notch) {
+      const CPointF c = PointAt(cx, cy, angle, float(m_notchRadius));
+      g.FillEllipse(CBrush(m_notchColour), CRectF{c.x - 2.0f, c.y - 2.0f, 4.0f, 4.0f});
+    }
+    g.SetSmoothingMode(savedMode);
+  }
+  g.ResetClip();
+  m_lastInactive = info.flag;
+}
+
+void CCCKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                               CRect& invalid) {
+  (void)flags;
+  (void)designMode;
+  const int x = point.x, y = point.y;
+  (void)invalid;
+  const bool locked = GetParameterInfo().flag != 0;
+  if (message == WM_LBUTTONDOWN) {
+    const bool inside = x >= m_rect.left && x <= m_rect.right && y >= m_rect.top && y <= m_rect.bottom;
+    if (inside && !locked) {
+      m_dragging = true;
+      if (m_pView) m_pView->SetActiveControl(this);
+      m_lastPoint = CPoint{x, y};
+    } else if (m_pView) {
+      m_pView->SetActiveControl(nullptr);
+    }
+  } else if (message == WM_LBUTTONUP) {
+    m_dragging = false;
+  } else if (message == WM_MOUSEMOVE && m_dragging && !locked) {
+    const float value = ClampToRange(float(m_lastPoint.y - y) * DragStep() + m_value, m_rangeMin, m_rangeMax);
+    if (value != m_value && IsLinked())
+      m_pDevice->ApplyControlChange(CParamValue(std::int32_t(m_parameterId), value, GetParameterValue().kind));
+    m_lastPoint = CPoint{x, y};
+  }
+}
+
+CRect CCCKnob::OnParameterUpdate(const CParamValue& value) {
+  const bool inactiveChanged = GetParameterInfo().flag != m_lastInactive;
+  return TakeRangeValue(value, m_rangeMin, m_rangeMax, inactiveChanged, m_value) ? GetBoundsRect() : CRect{};
+}

@@ -33,7 +33,26 @@ class CCCKnob : public CCustomControlObject {
   void SerializeStream(CDataStream& ds, const CRecordLookup& lookup) override;
   std::uint32_t GetControlType() const override { return kControlKnob; }
   std::uint32_t GetSizingMode() const override { return 3; }
+  // At least 10 pixels (an image's width with one), then square.
+  CRect AdjustSizingRect(const CRect& rect, int handle) const override;
   bool ReleaseImage(CCCImageBase* image) override;
+  // The control rectangle; in design mode with the scale shown, its labels too; else with
+  // the LED ring one pixel more on every side.
+  CRect GetBoundsRect() const override;
+  void Draw(Graphics& g, const CRect& paint, bool designMode) override;
+  // Upward drags turn the knob by steps; the value is sent and comes back as an update.
+  void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                      CRect& redraw) override;
+  void Deactivate() override { m_dragging = false; }
+  void OnMouseLeave() override { m_dragging = false; }
+  CRect OnParameterUpdate(const CParamValue& value) override;
+
+  bool IsScaleShown() const { return (m_flags & kKnobDrawScale) && IsLinked(); }
+  // Degrees clockwise from straight up for a value.
+  float ValueToAngle(float value) const;
+  // The value one pixel of upward drag adds (negative when reversed).
+  float DragStep() const;
+  CRect DrawScale(Graphics& g, bool draw);
 
   std::uint32_t m_flags = kKnobDefaultFlags;
   CCCImage* m_pImage = nullptr;  // not owned

@@ -1,7 +1,15 @@
 // The text widget's records and bounds.
 #include "custom/TextControl.h"
 
+#include <cstdio>
+
 #include "core/DataStream.h"
+#include "core/Device.h"
+#include "core/RoundedBox.h"
+#include "core/ValueCodes.h"
+#include "custom/WidgetDrawing.h"
+#include "platform/Graphics.h"
+#include "platform/MouseMessages.h"
 #include "platform/Archive.h"
 
 namespace {
@@ -76,4 +84,190 @@ CRect CCCTextControl::GetBoundsRect() const {
     r.bottom += kTextHaloMargin;
   }
   return r;
+}
+
+namespace {
+std::string Printf(const char* format, double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+std::string PrintfInt(const char* format, int value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+std::string PrintfInts(const char* format, int a, int b) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, a, b);
+  return buffer;
+}
+}  // namespace
+
+std::uint32_t CCCTextControl::GetDelayUnit() const {
+  if (m_flags & kTextDelayMs) return kTextDelayMs;
+  if (m_flags & kTextDelayMetres) return kTextDelayMetres;
+  if (m_flags & kTextDelayFeet) return kTextDelayFeet;
+  return 0;
+}
+
+void CCCTextControl::SetDelayUnit(std::uint32_t unit) {
+  m_flags = (m_flags & ~(kTextDelayMs | kTextDelayMetres | kTextDelayFeet)) | unit;
+}
+
+std::string CCCTextControl::FormatValue(const CParamValue& v) const {
+  const float x = v.value;
+  const bool units = (m_flags & kTextAppendUnits) != 0;
+  switch (v.kind) {
+    case kParamKindText:
+      return v.text;
+    case 1: {
+      const CParamInfo info = GetParameterInfo();
+      if ((info.extra2 & 0x2) && x <= info.minimum) return "Mute";
+      std::string t;
+      switch (m_flags & 0xF00) {
+        case 0x100: t = Printf("%.1f", x); break;
+        case 0x200: t = PrintfInt("%.2d", int(x)); break;
+        case 0x400: t = PrintfInt("%.1d", int(x)); break;
+        default: break;
+      }
+      return units ? t + " dB" : t;
+    }
+    case 2: {
+      const int index = FreqToIndex(x);
+      if (index == kFreqIndexBelow10Hz) return "<10Hz";
+      if (index == kFreqIndexAbove32kHz) return ">32kHz";
+      std::string t;
+      if (x >= 1000.0f) {
+        const int k = int(x / 1000.0f);
+        const float r = x - float(k) * 1000.0f;
+        t = k < 10 ? PrintfInts("%dk %.2d", k, int(r * 100.0f / 1000.0f))
+                   : PrintfInts("%dk %.1d", k, int(r * 10.0f / 1000.0f));
+      } else {
+        t = Printf(x <= 100.0f ? "%.1f" : "%3.f", x);
+      }
+      return units ? t + " Hz" : t;
+    }
+    case 3:
+      return Printf(double(x) > 13.6 ? "%.0f" : double(x) > 1.27 ? "%.1f" : "%.2f", x);
+    case 4: {
+      float y = x;
+      const char* unit = "ms";
+      switch (GetDelayUnit()) {
+        case kTextDelayMs: break;
+        case kTextDelayMetres: y = x * 0.3433719f; unit = "m"; break;
+        case kTextDelayFeet: y = x * 1.1265483f; unit = "ft"; break;
+        default: return std::string();
+      }
+      const char* format = double(y) < 9.99 ? "%.4f" : double(y) < 99.99 ? "%.3f" : "%.2f";
+      return Printf(format, y) + unit;
+    }
+    case 9:
+      return PrintfInt("%d", int(x)) + "\u02DA";
+    default:
+      return std::string();
+  }
+}
+
+CRect CCCTextControl::OnParameterUpdate(const CParamValue& value) {
+  const CParamValue empty;
+  if (value.id == empty.id && value.kind == empty.kind && value.text.empty() && value.value == 0.0f &&
+      value.integer == 0 && value.flag == 0 && value.extra == 0)
+    return CRect{};
+  const std::string text = FormatValue(value);
+  if (text == m_caption && GetParameterInfo().flag == m_lastInactive) return CRect{};
+  m_caption = text;
+  return GetBoundsRect();
+}
+
+void CCCTextControl::Draw(Graphics& g, const CRect& paint, bool designMode) {
+  (void)designMode;
+  g.SetClip(paint);
+  const CParamInfo info = GetParameterInfo();
+  if (!m_caption.empty() && m_hitTest) {
+    const SmoothingMode savedMode = g.GetSmoothingMode();
+    const TextRenderingHint savedHint = g.GetTextRenderingHint();
+    g.SetSmoothingMode(SmoothingMode::HighQuality);
+    g.SetTextRenderingHint(TextRenderingHint::ClearTypeGridFit);
+    const CStringFormat format = AlignedFormat(m_flags, kTextAlignLeft);
+    int x = m_rect.left, y = m_rect.top, w = m_rect.Width(), h = m_rect.Height();
+    if (m_pressed) {
+      const std::uint32_t rgb = m_haloColour.argb & 0xFFFFFFu;
+      DrawRoundedBox(g, CColour{0xFF000000u | rgb}, 1, 4, x - 1, y - 1, w + 2, h + 2);
+      DrawRoundedBox(g, CColour{(155u << 24) | rgb}, 1, 5, x - 2, y - 2, w + 4, h + 4);
+      DrawRoundedBox(g, CColour{(55u << 24) | rgb}, 1, 6, x - 3, y - 3, w + 6, h + 6);
+    }
+    if (m_flags & kTextOutline) {
+      const CColour colour = info.flag ? CColour{(100u << 24) | (m_outlineColour.argb & 0xFFFFFFu)} : m_outlineColour;
+      DrawRoundedBox(g, colour, int(m_outlineWidth), int(m_cornerRadius), x, y, w, h);
+      x += 1;
+      y += 1;
+      w -= 2;
+      h -= 2;
+    }
+    if (!info.flag) {
+      const CRectF layout{float(x), float(y), float(w), float(h)};
+      if (info.kind == 1 && (info.extra2 & 0x2) && GetParameterValue().value <= info.minimum) {
+        CStringFormat centred = format;
+        centred.alignment = StringAlignment::Center;
+        DrawStyledText(g, m_caption, m_textStyle, layout, centred, CColour{0xFFFF0000u});
+      } else {
+        DrawStyledText(g, m_caption, m_textStyle, layout, format, m_textColour);
+      }
+    }
+    g.SetSmoothingMode(savedMode);
+    g.SetTextRenderingHint(savedHint);
+  }
+  m_lastInactive = info.flag;
+  g.ResetClip();
+}
+
+void CCCTextControl::Deactivate() {
+  m_dragging = false;
+  if (m_pressed) {
+    m_pressed = false;
+    if (m_pView) m_pView->RedrawControl(this);
+  }
+}
+
+void CCCTextControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                               CRect& invalid) {
+  (void)flags;
+  const int x = point.x, y = point.y;
+  (void)invalid;
+  const CParamInfo info = GetParameterInfo();
+  if (message == WM_LBUTTONDOWN) {
+    const bool accepted = !(m_flags & kTextReadOnly) && (m_flags & kTextDragEnabled) && Contains(x, y) && !info.flag;
+    if (accepted) {
+      m_dragging = true;
+      if (m_pView) m_pView->SetActiveControl(this);
+      m_lastPoint = CPoint{x, y};
+    } else if (m_pView) {
+      m_pView->SetActiveControl(nullptr);
+    }
+    if (m_flags & kTextHalo) {
+      m_pressed = accepted;
+      if (m_pView) m_pView->RedrawControl(this);
+    }
+  } else if (message == WM_LBUTTONUP) {
+    m_dragging = false;
+  } else if (message == WM_MOUSEMOVE && m_dragging) {
+    const int d = m_lastPoint.y - y;
+    const float x0 = GetParameterValue().value;
+    bool send = true;
+    float value = x0;
+    switch (info.kind) {
+      case 1: value = x0 + float(d); break;
+      case 2: value = IndexToFreq(FreqToIndex(x0) + d); break;
+      case 3: value = IndexToQ(QToIndex(x0) + d); break;
+      case 4: value = std::max(0.0f, float(m_delayDragStep) * float(d) * 0.0001f + x0); break;
+      case 9: value = std::max(0.0f, x0 + 2.0f * float(d)); break;
+      default: send = false; break;
+    }
+    if (send && m_pDevice) m_pDevice->ApplyControlChange(CParamValue(std::int32_t(m_parameterId), value, info.kind));
+    m_lastPoint = CPoint{x, y};
+  } else if (message == WM_LBUTTONDBLCLK) {
+    if (((!designMode && !(m_flags & kTextReadOnly)) || designMode) && Contains(x, y) && m_hitTest && !info.flag && !m_editor.IsOpen())
+      m_editor.Open(m_pView, this);
+  }
 }

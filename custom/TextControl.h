@@ -5,6 +5,7 @@
 
 #include "core/CustomControlObject.h"
 #include "core/TextStyle.h"
+#include "custom/TextEdit.h"
 
 // Text widget flags.
 enum : std::uint32_t {
@@ -44,6 +45,22 @@ class CCCTextControl : public CCustomControlObject {
   // The rectangle, grown by 3 pixels with the halo.
   CRect GetBoundsRect() const override;
   std::uint32_t GetSizingMode() const override { return 3; }
+  // The caption (or a muted gain's in red), with the halo while pressed and the outline.
+  void Draw(Graphics& g, const CRect& paint, bool designMode) override;
+  // Presses start value drags by the parameter's kind; a double click opens the editor.
+  void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
+                      CRect& redraw) override;
+  // Ends a drag and takes the pressed look away.
+  void Deactivate() override;
+  void OnMouseLeave() override { m_dragging = false; }
+  // A reported value becomes the caption; the bounds when the text or the inactive flag changed.
+  CRect OnParameterUpdate(const CParamValue& value) override;
+  // The text shown for a value by its kind and the widget's number format and units.
+  std::string FormatValue(const CParamValue& value) const;
+  const std::string& GetText() const { return m_caption; }
+  // 0x2000 (ms), 0x4000 (m), 0x8000 (ft) or 0.
+  std::uint32_t GetDelayUnit() const;
+  void SetDelayUnit(std::uint32_t unit);
   // The shared rows, then "Text Appearance" (TextControlProperties.cpp).
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   // The shared rows first; corner radius and outline width are refused beyond half the
@@ -62,5 +79,11 @@ class CCCTextControl : public CCustomControlObject {
   bool m_dragging = false;
   CPoint m_lastPoint;
   bool m_pressed = false;
+  CCCTextEdit m_editor;  // the in-place editor; its box exists only while editing
   std::optional<CLogFont> m_storedFont;  // the font record read last, if any
+
+ private:
+  bool Contains(int x, int y) const {
+    return x >= m_rect.left && x <= m_rect.right && y >= m_rect.top && y <= m_rect.bottom;
+  }
 };

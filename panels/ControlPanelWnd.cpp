@@ -32,7 +32,7 @@
 #include "platform/Clock.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
-#include "platform/MouseMessages.h"
+#include "platform/QtMouseFlags.h"
 
 namespace {
 

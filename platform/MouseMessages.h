@@ -2,7 +2,6 @@
 // the panel windows hand them to their widgets.
 #pragma once
 
-#include <QtCore/qnamespace.h>
 #include <cstdint>
 
 inline constexpr std::uint32_t WM_MOUSEMOVE = 0x0200;
@@ -32,13 +31,3 @@ inline constexpr int VK_LEFT = 0x25;
 inline constexpr int VK_UP = 0x26;
 inline constexpr int VK_RIGHT = 0x27;
 inline constexpr int VK_DOWN = 0x28;
-
-// The flag bits of a mouse message from a Qt event's buttons and modifiers.
-inline std::uint32_t MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
-  std::uint32_t flags = 0;
-  if (buttons & Qt::LeftButton) flags |= MK_LBUTTON;
-  if (buttons & Qt::RightButton) flags |= MK_RBUTTON;
-  if (modifiers & Qt::ShiftModifier) flags |= MK_SHIFT;
-  if (modifiers & Qt::ControlModifier) flags |= MK_CONTROL;
-  return flags;
-}

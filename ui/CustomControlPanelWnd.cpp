@@ -24,7 +24,7 @@
 #include "custom/TextControl.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
-#include "platform/MouseMessages.h"
+#include "platform/QtMouseFlags.h"
 
 namespace {
 

@@ -575,5 +575,6 @@ void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {
   } exit{*this, id};
   if (ApplyChannelSettingChange(*this, value)) return;
   if (ApplyEqDynamicsChange(*this, value)) return;
+  if (ApplyPresetActionChange(*this, value)) return;
   ApplySectionActionChange(*this, value);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/ParamRecords.h"
@@ -47,4 +48,8 @@ void QueuePlainWrite(CNerexSeriesDevice& device, std::uint32_t command, const st
 // They run inside ApplyControlChange's guard and exit.
 bool ApplyChannelSettingChange(CNerexSeriesDevice& device, const CParamValue& value);
 bool ApplyEqDynamicsChange(CNerexSeriesDevice& device, const CParamValue& value);
+// The preset, preset-file and timed-preset actions (ids 420-427, 436-438, 495, 497-500).
+bool ApplyPresetActionChange(CNerexSeriesDevice& device, const CParamValue& value);
+// A preset name as the unit keeps it: 7-bit characters (others become '?'), at most 16.
+std::string PresetNameBytes(const std::string& utf8);
 bool ApplySectionActionChange(CNerexSeriesDevice& device, const CParamValue& value);

@@ -4,6 +4,24 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+struct TimedPresetEntry;
+
+// The preset manager dialog as the device's preset actions (ids 497 to 500) read it: the
+// selected row (-1 when none; memories first, then the crossover presets) and the section
+// boxes (bit 0 Inputs, bit 1 Outputs and crossovers, bit 2 Graphic EQ, bit 3 Dynamic EQ).
+class INerexPresetDialog {
+ public:
+  virtual ~INerexPresetDialog() = default;
+  virtual int GetSelectedRow() const = 0;
+  // The store boxes that are ticked and enabled.
+  virtual std::uint32_t GetStoreMask() const = 0;
+  // The recall boxes that are ticked.
+  virtual std::uint32_t GetRecallMask() const = 0;
+  // The row's name as the dialog's list holds it after a rename (UTF-8).
+  virtual std::string GetRowName(int row) const = 0;
+};
 
 class INerexSeriesPanel {
  public:
@@ -44,4 +62,20 @@ class INerexSeriesPanel {
   virtual void RefreshGeqSection(bool redraw) { (void)redraw; }
   // The routing buttons light from the routing masks.
   virtual void UpdateBitMaskButtons(bool redraw) { (void)redraw; }
+
+  // What the preset actions ask of the panel. A panel without them cancels every question.
+  // The selected row of the panel's preset list, 0-based; -1 when none.
+  virtual int GetPresetSelection() const { return -1; }
+  // Asks for a preset name (at most 16 characters) under caption; false when cancelled.
+  virtual bool AskPresetName(const std::string& caption, std::string& name) { (void)caption, (void)name; return false; }
+  // Asks for a preset file to save to (save) or load from; false when cancelled.
+  virtual bool AskPresetFile(bool save, std::string& path) { (void)save, (void)path; return false; }
+  // Shows why a preset file could not be saved or loaded.
+  virtual void ShowPresetFileError(const std::string& message) { (void)message; }
+  // Edits the ten timed presets in place; false when cancelled (then they are unchanged).
+  virtual bool EditTimedPresets(TimedPresetEntry* entries, int count) { (void)entries, (void)count; return false; }
+  // Opens the preset manager dialog (modal).
+  virtual void OpenPresetManager() {}
+  // The text of the panel's preset display.
+  virtual void SetLcdText(const std::string& text) { (void)text; }
 };

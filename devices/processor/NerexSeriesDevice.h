@@ -279,6 +279,9 @@ class CNerexSeriesDevice : public CDevice {
   std::uint32_t GetGainNudge() const { return m_gainNudge; }
   void SetGainNudge(std::uint32_t nudge) { m_gainNudge = nudge; }
 
+  // Posts a status event (kNerexStatus...) to the main frame for this device.
+  void PostStatusEvent(int code);
+
   // The open panel when it is a processor panel, else null.
   INerexSeriesPanel* GetNerexPanel() const;
 

@@ -1,6 +1,8 @@
 // Read-back of typed text in a grid row's value type, and the row's new-value test.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "core/DeviceProperty.h"
 
 namespace {
@@ -48,7 +50,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReadBackCase{T::Bool, " True", 0, 0, false}, ReadBackCase{T::Bool, "False", 0, 0, false},
         // UI1: the first character's code, low 8 bits.
         ReadBackCase{T::UI1, "A", 65, 0, false}, ReadBackCase{T::UI1, "", 0, 0, false},
-        ReadBackCase{T::UI1, "\xC4\x80", 0, 0, false}, ReadBackCase{T::Other, "12", 0, 0, false}));
+        ReadBackCase{T::UI1, "\xC4\x80", 0, 0, false}, ReadBackCase{T::Other, "12", 0, 0, false}),
+    // Numbered: the cases hold pointers, which would make printed names differ from run to run.
+    [](const ::testing::TestParamInfo<ReadBackCase>& info) { return std::to_string(info.index); });
 
 TEST(ReadBackText, TextIsKeptExactlyAsTyped) {
   EXPECT_EQ(ReadPropertyText(T::Text, "  Stage Left ").text, "  Stage Left ");

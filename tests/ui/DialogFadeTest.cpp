@@ -47,7 +47,8 @@ TEST_P(DialogFadeTest, FadeInStepsToTheTargetThenStopsAndFadeOutEndsOnItsTick) {
 INSTANTIATE_TEST_SUITE_P(
     Targets, DialogFadeTest,
     ::testing::Values(FadeCase{0.9f, {17, 35, 53, 71, 89, 107, 124, 142, 160, 178, 196, 214, 232}, 13, 17},
-                      FadeCase{1.0f, {17, 35, 53, 71, 89, 107, 124, 142, 160, 178, 196, 214, 232, 249, 255}, 15, 5}));
+                      FadeCase{1.0f, {17, 35, 53, 71, 89, 107, 124, 142, 160, 178, 196, 214, 232, 249, 255}, 15, 5}),
+    [](const ::testing::TestParamInfo<FadeCase>& info) { return info.index == 0 ? "To90" : "ToFull"; });
 
 TEST(DialogFade, FadeOutDuringTheFadeInStartsFromTheOpacityReached) {
   CDialogFade fade;

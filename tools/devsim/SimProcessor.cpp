@@ -378,6 +378,20 @@ void CSimProcessorUnit::ApplyWrite(const SimBytes& f, std::uint8_t command) {
     if (command == 43) DecodeDeqBlock(2, data, n, m_model, *memory);
     // The last block of a stored memory carries its section flags.
     if (raw[0] != 0 && !(raw[1] & 0x80)) memory->sectionFlags = raw[1] & kSectionAll;
+  } else if (command == 27) {
+    // Recall: the sections of the mask that the memory holds become the current settings;
+    // a stored memory (not a crossover preset) becomes the current preset.
+    const auto raw = Unpack(f, 3);
+    const std::uint32_t number = raw[0] | std::uint32_t(raw[1]) << 8;
+    const CNerexSeriesMemory* memory = number == 0 ? nullptr : Memory(number, true);
+    if (!memory || !memory->HoldsAnySection()) return;
+    const std::uint32_t sections = raw[2] & memory->sectionFlags;
+    if (sections & kSectionInputs) m_current.inputs.CopyFrom(memory->inputs);
+    if (sections & kSectionOutputs) m_current.outputs.CopyFrom(memory->outputs);
+    if (sections & kSectionGeq) m_current.geq.CopyFrom(memory->geq);
+    if (sections & kSectionDeq) m_current.CopyDeqBlockFrom(*memory);
+    m_current.name = memory->name;
+    if (number < kXoverFirstNumber) m_general[7] = std::uint8_t(number);
   } else if (command == 28) {
     const auto raw = Unpack(f, 17);
     if (CNerexSeriesMemory* memory = Memory(raw[0], false); memory && raw[0] != 0)

@@ -2,7 +2,8 @@
 // identification request, every read of the family (settings blocks of its current settings,
 // preset memories and crossover presets, memory names and section flags, names, meters and
 // meter pages, security block, timed presets, general settings) from a settings image of its
-// own, acknowledges every write and applies the ones it knows (a write for one channel reaches
+// own, acknowledges every write and applies the ones it knows (it stores, recalls, renames and
+// clears its memories and keeps the timed presets) (a write for one channel reaches
 // every channel linked with it in the unit's own link masks). Faults of content can be given
 // per command. Thread-safe: tests read and change the unit while the bus runs.
 #pragma once

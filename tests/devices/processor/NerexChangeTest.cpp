@@ -38,16 +38,6 @@ Bytes WriteFrame(int model, std::uint8_t deviceId, std::uint8_t command, const B
   return f;
 }
 
-class CAnswer : public IConfirmPrompt {
- public:
-  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) override {
-    ++asked;
-    return ok;
-  }
-  bool ok = true;
-  int asked = 0;
-};
-
 class NerexChangeTest : public ProcessorDeviceTest {
  protected:
   // The system lets go of the question box before it goes.
@@ -67,12 +57,6 @@ class NerexChangeTest : public ProcessorDeviceTest {
     return d;
   }
   void Change(const CParamValue& v) { m_device->ApplyControlChange(v); }
-  std::vector<Bytes> Queued() const {
-    std::vector<Bytes> out;
-    CControlMessage m;
-    for (std::size_t i = 0; m_device->PeekQueuedMessage(i, m); ++i) out.push_back(FrameBytes(m));
-    return out;
-  }
   std::vector<std::uint32_t> Commands() const {
     std::vector<std::uint32_t> out;
     CControlMessage m;

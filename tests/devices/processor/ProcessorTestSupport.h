@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Confirm.h"
 #include "core/ControlMessage.h"
 #include "core/ControlPanel.h"
 #include "core/SerialComms.h"
@@ -41,6 +42,17 @@ inline Bytes MakePackedReply(std::uint8_t command, const Bytes& raw) {
   if (!raw.empty()) Pack7Bit(raw.data(), int(raw.size()), packed.data());
   return MakeReply(command, packed);
 }
+
+// Answers every confirmation question with ok and counts the questions.
+class CAnswer : public IConfirmPrompt {
+ public:
+  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) override {
+    ++asked;
+    return ok;
+  }
+  bool ok = true;
+  int asked = 0;
+};
 
 // A processor panel that records what the device asks of it.
 class CRecordingNerexPanel : public CControlPanel, public INerexSeriesPanel {
@@ -106,6 +118,14 @@ class ProcessorDeviceTest : public ::testing::Test {
   // Raises the connection level to connected with answered writes.
   void Connect() {
     for (int i = 0; i < 3; ++i) m_device->UpdateCommsState(true);
+  }
+
+  // The frames waiting in the device's queue, in order.
+  std::vector<Bytes> Queued() const {
+    std::vector<Bytes> out;
+    CControlMessage m;
+    for (std::size_t i = 0; m_device->PeekQueuedMessage(i, m); ++i) out.push_back(FrameBytes(m));
+    return out;
   }
 
   std::size_t Posted(std::uint32_t message, LPARAM lParam) const {

@@ -1,0 +1,146 @@
+// The text widget's in-place editor.
+#include "custom/TextEdit.h"
+
+#include <cctype>
+#include <cmath>
+
+#include "core/CustomControlObject.h"
+#include "core/Device.h"
+#include "core/ValueCodes.h"
+#include "custom/TextControl.h"
+
+namespace {
+// Distances sound travels in one millisecond.
+constexpr double kMetresPerMs = 0.34337189;
+constexpr double kFeetPerMs = 1.126548232;
+
+bool LastTwoAre(const std::string& s, char a, char b) {
+  const std::size_t n = s.size();
+  return std::tolower(static_cast<unsigned char>(s[n - 2])) == a &&
+         std::tolower(static_cast<unsigned char>(s[n - 1])) == b;
+}
+
+float ParseDelay(const std::string& text, std::uint32_t delayUnit) {
+  double n = std::fabs(double(ParseParameterValue(CParamValue(0, 0.0f, 1), text)));
+  if (text.size() > 2) {
+    const char last = text.back();
+    if (LastTwoAre(text, 'm', 's')) return SnapDelayTime(float(n));
+    if (LastTwoAre(text, 'm', 'm')) return SnapDelayTime(float(n / 343.37189));
+    if (LastTwoAre(text, 'c', 'm')) return SnapDelayTime(float(n / 34.337189));
+    if (last == 'm' || last == 'M') return SnapDelayTime(float(n / kMetresPerMs));
+    if (LastTwoAre(text, 'f', 't')) return SnapDelayTime(float(n / kFeetPerMs));
+  }
+  switch (delayUnit) {
+    case kTextDelayMs: return SnapDelayTime(float(n));
+    case kTextDelayMetres: return SnapDelayTime(float(n / kMetresPerMs));
+    case kTextDelayFeet: return SnapDelayTime(float(n / kFeetPerMs));
+    default: return float(n);
+  }
+}
+}  // namespace
+
+std::optional<float> ParseEditedValue(std::int32_t kind, const std::string& text, std::uint32_t delayUnit) {
+  switch (kind) {
+    case 1:
+    case 2:
+    case 3:
+    case 9:
+      return ParseParameterValue(CParamValue(0, 0.0f, kind), text);
+    case 4:
+      return ParseDelay(text, delayUnit);
+    default:
+      return std::nullopt;
+  }
+}
+
+bool IsEditCharAllowed(std::int32_t kind, char32_t ch) {
+  if (ch == 8 || ch == 13 || ch == 27 || (ch >= U'0' && ch <= U'9')) return true;
+  const char32_t lower = (ch >= U'A' && ch <= U'Z') ? ch + 32 : ch;
+  switch (kind) {
+    case 2: return ch == U'.' || lower == U'k' || lower == U'h' || lower == U'z';
+    case 1: return ch == U'.' || ch == U'-' || lower == U'd' || lower == U'b';
+    case 4:
+      return ch == U'.' || ch == U'-' || lower == U'm' || lower == U's' || lower == U'f' || lower == U't';
+    case 3: return ch == U'.' || ch == U'-';
+    case 7:
+    case 9: return false;
+    default: return true;
+  }
+}
+
+CCCTextEdit::~CCCTextEdit() {
+  if (!m_open) return;
+  m_commit = false;
+  Close();
+}
+
+int CCCTextEdit::Alignment(std::uint32_t flags) {
+  if (flags & kTextAlignRight) return 2;
+  if (flags & kTextAlignLeft) return 0;
+  return 1;
+}
+
+bool CCCTextEdit::Open(CCustomControlPanel* view, CCCTextControl* widget) {
+  if (m_open || !view || !widget) return false;
+  m_pView = view;
+  m_pWidget = widget;
+  // Every edit starts committable: an edit thrown away with Escape does not make the next
+  // one, ended by a click elsewhere, lose its text.
+  m_commit = true;
+  CTextEditorHost* host = dynamic_cast<CTextEditorHost*>(view);
+  if (!host) return false;
+  const CRect r = widget->m_rect;
+  m_open = host->OpenTextEditor(this, CRect{r.left - 1, r.top - 1, r.right + 1, r.bottom + 1}, widget->GetText(),
+                                Alignment(widget->m_flags));
+  return m_open;
+}
+
+bool CCCTextEdit::OnChar(char32_t ch) const {
+  if (!m_pWidget) return true;
+  return IsEditCharAllowed(m_pWidget->GetParameterValue().kind, ch);
+}
+
+void CCCTextEdit::OnKeyDown(int key) {
+  if (!m_open) return;
+  if (key == 13) {
+    m_commit = true;
+    Close();
+  } else if (key == 27) {
+    m_commit = false;
+    Close();
+  }
+}
+
+void CCCTextEdit::OnKillFocus(const std::string& text) {
+  if (!m_open) return;
+  m_open = false;
+  if (m_commit) Commit(text);
+}
+
+void CCCTextEdit::Detach() {
+  m_open = false;
+  m_pView = nullptr;
+}
+
+void CCCTextEdit::Close() {
+  // The view destroys its box, which reports the loss of focus (OnKillFocus) on its way.
+  if (auto* host = dynamic_cast<CTextEditorHost*>(m_pView)) host->CloseTextEditor(this);
+  m_open = false;
+}
+
+void CCCTextEdit::Commit(const std::string& text) {
+  if (!m_pWidget) return;
+  m_pWidget->m_caption = text;
+  if (m_pView) m_pView->RedrawControl(m_pWidget);
+  const CParamValue current = m_pWidget->GetParameterValue();
+  const std::int32_t id = std::int32_t(m_pWidget->m_parameterId);
+  CParamValue value;
+  if (current.kind == kParamKindText) {
+    value = MakeTextParamValue(id, text);
+  } else if (const auto number = ParseEditedValue(current.kind, text, m_pWidget->GetDelayUnit())) {
+    value = CParamValue(id, *number, current.kind);
+  } else {
+    return;
+  }
+  if (m_pWidget->m_pDevice) m_pWidget->m_pDevice->ApplyControlChange(value);
+}

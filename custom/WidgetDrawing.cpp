@@ -1,0 +1,72 @@
+// Drawing and value helpers the widget kinds share.
+#include "custom/WidgetDrawing.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/TextStyle.h"
+
+CColour HighlightColour(CColour colour) {
+  auto raise = [](std::uint32_t c) { return std::uint8_t(c >= 185 ? 255 : c + 70); };
+  return CColour::FromArgb(255, raise((colour.argb >> 16) & 0xFF), raise((colour.argb >> 8) & 0xFF),
+                           raise(colour.argb & 0xFF));
+}
+
+bool IsFollowedValueKind(std::int32_t kind) {
+  return (kind >= 1 && kind <= 4) || kind == 9 || kind == 10 || kind == 11;
+}
+
+std::string FormatScaleLabel(std::uint32_t flags, float value, std::int32_t kind) {
+  const char* format = nullptr;
+  if (flags & 0x100) format = "%.0f";
+  else if (flags & 0x200) format = "%.1f";
+  else if (flags & 0x400) format = "%.2f";
+  else if (flags & 0x800) format = "%.3f";
+  std::string text;
+  if (format) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, double(value));
+    text = buffer;
+  }
+  if (kind == 1) text += "dB";
+  else if (kind == 4) text += "ms";
+  return text;
+}
+
+float ClampToRange(float value, float minimum, float maximum) {
+  if (value > maximum) value = maximum;
+  if (value < minimum) value = minimum;
+  return value;
+}
+
+void DrawStyledText(Graphics& g, const std::string& text, CTextStyle& style, const CRectF& layout,
+                    const CStringFormat& format, CColour colour) {
+  const CFont* font = style.GetFont();
+  g.DrawString(text, font ? *font : CFont{}, layout, format, CBrush(colour));
+}
+
+CRect MeasureStyledText(Graphics& g, const std::string& text, CTextStyle& style, const CRectF& layout,
+                        const CStringFormat& format) {
+  const CFont* font = style.GetFont();
+  const CRectF box = g.MeasureString(text, font ? *font : CFont{}, layout, format);
+  return CRect{int(box.x), int(box.y), int(box.Right()), int(box.Bottom())};
+}
+
+CStringFormat AlignedFormat(std::uint32_t flags, std::uint32_t first) {
+  CStringFormat format;
+  if (flags & first) format.alignment = StringAlignment::Near;
+  else if (flags & (first << 1)) format.alignment = StringAlignment::Center;
+  else if (flags & (first << 2)) format.alignment = StringAlignment::Far;
+  if (flags & (first << 3)) format.lineAlignment = StringAlignment::Near;
+  else if (flags & (first << 4)) format.lineAlignment = StringAlignment::Center;
+  else if (flags & (first << 5)) format.lineAlignment = StringAlignment::Far;
+  return format;
+}
+
+bool TakeRangeValue(const CParamValue& value, float minimum, float maximum, bool inactiveChanged, float& stored) {
+  if (!IsFollowedValueKind(value.kind)) return false;
+  const float clamped = ClampToRange(value.value, minimum, maximum);
+  if (clamped == stored && !inactiveChanged) return false;
+  stored = clamped;
+  return true;
+}

@@ -1,0 +1,382 @@
+// The preset actions of a processor: their confirmations, model changes and exact frames,
+// online and offline, and store and recall against the simulated unit.
+#include "tests/devices/processor/ProcessorTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <array>
+
+#include "devices/processor/NerexChange.h"
+#include "devices/processor/NerexParamIds.h"
+#include "platform/Sync.h"
+#include "tests/support/ProcessorBus.h"
+#include "tests/support/RecordingUi.h"
+
+namespace {
+
+// A Fennick panel with a preset list and the questions the actions ask.
+class CPresetPanel : public CRecordingNerexPanel {
+ public:
+  int GetPresetSelection() const override { return selection; }
+  bool AskPresetName(const std::string& caption, std::string& name) override {
+    calls.push_back("AskPresetName " + caption + " " + name);
+    if (!nameOk) return false;
+    name = enteredName;
+    return true;
+  }
+  bool AskPresetFile(bool, std::string& path) override {
+    path = filePath;
+    return !filePath.empty();
+  }
+  void ShowPresetFileError(const std::string& message) override { calls.push_back("Error " + message); }
+  bool EditTimedPresets(TimedPresetEntry* entries, int count) override {
+    calls.push_back("EditTimedPresets");
+    if (!timedOk) return false;
+    std::copy(timed.begin(), timed.end(), entries);
+    return count == kNerexTimedPresets;
+  }
+  void OpenPresetManager() override { calls.push_back("OpenPresetManager"); }
+  void SetLcdText(const std::string& text) override { lcd = text; }
+
+  int selection = 0;
+  bool nameOk = true;
+  std::string enteredName = "Stage";
+  std::string filePath;
+  bool timedOk = true;
+  std::array<TimedPresetEntry, kNerexTimedPresets> timed{};
+  std::string lcd;
+};
+
+class CPresetDialog : public INerexPresetDialog {
+ public:
+  int GetSelectedRow() const override { return row; }
+  std::uint32_t GetStoreMask() const override { return store; }
+  std::uint32_t GetRecallMask() const override { return recall; }
+  std::string GetRowName(int) const override { return name; }
+  int row = 0;
+  std::uint32_t store = 0;
+  std::uint32_t recall = kSectionAll;
+  std::string name;
+};
+
+Bytes Raw(const Bytes& frame, int n) {
+  Bytes raw(static_cast<std::size_t>(n), 0);
+  Unpack7Bit(frame.data() + 7, n, raw.data());
+  return raw;
+}
+
+class NerexPresetActionsTest : public ProcessorDeviceTest {
+ protected:
+  // The system lets go of the question box before it goes.
+  ~NerexPresetActionsTest() override { m_system.SetUiServices(nullptr); }
+  void TearDown() override {
+    if (m_device) m_device->SetControlPanel(nullptr);
+  }
+  CNerexSeriesDevice& Ready(int model, bool online) {
+    CNerexSeriesDevice& d = Make(model);
+    OpenPort();
+    if (online) Connect();
+    d.SetControlPanel(&panel);
+    m_confirmUi.SetConfirmPrompt(&answer);
+    m_system.SetUiServices(&m_confirmUi);
+    return d;
+  }
+  void Act(int id) { m_device->ApplyControlChange(CParamValue(id, 0.0f, kParamKindNone)); }
+  void DialogAct(int id) {
+    CParamValue v(id, 0.0f, kParamKindNone);
+    v.extra = reinterpret_cast<std::uintptr_t>(static_cast<INerexPresetDialog*>(&dialog));
+    m_device->ApplyControlChange(v);
+  }
+  std::vector<std::uint32_t> Commands() const {
+    std::vector<std::uint32_t> out;
+    for (const Bytes& f : Queued()) out.push_back(f[6]);
+    return out;
+  }
+  CNerexSeriesMemory& Preset(int n) { return *m_device->GetPresets()[std::size_t(n) - 1]; }
+  void Fill(int n, const std::string& name, std::uint32_t flags = kSectionInputs | kSectionOutputs) {
+    Preset(n).sectionFlags = flags;
+    Preset(n).name = name;
+  }
+
+  CPresetPanel panel;
+  CPresetDialog dialog;
+  CAnswer answer;
+  CRecordingUi m_confirmUi;  // asks answer; the posts stay with m_sink
+};
+
+TEST_F(NerexPresetActionsTest, FennickStoreSendsTwoBlocksAndTheNameAndAsksOnlyOverAStoredMemory) {
+  CNerexSeriesDevice& d = Ready(16, true);
+  d.GetCurrentSettings().inputs.gains[0] = 33;
+  panel.selection = 1;
+  Act(420);
+  EXPECT_EQ(answer.asked, 0);
+  EXPECT_EQ(Preset(2).sectionFlags, 3u);
+  EXPECT_EQ(Preset(2).name, "Stage");
+  EXPECT_EQ(Preset(2).inputs.gains[0], 33);
+  ASSERT_EQ(Commands(), (std::vector<std::uint32_t>{26, 31, 28}));
+  const auto q = Queued();
+  EXPECT_EQ(Raw(q[0], 2), (Bytes{2, 0x80}));
+  EXPECT_EQ(Raw(q[1], 2), (Bytes{2, 0x43}));
+  EXPECT_EQ(q[2].size(), 28u);
+  EXPECT_EQ(Raw(q[2], 17), (Bytes{2, 'S', 't', 'a', 'g', 'e', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '}));
+  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, kNerexStatusPresets), 1u);
+
+  // Over a stored memory the overwrite is asked; declining keeps the memory.
+  d.ClearQueue();
+  d.GetCurrentSettings().inputs.gains[0] = 44;
+  answer.ok = false;
+  panel.enteredName = "Other";
+  Act(420);
+  EXPECT_EQ(answer.asked, 1);
+  EXPECT_EQ(Preset(2).name, "Stage");
+  EXPECT_EQ(Preset(2).inputs.gains[0], 33);
+  EXPECT_TRUE(Queued().empty());
+  EXPECT_TRUE(m_system.IsModified());
+}
+
+TEST_F(NerexPresetActionsTest, NamesAreSevenBitAndCutToSixteen) {
+  EXPECT_EQ(PresetNameBytes("B\xC3\xBChne and a long tail"), "B?hne and a long");
+  Ready(16, true);
+  Fill(1, "Old");
+  panel.enteredName = "Main Room Evening Show";
+  Act(423);
+  EXPECT_EQ(Preset(1).name, "Main Room Evenin");
+  ASSERT_EQ(Commands(), (std::vector<std::uint32_t>{28}));
+  EXPECT_EQ(Raw(Queued()[0], 17)[16], 'n');
+}
+
+TEST_F(NerexPresetActionsTest, ASelectionBeyondTheListOrAnEmptyMemoryDoesNothing) {
+  Ready(16, true);
+  panel.selection = 500;
+  for (int id : {420, 421, 423, 427}) Act(id);
+  panel.selection = 3;  // empty
+  for (int id : {421, 423}) Act(id);
+  EXPECT_TRUE(Queued().empty());
+  EXPECT_EQ(answer.asked, 0);
+}
+
+TEST_F(NerexPresetActionsTest, FennickRecallOnlineAsksTheUnitAndOfflineCopiesAtOnce) {
+  CNerexSeriesDevice& d = Ready(16, true);
+  Fill(3, "Three");
+  Preset(3).inputs.gains[1] = -50;
+  panel.selection = 2;
+  Act(421);
+  ASSERT_EQ(Commands(), (std::vector<std::uint32_t>{27, 79}));
+  EXPECT_EQ(Raw(Queued()[0], 3), (Bytes{3, 0, 3}));
+  EXPECT_EQ(Queued()[1].size(), 8u);
+  EXPECT_NE(d.GetCurrentSettings().inputs.gains[1], -50);
+
+  Make(16);
+  m_device->SetControlPanel(&panel);
+  Fill(3, "Three");
+  Preset(3).inputs.gains[1] = -50;
+  Act(421);
+  EXPECT_EQ(m_device->GetCurrentSettings().inputs.gains[1], -50);
+  EXPECT_EQ(m_device->GetCurrentSettings().name, "Three");
+  EXPECT_EQ(m_device->GetGeneralSettings().GetCurrentPreset(), 3);
+  EXPECT_NE(std::find(panel.calls.begin(), panel.calls.end(), "UpdateAllControls"), panel.calls.end());
+}
+
+TEST_F(NerexPresetActionsTest, DeleteTurnsOffTheTimedEntriesThatRecallIt) {
+  CNerexSeriesDevice& d = Ready(16, true);
+  Fill(2, "Two");
+  d.GetTimedPresets()[0] = {2, 0x60, 0, 0, 7, 30};
+  d.GetTimedPresets()[3] = {2, 0, 5, 5, 8, 0};
+  panel.selection = 1;
+  Act(427);
+  EXPECT_EQ(answer.asked, 1);
+  EXPECT_EQ(Preset(2).sectionFlags, 0u);
+  EXPECT_EQ(Preset(2).name, "");
+  EXPECT_EQ(d.GetTimedPresets()[0].mode, 0);
+  EXPECT_EQ(d.GetTimedPresets()[3], (TimedPresetEntry{2, 0, 5, 5, 8, 0}));
+  ASSERT_EQ(Commands(), (std::vector<std::uint32_t>{30, 77}));
+  EXPECT_EQ(Raw(Queued()[0], 1), Bytes{2});
+  const Bytes timed = Raw(Queued()[1], 60);
+  EXPECT_EQ(Bytes(timed.begin(), timed.begin() + 6), (Bytes{2, 0, 0, 0, 7, 30}));
+
+  // A delete that touches no timed entry sends no table.
+  d.ClearQueue();
+  Act(427);
+  EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{30}));
+}
+
+TEST_F(NerexPresetActionsTest, TimedPresetsGoOutAsOneFrameOnlyWhenConfirmed) {
+  CNerexSeriesDevice& d = Ready(16, true);
+  Act(426);  // nothing stored: no dialog
+  EXPECT_TRUE(panel.calls.empty());
+  Fill(1, "One");
+  panel.timed[0] = {3, 0x60, 0, 0, 7, 30};
+  panel.timed[1] = {1, 0x80, 12, 24, 18, 0};
+  panel.timedOk = false;
+  Act(426);
+  EXPECT_TRUE(Queued().empty());
+  EXPECT_EQ(d.GetTimedPresets()[0], TimedPresetEntry{});
+  panel.timedOk = true;
+  Act(426);
+  ASSERT_EQ(Commands(), (std::vector<std::uint32_t>{77}));
+  const Bytes f = Queued()[0];
+  EXPECT_EQ(f.size(), 77u);
+  const Bytes raw = Raw(f, 60);
+  EXPECT_EQ(Bytes(raw.begin(), raw.begin() + 12), (Bytes{3, 0x60, 0, 0, 7, 30, 1, 0x80, 12, 24, 18, 0}));
+  EXPECT_EQ(std::count(raw.begin() + 12, raw.end(), 0), 48);
+}
+
+TEST_F(NerexPresetActionsTest, LcdNextAndPreviousWrapOverStoredMemories) {
+  CNerexSeriesDevice& d = Ready(16, false);
+  d.SetSelectedPreset(5);
+  Act(437);
+  EXPECT_EQ(d.GetSelectedPreset(), 5u);  // none stored
+  EXPECT_EQ(panel.lcd, "No Presets");
+  Fill(2, "Two");
+  Fill(5, "Five");
+  Act(437);
+  EXPECT_EQ(d.GetSelectedPreset(), 2u);
+  EXPECT_EQ(panel.lcd, "2. Two");
+  Act(438);
+  EXPECT_EQ(d.GetSelectedPreset(), 5u);
+  Act(436);  // recall the selected one
+  EXPECT_EQ(d.GetGeneralSettings().GetCurrentPreset(), 5);
+  EXPECT_EQ(d.GetCurrentSettings().name, "Five");
+  EXPECT_EQ(panel.lcd, "5. Five*");
+  EXPECT_TRUE(Queued().empty());  // offline
+}
+
+// The flag bytes of a dialog store by the ticked sections, blocks in sending order.
+struct StoreCase {
+  std::uint32_t ticked;
+  std::vector<std::pair<std::uint32_t, std::uint8_t>> blocks;
+};
+
+class NerexDialogStoreTest : public NerexPresetActionsTest, public ::testing::WithParamInterface<StoreCase> {};
+
+TEST_P(NerexDialogStoreTest, BlocksCarryTheFlagRuleThenTheName) {
+  const StoreCase& c = GetParam();
+  Ready(121, true);
+  Preset(4).name = "Four";
+  dialog.row = 3;
+  dialog.store = c.ticked;
+  DialogAct(497);
+  EXPECT_EQ(Preset(4).sectionFlags, c.ticked);
+  const auto q = Queued();
+  ASSERT_EQ(q.size(), c.blocks.size() + 1);
+  for (std::size_t i = 0; i < c.blocks.size(); ++i) {
+    EXPECT_EQ(q[i][6], c.blocks[i].first);
+    EXPECT_EQ(Raw(q[i], 2), (Bytes{4, c.blocks[i].second})) << i;
+  }
+  EXPECT_EQ(q.back()[6], 28);
+  EXPECT_EQ(Raw(q.back(), 5), (Bytes{4, 'F', 'o', 'u', 'r'}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sections, NerexDialogStoreTest,
+    ::testing::Values(StoreCase{0, {}}, StoreCase{kSectionDeq, {{43, 0x08}}},
+                      StoreCase{kSectionInputs | kSectionDeq, {{26, 0x80}, {43, 0x49}}},
+                      StoreCase{kSectionGeq | kSectionOutputs, {{42, 0x80}, {31, 0x46}}},
+                      StoreCase{kSectionInputs | kSectionGeq | kSectionDeq, {{26, 0x80}, {42, 0xC0}, {43, 0x4D}}},
+                      StoreCase{kSectionAll, {{26, 0x80}, {42, 0xC0}, {31, 0xC0}, {43, 0x4F}}}));
+
+TEST_F(NerexPresetActionsTest, DialogRecallOfACrossoverRowSendsItsWireNumber) {
+  CNerexSeriesDevice& d = Ready(120, true);
+  ResizeXoverPresetList(d.GetXoverPresets(), 2);
+  d.GetXoverPresets()[0]->sectionFlags = kSectionOutputs;
+  d.GetXoverPresets()[0]->name = "Xover";
+  d.GetXoverPresets()[0]->outputs.highPass[0].frequency = 77;
+  dialog.row = int(d.GetPresets().size());
+  DialogAct(498);
+  ASSERT_EQ(Commands(), (std::vector<std::uint32_t>{27}));
+  const Bytes f = Queued()[0];
+  EXPECT_EQ(Bytes(f.begin() + 7, f.begin() + 11), (Bytes{0x00, 0x01, 0x01, 0x02}));
+  EXPECT_EQ(d.GetCurrentSettings().outputs.highPass[0].frequency, 77);
+  EXPECT_EQ(d.GetCurrentSettings().name, "Xover");
+}
+
+TEST_F(NerexPresetActionsTest, DialogRecallWithOtherRoutingMutesEveryOutput) {
+  CNerexSeriesDevice& d = Ready(120, true);
+  Fill(1, "One", kSectionInputs);
+  Preset(1).outputs.routingMasks[2] = 0x3;
+  dialog.row = 0;
+  dialog.recall = kSectionInputs | kSectionOutputs;
+  DialogAct(498);
+  EXPECT_EQ(answer.asked, 1);
+  ASSERT_EQ(Commands(), (std::vector<std::uint32_t>{27}));
+  EXPECT_EQ(Raw(Queued()[0], 3), (Bytes{1, 0, kSectionInputs}));
+  EXPECT_EQ(d.GetCurrentSettings().outputs.muteMask, 0xFF);
+  EXPECT_NE(d.GetCurrentSettings().outputs.routingMasks[2], 0x3);  // outputs were not recalled
+  EXPECT_NE(std::count(panel.ids.begin(), panel.ids.end(), kParamOutputMute + 7), 0);
+}
+
+TEST_F(NerexPresetActionsTest, DialogNameAndClear) {
+  Ready(116, true);
+  Fill(2, "Two");
+  dialog.row = 1;
+  dialog.name = "Renamed";
+  DialogAct(499);
+  EXPECT_EQ(Preset(2).name, "Renamed");
+  DialogAct(500);
+  EXPECT_EQ(answer.asked, 1);
+  EXPECT_EQ(Preset(2).sectionFlags, 0u);
+  EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{28, 30}));
+  DialogAct(500);  // now empty: nothing
+  EXPECT_EQ(Commands().size(), 2u);
+  Act(495);
+  EXPECT_EQ(panel.calls.back(), "OpenPresetManager");
+}
+
+TEST_F(NerexPresetActionsTest, PresetFileActionsSaveLoadAndRefuseADamagedFile) {
+  QTemporaryDir dir;
+  CNerexSeriesDevice& d = Ready(16, false);
+  d.GetCurrentSettings().inputs.gains[2] = 12;
+  panel.filePath = dir.filePath("a.fnp").toStdString();
+  Act(424);
+  d.GetCurrentSettings().inputs.gains[2] = 0;
+  Act(425);
+  EXPECT_EQ(d.GetCurrentSettings().inputs.gains[2], 12);
+  EXPECT_TRUE(Queued().empty());  // offline: nothing is sent
+
+  QFile damaged(dir.filePath("bad.fnp"));
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+  damaged.write("\x05\x00\x00\x00garbage", 11);
+  damaged.close();
+  const CNerexSeriesMemory before = d.GetCurrentSettings();
+  panel.filePath = dir.filePath("bad.fnp").toStdString();
+  Act(425);
+  EXPECT_EQ(d.GetCurrentSettings(), before);
+  ASSERT_FALSE(panel.calls.empty());
+  EXPECT_EQ(panel.calls.back().rfind("Error ", 0), 0u);
+}
+
+// --- Against the simulated unit ---
+
+TEST(NerexPresetBus, StoreThenRecallReachTheUnit) {
+  CAnswer answer;
+  CPresetPanel panel;
+  CProcessorBus bus;
+  CSimProcessorUnit* unit = bus.AddUnit(16, 3);
+  unit->SetPresetCount(20);
+  CNerexSeriesDevice* d = bus.AddDevice(16, 3);
+  bus.Frame().SetConfirmPrompt(&answer);
+  ASSERT_TRUE(bus.StartWorker(0));
+  ASSERT_TRUE(bus.WaitFor([&] { return d->AllBlocksReceived() && d->IsConnected(); }));
+  d->SetControlPanel(&panel);
+
+  {
+    CSingleLock lock(bus.System().GetLock());
+    d->GetCurrentSettings().inputs.gains[0] = 42;
+  }
+  panel.selection = 4;
+  d->ApplyControlChange(CParamValue(420, 0.0f, kParamKindNone));
+  ASSERT_TRUE(bus.WaitFor([&] { return unit->WritesOf(28).size() == 1; }));
+  const CNerexSeriesMemory stored = unit->Preset(5);
+  EXPECT_EQ(stored.sectionFlags, 3u);
+  EXPECT_EQ(stored.name, "Stage");
+  EXPECT_EQ(stored.inputs.gains[0], 42);
+
+  d->ApplyControlChange(CParamValue(421, 0.0f, kParamKindNone));
+  ASSERT_TRUE(bus.WaitFor([&] { return unit->GeneralSettings()[7] == 5 && unit->Current().inputs.gains[0] == 42; }));
+  d->SetControlPanel(nullptr);
+}
+
+}  // namespace
