@@ -253,9 +253,10 @@ TEST_F(FrameTest, SelectDevice_MovesSelectionFillsGridAndIgnoresDeletedDevices) 
   grid.SetLocked(false);
 
   // A message naming a device that is gone does nothing.
+  const auto gone = b->GetHandle();
   system.DeleteDevice(1);
-  PostAbout(f, FrameMsg::kSelectDevice, b, 1);
-  PostAbout(f, FrameMsg::kStatusEvent, b, 105);
+  f.Post(CPostedMessage{FrameMsg::kSelectDevice, 0, 1, gone, {}});
+  f.Post(CPostedMessage{FrameMsg::kStatusEvent, 0, 105, gone, {}});
   ProcessEvents();
   EXPECT_EQ(system.GetSelectedDevice(), 0);
 }
