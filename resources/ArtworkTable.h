@@ -94,3 +94,42 @@ ORVAK_ARTWORK(4105, "BMP", "zel_led_green", 13, 5)
 ORVAK_ARTWORK(4106, "BMP", "zel_led_red", 13, 5)
 ORVAK_ARTWORK(4107, "BMP", "zel_led_amber", 13, 5)
 ORVAK_ARTWORK(4123, "BMP", "zel_led_level", 13, 5)
+
+// Processor panel pieces shared by the Nerex-series and Torvex skins (drawn in
+// artgen/TorvexArtwork.cpp): the background, the side tabs (Linking, Limiters, Source from the
+// top), the routing and limiter overlays of an output, the band-row frame, the level meter, the
+// LEDs (the "off" one is a button face) and the fader cap.
+ORVAK_ARTWORK(2179, "PNG", "processor_background", 850, 600)
+ORVAK_ARTWORK(2171, "PNG", "processor_tab_source", 28, 225)
+ORVAK_ARTWORK(2173, "PNG", "processor_tab_limiters", 28, 225)
+ORVAK_ARTWORK(2172, "PNG", "processor_tab_linking", 28, 225)
+ORVAK_ARTWORK(2177, "PNG", "processor_overlay_tall", 54, 225)
+ORVAK_ARTWORK(2178, "PNG", "processor_overlay_short", 54, 183)
+ORVAK_ARTWORK(2221, "PNG", "processor_selection_frame", 403, 25)
+ORVAK_ARTWORK(2146, "PNG", "processor_meter", 14, 130)
+ORVAK_ARTWORK(2145, "PNG", "processor_led_off", 19, 19)
+ORVAK_ARTWORK(2157, "PNG", "processor_led_blue", 18, 18)
+ORVAK_ARTWORK(2159, "PNG", "processor_led_blue_small", 14, 14)
+ORVAK_ARTWORK(2158, "PNG", "processor_led_red", 18, 18)
+ORVAK_ARTWORK(2140, "BMP", "processor_fader_cap", 15, 31)
+
+// Torvex48 panel (850 x 600): the page pictures (each with the header and its page tabs), the
+// Source view's Router/Matrix sub-tabs (Router above), the matrix view of an output, the input,
+// output and compressor strips, the dynamic-EQ band frame, the transfer-curve grids and the
+// gain-reduction meter.
+ORVAK_ARTWORK(2211, "PNG", "torvex_mixer_page", 280, 120)
+ORVAK_ARTWORK(2213, "PNG", "torvex_geq_page", 850, 340)
+ORVAK_ARTWORK(2214, "PNG", "torvex_peq_page", 850, 210)
+ORVAK_ARTWORK(2215, "PNG", "torvex_deq_page", 850, 220)
+ORVAK_ARTWORK(2212, "PNG", "torvex_output_eq_page", 850, 210)
+ORVAK_ARTWORK(2216, "PNG", "torvex_comp_page", 850, 210)
+ORVAK_ARTWORK(2219, "PNG", "torvex_mixer_inputs", 54, 225)
+ORVAK_ARTWORK(2228, "PNG", "torvex_tab_matrix", 28, 102)
+ORVAK_ARTWORK(2229, "PNG", "torvex_tab_router", 28, 102)
+ORVAK_ARTWORK(2225, "PNG", "torvex_large_selection_frame", 191, 224)
+ORVAK_ARTWORK(2217, "PNG", "torvex_input_strip", 60, 482)
+ORVAK_ARTWORK(2218, "PNG", "torvex_output_strip", 60, 590)
+ORVAK_ARTWORK(2220, "PNG", "torvex_comp_strip", 100, 482)
+ORVAK_ARTWORK(2240, "PNG", "torvex_comp_graph_small", 73, 73)
+ORVAK_ARTWORK(2241, "PNG", "torvex_comp_graph_large", 88, 88)
+ORVAK_ARTWORK(2242, "PNG", "torvex_gain_reduction_meter", 14, 122)
