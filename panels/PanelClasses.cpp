@@ -3,10 +3,12 @@
 #include "panels/PanelClasses.h"
 
 #include "panels/ControlPanelWnd.h"
+#include "panels/TorvexControlPanel.h"
 #include "panels/ZelBreakControlPanel.h"
 #include "panels/ZelSeriesControlPanel.h"
 
 void RegisterDevicePanelClasses() {
   RegisterControlPanelClass("CZelBreakControlPanel", &CZelBreakControlPanel::CreateObject);
   RegisterControlPanelClass("CZelSeriesControlPanel", &CZelSeriesControlPanel::CreateObject);
+  RegisterControlPanelClass("CTorvexControlPanel", &CTorvexControlPanel::CreateObject);
 }

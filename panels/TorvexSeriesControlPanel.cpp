@@ -9,7 +9,10 @@
 #include "core/BitmapImage.h"
 #include "core/System.h"
 #include "core/User.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
+#include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "panels/BitmapFader.h"
 #include "panels/BitmapMeter.h"
@@ -29,6 +32,9 @@ namespace {
 constexpr const char* kCondensed = "DejaVu Sans Condensed";
 constexpr const char* kValueFace = "HandelGotDLig";
 constexpr const char* kLcdFace = "LiquidCrystal";
+// The gain readouts' size: the LCD face stands in as a wide segment face here, so the readout
+// is sized to keep "-40.0dB" inside its 50-pixel window.
+constexpr float kReadoutPoints = 7.0f;
 constexpr const char* kLabelFace = "DejaVu Sans";
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kBlack = 0xFF000000u;
@@ -195,7 +201,7 @@ bool CTorvexSeriesControlPanel::Create() {
                                             CRect{x0 + 34, 420, x0 + 49, 565}),
                            {kPanelGroupMixer});
     m_inputGainTexts[u] =
-        text(13 + i, true, kLcdFace, 14, kReadoutText, 0x105, CRect{x0 + 15, 574, x0 + 65, 589}, {kPanelGroupMixer});
+        text(13 + i, true, kLcdFace, kReadoutPoints, kReadoutText, 0x105, CRect{x0 + 15, 574, x0 + 65, 589}, {kPanelGroupMixer});
     m_inputDelays[u] = text(249 + i, true, kValueFace, 7.5f, kReadoutText, 0x110E5, CRect{x0 + 17, 272, x0 + 74, 287},
                             {kPanelGroupMixer});
     for (int j = 0; j < 4; ++j)
@@ -234,7 +240,7 @@ bool CTorvexSeriesControlPanel::Create() {
                                              CRect{x0 + 19, 390, x0 + 34, 565}),
                             {kPanelGroupMixer});
     m_outputGainTexts[u] =
-        text(17 + k, true, kLcdFace, 14, kReadoutText, 0x105, CRect{x0, 574, x0 + 50, 589}, {kPanelGroupMixer});
+        text(17 + k, true, kLcdFace, kReadoutPoints, kReadoutText, 0x105, CRect{x0, 574, x0 + 50, 589}, {kPanelGroupMixer});
     CBmpButton* mute = button(29 + k, GetRedLedImage(), At(x0 + 35, 348, GetRedLedImage()), kLedButton,
                               {kPanelGroupMixer});
     mute->m_highlightAlpha = 200;
