@@ -49,6 +49,8 @@ constexpr std::uint32_t kFaceOrangeLed = 0x80D;  // a face button with an orange
 constexpr std::uint32_t kHotArea = 8;            // no picture: a highlighted hot area
 
 constexpr int kInputs = 4;
+// The graphic EQ's band range, dB either way.
+constexpr float kGeqRangeDb = 12.0f;
 constexpr int kOutputs = 8;
 
 // The rectangle of the picture's size with its top-left corner at (x, y).
@@ -338,9 +340,14 @@ bool CTorvexSeriesControlPanel::Create() {
       return text(id + s, true, kValueFace, 8, kWhite, flags, r, {kPanelGroupInputDeq});
     };
     m_deqFrames[u] = picture(1593, GetLargeSelectionFrameImage(), 279 + d, 1, {kPanelGroupInputDeq});
-    m_deqBandGraphs[u] = add(new CCompressorMeter(this, 1578 + s, GetLargeCompressorGraphImage(),
-                                                  CRect{366 + d, 18, 453 + d, 105}),
-                             {kPanelGroupInputDeq});
+    CCompressorMeter* bandGraph = add(new CCompressorMeter(this, 1578 + s, GetLargeCompressorGraphImage(),
+                                                           CRect{366 + d, 18, 453 + d, 105}),
+                                      {kPanelGroupInputDeq});
+    bandGraph->m_thresholdId = 1446 + s;
+    bandGraph->m_ratioId = 1458 + s;
+    bandGraph->m_maxGainId = 1542 + s;
+    bandGraph->m_modeId = 1494 + s;
+    m_deqBandGraphs[u] = bandGraph;
     m_deqFrequency[u] = deqText(1530, 0x146D, CRect{352 + d, 195, 402 + d, 210});
     m_deqQ[u] = deqText(1554, 0x146D, CRect{352 + d, 165, 382 + d, 180});
     m_deqEffect[u] = deqText(1542, 0x146D, CRect{414 + d, 195, 454 + d, 210});
@@ -359,11 +366,15 @@ bool CTorvexSeriesControlPanel::Create() {
     m_deqRelease[u] = deqText(1482, 0x146D, CRect{291 + d, 165, 339 + d, 180});
   }
 
-  // The 28 GEQ band faders.
-  for (int b = 0; b < 28; ++b)
-    m_geqFaders[std::size_t(b)] = add(new CBitmapFader(this, 1200 + b, GetFaderCapImage(), kFaderGeqBand,
-                                                       CRect{63 + 26 * b, 140, 78 + 26 * b, 315}),
-                                      {kPanelGroupInputGeq});
+  // The 28 GEQ band faders, +-12 dB.
+  for (int b = 0; b < 28; ++b) {
+    auto* fader = add(new CBitmapFader(this, 1200 + b, GetFaderCapImage(), kFaderGeqBand,
+                                       CRect{63 + 26 * b, 140, 78 + 26 * b, 315}),
+                      {kPanelGroupInputGeq});
+    fader->m_minimum = -kGeqRangeDb;
+    fader->m_maximum = kGeqRangeDb;
+    m_geqFaders[std::size_t(b)] = fader;
+  }
 
   // Input PEQ page, with the input-letter pictures and the selected input's caption.
   m_peqCurve = add(new CNerexSeriesParametricControl(this, 141, CRect{10, 220, 840, 590}), {kPanelGroupInputPeq});
@@ -435,9 +446,13 @@ bool CTorvexSeriesControlPanel::Create() {
     m_gainReductionMeters[u] = add(new CBitmapMeter(this, 1420 + k, GetGainReductionMeterImage(),
                                                     At(55 + c, 430, GetGainReductionMeterImage()), 24, 2, -6),
                                    {kPanelGroupOutputComp});
-    m_compressorGraphs[u] = add(new CCompressorMeter(this, 1412 + k, GetSmallCompressorGraphImage(),
-                                                     CRect{30 + c, 329, 102 + c, 401}),
-                                {kPanelGroupOutputComp});
+    CCompressorMeter* graph = add(new CCompressorMeter(this, 1412 + k, GetSmallCompressorGraphImage(),
+                                                       CRect{30 + c, 329, 102 + c, 401}),
+                                  {kPanelGroupOutputComp});
+    graph->m_thresholdId = 1364 + k;
+    graph->m_ratioId = 1372 + k;
+    graph->m_kneeId = 1396 + k;
+    m_compressorGraphs[u] = graph;
     m_compressorBypass[u] = button(1404 + k, GetSmallBlueLedImage(), At(50 + c, 295, GetSmallBlueLedImage()),
                                    kLedButton, {kPanelGroupOutputComp});
     auto compText = [&](int id, std::uint32_t flags, int top) {
@@ -481,11 +496,6 @@ void CTorvexSeriesControlPanel::UpdateAllControls() {
     if (info.maximum > info.minimum) fader->m_maximum = info.maximum, fader->m_minimum = info.minimum;
   }
   for (CBitmapFader* fader : m_outputFaders) {
-    const CParamInfo info = device->GetParameterAt(fader->GetId());
-    if (info.maximum > info.minimum) fader->m_maximum = info.maximum, fader->m_minimum = info.minimum;
-  }
-  for (CControlObject* control : m_geqFaders) {
-    auto* fader = static_cast<CBitmapFader*>(control);
     const CParamInfo info = device->GetParameterAt(fader->GetId());
     if (info.maximum > info.minimum) fader->m_maximum = info.maximum, fader->m_minimum = info.minimum;
   }

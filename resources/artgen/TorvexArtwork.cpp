@@ -122,11 +122,6 @@ void PageBase(QPainter& p, QSize s, int activePage) {
   Header(p, activePage);
 }
 
-// Channel-select row labels: "CHANNEL" over a row of LEDs whose left edge is x.
-void ChannelRowTitle(QPainter& p, double x, double y, const QString& title) {
-  Label(p, QRectF(x - 4, y - 15, 120, 13), title, 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
-}
-
 // Column headings and band numbers of a band table: rows at y 23 + 19 b, frames from x 436.
 void BandTable(QPainter& p, int bands) {
   Well(p, QRectF(436, 19 + 0.0, 403, 19.0 * bands + 6), 4, QColor(22, 24, 28));
@@ -153,7 +148,6 @@ const ArtRegistrar kMixerPage("torvex_mixer_page", [](QPainter& p, QSize s) {
 
 const ArtRegistrar kGeqPage("torvex_geq_page", [](QPainter& p, QSize s) {
   PageBase(p, s, 60);
-  ChannelRowTitle(p, 300, 60, QStringLiteral("INPUT"));
   // Options beside the caption: Q shape list (500, 25 to 565, 40), bypass and flat LEDs.
   Label(p, QRectF(430, 25, 66, 15), QStringLiteral("Q SHAPE"), 8, Qt::AlignRight | Qt::AlignVCenter);
   Label(p, QRectF(470, 51, 70, 15), QStringLiteral("BYPASS"), 8, Qt::AlignRight | Qt::AlignVCenter);
@@ -179,14 +173,12 @@ const ArtRegistrar kGeqPage("torvex_geq_page", [](QPainter& p, QSize s) {
 
 const ArtRegistrar kPeqPage("torvex_peq_page", [](QPainter& p, QSize s) {
   PageBase(p, s, 61);
-  ChannelRowTitle(p, 300, 60, QStringLiteral("INPUT"));
   Label(p, QRectF(295, 118, 130, 14), QStringLiteral("PARAMETRIC EQ"), 8, Qt::AlignLeft | Qt::AlignVCenter, kAccent);
   BandTable(p, 8);
 });
 
 const ArtRegistrar kDeqPage("torvex_deq_page", [](QPainter& p, QSize s) {
   PageBase(p, s, 64);
-  ChannelRowTitle(p, 35, 180, QStringLiteral("INPUT"));
   // Mode and linking lists (176, 139 to 258, 154 and 176, 174 to 258, 189).
   Label(p, QRectF(176, 125, 82, 13), QStringLiteral("DEQ MODE"), 8, Qt::AlignLeft | Qt::AlignVCenter);
   Label(p, QRectF(176, 160, 82, 13), QStringLiteral("LINKING"), 8, Qt::AlignLeft | Qt::AlignVCenter);
@@ -219,7 +211,6 @@ const ArtRegistrar kDeqPage("torvex_deq_page", [](QPainter& p, QSize s) {
 
 const ArtRegistrar kOutputEqPage("torvex_output_eq_page", [](QPainter& p, QSize s) {
   PageBase(p, s, 63);
-  ChannelRowTitle(p, 35, 155, QStringLiteral("OUTPUT"));
   // Crossover: high-pass frequency and type, low-pass frequency and type (x 287).
   Raised(p, QRectF(282.5, 40.5, 146, 160), 6, QColor(48, 52, 60), QColor(32, 35, 40));
   Label(p, QRectF(287, 44, 130, 13), QStringLiteral("CROSSOVER"), 9, Qt::AlignLeft | Qt::AlignVCenter, kAccent);
