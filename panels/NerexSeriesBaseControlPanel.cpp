@@ -19,6 +19,7 @@
 #include "panels/NerexSeriesParametricControl.h"
 #include "panels/TextControl.h"
 #include "panels/TorvexSeriesDEQControl.h"
+#include "ui/dialogs/NerexPresetUi.h"
 
 namespace {
 
@@ -272,6 +273,16 @@ void CNerexSeriesBaseControlPanel::SetLcdText(const std::string& text, bool inva
   m_lcdText->SetText(text);
   const CRect r = m_lcdText->GetRect();
   RedrawRect(&r, invalidate, true);
+}
+
+// --- Presets ---
+
+int CNerexSeriesBaseControlPanel::GetPresetSelection() const {
+  return m_presetList ? m_presetList->GetCurSel() : -1;
+}
+
+void CNerexSeriesBaseControlPanel::OpenPresetManager() {
+  if (CNerexSeriesDevice* device = GetNerexDevice()) NerexPresetUi::OpenPresetManager(this, *device);
 }
 
 // --- Mouse ---

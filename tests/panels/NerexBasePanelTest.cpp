@@ -470,6 +470,10 @@ TEST_F(NerexBasePanelTest, PresetListMarksEmptyAndActiveMemories) {
   EXPECT_EQ(items[2]->text, "3. --");
   EXPECT_EQ(items[2]->value, 2);
 
+  EXPECT_EQ(p.GetPresetSelection(), -1);
+  p.m_presetList->SetCurSel(2);
+  EXPECT_EQ(p.GetPresetSelection(), 2);
+
   m_device->GetGeneralSettings().bytes[NerexGeneralSettings::kCurrentPreset] = 0;
   p.RefillPresetList();
   EXPECT_EQ(p.m_presetList->GetItems()[1]->text, "2. Band");
