@@ -595,6 +595,10 @@ TEST_F(NerexBasePanelTest, MeterTimerReadsMetersOnlyAfterARequest) {
   EXPECT_FALSE(p.IsMeterUpdateRequested());
   EXPECT_EQ(p.m_inputMeters[3]->GetLevel(), -12);
   EXPECT_EQ(p.m_outputMeters[7]->GetLevel(), -40);  // -51 dB shows as -40
+  // The tick drew the lit part into the back buffer: bright at the foot, dim above the level.
+  const CRect r = p.m_inputMeters[3]->GetRect();
+  EXPECT_GT(p.GetBackBuffer()->GetPixel(r.left + 5, r.bottom - 2).R(), 200);
+  EXPECT_LT(p.GetBackBuffer()->GetPixel(r.left + 5, r.top + 2).R(), 80);
 
   // A reset of the readings reaches the meters through the status event the frame hands on.
   m_device->ResetMeters();
