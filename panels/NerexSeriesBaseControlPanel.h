@@ -123,6 +123,12 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   // Shows (hides) the Mixer page's group, then the device's side tab (none).
   virtual void EnableAllControls(bool enable);
 
+  // --- Presets ---
+  // The row chosen in the preset list (0-based), -1 when the panel has none or none is chosen.
+  int GetPresetSelection() const override;
+  // The preset manager dialog over the panel (modal).
+  void OpenPresetManager() override;
+
   // --- Captions and groups ---
   // The selected input's (output's) caption: the names of the channels ganged with it.
   void UpdateInputLinkCaption(bool redraw);
