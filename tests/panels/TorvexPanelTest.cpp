@@ -158,6 +158,23 @@ INSTANTIATE_TEST_SUITE_P(Counts, TorvexStripOrigins,
                            return std::to_string(info.param.inputs) + "x" + std::to_string(info.param.outputs);
                          });
 
+TEST_F(TorvexPanelTest, FollowsTheDeviceLive) {
+  Open();
+  // A change through the device's change path reaches the widgets bound to it.
+  device->ApplyControlChange(CParamValue(13 + 2, -10.0f, kParamKindLevel));
+  EXPECT_EQ(panel->GetInputFader(2)->GetValue(), -10.0f);
+  // New settings from the unit (status event 105) reload the whole panel.
+  {
+    CSingleLock lock(device->SettingsLock());
+    device->GetCurrentSettings().inputs.names[1] = MakeChannelName("Vocal");
+    device->GetCurrentSettings().outputs.routingMasks[0] = 0x04;
+  }
+  device->OnStatusEvent(kNerexStatusSettings);
+  EXPECT_EQ(panel->GetInputName(1)->GetText(), "Vocal");
+  EXPECT_TRUE(panel->GetRoutingButton(0, 2)->IsLit());
+  EXPECT_FALSE(panel->GetRoutingButton(0, 0)->IsLit());
+}
+
 // --- Pages, side tabs and views ---
 
 TEST_F(TorvexPanelTest, PageTabsShowTheirPagesAndPlaceTheChannelRow) {
