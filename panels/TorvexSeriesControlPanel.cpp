@@ -154,6 +154,16 @@ bool CTorvexSeriesControlPanel::Create() {
     b->m_highlightRadius = radius;
     return b;
   };
+  // A transfer-curve graph and the parameters its curve follows.
+  auto curveGraph = [&](int id, CBitmapImage* image, const CRect& r, int group, std::array<int, 5> ids) {
+    CCompressorMeter* graph = add(new CCompressorMeter(this, id, image, r), {group});
+    graph->m_thresholdId = ids[0];
+    graph->m_ratioId = ids[1];
+    graph->m_kneeId = ids[2];
+    graph->m_maxGainId = ids[3];
+    graph->m_modeId = ids[4];
+    return graph;
+  };
   auto section = [&](int index, int id, int x, int y, std::initializer_list<int> groups) {
     m_sectionPictures[std::size_t(index)] = picture(id, m_buffers[std::size_t(index)], x, y, groups);
   };
@@ -340,14 +350,8 @@ bool CTorvexSeriesControlPanel::Create() {
       return text(id + s, true, kValueFace, 8, kWhite, flags, r, {kPanelGroupInputDeq});
     };
     m_deqFrames[u] = picture(1593, GetLargeSelectionFrameImage(), 279 + d, 1, {kPanelGroupInputDeq});
-    CCompressorMeter* bandGraph = add(new CCompressorMeter(this, 1578 + s, GetLargeCompressorGraphImage(),
-                                                           CRect{366 + d, 18, 453 + d, 105}),
-                                      {kPanelGroupInputDeq});
-    bandGraph->m_thresholdId = 1446 + s;
-    bandGraph->m_ratioId = 1458 + s;
-    bandGraph->m_maxGainId = 1542 + s;
-    bandGraph->m_modeId = 1494 + s;
-    m_deqBandGraphs[u] = bandGraph;
+    m_deqBandGraphs[u] = curveGraph(1578 + s, GetLargeCompressorGraphImage(), CRect{366 + d, 18, 453 + d, 105},
+                                    kPanelGroupInputDeq, {1446 + s, 1458 + s, 0, 1542 + s, 1494 + s});
     m_deqFrequency[u] = deqText(1530, 0x146D, CRect{352 + d, 195, 402 + d, 210});
     m_deqQ[u] = deqText(1554, 0x146D, CRect{352 + d, 165, 382 + d, 180});
     m_deqEffect[u] = deqText(1542, 0x146D, CRect{414 + d, 195, 454 + d, 210});
@@ -446,13 +450,8 @@ bool CTorvexSeriesControlPanel::Create() {
     m_gainReductionMeters[u] = add(new CBitmapMeter(this, 1420 + k, GetGainReductionMeterImage(),
                                                     At(55 + c, 430, GetGainReductionMeterImage()), 24, 2, -6),
                                    {kPanelGroupOutputComp});
-    CCompressorMeter* graph = add(new CCompressorMeter(this, 1412 + k, GetSmallCompressorGraphImage(),
-                                                       CRect{30 + c, 329, 102 + c, 401}),
-                                  {kPanelGroupOutputComp});
-    graph->m_thresholdId = 1364 + k;
-    graph->m_ratioId = 1372 + k;
-    graph->m_kneeId = 1396 + k;
-    m_compressorGraphs[u] = graph;
+    m_compressorGraphs[u] = curveGraph(1412 + k, GetSmallCompressorGraphImage(), CRect{30 + c, 329, 102 + c, 401},
+                                       kPanelGroupOutputComp, {1364 + k, 1372 + k, 1396 + k, 0, 0});
     m_compressorBypass[u] = button(1404 + k, GetSmallBlueLedImage(), At(50 + c, 295, GetSmallBlueLedImage()),
                                    kLedButton, {kPanelGroupOutputComp});
     auto compText = [&](int id, std::uint32_t flags, int top) {

@@ -260,26 +260,30 @@ void StripLowerHalf(QPainter& p, int delayTop, const char* const leds[4], int fa
   Well(p, QRectF(39, meterTop - 1, 16, 132), 1, QColor(8, 8, 10));
 }
 
+// A channel strip's body: the lower half (see StripLowerHalf) with the channel's letter or
+// number plate and its gain readout's window.
+void ChannelStrip(QPainter& p, QSize s, int delayTop, const char* const leds[4], int faderTop, int faderBottom,
+                  int meterTop, int plateTop, double readoutLeft) {
+  Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 6, QColor(58, 63, 72), QColor(34, 37, 43));
+  StripLowerHalf(p, delayTop, leds, faderTop, faderBottom, meterTop);
+  NamePlate(p, QRectF(4, plateTop, 14, 17));
+  Well(p, QRectF(readoutLeft, plateTop + 20, 50, 15));
+}
+
 const ArtRegistrar kInputStrip("torvex_input_strip", [](QPainter& p, QSize s) {
   // Strip at panel (x, 113): link rows at 17 + 25 j, delay 136, LEDs 160.., name 259, fader
-  // 300 to 452, meter 307, readout 461, letter plate 442.
-  Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 6, QColor(58, 63, 72), QColor(34, 37, 43));
+  // 300 to 452, meter 307, letter plate 441, readout 461.
+  static const char* const kLeds[4] = {"GEQ", "PEQ", "DEQ", "MUTE"};
+  ChannelStrip(p, s, 136, kLeds, 300, 452, 307, 441, 3);
   Label(p, QRectF(0, 2, s.width(), 12), QStringLiteral("LINK"), 8, Qt::AlignCenter, kSoftInk);
   Well(p, QRectF(4, 15, 52, 100), 3, QColor(22, 24, 28));
-  static const char* const kLeds[4] = {"GEQ", "PEQ", "DEQ", "MUTE"};
-  StripLowerHalf(p, 136, kLeds, 300, 452, 307);
-  NamePlate(p, QRectF(4, 441, 14, 17));
-  Well(p, QRectF(3, 461, 50, 15));
 });
 
 const ArtRegistrar kOutputStrip("torvex_output_strip", [](QPainter& p, QSize s) {
   // Strip at panel (x, 5): side-tab rows up to 230, delay 244, LEDs 268.., name 367, fader 385
-  // to 560, meter 415, readout 569, number plate 550.
-  Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 6, QColor(58, 63, 72), QColor(34, 37, 43));
+  // to 560, meter 415, number plate 549, readout 569.
   static const char* const kLeds[4] = {"EQ", "COMP", "POL", "MUTE"};
-  StripLowerHalf(p, 244, kLeds, 385, 560, 415);
-  NamePlate(p, QRectF(4, 549, 14, 17));
-  Well(p, QRectF(1, 569, 50, 15));
+  ChannelStrip(p, s, 244, kLeds, 385, 560, 415, 549, 1);
 });
 
 const ArtRegistrar kCompStrip("torvex_comp_strip", [](QPainter& p, QSize s) {
