@@ -310,6 +310,32 @@ INSTANTIATE_TEST_SUITE_P(
                       RightClickCase{"CompactView", 435, 0, {100, 100}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A Torvex panel whose context menu is answered with no choice.
+class CMenuRecordingPanel : public CTorvexControlPanel {
+ public:
+  int menus = 0;
+
+ protected:
+  std::uint32_t TrackPopupMenu(const CMenu&, const QPoint&) override {
+    ++menus;
+    return 0;
+  }
+};
+
+TEST_F(TorvexPanelTest, ARightClickOnAStripPicturePassesThroughTheWidgetsToTheMenu) {
+  auto p = std::make_unique<CMenuRecordingPanel>();
+  p->SetDevice(device);
+  device->SetControlPanel(p.get());
+  ASSERT_TRUE(p->Create());
+  p->UpdateAllControls();
+  const CPoint strip = CPoint{315 + 66 * 6 + 30, 300};
+  p->DispatchMouseMessage(WM_RBUTTONDOWN, MK_RBUTTON, strip.x, strip.y);
+  p->DispatchMouseMessage(WM_RBUTTONUP, 0, strip.x, strip.y);
+  EXPECT_EQ(device->GetSelectedChannel(), 11u);
+  EXPECT_EQ(p->menus, 1);
+  device->SetControlPanel(nullptr);
+}
+
 // --- Tooltips ---
 
 TEST_F(TorvexPanelTest, GeqFadersTellTheirGainOnTheGeqPageOnly) {
