@@ -87,6 +87,11 @@ constexpr const char* kLimiterAttacks[20] = {"0.1ms", "0.2ms", "0.3ms", "0.4ms",
                                              "1.4ms", "2.0ms", "2.8ms", "4.0ms", "5.7ms", "8.0ms", "11ms",
                                              "16ms",  "23ms",  "32ms",  "45ms",  "64ms",  "90ms"};
 
+// Captions of the limiter readouts and the tops of the readouts (panel y).
+constexpr std::pair<const char*, int> kLimiterCaptions[] = {
+    {"LEVEL", 53}, {"ATTACK", 88}, {"RELEASE", 123}, {"CLIP LEVEL", 168}, {"CLIP REL", 203}};
+constexpr std::uint32_t kCaptionText = 0xFF96A0AAu;
+
 bool Holds(const CRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
 }  // namespace
@@ -801,6 +806,15 @@ void CTorvexSeriesControlPanel::DrawLabel(Graphics& g, const std::string& text, 
   g.DrawString(text, *font, CRectF{x, y, 0.0f, 0.0f}, format, CBrush(CColour{argb}));
 }
 
+void CTorvexSeriesControlPanel::DrawCentredLabel(Graphics& g, const std::string& text, CTextStyle& style,
+                                                 const CRectF& box, std::uint32_t argb) {
+  const CFont* font = style.Font() ? style.Font() : style.GetFont();
+  if (!font) return;
+  CStringFormat format(StringAlignment::Center, StringAlignment::Center);
+  format.noWrap = true;
+  g.DrawString(text, *font, box, format, CBrush(CColour{argb}));
+}
+
 void CTorvexSeriesControlPanel::DrawInputsSectionBody() {
   const int n = InputCount();
   CBitmapImage* strip = GetInputStripImage();
@@ -875,7 +889,14 @@ void CTorvexSeriesControlPanel::DrawSideTabSection() {
         const CRect r{x0 + 4, 21, x0 + 56, 36};
         m_autoLimiters->SetRect(r);
         m_autoLimiters->m_dropAnchor = r;
-        for (int k = 0; k < m; ++k) image(g, GetShortOverlayImage(), GetOutputStripX(k, m) - 277, 38);
+        for (int k = 0; k < m; ++k) {
+          const int xk = GetOutputStripX(k, m);
+          image(g, GetShortOverlayImage(), xk - 277, 38);
+          // Each limiter readout's caption just above it, across the overlay.
+          for (const auto& [caption, top] : kLimiterCaptions)
+            DrawCentredLabel(g, caption, m_smallLabelStyle, CRectF{float(xk - 277), float(top - 13), 54.0f, 12.0f},
+                             kCaptionText);
+        }
         break;
       }
       case kNerexSideTabSource:

@@ -180,6 +180,7 @@ class CTorvexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   template <typename Body>
   void DrawSection(int section, Body body);
   void DrawLabel(Graphics& g, const std::string& text, CTextStyle& style, float x, float y, std::uint32_t argb);
+  void DrawCentredLabel(Graphics& g, const std::string& text, CTextStyle& style, const CRectF& box, std::uint32_t argb);
 
   bool m_toolTipsReady = false;
   std::array<CBitmapObject*, 8> m_outputStrips{};

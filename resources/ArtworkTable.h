@@ -95,23 +95,22 @@ ORVAK_ARTWORK(4106, "BMP", "zel_led_red", 13, 5)
 ORVAK_ARTWORK(4107, "BMP", "zel_led_amber", 13, 5)
 ORVAK_ARTWORK(4123, "BMP", "zel_led_level", 13, 5)
 
-// Processor panel pieces shared by the Nerex-series and Torvex skins (drawn in
-// artgen/TorvexArtwork.cpp): the background, the side tabs (Linking, Limiters, Source from the
-// top), the routing and limiter overlays of an output, the band-row frame, the level meter, the
-// LEDs (the "off" one is a button face) and the fader cap.
-ORVAK_ARTWORK(2179, "PNG", "processor_background", 850, 600)
-ORVAK_ARTWORK(2171, "PNG", "processor_tab_source", 28, 225)
-ORVAK_ARTWORK(2173, "PNG", "processor_tab_limiters", 28, 225)
-ORVAK_ARTWORK(2172, "PNG", "processor_tab_linking", 28, 225)
-ORVAK_ARTWORK(2177, "PNG", "processor_overlay_tall", 54, 225)
-ORVAK_ARTWORK(2178, "PNG", "processor_overlay_short", 54, 183)
-ORVAK_ARTWORK(2221, "PNG", "processor_selection_frame", 403, 25)
+// Processor panel pieces that the Nerex-series and Torvex skins share: the background, the side
+// tabs (Linking, Limiters, Source from the top), the band-row frame, the output overlays of the
+// side tabs, the level meter, the LEDs (the "off" one is a button face) and the fader cap.
+ORVAK_ARTWORK(2179, "PNG", "nerex_background", 850, 600)
+ORVAK_ARTWORK(2171, "PNG", "nerex_tab_source", 28, 225)
+ORVAK_ARTWORK(2173, "PNG", "nerex_tab_limiters", 28, 225)
+ORVAK_ARTWORK(2172, "PNG", "nerex_tab_linking", 28, 225)
+ORVAK_ARTWORK(2221, "PNG", "nerex_selection_frame", 403, 25)
+ORVAK_ARTWORK(2140, "BMP", "processor_fader_cap", 15, 31)
 ORVAK_ARTWORK(2146, "PNG", "processor_meter", 14, 130)
 ORVAK_ARTWORK(2145, "PNG", "processor_led_off", 19, 19)
 ORVAK_ARTWORK(2157, "PNG", "processor_led_blue", 18, 18)
 ORVAK_ARTWORK(2159, "PNG", "processor_led_blue_small", 14, 14)
 ORVAK_ARTWORK(2158, "PNG", "processor_led_red", 18, 18)
-ORVAK_ARTWORK(2140, "BMP", "processor_fader_cap", 15, 31)
+ORVAK_ARTWORK(2177, "PNG", "processor_overlay_tall", 54, 225)
+ORVAK_ARTWORK(2178, "PNG", "processor_overlay_short", 54, 183)
 
 // Torvex48 panel (850 x 600): the page pictures (each with the header and its page tabs), the
 // Source view's Router/Matrix sub-tabs (Router above), the matrix view of an output, the input,

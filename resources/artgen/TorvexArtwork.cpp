@@ -4,7 +4,7 @@
 // grids. Every label sits beside the widget the panel places over the picture, so the positions
 // below follow the panel's widget rectangles. The processor pieces that the Nerex-series skins
 // use too (background, LEDs, fader cap, meter, side tabs, overlays, band frame) are drawn here
-// in the family's shared look.
+// as well and give way to the Nerex skins' drawings of the same names.
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -14,6 +14,12 @@
 using namespace art;
 
 namespace {
+
+// The pieces the Nerex-series skins share are registered only where their own drawing of the
+// same name is not, so the family keeps one look whichever registers first.
+struct SharedArtRegistrar {
+  SharedArtRegistrar(const char* name, ArtDrawer drawer) { ArtRegistry().emplace(name, std::move(drawer)); }
+};
 
 const QColor kInk(218, 222, 228);
 const QColor kSoftInk(150, 158, 170);
@@ -333,9 +339,9 @@ void SideTabs(QPainter& p, int active) {
   }
 }
 
-const ArtRegistrar kTabSource("processor_tab_source", [](QPainter& p, QSize) { SideTabs(p, 2); });
-const ArtRegistrar kTabLimiters("processor_tab_limiters", [](QPainter& p, QSize) { SideTabs(p, 1); });
-const ArtRegistrar kTabLinking("processor_tab_linking", [](QPainter& p, QSize) { SideTabs(p, 0); });
+const SharedArtRegistrar kTabSource("nerex_tab_source", [](QPainter& p, QSize) { SideTabs(p, 2); });
+const SharedArtRegistrar kTabLimiters("nerex_tab_limiters", [](QPainter& p, QSize) { SideTabs(p, 1); });
+const SharedArtRegistrar kTabLinking("nerex_tab_linking", [](QPainter& p, QSize) { SideTabs(p, 0); });
 
 // The Source view's sub-tabs (28 x 102 at 285, 240): the upper button (y 3 to 49) shows the
 // routing buttons, the lower (53 to 99) the matrix knobs.
@@ -362,7 +368,7 @@ const ArtRegistrar kTabRouter("torvex_tab_router", [](QPainter& p, QSize) { SubT
 
 // The routing and linking view of an output (54 x 225 at the strip's x + 3, y 9): eight button
 // rows 25 apart with the row label on the left.
-const ArtRegistrar kOverlayTall("processor_overlay_tall", [](QPainter& p, QSize s) {
+const SharedArtRegistrar kOverlayTall("processor_overlay_tall", [](QPainter& p, QSize s) {
   Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 4, QColor(30, 33, 38), QColor(22, 24, 28));
   for (int j = 0; j < 8; ++j) {
     const double y = 8 + 25 * j;
@@ -372,17 +378,12 @@ const ArtRegistrar kOverlayTall("processor_overlay_tall", [](QPainter& p, QSize 
   }
 });
 
-// The limiter view of an output (54 x 183 at the strip's x + 3, y 38): five captioned readouts.
-const ArtRegistrar kOverlayShort("processor_overlay_short", [](QPainter& p, QSize s) {
+// The limiter view of an output (54 x 183 at the strip's x + 3, y 38): a window behind each of
+// the five readouts (level, attack, release, clip level, clip release at the strip's y 53, 88,
+// 123, 168, 203); the panel draws their captions.
+const SharedArtRegistrar kOverlayShort("processor_overlay_short", [](QPainter& p, QSize s) {
   Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 4, QColor(30, 33, 38), QColor(22, 24, 28));
-  // Level, attack, release, clip level and clip release at the strip's y 53, 88, 123, 168, 203.
-  static const char* const kCaps[5] = {"LEVEL", "ATTACK", "RELEASE", "CLIP LEVEL", "CLIP REL"};
-  static const int kTops[5] = {15, 50, 85, 130, 165};
-  for (int i = 0; i < 5; ++i) {
-    const int y = kTops[i];
-    Label(p, QRectF(0, y - 13, s.width(), 12), QString::fromLatin1(kCaps[i]), 7, Qt::AlignCenter, kSoftInk);
-    Well(p, QRectF(1, y, 52, 15), 2, QColor(10, 10, 12));
-  }
+  for (int top : {15, 50, 85, 130, 165}) Well(p, QRectF(1, top, 52, 15), 2, QColor(10, 10, 12));
 });
 
 // The matrix view of an output (54 x 225 at the strip's x + 3, y 9): a knob seat and a value
@@ -402,7 +403,7 @@ const ArtRegistrar kMixerInputs("torvex_mixer_inputs", [](QPainter& p, QSize s) 
 // --- Frames ---
 
 // The selected band row of a band table (403 x 25).
-const ArtRegistrar kSelectionFrame("processor_selection_frame", [](QPainter& p, QSize s) {
+const SharedArtRegistrar kSelectionFrame("nerex_selection_frame", [](QPainter& p, QSize s) {
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(QPen(kAccent, 2));
   p.setBrush(QColor(kAccent.red(), kAccent.green(), kAccent.blue(), 40));
@@ -431,7 +432,7 @@ void Segments(QPainter& p, QSize s, const QColor& low, const QColor& mid, const 
   }
 }
 
-const ArtRegistrar kMeter("processor_meter", [](QPainter& p, QSize s) {
+const SharedArtRegistrar kMeter("processor_meter", [](QPainter& p, QSize s) {
   Segments(p, s, QColor(60, 210, 90), QColor(240, 210, 60), QColor(235, 60, 50));
 });
 
@@ -455,13 +456,13 @@ void Led(QPainter& p, QSize s, const QColor& c) {
   p.drawEllipse(centre, r - 1.0, r - 1.0);
 }
 
-const ArtRegistrar kLedBlue("processor_led_blue", [](QPainter& p, QSize s) { Led(p, s, QColor(50, 150, 255)); });
-const ArtRegistrar kLedBlueSmall("processor_led_blue_small",
+const SharedArtRegistrar kLedBlue("processor_led_blue", [](QPainter& p, QSize s) { Led(p, s, QColor(50, 150, 255)); });
+const SharedArtRegistrar kLedBlueSmall("processor_led_blue_small",
                                  [](QPainter& p, QSize s) { Led(p, s, QColor(50, 150, 255)); });
-const ArtRegistrar kLedRed("processor_led_red", [](QPainter& p, QSize s) { Led(p, s, QColor(240, 50, 40)); });
+const SharedArtRegistrar kLedRed("processor_led_red", [](QPainter& p, QSize s) { Led(p, s, QColor(240, 50, 40)); });
 
 // A small round button face; its lit LED is drawn by the button.
-const ArtRegistrar kLedOff("processor_led_off", [](QPainter& p, QSize s) {
+const SharedArtRegistrar kLedOff("processor_led_off", [](QPainter& p, QSize s) {
   p.setRenderHint(QPainter::Antialiasing);
   const QPointF centre(s.width() / 2.0, s.height() / 2.0);
   QRadialGradient g(centre - QPointF(3, 3), s.width() * 0.7);
@@ -472,7 +473,7 @@ const ArtRegistrar kLedOff("processor_led_off", [](QPainter& p, QSize s) {
   p.drawEllipse(centre, s.width() / 2.0 - 0.7, s.height() / 2.0 - 0.7);
 });
 
-const ArtRegistrar kFaderCap("processor_fader_cap", [](QPainter& p, QSize s) {
+const SharedArtRegistrar kFaderCap("processor_fader_cap", [](QPainter& p, QSize s) {
   p.setRenderHint(QPainter::Antialiasing);
   QLinearGradient g(0, 0, 0, s.height());
   g.setColorAt(0.0, QColor(236, 238, 242));
@@ -508,7 +509,7 @@ const ArtRegistrar kGraphSmall("torvex_comp_graph_small", CurveGrid);
 const ArtRegistrar kGraphLarge("torvex_comp_graph_large", CurveGrid);
 
 // The panel's background: the dark front with a thin frame.
-const ArtRegistrar kBackground("processor_background", [](QPainter& p, QSize s) {
+const SharedArtRegistrar kBackground("nerex_background", [](QPainter& p, QSize s) {
   Front(p, QRect(QPoint(0, 0), s));
   p.setPen(QPen(QColor(10, 11, 13), 1));
   p.setBrush(Qt::NoBrush);
