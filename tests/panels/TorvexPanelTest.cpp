@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -449,8 +450,9 @@ TEST_F(TorvexPanelTest, RenderedPanelShowsTheLitTabsAndStripsAtTheirPlaces) {
   // The Mixer tab is lit, the Input GEQ tab is not.
   EXPECT_TRUE(blueish(mixer.GetPixel(167, 98)));
   EXPECT_FALSE(blueish(mixer.GetPixel(39, 98)));
-  // The Source side tab is lit.
-  EXPECT_TRUE(blueish(mixer.GetPixel(299, 200)));
+  // The Source side tab is lit: it stands out from the Limiters tab above it.
+  const CColour lit = mixer.GetPixel(299, 200), unlit = mixer.GetPixel(299, 120);
+  EXPECT_GT(std::abs(lit.R() - unlit.R()) + std::abs(lit.G() - unlit.G()) + std::abs(lit.B() - unlit.B()), 90);
   // Input B's name plate is light (names are dark text).
   const CColour plate = mixer.GetPixel(81 + 50, 374);
   EXPECT_GT(plate.R(), 150);
