@@ -470,6 +470,15 @@ TEST_F(TorvexPanelTest, RenderedPanelShowsTheLitTabsAndStripsAtTheirPlaces) {
     EXPECT_TRUE(blueish(panel->GetBackBuffer()->GetPixel(page.litTab.x, page.litTab.y))) << page.file;
     EXPECT_FALSE(blueish(panel->GetBackBuffer()->GetPixel(167, 98))) << page.file;
   }
+  // A chosen dynamic-EQ band is framed.
+  Apply(64);
+  panel->SelectDeqBand(1, true);
+  Save(*panel->GetBackBuffer(), "torvex_deq_band.png");
+  const CColour framed = panel->GetBackBuffer()->GetPixel(279 + 186 + 1, 100);
+  const CColour unframed = panel->GetBackBuffer()->GetPixel(279 + 1, 100);
+  EXPECT_TRUE(blueish(framed));
+  EXPECT_FALSE(blueish(unframed));
+
   Apply(59);
   Apply(296);
   Save(*panel->GetBackBuffer(), "torvex_limiters.png");
