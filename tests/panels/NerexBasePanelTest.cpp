@@ -102,16 +102,9 @@ class CTestProcessorPanel : public CNerexSeriesBaseControlPanel {
     m_peqCurve = Curve(kPanelGroupInputPeq, kInputPeqCurveId);
     m_inputCaption = Text(kPanelGroupInputPeq, 433, CRect{295, 35, 415, 51});
     AddToGroup(kPanelGroupInputGeq, m_inputCaption);
-    for (int b = 0; b < 8; ++b) {
-      const auto u = std::size_t(b);
-      const int y = 23 + 19 * b;
-      m_peqFrames[u] = Frame(kPanelGroupInputPeq, CRect{436, y - 4, 839, y + 21});
-      m_peqFrequency[u] = Text(kPanelGroupInputPeq, kParamInputPeqFrequency + b, CRect{470, y, 530, y + 17});
-      m_peqQ[u] = Text(kPanelGroupInputPeq, kParamInputPeqQ + b, CRect{540, y, 580, y + 17});
-      m_peqGain[u] = Text(kPanelGroupInputPeq, kParamInputPeqGain + b, CRect{590, y, 650, y + 17});
-      m_peqType[u] = Combo(kPanelGroupInputPeq, kParamInputPeqType + b, CRect{660, y, 795, y + 17});
-      m_peqBypass[u] = Button(kPanelGroupInputPeq, kParamInputPeqBypass + b, CRect{807, y + 1, 821, y + 15});
-    }
+    BandRows(kPanelGroupInputPeq,
+             {kParamInputPeqFrequency, kParamInputPeqQ, kParamInputPeqGain, kParamInputPeqType, kParamInputPeqBypass},
+             m_peqFrames, m_peqFrequency, m_peqQ, m_peqGain, m_peqType, m_peqBypass);
 
     // Input DEQ page.
     m_deqGraph = Add(new CTorvexSeriesDEQControl(this, CRect{10, 230, 840, 590}));
@@ -139,16 +132,9 @@ class CTestProcessorPanel : public CNerexSeriesBaseControlPanel {
     // Output EQ page.
     m_outputEqCurve = Curve(kPanelGroupOutputEq, kOutputEqCurveId);
     m_outputCaption = Text(kPanelGroupOutputEq, 434, CRect{27, 133, 262, 149});
-    for (int b = 0; b < 9; ++b) {
-      const auto u = std::size_t(b);
-      const int y = 23 + 19 * b;
-      m_outputPeqFrames[u] = Frame(kPanelGroupOutputEq, CRect{436, y - 4, 839, y + 21});
-      m_outputPeqFrequency[u] = Text(kPanelGroupOutputEq, kParamOutputPeqFrequency + b, CRect{470, y, 530, y + 17});
-      m_outputPeqQ[u] = Text(kPanelGroupOutputEq, kParamOutputPeqQ + b, CRect{540, y, 580, y + 17});
-      m_outputPeqGain[u] = Text(kPanelGroupOutputEq, kParamOutputPeqGain + b, CRect{590, y, 650, y + 17});
-      m_outputPeqType[u] = Combo(kPanelGroupOutputEq, kParamOutputPeqType + b, CRect{660, y, 795, y + 17});
-      m_outputPeqBypass[u] = Button(kPanelGroupOutputEq, kParamOutputPeqBypass + b, CRect{807, y + 1, 821, y + 15});
-    }
+    BandRows(kPanelGroupOutputEq,
+             {kParamOutputPeqFrequency, kParamOutputPeqQ, kParamOutputPeqGain, kParamOutputPeqType, kParamOutputPeqBypass},
+             m_outputPeqFrames, m_outputPeqFrequency, m_outputPeqQ, m_outputPeqGain, m_outputPeqType, m_outputPeqBypass);
     m_highPassFrequency = Text(kPanelGroupOutputEq, kParamHighPassFrequency, CRect{287, 73, 360, 90});
     m_lowPassFrequency = Text(kPanelGroupOutputEq, kParamLowPassFrequency, CRect{287, 143, 360, 160});
     m_highPassType = Combo(kPanelGroupOutputEq, kParamHighPassType, CRect{287, 108, 420, 125});
@@ -238,6 +224,23 @@ class CTestProcessorPanel : public CNerexSeriesBaseControlPanel {
   CBitmapObject* Frame(int group, const CRect& r) { return Grouped(group, new CBitmapObject(this, 0, m_led, r)); }
   CNerexSeriesParametricControl* Curve(int group, int id) {
     return Grouped(group, new CNerexSeriesParametricControl(this, id, CRect{10, 220, 840, 590}));
+  }
+  // The band rows of an equaliser page, ids those of the first channel, with their frames.
+  template <std::size_t N>
+  void BandRows(int group, const std::array<int, 5>& ids, std::array<CControlObject*, N>& frames,
+                std::array<CTextControl*, N>& frequency, std::array<CTextControl*, N>& q,
+                std::array<CTextControl*, N>& gain, std::array<CCustomComboBox*, N>& type,
+                std::array<CBmpButton*, N>& bypass) {
+    for (std::size_t b = 0; b < N; ++b) {
+      const int y = 23 + 19 * int(b);
+      const int n = int(b);
+      frames[b] = Frame(group, CRect{436, y - 4, 839, y + 21});
+      frequency[b] = Text(group, ids[0] + n, CRect{470, y, 530, y + 17});
+      q[b] = Text(group, ids[1] + n, CRect{540, y, 580, y + 17});
+      gain[b] = Text(group, ids[2] + n, CRect{590, y, 650, y + 17});
+      type[b] = Combo(group, ids[3] + n, CRect{660, y, 795, y + 17});
+      bypass[b] = Button(group, ids[4] + n, CRect{807, y + 1, 821, y + 15});
+    }
   }
   // The channel meters stand in the Mixer page and in the compact view.
   CBitmapMeter* Meter(const CRect& r) {
