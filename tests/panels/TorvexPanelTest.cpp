@@ -137,6 +137,21 @@ TEST_F(TorvexPanelTest, StripsAreBuiltAtTheirCreationPlacesAndLaidOutAgainByTheR
   EXPECT_EQ(panel->GetOutputFader(0)->m_minimum, device->GetParameterAt(17).minimum);
 }
 
+TEST_F(TorvexPanelTest, BandRowsAreBuiltFromTheBottomRowUp) {
+  Open();
+  auto indexOf = [&](int id) {
+    const auto& list = panel->GetControls();
+    for (std::size_t i = 0; i < list.size(); ++i)
+      if (list[i]->GetId() == id && dynamic_cast<CTextControl*>(list[i])) return int(i);
+    return -1;
+  };
+  // Input PEQ band 0 (frequency 508) is the top row, built last; band 7 the bottom row.
+  EXPECT_GT(indexOf(508), indexOf(515));
+  EXPECT_GT(indexOf(700), indexOf(708));
+  EXPECT_EQ(panel->GetControls()[std::size_t(indexOf(508))]->GetRect(), (CRect{470, 23, 530, 40}));
+  EXPECT_EQ(panel->GetControls()[std::size_t(indexOf(515))]->GetRect(), (CRect{470, 156, 530, 173}));
+}
+
 struct StripCase {
   int inputs, outputs;
   std::vector<int> inputX, outputX;
