@@ -77,6 +77,14 @@ void Front(QPainter& p, const QRect& r) {
   for (int y = r.top(); y < r.bottom(); y += 2) p.fillRect(QRect(r.left(), y, r.width(), 1), QColor(255, 255, 255, 4));
 }
 
+// A tab button's face, lit in the accent colour or plain.
+void TabFace(QPainter& p, const QRectF& r, bool lit) {
+  if (lit)
+    Raised(p, r, 5, kAccent.lighter(115), kAccent.darker(150));
+  else
+    Raised(p, r, 5, QColor(74, 80, 90), QColor(44, 48, 55));
+}
+
 // --- Header shared by every page picture (x 0 to 280, y 0 to 110) ---
 
 struct PageTab {
@@ -105,10 +113,7 @@ void Header(QPainter& p, int activePage) {
   for (const PageTab& tab : kPageTabs) {
     const QRectF r(tab.left + 0.5, 74.5, tab.right - tab.left - 1, 29);
     const bool active = tab.page == activePage;
-    if (active)
-      Raised(p, r, 5, kAccent.lighter(115), kAccent.darker(150));
-    else
-      Raised(p, r, 5, QColor(74, 80, 90), QColor(44, 48, 55));
+    TabFace(p, r, active);
     const QColor ink = active ? QColor(255, 255, 255) : kInk;
     if (*tab.top) {
       Label(p, QRectF(tab.left, 77, tab.right - tab.left, 11), QString::fromLatin1(tab.top), 7, Qt::AlignCenter,
@@ -322,21 +327,20 @@ const ArtRegistrar kCompStrip("torvex_comp_strip", [](QPainter& p, QSize s) {
 
 // Three stacked tabs (Linking 5 to 75, Limiters 78 to 148, Source 151 to 221 from the image's
 // top at y 5); the chosen one is lit.
+// An upright tab: its face with the name read from the bottom up.
+void UprightTab(QPainter& p, const QRectF& r, const char* name, int pixels, bool lit) {
+  TabFace(p, r, lit);
+  p.save();
+  p.translate(r.center());
+  p.rotate(-90);
+  Label(p, QRectF(-r.height() / 2, -r.width() / 2, r.height(), r.width()), QString::fromLatin1(name), pixels,
+        Qt::AlignCenter, lit ? QColor(255, 255, 255) : kInk);
+  p.restore();
+}
+
 void SideTabs(QPainter& p, int active) {
   static const char* const kNames[3] = {"LINKING", "LIMITERS", "SOURCE"};
-  for (int t = 0; t < 3; ++t) {
-    const QRectF r(3.5, 5.5 + 73 * t, 22, 69);
-    if (t == active)
-      Raised(p, r, 5, kAccent.lighter(115), kAccent.darker(150));
-    else
-      Raised(p, r, 5, QColor(74, 80, 90), QColor(44, 48, 55));
-    p.save();
-    p.translate(r.center());
-    p.rotate(-90);
-    Label(p, QRectF(-34, -8, 68, 16), QString::fromLatin1(kNames[t]), 8, Qt::AlignCenter,
-          t == active ? QColor(255, 255, 255) : kInk);
-    p.restore();
-  }
+  for (int t = 0; t < 3; ++t) UprightTab(p, QRectF(3.5, 5.5 + 73 * t, 22, 69), kNames[t], 8, t == active);
 }
 
 const SharedArtRegistrar kTabSource("nerex_tab_source", [](QPainter& p, QSize) { SideTabs(p, 2); });
@@ -347,20 +351,7 @@ const SharedArtRegistrar kTabLinking("nerex_tab_linking", [](QPainter& p, QSize)
 // routing buttons, the lower (53 to 99) the matrix knobs.
 void SubTabs(QPainter& p, bool matrix) {
   static const char* const kNames[2] = {"ROUTER", "MATRIX"};
-  for (int t = 0; t < 2; ++t) {
-    const QRectF r(3.5, 2.5 + 50 * t, 22, 47);
-    const bool lit = (t == 1) == matrix;
-    if (lit)
-      Raised(p, r, 5, kAccent.lighter(115), kAccent.darker(150));
-    else
-      Raised(p, r, 5, QColor(74, 80, 90), QColor(44, 48, 55));
-    p.save();
-    p.translate(r.center());
-    p.rotate(-90);
-    Label(p, QRectF(-23, -7, 46, 14), QString::fromLatin1(kNames[t]), 7, Qt::AlignCenter,
-          lit ? QColor(255, 255, 255) : kInk);
-    p.restore();
-  }
+  for (int t = 0; t < 2; ++t) UprightTab(p, QRectF(3.5, 2.5 + 50 * t, 22, 47), kNames[t], 7, (t == 1) == matrix);
 }
 
 const ArtRegistrar kTabMatrix("torvex_tab_matrix", [](QPainter& p, QSize) { SubTabs(p, true); });
