@@ -23,7 +23,10 @@ struct SharedArtRegistrar {
 
 const QColor kInk(218, 222, 228);
 const QColor kSoftInk(150, 158, 170);
-const QColor kAccent(64, 176, 214);
+// The family's accent, as the shared side tabs light it.
+const QColor kAccent(200, 60, 60);
+// Headings and numbers in the accent, light enough to read on the dark panel.
+const QColor kAccentInk(244, 118, 106);
 const QColor kWellFill(14, 15, 18);
 const QColor kPlateLight(206, 210, 216);
 
@@ -104,7 +107,7 @@ void Header(QPainter& p, int activePage) {
   p.setRenderHint(QPainter::Antialiasing);
   Raised(p, QRectF(4.5, 4.5, 271, 104), 6, QColor(62, 67, 76), QColor(36, 39, 45));
   // Brand and the presets button's face (209, 10 to 268, 30).
-  Label(p, QRectF(18, 9, 120, 22), QStringLiteral("TORVEX"), 17, Qt::AlignLeft | Qt::AlignVCenter, kAccent);
+  Label(p, QRectF(18, 9, 120, 22), QStringLiteral("TORVEX"), 17, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
   Raised(p, QRectF(209.5, 10.5, 58, 19), 5, QColor(86, 92, 104), QColor(52, 56, 64));
   Label(p, QRectF(209, 10, 59, 20), QStringLiteral("PRESETS"), 9);
   // The device name's window (27, 37 to 262, 61) and the model line under it.
@@ -144,7 +147,7 @@ void BandTable(QPainter& p, int bands) {
   for (const auto& h : heads) Label(p, QRectF(h.left, 5, h.right - h.left, 12), QString::fromLatin1(h.text), 8);
   for (int b = 0; b < bands; ++b) {
     const int y = 23 + 19 * b;
-    Label(p, QRectF(440, y, 24, 17), QString::number(b + 1), 9, Qt::AlignCenter, kAccent);
+    Label(p, QRectF(440, y, 24, 17), QString::number(b + 1), 9, Qt::AlignCenter, kAccentInk);
     p.setPen(QPen(QColor(255, 255, 255, 14), 1));
     if (b > 0) p.drawLine(QPointF(440, y - 1.5), QPointF(835, y - 1.5));
   }
@@ -179,12 +182,12 @@ const ArtRegistrar kGeqPage("torvex_geq_page", [](QPainter& p, QSize s) {
   for (int b = 0; b < 28; ++b)
     Label(p, QRectF(57 + 26 * b, 318, 27, 12), QString::fromLatin1(kBands[b]), 8, Qt::AlignCenter, kSoftInk, false);
   Label(p, QRectF(18, 122, 60, 12), QStringLiteral("dB"), 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
-  Label(p, QRectF(700, 122, 130, 12), QStringLiteral("GRAPHIC EQ"), 8, Qt::AlignRight | Qt::AlignVCenter, kAccent);
+  Label(p, QRectF(700, 122, 130, 12), QStringLiteral("GRAPHIC EQ"), 8, Qt::AlignRight | Qt::AlignVCenter, kAccentInk);
 });
 
 const ArtRegistrar kPeqPage("torvex_peq_page", [](QPainter& p, QSize s) {
   PageBase(p, s, 61);
-  Label(p, QRectF(295, 118, 130, 14), QStringLiteral("PARAMETRIC EQ"), 8, Qt::AlignLeft | Qt::AlignVCenter, kAccent);
+  Label(p, QRectF(295, 118, 130, 14), QStringLiteral("PARAMETRIC EQ"), 8, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
   BandTable(p, 8);
 });
 
@@ -198,7 +201,7 @@ const ArtRegistrar kDeqPage("torvex_deq_page", [](QPainter& p, QSize s) {
     const double x = 279 + 186 * b;
     Raised(p, QRectF(x + 4.5, 4.5, 182, 214), 6, QColor(48, 52, 60), QColor(32, 35, 40));
     Label(p, QRectF(x + 11, 8, 70, 14), QStringLiteral("BAND %1").arg(b + 1), 9, Qt::AlignLeft | Qt::AlignVCenter,
-          kAccent);
+          kAccentInk);
     auto cap = [&](double left, double top, double width, const char* text) {
       Label(p, QRectF(x + left, top, width, 12), QString::fromLatin1(text), 8, Qt::AlignLeft | Qt::AlignVCenter,
             kSoftInk);
@@ -224,7 +227,7 @@ const ArtRegistrar kOutputEqPage("torvex_output_eq_page", [](QPainter& p, QSize 
   PageBase(p, s, 63);
   // Crossover: high-pass frequency and type, low-pass frequency and type (x 287).
   Raised(p, QRectF(282.5, 40.5, 146, 160), 6, QColor(48, 52, 60), QColor(32, 35, 40));
-  Label(p, QRectF(287, 44, 130, 13), QStringLiteral("CROSSOVER"), 9, Qt::AlignLeft | Qt::AlignVCenter, kAccent);
+  Label(p, QRectF(287, 44, 130, 13), QStringLiteral("CROSSOVER"), 9, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
   Label(p, QRectF(287, 59, 130, 13), QStringLiteral("HIGH PASS"), 8, Qt::AlignLeft | Qt::AlignVCenter);
   Label(p, QRectF(287, 129, 130, 13), QStringLiteral("LOW PASS"), 8, Qt::AlignLeft | Qt::AlignVCenter);
   Label(p, QRectF(363, 75, 60, 14), QStringLiteral("FREQ"), 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
@@ -235,7 +238,7 @@ const ArtRegistrar kOutputEqPage("torvex_output_eq_page", [](QPainter& p, QSize 
 const ArtRegistrar kCompPage("torvex_comp_page", [](QPainter& p, QSize s) {
   PageBase(p, s, 65);
   // The Compressor Limiters list (287, 90 to 337, 105).
-  Label(p, QRectF(287, 60, 200, 13), QStringLiteral("OUTPUT COMPRESSORS"), 9, Qt::AlignLeft | Qt::AlignVCenter, kAccent);
+  Label(p, QRectF(287, 60, 200, 13), QStringLiteral("OUTPUT COMPRESSORS"), 9, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
   Label(p, QRectF(287, 76, 140, 13), QStringLiteral("COMP LIMITERS"), 8, Qt::AlignLeft | Qt::AlignVCenter);
 });
 
