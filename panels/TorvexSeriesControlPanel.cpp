@@ -72,15 +72,23 @@ void AddItems(CCustomComboBox* combo, std::initializer_list<std::pair<const char
 
 // The band filter types of the PEQ and Output EQ rows, in list order.
 constexpr std::pair<const char*, int> kFilterTypes[] = {
-    {"Parametric", 0}, {"Low Shelf", 1},       {"High Shelf", 2},       {"Band Pass", 6},
-    {"Notch", 7},      {"Allpass", 5},         {"Phase", 8},            {"VariQ Low Pass", 9},
-    {"VariQ High Pass", 10}, {"Elliptic Low Pass", 11}, {"Elliptic High Pass", 12},
+    {"Parametric", 0},
+    {"Low Shelf", 1},
+    {"High Shelf", 2},
+    {"Band Pass", 6},
+    {"Notch", 7},
+    {"Allpass", 5},
+    {"Phase", 8},
+    {"VariQ Low Pass", 9},
+    {"VariQ High Pass", 10},
+    {"Elliptic Low Pass", 11},
+    {"Elliptic High Pass", 12},
 };
 
 constexpr std::pair<const char*, int> kCrossoverTypes[] = {
-    {"6dB Bensen", 7},         {"12dB Bessel", 0},          {"12dB Butterworth", 1}, {"12dB Linkwitz-Riley", 8},
-    {"18dB Bessel", 2},        {"18dB Butterworth", 3},     {"24dB Bessel", 4},      {"24dB Butterworth", 5},
-    {"24dB Linkwitz-Riley", 6}, {"48dB Bessel", 9},         {"48dB Butterworth", 10}, {"48dB Linkwitz-Riley", 11},
+    {"6dB Bensen", 7},          {"12dB Bessel", 0},      {"12dB Butterworth", 1},  {"12dB Linkwitz-Riley", 8},
+    {"18dB Bessel", 2},         {"18dB Butterworth", 3}, {"24dB Bessel", 4},       {"24dB Butterworth", 5},
+    {"24dB Linkwitz-Riley", 6}, {"48dB Bessel", 9},      {"48dB Butterworth", 10}, {"48dB Linkwitz-Riley", 11},
 };
 
 constexpr const char* kLimiterAttacks[20] = {"0.1ms", "0.2ms", "0.3ms", "0.4ms", "0.5ms", "0.7ms", "1.0ms",
@@ -214,25 +222,25 @@ bool CTorvexSeriesControlPanel::Create() {
     auto* meter = add(new CBitmapMeter(this, 1 + i, GetMeterImage(), At(x0 + 55, 420, GetMeterImage()), 9, 0, -112),
                       {kPanelGroupMixer, kPanelGroupCompact});
     m_inputMeters[u] = meter;
-    m_inputFaders[u] = add(new CBitmapFader(this, 13 + i, GetFaderCapImage(), kFaderChannelGain,
-                                            CRect{x0 + 34, 420, x0 + 49, 565}),
-                           {kPanelGroupMixer});
-    m_inputGainTexts[u] =
-        text(13 + i, true, kLcdFace, kReadoutPoints, kReadoutText, 0x105, CRect{x0 + 15, 574, x0 + 65, 589}, {kPanelGroupMixer});
+    m_inputFaders[u] =
+        add(new CBitmapFader(this, 13 + i, GetFaderCapImage(), kFaderChannelGain, CRect{x0 + 34, 420, x0 + 49, 565}),
+            {kPanelGroupMixer});
+    m_inputGainTexts[u] = text(13 + i, true, kLcdFace, kReadoutPoints, kReadoutText, 0x105,
+                               CRect{x0 + 15, 574, x0 + 65, 589}, {kPanelGroupMixer});
     m_inputDelays[u] = text(249 + i, true, kValueFace, 7.5f, kReadoutText, 0x110E5, CRect{x0 + 17, 272, x0 + 74, 287},
                             {kPanelGroupMixer});
     for (int j = 0; j < 4; ++j)
-      m_inputLinks[u][std::size_t(j)] = button(339 + 4 * i + j, GetLedOffImage(),
-                                               At(x0 + 37, 155 + 25 * j, GetLedOffImage()), kFaceOrangeLed,
-                                               {kPanelGroupMixer});
-    m_inputRows[0][u] = button(237 + i, GetLedOffImage(), At(x0 + 49, 298, GetLedOffImage()), kFaceShortcut,
-                               {kPanelGroupMixer});
-    m_inputRows[1][u] = button(233 + i, GetLedOffImage(), At(x0 + 49, 323, GetLedOffImage()), kFaceShortcut,
-                               {kPanelGroupMixer});
-    m_inputRows[2][u] = button(229 + i, GetLedOffImage(), At(x0 + 49, 348, GetLedOffImage()), kFaceShortcut,
-                               {kPanelGroupMixer});
-    CBmpButton* mute = button(25 + i, GetRedLedImage(), At(x0 + 50, 350, GetRedLedImage()), kLedButton,
-                              {kPanelGroupMixer});
+      m_inputLinks[u][std::size_t(j)] =
+          button(339 + 4 * i + j, GetLedOffImage(), At(x0 + 37, 155 + 25 * j, GetLedOffImage()), kFaceOrangeLed,
+                 {kPanelGroupMixer});
+    m_inputRows[0][u] =
+        button(237 + i, GetLedOffImage(), At(x0 + 49, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
+    m_inputRows[1][u] =
+        button(233 + i, GetLedOffImage(), At(x0 + 49, 323, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
+    m_inputRows[2][u] =
+        button(229 + i, GetLedOffImage(), At(x0 + 49, 348, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
+    CBmpButton* mute =
+        button(25 + i, GetRedLedImage(), At(x0 + 50, 350, GetRedLedImage()), kLedButton, {kPanelGroupMixer});
     mute->m_highlightAlpha = 200;
     m_inputMutes[u] = mute;
     CTextControl* name =
@@ -251,25 +259,26 @@ bool CTorvexSeriesControlPanel::Create() {
   for (int k = 0; k < kOutputs; ++k) {
     const auto u = std::size_t(k);
     const int x0 = 315 + 66 * k;
-    m_outputMeters[u] = add(new CBitmapMeter(this, 5 + k, GetMeterImage(), At(x0 + 40, 420, GetMeterImage()), 9, 0, -112),
-                            {kPanelGroupMixer, kPanelGroupCompact});
-    m_outputFaders[u] = add(new CBitmapFader(this, 17 + k, GetFaderCapImage(), kFaderChannelGain,
-                                             CRect{x0 + 19, 390, x0 + 34, 565}),
-                            {kPanelGroupMixer});
-    m_outputGainTexts[u] =
-        text(17 + k, true, kLcdFace, kReadoutPoints, kReadoutText, 0x105, CRect{x0, 574, x0 + 50, 589}, {kPanelGroupMixer});
-    CBmpButton* mute = button(29 + k, GetRedLedImage(), At(x0 + 35, 348, GetRedLedImage()), kLedButton,
-                              {kPanelGroupMixer});
+    m_outputMeters[u] =
+        add(new CBitmapMeter(this, 5 + k, GetMeterImage(), At(x0 + 40, 420, GetMeterImage()), 9, 0, -112),
+            {kPanelGroupMixer, kPanelGroupCompact});
+    m_outputFaders[u] =
+        add(new CBitmapFader(this, 17 + k, GetFaderCapImage(), kFaderChannelGain, CRect{x0 + 19, 390, x0 + 34, 565}),
+            {kPanelGroupMixer});
+    m_outputGainTexts[u] = text(17 + k, true, kLcdFace, kReadoutPoints, kReadoutText, 0x105,
+                                CRect{x0, 574, x0 + 50, 589}, {kPanelGroupMixer});
+    CBmpButton* mute =
+        button(29 + k, GetRedLedImage(), At(x0 + 35, 348, GetRedLedImage()), kLedButton, {kPanelGroupMixer});
     mute->m_highlightAlpha = 200;
     m_outputMutes[u] = mute;
-    CBmpButton* phase = button(37 + k, GetBlueLedImage(), At(x0 + 35, 323, GetBlueLedImage()), kLedButton,
-                               {kPanelGroupMixer});
+    CBmpButton* phase =
+        button(37 + k, GetBlueLedImage(), At(x0 + 35, 323, GetBlueLedImage()), kLedButton, {kPanelGroupMixer});
     phase->m_highlightAlpha = 200;
     m_outputPolarity[u] = phase;
-    m_outputRows[0][u] = button(241 + k, GetLedOffImage(), At(x0 + 34, 298, GetLedOffImage()), kFaceShortcut,
-                                {kPanelGroupMixer});
-    m_outputRows[1][u] = button(221 + k, GetLedOffImage(), At(x0 + 34, 298, GetLedOffImage()), kFaceShortcut,
-                                {kPanelGroupMixer});
+    m_outputRows[0][u] =
+        button(241 + k, GetLedOffImage(), At(x0 + 34, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
+    m_outputRows[1][u] =
+        button(221 + k, GetLedOffImage(), At(x0 + 34, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
     m_outputDelays[u] = text(253 + k, true, kValueFace, 7.5f, kReadoutText, 0x10E5, CRect{x0 + 2, 272, x0 + 59, 287},
                              {kPanelGroupMixer});
     CTextControl* name =
@@ -277,9 +286,9 @@ bool CTorvexSeriesControlPanel::Create() {
     name->SetMaxLength(8);
     m_outputNames[u] = name;
     for (int j = 0; j < 4; ++j)
-      m_routingButtons[u][std::size_t(j)] = button(439 + 4 * k + j, GetLedOffImage(),
-                                                   At(x0 + 22, 37 + 25 * j, GetLedOffImage()), kFaceOrangeLed,
-                                                   {kPanelGroupSource});
+      m_routingButtons[u][std::size_t(j)] =
+          button(439 + 4 * k + j, GetLedOffImage(), At(x0 + 22, 37 + 25 * j, GetLedOffImage()), kFaceOrangeLed,
+                 {kPanelGroupSource});
     for (int j = 0; j < 4; ++j) {
       const int id = 263 + 4 * k + j;
       auto* knob = add(new CKnob(this, id, CRect{x0 + 16, 38 + 55 * j, x0 + 43, 65 + 55 * j}), {kPanelGroupSource});
@@ -296,14 +305,14 @@ bool CTorvexSeriesControlPanel::Create() {
       m_matrixGainTexts[u][std::size_t(j)] = value;
     }
     for (int m = 0; m < 8; ++m)
-      m_outputLinks[u][std::size_t(m)] = button(355 + 8 * k + m, GetLedOffImage(),
-                                                At(x0 + 22, 37 + 25 * m, GetLedOffImage()), kFaceOrangeLed,
-                                                {kPanelGroupLinking});
-    m_limiterLevels[u] = text(299 + k, true, kValueFace, 8, kWhite, 0x146D, CRect{x0 + 4, 83, x0 + 55, 98},
-                              {kPanelGroupLimiters});
+      m_outputLinks[u][std::size_t(m)] =
+          button(355 + 8 * k + m, GetLedOffImage(), At(x0 + 22, 37 + 25 * m, GetLedOffImage()), kFaceOrangeLed,
+                 {kPanelGroupLinking});
+    m_limiterLevels[u] =
+        text(299 + k, true, kValueFace, 8, kWhite, 0x146D, CRect{x0 + 4, 83, x0 + 55, 98}, {kPanelGroupLimiters});
     m_limiterLevels[u]->SetText("0dB");
-    m_clipLevels[u] = text(307 + k, true, kValueFace, 8, kWhite, 0x146D, CRect{x0 + 4, 198, x0 + 55, 213},
-                           {kPanelGroupLimiters});
+    m_clipLevels[u] =
+        text(307 + k, true, kValueFace, 8, kWhite, 0x146D, CRect{x0 + 4, 198, x0 + 55, 213}, {kPanelGroupLimiters});
     m_clipLevels[u]->SetText("0dB");
     CCustomComboBox* clipRelease = combo(331 + k, CRect{x0 + 4, 233, x0 + 55, 248}, {kPanelGroupLimiters});
     AddItems(clipRelease, {{"Slow", 0}, {"Medium", 1}, {"Fast", 2}});
@@ -331,8 +340,8 @@ bool CTorvexSeriesControlPanel::Create() {
 
   // Input GEQ page (faders after the DEQ page).
   m_geqCurve = add(new CNerexSeriesParametricControl(this, 140, CRect{10, 350, 840, 590}), {kPanelGroupInputGeq});
-  CBmpButton* geqBypass = button(1312, GetBlueLedImage(), At(545, 50, GetBlueLedImage()), kLedButton,
-                                 {kPanelGroupInputGeq});
+  CBmpButton* geqBypass =
+      button(1312, GetBlueLedImage(), At(545, 50, GetBlueLedImage()), kLedButton, {kPanelGroupInputGeq});
   geqBypass->m_highlightAlpha = 200;
   m_geqBypass = geqBypass;
   m_geqFlat = button(1320, GetLedOffImage(), At(544, 74, GetLedOffImage()), kFaceShortcut, {kPanelGroupInputGeq});
@@ -367,8 +376,8 @@ bool CTorvexSeriesControlPanel::Create() {
     AddItems(kind, {{"Parametric", 0}, {"Full Bandwidth", 1}, {"Low Shelf", 2}, {"High Shelf", 3}});
     m_deqShape[u] = kind;
     for (CCustomComboBox* c : {mode, kind}) SetComboStyle(c, 7, kWhite, kBlack);
-    m_deqBypass[u] = button(1518 + s, GetBlueLedImage(), At(291 + d, 195, GetBlueLedImage()), kLedButton,
-                            {kPanelGroupInputDeq});
+    m_deqBypass[u] =
+        button(1518 + s, GetBlueLedImage(), At(291 + d, 195, GetBlueLedImage()), kLedButton, {kPanelGroupInputDeq});
     m_deqThreshold[u] = deqText(1446, 0x116D, CRect{290 + d, 75, 340 + d, 90});
     m_deqRatio[u] = deqText(1458, 0x146D, CRect{291 + d, 105, 339 + d, 120});
     m_deqAttack[u] = deqText(1470, 0x146D, CRect{291 + d, 135, 339 + d, 150});
@@ -377,9 +386,9 @@ bool CTorvexSeriesControlPanel::Create() {
 
   // The 28 GEQ band faders, +-12 dB.
   for (int b = 0; b < 28; ++b) {
-    auto* fader = add(new CBitmapFader(this, 1200 + b, GetFaderCapImage(), kFaderGeqBand,
-                                       CRect{63 + 26 * b, 140, 78 + 26 * b, 315}),
-                      {kPanelGroupInputGeq});
+    auto* fader = add(
+        new CBitmapFader(this, 1200 + b, GetFaderCapImage(), kFaderGeqBand, CRect{63 + 26 * b, 140, 78 + 26 * b, 315}),
+        {kPanelGroupInputGeq});
     fader->m_minimum = -kGeqRangeDb;
     fader->m_maximum = kGeqRangeDb;
     m_geqFaders[std::size_t(b)] = fader;
@@ -393,9 +402,9 @@ bool CTorvexSeriesControlPanel::Create() {
                         {kPanelGroupInputDeq, kPanelGroupInputPeq, kPanelGroupInputGeq});
 
   // A band row of a band table: frame, frequency, Q, gain, type, bypass.
-  auto bandRow = [&](int b, int freqId, int qId, int gainId, int typeId, int bypassId, int group, CControlObject*& frame,
-                     CTextControl*& freq, CTextControl*& q, CTextControl*& gain, CCustomComboBox*& type,
-                     CBmpButton*& bypass) {
+  auto bandRow = [&](int b, int freqId, int qId, int gainId, int typeId, int bypassId, int group,
+                     CControlObject*& frame, CTextControl*& freq, CTextControl*& q, CTextControl*& gain,
+                     CCustomComboBox*& type, CBmpButton*& bypass) {
     const int y = 23 + 19 * b;
     frame = picture(1592, GetSelectionFrameImage(), 436, y - 4, {group});
     auto bandText = [&](int id, std::uint32_t flags, const CRect& r) {
@@ -607,7 +616,8 @@ void CTorvexSeriesControlPanel::ShowPage(std::uint32_t page) {
       // Without a valid current user the panel grants no right: the preset manager stays hidden.
       m_presetManagerButton->SetVisible(UserMayRecallPresets());
       break;
-    default: break;
+    default:
+      break;
   }
   SetupToolTips();
   CNerexSeriesBaseControlPanel::ShowPage(page);
@@ -619,7 +629,8 @@ void CTorvexSeriesControlPanel::SelectSideTab(std::uint32_t tab, bool redraw) {
   CBmpButton* router = m_sideTabs[3];
   CBmpButton* mixer = m_sideTabs[4];
   auto setSubTabs = [&](bool shown) {
-    for (CControlObject* w : std::initializer_list<CControlObject*>{router, mixer, m_matrixTabPicture, m_routerTabPicture})
+    for (CControlObject* w :
+         std::initializer_list<CControlObject*>{router, mixer, m_matrixTabPicture, m_routerTabPicture})
       w->SetVisible(shown);
   };
   auto groupVisible = [this](int group, bool on) { SetGroupVisible(group, on); };
@@ -646,9 +657,8 @@ void CTorvexSeriesControlPanel::SelectSideTab(std::uint32_t tab, bool redraw) {
       setSubTabs(false);
       for (int k = 0; k < kOutputs; ++k) {
         const auto u = std::size_t(k);
-        for (CControlObject* w : std::initializer_list<CControlObject*>{m_limiterLevels[u], m_clipLevels[u],
-                                                                         m_limiterAttacks[u], m_limiterReleases[u],
-                                                                         m_clipReleases[u]})
+        for (CControlObject* w : std::initializer_list<CControlObject*>{
+                 m_limiterLevels[u], m_clipLevels[u], m_limiterAttacks[u], m_limiterReleases[u], m_clipReleases[u]})
           w->SetVisible(k < m);
       }
       groupVisible(kPanelGroupSource, false);
@@ -699,9 +709,9 @@ void CTorvexSeriesControlPanel::EnableAllControls(bool enable) {
   for (int i = 0; i < kInputs; ++i) {
     const auto u = std::size_t(i);
     const bool on = enable && i < n;
-    for (CControlObject* w : std::initializer_list<CControlObject*>{m_inputFaders[u], m_inputGainTexts[u],
-                                                                     m_inputMeters[u], m_inputMutes[u], m_inputRows[1][u],
-                                                                     m_inputNames[u], m_inputDelays[u]})
+    for (CControlObject* w :
+         std::initializer_list<CControlObject*>{m_inputFaders[u], m_inputGainTexts[u], m_inputMeters[u],
+                                                m_inputMutes[u], m_inputRows[1][u], m_inputNames[u], m_inputDelays[u]})
       w->SetVisible(on);
     m_inputRows[0][u]->SetVisible(on && IsTorvexLayoutModel(model));
     m_inputRows[2][u]->SetVisible(on && model == kModelTorvex48);
@@ -753,7 +763,8 @@ void CTorvexSeriesControlPanel::OnRightClick(int x, int y) {
           if (Holds(m_outputStrips[std::size_t(k)]->GetRect(), x, y)) channel = std::uint32_t(k + 5);
         break;
       }
-      default: break;
+      default:
+        break;
     }
     device->SetSelectedChannel(channel);
   }
@@ -923,7 +934,8 @@ void CTorvexSeriesControlPanel::DrawSideTabSection() {
                       kWhite);
         }
         break;
-      default: break;
+      default:
+        break;
     }
   });
 }

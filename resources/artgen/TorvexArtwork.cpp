@@ -99,8 +99,8 @@ struct PageTab {
 
 // The six page tabs (y 74 to 104) in the order of their buttons.
 constexpr PageTab kPageTabs[] = {
-    {20, 58, "INPUT", "GEQ", 60},  {62, 100, "INPUT", "PEQ", 61},    {104, 142, "INPUT", "DEQ", 64},
-    {146, 188, "", "MIXER", 59},   {188, 226, "OUTPUT", "COMP", 65}, {230, 268, "OUTPUT", "EQ", 63},
+    {20, 58, "INPUT", "GEQ", 60}, {62, 100, "INPUT", "PEQ", 61},    {104, 142, "INPUT", "DEQ", 64},
+    {146, 188, "", "MIXER", 59},  {188, 226, "OUTPUT", "COMP", 65}, {230, 268, "OUTPUT", "EQ", 63},
 };
 
 void Header(QPainter& p, int activePage) {
@@ -121,9 +121,11 @@ void Header(QPainter& p, int activePage) {
     if (*tab.top) {
       Label(p, QRectF(tab.left, 77, tab.right - tab.left, 11), QString::fromLatin1(tab.top), 7, Qt::AlignCenter,
             active ? ink : kSoftInk);
-      Label(p, QRectF(tab.left, 88, tab.right - tab.left, 13), QString::fromLatin1(tab.bottom), 9, Qt::AlignCenter, ink);
+      Label(p, QRectF(tab.left, 88, tab.right - tab.left, 13), QString::fromLatin1(tab.bottom), 9, Qt::AlignCenter,
+            ink);
     } else {
-      Label(p, QRectF(tab.left, 74, tab.right - tab.left, 30), QString::fromLatin1(tab.bottom), 9, Qt::AlignCenter, ink);
+      Label(p, QRectF(tab.left, 74, tab.right - tab.left, 30), QString::fromLatin1(tab.bottom), 9, Qt::AlignCenter,
+            ink);
     }
   }
 }
@@ -142,8 +144,8 @@ void BandTable(QPainter& p, int bands) {
   const struct {
     int left, right;
     const char* text;
-  } heads[] = {{436, 466, "BAND"}, {470, 530, "FREQ"}, {540, 580, "Q"}, {590, 650, "GAIN"}, {660, 795, "TYPE"},
-               {798, 836, "BYP"}};
+  } heads[] = {{436, 466, "BAND"}, {470, 530, "FREQ"}, {540, 580, "Q"},
+               {590, 650, "GAIN"}, {660, 795, "TYPE"}, {798, 836, "BYP"}};
   for (const auto& h : heads) Label(p, QRectF(h.left, 5, h.right - h.left, 12), QString::fromLatin1(h.text), 8);
   for (int b = 0; b < bands; ++b) {
     const int y = 23 + 19 * b;
@@ -176,9 +178,9 @@ const ArtRegistrar kGeqPage("torvex_geq_page", [](QPainter& p, QSize s) {
     p.setPen(QPen(QColor(255, 255, 255, db == 0 ? 60 : 22), 1));
     p.drawLine(QPointF(60, std::floor(y) + 0.5), QPointF(830, std::floor(y) + 0.5));
   }
-  static const char* const kBands[28] = {"31", "40", "50", "63", "80", "100", "125", "160", "200", "250",
-                                         "315", "400", "500", "630", "800", "1k", "1k2", "1k6", "2k", "2k5",
-                                         "3k2", "4k", "5k", "6k3", "8k", "10k", "12k", "16k"};
+  static const char* const kBands[28] = {"31",  "40",  "50",  "63",  "80",  "100", "125", "160", "200", "250",
+                                         "315", "400", "500", "630", "800", "1k",  "1k2", "1k6", "2k",  "2k5",
+                                         "3k2", "4k",  "5k",  "6k3", "8k",  "10k", "12k", "16k"};
   for (int b = 0; b < 28; ++b)
     Label(p, QRectF(57 + 26 * b, 318, 27, 12), QString::fromLatin1(kBands[b]), 8, Qt::AlignCenter, kSoftInk, false);
   Label(p, QRectF(18, 122, 60, 12), QStringLiteral("dB"), 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
@@ -238,7 +240,8 @@ const ArtRegistrar kOutputEqPage("torvex_output_eq_page", [](QPainter& p, QSize 
 const ArtRegistrar kCompPage("torvex_comp_page", [](QPainter& p, QSize s) {
   PageBase(p, s, 65);
   // The Compressor Limiters list (287, 90 to 337, 105).
-  Label(p, QRectF(287, 60, 200, 13), QStringLiteral("OUTPUT COMPRESSORS"), 9, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
+  Label(p, QRectF(287, 60, 200, 13), QStringLiteral("OUTPUT COMPRESSORS"), 9, Qt::AlignLeft | Qt::AlignVCenter,
+        kAccentInk);
   Label(p, QRectF(287, 76, 140, 13), QStringLiteral("COMP LIMITERS"), 8, Qt::AlignLeft | Qt::AlignVCenter);
 });
 
@@ -261,8 +264,7 @@ void FaderTicks(QPainter& p, double x, double top, double bottom) {
 // The strip's body and its lower half; y values are relative to the strip's top. Both strips
 // share the same lower half (delay, LEDs, name, fader, meter, readout, channel letter), with the
 // widget rows at delay dy, LEDs dy + 24.. and so on.
-void StripLowerHalf(QPainter& p, int delayTop, const char* const leds[4], int faderTop, int faderBottom,
-                    int meterTop) {
+void StripLowerHalf(QPainter& p, int delayTop, const char* const leds[4], int faderTop, int faderBottom, int meterTop) {
   // Delay readout (x 1 to 58).
   Label(p, QRectF(2, delayTop - 12, 56, 11), QStringLiteral("DELAY"), 7, Qt::AlignCenter, kSoftInk);
   Well(p, QRectF(2, delayTop, 56, 15));
@@ -452,7 +454,7 @@ void Led(QPainter& p, QSize s, const QColor& c) {
 
 const SharedArtRegistrar kLedBlue("processor_led_blue", [](QPainter& p, QSize s) { Led(p, s, QColor(50, 150, 255)); });
 const SharedArtRegistrar kLedBlueSmall("processor_led_blue_small",
-                                 [](QPainter& p, QSize s) { Led(p, s, QColor(50, 150, 255)); });
+                                       [](QPainter& p, QSize s) { Led(p, s, QColor(50, 150, 255)); });
 const SharedArtRegistrar kLedRed("processor_led_red", [](QPainter& p, QSize s) { Led(p, s, QColor(240, 50, 40)); });
 
 // A small round button face; its lit LED is drawn by the button.

@@ -167,12 +167,11 @@ TEST_P(TorvexStripOrigins, StripsAreCentredByTheChannelCounts) {
     EXPECT_EQ(CTorvexSeriesControlPanel::GetOutputStripX(k, c.outputs), c.outputX[std::size_t(k)]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, TorvexStripOrigins,
-                         ::testing::Values(StripCase{4, 8, {15, 81, 147, 213}, {315, 381, 447, 513, 579, 645, 711, 777}},
-                                           StripCase{2, 4, {81, 147}, {447, 513, 579, 645}}),
-                         [](const auto& info) {
-                           return std::to_string(info.param.inputs) + "x" + std::to_string(info.param.outputs);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Counts, TorvexStripOrigins,
+    ::testing::Values(StripCase{4, 8, {15, 81, 147, 213}, {315, 381, 447, 513, 579, 645, 711, 777}},
+                      StripCase{2, 4, {81, 147}, {447, 513, 579, 645}}),
+    [](const auto& info) { return std::to_string(info.param.inputs) + "x" + std::to_string(info.param.outputs); });
 
 TEST_F(TorvexPanelTest, FollowsTheDeviceLive) {
   Open();
@@ -233,7 +232,9 @@ TEST_F(TorvexPanelTest, SourceTabSwitchesBetweenRouterAndMatrixViews) {
   };
   auto routers = [&] { return count([&](int k, int j) { return panel->GetRoutingButton(k, j)->IsVisible(); }); };
   auto knobs = [&] {
-    return count([&](int k, int j) { return panel->GetMatrixKnob(k, j)->IsVisible() && panel->GetMatrixText(k, j)->IsVisible(); });
+    return count([&](int k, int j) {
+      return panel->GetMatrixKnob(k, j)->IsVisible() && panel->GetMatrixText(k, j)->IsVisible();
+    });
   };
   ASSERT_EQ(device->GetSideTab(), 295u);
   EXPECT_EQ(routers(), 32);
@@ -311,20 +312,19 @@ TEST_P(TorvexRightClick, RecordsTheChannelOfThePage) {
   EXPECT_EQ(device->GetSelectedChannel(), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pages, TorvexRightClick,
-    ::testing::Values(RightClickCase{"MixerInputC", 59, 0, {160, 400}, 3},
-                      RightClickCase{"MixerBetweenInputStrips", 59, 0, {80, 400}, 0},
-                      RightClickCase{"MixerAboveInputs", 59, 0, {40, 100}, 0},
-                      RightClickCase{"MixerOutput1", 59, 0, {330, 300}, 5},
-                      RightClickCase{"MixerBetweenOutputStrips", 59, 0, {377, 300}, 0},
-                      RightClickCase{"DeqNamesTheMasterNotTheClick", 64, 2, {700, 400}, 1},
-                      RightClickCase{"GeqAnywhere", 60, 3, {5, 5}, 4},
-                      RightClickCase{"OutputEqMaster", 63, 5, {700, 400}, 6},
-                      RightClickCase{"CompressorStrip3", 65, 0, {230, 300}, 7},
-                      RightClickCase{"CompressorGap", 65, 0, {112, 300}, 0},
-                      RightClickCase{"CompactView", 435, 0, {100, 100}, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Pages, TorvexRightClick,
+                         ::testing::Values(RightClickCase{"MixerInputC", 59, 0, {160, 400}, 3},
+                                           RightClickCase{"MixerBetweenInputStrips", 59, 0, {80, 400}, 0},
+                                           RightClickCase{"MixerAboveInputs", 59, 0, {40, 100}, 0},
+                                           RightClickCase{"MixerOutput1", 59, 0, {330, 300}, 5},
+                                           RightClickCase{"MixerBetweenOutputStrips", 59, 0, {377, 300}, 0},
+                                           RightClickCase{"DeqNamesTheMasterNotTheClick", 64, 2, {700, 400}, 1},
+                                           RightClickCase{"GeqAnywhere", 60, 3, {5, 5}, 4},
+                                           RightClickCase{"OutputEqMaster", 63, 5, {700, 400}, 6},
+                                           RightClickCase{"CompressorStrip3", 65, 0, {230, 300}, 7},
+                                           RightClickCase{"CompressorGap", 65, 0, {112, 300}, 0},
+                                           RightClickCase{"CompactView", 435, 0, {100, 100}, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A Torvex panel whose context menu is answered with no choice.
 class CMenuRecordingPanel : public CTorvexControlPanel {
@@ -477,8 +477,10 @@ TEST_F(TorvexPanelTest, RenderedPanelShowsTheLitTabsAndStripsAtTheirPlaces) {
     int tab;
     const char* file;
     CPoint litTab;
-  } pages[] = {{60, "torvex_geq.png", {39, 98}},   {61, "torvex_peq.png", {81, 98}},
-               {64, "torvex_deq.png", {123, 98}},  {63, "torvex_output_eq.png", {249, 98}},
+  } pages[] = {{60, "torvex_geq.png", {39, 98}},
+               {61, "torvex_peq.png", {81, 98}},
+               {64, "torvex_deq.png", {123, 98}},
+               {63, "torvex_output_eq.png", {249, 98}},
                {65, "torvex_comp.png", {207, 98}}};
   for (const auto& page : pages) {
     Apply(page.tab);
