@@ -29,6 +29,7 @@
 #include "platform/MouseMessages.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingFrame.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
@@ -263,6 +264,32 @@ TEST_F(TorvexPanelTest, SourceTabSwitchesBetweenRouterAndMatrixViews) {
   panel->EnableAllControls(false);
   for (int g : {kPanelGroupSource, kPanelGroupLimiters, kPanelGroupLinking}) EXPECT_EQ(VisibleCount(g), 0) << g;
   EXPECT_FALSE(panel->GetSideTab(4)->IsVisible());
+}
+
+// Answers every confirmation with OK.
+class CYesPrompt : public IConfirmPrompt {
+ public:
+  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) override { return true; }
+};
+
+TEST_F(TorvexPanelTest, TheSubTabsSwitchTheMixingModeAndItsView) {
+  CRecordingUi ui;
+  CYesPrompt yes;
+  ui.SetConfirmPrompt(&yes);
+  system.SetUiServices(&ui);
+  Open();
+  // The lower sub-tab turns the matrix on: its knobs show in place of the routing buttons.
+  Click(*panel, panel->GetSideTab(3));
+  EXPECT_EQ(device->GetCurrentSettings().outputs.mixerFlag, 1);
+  EXPECT_TRUE(panel->GetMatrixKnob(7, 3)->IsVisible());
+  EXPECT_FALSE(panel->GetRoutingButton(7, 3)->IsVisible());
+  EXPECT_TRUE(panel->GetMatrixTabPicture()->IsVisible());
+  // The upper one turns it off again.
+  Click(*panel, panel->GetSideTab(4));
+  EXPECT_EQ(device->GetCurrentSettings().outputs.mixerFlag, 0);
+  EXPECT_TRUE(panel->GetRoutingButton(7, 3)->IsVisible());
+  EXPECT_TRUE(panel->GetRouterTabPicture()->IsVisible());
+  system.SetUiServices(nullptr);
 }
 
 TEST_F(TorvexPanelTest, SideTabRedrawCoversTheSectionAndSubTabsNotThePanelBottom) {
