@@ -553,6 +553,11 @@ TEST(TorvexPanelBus, AMatrixKnobAndADeqHandleReachTheUnit) {
   ASSERT_TRUE(bus.RunUntil([&] { return d->AllBlocksReceived() && d->IsConnected(); }));
   bus.System().SetCurrentUser(0);
   auto panel = OpenPanel(*d);
+  // The device forgets the panel before the panel goes, however the test ends.
+  struct Unbind {
+    CNerexSeriesDevice* device;
+    ~Unbind() { device->SetControlPanel(nullptr); }
+  } unbind{d};
 
   // Output 2's knob for input B turned down by dragging: the unit gets output 2's matrix row.
   CControlObject* knob = panel->GetMatrixKnob(1, 1);
@@ -591,7 +596,6 @@ TEST(TorvexPanelBus, AMatrixKnobAndADeqHandleReachTheUnit) {
   EXPECT_NE(held.effect, 3);
   EXPECT_EQ(sent.frequency, held.frequency);
   EXPECT_EQ(sent.effect, held.effect);
-  d->SetControlPanel(nullptr);
 }
 
 }  // namespace
