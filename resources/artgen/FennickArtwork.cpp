@@ -36,7 +36,7 @@ void Well(QPainter& p, const QRectF& r, double radius, const QColor& fill) {
   p.drawLine(QPointF(r.left() + radius, r.bottom() + 0.5), QPointF(r.right() - radius, r.bottom() + 0.5));
 }
 
-void Background(QPainter& p, QSize s, const QColor& line, const QString& brand) {
+void Background(QPainter& p, QSize s, const QColor& line) {
   p.setRenderHint(QPainter::Antialiasing);
   QLinearGradient g(0, 0, 0, s.height());
   g.setColorAt(0.0, QColor(64, 69, 78));
@@ -50,9 +50,9 @@ void Background(QPainter& p, QSize s, const QColor& line, const QString& brand) 
   // The model line's stripe down the left edge.
   p.fillRect(QRect(3, 8, 3, s.height() - 16), line);
 
-  // Header: the name's field, the brand at the right of the model line.
+  // Header: the name's field; the model line (the panel writes the model on its left).
   Well(p, Rect(fl::kNameField), 4, QColor(22, 24, 28));
-  Label(p, Rect(fl::kModelLine), brand, 10, Qt::AlignRight | Qt::AlignVCenter, line);
+  Label(p, Rect(fl::kModelLine), QStringLiteral("MATRIX PROCESSOR"), 10, Qt::AlignRight | Qt::AlignVCenter, line);
 
   // The preset display: a bezel around green glass.
   const QRectF glass = Rect(fl::kLcdGlass);
@@ -89,10 +89,10 @@ void Background(QPainter& p, QSize s, const QColor& line, const QString& brand) 
 }
 
 const ArtRegistrar kFennickPanel("fennick_panel", [](QPainter& p, QSize s) {
-  Background(p, s, kFennickBlue, QStringLiteral("FENNICK"));
+  Background(p, s, kFennickBlue);
 });
 const ArtRegistrar kZelFennickPanel("zel_fennick_panel", [](QPainter& p, QSize s) {
-  Background(p, s, kZelOrange, QStringLiteral("ZEL-FENNICK"));
+  Background(p, s, kZelOrange);
 });
 
 // A raised button face with its caption.
