@@ -10,21 +10,10 @@
 #include <cstdint>
 #include <string>
 
-#include "devices/processor/NerexPanel.h"
-#include "panels/ControlPanelWnd.h"
+#include "panels/NerexSeriesBaseControlPanel.h"
 
-class CBitmapImage;
-class CBitmapMeter;
-class CBmpButton;
-class CCustomComboBox;
-class CNerexSeriesDevice;
-class CTextControl;
-
-class CFennickControlPanel : public CControlPanelWnd, public INerexSeriesPanel {
+class CFennickControlPanel : public CNerexSeriesBaseControlPanel {
  public:
-  // The meter timer and its period.
-  static constexpr std::uint32_t kMeterTimerId = 1966;
-  static constexpr std::uint32_t kMeterPeriodMs = 20;
   // Bound id of the preset list; its selection is read by the device's preset actions.
   static constexpr int kPresetListId = 419;
 
@@ -37,26 +26,14 @@ class CFennickControlPanel : public CControlPanelWnd, public INerexSeriesPanel {
   static int GetInstanceCount() { return s_instances; }
 
   // Puts the device on the compact page, loads the skins with the first panel and builds every
-  // widget. False without a Fennick device.
+  // widget into the compact view's group. False without a Fennick device.
   bool Create() override;
-  // Re-reads every widget, the preset list and the display from the device and redraws.
+  // The model line, then everything the base refreshes.
   void UpdateAllControls() override;
-  // The device name is editable with the right to edit device properties; the display's three
-  // buttons show with the right to recall presets.
-  void ApplyPermissions(bool redraw) override;
+  // The compact view's meters on the meter timer; other pages as the base draws them.
   void OnTimer(std::uint32_t id) override;
-
-  // --- What the device asks of its panel ---
-  void RequestMeterUpdate() override { m_meterUpdateRequested = true; }
+  // The list keeps the row the user chose, limited to the memories there are.
   void RefillPresetList() override;
-  void RefreshGeqCurve(bool) override {}
-  void RefreshPeqSection(bool) override {}
-  void RefreshDeqSection(bool) override {}
-  void RefreshOutputEqSection(bool) override {}
-  void RefreshOutputSection(bool) override {}
-  void SelectSideTab(std::uint32_t, bool) override {}
-  void DrawInputsSection(bool) override {}
-  void ShowPage(std::uint32_t page) override;
 
   // --- The preset questions ---
   int GetPresetSelection() const override;
@@ -65,17 +42,17 @@ class CFennickControlPanel : public CControlPanelWnd, public INerexSeriesPanel {
   void ShowPresetFileError(const std::string& message) override;
   bool EditTimedPresets(TimedPresetEntry* entries, int count) override;
   void OpenPresetManager() override;
-  void SetLcdText(const std::string& text) override;
 
   // --- Widgets, for tests ---
-  CTextControl* GetNameText() const { return m_nameText; }
-  CTextControl* GetModelText() const { return m_modelText; }
+  CTextControl* GetNameText() const { return m_deviceName; }
+  CTextControl* GetModelText() const { return m_headerText; }
   CTextControl* GetLcdText() const { return m_lcdText; }
   CCustomComboBox* GetPresetList() const { return m_presetList; }
   // The button of an action id (420 to 427, 436 to 438), null for another id.
   CBmpButton* GetActionButton(int id) const;
-  CBitmapMeter* GetMeter(int channel) const { return m_meters[std::size_t(channel)]; }
-  CBmpButton* GetMute(int channel) const { return m_mutes[std::size_t(channel)]; }
+  // Inputs 0 to 3, then outputs 4 to 11.
+  CBitmapMeter* GetMeter(int channel) const;
+  CBmpButton* GetMute(int channel) const;
 
  protected:
   // The skin's background resource and the face of the header texts.
@@ -83,23 +60,13 @@ class CFennickControlPanel : public CControlPanelWnd, public INerexSeriesPanel {
   virtual const char* GetHeaderFace() const;
 
  private:
-  CNerexSeriesDevice* Processor() const;
-  // The current user's restriction mask (0 without a system or user).
-  std::uint64_t RestrictionMask() const;
-  void Redraw(const CRect& rect);
+  // Appends the widget to the panel and to the compact view's group.
+  template <class T>
+  T* AddCompact(T* widget);
 
   static int s_instances;
   bool m_counted = false;
-  bool m_meterUpdateRequested = false;
-
-  CTextControl* m_nameText = nullptr;
-  CTextControl* m_modelText = nullptr;
-  CTextControl* m_lcdText = nullptr;
-  CCustomComboBox* m_presetList = nullptr;
   std::array<CBmpButton*, 7> m_actionButtons{};
-  std::array<CBmpButton*, 3> m_lcdButtons{};  // recall (436), next (437), previous (438)
-  std::array<CBitmapMeter*, 12> m_meters{};   // inputs A to D, then outputs 1 to 8
-  std::array<CBmpButton*, 12> m_mutes{};
 };
 
 // The Zel-Fennick's panel: the same panel on the Zel line's skin.

@@ -237,6 +237,33 @@ TEST_F(FennickPanelTest, WithoutTheRightToRecallPresetsTheDisplayButtonsHide) {
   (void)d;
 }
 
+TEST_F(FennickPanelTest, TheCompactMetersFollowTheAnnouncedReadingsOnTheTimer) {
+  CNerexSeriesDevice& d = Ready(16);
+  // The request that opening the panel left is served first.
+  panel->OnTimer(CFennickControlPanel::kMeterTimerId);
+  // Each level byte reads as 9 dB minus the byte: -12, -61, 9 and -31 dB.
+  Deliver(62, MakeFramedReply(0xA8, {0x10, 0x01, 0x00, 62, 21, 70, 40, 40, 0, 40, 40, 40, 40, 40, 40, 40}));
+  panel->OnTimer(CFennickControlPanel::kMeterTimerId);
+  EXPECT_EQ(panel->GetMeter(0)->GetLevel(), CFennickControlPanel::kMeterLowestDb) << "not announced yet";
+  d.OnStatusEvent(104);
+  panel->OnTimer(CFennickControlPanel::kMeterTimerId + 1);
+  EXPECT_EQ(panel->GetMeter(0)->GetLevel(), CFennickControlPanel::kMeterLowestDb) << "another timer";
+  panel->OnTimer(CFennickControlPanel::kMeterTimerId);
+  EXPECT_EQ(panel->GetMeter(0)->GetLevel(), -12);
+  EXPECT_EQ(panel->GetMeter(1)->GetLevel(), -40);
+  EXPECT_EQ(panel->GetMeter(4)->GetLevel(), 9);
+  EXPECT_EQ(panel->GetMeter(5)->GetLevel(), -31);
+  EXPECT_FALSE(panel->IsMeterUpdateRequested());
+  // The full meter is lit to its top, the quiet one stays dark.
+  auto lit = [&](int channel) {
+    const CRect r = panel->GetMeter(channel)->GetRect();
+    const CColour c = panel->GetBackBuffer()->GetPixel((r.left + r.right) / 2, r.top + 1);
+    return c.R() > 150;
+  };
+  EXPECT_TRUE(lit(4));
+  EXPECT_FALSE(lit(1));
+}
+
 // --- Every button through the widgets ---
 
 enum class EDialog { None, Name, SaveFile, OpenFile, Timed };
