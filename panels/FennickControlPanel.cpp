@@ -177,6 +177,12 @@ void CFennickControlPanel::UpdateAllControls() {
   CNerexSeriesBaseControlPanel::UpdateAllControls();
 }
 
+void CFennickControlPanel::ShowPage(std::uint32_t page) {
+  if (page != kNerexPageCompact)
+    if (CNerexSeriesDevice* device = GetNerexDevice()) device->SetPanelPage(kNerexPageCompact);
+  CNerexSeriesBaseControlPanel::ShowPage(kNerexPageCompact);
+}
+
 void CFennickControlPanel::RefillPresetList() {
   const int kept = m_presetList ? m_presetList->GetCurSel() : -1;
   CNerexSeriesBaseControlPanel::RefillPresetList();

@@ -34,6 +34,9 @@ class CFennickControlPanel : public CNerexSeriesBaseControlPanel {
   void OnTimer(std::uint32_t id) override;
   // The list keeps the row the user chose, limited to the memories there are.
   void RefillPresetList() override;
+  // The Fennick panels have the compact page only: any other page the device is given turns
+  // back to it, so that the panel never shows the empty groups of the other pages.
+  void ShowPage(std::uint32_t page) override;
 
   // --- The preset questions ---
   int GetPresetSelection() const override;

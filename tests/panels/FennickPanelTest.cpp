@@ -214,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(Models, FennickPanelModelTest,
                            return "Model" + std::to_string(info.param.model);
                          });
 
-TEST_F(FennickPanelTest, TheActivePresetIsStarredAndAMuteReachesTheDevice) {
+TEST_F(FennickPanelTest, TheActivePresetIsStarredAMuteReachesTheDeviceAndThePageStaysCompact) {
   CNerexSeriesDevice& d = Ready(16, false);
   d.GetGeneralSettings().bytes[NerexGeneralSettings::kCurrentPreset] = 5;
   panel->RefillPresetList();
@@ -222,6 +222,11 @@ TEST_F(FennickPanelTest, TheActivePresetIsStarredAndAMuteReachesTheDevice) {
   Click(*panel, *panel->GetMute(5));
   EXPECT_TRUE(BoolOf(d.GetCurrentValue(kParamOutputMute + 1)));
   EXPECT_TRUE(panel->GetMute(5)->IsLit());
+  // Another page given to the device (a tab id from elsewhere) leaves the compact view.
+  d.ApplyControlChange(MakeBoolParamValue(kNerexPageMixer, true));
+  EXPECT_EQ(d.GetPanelPage(), std::uint32_t(kNerexPageCompact));
+  EXPECT_TRUE(panel->GetPresetList()->IsVisible());
+  EXPECT_TRUE(panel->GetActionButton(420)->IsVisible());
 }
 
 TEST_F(FennickPanelTest, WithoutTheRightToRecallPresetsTheDisplayButtonsHide) {
