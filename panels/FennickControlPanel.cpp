@@ -3,9 +3,8 @@
 #include "panels/FennickControlPanel.h"
 
 #include <algorithm>
-#include <map>
+#include <array>
 
-#include "core/BitmapImage.h"
 #include "core/System.h"
 #include "core/SystemFile.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -14,6 +13,7 @@
 #include "panels/BitmapMeter.h"
 #include "panels/BmpButton.h"
 #include "panels/CustomComboBox.h"
+#include "panels/SkinCache.h"
 #include "panels/TextControl.h"
 #include "resources/FennickPanelLayout.h"
 #include "ui/dialogs/NerexPresetUi.h"
@@ -38,39 +38,31 @@ constexpr std::uint32_t kPushFlags = kButtonMomentary | kButtonFace | kButtonRed
 
 CRect ToRect(const fl::Box& b) { return CRect{b.left, b.top, b.right, b.bottom}; }
 
-std::map<std::uint32_t, CBitmapImage*>& Skins() {
-  static std::map<std::uint32_t, CBitmapImage*> skins;
+// The skins of both models, all "PNG" resources.
+constexpr auto kSkins = [] {
+  std::array<CSkinCache::Skin, fl::kSkinMute - fl::kSkinFennickBackground + 1> skins{};
+  for (std::size_t i = 0; i < skins.size(); ++i) skins[i] = {fl::kSkinFennickBackground + std::uint32_t(i), true};
+  return skins;
+}();
+
+CSkinCache& Skins() {
+  static CSkinCache skins;
   return skins;
 }
 
-CBitmapImage* Skin(std::uint32_t id) {
-  const auto it = Skins().find(id);
-  return it == Skins().end() ? nullptr : it->second;
-}
-
-void LoadSkins() {
-  if (!Skins().empty()) return;
-  for (std::uint32_t id = fl::kSkinFennickBackground; id <= fl::kSkinMute; ++id) {
-    auto* image = new CBitmapImage;
-    image->LoadFromResource(CBitmapImage::kResourcePng, id);
-    Skins()[id] = image;
-  }
-}
+CBitmapImage* Skin(std::uint32_t id) { return Skins().Get(id); }
 
 }  // namespace
-
-int CFennickControlPanel::s_instances = 0;
 
 CFennickControlPanel::CFennickControlPanel() = default;
 
 CFennickControlPanel::~CFennickControlPanel() {
   // The background is shared: the base must not free it.
   SetBackgroundImage(nullptr);
-  if (m_counted && --s_instances == 0) {
-    for (auto& [id, image] : Skins()) DeleteImage(image);
-    Skins().clear();
-  }
+  if (m_counted) Skins().Release();
 }
+
+int CFennickControlPanel::GetInstanceCount() { return Skins().GetUsers(); }
 
 std::uint32_t CFennickControlPanel::GetBackgroundSkin() const { return fl::kSkinFennickBackground; }
 const char* CFennickControlPanel::GetHeaderFace() const { return "DejaVu Sans Condensed"; }
@@ -90,9 +82,8 @@ bool CFennickControlPanel::Create() {
   if (!device || !IsFennickModel(device->GetModel())) return false;
   // The compact skin is the Fennick's page: the device sizes the panel's window by it.
   device->SetPanelPage(kNerexPageCompact);
-  ++s_instances;
+  Skins().Acquire(kSkins);
   m_counted = true;
-  LoadSkins();
   SetBackgroundImage(Skin(GetBackgroundSkin()));
 
   const char* face = GetHeaderFace();

@@ -23,7 +23,7 @@ class CFennickControlPanel : public CNerexSeriesBaseControlPanel {
 
   static CControlPanelWnd* CreateObject() { return new CFennickControlPanel; }
   // Panels alive that ran Create.
-  static int GetInstanceCount() { return s_instances; }
+  static int GetInstanceCount();
 
   // Puts the device on the compact page, loads the skins with the first panel and builds every
   // widget into the compact view's group. False without a Fennick device.
@@ -67,7 +67,6 @@ class CFennickControlPanel : public CNerexSeriesBaseControlPanel {
   template <class T>
   T* AddCompact(T* widget);
 
-  static int s_instances;
   bool m_counted = false;
   std::array<CBmpButton*, 7> m_actionButtons{};
 };

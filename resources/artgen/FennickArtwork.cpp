@@ -19,40 +19,18 @@ const QColor kSoftInk(150, 156, 166);
 const QColor kLcdGlass(170, 200, 120);
 
 QRectF Rect(const fl::Box& b) { return QRectF(b.left, b.top, b.Width(), b.Height()); }
-
-void Label(QPainter& p, const QRectF& r, const QString& text, int pixels, int align, const QColor& ink,
-           bool bold = true) {
-  p.setPen(ink);
-  p.setFont(Font(pixels, bold));
-  p.drawText(r, align, text);
-}
-
-// A recessed well: dark inside with a faint highlight under its lower edge.
-void Well(QPainter& p, const QRectF& r, double radius, const QColor& fill) {
-  p.setPen(QPen(QColor(10, 11, 13), 1));
-  p.setBrush(fill);
-  p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
-  p.setPen(QPen(QColor(255, 255, 255, 26), 1));
-  p.drawLine(QPointF(r.left() + radius, r.bottom() + 0.5), QPointF(r.right() - radius, r.bottom() + 0.5));
-}
+// The box's outline on pixel centres, for sharp one-pixel edges.
+QRectF Sharp(const fl::Box& b) { return Rect(b).adjusted(0.5, 0.5, -0.5, -0.5); }
 
 void Background(QPainter& p, QSize s, const QColor& line) {
   p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient g(0, 0, 0, s.height());
-  g.setColorAt(0.0, QColor(64, 69, 78));
-  g.setColorAt(0.12, QColor(47, 51, 58));
-  g.setColorAt(1.0, QColor(29, 31, 36));
-  p.fillRect(QRect(QPoint(0, 0), s), g);
-  for (int y = 0; y < s.height(); y += 2) p.fillRect(QRect(0, y, s.width(), 1), QColor(255, 255, 255, 5));
-  p.setPen(QPen(QColor(12, 13, 15), 1));
-  p.setBrush(Qt::NoBrush);
-  p.drawRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1));
+  BrushedFront(p, s);
   // The model line's stripe down the left edge.
   p.fillRect(QRect(3, 8, 3, s.height() - 16), line);
 
   // Header: the name's field; the model line (the panel writes the model on its left).
-  Well(p, Rect(fl::kNameField), 4, QColor(22, 24, 28));
-  Label(p, Rect(fl::kModelLine), QStringLiteral("MATRIX PROCESSOR"), 10, Qt::AlignRight | Qt::AlignVCenter, line);
+  Recess(p, Sharp(fl::kNameField), 4, QColor(22, 24, 28));
+  Caption(p, Rect(fl::kModelLine), QStringLiteral("MATRIX PROCESSOR"), 10, Qt::AlignRight | Qt::AlignVCenter, line);
 
   // The preset display: a bezel around green glass.
   const QRectF glass = Rect(fl::kLcdGlass);
@@ -66,23 +44,23 @@ void Background(QPainter& p, QSize s, const QColor& line) {
   p.setBrush(lcd);
   p.drawRoundedRect(glass.adjusted(4, 4, -4, -4), 3, 3);
 
-  Label(p, Rect(fl::kPresetCaption), QStringLiteral("PRESET MEMORIES"), 9, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
+  Caption(p, Rect(fl::kPresetCaption), QStringLiteral("PRESET MEMORIES"), 9, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
 
   // Channel area: captions over the inputs and the outputs, a label over every column and a
   // dark slot behind every meter.
-  Well(p, Rect(fl::kChannelWell), 5, QColor(24, 26, 30));
+  Recess(p, Sharp(fl::kChannelWell), 5, QColor(24, 26, 30));
   const int inRight = fl::ColumnLeft(fl::kInputs - 1) + fl::kColumnWidth;
   const int outLeft = fl::ColumnLeft(fl::kInputs);
   const int outRight = fl::ColumnLeft(fl::kInputs + fl::kOutputs - 1) + fl::kColumnWidth;
-  Label(p, QRectF(fl::ColumnLeft(0), fl::kChannelCaptionTop, inRight - fl::ColumnLeft(0), 11), QStringLiteral("INPUTS"),
+  Caption(p, QRectF(fl::ColumnLeft(0), fl::kChannelCaptionTop, inRight - fl::ColumnLeft(0), 11), QStringLiteral("INPUTS"),
         9, Qt::AlignCenter, line);
-  Label(p, QRectF(outLeft, fl::kChannelCaptionTop, outRight - outLeft, 11), QStringLiteral("OUTPUTS"), 9,
+  Caption(p, QRectF(outLeft, fl::kChannelCaptionTop, outRight - outLeft, 11), QStringLiteral("OUTPUTS"), 9,
         Qt::AlignCenter, line);
   p.fillRect(QRect(inRight + 8, fl::kChannelLabelTop, 1, fl::kMuteTop + fl::kMuteHeight - fl::kChannelLabelTop),
              QColor(14, 15, 18));
   for (int c = 0; c < fl::kInputs + fl::kOutputs; ++c) {
     const QString label = c < fl::kInputs ? QString(QChar('A' + c)) : QString::number(c - fl::kInputs + 1);
-    Label(p, QRectF(fl::ColumnLeft(c), fl::kChannelLabelTop, fl::kColumnWidth, 11), label, 9, Qt::AlignCenter, kInk);
+    Caption(p, QRectF(fl::ColumnLeft(c), fl::kChannelLabelTop, fl::kColumnWidth, 11), label, 9, Qt::AlignCenter, kInk);
     const int x = fl::ColumnCentre(c) - fl::kMeterWidth / 2;
     p.fillRect(QRect(x - 1, fl::kMeterTop - 1, fl::kMeterWidth + 2, fl::kMeterHeight + 2), QColor(8, 9, 10));
   }
@@ -106,7 +84,7 @@ void Face(QPainter& p, QSize s, const QString& caption, int pixels) {
   p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 4, 4);
   p.setPen(QPen(QColor(255, 255, 255, 60), 1));
   p.drawLine(QPointF(4, 1.5), QPointF(s.width() - 4, 1.5));
-  Label(p, QRectF(0, 0, s.width(), s.height()), caption, pixels, Qt::AlignCenter, kInk);
+  Caption(p, QRectF(0, 0, s.width(), s.height()), caption, pixels, Qt::AlignCenter, kInk);
 }
 
 // A triangle pointing left (-1) or right (+1) in the middle of the face.
@@ -162,7 +140,7 @@ const ArtRegistrar kMute("fennick_mute", [](QPainter& p, QSize s) {
   p.setPen(QPen(QColor(70, 8, 8), 1));
   p.setBrush(QColor(230, 44, 40));
   p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 3, 3);
-  Label(p, QRectF(0, 0, s.width(), s.height()), QStringLiteral("M"), 9, Qt::AlignCenter, QColor(255, 240, 236));
+  Caption(p, QRectF(0, 0, s.width(), s.height()), QStringLiteral("M"), 9, Qt::AlignCenter, QColor(255, 240, 236));
 });
 
 }  // namespace

@@ -179,6 +179,7 @@ TEST_P(FennickPanelModelTest, OpensOnTheCompactSkinWithTheDeviceThePresetsAndThe
   ASSERT_NE(panel, nullptr);
   Keep(*panel, "fennick_panel_" + std::to_string(m.model) + ".png");
   EXPECT_EQ(dynamic_cast<CZelFennickControlPanel*>(panel.get()) != nullptr, m.zel);
+  EXPECT_EQ(CFennickControlPanel::GetInstanceCount(), 1);
   EXPECT_EQ(d.GetPanelPage(), std::uint32_t(kNerexPageCompact));
   EXPECT_EQ(d.GetPanelSize(), (CSize{fl::kWidth, fl::kHeight}));
   EXPECT_EQ(panel->GetBackBuffer()->Width(), fl::kWidth);
@@ -348,36 +349,24 @@ TEST_F(FennickPanelTest, ASelectionBeyondTheListIsRefused) {
 
 TEST(FennickPanelBus, StoreAndRecallThroughThePanelReachTheUnit) {
   RegisterProcessorFamily();
-  CAnswer answer;
   CDialogAnswerer dialogs;
-  CProcessorBus bus;
-  CSimProcessorUnit* unit = bus.AddUnit(16, 3);
-  unit->SetPresetCount(20);
-  CNerexSeriesDevice* d = bus.AddDevice(16, 3);
-  bus.Frame().SetConfirmPrompt(&answer);
-  ASSERT_TRUE(bus.StartWorker(0));
-  ASSERT_TRUE(bus.WaitFor([&] { return d->AllBlocksReceived() && d->IsConnected(); }));
-  std::unique_ptr<CFennickControlPanel> panel = OpenPanel(*d);
-  ASSERT_NE(panel, nullptr);
-  {
-    CSingleLock lock(bus.System().GetLock());
-    d->GetCurrentSettings().inputs.gains[0] = 42;
-  }
-
-  ChoosePreset(*panel, 4);
-  AnswerName(dialogs, QStringLiteral("Stage"));
-  Click(*panel, *panel->GetActionButton(420));
-  ASSERT_TRUE(bus.WaitFor([&] { return unit->WritesOf(28).size() == 1; }));
-  const CNerexSeriesMemory stored = unit->Preset(5);
-  EXPECT_EQ(stored.sectionFlags, 3u);
-  EXPECT_EQ(stored.name, "Stage");
-  EXPECT_EQ(stored.inputs.gains[0], 42);
-  panel->RefillPresetList();
-  EXPECT_EQ(panel->GetPresetList()->GetItems()[4]->text, "5. Stage");
-
-  Click(*panel, *panel->GetActionButton(421));
-  ASSERT_TRUE(bus.WaitFor([&] { return unit->GeneralSettings()[7] == 5 && unit->Current().inputs.gains[0] == 42; }));
-  d->SetControlPanel(nullptr);
+  std::unique_ptr<CFennickControlPanel> panel;
+  CheckFennickStoreAndRecallOnTheBus(
+      [&](CNerexSeriesDevice& d) {
+        panel = OpenPanel(d);
+        ASSERT_NE(panel, nullptr);
+      },
+      [&](int row) { ChoosePreset(*panel, row); },
+      [&](int id) {
+        if (id == 420) AnswerName(dialogs, QStringLiteral("Stage"));
+        Click(*panel, *panel->GetActionButton(id));
+        if (id == 420) {
+          EXPECT_EQ(dialogs.answered, 1);
+          panel->RefillPresetList();
+          EXPECT_EQ(panel->GetPresetList()->GetItems()[4]->text, "5. Stage");
+          EXPECT_EQ(panel->GetPresetSelection(), 4);
+        }
+      });
 }
 
 }  // namespace
