@@ -366,7 +366,8 @@ TEST(FennickPanelBus, StoreAndRecallThroughThePanelReachTheUnit) {
           EXPECT_EQ(panel->GetPresetList()->GetItems()[4]->text, "5. Stage");
           EXPECT_EQ(panel->GetPresetSelection(), 4);
         }
-      });
+      },
+      [&] { panel.reset(); });
 }
 
 }  // namespace

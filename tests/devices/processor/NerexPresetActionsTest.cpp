@@ -359,7 +359,10 @@ TEST(NerexPresetBus, StoreThenRecallReachTheUnit) {
         d.SetControlPanel(&panel);
       },
       [&](int row) { panel.selection = row; },
-      [&](int id) { device->ApplyControlChange(CParamValue(id, 0.0f, kParamKindNone)); });
+      [&](int id) { device->ApplyControlChange(CParamValue(id, 0.0f, kParamKindNone)); },
+      [&] {
+        if (device) device->SetControlPanel(nullptr);
+      });
 }
 
 }  // namespace

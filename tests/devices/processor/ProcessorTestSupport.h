@@ -207,12 +207,18 @@ class CLoopback {
 // Store and recall against a simulated Fennick with 20 memories on the bus: the device is read
 // out, open(device) gives it its panel, choose(row) selects row 4 (memory 5) and raise(id)
 // raises the store (420, the name "Stage" being asked for) and then the recall (421). The unit
-// must end up holding the stored settings as memory 5 and playing them.
+// must end up holding the stored settings as memory 5 and playing them. close() lets the panel go
+// before the device does, however the check ends.
 inline void CheckFennickStoreAndRecallOnTheBus(const std::function<void(CNerexSeriesDevice&)>& open,
                                                const std::function<void(int)>& choose,
-                                               const std::function<void(int)>& raise) {
+                                               const std::function<void(int)>& raise,
+                                               const std::function<void()>& close) {
   CAnswer answer;
   CProcessorBus bus;
+  struct CCloser {
+    const std::function<void()>& close;
+    ~CCloser() { close(); }
+  } closer{close};
   CSimProcessorUnit* unit = bus.AddUnit(16, 3);
   unit->SetPresetCount(20);
   CNerexSeriesDevice* d = bus.AddDevice(16, 3);
@@ -233,5 +239,4 @@ inline void CheckFennickStoreAndRecallOnTheBus(const std::function<void(CNerexSe
   EXPECT_EQ(stored.inputs.gains[0], 42);
   raise(421);
   ASSERT_TRUE(bus.WaitFor([&] { return unit->GeneralSettings()[7] == 5 && unit->Current().inputs.gains[0] == 42; }));
-  d->SetControlPanel(nullptr);
 }
