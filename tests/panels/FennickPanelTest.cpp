@@ -345,6 +345,26 @@ TEST_F(FennickPanelTest, ASelectionBeyondTheListIsRefused) {
   EXPECT_EQ(panel->GetPresetSelection(), 4);
 }
 
+TEST_F(FennickPanelTest, ADamagedPresetFileChangesNothingAndSaysWhy) {
+  CNerexSeriesDevice& d = Ready(16);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString file = dir.filePath(QStringLiteral("bad.fnp"));
+  QFile damaged(file);
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+  damaged.write("\x05\x00\x00\x00garbage", 11);
+  damaged.close();
+  const CNerexSeriesMemory before = d.GetCurrentSettings();
+  AnswerFile(dialogs, file);
+  Click(*panel, *panel->GetActionButton(425));
+  EXPECT_EQ(dialogs.answered, 1);
+  EXPECT_EQ(d.GetCurrentSettings(), before);
+  EXPECT_TRUE(Commands().empty());
+  ASSERT_EQ(m_ui.FileErrors().size(), 1u);
+  EXPECT_EQ(m_ui.FileErrors()[0].second, "File Error");
+  EXPECT_FALSE(m_ui.FileErrors()[0].first.empty());
+}
+
 // --- Against the simulated unit ---
 
 TEST(FennickPanelBus, StoreAndRecallThroughThePanelReachTheUnit) {
