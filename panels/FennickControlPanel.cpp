@@ -181,6 +181,8 @@ void CFennickControlPanel::RefillPresetList() {
   const int rows = int(m_presetList->GetItems().size());
   m_presetList->SetCurSel(rows == 0 ? -1 : std::clamp(kept, 0, rows - 1));
   RedrawControl(m_presetList);
+  // A memory stored, renamed or deleted may be the one the display shows.
+  if (CNerexSeriesDevice* device = GetNerexDevice()) SetLcdText(device->GetSelectedPresetLabel(kSectionAll), true);
 }
 
 void CFennickControlPanel::OnTimer(std::uint32_t id) {

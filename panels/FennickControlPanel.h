@@ -32,7 +32,8 @@ class CFennickControlPanel : public CNerexSeriesBaseControlPanel {
   void UpdateAllControls() override;
   // The compact view's meters on the meter timer; other pages as the base draws them.
   void OnTimer(std::uint32_t id) override;
-  // The list keeps the row the user chose, limited to the memories there are.
+  // The list keeps the row the user chose, limited to the memories there are; the display
+  // follows the memories too.
   void RefillPresetList() override;
   // The Fennick panels have the compact page only: any other page the device is given turns
   // back to it, so that the panel never shows the empty groups of the other pages.

@@ -329,6 +329,24 @@ INSTANTIATE_TEST_SUITE_P(
                       ButtonCase{"LcdPrevious", 438, EDialog::None, {}, "5. Five"}),
     [](const ::testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
 
+TEST_F(FennickPanelTest, TheListAndTheDisplayFollowAStoreAndADelete) {
+  CNerexSeriesDevice& d = Ready(16, false);
+  // Memory 2 deleted: the display moves on to the next stored one once the presets are
+  // announced again.
+  ChoosePreset(*panel, 1);
+  Click(*panel, *panel->GetActionButton(427));
+  d.OnStatusEvent(kNerexStatusPresets);
+  EXPECT_EQ(panel->GetPresetList()->GetItems()[1]->text, "2. --");
+  EXPECT_EQ(panel->GetPresetSelection(), 1);
+  EXPECT_EQ(panel->GetLcdText()->GetText(), "5. Five");
+  AnswerName(dialogs, QStringLiteral("Late"));
+  Click(*panel, *panel->GetActionButton(420));
+  d.OnStatusEvent(kNerexStatusPresets);
+  EXPECT_EQ(panel->GetPresetList()->GetItems()[1]->text, "2. Late");
+  Click(*panel, *panel->GetActionButton(438));
+  EXPECT_EQ(panel->GetLcdText()->GetText(), "2. Late");
+}
+
 TEST_F(FennickPanelTest, ASelectionBeyondTheListIsRefused) {
   CNerexSeriesDevice& d = Ready(16);
   ChoosePreset(*panel, 9);
