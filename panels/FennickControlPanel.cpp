@@ -95,7 +95,7 @@ bool CFennickControlPanel::Create() {
   m_headerText = AddCompact(new CTextControl(this, 0, false, face, 7.5f, kSoftInk, kTextVCentre | kTextSingleLine,
                                              ToRect(fl::kModelLine)));
 
-  m_lcdText = AddCompact(new CTextControl(this, 0, false, kLcdFace, 14.0f, kLcdInk,
+  m_lcdText = AddCompact(new CTextControl(this, 0, false, kLcdFace, 11.0f, kLcdInk,
                                           kTextCentre | kTextVCentre | kTextSingleLine, ToRect(fl::kLcdText)));
   const struct {
     int id;
