@@ -91,7 +91,8 @@ bool CFennickControlPanel::Create() {
   m_deviceName = AddCompact(new CTextControl(this, kParamDeviceName, true, face, 11.0f, kWhite,
                                              kTextVCentre | kTextSingleLine,
                                              CRect{name.left + 6, name.top, name.right - 6, name.bottom}));
-  m_deviceName->SetMaxLength(16);
+  // The unit holds 40 characters of its name.
+  m_deviceName->SetMaxLength(40);
   m_headerText = AddCompact(new CTextControl(this, 0, false, face, 7.5f, kSoftInk, kTextVCentre | kTextSingleLine,
                                              ToRect(fl::kModelLine)));
 

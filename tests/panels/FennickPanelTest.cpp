@@ -187,6 +187,7 @@ TEST_P(FennickPanelModelTest, OpensOnTheCompactSkinWithTheDeviceThePresetsAndThe
   EXPECT_EQ(panel->GetBackBuffer()->GetPixel(4, 160), m.stripe);
 
   EXPECT_EQ(panel->GetNameText()->GetText(), "Foyer");
+  EXPECT_EQ(panel->GetNameText()->GetMaxLength(), 40);
   EXPECT_EQ(panel->GetModelText()->GetText(), d.GetModelName() + "   ID 3");
   // The display shows the first stored memory; the list every memory, empty ones as "--".
   EXPECT_EQ(panel->GetLcdText()->GetText(), "2. Two");
