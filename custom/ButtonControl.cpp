@@ -22,6 +22,12 @@
 namespace {
 constexpr std::uint32_t kButtonRecordVersion = 2;
 constexpr std::uint32_t kButtonRecordVersion1 = 1;
+
+// Posted, never sent: the panel opens or the recall runs after the mouse handler returned, so
+// the message names its panel or snapshot by UUID and the frame looks it up again.
+void PostById(CSystem& system, std::uint32_t message, const CUuid& id) {
+  if (IUiServices* ui = system.GetUiServices()) ui->Post(CPostedMessage{message, 0, 0, 0, id.ToString()});
+}
 }  // namespace
 
 CCCButton::CCCButton(CCustomControlPanel* view, const CRect& rect) {
@@ -287,8 +293,7 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
       CSnapshot* snapshot = system ? FindSnapshot(*system, m_snapshotId) : nullptr;
       if (snapshot) {
         m_state = false;
-        if (system->GetUiServices())
-          system->GetUiServices()->PostMessage(UWM_RECALL_SNAPSHOT, reinterpret_cast<WPARAM>(snapshot), 0);
+        PostById(*system, UWM_RECALL_SNAPSHOT, snapshot->GetUuid());
       }
     }
     return;
@@ -300,7 +305,6 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
   if (m_flags & kButtonLaunchPanel) {
     m_state = true;
     CCPData* target = system ? FindCustomPanel(*system, m_panelId) : nullptr;
-    if (target && system->GetUiServices())
-      system->GetUiServices()->PostMessage(UWM_OPEN_CUSTOM_PANEL, reinterpret_cast<WPARAM>(target), 0);
+    if (target) PostById(*system, UWM_OPEN_CUSTOM_PANEL, target->GetUuid());
   }
 }

@@ -404,9 +404,11 @@ TEST_F(WidgetTest, LaunchAndRecallButtonsPostToTheFrame) {
     if (m.message == UWM_OPEN_CUSTOM_PANEL || m.message == UWM_RECALL_SNAPSHOT) posted.push_back(m);
   ASSERT_EQ(posted.size(), 2u);
   EXPECT_EQ(posted[0].message, UWM_OPEN_CUSTOM_PANEL);
-  EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(target));
+  EXPECT_EQ(posted[0].text, target->GetUuid().ToString());
+  EXPECT_EQ(posted[0].wParam, 0u);
   EXPECT_EQ(posted[1].message, UWM_RECALL_SNAPSHOT);
-  EXPECT_EQ(posted[1].wParam, reinterpret_cast<WPARAM>(snapshot));
+  EXPECT_EQ(posted[1].text, snapshot->GetUuid().ToString());
+  EXPECT_EQ(posted[1].wParam, 0u);
 }
 
 // --- Text widget drags and editor ---
