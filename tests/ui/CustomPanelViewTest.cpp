@@ -41,9 +41,10 @@ class CSwatch : public CCustomControlObject {
   }
   void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
                       CRect& redraw) override {
-    (void)flags, (void)designMode;
+    (void)designMode;
     messages.push_back(message);
     points.push_back(point);
+    flagWords.push_back(flags);
     if (takesMouse && message == WM_LBUTTONDOWN) m_pView->SetActiveControl(this);
     if (takesMouse && message == WM_LBUTTONUP) m_pView->SetActiveControl(nullptr);
     if (message == WM_LBUTTONDOWN && IsLinked()) {
@@ -66,6 +67,7 @@ class CSwatch : public CCustomControlObject {
   bool takesMouse = false;
   std::vector<std::uint32_t> messages;
   std::vector<CPoint> points;
+  std::vector<std::uint32_t> flagWords;
   float shown = -1.0f;
   int deactivated = 0;
 };
@@ -500,4 +502,44 @@ TEST_F(CustomPanelEditorTest, DeletingTheWidgetOrTheViewWhileEditingEndsTheEditW
   Key(Qt::Key_Enter);
   ASSERT_EQ(device->applied.size(), 1u);
   EXPECT_FLOAT_EQ(device->applied[0].value, 1.0f);
+}
+
+// --- The wheel ---
+
+TEST_F(CustomPanelViewTest, WheelReachesTheWidgetUnderThePointerWithItsDeltaAndMovesNoValue) {
+  auto* device = new CTestDevice(&system, 1);
+  system.AppendDevice(device);
+  device->values[kTestGain] = CParamValue(kTestGain, 0.0f, 1);
+  CSwatch* swatch = Add(CRect{200, 100, 260, 160}, kRed);
+  auto* fader = new CCCFader(nullptr, CRect{10, 10, 25, 160});
+  auto* knob = new CCCKnob(nullptr, CRect{40, 10, 80, 50});
+  auto* text = new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{100, 10, 150, 30});
+  for (CCustomControlObject* widget : std::initializer_list<CCustomControlObject*>{fader, knob, text}) {
+    widget->m_pDevice = device;
+    widget->m_parameterId = kTestGain;
+    data->m_widgets.push_back(widget);
+  }
+  view->move(500, 300);  // the window's screen position differs from its client origin
+  Open();
+  auto wheel = [this](QPoint at, int delta) {
+    QWheelEvent event(QPointF(at), view->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.get(), &event);
+  };
+  for (const int mode : {0, 1}) {
+    system.SetDesignMode(mode);
+    swatch->messages.clear();
+    wheel(QPoint(230, 120), -240);
+    ASSERT_EQ(swatch->messages, std::vector<std::uint32_t>{WM_MOUSEWHEEL});
+    EXPECT_EQ(swatch->points[0], (CPoint{230, 120}));
+    EXPECT_EQ(std::int32_t(swatch->flagWords[0]), -240);
+    for (const QPoint at : {QPoint(17, 80), QPoint(60, 30), QPoint(120, 20)}) {
+      wheel(at, 120);
+      wheel(at, -120);
+    }
+  }
+  EXPECT_TRUE(device->applied.empty());
+  for (CCustomControlObject* widget : std::initializer_list<CCustomControlObject*>{fader, knob, text})
+    widget->m_pDevice = nullptr;
+  swatch->m_pDevice = nullptr;
 }
