@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -589,6 +590,33 @@ TEST_F(WidgetPixelsTest, KnobDrawsBodyNotchAndLedRing) {
     EXPECT_GT(Blue(image.GetPixel(40, 40)), 100);   // the blue body
     EXPECT_GT(Green(image.GetPixel(21, 40)), 150);  // a lit LED at the left (-90 degrees)
     EXPECT_GT(Red(image.GetPixel(43, 45)), 200);    // the white notch at +150 degrees
+  }
+}
+
+TEST_F(WidgetPixelsTest, KnobDrawnAgainAfterAChangeLooksLikeAFreshlyMadeOne) {
+  CCCKnob knob(&m_view, CRect{20, 20, 60, 60});
+  knob.m_flags |= kKnobDrawLeds;
+  knob.m_value = -10.0f;
+  Render(knob, false, 80, 80);
+  // Each change that alters the look: the lit ticks, the colours, the LED size, the place.
+  const std::vector<std::function<void(CCCKnob&)>> changes = {
+      [](CCCKnob& k) { k.m_value = 10.0f; },
+      [](CCCKnob& k) { k.m_knobColour = CColour::FromRgb(128, 0, 0); },
+      [](CCCKnob& k) { k.m_ledColour = CColour::FromRgb(255, 255, 0); },
+      [](CCCKnob& k) { k.m_ledSize = 5; },
+      [](CCCKnob& k) { k.m_minAngle = -120; },
+      [](CCCKnob& k) { k.SetRect(10, 15, 60, 65); },
+      [](CCCKnob& k) { k.m_flags &= ~kKnobDrawLeds; },
+  };
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    changes[i](knob);
+    CCCKnob fresh(knob);  // a copy draws from scratch
+    const CImage drawn = Render(knob, false, 80, 80);
+    const CImage expected = Render(fresh, false, 80, 80);
+    int differing = 0;
+    for (int y = 0; y < 80; ++y)
+      for (int x = 0; x < 80; ++x) differing += drawn.GetPixel(x, y) != expected.GetPixel(x, y);
+    EXPECT_EQ(differing, 0) << "after change " << i;
   }
 }
 
