@@ -1,54 +1,45 @@
-// The Torvex48 panel's pictures: loaded with the first panel that holds them, freed with the
-// last, and each panel's section buffers.
+// The Torvex48 panel's pictures: taken by every panel that is built, loaded with the first and
+// freed with the last; and each panel's section buffers.
 #include "panels/TorvexControlPanel.h"
 
 #include "core/BitmapImage.h"
 
 namespace {
-constexpr std::uint32_t kFaderCapResource = 2140;
+
+CSkinCache& Skins() {
+  static CSkinCache skins;
+  return skins;
+}
+
 }  // namespace
 
-const std::array<std::uint32_t, CTorvexControlPanel::kSkinCount> CTorvexControlPanel::kSkinResources{
-    2179, 2211, 2171, 2173, 2172, 2219, 2228, 2229, 2213, 2214, 2215, 2212, 2221, 2225, 2216,
-    kFaderCapResource, 2146, 2145, 2157, 2159, 2158, 2217, 2218, 2220, 2177, 2178, 2240, 2241, 2242};
+const std::array<CSkinCache::Skin, CTorvexControlPanel::kSkinCount> CTorvexControlPanel::kSkinResources{{
+    {2179, true}, {2211, true}, {2171, true}, {2173, true}, {2172, true}, {2219, true}, {2228, true}, {2229, true},
+    {2213, true}, {2214, true}, {2215, true}, {2212, true}, {2221, true}, {2225, true}, {2216, true}, {2140, false},
+    {2146, true}, {2145, true}, {2157, true}, {2159, true}, {2158, true}, {2217, true}, {2218, true}, {2220, true},
+    {2177, true}, {2178, true}, {2240, true}, {2241, true}, {2242, true},
+}};
 
-std::array<CBitmapImage*, CTorvexControlPanel::kSkinCount> CTorvexControlPanel::s_skins{};
-int CTorvexControlPanel::s_instances = 0;
+int CTorvexControlPanel::GetInstanceCount() { return Skins().GetUsers(); }
+
+CBitmapImage* CTorvexControlPanel::GetSkin(int skin) { return Skins().Get(kSkinResources[std::size_t(skin)].id); }
 
 CTorvexControlPanel::~CTorvexControlPanel() {
   // The background is the class's picture: the window base must not free it.
   SetBackgroundImage(nullptr);
   // Only a panel that took the pictures gives them back, so a panel that was never built
   // cannot free the pictures other panels still show.
-  if (m_counted && --s_instances == 0) {
-    for (CBitmapImage*& image : s_skins) {
-      DeleteImage(image);
-      image = nullptr;
-    }
-  }
+  if (m_counted) Skins().Release();
   for (CBitmapImage*& buffer : m_buffers) {
     DeleteImage(buffer);
     buffer = nullptr;
   }
 }
 
-bool CTorvexControlPanel::Create() {
+void CTorvexControlPanel::LoadSkinImages() {
   if (!m_counted) {
     m_counted = true;
-    ++s_instances;
-  }
-  return CTorvexSeriesControlPanel::Create();
-}
-
-void CTorvexControlPanel::LoadSkinImages() {
-  if (!s_skins[kSkinBackground]) {
-    for (int s = 0; s < kSkinCount; ++s) {
-      const std::uint32_t id = kSkinResources[std::size_t(s)];
-      auto* image = new CBitmapImage;
-      image->LoadFromResource(id == kFaderCapResource ? CBitmapImage::kResourceBmp : CBitmapImage::kResourcePng, id);
-      DeleteImage(s_skins[std::size_t(s)]);
-      s_skins[std::size_t(s)] = image;
-    }
+    Skins().Acquire(kSkinResources);
   }
   for (int b = 0; b < kTorvexSectionCount; ++b) {
     if (m_buffers[std::size_t(b)]) continue;

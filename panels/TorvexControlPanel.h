@@ -1,11 +1,12 @@
 // The Torvex48's panel: the Torvex-series panel with the model's own pictures. The pictures are
-// class data, loaded by the first panel that is built and freed with the last one; each panel
-// has its own seven section buffers. UI thread only.
+// class data, loaded by the first panel that is built and freed with the last one that was;
+// each panel has its own seven section buffers. UI thread only.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+#include "panels/SkinCache.h"
 #include "panels/TorvexSeriesControlPanel.h"
 
 class CTorvexControlPanel : public CTorvexSeriesControlPanel {
@@ -44,7 +45,7 @@ class CTorvexControlPanel : public CTorvexSeriesControlPanel {
     kSkinCount,
   };
   // Resource number of each picture; all are "PNG" resources but the fader cap ("BMP").
-  static const std::array<std::uint32_t, kSkinCount> kSkinResources;
+  static const std::array<CSkinCache::Skin, kSkinCount> kSkinResources;
   // Sizes of the section buffers in creation order.
   static constexpr std::array<std::array<int, 2>, kTorvexSectionCount> kBufferSizes{
       {{275, 487}, {570, 255}, {570, 15}, {800, 15}, {100, 15}, {100, 15}, {210, 15}}};
@@ -55,46 +56,44 @@ class CTorvexControlPanel : public CTorvexSeriesControlPanel {
 
   static CControlPanelWnd* CreateObject() { return new CTorvexControlPanel; }
   // Panels that hold the pictures.
-  static int GetInstanceCount() { return s_instances; }
+  static int GetInstanceCount();
   // The class's picture (null while not loaded).
-  static CBitmapImage* GetSkin(int skin) { return s_skins[std::size_t(skin)]; }
+  static CBitmapImage* GetSkin(int skin);
 
-  // Counts the panel as a holder of the pictures, then builds it.
-  bool Create() override;
+  // The first call of a panel takes the class's pictures (the class's first panel loads them);
+  // every call makes the section buffers this panel lacks.
   void LoadSkinImages() override;
 
-  CBitmapImage* GetBackgroundImage() override { return s_skins[kSkinBackground]; }
-  CBitmapImage* GetMixerPageImage() override { return s_skins[kSkinMixerPage]; }
-  CBitmapImage* GetSourceTabImage() override { return s_skins[kSkinSourceTab]; }
-  CBitmapImage* GetLimitersTabImage() override { return s_skins[kSkinLimitersTab]; }
-  CBitmapImage* GetLinkingTabImage() override { return s_skins[kSkinLinkingTab]; }
-  CBitmapImage* GetMixerInputsImage() override { return s_skins[kSkinMixerInputs]; }
-  CBitmapImage* GetMatrixTabImage() override { return s_skins[kSkinMatrixTab]; }
-  CBitmapImage* GetRouterTabImage() override { return s_skins[kSkinRouterTab]; }
-  CBitmapImage* GetInputGeqPageImage() override { return s_skins[kSkinInputGeqPage]; }
-  CBitmapImage* GetInputPeqPageImage() override { return s_skins[kSkinInputPeqPage]; }
-  CBitmapImage* GetInputDeqPageImage() override { return s_skins[kSkinInputDeqPage]; }
-  CBitmapImage* GetOutputEqPageImage() override { return s_skins[kSkinOutputEqPage]; }
-  CBitmapImage* GetSelectionFrameImage() override { return s_skins[kSkinSelectionFrame]; }
-  CBitmapImage* GetLargeSelectionFrameImage() override { return s_skins[kSkinLargeSelectionFrame]; }
-  CBitmapImage* GetOutputCompPageImage() override { return s_skins[kSkinOutputCompPage]; }
-  CBitmapImage* GetFaderCapImage() override { return s_skins[kSkinFaderCap]; }
-  CBitmapImage* GetMeterImage() override { return s_skins[kSkinMeter]; }
-  CBitmapImage* GetLedOffImage() override { return s_skins[kSkinLedOff]; }
-  CBitmapImage* GetBlueLedImage() override { return s_skins[kSkinBlueLed]; }
-  CBitmapImage* GetSmallBlueLedImage() override { return s_skins[kSkinSmallBlueLed]; }
-  CBitmapImage* GetRedLedImage() override { return s_skins[kSkinRedLed]; }
-  CBitmapImage* GetInputStripImage() override { return s_skins[kSkinInputStrip]; }
-  CBitmapImage* GetOutputStripImage() override { return s_skins[kSkinOutputStrip]; }
-  CBitmapImage* GetCompressorStripImage() override { return s_skins[kSkinCompressorStrip]; }
-  CBitmapImage* GetTallOverlayImage() override { return s_skins[kSkinTallOverlay]; }
-  CBitmapImage* GetShortOverlayImage() override { return s_skins[kSkinShortOverlay]; }
-  CBitmapImage* GetSmallCompressorGraphImage() override { return s_skins[kSkinSmallCompressorGraph]; }
-  CBitmapImage* GetLargeCompressorGraphImage() override { return s_skins[kSkinLargeCompressorGraph]; }
-  CBitmapImage* GetGainReductionMeterImage() override { return s_skins[kSkinGainReductionMeter]; }
+  CBitmapImage* GetBackgroundImage() override { return GetSkin(kSkinBackground); }
+  CBitmapImage* GetMixerPageImage() override { return GetSkin(kSkinMixerPage); }
+  CBitmapImage* GetSourceTabImage() override { return GetSkin(kSkinSourceTab); }
+  CBitmapImage* GetLimitersTabImage() override { return GetSkin(kSkinLimitersTab); }
+  CBitmapImage* GetLinkingTabImage() override { return GetSkin(kSkinLinkingTab); }
+  CBitmapImage* GetMixerInputsImage() override { return GetSkin(kSkinMixerInputs); }
+  CBitmapImage* GetMatrixTabImage() override { return GetSkin(kSkinMatrixTab); }
+  CBitmapImage* GetRouterTabImage() override { return GetSkin(kSkinRouterTab); }
+  CBitmapImage* GetInputGeqPageImage() override { return GetSkin(kSkinInputGeqPage); }
+  CBitmapImage* GetInputPeqPageImage() override { return GetSkin(kSkinInputPeqPage); }
+  CBitmapImage* GetInputDeqPageImage() override { return GetSkin(kSkinInputDeqPage); }
+  CBitmapImage* GetOutputEqPageImage() override { return GetSkin(kSkinOutputEqPage); }
+  CBitmapImage* GetSelectionFrameImage() override { return GetSkin(kSkinSelectionFrame); }
+  CBitmapImage* GetLargeSelectionFrameImage() override { return GetSkin(kSkinLargeSelectionFrame); }
+  CBitmapImage* GetOutputCompPageImage() override { return GetSkin(kSkinOutputCompPage); }
+  CBitmapImage* GetFaderCapImage() override { return GetSkin(kSkinFaderCap); }
+  CBitmapImage* GetMeterImage() override { return GetSkin(kSkinMeter); }
+  CBitmapImage* GetLedOffImage() override { return GetSkin(kSkinLedOff); }
+  CBitmapImage* GetBlueLedImage() override { return GetSkin(kSkinBlueLed); }
+  CBitmapImage* GetSmallBlueLedImage() override { return GetSkin(kSkinSmallBlueLed); }
+  CBitmapImage* GetRedLedImage() override { return GetSkin(kSkinRedLed); }
+  CBitmapImage* GetInputStripImage() override { return GetSkin(kSkinInputStrip); }
+  CBitmapImage* GetOutputStripImage() override { return GetSkin(kSkinOutputStrip); }
+  CBitmapImage* GetCompressorStripImage() override { return GetSkin(kSkinCompressorStrip); }
+  CBitmapImage* GetTallOverlayImage() override { return GetSkin(kSkinTallOverlay); }
+  CBitmapImage* GetShortOverlayImage() override { return GetSkin(kSkinShortOverlay); }
+  CBitmapImage* GetSmallCompressorGraphImage() override { return GetSkin(kSkinSmallCompressorGraph); }
+  CBitmapImage* GetLargeCompressorGraphImage() override { return GetSkin(kSkinLargeCompressorGraph); }
+  CBitmapImage* GetGainReductionMeterImage() override { return GetSkin(kSkinGainReductionMeter); }
 
  private:
-  static std::array<CBitmapImage*, kSkinCount> s_skins;
-  static int s_instances;
   bool m_counted = false;
 };
