@@ -116,6 +116,7 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   CBmpButton* GetRoutingButton(int k, int i) const { return m_routingButtons[std::size_t(k)][std::size_t(i)]; }
   CBmpButton* GetInputGeqShortcut(int i) const;
   CBmpButton* GetInputMute(int i) const { return m_inputMutes[std::size_t(i)]; }
+  CBmpButton* GetOutputMute(int k) const { return m_outputMutes[std::size_t(k)]; }
   CTextControl* GetLimiterLevel(int k) const { return m_limiterLevels[std::size_t(k)]; }
   CCustomComboBox* GetLimiterAttack(int k) const { return m_limiterAttacks[std::size_t(k)]; }
   CCustomComboBox* GetAutoLimiters() const { return m_autoLimiters; }

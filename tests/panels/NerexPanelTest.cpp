@@ -24,7 +24,9 @@
 #include "panels/TextControl.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
+#include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
+#include "tests/support/ProcessorBus.h"
 
 namespace {
 
@@ -465,4 +467,88 @@ TEST_F(NerexPanelTest, RenderedPanelsPutTheirStripsWhereTheModelHasThem) {
   // The Mixer tab is lit in the accent (red) on the Nerex header.
   const CColour tab = colourAt(big, 150, 96);
   EXPECT_GT(int(tab.R()), int(tab.G()) + 60);
+}
+
+// --- Against the simulated unit ---
+
+namespace {
+
+// Hands the status events the device posted to it, as the main frame does.
+void DispatchStatusEvents(CProcessorBus& bus, CNerexSeriesDevice& device) {
+  for (const CPostedMessage& m : bus.Frame().Take())
+    if (m.message == UWM_DEVICE_STATUS_EVENT && m.handle == device.GetHandle()) device.OnStatusEvent(int(m.lParam));
+}
+
+}  // namespace
+
+TEST(NerexPanelOnTheBus, PanelChangesTheUnitAndFollowsItsValuesAndMeters) {
+  CProcessorBus bus;
+  CSimProcessorUnit* unit = bus.AddUnit(kModelNerex48, 1);
+  CNerexSeriesMemory image = unit->Current();
+  image.inputs.gains[1] = -123;
+  image.inputs.names[1] = MakeChannelName("Vocal");
+  unit->SetCurrent(image);
+  ASSERT_TRUE(bus.Open());
+  CNerexSeriesDevice* device = bus.AddDevice(kModelNerex48, 1);
+  ASSERT_TRUE(device);
+  ASSERT_TRUE(bus.RunUntil([&] { return device->AllBlocksReceived(); }));
+  auto panel = OpenPanel(*device);
+  ASSERT_TRUE(panel);
+  DispatchStatusEvents(bus, *device);
+  auto shows = [&](CTextControl* text, int id) { return text->GetText() == text->FormatValue(device->GetCurrentValue(id)); };
+  EXPECT_NEAR(panel->GetInputFader(1)->GetValue(), -12.3f, 0.01f);
+  EXPECT_TRUE(shows(panel->GetInputGainText(1), kParamInputGain + 1));
+  EXPECT_NE(panel->GetInputGainText(1)->GetText().find("12.3"), std::string::npos);
+  EXPECT_EQ(panel->GetInputName(1)->GetText(), "Vocal");
+
+  // Drag input A's fader up by 26 pixels: the unit's gain follows.
+  CBitmapFader* fader = panel->GetInputFader(0);
+  const int x = (fader->GetRect().left + fader->GetRect().right) / 2;
+  const int y = fader->ValueToY(0.0f);
+  panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, x, y);
+  panel->DispatchMouseMessage(WM_MOUSEMOVE, MK_LBUTTON, x, y - 26);
+  panel->DispatchMouseMessage(WM_LBUTTONUP, 0, x, y - 26);
+  const std::int16_t dragged = device->GetCurrentSettings().inputs.gains[0];
+  EXPECT_GT(dragged, 0);
+  EXPECT_TRUE(shows(panel->GetInputGainText(0), kParamInputGain));
+  ASSERT_TRUE(bus.RunUntil([&] { return unit->Current().inputs.gains[0] == dragged; }));
+
+  // Another panel (or a custom panel) changes output 4's mute: this panel follows.
+  device->ApplyControlChange(MakeBoolParamValue(29 + 3, true));
+  EXPECT_TRUE(panel->GetOutputMute(3)->IsLit());
+  ASSERT_TRUE(bus.RunUntil([&] { return (unit->Current().outputs.muteMask & 0x8) != 0; }));
+
+  // The unit's value changes and the device reads the unit again: the panel shows it.
+  image = unit->Current();
+  image.inputs.gains[2] = 45;
+  image.outputs.muteMask = 0x4 | 0x8;
+  unit->SetCurrent(image);
+  device->Reinitialise(0);
+  ASSERT_TRUE(bus.RunUntil([&] { return device->AllBlocksReceived(); }));
+  DispatchStatusEvents(bus, *device);
+  EXPECT_NE(panel->GetInputGainText(2)->GetText().find("4.5"), std::string::npos);
+  EXPECT_NEAR(panel->GetInputFader(2)->GetValue(), 4.5f, 0.01f);
+  EXPECT_TRUE(panel->GetOutputMute(2)->IsLit());
+
+  // Meters: the unit's readings reach the meters on the next 20 ms tick.
+  std::array<std::uint8_t, 32> meters{};
+  meters.fill(49);  // -40 dB
+  meters[0] = 9;    // input A at 0 dB
+  meters[4 + 7] = 15;  // output 8 at -6 dB
+  unit->SetMeterBytes(meters);
+  const std::size_t reads = unit->ReadCount(62);
+  ASSERT_TRUE(bus.RunUntil([&] { return unit->ReadCount(62) > reads; }));
+  DispatchStatusEvents(bus, *device);
+  EXPECT_TRUE(panel->IsMeterUpdateRequested());
+  panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
+  EXPECT_EQ(panel->GetInputMeter(0)->GetLevel(), 0);
+  EXPECT_EQ(panel->GetOutputMeter(7)->GetLevel(), -6);
+  EXPECT_EQ(panel->GetOutputMeter(0)->GetLevel(), -40);
+  // Going offline drops the meters to the floor on the next tick.
+  device->OnDisconnected(false);
+  DispatchStatusEvents(bus, *device);
+  panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
+  EXPECT_EQ(panel->GetInputMeter(0)->GetLevel(), -40);
+  EXPECT_EQ(panel->GetOutputMeter(7)->GetLevel(), -40);
+  device->SetControlPanel(nullptr);
 }
