@@ -32,7 +32,7 @@ struct Skin {
   bool threeTabs;  // Calder48 and Hollin2: Mixer, Input PEQ, Output PEQ only
 };
 const Skin kNerex{"NEREX", "SERIES", QColor(200, 60, 60), false};
-const Skin kCalder{"CALDER", "48", QColor(138, 92, 200), true};
+const Skin kCalder{"CALDER", "SERIES", QColor(138, 92, 200), true};
 const Skin kHollin{"HOLLIN", "2", QColor(58, 160, 90), true};
 
 enum PageId { kPageMixer = 59, kPageGeq = 60, kPagePeq = 61, kPageOutEq = 63 };
@@ -318,14 +318,14 @@ void MeterWell(QPainter& p, double top) {
 // Input strip (panel y 138 + local y): link well 12..116 with buttons at x 22, 17 + 25 j;
 // delay well 134..149; GEQ and PEQ shortcut buttons at x 34, 160 and 185; mute at x 35, 212;
 // name plate 234..249; fader 275..427 (cap centre 290..411); meter 282..412; letter badge
-// 416..432; gain readout 436..451.
-void InputStrip(QPainter& p, QSize s) {
+// 416..432; gain readout 436..451. The Calder and Hollin inputs have no graphic EQ: no GEQ label.
+void InputStrip(QPainter& p, QSize s, bool geq) {
   StripBody(p, s);
   SmallLabel(p, QRectF(0, 2, s.width(), 10), "LINK");
   Well(p, QRectF(3, 13, 54, 102), 3);
   SmallLabel(p, QRectF(0, 121, s.width(), 11), "DELAY");
   Well(p, QRectF(1, 134, 57, 15));
-  SmallLabel(p, QRectF(3, 160, 30, 19), "GEQ", Qt::AlignLeft);
+  if (geq) SmallLabel(p, QRectF(3, 160, 30, 19), "GEQ", Qt::AlignLeft);
   SmallLabel(p, QRectF(3, 185, 30, 19), "PEQ", Qt::AlignLeft);
   SmallLabel(p, QRectF(3, 212, 30, 18), "MUTE", Qt::AlignLeft);
   Plate(p, QRectF(2, 234, 56, 15));
@@ -468,8 +468,8 @@ const bool kRegistered = [] {
   // Calder48 and Hollin2 share one background; it carries no brand.
   r["calder_background"] = [](QPainter& p, QSize s) { Background(p, s, Skin{"", "", QColor(90, 96, 108), true}); };
   r["nerex_page_input_geq"] = [](QPainter& p, QSize) { InputGeqPage(p, kNerex); };
-  r["nerex_input_strip"] = InputStrip;
-  r["calder_input_strip"] = InputStrip;
+  r["nerex_input_strip"] = [](QPainter& p, QSize s) { InputStrip(p, s, true); };
+  r["calder_input_strip"] = [](QPainter& p, QSize s) { InputStrip(p, s, false); };
   r["nerex_output_strip"] = OutputStrip;
   r["calder_output_strip"] = OutputStrip;
   r["processor_fader_cap"] = FaderCap;

@@ -89,6 +89,18 @@ TEST_F(NerexPanelTest, RenderedMixerPageShowsStripsHeadingsAndMeters) {
     panel.ShowPage(59);
     Save(*buffer, "nerex48-tab" + std::to_string(tab) + ".png");
   }
+  // The Calder26 and Hollin2 skins on their Mixer and Output PEQ pages.
+  for (std::uint32_t hardware : {0u, kHardwareHollin2}) {
+    CNerexSeriesDevice& other = Make(hardware ? kModelCalder48 : kModelCalder26, hardware ? 3 : 2, hardware);
+    other.SetName(hardware ? "Stage Left" : "Delay Tower");
+    CNerexSeriesControlPanel& skinned = Open(other);
+    const std::string name = hardware ? "hollin2" : "calder26";
+    Save(*skinned.GetBackBuffer(), name + "-mixer.png");
+    other.SetPanelPage(63);
+    skinned.ShowPage(63);
+    Save(*skinned.GetBackBuffer(), name + "-page63.png");
+    EXPECT_FALSE(skinned.GetInputFader(0)->IsVisible());
+  }
 }
 
 // --- Geometry and visibility by model ---
