@@ -19,6 +19,7 @@
 #include "panels/NerexSeriesParametricControl.h"
 #include "panels/TextControl.h"
 #include "panels/TorvexSeriesDEQControl.h"
+#include "ui/dialogs/NerexPresetUi.h"
 
 namespace {
 
@@ -246,16 +247,18 @@ void CNerexSeriesBaseControlPanel::ShowPageControls(bool redraw) {
 }
 
 void CNerexSeriesBaseControlPanel::SelectSideTab(std::uint32_t tab, bool redraw) {
-  const bool source = tab == kNerexSideTabSource;
-  const bool limiters = tab == kNerexSideTabLimiters;
-  const bool linking = tab == kNerexSideTabLinking;
-  // Hide first, so a widget standing in two views ends in the state of the one shown.
-  if (!source) SetGroupVisible(kPanelGroupSource, false);
-  if (!limiters) SetGroupVisible(kPanelGroupLimiters, false);
-  if (!linking) SetGroupVisible(kPanelGroupLinking, false);
-  if (source) SetGroupVisible(kPanelGroupSource, true);
-  if (limiters) SetGroupVisible(kPanelGroupLimiters, true);
-  if (linking) SetGroupVisible(kPanelGroupLinking, true);
+  // The view shown first, then the other two hidden: a widget that stands in two views shows
+  // only with the view that holds it alone.
+  int shown = -1;
+  switch (tab) {
+    case kNerexSideTabSource: shown = kPanelGroupSource; break;
+    case kNerexSideTabLimiters: shown = kPanelGroupLimiters; break;
+    case kNerexSideTabLinking: shown = kPanelGroupLinking; break;
+    default: break;
+  }
+  if (shown >= 0) SetGroupVisible(shown, true);
+  for (int group : {kPanelGroupSource, kPanelGroupLimiters, kPanelGroupLinking})
+    if (group != shown) SetGroupVisible(group, false);
   if (redraw) RedrawControl(m_sideViewFrame);
 }
 
@@ -272,6 +275,16 @@ void CNerexSeriesBaseControlPanel::SetLcdText(const std::string& text, bool inva
   m_lcdText->SetText(text);
   const CRect r = m_lcdText->GetRect();
   RedrawRect(&r, invalidate, true);
+}
+
+// --- Presets ---
+
+int CNerexSeriesBaseControlPanel::GetPresetSelection() const {
+  return m_presetList ? m_presetList->GetCurSel() : -1;
+}
+
+void CNerexSeriesBaseControlPanel::OpenPresetManager() {
+  if (CNerexSeriesDevice* device = GetNerexDevice()) NerexPresetUi::OpenPresetManager(this, *device);
 }
 
 // --- Mouse ---
@@ -335,10 +348,12 @@ void CNerexSeriesBaseControlPanel::OnTimer(std::uint32_t id) {
   auto invalidate = [&dirty](const CRect& r) {
     if (!IsRectEmpty(r)) dirty += ToQRect(r);
   };
-  // A level meter takes a new whole-dB level; only a change is drawn.
+  // A level meter takes a new whole-dB level; only a change is drawn, and a hidden meter (a
+  // strip the model lacks) keeps its level for when it shows.
   auto showLevel = [&](CBitmapMeter* meter, int level) {
-    if (!meter || !meter->IsVisible() || level == meter->GetLevel()) return;
+    if (!meter || level == meter->GetLevel()) return;
     meter->SetLevel(level);
+    if (!meter->IsVisible()) return;
     CRect out{};
     meter->DrawLevel(out, *g, false);
     invalidate(out);
@@ -355,10 +370,10 @@ void CNerexSeriesBaseControlPanel::OnTimer(std::uint32_t id) {
       const int s = int(std::min<std::uint32_t>(device->GetSelectedInput(), kNerexMaxInputs - 1));
       for (int b = 0; b < kNerexDeqBandsPerInput; ++b) {
         const int level = WholeDb(device->GetDeqMeter(s, b));
-        if (CCompressorMeter* graph = m_deqBandGraphs[std::size_t(b)]; graph && graph->IsVisible()) {
+        if (CCompressorMeter* graph = m_deqBandGraphs[std::size_t(b)]) {
           graph->m_level = std::clamp(level, graph->m_minimum, graph->m_maximum);
           CRect out{};
-          graph->DrawLevel(out, *g, false);
+          if (graph->IsVisible()) graph->DrawLevel(out, *g, false);
           invalidate(out);
         }
         if (m_deqGraph) m_deqGraph->SetBandLevel(b, level);
@@ -375,16 +390,16 @@ void CNerexSeriesBaseControlPanel::OnTimer(std::uint32_t id) {
         const int level = std::max(WholeDb(device->GetCompressorMeter(k)), kMeterLowestDb);
         CCompressorMeter* graph = m_compressorGraphs[std::size_t(k)];
         if (graph && level == graph->m_level) continue;
-        if (CBitmapMeter* meter = m_gainReductionMeters[std::size_t(k)]; meter && meter->IsVisible()) {
+        if (CBitmapMeter* meter = m_gainReductionMeters[std::size_t(k)]) {
           meter->SetLevel(WholeDb(CalcCompressorCurveLevel(*device, k)));
           CRect out{};
-          meter->DrawLevel(out, *g, false);
+          if (meter->IsVisible()) meter->DrawLevel(out, *g, false);
           invalidate(out);
         }
-        if (graph && graph->IsVisible()) {
+        if (graph) {
           graph->m_level = std::clamp(level, graph->m_minimum, graph->m_maximum);
           CRect out{};
-          graph->DrawLevel(out, *g, false);
+          if (graph->IsVisible()) graph->DrawLevel(out, *g, false);
           invalidate(out);
         }
       }

@@ -123,6 +123,12 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   // Shows (hides) the Mixer page's group, then the device's side tab (none).
   virtual void EnableAllControls(bool enable);
 
+  // --- Presets ---
+  // The row chosen in the preset list (0-based), -1 when the panel has none or none is chosen.
+  int GetPresetSelection() const override;
+  // The preset manager dialog over the panel (modal).
+  void OpenPresetManager() override;
+
   // --- Captions and groups ---
   // The selected input's (output's) caption: the names of the channels ganged with it.
   void UpdateInputLinkCaption(bool redraw);
@@ -155,11 +161,19 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   // Hands the widget the current value of its bound id (and its disabled flag); skips a null
   // widget.
   void Refresh(CControlObject* control);
+  // Binds the band rows of an equaliser page to one channel: row b of the field whose first id
+  // is firstIds[f] (frequency, Q, gain, type, bypass) gets firstIds[f] + offset + b.
+  template <std::size_t N>
+  void BindBandRows(const std::array<CTextControl*, N>& frequency, const std::array<CTextControl*, N>& q,
+                    const std::array<CTextControl*, N>& gain, const std::array<CCustomComboBox*, N>& type,
+                    const std::array<CBmpButton*, N>& bypass, const std::array<int, 5>& firstIds, int offset);
   // The device's selected input (output), limited to the channels a panel has; 0 without one.
   std::uint32_t SelectedInput() const;
   std::uint32_t SelectedOutput() const;
   // True when the device shows this page.
   bool IsOnPage(std::uint32_t page) const;
+  // The input (else output) caption from the selected channel's link group.
+  void UpdateLinkCaption(bool inputs, bool redraw);
   // Draws the widget into the back buffer and paints its rectangle at once.
   void RepaintControlNow(CControlObject* control);
   // Shows the band's frame only; a frame that changed is redrawn when asked.

@@ -70,6 +70,23 @@ bool CNerexSeriesBaseControlPanel::IsOnPage(std::uint32_t page) const {
   return device && device->GetPanelPage() == page;
 }
 
+template <std::size_t N>
+void CNerexSeriesBaseControlPanel::BindBandRows(const std::array<CTextControl*, N>& frequency,
+                                                const std::array<CTextControl*, N>& q,
+                                                const std::array<CTextControl*, N>& gain,
+                                                const std::array<CCustomComboBox*, N>& type,
+                                                const std::array<CBmpButton*, N>& bypass,
+                                                const std::array<int, 5>& firstIds, int offset) {
+  for (std::size_t b = 0; b < N; ++b) {
+    const int n = offset + int(b);
+    BindAndRefresh(frequency[b], firstIds[0] + n);
+    BindAndRefresh(q[b], firstIds[1] + n);
+    BindAndRefresh(gain[b], firstIds[2] + n);
+    BindAndRefresh(type[b], firstIds[3] + n);
+    BindAndRefresh(bypass[b], firstIds[4] + n);
+  }
+}
+
 // --- The full reload ---
 
 void CNerexSeriesBaseControlPanel::UpdateAllControls() {
@@ -153,15 +170,9 @@ void CNerexSeriesBaseControlPanel::RefreshPeqSection(bool redraw) {
   CNerexSeriesDevice* device = GetNerexDevice();
   if (!device) return;
   const int s = int(SelectedInput());
-  for (int b = 0; b < kNerexInputPeqBands; ++b) {
-    const auto u = std::size_t(b);
-    const int n = kNerexInputPeqBands * s + b;
-    BindAndRefresh(m_peqFrequency[u], kParamInputPeqFrequency + n);
-    BindAndRefresh(m_peqQ[u], kParamInputPeqQ + n);
-    BindAndRefresh(m_peqGain[u], kParamInputPeqGain + n);
-    BindAndRefresh(m_peqType[u], kParamInputPeqType + n);
-    BindAndRefresh(m_peqBypass[u], kParamInputPeqBypass + n);
-  }
+  BindBandRows(m_peqFrequency, m_peqQ, m_peqGain, m_peqType, m_peqBypass,
+               {kParamInputPeqFrequency, kParamInputPeqQ, kParamInputPeqGain, kParamInputPeqType, kParamInputPeqBypass},
+               kNerexInputPeqBands * s);
   int selected = -1;
   if (m_peqCurve) {
     NerexInputSection& in = device->GetCurrentSettings().inputs;
@@ -189,7 +200,7 @@ void CNerexSeriesBaseControlPanel::RefreshDeqSection(bool redraw) {
     BindAndRefresh(m_deqDynamicMode[u], kParamDeqMode + n);
     BindAndRefresh(m_deqShape[u], kParamDeqFilterKind + n);
     BindAndRefresh(m_deqRatio[u], kParamDeqRatio + n);
-    // Ratios step finer in the boost and below modes.
+    // The ratio steps by one code in every mode but "Cut Above", by two there.
     if (m_deqRatio[u]) m_deqRatio[u]->SetNudgeStep(IntegerOf(GetCurrentValue(kParamDeqMode + n)) != 0 ? 1 : 2);
     BindAndRefresh(m_deqAttack[u], kParamDeqAttack + n);
     BindAndRefresh(m_deqRelease[u], kParamDeqRelease + n);
@@ -220,15 +231,10 @@ void CNerexSeriesBaseControlPanel::RefreshOutputEqSection(bool redraw) {
   CNerexSeriesDevice* device = GetNerexDevice();
   if (!device) return;
   const int o = int(SelectedOutput());
-  for (int b = 0; b < kNerexOutputPeqBands; ++b) {
-    const auto u = std::size_t(b);
-    const int n = kNerexOutputPeqBands * o + b;
-    BindAndRefresh(m_outputPeqFrequency[u], kParamOutputPeqFrequency + n);
-    BindAndRefresh(m_outputPeqQ[u], kParamOutputPeqQ + n);
-    BindAndRefresh(m_outputPeqGain[u], kParamOutputPeqGain + n);
-    BindAndRefresh(m_outputPeqType[u], kParamOutputPeqType + n);
-    BindAndRefresh(m_outputPeqBypass[u], kParamOutputPeqBypass + n);
-  }
+  BindBandRows(m_outputPeqFrequency, m_outputPeqQ, m_outputPeqGain, m_outputPeqType, m_outputPeqBypass,
+               {kParamOutputPeqFrequency, kParamOutputPeqQ, kParamOutputPeqGain, kParamOutputPeqType,
+                kParamOutputPeqBypass},
+               kNerexOutputPeqBands * o);
   BindAndRefresh(m_highPassFrequency, kParamHighPassFrequency + o);
   BindAndRefresh(m_lowPassFrequency, kParamLowPassFrequency + o);
   BindAndRefresh(m_highPassType, kParamHighPassType + o);
@@ -266,30 +272,25 @@ void CNerexSeriesBaseControlPanel::RefreshOutputSection(bool redraw) {
 
 // --- Captions ---
 
-void CNerexSeriesBaseControlPanel::UpdateInputLinkCaption(bool redraw) {
-  CNerexSeriesDevice* device = GetNerexDevice();
-  if (!device || !m_inputCaption) return;
-  std::string caption;
-  {
-    CSingleLock lock(device->SettingsLock());
-    const NerexInputSection& in = device->GetCurrentSettings().inputs;
-    caption = JoinLinkedNames(in.names, in.linkMasks[SelectedInput()], device->GetInputCount());
-  }
-  m_inputCaption->SetText(caption);
-  if (redraw) RedrawControl(m_inputCaption);
-}
+void CNerexSeriesBaseControlPanel::UpdateInputLinkCaption(bool redraw) { UpdateLinkCaption(true, redraw); }
 
-void CNerexSeriesBaseControlPanel::UpdateOutputLinkCaption(bool redraw) {
+void CNerexSeriesBaseControlPanel::UpdateOutputLinkCaption(bool redraw) { UpdateLinkCaption(false, redraw); }
+
+void CNerexSeriesBaseControlPanel::UpdateLinkCaption(bool inputs, bool redraw) {
   CNerexSeriesDevice* device = GetNerexDevice();
-  if (!device || !m_outputCaption) return;
-  std::string caption;
+  CTextControl* caption = inputs ? m_inputCaption : m_outputCaption;
+  if (!device || !caption) return;
+  std::string text;
   {
     CSingleLock lock(device->SettingsLock());
-    const NerexOutputSection& out = device->GetCurrentSettings().outputs;
-    caption = JoinLinkedNames(out.names, out.linkMasks[SelectedOutput()], device->GetOutputCount());
+    const CNerexSeriesMemory& settings = device->GetCurrentSettings();
+    text = inputs ? JoinLinkedNames(settings.inputs.names, settings.inputs.linkMasks[SelectedInput()],
+                                    device->GetInputCount())
+                  : JoinLinkedNames(settings.outputs.names, settings.outputs.linkMasks[SelectedOutput()],
+                                    device->GetOutputCount());
   }
-  m_outputCaption->SetText(caption);
-  if (redraw) RedrawControl(m_outputCaption);
+  caption->SetText(text);
+  if (redraw) RedrawControl(caption);
 }
 
 // --- Band selection ---
