@@ -69,17 +69,6 @@ void DrawPicture(Graphics& g, const CBitmapImage* image, float x, float y) {
   if (image && image->GetImage()) g.DrawImage(*image->GetImage(), x, y);
 }
 
-CGraphicsPath RoundedBand(const CRectF& r, float radius) {
-  CGraphicsPath path;
-  const float d = radius * 2.0f;
-  path.AddArc(r.x, r.y, d, d, 180.0f, 90.0f);
-  path.AddArc(r.Right() - d, r.y, d, d, 270.0f, 90.0f);
-  path.AddArc(r.Right() - d, r.Bottom() - d, d, d, 0.0f, 90.0f);
-  path.AddArc(r.x, r.Bottom() - d, d, d, 90.0f, 90.0f);
-  path.CloseFigure();
-  return path;
-}
-
 // The Calder and Hollin heading: square corners with the top corners cut.
 CGraphicsPath ChamferedBand(const CRectF& r, float cut) {
   CGraphicsPath path;
@@ -411,7 +400,7 @@ void CNerexSeriesControlPanel::DrawHeading(Graphics& g, float x, int count, cons
   const CNerexSeriesDevice* device = GetNerexDevice();
   const int model = device ? device->GetModel() : 0;
   const bool calder = model == kModelCalder26 || model == kModelCalder48;
-  const CGraphicsPath shape = calder ? ChamferedBand(band, 4.0f) : RoundedBand(band, 6.0f);
+  const CGraphicsPath shape = calder ? ChamferedBand(band, 4.0f) : RoundedRectPath(band, 6.0f);
   g.FillPath(CBrush(CColour{kBandFill}), shape);
   g.DrawPath(CPen(CColour{0x60FFFFFFu}), shape);
   DrawCentred(g, caption, m_labelStyle, band, kWhiteInk);
