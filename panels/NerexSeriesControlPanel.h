@@ -50,6 +50,8 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   void OnRightClick(int x, int y) override;
   // The gain of the graphic-EQ band under tool 1..28 on page 60, "%.1fdB"; else empty.
   std::string GetToolTipText(int toolId) override;
+  // The preset name dialog over the panel, for the preset manager's Store and rename.
+  bool AskPresetName(const std::string& caption, std::string& name) override;
 
   // The tools of page 60 (one per graphic-EQ fader); nothing before the first UpdateAllControls.
   void SetupToolTips();

@@ -16,6 +16,7 @@
 #include "panels/TextControl.h"
 #include "platform/Image.h"
 #include "platform/Sync.h"
+#include "ui/dialogs/NerexPresetUi.h"
 
 namespace L = nerex_layout;
 
@@ -377,6 +378,12 @@ std::string CNerexSeriesControlPanel::GetToolTipText(int toolId) {
   char text[80];
   std::snprintf(text, sizeof text, "%.1fdB", double(gain) / 10.0);
   return text;
+}
+
+// --- Presets ---
+
+bool CNerexSeriesControlPanel::AskPresetName(const std::string& caption, std::string& name) {
+  return NerexPresetUi::AskPresetName(this, caption, name);
 }
 
 // --- Section drawings ---

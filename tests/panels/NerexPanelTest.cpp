@@ -3,7 +3,11 @@
 // filter lists, the rendered panel, and the panel against a simulated Nerex48 on the bus.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -27,6 +31,7 @@
 #include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/support/ProcessorBus.h"
+#include "ui/dialogs/FennickPresetDlg.h"
 
 namespace {
 
@@ -410,6 +415,22 @@ TEST_F(NerexPanelTest, ListsSendTheItemsValueNotItsPosition) {
   EXPECT_EQ(choose(panel.GetLimiterAttack(2), "90ms"), 19);
   EXPECT_EQ(choose(panel.GetAutoLimiters(), "Off"), 0);
   EXPECT_EQ(device.changes.back().id, 422);
+}
+
+TEST_F(NerexPanelTest, PresetNameIsAskedOverThePanel) {
+  CNerexSeriesControlPanel& panel = Open(Make(kModelNerex48));
+  // Answers the modal dialog as soon as it is shown.
+  QTimer::singleShot(0, [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* dialog = dynamic_cast<CFennickPresetDlg*>(w); dialog && dialog->isVisible()) {
+        EXPECT_EQ(dialog->NameEdit()->text(), "Old");
+        dialog->NameEdit()->setText("Evening");
+        dialog->SaveButton()->click();
+      }
+  });
+  std::string name = "Old";
+  EXPECT_TRUE(panel.AskPresetName("Store Preset", name));
+  EXPECT_EQ(name, "Evening");
 }
 
 // --- Skin sets ---
