@@ -266,6 +266,39 @@ TEST_F(NerexPanelTest, PagesShowTheirPictureAndPlaceTheChannelRow) {
   EXPECT_TRUE(panel.GetPresetManagerButton()->IsVisible());
 }
 
+TEST_F(NerexPanelTest, TabButtonsChangePageAndSideTabThroughTheDevice) {
+  CNerexSeriesDevice& device = Make(kModelNerex48);
+  CNerexSeriesControlPanel& panel = Open(device);
+  auto click = [&](const CControlObject* widget) {
+    const CRect r = widget->GetRect();
+    panel.DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    panel.DispatchMouseMessage(WM_LBUTTONUP, 0, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  };
+  // The outputs section shows the Source tab: an input letter beside output 1's first row.
+  const CImage* outputs = panel.GetSectionBuffer(CNerexSeriesControlPanel::kOutputsSection)->GetImage();
+  auto inkBeside = [&] {
+    int lit = 0;
+    for (int y = 40; y < 52; ++y)
+      for (int x = 42; x < 50; ++x) lit += outputs->GetPixel(x, y).R() > 200 ? 1 : 0;
+    return lit;
+  };
+  EXPECT_GT(inkBeside(), 0);
+  click(panel.GetSideTab(1));  // Limiters
+  EXPECT_EQ(device.GetSideTab(), 296u);
+  EXPECT_TRUE(panel.GetLimiterLevel(7)->IsVisible());
+  EXPECT_FALSE(panel.GetRoutingButton(0, 0)->IsVisible());
+  EXPECT_EQ(inkBeside(), 0);
+  click(panel.GetPageTab(0));  // Input GEQ
+  EXPECT_EQ(device.GetPanelPage(), 60u);
+  EXPECT_TRUE(panel.GetPageImage(1)->IsVisible());
+  EXPECT_TRUE(panel.GetGeqFader(27)->IsVisible());
+  EXPECT_EQ(panel.GetToolTipCount(), 28);
+  click(panel.GetPageTab(2));  // Mixer
+  EXPECT_EQ(device.GetPanelPage(), 59u);
+  EXPECT_TRUE(panel.GetLimiterLevel(0)->IsVisible());
+  EXPECT_FALSE(panel.GetGeqFader(0)->IsVisible());
+}
+
 TEST_F(NerexPanelTest, PresetsButtonNeedsTheRightAndAValidUser) {
   CNerexSeriesDevice& device = Make(kModelNerex48);
   CNerexSeriesControlPanel& panel = Open(device);
