@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/CustomControlObject.h"
+#include "custom/WidgetDrawing.h"
 #include "core/TextStyle.h"
 
 class CSnapshot;
@@ -92,6 +93,9 @@ class CCCButton : public CCustomControlObject {
 
  private:
   void DrawText(Graphics& g, int dx, int dy);
+  // The halo rings, the fill and the outline of a button without an image.
+  void DrawFace(Graphics& g, bool halo, int shift) const;
+  CDrawingCache m_faceCache;  // the face, until its look changes
 };
 
 class CCCLED : public CCCButton {

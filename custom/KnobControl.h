@@ -3,6 +3,7 @@
 
 #include "core/CustomControlObject.h"
 #include "core/TextStyle.h"
+#include "custom/WidgetDrawing.h"
 
 // Knob flags.
 enum : std::uint32_t {
@@ -73,4 +74,9 @@ class CCCKnob : public CCustomControlObject {
   bool m_dragging = false;
   CPoint m_lastPoint;
   std::optional<CLogFont> m_storedFont;  // the font record read last, if any
+
+ private:
+  // The drawn body and its LED ring, which change only with the lit ticks and the looks.
+  void DrawBody(Graphics& g, float angle) const;
+  CDrawingCache m_bodyCache;
 };
