@@ -30,8 +30,6 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   static constexpr int kInputPeqPageId = 489;
   static constexpr int kInputGeqPageId = 490;
   static constexpr int kOutputPeqPageId = 491;
-  // Header line of a Hollin2 board, in place of the model name.
-  static constexpr std::uint32_t kHollin2HardwareCode = 0x1C4A21;
 
   CNerexSeriesControlPanel();
   ~CNerexSeriesControlPanel() override;

@@ -175,7 +175,7 @@ void CNerexSeriesControlPanel::UpdateAllControls() {
     SetupToolTips();
   }
   if (m_headerText)
-    m_headerText->SetText(device->GetHardwareCode() == kHollin2HardwareCode
+    m_headerText->SetText(device->GetHardwareCode() == kHardwareHollin2
                               ? std::string("Hollin2 LOUDSPEAKER MANAGEMENT SYSTEM")
                               : device->GetModelName() + "   AUDIO MANAGEMENT SYSTEM");
   PlaceStrips();
