@@ -15,7 +15,6 @@
 #include "panels/NerexControlPanel.h"
 #include "panels/PanelClasses.h"
 #include "panels/TextControl.h"
-#include "platform/SettingsStore.h"
 #include "tests/app/FrameFixture.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimProcessor.h"
@@ -25,33 +24,22 @@ namespace {
 constexpr std::uint32_t kComPort = 8;
 constexpr std::uint8_t kUnitId = 3;
 
-class NerexPanelOnlineTest : public FrameTest {
+class NerexPanelOnlineTest : public SimBusFrameTest {
  protected:
   void SetUp() override {
-    FrameTest::SetUp();
+    SimBusFrameTest::SetUp();
     RegisterProcessorFamily();
     RegisterDevicePanelClasses();
-    auto wire = std::make_unique<CPtyWire>();
-    ASSERT_TRUE(wire->IsValid());
-    ASSERT_TRUE(LinkComPort(kComPort, wire->SlavePath()));
-    bus = std::make_unique<CSimBus>(std::move(wire));
-    unit = bus->Add<CSimProcessorUnit>(120, kUnitId);
-    CNerexSeriesMemory image = unit->Current();
-    image.inputs.gains[3] = -60;
-    image.outputs.names[0] = MakeChannelName("Sub L");
-    unit->SetCurrent(image);
-    unit->SetDeviceName("Main PA");
-    bus->Start();
-    CSettingsStore::WriteInt("Settings", "ComPort", kComPort);
-    CSettingsStore::WriteInt("Settings", "BaudRate", 57600);
-  }
-  void TearDown() override {
-    frame.reset();  // stops the worker and closes the port
-    if (bus) bus->Stop();
-    UnlinkComPort(kComPort);
+    StartBus(kComPort, [this](CSimBus& units) {
+      unit = units.Add<CSimProcessorUnit>(120, kUnitId);
+      CNerexSeriesMemory image = unit->Current();
+      image.inputs.gains[3] = -60;
+      image.outputs.names[0] = MakeChannelName("Sub L");
+      unit->SetCurrent(image);
+      unit->SetDeviceName("Main PA");
+    });
   }
 
-  std::unique_ptr<CSimBus> bus;
   CSimProcessorUnit* unit = nullptr;
 };
 
