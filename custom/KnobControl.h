@@ -3,6 +3,7 @@
 
 #include "core/CustomControlObject.h"
 #include "core/TextStyle.h"
+#include "custom/WidgetProperties.h"
 
 // Knob flags.
 enum : std::uint32_t {
@@ -54,6 +55,13 @@ class CCCKnob : public CCustomControlObject {
   float DragStep() const;
   CRect DrawScale(Graphics& g, bool draw);
 
+  // The shared entries and rows, then the knob's range (when bound) and appearance
+  // (KnobControlProperties.cpp).
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+
   std::uint32_t m_flags = kKnobDefaultFlags;
   CCCImage* m_pImage = nullptr;  // not owned
   float m_rangeMax = 10.0f;
@@ -73,4 +81,10 @@ class CCCKnob : public CCustomControlObject {
   bool m_dragging = false;
   CPoint m_lastPoint;
   std::optional<CLogFont> m_storedFont;  // the font record read last, if any
+
+ private:
+  // One edit of either property editor, by property id (the binding's is applied already).
+  CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
+  // After a new binding: a bound knob takes the parameter's range.
+  void AdoptParameterRange(const CRect& before);
 };

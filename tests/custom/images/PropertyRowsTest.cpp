@@ -221,7 +221,8 @@ TEST_F(PropertyRows, WidgetsShowTheSharedRowsAndTheParameterRowBindsThroughItsPi
   auto* bitmap = new CCCBitmap;
   panel->m_widgets = {text, bitmap};
   pane.ShowControlProperties(false, bitmap);
-  EXPECT_EQ(RowNames(Grid()), (std::vector<std::string>{"[General]", "Position", "Size"}));
+  EXPECT_EQ(RowNames(Grid()),
+            (std::vector<std::string>{"[General]", "Position", "Size", "[Image Appearance]", "Image"}));
   pane.ShowControlProperties(false, text);
   const std::vector<std::string> names = RowNames(Grid());
   ASSERT_GE(names.size(), 5u);

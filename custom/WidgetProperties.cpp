@@ -1,0 +1,273 @@
+// The pieces the widget kinds' property editors share.
+#include "custom/WidgetProperties.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "core/CPData.h"
+#include "core/ImageTree.h"
+#include "core/PropertyPickers.h"
+#include "core/System.h"
+#include "core/ValueCodes.h"
+
+namespace {
+// The selection band the panel view draws around a selected widget.
+constexpr int kSelectionMargin = 6;
+}  // namespace
+
+CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& current) {
+  CWidgetEdit edit;
+  edit.fromGrid = true;
+  edit.index = GetPropertyComboSelection(row);
+  edit.number = std::uint32_t(row.GetNumber());
+  edit.text = row.GetText();
+  if (const auto* colour = dynamic_cast<const CColourPropertyCtrl*>(&row))
+    edit.colour = CColourPropertyCtrl::FromColorRef(colour->m_colour);
+  if (const auto* font = dynamic_cast<const CFontPropertyCtrl*>(&row)) {
+    CTextStyle style = current;
+    style.FromLogFont(font->m_logFont);
+    edit.style = style;
+  }
+  if (const auto* image = dynamic_cast<const CImagePropertyCtrl*>(&row)) {
+    edit.hasImage = true;
+    CCCImageBase* node = image->m_pImage;
+    edit.image = node && !node->IsDirectory() ? static_cast<CCCImage*>(node) : nullptr;
+  }
+  return edit;
+}
+
+CWidgetEdit CWidgetEdit::FromValue(const CPropertyValue& value) {
+  CWidgetEdit edit;
+  switch (value.type) {
+    case kPropOptions:
+      if (const CPropertyOptions* options = value.GetOptions()) edit.index = std::int32_t(options->selected);
+      break;
+    case kPropArray: edit.number = std::uint32_t(value.GetNumber()); break;
+    case kPropObject:
+      if (const auto* number = value.GetData<std::int32_t>()) edit.number = std::uint32_t(*number);
+      break;
+    case kPropString: edit.text = value.GetString(); break;
+    case kPropColour: edit.colour = GetColourPropertyValue(value); break;
+    case kPropTextStyle: edit.style = GetFontPropertyValue(value); break;
+    case kPropImage:
+      edit.hasImage = true;
+      edit.image = GetImagePropertyValue(value);
+      break;
+    case kPropParameter:
+      edit.hasParameter = true;
+      edit.parameter = GetPropertyValue(value);
+      break;
+    default: break;
+  }
+  return edit;
+}
+
+bool FinishRowEdit(CDeviceProperty& row, const CWidgetEditResult& result) {
+  if (!result.accepted) {
+    row.SetErrorText(result.message);
+    return false;
+  }
+  if (result.structure) row.SetRefresh(true);
+  return true;
+}
+
+bool FinishValueEdit(CNamedPropertyValue& value, const CWidgetEditResult& result) {
+  if (!result.accepted) {
+    value.text = result.message;
+    return false;
+  }
+  if (result.structure) value.changed = 1;
+  return true;
+}
+
+CSystem* WidgetSystem(const CCustomControlObject& widget) {
+  CCPData* panel = widget.m_pView ? widget.m_pView->GetPanelData() : nullptr;
+  return panel ? panel->GetOwner() : nullptr;
+}
+
+void MarkModified(const CCustomControlObject& widget) {
+  if (CSystem* system = WidgetSystem(widget)) system->SetModified();
+}
+
+CRect GrownRect(const CRect& rect, int by) {
+  return CRect{rect.left - by, rect.top - by, rect.right + by, rect.bottom + by};
+}
+
+CRect WidgetArea(const CCustomControlObject& widget) {
+  const CRect& r = widget.m_rect;
+  CRect area = GrownRect(CRect{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                               std::max(r.top, r.bottom)},
+                         kSelectionMargin);
+  UnionRects(area, area, widget.GetBoundsRect());
+  return area;
+}
+
+void RepaintWidget(const CCustomControlObject& widget, const CRect& before) {
+  if (!widget.m_pView) return;
+  CRect area;
+  UnionRects(area, before, WidgetArea(widget));
+  widget.m_pView->RedrawRect(area);
+}
+
+bool TakeColour(const CWidgetEdit& edit, CColour& field) {
+  if (!edit.colour) return false;
+  const std::uint32_t mask = edit.fromGrid ? 0xFFFFFFu : 0xFFFFFFFFu;
+  if ((edit.colour->argb & mask) == (field.argb & mask)) return false;
+  field = *edit.colour;
+  return true;
+}
+
+bool TakeStyle(const CWidgetEdit& edit, CTextStyle& field) {
+  if (!edit.style) return false;
+  if (!(*edit.style != field) && edit.style->weight == field.weight) return false;
+  field = *edit.style;
+  return true;
+}
+
+bool SetFlag(std::uint32_t& flags, std::uint32_t bit, bool on) {
+  const std::uint32_t old = flags;
+  flags = on ? (flags | bit) : (flags & ~bit);
+  return flags != old;
+}
+
+bool SetOneOf(std::uint32_t& flags, const std::uint32_t* bits, int count, int index) {
+  if (index < 0 || index >= count) return false;
+  std::uint32_t all = 0;
+  for (int i = 0; i < count; ++i) all |= bits[i];
+  const std::uint32_t old = flags;
+  flags = (flags & ~all) | bits[index];
+  return flags != old;
+}
+
+int IndexOfBit(std::uint32_t flags, const std::uint32_t* bits, int count) {
+  for (int i = 0; i < count; ++i)
+    if (flags & bits[i]) return i;
+  return -1;
+}
+
+std::optional<std::string> HalfSizeRefusal(const CRect& rect, std::uint32_t value, const char* what) {
+  const int halfHeight = (rect.bottom - rect.top) / 2;
+  const int halfWidth = (rect.right - rect.left) / 2;
+  char text[96];
+  if (value > std::uint32_t(halfHeight)) {
+    std::snprintf(text, sizeof text, "%s cannot be greater than half the height (%d pixels)", what, halfHeight);
+    return std::string(text);
+  }
+  if (value > std::uint32_t(halfWidth)) {
+    std::snprintf(text, sizeof text, "%s cannot be greater than half the width (%d pixels)", what, halfWidth);
+    return std::string(text);
+  }
+  return std::nullopt;
+}
+
+std::string FormatMessage(const char* format, double value) {
+  char text[128];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::string FormatMessage(const char* format, int value) {
+  char text[128];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::string FormatRangeValue(const CCustomControlObject& widget, float value) {
+  return FormatParameterValue(widget.GetParameterInfo(), value, widget.GetParameterValue());
+}
+
+CWidgetEditResult ApplyRangeEdit(const CCustomControlObject& widget, const CWidgetEdit& edit, bool isMax,
+                                 float& rangeMax, float& rangeMin, bool& changed) {
+  changed = false;
+  const CParamValue current = widget.GetParameterValue();
+  const CParamInfo info = widget.GetParameterInfo();
+  const float value = ParseParameterValue(current, edit.text);
+  if (isMax) {
+    if (value == rangeMax) return {};
+    if (!(value > rangeMin)) return CWidgetEditResult::Refuse("Maximum value must be greater than minimum value");
+    if (current.kind == kParamKindLevel && std::trunc(value * 10.0f) > std::trunc(info.maximum * 10.0f))
+      return CWidgetEditResult::Refuse(
+          FormatMessage("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
+    if (current.kind == kParamKindDelay && std::trunc(value * 100.0f) > std::trunc(info.maximum * 100.0f))
+      return CWidgetEditResult::Refuse(
+          FormatMessage("Maximum value cannot be greater than %.2f for this parameter", double(info.maximum)));
+    rangeMax = value;
+  } else {
+    if (value == rangeMin) return {};
+    if (!(value < rangeMax)) return CWidgetEditResult::Refuse("Minimum value must be less than maximum value");
+    if (value < info.minimum)
+      return CWidgetEditResult::Refuse(
+          FormatMessage("Minimum value cannot be less than %.1f for this parameter", double(info.minimum)));
+    rangeMin = value;
+  }
+  changed = true;
+  return {};
+}
+
+std::optional<bool> ChosenYes(const CWidgetEdit& edit) {
+  if (edit.index < 0 || edit.index > 1) return std::nullopt;
+  return edit.fromGrid ? edit.index == 0 : edit.index == 1;
+}
+
+std::unique_ptr<CDeviceProperty> MakeNumberRow(const char* name, std::uint32_t value, const char* description,
+                                               std::uint32_t id) {
+  auto row = std::make_unique<CDeviceProperty>(name, std::int64_t(value), description, id);
+  row->SetValueType(EPropertyValueType::UI4);
+  return row;
+}
+
+std::unique_ptr<CDeviceProperty> MakeSignedRow(const char* name, std::int32_t value, const char* description,
+                                               std::uint32_t id) {
+  auto row = std::make_unique<CDeviceProperty>(name, std::int64_t(value), description, id);
+  row->SetValueType(EPropertyValueType::I4);
+  return row;
+}
+
+std::unique_ptr<CDeviceProperty> MakeTextRow(const char* name, const std::string& value, const char* description,
+                                             std::uint32_t id) {
+  return std::make_unique<CDeviceProperty>(name, value, description, id);
+}
+
+std::unique_ptr<CDeviceProperty> MakeColourRow(CSystem* system, CColour colour, const char* name,
+                                               const char* description, std::uint32_t id) {
+  auto row = std::make_unique<CColourPropertyCtrl>(system, CColourPropertyCtrl::ToColorRef(colour), name, id,
+                                                   description);
+  row->AllowEdit(false);
+  return row;
+}
+
+std::unique_ptr<CDeviceProperty> MakeFontRow(CSystem* system, const CTextStyle& style, const char* name,
+                                             std::uint32_t id) {
+  CLogFont font;
+  style.ToLogFont(font);
+  auto row = std::make_unique<CFontPropertyCtrl>(system, font, name);
+  row->SetData(id);
+  return row;
+}
+
+std::unique_ptr<CDeviceProperty> MakeImageRow(CSystem* system, CCCImage* image, const char* name,
+                                              const char* description, std::uint32_t id) {
+  return std::make_unique<CImagePropertyCtrl>(system, image, name, id, description);
+}
+
+std::unique_ptr<CDeviceProperty> MakeNameListRow(const char* name, const std::vector<std::string>& options,
+                                                 int selected, const char* description, std::uint32_t id) {
+  const std::string shown = selected >= 0 && std::size_t(selected) < options.size() ? options[std::size_t(selected)] : "";
+  auto row = std::make_unique<CDeviceProperty>(name, shown, description, id);
+  for (const std::string& option : options) row->AddOption(option);
+  row->AllowEdit(false);
+  return row;
+}
+
+CPropertyItem MakeChoiceItem(std::int32_t id, const std::vector<std::string>& options, int selected,
+                             const char* name, const char* description) {
+  CPropertyOptions choice;
+  choice.selected = std::uint32_t(selected);
+  choice.options = options;
+  return MakeChoicePropertyItem(id, choice, name, description, 0, 1, 0);
+}
+
+CPropertyItem MakeNumberItem(std::int32_t id, std::uint32_t value, const char* name, const char* description) {
+  return MakeTextPropertyItem(id, std::int32_t(value), name, description, 1, 1, 0);
+}
