@@ -22,6 +22,8 @@ CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& c
   edit.index = GetPropertyComboSelection(row);
   edit.number = std::uint32_t(row.GetNumber());
   edit.text = row.GetText();
+  const auto* filled = std::get_if<std::string>(&row.GetReferenceValue());
+  edit.textAsFilled = filled && *filled == edit.text;
   if (const auto* colour = dynamic_cast<const CColourPropertyCtrl*>(&row))
     edit.colour = CColourPropertyCtrl::FromColorRef(colour->m_colour);
   if (const auto* font = dynamic_cast<const CFontPropertyCtrl*>(&row)) {
@@ -180,6 +182,7 @@ std::string FormatRangeValue(const CCustomControlObject& widget, float value) {
 CWidgetEditResult ApplyRangeEdit(const CCustomControlObject& widget, const CWidgetEdit& edit, bool isMax,
                                  float& rangeMax, float& rangeMin, bool& changed) {
   changed = false;
+  if (edit.fromGrid && edit.textAsFilled) return {};
   const CParamValue current = widget.GetParameterValue();
   const CParamInfo info = widget.GetParameterInfo();
   const float value = ParseParameterValue(current, edit.text);

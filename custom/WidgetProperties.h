@@ -22,6 +22,7 @@ struct CWidgetEdit {
   int index = -1;               // a list's chosen index; -1 none
   std::uint32_t number = 0;     // a typed number (a signed row's value cast)
   std::string text;             // a typed text
+  bool textAsFilled = false;    // grid: the text is the one the row was filled with
   std::optional<CColour> colour;  // grid: opaque, only red, green and blue count
   std::optional<CTextStyle> style;
   bool hasImage = false;        // an image row or entry (its image may be null: none)
@@ -93,7 +94,9 @@ std::string FormatRangeValue(const CCustomControlObject& widget, float value);
 // Takes a typed range maximum (isMax) or minimum for the bound parameter. An equal value
 // changes nothing; a maximum not above the minimum, above the parameter's maximum (to a tenth
 // for levels, a hundredth for delays), a minimum not below the maximum or below the
-// parameter's minimum is refused. changed tells whether the bound moved.
+// parameter's minimum is refused. A grid row committed with the text it was filled with (a
+// rounded or unit-less rendering of the bound) changes nothing. changed tells whether the
+// bound moved.
 CWidgetEditResult ApplyRangeEdit(const CCustomControlObject& widget, const CWidgetEdit& edit, bool isMax,
                                  float& rangeMax, float& rangeMin, bool& changed);
 // A fader's Yes/No choice: its grid lists "Yes" first, its property list "No" first. None for

@@ -602,6 +602,13 @@ TEST_F(WidgetEdits, FaderTurnsAboutItsCornerAndTakesTheParametersRangeWhenBound)
   ASSERT_TRUE(Enter(*fader, 14, "10.05")) << "a tenth of a dB decides";
   EXPECT_FLOAT_EQ(fader->m_rangeMax, 10.05f);
   EXPECT_TRUE(Refreshes());
+  ASSERT_TRUE(Enter(*fader, 14, "10.1 dB")) << "the text the row shows for 10.05 is no new maximum";
+  EXPECT_FLOAT_EQ(fader->m_rangeMax, 10.05f);
+  device->SetKind(kParamKindInteger, 0.0f, 100.0f);
+  device->value.value = 50.0f;
+  ASSERT_TRUE(Enter(*fader, 15, "")) << "a kind without value texts keeps its range";
+  EXPECT_FLOAT_EQ(fader->m_rangeMin, -6.0f);
+  device->SetKind(kParamKindLevel, -6.0f, 10.0f);
   ASSERT_TRUE(Choose(*fader, 17, 0));  // "Yes"
   EXPECT_TRUE(fader->IsScaleShown());
   ASSERT_TRUE(Enter(*fader, 18, "19"));
