@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/CustomControlObject.h"
+#include "custom/WidgetProperties.h"
 
 // How the image is laid out.
 enum : std::uint32_t {
@@ -43,6 +44,7 @@ class CCCBitmap : public CCustomControlObject {
   std::uint32_t m_imageUse = kImageUseStretch;
 
  private:
+  CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
   // Image use 0 stretch, 1 fix to the image (the control takes its size), 2 keep its aspect
   // ratio (the height follows the width); another index changes nothing.
   void ApplyImageUse(int index);

@@ -36,46 +36,39 @@ void CCCBitmap::GetProperties(std::vector<CPropertyItem>& items) {
 bool CCCBitmap::OnPropertyChanged(CDeviceProperty& row) {
   const std::uint32_t id = row.GetData();
   if (id >= 1 && id <= 3) return CCustomControlObject::OnPropertyChanged(row);
-  const CWidgetEdit edit = CWidgetEdit::FromRow(row, CTextStyle{});
-  if (id == kIdImage) {
-    // The rows follow the image: "Image Use" only with one.
-    row.SetRefresh(true);
-    if (edit.image == m_pImage) return true;
-    const CRect before = WidgetArea(*this);
-    m_pImage = edit.image;
-    if (m_pImage && (m_imageUse & kImageUseFixToImage))
-      m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
-                     m_rect.top + m_pImage->GetPixelHeight()};
-    RepaintWidget(*this, before);
-    MarkModified(*this);
-    return true;
-  }
-  if (id == kIdImageUse) {
-    ApplyImageUse(edit.index);
-    return true;
-  }
-  return false;
+  return FinishRowEdit(row, ApplyEdit(id, CWidgetEdit::FromRow(row, CTextStyle{})));
 }
 
 bool CCCBitmap::ValidateProperty(CNamedPropertyValue& value) {
   const std::int32_t id = value.propertyId;
   if (id >= 1 && id <= 3) return CCustomControlObject::ValidateProperty(value);
-  const CWidgetEdit edit = CWidgetEdit::FromValue(value);
-  if (id == kIdImage) {
-    // The rectangle is not fitted to the image here; the next "Fix To Image" does that.
-    if (edit.image != m_pImage) {
-      m_pImage = edit.image;
-      if (m_pView) m_pView->RedrawControl(this);
-      value.changed = 1;
-      MarkModified(*this);
-    }
-    return true;
-  }
+  return FinishValueEdit(value, ApplyEdit(std::uint32_t(id), CWidgetEdit::FromValue(value)));
+}
+
+CWidgetEditResult CCCBitmap::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
+  CWidgetEditResult result;
   if (id == kIdImageUse) {
     ApplyImageUse(edit.index);
-    return true;
+    return result;
   }
-  return false;
+  if (id != kIdImage) return CWidgetEditResult::Refuse();
+  // The grid's rows follow the image ("Image Use" only with one) after every commit.
+  result.structure = edit.fromGrid;
+  if (edit.image == m_pImage) return result;
+  result.structure = true;
+  const CRect before = WidgetArea(*this);
+  m_pImage = edit.image;
+  MarkModified(*this);
+  if (!edit.fromGrid) {
+    // The list does not fit the rectangle to the image; the next "Fix To Image" does that.
+    if (m_pView) m_pView->RedrawControl(this);
+    return result;
+  }
+  if (m_pImage && (m_imageUse & kImageUseFixToImage))
+    m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
+                   m_rect.top + m_pImage->GetPixelHeight()};
+  RepaintWidget(*this, before);
+  return result;
 }
 
 void CCCBitmap::ApplyImageUse(int index) {

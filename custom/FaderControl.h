@@ -91,6 +91,5 @@ class CCCFader : public CCustomControlObject {
  private:
   // One edit of either property editor, by property id (the binding's is applied already).
   CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
-  // After a new binding: a bound fader takes the parameter's range.
-  void AdoptParameterRange(const CRect& before);
+  CRangeFields Range() { return {m_rangeMax, m_rangeMin}; }
 };

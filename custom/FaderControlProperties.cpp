@@ -41,14 +41,7 @@ bool HasDecimalPlaces(std::int32_t kind) { return kind == kParamKindLevel || kin
 void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
   CCustomControlObject::FillPropertiesPane(grid);
   CSystem* system = WidgetSystem(*this);
-  if (IsLinked()) {
-    auto range = std::make_unique<CDevicePropertyGroup>("Fader Range");
-    range->Add(MakeTextRow("Range Max", FormatRangeValue(*this, m_rangeMax), "The maximum value this control can have",
-                           kIdRangeMax));
-    range->Add(MakeTextRow("Range Min", FormatRangeValue(*this, m_rangeMin), "The minimum value this control can have",
-                           kIdRangeMin));
-    grid.AddGroup(std::move(range));
-  }
+  AddRangeRows(grid, *this, "Fader Range", Range());
   auto look = std::make_unique<CDevicePropertyGroup>("Fader Appearance");
   look->Add(MakeImageRow(system, m_pKnobImage, "Image", "Image to be used for the fader knob", kIdImage));
   if (!m_pKnobImage) {
@@ -82,13 +75,7 @@ void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
 
 void CCCFader::GetProperties(std::vector<CPropertyItem>& items) {
   CCustomControlObject::GetProperties(items);
-  if (IsLinked()) {
-    items.push_back(MakeGroupPropertyItem("Fader Range", ""));
-    items.push_back(MakeStringPropertyItem(kIdRangeMax, FormatRangeValue(*this, m_rangeMax), "Range Max",
-                                           "The maximum value this control can have", 1, 1, 0));
-    items.push_back(MakeStringPropertyItem(kIdRangeMin, FormatRangeValue(*this, m_rangeMin), "Range Min",
-                                           "The minimum value this control can have", 1, 1, 0));
-  }
+  AddRangeItems(items, *this, "Fader Range", Range());
   items.push_back(MakeGroupPropertyItem("Fader Appearance", ""));
   items.push_back(
       MakeImagePropertyItem(kIdImage, m_pKnobImage, "Image", "Image to be used for the fader knob", 1, 1, 0));
@@ -123,38 +110,13 @@ void CCCFader::GetProperties(std::vector<CPropertyItem>& items) {
 }
 
 bool CCCFader::OnPropertyChanged(CDeviceProperty& row) {
-  const std::uint32_t id = row.GetData();
-  if (id >= 1 && id <= 3) {
-    const CRect before = WidgetArea(*this);
-    if (!CCustomControlObject::OnPropertyChanged(row)) return false;
-    if (id == 3) {
-      AdoptParameterRange(before);
-      row.SetRefresh(true);
-    }
-    return true;
-  }
-  return FinishRowEdit(row, ApplyEdit(id, CWidgetEdit::FromRow(row, m_scaleStyle)));
+  if (const std::optional<bool> shared = CommitSharedRangeRow(*this, row, Range())) return *shared;
+  return FinishRowEdit(row, ApplyEdit(row.GetData(), CWidgetEdit::FromRow(row, m_scaleStyle)));
 }
 
 bool CCCFader::ValidateProperty(CNamedPropertyValue& value) {
-  const std::int32_t id = value.propertyId;
-  if (id >= 1 && id <= 3) {
-    const CRect before = WidgetArea(*this);
-    if (!CCustomControlObject::ValidateProperty(value)) return false;
-    if (id == 3 && value.changed) AdoptParameterRange(before);
-    return true;
-  }
-  return FinishValueEdit(value, ApplyEdit(std::uint32_t(id), CWidgetEdit::FromValue(value)));
-}
-
-void CCCFader::AdoptParameterRange(const CRect& before) {
-  if (IsLinked()) {
-    const CParamInfo info = GetParameterInfo();
-    m_rangeMax = info.maximum;
-    m_rangeMin = info.minimum;
-    OnParameterUpdate(GetParameterValue());
-  }
-  RepaintWidget(*this, before);
+  if (const std::optional<bool> shared = ValidateSharedRangeValue(*this, value, Range())) return *shared;
+  return FinishValueEdit(value, ApplyEdit(std::uint32_t(value.propertyId), CWidgetEdit::FromValue(value)));
 }
 
 CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
@@ -182,11 +144,7 @@ CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit)
     case kIdScaleFont: changed = TakeStyle(edit, m_scaleStyle); break;
     case kIdRangeMax:
     case kIdRangeMin:
-      result = ApplyRangeEdit(*this, edit, id == kIdRangeMax, m_rangeMax, m_rangeMin, changed);
-      if (changed) {
-        OnParameterUpdate(GetParameterValue());
-        result.structure = true;
-      }
+      result = ApplyRangeEdit(*this, edit, id == kIdRangeMax, Range(), changed);
       break;
     case kIdUnused: break;
     case kIdDrawScale: {

@@ -70,14 +70,7 @@ void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
   CCustomControlObject::FillPropertiesPane(grid);
   CSystem* system = WidgetSystem(*this);
   const CKnobRows has(*this);
-  if (has.linked) {
-    auto range = std::make_unique<CDevicePropertyGroup>("Knob Range");
-    range->Add(MakeTextRow("Range Max", FormatRangeValue(*this, m_rangeMax), "The maximum value this control can have",
-                           kIdRangeMax));
-    range->Add(MakeTextRow("Range Min", FormatRangeValue(*this, m_rangeMin), "The minimum value this control can have",
-                           kIdRangeMin));
-    grid.AddGroup(std::move(range));
-  }
+  AddRangeRows(grid, *this, "Knob Range", Range());
   auto look = std::make_unique<CDevicePropertyGroup>("Knob Appearance");
   look->Add(MakeImageRow(system, m_pImage, "Image", "Image to be used for the knob", kIdImage));
   if (!has.image) look->Add(MakeColourRow(system, m_knobColour, "Knob Colour", "Colour to be used for the knob", kIdKnobColour));
@@ -123,13 +116,7 @@ void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
 void CCCKnob::GetProperties(std::vector<CPropertyItem>& items) {
   CCustomControlObject::GetProperties(items);
   const CKnobRows has(*this);
-  if (has.linked) {
-    items.push_back(MakeGroupPropertyItem("Knob Range", ""));
-    items.push_back(MakeStringPropertyItem(kIdRangeMax, FormatRangeValue(*this, m_rangeMax), "Range Max",
-                                           "The maximum value this control can have", 1, 1, 0));
-    items.push_back(MakeStringPropertyItem(kIdRangeMin, FormatRangeValue(*this, m_rangeMin), "Range Min",
-                                           "The minimum value this control can have", 1, 1, 0));
-  }
+  AddRangeItems(items, *this, "Knob Range", Range());
   items.push_back(MakeGroupPropertyItem("Knob Appearance", ""));
   items.push_back(MakeImagePropertyItem(kIdImage, m_pImage, "Image", "Image to be used for the knob", 1, 1, 0));
   if (!has.image)
@@ -178,38 +165,13 @@ void CCCKnob::GetProperties(std::vector<CPropertyItem>& items) {
 }
 
 bool CCCKnob::OnPropertyChanged(CDeviceProperty& row) {
-  const std::uint32_t id = row.GetData();
-  if (id >= 1 && id <= 3) {
-    const CRect before = WidgetArea(*this);
-    if (!CCustomControlObject::OnPropertyChanged(row)) return false;
-    if (id == 3) {
-      AdoptParameterRange(before);
-      row.SetRefresh(true);
-    }
-    return true;
-  }
-  return FinishRowEdit(row, ApplyEdit(id, CWidgetEdit::FromRow(row, m_scaleStyle)));
+  if (const std::optional<bool> shared = CommitSharedRangeRow(*this, row, Range())) return *shared;
+  return FinishRowEdit(row, ApplyEdit(row.GetData(), CWidgetEdit::FromRow(row, m_scaleStyle)));
 }
 
 bool CCCKnob::ValidateProperty(CNamedPropertyValue& value) {
-  const std::int32_t id = value.propertyId;
-  if (id >= 1 && id <= 3) {
-    const CRect before = WidgetArea(*this);
-    if (!CCustomControlObject::ValidateProperty(value)) return false;
-    if (id == 3) AdoptParameterRange(before);
-    return true;
-  }
-  return FinishValueEdit(value, ApplyEdit(std::uint32_t(id), CWidgetEdit::FromValue(value)));
-}
-
-void CCCKnob::AdoptParameterRange(const CRect& before) {
-  if (IsLinked()) {
-    const CParamInfo info = GetParameterInfo();
-    m_rangeMax = info.maximum;
-    m_rangeMin = info.minimum;
-    OnParameterUpdate(GetParameterValue());
-  }
-  RepaintWidget(*this, before);
+  if (const std::optional<bool> shared = ValidateSharedRangeValue(*this, value, Range())) return *shared;
+  return FinishValueEdit(value, ApplyEdit(std::uint32_t(value.propertyId), CWidgetEdit::FromValue(value)));
 }
 
 CWidgetEditResult CCCKnob::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
@@ -231,11 +193,7 @@ CWidgetEditResult CCCKnob::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) 
     case kIdScaleFont: changed = TakeStyle(edit, m_scaleStyle); break;
     case kIdRangeMax:
     case kIdRangeMin:
-      result = ApplyRangeEdit(*this, edit, id == kIdRangeMax, m_rangeMax, m_rangeMin, changed);
-      if (changed) {
-        OnParameterUpdate(GetParameterValue());
-        result.structure = true;
-      }
+      result = ApplyRangeEdit(*this, edit, id == kIdRangeMax, Range(), changed);
       break;
     case kIdDrawNotch:
     case kIdDrawScale:

@@ -14,6 +14,9 @@
 namespace {
 // The selection band the panel view draws around a selected widget.
 constexpr int kSelectionMargin = 6;
+// The range rows' ids, the same for faders and knobs.
+constexpr std::uint32_t kRangeMaxId = 14;
+constexpr std::uint32_t kRangeMinId = 15;
 }  // namespace
 
 CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& current) {
@@ -151,61 +154,104 @@ int IndexOfBit(std::uint32_t flags, const std::uint32_t* bits, int count) {
 std::optional<std::string> HalfSizeRefusal(const CRect& rect, std::uint32_t value, const char* what) {
   const int halfHeight = (rect.bottom - rect.top) / 2;
   const int halfWidth = (rect.right - rect.left) / 2;
-  char text[96];
-  if (value > std::uint32_t(halfHeight)) {
-    std::snprintf(text, sizeof text, "%s cannot be greater than half the height (%d pixels)", what, halfHeight);
-    return std::string(text);
-  }
-  if (value > std::uint32_t(halfWidth)) {
-    std::snprintf(text, sizeof text, "%s cannot be greater than half the width (%d pixels)", what, halfWidth);
-    return std::string(text);
-  }
+  if (value > std::uint32_t(halfHeight))
+    return FormatMessage("%s cannot be greater than half the height (%d pixels)", what, halfHeight);
+  if (value > std::uint32_t(halfWidth))
+    return FormatMessage("%s cannot be greater than half the width (%d pixels)", what, halfWidth);
   return std::nullopt;
-}
-
-std::string FormatMessage(const char* format, double value) {
-  char text[128];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
-std::string FormatMessage(const char* format, int value) {
-  char text[128];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
 }
 
 std::string FormatRangeValue(const CCustomControlObject& widget, float value) {
   return FormatParameterValue(widget.GetParameterInfo(), value, widget.GetParameterValue());
 }
 
-CWidgetEditResult ApplyRangeEdit(const CCustomControlObject& widget, const CWidgetEdit& edit, bool isMax,
-                                 float& rangeMax, float& rangeMin, bool& changed) {
+void AddRangeRows(IDevicePropertyGrid& grid, const CCustomControlObject& widget, const char* group,
+                  const CRangeFields& range) {
+  if (!widget.IsLinked()) return;
+  auto rows = std::make_unique<CDevicePropertyGroup>(group);
+  rows->Add(MakeTextRow("Range Max", FormatRangeValue(widget, range.maximum), "The maximum value this control can have",
+                        kRangeMaxId));
+  rows->Add(MakeTextRow("Range Min", FormatRangeValue(widget, range.minimum), "The minimum value this control can have",
+                        kRangeMinId));
+  grid.AddGroup(std::move(rows));
+}
+
+void AddRangeItems(std::vector<CPropertyItem>& items, const CCustomControlObject& widget, const char* group,
+                   const CRangeFields& range) {
+  if (!widget.IsLinked()) return;
+  items.push_back(MakeGroupPropertyItem(group, ""));
+  items.push_back(MakeStringPropertyItem(kRangeMaxId, FormatRangeValue(widget, range.maximum), "Range Max",
+                                         "The maximum value this control can have", 1, 1, 0));
+  items.push_back(MakeStringPropertyItem(kRangeMinId, FormatRangeValue(widget, range.minimum), "Range Min",
+                                         "The minimum value this control can have", 1, 1, 0));
+}
+
+CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit& edit, bool isMax,
+                                 const CRangeFields& range, bool& changed) {
   changed = false;
   if (edit.fromGrid && edit.textAsFilled) return {};
   const CParamValue current = widget.GetParameterValue();
   const CParamInfo info = widget.GetParameterInfo();
   const float value = ParseParameterValue(current, edit.text);
   if (isMax) {
-    if (value == rangeMax) return {};
-    if (!(value > rangeMin)) return CWidgetEditResult::Refuse("Maximum value must be greater than minimum value");
+    if (value == range.maximum) return {};
+    if (!(value > range.minimum)) return CWidgetEditResult::Refuse("Maximum value must be greater than minimum value");
     if (current.kind == kParamKindLevel && std::trunc(value * 10.0f) > std::trunc(info.maximum * 10.0f))
       return CWidgetEditResult::Refuse(
           FormatMessage("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
     if (current.kind == kParamKindDelay && std::trunc(value * 100.0f) > std::trunc(info.maximum * 100.0f))
       return CWidgetEditResult::Refuse(
           FormatMessage("Maximum value cannot be greater than %.2f for this parameter", double(info.maximum)));
-    rangeMax = value;
+    range.maximum = value;
   } else {
-    if (value == rangeMin) return {};
-    if (!(value < rangeMax)) return CWidgetEditResult::Refuse("Minimum value must be less than maximum value");
+    if (value == range.minimum) return {};
+    if (!(value < range.maximum)) return CWidgetEditResult::Refuse("Minimum value must be less than maximum value");
     if (value < info.minimum)
       return CWidgetEditResult::Refuse(
           FormatMessage("Minimum value cannot be less than %.1f for this parameter", double(info.minimum)));
-    rangeMin = value;
+    range.minimum = value;
   }
   changed = true;
-  return {};
+  widget.OnParameterUpdate(current);
+  CWidgetEditResult result;
+  result.structure = true;
+  return result;
+}
+
+namespace {
+// A bound widget takes its parameter's range; the old and new areas are repainted.
+void AdoptParameterRange(CCustomControlObject& widget, const CRangeFields& range, const CRect& before) {
+  if (widget.IsLinked()) {
+    const CParamInfo info = widget.GetParameterInfo();
+    range.maximum = info.maximum;
+    range.minimum = info.minimum;
+    widget.OnParameterUpdate(widget.GetParameterValue());
+  }
+  RepaintWidget(widget, before);
+}
+}  // namespace
+
+std::optional<bool> CommitSharedRangeRow(CCustomControlObject& widget, CDeviceProperty& row,
+                                         const CRangeFields& range) {
+  const std::uint32_t id = row.GetData();
+  if (id < 1 || id > 3) return std::nullopt;
+  const CRect before = WidgetArea(widget);
+  if (!widget.CCustomControlObject::OnPropertyChanged(row)) return false;
+  if (id == 3) {
+    AdoptParameterRange(widget, range, before);
+    row.SetRefresh(true);
+  }
+  return true;
+}
+
+std::optional<bool> ValidateSharedRangeValue(CCustomControlObject& widget, CNamedPropertyValue& value,
+                                             const CRangeFields& range) {
+  const std::int32_t id = value.propertyId;
+  if (id < 1 || id > 3) return std::nullopt;
+  const CRect before = WidgetArea(widget);
+  if (!widget.CCustomControlObject::ValidateProperty(value)) return false;
+  if (id == 3 && value.changed) AdoptParameterRange(widget, range, before);
+  return true;
 }
 
 std::optional<bool> ChosenYes(const CWidgetEdit& edit) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -84,21 +85,42 @@ bool SetOneOf(std::uint32_t& flags, const std::uint32_t (&bits)[N], int index) {
 // The message refusing a corner radius or outline width (what: "Corner radius" or "Outline
 // width") beyond half the rectangle's height, then its width; none when the value fits.
 std::optional<std::string> HalfSizeRefusal(const CRect& rect, std::uint32_t value, const char* what);
-// printf with one number, into a string.
-std::string FormatMessage(const char* format, double value);
-std::string FormatMessage(const char* format, int value);
+// printf into a string (messages are short).
+template <class... Args>
+std::string FormatMessage(const char* format, Args... args) {
+  char text[160];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
 
 // --- Range of a fader or knob ---
+// The range a fader or knob keeps for its bound parameter.
+struct CRangeFields {
+  float& maximum;
+  float& minimum;
+};
 // A range bound as its row shows it: the bound parameter's value text.
 std::string FormatRangeValue(const CCustomControlObject& widget, float value);
+// The group of "Range Max" (id 14) and "Range Min" (15), for a bound widget only.
+void AddRangeRows(IDevicePropertyGrid& grid, const CCustomControlObject& widget, const char* group,
+                  const CRangeFields& range);
+void AddRangeItems(std::vector<CPropertyItem>& items, const CCustomControlObject& widget, const char* group,
+                   const CRangeFields& range);
 // Takes a typed range maximum (isMax) or minimum for the bound parameter. An equal value
 // changes nothing; a maximum not above the minimum, above the parameter's maximum (to a tenth
 // for levels, a hundredth for delays), a minimum not below the maximum or below the
 // parameter's minimum is refused. A grid row committed with the text it was filled with (a
-// rounded or unit-less rendering of the bound) changes nothing. changed tells whether the
-// bound moved.
-CWidgetEditResult ApplyRangeEdit(const CCustomControlObject& widget, const CWidgetEdit& edit, bool isMax,
-                                 float& rangeMax, float& rangeMin, bool& changed);
+// rounded or unit-less rendering of the bound) changes nothing. A new bound clamps the value
+// into the range and asks for the rows again; changed tells whether it moved.
+CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit& edit, bool isMax,
+                                 const CRangeFields& range, bool& changed);
+// The shared rows (ids 1 to 3) of a fader or knob through the base; a new binding then sets
+// the range to the parameter's and the rows are built again. None for the widget's own ids.
+std::optional<bool> CommitSharedRangeRow(CCustomControlObject& widget, CDeviceProperty& row,
+                                         const CRangeFields& range);
+// The same for a property-list value; the range follows a binding that changed.
+std::optional<bool> ValidateSharedRangeValue(CCustomControlObject& widget, CNamedPropertyValue& value,
+                                             const CRangeFields& range);
 // A fader's Yes/No choice: its grid lists "Yes" first, its property list "No" first. None for
 // no choice.
 std::optional<bool> ChosenYes(const CWidgetEdit& edit);

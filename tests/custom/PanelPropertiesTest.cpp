@@ -15,22 +15,6 @@
 
 namespace {
 
-class CRecordingView : public CCustomControlPanel {
- public:
-  void BroadcastParameterUpdate(CDevice*, std::uint32_t) override {}
-  void BroadcastSnapshotRecalled(const CUuid&) override {}
-  void DestroyPanelWindow() override {}
-  CCPData* GetPanelData() const override { return panel; }
-  void RebuildDisplay() override { ++rebuilds; }
-  void SetPanelTitle(const std::string& name) override { title = name; }
-  void RedrawControl(CCustomControlObject*) override { ++redraws; }
-
-  CCPData* panel = nullptr;
-  int rebuilds = 0;
-  int redraws = 0;
-  std::string title;
-};
-
 std::vector<std::string> Names(const std::vector<CPropertyItem>& items) {
   std::vector<std::string> names;
   for (const CPropertyItem& item : items) names.push_back(item.name);

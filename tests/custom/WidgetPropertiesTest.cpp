@@ -16,6 +16,7 @@
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
+#include "tests/custom/CustomTestSupport.h"
 #include "tests/support/FileTestDevices.h"
 
 namespace {
@@ -38,20 +39,6 @@ class CRangeDevice : public CDevice {
   }
   CParamInfo info;
   CParamValue value;
-};
-
-// The panel view: hands out the panel and records what it is asked to repaint.
-class CRecordingView : public CCustomControlPanel {
- public:
-  void BroadcastParameterUpdate(CDevice*, std::uint32_t) override {}
-  void BroadcastSnapshotRecalled(const CUuid&) override {}
-  void DestroyPanelWindow() override {}
-  CCPData* GetPanelData() const override { return panel; }
-  void RedrawRect(const CRect& rect) override { repainted.push_back(rect); }
-  void RedrawControl(CCustomControlObject*) override { ++redraws; }
-  CCPData* panel = nullptr;
-  std::vector<CRect> repainted;
-  int redraws = 0;
 };
 
 // Takes the groups a widget fills, as the pane would.
