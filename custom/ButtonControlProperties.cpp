@@ -299,9 +299,6 @@ CWidgetEditResult CCCButton::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit
     }
     default: return CWidgetEditResult::Refuse();
   }
-  if (changed) {
-    MarkModified(*this);
-    RepaintWidget(*this, before);
-  }
+  FinishChange(*this, before, changed);
   return result;
 }

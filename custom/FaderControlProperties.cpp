@@ -24,17 +24,13 @@ enum : std::uint32_t {
 
 constexpr std::uint32_t kMarksLimit = 20;
 constexpr std::uint32_t kLocationBits[] = {kFaderScaleBefore, kFaderScaleAfter};
-constexpr std::uint32_t kDecimalBits[] = {kFaderDecimals0, kFaderDecimals1, kFaderDecimals2, kFaderDecimals3};
 
 const std::vector<std::string> kGridYesNo = {"Yes", "No"};
 const std::vector<std::string> kListNoYes = {"No", "Yes"};
-const std::vector<std::string> kDecimalNames = {"0", "1", "2", "3"};
 
 std::vector<std::string> LocationNames(bool horizontal) {
   return horizontal ? std::vector<std::string>{"Top", "Bottom"} : std::vector<std::string>{"Left", "Right"};
 }
-
-bool HasDecimalPlaces(std::int32_t kind) { return kind == kParamKindLevel || kind == kParamKindDelay; }
 
 }  // namespace
 
@@ -59,8 +55,8 @@ void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
                             kIdMajorMarks));
     look->Add(MakeNumberRow("Number Minor Scale Mark", m_minorMarks,
                             "The number of minor marks between the major scale marks", kIdMinorMarks));
-    if (HasDecimalPlaces(GetParameterValue().kind))
-      look->Add(MakeNameListRow("Scale Decimal Places", kDecimalNames, IndexOfBit(m_flags, kDecimalBits),
+    if (HasScaleDecimals(*this))
+      look->Add(MakeNameListRow("Scale Decimal Places", kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
                                 "The number of decimal places shown on scale markings", kIdDecimals));
     look->Add(MakeNameListRow("Scale Location", LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
                               "Where the scale is drawn in relation to the fader", kIdScaleLocation));
@@ -95,8 +91,8 @@ void CCCFader::GetProperties(std::vector<CPropertyItem>& items) {
                                    "The number of marks on the major scale"));
     items.push_back(MakeNumberItem(kIdMinorMarks, m_minorMarks, "Number Minor Scale Marks",
                                    "The number of marks on the minor scale"));
-    if (HasDecimalPlaces(GetParameterValue().kind))
-      items.push_back(MakeChoiceItem(kIdDecimals, kDecimalNames, IndexOfBit(m_flags, kDecimalBits),
+    if (HasScaleDecimals(*this))
+      items.push_back(MakeChoiceItem(kIdDecimals, kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
                                      "Scale Decimal Places", "The number of decimal places shown on scale markings"));
     items.push_back(MakeChoiceItem(kIdScaleLocation, LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
                                    "Scale Location", "Where the scale is drawn in relation to the fader"));
@@ -179,15 +175,10 @@ CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit)
       break;
     }
     case kIdDecimals:
-      if (!HasDecimalPlaces(GetParameterValue().kind)) break;
-      changed = SetOneOf(m_flags, kDecimalBits, edit.index);
-      result.structure = changed;
+      changed = result.structure = SetScaleDecimals(*this, m_flags, edit.index);
       break;
     default: return CWidgetEditResult::Refuse();
   }
-  if (changed) {
-    MarkModified(*this);
-    RepaintWidget(*this, before);
-  }
+  FinishChange(*this, before, changed);
   return result;
 }

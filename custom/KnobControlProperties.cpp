@@ -30,12 +30,8 @@ enum : std::uint32_t {
 constexpr std::uint32_t kMarksMax = 20;
 constexpr std::int32_t kAngleLimit = 180;
 constexpr std::int32_t kLedSizeMax = 5;
-constexpr std::uint32_t kDecimalBits[] = {kKnobDecimals0, kKnobDecimals1, kKnobDecimals2, kKnobDecimals3};
 
 const std::vector<std::string> kNoYes = {"No", "Yes"};
-const std::vector<std::string> kDecimalNames = {"0", "1", "2", "3"};
-
-bool HasDecimalPlaces(std::int32_t kind) { return kind == kParamKindLevel || kind == kParamKindDelay; }
 
 // What each on/off property switches.
 std::uint32_t SwitchBit(std::uint32_t id) {
@@ -61,7 +57,7 @@ struct CKnobRows {
         rotate((k.m_flags & kKnobRotateBitmap) != 0),
         notch((k.m_flags & kKnobDrawNotch) || !k.m_pImage || !(k.m_flags & kKnobRotateBitmap)),
         scale(k.IsScaleShown()),
-        decimals(k.IsScaleShown() && HasDecimalPlaces(k.GetParameterValue().kind)),
+        decimals(k.IsScaleShown() && HasScaleDecimals(k)),
         leds((k.m_flags & kKnobDrawLeds) != 0) {}
 };
 }  // namespace
@@ -98,7 +94,7 @@ void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
     look->Add(MakeNumberRow("Number Minor Scale Mark", m_minorMarks,
                             "The number of minor marks between the major scale marks", kIdMinorMarks));
     if (has.decimals)
-      look->Add(MakeNameListRow("Scale Decimal Places", kDecimalNames, IndexOfBit(m_flags, kDecimalBits),
+      look->Add(MakeNameListRow("Scale Decimal Places", kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
                                 "The number of decimal places shown on scale markings", kIdDecimals));
     look->Add(MakeColourRow(system, m_scaleColour, "Scale Colour", "Colour to be used for the scale and text",
                             kIdScaleColour));
@@ -147,7 +143,7 @@ void CCCKnob::GetProperties(std::vector<CPropertyItem>& items) {
     items.push_back(MakeNumberItem(kIdMinorMarks, m_minorMarks, "Number Minor Scale Marks",
                                    "The number of marks on the minor scale"));
     if (has.decimals)
-      items.push_back(MakeChoiceItem(kIdDecimals, kDecimalNames, IndexOfBit(m_flags, kDecimalBits),
+      items.push_back(MakeChoiceItem(kIdDecimals, kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
                                      "Scale Decimal Places", "The number of decimal places shown on scale markings"));
     items.push_back(MakeColourPropertyItem(kIdScaleColour, m_scaleColour, "Scale Colour",
                                            "Colour to be used for the scale and text", 1, 1, 0));
@@ -263,15 +259,10 @@ CWidgetEditResult CCCKnob::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) 
       break;
     }
     case kIdDecimals:
-      if (!HasDecimalPlaces(GetParameterValue().kind)) break;
-      changed = SetOneOf(m_flags, kDecimalBits, edit.index);
-      result.structure = changed;
+      changed = result.structure = SetScaleDecimals(*this, m_flags, edit.index);
       break;
     default: return CWidgetEditResult::Refuse();
   }
-  if (changed) {
-    MarkModified(*this);
-    RepaintWidget(*this, before);
-  }
+  FinishChange(*this, before, changed);
   return result;
 }

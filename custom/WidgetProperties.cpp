@@ -254,6 +254,28 @@ std::optional<bool> ValidateSharedRangeValue(CCustomControlObject& widget, CName
   return true;
 }
 
+const std::vector<std::string> kScaleDecimalNames = {"0", "1", "2", "3"};
+namespace {
+constexpr std::uint32_t kScaleDecimalBits[] = {0x100, 0x200, 0x400, 0x800};
+}
+
+bool HasScaleDecimals(const CCustomControlObject& widget) {
+  const std::int32_t kind = widget.GetParameterValue().kind;
+  return kind == kParamKindLevel || kind == kParamKindDelay;
+}
+
+int ScaleDecimalsIndex(std::uint32_t flags) { return IndexOfBit(flags, kScaleDecimalBits); }
+
+bool SetScaleDecimals(const CCustomControlObject& widget, std::uint32_t& flags, int index) {
+  return HasScaleDecimals(widget) && SetOneOf(flags, kScaleDecimalBits, index);
+}
+
+void FinishChange(const CCustomControlObject& widget, const CRect& before, bool changed) {
+  if (!changed) return;
+  MarkModified(widget);
+  RepaintWidget(widget, before);
+}
+
 std::optional<bool> ChosenYes(const CWidgetEdit& edit) {
   if (edit.index < 0 || edit.index > 1) return std::nullopt;
   return edit.fromGrid ? edit.index == 0 : edit.index == 1;

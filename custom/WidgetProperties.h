@@ -121,6 +121,15 @@ std::optional<bool> CommitSharedRangeRow(CCustomControlObject& widget, CDevicePr
 // The same for a property-list value; the range follows a binding that changed.
 std::optional<bool> ValidateSharedRangeValue(CCustomControlObject& widget, CNamedPropertyValue& value,
                                              const CRangeFields& range);
+// A scale's decimal places (flags 0x100, 0x200, 0x400, 0x800 for 0 to 3): offered for a bound
+// level or delay only; the index of the set one (-1 none); set by index for a level or a delay.
+extern const std::vector<std::string> kScaleDecimalNames;
+bool HasScaleDecimals(const CCustomControlObject& widget);
+int ScaleDecimalsIndex(std::uint32_t flags);
+bool SetScaleDecimals(const CCustomControlObject& widget, std::uint32_t& flags, int index);
+// The end of an edit: when it changed the widget, the file is marked modified and the widget
+// repainted over before and its area now.
+void FinishChange(const CCustomControlObject& widget, const CRect& before, bool changed);
 // A fader's Yes/No choice: its grid lists "Yes" first, its property list "No" first. None for
 // no choice.
 std::optional<bool> ChosenYes(const CWidgetEdit& edit);
