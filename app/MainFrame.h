@@ -209,7 +209,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void OnFatalCommsError();
   void OnOpenSecurityDlg(WPARAM pass);
   void OnShowPanelProperties(CCustomControlPanel* view, bool force);
-  void OnRecallSnapshot(void* snapshot);
+  // The snapshot named by its UUID text, after the confirmation; nothing when none has it.
+  void OnRecallSnapshot(const std::string& snapshotId);
   void PropagateOnlineStatus(CDevice* device);
   void PropagateWarningStatus(CDevice* device);
   // The device a message names, or null when it is no longer in the system (a message that

@@ -624,14 +624,16 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
          }
        }},
       {kPanelRenamed, [](CMainFrame& f, M) { f.FillCustomPanelCombo(); }},
+      // Named by UUID: a panel or snapshot deleted before the message arrived is not found.
       {kOpenCustomPanel,
        [](CMainFrame& f, M m) {
-         auto* panel = reinterpret_cast<CCPData*>(m.wParam);
-         for (CCPData* p : f.m_system.GetCustomPanels()) {
-           if (p == panel) f.OpenCustomPanel(panel);
+         for (CCPData* panel : f.m_system.GetCustomPanels()) {
+           if (panel->GetUuid().ToString() != m.text) continue;
+           f.OpenCustomPanel(panel);
+           return;
          }
        }},
-      {kRecallSnapshot, [](CMainFrame& f, M m) { f.OnRecallSnapshot(reinterpret_cast<void*>(m.wParam)); }},
+      {kRecallSnapshot, [](CMainFrame& f, M m) { f.OnRecallSnapshot(m.text); }},
       {kPropagateOnline,
        [](CMainFrame& f, M m) {
          if (CDevice* device = f.MessageDevice(m)) f.PropagateOnlineStatus(device);
@@ -693,10 +695,10 @@ void CMainFrame::OnShowPanelProperties(CCustomControlPanel* view, bool force) {
   m_propertiesPane->ShowPanelProperties(force, view);
 }
 
-void CMainFrame::OnRecallSnapshot(void* snapshot) {
+void CMainFrame::OnRecallSnapshot(const std::string& snapshotId) {
   const auto& snapshots = m_system.GetSnapshots();
   for (std::size_t i = 0; i < snapshots.size(); ++i) {
-    if (static_cast<void*>(snapshots[i]) != snapshot) continue;
+    if (snapshots[i]->GetUuid().ToString() != snapshotId) continue;
     if (m_system.ConfirmAction(kConfirmSnapshotRecall)) {
       m_system.RecallSnapshot(int(i));
       FillSnapshotCombo();

@@ -23,9 +23,9 @@ inline constexpr std::uint32_t UWM_REFRESH_OPEN_PANEL = WM_APP + 117;
 inline constexpr std::uint32_t UWM_REDRAW_LIVE_METERS = WM_APP + 122;
 // A custom panel was renamed (the frame refills its list of panels).
 inline constexpr std::uint32_t UWM_PANEL_RENAMED = WM_APP + 134;
-// Open a custom panel, or bring it forward (wParam the CCPData).
+// Open a custom panel, or bring it forward (text the panel's UUID, CUuid::ToString).
 inline constexpr std::uint32_t UWM_OPEN_CUSTOM_PANEL = WM_APP + 135;
-// Recall a snapshot (wParam the CSnapshot).
+// Recall a snapshot (text the snapshot's UUID, CUuid::ToString).
 inline constexpr std::uint32_t UWM_RECALL_SNAPSHOT = WM_APP + 136;
 // Propagate the device's online status to the widgets bound to it.
 inline constexpr std::uint32_t UWM_ONLINE_STATUS = WM_APP + 137;

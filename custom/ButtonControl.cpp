@@ -22,6 +22,12 @@
 namespace {
 constexpr std::uint32_t kButtonRecordVersion = 2;
 constexpr std::uint32_t kButtonRecordVersion1 = 1;
+
+// Posted, never sent: the panel opens or the recall runs after the mouse handler returned, so
+// the message names its panel or snapshot by UUID and the frame looks it up again.
+void PostById(CSystem& system, std::uint32_t message, const CUuid& id) {
+  if (IUiServices* ui = system.GetUiServices()) ui->Post(CPostedMessage{message, 0, 0, 0, id.ToString()});
+}
 }  // namespace
 
 CCCButton::CCCButton(CCustomControlPanel* view, const CRect& rect) {
@@ -188,6 +194,25 @@ void CCCButton::DrawText(Graphics& g, int dx, int dy) {
   DrawStyledText(g, m_text, m_textStyle, layout, format, m_textColour);
 }
 
+void CCCButton::DrawFace(Graphics& g, bool halo, int shift) const {
+  const int x = m_rect.left, y = m_rect.top, w = m_rect.Width(), h = m_rect.Height();
+  if (halo) {
+    const int haloSize = std::max(0, m_haloSize);
+    for (int i = 0; i < haloSize; ++i) {
+      const std::uint32_t alpha = i < 2 ? 255u : 255u - 255u * std::uint32_t(i) / std::uint32_t(haloSize);
+      const CColour ring{(alpha << 24) | (m_haloColour.argb & 0xFFFFFFu)};
+      DrawRoundedBox(g, ring, 1, m_cornerRadius + i, x - i, y - i, w + 2 * i, h + 2 * i);
+    }
+  }
+  if (m_flags & kButtonFill) {
+    CGraphicsPath path;
+    CreateRoundRectPath(path, 2 * m_cornerRadius, x + shift, y + shift, w, h);
+    g.FillPath(CBrush(m_fillColour), path);
+  }
+  if (m_flags & kButtonOutline)
+    DrawRoundedBox(g, m_outlineColour, m_outlineWidth, m_cornerRadius, x + shift, y + shift, w, h);
+}
+
 void CCCButton::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)paint;
   if (m_hitTest) {
@@ -200,20 +225,21 @@ void CCCButton::Draw(Graphics& g, const CRect& paint, bool designMode) {
     const bool halo = lit && (m_flags & kButtonHalo);
     const int haloSize = std::max(0, m_haloSize);
     if (!m_pImage) {
-      if (halo) {
-        for (int i = 0; i < haloSize; ++i) {
-          const std::uint32_t alpha = i < 2 ? 255u : 255u - 255u * std::uint32_t(i) / std::uint32_t(haloSize);
-          const CColour ring{(alpha << 24) | (m_haloColour.argb & 0xFFFFFFu)};
-          DrawRoundedBox(g, ring, 1, m_cornerRadius + i, x - i, y - i, w + 2 * i, h + 2 * i);
-        }
+      if (w > 0 && h > 0) {
+        // Kept as an image with room for the halo and the offset.
+        const int margin = (halo ? haloSize : 0) + 1;
+        const int x0 = x - margin, y0 = y - margin;
+        m_faceCache.Draw(g, x0, y0, w + 2 * margin, h + 2 * margin, SmoothingMode::HighQuality,
+                         {halo ? 1u : 0u, std::uint32_t(haloSize), m_haloColour.argb, m_flags & (kButtonFill | kButtonOutline),
+                          m_fillColour.argb, m_outlineColour.argb, std::uint32_t(m_outlineWidth),
+                          std::uint32_t(m_cornerRadius), std::uint32_t(shift)},
+                         [&](Graphics& cache) {
+                           cache.TranslateTransform(-float(x0), -float(y0));
+                           DrawFace(cache, halo, shift);
+                         });
+      } else {
+        DrawFace(g, halo, shift);
       }
-      if (m_flags & kButtonFill) {
-        CGraphicsPath path;
-        CreateRoundRectPath(path, 2 * m_cornerRadius, x + shift, y + shift, w, h);
-        g.FillPath(CBrush(m_fillColour), path);
-      }
-      if (m_flags & kButtonOutline)
-        DrawRoundedBox(g, m_outlineColour, m_outlineWidth, m_cornerRadius, x + shift, y + shift, w, h);
       if (!m_text.empty()) DrawText(g, shift, shift);
       if (offLook) {
         CGraphicsPath path;
@@ -287,8 +313,7 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
       CSnapshot* snapshot = system ? FindSnapshot(*system, m_snapshotId) : nullptr;
       if (snapshot) {
         m_state = false;
-        if (system->GetUiServices())
-          system->GetUiServices()->PostMessage(UWM_RECALL_SNAPSHOT, reinterpret_cast<WPARAM>(snapshot), 0);
+        PostById(*system, UWM_RECALL_SNAPSHOT, snapshot->GetUuid());
       }
     }
     return;
@@ -300,7 +325,6 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
   if (m_flags & kButtonLaunchPanel) {
     m_state = true;
     CCPData* target = system ? FindCustomPanel(*system, m_panelId) : nullptr;
-    if (target && system->GetUiServices())
-      system->GetUiServices()->PostMessage(UWM_OPEN_CUSTOM_PANEL, reinterpret_cast<WPARAM>(target), 0);
+    if (target) PostById(*system, UWM_OPEN_CUSTOM_PANEL, target->GetUuid());
   }
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/CustomControlObject.h"
+#include "custom/WidgetDrawing.h"
 #include "core/TextStyle.h"
 #include "custom/WidgetProperties.h"
 
@@ -102,6 +103,9 @@ class CCCButton : public CCustomControlObject {
   void DrawText(Graphics& g, int dx, int dy);
   // One edit of either property editor, by property id.
   CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
+  // The halo rings, the fill and the outline of a button without an image.
+  void DrawFace(Graphics& g, bool halo, int shift) const;
+  CDrawingCache m_faceCache;  // the face, until its look changes
 };
 
 class CCCLED : public CCCButton {

@@ -186,6 +186,43 @@ CRect CCCKnob::GetBoundsRect() const {
   return m_rect;
 }
 
+namespace {
+// The LED ring's lit ticks: every 10 degrees from the minimum angle up to the value's angle.
+int LitTicks(int minAngle, int last) {
+  int n = 0;
+  for (int a = minAngle; a <= last && n < 360; a += 10) ++n;
+  return n;
+}
+}  // namespace
+
+void CCCKnob::DrawBody(Graphics& g, float angle) const {
+  const int w = m_rect.Width(), h = m_rect.Height();
+  const float cx = float(m_rect.left) + 0.5f * float(w), cy = float(m_rect.top) + 0.5f * float(h);
+  const bool leds = (m_flags & kKnobDrawLeds) != 0;
+  if (!m_pImage) {
+    CRectF body = CRectF::FromRect(m_rect);
+    if (leds) {
+      g.FillEllipse(CBrush(CColour{0xFF000000u}), body);
+      const int size = int(m_ledSize);
+      body = CRectF{float(m_rect.left + size), float(m_rect.top + size), float(w - 2 * size), float(h - 2 * size)};
+    }
+    if (!body.IsEmpty()) g.FillEllipse(CBrush::EllipseGradient(body, HighlightColour(m_knobColour), m_knobColour), body);
+  }
+  if (leds) {
+    const CPen pen(m_ledColour, 1.5f);
+    const float ro = 0.5f * float(w), ri = ro - float(m_ledSize);
+    // One path for the whole ring: one stroke however many ticks are lit.
+    CGraphicsPath ring;
+    const int ticks = LitTicks(m_minAngle, int(angle));
+    for (int n = 0; n < ticks; ++n) {
+      const float a = float(m_minAngle + 10 * n);
+      ring.StartFigure();
+      ring.AddLine(PointAt(cx, cy, a, ri), PointAt(cx, cy, a, ro));
+    }
+    if (!ring.IsEmpty()) g.DrawPath(pen, ring);
+  }
+}
+
 void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)designMode;
   const CParamInfo info = GetParameterInfo();
@@ -208,27 +245,19 @@ void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
           g.DrawImage(m_pImage->GetBitmap(), -(iw - 1.0f) / 2.0f, -(ih - 1.0f) / 2.0f);
           g.SetTransform(saved);
         }
-      } else {
-        CRectF body = CRectF::FromRect(m_rect);
-        if (leds) {
-          g.FillEllipse(CBrush(CColour{0xFF000000u}), body);
-          const int size = int(m_ledSize);
-          body = CRectF{float(m_rect.left + size), float(m_rect.top + size), float(w - 2 * size), float(h - 2 * size)};
-        }
-        if (!body.IsEmpty()) g.FillEllipse(CBrush::EllipseGradient(body, HighlightColour(m_knobColour), m_knobColour), body);
       }
-      if (leds) {
-        const CPen pen(m_ledColour, 1.5f);
-        const float ro = 0.5f * float(w), ri = ro - float(m_ledSize);
-        const int last = int(angle);
-        // Lit ticks every 10 degrees from the minimum angle up to the value.
-        // One path for the whole ring: one stroke however many ticks are lit.
-        CGraphicsPath ring;
-        for (int a = m_minAngle, n = 0; a <= last && n < 360; a += 10, ++n) {
-          ring.StartFigure();
-          ring.AddLine(PointAt(cx, cy, float(a), ri), PointAt(cx, cy, float(a), ro));
-        }
-        if (!ring.IsEmpty()) g.DrawPath(pen, ring);
+      if (!m_pImage || leds) {
+        // Without an image the body is drawn too; with one, only the ring.
+        const std::uint32_t ticks = leds ? std::uint32_t(LitTicks(m_minAngle, int(angle))) : 0u;
+        // The ring's pen reaches past the rectangle by less than a pixel.
+        const int x0 = m_rect.left - 1, y0 = m_rect.top - 1;
+        m_bodyCache.Draw(g, x0, y0, w + 2, h + 2, SmoothingMode::HighQuality,
+                         {m_pImage ? 1u : 0u, leds ? 1u : 0u, m_ledSize, m_knobColour.argb, m_ledColour.argb,
+                          std::uint32_t(m_minAngle), ticks},
+                         [&](Graphics& cache) {
+                           cache.TranslateTransform(-float(x0), -float(y0));
+                           DrawBody(cache, angle);
+                         });
       }
     }
     if (IsScaleShown()) DrawScale(g, true);

@@ -4,6 +4,7 @@
 #include "core/CustomControlObject.h"
 #include "core/TextStyle.h"
 #include "custom/WidgetProperties.h"
+#include "custom/WidgetDrawing.h"
 
 // Knob flags.
 enum : std::uint32_t {
@@ -86,4 +87,7 @@ class CCCKnob : public CCustomControlObject {
   // One edit of either property editor, by property id (the binding's is applied already).
   CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
   CRangeFields Range() { return {m_rangeMax, m_rangeMin}; }
+  // The drawn body and its LED ring, which change only with the lit ticks and the looks.
+  void DrawBody(Graphics& g, float angle) const;
+  CDrawingCache m_bodyCache;
 };

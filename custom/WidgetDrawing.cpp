@@ -70,3 +70,17 @@ bool TakeRangeValue(const CParamValue& value, float minimum, float maximum, bool
   stored = clamped;
   return true;
 }
+
+void CDrawingCache::Draw(Graphics& g, int x, int y, int w, int h, SmoothingMode smoothing,
+                         std::vector<std::uint32_t> key, const std::function<void(Graphics&)>& draw) {
+  if (w <= 0 || h <= 0) return;
+  key.insert(key.end(), {std::uint32_t(w), std::uint32_t(h), std::uint32_t(smoothing)});
+  if (!m_image || key != m_key) {
+    m_image = std::make_unique<CImage>(w, h);
+    Graphics cache(*m_image);
+    cache.SetSmoothingMode(smoothing);
+    draw(cache);
+    m_key = std::move(key);
+  }
+  g.DrawImage(*m_image, float(x), float(y));
+}

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "core/ParamRecords.h"
 #include "platform/Graphics.h"
@@ -34,6 +37,31 @@ CStringFormat AlignedFormat(std::uint32_t flags, std::uint32_t first);
 // False (nothing to redraw) for other kinds, and when neither the value nor the parameter's
 // inactive flag changed.
 bool TakeRangeValue(const CParamValue& value, float minimum, float maximum, bool inactiveChanged, float& stored);
+// Part of a widget's drawing kept as an image, drawn again only when what it depends on (the
+// key) changes. Shapes drawn at whole-pixel offsets cover the same pixels wherever they are
+// drawn, so the image is made at the origin and copied to its place. A copy starts empty.
+class CDrawingCache {
+ public:
+  CDrawingCache() = default;
+  CDrawingCache(const CDrawingCache&) {}
+  CDrawingCache& operator=(const CDrawingCache&) {
+    Clear();
+    return *this;
+  }
+  // Copies the drawing to (x, y) on g; when the key or the size changed, draw first renders it
+  // afresh on a transparent w x h image with the given smoothing. Nothing for an empty size.
+  void Draw(Graphics& g, int x, int y, int w, int h, SmoothingMode smoothing, std::vector<std::uint32_t> key,
+            const std::function<void(Graphics&)>& draw);
+  void Clear() {
+    m_image.reset();
+    m_key.clear();
+  }
+
+ private:
+  std::unique_ptr<CImage> m_image;
+  std::vector<std::uint32_t> m_key;
+};
+
 // The extent of a widget's scale, measured on a scratch canvas (nothing is drawn).
 template <class Widget>
 CRect MeasureScale(const Widget& widget) {

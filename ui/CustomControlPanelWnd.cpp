@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -22,6 +23,7 @@
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
+#include "custom/TextEdit.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/QtMouseFlags.h"
@@ -107,6 +109,12 @@ CCustomControlPanelWnd::CCustomControlPanelWnd(CSystem& system, QWidget* parent)
 CCustomControlPanelWnd::~CCustomControlPanelWnd() { Detach(); }
 
 void CCustomControlPanelWnd::Detach() {
+  // An edit still open ends without a commit: its widget may outlive the view or not.
+  if (m_editing) {
+    CCCTextEdit* editor = m_editing;
+    EndTextEditor(false);
+    editor->Detach();
+  }
   if (m_data) {
     if (m_data->m_pView == this) m_data->m_pView = nullptr;
     for (CCustomControlObject* widget : m_data->m_widgets) {
@@ -159,6 +167,84 @@ void CCustomControlPanelWnd::SetPanelTitle(const std::string& name) {
 CPoint CCustomControlPanelWnd::PointerPosition() const {
   const QPoint p = mapFromGlobal(QCursor::pos());
   return CPoint{p.x(), p.y()};
+}
+
+// --- The text widgets' edit box ---
+
+namespace {
+// The edit box's font: 10-point Arial, as every text widget's editor has it.
+QFont EditorFont() {
+  QFont font(QString::fromStdString(ResolveFontFace("Arial")));
+  font.setPointSizeF(10.0);
+  return font;
+}
+}  // namespace
+
+bool CCustomControlPanelWnd::OpenTextEditor(CCCTextEdit* editor, const CRect& rect, const std::string& text,
+                                            int alignment) {
+  if (!editor) return false;
+  if (m_editing) EndTextEditor(true);
+  m_editing = editor;
+  m_editBox = new QLineEdit(this);
+  m_editBox->setObjectName(QStringLiteral("CCCTextEdit"));
+  m_editBox->setFont(EditorFont());
+  m_editBox->setGeometry(rect.left, rect.top, std::max(rect.Width(), 1), std::max(rect.Height(), 1));
+  const Qt::Alignment horizontal = alignment == 2 ? Qt::AlignRight : alignment == 0 ? Qt::AlignLeft : Qt::AlignHCenter;
+  m_editBox->setAlignment(horizontal | Qt::AlignVCenter);
+  m_editBox->setText(QString::fromStdString(text));
+  m_editBox->installEventFilter(this);
+  m_editBox->show();
+  m_editBox->setFocus(Qt::OtherFocusReason);
+  m_editBox->selectAll();
+  return true;
+}
+
+void CCustomControlPanelWnd::CloseTextEditor(CCCTextEdit* editor) {
+  if (editor && editor == m_editing) EndTextEditor(true);
+}
+
+void CCustomControlPanelWnd::EndTextEditor(bool report) {
+  if (!m_editBox) return;
+  QLineEdit* box = m_editBox;
+  CCCTextEdit* editor = m_editing;
+  // Cleared first: the focus loss that hiding the box causes reaches nobody.
+  m_editBox = nullptr;
+  m_editing = nullptr;
+  const std::string text = box->text().toStdString();
+  box->removeEventFilter(this);
+  box->hide();
+  box->deleteLater();
+  if (report && editor) editor->OnKillFocus(text);
+}
+
+bool CCustomControlPanelWnd::eventFilter(QObject* watched, QEvent* event) {
+  if (!m_editBox || watched != m_editBox) return QWidget::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        m_editing->OnKeyDown(13);
+        return true;
+      }
+      if (key->key() == Qt::Key_Escape) {
+        m_editing->OnKeyDown(27);
+        return true;
+      }
+      // A typed character the parameter cannot take is dropped; editing keys and shortcuts
+      // (paste included) pass.
+      const QString typed = key->text();
+      const bool shortcut = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+      if (!shortcut && typed.size() == 1 && typed.at(0).unicode() >= 0x20 && !m_editing->OnChar(typed.at(0).unicode()))
+        return true;
+      break;
+    }
+    case QEvent::FocusOut:
+      // The box's own context menu takes the focus for a moment: the edit goes on.
+      if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) EndTextEditor(true);
+      break;
+    default: break;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 // --- Drawing ---

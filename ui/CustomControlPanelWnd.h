@@ -18,6 +18,7 @@
 class CImage;
 class CSystem;
 class Graphics;
+class QLineEdit;
 class QMenu;
 
 // Design tools: which toolbar button shows ticked.
@@ -60,7 +61,7 @@ inline constexpr std::uint32_t kViewShowWidgetProps = WM_APP + 131;
 // Width of the band around a selected widget that holds its frame and handles.
 inline constexpr int kSelectionBand = 6;
 
-class CCustomControlPanelWnd : public QWidget, public CCustomControlPanel {
+class CCustomControlPanelWnd : public QWidget, public CCustomControlPanel, public CTextEditorHost {
  public:
   using SendFn = std::function<void(std::uint32_t message, WPARAM wParam, LPARAM lParam)>;
 
@@ -97,6 +98,13 @@ class CCustomControlPanelWnd : public QWidget, public CCustomControlPanel {
   void SetPanelTitle(const std::string& name) override;
   void SetActiveControl(CCustomControlObject* widget) override;
   bool IsSelected(const CCustomControlObject* widget) const override;
+
+  // --- CTextEditorHost: one edit box at a time, a child of the view ---
+  // A box already open for another editor ends first, as if the user had clicked elsewhere.
+  bool OpenTextEditor(CCCTextEdit* editor, const CRect& rect, const std::string& text, int alignment) override;
+  void CloseTextEditor(CCCTextEdit* editor) override;
+  // The open edit box, null when none.
+  QLineEdit* GetTextEditorBox() const { return m_editBox; }
 
   // Repaints one rectangle of the back buffer: background, image, grid in design mode,
   // widgets that meet it with their selection frames, the band; invalidate copies it to the
@@ -158,8 +166,12 @@ class CCustomControlPanelWnd : public QWidget, public CCustomControlPanel {
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  // The edit box's keys, characters and loss of focus go to its editor.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Takes the edit box away; with report, its editor is told the focus left with the text.
+  void EndTextEditor(bool report);
   bool DesignMode() const;
   // Lets go of the panel data and its widgets (only those still bound to this view).
   void Detach();
@@ -203,4 +215,6 @@ class CCustomControlPanelWnd : public QWidget, public CCustomControlPanel {
   std::function<void()> m_close;
   std::function<void(const std::string&)> m_title;
   std::function<void()> m_raise;
+  QLineEdit* m_editBox = nullptr;      // child of the view while a text widget is edited
+  CCCTextEdit* m_editing = nullptr;    // the editor the box reports to; not owned
 };

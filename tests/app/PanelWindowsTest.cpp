@@ -6,7 +6,9 @@
 
 #include "app/CommandIds.h"
 #include "app/MdiClient.h"
+#include "core/Confirm.h"
 #include "core/DeviceFactory.h"
+#include "core/Snapshot.h"
 #include "core/User.h"
 #include "core/Zone.h"
 #include "devices/amplifier/AmplifierFamilies.h"
@@ -20,6 +22,8 @@
 #include "ui/ChildFrame.h"
 #include "ui/CustomControlPanelWnd.h"
 #include "core/CPData.h"
+#include "custom/ButtonControl.h"
+#include "platform/MouseMessages.h"
 
 namespace {
 
@@ -309,4 +313,69 @@ TEST_F(PanelWindowsTest, DesignAndOperateMode_ReopenEveryOpenPanelOnceAndDeleteP
   EXPECT_TRUE(system.GetCustomPanels().empty());
   EXPECT_TRUE(Windows().isEmpty());
   EXPECT_EQ(frame->GetPanelCombo().count(), 0);
+}
+
+TEST_F(PanelWindowsTest, PanelButtons_OpenTheirPanelAndRecallTheirSnapshotByIdThroughTheFrame) {
+  CSystem& system = frame->GetSystem();
+  AddDevice(3);
+  frame->RunCommand(Cmd::kDesignMode);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  CCPData* home = system.GetCustomPanels()[0];
+  CCPData* target = system.GetCustomPanels()[1];
+  target->m_pView->DestroyPanelWindow();
+  DeleteClosedWindows();
+  system.AddSnapshot("Intro");
+  CSnapshot* show = system.AddSnapshot("Show");
+  SetConfirmSnapshotRecall(true);
+
+  auto* launch = new CCCButton(home->m_pView, CRect{10, 10, 60, 30});
+  launch->m_flags = (launch->m_flags & ~kButtonActions) | kButtonLaunchPanel;
+  launch->m_panelId = target->GetUuid();
+  auto* recall = new CCCButton(home->m_pView, CRect{10, 50, 60, 70});
+  recall->m_flags = (recall->m_flags & ~kButtonActions) | kButtonRecallSnapshot;
+  recall->m_snapshotId = show->GetUuid();
+  home->m_widgets.insert(home->m_widgets.end(), {launch, recall});
+  frame->RunCommand(Cmd::kOperateMode);
+  DeleteClosedWindows();
+  CCustomControlPanelWnd* view = ViewOf(home);
+  ASSERT_NE(view, nullptr);
+  ASSERT_EQ(ViewOf(target), nullptr);
+
+  // Posted, not sent: the panel opens once the click has been handled.
+  view->OnLButtonDown(MK_LBUTTON, CPoint{30, 20});
+  view->OnLButtonUp(0, CPoint{30, 20});
+  EXPECT_EQ(ViewOf(target), nullptr);
+  ProcessEvents();
+  EXPECT_NE(ViewOf(target), nullptr);
+  EXPECT_EQ(Windows().size(), 2);
+
+  // The recall asks first; a refusal leaves the current snapshot as it was.
+  prompts.confirmOk = false;
+  view->OnLButtonDown(MK_LBUTTON, CPoint{30, 60});
+  view->OnLButtonUp(0, CPoint{30, 60});
+  ProcessEvents();
+  EXPECT_EQ(prompts.confirms.size(), 1u);
+  EXPECT_NE(system.GetCurrentSnapshot(), 1);
+  prompts.confirmOk = true;
+  view->OnLButtonDown(MK_LBUTTON, CPoint{30, 60});
+  view->OnLButtonUp(0, CPoint{30, 60});
+  ProcessEvents();
+  EXPECT_EQ(system.GetCurrentSnapshot(), 1);
+  EXPECT_TRUE(recall->m_state);  // lit again by the recall's notice
+
+  // A panel or snapshot deleted while its message waits is not found: nothing happens.
+  view->OnLButtonDown(MK_LBUTTON, CPoint{30, 60});
+  view->OnLButtonUp(0, CPoint{30, 60});
+  system.DeleteSnapshot(1);
+  const std::size_t asked = prompts.confirms.size();
+  ProcessEvents();
+  EXPECT_EQ(prompts.confirms.size(), asked);
+  const std::string gone = CUuid{{7, 7, 7}}.ToString();
+  frame->Post(CPostedMessage{FrameMsg::kOpenCustomPanel, 0, 0, 0, gone});
+  frame->Post(CPostedMessage{FrameMsg::kRecallSnapshot, 0, 0, 0, gone});
+  ProcessEvents();
+  EXPECT_EQ(Windows().size(), 2);
+  EXPECT_EQ(system.GetCustomPanels().size(), 2u);
+  EXPECT_EQ(prompts.confirms.size(), asked);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -404,9 +405,11 @@ TEST_F(WidgetTest, LaunchAndRecallButtonsPostToTheFrame) {
     if (m.message == UWM_OPEN_CUSTOM_PANEL || m.message == UWM_RECALL_SNAPSHOT) posted.push_back(m);
   ASSERT_EQ(posted.size(), 2u);
   EXPECT_EQ(posted[0].message, UWM_OPEN_CUSTOM_PANEL);
-  EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(target));
+  EXPECT_EQ(posted[0].text, target->GetUuid().ToString());
+  EXPECT_EQ(posted[0].wParam, 0u);
   EXPECT_EQ(posted[1].message, UWM_RECALL_SNAPSHOT);
-  EXPECT_EQ(posted[1].wParam, reinterpret_cast<WPARAM>(snapshot));
+  EXPECT_EQ(posted[1].text, snapshot->GetUuid().ToString());
+  EXPECT_EQ(posted[1].wParam, 0u);
 }
 
 // --- Text widget drags and editor ---
@@ -588,6 +591,55 @@ TEST_F(WidgetPixelsTest, KnobDrawsBodyNotchAndLedRing) {
     EXPECT_GT(Green(image.GetPixel(21, 40)), 150);  // a lit LED at the left (-90 degrees)
     EXPECT_GT(Red(image.GetPixel(43, 45)), 200);    // the white notch at +150 degrees
   }
+}
+
+// Knobs and buttons keep part of their drawing between draws: after each change that alters
+// their look they draw exactly as a copy (which starts with nothing kept) does.
+TEST_F(WidgetPixelsTest, KnobsAndButtonsDrawnAgainAfterAChangeLookLikeAFreshCopy) {
+  auto expectLikeFresh = [this]<class W>(W& widget, const std::vector<std::function<void(W&)>>& changes) {
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+      Render(widget, false, 80, 80);  // what it kept comes from before the change
+      changes[i](widget);
+      W fresh(widget);
+      for (const bool design : {false, true}) {
+        const CImage drawn = Render(widget, design, 80, 80);
+        const CImage expected = Render(fresh, design, 80, 80);
+        int differing = 0;
+        for (int y = 0; y < 80; ++y)
+          for (int x = 0; x < 80; ++x) differing += drawn.GetPixel(x, y) != expected.GetPixel(x, y);
+        EXPECT_EQ(differing, 0) << "after change " << i << (design ? " in design mode" : "");
+      }
+    }
+  };
+  CCCKnob knob(&m_view, CRect{20, 20, 60, 60});
+  knob.m_flags |= kKnobDrawLeds;
+  knob.m_value = -10.0f;
+  expectLikeFresh(knob, {
+                            [](CCCKnob& k) { k.m_value = 10.0f; },
+                            [](CCCKnob& k) { k.m_knobColour = CColour::FromRgb(128, 0, 0); },
+                            [](CCCKnob& k) { k.m_ledColour = CColour::FromRgb(255, 255, 0); },
+                            [](CCCKnob& k) { k.m_ledSize = 5; },
+                            [](CCCKnob& k) { k.m_minAngle = -120; },
+                            [](CCCKnob& k) { k.SetRect(10, 15, 60, 65); },
+                            [](CCCKnob& k) { k.m_flags &= ~kKnobDrawLeds; },
+                        });
+
+  CCCButton button(&m_view, CRect{15, 25, 65, 45});
+  button.m_flags |= kButtonFill | kButtonOutline | kButtonHalo;
+  button.m_text = "Go";
+  expectLikeFresh(button, {
+                              [](CCCButton& b) { b.m_state = true; },
+                              [](CCCButton& b) { b.m_haloSize = 3; },
+                              [](CCCButton& b) { b.m_haloColour = CColour::FromRgb(0, 0, 255); },
+                              [](CCCButton& b) { b.m_flags |= kButtonOffset; },
+                              [](CCCButton& b) { b.m_fillColour = CColour::FromRgb(0, 90, 0); },
+                              [](CCCButton& b) { b.m_outlineColour = CColour::FromRgb(9, 9, 9); },
+                              [](CCCButton& b) { b.m_outlineWidth = 4; },
+                              [](CCCButton& b) { b.m_cornerRadius = 2; },
+                              [](CCCButton& b) { b.m_flags &= ~kButtonOutline; },
+                              [](CCCButton& b) { b.SetRect(5, 5, 75, 30); },
+                              [](CCCButton& b) { b.m_state = false; },
+                          });
 }
 
 TEST_F(WidgetPixelsTest, TextDrawsCaptionOutlineAndMutedGainInRed) {

@@ -3,14 +3,22 @@
 // and a widget bound to a device parameter in operate mode.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <memory>
 #include <vector>
 
 #include "core/CPData.h"
 #include "core/System.h"
 #include "custom/ButtonControl.h"
+#include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
+#include "custom/TextControl.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
@@ -33,9 +41,10 @@ class CSwatch : public CCustomControlObject {
   }
   void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
                       CRect& redraw) override {
-    (void)flags, (void)designMode;
+    (void)designMode;
     messages.push_back(message);
     points.push_back(point);
+    flagWords.push_back(flags);
     if (takesMouse && message == WM_LBUTTONDOWN) m_pView->SetActiveControl(this);
     if (takesMouse && message == WM_LBUTTONUP) m_pView->SetActiveControl(nullptr);
     if (message == WM_LBUTTONDOWN && IsLinked()) {
@@ -58,6 +67,7 @@ class CSwatch : public CCustomControlObject {
   bool takesMouse = false;
   std::vector<std::uint32_t> messages;
   std::vector<CPoint> points;
+  std::vector<std::uint32_t> flagWords;
   float shown = -1.0f;
   int deactivated = 0;
 };
@@ -376,4 +386,160 @@ TEST_F(CustomPanelViewTest, OperateModeClickChangesTheBoundParameterAndEveryPane
   EXPECT_EQ(fader->shown, 3.0f);  // the broadcast came back to the widget
   EXPECT_EQ(Pixel(20, 20), CColour::FromRgb(0, 220, 0));
   fader->m_pDevice = nullptr;
+}
+
+// --- The text widgets' edit box in the window ---
+
+class CustomPanelEditorTest : public CustomPanelViewTest {
+ protected:
+  void SetUp() override {
+    CustomPanelViewTest::SetUp();
+    device = new CTestDevice(&system, 1);
+    system.AppendDevice(device);
+    device->values[kTestGain] = CParamValue(kTestGain, -3.0f, 1);
+    text = new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 20, 90, 40});
+    text->m_pDevice = device;
+    text->m_parameterId = kTestGain;
+    data->m_widgets.push_back(text);
+    Open();
+    system.SetDesignMode(0);
+  }
+  void DoubleClick(int x, int y) {
+    QMouseEvent press(QEvent::MouseButtonDblClick, QPointF(x, y), view->mapToGlobal(QPointF(x, y)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.get(), &press);
+  }
+  QLineEdit* Box() const { return view->GetTextEditorBox(); }
+  void Key(int key, const QString& typed = {}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, typed);
+    QApplication::sendEvent(Box(), &press);
+  }
+  void FocusOut(Qt::FocusReason reason) {
+    QFocusEvent out(QEvent::FocusOut, reason);
+    QApplication::sendEvent(Box(), &out);
+  }
+
+  CTestDevice* device = nullptr;
+  CCCTextControl* text = nullptr;
+};
+
+TEST_F(CustomPanelEditorTest, DoubleClickOpensTheBoxOverTheWidgetAndEnterSendsTheFilteredValueOnce) {
+  EXPECT_EQ(text->GetText(), "-3.0 dB");
+  DoubleClick(5, 5);  // beside the widget
+  EXPECT_EQ(Box(), nullptr);
+  DoubleClick(30, 30);
+  ASSERT_NE(Box(), nullptr);
+  EXPECT_EQ(Box()->parentWidget(), view.get());
+  EXPECT_EQ(Box()->geometry(), QRect(19, 19, 72, 22));
+  EXPECT_EQ(Box()->text().toStdString(), "-3.0 dB");
+  EXPECT_EQ(Box()->selectedText(), Box()->text());
+  EXPECT_EQ(Box()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+  EXPECT_EQ(Box()->font().pointSizeF(), 10.0);
+  DoubleClick(30, 30);  // one box at a time
+  EXPECT_EQ(view->findChildren<QLineEdit*>().size(), 1);
+
+  // A gain takes digits, the point, the minus sign and dB; other letters are dropped.
+  Box()->clear();
+  for (const char ch : std::string("-6k.5x"))
+    Key(ch == '-' ? Qt::Key_Minus : ch == '.' ? Qt::Key_Period : Qt::Key_A, QString(QChar(ch)));
+  EXPECT_EQ(Box()->text().toStdString(), "-6.5");
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Box(), nullptr);
+  ASSERT_EQ(device->applied.size(), 1u);
+  EXPECT_FLOAT_EQ(device->applied[0].value, -6.5f);
+  EXPECT_EQ(text->GetText(), "-6.5 dB");  // the device's value, shown back
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(view->findChildren<QLineEdit*>().empty());
+}
+
+TEST_F(CustomPanelEditorTest, EscapeKeepsEverythingAndAClickElsewhereCommitsButTheBoxMenuDoesNot) {
+  DoubleClick(30, 30);
+  Box()->setText("5");
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(Box(), nullptr);
+  EXPECT_TRUE(device->applied.empty());
+  EXPECT_EQ(text->GetText(), "-3.0 dB");
+
+  DoubleClick(30, 30);
+  Box()->setText("4");
+  FocusOut(Qt::PopupFocusReason);  // the box's own context menu
+  ASSERT_NE(Box(), nullptr);
+  FocusOut(Qt::MouseFocusReason);
+  EXPECT_EQ(Box(), nullptr);
+  ASSERT_EQ(device->applied.size(), 1u);
+  EXPECT_FLOAT_EQ(device->applied[0].value, 4.0f);
+}
+
+TEST_F(CustomPanelEditorTest, DeletingTheWidgetOrTheViewWhileEditingEndsTheEditWithoutACommit) {
+  DoubleClick(30, 30);
+  Box()->setText("2");
+  // The widget goes (design mode's Delete) while its box is open.
+  system.SetDesignMode(1);
+  view->AddToSelection(text);
+  view->OnCommand(kCmdDeleteControl);
+  EXPECT_EQ(Box(), nullptr);
+  EXPECT_TRUE(device->applied.empty());
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  // The view goes while a second widget is edited: the widget lives on and edits again later.
+  auto* other = new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 60, 90, 80});
+  other->m_pDevice = device;
+  other->m_parameterId = kTestGain;
+  data->m_widgets.push_back(other);
+  view->SetPanelData(data);
+  DoubleClick(30, 70);
+  ASSERT_NE(Box(), nullptr);
+  view.reset();
+  EXPECT_FALSE(other->m_editor.IsOpen());
+  EXPECT_TRUE(device->applied.empty());
+  view = std::make_unique<CTestView>(system);
+  view->resize(300, 200);
+  Open();
+  system.SetDesignMode(0);
+  DoubleClick(30, 70);
+  ASSERT_NE(Box(), nullptr);
+  Box()->setText("1");
+  Key(Qt::Key_Enter);
+  ASSERT_EQ(device->applied.size(), 1u);
+  EXPECT_FLOAT_EQ(device->applied[0].value, 1.0f);
+}
+
+// --- The wheel ---
+
+TEST_F(CustomPanelViewTest, WheelReachesTheWidgetUnderThePointerWithItsDeltaAndMovesNoValue) {
+  auto* device = new CTestDevice(&system, 1);
+  system.AppendDevice(device);
+  device->values[kTestGain] = CParamValue(kTestGain, 0.0f, 1);
+  CSwatch* swatch = Add(CRect{200, 100, 260, 160}, kRed);
+  auto* fader = new CCCFader(nullptr, CRect{10, 10, 25, 160});
+  auto* knob = new CCCKnob(nullptr, CRect{40, 10, 80, 50});
+  auto* text = new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{100, 10, 150, 30});
+  for (CCustomControlObject* widget : std::initializer_list<CCustomControlObject*>{fader, knob, text}) {
+    widget->m_pDevice = device;
+    widget->m_parameterId = kTestGain;
+    data->m_widgets.push_back(widget);
+  }
+  view->move(500, 300);  // the window's screen position differs from its client origin
+  Open();
+  auto wheel = [this](QPoint at, int delta) {
+    QWheelEvent event(QPointF(at), view->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.get(), &event);
+  };
+  for (const int mode : {0, 1}) {
+    system.SetDesignMode(mode);
+    swatch->messages.clear();
+    wheel(QPoint(230, 120), -240);
+    ASSERT_EQ(swatch->messages, std::vector<std::uint32_t>{WM_MOUSEWHEEL});
+    EXPECT_EQ(swatch->points[0], (CPoint{230, 120}));
+    EXPECT_EQ(std::int32_t(swatch->flagWords[0]), -240);
+    for (const QPoint at : {QPoint(17, 80), QPoint(60, 30), QPoint(120, 20)}) {
+      wheel(at, 120);
+      wheel(at, -120);
+    }
+  }
+  EXPECT_TRUE(device->applied.empty());
+  for (CCustomControlObject* widget : std::initializer_list<CCustomControlObject*>{fader, knob, text})
+    widget->m_pDevice = nullptr;
+  swatch->m_pDevice = nullptr;
 }

@@ -1,0 +1,286 @@
+// The shared base of the processor control panels (the Nerex-series, Torvex-series and Fennick
+// panels). It builds no widget of its own: the derived panel's Create builds the widget tree,
+// appends every widget to the panel's list, stores the ones shared code reaches in the fields
+// below and puts them in the ten widget groups. The base then drives them: pages and side tabs
+// (which groups show), the current user's rights, the 20 ms level-meter timer, the section
+// refreshes of the equaliser and compressor pages with their band selection, the captions that
+// name ganged channels, the gain-nudge and delay display settings, the preset list and the LCD
+// text. Page, side tab and selected channels live in the device, so a reopened panel shows the
+// same view. A field the derived panel leaves null is skipped by every operation. UI thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "devices/processor/NerexPanel.h"
+#include "panels/ControlPanelWnd.h"
+
+class CBitmapFader;
+class CBitmapMeter;
+class CBmpButton;
+class CCompressorMeter;
+class CControlObject;
+class CCustomComboBox;
+class CNerexSeriesDevice;
+class CNerexSeriesParametricControl;
+class CTextControl;
+class CTorvexSeriesDEQControl;
+
+// The ten widget groups, shown and hidden whole.
+enum : int {
+  kPanelGroupMixer = 0,       // the Mixer page: strips, header and section pictures, side tabs
+  kPanelGroupSource = 1,      // side tab 295
+  kPanelGroupLimiters = 2,    // side tab 296
+  kPanelGroupLinking = 3,     // side tab 297
+  kPanelGroupInputGeq = 4,    // page 60
+  kPanelGroupInputPeq = 5,    // page 61
+  kPanelGroupInputDeq = 6,    // page 64
+  kPanelGroupOutputEq = 7,    // page 63
+  kPanelGroupOutputComp = 8,  // page 65
+  kPanelGroupCompact = 9,     // page 435
+  kPanelGroupCount = 10,
+};
+
+// Page 62 shows only the row of output channel buttons; side tabs 296 and 297 of the mixer page.
+enum : std::uint32_t {
+  kNerexPageOutputRow = 62,
+  kNerexSideTabLimiters = 296,
+  kNerexSideTabLinking = 297,
+};
+
+class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSeriesPanel {
+ public:
+  // The level-meter timer: its id and period.
+  static constexpr std::uint32_t kMeterTimerId = 1966;
+  static constexpr std::uint32_t kMeterPeriodMs = 20;
+  // The lowest level the mixer and compressor meters are given, dB.
+  static constexpr int kMeterLowestDb = -40;
+
+  using ControlGroup = std::vector<CControlObject*>;  // not owning
+
+  CNerexSeriesBaseControlPanel();
+  // Empties the groups; the widgets themselves go with the panel's widget list.
+  ~CNerexSeriesBaseControlPanel() override;
+
+  static CControlPanelWnd* CreateObject() { return new CNerexSeriesBaseControlPanel; }
+
+  // The base builds nothing; the derived panels build their widget tree here.
+  bool Create() override { return CControlPanelWnd::Create(); }
+
+  // --- CControlPanel ---
+  // Reloads every value from the device, starts the meter timer the first time and ends on the
+  // device's current page.
+  void UpdateAllControls() override;
+  // The current user's rights: 0x10 (edit device properties) makes the device and channel names
+  // editable; 0x04 (recall presets) shows the preset manager button on the Mixer page.
+  void ApplyPermissions(bool redraw) override;
+  void UpdateOnlineStatus(bool online) override { (void)online; }
+
+  // --- CControlPanelWnd ---
+  // Also ties the equaliser readouts to the band selection of the curve shown.
+  CControlObject* SetActiveObject(CControlObject* control) override;
+  // Also ends a band drag of the curve shown once the pointer leaves it.
+  void DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y) override;
+  // The meter timer: redraws the meters of the page once new readings were announced.
+  void OnTimer(std::uint32_t id) override;
+
+  // --- The panel's own operations, in order ---
+  // New meter readings: the next tick redraws the meters.
+  void RequestMeterUpdate() override;
+  // The channel-select buttons of the device's page (shown, lit by the link group of the
+  // selected channel), then the page's section refresh.
+  void ShowPageControls(bool redraw) override;
+  void RefreshGeqSection(bool redraw) override;
+  void RefreshPeqSection(bool redraw) override;
+  void RefreshDeqSection(bool redraw) override;
+  void RefreshOutputEqSection(bool redraw) override;
+  void RefreshOutputSection(bool redraw) override;
+  // Base: nothing; panels with bit-mask buttons or drawn sections override them.
+  void UpdateBitMaskButtons(bool redraw) override { (void)redraw; }
+  void DrawInputsSection(bool redraw) override { (void)redraw; }
+  // Band selection of the curves; each acts only on its own page.
+  void SelectGeqBand(int band, int second) override;
+  void RefreshGeqCurve(bool redraw) override;
+  void SelectInputPeqBand(int band, bool redraw) override;
+  void SelectDeqBand(int band, bool redraw) override;
+  void SelectOutputEqBand(int band, bool redraw) override;
+  // The device's "Gain Nudge" and "Delay Units" / "Delay Multiplier" settings.
+  void ApplyGainNudge(bool redraw) override;
+  void ApplyDelayDisplay(bool redraw) override;
+  // Rebuilds the preset list (when the panel has one) from the device's memories.
+  void RefillPresetList() override;
+  // The LCD text (UTF-8); its rectangle is redrawn, and invalidated when asked.
+  virtual void SetLcdText(const std::string& text, bool invalidate);
+  void SetLcdText(const std::string& text) override { SetLcdText(text, true); }
+  // Shows the page's widget groups (59..65, 435; any other page shows nothing new) and redraws
+  // the background's rectangle. Derived panels place their page pictures, then call this.
+  void ShowPage(std::uint32_t page) override;
+  // Shows the view of side tab 295, 296 or 297 (any other id hides all three).
+  void SelectSideTab(std::uint32_t tab, bool redraw) override;
+  // Shows (hides) the Mixer page's group, then the device's side tab (none).
+  virtual void EnableAllControls(bool enable);
+
+  // --- Presets ---
+  // The row chosen in the preset list (0-based), -1 when the panel has none or none is chosen.
+  int GetPresetSelection() const override;
+  // The preset manager dialog over the panel (modal).
+  void OpenPresetManager() override;
+
+  // --- Captions and groups ---
+  // The selected input's (output's) caption: the names of the channels ganged with it.
+  void UpdateInputLinkCaption(bool redraw);
+  void UpdateOutputLinkCaption(bool redraw);
+  void GetLinkedInputNames(bool rebuild) override { UpdateInputLinkCaption(rebuild); }
+  void GetLinkedOutputNames(bool rebuild) override { UpdateOutputLinkCaption(rebuild); }
+  // Sets the visible flag of every widget of the group, in order; nothing is redrawn.
+  void SetGroupVisible(int group, bool visible);
+  // Puts a widget in a group (a widget may stand in several).
+  void AddToGroup(int group, CControlObject* control);
+  const ControlGroup& GetGroup(int group) const { return m_groups[std::size_t(group)]; }
+  // The back buffer of the panel's size, made only when there is none.
+  void CreateBackBufferIfNone(int width, int height) { CreateBackBuffer(width, height); }
+
+  // The processor the panel shows; null without one.
+  CNerexSeriesDevice* GetNerexDevice() const;
+  // The current user's rights (a current-user index beyond the user list holds none).
+  bool UserMayRecallPresets() const;
+  bool UserMayEditDeviceProperties() const;
+  std::uint32_t GetMeterTimerId() const { return m_meterTimerId; }
+  bool IsMeterUpdateRequested() const { return m_meterUpdateRequested; }
+
+ protected:
+  // Redraws the whole client area (the background image's rectangle), invalidating it.
+  void RedrawPanel();
+  // Redraws one widget's rectangle with the background, invalidating it.
+  void RedrawControl(const CControlObject* control);
+  // Binds the widget to id and hands it the device's current value; skips a null widget.
+  void BindAndRefresh(CControlObject* control, int id);
+  // Hands the widget the current value of its bound id (and its disabled flag); skips a null
+  // widget.
+  void Refresh(CControlObject* control);
+  // Binds the band rows of an equaliser page to one channel: row b of the field whose first id
+  // is firstIds[f] (frequency, Q, gain, type, bypass) gets firstIds[f] + offset + b.
+  template <std::size_t N>
+  void BindBandRows(const std::array<CTextControl*, N>& frequency, const std::array<CTextControl*, N>& q,
+                    const std::array<CTextControl*, N>& gain, const std::array<CCustomComboBox*, N>& type,
+                    const std::array<CBmpButton*, N>& bypass, const std::array<int, 5>& firstIds, int offset);
+  // The device's selected input (output), limited to the channels a panel has; 0 without one.
+  std::uint32_t SelectedInput() const;
+  std::uint32_t SelectedOutput() const;
+  // True when the device shows this page.
+  bool IsOnPage(std::uint32_t page) const;
+  // The input (else output) caption from the selected channel's link group.
+  void UpdateLinkCaption(bool inputs, bool redraw);
+  // Draws the widget into the back buffer and paints its rectangle at once.
+  void RepaintControlNow(CControlObject* control);
+  // Shows the band's frame only; a frame that changed is redrawn when asked.
+  void ShowBandFrame(std::span<CControlObject* const> frames, int band, bool redraw);
+
+  // ====== Widget fields (not owning; null when the derived panel builds no such widget) ======
+  // i counts inputs, k outputs, j the linked channel, b bands.
+  std::array<CBmpButton*, 6> m_pageTabs{};                 // derived panels only
+  CBmpButton* m_presetManagerButton = nullptr;             // 495
+  std::array<CBmpButton*, 8> m_channelSelect{};            // 120 + j
+  std::array<CBmpButton*, 5> m_sideTabs{};                 // derived panels only
+  std::array<CBitmapFader*, 4> m_inputFaders{};            // 13 + i
+  std::array<CTextControl*, 4> m_inputGainTexts{};         // 13 + i
+  std::array<CBitmapFader*, 8> m_outputFaders{};           // 17 + k
+  std::array<CTextControl*, 8> m_outputGainTexts{};        // 17 + k
+  std::array<CBitmapMeter*, 4> m_inputMeters{};            // meter timer
+  std::array<CBitmapMeter*, 8> m_outputMeters{};           // meter timer
+  std::array<CBmpButton*, 4> m_inputMutes{};               // 25 + i
+  std::array<std::array<CControlObject*, 4>, 3> m_inputRows{};   // derived panels only
+  std::array<CBmpButton*, 8> m_outputMutes{};              // 29 + k
+  std::array<CBmpButton*, 8> m_outputPolarity{};           // 37 + k
+  std::array<std::array<CControlObject*, 8>, 2> m_outputRows{};  // derived panels only
+  CTextControl* m_deviceName = nullptr;                    // 58
+  CTextControl* m_headerText = nullptr;                    // derived panels only
+  std::array<CTextControl*, 4> m_inputNames{};             // 128 + i
+  std::array<CTextControl*, 8> m_outputNames{};            // 132 + k
+  std::array<CTextControl*, 4> m_inputDelays{};            // 249 + i
+  std::array<CTextControl*, 8> m_outputDelays{};           // 253 + k
+  std::array<CControlObject*, 2> m_spareWidgets{};         // not used by the base
+  CCustomComboBox* m_autoLimiters = nullptr;               // 422
+  std::array<std::array<CControlObject*, 4>, 8> m_matrixGains{};       // [k][i]: 263 + 4k + i
+  std::array<std::array<CControlObject*, 4>, 8> m_matrixGainTexts{};   // [k][i]: the same ids
+  std::array<std::array<CBmpButton*, 4>, 8> m_routingButtons{};        // [k][i]: 439 + 4k + i
+  std::array<CTextControl*, 8> m_limiterLevels{};          // 299 + k
+  std::array<CTextControl*, 8> m_clipLevels{};             // 307 + k
+  std::array<CCustomComboBox*, 8> m_limiterAttacks{};      // 315 + k
+  std::array<CCustomComboBox*, 8> m_limiterReleases{};     // 323 + k
+  std::array<CCustomComboBox*, 8> m_clipReleases{};        // 331 + k
+  std::array<std::array<CBmpButton*, 8>, 8> m_outputLinks{};  // [k][j]: 355 + 8k + j
+  std::array<std::array<CBmpButton*, 4>, 4> m_inputLinks{};   // [i][j]: 339 + 4i + j
+  std::array<CControlObject*, 7> m_moreSpareWidgets{};     // not used by the base
+  CCustomComboBox* m_presetList = nullptr;                 // refilled by RefillPresetList
+  std::array<CBmpButton*, 3> m_presetButtons{};            // 436, 437, 438 (compact view)
+  CTextControl* m_lcdText = nullptr;                       // SetLcdText
+
+  // Input GEQ page; s is the selected input.
+  CControlObject* m_geqBypass = nullptr;                   // 1312 + s
+  CControlObject* m_geqFlat = nullptr;                     // 1320 + s
+  CControlObject* m_geqShape = nullptr;                    // 1316 + s
+  CNerexSeriesParametricControl* m_geqCurve = nullptr;
+  std::array<CControlObject*, 28> m_geqFaders{};           // 1200 + 28s + b
+
+  // Input PEQ page.
+  CNerexSeriesParametricControl* m_peqCurve = nullptr;
+  CTextControl* m_inputCaption = nullptr;
+  std::array<CTextControl*, 8> m_peqFrequency{};           // 508 + 8s + b
+  std::array<CTextControl*, 8> m_peqQ{};                   // 540 + 8s + b
+  std::array<CTextControl*, 8> m_peqGain{};                // 572 + 8s + b
+  std::array<CCustomComboBox*, 8> m_peqType{};             // 604 + 8s + b
+  std::array<CBmpButton*, 8> m_peqBypass{};                // 636 + 8s + b
+  std::array<CControlObject*, 8> m_peqFrames{};            // only the selected band's shows
+
+  // Input DEQ page; n = 3s + b.
+  CTorvexSeriesDEQControl* m_deqGraph = nullptr;
+  CCustomComboBox* m_deqModeList = nullptr;                // 1590
+  CCustomComboBox* m_deqLinkingList = nullptr;             // 1591
+  std::array<CTextControl*, 3> m_deqFrequency{};           // 1530 + n
+  std::array<CTextControl*, 3> m_deqQ{};                   // 1554 + n
+  std::array<CTextControl*, 3> m_deqEffect{};              // 1542 + n
+  std::array<CCustomComboBox*, 3> m_deqShape{};            // 1506 + n
+  std::array<CBmpButton*, 3> m_deqBypass{};                // 1518 + n
+  std::array<CTextControl*, 3> m_deqThreshold{};           // 1446 + n
+  std::array<CTextControl*, 3> m_deqRatio{};               // 1458 + n
+  std::array<CTextControl*, 3> m_deqAttack{};              // 1470 + n
+  std::array<CTextControl*, 3> m_deqRelease{};             // 1482 + n
+  std::array<CCustomComboBox*, 3> m_deqDynamicMode{};      // 1494 + n
+  std::array<CCompressorMeter*, 3> m_deqBandGraphs{};      // 1578 + n
+  std::array<CControlObject*, 3> m_deqFrames{};            // only the selected band's shows
+  CCustomComboBox* m_compressorLimiters = nullptr;         // 1444
+
+  // Output EQ page; o is the selected output.
+  CNerexSeriesParametricControl* m_outputEqCurve = nullptr;
+  CTextControl* m_outputCaption = nullptr;
+  std::array<CTextControl*, 9> m_outputPeqFrequency{};     // 700 + 9o + b
+  std::array<CTextControl*, 9> m_outputPeqQ{};             // 772 + 9o + b
+  std::array<CTextControl*, 9> m_outputPeqGain{};          // 844 + 9o + b
+  std::array<CCustomComboBox*, 9> m_outputPeqType{};       // 916 + 9o + b
+  std::array<CBmpButton*, 9> m_outputPeqBypass{};          // 988 + 9o + b
+  std::array<CControlObject*, 9> m_outputPeqFrames{};      // only the selected band's shows
+  CTextControl* m_highPassFrequency = nullptr;             // 1100 + o
+  CTextControl* m_lowPassFrequency = nullptr;              // 1108 + o
+  CCustomComboBox* m_highPassType = nullptr;               // 1116 + o
+  CCustomComboBox* m_lowPassType = nullptr;                // 1124 + o
+
+  // Output compressor page, per output k.
+  std::array<CTextControl*, 8> m_compressorNames{};        // 132 + k
+  std::array<CBitmapMeter*, 8> m_gainReductionMeters{};
+  std::array<CBmpButton*, 8> m_compressorBypass{};         // 1404 + k
+  std::array<CTextControl*, 8> m_compressorThreshold{};    // 1364 + k
+  std::array<CTextControl*, 8> m_compressorRatio{};        // 1372 + k
+  std::array<CTextControl*, 8> m_compressorAttack{};       // 1380 + k
+  std::array<CTextControl*, 8> m_compressorRelease{};      // 1388 + k
+  std::array<CTextControl*, 8> m_compressorSoftKnee{};     // 1396 + k
+  std::array<CCompressorMeter*, 8> m_compressorGraphs{};   // 1412 + k
+
+  std::array<ControlGroup, kPanelGroupCount> m_groups;
+  CControlObject* m_sideViewFrame = nullptr;               // redrawn by SelectSideTab
+  std::uint32_t m_meterTimerId = 0;                        // 0 while no timer runs
+  bool m_meterUpdateRequested = false;
+};
