@@ -35,7 +35,6 @@ CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& c
     edit.style = style;
   }
   if (const auto* image = dynamic_cast<const CImagePropertyCtrl*>(&row)) {
-    edit.hasImage = true;
     CCCImageBase* node = image->m_pImage;
     edit.image = node && !node->IsDirectory() ? static_cast<CCCImage*>(node) : nullptr;
   }
@@ -55,14 +54,7 @@ CWidgetEdit CWidgetEdit::FromValue(const CPropertyValue& value) {
     case kPropString: edit.text = value.GetString(); break;
     case kPropColour: edit.colour = GetColourPropertyValue(value); break;
     case kPropTextStyle: edit.style = GetFontPropertyValue(value); break;
-    case kPropImage:
-      edit.hasImage = true;
-      edit.image = GetImagePropertyValue(value);
-      break;
-    case kPropParameter:
-      edit.hasParameter = true;
-      edit.parameter = GetPropertyValue(value);
-      break;
+    case kPropImage: edit.image = GetImagePropertyValue(value); break;
     default: break;
   }
   return edit;

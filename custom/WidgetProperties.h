@@ -26,10 +26,7 @@ struct CWidgetEdit {
   bool textAsFilled = false;    // grid: the text is the one the row was filled with
   std::optional<CColour> colour;  // grid: opaque, only red, green and blue count
   std::optional<CTextStyle> style;
-  bool hasImage = false;        // an image row or entry (its image may be null: none)
-  CCCImage* image = nullptr;
-  bool hasParameter = false;
-  CParameterRef parameter;
+  CCCImage* image = nullptr;       // an image row's or entry's image; null: none
 
   // The grid row after the commit; style starts from current, which a font row changes.
   static CWidgetEdit FromRow(const CDeviceProperty& row, const CTextStyle& current);
