@@ -554,6 +554,29 @@ TEST_F(WidgetEdits, ButtonListPathOffersOutlineAsNoYesAndTakesAFont) {
   EXPECT_TRUE(button->ValidateProperty(value));
   EXPECT_FALSE(button->m_flags & kButtonOutline);
   EXPECT_EQ(value.changed, 1) << "the entries change";
+
+  button->m_flags = (button->m_flags & ~kButtonStretchImage) | kButtonFixToImage;
+  value.Clear();
+  value.propertyId = 16;
+  value.SetData(kPropImage, &wide);
+  EXPECT_TRUE(button->ValidateProperty(value));
+  EXPECT_EQ(button->m_rect, (CRect{0, 0, 100, 40})) << "fixed to the image in the list too";
+  EXPECT_EQ(value.changed, 1);
+}
+
+TEST_F(WidgetEdits, FaderKnobImageHidesTheColoursAndSetsTheWidthAcrossTheTravel) {
+  auto* fader = Place(new CCCFader, CRect{0, 0, 15, 150});
+  Bind(fader);
+  fader->m_flags |= kFaderDrawScale;
+  ASSERT_TRUE(Commit(*fader, 11, [this](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = &tall; }));
+  EXPECT_TRUE(Refreshes());
+  EXPECT_EQ(fader->m_rect, (CRect{0, 0, 60, 150})) << "twice the image's width beside a scale";
+  grid.groups.clear();
+  fader->FillPropertiesPane(grid);
+  EXPECT_EQ(grid.Row(12), nullptr);
+  EXPECT_EQ(grid.Row(13), nullptr);
+  ASSERT_TRUE(Choose(*fader, 17, 1));  // "No"
+  EXPECT_EQ(fader->m_rect, (CRect{0, 0, 30, 150}));
 }
 
 TEST_F(WidgetEdits, BitmapImageUseFitsTheImageOrItsAspectRatio) {
