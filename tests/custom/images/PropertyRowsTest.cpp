@@ -13,6 +13,7 @@
 #include "core/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
+#include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
 #include "platform/WindowMessages.h"
@@ -417,6 +418,45 @@ TEST_F(PropertyRows, ColourRowsDrawTheirSwatch) {
   const CRect s = dynamic_cast<CColourPropertyCtrl&>(Row("Knob Colour")).m_swatch;
   const int dpr = int(editing.devicePixelRatio());
   EXPECT_EQ(editing.pixelColor((s.left + s.right) / 2 * dpr, (s.top + s.bottom) / 2 * dpr), QColor(0, 0, 128));
+}
+
+// A bound fader with its scale: the range rows show the parameter's value texts and refuse a
+// maximum beyond the parameter's; the scale rows follow "Draw Scale".
+TEST_F(PropertyRows, ABoundFadersRangeAndScaleRows) {
+  RecordingSink sink;
+  Grid().SetMessageSink(&sink);
+  auto* device = new CTestDevice(&system, 7);
+  device->SetName("Amp");
+  system.AppendDevice(device);
+  CParamValue level;
+  level.id = 1;
+  level.kind = kParamKindLevel;
+  device->values[1] = level;  // its description: 0 to 1
+  auto* fader = new CCCFader(&view, CRect{0, 0, 15, 150});
+  fader->m_pDevice = device;
+  fader->m_parameterId = 1;
+  fader->m_rangeMin = 0.0f;
+  fader->m_rangeMax = 1.0f;
+  fader->m_flags |= kFaderDrawScale;
+  panel->m_widgets = {fader};
+  pane.ShowControlProperties(false, fader);
+  SaveShotIfAsked(pane, "widget-properties-fader");
+  EXPECT_EQ(Shown("Range Max"), "1.0 dB");
+  EXPECT_EQ(Shown("Range Min"), "0.0 dB");
+  EXPECT_EQ(Shown("Draw Scale"), "Yes");
+  EXPECT_EQ(Shown("Scale Location"), "Left");
+  Type("Range Max", "1.5");
+  EXPECT_EQ(Grid().GetErrorTipText(), "Maximum value cannot be greater than 1.0 for this parameter");
+  EXPECT_EQ(Shown("Range Max"), "1.0 dB");
+  Type("Range Max", "0.5");
+  EXPECT_FLOAT_EQ(fader->m_rangeMax, 0.5f);
+  EXPECT_EQ(sink.posted, 1);
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Draw Scale")));
+  Grid().OnCloseCombo(1);
+  EXPECT_FALSE(fader->IsScaleShown());
+  pane.ShowControlProperties(true, fader);
+  EXPECT_EQ(Grid().FindRow("Scale Location"), nullptr);
+  EXPECT_TRUE(system.IsModified());
 }
 
 }  // namespace
