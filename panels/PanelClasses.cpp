@@ -3,10 +3,13 @@
 #include "panels/PanelClasses.h"
 
 #include "panels/ControlPanelWnd.h"
+#include "panels/FennickControlPanel.h"
 #include "panels/ZelBreakControlPanel.h"
 #include "panels/ZelSeriesControlPanel.h"
 
 void RegisterDevicePanelClasses() {
+  RegisterControlPanelClass("CFennickControlPanel", &CFennickControlPanel::CreateObject);
+  RegisterControlPanelClass("CZelFennickControlPanel", &CZelFennickControlPanel::CreateObject);
   RegisterControlPanelClass("CZelBreakControlPanel", &CZelBreakControlPanel::CreateObject);
   RegisterControlPanelClass("CZelSeriesControlPanel", &CZelSeriesControlPanel::CreateObject);
 }
