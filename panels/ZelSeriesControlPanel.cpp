@@ -3,7 +3,6 @@
 #include "panels/ZelSeriesControlPanel.h"
 
 #include <cstdio>
-#include <map>
 
 #include "core/BitmapImage.h"
 #include "core/System.h"
@@ -12,6 +11,7 @@
 #include "panels/BitmapObject.h"
 #include "panels/BmpButton.h"
 #include "panels/Knob.h"
+#include "panels/SkinCache.h"
 #include "panels/TextControl.h"
 #include "platform/MouseMessages.h"
 
@@ -27,24 +27,18 @@ constexpr int kDisplayId = 56;
 constexpr int kTemperatureId = 26;
 
 // Every skin: resource number and whether it is a "PNG" (else a "BMP") resource.
-constexpr struct {
-  std::uint32_t id;
-  bool png;
-} kSkins[] = {
+constexpr CSkinCache::Skin kSkins[] = {
     {4124, true}, {4125, true}, {4126, true}, {4127, true}, {4128, true}, {4129, true}, {4132, false},
     {4133, false}, {4134, false}, {4135, false}, {4136, true}, {4137, true}, {4138, true}, {4139, true},
     {4140, true}, {4104, false}, {4105, false}, {4106, false}, {4107, false}, {4123, false},
 };
 
-std::map<std::uint32_t, CBitmapImage*>& Skins() {
-  static std::map<std::uint32_t, CBitmapImage*> skins;
+CSkinCache& Skins() {
+  static CSkinCache skins;
   return skins;
 }
 
-CBitmapImage* Skin(std::uint32_t id) {
-  const auto it = Skins().find(id);
-  return it == Skins().end() ? nullptr : it->second;
-}
+CBitmapImage* Skin(std::uint32_t id) { return Skins().Get(id); }
 
 // The rectangle at (x, y) of the skin's size (empty when the skin did not load).
 CRect SizedFrom(int x, int y, std::uint32_t id) {
@@ -123,8 +117,6 @@ constexpr float kLevelThresholds[5] = {36.0f, 27.0f, 18.0f, 9.0f, 0.5f};
 
 }  // namespace
 
-int CZelSeriesControlPanel::s_instances = 0;
-
 std::string FormatZelUpTime(std::uint32_t s) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d:%02d:%02d\n", int(s / 604800u), int(s % 604800u / 86400u),
@@ -137,13 +129,11 @@ CZelSeriesControlPanel::CZelSeriesControlPanel() = default;
 CZelSeriesControlPanel::~CZelSeriesControlPanel() {
   // The background is shared: the base must not free it.
   SetBackgroundImage(nullptr);
-  if (m_counted && --s_instances == 0) {
-    for (auto& [id, image] : Skins()) DeleteImage(image);
-    Skins().clear();
-  }
+  if (m_counted) Skins().Release();
 }
 
-bool CZelSeriesControlPanel::AreSkinsLoaded() { return !Skins().empty(); }
+int CZelSeriesControlPanel::GetInstanceCount() { return Skins().GetUsers(); }
+bool CZelSeriesControlPanel::AreSkinsLoaded() { return Skins().IsLoaded(); }
 
 CZelSeriesDevice* CZelSeriesControlPanel::Amp() const { return dynamic_cast<CZelSeriesDevice*>(GetDevice()); }
 
@@ -153,15 +143,8 @@ int CZelSeriesControlPanel::ChannelCount() const {
 }
 
 bool CZelSeriesControlPanel::Create() {
-  ++s_instances;
+  Skins().Acquire(kSkins);
   m_counted = true;
-  if (Skins().empty()) {
-    for (const auto& skin : kSkins) {
-      auto* image = new CBitmapImage;
-      image->LoadFromResource(skin.png ? CBitmapImage::kResourcePng : CBitmapImage::kResourceBmp, skin.id);
-      Skins()[skin.id] = image;
-    }
-  }
   SetBackgroundImage(Skin(4126));
 
   auto add = [this](auto* widget) {

@@ -78,7 +78,7 @@ class CZelSeriesControlPanel : public CControlPanelWnd, public IZelSeriesPanel {
 
   static CControlPanelWnd* CreateObject() { return new CZelSeriesControlPanel; }
   // Panels alive that ran Create.
-  static int GetInstanceCount() { return s_instances; }
+  static int GetInstanceCount();
   // True while the shared skins are loaded.
   static bool AreSkinsLoaded();
 
@@ -138,7 +138,6 @@ class CZelSeriesControlPanel : public CControlPanelWnd, public IZelSeriesPanel {
   void Redraw(const CRect& rect);
   void SetLedLit(CBitmapLED* led, bool lit);
 
-  static int s_instances;
   bool m_counted = false;
 
   std::array<CBitmapObject*, 4> m_plates{};

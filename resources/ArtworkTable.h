@@ -136,3 +136,22 @@ ORVAK_ARTWORK(2159, "PNG", "processor_led_blue_small", 14, 14)
 ORVAK_ARTWORK(2158, "PNG", "processor_led_red", 18, 18)
 ORVAK_ARTWORK(2177, "PNG", "processor_overlay_tall", 54, 225)
 ORVAK_ARTWORK(2178, "PNG", "processor_overlay_short", 54, 183)
+
+// Fennick and Zel-Fennick control panels, compact skin (302 x 325; places in
+// resources/FennickPanelLayout.h): a background per model, the faces of the seven preset
+// action buttons (store, recall, rename, delete, save file, load file, timed presets), the
+// preset display's previous, recall and next buttons, the channel meter and the mute lamp.
+ORVAK_ARTWORK(2460, "PNG", "fennick_panel", 302, 325)
+ORVAK_ARTWORK(2461, "PNG", "zel_fennick_panel", 302, 325)
+ORVAK_ARTWORK(2462, "PNG", "fennick_button_store", 66, 24)
+ORVAK_ARTWORK(2463, "PNG", "fennick_button_recall", 66, 24)
+ORVAK_ARTWORK(2464, "PNG", "fennick_button_rename", 66, 24)
+ORVAK_ARTWORK(2465, "PNG", "fennick_button_delete", 66, 24)
+ORVAK_ARTWORK(2466, "PNG", "fennick_button_save_file", 89, 24)
+ORVAK_ARTWORK(2467, "PNG", "fennick_button_load_file", 89, 24)
+ORVAK_ARTWORK(2468, "PNG", "fennick_button_timed_presets", 90, 24)
+ORVAK_ARTWORK(2469, "PNG", "fennick_lcd_previous", 44, 22)
+ORVAK_ARTWORK(2470, "PNG", "fennick_lcd_recall", 176, 22)
+ORVAK_ARTWORK(2471, "PNG", "fennick_lcd_next", 44, 22)
+ORVAK_ARTWORK(2472, "PNG", "fennick_meter", 8, 42)
+ORVAK_ARTWORK(2473, "PNG", "fennick_mute", 16, 12)

@@ -85,18 +85,7 @@ const QColor kLcdGlass(184, 200, 150);
 
 void Label(QPainter& p, const QRectF& r, const QString& text, int pixels, int align, const QColor& ink = kZelInk,
            bool bold = true) {
-  p.setPen(ink);
-  p.setFont(Font(pixels, bold));
-  p.drawText(r, align, text);
-}
-
-// A recessed well: darker inside, a shadow along the top and left, a highlight along the bottom.
-void Well(QPainter& p, const QRectF& r, double radius, const QColor& fill) {
-  p.setPen(QPen(QColor(10, 11, 13), 1));
-  p.setBrush(fill);
-  p.drawRoundedRect(r, radius, radius);
-  p.setPen(QPen(QColor(255, 255, 255, 28), 1));
-  p.drawLine(QPointF(r.left() + radius, r.bottom() + 1), QPointF(r.right() - radius, r.bottom() + 1));
+  Caption(p, r, text, pixels, align, ink, bold);
 }
 
 // The whole picture as a rounded box shaded from top to bottom, with its outline.
@@ -108,19 +97,6 @@ void ShadedBox(QPainter& p, QSize s, const QColor& top, const QColor& bottom, co
   p.setPen(QPen(outline, 1));
   p.setBrush(g);
   p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), radius, radius);
-}
-
-// Brushed front panel.
-void Front(QPainter& p, QSize s) {
-  QLinearGradient g(0, 0, 0, s.height());
-  g.setColorAt(0.0, QColor(66, 71, 80));
-  g.setColorAt(0.15, QColor(48, 52, 59));
-  g.setColorAt(1.0, QColor(30, 32, 37));
-  p.fillRect(QRect(QPoint(0, 0), s), g);
-  for (int y = 0; y < s.height(); y += 2) p.fillRect(QRect(0, y, s.width(), 1), QColor(255, 255, 255, 5));
-  p.setPen(QPen(QColor(12, 13, 15), 1));
-  p.setBrush(Qt::NoBrush);
-  p.drawRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1));
 }
 
 // Rack ear with two screws.
@@ -135,7 +111,7 @@ void Ear(QPainter& p, const QRect& r) {
 
 void ZelBackground(QPainter& p, QSize s, const QString& model, int channels) {
   p.setRenderHint(QPainter::Antialiasing);
-  Front(p, s);
+  BrushedFront(p, s);
   Ear(p, QRect(1, 1, 44, 158));
   Ear(p, QRect(852, 1, 34, 158));
   // The brand on the left ear, turned upright.
@@ -149,11 +125,11 @@ void ZelBackground(QPainter& p, QSize s, const QString& model, int channels) {
   // Heading: model and family on the left, the amplifier name's field on the right.
   Label(p, QRectF(58, 3, 380, 20), model + QStringLiteral("  POWER AMPLIFIER"), 12, Qt::AlignLeft | Qt::AlignVCenter,
         kZelSoftInk);
-  Well(p, QRectF(445.5, 2.5, 393, 21), 4, QColor(22, 24, 28));
+  Recess(p, QRectF(445.5, 2.5, 393, 21), 4, QColor(22, 24, 28));
 
   // Channel area: one well; an amplifier with two channels shows a blanking panel where the
   // third and fourth would be.
-  Well(p, QRectF(55.5, 27.5, 343, 132), 6, QColor(24, 26, 30));
+  Recess(p, QRectF(55.5, 27.5, 343, 132), 6, QColor(24, 26, 30));
   if (channels == 2) {
     const QRectF blank(236.5, 35.5, 155, 96);
     QLinearGradient g(0, blank.top(), 0, blank.bottom());
@@ -198,7 +174,7 @@ void ZelBackground(QPainter& p, QSize s, const QString& model, int channels) {
   Label(p, QRectF(668, 141, 60, 14), QStringLiteral("IDENTIFY"), 8, Qt::AlignLeft | Qt::AlignVCenter);
 
   // Mode and state.
-  Well(p, QRectF(710.5, 27.5, 137, 132), 6, QColor(34, 37, 42));
+  Recess(p, QRectF(710.5, 27.5, 137, 132), 6, QColor(34, 37, 42));
   Label(p, QRectF(714, 44, 60, 14), QStringLiteral("MODE"), 9, Qt::AlignLeft | Qt::AlignVCenter, kZelOrange);
   Label(p, QRectF(776, 44, 66, 14), QStringLiteral("STATUS"), 9, Qt::AlignRight | Qt::AlignVCenter, kZelOrange);
   if (channels != 4) Label(p, QRectF(712, 63, 38, 12), QStringLiteral("MONO"), 8, Qt::AlignRight | Qt::AlignVCenter);

@@ -19,6 +19,32 @@ QFont Font(int pixelSize, bool bold) {
   return f;
 }
 
+void Caption(QPainter& p, const QRectF& r, const QString& text, int pixels, int align, const QColor& ink, bool bold) {
+  p.setPen(ink);
+  p.setFont(Font(pixels, bold));
+  p.drawText(r, align, text);
+}
+
+void Recess(QPainter& p, const QRectF& r, double radius, const QColor& fill) {
+  p.setPen(QPen(QColor(10, 11, 13), 1));
+  p.setBrush(fill);
+  p.drawRoundedRect(r, radius, radius);
+  p.setPen(QPen(QColor(255, 255, 255, 28), 1));
+  p.drawLine(QPointF(r.left() + radius, r.bottom() + 1), QPointF(r.right() - radius, r.bottom() + 1));
+}
+
+void BrushedFront(QPainter& p, QSize s) {
+  QLinearGradient g(0, 0, 0, s.height());
+  g.setColorAt(0.0, QColor(66, 71, 80));
+  g.setColorAt(0.15, QColor(48, 52, 59));
+  g.setColorAt(1.0, QColor(30, 32, 37));
+  p.fillRect(QRect(QPoint(0, 0), s), g);
+  for (int y = 0; y < s.height(); y += 2) p.fillRect(QRect(0, y, s.width(), 1), QColor(255, 255, 255, 5));
+  p.setPen(QPen(QColor(12, 13, 15), 1));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1));
+}
+
 QPen Pen(const QColor& c, double width) {
   QPen pen(c, width);
   pen.setJoinStyle(Qt::RoundJoin);

@@ -51,6 +51,14 @@ void CheckBadge(QPainter& p);
 void TileBody(QPainter& p, QSize s);
 void Screw(QPainter& p, QPointF c);
 
+// Panel skins: a caption in the artwork's face, and a recessed well (dark fill, a faint
+// highlight under its lower edge). Pass half-pixel rectangles for sharp edges.
+void Caption(QPainter& p, const QRectF& r, const QString& text, int pixels, int align, const QColor& ink,
+             bool bold = true);
+void Recess(QPainter& p, const QRectF& r, double radius, const QColor& fill);
+// A brushed front panel over the whole picture, lighter at the top, with its outline.
+void BrushedFront(QPainter& p, QSize s);
+
 // A 1-pixel-sharp outline pen.
 QPen Pen(const QColor& c, double width = 1.0);
 

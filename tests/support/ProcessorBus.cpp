@@ -143,6 +143,10 @@ bool CProcessorBus::Autoscan(std::uint32_t lastShortId, std::uint32_t timeoutMs)
   return true;
 }
 
+bool CProcessorBus::StartAndReadOut(CNerexSeriesDevice* device) {
+  return device && StartWorker(0) && WaitFor([device] { return device->AllBlocksReceived() && device->IsConnected(); });
+}
+
 bool CProcessorBus::WaitFor(const std::function<bool()>& done, std::uint32_t timeoutMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {

@@ -50,6 +50,9 @@ class CProcessorBus {
   // Starts the bus and the worker and goes online with the choice (0 read the units, 1 send
   // the file's settings). False when going online fails.
   bool StartWorker(std::uint32_t choice = 0);
+  // Starts the worker (reading the units) and waits until the device is connected and has read
+  // its unit out in full; false when either fails.
+  bool StartAndReadOut(CNerexSeriesDevice* device);
   // Runs an autoscan over short IDs 1..lastShortId (and one long-ID group) and waits for its end.
   bool Autoscan(std::uint32_t lastShortId, std::uint32_t timeoutMs = 20000);
   // Waits until done() holds (checked under the system's lock); false after timeoutMs.

@@ -351,32 +351,18 @@ TEST_F(NerexPresetActionsTest, PresetFileActionsSaveLoadAndRefuseADamagedFile) {
 // --- Against the simulated unit ---
 
 TEST(NerexPresetBus, StoreThenRecallReachTheUnit) {
-  CAnswer answer;
   CPresetPanel panel;
-  CProcessorBus bus;
-  CSimProcessorUnit* unit = bus.AddUnit(16, 3);
-  unit->SetPresetCount(20);
-  CNerexSeriesDevice* d = bus.AddDevice(16, 3);
-  bus.Frame().SetConfirmPrompt(&answer);
-  ASSERT_TRUE(bus.StartWorker(0));
-  ASSERT_TRUE(bus.WaitFor([&] { return d->AllBlocksReceived() && d->IsConnected(); }));
-  d->SetControlPanel(&panel);
-
-  {
-    CSingleLock lock(bus.System().GetLock());
-    d->GetCurrentSettings().inputs.gains[0] = 42;
-  }
-  panel.selection = 4;
-  d->ApplyControlChange(CParamValue(420, 0.0f, kParamKindNone));
-  ASSERT_TRUE(bus.WaitFor([&] { return unit->WritesOf(28).size() == 1; }));
-  const CNerexSeriesMemory stored = unit->Preset(5);
-  EXPECT_EQ(stored.sectionFlags, 3u);
-  EXPECT_EQ(stored.name, "Stage");
-  EXPECT_EQ(stored.inputs.gains[0], 42);
-
-  d->ApplyControlChange(CParamValue(421, 0.0f, kParamKindNone));
-  ASSERT_TRUE(bus.WaitFor([&] { return unit->GeneralSettings()[7] == 5 && unit->Current().inputs.gains[0] == 42; }));
-  d->SetControlPanel(nullptr);
+  CNerexSeriesDevice* device = nullptr;
+  CheckFennickStoreAndRecallOnTheBus(
+      [&](CNerexSeriesDevice& d) {
+        device = &d;
+        d.SetControlPanel(&panel);
+      },
+      [&](int row) { panel.selection = row; },
+      [&](int id) { device->ApplyControlChange(CParamValue(id, 0.0f, kParamKindNone)); },
+      [&] {
+        if (device) device->SetControlPanel(nullptr);
+      });
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingFrame.h"
 #include "tools/devsim/SimProcessor.h"
 
@@ -201,3 +203,40 @@ class CLoopback {
   CNerexSeriesDevice& m_device;
   CSimProcessorUnit& m_unit;
 };
+
+// Store and recall against a simulated Fennick with 20 memories on the bus: the device is read
+// out, open(device) gives it its panel, choose(row) selects row 4 (memory 5) and raise(id)
+// raises the store (420, the name "Stage" being asked for) and then the recall (421). The unit
+// must end up holding the stored settings as memory 5 and playing them. close() lets the panel go
+// before the device does, however the check ends.
+inline void CheckFennickStoreAndRecallOnTheBus(const std::function<void(CNerexSeriesDevice&)>& open,
+                                               const std::function<void(int)>& choose,
+                                               const std::function<void(int)>& raise,
+                                               const std::function<void()>& close) {
+  CAnswer answer;
+  CProcessorBus bus;
+  struct CCloser {
+    const std::function<void()>& close;
+    ~CCloser() { close(); }
+  } closer{close};
+  CSimProcessorUnit* unit = bus.AddUnit(16, 3);
+  unit->SetPresetCount(20);
+  CNerexSeriesDevice* d = bus.AddDevice(16, 3);
+  bus.Frame().SetConfirmPrompt(&answer);
+  ASSERT_TRUE(bus.StartAndReadOut(d));
+  open(*d);
+  if (::testing::Test::HasFatalFailure()) return;
+  {
+    CSingleLock lock(bus.System().GetLock());
+    d->GetCurrentSettings().inputs.gains[0] = 42;
+  }
+  choose(4);
+  raise(420);
+  ASSERT_TRUE(bus.WaitFor([&] { return unit->WritesOf(28).size() == 1; }));
+  const CNerexSeriesMemory stored = unit->Preset(5);
+  EXPECT_EQ(stored.sectionFlags, 3u);
+  EXPECT_EQ(stored.name, "Stage");
+  EXPECT_EQ(stored.inputs.gains[0], 42);
+  raise(421);
+  ASSERT_TRUE(bus.WaitFor([&] { return unit->GeneralSettings()[7] == 5 && unit->Current().inputs.gains[0] == 42; }));
+}

@@ -1,0 +1,412 @@
+// The Fennick panels on processors made by the factory: the compact skin and its size, what
+// they show, every button driven through the widgets with the real preset dialogs answered, a
+// selection beyond the preset list, and store and recall against the simulated unit. Set
+// ORVAK_TILE_PNG_DIR to keep the renderings for a look.
+#include "tests/devices/processor/ProcessorTestSupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <ostream>
+
+#include "core/User.h"
+#include "devices/processor/NerexParamIds.h"
+#include "devices/processor/NerexPresets.h"
+#include "devices/processor/ProcessorFamily.h"
+#include "panels/BitmapMeter.h"
+#include "panels/BmpButton.h"
+#include "panels/CustomComboBox.h"
+#include "panels/FennickControlPanel.h"
+#include "panels/PanelClasses.h"
+#include "panels/TextControl.h"
+#include "platform/Image.h"
+#include "platform/MouseMessages.h"
+#include "platform/Sync.h"
+#include "resources/FennickPanelLayout.h"
+#include "tests/support/ProcessorBus.h"
+#include "tests/support/RecordingUi.h"
+#include "ui/dialogs/FennickPresetDlg.h"
+#include "ui/dialogs/FennickTimedPresetDlg.h"
+
+namespace {
+
+namespace fl = fennick_layout;
+
+// Answers the next modal dialog of type T from inside its own event loop; counts the answers.
+class CDialogAnswerer {
+ public:
+  template <class T>
+  void Next(std::function<void(T&)> answer) {
+    m_timer = std::make_unique<QTimer>();
+    m_timer->setInterval(2);
+    QObject::connect(m_timer.get(), &QTimer::timeout, [this, answer] {
+      auto* dialog = dynamic_cast<T*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      m_timer->stop();
+      ++answered;
+      answer(*dialog);
+    });
+    m_timer->start();
+  }
+  int answered = 0;
+
+ private:
+  std::unique_ptr<QTimer> m_timer;
+};
+
+void AnswerName(CDialogAnswerer& answerer, const QString& name) {
+  answerer.Next<CFennickPresetDlg>([name](CFennickPresetDlg& dialog) {
+    dialog.NameEdit()->setText(name);
+    dialog.SaveButton()->click();
+  });
+}
+
+void AnswerFile(CDialogAnswerer& answerer, const QString& path) {
+  answerer.Next<QFileDialog>([path](QFileDialog& dialog) {
+    dialog.selectFile(path);
+    static_cast<QDialog&>(dialog).accept();
+  });
+}
+
+// Opens the device's panel as the main frame does.
+std::unique_ptr<CFennickControlPanel> OpenPanel(CNerexSeriesDevice& device) {
+  RegisterDevicePanelClasses();
+  std::unique_ptr<CFennickControlPanel> panel(
+      dynamic_cast<CFennickControlPanel*>(CreateControlPanel(device.GetControlPanelClass())));
+  if (!panel) return nullptr;
+  panel->SetDevice(&device);
+  if (!panel->Create()) return nullptr;
+  device.SetControlPanel(panel.get());
+  panel->UpdateAllControls();
+  const CSize size = device.GetPanelSize();
+  panel->setFixedSize(size.cx, size.cy);
+  panel->show();
+  QApplication::processEvents();
+  return panel;
+}
+
+void Click(CControlPanelWnd& panel, const CControlObject& widget) {
+  const CRect r = widget.GetRect();
+  const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+  panel.DispatchMouseMessage(WM_LBUTTONDOWN, 0, x, y);
+  panel.DispatchMouseMessage(WM_LBUTTONUP, 0, x, y);
+}
+
+// Chooses a row of the preset list through its drop-down.
+void ChoosePreset(CFennickControlPanel& panel, int row) {
+  Click(panel, *panel.GetPresetList());
+  ASSERT_NE(panel.GetDropDown(), nullptr);
+  ASSERT_LT(row, panel.GetDropDown()->count());
+  panel.CloseDropDown(row);
+}
+
+void Keep(const CFennickControlPanel& panel, const std::string& name) {
+  if (const char* dir = std::getenv("ORVAK_TILE_PNG_DIR")) panel.GetBackBuffer()->SavePng(std::string(dir) + "/" + name);
+}
+
+class FennickPanelTest : public ProcessorDeviceTest {
+ protected:
+  ~FennickPanelTest() override { m_system.SetUiServices(nullptr); }
+  void TearDown() override {
+    if (m_device) m_device->SetControlPanel(nullptr);
+    panel.reset();
+  }
+  CNerexSeriesDevice& Ready(int model, bool online = true) {
+    RegisterProcessorFamily();
+    CNerexSeriesDevice& d = Make(model, 3);
+    d.SetName("Foyer");
+    Stored(2, "Two");
+    Stored(5, "Five");
+    if (online) {
+      OpenPort();
+      Connect();
+    }
+    m_ui.SetConfirmPrompt(&answer);
+    m_system.SetUiServices(&m_ui);
+    panel = OpenPanel(d);
+    return d;
+  }
+  void Stored(int n, const std::string& name) {
+    CNerexSeriesMemory& m = *m_device->GetPresets()[std::size_t(n) - 1];
+    m.sectionFlags = kSectionInputs | kSectionOutputs;
+    m.name = name;
+  }
+  std::vector<std::uint32_t> Commands() const {
+    std::vector<std::uint32_t> out;
+    for (const Bytes& f : Queued()) out.push_back(f[6]);
+    return out;
+  }
+  int Dark(const CRect& area) const {
+    int n = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+      for (int x = area.left; x < area.right; ++x) {
+        const CColour c = panel->GetBackBuffer()->GetPixel(x, y);
+        n += c.R() < 80 && c.G() < 80 && c.B() < 80;
+      }
+    return n;
+  }
+
+  CAnswer answer;
+  CRecordingUi m_ui;
+  CDialogAnswerer dialogs;
+  std::unique_ptr<CFennickControlPanel> panel;
+};
+
+// --- Opening ---
+
+struct ModelCase {
+  int model;
+  bool zel;
+  CColour stripe;
+};
+
+// Cases print by name, so that CTest's names stay the same from run to run.
+void PrintTo(const ModelCase& c, std::ostream* os) { *os << "model " << c.model; }
+
+class FennickPanelModelTest : public FennickPanelTest, public ::testing::WithParamInterface<ModelCase> {};
+
+TEST_P(FennickPanelModelTest, OpensOnTheCompactSkinWithTheDeviceThePresetsAndTheChannels) {
+  const ModelCase m = GetParam();
+  CNerexSeriesDevice& d = Ready(m.model, false);
+  ASSERT_NE(panel, nullptr);
+  Keep(*panel, "fennick_panel_" + std::to_string(m.model) + ".png");
+  EXPECT_EQ(dynamic_cast<CZelFennickControlPanel*>(panel.get()) != nullptr, m.zel);
+  EXPECT_EQ(CFennickControlPanel::GetInstanceCount(), 1);
+  EXPECT_EQ(d.GetPanelPage(), std::uint32_t(kNerexPageCompact));
+  EXPECT_EQ(d.GetPanelSize(), (CSize{fl::kWidth, fl::kHeight}));
+  EXPECT_EQ(panel->GetBackBuffer()->Width(), fl::kWidth);
+  EXPECT_EQ(panel->GetBackBuffer()->Height(), fl::kHeight);
+  EXPECT_EQ(panel->GetBackBuffer()->GetPixel(4, 160), m.stripe);
+
+  EXPECT_EQ(panel->GetNameText()->GetText(), "Foyer");
+  EXPECT_EQ(panel->GetNameText()->GetMaxLength(), 40);
+  EXPECT_EQ(panel->GetModelText()->GetText(), d.GetModelName() + "   ID 3");
+  // The display shows the first stored memory; the list every memory, empty ones as "--".
+  EXPECT_EQ(panel->GetLcdText()->GetText(), "2. Two");
+  EXPECT_GT(Dark(panel->GetLcdText()->GetRect()), 20);
+  const auto& items = panel->GetPresetList()->GetItems();
+  ASSERT_EQ(items.size(), d.GetPresets().size());
+  EXPECT_EQ(items[0]->text, "1. --");
+  EXPECT_EQ(items[1]->text, "2. Two");
+  EXPECT_EQ(items[4]->value, 4);
+  EXPECT_EQ(panel->GetPresetSelection(), 0);
+  EXPECT_EQ(panel->GetPresetList()->GetId(), CFennickControlPanel::kPresetListId);
+  for (int id : {420, 421, 423, 424, 425, 426, 427, 436, 437, 438}) {
+    ASSERT_NE(panel->GetActionButton(id), nullptr) << id;
+    EXPECT_TRUE(panel->GetActionButton(id)->IsVisible()) << id;
+  }
+  EXPECT_EQ(panel->GetMeter(0)->GetId(), 1);
+  EXPECT_EQ(panel->GetMeter(4)->GetId(), 5);
+  EXPECT_EQ(panel->GetMute(3)->GetId(), kParamInputMute + 3);
+  EXPECT_EQ(panel->GetMute(11)->GetId(), kParamOutputMute + 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, FennickPanelModelTest,
+                         ::testing::Values(ModelCase{16, false, CColour{0xFF2F7FD0u}},
+                                           ModelCase{17, true, CColour{0xFFE07B20u}}),
+                         [](const ::testing::TestParamInfo<ModelCase>& info) {
+                           return "Model" + std::to_string(info.param.model);
+                         });
+
+TEST_F(FennickPanelTest, TheActivePresetIsStarredAMuteReachesTheDeviceAndThePageStaysCompact) {
+  CNerexSeriesDevice& d = Ready(16, false);
+  d.GetGeneralSettings().bytes[NerexGeneralSettings::kCurrentPreset] = 5;
+  panel->RefillPresetList();
+  EXPECT_EQ(panel->GetPresetList()->GetItems()[4]->text, "5. Five*");
+  Click(*panel, *panel->GetMute(5));
+  EXPECT_TRUE(BoolOf(d.GetCurrentValue(kParamOutputMute + 1)));
+  EXPECT_TRUE(panel->GetMute(5)->IsLit());
+  // Another page given to the device (a tab id from elsewhere) leaves the compact view.
+  d.ApplyControlChange(MakeBoolParamValue(kNerexPageMixer, true));
+  EXPECT_EQ(d.GetPanelPage(), std::uint32_t(kNerexPageCompact));
+  EXPECT_TRUE(panel->GetPresetList()->IsVisible());
+  EXPECT_TRUE(panel->GetActionButton(420)->IsVisible());
+}
+
+TEST_F(FennickPanelTest, WithoutTheRightToRecallPresetsTheDisplayButtonsHide) {
+  CNerexSeriesDevice& d = Ready(16, false);
+  auto* user = new CUser("Guest", "");
+  user->SetRestrictionMask(0x04 | kRestrictEditDeviceProperties);
+  m_system.GetUsers().push_back(user);
+  m_system.SetCurrentUser(int(m_system.GetUsers().size()) - 1);
+  panel->UpdateAllControls();
+  for (int id : {436, 437, 438}) EXPECT_FALSE(panel->GetActionButton(id)->IsVisible()) << id;
+  EXPECT_TRUE(panel->GetActionButton(421)->IsVisible());
+  EXPECT_FALSE(panel->GetNameText()->IsEditable());
+  (void)d;
+}
+
+TEST_F(FennickPanelTest, TheCompactMetersFollowTheAnnouncedReadingsOnTheTimer) {
+  CNerexSeriesDevice& d = Ready(16);
+  // The request that opening the panel left is served first.
+  panel->OnTimer(CFennickControlPanel::kMeterTimerId);
+  // Each level byte reads as 9 dB minus the byte: -12, -61, 9 and -31 dB.
+  Deliver(62, MakeFramedReply(0xA8, {0x10, 0x01, 0x00, 62, 21, 70, 40, 40, 0, 40, 40, 40, 40, 40, 40, 40}));
+  panel->OnTimer(CFennickControlPanel::kMeterTimerId);
+  EXPECT_EQ(panel->GetMeter(0)->GetLevel(), CFennickControlPanel::kMeterLowestDb) << "not announced yet";
+  d.OnStatusEvent(104);
+  panel->OnTimer(CFennickControlPanel::kMeterTimerId + 1);
+  EXPECT_EQ(panel->GetMeter(0)->GetLevel(), CFennickControlPanel::kMeterLowestDb) << "another timer";
+  panel->OnTimer(CFennickControlPanel::kMeterTimerId);
+  EXPECT_EQ(panel->GetMeter(0)->GetLevel(), -12);
+  EXPECT_EQ(panel->GetMeter(1)->GetLevel(), -40);
+  EXPECT_EQ(panel->GetMeter(4)->GetLevel(), 9);
+  EXPECT_EQ(panel->GetMeter(5)->GetLevel(), -31);
+  EXPECT_FALSE(panel->IsMeterUpdateRequested());
+  // The full meter is lit to its top, the quiet one stays dark.
+  auto lit = [&](int channel) {
+    const CRect r = panel->GetMeter(channel)->GetRect();
+    const CColour c = panel->GetBackBuffer()->GetPixel((r.left + r.right) / 2, r.top + 1);
+    return c.R() > 150;
+  };
+  EXPECT_TRUE(lit(4));
+  EXPECT_FALSE(lit(1));
+}
+
+// --- Every button through the widgets ---
+
+enum class EDialog { None, Name, SaveFile, OpenFile, Timed };
+
+struct ButtonCase {
+  const char* name;
+  int id;
+  EDialog dialog;
+  std::vector<std::uint32_t> commands;
+  const char* lcd;  // the display afterwards, null: unchanged
+};
+
+void PrintTo(const ButtonCase& c, std::ostream* os) { *os << c.name; }
+
+class FennickPanelButtonTest : public FennickPanelTest, public ::testing::WithParamInterface<ButtonCase> {};
+
+TEST_P(FennickPanelButtonTest, RaisesItsActionOnTheSelectedMemory) {
+  const ButtonCase& c = GetParam();
+  CNerexSeriesDevice& d = Ready(16);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString file = dir.filePath(QStringLiteral("show.fnp"));
+  if (c.dialog == EDialog::OpenFile) {
+    ASSERT_TRUE(d.SavePresetFile(file.toStdString(), nullptr));
+  }
+  ChoosePreset(*panel, 1);
+  switch (c.dialog) {
+    case EDialog::None: break;
+    case EDialog::Name: AnswerName(dialogs, QStringLiteral("Stage")); break;
+    case EDialog::SaveFile:
+    case EDialog::OpenFile: AnswerFile(dialogs, file); break;
+    case EDialog::Timed:
+      dialogs.Next<CFennickTimedPresetDlg>([](CFennickTimedPresetDlg& dialog) { dialog.OkButton()->click(); });
+      break;
+  }
+  const std::string lcdBefore = panel->GetLcdText()->GetText();
+  Click(*panel, *panel->GetActionButton(c.id));
+  EXPECT_EQ(dialogs.answered, c.dialog == EDialog::None ? 0 : 1);
+  EXPECT_EQ(Commands(), c.commands);
+  EXPECT_EQ(panel->GetLcdText()->GetText(), c.lcd ? std::string(c.lcd) : lcdBefore);
+  if (c.dialog == EDialog::SaveFile) {
+    EXPECT_TRUE(QFile::exists(file));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buttons, FennickPanelButtonTest,
+    ::testing::Values(ButtonCase{"Store", 420, EDialog::Name, {26, 31, 28}, nullptr},
+                      ButtonCase{"Recall", 421, EDialog::None, {27, 79}, nullptr},
+                      ButtonCase{"Rename", 423, EDialog::Name, {28}, nullptr},
+                      ButtonCase{"Delete", 427, EDialog::None, {30}, nullptr},
+                      ButtonCase{"SaveFile", 424, EDialog::SaveFile, {}, nullptr},
+                      ButtonCase{"LoadFile", 425, EDialog::OpenFile, {26, 31}, nullptr},
+                      ButtonCase{"TimedPresets", 426, EDialog::Timed, {77}, nullptr},
+                      ButtonCase{"LcdRecall", 436, EDialog::None, {27}, "2. Two*"},
+                      ButtonCase{"LcdNext", 437, EDialog::None, {}, "5. Five"},
+                      ButtonCase{"LcdPrevious", 438, EDialog::None, {}, "5. Five"}),
+    [](const ::testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
+
+TEST_F(FennickPanelTest, TheListAndTheDisplayFollowAStoreAndADelete) {
+  CNerexSeriesDevice& d = Ready(16, false);
+  // Memory 2 deleted: the display moves on to the next stored one once the presets are
+  // announced again.
+  ChoosePreset(*panel, 1);
+  Click(*panel, *panel->GetActionButton(427));
+  d.OnStatusEvent(kNerexStatusPresets);
+  EXPECT_EQ(panel->GetPresetList()->GetItems()[1]->text, "2. --");
+  EXPECT_EQ(panel->GetPresetSelection(), 1);
+  EXPECT_EQ(panel->GetLcdText()->GetText(), "5. Five");
+  AnswerName(dialogs, QStringLiteral("Late"));
+  Click(*panel, *panel->GetActionButton(420));
+  d.OnStatusEvent(kNerexStatusPresets);
+  EXPECT_EQ(panel->GetPresetList()->GetItems()[1]->text, "2. Late");
+  Click(*panel, *panel->GetActionButton(438));
+  EXPECT_EQ(panel->GetLcdText()->GetText(), "2. Late");
+}
+
+TEST_F(FennickPanelTest, ASelectionBeyondTheListIsRefused) {
+  CNerexSeriesDevice& d = Ready(16);
+  ChoosePreset(*panel, 9);
+  // The memories shrink under the panel's list: the store asks nothing and sends nothing.
+  ResizePresetList(d.GetPresets(), 5);
+  AnswerName(dialogs, QStringLiteral("Stage"));
+  Click(*panel, *panel->GetActionButton(420));
+  EXPECT_EQ(dialogs.answered, 0);
+  EXPECT_TRUE(Commands().empty());
+  // Refilled, the list keeps its last row; a row beyond it cannot be chosen.
+  panel->RefillPresetList();
+  EXPECT_EQ(panel->GetPresetSelection(), 4);
+  panel->GetPresetList()->SetCurSel(7);
+  EXPECT_EQ(panel->GetPresetSelection(), 4);
+}
+
+TEST_F(FennickPanelTest, ADamagedPresetFileChangesNothingAndSaysWhy) {
+  CNerexSeriesDevice& d = Ready(16);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString file = dir.filePath(QStringLiteral("bad.fnp"));
+  QFile damaged(file);
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+  damaged.write("\x05\x00\x00\x00garbage", 11);
+  damaged.close();
+  const CNerexSeriesMemory before = d.GetCurrentSettings();
+  AnswerFile(dialogs, file);
+  Click(*panel, *panel->GetActionButton(425));
+  EXPECT_EQ(dialogs.answered, 1);
+  EXPECT_EQ(d.GetCurrentSettings(), before);
+  EXPECT_TRUE(Commands().empty());
+  ASSERT_EQ(m_ui.FileErrors().size(), 1u);
+  EXPECT_EQ(m_ui.FileErrors()[0].second, "File Error");
+  EXPECT_FALSE(m_ui.FileErrors()[0].first.empty());
+}
+
+// --- Against the simulated unit ---
+
+TEST(FennickPanelBus, StoreAndRecallThroughThePanelReachTheUnit) {
+  RegisterProcessorFamily();
+  CDialogAnswerer dialogs;
+  std::unique_ptr<CFennickControlPanel> panel;
+  CheckFennickStoreAndRecallOnTheBus(
+      [&](CNerexSeriesDevice& d) {
+        panel = OpenPanel(d);
+        ASSERT_NE(panel, nullptr);
+      },
+      [&](int row) { ChoosePreset(*panel, row); },
+      [&](int id) {
+        if (id == 420) AnswerName(dialogs, QStringLiteral("Stage"));
+        Click(*panel, *panel->GetActionButton(id));
+        if (id == 420) {
+          EXPECT_EQ(dialogs.answered, 1);
+          panel->RefillPresetList();
+          EXPECT_EQ(panel->GetPresetList()->GetItems()[4]->text, "5. Stage");
+          EXPECT_EQ(panel->GetPresetSelection(), 4);
+        }
+      },
+      [&] { panel.reset(); });
+}
+
+}  // namespace
