@@ -88,3 +88,11 @@ CPropertyItem MakeChoicePropertyItem(std::int32_t propertyId, const CPropertyOpt
   item.value.SetData(kPropOptions, options);
   return item;
 }
+
+CPropertyItem MakeSignedPropertyItem(std::int32_t propertyId, std::int32_t number, const std::string& name,
+                                     const std::string& description, std::uint8_t o1, std::uint8_t o2,
+                                     std::uint8_t o3) {
+  CPropertyItem item = MakeItem(propertyId, name, description, o1, o2, o3);
+  item.value.SetData(kPropObject, number);
+  return item;
+}

@@ -171,3 +171,7 @@ CPropertyItem MakeStringPropertyItem(std::int32_t propertyId, const std::string&
 CPropertyItem MakeChoicePropertyItem(std::int32_t propertyId, const CPropertyOptions& options,
                                      const std::string& name, const std::string& description,
                                      std::uint8_t o1, std::uint8_t o2, std::uint8_t o3);
+// A signed 32-bit number (type kPropObject holding one std::int32_t).
+CPropertyItem MakeSignedPropertyItem(std::int32_t propertyId, std::int32_t number, const std::string& name,
+                                     const std::string& description, std::uint8_t o1, std::uint8_t o2,
+                                     std::uint8_t o3);

@@ -10,6 +10,7 @@
 
 #include "core/DeviceProperty.h"
 #include "core/TextStyle.h"
+#include "platform/Types.h"
 
 class CCCImageBase;
 class CCustomControlObject;
@@ -88,6 +89,13 @@ class CColourPropertyCtrl : public CPickerPropertyCtrl {
   static std::uint32_t ToColorRef(const CColour& colour);
   static CColour FromColorRef(std::uint32_t colour);
   std::uint32_t m_colour;  // COLORREF: red bits 0-7, green 8-15, blue 16-23
+  // Where the grid drew the swatch last, in its viewport's coordinates (right and bottom
+  // exclusive): left + 2, top + 2, left + h - 1, bottom - 1 of the value cell of height h.
+  CRect m_swatch;
+  static CRect SwatchRect(const CRect& cell) {
+    const int h = cell.bottom - cell.top;
+    return CRect{cell.left + 2, cell.top + 2, cell.left + h - 1, cell.bottom - 1};
+  }
 
  protected:
   void RunPicker(IPropertyPickers& pickers) override;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/CustomControlObject.h"
+#include "custom/WidgetProperties.h"
 
 // How the image is laid out.
 enum : std::uint32_t {
@@ -32,6 +33,19 @@ class CCCBitmap : public CCustomControlObject {
   CRect AdjustSizingRect(const CRect& rect, int handle) const override;
   bool ReleaseImage(CCCImageBase* image) override;
 
+  // The shared entries, then "Image Appearance": "Image" and, with an image, "Image Use"
+  // (BitmapControlProperties.cpp).
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+
   CCCImage* m_pImage = nullptr;  // not owned
   std::uint32_t m_imageUse = kImageUseStretch;
+
+ private:
+  CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
+  // Image use 0 stretch, 1 fix to the image (the control takes its size), 2 keep its aspect
+  // ratio (the height follows the width); another index changes nothing.
+  void ApplyImageUse(int index);
 };

@@ -7,6 +7,7 @@
 #include "core/CustomControlObject.h"
 #include "custom/WidgetDrawing.h"
 #include "core/TextStyle.h"
+#include "custom/WidgetProperties.h"
 
 class CSnapshot;
 class CSystem;
@@ -68,6 +69,13 @@ class CCCButton : public CCustomControlObject {
   bool ClearPanelReference(const CUuid& panel) override;
   bool ClearSnapshotReference(const CUuid& snapshot) override;
   bool IsLED() const { return GetControlType() == kControlLed; }
+
+  // The shared entries and rows, then (a button only) "Action", then the appearance and text
+  // groups, which the LED names after itself (ButtonControlProperties.cpp).
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  bool OnPropertyChanged(CDeviceProperty& row) override;
   // Whether a press at (x, y) lands on the button's face or on an opaque pixel of its image.
   bool HitTest(int x, int y) const;
 
@@ -93,6 +101,8 @@ class CCCButton : public CCustomControlObject {
 
  private:
   void DrawText(Graphics& g, int dx, int dy);
+  // One edit of either property editor, by property id.
+  CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
   // The halo rings, the fill and the outline of a button without an image.
   void DrawFace(Graphics& g, bool halo, int shift) const;
   CDrawingCache m_faceCache;  // the face, until its look changes

@@ -3,6 +3,7 @@
 
 #include "core/CustomControlObject.h"
 #include "core/TextStyle.h"
+#include "custom/WidgetProperties.h"
 
 // Fader flags.
 enum : std::uint32_t {
@@ -65,6 +66,13 @@ class CCCFader : public CCustomControlObject {
   // Draws the scale (or only measures it) and returns the rectangle with its labels.
   CRect DrawScale(Graphics& g, bool draw);
 
+  // The shared entries and rows, then the fader's range (when bound) and appearance
+  // (FaderControlProperties.cpp).
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+
   CCCImage* m_pKnobImage = nullptr;  // not owned
   CColour m_fillColour = CColour::FromArgb(255, 255, 0, 0);
   CColour m_lineColour = CColour::FromArgb(255, 255, 255, 255);
@@ -79,4 +87,9 @@ class CCCFader : public CCustomControlObject {
   CPoint m_grabOffset;
   CTextStyle m_scaleStyle;  // Arial 8 points
   std::optional<CLogFont> m_storedFont;  // the font record read last, if any
+
+ private:
+  // One edit of either property editor, by property id (the binding's is applied already).
+  CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
+  CRangeFields Range() { return {m_rangeMax, m_rangeMin}; }
 };

@@ -3,6 +3,7 @@
 
 #include "core/CustomControlObject.h"
 #include "core/TextStyle.h"
+#include "custom/WidgetProperties.h"
 #include "custom/WidgetDrawing.h"
 
 // Knob flags.
@@ -55,6 +56,13 @@ class CCCKnob : public CCustomControlObject {
   float DragStep() const;
   CRect DrawScale(Graphics& g, bool draw);
 
+  // The shared entries and rows, then the knob's range (when bound) and appearance
+  // (KnobControlProperties.cpp).
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+
   std::uint32_t m_flags = kKnobDefaultFlags;
   CCCImage* m_pImage = nullptr;  // not owned
   float m_rangeMax = 10.0f;
@@ -76,6 +84,9 @@ class CCCKnob : public CCustomControlObject {
   std::optional<CLogFont> m_storedFont;  // the font record read last, if any
 
  private:
+  // One edit of either property editor, by property id (the binding's is applied already).
+  CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
+  CRangeFields Range() { return {m_rangeMax, m_rangeMin}; }
   // The drawn body and its LED ring, which change only with the lit ticks and the looks.
   void DrawBody(Graphics& g, float angle) const;
   CDrawingCache m_bodyCache;

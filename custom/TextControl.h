@@ -6,6 +6,7 @@
 #include "core/CustomControlObject.h"
 #include "core/TextStyle.h"
 #include "custom/TextEdit.h"
+#include "custom/WidgetProperties.h"
 
 // Text widget flags.
 enum : std::uint32_t {
@@ -61,11 +62,12 @@ class CCCTextControl : public CCustomControlObject {
   // 0x2000 (ms), 0x4000 (m), 0x8000 (ft) or 0.
   std::uint32_t GetDelayUnit() const;
   void SetDelayUnit(std::uint32_t unit);
-  // The shared rows, then "Text Appearance" (TextControlProperties.cpp).
+  // The shared rows or entries, then "Text Appearance" (TextControlProperties.cpp). Corner
+  // radius and outline width are refused beyond half the height or half the width.
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
-  // The shared rows first; corner radius and outline width are refused beyond half the
-  // height or half the width with their messages.
   bool OnPropertyChanged(CDeviceProperty& row) override;
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
 
   std::uint32_t m_flags = kTextDefaultFlags;
   CColour m_textColour = CColour::FromArgb(255, 255, 255, 255);
@@ -83,6 +85,8 @@ class CCCTextControl : public CCustomControlObject {
   std::optional<CLogFont> m_storedFont;  // the font record read last, if any
 
  private:
+  // One edit of either property editor, by property id.
+  CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
   bool Contains(int x, int y) const {
     return x >= m_rect.left && x <= m_rect.right && y >= m_rect.top && y <= m_rect.bottom;
   }

@@ -2,6 +2,7 @@
 #include "ui/DevicePropertiesPane.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyledItemDelegate>
 #include <QTimerEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -19,6 +21,7 @@
 
 #include "core/CPData.h"
 #include "core/Device.h"
+#include "core/PropertyPickers.h"
 #include "platform/WindowMessages.h"
 
 namespace {
@@ -102,6 +105,73 @@ QString QtInputMask(const CDeviceProperty& row) {
   return mask;
 }
 
+CDeviceProperty* RowAt(const QModelIndex& index) {
+  return reinterpret_cast<CDeviceProperty*>(index.siblingAtColumn(0).data(kRowRole).value<quintptr>());
+}
+
+// The colour swatch of a colour row's value cell: filled with the colour, framed in black.
+// Returns the swatch rectangle.
+QRect DrawSwatch(QPainter& p, const QRect& cell, std::uint32_t colorRef) {
+  const CRect r = CColourPropertyCtrl::SwatchRect(CRect{cell.left(), cell.top(), cell.left() + cell.width(),
+                                                        cell.top() + cell.height()});
+  const QRect swatch(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  if (swatch.width() <= 0 || swatch.height() <= 0) return swatch;
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.fillRect(swatch, QColor(int(colorRef & 0xFF), int((colorRef >> 8) & 0xFF), int((colorRef >> 16) & 0xFF)));
+  p.setPen(QPen(Qt::black, 1));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(swatch.adjusted(0, 0, -1, -1));
+  p.restore();
+  return swatch;
+}
+
+// Value cells: a colour row draws its swatch at the left of the cell and its text after it;
+// every other cell is drawn as usual.
+class CValueDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    auto* colour = index.column() == 1 ? dynamic_cast<CColourPropertyCtrl*>(RowAt(index)) : nullptr;
+    if (!colour) {
+      QStyledItemDelegate::paint(painter, option, index);
+      return;
+    }
+    const int h = option.rect.height();
+    QStyleOptionViewItem text = option;
+    text.rect.setLeft(option.rect.left() + h);
+    // The band under the swatch keeps the cell's background (the selection's too).
+    QStyleOptionViewItem band = option;
+    initStyleOption(&band, index);
+    band.text.clear();
+    band.rect.setWidth(h);
+    const QWidget* view = option.widget;
+    QStyle* style = view ? view->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &band, painter, view);
+    QStyledItemDelegate::paint(painter, text, index);
+    const QRect swatch = DrawSwatch(*painter, option.rect, colour->m_colour);
+    colour->m_swatch = CRect{swatch.left(), swatch.top(), swatch.left() + swatch.width(), swatch.top() + swatch.height()};
+  }
+};
+
+// The swatch in front of an open colour row's edit: the edit starts 4 pixels after it.
+class CSwatchLabel : public QWidget {
+ public:
+  CSwatchLabel(const CColourPropertyCtrl* row, int height, QWidget* parent) : QWidget(parent), m_row(row) {
+    setFixedWidth(height + 3);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    DrawSwatch(p, QRect(0, 0, height(), height()), m_row->m_colour);
+  }
+
+ private:
+  const CColourPropertyCtrl* m_row;
+};
+
 }  // namespace
 
 // The tip under a refused row: the label "Error" in bold, then the message text.
@@ -159,6 +229,7 @@ CDevicePropertiesCtrl::CDevicePropertiesCtrl(QWidget* parent) : QTreeWidget(pare
   header()->setStretchLastSection(true);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   header()->setSectionResizeMode(0, QHeaderView::Interactive);
+  setItemDelegate(new CValueDelegate(this));
   connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
     if (m_editRow && ItemOf(m_editRow) != current) EndEdit(true);
     UpdateDescription();
@@ -311,6 +382,8 @@ bool CDevicePropertiesCtrl::BeginEdit(CDeviceProperty* row) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(1);
   QWidget* field = nullptr;
+  if (const auto* colour = dynamic_cast<const CColourPropertyCtrl*>(row))
+    layout->addWidget(new CSwatchLabel(colour, visualItemRect(item).height(), container));
   if (list) {
     auto* combo = new QComboBox(container);
     combo->addItems(options);

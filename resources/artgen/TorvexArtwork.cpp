@@ -1,10 +1,10 @@
 // Drawings of the Torvex48 processor panel's skin (850 x 600): the page pictures with the
-// header and its page tabs, the input, output and compressor strips, the side tabs and their
-// overlays, the selection frames, the meters, the LEDs, the fader cap and the compressor graph
-// grids. Every label sits beside the widget the panel places over the picture, so the positions
-// below follow the panel's widget rectangles. The processor pieces that the Nerex-series skins
-// use too (background, LEDs, fader cap, meter, side tabs, overlays, band frame) are drawn here
-// as well and give way to the Nerex skins' drawings of the same names.
+// header and its page tabs, the input, output and compressor strips, the Router/Matrix sub-tabs
+// and the matrix view, the dynamic-EQ band frame, the gain-reduction meter and the compressor
+// graph grids. Every label sits beside the widget the panel places over the picture, so the
+// positions below follow the panel's widget rectangles. The pieces the Torvex48 shares with the
+// Nerex-series panels (background, side tabs, overlays, band-row frame, level meter, LEDs, fader
+// cap) are drawn with the Nerex set.
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -14,12 +14,6 @@
 using namespace art;
 
 namespace {
-
-// The pieces the Nerex-series skins share are registered only where their own drawing of the
-// same name is not, so the family keeps one look whichever registers first.
-struct SharedArtRegistrar {
-  SharedArtRegistrar(const char* name, ArtDrawer drawer) { ArtRegistry().emplace(name, std::move(drawer)); }
-};
 
 const QColor kInk(218, 222, 228);
 const QColor kSoftInk(150, 158, 170);
@@ -328,10 +322,8 @@ const ArtRegistrar kCompStrip("torvex_comp_strip", [](QPainter& p, QSize s) {
   NamePlate(p, QRectF(25, 461, 65, 15));
 });
 
-// --- Side tabs and their views ---
+// --- The Source view's sub-tabs and matrix view ---
 
-// Three stacked tabs (Linking 5 to 75, Limiters 78 to 148, Source 151 to 221 from the image's
-// top at y 5); the chosen one is lit.
 // An upright tab: its face with the name read from the bottom up.
 void UprightTab(QPainter& p, const QRectF& r, const char* name, int pixels, bool lit) {
   TabFace(p, r, lit);
@@ -343,15 +335,6 @@ void UprightTab(QPainter& p, const QRectF& r, const char* name, int pixels, bool
   p.restore();
 }
 
-void SideTabs(QPainter& p, int active) {
-  static const char* const kNames[3] = {"LINKING", "LIMITERS", "SOURCE"};
-  for (int t = 0; t < 3; ++t) UprightTab(p, QRectF(3.5, 5.5 + 73 * t, 22, 69), kNames[t], 8, t == active);
-}
-
-const SharedArtRegistrar kTabSource("nerex_tab_source", [](QPainter& p, QSize) { SideTabs(p, 2); });
-const SharedArtRegistrar kTabLimiters("nerex_tab_limiters", [](QPainter& p, QSize) { SideTabs(p, 1); });
-const SharedArtRegistrar kTabLinking("nerex_tab_linking", [](QPainter& p, QSize) { SideTabs(p, 0); });
-
 // The Source view's sub-tabs (28 x 102 at 285, 240): the upper button (y 3 to 49) shows the
 // routing buttons, the lower (53 to 99) the matrix knobs.
 void SubTabs(QPainter& p, bool matrix) {
@@ -361,26 +344,6 @@ void SubTabs(QPainter& p, bool matrix) {
 
 const ArtRegistrar kTabMatrix("torvex_tab_matrix", [](QPainter& p, QSize) { SubTabs(p, true); });
 const ArtRegistrar kTabRouter("torvex_tab_router", [](QPainter& p, QSize) { SubTabs(p, false); });
-
-// The routing and linking view of an output (54 x 225 at the strip's x + 3, y 9): eight button
-// rows 25 apart with the row label on the left.
-const SharedArtRegistrar kOverlayTall("processor_overlay_tall", [](QPainter& p, QSize s) {
-  Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 4, QColor(30, 33, 38), QColor(22, 24, 28));
-  for (int j = 0; j < 8; ++j) {
-    const double y = 8 + 25 * j;
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 255, 255, 10));
-    p.drawRoundedRect(QRectF(2, y - 2, s.width() - 4, 23), 3, 3);
-  }
-});
-
-// The limiter view of an output (54 x 183 at the strip's x + 3, y 38): a window behind each of
-// the five readouts (level, attack, release, clip level, clip release at the strip's y 53, 88,
-// 123, 168, 203); the panel draws their captions.
-const SharedArtRegistrar kOverlayShort("processor_overlay_short", [](QPainter& p, QSize s) {
-  Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 4, QColor(30, 33, 38), QColor(22, 24, 28));
-  for (int top : {15, 50, 85, 130, 165}) Well(p, QRectF(1, top, 52, 15), 2, QColor(10, 10, 12));
-});
 
 // The matrix view of an output (54 x 225 at the strip's x + 3, y 9): a knob seat and a value
 // window per input, 55 apart, with the input letter.
@@ -397,14 +360,6 @@ const ArtRegistrar kMixerInputs("torvex_mixer_inputs", [](QPainter& p, QSize s) 
 });
 
 // --- Frames ---
-
-// The selected band row of a band table (403 x 25).
-const SharedArtRegistrar kSelectionFrame("nerex_selection_frame", [](QPainter& p, QSize s) {
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(kAccent, 2));
-  p.setBrush(QColor(kAccent.red(), kAccent.green(), kAccent.blue(), 40));
-  p.drawRoundedRect(QRectF(1, 1, s.width() - 2, s.height() - 2), 4, 4);
-});
 
 // The selected dynamic-EQ band column (191 x 224).
 const ArtRegistrar kLargeSelectionFrame("torvex_large_selection_frame", [](QPainter& p, QSize s) {
@@ -428,59 +383,8 @@ void Segments(QPainter& p, QSize s, const QColor& low, const QColor& mid, const 
   }
 }
 
-const SharedArtRegistrar kMeter("processor_meter", [](QPainter& p, QSize s) {
-  Segments(p, s, QColor(60, 210, 90), QColor(240, 210, 60), QColor(235, 60, 50));
-});
-
 const ArtRegistrar kGainReduction("torvex_gain_reduction_meter", [](QPainter& p, QSize s) {
   Segments(p, s, QColor(250, 190, 50), QColor(250, 140, 30), QColor(235, 70, 40));
-});
-
-void Led(QPainter& p, QSize s, const QColor& c) {
-  p.setRenderHint(QPainter::Antialiasing);
-  const QPointF centre(s.width() / 2.0, s.height() / 2.0);
-  const double r = s.width() / 2.0 - 1.0;
-  p.setPen(QPen(QColor(8, 8, 10), 1));
-  p.setBrush(QColor(20, 21, 24));
-  p.drawEllipse(centre, r + 0.5, r + 0.5);
-  QRadialGradient g(centre - QPointF(r / 3, r / 3), r * 1.3);
-  g.setColorAt(0.0, c.lighter(170));
-  g.setColorAt(0.5, c);
-  g.setColorAt(1.0, c.darker(160));
-  p.setPen(Qt::NoPen);
-  p.setBrush(g);
-  p.drawEllipse(centre, r - 1.0, r - 1.0);
-}
-
-const SharedArtRegistrar kLedBlue("processor_led_blue", [](QPainter& p, QSize s) { Led(p, s, QColor(50, 150, 255)); });
-const SharedArtRegistrar kLedBlueSmall("processor_led_blue_small",
-                                       [](QPainter& p, QSize s) { Led(p, s, QColor(50, 150, 255)); });
-const SharedArtRegistrar kLedRed("processor_led_red", [](QPainter& p, QSize s) { Led(p, s, QColor(240, 50, 40)); });
-
-// A small round button face; its lit LED is drawn by the button.
-const SharedArtRegistrar kLedOff("processor_led_off", [](QPainter& p, QSize s) {
-  p.setRenderHint(QPainter::Antialiasing);
-  const QPointF centre(s.width() / 2.0, s.height() / 2.0);
-  QRadialGradient g(centre - QPointF(3, 3), s.width() * 0.7);
-  g.setColorAt(0.0, QColor(120, 126, 136));
-  g.setColorAt(1.0, QColor(44, 47, 53));
-  p.setPen(QPen(QColor(8, 8, 10), 1));
-  p.setBrush(g);
-  p.drawEllipse(centre, s.width() / 2.0 - 0.7, s.height() / 2.0 - 0.7);
-});
-
-const SharedArtRegistrar kFaderCap("processor_fader_cap", [](QPainter& p, QSize s) {
-  p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient g(0, 0, 0, s.height());
-  g.setColorAt(0.0, QColor(236, 238, 242));
-  g.setColorAt(0.45, QColor(150, 155, 164));
-  g.setColorAt(0.55, QColor(120, 125, 134));
-  g.setColorAt(1.0, QColor(200, 204, 210));
-  p.setPen(QPen(QColor(20, 21, 24), 1));
-  p.setBrush(g);
-  p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 2, 2);
-  p.setPen(QPen(QColor(20, 21, 24), 1));
-  p.drawLine(QPointF(1, s.height() / 2 + 0.5), QPointF(s.width() - 1, s.height() / 2 + 0.5));
 });
 
 // Grid of a transfer-curve graph: -20 to +20 dB both ways, lines every 10 dB and the unity line.
@@ -503,13 +407,5 @@ void CurveGrid(QPainter& p, QSize s) {
 
 const ArtRegistrar kGraphSmall("torvex_comp_graph_small", CurveGrid);
 const ArtRegistrar kGraphLarge("torvex_comp_graph_large", CurveGrid);
-
-// The panel's background: the dark front with a thin frame.
-const SharedArtRegistrar kBackground("nerex_background", [](QPainter& p, QSize s) {
-  Front(p, QRect(QPoint(0, 0), s));
-  p.setPen(QPen(QColor(10, 11, 13), 1));
-  p.setBrush(Qt::NoBrush);
-  p.drawRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1));
-});
 
 }  // namespace

@@ -58,3 +58,22 @@ class CTestLookup : public CRecordLookup {
     return it == map.end() ? nullptr : it->second;
   }
 };
+
+// A panel view that hands out its panel and records what the widgets and the panel ask of it.
+class CRecordingView : public CCustomControlPanel {
+ public:
+  void BroadcastParameterUpdate(CDevice*, std::uint32_t) override {}
+  void BroadcastSnapshotRecalled(const CUuid&) override {}
+  void DestroyPanelWindow() override {}
+  CCPData* GetPanelData() const override { return panel; }
+  void RebuildDisplay() override { ++rebuilds; }
+  void SetPanelTitle(const std::string& name) override { title = name; }
+  void RedrawRect(const CRect& rect) override { repainted.push_back(rect); }
+  void RedrawControl(CCustomControlObject*) override { ++redraws; }
+
+  CCPData* panel = nullptr;
+  int rebuilds = 0;
+  int redraws = 0;
+  std::string title;
+  std::vector<CRect> repainted;
+};

@@ -12,12 +12,16 @@
 #include "core/PropertyPickers.h"
 #include "core/System.h"
 #include "custom/BitmapControl.h"
+#include "custom/ButtonControl.h"
+#include "custom/FaderControl.h"
+#include "custom/KnobControl.h"
 #include "custom/TextControl.h"
 #include "platform/WindowMessages.h"
 #include "custom/images/ImageSelectDlg.h"
 #include "custom/images/PropertyPickerDialogs.h"
 #include "tests/support/TestDevices.h"
 #include "ui/DevicePropertiesPane.h"
+#include "tests/ui/dialogs/DialogTestSupport.h"
 
 namespace {
 
@@ -221,7 +225,8 @@ TEST_F(PropertyRows, WidgetsShowTheSharedRowsAndTheParameterRowBindsThroughItsPi
   auto* bitmap = new CCCBitmap;
   panel->m_widgets = {text, bitmap};
   pane.ShowControlProperties(false, bitmap);
-  EXPECT_EQ(RowNames(Grid()), (std::vector<std::string>{"[General]", "Position", "Size"}));
+  EXPECT_EQ(RowNames(Grid()),
+            (std::vector<std::string>{"[General]", "Position", "Size", "[Image Appearance]", "Image"}));
   pane.ShowControlProperties(false, text);
   const std::vector<std::string> names = RowNames(Grid());
   ASSERT_GE(names.size(), 5u);
@@ -345,5 +350,113 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeLimitCase{"Corner Radius", "11", "Corner radius cannot be greater than half the width (10 pixels)"},
                       SizeLimitCase{"Outline Width", "21", "Outline width cannot be greater than half the height (20 pixels)"},
                       SizeLimitCase{"Outline Width", "11", "Outline width cannot be greater than half the width (10 pixels)"}));
+
+// A button's halo switched on through the grid: applied, the file marked modified, the rows
+// built again with the halo's own; a halo size beyond the limit is refused at the row.
+TEST_F(PropertyRows, AButtonEditThroughTheGridAppliesMarksTheFileAndRebuildsTheRows) {
+  RecordingSink sink;
+  Grid().SetMessageSink(&sink);
+  auto* button = new CCCButton(&view, CRect{10, 10, 90, 40});
+  button->m_text = "Play";
+  panel->m_widgets = {button};
+  pane.ShowControlProperties(false, button);
+  EXPECT_EQ(Grid().FindRow("Halo Size"), nullptr);
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Halo")));
+  Grid().OnCloseCombo(1);
+  EXPECT_TRUE(button->m_flags & kButtonHalo);
+  EXPECT_TRUE(system.IsModified());
+  EXPECT_EQ(sink.posted, 1);
+  pane.ShowControlProperties(true, button);
+  EXPECT_EQ(Shown("Halo"), "On");
+  EXPECT_EQ(Shown("Halo Size"), "6");
+  SaveShotIfAsked(pane, "widget-properties-button");
+  Type("Halo Size", "25");
+  EXPECT_EQ(Grid().GetErrorTipText(), "Halo size cannot be greater than 20 pixels");
+  EXPECT_EQ(Shown("Halo Size"), "6");
+  EXPECT_EQ(button->m_haloSize, 6);
+  Type("Halo Size", "12");
+  EXPECT_EQ(button->m_haloSize, 12);
+  Type("Text", "Stop");
+  EXPECT_EQ(button->m_text, "Stop");
+  pickers.nextFont.faceName = u"Courier";
+  pickers.nextFont.weight = 700;
+  Click("Font");
+  EXPECT_EQ(button->m_textStyle.face, "Courier");
+  EXPECT_EQ(button->m_textStyle.weight, 700);
+}
+
+// Each colour row draws a swatch of its colour framed in black at the left of its value cell,
+// and its text after the swatch; the open edit keeps the swatch in front of it.
+TEST_F(PropertyRows, ColourRowsDrawTheirSwatch) {
+  auto* knob = new CCCKnob(&view, CRect{0, 0, 40, 40});
+  knob->m_knobColour = CColour::FromRgb(0, 0, 128);
+  knob->m_notchColour = CColour::FromRgb(255, 255, 255);
+  panel->m_widgets = {knob};
+  pane.ShowControlProperties(false, knob);
+  Grid().setCurrentItem(nullptr);
+  const QImage shot = Grid().viewport()->grab().toImage();
+  SaveShotIfAsked(pane, "widget-properties-knob");
+  for (const auto& [name, rgb] : {std::pair{"Knob Colour", QColor(0, 0, 128)}, std::pair{"Notch Colour", QColor(255, 255, 255)}}) {
+    auto* row = dynamic_cast<CColourPropertyCtrl*>(Grid().FindRow(name));
+    ASSERT_NE(row, nullptr);
+    const QRect item = Grid().visualItemRect(Grid().ItemOf(row));
+    const CRect& s = row->m_swatch;
+    const int left = Grid().columnWidth(0);
+    EXPECT_EQ(s.left, left + 2) << name;
+    EXPECT_EQ(s.top, item.top() + 2) << name;
+    EXPECT_EQ(s.bottom, item.bottom() + 1 - 1) << name;
+    EXPECT_EQ(s.right - s.left, s.bottom - s.top) << name;
+    const int dpr = int(shot.devicePixelRatio());
+    auto pixel = [&](int x, int y) { return shot.pixelColor(x * dpr, y * dpr); };
+    EXPECT_EQ(pixel((s.left + s.right) / 2, (s.top + s.bottom) / 2), rgb) << name;
+    EXPECT_EQ(pixel(s.left, s.top), QColor(Qt::black)) << name;
+    EXPECT_EQ(pixel(s.right - 1, s.bottom - 1), QColor(Qt::black)) << name;
+  }
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Knob Colour")));
+  const QImage editing = Grid().viewport()->grab().toImage();
+  SaveShotIfAsked(pane, "widget-properties-colour-edit");
+  const CRect s = dynamic_cast<CColourPropertyCtrl&>(Row("Knob Colour")).m_swatch;
+  const int dpr = int(editing.devicePixelRatio());
+  EXPECT_EQ(editing.pixelColor((s.left + s.right) / 2 * dpr, (s.top + s.bottom) / 2 * dpr), QColor(0, 0, 128));
+}
+
+// A bound fader with its scale: the range rows show the parameter's value texts and refuse a
+// maximum beyond the parameter's; the scale rows follow "Draw Scale".
+TEST_F(PropertyRows, ABoundFadersRangeAndScaleRows) {
+  RecordingSink sink;
+  Grid().SetMessageSink(&sink);
+  auto* device = new CTestDevice(&system, 7);
+  device->SetName("Amp");
+  system.AppendDevice(device);
+  CParamValue level;
+  level.id = 1;
+  level.kind = kParamKindLevel;
+  device->values[1] = level;  // its description: 0 to 1
+  auto* fader = new CCCFader(&view, CRect{0, 0, 15, 150});
+  fader->m_pDevice = device;
+  fader->m_parameterId = 1;
+  fader->m_rangeMin = 0.0f;
+  fader->m_rangeMax = 1.0f;
+  fader->m_flags |= kFaderDrawScale;
+  panel->m_widgets = {fader};
+  pane.ShowControlProperties(false, fader);
+  SaveShotIfAsked(pane, "widget-properties-fader");
+  EXPECT_EQ(Shown("Range Max"), "1.0 dB");
+  EXPECT_EQ(Shown("Range Min"), "0.0 dB");
+  EXPECT_EQ(Shown("Draw Scale"), "Yes");
+  EXPECT_EQ(Shown("Scale Location"), "Left");
+  Type("Range Max", "1.5");
+  EXPECT_EQ(Grid().GetErrorTipText(), "Maximum value cannot be greater than 1.0 for this parameter");
+  EXPECT_EQ(Shown("Range Max"), "1.0 dB");
+  Type("Range Max", "0.5");
+  EXPECT_FLOAT_EQ(fader->m_rangeMax, 0.5f);
+  EXPECT_EQ(sink.posted, 1);
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Draw Scale")));
+  Grid().OnCloseCombo(1);
+  EXPECT_FALSE(fader->IsScaleShown());
+  pane.ShowControlProperties(true, fader);
+  EXPECT_EQ(Grid().FindRow("Scale Location"), nullptr);
+  EXPECT_TRUE(system.IsModified());
+}
 
 }  // namespace

@@ -1,0 +1,95 @@
+// The bitmap widget's two property editors: the image and how it is laid out.
+#include <cmath>
+
+#include "core/ImageTree.h"
+#include "custom/BitmapControl.h"
+#include "custom/WidgetProperties.h"
+
+namespace {
+
+enum : std::uint32_t { kIdImage = 11, kIdImageUse = 12 };
+
+constexpr std::uint32_t kImageUseBits[] = {kImageUseStretch, kImageUseFixToImage, kImageUseAspectRatio};
+const std::vector<std::string> kImageUseNames = {"Stretch Image", "Fix To Image", "Maintain Aspect Ratio"};
+
+}  // namespace
+
+void CCCBitmap::FillPropertiesPane(IDevicePropertyGrid& grid) {
+  CCustomControlObject::FillPropertiesPane(grid);
+  auto group = std::make_unique<CDevicePropertyGroup>("Image Appearance");
+  group->Add(MakeImageRow(WidgetSystem(*this), m_pImage, "Image", "Image to be used", kIdImage));
+  if (m_pImage)
+    group->Add(MakeNameListRow("Image Use", kImageUseNames, IndexOfBit(m_imageUse, kImageUseBits),
+                               "How to use the image", kIdImageUse));
+  grid.AddGroup(std::move(group));
+}
+
+void CCCBitmap::GetProperties(std::vector<CPropertyItem>& items) {
+  CCustomControlObject::GetProperties(items);
+  items.push_back(MakeGroupPropertyItem("Image Appearance", ""));
+  items.push_back(MakeImagePropertyItem(kIdImage, m_pImage, "Image", "Image to be used", 1, 1, 0));
+  if (m_pImage)
+    items.push_back(
+        MakeChoiceItem(kIdImageUse, kImageUseNames, IndexOfBit(m_imageUse, kImageUseBits), "Image Use", "How to use the image"));
+}
+
+bool CCCBitmap::OnPropertyChanged(CDeviceProperty& row) {
+  const std::uint32_t id = row.GetData();
+  if (id >= 1 && id <= 3) return CCustomControlObject::OnPropertyChanged(row);
+  return FinishRowEdit(row, ApplyEdit(id, CWidgetEdit::FromRow(row, CTextStyle{})));
+}
+
+bool CCCBitmap::ValidateProperty(CNamedPropertyValue& value) {
+  const std::int32_t id = value.propertyId;
+  if (id >= 1 && id <= 3) return CCustomControlObject::ValidateProperty(value);
+  return FinishValueEdit(value, ApplyEdit(std::uint32_t(id), CWidgetEdit::FromValue(value)));
+}
+
+CWidgetEditResult CCCBitmap::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
+  CWidgetEditResult result;
+  if (id == kIdImageUse) {
+    ApplyImageUse(edit.index);
+    return result;
+  }
+  if (id != kIdImage) return CWidgetEditResult::Refuse();
+  // The grid's rows follow the image ("Image Use" only with one) after every commit.
+  result.structure = edit.fromGrid;
+  if (edit.image == m_pImage) return result;
+  result.structure = true;
+  const CRect before = WidgetArea(*this);
+  m_pImage = edit.image;
+  MarkModified(*this);
+  if (!edit.fromGrid) {
+    // The list does not fit the rectangle to the image; the next "Fix To Image" does that.
+    if (m_pView) m_pView->RedrawControl(this);
+    return result;
+  }
+  if (m_pImage && (m_imageUse & kImageUseFixToImage))
+    m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
+                   m_rect.top + m_pImage->GetPixelHeight()};
+  RepaintWidget(*this, before);
+  return result;
+}
+
+void CCCBitmap::ApplyImageUse(int index) {
+  if (index < 0 || index > 2) return;
+  const CRect old = m_rect;
+  const bool changed = SetOneOf(m_imageUse, kImageUseBits, index);
+  const int iw = m_pImage ? m_pImage->GetPixelWidth() : 0;
+  const int ih = m_pImage ? m_pImage->GetPixelHeight() : 0;
+  if (index == 1 && m_pImage) m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + iw, m_rect.top + ih};
+  if (index == 2 && iw > 0 && ih > 0) {
+    const float ratio = float(ih) / float(iw);
+    m_rect.bottom = m_rect.top + int(std::trunc(float(m_rect.right - m_rect.left) * ratio));
+  }
+  if (m_pView) {
+    if (index == 1) m_pView->RedrawRect(GrownRect(old, 12));
+    if (index == 2) {
+      CRect area;
+      UnionRects(area, old, m_rect);
+      m_pView->RedrawRect(GrownRect(area, 12));
+    }
+  }
+  if (changed || m_rect != old) MarkModified(*this);
+  if (m_pView) m_pView->RedrawControl(this);
+}

@@ -1,0 +1,304 @@
+// The button's and the LED's two property editors: action, appearance and text.
+#include <cstdio>
+
+#include "core/CPData.h"
+#include "core/ImageTree.h"
+#include "core/PropertyPickers.h"
+#include "core/Snapshot.h"
+#include "core/System.h"
+#include "custom/ButtonControl.h"
+
+namespace {
+
+enum : std::uint32_t {
+  kIdText = 11,
+  kIdTextColour = 12,
+  kIdFont = 13,
+  kIdHorizontal = 14,
+  kIdVertical = 15,
+  kIdImage = 16,
+  kIdImageUse = 17,
+  kIdCornerRadius = 18,
+  kIdOutline = 19,
+  kIdOutlineWidth = 20,
+  kIdOutlineColour = 21,
+  kIdFill = 22,
+  kIdFillColour = 23,
+  kIdOffset = 24,
+  kIdAction = 25,
+  kIdPanel = 26,
+  kIdSnapshot = 27,
+  kIdHalo = 28,
+  kIdHaloColour = 29,
+  kIdHaloSize = 30,
+};
+
+constexpr std::uint32_t kImageUseBits[] = {kButtonStretchImage, kButtonFixToImage};
+constexpr std::uint32_t kHorizontalBits[] = {kButtonAlignLeft, kButtonAlignCentre, kButtonAlignRight};
+constexpr std::uint32_t kVerticalBits[] = {kButtonAlignTop, kButtonAlignMiddle, kButtonAlignBottom};
+constexpr std::uint32_t kActionBits[] = {kButtonModifyParameter, kButtonLaunchPanel, kButtonRecallSnapshot};
+constexpr std::uint32_t kHaloSizeMax = 20;
+constexpr std::uint32_t kHaloSizeMin = 1;
+
+const std::vector<std::string> kActionNames = {"Modify Parameter", "Launch Custom Panel", "Recall Snapshot"};
+const std::vector<std::string> kImageUseNames = {"Stretch Image", "Fix To Image"};
+const std::vector<std::string> kHorizontalNames = {"Left", "Centre", "Right"};
+const std::vector<std::string> kVerticalNames = {"Top", "Centre", "Bottom"};
+const std::vector<std::string> kOffOn = {"Off", "On"};
+const std::vector<std::string> kNoYes = {"No", "Yes"};
+
+std::vector<std::string> PanelNames(const CSystem* system) {
+  std::vector<std::string> names;
+  if (system)
+    for (const CCPData* panel : system->GetCustomPanels()) names.push_back(panel->GetName());
+  return names;
+}
+
+std::vector<std::string> SnapshotNames(const CSystem* system) {
+  std::vector<std::string> names;
+  if (system)
+    for (const CSnapshot* snapshot : system->GetSnapshots()) names.push_back(snapshot->GetName());
+  return names;
+}
+
+// The index of the entry with that id, -1 for none (the nil id names none).
+template <class T>
+int IndexOfId(const std::vector<T*>& list, const CUuid& id) {
+  if (id.IsNil()) return -1;
+  for (std::size_t i = 0; i < list.size(); ++i)
+    if (list[i]->GetUuid() == id) return int(i);
+  return -1;
+}
+
+int PanelIndex(const CSystem* system, const CUuid& id) {
+  return system ? IndexOfId(system->GetCustomPanels(), id) : -1;
+}
+
+int SnapshotIndex(const CSystem* system, const CUuid& id) {
+  return system ? IndexOfId(system->GetSnapshots(), id) : -1;
+}
+
+// Which names the groups carry: the button's or the LED's.
+const char* AppearanceGroup(bool led) { return led ? "LED Appearance" : "Button Appearance"; }
+const char* TextGroup(bool led) { return led ? "LED Text" : "Button Text"; }
+
+}  // namespace
+
+void CCCButton::FillPropertiesPane(IDevicePropertyGrid& grid) {
+  CCustomControlObject::FillPropertiesPane(grid);
+  CSystem* system = WidgetSystem(*this);
+  const bool led = IsLED();
+  if (!led) {
+    auto action = std::make_unique<CDevicePropertyGroup>("Action");
+    action->Add(MakeNameListRow("Action", kActionNames, IndexOfBit(m_flags, kActionBits),
+                                "What the button does when pressed", kIdAction));
+    if (m_flags & kButtonModifyParameter)
+      action->Add(std::make_unique<CParameterPropertyCtrl>(system, this, "Parameter")).AllowEdit(false);
+    if (m_flags & kButtonLaunchPanel)
+      action->Add(MakeNameListRow("Panel", PanelNames(system), PanelIndex(system, m_panelId),
+                                  "The Custom Control Panel that this button launches", kIdPanel));
+    if (m_flags & kButtonRecallSnapshot)
+      action->Add(MakeNameListRow("Snapshot", SnapshotNames(system), SnapshotIndex(system, m_snapshotId),
+                                  "The Snapshot that this button recalls", kIdSnapshot));
+    grid.AddGroup(std::move(action));
+  }
+
+  auto look = std::make_unique<CDevicePropertyGroup>(AppearanceGroup(led));
+  look->Add(MakeImageRow(system, m_pImage, "Image", "Image to be used for this control", kIdImage));
+  if (m_pImage) {
+    look->Add(MakeNameListRow("Image Use", kImageUseNames, IndexOfBit(m_flags, kImageUseBits),
+                              "How to use the control image", kIdImageUse));
+  } else {
+    const bool outline = (m_flags & kButtonOutline) != 0;
+    look->Add(MakeNameListRow("Outline", kOffOn, outline ? 1 : 0, "Whether an outline is drawn around the control",
+                              kIdOutline));
+    if (outline) {
+      look->Add(MakeNumberRow("Outline Width", std::uint32_t(m_outlineWidth), "The width of the outline in pixels",
+                              kIdOutlineWidth));
+      look->Add(MakeNumberRow("Corner Radius", std::uint32_t(m_cornerRadius), "The radius of the corners in pixels",
+                              kIdCornerRadius));
+      look->Add(MakeColourRow(system, m_outlineColour, "Outline Colour", "Colour to be used for the button outline",
+                              kIdOutlineColour));
+    }
+    const bool fill = (m_flags & kButtonFill) != 0;
+    look->Add(MakeNameListRow("Fill", kOffOn, fill ? 1 : 0, "Whether the control has a fill colour", kIdFill));
+    if (fill)
+      look->Add(MakeColourRow(system, m_fillColour, "Fill Colour", "Colour to be used for the button fill", kIdFillColour));
+  }
+  const bool halo = (m_flags & kButtonHalo) != 0;
+  look->Add(MakeNameListRow("Halo", kOffOn, halo ? 1 : 0, "Whether the control has a halo rather than a shading",
+                            kIdHalo));
+  if (halo) {
+    look->Add(MakeColourRow(system, m_haloColour, "Halo Colour", "Colour to be used for the selection halo", kIdHaloColour));
+    look->Add(MakeNumberRow("Halo Size", std::uint32_t(m_haloSize), "The width of the halo in pixels", kIdHaloSize));
+  }
+  grid.AddGroup(std::move(look));
+
+  auto text = std::make_unique<CDevicePropertyGroup>(TextGroup(led));
+  text->Add(MakeTextRow("Text", m_text, "Text to display on the button", kIdText));
+  text->Add(MakeNameListRow("Horizontal Alignment", kHorizontalNames, IndexOfBit(m_flags, kHorizontalBits),
+                            "Horizontal alignment of the text within the control bounds", kIdHorizontal));
+  text->Add(MakeNameListRow("Vertical Alignment", kVerticalNames, IndexOfBit(m_flags, kVerticalBits),
+                            "Vertical alignment of the text within the control bounds", kIdVertical));
+  text->Add(MakeFontRow(system, m_textStyle, "Font", kIdFont));
+  text->Add(MakeColourRow(system, m_textColour, "Text Colour", "Colour to be used for the control text", kIdTextColour));
+  grid.AddGroup(std::move(text));
+}
+
+void CCCButton::GetProperties(std::vector<CPropertyItem>& items) {
+  CCustomControlObject::GetProperties(items);
+  const CSystem* system = WidgetSystem(*this);
+  const bool led = IsLED();
+  if (!led) {
+    items.push_back(MakeGroupPropertyItem("Action", ""));
+    items.push_back(MakeChoiceItem(kIdAction, kActionNames, IndexOfBit(m_flags, kActionBits), "Action",
+                                   "What the button does when pressed"));
+    if (m_flags & kButtonModifyParameter)
+      items.push_back(MakeParameterPropertyItem(CParameterRef{this, nullptr, 0}, "Parameter",
+                                                "The parameter that this control is linked to", 0, 1, 0));
+    if (m_flags & kButtonLaunchPanel)
+      items.push_back(MakeChoiceItem(kIdPanel, PanelNames(system), PanelIndex(system, m_panelId), "Panel",
+                                     "The Custom Control Panel that this button launches"));
+    if (m_flags & kButtonRecallSnapshot)
+      items.push_back(MakeChoiceItem(kIdSnapshot, SnapshotNames(system), SnapshotIndex(system, m_snapshotId),
+                                     "Snapshot", "The Snapshot that this button recalls"));
+  }
+  items.push_back(MakeGroupPropertyItem(AppearanceGroup(led), ""));
+  items.push_back(MakeImagePropertyItem(kIdImage, m_pImage, "Image", "Image to be used for this control", 1, 1, 0));
+  if (m_pImage) {
+    items.push_back(MakeChoiceItem(kIdImageUse, kImageUseNames, IndexOfBit(m_flags, kImageUseBits), "Image Use",
+                                   "How to use the control image"));
+  } else {
+    const bool outline = (m_flags & kButtonOutline) != 0;
+    items.push_back(MakeChoiceItem(kIdOutline, kNoYes, outline ? 1 : 0, "Outline",
+                                   "Whether an outline is drawn around the control"));
+    if (outline) {
+      items.push_back(MakeNumberItem(kIdOutlineWidth, std::uint32_t(m_outlineWidth), "Outline Width",
+                                     "The width of the outline in pixels"));
+      items.push_back(MakeNumberItem(kIdCornerRadius, std::uint32_t(m_cornerRadius), "Corner Radius",
+                                     "The radius of the corners in pixels"));
+      items.push_back(MakeColourPropertyItem(kIdOutlineColour, m_outlineColour, "Outline Colour",
+                                             "Colour to be used for the button outline", 0, 1, 0));
+    }
+    const bool fill = (m_flags & kButtonFill) != 0;
+    items.push_back(MakeChoiceItem(kIdFill, kOffOn, fill ? 1 : 0, "Fill", "Whether the control has a fill colour"));
+    if (fill)
+      items.push_back(MakeColourPropertyItem(kIdFillColour, m_fillColour, "Fill Colour",
+                                             "Colour to be used for the button fill", 0, 1, 0));
+  }
+  items.push_back(MakeGroupPropertyItem(TextGroup(led), ""));
+  items.push_back(MakeStringPropertyItem(kIdText, m_text, "Text", "Text to display on the button", 1, 1, 0));
+  items.push_back(MakeChoiceItem(kIdHorizontal, kHorizontalNames, IndexOfBit(m_flags, kHorizontalBits),
+                                 "Horizontal Alignment", "Horizontal aligmnent of the text within the control bounds"));
+  items.push_back(MakeChoiceItem(kIdVertical, kVerticalNames, IndexOfBit(m_flags, kVerticalBits), "Vertical Alignment",
+                                 "Vertical aligmnent of the text within the control bounds"));
+  items.push_back(MakeColourPropertyItem(kIdTextColour, m_textColour, "Text Colour",
+                                         "Colour to be used for the control text", 0, 1, 0));
+}
+
+bool CCCButton::OnPropertyChanged(CDeviceProperty& row) {
+  const std::uint32_t id = row.GetData();
+  if (id >= 1 && id <= 3) return CCustomControlObject::OnPropertyChanged(row);
+  return FinishRowEdit(row, ApplyEdit(id, CWidgetEdit::FromRow(row, m_textStyle)));
+}
+
+bool CCCButton::ValidateProperty(CNamedPropertyValue& value) {
+  const std::int32_t id = value.propertyId;
+  if (id >= 1 && id <= 3) return CCustomControlObject::ValidateProperty(value);
+  // The list has no halo entries.
+  if (id >= std::int32_t(kIdHalo) && id <= std::int32_t(kIdHaloSize)) return false;
+  return FinishValueEdit(value, ApplyEdit(std::uint32_t(id), CWidgetEdit::FromValue(value)));
+}
+
+CWidgetEditResult CCCButton::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
+  CWidgetEditResult result;
+  CSystem* system = WidgetSystem(*this);
+  const CRect before = WidgetArea(*this);
+  bool changed = false;
+  auto onOff = [&](std::uint32_t bit) {
+    if (edit.index < 0) return;
+    changed = SetFlag(m_flags, bit, edit.index != 0);
+    result.structure = changed;
+  };
+  switch (id) {
+    case kIdText:
+      changed = edit.text != m_text;
+      m_text = edit.text;
+      break;
+    case kIdTextColour: changed = TakeColour(edit, m_textColour); break;
+    case kIdOutlineColour: changed = TakeColour(edit, m_outlineColour); break;
+    case kIdFillColour: changed = TakeColour(edit, m_fillColour); break;
+    case kIdHaloColour: changed = TakeColour(edit, m_haloColour); break;
+    case kIdFont: changed = TakeStyle(edit, m_textStyle); break;
+    case kIdHorizontal: changed = SetOneOf(m_flags, kHorizontalBits, edit.index); break;
+    case kIdVertical: changed = SetOneOf(m_flags, kVerticalBits, edit.index); break;
+    case kIdImage: {
+      // Grid: every commit rebuilds the rows (Image Use against Outline and Fill).
+      result.structure = edit.fromGrid;
+      if (edit.image == m_pImage) break;
+      m_pImage = edit.image;
+      if (m_pImage && (m_flags & kButtonFixToImage))
+        m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
+                       m_rect.top + m_pImage->GetPixelHeight()};
+      RepaintWidget(*this, before);
+      result.structure = true;
+      MarkModified(*this);
+      return result;
+    }
+    case kIdImageUse: {
+      const CRect old = m_rect;
+      changed = SetOneOf(m_flags, kImageUseBits, edit.index);
+      if (edit.index == 1 && m_pImage) {
+        m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
+                       m_rect.top + m_pImage->GetPixelHeight()};
+        if (m_pView) m_pView->RedrawRect(GrownRect(old, 12));
+        changed = changed || m_rect != old;
+      }
+      break;
+    }
+    case kIdCornerRadius:
+    case kIdOutlineWidth: {
+      const bool radius = id == kIdCornerRadius;
+      if (auto refusal = HalfSizeRefusal(m_rect, edit.number, radius ? "Corner radius" : "Outline width"))
+        return CWidgetEditResult::Refuse(*refusal);
+      std::int32_t& field = radius ? m_cornerRadius : m_outlineWidth;
+      changed = std::int32_t(edit.number) != field;
+      field = std::int32_t(edit.number);
+      break;
+    }
+    case kIdOutline: onOff(kButtonOutline); break;
+    case kIdFill: onOff(kButtonFill); break;
+    case kIdOffset: onOff(kButtonOffset); break;
+    case kIdHalo: onOff(kButtonHalo); break;
+    case kIdHaloSize: {
+      if (edit.number > kHaloSizeMax)
+        return CWidgetEditResult::Refuse(FormatMessage("Halo size cannot be greater than %d pixels", int(kHaloSizeMax)));
+      if (edit.number < kHaloSizeMin)
+        return CWidgetEditResult::Refuse(FormatMessage("Halo size cannot be less than %d pixels", int(kHaloSizeMin)));
+      changed = std::int32_t(edit.number) != m_haloSize;
+      m_haloSize = std::int32_t(edit.number);
+      break;
+    }
+    case kIdAction:
+      changed = SetOneOf(m_flags, kActionBits, edit.index);
+      result.structure = changed;
+      if (changed) MarkModified(*this);
+      return result;
+    case kIdPanel:
+    case kIdSnapshot: {
+      if (!system || edit.index < 0) return result;
+      const std::size_t at = std::size_t(edit.index);
+      CUuid chosen;
+      if (id == kIdPanel && at < system->GetCustomPanels().size()) chosen = system->GetCustomPanels()[at]->GetUuid();
+      else if (id == kIdSnapshot && at < system->GetSnapshots().size()) chosen = system->GetSnapshots()[at]->GetUuid();
+      else return result;
+      CUuid& field = id == kIdPanel ? m_panelId : m_snapshotId;
+      if (field != chosen) MarkModified(*this);
+      field = chosen;
+      return result;
+    }
+    default: return CWidgetEditResult::Refuse();
+  }
+  FinishChange(*this, before, changed);
+  return result;
+}

@@ -1,0 +1,184 @@
+// The fader's two property editors: range, knob image and colours, orientation and scale.
+#include "core/ImageTree.h"
+#include "custom/FaderControl.h"
+
+namespace {
+
+enum : std::uint32_t {
+  kIdImage = 11,
+  kIdFillColour = 12,
+  kIdLineColour = 13,
+  kIdRangeMax = 14,
+  kIdRangeMin = 15,
+  kIdUnused = 16,
+  kIdDrawScale = 17,
+  kIdMajorMarks = 18,
+  kIdMinorMarks = 19,
+  kIdScaleLocation = 20,
+  kIdDrawSlot = 21,
+  kIdHorizontal = 22,
+  kIdScaleFont = 24,
+  kIdScaleColour = 25,
+  kIdDecimals = 26,
+};
+
+constexpr std::uint32_t kMarksLimit = 20;
+constexpr std::uint32_t kLocationBits[] = {kFaderScaleBefore, kFaderScaleAfter};
+
+const std::vector<std::string> kGridYesNo = {"Yes", "No"};
+const std::vector<std::string> kListNoYes = {"No", "Yes"};
+
+std::vector<std::string> LocationNames(bool horizontal) {
+  return horizontal ? std::vector<std::string>{"Top", "Bottom"} : std::vector<std::string>{"Left", "Right"};
+}
+
+}  // namespace
+
+void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
+  CCustomControlObject::FillPropertiesPane(grid);
+  CSystem* system = WidgetSystem(*this);
+  AddRangeRows(grid, *this, "Fader Range", Range());
+  auto look = std::make_unique<CDevicePropertyGroup>("Fader Appearance");
+  look->Add(MakeImageRow(system, m_pKnobImage, "Image", "Image to be used for the fader knob", kIdImage));
+  if (!m_pKnobImage) {
+    look->Add(MakeColourRow(system, m_fillColour, "Fill Colour", "Colour to be used for the fader knob", kIdFillColour));
+    look->Add(MakeColourRow(system, m_lineColour, "Line Colour", "Colour to be used for the fader knob line",
+                            kIdLineColour));
+  }
+  look->Add(MakeNameListRow("Horizontal", kGridYesNo, IsHorizontal() ? 0 : 1, "Whether the fader operates horizontally",
+                            kIdHorizontal));
+  if (IsLinked())
+    look->Add(MakeNameListRow("Draw Scale", kGridYesNo, IsScaleShown() ? 0 : 1,
+                              "Whether the scale is drawn next to the fader", kIdDrawScale));
+  if (IsScaleShown()) {
+    look->Add(MakeNumberRow("Number Major Scale Marks", m_majorMarks, "The number of marks on the major scale",
+                            kIdMajorMarks));
+    look->Add(MakeNumberRow("Number Minor Scale Mark", m_minorMarks,
+                            "The number of minor marks between the major scale marks", kIdMinorMarks));
+    if (HasScaleDecimals(*this))
+      look->Add(MakeNameListRow("Scale Decimal Places", kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
+                                "The number of decimal places shown on scale markings", kIdDecimals));
+    look->Add(MakeNameListRow("Scale Location", LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
+                              "Where the scale is drawn in relation to the fader", kIdScaleLocation));
+    look->Add(MakeColourRow(system, m_scaleColour, "Scale Colour", "Colour to be used for the scale and text",
+                            kIdScaleColour));
+    look->Add(MakeFontRow(system, m_scaleStyle, "Scale Font", kIdScaleFont));
+  }
+  look->Add(MakeNameListRow("Draw Slot", kGridYesNo, (m_flags & kFaderDrawSlot) ? 0 : 1,
+                            "Whether the fader slot is drawn beneath the knob", kIdDrawSlot));
+  grid.AddGroup(std::move(look));
+}
+
+void CCCFader::GetProperties(std::vector<CPropertyItem>& items) {
+  CCustomControlObject::GetProperties(items);
+  AddRangeItems(items, *this, "Fader Range", Range());
+  items.push_back(MakeGroupPropertyItem("Fader Appearance", ""));
+  items.push_back(
+      MakeImagePropertyItem(kIdImage, m_pKnobImage, "Image", "Image to be used for the fader knob", 1, 1, 0));
+  if (!m_pKnobImage) {
+    items.push_back(MakeColourPropertyItem(kIdFillColour, m_fillColour, "Fill Colour",
+                                           "Colour to be used for the fader knob", 1, 1, 0));
+    items.push_back(MakeColourPropertyItem(kIdLineColour, m_lineColour, "Line Colour",
+                                           "Colour to be used for the fader knob line", 1, 1, 0));
+  }
+  items.push_back(MakeChoiceItem(kIdHorizontal, kListNoYes, IsHorizontal() ? 1 : 0, "Horizontal",
+                                 "Whether the fader operates horizontally"));
+  if (IsLinked())
+    items.push_back(MakeChoiceItem(kIdDrawScale, kListNoYes, IsScaleShown() ? 1 : 0, "Draw Scale",
+                                   "Whether the scale is drawn next to the fader"));
+  if (IsScaleShown()) {
+    items.push_back(MakeNumberItem(kIdMajorMarks, m_majorMarks, "Number Major Scale Marks",
+                                   "The number of marks on the major scale"));
+    items.push_back(MakeNumberItem(kIdMinorMarks, m_minorMarks, "Number Minor Scale Marks",
+                                   "The number of marks on the minor scale"));
+    if (HasScaleDecimals(*this))
+      items.push_back(MakeChoiceItem(kIdDecimals, kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
+                                     "Scale Decimal Places", "The number of decimal places shown on scale markings"));
+    items.push_back(MakeChoiceItem(kIdScaleLocation, LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
+                                   "Scale Location", "Where the scale is drawn in relation to the fader"));
+    items.push_back(MakeColourPropertyItem(kIdScaleColour, m_scaleColour, "Scale Colour",
+                                           "Colour to be used for the scale and text", 1, 1, 0));
+    items.push_back(
+        MakeFontPropertyItem(kIdScaleFont, m_scaleStyle, "Scale Font", "Font to be used for the scale text", 0, 1, 0));
+  }
+  items.push_back(MakeChoiceItem(kIdDrawSlot, kListNoYes, (m_flags & kFaderDrawSlot) ? 1 : 0, "Draw Slot",
+                                 "Whether the fader slot is drawn beneath the knob"));
+}
+
+bool CCCFader::OnPropertyChanged(CDeviceProperty& row) {
+  if (const std::optional<bool> shared = CommitSharedRangeRow(*this, row, Range())) return *shared;
+  return FinishRowEdit(row, ApplyEdit(row.GetData(), CWidgetEdit::FromRow(row, m_scaleStyle)));
+}
+
+bool CCCFader::ValidateProperty(CNamedPropertyValue& value) {
+  if (const std::optional<bool> shared = ValidateSharedRangeValue(*this, value, Range())) return *shared;
+  return FinishValueEdit(value, ApplyEdit(std::uint32_t(value.propertyId), CWidgetEdit::FromValue(value)));
+}
+
+CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
+  CWidgetEditResult result;
+  const CRect before = WidgetArea(*this);
+  bool changed = false;
+  // A knob image sets the fader's width across the travel: twice the image's with the scale.
+  auto fitToImage = [this] {
+    if (!m_pKnobImage) return;
+    const int across = m_pKnobImage->GetPixelWidth() * (IsScaleShown() ? 2 : 1);
+    if (IsHorizontal()) m_rect.bottom = m_rect.top + across;
+    else m_rect.right = m_rect.left + across;
+  };
+  switch (id) {
+    case kIdImage:
+      result.structure = edit.fromGrid;
+      if (edit.image == m_pKnobImage) break;
+      m_pKnobImage = edit.image;
+      fitToImage();
+      changed = result.structure = true;
+      break;
+    case kIdFillColour: changed = TakeColour(edit, m_fillColour); break;
+    case kIdLineColour: changed = TakeColour(edit, m_lineColour); break;
+    case kIdScaleColour: changed = TakeColour(edit, m_scaleColour); break;
+    case kIdScaleFont: changed = TakeStyle(edit, m_scaleStyle); break;
+    case kIdRangeMax:
+    case kIdRangeMin:
+      result = ApplyRangeEdit(*this, edit, id == kIdRangeMax, Range(), changed);
+      break;
+    case kIdUnused: break;
+    case kIdDrawScale: {
+      const std::optional<bool> on = ChosenYes(edit);
+      if (!on || *on == IsScaleShown()) break;
+      SetFlag(m_flags, kFaderDrawScale, *on);
+      fitToImage();
+      changed = result.structure = true;
+      break;
+    }
+    case kIdMajorMarks:
+    case kIdMinorMarks: {
+      if (edit.number >= kMarksLimit)
+        return CWidgetEditResult::Refuse(FormatMessage("Cannot have more than %d scale marks", int(kMarksLimit)));
+      std::uint32_t& field = id == kIdMajorMarks ? m_majorMarks : m_minorMarks;
+      changed = edit.number != field;
+      field = edit.number;
+      break;
+    }
+    case kIdScaleLocation: changed = SetOneOf(m_flags, kLocationBits, edit.index); break;
+    case kIdDrawSlot:
+      if (const std::optional<bool> on = ChosenYes(edit)) changed = SetFlag(m_flags, kFaderDrawSlot, *on);
+      break;
+    case kIdHorizontal: {
+      const std::optional<bool> on = ChosenYes(edit);
+      if (!on || !SetFlag(m_flags, kFaderHorizontal, *on)) break;
+      // The control turns about its top-left corner.
+      const int width = m_rect.Width(), height = m_rect.Height();
+      m_rect.right = m_rect.left + height;
+      m_rect.bottom = m_rect.top + width;
+      changed = result.structure = true;
+      break;
+    }
+    case kIdDecimals:
+      changed = result.structure = SetScaleDecimals(*this, m_flags, edit.index);
+      break;
+    default: return CWidgetEditResult::Refuse();
+  }
+  FinishChange(*this, before, changed);
+  return result;
+}

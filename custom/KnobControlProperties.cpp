@@ -1,0 +1,268 @@
+// The knob's two property editors: range, image and notch, angles, scale and LED ring.
+#include "core/ImageTree.h"
+#include "custom/KnobControl.h"
+
+namespace {
+
+enum : std::uint32_t {
+  kIdImage = 11,
+  kIdKnobColour = 12,
+  kIdNotchColour = 13,
+  kIdRangeMax = 14,
+  kIdRangeMin = 15,
+  kIdDrawNotch = 16,
+  kIdDrawScale = 17,
+  kIdMajorMarks = 18,
+  kIdMinorMarks = 19,
+  kIdMaxAngle = 20,
+  kIdMinAngle = 21,
+  kIdReversed = 22,
+  kIdDrawLeds = 23,
+  kIdLedColour = 24,
+  kIdRotateBitmap = 25,
+  kIdNotchRadius = 26,
+  kIdScaleColour = 27,
+  kIdScaleFont = 28,
+  kIdLedSize = 29,
+  kIdDecimals = 30,
+};
+
+constexpr std::uint32_t kMarksMax = 20;
+constexpr std::int32_t kAngleLimit = 180;
+constexpr std::int32_t kLedSizeMax = 5;
+
+const std::vector<std::string> kNoYes = {"No", "Yes"};
+
+// What each on/off property switches.
+std::uint32_t SwitchBit(std::uint32_t id) {
+  switch (id) {
+    case kIdDrawNotch: return kKnobDrawNotch;
+    case kIdDrawScale: return kKnobDrawScale;
+    case kIdDrawLeds: return kKnobDrawLeds;
+    case kIdRotateBitmap: return kKnobRotateBitmap;
+    case kIdReversed: return kKnobReversed;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+namespace {
+// Which rows and entries a knob has, read from its state once.
+struct CKnobRows {
+  bool linked, image, rotate, notch, scale, decimals, leds;
+  explicit CKnobRows(const CCCKnob& k)
+      : linked(k.IsLinked()),
+        image(k.m_pImage != nullptr),
+        rotate((k.m_flags & kKnobRotateBitmap) != 0),
+        notch((k.m_flags & kKnobDrawNotch) || !k.m_pImage || !(k.m_flags & kKnobRotateBitmap)),
+        scale(k.IsScaleShown()),
+        decimals(k.IsScaleShown() && HasScaleDecimals(k)),
+        leds((k.m_flags & kKnobDrawLeds) != 0) {}
+};
+}  // namespace
+
+void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
+  CCustomControlObject::FillPropertiesPane(grid);
+  CSystem* system = WidgetSystem(*this);
+  const CKnobRows has(*this);
+  AddRangeRows(grid, *this, "Knob Range", Range());
+  auto look = std::make_unique<CDevicePropertyGroup>("Knob Appearance");
+  look->Add(MakeImageRow(system, m_pImage, "Image", "Image to be used for the knob", kIdImage));
+  if (!has.image) look->Add(MakeColourRow(system, m_knobColour, "Knob Colour", "Colour to be used for the knob", kIdKnobColour));
+  if (has.image)
+    look->Add(MakeNameListRow("Rotate Bitmap", kNoYes, has.rotate ? 1 : 0, "Whether the knob bitmap is rotated or static",
+                              kIdRotateBitmap));
+  if (has.image && has.rotate)
+    look->Add(MakeNameListRow("Draw Notch", kNoYes, (m_flags & kKnobDrawNotch) ? 1 : 0,
+                              "Whether the knob notch is drawn on top of the bitmap", kIdDrawNotch));
+  if (has.notch) {
+    look->Add(MakeNumberRow("Notch Radius", m_notchRadius, "The radius of the notch from the centre of the control",
+                            kIdNotchRadius));
+    look->Add(MakeColourRow(system, m_notchColour, "Notch Colour", "Colour to be used for the knob notch", kIdNotchColour));
+  }
+  look->Add(MakeSignedRow("Max Angle", m_maxAngle,
+                          "The maximum angle this control will go to (in degrees from vertical)", kIdMaxAngle));
+  look->Add(MakeSignedRow("Min Angle", m_minAngle,
+                          "The minimum angle this control will go to (in degrees from vertical)", kIdMinAngle));
+  if (has.linked)
+    look->Add(MakeNameListRow("Draw Scale", kNoYes, has.scale ? 1 : 0, "Whether the scale is drawn next to the knob",
+                              kIdDrawScale));
+  if (has.scale) {
+    look->Add(MakeNumberRow("Number Major Scale Marks", m_majorMarks, "The number of marks on the major scale",
+                            kIdMajorMarks));
+    look->Add(MakeNumberRow("Number Minor Scale Mark", m_minorMarks,
+                            "The number of minor marks between the major scale marks", kIdMinorMarks));
+    if (has.decimals)
+      look->Add(MakeNameListRow("Scale Decimal Places", kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
+                                "The number of decimal places shown on scale markings", kIdDecimals));
+    look->Add(MakeColourRow(system, m_scaleColour, "Scale Colour", "Colour to be used for the scale and text",
+                            kIdScaleColour));
+    look->Add(MakeFontRow(system, m_scaleStyle, "Scale Font", kIdScaleFont));
+  }
+  look->Add(MakeNameListRow("Draw LEDs", kNoYes, has.leds ? 1 : 0, "Whether an LED ring is drawn around the knob",
+                            kIdDrawLeds));
+  if (has.leds) {
+    look->Add(MakeColourRow(system, m_ledColour, "LED Colour", "Colour to be used for the LED ring", kIdLedColour));
+    look->Add(MakeNumberRow("LED Size", m_ledSize, "The size of the LEDs drawn around the edge of the knob", kIdLedSize));
+  }
+  grid.AddGroup(std::move(look));
+}
+
+void CCCKnob::GetProperties(std::vector<CPropertyItem>& items) {
+  CCustomControlObject::GetProperties(items);
+  const CKnobRows has(*this);
+  AddRangeItems(items, *this, "Knob Range", Range());
+  items.push_back(MakeGroupPropertyItem("Knob Appearance", ""));
+  items.push_back(MakeImagePropertyItem(kIdImage, m_pImage, "Image", "Image to be used for the knob", 1, 1, 0));
+  if (!has.image)
+    items.push_back(
+        MakeColourPropertyItem(kIdKnobColour, m_knobColour, "Knob Colour", "Colour to be used for the knob", 1, 1, 0));
+  if (has.image)
+    items.push_back(MakeChoiceItem(kIdRotateBitmap, kNoYes, has.rotate ? 1 : 0, "Rotate Bitmap",
+                                   "Whether the knob bitmap is rotated or static"));
+  if (has.image && has.rotate)
+    items.push_back(MakeChoiceItem(kIdDrawNotch, kNoYes, (m_flags & kKnobDrawNotch) ? 1 : 0, "Draw Notch",
+                                   "Whether the knob notch is drawn on top of the bitmap"));
+  if (has.notch) {
+    items.push_back(MakeNumberItem(kIdNotchRadius, m_notchRadius, "Notch Radius",
+                                   "The radius of the notch from the centre of the control"));
+    items.push_back(MakeColourPropertyItem(kIdNotchColour, m_notchColour, "Notch Colour",
+                                           "Colour to be used for the knob notch", 1, 1, 0));
+  }
+  items.push_back(MakeSignedPropertyItem(kIdMaxAngle, m_maxAngle, "Max Angle",
+                                         "The maximum angle this control will go to (in degrees from vertical)", 1, 1, 0));
+  items.push_back(MakeSignedPropertyItem(kIdMinAngle, m_minAngle, "Min Angle",
+                                         "The minimum angle this control will go to (in degrees from vertical)", 1, 1, 0));
+  if (has.linked)
+    items.push_back(MakeChoiceItem(kIdDrawScale, kNoYes, has.scale ? 1 : 0, "Draw Scale",
+                                   "Whether the scale is drawn next to the knob"));
+  if (has.scale) {
+    items.push_back(MakeNumberItem(kIdMajorMarks, m_majorMarks, "Number Major Scale Marks",
+                                   "The number of marks on the major scale"));
+    items.push_back(MakeNumberItem(kIdMinorMarks, m_minorMarks, "Number Minor Scale Marks",
+                                   "The number of marks on the minor scale"));
+    if (has.decimals)
+      items.push_back(MakeChoiceItem(kIdDecimals, kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
+                                     "Scale Decimal Places", "The number of decimal places shown on scale markings"));
+    items.push_back(MakeColourPropertyItem(kIdScaleColour, m_scaleColour, "Scale Colour",
+                                           "Colour to be used for the scale and text", 1, 1, 0));
+    items.push_back(
+        MakeFontPropertyItem(kIdScaleFont, m_scaleStyle, "Scale Font", "Font to be used for the scale text", 0, 1, 0));
+  }
+  items.push_back(MakeChoiceItem(kIdDrawLeds, kNoYes, has.leds ? 1 : 0, "Draw LEDs",
+                                 "Whether an LED ring is drawn around the knob"));
+  if (has.leds) {
+    items.push_back(
+        MakeColourPropertyItem(kIdLedColour, m_ledColour, "LED Colour", "Colour to be used for the LED Ring", 1, 1, 0));
+    items.push_back(
+        MakeNumberItem(kIdLedSize, m_ledSize, "LED Size", "The size of the LEDs drawn around the edge of the knob"));
+  }
+}
+
+bool CCCKnob::OnPropertyChanged(CDeviceProperty& row) {
+  if (const std::optional<bool> shared = CommitSharedRangeRow(*this, row, Range())) return *shared;
+  return FinishRowEdit(row, ApplyEdit(row.GetData(), CWidgetEdit::FromRow(row, m_scaleStyle)));
+}
+
+bool CCCKnob::ValidateProperty(CNamedPropertyValue& value) {
+  if (const std::optional<bool> shared = ValidateSharedRangeValue(*this, value, Range())) return *shared;
+  return FinishValueEdit(value, ApplyEdit(std::uint32_t(value.propertyId), CWidgetEdit::FromValue(value)));
+}
+
+CWidgetEditResult CCCKnob::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
+  CWidgetEditResult result;
+  const CRect before = WidgetArea(*this);
+  const int halfWidth = (m_rect.right - m_rect.left) / 2;
+  bool changed = false;
+  switch (id) {
+    case kIdImage:
+      result.structure = edit.fromGrid;
+      if (edit.image == m_pImage) break;
+      m_pImage = edit.image;
+      changed = result.structure = true;
+      break;
+    case kIdKnobColour: changed = TakeColour(edit, m_knobColour); break;
+    case kIdNotchColour: changed = TakeColour(edit, m_notchColour); break;
+    case kIdLedColour: changed = TakeColour(edit, m_ledColour); break;
+    case kIdScaleColour: changed = TakeColour(edit, m_scaleColour); break;
+    case kIdScaleFont: changed = TakeStyle(edit, m_scaleStyle); break;
+    case kIdRangeMax:
+    case kIdRangeMin:
+      result = ApplyRangeEdit(*this, edit, id == kIdRangeMax, Range(), changed);
+      break;
+    case kIdDrawNotch:
+    case kIdDrawScale:
+    case kIdDrawLeds:
+    case kIdRotateBitmap:
+    case kIdReversed: {
+      if (edit.index < 0) break;
+      const bool on = edit.index != 0;
+      const std::uint32_t bit = SwitchBit(id);
+      const bool was = id == kIdDrawScale ? IsScaleShown() : (m_flags & bit) != 0;
+      if (on == was) break;
+      SetFlag(m_flags, bit, on);
+      changed = result.structure = true;
+      break;
+    }
+    case kIdMajorMarks:
+    case kIdMinorMarks: {
+      if (edit.number > kMarksMax)
+        return CWidgetEditResult::Refuse(FormatMessage("Cannot have more than %d scale marks", int(kMarksMax)));
+      std::uint32_t& field = id == kIdMajorMarks ? m_majorMarks : m_minorMarks;
+      if (edit.number == field) break;
+      if (edit.number == 0) return CWidgetEditResult::Refuse();
+      field = edit.number;
+      changed = true;
+      break;
+    }
+    case kIdMaxAngle: {
+      const auto angle = std::int32_t(edit.number);
+      if (angle == m_maxAngle) break;
+      if (angle >= kAngleLimit || angle <= m_minAngle) return CWidgetEditResult::Refuse();
+      m_maxAngle = angle;
+      changed = true;
+      break;
+    }
+    case kIdMinAngle: {
+      const auto angle = std::int32_t(edit.number);
+      if (angle == m_minAngle) break;
+      if (angle <= -kAngleLimit || angle >= m_maxAngle) return CWidgetEditResult::Refuse();
+      m_minAngle = angle;
+      changed = true;
+      break;
+    }
+    case kIdNotchRadius: {
+      if (edit.number == m_notchRadius) break;
+      if (edit.number == 0) return CWidgetEditResult::Refuse();
+      // The notch stays inside the knob, and inside the LED ring when there is one.
+      const std::int64_t limit = (m_flags & kKnobDrawLeds) ? std::int64_t(halfWidth) - std::int64_t(m_ledSize)
+                                                           : std::int64_t(halfWidth);
+      if (std::int64_t(edit.number) >= limit)
+        return CWidgetEditResult::Refuse(FormatMessage("Radius cannot be greater than %d", int(limit - 1)));
+      m_notchRadius = edit.number;
+      changed = true;
+      break;
+    }
+    case kIdLedSize: {
+      // The grid's number compares as signed, so a negative size reads as one.
+      const std::int64_t size = edit.fromGrid ? std::int64_t(std::int32_t(edit.number)) : std::int64_t(edit.number);
+      if (size == std::int64_t(m_ledSize)) break;
+      if (size > kLedSizeMax)
+        return CWidgetEditResult::Refuse(FormatMessage("LED size cannot be greater than %d", int(kLedSizeMax)));
+      if (size <= 0) return CWidgetEditResult::Refuse("LED size cannot be less than or equal to 0");
+      const std::int64_t inside = std::int64_t(halfWidth) - size;
+      if ((m_flags & kKnobDrawLeds) && std::int64_t(m_notchRadius) >= inside)
+        m_notchRadius = std::uint32_t(std::max<std::int64_t>(inside - 1, 0));
+      m_ledSize = std::uint32_t(size);
+      changed = true;
+      break;
+    }
+    case kIdDecimals:
+      changed = result.structure = SetScaleDecimals(*this, m_flags, edit.index);
+      break;
+    default: return CWidgetEditResult::Refuse();
+  }
+  FinishChange(*this, before, changed);
+  return result;
+}

@@ -1,0 +1,336 @@
+// The pieces the widget kinds' property editors share.
+#include "custom/WidgetProperties.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "core/CPData.h"
+#include "core/ImageTree.h"
+#include "core/PropertyPickers.h"
+#include "core/System.h"
+#include "core/ValueCodes.h"
+
+namespace {
+// The selection band the panel view draws around a selected widget.
+constexpr int kSelectionMargin = 6;
+// The range rows' ids, the same for faders and knobs.
+constexpr std::uint32_t kRangeMaxId = 14;
+constexpr std::uint32_t kRangeMinId = 15;
+}  // namespace
+
+CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& current) {
+  CWidgetEdit edit;
+  edit.fromGrid = true;
+  edit.index = GetPropertyComboSelection(row);
+  edit.number = std::uint32_t(row.GetNumber());
+  edit.text = row.GetText();
+  const auto* filled = std::get_if<std::string>(&row.GetReferenceValue());
+  edit.textAsFilled = filled && *filled == edit.text;
+  if (const auto* colour = dynamic_cast<const CColourPropertyCtrl*>(&row))
+    edit.colour = CColourPropertyCtrl::FromColorRef(colour->m_colour);
+  if (const auto* font = dynamic_cast<const CFontPropertyCtrl*>(&row)) {
+    CTextStyle style = current;
+    style.FromLogFont(font->m_logFont);
+    edit.style = style;
+  }
+  if (const auto* image = dynamic_cast<const CImagePropertyCtrl*>(&row)) {
+    CCCImageBase* node = image->m_pImage;
+    edit.image = node && !node->IsDirectory() ? static_cast<CCCImage*>(node) : nullptr;
+  }
+  return edit;
+}
+
+CWidgetEdit CWidgetEdit::FromValue(const CPropertyValue& value) {
+  CWidgetEdit edit;
+  switch (value.type) {
+    case kPropOptions:
+      if (const CPropertyOptions* options = value.GetOptions()) edit.index = std::int32_t(options->selected);
+      break;
+    case kPropArray: edit.number = std::uint32_t(value.GetNumber()); break;
+    case kPropObject:
+      if (const auto* number = value.GetData<std::int32_t>()) edit.number = std::uint32_t(*number);
+      break;
+    case kPropString: edit.text = value.GetString(); break;
+    case kPropColour: edit.colour = GetColourPropertyValue(value); break;
+    case kPropTextStyle: edit.style = GetFontPropertyValue(value); break;
+    case kPropImage: edit.image = GetImagePropertyValue(value); break;
+    default: break;
+  }
+  return edit;
+}
+
+bool FinishRowEdit(CDeviceProperty& row, const CWidgetEditResult& result) {
+  if (!result.accepted) {
+    row.SetErrorText(result.message);
+    return false;
+  }
+  if (result.structure) row.SetRefresh(true);
+  return true;
+}
+
+bool FinishValueEdit(CNamedPropertyValue& value, const CWidgetEditResult& result) {
+  if (!result.accepted) {
+    value.text = result.message;
+    return false;
+  }
+  if (result.structure) value.changed = 1;
+  return true;
+}
+
+CSystem* WidgetSystem(const CCustomControlObject& widget) {
+  CCPData* panel = widget.m_pView ? widget.m_pView->GetPanelData() : nullptr;
+  return panel ? panel->GetOwner() : nullptr;
+}
+
+void MarkModified(const CCustomControlObject& widget) {
+  if (CSystem* system = WidgetSystem(widget)) system->SetModified();
+}
+
+CRect GrownRect(const CRect& rect, int by) {
+  return CRect{rect.left - by, rect.top - by, rect.right + by, rect.bottom + by};
+}
+
+CRect WidgetArea(const CCustomControlObject& widget) {
+  const CRect& r = widget.m_rect;
+  CRect area = GrownRect(CRect{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                               std::max(r.top, r.bottom)},
+                         kSelectionMargin);
+  UnionRects(area, area, widget.GetBoundsRect());
+  return area;
+}
+
+void RepaintWidget(const CCustomControlObject& widget, const CRect& before) {
+  if (!widget.m_pView) return;
+  CRect area;
+  UnionRects(area, before, WidgetArea(widget));
+  widget.m_pView->RedrawRect(area);
+}
+
+bool TakeColour(const CWidgetEdit& edit, CColour& field) {
+  if (!edit.colour) return false;
+  const std::uint32_t mask = edit.fromGrid ? 0xFFFFFFu : 0xFFFFFFFFu;
+  if ((edit.colour->argb & mask) == (field.argb & mask)) return false;
+  field = *edit.colour;
+  return true;
+}
+
+bool TakeStyle(const CWidgetEdit& edit, CTextStyle& field) {
+  if (!edit.style) return false;
+  if (!(*edit.style != field) && edit.style->weight == field.weight) return false;
+  field = *edit.style;
+  return true;
+}
+
+bool SetFlag(std::uint32_t& flags, std::uint32_t bit, bool on) {
+  const std::uint32_t old = flags;
+  flags = on ? (flags | bit) : (flags & ~bit);
+  return flags != old;
+}
+
+bool SetOneOf(std::uint32_t& flags, const std::uint32_t* bits, int count, int index) {
+  if (index < 0 || index >= count) return false;
+  std::uint32_t all = 0;
+  for (int i = 0; i < count; ++i) all |= bits[i];
+  const std::uint32_t old = flags;
+  flags = (flags & ~all) | bits[index];
+  return flags != old;
+}
+
+int IndexOfBit(std::uint32_t flags, const std::uint32_t* bits, int count) {
+  for (int i = 0; i < count; ++i)
+    if (flags & bits[i]) return i;
+  return -1;
+}
+
+std::optional<std::string> HalfSizeRefusal(const CRect& rect, std::uint32_t value, const char* what) {
+  const int halfHeight = (rect.bottom - rect.top) / 2;
+  const int halfWidth = (rect.right - rect.left) / 2;
+  if (value > std::uint32_t(halfHeight))
+    return FormatMessage("%s cannot be greater than half the height (%d pixels)", what, halfHeight);
+  if (value > std::uint32_t(halfWidth))
+    return FormatMessage("%s cannot be greater than half the width (%d pixels)", what, halfWidth);
+  return std::nullopt;
+}
+
+std::string FormatRangeValue(const CCustomControlObject& widget, float value) {
+  return FormatParameterValue(widget.GetParameterInfo(), value, widget.GetParameterValue());
+}
+
+void AddRangeRows(IDevicePropertyGrid& grid, const CCustomControlObject& widget, const char* group,
+                  const CRangeFields& range) {
+  if (!widget.IsLinked()) return;
+  auto rows = std::make_unique<CDevicePropertyGroup>(group);
+  rows->Add(MakeTextRow("Range Max", FormatRangeValue(widget, range.maximum), "The maximum value this control can have",
+                        kRangeMaxId));
+  rows->Add(MakeTextRow("Range Min", FormatRangeValue(widget, range.minimum), "The minimum value this control can have",
+                        kRangeMinId));
+  grid.AddGroup(std::move(rows));
+}
+
+void AddRangeItems(std::vector<CPropertyItem>& items, const CCustomControlObject& widget, const char* group,
+                   const CRangeFields& range) {
+  if (!widget.IsLinked()) return;
+  items.push_back(MakeGroupPropertyItem(group, ""));
+  items.push_back(MakeStringPropertyItem(kRangeMaxId, FormatRangeValue(widget, range.maximum), "Range Max",
+                                         "The maximum value this control can have", 1, 1, 0));
+  items.push_back(MakeStringPropertyItem(kRangeMinId, FormatRangeValue(widget, range.minimum), "Range Min",
+                                         "The minimum value this control can have", 1, 1, 0));
+}
+
+CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit& edit, bool isMax,
+                                 const CRangeFields& range, bool& changed) {
+  changed = false;
+  if (edit.fromGrid && edit.textAsFilled) return {};
+  const CParamValue current = widget.GetParameterValue();
+  const CParamInfo info = widget.GetParameterInfo();
+  const float value = ParseParameterValue(current, edit.text);
+  if (isMax) {
+    if (value == range.maximum) return {};
+    if (!(value > range.minimum)) return CWidgetEditResult::Refuse("Maximum value must be greater than minimum value");
+    if (current.kind == kParamKindLevel && std::trunc(value * 10.0f) > std::trunc(info.maximum * 10.0f))
+      return CWidgetEditResult::Refuse(
+          FormatMessage("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
+    if (current.kind == kParamKindDelay && std::trunc(value * 100.0f) > std::trunc(info.maximum * 100.0f))
+      return CWidgetEditResult::Refuse(
+          FormatMessage("Maximum value cannot be greater than %.2f for this parameter", double(info.maximum)));
+    range.maximum = value;
+  } else {
+    if (value == range.minimum) return {};
+    if (!(value < range.maximum)) return CWidgetEditResult::Refuse("Minimum value must be less than maximum value");
+    if (value < info.minimum)
+      return CWidgetEditResult::Refuse(
+          FormatMessage("Minimum value cannot be less than %.1f for this parameter", double(info.minimum)));
+    range.minimum = value;
+  }
+  changed = true;
+  widget.OnParameterUpdate(current);
+  CWidgetEditResult result;
+  result.structure = true;
+  return result;
+}
+
+namespace {
+// A bound widget takes its parameter's range; the old and new areas are repainted.
+void AdoptParameterRange(CCustomControlObject& widget, const CRangeFields& range, const CRect& before) {
+  if (widget.IsLinked()) {
+    const CParamInfo info = widget.GetParameterInfo();
+    range.maximum = info.maximum;
+    range.minimum = info.minimum;
+    widget.OnParameterUpdate(widget.GetParameterValue());
+  }
+  RepaintWidget(widget, before);
+}
+}  // namespace
+
+std::optional<bool> CommitSharedRangeRow(CCustomControlObject& widget, CDeviceProperty& row,
+                                         const CRangeFields& range) {
+  const std::uint32_t id = row.GetData();
+  if (id < 1 || id > 3) return std::nullopt;
+  const CRect before = WidgetArea(widget);
+  if (!widget.CCustomControlObject::OnPropertyChanged(row)) return false;
+  if (id == 3) {
+    AdoptParameterRange(widget, range, before);
+    row.SetRefresh(true);
+  }
+  return true;
+}
+
+std::optional<bool> ValidateSharedRangeValue(CCustomControlObject& widget, CNamedPropertyValue& value,
+                                             const CRangeFields& range) {
+  const std::int32_t id = value.propertyId;
+  if (id < 1 || id > 3) return std::nullopt;
+  const CRect before = WidgetArea(widget);
+  if (!widget.CCustomControlObject::ValidateProperty(value)) return false;
+  if (id == 3 && value.changed) AdoptParameterRange(widget, range, before);
+  return true;
+}
+
+const std::vector<std::string> kScaleDecimalNames = {"0", "1", "2", "3"};
+namespace {
+constexpr std::uint32_t kScaleDecimalBits[] = {0x100, 0x200, 0x400, 0x800};
+}
+
+bool HasScaleDecimals(const CCustomControlObject& widget) {
+  const std::int32_t kind = widget.GetParameterValue().kind;
+  return kind == kParamKindLevel || kind == kParamKindDelay;
+}
+
+int ScaleDecimalsIndex(std::uint32_t flags) { return IndexOfBit(flags, kScaleDecimalBits); }
+
+bool SetScaleDecimals(const CCustomControlObject& widget, std::uint32_t& flags, int index) {
+  return HasScaleDecimals(widget) && SetOneOf(flags, kScaleDecimalBits, index);
+}
+
+void FinishChange(const CCustomControlObject& widget, const CRect& before, bool changed) {
+  if (!changed) return;
+  MarkModified(widget);
+  RepaintWidget(widget, before);
+}
+
+std::optional<bool> ChosenYes(const CWidgetEdit& edit) {
+  if (edit.index < 0 || edit.index > 1) return std::nullopt;
+  return edit.fromGrid ? edit.index == 0 : edit.index == 1;
+}
+
+std::unique_ptr<CDeviceProperty> MakeNumberRow(const char* name, std::uint32_t value, const char* description,
+                                               std::uint32_t id) {
+  auto row = std::make_unique<CDeviceProperty>(name, std::int64_t(value), description, id);
+  row->SetValueType(EPropertyValueType::UI4);
+  return row;
+}
+
+std::unique_ptr<CDeviceProperty> MakeSignedRow(const char* name, std::int32_t value, const char* description,
+                                               std::uint32_t id) {
+  auto row = std::make_unique<CDeviceProperty>(name, std::int64_t(value), description, id);
+  row->SetValueType(EPropertyValueType::I4);
+  return row;
+}
+
+std::unique_ptr<CDeviceProperty> MakeTextRow(const char* name, const std::string& value, const char* description,
+                                             std::uint32_t id) {
+  return std::make_unique<CDeviceProperty>(name, value, description, id);
+}
+
+std::unique_ptr<CDeviceProperty> MakeColourRow(CSystem* system, CColour colour, const char* name,
+                                               const char* description, std::uint32_t id) {
+  auto row = std::make_unique<CColourPropertyCtrl>(system, CColourPropertyCtrl::ToColorRef(colour), name, id,
+                                                   description);
+  row->AllowEdit(false);
+  return row;
+}
+
+std::unique_ptr<CDeviceProperty> MakeFontRow(CSystem* system, const CTextStyle& style, const char* name,
+                                             std::uint32_t id) {
+  CLogFont font;
+  style.ToLogFont(font);
+  auto row = std::make_unique<CFontPropertyCtrl>(system, font, name);
+  row->SetData(id);
+  return row;
+}
+
+std::unique_ptr<CDeviceProperty> MakeImageRow(CSystem* system, CCCImage* image, const char* name,
+                                              const char* description, std::uint32_t id) {
+  return std::make_unique<CImagePropertyCtrl>(system, image, name, id, description);
+}
+
+std::unique_ptr<CDeviceProperty> MakeNameListRow(const char* name, const std::vector<std::string>& options,
+                                                 int selected, const char* description, std::uint32_t id) {
+  const std::string shown = selected >= 0 && std::size_t(selected) < options.size() ? options[std::size_t(selected)] : "";
+  auto row = std::make_unique<CDeviceProperty>(name, shown, description, id);
+  for (const std::string& option : options) row->AddOption(option);
+  row->AllowEdit(false);
+  return row;
+}
+
+CPropertyItem MakeChoiceItem(std::int32_t id, const std::vector<std::string>& options, int selected,
+                             const char* name, const char* description) {
+  CPropertyOptions choice;
+  choice.selected = std::uint32_t(selected);
+  choice.options = options;
+  return MakeChoicePropertyItem(id, choice, name, description, 0, 1, 0);
+}
+
+CPropertyItem MakeNumberItem(std::int32_t id, std::uint32_t value, const char* name, const char* description) {
+  return MakeTextPropertyItem(id, std::int32_t(value), name, description, 1, 1, 0);
+}

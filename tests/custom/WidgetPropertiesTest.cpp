@@ -1,0 +1,680 @@
+// The widget kinds' two property editors: which rows and entries each kind shows in which
+// state, the limits and their messages, and what an accepted edit changes, resizes, marks
+// and asks to be built again.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "core/CPData.h"
+#include "core/ImageTree.h"
+#include "core/PropertyPickers.h"
+#include "core/Snapshot.h"
+#include "core/System.h"
+#include "custom/BitmapControl.h"
+#include "custom/ButtonControl.h"
+#include "custom/FaderControl.h"
+#include "custom/KnobControl.h"
+#include "custom/TextControl.h"
+#include "tests/custom/CustomTestSupport.h"
+#include "tests/support/FileTestDevices.h"
+
+namespace {
+
+// A device whose one parameter (id 1) has the description and current value a test sets.
+class CRangeDevice : public CDevice {
+ public:
+  explicit CRangeDevice(CSystem* system) : CDevice(system, 250, 9, nullptr, 0) {}
+  const char* GetControlPanelClass() override { return nullptr; }
+  std::string GetModelName() override { return "Range Test"; }
+  CParamInfo GetParameterAt(int) override { return info; }
+  CParamValue GetCurrentValue(int) override { return value; }
+  void SetKind(std::int32_t kind, float minimum, float maximum) {
+    info.name = "Level";
+    info.kind = kind;
+    info.minimum = minimum;
+    info.maximum = maximum;
+    value.id = 1;
+    value.kind = kind;
+  }
+  CParamInfo info;
+  CParamValue value;
+};
+
+// Takes the groups a widget fills, as the pane would.
+class CCollectingGrid : public IDevicePropertyGrid {
+ public:
+  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& group : groups) {
+      names.push_back("[" + group->name + "]");
+      for (const auto& row : group->rows) names.push_back(row->GetName());
+    }
+    return names;
+  }
+  CDeviceProperty* Row(std::uint32_t id) const {
+    for (const auto& group : groups)
+      for (const auto& row : group->rows)
+        if (row->GetData() == id) return row.get();
+    return nullptr;
+  }
+  std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
+};
+
+class WidgetPropertiesFixture {
+ public:
+  WidgetPropertiesFixture() {
+    system.SetDesignMode(1);
+    for (const char* name : {"Stage", "Desk", "Foyer"}) {
+      CCPData* panel = system.AddCustomPanel();
+      panel->m_name = name;
+    }
+    panel = system.GetCustomPanels()[0];
+    panel->m_pView = &view;
+    view.panel = panel;
+    device = new CRangeDevice(&system);
+    device->SetKind(kParamKindLevel, -6.0f, 6.0f);
+    system.AppendDevice(device);
+    wide.SetBitmap(CImage(100, 40));
+    wide.m_name = "Wide";
+    tall.SetBitmap(CImage(30, 60));
+    tall.m_name = "Tall";
+  }
+  ~WidgetPropertiesFixture() { panel->m_pView = nullptr; }
+
+  template <class W>
+  W* Place(W* widget, const CRect& rect) {
+    owned.emplace_back(widget);
+    widget->m_pView = &view;
+    widget->m_rect = rect;
+    return widget;
+  }
+  void Bind(CCustomControlObject* w) {
+    w->m_pDevice = device;
+    w->m_parameterId = 1;
+  }
+
+  CSystem system;
+  CRecordingView view;
+  CCPData* panel = nullptr;
+  CRangeDevice* device = nullptr;
+  CCCImage wide, tall;
+  std::vector<std::unique_ptr<CCustomControlObject>> owned;
+};
+
+std::vector<std::string> ItemNames(CCustomControlObject& w) {
+  std::vector<CPropertyItem> items;
+  w.GetProperties(items);
+  std::vector<std::string> names;
+  for (const CPropertyItem& item : items) names.push_back(item.value.type == kPropGroup ? "[" + item.name + "]" : item.name);
+  return names;
+}
+
+using Names = std::vector<std::string>;
+const Names kGeneral = {"[General]", "Position", "Size"};
+const Names kParameter = {"[Parameter]", "Parameter"};
+Names Join(std::initializer_list<Names> parts) {
+  Names all;
+  for (const Names& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// --- Row sets per kind and state ---
+
+struct RowSetCase {
+  const char* name;
+  std::function<CCustomControlObject*(WidgetPropertiesFixture&)> make;
+  Names grid;
+  Names list;
+};
+
+class WidgetRowSets : public ::testing::TestWithParam<RowSetCase> {};
+
+TEST_P(WidgetRowSets, GridRowsAndListEntriesFollowTheWidgetsState) {
+  WidgetPropertiesFixture f;
+  CCustomControlObject* widget = GetParam().make(f);
+  CCollectingGrid grid;
+  widget->FillPropertiesPane(grid);
+  EXPECT_EQ(grid.Names(), GetParam().grid);
+  EXPECT_EQ(ItemNames(*widget), GetParam().list);
+}
+
+const Names kButtonText = {"Text", "Horizontal Alignment", "Vertical Alignment", "Font", "Text Colour"};
+const Names kButtonListText = {"Text", "Horizontal Alignment", "Vertical Alignment", "Text Colour"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, WidgetRowSets,
+    ::testing::Values(
+        RowSetCase{"BitmapWithoutImage",
+                   [](WidgetPropertiesFixture& f) { return f.Place(new CCCBitmap, CRect{0, 0, 60, 60}); },
+                   Join({kGeneral, {"[Image Appearance]", "Image"}}), Join({kGeneral, {"[Image Appearance]", "Image"}})},
+        RowSetCase{"BitmapWithImage",
+                   [](WidgetPropertiesFixture& f) {
+                     auto* w = f.Place(new CCCBitmap, CRect{0, 0, 60, 60});
+                     w->m_pImage = &f.wide;
+                     return w;
+                   },
+                   Join({kGeneral, {"[Image Appearance]", "Image", "Image Use"}}),
+                   Join({kGeneral, {"[Image Appearance]", "Image", "Image Use"}})},
+        RowSetCase{"ButtonModifyingAParameterWithOutline",
+                   [](WidgetPropertiesFixture& f) { return f.Place(new CCCButton, CRect{0, 0, 50, 20}); },
+                   Join({kGeneral, {"[Action]", "Action", "Parameter", "[Button Appearance]", "Image", "Outline",
+                                    "Outline Width", "Corner Radius", "Outline Colour", "Fill", "Halo", "[Button Text]"},
+                         kButtonText}),
+                   Join({kGeneral, {"[Action]", "Action", "Parameter", "[Button Appearance]", "Image", "Outline",
+                                    "Outline Width", "Corner Radius", "Outline Colour", "Fill", "[Button Text]"},
+                         kButtonListText})},
+        RowSetCase{"ButtonWithImageAndHaloLaunchingAPanel",
+                   [](WidgetPropertiesFixture& f) {
+                     auto* w = f.Place(new CCCButton, CRect{0, 0, 50, 20});
+                     w->m_pImage = &f.wide;
+                     w->m_flags = (w->m_flags & ~kButtonActions) | kButtonLaunchPanel | kButtonHalo;
+                     return w;
+                   },
+                   Join({kGeneral, {"[Action]", "Action", "Panel", "[Button Appearance]", "Image", "Image Use", "Halo",
+                                    "Halo Colour", "Halo Size", "[Button Text]"},
+                         kButtonText}),
+                   Join({kGeneral, {"[Action]", "Action", "Panel", "[Button Appearance]", "Image", "Image Use",
+                                    "[Button Text]"},
+                         kButtonListText})},
+        RowSetCase{"ButtonRecallingASnapshotWithFillOnly",
+                   [](WidgetPropertiesFixture& f) {
+                     auto* w = f.Place(new CCCButton, CRect{0, 0, 50, 20});
+                     w->m_flags = (w->m_flags & ~(kButtonActions | kButtonOutline)) | kButtonRecallSnapshot | kButtonFill;
+                     return w;
+                   },
+                   Join({kGeneral, {"[Action]", "Action", "Snapshot", "[Button Appearance]", "Image", "Outline", "Fill",
+                                    "Fill Colour", "Halo", "[Button Text]"},
+                         kButtonText}),
+                   Join({kGeneral, {"[Action]", "Action", "Snapshot", "[Button Appearance]", "Image", "Outline", "Fill",
+                                    "Fill Colour", "[Button Text]"},
+                         kButtonListText})},
+        RowSetCase{"Led",
+                   [](WidgetPropertiesFixture& f) { return f.Place(new CCCLED, CRect{0, 0, 20, 20}); },
+                   Join({kGeneral, kParameter,
+                         {"[LED Appearance]", "Image", "Outline", "Outline Width", "Corner Radius", "Outline Colour",
+                          "Fill", "Fill Colour", "Halo", "[LED Text]"},
+                         kButtonText}),
+                   Join({kGeneral, kParameter,
+                         {"[LED Appearance]", "Image", "Outline", "Outline Width", "Corner Radius", "Outline Colour",
+                          "Fill", "Fill Colour", "[LED Text]"},
+                         kButtonListText})},
+        RowSetCase{"FaderUnbound",
+                   [](WidgetPropertiesFixture& f) { return f.Place(new CCCFader, CRect{0, 0, 15, 150}); },
+                   Join({kGeneral, kParameter,
+                         {"[Fader Appearance]", "Image", "Fill Colour", "Line Colour", "Horizontal", "Draw Slot"}}),
+                   Join({kGeneral, kParameter,
+                         {"[Fader Appearance]", "Image", "Fill Colour", "Line Colour", "Horizontal", "Draw Slot"}})},
+        RowSetCase{"FaderBoundToALevelWithScaleAndImage",
+                   [](WidgetPropertiesFixture& f) {
+                     auto* w = f.Place(new CCCFader, CRect{0, 0, 15, 150});
+                     f.Bind(w);
+                     w->m_flags |= kFaderDrawScale;
+                     w->m_pKnobImage = &f.tall;
+                     return w;
+                   },
+                   Join({kGeneral, kParameter,
+                         {"[Fader Range]", "Range Max", "Range Min", "[Fader Appearance]", "Image", "Horizontal",
+                          "Draw Scale", "Number Major Scale Marks", "Number Minor Scale Mark", "Scale Decimal Places",
+                          "Scale Location", "Scale Colour", "Scale Font", "Draw Slot"}}),
+                   Join({kGeneral, kParameter,
+                         {"[Fader Range]", "Range Max", "Range Min", "[Fader Appearance]", "Image", "Horizontal",
+                          "Draw Scale", "Number Major Scale Marks", "Number Minor Scale Marks", "Scale Decimal Places",
+                          "Scale Location", "Scale Colour", "Scale Font", "Draw Slot"}})},
+        RowSetCase{"KnobUnbound",
+                   [](WidgetPropertiesFixture& f) { return f.Place(new CCCKnob, CRect{0, 0, 40, 40}); },
+                   Join({kGeneral, kParameter,
+                         {"[Knob Appearance]", "Image", "Knob Colour", "Notch Radius", "Notch Colour", "Max Angle",
+                          "Min Angle", "Draw LEDs"}}),
+                   Join({kGeneral, kParameter,
+                         {"[Knob Appearance]", "Image", "Knob Colour", "Notch Radius", "Notch Colour", "Max Angle",
+                          "Min Angle", "Draw LEDs"}})},
+        RowSetCase{"KnobBoundWithScaleLedsAndARotatedImage",
+                   [](WidgetPropertiesFixture& f) {
+                     auto* w = f.Place(new CCCKnob, CRect{0, 0, 40, 40});
+                     f.Bind(w);
+                     w->m_pImage = &f.wide;
+                     w->m_flags |= kKnobDrawScale | kKnobDrawLeds | kKnobRotateBitmap;
+                     w->m_flags &= ~kKnobDrawNotch;
+                     return w;
+                   },
+                   Join({kGeneral, kParameter,
+                         {"[Knob Range]", "Range Max", "Range Min", "[Knob Appearance]", "Image", "Rotate Bitmap",
+                          "Draw Notch", "Max Angle", "Min Angle", "Draw Scale", "Number Major Scale Marks",
+                          "Number Minor Scale Mark", "Scale Decimal Places", "Scale Colour", "Scale Font", "Draw LEDs",
+                          "LED Colour", "LED Size"}}),
+                   Join({kGeneral, kParameter,
+                         {"[Knob Range]", "Range Max", "Range Min", "[Knob Appearance]", "Image", "Rotate Bitmap",
+                          "Draw Notch", "Max Angle", "Min Angle", "Draw Scale", "Number Major Scale Marks",
+                          "Number Minor Scale Marks", "Scale Decimal Places", "Scale Colour", "Scale Font", "Draw LEDs",
+                          "LED Colour", "LED Size"}})},
+        RowSetCase{"KnobWithAStaticImage",
+                   [](WidgetPropertiesFixture& f) {
+                     auto* w = f.Place(new CCCKnob, CRect{0, 0, 40, 40});
+                     w->m_pImage = &f.wide;
+                     w->m_flags &= ~kKnobRotateBitmap;
+                     return w;
+                   },
+                   Join({kGeneral, kParameter,
+                         {"[Knob Appearance]", "Image", "Rotate Bitmap", "Notch Radius", "Notch Colour", "Max Angle",
+                          "Min Angle", "Draw LEDs"}}),
+                   Join({kGeneral, kParameter,
+                         {"[Knob Appearance]", "Image", "Rotate Bitmap", "Notch Radius", "Notch Colour", "Max Angle",
+                          "Min Angle", "Draw LEDs"}})},
+        RowSetCase{"TextBoundToADelayWithOutline",
+                   [](WidgetPropertiesFixture& f) {
+                     f.device->SetKind(kParamKindDelay, 0.0f, 100.0f);
+                     auto* w = f.Place(new CCCTextControl, CRect{0, 0, 60, 20});
+                     f.Bind(w);
+                     w->m_flags |= kTextOutline;
+                     return w;
+                   },
+                   Join({kGeneral, kParameter,
+                         {"[Text Appearance]", "Delay Units", "Horizontal Alignment", "Vertical Alignment", "Font",
+                          "Text Colour", "Text Outline", "Outline Width", "Corner Radius", "Outline Colour",
+                          "Read Only"}}),
+                   Join({kGeneral, kParameter,
+                         {"[Text Appearance]", "Delay Units", "Horizontal Alignment", "Vertical Alignment", "Font",
+                          "Text Colour", "Text Outline", "Outline Width", "Corner Radius", "Outline Colour",
+                          "Read Only"}})},
+        RowSetCase{"TextBoundToALevel",
+                   [](WidgetPropertiesFixture& f) {
+                     auto* w = f.Place(new CCCTextControl, CRect{0, 0, 60, 20});
+                     f.Bind(w);
+                     return w;
+                   },
+                   Join({kGeneral, kParameter,
+                         {"[Text Appearance]", "Append Units", "Horizontal Alignment", "Vertical Alignment", "Font",
+                          "Text Colour", "Text Outline", "Read Only"}}),
+                   Join({kGeneral, kParameter,
+                         {"[Text Appearance]", "Append Units", "Horizontal Alignment", "Vertical Alignment", "Font",
+                          "Text Colour", "Text Outline", "Read Only"}})}),
+    [](const ::testing::TestParamInfo<RowSetCase>& info) { return std::string(info.param.name); });
+
+// --- Limits and their messages, through the grid and through the list ---
+
+struct LimitCase {
+  const char* name;
+  std::function<CCustomControlObject*(WidgetPropertiesFixture&)> make;
+  std::uint32_t id;
+  std::string value;  // typed text, or the number as text for number rows
+  const char* message;
+};
+
+// Puts the typed value into the row as the grid would read it back.
+void Type(CDeviceProperty& row, const std::string& text) {
+  row.SetEditText(text);
+  row.SetVariant(row.GetValueAsVariant());
+}
+
+class WidgetLimits : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(WidgetLimits, ARefusedValueLeavesTheWidgetUnchangedWithItsMessage) {
+  WidgetPropertiesFixture f;
+  CCustomControlObject* widget = GetParam().make(f);
+  std::vector<CPropertyItem> before;
+  widget->GetProperties(before);
+  CCollectingGrid grid;
+  widget->FillPropertiesPane(grid);
+  CDeviceProperty* row = grid.Row(GetParam().id);
+  ASSERT_NE(row, nullptr);
+  Type(*row, GetParam().value);
+  EXPECT_FALSE(widget->OnPropertyChanged(*row));
+  EXPECT_EQ(row->GetMessageText(), GetParam().message);
+  EXPECT_FALSE(f.system.IsModified());
+  std::vector<CPropertyItem> after;
+  widget->GetProperties(after);
+  for (std::size_t i = 0; i < before.size() && i < after.size(); ++i)
+    EXPECT_EQ(after[i].value.GetString(), before[i].value.GetString()) << after[i].name;
+}
+
+CCustomControlObject* Button(WidgetPropertiesFixture& f, int width, int height) {
+  return f.Place(new CCCButton, CRect{10, 10, 10 + width, 10 + height});
+}
+CCustomControlObject* HaloButton(WidgetPropertiesFixture& f) {
+  auto* w = f.Place(new CCCButton, CRect{0, 0, 50, 20});
+  w->m_flags |= kButtonHalo;
+  return w;
+}
+CCustomControlObject* BoundFader(WidgetPropertiesFixture& f, std::int32_t kind, float minimum, float maximum) {
+  f.device->SetKind(kind, minimum, maximum);
+  auto* w = f.Place(new CCCFader, CRect{0, 0, 15, 150});
+  f.Bind(w);
+  w->m_flags |= kFaderDrawScale;
+  w->m_rangeMin = minimum;
+  w->m_rangeMax = maximum;
+  return w;
+}
+CCustomControlObject* BoundKnob(WidgetPropertiesFixture& f, bool leds) {
+  auto* w = f.Place(new CCCKnob, CRect{0, 0, 40, 40});
+  f.Bind(w);
+  w->m_rangeMin = -6.0f;
+  w->m_rangeMax = 6.0f;
+  w->m_flags |= kKnobDrawScale;
+  if (leds) w->m_flags |= kKnobDrawLeds;
+  return w;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, WidgetLimits,
+    ::testing::Values(
+        LimitCase{"ButtonCornerRadiusBeyondHalfTheHeight", [](auto& f) { return Button(f, 40, 15); }, 18, "8",
+                  "Corner radius cannot be greater than half the height (7 pixels)"},
+        LimitCase{"ButtonOutlineWidthBeyondHalfTheWidth", [](auto& f) { return Button(f, 9, 40); }, 20, "5",
+                  "Outline width cannot be greater than half the width (4 pixels)"},
+        LimitCase{"ButtonNegativeCornerRadius", [](auto& f) { return Button(f, 40, 15); }, 18, "-1",
+                  "Corner radius cannot be greater than half the height (7 pixels)"},
+        LimitCase{"HaloSizeZero", HaloButton, 30, "0", "Halo size cannot be less than 1 pixels"},
+        LimitCase{"HaloSizeTwentyOne", HaloButton, 30, "21", "Halo size cannot be greater than 20 pixels"},
+        LimitCase{"FaderMaximumAtTheMinimum", [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); },
+                  14, "-80", "Maximum value must be greater than minimum value"},
+        LimitCase{"FaderLevelMaximumAboveTheParameters",
+                  [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); }, 14, "10.1",
+                  "Maximum value cannot be greater than 10.0 for this parameter"},
+        LimitCase{"FaderDelayMaximumAboveTheParameters",
+                  [](auto& f) { return BoundFader(f, kParamKindDelay, 0.0f, 20.0f); }, 14, "21ms",
+                  "Maximum value cannot be greater than 20.00 for this parameter"},
+        LimitCase{"FaderMinimumBelowTheParameters",
+                  [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); }, 15, "-81",
+                  "Minimum value cannot be less than -80.0 for this parameter"},
+        LimitCase{"FaderMinimumAtTheMaximum", [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); },
+                  15, "10", "Minimum value must be less than maximum value"},
+        LimitCase{"FaderTwentyScaleMarks", [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); }, 18,
+                  "20", "Cannot have more than 20 scale marks"},
+        LimitCase{"KnobTwentyOneScaleMarks", [](auto& f) { return BoundKnob(f, false); }, 18, "21",
+                  "Cannot have more than 20 scale marks"},
+        LimitCase{"KnobMaximumAboveTheParameters", [](auto& f) { return BoundKnob(f, false); }, 14, "6.1",
+                  "Maximum value cannot be greater than 6.0 for this parameter"},
+        LimitCase{"KnobNotchRadiusAtHalfTheWidth", [](auto& f) { return BoundKnob(f, false); }, 26, "20",
+                  "Radius cannot be greater than 19"},
+        LimitCase{"KnobNotchRadiusInsideTheLedRing", [](auto& f) { return BoundKnob(f, true); }, 26, "17",
+                  "Radius cannot be greater than 16"},
+        LimitCase{"KnobLedSizeSix", [](auto& f) { return BoundKnob(f, true); }, 29, "6",
+                  "LED size cannot be greater than 5"},
+        LimitCase{"KnobLedSizeZero", [](auto& f) { return BoundKnob(f, true); }, 29, "0",
+                  "LED size cannot be less than or equal to 0"},
+        LimitCase{"KnobLedSizeNegative", [](auto& f) { return BoundKnob(f, true); }, 29, "-2",
+                  "LED size cannot be less than or equal to 0"},
+        LimitCase{"KnobMaxAngle180IsRefusedSilently", [](auto& f) { return BoundKnob(f, false); }, 20, "180", ""},
+        LimitCase{"KnobMinAngleMinus180IsRefusedSilently", [](auto& f) { return BoundKnob(f, false); }, 21, "-180",
+                  ""},
+        LimitCase{"KnobMaxAngleAtTheMinimumIsRefusedSilently", [](auto& f) { return BoundKnob(f, false); }, 20,
+                  "-150", ""},
+        LimitCase{"KnobNoScaleMarksIsRefusedSilently", [](auto& f) { return BoundKnob(f, false); }, 18, "0", ""}),
+    [](const ::testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
+
+// The list formats the same texts; it refuses what it has no entries for, silently.
+TEST(WidgetListLimits, TheListRefusesWithTheSameTextsAndHasNoHaloEntries) {
+  WidgetPropertiesFixture f;
+  auto* button = static_cast<CCCButton*>(Button(f, 40, 15));
+  CNamedPropertyValue value;
+  value.propertyId = 18;
+  value.SetNumber(8);
+  EXPECT_FALSE(button->ValidateProperty(value));
+  EXPECT_EQ(value.text, "Corner radius cannot be greater than half the height (7 pixels)");
+  value.text.clear();
+  value.propertyId = 30;
+  value.SetNumber(5);
+  EXPECT_FALSE(button->ValidateProperty(value));
+  EXPECT_TRUE(value.text.empty());
+  EXPECT_EQ(button->m_haloSize, 6);
+
+  auto* knob = static_cast<CCCKnob*>(BoundKnob(f, true));
+  value.propertyId = 29;
+  value.SetNumber(-2);  // read unsigned by the list
+  EXPECT_FALSE(knob->ValidateProperty(value));
+  EXPECT_EQ(value.text, "LED size cannot be greater than 5");
+  value.Clear();
+  value.propertyId = 20;
+  value.SetData(kPropObject, std::int32_t(179));
+  EXPECT_TRUE(knob->ValidateProperty(value));
+  EXPECT_EQ(knob->m_maxAngle, 179);
+}
+
+// --- Accepted edits ---
+
+class WidgetEdits : public ::testing::Test, public WidgetPropertiesFixture {
+ protected:
+  // Fills the grid from the widget and commits the row with that id after change.
+  bool Commit(CCustomControlObject& w, std::uint32_t id, const std::function<void(CDeviceProperty&)>& change) {
+    grid.groups.clear();
+    w.FillPropertiesPane(grid);
+    m_row = grid.Row(id);
+    if (!m_row) {
+      ADD_FAILURE() << "no row " << id;
+      return false;
+    }
+    change(*m_row);
+    return w.OnPropertyChanged(*m_row);
+  }
+  bool Choose(CCustomControlObject& w, std::uint32_t id, int index) {
+    return Commit(w, id, [index](CDeviceProperty& row) { row.SetComboSelection(index); });
+  }
+  bool Enter(CCustomControlObject& w, std::uint32_t id, const std::string& text) {
+    return Commit(w, id, [&text](CDeviceProperty& row) { Type(row, text); });
+  }
+  bool Refreshes() const { return m_row && m_row->IsRefresh(); }
+
+  CCollectingGrid grid;
+  CDeviceProperty* m_row = nullptr;
+};
+
+TEST_F(WidgetEdits, ButtonOutlineOnAsksForTheRowsAgainAndAddsTheOutlineRows) {
+  auto* button = Place(new CCCButton, CRect{0, 0, 50, 20});
+  button->m_flags &= ~kButtonOutline;
+  ASSERT_TRUE(Choose(*button, 19, 1));
+  EXPECT_TRUE(Refreshes());
+  EXPECT_TRUE(system.IsModified());
+  grid.groups.clear();
+  button->FillPropertiesPane(grid);
+  const Names names = grid.Names();
+  const auto outline = std::find(names.begin(), names.end(), "Outline");
+  ASSERT_NE(outline, names.end());
+  EXPECT_EQ(Names(outline, outline + 4), (Names{"Outline", "Outline Width", "Corner Radius", "Outline Colour"}));
+}
+
+TEST_F(WidgetEdits, ButtonFixToImageAndNewImagesResizeFromTheTopLeftCorner) {
+  auto* button = Place(new CCCButton, CRect{10, 20, 60, 40});
+  button->m_pImage = &tall;
+  ASSERT_TRUE(Commit(*button, 16, [this](CDeviceProperty& row) {
+    static_cast<CImagePropertyCtrl&>(row).m_pImage = &wide;
+  }));
+  EXPECT_EQ(button->m_rect, (CRect{10, 20, 60, 40})) << "stretched: the rectangle stays";
+  EXPECT_TRUE(Refreshes());
+  ASSERT_TRUE(Choose(*button, 17, 1));
+  EXPECT_EQ(button->m_rect, (CRect{10, 20, 110, 60}));
+  ASSERT_FALSE(view.repainted.empty());
+  ASSERT_TRUE(Commit(*button, 16, [this](CDeviceProperty& row) {
+    static_cast<CImagePropertyCtrl&>(row).m_pImage = &tall;
+  }));
+  EXPECT_EQ(button->m_rect, (CRect{10, 20, 40, 80}));
+  ASSERT_TRUE(Commit(*button, 16, [](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = nullptr; }));
+  EXPECT_EQ(button->m_pImage, nullptr);
+  EXPECT_EQ(button->m_rect, (CRect{10, 20, 40, 80})) << "clearing the image keeps the rectangle";
+}
+
+TEST_F(WidgetEdits, AGridColourIsStoredOpaqueAndTheSameColourMarksNothing) {
+  auto* button = Place(new CCCButton, CRect{0, 0, 50, 20});
+  button->m_textColour = CColour{0x40123456u};
+  ASSERT_TRUE(Commit(*button, 12, [](CDeviceProperty& row) { static_cast<CColourPropertyCtrl&>(row).m_colour = 0x563412; }));
+  EXPECT_FALSE(system.IsModified()) << "same red, green and blue";
+  EXPECT_EQ(button->m_textColour.argb, 0x40123456u);
+  ASSERT_TRUE(Commit(*button, 12, [](CDeviceProperty& row) { static_cast<CColourPropertyCtrl&>(row).m_colour = 0x0000FF; }));
+  EXPECT_EQ(button->m_textColour.argb, 0xFFFF0000u);
+  EXPECT_TRUE(system.IsModified());
+  system.SetModified(false);
+  ASSERT_TRUE(Enter(*button, 11, button->m_text));
+  EXPECT_FALSE(system.IsModified()) << "the same text";
+  EXPECT_EQ(view.repainted.size(), 1u);
+}
+
+TEST_F(WidgetEdits, ButtonActionPanelAndSnapshotChoicesIndexTheSystemsLists) {
+  auto* button = Place(new CCCButton, CRect{0, 0, 50, 20});
+  ASSERT_TRUE(Choose(*button, 25, 1));
+  EXPECT_TRUE(Refreshes());
+  EXPECT_TRUE(system.IsModified());
+  grid.groups.clear();
+  button->FillPropertiesPane(grid);
+  CDeviceProperty* panelRow = grid.Row(26);
+  ASSERT_NE(panelRow, nullptr);
+  EXPECT_EQ(panelRow->GetOptions(), (std::vector<std::string>{"Stage", "Desk", "Foyer"}));
+  EXPECT_EQ(panelRow->GetValueText(), "");
+  ASSERT_TRUE(Choose(*button, 26, 2));
+  EXPECT_EQ(button->m_panelId, system.GetCustomPanels()[2]->GetUuid());
+  EXPECT_TRUE(Choose(*button, 26, 3)) << "past the end: accepted, nothing changes";
+  EXPECT_EQ(button->m_panelId, system.GetCustomPanels()[2]->GetUuid());
+
+  system.AddSnapshot("Show");
+  system.AddSnapshot("Show");
+  ASSERT_TRUE(Choose(*button, 25, 2));
+  system.SetModified(false);
+  ASSERT_TRUE(Choose(*button, 27, 1));
+  EXPECT_EQ(button->m_snapshotId, system.GetSnapshots()[1]->GetUuid()) << "two of one name stay distinct";
+  EXPECT_TRUE(system.IsModified());
+}
+
+TEST_F(WidgetEdits, ButtonListPathOffersOutlineAsNoYesAndTakesAFont) {
+  auto* button = Place(new CCCButton, CRect{0, 0, 50, 20});
+  std::vector<CPropertyItem> items;
+  button->GetProperties(items);
+  const auto outline = std::find_if(items.begin(), items.end(), [](const CPropertyItem& i) { return i.name == "Outline"; });
+  ASSERT_NE(outline, items.end());
+  EXPECT_EQ(outline->value.GetOptions()->options, (std::vector<std::string>{"No", "Yes"}));
+  CNamedPropertyValue value;
+  value.propertyId = 13;
+  CTextStyle style;
+  style.face = "Courier";
+  value.SetData(kPropTextStyle, style);
+  EXPECT_TRUE(button->ValidateProperty(value));
+  EXPECT_EQ(button->m_textStyle.face, "Courier");
+  value.Clear();
+  value.propertyId = 19;
+  value.SetData(kPropOptions, CPropertyOptions{0, {"No", "Yes"}});
+  EXPECT_TRUE(button->ValidateProperty(value));
+  EXPECT_FALSE(button->m_flags & kButtonOutline);
+  EXPECT_EQ(value.changed, 1) << "the entries change";
+
+  button->m_flags = (button->m_flags & ~kButtonStretchImage) | kButtonFixToImage;
+  value.Clear();
+  value.propertyId = 16;
+  value.SetData(kPropImage, &wide);
+  EXPECT_TRUE(button->ValidateProperty(value));
+  EXPECT_EQ(button->m_rect, (CRect{0, 0, 100, 40})) << "fixed to the image in the list too";
+  EXPECT_EQ(value.changed, 1);
+}
+
+TEST_F(WidgetEdits, FaderKnobImageHidesTheColoursAndSetsTheWidthAcrossTheTravel) {
+  auto* fader = Place(new CCCFader, CRect{0, 0, 15, 150});
+  Bind(fader);
+  fader->m_flags |= kFaderDrawScale;
+  ASSERT_TRUE(Commit(*fader, 11, [this](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = &tall; }));
+  EXPECT_TRUE(Refreshes());
+  EXPECT_EQ(fader->m_rect, (CRect{0, 0, 60, 150})) << "twice the image's width beside a scale";
+  grid.groups.clear();
+  fader->FillPropertiesPane(grid);
+  EXPECT_EQ(grid.Row(12), nullptr);
+  EXPECT_EQ(grid.Row(13), nullptr);
+  ASSERT_TRUE(Choose(*fader, 17, 1));  // "No"
+  EXPECT_EQ(fader->m_rect, (CRect{0, 0, 30, 150}));
+}
+
+TEST_F(WidgetEdits, BitmapImageUseFitsTheImageOrItsAspectRatio) {
+  auto* bitmap = Place(new CCCBitmap, CRect{0, 0, 150, 150});
+  bitmap->m_pImage = &wide;  // 100 x 40
+  ASSERT_TRUE(Choose(*bitmap, 12, 1));
+  EXPECT_EQ(bitmap->m_rect, (CRect{0, 0, 100, 40}));
+  EXPECT_EQ(bitmap->m_imageUse, std::uint32_t(kImageUseFixToImage));
+  bitmap->m_rect = CRect{0, 0, 150, 150};
+  ASSERT_TRUE(Choose(*bitmap, 12, 2));
+  EXPECT_EQ(bitmap->m_rect, (CRect{0, 0, 150, 60}));
+  ASSERT_TRUE(Choose(*bitmap, 12, 0));
+  EXPECT_EQ(bitmap->m_rect, (CRect{0, 0, 150, 60})) << "stretching keeps the rectangle";
+  EXPECT_TRUE(system.IsModified());
+  ASSERT_TRUE(Commit(*bitmap, 11, [](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = nullptr; }));
+  EXPECT_EQ(bitmap->m_pImage, nullptr);
+  EXPECT_TRUE(Refreshes());
+}
+
+TEST_F(WidgetEdits, FaderTurnsAboutItsCornerAndTakesTheParametersRangeWhenBound) {
+  auto* fader = Place(new CCCFader, CRect{5, 5, 25, 105});
+  ASSERT_TRUE(Choose(*fader, 22, 0));  // "Yes"
+  EXPECT_EQ(fader->m_rect, (CRect{5, 5, 105, 25}));
+  EXPECT_TRUE(Refreshes());
+
+  CNamedPropertyValue value;
+  value.propertyId = 3;
+  value.SetData(kPropParameter, CParameterRef{fader, device, 1});
+  EXPECT_TRUE(fader->ValidateProperty(value));
+  EXPECT_EQ(fader->m_rangeMin, -6.0f);
+  EXPECT_EQ(fader->m_rangeMax, 6.0f);
+  device->info.maximum = 10.0f;
+  ASSERT_TRUE(Enter(*fader, 14, "10.05")) << "a tenth of a dB decides";
+  EXPECT_FLOAT_EQ(fader->m_rangeMax, 10.05f);
+  EXPECT_TRUE(Refreshes());
+  ASSERT_TRUE(Enter(*fader, 14, "10.1 dB")) << "the text the row shows for 10.05 is no new maximum";
+  EXPECT_FLOAT_EQ(fader->m_rangeMax, 10.05f);
+  device->SetKind(kParamKindInteger, 0.0f, 100.0f);
+  device->value.value = 50.0f;
+  ASSERT_TRUE(Enter(*fader, 15, "")) << "a kind without value texts keeps its range";
+  EXPECT_FLOAT_EQ(fader->m_rangeMin, -6.0f);
+  device->SetKind(kParamKindLevel, -6.0f, 10.0f);
+  ASSERT_TRUE(Choose(*fader, 17, 0));  // "Yes"
+  EXPECT_TRUE(fader->IsScaleShown());
+  ASSERT_TRUE(Enter(*fader, 18, "19"));
+  EXPECT_EQ(fader->m_majorMarks, 19u);
+}
+
+TEST_F(WidgetEdits, KnobAdoptsTheRangeAndItsLedSizeShrinksTheNotch) {
+  auto* knob = Place(new CCCKnob, CRect{0, 0, 40, 40});
+  knob->m_flags |= kKnobDrawLeds;
+  knob->m_notchRadius = 16;
+  knob->m_ledSize = 3;
+  ASSERT_TRUE(Enter(*knob, 29, "5"));
+  EXPECT_EQ(knob->m_notchRadius, 14u);
+  EXPECT_EQ(knob->m_ledSize, 5u);
+  EXPECT_TRUE(Enter(*knob, 20, "150")) << "an unchanged angle is no refusal";
+  ASSERT_TRUE(Enter(*knob, 20, "179"));
+  EXPECT_EQ(knob->m_maxAngle, 179);
+
+  Bind(knob);
+  ASSERT_TRUE(Commit(*knob, 3, [](CDeviceProperty&) {}));
+  EXPECT_EQ(knob->m_rangeMin, -6.0f);
+  EXPECT_EQ(knob->m_rangeMax, 6.0f);
+  EXPECT_TRUE(Refreshes());
+  ASSERT_TRUE(Enter(*knob, 14, "6.05"));
+  grid.groups.clear();
+  knob->FillPropertiesPane(grid);
+  EXPECT_EQ(grid.Row(15)->GetValueText(), "-6.0 dB");
+  knob->m_flags |= kKnobDrawScale;
+  ASSERT_TRUE(Choose(*knob, 30, 2));
+  EXPECT_EQ(knob->m_flags & 0xF00u, std::uint32_t(kKnobDecimals2));
+}
+
+TEST_F(WidgetEdits, TextListPathIgnoresNoChoiceAndTakesAllFourColourBytes) {
+  auto* text = Place(new CCCTextControl, CRect{0, 0, 60, 20});
+  const std::uint32_t flags = text->m_flags;
+  CNamedPropertyValue value;
+  value.propertyId = 14;
+  value.SetData(kPropOptions, CPropertyOptions{0xFFFFFFFFu, {"Left", "Centre", "Right"}});
+  EXPECT_TRUE(text->ValidateProperty(value));
+  EXPECT_EQ(text->m_flags, flags);
+  value.Clear();
+  value.propertyId = 12;
+  value.SetData(kPropColour, CColour{0x80102030u});
+  EXPECT_TRUE(text->ValidateProperty(value));
+  EXPECT_EQ(text->m_textColour.argb, 0x80102030u);
+  EXPECT_TRUE(system.IsModified());
+  value.Clear();
+  value.propertyId = 17;
+  value.SetData(kPropOptions, CPropertyOptions{1, {"Off", "On"}});
+  EXPECT_TRUE(text->ValidateProperty(value));
+  EXPECT_EQ(value.changed, 1);
+  value.Clear();
+  value.propertyId = 16;
+  value.SetNumber(11);
+  EXPECT_FALSE(text->ValidateProperty(value));
+  EXPECT_EQ(value.text, "Corner radius cannot be greater than half the height (10 pixels)");
+}
+
+}  // namespace
