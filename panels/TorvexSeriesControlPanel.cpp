@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <span>
 
 #include "core/BitmapImage.h"
 #include "core/System.h"
@@ -21,6 +22,7 @@
 #include "panels/CompressorMeter.h"
 #include "panels/CustomComboBox.h"
 #include "panels/Knob.h"
+#include "panels/NerexSeriesLayout.h"
 #include "panels/NerexSeriesParametricControl.h"
 #include "panels/TextControl.h"
 #include "panels/TorvexSeriesDEQControl.h"
@@ -70,30 +72,10 @@ void AddItems(CCustomComboBox* combo, std::initializer_list<std::pair<const char
   for (const auto& [text, value] : items) combo->AddItem(text, value);
 }
 
-// The band filter types of the PEQ and Output EQ rows, in list order.
-constexpr std::pair<const char*, int> kFilterTypes[] = {
-    {"Parametric", 0},
-    {"Low Shelf", 1},
-    {"High Shelf", 2},
-    {"Band Pass", 6},
-    {"Notch", 7},
-    {"Allpass", 5},
-    {"Phase", 8},
-    {"VariQ Low Pass", 9},
-    {"VariQ High Pass", 10},
-    {"Elliptic Low Pass", 11},
-    {"Elliptic High Pass", 12},
-};
-
-constexpr std::pair<const char*, int> kCrossoverTypes[] = {
-    {"6dB Bensen", 7},          {"12dB Bessel", 0},      {"12dB Butterworth", 1},  {"12dB Linkwitz-Riley", 8},
-    {"18dB Bessel", 2},         {"18dB Butterworth", 3}, {"24dB Bessel", 4},       {"24dB Butterworth", 5},
-    {"24dB Linkwitz-Riley", 6}, {"48dB Bessel", 9},      {"48dB Butterworth", 10}, {"48dB Linkwitz-Riley", 11},
-};
-
-constexpr const char* kLimiterAttacks[20] = {"0.1ms", "0.2ms", "0.3ms", "0.4ms", "0.5ms", "0.7ms", "1.0ms",
-                                             "1.4ms", "2.0ms", "2.8ms", "4.0ms", "5.7ms", "8.0ms", "11ms",
-                                             "16ms",  "23ms",  "32ms",  "45ms",  "64ms",  "90ms"};
+// The family's lists, shared with the Nerex-series panel.
+void AddItems(CCustomComboBox* combo, std::span<const nerex_layout::ComboItem> items) {
+  for (const nerex_layout::ComboItem& item : items) combo->AddItem(item.text, item.value);
+}
 
 // Captions of the limiter readouts and the tops of the readouts (panel y).
 constexpr std::pair<const char*, int> kLimiterCaptions[] = {
@@ -113,11 +95,11 @@ CTorvexSeriesControlPanel::CTorvexSeriesControlPanel() {
 CTorvexSeriesControlPanel::~CTorvexSeriesControlPanel() { RemoveAllToolTips(); }
 
 int CTorvexSeriesControlPanel::GetInputStripX(int input, int inputCount) {
-  return (4 - inputCount) * 66 / 2 + 15 + 66 * input;
+  return nerex_layout::InputStripX(inputCount, input);
 }
 
 int CTorvexSeriesControlPanel::GetOutputStripX(int output, int outputCount) {
-  return (8 - outputCount) * 66 / 2 + 315 + 66 * output;
+  return nerex_layout::OutputStripX(outputCount, output);
 }
 
 int CTorvexSeriesControlPanel::InputCount() const {
@@ -315,20 +297,20 @@ bool CTorvexSeriesControlPanel::Create() {
         text(307 + k, true, kValueFace, 8, kWhite, 0x146D, CRect{x0 + 4, 198, x0 + 55, 213}, {kPanelGroupLimiters});
     m_clipLevels[u]->SetText("0dB");
     CCustomComboBox* clipRelease = combo(331 + k, CRect{x0 + 4, 233, x0 + 55, 248}, {kPanelGroupLimiters});
-    AddItems(clipRelease, {{"Slow", 0}, {"Medium", 1}, {"Fast", 2}});
+    AddItems(clipRelease, nerex_layout::ClipReleaseItems());
     m_clipReleases[u] = clipRelease;
     CCustomComboBox* release = combo(323 + k, CRect{x0 + 4, 153, x0 + 55, 168}, {kPanelGroupLimiters});
-    AddItems(release, {{"Atk x2", 0}, {"Atk x4", 1}, {"Atk x8", 2}, {"Atk x16", 3}, {"Atk x32", 4}});
+    AddItems(release, nerex_layout::ReleaseItems());
     m_limiterReleases[u] = release;
     CCustomComboBox* attack = combo(315 + k, CRect{x0 + 4, 118, x0 + 55, 133}, {kPanelGroupLimiters});
-    for (int a = 0; a < 20; ++a) attack->AddItem(kLimiterAttacks[a], a);
+    AddItems(attack, nerex_layout::AttackItems());
     m_limiterAttacks[u] = attack;
     for (CCustomComboBox* c : {clipRelease, release, attack}) SetComboStyle(c, 7, kWhite, kBlack);
   }
 
   // Fixed Mixer-page widgets after the strips.
   m_autoLimiters = combo(422, CRect{319, 41, 370, 56}, {kPanelGroupLimiters});
-  AddItems(m_autoLimiters, {{"On", 1}, {"Off", 0}});
+  AddItems(m_autoLimiters, nerex_layout::AutoLimiterItems());
   SetComboStyle(m_autoLimiters, 7, kWhite, kBlack);
   m_sideTabs[0] = hotArea(kNerexSideTabSource, CRect{289, 156, 309, 226}, 5, {kPanelGroupMixer});
   m_sideTabs[1] = hotArea(kNerexSideTabLimiters, CRect{289, 83, 309, 153}, 5, {kPanelGroupMixer});
@@ -346,7 +328,7 @@ bool CTorvexSeriesControlPanel::Create() {
   m_geqBypass = geqBypass;
   m_geqFlat = button(1320, GetLedOffImage(), At(544, 74, GetLedOffImage()), kFaceShortcut, {kPanelGroupInputGeq});
   CCustomComboBox* shape = combo(1316, CRect{500, 25, 565, 40}, {kPanelGroupInputGeq});
-  AddItems(shape, {{"Varlo", 0}, {"Special", 1}});
+  AddItems(shape, nerex_layout::QShapeItems());
   shape->GetTextStyle().Set(kCondensed, 7, CColour{kLightText});
   m_geqShape = shape;
 
@@ -416,7 +398,7 @@ bool CTorvexSeriesControlPanel::Create() {
     q = bandText(qId, 0x6D, CRect{540, y, 580, y + 17});
     gain = bandText(gainId, 0x116D, CRect{590, y, 650, y + 17});
     type = combo(typeId, CRect{660, y, 795, y + 17}, {group});
-    for (const auto& [name, value] : kFilterTypes) type->AddItem(name, value);
+    AddItems(type, nerex_layout::EqTypeItems());
     SetComboStyle(type, 9, kLightText, kBlack);
     bypass = button(bypassId, GetSmallBlueLedImage(), At(807, y + 1, GetSmallBlueLedImage()), kLedButton, {group});
   };
@@ -445,7 +427,7 @@ bool CTorvexSeriesControlPanel::Create() {
   m_lowPassType = combo(1124, CRect{287, 178, 420, 195}, {kPanelGroupOutputEq});
   m_highPassType = combo(1116, CRect{287, 108, 420, 125}, {kPanelGroupOutputEq});
   for (CCustomComboBox* c : {m_lowPassType, m_highPassType}) {
-    for (const auto& [name, value] : kCrossoverTypes) c->AddItem(name, value);
+    AddItems(c, nerex_layout::CrossoverTypeItems());
     SetComboStyle(c, 9, kLightText, kBlack);
   }
 
@@ -479,7 +461,7 @@ bool CTorvexSeriesControlPanel::Create() {
     m_compressorSoftKnee[u] = compText(1396, 0x146D, 275);
   }
   m_compressorLimiters = combo(1444, CRect{287, 90, 337, 105}, {kPanelGroupOutputComp});
-  AddItems(m_compressorLimiters, {{"On", 1}, {"Off", 0}});
+  AddItems(m_compressorLimiters, nerex_layout::AutoLimiterItems());
   SetComboStyle(m_compressorLimiters, 7, kWhite, kBlack);
 
   return CNerexSeriesBaseControlPanel::Create();
