@@ -21,6 +21,7 @@
 #include "panels/BmpButton.h"
 #include "panels/CustomComboBox.h"
 #include "panels/Knob.h"
+#include "panels/NerexControlPanel.h"
 #include "panels/PanelClasses.h"
 #include "panels/TextControl.h"
 #include "panels/TorvexControlPanel.h"
@@ -450,6 +451,25 @@ TEST_F(TorvexPanelTest, SkinsAreLoadedOnceHeldByBuiltPanelsAndFreedWithTheLast) 
   EXPECT_EQ(Panel::GetSkin(Panel::kSkinBackground), nullptr);
   Open();
   EXPECT_NE(Panel::GetSkin(Panel::kSkinGainReductionMeter), nullptr);
+}
+
+TEST_F(TorvexPanelTest, ANerexPanelBesideKeepsItsOwnPicturesWhenTheTorvexPanelCloses) {
+  auto* nerex = static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, &frame, 120, 2, 0));
+  system.AppendDevice(nerex);
+  auto other = std::make_unique<CNerexControlPanel>();
+  other->SetDevice(nerex);
+  nerex->SetControlPanel(other.get());
+  ASSERT_TRUE(other->Create());
+  other->UpdateAllControls();
+  Open();
+  CBitmapImage* torvexBackground = Panel::GetSkin(Panel::kSkinBackground);
+  ASSERT_NE(torvexBackground, nullptr);
+  EXPECT_NE(torvexBackground, CNerexControlPanel::Skins().Get(CNerexSkinSet::kBackground));
+  device->SetControlPanel(nullptr);
+  panel.reset();
+  EXPECT_EQ(Panel::GetSkin(Panel::kSkinBackground), nullptr);
+  EXPECT_TRUE(CNerexControlPanel::Skins().IsLoaded());
+  nerex->SetControlPanel(nullptr);
 }
 
 TEST_F(TorvexPanelTest, ATorvex48OpensThisPanelFromTheRegistry) {
