@@ -1,78 +1,23 @@
 // Field-by-field byte forms of the settings-image records. Each record's layout is written
-// once, as a list of fields walked by a storing or a loading cursor, so the two directions
+// once, as a list of fields that a writer stores and a reader loads, so the two directions
 // cannot drift apart.
 #include "devices/processor/NerexRecordBytes.h"
 
 #include <cassert>
 
+#include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"
 
 namespace {
 
-// Walks a record's fields writing them; padding is written as 0.
-class CStoreFields {
- public:
-  explicit CStoreFields(std::span<std::uint8_t> out) : m_w(out) {}
-  void U8(std::uint8_t v) { m_w.U8(v); }
-  void I8(std::int8_t v) { m_w.I8(v); }
-  void U16(std::uint16_t v) { m_w.U16(v); }
-  void I16(std::int16_t v) { m_w.I16(v); }
-  void U32(std::uint32_t v) { m_w.U32(v); }
-  void Pad(std::size_t n) { m_w.Pad(n); }
-  template <std::size_t N>
-  void Chars(const std::array<char, N>& text) {
-    m_w.Chars(text);
-  }
-  std::size_t Position() const { return m_w.Position(); }
-
- private:
-  CSpanWriter m_w;
-};
-
-// Walks a record's fields reading them; padding is skipped.
-class CLoadFields {
- public:
-  explicit CLoadFields(std::span<const std::uint8_t> in) : m_r(in) {}
-  template <class T>
-  void U8(T& v) { v = m_r.U8(); }
-  template <class T>
-  void I8(T& v) { v = m_r.I8(); }
-  template <class T>
-  void U16(T& v) { v = m_r.U16(); }
-  template <class T>
-  void I16(T& v) { v = m_r.I16(); }
-  template <class T>
-  void U32(T& v) { v = m_r.U32(); }
-  void Pad(std::size_t n) { m_r.Skip(n); }
-  template <std::size_t N>
-  void Chars(std::array<char, N>& text) {
-    m_r.Chars(text);
-  }
-  std::size_t Position() const { return m_r.Position(); }
-
- private:
-  CSpanReader m_r;
-};
-
-// The layouts, walked by either cursor; the record is const when storing.
+// The layouts, walked by a CSpanWriter from a const record or by a CSpanReader.
 constexpr auto EqBandFields = [](auto& io, auto& band) {
-  io.U8(band.type);
-  io.U8(band.q);
-  io.U16(band.frequency);
-  io.I16(band.gain);
+  BandValueFields(io, band);
   io.Pad(2);
   io.U32(band.typeId);
   io.U32(band.qId);
   io.U32(band.frequencyId);
   io.U32(band.gainId);
-};
-
-constexpr auto LimiterFields = [](auto& io, auto& limiter) {
-  io.U8(limiter.level);
-  io.U8(limiter.attack);
-  io.U8(limiter.release);
-  io.U8(limiter.clipLevel);
-  io.U8(limiter.clipRelease);
 };
 
 constexpr auto CompressorFields = [](auto& io, auto& compressor) {
@@ -162,14 +107,14 @@ constexpr auto DeqBlockFields = [](auto& io, auto& image) {
 // Every layout fills its record's bytes exactly.
 template <std::size_t N, class Record, class Fields>
 void Store(const Record& record, std::span<std::uint8_t, N> out, Fields fields) {
-  CStoreFields io(out);
+  CSpanWriter io(out);
   fields(io, record);
   assert(io.Position() == N);
 }
 
 template <std::size_t N, class Record, class Fields>
 void Load(std::span<const std::uint8_t, N> in, Record& record, Fields fields) {
-  CLoadFields io(in);
+  CSpanReader io(in);
   fields(io, record);
   assert(io.Position() == N);
 }
@@ -185,11 +130,11 @@ void LoadRecordBytes(std::span<const std::uint8_t, kEqBandBytes> in, NerexEqBand
 }
 
 void StoreRecordBytes(const NerexLimiter& limiter, std::span<std::uint8_t, kLimiterBytes> out) {
-  Store(limiter, out, LimiterFields);
+  Store(limiter, out, [](auto& io, auto& l) { LimiterFields(io, l); });
 }
 
 void LoadRecordBytes(std::span<const std::uint8_t, kLimiterBytes> in, NerexLimiter& limiter) {
-  Load(in, limiter, LimiterFields);
+  Load(in, limiter, [](auto& io, auto& l) { LimiterFields(io, l); });
 }
 
 void StoreRecordBytes(const NerexCompressor& compressor, std::span<std::uint8_t, kCompressorBytes> out) {

@@ -306,12 +306,12 @@ std::vector<std::uint8_t> BuildOutputPlainBytes(const NerexOutputSection& out, E
     w.U8(std::uint8_t(out.delays[o] >> 8));
     w.U8(std::uint8_t(out.delays[o] >> 16));
     w.U8(std::uint8_t(out.delays[o] >> 24));
-    AppendLimiter(w, out.limiters[o]);
+    LimiterFields(w, out.limiters[o]);
     w.U8(out.highPass[o].q);
     w.U16(out.highPass[o].frequency);
     w.U8(out.lowPass[o].q);
     w.U16(out.lowPass[o].frequency);
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) AppendBandValues(w, out.PeqBand(o, b));
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) BandValueFields(w, out.PeqBand(o, b));
     w.Chars(out.names[o]);
     if (HasCompressor(form)) AppendCompressor(w, out.compressors[o], out.compressorLimiters != 0);
     if (HasMatrixLevels(form))
@@ -339,12 +339,12 @@ bool ParseOutputPlainBytes(const std::vector<std::uint8_t>& plain, ENerexOutputP
     out.gains[o] = r.I16();
     out.trims[o] = r.I8();
     out.delays[o] = r.U32();
-    ReadLimiter(r, out.limiters[o]);
+    LimiterFields(r, out.limiters[o]);
     out.highPass[o].q = r.U8();
     out.highPass[o].frequency = r.U16();
     out.lowPass[o].q = r.U8();
     out.lowPass[o].frequency = r.U16();
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) ReadBandValues(r, out.PeqBand(o, b));
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) BandValueFields(r, out.PeqBand(o, b));
     r.Chars(out.names[o]);
     // The flag bit of the compressor's first byte repeats the compressor-limiters byte read above.
     if (HasCompressor(form)) ReadCompressor(r, out.compressors[o]);
