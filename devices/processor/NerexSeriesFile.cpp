@@ -3,6 +3,7 @@
 
 
 #include "core/DataStream.h"
+#include "core/Scramble.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"
 #include "devices/processor/NerexMessages.h"
@@ -347,25 +348,11 @@ bool ParseOutputPlainBytes(const std::vector<std::uint8_t>& plain, ENerexOutputP
 }
 
 void ScrambleWords(std::vector<std::uint8_t>& bytes, std::uint32_t key) {
-  std::uint32_t previous = key;
-  for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-    std::uint32_t word = std::uint32_t(bytes[i]) | (std::uint32_t(bytes[i + 1]) << 8) |
-                         (std::uint32_t(bytes[i + 2]) << 16) | (std::uint32_t(bytes[i + 3]) << 24);
-    word ^= previous;
-    previous = word;
-    for (int k = 0; k < 4; ++k) bytes[i + k] = std::uint8_t(word >> (8 * k));
-  }
+  ScrambleWords(bytes.data(), bytes.size() / 4, key);
 }
 
 void UnscrambleWords(std::vector<std::uint8_t>& bytes, std::uint32_t key) {
-  std::uint32_t previous = key;
-  for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-    const std::uint32_t stored = std::uint32_t(bytes[i]) | (std::uint32_t(bytes[i + 1]) << 8) |
-                                 (std::uint32_t(bytes[i + 2]) << 16) | (std::uint32_t(bytes[i + 3]) << 24);
-    const std::uint32_t word = stored ^ previous;
-    previous = stored;
-    for (int k = 0; k < 4; ++k) bytes[i + k] = std::uint8_t(word >> (8 * k));
-  }
+  UnscrambleWords(bytes.data(), bytes.size() / 4, key);
 }
 
 // --- Memory records ---
