@@ -305,13 +305,10 @@ CParamInfo CZelBaseDevice::FindParameterUpTo(int lastId, const CParamInfo& info)
 }
 
 bool CZelBaseDevice::ApplyDeviceIdEdit(std::uint32_t newId, bool grid, std::string& message) {
-  char text[64];
-  for (CDevice* other : m_system->GetDevices())
-    if (other != this && newId != 0 && other->GetDeviceId() == newId) {
-      std::snprintf(text, sizeof text, "Device ID %lld already in use", (long long)newId);
-      message = text;
-      return false;
-    }
+  if (std::optional<std::string> refusal = DeviceIdInUseRefusal(newId)) {
+    message = *refusal;
+    return false;
+  }
   SetDeviceId(newId);
   Post(UWM_REFRESH_RACK);
   if (grid) Post(kMsgPanelCaption);
