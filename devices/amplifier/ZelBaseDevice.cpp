@@ -27,7 +27,6 @@ constexpr std::size_t kPayloadOffset = kZelPayloadOffset;
 constexpr std::size_t kIdentityFirmwareAt = 19;
 constexpr std::size_t kIdentityFirmwareLength = 4;
 constexpr std::uint32_t kCmdEditPaste = 57637;
-constexpr std::uint32_t kMsgPanelCaption = WM_APP + 105;  // the device's open panel, if any
 
 std::atomic<CZelBaseDevice::FirmwareTableReader> g_firmwareReader{nullptr};
 
@@ -311,7 +310,7 @@ bool CZelBaseDevice::ApplyDeviceIdEdit(std::uint32_t newId, bool grid, std::stri
   }
   SetDeviceId(newId);
   Post(UWM_REFRESH_RACK);
-  if (grid) Post(kMsgPanelCaption);
+  if (grid) Post(UWM_PANEL_CAPTION);
   m_system->SetModified(true);
   return true;
 }

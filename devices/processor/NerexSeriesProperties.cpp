@@ -235,7 +235,7 @@ bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
   m_d.SetDeviceId(std::uint32_t(id));
   m_d.Post(UWM_REFRESH_RACK);
   Modified();
-  if (e.grid) m_d.Post(kNerexMsgPanelTitle);
+  if (e.grid) m_d.Post(UWM_PANEL_CAPTION);
   return true;
 }
 
