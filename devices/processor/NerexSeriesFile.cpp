@@ -167,8 +167,7 @@ void IoOldOutputSection(CArchiveIo& io, NerexOutputSection& out) {
     io.I16(out.gains[o]);
     io.U32(out.delays[o]);
     io.I8(out.trims[o]);
-    NerexLimiter& l = out.limiters[o];
-    for (std::uint8_t* b : {&l.level, &l.attack, &l.release, &l.clipLevel, &l.clipRelease}) io.U8(*b);
+    LimiterFields(io, out.limiters[o]);
     io.Band(out.highPass[o]);
     io.Band(out.lowPass[o]);
     for (int b = 0; b < kNerexOutputPeqBands; ++b) io.Band(out.PeqBand(o, b));
