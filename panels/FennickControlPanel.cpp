@@ -207,9 +207,6 @@ void CFennickControlPanel::OnTimer(std::uint32_t id) {
 
 int CFennickControlPanel::GetPresetSelection() const { return m_presetList ? m_presetList->GetCurSel() : -1; }
 
-bool CFennickControlPanel::AskPresetName(const std::string& caption, std::string& name) {
-  return NerexPresetUi::AskPresetName(this, caption, name);
-}
 
 bool CFennickControlPanel::AskPresetFile(bool save, std::string& path) {
   return NerexPresetUi::AskPresetFile(this, save, path);
@@ -224,8 +221,4 @@ bool CFennickControlPanel::EditTimedPresets(TimedPresetEntry* entries, int count
   CNerexSeriesDevice* device = GetNerexDevice();
   if (!device || count != kNerexTimedPresets) return false;
   return NerexPresetUi::EditTimedPresets(this, *device, entries);
-}
-
-void CFennickControlPanel::OpenPresetManager() {
-  if (CNerexSeriesDevice* device = GetNerexDevice()) NerexPresetUi::OpenPresetManager(this, *device);
 }

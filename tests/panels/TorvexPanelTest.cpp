@@ -3,7 +3,11 @@
 // rendered pixels, and the panel against the simulated unit on the bus.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -31,6 +35,7 @@
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingFrame.h"
 #include "tests/support/RecordingUi.h"
+#include "ui/dialogs/FennickPresetDlg.h"
 
 namespace {
 
@@ -405,6 +410,22 @@ TEST_F(TorvexPanelTest, GeqFadersTellTheirGainOnTheGeqPageOnly) {
   EXPECT_EQ(panel->GetToolTipText(5), "");
 }
 
+// The preset actions ask whichever processor panel the device has for a name.
+TEST_F(TorvexPanelTest, PresetNameIsAskedOverThePanel) {
+  INerexSeriesPanel& asked = Open();
+  QTimer::singleShot(0, [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* dialog = dynamic_cast<CFennickPresetDlg*>(w); dialog && dialog->isVisible()) {
+        EXPECT_EQ(dialog->NameEdit()->text(), "Old");
+        dialog->NameEdit()->setText("Evening");
+        dialog->SaveButton()->click();
+      }
+  });
+  std::string name = "Old";
+  EXPECT_TRUE(asked.AskPresetName("Rename Preset", name));
+  EXPECT_EQ(name, "Evening");
+}
+
 // --- Rights and skins ---
 
 TEST_F(TorvexPanelTest, WithoutAValidCurrentUserThePanelDrawsAndRefusesEdits) {
@@ -412,7 +433,7 @@ TEST_F(TorvexPanelTest, WithoutAValidCurrentUserThePanelDrawsAndRefusesEdits) {
   Open();
   EXPECT_FALSE(panel->GetPresetManagerButton()->IsVisible());
   EXPECT_FALSE(panel->GetInputName(0)->IsEditable());
-  EXPECT_FALSE(panel->GetDeviceName()->IsEditable());
+  EXPECT_FALSE(panel->GetDeviceNameText()->IsEditable());
   ASSERT_NE(panel->GetBackBuffer(), nullptr);
   // The header is drawn all the same.
   EXPECT_EQ(panel->GetBackBuffer()->GetPixel(6, 50).A(), 255);
