@@ -60,6 +60,16 @@ CNerexSeriesDevice* CNerexSeriesBaseControlPanel::GetNerexDevice() const {
   return dynamic_cast<CNerexSeriesDevice*>(GetDevice());
 }
 
+int CNerexSeriesBaseControlPanel::GetInputCount() const {
+  const CNerexSeriesDevice* device = GetNerexDevice();
+  return device ? device->GetInputCount() : 0;
+}
+
+int CNerexSeriesBaseControlPanel::GetOutputCount() const {
+  const CNerexSeriesDevice* device = GetNerexDevice();
+  return device ? device->GetOutputCount() : 0;
+}
+
 bool CNerexSeriesBaseControlPanel::UserMayRecallPresets() const {
   return (CurrentRestrictions(GetDevice()) & kRestrictRecallPresets) == 0;
 }

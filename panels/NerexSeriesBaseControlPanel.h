@@ -35,6 +35,15 @@ namespace nerex_layout {
 struct ComboItem;
 }
 
+// The faces the processor panels name.
+namespace panel_face {
+inline constexpr const char* kCondensed = "DejaVu Sans Condensed";
+inline constexpr const char* kValue = "HandelGotDLig";
+inline constexpr const char* kLcd = "LiquidCrystal";
+// The channel gain readouts' size in the LCD face.
+inline constexpr float kGainReadoutPoints = 14.0f;
+}  // namespace panel_face
+
 // The ten widget groups, shown and hidden whole.
 enum : int {
   kPanelGroupMixer = 0,       // the Mixer page: strips, header and section pictures, side tabs
@@ -197,6 +206,9 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
 
   // The processor the panel shows; null without one.
   CNerexSeriesDevice* GetNerexDevice() const;
+  // The device's channel counts (0 without a device).
+  int GetInputCount() const;
+  int GetOutputCount() const;
   // The current user's rights (a current-user index beyond the user list holds none).
   bool UserMayRecallPresets() const;
   bool UserMayEditDeviceProperties() const;

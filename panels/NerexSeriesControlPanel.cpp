@@ -18,19 +18,15 @@ namespace L = nerex_layout;
 
 namespace {
 
-constexpr const char* kCondensed = "DejaVu Sans Condensed";
-constexpr const char* kValueFace = "HandelGotDLig";
-constexpr const char* kLcdFace = "LiquidCrystal";
+using panel_face::kCondensed;
+constexpr const char* kValueFace = panel_face::kValue;
+constexpr const char* kLcdFace = panel_face::kLcd;
 constexpr std::uint32_t kHeaderInk = 0xFFDCDCDCu;
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kValueInk = 0xFF323232u;
 constexpr std::uint32_t kReadoutBrush = 0xFFE6E6E6u;
 constexpr std::uint32_t kEqValueBrush = 0xFFDCDCDCu;
 constexpr std::uint32_t kComboInk = 0xFFE6E6E6u;
-// The gain readouts take the segment face at the size that keeps the longest reading ("-40.0dB")
-// on one line inside their 50-pixel wells; the installed segment face runs wider than 14 points
-// allow there.
-constexpr float kGainReadoutPoints = 7.0f;
 constexpr std::uint32_t kEqComboInk = 0xFF202020u;
 
 // Text format flags of the panel's texts.
@@ -143,7 +139,7 @@ bool CNerexSeriesControlPanel::Create() {
                                             9, 0, -40),
                            {kPanelGroupMixer, kPanelGroupCompact});
     m_inputGainTexts[c] =
-        readout(13 + i, kLcdFace, kGainReadoutPoints, kGainFlags, L::kInputGainText.At(x), kReadoutBrush, {kPanelGroupMixer});
+        readout(13 + i, kLcdFace, panel_face::kGainReadoutPoints, kGainFlags, L::kInputGainText.At(x), kReadoutBrush, {kPanelGroupMixer});
     m_inputDelays[c] = readout(249 + i, kValueFace, 7.5f, kInputDelayFlags, L::kInputDelayText.At(x), kReadoutBrush,
                                {kPanelGroupMixer});
     for (int j = 0; j < 4; ++j)
@@ -181,7 +177,7 @@ bool CNerexSeriesControlPanel::Create() {
                                              9, 0, -40),
                             {kPanelGroupMixer, kPanelGroupCompact});
     m_outputGainTexts[c] =
-        readout(17 + k, kLcdFace, kGainReadoutPoints, kGainFlags, L::kOutputGainText.At(x), kReadoutBrush, {kPanelGroupMixer});
+        readout(17 + k, kLcdFace, panel_face::kGainReadoutPoints, kGainFlags, L::kOutputGainText.At(x), kReadoutBrush, {kPanelGroupMixer});
     m_outputMutes[c] =
         AddButton(29 + k, GetRedLedImage(), x + L::kOutputMute.dx, L::kOutputMute.top, kLedFlags, {kPanelGroupMixer});
     m_outputPolarity[c] = AddButton(37 + k, GetBlueLedImage(), x + L::kOutputPolarity.dx, L::kOutputPolarity.top,

@@ -56,8 +56,6 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   // Strip edges of the device's model (0 without a device).
   int GetInputStripX(int i) const;
   int GetOutputStripX(int k) const;
-  int GetInputCount() const;
-  int GetOutputCount() const;
   // Empties a drop-down list.
   static void DeleteStringArray(CCustomComboBox* combo);
 

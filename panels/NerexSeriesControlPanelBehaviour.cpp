@@ -81,16 +81,6 @@ CGraphicsPath ChamferedBand(const CRectF& r, float cut) {
 
 // --- Geometry ---
 
-int CNerexSeriesControlPanel::GetInputCount() const {
-  const CNerexSeriesDevice* device = GetNerexDevice();
-  return device ? device->GetInputCount() : 0;
-}
-
-int CNerexSeriesControlPanel::GetOutputCount() const {
-  const CNerexSeriesDevice* device = GetNerexDevice();
-  return device ? device->GetOutputCount() : 0;
-}
-
 int CNerexSeriesControlPanel::GetInputStripX(int i) const {
   return GetNerexDevice() ? L::InputStripX(GetInputCount(), i) : 0;
 }

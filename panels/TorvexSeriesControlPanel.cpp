@@ -30,12 +30,9 @@
 
 namespace {
 
-constexpr const char* kCondensed = "DejaVu Sans Condensed";
-constexpr const char* kValueFace = "HandelGotDLig";
-constexpr const char* kLcdFace = "LiquidCrystal";
-// The gain readouts' size: the LCD face stands in as a wide segment face here, so the readout
-// is sized to keep "-40.0dB" inside its 50-pixel window.
-constexpr float kReadoutPoints = 7.0f;
+using panel_face::kCondensed;
+constexpr const char* kValueFace = panel_face::kValue;
+constexpr const char* kLcdFace = panel_face::kLcd;
 constexpr const char* kLabelFace = "DejaVu Sans";
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kBlack = 0xFF000000u;
@@ -87,16 +84,6 @@ int CTorvexSeriesControlPanel::GetInputStripX(int input, int inputCount) {
 
 int CTorvexSeriesControlPanel::GetOutputStripX(int output, int outputCount) {
   return nerex_layout::OutputStripX(outputCount, output);
-}
-
-int CTorvexSeriesControlPanel::InputCount() const {
-  const CNerexSeriesDevice* d = GetNerexDevice();
-  return d ? d->GetInputCount() : 0;
-}
-
-int CTorvexSeriesControlPanel::OutputCount() const {
-  const CNerexSeriesDevice* d = GetNerexDevice();
-  return d ? d->GetOutputCount() : 0;
 }
 
 bool CTorvexSeriesControlPanel::IsMatrixView() const {
@@ -178,7 +165,7 @@ bool CTorvexSeriesControlPanel::Create() {
     m_inputFaders[u] =
         Add(new CBitmapFader(this, 13 + i, GetFaderCapImage(), kFaderChannelGain, CRect{x0 + 34, 420, x0 + 49, 565}),
             {kPanelGroupMixer});
-    m_inputGainTexts[u] = AddText(13 + i, true, kLcdFace, kReadoutPoints, kReadoutText, 0x105,
+    m_inputGainTexts[u] = AddText(13 + i, true, kLcdFace, panel_face::kGainReadoutPoints, kReadoutText, 0x105,
                                CRect{x0 + 15, 574, x0 + 65, 589}, {kPanelGroupMixer});
     m_inputDelays[u] = AddText(249 + i, true, kValueFace, 7.5f, kReadoutText, 0x110E5, CRect{x0 + 17, 272, x0 + 74, 287},
                             {kPanelGroupMixer});
@@ -218,7 +205,7 @@ bool CTorvexSeriesControlPanel::Create() {
     m_outputFaders[u] =
         Add(new CBitmapFader(this, 17 + k, GetFaderCapImage(), kFaderChannelGain, CRect{x0 + 19, 390, x0 + 34, 565}),
             {kPanelGroupMixer});
-    m_outputGainTexts[u] = AddText(17 + k, true, kLcdFace, kReadoutPoints, kReadoutText, 0x105,
+    m_outputGainTexts[u] = AddText(17 + k, true, kLcdFace, panel_face::kGainReadoutPoints, kReadoutText, 0x105,
                                 CRect{x0, 574, x0 + 50, 589}, {kPanelGroupMixer});
     CBmpButton* mute =
         AddButton(29 + k, GetRedLedImage(), SizedAt(x0 + 35, 348, GetRedLedImage()), kLedButton, {kPanelGroupMixer});
@@ -466,7 +453,7 @@ void CTorvexSeriesControlPanel::UpdateAllControls() {
 }
 
 void CTorvexSeriesControlPanel::LayOutStrips() {
-  const int n = InputCount(), m = OutputCount();
+  const int n = GetInputCount(), m = GetOutputCount();
   for (int i = 0; i < kInputs; ++i) {
     const auto u = std::size_t(i);
     const int x = GetInputStripX(i, n);
@@ -573,7 +560,7 @@ void CTorvexSeriesControlPanel::ShowPage(std::uint32_t page) {
 }
 
 void CTorvexSeriesControlPanel::SelectSideTab(std::uint32_t tab, bool redraw) {
-  const int n = InputCount(), m = OutputCount();
+  const int n = GetInputCount(), m = GetOutputCount();
   const bool matrix = IsMatrixView();
   CBmpButton* router = m_sideTabs[3];
   CBmpButton* mixer = m_sideTabs[4];
@@ -649,7 +636,7 @@ CRect CTorvexSeriesControlPanel::GetSideTabRedrawRect() const {
 
 void CTorvexSeriesControlPanel::EnableAllControls(bool enable) {
   const CNerexSeriesDevice* device = GetNerexDevice();
-  const int n = InputCount(), m = OutputCount();
+  const int n = GetInputCount(), m = GetOutputCount();
   const int model = device ? device->GetModel() : 0;
   for (int s : {kTorvexSectionInputs, kTorvexSectionSideTabs, kTorvexSectionOutputNumbers})
     m_sectionPictures[std::size_t(s)]->SetVisible(enable);
@@ -688,7 +675,7 @@ void CTorvexSeriesControlPanel::OnRightClick(int x, int y) {
   CNerexSeriesDevice* device = GetNerexDevice();
   if (device) {
     std::uint32_t channel = 0;
-    const int n = InputCount(), m = OutputCount();
+    const int n = GetInputCount(), m = GetOutputCount();
     switch (device->GetPanelPage()) {
       case kNerexPageInputGeq:
       case kNerexPageInputPeq:
@@ -755,7 +742,7 @@ void CTorvexSeriesControlPanel::DrawCentredLabel(Graphics& g, const std::string&
 }
 
 void CTorvexSeriesControlPanel::DrawInputsSectionBody() {
-  const int n = InputCount();
+  const int n = GetInputCount();
   CBitmapImage* strip = GetInputStripImage();
   DrawSection(kTorvexSectionInputs, [&](Graphics& g) {
     for (int i = 0; i < n; ++i) {
@@ -769,7 +756,7 @@ void CTorvexSeriesControlPanel::DrawInputsSectionBody() {
 }
 
 void CTorvexSeriesControlPanel::DrawOutputNumbers() {
-  const int m = OutputCount();
+  const int m = GetOutputCount();
   DrawSection(kTorvexSectionOutputNumbers, [&](Graphics& g) {
     for (int k = 0; k < m; ++k)
       DrawLabel(g, std::string(1, char('1' + k)), m_labelStyle, float(GetOutputStripX(k, m) - 315 + 40), 1.0f, kBlack);
@@ -777,7 +764,7 @@ void CTorvexSeriesControlPanel::DrawOutputNumbers() {
 }
 
 void CTorvexSeriesControlPanel::DrawCompressorNumbers() {
-  const int m = OutputCount();
+  const int m = GetOutputCount();
   DrawSection(kTorvexSectionCompNumbers, [&](Graphics& g) {
     for (int k = 0; k < m; ++k)
       DrawLabel(g, std::string(1, char('1' + k)), m_labelStyle, float(6 + 105 * k), 2.0f, kBlack);
@@ -785,21 +772,21 @@ void CTorvexSeriesControlPanel::DrawCompressorNumbers() {
 }
 
 void CTorvexSeriesControlPanel::DrawInputLetters() {
-  const int n = InputCount();
+  const int n = GetInputCount();
   DrawSection(kTorvexSectionInputLetters, [&](Graphics& g) {
     for (int i = 0; i < n; ++i) DrawLabel(g, std::string(1, char('A' + i)), m_labelStyle, float(28 * i), 1.0f, kWhite);
   });
 }
 
 void CTorvexSeriesControlPanel::DrawDeqInputLetters() {
-  const int n = InputCount();
+  const int n = GetInputCount();
   DrawSection(kTorvexSectionDeqLetters, [&](Graphics& g) {
     for (int i = 0; i < n; ++i) DrawLabel(g, std::string(1, char('A' + i)), m_labelStyle, float(28 * i), 1.0f, kWhite);
   });
 }
 
 void CTorvexSeriesControlPanel::DrawOutputEqNumbers() {
-  const int m = OutputCount();
+  const int m = GetOutputCount();
   DrawSection(kTorvexSectionOutputEqNumbers, [&](Graphics& g) {
     for (int k = 0; k < m; ++k) DrawLabel(g, std::string(1, char('1' + k)), m_labelStyle, float(28 * k), 1.0f, kWhite);
   });
@@ -807,7 +794,7 @@ void CTorvexSeriesControlPanel::DrawOutputEqNumbers() {
 
 void CTorvexSeriesControlPanel::DrawSideTabSection() {
   const CNerexSeriesDevice* device = GetNerexDevice();
-  const int n = InputCount(), m = OutputCount();
+  const int n = GetInputCount(), m = GetOutputCount();
   const int x0 = GetOutputStripX(0, m);
   const int p = m_sectionPictures[kTorvexSectionSideTabs]->GetRect().left;
   const std::uint32_t tab = device ? device->GetSideTab() : 0;

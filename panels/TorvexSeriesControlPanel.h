@@ -144,8 +144,6 @@ class CTorvexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   std::array<CBitmapImage*, kTorvexSectionCount> m_buffers{};
 
  private:
-  int InputCount() const;
-  int OutputCount() const;
   // The Router/Matrix flag of the Source view (set: Matrix view).
   bool IsMatrixView() const;
   // Lays the Mixer-page strips out at their centred origins.

@@ -3,11 +3,7 @@
 // rendered pixels, and the panel against the simulated unit on the bus.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -35,7 +31,7 @@
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingFrame.h"
 #include "tests/support/RecordingUi.h"
-#include "ui/dialogs/FennickPresetDlg.h"
+#include "tests/panels/PresetNameAnswer.h"
 
 namespace {
 
@@ -413,14 +409,7 @@ TEST_F(TorvexPanelTest, GeqFadersTellTheirGainOnTheGeqPageOnly) {
 // The preset actions ask whichever processor panel the device has for a name.
 TEST_F(TorvexPanelTest, PresetNameIsAskedOverThePanel) {
   INerexSeriesPanel& asked = Open();
-  QTimer::singleShot(0, [] {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* dialog = dynamic_cast<CFennickPresetDlg*>(w); dialog && dialog->isVisible()) {
-        EXPECT_EQ(dialog->NameEdit()->text(), "Old");
-        dialog->NameEdit()->setText("Evening");
-        dialog->SaveButton()->click();
-      }
-  });
+  AnswerPresetNameDialog("Old", "Evening");
   std::string name = "Old";
   EXPECT_TRUE(asked.AskPresetName("Rename Preset", name));
   EXPECT_EQ(name, "Evening");
