@@ -35,7 +35,7 @@ ORVAK_ARTWORK(330, "BMP", "toolbar_device_view", 80, 16)
 ORVAK_ARTWORK(368, "BMP", "guidelines_button", 24, 24)
 
 // Dialogs: the User Levels page's Add and Delete buttons (a user with a green plus or a red
-// cross), 16 x 16 beside the buttons' texts.
+// minus), 16 x 16 beside the buttons' texts.
 ORVAK_ARTWORK(327, "BMP", "user_add_button", 16, 16)
 ORVAK_ARTWORK(328, "BMP", "user_delete_button", 16, 16)
 
