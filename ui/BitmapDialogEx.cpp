@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
@@ -49,8 +50,19 @@ void CBitmapDialogEx::KeepControlColours() {
   }
 }
 
+void CBitmapDialogEx::PadButtons() {
+  for (QPushButton* button : findChildren<QPushButton*>()) {
+    if (button->text().isEmpty() || button->maximumWidth() != QWIDGETSIZE_MAX) continue;
+    const int wanted = button->fontMetrics().horizontalAdvance(button->text()) + 24;
+    if (button->minimumWidth() < wanted) button->setMinimumWidth(wanted);
+  }
+}
+
 void CBitmapDialogEx::showEvent(QShowEvent* event) {
-  if (!m_initialised) KeepControlColours();
+  if (!m_initialised) {
+    KeepControlColours();
+    PadButtons();
+  }
   QDialog::showEvent(event);
   if (m_initialised) return;
   m_initialised = true;
