@@ -309,6 +309,7 @@ CSettingsSheet::CSettingsSheet(const QString& title, QWidget* parent) : QDialog(
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(m_tabs, &QTabBar::currentChanged, this, [this](int i) { ShowPage(i); });
   auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetFixedSize);  // a sheet keeps the size of its largest page
   layout->setSpacing(0);
   layout->addWidget(m_tabs);
   layout->addWidget(m_body, 1);
