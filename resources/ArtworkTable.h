@@ -34,6 +34,11 @@ ORVAK_ARTWORK(330, "BMP", "toolbar_device_view", 80, 16)
 // Comms settings page: the baud-rate guidelines button.
 ORVAK_ARTWORK(368, "BMP", "guidelines_button", 24, 24)
 
+// Dialogs: the User Levels page's Add and Delete buttons (a user with a green plus or a red
+// minus), 16 x 16 beside the buttons' texts.
+ORVAK_ARTWORK(327, "BMP", "user_add_button", 16, 16)
+ORVAK_ARTWORK(328, "BMP", "user_delete_button", 16, 16)
+
 // Processor rack tiles, 30 high: left end, right end and the 1-pixel middle piece of each set.
 ORVAK_ARTWORK(2154, "BMP", "tile_fennick_left", 28, 30)
 ORVAK_ARTWORK(2155, "BMP", "tile_fennick_right", 48, 30)
