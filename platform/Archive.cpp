@@ -141,6 +141,12 @@ std::string CArchive::ReadString() {
   return QString::fromLatin1(narrow.data(), qsizetype(narrow.size())).toStdString();
 }
 
+void CArchive::Rewind(std::size_t position) {
+  NeedLoading();
+  if (position > m_pos) throw CArchiveException(CArchiveException::BadFormat, "rewind past the position");
+  m_pos = position;
+}
+
 void CArchive::CheckCount(std::uint64_t count, std::size_t elementSize) const {
   NeedLoading();
   if (elementSize != 0 && count > Remaining() / elementSize)

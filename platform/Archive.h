@@ -91,6 +91,14 @@ class CArchive {
   // Accepts the wide form and the narrow counted form (bytes taken as Latin-1).
   std::string ReadString();
 
+  // Steps over the next n bytes; a short record throws CArchiveException(EndOfFile).
+  void Skip(std::size_t n) {
+    Need(n);
+    m_pos += n;
+  }
+  // Loading goes on from an earlier position, so that a record checked in a first pass is
+  // read in a second.
+  void Rewind(std::size_t position);
   // Throws BadCount unless count elements of elementSize bytes can still be read.
   void CheckCount(std::uint64_t count, std::size_t elementSize) const;
   std::size_t Remaining() const { return m_data.size() - m_pos; }

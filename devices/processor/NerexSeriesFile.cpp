@@ -19,6 +19,7 @@ constexpr std::uint32_t kStoredRecordMark = kSectionStoredMark;
 constexpr std::uint32_t kMaxOutputRecordBytes = 4096;
 // The smallest memory record: an empty name and the flags word.
 constexpr std::size_t kMinMemoryRecordBytes = 8;
+constexpr const char* kDeqVersionText = "dynamic-EQ record of another version";
 
 [[noreturn]] void Damaged(const std::string& what) {
   throw CArchiveException(CArchiveException::BadFormat, what);
@@ -124,6 +125,37 @@ class CStreamIo {
   CDataStream& m_ds;
 };
 
+// The bytes a record's field list takes in the archive; it reads and changes nothing. It
+// passes as a storing Io, so that no field list fixes up values as loading does.
+class CSizeIo {
+ public:
+  bool Storing() const { return true; }
+  void U8(const std::uint8_t&) { m_bytes += 1; }
+  void I8(const std::int8_t&) { m_bytes += 1; }
+  void U16(const std::uint16_t&) { m_bytes += 2; }
+  void I16(const std::int16_t&) { m_bytes += 2; }
+  void U32(const std::uint32_t&) { m_bytes += 4; }
+  template <std::size_t N>
+  void Chars(const std::array<char, N>&) {
+    m_bytes += N;
+  }
+  void Band(const NerexEqBand& band) {
+    I16(band.gain);
+    U16(band.frequency);
+    U8(band.type);
+    U8(band.q);
+    m_bytes += 4 * sizeof(std::uint32_t);  // the four ids
+  }
+  bool Version(std::uint32_t expected) {
+    U32(expected);
+    return true;
+  }
+  std::size_t Size() const { return m_bytes; }
+
+ private:
+  std::size_t m_bytes = 0;
+};
+
 template <class Io>
 void IoInputSection(Io& io, NerexInputSection& in) {
   io.U8(in.muteMask);
@@ -157,7 +189,8 @@ void FixCrossoverKinds(NerexOutputSection& out) {
 }
 
 // The output record of memory version 2 and of the oldest files.
-void IoOldOutputSection(CArchiveIo& io, NerexOutputSection& out) {
+template <class Io>
+void IoOldOutputSection(Io& io, NerexOutputSection& out) {
   io.U8(out.muteMask);
   io.U8(out.phaseMask);
   io.U8(out.autoLimiters);
@@ -179,6 +212,12 @@ void IoOldOutputSection(CArchiveIo& io, NerexOutputSection& out) {
 
 std::size_t RoundUp4(std::size_t n) { return (n + 3) & ~std::size_t(3); }
 
+void CheckOutputRecordLength(std::uint32_t length, ENerexOutputPlainForm form) {
+  const std::size_t needed = RoundUp4(GetOutputPlainSize(form));
+  if (length % 4 != 0 || length < needed || length > kMaxOutputRecordBytes)
+    Damaged("output record of length " + std::to_string(length));
+}
+
 // The scrambled output record: key, length, chained words.
 template <class Io>
 void IoScrambledOutputSection(Io& io, NerexOutputSection& out, ENerexOutputPlainForm form) {
@@ -196,18 +235,18 @@ void IoScrambledOutputSection(Io& io, NerexOutputSection& out, ENerexOutputPlain
   std::uint32_t key = 0, length = 0;
   io.U32(key);
   io.U32(length);
-  const std::size_t needed = RoundUp4(GetOutputPlainSize(form));
-  if (length % 4 != 0 || length < needed || length > kMaxOutputRecordBytes)
-    Damaged("output record of length " + std::to_string(length));
-  std::vector<std::uint8_t> bytes;
+  CheckOutputRecordLength(length, form);
+  // One buffer for every record read: a file holds thousands of them.
+  thread_local std::vector<std::uint8_t> bytes;
   io.Bytes(bytes, length);
   UnscrambleWords(bytes, key);
   ParseOutputPlainBytes(bytes, form, out);
 }
 
 // Dynamic EQ of a memory record: version 1, mode, linking, 12 bands of 11 bytes.
-void IoDeqSection(CArchiveIo& io, CNerexSeriesMemory& m) {
-  if (!io.Version(1)) Damaged("dynamic-EQ record of another version");
+template <class Io>
+void IoDeqSection(Io& io, CNerexSeriesMemory& m) {
+  if (!io.Version(1)) Damaged(kDeqVersionText);
   io.U8(m.deqMode);
   io.U8(m.deqLinking);
   if (!io.Storing()) {
@@ -254,6 +293,58 @@ std::size_t PlainHeaderBytes(ENerexOutputPlainForm form) {
   if (HasCompressor(form)) ++n;                 // compressor limiters
   if (HasMixerFlag(form)) ++n;
   return n;
+}
+
+// Bytes of the fixed-size sections of a memory record, measured on their own field lists.
+struct MemoryRecordSizes {
+  std::size_t inputs = 0;
+  std::size_t oldOutputs = 0;
+  std::size_t geq = 0;
+  std::size_t deq = 0;
+};
+
+const MemoryRecordSizes& GetMemoryRecordSizes() {
+  static const MemoryRecordSizes sizes = [] {
+    CNerexSeriesMemory m;
+    MemoryRecordSizes s;
+    CSizeIo inputs, oldOutputs, geq, deq;
+    IoInputSection(inputs, m.inputs);
+    IoOldOutputSection(oldOutputs, m.outputs);
+    IoGeqSection(geq, m.geq);
+    IoDeqSection(deq, m);
+    s.inputs = inputs.Size();
+    s.oldOutputs = oldOutputs.Size();
+    s.geq = geq.Size();
+    s.deq = deq.Size();
+    return s;
+  }();
+  return sizes;
+}
+
+// Steps over the sections of a memory record, after its version word, throwing as reading
+// them would: reading the same bytes afterwards cannot fail.
+void CheckMemoryRecordBody(CArchive& ar, bool oldest, std::uint32_t version) {
+  const MemoryRecordSizes& sizes = GetMemoryRecordSizes();
+  if (oldest) {
+    ar.Skip(sizes.inputs + sizes.oldOutputs + sizes.geq);
+    return;
+  }
+  if (version < 2) return;
+  ar.Skip(sizes.inputs);
+  if (version == 2) {
+    ar.Skip(sizes.oldOutputs);
+  } else {
+    ar.ReadU32();  // key
+    const std::uint32_t length = ar.ReadU32();
+    CheckOutputRecordLength(length, FormOfMemoryVersion(version));
+    ar.CheckCount(length, 1);
+    ar.Skip(length);
+  }
+  ar.Skip(sizes.geq);
+  if (version >= 4) {
+    if (ar.ReadU32() != 1) Damaged(kDeqVersionText);
+    ar.Skip(sizes.deq - sizeof(std::uint32_t));
+  }
 }
 
 // Reads the memory list of a device record: the count (bounded) and that many records.
@@ -369,30 +460,34 @@ void CNerexSeriesMemory::Serialize(CArchive& ar) {
     return;
   }
 
-  // Into a copy, so that a damaged record leaves this image as it was.
-  CNerexSeriesMemory m = *this;
+  // A damaged record leaves this image as it was: the whole record is checked first, and only
+  // a sound one is read into the image, in place.
+  std::string loadedName = ar.ReadString();
+  const std::uint32_t flags = ar.ReadU32();
+  // The oldest records have no version word and no dynamic EQ.
+  const bool oldest = !(flags & kStoredRecordMark);
+  const std::uint32_t version = oldest ? 0 : ar.ReadU32();
+  if (version > kNerexMemoryRecordVersion) Damaged("memory record version " + std::to_string(version));
+  const std::size_t body = ar.Position();
+  CheckMemoryRecordBody(ar, oldest, version);
+  ar.Rewind(body);
+
+  name = std::move(loadedName);
+  sectionFlags = flags;
   CArchiveIo io(ar);
-  m.name = ar.ReadString();
-  m.sectionFlags = ar.ReadU32();
-  if (!(m.sectionFlags & kStoredRecordMark)) {
-    // The oldest records: no version word, no dynamic EQ.
-    IoInputSection(io, m.inputs);
-    IoOldOutputSection(io, m.outputs);
-    IoGeqSection(io, m.geq);
-  } else {
-    const std::uint32_t version = ar.ReadU32();
-    if (version > kNerexMemoryRecordVersion) Damaged("memory record version " + std::to_string(version));
-    if (version >= 2) {
-      IoInputSection(io, m.inputs);
-      if (version == 2)
-        IoOldOutputSection(io, m.outputs);
-      else
-        IoScrambledOutputSection(io, m.outputs, FormOfMemoryVersion(version));
-      IoGeqSection(io, m.geq);
-      if (version >= 4) IoDeqSection(io, m);
-    }
+  if (oldest) {
+    IoInputSection(io, inputs);
+    IoOldOutputSection(io, outputs);
+    IoGeqSection(io, geq);
+  } else if (version >= 2) {
+    IoInputSection(io, inputs);
+    if (version == 2)
+      IoOldOutputSection(io, outputs);
+    else
+      IoScrambledOutputSection(io, outputs, FormOfMemoryVersion(version));
+    IoGeqSection(io, geq);
+    if (version >= 4) IoDeqSection(io, *this);
   }
-  *this = std::move(m);
 }
 
 bool CNerexSeriesMemory::SerializeStream(CDataStream& ds) {
