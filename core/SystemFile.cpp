@@ -283,10 +283,11 @@ bool CSystem::Serialize(CArchive& ar) {
 }
 
 bool CSystem::OpenFile(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes, nullptr)) return false;
+  std::unique_ptr<std::uint8_t[]> bytes;
+  std::size_t size = 0;
+  if (!ReadWholeFile(path, bytes, size, nullptr)) return false;
   SetDesignMode(0);
-  CArchive ar(std::move(bytes));
+  CArchive ar(std::move(bytes), size);
   if (!Serialize(ar)) {
     Clear();
     return false;

@@ -1,4 +1,6 @@
 // The system's rule that keeps every user's access records complete.
+#include <set>
+
 #include "core/CPData.h"
 #include "core/Device.h"
 #include "core/System.h"
@@ -10,13 +12,18 @@ void CSystem::EnsureUserPermissions() {
   const std::vector<CDevice*> devices = GetDevices();
   for (std::size_t u = 1; u < users.size() && u < kMaxUsers; ++u) {
     CUser& user = *users[u];
+    // The UUIDs the user has a record of, each added record included: a file of many devices
+    // would otherwise compare every device with every record of every user.
+    std::set<CUuid> held;
+    for (const auto* list : {&user.m_devicePermissions, &user.m_panelPermissions})
+      for (const CPanelPermissions* p : *list) held.insert(p->GetUuid());
     for (CDevice* device : devices) {
       const CUuid uuid = device->GetUuid();
-      if (!user.HasPermissionRecord(uuid))
+      if (held.insert(uuid).second)
         user.m_devicePermissions.push_back(new CPanelPermissions(uuid, CPanelPermissions::kCanUse));
     }
     for (CCPData* panel : GetCustomPanels()) {
-      if (!user.HasPermissionRecord(panel->GetUuid()))
+      if (held.insert(panel->GetUuid()).second)
         user.m_panelPermissions.push_back(new CPanelPermissions(panel->GetUuid(), CPanelPermissions::kCanUse));
     }
   }

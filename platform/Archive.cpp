@@ -20,7 +20,17 @@ void SetFileSyncForTests(int (*sync)(int fd)) { g_fileSync = sync; }
 
 CArchive::CArchive() : m_storing(true) {}
 
-CArchive::CArchive(std::vector<std::uint8_t> data) : m_storing(false), m_data(std::move(data)) {}
+CArchive::CArchive(std::vector<std::uint8_t> data)
+    : m_storing(false), m_data(std::move(data)), m_in(m_data.data()), m_inSize(m_data.size()) {}
+
+CArchive::CArchive(std::unique_ptr<std::uint8_t[]> buffer, std::size_t size)
+    : m_storing(false), m_buffer(std::move(buffer)), m_in(m_buffer.get()), m_inSize(size) {}
+
+void CArchive::KeepLoadedBytesInVector() const {
+  m_data.assign(m_in, m_in + m_inSize);
+  m_buffer.reset();
+  m_in = m_data.data();
+}
 
 void CArchive::ThrowWrongMode() const {
   if (m_storing) throw CArchiveException(CArchiveException::WrongMode, "read from a storing archive");
@@ -87,7 +97,7 @@ void CArchive::WriteString(const std::string& utf8) {
 
 void CArchive::ReadBytes(void* data, std::size_t n) {
   Need(n);
-  if (n) std::memcpy(data, m_data.data() + m_pos, n);
+  if (n) std::memcpy(data, m_in + m_pos, n);
   m_pos += n;
 }
 
@@ -131,7 +141,7 @@ std::string CArchive::ReadString() {
   if (wide) {
     Need(2 * std::size_t(length));
     std::u16string text(length, u'\0');
-    const std::uint8_t* p = m_data.data() + m_pos;
+    const std::uint8_t* p = m_in + m_pos;
     for (std::uint32_t i = 0; i < length; ++i, p += 2) text[i] = char16_t(p[0] | (p[1] << 8));
     m_pos += 2 * std::size_t(length);
     return QString::fromStdU16String(text).toStdString();
@@ -153,33 +163,65 @@ void CArchive::CheckCount(std::uint64_t count, std::size_t elementSize) const {
     throw CArchiveException(CArchiveException::BadCount, "count larger than the data left");
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error) {
+namespace {
+
+// Reads the whole file through grow(n), which makes room for n bytes in all and returns where
+// they start; the file's size is the first guess, and a file that grows meanwhile is read to
+// its new end. The bytes read in all go to got.
+template <class Grow>
+bool ReadWholeFileInto(const std::string& path, Grow grow, std::size_t& got, std::string* error) {
   QFile file(QString::fromStdString(path));
+  got = 0;
   if (!file.open(QIODevice::ReadOnly)) {
     if (error) *error = file.errorString().toStdString();
     return false;
   }
-  // Straight into the caller's buffer; a file that grows meanwhile is read to its new end.
-  bytes.resize(std::size_t(std::max<qint64>(file.size(), 0)));
-  std::size_t got = 0;
+  std::size_t room = std::size_t(std::max<qint64>(file.size(), 0));
+  std::uint8_t* data = grow(room);
   for (;;) {
-    qint64 n = 0;
-    if (got < bytes.size()) {
-      n = file.read(reinterpret_cast<char*>(bytes.data() + got), qint64(bytes.size() - got));
-    } else {
-      char more[4096];
-      n = file.read(more, sizeof more);
-      if (n > 0) bytes.insert(bytes.end(), more, more + n);
+    if (got == room) {
+      room += 4096;
+      data = grow(room);
     }
+    const qint64 n = file.read(reinterpret_cast<char*>(data + got), qint64(room - got));
     if (n < 0) {
       if (error) *error = file.errorString().toStdString();
       return false;
     }
-    if (n == 0) break;
+    if (n == 0) return true;
     got += std::size_t(n);
   }
-  bytes.resize(got);
-  return true;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error) {
+  std::size_t got = 0;
+  const bool read = ReadWholeFileInto(
+      path,
+      [&](std::size_t n) {
+        bytes.resize(n);
+        return bytes.data();
+      },
+      got, error);
+  if (read) bytes.resize(got);
+  return read;
+}
+
+bool ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& buffer, std::size_t& size,
+                   std::string* error) {
+  std::size_t got = 0;
+  const bool read = ReadWholeFileInto(
+      path,
+      [&](std::size_t n) {
+        auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(n, 1));
+        if (got) std::memcpy(larger.get(), buffer.get(), got);
+        buffer = std::move(larger);
+        return buffer.get();
+      },
+      got, error);
+  size = read ? got : 0;
+  return read;
 }
 
 std::size_t GetFileSize(const std::string& path) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,6 +30,8 @@ class CArchive {
   CArchive();
   // An archive that loads from the given bytes.
   explicit CArchive(std::vector<std::uint8_t> data);
+  // An archive that loads from the first size bytes of buffer (a file read whole).
+  CArchive(std::unique_ptr<std::uint8_t[]> buffer, std::size_t size);
 
   bool IsStoring() const { return m_storing; }
   bool IsLoading() const { return !m_storing; }
@@ -61,17 +64,17 @@ class CArchive {
   // Reads (loading only); a short read throws CArchiveException(EndOfFile).
   std::uint8_t ReadU8() {
     Need(1);
-    return m_data[m_pos++];
+    return m_in[m_pos++];
   }
   std::uint16_t ReadU16() {
     Need(2);
-    const std::uint8_t* p = m_data.data() + m_pos;
+    const std::uint8_t* p = m_in + m_pos;
     m_pos += 2;
     return std::uint16_t(p[0] | (p[1] << 8));
   }
   std::uint32_t ReadU32() {
     Need(4);
-    const std::uint8_t* p = m_data.data() + m_pos;
+    const std::uint8_t* p = m_in + m_pos;
     m_pos += 4;
     return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
   }
@@ -84,7 +87,7 @@ class CArchive {
   // The next n bytes into out (replacing what it held).
   void ReadBytes(std::vector<std::uint8_t>& out, std::size_t n) {
     Need(n);
-    const std::uint8_t* p = m_data.data() + m_pos;
+    const std::uint8_t* p = m_in + m_pos;
     out.assign(p, p + n);
     m_pos += n;
   }
@@ -101,12 +104,13 @@ class CArchive {
   void Rewind(std::size_t position);
   // Throws BadCount unless count elements of elementSize bytes can still be read.
   void CheckCount(std::uint64_t count, std::size_t elementSize) const;
-  std::size_t Remaining() const { return m_data.size() - m_pos; }
+  std::size_t Remaining() const { return m_inSize - m_pos; }
   std::size_t Position() const { return m_pos; }
 
   // What was stored, or the bytes being loaded.
   const std::vector<std::uint8_t>& Data() const {
     if (m_storing) m_data.resize(m_size);
+    if (m_buffer) KeepLoadedBytesInVector();
     return m_data;
   }
   std::vector<std::uint8_t> TakeData() {
@@ -124,7 +128,7 @@ class CArchive {
   }
   void Need(std::size_t n) const {
     NeedLoading();
-    if (n > m_data.size() - m_pos) ThrowEndOfFile();
+    if (n > m_inSize - m_pos) ThrowEndOfFile();
   }
   // Storing: n bytes at the end, to be filled by the caller.
   std::uint8_t* Room(std::size_t n) {
@@ -135,12 +139,17 @@ class CArchive {
     return p;
   }
   void Grow(std::size_t n);
+  void KeepLoadedBytesInVector() const;
   [[noreturn]] void ThrowWrongMode() const;
   [[noreturn]] static void ThrowEndOfFile();
 
   bool m_storing;
   // Storing: the bytes stored are the first m_size; the rest is room, dropped by Data().
   mutable std::vector<std::uint8_t> m_data;
+  // Loading: the bytes read, in m_data or in a buffer of a file read whole.
+  mutable std::unique_ptr<std::uint8_t[]> m_buffer;
+  mutable const std::uint8_t* m_in = nullptr;
+  std::size_t m_inSize = 0;
   std::size_t m_size = 0;
   std::size_t m_pos = 0;
 };
@@ -165,6 +174,10 @@ inline CArchive& operator>>(CArchive& ar, std::string& v) { v = ar.ReadString();
 // The size of the file at path, 0 when there is none.
 std::size_t GetFileSize(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error);
+// The same into a buffer that is not cleared first (size is the bytes read): a large file is
+// then written to memory once, not twice.
+bool ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& buffer, std::size_t& size,
+                   std::string* error);
 // Writes a temporary file beside path, flushes it to the disk and renames it over path only
 // when every byte was written and flushed; on failure path is untouched and no temporary file
 // is left.

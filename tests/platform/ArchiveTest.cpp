@@ -207,6 +207,34 @@ TEST(AtomicWrite, WholeFileReadsBackLargeFilesExactly) {
   ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
   EXPECT_EQ(back, bytes);
   EXPECT_EQ(GetFileSize(dir.path().toStdString() + "/none.ovd"), 0u);
+  // Into a buffer of its own, loaded by an archive.
+  std::unique_ptr<std::uint8_t[]> buffer;
+  std::size_t size = 0;
+  ASSERT_TRUE(ReadWholeFile(path, buffer, size, nullptr));
+  CArchive ar(std::move(buffer), size);
+  EXPECT_EQ(ar.Remaining(), bytes.size());
+  EXPECT_EQ(ar.ReadU32(), 0x150E0700u);
+  EXPECT_EQ(ar.Data(), bytes);
+  EXPECT_EQ(ar.ReadU8(), 28);
+  EXPECT_THROW(ar.Rewind(ar.Position() + 1), CArchiveException);
+  ar.Rewind(0);
+  ar.Skip(bytes.size() - 1);
+  EXPECT_EQ(ar.ReadU8(), std::uint8_t((bytes.size() - 1) * 7));
+  EXPECT_THROW(ar.Skip(1), CArchiveException);
+}
+
+TEST(AtomicWrite, WholeFileReadsFilesThatClaimNoSizeToTheirEnd) {
+  // Files under /proc report size 0 and still hold text: both reads go on to the real end.
+  Bytes bytes;
+  ASSERT_TRUE(ReadWholeFile("/proc/self/cmdline", bytes, nullptr));
+  ASSERT_FALSE(bytes.empty());
+  std::unique_ptr<std::uint8_t[]> buffer;
+  std::size_t size = 0;
+  ASSERT_TRUE(ReadWholeFile("/proc/self/cmdline", buffer, size, nullptr));
+  EXPECT_EQ(Bytes(buffer.get(), buffer.get() + size), bytes);
+  std::string error;
+  EXPECT_FALSE(ReadWholeFile("/nonexistent-folder/none.ovd", buffer, size, &error));
+  EXPECT_FALSE(error.empty());
 }
 
 TEST(AtomicWrite, FailedFlushToDiskKeepsTheOriginalAndReportsIt) {
