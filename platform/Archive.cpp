@@ -179,11 +179,19 @@ bool ReadWholeFileInto(const std::string& path, Grow grow, std::size_t& got, std
   std::size_t room = std::size_t(std::max<qint64>(file.size(), 0));
   std::uint8_t* data = grow(room);
   for (;;) {
-    if (got == room) {
-      room += 4096;
-      data = grow(room);
+    qint64 n = 0;
+    if (got < room) {
+      n = file.read(reinterpret_cast<char*>(data + got), qint64(room - got));
+    } else {
+      // Past the size the file had: the room grows only when there is more to read.
+      char more[4096];
+      n = file.read(more, sizeof more);
+      if (n > 0) {
+        room = std::max(2 * room, got + std::size_t(n));
+        data = grow(room);
+        std::memcpy(data + got, more, std::size_t(n));
+      }
     }
-    const qint64 n = file.read(reinterpret_cast<char*>(data + got), qint64(room - got));
     if (n < 0) {
       if (error) *error = file.errorString().toStdString();
       return false;
