@@ -138,17 +138,25 @@ std::string CArchive::ReadString() {
     }
   }
   CheckCount(length, wide ? 2 : 1);
+  const std::size_t unit = wide ? 2 : 1;
+  Need(unit * length);
+  const std::uint8_t* p = m_in + m_pos;
+  m_pos += unit * length;
+  // ASCII, the text of nearly every name, reads the same in UTF-8 and needs no conversion.
+  std::string ascii(length, '\0');
+  std::uint32_t i = 0;
+  for (; i < length; ++i) {
+    const std::uint8_t low = p[unit * i];
+    if (low >= 0x80 || (wide && p[2 * i + 1] != 0)) break;
+    ascii[i] = char(low);
+  }
+  if (i == length) return ascii;
   if (wide) {
-    Need(2 * std::size_t(length));
     std::u16string text(length, u'\0');
-    const std::uint8_t* p = m_in + m_pos;
-    for (std::uint32_t i = 0; i < length; ++i, p += 2) text[i] = char16_t(p[0] | (p[1] << 8));
-    m_pos += 2 * std::size_t(length);
+    for (i = 0; i < length; ++i) text[i] = char16_t(p[2 * i] | (p[2 * i + 1] << 8));
     return QString::fromStdU16String(text).toStdString();
   }
-  std::string narrow(length, '\0');
-  ReadBytes(narrow.data(), length);
-  return QString::fromLatin1(narrow.data(), qsizetype(narrow.size())).toStdString();
+  return QString::fromLatin1(reinterpret_cast<const char*>(p), qsizetype(length)).toStdString();
 }
 
 void CArchive::Rewind(std::size_t position) {
