@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/AppSettings.h"
 #include "core/ImageTree.h"
@@ -190,6 +191,7 @@ CSettingsSheet::CSettingsSheet(const QString& title, QWidget* parent) : QDialog(
   setWindowTitle(title);
   m_navigation = new QListWidget(this);
   m_navigation->setFixedWidth(100);
+  m_navigation->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_pages = new QStackedWidget(this);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &CSettingsSheet::accept);
@@ -209,6 +211,9 @@ void CSettingsSheet::AddPage(const QString& name, CSettingsPage* page) {
   m_pageList.push_back(page);
   m_navigation->addItem(name);
   if (m_navigation->count() == 1) m_navigation->setCurrentRow(0);
+  // The list is as wide as its longest page name, so that every name shows whole.
+  const int margins = 2 * m_navigation->frameWidth() + 2 * m_navigation->spacing() + 16;
+  m_navigation->setFixedWidth(std::max(m_navigation->width(), m_navigation->fontMetrics().horizontalAdvance(name) + margins));
 }
 
 void CSettingsSheet::accept() {

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QLineEdit>
@@ -129,4 +131,22 @@ TEST(SettingsPagesTest, GeneralPage_SwitchesTheImageLibraryOnlyToAFileThatReads)
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(system.GetImageLibraryFilename(), other);
   EXPECT_TRUE(system.GetLibraryImages().GetChildren().empty());
+}
+
+TEST(SettingsPagesTest, Sheet_EveryPageNameShowsWholeInTheList) {
+  class CEmptyPage : public CSettingsPage {
+   public:
+    void Apply() override {}
+  };
+  CSettingsSheet sheet(QStringLiteral("Settings"));
+  for (const char* name : {"General", "Comms", "Error Log", "Confirm Dialogs"}) sheet.AddPage(name, new CEmptyPage);
+  sheet.show();
+  auto* list = sheet.findChild<QListWidget*>();
+  ASSERT_NE(list, nullptr);
+  for (int row = 0; row < list->count(); ++row) {
+    const QListWidgetItem* item = list->item(row);
+    const int needed = list->fontMetrics().horizontalAdvance(item->text());
+    EXPECT_LE(list->visualItemRect(item).left() + needed, list->viewport()->width()) << item->text().toStdString();
+  }
+  EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
 }
