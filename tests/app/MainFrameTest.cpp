@@ -1,11 +1,16 @@
 // The main frame's bars, panes, layout, timers, messages and close sequence.
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMenu>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/CommandIds.h"
@@ -18,6 +23,7 @@
 #include "tests/support/TestDevices.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
+#include "ui/CustomControlPanelWnd.h"
 #include "ui/OutputWnd.h"
 
 namespace {
@@ -367,4 +373,29 @@ TEST_F(FrameTest, WidgetProperties_OnlyForAWidgetThatAPanelStillHolds) {
   f.PostMessage(FrameMsg::kShowWidgetProps, reinterpret_cast<WPARAM>(widget), 1);
   ProcessEvents();
   EXPECT_EQ(grid.GetCurrentWidget(), widget);
+}
+
+TEST_F(FrameTest, PanelDesignMenuProperties_ShowsThePaneAlsoWithNoDeviceSelected) {
+  CMainFrame& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  system.SetDesignMode(1);
+  CCPData* panel = system.AddCustomPanel();
+  f.OpenCustomPanel(panel);
+  auto* view = dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView);
+  ASSERT_NE(view, nullptr);
+  ASSERT_LT(system.GetSelectedDevice(), 0);
+  f.GetPropertiesPane().hide();
+
+  // The view's design menu is modal: its "Properties" is chosen once it is up.
+  QTimer::singleShot(0, [] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* action : menu->actions())
+      if (action->text() == "Properties") menu->setActiveAction(action);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(menu, &enter);
+  });
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), view->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(view, &event);
+  EXPECT_FALSE(f.GetPropertiesPane().isHidden());
 }

@@ -2,7 +2,8 @@
 // widget of every kind, for looking at the application with the simulator:
 //   orvak-sample-system OUT.ovd
 // Device IDs match "--processor 120:1 --zel-amp 52:2 --zel-break 40:3 --processor 16:4
-// --zel-break 44:5 --zel-amp 56:6 --processor 121:7" of the simulator.
+// --zel-break 44:5 --zel-amp 56:6 --processor 121:7 --processor 112:8 --processor 17:9
+// --zel-amp 55:10 --zel-break 41:11" of the simulator.
 #include <QGuiApplication>
 #include <cstdio>
 
@@ -33,6 +34,7 @@ constexpr SampleUnit kUnits[] = {
     {1, 120, 0, "Front of House", 0}, {2, 52, 0, "Main Amp", 0},     {3, 40, 0, "Stage Box", 0},
     {4, 16, 0, "Fill Processor", 0},  {5, 44, 0, "Dante Box", 1},    {6, 56, 0, "Sub Amp", 1},
     {7, 121, 0, "Delay Towers", 1},   {8, 112, 0x1C4A21, "Hollin", 1}, {9, 17, 0, "Zel Fennick", 1},
+    {10, 55, 0, "Zel Six", 1},        {11, 41, 0, "Wide Box", 1},
 };
 
 template <class Widget>
