@@ -7,7 +7,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -210,6 +212,18 @@ TEST_F(FrameTest, MdiClient_ShowsLogoCentredOnBlackAtEverySize) {
   const int cy = part.height() / 2;
   EXPECT_EQ(part.pixelColor(cx, cy), QColor(0, 0, 255));
   EXPECT_EQ(part.pixelColor(0, 0), QColor(255, 0, 0));
+}
+
+TEST(MdiClientTest, APanelWindowPastTheClientAreaCanBeScrolledIntoView) {
+  CMdiClient mdi;
+  mdi.resize(300, 200);
+  QMdiSubWindow* window = mdi.addSubWindow(new QWidget);
+  window->setGeometry(0, 0, 200, 400);
+  mdi.show();
+  window->show();
+  ProcessEvents();
+  EXPECT_TRUE(mdi.verticalScrollBar()->isVisible());
+  EXPECT_FALSE(mdi.horizontalScrollBar()->isVisible());
 }
 
 TEST_F(FrameTest, Commands_EnabledByTheirRules) {
