@@ -9,25 +9,6 @@
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
 
-namespace {
-
-CGraphicsPath RoundedRect(const CRectF& r, float radius) {
-  CGraphicsPath path;
-  if (radius <= 0.0f) {
-    path.AddRectangle(r);
-    return path;
-  }
-  const float d = std::min({radius * 2.0f, r.width, r.height});
-  path.AddArc(r.x, r.y, d, d, 180.0f, 90.0f);
-  path.AddArc(r.Right() - d, r.y, d, d, 270.0f, 90.0f);
-  path.AddArc(r.Right() - d, r.Bottom() - d, d, d, 0.0f, 90.0f);
-  path.AddArc(r.x, r.Bottom() - d, d, d, 90.0f, 90.0f);
-  path.CloseFigure();
-  return path;
-}
-
-}  // namespace
-
 CBmpButton::CBmpButton(CControlPanelWnd* owner, int id, CBitmapImage* image, const CRect& rect, std::uint32_t flags)
     : CControlObject(owner, id, rect), m_pImage(image), m_flags(flags) {}
 
@@ -66,7 +47,8 @@ void CBmpButton::Draw(Graphics& g, const CRect& clip) {
   }
   if (m_hot || m_pressed) {
     const int alpha = std::clamp(m_pressed ? m_highlightAlpha : m_highlightAlpha / 3, 0, 255);
-    g.FillPath(CBrush(CColour::FromArgb(std::uint8_t(alpha), 128, 128, 128)), RoundedRect(area, float(m_highlightRadius)));
+    g.FillPath(CBrush(CColour::FromArgb(std::uint8_t(alpha), 128, 128, 128)),
+               RoundedRectPath(area, float(m_highlightRadius)));
   }
   if (!IsEnabled()) DrawDisabledLook(g);
 }

@@ -81,3 +81,18 @@ void CControlObject::SendValue(const CParamValue& value) const {
 void CControlObject::DrawDisabledLook(Graphics& g) const {
   g.FillRectangle(CBrush(CColour{0x90303030u}), CRectF::FromRect(m_rect));
 }
+
+CGraphicsPath RoundedRectPath(const CRectF& r, float radius) {
+  CGraphicsPath path;
+  if (radius <= 0.0f) {
+    path.AddRectangle(r);
+    return path;
+  }
+  const float d = std::min({radius * 2.0f, r.width, r.height});
+  path.AddArc(r.x, r.y, d, d, 180.0f, 90.0f);
+  path.AddArc(r.Right() - d, r.y, d, d, 270.0f, 90.0f);
+  path.AddArc(r.Right() - d, r.Bottom() - d, d, d, 0.0f, 90.0f);
+  path.AddArc(r.x, r.Bottom() - d, d, d, 90.0f, 90.0f);
+  path.CloseFigure();
+  return path;
+}

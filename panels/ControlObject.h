@@ -19,6 +19,8 @@ inline bool IsRectEmpty(const CRect& r) { return r.right <= r.left || r.bottom <
 CRect UnionRect(const CRect& a, const CRect& b);
 // True when the two rectangles share a pixel.
 bool RectsIntersect(const CRect& a, const CRect& b);
+// The rectangle with rounded corners of that radius as a path (square corners for 0).
+CGraphicsPath RoundedRectPath(const CRectF& r, float radius);
 // Value kinds of the processor catalogue that the widgets read and send (the text
 // controls format 1 to 4 and 9 through FormatParameterValue).
 enum : std::int32_t {

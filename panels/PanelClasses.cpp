@@ -4,12 +4,18 @@
 
 #include "panels/ControlPanelWnd.h"
 #include "panels/FennickControlPanel.h"
+#include "panels/NerexControlPanel.h"
+#include "panels/TorvexControlPanel.h"
 #include "panels/ZelBreakControlPanel.h"
 #include "panels/ZelSeriesControlPanel.h"
 
 void RegisterDevicePanelClasses() {
   RegisterControlPanelClass("CFennickControlPanel", &CFennickControlPanel::CreateObject);
   RegisterControlPanelClass("CZelFennickControlPanel", &CZelFennickControlPanel::CreateObject);
+  RegisterControlPanelClass("CNerexControlPanel", &CNerexControlPanel::CreateObject);
+  RegisterControlPanelClass("CCalder48ControlPanel", &CCalder48ControlPanel::CreateObject);
+  RegisterControlPanelClass("CHollin2ControlPanel", &CHollin2ControlPanel::CreateObject);
   RegisterControlPanelClass("CZelBreakControlPanel", &CZelBreakControlPanel::CreateObject);
   RegisterControlPanelClass("CZelSeriesControlPanel", &CZelSeriesControlPanel::CreateObject);
+  RegisterControlPanelClass("CTorvexControlPanel", &CTorvexControlPanel::CreateObject);
 }

@@ -669,7 +669,23 @@ void Graphics::DrawImage(const CImage& image, const CRectF& dest) {
 void Graphics::DrawImage(const CImage& image, const CRectF& dest, const CRectF& source, const CColourMatrix* colours) {
   if (!m_painter || image.IsNull() || dest.IsEmpty() || source.IsEmpty()) return;
   if (!colours) {
-    m_painter->drawImage(ToQRect(dest), image.Native(), ToQRect(source));
+    const QRectF to = ToQRect(dest);
+    const QRectF from = ToQRect(source);
+    // A 1:1 copy at whole pixels under no more than a whole-pixel shift is a plain blit:
+    // smooth scaling would change no pixel, but it sends the painter down its slow
+    // transformed-image path whenever a clip is set.
+    const QTransform& t = m_painter->worldTransform();
+    const bool wholeShift = t.type() <= QTransform::TxTranslate && t.dx() == std::round(t.dx()) &&
+                            t.dy() == std::round(t.dy());
+    if (wholeShift && to.size() == from.size() && to.topLeft() == QPointF(to.topLeft().toPoint()) &&
+        from.topLeft() == QPointF(from.topLeft().toPoint()) && from.size() == QSizeF(from.size().toSize())) {
+      const bool smooth = m_painter->testRenderHint(QPainter::SmoothPixmapTransform);
+      m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+      m_painter->drawImage(to.topLeft().toPoint(), image.Native(), from.toRect());
+      m_painter->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+      return;
+    }
+    m_painter->drawImage(to, image.Native(), from);
     return;
   }
   const QRect part = ToQRect(source).toAlignedRect().intersected(image.Native().rect());

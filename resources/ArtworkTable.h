@@ -34,6 +34,11 @@ ORVAK_ARTWORK(330, "BMP", "toolbar_device_view", 80, 16)
 // Comms settings page: the baud-rate guidelines button.
 ORVAK_ARTWORK(368, "BMP", "guidelines_button", 24, 24)
 
+// Dialogs: the User Levels page's Add and Delete buttons (a user with a green plus or a red
+// minus), 16 x 16 beside the buttons' texts.
+ORVAK_ARTWORK(327, "BMP", "user_add_button", 16, 16)
+ORVAK_ARTWORK(328, "BMP", "user_delete_button", 16, 16)
+
 // Processor rack tiles, 30 high: left end, right end and the 1-pixel middle piece of each set.
 ORVAK_ARTWORK(2154, "BMP", "tile_fennick_left", 28, 30)
 ORVAK_ARTWORK(2155, "BMP", "tile_fennick_right", 48, 30)
@@ -94,6 +99,70 @@ ORVAK_ARTWORK(4105, "BMP", "zel_led_green", 13, 5)
 ORVAK_ARTWORK(4106, "BMP", "zel_led_red", 13, 5)
 ORVAK_ARTWORK(4107, "BMP", "zel_led_amber", 13, 5)
 ORVAK_ARTWORK(4123, "BMP", "zel_led_level", 13, 5)
+
+// Nerex-series processor panels (850 x 600), one set per model line (Nerex; Calder48; Hollin2),
+// the pieces that all three share last. The page images hold the header (brand, name well,
+// page tabs with the shown page lit) and the page's labels and wells; the strips hold the
+// labels, wells and scales under the channel widgets; the side-tab images light one of the
+// three vertical tabs; the overlays cover the limiter rows under the routing and link buttons.
+ORVAK_ARTWORK(2179, "PNG", "nerex_background", 850, 600)
+ORVAK_ARTWORK(2167, "PNG", "nerex_page_mixer", 280, 120)
+ORVAK_ARTWORK(2171, "PNG", "nerex_tab_source", 28, 225)
+ORVAK_ARTWORK(2173, "PNG", "nerex_tab_limiters", 28, 225)
+ORVAK_ARTWORK(2172, "PNG", "nerex_tab_linking", 28, 225)
+ORVAK_ARTWORK(2169, "PNG", "nerex_page_input_geq", 850, 340)
+ORVAK_ARTWORK(2170, "PNG", "nerex_page_input_peq", 850, 210)
+ORVAK_ARTWORK(2168, "PNG", "nerex_page_output_peq", 850, 210)
+ORVAK_ARTWORK(2221, "PNG", "nerex_selection_frame", 403, 25)
+ORVAK_ARTWORK(2175, "PNG", "nerex_input_strip", 60, 457)
+ORVAK_ARTWORK(2176, "PNG", "nerex_output_strip", 60, 570)
+ORVAK_ARTWORK(2199, "PNG", "calder_background", 850, 600)
+ORVAK_ARTWORK(2205, "PNG", "calder_page_mixer", 280, 120)
+ORVAK_ARTWORK(2202, "PNG", "calder_tab_source", 30, 227)
+ORVAK_ARTWORK(2204, "PNG", "calder_tab_limiters", 30, 227)
+ORVAK_ARTWORK(2203, "PNG", "calder_tab_linking", 30, 227)
+ORVAK_ARTWORK(2207, "PNG", "calder_page_input_peq", 850, 210)
+ORVAK_ARTWORK(2206, "PNG", "calder_page_output_peq", 850, 210)
+ORVAK_ARTWORK(2224, "PNG", "calder_selection_frame", 403, 25)
+ORVAK_ARTWORK(2200, "PNG", "calder_input_strip", 60, 458)
+ORVAK_ARTWORK(2201, "PNG", "calder_output_strip", 60, 570)
+ORVAK_ARTWORK(2233, "PNG", "hollin2_page_mixer", 280, 120)
+ORVAK_ARTWORK(2230, "PNG", "hollin2_tab_source", 30, 227)
+ORVAK_ARTWORK(2232, "PNG", "hollin2_tab_limiters", 30, 227)
+ORVAK_ARTWORK(2231, "PNG", "hollin2_tab_linking", 30, 227)
+ORVAK_ARTWORK(2235, "PNG", "hollin2_page_input_peq", 850, 210)
+ORVAK_ARTWORK(2234, "PNG", "hollin2_page_output_peq", 850, 210)
+ORVAK_ARTWORK(2239, "PNG", "hollin2_selection_frame", 403, 25)
+ORVAK_ARTWORK(2140, "BMP", "processor_fader_cap", 15, 31)
+ORVAK_ARTWORK(2146, "PNG", "processor_meter", 14, 130)
+ORVAK_ARTWORK(2145, "PNG", "processor_led_off", 19, 19)
+ORVAK_ARTWORK(2157, "PNG", "processor_led_blue", 18, 18)
+ORVAK_ARTWORK(2159, "PNG", "processor_led_blue_small", 14, 14)
+ORVAK_ARTWORK(2158, "PNG", "processor_led_red", 18, 18)
+ORVAK_ARTWORK(2177, "PNG", "processor_overlay_tall", 54, 225)
+ORVAK_ARTWORK(2178, "PNG", "processor_overlay_short", 54, 183)
+
+// Torvex48 panel (850 x 600), beside the pieces it shares with the Nerex set above (background,
+// side tabs, band frame, overlays, meter, LEDs, fader cap): the page pictures (each with the
+// header and its page tabs), the Source view's Router/Matrix sub-tabs (Router above), the matrix
+// view of an output, the input, output and compressor strips, the dynamic-EQ band frame, the
+// transfer-curve grids and the gain-reduction meter.
+ORVAK_ARTWORK(2211, "PNG", "torvex_mixer_page", 280, 120)
+ORVAK_ARTWORK(2213, "PNG", "torvex_geq_page", 850, 340)
+ORVAK_ARTWORK(2214, "PNG", "torvex_peq_page", 850, 210)
+ORVAK_ARTWORK(2215, "PNG", "torvex_deq_page", 850, 220)
+ORVAK_ARTWORK(2212, "PNG", "torvex_output_eq_page", 850, 210)
+ORVAK_ARTWORK(2216, "PNG", "torvex_comp_page", 850, 210)
+ORVAK_ARTWORK(2219, "PNG", "torvex_mixer_inputs", 54, 225)
+ORVAK_ARTWORK(2228, "PNG", "torvex_tab_matrix", 28, 102)
+ORVAK_ARTWORK(2229, "PNG", "torvex_tab_router", 28, 102)
+ORVAK_ARTWORK(2225, "PNG", "torvex_large_selection_frame", 191, 224)
+ORVAK_ARTWORK(2217, "PNG", "torvex_input_strip", 60, 482)
+ORVAK_ARTWORK(2218, "PNG", "torvex_output_strip", 60, 590)
+ORVAK_ARTWORK(2220, "PNG", "torvex_comp_strip", 100, 482)
+ORVAK_ARTWORK(2240, "PNG", "torvex_comp_graph_small", 73, 73)
+ORVAK_ARTWORK(2241, "PNG", "torvex_comp_graph_large", 88, 88)
+ORVAK_ARTWORK(2242, "PNG", "torvex_gain_reduction_meter", 14, 122)
 
 // Fennick and Zel-Fennick control panels, compact skin (302 x 325; places in
 // resources/FennickPanelLayout.h): a background per model, the faces of the seven preset

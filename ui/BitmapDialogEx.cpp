@@ -1,8 +1,12 @@
 // Fading dialog base: window opacity steps of 0.07 every 20 ms.
 #include "ui/BitmapDialogEx.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
@@ -33,7 +37,32 @@ CBitmapDialogEx::CBitmapDialogEx(QWidget* parent, const QString& title)
   setAutoFillBackground(true);
 }
 
+void CBitmapDialogEx::KeepControlColours() {
+  const QPalette application = QApplication::palette();
+  for (QWidget* control : findChildren<QWidget*>()) {
+    if (!qobject_cast<QAbstractItemView*>(control) && !qobject_cast<QAbstractSpinBox*>(control)) continue;
+    QPalette own = control->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+      for (QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
+        own.setColor(group, role, application.color(group, role));
+    }
+    control->setPalette(own);
+  }
+}
+
+void CBitmapDialogEx::PadButtons() {
+  for (QPushButton* button : findChildren<QPushButton*>()) {
+    if (button->text().isEmpty() || button->maximumWidth() != QWIDGETSIZE_MAX) continue;
+    const int wanted = button->fontMetrics().horizontalAdvance(button->text()) + 24;
+    if (button->minimumWidth() < wanted) button->setMinimumWidth(wanted);
+  }
+}
+
 void CBitmapDialogEx::showEvent(QShowEvent* event) {
+  if (!m_initialised) {
+    KeepControlColours();
+    PadButtons();
+  }
   QDialog::showEvent(event);
   if (m_initialised) return;
   m_initialised = true;

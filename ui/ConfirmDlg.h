@@ -8,8 +8,14 @@
 #include "core/Confirm.h"
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
+
+// What the question boxes share: the question mark beside the question, and buttons with room
+// around their texts, none narrower than 80 pixels.
+QHBoxLayout* MakeQuestionRow(QWidget* owner, QWidget* question);
+void PadQuestionButton(QPushButton* button);
 
 // Modal box: the question, the OK button relabelled, "Cancel" and "Don't bother me with this
 // dialog box ever again". OK stores the state of the check box for the caller to read.

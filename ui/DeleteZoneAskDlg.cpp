@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/ConfirmDlg.h"
+
 CDeleteZoneAskDlg::CDeleteZoneAskDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Delete Zone"));
   auto* text = new QLabel(QStringLiteral("Do you want to delete the devices in this zone?"), this);
@@ -15,12 +17,15 @@ CDeleteZoneAskDlg::CDeleteZoneAskDlg(QWidget* parent) : QDialog(parent) {
   m_keep->setDefault(true);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  buttons->addWidget(m_delete);
-  buttons->addWidget(m_keep);
-  buttons->addWidget(m_cancel);
+  for (QPushButton* button : {m_delete, m_keep, m_cancel}) {
+    PadQuestionButton(button);
+    buttons->addWidget(button);
+  }
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(text);
-  layout->addSpacing(8);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  layout->setContentsMargins(16, 16, 16, 12);
+  layout->addLayout(MakeQuestionRow(this, text));
+  layout->addSpacing(12);
   layout->addLayout(buttons);
   connect(m_delete, &QPushButton::clicked, this, [this] {
     m_bDeleteDevices = 1;

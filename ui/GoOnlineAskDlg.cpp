@@ -19,6 +19,7 @@ CGoOnlineAskDlg::CGoOnlineAskDlg(QWidget* parent) : QDialog(parent) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
   auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
   layout->addWidget(group);
   layout->addWidget(m_alwaysBox);
   layout->addWidget(buttons);

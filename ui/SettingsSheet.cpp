@@ -10,17 +10,26 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QIcon>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "core/AppSettings.h"
+#include "core/BitmapImage.h"
 #include "core/ImageTree.h"
 #include "core/System.h"
+
+QIcon PageButtonIcon(std::uint32_t bitmapId) {
+  CBitmapImage picture;
+  if (!picture.LoadFromResource(CBitmapImage::kResourceBmp, bitmapId)) return QIcon();
+  return QIcon(QPixmap::fromImage(picture.GetImage()->Native()));
+}
 
 // --- General ---
 
@@ -116,7 +125,10 @@ CCommsDialog::CCommsDialog(CSystem* system, QWidget* parent) : CSettingsPage(par
 
   m_logErrors = new QCheckBox(QStringLiteral("Log comms errors"), this);
   m_logErrors->setChecked(settings.logCommsErrors);
-  m_guidelines = new QPushButton(QStringLiteral("?"), this);
+  m_guidelines = new QPushButton(this);
+  m_guidelines->setIcon(PageButtonIcon(kGuidelinesBitmap));
+  m_guidelines->setIconSize(QSize(24, 24));
+  m_guidelines->setFixedSize(32, 30);
   m_guidelines->setToolTip(QStringLiteral("Baud Rate Guidelines"));
   connect(m_guidelines, &QPushButton::clicked, this, [this] {
     QMessageBox::information(this, QStringLiteral("Baud Rate Guidelines"), QString::fromLatin1(GuidelinesText()));
@@ -166,16 +178,27 @@ CErrorLogSettingsDlg::CErrorLogSettingsDlg(CSystem* system, QWidget* parent)
   m_temp->setEnabled(settings.temperatureWarning != 0);
   connect(m_tempBox, &QCheckBox::toggled, m_temp, &QLineEdit::setEnabled);
 
+  // Room for six digits in each edit, the unit beside it.
+  const int editWidth = m_temp->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 16;
+  for (QLineEdit* edit : {m_temp, m_logSize}) {
+    edit->setFixedWidth(editWidth);
+    edit->setAlignment(Qt::AlignRight);
+  }
   auto* tempRow = new QHBoxLayout;
+  // Under the check box's text.
+  tempRow->addSpacing(m_tempBox->sizeHint().width() - m_tempBox->fontMetrics().horizontalAdvance(m_tempBox->text()) - 4);
   tempRow->addWidget(m_temp);
   tempRow->addWidget(new QLabel(QStringLiteral("degrees C"), this));
+  tempRow->addStretch();
   auto* sizeRow = new QHBoxLayout;
   sizeRow->addWidget(new QLabel(QStringLiteral("Max log file size"), this));
   sizeRow->addWidget(m_logSize);
   sizeRow->addWidget(new QLabel(QStringLiteral("Kb"), this));
+  sizeRow->addStretch();
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_tempBox);
   layout->addLayout(tempRow);
+  layout->addSpacing(8);
   layout->addLayout(sizeRow);
   layout->addStretch();
 }
@@ -187,33 +210,125 @@ void CErrorLogSettingsDlg::Apply() {
 
 // --- The sheet ---
 
+namespace {
+
+// The notebook's tab bar: each tab in its own colour, the current one in front and a little
+// taller, with a dark line under the others.
+class CNoteTabBar : public QTabBar {
+ public:
+  using QTabBar::QTabBar;
+
+ protected:
+  QSize tabSizeHint(int index) const override {
+    const QSize base = QTabBar::tabSizeHint(index);
+    return QSize(base.width() + 12, std::max(base.height(), fontMetrics().height() + 14));
+  }
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const int current = currentIndex();
+    for (int i = count() - 1; i >= -1; --i) {
+      if (i == current) continue;
+      const int tab = i < 0 ? current : i;  // the current tab last, over its neighbours
+      if (tab < 0) break;
+      const bool front = tab == current;
+      QRectF r = QRectF(tabRect(tab)).adjusted(0.5, front ? 0.5 : 3.5, -0.5, front ? 1 : -0.5);
+      QPainterPath path;
+      const double radius = 5;
+      path.moveTo(r.bottomLeft());
+      path.lineTo(r.left(), r.top() + radius);
+      path.quadTo(r.topLeft(), QPointF(r.left() + radius, r.top()));
+      path.lineTo(r.right() - radius, r.top());
+      path.quadTo(r.topRight(), QPointF(r.right(), r.top() + radius));
+      path.lineTo(r.bottomRight());
+      const QColor colour = CSettingsSheet::TabColour(tab);
+      QLinearGradient fill(r.topLeft(), r.bottomLeft());
+      fill.setColorAt(0.0, colour.lighter(front ? 115 : 108));
+      fill.setColorAt(1.0, front ? CSettingsSheet::PageTint(tab) : colour);
+      p.setPen(QPen(colour.darker(150), 1));
+      p.setBrush(fill);
+      p.drawPath(path);
+      QFont font = p.font();
+      font.setBold(front);
+      p.setFont(font);
+      p.setPen(QColor(0x20, 0x20, 0x20));
+      p.drawText(r.adjusted(0, front ? 0 : -1, 0, 0), Qt::AlignCenter, tabText(tab));
+    }
+  }
+};
+
+// The shown page's ground: the tint of its tab, outlined in the tab's edge colour.
+class CNotePage : public QWidget {
+ public:
+  using QWidget::QWidget;
+  void SetColours(const QColor& fill, const QColor& line) {
+    m_fill = fill;
+    m_line = line;
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), m_fill);
+    p.setPen(m_line);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+
+ private:
+  QColor m_fill = Qt::white;
+  QColor m_line = Qt::gray;
+};
+
+}  // namespace
+
+QColor CSettingsSheet::TabColour(int i) {
+  static const QColor colours[] = {QColor(0x9C, 0xBB, 0xEC), QColor(0xF2, 0xBC, 0x82), QColor(0xAE, 0xD3, 0x9C),
+                                   QColor(0xD6, 0xA8, 0xD0), QColor(0xF2, 0xDC, 0x86)};
+  return colours[std::size_t(i) % std::size(colours)];
+}
+
+QColor CSettingsSheet::PageTint(int i) {
+  const QColor c = TabColour(i);
+  // A quarter of the tab's colour on white.
+  return QColor(0xFF - (0xFF - c.red()) / 4, 0xFF - (0xFF - c.green()) / 4, 0xFF - (0xFF - c.blue()) / 4);
+}
+
 CSettingsSheet::CSettingsSheet(const QString& title, QWidget* parent) : QDialog(parent) {
   setWindowTitle(title);
-  m_navigation = new QListWidget(this);
-  m_navigation->setFixedWidth(100);
-  m_navigation->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  m_pages = new QStackedWidget(this);
+  m_tabs = new CNoteTabBar(this);
+  m_tabs->setDrawBase(false);
+  m_tabs->setExpanding(false);
+  m_body = new CNotePage(this);
+  m_pages = new QStackedWidget(m_body);
+  auto* bodyLayout = new QVBoxLayout(m_body);
+  bodyLayout->setContentsMargins(10, 10, 10, 10);
+  bodyLayout->addWidget(m_pages);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &CSettingsSheet::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(m_navigation, &QListWidget::currentRowChanged, m_pages, &QStackedWidget::setCurrentIndex);
-  auto* body = new QHBoxLayout;
-  body->addWidget(m_navigation);
-  body->addWidget(m_pages, 1);
+  connect(m_tabs, &QTabBar::currentChanged, this, [this](int i) { ShowPage(i); });
   auto* layout = new QVBoxLayout(this);
-  layout->addLayout(body);
+  layout->setSizeConstraint(QLayout::SetFixedSize);  // a sheet keeps the size of its largest page
+  layout->setSpacing(0);
+  layout->addWidget(m_tabs);
+  layout->addWidget(m_body, 1);
+  layout->addSpacing(10);
   layout->addWidget(buttons);
+}
+
+void CSettingsSheet::ShowPage(int i) {
+  if (i < 0) return;
+  m_pages->setCurrentIndex(i);
+  static_cast<CNotePage*>(m_body)->SetColours(PageTint(i), TabColour(i).darker(150));
 }
 
 void CSettingsSheet::AddPage(const QString& name, CSettingsPage* page) {
   page->setParent(m_pages);
   m_pages->addWidget(page);
   m_pageList.push_back(page);
-  m_navigation->addItem(name);
-  if (m_navigation->count() == 1) m_navigation->setCurrentRow(0);
-  // The list is as wide as its longest page name, so that every name shows whole.
-  const int margins = 2 * m_navigation->frameWidth() + 2 * m_navigation->spacing() + 16;
-  m_navigation->setFixedWidth(std::max(m_navigation->width(), m_navigation->fontMetrics().horizontalAdvance(name) + margins));
+  m_tabs->addTab(name);
+  if (m_tabs->count() == 1) ShowPage(0);
 }
 
 void CSettingsSheet::accept() {

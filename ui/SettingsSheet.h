@@ -3,6 +3,7 @@
 // "Error Log" (temperature warning, log size). Pages change the system only when applied.
 #pragma once
 
+#include <QColor>
 #include <QDialog>
 #include <QWidget>
 #include <cstdint>
@@ -13,10 +14,15 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QStackedWidget;
+class QTabBar;
+class QIcon;
+
+// The picture of a page's image button: the "BMP" resource of that number (an empty icon when
+// the resource is missing).
+QIcon PageButtonIcon(std::uint32_t bitmapId);
 
 // One page of a settings sheet.
 class CSettingsPage : public QWidget {
@@ -58,8 +64,10 @@ class CCommsDialog : public CSettingsPage {
   QComboBox* BaudList() const { return m_bauds; }   // 1001
   QRadioButton* ChoiceButton(int choice) const { return m_choices[choice]; }  // 1002 to 1004
   QCheckBox* LogErrorsBox() const { return m_logErrors; }  // 1037
-  // The text of the "Baud Rate Guidelines" box (button 1080).
+  // The text of the "Baud Rate Guidelines" box (button 1080) and the button's picture.
   static const char* GuidelinesText();
+  static constexpr std::uint32_t kGuidelinesBitmap = 368;
+  QPushButton* GuidelinesButton() const { return m_guidelines; }
 
  private:
   CSystem* m_system;
@@ -89,15 +97,23 @@ class CErrorLogSettingsDlg : public CSettingsPage {
 };
 
 // A sheet of pages with a navigation list on the left (100 pixels wide); OK applies every page.
+// A sheet in the notebook look: a coloured tab a page along the top, the shown page on a light
+// tint of its tab's colour, OK and Cancel below.
 class CSettingsSheet : public QDialog {
  public:
   CSettingsSheet(const QString& title, QWidget* parent = nullptr);
   // The sheet takes the page over.
   void AddPage(const QString& name, CSettingsPage* page);
   void accept() override;
+  QTabBar* Tabs() const { return m_tabs; }
+  // The colour of page i's tab, and the tint the page is shown on.
+  static QColor TabColour(int i);
+  static QColor PageTint(int i);
 
  private:
-  QListWidget* m_navigation;
+  void ShowPage(int i);
+  QTabBar* m_tabs;
+  QWidget* m_body;
   QStackedWidget* m_pages;
   std::vector<CSettingsPage*> m_pageList;
 };

@@ -13,7 +13,9 @@
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 #include "core/Device.h"
+#include "platform/SettingsStore.h"
 #include "tests/app/FakePrompts.h"
+#include "tools/devsim/SimBus.h"
 
 // Runs the event loop until done() or the time-out; true when done() became true.
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
@@ -71,4 +73,32 @@ class FrameTest : public ::testing::Test {
   CRecentFileList recent;
   CFakePrompts prompts;
   std::unique_ptr<CFrameUnderTest> frame;
+};
+
+// Frame tests against the simulated bus served on a pseudo-terminal that is linked as a COM port.
+class SimBusFrameTest : public FrameTest {
+ protected:
+  // Links the port, lets addUnits put the units on the bus, starts it and points the settings at
+  // the port (57600 baud).
+  void StartBus(std::uint32_t comPort, const std::function<void(CSimBus&)>& addUnits) {
+    auto wire = std::make_unique<CPtyWire>();
+    ASSERT_TRUE(wire->IsValid());
+    ASSERT_TRUE(LinkComPort(comPort, wire->SlavePath()));
+    m_comPort = comPort;
+    bus = std::make_unique<CSimBus>(std::move(wire));
+    addUnits(*bus);
+    bus->Start();
+    CSettingsStore::WriteInt("Settings", "ComPort", comPort);
+    CSettingsStore::WriteInt("Settings", "BaudRate", 57600);
+  }
+  void TearDown() override {
+    frame.reset();  // stops the worker and closes the port
+    if (bus) bus->Stop();
+    if (m_comPort) UnlinkComPort(m_comPort);
+  }
+
+  std::unique_ptr<CSimBus> bus;
+
+ private:
+  std::uint32_t m_comPort = 0;
 };

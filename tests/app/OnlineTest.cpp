@@ -19,27 +19,17 @@ namespace {
 constexpr std::uint32_t kComPort = 7;
 constexpr std::uint32_t kUnitId = 5;
 
-class OnlineTest : public FrameTest {
+class OnlineTest : public SimBusFrameTest {
  protected:
   void SetUp() override {
-    FrameTest::SetUp();
+    SimBusFrameTest::SetUp();
     RegisterFileTestDevices();
-    auto wire = std::make_unique<CPtyWire>();
-    ASSERT_TRUE(wire->IsValid());
-    ASSERT_TRUE(LinkComPort(kComPort, wire->SlavePath()));
-    bus = std::make_unique<CSimBus>(std::move(wire));
-    SimDiscoveryConfig unit;
-    unit.typeCode = std::uint8_t(CFileTestDevice::kPlainType);
-    unit.shortId = kUnitId;
-    bus->Add<CSimDiscoveryUnit>(unit);
-    bus->Start();
-    CSettingsStore::WriteInt("Settings", "ComPort", kComPort);
-    CSettingsStore::WriteInt("Settings", "BaudRate", 57600);
-  }
-  void TearDown() override {
-    frame.reset();  // stops the worker and closes the port
-    if (bus) bus->Stop();
-    UnlinkComPort(kComPort);
+    StartBus(kComPort, [](CSimBus& units) {
+      SimDiscoveryConfig unit;
+      unit.typeCode = std::uint8_t(CFileTestDevice::kPlainType);
+      unit.shortId = kUnitId;
+      units.Add<CSimDiscoveryUnit>(unit);
+    });
   }
 
   bool LogHas(const QString& text) {
@@ -49,8 +39,6 @@ class OnlineTest : public FrameTest {
     }
     return false;
   }
-
-  std::unique_ptr<CSimBus> bus;
 };
 
 }  // namespace

@@ -12,7 +12,9 @@
 #include "core/User.h"
 #include "core/Zone.h"
 #include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/processor/ProcessorFamily.h"
 #include "panels/BitmapObject.h"
+#include "panels/NerexSeriesControlPanel.h"
 #include "panels/PanelClasses.h"
 #include "panels/TextControl.h"
 #include "panels/ZelSeriesControlPanel.h"
@@ -378,4 +380,32 @@ TEST_F(PanelWindowsTest, PanelButtons_OpenTheirPanelAndRecallTheirSnapshotByIdTh
   EXPECT_EQ(Windows().size(), 2);
   EXPECT_EQ(system.GetCustomPanels().size(), 2u);
   EXPECT_EQ(prompts.confirms.size(), asked);
+}
+
+TEST_F(PanelWindowsTest, Processors_OpenTheirNerexSeriesPanelsFromTheRackAtTheirSize) {
+  RegisterProcessorFamily();
+  RegisterDevicePanelClasses();
+  CSystem& system = frame->GetSystem();
+  const struct {
+    std::uint32_t model;
+    std::uint32_t hardware;
+    const char* panelClass;
+  } cases[] = {{120, 0, "CNerexControlPanel"}, {114, 0, "CNerexControlPanel"},
+               {112, 0x1C201C, "CCalder48ControlPanel"}, {112, 0x1C4A21, "CHollin2ControlPanel"}};
+  std::uint32_t id = 20;
+  for (const auto& c : cases) {
+    CDevice* device = system.CreateDevice(++id, c.model, c.hardware);
+    system.AppendDevice(device);
+    system.GetZones()[0]->AppendDevice(device);
+    ASSERT_STREQ(device->GetControlPanelClass(), c.panelClass);
+    PostAbout(*frame, FrameMsg::kOpenDevicePanel, device);
+    ProcessEvents();
+    auto* panel = dynamic_cast<CNerexSeriesControlPanel*>(device->GetControlPanel());
+    ASSERT_NE(panel, nullptr) << c.panelClass;
+    EXPECT_EQ(panel->size(), QSize(850, 600));
+    EXPECT_EQ(panel->GetHeaderText()->GetText().empty(), false);
+    EXPECT_TRUE(panel->HasTimer(CNerexSeriesBaseControlPanel::kMeterTimerId));
+    if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
+      frame->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-%1.png").arg(c.panelClass));
+  }
 }

@@ -453,6 +453,26 @@ TEST(GraphicsImageTest, ImagesDrawWholeScaledOrInParts) {
   EXPECT_EQ(image.GetPixel(3, 3).A(), 0);
 }
 
+TEST(GraphicsImageTest, OneToOnePartsKeepTheirPixelsUnderAClipAndAShift) {
+  CImage source(4, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) source.SetPixel(x, y, CColour::FromRgb(std::uint8_t(60 * x), std::uint8_t(60 * y), 90));
+  CImage image(20, 20);
+  {
+    Graphics g(image);
+    g.SetSmoothingMode(SmoothingMode::AntiAlias);
+    g.SetClip(CRect{0, 0, 20, 9});
+    g.TranslateTransform(2.0f, 3.0f);
+    // The lower right 2 x 2 quarter at (5, 5), shifted to (7, 8): its lower row lies beyond the clip.
+    g.DrawImage(source, CRectF{5, 5, 2, 2}, CRectF{2, 2, 2, 2});
+  }
+  EXPECT_EQ(image.GetPixel(7, 8), CColour::FromRgb(120, 120, 90));
+  EXPECT_EQ(image.GetPixel(8, 8), CColour::FromRgb(180, 120, 90));
+  EXPECT_EQ(image.GetPixel(7, 9).A(), 0);
+  EXPECT_EQ(image.GetPixel(6, 8).A(), 0);
+  EXPECT_EQ(image.GetPixel(9, 8).A(), 0);
+}
+
 TEST(GraphicsImageTest, ColourMatrixDarkensAndFades) {
   CImage source(4, 4);
   source.Fill(CColour::FromRgb(200, 100, 50));

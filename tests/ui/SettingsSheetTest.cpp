@@ -3,13 +3,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
-#include <QListWidget>
-#include <QScrollBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTabBar>
 
 #include "core/AppSettings.h"
 #include "core/ImageTree.h"
@@ -133,20 +134,39 @@ TEST(SettingsPagesTest, GeneralPage_SwitchesTheImageLibraryOnlyToAFileThatReads)
   EXPECT_TRUE(system.GetLibraryImages().GetChildren().empty());
 }
 
-TEST(SettingsPagesTest, Sheet_EveryPageNameShowsWholeInTheList) {
-  class CEmptyPage : public CSettingsPage {
-   public:
-    void Apply() override {}
-  };
+// The baud-rate guidelines button shows its round blue picture, not a text.
+TEST(SettingsPagesTest, CommsPage_GuidelinesButtonShowsItsPicture) {
+  CSystem system;
+  CCommsDialog page(&system);
+  QPushButton* button = page.GuidelinesButton();
+  EXPECT_TRUE(button->text().isEmpty());
+  EXPECT_EQ(button->toolTip(), "Baud Rate Guidelines");
+  const QImage picture = button->icon().pixmap(24, 24).toImage();
+  ASSERT_EQ(picture.size(), QSize(24, 24));
+  const QColor rim = picture.pixelColor(12, 4);  // inside the disc, above the letter
+  EXPECT_GT(rim.blue(), rim.red() + 60);
+  EXPECT_LT(picture.pixelColor(0, 0).alpha(), 40);  // the corner outside the disc
+}
+
+// The sheet's pages sit behind coloured tabs in the order they were added; each tab opens its
+// page, shown on its tab's tint.
+TEST(SettingsSheetTest, TabsOpenTheirPagesOnTheirTint) {
+  CSystem system;
   CSettingsSheet sheet(QStringLiteral("Settings"));
-  for (const char* name : {"General", "Comms", "Error Log", "Confirm Dialogs"}) sheet.AddPage(name, new CEmptyPage);
+  auto* general = new CGeneralAppSettingsDialog(&system);
+  auto* errors = new CErrorLogSettingsDlg(&system);
+  sheet.AddPage(QStringLiteral("General"), general);
+  sheet.AddPage(QStringLiteral("Error Log"), errors);
+  sheet.resize(420, 400);
   sheet.show();
-  auto* list = sheet.findChild<QListWidget*>();
-  ASSERT_NE(list, nullptr);
-  for (int row = 0; row < list->count(); ++row) {
-    const QListWidgetItem* item = list->item(row);
-    const int needed = list->fontMetrics().horizontalAdvance(item->text());
-    EXPECT_LE(list->visualItemRect(item).left() + needed, list->viewport()->width()) << item->text().toStdString();
-  }
-  EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+  ASSERT_EQ(sheet.Tabs()->count(), 2);
+  EXPECT_EQ(sheet.Tabs()->tabText(1), "Error Log");
+  EXPECT_TRUE(general->isVisible());
+  sheet.Tabs()->setCurrentIndex(1);
+  EXPECT_FALSE(general->isVisible());
+  EXPECT_TRUE(errors->isVisible());
+  const QImage shot = sheet.grab().toImage();
+  const QPoint ground = errors->mapTo(&sheet, QPoint(errors->width() - 4, errors->height() - 4));
+  EXPECT_EQ(shot.pixelColor(ground), CSettingsSheet::PageTint(1));
+  EXPECT_NE(CSettingsSheet::PageTint(0), CSettingsSheet::PageTint(1));
 }

@@ -50,6 +50,7 @@ CFennickTimedPresetDlg::CFennickTimedPresetDlg(QWidget* parent, int x, int y, co
     row.date = new QDateEdit(this);
     row.date->setDateRange(today, today.addDays(364));
     row.date->setDisplayFormat(QStringLiteral("dd MMM"));
+    row.date->setCalendarPopup(true);
     int c = 0;
     grid->addWidget(row.enable, i + 1, c++);
     grid->addWidget(row.preset, i + 1, c++);

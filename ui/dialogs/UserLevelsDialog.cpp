@@ -36,6 +36,9 @@ CUserLevelsDialog::CUserLevelsDialog(CSystem* system, QWidget* parent) : CSettin
   m_userList->SetRowRenamedHandler([this](int index, const QString&) { OnUserRenamed(index); });
   m_add = new QPushButton(QStringLiteral("Add"), this);
   m_delete = new QPushButton(QStringLiteral("Delete"), this);
+  m_add->setIcon(PageButtonIcon(kAddBitmap));
+  m_delete->setIcon(PageButtonIcon(kDeleteBitmap));
+  for (QPushButton* button : {m_add, m_delete}) button->setIconSize(QSize(16, 16));
   for (int i = 0; i < kRightCount; ++i) m_rights[i] = new QCheckBox(QString::fromLatin1(kRights[i].text), this);
   m_password = new QLineEdit(this);
   m_password->setMaxLength(int(CUser::kFieldSize));

@@ -42,6 +42,9 @@ class CUserLevelsDialog : public CSettingsPage {
   CUser* GetShownUser() const { return m_shownUser; }
 
   CEditableListBox* UserList() const { return m_userList; }  // 1007
+  // The pictures of the Add and Delete buttons.
+  static constexpr std::uint32_t kAddBitmap = 327;
+  static constexpr std::uint32_t kDeleteBitmap = 328;
   QPushButton* AddButton() const { return m_add; }           // 1008
   QPushButton* DeleteButton() const { return m_delete; }     // 1009
   QCheckBox* RightBox(int i) const { return m_rights[i]; }

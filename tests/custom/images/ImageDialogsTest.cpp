@@ -159,6 +159,22 @@ TEST_F(ImageDialogs, SelectionShowsBothBranchesCollapsedAndFollowsTheSelection) 
   EXPECT_TRUE(dialog.UseButton()->isEnabled());
 }
 
+// The skin's light window-text colour stays out of the white tree: the expand marks left of
+// the roots are drawn dark.
+TEST_F(ImageDialogs, TreeBranchMarksAreDarkOnTheWhiteGround) {
+  CImageSelectDlg dialog(&system);
+  dialog.resize(625, 398);
+  dialog.show();
+  QTreeWidget* tree = dialog.Tree();
+  const QRect row = tree->visualItemRect(dialog.FileRootItem());
+  ASSERT_GT(row.left(), 8);
+  const QImage shot = tree->viewport()->grab().toImage();
+  int darkest = 255;
+  for (int y = row.top(); y <= row.bottom(); ++y)
+    for (int x = 0; x < row.left(); ++x) darkest = std::min(darkest, qGray(shot.pixel(x, y)));
+  EXPECT_LT(darkest, 140);
+}
+
 TEST_F(ImageDialogs, ChoosingALibraryImageCopiesItIntoTheFileOnceWithItsId) {
   CImageSelectDlg first(&system);
   first.show();

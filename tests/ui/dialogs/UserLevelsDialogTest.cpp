@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QIcon>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -93,6 +95,36 @@ TEST_F(UserLevelsTest, AddedUsersTakeTheFreeNumbersTheirNameAsPasswordAndEveryDe
   for (int i = 0; i < 5; ++i) page.AddButton()->click();
   EXPECT_EQ(page.GetWorkingUsers().size(), 10u);
   EXPECT_EQ(system.GetUsers().size(), 3u);  // nothing applied yet
+}
+
+// The buttons' pictures: a blue user in the upper left, and in the lower right quarter a green
+// badge on Add and a red one on Delete; the texts stay beside them.
+TEST_F(UserLevelsTest, AddAndDeleteShowAUserWithAGreenOrARedBadge) {
+  CUserLevelsDialog page(&system);
+  struct Expect {
+    QPushButton* button;
+    const char* text;
+    bool red;
+  };
+  for (const Expect& e : {Expect{page.AddButton(), "Add", false}, Expect{page.DeleteButton(), "Delete", true}}) {
+    SCOPED_TRACE(e.text);
+    EXPECT_EQ(e.button->text(), e.text);
+    const QImage picture = e.button->icon().pixmap(16, 16).toImage();
+    ASSERT_EQ(picture.size(), QSize(16, 16));
+    const QColor head = picture.pixelColor(6, 4);
+    EXPECT_GT(head.blue(), head.red() + 60);
+    int green = 0, red = 0;
+    for (int y = 8; y < 16; ++y) {
+      for (int x = 8; x < 16; ++x) {
+        const QColor c = picture.pixelColor(x, y);
+        if (c.alpha() < 200) continue;
+        if (c.green() > c.red() + 60 && c.green() > c.blue() + 40) ++green;
+        if (c.red() > c.green() + 80 && c.red() > c.blue() + 80) ++red;
+      }
+    }
+    EXPECT_GT(e.red ? red : green, 8);
+    EXPECT_EQ(e.red ? green : red, 0);
+  }
 }
 
 TEST_F(UserLevelsTest, GrantingEveryRightDisablesTheBoxesOnlyWhenTheUserIsShownAgain) {

@@ -1,0 +1,58 @@
+// The Nerex-series model panels and their reference-counted skin sets.
+#include "panels/NerexControlPanel.h"
+
+#include "core/BitmapImage.h"
+#include "panels/BmpButton.h"
+
+void CNerexSkinSet::Acquire() {
+  if (m_instances++ > 0 && IsLoaded()) return;
+  for (int i = 0; i < kImages; ++i) {
+    if (m_images[std::size_t(i)]) continue;
+    auto* image = new CBitmapImage;
+    image->LoadFromResource(i == kFaderCap ? CBitmapImage::kResourceBmp : CBitmapImage::kResourcePng,
+                            m_ids[std::size_t(i)]);
+    m_images[std::size_t(i)] = image;
+  }
+}
+
+void CNerexSkinSet::Release() {
+  if (m_instances <= 0 || --m_instances > 0) return;
+  for (CBitmapImage*& image : m_images) {
+    DeleteImage(image);
+    image = nullptr;
+  }
+}
+
+CNerexModelControlPanel::~CNerexModelControlPanel() {
+  // The background is the set's: the panel must not free it.
+  SetBackgroundImage(nullptr);
+  FreeSectionBuffers();
+  if (m_acquired) m_skins.Release();
+}
+
+void CNerexModelControlPanel::LoadSkinImages() {
+  if (!m_acquired) {
+    m_skins.Acquire();
+    m_acquired = true;
+  }
+  CreateSectionBuffers();
+}
+
+// Getter order: background, mixer page, source / limiters / linking tabs, input GEQ, input PEQ
+// and output PEQ pages, fader cap, selection frame, meter, LED off, blue, small blue and red
+// LEDs, input and output strips, tall and short overlays.
+CNerexSkinSet CNerexControlPanel::s_skins({2179, 2167, 2171, 2173, 2172, 2169, 2170, 2168, 2140, 2221, 2146, 2145,
+                                           2157, 2159, 2158, 2175, 2176, 2177, 2178});
+CNerexSkinSet CCalder48ControlPanel::s_skins({2199, 2205, 2202, 2204, 2203, 2169, 2207, 2206, 2140, 2224, 2146,
+                                              2145, 2157, 2159, 2158, 2200, 2201, 2177, 2178});
+CNerexSkinSet CHollin2ControlPanel::s_skins({2199, 2233, 2230, 2232, 2231, 2169, 2235, 2234, 2140, 2239, 2146,
+                                             2145, 2157, 2159, 2158, 2200, 2201, 2177, 2178});
+
+void CCalder48ControlPanel::UpdateAllControls() {
+  // Page tabs in creation order: Input GEQ, Input PEQ, Mixer, Output PEQ.
+  if (CBmpButton* geq = GetPageTab(0)) geq->SetVisible(false);
+  if (CBmpButton* mixer = GetPageTab(2)) mixer->SetRect(CRect{21, 82, 99, 104});
+  if (CBmpButton* peq = GetPageTab(1)) peq->SetRect(CRect{105, 82, 183, 104});
+  if (CBmpButton* output = GetPageTab(3)) output->SetRect(CRect{189, 82, 267, 104});
+  CNerexSeriesControlPanel::UpdateAllControls();
+}

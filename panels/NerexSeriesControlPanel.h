@@ -1,0 +1,157 @@
+// The control panel of the Nerex-series processors (Nerex24 to Nerex48, Calder26, Calder48,
+// Hollin2): the Mixer page with its input and output channel strips, routing, limiter and link
+// views behind three side tabs, and the Input GEQ, Input PEQ and Output PEQ pages. It builds the
+// whole widget tree, centres the strips of a smaller model, draws its section labels into
+// offscreen pictures, shows the gains of the graphic-EQ faders as tooltips and records the
+// channel a right click points at. It names no image: the model panels (NerexControlPanel.h)
+// supply the skin through the getters. UI thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/TextStyle.h"
+#include "panels/NerexSeriesBaseControlPanel.h"
+
+class CBitmapImage;
+class CBitmapObject;
+
+class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
+ public:
+  // The section pictures, their ids and the offscreen buffers they show, in creation order.
+  enum Section : int { kInputsSection, kOutputsSection, kOutputNumbers, kInputLetters, kOutputEqNumbers, kSections };
+  static constexpr int kSectionIds[kSections] = {483, 484, 485, 486, 487};
+  static constexpr CSize kSectionSizes[kSections] = {{275, 487}, {570, 255}, {570, 15}, {100, 15}, {210, 15}};
+  static constexpr CPoint kSectionPlaces[kSections] = {{0, 113}, {280, 0}, {280, 554}, {303, 82}, {38, 178}};
+  // The page pictures' ids.
+  static constexpr int kMixerPageId = 488;
+  static constexpr int kInputPeqPageId = 489;
+  static constexpr int kInputGeqPageId = 490;
+  static constexpr int kOutputPeqPageId = 491;
+
+  CNerexSeriesControlPanel();
+  ~CNerexSeriesControlPanel() override;
+
+  // Loads the skin, then builds the widget tree in drawing order.
+  bool Create() override;
+
+  // --- The panel's behaviour ---
+  // Section pictures, tooltips, header line, strip places, filter lists, then the base reload.
+  void UpdateAllControls() override;
+  void DrawInputsSection(bool redraw) override;
+  void ShowPage(std::uint32_t page) override;
+  void SelectSideTab(std::uint32_t tab, bool redraw) override;
+  void EnableAllControls(bool enable) override;
+  // Stores the channel under the point in the device's context-menu channel.
+  void OnRightClick(int x, int y) override;
+  // The gain of the graphic-EQ band under tool 1..28 on page 60, "%.1fdB"; else empty.
+  std::string GetToolTipText(int toolId) override;
+  // The preset name dialog over the panel, for the preset manager's Store and rename.
+  bool AskPresetName(const std::string& caption, std::string& name) override;
+
+  // The tools of page 60 (one per graphic-EQ fader); nothing before the first UpdateAllControls.
+  void SetupToolTips();
+  bool HasToolTips() const { return m_toolTipsEnabled; }
+  // The section drawings into the offscreen pictures.
+  void DrawInputsSectionBody();
+  void DrawOutputsSection();
+  void DrawOutputNumbers();
+  void DrawInputLetters();
+  void DrawOutputEqNumbers();
+
+  // Strip edges of the device's model (0 without a device).
+  int GetInputStripX(int i) const;
+  int GetOutputStripX(int k) const;
+  int GetInputCount() const;
+  int GetOutputCount() const;
+  // Empties a drop-down list.
+  static void DeleteStringArray(CCustomComboBox* combo);
+
+  // --- The skin: the model panels choose the images ---
+  // Loads the model's shared images (once for all its panels) and this panel's buffers.
+  virtual void LoadSkinImages() = 0;
+  virtual CBitmapImage* GetBackgroundImage() const = 0;
+  virtual CBitmapImage* GetMixerPageImage() const = 0;
+  virtual CBitmapImage* GetSourceTabImage() const = 0;
+  virtual CBitmapImage* GetLimitersTabImage() const = 0;
+  virtual CBitmapImage* GetLinkingTabImage() const = 0;
+  virtual CBitmapImage* GetInputGeqPageImage() const = 0;
+  virtual CBitmapImage* GetInputPeqPageImage() const = 0;
+  virtual CBitmapImage* GetOutputPeqPageImage() const = 0;
+  virtual CBitmapImage* GetFaderCapImage() const = 0;
+  virtual CBitmapImage* GetSelectionFrameImage() const = 0;
+  virtual CBitmapImage* GetMeterImage() const = 0;
+  virtual CBitmapImage* GetLedOffImage() const = 0;
+  virtual CBitmapImage* GetBlueLedImage() const = 0;
+  virtual CBitmapImage* GetSmallBlueLedImage() const = 0;
+  virtual CBitmapImage* GetRedLedImage() const = 0;
+  virtual CBitmapImage* GetInputStripImage() const = 0;
+  virtual CBitmapImage* GetOutputStripImage() const = 0;
+  virtual CBitmapImage* GetTallOverlayImage() const = 0;
+  virtual CBitmapImage* GetShortOverlayImage() const = 0;
+
+  // --- Widgets, for tests and the model panels ---
+  CBitmapObject* GetSectionPicture(int section) const { return m_sectionPictures[std::size_t(section)]; }
+  CBitmapImage* GetSectionBuffer(int section) const { return m_buffers[std::size_t(section)].get(); }
+  CBitmapObject* GetPageImage(int index) const { return m_pageImages[std::size_t(index)]; }
+  CBitmapObject* GetOutputStripBackground(int k) const { return m_outputStrips[std::size_t(k)]; }
+  CBmpButton* GetPageTab(int index) const { return m_pageTabs[std::size_t(index)]; }
+  CBmpButton* GetSideTab(int index) const { return m_sideTabs[std::size_t(index)]; }
+  CBmpButton* GetChannelSelect(int j) const { return m_channelSelect[std::size_t(j)]; }
+  CBmpButton* GetPresetManagerButton() const { return m_presetManagerButton; }
+  CBitmapFader* GetInputFader(int i) const { return m_inputFaders[std::size_t(i)]; }
+  CBitmapFader* GetOutputFader(int k) const { return m_outputFaders[std::size_t(k)]; }
+  CBitmapMeter* GetInputMeter(int i) const { return m_inputMeters[std::size_t(i)]; }
+  CBitmapMeter* GetOutputMeter(int k) const { return m_outputMeters[std::size_t(k)]; }
+  CTextControl* GetInputGainText(int i) const { return m_inputGainTexts[std::size_t(i)]; }
+  CTextControl* GetOutputGainText(int k) const { return m_outputGainTexts[std::size_t(k)]; }
+  CTextControl* GetInputName(int i) const { return m_inputNames[std::size_t(i)]; }
+  CTextControl* GetOutputName(int k) const { return m_outputNames[std::size_t(k)]; }
+  CTextControl* GetHeaderText() const { return m_headerText; }
+  CTextControl* GetDeviceNameText() const { return m_deviceName; }
+  CBmpButton* GetInputLink(int i, int j) const { return m_inputLinks[std::size_t(i)][std::size_t(j)]; }
+  CBmpButton* GetOutputLink(int k, int j) const { return m_outputLinks[std::size_t(k)][std::size_t(j)]; }
+  CBmpButton* GetRoutingButton(int k, int i) const { return m_routingButtons[std::size_t(k)][std::size_t(i)]; }
+  CBmpButton* GetInputGeqShortcut(int i) const;
+  CBmpButton* GetInputMute(int i) const { return m_inputMutes[std::size_t(i)]; }
+  CBmpButton* GetOutputMute(int k) const { return m_outputMutes[std::size_t(k)]; }
+  CTextControl* GetLimiterLevel(int k) const { return m_limiterLevels[std::size_t(k)]; }
+  CCustomComboBox* GetLimiterAttack(int k) const { return m_limiterAttacks[std::size_t(k)]; }
+  CCustomComboBox* GetAutoLimiters() const { return m_autoLimiters; }
+  CControlObject* GetGeqFader(int b) const { return m_geqFaders[std::size_t(b)]; }
+  CCustomComboBox* GetInputPeqType(int b) const { return m_peqType[std::size_t(b)]; }
+  CCustomComboBox* GetOutputPeqType(int b) const { return m_outputPeqType[std::size_t(b)]; }
+  CCustomComboBox* GetHighPassType() const { return m_highPassType; }
+  const CTextStyle& GetSmallLabelStyle() const { return m_smallLabelStyle; }
+  const CTextStyle& GetLabelStyle() const { return m_labelStyle; }
+
+ protected:
+  // Makes this panel's five offscreen buffers at their sizes (the model panels' LoadSkinImages).
+  void CreateSectionBuffers();
+  // Frees them (the model panels' destructors, before the family's).
+  void FreeSectionBuffers();
+
+ private:
+  // Moves every strip widget to the model's strip edges.
+  void PlaceStrips();
+  // Fills every parametric-EQ type list with the model's filter types.
+  void FillEqTypeLists();
+  // Clears a buffer to transparent and hands a graphics on it to draw.
+  template <class DrawFn>
+  void DrawInto(int section, DrawFn draw);
+  // The heading band with its caption over the strips starting at x, count strips wide.
+  void DrawHeading(Graphics& g, float x, int count, const char* caption);
+
+  std::array<CBitmapObject*, 8> m_outputStrips{};
+  std::array<CBitmapObject*, 4> m_pageImages{};  // Mixer, Input GEQ, Input PEQ, Output PEQ
+  std::array<CBitmapObject*, kSections> m_sectionPictures{};
+  std::array<std::unique_ptr<CBitmapImage>, kSections> m_buffers;
+  CTextStyle m_smallLabelStyle;
+  CTextStyle m_labelStyle;
+  CTextStyle m_tabTitleStyle;
+  bool m_toolTipsEnabled = false;
+  // The side tab the outputs section was drawn for (0: none yet).
+  std::uint32_t m_drawnSideTab = 0;
+};

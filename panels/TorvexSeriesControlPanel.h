@@ -1,0 +1,194 @@
+// The Torvex-series processor panel (850 x 600; the Torvex48: four inputs, eight outputs,
+// dynamic EQ on the inputs, compressors on the outputs). It builds the whole widget tree over
+// the shared processor panel base: the header with its page tabs, the input and output strips
+// of the Mixer page with the Source (Router or Matrix view), Limiters and Linking side tabs, and
+// the Input GEQ, Input PEQ, Input DEQ, Output EQ and Output Comp pages. Fixed labels (channel
+// letters and numbers, side-tab overlays) are drawn into seven offscreen section pictures. It
+// names no image: the skin class (CTorvexControlPanel) supplies the pictures and the section
+// buffers. UI thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/TextStyle.h"
+#include "panels/NerexSeriesBaseControlPanel.h"
+
+class CBitmapImage;
+class CBitmapObject;
+
+// Widget ids the Torvex panel uses besides the device's parameters.
+enum : int {
+  kTorvexOutputStripId = 475,
+  kTorvexInputsSectionId = 483,
+  kTorvexSideTabSectionId = 484,
+  kTorvexNumbersSectionId = 485,
+  kTorvexInputLettersId = 486,
+  kTorvexOutputEqNumbersId = 487,
+  kTorvexMixerPageId = 488,
+  kTorvexInputPeqPageId = 489,
+  kTorvexInputGeqPageId = 490,
+  kTorvexOutputEqPageId = 491,
+  kTorvexInputDeqPageId = 492,
+  kTorvexOutputCompPageId = 493,
+  kTorvexModelLegendId = 494,
+  kTorvexPresetManagerId = 495,
+  kTorvexCompressorStripId = 1356,
+  kTorvexMatrixTabId = 1597,
+  kTorvexRouterTabId = 1598,
+};
+
+// The offscreen section pictures in creation order.
+enum ETorvexSection : int {
+  kTorvexSectionInputs = 0,      // 275 x 487, picture 483 at (0, 113)
+  kTorvexSectionSideTabs,        // 570 x 255, picture 484 at (280, 0)
+  kTorvexSectionOutputNumbers,   // 570 x 15, picture 485 at (280, 554)
+  kTorvexSectionCompNumbers,     // 800 x 15, picture 485 at (10, 575)
+  kTorvexSectionInputLetters,    // 100 x 15, picture 486 at (303, 82)
+  kTorvexSectionDeqLetters,      // 100 x 15, picture 486 at (38, 200)
+  kTorvexSectionOutputEqNumbers, // 210 x 15, picture 487 at (38, 178)
+  kTorvexSectionCount,
+};
+
+class CTorvexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
+ public:
+  static constexpr int kWidth = 850;
+  static constexpr int kHeight = 600;
+  // The legend after the model name in the header.
+  static constexpr const char* kLegend = "   VELDRA SIGNAL CONTROL";
+
+  CTorvexSeriesControlPanel();
+  ~CTorvexSeriesControlPanel() override;
+
+  // Strip origins, centred for n inputs and m outputs.
+  static int GetInputStripX(int input, int inputCount);
+  static int GetOutputStripX(int output, int outputCount);
+
+  // Loads the skin and builds every widget, in drawing order.
+  bool Create() override;
+
+  // --- The panel's operations ---
+  // Draws the section pictures, sets up the tooltips the first time, lays out the strips again
+  // and reloads every value.
+  void UpdateAllControls() override;
+  // Lights the routing buttons from the routing masks.
+  void UpdateBitMaskButtons(bool redraw) override;
+  // Redraws the Inputs section picture (the argument is not used).
+  void DrawInputsSection(bool redraw) override;
+  void ShowPage(std::uint32_t page) override;
+  void SelectSideTab(std::uint32_t tab, bool redraw) override;
+  void EnableAllControls(bool enable) override;
+  // Records the channel under a right click in the device before its context menu opens.
+  void OnRightClick(int x, int y) override;
+  // The GEQ faders' tooltips: the band's gain of the selected input, "%.1fdB".
+  std::string GetToolTipText(int toolId) override;
+  // Rebuilds the tooltip tools: the 28 GEQ faders on the Input GEQ page, none elsewhere.
+  void SetupToolTips();
+  bool HasToolTips() const { return m_toolTipsReady; }
+
+  // --- Section drawings (each into its offscreen buffer) ---
+  void DrawInputsSectionBody();
+  void DrawSideTabSection();
+  void DrawOutputNumbers();
+  void DrawCompressorNumbers();
+  void DrawInputLetters();
+  void DrawDeqInputLetters();
+  void DrawOutputEqNumbers();
+
+  // The area a side-tab change redraws: the side-tab section and the Source view's sub-tabs,
+  // across to the panel's right edge.
+  CRect GetSideTabRedrawRect() const;
+
+  // --- Skin (supplied by the model class) ---
+  // Loads the class's pictures when they are not loaded and makes this panel's section buffers.
+  virtual void LoadSkinImages() = 0;
+  virtual CBitmapImage* GetBackgroundImage() = 0;
+  virtual CBitmapImage* GetMixerPageImage() = 0;
+  virtual CBitmapImage* GetSourceTabImage() = 0;
+  virtual CBitmapImage* GetLimitersTabImage() = 0;
+  virtual CBitmapImage* GetLinkingTabImage() = 0;
+  virtual CBitmapImage* GetMixerInputsImage() = 0;
+  virtual CBitmapImage* GetMatrixTabImage() = 0;
+  virtual CBitmapImage* GetRouterTabImage() = 0;
+  virtual CBitmapImage* GetInputGeqPageImage() = 0;
+  virtual CBitmapImage* GetInputPeqPageImage() = 0;
+  virtual CBitmapImage* GetInputDeqPageImage() = 0;
+  virtual CBitmapImage* GetOutputEqPageImage() = 0;
+  virtual CBitmapImage* GetSelectionFrameImage() = 0;
+  virtual CBitmapImage* GetLargeSelectionFrameImage() = 0;
+  virtual CBitmapImage* GetOutputCompPageImage() = 0;
+  virtual CBitmapImage* GetFaderCapImage() = 0;
+  virtual CBitmapImage* GetMeterImage() = 0;
+  virtual CBitmapImage* GetLedOffImage() = 0;
+  virtual CBitmapImage* GetBlueLedImage() = 0;
+  virtual CBitmapImage* GetSmallBlueLedImage() = 0;
+  virtual CBitmapImage* GetRedLedImage() = 0;
+  virtual CBitmapImage* GetInputStripImage() = 0;
+  virtual CBitmapImage* GetOutputStripImage() = 0;
+  virtual CBitmapImage* GetCompressorStripImage() = 0;
+  virtual CBitmapImage* GetTallOverlayImage() = 0;
+  virtual CBitmapImage* GetShortOverlayImage() = 0;
+  virtual CBitmapImage* GetSmallCompressorGraphImage() = 0;
+  virtual CBitmapImage* GetLargeCompressorGraphImage() = 0;
+  virtual CBitmapImage* GetGainReductionMeterImage() = 0;
+
+  // --- Widgets, for tests ---
+  CBitmapObject* GetSectionPicture(int section) const { return m_sectionPictures[std::size_t(section)]; }
+  CBitmapImage* GetSectionBuffer(int section) const { return m_buffers[std::size_t(section)]; }
+  CBitmapObject* GetOutputStrip(int k) const { return m_outputStrips[std::size_t(k)]; }
+  CBitmapObject* GetCompressorStrip(int k) const { return m_compressorStrips[std::size_t(k)]; }
+  // In the order Mixer, Input GEQ, Input PEQ, Input DEQ, Output EQ, Output Comp.
+  CBitmapObject* GetPagePicture(int index) const { return m_pagePictures[std::size_t(index)]; }
+  CBitmapObject* GetMatrixTabPicture() const { return m_matrixTabPicture; }
+  CBitmapObject* GetRouterTabPicture() const { return m_routerTabPicture; }
+  // The widget shared code keeps: by kind, for tests.
+  CBitmapFader* GetInputFader(int i) const { return m_inputFaders[std::size_t(i)]; }
+  CBitmapFader* GetOutputFader(int k) const { return m_outputFaders[std::size_t(k)]; }
+  CBmpButton* GetRoutingButton(int k, int i) const { return m_routingButtons[std::size_t(k)][std::size_t(i)]; }
+  CControlObject* GetMatrixKnob(int k, int i) const { return m_matrixGains[std::size_t(k)][std::size_t(i)]; }
+  CControlObject* GetMatrixText(int k, int i) const { return m_matrixGainTexts[std::size_t(k)][std::size_t(i)]; }
+  CBmpButton* GetOutputLink(int k, int j) const { return m_outputLinks[std::size_t(k)][std::size_t(j)]; }
+  CBmpButton* GetInputLink(int i, int j) const { return m_inputLinks[std::size_t(i)][std::size_t(j)]; }
+  CBmpButton* GetChannelSelect(int j) const { return m_channelSelect[std::size_t(j)]; }
+  CBmpButton* GetSideTab(int index) const { return m_sideTabs[std::size_t(index)]; }
+  CBmpButton* GetPresetManagerButton() const { return m_presetManagerButton; }
+  CTextControl* GetHeaderText() const { return m_headerText; }
+  CTextControl* GetInputCaption() const { return m_inputCaption; }
+  CTextControl* GetLimiterLevel(int k) const { return m_limiterLevels[std::size_t(k)]; }
+  CCustomComboBox* GetAutoLimiters() const { return m_autoLimiters; }
+  CTorvexSeriesDEQControl* GetDeqGraph() const { return m_deqGraph; }
+  CControlObject* GetGeqFader(int b) const { return m_geqFaders[std::size_t(b)]; }
+  CTextControl* GetInputName(int i) const { return m_inputNames[std::size_t(i)]; }
+  CTextControl* GetDeviceName() const { return m_deviceName; }
+  // Input row r (0: GEQ shortcut 237, 1: PEQ 233, 2: DEQ 229) of input i.
+  CControlObject* GetInputRowWidget(int r, int i) const { return m_inputRows[std::size_t(r)][std::size_t(i)]; }
+
+ protected:
+  // The section buffers, made by LoadSkinImages and freed by the skin class; the pictures
+  // only show them.
+  std::array<CBitmapImage*, kTorvexSectionCount> m_buffers{};
+
+ private:
+  int InputCount() const;
+  int OutputCount() const;
+  // The Router/Matrix flag of the Source view (set: Matrix view).
+  bool IsMatrixView() const;
+  // Lays the Mixer-page strips out at their centred origins.
+  void LayOutStrips();
+  // Draws into one section buffer, cleared first; nothing without the buffer.
+  template <typename Body>
+  void DrawSection(int section, Body body);
+  void DrawLabel(Graphics& g, const std::string& text, CTextStyle& style, float x, float y, std::uint32_t argb);
+  void DrawCentredLabel(Graphics& g, const std::string& text, CTextStyle& style, const CRectF& box, std::uint32_t argb);
+
+  bool m_toolTipsReady = false;
+  std::array<CBitmapObject*, 8> m_outputStrips{};
+  std::array<CBitmapObject*, 8> m_compressorStrips{};
+  std::array<CBitmapObject*, 6> m_pagePictures{};
+  std::array<CBitmapObject*, kTorvexSectionCount> m_sectionPictures{};
+  CBitmapObject* m_matrixTabPicture = nullptr;
+  CBitmapObject* m_routerTabPicture = nullptr;
+  CTextStyle m_smallLabelStyle;
+  CTextStyle m_labelStyle;
+};

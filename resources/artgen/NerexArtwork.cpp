@@ -1,0 +1,486 @@
+// Drawings of the Nerex-series processor panels (Nerex, Calder48 and Hollin2 skins) and of the
+// widget pictures every processor panel shares: fader cap, level meter, LEDs and overlays.
+// Everything is placed to line up with the panel's widget rectangles (panel coordinates are
+// noted where a picture is drawn at a fixed place).
+#include <QLinearGradient>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <cmath>
+
+#include "resources/artgen/ArtKit.h"
+
+using namespace art;
+
+namespace {
+
+// --- Palette ---
+const QColor kPanelTop(60, 65, 74);
+const QColor kPanelBottom(34, 37, 43);
+const QColor kStripTop(96, 103, 114);
+const QColor kStripBottom(74, 80, 90);
+const QColor kWellFill(22, 24, 28);
+const QColor kPlateFill(214, 217, 222);
+const QColor kInk(228, 231, 236);
+const QColor kSoftInk(168, 174, 184);
+const QColor kDarkInk(40, 42, 46);
+
+// One model line's look: its brand and accent, and its header's page tabs.
+struct Skin {
+  const char* brand;
+  const char* line;  // second brand line
+  QColor accent;
+  bool threeTabs;  // Calder48 and Hollin2: Mixer, Input PEQ, Output PEQ only
+};
+const Skin kNerex{"NEREX", "SERIES", QColor(200, 60, 60), false};
+const Skin kCalder{"CALDER", "SERIES", QColor(138, 92, 200), true};
+const Skin kHollin{"HOLLIN", "2", QColor(58, 160, 90), true};
+
+enum PageId { kPageMixer = 59, kPageGeq = 60, kPagePeq = 61, kPageOutEq = 63 };
+
+QFont Condensed(int pixels, bool bold = true) {
+  QFont f(QStringLiteral("DejaVu Sans Condensed"));
+  f.setPixelSize(pixels);
+  f.setBold(bold);
+  return f;
+}
+
+void Text(QPainter& p, const QRectF& r, const QString& text, int pixels, int align, const QColor& ink,
+          bool bold = true) {
+  p.setPen(ink);
+  p.setFont(Condensed(pixels, bold));
+  p.drawText(r, align, text);
+}
+
+// A recessed dark well for light value texts: shadow on top, highlight along the bottom.
+void Well(QPainter& p, const QRectF& r, double radius = 2.5) {
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(8, 9, 11), 1));
+  p.setBrush(kWellFill);
+  p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+  p.setPen(QPen(QColor(255, 255, 255, 40), 1));
+  p.drawLine(QPointF(r.left() + radius, r.bottom() + 0.5), QPointF(r.right() - radius, r.bottom() + 0.5));
+}
+
+// A light plate for dark texts (names, limiter levels, channel letters).
+void Plate(QPainter& p, const QRectF& r, double radius = 2.5) {
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient g(r.topLeft(), r.bottomLeft());
+  g.setColorAt(0.0, QColor(236, 238, 242));
+  g.setColorAt(1.0, kPlateFill);
+  p.setPen(QPen(QColor(30, 32, 36), 1));
+  p.setBrush(g);
+  p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+}
+
+// The brushed, shaded panel face over a rectangle.
+void PanelFace(QPainter& p, const QRect& r) {
+  QLinearGradient g(0, r.top(), 0, r.bottom());
+  g.setColorAt(0.0, kPanelTop);
+  g.setColorAt(1.0, kPanelBottom);
+  p.fillRect(r, g);
+  for (int y = r.top(); y < r.bottom(); y += 2) p.fillRect(QRect(r.left(), y, r.width(), 1), QColor(255, 255, 255, 4));
+}
+
+// --- Header (panel 0,0 to 280,112): brand, Presets face, name well and page tabs ---
+
+struct Tab {
+  int page;
+  QRect rect;
+  const char* caption;
+};
+
+std::vector<Tab> TabsOf(const Skin& skin) {
+  if (skin.threeTabs)
+    return {{kPageMixer, QRect(21, 82, 78, 22), "MIXER"},
+            {kPagePeq, QRect(105, 82, 78, 22), "INPUT PEQ"},
+            {kPageOutEq, QRect(189, 82, 78, 22), "OUTPUT PEQ"}};
+  return {{kPageGeq, QRect(20, 84, 59, 20), "INPUT GEQ"},
+          {kPagePeq, QRect(83, 84, 59, 20), "INPUT PEQ"},
+          {kPageMixer, QRect(146, 84, 59, 20), "MIXER"},
+          {kPageOutEq, QRect(209, 84, 59, 20), "OUTPUT PEQ"}};
+}
+
+// A raised button face; lit ones take the accent.
+void ButtonFace(QPainter& p, const QRectF& r, const QColor& accent, bool lit) {
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient g(r.topLeft(), r.bottomLeft());
+  if (lit) {
+    g.setColorAt(0.0, accent.lighter(135));
+    g.setColorAt(1.0, accent.darker(130));
+  } else {
+    g.setColorAt(0.0, QColor(92, 98, 108));
+    g.setColorAt(1.0, QColor(54, 58, 66));
+  }
+  p.setPen(QPen(QColor(12, 13, 15), 1));
+  p.setBrush(g);
+  p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+  p.setPen(QPen(QColor(255, 255, 255, lit ? 90 : 45), 1));
+  p.drawLine(QPointF(r.left() + 3, r.top() + 1.5), QPointF(r.right() - 3, r.top() + 1.5));
+}
+
+void Header(QPainter& p, const Skin& skin, int page) {
+  PanelFace(p, QRect(0, 0, 280, 112));
+  // Brand: the model line in the accent with its second word beside it.
+  p.setFont(Condensed(22, true));
+  p.setPen(skin.accent);
+  const QString brand = QString::fromLatin1(skin.brand);
+  p.drawText(QRectF(24, 6, 180, 28), Qt::AlignLeft | Qt::AlignVCenter, brand);
+  const int brandWidth = QFontMetrics(p.font()).horizontalAdvance(brand);
+  Text(p, QRectF(30 + brandWidth, 6, 80, 28), QString::fromLatin1(skin.line), 12, Qt::AlignLeft | Qt::AlignVCenter,
+       kSoftInk);
+  ButtonFace(p, QRectF(209, 10, 59, 20), skin.accent, false);
+  Text(p, QRectF(209, 10, 59, 20), QStringLiteral("PRESETS"), 9, Qt::AlignCenter, kInk);
+  Well(p, QRectF(24, 36, 241, 30), 4);
+  for (const Tab& tab : TabsOf(skin)) {
+    const bool lit = tab.page == page;
+    ButtonFace(p, tab.rect, skin.accent, lit);
+    Text(p, tab.rect, QString::fromLatin1(tab.caption), skin.threeTabs ? 9 : 8, Qt::AlignCenter,
+         lit ? QColor(255, 255, 255) : kSoftInk);
+  }
+  p.fillRect(QRect(12, 110, 266, 1), QColor(0, 0, 0, 90));
+}
+
+// --- Background ---
+
+void Background(QPainter& p, QSize s, const Skin& skin) {
+  PanelFace(p, QRect(QPoint(0, 0), s));
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(12, 13, 15), 2));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(1, 1, s.width() - 2, s.height() - 2));
+  p.fillRect(QRect(2, 2, s.width() - 4, 1), QColor(255, 255, 255, 30));
+  // The accent line along the foot of the panel.
+  p.fillRect(QRect(12, s.height() - 4, s.width() - 24, 2), skin.accent.darker(140));
+}
+
+// --- Page images ---
+
+void MixerPage(QPainter& p, const Skin& skin) { Header(p, skin, kPageMixer); }
+
+// Channel selector wells and the title's well of the equaliser pages.
+void SelectorArea(QPainter& p, int x, int y, int count, const QString& caption) {
+  Text(p, QRectF(x - 4, y - 16, 28 * count + 6, 12), caption, 9, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
+  for (int j = 0; j < count; ++j) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(10, 11, 13), 1));
+    p.setBrush(QColor(30, 33, 38));
+    p.drawEllipse(QRectF(x + 28 * j - 1.5, y - 1.5, 21, 21));
+  }
+}
+
+const char* const kGeqLabels[28] = {"31",   "40",  "50",  "63",  "80",  "100",   "125",  "160", "200", "250",
+                                    "315",  "400", "500", "630", "800", "1k",    "1.25k", "1.6k", "2k", "2.5k",
+                                    "3.15k", "4k", "5k",  "6.3k", "8k", "10k",   "12.5k", "16k"};
+
+void InputGeqPage(QPainter& p, const Skin& skin) {
+  PanelFace(p, QRect(0, 0, 850, 340));
+  Header(p, skin, kPageGeq);
+  Well(p, QRectF(290, 30, 130, 26), 3);  // title 433 at 295,35
+  SelectorArea(p, 300, 60, 4, QString());
+  // Q shape, bypass and flat controls (combo 500..565, LEDs at 545,50 and 544,74).
+  Text(p, QRectF(430, 25, 66, 15), QStringLiteral("Q SHAPE"), 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
+  Text(p, QRectF(430, 50, 108, 18), QStringLiteral("BYPASS"), 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
+  Text(p, QRectF(430, 74, 108, 19), QStringLiteral("FLAT"), 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
+  // The fader bed: 28 faders at 63 + 26 b, 140..315; the cap centre spans 155 (+12) to 299 (-12).
+  Well(p, QRectF(24, 124, 802, 216), 5);
+  const double top = 155.0, bottom = 299.0;
+  for (int db = -12; db <= 12; db += 6) {
+    const double y = bottom - (db + 12) / 24.0 * (bottom - top);
+    p.fillRect(QRectF(56, y, 748, 1), QColor(255, 255, 255, db == 0 ? 60 : 22));
+    const QString label = db > 0 ? QStringLiteral("+%1").arg(db) : QString::number(db);
+    Text(p, QRectF(26, y - 6, 28, 12), label, 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk, false);
+    Text(p, QRectF(800, y - 6, 24, 12), label, 9, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk, false);
+  }
+  for (int b = 0; b < 28; ++b) {
+    const double cx = 63 + 26 * b + 7.5;
+    Text(p, QRectF(cx - 13, 318, 26, 12), QString::fromLatin1(kGeqLabels[b]), 8, Qt::AlignCenter, kInk, false);
+  }
+  Text(p, QRectF(26, 318, 30, 12), QStringLiteral("Hz"), 8, Qt::AlignRight | Qt::AlignVCenter, kSoftInk, false);
+}
+
+// The band table of the equaliser pages: column heads, band numbers and the value wells
+// (rows from y 23 at 19 px; frequency 470..530, Q 540..580, gain 590..650, type 660..795,
+// bypass LED at 807).
+void BandTable(QPainter& p, int bands) {
+  Well(p, QRectF(432, 2, 412, 23 + 19 * bands + 2), 5);
+  const struct {
+    int left;
+    int right;
+    const char* caption;
+  } heads[] = {{436, 468, "BAND"}, {470, 530, "FREQ"}, {540, 580, "Q"},
+               {590, 650, "GAIN"}, {660, 795, "TYPE"}, {798, 830, "BYP"}};
+  for (const auto& h : heads)
+    Text(p, QRectF(h.left, 5, h.right - h.left, 15), QString::fromLatin1(h.caption), 9, Qt::AlignCenter, kSoftInk);
+  for (int b = 0; b < bands; ++b) {
+    const int top = 23 + 19 * b;
+    Text(p, QRectF(436, top, 30, 17), QString::number(b + 1), 10, Qt::AlignCenter, kInk);
+    for (const auto& h : heads)
+      if (h.left >= 470 && h.left < 660) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(48, 52, 60));
+        p.drawRoundedRect(QRectF(h.left, top, h.right - h.left, 17), 2, 2);
+      }
+  }
+}
+
+void InputPeqPage(QPainter& p, const Skin& skin) {
+  PanelFace(p, QRect(0, 0, 850, 210));
+  Header(p, skin, kPagePeq);
+  Well(p, QRectF(290, 30, 130, 26), 3);  // title 433 at 295,35
+  SelectorArea(p, 300, 60, 4, QString());
+  BandTable(p, 8);
+}
+
+void OutputPeqPage(QPainter& p, const Skin& skin) {
+  PanelFace(p, QRect(0, 0, 850, 210));
+  Header(p, skin, kPageOutEq);
+  Well(p, QRectF(22, 128, 245, 26), 3);  // title 434 at 27,133
+  SelectorArea(p, 35, 155, 8, QString());
+  // Crossover (frequencies 287..360 at 73 and 143, types 287..420 at 108 and 178).
+  Well(p, QRectF(280, 34, 146, 168), 5);
+  Text(p, QRectF(287, 38, 133, 14), QStringLiteral("CROSSOVER"), 10, Qt::AlignLeft | Qt::AlignVCenter, kInk);
+  Text(p, QRectF(287, 56, 133, 14), QStringLiteral("HIGH PASS"), 9, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
+  Text(p, QRectF(287, 126, 133, 14), QStringLiteral("LOW PASS"), 9, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
+  for (int y : {73, 143}) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(48, 52, 60));
+    p.drawRoundedRect(QRectF(287, y, 73, 17), 2, 2);
+  }
+  BandTable(p, 9);
+}
+
+// --- Side tabs (panel 285..313, 25..250; buttons at 289..309: Linking 30..100, Limiters
+// 103..173, Source 176..246) ---
+
+void SideTabs(QPainter& p, QSize s, const Skin& skin, int lit) {
+  const int dx = (s.width() - 28) / 2;
+  const struct {
+    int id;
+    int top;
+    const char* caption;
+  } tabs[] = {{297, 5, "LINKING"}, {296, 78, "LIMITERS"}, {295, 151, "SOURCE"}};
+  for (const auto& t : tabs) {
+    const bool on = t.id == lit;
+    const QRectF r(dx + 3, t.top + dx, 22, 70);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g(r.topLeft(), r.topRight());
+    g.setColorAt(0.0, on ? skin.accent.lighter(130) : QColor(84, 90, 100));
+    g.setColorAt(1.0, on ? skin.accent.darker(125) : QColor(52, 56, 64));
+    p.setPen(QPen(QColor(12, 13, 15), 1));
+    p.setBrush(g);
+    QPainterPath path;
+    path.addRoundedRect(r.adjusted(0.5, 0.5, 4, -0.5), 4, 4);
+    p.drawPath(path);
+    p.save();
+    p.translate(r.center());
+    p.rotate(-90);
+    Text(p, QRectF(-35, -11, 70, 22), QString::fromLatin1(t.caption), 9, Qt::AlignCenter,
+         on ? QColor(255, 255, 255) : kSoftInk);
+    p.restore();
+  }
+  // The lit tab joins the strip area: a bar along the right edge in the accent.
+  p.fillRect(QRect(s.width() - 2, 0, 2, s.height()), skin.accent.darker(150));
+}
+
+// --- Channel strips ---
+
+void StripBody(QPainter& p, QSize s) {
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient g(0, 0, s.width(), 0);
+  g.setColorAt(0.0, kStripTop);
+  g.setColorAt(1.0, kStripBottom);
+  p.setPen(QPen(QColor(16, 17, 20), 1));
+  p.setBrush(g);
+  p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 4, 4);
+  p.setPen(QPen(QColor(255, 255, 255, 40), 1));
+  p.drawLine(QPointF(4, 1.5), QPointF(s.width() - 4, 1.5));
+}
+
+void SmallLabel(QPainter& p, const QRectF& r, const char* text, int align = Qt::AlignCenter) {
+  Text(p, r, QString::fromLatin1(text), 8, align | Qt::AlignVCenter, kInk);
+}
+
+// Fader scale beside a channel fader: cap centre from bottomY (minimum) to topY (maximum).
+void FaderScale(QPainter& p, double topY, double bottomY, int minimum, int maximum, std::initializer_list<int> marks) {
+  for (int db : marks) {
+    const double y = bottomY - double(db - minimum) / double(maximum - minimum) * (bottomY - topY);
+    p.fillRect(QRectF(14, y, 4, 1), kInk);
+    const QString label = db > 0 ? QStringLiteral("+%1").arg(db) : QString::number(db);
+    Text(p, QRectF(0, y - 5, 14, 10), label, 7, Qt::AlignRight | Qt::AlignVCenter, kInk, false);
+  }
+}
+
+// The meter's well and its dB marks on the right edge (meter at x 40..54, 130 px for -40..+9).
+void MeterWell(QPainter& p, double top) {
+  Well(p, QRectF(38, top - 2, 18, 134), 2);
+}
+
+// Input strip (panel y 138 + local y): link well 12..116 with buttons at x 22, 17 + 25 j;
+// delay well 134..149; GEQ and PEQ shortcut buttons at x 34, 160 and 185; mute at x 35, 212;
+// name plate 234..249; fader 275..427 (cap centre 290..411); meter 282..412; letter badge
+// 416..432; gain readout 436..451. The Calder and Hollin inputs have no graphic EQ: no GEQ label.
+void InputStrip(QPainter& p, QSize s, bool geq) {
+  StripBody(p, s);
+  SmallLabel(p, QRectF(0, 2, s.width(), 10), "LINK");
+  Well(p, QRectF(3, 13, 54, 102), 3);
+  SmallLabel(p, QRectF(0, 121, s.width(), 11), "DELAY");
+  Well(p, QRectF(1, 134, 57, 15));
+  if (geq) SmallLabel(p, QRectF(3, 160, 30, 19), "GEQ", Qt::AlignLeft);
+  SmallLabel(p, QRectF(3, 185, 30, 19), "PEQ", Qt::AlignLeft);
+  SmallLabel(p, QRectF(3, 212, 30, 18), "MUTE", Qt::AlignLeft);
+  Plate(p, QRectF(2, 234, 56, 15));
+  FaderScale(p, 290.0, 411.0, -40, 6, {6, 0, -10, -20, -30, -40});
+  MeterWell(p, 282);
+  Plate(p, QRectF(2, 416, 15, 16));
+  Well(p, QRectF(3, 436, 50, 15));
+}
+
+// Output strip (panel y 25 + local y): limiter rows under the overlays (level plate 58..73,
+// attack 93..108, release 128..143, clip plate 173..188, clip release 208..223); delay well
+// 247..262; PEQ shortcut at x 34, 273; polarity at x 35, 298; mute at x 35, 323; name plate
+// 347..362; fader 365..540 (cap centre 380..524); meter 395..525; number badge 529..544; gain
+// readout 549..564.
+void OutputStrip(QPainter& p, QSize s) {
+  StripBody(p, s);
+  SmallLabel(p, QRectF(0, 45, s.width(), 12), "LIMIT");
+  Plate(p, QRectF(4, 58, 52, 15));
+  SmallLabel(p, QRectF(0, 80, s.width(), 12), "ATTACK");
+  SmallLabel(p, QRectF(0, 115, s.width(), 12), "RELEASE");
+  SmallLabel(p, QRectF(0, 160, s.width(), 12), "CLIP");
+  Plate(p, QRectF(4, 173, 52, 15));
+  SmallLabel(p, QRectF(0, 195, s.width(), 12), "CLIP REL");
+  SmallLabel(p, QRectF(0, 234, s.width(), 11), "DELAY");
+  Well(p, QRectF(1, 247, 57, 15));
+  SmallLabel(p, QRectF(3, 273, 30, 19), "PEQ", Qt::AlignLeft);
+  SmallLabel(p, QRectF(3, 298, 30, 18), "POL", Qt::AlignLeft);
+  SmallLabel(p, QRectF(3, 323, 30, 18), "MUTE", Qt::AlignLeft);
+  Plate(p, QRectF(2, 347, 56, 15));
+  FaderScale(p, 380.0, 524.0, -40, 15, {15, 6, 0, -10, -20, -30, -40});
+  MeterWell(p, 395);
+  Plate(p, QRectF(2, 529, 15, 16));
+  Well(p, QRectF(0, 549, 51, 15));
+}
+
+// The routing and link buttons' bed over the limiter rows.
+void Overlay(QPainter& p, QSize s) {
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient g(0, 0, 0, s.height());
+  g.setColorAt(0.0, QColor(40, 44, 50));
+  g.setColorAt(1.0, QColor(28, 31, 36));
+  p.setPen(QPen(QColor(10, 11, 13), 1));
+  p.setBrush(g);
+  p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 3, 3);
+  p.setPen(QPen(QColor(255, 255, 255, 30), 1));
+  p.drawLine(QPointF(3, s.height() - 0.5), QPointF(s.width() - 3, s.height() - 0.5));
+}
+
+// The frame around the selected band row (rows are 17 px high at a 19 px pitch).
+void SelectionFrame(QPainter& p, QSize s, const Skin& skin) {
+  p.setRenderHint(QPainter::Antialiasing);
+  QColor fill = skin.accent;
+  fill.setAlpha(60);
+  p.setPen(QPen(skin.accent.lighter(130), 1.5));
+  p.setBrush(fill);
+  p.drawRoundedRect(QRectF(1, 0.75, s.width() - 2, 17.5), 3, 3);
+}
+
+// --- Shared widget pictures ---
+
+void FaderCap(QPainter& p, QSize s) {
+  QLinearGradient g(0, 0, 0, s.height());
+  g.setColorAt(0.0, QColor(236, 238, 242));
+  g.setColorAt(0.45, QColor(150, 156, 166));
+  g.setColorAt(0.55, QColor(150, 156, 166));
+  g.setColorAt(1.0, QColor(80, 86, 96));
+  p.fillRect(QRect(QPoint(0, 0), s), g);
+  p.fillRect(QRect(0, 0, s.width(), 1), QColor(250, 250, 252));
+  p.fillRect(QRect(0, s.height() - 1, s.width(), 1), QColor(30, 32, 36));
+  p.fillRect(QRect(0, 0, 1, s.height()), QColor(200, 204, 210));
+  p.fillRect(QRect(s.width() - 1, 0, 1, s.height()), QColor(40, 42, 48));
+  for (int y : {5, 8, 22, 25}) p.fillRect(QRect(2, y, s.width() - 4, 1), QColor(60, 64, 72, 150));
+  p.fillRect(QRect(1, s.height() / 2, s.width() - 2, 1), QColor(255, 255, 255));
+}
+
+// Segments of 3 px (2 lit, 1 gap) from the bottom: green to -10 dB, yellow to 0 dB, red above
+// (130 px for -40..+9 dB), with a brighter gap at every 10 dB.
+void Meter(QPainter& p, QSize s) {
+  p.fillRect(QRect(QPoint(0, 0), s), QColor(10, 10, 12));
+  const double pxPerDb = s.height() / 49.0;
+  auto yOf = [&](double db) { return s.height() - (db + 40.0) * pxPerDb; };
+  for (int y = s.height() - 3; y >= 0; y -= 3) {
+    const double db = (s.height() - y - 1) / pxPerDb - 40.0;
+    const QColor c = db >= 0.0 ? QColor(235, 50, 40) : db >= -10.0 ? QColor(240, 200, 40) : QColor(60, 210, 80);
+    p.fillRect(QRect(1, y, s.width() - 2, 2), c);
+  }
+  for (int db = -30; db <= 0; db += 10) p.fillRect(QRectF(0, yOf(db), s.width(), 1), QColor(230, 232, 236));
+}
+
+void Led(QPainter& p, QSize s, const QColor& colour) {
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF r(0.5, 0.5, s.width() - 1, s.height() - 1);
+  p.setPen(QPen(QColor(10, 11, 13), 1));
+  p.setBrush(QColor(20, 22, 26));
+  p.drawEllipse(r);
+  QRadialGradient g(r.center() - QPointF(r.width() * 0.15, r.height() * 0.15), r.width() * 0.5);
+  g.setColorAt(0.0, colour.lighter(170));
+  g.setColorAt(0.6, colour);
+  g.setColorAt(1.0, colour.darker(160));
+  p.setPen(Qt::NoPen);
+  p.setBrush(g);
+  p.drawEllipse(r.adjusted(1.5, 1.5, -1.5, -1.5));
+}
+
+// A round push button; its face LED is drawn by the button itself near the top.
+void LedOff(QPainter& p, QSize s) {
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF r(0.5, 0.5, s.width() - 1, s.height() - 1);
+  QLinearGradient g(r.topLeft(), r.bottomLeft());
+  g.setColorAt(0.0, QColor(120, 126, 136));
+  g.setColorAt(1.0, QColor(46, 50, 56));
+  p.setPen(QPen(QColor(10, 11, 13), 1));
+  p.setBrush(g);
+  p.drawEllipse(r);
+  QLinearGradient inner(r.topLeft(), r.bottomLeft());
+  inner.setColorAt(0.0, QColor(58, 62, 70));
+  inner.setColorAt(1.0, QColor(88, 94, 104));
+  p.setPen(Qt::NoPen);
+  p.setBrush(inner);
+  p.drawEllipse(r.adjusted(3, 3, -3, -3));
+}
+
+void RegisterSkin(const std::string& prefix, const Skin& skin) {
+  auto& r = ArtRegistry();
+  r[prefix + "_page_mixer"] = [skin](QPainter& p, QSize) { MixerPage(p, skin); };
+  r[prefix + "_page_input_peq"] = [skin](QPainter& p, QSize) { InputPeqPage(p, skin); };
+  r[prefix + "_page_output_peq"] = [skin](QPainter& p, QSize) { OutputPeqPage(p, skin); };
+  r[prefix + "_tab_source"] = [skin](QPainter& p, QSize s) { SideTabs(p, s, skin, 295); };
+  r[prefix + "_tab_limiters"] = [skin](QPainter& p, QSize s) { SideTabs(p, s, skin, 296); };
+  r[prefix + "_tab_linking"] = [skin](QPainter& p, QSize s) { SideTabs(p, s, skin, 297); };
+  r[prefix + "_selection_frame"] = [skin](QPainter& p, QSize s) { SelectionFrame(p, s, skin); };
+}
+
+const bool kRegistered = [] {
+  RegisterSkin("nerex", kNerex);
+  RegisterSkin("calder", kCalder);
+  RegisterSkin("hollin2", kHollin);
+  auto& r = ArtRegistry();
+  r["nerex_background"] = [](QPainter& p, QSize s) { Background(p, s, kNerex); };
+  // Calder48 and Hollin2 share one background; it carries no brand.
+  r["calder_background"] = [](QPainter& p, QSize s) { Background(p, s, Skin{"", "", QColor(90, 96, 108), true}); };
+  r["nerex_page_input_geq"] = [](QPainter& p, QSize) { InputGeqPage(p, kNerex); };
+  r["nerex_input_strip"] = [](QPainter& p, QSize s) { InputStrip(p, s, true); };
+  r["calder_input_strip"] = [](QPainter& p, QSize s) { InputStrip(p, s, false); };
+  r["nerex_output_strip"] = OutputStrip;
+  r["calder_output_strip"] = OutputStrip;
+  r["processor_fader_cap"] = FaderCap;
+  r["processor_meter"] = Meter;
+  r["processor_led_off"] = LedOff;
+  r["processor_led_blue"] = [](QPainter& p, QSize s) { Led(p, s, QColor(50, 130, 255)); };
+  r["processor_led_blue_small"] = [](QPainter& p, QSize s) { Led(p, s, QColor(50, 130, 255)); };
+  r["processor_led_red"] = [](QPainter& p, QSize s) { Led(p, s, QColor(240, 40, 36)); };
+  r["processor_overlay_tall"] = Overlay;
+  r["processor_overlay_short"] = Overlay;
+  return true;
+}();
+
+}  // namespace

@@ -1,0 +1,411 @@
+// Drawings of the Torvex48 processor panel's skin (850 x 600): the page pictures with the
+// header and its page tabs, the input, output and compressor strips, the Router/Matrix sub-tabs
+// and the matrix view, the dynamic-EQ band frame, the gain-reduction meter and the compressor
+// graph grids. Every label sits beside the widget the panel places over the picture, so the
+// positions below follow the panel's widget rectangles. The pieces the Torvex48 shares with the
+// Nerex-series panels (background, side tabs, overlays, band-row frame, level meter, LEDs, fader
+// cap) are drawn with the Nerex set.
+#include <QLinearGradient>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include "resources/artgen/ArtKit.h"
+
+using namespace art;
+
+namespace {
+
+const QColor kInk(218, 222, 228);
+const QColor kSoftInk(150, 158, 170);
+// The family's accent, as the shared side tabs light it.
+const QColor kAccent(200, 60, 60);
+// Headings and numbers in the accent, light enough to read on the dark panel.
+const QColor kAccentInk(244, 118, 106);
+const QColor kWellFill(14, 15, 18);
+const QColor kPlateLight(206, 210, 216);
+
+void Label(QPainter& p, const QRectF& r, const QString& text, int pixels, int align = Qt::AlignCenter,
+           const QColor& ink = kInk, bool bold = true) {
+  p.setPen(ink);
+  p.setFont(Font(pixels, bold));
+  p.drawText(r, align, text);
+}
+
+// A recessed well for a readout or a list: dark inside, a faint highlight under it.
+void Well(QPainter& p, const QRectF& r, double radius = 2.0, const QColor& fill = kWellFill) {
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(6, 6, 8), 1));
+  p.setBrush(fill);
+  p.drawRoundedRect(r.adjusted(-0.5, -0.5, 0.5, 0.5), radius, radius);
+  p.setPen(QPen(QColor(255, 255, 255, 26), 1));
+  p.drawLine(QPointF(r.left() + radius, r.bottom() + 1), QPointF(r.right() - radius, r.bottom() + 1));
+}
+
+// A light name plate (the channel names are dark text).
+void NamePlate(QPainter& p, const QRectF& r) {
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient g(0, r.top(), 0, r.bottom());
+  g.setColorAt(0.0, kPlateLight.lighter(106));
+  g.setColorAt(1.0, kPlateLight.darker(108));
+  p.setPen(QPen(QColor(40, 42, 46), 1));
+  p.setBrush(g);
+  p.drawRoundedRect(r.adjusted(-0.5, -0.5, 0.5, 0.5), 2, 2);
+}
+
+// A raised panel shaded from top to bottom.
+void Raised(QPainter& p, const QRectF& r, double radius, const QColor& top, const QColor& bottom) {
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient g(0, r.top(), 0, r.bottom());
+  g.setColorAt(0.0, top);
+  g.setColorAt(1.0, bottom);
+  p.setPen(QPen(QColor(8, 9, 11), 1));
+  p.setBrush(g);
+  p.drawRoundedRect(r, radius, radius);
+  p.setPen(QPen(QColor(255, 255, 255, 30), 1));
+  p.drawLine(QPointF(r.left() + radius, r.top() + 1), QPointF(r.right() - radius, r.top() + 1));
+}
+
+// The panel's brushed dark front.
+void Front(QPainter& p, const QRect& r) {
+  QLinearGradient g(0, r.top(), 0, r.bottom());
+  g.setColorAt(0.0, QColor(54, 58, 66));
+  g.setColorAt(1.0, QColor(30, 32, 37));
+  p.fillRect(r, g);
+  for (int y = r.top(); y < r.bottom(); y += 2) p.fillRect(QRect(r.left(), y, r.width(), 1), QColor(255, 255, 255, 4));
+}
+
+// A tab button's face, lit in the accent colour or plain.
+void TabFace(QPainter& p, const QRectF& r, bool lit) {
+  if (lit)
+    Raised(p, r, 5, kAccent.lighter(115), kAccent.darker(150));
+  else
+    Raised(p, r, 5, QColor(74, 80, 90), QColor(44, 48, 55));
+}
+
+// --- Header shared by every page picture (x 0 to 280, y 0 to 110) ---
+
+struct PageTab {
+  int left, right;
+  const char* top;
+  const char* bottom;
+  int page;
+};
+
+// The six page tabs (y 74 to 104) in the order of their buttons.
+constexpr PageTab kPageTabs[] = {
+    {20, 58, "INPUT", "GEQ", 60}, {62, 100, "INPUT", "PEQ", 61},    {104, 142, "INPUT", "DEQ", 64},
+    {146, 188, "", "MIXER", 59},  {188, 226, "OUTPUT", "COMP", 65}, {230, 268, "OUTPUT", "EQ", 63},
+};
+
+void Header(QPainter& p, int activePage) {
+  p.setRenderHint(QPainter::Antialiasing);
+  Raised(p, QRectF(4.5, 4.5, 271, 104), 6, QColor(62, 67, 76), QColor(36, 39, 45));
+  // Brand and the presets button's face (209, 10 to 268, 30).
+  Label(p, QRectF(18, 9, 120, 22), QStringLiteral("TORVEX"), 17, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
+  Raised(p, QRectF(209.5, 10.5, 58, 19), 5, QColor(86, 92, 104), QColor(52, 56, 64));
+  Label(p, QRectF(209, 10, 59, 20), QStringLiteral("PRESETS"), 9);
+  // The device name's window (27, 37 to 262, 61) and the model line under it.
+  Well(p, QRectF(22, 35, 246, 28), 3);
+  // Page tabs.
+  for (const PageTab& tab : kPageTabs) {
+    const QRectF r(tab.left + 0.5, 74.5, tab.right - tab.left - 1, 29);
+    const bool active = tab.page == activePage;
+    TabFace(p, r, active);
+    const QColor ink = active ? QColor(255, 255, 255) : kInk;
+    if (*tab.top) {
+      Label(p, QRectF(tab.left, 77, tab.right - tab.left, 11), QString::fromLatin1(tab.top), 7, Qt::AlignCenter,
+            active ? ink : kSoftInk);
+      Label(p, QRectF(tab.left, 88, tab.right - tab.left, 13), QString::fromLatin1(tab.bottom), 9, Qt::AlignCenter,
+            ink);
+    } else {
+      Label(p, QRectF(tab.left, 74, tab.right - tab.left, 30), QString::fromLatin1(tab.bottom), 9, Qt::AlignCenter,
+            ink);
+    }
+  }
+}
+
+// A page picture: the header over a plain page area below and beside it.
+void PageBase(QPainter& p, QSize s, int activePage) {
+  Front(p, QRect(QPoint(0, 0), s));
+  p.setPen(QPen(QColor(10, 11, 13), 1));
+  p.drawLine(QPointF(0, s.height() - 0.5), QPointF(s.width(), s.height() - 0.5));
+  Header(p, activePage);
+}
+
+// Column headings and band numbers of a band table: rows at y 23 + 19 b, frames from x 436.
+void BandTable(QPainter& p, int bands) {
+  Well(p, QRectF(436, 19 + 0.0, 403, 19.0 * bands + 6), 4, QColor(22, 24, 28));
+  const struct {
+    int left, right;
+    const char* text;
+  } heads[] = {{436, 466, "BAND"}, {470, 530, "FREQ"}, {540, 580, "Q"},
+               {590, 650, "GAIN"}, {660, 795, "TYPE"}, {798, 836, "BYP"}};
+  for (const auto& h : heads) Label(p, QRectF(h.left, 5, h.right - h.left, 12), QString::fromLatin1(h.text), 8);
+  for (int b = 0; b < bands; ++b) {
+    const int y = 23 + 19 * b;
+    Label(p, QRectF(440, y, 24, 17), QString::number(b + 1), 9, Qt::AlignCenter, kAccentInk);
+    p.setPen(QPen(QColor(255, 255, 255, 14), 1));
+    if (b > 0) p.drawLine(QPointF(440, y - 1.5), QPointF(835, y - 1.5));
+  }
+}
+
+// --- Page pictures ---
+
+const ArtRegistrar kMixerPage("torvex_mixer_page", [](QPainter& p, QSize s) {
+  Front(p, QRect(QPoint(0, 0), s));
+  Header(p, 59);
+});
+
+const ArtRegistrar kGeqPage("torvex_geq_page", [](QPainter& p, QSize s) {
+  PageBase(p, s, 60);
+  // Options beside the caption: Q shape list (500, 25 to 565, 40), bypass and flat LEDs.
+  Label(p, QRectF(430, 25, 66, 15), QStringLiteral("Q SHAPE"), 8, Qt::AlignRight | Qt::AlignVCenter);
+  Label(p, QRectF(470, 51, 70, 15), QStringLiteral("BYPASS"), 8, Qt::AlignRight | Qt::AlignVCenter);
+  Label(p, QRectF(470, 76, 70, 15), QStringLiteral("FLATTEN"), 8, Qt::AlignRight | Qt::AlignVCenter);
+  // The fader bank (faders 63 + 26 b, y 140 to 315) with its scale and band frequencies.
+  Well(p, QRectF(14, 118, 822, 218), 6, QColor(22, 24, 28));
+  const double top = 140 + 15, bottom = 315 - 16;  // the cap centre's travel
+  for (int db = -12; db <= 12; db += 6) {
+    const double y = bottom - (db + 12) / 24.0 * (bottom - top);
+    Label(p, QRectF(18, y - 6, 38, 12), QString::asprintf("%+d", db).replace(QStringLiteral("+0"), QStringLiteral("0")),
+          8, Qt::AlignRight | Qt::AlignVCenter, kSoftInk, false);
+    p.setPen(QPen(QColor(255, 255, 255, db == 0 ? 60 : 22), 1));
+    p.drawLine(QPointF(60, std::floor(y) + 0.5), QPointF(830, std::floor(y) + 0.5));
+  }
+  static const char* const kBands[28] = {"31",  "40",  "50",  "63",  "80",  "100", "125", "160", "200", "250",
+                                         "315", "400", "500", "630", "800", "1k",  "1k2", "1k6", "2k",  "2k5",
+                                         "3k2", "4k",  "5k",  "6k3", "8k",  "10k", "12k", "16k"};
+  for (int b = 0; b < 28; ++b)
+    Label(p, QRectF(57 + 26 * b, 318, 27, 12), QString::fromLatin1(kBands[b]), 8, Qt::AlignCenter, kSoftInk, false);
+  Label(p, QRectF(18, 122, 60, 12), QStringLiteral("dB"), 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
+  Label(p, QRectF(700, 122, 130, 12), QStringLiteral("GRAPHIC EQ"), 8, Qt::AlignRight | Qt::AlignVCenter, kAccentInk);
+});
+
+const ArtRegistrar kPeqPage("torvex_peq_page", [](QPainter& p, QSize s) {
+  PageBase(p, s, 61);
+  Label(p, QRectF(295, 118, 130, 14), QStringLiteral("PARAMETRIC EQ"), 8, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
+  BandTable(p, 8);
+});
+
+const ArtRegistrar kDeqPage("torvex_deq_page", [](QPainter& p, QSize s) {
+  PageBase(p, s, 64);
+  // Mode and linking lists (176, 139 to 258, 154 and 176, 174 to 258, 189).
+  Label(p, QRectF(176, 125, 82, 13), QStringLiteral("DEQ MODE"), 8, Qt::AlignLeft | Qt::AlignVCenter);
+  Label(p, QRectF(176, 160, 82, 13), QStringLiteral("LINKING"), 8, Qt::AlignLeft | Qt::AlignVCenter);
+  // Three band columns of 186 pixels from x 279.
+  for (int b = 0; b < 3; ++b) {
+    const double x = 279 + 186 * b;
+    Raised(p, QRectF(x + 4.5, 4.5, 182, 214), 6, QColor(48, 52, 60), QColor(32, 35, 40));
+    Label(p, QRectF(x + 11, 8, 70, 14), QStringLiteral("BAND %1").arg(b + 1), 9, Qt::AlignLeft | Qt::AlignVCenter,
+          kAccentInk);
+    auto cap = [&](double left, double top, double width, const char* text) {
+      Label(p, QRectF(x + left, top, width, 12), QString::fromLatin1(text), 8, Qt::AlignLeft | Qt::AlignVCenter,
+            kSoftInk);
+    };
+    cap(11, 62, 70, "THRESHOLD");
+    cap(12, 92, 60, "RATIO");
+    cap(12, 122, 60, "ATTACK");
+    cap(12, 152, 60, "RELEASE");
+    cap(73, 122, 80, "SHAPE");
+    cap(73, 152, 30, "Q");
+    cap(107, 152, 72, "DYNAMICS");
+    cap(12, 182, 40, "BYP");
+    cap(73, 182, 50, "FREQ");
+    cap(135, 182, 44, "RANGE");
+    // The band graph's surround (366, 18 to 453, 105 less the column's left).
+    p.setPen(QPen(QColor(6, 6, 8), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(x + 86, 17, 89, 89), 2, 2);
+  }
+});
+
+const ArtRegistrar kOutputEqPage("torvex_output_eq_page", [](QPainter& p, QSize s) {
+  PageBase(p, s, 63);
+  // Crossover: high-pass frequency and type, low-pass frequency and type (x 287).
+  Raised(p, QRectF(282.5, 40.5, 146, 160), 6, QColor(48, 52, 60), QColor(32, 35, 40));
+  Label(p, QRectF(287, 44, 130, 13), QStringLiteral("CROSSOVER"), 9, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
+  Label(p, QRectF(287, 59, 130, 13), QStringLiteral("HIGH PASS"), 8, Qt::AlignLeft | Qt::AlignVCenter);
+  Label(p, QRectF(287, 129, 130, 13), QStringLiteral("LOW PASS"), 8, Qt::AlignLeft | Qt::AlignVCenter);
+  Label(p, QRectF(363, 75, 60, 14), QStringLiteral("FREQ"), 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
+  Label(p, QRectF(363, 145, 60, 14), QStringLiteral("FREQ"), 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
+  BandTable(p, 9);
+});
+
+const ArtRegistrar kCompPage("torvex_comp_page", [](QPainter& p, QSize s) {
+  PageBase(p, s, 65);
+  // The Compressor Limiters list (287, 90 to 337, 105).
+  Label(p, QRectF(287, 60, 200, 13), QStringLiteral("OUTPUT COMPRESSORS"), 9, Qt::AlignLeft | Qt::AlignVCenter,
+        kAccentInk);
+  Label(p, QRectF(287, 76, 140, 13), QStringLiteral("COMP LIMITERS"), 8, Qt::AlignLeft | Qt::AlignVCenter);
+});
+
+// --- Strips ---
+
+// An LED's caption to the left of its position (x, y of the LED's top-left corner).
+void LedCaption(QPainter& p, double ledX, double y, const char* text) {
+  Label(p, QRectF(1, y, ledX - 3, 19), QString::fromLatin1(text), 8, Qt::AlignRight | Qt::AlignVCenter);
+}
+
+// A fader scale left of the groove: ticks down the cap centre's travel (top to bottom).
+void FaderTicks(QPainter& p, double x, double top, double bottom) {
+  p.setPen(QPen(QColor(150, 158, 170, 150), 1));
+  for (int i = 0; i <= 10; ++i) {
+    const double y = std::floor(top + (bottom - top) * i / 10.0) + 0.5;
+    p.drawLine(QPointF(x, y), QPointF(x + (i % 5 == 0 ? 6 : 3), y));
+  }
+}
+
+// The strip's body and its lower half; y values are relative to the strip's top. Both strips
+// share the same lower half (delay, LEDs, name, fader, meter, readout, channel letter), with the
+// widget rows at delay dy, LEDs dy + 24.. and so on.
+void StripLowerHalf(QPainter& p, int delayTop, const char* const leds[4], int faderTop, int faderBottom, int meterTop) {
+  // Delay readout (x 1 to 58).
+  Label(p, QRectF(2, delayTop - 12, 56, 11), QStringLiteral("DELAY"), 7, Qt::AlignCenter, kSoftInk);
+  Well(p, QRectF(2, delayTop, 56, 15));
+  for (int i = 0; i < 4; ++i) LedCaption(p, 34, delayTop + 24 + 25 * i, leds[i]);
+  // Name plate (x 2 to 58).
+  NamePlate(p, QRectF(2, delayTop + 123, 56, 15));
+  // Fader groove surround and scale; the meter's well.
+  FaderTicks(p, 10, faderTop + 15, faderBottom - 16);
+  Well(p, QRectF(39, meterTop - 1, 16, 132), 1, QColor(8, 8, 10));
+}
+
+// A channel strip's body: the lower half (see StripLowerHalf) with the channel's letter or
+// number plate and its gain readout's window.
+void ChannelStrip(QPainter& p, QSize s, int delayTop, const char* const leds[4], int faderTop, int faderBottom,
+                  int meterTop, int plateTop, double readoutLeft) {
+  Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 6, QColor(58, 63, 72), QColor(34, 37, 43));
+  StripLowerHalf(p, delayTop, leds, faderTop, faderBottom, meterTop);
+  NamePlate(p, QRectF(4, plateTop, 14, 17));
+  Well(p, QRectF(readoutLeft, plateTop + 20, 50, 15));
+}
+
+const ArtRegistrar kInputStrip("torvex_input_strip", [](QPainter& p, QSize s) {
+  // Strip at panel (x, 113): link rows at 17 + 25 j, delay 136, LEDs 160.., name 259, fader
+  // 300 to 452, meter 307, letter plate 441, readout 461.
+  static const char* const kLeds[4] = {"GEQ", "PEQ", "DEQ", "MUTE"};
+  ChannelStrip(p, s, 136, kLeds, 300, 452, 307, 441, 3);
+  Label(p, QRectF(0, 2, s.width(), 12), QStringLiteral("LINK"), 8, Qt::AlignCenter, kSoftInk);
+  Well(p, QRectF(4, 15, 52, 100), 3, QColor(22, 24, 28));
+});
+
+const ArtRegistrar kOutputStrip("torvex_output_strip", [](QPainter& p, QSize s) {
+  // Strip at panel (x, 5): side-tab rows up to 230, delay 244, LEDs 268.., name 367, fader 385
+  // to 560, meter 415, number plate 549, readout 569.
+  static const char* const kLeds[4] = {"EQ", "COMP", "POL", "MUTE"};
+  ChannelStrip(p, s, 244, kLeds, 385, 560, 415, 549, 1);
+});
+
+const ArtRegistrar kCompStrip("torvex_comp_strip", [](QPainter& p, QSize s) {
+  // Strip at panel (10 + 105 k, 115): readouts at y 20, 55, 90, 125, 160 (x 5 to 70), bypass
+  // LED (40, 180), graph 20 to 92 x 214 to 286, gain-reduction meter (45, 315), number plate
+  // and name at 461.
+  Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 6, QColor(58, 63, 72), QColor(34, 37, 43));
+  static const char* const kCaps[5] = {"THRESHOLD", "RATIO", "ATTACK", "RELEASE", "KNEE"};
+  for (int i = 0; i < 5; ++i) {
+    const int y = 20 + 35 * i;
+    Label(p, QRectF(5, y - 13, 90, 12), QString::fromLatin1(kCaps[i]), 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
+    Well(p, QRectF(5, y, 65, 15));
+  }
+  Label(p, QRectF(5, 180, 33, 14), QStringLiteral("BYP"), 8, Qt::AlignRight | Qt::AlignVCenter);
+  p.setPen(QPen(QColor(6, 6, 8), 2));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(19, 213, 74, 74));
+  Label(p, QRectF(5, 296, 90, 13), QStringLiteral("GAIN REDUCTION"), 7, Qt::AlignCenter, kSoftInk);
+  Well(p, QRectF(44, 314, 16, 124), 1, QColor(8, 8, 10));
+  // The meter is lit from the bottom over -6 to 24 dB.
+  for (int db = 0; db <= 24; db += 6) {
+    const double y = 315 + 122 - (db + 6) / 30.0 * 122;
+    Label(p, QRectF(62, y - 5, 30, 10), QString::number(db), 7, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk, false);
+  }
+  NamePlate(p, QRectF(4, 460, 17, 17));
+  NamePlate(p, QRectF(25, 461, 65, 15));
+});
+
+// --- The Source view's sub-tabs and matrix view ---
+
+// An upright tab: its face with the name read from the bottom up.
+void UprightTab(QPainter& p, const QRectF& r, const char* name, int pixels, bool lit) {
+  TabFace(p, r, lit);
+  p.save();
+  p.translate(r.center());
+  p.rotate(-90);
+  Label(p, QRectF(-r.height() / 2, -r.width() / 2, r.height(), r.width()), QString::fromLatin1(name), pixels,
+        Qt::AlignCenter, lit ? QColor(255, 255, 255) : kInk);
+  p.restore();
+}
+
+// The Source view's sub-tabs (28 x 102 at 285, 240): the upper button (y 3 to 49) shows the
+// routing buttons, the lower (53 to 99) the matrix knobs.
+void SubTabs(QPainter& p, bool matrix) {
+  static const char* const kNames[2] = {"ROUTER", "MATRIX"};
+  for (int t = 0; t < 2; ++t) UprightTab(p, QRectF(3.5, 2.5 + 50 * t, 22, 47), kNames[t], 7, (t == 1) == matrix);
+}
+
+const ArtRegistrar kTabMatrix("torvex_tab_matrix", [](QPainter& p, QSize) { SubTabs(p, true); });
+const ArtRegistrar kTabRouter("torvex_tab_router", [](QPainter& p, QSize) { SubTabs(p, false); });
+
+// The matrix view of an output (54 x 225 at the strip's x + 3, y 9): a knob seat and a value
+// window per input, 55 apart, with the input letter.
+const ArtRegistrar kMixerInputs("torvex_mixer_inputs", [](QPainter& p, QSize s) {
+  Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 4, QColor(30, 33, 38), QColor(22, 24, 28));
+  for (int j = 0; j < 4; ++j) {
+    const double y = 10 + 55 * j;  // the knob's top
+    Label(p, QRectF(2, y + 2, 11, 12), QString(QChar('A' + j)), 9, Qt::AlignCenter, QColor(255, 255, 255));
+    p.setPen(QPen(QColor(6, 6, 8), 1));
+    p.setBrush(QColor(16, 17, 20));
+    p.drawEllipse(QPointF(27.5, y + 13.5), 15, 15);
+    Well(p, QRectF(3, y + 33, 49, 14), 2, QColor(10, 10, 12));
+  }
+});
+
+// --- Frames ---
+
+// The selected dynamic-EQ band column (191 x 224).
+const ArtRegistrar kLargeSelectionFrame("torvex_large_selection_frame", [](QPainter& p, QSize s) {
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(kAccent, 2));
+  p.setBrush(Qt::NoBrush);
+  p.drawRoundedRect(QRectF(2, 2, s.width() - 4, s.height() - 4), 7, 7);
+});
+
+// --- Meters, LEDs, fader cap, graph grids ---
+
+// A segmented meter: the segments from bottom to top graded through the colours.
+void Segments(QPainter& p, QSize s, const QColor& low, const QColor& mid, const QColor& high) {
+  p.fillRect(QRect(QPoint(0, 0), s), QColor(6, 6, 8));
+  const int count = s.height() / 3;
+  for (int i = 0; i < count; ++i) {
+    const double f = double(i) / double(count - 1);  // 0 at the meter's start
+    QColor c = f < 0.6 ? low : f < 0.85 ? mid : high;
+    const int y = s.height() - 3 - 3 * i;
+    p.fillRect(QRect(2, y, s.width() - 4, 2), c);
+  }
+}
+
+const ArtRegistrar kGainReduction("torvex_gain_reduction_meter", [](QPainter& p, QSize s) {
+  Segments(p, s, QColor(250, 190, 50), QColor(250, 140, 30), QColor(235, 70, 40));
+});
+
+// Grid of a transfer-curve graph: -20 to +20 dB both ways, lines every 10 dB and the unity line.
+void CurveGrid(QPainter& p, QSize s) {
+  p.fillRect(QRect(QPoint(0, 0), s), QColor(12, 14, 17));
+  p.setRenderHint(QPainter::Antialiasing, false);
+  for (int i = 1; i < 4; ++i) {
+    const int x = s.width() * i / 4, y = s.height() * i / 4;
+    p.setPen(QColor(255, 255, 255, i == 2 ? 50 : 26));
+    p.drawLine(x, 0, x, s.height());
+    p.drawLine(0, y, s.width(), y);
+  }
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setPen(QPen(QColor(255, 255, 255, 36), 1, Qt::DashLine));
+  p.drawLine(QPointF(0, s.height()), QPointF(s.width(), 0));
+  p.setPen(QPen(QColor(70, 74, 82), 1));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1));
+}
+
+const ArtRegistrar kGraphSmall("torvex_comp_graph_small", CurveGrid);
+const ArtRegistrar kGraphLarge("torvex_comp_graph_large", CurveGrid);
+
+}  // namespace

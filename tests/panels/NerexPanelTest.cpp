@@ -1,0 +1,620 @@
+// The Nerex-series panel and its model panels: strip geometry and creation order by model,
+// page, side-tab and channel visibility, right clicks, tooltips, the skin sets' lifetime, the
+// filter lists, the rendered panel, and the panel against a simulated Nerex48 on the bus.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/BitmapImage.h"
+#include "core/User.h"
+#include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexParamIds.h"
+#include "panels/BitmapFader.h"
+#include "panels/BitmapMeter.h"
+#include "panels/BitmapObject.h"
+#include "panels/BmpButton.h"
+#include "panels/CustomComboBox.h"
+#include "panels/NerexControlPanel.h"
+#include "panels/NerexSeriesLayout.h"
+#include "panels/PanelClasses.h"
+#include "panels/TextControl.h"
+#include "platform/Image.h"
+#include "platform/MouseMessages.h"
+#include "core/SystemMessages.h"
+#include "tests/devices/processor/ProcessorFixture.h"
+#include "tests/support/ProcessorBus.h"
+#include "ui/dialogs/FennickPresetDlg.h"
+
+namespace {
+
+namespace L = nerex_layout;
+
+// Leaves the drawing for looking at when ORVAK_PANEL_PNG_DIR names a folder.
+void Save(const CImage& image, const std::string& name) {
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
+    image.Native().save(QString::fromLocal8Bit(dir) + QStringLiteral("/") + QString::fromStdString(name));
+}
+
+// Opens the panel the device names, as the main frame does: bound, built, refreshed.
+std::unique_ptr<CNerexSeriesControlPanel> OpenPanel(CNerexSeriesDevice& device) {
+  RegisterDevicePanelClasses();
+  std::unique_ptr<CNerexSeriesControlPanel> panel(
+      dynamic_cast<CNerexSeriesControlPanel*>(CreateControlPanel(device.GetControlPanelClass())));
+  EXPECT_TRUE(panel);
+  if (!panel) return panel;
+  panel->SetDevice(&device);
+  device.SetControlPanel(panel.get());
+  EXPECT_TRUE(panel->Create());
+  panel->UpdateAllControls();
+  return panel;
+}
+
+class NerexPanelTest : public ProcessorFixture {
+ protected:
+  void TearDown() override {
+    for (auto& panel : m_panels) {
+      if (panel && panel->GetDevice()) panel->GetDevice()->SetControlPanel(nullptr);
+      panel.reset();
+    }
+    ProcessorFixture::TearDown();
+  }
+  CNerexSeriesControlPanel& Open(CNerexSeriesDevice& device) {
+    m_panels.push_back(OpenPanel(device));
+    return *m_panels.back();
+  }
+  std::vector<std::unique_ptr<CNerexSeriesControlPanel>> m_panels;
+};
+
+}  // namespace
+
+// --- Rendering ---
+
+TEST_F(NerexPanelTest, RenderedMixerPageShowsStripsHeadingsAndMeters) {
+  CNerexSeriesDevice& device = Make(kModelNerex48);
+  CNerexSeriesControlPanel& panel = Open(device);
+  const CImage* buffer = panel.GetBackBuffer();
+  ASSERT_TRUE(buffer);
+  Save(*buffer, "nerex48-mixer.png");
+  for (std::uint32_t page : {60u, 61u, 63u}) {
+    device.SetPanelPage(page);
+    panel.ShowPage(page);
+    Save(*buffer, "nerex48-page" + std::to_string(page) + ".png");
+  }
+  for (std::uint32_t tab : {296u, 297u}) {
+    device.SetPanelPage(59);
+    device.SetSideTab(tab);
+    panel.ShowPage(59);
+    Save(*buffer, "nerex48-tab" + std::to_string(tab) + ".png");
+  }
+  // The Calder26 and Hollin2 skins on their Mixer and Output PEQ pages.
+  for (std::uint32_t hardware : {0u, kHardwareHollin2}) {
+    CNerexSeriesDevice& other = Make(hardware ? kModelCalder48 : kModelCalder26, hardware ? 3 : 2, hardware);
+    other.SetName(hardware ? "Stage Left" : "Delay Tower");
+    CNerexSeriesControlPanel& skinned = Open(other);
+    const std::string name = hardware ? "hollin2" : "calder26";
+    Save(*skinned.GetBackBuffer(), name + "-mixer.png");
+    other.SetPanelPage(63);
+    skinned.ShowPage(63);
+    Save(*skinned.GetBackBuffer(), name + "-page63.png");
+    EXPECT_FALSE(skinned.GetInputFader(0)->IsVisible());
+  }
+}
+
+// --- Geometry and visibility by model ---
+
+namespace {
+
+struct ModelCase {
+  int model;
+  std::uint32_t hardwareCode;
+  int inputs;
+  int outputs;
+  std::vector<int> inputEdges;
+  std::vector<int> outputEdges;
+  bool geqShortcut;
+};
+
+const ModelCase kModelCases[] = {
+    {kModelNerex24, 0, 2, 4, {81, 147}, {447, 513, 579, 645}, true},
+    {kModelCalder26, 0, 2, 6, {81, 147}, {381, 447, 513, 579, 645, 711}, false},
+    {kModelNerex46, 0, 4, 6, {15, 81, 147, 213}, {381, 447, 513, 579, 645, 711}, true},
+    {kModelNerex48, 0, 4, 8, {15, 81, 147, 213}, {315, 381, 447, 513, 579, 645, 711, 777}, true},
+    {kModelCalder48, kHardwareHollin2, 4, 8, {15, 81, 147, 213}, {315, 381, 447, 513, 579, 645, 711, 777}, false},
+};
+
+class NerexPanelModelTest : public NerexPanelTest, public ::testing::WithParamInterface<ModelCase> {};
+
+}  // namespace
+
+TEST_P(NerexPanelModelTest, StripsAreCentredAndOnlyTheModelsChannelsShow) {
+  const ModelCase& c = GetParam();
+  CNerexSeriesDevice& device = Make(c.model, 1, c.hardwareCode);
+  CNerexSeriesControlPanel& panel = Open(device);
+  ASSERT_EQ(panel.GetInputCount(), c.inputs);
+  ASSERT_EQ(panel.GetOutputCount(), c.outputs);
+  for (int i = 0; i < 4; ++i) {
+    const bool exists = i < c.inputs;
+    if (exists) {
+      const int x = c.inputEdges[std::size_t(i)];
+      EXPECT_EQ(panel.GetInputStripX(i), x);
+      EXPECT_EQ(panel.GetInputFader(i)->GetRect(), (CRect{x + 19, 413, x + 34, 565}));
+      EXPECT_EQ(panel.GetInputMeter(i)->GetRect(), (CRect{x + 40, 420, x + 54, 550}));
+      EXPECT_EQ(panel.GetInputGainText(i)->GetRect(), (CRect{x + 3, 574, x + 53, 589}));
+      EXPECT_EQ(panel.GetInputName(i)->GetRect(), (CRect{x + 2, 372, x + 58, 387}));
+      for (int j = 0; j < 4; ++j)
+        EXPECT_EQ(panel.GetInputLink(i, j)->GetRect(), (CRect{x + 22, 155 + 25 * j, x + 41, 174 + 25 * j}));
+    }
+    EXPECT_EQ(panel.GetInputFader(i)->IsVisible(), exists) << i;
+    EXPECT_EQ(panel.GetInputName(i)->IsVisible(), exists) << i;
+    EXPECT_EQ(panel.GetInputGeqShortcut(i)->IsVisible(), exists && c.geqShortcut) << i;
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(panel.GetInputLink(i, j)->IsVisible(), exists && j < c.inputs) << i << j;
+  }
+  for (int k = 0; k < 8; ++k) {
+    const bool exists = k < c.outputs;
+    if (exists) {
+      const int x = c.outputEdges[std::size_t(k)];
+      EXPECT_EQ(panel.GetOutputStripX(k), x);
+      EXPECT_EQ(panel.GetOutputStripBackground(k)->GetRect(), (CRect{x, 25, x + 60, 595}));
+      EXPECT_EQ(panel.GetOutputFader(k)->GetRect(), (CRect{x + 19, 390, x + 34, 565}));
+      EXPECT_EQ(panel.GetOutputGainText(k)->GetRect(), (CRect{x, 574, x + 50, 589}));
+      for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(panel.GetRoutingButton(k, i)->GetRect(), (CRect{x + 22, 37 + 25 * i, x + 41, 56 + 25 * i}));
+      EXPECT_EQ(panel.GetLimiterAttack(k)->GetRect(), (CRect{x + 4, 118, x + 56, 133}));
+      EXPECT_EQ(panel.GetLimiterAttack(k)->m_dropAnchor, panel.GetLimiterAttack(k)->GetRect());
+    }
+    EXPECT_EQ(panel.GetOutputStripBackground(k)->IsVisible(), exists) << k;
+    EXPECT_EQ(panel.GetOutputFader(k)->IsVisible(), exists) << k;
+    // The Source tab is the device's default: routing rows of existing inputs on existing outputs.
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(panel.GetRoutingButton(k, i)->IsVisible(), exists && i < c.inputs) << k << i;
+  }
+  // The side tabs and the Auto Limiters list sit left of the first output strip.
+  const int first = c.outputEdges.front();
+  EXPECT_EQ(panel.GetSideTab(0)->GetRect(), (CRect{first - 26, 30, first - 6, 100}));
+  EXPECT_EQ(panel.GetSideTab(2)->GetRect(), (CRect{first - 26, 176, first - 6, 246}));
+  EXPECT_EQ(panel.GetAutoLimiters()->GetRect().left, first + 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, NerexPanelModelTest, ::testing::ValuesIn(kModelCases),
+                         [](const ::testing::TestParamInfo<ModelCase>& info) {
+                           return "Model" + std::to_string(info.param.model) +
+                                  (info.param.hardwareCode ? "Hollin2" : "");
+                         });
+
+TEST_F(NerexPanelTest, WidgetsAreCreatedInDrawingOrder) {
+  CNerexSeriesDevice& device = Make(kModelNerex24);
+  CNerexSeriesControlPanel& panel = Open(device);
+  std::vector<int> ids;
+  for (const CControlObject* control : panel.GetControls()) ids.push_back(control->GetId());
+  // Page pictures, header, the inputs section, the compact view, the channel-select LEDs, then
+  // input strip A: fader, meter, gain, delay, four link buttons, shortcuts, mute, name.
+  const std::vector<int> head = {488, 490, 489, 491, 58,  494, 60,  61,  59,  63,  495, 483, 436, 437, 438, 438,
+                                 120, 121, 122, 123, 124, 125, 126, 127, 13,  1,   13,  249, 339, 340, 341, 342,
+                                 237, 233, 25,  128, 14};
+  ASSERT_GE(ids.size(), head.size());
+  EXPECT_EQ(std::vector<int>(ids.begin(), ids.begin() + std::ptrdiff_t(head.size())), head);
+  // Output strip backgrounds, then the outputs' section pictures, then output strip 1.
+  const auto strips = std::find(ids.begin(), ids.end(), 475);
+  ASSERT_NE(strips, ids.end());
+  EXPECT_EQ(std::vector<int>(strips, strips + 13),
+            (std::vector<int>{475, 475, 475, 475, 475, 475, 475, 475, 484, 485, 17, 5, 17}));
+  // Routing ids stay 439 + 4 k + i whatever the input count; links 355 + 8 k + j.
+  EXPECT_EQ(panel.GetRoutingButton(3, 2)->GetId(), 439 + 12 + 2);
+  EXPECT_EQ(panel.GetOutputLink(5, 7)->GetId(), 355 + 40 + 7);
+  EXPECT_EQ(panel.GetInputLink(1, 3)->GetId(), 339 + 4 + 3);
+  // The last widgets: the crossover's two frequencies and two type lists.
+  EXPECT_EQ(std::vector<int>(ids.end() - 4, ids.end()), (std::vector<int>{1100, 1108, 1116, 1124}));
+  EXPECT_EQ(panel.GetGroup(kPanelGroupInputGeq).size(), 1u + 1 + 1 + 1 + 1 + 28 + 2);
+}
+
+// --- Side tabs and pages ---
+
+TEST_F(NerexPanelTest, SideTabsShowTheirViewsForTheModelsChannels) {
+  CNerexSeriesDevice& device = Make(kModelNerex26);  // 2 inputs, 6 outputs
+  CNerexSeriesControlPanel& panel = Open(device);
+  panel.SelectSideTab(kNerexSideTabLimiters, true);
+  EXPECT_TRUE(panel.GetAutoLimiters()->IsVisible());
+  for (int k = 0; k < 8; ++k) {
+    EXPECT_EQ(panel.GetLimiterLevel(k)->IsVisible(), k < 6) << k;
+    EXPECT_EQ(panel.GetLimiterAttack(k)->IsVisible(), k < 6) << k;
+    EXPECT_FALSE(panel.GetRoutingButton(k, 0)->IsVisible());
+    EXPECT_FALSE(panel.GetOutputLink(k, 0)->IsVisible());
+  }
+  panel.SelectSideTab(kNerexSideTabLinking, true);
+  EXPECT_FALSE(panel.GetAutoLimiters()->IsVisible());
+  for (int k = 0; k < 8; ++k) {
+    EXPECT_FALSE(panel.GetLimiterLevel(k)->IsVisible());
+    for (int j = 0; j < 8; ++j) EXPECT_EQ(panel.GetOutputLink(k, j)->IsVisible(), k < 6 && j < 6) << k << j;
+  }
+  // Disabling the mixer hides every side tab's widgets (tab 0).
+  panel.EnableAllControls(false);
+  for (int group : {kPanelGroupSource, kPanelGroupLimiters, kPanelGroupLinking})
+    for (const CControlObject* control : panel.GetGroup(group)) EXPECT_FALSE(control->IsVisible()) << control->GetId();
+  EXPECT_FALSE(panel.GetSideTab(0)->IsVisible());
+  EXPECT_FALSE(panel.GetSectionPicture(CNerexSeriesControlPanel::kInputsSection)->IsVisible());
+}
+
+TEST_F(NerexPanelTest, PagesShowTheirPictureAndPlaceTheChannelRow) {
+  CNerexSeriesDevice& device = Make(kModelNerex48);
+  CNerexSeriesControlPanel& panel = Open(device);
+  const struct {
+    std::uint32_t page;
+    int picture;
+    int rowLeft;
+    int rowTop;
+  } pages[] = {{60, 1, 300, 60}, {61, 2, 300, 60}, {63, 3, 35, 155}};
+  for (const auto& p : pages) {
+    device.SetPanelPage(p.page);
+    panel.ShowPage(p.page);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(panel.GetPageImage(i)->IsVisible(), i == p.picture) << p.page;
+    EXPECT_EQ(panel.GetChannelSelect(2)->GetRect(), (CRect{p.rowLeft + 56, p.rowTop, p.rowLeft + 74, p.rowTop + 18}));
+    EXPECT_FALSE(panel.GetInputFader(0)->IsVisible());
+  }
+  device.SetPanelPage(59);
+  panel.ShowPage(59);
+  EXPECT_TRUE(panel.GetPageImage(0)->IsVisible());
+  EXPECT_FALSE(panel.GetPageImage(3)->IsVisible());
+  EXPECT_TRUE(panel.GetInputFader(0)->IsVisible());
+  EXPECT_TRUE(panel.GetPresetManagerButton()->IsVisible());
+}
+
+TEST_F(NerexPanelTest, TabButtonsChangePageAndSideTabThroughTheDevice) {
+  CNerexSeriesDevice& device = Make(kModelNerex48);
+  CNerexSeriesControlPanel& panel = Open(device);
+  auto click = [&](const CControlObject* widget) {
+    const CRect r = widget->GetRect();
+    panel.DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    panel.DispatchMouseMessage(WM_LBUTTONUP, 0, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  };
+  // The outputs section shows the Source tab: an input letter beside output 1's first row.
+  const CImage* outputs = panel.GetSectionBuffer(CNerexSeriesControlPanel::kOutputsSection)->GetImage();
+  auto inkBeside = [&] {
+    int lit = 0;
+    for (int y = 40; y < 52; ++y)
+      for (int x = 42; x < 50; ++x) lit += outputs->GetPixel(x, y).R() > 200 ? 1 : 0;
+    return lit;
+  };
+  EXPECT_GT(inkBeside(), 0);
+  click(panel.GetSideTab(1));  // Limiters
+  EXPECT_EQ(device.GetSideTab(), 296u);
+  EXPECT_TRUE(panel.GetLimiterLevel(7)->IsVisible());
+  EXPECT_FALSE(panel.GetRoutingButton(0, 0)->IsVisible());
+  EXPECT_EQ(inkBeside(), 0);
+  click(panel.GetPageTab(0));  // Input GEQ
+  EXPECT_EQ(device.GetPanelPage(), 60u);
+  EXPECT_TRUE(panel.GetPageImage(1)->IsVisible());
+  EXPECT_TRUE(panel.GetGeqFader(27)->IsVisible());
+  EXPECT_EQ(panel.GetToolTipCount(), 28);
+  click(panel.GetPageTab(2));  // Mixer
+  EXPECT_EQ(device.GetPanelPage(), 59u);
+  EXPECT_TRUE(panel.GetLimiterLevel(0)->IsVisible());
+  EXPECT_FALSE(panel.GetGeqFader(0)->IsVisible());
+}
+
+TEST_F(NerexPanelTest, PresetsButtonNeedsTheRightAndAValidUser) {
+  CNerexSeriesDevice& device = Make(kModelNerex48);
+  CNerexSeriesControlPanel& panel = Open(device);
+  Restrict(0x04);
+  panel.ShowPage(59);
+  EXPECT_FALSE(panel.GetPresetManagerButton()->IsVisible());
+  Restrict(0);
+  panel.ShowPage(59);
+  EXPECT_TRUE(panel.GetPresetManagerButton()->IsVisible());
+  // A current-user index beyond the list holds no rights.
+  m_system.SetCurrentUser(12);
+  panel.ShowPage(59);
+  EXPECT_FALSE(panel.GetPresetManagerButton()->IsVisible());
+  m_system.SetCurrentUser(0);
+}
+
+TEST_F(NerexPanelTest, StoredPageThatTheNerexPanelLacksOpensWithoutHarm) {
+  CNerexSeriesDevice& device = Make(kModelNerex44);
+  device.SetPanelPage(64);
+  CNerexSeriesControlPanel& panel = Open(device);
+  panel.ShowPage(65);
+  panel.RefreshDeqSection(true);
+  panel.RefreshOutputSection(true);
+  panel.SelectDeqBand(1, true);
+  panel.OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
+  device.SetPanelPage(59);
+  panel.ShowPage(59);
+  EXPECT_TRUE(panel.GetInputFader(0)->IsVisible());
+}
+
+TEST_F(NerexPanelTest, CalderAndHollinPanelsShowThreeHeaderTabs) {
+  for (std::uint32_t hardware : {kHardwareCalder48, kHardwareHollin2}) {
+    CNerexSeriesDevice& device = Make(kModelCalder48, hardware & 0x3F, hardware);
+    CNerexSeriesControlPanel& panel = Open(device);
+    EXPECT_NE(dynamic_cast<CCalder48ControlPanel*>(&panel), nullptr);
+    EXPECT_EQ(dynamic_cast<CHollin2ControlPanel*>(&panel) != nullptr, hardware == kHardwareHollin2);
+    EXPECT_FALSE(panel.GetPageTab(0)->IsVisible());  // Input GEQ
+    EXPECT_EQ(panel.GetPageTab(2)->GetRect(), (CRect{21, 82, 99, 104}));
+    EXPECT_EQ(panel.GetPageTab(1)->GetRect(), (CRect{105, 82, 183, 104}));
+    EXPECT_EQ(panel.GetPageTab(3)->GetRect(), (CRect{189, 82, 267, 104}));
+    EXPECT_EQ(panel.GetHeaderText()->GetText(), hardware == kHardwareHollin2
+                                                    ? "Hollin2 LOUDSPEAKER MANAGEMENT SYSTEM"
+                                                    : device.GetModelName() + "   AUDIO MANAGEMENT SYSTEM");
+  }
+  CNerexSeriesControlPanel& nerex = Open(Make(kModelNerex48, 9));
+  EXPECT_TRUE(nerex.GetPageTab(0)->IsVisible());
+  EXPECT_EQ(nerex.GetHeaderText()->GetText(), "Nerex48   AUDIO MANAGEMENT SYSTEM");
+}
+
+// --- Right clicks ---
+
+TEST_F(NerexPanelTest, RightClickRecordsTheChannelUnderThePointer) {
+  CNerexSeriesDevice& device = Make(kModelNerex24);  // inputs at 81, 147; outputs at 447..645
+  CNerexSeriesControlPanel& panel = Open(device);
+  panel.OnRightClick(150, 300);
+  EXPECT_EQ(device.GetSelectedChannel(), 2u);
+  panel.OnRightClick(520, 400);
+  EXPECT_EQ(device.GetSelectedChannel(), 6u);
+  panel.OnRightClick(30, 300);  // left of the first input strip
+  EXPECT_EQ(device.GetSelectedChannel(), 0u);
+  panel.OnRightClick(380, 400);  // between the inputs and the first output strip
+  EXPECT_EQ(device.GetSelectedChannel(), 0u);
+
+  // Input 1 ganged with input 0: anywhere on the Input PEQ page gives the group's master.
+  device.GetCurrentSettings().inputs.linkMasks[0] = 0x3;
+  device.GetCurrentSettings().inputs.linkMasks[1] = 0x3;
+  device.SetSelectedInput(1);
+  device.SetPanelPage(61);
+  panel.ShowPage(61);
+  panel.OnRightClick(700, 500);
+  EXPECT_EQ(device.GetSelectedChannel(), 1u);
+  device.SetSelectedOutput(3);
+  device.SetPanelPage(63);
+  panel.ShowPage(63);
+  panel.OnRightClick(5, 5);
+  EXPECT_EQ(device.GetSelectedChannel(), 8u);
+}
+
+// --- Tooltips ---
+
+TEST_F(NerexPanelTest, OnlyTheGraphicEqPageHasTooltipsWithTheBandGains) {
+  CNerexSeriesDevice& device = Make(kModelNerex48);
+  CNerexSeriesControlPanel& panel = Open(device);
+  EXPECT_EQ(panel.GetToolTipCount(), 0);
+  device.GetCurrentSettings().geq.bands[2][5] = -125;
+  device.GetCurrentSettings().geq.bands[2][27] = 30;
+  device.SetSelectedInput(2);
+  device.SetPanelPage(60);
+  panel.ShowPage(60);
+  ASSERT_EQ(panel.GetToolTipCount(), 28);
+  const CRect fader6 = panel.GetGeqFader(5)->GetRect();
+  EXPECT_EQ(panel.FindToolTip((fader6.left + fader6.right) / 2, fader6.top + 10), 6);
+  EXPECT_EQ(panel.GetToolTipText(6), "-12.5dB");
+  EXPECT_EQ(panel.GetToolTipText(28), "3.0dB");
+  EXPECT_EQ(panel.GetToolTipText(29), "");
+  device.SetPanelPage(61);
+  panel.ShowPage(61);
+  EXPECT_EQ(panel.GetToolTipCount(), 0);
+  EXPECT_EQ(panel.GetToolTipText(6), "");
+}
+
+// --- Lists ---
+
+namespace {
+struct FilterCase {
+  int model;
+  std::uint32_t hardwareCode;
+  std::vector<int> values;
+};
+const FilterCase kFilterCases[] = {
+    {kModelNerex48, 0, {0, 1, 2, 6, 7, 5, 8, 9, 10, 11, 12}},
+    {kModelCalder26, kHardwareCalder48, {0, 1, 2, 6, 7, 5, 8, 9, 10, 11, 12}},
+    {kModelCalder48, kHardwareReducedFilters, {0, 1, 2, 9, 10}},
+    {kModelCalder48, kHardwareHollin2, {0, 1, 2, 9, 10}},
+    {kModelCalder26, 0x123456, {0, 1, 2}},
+};
+class NerexPanelFilterTest : public NerexPanelTest, public ::testing::WithParamInterface<FilterCase> {};
+}  // namespace
+
+TEST_P(NerexPanelFilterTest, EqTypeListsFollowModelAndHardwareCode) {
+  const FilterCase& c = GetParam();
+  CNerexSeriesControlPanel& panel = Open(Make(c.model, 1, c.hardwareCode));
+  for (CCustomComboBox* combo : {panel.GetInputPeqType(0), panel.GetInputPeqType(7), panel.GetOutputPeqType(8)}) {
+    std::vector<int> values;
+    for (const CComboBoxData* item : combo->GetItems()) values.push_back(item->value);
+    EXPECT_EQ(values, c.values);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, NerexPanelFilterTest, ::testing::ValuesIn(kFilterCases),
+                         [](const ::testing::TestParamInfo<FilterCase>& info) {
+                           return "Model" + std::to_string(info.param.model) + "Hw" +
+                                  std::to_string(info.param.hardwareCode);
+                         });
+
+TEST_F(NerexPanelTest, ListsSendTheItemsValueNotItsPosition) {
+  CRecordingProcessor& device = MakeRecording(kModelNerex48);
+  CNerexSeriesControlPanel& panel = Open(device);
+  auto choose = [&](CCustomComboBox* combo, const std::string& text) {
+    const auto& items = combo->GetItems();
+    for (std::size_t i = 0; i < items.size(); ++i)
+      if (items[i]->text == text) combo->ChooseItem(int(i));
+    return device.changes.empty() ? -1 : device.changes.back().integer;
+  };
+  EXPECT_EQ(choose(panel.GetInputPeqType(0), "Band Pass"), 6);
+  EXPECT_EQ(choose(panel.GetHighPassType(), "6dB Bensen"), 7);
+  EXPECT_EQ(choose(panel.GetLimiterAttack(2), "90ms"), 19);
+  EXPECT_EQ(choose(panel.GetAutoLimiters(), "Off"), 0);
+  EXPECT_EQ(device.changes.back().id, 422);
+}
+
+TEST_F(NerexPanelTest, PresetNameIsAskedOverThePanel) {
+  CNerexSeriesControlPanel& panel = Open(Make(kModelNerex48));
+  // Answers the modal dialog as soon as it is shown.
+  QTimer::singleShot(0, [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* dialog = dynamic_cast<CFennickPresetDlg*>(w); dialog && dialog->isVisible()) {
+        EXPECT_EQ(dialog->NameEdit()->text(), "Old");
+        dialog->NameEdit()->setText("Evening");
+        dialog->SaveButton()->click();
+      }
+  });
+  std::string name = "Old";
+  EXPECT_TRUE(panel.AskPresetName("Store Preset", name));
+  EXPECT_EQ(name, "Evening");
+}
+
+// --- Skin sets ---
+
+TEST_F(NerexPanelTest, SkinSetIsLoadedOnceFreedWithTheLastPanelAndReloaded) {
+  CNerexSkinSet& skins = CNerexControlPanel::Skins();
+  ASSERT_FALSE(skins.IsLoaded());
+  auto first = OpenPanel(Make(kModelNerex48, 1));
+  CBitmapImage* background = skins.Get(CNerexSkinSet::kBackground);
+  ASSERT_TRUE(background);
+  EXPECT_EQ(background->GetWidth(), 850);
+  EXPECT_EQ(skins.Get(CNerexSkinSet::kFaderCap)->GetHeight(), 31);
+  auto second = OpenPanel(Make(kModelNerex24, 2));
+  EXPECT_EQ(skins.Get(CNerexSkinSet::kBackground), background);
+  EXPECT_EQ(skins.GetInstanceCount(), 2);
+  // A Calder panel uses its own set.
+  auto calder = OpenPanel(Make(kModelCalder48, 3, kHardwareCalder48));
+  EXPECT_TRUE(CCalder48ControlPanel::Skins().IsLoaded());
+  EXPECT_NE(CCalder48ControlPanel::Skins().Get(CNerexSkinSet::kBackground), background);
+  EXPECT_EQ(calder->GetBackgroundImage(), CCalder48ControlPanel::Skins().Get(CNerexSkinSet::kBackground));
+  // Each panel has its own buffers at their sizes.
+  EXPECT_NE(first->GetSectionBuffer(0), second->GetSectionBuffer(0));
+  EXPECT_EQ(first->GetSectionBuffer(CNerexSeriesControlPanel::kOutputsSection)->GetWidth(), 570);
+  EXPECT_EQ(first->GetSectionBuffer(CNerexSeriesControlPanel::kOutputEqNumbers)->GetWidth(), 210);
+
+  for (auto* panel : {first.get(), second.get(), calder.get()}) panel->GetDevice()->SetControlPanel(nullptr);
+  first.reset();
+  EXPECT_TRUE(skins.IsLoaded());
+  EXPECT_EQ(skins.GetInstanceCount(), 1);
+  calder.reset();
+  EXPECT_FALSE(CCalder48ControlPanel::Skins().IsLoaded());
+  EXPECT_TRUE(skins.IsLoaded());
+  second.reset();
+  EXPECT_FALSE(skins.IsLoaded());
+  EXPECT_EQ(skins.GetInstanceCount(), 0);
+  auto again = OpenPanel(Make(kModelNerex48, 4));
+  EXPECT_TRUE(skins.IsLoaded());
+  again->GetDevice()->SetControlPanel(nullptr);
+}
+
+TEST_F(NerexPanelTest, PanelDestroyedBeforeItWasCreatedFreesNothingInUse) {
+  CNerexSeriesControlPanel& open = Open(Make(kModelNerex48));
+  delete CreateControlPanel("CNerexControlPanel");
+  EXPECT_TRUE(CNerexControlPanel::Skins().IsLoaded());
+  EXPECT_EQ(CNerexControlPanel::Skins().GetInstanceCount(), 1);
+  open.RedrawRect(nullptr, false, true);
+  EXPECT_EQ(open.GetBackgroundImage()->GetWidth(), 850);
+}
+
+// --- Drawing ---
+
+TEST_F(NerexPanelTest, RenderedPanelsPutTheirStripsWhereTheModelHasThem) {
+  auto colourAt = [](const CNerexSeriesControlPanel& panel, int x, int y) { return panel.GetBackBuffer()->GetPixel(x, y); };
+  auto brightness = [](CColour c) { return int(c.R()) + int(c.G()) + int(c.B()); };
+  CNerexSeriesControlPanel& big = Open(Make(kModelNerex48, 1));
+  CNerexSeriesControlPanel& small = Open(Make(kModelNerex24, 2));
+  Save(*small.GetBackBuffer(), "nerex24-mixer.png");
+  // The name plate of input strip A (light) lies at x 17..73 on the Nerex48 and 83..139 on the
+  // Nerex24; the Nerex24 shows the bare panel at x 30.
+  EXPECT_GT(brightness(colourAt(big, 30, 376)), 550);
+  EXPECT_LT(brightness(colourAt(small, 30, 376)), 300);
+  EXPECT_GT(brightness(colourAt(small, 100, 376)), 550);
+  // The meter well of output 1 is dark; the lit meter picture above the floor stays unlit.
+  EXPECT_LT(brightness(colourAt(big, 315 + 47, 440)), 200);
+  // The heading band over the inputs is darker than the panel around it.
+  EXPECT_LT(brightness(colourAt(big, 100, 125)), brightness(colourAt(big, 100, 112)));
+  // The Mixer tab is lit in the accent (red) on the Nerex header.
+  const CColour tab = colourAt(big, 150, 96);
+  EXPECT_GT(int(tab.R()), int(tab.G()) + 60);
+}
+
+// --- Against the simulated unit ---
+
+namespace {
+
+// Hands the status events the device posted to it, as the main frame does.
+void DispatchStatusEvents(CProcessorBus& bus, CNerexSeriesDevice& device) {
+  for (const CPostedMessage& m : bus.Frame().Take())
+    if (m.message == UWM_DEVICE_STATUS_EVENT && m.handle == device.GetHandle()) device.OnStatusEvent(int(m.lParam));
+}
+
+}  // namespace
+
+TEST(NerexPanelOnTheBus, PanelChangesTheUnitAndFollowsItsValuesAndMeters) {
+  CProcessorBus bus;
+  CSimProcessorUnit* unit = bus.AddUnit(kModelNerex48, 1);
+  CNerexSeriesMemory image = unit->Current();
+  image.inputs.gains[1] = -123;
+  image.inputs.names[1] = MakeChannelName("Vocal");
+  unit->SetCurrent(image);
+  ASSERT_TRUE(bus.Open());
+  CNerexSeriesDevice* device = bus.AddDevice(kModelNerex48, 1);
+  ASSERT_TRUE(device);
+  ASSERT_TRUE(bus.RunUntil([&] { return device->AllBlocksReceived(); }));
+  auto panel = OpenPanel(*device);
+  ASSERT_TRUE(panel);
+  DispatchStatusEvents(bus, *device);
+  auto shows = [&](CTextControl* text, int id) { return text->GetText() == text->FormatValue(device->GetCurrentValue(id)); };
+  EXPECT_NEAR(panel->GetInputFader(1)->GetValue(), -12.3f, 0.01f);
+  EXPECT_TRUE(shows(panel->GetInputGainText(1), kParamInputGain + 1));
+  EXPECT_NE(panel->GetInputGainText(1)->GetText().find("12.3"), std::string::npos);
+  EXPECT_EQ(panel->GetInputName(1)->GetText(), "Vocal");
+
+  // Drag input A's fader up by 26 pixels: the unit's gain follows.
+  CBitmapFader* fader = panel->GetInputFader(0);
+  const int x = (fader->GetRect().left + fader->GetRect().right) / 2;
+  const int y = fader->ValueToY(0.0f);
+  panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, x, y);
+  panel->DispatchMouseMessage(WM_MOUSEMOVE, MK_LBUTTON, x, y - 26);
+  panel->DispatchMouseMessage(WM_LBUTTONUP, 0, x, y - 26);
+  const std::int16_t dragged = device->GetCurrentSettings().inputs.gains[0];
+  EXPECT_GT(dragged, 0);
+  EXPECT_TRUE(shows(panel->GetInputGainText(0), kParamInputGain));
+  ASSERT_TRUE(bus.RunUntil([&] { return unit->Current().inputs.gains[0] == dragged; }));
+
+  // Another panel (or a custom panel) changes output 4's mute: this panel follows.
+  device->ApplyControlChange(MakeBoolParamValue(29 + 3, true));
+  EXPECT_TRUE(panel->GetOutputMute(3)->IsLit());
+  ASSERT_TRUE(bus.RunUntil([&] { return (unit->Current().outputs.muteMask & 0x8) != 0; }));
+
+  // The unit's value changes and the device reads the unit again: the panel shows it.
+  image = unit->Current();
+  image.inputs.gains[2] = 45;
+  image.outputs.muteMask = 0x4 | 0x8;
+  unit->SetCurrent(image);
+  device->Reinitialise(0);
+  ASSERT_TRUE(bus.RunUntil([&] { return device->AllBlocksReceived(); }));
+  DispatchStatusEvents(bus, *device);
+  EXPECT_NE(panel->GetInputGainText(2)->GetText().find("4.5"), std::string::npos);
+  EXPECT_NEAR(panel->GetInputFader(2)->GetValue(), 4.5f, 0.01f);
+  EXPECT_TRUE(panel->GetOutputMute(2)->IsLit());
+
+  // Meters: the unit's readings reach the meters on the next 20 ms tick.
+  std::array<std::uint8_t, 32> meters{};
+  meters.fill(49);  // -40 dB
+  meters[0] = 9;    // input A at 0 dB
+  meters[4 + 7] = 15;  // output 8 at -6 dB
+  unit->SetMeterBytes(meters);
+  const std::size_t reads = unit->ReadCount(62);
+  ASSERT_TRUE(bus.RunUntil([&] { return unit->ReadCount(62) > reads; }));
+  DispatchStatusEvents(bus, *device);
+  EXPECT_TRUE(panel->IsMeterUpdateRequested());
+  panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
+  EXPECT_EQ(panel->GetInputMeter(0)->GetLevel(), 0);
+  EXPECT_EQ(panel->GetOutputMeter(7)->GetLevel(), -6);
+  EXPECT_EQ(panel->GetOutputMeter(0)->GetLevel(), -40);
+  // Going offline drops the meters to the floor on the next tick.
+  device->OnDisconnected(false);
+  DispatchStatusEvents(bus, *device);
+  panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
+  EXPECT_EQ(panel->GetInputMeter(0)->GetLevel(), -40);
+  EXPECT_EQ(panel->GetOutputMeter(7)->GetLevel(), -40);
+  device->SetControlPanel(nullptr);
+}
