@@ -462,7 +462,9 @@ void CMainFrame::RestoreDocking() {
     const QRect area = screen->availableGeometry();
     const QSize size(std::max(1024, area.width() * 9 / 10), std::max(700, area.height() * 9 / 10));
     resize(size);
-    move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    // Centred, but with the title bar on the screen when the screen is smaller than that.
+    const QPoint centred = area.center() - QPoint(size.width() / 2, size.height() / 2);
+    move(std::max(centred.x(), area.left()), std::max(centred.y(), area.top()));
   }
   // First sizes of the panes; a saved workspace replaces them. The output pane leaves the
   // System Monitor strip about 190 pixels: room for the meters, thermometers and names.

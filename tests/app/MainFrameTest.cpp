@@ -413,3 +413,12 @@ TEST_F(FrameTest, PanelDesignMenuProperties_ShowsThePaneAlsoWithNoDeviceSelected
   QApplication::sendEvent(view, &event);
   EXPECT_FALSE(f.GetPropertiesPane().isHidden());
 }
+
+TEST_F(FrameTest, FirstStart_SystemMonitorTallEnoughForMetersAndNames) {
+  CMainFrame& f = MakeFrame();
+  EXPECT_GE(f.width(), 1024);
+  EXPECT_GE(f.height(), 700);
+  // A processor column keeps 80 pixels for its name, LEDs and boxes and gives the rest to the
+  // meters; an amplifier's thermometer gets the height less 70.
+  EXPECT_GE(f.GetOutputPane().GetLiveMeterView().GetClientHeight(), 160);
+}
