@@ -372,7 +372,10 @@ void CControlPanelWnd::BeginTextEdit(CTextControl* control) {
   m_editor->setGeometry(r.left, r.top, std::max(r.Width(), 24), std::max(r.Height(), 16));
   if (const CFont* font = control->GetTextStyle().GetFont()) {
     QFont qfont(QString::fromStdString(ResolveFontFace(font->face)));
-    qfont.setPixelSize(std::max(8, int(font->emPixels + 0.5f)));
+    const CFaceFit fit = FaceFitFor(font->face);
+    qfont.setPixelSize(std::max(8, int(font->emPixels * fit.scale + 0.5f)));
+    qfont.setStretch(fit.stretch);
+    if (fit.weight) qfont.setWeight(QFont::Weight(fit.weight));
     m_editor->setFont(qfont);
   }
   if (control->GetMaxLength() > 0) m_editor->setMaxLength(control->GetMaxLength());
@@ -414,7 +417,10 @@ void CControlPanelWnd::OpenDropDown(CCustomComboBox* combo) {
   const CRect anchor = IsRectEmpty(combo->m_dropAnchor) ? combo->GetRect() : combo->m_dropAnchor;
   if (const CFont* font = combo->GetTextStyle().GetFont()) {
     QFont qfont(QString::fromStdString(ResolveFontFace(font->face)));
-    qfont.setPixelSize(std::max(8, int(font->emPixels + 0.5f)));
+    const CFaceFit fit = FaceFitFor(font->face);
+    qfont.setPixelSize(std::max(8, int(font->emPixels * fit.scale + 0.5f)));
+    qfont.setStretch(fit.stretch);
+    if (fit.weight) qfont.setWeight(QFont::Weight(fit.weight));
     m_dropDown->setFont(qfont);
   }
   for (const CComboBoxData* item : combo->GetItems()) m_dropDown->addItem(QString::fromStdString(item->text));

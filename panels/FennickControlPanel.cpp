@@ -22,7 +22,7 @@ namespace fl = fennick_layout;
 
 namespace {
 
-constexpr const char* kLcdFace = "LiquidCrystal";
+constexpr const char* kLcdFace = panel_face::kLcd;
 constexpr const char* kListFace = "DejaVu Sans";
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kSoftInk = 0xFFB8C0CCu;
@@ -72,9 +72,7 @@ const char* CZelFennickControlPanel::GetHeaderFace() const { return "HandelGotDL
 
 template <class T>
 T* CFennickControlPanel::AddCompact(T* widget) {
-  AddControl(widget);
-  AddToGroup(kPanelGroupCompact, widget);
-  return widget;
+  return Add(widget, {kPanelGroupCompact});
 }
 
 bool CFennickControlPanel::Create() {
@@ -96,7 +94,7 @@ bool CFennickControlPanel::Create() {
   m_headerText = AddCompact(new CTextControl(this, 0, false, face, 7.5f, kSoftInk, kTextVCentre | kTextSingleLine,
                                              ToRect(fl::kModelLine)));
 
-  m_lcdText = AddCompact(new CTextControl(this, 0, false, kLcdFace, 11.0f, kLcdInk,
+  m_lcdText = AddCompact(new CTextControl(this, 0, false, kLcdFace, 20.0f, kLcdInk,
                                           kTextCentre | kTextVCentre | kTextSingleLine, ToRect(fl::kLcdText)));
   const struct {
     int id;
@@ -207,9 +205,6 @@ void CFennickControlPanel::OnTimer(std::uint32_t id) {
 
 int CFennickControlPanel::GetPresetSelection() const { return m_presetList ? m_presetList->GetCurSel() : -1; }
 
-bool CFennickControlPanel::AskPresetName(const std::string& caption, std::string& name) {
-  return NerexPresetUi::AskPresetName(this, caption, name);
-}
 
 bool CFennickControlPanel::AskPresetFile(bool save, std::string& path) {
   return NerexPresetUi::AskPresetFile(this, save, path);
@@ -224,8 +219,4 @@ bool CFennickControlPanel::EditTimedPresets(TimedPresetEntry* entries, int count
   CNerexSeriesDevice* device = GetNerexDevice();
   if (!device || count != kNerexTimedPresets) return false;
   return NerexPresetUi::EditTimedPresets(this, *device, entries);
-}
-
-void CFennickControlPanel::OpenPresetManager() {
-  if (CNerexSeriesDevice* device = GetNerexDevice()) NerexPresetUi::OpenPresetManager(this, *device);
 }

@@ -41,11 +41,9 @@ class CFennickControlPanel : public CNerexSeriesBaseControlPanel {
 
   // --- The preset questions ---
   int GetPresetSelection() const override;
-  bool AskPresetName(const std::string& caption, std::string& name) override;
   bool AskPresetFile(bool save, std::string& path) override;
   void ShowPresetFileError(const std::string& message) override;
   bool EditTimedPresets(TimedPresetEntry* entries, int count) override;
-  void OpenPresetManager() override;
 
   // --- Widgets, for tests ---
   CTextControl* GetNameText() const { return m_deviceName; }

@@ -6,6 +6,7 @@
 #include <QRegion>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "core/BitmapImage.h"
 #include "core/System.h"
@@ -13,9 +14,11 @@
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "panels/BitmapMeter.h"
+#include "panels/BitmapObject.h"
 #include "panels/BmpButton.h"
 #include "panels/CompressorMeter.h"
 #include "panels/CustomComboBox.h"
+#include "panels/NerexSeriesLayout.h"
 #include "panels/NerexSeriesParametricControl.h"
 #include "panels/TextControl.h"
 #include "panels/TorvexSeriesDEQControl.h"
@@ -47,6 +50,7 @@ CNerexSeriesBaseControlPanel::CNerexSeriesBaseControlPanel() = default;
 
 CNerexSeriesBaseControlPanel::~CNerexSeriesBaseControlPanel() {
   // The meter timer ends with the window; the groups only point into the widget list.
+  RemoveAllToolTips();
   KillTimer(kMeterTimerId);
   m_meterTimerId = 0;
   for (ControlGroup& group : m_groups) group.clear();
@@ -54,6 +58,16 @@ CNerexSeriesBaseControlPanel::~CNerexSeriesBaseControlPanel() {
 
 CNerexSeriesDevice* CNerexSeriesBaseControlPanel::GetNerexDevice() const {
   return dynamic_cast<CNerexSeriesDevice*>(GetDevice());
+}
+
+int CNerexSeriesBaseControlPanel::GetInputCount() const {
+  const CNerexSeriesDevice* device = GetNerexDevice();
+  return device ? device->GetInputCount() : 0;
+}
+
+int CNerexSeriesBaseControlPanel::GetOutputCount() const {
+  const CNerexSeriesDevice* device = GetNerexDevice();
+  return device ? device->GetOutputCount() : 0;
 }
 
 bool CNerexSeriesBaseControlPanel::UserMayRecallPresets() const {
@@ -123,6 +137,7 @@ void CNerexSeriesBaseControlPanel::ApplyPermissions(bool redraw) {
 // --- Pages and side tabs ---
 
 void CNerexSeriesBaseControlPanel::ShowPage(std::uint32_t page) {
+  SetupToolTips();
   const bool mayRecall = UserMayRecallPresets();
   auto hide = [this](std::initializer_list<int> groups) {
     for (int group : groups) SetGroupVisible(group, false);
@@ -285,6 +300,76 @@ int CNerexSeriesBaseControlPanel::GetPresetSelection() const {
 
 void CNerexSeriesBaseControlPanel::OpenPresetManager() {
   if (CNerexSeriesDevice* device = GetNerexDevice()) NerexPresetUi::OpenPresetManager(this, *device);
+}
+
+bool CNerexSeriesBaseControlPanel::AskPresetName(const std::string& caption, std::string& name) {
+  return NerexPresetUi::AskPresetName(this, caption, name);
+}
+
+// --- Tooltips ---
+
+void CNerexSeriesBaseControlPanel::EnableToolTips() {
+  if (m_toolTipsEnabled) return;
+  m_toolTipsEnabled = true;
+  SetupToolTips();
+}
+
+void CNerexSeriesBaseControlPanel::SetupToolTips() {
+  if (!m_toolTipsEnabled) return;
+  RemoveAllToolTips();
+  if (!IsOnPage(kNerexPageInputGeq)) return;
+  for (std::size_t b = 0; b < m_geqFaders.size(); ++b)
+    if (const CControlObject* fader = m_geqFaders[b]) AddToolTip(int(b) + 1, fader->GetRect());
+}
+
+std::string CNerexSeriesBaseControlPanel::GetToolTipText(int toolId) {
+  CNerexSeriesDevice* device = GetNerexDevice();
+  if (!device || toolId < 1 || toolId > int(m_geqFaders.size()) || !IsOnPage(kNerexPageInputGeq)) return {};
+  std::int16_t gain = 0;
+  {
+    CSingleLock lock(device->SettingsLock());
+    gain = device->GetCurrentSettings().geq.bands[SelectedInput()][std::size_t(toolId - 1)];
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1fdB", double(gain) / 10.0);
+  return text;
+}
+
+// --- Building the widget tree ---
+
+CRect CNerexSeriesBaseControlPanel::SizedAt(int x, int y, const CBitmapImage* image) {
+  const int w = image ? image->GetWidth() : 0;
+  const int h = image ? image->GetHeight() : 0;
+  return CRect{x, y, x + w, y + h};
+}
+
+CTextControl* CNerexSeriesBaseControlPanel::AddText(int id, bool editable, const char* face, float points,
+                                                    std::uint32_t colour, std::uint32_t flags, const CRect& rect,
+                                                    std::initializer_list<int> groups) {
+  return Add(new CTextControl(this, id, editable, face, points, colour, flags, rect), groups);
+}
+
+CBitmapObject* CNerexSeriesBaseControlPanel::AddPicture(int id, CBitmapImage* image, int x, int y,
+                                                        std::initializer_list<int> groups) {
+  return Add(new CBitmapObject(this, id, image, SizedAt(x, y, image)), groups);
+}
+
+CBmpButton* CNerexSeriesBaseControlPanel::AddButton(int id, CBitmapImage* image, const CRect& rect,
+                                                    std::uint32_t flags, std::initializer_list<int> groups) {
+  return Add(new CBmpButton(this, id, image, rect, flags), groups);
+}
+
+CBmpButton* CNerexSeriesBaseControlPanel::AddButton(int id, CBitmapImage* image, int x, int y, std::uint32_t flags,
+                                                    std::initializer_list<int> groups) {
+  return AddButton(id, image, SizedAt(x, y, image), flags, groups);
+}
+
+void CNerexSeriesBaseControlPanel::AddItems(CCustomComboBox* combo, std::span<const nerex_layout::ComboItem> items) {
+  for (const nerex_layout::ComboItem& item : items) combo->AddItem(item.text, item.value);
+}
+
+CBmpButton* CNerexSeriesBaseControlPanel::GetInputGeqShortcut(int i) const {
+  return static_cast<CBmpButton*>(m_inputRows[0][std::size_t(i)]);
 }
 
 // --- Mouse ---

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <vector>
@@ -28,6 +29,20 @@ class CNerexSeriesDevice;
 class CNerexSeriesParametricControl;
 class CTextControl;
 class CTorvexSeriesDEQControl;
+class CBitmapImage;
+class CBitmapObject;
+namespace nerex_layout {
+struct ComboItem;
+}
+
+// The faces the processor panels name.
+namespace panel_face {
+inline constexpr const char* kCondensed = "DejaVu Sans Condensed";
+inline constexpr const char* kValue = "HandelGotDLig";
+inline constexpr const char* kLcd = "LiquidCrystal";
+// The channel gain readouts' size in the LCD face.
+inline constexpr float kGainReadoutPoints = 14.0f;
+}  // namespace panel_face
 
 // The ten widget groups, shown and hidden whole.
 enum : int {
@@ -128,6 +143,17 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   int GetPresetSelection() const override;
   // The preset manager dialog over the panel (modal).
   void OpenPresetManager() override;
+  // The preset name dialog over the panel, for the preset manager's Store and Rename.
+  bool AskPresetName(const std::string& caption, std::string& name) override;
+
+  // --- Tooltips ---
+  // The gain of the graphic-EQ band under tool 1..28 on page 60 (the selected input's),
+  // "%.1fdB"; else empty.
+  std::string GetToolTipText(int toolId) override;
+  // The tools of page 60, one per graphic-EQ fader; none on other pages, and nothing before the
+  // first UpdateAllControls.
+  void SetupToolTips();
+  bool HasToolTips() const { return m_toolTipsEnabled; }
 
   // --- Captions and groups ---
   // The selected input's (output's) caption: the names of the channels ganged with it.
@@ -143,8 +169,46 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   // The back buffer of the panel's size, made only when there is none.
   void CreateBackBufferIfNone(int width, int height) { CreateBackBuffer(width, height); }
 
+  // --- Widgets, for tests ---
+  CBmpButton* GetSideTab(int index) const { return m_sideTabs[std::size_t(index)]; }
+  CBmpButton* GetChannelSelect(int j) const { return m_channelSelect[std::size_t(j)]; }
+  CBmpButton* GetPresetManagerButton() const { return m_presetManagerButton; }
+  CBitmapFader* GetInputFader(int i) const { return m_inputFaders[std::size_t(i)]; }
+  CBitmapFader* GetOutputFader(int k) const { return m_outputFaders[std::size_t(k)]; }
+  CTextControl* GetHeaderText() const { return m_headerText; }
+  CTextControl* GetInputName(int i) const { return m_inputNames[std::size_t(i)]; }
+  CTextControl* GetLimiterLevel(int k) const { return m_limiterLevels[std::size_t(k)]; }
+  CCustomComboBox* GetAutoLimiters() const { return m_autoLimiters; }
+  CControlObject* GetGeqFader(int b) const { return m_geqFaders[std::size_t(b)]; }
+  CBmpButton* GetOutputLink(int k, int j) const { return m_outputLinks[std::size_t(k)][std::size_t(j)]; }
+  CBmpButton* GetInputLink(int i, int j) const { return m_inputLinks[std::size_t(i)][std::size_t(j)]; }
+  CBmpButton* GetRoutingButton(int k, int i) const { return m_routingButtons[std::size_t(k)][std::size_t(i)]; }
+  CBitmapMeter* GetInputMeter(int i) const { return m_inputMeters[std::size_t(i)]; }
+  CBitmapMeter* GetOutputMeter(int k) const { return m_outputMeters[std::size_t(k)]; }
+  CTextControl* GetInputGainText(int i) const { return m_inputGainTexts[std::size_t(i)]; }
+  CTextControl* GetOutputGainText(int k) const { return m_outputGainTexts[std::size_t(k)]; }
+  CTextControl* GetOutputName(int k) const { return m_outputNames[std::size_t(k)]; }
+  CTextControl* GetDeviceNameText() const { return m_deviceName; }
+  CBmpButton* GetInputMute(int i) const { return m_inputMutes[std::size_t(i)]; }
+  CBmpButton* GetOutputMute(int k) const { return m_outputMutes[std::size_t(k)]; }
+  CCustomComboBox* GetLimiterAttack(int k) const { return m_limiterAttacks[std::size_t(k)]; }
+  CCustomComboBox* GetInputPeqType(int b) const { return m_peqType[std::size_t(b)]; }
+  CCustomComboBox* GetOutputPeqType(int b) const { return m_outputPeqType[std::size_t(b)]; }
+  CCustomComboBox* GetHighPassType() const { return m_highPassType; }
+  CBmpButton* GetPageTab(int index) const { return m_pageTabs[std::size_t(index)]; }
+  CTextControl* GetInputCaption() const { return m_inputCaption; }
+  CTorvexSeriesDEQControl* GetDeqGraph() const { return m_deqGraph; }
+  CControlObject* GetMatrixKnob(int k, int i) const { return m_matrixGains[std::size_t(k)][std::size_t(i)]; }
+  CControlObject* GetMatrixText(int k, int i) const { return m_matrixGainTexts[std::size_t(k)][std::size_t(i)]; }
+  // Input row r (0: GEQ shortcut 237, 1: PEQ 233, 2: DEQ 229) of input i.
+  CControlObject* GetInputRowWidget(int r, int i) const { return m_inputRows[std::size_t(r)][std::size_t(i)]; }
+  CBmpButton* GetInputGeqShortcut(int i) const;
+
   // The processor the panel shows; null without one.
   CNerexSeriesDevice* GetNerexDevice() const;
+  // The device's channel counts (0 without a device).
+  int GetInputCount() const;
+  int GetOutputCount() const;
   // The current user's rights (a current-user index beyond the user list holds none).
   bool UserMayRecallPresets() const;
   bool UserMayEditDeviceProperties() const;
@@ -152,6 +216,31 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   bool IsMeterUpdateRequested() const { return m_meterUpdateRequested; }
 
  protected:
+  // Turns the tooltips on the first time (the panel's first reload) and sets up the page's tools.
+  void EnableToolTips();
+
+  // --- Building the widget tree (derived panels' Create) ---
+  // The rectangle at (x, y) of the picture's size (empty without a picture).
+  static CRect SizedAt(int x, int y, const CBitmapImage* image);
+  // Appends the widget to the panel's list and to the groups, in order.
+  template <class T>
+  T* Add(T* widget, std::initializer_list<int> groups = {}) {
+    AddControl(widget);
+    for (int group : groups) AddToGroup(group, widget);
+    return widget;
+  }
+  CTextControl* AddText(int id, bool editable, const char* face, float points, std::uint32_t colour,
+                        std::uint32_t flags, const CRect& rect, std::initializer_list<int> groups = {});
+  // A picture at (x, y) of its image's size.
+  CBitmapObject* AddPicture(int id, CBitmapImage* image, int x, int y, std::initializer_list<int> groups = {});
+  CBmpButton* AddButton(int id, CBitmapImage* image, const CRect& rect, std::uint32_t flags,
+                        std::initializer_list<int> groups = {});
+  // A button at (x, y) of its picture's size.
+  CBmpButton* AddButton(int id, CBitmapImage* image, int x, int y, std::uint32_t flags,
+                        std::initializer_list<int> groups = {});
+  // Appends the items to a drop-down list.
+  static void AddItems(CCustomComboBox* combo, std::span<const nerex_layout::ComboItem> items);
+
   // Redraws the whole client area (the background image's rectangle), invalidating it.
   void RedrawPanel();
   // Redraws one widget's rectangle with the background, invalidating it.
@@ -282,5 +371,6 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   std::array<ControlGroup, kPanelGroupCount> m_groups;
   CControlObject* m_sideViewFrame = nullptr;               // redrawn by SelectSideTab
   std::uint32_t m_meterTimerId = 0;                        // 0 while no timer runs
+  bool m_toolTipsEnabled = false;
   bool m_meterUpdateRequested = false;
 };

@@ -46,14 +46,6 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   void EnableAllControls(bool enable) override;
   // Stores the channel under the point in the device's context-menu channel.
   void OnRightClick(int x, int y) override;
-  // The gain of the graphic-EQ band under tool 1..28 on page 60, "%.1fdB"; else empty.
-  std::string GetToolTipText(int toolId) override;
-  // The preset name dialog over the panel, for the preset manager's Store and rename.
-  bool AskPresetName(const std::string& caption, std::string& name) override;
-
-  // The tools of page 60 (one per graphic-EQ fader); nothing before the first UpdateAllControls.
-  void SetupToolTips();
-  bool HasToolTips() const { return m_toolTipsEnabled; }
   // The section drawings into the offscreen pictures.
   void DrawInputsSectionBody();
   void DrawOutputsSection();
@@ -64,8 +56,6 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   // Strip edges of the device's model (0 without a device).
   int GetInputStripX(int i) const;
   int GetOutputStripX(int k) const;
-  int GetInputCount() const;
-  int GetOutputCount() const;
   // Empties a drop-down list.
   static void DeleteStringArray(CCustomComboBox* combo);
 
@@ -97,33 +87,6 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   CBitmapImage* GetSectionBuffer(int section) const { return m_buffers[std::size_t(section)].get(); }
   CBitmapObject* GetPageImage(int index) const { return m_pageImages[std::size_t(index)]; }
   CBitmapObject* GetOutputStripBackground(int k) const { return m_outputStrips[std::size_t(k)]; }
-  CBmpButton* GetPageTab(int index) const { return m_pageTabs[std::size_t(index)]; }
-  CBmpButton* GetSideTab(int index) const { return m_sideTabs[std::size_t(index)]; }
-  CBmpButton* GetChannelSelect(int j) const { return m_channelSelect[std::size_t(j)]; }
-  CBmpButton* GetPresetManagerButton() const { return m_presetManagerButton; }
-  CBitmapFader* GetInputFader(int i) const { return m_inputFaders[std::size_t(i)]; }
-  CBitmapFader* GetOutputFader(int k) const { return m_outputFaders[std::size_t(k)]; }
-  CBitmapMeter* GetInputMeter(int i) const { return m_inputMeters[std::size_t(i)]; }
-  CBitmapMeter* GetOutputMeter(int k) const { return m_outputMeters[std::size_t(k)]; }
-  CTextControl* GetInputGainText(int i) const { return m_inputGainTexts[std::size_t(i)]; }
-  CTextControl* GetOutputGainText(int k) const { return m_outputGainTexts[std::size_t(k)]; }
-  CTextControl* GetInputName(int i) const { return m_inputNames[std::size_t(i)]; }
-  CTextControl* GetOutputName(int k) const { return m_outputNames[std::size_t(k)]; }
-  CTextControl* GetHeaderText() const { return m_headerText; }
-  CTextControl* GetDeviceNameText() const { return m_deviceName; }
-  CBmpButton* GetInputLink(int i, int j) const { return m_inputLinks[std::size_t(i)][std::size_t(j)]; }
-  CBmpButton* GetOutputLink(int k, int j) const { return m_outputLinks[std::size_t(k)][std::size_t(j)]; }
-  CBmpButton* GetRoutingButton(int k, int i) const { return m_routingButtons[std::size_t(k)][std::size_t(i)]; }
-  CBmpButton* GetInputGeqShortcut(int i) const;
-  CBmpButton* GetInputMute(int i) const { return m_inputMutes[std::size_t(i)]; }
-  CBmpButton* GetOutputMute(int k) const { return m_outputMutes[std::size_t(k)]; }
-  CTextControl* GetLimiterLevel(int k) const { return m_limiterLevels[std::size_t(k)]; }
-  CCustomComboBox* GetLimiterAttack(int k) const { return m_limiterAttacks[std::size_t(k)]; }
-  CCustomComboBox* GetAutoLimiters() const { return m_autoLimiters; }
-  CControlObject* GetGeqFader(int b) const { return m_geqFaders[std::size_t(b)]; }
-  CCustomComboBox* GetInputPeqType(int b) const { return m_peqType[std::size_t(b)]; }
-  CCustomComboBox* GetOutputPeqType(int b) const { return m_outputPeqType[std::size_t(b)]; }
-  CCustomComboBox* GetHighPassType() const { return m_highPassType; }
   const CTextStyle& GetSmallLabelStyle() const { return m_smallLabelStyle; }
   const CTextStyle& GetLabelStyle() const { return m_labelStyle; }
 
@@ -151,7 +114,6 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   CTextStyle m_smallLabelStyle;
   CTextStyle m_labelStyle;
   CTextStyle m_tabTitleStyle;
-  bool m_toolTipsEnabled = false;
   // The side tab the outputs section was drawn for (0: none yet).
   std::uint32_t m_drawnSideTab = 0;
 };

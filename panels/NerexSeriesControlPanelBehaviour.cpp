@@ -25,7 +25,6 @@ namespace {
 constexpr std::uint32_t kBandFill = 0x78000000u;
 constexpr std::uint32_t kWhiteInk = 0xFFFFFFFFu;
 constexpr std::uint32_t kBlackInk = 0xFF000000u;
-constexpr int kGeqTools = 28;
 
 // The models whose inputs have a graphic EQ (and so its shortcut button).
 bool HasInputGeq(int model) { return IsTorvexLayoutModel(model); }
@@ -82,26 +81,12 @@ CGraphicsPath ChamferedBand(const CRectF& r, float cut) {
 
 // --- Geometry ---
 
-int CNerexSeriesControlPanel::GetInputCount() const {
-  const CNerexSeriesDevice* device = GetNerexDevice();
-  return device ? device->GetInputCount() : 0;
-}
-
-int CNerexSeriesControlPanel::GetOutputCount() const {
-  const CNerexSeriesDevice* device = GetNerexDevice();
-  return device ? device->GetOutputCount() : 0;
-}
-
 int CNerexSeriesControlPanel::GetInputStripX(int i) const {
   return GetNerexDevice() ? L::InputStripX(GetInputCount(), i) : 0;
 }
 
 int CNerexSeriesControlPanel::GetOutputStripX(int k) const {
   return GetNerexDevice() ? L::OutputStripX(GetOutputCount(), k) : 0;
-}
-
-CBmpButton* CNerexSeriesControlPanel::GetInputGeqShortcut(int i) const {
-  return static_cast<CBmpButton*>(m_inputRows[0][std::size_t(i)]);
 }
 
 void CNerexSeriesControlPanel::DeleteStringArray(CCustomComboBox* combo) {
@@ -170,10 +155,7 @@ void CNerexSeriesControlPanel::UpdateAllControls() {
   DrawOutputNumbers();
   DrawInputLetters();
   DrawOutputEqNumbers();
-  if (!m_toolTipsEnabled) {
-    m_toolTipsEnabled = true;
-    SetupToolTips();
-  }
+  EnableToolTips();
   if (m_headerText)
     m_headerText->SetText(device->GetHardwareCode() == kHardwareHollin2
                               ? std::string("Hollin2 LOUDSPEAKER MANAGEMENT SYSTEM")
@@ -310,7 +292,6 @@ void CNerexSeriesControlPanel::ShowPage(std::uint32_t page) {
       break;
     default: break;
   }
-  SetupToolTips();
   CNerexSeriesBaseControlPanel::ShowPage(page);
 }
 
@@ -354,36 +335,6 @@ void CNerexSeriesControlPanel::OnRightClick(int x, int y) {
     device->SetSelectedChannel(channel);
   }
   CNerexSeriesBaseControlPanel::OnRightClick(x, y);
-}
-
-// --- Tooltips ---
-
-void CNerexSeriesControlPanel::SetupToolTips() {
-  if (!m_toolTipsEnabled) return;
-  RemoveAllToolTips();
-  const CNerexSeriesDevice* device = GetNerexDevice();
-  if (!device || device->GetPanelPage() != kNerexPageInputGeq) return;
-  for (int b = 0; b < kGeqTools; ++b)
-    if (const CControlObject* fader = m_geqFaders[std::size_t(b)]) AddToolTip(b + 1, fader->GetRect());
-}
-
-std::string CNerexSeriesControlPanel::GetToolTipText(int toolId) {
-  CNerexSeriesDevice* device = GetNerexDevice();
-  if (!device || toolId < 1 || toolId > kGeqTools || device->GetPanelPage() != kNerexPageInputGeq) return {};
-  std::int16_t gain = 0;
-  {
-    CSingleLock lock(device->SettingsLock());
-    gain = device->GetCurrentSettings().geq.bands[SelectedInput()][std::size_t(toolId - 1)];
-  }
-  char text[80];
-  std::snprintf(text, sizeof text, "%.1fdB", double(gain) / 10.0);
-  return text;
-}
-
-// --- Presets ---
-
-bool CNerexSeriesControlPanel::AskPresetName(const std::string& caption, std::string& name) {
-  return NerexPresetUi::AskPresetName(this, caption, name);
 }
 
 // --- Section drawings ---

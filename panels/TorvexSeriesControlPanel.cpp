@@ -4,7 +4,6 @@
 #include "panels/TorvexSeriesControlPanel.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <span>
 
 #include "core/BitmapImage.h"
@@ -31,12 +30,9 @@
 
 namespace {
 
-constexpr const char* kCondensed = "DejaVu Sans Condensed";
-constexpr const char* kValueFace = "HandelGotDLig";
-constexpr const char* kLcdFace = "LiquidCrystal";
-// The gain readouts' size: the LCD face stands in as a wide segment face here, so the readout
-// is sized to keep "-40.0dB" inside its 50-pixel window.
-constexpr float kReadoutPoints = 7.0f;
+using panel_face::kCondensed;
+constexpr const char* kValueFace = panel_face::kValue;
+constexpr const char* kLcdFace = panel_face::kLcd;
 constexpr const char* kLabelFace = "DejaVu Sans";
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kBlack = 0xFF000000u;
@@ -55,26 +51,15 @@ constexpr int kInputs = 4;
 constexpr float kGeqRangeDb = 12.0f;
 constexpr int kOutputs = 8;
 
-// The rectangle of the picture's size with its top-left corner at (x, y).
-CRect At(int x, int y, const CBitmapImage* image) {
-  const int w = image ? image->GetWidth() : 0;
-  const int h = image ? image->GetHeight() : 0;
-  return CRect{x, y, x + w, y + h};
-}
-
 void SetComboStyle(CCustomComboBox* combo, float points, std::uint32_t fill, std::uint32_t text) {
   combo->GetTextStyle().Set(kCondensed, points, CColour{text});
   combo->m_colour1 = fill;
   combo->m_colour2 = fill;
 }
 
-void AddItems(CCustomComboBox* combo, std::initializer_list<std::pair<const char*, int>> items) {
+// The panel's own short lists.
+void AddPairs(CCustomComboBox* combo, std::initializer_list<std::pair<const char*, int>> items) {
   for (const auto& [text, value] : items) combo->AddItem(text, value);
-}
-
-// The family's lists, shared with the Nerex-series panel.
-void AddItems(CCustomComboBox* combo, std::span<const nerex_layout::ComboItem> items) {
-  for (const nerex_layout::ComboItem& item : items) combo->AddItem(item.text, item.value);
 }
 
 // Captions of the limiter readouts and the tops of the readouts (panel y).
@@ -91,8 +76,7 @@ CTorvexSeriesControlPanel::CTorvexSeriesControlPanel() {
   m_labelStyle.Set(kLabelFace, 8.0f, CColour{kBlack});
 }
 
-// The tooltips go with the window; the widgets with the base.
-CTorvexSeriesControlPanel::~CTorvexSeriesControlPanel() { RemoveAllToolTips(); }
+CTorvexSeriesControlPanel::~CTorvexSeriesControlPanel() = default;
 
 int CTorvexSeriesControlPanel::GetInputStripX(int input, int inputCount) {
   return nerex_layout::InputStripX(inputCount, input);
@@ -100,16 +84,6 @@ int CTorvexSeriesControlPanel::GetInputStripX(int input, int inputCount) {
 
 int CTorvexSeriesControlPanel::GetOutputStripX(int output, int outputCount) {
   return nerex_layout::OutputStripX(outputCount, output);
-}
-
-int CTorvexSeriesControlPanel::InputCount() const {
-  const CNerexSeriesDevice* d = GetNerexDevice();
-  return d ? d->GetInputCount() : 0;
-}
-
-int CTorvexSeriesControlPanel::OutputCount() const {
-  const CNerexSeriesDevice* d = GetNerexDevice();
-  return d ? d->GetOutputCount() : 0;
 }
 
 bool CTorvexSeriesControlPanel::IsMatrixView() const {
@@ -125,33 +99,17 @@ bool CTorvexSeriesControlPanel::Create() {
   LoadSkinImages();
   SetBackgroundImage(GetBackgroundImage());
 
-  auto add = [this](auto* widget, std::initializer_list<int> groups = {}) {
-    AddControl(widget);
-    for (int group : groups) AddToGroup(group, widget);
-    return widget;
-  };
-  auto text = [&](int id, bool editable, const char* face, float points, std::uint32_t colour, std::uint32_t flags,
-                  const CRect& r, std::initializer_list<int> groups = {}) {
-    return add(new CTextControl(this, id, editable, face, points, colour, flags, r), groups);
-  };
   auto combo = [&](int id, const CRect& r, std::initializer_list<int> groups) {
-    return add(new CCustomComboBox(this, id, r), groups);
-  };
-  auto picture = [&](int id, CBitmapImage* image, int x, int y, std::initializer_list<int> groups = {}) {
-    return add(new CBitmapObject(this, id, image, At(x, y, image)), groups);
-  };
-  auto button = [&](int id, CBitmapImage* image, const CRect& r, std::uint32_t flags,
-                    std::initializer_list<int> groups = {}) {
-    return add(new CBmpButton(this, id, image, r, flags), groups);
+    return Add(new CCustomComboBox(this, id, r), groups);
   };
   auto hotArea = [&](int id, const CRect& r, int radius, std::initializer_list<int> groups = {}) {
-    CBmpButton* b = button(id, nullptr, r, kHotArea, groups);
+    CBmpButton* b = AddButton(id, nullptr, r, kHotArea, groups);
     b->m_highlightRadius = radius;
     return b;
   };
   // A transfer-curve graph and the parameters its curve follows.
   auto curveGraph = [&](int id, CBitmapImage* image, const CRect& r, int group, std::array<int, 5> ids) {
-    CCompressorMeter* graph = add(new CCompressorMeter(this, id, image, r), {group});
+    CCompressorMeter* graph = Add(new CCompressorMeter(this, id, image, r), {group});
     graph->m_thresholdId = ids[0];
     graph->m_ratioId = ids[1];
     graph->m_kneeId = ids[2];
@@ -160,21 +118,21 @@ bool CTorvexSeriesControlPanel::Create() {
     return graph;
   };
   auto section = [&](int index, int id, int x, int y, std::initializer_list<int> groups) {
-    m_sectionPictures[std::size_t(index)] = picture(id, m_buffers[std::size_t(index)], x, y, groups);
+    m_sectionPictures[std::size_t(index)] = AddPicture(id, m_buffers[std::size_t(index)], x, y, groups);
   };
 
   // Page pictures.
-  m_pagePictures[0] = picture(kTorvexMixerPageId, GetMixerPageImage(), 0, 0, {kPanelGroupMixer});
-  m_pagePictures[2] = picture(kTorvexInputPeqPageId, GetInputPeqPageImage(), 0, 0, {kPanelGroupInputPeq});
-  m_pagePictures[1] = picture(kTorvexInputGeqPageId, GetInputGeqPageImage(), 0, 0, {kPanelGroupInputGeq});
-  m_pagePictures[3] = picture(kTorvexInputDeqPageId, GetInputDeqPageImage(), 0, 0, {kPanelGroupInputDeq});
-  m_pagePictures[4] = picture(kTorvexOutputEqPageId, GetOutputEqPageImage(), 0, 0, {kPanelGroupOutputEq});
-  m_pagePictures[5] = picture(kTorvexOutputCompPageId, GetOutputCompPageImage(), 0, 0, {kPanelGroupOutputComp});
+  m_pagePictures[0] = AddPicture(kTorvexMixerPageId, GetMixerPageImage(), 0, 0, {kPanelGroupMixer});
+  m_pagePictures[2] = AddPicture(kTorvexInputPeqPageId, GetInputPeqPageImage(), 0, 0, {kPanelGroupInputPeq});
+  m_pagePictures[1] = AddPicture(kTorvexInputGeqPageId, GetInputGeqPageImage(), 0, 0, {kPanelGroupInputGeq});
+  m_pagePictures[3] = AddPicture(kTorvexInputDeqPageId, GetInputDeqPageImage(), 0, 0, {kPanelGroupInputDeq});
+  m_pagePictures[4] = AddPicture(kTorvexOutputEqPageId, GetOutputEqPageImage(), 0, 0, {kPanelGroupOutputEq});
+  m_pagePictures[5] = AddPicture(kTorvexOutputCompPageId, GetOutputCompPageImage(), 0, 0, {kPanelGroupOutputComp});
 
   // Header.
-  m_deviceName = text(58, true, kCondensed, 14, kLightText, 0, CRect{27, 37, 262, 61});
+  m_deviceName = AddText(58, true, kCondensed, 14, kLightText, 0, CRect{27, 37, 262, 61});
   m_deviceName->SetMaxLength(40);
-  m_headerText = text(kTorvexModelLegendId, true, kCondensed, 6, kLightText, 0, CRect{17, 64, 262, 74});
+  m_headerText = AddText(kTorvexModelLegendId, true, kCondensed, 6, kLightText, 0, CRect{17, 64, 262, 74});
   CBmpButton* tabGeq = hotArea(kNerexPageInputGeq, CRect{20, 74, 58, 104}, 5);
   CBmpButton* tabPeq = hotArea(kNerexPageInputPeq, CRect{62, 74, 100, 104}, 5);
   CBmpButton* tabDeq = hotArea(kNerexPageInputDeq, CRect{104, 74, 142, 104}, 5);
@@ -187,12 +145,12 @@ bool CTorvexSeriesControlPanel::Create() {
   m_presetButtons[0] = hotArea(436, CRect{224, 96, 282, 119}, 5, {kPanelGroupCompact});
   m_presetButtons[1] = hotArea(437, CRect{181, 96, 206, 107}, 3, {kPanelGroupCompact});
   m_presetButtons[2] = hotArea(438, CRect{181, 108, 206, 119}, 3, {kPanelGroupCompact});
-  m_lcdText = text(438, false, kCondensed, 12, kWhite, 0, CRect{27, 97, 170, 117}, {kPanelGroupCompact});
+  m_lcdText = AddText(438, false, kCondensed, 12, kWhite, 0, CRect{27, 97, 170, 117}, {kPanelGroupCompact});
   m_lcdText->SetText("Testing...");
 
   // Channel-select LEDs (ShowPage moves them per page).
   for (int j = 0; j < 8; ++j) {
-    CBmpButton* led = button(120 + j, GetBlueLedImage(), At(35 + 28 * j, 155, GetBlueLedImage()), kLedButton);
+    CBmpButton* led = AddButton(120 + j, GetBlueLedImage(), SizedAt(35 + 28 * j, 155, GetBlueLedImage()), kLedButton);
     led->m_highlightAlpha = 180;
     m_channelSelect[std::size_t(j)] = led;
   }
@@ -201,32 +159,32 @@ bool CTorvexSeriesControlPanel::Create() {
   for (int i = 0; i < kInputs; ++i) {
     const auto u = std::size_t(i);
     const int x0 = 66 * i;
-    auto* meter = add(new CBitmapMeter(this, 1 + i, GetMeterImage(), At(x0 + 55, 420, GetMeterImage()), 9, 0, -112),
+    auto* meter = Add(new CBitmapMeter(this, 1 + i, GetMeterImage(), SizedAt(x0 + 55, 420, GetMeterImage()), 9, 0, -112),
                       {kPanelGroupMixer, kPanelGroupCompact});
     m_inputMeters[u] = meter;
     m_inputFaders[u] =
-        add(new CBitmapFader(this, 13 + i, GetFaderCapImage(), kFaderChannelGain, CRect{x0 + 34, 420, x0 + 49, 565}),
+        Add(new CBitmapFader(this, 13 + i, GetFaderCapImage(), kFaderChannelGain, CRect{x0 + 34, 420, x0 + 49, 565}),
             {kPanelGroupMixer});
-    m_inputGainTexts[u] = text(13 + i, true, kLcdFace, kReadoutPoints, kReadoutText, 0x105,
+    m_inputGainTexts[u] = AddText(13 + i, true, kLcdFace, panel_face::kGainReadoutPoints, kReadoutText, 0x105,
                                CRect{x0 + 15, 574, x0 + 65, 589}, {kPanelGroupMixer});
-    m_inputDelays[u] = text(249 + i, true, kValueFace, 7.5f, kReadoutText, 0x110E5, CRect{x0 + 17, 272, x0 + 74, 287},
+    m_inputDelays[u] = AddText(249 + i, true, kValueFace, 7.5f, kReadoutText, 0x110E5, CRect{x0 + 17, 272, x0 + 74, 287},
                             {kPanelGroupMixer});
     for (int j = 0; j < 4; ++j)
       m_inputLinks[u][std::size_t(j)] =
-          button(339 + 4 * i + j, GetLedOffImage(), At(x0 + 37, 155 + 25 * j, GetLedOffImage()), kFaceOrangeLed,
+          AddButton(339 + 4 * i + j, GetLedOffImage(), SizedAt(x0 + 37, 155 + 25 * j, GetLedOffImage()), kFaceOrangeLed,
                  {kPanelGroupMixer});
     m_inputRows[0][u] =
-        button(237 + i, GetLedOffImage(), At(x0 + 49, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
+        AddButton(237 + i, GetLedOffImage(), SizedAt(x0 + 49, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
     m_inputRows[1][u] =
-        button(233 + i, GetLedOffImage(), At(x0 + 49, 323, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
+        AddButton(233 + i, GetLedOffImage(), SizedAt(x0 + 49, 323, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
     m_inputRows[2][u] =
-        button(229 + i, GetLedOffImage(), At(x0 + 49, 348, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
+        AddButton(229 + i, GetLedOffImage(), SizedAt(x0 + 49, 348, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
     CBmpButton* mute =
-        button(25 + i, GetRedLedImage(), At(x0 + 50, 350, GetRedLedImage()), kLedButton, {kPanelGroupMixer});
+        AddButton(25 + i, GetRedLedImage(), SizedAt(x0 + 50, 350, GetRedLedImage()), kLedButton, {kPanelGroupMixer});
     mute->m_highlightAlpha = 200;
     m_inputMutes[u] = mute;
     CTextControl* name =
-        text(128 + i, true, kValueFace, 8, kNameText, 0, CRect{x0 + 17, 372, x0 + 73, 387}, {kPanelGroupMixer});
+        AddText(128 + i, true, kValueFace, 8, kNameText, 0, CRect{x0 + 17, 372, x0 + 73, 387}, {kPanelGroupMixer});
     name->SetMaxLength(8);
     m_inputNames[u] = name;
   }
@@ -234,7 +192,7 @@ bool CTorvexSeriesControlPanel::Create() {
   // Output strip backgrounds, then the side-tab and output-number sections over them.
   for (int k = 0; k < kOutputs; ++k)
     m_outputStrips[std::size_t(k)] =
-        picture(kTorvexOutputStripId, GetOutputStripImage(), 315 + 66 * k, 25, {kPanelGroupMixer});
+        AddPicture(kTorvexOutputStripId, GetOutputStripImage(), 315 + 66 * k, 25, {kPanelGroupMixer});
   section(kTorvexSectionSideTabs, kTorvexSideTabSectionId, 280, 0, {kPanelGroupMixer});
   section(kTorvexSectionOutputNumbers, kTorvexNumbersSectionId, 280, 554, {kPanelGroupMixer});
 
@@ -242,38 +200,38 @@ bool CTorvexSeriesControlPanel::Create() {
     const auto u = std::size_t(k);
     const int x0 = 315 + 66 * k;
     m_outputMeters[u] =
-        add(new CBitmapMeter(this, 5 + k, GetMeterImage(), At(x0 + 40, 420, GetMeterImage()), 9, 0, -112),
+        Add(new CBitmapMeter(this, 5 + k, GetMeterImage(), SizedAt(x0 + 40, 420, GetMeterImage()), 9, 0, -112),
             {kPanelGroupMixer, kPanelGroupCompact});
     m_outputFaders[u] =
-        add(new CBitmapFader(this, 17 + k, GetFaderCapImage(), kFaderChannelGain, CRect{x0 + 19, 390, x0 + 34, 565}),
+        Add(new CBitmapFader(this, 17 + k, GetFaderCapImage(), kFaderChannelGain, CRect{x0 + 19, 390, x0 + 34, 565}),
             {kPanelGroupMixer});
-    m_outputGainTexts[u] = text(17 + k, true, kLcdFace, kReadoutPoints, kReadoutText, 0x105,
+    m_outputGainTexts[u] = AddText(17 + k, true, kLcdFace, panel_face::kGainReadoutPoints, kReadoutText, 0x105,
                                 CRect{x0, 574, x0 + 50, 589}, {kPanelGroupMixer});
     CBmpButton* mute =
-        button(29 + k, GetRedLedImage(), At(x0 + 35, 348, GetRedLedImage()), kLedButton, {kPanelGroupMixer});
+        AddButton(29 + k, GetRedLedImage(), SizedAt(x0 + 35, 348, GetRedLedImage()), kLedButton, {kPanelGroupMixer});
     mute->m_highlightAlpha = 200;
     m_outputMutes[u] = mute;
     CBmpButton* phase =
-        button(37 + k, GetBlueLedImage(), At(x0 + 35, 323, GetBlueLedImage()), kLedButton, {kPanelGroupMixer});
+        AddButton(37 + k, GetBlueLedImage(), SizedAt(x0 + 35, 323, GetBlueLedImage()), kLedButton, {kPanelGroupMixer});
     phase->m_highlightAlpha = 200;
     m_outputPolarity[u] = phase;
     m_outputRows[0][u] =
-        button(241 + k, GetLedOffImage(), At(x0 + 34, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
+        AddButton(241 + k, GetLedOffImage(), SizedAt(x0 + 34, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
     m_outputRows[1][u] =
-        button(221 + k, GetLedOffImage(), At(x0 + 34, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
-    m_outputDelays[u] = text(253 + k, true, kValueFace, 7.5f, kReadoutText, 0x10E5, CRect{x0 + 2, 272, x0 + 59, 287},
+        AddButton(221 + k, GetLedOffImage(), SizedAt(x0 + 34, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
+    m_outputDelays[u] = AddText(253 + k, true, kValueFace, 7.5f, kReadoutText, 0x10E5, CRect{x0 + 2, 272, x0 + 59, 287},
                              {kPanelGroupMixer});
     CTextControl* name =
-        text(132 + k, true, kValueFace, 8, kNameText, 0, CRect{x0 + 2, 372, x0 + 58, 387}, {kPanelGroupMixer});
+        AddText(132 + k, true, kValueFace, 8, kNameText, 0, CRect{x0 + 2, 372, x0 + 58, 387}, {kPanelGroupMixer});
     name->SetMaxLength(8);
     m_outputNames[u] = name;
     for (int j = 0; j < 4; ++j)
       m_routingButtons[u][std::size_t(j)] =
-          button(439 + 4 * k + j, GetLedOffImage(), At(x0 + 22, 37 + 25 * j, GetLedOffImage()), kFaceOrangeLed,
+          AddButton(439 + 4 * k + j, GetLedOffImage(), SizedAt(x0 + 22, 37 + 25 * j, GetLedOffImage()), kFaceOrangeLed,
                  {kPanelGroupSource});
     for (int j = 0; j < 4; ++j) {
       const int id = 263 + 4 * k + j;
-      auto* knob = add(new CKnob(this, id, CRect{x0 + 16, 38 + 55 * j, x0 + 43, 65 + 55 * j}), {kPanelGroupSource});
+      auto* knob = Add(new CKnob(this, id, CRect{x0 + 16, 38 + 55 * j, x0 + 43, 65 + 55 * j}), {kPanelGroupSource});
       knob->m_minimum = -41;
       knob->m_maximum = 15;
       knob->m_step = 0.5f;
@@ -281,20 +239,20 @@ bool CTorvexSeriesControlPanel::Create() {
       knob->m_maxAngle = 135.0f;
       knob->m_markStyle = 3;
       m_matrixGains[u][std::size_t(j)] = knob;
-      CTextControl* value = text(id, true, kValueFace, 8, kReadoutText, 0x1165,
+      CTextControl* value = AddText(id, true, kValueFace, 8, kReadoutText, 0x1165,
                                  CRect{x0 + 5, 71 + 55 * j, x0 + 54, 85 + 55 * j}, {kPanelGroupSource});
       value->SetNudgeStep(5);
       m_matrixGainTexts[u][std::size_t(j)] = value;
     }
     for (int m = 0; m < 8; ++m)
       m_outputLinks[u][std::size_t(m)] =
-          button(355 + 8 * k + m, GetLedOffImage(), At(x0 + 22, 37 + 25 * m, GetLedOffImage()), kFaceOrangeLed,
+          AddButton(355 + 8 * k + m, GetLedOffImage(), SizedAt(x0 + 22, 37 + 25 * m, GetLedOffImage()), kFaceOrangeLed,
                  {kPanelGroupLinking});
     m_limiterLevels[u] =
-        text(299 + k, true, kValueFace, 8, kWhite, 0x146D, CRect{x0 + 4, 83, x0 + 55, 98}, {kPanelGroupLimiters});
+        AddText(299 + k, true, kValueFace, 8, kWhite, 0x146D, CRect{x0 + 4, 83, x0 + 55, 98}, {kPanelGroupLimiters});
     m_limiterLevels[u]->SetText("0dB");
     m_clipLevels[u] =
-        text(307 + k, true, kValueFace, 8, kWhite, 0x146D, CRect{x0 + 4, 198, x0 + 55, 213}, {kPanelGroupLimiters});
+        AddText(307 + k, true, kValueFace, 8, kWhite, 0x146D, CRect{x0 + 4, 198, x0 + 55, 213}, {kPanelGroupLimiters});
     m_clipLevels[u]->SetText("0dB");
     CCustomComboBox* clipRelease = combo(331 + k, CRect{x0 + 4, 233, x0 + 55, 248}, {kPanelGroupLimiters});
     AddItems(clipRelease, nerex_layout::ClipReleaseItems());
@@ -315,51 +273,51 @@ bool CTorvexSeriesControlPanel::Create() {
   m_sideTabs[0] = hotArea(kNerexSideTabSource, CRect{289, 156, 309, 226}, 5, {kPanelGroupMixer});
   m_sideTabs[1] = hotArea(kNerexSideTabLimiters, CRect{289, 83, 309, 153}, 5, {kPanelGroupMixer});
   m_sideTabs[2] = hotArea(kNerexSideTabLinking, CRect{289, 10, 309, 80}, 5, {kPanelGroupMixer});
-  m_matrixTabPicture = picture(kTorvexMatrixTabId, GetMatrixTabImage(), 285, 240, {kPanelGroupMixer});
-  m_routerTabPicture = picture(kTorvexRouterTabId, GetRouterTabImage(), 285, 240, {kPanelGroupMixer});
+  m_matrixTabPicture = AddPicture(kTorvexMatrixTabId, GetMatrixTabImage(), 285, 240, {kPanelGroupMixer});
+  m_routerTabPicture = AddPicture(kTorvexRouterTabId, GetRouterTabImage(), 285, 240, {kPanelGroupMixer});
   m_sideTabs[4] = hotArea(kParamMixerOff, CRect{289, 243, 309, 289}, 5, {kPanelGroupMixer});
   m_sideTabs[3] = hotArea(kParamMixerOn, CRect{289, 293, 309, 339}, 5, {kPanelGroupMixer});
 
   // Input GEQ page (faders after the DEQ page).
-  m_geqCurve = add(new CNerexSeriesParametricControl(this, 140, CRect{10, 350, 840, 590}), {kPanelGroupInputGeq});
+  m_geqCurve = Add(new CNerexSeriesParametricControl(this, 140, CRect{10, 350, 840, 590}), {kPanelGroupInputGeq});
   CBmpButton* geqBypass =
-      button(1312, GetBlueLedImage(), At(545, 50, GetBlueLedImage()), kLedButton, {kPanelGroupInputGeq});
+      AddButton(1312, GetBlueLedImage(), SizedAt(545, 50, GetBlueLedImage()), kLedButton, {kPanelGroupInputGeq});
   geqBypass->m_highlightAlpha = 200;
   m_geqBypass = geqBypass;
-  m_geqFlat = button(1320, GetLedOffImage(), At(544, 74, GetLedOffImage()), kFaceShortcut, {kPanelGroupInputGeq});
+  m_geqFlat = AddButton(1320, GetLedOffImage(), SizedAt(544, 74, GetLedOffImage()), kFaceShortcut, {kPanelGroupInputGeq});
   CCustomComboBox* shape = combo(1316, CRect{500, 25, 565, 40}, {kPanelGroupInputGeq});
   AddItems(shape, nerex_layout::QShapeItems());
   shape->GetTextStyle().Set(kCondensed, 7, CColour{kLightText});
   m_geqShape = shape;
 
   // Input DEQ page.
-  m_deqGraph = add(new CTorvexSeriesDEQControl(this, CRect{10, 230, 840, 590}), {kPanelGroupInputDeq});
+  m_deqGraph = Add(new CTorvexSeriesDEQControl(this, CRect{10, 230, 840, 590}), {kPanelGroupInputDeq});
   m_deqLinkingList = combo(1591, CRect{176, 174, 258, 189}, {kPanelGroupInputDeq});
-  AddItems(m_deqLinkingList, {{"As Ganging", 0}, {"Off", 1}});
+  AddPairs(m_deqLinkingList, {{"As Ganging", 0}, {"Off", 1}});
   m_deqModeList = combo(1590, CRect{176, 139, 258, 154}, {kPanelGroupInputDeq});
-  AddItems(m_deqModeList, {{"Sequential", 0}, {"Parallel", 1}});
+  AddPairs(m_deqModeList, {{"Sequential", 0}, {"Parallel", 1}});
   for (CCustomComboBox* c : {m_deqLinkingList, m_deqModeList}) SetComboStyle(c, 7, kWhite, kBlack);
   for (int s = 0; s < 3; ++s) {
     const auto u = std::size_t(s);
     const int d = 186 * s;
     auto deqText = [&](int id, std::uint32_t flags, const CRect& r) {
-      return text(id + s, true, kValueFace, 8, kWhite, flags, r, {kPanelGroupInputDeq});
+      return AddText(id + s, true, kValueFace, 8, kWhite, flags, r, {kPanelGroupInputDeq});
     };
-    m_deqFrames[u] = picture(1593, GetLargeSelectionFrameImage(), 279 + d, 1, {kPanelGroupInputDeq});
+    m_deqFrames[u] = AddPicture(1593, GetLargeSelectionFrameImage(), 279 + d, 1, {kPanelGroupInputDeq});
     m_deqBandGraphs[u] = curveGraph(1578 + s, GetLargeCompressorGraphImage(), CRect{366 + d, 18, 453 + d, 105},
                                     kPanelGroupInputDeq, {1446 + s, 1458 + s, 0, 1542 + s, 1494 + s});
     m_deqFrequency[u] = deqText(1530, 0x146D, CRect{352 + d, 195, 402 + d, 210});
     m_deqQ[u] = deqText(1554, 0x146D, CRect{352 + d, 165, 382 + d, 180});
     m_deqEffect[u] = deqText(1542, 0x146D, CRect{414 + d, 195, 454 + d, 210});
     CCustomComboBox* mode = combo(1494 + s, CRect{386 + d, 165, 458 + d, 180}, {kPanelGroupInputDeq});
-    AddItems(mode, {{"Cut Above", 0}, {"Boost Above", 1}, {"Cut Below", 2}, {"Boost Below", 3}});
+    AddPairs(mode, {{"Cut Above", 0}, {"Boost Above", 1}, {"Cut Below", 2}, {"Boost Below", 3}});
     m_deqDynamicMode[u] = mode;
     CCustomComboBox* kind = combo(1506 + s, CRect{352 + d, 135, 432 + d, 150}, {kPanelGroupInputDeq});
-    AddItems(kind, {{"Parametric", 0}, {"Full Bandwidth", 1}, {"Low Shelf", 2}, {"High Shelf", 3}});
+    AddPairs(kind, {{"Parametric", 0}, {"Full Bandwidth", 1}, {"Low Shelf", 2}, {"High Shelf", 3}});
     m_deqShape[u] = kind;
     for (CCustomComboBox* c : {mode, kind}) SetComboStyle(c, 7, kWhite, kBlack);
     m_deqBypass[u] =
-        button(1518 + s, GetBlueLedImage(), At(291 + d, 195, GetBlueLedImage()), kLedButton, {kPanelGroupInputDeq});
+        AddButton(1518 + s, GetBlueLedImage(), SizedAt(291 + d, 195, GetBlueLedImage()), kLedButton, {kPanelGroupInputDeq});
     m_deqThreshold[u] = deqText(1446, 0x116D, CRect{290 + d, 75, 340 + d, 90});
     m_deqRatio[u] = deqText(1458, 0x146D, CRect{291 + d, 105, 339 + d, 120});
     m_deqAttack[u] = deqText(1470, 0x146D, CRect{291 + d, 135, 339 + d, 150});
@@ -368,7 +326,7 @@ bool CTorvexSeriesControlPanel::Create() {
 
   // The 28 GEQ band faders, +-12 dB.
   for (int b = 0; b < 28; ++b) {
-    auto* fader = add(
+    auto* fader = Add(
         new CBitmapFader(this, 1200 + b, GetFaderCapImage(), kFaderGeqBand, CRect{63 + 26 * b, 140, 78 + 26 * b, 315}),
         {kPanelGroupInputGeq});
     fader->m_minimum = -kGeqRangeDb;
@@ -377,10 +335,10 @@ bool CTorvexSeriesControlPanel::Create() {
   }
 
   // Input PEQ page, with the input-letter pictures and the selected input's caption.
-  m_peqCurve = add(new CNerexSeriesParametricControl(this, 141, CRect{10, 220, 840, 590}), {kPanelGroupInputPeq});
+  m_peqCurve = Add(new CNerexSeriesParametricControl(this, 141, CRect{10, 220, 840, 590}), {kPanelGroupInputPeq});
   section(kTorvexSectionInputLetters, kTorvexInputLettersId, 303, 82, {kPanelGroupInputPeq, kPanelGroupInputGeq});
   section(kTorvexSectionDeqLetters, kTorvexInputLettersId, 38, 200, {kPanelGroupInputDeq});
-  m_inputCaption = text(433, false, kCondensed, 10, kWhite, 0, CRect{295, 35, 415, 51},
+  m_inputCaption = AddText(433, false, kCondensed, 10, kWhite, 0, CRect{295, 35, 415, 51},
                         {kPanelGroupInputDeq, kPanelGroupInputPeq, kPanelGroupInputGeq});
 
   // A band row of a band table: frame, frequency, Q, gain, type, bypass.
@@ -388,9 +346,9 @@ bool CTorvexSeriesControlPanel::Create() {
                      CControlObject*& frame, CTextControl*& freq, CTextControl*& q, CTextControl*& gain,
                      CCustomComboBox*& type, CBmpButton*& bypass) {
     const int y = 23 + 19 * b;
-    frame = picture(1592, GetSelectionFrameImage(), 436, y - 4, {group});
+    frame = AddPicture(1592, GetSelectionFrameImage(), 436, y - 4, {group});
     auto bandText = [&](int id, std::uint32_t flags, const CRect& r) {
-      CTextControl* t = text(id, true, kValueFace, 9, kLightText, flags, r, {group});
+      CTextControl* t = AddText(id, true, kValueFace, 9, kLightText, flags, r, {group});
       t->GetTextStyle().Set(kCondensed, 9, CColour{kLightText});
       return t;
     };
@@ -400,7 +358,7 @@ bool CTorvexSeriesControlPanel::Create() {
     type = combo(typeId, CRect{660, y, 795, y + 17}, {group});
     AddItems(type, nerex_layout::EqTypeItems());
     SetComboStyle(type, 9, kLightText, kBlack);
-    bypass = button(bypassId, GetSmallBlueLedImage(), At(807, y + 1, GetSmallBlueLedImage()), kLedButton, {group});
+    bypass = AddButton(bypassId, GetSmallBlueLedImage(), SizedAt(807, y + 1, GetSmallBlueLedImage()), kLedButton, {group});
   };
   for (int b = 7; b >= 0; --b) {
     const auto u = std::size_t(b);
@@ -409,16 +367,16 @@ bool CTorvexSeriesControlPanel::Create() {
   }
 
   // Output EQ page with the crossover.
-  m_outputEqCurve = add(new CNerexSeriesParametricControl(this, 142, CRect{10, 220, 840, 590}), {kPanelGroupOutputEq});
+  m_outputEqCurve = Add(new CNerexSeriesParametricControl(this, 142, CRect{10, 220, 840, 590}), {kPanelGroupOutputEq});
   section(kTorvexSectionOutputEqNumbers, kTorvexOutputEqNumbersId, 38, 178, {kPanelGroupOutputEq});
-  m_outputCaption = text(434, false, kCondensed, 10, kWhite, 0, CRect{27, 133, 262, 149}, {kPanelGroupOutputEq});
+  m_outputCaption = AddText(434, false, kCondensed, 10, kWhite, 0, CRect{27, 133, 262, 149}, {kPanelGroupOutputEq});
   for (int b = 8; b >= 0; --b) {
     const auto u = std::size_t(b);
     bandRow(b, 700 + b, 772 + b, 844 + b, 916 + b, 988 + b, kPanelGroupOutputEq, m_outputPeqFrames[u],
             m_outputPeqFrequency[u], m_outputPeqQ[u], m_outputPeqGain[u], m_outputPeqType[u], m_outputPeqBypass[u]);
   }
   auto crossoverText = [&](int id, const CRect& r) {
-    CTextControl* t = text(id, true, kValueFace, 9, kLightText, 0x106D, r, {kPanelGroupOutputEq});
+    CTextControl* t = AddText(id, true, kValueFace, 9, kLightText, 0x106D, r, {kPanelGroupOutputEq});
     t->GetTextStyle().Set(kCondensed, 9, CColour{kLightText});
     return t;
   };
@@ -434,24 +392,24 @@ bool CTorvexSeriesControlPanel::Create() {
   // Output Comp page.
   for (int k = 0; k < kOutputs; ++k)
     m_compressorStrips[std::size_t(k)] =
-        picture(kTorvexCompressorStripId, GetCompressorStripImage(), 10 + 105 * k, 115, {kPanelGroupOutputComp});
+        AddPicture(kTorvexCompressorStripId, GetCompressorStripImage(), 10 + 105 * k, 115, {kPanelGroupOutputComp});
   section(kTorvexSectionCompNumbers, kTorvexNumbersSectionId, 10, 575, {kPanelGroupOutputComp});
   for (int k = 0; k < kOutputs; ++k) {
     const auto u = std::size_t(k);
     const int c = 105 * k;
     CTextControl* name =
-        text(132 + k, true, kValueFace, 8, kNameText, 0, CRect{35 + c, 576, 100 + c, 591}, {kPanelGroupOutputComp});
+        AddText(132 + k, true, kValueFace, 8, kNameText, 0, CRect{35 + c, 576, 100 + c, 591}, {kPanelGroupOutputComp});
     name->SetMaxLength(8);
     m_compressorNames[u] = name;
-    m_gainReductionMeters[u] = add(new CBitmapMeter(this, 1420 + k, GetGainReductionMeterImage(),
-                                                    At(55 + c, 430, GetGainReductionMeterImage()), 24, 2, -6),
+    m_gainReductionMeters[u] = Add(new CBitmapMeter(this, 1420 + k, GetGainReductionMeterImage(),
+                                                    SizedAt(55 + c, 430, GetGainReductionMeterImage()), 24, 2, -6),
                                    {kPanelGroupOutputComp});
     m_compressorGraphs[u] = curveGraph(1412 + k, GetSmallCompressorGraphImage(), CRect{30 + c, 329, 102 + c, 401},
                                        kPanelGroupOutputComp, {1364 + k, 1372 + k, 1396 + k, 0, 0});
-    m_compressorBypass[u] = button(1404 + k, GetSmallBlueLedImage(), At(50 + c, 295, GetSmallBlueLedImage()),
+    m_compressorBypass[u] = AddButton(1404 + k, GetSmallBlueLedImage(), SizedAt(50 + c, 295, GetSmallBlueLedImage()),
                                    kLedButton, {kPanelGroupOutputComp});
     auto compText = [&](int id, std::uint32_t flags, int top) {
-      return text(id + k, true, kValueFace, 8, kWhite, flags, CRect{15 + c, top, 80 + c, top + 15},
+      return AddText(id + k, true, kValueFace, 8, kWhite, flags, CRect{15 + c, top, 80 + c, top + 15},
                   {kPanelGroupOutputComp});
     };
     m_compressorThreshold[u] = compText(1364, 0x146D, 135);
@@ -479,10 +437,7 @@ void CTorvexSeriesControlPanel::UpdateAllControls() {
   DrawInputLetters();
   DrawOutputEqNumbers();
   DrawDeqInputLetters();
-  if (!m_toolTipsReady) {
-    m_toolTipsReady = true;
-    SetupToolTips();
-  }
+  EnableToolTips();
   m_headerText->SetText(device->GetModelName() + kLegend);
   LayOutStrips();
   // The gain faders take their ranges from the device's descriptions.
@@ -498,7 +453,7 @@ void CTorvexSeriesControlPanel::UpdateAllControls() {
 }
 
 void CTorvexSeriesControlPanel::LayOutStrips() {
-  const int n = InputCount(), m = OutputCount();
+  const int n = GetInputCount(), m = GetOutputCount();
   for (int i = 0; i < kInputs; ++i) {
     const auto u = std::size_t(i);
     const int x = GetInputStripX(i, n);
@@ -601,12 +556,11 @@ void CTorvexSeriesControlPanel::ShowPage(std::uint32_t page) {
     default:
       break;
   }
-  SetupToolTips();
   CNerexSeriesBaseControlPanel::ShowPage(page);
 }
 
 void CTorvexSeriesControlPanel::SelectSideTab(std::uint32_t tab, bool redraw) {
-  const int n = InputCount(), m = OutputCount();
+  const int n = GetInputCount(), m = GetOutputCount();
   const bool matrix = IsMatrixView();
   CBmpButton* router = m_sideTabs[3];
   CBmpButton* mixer = m_sideTabs[4];
@@ -682,7 +636,7 @@ CRect CTorvexSeriesControlPanel::GetSideTabRedrawRect() const {
 
 void CTorvexSeriesControlPanel::EnableAllControls(bool enable) {
   const CNerexSeriesDevice* device = GetNerexDevice();
-  const int n = InputCount(), m = OutputCount();
+  const int n = GetInputCount(), m = GetOutputCount();
   const int model = device ? device->GetModel() : 0;
   for (int s : {kTorvexSectionInputs, kTorvexSectionSideTabs, kTorvexSectionOutputNumbers})
     m_sectionPictures[std::size_t(s)]->SetVisible(enable);
@@ -715,13 +669,13 @@ void CTorvexSeriesControlPanel::EnableAllControls(bool enable) {
   SelectSideTab(enable && device ? device->GetSideTab() : 0, false);
 }
 
-// ====== Right click and tooltips ======
+// ====== Right click ======
 
 void CTorvexSeriesControlPanel::OnRightClick(int x, int y) {
   CNerexSeriesDevice* device = GetNerexDevice();
   if (device) {
     std::uint32_t channel = 0;
-    const int n = InputCount(), m = OutputCount();
+    const int n = GetInputCount(), m = GetOutputCount();
     switch (device->GetPanelPage()) {
       case kNerexPageInputGeq:
       case kNerexPageInputPeq:
@@ -751,27 +705,6 @@ void CTorvexSeriesControlPanel::OnRightClick(int x, int y) {
     device->SetSelectedChannel(channel);
   }
   CNerexSeriesBaseControlPanel::OnRightClick(x, y);
-}
-
-void CTorvexSeriesControlPanel::SetupToolTips() {
-  if (!m_toolTipsReady) return;
-  RemoveAllToolTips();
-  const CNerexSeriesDevice* device = GetNerexDevice();
-  if (!device || device->GetPanelPage() != kNerexPageInputGeq) return;
-  for (int b = 0; b < 28; ++b) AddToolTip(b + 1, m_geqFaders[std::size_t(b)]->GetRect());
-}
-
-std::string CTorvexSeriesControlPanel::GetToolTipText(int toolId) {
-  CNerexSeriesDevice* device = GetNerexDevice();
-  if (!device || toolId < 1 || toolId > 28 || device->GetPanelPage() != kNerexPageInputGeq) return std::string();
-  std::int16_t gain = 0;
-  {
-    CSingleLock lock(device->SettingsLock());
-    gain = device->GetCurrentSettings().geq.bands[SelectedInput()][std::size_t(toolId - 1)];
-  }
-  char buffer[80];
-  std::snprintf(buffer, sizeof buffer, "%.1fdB", double(gain) / 10.0);
-  return buffer;
 }
 
 // ====== Section drawings ======
@@ -809,7 +742,7 @@ void CTorvexSeriesControlPanel::DrawCentredLabel(Graphics& g, const std::string&
 }
 
 void CTorvexSeriesControlPanel::DrawInputsSectionBody() {
-  const int n = InputCount();
+  const int n = GetInputCount();
   CBitmapImage* strip = GetInputStripImage();
   DrawSection(kTorvexSectionInputs, [&](Graphics& g) {
     for (int i = 0; i < n; ++i) {
@@ -823,7 +756,7 @@ void CTorvexSeriesControlPanel::DrawInputsSectionBody() {
 }
 
 void CTorvexSeriesControlPanel::DrawOutputNumbers() {
-  const int m = OutputCount();
+  const int m = GetOutputCount();
   DrawSection(kTorvexSectionOutputNumbers, [&](Graphics& g) {
     for (int k = 0; k < m; ++k)
       DrawLabel(g, std::string(1, char('1' + k)), m_labelStyle, float(GetOutputStripX(k, m) - 315 + 40), 1.0f, kBlack);
@@ -831,7 +764,7 @@ void CTorvexSeriesControlPanel::DrawOutputNumbers() {
 }
 
 void CTorvexSeriesControlPanel::DrawCompressorNumbers() {
-  const int m = OutputCount();
+  const int m = GetOutputCount();
   DrawSection(kTorvexSectionCompNumbers, [&](Graphics& g) {
     for (int k = 0; k < m; ++k)
       DrawLabel(g, std::string(1, char('1' + k)), m_labelStyle, float(6 + 105 * k), 2.0f, kBlack);
@@ -839,21 +772,21 @@ void CTorvexSeriesControlPanel::DrawCompressorNumbers() {
 }
 
 void CTorvexSeriesControlPanel::DrawInputLetters() {
-  const int n = InputCount();
+  const int n = GetInputCount();
   DrawSection(kTorvexSectionInputLetters, [&](Graphics& g) {
     for (int i = 0; i < n; ++i) DrawLabel(g, std::string(1, char('A' + i)), m_labelStyle, float(28 * i), 1.0f, kWhite);
   });
 }
 
 void CTorvexSeriesControlPanel::DrawDeqInputLetters() {
-  const int n = InputCount();
+  const int n = GetInputCount();
   DrawSection(kTorvexSectionDeqLetters, [&](Graphics& g) {
     for (int i = 0; i < n; ++i) DrawLabel(g, std::string(1, char('A' + i)), m_labelStyle, float(28 * i), 1.0f, kWhite);
   });
 }
 
 void CTorvexSeriesControlPanel::DrawOutputEqNumbers() {
-  const int m = OutputCount();
+  const int m = GetOutputCount();
   DrawSection(kTorvexSectionOutputEqNumbers, [&](Graphics& g) {
     for (int k = 0; k < m; ++k) DrawLabel(g, std::string(1, char('1' + k)), m_labelStyle, float(28 * k), 1.0f, kWhite);
   });
@@ -861,7 +794,7 @@ void CTorvexSeriesControlPanel::DrawOutputEqNumbers() {
 
 void CTorvexSeriesControlPanel::DrawSideTabSection() {
   const CNerexSeriesDevice* device = GetNerexDevice();
-  const int n = InputCount(), m = OutputCount();
+  const int n = GetInputCount(), m = GetOutputCount();
   const int x0 = GetOutputStripX(0, m);
   const int p = m_sectionPictures[kTorvexSectionSideTabs]->GetRect().left;
   const std::uint32_t tab = device ? device->GetSideTab() : 0;

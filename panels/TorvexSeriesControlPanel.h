@@ -81,11 +81,6 @@ class CTorvexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   void EnableAllControls(bool enable) override;
   // Records the channel under a right click in the device before its context menu opens.
   void OnRightClick(int x, int y) override;
-  // The GEQ faders' tooltips: the band's gain of the selected input, "%.1fdB".
-  std::string GetToolTipText(int toolId) override;
-  // Rebuilds the tooltip tools: the 28 GEQ faders on the Input GEQ page, none elsewhere.
-  void SetupToolTips();
-  bool HasToolTips() const { return m_toolTipsReady; }
 
   // --- Section drawings (each into its offscreen buffer) ---
   void DrawInputsSectionBody();
@@ -142,27 +137,6 @@ class CTorvexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   CBitmapObject* GetPagePicture(int index) const { return m_pagePictures[std::size_t(index)]; }
   CBitmapObject* GetMatrixTabPicture() const { return m_matrixTabPicture; }
   CBitmapObject* GetRouterTabPicture() const { return m_routerTabPicture; }
-  // The widget shared code keeps: by kind, for tests.
-  CBitmapFader* GetInputFader(int i) const { return m_inputFaders[std::size_t(i)]; }
-  CBitmapFader* GetOutputFader(int k) const { return m_outputFaders[std::size_t(k)]; }
-  CBmpButton* GetRoutingButton(int k, int i) const { return m_routingButtons[std::size_t(k)][std::size_t(i)]; }
-  CControlObject* GetMatrixKnob(int k, int i) const { return m_matrixGains[std::size_t(k)][std::size_t(i)]; }
-  CControlObject* GetMatrixText(int k, int i) const { return m_matrixGainTexts[std::size_t(k)][std::size_t(i)]; }
-  CBmpButton* GetOutputLink(int k, int j) const { return m_outputLinks[std::size_t(k)][std::size_t(j)]; }
-  CBmpButton* GetInputLink(int i, int j) const { return m_inputLinks[std::size_t(i)][std::size_t(j)]; }
-  CBmpButton* GetChannelSelect(int j) const { return m_channelSelect[std::size_t(j)]; }
-  CBmpButton* GetSideTab(int index) const { return m_sideTabs[std::size_t(index)]; }
-  CBmpButton* GetPresetManagerButton() const { return m_presetManagerButton; }
-  CTextControl* GetHeaderText() const { return m_headerText; }
-  CTextControl* GetInputCaption() const { return m_inputCaption; }
-  CTextControl* GetLimiterLevel(int k) const { return m_limiterLevels[std::size_t(k)]; }
-  CCustomComboBox* GetAutoLimiters() const { return m_autoLimiters; }
-  CTorvexSeriesDEQControl* GetDeqGraph() const { return m_deqGraph; }
-  CControlObject* GetGeqFader(int b) const { return m_geqFaders[std::size_t(b)]; }
-  CTextControl* GetInputName(int i) const { return m_inputNames[std::size_t(i)]; }
-  CTextControl* GetDeviceName() const { return m_deviceName; }
-  // Input row r (0: GEQ shortcut 237, 1: PEQ 233, 2: DEQ 229) of input i.
-  CControlObject* GetInputRowWidget(int r, int i) const { return m_inputRows[std::size_t(r)][std::size_t(i)]; }
 
  protected:
   // The section buffers, made by LoadSkinImages and freed by the skin class; the pictures
@@ -170,8 +144,6 @@ class CTorvexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   std::array<CBitmapImage*, kTorvexSectionCount> m_buffers{};
 
  private:
-  int InputCount() const;
-  int OutputCount() const;
   // The Router/Matrix flag of the Source view (set: Matrix view).
   bool IsMatrixView() const;
   // Lays the Mixer-page strips out at their centred origins.
@@ -182,7 +154,6 @@ class CTorvexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   void DrawLabel(Graphics& g, const std::string& text, CTextStyle& style, float x, float y, std::uint32_t argb);
   void DrawCentredLabel(Graphics& g, const std::string& text, CTextStyle& style, const CRectF& box, std::uint32_t argb);
 
-  bool m_toolTipsReady = false;
   std::array<CBitmapObject*, 8> m_outputStrips{};
   std::array<CBitmapObject*, 8> m_compressorStrips{};
   std::array<CBitmapObject*, 6> m_pagePictures{};

@@ -78,38 +78,47 @@ bool IsInstalled(const QString& family) {
 }
 
 // Faces of the original platform and the installed families that match their metrics.
-const std::map<std::string, const char*>& Substitutes() {
-  static const std::map<std::string, const char*> substitutes = {
-      {"arial", "Liberation Sans"},
-      {"helvetica", "Liberation Sans"},
-      {"microsoft sans serif", "Liberation Sans"},
-      {"ms sans serif", "Liberation Sans"},
-      {"arial narrow", "Liberation Sans Narrow"},
-      {"times new roman", "Liberation Serif"},
-      {"courier new", "Liberation Mono"},
-      {"tahoma", "DejaVu Sans"},
-      {"verdana", "DejaVu Sans"},
-      {"segoe ui", "DejaVu Sans"},
-      {"liquidcrystal", "DSEG14 Classic"},
-      {"handelgotdlig", "Jura"},
+struct Substitute {
+  const char* family;
+  CFaceFit fit;
+};
+
+const std::map<std::string, Substitute>& Substitutes() {
+  // The segment face of the LCD readouts stands in for a narrow LCD face whose digits fill about
+  // two thirds of its em: drawn at that height, narrowed and in its heavier segments, a gain
+  // reading such as "-40.0 dB" at 14 points stays legible inside its 50 x 15 readout, and the
+  // units' displays keep their lines apart.
+  static const std::map<std::string, Substitute> substitutes = {
+      {"arial", {"Liberation Sans", {}}},
+      {"helvetica", {"Liberation Sans", {}}},
+      {"microsoft sans serif", {"Liberation Sans", {}}},
+      {"ms sans serif", {"Liberation Sans", {}}},
+      {"arial narrow", {"Liberation Sans Narrow", {}}},
+      {"times new roman", {"Liberation Serif", {}}},
+      {"courier new", {"Liberation Mono", {}}},
+      {"tahoma", {"DejaVu Sans", {}}},
+      {"verdana", {"DejaVu Sans", {}}},
+      {"segoe ui", {"DejaVu Sans", {}}},
+      {"liquidcrystal", {"DSEG14 Classic", {0.70f, 70, 700}}},
+      {"handelgotdlig", {"Jura", {}}},
   };
   return substitutes;
 }
 
-const char* SubstituteFor(const std::string& face) {
+const Substitute* SubstituteFor(const std::string& face) {
   const auto& substitutes = Substitutes();
   std::string lower = face;
   std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
   auto it = substitutes.find(lower);
-  return it == substitutes.end() ? nullptr : it->second;
+  return it == substitutes.end() ? nullptr : &it->second;
 }
 }  // namespace
 
 void InstallFontSubstitutions() {
   // Keys are lower case; Qt matches family names without regard to case.
-  for (const auto& [face, installed] : Substitutes()) {
-    if (IsInstalled(QString::fromUtf8(installed))) {
-      QFont::insertSubstitution(QString::fromStdString(face), QString::fromUtf8(installed));
+  for (const auto& [face, substitute] : Substitutes()) {
+    if (IsInstalled(QString::fromUtf8(substitute.family))) {
+      QFont::insertSubstitution(QString::fromStdString(face), QString::fromUtf8(substitute.family));
     }
   }
 }
@@ -119,13 +128,19 @@ std::string ResolveFontFace(const std::string& face) {
   auto it = g_resolvedFaces.find(face);
   if (it != g_resolvedFaces.end()) return it->second;
   std::string resolved;
-  if (const char* sub = SubstituteFor(face); sub && IsInstalled(QString::fromUtf8(sub))) {
-    resolved = sub;
+  if (const Substitute* sub = SubstituteFor(face); sub && IsInstalled(QString::fromUtf8(sub->family))) {
+    resolved = sub->family;
   } else if (!face.empty() && IsInstalled(QString::fromStdString(face))) {
     resolved = face;
   }
   g_resolvedFaces.emplace(face, resolved);
   return resolved;
+}
+
+CFaceFit FaceFitFor(const std::string& face) {
+  const Substitute* sub = SubstituteFor(face);
+  if (!sub || ResolveFontFace(face) != sub->family) return {};
+  return sub->fit;
 }
 
 std::string GenericSansSerifFace() {
@@ -141,8 +156,10 @@ QFont ToQFont(const CFont& font, const QPaintDevice* device, TextRenderingHint h
   QFont q(QString::fromStdString(family));
   const int dpi = device ? device->logicalDpiY() : 96;
   // The em height is in pixels; Qt takes points at the device's resolution.
-  q.setPointSizeF(std::max(0.1, double(font.emPixels) * 72.0 / (dpi > 0 ? dpi : 96)));
-  q.setWeight(QFont::Weight(std::clamp(font.weight, 1, 1000)));
+  const CFaceFit fit = FaceFitFor(font.face);
+  q.setPointSizeF(std::max(0.1, double(font.emPixels * fit.scale) * 72.0 / (dpi > 0 ? dpi : 96)));
+  if (fit.stretch != 100) q.setStretch(fit.stretch);
+  q.setWeight(QFont::Weight(std::clamp(fit.weight ? fit.weight : font.weight, 1, 1000)));
   q.setItalic(font.italic);
   q.setUnderline(font.underline);
   q.setStrikeOut(font.strikeOut);

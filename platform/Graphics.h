@@ -130,6 +130,15 @@ std::string ResolveFontFace(const std::string& face);
 void InstallFontSubstitutions();
 // The family used when a face is missing altogether.
 std::string GenericSansSerifFace();
+// How a substitute family is drawn for a face: its em height scaled, its glyphs narrowed
+// (stretch in percent), and a weight of its own (0: the font's). A face drawn by itself, or
+// without such a substitute, is 1, 100 and 0.
+struct CFaceFit {
+  float scale = 1.0f;
+  int stretch = 100;
+  int weight = 0;
+};
+CFaceFit FaceFitFor(const std::string& face);
 
 struct CStringFormat {
   StringAlignment alignment = StringAlignment::Near;      // along the line

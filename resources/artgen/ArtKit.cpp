@@ -45,6 +45,27 @@ void BrushedFront(QPainter& p, QSize s) {
   p.drawRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1));
 }
 
+void ShadedFace(QPainter& p, const QRect& r, const QColor& top, const QColor& bottom) {
+  QLinearGradient g(0, r.top(), 0, r.bottom());
+  g.setColorAt(0.0, top);
+  g.setColorAt(1.0, bottom);
+  p.fillRect(r, g);
+  for (int y = r.top(); y < r.bottom(); y += 2) p.fillRect(QRect(r.left(), y, r.width(), 1), QColor(255, 255, 255, 4));
+}
+
+void RaisedFace(QPainter& p, const QRectF& span, const QRectF& r, double radius, const QColor& top,
+                const QColor& bottom, const QColor& outline, const QColor& light, const QLineF& line) {
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient g(0, span.top(), 0, span.bottom());
+  g.setColorAt(0.0, top);
+  g.setColorAt(1.0, bottom);
+  p.setPen(QPen(outline, 1));
+  p.setBrush(g);
+  p.drawRoundedRect(r, radius, radius);
+  p.setPen(QPen(light, 1));
+  p.drawLine(line);
+}
+
 QPen Pen(const QColor& c, double width) {
   QPen pen(c, width);
   pen.setJoinStyle(Qt::RoundJoin);

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QLineF>
 #include <QPainter>
 #include <QRectF>
 #include <QSize>
@@ -58,6 +59,12 @@ void Caption(QPainter& p, const QRectF& r, const QString& text, int pixels, int 
 void Recess(QPainter& p, const QRectF& r, double radius, const QColor& fill);
 // A brushed front panel over the whole picture, lighter at the top, with its outline.
 void BrushedFront(QPainter& p, QSize s);
+// A panel face over r shaded from top to bottom, with faint brushed lines on every other row.
+void ShadedFace(QPainter& p, const QRect& r, const QColor& top, const QColor& bottom);
+// A raised face: the rounded rectangle r with its outline, filled with a shade from top to
+// bottom across the span's height, and a light line along one edge.
+void RaisedFace(QPainter& p, const QRectF& span, const QRectF& r, double radius, const QColor& top,
+                const QColor& bottom, const QColor& outline, const QColor& light, const QLineF& line);
 
 // A 1-pixel-sharp outline pen.
 QPen Pen(const QColor& c, double width = 1.0);

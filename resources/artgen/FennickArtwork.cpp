@@ -75,16 +75,10 @@ const ArtRegistrar kZelFennickPanel("zel_fennick_panel", [](QPainter& p, QSize s
 
 // A raised button face with its caption.
 void Face(QPainter& p, QSize s, const QString& caption, int pixels) {
-  p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient g(0, 0, 0, s.height());
-  g.setColorAt(0.0, QColor(96, 103, 114));
-  g.setColorAt(1.0, QColor(54, 58, 66));
-  p.setPen(QPen(QColor(14, 15, 18), 1));
-  p.setBrush(g);
-  p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 4, 4);
-  p.setPen(QPen(QColor(255, 255, 255, 60), 1));
-  p.drawLine(QPointF(4, 1.5), QPointF(s.width() - 4, 1.5));
-  Caption(p, QRectF(0, 0, s.width(), s.height()), caption, pixels, Qt::AlignCenter, kInk);
+  const double w = s.width(), h = s.height();
+  RaisedFace(p, QRectF(0, 0, w, h), QRectF(0.5, 0.5, w - 1, h - 1), 4, QColor(96, 103, 114), QColor(54, 58, 66),
+             QColor(14, 15, 18), QColor(255, 255, 255, 60), QLineF(4, 1.5, w - 4, 1.5));
+  Caption(p, QRectF(0, 0, w, h), caption, pixels, Qt::AlignCenter, kInk);
 }
 
 // A triangle pointing left (-1) or right (+1) in the middle of the face.

@@ -73,13 +73,7 @@ void Plate(QPainter& p, const QRectF& r, double radius = 2.5) {
 }
 
 // The brushed, shaded panel face over a rectangle.
-void PanelFace(QPainter& p, const QRect& r) {
-  QLinearGradient g(0, r.top(), 0, r.bottom());
-  g.setColorAt(0.0, kPanelTop);
-  g.setColorAt(1.0, kPanelBottom);
-  p.fillRect(r, g);
-  for (int y = r.top(); y < r.bottom(); y += 2) p.fillRect(QRect(r.left(), y, r.width(), 1), QColor(255, 255, 255, 4));
-}
+void PanelFace(QPainter& p, const QRect& r) { ShadedFace(p, r, kPanelTop, kPanelBottom); }
 
 // --- Header (panel 0,0 to 280,112): brand, Presets face, name well and page tabs ---
 
@@ -102,20 +96,10 @@ std::vector<Tab> TabsOf(const Skin& skin) {
 
 // A raised button face; lit ones take the accent.
 void ButtonFace(QPainter& p, const QRectF& r, const QColor& accent, bool lit) {
-  p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient g(r.topLeft(), r.bottomLeft());
-  if (lit) {
-    g.setColorAt(0.0, accent.lighter(135));
-    g.setColorAt(1.0, accent.darker(130));
-  } else {
-    g.setColorAt(0.0, QColor(92, 98, 108));
-    g.setColorAt(1.0, QColor(54, 58, 66));
-  }
-  p.setPen(QPen(QColor(12, 13, 15), 1));
-  p.setBrush(g);
-  p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
-  p.setPen(QPen(QColor(255, 255, 255, lit ? 90 : 45), 1));
-  p.drawLine(QPointF(r.left() + 3, r.top() + 1.5), QPointF(r.right() - 3, r.top() + 1.5));
+  const QColor top = lit ? accent.lighter(135) : QColor(92, 98, 108);
+  const QColor bottom = lit ? accent.darker(130) : QColor(54, 58, 66);
+  RaisedFace(p, r, r.adjusted(0.5, 0.5, -0.5, -0.5), 3, top, bottom, QColor(12, 13, 15),
+             QColor(255, 255, 255, lit ? 90 : 45), QLineF(r.left() + 3, r.top() + 1.5, r.right() - 3, r.top() + 1.5));
 }
 
 void Header(QPainter& p, const Skin& skin, int page) {
@@ -363,15 +347,9 @@ void OutputStrip(QPainter& p, QSize s) {
 
 // The routing and link buttons' bed over the limiter rows.
 void Overlay(QPainter& p, QSize s) {
-  p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient g(0, 0, 0, s.height());
-  g.setColorAt(0.0, QColor(40, 44, 50));
-  g.setColorAt(1.0, QColor(28, 31, 36));
-  p.setPen(QPen(QColor(10, 11, 13), 1));
-  p.setBrush(g);
-  p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 3, 3);
-  p.setPen(QPen(QColor(255, 255, 255, 30), 1));
-  p.drawLine(QPointF(3, s.height() - 0.5), QPointF(s.width() - 3, s.height() - 0.5));
+  const double w = s.width(), h = s.height();
+  RaisedFace(p, QRectF(0, 0, w, h), QRectF(0.5, 0.5, w - 1, h - 1), 3, QColor(40, 44, 50), QColor(28, 31, 36),
+             QColor(10, 11, 13), QColor(255, 255, 255, 30), QLineF(3, h - 0.5, w - 3, h - 0.5));
 }
 
 // The frame around the selected band row (rows are 17 px high at a 19 px pitch).

@@ -26,9 +26,7 @@ const QColor kPlateLight(206, 210, 216);
 
 void Label(QPainter& p, const QRectF& r, const QString& text, int pixels, int align = Qt::AlignCenter,
            const QColor& ink = kInk, bool bold = true) {
-  p.setPen(ink);
-  p.setFont(Font(pixels, bold));
-  p.drawText(r, align, text);
+  Caption(p, r, text, pixels, align, ink, bold);
 }
 
 // A recessed well for a readout or a list: dark inside, a faint highlight under it.
@@ -54,25 +52,12 @@ void NamePlate(QPainter& p, const QRectF& r) {
 
 // A raised panel shaded from top to bottom.
 void Raised(QPainter& p, const QRectF& r, double radius, const QColor& top, const QColor& bottom) {
-  p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient g(0, r.top(), 0, r.bottom());
-  g.setColorAt(0.0, top);
-  g.setColorAt(1.0, bottom);
-  p.setPen(QPen(QColor(8, 9, 11), 1));
-  p.setBrush(g);
-  p.drawRoundedRect(r, radius, radius);
-  p.setPen(QPen(QColor(255, 255, 255, 30), 1));
-  p.drawLine(QPointF(r.left() + radius, r.top() + 1), QPointF(r.right() - radius, r.top() + 1));
+  RaisedFace(p, r, r, radius, top, bottom, QColor(8, 9, 11), QColor(255, 255, 255, 30),
+             QLineF(r.left() + radius, r.top() + 1, r.right() - radius, r.top() + 1));
 }
 
 // The panel's brushed dark front.
-void Front(QPainter& p, const QRect& r) {
-  QLinearGradient g(0, r.top(), 0, r.bottom());
-  g.setColorAt(0.0, QColor(54, 58, 66));
-  g.setColorAt(1.0, QColor(30, 32, 37));
-  p.fillRect(r, g);
-  for (int y = r.top(); y < r.bottom(); y += 2) p.fillRect(QRect(r.left(), y, r.width(), 1), QColor(255, 255, 255, 4));
-}
+void Front(QPainter& p, const QRect& r) { ShadedFace(p, r, QColor(54, 58, 66), QColor(30, 32, 37)); }
 
 // A tab button's face, lit in the accent colour or plain.
 void TabFace(QPainter& p, const QRectF& r, bool lit) {

@@ -26,12 +26,13 @@
 #include "panels/NerexSeriesLayout.h"
 #include "panels/PanelClasses.h"
 #include "panels/TextControl.h"
+#include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
 #include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/support/ProcessorBus.h"
-#include "ui/dialogs/FennickPresetDlg.h"
+#include "tests/panels/PresetNameAnswer.h"
 
 namespace {
 
@@ -188,6 +189,28 @@ INSTANTIATE_TEST_SUITE_P(Models, NerexPanelModelTest, ::testing::ValuesIn(kModel
                            return "Model" + std::to_string(info.param.model) +
                                   (info.param.hardwareCode ? "Hollin2" : "");
                          });
+
+// The gain readouts keep the LCD face at its 14 points; the longest reading fits its readout
+// (the segment face drawn at its own em ran over the readouts and the units' displays).
+TEST_F(NerexPanelTest, GainReadoutsFitTheLongestReadingInTheLcdFace) {
+  CNerexSeriesControlPanel& panel = Open(Make(kModelNerex48));
+  CImage canvas(60, 20);
+  Graphics g(canvas);
+  CStringFormat format(StringAlignment::Center, StringAlignment::Center);
+  format.noWrap = true;
+  for (CTextControl* readout : {panel.GetInputGainText(0), panel.GetOutputGainText(7)}) {
+    EXPECT_EQ(readout->GetTextStyle().face, "LiquidCrystal");
+    EXPECT_EQ(readout->GetTextStyle().size, 1400);
+    const CFont* font = readout->GetTextStyle().GetFont();
+    ASSERT_TRUE(font);
+    const CRect r = readout->GetRect();
+    const CRectF box = g.MeasureString("-40.0 dB", *font, CRectF{0, 0, 0, 0}, format);
+    EXPECT_LE(box.width, float(r.Width()));
+    EXPECT_LE(box.height, float(r.Height()));
+    // Still a readable size, not shrunk to a few pixels.
+    EXPECT_GE(box.height, 10.0f);
+  }
+}
 
 TEST_F(NerexPanelTest, WidgetsAreCreatedInDrawingOrder) {
   CNerexSeriesDevice& device = Make(kModelNerex24);
@@ -452,15 +475,7 @@ TEST_F(NerexPanelTest, ListsSendTheItemsValueNotItsPosition) {
 
 TEST_F(NerexPanelTest, PresetNameIsAskedOverThePanel) {
   CNerexSeriesControlPanel& panel = Open(Make(kModelNerex48));
-  // Answers the modal dialog as soon as it is shown.
-  QTimer::singleShot(0, [] {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* dialog = dynamic_cast<CFennickPresetDlg*>(w); dialog && dialog->isVisible()) {
-        EXPECT_EQ(dialog->NameEdit()->text(), "Old");
-        dialog->NameEdit()->setText("Evening");
-        dialog->SaveButton()->click();
-      }
-  });
+  AnswerPresetNameDialog("Old", "Evening");
   std::string name = "Old";
   EXPECT_TRUE(panel.AskPresetName("Store Preset", name));
   EXPECT_EQ(name, "Evening");

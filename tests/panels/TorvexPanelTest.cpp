@@ -31,6 +31,7 @@
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingFrame.h"
 #include "tests/support/RecordingUi.h"
+#include "tests/panels/PresetNameAnswer.h"
 
 namespace {
 
@@ -405,6 +406,15 @@ TEST_F(TorvexPanelTest, GeqFadersTellTheirGainOnTheGeqPageOnly) {
   EXPECT_EQ(panel->GetToolTipText(5), "");
 }
 
+// The preset actions ask whichever processor panel the device has for a name.
+TEST_F(TorvexPanelTest, PresetNameIsAskedOverThePanel) {
+  INerexSeriesPanel& asked = Open();
+  AnswerPresetNameDialog("Old", "Evening");
+  std::string name = "Old";
+  EXPECT_TRUE(asked.AskPresetName("Rename Preset", name));
+  EXPECT_EQ(name, "Evening");
+}
+
 // --- Rights and skins ---
 
 TEST_F(TorvexPanelTest, WithoutAValidCurrentUserThePanelDrawsAndRefusesEdits) {
@@ -412,7 +422,7 @@ TEST_F(TorvexPanelTest, WithoutAValidCurrentUserThePanelDrawsAndRefusesEdits) {
   Open();
   EXPECT_FALSE(panel->GetPresetManagerButton()->IsVisible());
   EXPECT_FALSE(panel->GetInputName(0)->IsEditable());
-  EXPECT_FALSE(panel->GetDeviceName()->IsEditable());
+  EXPECT_FALSE(panel->GetDeviceNameText()->IsEditable());
   ASSERT_NE(panel->GetBackBuffer(), nullptr);
   // The header is drawn all the same.
   EXPECT_EQ(panel->GetBackBuffer()->GetPixel(6, 50).A(), 255);
