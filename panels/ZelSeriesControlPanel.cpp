@@ -13,7 +13,6 @@
 #include "panels/Knob.h"
 #include "panels/SkinCache.h"
 #include "panels/TextControl.h"
-#include "platform/Graphics.h"
 #include "platform/MouseMessages.h"
 
 namespace {
@@ -106,15 +105,6 @@ const DisplayRow kDisplayRows[CZelSeriesControlPanel::kDisplayTexts] = {
     {kLabelFace, 8, {490, 45, 590, 70}, ""},
     {kLabelFace, 8, {490, 140, 590, 165}, ""},
 };
-
-// The display's seven-segment face at its size. The stand-in face installed for it has larger
-// glyphs: at the full size the up-time rows run past the display's right edge and into the
-// label below, so it is drawn at four fifths of the size.
-float DisplayPoints(const DisplayRow& row) {
-  if (std::string(row.face) != kLcdFace) return row.points;
-  static const bool standIn = ResolveFontFace(kLcdFace) != kLcdFace;
-  return standIn ? row.points * 0.8f : row.points;
-}
 
 // The amplifier's mode, which the comms worker writes under the system's lock.
 std::uint32_t ModeOf(CZelSeriesDevice& amp) {
@@ -231,7 +221,7 @@ bool CZelSeriesControlPanel::Create() {
 
   for (int row = 0; row < kDisplayTexts; ++row) {
     const DisplayRow& d = kDisplayRows[row];
-    CTextControl* text = add(new CTextControl(this, kDisplayId, false, d.face, DisplayPoints(d), kDisplayInk, 0, d.rect));
+    CTextControl* text = add(new CTextControl(this, kDisplayId, false, d.face, d.points, kDisplayInk, 0, d.rect));
     text->SetText(d.text);
     m_display[std::size_t(row)] = text;
   }
