@@ -493,3 +493,10 @@ void CDevice::RemoveParamId(std::uint32_t id) {
 bool CDevice::HasParamId(std::uint32_t id) const {
   return std::find(m_paramIds.begin(), m_paramIds.end(), id) != m_paramIds.end();
 }
+
+std::optional<std::string> CDevice::DeviceIdInUseRefusal(std::uint64_t id) const {
+  if (id == 0 || !m_system) return std::nullopt;
+  for (const CDevice* other : m_system->GetDevices())
+    if (other != this && other->GetDeviceId() == id) return "Device ID " + std::to_string(id) + " already in use";
+  return std::nullopt;
+}

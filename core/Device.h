@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,9 @@ class CDevice : public CObjectProperties {
   void SetName(const std::string& name) { m_name = name; }
   std::uint32_t GetDeviceId() const { return m_deviceId; }
   void SetDeviceId(std::uint32_t id) { m_deviceId = id; }
+  // The refusal of id as this device's new ID when another device of the system has it
+  // ("Device ID n already in use"); none for a free ID or 0, which devices not yet addressed share.
+  std::optional<std::string> DeviceIdInUseRefusal(std::uint64_t id) const;
   std::uint32_t GetTypeCode() const { return m_typeCode; }
   std::uint32_t GetModelIndex() const { return m_modelIndex; }
   std::string GetFirmwareVersion() const { return m_firmwareVersion; }

@@ -11,8 +11,13 @@
 inline constexpr std::uint32_t UWM_REDRAW_METER_ENTRY = WM_APP + 102;
 // Recompute and redraw the device rack (the device, or no handle for the whole system).
 inline constexpr std::uint32_t UWM_REFRESH_RACK = WM_APP + 103;
+// The device's name changed: caption its open control panel again (wParam that panel, or 0
+// when none is open).
+inline constexpr std::uint32_t UWM_PANEL_CAPTION = WM_APP + 105;
 // Refresh the properties of the selected device.
 inline constexpr std::uint32_t UWM_REFRESH_SELECTION_PROPERTIES = WM_APP + 108;
+// Show the device's properties; lParam 1 refreshes rows already shown.
+inline constexpr std::uint32_t UWM_SHOW_DEVICE_PROPERTIES = WM_APP + 129;
 // A device status event; lParam the status code 103 to 109.
 inline constexpr std::uint32_t UWM_DEVICE_STATUS_EVENT = WM_APP + 111;
 // Invalidate the device's control panel.

@@ -32,6 +32,11 @@ std::vector<std::string> LocationNames(bool horizontal) {
   return horizontal ? std::vector<std::string>{"Top", "Bottom"} : std::vector<std::string>{"Left", "Right"};
 }
 
+CScaleRows ScaleRows(const CCCFader& f) {
+  return {f, f.m_majorMarks, f.m_minorMarks, f.m_flags, f.m_scaleColour, f.m_scaleStyle, kIdDecimals, kIdScaleColour,
+          kIdScaleFont};
+}
+
 }  // namespace
 
 void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
@@ -50,20 +55,10 @@ void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
   if (IsLinked())
     look->Add(MakeNameListRow("Draw Scale", kGridYesNo, IsScaleShown() ? 0 : 1,
                               "Whether the scale is drawn next to the fader", kIdDrawScale));
-  if (IsScaleShown()) {
-    look->Add(MakeNumberRow("Number Major Scale Marks", m_majorMarks, "The number of marks on the major scale",
-                            kIdMajorMarks));
-    look->Add(MakeNumberRow("Number Minor Scale Mark", m_minorMarks,
-                            "The number of minor marks between the major scale marks", kIdMinorMarks));
-    if (HasScaleDecimals(*this))
-      look->Add(MakeNameListRow("Scale Decimal Places", kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
-                                "The number of decimal places shown on scale markings", kIdDecimals));
-    look->Add(MakeNameListRow("Scale Location", LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
-                              "Where the scale is drawn in relation to the fader", kIdScaleLocation));
-    look->Add(MakeColourRow(system, m_scaleColour, "Scale Colour", "Colour to be used for the scale and text",
-                            kIdScaleColour));
-    look->Add(MakeFontRow(system, m_scaleStyle, "Scale Font", kIdScaleFont));
-  }
+  if (IsScaleShown())
+    AddScaleRows(*look, system, ScaleRows(*this),
+                 MakeNameListRow("Scale Location", LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
+                                 "Where the scale is drawn in relation to the fader", kIdScaleLocation));
   look->Add(MakeNameListRow("Draw Slot", kGridYesNo, (m_flags & kFaderDrawSlot) ? 0 : 1,
                             "Whether the fader slot is drawn beneath the knob", kIdDrawSlot));
   grid.AddGroup(std::move(look));
@@ -86,21 +81,10 @@ void CCCFader::GetProperties(std::vector<CPropertyItem>& items) {
   if (IsLinked())
     items.push_back(MakeChoiceItem(kIdDrawScale, kListNoYes, IsScaleShown() ? 1 : 0, "Draw Scale",
                                    "Whether the scale is drawn next to the fader"));
-  if (IsScaleShown()) {
-    items.push_back(MakeNumberItem(kIdMajorMarks, m_majorMarks, "Number Major Scale Marks",
-                                   "The number of marks on the major scale"));
-    items.push_back(MakeNumberItem(kIdMinorMarks, m_minorMarks, "Number Minor Scale Marks",
-                                   "The number of marks on the minor scale"));
-    if (HasScaleDecimals(*this))
-      items.push_back(MakeChoiceItem(kIdDecimals, kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
-                                     "Scale Decimal Places", "The number of decimal places shown on scale markings"));
-    items.push_back(MakeChoiceItem(kIdScaleLocation, LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
-                                   "Scale Location", "Where the scale is drawn in relation to the fader"));
-    items.push_back(MakeColourPropertyItem(kIdScaleColour, m_scaleColour, "Scale Colour",
-                                           "Colour to be used for the scale and text", 1, 1, 0));
-    items.push_back(
-        MakeFontPropertyItem(kIdScaleFont, m_scaleStyle, "Scale Font", "Font to be used for the scale text", 0, 1, 0));
-  }
+  if (IsScaleShown())
+    AddScaleItems(items, ScaleRows(*this),
+                  MakeChoiceItem(kIdScaleLocation, LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
+                                 "Scale Location", "Where the scale is drawn in relation to the fader"));
   items.push_back(MakeChoiceItem(kIdDrawSlot, kListNoYes, (m_flags & kFaderDrawSlot) ? 1 : 0, "Draw Slot",
                                  "Whether the fader slot is drawn beneath the knob"));
 }

@@ -50,16 +50,20 @@ std::uint32_t SwitchBit(std::uint32_t id) {
 namespace {
 // Which rows and entries a knob has, read from its state once.
 struct CKnobRows {
-  bool linked, image, rotate, notch, scale, decimals, leds;
+  bool linked, image, rotate, notch, scale, leds;
   explicit CKnobRows(const CCCKnob& k)
       : linked(k.IsLinked()),
         image(k.m_pImage != nullptr),
         rotate((k.m_flags & kKnobRotateBitmap) != 0),
         notch((k.m_flags & kKnobDrawNotch) || !k.m_pImage || !(k.m_flags & kKnobRotateBitmap)),
         scale(k.IsScaleShown()),
-        decimals(k.IsScaleShown() && HasScaleDecimals(k)),
         leds((k.m_flags & kKnobDrawLeds) != 0) {}
 };
+
+CScaleRows ScaleRows(const CCCKnob& k) {
+  return {k, k.m_majorMarks, k.m_minorMarks, k.m_flags, k.m_scaleColour, k.m_scaleStyle, kIdDecimals, kIdScaleColour,
+          kIdScaleFont};
+}
 }  // namespace
 
 void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
@@ -88,18 +92,7 @@ void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
   if (has.linked)
     look->Add(MakeNameListRow("Draw Scale", kNoYes, has.scale ? 1 : 0, "Whether the scale is drawn next to the knob",
                               kIdDrawScale));
-  if (has.scale) {
-    look->Add(MakeNumberRow("Number Major Scale Marks", m_majorMarks, "The number of marks on the major scale",
-                            kIdMajorMarks));
-    look->Add(MakeNumberRow("Number Minor Scale Mark", m_minorMarks,
-                            "The number of minor marks between the major scale marks", kIdMinorMarks));
-    if (has.decimals)
-      look->Add(MakeNameListRow("Scale Decimal Places", kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
-                                "The number of decimal places shown on scale markings", kIdDecimals));
-    look->Add(MakeColourRow(system, m_scaleColour, "Scale Colour", "Colour to be used for the scale and text",
-                            kIdScaleColour));
-    look->Add(MakeFontRow(system, m_scaleStyle, "Scale Font", kIdScaleFont));
-  }
+  if (has.scale) AddScaleRows(*look, system, ScaleRows(*this));
   look->Add(MakeNameListRow("Draw LEDs", kNoYes, has.leds ? 1 : 0, "Whether an LED ring is drawn around the knob",
                             kIdDrawLeds));
   if (has.leds) {
@@ -137,19 +130,7 @@ void CCCKnob::GetProperties(std::vector<CPropertyItem>& items) {
   if (has.linked)
     items.push_back(MakeChoiceItem(kIdDrawScale, kNoYes, has.scale ? 1 : 0, "Draw Scale",
                                    "Whether the scale is drawn next to the knob"));
-  if (has.scale) {
-    items.push_back(MakeNumberItem(kIdMajorMarks, m_majorMarks, "Number Major Scale Marks",
-                                   "The number of marks on the major scale"));
-    items.push_back(MakeNumberItem(kIdMinorMarks, m_minorMarks, "Number Minor Scale Marks",
-                                   "The number of marks on the minor scale"));
-    if (has.decimals)
-      items.push_back(MakeChoiceItem(kIdDecimals, kScaleDecimalNames, ScaleDecimalsIndex(m_flags),
-                                     "Scale Decimal Places", "The number of decimal places shown on scale markings"));
-    items.push_back(MakeColourPropertyItem(kIdScaleColour, m_scaleColour, "Scale Colour",
-                                           "Colour to be used for the scale and text", 1, 1, 0));
-    items.push_back(
-        MakeFontPropertyItem(kIdScaleFont, m_scaleStyle, "Scale Font", "Font to be used for the scale text", 0, 1, 0));
-  }
+  if (has.scale) AddScaleItems(items, ScaleRows(*this));
   items.push_back(MakeChoiceItem(kIdDrawLeds, kNoYes, has.leds ? 1 : 0, "Draw LEDs",
                                  "Whether an LED ring is drawn around the knob"));
   if (has.leds) {

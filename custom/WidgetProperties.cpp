@@ -17,6 +17,9 @@ constexpr int kSelectionMargin = 6;
 // The range rows' ids, the same for faders and knobs.
 constexpr std::uint32_t kRangeMaxId = 14;
 constexpr std::uint32_t kRangeMinId = 15;
+// The scale mark counts' ids, likewise.
+constexpr std::uint32_t kScaleMajorMarksId = 18;
+constexpr std::uint32_t kScaleMinorMarksId = 19;
 }  // namespace
 
 CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& current) {
@@ -260,6 +263,36 @@ int ScaleDecimalsIndex(std::uint32_t flags) { return IndexOfBit(flags, kScaleDec
 
 bool SetScaleDecimals(const CCustomControlObject& widget, std::uint32_t& flags, int index) {
   return HasScaleDecimals(widget) && SetOneOf(flags, kScaleDecimalBits, index);
+}
+
+void AddScaleRows(CDevicePropertyGroup& group, CSystem* system, const CScaleRows& scale,
+                  std::unique_ptr<CDeviceProperty> placement) {
+  group.Add(MakeNumberRow("Number Major Scale Marks", scale.majorMarks, "The number of marks on the major scale",
+                          kScaleMajorMarksId));
+  group.Add(MakeNumberRow("Number Minor Scale Mark", scale.minorMarks,
+                          "The number of minor marks between the major scale marks", kScaleMinorMarksId));
+  if (HasScaleDecimals(scale.widget))
+    group.Add(MakeNameListRow("Scale Decimal Places", kScaleDecimalNames, ScaleDecimalsIndex(scale.flags),
+                              "The number of decimal places shown on scale markings", scale.decimalsId));
+  if (placement) group.Add(std::move(placement));
+  group.Add(MakeColourRow(system, scale.colour, "Scale Colour", "Colour to be used for the scale and text",
+                          scale.colourId));
+  group.Add(MakeFontRow(system, scale.style, "Scale Font", scale.fontId));
+}
+
+void AddScaleItems(std::vector<CPropertyItem>& items, const CScaleRows& scale, std::optional<CPropertyItem> placement) {
+  items.push_back(MakeNumberItem(kScaleMajorMarksId, scale.majorMarks, "Number Major Scale Marks",
+                                 "The number of marks on the major scale"));
+  items.push_back(MakeNumberItem(kScaleMinorMarksId, scale.minorMarks, "Number Minor Scale Marks",
+                                 "The number of marks on the minor scale"));
+  if (HasScaleDecimals(scale.widget))
+    items.push_back(MakeChoiceItem(std::int32_t(scale.decimalsId), kScaleDecimalNames, ScaleDecimalsIndex(scale.flags),
+                                   "Scale Decimal Places", "The number of decimal places shown on scale markings"));
+  if (placement) items.push_back(std::move(*placement));
+  items.push_back(MakeColourPropertyItem(std::int32_t(scale.colourId), scale.colour, "Scale Colour",
+                                         "Colour to be used for the scale and text", 1, 1, 0));
+  items.push_back(MakeFontPropertyItem(std::int32_t(scale.fontId), scale.style, "Scale Font",
+                                       "Font to be used for the scale text", 0, 1, 0));
 }
 
 void FinishChange(const CCustomControlObject& widget, const CRect& before, bool changed) {

@@ -124,6 +124,22 @@ extern const std::vector<std::string> kScaleDecimalNames;
 bool HasScaleDecimals(const CCustomControlObject& widget);
 int ScaleDecimalsIndex(std::uint32_t flags);
 bool SetScaleDecimals(const CCustomControlObject& widget, std::uint32_t& flags, int index);
+// The scale rows of a fader or knob, shown while its scale is: the mark counts (ids 18 and 19),
+// the decimal places for a bound level or delay, the widget's own placement row or entry if
+// any, then the scale's colour and font.
+struct CScaleRows {
+  const CCustomControlObject& widget;
+  std::uint32_t majorMarks;
+  std::uint32_t minorMarks;
+  std::uint32_t flags;
+  CColour colour;
+  const CTextStyle& style;
+  std::uint32_t decimalsId, colourId, fontId;
+};
+void AddScaleRows(CDevicePropertyGroup& group, CSystem* system, const CScaleRows& scale,
+                  std::unique_ptr<CDeviceProperty> placement = nullptr);
+void AddScaleItems(std::vector<CPropertyItem>& items, const CScaleRows& scale,
+                   std::optional<CPropertyItem> placement = std::nullopt);
 // The end of an edit: when it changed the widget, the file is marked modified and the widget
 // repainted over before and its area now.
 void FinishChange(const CCustomControlObject& widget, const CRect& before, bool changed);

@@ -27,7 +27,6 @@ constexpr std::size_t kPayloadOffset = kZelPayloadOffset;
 constexpr std::size_t kIdentityFirmwareAt = 19;
 constexpr std::size_t kIdentityFirmwareLength = 4;
 constexpr std::uint32_t kCmdEditPaste = 57637;
-constexpr std::uint32_t kMsgPanelCaption = WM_APP + 105;  // the device's open panel, if any
 
 std::atomic<CZelBaseDevice::FirmwareTableReader> g_firmwareReader{nullptr};
 
@@ -305,16 +304,13 @@ CParamInfo CZelBaseDevice::FindParameterUpTo(int lastId, const CParamInfo& info)
 }
 
 bool CZelBaseDevice::ApplyDeviceIdEdit(std::uint32_t newId, bool grid, std::string& message) {
-  char text[64];
-  for (CDevice* other : m_system->GetDevices())
-    if (other != this && newId != 0 && other->GetDeviceId() == newId) {
-      std::snprintf(text, sizeof text, "Device ID %lld already in use", (long long)newId);
-      message = text;
-      return false;
-    }
+  if (std::optional<std::string> refusal = DeviceIdInUseRefusal(newId)) {
+    message = *refusal;
+    return false;
+  }
   SetDeviceId(newId);
   Post(UWM_REFRESH_RACK);
-  if (grid) Post(kMsgPanelCaption);
+  if (grid) Post(UWM_PANEL_CAPTION);
   m_system->SetModified(true);
   return true;
 }

@@ -22,8 +22,6 @@ constexpr std::uint32_t kFlagsCommand = kParamOptionWord12;
 // The highest id that link matching walks.
 constexpr int kLastLinkableId = 63;
 constexpr float kMinGain = -24.0f;
-// Window messages of the family beyond the common ones.
-constexpr std::uint32_t kMsgNameChanged = WM_APP + 105;  // the device's open panel, if any
 
 std::atomic<int> g_instances{0};
 
@@ -264,7 +262,7 @@ void CZelBreakDevice::ApplyControlChange(const CParamValue& value) {
     Write(kBreakCmdBoxName, ZelPaddedText(text, kBreakBoxNameBytes));
     Refresh(id);
     Post(UWM_REFRESH_RACK);
-    Post(kMsgNameChanged);
+    Post(UWM_PANEL_CAPTION);
     Post(UWM_REDRAW_METER_ENTRY);
   } else if (id == kBreakParamGpio) {
     const auto gpio = std::uint8_t(value.integer & 0xFF);

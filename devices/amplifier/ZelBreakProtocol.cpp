@@ -12,10 +12,6 @@
 
 namespace {
 
-// Window messages of the family beyond the common ones.
-constexpr std::uint32_t kMsgNameChanged = WM_APP + 105;        // wParam the open panel or 0
-constexpr std::uint32_t kMsgRefreshProperties = WM_APP + 129;  // lParam 1
-
 // Steady state: the status read on every 11th counter value up to 200.
 constexpr std::uint32_t kCycleEnd = 200;
 constexpr std::uint32_t kStatusEvery = 11;
@@ -151,15 +147,15 @@ void CZelBreakDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
   UnpackZelBreakGpioConfig(u[18], m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);
   m_haveRead |= kBreakReadSettings;
   if (changed) Notify(UWM_DEVICE_STATUS_EVENT, kBreakHintMixer);
-  Notify(kMsgRefreshProperties, 1);
+  Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
 }
 
 void CZelBreakDevice::ReplyName(const CControlMessage& record) {
   m_name = ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kBreakBoxNameBytes), false);
   m_haveRead |= kBreakReadName;
-  Notify(kMsgNameChanged);
+  Notify(UWM_PANEL_CAPTION);
   Notify(UWM_DEVICE_STATUS_EVENT, kBreakHintNames);
-  Notify(kMsgRefreshProperties, 1);
+  Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
 }
 
 void CZelBreakDevice::ReplyStatus(const CControlMessage& record) {
@@ -177,7 +173,7 @@ void CZelBreakDevice::ReplyChannelName(const CControlMessage& record) {
   m_haveRead |= kBreakReadChannel0 << channel;
   if (int(channel) == GetChannelCount() - 1) {
     Notify(UWM_DEVICE_STATUS_EVENT, kBreakHintNames);
-    Notify(kMsgRefreshProperties, 1);
+    Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
   }
 }
 

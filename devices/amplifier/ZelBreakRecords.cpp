@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/DataStream.h"
+#include "core/Scramble.h"
 #include "core/DeviceMenu.h"
 #include "core/Snapshot.h"
 #include "core/System.h"
@@ -30,14 +31,6 @@ enum : std::size_t {
   kSnapMuteMask = 1,
   kSnapGains = 5,
 };
-
-void PutU32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = std::uint8_t(v >> (8 * i));
-}
-
-std::uint32_t GetU32(const std::uint8_t* at) {
-  return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24;
-}
 
 std::uint8_t GainStep(std::uint8_t step) { return std::min(step, kBreakMaxGain); }
 
@@ -113,7 +106,7 @@ CSnapshotData* CZelBreakDevice::CreateSnapshotData() {
   {
     CSingleLock lock(m_system->GetLock());
     bytes[0] = kSnapshotVersion;
-    PutU32(&bytes[kSnapMuteMask], m_muteMask);
+    StoreU32(&bytes[kSnapMuteMask], m_muteMask);
     std::copy(m_gains.begin(), m_gains.end(), bytes.begin() + kSnapGains);
   }
   return new CSnapshotData(m_uuid, std::move(bytes), true);
@@ -124,7 +117,7 @@ void CZelBreakDevice::ApplySnapshotData(const CSnapshotData& data) {
   // A block too short for its layout is taken as one of another version.
   if (d.size() >= kBreakSnapshotRecordSize && d[0] == kSnapshotVersion) {
     CSingleLock lock(m_system->GetLock());
-    m_muteMask = GetU32(&d[kSnapMuteMask]);
+    m_muteMask = LoadU32(&d[kSnapMuteMask]);
     for (std::size_t c = 0; c < std::size_t(GetChannelCount()); ++c) m_gains[c] = GainStep(d[kSnapGains + c]);
   }
   SendAllSettings();
@@ -139,9 +132,9 @@ void CZelBreakDevice::ApplySnapshotData(const CSnapshotData& data) {
 std::array<std::uint8_t, kBreakClipboardRecordSize> CZelBreakDevice::MakeClipboardRecord() const {
   std::array<std::uint8_t, kBreakClipboardRecordSize> r{};
   CSingleLock lock(m_system->GetLock());
-  PutU32(&r[kClipType], m_typeCode);
+  StoreU32(&r[kClipType], m_typeCode);
   std::copy(m_gains.begin(), m_gains.end(), r.begin() + kClipGains);
-  PutU32(&r[kClipMuteMask], m_muteMask);
+  StoreU32(&r[kClipMuteMask], m_muteMask);
   r[kClipGpio] = GetGpioByte();
   return r;
 }
@@ -175,9 +168,9 @@ void CZelBreakDevice::PasteRecord(const std::array<std::uint8_t, kBreakClipboard
     CSingleLock lock(m_system->GetLock());
     if (mixer) {
       // The record's own model says how many gains it carries; other codes carry none.
-      const auto channels = std::size_t(GetZelBreakChannelCount(GetU32(&r[kClipType])));
+      const auto channels = std::size_t(GetZelBreakChannelCount(LoadU32(&r[kClipType])));
       for (std::size_t c = 0; c < channels; ++c) m_gains[c] = GainStep(r[kClipGains + c]);
-      m_muteMask = GetU32(&r[kClipMuteMask]);
+      m_muteMask = LoadU32(&r[kClipMuteMask]);
     }
     if (gpio) UnpackZelBreakGpioConfig(r[kClipGpio], m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);
   }

@@ -16,10 +16,6 @@
 
 namespace {
 
-// Window messages of the family beyond the common ones (wParam the device unless noted).
-constexpr std::uint32_t kMsgNameChanged = WM_APP + 105;        // wParam the open panel or 0
-constexpr std::uint32_t kMsgRefreshProperties = WM_APP + 129;  // lParam 1
-
 // Periodic cycle: 201 counter values, then the status read (panel open) or a pause.
 constexpr std::uint32_t kCycleEnd = 200;
 constexpr std::uint32_t kTemperatureEvery = 57;
@@ -211,15 +207,15 @@ void CZelSeriesDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
   m_standbyShadow = standby;
   if (m_powerOnDelay != oldDelay || m_alarmTemperature != oldAlarm || GetGpioByte() != oldGpio ||
       m_statusFlags != oldFlags)
-    Notify(kMsgRefreshProperties, 1);
+    Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
 }
 
 void CZelSeriesDevice::ReplyName(const CControlMessage& record) {
   m_name = ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kNameBytes), true);
   m_haveRead |= kZelReadName;
-  Notify(kMsgNameChanged);
+  Notify(UWM_PANEL_CAPTION);
   Notify(UWM_DEVICE_STATUS_EVENT, kZelHintNames);
-  Notify(kMsgRefreshProperties, 1);
+  Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
 }
 
 void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
@@ -283,7 +279,7 @@ void CZelSeriesDevice::ReplyChannelName(const CControlMessage& record) {
   m_haveRead |= kZelReadChannel0 << channel;
   if (int(channel) == GetChannelCount() - 1) {
     Notify(UWM_DEVICE_STATUS_EVENT, kZelHintNames);
-    Notify(kMsgRefreshProperties, 1);
+    Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
   }
 }
 
@@ -319,7 +315,7 @@ void CZelSeriesDevice::ReplyReference(const std::vector<std::uint8_t>& u) {
   for (std::size_t n = 0; n < kZelMaxChannels; ++n)
     m_referenceImpedance[n] = float(u[2 * n] << 8 | u[2 * n + 1]) / 10.0f;
   m_haveRead |= kZelReadReference;
-  Notify(kMsgRefreshProperties, 1);
+  Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
 }
 
 void CZelSeriesDevice::ReplyIdentity(const CControlMessage& record) {
@@ -431,7 +427,7 @@ void CZelSeriesDevice::ApplyControlChange(const CParamValue& value) {
     Write(kZelCmdAmpName, ZelPaddedText(text, kNameBytes));
     Refresh(id);
     Post(UWM_REFRESH_RACK);
-    Post(kMsgNameChanged);
+    Post(UWM_PANEL_CAPTION);
     Post(UWM_REDRAW_METER_ENTRY);
   } else if (id == kZelParamPanelPage) {
     m_displayPage = (m_displayPage + 1) % std::uint32_t(channels == 4 ? 3 : 2);

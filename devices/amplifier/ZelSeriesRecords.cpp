@@ -6,6 +6,7 @@
 
 #include "core/ControlMessage.h"
 #include "core/DataStream.h"
+#include "core/Scramble.h"
 #include "core/Snapshot.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
@@ -32,14 +33,6 @@ enum : std::size_t {
   kClipChannels = 20,
   kClipAlarm = 24,
 };
-
-void PutU32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = std::uint8_t(v >> (8 * i));
-}
-
-std::uint32_t GetU32(const std::uint8_t* at) {
-  return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24;
-}
 
 std::uint8_t GainStep(std::uint8_t index) { return std::min<std::uint8_t>(index, kZelGainSteps - 1); }
 
@@ -167,10 +160,10 @@ std::array<std::uint8_t, kZelClipboardRecordSize> CZelSeriesDevice::MakeClipboar
     r[kClipWindows + n] = m_impedanceWindow[n];
   }
   r[kClipMuteMask] = m_muteMask;
-  PutU32(&r[kClipMode], m_mode);
+  StoreU32(&r[kClipMode], m_mode);
   r[kClipDelay] = m_powerOnDelay;
   r[kClipGpio] = GetGpioByte();
-  PutU32(&r[kClipChannels], std::uint32_t(GetChannelCount()));
+  StoreU32(&r[kClipChannels], std::uint32_t(GetChannelCount()));
   r[kClipAlarm] = m_alarmTemperature;
   return r;
 }
@@ -207,7 +200,7 @@ void CZelSeriesDevice::PasteRecord(const std::array<std::uint8_t, kZelClipboardR
     m_system->NotifyOtherDevices(this, false);
   }
   // A record names its source's channel count; only this model's channels take values.
-  const std::size_t channels = std::min<std::size_t>(GetU32(&r[kClipChannels]), std::size_t(GetChannelCount()));
+  const std::size_t channels = std::min<std::size_t>(LoadU32(&r[kClipChannels]), std::size_t(GetChannelCount()));
   bool standbyChanged = false;
   {
     CSingleLock lock(m_system->GetLock());
@@ -217,7 +210,7 @@ void CZelSeriesDevice::PasteRecord(const std::array<std::uint8_t, kZelClipboardR
       m_statusFlags = std::uint8_t((m_statusFlags & ~0x01) | standby);
       for (std::size_t n = 0; n < channels; ++n) m_gainIndex[n] = GainStep(r[kClipGains + n]);
       m_muteMask = r[kClipMuteMask];
-      m_mode = GetU32(&r[kClipMode]);
+      m_mode = LoadU32(&r[kClipMode]);
     }
     if (command == 0 || command == kZelCmdPasteProperties) {
       m_alarmTemperature = r[kClipAlarm];

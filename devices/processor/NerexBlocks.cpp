@@ -83,14 +83,14 @@ std::size_t EncodeOutputs(const NerexOutputSection& out, int n, int model, EOutp
     w.U16(out.lowPass[master(o)].frequency);
   }
   for (int o = 0; o < n; ++o)
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) AppendBandValues(w, out.PeqBand(master(o), b));
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) BandValueFields(w, out.PeqBand(master(o), b));
   for (int o = 0; o < n; ++o) w.I8(out.trims[master(o)]);
   if (torvex) {
     if (form == EOutputBlockForm::Snapshot) w.U8(out.compressorLimiters);
     for (int o = 0; o < n; ++o) AppendCompressor(w, out.compressors[o], out.compressorLimiters != 0);
   }
   w.U8(out.autoLimiters);
-  for (int o = 0; o < n; ++o) AppendLimiter(w, out.limiters[master(o)]);
+  for (int o = 0; o < n; ++o) LimiterFields(w, out.limiters[master(o)]);
   for (auto b : out.channelGroups) w.U8(b);
   for (int o = 0; o < n; ++o) w.Chars(out.names[o]);
   return bytes.size() - start;
@@ -114,7 +114,7 @@ void DecodeInputs(CSpanReader& r, int n, int model, bool reply, NerexInputSectio
     in.muteMask = mute;
   }
   for (int i = 0; i < n; ++i)
-    for (int b = 0; b < kNerexInputPeqBands; ++b) ReadBandValues(r, in.PeqBand(i, b));
+    for (int b = 0; b < kNerexInputPeqBands; ++b) BandValueFields(r, in.PeqBand(i, b));
   for (int i = 0; i < n; ++i) r.Chars(in.names[i]);
 }
 
@@ -140,7 +140,7 @@ void DecodeOutputs(CSpanReader& r, int n, int model, EOutputBlockForm form, Nere
   for (int o = 0; o < n; ++o) readCrossover(out.highPass[o], 3);
   for (int o = 0; o < n; ++o) readCrossover(out.lowPass[o], 4);
   for (int o = 0; o < n; ++o)
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) ReadBandValues(r, out.PeqBand(o, b));
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) BandValueFields(r, out.PeqBand(o, b));
   for (int o = 0; o < n; ++o) out.trims[o] = r.I8();
   if (torvex) {
     if (form == EOutputBlockForm::Snapshot) out.compressorLimiters = r.U8();
@@ -150,7 +150,7 @@ void DecodeOutputs(CSpanReader& r, int n, int model, EOutputBlockForm form, Nere
     }
   }
   out.autoLimiters = r.U8();
-  for (int o = 0; o < n; ++o) ReadLimiter(r, out.limiters[o]);
+  for (int o = 0; o < n; ++o) LimiterFields(r, out.limiters[o]);
   for (auto& b : out.channelGroups) b = r.U8();
   for (int o = 0; o < n; ++o) r.Chars(out.names[o]);
 }
@@ -180,13 +180,6 @@ std::span<const std::uint8_t> ReplyBody(std::span<const std::uint8_t> reply, std
 
 // --- Field codecs ---
 
-void ReadBandValues(CSpanReader& r, NerexEqBand& band) {
-  band.type = r.U8();
-  band.q = r.U8();
-  band.frequency = r.U16();
-  band.gain = r.I16();
-}
-
 // Returns bit 7 of the first byte: the compressor-limiters flag as the unit reports it.
 bool ReadCompressor(CSpanReader& r, NerexCompressor& c) {
   const unsigned b1 = r.U8(), b2 = r.U8(), b3 = r.U8(), b4 = r.U8();
@@ -197,14 +190,6 @@ bool ReadCompressor(CSpanReader& r, NerexCompressor& c) {
   c.threshold = std::uint8_t(((b3 & 7) << 4) | (b4 >> 4));
   c.softKnee = std::uint8_t(b4 & 0x0F);
   return (b1 >> 7) & 1;
-}
-
-void ReadLimiter(CSpanReader& r, NerexLimiter& l) {
-  l.level = r.U8();
-  l.attack = r.U8();
-  l.release = r.U8();
-  l.clipLevel = r.U8();
-  l.clipRelease = r.U8();
 }
 
 std::uint32_t GetBlockRawSize(int block, int model) {
@@ -310,7 +295,7 @@ std::size_t EncodeInputBlock(const NerexInputSection& in, int n, int model, std:
   }
   w.U8(in.muteMask);
   for (int i = 0; i < n; ++i)
-    for (int b = 0; b < kNerexInputPeqBands; ++b) AppendBandValues(w, in.PeqBand(i, b));
+    for (int b = 0; b < kNerexInputPeqBands; ++b) BandValueFields(w, in.PeqBand(i, b));
   for (int i = 0; i < n; ++i) w.Chars(in.names[i]);
   return bytes.size() - start;
 }

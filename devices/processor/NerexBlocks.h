@@ -60,25 +60,24 @@ std::vector<std::uint8_t> BuildBlockWritePayload(int block, const CNerexSeriesMe
 
 // Field codecs the blocks share with the file records: a filter band's six value bytes, a
 // limiter's five bytes, and a compressor packed into four bytes with the compressor-limiters
-// flag in bit 7 of the first (ReadCompressor returns that bit). The writers take any byte cursor
-// (CByteAppender, CSpanWriter) and are inline: the file records write thousands of them.
-template <class Writer>
-void AppendBandValues(Writer& w, const NerexEqBand& band) {
-  w.U8(band.type);
-  w.U8(band.q);
-  w.U16(band.frequency);
-  w.I16(band.gain);
+// flag in bit 7 of the first (ReadCompressor returns that bit). The band's and limiter's are
+// field lists: a writer (CByteAppender, CSpanWriter) stores them from a const record, a
+// CSpanReader loads them. Inline: the file records write thousands of them.
+template <class Io, class Band>
+void BandValueFields(Io& io, Band& band) {
+  io.U8(band.type);
+  io.U8(band.q);
+  io.U16(band.frequency);
+  io.I16(band.gain);
 }
-void ReadBandValues(CSpanReader& r, NerexEqBand& band);
-template <class Writer>
-void AppendLimiter(Writer& w, const NerexLimiter& l) {
-  w.U8(l.level);
-  w.U8(l.attack);
-  w.U8(l.release);
-  w.U8(l.clipLevel);
-  w.U8(l.clipRelease);
+template <class Io, class Limiter>
+void LimiterFields(Io& io, Limiter& l) {
+  io.U8(l.level);
+  io.U8(l.attack);
+  io.U8(l.release);
+  io.U8(l.clipLevel);
+  io.U8(l.clipRelease);
 }
-void ReadLimiter(CSpanReader& r, NerexLimiter& l);
 template <class Writer>
 void AppendCompressor(Writer& w, const NerexCompressor& c, bool limitersFlag) {
   const unsigned threshold = c.threshold & 0x7F, attack = c.attack & 0x7F, release = c.release & 0x3F,

@@ -1,4 +1,6 @@
-// Little-endian byte cursors used by the record and block codecs of the processor family.
+// Little-endian byte cursors used by the record and block codecs of the processor family. A
+// writer and a reader answer the same field calls (U8(field), Pad(n), Chars(text), ...), so a
+// layout written once as a list of fields stores with the one and loads with the other.
 // Callers check lengths first; a cursor that would run past its end throws std::out_of_range
 // rather than touch memory it does not own.
 #pragma once
@@ -77,6 +79,18 @@ class CSpanReader {
     return v;
   }
   void Skip(std::size_t n) { Need(n); }
+  // Field-style reads into v, so that one list of fields drives a writer or this reader.
+  template <class T>
+  void U8(T& v) { v = U8(); }
+  template <class T>
+  void I8(T& v) { v = I8(); }
+  template <class T>
+  void U16(T& v) { v = U16(); }
+  template <class T>
+  void I16(T& v) { v = I16(); }
+  template <class T>
+  void U32(T& v) { v = U32(); }
+  void Pad(std::size_t n) { Skip(n); }
   template <std::size_t N>
   void Chars(std::array<char, N>& text) {
     auto p = Need(N);

@@ -281,7 +281,7 @@ void DeviceName(CNerexSeriesDevice& d, const std::string& text) {
   }
   QueueNames(d);
   d.Post(UWM_REFRESH_RACK);
-  d.Post(kNerexMsgPanelTitle);
+  d.Post(UWM_PANEL_CAPTION);
   Renotify(d, kParamDeviceName);
   d.Post(UWM_REDRAW_METER_ENTRY);
 }

@@ -30,6 +30,31 @@ bool OutputHasLock(const NerexOutputSection& outputs, int output) {
   return false;
 }
 
+// The record's head and its properties tail, walked by a CSpanWriter from a const record or by
+// a CSpanReader.
+template <class Io, class Record>
+void HeadFields(Io& io, Record& r) {
+  io.U32(r.copiedInput);
+  io.U32(r.copiedOutput);
+  io.U32(r.model);
+  io.U32(r.inputCount);
+  io.U32(r.outputCount);
+}
+
+template <class Io, class Properties>
+void PropertyFields(Io& io, Properties& p) {
+  io.U16(p.securityCode);
+  for (auto* v : {&p.systemLock, &p.gpiMode, &p.memoryOffset, &p.transmitPreset, &p.onDelay, &p.lcdContrast,
+                  &p.ledTimeout})
+    io.U8(*v);
+  io.Pad(3);
+  io.U8(p.autoRtcUpdate);
+  io.Pad(3);
+  io.U32(p.delayUnits);
+  io.U32(p.delayMultiplier);
+  io.U32(p.gainNudge);
+}
+
 }  // namespace
 
 std::uint32_t GetClipboardInputCount(int model) { return std::uint32_t(GetInputCount(model)); }
@@ -57,24 +82,14 @@ NerexClipboardRecord MakeClipboardRecord(const CNerexSeriesMemory& image, int mo
 std::vector<std::uint8_t> StoreClipboardRecord(const NerexClipboardRecord& r) {
   std::vector<std::uint8_t> bytes(kNerexClipboardRecordBytes, 0);
   CSpanWriter head(bytes);
-  for (std::uint32_t v : {r.copiedInput, r.copiedOutput, r.model, r.inputCount, r.outputCount}) head.U32(v);
+  HeadFields(head, r);
   StoreRecordBytes(r.settings.inputs, At<kInputSectionBytes>(bytes, kClipOffsetInputs));
   StoreRecordBytes(r.settings.outputs, At<kOutputSectionBytes>(bytes, kClipOffsetOutputs));
   StoreRecordBytes(r.settings.geq, At<kGeqBlockBytes>(bytes, kClipOffsetGeq));
   StoreDeqBlockBytes(r.settings, At<kDeqBlockBytes>(bytes, kClipOffsetDeq));
 
-  const NerexClipboardProperties& p = r.properties;
   CSpanWriter tail(std::span<std::uint8_t>(bytes).subspan(kClipOffsetSecurityCode));
-  tail.U16(p.securityCode);
-  for (std::uint8_t v : {p.systemLock, p.gpiMode, p.memoryOffset, p.transmitPreset, p.onDelay, p.lcdContrast,
-                         p.ledTimeout})
-    tail.U8(v);
-  tail.Pad(3);
-  tail.U8(p.autoRtcUpdate);
-  tail.Pad(3);
-  tail.U32(p.delayUnits);
-  tail.U32(p.delayMultiplier);
-  tail.U32(p.gainNudge);
+  PropertyFields(tail, r.properties);
   return bytes;
 }
 
@@ -82,11 +97,7 @@ bool LoadClipboardRecord(std::span<const std::uint8_t> bytes, NerexClipboardReco
   if (bytes.size() < kNerexClipboardRecordBytes) return false;
   NerexClipboardRecord r = record;
   CSpanReader head(bytes);
-  r.copiedInput = head.U32();
-  r.copiedOutput = head.U32();
-  r.model = head.U32();
-  r.inputCount = head.U32();
-  r.outputCount = head.U32();
+  HeadFields(head, r);
   // Every loop of the paste runs over these: check them before anything is taken.
   if (r.inputCount > std::uint32_t(kNerexMaxInputs) || r.outputCount > std::uint32_t(kNerexMaxOutputs)) return false;
   if (r.copiedInput > r.inputCount) return false;
@@ -105,17 +116,7 @@ bool LoadClipboardRecord(std::span<const std::uint8_t> bytes, NerexClipboardReco
   r.settings.CopyDeqBlockFrom(loaded);
 
   CSpanReader tail(bytes.subspan(kClipOffsetSecurityCode, kNerexClipboardRecordBytes - kClipOffsetSecurityCode));
-  NerexClipboardProperties& p = r.properties;
-  p.securityCode = tail.U16();
-  for (std::uint8_t* v : {&p.systemLock, &p.gpiMode, &p.memoryOffset, &p.transmitPreset, &p.onDelay, &p.lcdContrast,
-                          &p.ledTimeout})
-    *v = tail.U8();
-  tail.Skip(3);
-  p.autoRtcUpdate = tail.U8();
-  tail.Skip(3);
-  p.delayUnits = tail.U32();
-  p.delayMultiplier = tail.U32();
-  p.gainNudge = tail.U32();
+  PropertyFields(tail, r.properties);
   record = std::move(r);
   return true;
 }

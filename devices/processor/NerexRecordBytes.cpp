@@ -1,233 +1,186 @@
-// Field-by-field byte forms of the settings-image records.
+// Field-by-field byte forms of the settings-image records. Each record's layout is written
+// once, as a list of fields that a writer stores and a reader loads, so the two directions
+// cannot drift apart.
 #include "devices/processor/NerexRecordBytes.h"
 
 #include <cassert>
 
+#include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"
 
+namespace {
+
+// The layouts, walked by a CSpanWriter from a const record or by a CSpanReader.
+constexpr auto EqBandFields = [](auto& io, auto& band) {
+  BandValueFields(io, band);
+  io.Pad(2);
+  io.U32(band.typeId);
+  io.U32(band.qId);
+  io.U32(band.frequencyId);
+  io.U32(band.gainId);
+};
+
+constexpr auto CompressorFields = [](auto& io, auto& compressor) {
+  io.U8(compressor.threshold);
+  io.U8(compressor.attack);
+  io.U8(compressor.release);
+  io.U8(compressor.ratio);
+  io.U8(compressor.softKnee);
+  io.U8(compressor.bypass);
+};
+
+constexpr auto DeqBandFields = [](auto& io, auto& band) {
+  io.U8(band.mode);
+  io.U8(band.q);
+  io.U16(band.frequency);
+  io.U8(band.effect);
+  io.U8(band.threshold);
+  io.U8(band.ratio);
+  io.U8(band.attack);
+  io.U8(band.release);
+  io.U8(band.filterKind);
+  io.U8(band.bypass);
+  io.Pad(1);
+  io.U32(band.modeId);
+  io.U32(band.qId);
+  io.U32(band.frequencyId);
+  io.U32(band.effectId);
+  io.U32(band.thresholdId);
+  io.U32(band.ratioId);
+  io.U32(band.attackId);
+  io.U32(band.releaseId);
+  io.U32(band.filterKindId);
+};
+
+constexpr auto InputSectionFields = [](auto& io, auto& inputs) {
+  for (auto& m : inputs.linkMasks) io.U8(m);
+  for (auto& g : inputs.gains) io.I16(g);
+  for (auto& d : inputs.delays) io.U32(d);
+  io.U8(inputs.muteMask);
+  io.Pad(3);
+  for (auto& band : inputs.peqBands) EqBandFields(io, band);
+  for (auto& name : inputs.names) io.Chars(name);
+  for (auto& row : inputs.matrixGains)
+    for (auto& g : row) io.I16(g);
+};
+
+constexpr auto OutputSectionFields = [](auto& io, auto& outputs) {
+  for (auto& m : outputs.linkMasks) io.U8(m);
+  for (auto& m : outputs.routingMasks) io.U8(m);
+  io.U8(outputs.mixerFlag);
+  io.Pad(1);
+  for (auto& row : outputs.matrixLevels)
+    for (auto& v : row) io.U16(v);
+  for (auto& g : outputs.gains) io.I16(g);
+  io.Pad(2);
+  for (auto& d : outputs.delays) io.U32(d);
+  io.U8(outputs.muteMask);
+  io.U8(outputs.phaseMask);
+  io.Pad(2);
+  for (auto& band : outputs.highPass) EqBandFields(io, band);
+  for (auto& band : outputs.lowPass) EqBandFields(io, band);
+  for (auto& band : outputs.peqBands) EqBandFields(io, band);
+  for (auto& t : outputs.trims) io.I8(t);
+  io.U8(outputs.autoLimiters);
+  io.U8(outputs.compressorLimiters);
+  for (auto& b : outputs.channelGroups) io.U8(b);
+  for (auto& limiter : outputs.limiters) LimiterFields(io, limiter);
+  for (auto& name : outputs.names) io.Chars(name);
+  for (auto& c : outputs.compressors) CompressorFields(io, c);
+  io.Pad(2);
+};
+
+constexpr auto GeqBlockFields = [](auto& io, auto& geq) {
+  for (auto& m : geq.modes) io.U8(m);
+  for (auto& b : geq.bypass) io.U8(b);
+  for (auto& input : geq.bands)
+    for (auto& g : input) io.I16(g);
+};
+
+constexpr auto DeqBlockFields = [](auto& io, auto& image) {
+  io.U8(image.deqMode);
+  io.U8(image.deqLinking);
+  io.Pad(2);
+  for (auto& band : image.deqBands) DeqBandFields(io, band);
+};
+
+// Every layout fills its record's bytes exactly.
+template <std::size_t N, class Record, class Fields>
+void Store(const Record& record, std::span<std::uint8_t, N> out, Fields fields) {
+  CSpanWriter io(out);
+  fields(io, record);
+  assert(io.Position() == N);
+}
+
+template <std::size_t N, class Record, class Fields>
+void Load(std::span<const std::uint8_t, N> in, Record& record, Fields fields) {
+  CSpanReader io(in);
+  fields(io, record);
+  assert(io.Position() == N);
+}
+
+}  // namespace
+
 void StoreRecordBytes(const NerexEqBand& band, std::span<std::uint8_t, kEqBandBytes> out) {
-  CSpanWriter w(out);
-  w.U8(band.type);
-  w.U8(band.q);
-  w.U16(band.frequency);
-  w.I16(band.gain);
-  w.Pad(2);
-  w.U32(band.typeId);
-  w.U32(band.qId);
-  w.U32(band.frequencyId);
-  w.U32(band.gainId);
+  Store(band, out, EqBandFields);
 }
 
 void LoadRecordBytes(std::span<const std::uint8_t, kEqBandBytes> in, NerexEqBand& band) {
-  CSpanReader r(in);
-  band.type = r.U8();
-  band.q = r.U8();
-  band.frequency = r.U16();
-  band.gain = r.I16();
-  r.Skip(2);
-  band.typeId = r.U32();
-  band.qId = r.U32();
-  band.frequencyId = r.U32();
-  band.gainId = r.U32();
+  Load(in, band, EqBandFields);
 }
 
 void StoreRecordBytes(const NerexLimiter& limiter, std::span<std::uint8_t, kLimiterBytes> out) {
-  CSpanWriter w(out);
-  w.U8(limiter.level);
-  w.U8(limiter.attack);
-  w.U8(limiter.release);
-  w.U8(limiter.clipLevel);
-  w.U8(limiter.clipRelease);
+  Store(limiter, out, [](auto& io, auto& l) { LimiterFields(io, l); });
 }
 
 void LoadRecordBytes(std::span<const std::uint8_t, kLimiterBytes> in, NerexLimiter& limiter) {
-  CSpanReader r(in);
-  limiter.level = r.U8();
-  limiter.attack = r.U8();
-  limiter.release = r.U8();
-  limiter.clipLevel = r.U8();
-  limiter.clipRelease = r.U8();
+  Load(in, limiter, [](auto& io, auto& l) { LimiterFields(io, l); });
 }
 
 void StoreRecordBytes(const NerexCompressor& compressor, std::span<std::uint8_t, kCompressorBytes> out) {
-  CSpanWriter w(out);
-  w.U8(compressor.threshold);
-  w.U8(compressor.attack);
-  w.U8(compressor.release);
-  w.U8(compressor.ratio);
-  w.U8(compressor.softKnee);
-  w.U8(compressor.bypass);
+  Store(compressor, out, CompressorFields);
 }
 
 void LoadRecordBytes(std::span<const std::uint8_t, kCompressorBytes> in, NerexCompressor& compressor) {
-  CSpanReader r(in);
-  compressor.threshold = r.U8();
-  compressor.attack = r.U8();
-  compressor.release = r.U8();
-  compressor.ratio = r.U8();
-  compressor.softKnee = r.U8();
-  compressor.bypass = r.U8();
+  Load(in, compressor, CompressorFields);
 }
 
 void StoreRecordBytes(const NerexDeqBand& band, std::span<std::uint8_t, kDeqBandBytes> out) {
-  CSpanWriter w(out);
-  w.U8(band.mode);
-  w.U8(band.q);
-  w.U16(band.frequency);
-  w.U8(band.effect);
-  w.U8(band.threshold);
-  w.U8(band.ratio);
-  w.U8(band.attack);
-  w.U8(band.release);
-  w.U8(band.filterKind);
-  w.U8(band.bypass);
-  w.Pad(1);
-  w.U32(band.modeId);
-  w.U32(band.qId);
-  w.U32(band.frequencyId);
-  w.U32(band.effectId);
-  w.U32(band.thresholdId);
-  w.U32(band.ratioId);
-  w.U32(band.attackId);
-  w.U32(band.releaseId);
-  w.U32(band.filterKindId);
+  Store(band, out, DeqBandFields);
 }
 
 void LoadRecordBytes(std::span<const std::uint8_t, kDeqBandBytes> in, NerexDeqBand& band) {
-  CSpanReader r(in);
-  band.mode = r.U8();
-  band.q = r.U8();
-  band.frequency = r.U16();
-  band.effect = r.U8();
-  band.threshold = r.U8();
-  band.ratio = r.U8();
-  band.attack = r.U8();
-  band.release = r.U8();
-  band.filterKind = r.U8();
-  band.bypass = r.U8();
-  r.Skip(1);
-  band.modeId = r.U32();
-  band.qId = r.U32();
-  band.frequencyId = r.U32();
-  band.effectId = r.U32();
-  band.thresholdId = r.U32();
-  band.ratioId = r.U32();
-  band.attackId = r.U32();
-  band.releaseId = r.U32();
-  band.filterKindId = r.U32();
+  Load(in, band, DeqBandFields);
 }
 
 void StoreRecordBytes(const NerexInputSection& inputs, std::span<std::uint8_t, kInputSectionBytes> out) {
-  CSpanWriter w(out);
-  for (auto m : inputs.linkMasks) w.U8(m);
-  for (auto g : inputs.gains) w.I16(g);
-  for (auto d : inputs.delays) w.U32(d);
-  w.U8(inputs.muteMask);
-  w.Pad(3);
-  for (const auto& band : inputs.peqBands) StoreRecordBytes(band, w.Take<kEqBandBytes>());
-  for (const auto& name : inputs.names) w.Chars(name);
-  for (const auto& row : inputs.matrixGains)
-    for (auto g : row) w.I16(g);
-  assert(w.Position() == kInputSectionBytes);
+  Store(inputs, out, InputSectionFields);
 }
 
 void LoadRecordBytes(std::span<const std::uint8_t, kInputSectionBytes> in, NerexInputSection& inputs) {
-  CSpanReader r(in);
-  for (auto& m : inputs.linkMasks) m = r.U8();
-  for (auto& g : inputs.gains) g = r.I16();
-  for (auto& d : inputs.delays) d = r.U32();
-  inputs.muteMask = r.U8();
-  r.Skip(3);
-  for (auto& band : inputs.peqBands) LoadRecordBytes(r.Take<kEqBandBytes>(), band);
-  for (auto& name : inputs.names) r.Chars(name);
-  for (auto& row : inputs.matrixGains)
-    for (auto& g : row) g = r.I16();
+  Load(in, inputs, InputSectionFields);
 }
 
 void StoreRecordBytes(const NerexOutputSection& outputs, std::span<std::uint8_t, kOutputSectionBytes> out) {
-  CSpanWriter w(out);
-  for (auto m : outputs.linkMasks) w.U8(m);
-  for (auto m : outputs.routingMasks) w.U8(m);
-  w.U8(outputs.mixerFlag);
-  w.Pad(1);
-  for (const auto& row : outputs.matrixLevels)
-    for (auto v : row) w.U16(v);
-  for (auto g : outputs.gains) w.I16(g);
-  w.Pad(2);
-  for (auto d : outputs.delays) w.U32(d);
-  w.U8(outputs.muteMask);
-  w.U8(outputs.phaseMask);
-  w.Pad(2);
-  for (const auto& band : outputs.highPass) StoreRecordBytes(band, w.Take<kEqBandBytes>());
-  for (const auto& band : outputs.lowPass) StoreRecordBytes(band, w.Take<kEqBandBytes>());
-  for (const auto& band : outputs.peqBands) StoreRecordBytes(band, w.Take<kEqBandBytes>());
-  for (auto t : outputs.trims) w.I8(t);
-  w.U8(outputs.autoLimiters);
-  w.U8(outputs.compressorLimiters);
-  for (auto b : outputs.channelGroups) w.U8(b);
-  for (const auto& limiter : outputs.limiters) StoreRecordBytes(limiter, w.Take<kLimiterBytes>());
-  for (const auto& name : outputs.names) w.Chars(name);
-  for (const auto& c : outputs.compressors) StoreRecordBytes(c, w.Take<kCompressorBytes>());
-  w.Pad(2);
-  assert(w.Position() == kOutputSectionBytes);
+  Store(outputs, out, OutputSectionFields);
 }
 
 void LoadRecordBytes(std::span<const std::uint8_t, kOutputSectionBytes> in, NerexOutputSection& outputs) {
-  CSpanReader r(in);
-  for (auto& m : outputs.linkMasks) m = r.U8();
-  for (auto& m : outputs.routingMasks) m = r.U8();
-  outputs.mixerFlag = r.U8();
-  r.Skip(1);
-  for (auto& row : outputs.matrixLevels)
-    for (auto& v : row) v = r.U16();
-  for (auto& g : outputs.gains) g = r.I16();
-  r.Skip(2);
-  for (auto& d : outputs.delays) d = r.U32();
-  outputs.muteMask = r.U8();
-  outputs.phaseMask = r.U8();
-  r.Skip(2);
-  for (auto& band : outputs.highPass) LoadRecordBytes(r.Take<kEqBandBytes>(), band);
-  for (auto& band : outputs.lowPass) LoadRecordBytes(r.Take<kEqBandBytes>(), band);
-  for (auto& band : outputs.peqBands) LoadRecordBytes(r.Take<kEqBandBytes>(), band);
-  for (auto& t : outputs.trims) t = r.I8();
-  outputs.autoLimiters = r.U8();
-  outputs.compressorLimiters = r.U8();
-  for (auto& b : outputs.channelGroups) b = r.U8();
-  for (auto& limiter : outputs.limiters) LoadRecordBytes(r.Take<kLimiterBytes>(), limiter);
-  for (auto& name : outputs.names) r.Chars(name);
-  for (auto& c : outputs.compressors) LoadRecordBytes(r.Take<kCompressorBytes>(), c);
+  Load(in, outputs, OutputSectionFields);
 }
 
 void StoreRecordBytes(const NerexGeqBlock& geq, std::span<std::uint8_t, kGeqBlockBytes> out) {
-  CSpanWriter w(out);
-  for (auto m : geq.modes) w.U8(m);
-  for (auto b : geq.bypass) w.U8(b);
-  for (const auto& input : geq.bands)
-    for (auto g : input) w.I16(g);
-  assert(w.Position() == kGeqBlockBytes);
+  Store(geq, out, GeqBlockFields);
 }
 
 void LoadRecordBytes(std::span<const std::uint8_t, kGeqBlockBytes> in, NerexGeqBlock& geq) {
-  CSpanReader r(in);
-  for (auto& m : geq.modes) m = r.U8();
-  for (auto& b : geq.bypass) b = r.U8();
-  for (auto& input : geq.bands)
-    for (auto& g : input) g = r.I16();
+  Load(in, geq, GeqBlockFields);
 }
 
 void StoreDeqBlockBytes(const CNerexSeriesMemory& image, std::span<std::uint8_t, kDeqBlockBytes> out) {
-  CSpanWriter w(out);
-  w.U8(image.deqMode);
-  w.U8(image.deqLinking);
-  w.Pad(2);
-  for (const auto& band : image.deqBands) StoreRecordBytes(band, w.Take<kDeqBandBytes>());
-  assert(w.Position() == kDeqBlockBytes);
+  Store(image, out, DeqBlockFields);
 }
 
 void LoadDeqBlockBytes(std::span<const std::uint8_t, kDeqBlockBytes> in, CNerexSeriesMemory& image) {
-  CSpanReader r(in);
-  image.deqMode = r.U8();
-  image.deqLinking = r.U8();
-  r.Skip(2);
-  for (auto& band : image.deqBands) LoadRecordBytes(r.Take<kDeqBandBytes>(), band);
+  Load(in, image, DeqBlockFields);
 }

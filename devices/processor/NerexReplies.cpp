@@ -212,7 +212,7 @@ class CNerexReplyHandler {
     for (int i = 0; i < kNerexMaxInputs; ++i) takeName(d.m_current.inputs.names[std::size_t(i)], 40 + 8 * std::size_t(i));
     for (int j = 0; j < kNerexMaxOutputs; ++j)
       takeName(d.m_current.outputs.names[std::size_t(j)], 72 + 8 * std::size_t(j));
-    d.Post(kNerexMsgPanelTitle);
+    d.Post(UWM_PANEL_CAPTION);
   }
 
   void MemoryName() {
@@ -298,7 +298,7 @@ class CNerexReplyHandler {
     }
     for (int b = NerexGeneralSettings::kSecurityCodeLow; b <= NerexGeneralSettings::kLedTimeout; ++b) {
       if (now.bytes[std::size_t(b)] != old.bytes[std::size_t(b)]) {
-        d.Post(kNerexMsgRefreshProperties, 1);
+        d.Post(UWM_SHOW_DEVICE_PROPERTIES, 1);
         break;
       }
     }

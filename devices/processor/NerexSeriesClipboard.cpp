@@ -171,6 +171,6 @@ void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
       RefreshPage(*panel, page, GetSideTab());
     }
   }
-  if (result.propertiesChanged) Post(kNerexMsgRefreshProperties);
+  if (result.propertiesChanged) Post(UWM_SHOW_DEVICE_PROPERTIES);
   EndPaste();
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/Device.h"
+#include "core/SystemMessages.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesMemory.h"
 
@@ -105,10 +106,6 @@ enum : int {
   kNerexStatusSettings = 105,
   kNerexStatusPresets = 107,
 };
-
-// Window messages of the family that the main frame handles (wParam the device unless noted).
-inline constexpr std::uint32_t kNerexMsgPanelTitle = WM_APP + 105;       // the device's open panel, if any
-inline constexpr std::uint32_t kNerexMsgRefreshProperties = WM_APP + 129; // lParam 1
 
 // Panel page ids (the ids of the tab buttons); side tab ids of the mixer page.
 enum : std::uint32_t {

@@ -3,6 +3,7 @@
 
 
 #include "core/DataStream.h"
+#include "core/Scramble.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"
 #include "devices/processor/NerexMessages.h"
@@ -166,8 +167,7 @@ void IoOldOutputSection(CArchiveIo& io, NerexOutputSection& out) {
     io.I16(out.gains[o]);
     io.U32(out.delays[o]);
     io.I8(out.trims[o]);
-    NerexLimiter& l = out.limiters[o];
-    for (std::uint8_t* b : {&l.level, &l.attack, &l.release, &l.clipLevel, &l.clipRelease}) io.U8(*b);
+    LimiterFields(io, out.limiters[o]);
     io.Band(out.highPass[o]);
     io.Band(out.lowPass[o]);
     for (int b = 0; b < kNerexOutputPeqBands; ++b) io.Band(out.PeqBand(o, b));
@@ -287,36 +287,51 @@ std::size_t GetOutputPlainSize(ENerexOutputPlainForm form) {
   return PlainHeaderBytes(form) + kNerexMaxOutputs * PlainBytesPerOutput(form);
 }
 
+namespace {
+
+// The compressor's four packed bytes: stored with the section's compressor-limiters flag in
+// bit 7 of the first; on loading that bit repeats the compressor-limiters byte read before.
+void CompressorField(CSpanWriter& w, const NerexCompressor& c, bool limitersFlag) {
+  AppendCompressor(w, c, limitersFlag);
+}
+void CompressorField(CSpanReader& r, NerexCompressor& c, bool) { ReadCompressor(r, c); }
+
+// The plain bytes' layout in one list: a CSpanWriter stores it from a const section, a
+// CSpanReader loads it.
+template <class Io, class Section>
+void OutputPlainFields(Io& io, Section& out, ENerexOutputPlainForm form) {
+  io.U8(out.muteMask);
+  io.U8(out.phaseMask);
+  io.U8(out.autoLimiters);
+  if (HasCompressor(form)) io.U8(out.compressorLimiters);
+  if (HasMixerFlag(form)) io.U8(out.mixerFlag);
+  for (auto& b : out.channelGroups) io.U8(b);
+  for (int o = 0; o < kNerexMaxOutputs; ++o) {
+    io.U8(out.linkMasks[o]);
+    io.U8(out.routingMasks[o]);
+    io.I16(out.gains[o]);
+    io.I8(out.trims[o]);
+    io.U32(out.delays[o]);
+    LimiterFields(io, out.limiters[o]);
+    io.U8(out.highPass[o].q);
+    io.U16(out.highPass[o].frequency);
+    io.U8(out.lowPass[o].q);
+    io.U16(out.lowPass[o].frequency);
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) BandValueFields(io, out.PeqBand(o, b));
+    io.Chars(out.names[o]);
+    if (HasCompressor(form)) CompressorField(io, out.compressors[o], out.compressorLimiters != 0);
+    if (HasMatrixLevels(form))
+      for (auto& level : out.matrixLevels[o]) io.U16(level);
+  }
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> BuildOutputPlainBytes(const NerexOutputSection& out, ENerexOutputPlainForm form) {
   // Written in place: the size is known, and a cursor over it is far cheaper than appending.
   std::vector<std::uint8_t> bytes(GetOutputPlainSize(form));
   CSpanWriter w(bytes);
-  w.U8(out.muteMask);
-  w.U8(out.phaseMask);
-  w.U8(out.autoLimiters);
-  if (HasCompressor(form)) w.U8(out.compressorLimiters);
-  if (HasMixerFlag(form)) w.U8(out.mixerFlag);
-  for (auto b : out.channelGroups) w.U8(b);
-  for (int o = 0; o < kNerexMaxOutputs; ++o) {
-    w.U8(out.linkMasks[o]);
-    w.U8(out.routingMasks[o]);
-    w.I16(out.gains[o]);
-    w.I8(out.trims[o]);
-    w.U8(std::uint8_t(out.delays[o]));
-    w.U8(std::uint8_t(out.delays[o] >> 8));
-    w.U8(std::uint8_t(out.delays[o] >> 16));
-    w.U8(std::uint8_t(out.delays[o] >> 24));
-    AppendLimiter(w, out.limiters[o]);
-    w.U8(out.highPass[o].q);
-    w.U16(out.highPass[o].frequency);
-    w.U8(out.lowPass[o].q);
-    w.U16(out.lowPass[o].frequency);
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) AppendBandValues(w, out.PeqBand(o, b));
-    w.Chars(out.names[o]);
-    if (HasCompressor(form)) AppendCompressor(w, out.compressors[o], out.compressorLimiters != 0);
-    if (HasMatrixLevels(form))
-      for (std::uint16_t level : out.matrixLevels[o]) w.U16(level);
-  }
+  OutputPlainFields(w, out, form);
   bytes.resize(w.Position());
   return bytes;
 }
@@ -325,56 +340,18 @@ bool ParseOutputPlainBytes(const std::vector<std::uint8_t>& plain, ENerexOutputP
                            NerexOutputSection& section) {
   if (plain.size() < GetOutputPlainSize(form)) return false;
   // Nothing below can fail once the size is checked: the section is read in place.
-  NerexOutputSection& out = section;
   CSpanReader r(plain);
-  out.muteMask = r.U8();
-  out.phaseMask = r.U8();
-  out.autoLimiters = r.U8();
-  if (HasCompressor(form)) out.compressorLimiters = r.U8();
-  if (HasMixerFlag(form)) out.mixerFlag = r.U8();
-  for (auto& b : out.channelGroups) b = r.U8();
-  for (int o = 0; o < kNerexMaxOutputs; ++o) {
-    out.linkMasks[o] = r.U8();
-    out.routingMasks[o] = r.U8();
-    out.gains[o] = r.I16();
-    out.trims[o] = r.I8();
-    out.delays[o] = r.U32();
-    ReadLimiter(r, out.limiters[o]);
-    out.highPass[o].q = r.U8();
-    out.highPass[o].frequency = r.U16();
-    out.lowPass[o].q = r.U8();
-    out.lowPass[o].frequency = r.U16();
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) ReadBandValues(r, out.PeqBand(o, b));
-    r.Chars(out.names[o]);
-    // The flag bit of the compressor's first byte repeats the compressor-limiters byte read above.
-    if (HasCompressor(form)) ReadCompressor(r, out.compressors[o]);
-    if (HasMatrixLevels(form))
-      for (auto& level : out.matrixLevels[o]) level = r.U16();
-  }
-  FixCrossoverKinds(out);
+  OutputPlainFields(r, section, form);
+  FixCrossoverKinds(section);
   return true;
 }
 
 void ScrambleWords(std::vector<std::uint8_t>& bytes, std::uint32_t key) {
-  std::uint32_t previous = key;
-  for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-    std::uint32_t word = std::uint32_t(bytes[i]) | (std::uint32_t(bytes[i + 1]) << 8) |
-                         (std::uint32_t(bytes[i + 2]) << 16) | (std::uint32_t(bytes[i + 3]) << 24);
-    word ^= previous;
-    previous = word;
-    for (int k = 0; k < 4; ++k) bytes[i + k] = std::uint8_t(word >> (8 * k));
-  }
+  ScrambleWords(bytes.data(), bytes.size() / 4, key);
 }
 
 void UnscrambleWords(std::vector<std::uint8_t>& bytes, std::uint32_t key) {
-  std::uint32_t previous = key;
-  for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-    const std::uint32_t stored = std::uint32_t(bytes[i]) | (std::uint32_t(bytes[i + 1]) << 8) |
-                                 (std::uint32_t(bytes[i + 2]) << 16) | (std::uint32_t(bytes[i + 3]) << 24);
-    const std::uint32_t word = stored ^ previous;
-    previous = stored;
-    for (int k = 0; k < 4; ++k) bytes[i + k] = std::uint8_t(word >> (8 * k));
-  }
+  UnscrambleWords(bytes.data(), bytes.size() / 4, key);
 }
 
 // --- Memory records ---

@@ -224,13 +224,9 @@ bool CPropertyEditor::Apply(const CEdit& e, std::string& refusal) {
 
 bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
   const std::uint64_t id = AsUnsigned(e.number);
-  if (id != 0) {
-    for (CDevice* other : m_d.GetSystem() ? m_d.GetSystem()->GetDevices() : std::vector<CDevice*>{}) {
-      if (other != &m_d && other->GetDeviceId() == id) {
-        refusal = Format("Device ID %d already in use", (long long)id);
-        return false;
-      }
-    }
+  if (std::optional<std::string> inUse = m_d.DeviceIdInUseRefusal(id)) {
+    refusal = *inUse;
+    return false;
   }
   if (id > kMaxDeviceId) {
     refusal = Format("Device ID must be between 0 and %d", kMaxDeviceId);
@@ -239,7 +235,7 @@ bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
   m_d.SetDeviceId(std::uint32_t(id));
   m_d.Post(UWM_REFRESH_RACK);
   Modified();
-  if (e.grid) m_d.Post(kNerexMsgPanelTitle);
+  if (e.grid) m_d.Post(UWM_PANEL_CAPTION);
   return true;
 }
 

@@ -126,7 +126,7 @@ struct RowSetCase {
   const char* name;
   std::function<CCustomControlObject*(WidgetPropertiesFixture&)> make;
   Names grid;
-  Names list;
+  Names list;  // empty: the same entries as the grid's rows
 };
 
 class WidgetRowSets : public ::testing::TestWithParam<RowSetCase> {};
@@ -137,7 +137,7 @@ TEST_P(WidgetRowSets, GridRowsAndListEntriesFollowTheWidgetsState) {
   CCollectingGrid grid;
   widget->FillPropertiesPane(grid);
   EXPECT_EQ(grid.Names(), GetParam().grid);
-  EXPECT_EQ(ItemNames(*widget), GetParam().list);
+  EXPECT_EQ(ItemNames(*widget), GetParam().list.empty() ? GetParam().grid : GetParam().list);
 }
 
 const Names kButtonText = {"Text", "Horizontal Alignment", "Vertical Alignment", "Font", "Text Colour"};
@@ -148,14 +148,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RowSetCase{"BitmapWithoutImage",
                    [](WidgetPropertiesFixture& f) { return f.Place(new CCCBitmap, CRect{0, 0, 60, 60}); },
-                   Join({kGeneral, {"[Image Appearance]", "Image"}}), Join({kGeneral, {"[Image Appearance]", "Image"}})},
+                   Join({kGeneral, {"[Image Appearance]", "Image"}})},
         RowSetCase{"BitmapWithImage",
                    [](WidgetPropertiesFixture& f) {
                      auto* w = f.Place(new CCCBitmap, CRect{0, 0, 60, 60});
                      w->m_pImage = &f.wide;
                      return w;
                    },
-                   Join({kGeneral, {"[Image Appearance]", "Image", "Image Use"}}),
                    Join({kGeneral, {"[Image Appearance]", "Image", "Image Use"}})},
         RowSetCase{"ButtonModifyingAParameterWithOutline",
                    [](WidgetPropertiesFixture& f) { return f.Place(new CCCButton, CRect{0, 0, 50, 20}); },
@@ -203,8 +202,6 @@ INSTANTIATE_TEST_SUITE_P(
         RowSetCase{"FaderUnbound",
                    [](WidgetPropertiesFixture& f) { return f.Place(new CCCFader, CRect{0, 0, 15, 150}); },
                    Join({kGeneral, kParameter,
-                         {"[Fader Appearance]", "Image", "Fill Colour", "Line Colour", "Horizontal", "Draw Slot"}}),
-                   Join({kGeneral, kParameter,
                          {"[Fader Appearance]", "Image", "Fill Colour", "Line Colour", "Horizontal", "Draw Slot"}})},
         RowSetCase{"FaderBoundToALevelWithScaleAndImage",
                    [](WidgetPropertiesFixture& f) {
@@ -224,9 +221,6 @@ INSTANTIATE_TEST_SUITE_P(
                           "Scale Location", "Scale Colour", "Scale Font", "Draw Slot"}})},
         RowSetCase{"KnobUnbound",
                    [](WidgetPropertiesFixture& f) { return f.Place(new CCCKnob, CRect{0, 0, 40, 40}); },
-                   Join({kGeneral, kParameter,
-                         {"[Knob Appearance]", "Image", "Knob Colour", "Notch Radius", "Notch Colour", "Max Angle",
-                          "Min Angle", "Draw LEDs"}}),
                    Join({kGeneral, kParameter,
                          {"[Knob Appearance]", "Image", "Knob Colour", "Notch Radius", "Notch Colour", "Max Angle",
                           "Min Angle", "Draw LEDs"}})},
@@ -258,9 +252,6 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    Join({kGeneral, kParameter,
                          {"[Knob Appearance]", "Image", "Rotate Bitmap", "Notch Radius", "Notch Colour", "Max Angle",
-                          "Min Angle", "Draw LEDs"}}),
-                   Join({kGeneral, kParameter,
-                         {"[Knob Appearance]", "Image", "Rotate Bitmap", "Notch Radius", "Notch Colour", "Max Angle",
                           "Min Angle", "Draw LEDs"}})},
         RowSetCase{"TextBoundToADelayWithOutline",
                    [](WidgetPropertiesFixture& f) {
@@ -273,10 +264,6 @@ INSTANTIATE_TEST_SUITE_P(
                    Join({kGeneral, kParameter,
                          {"[Text Appearance]", "Delay Units", "Horizontal Alignment", "Vertical Alignment", "Font",
                           "Text Colour", "Text Outline", "Outline Width", "Corner Radius", "Outline Colour",
-                          "Read Only"}}),
-                   Join({kGeneral, kParameter,
-                         {"[Text Appearance]", "Delay Units", "Horizontal Alignment", "Vertical Alignment", "Font",
-                          "Text Colour", "Text Outline", "Outline Width", "Corner Radius", "Outline Colour",
                           "Read Only"}})},
         RowSetCase{"TextBoundToALevel",
                    [](WidgetPropertiesFixture& f) {
@@ -284,9 +271,6 @@ INSTANTIATE_TEST_SUITE_P(
                      f.Bind(w);
                      return w;
                    },
-                   Join({kGeneral, kParameter,
-                         {"[Text Appearance]", "Append Units", "Horizontal Alignment", "Vertical Alignment", "Font",
-                          "Text Colour", "Text Outline", "Read Only"}}),
                    Join({kGeneral, kParameter,
                          {"[Text Appearance]", "Append Units", "Horizontal Alignment", "Vertical Alignment", "Font",
                           "Text Colour", "Text Outline", "Read Only"}})}),

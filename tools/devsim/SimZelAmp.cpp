@@ -5,7 +5,7 @@
 
 #include "core/SevenBit.h"
 
-CSimZelAmpUnit::CSimZelAmpUnit(const SimSecurityConfig& config) : CSimZelUnit(config) {}
+CSimZelAmpUnit::CSimZelAmpUnit(const SimSecurityConfig& config) : CSimZelStateUnit(config) {}
 
 bool CSimZelAmpUnit::TakeBroadcast(const SimBytes& r) {
   // The global mute: a 12-byte command-0x20 read to ID 0 of the type.
@@ -100,12 +100,3 @@ void CSimZelAmpUnit::ApplyWrite(const SimBytes& r, std::uint8_t command) {
   }
 }
 
-SimZelAmpState CSimZelAmpUnit::State() const {
-  std::lock_guard<std::mutex> lock(m_stateMutex);
-  return m_state;
-}
-
-void CSimZelAmpUnit::SetState(const SimZelAmpState& state) {
-  std::lock_guard<std::mutex> lock(m_stateMutex);
-  m_state = state;
-}

@@ -40,24 +40,12 @@ struct SimZelAmpState {
   std::uint8_t counterByte = 0;
 };
 
-class CSimZelAmpUnit : public CSimZelUnit {
+class CSimZelAmpUnit : public CSimZelStateUnit<SimZelAmpState> {
  public:
   explicit CSimZelAmpUnit(const SimSecurityConfig& config);
-
-  SimZelAmpState State() const;
-  void SetState(const SimZelAmpState& state);
-  // Changes the state under the unit's lock.
-  template <typename Change>
-  void Update(Change change) {
-    std::lock_guard<std::mutex> lock(m_stateMutex);
-    change(m_state);
-  }
 
  protected:
   bool TakeBroadcast(const SimBytes& request) override;
   SimAnswer Read(const SimBytes& request, std::uint8_t command) override;
   void ApplyWrite(const SimBytes& request, std::uint8_t command) override;
-
- private:
-  SimZelAmpState m_state;
 };

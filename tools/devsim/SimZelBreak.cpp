@@ -1,7 +1,7 @@
 // The simulated Zel breakout box: reads answered from its state, writes applied to it.
 #include "tools/devsim/SimZelBreak.h"
 
-CSimZelBreakUnit::CSimZelBreakUnit(const SimSecurityConfig& config) : CSimZelUnit(config) {
+CSimZelBreakUnit::CSimZelBreakUnit(const SimSecurityConfig& config) : CSimZelStateUnit(config) {
   for (int c = 0; c < ChannelCount(); ++c) m_state.channelNames[std::size_t(c)] = "Input " + std::to_string(c + 1);
 }
 
@@ -62,12 +62,3 @@ void CSimZelBreakUnit::ApplyWrite(const SimBytes& r, std::uint8_t command) {
   }
 }
 
-SimZelBreakState CSimZelBreakUnit::State() const {
-  std::lock_guard<std::mutex> lock(m_stateMutex);
-  return m_state;
-}
-
-void CSimZelBreakUnit::SetState(const SimZelBreakState& state) {
-  std::lock_guard<std::mutex> lock(m_stateMutex);
-  m_state = state;
-}

@@ -28,24 +28,13 @@ struct SimZelBreakState {
   int networkCountSkew = 0;
 };
 
-class CSimZelBreakUnit : public CSimZelUnit {
+class CSimZelBreakUnit : public CSimZelStateUnit<SimZelBreakState> {
  public:
   explicit CSimZelBreakUnit(const SimSecurityConfig& config);
 
   int ChannelCount() const { return m_type % 2 == 0 ? 8 : 16; }
-  SimZelBreakState State() const;
-  void SetState(const SimZelBreakState& state);
-  // Changes the state under the unit's lock.
-  template <typename Change>
-  void Update(Change change) {
-    std::lock_guard<std::mutex> lock(m_stateMutex);
-    change(m_state);
-  }
 
  protected:
   SimAnswer Read(const SimBytes& request, std::uint8_t command) override;
   void ApplyWrite(const SimBytes& request, std::uint8_t command) override;
-
- private:
-  SimZelBreakState m_state;
 };

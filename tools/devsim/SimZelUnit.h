@@ -82,3 +82,28 @@ class CSimZelUnit : public CSimSecurityUnit {
 SimBytes SimZelText(const std::string& text, std::size_t count);
 // A name field without its trailing spaces.
 std::string SimZelTrim(std::string text);
+
+// A Zel unit with a state of its own, read and changed under the unit's lock.
+template <class UnitState>
+class CSimZelStateUnit : public CSimZelUnit {
+ public:
+  using CSimZelUnit::CSimZelUnit;
+
+  UnitState State() const {
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    return m_state;
+  }
+  void SetState(const UnitState& state) {
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    m_state = state;
+  }
+  // Changes the state under the unit's lock.
+  template <typename Change>
+  void Update(Change change) {
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    change(m_state);
+  }
+
+ protected:
+  UnitState m_state;
+};

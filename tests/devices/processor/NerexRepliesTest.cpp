@@ -217,7 +217,7 @@ TEST_F(NerexRepliesTest, NamesReplyFillsSevenCharactersOfEachSlotAndLeavesMissin
   EXPECT_EQ(std::string(d.GetCurrentSettings().outputs.names[0].data(), 8), "zzzzzzz ");
   EXPECT_EQ(std::string(d.GetCurrentSettings().outputs.names[1].data(), 8), "Ch 2    ");
   EXPECT_TRUE(d.GetReceivedMask() & 0x08);
-  EXPECT_EQ(m_sink.Count(kNerexMsgPanelTitle), 1u);
+  EXPECT_EQ(m_sink.Count(UWM_PANEL_CAPTION), 1u);
 }
 
 TEST_F(NerexRepliesTest, NamesReplyWhileANamesWriteWaitsKeepsTheNamesButStillPostsTheTitle) {
@@ -233,7 +233,7 @@ TEST_F(NerexRepliesTest, NamesReplyWhileANamesWriteWaitsKeepsTheNamesButStillPos
   Deliver(51, MakeReply(51, text));
   EXPECT_EQ(d.GetName(), "From File");
   EXPECT_EQ(d.GetCurrentSettings().inputs.names, inputNames);
-  EXPECT_EQ(m_sink.Count(kNerexMsgPanelTitle), 1u);
+  EXPECT_EQ(m_sink.Count(UWM_PANEL_CAPTION), 1u);
 }
 
 TEST_F(NerexRepliesTest, MemoryFlagsOnlyForTheMemoryAskedFor) {
@@ -301,7 +301,7 @@ TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecall
   EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], 0);
   EXPECT_EQ(d.GetRefusedReplyCount(), 1u);
   EXPECT_EQ(d.GetGeneralSettings().bytes[15], 12);
-  EXPECT_EQ(Posted(kNerexMsgRefreshProperties, 1), 1u);
+  EXPECT_EQ(Posted(UWM_SHOW_DEVICE_PROPERTIES, 1), 1u);
   CNerexSeriesDevice::SetLocalClock(nullptr);
 }
 

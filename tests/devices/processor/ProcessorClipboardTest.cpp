@@ -104,7 +104,7 @@ TEST_F(ProcessorClipboard, ConnectedPasteQueuesItsBlocksAndLeavesThePollFree) {
   target.ClearQueue();
   target.PasteFromClipboard(33878);
   EXPECT_EQ(QueuedCommands(target), (std::vector<std::uint32_t>{80}));
-  EXPECT_EQ(Posted(kNerexMsgRefreshProperties), 1u);
+  EXPECT_EQ(Posted(UWM_SHOW_DEVICE_PROPERTIES), 1u);
   target.ClearQueue();
   target.PasteFromClipboard(33869);
   EXPECT_TRUE(QueuedCommands(target).empty());

@@ -294,7 +294,7 @@ TEST_F(Properties, GridChangesApplyOrRestoreWithTheErrorText) {
   id.SetValue(std::int64_t(12));
   EXPECT_TRUE(d.OnPropertyChanged(id));
   EXPECT_EQ(std::get<std::int64_t>(id.GetReferenceValue()), 12);
-  EXPECT_EQ(Posted(kNerexMsgPanelTitle), 1u);
+  EXPECT_EQ(Posted(UWM_PANEL_CAPTION), 1u);
 
   CDeviceProperty& nudge = *grid.Row("Gain Nudge");
   nudge.SetComboSelection(2);
