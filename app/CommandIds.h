@@ -43,6 +43,7 @@ inline constexpr std::uint32_t kSwitchUsers = 32792;
 inline constexpr std::uint32_t kChangePassword = 32793;
 // Devices and zones
 inline constexpr std::uint32_t kDeviceProperties = 32832;
+inline constexpr std::uint32_t kPanelProperties = 32883;  // the custom panel's design menu
 inline constexpr std::uint32_t kAddDevice = 32782;
 inline constexpr std::uint32_t kDeleteDevice = 32828;
 inline constexpr std::uint32_t kAddZone = 32846;
@@ -52,6 +53,7 @@ inline constexpr std::uint32_t kLinkManager = 32796;
 inline constexpr std::uint32_t kLinkingStatus = 32797;
 inline constexpr std::uint32_t kAddLink = 32848;
 inline constexpr std::uint32_t kDeleteLink = 32849;
+inline constexpr std::uint32_t kVisualLinker = 32800;
 inline constexpr std::uint32_t kOperateMode = 32798;
 inline constexpr std::uint32_t kDesignMode = 32799;
 inline constexpr std::uint32_t kImageLibraryManager = 32861;

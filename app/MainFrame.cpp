@@ -9,9 +9,11 @@
 #include <QMenu>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QWidgetAction>
+#include <algorithm>
 
 #include "app/AppResources.h"
 #include "app/CommandIds.h"
@@ -195,6 +197,7 @@ void CMainFrame::CreateCommands() {
   AddCommand(kChangePassword, "Change Password");
 
   AddCommand(kDeviceProperties, "Properties");
+  AddCommand(kPanelProperties, "Properties");
   AddCommand(kAddDevice, "Add Device", "Add a new device\nNew Device");
   AddCommand(kDeleteDevice, "Delete Device", "Delete the currently selected device\nDelete Device");
   AddCommand(kAddZone, "Add Zone", "Add a new zone to the rack\nAdd Zone");
@@ -203,6 +206,8 @@ void CMainFrame::CreateCommands() {
   AddCommand(kLinkManager, "Link Manager");
   AddCommand(kLinkingStatus, "Linking Status")->setCheckable(true);
   AddCommand(kAddLink, "Add Link");
+  AddCommand(kDeleteLink, "Delete Link");
+  AddCommand(kVisualLinker, "Visual Linker");
   AddCommand(kOperateMode, "Operate Mode")->setCheckable(true);
   AddCommand(kDesignMode, "Design Mode")->setCheckable(true);
   AddCommand(kImageLibraryManager, "Image Library Manager");
@@ -289,6 +294,8 @@ bool CMainFrame::CreateMenuBar() {
   design->addAction(GetCommand(kLinkManager));
   design->addAction(GetCommand(kLinkingStatus));
   design->addAction(GetCommand(kAddLink));
+  design->addAction(GetCommand(kDeleteLink));
+  design->addAction(GetCommand(kVisualLinker));
   design->addSeparator();
   design->addAction(GetCommand(kOperateMode));
   design->addAction(GetCommand(kDesignMode));
@@ -449,9 +456,20 @@ bool CMainFrame::CreateDockingWindows() {
 }
 
 void CMainFrame::RestoreDocking() {
-  // First sizes of the panes; a saved workspace replaces them.
-  resizeDocks({m_deviceView, m_propertiesPane}, {200, 270}, Qt::Horizontal);
-  resizeDocks({m_outputPane}, {140}, Qt::Vertical);
+  // First start: most of the screen, centred, so that the rack, the panels and a System
+  // Monitor strip tall enough for its meters all have room; never smaller than 1024 x 700.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    const QSize size(std::max(1024, area.width() * 9 / 10), std::max(700, area.height() * 9 / 10));
+    resize(size);
+    // Centred, but with the title bar on the screen when the screen is smaller than that.
+    const QPoint centred = area.center() - QPoint(size.width() / 2, size.height() / 2);
+    move(std::max(centred.x(), area.left()), std::max(centred.y(), area.top()));
+  }
+  // First sizes of the panes; a saved workspace replaces them. The output pane leaves the
+  // System Monitor strip about 190 pixels: room for the meters, thermometers and names.
+  resizeDocks({m_deviceView, m_propertiesPane}, {220, 290}, Qt::Horizontal);
+  resizeDocks({m_outputPane}, {260}, Qt::Vertical);
 
   // A saved workspace moves every bar and pane it knows to where the user left it; bars and
   // panes it does not know keep the first-start layout that OnCreate made.

@@ -62,7 +62,10 @@ void CMainFrame::RunCommand(std::uint32_t id) {
     }
     case kViewStatusBar: toggle(statusBar()); break;
     case kFullScreen: OnFullScreen(); break;
+    case kDeleteLink:
+    case kVisualLinker: break;
     case kDeviceProperties:
+    case kPanelProperties:
       m_propertiesPane->show();
       m_propertiesPane->raise();
       break;

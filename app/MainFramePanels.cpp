@@ -55,7 +55,7 @@ void CMainFrame::OpenCustomPanel(CCPData* panel) {
       m_propertiesPane->ShowControlProperties(lParam != 0, reinterpret_cast<CCustomControlObject*>(wParam));
   });
   view->SetMainCommandHandler([this](std::uint32_t id) {
-    if (id == kCmdPanelProperties) RunCommand(Cmd::kDeviceProperties);
+    if (id == kCmdPanelProperties) RunCommand(Cmd::kPanelProperties);
   });
   view->SetCloseHandler([frame] { frame->CloseFromProgram(); });
   view->SetTitleHandler([frame](const std::string& name) { frame->setWindowTitle(QString::fromStdString(name)); });

@@ -85,6 +85,8 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kCheckForUpdates:
     case kQuickStartGuide:
     case kAddLink:
+    case kDeleteLink:
+    case kPanelProperties:
     case kViewDeviceView:
     case kViewSystemMonitor:
     case kViewDeviceProperties:
@@ -110,8 +112,9 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kOperateMode:
     case kPanelCombo: return IsCustomPanelCommandEnabled(id).value_or(false);
     case kFileProperties:
+    case kImageLibraryManager:
     case kLinkingStatus: return !CurrentUserHasRestriction(~std::uint64_t(0));
-    case kImageLibraryManager: return true;
+    case kVisualLinker: return false;
     case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));
     case kSwitchUsers: return m_system.GetUseSystemSecurity() && m_system.GetUsers().size() > 1;
     case kChangePassword:

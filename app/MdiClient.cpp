@@ -8,6 +8,10 @@ CMdiClient::CMdiClient(QWidget* parent) : QMdiArea(parent) {
   m_background = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
   m_background.fill(Qt::black);
   setBackground(Qt::black);
+  // A panel window that reaches past the client area (a design-mode panel grows by its
+  // toolbar) can still be scrolled into view, as in the frame's MDI client.
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
 void CMdiClient::SetLogo(const QImage& logo) {

@@ -160,7 +160,9 @@ int CZelSeriesDevice::DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* 
         Text(*g, standby ? "Standby" : "Active", 6.0f, CRectF{float(L + 7), float(B - 30), 38.0f, 10.0f});
       }
     }
-    Text(*g, GetModelName(), 8.0f, CRectF{float(L + 7), float(B - 45), 48.0f, 10.0f});
+    // Not cut to the 10-pixel line: the face's glyphs stand taller than the line and would
+    // lose their lower edge.
+    Text(*g, GetModelName(), 8.0f, CRectF{float(L + 7), float(B - 45), 48.0f, 0.0f});
     // The numbers need a line each: a column too short for them keeps only its ticks.
     const bool numbers = h / 9.0f >= kScaleLinePixels;
     for (int mark = 20; mark <= 90; mark += 10) {

@@ -1,11 +1,18 @@
 // The main frame's bars, panes, layout, timers, messages and close sequence.
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/CommandIds.h"
@@ -18,6 +25,7 @@
 #include "tests/support/TestDevices.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
+#include "ui/CustomControlPanelWnd.h"
 #include "ui/OutputWnd.h"
 
 namespace {
@@ -206,6 +214,18 @@ TEST_F(FrameTest, MdiClient_ShowsLogoCentredOnBlackAtEverySize) {
   EXPECT_EQ(part.pixelColor(0, 0), QColor(255, 0, 0));
 }
 
+TEST(MdiClientTest, APanelWindowPastTheClientAreaCanBeScrolledIntoView) {
+  CMdiClient mdi;
+  mdi.resize(300, 200);
+  QMdiSubWindow* window = mdi.addSubWindow(new QWidget);
+  window->setGeometry(0, 0, 200, 400);
+  mdi.show();
+  window->show();
+  ProcessEvents();
+  EXPECT_TRUE(mdi.verticalScrollBar()->isVisible());
+  EXPECT_FALSE(mdi.horizontalScrollBar()->isVisible());
+}
+
 TEST_F(FrameTest, Commands_EnabledByTheirRules) {
   CMainFrame& f = MakeFrame();
   f.UpdateCommandUI();
@@ -367,4 +387,38 @@ TEST_F(FrameTest, WidgetProperties_OnlyForAWidgetThatAPanelStillHolds) {
   f.PostMessage(FrameMsg::kShowWidgetProps, reinterpret_cast<WPARAM>(widget), 1);
   ProcessEvents();
   EXPECT_EQ(grid.GetCurrentWidget(), widget);
+}
+
+TEST_F(FrameTest, PanelDesignMenuProperties_ShowsThePaneAlsoWithNoDeviceSelected) {
+  CMainFrame& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  system.SetDesignMode(1);
+  CCPData* panel = system.AddCustomPanel();
+  f.OpenCustomPanel(panel);
+  auto* view = dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView);
+  ASSERT_NE(view, nullptr);
+  ASSERT_LT(system.GetSelectedDevice(), 0);
+  f.GetPropertiesPane().hide();
+
+  // The view's design menu is modal: its "Properties" is chosen once it is up.
+  QTimer::singleShot(0, [] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* action : menu->actions())
+      if (action->text() == "Properties") menu->setActiveAction(action);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(menu, &enter);
+  });
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), view->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(view, &event);
+  EXPECT_FALSE(f.GetPropertiesPane().isHidden());
+}
+
+TEST_F(FrameTest, FirstStart_SystemMonitorTallEnoughForMetersAndNames) {
+  CMainFrame& f = MakeFrame();
+  EXPECT_GE(f.width(), 1024);
+  EXPECT_GE(f.height(), 700);
+  // A processor column keeps 80 pixels for its name, LEDs and boxes and gives the rest to the
+  // meters; an amplifier's thermometer gets the height less 70.
+  EXPECT_GE(f.GetOutputPane().GetLiveMeterView().GetClientHeight(), 160);
 }

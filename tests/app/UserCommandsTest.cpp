@@ -40,6 +40,9 @@ TEST_F(UserCommandsTest, EnableRulesFollowSecurityRestrictionsAndDevices) {
   EXPECT_FALSE(Enabled(f, Cmd::kChangePassword));
   EXPECT_TRUE(Enabled(f, Cmd::kAddLink));
   EXPECT_TRUE(Enabled(f, Cmd::kQuickStartGuide));
+  EXPECT_TRUE(Enabled(f, Cmd::kImageLibraryManager));
+  EXPECT_TRUE(Enabled(f, Cmd::kDeleteLink));
+  EXPECT_FALSE(Enabled(f, Cmd::kVisualLinker));
   EXPECT_TRUE(f.GetCommand(Cmd::kLinkingStatus)->isChecked());
 
   system.AppendDevice(new CTestDevice(&system, 1, &f));
@@ -50,14 +53,16 @@ TEST_F(UserCommandsTest, EnableRulesFollowSecurityRestrictionsAndDevices) {
   system.GetUsers().push_back(new CUser("Bob", "pw"));
   EXPECT_TRUE(Enabled(f, Cmd::kSwitchUsers));
 
-  // A restricted current user: no file properties, links or linking status.
+  // A restricted current user: no file properties, links, linking status or image library.
   system.SetCurrentUser(1);
   system.GetUsers()[1]->SetRestrictionMask(kRestrictChangePassword);
   EXPECT_FALSE(Enabled(f, Cmd::kFileProperties));
   EXPECT_FALSE(Enabled(f, Cmd::kLinkManager));
   EXPECT_FALSE(Enabled(f, Cmd::kLinkingStatus));
+  EXPECT_FALSE(Enabled(f, Cmd::kImageLibraryManager));
   EXPECT_FALSE(Enabled(f, Cmd::kChangePassword));
   EXPECT_TRUE(Enabled(f, Cmd::kSwitchUsers));
+  EXPECT_TRUE(Enabled(f, Cmd::kDeleteLink));
 }
 
 TEST_F(UserCommandsTest, SwitchUsersMakesTheChosenUserCurrentAndTheStatusNamesIt) {
@@ -111,9 +116,8 @@ TEST_F(UserCommandsTest, LinkManagerKeepsItsDeviceBetweenOpeningsAndAChangeMarks
   EXPECT_FALSE(system.IsModified());  // nothing changed the second time
 }
 
-TEST_F(UserCommandsTest, ImageLibraryManagerIsAlwaysAvailableAndOpensTheDialog) {
+TEST_F(UserCommandsTest, ImageLibraryManagerOpensTheDialog) {
   CFrameUnderTest& f = MakeFrame();
-  EXPECT_TRUE(Enabled(f, Cmd::kImageLibraryManager));
   f.RunCommand(Cmd::kImageLibraryManager);
   EXPECT_EQ(prompts.imageLibraryManagers, 1);
 }

@@ -18,6 +18,7 @@
 #include "panels/PanelClasses.h"
 #include "panels/TextControl.h"
 #include "panels/ZelSeriesControlPanel.h"
+#include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
@@ -277,6 +278,24 @@ TEST_F(ZelPanelTest, PageZeroShowsCountersAndTemperatureOrDashes) {
   amp->OnDisconnected(false);
   panel->RefreshInfoDisplay(false);
   EXPECT_EQ(Text(Panel::kRowTemp), "--");
+}
+
+TEST_F(ZelPanelTest, CountersFitTheDisplayInTheFaceInstalledForIt) {
+  Open(51);
+  Counters(6047999, 6047999, 65535);  // every digit drawn
+  panel->RefreshInfoDisplay(false);
+  CImage canvas(10, 10);
+  Graphics g(canvas);
+  for (int row : {Panel::kRowTotal, Panel::kRowCurrent, Panel::kRowCycles}) {
+    CTextControl* text = panel->GetDisplayText(row);
+    std::string shown = text->GetText();
+    while (!shown.empty() && shown.back() == '\n') shown.pop_back();
+    const CFont* font = text->GetTextStyle().GetFont();
+    ASSERT_NE(font, nullptr);
+    const CRectF size = g.MeasureString(shown, *font, CRectF{}, CStringFormat(StringAlignment::Near));
+    const CRect r = text->GetRect();
+    EXPECT_LE(size.width, float(r.right - r.left)) << row << " " << shown;
+  }
 }
 
 TEST_F(ZelPanelTest, LoadPagesShowVoltsAmpsAndImpedanceAndADoubleClickStepsThem) {

@@ -179,3 +179,12 @@ TEST_F(ZelTilesTest, MonitorModesAndTheIgnoredVeil) {
 }
 
 }  // namespace
+
+TEST_F(ZelTilesTest, MonitorColumnModelNameKeepsItsLowerEdge) {
+  CZelSeriesDevice* d = Add(52, 3);
+  const CImage column = Column(*d, 200);
+  Keep(column, "zel_column_model");
+  // The model name stands from 45 pixels above the bottom; its glyphs reach below the
+  // 10-pixel line they start on, between the bulb and the Comms label.
+  EXPECT_GT(Bright(column, CRect{7, 200 - 35, 55, 200 - 31}), 0);
+}
