@@ -35,8 +35,10 @@ case "$kind" in
     ;;
 esac
 
+# Line tables only (-g1): the reports keep their file and line numbers, and the instrumented
+# build compiles about a quarter faster than with full debug information.
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
   -DORVAK_WERROR=OFF "${launcher[@]}" >/dev/null
 
