@@ -826,13 +826,9 @@ void CCustomControlPanelWnd::OnLButtonUp(std::uint32_t flags, CPoint point) {
     if (m_selection.size() == 1) Send(kViewShowWidgetProps, widget, 0);
     SetModified();
   } else if (m_band) {
-    const CRect band = Normalised(CRect{m_bandStart.x, m_bandStart.y, m_bandEnd.x, m_bandEnd.y});
-    m_band = false;
-    RedrawRect(Grown(band, 1), true, true);
+    EraseBand();
   }
-  m_band = false;
-  m_moving = false;
-  m_handle = 0;
+  EndDrag();
 }
 
 void CCustomControlPanelWnd::OnDesignClick(std::uint32_t flags, CPoint point) {
@@ -905,10 +901,18 @@ void CCustomControlPanelWnd::CancelEdit() {
     m_points.back() = CPoint{widget->m_rect.left, widget->m_rect.top};
     SetModified();
   } else if (m_band) {
-    const CRect band = Normalised(CRect{m_bandStart.x, m_bandStart.y, m_bandEnd.x, m_bandEnd.y});
-    m_band = false;
-    RedrawRect(Grown(band, 1), true, true);
+    EraseBand();
   }
+  EndDrag();
+}
+
+void CCustomControlPanelWnd::EraseBand() {
+  const CRect band = Normalised(CRect{m_bandStart.x, m_bandStart.y, m_bandEnd.x, m_bandEnd.y});
+  m_band = false;
+  RedrawRect(Grown(band, 1), true, true);
+}
+
+void CCustomControlPanelWnd::EndDrag() {
   m_band = false;
   m_moving = false;
   m_handle = 0;

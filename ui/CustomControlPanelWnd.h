@@ -186,6 +186,10 @@ class CCustomControlPanelWnd : public QWidget, public CCustomControlPanel, publi
   CPoint MoveOffset(CPoint point) const;
   CRect ResizeGhost(const CCustomControlObject* widget, CPoint anchor) const;
   void CancelEdit();
+  // Wipes the band-selection rectangle from the window and ends the band.
+  void EraseBand();
+  // Ends any drag: band, move or handle resize.
+  void EndDrag();
   void Nudge(int key);
   void DeleteSelection();
   void MoveInZOrder(std::uint32_t id);
