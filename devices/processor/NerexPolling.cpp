@@ -1,6 +1,6 @@
-// The processor's polling schedule: identification probes until security is settled, then
-// queued changes first, then every missing block of the read-back, then meters and status on
-// the poll counter. Comms worker thread.
+// The processor's polling schedule: identification probes until security is settled and while
+// the unit is silent, then queued changes first, then every missing block of the read-back,
+// then meters and status on the poll counter. Comms worker thread.
 #include <cstring>
 
 #include "core/ControlMessage.h"
@@ -70,6 +70,13 @@ bool CNerexSeriesDevice::GetNextPollMessage(CControlMessage& record) {
     }
     FillIdentificationRequest(record);
     m_pollCounter = 0;
+    return true;
+  }
+  // A unit that left its last request unanswered is probed with the short identification
+  // request until it answers again: a block read or a queued request would wait out its whole
+  // time-out three times on every turn and hold up every other unit on the bus.
+  if (HasMissedLastReply()) {
+    FillIdentificationRequest(record);
     return true;
   }
   if (PopMessage(record)) return true;
@@ -193,6 +200,9 @@ void CNerexSeriesDevice::RunInitialisedEdge() {
   Post(UWM_REFRESH_RACK);
   Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusSettings);
   Post(UWM_WARNING_STATUS);
+  // The read-out brought the unit's name and firmware: the properties pane shows them when
+  // this is the selected device.
+  Post(UWM_SHOW_DEVICE_PROPERTIES, 1);
 }
 
 bool CNerexSeriesDevice::PollInitialised(CControlMessage& record) {
