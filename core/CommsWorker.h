@@ -284,8 +284,8 @@ class CCommsWorker {
   std::atomic<std::atomic<bool>*> m_scanRunning{nullptr};
   std::shared_ptr<CSecurityDialogLink> m_securityDialog;  // guarded by m_lock
   bool m_securityDialogWanted = false;                   // guarded by m_lock
-  std::vector<SecurityRefusal> m_securityRefused;  // guarded by m_lock
-  std::vector<SecurityAnswers> m_securityAnswers;  // guarded by m_lock
+  std::vector<SecurityRefusal> m_securityRefused;         // guarded by m_lock
+  std::vector<SecurityAnswers> m_securityAnswers;         // guarded by m_lock
   CSecurityTimings m_securityTimings;
 
   // State and events.
