@@ -144,7 +144,7 @@ void CCustomControlObject::Serialize(CArchive& ar, const CRecordLookup& lookup) 
   }
   // Reading on after a record of another layout would take its bytes for the next fields.
   if (ar.ReadU32() != kBaseRecordVersion)
-    throw CArchiveException(CArchiveException::BadFormat, "unknown widget record version");
+    throw CArchiveException(CArchiveException::UnknownVersion, "unknown widget record version");
   m_rect.left = ar.ReadI32();
   m_rect.right = ar.ReadI32();
   m_rect.top = ar.ReadI32();

@@ -24,7 +24,7 @@ constexpr int kMaxFolderDepth = 256;
 
 void LoadHeader(CArchive& ar, std::uint32_t expectedVersion, CCCImageBase& node) {
   if (ar.ReadU32() != expectedVersion)
-    throw CArchiveException(CArchiveException::BadFormat, "unknown image record version");
+    throw CArchiveException(CArchiveException::UnknownVersion, "unknown image record version");
   ArchiveUuid(ar, node.m_id);
   node.m_name = ar.ReadString();
 }

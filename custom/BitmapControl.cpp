@@ -29,7 +29,7 @@ void CCCBitmap::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar.WriteU32(m_imageUse);
   } else {
     if (ar.ReadU32() != kBitmapRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown bitmap widget record version");
+      throw CArchiveException(CArchiveException::UnknownVersion, "unknown bitmap widget record version");
     m_imageUse = ar.ReadU32();
   }
   ArchiveImageRef(ar, m_pImage, lookup);

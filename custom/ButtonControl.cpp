@@ -64,7 +64,7 @@ void CCCButton::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   } else {
     version = ar.ReadU32();
     if (version != kButtonRecordVersion && version != kButtonRecordVersion1)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown button widget record version");
+      throw CArchiveException(CArchiveException::UnknownVersion, "unknown button widget record version");
     m_flags = ar.ReadU32();
     if (version == kButtonRecordVersion1) m_flags |= kButtonModifyParameter;
     m_text = ar.ReadString();

@@ -49,7 +49,7 @@ void CCCFader::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar << m_flags << m_rangeMax << m_rangeMin << m_majorMarks << m_minorMarks;
   } else {
     if (ar.ReadU32() != kFaderRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown fader widget record version");
+      throw CArchiveException(CArchiveException::UnknownVersion, "unknown fader widget record version");
     ar >> m_flags >> m_rangeMax >> m_rangeMin >> m_majorMarks >> m_minorMarks;
   }
   ArchiveColour(ar, m_fillColour);

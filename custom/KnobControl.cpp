@@ -62,7 +62,7 @@ void CCCKnob::Serialize(CArchive& ar, const CRecordLookup& lookup) {
        << m_ledSize << m_notchRadius;
   } else {
     if (ar.ReadU32() != kKnobRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown knob widget record version");
+      throw CArchiveException(CArchiveException::UnknownVersion, "unknown knob widget record version");
     ar >> m_flags >> m_rangeMax >> m_rangeMin >> m_maxAngle >> m_minAngle >> m_majorMarks >> m_minorMarks >>
         m_ledSize >> m_notchRadius;
   }

@@ -45,7 +45,7 @@ void CCCTextControl::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar << m_flags << m_caption << m_cornerRadius;
   } else {
     if (ar.ReadU32() != kTextRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown text widget record version");
+      throw CArchiveException(CArchiveException::UnknownVersion, "unknown text widget record version");
     ar >> m_flags >> m_caption >> m_cornerRadius;
   }
   ArchiveColour(ar, m_haloColour);

@@ -15,6 +15,7 @@ class CArchiveException : public std::runtime_error {
     EndOfFile,  // a read ran past the end of the data
     BadCount,   // a count or length larger than the bytes left
     BadFormat,  // a value that no writer produces
+    UnknownVersion,  // a record of a version this program does not read, most likely a later one
     WrongMode,  // a read on a storing archive or a write on a loading one
   };
   CArchiveException(Cause cause, const std::string& what) : std::runtime_error(what), m_cause(cause) {}
