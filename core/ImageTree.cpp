@@ -23,8 +23,7 @@ constexpr std::size_t kChildMinSize = 8;
 constexpr int kMaxFolderDepth = 256;
 
 void LoadHeader(CArchive& ar, std::uint32_t expectedVersion, CCCImageBase& node) {
-  if (ar.ReadU32() != expectedVersion)
-    throw CArchiveException(CArchiveException::UnknownVersion, "unknown image record version");
+  ReadRecordVersion(ar, expectedVersion, expectedVersion, "image");
   ArchiveUuid(ar, node.m_id);
   node.m_name = ar.ReadString();
 }

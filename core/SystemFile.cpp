@@ -265,7 +265,7 @@ bool CSystem::Serialize(CArchive& ar) {
     return false;
   } catch (const CArchiveException& e) {
     // A record of a later version cannot be read past: its fields would be taken for the next.
-    if (e.GetCause() == CArchiveException::UnknownVersion) Report(*this, kFileTooNewText);
+    if (e.GetCause() == CArchiveException::NewerVersion) Report(*this, kFileTooNewText);
     else Report(*this, std::string(kFileDamagedText) + "\n(" + e.what() + ")");
     return false;
   } catch (const std::bad_alloc&) {

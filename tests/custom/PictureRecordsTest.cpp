@@ -9,6 +9,7 @@
 
 #include "core/ImageTree.h"
 #include "core/System.h"
+#include "custom/CustomControls.h"
 #include "platform/Archive.h"
 #include "platform/Bitmap.h"
 #include "tests/custom/CustomTestSupport.h"
@@ -86,6 +87,7 @@ Bytes FileWithImageRecord(std::int32_t format, const Bytes& data, CUuid* id = nu
 // Files stored twice compare byte for byte: the users' records are scrambled with a fixed key.
 class PictureRecordsTest : public ::testing::Test {
  protected:
+  void SetUp() override { RegisterCustomControls(); }
   FixedTick m_tick{0x01020304};
 };
 

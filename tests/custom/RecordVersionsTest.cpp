@@ -1,5 +1,6 @@
-// Panel, widget, image and folder records of a version this program does not read refuse the
-// whole file, with the message of a file from a later program, and load nothing of it.
+// Panel, widget, image and folder records of a later version than this program reads refuse the
+// whole file with the message of a file from a later program (a version no program wrote, as
+// damage), and load nothing of it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,7 +35,7 @@ std::size_t Find(const Bytes& file, const Bytes& part) {
 
 std::size_t Find(const Bytes& file, const CUuid& id) { return Find(file, Bytes(id.bytes.begin(), id.bytes.end())); }
 
-TEST_P(RecordVersionsTest, UnknownVersion_RefusesTheFileAsFromALaterVersion) {
+TEST_P(RecordVersionsTest, LaterVersion_RefusesTheFileAsFromALaterVersion) {
   CSystem s;
   auto* folder = new CCCImageDirectory("Skins");
   auto* image = new CCCImage;
@@ -76,17 +77,23 @@ TEST_P(RecordVersionsTest, UnknownVersion_RefusesTheFileAsFromALaterVersion) {
   }
   const std::uint32_t version = GetU32At(file, at);
   ASSERT_TRUE(version == 1 || version == 2) << at;
-  PutU32At(file, at, 9);
 
-  CSystem back;
-  CRecordingUi ui;
-  back.SetUiServices(&ui);
-  CArchive in(file);
-  EXPECT_FALSE(back.Serialize(in));
-  ASSERT_EQ(ui.FileErrors().size(), 1u);
-  EXPECT_EQ(ui.FileErrors()[0].first, "Cannot open file (probably created in a more recent version)");
-  EXPECT_TRUE(back.GetCustomPanels().empty());
-  EXPECT_TRUE(back.GetFileImages().GetChildren().empty());
+  // A later version, and a version word no program ever wrote (damage).
+  for (std::uint32_t bad : {9u, 0u}) {
+    PutU32At(file, at, bad);
+    CSystem back;
+    CRecordingUi ui;
+    back.SetUiServices(&ui);
+    CArchive in(file);
+    EXPECT_FALSE(back.Serialize(in));
+    ASSERT_EQ(ui.FileErrors().size(), 1u);
+    if (bad == 9)
+      EXPECT_EQ(ui.FileErrors()[0].first, "Cannot open file (probably created in a more recent version)");
+    else
+      EXPECT_EQ(ui.FileErrors()[0].first.rfind("Error opening file - the file is damaged or incomplete", 0), 0u);
+    EXPECT_TRUE(back.GetCustomPanels().empty());
+    EXPECT_TRUE(back.GetFileImages().GetChildren().empty());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, RecordVersionsTest,
