@@ -6,13 +6,12 @@
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
-#include <QTemporaryDir>
-#include <chrono>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "benchmarks/BenchmarkMain.h"
+#include "benchmarks/FileBenchmark.h"
 #include "core/CPData.h"
 #include "core/ImageTree.h"
 #include "core/System.h"
@@ -22,13 +21,8 @@
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
-#include "platform/Archive.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 // A photograph-like picture: smooth colour fields, rings and a little grain, different for
 // each seed.
@@ -122,56 +116,24 @@ void CollectImages(const CCCImageDirectory& folder, std::vector<const CCCImage*>
 }
 
 void BM_SavePictureFile(benchmark::State& state) {
-  QTemporaryDir dir;
   CSystem s;
   Populate(s);
-  const std::string path = dir.filePath("pictures.ovd").toStdString();
-  const std::string rawPath = dir.filePath("raw.bin").toStdString();
-  if (!s.SaveFile(path)) state.SkipWithError("save failed");
-  std::vector<std::uint8_t> bytes;
-  ReadWholeFile(path, bytes, nullptr);
-  double saveSeconds = 0, rawSeconds = 0;
-  for (auto _ : state) {
-    auto t = Clock::now();
-    if (!s.SaveFile(path)) state.SkipWithError("save failed");
-    saveSeconds += Seconds(t);
-    t = Clock::now();
-    if (!WriteFileAtomically(rawPath, bytes, nullptr)) state.SkipWithError("raw write failed");
-    rawSeconds += Seconds(t);
-  }
-  state.counters["bytes"] = double(bytes.size());
-  state.counters["ratio_to_raw"] = rawSeconds > 0 ? saveSeconds / rawSeconds : 0;
+  file_benchmark::MeasureSave(state, s);
 }
 BENCHMARK(BM_SavePictureFile)->Unit(benchmark::kMillisecond);
 
-// Open alone (drawFirst 0), or open and the first draw of every picture (drawFirst 1).
+// Open alone (argument 0), or open and the first draw of every picture (argument 1).
 void BM_OpenPictureFile(benchmark::State& state) {
-  const bool drawFirst = state.range(0) != 0;
-  QTemporaryDir dir;
-  const std::string path = dir.filePath("pictures.ovd").toStdString();
-  {
-    CSystem s;
-    Populate(s);
-    s.SaveFile(path);
+  if (state.range(0) == 0) {
+    file_benchmark::MeasureOpen(state, Populate);
+    return;
   }
-  CSystem s;
-  double openSeconds = 0, rawSeconds = 0;
-  std::vector<std::uint8_t> bytes;
   std::vector<const CCCImage*> images;
-  for (auto _ : state) {
-    auto t = Clock::now();
-    if (!s.OpenFile(path)) state.SkipWithError("open failed");
-    if (drawFirst) {
-      images.clear();
-      CollectImages(s.GetFileImages(), images);
-      for (const CCCImage* image : images) benchmark::DoNotOptimize(image->GetBitmap().Width());
-    }
-    openSeconds += Seconds(t);
-    t = Clock::now();
-    if (!ReadWholeFile(path, bytes, nullptr)) state.SkipWithError("raw read failed");
-    rawSeconds += Seconds(t);
-  }
-  state.counters["ratio_to_raw"] = rawSeconds > 0 ? openSeconds / rawSeconds : 0;
+  file_benchmark::MeasureOpen(state, Populate, [&images](CSystem& s) {
+    images.clear();
+    CollectImages(s.GetFileImages(), images);
+    for (const CCCImage* image : images) benchmark::DoNotOptimize(image->GetBitmap().Width());
+  });
 }
 BENCHMARK(BM_OpenPictureFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
