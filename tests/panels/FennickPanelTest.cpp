@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -98,6 +99,22 @@ void Click(CControlPanelWnd& panel, const CControlObject& widget) {
   const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
   panel.DispatchMouseMessage(WM_LBUTTONDOWN, 0, x, y);
   panel.DispatchMouseMessage(WM_LBUTTONUP, 0, x, y);
+}
+
+// Mouse events through the window, as the user's mouse sends them.
+void SendMouse(QWidget& window, QEvent::Type type, const CControlObject& widget) {
+  const CRect r = widget.GetRect();
+  const QPointF at((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+  QMouseEvent event(type, at, window.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+  QApplication::sendEvent(&window, &event);
+}
+void PressThroughTheWindow(QWidget& window, const CControlObject& widget) {
+  SendMouse(window, QEvent::MouseButtonPress, widget);
+}
+void ClickThroughTheWindow(QWidget& window, const CControlObject& widget) {
+  SendMouse(window, QEvent::MouseButtonPress, widget);
+  SendMouse(window, QEvent::MouseButtonRelease, widget);
 }
 
 // Chooses a row of the preset list through its drop-down.
@@ -329,6 +346,55 @@ INSTANTIATE_TEST_SUITE_P(
                       ButtonCase{"LcdNext", 437, EDialog::None, {}, "5. Five"},
                       ButtonCase{"LcdPrevious", 438, EDialog::None, {}, "5. Five"}),
     [](const ::testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
+
+// A button whose action opens a dialog lets go of the mouse: the button-up went to the dialog,
+// yet the next click on the panel reaches what it is clicked on and opens no dialog again.
+class FennickPanelDialogButtonTest : public FennickPanelTest, public ::testing::WithParamInterface<ButtonCase> {};
+
+TEST_P(FennickPanelDialogButtonTest, LetsGoOfTheMouseWhenItsDialogEnds) {
+  const ButtonCase& c = GetParam();
+  Ready(16);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  ChoosePreset(*panel, 1);
+  switch (c.dialog) {
+    case EDialog::Name: AnswerName(dialogs, QStringLiteral("Stage")); break;
+    case EDialog::SaveFile: AnswerFile(dialogs, dir.filePath(QStringLiteral("show.fnp"))); break;
+    default: dialogs.Next<CFennickTimedPresetDlg>([](CFennickTimedPresetDlg& dialog) { dialog.OkButton()->click(); });
+  }
+  auto* button = dynamic_cast<CBmpButton*>(panel->GetActionButton(c.id));
+  ASSERT_NE(button, nullptr);
+  // Pressed through the window: the dialog opens and is answered within the press.
+  PressThroughTheWindow(*panel, *button);
+  EXPECT_EQ(dialogs.answered, 1);
+  EXPECT_EQ(panel->GetActiveObject(), nullptr);
+  EXPECT_FALSE(button->IsPressed());
+
+  // Any dialog that would open now is cancelled and counted.
+  int reopened = 0;
+  QTimer guard;
+  guard.setInterval(2);
+  QObject::connect(&guard, &QTimer::timeout, [&reopened] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      ++reopened;
+      dialog->done(QDialog::Rejected);
+    }
+  });
+  guard.start();
+  const std::string lcd = panel->GetLcdText()->GetText();
+  ClickThroughTheWindow(*panel, *panel->GetActionButton(437));
+  ClickThroughTheWindow(*panel, *panel->GetLcdText());
+  guard.stop();
+  EXPECT_EQ(reopened, 0);
+  EXPECT_NE(panel->GetLcdText()->GetText(), lcd);
+  EXPECT_EQ(panel->GetActiveObject(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, FennickPanelDialogButtonTest,
+                         ::testing::Values(ButtonCase{"Store", 420, EDialog::Name, {}, nullptr},
+                                           ButtonCase{"SaveFile", 424, EDialog::SaveFile, {}, nullptr},
+                                           ButtonCase{"TimedPresets", 426, EDialog::Timed, {}, nullptr}),
+                         [](const ::testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FennickPanelTest, TheListAndTheDisplayFollowAStoreAndADelete) {
   CNerexSeriesDevice& d = Ready(16, false);
