@@ -141,17 +141,6 @@ void Background(QPainter& p, QSize s, const Skin& skin) {
 
 void MixerPage(QPainter& p, const Skin& skin) { Header(p, skin, kPageMixer); }
 
-// Channel selector wells and the title's well of the equaliser pages.
-void SelectorArea(QPainter& p, int x, int y, int count, const QString& caption) {
-  Text(p, QRectF(x - 4, y - 16, 28 * count + 6, 12), caption, 9, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
-  for (int j = 0; j < count; ++j) {
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(10, 11, 13), 1));
-    p.setBrush(QColor(30, 33, 38));
-    p.drawEllipse(QRectF(x + 28 * j - 1.5, y - 1.5, 21, 21));
-  }
-}
-
 const char* const kGeqLabels[28] = {"31",   "40",  "50",  "63",  "80",  "100",   "125",  "160", "200", "250",
                                     "315",  "400", "500", "630", "800", "1k",    "1.25k", "1.6k", "2k", "2.5k",
                                     "3.15k", "4k", "5k",  "6.3k", "8k", "10k",   "12.5k", "16k"};
@@ -160,7 +149,8 @@ void InputGeqPage(QPainter& p, const Skin& skin) {
   PanelFace(p, QRect(0, 0, 850, 340));
   Header(p, skin, kPageGeq);
   Well(p, QRectF(290, 30, 130, 26), 3);  // title 433 at 295,35
-  SelectorArea(p, 300, 60, 4, QString());
+  // No wells under the channel selectors: one picture serves every model, and the panel shows
+  // only the selectors of the channels the model has.
   // Q shape, bypass and flat controls (combo 500..565, LEDs at 545,50 and 544,74).
   Text(p, QRectF(430, 25, 66, 15), QStringLiteral("Q SHAPE"), 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
   Text(p, QRectF(430, 50, 108, 18), QStringLiteral("BYPASS"), 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
@@ -211,7 +201,6 @@ void InputPeqPage(QPainter& p, const Skin& skin) {
   PanelFace(p, QRect(0, 0, 850, 210));
   Header(p, skin, kPagePeq);
   Well(p, QRectF(290, 30, 130, 26), 3);  // title 433 at 295,35
-  SelectorArea(p, 300, 60, 4, QString());
   BandTable(p, 8);
 }
 
@@ -219,7 +208,6 @@ void OutputPeqPage(QPainter& p, const Skin& skin) {
   PanelFace(p, QRect(0, 0, 850, 210));
   Header(p, skin, kPageOutEq);
   Well(p, QRectF(22, 128, 245, 26), 3);  // title 434 at 27,133
-  SelectorArea(p, 35, 155, 8, QString());
   // Crossover (frequencies 287..360 at 73 and 143, types 287..420 at 108 and 178).
   Well(p, QRectF(280, 34, 146, 168), 5);
   Text(p, QRectF(287, 38, 133, 14), QStringLiteral("CROSSOVER"), 10, Qt::AlignLeft | Qt::AlignVCenter, kInk);

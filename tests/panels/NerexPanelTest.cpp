@@ -550,6 +550,37 @@ TEST_F(NerexPanelTest, RenderedPanelsPutTheirStripsWhereTheModelHasThem) {
   EXPECT_GT(int(tab.R()), int(tab.G()) + 60);
 }
 
+// A Nerex24 (two inputs, four outputs) shows a channel selector for each channel it has and
+// nothing where a larger model has more: the place of a missing selector is bare panel.
+TEST_F(NerexPanelTest, ChannelSelectorsOfASmallerModelShowOnlyItsChannels) {
+  CNerexSeriesDevice& d = Make(kModelNerex24, 2);
+  CNerexSeriesControlPanel& panel = Open(d);
+  const struct {
+    std::uint32_t page;
+    int left, top, channels, places;  // places: the selectors of the largest model
+  } pages[] = {{60, 300, 60, 2, 4}, {61, 300, 60, 2, 4}, {63, 35, 155, 4, 8}};
+  for (const auto& p : pages) {
+    d.SetPanelPage(p.page);
+    panel.ShowPage(p.page);
+    Save(*panel.GetBackBuffer(), "nerex24-page" + std::to_string(p.page) + ".png");
+    for (int j = 0; j < 8; ++j) {
+      const CBmpButton* selector = panel.GetChannelSelect(j);
+      ASSERT_NE(selector, nullptr);
+      EXPECT_EQ(selector->IsVisible(), j < p.channels) << p.page << " " << j;
+      if (j < p.channels || j >= p.places) continue;
+      // The selector's place and a margin round it hold no drawing: one shade, as the face.
+      int low = 255, high = 0;
+      for (int y = p.top + 2; y < p.top + 18; ++y)
+        for (int x = p.left + 28 * j - 2; x < p.left + 28 * j + 20; ++x) {
+          const int r = panel.GetBackBuffer()->GetPixel(x, y).R();
+          low = std::min(low, r);
+          high = std::max(high, r);
+        }
+      EXPECT_LT(high - low, 12) << p.page << " " << j;
+    }
+  }
+}
+
 // --- Against the simulated unit ---
 
 namespace {
