@@ -340,6 +340,18 @@ void Overlay(QPainter& p, QSize s) {
              QColor(10, 11, 13), QColor(255, 255, 255, 30), QLineF(3, h - 0.5, w - 3, h - 0.5));
 }
 
+// The Torvex48's limiter bed (at panel y 38 over each output strip): the bed with the caption of
+// each limiter readout above it (level 53, attack 88, release 123, clip level 168, clip release
+// 203 in panel y).
+void LimiterOverlay(QPainter& p, QSize s) {
+  Overlay(p, s);
+  const struct {
+    int top;
+    const char* caption;
+  } rows[] = {{53, "LEVEL"}, {88, "ATTACK"}, {123, "RELEASE"}, {168, "CLIP LEVEL"}, {203, "CLIP REL"}};
+  for (const auto& row : rows) SmallLabel(p, QRectF(0, row.top - 38 - 13, s.width(), 12), row.caption);
+}
+
 // The frame around the selected band row (rows are 17 px high at a 19 px pitch).
 void SelectionFrame(QPainter& p, QSize s, const Skin& skin) {
   p.setRenderHint(QPainter::Antialiasing);
@@ -445,7 +457,7 @@ const bool kRegistered = [] {
   r["processor_led_blue_small"] = [](QPainter& p, QSize s) { Led(p, s, QColor(50, 130, 255)); };
   r["processor_led_red"] = [](QPainter& p, QSize s) { Led(p, s, QColor(240, 40, 36)); };
   r["processor_overlay_tall"] = Overlay;
-  r["processor_overlay_short"] = Overlay;
+  r["processor_overlay_short"] = LimiterOverlay;
   return true;
 }();
 
