@@ -381,9 +381,12 @@ void CControlPanelWnd::BeginTextEdit(CTextControl* control) {
   const CRect r = control->GetRect();
   m_editor->setGeometry(r.left, r.top, std::max(r.Width(), 24), std::max(r.Height(), 16));
   if (const CFont* font = control->GetTextStyle().GetFont()) {
-    QFont qfont(QString::fromStdString(ResolveFontFace(font->face)));
-    const CFaceFit fit = FaceFitFor(font->face);
-    qfont.setPixelSize(std::max(8, int(font->emPixels * fit.scale + 0.5f)));
+    // A segment face draws no letters: the typed text shows in its companion text face.
+    const CFont shown = CompanionFontFor(*font);
+    const CFaceFit fit = FaceFitFor(shown.face);
+    QFont qfont(QString::fromStdString(ResolveFontFace(shown.face)));
+    qfont.setPixelSize(std::max(8, int(shown.emPixels * fit.scale + 0.5f)));
+    if (shown.IsBold()) qfont.setBold(true);
     qfont.setStretch(fit.stretch);
     if (fit.weight) qfont.setWeight(QFont::Weight(fit.weight));
     m_editor->setFont(qfont);

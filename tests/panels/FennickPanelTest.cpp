@@ -34,6 +34,7 @@
 #include "resources/FennickPanelLayout.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingUi.h"
+#include "tests/support/TextInk.h"
 #include "ui/dialogs/FennickPresetDlg.h"
 #include "ui/dialogs/FennickTimedPresetDlg.h"
 
@@ -346,6 +347,44 @@ INSTANTIATE_TEST_SUITE_P(
                       ButtonCase{"LcdNext", 437, EDialog::None, {}, "5. Five"},
                       ButtonCase{"LcdPrevious", 438, EDialog::None, {}, "5. Five"}),
     [](const ::testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
+
+// The display reads "2. Two": the number in the LCD face, then the point, a blank and the name
+// in letters (a segment face ran them together as "2Two").
+TEST_F(FennickPanelTest, DisplayShowsThePresetNumberPointAndNameApart) {
+  Ready(16);
+  CTextControl* lcd = panel->GetLcdText();
+  ASSERT_EQ(lcd->GetText(), "2. Two");
+  const CFont& face = *lcd->GetTextStyle().GetFont();
+  // The display is dark text on a light glass: read its ink from the negative.
+  const CRect r = lcd->GetRect();
+  CImage negative(r.Width(), r.Height());
+  for (int y = 0; y < r.Height(); ++y)
+    for (int x = 0; x < r.Width(); ++x) {
+      const CColour c = panel->GetBackBuffer()->GetPixel(r.left + x, r.top + y);
+      negative.SetPixel(x, y, CColour::FromRgb(std::uint8_t(255 - c.R()), std::uint8_t(255 - c.G()), std::uint8_t(255 - c.B())));
+    }
+  // Ink is what stands out halfway from the glass towards the darkest glyph pixel.
+  int low = 255, high = 0;
+  for (int y = 0; y < r.Height(); ++y)
+    for (int x = 0; x < r.Width(); ++x) {
+      const int v = negative.GetPixel(x, y).R();
+      low = std::min(low, v), high = std::max(high, v);
+    }
+  const CInkMask shown = InkOf(negative, CRect{0, 0, r.Width(), r.Height()}, (low + high) / 2);
+  const CInkMatch number = FindWord(shown, InkOfWord("2", face));
+  const CInkMatch name = FindWord(shown, InkOfWord("Two", CompanionFontFor(face)));
+  EXPECT_GT(number.score, 0.9);
+  EXPECT_GT(name.score, 0.9);
+  EXPECT_LT(FindWord(shown, InkOfWord("Tuo", CompanionFontFor(face))).score, name.score - 0.1);
+  // Between them the point and a blank: a gap of some pixels with a little ink in it.
+  const int gapLeft = number.x + number.width, gapRight = name.x;
+  EXPECT_GE(gapRight - gapLeft, 5);
+  int point = 0;
+  for (int x = gapLeft; x < gapRight; ++x)
+    for (int y = 0; y < shown.height; ++y) point += shown.At(x, y);
+  EXPECT_GT(point, 0);
+  EXPECT_LT(point, 12);
+}
 
 // A button whose action opens a dialog lets go of the mouse: the button-up went to the dialog,
 // yet the next click on the panel reaches what it is clicked on and opens no dialog again.

@@ -32,6 +32,7 @@
 #include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/support/ProcessorBus.h"
+#include "tests/support/TextInk.h"
 #include "tests/panels/PresetNameAnswer.h"
 
 namespace {
@@ -209,6 +210,24 @@ TEST_F(NerexPanelTest, GainReadoutsFitTheLongestReadingInTheLcdFace) {
     EXPECT_LE(box.height, float(r.Height()));
     // Still a readable size, not shrunk to a few pixels.
     EXPECT_GE(box.height, 10.0f);
+  }
+}
+
+// The gain readout reads "0.0 dB" on the panel: its digits are the LCD face's, its unit is the
+// text face's "dB", glyph for glyph (the segment face has no letters: its "dB" read as two
+// brackets).
+TEST_F(NerexPanelTest, GainReadoutShowsItsDigitsInTheLcdFaceAndItsUnitInLetters) {
+  CNerexSeriesControlPanel& panel = Open(Make(kModelNerex48));
+  for (CTextControl* readout : {panel.GetInputGainText(0), panel.GetOutputGainText(7)}) {
+    ASSERT_EQ(readout->GetText(), "0.0 dB");
+    const CFont& lcd = *readout->GetTextStyle().GetFont();
+    const CFont letters = CompanionFontFor(lcd);
+    EXPECT_NE(letters.face, lcd.face);
+    const CInkMask shown = InkOf(*panel.GetBackBuffer(), readout->GetRect());
+    EXPECT_GT(BestMatch(shown, InkOfWord("dB", letters)), 0.95);
+    EXPECT_GT(BestMatch(shown, InkOfWord("0", lcd)), 0.95);
+    // Other letters in the same place read worse: the match tells the glyphs apart.
+    EXPECT_LT(BestMatch(shown, InkOfWord("dE", letters)), 0.9);
   }
 }
 
