@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/BitmapImage.h"
 #include "core/System.h"
@@ -514,6 +515,34 @@ TEST_F(TorvexPanelTest, SectionDrawingsPutTheLabelsUnderTheirWidgets) {
   const CImage& tabs = *panel->GetSectionBuffer(kTorvexSectionSideTabs)->GetImage();
   EXPECT_EQ(tabs.GetPixel(15, 190).A(), 255);
   EXPECT_EQ(tabs.GetPixel(CTorvexSeriesControlPanel::GetOutputStripX(4, 8) + 13 - 280, 200).A(), 255);
+}
+
+// Each gain fader's scale carries its numbers: beside every mark, at the height the cap's centre
+// takes for that gain, a tick and the gain in figures to its left.
+TEST_F(TorvexPanelTest, FaderScalesNumberTheirMarksWhereTheCapStands) {
+  Open();
+  const CImage& mixer = *panel->GetBackBuffer();
+  auto ink = [&](int left, int right, int y) {
+    int n = 0;
+    for (int yy = y - 4; yy <= y + 4; ++yy)
+      for (int x = left; x < right; ++x) n += mixer.GetPixel(x, yy).R() > 85;
+    return n;
+  };
+  const struct {
+    CBitmapFader* fader;
+    std::vector<int> marks;
+  } faders[] = {{panel->GetInputFader(0), {6, 0, -10, -20, -30, -40}},
+                {panel->GetOutputFader(0), {15, 6, 0, -10, -20, -30, -40}}};
+  for (const auto& f : faders) {
+    const int groove = f.fader->GetRect().left;  // the strip's x + 19
+    for (int db : f.marks) {
+      const int y = f.fader->ValueToY(float(db));
+      EXPECT_GT(ink(groove - 5, groove - 1, y), 2) << db;   // the tick
+      EXPECT_GT(ink(groove - 19, groove - 6, y), 6) << db;  // the figures
+    }
+    // Between two marks the scale is bare.
+    EXPECT_EQ(ink(groove - 19, groove - 6, f.fader->ValueToY(-15.0f)), 0);
+  }
 }
 
 // The lists take the one colour named for them as their frame; their fill stays black, with
