@@ -229,6 +229,14 @@ TEST_F(NerexPanelTest, GainReadoutShowsItsDigitsInTheLcdFaceAndItsUnitInLetters)
     // Other letters in the same place read worse: the match tells the glyphs apart.
     EXPECT_LT(BestMatch(shown, InkOfWord("dE", letters)), 0.9);
   }
+  // Typing over a readout shows the typed letters in the text face too.
+  CTextControl* readout = panel.GetInputGainText(0);
+  const CRect r = readout->GetRect();
+  panel.DispatchMouseMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  ASSERT_NE(panel.GetInPlaceEditor(), nullptr);
+  EXPECT_EQ(panel.GetInPlaceEditor()->font().family().toStdString(),
+            ResolveFontFace(CompanionFontFor(*readout->GetTextStyle().GetFont()).face));
+  panel.EndTextEdit(false);
 }
 
 TEST_F(NerexPanelTest, WidgetsAreCreatedInDrawingOrder) {
