@@ -183,7 +183,7 @@ class CSystem {
   // not be read is first copied beside itself (GetImageLibraryBackupPath), so that writing the
   // library over it loses nothing; no copy, no write.
   bool SaveImageLibrary();
-  // True while the library file holds something else than the library: it was there but
+  // True while the library file holds something other than the library: it was there but
   // could not be read at start-up.
   bool IsImageLibraryUnread() const { return m_libraryUnread; }
   // Where the next save keeps an unread library file: its name with ".bak" added, or with
