@@ -207,7 +207,7 @@ void CDevice::Serialize(CArchive& ar) {
   }
 
   const std::uint32_t version = ar.ReadU32();
-  if (version != 1 && version != 2) return;
+  CArchive::CheckVersion(version, 1, 2, "device record");
   if (version == 2) ArchiveUuid(ar, m_uuid);
   ar.ReadU32();  // placement length
   m_placement[kPlFlags] = ar.ReadI32();

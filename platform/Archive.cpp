@@ -171,6 +171,16 @@ void CArchive::CheckCount(std::uint64_t count, std::size_t elementSize) const {
     throw CArchiveException(CArchiveException::BadCount, "count larger than the data left");
 }
 
+void CArchive::CheckVersion(std::uint32_t version, std::uint32_t oldest, std::uint32_t newest, const char* record) {
+  if (version > newest)
+    throw CArchiveException(CArchiveException::NewerVersion,
+                            std::string(record) + ": version " + std::to_string(version) + " is newer than " +
+                                std::to_string(newest));
+  if (version < oldest)
+    throw CArchiveException(CArchiveException::BadFormat,
+                            std::string(record) + ": unknown version " + std::to_string(version));
+}
+
 namespace {
 
 // Reads the whole file through grow(n), which makes room for n bytes in all and returns where
