@@ -381,6 +381,19 @@ void CDevice::UpdateCommsState(bool replyOk) {
   if (m_system && m_system->IsSelectedDevice(this)) Post(UWM_REFRESH_SELECTION_PROPERTIES);
 }
 
+void CDevice::EndUnconnectedSession() {
+  if (m_commsLevel == 0 && m_warningBits == 0) return;
+  m_commsLevel = 0;
+  m_warningBits = 0;
+  m_replyTimerStart = 0;
+  m_replyTimeout = 0;
+  Post(UWM_REDRAW_METER_ENTRY);
+  Post(UWM_REFRESH_RACK);
+  Post(UWM_ONLINE_STATUS);
+  Post(UWM_WARNING_STATUS);
+  if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL, 0);
+}
+
 void CDevice::OnDisconnected(bool clearWarnings) {
   m_commsLevel = 0;
   if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL);
