@@ -132,8 +132,10 @@ bool CCommsWorker::SetOnline(bool online) {
   if (!IsWorkerIdle()) return false;
   m_document.WriteLog("Going Offline\n");
   m_transport->Close();
-  for (CDevice* device : m_document.GetDevices())
+  for (CDevice* device : m_document.GetDevices()) {
     if (device->GetCommsLevel() > kConnectedAbove) device->OnDisconnected(true);
+    else device->EndUnconnectedSession();
+  }
   return true;
 }
 
