@@ -227,8 +227,8 @@ void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)designMode;
   const CParamInfo info = GetParameterInfo();
   const bool locked = info.flag != 0;
-  g.SetClip(paint);
   if (m_hitTest) {
+    const CRepaintClip clip(g, paint);
     const int w = m_rect.Width(), h = m_rect.Height();
     const float cx = float(m_rect.left) + 0.5f * float(w), cy = float(m_rect.top) + 0.5f * float(h);
     const SmoothingMode savedMode = g.GetSmoothingMode();
@@ -268,7 +268,6 @@ void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
     }
     g.SetSmoothingMode(savedMode);
   }
-  g.ResetClip();
   m_lastInactive = info.flag;
 }
 

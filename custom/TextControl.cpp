@@ -182,9 +182,9 @@ CRect CCCTextControl::OnParameterUpdate(const CParamValue& value) {
 
 void CCCTextControl::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)designMode;
-  g.SetClip(paint);
   const CParamInfo info = GetParameterInfo();
   if (!m_caption.empty() && m_hitTest) {
+    const CRepaintClip clip(g, paint);
     const SmoothingMode savedMode = g.GetSmoothingMode();
     const TextRenderingHint savedHint = g.GetTextRenderingHint();
     g.SetSmoothingMode(SmoothingMode::HighQuality);
@@ -219,7 +219,6 @@ void CCCTextControl::Draw(Graphics& g, const CRect& paint, bool designMode) {
     g.SetTextRenderingHint(savedHint);
   }
   m_lastInactive = info.flag;
-  g.ResetClip();
 }
 
 void CCCTextControl::Deactivate() {

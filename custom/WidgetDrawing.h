@@ -37,6 +37,20 @@ CStringFormat AlignedFormat(std::uint32_t flags, std::uint32_t first);
 // False (nothing to redraw) for other kinds, and when neither the value nor the parameter's
 // inactive flag changed.
 bool TakeRangeValue(const CParamValue& value, float minimum, float maximum, bool inactiveChanged, float& stored);
+// Clips the graphics to the area being repainted for as long as it lives, then gives it back
+// the clip it had: the view's clip holds for every widget drawn after this one.
+class CRepaintClip {
+ public:
+  CRepaintClip(Graphics& g, const CRect& paint) : m_g(g), m_given(g.SaveClip()) { g.SetClip(paint); }
+  ~CRepaintClip() { m_g.RestoreClip(m_given); }
+  CRepaintClip(const CRepaintClip&) = delete;
+  CRepaintClip& operator=(const CRepaintClip&) = delete;
+
+ private:
+  Graphics& m_g;
+  CClipState m_given;
+};
+
 // Part of a widget's drawing kept as an image, drawn again only when what it depends on (the
 // key) changes. Shapes drawn at whole-pixel offsets cover the same pixels wherever they are
 // drawn, so the image is made at the origin and copied to its place. A copy starts empty.

@@ -10,11 +10,13 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWheelEvent>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "core/CPData.h"
 #include "core/System.h"
+#include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
@@ -141,6 +143,33 @@ TEST_F(CustomPanelViewTest, DrawsBackgroundGridInDesignModeAndWidgetsInArrayOrde
   system.SetDesignMode(0);
   view->RebuildDisplay();
   EXPECT_EQ(Pixel(200, 150), kBackground);  // no grid in operate mode
+}
+
+// A repaint of part of the panel stays inside that part whatever the widgets drawn before do
+// with the clip: a widget beyond it that lies under one above it must not cover that one.
+TEST_F(CustomPanelViewTest, PartialRedrawKeepsTheStackingOrderAfterTextBitmapAndKnobWidgets) {
+  const std::function<CCustomControlObject*()> kinds[] = {
+      [] {
+        auto* text = new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{5, 5, 45, 25});
+        text->m_caption = "Level";
+        return text;
+      },
+      [] { return new CCCBitmap(nullptr, CRect{5, 30, 45, 60}); },
+      [] { return new CCCKnob(nullptr, CRect{5, 65, 45, 105}); },
+  };
+  for (const auto& make : kinds) {
+    DeleteCustomControlObjects(data->m_widgets);
+    data->m_widgets.push_back(make());
+    SCOPED_TRACE(data->m_widgets[0]->GetControlType());
+    Add(CRect{50, 50, 100, 100}, kRed);
+    Add(CRect{90, 50, 140, 100}, kBlue);
+    Open();
+    ASSERT_EQ(Pixel(95, 75), kBlue);
+    // Meets the first widget and the red swatch, not the blue one on top of the red one.
+    view->RedrawRect(CRect{0, 0, 85, 120}, true, true);
+    EXPECT_EQ(Pixel(95, 75), kBlue);
+    EXPECT_EQ(Pixel(70, 75), kRed);
+  }
 }
 
 TEST_F(CustomPanelViewTest, SelectionFrameAndHandlesFollowTheSizingMode) {
