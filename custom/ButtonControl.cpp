@@ -197,11 +197,12 @@ void CCCButton::DrawText(Graphics& g, int dx, int dy) {
 void CCCButton::DrawFace(Graphics& g, bool halo, int shift) const {
   const int x = m_rect.left, y = m_rect.top, w = m_rect.Width(), h = m_rect.Height();
   if (halo) {
+    // The rings surround the face where it is drawn, moved by the offset look.
     const int haloSize = std::max(0, m_haloSize);
     for (int i = 0; i < haloSize; ++i) {
       const std::uint32_t alpha = i < 2 ? 255u : 255u - 255u * std::uint32_t(i) / std::uint32_t(haloSize);
       const CColour ring{(alpha << 24) | (m_haloColour.argb & 0xFFFFFFu)};
-      DrawRoundedBox(g, ring, 1, m_cornerRadius + i, x - i, y - i, w + 2 * i, h + 2 * i);
+      DrawRoundedBox(g, ring, 1, m_cornerRadius + i, x + shift - i, y + shift - i, w + 2 * i, h + 2 * i);
     }
   }
   if (m_flags & kButtonFill) {

@@ -6,6 +6,8 @@
 #include "core/PropertyPickers.h"
 #include "core/Snapshot.h"
 #include "core/System.h"
+#include "core/SystemMessages.h"
+#include "core/UiServices.h"
 #include "custom/ButtonControl.h"
 
 namespace {
@@ -282,7 +284,14 @@ CWidgetEditResult CCCButton::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit
     case kIdAction:
       changed = SetOneOf(m_flags, kActionBits, edit.index);
       result.structure = changed;
-      if (changed) MarkModified(*this);
+      if (!changed) return result;
+      MarkModified(*this);
+      // The grid asks for its rows again through the edited row; the list's caller is told by
+      // the changed entry, and the pane showing the button is asked to show it again.
+      if (!edit.fromGrid && system) {
+        if (IUiServices* ui = system->GetUiServices())
+          ui->PostMessage(UWM_SHOW_WIDGET_PROPERTIES, reinterpret_cast<WPARAM>(static_cast<CCustomControlObject*>(this)), 1);
+      }
       return result;
     case kIdPanel:
     case kIdSnapshot: {

@@ -137,7 +137,7 @@ bool CCCFader::HitTestKnob(int x, int y) const {
 CRect CCCFader::AdjustSizingRect(const CRect& rect, int handle) const {
   CRect r = CCustomControlObject::AdjustSizingRect(rect, handle);
   if (m_pKnobImage) {
-    const int width = m_pKnobImage->GetPixelWidth() * ((m_flags & kFaderDrawScale) ? 2 : 1);
+    const int width = m_pKnobImage->GetPixelWidth() * (IsScaleShown() ? 2 : 1);
     if (IsHorizontal()) r.bottom = r.top + width;
     else r.right = r.left + width;
   } else if (IsHorizontal()) {
