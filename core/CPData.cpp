@@ -322,7 +322,10 @@ void CCPData::DetachDevice(const CDevice* device) {
 
 void CCPData::ReleaseImage(CCCImageBase* image) {
   for (CCustomControlObject* w : m_widgets) Redraw(w, w->ReleaseImage(image));
-  if (m_pBackgroundImage && m_pBackgroundImage == image) m_pBackgroundImage = nullptr;
+  if (!m_pBackgroundImage || m_pBackgroundImage != image) return;
+  // The whole panel showed the picture: the open view draws its background again.
+  m_pBackgroundImage = nullptr;
+  if (m_pView) m_pView->RebuildDisplay();
 }
 
 void CCPData::ClearPanelReference(const CUuid& panel) {

@@ -48,7 +48,7 @@ void CCustomControlObject::GetProperties(std::vector<CPropertyItem>& items) {
   const std::uint32_t type = GetControlType();
   if (type == kControlBitmap || type == kControlButton) return;
   items.push_back(MakeGroupPropertyItem("Parameter", ""));
-  items.push_back(MakeParameterPropertyItem(CParameterRef{this, nullptr, 0}, "Parameter",
+  items.push_back(MakeParameterPropertyItem(CParameterRef{this, m_pDevice, m_parameterId}, "Parameter",
                                             "The parameter that this control is linked to", 0, 0, 0));
 }
 

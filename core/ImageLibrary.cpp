@@ -62,7 +62,7 @@ void CSystem::LoadImageLibrary() {
     return;
   }
   m_libraryImages.TakeFrom(loaded);
-  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
+  for (int i = 0; i < report.undecodedImages; ++i) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
 }
 
 bool CSystem::SaveImageLibrary() {
@@ -80,6 +80,6 @@ bool CSystem::ChangeImageLibraryFile(const std::string& path) {
   if (!ReadWholeFile(path, bytes, nullptr) || !LoadTree(bytes, loaded, report)) return false;
   m_libraryImages.TakeFrom(loaded);
   SetImageLibraryFilename(path);
-  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
+  for (int i = 0; i < report.undecodedImages; ++i) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
   return true;
 }

@@ -156,7 +156,7 @@ void CCCButton::GetProperties(std::vector<CPropertyItem>& items) {
     items.push_back(MakeChoiceItem(kIdAction, kActionNames, IndexOfBit(m_flags, kActionBits), "Action",
                                    "What the button does when pressed"));
     if (m_flags & kButtonModifyParameter)
-      items.push_back(MakeParameterPropertyItem(CParameterRef{this, nullptr, 0}, "Parameter",
+      items.push_back(MakeParameterPropertyItem(CParameterRef{this, m_pDevice, m_parameterId}, "Parameter",
                                                 "The parameter that this control is linked to", 0, 1, 0));
     if (m_flags & kButtonLaunchPanel)
       items.push_back(MakeChoiceItem(kIdPanel, PanelNames(system), PanelIndex(system, m_panelId), "Panel",

@@ -330,7 +330,8 @@ TEST_F(PanelFileTest, ImageRecords_UndecodableBmp24AndFolderTags) {
   CSystem back;
   CRecordingErrors errors;
   ASSERT_TRUE(Read(back, file, &errors));
-  EXPECT_EQ(errors.texts, std::vector<std::string>{kImageLoadErrorText});
+  // One notice for each picture that does not decode.
+  EXPECT_EQ(errors.texts, (std::vector<std::string>{kImageLoadErrorText, kImageLoadErrorText}));
   const auto& children = back.GetFileImages().GetChildren();
   ASSERT_EQ(children.size(), 4u);
   auto* junkImage = static_cast<CCCImage*>(children[0]);

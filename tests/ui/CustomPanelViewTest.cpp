@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/CPData.h"
+#include "core/ImageTree.h"
 #include "core/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
@@ -170,6 +171,25 @@ TEST_F(CustomPanelViewTest, PartialRedrawKeepsTheStackingOrderAfterTextBitmapAnd
     EXPECT_EQ(Pixel(95, 75), kBlue);
     EXPECT_EQ(Pixel(70, 75), kRed);
   }
+}
+
+// A picture deleted from the file while it is the background of an open panel leaves the
+// panel at once: the panel shows its background colour again.
+TEST_F(CustomPanelViewTest, DeletingTheBackgroundImageRepaintsTheOpenPanel) {
+  auto* picture = new CCCImage;
+  CImage pixels(4, 4);
+  pixels.Fill(CColour::FromRgb(200, 120, 0));
+  picture->SetBitmap(pixels);
+  system.GetFileImages().AddChild(picture);
+  data->m_pBackgroundImage = picture;
+  Open();
+  system.SetDesignMode(0);
+  view->RebuildDisplay();
+  ASSERT_EQ(Pixel(150, 101), CColour::FromRgb(200, 120, 0));
+  system.DeleteImage(picture, true);
+  EXPECT_EQ(data->m_pBackgroundImage, nullptr);
+  EXPECT_EQ(Pixel(150, 101), kBackground);
+  EXPECT_EQ(Pixel(0, 0), kBackground);
 }
 
 TEST_F(CustomPanelViewTest, SelectionFrameAndHandlesFollowTheSizingMode) {
