@@ -211,6 +211,11 @@ TEST(EditCharTest, DropsCharactersThatCannotBelongToTheKind) {
   EXPECT_TRUE(IsEditCharAllowed(1, 8));
   EXPECT_TRUE(IsEditCharAllowed(6, U'x'));
   EXPECT_FALSE(ParseEditedValue(6, "abc", 0).has_value());
+  // A number without a finite value is no value, whatever the kind.
+  for (std::int32_t kind : {1, 2, 3, 4, 9})
+    for (const char* text : {"nan", "inf", "-Infinity", "1e40", "-1e39ft"})
+      EXPECT_FALSE(ParseEditedValue(kind, text, kTextDelayMs).has_value()) << kind << " " << text;
+  EXPECT_FLOAT_EQ(*ParseEditedValue(1, "1e3", 0), 1000.0f);
 }
 
 // --- Fader ---

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,6 +23,8 @@
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
+#include "devices/processor/NerexParamIds.h"
+#include "devices/processor/ProcessorFamily.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
@@ -517,6 +520,54 @@ TEST_F(CustomPanelEditorTest, EscapeKeepsEverythingAndAClickElsewhereCommitsButT
   EXPECT_EQ(Box(), nullptr);
   ASSERT_EQ(device->applied.size(), 1u);
   EXPECT_FLOAT_EQ(device->applied[0].value, 4.0f);
+}
+
+// Text that reads as a number without a finite value ("nan", "inf", or beyond the range of a
+// value), pasted or set in the box, is refused: the unit keeps its value and the widget shows
+// that value again.
+TEST_F(CustomPanelEditorTest, NumbersThatAreNotFiniteNeverReachTheUnit) {
+  RegisterProcessorFamily();
+  CDevice* processor = system.CreateDevice(2, 114, 0);
+  ASSERT_NE(processor, nullptr);
+  system.AppendDevice(processor);
+  const std::pair<std::int32_t, std::int32_t> parameters[] = {{kParamInputGain, 1}, {kParamInputPeqFrequency, 2},
+                                                             {kParamInputPeqQ, 3}, {kParamInputDelay, 4}};
+  for (const auto& [id, kind] : parameters) {
+    SCOPED_TRACE(id);
+    text->m_pDevice = processor;
+    text->m_parameterId = std::uint32_t(id);
+    text->RefreshState();
+    const CParamValue before = processor->GetCurrentValue(id);
+    ASSERT_EQ(before.kind, kind);
+    const std::string shown = text->GetText();
+    for (const char* typed : {"nan", "NaN dB", "inf", "-inf", "1e40", "-1e39ms"}) {
+      SCOPED_TRACE(typed);
+      DoubleClick(30, 30);
+      ASSERT_NE(Box(), nullptr);
+      Box()->setText(typed);
+      Key(Qt::Key_Return);
+      EXPECT_EQ(processor->GetCurrentValue(id).value, before.value);
+      EXPECT_EQ(text->GetText(), shown);
+    }
+  }
+  text->m_pDevice = nullptr;
+}
+
+// Characters that reach the box other than as one typed character each, from an input method
+// or as a character beyond 16 bits, go through the same filter.
+TEST_F(CustomPanelEditorTest, InputMethodTextAndWideCharactersAreFilteredLikeTypedOnes) {
+  DoubleClick(30, 30);
+  ASSERT_NE(Box(), nullptr);
+  Box()->clear();
+  QInputMethodEvent composed;
+  composed.setCommitString(QStringLiteral("-1x2.5dBk"));
+  QApplication::sendEvent(Box(), &composed);
+  EXPECT_EQ(Box()->text().toStdString(), "-12.5dB");
+  Key(Qt::Key_unknown, QString::fromUcs4(U"\U0001D7D9"));  // a mathematical digit one
+  EXPECT_EQ(Box()->text().toStdString(), "-12.5dB");
+  Key(Qt::Key_unknown, QStringLiteral("7x"));
+  EXPECT_EQ(Box()->text().toStdString(), "-12.5dB7");
+  Key(Qt::Key_Escape);
 }
 
 TEST_F(CustomPanelEditorTest, DeletingTheWidgetOrTheViewWhileEditingEndsTheEditWithoutACommit) {
