@@ -289,8 +289,14 @@ void CCPData::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   ar.ReadU32();  // placement length
   for (int word : {kPlFlags, kPlShowCmd, kPlMinX, kPlMinY, kPlMaxX, kPlMaxY, kPlLeft, kPlTop, kPlRight, kPlBottom})
     m_placement[std::size_t(word)] = ar.ReadI32();
+  // Positions stay on a plausible screen and the window no larger than one: its view keeps a
+  // picture of its whole area.
+  for (int word : {kPlMinX, kPlMinY, kPlMaxX, kPlMaxY, kPlLeft, kPlTop, kPlRight, kPlBottom})
+    m_placement[std::size_t(word)] = ClampPanelCoordinate(m_placement[std::size_t(word)]);
   if (m_placement[kPlRight] < m_placement[kPlLeft]) std::swap(m_placement[kPlLeft], m_placement[kPlRight]);
   if (m_placement[kPlBottom] < m_placement[kPlTop]) std::swap(m_placement[kPlTop], m_placement[kPlBottom]);
+  m_placement[kPlRight] = std::min(m_placement[kPlRight], m_placement[kPlLeft] + kPanelSizeLimit);
+  m_placement[kPlBottom] = std::min(m_placement[kPlBottom], m_placement[kPlTop] + kPanelSizeLimit);
   m_imageUsage = ar.ReadU32();
   // The stored word was a window address: it only tells that the panel was open.
   m_panelWasOpen = ar.ReadU32() != 0;

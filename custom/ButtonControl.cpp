@@ -68,7 +68,7 @@ void CCCButton::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     m_flags = ar.ReadU32();
     if (version == kButtonRecordVersion1) m_flags |= kButtonModifyParameter;
     m_text = ar.ReadString();
-    m_cornerRadius = ar.ReadI32();
+    m_cornerRadius = ClampPanelLength(ar.ReadI32());
   }
   ArchiveColour(ar, m_haloColour);
   ArchiveColour(ar, m_textColour);
@@ -77,7 +77,7 @@ void CCCButton::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   if (ar.IsStoring())
     ar.WriteI32(m_outlineWidth);
   else
-    m_outlineWidth = ar.ReadI32();
+    m_outlineWidth = ClampPanelLength(ar.ReadI32());
   ArchiveTextStyle(ar, m_textStyle, m_storedFont);
   ArchiveImageRef(ar, m_pImage, lookup);
   if (version == kButtonRecordVersion) {
@@ -108,6 +108,10 @@ void CCCButton::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
     StreamUuid(ds, m_panelId);
     StreamUuid(ds, m_snapshotId);
   } catch (const CStreamError&) {
+  }
+  if (ds.IsLoading()) {
+    m_cornerRadius = ClampPanelLength(m_cornerRadius);
+    m_outlineWidth = ClampPanelLength(m_outlineWidth);
   }
 }
 

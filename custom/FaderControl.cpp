@@ -51,6 +51,10 @@ void CCCFader::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     if (ar.ReadU32() != kFaderRecordVersion)
       throw CArchiveException(CArchiveException::BadFormat, "unknown fader widget record version");
     ar >> m_flags >> m_rangeMax >> m_rangeMin >> m_majorMarks >> m_minorMarks;
+    m_rangeMax = CheckedRangeBound(m_rangeMax);
+    m_rangeMin = CheckedRangeBound(m_rangeMin);
+    m_majorMarks = std::min(m_majorMarks, kScaleMarksLimit);
+    m_minorMarks = std::min(m_minorMarks, kScaleMarksLimit);
   }
   ArchiveColour(ar, m_fillColour);
   ArchiveColour(ar, m_lineColour);
@@ -68,6 +72,10 @@ void CCCFader::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
     StreamScaledFloat(ds, m_rangeMin);
     ds.U32(m_majorMarks);
     ds.U32(m_minorMarks);
+    if (ds.IsLoading()) {
+      m_majorMarks = std::min(m_majorMarks, kScaleMarksLimit);
+      m_minorMarks = std::min(m_minorMarks, kScaleMarksLimit);
+    }
     StreamColour(ds, m_fillColour);
     StreamColour(ds, m_lineColour);
     StreamColour(ds, m_scaleColour);

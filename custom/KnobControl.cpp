@@ -65,6 +65,9 @@ void CCCKnob::Serialize(CArchive& ar, const CRecordLookup& lookup) {
       throw CArchiveException(CArchiveException::BadFormat, "unknown knob widget record version");
     ar >> m_flags >> m_rangeMax >> m_rangeMin >> m_maxAngle >> m_minAngle >> m_majorMarks >> m_minorMarks >>
         m_ledSize >> m_notchRadius;
+    m_rangeMax = CheckedRangeBound(m_rangeMax);
+    m_rangeMin = CheckedRangeBound(m_rangeMin);
+    KeepShapeInRange();
   }
   ArchiveColour(ar, m_ledColour);
   ArchiveColour(ar, m_knobColour);
@@ -96,6 +99,16 @@ void CCCKnob::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
     m_scaleStyle.SerializeStream(ds);
   } catch (const CStreamError&) {
   }
+  if (ds.IsLoading()) KeepShapeInRange();
+}
+
+void CCCKnob::KeepShapeInRange() {
+  m_maxAngle = std::clamp(m_maxAngle, -kKnobAngleLimit, kKnobAngleLimit);
+  m_minAngle = std::clamp(m_minAngle, -kKnobAngleLimit, kKnobAngleLimit);
+  m_majorMarks = std::min(m_majorMarks, kScaleMarksLimit);
+  m_minorMarks = std::min(m_minorMarks, kScaleMarksLimit);
+  m_ledSize = std::uint32_t(ClampPanelLength(m_ledSize));
+  m_notchRadius = std::uint32_t(ClampPanelLength(m_notchRadius));
 }
 
 bool CCCKnob::ReleaseImage(CCCImageBase* image) { return ReleaseImageRef(m_pImage, image); }

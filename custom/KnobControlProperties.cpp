@@ -28,7 +28,6 @@ enum : std::uint32_t {
 };
 
 constexpr std::uint32_t kMarksMax = 20;
-constexpr std::int32_t kAngleLimit = 180;
 constexpr std::int32_t kLedSizeMax = 5;
 
 const std::vector<std::string> kNoYes = {"No", "Yes"};
@@ -198,14 +197,14 @@ CWidgetEditResult CCCKnob::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) 
     }
     case kIdMaxAngle: {
       const auto angle = std::int32_t(edit.number);
-      if (angle == m_maxAngle || angle >= kAngleLimit || angle <= m_minAngle) return CWidgetEditResult::Refuse();
+      if (angle == m_maxAngle || angle >= kKnobAngleLimit || angle <= m_minAngle) return CWidgetEditResult::Refuse();
       m_maxAngle = angle;
       changed = true;
       break;
     }
     case kIdMinAngle: {
       const auto angle = std::int32_t(edit.number);
-      if (angle == m_minAngle || angle <= -kAngleLimit || angle >= m_maxAngle) return CWidgetEditResult::Refuse();
+      if (angle == m_minAngle || angle <= -kKnobAngleLimit || angle >= m_maxAngle) return CWidgetEditResult::Refuse();
       m_minAngle = angle;
       changed = true;
       break;

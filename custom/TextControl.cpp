@@ -56,6 +56,12 @@ void CCCTextControl::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   else
     ar >> m_outlineWidth >> m_delayDragStep;
   ArchiveTextStyle(ar, m_textStyle, m_storedFont);
+  if (ar.IsLoading()) KeepLengthsInRange();
+}
+
+void CCCTextControl::KeepLengthsInRange() {
+  m_cornerRadius = std::uint32_t(ClampPanelLength(m_cornerRadius));
+  m_outlineWidth = std::uint32_t(ClampPanelLength(m_outlineWidth));
 }
 
 void CCCTextControl::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
@@ -73,6 +79,7 @@ void CCCTextControl::SerializeStream(CDataStream& ds, const CRecordLookup& looku
     m_textStyle.SerializeStream(ds);
   } catch (const CStreamError&) {
   }
+  if (ds.IsLoading()) KeepLengthsInRange();
 }
 
 CRect CCCTextControl::GetBoundsRect() const {

@@ -54,8 +54,11 @@ class CRepaintClip {
 // Part of a widget's drawing kept as an image, drawn again only when what it depends on (the
 // key) changes. Shapes drawn at whole-pixel offsets cover the same pixels wherever they are
 // drawn, so the image is made at the origin and copied to its place. A copy starts empty.
+// Drawings larger than kMaxPixels are not kept: they are drawn in place every time.
 class CDrawingCache {
  public:
+  static constexpr std::int64_t kMaxPixels = 512 * 512;
+
   CDrawingCache() = default;
   CDrawingCache(const CDrawingCache&) {}
   CDrawingCache& operator=(const CDrawingCache&) {
@@ -63,13 +66,15 @@ class CDrawingCache {
     return *this;
   }
   // Copies the drawing to (x, y) on g; when the key or the size changed, draw first renders it
-  // afresh on a transparent w x h image with the given smoothing. Nothing for an empty size.
+  // afresh on a transparent w x h image with the given smoothing (draw draws as if the image's
+  // top-left corner were the origin). Nothing for an empty size.
   void Draw(Graphics& g, int x, int y, int w, int h, SmoothingMode smoothing, std::vector<std::uint32_t> key,
             const std::function<void(Graphics&)>& draw);
   void Clear() {
     m_image.reset();
     m_key.clear();
   }
+  bool IsKept() const { return m_image != nullptr; }
 
  private:
   std::unique_ptr<CImage> m_image;
