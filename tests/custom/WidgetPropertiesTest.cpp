@@ -679,6 +679,14 @@ TEST_F(WidgetEdits, KnobAdoptsTheRangeAndItsLedSizeShrinksTheNotch) {
   knob->m_flags |= kKnobDrawScale;
   ASSERT_TRUE(Choose(*knob, 30, 2));
   EXPECT_EQ(knob->m_flags & 0xF00u, std::uint32_t(kKnobDecimals2));
+
+  // A kind with no upper check of its own still takes no endless maximum.
+  device->SetKind(kParamKindPhase, 0.0f, 180.0f);
+  EXPECT_FALSE(Enter(*knob, 14, "inf"));
+  EXPECT_EQ(m_row->GetErrorText(), "Maximum value cannot be greater than 180.0 for this parameter");
+  EXPECT_FLOAT_EQ(knob->m_rangeMax, 6.05f);
+  ASSERT_TRUE(Enter(*knob, 14, "170"));
+  EXPECT_FLOAT_EQ(knob->m_rangeMax, 170.0f);
 }
 
 TEST_F(WidgetEdits, TextListPathIgnoresNoChoiceAndTakesAllFourColourBytes) {
