@@ -288,9 +288,9 @@ CWidgetEditResult CCCButton::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit
       MarkModified(*this);
       // The grid asks for its rows again through the edited row; the list's caller is told by
       // the changed entry, and the pane showing the button is asked to show it again.
-      if (!edit.fromGrid && system) {
-        if (IUiServices* ui = system->GetUiServices())
-          ui->PostMessage(UWM_SHOW_WIDGET_PROPERTIES, reinterpret_cast<WPARAM>(static_cast<CCustomControlObject*>(this)), 1);
+      if (IUiServices* ui = !edit.fromGrid && system ? system->GetUiServices() : nullptr) {
+        const CCustomControlObject* widget = this;
+        ui->PostMessage(UWM_SHOW_WIDGET_PROPERTIES, reinterpret_cast<WPARAM>(widget), 1);
       }
       return result;
     case kIdPanel:

@@ -491,7 +491,8 @@ TEST_P(DamagedSizes, OpenWithSizesHeldToWhatAPanelCanShowAndDraw) {
     Graphics g(canvas);
     for (CCustomControlObject* w : panel->m_widgets) {
       SCOPED_TRACE(w->GetControlType());
-      for (int edge : {w->m_rect.left, w->m_rect.top, w->m_rect.right, w->m_rect.bottom}) EXPECT_TRUE(WithinLimit(edge));
+      for (int edge : {w->m_rect.left, w->m_rect.top, w->m_rect.right, w->m_rect.bottom})
+        EXPECT_TRUE(WithinLimit(edge));
       if (auto* button = dynamic_cast<CCCButton*>(w)) {
         EXPECT_TRUE(WithinLimit(button->m_cornerRadius) && button->m_cornerRadius >= 0);
         EXPECT_TRUE(WithinLimit(button->m_outlineWidth) && button->m_outlineWidth >= 0);

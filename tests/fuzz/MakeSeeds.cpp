@@ -334,7 +334,7 @@ void PanelFiles(CSeedWriter& out) {
     CImage pixels(w, h);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
-        pixels.SetPixel(x, y, CColour::FromArgb(std::uint8_t(x == 0 ? 0 : 255), std::uint8_t(37 * x), std::uint8_t(53 * y), 90));
+        pixels.SetPixel(x, y, CColour::FromArgb(x == 0 ? 0 : 255, std::uint8_t(37 * x), std::uint8_t(53 * y), 90));
     image->SetBitmap(pixels);
     return image;
   };
@@ -433,12 +433,12 @@ void PanelFiles(CSeedWriter& out) {
   pictured->m_text = "Go";
   w.push_back(pictured);
   second->m_widgets.push_back(bind(new CCCKnob(nullptr, CRect{5, 5, 45, 45}), kParamInputGain + 2));
-  second->m_widgets.push_back(new CCCTextControl(nullptr, "Courier New", 14.0f, kTextDefaultFlags, CRect{50, 5, 150, 35}));
+  second->m_widgets.push_back(
+      new CCCTextControl(nullptr, "Courier New", 14.0f, kTextDefaultFlags, CRect{50, 5, 150, 35}));
   out.AddWithDamage("panel_file", {}, store(system));
 
   // One file per widget kind, each on its own panel: short inputs reach each kind's record soon.
-  const std::uint32_t kinds[] = {kControlBitmap, kControlLed, kControlFader, kControlKnob, kControlText, kControlButton};
-  for (std::uint32_t kind : kinds) {
+  for (std::uint32_t kind : {kControlBitmap, kControlLed, kControlFader, kControlKnob, kControlText, kControlButton}) {
     CSystem one;
     CDevice* device = one.CreateDevice(1, 114, 0);
     one.AppendDevice(device);

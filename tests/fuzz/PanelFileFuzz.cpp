@@ -163,7 +163,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (width > kPanelSizeLimit || height > kPanelSizeLimit) std::abort();
     CCustomControlPanelWnd view(system);
     view.SetPanelData(&panel);
-    view.resize(int(std::clamp<std::int64_t>(width, 1, kViewWidth)), int(std::clamp<std::int64_t>(height, 1, kViewHeight)));
+    view.resize(int(std::clamp<std::int64_t>(width, 1, kViewWidth)),
+                int(std::clamp<std::int64_t>(height, 1, kViewHeight)));
     Operate(system, view, panel, salt);
     Design(system, view, panel, salt);
     Operate(system, view, panel, salt + 1);
