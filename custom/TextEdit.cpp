@@ -24,16 +24,16 @@ float ParseDelay(const std::string& text, std::uint32_t delayUnit) {
   double n = std::fabs(double(ParseParameterValue(CParamValue(0, 0.0f, 1), text)));
   if (text.size() > 2) {
     const char last = text.back();
-    if (LastTwoAre(text, 'm', 's')) return SnapDelayMilliseconds(float(n));
-    if (LastTwoAre(text, 'm', 'm')) return SnapDelayMilliseconds(float(n / 343.37189));
-    if (LastTwoAre(text, 'c', 'm')) return SnapDelayMilliseconds(float(n / 34.337189));
-    if (last == 'm' || last == 'M') return SnapDelayMilliseconds(float(n / kMetresPerMs));
-    if (LastTwoAre(text, 'f', 't')) return SnapDelayMilliseconds(float(n / kFeetPerMs));
+    if (LastTwoAre(text, 'm', 's')) return SnapDelayTime(float(n));
+    if (LastTwoAre(text, 'm', 'm')) return SnapDelayTime(float(n / 343.37189));
+    if (LastTwoAre(text, 'c', 'm')) return SnapDelayTime(float(n / 34.337189));
+    if (last == 'm' || last == 'M') return SnapDelayTime(float(n / kMetresPerMs));
+    if (LastTwoAre(text, 'f', 't')) return SnapDelayTime(float(n / kFeetPerMs));
   }
   switch (delayUnit) {
-    case kTextDelayMs: return SnapDelayMilliseconds(float(n));
-    case kTextDelayMetres: return SnapDelayMilliseconds(float(n / kMetresPerMs));
-    case kTextDelayFeet: return SnapDelayMilliseconds(float(n / kFeetPerMs));
+    case kTextDelayMs: return SnapDelayTime(float(n));
+    case kTextDelayMetres: return SnapDelayTime(float(n / kMetresPerMs));
+    case kTextDelayFeet: return SnapDelayTime(float(n / kFeetPerMs));
     default: return float(n);
   }
 }

@@ -191,14 +191,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{2, "1.5k", 0, SnapFreq(1500.0f)}, ParseCase{2, "1k5", 0, SnapFreq(1500.0f)},
                       ParseCase{2, "1k 5", 0, SnapFreq(1500.0f)}, ParseCase{2, "1k 25 Hz", 0, SnapFreq(1250.0f)},
                       ParseCase{2, "2K", 0, SnapFreq(2000.0f)}, ParseCase{3, "2.3", 0, SnapQ(2.3f)},
-                      ParseCase{4, "5m", kTextDelayMs, SnapDelayMilliseconds(5.0f)},
-                      ParseCase{4, "15m", kTextDelayMs, SnapDelayMilliseconds(float(15.0 / 0.34337189))},
-                      ParseCase{4, "15M", kTextDelayMs, SnapDelayMilliseconds(float(15.0 / 0.34337189))},
-                      ParseCase{4, "20ft", kTextDelayMs, SnapDelayMilliseconds(float(20.0 / 1.126548232))},
-                      ParseCase{4, "20FT", kTextDelayMs, SnapDelayMilliseconds(float(20.0 / 1.126548232))},
-                      ParseCase{4, "-3ms", kTextDelayMs, SnapDelayMilliseconds(3.0f)},
-                      ParseCase{4, "343.37189mm", kTextDelayMs, SnapDelayMilliseconds(float(343.37189 / 343.37189))},
-                      ParseCase{4, "10", kTextDelayFeet, SnapDelayMilliseconds(float(10.0 / 1.126548232))},
+                      ParseCase{4, "5m", kTextDelayMs, SnapDelayTime(5.0f)},
+                      ParseCase{4, "15m", kTextDelayMs, SnapDelayTime(float(15.0 / 0.34337189))},
+                      ParseCase{4, "15M", kTextDelayMs, SnapDelayTime(float(15.0 / 0.34337189))},
+                      ParseCase{4, "20ft", kTextDelayMs, SnapDelayTime(float(20.0 / 1.126548232))},
+                      ParseCase{4, "20FT", kTextDelayMs, SnapDelayTime(float(20.0 / 1.126548232))},
+                      ParseCase{4, "-3ms", kTextDelayMs, SnapDelayTime(3.0f)},
+                      ParseCase{4, "343.37189mm", kTextDelayMs, SnapDelayTime(float(343.37189 / 343.37189))},
+                      ParseCase{4, "10", kTextDelayFeet, SnapDelayTime(float(10.0 / 1.126548232))},
                       ParseCase{4, "12.345", 0, 12.345f}));
 
 TEST(EditCharTest, DropsCharactersThatCannotBelongToTheKind) {
@@ -447,7 +447,7 @@ TEST_F(WidgetTest, EditorCommitsOncePerEditAndEscapeKeepsEverything) {
   m_view.editor->OnKeyDown(13);
   EXPECT_EQ(text->m_caption, "20ft");
   ASSERT_EQ(m_device->applied.size(), 1u);
-  EXPECT_FLOAT_EQ(m_device->applied[0].value, SnapDelayMilliseconds(float(20.0 / 1.126548232)));
+  EXPECT_FLOAT_EQ(m_device->applied[0].value, SnapDelayTime(float(20.0 / 1.126548232)));
   text->m_editor.OnKillFocus("again");  // the focus loss after the box is gone commits nothing
   EXPECT_EQ(m_device->applied.size(), 1u);
 
