@@ -135,10 +135,6 @@ float SamplesToSeconds(std::uint32_t samples) { return float(double(samples) * k
 
 float SnapDelayTime(float seconds) { return SamplesToSeconds(RoundToStep(DelayCount(seconds), 4u)); }
 
-float SnapDelayMilliseconds(float milliseconds) {
-  return float(double(SnapDelayTime(float(double(milliseconds) / 1000.0))) * 1000.0);
-}
-
 int QuarterStepToIndex(float x) {
   if (!(x > 0.0f)) return 0;
   const int index = RoundIndex(float(float(std::log(double(x)) / std::log(2.0) * 4.0) + 15.0));
@@ -207,7 +203,7 @@ float ParseParameterValue(const CParamValue& current, const std::string& text) {
           v /= 1.126548232;
         }
       }
-      return SnapDelayMilliseconds(float(v));
+      return SnapDelayTime(float(v));
     }
     default:
       return current.value;

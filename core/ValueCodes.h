@@ -41,9 +41,6 @@ float SnapQ(float q);
 std::uint32_t SecondsToSamples(bool coarse, float seconds);
 float SamplesToSeconds(std::uint32_t samples);
 float SnapDelayTime(float seconds);
-// The same grid for a time in milliseconds, the unit that delay values of kind 4 and typed
-// delays are in.
-float SnapDelayMilliseconds(float milliseconds);
 
 // Quarter-step value <-> index (at least 0; a value that is not positive gives 0).
 int QuarterStepToIndex(float x);

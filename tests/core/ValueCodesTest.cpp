@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -213,32 +214,25 @@ TEST(ParseParameterValueTest, FormattedFrequenciesParseBackToTheSameCode) {
 }
 
 TEST(ParseParameterValueTest, DelayUnitsAndSign) {
-  EXPECT_EQ(Parse(4, "10ms"), SnapDelayMilliseconds(10.0f));
-  EXPECT_EQ(Parse(4, "10"), SnapDelayMilliseconds(10.0f));
-  EXPECT_EQ(Parse(4, "-5"), SnapDelayMilliseconds(5.0f));
-  EXPECT_EQ(Parse(4, "343.37189mm"), SnapDelayMilliseconds(1.0f));
-  EXPECT_EQ(Parse(4, "34.337189CM"), SnapDelayMilliseconds(1.0f));
-  EXPECT_EQ(Parse(4, "0.34337189m"), SnapDelayMilliseconds(1.0f));
-  EXPECT_EQ(Parse(4, "1.126548232ft"), SnapDelayMilliseconds(1.0f));
-  EXPECT_EQ(Parse(4, "3 apples"), SnapDelayMilliseconds(3.0f));
+  EXPECT_EQ(Parse(4, "10ms"), SnapDelayTime(10.0f));
+  EXPECT_EQ(Parse(4, "10"), SnapDelayTime(10.0f));
+  EXPECT_EQ(Parse(4, "-5"), SnapDelayTime(5.0f));
+  EXPECT_EQ(Parse(4, "343.37189mm"), SnapDelayTime(1.0f));
+  EXPECT_EQ(Parse(4, "34.337189CM"), SnapDelayTime(1.0f));
+  EXPECT_EQ(Parse(4, "0.34337189m"), SnapDelayTime(1.0f));
+  EXPECT_EQ(Parse(4, "1.126548232ft"), SnapDelayTime(1.0f));
+  EXPECT_EQ(Parse(4, "3 apples"), SnapDelayTime(3.0f));
 }
 
-TEST(ParseParameterValueTest, TypedDelaysLandOnTheUnitsStep) {
-  // Milliseconds on the grid of 4 delay units (0.32552 ms): 10 ms is 122.88 units, held to
-  // 120 (9.7656 ms); 1 ms is 12.288 units, held to 12 (0.97656 ms); 0.2 ms is 2.46 units, 0.
-  EXPECT_NEAR(Parse(4, "10ms"), 9.7656f, 1e-4f);
-  EXPECT_NEAR(Parse(4, "1"), 0.97656f, 1e-5f);
-  EXPECT_NEAR(Parse(4, "0.2"), 0.0f, 1e-6f);
-  EXPECT_NEAR(Parse(4, "0.3"), 0.32552f, 1e-5f);  // 3.69 units: remainder 3 goes up
-  // Every typed value is one the unit keeps: its count of units is a multiple of 4, and
-  // snapping it again changes nothing.
-  for (const char* text : {"10ms", "2.5", "123.456", "649.9", "3.4m", "7ft", "0.01"}) {
+TEST(ParseParameterValueTest, TypedDelaysKeepTheirMillisecondsOnTheUnitsGrid) {
+  // A delay value is in milliseconds and one delay unit is 8.138e-5 ms: a typed delay moves
+  // by less than the fine step of 4 units (0.33 microseconds), never by a fraction of a ms.
+  for (const char* text : {"10ms", "2.5", "123.456", "649.9", "0.3"}) {
     const float ms = Parse(4, text);
-    const std::uint32_t units = SecondsToSamples(false, ms / 1000.0f);
-    EXPECT_EQ(units % 4, 0u) << text;
-    EXPECT_NEAR(SamplesToSeconds(units) * 1000.0f, ms, 1e-4f) << text;
-    EXPECT_EQ(SnapDelayMilliseconds(ms), ms) << text;
+    EXPECT_NEAR(ms, std::strtof(text, nullptr), 4 * 8.138e-5f) << text;
+    EXPECT_EQ(SecondsToSamples(false, ms) % 4, 0u) << text;
   }
+  EXPECT_EQ(SecondsToSamples(false, Parse(4, "10ms")), 122880u);
 }
 
 TEST(ParseParameterValueTest, GainQAndUnknownKinds) {

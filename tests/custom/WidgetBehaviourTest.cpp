@@ -191,14 +191,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{2, "1.5k", 0, SnapFreq(1500.0f)}, ParseCase{2, "1k5", 0, SnapFreq(1500.0f)},
                       ParseCase{2, "1k 5", 0, SnapFreq(1500.0f)}, ParseCase{2, "1k 25 Hz", 0, SnapFreq(1250.0f)},
                       ParseCase{2, "2K", 0, SnapFreq(2000.0f)}, ParseCase{3, "2.3", 0, SnapQ(2.3f)},
-                      ParseCase{4, "5m", kTextDelayMs, SnapDelayMilliseconds(5.0f)},
-                      ParseCase{4, "15m", kTextDelayMs, SnapDelayMilliseconds(float(15.0 / 0.34337189))},
-                      ParseCase{4, "15M", kTextDelayMs, SnapDelayMilliseconds(float(15.0 / 0.34337189))},
-                      ParseCase{4, "20ft", kTextDelayMs, SnapDelayMilliseconds(float(20.0 / 1.126548232))},
-                      ParseCase{4, "20FT", kTextDelayMs, SnapDelayMilliseconds(float(20.0 / 1.126548232))},
-                      ParseCase{4, "-3ms", kTextDelayMs, SnapDelayMilliseconds(3.0f)},
-                      ParseCase{4, "343.37189mm", kTextDelayMs, SnapDelayMilliseconds(float(343.37189 / 343.37189))},
-                      ParseCase{4, "10", kTextDelayFeet, SnapDelayMilliseconds(float(10.0 / 1.126548232))},
+                      ParseCase{4, "5m", kTextDelayMs, SnapDelayTime(5.0f)},
+                      ParseCase{4, "15m", kTextDelayMs, SnapDelayTime(float(15.0 / 0.34337189))},
+                      ParseCase{4, "15M", kTextDelayMs, SnapDelayTime(float(15.0 / 0.34337189))},
+                      ParseCase{4, "20ft", kTextDelayMs, SnapDelayTime(float(20.0 / 1.126548232))},
+                      ParseCase{4, "20FT", kTextDelayMs, SnapDelayTime(float(20.0 / 1.126548232))},
+                      ParseCase{4, "-3ms", kTextDelayMs, SnapDelayTime(3.0f)},
+                      ParseCase{4, "343.37189mm", kTextDelayMs, SnapDelayTime(float(343.37189 / 343.37189))},
+                      ParseCase{4, "10", kTextDelayFeet, SnapDelayTime(float(10.0 / 1.126548232))},
                       ParseCase{4, "12.345", 0, 12.345f}));
 
 TEST(EditCharTest, DropsCharactersThatCannotBelongToTheKind) {
@@ -211,6 +211,11 @@ TEST(EditCharTest, DropsCharactersThatCannotBelongToTheKind) {
   EXPECT_TRUE(IsEditCharAllowed(1, 8));
   EXPECT_TRUE(IsEditCharAllowed(6, U'x'));
   EXPECT_FALSE(ParseEditedValue(6, "abc", 0).has_value());
+  // A number without a finite value is no value, whatever the kind.
+  for (std::int32_t kind : {1, 2, 3, 4, 9})
+    for (const char* text : {"nan", "inf", "-Infinity", "1e40", "-1e39ft"})
+      EXPECT_FALSE(ParseEditedValue(kind, text, kTextDelayMs).has_value()) << kind << " " << text;
+  EXPECT_FLOAT_EQ(*ParseEditedValue(1, "1e3", 0), 1000.0f);
 }
 
 // --- Fader ---
@@ -243,6 +248,17 @@ TEST_F(WidgetTest, FaderResizingAndScaleLabels) {
   EXPECT_EQ(fader.AdjustSizingRect(CRect{0, 100, 10, 120}, 3), (CRect{0, 80, 10, 120}));
   fader.m_flags |= kFaderHorizontal;
   EXPECT_EQ(fader.AdjustSizingRect(CRect{0, 0, 30, 20}, 1), (CRect{-50, 0, 30, 20}));
+  // With a knob image the width across the travel is the image's, twice that only while the
+  // scale is shown, which takes a bound parameter as well as the Draw Scale bit.
+  CCCImage knobImage;
+  knobImage.SetBitmap(CImage(12, 30));
+  CCCFader imaged(&m_view, CRect{0, 0, 15, 150});
+  imaged.m_pKnobImage = &knobImage;
+  imaged.m_flags |= kFaderDrawScale;
+  EXPECT_EQ(imaged.AdjustSizingRect(CRect{0, 0, 40, 150}, 4), (CRect{0, 0, 12, 150}));
+  m_device->Define(1, 1, 0.0f, 100.0f, 0.0f);
+  Bind(imaged, 1);
+  EXPECT_EQ(imaged.AdjustSizingRect(CRect{0, 0, 40, 150}, 4), (CRect{0, 0, 24, 150}));
   EXPECT_EQ(FormatScaleLabel(0x200, 12.5f, 1), "12.5dB");
   EXPECT_EQ(FormatScaleLabel(0x100, 40.0f, 4), "40ms");
   EXPECT_EQ(FormatScaleLabel(0, 40.0f, 4), "ms");
@@ -447,7 +463,7 @@ TEST_F(WidgetTest, EditorCommitsOncePerEditAndEscapeKeepsEverything) {
   m_view.editor->OnKeyDown(13);
   EXPECT_EQ(text->m_caption, "20ft");
   ASSERT_EQ(m_device->applied.size(), 1u);
-  EXPECT_FLOAT_EQ(m_device->applied[0].value, SnapDelayMilliseconds(float(20.0 / 1.126548232)));
+  EXPECT_FLOAT_EQ(m_device->applied[0].value, SnapDelayTime(float(20.0 / 1.126548232)));
   text->m_editor.OnKillFocus("again");  // the focus loss after the box is gone commits nothing
   EXPECT_EQ(m_device->applied.size(), 1u);
 
@@ -547,6 +563,15 @@ TEST_F(WidgetPixelsTest, ButtonLitUnlitAndDesignLooks) {
   const CImage unlitDesign = Render(button, true);
   EXPECT_EQ(Red(unlitDesign.GetPixel(40, 14)), 255);
   EXPECT_EQ(Green(unlitDesign.GetPixel(40, 14)), 0);
+
+  // The offset look moves the lit face and its halo one pixel right and down.
+  button.m_flags |= kButtonHalo | kButtonOffset;
+  button.m_state = true;
+  const CImage offset = Render(button, false);
+  int moved = 0;
+  for (int y = 1; y < 50; ++y)
+    for (int x = 1; x < 79; ++x) moved += offset.GetPixel(x + 1, y + 1) == lit.GetPixel(x, y);
+  EXPECT_EQ(moved, 49 * 78);
 
   CCCLED led(&m_view, CRect{10, 10, 30, 30});
   led.m_state = true;

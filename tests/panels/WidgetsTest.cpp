@@ -327,7 +327,7 @@ struct DelayCase {
   std::uint32_t unit;
   const char* shown;   // 1 ms in the unit
   const char* typed;
-  float ms;            // what the device receives: the typed time on the unit's delay grid
+  float ms;            // what the device receives
 };
 
 class DelayUnitTest : public PanelTest, public ::testing::WithParamInterface<DelayCase> {};
@@ -350,10 +350,10 @@ TEST_P(DelayUnitTest, ReadoutShowsAndEditorReadsTheUnit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, DelayUnitTest,
-                         ::testing::Values(DelayCase{"Ms", kTextDelayMs, "1.0000ms", "2.5", 2.2786f},
-                                           DelayCase{"Metres", kTextDelayMetres, "0.343m", "3.4337189", 9.7656f},
-                                           DelayCase{"Feet", kTextDelayFeet, "1.13ft", "1.126548232", 0.9766f},
-                                           DelayCase{"TypedUnitWins", kTextDelayFeet, "1.13ft", "5ms", 4.8828f}),
+                         ::testing::Values(DelayCase{"Ms", kTextDelayMs, "1.0000ms", "2.5", 2.5f},
+                                           DelayCase{"Metres", kTextDelayMetres, "0.343m", "3.4337189", 10.0f},
+                                           DelayCase{"Feet", kTextDelayFeet, "1.13ft", "1.126548232", 1.0f},
+                                           DelayCase{"TypedUnitWins", kTextDelayFeet, "1.13ft", "5ms", 5.0f}),
                          [](const ::testing::TestParamInfo<DelayCase>& info) { return info.param.name; });
 
 TEST_F(TextEditorTest, Wheel_NudgesTheValueByKindAndStep) {
