@@ -95,7 +95,7 @@ namespace {
 // The confirmations page as a page of the settings sheet.
 class CConfirmDialogsPage : public CSettingsPage {
  public:
-  explicit CConfirmDialogsPage(CSystem* system) : m_page(new CConfirmDialogsDlg(system, this)) {
+  CConfirmDialogsPage() : m_page(new CConfirmDialogsDlg(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_page);
@@ -113,7 +113,7 @@ bool CQtUserPrompts::RunSettingsSheet(CSystem& system) {
   sheet.AddPage(QStringLiteral("General"), new CGeneralAppSettingsDialog(&system));
   sheet.AddPage(QStringLiteral("Comms"), new CCommsDialog(&system));
   sheet.AddPage(QStringLiteral("Error Log"), new CErrorLogSettingsDlg(&system));
-  sheet.AddPage(CConfirmDialogsDlg::Title(), new CConfirmDialogsPage(&system));
+  sheet.AddPage(CConfirmDialogsDlg::Title(), new CConfirmDialogsPage());
   return sheet.exec() == QDialog::Accepted;
 }
 
