@@ -219,6 +219,7 @@ void CNerexSeriesBaseControlPanel::RefreshDeqSection(bool redraw) {
   SelectDeqBand(m_deqGraph ? m_deqGraph->GetSelectedBand() : -1, redraw);
   if (m_deqGraph) {
     m_deqGraph->ClearCurves();
+    m_deqGraph->SetBandMasks(device->GetDeqBandMasks().data());
     CNerexSeriesMemory& settings = device->GetCurrentSettings();
     for (int b = 0; b < kNerexDeqBandsPerInput; ++b)
       m_deqGraph->AddBand(new CDEQCurveData(&settings.DeqBand(s, b), s, b));

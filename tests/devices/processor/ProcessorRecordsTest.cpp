@@ -16,14 +16,14 @@
 
 namespace {
 
-// Gives a device values in every field its record carries.
+// Gives a device values in every field its record carries, each within its range.
 void Fill(CNerexSeriesDevice& d, unsigned seed) {
   d.SetName("Proc " + std::to_string(seed));
-  CNerexSeriesMemory image = MakeRandomImage(seed);
+  CNerexSeriesMemory image = MakeRandomStoredImage(seed);
   image.name = "Live";
   d.GetCurrentSettings().CopyFrom(image);
   ResizePresetList(d.GetPresets(), 24);
-  d.GetPresets()[23]->CopyFrom(MakeRandomImage(seed + 1));
+  d.GetPresets()[23]->CopyFrom(MakeRandomStoredImage(seed + 1));
   d.GetPresets()[23]->sectionFlags = 0x3;
   ResizeXoverPresetList(d.GetXoverPresets(), 2);
   d.GetXoverPresets()[1]->outputs.delays[3] = 777;
