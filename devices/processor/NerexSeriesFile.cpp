@@ -696,9 +696,10 @@ void LimitStoredValues(CNerexSeriesDevice& d) {
   for (auto& memory : d.GetPresets()) check(*memory);
   for (auto& memory : d.GetXoverPresets()) check(*memory);
   if (total.count == 0 || !d.GetSystem()) return;
-  d.GetSystem()->WriteLog(d.GetDisplayName() + ": " + std::to_string(total.count) + " stored " +
-                          (total.count == 1 ? "value was" : "values were") +
-                          " outside the range of its setting and now lies at its end (first: " + total.first + ")\n");
+  const bool one = total.count == 1;
+  d.GetSystem()->WriteLog(d.GetDisplayName() + ": " + std::to_string(total.count) +
+                          (one ? " stored value lay outside its range and was" : " stored values lay outside their ranges and were") +
+                          " moved to the nearer end (first: " + total.first + ")\n");
 }
 
 struct CDeviceFieldsView {
