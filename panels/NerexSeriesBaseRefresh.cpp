@@ -297,6 +297,11 @@ void CNerexSeriesBaseControlPanel::UpdateLinkCaption(bool inputs, bool redraw) {
 // --- Band selection ---
 
 void CNerexSeriesBaseControlPanel::RepaintControlNow(CControlObject* control) {
+  if (control && m_collectRepaints) {
+    if (std::find(m_pendingRepaints.begin(), m_pendingRepaints.end(), control) == m_pendingRepaints.end())
+      m_pendingRepaints.push_back(control);
+    return;
+  }
   Graphics* g = GetBackBufferGraphics();
   if (!control || !g) return;
   const CRect r = control->GetRect();

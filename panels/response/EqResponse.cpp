@@ -221,10 +221,13 @@ CFraction Evaluate(const CPrepared& p, double w) {
   return f;
 }
 
+// 10 log10 x as a multiple of log2 x, which the maths library works out in about half the time.
+constexpr double kDbPerPowerOctave = 3.0102999566398119521;  // 10 log10 2
+
 double DbOf(const CPrepared& p, const CFraction& f) {
   const double num = f.nr * f.nr + f.ni * f.ni, den = f.dr * f.dr + f.di * f.di;
   if (num <= 1e-60 * den) return -600.0;
-  return (p.squared ? 20.0 : 10.0) * std::log10(num / den);
+  return (p.squared ? 2.0 * kDbPerPowerOctave : kDbPerPowerOctave) * std::log2(num / den);
 }
 
 // Drawing code elsewhere in the process can leave the upper halves of the x86 vector
