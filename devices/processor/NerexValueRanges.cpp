@@ -46,17 +46,24 @@ class CRangeCheck {
     m_band = band;
   }
 
+  // A file holds thousands of images: the check of a value within its range stays inline.
   template <class T>
   void Field(T& value, NerexCodeRange range, const char* name, EUnit unit = EUnit::Code) {
-    const long long v = static_cast<long long>(value);
-    if (range.Holds(v)) return;
-    if (m_report.count++ == 0) m_report.first = Describe(name, v, range, unit);
-    if (m_clamp) value = static_cast<T>(v < range.low ? range.low : range.high);
+    if (range.Holds(static_cast<long long>(value))) [[likely]]
+      return;
+    Outside(value, range, name, unit);
   }
 
   NerexRangeReport Take() { return std::move(m_report); }
 
  private:
+  template <class T>
+  [[gnu::noinline]] void Outside(T& value, NerexCodeRange range, const char* name, EUnit unit) {
+    const long long v = static_cast<long long>(value);
+    if (m_report.count++ == 0) m_report.first = Describe(name, v, range, unit);
+    if (m_clamp) value = static_cast<T>(v < range.low ? range.low : range.high);
+  }
+
   std::string Describe(const char* name, long long v, NerexCodeRange range, EUnit unit) const {
     char where[64];
     if (m_band >= 0) std::snprintf(where, sizeof where, "%s %d band %d", m_section, m_channel, m_band);
@@ -86,19 +93,30 @@ class CRangeCheck {
   NerexRangeReport m_report;
 };
 
-void CheckBand(CRangeCheck& check, NerexEqBand& band) {
-  static const NerexCodeRange gains = WidestBandRange(kRangeGain);
-  static const NerexCodeRange frequencies = WidestBandRange(kRangeFrequency);
-  static const NerexCodeRange qs = WidestBandRange(kRangeQ);
-  std::uint8_t type = band.type & 0x7F;
-  check.Field(type, kBandTypeCodes, "filter type");
-  band.type = std::uint8_t((band.type & 0x80) | type);
-  check.Field(band.q, qs, "Q code");
-  check.Field(band.frequency, frequencies, "frequency code");
-  check.Field(band.gain, gains, "gain", EUnit::TenthsDb);
+// The widest ranges of a parametric band's fields over every filter type.
+struct BandRanges {
+  NerexCodeRange gain = WidestBandRange(kRangeGain);
+  NerexCodeRange frequency = WidestBandRange(kRangeFrequency);
+  NerexCodeRange q = WidestBandRange(kRangeQ);
+};
+
+const BandRanges& GetBandRanges() {
+  static const BandRanges ranges;
+  return ranges;
 }
 
-void CheckInputs(CRangeCheck& check, NerexInputSection& in) {
+void CheckBand(CRangeCheck& check, NerexEqBand& band, const BandRanges& ranges) {
+  std::uint8_t type = band.type & 0x7F;
+  if (type > kBandTypeCodes.high) {
+    check.Field(type, kBandTypeCodes, "filter type");
+    band.type = std::uint8_t((band.type & 0x80) | type);
+  }
+  check.Field(band.q, ranges.q, "Q code");
+  check.Field(band.frequency, ranges.frequency, "frequency code");
+  check.Field(band.gain, ranges.gain, "gain", EUnit::TenthsDb);
+}
+
+void CheckInputs(CRangeCheck& check, NerexInputSection& in, const BandRanges& bands) {
   for (int i = 0; i < kNerexMaxInputs; ++i) {
     const auto u = std::size_t(i);
     check.At("input", i + 1);
@@ -108,12 +126,12 @@ void CheckInputs(CRangeCheck& check, NerexInputSection& in) {
       check.Field(in.matrixGains[std::size_t(o)][u], kMatrixGainCodes, "matrix gain", EUnit::TenthsDb);
     for (int b = 0; b < kNerexInputPeqBands; ++b) {
       check.At("input", i + 1, b + 1);
-      CheckBand(check, in.PeqBand(i, b));
+      CheckBand(check, in.PeqBand(i, b), bands);
     }
   }
 }
 
-void CheckOutputs(CRangeCheck& check, NerexOutputSection& out) {
+void CheckOutputs(CRangeCheck& check, NerexOutputSection& out, const BandRanges& bands) {
   check.At("outputs", 0);
   check.Field(out.autoLimiters, kFlagCodes, "auto limiters flag");
   check.Field(out.compressorLimiters, kFlagCodes, "compressor limiters flag");
@@ -144,7 +162,7 @@ void CheckOutputs(CRangeCheck& check, NerexOutputSection& out) {
     check.Field(c.bypass, kFlagCodes, "compressor bypass");
     for (int b = 0; b < kNerexOutputPeqBands; ++b) {
       check.At("output", o + 1, b + 1);
-      CheckBand(check, out.PeqBand(o, b));
+      CheckBand(check, out.PeqBand(o, b), bands);
     }
   }
 }
@@ -159,8 +177,8 @@ void CheckGeq(CRangeCheck& check, NerexGeqBlock& geq) {
   }
 }
 
-void CheckDeq(CRangeCheck& check, CNerexSeriesMemory& m) {
-  static const NerexCodeRange qs = WidestBandRange(kRangeQ);
+void CheckDeq(CRangeCheck& check, CNerexSeriesMemory& m, const BandRanges& bands) {
+  const NerexCodeRange qs = bands.q;
   check.At("dynamic EQ", 0);
   check.Field(m.deqMode, kFlagCodes, "mode flag");
   check.Field(m.deqLinking, kFlagCodes, "linking flag");
@@ -196,9 +214,10 @@ float BoundedForCode(float value) {
 
 NerexRangeReport CheckMemoryValues(CNerexSeriesMemory& memory, bool clamp) {
   CRangeCheck check(clamp);
-  CheckInputs(check, memory.inputs);
-  CheckOutputs(check, memory.outputs);
+  const BandRanges& bands = GetBandRanges();
+  CheckInputs(check, memory.inputs, bands);
+  CheckOutputs(check, memory.outputs, bands);
   CheckGeq(check, memory.geq);
-  CheckDeq(check, memory);
+  CheckDeq(check, memory, bands);
   return check.Take();
 }
