@@ -116,7 +116,9 @@ void PeqBand(CNerexSeriesDevice& d, bool input, int field, int n, const CParamVa
       }
       case kPeqType: {
         oldType = type;
-        forGroup([&](NerexEqBand& x) { x.type = std::uint8_t((x.type & 0x80) | (value.integer & 0x7F)); });
+        // A type beyond the list (a linked integer of another list) is held at its last entry.
+        const int typeCode = kFilterTypeCodes.Clamp(value.integer);
+        forGroup([&](NerexEqBand& x) { x.type = std::uint8_t((x.type & 0x80) | typeCode); });
         ApplyHardwareVariantFixups(image, d.GetModel(), d.GetHardwareCode());
         newType = PeqType(m);
         const NerexEqBand before = m;
@@ -188,7 +190,7 @@ void Crossover(CNerexSeriesDevice& d, const CParamValue& value) {
     if (isType) {
       // A crossover record keeps its type code where a parametric band keeps its Q.
       oldType = m.q;
-      newType = value.integer & 0x7F;
+      newType = kCrossoverTypeCodes.Clamp(value.integer);
       for (int j = 0; j < kNerexMaxOutputs; ++j)
         if (Bit(group, j)) filters[std::size_t(j)].q = std::uint8_t(newType);
     } else {

@@ -670,8 +670,9 @@ bool LoadNerexPresetFile(const std::string& path, CNerexSeriesMemory& memory, st
   const NerexRangeReport report = CheckMemoryValues(loaded, false);
   if (report.count > 0) {
     if (error)
-      *error = "The preset file holds " + std::to_string(report.count) + (report.count == 1 ? " value" : " values") +
-               " outside its range (" + report.first + "); nothing was loaded.";
+      *error = "The preset file holds " + std::to_string(report.count) +
+               (report.count == 1 ? " value outside its range (" : " values outside their ranges (") + report.first +
+               "); nothing was loaded.";
     return false;
   }
   memory.CopyFrom(loaded);

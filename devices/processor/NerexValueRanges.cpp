@@ -30,7 +30,6 @@ NerexCodeRange WidestBandRange(int fieldKind) {
 constexpr NerexCodeRange kStoredCompressorReleaseCodes{0, 51};
 constexpr NerexCodeRange kStoredInputGainCodes{-400, 150};
 constexpr NerexCodeRange kGeqBandCodes{-150, 150};
-constexpr NerexCodeRange kBandTypeCodes{0, 12};
 constexpr NerexCodeRange kDeqModeCodes{0, 3};
 constexpr NerexCodeRange kDeqKindCodes{0, 3};
 constexpr NerexCodeRange kFlagCodes{0, 1};
@@ -107,8 +106,8 @@ const BandRanges& GetBandRanges() {
 
 void CheckBand(CRangeCheck& check, NerexEqBand& band, const BandRanges& ranges) {
   std::uint8_t type = band.type & 0x7F;
-  if (type > kBandTypeCodes.high) {
-    check.Field(type, kBandTypeCodes, "filter type");
+  if (type > kFilterTypeCodes.high) {
+    check.Field(type, kFilterTypeCodes, "filter type");
     band.type = std::uint8_t((band.type & 0x80) | type);
   }
   check.Field(band.q, ranges.q, "Q code");

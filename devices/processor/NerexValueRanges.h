@@ -29,6 +29,7 @@ inline constexpr NerexCodeRange kLimiterClipReleaseCodes{0, 2};
 inline constexpr NerexCodeRange kHighPassCodes{12, 396};
 inline constexpr NerexCodeRange kLowPassCodes{78, 433};
 inline constexpr NerexCodeRange kCrossoverTypeCodes{0, 11};
+inline constexpr NerexCodeRange kFilterTypeCodes{0, 12};  // a parametric band's type
 inline constexpr NerexCodeRange kCompressorThresholdCodes{0, 44};  // dB = 22 - code
 inline constexpr NerexCodeRange kCompressorRatioCodes{0, 16};
 inline constexpr NerexCodeRange kCompressorAttackCodes{0, 51};

@@ -318,6 +318,9 @@ TEST_F(NerexChangeTest, ValuesFarBeyondTheirRangesGiveTheNearerEndOfTheCodeRange
       {MakeIntParamValue(315 + 1, 300), limiterAttack, 19},
       {Float(772 + 9 + 3, 9999999999.0f, 9), phaseQ, 89},
       {Float(772 + 9 + 3, nan, 9), phaseQ, 0},
+      {MakeIntParamValue(916 + 9 + 4, 19), [](const CNerexSeriesMemory& m) { return m.outputs.PeqBand(1, 4).type & 0x7F; },
+       12},
+      {MakeIntParamValue(1124 + 1, 19), [](const CNerexSeriesMemory& m) { return int(m.outputs.lowPass[1].q); }, 11},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.value.id << " " << c.value.value << " " << c.value.integer);
