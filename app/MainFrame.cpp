@@ -88,6 +88,7 @@ CMainFrame::~CMainFrame() {
   m_closing = true;
   if (GetPropertyPickers() == m_pickers.get()) SetPropertyPickers(nullptr);
   m_system.StopCommsThread();
+  if (m_mdiClient) m_mdiClient->SetResizeHandler(nullptr);
   // Panel windows go before the system object: their views point at its devices.
   if (m_mdiClient) {
     for (QMdiSubWindow* frame : m_mdiClient->subWindowList()) delete frame;
@@ -115,6 +116,7 @@ bool CMainFrame::OnCreate() {
   if (m_created) return true;
   m_mdiClient = new CMdiClient(this);
   setCentralWidget(m_mdiClient);
+  m_mdiClient->SetResizeHandler([this] { OnPanelAreaResized(); });
 
   // The system reads its settings, loads the image library and starts its worker, idle; the
   // worker's messages come to this frame.
@@ -181,6 +183,8 @@ void CMainFrame::CreateCommands() {
   QAction* full = AddCommand(kFullScreen, "Full Screen");
   full->setCheckable(true);
   full->setShortcut(QKeySequence("Ctrl+F"));
+  AddCommand(kNextPane, "Next Pane")->setShortcut(QKeySequence("F6"));
+  AddCommand(kPrevPane, "Previous Pane")->setShortcut(QKeySequence("Shift+F6"));
 
   QAction* online = AddCommand(kOnline, "Go Online");
   online->setIconText(QStringLiteral("Online"));
@@ -222,6 +226,13 @@ void CMainFrame::CreateCommands() {
   AddCommand(kQuickStartGuide, "Quick Start Guide");
   AddCommand(kCheckForUpdates, "Check for Updates");
   CreateDeviceCommands();
+
+  // The accelerators work on the frame itself, also while full screen has put the menus and
+  // toolbars away.
+  for (auto& [id, action] : m_commands) {
+    (void)id;
+    addAction(action);
+  }
 
   // Status tips carry "prompt\ntip" as the string table does: the menu shows the prompt,
   // the tool tip the part after the line break.

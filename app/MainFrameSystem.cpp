@@ -97,7 +97,9 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kViewPanelsToolbar:
     case kViewSnapshotToolbar:
     case kViewStatusBar:
-    case kFullScreen: return true;
+    case kFullScreen:
+    case kNextPane:
+    case kPrevPane: return true;
     case kOnline: return m_system.GetDeviceCount() > 0;
     case kGlobalMute: return m_online;
     case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
@@ -343,11 +345,7 @@ namespace {
 
 // The frame that holds an open device panel, or null.
 CChildFrame* FrameOfPanel(CControlPanel* panel) {
-  auto* view = dynamic_cast<QWidget*>(panel);
-  for (QWidget* w = view ? view->parentWidget() : nullptr; w; w = w->parentWidget()) {
-    if (auto* frame = dynamic_cast<CChildFrame*>(w)) return frame;
-  }
-  return nullptr;
+  return dynamic_cast<CChildFrame*>(FindPanelFrame(dynamic_cast<QWidget*>(panel)));
 }
 
 }  // namespace
