@@ -1,9 +1,6 @@
 // Fading dialog base: window opacity steps of 0.07 every 20 ms.
 #include "ui/BitmapDialogEx.h"
 
-#include <QAbstractItemView>
-#include <QAbstractSpinBox>
-#include <QApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -28,26 +25,9 @@ void DrawRoundedFrame(QPainter& p, float radius, QColor colour, float width, QRe
 CBitmapDialogEx::CBitmapDialogEx(QWidget* parent, const QString& title)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_title(title) {
   setMouseTracking(true);
-  // The skin: light text on a dark ground. Only these two roles are set, so lists, edits and
-  // buttons keep their own colours, and boxes opened over the dialog are not affected.
-  QPalette skin = palette();
-  skin.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
-  skin.setColor(QPalette::WindowText, QColor(0xF0, 0xF0, 0xF0));
-  setPalette(skin);
+  // The body keeps the plain dialog face, so that the drawn title bar and the dark rounded
+  // frames stand out against it and every control keeps its usual colours.
   setAutoFillBackground(true);
-}
-
-void CBitmapDialogEx::KeepControlColours() {
-  const QPalette application = QApplication::palette();
-  for (QWidget* control : findChildren<QWidget*>()) {
-    if (!qobject_cast<QAbstractItemView*>(control) && !qobject_cast<QAbstractSpinBox*>(control)) continue;
-    QPalette own = control->palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-      for (QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
-        own.setColor(group, role, application.color(group, role));
-    }
-    control->setPalette(own);
-  }
 }
 
 void CBitmapDialogEx::PadButtons() {
@@ -59,10 +39,7 @@ void CBitmapDialogEx::PadButtons() {
 }
 
 void CBitmapDialogEx::showEvent(QShowEvent* event) {
-  if (!m_initialised) {
-    KeepControlColours();
-    PadButtons();
-  }
+  if (!m_initialised) PadButtons();
   QDialog::showEvent(event);
   if (m_initialised) return;
   m_initialised = true;

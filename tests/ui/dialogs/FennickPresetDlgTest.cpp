@@ -1,6 +1,8 @@
 // The Fennick preset name dialog driven through its widgets.
 #include <gtest/gtest.h>
 
+#include <QMouseEvent>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -163,6 +165,17 @@ TEST(NerexSeriesPresetDlg, StoreRenameAndClearGoThroughTheDeviceAndTheListFollow
   dialog.ClearButton()->click();
   EXPECT_EQ(device->GetPresets()[1]->sectionFlags, 0u);
   EXPECT_EQ(dialog.List()->item(1)->text(), "2. --");
+
+  // The close box: its light cross drawn on the title bar, a click in it closes the dialog.
+  ASSERT_TRUE(dialog.IsCloseBoxShown());
+  const QImage face = dialog.grab().toImage();
+  const QRect box = dialog.CloseBoxRect();
+  EXPECT_GT(qGray(face.pixel(box.center())), 0xA0);
+  EXPECT_LT(qGray(face.pixel(box.left() - 20, box.center().y())), 0x90);
+  QMouseEvent click(QEvent::MouseButtonPress, QPointF(box.center()), QPointF(dialog.mapToGlobal(box.center())),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&dialog, &click);
+  EXPECT_FALSE(dialog.IsFadingIn());
 }
 
 }  // namespace
