@@ -299,7 +299,6 @@ bool CMainFrame::CreateMenuBar() {
   comms->addAction(GetCommand(kGlobalMute));
   comms->addSeparator();
   comms->addAction(GetCommand(kOptions));
-  comms->addAction(GetCommand(kLoader));
 
   QMenu* design = bar->addMenu(QStringLiteral("De&sign"));
   design->addAction(GetCommand(kLinkManager));
@@ -319,6 +318,9 @@ bool CMainFrame::CreateMenuBar() {
   users->addAction(GetCommand(kSwitchUsers));
   users->addAction(GetCommand(kChangePassword));
 
+  QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
+  tools->addAction(GetCommand(kLoader));
+
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   help->addAction(GetCommand(kQuickStartGuide));
   help->addAction(GetCommand(kCheckForUpdates));
@@ -326,7 +328,7 @@ bool CMainFrame::CreateMenuBar() {
   help->addAction(GetCommand(kAppAbout));
 
   // Menus read their states just before they open, as the framework's idle update does.
-  for (QMenu* menu : {file, edit, view, devices, comms, design, users, help}) {
+  for (QMenu* menu : {file, edit, view, devices, comms, design, users, tools, help}) {
     connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandUI(); });
   }
   return true;

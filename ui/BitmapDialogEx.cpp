@@ -137,6 +137,9 @@ void CBitmapDialogEx::paintEvent(QPaintEvent* event) {
   }
   const int w = c.width();
   const int h = c.height();
+  // The frames' co-ordinates name pixel centres: the outer one lies half on the window's edge
+  // pixels, the two inner ones on the pixels within.
+  p.translate(0.5, 0.5);
   DrawRoundedFrame(p, 10, QColor(0, 0, 0, 0xFF), 2, QRectF(c.left() - 1, c.top() - 1, w - 1, h - 1));
   DrawRoundedFrame(p, 9, QColor(0, 0, 0, 0x96), 1, QRectF(c.left() + 1, c.top() + 1, w - 5, h - 5));
   DrawRoundedFrame(p, 8, QColor(0, 0, 0, 0x32), 1, QRectF(c.left() + 2, c.top() + 2, w - 7, h - 7));

@@ -263,7 +263,7 @@ void CUniversalLoaderDialog::OnBnClickedLoad() {
   m_loadButton->setEnabled(false);
   m_firmwareButton->setEnabled(false);
   m_presetsButton->setEnabled(false);
-  m_log->clear();
+  m_log->ResetContent();
   m_progress->setValue(0);
   m_job.connectedPort = m_connectedPort;
   m_job.deviceType = m_deviceType;
@@ -326,6 +326,8 @@ void CUniversalLoaderDialog::OnLoadFinished(bool ok) {
   m_progress->setEnabled(true);
   m_firmwareButton->setEnabled(true);
   m_presetsButton->setEnabled(true);
+  // A load that went through is all done, whatever its last progress report said.
+  if (ok) OnProgress(100);
   AddLogLine(ok ? QStringLiteral("Load complete!") : QStringLiteral("Load failed!"));
   AddLogLine(QStringLiteral("Disconnect this device to start scanning for the next device to load."));
   m_scanTimer.start();
