@@ -16,6 +16,7 @@ class CArchiveException : public std::runtime_error {
     BadCount,   // a count or length larger than the bytes left
     BadFormat,  // a value that no writer produces
     WrongMode,  // a read on a storing archive or a write on a loading one
+    NewerVersion,  // a record of a version later than this program writes
   };
   CArchiveException(Cause cause, const std::string& what) : std::runtime_error(what), m_cause(cause) {}
   Cause GetCause() const { return m_cause; }
