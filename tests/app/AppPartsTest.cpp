@@ -14,6 +14,7 @@
 #include "app/AboutDlg.h"
 #include "app/RecentFileList.h"
 #include "app/UpdateChecker.h"
+#include "app/UserPrompts.h"
 #include "core/AppSettings.h"
 #include "core/System.h"
 #include "tests/app/FakePrompts.h"

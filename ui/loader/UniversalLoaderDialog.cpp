@@ -16,6 +16,7 @@
 #include <chrono>
 
 #include "core/SerialComms.h"
+#include "ui/FileFilters.h"
 #include "ui/loader/BootFrames.h"
 #include "ui/loader/Loaders.h"
 
@@ -23,16 +24,6 @@ namespace {
 
 const char kFirmwareFilter[] = "Firmware Files (*.hex)|*.hex|All Files (*.*)|*.*||";
 const char kPresetFilter[] = "Preset Files (*.bin)|*.bin|All Files (*.*)|*.*||";
-
-// "A (*.a)|*.a|B|*.b||" as Qt's "A (*.a);;B (*.b)".
-QString QtFilter(const std::string& filter) {
-  QStringList parts = QString::fromStdString(filter).split('|', Qt::SkipEmptyParts);
-  QStringList names;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    names << (parts[i].contains('(') ? parts[i] : parts[i] + QStringLiteral(" (") + parts[i + 1] + ')');
-  }
-  return names.join(QStringLiteral(";;"));
-}
 
 }  // namespace
 
@@ -245,7 +236,7 @@ void CUniversalLoaderDialog::UpdateControls() {
 void CUniversalLoaderDialog::ChooseFile(const char* filter, std::string& path, QLineEdit* text) {
   const std::string chosen =
       m_chooser ? m_chooser(filter)
-                : QFileDialog::getOpenFileName(this, QString(), QString(), QtFilter(filter)).toStdString();
+                : QFileDialog::getOpenFileName(this, QString(), QString(), ToQtNameFilters(filter)).toStdString();
   if (chosen.empty()) return;
   path = chosen;
   text->setText(QString::fromStdString(chosen));

@@ -1,7 +1,10 @@
 // The Fennick preset name dialog driven through its widgets.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QMouseEvent>
+#include <QTimer>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +25,7 @@
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/FennickPresetDlg.h"
 #include "ui/dialogs/FennickTimedPresetDlg.h"
+#include "ui/dialogs/NerexPresetUi.h"
 #include "ui/dialogs/NerexSeriesPresetDlg.h"
 
 namespace {
@@ -81,6 +85,15 @@ TEST(FennickTimedPresetDlg, RowsEncodeWeeklyAndOnceEntriesAndKeepUnusedBytes) {
   const auto& r5 = dialog.GetRow(5);
   EXPECT_TRUE(r5.enable->isChecked());
   EXPECT_TRUE(r5.weekly->isChecked());
+  // On the plain dialog face the chosen option carries the dark dot, the other is empty.
+  const QImage face = dialog.grab().toImage();
+  auto centre = [&](QWidget* radio) {
+    const QPoint at = radio->mapTo(&dialog, radio->rect().center());
+    return face.pixelColor(at).lightness();
+  };
+  EXPECT_GT(face.pixelColor(8, dialog.height() / 2).lightness(), 160);
+  EXPECT_LT(centre(r5.weekly), 100);
+  EXPECT_GT(centre(r5.once), 200);
   EXPECT_TRUE(r5.days[5]->isChecked() && r5.days[6]->isChecked() && !r5.days[0]->isChecked());
   EXPECT_EQ(r5.preset->currentText(), "3. Preset 3");
   EXPECT_EQ(dialog.GetRow(0).preset->count(), 2);  // only the stored memories
@@ -132,6 +145,23 @@ class CYes : public IConfirmPrompt {
  public:
   bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) override { return true; }
 };
+
+TEST(NerexPresetUi, ThePresetFileDialogsOfferTheirOwnFilters) {
+  std::vector<QStringList> offered;
+  for (bool save : {true, false}) {
+    QTimer::singleShot(0, [&offered] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      offered.push_back(dialog->nameFilters());
+      dialog->reject();
+    });
+    std::string path;
+    EXPECT_FALSE(NerexPresetUi::AskPresetFile(nullptr, save, path));
+  }
+  ASSERT_EQ(offered.size(), 2u);
+  EXPECT_EQ(offered[0], (QStringList{"Fennick Preset Files (*.fnp)", "All Files (*.*)"}));
+  EXPECT_EQ(offered[1], (QStringList{"Fennick Files (*.fnp)"}));
+}
 
 TEST(NerexSeriesPresetDlg, StoreRenameAndClearGoThroughTheDeviceAndTheListFollows) {
   CYes yes;
