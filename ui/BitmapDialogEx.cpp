@@ -125,7 +125,10 @@ void CBitmapDialogEx::paintEvent(QPaintEvent* event) {
       p.setPen(QPen(QColor(0xC8, 0xC8, 0xC8), 2));
       p.drawLine(right - 32, top + 5, right - 22, top + 15);
       p.drawLine(right - 22, top + 5, right - 32, top + 15);
-      if (m_closeBoxHot) DrawRoundedFrame(p, 3, QColor(0xC8, 0xC8, 0xC8), 2, CloseBoxRect());
+      if (m_closeBoxHot) {
+        const QRect box = CloseBoxRect();
+        DrawRoundedFrame(p, 3, QColor(0xC8, 0xC8, 0xC8), 2, QRectF(box.left(), box.top(), 19, 19));
+      }
     }
     QFont font(QStringLiteral("DejaVu Sans Condensed"));
     font.setStyleHint(QFont::SansSerif);
