@@ -195,6 +195,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // for a device, the active custom panel view's widgets for a custom panel or a widget.
   enum class EClipboardTarget { kNone, kDevice, kPanelView };
   EClipboardTarget ClipboardTarget() const;
+  // Copy (or Paste) on that target.
+  void RunClipboardCommand(bool copy);
   // The custom panel view of the active panel window, null when another kind is active.
   CCustomControlPanelWnd* GetActiveCustomPanelView() const;
   // Enables and ticks the design toolbar of every open custom panel window.

@@ -167,25 +167,27 @@ CMainFrame::EClipboardTarget CMainFrame::ClipboardTarget() const {
   return EClipboardTarget::kNone;
 }
 
-void CMainFrame::OnEditCopy() {
-  switch (ClipboardTarget()) {
-    case EClipboardTarget::kDevice:
-      if (CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice())) device->CopyToClipboard(kWholeDevice);
-      break;
-    case EClipboardTarget::kPanelView:
-      if (CCustomControlPanelWnd* view = GetActiveCustomPanelView()) view->CopySelection();
-      break;
-    case EClipboardTarget::kNone: break;
-  }
-}
+void CMainFrame::OnEditCopy() { RunClipboardCommand(true); }
 
-void CMainFrame::OnEditPaste() {
+void CMainFrame::OnEditPaste() { RunClipboardCommand(false); }
+
+void CMainFrame::RunClipboardCommand(bool copy) {
   switch (ClipboardTarget()) {
     case EClipboardTarget::kDevice:
-      if (CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice())) device->PasteFromClipboard(kWholeDevice);
+      if (CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice())) {
+        if (copy)
+          device->CopyToClipboard(kWholeDevice);
+        else
+          device->PasteFromClipboard(kWholeDevice);
+      }
       break;
     case EClipboardTarget::kPanelView:
-      if (CCustomControlPanelWnd* view = GetActiveCustomPanelView()) view->PasteControls();
+      if (CCustomControlPanelWnd* view = GetActiveCustomPanelView()) {
+        if (copy)
+          view->CopySelection();
+        else
+          view->PasteControls();
+      }
       break;
     case EClipboardTarget::kNone: break;
   }
