@@ -171,6 +171,13 @@ void CArchive::CheckCount(std::uint64_t count, std::size_t elementSize) const {
     throw CArchiveException(CArchiveException::BadCount, "count larger than the data left");
 }
 
+std::uint32_t ReadRecordVersion(CArchive& ar, std::uint32_t oldest, std::uint32_t newest, const char* record) {
+  const std::uint32_t version = ar.ReadU32();
+  if (version >= oldest && version <= newest) return version;
+  throw CArchiveException(version > newest ? CArchiveException::NewerVersion : CArchiveException::BadFormat,
+                          std::string("unknown ") + record + " record version");
+}
+
 namespace {
 
 // Reads the whole file through grow(n), which makes room for n bytes in all and returns where

@@ -15,8 +15,8 @@ class CArchiveException : public std::runtime_error {
     EndOfFile,  // a read ran past the end of the data
     BadCount,   // a count or length larger than the bytes left
     BadFormat,  // a value that no writer produces
+    NewerVersion,  // a record of a later version than this program reads
     WrongMode,  // a read on a storing archive or a write on a loading one
-    NewerVersion,  // a record of a version later than this program writes
   };
   CArchiveException(Cause cause, const std::string& what) : std::runtime_error(what), m_cause(cause) {}
   Cause GetCause() const { return m_cause; }
@@ -154,6 +154,11 @@ class CArchive {
   std::size_t m_size = 0;
   std::size_t m_pos = 0;
 };
+
+// Reads a record's version word and returns it when it lies from oldest to newest. A later one
+// throws NewerVersion (the file comes from a later program; its fields cannot be read past),
+// any other BadFormat; the message names the record ("unknown <record> record version").
+std::uint32_t ReadRecordVersion(CArchive& ar, std::uint32_t oldest, std::uint32_t newest, const char* record);
 
 // Stream-style helpers so records read and write alike.
 inline CArchive& operator<<(CArchive& ar, std::uint8_t v) { ar.WriteU8(v); return ar; }

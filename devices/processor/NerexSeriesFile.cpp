@@ -25,10 +25,6 @@ constexpr const char* kDeqVersionText = "dynamic-EQ record of another version";
   throw CArchiveException(CArchiveException::BadFormat, what);
 }
 
-// A record written by a later version of the program: not damage, but nothing this one reads.
-[[noreturn]] void TooNew(const std::string& what) {
-  throw CArchiveException(CArchiveException::NewerVersion, what);
-}
 
 // One set of field operations that stores or loads by the archive's mode, so that each record
 // is written once for both directions.
@@ -472,7 +468,9 @@ void CNerexSeriesMemory::Serialize(CArchive& ar) {
   // The oldest records have no version word and no dynamic EQ.
   const bool oldest = !(flags & kStoredRecordMark);
   const std::uint32_t version = oldest ? 0 : ar.ReadU32();
-  if (version > kNerexMemoryRecordVersion) TooNew("memory record version " + std::to_string(version));
+  // A record of a later program: nothing of it can be read past.
+  if (version > kNerexMemoryRecordVersion)
+    throw CArchiveException(CArchiveException::NewerVersion, "memory record version " + std::to_string(version));
   const std::size_t body = ar.Position();
   CheckMemoryRecordBody(ar, oldest, version);
   ar.Rewind(body);
@@ -538,9 +536,7 @@ void SerializeNerexDeviceRecord(CArchive& ar, NerexDeviceRecordFields& f) {
     return;
   }
 
-  const std::uint32_t version = ar.ReadU32();
-  if (version > kNerexDeviceRecordVersion) TooNew("processor record version " + std::to_string(version));
-  if (version < 1) Damaged("processor record version " + std::to_string(version));
+  const std::uint32_t version = ReadRecordVersion(ar, 1, kNerexDeviceRecordVersion, "processor");
   *f.name = ar.ReadString();
   f.autoRtcUpdate = ar.ReadU32() != 0;
   if (version >= 5) {
