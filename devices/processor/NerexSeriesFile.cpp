@@ -27,6 +27,7 @@ constexpr const char* kDeqVersionText = "dynamic-EQ record of another version";
   throw CArchiveException(CArchiveException::BadFormat, what);
 }
 
+
 // One set of field operations that stores or loads by the archive's mode, so that each record
 // is written once for both directions.
 class CArchiveIo {
@@ -469,7 +470,9 @@ void CNerexSeriesMemory::Serialize(CArchive& ar) {
   // The oldest records have no version word and no dynamic EQ.
   const bool oldest = !(flags & kStoredRecordMark);
   const std::uint32_t version = oldest ? 0 : ar.ReadU32();
-  if (version > kNerexMemoryRecordVersion) Damaged("memory record version " + std::to_string(version));
+  // A record of a later program: nothing of it can be read past.
+  if (version > kNerexMemoryRecordVersion)
+    throw CArchiveException(CArchiveException::NewerVersion, "memory record version " + std::to_string(version));
   const std::size_t body = ar.Position();
   CheckMemoryRecordBody(ar, oldest, version);
   ar.Rewind(body);
@@ -535,9 +538,7 @@ void SerializeNerexDeviceRecord(CArchive& ar, NerexDeviceRecordFields& f) {
     return;
   }
 
-  const std::uint32_t version = ar.ReadU32();
-  if (version < 1 || version > kNerexDeviceRecordVersion)
-    Damaged("processor record version " + std::to_string(version));
+  const std::uint32_t version = ReadRecordVersion(ar, 1, kNerexDeviceRecordVersion, "processor");
   *f.name = ar.ReadString();
   f.autoRtcUpdate = ar.ReadU32() != 0;
   if (version >= 5) {

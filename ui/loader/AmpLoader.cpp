@@ -62,7 +62,7 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
   }
   // Empty, cut short or not Intel HEX: nothing of it may reach the unit.
   if (!ScanHexFile(file).wellFormed) {
-    log.LogLine("Incompatible firmware file !!", false);
+    log.LogLine(kDamagedFirmwareText, false);
     return PassResult::kFailed;
   }
   CSerialComms port;

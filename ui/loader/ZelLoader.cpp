@@ -37,7 +37,11 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
   if (!sornic) log.LogLine("Checking firmware file...", false);
   // Empty, cut short or not Intel HEX files never reach the unit; the Sornic amplifier's
   // files carry no signature.
-  if (!hex.wellFormed || (!sornic && hex.dataCharacters.find(signature) == std::string::npos)) {
+  if (!hex.wellFormed) {
+    log.LogLine(kDamagedFirmwareText, false);
+    return false;
+  }
+  if (!sornic && hex.dataCharacters.find(signature) == std::string::npos) {
     log.LogLine("Incompatible firmware file !!", false);
     return false;
   }

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
 #include "core/ControlPanel.h"
 #include "core/DataStream.h"
 #include "core/Snapshot.h"
+#include "core/SystemFile.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexSeriesFile.h"
 #include "devices/processor/NerexSnapshot.h"
@@ -17,6 +19,7 @@
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/devices/processor/TestImages.h"
 #include "tests/support/FixedTick.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
@@ -334,4 +337,35 @@ TEST_F(ProcessorRecords, ImageOfTheWrongLengthIsRefusedAndUnknownFormatResends) 
   small.ApplySnapshotData(*own);
   EXPECT_EQ(small.GetCurrentSettings(), before);
   EXPECT_EQ(QueuedCommands(small), (std::vector<std::uint32_t>{26, 31, 42}));
+}
+
+TEST_F(ProcessorRecords, ASystemFileWithALaterProcessorRecordIsNamedSoAndAZeroOneAsDamage) {
+  RegisterProcessorFamily();
+  CNerexSeriesDevice& device = Make(AllModels().front().model, 5);
+  device.SetName("Qz");
+  CArchive out;
+  ASSERT_TRUE(m_system.Serialize(out));
+  const std::vector<std::uint8_t> file = out.TakeData();
+  // The processor's own record: its version word 6, then its name.
+  const std::vector<std::uint8_t> record = {6, 0, 0, 0, 0xFF, 0xFE, 0xFF, 2, 'Q', 0, 'z', 0};
+  const auto at = std::search(file.begin(), file.end(), record.begin(), record.end());
+  ASSERT_NE(at, file.end());
+  struct Case {
+    std::uint8_t version;
+    const char* text;
+  };
+  for (const Case& c : {Case{7, kFileTooNewText}, Case{0, kFileDamagedText}}) {
+    std::vector<std::uint8_t> changed = file;
+    changed[std::size_t(at - file.begin())] = c.version;
+    CSystem reader;
+    CRecordingUi ui;
+    reader.SetUiServices(&ui);
+    CArchive in(changed);
+    EXPECT_FALSE(reader.Serialize(in));
+    const CRecordingUi::Texts errors = ui.FileErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].first.rfind(c.text, 0), 0u) << errors[0].first;
+    EXPECT_EQ(errors[0].second, "File Error");
+    EXPECT_EQ(reader.GetDeviceCount(), 0);
+  }
 }

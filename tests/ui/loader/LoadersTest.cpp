@@ -134,7 +134,8 @@ TEST_P(BadFirmwareFileTest, IsRefusedBeforeAnythingReachesTheBootLoader) {
                   : c.family == Family::kSornic  ? LoadSornicAmpFirmware(Context())
                                                  : LoadProcessorFirmware(Context());
   EXPECT_FALSE(ok);
-  EXPECT_EQ(m_report.lines.back(), "Incompatible firmware file !!");
+  // Its own line: not the one of a file made for another unit.
+  EXPECT_EQ(m_report.lines.back(), "Firmware file is damaged or in the wrong format !!");
   EXPECT_EQ(unit.BootCommands(), 0u);
   for (const auto& write : m_line->Writes()) EXPECT_LE(write.bytes.size(), 5u);  // probes only
 }
@@ -440,7 +441,7 @@ TEST_F(ProcessorFirmwareTest, FennickWithoutAVersionInTheTableSaysSoAndLoadsNoth
 TEST_F(ProcessorFirmwareTest, ImageBeyondTheAddressRangeIsRefusedBeforeTheBootCommand) {
   Load(SimBootBytes(16 * 1024 * 1024 - 127, 0x00));  // its last block would need address FF FF 80
   EXPECT_FALSE(LoadProcessorFirmware(Context()));
-  EXPECT_EQ(m_report.lines, (Lines{"Incompatible firmware file !!"}));
+  EXPECT_EQ(m_report.lines, (Lines{"Firmware file is damaged or in the wrong format !!"}));
   EXPECT_EQ(m_unit->BootCommands(), 0u);
 }
 
