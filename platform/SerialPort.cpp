@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "platform/AppPaths.h"
-#include "platform/SerialPortQt.h"
+#include "platform/SerialPortTty.h"
 #include "platform/SerialPortQueue.h"
 
 using SteadyClock = std::chrono::steady_clock;
@@ -146,7 +146,7 @@ std::unique_ptr<ISerialPort> CreateSerialPort() {
     std::lock_guard<std::mutex> lock(g_factoryMutex);
     if (g_factory) return g_factory();
   }
-  return std::make_unique<CQtSerialPort>();
+  return std::make_unique<CTtySerialPort>();
 }
 
 void SetSerialPortFactoryForTests(std::function<std::unique_ptr<ISerialPort>()> factory) {
