@@ -42,7 +42,8 @@ speed_t SpeedOf(std::uint32_t baudRate) {
   }
 }
 
-// Raw 8N1 without flow control; a read returns what has arrived and never waits.
+// Raw 8N1 without flow control. Reads never wait (the descriptor does not block); a wait on the
+// line ends with its first byte.
 bool ConfigureLine(int fd, std::uint32_t baudRate) {
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) return false;
@@ -50,7 +51,7 @@ bool ConfigureLine(int fd, std::uint32_t baudRate) {
   tio.c_cflag |= CLOCAL | CREAD | CS8;
   tio.c_cflag &= ~tcflag_t(CSTOPB | PARENB | CRTSCTS);
   tio.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
-  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
   const speed_t speed = SpeedOf(baudRate);
   if (speed == B0 || ::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return false;
@@ -284,6 +285,7 @@ class CTtySerialPort::Impl {
   void Run() {
     // The end of a reply is a fraction of a millisecond away: wake on time, not up to 50 us late.
     prctl(PR_SET_TIMERSLACK, 1UL);
+    prctl(PR_SET_NAME, "serial-io");
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_stop) {
       if (!m_read || m_fd < 0) {
@@ -307,30 +309,39 @@ class CTtySerialPort::Impl {
     }
   }
 
-  // One read, start to end: it sleeps until the first byte, then until the rest should have
-  // arrived at the line's baud rate, and looks again. False when the line failed.
+  // One read, start to end: it waits for the first byte, sleeps while the rest is on the wire
+  // at the line's baud rate until all but the last byte should be here, and waits for that one:
+  // a few wake-ups a reply, and none of them late. False when the line failed.
   bool ReadUntilDone(int fd, SteadyClock::duration byteTime, Operation& op, const std::atomic<bool>& live) {
     if (!TakeArrived(fd, op)) return false;
+    bool started = op.done > 0;
     while (op.done < op.count && live.load()) {
       if (op.deadline && SteadyClock::now() >= *op.deadline) break;
-      const Wait first = WaitFor(fd, true, op.deadline);
-      if (first == Wait::kWoken) continue;  // Close, or a signal: the loop looks again
-      if (first == Wait::kTimedOut) {
+      std::uint32_t remaining = op.count - op.done;
+      if (started && remaining > kTailBytes) {
+        std::optional<SteadyClock::time_point> rest = SteadyClock::now() + byteTime * (remaining - kTailBytes);
+        if (op.deadline) rest = std::min(*rest, *op.deadline);
+        if (WaitFor(fd, false, rest) == Wait::kWoken) continue;  // Close, or a signal
+        if (!TakeArrived(fd, op)) return false;
+        remaining = op.count - op.done;
+        if (remaining == 0) break;
+      }
+      const Wait wait = WaitFor(fd, true, op.deadline);
+      if (wait == Wait::kWoken) continue;
+      if (wait == Wait::kTimedOut) {
         // The limit has passed: what came last counts, and an empty line is looked at once.
         return TakeArrived(fd, op);
       }
       const std::uint32_t before = op.done;
       if (!TakeArrived(fd, op)) return false;
-      if (first == Wait::kHungUp && op.done == before) return false;
-      if (op.done >= op.count) break;
-      // The rest is on the wire: sleep until its last byte should be here.
-      std::optional<SteadyClock::time_point> rest = SteadyClock::now() + byteTime * (op.count - op.done);
-      if (op.deadline) rest = std::min(*rest, *op.deadline);
-      if (WaitFor(fd, false, rest) == Wait::kWoken) continue;
-      if (!TakeArrived(fd, op)) return false;
+      if (wait == Wait::kHungUp && op.done == before) return false;
+      started = started || op.done > 0;
     }
     return true;
   }
+
+  // Bytes at the end of a reply waited for on the line instead of slept through.
+  static constexpr std::uint32_t kTailBytes = 1;
 
   mutable std::mutex m_mutex;
   std::condition_variable m_cv;
