@@ -4,8 +4,8 @@
 // number of seconds. cpu_share is this process's CPU time over that time, a share of one core
 // (goal: below 0.05); bus_share is the share of the wire the simulator's bytes kept busy in the
 // same time (the units' answers, ten bits a byte), so that a quiet bus cannot pass for a frugal
-// program; cpu_us_per_request is the CPU spent per request sent; ui_share and serial_io_share
-// are the UI thread's and the serial port's I/O thread's parts of cpu_share.
+// program; cpu_us_per_request is the CPU spent per request sent; ui_share is the UI thread's part
+// of cpu_share (the rest is mostly the comms worker, which also waits for the replies' bytes).
 #include <benchmark/benchmark.h>
 
 #include <signal.h>
@@ -74,31 +74,17 @@ std::pair<std::uint64_t, std::uint64_t> ProcessIo(pid_t pid) {
   return {read, written};
 }
 
-// CPU seconds of the UI thread (the main thread) and of the serial port's I/O thread.
-struct ThreadCpu {
-  double ui = 0;
-  double serialIo = 0;
-};
-
-ThreadCpu CpuByThread() {
-  ThreadCpu cpu;
-  const std::string self = std::to_string(getpid());
-  std::error_code ec;
-  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
-    std::ifstream in(task.path() / "stat");
-    std::string line;
-    std::getline(in, line);
-    const std::size_t open = line.find('('), close = line.rfind(')');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    const std::string name = line.substr(open + 1, close - open - 1);
-    std::istringstream rest(line.substr(close + 2));
-    std::vector<std::string> fields{std::istream_iterator<std::string>(rest), std::istream_iterator<std::string>()};
-    if (fields.size() < 13) continue;
-    const double seconds = (std::stod(fields[11]) + std::stod(fields[12])) / double(sysconf(_SC_CLK_TCK));
-    if (task.path().filename() == self) cpu.ui += seconds;
-    if (name == "serial-io") cpu.serialIo += seconds;
-  }
-  return cpu;
+// CPU seconds of the UI thread (the main thread).
+double UiThreadCpuSeconds() {
+  std::ifstream in("/proc/self/task/" + std::to_string(getpid()) + "/stat");
+  std::string line;
+  std::getline(in, line);
+  const std::size_t close = line.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream rest(line.substr(close + 2));
+  const std::vector<std::string> fields{std::istream_iterator<std::string>(rest), std::istream_iterator<std::string>()};
+  if (fields.size() < 13) return 0;
+  return (std::stod(fields[11]) + std::stod(fields[12])) / double(sysconf(_SC_CLK_TCK));
 }
 
 // orvak-devsim beside this program, serving the units on a pseudo-terminal linked as the port;
@@ -225,16 +211,14 @@ void BM_IdleOnlineWith16Processors(benchmark::State& state) {
   RunEventLoop(2000);  // settled: meters and status on their schedule
 
   const int seconds = int(state.range(0));
-  double cpu = 0, wall = 0, replyBytes = 0, requests = 0, ui = 0, io = 0;
+  double cpu = 0, wall = 0, replyBytes = 0, requests = 0, ui = 0;
   for (auto _ : state) {
     const auto ioBefore = ProcessIo(simulator.Pid());
     const double cpuBefore = CpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const ThreadCpu threadsBefore = CpuByThread();
+    const double uiBefore = UiThreadCpuSeconds();
     RunEventLoop(seconds * 1000);
-    const ThreadCpu threadsAfter = CpuByThread();
-    ui += threadsAfter.ui - threadsBefore.ui;
-    io += threadsAfter.serialIo - threadsBefore.serialIo;
+    ui += UiThreadCpuSeconds() - uiBefore;
     wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     cpu += CpuSeconds() - cpuBefore;
     const auto ioAfter = ProcessIo(simulator.Pid());
@@ -246,7 +230,6 @@ void BM_IdleOnlineWith16Processors(benchmark::State& state) {
   state.counters["cpu_share"] = cpu / wall;
   state.counters["goal_share"] = kGoal;
   state.counters["ui_share"] = ui / wall;
-  state.counters["serial_io_share"] = io / wall;
   state.counters["monitor_shown"] = system.IsSystemMonitorVisible() ? 1 : 0;
   state.counters["bus_share"] = replyBytes / (kBaud / 10.0) / wall;
   state.counters["cpu_us_per_request"] = cpu * 1e6 / std::max(1.0, requests);

@@ -1,12 +1,10 @@
-// Terminal-device serial port: termios set-up, writes on the caller's thread, reads on a private
-// I/O thread that sleeps while a reply is on the wire.
+// Terminal-device serial port: termios set-up, writes on the caller's thread, and reads carried
+// on by the alertable waits of the thread that started them.
 #include "platform/SerialPortTty.h"
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
-#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,7 +14,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "platform/SerialPortQueue.h"
 
@@ -63,27 +60,156 @@ int TimeoutMs(SteadyClock::time_point until) {
   return int(std::clamp<std::int64_t>(left, 0, 1 << 30));
 }
 
+// What a port's operations share with the reads in progress on their threads. The descriptor
+// is closed only while no thread waits on it or reads or writes it.
+struct CTtyLine {
+  std::mutex mutex;
+  std::condition_variable idle;
+  int fd = -1;
+  std::uint32_t baudRate = 57600;
+  SerialTimeouts timeouts;
+  bool failed = false;
+  int users = 0;  // threads waiting on, reading or writing the descriptor
+  // Cleared when the port closes: what was in flight is dropped. A new one for each open.
+  std::shared_ptr<std::atomic<bool>> live = std::make_shared<std::atomic<bool>>(true);
+  // The queue whose waits carry on the read in flight (woken when the port closes under it).
+  std::weak_ptr<CIoCompletionQueue> readQueue;
+  std::atomic<bool> readBusy{false};
+  std::atomic<bool> writeBusy{false};
+  std::atomic<std::uint64_t> wakeups{0};
+};
+
+// Takes what has arrived into the read; the line's mutex is held. False when the line has
+// failed: an I/O error, or nothing to read on a line that reports a hang-up (a look made only
+// for an empty read).
+bool TakeArrived(int fd, std::uint8_t* to, std::uint32_t count, std::uint32_t& done) {
+  const std::uint32_t before = done;
+  while (done < count) {
+    const ssize_t got = ::read(fd, to + done, count - done);
+    if (got > 0) {
+      done += std::uint32_t(got);
+      continue;
+    }
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && errno != EAGAIN) return false;
+    break;
+  }
+  if (done != before) return true;
+  pollfd p{fd, POLLIN, 0};
+  return ::poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+// One read, carried on by its thread's alertable waits: it waits for the first byte, sleeps
+// while the rest is on the wire at the line's baud rate until all but the last byte should be
+// here, and waits for that one. A few wake-ups a reply, none of them late.
+class CTtyRead : public IAlertableWork {
+ public:
+  CTtyRead(std::shared_ptr<CTtyLine> line, std::shared_ptr<std::atomic<bool>> live, std::uint8_t* to,
+           std::uint32_t count, std::optional<Clock::time_point> deadline, std::weak_ptr<CIoCompletionQueue> queue,
+           SerialCompletion routine)
+      : m_line(std::move(line)),
+        m_live(std::move(live)),
+        m_to(to),
+        m_count(count),
+        m_deadline(deadline),
+        m_queue(std::move(queue)),
+        m_routine(std::move(routine)) {}
+
+  // Line's mutex held: takes what is there already. False when the read is over.
+  bool Start() {
+    if (!TakeArrived(m_line->fd, m_to, m_count, m_done)) return Finish(false);
+    m_started = m_done > 0;
+    return Plan();
+  }
+
+  Watch BeginWait() override {
+    std::lock_guard<std::mutex> lock(m_line->mutex);
+    if (!m_live->load() || m_line->fd < 0) return Watch{-1, Clock::now()};
+    if (!m_watchLine) return Watch{-1, m_wakeAt};
+    ++m_line->users;
+    m_polling = true;
+    return Watch{m_line->fd, m_wakeAt};
+  }
+
+  void EndWait(short revents) override {
+    m_revents = revents;
+    if (!m_polling) return;
+    m_polling = false;
+    {
+      std::lock_guard<std::mutex> lock(m_line->mutex);
+      --m_line->users;
+    }
+    m_line->idle.notify_all();
+  }
+
+  bool Continue() override {
+    std::lock_guard<std::mutex> lock(m_line->mutex);
+    if (!m_live->load() || m_line->fd < 0) return false;  // closed: dropped
+    const Clock::time_point now = Clock::now();
+    const bool readable = m_watchLine && (m_revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL));
+    const bool due = m_wakeAt && now >= *m_wakeAt;
+    m_revents = 0;
+    if (!readable && !due) return true;  // woken for something else
+    ++m_line->wakeups;
+    if (!TakeArrived(m_line->fd, m_to, m_count, m_done)) return Finish(false);
+    m_started = m_started || m_done > 0;
+    return Plan();
+  }
+
+ private:
+  // Line's mutex held: what to wait for next, or the end. False when the read is over.
+  bool Plan() {
+    const Clock::time_point now = Clock::now();
+    if (m_done >= m_count || (m_deadline && now >= *m_deadline)) return Finish(true);
+    const std::uint32_t remaining = m_count - m_done;
+    if (m_started && remaining > kTailBytes) {
+      // The rest is on the wire: sleep until all but its last byte should be here.
+      const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / std::max<std::uint32_t>(m_line->baudRate, 1));
+      m_watchLine = false;
+      m_wakeAt = now + byteTime * (remaining - kTailBytes);
+      if (m_deadline) m_wakeAt = std::min(*m_wakeAt, *m_deadline);
+    } else {
+      m_watchLine = true;
+      m_wakeAt = m_deadline;
+    }
+    return true;
+  }
+
+  // Line's mutex held: posts the completion. Always false (the read is over).
+  bool Finish(bool ok) {
+    if (!ok) m_line->failed = true;
+    if (auto queue = m_queue.lock()) queue->PostCompletion(m_live, m_line->readBusy, std::move(m_routine), ok, m_done);
+    return false;
+  }
+
+  // Bytes at the end of a reply waited for on the line instead of slept through.
+  static constexpr std::uint32_t kTailBytes = 1;
+
+  const std::shared_ptr<CTtyLine> m_line;
+  const std::shared_ptr<std::atomic<bool>> m_live;
+  std::uint8_t* const m_to;
+  const std::uint32_t m_count;
+  const std::optional<Clock::time_point> m_deadline;
+  const std::weak_ptr<CIoCompletionQueue> m_queue;  // which holds this read
+  SerialCompletion m_routine;
+  std::uint32_t m_done = 0;
+  bool m_started = false;
+  bool m_watchLine = true;
+  std::optional<Clock::time_point> m_wakeAt;
+  bool m_polling = false;
+  short m_revents = 0;
+};
+
 }  // namespace
 
 class CTtySerialPort::Impl {
  public:
-  Impl() : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-
-  ~Impl() {
-    Close();
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_stop = true;
-    }
-    m_cv.notify_all();
-    Wake();
-    if (m_thread.joinable()) m_thread.join();
-    if (m_wakeFd >= 0) ::close(m_wakeFd);
-  }
+  ~Impl() { Close(); }
 
   bool Open(const std::string& device, std::uint32_t baudRate) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_fd >= 0 || device.empty() || m_wakeFd < 0) return false;
+    CTtyLine& line = *m_line;
+    std::lock_guard<std::mutex> lock(line.mutex);
+    if (line.fd >= 0 || device.empty()) return false;
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     // Not shared: a second open of the line fails while this one holds it.
@@ -97,71 +223,71 @@ class CTtySerialPort::Impl {
     int modem = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIS, &modem);
     ::tcflush(fd, TCIOFLUSH);
-    m_fd = fd;
-    m_baudRate = baudRate;
-    m_failed = false;
-    m_readBusy = false;
-    m_writeBusy = false;
-    m_live = std::make_shared<std::atomic<bool>>(true);
-    m_timeouts = SerialTimeouts{};
-    if (!m_thread.joinable()) m_thread = std::thread([this] { Run(); });
+    line.fd = fd;
+    line.baudRate = baudRate;
+    line.failed = false;
+    line.readBusy = false;
+    line.writeBusy = false;
+    line.live = std::make_shared<std::atomic<bool>>(true);
+    line.timeouts = SerialTimeouts{};
     return true;
   }
 
   void Close() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (m_fd < 0) return;
-    m_live->store(false);
-    m_read.reset();
-    m_readBusy = false;
-    m_writeBusy = false;
-    Wake();
-    // The descriptor goes only when neither the I/O thread nor a writer uses it.
-    m_cv.wait(lock, [this] { return !m_ioUsesFd && m_writers == 0; });
-    ::ioctl(m_fd, TIOCNXCL);
-    ::close(m_fd);
-    m_fd = -1;
+    CTtyLine& line = *m_line;
+    std::unique_lock<std::mutex> lock(line.mutex);
+    if (line.fd < 0) return;
+    line.live->store(false);
+    line.readBusy = false;
+    line.writeBusy = false;
+    // A thread waiting on the line looks up, sees the port closed and lets go of it.
+    if (auto queue = line.readQueue.lock()) queue->Wake();
+    line.idle.wait(lock, [&] { return line.users == 0; });
+    ::ioctl(line.fd, TIOCNXCL);
+    ::close(line.fd);
+    line.fd = -1;
   }
 
   bool IsOpen() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_fd >= 0;
+    std::lock_guard<std::mutex> lock(m_line->mutex);
+    return m_line->fd >= 0;
   }
 
   bool SetTimeouts(const SerialTimeouts& timeouts) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_fd < 0) return false;
-    m_timeouts = timeouts;
+    std::lock_guard<std::mutex> lock(m_line->mutex);
+    if (m_line->fd < 0) return false;
+    m_line->timeouts = timeouts;
     return true;
   }
 
-  // Runs on the calling thread: a transaction purges only while nothing is in flight.
+  // A transaction purges only while nothing is in flight.
   bool Purge(std::uint32_t flags) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_fd < 0 || m_failed) return false;
+    std::lock_guard<std::mutex> lock(m_line->mutex);
+    if (m_line->fd < 0 || m_line->failed) return false;
     const bool tx = flags & kPurgeTx, rx = flags & kPurgeRx;
     if (!tx && !rx) return true;
-    return ::tcflush(m_fd, tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH) == 0;
+    return ::tcflush(m_line->fd, tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH) == 0;
   }
 
   // The bytes are handed to the driver here, on the calling thread, and the call returns once
   // they have left the port; the completion then waits for the caller's next alertable wait.
   bool StartWrite(const std::uint8_t* data, std::uint32_t n, std::shared_ptr<CIoCompletionQueue> queue,
                   SerialCompletion done) {
+    CTtyLine& line = *m_line;
     int fd = -1;
     std::shared_ptr<std::atomic<bool>> live;
     SteadyClock::time_point deadline;
     {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      if (m_fd < 0 || m_failed || m_writeBusy.exchange(true)) return false;
-      fd = m_fd;
-      live = m_live;
-      ++m_writers;
+      std::lock_guard<std::mutex> lock(line.mutex);
+      if (line.fd < 0 || line.failed || line.writeBusy.exchange(true)) return false;
+      fd = line.fd;
+      live = line.live;
+      ++line.users;
       // Without a write limit a write may take twice its time on the wire, plus two seconds.
-      const auto limit = m_timeouts.WriteLimit(n);
-      deadline = SteadyClock::now() + (limit ? *limit
-                                             : std::chrono::milliseconds(2000 + std::uint64_t(n) * 20000 /
-                                                                                    std::max<std::uint32_t>(m_baudRate, 1)));
+      const auto limit = line.timeouts.WriteLimit(n);
+      deadline = SteadyClock::now() +
+                 (limit ? *limit
+                        : std::chrono::milliseconds(2000 + std::uint64_t(n) * 20000 / std::max<std::uint32_t>(line.baudRate, 1)));
     }
     std::uint32_t written = 0;
     bool ok = true;
@@ -184,181 +310,34 @@ class CTtySerialPort::Impl {
     // The write ends when the bytes have left the line, so that reply timing holds.
     if (ok && written > 0 && ::tcdrain(fd) != 0 && errno != ENOTTY && errno != EINVAL && errno != EINTR) ok = false;
     {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      --m_writers;
-      if (!ok) m_failed = true;
+      std::lock_guard<std::mutex> lock(line.mutex);
+      --line.users;
+      if (!ok) line.failed = true;
     }
-    m_cv.notify_all();
-    queue->PostCompletion(live, m_writeBusy, std::move(done), ok, written);
+    line.idle.notify_all();
+    queue->PostCompletion(live, line.writeBusy, std::move(done), ok, written);
     return true;
   }
 
+  // The read goes on inside the calling thread's alertable waits: no other thread is woken for
+  // it, and its completion runs where its last byte was taken.
   bool StartRead(std::uint8_t* data, std::uint32_t n, std::shared_ptr<CIoCompletionQueue> queue,
                  SerialCompletion done) {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      if (m_fd < 0 || m_failed || m_readBusy.exchange(true)) return false;
-      Operation op;
-      op.readTo = data;
-      op.count = n;
-      if (auto limit = m_timeouts.ReadLimit(n)) op.deadline = SteadyClock::now() + *limit;
-      op.queue = std::move(queue);
-      op.routine = std::move(done);
-      op.live = m_live;
-      m_read = std::move(op);
-    }
-    m_cv.notify_all();
+    CTtyLine& line = *m_line;
+    std::lock_guard<std::mutex> lock(line.mutex);
+    if (line.fd < 0 || line.failed || line.readBusy.exchange(true)) return false;
+    std::optional<SteadyClock::time_point> deadline;
+    if (auto limit = line.timeouts.ReadLimit(n)) deadline = SteadyClock::now() + *limit;
+    auto read = std::make_shared<CTtyRead>(m_line, line.live, data, n, deadline, queue, std::move(done));
+    line.readQueue = queue;
+    if (read->Start()) queue->AddWork(std::move(read));
     return true;
   }
 
-  std::uint64_t ReadWakeups() const { return m_wakeups.load(); }
+  std::uint64_t ReadWakeups() const { return m_line->wakeups.load(); }
 
  private:
-  struct Operation {
-    std::uint8_t* readTo = nullptr;
-    std::uint32_t count = 0;
-    std::uint32_t done = 0;
-    std::optional<SteadyClock::time_point> deadline;
-    std::shared_ptr<CIoCompletionQueue> queue;
-    SerialCompletion routine;
-    std::shared_ptr<std::atomic<bool>> live;
-  };
-
-  // What one wait of the I/O thread found.
-  enum class Wait { kReadable, kHungUp, kTimedOut, kWoken };
-
-  void Wake() {
-    if (m_wakeFd < 0) return;
-    const std::uint64_t one = 1;
-    (void)!::write(m_wakeFd, &one, sizeof one);
-  }
-
-  void ClearWake() {
-    std::uint64_t count = 0;
-    (void)!::read(m_wakeFd, &count, sizeof count);
-  }
-
-  // Waits for a byte on fd (watchLine) or only for time to pass, until the deadline (none: no
-  // limit) or a wake from Close. Nanosecond resolution: a reply's end is a fraction of a ms.
-  Wait WaitFor(int fd, bool watchLine, std::optional<SteadyClock::time_point> until) {
-    pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {fd, POLLIN, 0}};
-    timespec limit{};
-    timespec* timeout = nullptr;
-    if (until) {
-      const auto left = std::max<SteadyClock::duration>(*until - SteadyClock::now(), SteadyClock::duration::zero());
-      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-      limit.tv_sec = time_t(ns / 1000000000);
-      limit.tv_nsec = long(ns % 1000000000);
-      timeout = &limit;
-    }
-    const int ready = ::ppoll(fds, watchLine ? 2 : 1, timeout, nullptr);
-    ++m_wakeups;
-    if (ready < 0) return errno == EINTR ? Wait::kWoken : Wait::kHungUp;
-    if (fds[0].revents & POLLIN) {
-      ClearWake();
-      return Wait::kWoken;
-    }
-    if (watchLine && (fds[1].revents & POLLIN)) return Wait::kReadable;
-    if (watchLine && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) return Wait::kHungUp;
-    return ready == 0 ? Wait::kTimedOut : Wait::kWoken;
-  }
-
-  // Takes what has arrived into the read. False when the line has failed: an I/O error, or
-  // nothing to read on a line that reports a hang-up (a look made only for an empty read).
-  bool TakeArrived(int fd, Operation& op) {
-    const std::uint32_t before = op.done;
-    while (op.done < op.count) {
-      const ssize_t got = ::read(fd, op.readTo + op.done, op.count - op.done);
-      if (got > 0) {
-        op.done += std::uint32_t(got);
-        continue;
-      }
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0 && errno != EAGAIN) return false;
-      break;
-    }
-    if (op.done != before) return true;
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
-  }
-
-  void Run() {
-    // The end of a reply is a fraction of a millisecond away: wake on time, not up to 50 us late.
-    prctl(PR_SET_TIMERSLACK, 1UL);
-    prctl(PR_SET_NAME, "serial-io");
-    std::unique_lock<std::mutex> lock(m_mutex);
-    while (!m_stop) {
-      if (!m_read || m_fd < 0) {
-        m_cv.wait(lock);
-        continue;
-      }
-      const int fd = m_fd;
-      const SteadyClock::duration byteTime =
-          std::chrono::nanoseconds(10'000'000'000LL / std::max<std::uint32_t>(m_baudRate, 1));
-      const std::shared_ptr<std::atomic<bool>> live = m_read->live;
-      Operation op = std::move(*m_read);
-      m_read.reset();
-      m_ioUsesFd = true;
-      lock.unlock();
-      const bool ok = ReadUntilDone(fd, byteTime, op, *live);
-      lock.lock();
-      m_ioUsesFd = false;
-      if (!ok) m_failed = true;
-      m_cv.notify_all();
-      if (live->load()) op.queue->PostCompletion(live, m_readBusy, std::move(op.routine), ok, op.done);
-    }
-  }
-
-  // One read, start to end: it waits for the first byte, sleeps while the rest is on the wire
-  // at the line's baud rate until all but the last byte should be here, and waits for that one:
-  // a few wake-ups a reply, and none of them late. False when the line failed.
-  bool ReadUntilDone(int fd, SteadyClock::duration byteTime, Operation& op, const std::atomic<bool>& live) {
-    if (!TakeArrived(fd, op)) return false;
-    bool started = op.done > 0;
-    while (op.done < op.count && live.load()) {
-      if (op.deadline && SteadyClock::now() >= *op.deadline) break;
-      std::uint32_t remaining = op.count - op.done;
-      if (started && remaining > kTailBytes) {
-        std::optional<SteadyClock::time_point> rest = SteadyClock::now() + byteTime * (remaining - kTailBytes);
-        if (op.deadline) rest = std::min(*rest, *op.deadline);
-        if (WaitFor(fd, false, rest) == Wait::kWoken) continue;  // Close, or a signal
-        if (!TakeArrived(fd, op)) return false;
-        remaining = op.count - op.done;
-        if (remaining == 0) break;
-      }
-      const Wait wait = WaitFor(fd, true, op.deadline);
-      if (wait == Wait::kWoken) continue;
-      if (wait == Wait::kTimedOut) {
-        // The limit has passed: what came last counts, and an empty line is looked at once.
-        return TakeArrived(fd, op);
-      }
-      const std::uint32_t before = op.done;
-      if (!TakeArrived(fd, op)) return false;
-      if (wait == Wait::kHungUp && op.done == before) return false;
-      started = started || op.done > 0;
-    }
-    return true;
-  }
-
-  // Bytes at the end of a reply waited for on the line instead of slept through.
-  static constexpr std::uint32_t kTailBytes = 1;
-
-  mutable std::mutex m_mutex;
-  std::condition_variable m_cv;
-  std::thread m_thread;
-  const int m_wakeFd;
-  int m_fd = -1;
-  std::uint32_t m_baudRate = 57600;
-  SerialTimeouts m_timeouts;
-  std::optional<Operation> m_read;
-  std::shared_ptr<std::atomic<bool>> m_live = std::make_shared<std::atomic<bool>>(true);
-  bool m_failed = false;
-  bool m_stop = false;
-  bool m_ioUsesFd = false;
-  int m_writers = 0;
-  std::atomic<bool> m_readBusy{false};
-  std::atomic<bool> m_writeBusy{false};
-  std::atomic<std::uint64_t> m_wakeups{0};
+  const std::shared_ptr<CTtyLine> m_line = std::make_shared<CTtyLine>();
 };
 
 CTtySerialPort::CTtySerialPort() : m_impl(std::make_unique<Impl>()) {}

@@ -1,7 +1,6 @@
 // The serial port on a terminal device (termios). A write runs on the thread that starts it; a
-// private I/O thread of the port waits for the bytes of each read, looking at the line when
-// they should have arrived rather than at every byte, and hands the completion back to the
-// thread that started the read.
+// read goes on inside that thread's alertable waits, which look at the line when the reply's
+// bytes should have arrived rather than at every byte. The port has no thread of its own.
 #pragma once
 
 #include <memory>
@@ -21,8 +20,8 @@ class CTtySerialPort : public ISerialPort {
   bool SetTimeouts(const SerialTimeouts& timeouts) override;
   bool Purge(std::uint32_t flags) override;
 
-  // How many times the I/O thread has woken for reads since the port was made (benchmarks
-  // and tests of the read path's cost).
+  // How many times a wait has woken for the port's reads since it was made (benchmarks and
+  // tests of the read path's cost).
   std::uint64_t ReadWakeups() const;
 
  protected:
