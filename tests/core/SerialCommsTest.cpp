@@ -419,7 +419,6 @@ TEST_F(SerialCommsTest, AnswerToAResendIsDrainedAndNeverTakenForTheNextRequest) 
   m_comms.SetExtraTimeout(100);
   ASSERT_TRUE(ReadWith(SimFault::Late(300), 2));
   ASSERT_EQ(Received(), UnitReply(20));
-  EXPECT_EQ(m_bus.RequestCount(), 2u);
 
   const Bytes otherBody(16, 0x33);
   m_unit->SetReply(0x50, otherBody);
@@ -428,7 +427,7 @@ TEST_F(SerialCommsTest, AnswerToAResendIsDrainedAndNeverTakenForTheNextRequest) 
   m_comms.Transaction().timeoutBase = 300;  // this read waits long enough for the stale answer
   ASSERT_TRUE(Run());
   EXPECT_EQ(Received(), MakeFramedReply(0xA8, otherBody));
-  EXPECT_EQ(m_bus.RequestCount(), 3u);
+  EXPECT_EQ(m_bus.RequestCount(), 3u);  // the read, its resend and the next request
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
 }
 
