@@ -26,6 +26,8 @@ class CCompressorMeter : public CControlObject {
   // Draws the fill up to the current input level; without full, only when the level moved.
   // out receives the area to repaint (empty: nothing was drawn).
   void DrawLevel(CRect& out, Graphics& g, bool full);
+  // Both level readouts, the current one and the one drawn last, go to the bottom of the scale.
+  void ResetLevels() { m_level = m_lastLevel = m_minimum; }
   // Output level in dB for an input level in dB.
   float EvaluateCurve(std::int32_t input) const;
 

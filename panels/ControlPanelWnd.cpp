@@ -166,6 +166,14 @@ CControlObject* CControlPanelWnd::SetActiveObject(CControlObject* control) {
   return previous;
 }
 
+void CControlPanelWnd::EndMousePress() {
+  CControlObject* pressed = m_pActive;
+  if (!pressed) return;
+  SetActiveObject(nullptr);
+  const CRect r = pressed->GetRect();
+  RedrawRect(&r, true, true);
+}
+
 // --- Drawing ---
 
 void CControlPanelWnd::CreateBackBuffer(int width, int height) {
@@ -341,6 +349,8 @@ std::string CControlPanelWnd::GetToolTipText(int toolId) {
 }
 
 bool CControlPanelWnd::event(QEvent* event) {
+  // A modal dialog blocks the panel's window: the press that opened it gets no button-up.
+  if (event->type() == QEvent::WindowBlocked) EndMousePress();
   if (event->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(event);
     const int tool = FindToolTip(help->pos().x(), help->pos().y());
@@ -371,9 +381,12 @@ void CControlPanelWnd::BeginTextEdit(CTextControl* control) {
   const CRect r = control->GetRect();
   m_editor->setGeometry(r.left, r.top, std::max(r.Width(), 24), std::max(r.Height(), 16));
   if (const CFont* font = control->GetTextStyle().GetFont()) {
-    QFont qfont(QString::fromStdString(ResolveFontFace(font->face)));
-    const CFaceFit fit = FaceFitFor(font->face);
-    qfont.setPixelSize(std::max(8, int(font->emPixels * fit.scale + 0.5f)));
+    // A segment face draws no letters: the typed text shows in its companion text face.
+    const CFont shown = CompanionFontFor(*font);
+    const CFaceFit fit = FaceFitFor(shown.face);
+    QFont qfont(QString::fromStdString(ResolveFontFace(shown.face)));
+    qfont.setPixelSize(std::max(8, int(shown.emPixels * fit.scale + 0.5f)));
+    if (shown.IsBold()) qfont.setBold(true);
     qfont.setStretch(fit.stretch);
     if (fit.weight) qfont.setWeight(QFont::Weight(fit.weight));
     m_editor->setFont(qfont);
@@ -564,6 +577,25 @@ void CControlPanelWnd::keyPressEvent(QKeyEvent* event) {
 void CControlPanelWnd::leaveEvent(QEvent* event) {
   TrackHover(-1, -1);
   QWidget::leaveEvent(event);
+}
+
+void CControlPanelWnd::focusOutEvent(QFocusEvent* event) {
+  // The panel's own in-place editor taking the focus does not end a press; anything else does.
+  const QWidget* now = QApplication::focusWidget();
+  if (!now || !isAncestorOf(now)) EndMousePress();
+  QWidget::focusOutEvent(event);
+}
+
+void CControlPanelWnd::changeEvent(QEvent* event) {
+  // Another window became the active one (a dialog the press opened, say): the button-up
+  // will go there, so the press ends now.
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow()) EndMousePress();
+  QWidget::changeEvent(event);
+}
+
+void CControlPanelWnd::hideEvent(QHideEvent* event) {
+  EndMousePress();
+  QWidget::hideEvent(event);
 }
 
 void CControlPanelWnd::TrackHover(int x, int y) {

@@ -49,6 +49,11 @@ class CControlPanelWnd : public QWidget, public CControlPanel {
   virtual CControlObject* SetActiveObject(CControlObject* control);
   CControlObject* GetActiveObject() const { return m_pActive; }
   CControlObject* GetPreviousActiveObject() const { return m_pPrevActive; }
+  // Ends the press of the active widget, if any: it is released and redrawn, and later mouse
+  // messages go to the widget under the pointer again. Runs when the button is let go, and also
+  // when the press is cut short: a modal dialog or another window takes over, the panel loses
+  // the keyboard focus or is hidden.
+  void EndMousePress();
 
   // --- Drawing ---
   // Creates the back buffer on the first call; later calls keep the one there is.
@@ -126,6 +131,9 @@ class CControlPanelWnd : public QWidget, public CControlPanel {
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -198,6 +198,7 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   CBmpButton* GetPageTab(int index) const { return m_pageTabs[std::size_t(index)]; }
   CTextControl* GetInputCaption() const { return m_inputCaption; }
   CTorvexSeriesDEQControl* GetDeqGraph() const { return m_deqGraph; }
+  CCompressorMeter* GetCompressorGraph(int k) const { return m_compressorGraphs[std::size_t(k)]; }
   CControlObject* GetMatrixKnob(int k, int i) const { return m_matrixGains[std::size_t(k)][std::size_t(i)]; }
   CControlObject* GetMatrixText(int k, int i) const { return m_matrixGainTexts[std::size_t(k)][std::size_t(i)]; }
   // Input row r (0: GEQ shortcut 237, 1: PEQ 233, 2: DEQ 229) of input i.

@@ -51,21 +51,17 @@ constexpr int kInputs = 4;
 constexpr float kGeqRangeDb = 12.0f;
 constexpr int kOutputs = 8;
 
-void SetComboStyle(CCustomComboBox* combo, float points, std::uint32_t fill, std::uint32_t text) {
-  combo->GetTextStyle().Set(kCondensed, points, CColour{text});
-  combo->m_colour1 = fill;
-  combo->m_colour2 = fill;
+// A drop-down list's face and its one colour, the second (its frame); the fill keeps the widget's
+// default black, on which the text is drawn light.
+void SetComboStyle(CCustomComboBox* combo, float points, std::uint32_t colour) {
+  combo->GetTextStyle().Set(kCondensed, points, CColour{kReadoutText});
+  combo->m_colour2 = colour;
 }
 
 // The panel's own short lists.
 void AddPairs(CCustomComboBox* combo, std::initializer_list<std::pair<const char*, int>> items) {
   for (const auto& [text, value] : items) combo->AddItem(text, value);
 }
-
-// Captions of the limiter readouts and the tops of the readouts (panel y).
-constexpr std::pair<const char*, int> kLimiterCaptions[] = {
-    {"LEVEL", 53}, {"ATTACK", 88}, {"RELEASE", 123}, {"CLIP LEVEL", 168}, {"CLIP REL", 203}};
-constexpr std::uint32_t kCaptionText = 0xFF96A0AAu;
 
 bool Holds(const CRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
@@ -263,13 +259,13 @@ bool CTorvexSeriesControlPanel::Create() {
     CCustomComboBox* attack = combo(315 + k, CRect{x0 + 4, 118, x0 + 55, 133}, {kPanelGroupLimiters});
     AddItems(attack, nerex_layout::AttackItems());
     m_limiterAttacks[u] = attack;
-    for (CCustomComboBox* c : {clipRelease, release, attack}) SetComboStyle(c, 7, kWhite, kBlack);
+    for (CCustomComboBox* c : {clipRelease, release, attack}) SetComboStyle(c, 7, kWhite);
   }
 
   // Fixed Mixer-page widgets after the strips.
   m_autoLimiters = combo(422, CRect{319, 41, 370, 56}, {kPanelGroupLimiters});
   AddItems(m_autoLimiters, nerex_layout::AutoLimiterItems());
-  SetComboStyle(m_autoLimiters, 7, kWhite, kBlack);
+  SetComboStyle(m_autoLimiters, 7, kWhite);
   m_sideTabs[0] = hotArea(kNerexSideTabSource, CRect{289, 156, 309, 226}, 5, {kPanelGroupMixer});
   m_sideTabs[1] = hotArea(kNerexSideTabLimiters, CRect{289, 83, 309, 153}, 5, {kPanelGroupMixer});
   m_sideTabs[2] = hotArea(kNerexSideTabLinking, CRect{289, 10, 309, 80}, 5, {kPanelGroupMixer});
@@ -296,7 +292,7 @@ bool CTorvexSeriesControlPanel::Create() {
   AddPairs(m_deqLinkingList, {{"As Ganging", 0}, {"Off", 1}});
   m_deqModeList = combo(1590, CRect{176, 139, 258, 154}, {kPanelGroupInputDeq});
   AddPairs(m_deqModeList, {{"Sequential", 0}, {"Parallel", 1}});
-  for (CCustomComboBox* c : {m_deqLinkingList, m_deqModeList}) SetComboStyle(c, 7, kWhite, kBlack);
+  for (CCustomComboBox* c : {m_deqLinkingList, m_deqModeList}) SetComboStyle(c, 7, kWhite);
   for (int s = 0; s < 3; ++s) {
     const auto u = std::size_t(s);
     const int d = 186 * s;
@@ -315,7 +311,7 @@ bool CTorvexSeriesControlPanel::Create() {
     CCustomComboBox* kind = combo(1506 + s, CRect{352 + d, 135, 432 + d, 150}, {kPanelGroupInputDeq});
     AddPairs(kind, {{"Parametric", 0}, {"Full Bandwidth", 1}, {"Low Shelf", 2}, {"High Shelf", 3}});
     m_deqShape[u] = kind;
-    for (CCustomComboBox* c : {mode, kind}) SetComboStyle(c, 7, kWhite, kBlack);
+    for (CCustomComboBox* c : {mode, kind}) SetComboStyle(c, 7, kWhite);
     m_deqBypass[u] =
         AddButton(1518 + s, GetBlueLedImage(), SizedAt(291 + d, 195, GetBlueLedImage()), kLedButton, {kPanelGroupInputDeq});
     m_deqThreshold[u] = deqText(1446, 0x116D, CRect{290 + d, 75, 340 + d, 90});
@@ -357,7 +353,7 @@ bool CTorvexSeriesControlPanel::Create() {
     gain = bandText(gainId, 0x116D, CRect{590, y, 650, y + 17});
     type = combo(typeId, CRect{660, y, 795, y + 17}, {group});
     AddItems(type, nerex_layout::EqTypeItems());
-    SetComboStyle(type, 9, kLightText, kBlack);
+    SetComboStyle(type, 9, kLightText);
     bypass = AddButton(bypassId, GetSmallBlueLedImage(), SizedAt(807, y + 1, GetSmallBlueLedImage()), kLedButton, {group});
   };
   for (int b = 7; b >= 0; --b) {
@@ -386,7 +382,7 @@ bool CTorvexSeriesControlPanel::Create() {
   m_highPassType = combo(1116, CRect{287, 108, 420, 125}, {kPanelGroupOutputEq});
   for (CCustomComboBox* c : {m_lowPassType, m_highPassType}) {
     AddItems(c, nerex_layout::CrossoverTypeItems());
-    SetComboStyle(c, 9, kLightText, kBlack);
+    SetComboStyle(c, 9, kLightText);
   }
 
   // Output Comp page.
@@ -420,7 +416,7 @@ bool CTorvexSeriesControlPanel::Create() {
   }
   m_compressorLimiters = combo(1444, CRect{287, 90, 337, 105}, {kPanelGroupOutputComp});
   AddItems(m_compressorLimiters, nerex_layout::AutoLimiterItems());
-  SetComboStyle(m_compressorLimiters, 7, kWhite, kBlack);
+  SetComboStyle(m_compressorLimiters, 7, kWhite);
 
   return CNerexSeriesBaseControlPanel::Create();
 }
@@ -547,7 +543,7 @@ void CTorvexSeriesControlPanel::ShowPage(std::uint32_t page) {
       break;
     case kNerexPageOutputComp:
       ledRow(35, 155);
-      for (CCompressorMeter* graph : m_compressorGraphs) graph->m_level = graph->m_minimum;
+      for (CCompressorMeter* graph : m_compressorGraphs) graph->ResetLevels();
       break;
     case kNerexPageMixer:
       // Without a valid current user the panel grants no right: the preset manager stays hidden.
@@ -732,15 +728,6 @@ void CTorvexSeriesControlPanel::DrawLabel(Graphics& g, const std::string& text, 
   g.DrawString(text, *font, CRectF{x, y, 0.0f, 0.0f}, format, CBrush(CColour{argb}));
 }
 
-void CTorvexSeriesControlPanel::DrawCentredLabel(Graphics& g, const std::string& text, CTextStyle& style,
-                                                 const CRectF& box, std::uint32_t argb) {
-  const CFont* font = style.Font() ? style.Font() : style.GetFont();
-  if (!font) return;
-  CStringFormat format(StringAlignment::Center, StringAlignment::Center);
-  format.noWrap = true;
-  g.DrawString(text, *font, box, format, CBrush(CColour{argb}));
-}
-
 void CTorvexSeriesControlPanel::DrawInputsSectionBody() {
   const int n = GetInputCount();
   CBitmapImage* strip = GetInputStripImage();
@@ -817,11 +804,8 @@ void CTorvexSeriesControlPanel::DrawSideTabSection() {
         m_autoLimiters->m_dropAnchor = r;
         for (int k = 0; k < m; ++k) {
           const int xk = GetOutputStripX(k, m);
+          // The overlay picture carries the readouts' captions.
           image(g, GetShortOverlayImage(), xk - 277, 38);
-          // Each limiter readout's caption just above it, across the overlay.
-          for (const auto& [caption, top] : kLimiterCaptions)
-            DrawCentredLabel(g, caption, m_smallLabelStyle, CRectF{float(xk - 277), float(top - 13), 54.0f, 12.0f},
-                             kCaptionText);
         }
         break;
       }

@@ -152,7 +152,6 @@ class CTorvexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   template <typename Body>
   void DrawSection(int section, Body body);
   void DrawLabel(Graphics& g, const std::string& text, CTextStyle& style, float x, float y, std::uint32_t argb);
-  void DrawCentredLabel(Graphics& g, const std::string& text, CTextStyle& style, const CRectF& box, std::uint32_t argb);
 
   std::array<CBitmapObject*, 8> m_outputStrips{};
   std::array<CBitmapObject*, 8> m_compressorStrips{};

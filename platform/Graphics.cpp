@@ -83,11 +83,15 @@ struct Substitute {
   CFaceFit fit;
 };
 
+// The family that draws the letters of a text in the LCD face.
+constexpr const char* kLcdCompanion = "Liberation Sans Narrow";
+
 const std::map<std::string, Substitute>& Substitutes() {
   // The segment face of the LCD readouts stands in for a narrow LCD face whose digits fill about
   // two thirds of its em: drawn at that height, narrowed and in its heavier segments, a gain
   // reading such as "-40.0 dB" at 14 points stays legible inside its 50 x 15 readout, and the
-  // units' displays keep their lines apart.
+  // units' displays keep their lines apart. Its seven segments draw numbers only; the letters
+  // and blanks of a reading ("dB", a preset's name) are drawn in a narrow text face.
   static const std::map<std::string, Substitute> substitutes = {
       {"arial", {"Liberation Sans", {}}},
       {"helvetica", {"Liberation Sans", {}}},
@@ -99,7 +103,7 @@ const std::map<std::string, Substitute>& Substitutes() {
       {"tahoma", {"DejaVu Sans", {}}},
       {"verdana", {"DejaVu Sans", {}}},
       {"segoe ui", {"DejaVu Sans", {}}},
-      {"liquidcrystal", {"DSEG14 Classic", {0.70f, 70, 700}}},
+      {"liquidcrystal", {"DSEG7 Classic", {0.70f, 66, 700, kLcdCompanion}}},
       {"handelgotdlig", {"Jura", {}}},
   };
   return substitutes;
@@ -140,7 +144,47 @@ std::string ResolveFontFace(const std::string& face) {
 CFaceFit FaceFitFor(const std::string& face) {
   const Substitute* sub = SubstituteFor(face);
   if (!sub || ResolveFontFace(face) != sub->family) return {};
-  return sub->fit;
+  CFaceFit fit = sub->fit;
+  if (fit.companion && ResolveFontFace(fit.companion).empty()) fit.companion = nullptr;
+  return fit;
+}
+
+namespace {
+// Height of a glyph's ink per em pixel, measured once per family at a large size.
+float InkPerEm(const std::string& family, int stretch, int weight, QChar glyph) {
+  static std::map<std::string, float> measured;
+  const std::string key = family + "/" + std::to_string(stretch) + "/" + std::to_string(weight) + "/" +
+                          std::to_string(glyph.unicode());
+  {
+    std::lock_guard<std::mutex> lock(g_fontMutex);
+    const auto it = measured.find(key);
+    if (it != measured.end()) return it->second;
+  }
+  QFont q(QString::fromStdString(family));
+  q.setPixelSize(200);
+  q.setStretch(stretch);
+  q.setWeight(QFont::Weight(weight));
+  const float ratio = float(QFontMetricsF(q).tightBoundingRect(QString(glyph)).height() / 200.0);
+  std::lock_guard<std::mutex> lock(g_fontMutex);
+  measured.emplace(key, ratio);
+  return ratio;
+}
+
+// The companion's capitals stand this high against the segment digits.
+constexpr float kCompanionCapRatio = 0.75f;
+}  // namespace
+
+CFont CompanionFontFor(const CFont& font) {
+  const CFaceFit fit = FaceFitFor(font.face);
+  if (!fit.companion) return font;
+  const std::string segment = ResolveFontFace(font.face);
+  const float digits = font.emPixels * fit.scale * InkPerEm(segment, fit.stretch, fit.weight ? fit.weight : 400, '8');
+  const float capsPerEm = InkPerEm(fit.companion, 100, 700, 'H');
+  CFont companion = font;
+  companion.face = fit.companion;
+  companion.weight = 700;
+  companion.emPixels = capsPerEm > 0.0f ? digits * kCompanionCapRatio / capsPerEm : font.emPixels;
+  return companion;
 }
 
 std::string GenericSansSerifFace() {
@@ -636,6 +680,82 @@ void Graphics::FillPath(const CBrush& brush, const CGraphicsPath& path) { FillNa
 
 void Graphics::DrawPath(const CPen& pen, const CGraphicsPath& path) { StrokePath(pen, path.Native(), true); }
 
+namespace {
+
+// A text in a segment face cut into runs: digits and signs for the segment face, the rest for
+// its companion. A colon between two digits stays with the segments; a point never does (the
+// segment face draws it without width, over the digit before, where it is lost).
+struct CSegmentRun {
+  QString text;
+  bool segment;
+};
+
+bool DrawnBySegments(const QString& line, qsizetype i) {
+  const QChar c = line[i];
+  if (c.isDigit() || c == QLatin1Char('-') || c == QLatin1Char('+')) return true;
+  return c == QLatin1Char(':') && i > 0 && i + 1 < line.size() && line[i - 1].isDigit() && line[i + 1].isDigit();
+}
+
+bool NeedsCompanion(const QString& text) {
+  for (qsizetype i = 0; i < text.size(); ++i)
+    if (text[i] != QLatin1Char('\n') && !DrawnBySegments(text, i)) return true;
+  return false;
+}
+
+std::vector<CSegmentRun> SegmentRuns(const QString& line) {
+  std::vector<CSegmentRun> runs;
+  for (qsizetype i = 0; i < line.size(); ++i) {
+    const bool segment = DrawnBySegments(line, i);
+    if (runs.empty() || runs.back().segment != segment) runs.push_back({QString(), segment});
+    runs.back().text += line[i];
+  }
+  return runs;
+}
+
+// Where the lines of a mixed text go: one shared baseline per line in the segment face's line
+// box, as a text of digits alone would stand (the companion's capitals are lower than the
+// digits); the box narrowed to the layout's width when it would run over it.
+struct CMixedLayout {
+  QFont segment, companion;
+  QStringList lines;
+  std::vector<qreal> widths;
+  qreal ascent = 0, lineHeight = 0, width = 0, squeeze = 1;
+  QRectF box;
+};
+
+CMixedLayout LayOutMixed(const QString& text, const QFont& segment, const QFont& companion, const QPaintDevice* device,
+                         const CRectF& layout, const CStringFormat& format) {
+  CMixedLayout m;
+  m.segment = segment;
+  m.companion = companion;
+  const QFontMetricsF ms(segment, device), mc(companion, device);
+  m.ascent = ms.ascent();
+  m.lineHeight = ms.height();
+  m.lines = text.split(QLatin1Char('\n'));
+  while (m.lines.size() > 1 && m.lines.back().isEmpty()) m.lines.removeLast();
+  for (const QString& line : m.lines) {
+    qreal w = 0;
+    for (const CSegmentRun& run : SegmentRuns(line)) w += (run.segment ? ms : mc).horizontalAdvance(run.text);
+    m.widths.push_back(w);
+    m.width = std::max(m.width, w);
+  }
+  const bool bounded = !IsUnbounded(layout);
+  if (bounded && m.width > layout.width && m.width > 0) m.squeeze = layout.width / m.width;
+  const qreal w = m.width * m.squeeze, h = m.lineHeight * qreal(m.lines.size());
+  const qreal spanW = bounded ? layout.width : 0, spanH = bounded ? layout.height : 0;
+  auto place = [](StringAlignment a, qreal start, qreal span, qreal size) {
+    switch (a) {
+      case StringAlignment::Center: return start + (span - size) / 2;
+      case StringAlignment::Far: return start + span - size;
+      default: return start;
+    }
+  };
+  m.box = QRectF(place(format.alignment, layout.x, spanW, w), place(format.lineAlignment, layout.y, spanH, h), w, h);
+  return m;
+}
+
+}  // namespace
+
 void Graphics::DrawString(const std::string& utf8, const CFont& font, const CRectF& layout,
                           const CStringFormat& format, const CBrush& brush) {
   const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
@@ -647,10 +767,36 @@ void Graphics::DrawString(const std::u16string& text, const CFont& font, const C
   if (!m_painter || text.empty()) return;
   const bool unbounded = IsUnbounded(layout);
   const QRectF rect = unbounded ? QRectF(layout.x, layout.y, 0, 0) : ToQRect(layout);
+  const QString qtext = QString::fromStdU16String(text);
   m_painter->save();
-  m_painter->setFont(ToQFont(font, m_painter->device(), m_state.textHint));
   m_painter->setPen(QPen(ToQBrush(brush), 1.0));
-  m_painter->drawText(rect, TextFlags(format, unbounded), QString::fromStdU16String(text));
+  if (FaceFitFor(font.face).companion && NeedsCompanion(qtext)) {
+    const QFont segment = ToQFont(font, m_painter->device(), m_state.textHint);
+    const QFont companion = ToQFont(CompanionFontFor(font), m_painter->device(), m_state.textHint);
+    const CMixedLayout m = LayOutMixed(qtext, segment, companion, m_painter->device(), layout, format);
+    if (!unbounded && !format.noClip) m_painter->setClipRect(rect, Qt::IntersectClip);
+    // Whole pixels, as the plain text path puts its lines: the glyphs stay crisp.
+    m_painter->translate(std::round(m.box.left()), std::round(m.box.top()));
+    m_painter->scale(m.squeeze, 1.0);
+    const QFontMetricsF ms(segment, m_painter->device()), mc(companion, m_painter->device());
+    for (qsizetype l = 0; l < m.lines.size(); ++l) {
+      qreal x = 0;
+      switch (format.alignment) {
+        case StringAlignment::Center: x = (m.width - m.widths[std::size_t(l)]) / 2; break;
+        case StringAlignment::Far: x = m.width - m.widths[std::size_t(l)]; break;
+        default: break;
+      }
+      const qreal baseline = std::round(m.ascent + m.lineHeight * qreal(l));
+      for (const CSegmentRun& run : SegmentRuns(m.lines[l])) {
+        m_painter->setFont(run.segment ? segment : companion);
+        m_painter->drawText(QPointF(std::round(x), baseline), run.text);
+        x += (run.segment ? ms : mc).horizontalAdvance(run.text);
+      }
+    }
+  } else {
+    m_painter->setFont(ToQFont(font, m_painter->device(), m_state.textHint));
+    m_painter->drawText(rect, TextFlags(format, unbounded), qtext);
+  }
   m_painter->restore();
 }
 
@@ -667,7 +813,12 @@ CRectF Graphics::MeasureString(const std::u16string& text, const CFont& font, co
   const QPaintDevice* device = m_painter ? m_painter->device() : nullptr;
   QFontMetricsF metrics(ToQFont(font, device, m_state.textHint), device);
   if (text.empty()) return {layout.x, layout.y, 0.0f, 0.0f};
-  return FromQRect(metrics.boundingRect(rect, TextFlags(format, unbounded), QString::fromStdU16String(text)));
+  const QString qtext = QString::fromStdU16String(text);
+  if (FaceFitFor(font.face).companion && NeedsCompanion(qtext)) {
+    const QFont companion = ToQFont(CompanionFontFor(font), device, m_state.textHint);
+    return FromQRect(LayOutMixed(qtext, ToQFont(font, device, m_state.textHint), companion, device, layout, format).box);
+  }
+  return FromQRect(metrics.boundingRect(rect, TextFlags(format, unbounded), qtext));
 }
 
 float Graphics::GetLineSpacing(const CFont& font) const {

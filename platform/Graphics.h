@@ -137,8 +137,15 @@ struct CFaceFit {
   float scale = 1.0f;
   int stretch = 100;
   int weight = 0;
+  // A segment face draws numbers only (digits, signs, and the points and colons between
+  // digits). The rest of a text in it (letters, blanks, other signs) is drawn in this family,
+  // bold, its capitals a little lower than the segment digits. Null for every other face.
+  const char* companion = nullptr;
 };
 CFaceFit FaceFitFor(const std::string& face);
+// The font that draws the letters of a text in a segment face, as a face of its own (the font
+// itself when its face is no segment face).
+CFont CompanionFontFor(const CFont& font);
 
 struct CStringFormat {
   StringAlignment alignment = StringAlignment::Near;      // along the line

@@ -242,17 +242,21 @@ int CNerexSeriesDevice::DrawMonitorTile(Graphics* g, const CRect& r, Graphics* d
     }
   }
 
-  // Level scale right of the last meter.
+  // Level scale right of the last meter. A text drawn at a point starts a sixth of its em further
+  // in, as the generic string layout pads it: without that gap the tick ran into the figures and
+  // "0" read "-0", "-9" read "--9".
   const int k = GetInputCount() + GetOutputCount();
   if (const std::optional<CFont> small = FontOf(kMeterFace, 6)) {
     const CPen pen(kWhite, 1.0f);
+    const float inset = small->emPixels / 6.0f;
     for (int v = 9; v >= -81; v -= 9) {
       const int y = r.top + 30 + int(std::trunc((9.0 - v) / 94.0 * h));
       const float x = float(r.left + 15 * k + 30);
       g->DrawLine(pen, CPointF{x, float(y)}, CPointF{x + 3.0f, float(y)});
       CStringFormat at(StringAlignment::Near);
       at.noWrap = true;
-      g->DrawString(std::to_string(v), *small, CRectF{x + 4.0f, float(y - 3), 0.0f, 0.0f}, at, CBrush::Solid(kWhite));
+      g->DrawString(std::to_string(v), *small, CRectF{x + 4.0f + inset, float(y - 3), 0.0f, 0.0f}, at,
+                    CBrush::Solid(kWhite));
     }
     if (!blinkOff) {
       const int colour = HasWarnings() ? kLedYellow : IsConnected() ? kLedGreen : kLedRed;

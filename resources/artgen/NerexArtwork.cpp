@@ -141,17 +141,6 @@ void Background(QPainter& p, QSize s, const Skin& skin) {
 
 void MixerPage(QPainter& p, const Skin& skin) { Header(p, skin, kPageMixer); }
 
-// Channel selector wells and the title's well of the equaliser pages.
-void SelectorArea(QPainter& p, int x, int y, int count, const QString& caption) {
-  Text(p, QRectF(x - 4, y - 16, 28 * count + 6, 12), caption, 9, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
-  for (int j = 0; j < count; ++j) {
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(10, 11, 13), 1));
-    p.setBrush(QColor(30, 33, 38));
-    p.drawEllipse(QRectF(x + 28 * j - 1.5, y - 1.5, 21, 21));
-  }
-}
-
 const char* const kGeqLabels[28] = {"31",   "40",  "50",  "63",  "80",  "100",   "125",  "160", "200", "250",
                                     "315",  "400", "500", "630", "800", "1k",    "1.25k", "1.6k", "2k", "2.5k",
                                     "3.15k", "4k", "5k",  "6.3k", "8k", "10k",   "12.5k", "16k"};
@@ -160,7 +149,8 @@ void InputGeqPage(QPainter& p, const Skin& skin) {
   PanelFace(p, QRect(0, 0, 850, 340));
   Header(p, skin, kPageGeq);
   Well(p, QRectF(290, 30, 130, 26), 3);  // title 433 at 295,35
-  SelectorArea(p, 300, 60, 4, QString());
+  // No wells under the channel selectors: one picture serves every model, and the panel shows
+  // only the selectors of the channels the model has.
   // Q shape, bypass and flat controls (combo 500..565, LEDs at 545,50 and 544,74).
   Text(p, QRectF(430, 25, 66, 15), QStringLiteral("Q SHAPE"), 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
   Text(p, QRectF(430, 50, 108, 18), QStringLiteral("BYPASS"), 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
@@ -211,7 +201,6 @@ void InputPeqPage(QPainter& p, const Skin& skin) {
   PanelFace(p, QRect(0, 0, 850, 210));
   Header(p, skin, kPagePeq);
   Well(p, QRectF(290, 30, 130, 26), 3);  // title 433 at 295,35
-  SelectorArea(p, 300, 60, 4, QString());
   BandTable(p, 8);
 }
 
@@ -219,7 +208,6 @@ void OutputPeqPage(QPainter& p, const Skin& skin) {
   PanelFace(p, QRect(0, 0, 850, 210));
   Header(p, skin, kPageOutEq);
   Well(p, QRectF(22, 128, 245, 26), 3);  // title 434 at 27,133
-  SelectorArea(p, 35, 155, 8, QString());
   // Crossover (frequencies 287..360 at 73 and 143, types 287..420 at 108 and 178).
   Well(p, QRectF(280, 34, 146, 168), 5);
   Text(p, QRectF(287, 38, 133, 14), QStringLiteral("CROSSOVER"), 10, Qt::AlignLeft | Qt::AlignVCenter, kInk);
@@ -352,6 +340,18 @@ void Overlay(QPainter& p, QSize s) {
              QColor(10, 11, 13), QColor(255, 255, 255, 30), QLineF(3, h - 0.5, w - 3, h - 0.5));
 }
 
+// The Torvex48's limiter bed (at panel y 38 over each output strip): the bed with the caption of
+// each limiter readout above it (level 53, attack 88, release 123, clip level 168, clip release
+// 203 in panel y).
+void LimiterOverlay(QPainter& p, QSize s) {
+  Overlay(p, s);
+  const struct {
+    int top;
+    const char* caption;
+  } rows[] = {{53, "LEVEL"}, {88, "ATTACK"}, {123, "RELEASE"}, {168, "CLIP LEVEL"}, {203, "CLIP REL"}};
+  for (const auto& row : rows) SmallLabel(p, QRectF(0, row.top - 38 - 13, s.width(), 12), row.caption);
+}
+
 // The frame around the selected band row (rows are 17 px high at a 19 px pitch).
 void SelectionFrame(QPainter& p, QSize s, const Skin& skin) {
   p.setRenderHint(QPainter::Antialiasing);
@@ -457,7 +457,7 @@ const bool kRegistered = [] {
   r["processor_led_blue_small"] = [](QPainter& p, QSize s) { Led(p, s, QColor(50, 130, 255)); };
   r["processor_led_red"] = [](QPainter& p, QSize s) { Led(p, s, QColor(240, 40, 36)); };
   r["processor_overlay_tall"] = Overlay;
-  r["processor_overlay_short"] = Overlay;
+  r["processor_overlay_short"] = LimiterOverlay;
   return true;
 }();
 

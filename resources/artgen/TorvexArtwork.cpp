@@ -8,6 +8,7 @@
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <initializer_list>
 
 #include "resources/artgen/ArtKit.h"
 
@@ -231,19 +232,29 @@ void LedCaption(QPainter& p, double ledX, double y, const char* text) {
   Label(p, QRectF(1, y, ledX - 3, 19), QString::fromLatin1(text), 8, Qt::AlignRight | Qt::AlignVCenter);
 }
 
-// A fader scale left of the groove: ticks down the cap centre's travel (top to bottom).
-void FaderTicks(QPainter& p, double x, double top, double bottom) {
-  p.setPen(QPen(QColor(150, 158, 170, 150), 1));
-  for (int i = 0; i <= 10; ++i) {
-    const double y = std::floor(top + (bottom - top) * i / 10.0) + 0.5;
-    p.drawLine(QPointF(x, y), QPointF(x + (i % 5 == 0 ? 6 : 3), y));
+// A fader's gain range in dB and the marks of its scale.
+struct FaderRange {
+  int minimum;
+  int maximum;
+  std::initializer_list<int> marks;
+};
+
+// A fader scale left of the groove (x 19): a tick and its number for each mark, at the cap
+// centre's place for that gain (top: the maximum, bottom: the minimum).
+void FaderScale(QPainter& p, double top, double bottom, const FaderRange& range) {
+  for (int db : range.marks) {
+    const double y = bottom - double(db - range.minimum) / double(range.maximum - range.minimum) * (bottom - top);
+    p.fillRect(QRectF(14, std::floor(y), 4, 1), kSoftInk);
+    const QString label = db > 0 ? QStringLiteral("+%1").arg(db) : QString::number(db);
+    Label(p, QRectF(0, std::floor(y) - 5, 14, 10), label, 7, Qt::AlignRight | Qt::AlignVCenter, kSoftInk, false);
   }
 }
 
 // The strip's body and its lower half; y values are relative to the strip's top. Both strips
 // share the same lower half (delay, LEDs, name, fader, meter, readout, channel letter), with the
 // widget rows at delay dy, LEDs dy + 24.. and so on.
-void StripLowerHalf(QPainter& p, int delayTop, const char* const leds[4], int faderTop, int faderBottom, int meterTop) {
+void StripLowerHalf(QPainter& p, int delayTop, const char* const leds[4], int faderTop, int faderBottom, int meterTop,
+                    const FaderRange& range) {
   // Delay readout (x 1 to 58).
   Label(p, QRectF(2, delayTop - 12, 56, 11), QStringLiteral("DELAY"), 7, Qt::AlignCenter, kSoftInk);
   Well(p, QRectF(2, delayTop, 56, 15));
@@ -251,16 +262,17 @@ void StripLowerHalf(QPainter& p, int delayTop, const char* const leds[4], int fa
   // Name plate (x 2 to 58).
   NamePlate(p, QRectF(2, delayTop + 123, 56, 15));
   // Fader groove surround and scale; the meter's well.
-  FaderTicks(p, 10, faderTop + 15, faderBottom - 16);
+  // The cap (31 px high) centres 15 px below the fader's top and 16 above its bottom.
+  FaderScale(p, faderTop + 15, faderBottom - 16, range);
   Well(p, QRectF(39, meterTop - 1, 16, 132), 1, QColor(8, 8, 10));
 }
 
 // A channel strip's body: the lower half (see StripLowerHalf) with the channel's letter or
 // number plate and its gain readout's window.
 void ChannelStrip(QPainter& p, QSize s, int delayTop, const char* const leds[4], int faderTop, int faderBottom,
-                  int meterTop, int plateTop, double readoutLeft) {
+                  int meterTop, int plateTop, double readoutLeft, const FaderRange& range) {
   Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 6, QColor(58, 63, 72), QColor(34, 37, 43));
-  StripLowerHalf(p, delayTop, leds, faderTop, faderBottom, meterTop);
+  StripLowerHalf(p, delayTop, leds, faderTop, faderBottom, meterTop, range);
   NamePlate(p, QRectF(4, plateTop, 14, 17));
   Well(p, QRectF(readoutLeft, plateTop + 20, 50, 15));
 }
@@ -269,7 +281,8 @@ const ArtRegistrar kInputStrip("torvex_input_strip", [](QPainter& p, QSize s) {
   // Strip at panel (x, 113): link rows at 17 + 25 j, delay 136, LEDs 160.., name 259, fader
   // 300 to 452, meter 307, letter plate 441, readout 461.
   static const char* const kLeds[4] = {"GEQ", "PEQ", "DEQ", "MUTE"};
-  ChannelStrip(p, s, 136, kLeds, 300, 452, 307, 441, 3);
+  // Input gains run from -40 to +6 dB.
+  ChannelStrip(p, s, 136, kLeds, 300, 452, 307, 441, 3, FaderRange{-40, 6, {6, 0, -10, -20, -30, -40}});
   Label(p, QRectF(0, 2, s.width(), 12), QStringLiteral("LINK"), 8, Qt::AlignCenter, kSoftInk);
   Well(p, QRectF(4, 15, 52, 100), 3, QColor(22, 24, 28));
 });
@@ -278,7 +291,8 @@ const ArtRegistrar kOutputStrip("torvex_output_strip", [](QPainter& p, QSize s) 
   // Strip at panel (x, 5): side-tab rows up to 230, delay 244, LEDs 268.., name 367, fader 385
   // to 560, meter 415, number plate 549, readout 569.
   static const char* const kLeds[4] = {"EQ", "COMP", "POL", "MUTE"};
-  ChannelStrip(p, s, 244, kLeds, 385, 560, 415, 549, 1);
+  // Output gains run from -40 to +15 dB.
+  ChannelStrip(p, s, 244, kLeds, 385, 560, 415, 549, 1, FaderRange{-40, 15, {15, 6, 0, -10, -20, -30, -40}});
 });
 
 const ArtRegistrar kCompStrip("torvex_comp_strip", [](QPainter& p, QSize s) {

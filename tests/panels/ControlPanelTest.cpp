@@ -1,6 +1,8 @@
 // The panel window: parameter notification, redraw, the context menu, timers, tooltips, the
 // panel class registry and unbinding from the device.
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <functional>
 #include <cstdlib>
 
 #include "tests/panels/PanelTestSupport.h"
@@ -83,6 +85,45 @@ TEST_F(ControlPanelTest, SetActiveObject_TellsTheWidgetThatLosesIt) {
   EXPECT_EQ(panel->GetPreviousActiveObject(), panel->button);
   panel->SetActiveObject(nullptr);
   EXPECT_EQ(panel->GetPreviousActiveObject(), panel->fader);
+}
+
+// A press ends with whatever cuts it short: another window taking over, the focus going
+// elsewhere, the panel being hidden. The next click then goes to the widget under it.
+TEST_F(ControlPanelTest, Press_CutShortByAnotherWindowFocusOrHiding_LetsGoOfTheMouse) {
+  panel->activateWindow();
+  panel->setFocus();
+  QApplication::processEvents();
+  QWidget other;
+  const std::vector<std::function<void()>> cuts = {
+      [&other] {
+        other.show();
+        other.activateWindow();
+        QApplication::processEvents();
+      },
+      [this] {
+        panel->activateWindow();
+        QApplication::processEvents();
+        panel->setFocus();
+        QLineEdit elsewhere;
+        elsewhere.show();
+        elsewhere.setFocus();
+        QApplication::processEvents();
+      },
+      [this] { panel->hide(); }};
+  for (std::size_t i = 0; i < cuts.size(); ++i) {
+    panel->show();
+    panel->activateWindow();
+    QApplication::processEvents();
+    Press(55, 15);
+    ASSERT_EQ(panel->GetActiveObject(), panel->button) << i;
+    cuts[i]();
+    EXPECT_EQ(panel->GetActiveObject(), nullptr) << i;
+    EXPECT_FALSE(panel->button->IsPressed()) << i;
+    // The fader under the next press takes it, not the button.
+    Press(17, 95);
+    EXPECT_EQ(panel->GetActiveObject(), panel->fader) << i;
+    Release(17, 95);
+  }
 }
 
 TEST_F(ControlPanelTest, Timers_RunUntilKilled) {

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -33,6 +34,7 @@
 #include "resources/FennickPanelLayout.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingUi.h"
+#include "tests/support/TextInk.h"
 #include "ui/dialogs/FennickPresetDlg.h"
 #include "ui/dialogs/FennickTimedPresetDlg.h"
 
@@ -98,6 +100,22 @@ void Click(CControlPanelWnd& panel, const CControlObject& widget) {
   const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
   panel.DispatchMouseMessage(WM_LBUTTONDOWN, 0, x, y);
   panel.DispatchMouseMessage(WM_LBUTTONUP, 0, x, y);
+}
+
+// Mouse events through the window, as the user's mouse sends them.
+void SendMouse(QWidget& window, QEvent::Type type, const CControlObject& widget) {
+  const CRect r = widget.GetRect();
+  const QPointF at((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+  QMouseEvent event(type, at, window.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+  QApplication::sendEvent(&window, &event);
+}
+void PressThroughTheWindow(QWidget& window, const CControlObject& widget) {
+  SendMouse(window, QEvent::MouseButtonPress, widget);
+}
+void ClickThroughTheWindow(QWidget& window, const CControlObject& widget) {
+  SendMouse(window, QEvent::MouseButtonPress, widget);
+  SendMouse(window, QEvent::MouseButtonRelease, widget);
 }
 
 // Chooses a row of the preset list through its drop-down.
@@ -329,6 +347,93 @@ INSTANTIATE_TEST_SUITE_P(
                       ButtonCase{"LcdNext", 437, EDialog::None, {}, "5. Five"},
                       ButtonCase{"LcdPrevious", 438, EDialog::None, {}, "5. Five"}),
     [](const ::testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
+
+// The display reads "2. Two": the number in the LCD face, then the point, a blank and the name
+// in letters (a segment face ran them together as "2Two").
+TEST_F(FennickPanelTest, DisplayShowsThePresetNumberPointAndNameApart) {
+  Ready(16);
+  CTextControl* lcd = panel->GetLcdText();
+  ASSERT_EQ(lcd->GetText(), "2. Two");
+  const CFont& face = *lcd->GetTextStyle().GetFont();
+  // The display is dark text on a light glass: read its ink from the negative.
+  const CRect r = lcd->GetRect();
+  CImage negative(r.Width(), r.Height());
+  for (int y = 0; y < r.Height(); ++y)
+    for (int x = 0; x < r.Width(); ++x) {
+      const CColour c = panel->GetBackBuffer()->GetPixel(r.left + x, r.top + y);
+      negative.SetPixel(x, y, CColour::FromRgb(std::uint8_t(255 - c.R()), std::uint8_t(255 - c.G()), std::uint8_t(255 - c.B())));
+    }
+  // Ink is what stands out halfway from the glass towards the darkest glyph pixel.
+  int low = 255, high = 0;
+  for (int y = 0; y < r.Height(); ++y)
+    for (int x = 0; x < r.Width(); ++x) {
+      const int v = negative.GetPixel(x, y).R();
+      low = std::min(low, v), high = std::max(high, v);
+    }
+  const CInkMask shown = InkOf(negative, CRect{0, 0, r.Width(), r.Height()}, (low + high) / 2);
+  const CInkMatch number = FindWord(shown, InkOfWord("2", face));
+  const CInkMatch name = FindWord(shown, InkOfWord("Two", CompanionFontFor(face)));
+  EXPECT_GT(number.score, 0.9);
+  EXPECT_GT(name.score, 0.9);
+  EXPECT_LT(FindWord(shown, InkOfWord("Tuo", CompanionFontFor(face))).score, name.score - 0.1);
+  // Between them the point and a blank: a gap of some pixels with a little ink in it.
+  const int gapLeft = number.x + number.width, gapRight = name.x;
+  EXPECT_GE(gapRight - gapLeft, 5);
+  int point = 0;
+  for (int x = gapLeft; x < gapRight; ++x)
+    for (int y = 0; y < shown.height; ++y) point += shown.At(x, y);
+  EXPECT_GT(point, 0);
+  EXPECT_LT(point, 12);
+}
+
+// A button whose action opens a dialog lets go of the mouse: the button-up went to the dialog,
+// yet the next click on the panel reaches what it is clicked on and opens no dialog again.
+class FennickPanelDialogButtonTest : public FennickPanelTest, public ::testing::WithParamInterface<ButtonCase> {};
+
+TEST_P(FennickPanelDialogButtonTest, LetsGoOfTheMouseWhenItsDialogEnds) {
+  const ButtonCase& c = GetParam();
+  Ready(16);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  ChoosePreset(*panel, 1);
+  switch (c.dialog) {
+    case EDialog::Name: AnswerName(dialogs, QStringLiteral("Stage")); break;
+    case EDialog::SaveFile: AnswerFile(dialogs, dir.filePath(QStringLiteral("show.fnp"))); break;
+    default: dialogs.Next<CFennickTimedPresetDlg>([](CFennickTimedPresetDlg& dialog) { dialog.OkButton()->click(); });
+  }
+  auto* button = dynamic_cast<CBmpButton*>(panel->GetActionButton(c.id));
+  ASSERT_NE(button, nullptr);
+  // Pressed through the window: the dialog opens and is answered within the press.
+  PressThroughTheWindow(*panel, *button);
+  EXPECT_EQ(dialogs.answered, 1);
+  EXPECT_EQ(panel->GetActiveObject(), nullptr);
+  EXPECT_FALSE(button->IsPressed());
+
+  // Any dialog that would open now is cancelled and counted.
+  int reopened = 0;
+  QTimer guard;
+  guard.setInterval(2);
+  QObject::connect(&guard, &QTimer::timeout, [&reopened] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      ++reopened;
+      dialog->done(QDialog::Rejected);
+    }
+  });
+  guard.start();
+  const std::string lcd = panel->GetLcdText()->GetText();
+  ClickThroughTheWindow(*panel, *panel->GetActionButton(437));
+  ClickThroughTheWindow(*panel, *panel->GetLcdText());
+  guard.stop();
+  EXPECT_EQ(reopened, 0);
+  EXPECT_NE(panel->GetLcdText()->GetText(), lcd);
+  EXPECT_EQ(panel->GetActiveObject(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, FennickPanelDialogButtonTest,
+                         ::testing::Values(ButtonCase{"Store", 420, EDialog::Name, {}, nullptr},
+                                           ButtonCase{"SaveFile", 424, EDialog::SaveFile, {}, nullptr},
+                                           ButtonCase{"TimedPresets", 426, EDialog::Timed, {}, nullptr}),
+                         [](const ::testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FennickPanelTest, TheListAndTheDisplayFollowAStoreAndADelete) {
   CNerexSeriesDevice& d = Ready(16, false);

@@ -32,6 +32,7 @@
 #include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/support/ProcessorBus.h"
+#include "tests/support/TextInk.h"
 #include "tests/panels/PresetNameAnswer.h"
 
 namespace {
@@ -210,6 +211,32 @@ TEST_F(NerexPanelTest, GainReadoutsFitTheLongestReadingInTheLcdFace) {
     // Still a readable size, not shrunk to a few pixels.
     EXPECT_GE(box.height, 10.0f);
   }
+}
+
+// The gain readout reads "0.0 dB" on the panel: its digits are the LCD face's, its unit is the
+// text face's "dB", glyph for glyph (the segment face has no letters: its "dB" read as two
+// brackets).
+TEST_F(NerexPanelTest, GainReadoutShowsItsDigitsInTheLcdFaceAndItsUnitInLetters) {
+  CNerexSeriesControlPanel& panel = Open(Make(kModelNerex48));
+  for (CTextControl* readout : {panel.GetInputGainText(0), panel.GetOutputGainText(7)}) {
+    ASSERT_EQ(readout->GetText(), "0.0 dB");
+    const CFont& lcd = *readout->GetTextStyle().GetFont();
+    const CFont letters = CompanionFontFor(lcd);
+    EXPECT_NE(letters.face, lcd.face);
+    const CInkMask shown = InkOf(*panel.GetBackBuffer(), readout->GetRect());
+    EXPECT_GT(BestMatch(shown, InkOfWord("dB", letters)), 0.95);
+    EXPECT_GT(BestMatch(shown, InkOfWord("0", lcd)), 0.95);
+    // Other letters in the same place read worse: the match tells the glyphs apart.
+    EXPECT_LT(BestMatch(shown, InkOfWord("dE", letters)), 0.9);
+  }
+  // Typing over a readout shows the typed letters in the text face too.
+  CTextControl* readout = panel.GetInputGainText(0);
+  const CRect r = readout->GetRect();
+  panel.DispatchMouseMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  ASSERT_NE(panel.GetInPlaceEditor(), nullptr);
+  EXPECT_EQ(panel.GetInPlaceEditor()->font().family().toStdString(),
+            ResolveFontFace(CompanionFontFor(*readout->GetTextStyle().GetFont()).face));
+  panel.EndTextEdit(false);
 }
 
 TEST_F(NerexPanelTest, WidgetsAreCreatedInDrawingOrder) {
@@ -548,6 +575,37 @@ TEST_F(NerexPanelTest, RenderedPanelsPutTheirStripsWhereTheModelHasThem) {
   // The Mixer tab is lit in the accent (red) on the Nerex header.
   const CColour tab = colourAt(big, 150, 96);
   EXPECT_GT(int(tab.R()), int(tab.G()) + 60);
+}
+
+// A Nerex24 (two inputs, four outputs) shows a channel selector for each channel it has and
+// nothing where a larger model has more: the place of a missing selector is bare panel.
+TEST_F(NerexPanelTest, ChannelSelectorsOfASmallerModelShowOnlyItsChannels) {
+  CNerexSeriesDevice& d = Make(kModelNerex24, 2);
+  CNerexSeriesControlPanel& panel = Open(d);
+  const struct {
+    std::uint32_t page;
+    int left, top, channels, places;  // places: the selectors of the largest model
+  } pages[] = {{60, 300, 60, 2, 4}, {61, 300, 60, 2, 4}, {63, 35, 155, 4, 8}};
+  for (const auto& p : pages) {
+    d.SetPanelPage(p.page);
+    panel.ShowPage(p.page);
+    Save(*panel.GetBackBuffer(), "nerex24-page" + std::to_string(p.page) + ".png");
+    for (int j = 0; j < 8; ++j) {
+      const CBmpButton* selector = panel.GetChannelSelect(j);
+      ASSERT_NE(selector, nullptr);
+      EXPECT_EQ(selector->IsVisible(), j < p.channels) << p.page << " " << j;
+      if (j < p.channels || j >= p.places) continue;
+      // The selector's place and a margin round it hold no drawing: one shade, as the face.
+      int low = 255, high = 0;
+      for (int y = p.top + 2; y < p.top + 18; ++y)
+        for (int x = p.left + 28 * j - 2; x < p.left + 28 * j + 20; ++x) {
+          const int r = panel.GetBackBuffer()->GetPixel(x, y).R();
+          low = std::min(low, r);
+          high = std::max(high, r);
+        }
+      EXPECT_LT(high - low, 12) << p.page << " " << j;
+    }
+  }
 }
 
 // --- Against the simulated unit ---

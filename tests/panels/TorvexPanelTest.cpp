@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/BitmapImage.h"
 #include "core/System.h"
@@ -19,6 +20,7 @@
 #include "panels/BitmapFader.h"
 #include "panels/BitmapObject.h"
 #include "panels/BmpButton.h"
+#include "panels/CompressorMeter.h"
 #include "panels/CustomComboBox.h"
 #include "panels/Knob.h"
 #include "panels/NerexControlPanel.h"
@@ -26,6 +28,7 @@
 #include "panels/TextControl.h"
 #include "panels/TorvexControlPanel.h"
 #include "panels/TorvexSeriesDEQControl.h"
+#include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
 #include "tests/support/ProcessorBus.h"
@@ -512,6 +515,105 @@ TEST_F(TorvexPanelTest, SectionDrawingsPutTheLabelsUnderTheirWidgets) {
   const CImage& tabs = *panel->GetSectionBuffer(kTorvexSectionSideTabs)->GetImage();
   EXPECT_EQ(tabs.GetPixel(15, 190).A(), 255);
   EXPECT_EQ(tabs.GetPixel(CTorvexSeriesControlPanel::GetOutputStripX(4, 8) + 13 - 280, 200).A(), 255);
+}
+
+// Each gain fader's scale carries its numbers: beside every mark, at the height the cap's centre
+// takes for that gain, a tick and the gain in figures to its left.
+TEST_F(TorvexPanelTest, FaderScalesNumberTheirMarksWhereTheCapStands) {
+  Open();
+  const CImage& mixer = *panel->GetBackBuffer();
+  auto ink = [&](int left, int right, int y) {
+    int n = 0;
+    for (int yy = y - 4; yy <= y + 4; ++yy)
+      for (int x = left; x < right; ++x) n += mixer.GetPixel(x, yy).R() > 85;
+    return n;
+  };
+  const struct {
+    CBitmapFader* fader;
+    std::vector<int> marks;
+  } faders[] = {{panel->GetInputFader(0), {6, 0, -10, -20, -30, -40}},
+                {panel->GetOutputFader(0), {15, 6, 0, -10, -20, -30, -40}}};
+  for (const auto& f : faders) {
+    const int groove = f.fader->GetRect().left;  // the strip's x + 19
+    for (int db : f.marks) {
+      const int y = f.fader->ValueToY(float(db));
+      EXPECT_GT(ink(groove - 5, groove - 1, y), 2) << db;   // the tick
+      EXPECT_GT(ink(groove - 19, groove - 6, y), 6) << db;  // the figures
+    }
+    // Between two marks the scale is bare.
+    EXPECT_EQ(ink(groove - 19, groove - 6, f.fader->ValueToY(-15.0f)), 0);
+  }
+}
+
+// The lists take the one colour named for them as their frame; their fill stays black, with
+// light text on it.
+TEST_F(TorvexPanelTest, ListsKeepABlackFillAndTakeTheirColourAsTheFrame) {
+  Open();
+  int lists = 0;
+  for (const CControlObject* w : panel->GetControls()) {
+    const auto* list = dynamic_cast<const CCustomComboBox*>(w);
+    if (!list) continue;
+    ++lists;
+    const int id = list->GetId();
+    const bool eqType = (id >= 604 && id < 636) || (id >= 916 && id < 988) || (id >= 1116 && id < 1132);
+    EXPECT_EQ(list->m_colour1, 0xFF000000u) << id;
+    EXPECT_EQ(list->m_colour2, id == 1316 ? 0xFF000000u : eqType ? 0xFFDCDCDCu : 0xFFFFFFFFu) << id;
+  }
+  EXPECT_GT(lists, 40);
+  // Drawn on the Limiters view: output 1's attack list is dark inside, its frame white.
+  Apply(59);
+  Apply(296);
+  const CRect r = panel->GetLimiterAttack(0)->GetRect();
+  const CImage& mixer = *panel->GetBackBuffer();
+  EXPECT_LT(mixer.GetPixel(r.left + 1, r.bottom - 2).R(), 40);
+  EXPECT_GT(mixer.GetPixel(r.left, r.top + 4).R(), 120);
+}
+
+// On the Limiters view each output's bed is the overlay picture alone: the readouts' captions
+// are part of the picture, the panel draws none over it.
+TEST_F(TorvexPanelTest, LimiterCaptionsComeWithTheOverlayPicture) {
+  Open();
+  Apply(59);
+  Apply(296);
+  const CImage& overlay = *panel->GetShortOverlayImage()->GetImage();
+  const CImage& tabs = *panel->GetSectionBuffer(kTorvexSectionSideTabs)->GetImage();
+  for (int k : {0, 7}) {
+    const int left = CTorvexSeriesControlPanel::GetOutputStripX(k, 8) - 277;
+    int differing = 0;
+    for (int y = 0; y < overlay.Height(); ++y)
+      for (int x = 0; x < overlay.Width(); ++x) differing += overlay.GetPixel(x, y) != tabs.GetPixel(left + x, 38 + y);
+    EXPECT_EQ(differing, 0) << k;
+  }
+  // The picture carries a caption above each of the five readouts (panel y 53, 88, 123, 168, 203).
+  for (int top : {53, 88, 123, 168, 203}) {
+    int ink = 0;
+    for (int y = top - 38 - 13; y < top - 38 - 1; ++y)
+      for (int x = 0; x < overlay.Width(); ++x) ink += overlay.GetPixel(x, y).R() > 150;
+    EXPECT_GT(ink, 10) << top;
+  }
+}
+
+// Opening the Output Comp page puts both level readouts of every compressor graph at the bottom
+// of its scale: a graph last drawn high has nothing left to draw at the floor.
+TEST_F(TorvexPanelTest, OutputCompPageStartsEveryGraphAtTheFloor) {
+  Open();
+  Apply(65);
+  Graphics& g = *panel->GetBackBufferGraphics();
+  CRect drawn{};
+  for (int k = 0; k < 8; ++k) {
+    CCompressorMeter* graph = panel->GetCompressorGraph(k);
+    graph->m_level = 10;
+    graph->DrawLevel(drawn, g, false);
+    EXPECT_FALSE(IsRectEmpty(drawn)) << k;
+  }
+  Apply(59);
+  Apply(65);
+  for (int k = 0; k < 8; ++k) {
+    CCompressorMeter* graph = panel->GetCompressorGraph(k);
+    EXPECT_EQ(graph->m_level, graph->m_minimum) << k;
+    graph->DrawLevel(drawn, g, false);
+    EXPECT_TRUE(IsRectEmpty(drawn)) << k;
+  }
 }
 
 TEST_F(TorvexPanelTest, RenderedPanelShowsTheLitTabsAndStripsAtTheirPlaces) {

@@ -199,3 +199,25 @@ TEST_F(Tiles, LowMonitorRectangleGivesEmptyBars) {
   EXPECT_TRUE(IsMeterGrey(image.GetPixel(26, 35)));  // signal box, rows 30 .. 40
   EXPECT_EQ(image.GetPixel(26, 25), CColour{0xFF000000u});  // no bar between them
 }
+
+// The level scale reads 9, 0, -9 ... -81 beside its ticks: a blank column parts every tick from
+// its figures (the tick ran into them: "-0", "--9").
+TEST_F(Tiles, MonitorScaleKeepsItsTicksApartFromTheFigures) {
+  CWarningProcessor& d = MakeWarning(120);
+  CImage image = Blank(240, 300);
+  Graphics g(image);
+  d.DrawMonitorTile(&g, CRect{0, 0, 240, 300}, &g, 0);
+  const int h = 300 - 80, x = 15 * 12 + 30;
+  auto lit = [&](int px, int py) { return image.GetPixel(px, py).R() > 90; };
+  for (int v = 9; v >= -81; v -= 9) {
+    const int y = 30 + int((9.0 - v) / 94.0 * h);
+    EXPECT_TRUE(lit(x + 1, y)) << v;  // the tick
+    int gap = 0, figures = 0;
+    for (int row = y - 4; row <= y + 6; ++row) {
+      gap += lit(x + 4, row);
+      for (int col = x + 5; col < x + 26; ++col) figures += lit(col, row);
+    }
+    EXPECT_EQ(gap, 0) << v;
+    EXPECT_GT(figures, 8) << v;
+  }
+}
