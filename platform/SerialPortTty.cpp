@@ -285,9 +285,8 @@ class CTtySerialPort::Impl {
       ++line.users;
       // Without a write limit a write may take twice its time on the wire, plus two seconds.
       const auto limit = line.timeouts.WriteLimit(n);
-      deadline = SteadyClock::now() +
-                 (limit ? *limit
-                        : std::chrono::milliseconds(2000 + std::uint64_t(n) * 20000 / std::max<std::uint32_t>(line.baudRate, 1)));
+      const std::uint64_t wireMs = std::uint64_t(n) * 10000 / std::max<std::uint32_t>(line.baudRate, 1);
+      deadline = SteadyClock::now() + (limit ? *limit : std::chrono::milliseconds(2000 + 2 * wireMs));
     }
     std::uint32_t written = 0;
     bool ok = true;

@@ -115,7 +115,8 @@ class CNerexReplyHandler {
       for (int i = 0; i < n; ++i) changed |= SetMeter(d.m_inputMeters[std::size_t(i)], 9.0f - float(B(std::size_t(i))));
       for (int j = 0; j < m; ++j) {
         const int limit = d.m_current.outputs.limiters[std::size_t(j)].level;
-        changed |= SetMeter(d.m_outputMeters[std::size_t(j)], (22.0f - float(B(std::size_t(n + j)))) - float(22 - limit));
+        const float level = (22.0f - float(B(std::size_t(n + j)))) - float(22 - limit);
+        changed |= SetMeter(d.m_outputMeters[std::size_t(j)], level);
       }
     };
     auto deq = [&](int base) {
