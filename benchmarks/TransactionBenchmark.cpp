@@ -22,7 +22,39 @@ namespace {
 constexpr std::uint32_t kBaud = 57600;
 constexpr double kWireBytesPerSecond = kBaud / 10.0;
 
-// Reads of state.range(0) reply bytes from one unit, or acknowledged writes when it is 1.
+// What back-to-back transactions moved, and in how long.
+struct Traffic {
+  std::uint64_t requestBytes = 0;
+  std::uint64_t replyBytes = 0;
+  std::uint64_t failures = 0;
+  double seconds = 0;
+};
+
+// Reads of replyLength bytes from unit 5, or acknowledged writes when it is 1, one per
+// benchmark iteration.
+Traffic RunTransactions(benchmark::State& state, CSerialComms& comms, std::uint32_t replyLength) {
+  const bool write = replyLength == 1;
+  CControlMessage& t = comms.Transaction();
+  const std::uint8_t head[] = {std::uint8_t(write ? 0xF1 : 0xF0), 0x00, 0x07, 0x10, 0x05, 0x00,
+                               std::uint8_t(write ? 0x18 : 0x4F)};
+  std::memcpy(t.frame, head, sizeof head);
+  t.frame[7] = Checksum7Bit(head, sizeof head);
+  Traffic traffic;
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    t.Set(write ? 0x18 : 0x4F, 8, write ? 0 : replyLength, nullptr, write, 0xA8, 0, 0);
+    comms.StartWrite(true);
+    comms.WaitForCompletion();
+    if (t.receivedLength != t.expectedLength) ++traffic.failures;
+    traffic.requestBytes += 8;
+    traffic.replyBytes += t.receivedLength;
+  }
+  traffic.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  state.counters["failures"] = double(traffic.failures);
+  return traffic;
+}
+
+// On the in-memory line, paced both ways.
 void BM_TransactionsAt57600(benchmark::State& state) {
   const auto replyLength = std::uint32_t(state.range(0));
   auto line = std::make_shared<CSerialLine>();
@@ -35,33 +67,14 @@ void BM_TransactionsAt57600(benchmark::State& state) {
     state.SkipWithError("cannot open the simulated port");
     return;
   }
-
-  const bool write = replyLength == 1;
-  CControlMessage& t = comms.Transaction();
-  const std::uint8_t head[] = {std::uint8_t(write ? 0xF1 : 0xF0), 0x00, 0x07, 0x10, 0x05, 0x00,
-                               std::uint8_t(write ? 0x18 : 0x4F)};
-  std::memcpy(t.frame, head, sizeof head);
-  t.frame[7] = Checksum7Bit(head, sizeof head);
-
-  std::uint64_t bytes = 0;
-  std::uint64_t failures = 0;
-  const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    t.Set(write ? 0x18 : 0x4F, 8, write ? 0 : replyLength, nullptr, write, 0xA8, 0, 0);
-    comms.StartWrite(true);
-    comms.WaitForCompletion();
-    if (t.receivedLength != t.expectedLength) ++failures;
-    bytes += 8 + t.receivedLength;
-  }
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  state.counters["wire_share"] = double(bytes) / kWireBytesPerSecond / seconds;
-  state.counters["failures"] = double(failures);
+  const Traffic traffic = RunTransactions(state, comms, replyLength);
+  state.counters["wire_share"] =
+      double(traffic.requestBytes + traffic.replyBytes) / kWireBytesPerSecond / traffic.seconds;
   comms.Close();
   bus.Stop();
 }
 
-// The same reads (and acknowledged writes) on a pseudo-terminal linked as a COM port.
+// On a pseudo-terminal linked as a COM port, through the program's serial port.
 void BM_TransactionsOnAPtyAt57600(benchmark::State& state) {
   constexpr std::uint32_t kPort = 30;
   const auto replyLength = std::uint32_t(state.range(0));
@@ -79,26 +92,8 @@ void BM_TransactionsOnAPtyAt57600(benchmark::State& state) {
     state.SkipWithError("cannot open the port");
     return;
   }
-  const bool write = replyLength == 1;
-  CControlMessage& t = comms.Transaction();
-  const std::uint8_t head[] = {std::uint8_t(write ? 0xF1 : 0xF0), 0x00, 0x07, 0x10, 0x05, 0x00,
-                               std::uint8_t(write ? 0x18 : 0x4F)};
-  std::memcpy(t.frame, head, sizeof head);
-  t.frame[7] = Checksum7Bit(head, sizeof head);
-
-  std::uint64_t replyBytes = 0;
-  std::uint64_t failures = 0;
-  const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    t.Set(write ? 0x18 : 0x4F, 8, write ? 0 : replyLength, nullptr, write, 0xA8, 0, 0);
-    comms.StartWrite(true);
-    comms.WaitForCompletion();
-    if (t.receivedLength != t.expectedLength) ++failures;
-    replyBytes += t.receivedLength;
-  }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  state.counters["reply_wire_share"] = double(replyBytes) / kWireBytesPerSecond / seconds;
-  state.counters["failures"] = double(failures);
+  const Traffic traffic = RunTransactions(state, comms, replyLength);
+  state.counters["reply_wire_share"] = double(traffic.replyBytes) / kWireBytesPerSecond / traffic.seconds;
   comms.Close();
   bus.Stop();
   UnlinkComPort(kPort);
