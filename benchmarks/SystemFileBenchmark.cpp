@@ -3,10 +3,8 @@
 // the same run: ratio_to_raw is the system's time over the raw time.
 #include <benchmark/benchmark.h>
 
-#include <QTemporaryDir>
-#include <chrono>
-
 #include "benchmarks/BenchmarkMain.h"
+#include "benchmarks/FileBenchmark.h"
 #include "core/Device.h"
 #include "core/Link.h"
 #include "core/Snapshot.h"
@@ -14,11 +12,8 @@
 #include "core/User.h"
 #include "core/Zone.h"
 #include "devices/processor/ProcessorFamily.h"
-#include "platform/Archive.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Processor models in turn, each with its own settings image.
 constexpr std::uint32_t kModels[] = {16, 17, 110, 112, 114, 115, 116, 118, 120, 121};
@@ -45,52 +40,14 @@ void Populate(CSystem& s) {
   for (int n = 0; n < 20; ++n) s.AddSnapshot("Snapshot " + std::to_string(n));
 }
 
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
-
 void BM_SaveSystemFile(benchmark::State& state) {
-  QTemporaryDir dir;
   CSystem s;
   Populate(s);
-  const std::string path = dir.filePath("bench.ovd").toStdString();
-  const std::string rawPath = dir.filePath("raw.bin").toStdString();
-  if (!s.SaveFile(path)) state.SkipWithError("save failed");
-  std::vector<std::uint8_t> bytes;
-  ReadWholeFile(path, bytes, nullptr);
-  double saveSeconds = 0, rawSeconds = 0;
-  for (auto _ : state) {
-    auto t = Clock::now();
-    if (!s.SaveFile(path)) state.SkipWithError("save failed");
-    saveSeconds += Seconds(t);
-    t = Clock::now();
-    if (!WriteFileAtomically(rawPath, bytes, nullptr)) state.SkipWithError("raw write failed");
-    rawSeconds += Seconds(t);
-  }
-  state.counters["bytes"] = double(bytes.size());
-  state.counters["ratio_to_raw"] = rawSeconds > 0 ? saveSeconds / rawSeconds : 0;
+  file_benchmark::MeasureSave(state, s);
 }
 BENCHMARK(BM_SaveSystemFile)->Unit(benchmark::kMillisecond);
 
-void BM_OpenSystemFile(benchmark::State& state) {
-  QTemporaryDir dir;
-  const std::string path = dir.filePath("bench.ovd").toStdString();
-  {
-    CSystem s;
-    Populate(s);
-    s.SaveFile(path);
-  }
-  CSystem s;
-  double openSeconds = 0, rawSeconds = 0;
-  std::vector<std::uint8_t> bytes;
-  for (auto _ : state) {
-    auto t = Clock::now();
-    if (!s.OpenFile(path)) state.SkipWithError("open failed");
-    openSeconds += Seconds(t);
-    t = Clock::now();
-    if (!ReadWholeFile(path, bytes, nullptr)) state.SkipWithError("raw read failed");
-    rawSeconds += Seconds(t);
-  }
-  state.counters["ratio_to_raw"] = rawSeconds > 0 ? openSeconds / rawSeconds : 0;
-}
+void BM_OpenSystemFile(benchmark::State& state) { file_benchmark::MeasureOpen(state, Populate); }
 BENCHMARK(BM_OpenSystemFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -272,9 +272,7 @@ void CCPData::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   }
 
   // Any other version would leave its fields to be read as the records that follow it.
-  const std::uint32_t version = ar.ReadU32();
-  if (version != 1 && version != 2)
-    throw CArchiveException(CArchiveException::BadFormat, "unknown custom panel record version");
+  const std::uint32_t version = ReadRecordVersion(ar, 1, kPanelRecordVersion, "custom panel");
   ArchiveUuid(ar, m_uuid);
   m_name = ar.ReadString();
   m_showGrid = ar.ReadBool();

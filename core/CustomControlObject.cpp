@@ -143,8 +143,7 @@ void CCustomControlObject::Serialize(CArchive& ar, const CRecordLookup& lookup) 
     return;
   }
   // Reading on after a record of another layout would take its bytes for the next fields.
-  if (ar.ReadU32() != kBaseRecordVersion)
-    throw CArchiveException(CArchiveException::BadFormat, "unknown widget record version");
+  ReadRecordVersion(ar, kBaseRecordVersion, kBaseRecordVersion, "widget");
   m_rect.left = ar.ReadI32();
   m_rect.right = ar.ReadI32();
   m_rect.top = ar.ReadI32();

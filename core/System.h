@@ -178,9 +178,17 @@ class CSystem {
   // is created with an empty library. A file that cannot be read is left alone and the
   // library stays empty; each failure is shown.
   void LoadImageLibrary();
-  // Writes the library tree to the library file through a temporary file; false (shown) when
-  // it cannot be written, and the old file stays.
+  // Writes the library tree to the library file through a temporary file; false (shown with
+  // the reason) when it cannot be written, and the old file stays. A library file that could
+  // not be read is first copied beside itself (GetImageLibraryBackupPath), so that writing the
+  // library over it loses nothing; no copy, no write.
   bool SaveImageLibrary();
+  // True while the library file holds something other than the library: it was there but
+  // could not be read at start-up.
+  bool IsImageLibraryUnread() const { return m_libraryUnread; }
+  // Where the next save keeps an unread library file: its name with ".bak" added, or with
+  // ".bak2", ".bak3" ... when that name is taken.
+  std::string GetImageLibraryBackupPath() const;
   // Reads the library file at path into a temporary tree; only when the whole file was read
   // does it replace the library and become the setting. False otherwise, with nothing changed
   // and nothing shown (the settings page tells the user).
@@ -442,6 +450,7 @@ class CSystem {
   std::vector<CLink*> m_links;
   CCCImageDirectory m_fileImages;
   CCCImageDirectory m_libraryImages;
+  bool m_libraryUnread = false;
   std::vector<CCPData*> m_customPanels;
   std::vector<CSnapshot*> m_snapshots;
   CAppSettings m_settings;

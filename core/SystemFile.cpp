@@ -264,7 +264,9 @@ bool CSystem::Serialize(CArchive& ar) {
     Report(*this, e.what());
     return false;
   } catch (const CArchiveException& e) {
-    Report(*this, std::string(kFileDamagedText) + "\n(" + e.what() + ")");
+    // A record of a later version cannot be read past: its fields would be taken for the next.
+    if (e.GetCause() == CArchiveException::NewerVersion) Report(*this, kFileTooNewText);
+    else Report(*this, std::string(kFileDamagedText) + "\n(" + e.what() + ")");
     return false;
   } catch (const std::bad_alloc&) {
     Report(*this, std::string(kFileDamagedText) + "\n(not enough memory)");

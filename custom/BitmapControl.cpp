@@ -28,8 +28,7 @@ void CCCBitmap::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar.WriteU32(kBitmapRecordVersion);
     ar.WriteU32(m_imageUse);
   } else {
-    if (ar.ReadU32() != kBitmapRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown bitmap widget record version");
+    ReadRecordVersion(ar, kBitmapRecordVersion, kBitmapRecordVersion, "bitmap widget");
     m_imageUse = ar.ReadU32();
   }
   ArchiveImageRef(ar, m_pImage, lookup);

@@ -62,9 +62,7 @@ void CCCButton::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar.WriteString(m_text);
     ar.WriteI32(m_cornerRadius);
   } else {
-    version = ar.ReadU32();
-    if (version != kButtonRecordVersion && version != kButtonRecordVersion1)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown button widget record version");
+    version = ReadRecordVersion(ar, kButtonRecordVersion1, kButtonRecordVersion, "button widget");
     m_flags = ar.ReadU32();
     if (version == kButtonRecordVersion1) m_flags |= kButtonModifyParameter;
     m_text = ar.ReadString();

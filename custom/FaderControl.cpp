@@ -48,8 +48,7 @@ void CCCFader::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar.WriteU32(kFaderRecordVersion);
     ar << m_flags << m_rangeMax << m_rangeMin << m_majorMarks << m_minorMarks;
   } else {
-    if (ar.ReadU32() != kFaderRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown fader widget record version");
+    ReadRecordVersion(ar, kFaderRecordVersion, kFaderRecordVersion, "fader widget");
     ar >> m_flags >> m_rangeMax >> m_rangeMin >> m_majorMarks >> m_minorMarks;
   }
   ArchiveColour(ar, m_fillColour);

@@ -61,8 +61,7 @@ void CCCKnob::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar << m_flags << m_rangeMax << m_rangeMin << m_maxAngle << m_minAngle << m_majorMarks << m_minorMarks
        << m_ledSize << m_notchRadius;
   } else {
-    if (ar.ReadU32() != kKnobRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown knob widget record version");
+    ReadRecordVersion(ar, kKnobRecordVersion, kKnobRecordVersion, "knob widget");
     ar >> m_flags >> m_rangeMax >> m_rangeMin >> m_maxAngle >> m_minAngle >> m_majorMarks >> m_minorMarks >>
         m_ledSize >> m_notchRadius;
   }

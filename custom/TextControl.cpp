@@ -44,8 +44,7 @@ void CCCTextControl::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar.WriteU32(kTextRecordVersion);
     ar << m_flags << m_caption << m_cornerRadius;
   } else {
-    if (ar.ReadU32() != kTextRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown text widget record version");
+    ReadRecordVersion(ar, kTextRecordVersion, kTextRecordVersion, "text widget");
     ar >> m_flags >> m_caption >> m_cornerRadius;
   }
   ArchiveColour(ar, m_haloColour);

@@ -12,10 +12,11 @@
 class CArchiveException : public std::runtime_error {
  public:
   enum Cause {
-    EndOfFile,  // a read ran past the end of the data
-    BadCount,   // a count or length larger than the bytes left
-    BadFormat,  // a value that no writer produces
-    WrongMode,  // a read on a storing archive or a write on a loading one
+    EndOfFile,     // a read ran past the end of the data
+    BadCount,      // a count or length larger than the bytes left
+    BadFormat,     // a value that no writer produces
+    WrongMode,     // a read on a storing archive or a write on a loading one
+    NewerVersion,  // a record version above the newest this reader knows
   };
   CArchiveException(Cause cause, const std::string& what) : std::runtime_error(what), m_cause(cause) {}
   Cause GetCause() const { return m_cause; }
@@ -104,6 +105,9 @@ class CArchive {
   void Rewind(std::size_t position);
   // Throws BadCount unless count elements of elementSize bytes can still be read.
   void CheckCount(std::uint64_t count, std::size_t elementSize) const;
+  // Throws unless oldest <= version <= newest: NewerVersion above (a later program wrote the
+  // record), BadFormat below. Records carry no length, so an unknown one cannot be stepped over.
+  static void CheckVersion(std::uint32_t version, std::uint32_t oldest, std::uint32_t newest, const char* record);
   std::size_t Remaining() const { return m_inSize - m_pos; }
   std::size_t Position() const { return m_pos; }
 
@@ -153,6 +157,11 @@ class CArchive {
   std::size_t m_size = 0;
   std::size_t m_pos = 0;
 };
+
+// Reads a record's version word and returns it when it lies from oldest to newest. A later one
+// throws NewerVersion (the file comes from a later program; its fields cannot be read past),
+// any other BadFormat; the message names the record ("unknown <record> record version").
+std::uint32_t ReadRecordVersion(CArchive& ar, std::uint32_t oldest, std::uint32_t newest, const char* record);
 
 // Stream-style helpers so records read and write alike.
 inline CArchive& operator<<(CArchive& ar, std::uint8_t v) { ar.WriteU8(v); return ar; }

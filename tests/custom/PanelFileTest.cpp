@@ -363,17 +363,17 @@ TEST_F(PanelFileTest, DamagedImageAndPanelRows_AreRefusedAsDamaged) {
   CSystem s;
   Populate(s);
   const Bytes good = Store(s);
-  // An image length beyond the file, an unknown image version, and a widget type no kind has.
+  // An image length beyond the file, and a widget type no kind has.
   const std::size_t logoAt = std::size_t(std::search(good.begin(), good.end(), logo->m_id.bytes.begin(),
                                                      logo->m_id.bytes.end()) - good.begin());
   const std::size_t lengthAt = logoAt + 16 + 4 + 8 + 4;
   ASSERT_EQ(GetU32At(good, lengthAt - 4), std::uint32_t(kImageFormatPng));
-  for (auto [at, value] : {std::pair{lengthAt, 0x7FFFFFFFu}, std::pair{logoAt - 4, 7u}}) {
+  {
     Bytes bad = good;
-    PutU32At(bad, at, value);
+    PutU32At(bad, lengthAt, 0x7FFFFFFFu);
     CSystem back;
     CRecordingErrors errors;
-    EXPECT_FALSE(Read(back, bad, &errors)) << at;
+    EXPECT_FALSE(Read(back, bad, &errors));
     ASSERT_EQ(errors.texts.size(), 1u);
     EXPECT_EQ(errors.texts[0].rfind(kFileDamagedText, 0), 0u);
     EXPECT_TRUE(back.GetCustomPanels().empty());

@@ -19,6 +19,7 @@
 #include "core/DataStream.h"
 #include "core/Device.h"
 #include "core/DiscoveryFrames.h"
+#include "core/ImageTree.h"
 #include "core/Link.h"
 #include "core/SevenBit.h"
 #include "core/System.h"
@@ -28,6 +29,7 @@
 #include "devices/processor/NerexClipboard.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Archive.h"
+#include "platform/Bitmap.h"
 #include "platform/Clipboard.h"
 #include "platform/Sync.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -313,6 +315,53 @@ void Clipboard(CSeedWriter& out, CSystem& system) {
   }
 }
 
+// A photograph-like picture of the size, different for each seed.
+CImage SeedPicture(int width, int height, int seed) {
+  CImage picture(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      picture.SetPixel(x, y, CColour::FromArgb(std::uint8_t(255 - seed * 40), std::uint8_t(x * 9 + seed),
+                                               std::uint8_t(y * 13), std::uint8_t((x ^ y) * 7)));
+  return picture;
+}
+
+// Image library files: empty, and a tree of folders with a picture in each format, one that is
+// no picture and one of format none; each also cut short and with a byte changed. The pictures
+// themselves are the picture target's seeds, behind the byte that names their format.
+void ImageLibraries(CSeedWriter& out) {
+  CCCImageDirectory empty;
+  CArchive plain;
+  empty.Serialize(plain);
+  out.AddWithDamage("image_library", {}, plain.Data());
+
+  CCCImageDirectory root;
+  auto* skins = new CCCImageDirectory("Skins");
+  auto* nested = new CCCImageDirectory("Knöpfe");
+  root.AddChild(skins);
+  skins->AddChild(nested);
+  int seed = 0;
+  for (std::int32_t format : {kImageFormatBmp, kImageFormatJpeg, kImageFormatPng}) {
+    auto* image = new CCCImage;
+    image->m_name = "picture " + std::to_string(format);
+    image->m_format = format;
+    image->SetBitmap(SeedPicture(12 + seed, 9, seed));
+    ++seed;
+    (format == kImageFormatPng ? nested : skins)->AddChild(image);
+    std::vector<std::uint8_t> bytes;
+    EncodeBitmap(image->GetBitmap(), BitmapFormat(format), bytes);
+    out.AddWithDamage("picture", {std::uint8_t(format)}, bytes);
+    out.Add("picture", Bytes{0} + bytes);
+  }
+  auto* none = new CCCImage;
+  none->m_name = "none";
+  none->SetBitmap(SeedPicture(5, 5, 3));
+  root.AddChild(none);
+  root.AddChild(new CCCImage);  // no picture: stored without bytes
+  CArchive full;
+  root.Serialize(full);
+  out.AddWithDamage("image_library", {}, full.Data());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -331,6 +380,7 @@ int main(int argc, char** argv) {
   SerialFraming(out);
   SystemFiles(out);
   Clipboard(out, system);
+  ImageLibraries(out);
   std::printf("%zu seeds written\n", out.Total());
   return 0;
 }
