@@ -182,6 +182,14 @@ SimAnswer CSimProcessorUnit::Read(const SimBytes& request, std::uint8_t command)
   const bool faulty = TakeFault(command, fault);
   using Kind = SimProcessorFault::Kind;
   if (faulty && fault.kind == Kind::kSilence) return SimAnswer::Silence();
+  if (faulty && fault.kind == Kind::kAnotherUnit) {
+    SimAnswer answer = Read(request, command);
+    if (answer.kind == SimAnswer::Kind::kBytes && answer.bytes.size() > 5) {
+      answer.bytes[4] = std::uint8_t(fault.value & 0x7F);
+      answer.bytes.back() = Checksum7Bit(answer.bytes.data(), answer.bytes.size() - 1);
+    }
+    return answer;
+  }
   const int wrong = faulty && fault.kind == Kind::kWrongMemory ? fault.value : 0;
   const std::size_t cut = faulty && fault.kind == Kind::kCutData ? std::size_t(std::max(fault.value, 0)) : 0;
   auto cutRaw = [&](std::vector<std::uint8_t> raw) {

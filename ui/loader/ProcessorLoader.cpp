@@ -93,7 +93,5 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
     log.Progress(int(percent));
     if (last) break;
   }
-  const BootBytes end = BuildProcessorBlock(kProcessorEndAddress, endBlock);
-  port.WriteRaw(end.data(), std::uint32_t(end.size()));
-  return true;
+  return WriteOrReport(port, log, BuildProcessorBlock(kProcessorEndAddress, endBlock));
 }

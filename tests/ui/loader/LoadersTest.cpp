@@ -83,6 +83,25 @@ TEST_F(AmpFirmwareTest, RefusedChunkInTheSecondPassFailsTheLoad) {
   EXPECT_FALSE(m_unit->IsComplete());
 }
 
+TEST_F(AmpFirmwareTest, ChunkAnswersThatComeAfterTheReadGaveUpArePurgedAndTheFileStillGoesIn) {
+  m_unit->SetRecordAnswerDelays({6, 12, 25, 50});
+  EXPECT_TRUE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_unit->ImageBytes(), m_data);
+  EXPECT_TRUE(m_unit->IsComplete());
+  EXPECT_EQ(m_unit->Erases(), 1u);
+  EXPECT_EQ(CountOf(m_report.lines, "Done"), 1u);
+}
+
+// The open port dies in the middle of the transfer (the unit stays attached, so the port
+// would open again): the load ends there with a line that says so, never with "Done".
+TEST_F(AmpFirmwareTest, PortThatDiesMidTransferFailsTheLoadWithALine) {
+  m_line->BreakOpenPortAfter(600);
+  EXPECT_FALSE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Failed to write to COM port");
+  EXPECT_EQ(CountOf(m_report.lines, "Done"), 0u);
+  EXPECT_FALSE(m_unit->IsComplete());
+}
+
 TEST_F(AmpFirmwareTest, UnitThatNeverComesBackIsOnlyWarnedAbout) {
   m_unit->SetNeverReboots(true);
   EXPECT_TRUE(LoadAmpFirmware(Context()));
@@ -299,6 +318,14 @@ TEST_F(ZelFirmwareTest, BootCommandNotTakenFails) {
   m_unit->SetRefuseBoot(true);
   EXPECT_FALSE(LoadZelFirmware(Context()));
   EXPECT_EQ(m_report.lines.back(), "Boot command to device failed");
+}
+
+TEST_F(ZelFirmwareTest, PortThatDiesMidTransferFailsTheLoadWithALine) {
+  m_line->BreakOpenPortAfter(400);
+  EXPECT_FALSE(LoadZelFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Failed to write to COM port");
+  EXPECT_EQ(CountOf(m_report.lines, "Done"), 0u);
+  EXPECT_FALSE(m_unit->IsComplete());
 }
 
 TEST_F(ZelFirmwareTest, BrokenStreamLeavesTheUnitInItsBootLoaderWithAWarning) {
