@@ -1,24 +1,15 @@
-// Archive reads and writes, and whole-file helpers on QFile / QSaveFile.
+// Archive reads and writes, and whole-file reads on QFile.
 #include "platform/Archive.h"
-
-#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QString>
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cstring>
 
-namespace {
-std::atomic<int (*)(int)> g_fileSync{nullptr};
-}  // namespace
-
-void SetFileSyncForTests(int (*sync)(int fd)) { g_fileSync = sync; }
-
 CArchive::CArchive() : m_storing(true) {}
+
+CArchive::CArchive(Sink sink) : m_storing(true), m_sink(std::move(sink)) { m_data.resize(kSinkBlockBytes); }
 
 CArchive::CArchive(std::vector<std::uint8_t> data)
     : m_storing(false), m_data(std::move(data)), m_in(m_data.data()), m_inSize(m_data.size()) {}
@@ -42,16 +33,36 @@ void CArchive::ThrowEndOfFile() {
 }
 
 void CArchive::Grow(std::size_t n) {
+  if (m_sink) {
+    // The full block goes on; the buffer grows only for a single piece larger than a block.
+    Flush();
+    if (n > m_data.size()) m_data.resize(n);
+    return;
+  }
   // At least double, so that a long store copies each byte a bounded number of times.
   m_data.resize(std::max({m_size + n, 2 * m_data.size(), std::size_t(4096)}));
 }
 
 void CArchive::Reserve(std::size_t n) {
-  if (m_storing && n > m_data.size()) m_data.resize(n);
+  if (m_storing && !m_sink && n > m_data.size()) m_data.resize(n);
+}
+
+void CArchive::Flush() {
+  NeedStoring();
+  if (!m_sink || m_size == 0) return;
+  const std::size_t n = m_size;
+  m_size = 0;
+  m_sink(m_data.data(), n);
 }
 
 void CArchive::WriteBytes(const void* data, std::size_t n) {
   if (n == 0) return NeedStoring();
+  if (m_sink && n >= kSinkBlockBytes) {
+    // A large piece (a picture) goes on as it is, after what came before it.
+    Flush();
+    m_sink(static_cast<const std::uint8_t*>(data), n);
+    return;
+  }
   std::memcpy(Room(n), data, n);
 }
 
@@ -73,7 +84,12 @@ void CArchive::WriteDouble(double v) {
 }
 
 void CArchive::WriteString(const std::string& utf8) {
-  std::u16string wide = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toStdU16String();
+  // ASCII, the text of nearly every name, is the same in UTF-16 and needs no conversion.
+  std::u16string wide;
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return std::uint8_t(c) < 0x80; }))
+    wide.assign(utf8.begin(), utf8.end());
+  else
+    wide = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toStdU16String();
   const std::size_t n = wide.size();
   WriteU8(0xFF);
   WriteU16(0xFFFE);
@@ -250,44 +266,4 @@ bool ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& buf
 std::size_t GetFileSize(const std::string& path) {
   const qint64 size = QFileInfo(QString::fromStdString(path)).size();
   return size > 0 ? std::size_t(size) : 0;
-}
-
-bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                         std::string* error) {
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) {
-    if (error) *error = file.errorString().toStdString();
-    return false;
-  }
-  const char* p = reinterpret_cast<const char*>(bytes.data());
-  qint64 left = qint64(bytes.size());
-  while (left > 0) {
-    qint64 n = file.write(p, left);
-    if (n <= 0) {
-      if (error) *error = file.errorString().toStdString();
-      file.cancelWriting();
-      return false;
-    }
-    p += n;
-    left -= n;
-  }
-  // The bytes must be on the disk before the rename replaces the original: a flush that fails
-  // keeps the original and is reported.
-  if (!file.flush()) {
-    if (error) *error = file.errorString().toStdString();
-    file.cancelWriting();
-    return false;
-  }
-  int (*sync)(int) = g_fileSync.load();
-  if ((sync ? sync : ::fsync)(file.handle()) != 0) {
-    const int code = errno;
-    if (error) *error = std::string("The file could not be flushed to the disk: ") + std::strerror(code);
-    file.cancelWriting();
-    return false;
-  }
-  if (!file.commit()) {
-    if (error) *error = file.errorString().toStdString();
-    return false;
-  }
-  return true;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -17,6 +18,7 @@ class CArchiveException : public std::runtime_error {
     BadFormat,  // a value that no writer produces
     NewerVersion,  // a record of a later version than this program reads
     WrongMode,  // a read on a storing archive or a write on a loading one
+    WriteFailed,  // the bytes stored could not be handed on (a full disk)
   };
   CArchiveException(Cause cause, const std::string& what) : std::runtime_error(what), m_cause(cause) {}
   Cause GetCause() const { return m_cause; }
@@ -27,8 +29,15 @@ class CArchiveException : public std::runtime_error {
 
 class CArchive {
  public:
+  // Where a storing archive hands its bytes on, block by block; it throws
+  // CArchiveException(WriteFailed) when it cannot take them.
+  using Sink = std::function<void(const std::uint8_t* data, std::size_t size)>;
+
   // An archive that stores into an empty buffer.
   CArchive();
+  // An archive that stores through sink: the bytes go to it in blocks of about kSinkBlockBytes
+  // as they are stored, and what is left at Flush. Data and TakeData do not apply to it.
+  explicit CArchive(Sink sink);
   // An archive that loads from the given bytes.
   explicit CArchive(std::vector<std::uint8_t> data);
   // An archive that loads from the first size bytes of buffer (a file read whole).
@@ -57,8 +66,14 @@ class CArchive {
   void WriteDouble(double v);
   void WriteBool(bool v) { WriteU32(v ? 1u : 0u); }
   void WriteBytes(const void* data, std::size_t n);
+  // The next n bytes stored, for a record that writes them itself; the pointer holds until the
+  // next write.
+  std::uint8_t* WriteSpan(std::size_t n) { return Room(n); }
   // Room for n bytes in all, so that a store of about that size never grows the buffer.
   void Reserve(std::size_t n);
+  // A sink archive hands the bytes it still holds to its sink.
+  void Flush();
+  static constexpr std::size_t kSinkBlockBytes = 256 * 1024;
   // UTF-8 text written as the counted wide form: FF FE FF, the length, UTF-16LE.
   void WriteString(const std::string& utf8);
 
@@ -91,6 +106,14 @@ class CArchive {
     const std::uint8_t* p = m_in + m_pos;
     out.assign(p, p + n);
     m_pos += n;
+  }
+  // The next n bytes where they lie, for a record that parses them itself; valid as long as
+  // the archive is.
+  const std::uint8_t* ReadSpan(std::size_t n) {
+    Need(n);
+    const std::uint8_t* p = m_in + m_pos;
+    m_pos += n;
+    return p;
   }
   // Accepts the wide form and the narrow counted form (bytes taken as Latin-1).
   std::string ReadString();
@@ -145,6 +168,7 @@ class CArchive {
   [[noreturn]] static void ThrowEndOfFile();
 
   bool m_storing;
+  Sink m_sink;  // storing through a sink: m_data is a block buffer, handed on when full
   // Storing: the bytes stored are the first m_size; the rest is room, dropped by Data().
   mutable std::vector<std::uint8_t> m_data;
   // Loading: the bytes read, in m_data or in a buffer of a file read whole.
@@ -184,11 +208,11 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
 // then written to memory once, not twice.
 bool ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& buffer, std::size_t& size,
                    std::string* error);
-// Writes a temporary file beside path, flushes it to the disk and renames it over path only
-// when every byte was written and flushed; on failure path is untouched and no temporary file
-// is left.
+// The whole of bytes written through a CAtomicFileWriter (platform/AtomicFile.h): a temporary
+// file beside path, flushed to the disk and renamed over path only when every byte got there;
+// on failure path is untouched and no temporary file is left.
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                          std::string* error);
-// Tests: the call that flushes a file descriptor to the disk (fsync when null); it returns -1
-// and sets errno on failure.
+// Tests: the call that flushes a file descriptor's data to the disk (fdatasync when null); it
+// returns -1 and sets errno on failure.
 void SetFileSyncForTests(int (*sync)(int fd));

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
+
+#include "platform/AtomicFile.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -145,6 +148,42 @@ TEST(Archive, StoreKeepsGrowingAcrossDataAndReserveAndHoldsOnlyWhatWasWritten) {
   EXPECT_EQ(ar.TakeData(), expected);
 }
 
+TEST(Archive, SinkArchiveHandsOnTheBytesABufferedOneHoldsInBlocksAndLargePiecesWhole) {
+  // Small writes past several blocks, a string, a piece larger than a block, and room written
+  // in place: the sink sees the same bytes in the same order, no block over the block size
+  // except the large piece, and the rest only at Flush.
+  const Bytes large(CArchive::kSinkBlockBytes + 7, 0xAB);
+  auto store = [&large](CArchive& ar) {
+    for (std::uint32_t i = 0; i < 200000; ++i) ar.WriteU32(i * 2654435761u);
+    ar.WriteString("Zone \xC3\xA9");
+    ar.WriteBytes(large.data(), large.size());
+    std::uint8_t* room = ar.WriteSpan(3);
+    room[0] = 1, room[1] = 2, room[2] = 3;
+  };
+  CArchive buffered;
+  store(buffered);
+  Bytes sunk;
+  std::vector<std::size_t> blocks;
+  CArchive streamed([&](const std::uint8_t* data, std::size_t size) {
+    sunk.insert(sunk.end(), data, data + size);
+    blocks.push_back(size);
+  });
+  store(streamed);
+  const std::size_t beforeFlush = sunk.size();
+  streamed.Flush();
+  EXPECT_GT(sunk.size(), beforeFlush);
+  EXPECT_EQ(sunk, buffered.Data());
+  ASSERT_GE(blocks.size(), 4u);
+  EXPECT_EQ(std::count(blocks.begin(), blocks.end(), large.size()), 1);
+  for (std::size_t size : blocks) EXPECT_TRUE(size <= CArchive::kSinkBlockBytes || size == large.size());
+
+  // A sink that cannot take a block stops the store with its exception.
+  CArchive failing([](const std::uint8_t*, std::size_t) {
+    throw CArchiveException(CArchiveException::WriteFailed, "disk full");
+  });
+  EXPECT_THROW(for (int i = 0; i < 100000; ++i) failing.WriteU32(1), CArchiveException);
+}
+
 TEST(Archive, BulkReadIntoAVectorChecksWhatIsLeft) {
   CArchive in(Bytes{1, 2, 3, 4});
   Bytes out{9};
@@ -250,6 +289,47 @@ TEST(AtomicWrite, FailedFlushToDiskKeepsTheOriginalAndReportsIt) {
   SetFileSyncForTests(nullptr);
   EXPECT_FALSE(written);
   EXPECT_NE(error.find("flushed to the disk"), std::string::npos) << error;
+  Bytes back;
+  ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
+  EXPECT_EQ(back, (Bytes{9, 9}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(AtomicWrite, KeepsThePermissionsOfTheFileReplacedAndReplacesALinksTarget) {
+  namespace fs = std::filesystem;
+  QTemporaryDir dir;
+  const std::string target = dir.path().toStdString() + "/target.ovd";
+  const std::string link = dir.path().toStdString() + "/link.ovd";
+  ASSERT_TRUE(WriteFileAtomically(target, Bytes{1}, nullptr));
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink(target, link);
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(link, Bytes{2, 3}, &error)) << error;
+  EXPECT_TRUE(fs::is_symlink(link));
+  Bytes back;
+  ASSERT_TRUE(ReadWholeFile(target, back, nullptr));
+  EXPECT_EQ(back, (Bytes{2, 3}));
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path().toStdString()), fs::directory_iterator()), 2);
+}
+
+TEST(AtomicWrite, WriterThatFailsOrIsDroppedLeavesTheOriginalAndNoTemporary) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/a.ovd";
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9}, nullptr));
+  {
+    CAtomicFileWriter dropped(path);
+    ASSERT_TRUE(dropped.Open(nullptr));
+    ASSERT_TRUE(dropped.Write("abc", 3, nullptr));
+  }
+  CAtomicFileWriter unopened(path);
+  std::string error;
+  EXPECT_FALSE(unopened.Write("abc", 3, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(unopened.Commit(&error));
   Bytes back;
   ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
   EXPECT_EQ(back, (Bytes{9, 9}));
