@@ -259,6 +259,11 @@ bool CSystem::Serialize(CArchive& ar) {
   }
 
   CFileContents contents;
+  struct CReadingFile {
+    std::atomic<bool>& flag;
+    ~CReadingFile() { flag = false; }
+  } reading{m_readingFile};
+  m_readingFile = true;
   try {
     LoadContents(*this, ar, contents);
   } catch (const CLoadRefused& e) {
@@ -286,11 +291,12 @@ bool CSystem::Serialize(CArchive& ar) {
 }
 
 bool CSystem::OpenFile(const std::string& path) {
-  std::unique_ptr<std::uint8_t[]> bytes;
-  std::size_t size = 0;
-  if (!ReadWholeFile(path, bytes, size, nullptr)) return false;
+  // Read in pieces as the records go: the file's bytes are never held whole beside what they
+  // become.
+  const std::unique_ptr<CArchive> file = CArchive::LoadFile(path, nullptr);
+  if (!file) return false;
+  CArchive& ar = *file;
   SetDesignMode(0);
-  CArchive ar(std::move(bytes), size);
   if (!Serialize(ar)) {
     Clear();
     return false;

@@ -1,10 +1,15 @@
-// Archive reads and writes, and whole-file reads on QFile.
+// Archive reads and writes, a file loaded in pieces, and whole-file reads on QFile.
 #include "platform/Archive.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 CArchive::CArchive() : m_storing(true) {}
@@ -12,10 +17,53 @@ CArchive::CArchive() : m_storing(true) {}
 CArchive::CArchive(Sink sink) : m_storing(true), m_sink(std::move(sink)) { m_data.resize(kSinkBlockBytes); }
 
 CArchive::CArchive(std::vector<std::uint8_t> data)
-    : m_storing(false), m_data(std::move(data)), m_in(m_data.data()), m_inSize(m_data.size()) {}
+    : m_storing(false), m_data(std::move(data)), m_in(m_data.data()), m_inSize(m_data.size()), m_total(m_inSize) {}
 
 CArchive::CArchive(std::unique_ptr<std::uint8_t[]> buffer, std::size_t size)
-    : m_storing(false), m_buffer(std::move(buffer)), m_in(m_buffer.get()), m_inSize(size) {}
+    : m_storing(false), m_buffer(std::move(buffer)), m_in(m_buffer.get()), m_inSize(size), m_total(size) {}
+
+CArchive::~CArchive() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+std::unique_ptr<CArchive> CArchive::LoadFile(const std::string& path, std::string* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int code = fd < 0 ? errno : S_ISREG(info.st_mode) ? errno : EISDIR;
+    if (fd >= 0) ::close(fd);
+    if (error) *error = std::strerror(code);
+    return nullptr;
+  }
+  std::unique_ptr<CArchive> ar(new CArchive(std::vector<std::uint8_t>()));
+  ar->m_fd = fd;
+  ar->m_total = std::size_t(info.st_size);
+  return ar;
+}
+
+void CArchive::Refill(std::size_t n) {
+  if (m_fd < 0) ThrowEndOfFile();
+  // What lies more than kRewindBytes behind the position is dropped; the rest moves to the
+  // front and the piece is read on behind it, at least a block at a time.
+  const std::size_t keepFrom = m_pos > kRewindBytes ? m_pos - kRewindBytes : 0;
+  std::memmove(m_data.data(), m_data.data() + keepFrom, m_inSize - keepFrom);
+  m_base += keepFrom;
+  m_pos -= keepFrom;
+  m_inSize -= keepFrom;
+  const std::size_t room = std::max(m_pos + n, kRewindBytes + kLoadBlockBytes);
+  if (m_data.size() < room) m_data.resize(room);
+  m_in = m_data.data();
+  while (m_inSize - m_pos < n) {
+    const ssize_t got = ::read(m_fd, m_data.data() + m_inSize, m_data.size() - m_inSize);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const int code = errno;
+      throw CArchiveException(CArchiveException::EndOfFile, std::string("the file could not be read: ") + std::strerror(code));
+    }
+    if (got == 0) ThrowEndOfFile();
+    m_inSize += std::size_t(got);
+  }
+}
 
 void CArchive::KeepLoadedBytesInVector() const {
   m_data.assign(m_in, m_in + m_inSize);
@@ -177,8 +225,9 @@ std::string CArchive::ReadString() {
 
 void CArchive::Rewind(std::size_t position) {
   NeedLoading();
-  if (position > m_pos) throw CArchiveException(CArchiveException::BadFormat, "rewind past the position");
-  m_pos = position;
+  if (position > Position()) throw CArchiveException(CArchiveException::BadFormat, "rewind past the position");
+  if (position < m_base) throw CArchiveException(CArchiveException::BadFormat, "rewind beyond the bytes kept");
+  m_pos = position - m_base;
 }
 
 void CArchive::CheckCount(std::uint64_t count, std::size_t elementSize) const {

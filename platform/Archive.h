@@ -42,6 +42,13 @@ class CArchive {
   explicit CArchive(std::vector<std::uint8_t> data);
   // An archive that loads from the first size bytes of buffer (a file read whole).
   CArchive(std::unique_ptr<std::uint8_t[]> buffer, std::size_t size);
+  // An archive that loads from the file at path, read in pieces as the records need them, so
+  // that a large file is never held whole; null with a reason when the file cannot be opened.
+  // A read error later throws CArchiveException(EndOfFile).
+  static std::unique_ptr<CArchive> LoadFile(const std::string& path, std::string* error);
+  ~CArchive();
+  CArchive(const CArchive&) = delete;
+  CArchive& operator=(const CArchive&) = delete;
 
   bool IsStoring() const { return m_storing; }
   bool IsLoading() const { return !m_storing; }
@@ -124,12 +131,14 @@ class CArchive {
     m_pos += n;
   }
   // Loading goes on from an earlier position, so that a record checked in a first pass is
-  // read in a second.
+  // read in a second: at most kRewindBytes back when the archive reads a file in pieces.
   void Rewind(std::size_t position);
+  static constexpr std::size_t kRewindBytes = 16 * 1024;
+  static constexpr std::size_t kLoadBlockBytes = 256 * 1024;
   // Throws BadCount unless count elements of elementSize bytes can still be read.
   void CheckCount(std::uint64_t count, std::size_t elementSize) const;
-  std::size_t Remaining() const { return m_inSize - m_pos; }
-  std::size_t Position() const { return m_pos; }
+  std::size_t Remaining() const { return m_total - m_base - m_pos; }
+  std::size_t Position() const { return m_base + m_pos; }
 
   // What was stored, or the bytes being loaded.
   const std::vector<std::uint8_t>& Data() const {
@@ -150,10 +159,12 @@ class CArchive {
   void NeedStoring() const {
     if (!m_storing) ThrowWrongMode();
   }
-  void Need(std::size_t n) const {
+  void Need(std::size_t n) {
     NeedLoading();
-    if (n > m_inSize - m_pos) ThrowEndOfFile();
+    if (n > m_inSize - m_pos) Refill(n);
   }
+  // A file archive reads on until n bytes lie at the position; any other throws EndOfFile.
+  void Refill(std::size_t n);
   // Storing: n bytes at the end, to be filled by the caller.
   std::uint8_t* Room(std::size_t n) {
     NeedStoring();
@@ -177,6 +188,10 @@ class CArchive {
   std::size_t m_inSize = 0;
   std::size_t m_size = 0;
   std::size_t m_pos = 0;
+  // Loading a file in pieces: m_data holds the piece that starts at m_base of m_total bytes.
+  int m_fd = -1;
+  std::size_t m_base = 0;
+  std::size_t m_total = 0;
 };
 
 // Reads a record's version word and returns it when it lies from oldest to newest. A later one

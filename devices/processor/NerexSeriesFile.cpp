@@ -46,6 +46,10 @@ class CArchiveIo {
   }
   void U32(std::uint32_t& v) { Storing() ? m_ar.WriteU32(v) : void(v = m_ar.ReadU32()); }
   template <std::size_t N>
+  void I16s(std::array<std::int16_t, N>& values) {
+    for (auto& v : values) I16(v);
+  }
+  template <std::size_t N>
   void Chars(std::array<char, N>& text) {
     Storing() ? m_ar.WriteBytes(text.data(), N) : m_ar.ReadBytes(text.data(), N);
   }
@@ -94,6 +98,11 @@ class CBytesIo {
   void I16(std::int16_t& v) { v = std::int16_t(LoadU16(Take(2))); }
   void U32(std::uint32_t& v) { v = LoadU32(Take(4)); }
   template <std::size_t N>
+  void I16s(std::array<std::int16_t, N>& values) {
+    const std::uint8_t* p = Take(2 * N);
+    for (std::size_t i = 0; i < N; ++i) values[i] = std::int16_t(LoadU16(p + 2 * i));
+  }
+  template <std::size_t N>
   void Chars(std::array<char, N>& text) {
     std::memcpy(text.data(), Take(N), N);
   }
@@ -140,6 +149,10 @@ class CBytesWriterIo {
   void U16(const std::uint16_t& v) { m_out.U16(v); }
   void I16(const std::int16_t& v) { m_out.I16(v); }
   void U32(const std::uint32_t& v) { m_out.U32(v); }
+  template <std::size_t N>
+  void I16s(const std::array<std::int16_t, N>& values) {
+    for (std::int16_t v : values) m_out.I16(v);
+  }
   template <std::size_t N>
   void Chars(const std::array<char, N>& text) {
     m_out.Chars(text);
@@ -191,6 +204,10 @@ class CStreamIo {
   }
   void U32(std::uint32_t& v) { m_ds.U32(v); }
   template <std::size_t N>
+  void I16s(std::array<std::int16_t, N>& values) {
+    for (auto& v : values) I16(v);
+  }
+  template <std::size_t N>
   void Chars(std::array<char, N>& text) {
     m_ds.Bytes(text.data(), N);
   }
@@ -223,6 +240,10 @@ class CSizeIo {
   void U16(const std::uint16_t&) { m_bytes += 2; }
   void I16(const std::int16_t&) { m_bytes += 2; }
   void U32(const std::uint32_t&) { m_bytes += 4; }
+  template <std::size_t N>
+  void I16s(const std::array<std::int16_t, N>&) {
+    m_bytes += 2 * N;
+  }
   template <std::size_t N>
   void Chars(const std::array<char, N>&) {
     m_bytes += N;
@@ -262,7 +283,7 @@ void IoGeqSection(Io& io, NerexGeqBlock& geq) {
   for (int i = 0; i < kNerexMaxInputs; ++i) {
     io.U8(geq.modes[i]);
     io.U8(geq.bypass[i]);
-    for (auto& g : geq.bands[i]) io.I16(g);
+    io.I16s(geq.bands[i]);
   }
 }
 

@@ -184,6 +184,47 @@ TEST(Archive, SinkArchiveHandsOnTheBytesABufferedOneHoldsInBlocksAndLargePiecesW
   EXPECT_THROW(for (int i = 0; i < 100000; ++i) failing.WriteU32(1), CArchiveException);
 }
 
+TEST(Archive, FileReadInPiecesGivesBackEveryByteAcrossThePieceEnds) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/pieces.ovd";
+  Bytes bytes(3 * CArchive::kLoadBlockBytes + 1234);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 13 + (i >> 8));
+  ASSERT_TRUE(WriteFileAtomically(path, bytes, nullptr));
+  std::string error;
+  EXPECT_EQ(CArchive::LoadFile(dir.path().toStdString() + "/none.ovd", &error), nullptr);
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(CArchive::LoadFile(dir.path().toStdString(), nullptr), nullptr);  // a folder
+
+  const std::unique_ptr<CArchive> ar = CArchive::LoadFile(path, &error);
+  ASSERT_NE(ar, nullptr) << error;
+  EXPECT_EQ(ar->Remaining(), bytes.size());
+  EXPECT_THROW(ar->CheckCount(bytes.size() + 1, 1), CArchiveException);
+  // Words of every width read across the end of a piece, then a span longer than a piece.
+  auto u32At = [&bytes](std::size_t at) {
+    return std::uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | std::uint32_t(bytes[at + 3]) << 24);
+  };
+  ar->Skip(CArchive::kLoadBlockBytes + CArchive::kRewindBytes - 3);
+  std::size_t at = ar->Position();
+  EXPECT_EQ(ar->ReadU32(), u32At(at));
+  EXPECT_EQ(ar->ReadU16(), std::uint16_t(bytes[at + 4] | bytes[at + 5] << 8));
+  ar->Rewind(at);
+  EXPECT_EQ(ar->ReadU32(), u32At(at));
+  const std::size_t span = CArchive::kLoadBlockBytes + 100;
+  at = ar->Position();
+  const std::uint8_t* p = ar->ReadSpan(span);
+  EXPECT_TRUE(std::equal(p, p + span, bytes.begin() + std::ptrdiff_t(at)));
+  // The piece now starts kRewindBytes before the span: back to there, and no further.
+  EXPECT_THROW(ar->Rewind(at - CArchive::kRewindBytes - 1), CArchiveException);
+  EXPECT_EQ(ar->Position(), at + span);
+  ar->Rewind(at - CArchive::kRewindBytes);
+  EXPECT_EQ(ar->ReadU32(), u32At(at - CArchive::kRewindBytes));
+  ar->Skip(span + CArchive::kRewindBytes - 4);
+  // The last bytes, then the end.
+  ar->Skip(ar->Remaining() - 4);
+  EXPECT_EQ(ar->ReadU32(), u32At(bytes.size() - 4));
+  EXPECT_THROW(ar->ReadU8(), CArchiveException);
+}
+
 TEST(Archive, BulkReadIntoAVectorChecksWhatIsLeft) {
   CArchive in(Bytes{1, 2, 3, 4});
   Bytes out{9};
