@@ -558,14 +558,16 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
        }},
       {kPanelCaption,
        [](CMainFrame& f, M m) {
-         // The device's open panel, if it still has one.
+         // The device's name changed (a name reply, or an edit). Its open panel, if it still
+         // has one, takes it as its title; the properties show it for the panel's device and
+         // for the selected device, whose panel need not be open.
          CDevice* device = f.MessageDevice(m);
-         CControlPanel* view = device ? device->GetControlPanel() : nullptr;
-         if (!view) return;
-         if (CChildFrame* frame = FrameOfPanel(view)) {
+         if (!device) return;
+         CControlPanel* view = device->GetControlPanel();
+         if (CChildFrame* frame = view ? FrameOfPanel(view) : nullptr) {
            frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
          }
-         f.m_propertiesPane->ShowDeviceProperties(true, device);
+         if (view || f.m_system.IsSelectedDevice(device)) f.m_propertiesPane->ShowDeviceProperties(true, device);
        }},
       {kLogLine, [](CMainFrame& f, M m) { f.OnLogLine(m.text); }},
       {kSelectDevice,

@@ -130,8 +130,10 @@ bool CCommsWorker::SetOnline(bool online) {
   if (!m_transport->IsOpen()) return true;
   m_document.WriteLog("Going Offline\n");
   m_transport->Close();
-  for (CDevice* device : m_document.GetDevices())
+  for (CDevice* device : m_document.GetDevices()) {
     if (device->GetCommsLevel() > kConnectedAbove) device->OnDisconnected(true);
+    else device->EndUnconnectedSession();
+  }
   return true;
 }
 

@@ -169,6 +169,10 @@ class CDevice : public CObjectProperties {
   void UpdateCommsState(bool replyOk);
   bool IsConnected() const { return m_commsLevel > kConnectedAbove; }
   std::int32_t GetCommsLevel() const { return m_commsLevel; }
+  // Going offline, for a device that is not connected: the level falls to 0 and the warnings
+  // its replies raised go, so that it looks offline; no "Disconnected" line, as it was never
+  // connected or its drop was logged already. UI thread, with the worker idle.
+  void EndUnconnectedSession();
   std::uint32_t GetMissCount() const { return m_missCount; }
   bool IsIgnored() const { return m_ignored; }
   bool NeedsInitialisation() const { return m_needsInitialisation; }

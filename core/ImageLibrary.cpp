@@ -65,7 +65,7 @@ void CSystem::LoadImageLibrary() {
     return;
   }
   m_libraryImages.TakeFrom(loaded);
-  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
+  for (int i = 0; i < report.undecodedImages; ++i) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
 }
 
 std::string CSystem::GetImageLibraryBackupPath() const {
@@ -105,6 +105,6 @@ bool CSystem::ChangeImageLibraryFile(const std::string& path) {
   m_libraryImages.TakeFrom(loaded);
   m_libraryUnread = false;
   SetImageLibraryFilename(path);
-  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
+  for (int i = 0; i < report.undecodedImages; ++i) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
   return true;
 }

@@ -282,8 +282,8 @@ bool CSystem::Serialize(CArchive& ar) {
     return false;
   }
   TakeContents(*this, contents);
-  // The file opens with the pictures that decoded; the user hears of the others once.
-  if (contents.imageReport.undecodedImages) Report(*this, kImageLoadErrorText);
+  // The file opens with the pictures that decoded; the user hears of each of the others.
+  for (int i = 0; i < contents.imageReport.undecodedImages; ++i) Report(*this, kImageLoadErrorText);
   SetDesignMode(0);
   EnsureUserPermissions();
   SetModified(false);

@@ -91,7 +91,7 @@ bool CCCBitmap::ReleaseImage(CCCImageBase* image) { return ReleaseImageRef(m_pIm
 void CCCBitmap::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)designMode;
   if (!m_hitTest) return;
-  g.SetClip(paint);
+  const CRepaintClip clip(g, paint);
   const CRectF r = CRectF::FromRect(m_rect);
   if (m_pImage) {
     const int w = m_pImage->GetPixelWidth();
@@ -108,5 +108,4 @@ void CCCBitmap::Draw(Graphics& g, const CRect& paint, bool designMode) {
     DrawStyledText(g, "No Image", style, r, CStringFormat(StringAlignment::Center, StringAlignment::Center),
                    CColour{0xFFFFFFFFu});
   }
-  g.ResetClip();
 }

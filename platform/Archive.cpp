@@ -238,9 +238,18 @@ void CArchive::CheckCount(std::uint64_t count, std::size_t elementSize) const {
 
 std::uint32_t ReadRecordVersion(CArchive& ar, std::uint32_t oldest, std::uint32_t newest, const char* record) {
   const std::uint32_t version = ar.ReadU32();
-  if (version >= oldest && version <= newest) return version;
-  throw CArchiveException(version > newest ? CArchiveException::NewerVersion : CArchiveException::BadFormat,
-                          std::string("unknown ") + record + " record version");
+  CArchive::CheckVersion(version, oldest, newest, record);
+  return version;
+}
+
+void CArchive::CheckVersion(std::uint32_t version, std::uint32_t oldest, std::uint32_t newest, const char* record) {
+  if (version > newest)
+    throw CArchiveException(CArchiveException::NewerVersion,
+                            std::string(record) + ": version " + std::to_string(version) + " is newer than " +
+                                std::to_string(newest));
+  if (version < oldest)
+    throw CArchiveException(CArchiveException::BadFormat,
+                            std::string(record) + ": unknown version " + std::to_string(version));
 }
 
 namespace {

@@ -13,12 +13,12 @@
 class CArchiveException : public std::runtime_error {
  public:
   enum Cause {
-    EndOfFile,  // a read ran past the end of the data
-    BadCount,   // a count or length larger than the bytes left
-    BadFormat,  // a value that no writer produces
-    NewerVersion,  // a record of a later version than this program reads
-    WrongMode,  // a read on a storing archive or a write on a loading one
-    WriteFailed,  // the bytes stored could not be handed on (a full disk)
+    EndOfFile,     // a read ran past the end of the data
+    BadCount,      // a count or length larger than the bytes left
+    BadFormat,     // a value that no writer produces
+    WrongMode,     // a read on a storing archive or a write on a loading one
+    NewerVersion,  // a record version above the newest this reader knows
+    WriteFailed,   // the bytes stored could not be handed on (a full disk)
   };
   CArchiveException(Cause cause, const std::string& what) : std::runtime_error(what), m_cause(cause) {}
   Cause GetCause() const { return m_cause; }
@@ -137,6 +137,9 @@ class CArchive {
   static constexpr std::size_t kLoadBlockBytes = 256 * 1024;
   // Throws BadCount unless count elements of elementSize bytes can still be read.
   void CheckCount(std::uint64_t count, std::size_t elementSize) const;
+  // Throws unless oldest <= version <= newest: NewerVersion above (a later program wrote the
+  // record), BadFormat below. Records carry no length, so an unknown one cannot be stepped over.
+  static void CheckVersion(std::uint32_t version, std::uint32_t oldest, std::uint32_t newest, const char* record);
   std::size_t Remaining() const { return m_total - m_base - m_pos; }
   std::size_t Position() const { return m_base + m_pos; }
 

@@ -150,8 +150,9 @@ class CNerexReplyHandler {
     d.m_firmwareVersion = TrimBlanks(ReplyText(r.frame + at, 5), true);
     d.m_receivedMask |= kReceivedIdentity;
     if (IsFennickModel(model)) {
+      // A table without the "Fennick" key expects no version: nothing to warn about.
       const std::string expected = CNerexSeriesDevice::ReadFirmwareTable("Fennick");
-      if (expected.empty() || expected != d.m_firmwareVersion) {
+      if (!expected.empty() && expected != d.m_firmwareVersion) {
         d.m_warningBits |= kNerexWarningFirmware;
         if (d.m_system)
           d.m_system->WriteLog("Firmware Version = v" + d.m_firmwareVersion + " should be v" + expected + "\n");

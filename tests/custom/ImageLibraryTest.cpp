@@ -121,6 +121,31 @@ TEST_F(ImageLibraryTest, DamagedLibrary_IsLeftAloneWithOneMessage) {
   EXPECT_EQ(ReadAll(path), damaged);
 }
 
+TEST_F(ImageLibraryTest, UndecodablePictures_AreEachReportedOnceAndKeptByName) {
+  const std::string path = PathOf("blank.ovl");
+  CSystem other;
+  other.SetImageLibraryFilename(path);
+  for (const char* name : {"first", "second"}) {
+    auto* blank = new CCCImage;  // no picture: stored with no bytes, which decode to nothing
+    blank->m_name = name;
+    other.GetLibraryImages().AddChild(blank);
+  }
+  auto* fine = new CCCImage;
+  fine->SetBitmap(CImage(2, 2));
+  other.GetLibraryImages().AddChild(fine);
+  ASSERT_TRUE(other.SaveImageLibrary());
+
+  const std::vector<std::string> twice(2, "Image Library: Error loading image");
+  m_system.SetImageLibraryFilename(path);
+  m_system.LoadImageLibrary();
+  EXPECT_EQ(m_messages, twice);
+  ASSERT_EQ(m_system.GetLibraryImages().GetChildren().size(), 3u);
+  EXPECT_EQ(m_system.GetLibraryImages().GetChildren()[1]->m_name, "second");
+  m_messages.clear();
+  EXPECT_TRUE(m_system.ChangeImageLibraryFile(path));
+  EXPECT_EQ(m_messages, twice);
+}
+
 TEST_F(ImageLibraryTest, MissingFolder_CannotCreateOrSaveAndSaysSo) {
   const std::string path = PathOf("no/such/folder/lib.ovl");
   m_system.SetImageLibraryFilename(path);

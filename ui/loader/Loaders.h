@@ -29,6 +29,11 @@ std::string ConnectedText(std::uint8_t type);
 // code: folder, prefix, version from the table with "." made "_", ".hex". Empty for codes
 // whose file the user chooses.
 std::string AutomaticFirmwarePath(std::uint8_t type, const std::string& programFolder);
+// The version that file is named by; empty when the table or its key is missing (then there is
+// no file to pick) and for codes whose file the user chooses.
+std::string AutomaticFirmwareVersion(std::uint8_t type, const std::string& programFolder);
+// The loader's line when the table names no version for the type code's file.
+std::string NoFirmwareVersionText(std::uint8_t type);
 
 // The name a preset set is stored under: the file's name (after the last separator), its first
 // 40 characters, each cut to its low 8 bits.

@@ -37,8 +37,12 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
     log.LogLine("Cannot connect to device", false);
     return false;
   }
-  const std::string path =
-      type == 0x10 || type == 0x11 ? AutomaticFirmwarePath(type, c.job.programFolder) : c.job.firmwarePath;
+  const bool automatic = type == 0x10 || type == 0x11;
+  if (automatic && AutomaticFirmwareVersion(type, c.job.programFolder).empty()) {
+    log.LogLine(NoFirmwareVersionText(type), false);
+    return false;
+  }
+  const std::string path = automatic ? AutomaticFirmwarePath(type, c.job.programFolder) : c.job.firmwarePath;
   BootBytes file;
   if (!ReadWholeFile(path, file)) {
     log.LogLine(FormatText("Cannot open firmware file %s!!", path.c_str()), false);

@@ -23,6 +23,10 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
     return false;
   }
   const std::string signature = BuildUnitSignature(port.ReceiveBuffer() + 8, 6);
+  if (!sornic && AutomaticFirmwareVersion(type, c.job.programFolder).empty()) {
+    log.LogLine(NoFirmwareVersionText(type), false);
+    return false;
+  }
   const std::string path = sornic ? c.job.firmwarePath : AutomaticFirmwarePath(type, c.job.programFolder);
   BootBytes file;
   if (!ReadWholeFile(path, file)) {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <cstdlib>
 
@@ -427,6 +428,38 @@ TEST_F(ImageManager, AnImageDroppedOnASiblingLandsDirectlyBehindIt) {
   EXPECT_EQ(Names(*icons), (std::vector<std::string>{"star", "b"}));
   EXPECT_EQ(Children(Item(icons)), QStringList({"star", "b"}));
   EXPECT_FALSE(system.IsModified());
+}
+
+// A drag that leaves the items for empty space below them still drops on the item it passed
+// last; a new drag, or one that left the tree, has passed none.
+TEST_F(ImageManager, ADropOverEmptySpaceGoesToTheLastItemPassed) {
+  CImageTreeWidget* tree = dialog->Tree();
+  tree->expandAll();
+  QWidget* viewport = tree->viewport();
+  const QPoint overLogo = tree->visualItemRect(Item(logo)).center();
+  const QPoint overBadge = tree->visualItemRect(Item(badge)).center();
+  const QPoint empty(overLogo.x(), viewport->height() - 4);
+  ASSERT_EQ(tree->itemAt(empty), nullptr);
+  // What a drag of the item "knob" carries.
+  const std::unique_ptr<QMimeData> mime(tree->model()->mimeData({tree->indexFromItem(Item(knob))}));
+  auto send = [&](QEvent::Type type, QPoint at) {
+    QDragMoveEvent event(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier, type);
+    QApplication::sendEvent(viewport, &event);
+  };
+  // A drag that enters is moved at once.
+  send(QEvent::DragEnter, overLogo);
+  send(QEvent::DragMove, overLogo);
+  EXPECT_EQ(tree->DropTargetAt(empty), Item(logo));
+  send(QEvent::DragMove, overBadge);
+  send(QEvent::DragMove, empty);
+  EXPECT_EQ(tree->DropTargetAt(empty), Item(badge));
+  EXPECT_EQ(tree->DropTargetAt(overLogo), Item(logo)) << "an item under the pointer comes first";
+  QDragLeaveEvent leave;
+  QApplication::sendEvent(viewport, &leave);
+  EXPECT_EQ(tree->DropTargetAt(empty), nullptr);
+  send(QEvent::DragEnter, empty);
+  send(QEvent::DragMove, empty);
+  EXPECT_EQ(tree->DropTargetAt(empty), nullptr);
 }
 
 TEST_F(ImageManager, EnterAndEscapeNeverCloseAndTheCloseBoxSavesAnEditedLibrary) {

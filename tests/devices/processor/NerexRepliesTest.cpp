@@ -6,6 +6,7 @@
 
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexPresets.h"
+#include "tests/support/FirmwareTableFile.h"
 
 namespace {
 
@@ -116,11 +117,21 @@ TEST_F(NerexRepliesTest, FennickFirmwareDifferingFromTheTableRaisesTheWarning) {
   EXPECT_EQ(d.GetWarningBits() & kNerexWarningFirmware, 0u);
   Deliver(176, IdentReply(16, "2.99"));
   EXPECT_NE(d.GetWarningBits() & kNerexWarningFirmware, 0u);
-  // A missing table counts as different.
-  CNerexSeriesDevice::SetFirmwareTableReader([](const std::string&) { return std::string(); });
-  CNerexSeriesDevice& e = Make(17);
-  Deliver(176, IdentReply(17, "3.01"));
-  EXPECT_NE(e.GetWarningBits() & kNerexWarningFirmware, 0u);
+  CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
+}
+
+TEST_F(NerexRepliesTest, WithoutAVersionInTheTableAFennickIsNotWarnedAbout) {
+  // No table file, and a table that names other families only: no version is expected.
+  CNerexSeriesDevice::SetFirmwareTableReader(&CFirmwareTableFile::Read);
+  for (const char* lines : {static_cast<const char*>(nullptr), "ZEL_SERIES=1.00\nZEL_BREAK=2.00\n"}) {
+    const CFirmwareTableFile table(lines);
+    CNerexSeriesDevice& e = Make(17);
+    Deliver(176, IdentReply(17, "3.01"));
+    EXPECT_EQ(e.GetFirmwareVersion(), "3.01");
+    EXPECT_EQ(e.GetWarningBits() & kNerexWarningFirmware, 0u);
+    EXPECT_EQ(e.HasWarnings(), e.GetWarningBits() & kNerexWarningNotInitialised);
+    EXPECT_EQ(e.GetStatusText().find("Firmware"), std::string::npos);
+  }
   CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
 }
 

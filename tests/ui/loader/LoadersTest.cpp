@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 #include "tests/ui/loader/BootLineFixture.h"
@@ -274,9 +275,18 @@ TEST_F(ZelFirmwareTest, StreamsTheVersionedFileAndWaitsForTheRestart) {
 }
 
 TEST_F(ZelFirmwareTest, MissingVersionFileAndIncompatibleFile) {
+  // Without the family's version there is no file to pick: the log says so, even when a file
+  // named without a version lies in the folder, and the unit is never booted.
+  WriteFile("ZelAmpFirmware_v.hex", MakeHex(m_data));
+  const std::string none = "No firmware version is configured for this unit: Orvak.ini has no \"ZEL_SERIES\" entry";
   std::ofstream(m_job.programFolder + "Orvak.ini", std::ios::trunc) << "OTHER=1\n";
   EXPECT_FALSE(LoadZelFirmware(Context()));
-  EXPECT_EQ(m_report.lines.back(), "Cannot open firmware file " + m_job.programFolder + "ZelAmpFirmware_v.hex!!");
+  EXPECT_EQ(m_report.lines, (Lines{none}));
+  std::remove((m_job.programFolder + "Orvak.ini").c_str());
+  m_report.lines.clear();
+  EXPECT_FALSE(LoadZelFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{none}));
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
   m_unit->SetUnitCode({0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x50});
   std::ofstream(m_job.programFolder + "Orvak.ini", std::ios::trunc) << "ZEL_SERIES=2.14\r\n";
   EXPECT_FALSE(LoadZelFirmware(Context()));
@@ -415,6 +425,16 @@ TEST_F(ProcessorFirmwareTest, FennickTakesTheVersionedFileFromTheProgramFolder) 
   WriteFile("FennickFirmware_v5_02.hex", image);
   EXPECT_TRUE(LoadProcessorFirmware(Context()));
   EXPECT_EQ(m_unit->ImageBytes(), image);
+}
+
+TEST_F(ProcessorFirmwareTest, FennickWithoutAVersionInTheTableSaysSoAndLoadsNothing) {
+  Attach(Family::kProcessor, 0x11);
+  std::ofstream(m_job.programFolder + "Orvak.ini") << "ZEL_SERIES=2.14\n";
+  WriteFile("FennickFirmware_v.hex", Image(256));
+  EXPECT_FALSE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_report.lines,
+            (Lines{"No firmware version is configured for this unit: Orvak.ini has no \"Fennick\" entry"}));
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
 }
 
 TEST_F(ProcessorFirmwareTest, ImageBeyondTheAddressRangeIsRefusedBeforeTheBootCommand) {
