@@ -109,9 +109,11 @@ inline void MeasureSave(benchmark::State& state, CSystem& system) {
 }
 
 // Opens the file that populate gives a system, again and again, each time beside a raw read;
-// afterOpen (when given) is timed with the open. Also reports the resident memory the open
-// file holds (after the first open, over the file's size) and the peak of the first open (the
-// most the process held during it, over the file's size), both against the process before.
+// afterOpen (when given) is timed with the open. The system is emptied before each open, as the
+// frame empties it before it opens a file: the open file's contents are dropped at that step.
+// Also reports the resident memory the open file holds (after the first open, over the file's
+// size) and the peak of the first open (the most the process held during it, over the file's
+// size), both against the process before.
 inline void MeasureOpen(benchmark::State& state, const std::function<void(CSystem&)>& populate,
                         const std::function<void(CSystem&)>& afterOpen = {}) {
   QTemporaryDir dir;
@@ -134,6 +136,9 @@ inline void MeasureOpen(benchmark::State& state, const std::function<void(CSyste
   double heldBytes = -1;
   std::unique_ptr<std::uint8_t[]> raw;
   for (auto _ : state) {
+    state.PauseTiming();
+    s.Clear();
+    state.ResumeTiming();
     auto t = Clock::now();
     if (!s.OpenFile(path)) state.SkipWithError("open failed");
     if (afterOpen) afterOpen(s);
