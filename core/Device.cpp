@@ -113,11 +113,13 @@ bool CDevice::OnPropertyChanged(CDeviceProperty& row) {
 
 // --- Parameters ---
 
-void CDevice::ApplyControlChange(const CParamValue& value) {
-  if (CControlPanel* panel = m_controlPanel) panel->NotifyParameterChanged(value);
+void CDevice::ApplyControlChange(const CParamValue& value) { ApplyKeptControlChange(value, value); }
+
+void CDevice::ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested) {
+  if (CControlPanel* panel = m_controlPanel) panel->NotifyParameterChanged(stored);
   if (!m_system) return;
-  m_system->UpdateCustomPanelControls(this, std::uint32_t(value.id));
-  SpreadToLinks(value);
+  m_system->UpdateCustomPanelControls(this, std::uint32_t(stored.id));
+  SpreadToLinks(requested);
 }
 
 void CDevice::SpreadToLinks(const CParamValue& value) {

@@ -91,6 +91,10 @@ class CDevice : public CObjectProperties {
   // The family applies, clamps and queues the change, then calls this base, which refreshes
   // the open panel and the custom panels and spreads the value to linked parameters.
   virtual void ApplyControlChange(const CParamValue& value);
+  // The base step for a change the device did not take (a lock keeps its setting): the open
+  // panel and the custom panels show stored, the device's stored value, and the linked
+  // parameters receive requested, the value asked for, as they would had it been taken.
+  void ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested);
   virtual bool IsLinkable();
   // Parameter n of the device; the entry named "NULL" ends the list.
   virtual CParamInfo GetParameterAt(int n);

@@ -58,6 +58,7 @@ struct CFileContents {
   CCCImageDirectory images;  // the file's own image tree
   std::vector<CCPData*> panels;
   CImageLoadReport imageReport;
+  std::vector<std::string> usersLeftOut;  // past the users the system keeps
 
   CFileContents() = default;
   CFileContents(const CFileContents&) = delete;
@@ -139,7 +140,7 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
     c.goOnlineOnOpen = ar.ReadBool();
   }
   c.currentUser = ar.ReadI32();
-  SerializeUsers(ar, c.users);
+  SerializeUsers(ar, c.users, &c.usersLeftOut);
 
   const std::uint32_t deviceCount = ar.ReadU32();
   ar.CheckCount(deviceCount, kDeviceEntryMinSize);
@@ -284,6 +285,11 @@ bool CSystem::Serialize(CArchive& ar) {
   TakeContents(*this, contents);
   // The file opens with the pictures that decoded; the user hears of each of the others.
   for (int i = 0; i < contents.imageReport.undecodedImages; ++i) Report(*this, kImageLoadErrorText);
+  if (!contents.usersLeftOut.empty()) {
+    std::string notice = kFileUsersLeftOutText;
+    for (const std::string& name : contents.usersLeftOut) notice += "\n" + name;
+    Report(*this, notice);
+  }
   SetDesignMode(0);
   EnsureUserPermissions();
   SetModified(false);

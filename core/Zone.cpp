@@ -245,7 +245,7 @@ void CZone::DrawMeterHeader(Graphics& g, const CRect& column) {
     g.RotateTransform(270.0f);
     CStringFormat format(StringAlignment::Near, StringAlignment::Center);
     format.noWrap = true;
-    g.DrawString(m_name, *font, CRectF{0.0f, 0.0f, float(h - 10 - 28), float(w)}, format,
+    g.DrawString(m_name, *font, CRectF{0.0f, 0.0f, float(h), float(w)}, format,
                  CBrush::Solid(kMeterHeaderText));
     g.SetTransform(transform);
   }

@@ -138,7 +138,8 @@ void CDeviceRack::resizeEvent(QResizeEvent* event) {
   if (width() <= 0 || height() <= 0) return;
   ClampToWindow();
   Rebuild();
-  if (m_edit) EndRename(false);
+  // A rename in progress goes on over the header at its new width.
+  if (m_edit) PlaceRenameEditor();
 }
 
 // --- Mouse ---
@@ -331,17 +332,23 @@ void CDeviceRack::BeginRename(int zoneIndex) {
   if (!m_pSystem || zoneIndex < 0 || std::size_t(zoneIndex) >= m_pSystem->GetZones().size()) return;
   if (m_edit) EndRename(false);
   CZone* zone = m_pSystem->GetZones()[std::size_t(zoneIndex)];
-  const CRect header = GetZoneHeaderRect(zone);
   m_nRenameZone = zoneIndex;
   m_edit = new QLineEdit(this);
   m_edit->setObjectName(QStringLiteral("ZoneNameEditor"));
   m_edit->setFont(RackEditorFont());
   m_edit->setText(QString::fromStdString(zone->GetName()));
-  m_edit->setGeometry(header.left + 6, header.top - m_scrollPos, header.Width() - 54, header.Height());
+  PlaceRenameEditor();
   m_edit->installEventFilter(this);
   m_edit->show();
   m_edit->selectAll();
   m_edit->setFocus(Qt::OtherFocusReason);
+}
+
+void CDeviceRack::PlaceRenameEditor() {
+  if (!m_edit || !m_pSystem || m_nRenameZone < 0 || std::size_t(m_nRenameZone) >= m_pSystem->GetZones().size())
+    return;
+  const CRect header = GetZoneHeaderRect(m_pSystem->GetZones()[std::size_t(m_nRenameZone)]);
+  m_edit->setGeometry(header.left + 6, header.top - m_scrollPos, header.Width() - 54, header.Height());
 }
 
 void CDeviceRack::EndRename(bool apply) {

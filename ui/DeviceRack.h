@@ -70,6 +70,8 @@ class CDeviceRack : public CZoneView {
   void SelectDevice(CDevice* device);
   void DragStep(int contentY);
   void Post(std::uint32_t message, const CDevice* device = nullptr);
+  // The rename editor over the name area of its zone's header, in window coordinates.
+  void PlaceRenameEditor();
 
   QLineEdit* m_edit = nullptr;
   CDevice* m_pDragDevice = nullptr;

@@ -159,8 +159,8 @@ void CLiveMeterView::RedrawTile(CDevice* device, const CRect& tile, int state) {
 
 void CLiveMeterView::UpdateDeviceMeters(bool blinkPhase) {
   if (!m_pGraphics) return;
-  const int state = blinkPhase ? kMonitorNormal : kMonitorWarning;
-  Blink(blinkPhase, state, state, true);
+  // A tile whose warnings ended goes back to the normal look, whichever phase it ended in.
+  Blink(blinkPhase, blinkPhase ? kMonitorNormal : kMonitorWarning, kMonitorNormal, true);
 }
 
 // --- Window ---

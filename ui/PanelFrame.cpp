@@ -49,6 +49,13 @@ CPanelFrame::CPanelFrame(QWidget* parent) : QMdiSubWindow(parent) {
   });
 }
 
+CPanelFrame* FindPanelFrame(const QWidget* view) {
+  for (QWidget* w = view ? view->parentWidget() : nullptr; w; w = w->parentWidget()) {
+    if (auto* frame = dynamic_cast<CPanelFrame*>(w)) return frame;
+  }
+  return nullptr;
+}
+
 CWindowPlacement CPanelFrame::GetWindowPlacement() const {
   CWindowPlacement p;
   p.flags = 0;

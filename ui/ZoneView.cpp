@@ -195,16 +195,52 @@ void CZoneView::wheelEvent(QWheelEvent* event) {
   event->accept();
 }
 
+void CZoneView::StartZoneTimer(const CZone* zone, std::uint32_t periodMs) {
+  if (!zone || !m_pSystem || GetZoneTimer(zone) != 0) return;
+  const auto& zones = m_pSystem->GetZones();
+  const auto at = std::find(zones.begin(), zones.end(), zone);
+  if (at == zones.end()) return;
+  std::uint32_t id = kFirstZoneTimer + std::uint32_t(at - zones.begin());
+  while (id <= kLastZoneTimer && m_zoneTimers.count(id) != 0) ++id;
+  for (std::uint32_t other = kFirstZoneTimer; id > kLastZoneTimer && other <= kLastZoneTimer; ++other)
+    if (m_zoneTimers.count(other) == 0) id = other;
+  if (id > kLastZoneTimer) return;
+  m_zoneTimers[id] = zone;
+  SetTimer(id, periodMs);
+}
+
+void CZoneView::StopZoneTimer(const CZone* zone) {
+  if (const std::uint32_t id = GetZoneTimer(zone); id != 0) {
+    KillTimer(id);
+    m_zoneTimers.erase(id);
+  }
+}
+
+std::uint32_t CZoneView::GetZoneTimer(const CZone* zone) const {
+  for (const auto& [id, timed] : m_zoneTimers)
+    if (timed == zone) return id;
+  return 0;
+}
+
 void CZoneView::OnTimer(std::uint32_t id) {
   if (id < kFirstZoneTimer || id > kLastZoneTimer || !m_pSystem) return;
-  const std::size_t index = id - kFirstZoneTimer;
   const auto& zones = m_pSystem->GetZones();
-  // A zone deleted while it moved leaves a timer that names no moving zone: stop it.
-  if (index >= zones.size() || !IsZoneAnimating(*zones[index])) {
+  // The zone this timer was started for; a timer started by its number alone names the zone
+  // at that index.
+  CZone* zone = nullptr;
+  if (const auto it = m_zoneTimers.find(id); it != m_zoneTimers.end()) {
+    const auto at = std::find(zones.begin(), zones.end(), it->second);
+    if (at != zones.end()) zone = *at;
+  } else if (id - kFirstZoneTimer < zones.size()) {
+    zone = zones[id - kFirstZoneTimer];
+  }
+  // A zone deleted while it moved, or one that has stopped: its timer stops.
+  if (!zone || !IsZoneAnimating(*zone)) {
     KillTimer(id);
+    m_zoneTimers.erase(id);
     return;
   }
-  AnimateZone(*zones[index]);
+  AnimateZone(*zone);
 }
 
 bool CZoneView::event(QEvent* event) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,15 @@ class CZoneView : public CNumberedTimerWidget {
   virtual CRect GetDeviceRect(const CDevice* device) = 0;
   // Lays the zones out again and redraws the whole back buffer.
   virtual void Rebuild() = 0;
+
+  // A zone's animation timer: 101 plus the zone's index when that id is free, else the next
+  // free id up to 200. Ticks go to that zone, wherever it stands in the list by then, so a
+  // zone deleted meanwhile leaves the others moving; the timer stops when its zone ends its
+  // animation or is gone.
+  void StartZoneTimer(const CZone* zone, std::uint32_t periodMs);
+  void StopZoneTimer(const CZone* zone);
+  // The id of the zone's running timer, 0 when none.
+  std::uint32_t GetZoneTimer(const CZone* zone) const;
 
   // The back buffer (tests and the benchmark): window pixels, content moved by the scroll
   // position along the scroll axis.
@@ -104,4 +114,6 @@ class CZoneView : public CNumberedTimerWidget {
   int m_bufferOrigin = 0;  // the scroll position the back buffer was drawn at
   bool m_vertical;
   bool m_idWhenNameEmpty;
+  // Running zone timers by id.
+  std::map<std::uint32_t, const CZone*> m_zoneTimers;
 };

@@ -91,9 +91,11 @@ class CNerexReplyHandler {
     if (d.IsIgnored()) return;
     const int n = d.GetInputCount(), m = d.GetOutputCount();
     if (DataBytes() < std::size_t(n + m)) return d.RefuseReply(r, "too short");
-    for (int i = 0; i < n; ++i) d.m_inputMeters[std::size_t(i)] = 9.0f - float(B(std::size_t(i)));
-    for (int j = 0; j < m; ++j) d.m_outputMeters[std::size_t(j)] = 9.0f - float(B(std::size_t(n + j)));
-    PostMeters();
+    bool changed = false;
+    for (int i = 0; i < n; ++i) changed |= SetMeter(d.m_inputMeters[std::size_t(i)], 9.0f - float(B(std::size_t(i))));
+    for (int j = 0; j < m; ++j)
+      changed |= SetMeter(d.m_outputMeters[std::size_t(j)], 9.0f - float(B(std::size_t(n + j))));
+    if (changed) PostMeters();
   }
 
   void MeterPage() {
@@ -108,20 +110,24 @@ class CNerexReplyHandler {
       default: break;
     }
     if (DataBytes() < needed) return d.RefuseReply(r, "too short");
+    bool changed = false;
     auto inputsAndOutputs = [&] {
-      for (int i = 0; i < n; ++i) d.m_inputMeters[std::size_t(i)] = 9.0f - float(B(std::size_t(i)));
+      for (int i = 0; i < n; ++i) changed |= SetMeter(d.m_inputMeters[std::size_t(i)], 9.0f - float(B(std::size_t(i))));
       for (int j = 0; j < m; ++j) {
         const int limit = d.m_current.outputs.limiters[std::size_t(j)].level;
-        d.m_outputMeters[std::size_t(j)] = (22.0f - float(B(std::size_t(n + j)))) - float(22 - limit);
+        const float level = (22.0f - float(B(std::size_t(n + j)))) - float(22 - limit);
+        changed |= SetMeter(d.m_outputMeters[std::size_t(j)], level);
       }
     };
     auto deq = [&](int base) {
       for (int k = 0; k < kNerexDeqBandsPerInput; ++k)
         for (int i = 0; i < n; ++i)
-          d.m_deqMeters[std::size_t(i * kNerexDeqBandsPerInput + k)] = 22.0f - float(B(std::size_t(base + k * n + i)));
+          changed |= SetMeter(d.m_deqMeters[std::size_t(i * kNerexDeqBandsPerInput + k)],
+                              22.0f - float(B(std::size_t(base + k * n + i))));
     };
     auto compressors = [&](int base) {
-      for (int j = 0; j < m; ++j) d.m_compressorMeters[std::size_t(j)] = 22.0f - float(B(std::size_t(base + j)));
+      for (int j = 0; j < m; ++j)
+        changed |= SetMeter(d.m_compressorMeters[std::size_t(j)], 22.0f - float(B(std::size_t(base + j))));
     };
     switch (page) {
       case 0: inputsAndOutputs(); break;
@@ -134,8 +140,13 @@ class CNerexReplyHandler {
         break;
       default: break;
     }
-    PostMeters();
+    if (changed) PostMeters();
   }
+
+  // Stores a meter reading; true when it differs from the one held. Readings that did not move
+  // need no redraw: a unit at rest would otherwise have the monitor and its panel redrawn on
+  // every poll.
+  static bool SetMeter(std::atomic<float>& meter, float value) { return meter.exchange(value) != value; }
 
   void PostMeters() {
     d.Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusMeters);

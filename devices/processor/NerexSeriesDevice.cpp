@@ -6,6 +6,7 @@
 #include <atomic>
 #include <ctime>
 #include <iterator>
+#include <stdexcept>
 
 #include "core/CPData.h"
 #include "core/ControlMessage.h"
@@ -177,6 +178,13 @@ const char* CNerexSeriesDevice::GetControlPanelClass() {
 }
 
 std::string CNerexSeriesDevice::GetModelName() { return ::GetModelName(GetModel(), GetHardwareCode()); }
+
+std::string CNerexSeriesDevice::GetMemoryName(int index) const {
+  CSingleLock lock(SettingsLock());
+  if (index < 0 || std::size_t(index) >= m_presets.size() || !m_presets[std::size_t(index)])
+    throw std::invalid_argument("no preset memory " + std::to_string(index));
+  return m_presets[std::size_t(index)]->name;
+}
 
 CSize CNerexSeriesDevice::GetPanelSize() {
   const NerexPanelSize size = ::GetPanelSize(GetModel(), m_panelPage);

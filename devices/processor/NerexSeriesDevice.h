@@ -222,6 +222,13 @@ class CNerexSeriesDevice : public CDevice {
   const NerexGeneralSettings& GetGeneralSettings() const { return m_general; }
   std::array<TimedPresetEntry, kNerexTimedPresets>& GetTimedPresets() { return m_timedPresets; }
   const std::array<TimedPresetEntry, kNerexTimedPresets>& GetTimedPresets() const { return m_timedPresets; }
+  // The name of preset memory index (0-based, UTF-8); std::invalid_argument for an index
+  // outside the memory list.
+  std::string GetMemoryName(int index) const;
+  // The dynamic-EQ band masks, one byte per band position (1, 2, 3), bit i for input i: the
+  // dynamic-EQ graph hides and locks the handle of a masked band. All clear at first.
+  std::array<std::uint8_t, kNerexDeqBandsPerInput>& GetDeqBandMasks() { return m_deqBandMasks; }
+  const std::array<std::uint8_t, kNerexDeqBandsPerInput>& GetDeqBandMasks() const { return m_deqBandMasks; }
 
   // --- Meters (dB; written by the worker, read anywhere) ---
   float GetInputMeter(int input) const;
@@ -389,6 +396,7 @@ class CNerexSeriesDevice : public CDevice {
   std::uint32_t m_selectedPreset = 0;
   CNerexSeriesMemory m_current;
   std::array<TimedPresetEntry, kNerexTimedPresets> m_timedPresets{};
+  std::array<std::uint8_t, kNerexDeqBandsPerInput> m_deqBandMasks{};
   NerexGeneralSettings m_general;
   std::array<std::atomic<float>, kNerexMaxInputs> m_inputMeters;
   std::array<std::atomic<float>, kNerexMaxOutputs> m_outputMeters;

@@ -5,10 +5,12 @@
 
 #include "core/DataStream.h"
 #include "core/Scramble.h"
+#include "core/System.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexSeriesDevice.h"
+#include "devices/processor/NerexValueRanges.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
 #include "platform/Sync.h"
@@ -25,6 +27,7 @@ constexpr const char* kDeqVersionText = "dynamic-EQ record of another version";
 [[noreturn]] void Damaged(const std::string& what) {
   throw CArchiveException(CArchiveException::BadFormat, what);
 }
+
 
 // One set of field operations that stores or loads by the archive's mode, so that each record
 // is written once for both directions.
@@ -667,7 +670,9 @@ void CNerexSeriesMemory::Serialize(CArchive& ar) {
   // The oldest records have no version word and no dynamic EQ.
   const bool oldest = !(flags & kStoredRecordMark);
   const std::uint32_t version = oldest ? 0 : ar.ReadU32();
-  if (version > kNerexMemoryRecordVersion) Damaged("memory record version " + std::to_string(version));
+  // A record of a later program: nothing of it can be read past.
+  if (version > kNerexMemoryRecordVersion)
+    throw CArchiveException(CArchiveException::NewerVersion, "memory record version " + std::to_string(version));
   const std::size_t body = ar.Position();
   CheckMemoryRecordBody(ar, oldest, version);
   const std::size_t bodySize = ar.Position() - body;
@@ -721,9 +726,7 @@ void SerializeNerexDeviceRecord(CArchive& ar, NerexDeviceRecordFields& f) {
     return;
   }
 
-  const std::uint32_t version = ar.ReadU32();
-  if (version < 1 || version > kNerexDeviceRecordVersion)
-    Damaged("processor record version " + std::to_string(version));
+  const std::uint32_t version = ReadRecordVersion(ar, 1, kNerexDeviceRecordVersion, "processor");
   *f.name = ar.ReadString();
   f.autoRtcUpdate = ar.ReadU32() != 0;
   if (version >= 5) {
@@ -852,6 +855,15 @@ bool LoadNerexPresetFile(const std::string& path, CNerexSeriesMemory& memory, st
     if (error) *error = e.what();
     return false;
   }
+  // A preset goes to the unit as it is: one value outside its range refuses the whole file.
+  const NerexRangeReport report = CheckMemoryValues(loaded, false);
+  if (report.count > 0) {
+    if (error)
+      *error = "The preset file holds " + std::to_string(report.count) +
+               (report.count == 1 ? " value outside its range (" : " values outside their ranges (") + report.first +
+               "); nothing was loaded.";
+    return false;
+  }
   memory.CopyFrom(loaded);
   return true;
 }
@@ -861,6 +873,25 @@ bool LoadNerexPresetFile(const std::string& path, CNerexSeriesMemory& memory, st
 namespace {
 
 // The device's fields in the record's terms; Commit writes them back after a load.
+// Values outside their ranges in a processor's stored images are moved into them, and the log
+// names the device, how many were moved and the first one.
+void LimitStoredValues(CNerexSeriesDevice& d) {
+  NerexRangeReport total;
+  auto check = [&](CNerexSeriesMemory& memory) {
+    NerexRangeReport report = CheckMemoryValues(memory, true);
+    if (report.count > 0 && total.count == 0) total.first = std::move(report.first);
+    total.count += report.count;
+  };
+  check(d.GetCurrentSettings());
+  for (auto& memory : d.GetPresets()) check(*memory);
+  for (auto& memory : d.GetXoverPresets()) check(*memory);
+  if (total.count == 0 || !d.GetSystem()) return;
+  const bool one = total.count == 1;
+  d.GetSystem()->WriteLog(d.GetDisplayName() + ": " + std::to_string(total.count) +
+                          (one ? " stored value lay outside its range and was" : " stored values lay outside their ranges and were") +
+                          " moved to the nearer end (first: " + total.first + ")\n");
+}
+
 struct CDeviceFieldsView {
   NerexDeviceRecordFields fields;
 
@@ -907,6 +938,7 @@ void CNerexSeriesDevice::Serialize(CArchive& ar) {
   if (ar.IsLoading()) {
     SetName(name);
     view.Commit(*this);
+    LimitStoredValues(*this);
   }
 }
 
@@ -918,6 +950,7 @@ void CNerexSeriesDevice::SerializeStream(CDataStream& ds) {
   if (SerializeNerexDeviceStream(ds, view.fields) && ds.IsLoading()) {
     SetName(name);
     view.Commit(*this);
+    LimitStoredValues(*this);
   }
 }
 

@@ -79,5 +79,7 @@ bool SaveNerexPresetFile(const std::string& path, const CNerexSeriesMemory& memo
 bool LoadNerexPresetFile(const std::string& path, CNerexSeriesMemory& memory, std::string* error);
 
 // The file dialog's filter and default extension of preset files.
+// The preset file's filters: saving, and opening (which offers the preset files only).
 inline constexpr const char* kNerexPresetFileFilter = "Fennick Preset Files (*.fnp)|*.fnp|All Files (*.*)|*.*";
+inline constexpr const char* kNerexPresetOpenFilter = "Fennick Files (*.fnp)|*.fnp";
 inline constexpr const char* kNerexPresetFileExtension = "fnp";

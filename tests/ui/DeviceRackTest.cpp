@@ -275,6 +275,46 @@ TEST_F(Rack, ZoneTimers_TickTheirZoneAndStopWhenTheZoneIsGone) {
   EXPECT_EQ(Zone(1).GetDevices(), (std::vector<CDevice*>{c, d}));
 }
 
+TEST_F(Rack, ZoneTimers_AZoneDeletedDuringAnotherZonesAnimationLeavesItMoving) {
+  Show(200, 300);
+  CZone* third = &Zone(2);
+  third->OnHeaderClick(CPoint{180, 110}, rack.GetZoneHeaderRect(third));
+  ASSERT_EQ(third->m_nAnimState, 1);
+  rack.StartZoneTimer(third, 33);
+  const std::uint32_t id = rack.GetZoneTimer(third);
+  EXPECT_EQ(id, 103u);
+  // "Second" goes while "Third" collapses: "Third" is now the second zone, its timer still its own.
+  system.DeleteZone(&Zone(1), false);
+  ASSERT_EQ(&Zone(1), third);
+  for (int tick = 0; tick < 50 && third->m_nAnimState != 0; ++tick) rack.OnTimer(id);
+  EXPECT_EQ(third->m_nAnimState, 0);
+  EXPECT_TRUE(third->m_bCollapsed);
+  // A zone now at index 2 may start its own timer; the end of "Third"'s stops only "Third"'s.
+  CZone& fourth = AddZone("Fourth");
+  fourth.OnHeaderClick(CPoint{180, 130}, rack.GetZoneHeaderRect(&fourth));
+  rack.StartZoneTimer(&fourth, 33);
+  EXPECT_NE(rack.GetZoneTimer(&fourth), id);
+  rack.StopZoneTimer(third);
+  EXPECT_FALSE(rack.HasTimer(id));
+  EXPECT_TRUE(rack.HasTimer(rack.GetZoneTimer(&fourth)));
+}
+
+TEST_F(Rack, Rename_SurvivesAResizeOfTheRackOverTheHeadersNewWidth) {
+  Show(200, 300);
+  rack.BeginRename(1);
+  QLineEdit* edit = rack.GetRenameEditor();
+  ASSERT_NE(edit, nullptr);
+  edit->setText("Balcony");
+  rack.resize(260, 280);
+  QApplication::processEvents();
+  ASSERT_EQ(rack.GetRenameEditor(), edit);
+  EXPECT_EQ(rack.GetRenameZone(), 1);
+  EXPECT_EQ(edit->geometry(), QRect(6, 80, 260 - 54, 20));
+  EXPECT_EQ(edit->text(), "Balcony");
+  PressKey(edit, Qt::Key_Return);
+  EXPECT_EQ(Zone(1).GetName(), "Balcony");
+}
+
 TEST_F(Rack, ToolTips_TitleFromNameOrIdAndNoneWithoutStatus) {
   a->SetName("Front Fill   ");
   a->status = "Online\nTemperature 40";

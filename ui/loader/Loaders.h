@@ -7,6 +7,10 @@
 
 #include "ui/loader/LoaderContext.h"
 
+// The log line for a firmware file that cannot be loaded as it is (empty, cut short, not in
+// the format the unit takes); a file for another unit gets "Incompatible firmware file !!".
+inline constexpr const char* kDamagedFirmwareText = "Firmware file is damaged or in the wrong format !!";
+
 // Amplifier modules (0x30 to 0x32): Intel HEX firmware through the boot loader at 9600 baud.
 bool LoadAmpFirmware(const CLoaderContext& context);
 // Amplifier modules: the presets of a preset file, then the file's name as the set's name.

@@ -51,7 +51,7 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
   // An empty image has nothing to load (and no length to count progress by); a block address
   // must fit its three bytes below the end block's FF FF FF.
   if (file.empty() || file.size() > kProcessorEndAddress + 1 - kBlockBytes) {
-    log.LogLine("Incompatible firmware file !!", false);
+    log.LogLine(kDamagedFirmwareText, false);
     return false;
   }
   port.SetRawTimeouts(SerialTimeouts{0, 1, 5000, 0, 0});
@@ -93,7 +93,5 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
     log.Progress(int(percent));
     if (last) break;
   }
-  const BootBytes end = BuildProcessorBlock(kProcessorEndAddress, endBlock);
-  port.WriteRaw(end.data(), std::uint32_t(end.size()));
-  return true;
+  return WriteOrReport(port, log, BuildProcessorBlock(kProcessorEndAddress, endBlock));
 }

@@ -246,3 +246,17 @@ TEST(NerexBus, RepliesWithFaultsAreRefusedAndCountedAndTheReadBackStillCompletes
   for (int i = 0; i < 3; ++i) bus.Turn();
   EXPECT_EQ(unit->ReadCount(63), before + 3);
 }
+
+TEST(NerexBus, ReplyNamingAnotherUnitIsRefusedByTheTransportAndAskedAgain) {
+  CProcessorBus bus;
+  CSimProcessorUnit* unit = bus.AddUnit(120, 5);
+  unit->SetDeviceName("Stage Left");
+  unit->InjectReplyFault(kCmdReadNames, SimProcessorFault::AnotherUnit(9));
+  CNerexSeriesDevice* d = bus.AddDevice(120, 5);
+  ASSERT_TRUE(bus.Open());
+  ASSERT_TRUE(bus.RunUntil([&] { return d->AllBlocksReceived(); }, 400));
+  EXPECT_EQ(d->GetName(), "Stage Left");
+  EXPECT_EQ(bus.Comms().GetErrorCount(), 1u);
+  EXPECT_GE(unit->ReadCount(kCmdReadNames), 2u);  // the refused reply's request went again
+  EXPECT_EQ(d->GetRefusedReplyCount(), 0u);       // the device never saw it
+}

@@ -50,7 +50,7 @@ NerexClockReading FixedClock() { return NerexClockReading{26, 3, 14, 7, 9, 41}; 
 
 }  // namespace
 
-TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByte) {
+TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByteAndReadingsThatDidNotMoveRedrawNothing) {
   CNerexSeriesDevice& d = Make(120);
   Bytes levels(12, 40);
   levels[0] = 0;
@@ -61,6 +61,12 @@ TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByte) {
   EXPECT_FLOAT_EQ(d.GetOutputMeter(7), -118.0f);
   EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 104), 1u);
   EXPECT_EQ(Posted(UWM_REDRAW_METER_ENTRY, 1), 1u);
+  Deliver(62, MakeReply(62, levels));
+  EXPECT_EQ(Posted(UWM_REDRAW_METER_ENTRY, 1), 1u);
+  levels[4 + 7] = 126;
+  Deliver(62, MakeReply(62, levels));
+  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 104), 2u);
+  EXPECT_EQ(Posted(UWM_REDRAW_METER_ENTRY, 1), 2u);
   // An ignored device keeps its floor.
   d.SetIgnored(true);
   Deliver(62, MakeReply(62, Bytes(12, 0)));

@@ -83,6 +83,25 @@ TEST_F(AmpFirmwareTest, RefusedChunkInTheSecondPassFailsTheLoad) {
   EXPECT_FALSE(m_unit->IsComplete());
 }
 
+TEST_F(AmpFirmwareTest, ChunkAnswersThatComeAfterTheReadGaveUpArePurgedAndTheFileStillGoesIn) {
+  m_unit->SetRecordAnswerDelays({6, 12, 25, 50});
+  EXPECT_TRUE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_unit->ImageBytes(), m_data);
+  EXPECT_TRUE(m_unit->IsComplete());
+  EXPECT_EQ(m_unit->Erases(), 1u);
+  EXPECT_EQ(CountOf(m_report.lines, "Done"), 1u);
+}
+
+// The open port dies in the middle of the transfer (the unit stays attached, so the port
+// would open again): the load ends there with a line that says so, never with "Done".
+TEST_F(AmpFirmwareTest, PortThatDiesMidTransferFailsTheLoadWithALine) {
+  m_line->BreakOpenPortAfter(600);
+  EXPECT_FALSE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Failed to write to COM port");
+  EXPECT_EQ(CountOf(m_report.lines, "Done"), 0u);
+  EXPECT_FALSE(m_unit->IsComplete());
+}
+
 TEST_F(AmpFirmwareTest, UnitThatNeverComesBackIsOnlyWarnedAbout) {
   m_unit->SetNeverReboots(true);
   EXPECT_TRUE(LoadAmpFirmware(Context()));
@@ -134,7 +153,8 @@ TEST_P(BadFirmwareFileTest, IsRefusedBeforeAnythingReachesTheBootLoader) {
                   : c.family == Family::kSornic  ? LoadSornicAmpFirmware(Context())
                                                  : LoadProcessorFirmware(Context());
   EXPECT_FALSE(ok);
-  EXPECT_EQ(m_report.lines.back(), "Incompatible firmware file !!");
+  // Its own line: not the one of a file made for another unit.
+  EXPECT_EQ(m_report.lines.back(), "Firmware file is damaged or in the wrong format !!");
   EXPECT_EQ(unit.BootCommands(), 0u);
   for (const auto& write : m_line->Writes()) EXPECT_LE(write.bytes.size(), 5u);  // probes only
 }
@@ -300,6 +320,14 @@ TEST_F(ZelFirmwareTest, BootCommandNotTakenFails) {
   EXPECT_EQ(m_report.lines.back(), "Boot command to device failed");
 }
 
+TEST_F(ZelFirmwareTest, PortThatDiesMidTransferFailsTheLoadWithALine) {
+  m_line->BreakOpenPortAfter(400);
+  EXPECT_FALSE(LoadZelFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Failed to write to COM port");
+  EXPECT_EQ(CountOf(m_report.lines, "Done"), 0u);
+  EXPECT_FALSE(m_unit->IsComplete());
+}
+
 TEST_F(ZelFirmwareTest, BrokenStreamLeavesTheUnitInItsBootLoaderWithAWarning) {
   m_unit->RefuseRecord(4);
   EXPECT_TRUE(LoadZelFirmware(Context()));
@@ -440,7 +468,7 @@ TEST_F(ProcessorFirmwareTest, FennickWithoutAVersionInTheTableSaysSoAndLoadsNoth
 TEST_F(ProcessorFirmwareTest, ImageBeyondTheAddressRangeIsRefusedBeforeTheBootCommand) {
   Load(SimBootBytes(16 * 1024 * 1024 - 127, 0x00));  // its last block would need address FF FF 80
   EXPECT_FALSE(LoadProcessorFirmware(Context()));
-  EXPECT_EQ(m_report.lines, (Lines{"Incompatible firmware file !!"}));
+  EXPECT_EQ(m_report.lines, (Lines{"Firmware file is damaged or in the wrong format !!"}));
   EXPECT_EQ(m_unit->BootCommands(), 0u);
 }
 
