@@ -104,7 +104,7 @@ TEST_F(ProcessorRecords, SystemFileGivesBackExactlyTheFilesPresetsWithTheirParam
     ResizePresetList(device->GetPresets(), count);
     for (std::size_t i = 0; i < count; ++i) {
       CNerexSeriesMemory& preset = *device->GetPresets()[i];
-      preset.CopyFrom(MakeRandomImage(unsigned(40 + i)));
+      preset.CopyFrom(MakeRandomStoredImage(unsigned(40 + i)));
       preset.name = "Show " + std::to_string(i);
       preset.sectionFlags = std::uint32_t(i % 16);
     }
