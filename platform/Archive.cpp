@@ -46,7 +46,7 @@ void CArchive::Refill(std::size_t n) {
   // What lies more than kRewindBytes behind the position is dropped; the rest moves to the
   // front and the piece is read on behind it, at least a block at a time.
   const std::size_t keepFrom = m_pos > kRewindBytes ? m_pos - kRewindBytes : 0;
-  std::memmove(m_data.data(), m_data.data() + keepFrom, m_inSize - keepFrom);
+  if (keepFrom > 0) std::memmove(m_data.data(), m_data.data() + keepFrom, m_inSize - keepFrom);
   m_base += keepFrom;
   m_pos -= keepFrom;
   m_inSize -= keepFrom;
