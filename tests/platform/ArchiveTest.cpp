@@ -241,18 +241,25 @@ TEST(Archive, WrongDirectionIsRefused) {
   EXPECT_THROW(in.WriteU8(1), CArchiveException);
 }
 
+namespace {
+// The file at path holds bytes and is the only file in its folder: no temporary file is left.
+void ExpectOnlyFileHolds(const QTemporaryDir& dir, const std::string& path, const Bytes& bytes) {
+  Bytes back;
+  ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
+  EXPECT_EQ(back, bytes);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+}  // namespace
+
 TEST(AtomicWrite, ReplacesFileAndLeavesNoTemporary) {
   QTemporaryDir dir;
   std::string path = dir.path().toStdString() + "/a.ovd";
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(path, Bytes{1, 2, 3}, &error)) << error;
   ASSERT_TRUE(WriteFileAtomically(path, Bytes{4, 5}, &error)) << error;
-  Bytes back;
-  ASSERT_TRUE(ReadWholeFile(path, back, &error));
-  EXPECT_EQ(back, (Bytes{4, 5}));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()),
-                          std::filesystem::directory_iterator()),
-            1);
+  ExpectOnlyFileHolds(dir, path, Bytes{4, 5});
 }
 
 TEST(AtomicWrite, ReadOnlyFolderLeavesOriginalIntact) {
@@ -330,12 +337,7 @@ TEST(AtomicWrite, FailedFlushToDiskKeepsTheOriginalAndReportsIt) {
   SetFileSyncForTests(nullptr);
   EXPECT_FALSE(written);
   EXPECT_NE(error.find("flushed to the disk"), std::string::npos) << error;
-  Bytes back;
-  ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
-  EXPECT_EQ(back, (Bytes{9, 9}));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()),
-                          std::filesystem::directory_iterator()),
-            1);
+  ExpectOnlyFileHolds(dir, path, Bytes{9, 9});
 }
 
 TEST(AtomicWrite, KeepsThePermissionsOfTheFileReplacedAndReplacesALinksTarget) {
@@ -371,12 +373,7 @@ TEST(AtomicWrite, WriterThatFailsOrIsDroppedLeavesTheOriginalAndNoTemporary) {
   EXPECT_FALSE(unopened.Write("abc", 3, &error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(unopened.Commit(&error));
-  Bytes back;
-  ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
-  EXPECT_EQ(back, (Bytes{9, 9}));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()),
-                          std::filesystem::directory_iterator()),
-            1);
+  ExpectOnlyFileHolds(dir, path, Bytes{9, 9});
 }
 
 TEST(AtomicWrite, MissingFileReadFails) {
