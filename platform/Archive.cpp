@@ -19,8 +19,6 @@ CArchive::CArchive(Sink sink) : m_storing(true), m_sink(std::move(sink)) { m_dat
 CArchive::CArchive(std::vector<std::uint8_t> data)
     : m_storing(false), m_data(std::move(data)), m_in(m_data.data()), m_inSize(m_data.size()), m_total(m_inSize) {}
 
-CArchive::CArchive(std::unique_ptr<std::uint8_t[]> buffer, std::size_t size)
-    : m_storing(false), m_buffer(std::move(buffer)), m_in(m_buffer.get()), m_inSize(size), m_total(size) {}
 
 CArchive::~CArchive() {
   if (m_fd >= 0) ::close(m_fd);
@@ -63,12 +61,6 @@ void CArchive::Refill(std::size_t n) {
     if (got == 0) ThrowEndOfFile();
     m_inSize += std::size_t(got);
   }
-}
-
-void CArchive::KeepLoadedBytesInVector() const {
-  m_data.assign(m_in, m_in + m_inSize);
-  m_buffer.reset();
-  m_in = m_data.data();
 }
 
 void CArchive::ThrowWrongMode() const {
@@ -305,21 +297,6 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
   return read;
 }
 
-bool ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& buffer, std::size_t& size,
-                   std::string* error) {
-  std::size_t got = 0;
-  const bool read = ReadWholeFileInto(
-      path,
-      [&](std::size_t n) {
-        auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(n, 1));
-        if (got) std::memcpy(larger.get(), buffer.get(), got);
-        buffer = std::move(larger);
-        return buffer.get();
-      },
-      got, error);
-  size = read ? got : 0;
-  return read;
-}
 
 std::size_t GetFileSize(const std::string& path) {
   const qint64 size = QFileInfo(QString::fromStdString(path)).size();

@@ -40,8 +40,6 @@ class CArchive {
   explicit CArchive(Sink sink);
   // An archive that loads from the given bytes.
   explicit CArchive(std::vector<std::uint8_t> data);
-  // An archive that loads from the first size bytes of buffer (a file read whole).
-  CArchive(std::unique_ptr<std::uint8_t[]> buffer, std::size_t size);
   // An archive that loads from the file at path, read in pieces as the records need them, so
   // that a large file is never held whole; null with a reason when the file cannot be opened.
   // A read error later throws CArchiveException(EndOfFile).
@@ -146,7 +144,6 @@ class CArchive {
   // What was stored, or the bytes being loaded.
   const std::vector<std::uint8_t>& Data() const {
     if (m_storing) m_data.resize(m_size);
-    if (m_buffer) KeepLoadedBytesInVector();
     return m_data;
   }
   std::vector<std::uint8_t> TakeData() {
@@ -177,7 +174,6 @@ class CArchive {
     return p;
   }
   void Grow(std::size_t n);
-  void KeepLoadedBytesInVector() const;
   [[noreturn]] void ThrowWrongMode() const;
   [[noreturn]] static void ThrowEndOfFile();
 
@@ -185,8 +181,7 @@ class CArchive {
   Sink m_sink;  // storing through a sink: m_data is a block buffer, handed on when full
   // Storing: the bytes stored are the first m_size; the rest is room, dropped by Data().
   mutable std::vector<std::uint8_t> m_data;
-  // Loading: the bytes read, in m_data or in a buffer of a file read whole.
-  mutable std::unique_ptr<std::uint8_t[]> m_buffer;
+  // Loading: the bytes read are in m_data.
   mutable const std::uint8_t* m_in = nullptr;
   std::size_t m_inSize = 0;
   std::size_t m_size = 0;
@@ -222,10 +217,6 @@ inline CArchive& operator>>(CArchive& ar, std::string& v) { v = ar.ReadString();
 // The size of the file at path, 0 when there is none.
 std::size_t GetFileSize(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error);
-// The same into a buffer that is not cleared first (size is the bytes read): a large file is
-// then written to memory once, not twice.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& buffer, std::size_t& size,
-                   std::string* error);
 // The whole of bytes written through a CAtomicFileWriter (platform/AtomicFile.h): a temporary
 // file beside path, flushed to the disk and renamed over path only when every byte got there;
 // on failure path is untouched and no temporary file is left.
