@@ -87,7 +87,7 @@ CMainFrame::~CMainFrame() {
   // what it posted only the log lines are still shown.
   m_closing = true;
   if (GetPropertyPickers() == m_pickers.get()) SetPropertyPickers(nullptr);
-  m_system.StopCommsThread();
+  m_system.GetComms().StopCommsThread();
   if (m_mdiClient) m_mdiClient->SetResizeHandler(nullptr);
   // Panel windows go before the system object: their views point at its devices.
   if (m_mdiClient) {

@@ -401,7 +401,7 @@ void CMainFrame::OnOnline() {
     // A worker that has not gone idle may still be inside a transaction: the port stays open
     // under it and the frame stays online; the request stays raised, so the next Go Offline
     // finds the worker idle.
-    if (!m_system.RequestIdle() || !m_system.SetOnline(false)) {
+    if (!m_system.GetComms().RequestIdle() || !m_system.GetComms().SetOnline(false)) {
       UpdateCommandUI();
       return;
     }
@@ -414,7 +414,7 @@ void CMainFrame::OnOnline() {
   }
 
   std::uint32_t choice = m_system.GetSettings().onGoOnline;
-  if (!m_autoscanRunning) m_system.SetNeedSecurityGet(true);
+  if (!m_autoscanRunning) m_system.GetComms().SetNeedSecurityGet(true);
   if (m_system.GetDesignMode() != 0) SetDesignMode(0);
   if (choice == kGoOnlineAsk) {
     if (m_system.GetDeviceCount() == 0) {
@@ -423,7 +423,7 @@ void CMainFrame::OnOnline() {
       bool always = false;
       if (!Prompts().AskGoOnline(choice, always)) {
         // Cancelled: everything stays offline as it was.
-        m_system.SetNeedSecurityGet(false);
+        m_system.GetComms().SetNeedSecurityGet(false);
         return;
       }
       if (always) m_system.SetOnGoOnline(choice);
@@ -434,8 +434,8 @@ void CMainFrame::OnOnline() {
   if (connected) {
     m_online = true;
   } else {
-    m_system.RequestIdle();
-    m_system.SetNeedSecurityGet(false);
+    m_system.GetComms().RequestIdle();
+    m_system.GetComms().SetNeedSecurityGet(false);
   }
   ShowSelectedDeviceProperties();
   UpdateCommandUI();
@@ -488,7 +488,7 @@ void CMainFrame::OnOptions() {
   }
 }
 
-void CMainFrame::StopSystem() { m_system.StopCommsThread(); }
+void CMainFrame::StopSystem() { m_system.GetComms().StopCommsThread(); }
 
 void CMainFrame::SetFullScreenFlag(bool on) { m_system.SetFullScreenNow(on); }
 
@@ -688,7 +688,7 @@ void CMainFrame::OnSelectDevice(CDevice* device, bool force) {
 
 void CMainFrame::OnFatalCommsError() {
   m_online = false;
-  m_system.SetOnline(false);
+  m_system.GetComms().SetOnline(false);
   m_outputPane->GetLiveMeterView().Rebuild();
   m_outputPane->GetLiveMeterView().update();
   m_deviceView->GetRack().Refresh();

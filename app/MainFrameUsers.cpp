@@ -75,7 +75,7 @@ void CMainFrame::OnChangePassword() {
     if (std::size_t(index) < users.size()) users[std::size_t(index)]->m_password = edited.m_password;
   }
   m_system.SetModified(true);
-  if (m_online) m_system.SetNeedSecuritySet(true);
+  if (m_online) m_system.GetComms().SetNeedSecuritySet(true);
 }
 
 void CMainFrame::OnLinkManager() {

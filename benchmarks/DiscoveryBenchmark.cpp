@@ -74,8 +74,8 @@ void BM_AutoscanFinds16UnitsAmongAllShortIds(benchmark::State& state) {
     bus->SetPacing(kBaud);
     bus->Start();
     auto system = std::make_unique<CSystem>();
-    system->GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
-    system->SetScanRangeForTests(63, 0);  // every short ID; no long-ID groups
+    system->GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+    system->GetComms().SetScanRangeForTests(63, 0);  // every short ID; no long-ID groups
     system->Start(nullptr);
     if (!system->GoOnline(0)) {
       state.SkipWithError("cannot go online");
@@ -87,14 +87,14 @@ void BM_AutoscanFinds16UnitsAmongAllShortIds(benchmark::State& state) {
     state.ResumeTiming();
 
     const auto start = std::chrono::steady_clock::now();
-    system->SetAutoscanDialog(&dialog, &running);
-    while (running || system->GetAutoscanDialog()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    system->GetComms().SetAutoscanDialog(&dialog, &running);
+    while (running || system->GetComms().GetAutoscanDialog()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     elapsed += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     state.PauseTiming();
     wire += double(line->BytesToDevice() + line->BytesToPort() - before) / kWireBytesPerSecond;
     found = system->GetDeviceCount();
-    system->StopCommsThread();
+    system->GetComms().StopCommsThread();
     system.reset();
     bus->Stop();
     state.ResumeTiming();
@@ -111,7 +111,7 @@ void BM_PollCycleOf16Devices(benchmark::State& state) {
   bus.SetPacing(kBaud);
   bus.Start();
   CSystem system;
-  system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+  system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
   std::vector<CMeterDevice*> devices;
   for (int i = 0; i < kUnits; ++i) {
     devices.push_back(new CMeterDevice(&system, std::uint32_t(1 + i)));
@@ -145,7 +145,7 @@ void BM_PollCycleOf16Devices(benchmark::State& state) {
   }
   state.counters["wire_ms"] = 1000.0 * wire / double(state.iterations());
   state.counters["wire_ratio"] = elapsed / wire;
-  system.StopCommsThread();
+  system.GetComms().StopCommsThread();
   bus.Stop();
 }
 

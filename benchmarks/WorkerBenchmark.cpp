@@ -54,11 +54,11 @@ void BM_IdleRequestWhileResting(benchmark::State& state) {
   double worker = 0, roundTrip = 0;
   for (auto _ : state) {
     auto t = Clock::now();
-    system.RequestIdle();
+    system.GetComms().RequestIdle();
     worker += Seconds(t);
     roundTrip += reference.Measure();
   }
-  system.StopCommsThread();
+  system.GetComms().StopCommsThread();
   state.counters["ratio_to_round_trip"] = worker / roundTrip;
 }
 BENCHMARK(BM_IdleRequestWhileResting)->Unit(benchmark::kMicrosecond)->UseRealTime();
@@ -69,9 +69,9 @@ void BM_StopTheRestingWorker(benchmark::State& state) {
   for (auto _ : state) {
     CSystem system;
     system.Start(nullptr);
-    system.RequestIdle();  // the worker is up and resting
+    system.GetComms().RequestIdle();  // the worker is up and resting
     auto t = Clock::now();
-    system.StopCommsThread();
+    system.GetComms().StopCommsThread();
     worker += Seconds(t);
     roundTrip += reference.Measure();
   }

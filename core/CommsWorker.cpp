@@ -24,7 +24,7 @@ std::uint32_t CCommsWorker::TransportHost::GetDeviceIdForLog(const CDevice* devi
 
 CCommsWorker::CCommsWorker(ICommsDocument& document)
     : m_document(document),
-      m_lock(document.GetLock()),
+      m_documentLock(document.GetLock()),
       m_transportHost(document),
       m_transport(std::make_unique<CSerialComms>()) {
   m_transport->SetHost(&m_transportHost);
@@ -55,12 +55,12 @@ void CCommsWorker::Post(std::uint32_t message, WPARAM wParam) {
 
 void CCommsWorker::AppendSystemMessage(std::unique_ptr<CControlMessage> message) {
   if (!message) return;
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   m_systemQueue.push_back(std::move(message));
 }
 
 bool CCommsWorker::PopSystemMessage(CControlMessage& record) {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   if (m_systemQueue.empty()) return false;
   record = *m_systemQueue.back();
   m_systemQueue.pop_back();
@@ -68,18 +68,18 @@ bool CCommsWorker::PopSystemMessage(CControlMessage& record) {
 }
 
 std::size_t CCommsWorker::GetSystemQueueSize() const {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   return m_systemQueue.size();
 }
 
 void CCommsWorker::QueueSystemMessagesBehind(std::vector<std::unique_ptr<CControlMessage>> messages) {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   m_systemQueue.insert(m_systemQueue.begin(), std::make_move_iterator(messages.begin()),
                        std::make_move_iterator(messages.end()));
 }
 
 void CCommsWorker::ClearSystemQueue() {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   m_systemQueue.clear();
 }
 
@@ -96,7 +96,7 @@ void CCommsWorker::SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>*
 }
 
 void CCommsWorker::ForgetDevice(const CDevice* device) {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   std::erase(m_unplacedDevices, device);
   std::erase_if(m_securityRefused, [device](const SecurityRefusal& r) { return r.device == device; });
   std::erase_if(m_securityAnswers, [device](const SecurityAnswers& a) { return a.device == device; });
@@ -218,7 +218,7 @@ void CCommsWorker::WorkerIdleStep() {
 }
 
 void CCommsWorker::AcknowledgeGoIdle() {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   // The request is cleared before the event is set: the requester may raise the next request
   // as soon as it sees the event, and that one must not be lost.
   m_goIdle = false;
@@ -246,7 +246,9 @@ void CCommsWorker::WorkerOnlineStep() {
       SleepEx(kWorkerPendingSleepMs, true);
       return;
     }
-    CSingleLock lock(m_lock);
+    // The reply hand-over: the device's fields and queue are shared with the UI thread under
+    // the document's lock.
+    CSingleLock lock(m_documentLock);
     CDevice* device = record.device;
     if (device && record.receivedLength == record.expectedLength) {
       if (device->NeedsInitialisation()) {

@@ -59,7 +59,7 @@ enum : std::int32_t {
 class ICommsDocument {
  public:
   virtual ~ICommsDocument() = default;
-  // The system's recursive lock: the device list, the queues, the reply hand-over and the log.
+  // The system's recursive lock: the device list, the device queues, the reply hand-over and the log.
   virtual CCriticalSection& GetLock() const = 0;
   // A copy of the device list, taken under the lock.
   virtual std::vector<CDevice*> GetDevices() const = 0;
@@ -141,7 +141,13 @@ class CCommsWorker {
 
   // --- Dialog hand-overs ---
   IAutoscanDialog* GetAutoscanDialog() const { return m_autoscanDialog; }
+  // UI thread: the autoscan dialog hands itself and its running flag over; the worker starts
+  // the scan at its next idle turn, and clears the flag and the dialog when the scan ends.
   void SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning);
+  // The security dialog's link to the worker. The dialog hands it over once it is shown; the
+  // worker sets its finished flag and clears it when the pass ends. A link handed over while
+  // no pass waits for a dialog is finished at once, so a late dialog closes by itself.
+  // Any thread.
   std::shared_ptr<CSecurityDialogLink> GetSecurityDialog() const;
   void SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link);
 
@@ -176,7 +182,7 @@ class CCommsWorker {
   void SetLastQuietRefresh(std::uint32_t tick) { m_lastQuietRefresh = tick; }
 
   // The device is about to be deleted: nothing of the worker refers to it any more. UI thread,
-  // under the system's lock.
+  // under the system's lock (the worker's own lock is taken inside it).
   void ForgetDevice(const CDevice* device);
 
  private:
@@ -220,7 +226,7 @@ class CCommsWorker {
   bool IsSecurityPassStopRequested() const;
   void SecurityPause(std::uint32_t ms);
   void RefuseDevice(CDevice* device);
-  // Under the lock (the worker's reply hand-over): a reply came from a device that waits for
+  // Under the document's lock (the worker's reply hand-over): a reply came from a device that waits for
   // its security step. True when a get pass should examine it: always, unless a pass refused
   // it and its hold-off has not run out yet.
   bool IsDueForSecurityPass(const CDevice* device);
@@ -228,7 +234,7 @@ class CCommsWorker {
   bool IsSecurityCandidate(const CDevice* device) const;
   // Refusals of devices that are settled now are dropped.
   void ForgetSettledRefusals();
-  // The answers kept for the device, or null; under the lock.
+  // The answers kept for the device, or null; under m_stateLock.
   const SecurityAnswers* FindAnswers(const CDevice* device) const;
   SecurityAnswers& AnswersOf(const CDevice* device);
   // What the user already answered for these devices on this connection.
@@ -236,7 +242,7 @@ class CCommsWorker {
   void RememberPassword(const CSecurityGroup& group, const std::string& password);
   bool WasImportAnswered(const CSecurityGroup& group) const;
   void RememberImportAnswered(const CSecurityGroup& group);
-  // Copies of the system's users, taken under the lock.
+  // Copies of the system's users, taken under the document's lock.
   void CopySystemUsers(CUserList& out) const;
   SecurityStep AskGroupPassword(const CSecurityGroup& group);
   SecurityStep GiveSystemUsers(CDevice* device, const CUserList& users);
@@ -273,7 +279,13 @@ class CCommsWorker {
   };
 
   ICommsDocument& m_document;
-  CCriticalSection& m_lock;  // the document's
+  // The document's lock: the reply hand-over, the device list and the devices' queues and
+  // fields, which the families share with the UI thread.
+  CCriticalSection& m_documentLock;
+  // The worker's own lock: the system command queue, the dialog hand-over, the security
+  // refusals and answers, and the discovery lists. Code holding it calls nothing that takes
+  // the document's lock; code holding the document's lock may take it.
+  mutable CCriticalSection m_stateLock;
   TransportHost m_transportHost;
   std::unique_ptr<CSerialComms> m_transport;
   std::atomic<std::int32_t> m_pollIndex{0};
@@ -282,10 +294,10 @@ class CCommsWorker {
   // Hand-over with the dialogs.
   std::atomic<IAutoscanDialog*> m_autoscanDialog{nullptr};
   std::atomic<std::atomic<bool>*> m_scanRunning{nullptr};
-  std::shared_ptr<CSecurityDialogLink> m_securityDialog;  // guarded by m_lock
-  bool m_securityDialogWanted = false;                   // guarded by m_lock
-  std::vector<SecurityRefusal> m_securityRefused;         // guarded by m_lock
-  std::vector<SecurityAnswers> m_securityAnswers;         // guarded by m_lock
+  std::shared_ptr<CSecurityDialogLink> m_securityDialog;  // guarded by m_stateLock
+  bool m_securityDialogWanted = false;                   // guarded by m_stateLock
+  std::vector<SecurityRefusal> m_securityRefused;         // guarded by m_stateLock
+  std::vector<SecurityAnswers> m_securityAnswers;         // guarded by m_stateLock
   CSecurityTimings m_securityTimings;
 
   // State and events.
@@ -296,14 +308,14 @@ class CCommsWorker {
   std::unique_ptr<CManualResetEvent> m_idleEvent;        // created by Start
   // Wakes the idle worker: a new state, a request to go idle, or the end.
   CAutoResetEvent m_wakeEvent;
-  std::vector<std::unique_ptr<CControlMessage>> m_systemQueue;  // guarded by m_lock
+  std::vector<std::unique_ptr<CControlMessage>> m_systemQueue;  // guarded by m_stateLock
   std::atomic<bool> m_run{false};
   std::atomic<bool> m_goIdle{false};
   std::atomic<bool> m_stopping{false};
   std::uint32_t m_idleWaitMs = kStopWaitMs;
 
   // Discovery: units of unknown type that a scan quieted (type, ID), devices found but not
-  // yet in a zone (both guarded by m_lock), and the scan's range.
+  // yet in a zone (both guarded by m_stateLock), and the scan's range.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> m_quietedUnknownUnits;
   std::vector<CDevice*> m_unplacedDevices;
   std::uint32_t m_lastShortId = 63;

@@ -56,7 +56,7 @@ void CCommsWorker::RunAutoscan() {
   auto failed = [&comms] { return comms.GetStatus() == kCommsError; };
   comms.SetNoLog(true);
   {
-    CSingleLock lock(m_lock);
+    CSingleLock lock(m_stateLock);
     m_quietedUnknownUnits.clear();
   }
 
@@ -157,7 +157,7 @@ bool CCommsWorker::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::
   // No family takes this type: the unit is quieted all the same (and kept quiet), or it would
   // answer the scan-complete check for ever.
   {
-    CSingleLock lock(m_lock);
+    CSingleLock lock(m_stateLock);
     const auto unit = std::make_pair(typeCode, id);
     if (std::find(m_quietedUnknownUnits.begin(), m_quietedUnknownUnits.end(), unit) == m_quietedUnknownUnits.end())
       m_quietedUnknownUnits.push_back(unit);
@@ -230,7 +230,7 @@ void CCommsWorker::KeepScanQuiet() {
   for (CDevice* device : m_document.GetDevices())
     if (device->GetDeviceId() > kLongIdAbove) units.emplace_back(device->GetTypeCode(), device->GetDeviceId());
   {
-    CSingleLock lock(m_lock);
+    CSingleLock lock(m_stateLock);
     units.insert(units.end(), m_quietedUnknownUnits.begin(), m_quietedUnknownUnits.end());
   }
   for (const auto& [type, id] : units) {
@@ -267,8 +267,11 @@ CDevice* CCommsWorker::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, 
   if (!device) return nullptr;
   device->Reinitialise(0);
   {
-    CSingleLock lock(m_lock);
+    // Into the list and among the unplaced devices at once, so that the UI thread never sees
+    // one without the other.
+    CSingleLock documentLock(m_documentLock);
     m_document.AppendDevice(device);
+    CSingleLock lock(m_stateLock);
     m_unplacedDevices.push_back(device);
   }
   m_document.PostToFrame(CPostedMessage{UWM_REDRAW_METER_ENTRY, 0, 0, device->GetHandle(), {}});
@@ -278,18 +281,18 @@ CDevice* CCommsWorker::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, 
 
 std::vector<CDevice*> CCommsWorker::TakeUnplacedDevices() {
   std::vector<CDevice*> found;
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   found.swap(m_unplacedDevices);
   return found;
 }
 
 std::size_t CCommsWorker::GetUnplacedDeviceCount() const {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   return m_unplacedDevices.size();
 }
 
 void CCommsWorker::ResetBreakoutReadFlags() {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_documentLock);
   for (CDevice* device : m_document.GetDevices()) {
     const std::uint32_t type = device->GetTypeCode();
     if (type < 34 || type > 47) continue;

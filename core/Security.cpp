@@ -82,12 +82,12 @@ CSecurityGroup TakeSecurityGroup(CSecurityGroup& records) {
 // --- Dialog hand-over ---
 
 std::shared_ptr<CSecurityDialogLink> CCommsWorker::GetSecurityDialog() const {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   return m_securityDialog;
 }
 
 void CCommsWorker::SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link) {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   if (link && !m_securityDialogWanted) {
     link->SetFinished();
     return;
@@ -96,7 +96,7 @@ void CCommsWorker::SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link) 
 }
 
 void CCommsWorker::CloseSecurityDialog() {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   if (m_securityDialog) m_securityDialog->SetFinished();
   m_securityDialog = nullptr;
   m_securityDialogWanted = false;
@@ -112,7 +112,7 @@ void CCommsWorker::SecurityPause(std::uint32_t ms) {
 
 void CCommsWorker::OpenSecurityDialog(WPARAM pass) {
   {
-    CSingleLock lock(m_lock);
+    CSingleLock lock(m_stateLock);
     m_securityDialog = nullptr;
     m_securityDialogWanted = true;
   }
@@ -172,7 +172,7 @@ bool CCommsWorker::CheckDeviceSecurity(CDevice* device) {
   record.noRetry = false;
   if (!device->BuildSecurityCheckMessage(record)) return true;
   if (!RunScanTransaction() || record.receivedLength != record.expectedLength) return false;
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_documentLock);
   const std::uint32_t n = std::min<std::uint32_t>(record.receivedLength, CSerialComms::kReceiveBufferSize);
   std::memcpy(record.frame, m_transport->ReceiveBuffer(), n);
   device->ProcessReply(record);
@@ -197,13 +197,13 @@ void CCommsWorker::LogCannotConnect(CDevice* device) {
 }
 
 bool CCommsWorker::IsSecurityRefused(const CDevice* device) const {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   return std::any_of(m_securityRefused.begin(), m_securityRefused.end(),
                      [device](const SecurityRefusal& r) { return r.device == device; });
 }
 
 void CCommsWorker::ClearSecurityRefusals(bool answers) {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   m_securityRefused.clear();
   if (answers) m_securityAnswers.clear();
 }
@@ -212,7 +212,7 @@ void CCommsWorker::RefuseDevice(CDevice* device) {
   device->SetNeedsInitialisation(true);
   LogCannotConnect(device);
   const std::uint32_t now = GetTickCount();
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   for (SecurityRefusal& r : m_securityRefused) {
     if (r.device != device) continue;
     const std::uint32_t doubled = r.holdOffMs > m_securityTimings.refusedHoldOffMaxMs / 2
@@ -225,7 +225,7 @@ void CCommsWorker::RefuseDevice(CDevice* device) {
 }
 
 bool CCommsWorker::IsDueForSecurityPass(const CDevice* device) {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   for (SecurityRefusal& r : m_securityRefused) {
     if (r.device != device) continue;
     if (!r.due && TicksSince(r.refusedAt, GetTickCount()) >= r.holdOffMs) r.due = true;
@@ -236,14 +236,14 @@ bool CCommsWorker::IsDueForSecurityPass(const CDevice* device) {
 
 bool CCommsWorker::IsSecurityCandidate(const CDevice* device) const {
   if (!device->NeedsInitialisation() || device->GetDeviceId() == 0 || device->IsIgnored()) return false;
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   for (const SecurityRefusal& r : m_securityRefused)
     if (r.device == device) return r.due;
   return true;
 }
 
 void CCommsWorker::ForgetSettledRefusals() {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   std::erase_if(m_securityRefused,
                 [](const SecurityRefusal& r) { return !r.device->NeedsInitialisation(); });
 }
@@ -261,7 +261,7 @@ CCommsWorker::SecurityAnswers& CCommsWorker::AnswersOf(const CDevice* device) {
 }
 
 bool CCommsWorker::WasPasswordGiven(const CSecurityGroup& group, const std::string& password) const {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   return std::all_of(group.begin(), group.end(), [&](const auto& record) {
     const SecurityAnswers* answers = FindAnswers(record->device);
     return answers && !answers->password.empty() && answers->password == password;
@@ -269,12 +269,12 @@ bool CCommsWorker::WasPasswordGiven(const CSecurityGroup& group, const std::stri
 }
 
 void CCommsWorker::RememberPassword(const CSecurityGroup& group, const std::string& password) {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   for (const auto& record : group) AnswersOf(record->device).password = password;
 }
 
 bool CCommsWorker::WasImportAnswered(const CSecurityGroup& group) const {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   return std::all_of(group.begin(), group.end(), [&](const auto& record) {
     const SecurityAnswers* answers = FindAnswers(record->device);
     return answers && answers->importAnswered;
@@ -282,13 +282,13 @@ bool CCommsWorker::WasImportAnswered(const CSecurityGroup& group) const {
 }
 
 void CCommsWorker::RememberImportAnswered(const CSecurityGroup& group) {
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_stateLock);
   for (const auto& record : group) AnswersOf(record->device).importAnswered = true;
 }
 
 void CCommsWorker::CopySystemUsers(CUserList& out) const {
   DeleteAllUsers(out);
-  CSingleLock lock(m_lock);
+  CSingleLock lock(m_documentLock);
   for (const CUser* user : m_document.GetUsers()) {
     auto* copy = new CUser;
     copy->CopyFrom(*user);

@@ -37,8 +37,9 @@ class CZone;
 class IUiServices;
 
 // Threads: everything runs on the UI thread unless its comment says otherwise. The worker uses
-// the transport, the device queues, the system command queue and the log, always under
-// GetLock(). The device list may grow from the worker; every access to it takes the lock.
+// the device list, the device queues, the reply hand-over and the log under GetLock(); its own
+// queue and state have a lock of their own. The device list may grow from the worker; every
+// access to it takes the lock.
 class CSystem {
  public:
   CSystem();
@@ -64,7 +65,8 @@ class CSystem {
   // SetDefaults; the clipboard is emptied when it holds one of our formats. Always true.
   bool Clear();
 
-  // The recursive lock of the queues, the reply hand-over and the log. Any thread.
+  // The recursive lock of the device list, the device queues, the reply hand-over and the log.
+  // Any thread.
   CCriticalSection& GetLock() const { return m_lock; }
 
   // --- Devices (any thread; the list takes the lock) ---
@@ -281,129 +283,32 @@ class CSystem {
   // Copies the whole log file to destination (UI thread). False on any file error.
   bool ExportLogFile(const std::string& destination);
 
-  // --- Comms worker and the system command queue (calls into the worker) ---
+  // --- Comms worker ---
+  // The worker: the serial transport, the system command queue, the worker thread with its
+  // state, discovery and the security passes.
   CCommsWorker& GetComms() { return m_comms; }
-  // The serial transport. The worker runs its transactions while online; the UI thread
-  // opens and closes it only while the worker is idle. Its transaction record is the one
-  // record that the worker passes to the devices.
-  CSerialComms& GetTransport() { return m_comms.GetTransport(); }
+  const CCommsWorker& GetComms() const { return m_comms; }
   // True while the serial port is open. Any thread.
   bool IsPortOpen() const { return m_comms.IsPortOpen(); }
-  // Appends a message not bound to one device; the system owns it. Any thread.
-  void AppendSystemMessage(std::unique_ptr<CControlMessage> message) {
-    m_comms.AppendSystemMessage(std::move(message));
-  }
-  // Moves the most recently added system message into record; false when there is none.
-  bool PopSystemMessage(CControlMessage& record) { return m_comms.PopSystemMessage(record); }
-  std::size_t GetSystemQueueSize() const { return m_comms.GetSystemQueueSize(); }
-
-  std::int32_t GetWorkerState() const { return m_comms.GetWorkerState(); }
-  bool NeedSecurityGet() const { return m_comms.NeedSecurityGet(); }
-  void SetNeedSecurityGet(bool on) { m_comms.SetNeedSecurityGet(on); }
-  bool NeedSecuritySet() const { return m_comms.NeedSecuritySet(); }
-  void SetNeedSecuritySet(bool on) { m_comms.SetNeedSecuritySet(on); }
-  IAutoscanDialog* GetAutoscanDialog() const { return m_comms.GetAutoscanDialog(); }
-  // UI thread: the autoscan dialog hands itself and its running flag over; the worker starts
-  // the scan at its next idle turn, and clears the flag and the dialog when the scan ends.
-  void SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning) {
-    m_comms.SetAutoscanDialog(dialog, scanRunning);
-  }
-  // The security dialog's link to the worker. The dialog hands it over once it is shown; the
-  // worker sets its finished flag and clears it when the pass ends. A link handed over while
-  // no pass waits for a dialog is finished at once, so a late dialog closes by itself.
-  // Any thread.
-  std::shared_ptr<CSecurityDialogLink> GetSecurityDialog() const { return m_comms.GetSecurityDialog(); }
-  void SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link) { m_comms.SetSecurityDialog(std::move(link)); }
-
-  bool IsWorkerRunning() const { return m_comms.IsWorkerRunning(); }
-  // Asks the worker to go idle and waits until it has (UI thread). The worker goes idle once
-  // the transaction, scan or pass in hand has ended. False when it did not within kStopWaitMs:
-  // the request stays raised, and the port must not be closed yet.
-  bool RequestIdle() { return m_comms.RequestIdle(); }
-  void SetIdleWaitForTests(std::uint32_t ms) { m_comms.SetIdleWaitForTests(ms); }
-  // Ends the worker for good: a running scan or pass is cut short, then the worker goes idle
-  // and its thread ends. Every wait is bounded (kStopWaitMs each). UI thread.
-  void StopCommsThread() { m_comms.StopCommsThread(); }
-  // The worker's loop, which Start runs on the worker's thread (worker thread only).
-  void CommsThreadMain() { m_comms.CommsThreadMain(); }
 
   // --- Online connection ---
-  // UI thread, worker idle: opens the port (SetOnline) and reinitialises every device with the
-  // choice (0 read the settings from the units, 1 send the file's settings), then sets the
-  // worker polling. On failure shows "Failed to connect - check comms settings" in a message
-  // box and returns false.
+  // UI thread, worker idle: opens the port and reinitialises every device with the choice
+  // (0 read the settings from the units, 1 send the file's settings), then sets the worker
+  // polling. On failure shows "Failed to connect - check comms settings" in a message box and
+  // returns false.
   bool GoOnline(std::uint32_t choice);
-  // UI thread, worker idle. Opening logs "Going Online\n" and opens the configured port;
-  // closing logs "Going Offline\n", closes the port and disconnects every connected device.
-  // A worker that has not gone idle keeps the port open: nothing changes and the result is
-  // false.
-  bool SetOnline(bool online) { return m_comms.SetOnline(online); }
   // The System Monitor pane is shown (the families then poll meters). Any thread.
   bool IsSystemMonitorVisible() const { return m_systemMonitorVisible; }
   void SetSystemMonitorVisible(bool visible) { m_systemMonitorVisible = visible; }
   // Shows text in a warning box on the main frame through the UI services (UI thread).
   void ShowMessage(const std::string& text, const std::string& caption);
-
-  // --- Device security passes (worker thread unless said) ---
-  // Runs the device's security check; true at once when its family has none. False on a
-  // transport error or an incomplete reply; a complete reply goes to the device's ProcessReply.
-  bool CheckDeviceSecurity(CDevice* device) { return m_comms.CheckDeviceSecurity(device); }
-  // Writes the user table built from users into the device; true at once when its family
-  // writes none. The transport's extra time-out is at least 500 ms meanwhile. False on a
-  // transport error or a missing ACK.
-  bool SendSecurityData(CDevice* device, const CUserList& users) { return m_comms.SendSecurityData(device, users); }
-  // Settles one group of devices with equal security data: connects, writes, asks for the
-  // group's Admin password, or refuses them.
-  SecurityStep ConnectSecureDevices(const CSecurityGroup& group) { return m_comms.ConnectSecureDevices(group); }
-  // Logs "Cannot connect to <model> <name> ID <id>". Any thread.
-  void LogCannotConnect(CDevice* device) { m_comms.LogCannotConnect(device); }
-  // True when a get pass refused the device since the connection last went online or an
-  // autoscan ended. Its replies start a get pass again only after a hold-off that doubles with
-  // every refusal (CSecurityTimings). Any thread.
-  bool IsSecurityRefused(const CDevice* device) const { return m_comms.IsSecurityRefused(device); }
-  // Gives every refused device another chance (going online, end of an autoscan).
-  void ClearSecurityRefusals() { m_comms.ClearSecurityRefusals(); }
-  const CSecurityTimings& GetSecurityTimings() const { return m_comms.GetSecurityTimings(); }
-  // Tests only, while the worker is idle.
-  void SetSecurityTimingsForTests(const CSecurityTimings& timings) { m_comms.SetSecurityTimingsForTests(timings); }
   // Replaces the system's users by copies of the network's (at most 10), turns system
   // security on and logs in the administrator. Under the system's lock; any thread.
   void ImportNetworkUsers(const CUserList& network);
-
-  // --- Discovery; the scan itself runs on the worker ---
-  // Probes one long ID at level 0xB3..0xB0: the unit's ID, 0 for none, -1 for a collision.
-  // Worker thread.
-  std::int64_t ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
-                             std::uint32_t& variant) {
-    return m_comms.ProbeDeviceId(level, id, typeCode, variant);
-  }
-  // Sends the quiet command to the device's unit and waits for the outcome. Worker thread.
-  void SendQuietCommand(const CDevice* device) { m_comms.SendQuietCommand(device); }
-  void SendQuietCommand(std::uint32_t typeCode, std::uint32_t id) { m_comms.SendQuietCommand(typeCode, id); }
-  // Repeats the quiet command for every unit found by long ID (ID above 64), at most once
-  // every 120 s. Worker thread.
-  void KeepScanQuiet() { m_comms.KeepScanQuiet(); }
-  // Sends the scan reset and forgets the last quiet sweep. Worker thread.
-  void SendScanReset() { m_comms.SendScanReset(); }
-  // True when a unit that is not quiet answered the scan-complete check. Worker thread.
-  bool CheckScanComplete() { return m_comms.CheckScanComplete(); }
-  // The device of this type and ID: the one in the list, or a new one from the factory
-  // (reinitialised to read its settings and appended), or null for a type no family takes.
-  // A new device waits for PlaceFoundDevices to join a zone. Worker thread.
-  CDevice* AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
-    return m_comms.AddFoundDevice(id, typeCode, variant);
-  }
   // UI thread: puts the devices found by the worker into the zone (or the first zone when it
   // is not one of the system's), gives the users their access records and marks the file
   // modified. The frame calls it when it handles UWM_REFRESH_RACK.
   void PlaceFoundDevices(const CZone* selectedZone);
-  std::size_t GetUnplacedDeviceCount() const { return m_comms.GetUnplacedDeviceCount(); }
-  // After a scan: every breakout box reads its bit-21 block (and bits 24-31) again.
-  void ResetBreakoutReadFlags() { m_comms.ResetBreakoutReadFlags(); }
-  // Tests: the last short ID and the last long-ID group that a scan asks for (63 and 127).
-  void SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup) {
-    m_comms.SetScanRangeForTests(lastShortId, lastGroup);
-  }
 
   // --- Device, zone and panel management (DeviceManagement.cpp), UI thread unless said ---
   // A new device of the type (with its family's Initialise run), or null when no family

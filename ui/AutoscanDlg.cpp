@@ -22,7 +22,7 @@ CAutoscanDlg::~CAutoscanDlg() {
   // A dialog that goes while the scan still runs stops it and takes itself back.
   if (m_handedOver && m_running) {
     m_running = false;
-    if (m_system.GetAutoscanDialog() == this) m_system.SetAutoscanDialog(nullptr, nullptr);
+    if (m_system.GetComms().GetAutoscanDialog() == this) m_system.GetComms().SetAutoscanDialog(nullptr, nullptr);
   }
 }
 
@@ -32,7 +32,7 @@ void CAutoscanDlg::showEvent(QShowEvent* event) {
   m_handedOver = true;
   m_watchTimer = startTimer(kWatchMs);
   m_running = true;
-  m_system.SetAutoscanDialog(this, &m_running);
+  m_system.GetComms().SetAutoscanDialog(this, &m_running);
 }
 
 void CAutoscanDlg::ShowScanStatus(const std::string& text) {
@@ -50,7 +50,7 @@ void CAutoscanDlg::timerEvent(QTimerEvent* event) {
     CBitmapDialogEx::timerEvent(event);
     return;
   }
-  if (m_running || m_system.GetWorkerState() == kWorkerAutoscan) return;
+  if (m_running || m_system.GetComms().GetWorkerState() == kWorkerAutoscan) return;
   killTimer(m_watchTimer);
   m_watchTimer = 0;
   CBitmapDialogEx::reject();  // the closing fade

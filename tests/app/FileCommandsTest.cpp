@@ -79,7 +79,7 @@ TEST_F(FileCommandsTest, NewSaveOpenClose_ThroughTheCommands_TitleAfterEach) {
 
   EXPECT_TRUE(f.close());
   EXPECT_TRUE(prompts.questions.empty());
-  EXPECT_FALSE(system.IsWorkerRunning());
+  EXPECT_FALSE(system.GetComms().IsWorkerRunning());
 }
 
 TEST_F(FileCommandsTest, OpenKeepsThePanelOpenMark_SoTheNextSaveKeepsTheStoredLayout) {
@@ -115,12 +115,12 @@ TEST_F(FileCommandsTest, Close_ModifiedFileAsksAndCancelKeepsTheFrameRunning) {
   ASSERT_EQ(prompts.questions.size(), 1u);
   EXPECT_EQ(prompts.questions[0].caption, "Close File");
   EXPECT_EQ(prompts.questions[0].text, kQuestion);
-  EXPECT_TRUE(f.GetSystem().IsWorkerRunning());
+  EXPECT_TRUE(f.GetSystem().GetComms().IsWorkerRunning());
   EXPECT_EQ(f.GetSystem().GetDeviceCount(), 1);
 
   prompts.answers = {Answer::No};
   EXPECT_TRUE(f.close());
-  EXPECT_FALSE(f.GetSystem().IsWorkerRunning());
+  EXPECT_FALSE(f.GetSystem().GetComms().IsWorkerRunning());
 }
 
 TEST_F(FileCommandsTest, Close_YesAlwaysUsesTheSaveDialogAndACancelledDialogKeepsRunning) {
@@ -135,7 +135,7 @@ TEST_F(FileCommandsTest, Close_YesAlwaysUsesTheSaveDialogAndACancelledDialogKeep
   prompts.paths = {""};  // the save dialog is cancelled
   EXPECT_FALSE(f.close());
   EXPECT_EQ(prompts.saveSpecs.size(), 1u);  // the dialog, although the file has a path
-  EXPECT_TRUE(system.IsWorkerRunning());
+  EXPECT_TRUE(system.GetComms().IsWorkerRunning());
   EXPECT_TRUE(system.IsModified());
 
   const std::string other = PathOf("other.ovd");

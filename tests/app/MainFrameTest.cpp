@@ -179,7 +179,7 @@ TEST_F(FrameTest, Close_DispatchesQueuedLogLinesAndDropsEveryOtherMessage) {
   ASSERT_EQ(list.count(), 2);
   EXPECT_EQ(list.item(0)->text(), "second");
   EXPECT_TRUE(f.IsSystemMonitorVisible());
-  EXPECT_FALSE(f.GetSystem().IsWorkerRunning());
+  EXPECT_FALSE(f.GetSystem().GetComms().IsWorkerRunning());
 }
 
 TEST_F(FrameTest, SystemMonitorVisible_FollowsMessage139AndTheOutputPane) {

@@ -102,8 +102,8 @@ TEST_F(ProcessorOnlineTest, GoingOfflineNeverClosesThePortUnderAWorkerThatHasNot
   CSystem& system = f.GetSystem();
   AddFileProcessor(system);
   // Every transaction lasts seconds, and the wait for the worker is far shorter than that.
-  system.GetTransport().SetExtraTimeout(1500);
-  system.SetIdleWaitForTests(50);
+  system.GetComms().GetTransport().SetExtraTimeout(1500);
+  system.GetComms().SetIdleWaitForTests(50);
   prompts.goOnlineChoice = 0;
   f.RunCommand(Cmd::kOnline);
   ASSERT_TRUE(f.IsOnline());
@@ -118,7 +118,7 @@ TEST_F(ProcessorOnlineTest, GoingOfflineNeverClosesThePortUnderAWorkerThatHasNot
 
   // The request stayed raised: the worker goes idle once its transaction has ended, and then
   // Go Offline closes the port.
-  ASSERT_TRUE(WaitFor([&] { return system.GetWorkerState() == kWorkerIdle; }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return system.GetComms().GetWorkerState() == kWorkerIdle; }, 20000));
   f.RunCommand(Cmd::kOnline);
   EXPECT_FALSE(f.IsOnline());
   EXPECT_FALSE(system.IsPortOpen());
@@ -127,7 +127,7 @@ TEST_F(ProcessorOnlineTest, GoingOfflineNeverClosesThePortUnderAWorkerThatHasNot
 TEST_F(OnlineTest, Autoscan_GoesOnlineFindsTheUnitShowsItAndGoesOffline) {
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  system.SetScanRangeForTests(kUnitId + 1, 0);
+  system.GetComms().SetScanRangeForTests(kUnitId + 1, 0);
   EXPECT_FALSE(f.GetCommand(Cmd::kOnline)->isEnabled());  // no devices yet
 
   // "Ask" with an empty system goes online at once, without the question.
@@ -178,7 +178,7 @@ TEST_F(OnlineTest, Online_AsksWithDevicesAndCancelLeavesEverythingOffline) {
   EXPECT_EQ(prompts.goOnlineAsked, 1);
   EXPECT_FALSE(f.IsOnline());
   EXPECT_FALSE(system.IsPortOpen());
-  EXPECT_FALSE(system.NeedSecurityGet());
+  EXPECT_FALSE(system.GetComms().NeedSecurityGet());
 
   // OK with "always" stores the choice: the next time nothing is asked.
   prompts.goOnlineOk = true;
@@ -209,8 +209,8 @@ TEST_F(OnlineTest, Online_PortThatDoesNotOpenShowsTheErrorAndStaysOffline) {
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].caption, "Online Error");
   EXPECT_EQ(prompts.messages[0].text, "Failed to connect - check comms settings");
-  EXPECT_FALSE(system.NeedSecurityGet());
-  EXPECT_EQ(system.GetWorkerState(), kWorkerIdle);
+  EXPECT_FALSE(system.GetComms().NeedSecurityGet());
+  EXPECT_EQ(system.GetComms().GetWorkerState(), kWorkerIdle);
 }
 
 TEST_F(OnlineTest, FatalCommsError_GoesOfflineFirstThenTellsTheUser) {
@@ -220,7 +220,7 @@ TEST_F(OnlineTest, FatalCommsError_GoesOfflineFirstThenTellsTheUser) {
   prompts.goOnlineChoice = 0;
   f.RunCommand(Cmd::kOnline);
   ASSERT_TRUE(f.IsOnline());
-  system.RequestIdle();  // as the worker does before it posts the error
+  system.GetComms().RequestIdle();  // as the worker does before it posts the error
   f.PostMessage(FrameMsg::kFatalCommsError, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return !prompts.messages.empty(); }));
   EXPECT_EQ(prompts.messages[0].text, "Fatal Comms Error - Going Offline");

@@ -92,7 +92,7 @@ TEST_F(UserCommandsTest, ChangePasswordChangesTheCurrentUsersPasswordOffline) {
   f.RunCommand(Cmd::kChangePassword);
   EXPECT_EQ(f.GetSystem().GetUsers()[0]->GetPassword(), "fresh");
   EXPECT_TRUE(f.GetSystem().IsModified());
-  EXPECT_FALSE(f.GetSystem().NeedSecuritySet());  // offline: nothing to write
+  EXPECT_FALSE(f.GetSystem().GetComms().NeedSecuritySet());  // offline: nothing to write
 }
 
 TEST_F(UserCommandsTest, FilePropertiesOkRefreshesTheStatusTextFromTheSecuritySetting) {
@@ -175,6 +175,6 @@ TEST_F(UserCommandsTest, SecurityDialogOpenedWithoutAPassClosesByItself) {
   f.PostMessage(FrameMsg::kOpenSecurityDlg, 0, 0);
   // The modal dialog runs inside the handler and ends once it sees that no pass waits for it.
   ProcessEvents();
-  EXPECT_EQ(f.GetSystem().GetSecurityDialog(), nullptr);
+  EXPECT_EQ(f.GetSystem().GetComms().GetSecurityDialog(), nullptr);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

@@ -110,10 +110,10 @@ class CTestScanDialog : public IAutoscanDialog {
 class CBusHarness {
  public:
   CBusHarness() {
-    system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+    system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
   }
   ~CBusHarness() {
-    system.StopCommsThread();
+    system.GetComms().StopCommsThread();
     bus.Stop();
   }
 
@@ -125,8 +125,8 @@ class CBusHarness {
   }
   // Hands a dialog to the worker and waits for the scan to end.
   bool RunScan(CTestScanDialog& dialog, std::uint32_t timeoutMs = 60000) {
-    system.SetAutoscanDialog(&dialog, &dialog.running);
-    return WaitFor([&] { return system.GetAutoscanDialog() == nullptr && !dialog.running; }, timeoutMs);
+    system.GetComms().SetAutoscanDialog(&dialog, &dialog.running);
+    return WaitFor([&] { return system.GetComms().GetAutoscanDialog() == nullptr && !dialog.running; }, timeoutMs);
   }
   // Requests the bus saw whose first byte is b.
   std::size_t CountRequests(std::uint8_t first) const {

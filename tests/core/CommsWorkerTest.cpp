@@ -63,7 +63,7 @@ TEST_F(CommsWorkerTest, UnansweredRequests_LowerTheLevel_DisconnectOnlyAtZero) {
   ASSERT_TRUE(WaitFor([&] { return device->GetCommsLevel() == kMaxCommsLevel; }));
   h.bus.InjectFaults(SimFault::Silence(), 200);
   ASSERT_TRUE(WaitFor([&] { return device->GetCommsLevel() == 0; }));
-  h.system.RequestIdle();
+  h.system.GetComms().RequestIdle();
 
   EXPECT_GE(device->GetMissCount(), 6u);
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Disconnected from Test Model   ID: 9"), 1u);
@@ -74,9 +74,9 @@ TEST_F(CommsWorkerTest, UnansweredRequests_LowerTheLevel_DisconnectOnlyAtZero) {
 TEST_F(CommsWorkerTest, SystemQueue_GoesFirst_NewestFirst_ThenTheDevicesQueues) {
   CPollingTestDevice* device = AddPollingDevice(3);
   device->SetNeedsInitialisation(false);
-  h.system.AppendSystemMessage(Broadcast(1));
-  h.system.AppendSystemMessage(Broadcast(2));
-  h.system.AppendSystemMessage(Broadcast(3));
+  h.system.GetComms().AppendSystemMessage(Broadcast(1));
+  h.system.GetComms().AppendSystemMessage(Broadcast(2));
+  h.system.GetComms().AppendSystemMessage(Broadcast(3));
   h.bus.Start();
   h.system.Start(&h.frame);
   ASSERT_TRUE(h.system.GoOnline(0));
@@ -88,7 +88,7 @@ TEST_F(CommsWorkerTest, SystemQueue_GoesFirst_NewestFirst_ThenTheDevicesQueues) 
   EXPECT_EQ(requests[2][7], 1);
   EXPECT_EQ(requests[3][0], 0xF0);
   EXPECT_EQ(requests[3][6], CPollingTestDevice::kReadCommand);
-  EXPECT_EQ(h.system.GetSystemQueueSize(), 0u);
+  EXPECT_EQ(h.system.GetComms().GetSystemQueueSize(), 0u);
 }
 
 TEST_F(CommsWorkerTest, DevicesTakeOneTransactionEachInTurn) {
@@ -96,7 +96,7 @@ TEST_F(CommsWorkerTest, DevicesTakeOneTransactionEachInTurn) {
   CPollingTestDevice* b = AddPollingDevice(2);
   ASSERT_TRUE(h.StartOnline());
   ASSERT_TRUE(WaitFor([&] { return a->processed >= 4 && b->processed >= 4; }));
-  h.system.RequestIdle();
+  h.system.GetComms().RequestIdle();
 
   // After the security step the requests alternate between the two units.
   const auto requests = h.bus.Requests();
@@ -112,7 +112,7 @@ TEST_F(CommsWorkerTest, DevicesWithIdZero_AreNotPolled) {
   ASSERT_TRUE(h.StartOnline());
   // Enough turns of the poll loop for the unpolled device to have had several.
   ASSERT_TRUE(WaitFor([&] { return polled->polls >= 5; }));
-  h.system.RequestIdle();
+  h.system.GetComms().RequestIdle();
   EXPECT_EQ(device->polls, 0);
   for (const auto& request : h.bus.Requests()) {
     if (request.size() > 6 && request[6] == CPollingTestDevice::kReadCommand) {
@@ -139,17 +139,17 @@ TEST_F(CommsWorkerTest, GoingOffline_WhileATransactionRuns_WaitsForItsOutcome) {
 
   const std::uint32_t outcomes = outcomesSoFar();
   const auto start = std::chrono::steady_clock::now();
-  h.system.RequestIdle();
+  h.system.GetComms().RequestIdle();
   EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
   // The worker acknowledged only after the slow transaction had ended and its outcome had been
   // handed to the device.
-  EXPECT_EQ(h.system.GetWorkerState(), kWorkerIdle);
-  EXPECT_TRUE(h.system.GetTransport().IsDone());
-  EXPECT_EQ(h.system.GetTransport().GetStatus(), kCommsIdle);
+  EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerIdle);
+  EXPECT_TRUE(h.system.GetComms().GetTransport().IsDone());
+  EXPECT_EQ(h.system.GetComms().GetTransport().GetStatus(), kCommsIdle);
   EXPECT_EQ(std::uint32_t(device->processed) + device->GetMissCount(), outcomes + 1);
   const std::size_t requests = h.bus.RequestCount();
 
-  EXPECT_TRUE(h.system.SetOnline(false));
+  EXPECT_TRUE(h.system.GetComms().SetOnline(false));
   EXPECT_FALSE(h.system.IsPortOpen());
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Going Offline"), 1u);
   // Going offline disconnects the connected device.
@@ -165,11 +165,11 @@ TEST_F(CommsWorkerTest, StopCommsThread_WithATransactionPending_ReturnsWhenItHas
   ASSERT_TRUE(h.StartOnline());
   ASSERT_TRUE(WaitFor([&] { return h.bus.RequestCount() >= 1; }));
   const auto start = std::chrono::steady_clock::now();
-  h.system.StopCommsThread();
+  h.system.GetComms().StopCommsThread();
   const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_FALSE(h.system.IsWorkerRunning());
-  EXPECT_TRUE(h.system.GetTransport().IsDone());
-  EXPECT_EQ(h.system.GetTransport().GetStatus(), kCommsIdle);
+  EXPECT_FALSE(h.system.GetComms().IsWorkerRunning());
+  EXPECT_TRUE(h.system.GetComms().GetTransport().IsDone());
+  EXPECT_EQ(h.system.GetComms().GetTransport().GetStatus(), kCommsIdle);
   EXPECT_LT(took, std::chrono::seconds(5));
 }
 
@@ -180,10 +180,10 @@ TEST_F(CommsWorkerTest, TransportFailure_PostsFatalError_AndTheWorkerGoesIdle) {
   ASSERT_TRUE(h.StartOnline());
   ASSERT_TRUE(WaitFor([&] { return h.frame.Count(UWM_FATAL_COMMS_ERROR) == 1; }));
   // The worker acknowledges its own go-idle request: going offline does not wait.
-  h.system.RequestIdle();
-  EXPECT_EQ(h.system.GetWorkerState(), kWorkerIdle);
-  EXPECT_EQ(h.system.GetTransport().GetStatus(), kCommsIdle);
-  EXPECT_TRUE(h.system.SetOnline(false));
+  h.system.GetComms().RequestIdle();
+  EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerIdle);
+  EXPECT_EQ(h.system.GetComms().GetTransport().GetStatus(), kCommsIdle);
+  EXPECT_TRUE(h.system.GetComms().SetOnline(false));
 }
 
 TEST_F(CommsWorkerTest, GoOnline_PortRefused_ShowsTheFailureAndStaysIdle) {
@@ -196,13 +196,13 @@ TEST_F(CommsWorkerTest, GoOnline_PortRefused_ShowsTheFailureAndStaysIdle) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].first, "Failed to connect - check comms settings");
   EXPECT_EQ(boxes[0].second, "Online Error");
-  EXPECT_EQ(h.system.GetWorkerState(), kWorkerIdle);
+  EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerIdle);
   EXPECT_FALSE(h.system.IsPortOpen());
 }
 
 TEST_F(CommsWorkerTest, SetOnlineFalse_WithThePortClosed_ReturnsTrueAndLogsNothing) {
   h.system.Start(&h.frame);
-  EXPECT_TRUE(h.system.SetOnline(false));
+  EXPECT_TRUE(h.system.GetComms().SetOnline(false));
   EXPECT_TRUE(h.frame.LogLines().empty());
 }
 
@@ -213,7 +213,7 @@ TEST_F(CommsWorkerTest, GoOnline_ReinitialisesEveryDeviceWithTheChoice) {
   h.system.Start(&h.frame);
   ASSERT_TRUE(h.system.GoOnline(1));
   EXPECT_TRUE(device->NeedsInitialisation());
-  EXPECT_EQ(h.system.GetWorkerState(), kWorkerOnline);
+  EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerOnline);
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ class DeviceManagementTest : public ::testing::Test {
     system.GetUsers().push_back(new CUser("Operator", "x"));
   }
   void TearDown() override {
-    system.StopCommsThread();
+    system.GetComms().StopCommsThread();
     RegisterDeviceCreator(CTestDevice::kTypeCode, nullptr);
   }
   std::size_t Posted(std::uint32_t message) {

@@ -52,7 +52,7 @@ TEST(DeviceQueueOnlineTest, PortOpen_DropsOnlyWhileTheDeviceIsNotConnected) {
   SetSerialPortFactoryForTests([line] { return std::make_unique<CMemorySerialPort>(line); });
   CSystem system;
   SetSerialPortFactoryForTests({});
-  ASSERT_TRUE(system.GetTransport().Open(1, 57600, true));
+  ASSERT_TRUE(system.GetComms().GetTransport().Open(1, 57600, true));
   ASSERT_TRUE(system.IsPortOpen());
   CTestDevice device(&system, 3);
   device.QueueMessage(false, CTestDevice::MakeMessage(1, {0xF1}));

@@ -42,7 +42,7 @@ class DiscoveryTest : public ::testing::Test {
   }
   // Goes online and runs one scan over short IDs 1..lastShortId and long-ID groups 1..lastGroup.
   void Scan(std::uint32_t lastShortId, std::uint32_t lastGroup) {
-    h.system.SetScanRangeForTests(lastShortId, lastGroup);
+    h.system.GetComms().SetScanRangeForTests(lastShortId, lastGroup);
     if (!h.system.IsPortOpen()) {
       ASSERT_TRUE(h.StartOnline());
     }
@@ -81,10 +81,10 @@ TEST_F(DiscoveryTest, ShortIds_EachUnitBecomesOneDevice_InTheSelectedZone_ASecon
   EXPECT_EQ(h.frame.CountFor(UWM_REFRESH_RACK, nerex), 1u);
   EXPECT_EQ(h.frame.CountFor(UWM_REDRAW_METER_ENTRY, nerex), 1u);
   EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 0u);
-  EXPECT_EQ(h.system.GetWorkerState() == kWorkerAutoscan, false);
+  EXPECT_EQ(h.system.GetComms().GetWorkerState() == kWorkerAutoscan, false);
 
   // The UI thread puts them into the zone that the device view has selected.
-  EXPECT_EQ(h.system.GetUnplacedDeviceCount(), 2u);
+  EXPECT_EQ(h.system.GetComms().GetUnplacedDeviceCount(), 2u);
   EXPECT_TRUE(second->GetDevices().empty());
   h.system.SetModified(false);
   h.system.PlaceFoundDevices(second);
@@ -110,7 +110,7 @@ TEST_F(DiscoveryTest, ShortIds_EachUnitBecomesOneDevice_InTheSelectedZone_ASecon
   CTestScanDialog again;
   ASSERT_TRUE(h.RunScan(again));
   EXPECT_EQ(h.system.GetDeviceCount(), 2);
-  EXPECT_EQ(h.system.GetUnplacedDeviceCount(), 0u);
+  EXPECT_EQ(h.system.GetComms().GetUnplacedDeviceCount(), 0u);
 }
 
 TEST_F(DiscoveryTest, ShortReplyForms2And3_AreReadInFullAndParsed) {
@@ -204,11 +204,11 @@ TEST_F(DiscoveryTest, StopDuringTheShortIdPass_EndsBeforeTheNextProbe_NoLongPass
 TEST_F(DiscoveryTest, EmptyBus_AsksToGoOffline_AndHandsTheDialogBack) {
   Scan(1, 1);
   EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 1u);
-  EXPECT_EQ(h.system.GetAutoscanDialog(), nullptr);
+  EXPECT_EQ(h.system.GetComms().GetAutoscanDialog(), nullptr);
   EXPECT_FALSE(dialog.running);
-  EXPECT_EQ(h.system.GetWorkerState(), kWorkerOnline);
-  EXPECT_FALSE(h.system.GetTransport().GetNoLog());
-  EXPECT_FALSE(h.system.NeedSecurityGet());
+  EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerOnline);
+  EXPECT_FALSE(h.system.GetComms().GetTransport().GetNoLog());
+  EXPECT_FALSE(h.system.GetComms().NeedSecurityGet());
 }
 
 TEST_F(DiscoveryTest, TransportFailureDuringTheScan_PostsFatalErrorAndGoesIdle) {
@@ -220,9 +220,9 @@ TEST_F(DiscoveryTest, TransportFailureDuringTheScan_PostsFatalErrorAndGoesIdle) 
   EXPECT_EQ(h.frame.Count(UWM_FATAL_COMMS_ERROR), 1u);
   EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 0u);
   EXPECT_EQ(h.CountRequests(0xBE), 0u);
-  h.system.RequestIdle();  // acknowledged at once: the worker asked for it itself
-  EXPECT_EQ(h.system.GetWorkerState(), kWorkerIdle);
-  EXPECT_FALSE(h.system.GetTransport().GetNoLog());
+  h.system.GetComms().RequestIdle();  // acknowledged at once: the worker asked for it itself
+  EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerIdle);
+  EXPECT_FALSE(h.system.GetComms().GetTransport().GetNoLog());
 }
 
 TEST_F(DiscoveryTest, AfterAScan_BreakoutBoxesReadTheirBit21BlockAgain) {
@@ -242,24 +242,24 @@ TEST_F(DiscoveryTest, ProbeDeviceId_FindsCollidesOrMisses_AndRestoresTheTimeOut)
   AddUnit(52, 0, 0x0103);
   AddUnit(53, 0, 0x0203);
   h.bus.Start();
-  ASSERT_TRUE(h.system.SetOnline(true));
-  CSerialComms& comms = h.system.GetTransport();
+  ASSERT_TRUE(h.system.GetComms().SetOnline(true));
+  CSerialComms& comms = h.system.GetComms().GetTransport();
   comms.SetExtraTimeout(10);
   std::uint32_t type = 0, variant = 0;
 
-  EXPECT_EQ(h.system.ProbeDeviceId(kScanLevel3, 7, type, variant), 0x0A07);
+  EXPECT_EQ(h.system.GetComms().ProbeDeviceId(kScanLevel3, 7, type, variant), 0x0A07);
   EXPECT_EQ(type, 51u);
   EXPECT_EQ(variant, 0x11223344u & 0x7F7F7F7F);
   EXPECT_EQ(comms.GetExtraTimeout(), 10u);
   EXPECT_FALSE(comms.Transaction().noRetry);
 
-  EXPECT_EQ(h.system.ProbeDeviceId(kScanLevel3, 3, type, variant), -1);
+  EXPECT_EQ(h.system.GetComms().ProbeDeviceId(kScanLevel3, 3, type, variant), -1);
   EXPECT_EQ(type, 0u);
-  EXPECT_EQ(h.system.ProbeDeviceId(kScanLevel2, 0x0203, type, variant), 0x0203);
+  EXPECT_EQ(h.system.GetComms().ProbeDeviceId(kScanLevel2, 0x0203, type, variant), 0x0203);
   EXPECT_EQ(type, 53u);
 
   comms.SetExtraTimeout(80);
-  EXPECT_EQ(h.system.ProbeDeviceId(kScanLevel3, 9, type, variant), 0);
+  EXPECT_EQ(h.system.GetComms().ProbeDeviceId(kScanLevel3, 9, type, variant), 0);
   EXPECT_EQ(comms.GetExtraTimeout(), 80u);
   // A silent probe is sent again twice by the transport; a garbled one never.
   EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 9}), 3u);
@@ -272,37 +272,37 @@ TEST_F(DiscoveryTest, KeepScanQuiet_RepeatsTheQuietCommandForLongIdDevicesAtMost
   SetClockForTests(&clock);
   CSimDiscoveryUnit* unit = AddUnit(54, 0, 0x0501);
   h.bus.Start();
-  ASSERT_TRUE(h.system.SetOnline(true));
+  ASSERT_TRUE(h.system.GetComms().SetOnline(true));
   CDevice* shortOne = h.system.CreateDevice(9, 16, 0);
   CDevice* longOne = h.system.CreateDevice(0x0501, 54, 0);
   h.system.AppendDevice(shortOne);
   h.system.AppendDevice(longOne);
 
-  h.system.KeepScanQuiet();
+  h.system.GetComms().KeepScanQuiet();
   EXPECT_EQ(unit->QuietCount(), 1);
   clock.AdvanceMs(119999);
-  h.system.KeepScanQuiet();
+  h.system.GetComms().KeepScanQuiet();
   EXPECT_EQ(unit->QuietCount(), 1);
   clock.AdvanceMs(1);
-  h.system.KeepScanQuiet();
+  h.system.GetComms().KeepScanQuiet();
   EXPECT_EQ(unit->QuietCount(), 2);
   EXPECT_EQ(h.CountRequests(0xF1), 2u);  // never for the short-ID device
-  h.system.SendScanReset();
+  h.system.GetComms().SendScanReset();
   EXPECT_TRUE(WaitFor([&] { return !unit->IsQuiet(); }, 5000));
-  h.system.KeepScanQuiet();
+  h.system.GetComms().KeepScanQuiet();
   EXPECT_EQ(unit->QuietCount(), 3);
   SetClockForTests(nullptr);
 }
 
 TEST_F(DiscoveryTest, StopCommsThread_DuringALongScan_ReturnsWithinAProbe) {
-  h.system.SetScanRangeForTests(63, 127);
+  h.system.GetComms().SetScanRangeForTests(63, 127);
   ASSERT_TRUE(h.StartOnline());
-  h.system.SetAutoscanDialog(&dialog, &dialog.running);
+  h.system.GetComms().SetAutoscanDialog(&dialog, &dialog.running);
   ASSERT_TRUE(WaitFor([&] { return dialog.Lines().size() >= 2; }));
   const auto start = std::chrono::steady_clock::now();
-  h.system.StopCommsThread();
+  h.system.GetComms().StopCommsThread();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-  EXPECT_FALSE(h.system.IsWorkerRunning());
+  EXPECT_FALSE(h.system.GetComms().IsWorkerRunning());
   EXPECT_FALSE(dialog.running);
 }
 

@@ -76,7 +76,7 @@ const std::vector<Bytes> kUnmuteFrames = {
 std::vector<CControlMessage> DrainQueue(CSystem& s) {
   std::vector<CControlMessage> out;
   CControlMessage m;
-  while (s.PopSystemMessage(m)) out.push_back(m);
+  while (s.GetComms().PopSystemMessage(m)) out.push_back(m);
   return out;
 }
 
@@ -127,7 +127,7 @@ TEST(GlobalMuteQueue, UnmuteQueuedWhileMuteIsHalfSentStillGoesOutAfterTheRest) {
   CSystem s;
   s.SendGlobalMute(true);
   CControlMessage m;
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(s.PopSystemMessage(m));
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(s.GetComms().PopSystemMessage(m));
   s.SendGlobalMute(false);
   auto sent = DrainQueue(s);
   ASSERT_EQ(sent.size(), 33u);

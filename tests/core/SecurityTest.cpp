@@ -110,7 +110,7 @@ class CScriptedSecurityDialog : public IMessageSink {
 class CSecurityFrame : public CTestFrame {
  public:
   bool Post(CPostedMessage message) override {
-    if (message.message == UWM_OPEN_SECURITY_DIALOG && dialog && system) system->SetSecurityDialog(dialog->Open());
+    if (message.message == UWM_OPEN_SECURITY_DIALOG && dialog && system) system->GetComms().SetSecurityDialog(dialog->Open());
     return CTestFrame::Post(std::move(message));
   }
   CSystem* system = nullptr;
@@ -120,13 +120,13 @@ class CSecurityFrame : public CTestFrame {
 class SecurityTest : public ::testing::Test {
  protected:
   SecurityTest() {
-    system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
-    system.SetSecurityTimingsForTests(QuickSecurityTimings());
+    system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+    system.GetComms().SetSecurityTimingsForTests(QuickSecurityTimings());
     frame.system = &system;
     frame.dialog = &dialog;
   }
   ~SecurityTest() override {
-    system.StopCommsThread();
+    system.GetComms().StopCommsThread();
     bus.Stop();
   }
 
@@ -159,16 +159,16 @@ class SecurityTest : public ::testing::Test {
   void GoOnlineAndRunPass() {
     bus.Start();
     system.Start(&frame);
-    system.SetNeedSecurityGet(true);
+    system.GetComms().SetNeedSecurityGet(true);
     ASSERT_TRUE(system.GoOnline(0));
     ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(1); }));
   }
   CDevice* Device(int i) { return system.GetDevice(i); }
   // Refused units are examined again as soon as they answer.
   void ExamineRefusedUnitsAtOnce() {
-    CSecurityTimings timings = system.GetSecurityTimings();
+    CSecurityTimings timings = system.GetComms().GetSecurityTimings();
     timings.refusedHoldOffMs = 0;
-    system.SetSecurityTimingsForTests(timings);
+    system.GetComms().SetSecurityTimingsForTests(timings);
   }
 
   CScriptedSecurityDialog dialog;  // outlives the system, whose worker may still hold its link
@@ -224,7 +224,7 @@ TEST_F(SecurityTest, BusWithoutSecurityConnectsEveryDeviceWithoutAsking) {
   // Connected devices no longer need initialisation, so that they are polled.
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
   EXPECT_FALSE(Device(1)->NeedsInitialisation());
-  EXPECT_EQ(system.GetWorkerState(), kWorkerOnline);
+  EXPECT_EQ(system.GetComms().GetWorkerState(), kWorkerOnline);
 }
 
 TEST_F(SecurityTest, SecuredGroupWithTheRightPasswordAfterAWrongOneTakesAnEmptyTable) {
@@ -288,10 +288,10 @@ TEST_F(SecurityTest, AbortAtThePasswordQuestionTakesTheConnectionOffline) {
   GoOnlineAndRunPass();
 
   ASSERT_TRUE(WaitFor([&] { return frame.Count(UWM_GO_OFFLINE) == 1; }));
-  ASSERT_TRUE(WaitFor([&] { return system.GetWorkerState() == kWorkerIdle; }));
+  ASSERT_TRUE(WaitFor([&] { return system.GetComms().GetWorkerState() == kWorkerIdle; }));
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
   EXPECT_FALSE(Device(0)->IsIgnored());
-  EXPECT_EQ(system.GetSecurityDialog(), nullptr);
+  EXPECT_EQ(system.GetComms().GetSecurityDialog(), nullptr);
 }
 
 // --- Import of a secured network ---
@@ -378,7 +378,7 @@ TEST_F(SecurityTest, RefusedDeviceDoesNotBringTheDialogBackWithinItsHoldOff) {
   EXPECT_EQ(dialog.ProgressLines().back(), "Failed to set security data for device Stubborn");
   EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Stubborn ID 5"), 1u);
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
-  EXPECT_TRUE(system.IsSecurityRefused(Device(0)));
+  EXPECT_TRUE(system.GetComms().IsSecurityRefused(Device(0)));
   // The unit keeps answering the amplifier's probes (reads of its name); within the hold-off
   // none of them opens the dialog again.
   auto* amp = static_cast<CSimZelAmpUnit*>(unit);
@@ -403,7 +403,7 @@ TEST_F(SecurityTest, UnitThatMissedThePassIsExaminedAgainOnceItAnswersAndConnect
   EXPECT_EQ(dialog.PassCount(), 2u);
   EXPECT_TRUE(dialog.Questions().empty());
   EXPECT_EQ(dialog.ProgressLines().back(), "Connecting to devices with no security : \n\nLate\n");
-  EXPECT_FALSE(system.IsSecurityRefused(Device(0)));
+  EXPECT_FALSE(system.GetComms().IsSecurityRefused(Device(0)));
   EXPECT_FALSE(Device(0)->IsIgnored());
   EXPECT_TRUE(WaitFor([&] { return Device(0)->IsConnected(); }));
 }
@@ -416,7 +416,7 @@ TEST_F(SecurityTest, UnitExaminedAgainIsNotAskedWhatTheUserAnsweredForItAlready)
   // but the unit does not take the empty table.
   dialog.Script({{kSecurityAnswerSkip, ""}, {kSecurityAnswerOk, "pw1"}});
   GoOnlineAndRunPass();
-  EXPECT_TRUE(system.IsSecurityRefused(Device(0)));
+  EXPECT_TRUE(system.GetComms().IsSecurityRefused(Device(0)));
   EXPECT_GE(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 AmpA ID 5"), 1u);
 
   // Examined again once it answers: it takes the table now, and nothing is asked twice.
@@ -436,15 +436,15 @@ TEST_F(SecurityTest, GoingOnlineAgainGivesRefusedDevicesAnotherChance) {
   CSimSecurityUnit* unit = AddSecureUnit(51, 5, "Late", {});
   unit->SetRefusesSecurityWrites(true);
   GoOnlineAndRunPass();
-  ASSERT_TRUE(system.IsSecurityRefused(Device(0)));
+  ASSERT_TRUE(system.GetComms().IsSecurityRefused(Device(0)));
 
-  system.RequestIdle();
-  system.SetOnline(false);
+  system.GetComms().RequestIdle();
+  system.GetComms().SetOnline(false);
   unit->SetRefusesSecurityWrites(false);
-  system.SetNeedSecurityGet(true);
+  system.GetComms().SetNeedSecurityGet(true);
   ASSERT_TRUE(system.GoOnline(0));
   ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(2); }));
-  EXPECT_FALSE(system.IsSecurityRefused(Device(0)));
+  EXPECT_FALSE(system.GetComms().IsSecurityRefused(Device(0)));
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
   EXPECT_EQ(unit->GetUsers(), (Users{{"Admin", "Marigold"}}));
 }
@@ -458,7 +458,7 @@ TEST_F(SecurityTest, SetPassWritesTheFilesUsersOrAnEmptyTableIntoEverySettledUni
   GoOnlineAndRunPass();
 
   SetSystemUsers({{"Admin", "New"}, {"Op", "o"}}, true);
-  system.SetNeedSecuritySet(true);
+  system.GetComms().SetNeedSecuritySet(true);
   ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(2); }));
   EXPECT_EQ(frame.Count(UWM_OPEN_SECURITY_DIALOG, 1, false), 1u);
   EXPECT_EQ(a->GetUsers(), (Users{{"Admin", "New"}, {"Op", "o"}}));
@@ -467,7 +467,7 @@ TEST_F(SecurityTest, SetPassWritesTheFilesUsersOrAnEmptyTableIntoEverySettledUni
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Updating security data for device Sornic"), lines.end());
 
   system.SetUseSystemSecurity(false);
-  system.SetNeedSecuritySet(true);
+  system.GetComms().SetNeedSecuritySet(true);
   ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(3); }));
   EXPECT_TRUE(a->GetUsers().empty());
   EXPECT_TRUE(b->GetUsers().empty());
@@ -491,7 +491,7 @@ TEST_F(SecurityTest, PassesWriteTheUsersAsOneWholeCopyWhileTheUiEditsThem) {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
-  system.SetNeedSecuritySet(true);
+  system.GetComms().SetNeedSecuritySet(true);
   const bool finished = WaitFor([&] { return dialog.PassFinished(2); });
   editing = false;
   editor.join();
@@ -507,19 +507,19 @@ TEST_F(SecurityTest, PassesWriteTheUsersAsOneWholeCopyWhileTheUiEditsThem) {
 
 TEST_F(SecurityTest, WithoutADialogThePassStillEndsAndRefusesOnlyWhatNeedsAPassword) {
   frame.dialog = nullptr;
-  CSecurityTimings timings = system.GetSecurityTimings();
+  CSecurityTimings timings = system.GetComms().GetSecurityTimings();
   timings.dialogOpenTimeoutMs = 100;
-  system.SetSecurityTimingsForTests(timings);
+  system.GetComms().SetSecurityTimingsForTests(timings);
   AddSecureUnit(51, 5, "Locked", {{"Admin", "a"}});
   AddUnsecuredFamily(6, "Module");
   bus.Start();
   system.Start(&frame);
-  system.SetNeedSecurityGet(true);
+  system.GetComms().SetNeedSecurityGet(true);
   ASSERT_TRUE(system.GoOnline(0));
-  ASSERT_TRUE(WaitFor([&] { return !Device(1)->NeedsInitialisation() && system.IsSecurityRefused(Device(0)); }));
+  ASSERT_TRUE(WaitFor([&] { return !Device(1)->NeedsInitialisation() && system.GetComms().IsSecurityRefused(Device(0)); }));
   EXPECT_FALSE(Device(0)->IsIgnored());
   EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Locked ID 5"), 1u);
-  EXPECT_EQ(system.GetWorkerState(), kWorkerOnline);
+  EXPECT_EQ(system.GetComms().GetWorkerState(), kWorkerOnline);
 }
 
 TEST_F(SecurityTest, GoingIdleWhileAQuestionWaitsEndsThePassInsteadOfWaiting) {
@@ -527,14 +527,14 @@ TEST_F(SecurityTest, GoingIdleWhileAQuestionWaitsEndsThePassInsteadOfWaiting) {
   AddUnsecuredFamily(6, "Module");
   bus.Start();
   system.Start(&frame);
-  system.SetNeedSecurityGet(true);
+  system.GetComms().SetNeedSecurityGet(true);
   ASSERT_TRUE(system.GoOnline(0));
   ASSERT_TRUE(WaitFor([&] { return dialog.Questions().size() == 1; }));
 
   // The UI thread's go-offline hand-shake: the unanswered question must not hold it.
-  auto idle = std::async(std::launch::async, [&] { system.RequestIdle(); });
+  auto idle = std::async(std::launch::async, [&] { system.GetComms().RequestIdle(); });
   ASSERT_EQ(idle.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-  EXPECT_EQ(system.GetWorkerState(), kWorkerIdle);
+  EXPECT_EQ(system.GetComms().GetWorkerState(), kWorkerIdle);
   EXPECT_TRUE(dialog.PassFinished(1));
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
 }
@@ -545,17 +545,17 @@ TEST_F(SecurityTest, FatalCommsErrorDuringThePassClosesTheDialogAndGoesOffline) 
   GoOnlineAndRunPass();
 
   ASSERT_TRUE(WaitFor([&] { return frame.Count(UWM_FATAL_COMMS_ERROR) == 1; }));
-  ASSERT_TRUE(WaitFor([&] { return system.GetWorkerState() == kWorkerIdle; }));
+  ASSERT_TRUE(WaitFor([&] { return system.GetComms().GetWorkerState() == kWorkerIdle; }));
   EXPECT_TRUE(dialog.Questions().empty());
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
-  EXPECT_FALSE(system.IsSecurityRefused(Device(0)));
+  EXPECT_FALSE(system.GetComms().IsSecurityRefused(Device(0)));
 }
 
 TEST_F(SecurityTest, DialogHandedOverAfterItsPassEndedClosesAtOnce) {
   auto late = dialog.Open();
-  system.SetSecurityDialog(late);
+  system.GetComms().SetSecurityDialog(late);
   EXPECT_TRUE(late->IsFinished());
-  EXPECT_EQ(system.GetSecurityDialog(), nullptr);
+  EXPECT_EQ(system.GetComms().GetSecurityDialog(), nullptr);
 }
 
 // --- The dialog link ---

@@ -87,7 +87,7 @@ TEST(SystemSettingsTest, Start_ReadsTheSettings) {
   CSystem s;
   s.Start(&frame);
   EXPECT_EQ(s.GetSettings().baudRate, 9600u);
-  s.StopCommsThread();
+  s.GetComms().StopCommsThread();
 }
 
 namespace {
@@ -126,7 +126,7 @@ TEST(SystemSettingsTest, ListComPorts_NeverTouchesAnOpenConnection) {
   SetSerialPortFactoryForTests([&] { return std::make_unique<CSomePortsExist>(std::set<std::string>{GetComPortDevice(1)}, &bauds); });
   CSystem s;
   SetSerialPortFactoryForTests({});
-  ASSERT_TRUE(s.GetTransport().Open(1, 57600, true));
+  ASSERT_TRUE(s.GetComms().GetTransport().Open(1, 57600, true));
   std::vector<std::uint32_t> ports;
   s.ListComPorts(ports);
   EXPECT_TRUE(ports.empty());

@@ -79,7 +79,7 @@ TEST(SystemTest, NewSystem_HasAdminUserMainZoneAndNothingElse) {
   CSystem s;
   ExpectNewSystemState(s);
   EXPECT_FALSE(s.IsGlobalMute());
-  EXPECT_FALSE(s.IsWorkerRunning());
+  EXPECT_FALSE(s.GetComms().IsWorkerRunning());
   EXPECT_TRUE(s.CanCurrentUserEditDeviceProperties());
 }
 
@@ -248,10 +248,10 @@ TEST(SystemTest, DevicePosts_NameTheDeviceByHandleAndOwnNothing) {
 
 TEST(SystemTest, SystemQueue_TakesMostRecentMessageFirst) {
   CSystem s;
-  for (std::uint32_t c : {1u, 2u, 3u}) s.AppendSystemMessage(CTestDevice::MakeMessage(c, {0xF0}));
+  for (std::uint32_t c : {1u, 2u, 3u}) s.GetComms().AppendSystemMessage(CTestDevice::MakeMessage(c, {0xF0}));
   CControlMessage record;
   std::vector<std::uint32_t> order;
-  while (s.PopSystemMessage(record)) order.push_back(record.command);
+  while (s.GetComms().PopSystemMessage(record)) order.push_back(record.command);
   EXPECT_EQ(order, (std::vector<std::uint32_t>{3, 2, 1}));
 }
 
@@ -259,13 +259,13 @@ TEST(SystemTest, StartTwice_StartsOneWorkerAndStopEndsIt) {
   CRecordingFrame frame;
   CSystem s;
   EXPECT_TRUE(s.Start(&frame));
-  EXPECT_TRUE(s.IsWorkerRunning());
+  EXPECT_TRUE(s.GetComms().IsWorkerRunning());
   EXPECT_TRUE(s.Start(&frame));
   EXPECT_EQ(s.GetUiServices(), &frame);
-  EXPECT_EQ(s.GetWorkerState(), kWorkerIdle);
-  s.RequestIdle();  // returns once the worker has acknowledged
-  s.StopCommsThread();
-  EXPECT_FALSE(s.IsWorkerRunning());
+  EXPECT_EQ(s.GetComms().GetWorkerState(), kWorkerIdle);
+  s.GetComms().RequestIdle();  // returns once the worker has acknowledged
+  s.GetComms().StopCommsThread();
+  EXPECT_FALSE(s.GetComms().IsWorkerRunning());
 }
 
 TEST(SystemTest, BackToBackIdleRequestsAreEachAcknowledged) {
@@ -273,9 +273,9 @@ TEST(SystemTest, BackToBackIdleRequestsAreEachAcknowledged) {
   CRecordingFrame frame;
   CSystem s;
   s.Start(&frame);
-  for (int i = 0; i < 12; ++i) s.RequestIdle();
-  s.StopCommsThread();
-  EXPECT_FALSE(s.IsWorkerRunning());
+  for (int i = 0; i < 12; ++i) s.GetComms().RequestIdle();
+  s.GetComms().StopCommsThread();
+  EXPECT_FALSE(s.GetComms().IsWorkerRunning());
 }
 
 TEST(SystemTest, DestroyingAStartedSystemEndsItsWorker) {
@@ -291,7 +291,7 @@ TEST(SystemTest, DestroyingAStartedSystemEndsItsWorker) {
   auto s = std::make_unique<CSystem>();
   const std::set<std::string> before = threads();
   s->Start(&frame);
-  ASSERT_TRUE(s->IsWorkerRunning());
+  ASSERT_TRUE(s->GetComms().IsWorkerRunning());
   std::vector<std::string> started;
   for (const std::string& id : threads())
     if (!before.count(id)) started.push_back(id);

@@ -455,7 +455,7 @@ class ZelPanelBusTest : public ::testing::Test {
     timings.dialogOpenTimeoutMs = 0;
     timings.messagePauseMs = 0;
     timings.updatePauseMs = 0;
-    harness.system.SetSecurityTimingsForTests(timings);
+    harness.system.GetComms().SetSecurityTimingsForTests(timings);
     // Made once the frame is there, so that its notices reach the frame.
     harness.bus.Start();
     harness.system.Start(&harness.frame);
@@ -467,7 +467,7 @@ class ZelPanelBusTest : public ::testing::Test {
   }
   void TearDown() override {
     panel.reset();
-    harness.system.StopCommsThread();
+    harness.system.GetComms().StopCommsThread();
     CZelBaseDevice::SetFirmwareTableReader(nullptr);
   }
   // The status hints the device posted so far, run as the main frame runs them.

@@ -16,12 +16,12 @@ CProcessorBus::CProcessorBus(std::uint32_t baudRate)
     : m_line(std::make_shared<CSerialLine>(baudRate)), m_bus(std::make_unique<CLineWire>(m_line)) {
   RegisterProcessorFamily();
   m_bus.SetPacing(baudRate);
-  m_system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(m_line));
+  m_system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(m_line));
 }
 
 CProcessorBus::~CProcessorBus() {
-  m_system.StopCommsThread();
-  m_system.SetOnline(false);
+  m_system.GetComms().StopCommsThread();
+  m_system.GetComms().SetOnline(false);
   m_bus.Stop();
 }
 
@@ -40,7 +40,7 @@ std::vector<CNerexSeriesDevice*> CProcessorBus::Devices() const {
 
 bool CProcessorBus::Open() {
   m_bus.Start();
-  return m_system.SetOnline(true);
+  return m_system.GetComms().SetOnline(true);
 }
 
 CNerexSeriesDevice* CProcessorBus::AddDevice(int model, std::uint8_t deviceId, std::uint32_t hardwareCode,
@@ -125,16 +125,16 @@ bool CProcessorBus::StartWorker(std::uint32_t choice) {
   timings.dialogOpenTimeoutMs = 0;
   timings.messagePauseMs = 0;
   timings.updatePauseMs = 0;
-  m_system.SetSecurityTimingsForTests(timings);
+  m_system.GetComms().SetSecurityTimingsForTests(timings);
   m_bus.Start();
   m_system.Start(&m_frame);
   return m_system.GoOnline(choice);
 }
 
 bool CProcessorBus::Autoscan(std::uint32_t lastShortId, std::uint32_t timeoutMs) {
-  m_system.SetScanRangeForTests(lastShortId, 1);
+  m_system.GetComms().SetScanRangeForTests(lastShortId, 1);
   m_scanRunning = true;
-  m_system.SetAutoscanDialog(&m_scanDialog, &m_scanRunning);
+  m_system.GetComms().SetAutoscanDialog(&m_scanDialog, &m_scanRunning);
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (m_scanRunning && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));

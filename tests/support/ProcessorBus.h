@@ -61,7 +61,7 @@ class CProcessorBus {
   CSystem& System() { return m_system; }
   CRecordingFrame& Frame() { return m_frame; }
   CSimBus& Bus() { return m_bus; }
-  CSerialComms& Comms() { return m_system.GetTransport(); }
+  CSerialComms& Comms() { return m_system.GetComms().GetTransport(); }
   const std::shared_ptr<CSerialLine>& Line() const { return m_line; }
   // The processors of the system, in list order.
   std::vector<CNerexSeriesDevice*> Devices() const;

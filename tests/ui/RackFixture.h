@@ -57,7 +57,7 @@ class CSizedDevice : public CTestDevice {
 class RackFixture : public ::testing::Test {
  protected:
   void SetUp() override { system.Start(&sink); }
-  void TearDown() override { system.StopCommsThread(); }
+  void TearDown() override { system.GetComms().StopCommsThread(); }
 
   CZone& Zone(std::size_t i) { return *system.GetZones()[i]; }
   CZone& AddZone(const std::string& name) {

@@ -326,7 +326,7 @@ void CUserLevelsDialog::Apply() {
   for (std::size_t i = 0; i < m_origins.size(); ++i) m_origins[i] = int(i);
   m_system->SetCurrentUser(newCurrent);
   m_system->SetModified(true);
-  if (m_system->IsPortOpen()) m_system->SetNeedSecuritySet(true);
+  if (m_system->IsPortOpen()) m_system->GetComms().SetNeedSecuritySet(true);
   m_modified = false;
 }
 
@@ -353,5 +353,5 @@ void CGeneralFilePropertiesDialog::Apply() {
   m_system->SetFullScreenOnOpen(m_fullScreen->isChecked());
   m_system->SetGoOnlineOnOpen(m_goOnline->isChecked());
   m_system->SetModified(true);
-  if (m_system->IsPortOpen()) m_system->SetNeedSecuritySet(true);
+  if (m_system->IsPortOpen()) m_system->GetComms().SetNeedSecuritySet(true);
 }

@@ -140,8 +140,8 @@ TEST_F(AmplifierFamiliesTest, PannexHasNoSecurityBlock) {
 
 TEST_F(AmplifierFamiliesTest, Solo_QueuesAMuteWriteOrAnUnmute_InTheFamilysLayout) {
   auto line = std::make_shared<CSerialLine>();
-  system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
-  ASSERT_TRUE(system.SetOnline(true));  // writes that are not forced need an open port
+  system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+  ASSERT_TRUE(system.GetComms().SetOnline(true));  // writes that are not forced need an open port
   CPannexDevice pannex(&system, nullptr, 0x31, 5);
   CSornicAmpDevice sornic(&system, nullptr, 60, 0x0102, 0);
   CZelSeriesDevice amp(&system, nullptr, 0x35, 0x7F);
@@ -166,7 +166,7 @@ TEST_F(AmplifierFamiliesTest, Solo_QueuesAMuteWriteOrAnUnmute_InTheFamilysLayout
   EXPECT_EQ(m.command, 0x09u);
   EXPECT_EQ(m.frame[10], 0x0F);
   EXPECT_EQ(m.frame[7], 0x7F);
-  system.SetOnline(false);
+  system.GetComms().SetOnline(false);
 }
 
 TEST_F(AmplifierFamiliesTest, PollContract_NothingWhileIgnoredOrGated_QueueFirst) {
@@ -200,7 +200,7 @@ TEST_F(AmplifierFamiliesTest, PollContract_NothingWhileIgnoredOrGated_QueueFirst
 
   amp.ProcessReply(record);
   EXPECT_EQ(amp.GetCommsLevel(), 1);
-  system.StopCommsThread();
+  system.GetComms().StopCommsThread();
 }
 
 TEST_F(AmplifierFamiliesTest, ProcessorPoll_IdentifiesEvery12thTurnWhileUninitialised_ThenSendsItsQueue) {

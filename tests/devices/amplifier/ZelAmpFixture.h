@@ -65,14 +65,14 @@ class ZelAmpFixture : public ::testing::Test {
   void SetUp() override {
     RegisterAmplifierFamilies();
     CZelBaseDevice::SetFirmwareTableReader([](const std::string&) { return std::string("1.00"); });
-    system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+    system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
     system.Start(&frame);
-    ASSERT_TRUE(system.SetOnline(true));
+    ASSERT_TRUE(system.GetComms().SetOnline(true));
   }
   void TearDown() override {
     CZelBaseDevice::SetFirmwareTableReader(nullptr);
-    system.SetOnline(false);
-    system.StopCommsThread();
+    system.GetComms().SetOnline(false);
+    system.GetComms().StopCommsThread();
   }
 
   CZelSeriesDevice* Add(std::uint32_t type = 51, std::uint32_t id = 5) {

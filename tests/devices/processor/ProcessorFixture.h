@@ -53,8 +53,8 @@ class ProcessorFixture : public ::testing::Test {
   }
 
   void OpenPort() {
-    m_system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(m_line));
-    ASSERT_TRUE(m_system.GetTransport().Open(1, 57600, false));
+    m_system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(m_line));
+    ASSERT_TRUE(m_system.GetComms().GetTransport().Open(1, 57600, false));
   }
 
   // Raises the device's connection level above 2, as answered requests do.

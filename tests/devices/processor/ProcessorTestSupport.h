@@ -113,8 +113,8 @@ class ProcessorDeviceTest : public ::testing::Test {
 
   // Opens the system's port on an in-memory line, so that queued messages are kept.
   void OpenPort() {
-    m_system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(m_line));
-    ASSERT_TRUE(m_system.SetOnline(true));
+    m_system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(m_line));
+    ASSERT_TRUE(m_system.GetComms().SetOnline(true));
   }
 
   // Raises the connection level to connected with answered writes.

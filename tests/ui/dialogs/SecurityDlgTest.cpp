@@ -58,11 +58,11 @@ class CDialogFrameUi : public CRecordingUi {
 class SecurityDlgTest : public ::testing::Test {
  protected:
   SecurityDlgTest() {
-    system.GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
-    system.SetSecurityTimingsForTests(QuickSecurityTimings());
+    system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+    system.GetComms().SetSecurityTimingsForTests(QuickSecurityTimings());
   }
   ~SecurityDlgTest() override {
-    system.StopCommsThread();
+    system.GetComms().StopCommsThread();
     bus.Stop();
     frame.DispatchPendingMessages();
   }
@@ -79,7 +79,7 @@ class SecurityDlgTest : public ::testing::Test {
   void GoOnline() {
     bus.Start();
     system.Start(&ui);
-    system.SetNeedSecurityGet(true);
+    system.GetComms().SetNeedSecurityGet(true);
     ASSERT_TRUE(system.GoOnline(0));
     ASSERT_TRUE(WaitForUi([&] { return frame.dialog != nullptr; }));
   }
@@ -144,9 +144,9 @@ TEST_F(SecurityDlgTest, CancelLeavesTheUnitUnconnectedAndShowsWhichDevicesAreLef
   CSimSecurityUnit* unit = AddSecureUnit(5, "AmpA", {{"Boss", "pw"}});
   AddModule(9);
   // Long enough that the device list is still shown when the test looks.
-  CSecurityTimings timings = system.GetSecurityTimings();
+  CSecurityTimings timings = system.GetComms().GetSecurityTimings();
   timings.messagePauseMs = 2000;
-  system.SetSecurityTimingsForTests(timings);
+  system.GetComms().SetSecurityTimingsForTests(timings);
   GoOnline();
   ASSERT_TRUE(WaitForPasswordPrompt());
   PressKey(&Dialog(), Qt::Key_Escape);  // Cancel: the dialog stays open

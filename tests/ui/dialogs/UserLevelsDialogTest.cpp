@@ -164,7 +164,7 @@ TEST_F(UserLevelsTest, UntickedPanelStaysUntickedAcrossSelectionsAndReachesTheSy
   EXPECT_EQ(op.GetRestrictionMask(), 0x22u);
   EXPECT_EQ(op.GetPassword(), "newpw");
   EXPECT_TRUE(system.IsModified());
-  EXPECT_FALSE(system.NeedSecuritySet());  // offline: nothing for the devices
+  EXPECT_FALSE(system.GetComms().NeedSecuritySet());  // offline: nothing for the devices
 }
 
 TEST_F(UserLevelsTest, DeletingTheLastOfFiveSelectsTheFourthAndApplyRepairsTheCurrentUser) {
