@@ -246,7 +246,7 @@ TEST_F(NerexPanelTest, WidgetsAreCreatedInDrawingOrder) {
   for (const CControlObject* control : panel.GetControls()) ids.push_back(control->GetId());
   // Page pictures, header, the inputs section, the compact view, the channel-select LEDs, then
   // input strip A: fader, meter, gain, delay, four link buttons, shortcuts, mute, name.
-  const std::vector<int> head = {488, 490, 489, 491, 58,  494, 60,  61,  59,  63,  495, 483, 436, 437, 438, 438,
+  const std::vector<int> head = {488, 490, 489, 491, 58,  494, 60,  61,  59,  63,  495, 483, 436, 437, 438, 0,
                                  120, 121, 122, 123, 124, 125, 126, 127, 13,  1,   13,  249, 339, 340, 341, 342,
                                  237, 233, 25,  128, 14};
   ASSERT_GE(ids.size(), head.size());
