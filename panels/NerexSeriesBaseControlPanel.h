@@ -241,6 +241,18 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
                         std::initializer_list<int> groups = {});
   // Appends the items to a drop-down list.
   static void AddItems(CCustomComboBox* combo, std::span<const nerex_layout::ComboItem> items);
+  // The widgets of one band row of a parametric page as the derived panel builds them, and
+  // where the base keeps them: in the Input PEQ page's or the Output EQ page's row fields.
+  struct BandRow {
+    CControlObject* frame = nullptr;
+    CTextControl* frequency = nullptr;
+    CTextControl* q = nullptr;
+    CTextControl* gain = nullptr;
+    CCustomComboBox* type = nullptr;
+    CBmpButton* bypass = nullptr;
+  };
+  void KeepInputPeqRow(int band, const BandRow& row);
+  void KeepOutputEqRow(int band, const BandRow& row);
 
   // Redraws the whole client area (the background image's rectangle), invalidating it.
   void RedrawPanel();

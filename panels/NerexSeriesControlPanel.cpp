@@ -291,8 +291,8 @@ void CNerexSeriesControlPanel::CreateGeqPage() {
   }
 }
 
-CNerexSeriesControlPanel::BandRow CNerexSeriesControlPanel::CreateBandRow(int band, int group,
-                                                                          const std::array<int, 5>& firstIds) {
+CNerexSeriesBaseControlPanel::BandRow CNerexSeriesControlPanel::CreateBandRow(int band, int group,
+                                                                              const std::array<int, 5>& firstIds) {
   const std::initializer_list<int> groups = {group};
   BandRow row{};
   row.frame = AddPicture(L::kBandFrameId, GetSelectionFrameImage(), L::kBandFrameLeft, L::BandRowTop(band), groups);
@@ -321,18 +321,10 @@ void CNerexSeriesControlPanel::CreateInputPeqPage() {
   AddSection(kInputLetters, {kPanelGroupInputPeq, kPanelGroupInputGeq});
   m_inputCaption = AddText(L::kInputCaptionId, false, kCondensed, 10.0f, kWhite, 0, ToRect(L::kInputCaption),
                            {kPanelGroupInputPeq, kPanelGroupInputGeq});
-  for (int b = 0; b < L::kInputPeqBands; ++b) {
-    const auto c = std::size_t(b);
-    const BandRow row = CreateBandRow(
-        b, kPanelGroupInputPeq,
-        {kParamInputPeqFrequency, kParamInputPeqQ, kParamInputPeqGain, kParamInputPeqType, kParamInputPeqBypass});
-    m_peqFrames[c] = row.frame;
-    m_peqFrequency[c] = row.frequency;
-    m_peqQ[c] = row.q;
-    m_peqGain[c] = row.gain;
-    m_peqType[c] = row.type;
-    m_peqBypass[c] = row.bypass;
-  }
+  for (int b = 0; b < L::kInputPeqBands; ++b)
+    KeepInputPeqRow(b, CreateBandRow(b, kPanelGroupInputPeq,
+                                     {kParamInputPeqFrequency, kParamInputPeqQ, kParamInputPeqGain, kParamInputPeqType,
+                                      kParamInputPeqBypass}));
 }
 
 void CNerexSeriesControlPanel::CreateOutputPeqPage() {
@@ -340,18 +332,10 @@ void CNerexSeriesControlPanel::CreateOutputPeqPage() {
   m_outputEqCurve = Add(new CNerexSeriesParametricControl(this, L::kOutputEqCurveId, ToRect(L::kEqCurve)), page);
   AddSection(kOutputEqNumbers, page);
   m_outputCaption = AddText(L::kOutputCaptionId, false, kCondensed, 10.0f, kWhite, 0, ToRect(L::kOutputCaption), page);
-  for (int b = 0; b < L::kOutputPeqBands; ++b) {
-    const auto c = std::size_t(b);
-    const BandRow row = CreateBandRow(
-        b, kPanelGroupOutputEq,
-        {kParamOutputPeqFrequency, kParamOutputPeqQ, kParamOutputPeqGain, kParamOutputPeqType, kParamOutputPeqBypass});
-    m_outputPeqFrames[c] = row.frame;
-    m_outputPeqFrequency[c] = row.frequency;
-    m_outputPeqQ[c] = row.q;
-    m_outputPeqGain[c] = row.gain;
-    m_outputPeqType[c] = row.type;
-    m_outputPeqBypass[c] = row.bypass;
-  }
+  for (int b = 0; b < L::kOutputPeqBands; ++b)
+    KeepOutputEqRow(b, CreateBandRow(b, kPanelGroupOutputEq,
+                                     {kParamOutputPeqFrequency, kParamOutputPeqQ, kParamOutputPeqGain,
+                                      kParamOutputPeqType, kParamOutputPeqBypass}));
   auto crossoverText = [&](int id, const L::Box& box) {
     CTextControl* control = AddReadout(id, kValueFace, 9.0f, kEqFrequencyFlags, ToRect(box), kEqValueBrush, page);
     control->GetTextStyle().Set(kCondensed, 9.0f, control->GetTextStyle().colour);

@@ -102,15 +102,6 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   void CreateGeqPage();
   void CreateInputPeqPage();
   void CreateOutputPeqPage();
-  // The widgets of one band row of a parametric page.
-  struct BandRow {
-    CControlObject* frame;
-    CTextControl* frequency;
-    CTextControl* q;
-    CTextControl* gain;
-    CCustomComboBox* type;
-    CBmpButton* bypass;
-  };
   // A band row of the page's group; the ids are those of band 0 of the first channel, in the
   // order frequency, Q, gain, type, bypass.
   BandRow CreateBandRow(int band, int group, const std::array<int, 5>& firstIds);

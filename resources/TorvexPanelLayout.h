@@ -15,11 +15,11 @@ using namespace processor_layout;
 
 // Ids of this panel's own widgets besides the shared ones.
 enum : int {
-  kCompressorStripId = 1356,   // every compressor strip's picture
-  kCompressorGraphId = 1412,   // + output
+  kCompressorStripId = 1356,     // every compressor strip's picture
+  kCompressorGraphId = 1412,     // + output
   kGainReductionMeterId = 1420,  // + output
-  kDeqBandGraphId = 1578,      // + band
-  kDeqFrameId = 1593,          // the frame of the selected DEQ band
+  kDeqBandGraphId = 1578,        // + band
+  kDeqFrameId = 1593,            // the frame of the selected DEQ band
   kMatrixTabPictureId = 1597,
   kRouterTabPictureId = 1598,
 };
@@ -28,9 +28,8 @@ enum : int {
 inline constexpr Box kDeviceName{27, 37, 262, 61};
 inline constexpr Box kModelLegend{17, 64, 262, 74};
 inline constexpr Button kPageTabs[] = {
-    {kPageInputGeq, {20, 74, 58, 104}},   {kPageInputPeq, {62, 74, 100, 104}},
-    {kPageInputDeq, {104, 74, 142, 104}}, {kPageMixer, {146, 74, 188, 104}},
-    {kPageOutputComp, {188, 74, 226, 104}}, {kPageOutputEq, {230, 74, 268, 104}},
+    {kPageInputGeq, {20, 74, 58, 104}}, {kPageInputPeq, {62, 74, 100, 104}},    {kPageInputDeq, {104, 74, 142, 104}},
+    {kPageMixer, {146, 74, 188, 104}},  {kPageOutputComp, {188, 74, 226, 104}}, {kPageOutputEq, {230, 74, 268, 104}},
 };
 // Highlight corners: the tabs, the preset manager and the recall button; the display's two
 // small step buttons.
@@ -41,9 +40,9 @@ inline constexpr int kStepButtonRadius = 3;
 // DEQ page's input letters repeat the ids of their Mixer and GEQ page twins.
 inline constexpr Section kCompressorNumbersSection{kNumbersSectionId, 10, 575, 800, 15};
 inline constexpr Section kDeqLettersSection{kInputLettersId, 38, 200, 100, 15};
-inline constexpr Section kSections[] = {kInputsSection,        kSideTabSection,       kOutputNumbersSection,
-                                        kCompressorNumbersSection, kInputLettersSection, kDeqLettersSection,
-                                        kOutputEqNumbersSection};
+inline constexpr Section kSections[] = {
+    kInputsSection,       kSideTabSection,    kOutputNumbersSection,  kCompressorNumbersSection,
+    kInputLettersSection, kDeqLettersSection, kOutputEqNumbersSection};
 
 // Where Create puts the input strips' widgets, on the strip edges of four inputs, and where the
 // refresh lays them out on the model's strip edges. The three shortcut rows open the input's
@@ -52,12 +51,12 @@ struct InputStrip {
   StripPlace meter, fader, gain, delay, link, geqRow, peqRow, deqRow, mute, name;
 };
 inline constexpr InputStrip kInputCreated{
-    {40, 420, 0, 0},  {19, 420, 15, 145}, {0, 574, 50, 15}, {2, 272, 57, 15}, {22, 155, 0, 0},
-    {34, 298, 0, 0},  {34, 323, 0, 0},    {34, 348, 0, 0},  {35, 350, 0, 0},  {2, 372, 56, 15},
+    {40, 420, 0, 0}, {19, 420, 15, 145}, {0, 574, 50, 15}, {2, 272, 57, 15}, {22, 155, 0, 0},
+    {34, 298, 0, 0}, {34, 323, 0, 0},    {34, 348, 0, 0},  {35, 350, 0, 0},  {2, 372, 56, 15},
 };
 inline constexpr InputStrip kInputPlaced{
-    {40, 420, 0, 0},  {19, 413, 15, 152}, {3, 574, 50, 15}, {1, 249, 57, 15}, {22, 130, 0, 0},
-    {34, 273, 0, 0},  {34, 298, 0, 0},    {34, 323, 0, 0},  {35, 348, 0, 0},  {2, 372, 56, 15},
+    {40, 420, 0, 0}, {19, 413, 15, 152}, {3, 574, 50, 15}, {1, 249, 57, 15}, {22, 130, 0, 0},
+    {34, 273, 0, 0}, {34, 298, 0, 0},    {34, 323, 0, 0},  {35, 348, 0, 0},  {2, 372, 56, 15},
 };
 
 // The output strips' widgets alike: the strip's picture, the channel widgets, and over the
