@@ -371,7 +371,7 @@ void CNerexSeriesControlPanel::DrawInputsSectionBody() {
     DrawHeading(g, float(GetInputStripX(0)), n, "Inputs");
     for (int i = 0; i < n; ++i) {
       const float edge = float(GetInputStripX(i));
-      DrawPicture(g, GetInputStripImage(), edge, 25.0f);
+      DrawPicture(g, GetInputStripImage(), edge, float(L::kInputStrip.top - L::kInputsSection.top));
       for (int j = 0; j < n; ++j) DrawAt(g, Letter('A', j), m_smallLabelStyle, edge + 7.0f, 47.0f + 25.0f * float(j), kWhiteInk);
       DrawAt(g, Letter('A', i), m_labelStyle, edge + 5.0f, 442.0f, kBlackInk);
     }

@@ -47,6 +47,8 @@ inline constexpr int kSideTabRight = -6;
 // at kChannelSelect).
 inline constexpr Spot kChannelSelectOnInputEq{300, 60};
 
+// The input strips' picture, drawn in the Inputs section.
+inline constexpr StripPlace kInputStrip{0, 138, 0, 0};
 // Input strip widgets, relative to the strip's edge.
 inline constexpr StripPlace kInputFader{19, 413, 15, 152};
 inline constexpr StripPlace kInputMeter{40, 420, 0, 0};
