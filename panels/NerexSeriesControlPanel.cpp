@@ -3,6 +3,7 @@
 #include "panels/NerexSeriesControlPanel.h"
 
 #include <initializer_list>
+#include <utility>
 
 #include "core/BitmapImage.h"
 #include "devices/processor/NerexParamIds.h"
@@ -22,6 +23,22 @@ namespace L = nerex_layout;
 static_assert(std::size(L::kSections) == CNerexSeriesControlPanel::kSections);
 
 namespace {
+
+// The layout tables number the pages and side tabs as the device keeps them.
+constexpr bool SameNumbers(std::initializer_list<std::pair<int, std::uint32_t>> pairs) {
+  for (const auto& [layout, device] : pairs)
+    if (std::uint32_t(layout) != device) return false;
+  return true;
+}
+static_assert(SameNumbers({{L::kPageMixer, kNerexPageMixer},
+                           {L::kPageInputGeq, kNerexPageInputGeq},
+                           {L::kPageInputPeq, kNerexPageInputPeq},
+                           {L::kPageOutputEq, kNerexPageOutputEq},
+                           {L::kPageInputDeq, kNerexPageInputDeq},
+                           {L::kPageOutputComp, kNerexPageOutputComp},
+                           {L::kSideTabSource, kNerexSideTabSource},
+                           {L::kSideTabLimiters, kNerexSideTabLimiters},
+                           {L::kSideTabLinking, kNerexSideTabLinking}}));
 
 using panel_face::kCondensed;
 constexpr const char* kValueFace = panel_face::kValue;
@@ -129,6 +146,22 @@ CCustomComboBox* CNerexSeriesControlPanel::AddCombo(int id, const CRect& rect, f
   return box;
 }
 
+CBitmapFader* CNerexSeriesControlPanel::AddGainFader(int id, const CRect& rect, float minimum, float maximum, int kind,
+                                                     std::initializer_list<int> groups) {
+  CBitmapFader* fader = Add(new CBitmapFader(this, id, GetFaderCapImage(), kind, rect), groups);
+  fader->m_minimum = minimum;
+  fader->m_maximum = maximum;
+  fader->m_nudgeStep = kFaderNudge;
+  return fader;
+}
+
+CBitmapMeter* CNerexSeriesControlPanel::AddLevelMeter(int id, const L::StripPlace& place, int x) {
+  CBitmapImage* image = GetMeterImage();
+  return Add(new CBitmapMeter(this, id, image, ToRect(place.At(x, WidthOf(image), HeightOf(image))), kMeterTop, 0,
+                              kMeterLowestDb),
+             {kPanelGroupMixer, kPanelGroupCompact});
+}
+
 void CNerexSeriesControlPanel::AddSection(int s, std::initializer_list<int> groups) {
   m_sectionPictures[std::size_t(s)] = Add(
       new CBitmapObject(this, L::kSections[s].id, m_buffers[std::size_t(s)].get(), ToRect(L::kSections[s].Bounds())),
@@ -166,18 +199,8 @@ void CNerexSeriesControlPanel::CreateInputStrip(int i) {
   const auto c = std::size_t(i);
   const int x = L::InputStripX(L::kMaxInputs, i);
   const std::initializer_list<int> mixer = {kPanelGroupMixer};
-  CBitmapFader* fader = Add(
-      new CBitmapFader(this, kParamInputGain + i, GetFaderCapImage(), kFaderChannelGain, ToRect(L::kInputFader.At(x))),
-      mixer);
-  fader->m_minimum = kInputGainMin;
-  fader->m_maximum = kInputGainMax;
-  fader->m_nudgeStep = kFaderNudge;
-  m_inputFaders[c] = fader;
-  m_inputMeters[c] =
-      Add(new CBitmapMeter(this, L::kInputMeterId + i, GetMeterImage(),
-                           ToRect(L::kInputMeter.At(x, WidthOf(GetMeterImage()), HeightOf(GetMeterImage()))), kMeterTop,
-                           0, kMeterLowestDb),
-          {kPanelGroupMixer, kPanelGroupCompact});
+  m_inputFaders[c] = AddGainFader(kParamInputGain + i, ToRect(L::kInputFader.At(x)), kInputGainMin, kInputGainMax);
+  m_inputMeters[c] = AddLevelMeter(L::kInputMeterId + i, L::kInputMeter, x);
   m_inputGainTexts[c] = AddReadout(kParamInputGain + i, kLcdFace, panel_face::kGainReadoutPoints, kGainFlags,
                                    ToRect(L::kInputGainText.At(x)), kReadoutBrush, mixer);
   m_inputDelays[c] = AddReadout(kParamInputDelay + i, kValueFace, 7.5f, kInputDelayFlags,
@@ -210,18 +233,9 @@ void CNerexSeriesControlPanel::CreateOutputStrip(int k) {
   const auto c = std::size_t(k);
   const int x = L::OutputStripX(L::kMaxOutputs, k);
   const std::initializer_list<int> mixer = {kPanelGroupMixer};
-  CBitmapFader* fader = Add(new CBitmapFader(this, kParamOutputGain + k, GetFaderCapImage(), kFaderChannelGain,
-                                             ToRect(L::kOutputFader.At(x))),
-                            mixer);
-  fader->m_minimum = kOutputGainMin;
-  fader->m_maximum = kOutputGainMax;
-  fader->m_nudgeStep = kFaderNudge;
-  m_outputFaders[c] = fader;
-  m_outputMeters[c] =
-      Add(new CBitmapMeter(this, L::kOutputMeterId + k, GetMeterImage(),
-                           ToRect(L::kOutputMeter.At(x, WidthOf(GetMeterImage()), HeightOf(GetMeterImage()))),
-                           kMeterTop, 0, kMeterLowestDb),
-          {kPanelGroupMixer, kPanelGroupCompact});
+  m_outputFaders[c] =
+      AddGainFader(kParamOutputGain + k, ToRect(L::kOutputFader.At(x)), kOutputGainMin, kOutputGainMax);
+  m_outputMeters[c] = AddLevelMeter(L::kOutputMeterId + k, L::kOutputMeter, x);
   m_outputGainTexts[c] = AddReadout(kParamOutputGain + k, kLcdFace, panel_face::kGainReadoutPoints, kGainFlags,
                                     ToRect(L::kOutputGainText.At(x)), kReadoutBrush, mixer);
   m_outputMutes[c] =
@@ -281,14 +295,9 @@ void CNerexSeriesControlPanel::CreateGeqPage() {
   CCustomComboBox* shape = AddCombo(kParamGeqMode, ToRect(L::kGeqShape), 7.0f, geq);
   AddItems(shape, L::QShapeItems());
   m_geqShape = shape;
-  for (int b = 0; b < L::kGeqBands; ++b) {
-    CBitmapFader* fader =
-        Add(new CBitmapFader(this, kParamGeqBand + b, GetFaderCapImage(), kFaderGeqBand, ToRect(L::GeqFader(b))), geq);
-    fader->m_minimum = -L::kGeqRangeDb;
-    fader->m_maximum = L::kGeqRangeDb;
-    fader->m_nudgeStep = kFaderNudge;
-    m_geqFaders[std::size_t(b)] = fader;
-  }
+  for (int b = 0; b < L::kGeqBands; ++b)
+    m_geqFaders[std::size_t(b)] =
+        AddGainFader(kParamGeqBand + b, ToRect(L::GeqFader(b)), -L::kGeqRangeDb, L::kGeqRangeDb, kFaderGeqBand, geq);
 }
 
 CNerexSeriesBaseControlPanel::BandRow CNerexSeriesControlPanel::CreateBandRow(int band, int group,

@@ -14,7 +14,9 @@
 #include <string>
 
 #include "core/TextStyle.h"
+#include "panels/BitmapFader.h"
 #include "panels/NerexSeriesBaseControlPanel.h"
+#include "resources/PanelLayout.h"
 
 class CBitmapImage;
 class CBitmapObject;
@@ -109,6 +111,11 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   CTextControl* AddReadout(int id, const char* face, float points, std::uint32_t flags, const CRect& rect,
                            std::uint32_t brush, std::initializer_list<int> groups);
   CCustomComboBox* AddCombo(int id, const CRect& rect, float points, std::initializer_list<int> groups);
+  // A gain fader (a channel's, else a graphic-EQ band's) of the range, in the Mixer group unless
+  // told; a strip's level meter, also shown in the compact view.
+  CBitmapFader* AddGainFader(int id, const CRect& rect, float minimum, float maximum, int kind = kFaderChannelGain,
+                             std::initializer_list<int> groups = {kPanelGroupMixer});
+  CBitmapMeter* AddLevelMeter(int id, const panel_layout::StripPlace& place, int x);
   // The section picture showing buffer s.
   void AddSection(int s, std::initializer_list<int> groups);
   // Moves every strip widget to the model's strip edges.
