@@ -1,6 +1,7 @@
-// The Torvex-series panel: its widget tree (built in drawing order), the strip relayout, pages,
-// side tabs with the Router/Matrix choice, the routing lights, the right-click channel, the
-// GEQ tooltips and the seven section drawings.
+// The Torvex-series panel: its widget tree (built in drawing order at the places of
+// resources/TorvexPanelLayout.h), the strip relayout, pages, side tabs with the Router/Matrix
+// choice, the routing lights, the right-click channel, the GEQ tooltips and the seven section
+// drawings.
 #include "panels/TorvexSeriesControlPanel.h"
 
 #include <algorithm>

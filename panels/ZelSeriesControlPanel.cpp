@@ -1,5 +1,5 @@
-// The Zel amplifiers' control panel: its widgets, the refresh from the amplifier, the meters,
-// the information display and the user's rights.
+// The Zel amplifiers' control panel: its widgets (at the places of resources/ZelPanelLayout.h),
+// the refresh from the amplifier, the meters, the information display and the user's rights.
 #include "panels/ZelSeriesControlPanel.h"
 
 #include <cstdio>
