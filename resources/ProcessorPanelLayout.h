@@ -26,13 +26,13 @@ enum : int {
   kOutputMeterId = 5,      // + output
   kChannelSelectId = 120,  // + c: shows channel c on the equaliser page in view
   kGeqCurveId = 140,
+  kInputPeqCurveId = 141,
+  kOutputEqCurveId = 142,
   kOutputCompShortcutId = 221,  // + output: shows the output on the Output Comp page
   kInputDeqShortcutId = 229,    // + input: shows the input on the Input DEQ page
   kInputPeqShortcutId = 233,    // + input: on the Input PEQ page
   kInputGeqShortcutId = 237,    // + input: on the Input GEQ page
   kOutputEqShortcutId = 241,    // + output: on the Output EQ page
-  kInputPeqCurveId = 141,
-  kOutputEqCurveId = 142,
   kInputCaptionId = 433,  // the selected input's name and the inputs ganged with it
   kOutputCaptionId = 434,
   kLcdRecallId = 436,    // recalls the preset the display shows
