@@ -210,6 +210,9 @@ class CSystem {
   // Set by the frame while a file's panels are reopened.
   bool IsLoading() const { return m_loading; }
   void SetLoading(bool on) { m_loading = on; }
+  // True while Serialize reads a file: the devices built then have their whole contents read
+  // from the file's records, so they may leave out defaults that the records replace.
+  bool IsReadingFile() const { return m_readingFile; }
   // Bit 0: the "Links" root of the control view's tree is expanded; bit 1: "Controls".
   std::uint32_t GetTreeState() const { return m_treeState; }
   void SetTreeState(std::uint32_t state) { m_treeState = state; }
@@ -471,6 +474,7 @@ class CSystem {
   std::atomic<int> m_selectedDevice{-1};
   int m_parameterDeviceIndex = 0;
   bool m_loading = false;
+  std::atomic<bool> m_readingFile{false};
   bool m_linksBusy = false;
   std::int32_t m_designMode = 0;
   std::int32_t m_currentSnapshot = -1;
