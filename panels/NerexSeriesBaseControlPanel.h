@@ -59,7 +59,8 @@ enum : int {
   kPanelGroupCount = 10,
 };
 
-// Page 62 shows only the row of output channel buttons; side tabs 296 and 297 of the mixer page.
+// The page that shows only the row of output channel buttons, and the Mixer page's Limiters and
+// Linking side tabs.
 enum : std::uint32_t {
   kNerexPageOutputRow = 62,
   kNerexSideTabLimiters = 296,
@@ -130,10 +131,11 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   // The LCD text (UTF-8); its rectangle is redrawn, and invalidated when asked.
   virtual void SetLcdText(const std::string& text, bool invalidate);
   void SetLcdText(const std::string& text) override { SetLcdText(text, true); }
-  // Shows the page's widget groups (59..65, 435; any other page shows nothing new) and redraws
-  // the background's rectangle. Derived panels place their page pictures, then call this.
+  // Shows the page's widget groups (the six pages and the compact view; any other page shows
+  // nothing new) and redraws the background's rectangle. Derived panels place their page
+  // pictures, then call this.
   void ShowPage(std::uint32_t page) override;
-  // Shows the view of side tab 295, 296 or 297 (any other id hides all three).
+  // Shows the view of the Source, Limiters or Linking side tab (any other id hides all three).
   void SelectSideTab(std::uint32_t tab, bool redraw) override;
   // Shows (hides) the Mixer page's group, then the device's side tab (none).
   virtual void EnableAllControls(bool enable);

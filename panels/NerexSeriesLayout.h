@@ -25,8 +25,9 @@ std::span<const ComboItem> QShapeItems();
 std::span<const ComboItem> EqTypeItems();
 std::span<const ComboItem> CrossoverTypeItems();
 // The parametric-EQ filter types a model offers: the three basic ones, then all the others
-// (Calder48 board and every model but 110 and 112), only the two VariQ passes (the reduced
-// Calder board and the Hollin2), or nothing more (any other 110 or 112 board).
+// (Calder48 board and every model but the Calder26 and Calder48), only the two VariQ passes
+// (the reduced Calder board and the Hollin2), or nothing more (any other Calder26 or Calder48
+// board).
 std::span<const ComboItem> EqTypeItemsFor(int model, std::uint32_t hardwareCode);
 
 }  // namespace nerex_layout

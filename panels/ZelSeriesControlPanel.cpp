@@ -59,16 +59,12 @@ CRect SizedFrom(zl::Spot at, std::uint32_t id) {
   return CRect{at.x, at.y, at.x + (image ? image->GetWidth() : 0), at.y + (image ? image->GetHeight() : 0)};
 }
 
-// The background of a type code; 52's for any other.
+// The background of a type code: the Zel-1 (56), then the Zel-2 to Zel-6 (51 to 55) in resource
+// order; the Zel-3's for any other.
 std::uint32_t BackgroundOf(std::uint32_t typeCode) {
-  switch (typeCode) {
-    case 56: return 4124;
-    case 51: return 4125;
-    case 53: return 4127;
-    case 54: return 4128;
-    case 55: return 4129;
-    default: return 4126;
-  }
+  if (typeCode == 56) return kZelSkinBackgroundZel1;
+  if (typeCode >= 51 && typeCode <= 55) return kZelSkinBackgroundZel1 + 1 + (typeCode - 51);
+  return kZelSkinBackgroundZel3;
 }
 
 std::string Format(const char* format, double value) {
@@ -90,7 +86,8 @@ struct DisplayRow {
   const char* text;
 };
 
-// The information display in creation order (ids 56, not editable, no flags).
+// The information display in creation order (all bound to the display's text id, not editable,
+// no flags).
 const DisplayRow kDisplayRows[CZelSeriesControlPanel::kDisplayTexts] = {
     {kLabelFace, 7, {480, 50, 580, 70}, "TOTAL UP TIME"},
     {kLabelFace, 7, {480, 82, 620, 97}, "CURRENT UP TIME"},

@@ -111,6 +111,44 @@ void Ear(QPainter& p, const QRect& r) {
   Screw(p, QPointF(r.center().x() + 0.5, 146));
 }
 
+// The check and OK LEDs beside the display, with their channel letters on their left, and
+// the page button's caption.
+void ChannelLeds(QPainter& p, int channels) {
+  const int checkTop = channels == 4 ? Z::kCheckLedOfFour.y : Z::kCheckLed.y;
+  const int okTop = channels == 4 ? Z::kOkLedOfFour.y : Z::kOkLed.y;
+  const int letterLeft = Z::kOkLed.x - 12;
+  for (int ch = 0; ch < channels; ++ch) {
+    const QString letter(QChar('A' + ch));
+    Label(p, QRectF(letterLeft, checkTop + Z::kLedPitch * ch - 2, 10, 9), letter, 7, Qt::AlignCenter, kZelSoftInk);
+    Label(p, QRectF(letterLeft, okTop + Z::kLedPitch * ch - 2, 10, 9), letter, 7, Qt::AlignCenter, kZelSoftInk);
+  }
+  Label(p, QRectF(402, checkTop - 1, 38, Z::kLedPitch * channels), QStringLiteral("CHECK"), 8,
+        Qt::AlignRight | Qt::AlignVCenter);
+  Label(p, QRectF(402, okTop - 1, 38, Z::kLedPitch * channels), QStringLiteral("LOAD OK"), 8,
+        Qt::AlignRight | Qt::AlignVCenter);
+  Label(p, QRectF(402, Z::kPageButton.y, Z::kPageButton.x - 405, 14), QStringLiteral("PAGE"), 8,
+        Qt::AlignRight | Qt::AlignVCenter);
+}
+
+// Mode and state, in the status area's well; each LED and the Standby button captioned on its
+// left.
+void StatusArea(QPainter& p, int channels) {
+  Recess(p, QRectF(Z::kStatusCover.x + 0.5, Z::kStatusCover.y + 0.5, 137, 132), 6, QColor(34, 37, 42));
+  Label(p, QRectF(714, 44, 60, 14), QStringLiteral("MODE"), 9, Qt::AlignLeft | Qt::AlignVCenter, kZelOrange);
+  Label(p, QRectF(776, 44, 66, 14), QStringLiteral("STATUS"), 9, Qt::AlignRight | Qt::AlignVCenter, kZelOrange);
+  auto ledCaption = [&](Z::Spot led, int left, const char* text) {
+    Label(p, QRectF(left, led.y - 4, led.x - 2 - left, 12), QString::fromLatin1(text), 8,
+          Qt::AlignRight | Qt::AlignVCenter);
+  };
+  if (channels != 4) ledCaption(Z::kMonoLed, 712, "MONO");
+  ledCaption(Z::kStereoLed, 712, "STEREO");
+  ledCaption(Z::kBridgeLed, 712, "BRIDGE");
+  ledCaption(Z::kActiveLed, 770, "ACTIVE");
+  ledCaption(Z::kStandbyLed, 770, "STANDBY");
+  Label(p, QRectF(760, Z::kStandbyButton.y, Z::kStandbyButton.x - 762, 14), QStringLiteral("ON / STBY"), 8,
+        Qt::AlignRight | Qt::AlignVCenter);
+}
+
 void ZelBackground(QPainter& p, QSize s, const QString& model, int channels) {
   p.setRenderHint(QPainter::Antialiasing);
   BrushedFront(p, s);
@@ -144,21 +182,7 @@ void ZelBackground(QPainter& p, QSize s, const QString& model, int channels) {
     Label(p, QRectF(236, 131, 156, 28), model, 15, Qt::AlignCenter, QColor(88, 94, 104));
   }
 
-  // Check and OK LEDs beside the display, with their channel letters on their left.
-  const int checkTop = channels == 4 ? Z::kCheckLedOfFour.y : Z::kCheckLed.y;
-  const int okTop = channels == 4 ? Z::kOkLedOfFour.y : Z::kOkLed.y;
-  const int letterLeft = Z::kOkLed.x - 12;
-  for (int ch = 0; ch < channels; ++ch) {
-    const QString letter(QChar('A' + ch));
-    Label(p, QRectF(letterLeft, checkTop + Z::kLedPitch * ch - 2, 10, 9), letter, 7, Qt::AlignCenter, kZelSoftInk);
-    Label(p, QRectF(letterLeft, okTop + Z::kLedPitch * ch - 2, 10, 9), letter, 7, Qt::AlignCenter, kZelSoftInk);
-  }
-  Label(p, QRectF(402, checkTop - 1, 38, Z::kLedPitch * channels), QStringLiteral("CHECK"), 8,
-        Qt::AlignRight | Qt::AlignVCenter);
-  Label(p, QRectF(402, okTop - 1, 38, Z::kLedPitch * channels), QStringLiteral("LOAD OK"), 8,
-        Qt::AlignRight | Qt::AlignVCenter);
-  Label(p, QRectF(402, Z::kPageButton.y, Z::kPageButton.x - 405, 14), QStringLiteral("PAGE"), 8,
-        Qt::AlignRight | Qt::AlignVCenter);
+  ChannelLeds(p, channels);
 
   // The information display's glass.
   p.setPen(QPen(QColor(8, 9, 10), 2));
@@ -182,22 +206,7 @@ void ZelBackground(QPainter& p, QSize s, const QString& model, int channels) {
   Label(p, QRectF(Z::kIdentifyButton.x + 21, Z::kIdentifyButton.y, 60, 14), QStringLiteral("IDENTIFY"), 8,
         Qt::AlignLeft | Qt::AlignVCenter);
 
-  // Mode and state, in the status area's well; each LED and the Standby button captioned on
-  // its left.
-  Recess(p, QRectF(Z::kStatusCover.x + 0.5, Z::kStatusCover.y + 0.5, 137, 132), 6, QColor(34, 37, 42));
-  Label(p, QRectF(714, 44, 60, 14), QStringLiteral("MODE"), 9, Qt::AlignLeft | Qt::AlignVCenter, kZelOrange);
-  Label(p, QRectF(776, 44, 66, 14), QStringLiteral("STATUS"), 9, Qt::AlignRight | Qt::AlignVCenter, kZelOrange);
-  auto ledCaption = [&](Z::Spot led, int left, const char* text) {
-    Label(p, QRectF(left, led.y - 4, led.x - 2 - left, 12), QString::fromLatin1(text), 8,
-          Qt::AlignRight | Qt::AlignVCenter);
-  };
-  if (channels != 4) ledCaption(Z::kMonoLed, 712, "MONO");
-  ledCaption(Z::kStereoLed, 712, "STEREO");
-  ledCaption(Z::kBridgeLed, 712, "BRIDGE");
-  ledCaption(Z::kActiveLed, 770, "ACTIVE");
-  ledCaption(Z::kStandbyLed, 770, "STANDBY");
-  Label(p, QRectF(760, Z::kStandbyButton.y, Z::kStandbyButton.x - 762, 14), QStringLiteral("ON / STBY"), 8,
-        Qt::AlignRight | Qt::AlignVCenter);
+  StatusArea(p, channels);
 }
 
 const ArtRegistrar kPanel56("zel_panel_zel1", [](QPainter& p, QSize s) { ZelBackground(p, s, "ZEL-1", 2); });
