@@ -25,10 +25,12 @@
 #include "panels/NerexControlPanel.h"
 #include "panels/NerexSeriesLayout.h"
 #include "panels/PanelClasses.h"
+#include "panels/PanelLayoutRect.h"
 #include "panels/TextControl.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
+#include "resources/ProcessorPanelLayout.h"
 #include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/support/ProcessorBus.h"
@@ -588,6 +590,28 @@ TEST_F(NerexPanelTest, RenderedPanelsPutTheirStripsWhereTheModelHasThem) {
 
 // A Nerex24 (two inputs, four outputs) shows a channel selector for each channel it has and
 // nothing where a larger model has more: the place of a missing selector is bare panel.
+// The compact view's preset display is bound to no parameter: reloading every widget from the
+// device leaves the selected preset's name on it, drawn in its glass.
+TEST_F(NerexPanelTest, CompactViewKeepsThePresetNameThroughAReloadOfEveryWidget) {
+  CNerexSeriesDevice& device = Make(kModelNerex48);
+  device.GetPresets()[3]->sectionFlags = kSectionOutputs;
+  device.GetPresets()[3]->name = "Show";
+  device.SetSelectedPreset(4);
+  CNerexSeriesControlPanel& panel = Open(device);
+  device.SetPanelPage(kNerexPageCompact);
+  panel.ShowPage(kNerexPageCompact);
+  const CRect glass = ToRect(processor_layout::kLcdText);
+  CTextControl* lcd = nullptr;
+  for (CControlObject* w : panel.GetControls())
+    if (auto* text = dynamic_cast<CTextControl*>(w); text && text->GetRect() == glass) lcd = text;
+  ASSERT_TRUE(lcd);
+  EXPECT_EQ(lcd->GetText(), "4. Show");
+  panel.ReloadAllControls();
+  EXPECT_EQ(lcd->GetText(), "4. Show");
+  Save(*panel.GetBackBuffer(), "nerex48-compact.png");
+  EXPECT_GT(InkOf(*panel.GetBackBuffer(), glass).Count(), 40);
+}
+
 TEST_F(NerexPanelTest, ChannelSelectorsOfASmallerModelShowOnlyItsChannels) {
   CNerexSeriesDevice& d = Make(kModelNerex24, 2);
   CNerexSeriesControlPanel& panel = Open(d);
