@@ -40,8 +40,6 @@ inline constexpr Button kSideTabs[] = {
     {kSideTabLimiters, {289, 103, 309, 173}},
     {kSideTabSource, {289, 176, 309, 246}},
 };
-inline constexpr int kSideTabLeft = -26;
-inline constexpr int kSideTabRight = -6;
 
 // The channel-select row on the input equaliser pages (Create and the Output PEQ page put it
 // at kChannelSelect).

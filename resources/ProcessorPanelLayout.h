@@ -76,6 +76,10 @@ inline constexpr int kStripPitch = 66;
 inline constexpr int kStripWidth = 65;
 constexpr int InputStripX(int inputCount, int i) { return (kMaxInputs - inputCount) * 33 + kStripPitch * i + 15; }
 constexpr int OutputStripX(int outputCount, int k) { return (kMaxOutputs - outputCount) * 33 + kStripPitch * k + 315; }
+// Left and right of the side tabs from the first output strip's edge, where the pages with
+// output strips move them.
+inline constexpr int kSideTabLeft = -26;
+inline constexpr int kSideTabRight = -6;
 // Rows of like buttons on a strip (links, routing) stand this far apart.
 inline constexpr int kRowPitch = 25;
 

@@ -88,9 +88,7 @@ inline constexpr Button kSideTabs[] = {
     {kSideTabLimiters, {289, 83, 309, 153}},
     {kSideTabLinking, {289, 10, 309, 80}},
 };
-// Left and right of the side tabs and of their picture from the first output strip's edge.
-inline constexpr int kSideTabLeft = -26;
-inline constexpr int kSideTabRight = -6;
+// Left of the side tabs' picture from the first output strip's edge.
 inline constexpr int kSideTabPictureLeft = -30;
 // The Source view's sub-tabs: their picture (Router or Matrix lit), the upper button that
 // shows the routing buttons and the lower one that shows the matrix knobs.
