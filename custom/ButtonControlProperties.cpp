@@ -274,9 +274,9 @@ CWidgetEditResult CCCButton::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit
     case kIdHalo: onOff(kButtonHalo); break;
     case kIdHaloSize: {
       if (edit.number > kHaloSizeMax)
-        return CWidgetEditResult::Refuse(FormatMessage("Halo size cannot be greater than %d pixels", int(kHaloSizeMax)));
+        return CWidgetEditResult::Refuse(FormatText("Halo size cannot be greater than %d pixels", int(kHaloSizeMax)));
       if (edit.number < kHaloSizeMin)
-        return CWidgetEditResult::Refuse(FormatMessage("Halo size cannot be less than %d pixels", int(kHaloSizeMin)));
+        return CWidgetEditResult::Refuse(FormatText("Halo size cannot be less than %d pixels", int(kHaloSizeMin)));
       changed = std::int32_t(edit.number) != m_haloSize;
       m_haloSize = std::int32_t(edit.number);
       break;

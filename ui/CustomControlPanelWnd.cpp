@@ -21,6 +21,7 @@
 #include "core/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
+#include "custom/CustomControls.h"
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
@@ -77,25 +78,6 @@ CPoint Anchor(const CRect& r, int handle) {
     case 7: return CPoint{r.left, r.bottom};
     case 6: return CPoint{r.right, r.top};
     default: return CPoint{r.left, r.top};
-  }
-}
-
-template <class Kind>
-CCustomControlObject* CopyAs(const CCustomControlObject* source) {
-  const auto* widget = dynamic_cast<const Kind*>(source);
-  return widget ? new Kind(*widget) : nullptr;
-}
-
-// A clipboard copy of the widget by its kind, not bound; null for a kind that is not copied.
-CCustomControlObject* CopyWidget(const CCustomControlObject* source) {
-  switch (source->GetControlType()) {
-    case kControlBitmap: return CopyAs<CCCBitmap>(source);
-    case kControlLed: return CopyAs<CCCLED>(source);
-    case kControlFader: return CopyAs<CCCFader>(source);
-    case kControlKnob: return CopyAs<CCCKnob>(source);
-    case kControlText: return CopyAs<CCCTextControl>(source);
-    case kControlButton: return CopyAs<CCCButton>(source);
-    default: return nullptr;
   }
 }
 
@@ -1061,7 +1043,7 @@ void CCustomControlPanelWnd::CopySelection() {
     auto& copied = m_system.GetCopiedWidgets();
     DeleteCustomControlObjects(copied);
     for (const CCustomControlObject* widget : m_selection) {
-      if (CCustomControlObject* copy = CopyWidget(widget)) copied.push_back(copy);
+      if (CCustomControlObject* copy = CopyCustomControl(*widget)) copied.push_back(copy);
     }
   }
   m_pasteCounter = 0;
@@ -1082,7 +1064,7 @@ void CCustomControlPanelWnd::PasteControls() {
     }
     ClearSelection();
     for (const CCustomControlObject* source : copied) {
-      CCustomControlObject* widget = CopyWidget(source);
+      CCustomControlObject* widget = CopyCustomControl(*source);
       if (!widget) continue;
       const CRect r = Offset(source->m_rect, offset.x, offset.y);
       widget->SetRect(r.left, r.top, r.right, r.bottom);
