@@ -15,6 +15,7 @@
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"
 #include "platform/WindowMessages.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -194,9 +195,7 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
     case 3: {
       const std::int64_t pitch = row.GetNumber();
       if (pitch < kGridPitchMin || pitch > kGridPitchMax) {
-        char text[64];
-        std::snprintf(text, sizeof text, kGridPitchRangeText, kGridPitchMin, kGridPitchMax);
-        row.SetErrorText(text);
+        row.SetErrorText(FormatText(kGridPitchRangeText, kGridPitchMin, kGridPitchMax));
         return false;
       }
       changed = pitch != m_gridPitch;

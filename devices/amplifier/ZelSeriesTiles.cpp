@@ -18,6 +18,7 @@
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -86,9 +87,7 @@ int CZelSeriesDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
       CTextHintScope hint(*g);
       const CRectF line1{float(L + 30), float(T + 2), float(W - 52), 12.0f};
       Text(*g, name, 8.0f, line1);
-      char id[32];
-      std::snprintf(id, sizeof id, "ID : %d", int(m_deviceId));
-      Text(*g, GetModelName() + "   " + id, 8.0f, CRectF{line1.x, line1.y + 12.0f, line1.width, 12.0f});
+      Text(*g, GetModelName() + "   " + FormatText("ID : %d", int(m_deviceId)), 8.0f, CRectF{line1.x, line1.y + 12.0f, line1.width, 12.0f});
       const int led = !IsConnected() ? kLedRed : m_warningBits != 0 ? kLedYellow : kLedGreen;
       DrawLed(*g, led, R - 30, T + 10, R - 20, rect.bottom - 10);
     }

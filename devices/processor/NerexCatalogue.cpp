@@ -2,7 +2,6 @@
 // range, disabled state, option words) and its current value from the settings image, and the
 // lists built on them. Reads only; UI thread.
 #include <cmath>
-#include <cstdio>
 #include <iterator>
 #include <optional>
 
@@ -13,6 +12,7 @@
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/NerexValueRanges.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -79,13 +79,6 @@ CParamInfo NullInfo() {
   CParamInfo info;
   info.name = "NULL";
   return info;
-}
-
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-  char text[96];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
 }
 
 CParamInfo Info(int id, std::string name, std::int32_t kind, float maximum = 0.0f, float minimum = 0.0f,
@@ -221,15 +214,15 @@ std::optional<CParamInfo> PlainRowInfo(const CPlainRow& plain, int id, int n, in
       break;
     case EChannel::kInput:
       if (n >= inputs) return std::nullopt;
-      name = Format(plain.name, InputLetter(n));
+      name = FormatText(plain.name, InputLetter(n));
       break;
     case EChannel::kInputNumber:
       if (n >= inputs) return std::nullopt;
-      name = Format(plain.name, n + 1);
+      name = FormatText(plain.name, n + 1);
       break;
     case EChannel::kOutput:
       if (n >= outputs) return std::nullopt;
-      name = plain.row == ERow::CompBypass ? Format(plain.name, char('1' + n)) : Format(plain.name, n + 1);
+      name = plain.row == ERow::CompBypass ? FormatText(plain.name, char('1' + n)) : FormatText(plain.name, n + 1);
       break;
   }
   bool disabled = false;
@@ -309,24 +302,24 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
   switch (row) {
     case ERow::InputGain:
       if (!inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Gain", InputLetter(n)), kParamKindLevel, fennick ? 15.0f : 6.0f, -40.0f);
+      return Info(id, FormatText("Input Channel %c Gain", InputLetter(n)), kParamKindLevel, fennick ? 15.0f : 6.0f, -40.0f);
     case ERow::OutputGain: {
       if (!outputRow(n)) break;
-      const std::string name = Format("Output Channel %d Gain", n + 1);
+      const std::string name = FormatText("Output Channel %d Gain", n + 1);
       if (IsOutputGainFree(n)) return Info(id, name, kParamKindLevel, 15.0f, -40.0f);
       if (IsOutputGainTrim(n)) return Info(id, name, kParamKindLevel, 12.0f, -12.0f);
       return Info(id, name, kParamKindLevel, 15.0f, -40.0f, 0, 0, true);
     }
     case ERow::InputDelay:
       if (!HasInputDelay(model) || !inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Delay", InputLetter(n)), kParamKindDelay, kMaxDelayMs, 0.0f, 0, 0,
+      return Info(id, FormatText("Input Channel %c Delay", InputLetter(n)), kParamKindDelay, kMaxDelayMs, 0.0f, 0, 0,
                   model == kModelTorvex48 && out.mixerFlag == 1);
     case ERow::MatrixGain:
       if (!HasMatrixGains(model)) break;
-      return Info(id, Format("Matrix Gain : Output Channel %d : Input Channel %c", n / 4 + 1, InputLetter(n % 4)),
+      return Info(id, FormatText("Matrix Gain : Output Channel %d : Input Channel %c", n / 4 + 1, InputLetter(n % 4)),
                   kParamKindLevel, 15.0f, -40.1f, 0, kParamOptionMuteAtMinimum);
     case ERow::OutputLink:
-      return Info(id, Format("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), kParamKindBool, 0, 0, 0, kParamOptionWord4,
+      return Info(id, FormatText("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), kParamKindBool, 0, 0, 0, kParamOptionWord4,
                   IsChannelInAnyGroup(out, n / 8) || IsChannelInAnyGroup(out, n % 8));
     case ERow::AutoLimiters: {
       bool locked = false;
@@ -341,7 +334,7 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
       const int c = n / 8, b = n % 8;
       if (!inputRow(c)) break;
       return PeqBandInfo(id, int(row) - int(ERow::InPeqFreq),
-                         Format("Input PEQ : Channel %c : Band %d", InputLetter(c), b + 1),
+                         FormatText("Input PEQ : Channel %c : Band %d", InputLetter(c), b + 1),
                          m_current.inputs.PeqBand(c, b), false);
     }
     case ERow::OutPeqFreq:
@@ -352,7 +345,7 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
       const int o = n / 9, b = n % 9;
       if (!outputRow(o)) break;
       return PeqBandInfo(id, int(row) - int(ERow::OutPeqFreq),
-                         Format("Output PEQ : Channel %d : Band %d", o + 1, b + 1), out.PeqBand(o, b),
+                         FormatText("Output PEQ : Channel %d : Band %d", o + 1, b + 1), out.PeqBand(o, b),
                          OutputBandDisabled(o, b));
     }
     case ERow::HighPassFreq:
@@ -362,7 +355,7 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
       if (!outputRow(n)) break;
       const bool high = row == ERow::HighPassFreq || row == ERow::HighPassType;
       const bool type = row == ERow::HighPassType || row == ERow::LowPassType;
-      return Info(id, Format("Output XOver %s %s : Channel %d", high ? "HPF" : "LPF", type ? "Type" : "Freq", n + 1),
+      return Info(id, FormatText("Output XOver %s %s : Channel %d", high ? "HPF" : "LPF", type ? "Type" : "Freq", n + 1),
                   type ? kParamKindInteger : kParamKindFrequency, 0, 0, 0, kParamOptionWord4,
                   high ? IsChannelInGroupA(out, n) : IsChannelInGroupB(out, n));
     }
@@ -377,7 +370,7 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
       const int c = n / 3, b = n % 3;
       if (!inputRow(c)) break;
       const bool fullBand = DeqBandTypeCode(m_current.deqBands[std::size_t(n)]) == 13;
-      auto name = [&](const char* what) { return Format("Input Channel %d DEQ Band %d %s", c + 1, b + 1, what); };
+      auto name = [&](const char* what) { return FormatText("Input Channel %d DEQ Band %d %s", c + 1, b + 1, what); };
       switch (row) {
         case ERow::DeqThreshold: return Info(id, name("Threshold"), kParamKindLevel, 0, 0, 0, kParamOptionWord4);
         case ERow::DeqRatio: return Info(id, name("Ratio"), kParamKindRatio, 0, 0, 0, kParamOptionWord4);
