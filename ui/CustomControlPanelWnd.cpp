@@ -193,29 +193,24 @@ void CCustomControlPanelWnd::DispatchMouseMessage(std::uint32_t message, std::ui
 
 // --- The mouse and keys: operate mode or the designer ---
 
+void CCustomControlPanelWnd::RouteMouse(std::uint32_t message, std::uint32_t flags, CPoint point) {
+  if (!m_data) return;
+  if (!DesignMode()) return DispatchMouseMessage(message, flags, point.x, point.y);
+  switch (message) {
+    case WM_LBUTTONDOWN: m_designer.OnLButtonDown(flags, point); break;
+    case WM_MOUSEMOVE: m_designer.OnMouseMove(point); break;
+    case WM_LBUTTONUP: m_designer.OnLButtonUp(point); break;
+    default: break;
+  }
+}
+
 void CCustomControlPanelWnd::OnLButtonDown(std::uint32_t flags, CPoint point) {
-  if (!m_data) return;
-  if (DesignMode())
-    m_designer.OnLButtonDown(flags, point);
-  else
-    DispatchMouseMessage(WM_LBUTTONDOWN, flags, point.x, point.y);
+  RouteMouse(WM_LBUTTONDOWN, flags, point);
 }
 
-void CCustomControlPanelWnd::OnMouseMove(std::uint32_t flags, CPoint point) {
-  if (!m_data) return;
-  if (DesignMode())
-    m_designer.OnMouseMove(point);
-  else
-    DispatchMouseMessage(WM_MOUSEMOVE, flags, point.x, point.y);
-}
+void CCustomControlPanelWnd::OnMouseMove(std::uint32_t flags, CPoint point) { RouteMouse(WM_MOUSEMOVE, flags, point); }
 
-void CCustomControlPanelWnd::OnLButtonUp(std::uint32_t flags, CPoint point) {
-  if (!m_data) return;
-  if (DesignMode())
-    m_designer.OnLButtonUp(point);
-  else
-    DispatchMouseMessage(WM_LBUTTONUP, flags, point.x, point.y);
-}
+void CCustomControlPanelWnd::OnLButtonUp(std::uint32_t flags, CPoint point) { RouteMouse(WM_LBUTTONUP, flags, point); }
 
 void CCustomControlPanelWnd::OnDesignClick(std::uint32_t flags, CPoint point) {
   if (m_data && DesignMode()) m_designer.OnRightClick(flags, point);

@@ -118,6 +118,8 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
  private:
   friend class CCustomPanelDesigner;
 
+  // The left button and moves: to the widgets in operate mode, to the designer in design mode.
+  void RouteMouse(std::uint32_t message, std::uint32_t flags, CPoint point);
   // Takes the edit box away; with report, its editor is told the focus left with the text.
   void EndTextEditor(bool report);
   bool DesignMode() const;

@@ -13,7 +13,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
-#include <span>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -195,18 +195,17 @@ struct ZelRoute {
   int count;
   Handler handler;
 };
-// The route that holds id, with id's offset in it; null when none does.
-template <class Handler>
-const ZelRoute<Handler>* FindZelRoute(std::span<const ZelRoute<Handler>> routes, std::int64_t id, int channels,
-                                      int& offset) {
+// The handler of the route that holds id, called on device with id's offset and args, and
+// what it gave; none when no route holds id.
+template <class Device, class Handler, std::size_t N, class... Args>
+std::optional<bool> FollowZelRoute(Device& device, const ZelRoute<Handler> (&routes)[N], std::int64_t id,
+                                   Args&&... args) {
   for (const ZelRoute<Handler>& route : routes) {
-    const int count = route.count == kZelEachChannel ? channels : route.count;
-    if (id >= route.first && id < std::int64_t(route.first) + count) {
-      offset = int(id - route.first);
-      return &route;
-    }
+    const int count = route.count == kZelEachChannel ? device.GetChannelCount() : route.count;
+    if (id >= route.first && id < std::int64_t(route.first) + count)
+      return (device.*route.handler)(int(id - route.first), std::forward<Args>(args)...);
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 // Threads: as each family says; ProcessReply runs on the comms worker under the system's lock,

@@ -192,9 +192,8 @@ bool CZelBreakDevice::ChangeControl(const CParamValue& value) {
       {kBreakParamGpio, 1, &CZelBreakDevice::ChangeGpio},
       {kBreakParamIdentify, 1, &CZelBreakDevice::Identify},
   };
-  int offset = 0;
-  const Route* route = FindZelRoute<Route::Handler>(kRoutes, value.id, GetChannelCount(), offset);
-  return route ? (this->*route->handler)(offset, value) : true;
+  // An id of no route changes nothing but still marks the file modified.
+  return FollowZelRoute(*this, kRoutes, value.id, value).value_or(true);
 }
 
 bool CZelBreakDevice::ChangeGain(int channel, const CParamValue& value) {

@@ -58,9 +58,7 @@ bool CZelBreakDevice::ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string
       {kPropGpioInput, 2, &CZelBreakDevice::EditGpioMode},
       {kPropNetworkMaster, 1, &CZelBreakDevice::EditMasterMode},
   };
-  int offset = 0;
-  const Route* route = FindZelRoute<Route::Handler>(kRoutes, edit.id, GetChannelCount(), offset);
-  return route && (this->*route->handler)(offset, edit, message);
+  return FollowZelRoute(*this, kRoutes, edit.id, edit, message).value_or(false);
 }
 
 bool CZelBreakDevice::EditGpioMode(int offset, const ZelPropertyEdit& edit, std::string& message) {

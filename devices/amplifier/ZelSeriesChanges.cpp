@@ -52,9 +52,8 @@ bool CZelSeriesDevice::ChangeControl(const CParamValue& value) {
       {kZelParamReference, kZelMaxChannels, &CZelSeriesDevice::TakeReference},
       {kZelParamAlarmTemperature, 1, &CZelSeriesDevice::ChangeAlarmTemperature},
   };
-  int offset = 0;
-  const Route* route = FindZelRoute<Route::Handler>(kRoutes, value.id, GetChannelCount(), offset);
-  return route ? (this->*route->handler)(offset, value) : true;
+  // An id of no route changes nothing but still marks the file modified.
+  return FollowZelRoute(*this, kRoutes, value.id, value).value_or(true);
 }
 
 bool CZelSeriesDevice::ChangeGain(int channel, const CParamValue& value) {
@@ -155,14 +154,18 @@ bool CZelSeriesDevice::ChangeStandby(int offset, const CParamValue& value) {
   return true;
 }
 
-bool CZelSeriesDevice::ChangePowerOnDelay(int offset, const CParamValue& value) {
-  (void)offset;
+bool CZelSeriesDevice::ChangeByte(std::uint8_t& field, std::uint32_t command, const CParamValue& value) {
   {
     CSingleLock lock(m_system->GetLock());
-    m_powerOnDelay = std::uint8_t(value.integer);
+    field = std::uint8_t(value.integer);
   }
-  Write(kZelCmdPowerOnDelay, {std::uint8_t(value.integer)});
+  Write(command, {std::uint8_t(value.integer)});
   return true;
+}
+
+bool CZelSeriesDevice::ChangePowerOnDelay(int offset, const CParamValue& value) {
+  (void)offset;
+  return ChangeByte(m_powerOnDelay, kZelCmdPowerOnDelay, value);
 }
 
 bool CZelSeriesDevice::ChangeGpio(int offset, const CParamValue& value) {
@@ -202,12 +205,7 @@ bool CZelSeriesDevice::TakeReference(int channel, const CParamValue& value) {
 
 bool CZelSeriesDevice::ChangeAlarmTemperature(int offset, const CParamValue& value) {
   (void)offset;
-  {
-    CSingleLock lock(m_system->GetLock());
-    m_alarmTemperature = std::uint8_t(value.integer);
-  }
-  Write(kZelCmdAlarmTemperature, {std::uint8_t(value.integer)});
-  return true;
+  return ChangeByte(m_alarmTemperature, kZelCmdAlarmTemperature, value);
 }
 
 // --- All settings, solo and global mute ---

@@ -297,6 +297,8 @@ class CZelSeriesDevice : public CZelBaseDevice {
   bool ChangeWindow(int channel, const CParamValue& value);
   bool TakeReference(int channel, const CParamValue& value);
   bool ChangeAlarmTemperature(int offset, const CParamValue& value);
+  // A byte setting: stored, then written with the command.
+  bool ChangeByte(std::uint8_t& field, std::uint32_t command, const CParamValue& value);
   void RefreshMutesAndSolos();
   void ReleaseSolo();
   // Standby change of a paste or a control: the hold-off and its notices.
@@ -306,6 +308,10 @@ class CZelSeriesDevice : public CZelBaseDevice {
   bool EditMode(int offset, const ZelPropertyEdit& edit, std::string& message);
   bool EditPowerOnDelay(int offset, const ZelPropertyEdit& edit, std::string& message);
   bool EditAlarmTemperature(int offset, const ZelPropertyEdit& edit, std::string& message);
+  // A number the row must hold within low to high ("<what> must be between <low> and <high>");
+  // one other than current goes to the parameter.
+  bool EditNumber(const ZelPropertyEdit& edit, int parameterId, std::int64_t low, std::int64_t high, const char* what,
+                  std::int64_t current, std::string& message);
   // offset 0 input, 1 output, 2 aux relay.
   bool EditGpio(int offset, const ZelPropertyEdit& edit, std::string& message);
   bool EditVca(int channel, const ZelPropertyEdit& edit, std::string& message);

@@ -102,9 +102,7 @@ bool CZelSeriesDevice::ApplyPropertyEdit(const ZelPropertyEdit& edit, std::strin
       {kZelParamWindow, kZelEachChannel, &CZelSeriesDevice::EditWindow},
       {kZelParamReference, kZelEachChannel, &CZelSeriesDevice::EditReference},
   };
-  int offset = 0;
-  const Route* route = FindZelRoute<Route::Handler>(kRoutes, edit.id, GetChannelCount(), offset);
-  return route && (this->*route->handler)(offset, edit, message);
+  return FollowZelRoute(*this, kRoutes, edit.id, edit, message).value_or(false);
 }
 
 bool CZelSeriesDevice::EditMode(int offset, const ZelPropertyEdit& edit, std::string& message) {
@@ -124,27 +122,25 @@ bool CZelSeriesDevice::EditMode(int offset, const ZelPropertyEdit& edit, std::st
   return true;
 }
 
-bool CZelSeriesDevice::EditPowerOnDelay(int offset, const ZelPropertyEdit& edit, std::string& message) {
-  (void)offset;
-  if (edit.number < 0 || edit.number > kMaxPowerOnDelay) {
-    message = FormatText("Power on delay must be between 0 and %lld", (long long)kMaxPowerOnDelay);
+bool CZelSeriesDevice::EditNumber(const ZelPropertyEdit& edit, int parameterId, std::int64_t low, std::int64_t high,
+                                  const char* what, std::int64_t current, std::string& message) {
+  if (edit.number < low || edit.number > high) {
+    message = FormatText("%s must be between %lld and %lld", what, (long long)low, (long long)high);
     return false;
   }
-  if (edit.number != GetPowerOnDelay())
-    ApplyControlChange(MakeIntParamValue(kZelParamPowerOnDelay, std::int32_t(edit.number)));
+  if (edit.number != current) ApplyControlChange(MakeIntParamValue(parameterId, std::int32_t(edit.number)));
   return true;
+}
+
+bool CZelSeriesDevice::EditPowerOnDelay(int offset, const ZelPropertyEdit& edit, std::string& message) {
+  (void)offset;
+  return EditNumber(edit, kZelParamPowerOnDelay, 0, kMaxPowerOnDelay, "Power on delay", GetPowerOnDelay(), message);
 }
 
 bool CZelSeriesDevice::EditAlarmTemperature(int offset, const ZelPropertyEdit& edit, std::string& message) {
   (void)offset;
-  if (edit.number < kMinAlarmTemperature || edit.number > kMaxAlarmTemperature) {
-    message = FormatText("Temperature alarm threshold must be between %lld and %lld", (long long)kMinAlarmTemperature,
-                         (long long)kMaxAlarmTemperature);
-    return false;
-  }
-  if (edit.number != GetAlarmTemperature())
-    ApplyControlChange(MakeIntParamValue(kZelParamAlarmTemperature, std::int32_t(edit.number)));
-  return true;
+  return EditNumber(edit, kZelParamAlarmTemperature, kMinAlarmTemperature, kMaxAlarmTemperature,
+                    "Temperature alarm threshold", GetAlarmTemperature(), message);
 }
 
 bool CZelSeriesDevice::EditGpio(int offset, const ZelPropertyEdit& edit, std::string& message) {

@@ -69,25 +69,19 @@ void CWidgetHostWnd::paintEvent(QPaintEvent* event) {
 
 // --- Mouse and wheel ---
 
-void CWidgetHostWnd::mousePressEvent(QMouseEvent* event) {
+void CWidgetHostWnd::ButtonMessage(QMouseEvent* event, std::uint32_t left, std::uint32_t right) {
   const QPoint p = event->position().toPoint();
   const std::uint32_t flags = MouseFlags(event->buttons(), event->modifiers());
-  if (event->button() == Qt::LeftButton) OnMouseMessage(WM_LBUTTONDOWN, flags, CPoint{p.x(), p.y()});
-  if (event->button() == Qt::RightButton) OnMouseMessage(WM_RBUTTONDOWN, flags, CPoint{p.x(), p.y()});
+  if (event->button() == Qt::LeftButton) OnMouseMessage(left, flags, CPoint{p.x(), p.y()});
+  if (event->button() == Qt::RightButton) OnMouseMessage(right, flags, CPoint{p.x(), p.y()});
 }
 
-void CWidgetHostWnd::mouseReleaseEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  const std::uint32_t flags = MouseFlags(event->buttons(), event->modifiers());
-  if (event->button() == Qt::LeftButton) OnMouseMessage(WM_LBUTTONUP, flags, CPoint{p.x(), p.y()});
-  if (event->button() == Qt::RightButton) OnMouseMessage(WM_RBUTTONUP, flags, CPoint{p.x(), p.y()});
-}
+void CWidgetHostWnd::mousePressEvent(QMouseEvent* event) { ButtonMessage(event, WM_LBUTTONDOWN, WM_RBUTTONDOWN); }
+
+void CWidgetHostWnd::mouseReleaseEvent(QMouseEvent* event) { ButtonMessage(event, WM_LBUTTONUP, WM_RBUTTONUP); }
 
 void CWidgetHostWnd::mouseDoubleClickEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  const std::uint32_t flags = MouseFlags(event->buttons(), event->modifiers());
-  if (event->button() == Qt::LeftButton) OnMouseMessage(WM_LBUTTONDBLCLK, flags, CPoint{p.x(), p.y()});
-  if (event->button() == Qt::RightButton) OnMouseMessage(WM_RBUTTONDBLCLK, flags, CPoint{p.x(), p.y()});
+  ButtonMessage(event, WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK);
 }
 
 void CWidgetHostWnd::mouseMoveEvent(QMouseEvent* event) {

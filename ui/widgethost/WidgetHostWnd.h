@@ -83,6 +83,9 @@ class CWidgetHostWnd : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The left or right button's message of a button event.
+  void ButtonMessage(QMouseEvent* event, std::uint32_t left, std::uint32_t right);
+
   std::unique_ptr<CImage> m_backBuffer;
   QLineEdit* m_editBox = nullptr;
 };
