@@ -358,6 +358,7 @@ void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {
 
 void CDevice::UpdateCommsState(bool replyOk) {
   bool notify = false;
+  m_missedLastReply = !replyOk;
   if (replyOk) {
     if (m_commsLevel > kMaxCommsLevel - 1 || m_ignored) return;
     const std::int32_t level = ++m_commsLevel;

@@ -17,6 +17,7 @@
 #include "core/User.h"
 #include "core/Zone.h"
 #include "platform/Archive.h"
+#include "platform/AtomicFile.h"
 #include "platform/Sync.h"
 
 namespace {
@@ -259,6 +260,11 @@ bool CSystem::Serialize(CArchive& ar) {
   }
 
   CFileContents contents;
+  struct CReadingFile {
+    std::atomic<bool>& flag;
+    ~CReadingFile() { flag = false; }
+  } reading{m_readingFile};
+  m_readingFile = true;
   try {
     LoadContents(*this, ar, contents);
   } catch (const CLoadRefused& e) {
@@ -291,11 +297,12 @@ bool CSystem::Serialize(CArchive& ar) {
 }
 
 bool CSystem::OpenFile(const std::string& path) {
-  std::unique_ptr<std::uint8_t[]> bytes;
-  std::size_t size = 0;
-  if (!ReadWholeFile(path, bytes, size, nullptr)) return false;
+  // Read in pieces as the records go: the file's bytes are never held whole beside what they
+  // become.
+  const std::unique_ptr<CArchive> file = CArchive::LoadFile(path, nullptr);
+  if (!file) return false;
+  CArchive& ar = *file;
   SetDesignMode(0);
-  CArchive ar(std::move(bytes), size);
   if (!Serialize(ar)) {
     Clear();
     return false;
@@ -306,15 +313,27 @@ bool CSystem::OpenFile(const std::string& path) {
 }
 
 bool CSystem::SaveFile(const std::string& path) {
-  CArchive ar;
-  // The file it replaces is the best guess of its size: the buffer then grows seldom or never.
-  ar.Reserve(GetFileSize(path) + GetFileSize(path) / 8);
-  if (!Serialize(ar)) return false;
+  CAtomicFileWriter file(path);
   std::string error;
-  if (!WriteFileAtomically(path, ar.Data(), &error)) {
+  auto failed = [&] {
     Report(*this, std::string(kFileSaveFailedText) + "\n" + path + "\n" + error);
     return false;
+  };
+  if (!file.Open(&error)) return failed();
+  // The records go to the file block by block as they are stored, not gathered whole first: the
+  // save then costs little more than writing the same bytes. A write that fails stops the store
+  // (Serialize reports it) and the file is left as it was.
+  CArchive ar([&](const std::uint8_t* data, std::size_t size) {
+    if (!file.Write(data, size, &error))
+      throw CArchiveException(CArchiveException::WriteFailed, path + "\n" + error);
+  });
+  if (!Serialize(ar)) return false;
+  try {
+    ar.Flush();
+  } catch (const CArchiveException&) {
+    return failed();
   }
+  if (!file.Commit(&error)) return failed();
   SetFilePath(path);
   SetModified(false);
   return true;
