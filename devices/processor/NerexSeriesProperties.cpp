@@ -477,6 +477,30 @@ bool CNerexSeriesDevice::ValidateProperty(CNamedPropertyValue& value) {
 
 // --- The properties grid ---
 
+namespace {
+
+// The unit's own settings of its front panel, remote panels and power-on.
+void AddUnitSettingRows(CDevicePropertyGroup& group, const std::array<std::uint8_t, 20>& g) {
+  group.Add(ListRow("GPI Mode", TextOf(kGpiModes, g[NerexGeneralSettings::kGpiMode]),
+                    "Set the GPI mode of the unit", kPropGpiMode, kGpiModes));
+  group.Add(ListRow("Transmit Preset", g[NerexGeneralSettings::kTransmitPreset] ? "Enabled" : "Disabled",
+                    "Set whether presets recalls are transmitted on the unit RS485", kPropTransmitPreset,
+                    kTransmit));
+  group.Add(NumberRow("Memory Offset", g[NerexGeneralSettings::kMemoryOffset],
+                      "The offset of the memory recalled by a remote panel", kPropMemoryOffset));
+  group.Add(NumberRow("LCD Contrast", g[NerexGeneralSettings::kLcdContrast],
+                      "The contrast setting of the LCD on the front panel", kPropLcdContrast));
+  const int onDelay = g[NerexGeneralSettings::kOnDelay];
+  group.Add(ListRow("On Delay", onDelay >= 1 && onDelay <= 7 ? FormatText("%ds", (7 - onDelay) * 10) : std::string(),
+                    "Set the power on delay of the unit", kPropOnDelay, SecondsTexts(7, 60, -10)));
+  const int led = g[NerexGeneralSettings::kLedTimeout];
+  group.Add(ListRow("LED Timeout", led < kLedTimeoutChoices ? FormatText("%ds", led * 5 + 5) : std::string(),
+                    "Set the timeout for the front panel LED backlight", kPropLedTimeout,
+                    SecondsTexts(kLedTimeoutChoices, 5, 5)));
+}
+
+}  // namespace
+
 void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   const bool mayEdit = GetSystem() && GetSystem()->CanCurrentUserEditDeviceProperties();
   const bool offline = !IsConnected();
@@ -490,7 +514,6 @@ void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
     xovers = GetXoverPresets().size();
   }
   const auto& g = general.bytes;
-
   auto group = std::make_unique<CDevicePropertyGroup>("General");
   group->Add(NumberRow("ID", GetDeviceId(), "Set the device ID", kPropId)).Enable(mayEdit && offline);
   group->Add(std::make_unique<CDeviceProperty>("Name", CDeviceProperty::Value(GetName()), "Set the device name",
@@ -504,24 +527,7 @@ void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
                    "Auto Update RTC", CDeviceProperty::Value(GetAutoRtcUpdate()),
                    "Automatically updates the device clock when online if it differs from the PC clock", kPropAutoRtc))
         .Enable(mayEdit);
-    if (mayEdit) {
-      group->Add(ListRow("GPI Mode", TextOf(kGpiModes, g[NerexGeneralSettings::kGpiMode]),
-                         "Set the GPI mode of the unit", kPropGpiMode, kGpiModes));
-      group->Add(ListRow("Transmit Preset", g[NerexGeneralSettings::kTransmitPreset] ? "Enabled" : "Disabled",
-                         "Set whether presets recalls are transmitted on the unit RS485", kPropTransmitPreset,
-                         kTransmit));
-      group->Add(NumberRow("Memory Offset", g[NerexGeneralSettings::kMemoryOffset],
-                           "The offset of the memory recalled by a remote panel", kPropMemoryOffset));
-      group->Add(NumberRow("LCD Contrast", g[NerexGeneralSettings::kLcdContrast],
-                           "The contrast setting of the LCD on the front panel", kPropLcdContrast));
-      const int onDelay = g[NerexGeneralSettings::kOnDelay];
-      group->Add(ListRow("On Delay", onDelay >= 1 && onDelay <= 7 ? FormatText("%ds", (7 - onDelay) * 10) : std::string(),
-                         "Set the power on delay of the unit", kPropOnDelay, SecondsTexts(7, 60, -10)));
-      const int led = g[NerexGeneralSettings::kLedTimeout];
-      group->Add(ListRow("LED Timeout", led < kLedTimeoutChoices ? FormatText("%ds", led * 5 + 5) : std::string(),
-                         "Set the timeout for the front panel LED backlight", kPropLedTimeout,
-                         SecondsTexts(kLedTimeoutChoices, 5, 5)));
-    }
+    if (mayEdit) AddUnitSettingRows(*group, general.bytes);
   }
   grid.AddGroup(std::move(group));
 
