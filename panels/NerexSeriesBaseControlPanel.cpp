@@ -24,6 +24,7 @@
 #include "panels/TorvexSeriesDEQControl.h"
 #include "platform/MouseMessages.h"
 #include "ui/dialogs/NerexPresetUi.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -331,9 +332,7 @@ std::string CNerexSeriesBaseControlPanel::GetToolTipText(int toolId) {
     CSingleLock lock(device->SettingsLock());
     gain = device->GetCurrentSettings().geq.bands[SelectedInput()][std::size_t(toolId - 1)];
   }
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1fdB", double(gain) / 10.0);
-  return text;
+  return FormatText("%.1fdB", double(gain) / 10.0);
 }
 
 // --- Building the widget tree ---
@@ -363,6 +362,26 @@ CBmpButton* CNerexSeriesBaseControlPanel::AddButton(int id, CBitmapImage* image,
 CBmpButton* CNerexSeriesBaseControlPanel::AddButton(int id, CBitmapImage* image, int x, int y, std::uint32_t flags,
                                                     std::initializer_list<int> groups) {
   return AddButton(id, image, SizedAt(x, y, image), flags, groups);
+}
+
+void CNerexSeriesBaseControlPanel::KeepInputPeqRow(int band, const BandRow& row) {
+  const auto b = std::size_t(band);
+  m_peqFrames[b] = row.frame;
+  m_peqFrequency[b] = row.frequency;
+  m_peqQ[b] = row.q;
+  m_peqGain[b] = row.gain;
+  m_peqType[b] = row.type;
+  m_peqBypass[b] = row.bypass;
+}
+
+void CNerexSeriesBaseControlPanel::KeepOutputEqRow(int band, const BandRow& row) {
+  const auto b = std::size_t(band);
+  m_outputPeqFrames[b] = row.frame;
+  m_outputPeqFrequency[b] = row.frequency;
+  m_outputPeqQ[b] = row.q;
+  m_outputPeqGain[b] = row.gain;
+  m_outputPeqType[b] = row.type;
+  m_outputPeqBypass[b] = row.bypass;
 }
 
 void CNerexSeriesBaseControlPanel::AddItems(CCustomComboBox* combo, std::span<const nerex_layout::ComboItem> items) {
