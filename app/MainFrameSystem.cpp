@@ -360,7 +360,7 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
     if (!device->GetControlPanelClass() || !CurrentUserMayUse(device->GetUuid())) return;
     CControlPanelWnd* view = CreateControlPanel(device->GetControlPanelClass());
     if (!view) return;
-    auto* frame = new CChildFrame(view, view);
+    auto* frame = new CChildFrame(&m_system, view, view);
     frame->setWindowIcon(windowIcon());
     m_mdiClient->addSubWindow(frame);
     const CWindowPlacement placement = device->GetPanelPlacement();

@@ -8,9 +8,8 @@
 #include "core/ControlMessage.h"
 #include "core/ControlPanel.h"
 #include "core/DataStream.h"
-#include "core/Link.h"
 #include "core/Snapshot.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
@@ -35,9 +34,9 @@ std::uint64_t NextDeviceHandle() {
 }
 }  // namespace
 
-CDevice::CDevice(CSystem* system, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
+CDevice::CDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
                  std::uint32_t modelIndex)
-    : m_system(system),
+    : m_host(host),
       m_frame(frame),
       m_handle(NextDeviceHandle()),
       m_uuid(MakeUuid()),
@@ -118,38 +117,7 @@ void CDevice::ApplyControlChange(const CParamValue& value) { ApplyKeptControlCha
 
 void CDevice::ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested) {
   if (CControlPanel* panel = m_controlPanel) panel->NotifyParameterChanged(stored);
-  if (!m_system) return;
-  m_system->UpdateCustomPanelControls(this, std::uint32_t(stored.id));
-  SpreadToLinks(requested);
-}
-
-void CDevice::SpreadToLinks(const CParamValue& value) {
-  CSystem& system = *m_system;
-  // The busy flag stops the linked devices' own changes from spreading again, so a change
-  // travels one level, to the direct members of each link that holds the source parameter.
-  if (!system.AreLinksActive() || system.IsLinksBusy()) return;
-  system.SetLinksBusy(true);
-  struct ClearBusy {
-    CSystem& s;
-    ~ClearBusy() { s.SetLinksBusy(false); }
-  } clearBusy{system};
-
-  const CUuid self = m_uuid;
-  const auto parameterId = std::uint32_t(value.id);
-  const std::vector<CLink*>& links = system.GetLinks();
-  for (std::size_t l = 0; l < links.size(); ++l) {
-    const CLink* link = links[l];
-    if (!link->FindRef(self, parameterId)) continue;
-    for (std::size_t m = 0; m < link->m_members.size(); ++m) {
-      const CLinkRef* member = link->m_members[m];
-      if (member->GetUuid() == self && member->m_parameterId == parameterId) continue;
-      CDevice* target = system.FindDeviceByUuid(member->GetUuid());
-      if (!target) continue;
-      CParamValue copy = value;
-      copy.id = std::int32_t(member->m_parameterId);
-      target->ApplyControlChange(copy);
-    }
-  }
+  if (m_host) m_host->OnParameterChanged(this, stored, requested);
 }
 
 bool CDevice::IsLinkable() { return true; }
@@ -351,8 +319,8 @@ void CDevice::Post(std::uint32_t message, LPARAM lParam) {
 }
 
 void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {
-  if (!m_system) return;
-  m_system->WriteErrorLog(FormatText("Reply to command 0x%X from device ID %u not used (%s)\n",
+  if (!m_host) return;
+  m_host->WriteErrorLog(FormatText("Reply to command 0x%X from device ID %u not used (%s)\n",
                                      unsigned(record.command), unsigned(m_deviceId), why));
 }
 
@@ -364,8 +332,8 @@ void CDevice::UpdateCommsState(bool replyOk) {
     const std::int32_t level = ++m_commsLevel;
     m_missCount = 0;
     notify = level < 4;
-    if (level == kConnectedAbove + 1 && m_system)
-      m_system->WriteLog("Connected to " + GetModelName() + " " + m_name + " " + " ID: " +
+    if (level == kConnectedAbove + 1 && m_host)
+      m_host->WriteLog("Connected to " + GetModelName() + " " + m_name + " " + " ID: " +
                          std::to_string(std::int32_t(m_deviceId)) + "\n");
   } else {
     ++m_missCount;
@@ -380,7 +348,7 @@ void CDevice::UpdateCommsState(bool replyOk) {
   Post(UWM_ONLINE_STATUS);
   // The open panel is told whether the device is online now.
   if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL, IsConnected() ? 1 : 0);
-  if (m_system && m_system->IsSelectedDevice(this)) Post(UWM_REFRESH_SELECTION_PROPERTIES);
+  if (m_host && m_host->IsSelectedDevice(this)) Post(UWM_REFRESH_SELECTION_PROPERTIES);
 }
 
 void CDevice::EndUnconnectedSession() {
@@ -405,8 +373,8 @@ void CDevice::OnDisconnected(bool clearWarnings) {
   Post(UWM_INVALIDATE_PANEL);
   Post(UWM_ONLINE_STATUS);
   Post(UWM_WARNING_STATUS);
-  if (m_system)
-    m_system->WriteLog("Disconnected from " + GetModelName() + " " + m_name + " " + " ID: " +
+  if (m_host)
+    m_host->WriteLog("Disconnected from " + GetModelName() + " " + m_name + " " + " ID: " +
                        std::to_string(std::int32_t(m_deviceId)) + "\n");
 }
 
@@ -440,8 +408,8 @@ void CDevice::SetPanelPlacement(const CWindowPlacement& wp) {
 
 void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message) {
   if (!message) return;
-  CSingleLock lock(m_system->GetLock());
-  if (!force && (!m_system->IsPortOpen() || !IsConnected())) return;  // dropped
+  CSingleLock lock(m_host->GetLock());
+  if (!force && (!m_host->IsPortOpen() || !IsConnected())) return;  // dropped
   const std::uint32_t mask = GetMessageMergeMask(*message);
   if (mask != 0) {
     auto same = std::find_if(m_queue.begin(), m_queue.end(), [&](const auto& queued) {
@@ -456,16 +424,16 @@ void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message)
 }
 
 void CDevice::ClearQueue() {
-  if (!m_system) {
+  if (!m_host) {
     m_queue.clear();
     return;
   }
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   m_queue.clear();
 }
 
 bool CDevice::PopMessage(CControlMessage& record) {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   if (m_queue.empty()) return false;
   record = *m_queue.front();
   m_queue.erase(m_queue.begin());
@@ -473,18 +441,18 @@ bool CDevice::PopMessage(CControlMessage& record) {
 }
 
 std::size_t CDevice::GetQueueSize() const {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   return m_queue.size();
 }
 
 bool CDevice::HasQueuedCommand(std::uint32_t command) const {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   return std::any_of(m_queue.begin(), m_queue.end(),
                      [command](const auto& message) { return message->command == command; });
 }
 
 bool CDevice::PeekQueuedMessage(std::size_t i, CControlMessage& out) const {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   if (i >= m_queue.size()) return false;
   out = *m_queue[i];
   return true;
@@ -510,8 +478,8 @@ bool CDevice::HasParamId(std::uint32_t id) const {
 }
 
 std::optional<std::string> CDevice::DeviceIdInUseRefusal(std::uint64_t id) const {
-  if (id == 0 || !m_system) return std::nullopt;
-  for (const CDevice* other : m_system->GetDevices())
+  if (id == 0 || !m_host) return std::nullopt;
+  for (const CDevice* other : m_host->GetDevices())
     if (other != this && other->GetDeviceId() == id) return "Device ID " + std::to_string(id) + " already in use";
   return std::nullopt;
 }

@@ -25,8 +25,8 @@ class CDataStream;
 class CDeviceProperty;
 class CMenu;
 class CSnapshotData;
-class CSystem;
 class Graphics;
+class IDeviceHost;
 class IDevicePropertyGrid;
 class IMessageSink;
 struct CWindowPlacement;
@@ -46,8 +46,9 @@ enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
 // UpdateCommsState and OnDisconnected; it holds the system's lock around ProcessReply.
 class CDevice : public CObjectProperties {
  public:
-  // system is the owner and is never null; frame receives the device's posts (may be null).
-  CDevice(CSystem* system, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
+  // host is the owning system (null only for a device built on its own); frame receives the
+  // device's posts (may be null).
+  CDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
           std::uint32_t modelIndex);
   // Families call ClearQueue first; the base frees whatever is still queued.
   ~CDevice() override;
@@ -161,7 +162,8 @@ class CDevice : public CObjectProperties {
   std::uint32_t GetTypeCode() const { return m_typeCode; }
   std::uint32_t GetModelIndex() const { return m_modelIndex; }
   std::string GetFirmwareVersion() const { return m_firmwareVersion; }
-  CSystem* GetSystem() const { return m_system; }
+  // The owning system as the families see it; null only for a device built without one.
+  IDeviceHost* GetHost() const { return m_host; }
   // Names the device in posted messages: unique in the process and never reused, so a message
   // that arrives after the device has gone finds nothing (CSystem::FindDeviceByHandle).
   std::uint64_t GetHandle() const { return m_handle; }
@@ -253,7 +255,7 @@ class CDevice : public CObjectProperties {
     kPlacementWords
   };
 
-  CSystem* m_system;
+  IDeviceHost* m_host;
   IMessageSink* m_frame;
   const std::uint64_t m_handle;
   std::atomic<CControlPanel*> m_controlPanel{nullptr};
@@ -279,5 +281,4 @@ class CDevice : public CObjectProperties {
   std::vector<std::unique_ptr<CControlMessage>> m_queue;  // guarded by the system's lock
 
  private:
-  void SpreadToLinks(const CParamValue& value);
 };

@@ -6,12 +6,13 @@
 #include <cstdint>
 
 class CDevice;
-class CSystem;
+class IDeviceHost;
 class IMessageSink;
 
-// Builds and initialises one device: (system, frame, type code, device ID, model index).
+// Builds and initialises one device: (host, frame, type code, device ID, model index), the
+// host being the system that will own it.
 // A family decides from its table which model index it keeps. Returns null on failure.
-using DeviceCreator = CDevice* (*)(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
+using DeviceCreator = CDevice* (*)(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode,
                                    std::uint32_t deviceId, std::uint32_t modelIndex);
 
 // Registers a creator for one type code (0 to 255), replacing an earlier one. Call before the

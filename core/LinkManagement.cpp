@@ -52,3 +52,32 @@ void CSystem::ApplyLinks() {
     }
   }
 }
+
+void CSystem::OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested) {
+  UpdateCustomPanelControls(device, std::uint32_t(stored.id));
+  // The busy flag stops the linked devices' own changes from spreading again, so a change
+  // travels one level, to the direct members of each link that holds the source parameter.
+  if (!AreLinksActive() || IsLinksBusy()) return;
+  SetLinksBusy(true);
+  struct ClearBusy {
+    CSystem& s;
+    ~ClearBusy() { s.SetLinksBusy(false); }
+  } clearBusy{*this};
+
+  const CUuid self = device->GetUuid();
+  const auto parameterId = std::uint32_t(requested.id);
+  // By index: a member's change may reach code that walks the lists again.
+  for (std::size_t l = 0; l < m_links.size(); ++l) {
+    const CLink* link = m_links[l];
+    if (!link->FindRef(self, parameterId)) continue;
+    for (std::size_t m = 0; m < link->m_members.size(); ++m) {
+      const CLinkRef* member = link->m_members[m];
+      if (member->GetUuid() == self && member->m_parameterId == parameterId) continue;
+      CDevice* target = FindDeviceByUuid(member->GetUuid());
+      if (!target) continue;
+      CParamValue copy = requested;
+      copy.id = std::int32_t(member->m_parameterId);
+      target->ApplyControlChange(copy);
+    }
+  }
+}

@@ -11,6 +11,7 @@
 
 #include "core/AppSettings.h"
 #include "core/CommsWorker.h"
+#include "core/DeviceHost.h"
 #include "core/ImageTree.h"
 #include "core/Security.h"
 #include "core/User.h"
@@ -40,7 +41,7 @@ class IUiServices;
 // the device list, the device queues, the reply hand-over and the log under GetLock(); its own
 // queue and state have a lock of their own. The device list may grow from the worker; every
 // access to it takes the lock.
-class CSystem {
+class CSystem final : public IDeviceHost {
  public:
   CSystem();
   // Stops the worker when it still runs, then deletes everything the system owns.
@@ -67,14 +68,14 @@ class CSystem {
 
   // The recursive lock of the device list, the device queues, the reply hand-over and the log.
   // Any thread.
-  CCriticalSection& GetLock() const { return m_lock; }
+  CCriticalSection& GetLock() const override { return m_lock; }
 
   // --- Devices (any thread; the list takes the lock) ---
   int GetDeviceCount() const;
   // Device index, or null when the index is out of range.
-  CDevice* GetDevice(int index) const;
+  CDevice* GetDevice(int index) const override;
   // A copy of the list, for walking it without holding the lock.
-  std::vector<CDevice*> GetDevices() const;
+  std::vector<CDevice*> GetDevices() const override;
   // Index of the device in the list, -1 when it is not there.
   int GetDeviceIndex(const CDevice* device) const;
   // Appends a device; the system owns it from now on.
@@ -94,7 +95,7 @@ class CSystem {
   int GetParameterDeviceIndex() const { return m_parameterDeviceIndex; }
   void SetParameterDeviceIndex(int index) { m_parameterDeviceIndex = index; }
   // Any thread.
-  bool IsSelectedDevice(const CDevice* device) const;
+  bool IsSelectedDevice(const CDevice* device) const override;
 
   // --- Zones ---
   const std::vector<CZone*>& GetZones() const { return m_zones; }
@@ -105,12 +106,12 @@ class CSystem {
 
   // --- Users ---
   CUserList& GetUsers() { return m_users; }
-  const CUserList& GetUsers() const { return m_users; }
-  int GetCurrentUser() const { return m_currentUser; }
+  const CUserList& GetUsers() const override { return m_users; }
+  int GetCurrentUser() const override { return m_currentUser; }
   void SetCurrentUser(int index) { m_currentUser = index; }
   void DeleteAllUsers() { ::DeleteAllUsers(m_users); }
   // True when the current user may edit device properties; false without a current user.
-  bool CanCurrentUserEditDeviceProperties() const;
+  bool CanCurrentUserEditDeviceProperties() const override;
 
   // --- Links ---
   const std::vector<CLink*>& GetLinks() const { return m_links; }
@@ -124,7 +125,7 @@ class CSystem {
   void SetLinksBusy(bool busy) { m_linksBusy = busy; }
 
   // --- Custom panels ---
-  const std::vector<CCPData*>& GetCustomPanels() const { return m_customPanels; }
+  const std::vector<CCPData*>& GetCustomPanels() const override { return m_customPanels; }
   // Appends a panel the system then owns.
   void AppendCustomPanel(CCPData* panel) { m_customPanels.push_back(panel); }
   // Closes the open panel windows and deletes every panel.
@@ -155,6 +156,10 @@ class CSystem {
   // Removes the link from the system and deletes it with its members; nothing when the link
   // is not the system's.
   void DeleteLink(CLink* link);
+  // The custom panels refresh the widgets bound to the parameter, and with linking active
+  // every member of each link holding it receives requested under its own parameter id (one
+  // level: the members' own changes do not spread again).
+  void OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested) override;
   // True when any link has a member for this device parameter.
   bool IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const;
   // With linking active, gives every member of each link the current value of its master
@@ -200,7 +205,7 @@ class CSystem {
   const std::string& GetFilePath() const { return m_filePath; }
   void SetFilePath(const std::string& path) { m_filePath = path; }
   bool IsModified() const { return m_modified; }
-  void SetModified(bool modified = true) { m_modified = modified; }
+  void SetModified(bool modified = true) override { m_modified = modified; }
   bool IsFullScreenNow() const { return m_fullScreenNow; }
   void SetFullScreenNow(bool on) { m_fullScreenNow = on; }
   bool GetUseSystemSecurity() const { return m_useSystemSecurity; }
@@ -214,7 +219,7 @@ class CSystem {
   void SetLoading(bool on) { m_loading = on; }
   // True while Serialize reads a file: the devices built then have their whole contents read
   // from the file's records, so they may leave out defaults that the records replace.
-  bool IsReadingFile() const { return m_readingFile; }
+  bool IsReadingFile() const override { return m_readingFile; }
   // Bit 0: the "Links" root of the control view's tree is expanded; bit 1: "Controls".
   std::uint32_t GetTreeState() const { return m_treeState; }
   void SetTreeState(std::uint32_t state) { m_treeState = state; }
@@ -228,16 +233,16 @@ class CSystem {
   // They wait in the queue while the port is closed. UI thread.
   void SendGlobalMute(bool mute);
   // Calls OnSystemSolo(solo) on every device of the list but the caller, in list order.
-  void NotifyOtherDevices(CDevice* caller, bool solo);
+  void NotifyOtherDevices(CDevice* caller, bool solo) override;
   // Appends the type code and the device ID of every amplifier (51 to 56) and breakout box
   // (34 to 47), in list order; neither list is cleared first.
-  void CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes, std::vector<std::uint32_t>& deviceIds) const;
+  void CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes, std::vector<std::uint32_t>& deviceIds) const override;
 
   // --- Confirmations (UI thread) ---
   // True when the action may go ahead: at once when the action is not one of the
   // "ConfirmDialogs" bits or its bit is clear; otherwise after OK in the question box, whose
   // never-again box then clears the bit. False on any other answer and without a question box.
-  bool ConfirmAction(std::uint32_t action);
+  bool ConfirmAction(std::uint32_t action) override;
 
   // --- The system file (UI thread; the frame offers Open only while offline) ---
   // Writes the whole system (version 5), or reads a file of version 1 to 5 into fresh objects
@@ -253,12 +258,12 @@ class CSystem {
   // result is false. On success the path is kept and the modified flag cleared.
   bool SaveFile(const std::string& path);
   // Shows a file error through the UI services (nothing without them).
-  void ShowFileError(const std::string& text, const std::string& caption) const;
+  void ShowFileError(const std::string& text, const std::string& caption) const override;
 
   // --- Settings ---
   // Reads every setting, a missing one giving its default.
   void LoadSettings();
-  const CAppSettings& GetSettings() const { return m_settings; }
+  const CAppSettings& GetSettings() const override { return m_settings; }
   std::string GetImageLibraryFilename() const { return m_settings.imageLibraryFilename; }
   // Each stores the value, writes it to the settings store at once and marks the file modified.
   void SetComPort(std::uint32_t port);
@@ -277,9 +282,9 @@ class CSystem {
 
   // --- Log (any thread) ---
   // Writes a time-stamped line to the log file and the output pane.
-  void WriteLog(const std::string& text);
+  void WriteLog(const std::string& text) override;
   // The same, only when "LogCommsErrors" is on.
-  void WriteErrorLog(const std::string& text);
+  void WriteErrorLog(const std::string& text) override;
   // Copies the whole log file to destination (UI thread). False on any file error.
   bool ExportLogFile(const std::string& destination);
 
@@ -289,7 +294,7 @@ class CSystem {
   CCommsWorker& GetComms() { return m_comms; }
   const CCommsWorker& GetComms() const { return m_comms; }
   // True while the serial port is open. Any thread.
-  bool IsPortOpen() const { return m_comms.IsPortOpen(); }
+  bool IsPortOpen() const override { return m_comms.IsPortOpen(); }
 
   // --- Online connection ---
   // UI thread, worker idle: opens the port and reinitialises every device with the choice
@@ -298,7 +303,7 @@ class CSystem {
   // returns false.
   bool GoOnline(std::uint32_t choice);
   // The System Monitor pane is shown (the families then poll meters). Any thread.
-  bool IsSystemMonitorVisible() const { return m_systemMonitorVisible; }
+  bool IsSystemMonitorVisible() const override { return m_systemMonitorVisible; }
   void SetSystemMonitorVisible(bool visible) { m_systemMonitorVisible = visible; }
   // Shows text in a warning box on the main frame through the UI services (UI thread).
   void ShowMessage(const std::string& text, const std::string& caption);

@@ -208,8 +208,8 @@ bool CFennickControlPanel::AskPresetFile(bool save, std::string& path) {
 }
 
 void CFennickControlPanel::ShowPresetFileError(const std::string& message) {
-  if (const CDevice* device = GetDevice(); device && device->GetSystem())
-    device->GetSystem()->ShowFileError(message, kFileErrorCaption);
+  if (const CDevice* device = GetDevice(); device && device->GetHost())
+    device->GetHost()->ShowFileError(message, kFileErrorCaption);
 }
 
 bool CFennickControlPanel::EditTimedPresets(TimedPresetEntry* entries, int count) {

@@ -33,7 +33,7 @@ constexpr std::uint64_t kRestrictRecallPresets = 0x04;
 
 // The current user's restriction mask; every right withheld without a valid current user.
 std::uint64_t CurrentRestrictions(const CDevice* device) {
-  const CSystem* system = device ? device->GetSystem() : nullptr;
+  const IDeviceHost* system = device ? device->GetHost() : nullptr;
   if (!system) return ~std::uint64_t{0};
   const CUserList& users = system->GetUsers();
   const int index = system->GetCurrentUser();

@@ -107,7 +107,7 @@ const DisplayRow kDisplayRows[CZelSeriesControlPanel::kDisplayTexts] = {
 
 // The amplifier's mode, which the comms worker writes under the system's lock.
 std::uint32_t ModeOf(CZelSeriesDevice& amp) {
-  CSingleLock lock(amp.GetSystem()->GetLock());
+  CSingleLock lock(amp.GetHost()->GetLock());
   return amp.GetMode();
 }
 
@@ -306,8 +306,8 @@ void CZelSeriesControlPanel::UpdateAllControls() {
 
 void CZelSeriesControlPanel::ApplyPermissions(bool redraw) {
   std::uint64_t mask = 0;
-  if (const CDevice* device = GetDevice(); device && device->GetSystem()) {
-    const CSystem& system = *device->GetSystem();
+  if (const CDevice* device = GetDevice(); device && device->GetHost()) {
+    const IDeviceHost& system = *device->GetHost();
     const int index = system.GetCurrentUser();
     // Without a current user nothing is withheld; the system keeps the index valid.
     if (index >= 0 && std::size_t(index) < system.GetUsers().size())
@@ -389,7 +389,7 @@ void CZelSeriesControlPanel::RefreshLevelMeters() {
   std::int32_t temperature = 0;
   bool live = false;
   {
-    CSingleLock lock(amp->GetSystem()->GetLock());
+    CSingleLock lock(amp->GetHost()->GetLock());
     meters = amp->GetMeters();
     live = amp->IsConnected() && !amp->IsInStandby();
     temperature = live ? amp->GetTemperature() : 0;
@@ -427,7 +427,7 @@ void CZelSeriesControlPanel::RefreshInfoDisplay(bool force) {
   std::uint16_t cycles = 0;
   ZelSeriesMeters meters;
   {
-    CSingleLock lock(amp->GetSystem()->GetLock());
+    CSingleLock lock(amp->GetHost()->GetLock());
     page = amp->GetDisplayPage();
     notInProtect = amp->GetNotInProtect();
     connected = amp->IsConnected();

@@ -8,7 +8,8 @@
 #include "core/Device.h"
 #include "core/System.h"
 
-CChildFrame::CChildFrame(CControlPanel* panel, QWidget* view, QWidget* parent) : CPanelFrame(parent), m_panel(panel) {
+CChildFrame::CChildFrame(CSystem* system, CControlPanel* panel, QWidget* view, QWidget* parent)
+    : CPanelFrame(parent), m_system(system), m_panel(panel) {
   // A caption, the system menu and a minimise box; no maximise box and no sizing border.
   setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -30,16 +31,16 @@ void CChildFrame::SavePlacement() {
   const CWindowPlacement placement = GetWindowPlacement();
   if (placement == device->GetPanelPlacement()) return;
   device->SetPanelPlacement(placement);
-  if (CSystem* system = device->GetSystem()) system->SetModified(true);
+  if (IDeviceHost* host = device->GetHost()) host->SetModified(true);
 }
 
 void CChildFrame::closeEvent(QCloseEvent* event) {
   CDevice* device = m_panel ? m_panel->GetDevice() : nullptr;
-  if (device && device->GetSystem()) device->GetSystem()->OnPanelClosed(CSystem::CPanelView{m_panel, nullptr});
+  if (device && m_system) m_system->OnPanelClosed(CSystem::CPanelView{m_panel, nullptr});
   CPanelFrame::closeEvent(event);
 }
 
 void CChildFrame::OnSetFocus() {
   CDevice* device = m_panel ? m_panel->GetDevice() : nullptr;
-  if (device && device->GetSystem()) device->GetSystem()->OnPanelActivated(CSystem::CPanelView{m_panel, nullptr});
+  if (device && m_system) m_system->OnPanelActivated(CSystem::CPanelView{m_panel, nullptr});
 }

@@ -6,12 +6,13 @@
 #include "ui/PanelFrame.h"
 
 class CControlPanel;
+class CSystem;
 
 class CChildFrame : public CPanelFrame {
  public:
   // view is the panel's window (it becomes the frame's widget); panel is the same object seen
-  // through the model-side interface.
-  CChildFrame(CControlPanel* panel, QWidget* view, QWidget* parent = nullptr);
+  // through the model-side interface; system keeps the stacking order (may be null).
+  CChildFrame(CSystem* system, CControlPanel* panel, QWidget* view, QWidget* parent = nullptr);
 
   CControlPanel* GetPanel() const { return m_panel; }
   // Sizes the frame so that its client area is exactly client, without moving it; the user
@@ -27,5 +28,6 @@ class CChildFrame : public CPanelFrame {
   void OnSetFocus() override;
 
  private:
+  CSystem* m_system;
   CControlPanel* m_panel;
 };

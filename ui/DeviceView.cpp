@@ -3,6 +3,7 @@
 
 #include <QMenu>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
 
 #include "core/Device.h"
@@ -56,9 +57,10 @@ void AddMenuItems(QMenu& target, const CMenu& source, CDevice* device,
         action->setChecked(true);
       }
       // The device may be gone by the time the item is chosen.
-      CSystem* system = device->GetSystem();
-      QObject::connect(action, &QAction::triggered, action, [system, device, id] {
-        if (system->GetDeviceIndex(device) >= 0) device->OnContextMenuCommand(id, 0);
+      IDeviceHost* host = device->GetHost();
+      QObject::connect(action, &QAction::triggered, action, [host, device, id] {
+        const std::vector<CDevice*> devices = host->GetDevices();
+        if (std::find(devices.begin(), devices.end(), device) != devices.end()) device->OnContextMenuCommand(id, 0);
       });
     }
   }

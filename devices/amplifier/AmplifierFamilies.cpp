@@ -9,27 +9,27 @@
 
 namespace {
 
-CDevice* CreateZelBreak(CSystem* system, IMessageSink* frame, std::uint32_t type, std::uint32_t id, std::uint32_t) {
-  auto* device = new CZelBreakDevice(system, frame, type, id);
+CDevice* CreateZelBreak(IDeviceHost* host, IMessageSink* frame, std::uint32_t type, std::uint32_t id, std::uint32_t) {
+  auto* device = new CZelBreakDevice(host, frame, type, id);
   device->Initialise();
   return device;
 }
 
-CDevice* CreatePannex(CSystem* system, IMessageSink* frame, std::uint32_t type, std::uint32_t id, std::uint32_t) {
-  auto* device = new CPannexDevice(system, frame, type, id);
+CDevice* CreatePannex(IDeviceHost* host, IMessageSink* frame, std::uint32_t type, std::uint32_t id, std::uint32_t) {
+  auto* device = new CPannexDevice(host, frame, type, id);
   device->Initialise();
   return device;
 }
 
-CDevice* CreateZelSeries(CSystem* system, IMessageSink* frame, std::uint32_t type, std::uint32_t id, std::uint32_t) {
-  auto* device = new CZelSeriesDevice(system, frame, type, id);
+CDevice* CreateZelSeries(IDeviceHost* host, IMessageSink* frame, std::uint32_t type, std::uint32_t id, std::uint32_t) {
+  auto* device = new CZelSeriesDevice(host, frame, type, id);
   device->Initialise();
   return device;
 }
 
-CDevice* CreateSornic(CSystem* system, IMessageSink* frame, std::uint32_t type, std::uint32_t id,
+CDevice* CreateSornic(IDeviceHost* host, IMessageSink* frame, std::uint32_t type, std::uint32_t id,
                       std::uint32_t modelIndex) {
-  auto* device = new CSornicAmpDevice(system, frame, type, id, modelIndex);
+  auto* device = new CSornicAmpDevice(host, frame, type, id, modelIndex);
   device->Initialise();
   return device;
 }

@@ -11,8 +11,8 @@ constexpr std::uint32_t kModuleFrameLength = 9;
 constexpr std::uint8_t kModuleVariantByte = 0x0D;
 }  // namespace
 
-CPannexDevice::CPannexDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId)
-    : CDevice(system, typeCode, deviceId, frame, 0) {}
+CPannexDevice::CPannexDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId)
+    : CDevice(host, typeCode, deviceId, frame, 0) {}
 
 CPannexDevice::~CPannexDevice() { ClearQueue(); }
 

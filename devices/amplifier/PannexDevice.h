@@ -10,7 +10,7 @@
 
 class CPannexDevice : public CDevice {
  public:
-  CPannexDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
+  CPannexDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
   ~CPannexDevice() override;
 
   // Creates the paste-in-progress event (manual reset, not signalled). Called once by the

@@ -8,7 +8,7 @@
 // check is command 62 with a 115-byte reply.
 class CSornicAmpDevice : public CZelFramedDevice {
  public:
-  CSornicAmpDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId,
+  CSornicAmpDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId,
                    std::uint32_t modelIndex);
 
   const char* GetControlPanelClass() override { return nullptr; }

@@ -5,7 +5,7 @@
 
 #include "core/ControlMessage.h"
 #include "core/DeviceProperty.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelBaseDevice.h"
 #include "devices/amplifier/ZelPropertyRows.h"
@@ -18,13 +18,13 @@ using namespace zelrows;
 // --- Control changes ---
 
 void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
-  if (ChangeControl(value)) m_system->SetModified(true);
+  if (ChangeControl(value)) m_host->SetModified(true);
 }
 
 bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
   const std::string text = value.GetText();
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     m_channelNames[std::size_t(channel)] = text;
   }
   std::vector<std::uint8_t> payload{std::uint8_t(channel)};
@@ -39,7 +39,7 @@ bool CZelBaseDevice::ChangeName(int offset, const CParamValue& value) {
   (void)offset;
   const std::string text = value.GetText();
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     m_name = text;
   }
   Write(m_family.cmdName, ZelPaddedText(text, kZelNameBytes));
@@ -144,7 +144,7 @@ std::optional<bool> CZelBaseDevice::ApplySharedPropertyEdit(const ZelPropertyEdi
     SetDeviceId(std::uint32_t(edit.number));
     Post(UWM_REFRESH_RACK);
     if (edit.grid) Post(UWM_PANEL_CAPTION);
-    m_system->SetModified(true);
+    m_host->SetModified(true);
     return true;
   }
   if (edit.id == std::uint32_t(m_family.paramName)) return applyName(m_family.paramName, kZelNameBytes, "Device");

@@ -9,7 +9,8 @@
 
 #include "core/ControlMessage.h"
 #include "core/SevenBit.h"
-#include "core/System.h"
+#include "core/AppSettings.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "core/TextConversion.h"
 #include "core/VersionTable.h"
@@ -193,9 +194,9 @@ std::unique_ptr<CControlMessage> MakeZelMuteMessage(CDevice& device, bool mute) 
   return message;
 }
 
-CZelBaseDevice::CZelBaseDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
+CZelBaseDevice::CZelBaseDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode,
                                std::uint32_t deviceId, const ZelFamily& family)
-    : CZelFramedDevice(system, frame, typeCode, deviceId, 0, kSecurityCheckCommand, kSecurityCheckReplyLength),
+    : CZelFramedDevice(host, frame, typeCode, deviceId, 0, kSecurityCheckCommand, kSecurityCheckReplyLength),
       m_family(family),
       m_channelNames(std::size_t(family.maxChannels)) {
   for (int n = 0; n < GetChannelCount(); ++n) m_channelNames[std::size_t(n)] = "Ch " + std::to_string(n + 1);
@@ -238,7 +239,7 @@ void CZelBaseDevice::Reinitialise(std::uint32_t mode) {
 
 std::string CZelBaseDevice::GetChannelName(int channel) const {
   if (channel < 0 || channel >= m_family.maxChannels) return "";
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   return m_channelNames[std::size_t(channel)];
 }
 
@@ -270,7 +271,7 @@ void CZelBaseDevice::FillSecurityProbe(CControlMessage& record) { FillZelIdentit
 void CZelBaseDevice::ProcessReply(CControlMessage& record) {
   bool before = false, after = false;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     before = IsReadOutComplete();
     // Writes are answered by their ACK only.
     if (!record.write) DecodeReply(record);
@@ -368,7 +369,7 @@ void CZelBaseDevice::SendNotices() {
   notices.swap(m_notices);
   for (const Notice& notice : notices) {
     if (notice.message == 0) {
-      if (m_system) m_system->WriteLog(notice.line);
+      if (m_host) m_host->WriteLog(notice.line);
     } else {
       Post(notice.message, notice.lParam);
     }
@@ -381,12 +382,12 @@ std::string CZelBaseDevice::GetStatusText() {
   if (m_ignored) return "\nDevice Ignored";
   std::string text;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     const std::uint32_t bits = m_warningBits;
     if (bits & m_family.warnNotInitialised) text += "\nNot Initialised";
     AppendWarningTexts(bits, text);
   }
-  const bool portOpen = m_system && m_system->IsPortOpen();
+  const bool portOpen = m_host && m_host->IsPortOpen();
   if (portOpen && !IsConnected()) text += "\nNot Connected";
   if (portOpen && m_needsInitialisation) text += "\nSecurity checks failed";
   return text;
@@ -428,7 +429,7 @@ CParamInfo CZelBaseDevice::FindParameter(const CParamInfo& info) {
   return ZelNullParamInfo();
 }
 
-bool CurrentUserMayUseDeviceControls(const CSystem* system) {
+bool CurrentUserMayUseDeviceControls(const IDeviceHost* system) {
   if (!system) return false;
   const CUserList& users = system->GetUsers();
   const int current = system->GetCurrentUser();
@@ -437,7 +438,7 @@ bool CurrentUserMayUseDeviceControls(const CSystem* system) {
 }
 
 bool CanPasteAmplifierSettings(CDevice& device) {
-  return IsClipboardFormatAvailable(device.GetClipboardFormat()) && CurrentUserMayUseDeviceControls(device.GetSystem());
+  return IsClipboardFormatAvailable(device.GetClipboardFormat()) && CurrentUserMayUseDeviceControls(device.GetHost());
 }
 
 void InsertAmplifierMenuItems(CMenu& menu) {
@@ -457,7 +458,7 @@ bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command) {
   if (command != kAmpCmdIgnoreDevice) return false;
   const bool ignored = device.IsIgnored();
   if (ignored)
-    device.Reinitialise(device.GetSystem() ? device.GetSystem()->GetSettings().onGoOnline : 0);
+    device.Reinitialise(device.GetHost() ? device.GetHost()->GetSettings().onGoOnline : 0);
   else
     device.OnDisconnected(false);
   device.SetIgnored(!ignored);

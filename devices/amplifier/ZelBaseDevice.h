@@ -126,7 +126,7 @@ void InsertAmplifierMenuItems(CMenu& menu);
 // inverted and the meter and rack redraws posted (false); other commands false.
 bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command);
 // Whether the current user of the system may use device controls.
-bool CurrentUserMayUseDeviceControls(const CSystem* system);
+bool CurrentUserMayUseDeviceControls(const IDeviceHost* system);
 
 inline constexpr std::uint32_t kAmpCmdPasteControls = 0x844C;
 inline constexpr std::uint32_t kAmpCmdPasteProperties = 0x844D;
@@ -213,7 +213,7 @@ std::optional<bool> FollowZelRoute(Device& device, const ZelRoute<Handler> (&rou
 class CZelBaseDevice : public CZelFramedDevice {
  public:
   // The security check is command 60 with a 51-byte reply.
-  CZelBaseDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId,
+  CZelBaseDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId,
                  const ZelFamily& family);
   // Frees the family's skins with the last device that ran Initialise.
   ~CZelBaseDevice() override;

@@ -6,7 +6,7 @@
 
 #include "core/ControlMessage.h"
 #include "core/ControlPanel.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelBreakTile.h"
 #include "platform/Clipboard.h"
@@ -63,20 +63,20 @@ const ZelFamily kBreakFamily{
     kBreakPropId, "Device Name", &g_instances, AcquireZelBreakSkins, ReleaseZelBreakSkins};
 }  // namespace
 
-CZelBreakDevice::CZelBreakDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
+CZelBreakDevice::CZelBreakDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode,
                                  std::uint32_t deviceId)
-    : CZelBaseDevice(system, frame, typeCode, deviceId, kBreakFamily) {}
+    : CZelBaseDevice(host, frame, typeCode, deviceId, kBreakFamily) {}
 
 int CZelBreakDevice::GetInstanceCount() { return g_instances; }
 
 std::uint8_t CZelBreakDevice::GetGain(int channel) const {
   if (channel < 0 || channel >= kBreakMaxChannels) return 0;
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   return m_gains[std::size_t(channel)];
 }
 
 void CZelBreakDevice::SetStatusForTests(bool networkActive, bool alarmActive) {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   m_networkActive = networkActive;
   m_alarmActive = alarmActive;
 }
@@ -127,7 +127,7 @@ CParamInfo CZelBreakDevice::GetParameterAt(int id) {
 }
 
 CParamValue CZelBreakDevice::GetCurrentValue(int id) {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   const bool connected = IsConnected();
   if (id >= kBreakParamGain && id < kBreakParamGain + kBreakMaxChannels) {
     const std::uint8_t step = m_gains[std::size_t(id - kBreakParamGain)];
@@ -199,7 +199,7 @@ bool CZelBreakDevice::ChangeControl(const CParamValue& value) {
 bool CZelBreakDevice::ChangeGain(int channel, const CParamValue& value) {
   const std::uint8_t step = ZelBreakGainToStep(value.value);
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     m_gains[std::size_t(channel)] = step;
   }
   Write(kBreakCmdGain, {std::uint8_t(channel), step});
@@ -210,7 +210,7 @@ bool CZelBreakDevice::ChangeGain(int channel, const CParamValue& value) {
 bool CZelBreakDevice::ChangeMute(int channel, const CParamValue& value) {
   std::uint32_t mask = 0;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     const std::uint32_t bit = 1u << channel;
     m_muteMask = value.flag != 0 ? m_muteMask | bit : m_muteMask & ~bit;
     mask = m_muteMask;
@@ -224,7 +224,7 @@ bool CZelBreakDevice::ChangeGpio(int offset, const CParamValue& value) {
   (void)offset;
   const auto gpio = std::uint8_t(value.integer & 0xFF);
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     UnpackZelBreakGpioConfig(gpio, m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);
   }
   Write(kBreakCmdGpio, {gpio});
@@ -236,7 +236,7 @@ void CZelBreakDevice::SendAllSettings() {
   std::uint32_t mask = 0;
   std::uint8_t gpio = 0;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     for (int c = 0; c < GetChannelCount(); ++c) gains.push_back({std::uint8_t(c), m_gains[std::size_t(c)]});
     mask = m_muteMask;
     gpio = GetGpioByte();

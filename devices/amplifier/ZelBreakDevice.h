@@ -108,7 +108,7 @@ struct ZelBreakRecord {
 // system's lock. UI code that writes fields the worker also writes takes the same lock.
 class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
  public:
-  CZelBreakDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
+  CZelBreakDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
 
   // Boxes alive that ran Initialise.
   static int GetInstanceCount();

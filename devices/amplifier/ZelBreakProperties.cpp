@@ -2,7 +2,7 @@
 // same settings as a property list with its validation. Both paths share the checks and the
 // message texts. UI thread.
 #include "core/DeviceProperty.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelPropertyRows.h"
@@ -31,8 +31,8 @@ const std::vector<std::string>& MasterModes() {
 }  // namespace
 
 void CZelBreakDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
-  const bool mayEdit = m_system->CanCurrentUserEditDeviceProperties();
-  CSingleLock lock(m_system->GetLock());
+  const bool mayEdit = m_host->CanCurrentUserEditDeviceProperties();
+  CSingleLock lock(m_host->GetLock());
 
   std::unique_ptr<CDevicePropertyGroup> general = MakeGeneralGroup(mayEdit);
   auto names = std::make_unique<CDevicePropertyGroup>("Channel Names");
@@ -66,7 +66,7 @@ bool CZelBreakDevice::EditGpioMode(int offset, const ZelPropertyEdit& edit, std:
   const std::uint32_t count = offset == 0 ? kInputModes : kOutputModes;
   if (edit.selection < 0 || std::uint32_t(edit.selection) >= count) return true;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     std::uint32_t& field = offset == 0 ? m_gpioInputMode : m_gpioOutputMode;
     if (field == std::uint32_t(edit.selection)) return true;
     field = std::uint32_t(edit.selection);
@@ -80,7 +80,7 @@ bool CZelBreakDevice::EditMasterMode(int offset, const ZelPropertyEdit& edit, st
   (void)message;
   if (edit.selection < 0 || edit.selection > 1) return true;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     if (m_networkMasterPulse == (edit.selection == 1)) return true;
     m_networkMasterPulse = edit.selection == 1;
   }
@@ -89,11 +89,11 @@ bool CZelBreakDevice::EditMasterMode(int offset, const ZelPropertyEdit& edit, st
 }
 
 void CZelBreakDevice::GetProperties(std::vector<CPropertyItem>& items) {
-  const bool mayEdit = m_system->CanCurrentUserEditDeviceProperties();
+  const bool mayEdit = m_host->CanCurrentUserEditDeviceProperties();
   const std::uint8_t edit = mayEdit ? 1 : 0;
   const std::uint8_t idEdit = mayEdit && !IsConnected() ? 1 : 0;
   const int channels = GetChannelCount();
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
 
   AppendGeneralItems(items, kBreakPropId, m_deviceId, kBreakParamBoxName, m_name, m_firmwareVersion, kBreakParamChannelName,
                      m_channelNames.data(), channels, edit, idEdit);

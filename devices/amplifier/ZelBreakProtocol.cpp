@@ -4,7 +4,7 @@
 
 #include "core/ControlMessage.h"
 #include "core/SevenBit.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "core/TextConversion.h"
 #include "devices/amplifier/ZelBreakDevice.h"
@@ -31,7 +31,7 @@ void CZelBreakDevice::FillSecurityProbe(CControlMessage& record) {
 
 void CZelBreakDevice::FillNetworkList(CControlMessage& record) {
   std::vector<std::uint32_t> types, ids;
-  if (m_system) m_system->CollectZelDeviceIds(types, ids);
+  if (m_host) m_host->CollectZelDeviceIds(types, ids);
   // The frame buffer holds at most this many entries after the header and before the checksum.
   const std::size_t room = (CControlMessage::kFrameSize - kZelBareReadLength) / kNetworkEntryBytes;
   const std::size_t count = std::min(types.size(), room);
@@ -46,7 +46,7 @@ void CZelBreakDevice::FillNetworkList(CControlMessage& record) {
 
 std::size_t CZelBreakDevice::CountZelDevices() const {
   std::vector<std::uint32_t> types, ids;
-  if (m_system) m_system->CollectZelDeviceIds(types, ids);
+  if (m_host) m_host->CollectZelDeviceIds(types, ids);
   return types.size();
 }
 

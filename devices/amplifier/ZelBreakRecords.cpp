@@ -7,7 +7,7 @@
 #include "core/Scramble.h"
 #include "core/DeviceMenu.h"
 #include "core/Snapshot.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "platform/Archive.h"
@@ -39,14 +39,14 @@ std::uint8_t GainStep(std::uint8_t step) { return std::min(step, kBreakMaxGain);
 // --- System file and stream ---
 
 ZelBreakRecord CZelBreakDevice::MakeRecord() const {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   ZelBreakRecord r{m_name, {}, m_gains, m_muteMask, GetGpioByte()};
   std::copy_n(m_channelNames.begin(), kBreakMaxChannels, r.channelNames.begin());
   return r;
 }
 
 void CZelBreakDevice::TakeRecord(const ZelBreakRecord& r) {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   m_name = r.name;
   std::copy(r.channelNames.begin(), r.channelNames.end(), m_channelNames.begin());
   for (std::size_t c = 0; c < kBreakMaxChannels; ++c) m_gains[c] = GainStep(r.gains[c]);
@@ -106,7 +106,7 @@ void CZelBreakDevice::SerializeStream(CDataStream& ds) {
 CSnapshotData* CZelBreakDevice::CreateSnapshotData() {
   std::vector<std::uint8_t> bytes(kBreakSnapshotRecordSize, 0);
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     bytes[0] = kSnapshotVersion;
     StoreU32(&bytes[kSnapMuteMask], m_muteMask);
     std::copy(m_gains.begin(), m_gains.end(), bytes.begin() + kSnapGains);
@@ -118,7 +118,7 @@ void CZelBreakDevice::ApplySnapshotData(const CSnapshotData& data) {
   const std::vector<std::uint8_t>& d = data.m_data;
   // A block too short for its layout is taken as one of another version.
   if (d.size() >= kBreakSnapshotRecordSize && d[0] == kSnapshotVersion) {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     m_muteMask = LoadU32(&d[kSnapMuteMask]);
     for (std::size_t c = 0; c < std::size_t(GetChannelCount()); ++c) m_gains[c] = GainStep(d[kSnapGains + c]);
   }
@@ -130,7 +130,7 @@ void CZelBreakDevice::ApplySnapshotData(const CSnapshotData& data) {
 
 ZelClipboardRecord CZelBreakDevice::MakeClipboardRecord() const {
   ZelClipboardRecord r{};
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   StoreU32(&r[kClipType], m_typeCode);
   std::copy(m_gains.begin(), m_gains.end(), r.begin() + kClipGains);
   StoreU32(&r[kClipMuteMask], m_muteMask);
@@ -143,7 +143,7 @@ void CZelBreakDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t com
   const bool mixer = command == 0 || command == kAmpCmdPasteControls;
   const bool gpio = command == 0 || command == kAmpCmdPasteProperties;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     if (mixer) {
       // The record's own model says how many gains it carries; other codes carry none.
       const auto channels = std::size_t(GetZelBreakChannelCount(LoadU32(&r[kClipType])));
@@ -160,7 +160,7 @@ void CZelBreakDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t com
   if (m_pollGate) m_pollGate->Reset();
   if (mixer || gpio) {
     Post(UWM_REFRESH_SELECTION_PROPERTIES);
-    m_system->SetModified(true);
+    m_host->SetModified(true);
   }
 }
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "core/BitmapImage.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/TextStyle.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelTileSkins.h"
@@ -69,7 +69,7 @@ int CZelBreakDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
   if (blinkPhase == 0 || blinkPhase == 1 || HasWarnings() == 0) {
     std::string name;
     {
-      CSingleLock lock(m_system->GetLock());
+      CSingleLock lock(m_host->GetLock());
       name = m_name;
     }
     CTextStyle style;

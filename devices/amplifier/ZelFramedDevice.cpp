@@ -4,10 +4,10 @@
 #include "core/ControlMessage.h"
 #include "devices/amplifier/ZelBaseDevice.h"
 
-CZelFramedDevice::CZelFramedDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
+CZelFramedDevice::CZelFramedDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode,
                                    std::uint32_t deviceId, std::uint32_t modelIndex, std::uint32_t checkCommand,
                                    std::uint32_t checkReplyLength)
-    : CDevice(system, typeCode, deviceId, frame, modelIndex),
+    : CDevice(host, typeCode, deviceId, frame, modelIndex),
       m_checkCommand(checkCommand),
       m_checkReplyLength(checkReplyLength) {}
 

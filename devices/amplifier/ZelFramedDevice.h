@@ -13,7 +13,7 @@ class CZelFramedDevice : public CDevice {
  public:
   // checkCommand and checkReplyLength give the security check: an 11-byte read of that
   // command that expects a reply of that many bytes.
-  CZelFramedDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId,
+  CZelFramedDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId,
                    std::uint32_t modelIndex, std::uint32_t checkCommand, std::uint32_t checkReplyLength);
   ~CZelFramedDevice() override;
 

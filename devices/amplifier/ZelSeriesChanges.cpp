@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/ControlMessage.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/amplifier/ZelSeriesPanel.h"
@@ -15,17 +15,17 @@ void CZelSeriesDevice::RefreshMutesAndSolos() { RefreshEachChannel({kZelParamMut
 void CZelSeriesDevice::ReleaseSolo() {
   std::uint8_t mask = 0;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     m_muteOverride = 0;
     mask = m_muteMask;
   }
   Write(kZelCmdMute, {mask});
   RefreshMutesAndSolos();
-  m_system->NotifyOtherDevices(this, false);
+  m_host->NotifyOtherDevices(this, false);
 }
 
 void CZelSeriesDevice::StartStandbyHoldOff() {
-  if (m_system->IsPortOpen() && IsConnected() && IsReadOutComplete()) {
+  if (m_host->IsPortOpen() && IsConnected() && IsReadOutComplete()) {
     StartReplyTimer();
     Post(UWM_DEVICE_STATUS_EVENT, kZelHintStandby);
     Post(UWM_INVALIDATE_PANEL, 1);
@@ -59,7 +59,7 @@ bool CZelSeriesDevice::ChangeControl(const CParamValue& value) {
 bool CZelSeriesDevice::ChangeGain(int channel, const CParamValue& value) {
   const int index = ZelGainToIndex(value.value);
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     m_gainIndex[std::size_t(channel)] = std::uint8_t(index);
   }
   Write(kZelCmdGain, {std::uint8_t(channel), std::uint8_t(index & 0x7F)});
@@ -71,7 +71,7 @@ bool CZelSeriesDevice::ChangeMute(int channel, const CParamValue& value) {
   // While a solo or the global mute holds the mutes, the stored mask stays and nothing is sent.
   std::optional<std::uint8_t> mask;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     if (m_muteOverride == 0) {
       const auto bit = std::uint8_t(1u << channel);
       m_muteMask = value.flag != 0 ? std::uint8_t(m_muteMask | bit) : std::uint8_t(m_muteMask & ~bit);
@@ -87,7 +87,7 @@ bool CZelSeriesDevice::ChangeSolo(int channel, const CParamValue& value) {
   const bool on = value.flag != 0;
   std::uint8_t mute = 0;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     if (on) {
       m_muteOverride = std::uint8_t(0x10 + (1u << channel));
       mute = std::uint8_t((1u << channel) ^ 0x0F);
@@ -97,7 +97,7 @@ bool CZelSeriesDevice::ChangeSolo(int channel, const CParamValue& value) {
     }
   }
   Write(kZelCmdMute, {mute});
-  m_system->NotifyOtherDevices(this, on);
+  m_host->NotifyOtherDevices(this, on);
   RefreshMutesAndSolos();
   return true;
 }
@@ -107,7 +107,7 @@ bool CZelSeriesDevice::TurnPanelPage(int offset, const CParamValue& value) {
   (void)value;
   const std::uint32_t pages = GetChannelCount() == 4 ? 3 : 2;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     m_displayPage = (m_displayPage + 1) % pages;
   }
   if (IZelSeriesPanel* panel = GetZelPanel()) panel->RefreshInfoDisplay(true);
@@ -120,7 +120,7 @@ bool CZelSeriesDevice::ChangeMode(int offset, const CParamValue& value) {
   // Leaving bridge mode on a two-channel model ends a solo of its second channel.
   bool releaseSolo = false;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     releaseSolo = GetChannelCount() == 2 && m_mode == 3 && m_muteOverride == 0x12;
   }
   if (releaseSolo) ReleaseSolo();
@@ -135,7 +135,7 @@ bool CZelSeriesDevice::ChangeStandby(int offset, const CParamValue& value) {
   const bool on = value.flag != 0;
   bool changed = false;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     if (on != IsInStandby()) {
       m_statusFlags = on ? std::uint8_t(m_statusFlags | 0x01) : std::uint8_t(m_statusFlags & ~0x01u);
       changed = true;
@@ -156,7 +156,7 @@ bool CZelSeriesDevice::ChangeStandby(int offset, const CParamValue& value) {
 
 bool CZelSeriesDevice::ChangeByte(std::uint8_t& field, std::uint32_t command, const CParamValue& value) {
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     field = std::uint8_t(value.integer);
   }
   Write(command, {std::uint8_t(value.integer)});
@@ -173,7 +173,7 @@ bool CZelSeriesDevice::ChangeGpio(int offset, const CParamValue& value) {
   const auto gpio = std::uint8_t(value.integer);
   std::uint8_t vca = 0;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     UnpackZelSeriesGpioConfig(gpio, m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
     vca = std::uint8_t(m_statusFlags >> 3);
   }
@@ -191,7 +191,7 @@ bool CZelSeriesDevice::TakeReference(int channel, const CParamValue& value) {
   const auto c = std::size_t(channel);
   bool taken = false;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     const float current = m_meters.outputCurrent[c];
     // A current too small to divide by takes no reference: nothing is stored or sent.
     if (IsConnected() && current >= kZelMinReferenceCurrent) {
@@ -214,7 +214,7 @@ void CZelSeriesDevice::SendAllSettings() {
   std::vector<std::vector<std::uint8_t>> frames;
   std::vector<std::uint32_t> commands;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     auto add = [&](std::uint32_t command, std::vector<std::uint8_t> payload) {
       commands.push_back(command);
       frames.push_back(std::move(payload));
@@ -236,13 +236,13 @@ void CZelSeriesDevice::OnSystemSolo(bool muteAll) {
   bool wasSolo = false;
   std::uint8_t mute = 0x0F;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     wasSolo = (m_muteOverride & 0x10) != 0;
     if (wasSolo) m_muteOverride = 0;
   }
   if (wasSolo) RefreshMutesAndSolos();
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     m_muteOverride = muteAll ? 0x20 : 0;
     if (!muteAll) mute = m_muteMask;
   }

@@ -6,7 +6,7 @@
 
 #include "core/ControlMessage.h"
 #include "core/ControlPanel.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesPanel.h"
 #include "devices/amplifier/ZelSeriesTiles.h"
@@ -121,9 +121,9 @@ const ZelFamily kSeriesFamily{
     &g_instances, AcquireZelSeriesSkins, ReleaseZelSeriesSkins};
 }  // namespace
 
-CZelSeriesDevice::CZelSeriesDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
+CZelSeriesDevice::CZelSeriesDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode,
                                    std::uint32_t deviceId)
-    : CZelBaseDevice(system, frame, typeCode, deviceId, kSeriesFamily) {}
+    : CZelBaseDevice(host, frame, typeCode, deviceId, kSeriesFamily) {}
 
 int CZelSeriesDevice::GetInstanceCount() { return g_instances; }
 
@@ -183,7 +183,7 @@ bool CZelSeriesDevice::IsChannelCheck(int channel) const {
 }
 
 CParamValue CZelSeriesDevice::GetCurrentValue(int id) {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   const int channels = GetChannelCount();
   const bool standby = IsInStandby();
   const bool connected = IsConnected();
@@ -271,7 +271,7 @@ std::uint32_t CZelSeriesDevice::HasWarnings() {
 void CZelSeriesDevice::OnDisconnected(bool clearWarnings) {
   CZelBaseDevice::OnDisconnected(clearWarnings);
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     m_statusFlags &= 0x03;
   }
   Post(UWM_DEVICE_STATUS_EVENT, kZelHintState);
@@ -285,21 +285,21 @@ bool CZelSeriesDevice::IsReadOutComplete() const {
 }
 
 void CZelSeriesDevice::SetMetersForTests(const ZelSeriesMeters& meters) {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   m_meters = meters;
 }
 
 void CZelSeriesDevice::SetTemperatureForTests(std::int32_t degrees) {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   m_temperature = degrees;
 }
 
 void CZelSeriesDevice::SetStatusFlagsForTests(std::uint8_t flags) {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   m_statusFlags = flags;
 }
 
 void CZelSeriesDevice::SetImpedanceWindowForTests(int channel, std::uint8_t percent) {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   m_impedanceWindow[std::size_t(channel & 3)] = percent;
 }

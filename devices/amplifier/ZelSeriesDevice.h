@@ -179,7 +179,7 @@ void DecodeZelSeriesMeters(const std::uint8_t* payload, std::size_t length, ZelS
 // takes the same lock; drawings copy what they show under it.
 class CZelSeriesDevice : public CZelBaseDevice {
  public:
-  CZelSeriesDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
+  CZelSeriesDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
 
   // Amplifiers alive that ran Initialise.
   static int GetInstanceCount();

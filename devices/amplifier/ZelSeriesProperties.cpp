@@ -2,7 +2,7 @@
 // same settings as a property list with its validation. Both paths share the checks and the
 // message texts. UI thread.
 #include "core/DeviceProperty.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelPropertyRows.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
@@ -38,9 +38,9 @@ std::string ModeText(std::uint32_t mode) {
 }  // namespace
 
 void CZelSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
-  const bool mayEdit = m_system->CanCurrentUserEditDeviceProperties();
+  const bool mayEdit = m_host->CanCurrentUserEditDeviceProperties();
   const int channels = GetChannelCount();
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   const std::vector<std::string> gpioInputs = Texts(ZelSeriesGpioInputText, 6);
   const std::vector<std::string> gpioOutputs = Texts(ZelSeriesGpioOutputText, 6);
   const std::vector<std::string> auxRelays = Texts(ZelSeriesAuxRelayText, 2);
@@ -115,7 +115,7 @@ bool CZelSeriesDevice::EditMode(int offset, const ZelPropertyEdit& edit, std::st
   if (channels == 2 && edit.selection >= 0 && edit.selection <= 2) mode = std::uint32_t(edit.selection + 1);
   if (mode == 0 || mode == GetMode()) return true;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     m_mode = mode;
   }
   ApplyControlChange(MakeIntParamValue(kZelParamMode, std::int32_t(mode)));
@@ -148,7 +148,7 @@ bool CZelSeriesDevice::EditGpio(int offset, const ZelPropertyEdit& edit, std::st
   const std::uint32_t count = offset == 2 ? 2 : 6;
   if (edit.selection < 0 || std::uint32_t(edit.selection) >= count) return true;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     std::uint32_t& field = offset == 0 ? m_gpioInput : offset == 1 ? m_gpioOutput : m_gpioAuxRelay;
     if (field == std::uint32_t(edit.selection)) return true;
     field = std::uint32_t(edit.selection);
@@ -160,7 +160,7 @@ bool CZelSeriesDevice::EditGpio(int offset, const ZelPropertyEdit& edit, std::st
 bool CZelSeriesDevice::EditVca(int channel, const ZelPropertyEdit& edit, std::string& message) {
   (void)message;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     const auto bit = std::uint8_t(0x08u << channel);
     m_statusFlags = edit.selection == 0 ? std::uint8_t(m_statusFlags & ~bit) : std::uint8_t(m_statusFlags | bit);
   }
@@ -176,7 +176,7 @@ bool CZelSeriesDevice::EditWindow(int channel, const ZelPropertyEdit& edit, std:
     return false;
   }
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     std::uint8_t& window = m_impedanceWindow[std::size_t(channel)];
     if (edit.number == window) return true;
     window = std::uint8_t(edit.number);
@@ -189,7 +189,7 @@ bool CZelSeriesDevice::EditReference(int channel, const ZelPropertyEdit& edit, s
   float current = 0.0f;
   std::uint8_t state = 0;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     current = m_meters.outputCurrent[std::size_t(channel)];
     state = m_meters.loadMonitorState[std::size_t(channel)];
   }
@@ -215,11 +215,11 @@ void CZelSeriesDevice::OnPropertyApplied(CDeviceProperty& row) {
 }
 
 void CZelSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
-  const bool mayEdit = m_system->CanCurrentUserEditDeviceProperties();
+  const bool mayEdit = m_host->CanCurrentUserEditDeviceProperties();
   const std::uint8_t edit = mayEdit ? 1 : 0;
   const std::uint8_t idEdit = mayEdit && !IsConnected() ? 1 : 0;
   const int channels = GetChannelCount();
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
 
   AppendGeneralItems(items, kZelPropId, m_deviceId, kZelParamAmpName, m_name, m_firmwareVersion, kZelParamChannelName,
                      m_channelNames.data(), channels, edit, idEdit);

@@ -4,7 +4,8 @@
 
 #include "core/ControlMessage.h"
 #include "core/SevenBit.h"
-#include "core/System.h"
+#include "core/AppSettings.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/amplifier/ZelSeriesPanel.h"
@@ -161,7 +162,7 @@ void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
     else if (t < threshold && set)
       AlarmEdge(bit, false, line("alarm reset"));
   };
-  alarm(kZelWarnTemperatureSoftware, std::int32_t(m_system ? m_system->GetSettings().temperatureWarning : 70),
+  alarm(kZelWarnTemperatureSoftware, std::int32_t(m_host ? m_host->GetSettings().temperatureWarning : 70),
         "software");
   alarm(kZelWarnTemperatureHardware, std::int32_t(m_alarmTemperature), "hardware");
   if (changed) {

@@ -8,7 +8,7 @@
 #include "core/DataStream.h"
 #include "core/Scramble.h"
 #include "core/Snapshot.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/amplifier/ZelSeriesPanel.h"
@@ -41,7 +41,7 @@ std::uint8_t GainStep(std::uint8_t index) { return std::min<std::uint8_t>(index,
 // --- System file and stream ---
 
 ZelSeriesRecord CZelSeriesDevice::MakeRecord() const {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   ZelSeriesRecord r{m_name,         {},                 m_muteOverride, m_displayPage, m_muteMask,
                     m_powerOnDelay, m_alarmTemperature, m_gainIndex,    m_statusFlags, GetGpioByte(),
                     m_mode};
@@ -50,7 +50,7 @@ ZelSeriesRecord CZelSeriesDevice::MakeRecord() const {
 }
 
 void CZelSeriesDevice::TakeRecord(const ZelSeriesRecord& r) {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   m_name = r.name;
   std::copy(r.channelNames.begin(), r.channelNames.end(), m_channelNames.begin());
   m_muteOverride = r.muteOverride;
@@ -130,7 +130,7 @@ void CZelSeriesDevice::SerializeStream(CDataStream& ds) {
 // --- Snapshots ---
 
 CSnapshotData* CZelSeriesDevice::CreateSnapshotData() {
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   std::vector<std::uint8_t> bytes{kSnapshotVersion, m_muteMask};
   bytes.insert(bytes.end(), m_gainIndex.begin(), m_gainIndex.end());
   bytes.push_back(m_statusFlags);
@@ -141,7 +141,7 @@ void CZelSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
   bool standby = false;
   const std::vector<std::uint8_t>& d = data.m_data;
   if (d.size() >= kZelSnapshotRecordSize && d[0] == kSnapshotVersion) {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     m_muteMask = d[1];
     for (std::size_t n = 0; n < kZelMaxChannels; ++n) m_gainIndex[n] = GainStep(d[2 + n]);
     standby = (d[6] & 0x01) != 0;
@@ -155,7 +155,7 @@ void CZelSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
 
 ZelClipboardRecord CZelSeriesDevice::MakeClipboardRecord() const {
   ZelClipboardRecord r{};
-  CSingleLock lock(m_system->GetLock());
+  CSingleLock lock(m_host->GetLock());
   r[kClipFlags] = m_statusFlags;
   for (std::size_t n = 0; n < kZelMaxChannels; ++n) {
     r[kClipGains + n] = m_gainIndex[n];
@@ -174,20 +174,20 @@ void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t co
   if (m_pollGate) m_pollGate->Set();
   bool wasSolo = false;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     wasSolo = (m_muteOverride & 0x10) != 0;
     m_muteOverride = 0;
   }
   if (wasSolo) {
     RefreshMutesAndSolos();
-    m_system->NotifyOtherDevices(this, false);
+    m_host->NotifyOtherDevices(this, false);
   }
   // A record names its source's channel count, and that many stored entries take its values
   // (a Zel-6 record fills all four on a two-channel model); a damaged count stops at four.
   const std::size_t channels = std::min<std::size_t>(LoadU32(&r[kClipChannels]), std::size_t(kZelMaxChannels));
   bool standbyChanged = false;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     if (command == 0 || command == kZelCmdPasteControls) {
       const std::uint8_t standby = r[kClipFlags] & 0x01;
       standbyChanged = standby != (m_statusFlags & 0x01);
@@ -213,7 +213,7 @@ void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t co
   Post(UWM_DEVICE_STATUS_EVENT, kZelHintState);
   Post(UWM_DEVICE_STATUS_EVENT, kZelHintControls);
   Post(UWM_REFRESH_SELECTION_PROPERTIES);
-  m_system->SetModified(true);
+  m_host->SetModified(true);
 }
 
 // --- Status hints ---

@@ -11,7 +11,7 @@
 
 #include "core/BitmapImage.h"
 #include "core/RoundedBox.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/TextStyle.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/amplifier/ZelTileSkins.h"
@@ -108,7 +108,7 @@ int CZelSeriesDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
     if (blinkPhase == 0 || blinkPhase == 1 || !warning) {
       std::string name;
       {
-        CSingleLock lock(m_system->GetLock());
+        CSingleLock lock(m_host->GetLock());
         name = m_name;
       }
       CTextHintScope hint(*g);
@@ -134,7 +134,7 @@ int CZelSeriesDevice::DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* 
   bool standby = false;
   std::string name;
   {
-    CSingleLock lock(m_system->GetLock());
+    CSingleLock lock(m_host->GetLock());
     temperature = m_temperature;
     standby = IsInStandby();
     name = m_name;

@@ -15,7 +15,7 @@
 
 #include "core/Confirm.h"
 #include "core/ControlMessage.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "core/ValueCodes.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -408,7 +408,7 @@ int MixCode(int routedInputs) {
 }
 
 void MixingMode(CNerexSeriesDevice& d, bool on) {
-  if (CSystem* system = d.GetSystem(); !system || !system->ConfirmAction(kConfirmChangeRouting)) return;
+  if (IDeviceHost* host = d.GetHost(); !host || !host->ConfirmAction(kConfirmChangeRouting)) return;
   {
     CSingleLock lock(d.SettingsLock());
     NerexOutputSection& out = d.GetCurrentSettings().outputs;
@@ -584,7 +584,7 @@ void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {
     int id;
     ~Exit() {
       device.RemoveParameterIdFromDeviceList(id);
-      if (CSystem* system = device.GetSystem()) system->SetModified(true);
+      if (IDeviceHost* host = device.GetHost()) host->SetModified(true);
     }
   } exit{*this, id};
   if (ApplyChannelSettingChange(*this, value)) return;

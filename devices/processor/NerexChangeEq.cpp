@@ -7,7 +7,7 @@
 
 #include "core/Confirm.h"
 #include "core/ControlMessage.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/ValueCodes.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -366,7 +366,7 @@ void GeqFlags(CNerexSeriesDevice& d, const CParamValue& value) {
 }
 
 void GeqFlatten(CNerexSeriesDevice& d, int input) {
-  if (CSystem* system = d.GetSystem(); !system || !system->ConfirmAction(kConfirmFlattenGraphicEq)) return;
+  if (IDeviceHost* host = d.GetHost(); !host || !host->ConfirmAction(kConfirmFlattenGraphicEq)) return;
   const unsigned group = InputLinkGroup(d, input);
   {
     CSingleLock lock(d.SettingsLock());

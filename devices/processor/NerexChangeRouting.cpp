@@ -2,7 +2,7 @@
 // routing buttons. A routing change is confirmed first and mutes every output. UI thread.
 #include "core/Confirm.h"
 #include "core/ControlMessage.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"
@@ -27,7 +27,7 @@ void AutoLimiters(CNerexSeriesDevice& d, std::int32_t value) {
 
 void Routing(CNerexSeriesDevice& d, int id, bool routed) {
   INerexSeriesPanel* panel = d.GetNerexPanel();
-  if (CSystem* system = d.GetSystem(); !system || !system->ConfirmAction(kConfirmChangeRouting)) {
+  if (IDeviceHost* host = d.GetHost(); !host || !host->ConfirmAction(kConfirmChangeRouting)) {
     if (panel) panel->UpdateBitMaskButtons(true);
     return;
   }

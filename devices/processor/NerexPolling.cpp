@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/ControlMessage.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -227,7 +227,7 @@ bool CNerexSeriesDevice::PollInitialised(CControlMessage& record) {
     return false;
   }
   const int model = GetModel();
-  const bool monitor = m_system && m_system->IsSystemMonitorVisible();
+  const bool monitor = m_host && m_host->IsSystemMonitorVisible();
   const bool panel = GetControlPanel() != nullptr;
   const bool every20th = c % 20 == 0;
   bool built = false;

@@ -10,7 +10,7 @@
 #include "core/Confirm.h"
 #include "core/ControlPanel.h"
 #include "core/SevenBit.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -46,8 +46,8 @@ constexpr std::uint32_t kXoverWireFirst = 257;
 constexpr std::size_t kPresetNameChars = 16;
 
 bool Confirm(CNerexSeriesDevice& d, std::uint32_t kind) {
-  CSystem* system = d.GetSystem();
-  return system && system->ConfirmAction(kind);
+  IDeviceHost* host = d.GetHost();
+  return host && host->ConfirmAction(kind);
 }
 
 bool Online(const CNerexSeriesDevice& d) { return d.IsConnected(); }

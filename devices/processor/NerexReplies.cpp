@@ -10,7 +10,7 @@
 
 #include "core/ControlMessage.h"
 #include "core/SevenBit.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -169,8 +169,8 @@ class CNerexReplyHandler {
       const std::string expected = CNerexSeriesDevice::ReadFirmwareTable("Fennick");
       if (!expected.empty() && expected != d.m_firmwareVersion) {
         d.m_warningBits |= kNerexWarningFirmware;
-        if (d.m_system)
-          d.m_system->WriteLog("Firmware Version = v" + d.m_firmwareVersion + " should be v" + expected + "\n");
+        if (d.m_host)
+          d.m_host->WriteLog("Firmware Version = v" + d.m_firmwareVersion + " should be v" + expected + "\n");
         d.Post(UWM_WARNING_STATUS);
       }
     }

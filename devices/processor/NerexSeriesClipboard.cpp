@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "core/ControlPanel.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/User.h"
 #include "devices/processor/NerexClipboard.h"
 #include "devices/processor/NerexMessages.h"
@@ -71,7 +71,7 @@ void QueuePasteWrites(CNerexSeriesDevice& d, const std::vector<ENerexPasteWrite>
 }  // namespace
 
 bool CNerexSeriesDevice::CurrentUserMayUseControls() const {
-  const CSystem* system = GetSystem();
+  const IDeviceHost* system = GetHost();
   if (!system) return false;
   const CUserList& users = system->GetUsers();
   const int current = system->GetCurrentUser();

@@ -12,7 +12,7 @@
 #include "core/ControlMessage.h"
 #include "core/ControlPanel.h"
 #include "core/SevenBit.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "core/VersionTable.h"
 #include "devices/processor/NerexBlocks.h"
@@ -75,24 +75,24 @@ bool CompareGeneralSettings(const NerexGeneralSettings& a, const NerexGeneralSet
 
 // --- Factory ---
 
-CDevice* CreateNerexSeriesDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
+CDevice* CreateNerexSeriesDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode,
                                  std::uint32_t deviceId, std::uint32_t modelIndex) {
   if (!IsProcessorTypeCode(typeCode)) return nullptr;
   // The Fennick models have one hardware form.
   if (IsFennickModel(int(typeCode))) modelIndex = 0;
-  auto* device = new CNerexSeriesDevice(system, typeCode, deviceId, frame, modelIndex);
+  auto* device = new CNerexSeriesDevice(host, typeCode, deviceId, frame, modelIndex);
   device->Initialise();
   return device;
 }
 
 // --- Construction and lifecycle ---
 
-CNerexSeriesDevice::CNerexSeriesDevice(CSystem* system, std::uint32_t typeCode, std::uint32_t deviceId,
+CNerexSeriesDevice::CNerexSeriesDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId,
                                        IMessageSink* frame, std::uint32_t modelIndex)
-    : CDevice(system, typeCode, deviceId, frame, modelIndex) {
+    : CDevice(host, typeCode, deviceId, frame, modelIndex) {
   m_clockStamp = std::int64_t(std::time(nullptr));
   // A device built while a file is read gets its presets from its record, which sizes the list.
-  if (!system || !system->IsReadingFile()) ResizePresetList(m_presets, kNerexDefaultPresetCount);
+  if (!m_host || !m_host->IsReadingFile()) ResizePresetList(m_presets, kNerexDefaultPresetCount);
   InitMemoryDefaults(m_current);
   for (auto& m : m_inputMeters) m = kNerexMeterFloor;
   for (auto& m : m_outputMeters) m = kNerexMeterFloor;
@@ -161,7 +161,7 @@ void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
 int CNerexSeriesDevice::GetInputCount() const { return ::GetInputCount(GetModel()); }
 int CNerexSeriesDevice::GetOutputCount() const { return ::GetOutputCount(GetModel()); }
 
-CCriticalSection& CNerexSeriesDevice::SettingsLock() const { return m_system->GetLock(); }
+CCriticalSection& CNerexSeriesDevice::SettingsLock() const { return m_host->GetLock(); }
 
 bool CNerexSeriesDevice::AllBlocksReceived() const { return ::AllBlocksReceived(GetModel(), m_receivedMask); }
 
@@ -232,7 +232,7 @@ std::string CNerexSeriesDevice::GetStatusText() {
   if (warnings & kNerexWarningFirmware)
     text += "\nFirmware Version Warning - currently v" + GetFirmwareVersion() + " should be v" +
             ReadFirmwareTable("Fennick");
-  if (!IsConnected() && m_system && m_system->IsPortOpen()) text += "\nNot Connected";
+  if (!IsConnected() && m_host && m_host->IsPortOpen()) text += "\nNot Connected";
   return text;
 }
 
@@ -268,9 +268,9 @@ void CNerexSeriesDevice::DecodeSecurityBlock(const std::uint8_t* reply, CUserLis
   CUserTable table{};
   Unpack7Bit(reply + kNerexPayload, int(table.size()), table.data());
   UnpackUserTable(users, table);
-  if (!m_system) return;
-  const std::vector<CDevice*> devices = m_system->GetDevices();
-  const std::vector<CCPData*>& panels = m_system->GetCustomPanels();
+  if (!m_host) return;
+  const std::vector<CDevice*> devices = m_host->GetDevices();
+  const std::vector<CCPData*>& panels = m_host->GetCustomPanels();
   for (CUser* user : users) {
     user->ClearPermissions();
     for (CDevice* device : devices) user->m_devicePermissions.push_back(new CPanelPermissions(device->GetUuid(), 1));

@@ -131,7 +131,7 @@ inline constexpr float kNerexMeterFloor = -112.0f;
 
 // The factory's creator (RegisterProcessorFamily registers it): constructs and initialises one
 // processor; null for another type code. The Fennick models keep model index 0.
-CDevice* CreateNerexSeriesDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
+CDevice* CreateNerexSeriesDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode,
                                  std::uint32_t deviceId, std::uint32_t modelIndex);
 
 // Threads: the constructor, Initialise, the destructor, the parameter catalogue, the sweeps
@@ -142,7 +142,7 @@ CDevice* CreateNerexSeriesDevice(CSystem* system, IMessageSink* frame, std::uint
 // them into a frame. The meters are atomics.
 class CNerexSeriesDevice : public CDevice {
  public:
-  CNerexSeriesDevice(CSystem* system, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
+  CNerexSeriesDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
                      std::uint32_t modelIndex);
   ~CNerexSeriesDevice() override;
 

@@ -5,7 +5,7 @@
 
 #include "core/DataStream.h"
 #include "core/Scramble.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"
 #include "devices/processor/NerexMessages.h"
@@ -885,9 +885,9 @@ void LimitStoredValues(CNerexSeriesDevice& d) {
   check(d.GetCurrentSettings());
   for (auto& memory : d.GetPresets()) check(*memory);
   for (auto& memory : d.GetXoverPresets()) check(*memory);
-  if (total.count == 0 || !d.GetSystem()) return;
+  if (total.count == 0 || !d.GetHost()) return;
   const bool one = total.count == 1;
-  d.GetSystem()->WriteLog(d.GetDisplayName() + ": " + std::to_string(total.count) +
+  d.GetHost()->WriteLog(d.GetDisplayName() + ": " + std::to_string(total.count) +
                           (one ? " stored value lay outside its range and was" : " stored values lay outside their ranges and were") +
                           " moved to the nearer end (first: " + total.first + ")\n");
 }

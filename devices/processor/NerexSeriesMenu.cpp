@@ -2,7 +2,7 @@
 // ignoring the device) and the label of the selected preset.
 #include "core/AppSettings.h"
 #include "core/DeviceMenu.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexClipboard.h"
@@ -44,8 +44,8 @@ bool CNerexSeriesDevice::IsCloneCompatible(const CNerexSeriesDevice& other) cons
 
 std::vector<std::pair<int, CNerexSeriesDevice*>> CNerexSeriesDevice::FindCloneSources() const {
   std::vector<std::pair<int, CNerexSeriesDevice*>> sources;
-  if (!GetSystem()) return sources;
-  const std::vector<CDevice*> devices = GetSystem()->GetDevices();
+  if (!GetHost()) return sources;
+  const std::vector<CDevice*> devices = GetHost()->GetDevices();
   for (std::size_t i = 0; i < devices.size() && kCmdCloneFirst + i <= kCmdCloneLast; ++i) {
     auto* other = dynamic_cast<CNerexSeriesDevice*>(devices[i]);
     if (other && IsCloneCompatible(*other)) sources.emplace_back(int(i), other);
@@ -87,7 +87,7 @@ void CNerexSeriesDevice::BuildContextMenu(CMenu& menu, int argument) {
   m_cloneMenu->RemoveAll();
   for (const auto& [index, source] : FindCloneSources())
     m_cloneMenu->AppendItem(kCmdCloneFirst + std::uint32_t(index), source->GetName());
-  const bool portOpen = GetSystem() && GetSystem()->IsPortOpen();
+  const bool portOpen = GetHost() && GetHost()->IsPortOpen();
   if (m_cloneMenu->GetItemCount() > 0 && !IsConnected() && !portOpen) {
     menu.InsertSeparator(++pos);
     menu.InsertPopup(++pos, m_cloneMenu, "Clone Device From...");
@@ -112,16 +112,16 @@ bool CNerexSeriesDevice::OnContextMenuCommand(std::uint32_t command, int argumen
     if (!ignored)
       OnDisconnected(false);
     else
-      Reinitialise(GetSystem() ? GetSystem()->GetSettings().onGoOnline : 0);
+      Reinitialise(GetHost() ? GetHost()->GetSettings().onGoOnline : 0);
     SetIgnored(!ignored);
     Post(UWM_REDRAW_METER_ENTRY);
     Post(UWM_REFRESH_RACK);
     return false;
   }
-  if (IsCloneId(command) && GetSystem()) {
+  if (IsCloneId(command) && GetHost()) {
     // The list may have changed since the menu was built: the source must still qualify.
     const int index = int(command - kCmdCloneFirst);
-    auto* source = dynamic_cast<CNerexSeriesDevice*>(GetSystem()->GetDevice(index));
+    auto* source = dynamic_cast<CNerexSeriesDevice*>(GetHost()->GetDevice(index));
     if (source && IsCloneCompatible(*source)) CloneFrom(*this, *source);
   }
   return false;

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "core/DeviceProperty.h"
-#include "core/System.h"
+#include "core/DeviceHost.h"
 #include "core/SystemMessages.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
@@ -150,7 +150,7 @@ class CPropertyEditor {
   bool ApplyNumberXovers(const CEdit& e, std::string& refusal);
 
   void Modified() {
-    if (CSystem* s = m_d.GetSystem()) s->SetModified(true);
+    if (IDeviceHost* s = m_d.GetHost()) s->SetModified(true);
   }
   void QueueGeneral() {
     QueueBuilt(m_d, false, [&](CControlMessage& m) { return BuildGeneralSettingsMessage(m_d, m); });
@@ -388,7 +388,7 @@ std::unique_ptr<CDeviceProperty> NumberRow(const char* name, std::int64_t value,
 // --- The property list ---
 
 void CNerexSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
-  const bool mayEdit = GetSystem() && GetSystem()->CanCurrentUserEditDeviceProperties();
+  const bool mayEdit = GetHost() && GetHost()->CanCurrentUserEditDeviceProperties();
   const bool offline = !IsConnected();
   const bool fennick = IsFennick(*this);
   NerexGeneralSettings general;
@@ -502,7 +502,7 @@ void AddUnitSettingRows(CDevicePropertyGroup& group, const std::array<std::uint8
 }  // namespace
 
 void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
-  const bool mayEdit = GetSystem() && GetSystem()->CanCurrentUserEditDeviceProperties();
+  const bool mayEdit = GetHost() && GetHost()->CanCurrentUserEditDeviceProperties();
   const bool offline = !IsConnected();
   const bool fennick = IsFennick(*this);
   NerexGeneralSettings general;

@@ -47,7 +47,7 @@ class CSizedTestDevice : public CTestDevice {
   CSize size{CWidgetTestPanel::kWidth, CWidgetTestPanel::kHeight};
 };
 
-CDevice* CreateSizedTestDevice(CSystem* system, IMessageSink* frame, std::uint32_t, std::uint32_t deviceId,
+CDevice* CreateSizedTestDevice(IDeviceHost* system, IMessageSink* frame, std::uint32_t, std::uint32_t deviceId,
                                std::uint32_t) {
   return new CSizedTestDevice(system, deviceId, frame);
 }

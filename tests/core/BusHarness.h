@@ -149,7 +149,7 @@ class CPollingTestDevice : public CTestDevice {
   static constexpr std::uint8_t kReadCommand = 0x3E;
   static constexpr std::uint32_t kReplyLength = 20;
 
-  CPollingTestDevice(CSystem* system, std::uint32_t id, IMessageSink* frame) : CTestDevice(system, id, frame) {}
+  CPollingTestDevice(IDeviceHost* system, std::uint32_t id, IMessageSink* frame) : CTestDevice(system, id, frame) {}
 
   bool GetNextPollMessage(CControlMessage& record) override {
     ++polls;

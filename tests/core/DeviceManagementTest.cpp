@@ -16,7 +16,7 @@
 
 namespace {
 
-CDevice* CreateTestDevice(CSystem* system, IMessageSink* frame, std::uint32_t, std::uint32_t id, std::uint32_t) {
+CDevice* CreateTestDevice(IDeviceHost* system, IMessageSink* frame, std::uint32_t, std::uint32_t id, std::uint32_t) {
   return new CTestDevice(system, id, frame);
 }
 

@@ -18,7 +18,7 @@ Bytes FrameOf(const CControlMessage& m) { return Bytes(m.frame, m.frame + m.fram
 // A device of any type code that records the solo notices it receives.
 class CSoloDevice : public CDevice {
  public:
-  CSoloDevice(CSystem* system, std::uint32_t typeCode, std::uint32_t deviceId)
+  CSoloDevice(IDeviceHost* system, std::uint32_t typeCode, std::uint32_t deviceId)
       : CDevice(system, typeCode, deviceId, nullptr, 0) {}
   ~CSoloDevice() override { ClearQueue(); }
   const char* GetControlPanelClass() override { return nullptr; }

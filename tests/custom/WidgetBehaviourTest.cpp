@@ -30,7 +30,7 @@ namespace {
 // A device whose parameters are given by the test and which records every change it gets.
 class CParamTestDevice : public CFileTestDevice {
  public:
-  explicit CParamTestDevice(CSystem* system) : CFileTestDevice(system, kImagingType, 9, nullptr, 0) {}
+  explicit CParamTestDevice(IDeviceHost* system) : CFileTestDevice(system, kImagingType, 9, nullptr, 0) {}
 
   void Define(int id, std::int32_t kind, float minimum, float maximum, float value, std::uint32_t options = 0) {
     CParamInfo info;

@@ -26,7 +26,7 @@ namespace {
 // A device whose one parameter (id 1) has the description and current value a test sets.
 class CRangeDevice : public CDevice {
  public:
-  explicit CRangeDevice(CSystem* system) : CDevice(system, 250, 9, nullptr, 0) {}
+  explicit CRangeDevice(IDeviceHost* system) : CDevice(system, 250, 9, nullptr, 0) {}
   const char* GetControlPanelClass() override { return nullptr; }
   std::string GetModelName() override { return "Range Test"; }
   CParamInfo GetParameterAt(int) override { return info; }

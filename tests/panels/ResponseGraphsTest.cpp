@@ -609,7 +609,7 @@ TEST_F(EqCurveTest, GraphicEqModeDrawsTheBandsAndDragsTheNearestBandsGain) {
 // A Torvex48 whose changes are recorded instead of applied.
 class CRecordingProcessor : public CNerexSeriesDevice {
  public:
-  explicit CRecordingProcessor(CSystem* system) : CNerexSeriesDevice(system, 121, 9, nullptr, 0) {}
+  explicit CRecordingProcessor(IDeviceHost* system) : CNerexSeriesDevice(system, 121, 9, nullptr, 0) {}
   void ApplyControlChange(const CParamValue& value) override { applied.push_back(value); }
   std::vector<CParamValue> applied;
 };

@@ -47,7 +47,7 @@ void CFileTestDevice::ApplySnapshotData(const CSnapshotData& data) {
 }
 
 void RegisterFileTestDevices() {
-  auto create = [](CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId,
+  auto create = [](IDeviceHost* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId,
                    std::uint32_t modelIndex) -> CDevice* {
     return new CFileTestDevice(system, typeCode, deviceId, frame, modelIndex);
   };

@@ -18,7 +18,7 @@ class CFileTestDevice : public CDevice {
   static constexpr int kLevel = 1;
   static constexpr int kTrim = 2;
 
-  CFileTestDevice(CSystem* system, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
+  CFileTestDevice(IDeviceHost* system, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
                   std::uint32_t modelIndex)
       : CDevice(system, typeCode, deviceId, frame, modelIndex) {}
   ~CFileTestDevice() override { ClearQueue(); }

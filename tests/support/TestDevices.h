@@ -21,7 +21,7 @@ class CTestDevice : public CDevice {
   // Type code of the test family (no real family uses it).
   static constexpr std::uint32_t kTypeCode = 250;
 
-  CTestDevice(CSystem* system, std::uint32_t deviceId, IMessageSink* frame = nullptr)
+  CTestDevice(IDeviceHost* system, std::uint32_t deviceId, IMessageSink* frame = nullptr)
       : CDevice(system, kTypeCode, deviceId, frame, 0) {}
   ~CTestDevice() override { ClearQueue(); }
 

@@ -62,7 +62,7 @@ class PanelFrameTest : public ::testing::Test {
     view = new CPanelView;
     view->SetDevice(device);
     device->SetControlPanel(view);
-    auto* frame = new CChildFrame(view, view);
+    auto* frame = new CChildFrame(&system, view, view);
     area.addSubWindow(frame);
     frame->show();
     return frame;

@@ -18,7 +18,7 @@
 // with its colour; it records the states it was drawn with and its meters-only redraws.
 class CSizedDevice : public CTestDevice {
  public:
-  CSizedDevice(CSystem* system, std::uint32_t id, int tileHeight, int tileWidth, CColour colour)
+  CSizedDevice(IDeviceHost* system, std::uint32_t id, int tileHeight, int tileWidth, CColour colour)
       : CTestDevice(system, id), height(tileHeight), width(tileWidth), fill(colour) {}
 
   int DrawTile(Graphics* g, const CRect& rect, int state) override {
