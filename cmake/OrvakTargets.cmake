@@ -58,21 +58,26 @@ function(orvak_library name)
   endif()
 endfunction()
 
-# How the test programs' own sources are compiled. They are most of the build's compile time: a
-# test file expands hundreds of assertions and fixtures, and generating that code, not parsing
-# the code under test, is where the compiler spends its time. Two settings cut it to about a
-# third; both touch only the test programs' sources, so the libraries under test are compiled
+# How the test programs' own sources are compiled. They were more than half of the build's compile
+# time: a test file expands hundreds of assertions and fixtures, and generating that code, not
+# the code under test, is where the compiler spends its time. Two settings cut it to less than
+# half. Both touch only the test programs' own sources: the libraries under test are compiled
 # exactly as the build type says, and what the tests check does not change.
 #  - Unity batches: the files of one test program are compiled ORVAK_TEST_UNITY_BATCH at a time
-#    as one source (a file added to the program's SOURCES simply joins a batch), so the headers
-#    and the GoogleTest and library templates the files share are compiled once per batch instead
-#    of once per file. A helper in a test file's anonymous namespace therefore needs a name that no
-#    other file of the same program uses (a clash is a compile error, never a silent mix-up); a
-#    file that cannot share a batch opts out with
+#    as one source (a file added to the program's SOURCES simply joins a batch), so the headers,
+#    GoogleTest's templates and the library templates the files share are compiled once per
+#    batch instead of once per file. So the files of one program share one scope: a helper in a
+#    test file's anonymous namespace needs a name that no other file of the program defines
+#    differently (two definitions of one name are a compile error that names both), and a macro
+#    of one file's headers (Qt's `forever`, for one) reaches the files after it. A file that
+#    cannot share a batch opts out with
 #      set_source_files_properties(<file> PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+#    -Wsubobject-linkage is off for them: it warns of a type of an anonymous namespace used in a
+#    class of a header, which is what a test file is to its batch; no test file is included
+#    anywhere else.
 #  - -Og instead of the build type's -O1/-O2: a test's own code runs for microseconds around the
-#    code under test, so optimising it buys nothing, while -Og keeps its variables visible to the
-#    debugger. Debug builds keep -O0.
+#    code under test, so optimising it buys nothing, while -Og keeps its variables visible to
+#    the debugger. Debug builds keep -O0.
 set(ORVAK_TEST_UNITY_BATCH 8 CACHE STRING
   "Test sources compiled together as one unity source (0: a whole test program at once)")
 
