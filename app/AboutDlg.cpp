@@ -17,7 +17,6 @@ constexpr int kWidth = 380;
 CAboutDlg::CAboutDlg(QWidget* parent) : CBitmapDialogEx(parent) {
   const QString product = AppString(kStrProductName);
   setWindowTitle(QStringLiteral("About ") + product);
-  setStyleSheet(QStringLiteral("CAboutDlg { background: #202020; } QLabel { color: #F0F0F0; }"));
 
   m_product = new QLabel(product, this);
   QFont bold = m_product->font();

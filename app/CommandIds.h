@@ -32,6 +32,9 @@ inline constexpr std::uint32_t kViewPanelsToolbar = 32775;
 inline constexpr std::uint32_t kViewSnapshotToolbar = 32776;
 inline constexpr std::uint32_t kViewStatusBar = 59393;
 inline constexpr std::uint32_t kFullScreen = 32785;
+// Accelerators only: the focus moves to the next or the previous pane.
+inline constexpr std::uint32_t kNextPane = 57680;
+inline constexpr std::uint32_t kPrevPane = 57681;
 // Comms
 inline constexpr std::uint32_t kOptions = 32778;
 inline constexpr std::uint32_t kOnline = 32779;

@@ -88,6 +88,7 @@ CMainFrame::~CMainFrame() {
   m_closing = true;
   if (GetPropertyPickers() == m_pickers.get()) SetPropertyPickers(nullptr);
   m_system.StopCommsThread();
+  if (m_mdiClient) m_mdiClient->SetResizeHandler(nullptr);
   // Panel windows go before the system object: their views point at its devices.
   if (m_mdiClient) {
     for (QMdiSubWindow* frame : m_mdiClient->subWindowList()) delete frame;
@@ -115,6 +116,7 @@ bool CMainFrame::OnCreate() {
   if (m_created) return true;
   m_mdiClient = new CMdiClient(this);
   setCentralWidget(m_mdiClient);
+  m_mdiClient->SetResizeHandler([this] { OnPanelAreaResized(); });
 
   // The system reads its settings, loads the image library and starts its worker, idle; the
   // worker's messages come to this frame.
@@ -181,6 +183,8 @@ void CMainFrame::CreateCommands() {
   QAction* full = AddCommand(kFullScreen, "Full Screen");
   full->setCheckable(true);
   full->setShortcut(QKeySequence("Ctrl+F"));
+  AddCommand(kNextPane, "Next Pane")->setShortcut(QKeySequence("F6"));
+  AddCommand(kPrevPane, "Previous Pane")->setShortcut(QKeySequence("Shift+F6"));
 
   QAction* online = AddCommand(kOnline, "Go Online");
   online->setIconText(QStringLiteral("Online"));
@@ -222,6 +226,13 @@ void CMainFrame::CreateCommands() {
   AddCommand(kQuickStartGuide, "Quick Start Guide");
   AddCommand(kCheckForUpdates, "Check for Updates");
   CreateDeviceCommands();
+
+  // The accelerators work on the frame itself, also while full screen has put the menus and
+  // toolbars away.
+  for (auto& [id, action] : m_commands) {
+    (void)id;
+    addAction(action);
+  }
 
   // Status tips carry "prompt\ntip" as the string table does: the menu shows the prompt,
   // the tool tip the part after the line break.
@@ -288,7 +299,6 @@ bool CMainFrame::CreateMenuBar() {
   comms->addAction(GetCommand(kGlobalMute));
   comms->addSeparator();
   comms->addAction(GetCommand(kOptions));
-  comms->addAction(GetCommand(kLoader));
 
   QMenu* design = bar->addMenu(QStringLiteral("De&sign"));
   design->addAction(GetCommand(kLinkManager));
@@ -308,6 +318,9 @@ bool CMainFrame::CreateMenuBar() {
   users->addAction(GetCommand(kSwitchUsers));
   users->addAction(GetCommand(kChangePassword));
 
+  QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
+  tools->addAction(GetCommand(kLoader));
+
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   help->addAction(GetCommand(kQuickStartGuide));
   help->addAction(GetCommand(kCheckForUpdates));
@@ -315,7 +328,7 @@ bool CMainFrame::CreateMenuBar() {
   help->addAction(GetCommand(kAppAbout));
 
   // Menus read their states just before they open, as the framework's idle update does.
-  for (QMenu* menu : {file, edit, view, devices, comms, design, users, help}) {
+  for (QMenu* menu : {file, edit, view, devices, comms, design, users, tools, help}) {
     connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandUI(); });
   }
   return true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "core/System.h"
 #include "core/SystemFile.h"
@@ -146,7 +148,16 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   bool IsSystemMonitorVisible() const { return m_systemMonitorVisible; }
   bool GetBlinkPhase() const { return m_blinkPhase; }
   bool IsFullScreen() const { return m_fullScreen; }
+  // Full screen: the area for panel windows alone covers the monitor (menus, toolbars, panes
+  // and the status bar are put away); leaving brings the window and its bars back. Both ways,
+  // panel windows left outside the area are brought back once the area has its new size.
   void OnFullScreen();
+  // Every device panel and then every custom panel whose top-left corner lies outside the
+  // panel area moves there, keeping its size, to (0, 0), the next to (20, 20) and so on.
+  void RecoverOffscreenPanels();
+  // F6 and Shift+F6: the keyboard focus goes to the next or the previous shown pane, in the
+  // order device view, panel area, output pane, properties pane.
+  void OnNextPane(bool forward);
   // The "LoadLastFileOnStartup" setting.
   bool GetLoadLastFileOnStartup() const;
 
@@ -180,6 +191,12 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   std::optional<bool> IsCustomPanelCommandEnabled(std::uint32_t id) const;
   bool RunCustomPanelCommand(std::uint32_t id);
   void OnDeletePanel();
+  // What Copy and Paste act on, by the properties grid's current object: the selected device
+  // for a device, the active custom panel view's widgets for a custom panel or a widget.
+  enum class EClipboardTarget { kNone, kDevice, kPanelView };
+  EClipboardTarget ClipboardTarget() const;
+  // Copy (or Paste) on that target.
+  void RunClipboardCommand(bool copy);
   // The custom panel view of the active panel window, null when another kind is active.
   CCustomControlPanelWnd* GetActiveCustomPanelView() const;
   // Enables and ticks the design toolbar of every open custom panel window.
@@ -198,6 +215,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // Stops the comms worker and waits for it (closing).
   void StopSystem();
   void SetFullScreenFlag(bool on);
+  // The panel area has a new size: the stray panels come back when a full-screen step waits.
+  void OnPanelAreaResized();
 
   // Close sequence (WM_CLOSE).
   bool OnClose();
@@ -275,6 +294,13 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   bool m_closing = false;
   bool m_created = false;
   bool m_wasMaximised = false;
+  // What full screen put away, shown again on leaving it.
+  std::vector<QPointer<QWidget>> m_hiddenForFullScreen;
+  // The frame's size once the full-screen step has taken effect; the stray panels come back
+  // when the panel area is resized at that size.
+  QSize m_fullScreenStepSize;
+  QSize m_sizeBeforeFullScreen;
+  bool m_recoverPanelsPending = false;
   // The device the link manager showed last time (not stored in the file).
   std::int32_t m_linkManagerDevice = 0;
   QByteArray m_normalGeometry;

@@ -1,8 +1,13 @@
 // Main frame: command routing and enabling, timers, frame messages and the close sequence.
 #include <QAction>
+#include <QApplication>
 #include <QDockWidget>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <iterator>
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
@@ -10,11 +15,16 @@
 #include "app/RecentFileList.h"
 #include "app/UpdateChecker.h"
 #include "app/UserPrompts.h"
+#include "core/CPData.h"
+#include "core/ControlPanel.h"
+#include "core/CustomControlObject.h"
+#include "core/Device.h"
 #include "core/LogFile.h"
 #include "core/TextConversion.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
+#include "ui/PanelFrame.h"
 
 void CMainFrame::RunCommand(std::uint32_t id) {
   using namespace Cmd;
@@ -62,6 +72,8 @@ void CMainFrame::RunCommand(std::uint32_t id) {
     }
     case kViewStatusBar: toggle(statusBar()); break;
     case kFullScreen: OnFullScreen(); break;
+    case kNextPane: OnNextPane(true); break;
+    case kPrevPane: OnNextPane(false); break;
     case kDeleteLink:
     case kVisualLinker: break;
     case kDeviceProperties:
@@ -169,17 +181,90 @@ bool CMainFrame::OnClose() {
 }
 
 void CMainFrame::OnFullScreen() {
+  // The window may take its new size at once or later, as the platform answers.
+  m_recoverPanelsPending = true;
   if (!m_fullScreen) {
     m_normalGeometry = saveGeometry();
     m_wasMaximised = isMaximized();
+    m_sizeBeforeFullScreen = size();
+    m_fullScreenStepSize = screen() ? screen()->geometry().size() : QSize();
+    // Menus, toolbars, panes and the status bar go; the panel area then fills the monitor.
+    m_hiddenForFullScreen.clear();
+    std::vector<QWidget*> around{menuBar(), statusBar(), m_deviceView, m_outputPane, m_propertiesPane};
+    for (QToolBar* bar : m_toolBars) around.push_back(bar);
+    for (QWidget* w : around) {
+      if (!w || !w->isVisible()) continue;
+      m_hiddenForFullScreen.emplace_back(w);
+      w->hide();
+    }
     m_fullScreen = true;
     showFullScreen();
   } else {
     m_fullScreen = false;
+    m_fullScreenStepSize = m_sizeBeforeFullScreen;
     showNormal();
+    for (const QPointer<QWidget>& w : m_hiddenForFullScreen)
+      if (w) w->show();
+    m_hiddenForFullScreen.clear();
     restoreGeometry(m_normalGeometry);
     if (m_wasMaximised) showMaximized();
   }
   SetFullScreenFlag(m_fullScreen);
+  OnPanelAreaResized();
   UpdateCommandUI();
+}
+
+void CMainFrame::OnPanelAreaResized() {
+  // The panel area changes size more than once on the way (bars shown or hidden, then the
+  // window itself); the stray panels come back once the window has its new size.
+  if (!m_recoverPanelsPending || size() != m_fullScreenStepSize) return;
+  m_recoverPanelsPending = false;
+  RecoverOffscreenPanels();
+}
+
+void CMainFrame::RecoverOffscreenPanels() {
+  const QRect visible = m_mdiClient->viewport()->rect();
+  QPoint cascade(0, 0);
+  auto recover = [&](QWidget* view) {
+    CPanelFrame* frame = FindPanelFrame(view);
+    if (!frame) return;
+    CWindowPlacement placement = frame->GetWindowPlacement();
+    CRect& r = placement.normalPosition;
+    if (visible.contains(QPoint(r.left, r.top))) return;
+    const int width = r.Width(), height = r.Height();
+    r = CRect{cascade.x(), cascade.y(), cascade.x() + width, cascade.y() + height};
+    frame->SetWindowPlacement(placement);
+    cascade += QPoint(20, 20);
+  };
+  for (CDevice* device : m_system.GetDevices())
+    if (CControlPanel* panel = device->GetControlPanel()) recover(dynamic_cast<QWidget*>(panel));
+  for (CCPData* panel : m_system.GetCustomPanels())
+    if (panel->m_pView) recover(dynamic_cast<QWidget*>(panel->m_pView));
+}
+
+void CMainFrame::OnNextPane(bool forward) {
+  QWidget* panes[] = {m_deviceView, m_mdiClient, m_outputPane, m_propertiesPane};
+  constexpr int kPaneCount = int(std::size(panes));
+  int current = -1;
+  if (QWidget* focus = QApplication::focusWidget()) {
+    for (int i = 0; i < kPaneCount; ++i)
+      if (panes[i] == focus || panes[i]->isAncestorOf(focus)) current = i;
+  }
+  for (int step = 1; step <= kPaneCount; ++step) {
+    const int start = current < 0 ? (forward ? -1 : kPaneCount) : current;
+    const int i = ((start + (forward ? step : -step)) % kPaneCount + kPaneCount) % kPaneCount;
+    if (!panes[i]->isVisible()) continue;
+    QWidget* target = panes[i];
+    if (panes[i] == m_deviceView) {
+      target = &m_deviceView->GetRack();
+    } else if (panes[i] == m_mdiClient) {
+      if (QMdiSubWindow* active = m_mdiClient->activeSubWindow(); active && active->widget()) target = active->widget();
+    } else if (panes[i] == m_outputPane) {
+      if (QWidget* page = m_outputPane->GetTabs().currentWidget()) target = page;
+    } else {
+      target = &m_propertiesPane->GetGrid();
+    }
+    target->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return;
+  }
 }

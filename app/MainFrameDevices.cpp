@@ -72,12 +72,17 @@ std::optional<bool> CMainFrame::IsDeviceCommandEnabled(std::uint32_t id) const {
   if (IsModelCommand(id) || id == kExportLogFile) return true;
   CDevice* selected = m_system.GetDevice(m_system.GetSelectedDevice());
   if (id == kEditCopy || id == kEditPaste) {
-    // The active custom panel in design mode copies and pastes its widgets; otherwise a device
-    // shown in the grid copies or pastes its settings.
-    if (const CCustomControlPanelWnd* view = GetActiveCustomPanelView(); view && m_system.GetDesignMode() != 0)
-      return id == kEditCopy ? view->HasSelection() : !m_system.GetCopiedWidgets().empty();
-    if (!selected || m_propertiesPane->GetGrid().GetCurrentDevice() == nullptr) return false;
-    return id == kEditCopy ? selected->CanCopy(kWholeDevice) : selected->CanPaste(kWholeDevice);
+    const bool copy = id == kEditCopy;
+    switch (ClipboardTarget()) {
+      case EClipboardTarget::kDevice:
+        return selected && (copy ? selected->CanCopy(kWholeDevice) : selected->CanPaste(kWholeDevice));
+      case EClipboardTarget::kPanelView: {
+        const CCustomControlPanelWnd* view = GetActiveCustomPanelView();
+        return view && (copy ? view->HasSelection() : !m_system.GetCopiedWidgets().empty());
+      }
+      case EClipboardTarget::kNone: break;
+    }
+    return false;
   }
   CDeviceViewState state;
   state.deviceSelected = selected != nullptr;
@@ -155,22 +160,37 @@ void CMainFrame::OnDeleteZone() {
   m_system.SetModified(true);
 }
 
-void CMainFrame::OnEditCopy() {
-  if (CCustomControlPanelWnd* view = GetActiveCustomPanelView(); view && m_system.GetDesignMode() != 0) {
-    view->CopySelection();
-    return;
-  }
-  CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
-  if (device && m_propertiesPane->GetGrid().GetCurrentDevice()) device->CopyToClipboard(kWholeDevice);
+CMainFrame::EClipboardTarget CMainFrame::ClipboardTarget() const {
+  const CDevicePropertiesCtrl& grid = m_propertiesPane->GetGrid();
+  if (grid.GetCurrentDevice()) return EClipboardTarget::kDevice;
+  if (grid.GetCurrentPanel() || grid.GetCurrentWidget()) return EClipboardTarget::kPanelView;
+  return EClipboardTarget::kNone;
 }
 
-void CMainFrame::OnEditPaste() {
-  if (CCustomControlPanelWnd* view = GetActiveCustomPanelView(); view && m_system.GetDesignMode() != 0) {
-    view->PasteControls();
-    return;
+void CMainFrame::OnEditCopy() { RunClipboardCommand(true); }
+
+void CMainFrame::OnEditPaste() { RunClipboardCommand(false); }
+
+void CMainFrame::RunClipboardCommand(bool copy) {
+  switch (ClipboardTarget()) {
+    case EClipboardTarget::kDevice:
+      if (CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice())) {
+        if (copy)
+          device->CopyToClipboard(kWholeDevice);
+        else
+          device->PasteFromClipboard(kWholeDevice);
+      }
+      break;
+    case EClipboardTarget::kPanelView:
+      if (CCustomControlPanelWnd* view = GetActiveCustomPanelView()) {
+        if (copy)
+          view->CopySelection();
+        else
+          view->PasteControls();
+      }
+      break;
+    case EClipboardTarget::kNone: break;
   }
-  CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice());
-  if (device && m_propertiesPane->GetGrid().GetCurrentDevice()) device->PasteFromClipboard(kWholeDevice);
 }
 
 void CMainFrame::OnExportLogFile() {

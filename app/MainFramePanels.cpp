@@ -18,11 +18,7 @@
 namespace {
 
 CCCPFrame* FrameOfCustomPanel(CCustomControlPanel* view) {
-  auto* widget = dynamic_cast<QWidget*>(view);
-  for (QWidget* w = widget ? widget->parentWidget() : nullptr; w; w = w->parentWidget()) {
-    if (auto* frame = dynamic_cast<CCCPFrame*>(w)) return frame;
-  }
-  return nullptr;
+  return dynamic_cast<CCCPFrame*>(FindPanelFrame(dynamic_cast<QWidget*>(view)));
 }
 
 bool IsDesignTool(std::uint32_t id) { return id >= kCmdSelectMode && id <= kCmdLowerToBottom; }

@@ -33,7 +33,6 @@ const char* const kExtension = "ovd";
 const char* const kInitialName = "*.ovd";
 
 // Timer ids of a zone's collapse animation on the rack and the live meters: 101 + zone index.
-constexpr std::uint32_t kZoneTimerBase = 101;
 constexpr std::uint32_t kZoneTimerPeriodMs = 33;
 
 // The file name part of a path: after the last separator, the whole path when it has none.
@@ -97,7 +96,9 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kViewPanelsToolbar:
     case kViewSnapshotToolbar:
     case kViewStatusBar:
-    case kFullScreen: return true;
+    case kFullScreen:
+    case kNextPane:
+    case kPrevPane: return true;
     case kOnline: return m_system.GetDeviceCount() > 0;
     case kGlobalMute: return m_online;
     case kOptions: return !m_online && !CurrentUserHasRestriction(kRestrictApplicationSettings);
@@ -343,11 +344,7 @@ namespace {
 
 // The frame that holds an open device panel, or null.
 CChildFrame* FrameOfPanel(CControlPanel* panel) {
-  auto* view = dynamic_cast<QWidget*>(panel);
-  for (QWidget* w = view ? view->parentWidget() : nullptr; w; w = w->parentWidget()) {
-    if (auto* frame = dynamic_cast<CChildFrame*>(w)) return frame;
-  }
-  return nullptr;
+  return dynamic_cast<CChildFrame*>(FindPanelFrame(dynamic_cast<QWidget*>(panel)));
 }
 
 }  // namespace
@@ -401,9 +398,14 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
 
 void CMainFrame::OnOnline() {
   if (m_online) {
-    m_system.RequestIdle();
+    // A worker that has not gone idle may still be inside a transaction: the port stays open
+    // under it and the frame stays online; the request stays raised, so the next Go Offline
+    // finds the worker idle.
+    if (!m_system.RequestIdle() || !m_system.SetOnline(false)) {
+      UpdateCommandUI();
+      return;
+    }
     m_online = false;
-    m_system.SetOnline(false);
     m_outputPane->GetLiveMeterView().Redraw();
     m_deviceView->GetRack().Refresh();
     ShowSelectedDeviceProperties();
@@ -515,16 +517,19 @@ void CMainFrame::OnMessage(const CPostedMessage& posted) {
 
 void CMainFrame::OnZoneTimerMessage(const CPostedMessage& posted) {
   using namespace FrameMsg;
-  const int index = ZoneIndex(posted.wParam);
-  if (index < 0) return;
-  const std::uint32_t id = kZoneTimerBase + std::uint32_t(index);
+  // The timer belongs to the zone itself: deleting another zone meanwhile leaves it running.
+  const CZone* zone = reinterpret_cast<const CZone*>(posted.wParam);
   CDeviceRack& rack = m_deviceView->GetRack();
   CLiveMeterView& meters = m_outputPane->GetLiveMeterView();
   switch (posted.message) {
-    case kRackZoneTimerStart: rack.SetTimer(id, kZoneTimerPeriodMs); break;
-    case kRackZoneTimerStop: rack.KillTimer(id); break;
-    case kMeterZoneTimerStart: meters.SetTimer(id, kZoneTimerPeriodMs); break;
-    case kMeterZoneTimerStop: meters.KillTimer(id); break;
+    case kRackZoneTimerStart:
+      if (ZoneIndex(posted.wParam) >= 0) rack.StartZoneTimer(zone, kZoneTimerPeriodMs);
+      break;
+    case kRackZoneTimerStop: rack.StopZoneTimer(zone); break;
+    case kMeterZoneTimerStart:
+      if (ZoneIndex(posted.wParam) >= 0) meters.StartZoneTimer(zone, kZoneTimerPeriodMs);
+      break;
+    case kMeterZoneTimerStop: meters.StopZoneTimer(zone); break;
     default: break;
   }
 }
@@ -558,14 +563,16 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
        }},
       {kPanelCaption,
        [](CMainFrame& f, M m) {
-         // The device's open panel, if it still has one.
+         // The device's name changed (a name reply, or an edit). Its open panel, if it still
+         // has one, takes it as its title; the properties show it for the panel's device and
+         // for the selected device, whose panel need not be open.
          CDevice* device = f.MessageDevice(m);
-         CControlPanel* view = device ? device->GetControlPanel() : nullptr;
-         if (!view) return;
-         if (CChildFrame* frame = FrameOfPanel(view)) {
+         if (!device) return;
+         CControlPanel* view = device->GetControlPanel();
+         if (CChildFrame* frame = view ? FrameOfPanel(view) : nullptr) {
            frame->setWindowTitle(QString::fromStdString(device->GetDisplayName()));
          }
-         f.m_propertiesPane->ShowDeviceProperties(true, device);
+         if (view || f.m_system.IsSelectedDevice(device)) f.m_propertiesPane->ShowDeviceProperties(true, device);
        }},
       {kLogLine, [](CMainFrame& f, M m) { f.OnLogLine(m.text); }},
       {kSelectDevice,

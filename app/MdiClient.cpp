@@ -25,8 +25,7 @@ void CMdiClient::OnSizeMDIClient() {
   m_background.fill(Qt::black);
   if (!m_logo.isNull()) {
     QPainter p(&m_background);
-    // Integer halves as the drawing code of the original layout does; a client smaller than
-    // the logo shows the logo's centre part.
+    // Integer halves; a client smaller than the logo shows the logo's centre part.
     const int left = size.width() / 2 - m_logo.width() / 2;
     const int top = size.height() / 2 - m_logo.height() / 2;
     p.drawImage(left, top, m_logo);
@@ -37,6 +36,7 @@ void CMdiClient::OnSizeMDIClient() {
 void CMdiClient::resizeEvent(QResizeEvent* event) {
   QMdiArea::resizeEvent(event);
   OnSizeMDIClient();
+  if (m_onResize) m_onResize();
 }
 
 void CMdiClient::paintEvent(QPaintEvent* event) {

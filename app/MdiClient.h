@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QMdiArea>
+#include <functional>
 
 class CMdiClient : public QMdiArea {
  public:
@@ -12,6 +13,8 @@ class CMdiClient : public QMdiArea {
   void SetLogo(const QImage& logo);
   // The cached background at the current client size.
   const QImage& GetBackground() const { return m_background; }
+  // Called after every change of the area's size (the frame's full-screen step waits for it).
+  void SetResizeHandler(std::function<void()> handler) { m_onResize = std::move(handler); }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -23,4 +26,5 @@ class CMdiClient : public QMdiArea {
 
   QImage m_logo;
   QImage m_background;
+  std::function<void()> m_onResize;
 };

@@ -13,6 +13,7 @@
 #include "ui/ConfirmDialogsDlg.h"
 #include "ui/ConfirmDlg.h"
 #include "ui/DeleteZoneAskDlg.h"
+#include "ui/FileFilters.h"
 #include "ui/GoOnlineAskDlg.h"
 #include "ui/SettingsSheet.h"
 #include "ui/SnapshotDialogs.h"
@@ -42,16 +43,7 @@ void CQtUserPrompts::ShowMessage(const std::string& caption, const std::string& 
   }
 }
 
-std::string CQtUserPrompts::ToQtFilter(const std::string& filter) {
-  const QStringList parts = QString::fromStdString(filter).split('|', Qt::SkipEmptyParts);
-  QStringList out;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    const QString& text = parts[i];
-    const QString patterns = QString(parts[i + 1]).replace(';', ' ');
-    out << (text.contains('(') ? text : text + " (" + patterns + ")");
-  }
-  return out.join(";;").toStdString();
-}
+std::string CQtUserPrompts::ToQtFilter(const std::string& filter) { return ToQtNameFilters(filter).toStdString(); }
 
 bool CQtUserPrompts::ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) {
   const QString start = spec.initialName.find('*') == std::string::npos
@@ -95,7 +87,7 @@ namespace {
 // The confirmations page as a page of the settings sheet.
 class CConfirmDialogsPage : public CSettingsPage {
  public:
-  explicit CConfirmDialogsPage(CSystem* system) : m_page(new CConfirmDialogsDlg(system, this)) {
+  CConfirmDialogsPage() : m_page(new CConfirmDialogsDlg(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_page);
@@ -113,7 +105,7 @@ bool CQtUserPrompts::RunSettingsSheet(CSystem& system) {
   sheet.AddPage(QStringLiteral("General"), new CGeneralAppSettingsDialog(&system));
   sheet.AddPage(QStringLiteral("Comms"), new CCommsDialog(&system));
   sheet.AddPage(QStringLiteral("Error Log"), new CErrorLogSettingsDlg(&system));
-  sheet.AddPage(CConfirmDialogsDlg::Title(), new CConfirmDialogsPage(&system));
+  sheet.AddPage(CConfirmDialogsDlg::Title(), new CConfirmDialogsPage());
   return sheet.exec() == QDialog::Accepted;
 }
 

@@ -1,4 +1,4 @@
-// Write transactions (9 bytes out, an ACK back) through the Qt serial port on a pseudo-terminal
+// Write transactions (9 bytes out, an ACK back) through the serial port on a pseudo-terminal
 // whose master side the simulator answers without pacing, beside the same exchange written and
 // read with plain blocking calls on the terminal in the same run. turnaround_us is what the port
 // and the transaction add to each exchange; ratio_to_raw the times over each other.

@@ -272,9 +272,7 @@ void CCPData::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   }
 
   // Any other version would leave its fields to be read as the records that follow it.
-  const std::uint32_t version = ar.ReadU32();
-  if (version != 1 && version != 2)
-    throw CArchiveException(CArchiveException::BadFormat, "unknown custom panel record version");
+  const std::uint32_t version = ReadRecordVersion(ar, 1, kPanelRecordVersion, "custom panel");
   ArchiveUuid(ar, m_uuid);
   m_name = ar.ReadString();
   m_showGrid = ar.ReadBool();
@@ -289,8 +287,14 @@ void CCPData::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   ar.ReadU32();  // placement length
   for (int word : {kPlFlags, kPlShowCmd, kPlMinX, kPlMinY, kPlMaxX, kPlMaxY, kPlLeft, kPlTop, kPlRight, kPlBottom})
     m_placement[std::size_t(word)] = ar.ReadI32();
+  // Positions stay on a plausible screen and the window no larger than one: its view keeps a
+  // picture of its whole area.
+  for (int word : {kPlMinX, kPlMinY, kPlMaxX, kPlMaxY, kPlLeft, kPlTop, kPlRight, kPlBottom})
+    m_placement[std::size_t(word)] = ClampPanelCoordinate(m_placement[std::size_t(word)]);
   if (m_placement[kPlRight] < m_placement[kPlLeft]) std::swap(m_placement[kPlLeft], m_placement[kPlRight]);
   if (m_placement[kPlBottom] < m_placement[kPlTop]) std::swap(m_placement[kPlTop], m_placement[kPlBottom]);
+  m_placement[kPlRight] = std::min(m_placement[kPlRight], m_placement[kPlLeft] + kPanelSizeLimit);
+  m_placement[kPlBottom] = std::min(m_placement[kPlBottom], m_placement[kPlTop] + kPanelSizeLimit);
   m_imageUsage = ar.ReadU32();
   // The stored word was a window address: it only tells that the panel was open.
   m_panelWasOpen = ar.ReadU32() != 0;
@@ -322,7 +326,10 @@ void CCPData::DetachDevice(const CDevice* device) {
 
 void CCPData::ReleaseImage(CCCImageBase* image) {
   for (CCustomControlObject* w : m_widgets) Redraw(w, w->ReleaseImage(image));
-  if (m_pBackgroundImage && m_pBackgroundImage == image) m_pBackgroundImage = nullptr;
+  if (!m_pBackgroundImage || m_pBackgroundImage != image) return;
+  // The whole panel showed the picture: the open view draws its background again.
+  m_pBackgroundImage = nullptr;
+  if (m_pView) m_pView->RebuildDisplay();
 }
 
 void CCPData::ClearPanelReference(const CUuid& panel) {

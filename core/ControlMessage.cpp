@@ -21,6 +21,7 @@ CControlMessage& CControlMessage::operator=(const CControlMessage& other) {
   timeoutBase = other.timeoutBase;
   failed = other.failed;
   device = other.device;
+  replyEchoMask = other.replyEchoMask;
   std::memcpy(frame, other.frame, other.FrameBytes());
   return *this;
 }
@@ -37,4 +38,5 @@ void CControlMessage::Set(std::uint32_t command_, std::uint32_t frameLength_,
   replyStart = replyStart_;
   argument = argument_;
   timeoutBase = timeoutBase_;
+  replyEchoMask = 0;
 }

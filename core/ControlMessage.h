@@ -38,6 +38,11 @@ class CControlMessage {
   bool noRetry = false;
   // The device the request is for; null for broadcasts. Not owned.
   CDevice* device = nullptr;
+  // Bytes of the request that a framed reply repeats (its unit ID and command): bit i set means
+  // reply byte i must equal request byte i (i below 32). The transport refuses a reply that
+  // differs there as one to another request. 0 checks nothing. The family's frame builder sets
+  // it; Set clears it.
+  std::uint32_t replyEchoMask = 0;
 
   // A new message has a zeroed frame: queue merging compares frame bytes.
   CControlMessage();
@@ -47,7 +52,8 @@ class CControlMessage {
   // bytes up to the frame length.
   CControlMessage& operator=(const CControlMessage& other);
 
-  // Stores the eight fields; frame bytes, received length and both flags are left alone.
+  // Stores the eight fields and clears the reply echo mask; frame bytes, received length and
+  // both flags are left alone.
   void Set(std::uint32_t command, std::uint32_t frameLength, std::uint32_t expectedLength,
            CDevice* device, bool write, std::uint8_t replyStart, std::uint32_t argument,
            std::uint32_t timeoutBase);

@@ -13,7 +13,6 @@
 #include "core/PropertyPickers.h"
 #include "core/System.h"
 #include "core/TextConversion.h"
-#include "core/System.h"
 #include "core/TextStyle.h"
 #include "platform/Archive.h"
 
@@ -48,7 +47,7 @@ void CCustomControlObject::GetProperties(std::vector<CPropertyItem>& items) {
   const std::uint32_t type = GetControlType();
   if (type == kControlBitmap || type == kControlButton) return;
   items.push_back(MakeGroupPropertyItem("Parameter", ""));
-  items.push_back(MakeParameterPropertyItem(CParameterRef{this, nullptr, 0}, "Parameter",
+  items.push_back(MakeParameterPropertyItem(CParameterRef{this, m_pDevice, m_parameterId}, "Parameter",
                                             "The parameter that this control is linked to", 0, 0, 0));
 }
 
@@ -143,12 +142,11 @@ void CCustomControlObject::Serialize(CArchive& ar, const CRecordLookup& lookup) 
     return;
   }
   // Reading on after a record of another layout would take its bytes for the next fields.
-  if (ar.ReadU32() != kBaseRecordVersion)
-    throw CArchiveException(CArchiveException::BadFormat, "unknown widget record version");
-  m_rect.left = ar.ReadI32();
-  m_rect.right = ar.ReadI32();
-  m_rect.top = ar.ReadI32();
-  m_rect.bottom = ar.ReadI32();
+  ReadRecordVersion(ar, kBaseRecordVersion, kBaseRecordVersion, "widget");
+  m_rect.left = ClampPanelCoordinate(ar.ReadI32());
+  m_rect.right = ClampPanelCoordinate(ar.ReadI32());
+  m_rect.top = ClampPanelCoordinate(ar.ReadI32());
+  m_rect.bottom = ClampPanelCoordinate(ar.ReadI32());
   CUuid panelId;
   ArchiveUuid(ar, panelId);
   CUuid deviceId;
@@ -175,7 +173,8 @@ void CCustomControlObject::SerializeStream(CDataStream& ds, const CRecordLookup&
     std::uint8_t hitTest = m_hitTest ? 1 : 0;
     ds.U8(hitTest);
     if (ds.IsLoading()) {
-      m_rect = rect;
+      m_rect = CRect{ClampPanelCoordinate(rect.left), ClampPanelCoordinate(rect.top), ClampPanelCoordinate(rect.right),
+                     ClampPanelCoordinate(rect.bottom)};
       CCPData* found = panelId.IsNil() ? nullptr : lookup.FindPanel(panelId);
       m_pView = found ? found->m_pView : nullptr;
       m_pDevice = deviceId.IsNil() ? nullptr : lookup.FindDevice(deviceId);
@@ -214,6 +213,14 @@ CParamInfo CCustomControlObject::GetParameterInfo() const {
 CParamValue CCustomControlObject::GetParameterValue() const {
   if (m_pDevice) return m_pDevice->GetCurrentValue(int(m_parameterId));
   return CParamValue{};
+}
+
+std::int32_t ClampPanelCoordinate(std::int64_t value) {
+  return std::int32_t(std::clamp<std::int64_t>(value, -kPanelCoordinateLimit, kPanelCoordinateLimit));
+}
+
+std::int32_t ClampPanelLength(std::int64_t value) {
+  return std::int32_t(std::clamp<std::int64_t>(value, 0, kPanelCoordinateLimit));
 }
 
 void DeleteCustomControlObjects(std::vector<CCustomControlObject*>& widgets) {

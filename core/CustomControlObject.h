@@ -96,6 +96,16 @@ enum : std::uint32_t {
 // Widgets are never narrower or lower than this while their handles are dragged.
 inline constexpr int kMinControlSize = 10;
 
+// Sizes read from a file are held within bounds far beyond any screen, so that the arithmetic
+// on them stays in range and drawing a panel never asks for more memory than a screen has.
+// Widget and panel-window coordinates, either way from the origin of the panel or the area:
+inline constexpr std::int32_t kPanelCoordinateLimit = 16384;
+// the width and height of a panel window:
+inline constexpr std::int32_t kPanelSizeLimit = 8192;
+// A coordinate, or a radius or line width in pixels, held within those bounds.
+std::int32_t ClampPanelCoordinate(std::int64_t value);
+std::int32_t ClampPanelLength(std::int64_t value);
+
 class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner {
  public:
   CCustomControlObject() = default;

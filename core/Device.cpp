@@ -113,11 +113,13 @@ bool CDevice::OnPropertyChanged(CDeviceProperty& row) {
 
 // --- Parameters ---
 
-void CDevice::ApplyControlChange(const CParamValue& value) {
-  if (CControlPanel* panel = m_controlPanel) panel->NotifyParameterChanged(value);
+void CDevice::ApplyControlChange(const CParamValue& value) { ApplyKeptControlChange(value, value); }
+
+void CDevice::ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested) {
+  if (CControlPanel* panel = m_controlPanel) panel->NotifyParameterChanged(stored);
   if (!m_system) return;
-  m_system->UpdateCustomPanelControls(this, std::uint32_t(value.id));
-  SpreadToLinks(value);
+  m_system->UpdateCustomPanelControls(this, std::uint32_t(stored.id));
+  SpreadToLinks(requested);
 }
 
 void CDevice::SpreadToLinks(const CParamValue& value) {
@@ -207,7 +209,7 @@ void CDevice::Serialize(CArchive& ar) {
   }
 
   const std::uint32_t version = ar.ReadU32();
-  if (version != 1 && version != 2) return;
+  CArchive::CheckVersion(version, 1, 2, "device record");
   if (version == 2) ArchiveUuid(ar, m_uuid);
   ar.ReadU32();  // placement length
   m_placement[kPlFlags] = ar.ReadI32();
@@ -357,6 +359,7 @@ void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {
 
 void CDevice::UpdateCommsState(bool replyOk) {
   bool notify = false;
+  m_missedLastReply = !replyOk;
   if (replyOk) {
     if (m_commsLevel > kMaxCommsLevel - 1 || m_ignored) return;
     const std::int32_t level = ++m_commsLevel;
@@ -379,6 +382,19 @@ void CDevice::UpdateCommsState(bool replyOk) {
   // The open panel is told whether the device is online now.
   if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL, IsConnected() ? 1 : 0);
   if (m_system && m_system->IsSelectedDevice(this)) Post(UWM_REFRESH_SELECTION_PROPERTIES);
+}
+
+void CDevice::EndUnconnectedSession() {
+  if (m_commsLevel == 0 && m_warningBits == 0) return;
+  m_commsLevel = 0;
+  m_warningBits = 0;
+  m_replyTimerStart = 0;
+  m_replyTimeout = 0;
+  Post(UWM_REDRAW_METER_ENTRY);
+  Post(UWM_REFRESH_RACK);
+  Post(UWM_ONLINE_STATUS);
+  Post(UWM_WARNING_STATUS);
+  if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL, 0);
 }
 
 void CDevice::OnDisconnected(bool clearWarnings) {

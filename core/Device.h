@@ -91,6 +91,10 @@ class CDevice : public CObjectProperties {
   // The family applies, clamps and queues the change, then calls this base, which refreshes
   // the open panel and the custom panels and spreads the value to linked parameters.
   virtual void ApplyControlChange(const CParamValue& value);
+  // The base step for a change the device did not take (a lock keeps its setting): the open
+  // panel and the custom panels show stored, the device's stored value, and the linked
+  // parameters receive requested, the value asked for, as they would had it been taken.
+  void ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested);
   virtual bool IsLinkable();
   // Parameter n of the device; the entry named "NULL" ends the list.
   virtual CParamInfo GetParameterAt(int n);
@@ -169,7 +173,15 @@ class CDevice : public CObjectProperties {
   void UpdateCommsState(bool replyOk);
   bool IsConnected() const { return m_commsLevel > kConnectedAbove; }
   std::int32_t GetCommsLevel() const { return m_commsLevel; }
+  // Going offline, for a device that is not connected: the level falls to 0 and the warnings
+  // its replies raised go, so that it looks offline; no "Disconnected" line, as it was never
+  // connected or its drop was logged already. UI thread, with the worker idle.
+  void EndUnconnectedSession();
   std::uint32_t GetMissCount() const { return m_missCount; }
+  // True from a transaction that ended without a complete reply until the next reply: the
+  // unit may have gone silent, and a family can then probe it with a short request instead of
+  // spending a long time-out on every turn. Any thread.
+  bool HasMissedLastReply() const { return m_missedLastReply; }
   bool IsIgnored() const { return m_ignored; }
   bool NeedsInitialisation() const { return m_needsInitialisation; }
   void SetNeedsInitialisation(bool on) { m_needsInitialisation = on; }
@@ -258,6 +270,7 @@ class CDevice : public CObjectProperties {
   std::atomic<std::int32_t> m_commsLevel{0};
   std::atomic<std::uint32_t> m_warningBits{0};
   std::atomic<std::uint32_t> m_missCount{0};
+  std::atomic<bool> m_missedLastReply{false};
   std::atomic<bool> m_ignored{false};
   std::atomic<bool> m_needsInitialisation{true};
   std::atomic<std::uint32_t> m_replyTimerStart{0};

@@ -140,10 +140,7 @@ void CSystem::DeleteImage(CCCImageBase* node, bool deleteContents) {
     auto* folder = static_cast<CCCImageDirectory*>(node);
     while (!folder->GetChildren().empty()) DeleteImage(folder->GetChildren().front(), deleteContents);
   } else {
-    for (CCPData* panel : m_customPanels) {
-      panel->ReleaseImage(node);
-      if (panel->m_pBackgroundImage == node) panel->m_pBackgroundImage = nullptr;
-    }
+    for (CCPData* panel : m_customPanels) panel->ReleaseImage(node);
     for (CCustomControlObject* widget : m_copiedWidgets) widget->ReleaseImage(node);
   }
   parent->RemoveChild(node, deleteContents);

@@ -92,7 +92,7 @@ class CDeviceProperty {
   const Value& GetReferenceValue() const { return m_reference; }
   void SetReferenceValue(Value value) { m_reference = std::move(value); }
   // A refused change: the value goes back to the reference value.
-  void RestoreReferenceValue() { m_value = m_reference; }
+  virtual void RestoreReferenceValue() { m_value = m_reference; }
 
   // The type that typed text is read back in: by default I4 for a number, Text, Bool, R4.
   EPropertyValueType GetValueType() const;

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "core/ImageTree.h"
@@ -35,6 +36,7 @@ bool LoadTree(const std::vector<std::uint8_t>& bytes, CCCImageDirectory& root, C
 
 void CSystem::LoadImageLibrary() {
   m_libraryImages.RemoveAll();
+  m_libraryUnread = false;
   const std::string path = GetImageLibraryFilename();
   std::error_code ec;
   if (!std::filesystem::exists(path, ec) && !ec) {
@@ -58,18 +60,40 @@ void CSystem::LoadImageLibrary() {
   CCCImageDirectory loaded;
   CImageLoadReport report;
   if (!ReadWholeFile(path, bytes, nullptr) || !LoadTree(bytes, loaded, report)) {
+    m_libraryUnread = true;
     ShowMessage(kOpenFailedText, kImageLibraryCaption);
     return;
   }
   m_libraryImages.TakeFrom(loaded);
-  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
+  for (int i = 0; i < report.undecodedImages; ++i) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
+}
+
+std::string CSystem::GetImageLibraryBackupPath() const {
+  const std::string path = GetImageLibraryFilename();
+  std::string backup = path + ".bak";
+  std::error_code ec;
+  for (int n = 2; std::filesystem::exists(backup, ec) && n < 1000; ++n) backup = path + ".bak" + std::to_string(n);
+  return backup;
 }
 
 bool CSystem::SaveImageLibrary() {
-  if (!WriteFileAtomically(GetImageLibraryFilename(), StoreTree(m_libraryImages), nullptr)) {
-    ShowMessage(kSaveFailedText, kImageLibraryCaption);
+  const std::string path = GetImageLibraryFilename();
+  std::string error;
+  bool written = true;
+  std::error_code ec;
+  if (m_libraryUnread && std::filesystem::exists(path, ec)) {
+    const std::string backup = GetImageLibraryBackupPath();
+    if (!std::filesystem::copy_file(path, backup, ec)) {
+      error = "The unread file could not be kept as " + backup + "\n" + ec.message();
+      written = false;
+    }
+  }
+  if (written) written = WriteFileAtomically(path, StoreTree(m_libraryImages), &error);
+  if (!written) {
+    ShowMessage(std::string(kSaveFailedText) + "\n" + path + "\n" + error, kImageLibraryCaption);
     return false;
   }
+  m_libraryUnread = false;
   return true;
 }
 
@@ -79,7 +103,8 @@ bool CSystem::ChangeImageLibraryFile(const std::string& path) {
   CImageLoadReport report;
   if (!ReadWholeFile(path, bytes, nullptr) || !LoadTree(bytes, loaded, report)) return false;
   m_libraryImages.TakeFrom(loaded);
+  m_libraryUnread = false;
   SetImageLibraryFilename(path);
-  if (report.undecodedImages) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
+  for (int i = 0; i < report.undecodedImages; ++i) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
   return true;
 }

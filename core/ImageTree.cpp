@@ -1,8 +1,10 @@
-// Image tree nodes and their archive records: a picture is encoded afresh in its format on
-// every store and decoded into a 32-bit picture on every load.
+// Image tree nodes and their archive records: a picture keeps the bytes it was read with and
+// is stored with them again while it is unchanged; a new or changed picture is encoded in its
+// format when stored. Loading checks the bytes; the pixels are decoded when first used.
 #include "core/ImageTree.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "core/DataStream.h"
 #include "platform/Archive.h"
@@ -21,8 +23,7 @@ constexpr std::size_t kChildMinSize = 8;
 constexpr int kMaxFolderDepth = 256;
 
 void LoadHeader(CArchive& ar, std::uint32_t expectedVersion, CCCImageBase& node) {
-  if (ar.ReadU32() != expectedVersion)
-    throw CArchiveException(CArchiveException::BadFormat, "unknown image record version");
+  ReadRecordVersion(ar, expectedVersion, expectedVersion, "image");
   ArchiveUuid(ar, node.m_id);
   node.m_name = ar.ReadString();
 }
@@ -45,18 +46,29 @@ void CCCImageBase::SerializeStream(CDataStream& ds) {
 
 // --- Images ---
 
+namespace {
+
+// The format a record's bytes must be in: the record's own, or any of the three for a record
+// of no known format (stored as PNG by this program).
+std::optional<BitmapFormat> ExpectedFormat(std::int32_t format) {
+  if (format == kImageFormatBmp || format == kImageFormatJpeg || format == kImageFormatPng)
+    return BitmapFormat(format);
+  return std::nullopt;
+}
+
+bool IsFileOfFormat(const std::vector<std::uint8_t>& bytes, std::int32_t format) {
+  const std::optional<BitmapFormat> found = DetectBitmapFormat(bytes.data(), bytes.size());
+  const std::optional<BitmapFormat> expected = ExpectedFormat(format);
+  return found && (!expected || *found == *expected);
+}
+
+}  // namespace
+
 void CCCImage::Serialize(CArchive& ar, CImageLoadReport* report) {
   if (ar.IsStoring()) {
     StoreHeader(ar, kImageRecordVersion, *this);
     ar.WriteU32(std::uint32_t(m_format));
-    // An image without a picture stores no bytes; it reads back as one that does not decode.
-    std::vector<std::uint8_t> bytes;
-    if (!m_bitmap.IsNull()) {
-      const BitmapFormat format = m_format == kImageFormatBmp    ? BitmapFormat::Bmp
-                                  : m_format == kImageFormatJpeg ? BitmapFormat::Jpeg
-                                                                 : BitmapFormat::Png;
-      if (!EncodeBitmap(m_bitmap, format, bytes)) bytes.clear();
-    }
+    const std::vector<std::uint8_t>& bytes = BytesToStore();
     ar.WriteU32(std::uint32_t(bytes.size()));
     if (!bytes.empty()) ar.WriteBytes(bytes.data(), bytes.size());
     return;
@@ -66,24 +78,52 @@ void CCCImage::Serialize(CArchive& ar, CImageLoadReport* report) {
   m_format = ar.ReadI32();
   const std::uint32_t length = ar.ReadU32();
   ar.CheckCount(length, 1);
-  std::vector<std::uint8_t> bytes(length);
-  if (length) ar.ReadBytes(bytes.data(), length);
-  CImage decoded;
-  if (DecodeBitmap(bytes.data(), bytes.size(), decoded)) {
-    m_bitmap = std::move(decoded);
-  } else {
-    m_bitmap = CImage();
-    if (report) ++report->undecodedImages;
+  ar.ReadBytes(m_stored, length);
+  m_bitmap = CImage();
+  // Bytes of another format than the record's never reach a decoder; they are kept as read.
+  m_undecoded = CheckBitmap(m_stored.data(), m_stored.size(), ExpectedFormat(m_format));
+  if (!m_undecoded && report) ++report->undecodedImages;
+}
+
+const CImage& CCCImage::GetBitmap() const {
+  if (m_undecoded) {
+    m_undecoded = false;
+    CImage decoded;
+    if (DecodeBitmap(m_stored.data(), m_stored.size(), decoded, nullptr, ExpectedFormat(m_format)))
+      m_bitmap = std::move(decoded);
   }
+  return m_bitmap;
+}
+
+void CCCImage::SetBitmap(CImage bitmap) {
+  m_bitmap = std::move(bitmap);
+  m_stored.clear();
+  m_undecoded = false;
+}
+
+const std::vector<std::uint8_t>& CCCImage::BytesToStore() {
+  // Unchanged bytes go back as they are, those that are no picture included; a picture whose
+  // format was changed since is encoded in the new one when it decodes.
+  if (!m_stored.empty() && (IsFileOfFormat(m_stored, m_format) || !HasBitmap())) return m_stored;
+  if (m_stored.empty() && !HasBitmap()) return m_stored;
+  const BitmapFormat format = ExpectedFormat(m_format).value_or(BitmapFormat::Png);
+  std::vector<std::uint8_t> encoded;
+  // An encoder failure (out of memory) stores what was there, no bytes for a new picture.
+  if (EncodeBitmap(m_bitmap, format, encoded)) m_stored = std::move(encoded);
+  return m_stored;
 }
 
 bool CCCImage::LoadFromFile(const std::string& path, std::int32_t format) {
   m_format = format;
-  if (!m_bitmap.IsNull()) return false;
+  if (HasBitmap()) return false;
   std::vector<std::uint8_t> bytes;
   CImage decoded;
   if (!ReadWholeFile(path, bytes, nullptr) || !DecodeBitmap(bytes.data(), bytes.size(), decoded)) return false;
   m_bitmap = std::move(decoded);
+  m_undecoded = false;
+  // A file of the image's format is stored as it is, without a second encoding.
+  if (IsFileOfFormat(bytes, format)) m_stored = std::move(bytes);
+  else m_stored.clear();
   std::string name = path.substr(path.find_last_of('/') + 1);
   name.resize(name.size() > 4 ? name.size() - 4 : 0);
   m_name = name;

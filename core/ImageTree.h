@@ -1,6 +1,6 @@
 // Nodes of the image trees that the system holds: the file's own images and the image library.
-// A node is an image (a decoded picture and the format it is stored in) or a folder that owns
-// its children. Panels and widgets point at images of the file's tree and store their ids.
+// A node is an image (a picture, the bytes it is stored as and their format) or a folder that
+// owns its children. Panels and widgets point at images of the file's tree and store their ids.
 // UI thread only.
 #pragma once
 
@@ -52,29 +52,45 @@ enum : std::int32_t { kImageFormatNone = 0, kImageFormatBmp = 1, kImageFormatJpe
 class CCCImage : public CCCImageBase {
  public:
   CCCImage() = default;
-  // Same id, name and format, and a copy of the picture.
+  // Same id, name and format, and a copy of the picture and of its stored bytes.
   CCCImage(const CCCImage& source) = default;
   CCCImage& operator=(const CCCImage&) = delete;
 
+  // Stores the picture's bytes as they were read or made while the picture is unchanged (a
+  // picture of another format than the record's is encoded afresh). Loading keeps the bytes
+  // and checks them without decoding the pixels; the pixels are decoded on first use.
   void Serialize(CArchive& ar, CImageLoadReport* report = nullptr) override;
   bool IsDirectory() const override { return false; }
 
-  // Decodes a picture file. The format is taken first; an image that already has a picture
-  // refuses (false). On success the name becomes the file's name without folder and without
-  // its last four characters.
+  // Decodes a picture file (BMP, JPEG or PNG). The format is taken first; an image that already
+  // has a picture refuses (false). On success the name becomes the file's name without folder
+  // and without its last four characters, and the file's bytes are kept to be stored as they
+  // are when they are a file of the image's format.
   bool LoadFromFile(const std::string& path, std::int32_t format);
 
-  bool HasBitmap() const { return !m_bitmap.IsNull(); }
-  const CImage& GetBitmap() const { return m_bitmap; }
-  void SetBitmap(CImage bitmap) { m_bitmap = std::move(bitmap); }
+  // The picture, decoded from the stored bytes when first asked for; null (and no size) when
+  // they did not decode.
+  bool HasBitmap() const { return !GetBitmap().IsNull(); }
+  const CImage& GetBitmap() const;
+  // A changed picture: it is encoded afresh when next stored.
+  void SetBitmap(CImage bitmap);
   // The picture's size in pixels, 0 without a picture.
-  int GetPixelWidth() const { return m_bitmap.IsNull() ? 0 : m_bitmap.Width(); }
-  int GetPixelHeight() const { return m_bitmap.IsNull() ? 0 : m_bitmap.Height(); }
+  int GetPixelWidth() const { return HasBitmap() ? m_bitmap.Width() : 0; }
+  int GetPixelHeight() const { return HasBitmap() ? m_bitmap.Height() : 0; }
+  // The bytes the next store writes while the picture is unchanged: those it was read with
+  // (also when they did not decode), the file it was added from, or its last encoding. Empty
+  // for a new or changed picture that was not stored since.
+  const std::vector<std::uint8_t>& GetStoredBytes() const { return m_stored; }
 
   std::int32_t m_format = kImageFormatNone;
 
  private:
-  CImage m_bitmap;  // null when the picture did not decode
+  // The bytes to store in the image's format: the kept ones, or the picture encoded afresh.
+  const std::vector<std::uint8_t>& BytesToStore();
+
+  mutable CImage m_bitmap;  // null until decoded, and when the picture did not decode
+  std::vector<std::uint8_t> m_stored;
+  mutable bool m_undecoded = false;  // m_stored holds a picture not decoded yet
 };
 
 // A folder of an image tree; it owns its children.

@@ -26,13 +26,20 @@ void CPickerPropertyCtrl::OnClickButton() {
   m_pressed = true;
   if (g_pickers) RunPicker(*g_pickers);
   m_pressed = false;
-  Reformat();
+  ShowOwnValue();
+}
+
+void CPickerPropertyCtrl::RestoreReferenceValue() {
+  RestoreFilledValue();
+  ShowOwnValue();
 }
 
 CImagePropertyCtrl::CImagePropertyCtrl(CSystem* system, CCCImageBase* image, std::string name, std::uint32_t data,
                                        std::string description)
-    : CPickerPropertyCtrl(system, std::move(name), std::move(description), data), m_pImage(image) {
-  Reformat();
+    : CPickerPropertyCtrl(system, std::move(name), std::move(description), data),
+      m_pImage(image),
+      m_pFilledImage(image) {
+  ShowFilledValue();
 }
 
 std::string CImagePropertyCtrl::FormatProperty() const { return m_pImage ? m_pImage->m_name : "No Image"; }
@@ -45,7 +52,17 @@ void CImagePropertyCtrl::RunPicker(IPropertyPickers& pickers) {
 CParameterPropertyCtrl::CParameterPropertyCtrl(CSystem* system, CCustomControlObject* widget, std::string name)
     : CPickerPropertyCtrl(system, std::move(name), "The parameter that this control is linked to", 3),
       m_pWidget(widget) {
-  Reformat();
+  if (m_pWidget) {
+    m_pFilledDevice = m_pWidget->m_pDevice;
+    m_filledParameterId = m_pWidget->m_parameterId;
+  }
+  ShowFilledValue();
+}
+
+void CParameterPropertyCtrl::RestoreFilledValue() {
+  if (!m_pWidget) return;
+  m_pWidget->m_pDevice = m_pFilledDevice;
+  m_pWidget->m_parameterId = m_filledParameterId;
 }
 
 std::string CParameterPropertyCtrl::FormatProperty() const {
@@ -60,8 +77,10 @@ void CParameterPropertyCtrl::RunPicker(IPropertyPickers& pickers) {
 
 CColourPropertyCtrl::CColourPropertyCtrl(CSystem* system, std::uint32_t colour, std::string name, std::uint32_t data,
                                          std::string description)
-    : CPickerPropertyCtrl(system, std::move(name), std::move(description), data), m_colour(colour) {
-  Reformat();
+    : CPickerPropertyCtrl(system, std::move(name), std::move(description), data),
+      m_colour(colour),
+      m_filledColour(colour) {
+  ShowFilledValue();
 }
 
 std::string CColourPropertyCtrl::FormatProperty() const {
@@ -85,8 +104,8 @@ void CColourPropertyCtrl::RunPicker(IPropertyPickers& pickers) {
 }
 
 CFontPropertyCtrl::CFontPropertyCtrl(CSystem* system, const CLogFont& font, std::string name)
-    : CPickerPropertyCtrl(system, std::move(name), std::string(), 0), m_logFont(font) {
-  Reformat();
+    : CPickerPropertyCtrl(system, std::move(name), std::string(), 0), m_logFont(font), m_filledFont(font) {
+  ShowFilledValue();
 }
 
 std::string CFontPropertyCtrl::FormatProperty() const { return CStringToUtf8(m_logFont.faceName); }

@@ -13,6 +13,7 @@
 #include "platform/Types.h"
 
 class CCCImageBase;
+class CDevice;
 class CCustomControlObject;
 class CSystem;
 
@@ -43,12 +44,18 @@ class CPickerPropertyCtrl : public CDeviceProperty {
   // Marks the button pressed, runs the picker, shows the value again.
   void OnClickButton() override;
   bool IsButtonPressed() const { return m_pressed; }
+  // The row shows its own value: text typed into the row is never taken for it.
+  void ShowOwnValue() { SetValue(FormatProperty()); }
+  // A refused commit: the row's own value goes back to the one it was filled with.
+  void RestoreReferenceValue() override;
 
  protected:
   // Runs the kind's dialog.
   virtual void RunPicker(IPropertyPickers& pickers) = 0;
-  // Puts the display text into the base value.
-  void Reformat() { SetValue(FormatProperty()); SetReferenceValue(FormatProperty()); }
+  // Puts back the value the row was constructed with.
+  virtual void RestoreFilledValue() = 0;
+  // Constructors: the display text of the value the row is filled with.
+  void ShowFilledValue() { SetValue(FormatProperty()); SetReferenceValue(FormatProperty()); }
 
  private:
   CSystem* m_pSystem;
@@ -65,6 +72,10 @@ class CImagePropertyCtrl : public CPickerPropertyCtrl {
 
  protected:
   void RunPicker(IPropertyPickers& pickers) override;
+  void RestoreFilledValue() override { m_pImage = m_pFilledImage; }
+
+ private:
+  CCCImageBase* m_pFilledImage;
 };
 
 class CParameterPropertyCtrl : public CPickerPropertyCtrl {
@@ -77,6 +88,12 @@ class CParameterPropertyCtrl : public CPickerPropertyCtrl {
 
  protected:
   void RunPicker(IPropertyPickers& pickers) override;
+  // The picker binds the widget itself: a refusal binds it back.
+  void RestoreFilledValue() override;
+
+ private:
+  CDevice* m_pFilledDevice = nullptr;
+  std::uint32_t m_filledParameterId = 0;
 };
 
 class CColourPropertyCtrl : public CPickerPropertyCtrl {
@@ -99,6 +116,10 @@ class CColourPropertyCtrl : public CPickerPropertyCtrl {
 
  protected:
   void RunPicker(IPropertyPickers& pickers) override;
+  void RestoreFilledValue() override { m_colour = m_filledColour; }
+
+ private:
+  std::uint32_t m_filledColour;
 };
 
 class CFontPropertyCtrl : public CPickerPropertyCtrl {
@@ -110,4 +131,8 @@ class CFontPropertyCtrl : public CPickerPropertyCtrl {
 
  protected:
   void RunPicker(IPropertyPickers& pickers) override;
+  void RestoreFilledValue() override { m_logFont = m_filledFont; }
+
+ private:
+  CLogFont m_filledFont;
 };

@@ -2,6 +2,8 @@
 #include "core/RoundedBox.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 #include "platform/Graphics.h"
 
@@ -15,26 +17,36 @@ void CreateRoundRectPath(CGraphicsPath& path, int d, int x, int y, int w, int h)
     --w;
     --h;
   }
-  const float p = float(x + w - d - 1);
-  const float bottom = float(y + h - d - 1);
+  // In floating point: a rectangle at the edge of the integer range does not wrap round.
+  const float p = float(x) + float(w) - float(d) - 1.0f;
+  const float bottom = float(y) + float(h) - float(d) - 1.0f;
   path.AddArc(p, float(y), float(a), float(a), 270.0f, 90.0f);
   path.AddArc(p, bottom, float(a), float(a), 0.0f, 90.0f);
   path.AddArc(float(x), bottom, float(a), float(a), 90.0f, 90.0f);
   path.CloseFigure();
 }
 
+namespace {
+// Sums and products of the box's numbers, held to the int range.
+int Held(std::int64_t value) {
+  return int(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+}  // namespace
+
 void DrawRoundedBox(Graphics& g, CColour colour, int border, int radius, int x, int y, int w, int h) {
+  const std::int64_t b = border, r = radius;
   if (border == 1) {
     CGraphicsPath outline;
-    CreateRoundRectPath(outline, 2 * radius, x, y, w, h);
+    CreateRoundRectPath(outline, Held(2 * r), x, y, w, h);
     g.DrawPath(CPen(colour, 1.0f, PenAlignment::Inset), outline);
     return;
   }
   // The band between the outer rounded rectangle and the one inset by the border.
   CGraphicsPath ring(FillMode::Alternate);
-  CreateRoundRectPath(ring, 2 * radius, x, y, w, h);
+  CreateRoundRectPath(ring, Held(2 * r), x, y, w, h);
   CGraphicsPath inner;
-  CreateRoundRectPath(inner, std::max(2 * (radius - border), 1), x + border, y + border, w - 2 * border, h - 2 * border);
+  CreateRoundRectPath(inner, Held(std::max<std::int64_t>(2 * (r - b), 1)), Held(x + b), Held(y + b), Held(w - 2 * b),
+                      Held(h - 2 * b));
   ring.AddPath(inner);
   g.FillPath(CBrush(colour), ring);
 }

@@ -19,6 +19,10 @@ constexpr std::uint32_t kMinReadConstant = 35;
 // never goes quiet.
 constexpr std::uint32_t kMaxDrainQuietMs = 1000;
 constexpr int kMaxDrainReads = 16;
+// The quiet gap that ends a drain after a failed transaction: this many byte times, and never
+// less than the shortest wait the port can time.
+constexpr std::uint32_t kQuietGapBytes = 4;
+constexpr std::uint32_t kMinQuietGapMs = 2;
 
 std::string Format(const char* format, va_list args) {
   char text[512];
@@ -53,6 +57,8 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
   m_portNumber = portNumber;
   m_retryCount = 0;
   m_drainPending = false;
+  m_lateAnswerPossible = false;
+  m_baudRate = baudRate;
   return true;
 }
 
@@ -85,12 +91,24 @@ std::uint32_t CSerialComms::ReadRaw(std::uint32_t n) {
 }
 
 std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
-  if (resetRetries && m_drainPending) DrainLateReply();
   m_done = false;
   const std::uint32_t length = std::uint32_t(m_transaction.FrameBytes());
   std::memcpy(m_transmit, m_transaction.frame, length);
   m_transaction.receivedLength = 0;
   m_transaction.failed = false;
+  if (resetRetries) {
+    // A failed transaction leaves at most the tail of what was on the wire; one that was
+    // answered only after a resend may still have the answer to that resend coming.
+    const std::uint32_t quietMs =
+        m_drainPending ? QuietGapMs() : m_lateAnswerPossible ? m_lateAnswerWindowMs : 0;
+    m_drainPending = false;
+    m_lateAnswerPossible = false;
+    if (quietMs != 0 && !DrainLateReply(quietMs)) {
+      m_status = kCommsError;
+      m_done = true;
+      return 0;
+    }
+  }
 
   std::uint32_t written = 0;
   if (m_overlapped) {
@@ -188,21 +206,40 @@ void CSerialComms::FailWithoutRetry() {
   m_drainPending = true;
 }
 
-void CSerialComms::DrainLateReply() {
-  m_drainPending = false;
-  // The unit had the failed read's time-out to answer; as long again without a byte means
-  // whatever it still had to say has come and gone.
+bool CSerialComms::DrainLateReply(std::uint32_t quietMs) {
+  // Each read ends after quietMs with what came meanwhile; the first that brings nothing shows
+  // the line quiet.
   SerialTimeouts quiet = m_timeouts;
   quiet.readInterval = 0;
   quiet.readTotalMultiplier = 0;
-  quiet.readTotalConstant = std::clamp(m_timeouts.readTotalConstant, kMinReadConstant, kMaxDrainQuietMs);
-  if (!m_port->SetTimeouts(quiet)) return;
+  quiet.readTotalConstant = quietMs;
+  if (!m_port->SetTimeouts(quiet)) return false;
   std::uint8_t scratch[kReceiveBufferSize];
   for (int i = 0; i < kMaxDrainReads; ++i) {
     std::uint32_t got = 0;
     if (!m_port->Read(scratch, sizeof scratch, &got) || got == 0) break;
   }
-  m_port->SetTimeouts(m_timeouts);
+  return m_port->SetTimeouts(m_timeouts);
+}
+
+std::uint32_t CSerialComms::QuietGapMs() const {
+  const std::uint32_t baud = m_baudRate != 0 ? m_baudRate : 57600;
+  const std::uint32_t gap = (kQuietGapBytes * 10000 + baud - 1) / baud;
+  return std::max(gap, kMinQuietGapMs);
+}
+
+void CSerialComms::ResendAfterSilence() {
+  // Each send gave the unit the read's limit, after the request's own time on the wire. An
+  // answer taken now may be the one to the first send, so the answers to the later ones can
+  // trail it by as many of those periods as there were sends.
+  const CControlMessage& t = m_transaction;
+  const std::uint32_t baud = m_baudRate != 0 ? m_baudRate : 57600;
+  const std::uint64_t period = std::uint64_t(m_timeouts.readTotalMultiplier) * t.expectedLength +
+                               m_timeouts.readTotalConstant + (std::uint64_t(t.FrameBytes()) * 10000 + baud - 1) / baud;
+  const std::uint64_t sends = std::uint64_t(m_retryCount) + 1;
+  m_lateAnswerWindowMs = std::uint32_t(std::clamp<std::uint64_t>(period * sends, kMinReadConstant, kMaxDrainQuietMs));
+  m_lateAnswerPossible = true;
+  Resend();
 }
 
 template <typename VerboseLine>
@@ -316,17 +353,41 @@ void CSerialComms::OnWholeReply(double elapsed) {
     ReadRest();
     return;
   }
-  if (CheckReply(expected - 1)) {
+  const bool whole = CheckReply(expected - 1);
+  if (whole && ReplyEchoesRequest()) {
     m_done = true;
-  } else if (t.noRetry) {
+    return;
+  }
+  // A whole reply that names another unit or command answers another request: a late answer
+  // to an earlier one. It is never taken for this one, and this one's own answer is still due.
+  if (whole) {
+    LogCounted(
+        "Reply to another request received from device ID %u after %.2fms, Command = 0x%X - unit ID or "
+        "command does not match",
+        TargetId(), elapsed, t.command);
+  }
+  if (t.noRetry) {
     FailWithoutRetry();
   } else if (m_retryCount < kMaxRetries) {
     ++m_retryCount;
-    Resend();
+    if (whole) {
+      ResendAfterSilence();
+    } else {
+      Resend();
+    }
   } else {
     t.failed = true;
     GiveUp();
   }
+}
+
+bool CSerialComms::ReplyEchoesRequest() const {
+  const CControlMessage& t = m_transaction;
+  for (std::uint32_t i = 0; i < 32; ++i) {
+    if ((t.replyEchoMask & (1u << i)) == 0) continue;
+    if (i >= t.receivedLength || i >= t.FrameBytes() || m_receive[i] != m_transmit[i]) return false;
+  }
+  return true;
 }
 
 // As many bytes as expected, but junk where the start byte should be: what follows a start byte
@@ -364,7 +425,7 @@ void CSerialComms::OnNothingRead(double elapsed) {
         "Waiting for reply to command command 0x%X from device ID %u after %.2fms, expecting "
         "%u bytes return, Retry count = %u",
         t.command, TargetId(), elapsed, t.expectedLength, m_retryCount);
-    Resend();
+    ResendAfterSilence();
   } else {
     LogCounted("No reply received from device ID %u after %.2fms, Command = 0x%X - aborting", TargetId(), elapsed,
                t.command);

@@ -55,9 +55,12 @@ class CSerialComms {
   bool IsOpen() const;
 
   // Starts the transaction held in Transaction(). Returns the bytes written in blocking mode,
-  // 0 in overlapped mode. resetRetries: true for a new transaction; after a transaction that
-  // failed, a new one first drains the line until it has been quiet for the failed read's
-  // time-out, so that a late answer to the failed request is never taken for this one.
+  // 0 in overlapped mode. resetRetries: true for a new transaction, which first drains the
+  // line when the last one left answers on their way: after a failed transaction until the line
+  // has been quiet for a few byte times; after one whose request went again because an answer
+  // had not come in time, until it has been quiet as long as the unit had for an answer, so
+  // that the late answer to the earlier send is never taken for this request. A drain that
+  // cannot set its time-outs is a transport error.
   std::uint32_t StartWrite(bool resetRetries);
   // Starts reading the expected reply. Returns the bytes read in blocking mode, else 0.
   std::uint32_t StartRead();
@@ -67,6 +70,9 @@ class CSerialComms {
   bool WaitForCompletion();
   // Validates a complete reply in the receive buffer against the expected header length.
   bool CheckReply(std::uint32_t expectedHeaderLength);
+  // Whether the reply in the receive buffer repeats the request's bytes named by its echo mask
+  // (unit ID and command); a reply too short to hold them does not.
+  bool ReplyEchoesRequest() const;
   // Logs a comms error line (text may be null); counted lines raise the error count.
   void LogCommsError(const char* text, bool counted);
   void ResetErrorCount();
@@ -138,8 +144,13 @@ class CSerialComms {
   // no retries. Either way the retry count starts again.
   void GiveUp();
   void FailWithoutRetry();
-  // Reads and drops whatever arrives until the line is quiet (see StartWrite).
-  void DrainLateReply();
+  // Reads and drops whatever arrives until the line has been quiet for quietMs (see
+  // StartWrite). False when the time-outs could not be set.
+  bool DrainLateReply(std::uint32_t quietMs);
+  // The quiet gap that ends the drain after a failed transaction: a few byte times.
+  std::uint32_t QuietGapMs() const;
+  // Resends a request whose answer has not come in time: that answer may still come.
+  void ResendAfterSilence();
   // Position of the reply start byte in bytes 1 to received - 1, or 0.
   std::uint32_t FindStartByte(std::uint32_t received) const;
   void MoveDown(std::uint32_t from, std::uint32_t received);
@@ -154,7 +165,12 @@ class CSerialComms {
   std::uint32_t m_retryCount = 0;
   std::uint32_t m_bytesHeld = 0;
   bool m_overlapped = false;
-  bool m_drainPending = false;  // the last transaction failed: its answer may still come
+  bool m_drainPending = false;  // the last transaction failed: bytes may still be on their way
+  // A request of the last transaction went again because its answer had not come in time; the
+  // answer may still come, this long after the last send (ms).
+  bool m_lateAnswerPossible = false;
+  std::uint32_t m_lateAnswerWindowMs = 0;
+  std::uint32_t m_baudRate = 0;
   std::unique_ptr<ISerialPort> m_port;
   std::uint32_t m_portNumber = 0;
   std::uint32_t m_extraTimeout = 0;

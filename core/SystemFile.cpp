@@ -17,6 +17,7 @@
 #include "core/User.h"
 #include "core/Zone.h"
 #include "platform/Archive.h"
+#include "platform/AtomicFile.h"
 #include "platform/Sync.h"
 
 namespace {
@@ -57,6 +58,7 @@ struct CFileContents {
   CCCImageDirectory images;  // the file's own image tree
   std::vector<CCPData*> panels;
   CImageLoadReport imageReport;
+  std::vector<std::string> usersLeftOut;  // past the users the system keeps
 
   CFileContents() = default;
   CFileContents(const CFileContents&) = delete;
@@ -138,7 +140,7 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
     c.goOnlineOnOpen = ar.ReadBool();
   }
   c.currentUser = ar.ReadI32();
-  SerializeUsers(ar, c.users);
+  SerializeUsers(ar, c.users, &c.usersLeftOut);
 
   const std::uint32_t deviceCount = ar.ReadU32();
   ar.CheckCount(deviceCount, kDeviceEntryMinSize);
@@ -258,13 +260,20 @@ bool CSystem::Serialize(CArchive& ar) {
   }
 
   CFileContents contents;
+  struct CReadingFile {
+    std::atomic<bool>& flag;
+    ~CReadingFile() { flag = false; }
+  } reading{m_readingFile};
+  m_readingFile = true;
   try {
     LoadContents(*this, ar, contents);
   } catch (const CLoadRefused& e) {
     Report(*this, e.what());
     return false;
   } catch (const CArchiveException& e) {
-    Report(*this, std::string(kFileDamagedText) + "\n(" + e.what() + ")");
+    // A record of a later version cannot be read past: its fields would be taken for the next.
+    if (e.GetCause() == CArchiveException::NewerVersion) Report(*this, kFileTooNewText);
+    else Report(*this, std::string(kFileDamagedText) + "\n(" + e.what() + ")");
     return false;
   } catch (const std::bad_alloc&) {
     Report(*this, std::string(kFileDamagedText) + "\n(not enough memory)");
@@ -274,8 +283,13 @@ bool CSystem::Serialize(CArchive& ar) {
     return false;
   }
   TakeContents(*this, contents);
-  // The file opens with the pictures that decoded; the user hears of the others once.
-  if (contents.imageReport.undecodedImages) Report(*this, kImageLoadErrorText);
+  // The file opens with the pictures that decoded; the user hears of each of the others.
+  for (int i = 0; i < contents.imageReport.undecodedImages; ++i) Report(*this, kImageLoadErrorText);
+  if (!contents.usersLeftOut.empty()) {
+    std::string notice = kFileUsersLeftOutText;
+    for (const std::string& name : contents.usersLeftOut) notice += "\n" + name;
+    Report(*this, notice);
+  }
   SetDesignMode(0);
   EnsureUserPermissions();
   SetModified(false);
@@ -283,11 +297,12 @@ bool CSystem::Serialize(CArchive& ar) {
 }
 
 bool CSystem::OpenFile(const std::string& path) {
-  std::unique_ptr<std::uint8_t[]> bytes;
-  std::size_t size = 0;
-  if (!ReadWholeFile(path, bytes, size, nullptr)) return false;
+  // Read in pieces as the records go: the file's bytes are never held whole beside what they
+  // become.
+  const std::unique_ptr<CArchive> file = CArchive::LoadFile(path, nullptr);
+  if (!file) return false;
+  CArchive& ar = *file;
   SetDesignMode(0);
-  CArchive ar(std::move(bytes), size);
   if (!Serialize(ar)) {
     Clear();
     return false;
@@ -298,15 +313,27 @@ bool CSystem::OpenFile(const std::string& path) {
 }
 
 bool CSystem::SaveFile(const std::string& path) {
-  CArchive ar;
-  // The file it replaces is the best guess of its size: the buffer then grows seldom or never.
-  ar.Reserve(GetFileSize(path) + GetFileSize(path) / 8);
-  if (!Serialize(ar)) return false;
+  CAtomicFileWriter file(path);
   std::string error;
-  if (!WriteFileAtomically(path, ar.Data(), &error)) {
+  auto failed = [&] {
     Report(*this, std::string(kFileSaveFailedText) + "\n" + path + "\n" + error);
     return false;
+  };
+  if (!file.Open(&error)) return failed();
+  // The records go to the file block by block as they are stored, not gathered whole first: the
+  // save then costs little more than writing the same bytes. A write that fails stops the store
+  // (Serialize reports it) and the file is left as it was.
+  CArchive ar([&](const std::uint8_t* data, std::size_t size) {
+    if (!file.Write(data, size, &error))
+      throw CArchiveException(CArchiveException::WriteFailed, path + "\n" + error);
+  });
+  if (!Serialize(ar)) return false;
+  try {
+    ar.Flush();
+  } catch (const CArchiveException&) {
+    return failed();
   }
+  if (!file.Commit(&error)) return failed();
   SetFilePath(path);
   SetModified(false);
   return true;

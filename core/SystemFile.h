@@ -10,6 +10,10 @@ inline constexpr const char* kFileTooNewText = "Cannot open file (probably creat
 inline constexpr const char* kFileBadDeviceTypeText = "Error opening file - invalid device type found";
 inline constexpr const char* kFileDamagedText = "Error opening file - the file is damaged or incomplete";
 inline constexpr const char* kFileSaveFailedText = "Error saving file - the file could not be written";
+// A file holding more users than the program keeps opens without the rest; the notice names
+// them, one a line, after this text.
+inline constexpr const char* kFileUsersLeftOutText =
+    "This file holds more users than can be kept. These users were left out:";
 
 // The version that CSystem::Serialize writes; versions 1 to it are read.
 inline constexpr unsigned kSystemFileVersion = 5;

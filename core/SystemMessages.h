@@ -26,6 +26,9 @@ inline constexpr std::uint32_t UWM_INVALIDATE_PANEL = WM_APP + 112;
 inline constexpr std::uint32_t UWM_REFRESH_OPEN_PANEL = WM_APP + 117;
 // Redraw the live meters (no handle: the whole system).
 inline constexpr std::uint32_t UWM_REDRAW_LIVE_METERS = WM_APP + 122;
+// Show a custom panel widget's properties (wParam the widget; lParam 1 builds the rows again
+// when they are shown already).
+inline constexpr std::uint32_t UWM_SHOW_WIDGET_PROPERTIES = WM_APP + 131;
 // A custom panel was renamed (the frame refills its list of panels).
 inline constexpr std::uint32_t UWM_PANEL_RENAMED = WM_APP + 134;
 // Open a custom panel, or bring it forward (text the panel's UUID, CUuid::ToString).

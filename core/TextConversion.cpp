@@ -11,6 +11,21 @@ CWideString Utf8ToCString(const std::string& utf8) {
 
 std::string CStringToUtf8(const CWideString& wide) { return QString::fromStdU16String(wide).toStdString(); }
 
+std::string Latin1ToUtf8(const std::uint8_t* bytes, std::size_t count) {
+  std::string utf8;
+  utf8.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t b = bytes[i];
+    if (b < 0x80) {
+      utf8.push_back(char(b));
+    } else {
+      utf8.push_back(char(0xC0 | (b >> 6)));
+      utf8.push_back(char(0x80 | (b & 0x3F)));
+    }
+  }
+  return utf8;
+}
+
 const char* WideToUtf8Buffer(const CWideString& wide) {
   static char buffer[1024];
   std::string utf8 = CStringToUtf8(wide);

@@ -209,7 +209,7 @@ void UnpackUserTable(CUserList& users, const CUserTable& in) {
   }
 }
 
-void SerializeUsers(CArchive& ar, CUserList& users) {
+void SerializeUsers(CArchive& ar, CUserList& users, std::vector<std::string>* leftOut) {
   if (ar.IsStoring()) {
     ar.WriteU32(kUserListVersion);
     ar.WriteU32(std::uint32_t(users.size()));
@@ -228,6 +228,7 @@ void SerializeUsers(CArchive& ar, CUserList& users) {
       // Past the tenth: read to stay in step with the file, then dropped.
       CUser extra;
       extra.Serialize(ar);
+      if (leftOut) leftOut->push_back(extra.GetName());
     }
   }
 }

@@ -117,4 +117,6 @@ void UnpackUserTable(CUserList& users, const CUserTable& in);
 // The user list block of the system file: u32 version 1, u32 count, the user records. Loading
 // deletes the list's users first; a list of another version reads nothing more; users past
 // the tenth are read (to stay in step with the file) and dropped.
-void SerializeUsers(CArchive& ar, CUserList& users);
+// Loading keeps the first kMaxUsers users of the list; the names of the others go to
+// leftOut (when given).
+void SerializeUsers(CArchive& ar, CUserList& users, std::vector<std::string>* leftOut = nullptr);

@@ -28,7 +28,9 @@ std::string GetVersionText() {
 
 std::string GetProductNameText() { return GetVersionInfoString("ProductName"); }
 
-std::string ReadIniValue(const std::string& key) { return ReadIniValueFromFile(GetExecutableFolder() + "Orvak.ini", key); }
+std::string ReadIniValue(const std::string& key) {
+  return ReadIniValueFromFile(GetExecutableFolder() + kFirmwareTableName, key);
+}
 
 std::string ReadIniValueFromFile(const std::string& path, const std::string& key) {
   if (key.empty()) return std::string();

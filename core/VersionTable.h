@@ -12,6 +12,9 @@ std::string GetVersionText();
 // The version block's product name.
 std::string GetProductNameText();
 
+// The table's file name, in the program's folder.
+inline constexpr const char* kFirmwareTableName = "Orvak.ini";
+
 // The expected firmware version of a product family ("ZEL_SERIES", "ZEL_6", "ZEL_BREAK",
 // "Fennick", "PX4", "PX5", ...) from "Orvak.ini" beside the executable; empty when the file
 // or the key is missing. Read afresh on every call. Any thread.

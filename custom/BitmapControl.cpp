@@ -28,8 +28,7 @@ void CCCBitmap::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar.WriteU32(kBitmapRecordVersion);
     ar.WriteU32(m_imageUse);
   } else {
-    if (ar.ReadU32() != kBitmapRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown bitmap widget record version");
+    ReadRecordVersion(ar, kBitmapRecordVersion, kBitmapRecordVersion, "bitmap widget");
     m_imageUse = ar.ReadU32();
   }
   ArchiveImageRef(ar, m_pImage, lookup);
@@ -92,7 +91,7 @@ bool CCCBitmap::ReleaseImage(CCCImageBase* image) { return ReleaseImageRef(m_pIm
 void CCCBitmap::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)designMode;
   if (!m_hitTest) return;
-  g.SetClip(paint);
+  const CRepaintClip clip(g, paint);
   const CRectF r = CRectF::FromRect(m_rect);
   if (m_pImage) {
     const int w = m_pImage->GetPixelWidth();
@@ -109,5 +108,4 @@ void CCCBitmap::Draw(Graphics& g, const CRect& paint, bool designMode) {
     DrawStyledText(g, "No Image", style, r, CStringFormat(StringAlignment::Center, StringAlignment::Center),
                    CColour{0xFFFFFFFFu});
   }
-  g.ResetClip();
 }

@@ -62,13 +62,11 @@ void CCCButton::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar.WriteString(m_text);
     ar.WriteI32(m_cornerRadius);
   } else {
-    version = ar.ReadU32();
-    if (version != kButtonRecordVersion && version != kButtonRecordVersion1)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown button widget record version");
+    version = ReadRecordVersion(ar, kButtonRecordVersion1, kButtonRecordVersion, "button widget");
     m_flags = ar.ReadU32();
     if (version == kButtonRecordVersion1) m_flags |= kButtonModifyParameter;
     m_text = ar.ReadString();
-    m_cornerRadius = ar.ReadI32();
+    m_cornerRadius = ClampPanelLength(ar.ReadI32());
   }
   ArchiveColour(ar, m_haloColour);
   ArchiveColour(ar, m_textColour);
@@ -77,7 +75,7 @@ void CCCButton::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   if (ar.IsStoring())
     ar.WriteI32(m_outlineWidth);
   else
-    m_outlineWidth = ar.ReadI32();
+    m_outlineWidth = ClampPanelLength(ar.ReadI32());
   ArchiveTextStyle(ar, m_textStyle, m_storedFont);
   ArchiveImageRef(ar, m_pImage, lookup);
   if (version == kButtonRecordVersion) {
@@ -108,6 +106,10 @@ void CCCButton::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
     StreamUuid(ds, m_panelId);
     StreamUuid(ds, m_snapshotId);
   } catch (const CStreamError&) {
+  }
+  if (ds.IsLoading()) {
+    m_cornerRadius = ClampPanelLength(m_cornerRadius);
+    m_outlineWidth = ClampPanelLength(m_outlineWidth);
   }
 }
 
@@ -197,11 +199,12 @@ void CCCButton::DrawText(Graphics& g, int dx, int dy) {
 void CCCButton::DrawFace(Graphics& g, bool halo, int shift) const {
   const int x = m_rect.left, y = m_rect.top, w = m_rect.Width(), h = m_rect.Height();
   if (halo) {
+    // The rings surround the face where it is drawn, moved by the offset look.
     const int haloSize = std::max(0, m_haloSize);
     for (int i = 0; i < haloSize; ++i) {
       const std::uint32_t alpha = i < 2 ? 255u : 255u - 255u * std::uint32_t(i) / std::uint32_t(haloSize);
       const CColour ring{(alpha << 24) | (m_haloColour.argb & 0xFFFFFFu)};
-      DrawRoundedBox(g, ring, 1, m_cornerRadius + i, x - i, y - i, w + 2 * i, h + 2 * i);
+      DrawRoundedBox(g, ring, 1, m_cornerRadius + i, x + shift - i, y + shift - i, w + 2 * i, h + 2 * i);
     }
   }
   if (m_flags & kButtonFill) {

@@ -6,6 +6,8 @@
 #include "core/PropertyPickers.h"
 #include "core/Snapshot.h"
 #include "core/System.h"
+#include "core/SystemMessages.h"
+#include "core/UiServices.h"
 #include "custom/ButtonControl.h"
 
 namespace {
@@ -154,7 +156,7 @@ void CCCButton::GetProperties(std::vector<CPropertyItem>& items) {
     items.push_back(MakeChoiceItem(kIdAction, kActionNames, IndexOfBit(m_flags, kActionBits), "Action",
                                    "What the button does when pressed"));
     if (m_flags & kButtonModifyParameter)
-      items.push_back(MakeParameterPropertyItem(CParameterRef{this, nullptr, 0}, "Parameter",
+      items.push_back(MakeParameterPropertyItem(CParameterRef{this, m_pDevice, m_parameterId}, "Parameter",
                                                 "The parameter that this control is linked to", 0, 1, 0));
     if (m_flags & kButtonLaunchPanel)
       items.push_back(MakeChoiceItem(kIdPanel, PanelNames(system), PanelIndex(system, m_panelId), "Panel",
@@ -282,7 +284,14 @@ CWidgetEditResult CCCButton::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit
     case kIdAction:
       changed = SetOneOf(m_flags, kActionBits, edit.index);
       result.structure = changed;
-      if (changed) MarkModified(*this);
+      if (!changed) return result;
+      MarkModified(*this);
+      // The grid asks for its rows again through the edited row; the list's caller is told by
+      // the changed entry, and the pane showing the button is asked to show it again.
+      if (IUiServices* ui = !edit.fromGrid && system ? system->GetUiServices() : nullptr) {
+        const CCustomControlObject* widget = this;
+        ui->PostMessage(UWM_SHOW_WIDGET_PROPERTIES, reinterpret_cast<WPARAM>(widget), 1);
+      }
       return result;
     case kIdPanel:
     case kIdSnapshot: {

@@ -1,10 +1,12 @@
-// Registration of the widget kinds and the shared pieces of their stream records.
+// Registration of the widget kinds and the shared pieces of their records.
 #include "custom/CustomControls.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "core/DataStream.h"
+#include "platform/Archive.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"
@@ -54,4 +56,10 @@ void StreamScaledFloat(CDataStream& ds, float& value) {
     word = std::int32_t(scaled);
   ds.I32(word);
   if (ds.IsLoading()) value = float(double(word) / kScale);
+}
+
+float CheckedRangeBound(float value) {
+  if (std::isnan(value)) throw CArchiveException(CArchiveException::BadFormat, "a widget range that is not a number");
+  constexpr float kLimit = std::numeric_limits<float>::max() / 2.0f;
+  return std::clamp(value, -kLimit, kLimit);
 }

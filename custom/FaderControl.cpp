@@ -48,9 +48,12 @@ void CCCFader::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar.WriteU32(kFaderRecordVersion);
     ar << m_flags << m_rangeMax << m_rangeMin << m_majorMarks << m_minorMarks;
   } else {
-    if (ar.ReadU32() != kFaderRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown fader widget record version");
+    ReadRecordVersion(ar, kFaderRecordVersion, kFaderRecordVersion, "fader widget");
     ar >> m_flags >> m_rangeMax >> m_rangeMin >> m_majorMarks >> m_minorMarks;
+    m_rangeMax = CheckedRangeBound(m_rangeMax);
+    m_rangeMin = CheckedRangeBound(m_rangeMin);
+    m_majorMarks = std::min(m_majorMarks, kScaleMarksLimit);
+    m_minorMarks = std::min(m_minorMarks, kScaleMarksLimit);
   }
   ArchiveColour(ar, m_fillColour);
   ArchiveColour(ar, m_lineColour);
@@ -68,6 +71,10 @@ void CCCFader::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
     StreamScaledFloat(ds, m_rangeMin);
     ds.U32(m_majorMarks);
     ds.U32(m_minorMarks);
+    if (ds.IsLoading()) {
+      m_majorMarks = std::min(m_majorMarks, kScaleMarksLimit);
+      m_minorMarks = std::min(m_minorMarks, kScaleMarksLimit);
+    }
     StreamColour(ds, m_fillColour);
     StreamColour(ds, m_lineColour);
     StreamColour(ds, m_scaleColour);
@@ -137,7 +144,7 @@ bool CCCFader::HitTestKnob(int x, int y) const {
 CRect CCCFader::AdjustSizingRect(const CRect& rect, int handle) const {
   CRect r = CCustomControlObject::AdjustSizingRect(rect, handle);
   if (m_pKnobImage) {
-    const int width = m_pKnobImage->GetPixelWidth() * ((m_flags & kFaderDrawScale) ? 2 : 1);
+    const int width = m_pKnobImage->GetPixelWidth() * (IsScaleShown() ? 2 : 1);
     if (IsHorizontal()) r.bottom = r.top + width;
     else r.right = r.left + width;
   } else if (IsHorizontal()) {

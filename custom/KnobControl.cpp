@@ -61,10 +61,12 @@ void CCCKnob::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar << m_flags << m_rangeMax << m_rangeMin << m_maxAngle << m_minAngle << m_majorMarks << m_minorMarks
        << m_ledSize << m_notchRadius;
   } else {
-    if (ar.ReadU32() != kKnobRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown knob widget record version");
+    ReadRecordVersion(ar, kKnobRecordVersion, kKnobRecordVersion, "knob widget");
     ar >> m_flags >> m_rangeMax >> m_rangeMin >> m_maxAngle >> m_minAngle >> m_majorMarks >> m_minorMarks >>
         m_ledSize >> m_notchRadius;
+    m_rangeMax = CheckedRangeBound(m_rangeMax);
+    m_rangeMin = CheckedRangeBound(m_rangeMin);
+    KeepShapeInRange();
   }
   ArchiveColour(ar, m_ledColour);
   ArchiveColour(ar, m_knobColour);
@@ -96,6 +98,16 @@ void CCCKnob::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
     m_scaleStyle.SerializeStream(ds);
   } catch (const CStreamError&) {
   }
+  if (ds.IsLoading()) KeepShapeInRange();
+}
+
+void CCCKnob::KeepShapeInRange() {
+  m_maxAngle = std::clamp(m_maxAngle, -kKnobAngleLimit, kKnobAngleLimit);
+  m_minAngle = std::clamp(m_minAngle, -kKnobAngleLimit, kKnobAngleLimit);
+  m_majorMarks = std::min(m_majorMarks, kScaleMarksLimit);
+  m_minorMarks = std::min(m_minorMarks, kScaleMarksLimit);
+  m_ledSize = std::uint32_t(ClampPanelLength(m_ledSize));
+  m_notchRadius = std::uint32_t(ClampPanelLength(m_notchRadius));
 }
 
 bool CCCKnob::ReleaseImage(CCCImageBase* image) { return ReleaseImageRef(m_pImage, image); }
@@ -227,8 +239,8 @@ void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)designMode;
   const CParamInfo info = GetParameterInfo();
   const bool locked = info.flag != 0;
-  g.SetClip(paint);
   if (m_hitTest) {
+    const CRepaintClip clip(g, paint);
     const int w = m_rect.Width(), h = m_rect.Height();
     const float cx = float(m_rect.left) + 0.5f * float(w), cy = float(m_rect.top) + 0.5f * float(h);
     const SmoothingMode savedMode = g.GetSmoothingMode();
@@ -268,7 +280,6 @@ void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
     }
     g.SetSmoothingMode(savedMode);
   }
-  g.ResetClip();
   m_lastInactive = info.flag;
 }
 

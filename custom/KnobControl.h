@@ -19,6 +19,8 @@ enum : std::uint32_t {
   kKnobDecimals3 = 0x800,
 };
 inline constexpr std::uint32_t kKnobDefaultFlags = 0x120;
+// The angles a knob turns between lie within this many degrees either side of straight up.
+inline constexpr std::int32_t kKnobAngleLimit = 180;
 
 class CCCKnob : public CCustomControlObject {
  public:
@@ -55,6 +57,8 @@ class CCCKnob : public CCustomControlObject {
   // The value one pixel of upward drag adds (negative when reversed).
   float DragStep() const;
   CRect DrawScale(Graphics& g, bool draw);
+  // Whether the drawn body is kept as an image between draws (a large one is not).
+  bool IsBodyKept() const { return m_bodyCache.IsKept(); }
 
   // The shared entries and rows, then the knob's range (when bound) and appearance
   // (KnobControlProperties.cpp).
@@ -84,6 +88,9 @@ class CCCKnob : public CCustomControlObject {
   std::optional<CLogFont> m_storedFont;  // the font record read last, if any
 
  private:
+  // Angles, mark counts, LED size and notch radius read from a record are held to what a
+  // knob can show.
+  void KeepShapeInRange();
   // One edit of either property editor, by property id (the binding's is applied already).
   CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
   CRangeFields Range() { return {m_rangeMax, m_rangeMin}; }

@@ -28,7 +28,6 @@ enum : std::uint32_t {
 };
 
 constexpr std::uint32_t kMarksMax = 20;
-constexpr std::int32_t kAngleLimit = 180;
 constexpr std::int32_t kLedSizeMax = 5;
 
 const std::vector<std::string> kNoYes = {"No", "Yes"};
@@ -191,31 +190,27 @@ CWidgetEditResult CCCKnob::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) 
       if (edit.number > kMarksMax)
         return CWidgetEditResult::Refuse(FormatMessage("Cannot have more than %d scale marks", int(kMarksMax)));
       std::uint32_t& field = id == kIdMajorMarks ? m_majorMarks : m_minorMarks;
-      if (edit.number == field) break;
-      if (edit.number == 0) return CWidgetEditResult::Refuse();
+      if (edit.number == field || edit.number == 0) return CWidgetEditResult::Refuse();
       field = edit.number;
       changed = true;
       break;
     }
     case kIdMaxAngle: {
       const auto angle = std::int32_t(edit.number);
-      if (angle == m_maxAngle) break;
-      if (angle >= kAngleLimit || angle <= m_minAngle) return CWidgetEditResult::Refuse();
+      if (angle == m_maxAngle || angle >= kKnobAngleLimit || angle <= m_minAngle) return CWidgetEditResult::Refuse();
       m_maxAngle = angle;
       changed = true;
       break;
     }
     case kIdMinAngle: {
       const auto angle = std::int32_t(edit.number);
-      if (angle == m_minAngle) break;
-      if (angle <= -kAngleLimit || angle >= m_maxAngle) return CWidgetEditResult::Refuse();
+      if (angle == m_minAngle || angle <= -kKnobAngleLimit || angle >= m_maxAngle) return CWidgetEditResult::Refuse();
       m_minAngle = angle;
       changed = true;
       break;
     }
     case kIdNotchRadius: {
-      if (edit.number == m_notchRadius) break;
-      if (edit.number == 0) return CWidgetEditResult::Refuse();
+      if (edit.number == m_notchRadius || edit.number == 0) return CWidgetEditResult::Refuse();
       // The notch stays inside the knob, and inside the LED ring when there is one.
       const std::int64_t limit = (m_flags & kKnobDrawLeds) ? std::int64_t(halfWidth) - std::int64_t(m_ledSize)
                                                            : std::int64_t(halfWidth);

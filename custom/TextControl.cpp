@@ -44,8 +44,7 @@ void CCCTextControl::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ar.WriteU32(kTextRecordVersion);
     ar << m_flags << m_caption << m_cornerRadius;
   } else {
-    if (ar.ReadU32() != kTextRecordVersion)
-      throw CArchiveException(CArchiveException::BadFormat, "unknown text widget record version");
+    ReadRecordVersion(ar, kTextRecordVersion, kTextRecordVersion, "text widget");
     ar >> m_flags >> m_caption >> m_cornerRadius;
   }
   ArchiveColour(ar, m_haloColour);
@@ -56,6 +55,12 @@ void CCCTextControl::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   else
     ar >> m_outlineWidth >> m_delayDragStep;
   ArchiveTextStyle(ar, m_textStyle, m_storedFont);
+  if (ar.IsLoading()) KeepLengthsInRange();
+}
+
+void CCCTextControl::KeepLengthsInRange() {
+  m_cornerRadius = std::uint32_t(ClampPanelLength(m_cornerRadius));
+  m_outlineWidth = std::uint32_t(ClampPanelLength(m_outlineWidth));
 }
 
 void CCCTextControl::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
@@ -73,6 +78,7 @@ void CCCTextControl::SerializeStream(CDataStream& ds, const CRecordLookup& looku
     m_textStyle.SerializeStream(ds);
   } catch (const CStreamError&) {
   }
+  if (ds.IsLoading()) KeepLengthsInRange();
 }
 
 CRect CCCTextControl::GetBoundsRect() const {
@@ -182,9 +188,9 @@ CRect CCCTextControl::OnParameterUpdate(const CParamValue& value) {
 
 void CCCTextControl::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)designMode;
-  g.SetClip(paint);
   const CParamInfo info = GetParameterInfo();
   if (!m_caption.empty() && m_hitTest) {
+    const CRepaintClip clip(g, paint);
     const SmoothingMode savedMode = g.GetSmoothingMode();
     const TextRenderingHint savedHint = g.GetTextRenderingHint();
     g.SetSmoothingMode(SmoothingMode::HighQuality);
@@ -219,7 +225,6 @@ void CCCTextControl::Draw(Graphics& g, const CRect& paint, bool designMode) {
     g.SetTextRenderingHint(savedHint);
   }
   m_lastInactive = info.flag;
-  g.ResetClip();
 }
 
 void CCCTextControl::Deactivate() {

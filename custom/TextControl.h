@@ -85,6 +85,8 @@ class CCCTextControl : public CCustomControlObject {
   std::optional<CLogFont> m_storedFont;  // the font record read last, if any
 
  private:
+  // A corner radius and outline width read from a record are held to what a panel can show.
+  void KeepLengthsInRange();
   // One edit of either property editor, by property id.
   CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
   bool Contains(int x, int y) const {

@@ -20,6 +20,9 @@ bool LastTwoAre(const std::string& s, char a, char b) {
          std::tolower(static_cast<unsigned char>(s[n - 1])) == b;
 }
 
+// The value kinds a typed text is read as a number for: gain, frequency, Q, delay and angle.
+bool IsNumberKind(std::int32_t kind) { return (kind >= 1 && kind <= 4) || kind == 9; }
+
 float ParseDelay(const std::string& text, std::uint32_t delayUnit) {
   double n = std::fabs(double(ParseParameterValue(CParamValue(0, 0.0f, 1), text)));
   if (text.size() > 2) {
@@ -40,17 +43,13 @@ float ParseDelay(const std::string& text, std::uint32_t delayUnit) {
 }  // namespace
 
 std::optional<float> ParseEditedValue(std::int32_t kind, const std::string& text, std::uint32_t delayUnit) {
-  switch (kind) {
-    case 1:
-    case 2:
-    case 3:
-    case 9:
-      return ParseParameterValue(CParamValue(0, 0.0f, kind), text);
-    case 4:
-      return ParseDelay(text, delayUnit);
-    default:
-      return std::nullopt;
-  }
+  if (!IsNumberKind(kind)) return std::nullopt;
+  // A leading number without a finite value ("nan", "inf", or one beyond the range of a value)
+  // stands for no value at all: a unit must never be sent one.
+  if (!std::isfinite(ParseParameterValue(CParamValue(0, 0.0f, kParamKindLevel), text))) return std::nullopt;
+  const float value = kind == 4 ? ParseDelay(text, delayUnit) : ParseParameterValue(CParamValue(0, 0.0f, kind), text);
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
 }
 
 bool IsEditCharAllowed(std::int32_t kind, char32_t ch) {
@@ -140,6 +139,8 @@ void CCCTextEdit::Commit(const std::string& text) {
   } else if (const auto number = ParseEditedValue(current.kind, text, m_pWidget->GetDelayUnit())) {
     value = CParamValue(id, *number, current.kind);
   } else {
+    // A number without a finite value was refused: the widget shows the value it still has.
+    if (IsNumberKind(current.kind) && m_pWidget->IsLinked()) m_pWidget->RefreshState();
     return;
   }
   if (m_pWidget->m_pDevice) m_pWidget->m_pDevice->ApplyControlChange(value);

@@ -74,6 +74,15 @@ bool TakeRangeValue(const CParamValue& value, float minimum, float maximum, bool
 void CDrawingCache::Draw(Graphics& g, int x, int y, int w, int h, SmoothingMode smoothing,
                          std::vector<std::uint32_t> key, const std::function<void(Graphics&)>& draw) {
   if (w <= 0 || h <= 0) return;
+  if (std::int64_t(w) * h > kMaxPixels) {
+    Clear();
+    const CGraphicsState saved = g.Save();
+    g.TranslateTransform(float(x), float(y));
+    g.SetSmoothingMode(smoothing);
+    draw(g);
+    g.Restore(saved);
+    return;
+  }
   key.insert(key.end(), {std::uint32_t(w), std::uint32_t(h), std::uint32_t(smoothing)});
   if (!m_image || key != m_key) {
     m_image = std::make_unique<CImage>(w, h);

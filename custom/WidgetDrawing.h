@@ -37,11 +37,28 @@ CStringFormat AlignedFormat(std::uint32_t flags, std::uint32_t first);
 // False (nothing to redraw) for other kinds, and when neither the value nor the parameter's
 // inactive flag changed.
 bool TakeRangeValue(const CParamValue& value, float minimum, float maximum, bool inactiveChanged, float& stored);
+// Clips the graphics to the area being repainted for as long as it lives, then gives it back
+// the clip it had: the view's clip holds for every widget drawn after this one.
+class CRepaintClip {
+ public:
+  CRepaintClip(Graphics& g, const CRect& paint) : m_g(g), m_given(g.SaveClip()) { g.SetClip(paint); }
+  ~CRepaintClip() { m_g.RestoreClip(m_given); }
+  CRepaintClip(const CRepaintClip&) = delete;
+  CRepaintClip& operator=(const CRepaintClip&) = delete;
+
+ private:
+  Graphics& m_g;
+  CClipState m_given;
+};
+
 // Part of a widget's drawing kept as an image, drawn again only when what it depends on (the
 // key) changes. Shapes drawn at whole-pixel offsets cover the same pixels wherever they are
 // drawn, so the image is made at the origin and copied to its place. A copy starts empty.
+// Drawings larger than kMaxPixels are not kept: they are drawn in place every time.
 class CDrawingCache {
  public:
+  static constexpr std::int64_t kMaxPixels = 512 * 512;
+
   CDrawingCache() = default;
   CDrawingCache(const CDrawingCache&) {}
   CDrawingCache& operator=(const CDrawingCache&) {
@@ -49,13 +66,15 @@ class CDrawingCache {
     return *this;
   }
   // Copies the drawing to (x, y) on g; when the key or the size changed, draw first renders it
-  // afresh on a transparent w x h image with the given smoothing. Nothing for an empty size.
+  // afresh on a transparent w x h image with the given smoothing (draw draws as if the image's
+  // top-left corner were the origin). Nothing for an empty size.
   void Draw(Graphics& g, int x, int y, int w, int h, SmoothingMode smoothing, std::vector<std::uint32_t> key,
             const std::function<void(Graphics&)>& draw);
   void Clear() {
     m_image.reset();
     m_key.clear();
   }
+  bool IsKept() const { return m_image != nullptr; }
 
  private:
   std::unique_ptr<CImage> m_image;

@@ -191,6 +191,10 @@ CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit
   if (isMax) {
     if (value == range.maximum) return {};
     if (!(value > range.minimum)) return CWidgetEditResult::Refuse("Maximum value must be greater than minimum value");
+    // A range without end would turn every drag into a value that is not a number.
+    if (std::isinf(value))
+      return CWidgetEditResult::Refuse(
+          FormatMessage("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
     if (current.kind == kParamKindLevel && std::trunc(value * 10.0f) > std::trunc(info.maximum * 10.0f))
       return CWidgetEditResult::Refuse(
           FormatMessage("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));

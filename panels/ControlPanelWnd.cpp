@@ -510,9 +510,18 @@ std::uint32_t CControlPanelWnd::GetReplyWaitRemaining() const {
 
 void CControlPanelWnd::paintEvent(QPaintEvent* event) {
   QPainter p(this);
-  const QRect r = event->rect();
-  p.fillRect(r, Qt::black);
-  if (m_backBuffer) p.drawImage(r, m_backBuffer->Native(), r);
+  // Rectangle by rectangle: a paint often covers a widget and a few readouts far from it, whose
+  // bounding rectangle would be most of the panel. The back buffer is opaque: only what lies
+  // beyond it is filled black.
+  for (const QRect& r : event->region()) {
+    // Clipped to the one rectangle, the copy takes the painter's plain-rectangle path, not the
+    // much slower one of a clip made of several.
+    p.setClipRect(r);
+    const QRect buffered = m_backBuffer ? r.intersected(m_backBuffer->Native().rect()) : QRect();
+    if (buffered != r) p.fillRect(r, Qt::black);
+    if (!buffered.isEmpty()) p.drawImage(buffered, m_backBuffer->Native(), buffered);
+  }
+  p.setClipping(false);
   const std::uint32_t waiting = GetReplyWaitRemaining();
   if (waiting == 0) return;
   // The unit has not answered the last change yet: a veil with "Waiting..." until it does or

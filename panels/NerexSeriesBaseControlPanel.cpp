@@ -22,6 +22,7 @@
 #include "panels/NerexSeriesParametricControl.h"
 #include "panels/TextControl.h"
 #include "panels/TorvexSeriesDEQControl.h"
+#include "platform/MouseMessages.h"
 #include "ui/dialogs/NerexPresetUi.h"
 
 namespace {
@@ -409,8 +410,15 @@ CControlObject* CNerexSeriesBaseControlPanel::SetActiveObject(CControlObject* co
 void CNerexSeriesBaseControlPanel::DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y) {
   // A command of the context menu may close the panel.
   const QPointer<QWidget> alive(this);
+  // A drag step may change several values of a curve (a band's gain and frequency): the curve
+  // is drawn once, after the last of them.
+  m_collectRepaints = message == WM_MOUSEMOVE;
   CControlPanelWnd::DispatchMouseMessage(message, flags, x, y);
   if (!alive) return;
+  m_collectRepaints = false;
+  std::vector<CControlObject*> pending;
+  pending.swap(m_pendingRepaints);
+  for (CControlObject* control : pending) RepaintControlNow(control);
   const CPoint point{x, y};
   if (m_peqCurve && m_peqCurve->IsVisible()) {
     if (!m_peqCurve->GetRect().Contains(point)) m_peqCurve->m_dragging = false;

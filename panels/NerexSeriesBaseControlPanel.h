@@ -264,7 +264,9 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   bool IsOnPage(std::uint32_t page) const;
   // The input (else output) caption from the selected channel's link group.
   void UpdateLinkCaption(bool inputs, bool redraw);
-  // Draws the widget into the back buffer and paints its rectangle at once.
+  // Draws the widget into the back buffer and paints its rectangle at once. While a mouse move
+  // is handled the widget is drawn and painted once, when the move is done, however many of
+  // its values the move changed.
   void RepaintControlNow(CControlObject* control);
   // Shows the band's frame only; a frame that changed is redrawn when asked.
   void ShowBandFrame(std::span<CControlObject* const> frames, int band, bool redraw);
@@ -373,5 +375,8 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   CControlObject* m_sideViewFrame = nullptr;               // redrawn by SelectSideTab
   std::uint32_t m_meterTimerId = 0;                        // 0 while no timer runs
   bool m_toolTipsEnabled = false;
+  // The widgets to repaint once the mouse move in hand is done; collecting while set.
+  bool m_collectRepaints = false;
+  std::vector<CControlObject*> m_pendingRepaints;
   bool m_meterUpdateRequested = false;
 };

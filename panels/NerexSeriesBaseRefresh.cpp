@@ -219,6 +219,7 @@ void CNerexSeriesBaseControlPanel::RefreshDeqSection(bool redraw) {
   SelectDeqBand(m_deqGraph ? m_deqGraph->GetSelectedBand() : -1, redraw);
   if (m_deqGraph) {
     m_deqGraph->ClearCurves();
+    m_deqGraph->SetBandMasks(device->GetDeqBandMasks().data());
     CNerexSeriesMemory& settings = device->GetCurrentSettings();
     for (int b = 0; b < kNerexDeqBandsPerInput; ++b)
       m_deqGraph->AddBand(new CDEQCurveData(&settings.DeqBand(s, b), s, b));
@@ -296,6 +297,11 @@ void CNerexSeriesBaseControlPanel::UpdateLinkCaption(bool inputs, bool redraw) {
 // --- Band selection ---
 
 void CNerexSeriesBaseControlPanel::RepaintControlNow(CControlObject* control) {
+  if (control && m_collectRepaints) {
+    if (std::find(m_pendingRepaints.begin(), m_pendingRepaints.end(), control) == m_pendingRepaints.end())
+      m_pendingRepaints.push_back(control);
+    return;
+  }
   Graphics* g = GetBackBufferGraphics();
   if (!control || !g) return;
   const CRect r = control->GetRect();

@@ -65,6 +65,7 @@ CNerexSeriesParametricControl::~CNerexSeriesParametricControl() { ClearSections(
 void CNerexSeriesParametricControl::ClearSections() {
   for (CCurveData* section : m_sections) delete section;
   m_sections.clear();
+  m_layerStale = true;
 }
 
 void CNerexSeriesParametricControl::MarkStale(int section) {
@@ -113,6 +114,7 @@ int CNerexSeriesParametricControl::RecomputeStale() {
     if (!m_sections[std::size_t(i)]->stale) continue;
     ComputeSection(i);
     m_sections[std::size_t(i)]->stale = 0;
+    if (i != m_selectedBand) m_layerStale = true;
     ++count;
   }
   if (count > 0) {
@@ -169,6 +171,7 @@ CRect CNerexSeriesParametricControl::GetHandleRect(int section) const {
 void CNerexSeriesParametricControl::DrawGrid() {
   m_grid = std::make_unique<CImage>(m_rect.Width(), m_rect.Height());
   m_gridForGeq = m_graphicEqMode;
+  m_layerStale = true;
   Graphics g(*m_grid);
   g.SetTextRenderingHint(TextRenderingHint::AntiAlias);
   FillGraphBackground(g, m_rect.Width(), m_rect.Height());
@@ -210,6 +213,35 @@ void CNerexSeriesParametricControl::DrawHandles(Graphics& g) {
   }
 }
 
+void CNerexSeriesParametricControl::TraceLine(const CCurvePoints& points, float dx, float dy) {
+  const CRect plot = GetPlotRect();
+  const float xScale = float(plot.Width()) / 419.0f;
+  const float low = float(GetLowestDb()) - 2.0f, high = float(GetHighestDb()) + 2.0f;
+  for (int k = 0; k < kCurvePoints; ++k)
+    m_line[std::size_t(k)] = CPointF{float(plot.left) + float(k) * xScale + dx,
+                                     float(DbToY(std::clamp(float(points[std::size_t(k)].dB), low, high))) + dy};
+}
+
+void CNerexSeriesParametricControl::DrawLayer() {
+  if (!m_layer || m_layer->Width() != m_grid->Width() || m_layer->Height() != m_grid->Height())
+    m_layer = std::make_unique<CImage>(m_grid->Width(), m_grid->Height());
+  Graphics g(*m_layer);
+  g.SetCompositingMode(CompositingMode::SourceCopy);
+  g.DrawImage(*m_grid, 0.0f, 0.0f);
+  g.SetCompositingMode(CompositingMode::SourceOver);
+  g.SetSmoothingMode(SmoothingMode::HighQuality);
+  const CRect plot = GetPlotRect();
+  const float dx = -float(m_rect.left), dy = -float(m_rect.top);
+  g.IntersectClip(CRectF{float(plot.left) + dx, float(plot.top) + dy, float(plot.Width() + 1), float(plot.Height() + 1)});
+  for (int i = 0; i < int(m_sections.size()); ++i) {
+    if (i == m_selectedBand || IsSectionTaken(i)) continue;
+    TraceLine(m_sections[std::size_t(i)]->points, dx, dy);
+    g.DrawLines(CPen(kSectionLine, 1.0f), m_line);
+  }
+  m_layerStale = false;
+  m_layerSelection = m_selectedBand;
+}
+
 void CNerexSeriesParametricControl::Draw(Graphics& g, const CRect& clip) {
   (void)clip;
   if (!m_visible) return;
@@ -217,29 +249,18 @@ void CNerexSeriesParametricControl::Draw(Graphics& g, const CRect& clip) {
       m_gridForGeq != m_graphicEqMode)
     DrawGrid();
   RecomputeStale();
+  if (m_layerStale || m_layerSelection != m_selectedBand) DrawLayer();
   const CClipState saved = g.SaveClip();
   g.IntersectClip(CRectF::FromRect(m_rect));
-  g.DrawImage(*m_grid, float(m_rect.left), float(m_rect.top));
+  g.DrawImage(*m_layer, float(m_rect.left), float(m_rect.top));
 
   const CRect plot = GetPlotRect();
   const SmoothingMode previous = g.GetSmoothingMode();
   g.SetSmoothingMode(SmoothingMode::HighQuality);
   const CClipState widgetClip = g.SaveClip();
   g.IntersectClip(CRectF{float(plot.left), float(plot.top), float(plot.Width() + 1), float(plot.Height() + 1)});
-  const float xScale = float(plot.Width()) / 419.0f;
-  const float low = float(GetLowestDb()) - 2.0f, high = float(GetHighestDb()) + 2.0f;
-  auto trace = [&](const CCurvePoints& points) {
-    for (int k = 0; k < kCurvePoints; ++k)
-      m_line[std::size_t(k)] = CPointF{float(plot.left) + float(k) * xScale,
-                                       float(DbToY(std::clamp(float(points[std::size_t(k)].dB), low, high)))};
-  };
-  for (int i = 0; i < int(m_sections.size()); ++i) {
-    if (i == m_selectedBand || IsSectionTaken(i)) continue;
-    trace(m_sections[std::size_t(i)]->points);
-    g.DrawLines(CPen(kSectionLine, 1.0f), m_line);
-  }
   // The sum, filled towards the 0 dB line, then the selected section over it.
-  trace(m_sum);
+  TraceLine(m_sum, 0.0f, 0.0f);
   std::vector<CPointF> fill(m_line);
   const float y0 = float(DbToY(0.0));
   fill.push_back(CPointF{m_line.back().x, y0});
@@ -247,7 +268,7 @@ void CNerexSeriesParametricControl::Draw(Graphics& g, const CRect& clip) {
   g.FillPolygon(CBrush(kSumFill), fill, FillMode::Alternate);
   g.DrawLines(CPen(kSumLine, 2.0f), m_line);
   if (m_selectedBand >= 0 && m_selectedBand < int(m_sections.size()) && !IsSectionTaken(m_selectedBand)) {
-    trace(m_sections[std::size_t(m_selectedBand)]->points);
+    TraceLine(m_sections[std::size_t(m_selectedBand)]->points, 0.0f, 0.0f);
     g.DrawLines(CPen(kSelectedLine, 2.0f), m_line);
   }
   g.RestoreClip(widgetClip);

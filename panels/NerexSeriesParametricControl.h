@@ -87,9 +87,19 @@ class CNerexSeriesParametricControl : public CControlObject {
   void DragGeqBand(int y);
   void WheelBand(int notches);
 
+  // Draws the grid and the lines of the sections not selected into the layer.
+  void DrawLayer();
+  // The line of a section's points (or the sum) at the plot's scale, offset by (dx, dy).
+  void TraceLine(const CCurvePoints& points, float dx, float dy);
+
   CTextStyle m_labelStyle;
   std::unique_ptr<CImage> m_grid;
   bool m_gridForGeq = false;
+  // The grid with the lines of the sections not selected: redrawn only when one of those
+  // sections was recomputed or the selection moved, so that a drag redraws one line and the sum.
+  std::unique_ptr<CImage> m_layer;
+  bool m_layerStale = true;
+  int m_layerSelection = -1;
   CCurvePoints m_sum{};
   std::vector<CPointF> m_line;  // kCurvePoints
 };

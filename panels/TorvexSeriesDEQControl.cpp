@@ -107,10 +107,12 @@ CDEQCurveData* CTorvexSeriesDEQControl::SelectedBand() const {
   return m_bands[std::size_t(m_selectedBand)];
 }
 
-void CTorvexSeriesDEQControl::PointToValues(int x, int y, std::int16_t& dB, std::uint16_t& index) const {
+void CTorvexSeriesDEQControl::PointToValues(int x, int y, int& dB, int& index) const {
   const double ppd = PixelsPerDb(), ppf = PixelsPerStep();
-  dB = std::int16_t(int((double(m_rect.top + m_plotTop) + 18.0 * ppd - double(y)) / ppd));
-  index = std::uint16_t(int(double(x - m_rect.left - m_plotLeft) / ppf + 13.0));
+  // Kept well inside int however far the pointer lies from the plot.
+  auto whole = [](double v) { return int(std::clamp(v, -1.0e6, 1.0e6)); };
+  dB = whole((double(m_rect.top + m_plotTop) + 18.0 * ppd - double(y)) / ppd);
+  index = whole(double(x - m_rect.left - m_plotLeft) / ppf + 13.0);
 }
 
 // --- Drawing ---
@@ -287,14 +289,13 @@ bool CTorvexSeriesDEQControl::OnMouseMessage(std::uint32_t message, std::uint32_
       if (!m_pressed) return true;
       CDEQCurveData* band = SelectedBand();
       if (!band) return true;
-      std::int16_t dB = 0;
-      std::uint16_t index = 0;
+      int dB = 0, index = 0;
       if (m_effectDrag) {
         PointToValues(x + m_grabX, y + m_grabY, dB, index);
-        SendEffect(*band, std::clamp(std::abs(int(dB)), 6, 18));
+        SendEffect(*band, std::clamp(std::abs(dB), 6, 18));
       } else if (m_frequencyDrag) {
         PointToValues(x + m_grabX, y + m_grabY, dB, index);
-        SendFrequency(*band, int(index));
+        SendFrequency(*band, index);
       } else {
         const bool inside = x >= m_rect.left + m_plotLeft - 5 && x <= m_rect.left + m_plotRight + 5 &&
                             y >= m_rect.top + m_plotTop - 5 && y <= m_rect.top + m_plotBottom + 5;
@@ -304,12 +305,12 @@ bool CTorvexSeriesDEQControl::OnMouseMessage(std::uint32_t message, std::uint32_
         }
         PointToValues(x, y, dB, index);
         int effect = 0;
-        if (IsCutMode(band->pBand->mode)) effect = dB > 0 ? 6 : std::clamp(-int(dB), 6, 18);
-        else effect = std::clamp(int(dB), 6, 18);
+        if (IsCutMode(band->pBand->mode)) effect = dB > 0 ? 6 : std::clamp(-dB, 6, 18);
+        else effect = std::clamp(dB, 6, 18);
         SendEffect(*band, effect);
         // The effect's change may have rebuilt the band list; look the band up again.
         band = SelectedBand();
-        if (band) SendFrequency(*band, int(index));
+        if (band) SendFrequency(*band, index);
       }
       return true;
     }

@@ -66,8 +66,9 @@ class CTorvexSeriesDEQControl : public CControlObject {
   // A band's handle rectangle in widget coordinates.
   CRect GetHandleRect(const CDEQCurveData& band) const;
   bool IsBandMasked(const CDEQCurveData& band) const;
-  // Level (dB) and frequency code under a panel point.
-  void PointToValues(int x, int y, std::int16_t& dB, std::uint16_t& index) const;
+  // Level (dB) and frequency code under a panel point, signed: left of the plot the code
+  // falls below its lowest (the senders clamp it to the band's range).
+  void PointToValues(int x, int y, int& dB, int& index) const;
 
   std::int32_t m_highestDb = 18;
   std::int32_t m_lowestDb = -18;

@@ -1,14 +1,25 @@
 // Completion queues, alertable sleep, COM-number mapping and the serial port factory.
 #include "platform/SerialPort.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
 #include "platform/AppPaths.h"
-#include "platform/SerialPortQt.h"
+#include "platform/SerialPortTty.h"
 #include "platform/SerialPortQueue.h"
 
 using SteadyClock = std::chrono::steady_clock;
+
+CIoCompletionQueue::CIoCompletionQueue() : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+CIoCompletionQueue::~CIoCompletionQueue() {
+  if (m_wakeFd >= 0) ::close(m_wakeFd);
+}
 
 std::shared_ptr<CIoCompletionQueue> CIoCompletionQueue::ForCurrentThread() {
   thread_local std::shared_ptr<CIoCompletionQueue> queue = std::make_shared<CIoCompletionQueue>();
@@ -20,7 +31,8 @@ void CIoCompletionQueue::Post(std::function<void()> routine) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_routines.push_back(std::move(routine));
   }
-  m_cv.notify_all();
+  // The owner looks at its routines before it waits: only another thread needs to wake it.
+  if (std::this_thread::get_id() != m_owner) Wake();
 }
 
 void CIoCompletionQueue::PostCompletion(const std::shared_ptr<std::atomic<bool>>& live, std::atomic<bool>& busy,
@@ -32,15 +44,60 @@ void CIoCompletionQueue::PostCompletion(const std::shared_ptr<std::atomic<bool>>
   });
 }
 
-std::size_t CIoCompletionQueue::WaitAndRun(SteadyClock::time_point deadline) {
+void CIoCompletionQueue::Wake() {
+  if (m_wakeFd < 0) return;
+  const std::uint64_t one = 1;
+  (void)!::write(m_wakeFd, &one, sizeof one);
+}
+
+void CIoCompletionQueue::AddWork(std::shared_ptr<IAlertableWork> work) { m_work.push_back(std::move(work)); }
+
+std::size_t CIoCompletionQueue::RunQueued() {
   std::deque<std::function<void()>> ready;
   {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_cv.wait_until(lock, deadline, [this] { return !m_routines.empty(); });
+    std::lock_guard<std::mutex> lock(m_mutex);
     ready.swap(m_routines);
   }
   for (auto& routine : ready) routine();
   return ready.size();
+}
+
+std::size_t CIoCompletionQueue::WaitAndRun(SteadyClock::time_point deadline) {
+  for (;;) {
+    if (const std::size_t ran = RunQueued(); ran > 0) return ran;
+    // One wait on the wake descriptor and on what the work watches, until the earliest time
+    // anyone wants to go on.
+    std::vector<pollfd>& fds = m_pollFds;
+    fds.assign(1, pollfd{m_wakeFd, POLLIN, 0});
+    m_pollSlots.assign(m_work.size(), 0);
+    SteadyClock::time_point until = deadline;
+    for (std::size_t i = 0; i < m_work.size(); ++i) {
+      const IAlertableWork::Watch watch = m_work[i]->BeginWait();
+      if (watch.fd >= 0) {
+        m_pollSlots[i] = fds.size();
+        fds.push_back({watch.fd, POLLIN, 0});
+      }
+      if (watch.until) until = std::min(until, *watch.until);
+    }
+    const SteadyClock::time_point now = SteadyClock::now();
+    const std::int64_t ns =
+        until <= now ? 0 : std::chrono::duration_cast<std::chrono::nanoseconds>(until - now).count();
+    const timespec timeout{time_t(ns / 1000000000), long(ns % 1000000000)};
+    if (::ppoll(fds.data(), nfds_t(fds.size()), &timeout, nullptr) < 0) {
+      for (pollfd& p : fds) p.revents = 0;
+    }
+    if (fds[0].revents & POLLIN) {
+      std::uint64_t count = 0;
+      (void)!::read(m_wakeFd, &count, sizeof count);
+    }
+    for (std::size_t i = 0; i < m_work.size(); ++i) {
+      m_work[i]->EndWait(m_pollSlots[i] != 0 ? fds[m_pollSlots[i]].revents : short(0));
+    }
+    // Ended work leaves the list; its completion is queued now.
+    m_work.erase(std::remove_if(m_work.begin(), m_work.end(), [](const auto& item) { return !item->Continue(); }),
+                 m_work.end());
+    if (SteadyClock::now() >= deadline) return RunQueued();
+  }
 }
 
 std::size_t CIoCompletionQueue::RunPending() {
@@ -146,7 +203,7 @@ std::unique_ptr<ISerialPort> CreateSerialPort() {
     std::lock_guard<std::mutex> lock(g_factoryMutex);
     if (g_factory) return g_factory();
   }
-  return std::make_unique<CQtSerialPort>();
+  return std::make_unique<CTtySerialPort>();
 }
 
 void SetSerialPortFactoryForTests(std::function<std::unique_ptr<ISerialPort>()> factory) {

@@ -60,9 +60,11 @@ class ISerialPort {
   virtual bool SetTimeouts(const SerialTimeouts& timeouts) = 0;
   virtual bool Purge(std::uint32_t flags) = 0;
 
-  // Overlapped write: returns at once; the completion runs on the calling thread, inside its
-  // alertable waits, once every byte has left the port (drained). False when the write cannot be
-  // started (closed, failed, or a write already in flight). data must stay valid until then.
+  // Overlapped write: the completion runs on the calling thread, inside its alertable waits,
+  // once every byte has left the port (drained). A port may send the bytes before the call
+  // returns (a terminal device does; the in-memory line returns at once). False when the write
+  // cannot be started (closed, failed, or a write already in flight). data must stay valid
+  // until the completion has run.
   bool WriteEx(const std::uint8_t* data, std::uint32_t n, SerialCompletion done);
   // Overlapped read of n bytes into data, ending when n bytes have come or the read time-out
   // has passed; the completion runs as for WriteEx. The time-out counts from this call.

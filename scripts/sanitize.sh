@@ -62,12 +62,17 @@ if [ "$kind" = address ]; then
 else
   # The threaded suites whose threads hand over through our own locks and atomics: the comms
   # worker and discovery, the security passes, the serial transaction on the simulated bus and
-  # the simulator itself. The Qt serial port (the pseudo-terminal tests) and the application
-  # online hand over through Qt's event queues, which the sanitizer cannot see into without a
-  # Qt built for it; AddressSanitizer runs them.
-  targets=(comms_tests security_tests serial_comms_tests devsim_tests)
+  # on a pseudo-terminal, the serial ports and their completion queues, the firmware loaders'
+  # dialogues, and the simulator itself. The application online and the loader dialog hand
+  # over through Qt's event queues, which the sanitizer cannot see into without a Qt built for
+  # it; AddressSanitizer runs them.
+  targets=(comms_tests security_tests serial_comms_tests devsim_tests platform_tests loader_tests)
   build --target "${targets[@]}"
   cd "$dir"
   ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600 \
-    -L '^(comms_tests|security_tests|serial_comms_tests|devsim_tests)$' -E '^PtyTransactionTest\.'
+    -L '^(comms_tests|security_tests|serial_comms_tests|devsim_tests)$'
+  ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600 \
+    -L '^platform_tests$' -R '^(TtySerialPortTest|MemorySerialPort|AlertableWait)\.'
+  ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600 \
+    -L '^loader_tests$' -R '^(AmpFirmwareOnAPty|AmpFirmwareTest|ZelFirmwareTest)\.'
 fi

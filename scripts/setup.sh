@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-serialport-dev libqt6serialport6-dev
+  qt6-base-dev
   libboost-dev libboost-date-time-dev
   libfreeimage-dev
   libgtest-dev libgmock-dev libbenchmark-dev

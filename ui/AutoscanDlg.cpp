@@ -10,7 +10,6 @@
 #include "core/System.h"
 
 CAutoscanDlg::CAutoscanDlg(CSystem& system, QWidget* parent) : CBitmapDialogEx(parent), m_system(system) {
-  setStyleSheet(QStringLiteral("CAutoscanDlg { background: #202020; } QLabel { color: #F0F0F0; }"));
   m_status = new QLabel(this);
   m_status->setGeometry(16, 34, 268, 20);
   m_stop = new QPushButton(QStringLiteral("Stop"), this);

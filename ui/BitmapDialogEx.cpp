@@ -1,9 +1,6 @@
 // Fading dialog base: window opacity steps of 0.07 every 20 ms.
 #include "ui/BitmapDialogEx.h"
 
-#include <QAbstractItemView>
-#include <QAbstractSpinBox>
-#include <QApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -28,26 +25,9 @@ void DrawRoundedFrame(QPainter& p, float radius, QColor colour, float width, QRe
 CBitmapDialogEx::CBitmapDialogEx(QWidget* parent, const QString& title)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_title(title) {
   setMouseTracking(true);
-  // The skin: light text on a dark ground. Only these two roles are set, so lists, edits and
-  // buttons keep their own colours, and boxes opened over the dialog are not affected.
-  QPalette skin = palette();
-  skin.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
-  skin.setColor(QPalette::WindowText, QColor(0xF0, 0xF0, 0xF0));
-  setPalette(skin);
+  // The body keeps the plain dialog face, so that the drawn title bar and the dark rounded
+  // frames stand out against it and every control keeps its usual colours.
   setAutoFillBackground(true);
-}
-
-void CBitmapDialogEx::KeepControlColours() {
-  const QPalette application = QApplication::palette();
-  for (QWidget* control : findChildren<QWidget*>()) {
-    if (!qobject_cast<QAbstractItemView*>(control) && !qobject_cast<QAbstractSpinBox*>(control)) continue;
-    QPalette own = control->palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-      for (QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
-        own.setColor(group, role, application.color(group, role));
-    }
-    control->setPalette(own);
-  }
 }
 
 void CBitmapDialogEx::PadButtons() {
@@ -59,10 +39,7 @@ void CBitmapDialogEx::PadButtons() {
 }
 
 void CBitmapDialogEx::showEvent(QShowEvent* event) {
-  if (!m_initialised) {
-    KeepControlColours();
-    PadButtons();
-  }
+  if (!m_initialised) PadButtons();
   QDialog::showEvent(event);
   if (m_initialised) return;
   m_initialised = true;
@@ -148,7 +125,10 @@ void CBitmapDialogEx::paintEvent(QPaintEvent* event) {
       p.setPen(QPen(QColor(0xC8, 0xC8, 0xC8), 2));
       p.drawLine(right - 32, top + 5, right - 22, top + 15);
       p.drawLine(right - 22, top + 5, right - 32, top + 15);
-      if (m_closeBoxHot) DrawRoundedFrame(p, 3, QColor(0xC8, 0xC8, 0xC8), 2, CloseBoxRect());
+      if (m_closeBoxHot) {
+        const QRect box = CloseBoxRect();
+        DrawRoundedFrame(p, 3, QColor(0xC8, 0xC8, 0xC8), 2, QRectF(box.left(), box.top(), 19, 19));
+      }
     }
     QFont font(QStringLiteral("DejaVu Sans Condensed"));
     font.setStyleHint(QFont::SansSerif);
@@ -160,6 +140,9 @@ void CBitmapDialogEx::paintEvent(QPaintEvent* event) {
   }
   const int w = c.width();
   const int h = c.height();
+  // The frames' co-ordinates name pixel centres: the outer one lies half on the window's edge
+  // pixels, the two inner ones on the pixels within.
+  p.translate(0.5, 0.5);
   DrawRoundedFrame(p, 10, QColor(0, 0, 0, 0xFF), 2, QRectF(c.left() - 1, c.top() - 1, w - 1, h - 1));
   DrawRoundedFrame(p, 9, QColor(0, 0, 0, 0x96), 1, QRectF(c.left() + 1, c.top() + 1, w - 5, h - 5));
   DrawRoundedFrame(p, 8, QColor(0, 0, 0, 0x32), 1, QRectF(c.left() + 2, c.top() + 2, w - 7, h - 7));

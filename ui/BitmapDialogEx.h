@@ -50,10 +50,6 @@ class CBitmapDialogEx : public QDialog {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
-  // Lists, trees and spin boxes draw on their own light ground: they keep the application's
-  // window colours, or the skin's light text would draw their arrows and branch marks white on
-  // white. Done when the dialog first shows, over every control it holds by then.
-  void KeepControlColours();
   // Every push button with a text keeps 12 pixels each side of it (buttons of a fixed width
   // are left as they are).
   void PadButtons();

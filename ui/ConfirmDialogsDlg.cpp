@@ -23,7 +23,7 @@ const char* const kBoxTexts[CConfirmDialogsDlg::kBoxCount] = {
 };
 }  // namespace
 
-CConfirmDialogsDlg::CConfirmDialogsDlg(CSystem* system, QWidget* parent) : QWidget(parent), m_system(system) {
+CConfirmDialogsDlg::CConfirmDialogsDlg(QWidget* parent) : QWidget(parent) {
   setWindowTitle(Title());
   auto* group = new QGroupBox(QStringLiteral("Show confirm dialog boxes for :"), this);
   auto* groupLayout = new QVBoxLayout(group);

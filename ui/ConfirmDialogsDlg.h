@@ -5,13 +5,12 @@
 #include <array>
 
 class QCheckBox;
-class CSystem;
 
 class CConfirmDialogsDlg : public QWidget {
  public:
   static constexpr int kBoxCount = 10;
 
-  explicit CConfirmDialogsDlg(CSystem* system, QWidget* parent = nullptr);
+  explicit CConfirmDialogsDlg(QWidget* parent = nullptr);
 
   // The page's title in the sheet.
   static QString Title();
@@ -24,6 +23,5 @@ class CConfirmDialogsDlg : public QWidget {
   QCheckBox* Box(int i) const { return m_boxes[std::size_t(i)]; }
 
  private:
-  CSystem* m_system;
   std::array<QCheckBox*, kBoxCount> m_boxes{};
 };

@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -217,6 +218,14 @@ void CCustomControlPanelWnd::EndTextEditor(bool report) {
   if (report && editor) editor->OnKillFocus(text);
 }
 
+QString CCustomControlPanelWnd::FilterEditText(const QString& text) const {
+  QString kept;
+  for (const char32_t ch : text.toUcs4()) {
+    if (ch < 0x20 || m_editing->OnChar(ch)) kept += QString::fromUcs4(&ch, 1);
+  }
+  return kept;
+}
+
 bool CCustomControlPanelWnd::eventFilter(QObject* watched, QEvent* event) {
   if (!m_editBox || watched != m_editBox) return QWidget::eventFilter(watched, event);
   switch (event->type()) {
@@ -232,10 +241,19 @@ bool CCustomControlPanelWnd::eventFilter(QObject* watched, QEvent* event) {
       }
       // A typed character the parameter cannot take is dropped; editing keys and shortcuts
       // (paste included) pass.
-      const QString typed = key->text();
       const bool shortcut = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-      if (!shortcut && typed.size() == 1 && typed.at(0).unicode() >= 0x20 && !m_editing->OnChar(typed.at(0).unicode()))
-        return true;
+      if (shortcut || key->text().isEmpty()) break;
+      const QString kept = FilterEditText(key->text());
+      if (kept == key->text()) break;
+      if (!kept.isEmpty()) m_editBox->insert(kept);
+      return true;
+    }
+    case QEvent::InputMethod: {
+      // Text an input method composes is typed text too.
+      auto* composed = static_cast<QInputMethodEvent*>(event);
+      const QString kept = FilterEditText(composed->commitString());
+      if (kept != composed->commitString())
+        composed->setCommitString(kept, composed->replacementStart(), composed->replacementLength());
       break;
     }
     case QEvent::FocusOut:

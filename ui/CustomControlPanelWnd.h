@@ -170,6 +170,9 @@ class CCustomControlPanelWnd : public QWidget, public CCustomControlPanel, publi
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The characters of text the open edit may take, the others dropped (control characters
+  // are kept: they edit rather than type).
+  QString FilterEditText(const QString& text) const;
   // Takes the edit box away; with report, its editor is told the focus left with the text.
   void EndTextEditor(bool report);
   bool DesignMode() const;

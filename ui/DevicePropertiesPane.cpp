@@ -441,8 +441,12 @@ void CDevicePropertiesCtrl::EndEdit(bool update) {
   if (!row) return;
   if (update) {
     ValidateItemData(*row);
-    // The row stores what its editor holds now (after a refusal, the text put back).
-    row->SetVariant(row->GetValueAsVariant());
+    // The row stores what its editor holds now (after a refusal, the text put back); a
+    // picker row shows its own value whatever was typed.
+    if (auto* picker = dynamic_cast<CPickerPropertyCtrl*>(row))
+      picker->ShowOwnValue();
+    else
+      row->SetVariant(row->GetValueAsVariant());
   }
   const bool changed = update && row->GetValueText() != m_editStartText;
   CloseEditor();
@@ -507,6 +511,8 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   // the object has changed when it refuses, and the row takes its reference value back.
   if (m_comboPicked >= 0 && !row.GetOptions().empty()) {
     row.SetComboSelection(m_comboPicked);
+  } else if (auto* picker = dynamic_cast<CPickerPropertyCtrl*>(&row)) {
+    picker->ShowOwnValue();
   } else {
     row.SetVariant(row.GetValueAsVariant());
   }

@@ -3,6 +3,7 @@
 
 #include <QMenu>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "core/Device.h"
 #include "core/DeviceMenu.h"
@@ -17,18 +18,36 @@ constexpr std::uint32_t kDeleteZone = 32847;
 constexpr std::uint32_t kCopy = 57634;
 constexpr std::uint32_t kPaste = 57637;
 
-// Adds the items of a model menu (with its popups) to a window menu; each item runs the
-// device's own command, enabled and ticked as the device says.
-void AddDeviceItems(QMenu& target, const CMenu& source, CDevice* device) {
+bool IsFrameCommand(std::uint32_t id) {
+  return id == kProperties || id == kCopy || id == kPaste || id == kNewDevice || id == kDeleteDevice;
+}
+
+// Adds the items of a model menu (with its popups) to a window menu. The frame's own commands
+// are its actions, or, when the device gave one another text, an item of that text that runs
+// the frame's action; every other item runs the device's own command, enabled and ticked as
+// the device says.
+void AddMenuItems(QMenu& target, const CMenu& source, CDevice* device,
+                  const std::function<QAction*(std::uint32_t)>& lookup) {
   for (int i = 0; i < source.GetItemCount(); ++i) {
     const CMenu::Item* item = source.GetItem(i);
+    const QString text = QString::fromStdString(item->text);
     if (item->separator) {
       target.addSeparator();
     } else if (item->submenu) {
-      AddDeviceItems(*target.addMenu(QString::fromStdString(item->text)), *item->submenu, device);
-    } else {
+      AddMenuItems(*target.addMenu(text), *item->submenu, device, lookup);
+    } else if (IsFrameCommand(item->id)) {
+      QAction* command = lookup ? lookup(item->id) : nullptr;
+      if (!command) continue;
+      if (text == command->text()) {
+        target.addAction(command);
+        continue;
+      }
+      QAction* renamed = target.addAction(text);
+      renamed->setEnabled(command->isEnabled());
+      QObject::connect(renamed, &QAction::triggered, command, [command] { command->trigger(); });
+    } else if (device) {
       const std::uint32_t id = item->id;
-      QAction* action = target.addAction(QString::fromStdString(item->text));
+      QAction* action = target.addAction(text);
       CCmdUI state(id);
       device->OnUpdateContextMenuCommand(state);
       action->setEnabled(state.IsEnabled());
@@ -78,25 +97,20 @@ CDeviceView::CDeviceView(const QString& title, QWidget* parent) : QDockWidget(ti
 }
 
 QMenu* CDeviceView::BuildContextMenu(CDevice* selected) {
-  auto* menu = new QMenu(this);
-  auto add = [this, menu](std::uint32_t id) {
-    if (QAction* action = m_lookup ? m_lookup(id) : nullptr) menu->addAction(action);
-  };
-  add(kProperties);
-  menu->addSeparator();
-  add(kCopy);
-  add(kPaste);
-  menu->addSeparator();
-  add(kNewDevice);
-  add(kDeleteDevice);
-  if (selected) {
-    CMenu items;
-    selected->BuildContextMenu(items, 0);
-    if (items.GetItemCount() > 0) {
-      menu->addSeparator();
-      AddDeviceItems(*menu, items, selected);
+  // The frame's items first; the selected device then adds its own among them (its paste
+  // items after Paste, which it may rename) before the menu becomes a window menu.
+  CMenu items;
+  for (std::uint32_t id : {kProperties, 0u, kCopy, kPaste, 0u, kNewDevice, kDeleteDevice}) {
+    if (id == 0) {
+      items.AppendSeparator();
+      continue;
     }
+    QAction* command = m_lookup ? m_lookup(id) : nullptr;
+    items.AppendItem(id, command ? command->text().toStdString() : std::string());
   }
+  if (selected) selected->BuildContextMenu(items, 0);
+  auto* menu = new QMenu(this);
+  AddMenuItems(*menu, items, selected, m_lookup);
   return menu;
 }
 

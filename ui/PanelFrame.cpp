@@ -3,7 +3,9 @@
 
 #include <QMouseEvent>
 #include <algorithm>
+#include <cstdint>
 
+#include "core/CustomControlObject.h"
 #include "core/System.h"
 #include "core/User.h"
 
@@ -47,6 +49,13 @@ CPanelFrame::CPanelFrame(QWidget* parent) : QMdiSubWindow(parent) {
   });
 }
 
+CPanelFrame* FindPanelFrame(const QWidget* view) {
+  for (QWidget* w = view ? view->parentWidget() : nullptr; w; w = w->parentWidget()) {
+    if (auto* frame = dynamic_cast<CPanelFrame*>(w)) return frame;
+  }
+  return nullptr;
+}
+
 CWindowPlacement CPanelFrame::GetWindowPlacement() const {
   CWindowPlacement p;
   p.flags = 0;
@@ -62,7 +71,12 @@ void CPanelFrame::SetWindowPlacement(const CWindowPlacement& placement) {
   const CRect r = NormalizeRect(CPoint{placement.normalPosition.left, placement.normalPosition.top},
                                 CPoint{placement.normalPosition.right, placement.normalPosition.bottom});
   setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-  setGeometry(r.left, r.top, std::max(r.Width(), 1), std::max(r.Height(), 1));
+  // Whatever numbers a file gave, the window stays within reach and no larger than a screen.
+  auto extent = [](int from, int to) {
+    return int(std::clamp<std::int64_t>(std::int64_t(to) - from, 1, kPanelSizeLimit));
+  };
+  setGeometry(ClampPanelCoordinate(r.left), ClampPanelCoordinate(r.top), extent(r.left, r.right),
+              extent(r.top, r.bottom));
   m_normal = geometry();
   switch (placement.showCmd) {
     case SW_SHOWMINIMIZED:

@@ -31,6 +31,10 @@ bool RectsEqual(const CRect& a, const CRect& b);
 // The system's current user: the user at the current-user index when it is 0 to 9, else none.
 const CUser* GetCurrentUser(const CSystem& system);
 
+class CPanelFrame;
+// The panel frame that holds view (a device panel or custom panel view), or null.
+CPanelFrame* FindPanelFrame(const QWidget* view);
+
 // A panel frame: keeps the normal rectangle apart from minimised and maximised states and
 // turns the window's state into a placement record and back.
 class CPanelFrame : public QMdiSubWindow {

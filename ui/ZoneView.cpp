@@ -105,10 +105,31 @@ void CZoneView::ScrollBy(Scroll step) {
 }
 
 void CZoneView::EnsureBuffer(int width, int height) {
-  if (m_backBuffer && m_backBuffer->Width() == width && m_backBuffer->Height() == height) return;
-  m_pGraphics.reset();
-  m_backBuffer = std::make_unique<CImage>(width, height);
-  m_pGraphics = std::make_unique<Graphics>(*m_backBuffer);
+  if (!m_backBuffer || m_backBuffer->Width() != width || m_backBuffer->Height() != height) {
+    m_pGraphics.reset();
+    m_backBuffer = std::make_unique<CImage>(width, height);
+    m_pGraphics = std::make_unique<Graphics>(*m_backBuffer);
+  }
+  m_bufferOrigin = m_scrollPos;
+  m_pGraphics->ResetTransform();
+  m_pGraphics->TranslateTransform(m_vertical ? 0.0f : -float(m_scrollPos), m_vertical ? -float(m_scrollPos) : 0.0f);
+}
+
+CRect CZoneView::VisibleContent() const {
+  if (!m_backBuffer) return CRect{};
+  const int w = m_backBuffer->Width(), h = m_backBuffer->Height();
+  return m_vertical ? CRect{0, m_bufferOrigin, w, m_bufferOrigin + h} : CRect{m_bufferOrigin, 0, m_bufferOrigin + w, h};
+}
+
+bool CZoneView::IsShown(const CRect& r) const {
+  const CRect v = VisibleContent();
+  return r.left < v.right && r.right > v.left && r.top < v.bottom && r.bottom > v.top;
+}
+
+void CZoneView::FollowScroll() {
+  if (!m_backBuffer || m_bufferOrigin == m_scrollPos) return;
+  EnsureBuffer(m_backBuffer->Width(), m_backBuffer->Height());
+  DrawAll(VisibleContent());
 }
 
 CPoint CZoneView::ToContent(const QPoint& window) const {
@@ -161,8 +182,9 @@ void CZoneView::paintEvent(QPaintEvent* event) {
     painter.fillRect(clip, QColor::fromRgba(kRackBackgroundBottom.argb));
     return;
   }
-  const QRect source = m_vertical ? clip.translated(0, m_scrollPos) : clip.translated(m_scrollPos, 0);
-  painter.drawImage(clip.topLeft(), m_backBuffer->Native(), source);
+  // A scroll changes what the window shows: the whole window was invalidated with it.
+  FollowScroll();
+  painter.drawImage(clip.topLeft(), m_backBuffer->Native(), clip);
 }
 
 void CZoneView::wheelEvent(QWheelEvent* event) {
@@ -173,16 +195,52 @@ void CZoneView::wheelEvent(QWheelEvent* event) {
   event->accept();
 }
 
+void CZoneView::StartZoneTimer(const CZone* zone, std::uint32_t periodMs) {
+  if (!zone || !m_pSystem || GetZoneTimer(zone) != 0) return;
+  const auto& zones = m_pSystem->GetZones();
+  const auto at = std::find(zones.begin(), zones.end(), zone);
+  if (at == zones.end()) return;
+  std::uint32_t id = kFirstZoneTimer + std::uint32_t(at - zones.begin());
+  while (id <= kLastZoneTimer && m_zoneTimers.count(id) != 0) ++id;
+  for (std::uint32_t other = kFirstZoneTimer; id > kLastZoneTimer && other <= kLastZoneTimer; ++other)
+    if (m_zoneTimers.count(other) == 0) id = other;
+  if (id > kLastZoneTimer) return;
+  m_zoneTimers[id] = zone;
+  SetTimer(id, periodMs);
+}
+
+void CZoneView::StopZoneTimer(const CZone* zone) {
+  if (const std::uint32_t id = GetZoneTimer(zone); id != 0) {
+    KillTimer(id);
+    m_zoneTimers.erase(id);
+  }
+}
+
+std::uint32_t CZoneView::GetZoneTimer(const CZone* zone) const {
+  for (const auto& [id, timed] : m_zoneTimers)
+    if (timed == zone) return id;
+  return 0;
+}
+
 void CZoneView::OnTimer(std::uint32_t id) {
   if (id < kFirstZoneTimer || id > kLastZoneTimer || !m_pSystem) return;
-  const std::size_t index = id - kFirstZoneTimer;
   const auto& zones = m_pSystem->GetZones();
-  // A zone deleted while it moved leaves a timer that names no moving zone: stop it.
-  if (index >= zones.size() || !IsZoneAnimating(*zones[index])) {
+  // The zone this timer was started for; a timer started by its number alone names the zone
+  // at that index.
+  CZone* zone = nullptr;
+  if (const auto it = m_zoneTimers.find(id); it != m_zoneTimers.end()) {
+    const auto at = std::find(zones.begin(), zones.end(), it->second);
+    if (at != zones.end()) zone = *at;
+  } else if (id - kFirstZoneTimer < zones.size()) {
+    zone = zones[id - kFirstZoneTimer];
+  }
+  // A zone deleted while it moved, or one that has stopped: its timer stops.
+  if (!zone || !IsZoneAnimating(*zone)) {
     KillTimer(id);
+    m_zoneTimers.erase(id);
     return;
   }
-  AnimateZone(*zones[index]);
+  AnimateZone(*zone);
 }
 
 bool CZoneView::event(QEvent* event) {

@@ -142,13 +142,17 @@ void CImageLibraryManagerDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CImageLibraryManagerDlg::accept() {
-  m_system->SaveImageLibrary();
+  if (m_libraryEdited) m_system->SaveImageLibrary();
   CImageTreeDlgBase::accept();
 }
 
 void CImageLibraryManagerDlg::reject() {
-  m_system->SaveImageLibrary();
+  if (m_libraryEdited) m_system->SaveImageLibrary();
   CImageTreeDlgBase::reject();
+}
+
+void CImageLibraryManagerDlg::NoteEdit(const QTreeWidgetItem* item) {
+  if (item && !IsInFileBranch(item)) m_libraryEdited = true;
 }
 
 void CImageLibraryManagerDlg::Warn(const char* text) {
@@ -187,6 +191,7 @@ void CImageLibraryManagerDlg::OnAddImage() {
   }
   FolderOfItem(target)->AddChild(image);
   if (IsInFileBranch(target)) m_system->SetModified();
+  NoteEdit(target);
   m_filling = true;
   QTreeWidgetItem* item = InsertImageItem(target, image);
   m_filling = false;
@@ -199,6 +204,7 @@ void CImageLibraryManagerDlg::OnAddDirectory() {
   if (!target) return;
   auto* folder = new CCCImageDirectory("New Folder");
   FolderOfItem(target)->AddChild(folder);
+  NoteEdit(target);
   m_filling = true;
   InsertImageItem(target, folder);
   m_filling = false;
@@ -210,6 +216,7 @@ void CImageLibraryManagerDlg::OnDelete() {
   CCCImageBase* node = NodeOfItem(item);
   if (!item || !node || !item->parent()) return;
   const bool inFile = IsInFileBranch(item);
+  NoteEdit(item);
   CCCImageDirectory* folder = FolderOfItem(item->parent());
   m_filling = true;
   delete item;
@@ -230,13 +237,17 @@ void CImageLibraryManagerDlg::OnHelp() {
 void CImageLibraryManagerDlg::OnEndLabelEdit(QTreeWidgetItem* item) {
   CCCImageBase* node = NodeOfItem(item);
   if (!node || !item->parent()) return;
-  node->m_name = item->text(0).toStdString();
+  const std::string name = item->text(0).toStdString();
+  if (name != node->m_name) NoteEdit(item);
+  node->m_name = name;
   if (!node->IsDirectory() && item == m_tree->currentItem()) ShowImageInfo(static_cast<CCCImage*>(node));
 }
 
 void CImageLibraryManagerDlg::PlaceNode(QTreeWidgetItem* dragged, QTreeWidgetItem* folderItem,
                                         QTreeWidgetItem* after, bool copy) {
   CCCImageBase* node = NodeOfItem(dragged);
+  NoteEdit(folderItem);
+  if (!copy) NoteEdit(dragged);
   m_filling = true;
   if (copy) {
     node = new CCCImage(*static_cast<CCCImage*>(node));

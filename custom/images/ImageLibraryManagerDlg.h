@@ -1,7 +1,7 @@
 // The image library manager: both image trees (the open file's "File" branch and this
 // computer's "Library" branch) to add pictures to, put in folders, rename, delete, move by
 // dragging and copy between file and library. Edits act at once; the library file is written
-// when the dialog closes. UI thread, modal.
+// when the dialog closes after an edit of the library. UI thread, modal.
 #pragma once
 
 #include <QString>
@@ -50,7 +50,8 @@ class CImageLibraryManagerDlg : public CImageTreeDlgBase {
   // Drops the dragged item onto target by the move and copy rules (null target: nothing).
   void EndDrag(QTreeWidgetItem* dragged, QTreeWidgetItem* target);
 
-  // Both ways out save the library first, then fade out.
+  // Both ways out save the library first when it was edited, then fade out. A library that
+  // was not edited is never written: a file that failed to load stays as it is.
   void accept() override;
   void reject() override;
 
@@ -67,6 +68,8 @@ class CImageLibraryManagerDlg : public CImageTreeDlgBase {
   // new item is selected.
   void PlaceNode(QTreeWidgetItem* dragged, QTreeWidgetItem* folderItem, QTreeWidgetItem* after, bool copy);
   void Warn(const char* text);
+  // An edit at the item: one in the Library branch has the library saved on closing.
+  void NoteEdit(const QTreeWidgetItem* item);
 
   QToolBar* m_toolBar;
   QAction* m_addImage;
@@ -74,6 +77,7 @@ class CImageLibraryManagerDlg : public CImageTreeDlgBase {
   QAction* m_delete;
   QAction* m_helpAction;
   bool m_opened = false;
+  bool m_libraryEdited = false;
   std::function<void(const QString&)> m_message;
   std::function<void(const QString&)> m_help;
   std::function<QString()> m_chooseFile;

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyleOption>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -84,22 +85,61 @@ CImageTreeWidget::CImageTreeWidget(QWidget* parent) : QTreeWidget(parent) {
   setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
 }
 
+QTreeWidgetItem* CImageTreeWidget::DropTargetAt(const QPoint& point) const {
+  if (QTreeWidgetItem* under = itemAt(point)) return under;
+  return m_passed.isValid() ? itemFromIndex(m_passed) : nullptr;
+}
+
+void CImageTreeWidget::ForgetPassedItem() {
+  if (m_overEmptySpace && m_passed.isValid()) viewport()->update(visualRect(m_passed));
+  m_passed = QPersistentModelIndex();
+  m_overEmptySpace = false;
+}
+
+void CImageTreeWidget::dragEnterEvent(QDragEnterEvent* event) {
+  ForgetPassedItem();
+  QTreeWidget::dragEnterEvent(event);
+}
+
 void CImageTreeWidget::dragMoveEvent(QDragMoveEvent* event) {
   QTreeWidget::dragMoveEvent(event);
   if (event->source() == this) event->acceptProposedAction();
+  const QModelIndex under = indexAt(event->position().toPoint());
+  const bool wasOverEmptySpace = m_overEmptySpace;
+  m_overEmptySpace = !under.isValid();
+  if (under.isValid()) m_passed = under;
+  if (m_passed.isValid() && wasOverEmptySpace != m_overEmptySpace) viewport()->update(visualRect(m_passed));
+}
+
+void CImageTreeWidget::dragLeaveEvent(QDragLeaveEvent* event) {
+  ForgetPassedItem();
+  QTreeWidget::dragLeaveEvent(event);
 }
 
 void CImageTreeWidget::dropEvent(QDropEvent* event) {
+  QTreeWidgetItem* target = DropTargetAt(event->position().toPoint());
+  ForgetPassedItem();
   if (event->source() != this) {
     event->ignore();
     return;
   }
   QTreeWidgetItem* dragged = currentItem();
-  QTreeWidgetItem* target = itemAt(event->position().toPoint());
   // The drop is ours: nothing is removed at the drag's source afterwards.
   event->setDropAction(Qt::IgnoreAction);
   event->accept();
   if (dragged && target && onDrop) onDrop(dragged, target);
+}
+
+void CImageTreeWidget::paintEvent(QPaintEvent* event) {
+  QTreeWidget::paintEvent(event);
+  if (!m_overEmptySpace || !m_passed.isValid()) return;
+  // Over empty space the item the drop will go to keeps the highlight the view gives an item
+  // under the pointer.
+  QPainter painter(viewport());
+  QStyleOption option;
+  option.initFrom(this);
+  option.rect = visualRect(m_passed);
+  style()->drawPrimitive(QStyle::PE_IndicatorItemViewItemDrop, &option, &painter, this);
 }
 
 QIcon ImageTreeIcon(int index) {

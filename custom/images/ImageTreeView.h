@@ -35,16 +35,28 @@ class CImagePreviewStatic : public QWidget {
   const CImage* m_bitmap = nullptr;
 };
 
-// The tree of both image dialogs. A drop inside it goes to onDrop (dragged item, item under
-// the pointer, null over empty space) and never moves items by itself.
+// The tree of both image dialogs. A drop inside it goes to onDrop (dragged item, target) and
+// never moves items by itself. The target is the item under the pointer; over empty space it
+// is the last item the drag passed over, which stays highlighted there.
 class CImageTreeWidget : public QTreeWidget {
  public:
   explicit CImageTreeWidget(QWidget* parent = nullptr);
   std::function<void(QTreeWidgetItem*, QTreeWidgetItem*)> onDrop;
+  // The target of a drop at a point of the viewport; null when the drag has passed no item.
+  QTreeWidgetItem* DropTargetAt(const QPoint& point) const;
 
  protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void ForgetPassedItem();
+
+  QPersistentModelIndex m_passed;  // the last item under the pointer during this drag
+  bool m_overEmptySpace = false;
 };
 
 // Tree icons: 0 the two roots, 1 a folder, 2 an image.

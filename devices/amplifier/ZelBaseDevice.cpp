@@ -154,6 +154,8 @@ void BuildZelFrameHeader(CControlMessage& m, std::uint32_t typeCode, std::uint32
   m.frame[7] = std::uint8_t(deviceId & 0x7F);
   m.frame[8] = 0;
   m.frame[9] = std::uint8_t(m.command & 0x7F);
+  // A framed reply repeats the unit's ID (bytes 4 to 7) and the command (byte 9).
+  m.replyEchoMask = (0xFu << 4) | (1u << 9);
   std::uint32_t sum = m.frame[0];
   for (std::uint32_t i = 2; i < length - 1; ++i) sum += m.frame[i];
   m.frame[length - 1] = std::uint8_t(sum & 0x7F);

@@ -6,6 +6,7 @@
 #include "core/SevenBit.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
+#include "core/TextConversion.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
@@ -168,8 +169,9 @@ void CZelBreakDevice::ReplyStatus(const CControlMessage& record) {
 void CZelBreakDevice::ReplyChannelName(const CControlMessage& record) {
   const std::uint32_t channel = record.argument;
   if (channel >= kBreakMaxChannels) return RefuseReply(record, "no such channel");
+  // Each byte is one character code 0 to 255; the model keeps names as UTF-8.
   m_channelNames[channel] =
-      ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kBreakChannelNameBytes), false);
+      ZelTrimmedText(Latin1ToUtf8(record.frame + kZelPayloadOffset, kBreakChannelNameBytes), false);
   m_haveRead |= kBreakReadChannel0 << channel;
   if (int(channel) == GetChannelCount() - 1) {
     Notify(UWM_DEVICE_STATUS_EVENT, kBreakHintNames);
@@ -188,8 +190,9 @@ void CZelBreakDevice::ReplyIdentity(const CControlMessage& record) {
   if (!IsZelIdentityReply(record)) return RefuseReply(record, "wrong header");
   m_firmwareVersion = ZelIdentityFirmware(record);
   m_haveRead |= kBreakReadIdentity;
+  // A table without the family's key expects no version: nothing to warn about.
   const std::string expected = ReadFirmwareTable(kFirmwareKey);
-  if (expected != m_firmwareVersion) {
+  if (!expected.empty() && expected != m_firmwareVersion) {
     m_warningBits |= kBreakWarnFirmware;
     Log("Firmware Version = v" + m_firmwareVersion + " should be v" + expected + "\n");
     Notify(UWM_WARNING_STATUS);

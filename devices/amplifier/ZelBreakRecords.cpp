@@ -68,7 +68,7 @@ void CZelBreakDevice::Serialize(CArchive& ar) {
   }
   // A damaged record throws to the file loader, which keeps the system it had: reading on
   // from the middle of a record would take every later byte of the file for something else.
-  if (ar.ReadU32() != kRecordVersion) return;
+  CArchive::CheckVersion(ar.ReadU32(), kRecordVersion, kRecordVersion, "Zel breakout box record");
   ZelBreakRecord r;
   r.name = ar.ReadString();
   for (std::size_t c = 0; c < kBreakMaxChannels; ++c) {

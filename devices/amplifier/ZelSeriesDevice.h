@@ -196,7 +196,7 @@ class CZelSeriesDevice : public CZelBaseDevice {
   CParamInfo FindParameter(const CParamInfo& info) override;
   // Every entry that may be linked with like (same kind, same flag bits 0 and 3, not a
   // read-only indication); every entry when like is the "NULL" entry.
-  void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out);
+  void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) override;
   std::uint32_t HasWarnings() override;
   void OnDisconnected(bool clearWarnings) override;
   int GetOnlineStatusParamId() override { return kZelParamOnline; }

@@ -322,8 +322,9 @@ void CZelSeriesDevice::ReplyIdentity(const CControlMessage& record) {
   if (!IsZelIdentityReply(record)) return RefuseReply(record, "wrong header");
   m_firmwareVersion = ZelIdentityFirmware(record);
   m_haveRead |= kZelReadIdentity;
+  // A table without the family's key expects no version: nothing to warn about.
   const std::string expected = ExpectedFirmware();
-  if (expected != m_firmwareVersion) {
+  if (!expected.empty() && expected != m_firmwareVersion) {
     m_warningBits |= kZelWarnFirmware;
     Log("Firmware Version = v" + m_firmwareVersion + " should be v" + expected + "\n");
     Notify(UWM_WARNING_STATUS);

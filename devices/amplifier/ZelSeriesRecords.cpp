@@ -57,8 +57,8 @@ void CZelSeriesDevice::TakeRecord(const ZelSeriesRecord& r) {
   m_powerOnDelay = r.powerOnDelay;
   m_alarmTemperature = r.alarmTemperature;
   for (std::size_t n = 0; n < kZelMaxChannels; ++n) m_gainIndex[n] = GainStep(r.gainIndex[n]);
+  // The standby edge that is logged is the unit's: the shadow follows the settings replies only.
   m_statusFlags = r.statusFlags;
-  m_standbyShadow = r.statusFlags & 0x01;
   UnpackZelSeriesGpioConfig(r.gpio, m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
   m_mode = r.mode;
 }
@@ -81,7 +81,9 @@ void CZelSeriesDevice::Serialize(CArchive& ar) {
     ar.WriteU32(r.mode);
     return;
   }
-  if (ar.ReadU32() != kRecordVersion) return;
+  // Records carry no length: one of another version cannot be stepped over, and the file is
+  // refused rather than misread from here on.
+  CArchive::CheckVersion(ar.ReadU32(), kRecordVersion, kRecordVersion, "Zel amplifier record");
   ZelSeriesRecord r;
   r.name = ar.ReadString();
   for (std::string& channel : r.channelNames) channel = ar.ReadString();
@@ -90,11 +92,9 @@ void CZelSeriesDevice::Serialize(CArchive& ar) {
   r.muteMask = ar.ReadU8();
   r.powerOnDelay = ar.ReadU8();
   r.alarmTemperature = ar.ReadU8();
-  for (std::uint8_t& gain : r.gainIndex) {
-    gain = ar.ReadU8();
-    if (gain >= kZelGainSteps)
-      throw CArchiveException(CArchiveException::BadFormat, "Zel amplifier record: gain step out of range");
-  }
+  // A step beyond the table is held to its last entry when the record is taken, as a settings
+  // reply's is.
+  for (std::uint8_t& gain : r.gainIndex) gain = ar.ReadU8();
   r.statusFlags = ar.ReadU8();
   r.gpio = ar.ReadU8();
   r.mode = ar.ReadU32();
@@ -199,8 +199,9 @@ void CZelSeriesDevice::PasteRecord(const std::array<std::uint8_t, kZelClipboardR
     RefreshMutesAndSolos();
     m_system->NotifyOtherDevices(this, false);
   }
-  // A record names its source's channel count; only this model's channels take values.
-  const std::size_t channels = std::min<std::size_t>(LoadU32(&r[kClipChannels]), std::size_t(GetChannelCount()));
+  // A record names its source's channel count, and that many stored entries take its values
+  // (a Zel-6 record fills all four on a two-channel model); a damaged count stops at four.
+  const std::size_t channels = std::min<std::size_t>(LoadU32(&r[kClipChannels]), std::size_t(kZelMaxChannels));
   bool standbyChanged = false;
   {
     CSingleLock lock(m_system->GetLock());

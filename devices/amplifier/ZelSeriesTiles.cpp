@@ -31,8 +31,6 @@ constexpr CColour kWarm{0xFFFF8000u};
 constexpr CColour kCover{0xDC808080u};
 constexpr CColour kIgnoredFill{0x96323232u};
 constexpr std::array<std::uint32_t, 3> kSkinIds{4116, 4117, 4118};
-// Height of a 6-point scale number, pixels.
-constexpr float kScaleLinePixels = 8.0f;
 
 std::array<std::unique_ptr<CBitmapImage>, 3>& Skins() {
   static std::array<std::unique_ptr<CBitmapImage>, 3> skins;
@@ -160,15 +158,16 @@ int CZelSeriesDevice::DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* 
         Text(*g, standby ? "Standby" : "Active", 6.0f, CRectF{float(L + 7), float(B - 30), 38.0f, 10.0f});
       }
     }
-    // Not cut to the 10-pixel line: the face's glyphs stand taller than the line and would
-    // lose their lower edge.
-    Text(*g, GetModelName(), 8.0f, CRectF{float(L + 7), float(B - 45), 48.0f, 0.0f});
-    // The numbers need a line each: a column too short for them keeps only its ticks.
-    const bool numbers = h / 9.0f >= kScaleLinePixels;
+    // The model name is cut to its 48 x 10 line above the LED labels. The face's capitals sit
+    // low in its line: set one pixel up inside the cut, they keep their lower edge.
+    const CClipState clip = g->SaveClip();
+    g->IntersectClip(CRectF{float(L + 7), float(B - 45), 48.0f, 10.0f});
+    Text(*g, GetModelName(), 8.0f, CRectF{float(L + 7), float(B - 46), 48.0f, 11.0f});
+    g->RestoreClip(clip);
     for (int mark = 20; mark <= 90; mark += 10) {
       const float y = y0 + h - std::trunc(float(mark) / 90.0f * h);
       g->DrawLine(CPen(kWhite, 1.0f), CPointF{x0 + 5.0f, y}, CPointF{x0 + 8.0f, y});
-      if (numbers) Text(*g, std::to_string(mark), 6.0f, CRectF{x0 + 9.0f, y - 3.0f, 0.0f, 0.0f});
+      Text(*g, std::to_string(mark), 6.0f, CRectF{x0 + 9.0f, y - 3.0f, 0.0f, 0.0f});
     }
   }
 

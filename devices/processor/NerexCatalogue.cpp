@@ -11,6 +11,7 @@
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
+#include "devices/processor/NerexValueRanges.h"
 #include "platform/Sync.h"
 
 namespace {
@@ -244,13 +245,22 @@ std::optional<CParamInfo> PlainRowInfo(const CPlainRow& plain, int id, int n, in
               disabled);
 }
 
+// A band's code as the change path would have written it for the band's filter type.
+int BandCode(int code, int rangeKind, int type) {
+  std::int32_t low = 0, high = 0;
+  GetRangeLimits(rangeKind, type, low, high);
+  return NerexCodeRange{low, high}.Clamp(code);
+}
+
 CParamValue PeqBandValue(int id, int field, const NerexEqBand& band) {
+  const int type = PeqType(band);
   switch (field) {
-    case kPeqFrequency: return FloatValue(id, IndexToFreq(band.frequency), kParamKindFrequency);
+    case kPeqFrequency:
+      return FloatValue(id, IndexToFreq(BandCode(band.frequency, kRangeFrequency, type)), kParamKindFrequency);
     case kPeqQ:
-      if (PeqType(band) == 8) return FloatValue(id, 2.0f * float(band.q), kParamKindPhase);
-      return FloatValue(id, IndexToQ(band.q), kParamKindQ);
-    case kPeqGain: return FloatValue(id, float(band.gain) / 10.0f, kParamKindLevel);
+      if (type == 8) return FloatValue(id, 2.0f * float(BandCode(band.q, kRangeQ, type)), kParamKindPhase);
+      return FloatValue(id, IndexToQ(BandCode(band.q, kRangeQ, type)), kParamKindQ);
+    case kPeqGain: return FloatValue(id, float(BandCode(band.gain, kRangeGain, type)) / 10.0f, kParamKindLevel);
     case kPeqType: return MakeIntParamValue(id, PeqType(band));
     default: return MakeBoolParamValue(id, Bit(band.type, 7));
   }
@@ -396,11 +406,19 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
   auto master = [&](int o) { return std::size_t(GetOutputLinkMaster(out, o, outputs)); };
   const auto u = std::size_t(n);
 
+  // Codes are shown within the ranges the change path writes, whatever a unit or a file held.
+  auto tenths = [&](int code, NerexCodeRange range) {
+    return FloatValue(id, float(range.Clamp(code)) / 10.0f, kParamKindLevel);
+  };
+  auto delay = [&](std::uint32_t code) {
+    return FloatValue(id, SamplesToSeconds(std::min(code, std::uint32_t(kDelayCodes.high))), kParamKindDelay);
+  };
   switch (row) {
-    case ERow::InputGain: return FloatValue(id, float(in.gains[u]) / 10.0f, kParamKindLevel);
+    case ERow::InputGain:
+      return tenths(in.gains[u], NerexCodeRange{kOutputGainCodes.low, GetInputGainHighCode(GetModel())});
     case ERow::OutputGain:
-      if (IsOutputGainFree(n)) return FloatValue(id, float(out.gains[u]) / 10.0f, kParamKindLevel);
-      if (IsOutputGainTrim(n)) return FloatValue(id, float(out.trims[u]) / 10.0f, kParamKindLevel);
+      if (IsOutputGainFree(n)) return tenths(out.gains[u], kOutputGainCodes);
+      if (IsOutputGainTrim(n)) return tenths(out.trims[u], kOutputTrimCodes);
       return FloatValue(id, 0.0f, kParamKindLevel);
     case ERow::InputMute: return MakeBoolParamValue(id, Bit(in.muteMask, n));
     case ERow::OutputMute: return MakeBoolParamValue(id, Bit(out.muteMask, n));
@@ -408,19 +426,23 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
     case ERow::DeviceName: return MakeTextParamValue(id, GetName());
     case ERow::InputName: return MakeTextParamValue(id, TrimName(in.names[u]));
     case ERow::OutputName: return MakeTextParamValue(id, TrimName(out.names[u]));
-    case ERow::InputDelay: return FloatValue(id, SamplesToSeconds(in.delays[u]), kParamKindDelay);
-    case ERow::OutputDelay: return FloatValue(id, SamplesToSeconds(out.delays[u]), kParamKindDelay);
+    case ERow::InputDelay: return delay(in.delays[u]);
+    case ERow::OutputDelay: return delay(out.delays[u]);
     case ERow::MatrixGain: {
       const auto o = std::size_t(n / 4), i = std::size_t(n % 4);
       if (GetModel() == kModelTorvex48)
-        return FloatValue(id, float(150 - int(out.matrixLevels[o][i])) / 10.0f, kParamKindLevel);
-      return FloatValue(id, float(in.matrixGains[o][i]) / 10.0f, kParamKindLevel);
+        return FloatValue(id, float(150 - kMatrixLevelCodes.Clamp(out.matrixLevels[o][i])) / 10.0f, kParamKindLevel);
+      return tenths(in.matrixGains[o][i], kMatrixGainCodes);
     }
-    case ERow::LimiterLevel: return FloatValue(id, float(22 - int(out.limiters[u].level)), kParamKindLevel);
-    case ERow::LimiterClipLevel: return FloatValue(id, float(out.limiters[u].clipLevel), kParamKindLevel);
-    case ERow::LimiterAttack: return MakeIntParamValue(id, out.limiters[master(n)].attack);
-    case ERow::LimiterRelease: return MakeIntParamValue(id, out.limiters[master(n)].release);
-    case ERow::LimiterClipRelease: return MakeIntParamValue(id, out.limiters[master(n)].clipRelease);
+    case ERow::LimiterLevel:
+      return FloatValue(id, float(22 - kLimiterLevelCodes.Clamp(out.limiters[u].level)), kParamKindLevel);
+    case ERow::LimiterClipLevel:
+      return FloatValue(id, float(kLimiterClipLevelCodes.Clamp(out.limiters[u].clipLevel)), kParamKindLevel);
+    case ERow::LimiterAttack: return MakeIntParamValue(id, kLimiterAttackCodes.Clamp(out.limiters[master(n)].attack));
+    case ERow::LimiterRelease:
+      return MakeIntParamValue(id, kLimiterReleaseCodes.Clamp(out.limiters[master(n)].release));
+    case ERow::LimiterClipRelease:
+      return MakeIntParamValue(id, kLimiterClipReleaseCodes.Clamp(out.limiters[master(n)].clipRelease));
     case ERow::InputLinkBit: return MakeBoolParamValue(id, Bit(in.linkMasks[std::size_t(n / 4)], n % 4));
     case ERow::OutputLink: return MakeBoolParamValue(id, Bit(out.linkMasks[std::size_t(n / 8)], n % 8));
     case ERow::AutoLimiters: return MakeIntParamValue(id, out.autoLimiters);
@@ -437,10 +459,12 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
     case ERow::OutPeqType:
     case ERow::OutPeqBypass:
       return PeqBandValue(id, int(row) - int(ERow::OutPeqFreq), out.PeqBand(n / 9, n % 9));
-    case ERow::HighPassFreq: return FloatValue(id, IndexToFreq(out.highPass[u].frequency), kParamKindFrequency);
-    case ERow::LowPassFreq: return FloatValue(id, IndexToFreq(out.lowPass[u].frequency), kParamKindFrequency);
-    case ERow::HighPassType: return MakeIntParamValue(id, out.highPass[u].q);
-    case ERow::LowPassType: return MakeIntParamValue(id, out.lowPass[u].q);
+    case ERow::HighPassFreq:
+      return FloatValue(id, IndexToFreq(kHighPassCodes.Clamp(out.highPass[u].frequency)), kParamKindFrequency);
+    case ERow::LowPassFreq:
+      return FloatValue(id, IndexToFreq(kLowPassCodes.Clamp(out.lowPass[u].frequency)), kParamKindFrequency);
+    case ERow::HighPassType: return MakeIntParamValue(id, kCrossoverTypeCodes.Clamp(out.highPass[u].q));
+    case ERow::LowPassType: return MakeIntParamValue(id, kCrossoverTypeCodes.Clamp(out.lowPass[u].q));
     case ERow::GeqBand:
       return FloatValue(id, float(m_current.geq.bands[std::size_t(n / 28)][std::size_t(n % 28)]) / 10.0f, kParamKindLevel);
     case ERow::GeqBypass: return MakeBoolParamValue(id, m_current.geq.bypass[u] != 0);
@@ -449,13 +473,18 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
     case ERow::Offline: return MakeBoolParamValue(id, !IsConnected());
     case ERow::Warnings: return MakeBoolParamValue(id, m_warningBits != 0);
     case ERow::CompThreshold:
-      return FloatValue(id, float(22 - int(out.compressors[master(n)].threshold)), kParamKindLevel);
+      return FloatValue(id, float(22 - kCompressorThresholdCodes.Clamp(out.compressors[master(n)].threshold)),
+                        kParamKindLevel);
     case ERow::CompRatio:
-      return FloatValue(id, std::pow(2.0f, float(out.compressors[master(n)].ratio) / 4.0f), kParamKindRatio);
-    case ERow::CompAttack: return FloatValue(id, IndexToQuarterStep(out.compressors[master(n)].attack), kParamKindTime);
+      return FloatValue(id, std::pow(2.0f, float(kCompressorRatioCodes.Clamp(out.compressors[master(n)].ratio)) / 4.0f),
+                        kParamKindRatio);
+    case ERow::CompAttack:
+      return FloatValue(id, IndexToQuarterStep(kCompressorAttackCodes.Clamp(out.compressors[master(n)].attack)),
+                        kParamKindTime);
     case ERow::CompRelease:
-      return FloatValue(id, IndexToQuarterStep(out.compressors[master(n)].release + 37), kParamKindTime);
-    case ERow::CompKnee: return FloatValue(id, float(out.compressors[u].softKnee), kParamKindLevel);
+      return FloatValue(id, IndexToQuarterStep(kCompressorReleaseCodes.Clamp(out.compressors[master(n)].release) + 37),
+                        kParamKindTime);
+    case ERow::CompKnee: return FloatValue(id, float(kCompressorKneeCodes.Clamp(out.compressors[u].softKnee)), kParamKindLevel);
     case ERow::CompBypass: return MakeBoolParamValue(id, out.compressors[u].bypass != 0);
     case ERow::Unused1412:
     case ERow::Unused1578: return MakeBoolParamValue(id, false);
@@ -465,17 +494,21 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
 
   const NerexDeqBand& band = m_current.deqBands[u % kNerexDeqBands];
   switch (row) {
-    case ERow::DeqThreshold: return FloatValue(id, float(44 - int(band.threshold)) * 0.5f, kParamKindLevel);
+    case ERow::DeqThreshold:
+      return FloatValue(id, float(44 - kDeqThresholdCodes.Clamp(band.threshold)) * 0.5f, kParamKindLevel);
     case ERow::DeqRatio:
-      return FloatValue(id, std::pow(2.0f, float(band.ratio) / (band.mode == 0 ? 8.0f : 16.0f)), kParamKindRatio);
-    case ERow::DeqAttack: return FloatValue(id, IndexToQuarterStep(band.attack), kParamKindTime);
-    case ERow::DeqRelease: return FloatValue(id, IndexToQuarterStep(band.release + 29), kParamKindTime);
+      return FloatValue(id, std::pow(2.0f, float(kDeqRatioCodes.Clamp(band.ratio)) / (band.mode == 0 ? 8.0f : 16.0f)),
+                        kParamKindRatio);
+    case ERow::DeqAttack: return FloatValue(id, IndexToQuarterStep(kDeqAttackCodes.Clamp(band.attack)), kParamKindTime);
+    case ERow::DeqRelease:
+      return FloatValue(id, IndexToQuarterStep(kDeqReleaseCodes.Clamp(band.release) + 29), kParamKindTime);
     case ERow::DeqMode: return MakeIntParamValue(id, band.mode);
     case ERow::DeqKind: return MakeIntParamValue(id, band.filterKind);
     case ERow::DeqBypass: return MakeBoolParamValue(id, band.bypass != 0);
-    case ERow::DeqFreq: return FloatValue(id, IndexToFreq(band.frequency), kParamKindFrequency);
-    case ERow::DeqEffect: return FloatValue(id, float(band.effect + 6), kParamKindLevel);
-    case ERow::DeqQ: return FloatValue(id, IndexToQ(band.q), kParamKindQ);
+    case ERow::DeqFreq: return FloatValue(id, IndexToFreq(kDeqFrequencyCodes.Clamp(band.frequency)), kParamKindFrequency);
+    case ERow::DeqEffect: return FloatValue(id, float(kDeqEffectCodes.Clamp(band.effect) + 6), kParamKindLevel);
+    case ERow::DeqQ:
+      return FloatValue(id, IndexToQ(BandCode(band.q, kRangeQ, GetFilterTypeCode(band))), kParamKindQ);
     case ERow::DynamicEqMode: return MakeIntParamValue(id, m_current.deqMode ? 1 : 0);
     case ERow::DynamicEqLinking: return MakeIntParamValue(id, m_current.deqLinking ? 1 : 0);
     default: break;

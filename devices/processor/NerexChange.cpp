@@ -4,8 +4,8 @@
 // gains, names, channel links, the mixing mode and the ids that only move the panel.
 //
 // A channel write follows one pattern: the value is converted to the unit's code and clamped;
-// a locked channel keeps its setting and its widgets are refreshed with the stored value;
-// otherwise the code is stored in every channel of the link group and one frame for the link
+// a locked channel keeps its setting: its widgets are refreshed with the stored value while
+// the parameter links receive the requested one; otherwise the code is stored in every channel of the link group and one frame for the link
 // master is queued; then every channel of the group is re-notified. UI thread.
 #include "devices/processor/NerexChange.h"
 
@@ -25,6 +25,7 @@
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesDevice.h"
+#include "devices/processor/NerexValueRanges.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
 
@@ -60,10 +61,7 @@ bool OutputLocked(const CNerexSeriesDevice& d, int lockByte, int output) {
 
 void InputGain(CNerexSeriesDevice& d, int c, float value) {
   const int model = d.GetModel();
-  int g = RoundHalfAway(value * 10.0f);
-  if (IsFennickModel(model)) g = std::min(g, 150);
-  else if (IsNerexSmallModel(model) || model == kModelTorvex48) g = std::min(g, 60);
-  g = std::max(g, -400);
+  const int g = std::clamp(RoundHalfAway(value * 10.0f), kOutputGainCodes.low, GetInputGainHighCode(model));
   unsigned group;
   int master;
   {
@@ -79,7 +77,7 @@ void InputGain(CNerexSeriesDevice& d, int c, float value) {
 
 // Output gains have three states by the two gain locks: free (a gain), trim (lock A alone: a
 // trim of -12..+12 dB) and locked (both: nothing is written).
-void OutputGain(CNerexSeriesDevice& d, int c, float value) {
+void OutputGain(CNerexSeriesDevice& d, int c, const CParamValue& value) {
   unsigned group;
   int master;
   bool free, trim;
@@ -92,7 +90,7 @@ void OutputGain(CNerexSeriesDevice& d, int c, float value) {
     trim = IsChannelFlagSetOnly(out, c);
   }
   if (free) {
-    const int g = std::clamp(RoundHalfAway(value * 10.0f), -400, 150);
+    const int g = kOutputGainCodes.Clamp(RoundHalfAway(value.value * 10.0f));
     {
       CSingleLock lock(d.SettingsLock());
       for (int j = 0; j < kNerexMaxOutputs; ++j)
@@ -100,13 +98,16 @@ void OutputGain(CNerexSeriesDevice& d, int c, float value) {
     }
     QueuePackedWrite(d, kCmdChannelGain, Int16Bytes(OutputChannelByte(master), g));
   } else if (trim) {
-    const int t = std::clamp(RoundHalfAway(value * 10.0f), -120, 120);
+    const int t = kOutputTrimCodes.Clamp(RoundHalfAway(value.value * 10.0f));
     {
       CSingleLock lock(d.SettingsLock());
       for (int j = 0; j < kNerexMaxOutputs; ++j)
         if (Bit(group, j)) d.GetCurrentSettings().outputs.trims[std::size_t(j)] = std::int8_t(t);
     }
     QueuePackedWrite(d, kCmdOutputTrim, {OutputChannelByte(master), std::uint8_t(std::int8_t(t))});
+  } else {
+    RenotifyGroupKept(d, kParamOutputGain, group, value);
+    return;
   }
   RenotifyGroup(d, kParamOutputGain, group);
 }
@@ -131,7 +132,7 @@ void Mute(CNerexSeriesDevice& d, int id, bool on) {
 void Polarity(CNerexSeriesDevice& d, int o, bool on) {
   const int id = kParamOutputPhase + o;
   if (OutputLocked(d, kGroupPhaseLock, o)) {
-    Renotify(d, id);
+    RenotifyKept(d, id, MakeBoolParamValue(id, on));
     return;
   }
   std::uint8_t mask;
@@ -147,12 +148,13 @@ void Polarity(CNerexSeriesDevice& d, int o, bool on) {
 
 // --- Delays ---
 
-void Delay(CNerexSeriesDevice& d, int id, float value) {
+void Delay(CNerexSeriesDevice& d, const CParamValue& value) {
+  const int id = value.id;
   const bool input = id < kParamOutputDelay;
   const int c = input ? id - kParamInputDelay : id - kParamOutputDelay;
   const int first = input ? int(kParamInputDelay) : int(kParamOutputDelay);
   if (!input && OutputLocked(d, kGroupDelayLock, c)) {
-    RenotifyGroup(d, first, OutputLinkGroup(d, c));
+    RenotifyGroupKept(d, first, OutputLinkGroup(d, c), value);
     return;
   }
   unsigned group;
@@ -164,7 +166,7 @@ void Delay(CNerexSeriesDevice& d, int id, float value) {
     CNerexSeriesMemory& image = d.GetCurrentSettings();
     group = input ? InputLinkGroup(d, c) : OutputLinkGroup(d, c);
     master = input ? InputLinkMaster(d, c) : OutputLinkMaster(d, c);
-    delay = GetDelayValue(image, d.GetModel(), id, SecondsToSamples(input, value));
+    delay = GetDelayValue(image, d.GetModel(), id, SecondsToSamples(input, value.value));
     const std::span<std::uint32_t> delays =
         input ? std::span<std::uint32_t>(image.inputs.delays) : std::span<std::uint32_t>(image.outputs.delays);
     // Inputs look at the changed channel, outputs at the master: a zero that is already zero
@@ -191,23 +193,24 @@ enum class ELimiterField { Level, ClipLevel, Attack, Release, ClipRelease };
 void Limiter(CNerexSeriesDevice& d, ELimiterField field, int first, int o, const CParamValue& value) {
   unsigned group = OutputLinkGroup(d, o);
   if (OutputLocked(d, kGroupLimiterLock, o)) {
-    RenotifyGroup(d, first, group);
+    RenotifyGroupKept(d, first, group, value);
     return;
   }
   int code = 0;
   bool skipWhenEqual = false;
   switch (field) {
     case ELimiterField::Level:
-      code = std::clamp(22 - RoundHalfUp(value.value), 0, 32);
+      code = kLimiterLevelCodes.Clamp(22 - RoundHalfUp(BoundedForCode(value.value)));
       skipWhenEqual = true;
       break;
     case ELimiterField::ClipLevel:
-      code = std::clamp(RoundHalfUp(value.value), 2, 12);
+      code = kLimiterClipLevelCodes.Clamp(RoundHalfUp(value.value));
       skipWhenEqual = true;
       break;
-    default:
-      code = value.integer;  // the catalogue's lists give codes within the field
-      break;
+    // The times are codes of the panel's lists; a linked value is held within its list.
+    case ELimiterField::Attack: code = kLimiterAttackCodes.Clamp(value.integer); break;
+    case ELimiterField::Release: code = kLimiterReleaseCodes.Clamp(value.integer); break;
+    default: code = kLimiterClipReleaseCodes.Clamp(value.integer); break;
   }
   auto member = [field](NerexLimiter& l) -> std::uint8_t& {
     switch (field) {
@@ -243,7 +246,7 @@ void Limiter(CNerexSeriesDevice& d, ELimiterField field, int first, int o, const
 void MatrixGain(CNerexSeriesDevice& d, int id, float value) {
   const int o = (id - kParamMatrixGain) / 4, i = (id - kParamMatrixGain) % 4;
   if (d.GetModel() == kModelTorvex48) {
-    const int a = std::clamp(kMatrixUnity - RoundHalfAway(value * 10.0f), 0, kMatrixOff);
+    const int a = kMatrixLevelCodes.Clamp(kMatrixUnity - RoundHalfAway(BoundedForCode(value) * 10.0f));
     bool send;
     {
       CSingleLock lock(d.SettingsLock());
@@ -514,6 +517,17 @@ void RenotifyGroup(CNerexSeriesDevice& d, int first, unsigned group) {
     if (Bit(group, j)) Renotify(d, first + j);
 }
 
+void RenotifyKept(CNerexSeriesDevice& d, int id, const CParamValue& requested) {
+  CParamValue asked = requested;
+  asked.id = id;
+  d.ApplyKeptControlChange(d.GetCurrentValue(id), asked);
+}
+
+void RenotifyGroupKept(CNerexSeriesDevice& d, int first, unsigned group, const CParamValue& requested) {
+  for (int j = 0; j < 8; ++j)
+    if (Bit(group, j)) RenotifyKept(d, first + j, requested);
+}
+
 void QueuePackedWrite(CNerexSeriesDevice& d, std::uint32_t command, const std::vector<std::uint8_t>& raw) {
   QueueBuilt(d, false, [&](CControlMessage& m) { return BuildPackedWriteMessage(d, m, command, raw); });
 }
@@ -525,12 +539,12 @@ void QueuePlainWrite(CNerexSeriesDevice& d, std::uint32_t command, const std::ve
 bool ApplyChannelSettingChange(CNerexSeriesDevice& d, const CParamValue& value) {
   const int id = value.id;
   if (InRange(id, kParamInputGain, 4)) InputGain(d, id - kParamInputGain, value.value);
-  else if (InRange(id, kParamOutputGain, 8)) OutputGain(d, id - kParamOutputGain, value.value);
+  else if (InRange(id, kParamOutputGain, 8)) OutputGain(d, id - kParamOutputGain, value);
   else if (InRange(id, kParamInputMute, 12)) Mute(d, id, value.flag != 0);
   else if (InRange(id, kParamOutputPhase, 8)) Polarity(d, id - kParamOutputPhase, value.flag != 0);
   else if (id == kParamDeviceName) DeviceName(d, value.text);
   else if (InRange(id, kParamInputName, 12)) ChannelName(d, value);
-  else if (InRange(id, kParamInputDelay, 12)) Delay(d, id, value.value);
+  else if (InRange(id, kParamInputDelay, 12)) Delay(d, value);
   else if (InRange(id, kParamMatrixGain, 32)) MatrixGain(d, id, value.value);
   else if (InRange(id, kParamLimiterLevel, 40)) {
     static constexpr ELimiterField kFields[] = {ELimiterField::Level, ELimiterField::ClipLevel, ELimiterField::Attack,

@@ -38,6 +38,10 @@ int OutputLinkMaster(const CNerexSeriesDevice& device, int output);
 // parameter links); for each channel of group, id first + channel, ascending.
 void Renotify(CNerexSeriesDevice& device, int id);
 void RenotifyGroup(CNerexSeriesDevice& device, int first, unsigned group);
+// The same for a change that a lock kept from the setting: the widgets show the stored value,
+// the parameter links receive requested (under id, or id first + channel).
+void RenotifyKept(CNerexSeriesDevice& device, int id, const CParamValue& requested);
+void RenotifyGroupKept(CNerexSeriesDevice& device, int first, unsigned group, const CParamValue& requested);
 
 // Queues a write (not forced) of raw bytes, 7-bit packed from frame byte 7.
 void QueuePackedWrite(CNerexSeriesDevice& device, std::uint32_t command, const std::vector<std::uint8_t>& raw);

@@ -17,6 +17,7 @@
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesDevice.h"
+#include "devices/processor/NerexValueRanges.h"
 #include "platform/Sync.h"
 
 namespace {
@@ -67,7 +68,8 @@ void PeqBand(CNerexSeriesDevice& d, bool input, int field, int n, const CParamVa
       locked = TestDeviceBit(d.GetCurrentSettings().outputs, c, b);
     }
     if (locked) {
-      renotify(field);
+      for (int j = 0; j < 8; ++j)
+        if (Bit(group, j)) RenotifyKept(d, firstOf[field] + width * j + b, value);
       return;
     }
   }
@@ -102,7 +104,8 @@ void PeqBand(CNerexSeriesDevice& d, bool input, int field, int n, const CParamVa
         break;
       }
       case kPeqQ: {
-        const int code = std::min(value.kind == 9 ? int(value.value) / 2 : QToIndex(value.value), 128);
+        const int code =
+            std::min(value.kind == 9 ? int(BoundedForCode(value.value)) / 2 : QToIndex(value.value), 128);
         store(code, code == m.q, kRangeQ, [](NerexEqBand& x, int c) { x.q = std::uint8_t(c); });
         break;
       }
@@ -113,7 +116,9 @@ void PeqBand(CNerexSeriesDevice& d, bool input, int field, int n, const CParamVa
       }
       case kPeqType: {
         oldType = type;
-        forGroup([&](NerexEqBand& x) { x.type = std::uint8_t((x.type & 0x80) | (value.integer & 0x7F)); });
+        // A type beyond the list (a linked integer of another list) is held at its last entry.
+        const int typeCode = kFilterTypeCodes.Clamp(value.integer);
+        forGroup([&](NerexEqBand& x) { x.type = std::uint8_t((x.type & 0x80) | typeCode); });
         ApplyHardwareVariantFixups(image, d.GetModel(), d.GetHardwareCode());
         newType = PeqType(m);
         const NerexEqBand before = m;
@@ -129,7 +134,8 @@ void PeqBand(CNerexSeriesDevice& d, bool input, int field, int n, const CParamVa
         break;
       }
       default: {
-        const std::uint8_t byte = std::uint8_t((value.flag ? 0x80 : 0) | type);
+        // The bypass bit beside the filter type's four bits.
+        const std::uint8_t byte = std::uint8_t((value.flag ? 0x80 : 0) | (m.type & 0x0F));
         forGroup([&](NerexEqBand& x) { x.type = byte; });
         break;
       }
@@ -167,7 +173,7 @@ void Crossover(CNerexSeriesDevice& d, const CParamValue& value) {
     locked = high ? IsChannelInGroupA(out, o) : IsChannelInGroupB(out, o);
   }
   if (locked) {
-    Renotify(d, id);
+    RenotifyKept(d, id, value);
     return;
   }
   const unsigned group = OutputLinkGroup(d, o);
@@ -184,14 +190,14 @@ void Crossover(CNerexSeriesDevice& d, const CParamValue& value) {
     if (isType) {
       // A crossover record keeps its type code where a parametric band keeps its Q.
       oldType = m.q;
-      newType = value.integer & 0x7F;
+      newType = kCrossoverTypeCodes.Clamp(value.integer);
       for (int j = 0; j < kNerexMaxOutputs; ++j)
         if (Bit(group, j)) filters[std::size_t(j)].q = std::uint8_t(newType);
     } else {
       int code = FreqToIndex(value.value);
       // The high-pass stays at or below the low-pass, whatever the range clamp did.
-      if (high) code = std::min(std::clamp(code, 12, 396), int(out.lowPass[std::size_t(master)].frequency));
-      else code = std::max(std::clamp(code, 78, 433), int(out.highPass[std::size_t(master)].frequency));
+      if (high) code = std::min(kHighPassCodes.Clamp(code), int(out.lowPass[std::size_t(master)].frequency));
+      else code = std::max(kLowPassCodes.Clamp(code), int(out.highPass[std::size_t(master)].frequency));
       if (code == m.frequency) {
         send = false;
       } else {
@@ -222,8 +228,9 @@ void Crossover(CNerexSeriesDevice& d, const CParamValue& value) {
         Renotify(d, field + kNerexOutputPeqBands * master + b);
   }
   RenotifyGroup(d, first, group);
-  // The crossover is no parametric band: the curve keeps its selection.
-  if (INerexSeriesPanel* panel = d.GetNerexPanel()) panel->SelectOutputEqBand(-1, d.IsOutermostChange(id));
+  // The output curve holds the output's high-pass as band 9 and its low-pass as band 10.
+  if (INerexSeriesPanel* panel = d.GetNerexPanel())
+    panel->SelectOutputEqBand(high ? kOutputCurveHighPassBand : kOutputCurveLowPassBand, d.IsOutermostChange(id));
 }
 
 // --- Graphic EQ ---
@@ -308,11 +315,11 @@ void Compressor(CNerexSeriesDevice& d, const CParamValue& value) {
   const float v = value.value;
   int code = 0;
   switch (field) {
-    case kCompThreshold: code = std::clamp(22 - RoundHalfAway(v), 0, 44); break;
-    case kCompRatio: code = std::clamp(RoundHalfUp(4.0f * std::log2(v)), 0, 16); break;
-    case kCompAttack: code = std::min(QuarterStepToIndex(v), 51); break;
-    case kCompRelease: code = std::clamp(QuarterStepToIndex(v) - 37, 0, 25); break;
-    case kCompKnee: code = std::clamp(RoundHalfUp(v), 0, 12); break;
+    case kCompThreshold: code = kCompressorThresholdCodes.Clamp(22 - RoundHalfAway(BoundedForCode(v))); break;
+    case kCompRatio: code = kCompressorRatioCodes.Clamp(RoundHalfUp(4.0f * std::log2(v))); break;
+    case kCompAttack: code = kCompressorAttackCodes.Clamp(QuarterStepToIndex(v)); break;
+    case kCompRelease: code = kCompressorReleaseCodes.Clamp(QuarterStepToIndex(v) - 37); break;
+    case kCompKnee: code = kCompressorKneeCodes.Clamp(RoundHalfUp(v)); break;
     default: code = value.flag ? 1 : 0; break;
   }
   auto member = [field](NerexCompressor& c) -> std::uint8_t& {
@@ -394,22 +401,22 @@ void DynamicEq(CNerexSeriesDevice& d, const CParamValue& value) {
       for (int j = 0; j < kNerexMaxInputs; ++j)
         if (Bit(group, j)) write(image.DeqBand(j, b));
     };
-    auto byteField = [&](int raw, std::uint8_t NerexDeqBand::*member, int low, int high) {
+    auto byteField = [&](int raw, std::uint8_t NerexDeqBand::*member, NerexCodeRange range) {
       if (raw == m.*member) {
         send = false;
         return;
       }
-      const auto code = std::uint8_t(std::clamp(raw, low, high));
+      const auto code = std::uint8_t(range.Clamp(raw));
       forGroup([&](NerexDeqBand& x) { x.*member = code; });
     };
     switch (field) {
-      case kDeqThreshold: byteField(44 - RoundHalfAway(2.0f * v), &NerexDeqBand::threshold, 0, 108); break;
+      case kDeqThreshold: byteField(44 - RoundHalfAway(2.0f * BoundedForCode(v)), &NerexDeqBand::threshold, kDeqThresholdCodes); break;
       case kDeqRatio:
-        byteField(RoundHalfAway((m.mode == 0 ? 8.0f : 16.0f) * std::log2(v)), &NerexDeqBand::ratio, 0, 16);
+        byteField(RoundHalfAway((m.mode == 0 ? 8.0f : 16.0f) * std::log2(v)), &NerexDeqBand::ratio, kDeqRatioCodes);
         break;
-      case kDeqEffect: byteField(RoundHalfAway(v) - 6, &NerexDeqBand::effect, 0, 12); break;
+      case kDeqEffect: byteField(RoundHalfAway(BoundedForCode(v)) - 6, &NerexDeqBand::effect, kDeqEffectCodes); break;
       case kDeqAttack: {
-        const int code = std::min(QuarterStepToIndex(v), 59);
+        const int code = kDeqAttackCodes.Clamp(QuarterStepToIndex(v));
         forGroup([&](NerexDeqBand& x) {
           x.attack = std::uint8_t(code);
           if (code > x.release + 29) {
@@ -420,7 +427,7 @@ void DynamicEq(CNerexSeriesDevice& d, const CParamValue& value) {
         break;
       }
       case kDeqRelease: {
-        const int code = std::clamp(QuarterStepToIndex(v) - 29, 0, 33);
+        const int code = kDeqReleaseCodes.Clamp(QuarterStepToIndex(v) - 29);
         forGroup([&](NerexDeqBand& x) {
           x.release = std::uint8_t(code);
           if (code < x.attack - 29) {
@@ -436,7 +443,7 @@ void DynamicEq(CNerexSeriesDevice& d, const CParamValue& value) {
           send = false;
           break;
         }
-        const auto clamped = std::uint16_t(Clamp(code, kRangeFrequency, 0));
+        const auto clamped = std::uint16_t(kDeqFrequencyCodes.Clamp(code));
         forGroup([&](NerexDeqBand& x) { x.frequency = clamped; });
         break;
       }

@@ -76,6 +76,8 @@ void FinaliseFrame(CControlMessage& message, std::uint32_t model, std::uint32_t 
   f[4] = std::uint8_t(deviceId);
   f[5] = 0;
   f[6] = std::uint8_t(message.command);
+  // A framed reply repeats the unit's ID (byte 4) and the command (byte 6).
+  message.replyEchoMask = (1u << 4) | (1u << 6);
   // Byte 1 stays out of the sum; the length enters as its low 8 bits.
   std::uint32_t sum = f[0] + ((length - 1) & 0xFF);
   for (std::uint32_t i = 3; i + 1 < length; ++i) sum += f[i];

@@ -8,6 +8,11 @@
 
 struct TimedPresetEntry;
 
+// The output EQ curve's sections: the nine parametric bands of the output, then its high-pass
+// and its low-pass filter.
+inline constexpr int kOutputCurveHighPassBand = 9;
+inline constexpr int kOutputCurveLowPassBand = 10;
+
 // The preset manager dialog as the device's preset actions (ids 497 to 500) read it: the
 // selected row (-1 when none; memories first, then the crossover presets) and the section
 // boxes (bit 0 Inputs, bit 1 Outputs and crossovers, bit 2 Graphic EQ, bit 3 Dynamic EQ).

@@ -91,9 +91,11 @@ class CNerexReplyHandler {
     if (d.IsIgnored()) return;
     const int n = d.GetInputCount(), m = d.GetOutputCount();
     if (DataBytes() < std::size_t(n + m)) return d.RefuseReply(r, "too short");
-    for (int i = 0; i < n; ++i) d.m_inputMeters[std::size_t(i)] = 9.0f - float(B(std::size_t(i)));
-    for (int j = 0; j < m; ++j) d.m_outputMeters[std::size_t(j)] = 9.0f - float(B(std::size_t(n + j)));
-    PostMeters();
+    bool changed = false;
+    for (int i = 0; i < n; ++i) changed |= SetMeter(d.m_inputMeters[std::size_t(i)], 9.0f - float(B(std::size_t(i))));
+    for (int j = 0; j < m; ++j)
+      changed |= SetMeter(d.m_outputMeters[std::size_t(j)], 9.0f - float(B(std::size_t(n + j))));
+    if (changed) PostMeters();
   }
 
   void MeterPage() {
@@ -108,20 +110,24 @@ class CNerexReplyHandler {
       default: break;
     }
     if (DataBytes() < needed) return d.RefuseReply(r, "too short");
+    bool changed = false;
     auto inputsAndOutputs = [&] {
-      for (int i = 0; i < n; ++i) d.m_inputMeters[std::size_t(i)] = 9.0f - float(B(std::size_t(i)));
+      for (int i = 0; i < n; ++i) changed |= SetMeter(d.m_inputMeters[std::size_t(i)], 9.0f - float(B(std::size_t(i))));
       for (int j = 0; j < m; ++j) {
         const int limit = d.m_current.outputs.limiters[std::size_t(j)].level;
-        d.m_outputMeters[std::size_t(j)] = (22.0f - float(B(std::size_t(n + j)))) - float(22 - limit);
+        const float level = (22.0f - float(B(std::size_t(n + j)))) - float(22 - limit);
+        changed |= SetMeter(d.m_outputMeters[std::size_t(j)], level);
       }
     };
     auto deq = [&](int base) {
       for (int k = 0; k < kNerexDeqBandsPerInput; ++k)
         for (int i = 0; i < n; ++i)
-          d.m_deqMeters[std::size_t(i * kNerexDeqBandsPerInput + k)] = 22.0f - float(B(std::size_t(base + k * n + i)));
+          changed |= SetMeter(d.m_deqMeters[std::size_t(i * kNerexDeqBandsPerInput + k)],
+                              22.0f - float(B(std::size_t(base + k * n + i))));
     };
     auto compressors = [&](int base) {
-      for (int j = 0; j < m; ++j) d.m_compressorMeters[std::size_t(j)] = 22.0f - float(B(std::size_t(base + j)));
+      for (int j = 0; j < m; ++j)
+        changed |= SetMeter(d.m_compressorMeters[std::size_t(j)], 22.0f - float(B(std::size_t(base + j))));
     };
     switch (page) {
       case 0: inputsAndOutputs(); break;
@@ -134,8 +140,13 @@ class CNerexReplyHandler {
         break;
       default: break;
     }
-    PostMeters();
+    if (changed) PostMeters();
   }
+
+  // Stores a meter reading; true when it differs from the one held. Readings that did not move
+  // need no redraw: a unit at rest would otherwise have the monitor and its panel redrawn on
+  // every poll.
+  static bool SetMeter(std::atomic<float>& meter, float value) { return meter.exchange(value) != value; }
 
   void PostMeters() {
     d.Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusMeters);
@@ -147,11 +158,16 @@ class CNerexReplyHandler {
       return d.RefuseReply(r, "wrong header");
     const int model = d.GetModel();
     const std::size_t at = IsFennickModel(model) ? 14 : 15;
-    d.m_firmwareVersion = TrimBlanks(ReplyText(r.frame + at, 5), true);
+    const std::string version = TrimBlanks(ReplyText(r.frame + at, 5), true);
+    // A unit probed again after a missed reply tells the same version: it was checked already.
+    const bool checked = (d.m_receivedMask & kReceivedIdentity) != 0 && version == d.m_firmwareVersion;
+    d.m_firmwareVersion = version;
     d.m_receivedMask |= kReceivedIdentity;
+    if (checked) return;
     if (IsFennickModel(model)) {
+      // A table without the "Fennick" key expects no version: nothing to warn about.
       const std::string expected = CNerexSeriesDevice::ReadFirmwareTable("Fennick");
-      if (expected.empty() || expected != d.m_firmwareVersion) {
+      if (!expected.empty() && expected != d.m_firmwareVersion) {
         d.m_warningBits |= kNerexWarningFirmware;
         if (d.m_system)
           d.m_system->WriteLog("Firmware Version = v" + d.m_firmwareVersion + " should be v" + expected + "\n");

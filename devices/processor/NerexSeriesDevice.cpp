@@ -6,6 +6,7 @@
 #include <atomic>
 #include <ctime>
 #include <iterator>
+#include <stdexcept>
 
 #include "core/CPData.h"
 #include "core/ControlMessage.h"
@@ -90,7 +91,8 @@ CNerexSeriesDevice::CNerexSeriesDevice(CSystem* system, std::uint32_t typeCode, 
                                        IMessageSink* frame, std::uint32_t modelIndex)
     : CDevice(system, typeCode, deviceId, frame, modelIndex) {
   m_clockStamp = std::int64_t(std::time(nullptr));
-  ResizePresetList(m_presets, kNerexDefaultPresetCount);
+  // A device built while a file is read gets its presets from its record, which sizes the list.
+  if (!system || !system->IsReadingFile()) ResizePresetList(m_presets, kNerexDefaultPresetCount);
   InitMemoryDefaults(m_current);
   for (auto& m : m_inputMeters) m = kNerexMeterFloor;
   for (auto& m : m_outputMeters) m = kNerexMeterFloor;
@@ -176,6 +178,13 @@ const char* CNerexSeriesDevice::GetControlPanelClass() {
 }
 
 std::string CNerexSeriesDevice::GetModelName() { return ::GetModelName(GetModel(), GetHardwareCode()); }
+
+std::string CNerexSeriesDevice::GetMemoryName(int index) const {
+  CSingleLock lock(SettingsLock());
+  if (index < 0 || std::size_t(index) >= m_presets.size() || !m_presets[std::size_t(index)])
+    throw std::invalid_argument("no preset memory " + std::to_string(index));
+  return m_presets[std::size_t(index)]->name;
+}
 
 CSize CNerexSeriesDevice::GetPanelSize() {
   const NerexPanelSize size = ::GetPanelSize(GetModel(), m_panelPage);

@@ -222,6 +222,13 @@ class CNerexSeriesDevice : public CDevice {
   const NerexGeneralSettings& GetGeneralSettings() const { return m_general; }
   std::array<TimedPresetEntry, kNerexTimedPresets>& GetTimedPresets() { return m_timedPresets; }
   const std::array<TimedPresetEntry, kNerexTimedPresets>& GetTimedPresets() const { return m_timedPresets; }
+  // The name of preset memory index (0-based, UTF-8); std::invalid_argument for an index
+  // outside the memory list.
+  std::string GetMemoryName(int index) const;
+  // The dynamic-EQ band masks, one byte per band position (1, 2, 3), bit i for input i: the
+  // dynamic-EQ graph hides and locks the handle of a masked band. All clear at first.
+  std::array<std::uint8_t, kNerexDeqBandsPerInput>& GetDeqBandMasks() { return m_deqBandMasks; }
+  const std::array<std::uint8_t, kNerexDeqBandsPerInput>& GetDeqBandMasks() const { return m_deqBandMasks; }
 
   // --- Meters (dB; written by the worker, read anywhere) ---
   float GetInputMeter(int input) const;
@@ -383,12 +390,17 @@ class CNerexSeriesDevice : public CDevice {
   CNerexMemoryList m_xoverPresets;
   std::uint32_t m_memoryFlagsIndex = 0;
   std::uint32_t m_memoryNameIndex = 0;
+  // While the unit is silent: turns still to pass over before the next probe, and the turns
+  // to pass over after it (doubling up to a few). Worker thread.
+  std::uint32_t m_probeSkips = 0;
+  std::uint32_t m_probeBackOff = 0;
   std::uint8_t m_autoRtcUpdate = 1;
   std::int64_t m_clockStamp = 0;
   std::uint32_t m_selectedChannel = 0;
   std::uint32_t m_selectedPreset = 0;
   CNerexSeriesMemory m_current;
   std::array<TimedPresetEntry, kNerexTimedPresets> m_timedPresets{};
+  std::array<std::uint8_t, kNerexDeqBandsPerInput> m_deqBandMasks{};
   NerexGeneralSettings m_general;
   std::array<std::atomic<float>, kNerexMaxInputs> m_inputMeters;
   std::array<std::atomic<float>, kNerexMaxOutputs> m_outputMeters;

@@ -13,9 +13,6 @@ using Complex = std::complex<double>;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kOneThirdOctaveQ = 4.318473046963146;  // sqrt(2^(1/3)) / (2^(1/3) - 1)
 
-// To -180 .. 180 degrees.
-double WrapDegrees(double d) { return std::isfinite(d) ? std::remainder(d, 360.0) : 0.0; }
-
 // Poles of the Butterworth low-pass of order n with its -3 dB point at s = j:
 // p_k = exp(j pi (2k + n - 1) / 2n), k = 1..n, evenly spaced on the left half of the unit
 // circle; H(s) = 1 / prod (s - p_k).
@@ -224,16 +221,13 @@ CFraction Evaluate(const CPrepared& p, double w) {
   return f;
 }
 
+// 10 log10 x as a multiple of log2 x, which the maths library works out in about half the time.
+constexpr double kDbPerPowerOctave = 3.0102999566398119521;  // 10 log10 2
+
 double DbOf(const CPrepared& p, const CFraction& f) {
   const double num = f.nr * f.nr + f.ni * f.ni, den = f.dr * f.dr + f.di * f.di;
   if (num <= 1e-60 * den) return -600.0;
-  return (p.squared ? 20.0 : 10.0) * std::log10(num / den);
-}
-
-double PhaseOf(const CPrepared& p, const CFraction& f) {
-  // arg(N / D) = arg(N conj(D))
-  const double degrees = std::atan2(f.ni * f.dr - f.nr * f.di, f.nr * f.dr + f.ni * f.di) * 180.0 / kPi;
-  return p.squared ? WrapDegrees(2.0 * degrees) : degrees;
+  return (p.squared ? 2.0 * kDbPerPowerOctave : kDbPerPowerOctave) * std::log2(num / den);
 }
 
 // Drawing code elsewhere in the process can leave the upper halves of the x86 vector
@@ -282,25 +276,26 @@ double SectionResponseDb(const CEqSection& section, double hertz) {
 }
 
 void ClearCurvePoints(CCurvePoints& points) {
-  for (int k = 0; k < kCurvePoints; ++k) points[std::size_t(k)] = CCurvePoint{CurvePointHertz(k), 0.0, 0.0};
+  const auto& hertz = PointHertz();
+  for (std::size_t k = 0; k < points.size(); ++k) points[k] = CCurvePoint{hertz[k], 0.0};
 }
 
 void ComputeSectionPoints(const CEqSection& section, CCurvePoints& points) {
+  // The all-pass forms turn the phase only: their magnitude is 1 everywhere.
+  if (section.type == kSectionAllpass || section.type == kSectionPhase) {
+    ClearCurvePoints(points);
+    return;
+  }
   ClearUpperVectorState();
   const CPrepared prepared = Prepare(section);
   const double f0 = section.frequency > 0.0 ? section.frequency : 1.0;
   const auto& hertz = PointHertz();
-  for (std::size_t k = 0; k < points.size(); ++k) {
-    const CFraction f = Evaluate(prepared, hertz[k] / f0);
-    points[k] = CCurvePoint{hertz[k], DbOf(prepared, f), PhaseOf(prepared, f)};
-  }
+  for (std::size_t k = 0; k < points.size(); ++k)
+    points[k] = CCurvePoint{hertz[k], DbOf(prepared, Evaluate(prepared, hertz[k] / f0))};
 }
 
 void AddCurvePoints(const CCurvePoints& section, CCurvePoints& sum) {
-  for (std::size_t k = 0; k < section.size(); ++k) {
-    sum[k].dB += section[k].dB;
-    sum[k].phase = WrapDegrees(sum[k].phase + section[k].phase);
-  }
+  for (std::size_t k = 0; k < section.size(); ++k) sum[k].dB += section[k].dB;
 }
 
 void ComputeSectionCurve(std::array<std::array<double, 3>, kCurvePoints>& points, int field, int sectionType,

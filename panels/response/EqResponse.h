@@ -69,24 +69,24 @@ struct CEqSection {
   int alignment = kXover24LinkwitzRiley;
 };
 
-// The complex response of the section at f hertz.
+// The complex response of the section at f hertz (its phase is arg of it).
 std::complex<double> SectionResponse(const CEqSection& section, double hertz);
-// The same in dB (magnitude) and degrees (phase, -180 to 180).
+// Its magnitude in dB.
 double SectionResponseDb(const CEqSection& section, double hertz);
 
-// One point of an EQ curve: frequency in Hz, level in dB, phase in degrees.
+// One point of an EQ curve: frequency in Hz and level in dB. The graphs draw magnitudes only.
 struct CCurvePoint {
   double frequency = 0.0;
   double dB = 0.0;
-  double phase = 0.0;
 };
 using CCurvePoints = std::array<CCurvePoint, kCurvePoints>;
 
-// Fills the 420 points with the section's response (frequencies too).
+// Fills the 420 points with the section's level (frequencies too). The all-pass and phase
+// types pass every frequency at 0 dB.
 void ComputeSectionPoints(const CEqSection& section, CCurvePoints& points);
-// Sets the points to 0 dB, 0 degrees at the curve's frequencies.
+// Sets the points to 0 dB at the curve's frequencies.
 void ClearCurvePoints(CCurvePoints& points);
-// Adds the section's response to the points (levels add in dB, phases in degrees, wrapped).
+// Adds the section's levels to the points.
 void AddCurvePoints(const CCurvePoints& section, CCurvePoints& sum);
 
 // The dynamic-EQ curve builder: sets one field (0 or 1) of the 420 three-value points to the

@@ -22,7 +22,6 @@ const QColor kWellFill(22, 24, 28);
 const QColor kPlateFill(214, 217, 222);
 const QColor kInk(228, 231, 236);
 const QColor kSoftInk(168, 174, 184);
-const QColor kDarkInk(40, 42, 46);
 
 // One model line's look: its brand and accent, and its header's page tabs.
 struct Skin {

@@ -14,6 +14,7 @@
 #include "app/AboutDlg.h"
 #include "app/RecentFileList.h"
 #include "app/UpdateChecker.h"
+#include "app/UserPrompts.h"
 #include "core/AppSettings.h"
 #include "core/System.h"
 #include "tests/app/FakePrompts.h"
@@ -94,24 +95,33 @@ TEST(AboutDlgTest, CreditsNameTheVersionsOfTheLinkedLibraries) {
   EXPECT_EQ(credits.count("\n\n"), 2);
 }
 
-// The skinned dialogs draw their labels light on their own dark background.
-TEST(SkinnedDialogsTest, LabelsAreLightOnTheDarkBackground) {
+// The skinned dialogs keep the plain dialog face: dark labels on it, and the dark title bar and
+// rounded frames stand out at the top and the edges.
+TEST(SkinnedDialogsTest, BodyKeepsThePlainFaceUnderTheDarkTitleBarAndFrames) {
   CSystem system;
   CAboutDlg about;
+  about.SetTitle(QStringLiteral("About Orvak"));
   CAutoscanDlg autoscan(system);
+  autoscan.SetTitle(QStringLiteral("Autoscanning..."));
   autoscan.ShowScanStatus("Scanning ID 12");
   ProcessEvents();
-  for (QWidget* dialog : {static_cast<QWidget*>(&about), static_cast<QWidget*>(&autoscan)}) {
+  for (CBitmapDialogEx* dialog : {static_cast<CBitmapDialogEx*>(&about), static_cast<CBitmapDialogEx*>(&autoscan)}) {
+    const char* name = dialog->metaObject()->className();
     const QImage image = dialog->grab().toImage();
-    const int background = image.pixelColor(dialog->width() / 2, 12).lightness();
-    EXPECT_LT(background, 64) << dialog->metaObject()->className();
+    const QColor face = dialog->palette().color(QPalette::Window);
+    EXPECT_GT(face.lightness(), 160) << name;
+    EXPECT_EQ(image.pixelColor(8, dialog->height() / 2), face) << name;
+    // The outer frame: half on the edge pixels at the left, whole at the right.
+    EXPECT_LT(image.pixelColor(0, dialog->height() / 2).lightness(), face.lightness() - 60) << name << " frame";
+    EXPECT_LT(image.pixelColor(dialog->width() - 2, dialog->height() / 2).lightness(), 64) << name << " frame";
+    EXPECT_LT(image.pixelColor(dialog->width() / 4, 3).lightness(), 64) << name << " title bar";
     const auto labels = dialog->findChildren<QLabel*>();
     ASSERT_FALSE(labels.empty());
     const QRect r = labels.front()->geometry();
-    int lightest = 0;
+    int darkest = 255;
     for (int y = r.top(); y <= r.bottom(); ++y)
-      for (int x = r.left(); x <= r.right(); ++x) lightest = std::max(lightest, image.pixelColor(x, y).lightness());
-    EXPECT_GT(lightest, 200) << dialog->metaObject()->className();
+      for (int x = r.left(); x <= r.right(); ++x) darkest = std::min(darkest, image.pixelColor(x, y).lightness());
+    EXPECT_LT(darkest, 100) << name;
   }
 }
 

@@ -1,13 +1,16 @@
 // The frame's device, zone, clipboard and log commands with their questions answered both
 // ways, and the messages that reach the rack and the live meters.
 #include <QAction>
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMenu>
 
 #include "app/CommandIds.h"
 #include "core/Confirm.h"
 #include "core/Device.h"
 #include "core/Zone.h"
+#include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "tests/app/FrameFixture.h"
 #include "ui/DevicePropertiesPane.h"
@@ -199,6 +202,45 @@ TEST_F(DeviceCommands, ContextMenu_FrameCommandsThenTheSelectedDevicesOwnItems) 
   f.RunCommand(33120);
   std::unique_ptr<QMenu> withDevice(view.BuildContextMenu(System().GetDevice(0)));
   EXPECT_GT(withDevice->actions().size(), plain->actions().size() + 1);
+}
+
+TEST_F(DeviceCommands, ContextMenu_AProcessorRenamesPasteInPlaceAndItStillPastesThroughTheFrame) {
+  CMainFrame& f = Frame();
+  QGuiApplication::clipboard()->clear();
+  f.RunCommand(33120);
+  f.RunCommand(33120);
+  auto* source = dynamic_cast<CNerexSeriesDevice*>(System().GetDevice(0));
+  auto* target = dynamic_cast<CNerexSeriesDevice*>(System().GetDevice(1));
+  ASSERT_TRUE(source && target);
+  CDeviceView& view = f.GetDeviceView();
+  auto texts = [](QMenu& menu) {
+    QStringList list;
+    for (QAction* a : menu.actions()) list << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return list;
+  };
+  // Nothing to paste: the processor's items stand in the frame's menu, Paste renamed.
+  std::unique_ptr<QMenu> empty(view.BuildContextMenu(target));
+  EXPECT_EQ(texts(*empty).join('|').toStdString(),
+            "Properties|-|&Copy|Paste All Current Settings|-|Clone Device From...|-|Ignore Device When Online|-|"
+            "Add Device|Delete Device");
+  EXPECT_EQ(f.GetCommand(Cmd::kEditPaste)->text(), "&Paste All Device Settings");
+
+  source->GetCurrentSettings().inputs.muteMask = 0x5;
+  System().SetSelectedDevice(0);
+  f.GetPropertiesPane().ShowDeviceProperties(true, source);
+  f.RunCommand(Cmd::kEditCopy);
+  System().SetSelectedDevice(1);
+  f.GetPropertiesPane().ShowDeviceProperties(true, target);
+  f.UpdateCommandUI();
+  std::unique_ptr<QMenu> menu(view.BuildContextMenu(target));
+  const QStringList withPaste = texts(*menu);
+  ASSERT_GT(withPaste.size(), 4);
+  EXPECT_EQ(withPaste[3], "Paste All Current Settings");
+  EXPECT_EQ(withPaste[4], "Paste All Input Sections");
+  QAction* paste = menu->actions()[3];
+  ASSERT_TRUE(paste->isEnabled());
+  paste->trigger();
+  EXPECT_EQ(target->GetCurrentSettings().inputs.muteMask, 0x5);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QDockWidget>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -48,6 +49,25 @@ class CGroupDevice : public CTestDevice {
 };
 
 }  // namespace
+
+TEST_F(FrameTest, Menus_TheLoaderStandsInTheToolsMenuBeforeHelp) {
+  CMainFrame& f = MakeFrame();
+  QStringList titles;
+  QMenu* tools = nullptr;
+  for (QAction* entry : f.menuBar()->actions()) {
+    titles << entry->text();
+    if (entry->text() == "&Tools") tools = entry->menu();
+  }
+  EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&View", "&Devices", "&Comms", "De&sign", "&Users", "&Tools",
+                                 "&Help"}));
+  ASSERT_NE(tools, nullptr);
+  EXPECT_EQ(tools->actions(), (QList<QAction*>{f.GetCommand(Cmd::kLoader)}));
+  for (QAction* entry : f.menuBar()->actions()) {
+    if (entry->menu() != tools) {
+      EXPECT_FALSE(entry->menu()->actions().contains(f.GetCommand(Cmd::kLoader)));
+    }
+  }
+}
 
 TEST_F(FrameTest, Create_BuildsSixToolbarsWithCombosStatusBarAndThreePanes) {
   CMainFrame& f = MakeFrame();

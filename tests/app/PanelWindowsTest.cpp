@@ -1,7 +1,12 @@
 // Device panel windows opened by the frame: who may open one, where it goes and how big it is,
 // bringing an open one to the top, closing, and reopening the panels a file was saved with.
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
 #include <cstdlib>
 
 #include "app/CommandIds.h"
@@ -23,8 +28,13 @@
 #include "tests/support/FileTestDevices.h"
 #include "ui/ChildFrame.h"
 #include "ui/CustomControlPanelWnd.h"
+#include "ui/DevicePropertiesPane.h"
+#include "ui/DeviceRack.h"
+#include "ui/DeviceView.h"
+#include "ui/OutputWnd.h"
 #include "core/CPData.h"
 #include "custom/ButtonControl.h"
+#include "ui/PanelFrame.h"
 #include "platform/MouseMessages.h"
 
 namespace {
@@ -408,4 +418,142 @@ TEST_F(PanelWindowsTest, Processors_OpenTheirNerexSeriesPanelsFromTheRackAtTheir
     if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
       frame->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-%1.png").arg(c.panelClass));
   }
+}
+
+TEST_F(PanelWindowsTest, FullScreen_OnlyThePanelAreaCoversTheScreenAndStrayPanelsComeBack) {
+  CSizedTestDevice* left = AddDevice(1);
+  CSizedTestDevice* right = AddDevice(2);
+  CSizedTestDevice* inside = AddDevice(3);
+  for (CDevice* d : {static_cast<CDevice*>(left), static_cast<CDevice*>(right), static_cast<CDevice*>(inside)})
+    frame->OpenDevicePanel(d, true);
+  frame->RunCommand(Cmd::kDesignMode);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  ASSERT_EQ(Windows().size(), 4);
+  QMdiSubWindow* leftWindow = Windows()[0];
+  QMdiSubWindow* rightWindow = Windows()[1];
+  QMdiSubWindow* insideWindow = Windows()[2];
+  QMdiSubWindow* customWindow = Windows()[3];
+  // Two device panels and the custom panel lie where the area cannot show their corner.
+  leftWindow->move(-250, 30);
+  rightWindow->move(3000, 2000);
+  insideWindow->move(140, 90);
+  customWindow->move(40, 2500);
+  const QSize normalSize = frame->size();
+
+  frame->RunCommand(Cmd::kFullScreen);
+  const QRect screen = frame->screen()->geometry();
+  ASSERT_TRUE(WaitFor([&] { return frame->geometry() == screen && leftWindow->pos() == QPoint(0, 0); }));
+  CMdiClient& area = frame->GetMdiClient();
+  EXPECT_EQ(QRect(area.mapToGlobal(QPoint(0, 0)), area.size()), screen);
+  for (QWidget* around : std::initializer_list<QWidget*>{frame->menuBar(), frame->statusBar(), &frame->GetDeviceView(),
+                                                         &frame->GetOutputPane(), &frame->GetPropertiesPane()})
+    EXPECT_FALSE(around->isVisible());
+  for (int i = 0; i < CMainFrame::kToolBarCount; ++i) EXPECT_FALSE(frame->GetToolBar(i)->isVisible());
+  EXPECT_TRUE(frame->GetCommand(Cmd::kFullScreen)->isChecked());
+  EXPECT_TRUE(frame->GetSystem().IsFullScreenNow());
+  // Device panels first, then the custom panel, each 20 pixels on; one in view stays.
+  EXPECT_EQ(rightWindow->pos(), QPoint(20, 20));
+  EXPECT_EQ(customWindow->pos(), QPoint(40, 40));
+  EXPECT_EQ(insideWindow->pos(), QPoint(140, 90));
+  EXPECT_EQ(left->GetPanelPlacement().normalPosition.left, 0);
+
+  // Leaving brings everything back; a panel left beyond the smaller area comes back too.
+  insideWindow->move(screen.width() - 10, 90);
+  frame->RunCommand(Cmd::kFullScreen);
+  ASSERT_TRUE(WaitFor([&] { return frame->size() == normalSize && insideWindow->pos() == QPoint(0, 0); }));
+  for (QWidget* around : std::initializer_list<QWidget*>{frame->menuBar(), frame->statusBar(), &frame->GetDeviceView(),
+                                                         &frame->GetOutputPane(), &frame->GetPropertiesPane()})
+    EXPECT_TRUE(around->isVisible());
+  EXPECT_FALSE(frame->GetCommand(Cmd::kFullScreen)->isChecked());
+  EXPECT_EQ(leftWindow->pos(), QPoint(0, 0));
+  EXPECT_EQ(rightWindow->pos(), QPoint(20, 20));
+
+  // The accelerator still reaches the frame while its menus and toolbars are put away.
+  QKeyEvent ctrlF(QEvent::KeyPress, Qt::Key_F, Qt::ControlModifier);
+  frame->activateWindow();
+  QApplication::setActiveWindow(frame.get());
+  QApplication::sendEvent(&frame->GetMdiClient(), &ctrlF);
+  EXPECT_TRUE(frame->IsFullScreen());
+  QApplication::sendEvent(&frame->GetMdiClient(), &ctrlF);
+  EXPECT_FALSE(frame->IsFullScreen());
+
+  // From a maximised window and back: maximised again.
+  frame->showMaximized();
+  ASSERT_TRUE(WaitFor([&] { return frame->isMaximized(); }));
+  frame->RunCommand(Cmd::kFullScreen);
+  ASSERT_TRUE(WaitFor([&] { return frame->geometry() == screen; }));
+  frame->RunCommand(Cmd::kFullScreen);
+  EXPECT_TRUE(WaitFor([&] { return frame->isMaximized() && frame->menuBar()->isVisible(); }));
+}
+
+TEST_F(PanelWindowsTest, NextAndPreviousPane_F6AndShiftF6MoveTheFocusAroundTheShownPanes) {
+  CSizedTestDevice* device = AddDevice(1);
+  frame->OpenDevicePanel(device, true);
+  frame->activateWindow();
+  QApplication::setActiveWindow(frame.get());
+  CDeviceRack& rack = frame->GetDeviceView().GetRack();
+  rack.setFocus();
+  auto press = [&](Qt::KeyboardModifiers modifiers) {
+    QKeyEvent f6(QEvent::KeyPress, Qt::Key_F6, modifiers);
+    QApplication::sendEvent(QApplication::focusWidget(), &f6);
+    return QApplication::focusWidget();
+  };
+  ASSERT_EQ(QApplication::focusWidget(), &rack);
+  QWidget* panel = dynamic_cast<QWidget*>(device->GetControlPanel());
+  EXPECT_TRUE(press(Qt::NoModifier) == panel || panel->isAncestorOf(QApplication::focusWidget()));
+  EXPECT_TRUE(frame->GetOutputPane().isAncestorOf(press(Qt::NoModifier)));
+  EXPECT_EQ(press(Qt::NoModifier), &frame->GetPropertiesPane().GetGrid());
+  EXPECT_EQ(press(Qt::NoModifier), &rack);
+  EXPECT_EQ(press(Qt::ShiftModifier), &frame->GetPropertiesPane().GetGrid());
+  // A hidden pane is passed over.
+  frame->GetOutputPane().hide();
+  QWidget* next = press(Qt::NoModifier);
+  EXPECT_EQ(next, &rack);
+  next = press(Qt::NoModifier);
+  EXPECT_TRUE(next == panel || panel->isAncestorOf(next));
+  EXPECT_EQ(press(Qt::NoModifier), &frame->GetPropertiesPane().GetGrid());
+}
+
+TEST_F(PanelWindowsTest, CopyAndPaste_FollowTheObjectTheGridShowsNotTheActivePanel) {
+  RegisterProcessorFamily();
+  CSystem& system = frame->GetSystem();
+  frame->RunCommand(33120);
+  CDevice* nerex = system.GetDevice(0);
+  frame->RunCommand(Cmd::kDesignMode);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  CCPData* data = system.GetCustomPanels()[0];
+  CCustomControlPanelWnd* view = ViewOf(data);
+  ASSERT_NE(view, nullptr);
+  auto* led = new CCCLED(nullptr, CRect{20, 20, 40, 40});
+  data->m_widgets.push_back(led);
+  view->RebuildDisplay();
+  ASSERT_EQ(FindPanelFrame(view), frame->GetMdiClient().activeSubWindow());
+  auto enabled = [&](std::uint32_t id) {
+    frame->UpdateCommandUI();
+    return frame->GetCommand(id)->isEnabled();
+  };
+
+  // A custom panel is active in design mode, but the grid shows the device: the device copies.
+  frame->GetPropertiesPane().ShowDeviceProperties(true, nerex);
+  EXPECT_TRUE(enabled(Cmd::kEditCopy));
+  frame->RunCommand(Cmd::kEditCopy);
+  EXPECT_TRUE(enabled(Cmd::kEditPaste));
+  EXPECT_TRUE(system.GetCopiedWidgets().empty());
+
+  // The grid shows the panel: Copy needs a selected widget, Paste a copied one.
+  frame->GetPropertiesPane().ShowPanelProperties(true, view);
+  EXPECT_FALSE(enabled(Cmd::kEditCopy));
+  EXPECT_FALSE(enabled(Cmd::kEditPaste));
+  view->AddToSelection(led);
+  EXPECT_TRUE(enabled(Cmd::kEditCopy));
+  frame->RunCommand(Cmd::kEditCopy);
+  EXPECT_EQ(system.GetCopiedWidgets().size(), 1u);
+  EXPECT_TRUE(enabled(Cmd::kEditPaste));
+  frame->RunCommand(Cmd::kEditPaste);
+  EXPECT_EQ(data->m_widgets.size(), 2u);
+
+  // Nothing in the grid: nothing to copy or paste.
+  frame->GetPropertiesPane().ShowDeviceProperties(true, nullptr);
+  EXPECT_FALSE(enabled(Cmd::kEditCopy));
+  EXPECT_FALSE(enabled(Cmd::kEditPaste));
 }

@@ -2,6 +2,9 @@
 // dialogs (answered by the scripted prompts), and the security dialog opened on the worker's
 // request.
 #include <QAction>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTimer>
 
 #include "app/CommandIds.h"
 #include "core/Link.h"
@@ -149,6 +152,22 @@ TEST_F(UserCommandsTest, QuickStartGuideThatCannotBeOpenedIsReported) {
   f.RunCommand(Cmd::kQuickStartGuide);
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].text, "Could not open Quick Start Guide.");
+}
+
+TEST_F(UserCommandsTest, QuickStartGuideMissingBesideTheProgramSaysSoInAMessageBox) {
+  CFrameUnderTest& f = MakeFrame();
+  ASSERT_FALSE(QFileInfo::exists(QString::fromStdString(CMainFrame::QuickStartGuidePath())));
+  f.SetUserPrompts(nullptr);  // the frame's own message boxes
+  QString shown;
+  QTimer::singleShot(0, [&shown] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    shown = box->text();
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    box->accept();
+  });
+  f.RunCommand(Cmd::kQuickStartGuide);
+  EXPECT_EQ(shown, "Could not open Quick Start Guide.");
 }
 
 TEST_F(UserCommandsTest, SecurityDialogOpenedWithoutAPassClosesByItself) {

@@ -149,14 +149,22 @@ TEST_F(DeviceRecordsTest, ArchiveLoad_ReversedNormalRectangleIsPutInOrder) {
   EXPECT_EQ(device.GetPanelPlacement().normalPosition, (CRect{100, 50, 400, 300}));
 }
 
-TEST_F(DeviceRecordsTest, ArchiveLoad_UnknownVersionReadsNothingMore) {
+TEST_F(DeviceRecordsTest, ArchiveLoad_UnknownVersionIsRefusedWithItsReason) {
+  // The record has no length to step over it by: a later version stops the load as one
+  // written by a later program, version 0 as damage; nothing of the device changes.
   const CUuid before = device.GetUuid();
-  Bytes b;
-  Append(b, {3, 99, 99});
-  CArchive ar(b);
-  device.Serialize(ar);
-  EXPECT_EQ(ar.Position(), 4u);
-  EXPECT_EQ(device.GetUuid(), before);
+  for (std::uint32_t version : {3u, 0u}) {
+    Bytes b;
+    Append(b, {version, 99, 99});
+    CArchive ar(b);
+    try {
+      device.Serialize(ar);
+      ADD_FAILURE() << "version " << version << " was read";
+    } catch (const CArchiveException& e) {
+      EXPECT_EQ(e.GetCause(), version == 3 ? CArchiveException::NewerVersion : CArchiveException::BadFormat);
+    }
+    EXPECT_EQ(device.GetUuid(), before);
+  }
 }
 
 TEST_F(DeviceRecordsTest, ArchiveLoad_TruncatedRecordThrows) {

@@ -412,22 +412,47 @@ TEST_F(SerialCommsTest, LateReplyToTheFirstRequestIsTakenByTheResend) {
             (std::vector<std::string>{WaitingForReplyLine(1)}));
 }
 
-TEST_F(SerialCommsTest, LateAnswerToAFailedReadIsDrainedAndNeverTakenForTheNextRequest) {
-  // Every read waits 140 ms; the answer to the third request comes 70 ms after the
-  // transaction gave up, when the next request would already be waiting for its reply.
+TEST_F(SerialCommsTest, AnswerToAResendIsDrainedAndNeverTakenForTheNextRequest) {
+  // Every read waits 160 ms and the unit answers 300 ms late, one request after the other: the
+  // answer to the first request comes during the resend's read and is taken; the resend's own
+  // answer follows 300 ms later, while the next request would be waiting for its reply.
+  m_comms.SetExtraTimeout(100);
+  ASSERT_TRUE(ReadWith(SimFault::Late(300), 2));
+  ASSERT_EQ(Received(), UnitReply(20));
+
+  const Bytes otherBody(16, 0x33);
+  m_unit->SetReply(0x50, otherBody);
+  m_bus.InjectFault(SimFault::Late(200));
+  SetRead(20, 0x50);
+  m_comms.Transaction().timeoutBase = 300;  // this read waits long enough for the stale answer
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), MakeFramedReply(0xA8, otherBody));
+  EXPECT_EQ(m_bus.RequestCount(), 3u);  // the read, its resend and the next request
+  EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+}
+
+TEST_F(SerialCommsTest, LateAnswerToAFailedRequestIsRefusedByTheNextRequestItDoesNotEcho) {
+  // Reads wait 160 ms; the third request's answer comes 70 ms after the transaction gave up,
+  // while the next request, to another command, waits for its own slower answer.
   m_comms.SetExtraTimeout(100);
   m_bus.InjectFaults(SimFault::Silence(), 2);
-  m_bus.InjectFault(SimFault::Late(210));
+  m_bus.InjectFault(SimFault::Late(230));
   SetRead();
   ASSERT_TRUE(Run());
   ASSERT_EQ(m_comms.Transaction().receivedLength, 0u);
 
-  const Bytes otherBody(16, 0x33);
+  const Bytes otherBody{0x10, 0x05, 0x00, 0x50, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x01, 0x02, 0x03, 0x04, 0x05};
   m_unit->SetReply(0x50, otherBody);
+  m_bus.InjectFault(SimFault::Late(150));
   SetRead(20, 0x50);
+  m_comms.Transaction().timeoutBase = 300;  // long enough for the stale answer to come first
+  m_comms.Transaction().replyEchoMask = (1u << 4) | (1u << 6);
   ASSERT_TRUE(Run());
   EXPECT_EQ(Received(), MakeFramedReply(0xA8, otherBody));
-  EXPECT_EQ(m_bus.RequestCount(), 4u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 2u);  // the failed read and the refused answer
+  EXPECT_EQ(m_host.lines.back(),
+            "Reply to another request received from device ID 5 after 0.00ms, Command = 0x50 - unit ID or command "
+            "does not match - Comms Error Count = 2\n");
 }
 
 TEST_F(SerialCommsTest, BroadcastWithoutReplyIsDoneWhenTheWriteCompletes) {
@@ -506,4 +531,100 @@ TEST_F(SerialCommsTest, RepliesPacedAt57600BaudTakeTheirWireTime) {
   EXPECT_EQ(m_comms.Transaction().receivedLength, 100u);
   // 108 bytes at 5760 bytes/s: 18.75 ms.
   EXPECT_GE(took, std::chrono::microseconds(18700));
+}
+
+namespace {
+
+// A request in one of the two frame layouts, the bytes its reply must repeat, and a reply
+// that differs from the good one in one of them.
+struct EchoCase {
+  const char* name;
+  Bytes request;  // without its checksum
+  std::uint32_t mask;
+  Bytes goodBody;  // reply bytes 3 on, before the checksum
+  std::size_t wrongAt;  // the reply byte that names another unit or command
+};
+
+std::string EchoCaseName(const ::testing::TestParamInfo<EchoCase>& info) { return info.param.name; }
+
+// Processor layout: F0, length, type, ID (byte 4), 0, command (byte 6). Zel layout: F0,
+// length, type, ID in four 7-bit groups (bytes 4 to 7), 0, command (byte 9).
+const EchoCase kEchoCases[] = {
+    {"ProcessorOtherUnit", {0xF0, 0x00, 0x07, 0x10, 0x05, 0x00, 0x4F}, 0x50,
+     {0x10, 0x05, 0x00, 0x4F, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C}, 4},
+    {"ProcessorOtherCommand", {0xF0, 0x00, 0x07, 0x10, 0x05, 0x00, 0x4F}, 0x50,
+     {0x10, 0x05, 0x00, 0x4F, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C}, 6},
+    {"ZelOtherUnitHighGroup", {0xF0, 0x00, 0x0A, 0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E}, 0x2F0,
+     {0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16}, 4},
+    {"ZelOtherUnitLowGroup", {0xF0, 0x00, 0x0A, 0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E}, 0x2F0,
+     {0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16}, 7},
+    {"ZelOtherCommand", {0xF0, 0x00, 0x0A, 0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E}, 0x2F0,
+     {0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16}, 9},
+};
+
+class ReplyEchoTest : public SerialCommsTest, public ::testing::WithParamInterface<EchoCase> {
+ protected:
+  void SetEchoedRead() {
+    const EchoCase& c = GetParam();
+    CControlMessage& t = m_comms.Transaction();
+    std::memcpy(t.frame, c.request.data(), c.request.size());
+    t.frame[c.request.size()] = Checksum7Bit(c.request.data(), c.request.size());
+    const auto replyLength = std::uint32_t(c.goodBody.size() + 4);
+    t.Set(0x4F, std::uint32_t(c.request.size() + 1), replyLength, kDevice, false, 0xA8, 0, 0);
+    t.replyEchoMask = c.mask;
+  }
+  Bytes GoodReply() const { return MakeFramedReply(0xA8, GetParam().goodBody); }
+  Bytes WrongReply() const {
+    Bytes body = GetParam().goodBody;
+    body[GetParam().wrongAt - 3] ^= 0x08;
+    return MakeFramedReply(0xA8, body);
+  }
+  std::string RefusedLine(int count) const {
+    return "Reply to another request received from device ID 5 after 0.00ms, Command = 0x4F - unit ID or command "
+           "does not match - Comms Error Count = " +
+           std::to_string(count) + "\n";
+  }
+};
+
+}  // namespace
+
+TEST_P(ReplyEchoTest, ReplyNamingAnotherUnitOrCommandIsRefusedCountedAndRequestedAgain) {
+  m_host.superDebug = false;
+  m_bus.InjectFault(SimFault::Replace(WrongReply()));
+  m_bus.InjectFault(SimFault::Replace(GoodReply()));
+  SetEchoedRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), GoodReply());
+  EXPECT_FALSE(m_comms.Transaction().failed);
+  EXPECT_EQ(m_bus.RequestCount(), 2u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 1u);
+  EXPECT_EQ(m_host.lines, std::vector<std::string>{RefusedLine(1)});
+}
+
+TEST_P(ReplyEchoTest, OnlyRepliesFromAnotherRequestFailTheTransactionAfterTwoResends) {
+  m_host.superDebug = false;
+  m_bus.InjectFaults(SimFault::Replace(WrongReply()), 3);
+  SetEchoedRead();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 0u);
+  EXPECT_TRUE(m_comms.Transaction().failed);
+  EXPECT_EQ(m_bus.RequestCount(), 3u);
+  EXPECT_EQ(m_host.lines, (std::vector<std::string>{RefusedLine(1), RefusedLine(2), RefusedLine(3)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ReplyEchoTest, ::testing::ValuesIn(kEchoCases), EchoCaseName);
+
+TEST_F(SerialCommsTest, ReplyTooShortToHoldTheEchoedBytesIsRefused) {
+  m_host.superDebug = false;
+  // A Zel request's command is byte 9; a 9-byte reply cannot repeat it.
+  m_bus.InjectFaults(SimFault::Replace(MakeFramedReply(0xA8, {0x33, 0x01, 0x02, 0x03, 0x04})), 3);
+  CControlMessage& t = m_comms.Transaction();
+  const Bytes request{0xF0, 0x00, 0x0A, 0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E};
+  std::memcpy(t.frame, request.data(), request.size());
+  t.frame[10] = Checksum7Bit(request.data(), request.size());
+  t.Set(0x3E, 11, 9, kDevice, false, 0xA8, 0, 0);
+  t.replyEchoMask = 0x2F0;
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(t.receivedLength, 0u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 3u);
 }

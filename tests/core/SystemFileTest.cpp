@@ -469,6 +469,31 @@ TEST_F(SystemFileTest, NewerOrZeroVersion_ShowsTheVersionMessageAndLeavesAnEmpty
   }
 }
 
+TEST_F(SystemFileTest, MoreUsersThanKept_OpensWithTheFirstTenAndNamesTheOthers) {
+  CSystem s;
+  Populate(s);
+  for (int n = 1; s.GetUsers().size() < kMaxUsers + 2; ++n)
+    s.GetUsers().push_back(new CUser("Extra" + std::to_string(n), "pw"));
+  const std::string last = s.GetUsers().back()->GetName();
+  const std::string beforeLast = s.GetUsers()[kMaxUsers]->GetName();
+  const Bytes file = Store(s);
+
+  CSystem back;
+  CRecordingErrors errors;
+  ASSERT_TRUE(Read(back, file, &errors));
+  EXPECT_EQ(back.GetUsers().size(), kMaxUsers);
+  EXPECT_EQ(back.GetDeviceCount(), s.GetDeviceCount());
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_EQ(errors.texts[0], std::string(kFileUsersLeftOutText) + "\n" + beforeLast + "\n" + last);
+  EXPECT_EQ(errors.captions[0], "File Error");
+
+  // Ten users open without a word.
+  CRecordingErrors quiet;
+  CSystem again;
+  ASSERT_TRUE(Read(again, Store(back), &quiet));
+  EXPECT_TRUE(quiet.texts.empty());
+}
+
 TEST_F(SystemFileTest, UnknownDeviceType_ShowsTheTypeMessageAndKeepsNothing) {
   CSystem s;
   Populate(s);

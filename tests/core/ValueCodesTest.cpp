@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -221,6 +222,17 @@ TEST(ParseParameterValueTest, DelayUnitsAndSign) {
   EXPECT_EQ(Parse(4, "0.34337189m"), SnapDelayTime(1.0f));
   EXPECT_EQ(Parse(4, "1.126548232ft"), SnapDelayTime(1.0f));
   EXPECT_EQ(Parse(4, "3 apples"), SnapDelayTime(3.0f));
+}
+
+TEST(ParseParameterValueTest, TypedDelaysKeepTheirMillisecondsOnTheUnitsGrid) {
+  // A delay value is in milliseconds and one delay unit is 8.138e-5 ms: a typed delay moves
+  // by less than the fine step of 4 units (0.33 microseconds), never by a fraction of a ms.
+  for (const char* text : {"10ms", "2.5", "123.456", "649.9", "0.3"}) {
+    const float ms = Parse(4, text);
+    EXPECT_NEAR(ms, std::strtof(text, nullptr), 4 * 8.138e-5f) << text;
+    EXPECT_EQ(SecondsToSamples(false, ms) % 4, 0u) << text;
+  }
+  EXPECT_EQ(SecondsToSamples(false, Parse(4, "10ms")), 122880u);
 }
 
 TEST(ParseParameterValueTest, GainQAndUnknownKinds) {

@@ -1,10 +1,12 @@
 // The image library file: created when missing, saved through a temporary file, switched to
-// another file only when that file reads whole, and a damaged file left alone.
+// another file only when that file reads whole, a damaged file left alone and kept beside the
+// library written over it, and undecodable pictures written back as they were read.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdlib>
 
 #include "core/ImageTree.h"
 #include "core/System.h"
@@ -32,6 +34,8 @@ Bytes ReadAll(const std::string& path) {
   ReadWholeFile(path, bytes, nullptr);
   return bytes;
 }
+
+std::string TestDataPath(const std::string& name) { return std::string(std::getenv("ORVAK_TEST_DATA")) + "/images/" + name; }
 
 class ImageLibraryTest : public ::testing::Test {
  protected:
@@ -117,15 +121,96 @@ TEST_F(ImageLibraryTest, DamagedLibrary_IsLeftAloneWithOneMessage) {
   EXPECT_EQ(ReadAll(path), damaged);
 }
 
+TEST_F(ImageLibraryTest, UndecodablePictures_AreEachReportedOnceAndKeptByName) {
+  const std::string path = PathOf("blank.ovl");
+  CSystem other;
+  other.SetImageLibraryFilename(path);
+  for (const char* name : {"first", "second"}) {
+    auto* blank = new CCCImage;  // no picture: stored with no bytes, which decode to nothing
+    blank->m_name = name;
+    other.GetLibraryImages().AddChild(blank);
+  }
+  auto* fine = new CCCImage;
+  fine->SetBitmap(CImage(2, 2));
+  other.GetLibraryImages().AddChild(fine);
+  ASSERT_TRUE(other.SaveImageLibrary());
+
+  const std::vector<std::string> twice(2, "Image Library: Error loading image");
+  m_system.SetImageLibraryFilename(path);
+  m_system.LoadImageLibrary();
+  EXPECT_EQ(m_messages, twice);
+  ASSERT_EQ(m_system.GetLibraryImages().GetChildren().size(), 3u);
+  EXPECT_EQ(m_system.GetLibraryImages().GetChildren()[1]->m_name, "second");
+  m_messages.clear();
+  EXPECT_TRUE(m_system.ChangeImageLibraryFile(path));
+  EXPECT_EQ(m_messages, twice);
+}
+
 TEST_F(ImageLibraryTest, MissingFolder_CannotCreateOrSaveAndSaysSo) {
   const std::string path = PathOf("no/such/folder/lib.ovl");
   m_system.SetImageLibraryFilename(path);
   m_system.LoadImageLibrary();
   ASSERT_EQ(m_messages.size(), 1u);
   EXPECT_EQ(m_messages[0], "Image Library: Could not create new Image Library file, GetLastError = 2");
+  // The save says why, as the system file's save does.
   EXPECT_FALSE(m_system.SaveImageLibrary());
-  EXPECT_EQ(m_messages.back(), "Image Library: Could not save Image Library file");
+  const std::string prefix = "Image Library: Could not save Image Library file\n" + path + "\n";
+  ASSERT_EQ(m_messages.back().rfind(prefix, 0), 0u) << m_messages.back();
+  EXPECT_GT(m_messages.back().size(), prefix.size());
 }
+
+TEST_F(ImageLibraryTest, UnreadLibrary_IsKeptBesideTheLibraryFirstWrittenOverIt) {
+  const std::string path = PathOf("ImageLib.ovl");
+  const Bytes cut = ReadAll(TestDataPath("library-cut-short.ovl"));
+  ASSERT_FALSE(cut.empty());
+  ASSERT_TRUE(WriteFileAtomically(path, cut, nullptr));
+  ASSERT_TRUE(WriteFileAtomically(path + ".bak", {1, 2, 3}, nullptr));  // an older backup stays
+  m_system.SetImageLibraryFilename(path);
+  m_system.LoadImageLibrary();
+  EXPECT_EQ(m_messages, std::vector<std::string>{"Image Library: Exception while opening Image Library file"});
+  EXPECT_TRUE(m_system.IsImageLibraryUnread());
+  EXPECT_EQ(m_system.GetImageLibraryBackupPath(), path + ".bak2");
+
+  m_system.GetLibraryImages().AddChild(new CCCImageDirectory("New Folder"));
+  ASSERT_TRUE(m_system.SaveImageLibrary());
+  EXPECT_EQ(ReadAll(path + ".bak2"), cut);
+  EXPECT_EQ(ReadAll(path + ".bak"), (Bytes{1, 2, 3}));
+  EXPECT_FALSE(m_system.IsImageLibraryUnread());
+  CSystem other;
+  ASSERT_TRUE(other.ChangeImageLibraryFile(path));
+  ASSERT_EQ(other.GetLibraryImages().GetChildren().size(), 1u);
+
+  // The file now holds the library: later saves keep no further copy.
+  ASSERT_TRUE(m_system.SaveImageLibrary());
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(path + ".bak3")));
+}
+
+// Libraries holding a picture that is no picture of its record's format: a damaged GIF that
+// hung the program at start-up, an EXR that decoded for ever, an XPM that read past its buffer.
+class UndecodableLibraryTest : public ImageLibraryTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(UndecodableLibraryTest, LoadsWithANoticeAndIsSavedBackByteForByte) {
+  const std::string path = PathOf("ImageLib.ovl");
+  const Bytes original = ReadAll(TestDataPath(GetParam()));
+  ASSERT_FALSE(original.empty());
+  ASSERT_TRUE(WriteFileAtomically(path, original, nullptr));
+  m_system.SetImageLibraryFilename(path);
+  m_system.LoadImageLibrary();
+  EXPECT_EQ(m_messages, std::vector<std::string>{"Image Library: Error loading image"});
+  EXPECT_FALSE(m_system.IsImageLibraryUnread());
+  ASSERT_EQ(m_system.GetLibraryImages().GetChildren().size(), 2u);
+  const auto* skins = static_cast<const CCCImageDirectory*>(m_system.GetLibraryImages().GetChildren()[0]);
+  EXPECT_EQ(skins->m_name, "Skins");
+  ASSERT_FALSE(skins->GetChildren().empty());
+  const auto* damaged = static_cast<const CCCImage*>(skins->GetChildren()[0]);
+  EXPECT_FALSE(damaged->HasBitmap());
+
+  ASSERT_TRUE(m_system.SaveImageLibrary());
+  EXPECT_EQ(FirstDifference(ReadAll(path), original), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(DamagedPictures, UndecodableLibraryTest,
+                         ::testing::Values("library-gif-hang.ovl", "library-exr-hang.ovl", "library-xpm-overread.ovl"));
 
 TEST_F(ImageLibraryTest, Change_OnlyAWholeFileReplacesTheLibraryAndTheSetting) {
   const std::string first = PathOf("first.ovl");

@@ -2,6 +2,8 @@
 // every kind and nested image folders; the references that deleting objects clears.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "core/CPData.h"
 #include "core/Snapshot.h"
 #include "core/SystemFile.h"
@@ -14,6 +16,8 @@
 #include "custom/TextControl.h"
 #include "platform/Archive.h"
 #include "platform/Bitmap.h"
+#include "platform/Graphics.h"
+#include "platform/Image.h"
 #include "tests/custom/CustomTestSupport.h"
 #include "tests/support/FixedTick.h"
 #include "tests/support/RecordingUi.h"
@@ -330,7 +334,8 @@ TEST_F(PanelFileTest, ImageRecords_UndecodableBmp24AndFolderTags) {
   CSystem back;
   CRecordingErrors errors;
   ASSERT_TRUE(Read(back, file, &errors));
-  EXPECT_EQ(errors.texts, std::vector<std::string>{kImageLoadErrorText});
+  // One notice for each picture that does not decode.
+  EXPECT_EQ(errors.texts, (std::vector<std::string>{kImageLoadErrorText, kImageLoadErrorText}));
   const auto& children = back.GetFileImages().GetChildren();
   ASSERT_EQ(children.size(), 4u);
   auto* junkImage = static_cast<CCCImage*>(children[0]);
@@ -363,17 +368,17 @@ TEST_F(PanelFileTest, DamagedImageAndPanelRows_AreRefusedAsDamaged) {
   CSystem s;
   Populate(s);
   const Bytes good = Store(s);
-  // An image length beyond the file, an unknown image version, and a widget type no kind has.
+  // An image length beyond the file, and a widget type no kind has.
   const std::size_t logoAt = std::size_t(std::search(good.begin(), good.end(), logo->m_id.bytes.begin(),
                                                      logo->m_id.bytes.end()) - good.begin());
   const std::size_t lengthAt = logoAt + 16 + 4 + 8 + 4;
   ASSERT_EQ(GetU32At(good, lengthAt - 4), std::uint32_t(kImageFormatPng));
-  for (auto [at, value] : {std::pair{lengthAt, 0x7FFFFFFFu}, std::pair{logoAt - 4, 7u}}) {
+  {
     Bytes bad = good;
-    PutU32At(bad, at, value);
+    PutU32At(bad, lengthAt, 0x7FFFFFFFu);
     CSystem back;
     CRecordingErrors errors;
-    EXPECT_FALSE(Read(back, bad, &errors)) << at;
+    EXPECT_FALSE(Read(back, bad, &errors));
     ASSERT_EQ(errors.texts.size(), 1u);
     EXPECT_EQ(errors.texts[0].rfind(kFileDamagedText, 0), 0u);
     EXPECT_TRUE(back.GetCustomPanels().empty());
@@ -454,6 +459,88 @@ TEST_F(PanelFileTest, Deleting_DevicesImagesPanelsAndSnapshots_ClearsTheirRefere
   CSystem back;
   CRecordingErrors errors;
   EXPECT_TRUE(Read(back, Store(s), &errors));
+}
+
+// --- Sizes from damaged files ---
+
+Bytes ReadDataFile(const std::string& name) {
+  const char* root = std::getenv("ORVAK_TEST_DATA");
+  Bytes bytes;
+  EXPECT_TRUE(root && ReadWholeFile(std::string(root) + "/" + name, bytes, nullptr)) << name;
+  return bytes;
+}
+
+bool WithinLimit(std::int64_t value) { return value >= -kPanelCoordinateLimit && value <= kPanelCoordinateLimit; }
+
+// Files whose widget rectangles, panel placement, corner radius or outline width would have
+// drawing ask for gigabytes or its arithmetic overflow: they open with every size held to
+// what a panel can show, and every widget draws in both modes.
+class DamagedSizes : public PanelFileTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(DamagedSizes, OpenWithSizesHeldToWhatAPanelCanShowAndDraw) {
+  CSystem system;
+  CRecordingErrors errors;
+  ASSERT_TRUE(Read(system, ReadDataFile(std::string("fuzz/panel_file/") + GetParam()), &errors));
+  ASSERT_FALSE(system.GetCustomPanels().empty());
+  for (CCPData* panel : system.GetCustomPanels()) {
+    const auto& p = panel->m_placement;
+    for (std::size_t word = 2; word < p.size(); ++word) EXPECT_TRUE(WithinLimit(p[word])) << word << ": " << p[word];
+    EXPECT_LE(std::int64_t(p[8]) - p[6], kPanelSizeLimit);
+    EXPECT_LE(std::int64_t(p[9]) - p[7], kPanelSizeLimit);
+    CImage canvas(640, 480);
+    Graphics g(canvas);
+    for (CCustomControlObject* w : panel->m_widgets) {
+      SCOPED_TRACE(w->GetControlType());
+      for (int edge : {w->m_rect.left, w->m_rect.top, w->m_rect.right, w->m_rect.bottom})
+        EXPECT_TRUE(WithinLimit(edge));
+      if (auto* button = dynamic_cast<CCCButton*>(w)) {
+        EXPECT_TRUE(WithinLimit(button->m_cornerRadius) && button->m_cornerRadius >= 0);
+        EXPECT_TRUE(WithinLimit(button->m_outlineWidth) && button->m_outlineWidth >= 0);
+      }
+      for (bool design : {false, true}) w->Draw(g, CRect{0, 0, 640, 480}, design);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DamagedSizes,
+                         ::testing::Values("huge-extreme.ovd", "huge-frame.ovd", "huge-knob.ovd", "ub-button.ovd",
+                                           "panel-button-4GB-alloc.ovd", "panel-button-8.3GB-alloc.ovd",
+                                           "panel-roundedbox-ub.ovd"));
+
+// A knob larger than any kept drawing is drawn in place each time, not kept as an image of its
+// whole size; it draws all the same.
+TEST_F(PanelFileTest, DamagedSizes_AWidgetTooLargeToKeepIsDrawnInPlace) {
+  CSystem system;
+  CRecordingErrors errors;
+  ASSERT_TRUE(Read(system, ReadDataFile("fuzz/panel_file/huge-knob.ovd"), &errors));
+  auto* loaded = dynamic_cast<CCCKnob*>(system.GetCustomPanels().at(0)->m_widgets.at(0));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->m_rect, (CRect{5, 5, 12005, 12005}));
+  CCCKnob large(nullptr, CRect{10, 10, 710, 710});
+  CCCKnob small(nullptr, CRect{10, 10, 70, 70});
+  for (CCCKnob* knob : {loaded, &large, &small}) {
+    CImage canvas(720, 720);
+    Graphics g(canvas);
+    g.Clear(CColour{0xFF000028u});
+    knob->Draw(g, CRect{0, 0, 720, 720}, false);
+    const CRect& r = knob->m_rect;
+    if (knob != loaded) {
+      EXPECT_GT(canvas.GetPixel((r.left + r.right) / 2, (r.top + r.bottom) / 2).argb & 0xFF, 100u);  // the blue body
+    }
+    EXPECT_EQ(knob->IsBodyKept(), knob == &small);
+  }
+}
+
+// A range that is not a number would reach the unit as one: the file is refused as damaged and
+// the open system stays as it was.
+TEST_F(PanelFileTest, DamagedRanges_AWidgetRangeThatIsNotANumberRefusesTheFile) {
+  CSystem system;
+  system.AddCustomPanel();
+  CRecordingErrors errors;
+  EXPECT_FALSE(Read(system, ReadDataFile("fuzz/panel_file/ub-fader-nan.ovd"), &errors));
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_EQ(errors.texts[0].rfind(kFileDamagedText, 0), 0u) << errors.texts[0];
+  EXPECT_EQ(system.GetCustomPanels().size(), 1u);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // edit changes, and what is refused with which message.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/CPData.h"
 #include "core/ImageTree.h"
 #include "core/System.h"
@@ -144,6 +146,29 @@ TEST_F(PanelPropertiesTest, WidgetEntries_ParameterRowsForBoundKindsOnlyAndBindi
   EXPECT_EQ(value.changed, 0);
   value.propertyId = 99;
   EXPECT_FALSE(knob.ValidateProperty(value));
+
+  // The listed "Parameter" entry holds the binding; handed back unchanged it keeps it.
+  for (std::uint32_t type : {kControlLed, kControlFader, kControlKnob, kControlText, kControlButton}) {
+    SCOPED_TRACE(type);
+    std::unique_ptr<CCustomControlObject> w(CreateCustomControl(type));
+    w->m_pDevice = device;
+    w->m_parameterId = 2;
+    std::vector<CPropertyItem> items;
+    w->GetProperties(items);
+    const auto entry = std::find_if(items.begin(), items.end(), [](const CPropertyItem& i) {
+      return i.value.propertyId == 3 && i.value.type == kPropParameter;
+    });
+    ASSERT_NE(entry, items.end());
+    const CParameterRef shown = GetPropertyValue(entry->value);
+    EXPECT_EQ(shown.control, w.get());
+    EXPECT_EQ(shown.device, device);
+    EXPECT_EQ(shown.parameterId, 2u);
+    CNamedPropertyValue back = entry->value;
+    EXPECT_TRUE(w->ValidateProperty(back));
+    EXPECT_EQ(w->m_pDevice, device);
+    EXPECT_EQ(w->m_parameterId, 2u);
+    EXPECT_EQ(back.changed, 0);
+  }
 }
 
 TEST_F(PanelPropertiesTest, Clipboard_OnlyWithAnOpenViewAndCopiedWidgets) {

@@ -211,6 +211,11 @@ TEST(EditCharTest, DropsCharactersThatCannotBelongToTheKind) {
   EXPECT_TRUE(IsEditCharAllowed(1, 8));
   EXPECT_TRUE(IsEditCharAllowed(6, U'x'));
   EXPECT_FALSE(ParseEditedValue(6, "abc", 0).has_value());
+  // A number without a finite value is no value, whatever the kind.
+  for (std::int32_t kind : {1, 2, 3, 4, 9})
+    for (const char* text : {"nan", "inf", "-Infinity", "1e40", "-1e39ft"})
+      EXPECT_FALSE(ParseEditedValue(kind, text, kTextDelayMs).has_value()) << kind << " " << text;
+  EXPECT_FLOAT_EQ(*ParseEditedValue(1, "1e3", 0), 1000.0f);
 }
 
 // --- Fader ---
@@ -243,6 +248,17 @@ TEST_F(WidgetTest, FaderResizingAndScaleLabels) {
   EXPECT_EQ(fader.AdjustSizingRect(CRect{0, 100, 10, 120}, 3), (CRect{0, 80, 10, 120}));
   fader.m_flags |= kFaderHorizontal;
   EXPECT_EQ(fader.AdjustSizingRect(CRect{0, 0, 30, 20}, 1), (CRect{-50, 0, 30, 20}));
+  // With a knob image the width across the travel is the image's, twice that only while the
+  // scale is shown, which takes a bound parameter as well as the Draw Scale bit.
+  CCCImage knobImage;
+  knobImage.SetBitmap(CImage(12, 30));
+  CCCFader imaged(&m_view, CRect{0, 0, 15, 150});
+  imaged.m_pKnobImage = &knobImage;
+  imaged.m_flags |= kFaderDrawScale;
+  EXPECT_EQ(imaged.AdjustSizingRect(CRect{0, 0, 40, 150}, 4), (CRect{0, 0, 12, 150}));
+  m_device->Define(1, 1, 0.0f, 100.0f, 0.0f);
+  Bind(imaged, 1);
+  EXPECT_EQ(imaged.AdjustSizingRect(CRect{0, 0, 40, 150}, 4), (CRect{0, 0, 24, 150}));
   EXPECT_EQ(FormatScaleLabel(0x200, 12.5f, 1), "12.5dB");
   EXPECT_EQ(FormatScaleLabel(0x100, 40.0f, 4), "40ms");
   EXPECT_EQ(FormatScaleLabel(0, 40.0f, 4), "ms");
@@ -547,6 +563,15 @@ TEST_F(WidgetPixelsTest, ButtonLitUnlitAndDesignLooks) {
   const CImage unlitDesign = Render(button, true);
   EXPECT_EQ(Red(unlitDesign.GetPixel(40, 14)), 255);
   EXPECT_EQ(Green(unlitDesign.GetPixel(40, 14)), 0);
+
+  // The offset look moves the lit face and its halo one pixel right and down.
+  button.m_flags |= kButtonHalo | kButtonOffset;
+  button.m_state = true;
+  const CImage offset = Render(button, false);
+  int moved = 0;
+  for (int y = 1; y < 50; ++y)
+    for (int x = 1; x < 79; ++x) moved += offset.GetPixel(x + 1, y + 1) == lit.GetPixel(x, y);
+  EXPECT_EQ(moved, 49 * 78);
 
   CCCLED led(&m_view, CRect{10, 10, 30, 30});
   led.m_state = true;

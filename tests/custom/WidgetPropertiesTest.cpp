@@ -11,6 +11,7 @@
 #include "core/PropertyPickers.h"
 #include "core/Snapshot.h"
 #include "core/System.h"
+#include "core/SystemMessages.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"
@@ -18,6 +19,7 @@
 #include "custom/TextControl.h"
 #include "tests/custom/CustomTestSupport.h"
 #include "tests/support/FileTestDevices.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
@@ -414,6 +416,21 @@ TEST(WidgetListLimits, TheListRefusesWithTheSameTextsAndHasNoHaloEntries) {
   value.SetData(kPropObject, std::int32_t(179));
   EXPECT_TRUE(knob->ValidateProperty(value));
   EXPECT_EQ(knob->m_maxAngle, 179);
+
+  // The mark counts, the angles and the notch radius refuse their stored value without a word.
+  for (const auto& [id, number] : std::vector<std::pair<std::int32_t, std::int32_t>>{
+           {18, std::int32_t(knob->m_majorMarks)}, {19, std::int32_t(knob->m_minorMarks)},
+           {20, knob->m_maxAngle}, {21, knob->m_minAngle}, {26, std::int32_t(knob->m_notchRadius)}}) {
+    SCOPED_TRACE(id);
+    value.Clear();
+    value.propertyId = id;
+    if (id == 20 || id == 21) value.SetData(kPropObject, number);
+    else value.SetNumber(number);
+    value.changed = 0;
+    EXPECT_FALSE(knob->ValidateProperty(value));
+    EXPECT_TRUE(value.text.empty());
+    EXPECT_EQ(value.changed, 0);
+  }
 }
 
 // --- Accepted edits ---
@@ -518,6 +535,34 @@ TEST_F(WidgetEdits, ButtonActionPanelAndSnapshotChoicesIndexTheSystemsLists) {
   EXPECT_TRUE(system.IsModified());
 }
 
+// A new action changes the button's rows: the list path asks the pane to show them again, as
+// the grid path does through its row.
+TEST_F(WidgetEdits, ButtonActionChosenInTheListAsksThePaneForTheRowsAgain) {
+  CRecordingUi ui;
+  system.SetUiServices(&ui);
+  auto* button = Place(new CCCButton, CRect{0, 0, 50, 20});
+  CNamedPropertyValue value;
+  value.propertyId = 25;
+  value.SetData(kPropOptions, CPropertyOptions{1, {"Modify Parameter", "Launch Custom Panel", "Recall Snapshot"}});
+  EXPECT_TRUE(button->ValidateProperty(value));
+  EXPECT_TRUE(button->m_flags & kButtonLaunchPanel);
+  EXPECT_EQ(value.changed, 1);
+  EXPECT_TRUE(system.IsModified());
+  const auto posted = ui.Take();
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].message, UWM_SHOW_WIDGET_PROPERTIES);
+  EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(static_cast<CCustomControlObject*>(button)));
+  EXPECT_EQ(posted[0].lParam, 1);
+
+  value.changed = 0;
+  EXPECT_TRUE(button->ValidateProperty(value)) << "the same action again";
+  EXPECT_EQ(value.changed, 0);
+  ASSERT_TRUE(Choose(*button, 25, 2));
+  EXPECT_TRUE(Refreshes()) << "the grid rebuilds its rows itself";
+  EXPECT_TRUE(ui.Take().empty());
+  system.SetUiServices(nullptr);
+}
+
 TEST_F(WidgetEdits, ButtonListPathOffersOutlineAsNoYesAndTakesAFont) {
   auto* button = Place(new CCCButton, CRect{0, 0, 50, 20});
   std::vector<CPropertyItem> items;
@@ -617,7 +662,8 @@ TEST_F(WidgetEdits, KnobAdoptsTheRangeAndItsLedSizeShrinksTheNotch) {
   ASSERT_TRUE(Enter(*knob, 29, "5"));
   EXPECT_EQ(knob->m_notchRadius, 14u);
   EXPECT_EQ(knob->m_ledSize, 5u);
-  EXPECT_TRUE(Enter(*knob, 20, "150")) << "an unchanged angle is no refusal";
+  EXPECT_FALSE(Enter(*knob, 20, "150")) << "an unchanged angle is refused";
+  EXPECT_TRUE(m_row->GetErrorText().empty());
   ASSERT_TRUE(Enter(*knob, 20, "179"));
   EXPECT_EQ(knob->m_maxAngle, 179);
 
@@ -633,6 +679,14 @@ TEST_F(WidgetEdits, KnobAdoptsTheRangeAndItsLedSizeShrinksTheNotch) {
   knob->m_flags |= kKnobDrawScale;
   ASSERT_TRUE(Choose(*knob, 30, 2));
   EXPECT_EQ(knob->m_flags & 0xF00u, std::uint32_t(kKnobDecimals2));
+
+  // A kind with no upper check of its own still takes no endless maximum.
+  device->SetKind(kParamKindPhase, 0.0f, 180.0f);
+  EXPECT_FALSE(Enter(*knob, 14, "inf"));
+  EXPECT_EQ(m_row->GetErrorText(), "Maximum value cannot be greater than 180.0 for this parameter");
+  EXPECT_FLOAT_EQ(knob->m_rangeMax, 6.05f);
+  ASSERT_TRUE(Enter(*knob, 14, "170"));
+  EXPECT_FLOAT_EQ(knob->m_rangeMax, 170.0f);
 }
 
 TEST_F(WidgetEdits, TextListPathIgnoresNoChoiceAndTakesAllFourColourBytes) {

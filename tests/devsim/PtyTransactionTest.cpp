@@ -1,5 +1,5 @@
-// End to end through a real pseudo-terminal: the transport opens "COM<n>" on QSerialPort through
-// the link in the ports folder, and the simulator answers on the master side.
+// End to end through a real pseudo-terminal: the transport opens "COM<n>" on the terminal-device
+// port through the link in the ports folder, and the simulator answers on the master side.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>

@@ -22,7 +22,9 @@ void FuzzSetUp() {
     RegisterProcessorFamily();
     RegisterAmplifierFamilies();
     RegisterCustomControls();
-    // Widgets' text styles make fonts, which need the application's font database.
+    // Widgets' text styles make fonts, which need the application's font database; a target
+    // that shows windows has made its own application already.
+    if (QCoreApplication::instance()) return true;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "fuzz";

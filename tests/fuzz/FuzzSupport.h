@@ -13,8 +13,8 @@ class CDevice;
 class CSystem;
 
 // Registers every device family and widget kind, makes the offscreen application that fonts
-// need, and points the settings store and application-data folder at a temporary folder; runs
-// once, later calls return at once.
+// need (unless the target made one), and points the settings store and application-data folder
+// at a temporary folder; runs once, later calls return at once.
 void FuzzSetUp();
 
 // The type codes of every registered family, with the model index each is created with.

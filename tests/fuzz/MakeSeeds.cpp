@@ -15,20 +15,31 @@
 #include <string>
 #include <vector>
 
+#include "core/CPData.h"
 #include "core/ControlMessage.h"
 #include "core/DataStream.h"
 #include "core/Device.h"
 #include "core/DiscoveryFrames.h"
+#include "core/ImageTree.h"
 #include "core/Link.h"
 #include "core/SevenBit.h"
+#include "core/Snapshot.h"
 #include "core/System.h"
 #include "core/User.h"
 #include "core/Zone.h"
+#include "custom/BitmapControl.h"
+#include "custom/ButtonControl.h"
+#include "custom/FaderControl.h"
+#include "custom/KnobControl.h"
+#include "custom/TextControl.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexClipboard.h"
+#include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Archive.h"
+#include "platform/Bitmap.h"
 #include "platform/Clipboard.h"
+#include "platform/Image.h"
 #include "platform/Sync.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tools/devsim/SimDiscoveryUnit.h"
@@ -313,6 +324,181 @@ void Clipboard(CSeedWriter& out, CSystem& system) {
   }
 }
 
+// A photograph-like picture of the size, different for each seed.
+CImage SeedPicture(int width, int height, int seed) {
+  CImage picture(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      picture.SetPixel(x, y, CColour::FromArgb(std::uint8_t(255 - seed * 40), std::uint8_t(x * 9 + seed),
+                                               std::uint8_t(y * 13), std::uint8_t((x ^ y) * 7)));
+  return picture;
+}
+
+// Image library files: empty, and a tree of folders with a picture in each format, one that is
+// no picture and one of format none; each also cut short and with a byte changed. The pictures
+// themselves are the picture target's seeds, behind the byte that names their format.
+void ImageLibraries(CSeedWriter& out) {
+  CCCImageDirectory empty;
+  CArchive plain;
+  empty.Serialize(plain);
+  out.AddWithDamage("image_library", {}, plain.Data());
+
+  CCCImageDirectory root;
+  auto* skins = new CCCImageDirectory("Skins");
+  auto* nested = new CCCImageDirectory("Knöpfe");
+  root.AddChild(skins);
+  skins->AddChild(nested);
+  int seed = 0;
+  for (std::int32_t format : {kImageFormatBmp, kImageFormatJpeg, kImageFormatPng}) {
+    auto* image = new CCCImage;
+    image->m_name = "picture " + std::to_string(format);
+    image->m_format = format;
+    image->SetBitmap(SeedPicture(12 + seed, 9, seed));
+    ++seed;
+    (format == kImageFormatPng ? nested : skins)->AddChild(image);
+    std::vector<std::uint8_t> bytes;
+    EncodeBitmap(image->GetBitmap(), BitmapFormat(format), bytes);
+    out.AddWithDamage("picture", {std::uint8_t(format)}, bytes);
+    out.Add("picture", Bytes{0} + bytes);
+  }
+  auto* none = new CCCImage;
+  none->m_name = "none";
+  none->SetBitmap(SeedPicture(5, 5, 3));
+  root.AddChild(none);
+  root.AddChild(new CCCImage);  // no picture: stored without bytes
+  CArchive full;
+  root.Serialize(full);
+  out.AddWithDamage("image_library", {}, full.Data());
+}
+
+// System files with custom panels: every widget kind in its looks and actions, bound to
+// processor parameters of each value kind, pictures in every format as backgrounds and widget
+// images, and one small file per widget kind.
+void PanelFiles(CSeedWriter& out) {
+  auto picture = [](const std::string& name, std::int32_t format, int w, int h) {
+    auto* image = new CCCImage;
+    image->m_name = name;
+    image->m_format = format;
+    image->SetBitmap(SeedPicture(w, h, format));
+    return image;
+  };
+  auto store = [](CSystem& system) {
+    CArchive ar;
+    system.Serialize(ar);
+    return ar.TakeData();
+  };
+
+  CSystem system;
+  CDevice* processor = system.CreateDevice(1, 114, 0);
+  system.AppendDevice(processor);
+  system.GetZones()[0]->AppendDevice(processor);
+  CCCImage* png = picture("face", kImageFormatPng, 6, 6);
+  CCCImage* jpeg = picture("photo", kImageFormatJpeg, 16, 8);
+  CCCImage* bmp = picture("cap", kImageFormatBmp, 5, 4);
+  auto* folder = new CCCImageDirectory("Skins");
+  folder->AddChild(bmp);
+  system.GetFileImages().AddChild(png);
+  system.GetFileImages().AddChild(jpeg);
+  system.GetFileImages().AddChild(folder);
+  CSnapshot* snapshot = system.AddSnapshot("Show");
+
+  CCPData* main = system.AddCustomPanel();
+  CCPData* second = system.AddCustomPanel();
+  CCPData* third = system.AddCustomPanel();
+  main->m_pBackgroundImage = png;
+  main->m_placement = {0, 1, -1, -1, -1, -1, 10, 20, 610, 470};
+  main->m_panelWasOpen = true;
+  second->m_pBackgroundImage = jpeg;
+  second->m_imageUsage = kImageUsageCentre;
+  second->m_gridPitch = 7;
+  third->m_pBackgroundImage = bmp;
+  third->m_imageUsage = kImageUsageStretch;
+  auto bind = [processor](CCustomControlObject* widget, std::int32_t parameter) {
+    widget->m_pDevice = processor;
+    widget->m_parameterId = std::uint32_t(parameter);
+    return widget;
+  };
+  auto& w = main->m_widgets;
+  auto* stretched = new CCCBitmap(nullptr, CRect{0, 0, 60, 40});
+  stretched->m_pImage = jpeg;
+  auto* fixed = new CCCBitmap(nullptr, CRect{70, 0, 76, 6});
+  fixed->m_pImage = png;
+  fixed->m_imageUse = kImageUseFixToImage;
+  auto* aspect = new CCCBitmap(nullptr, CRect{90, 0, 130, 32});
+  aspect->m_pImage = bmp;
+  aspect->m_imageUse = kImageUseAspectRatio;
+  w.insert(w.end(), {stretched, fixed, aspect, new CCCBitmap(nullptr, CRect{140, 0, 200, 60})});
+  w.push_back(bind(new CCCLED(nullptr, CRect{210, 0, 230, 20}), kParamInputMute));
+  auto* fader = new CCCFader(nullptr, CRect{0, 70, 30, 270});
+  fader->m_flags |= kFaderDrawScale | kFaderScaleBefore;
+  fader->m_pKnobImage = png;
+  w.push_back(bind(fader, kParamInputGain));
+  auto* across = new CCCFader(nullptr, CRect{40, 70, 240, 100});
+  across->m_flags = (across->m_flags | kFaderHorizontal | kFaderDrawScale | kFaderScaleAfter) & ~kFaderScaleBefore;
+  across->m_rangeMin = -20.0f;
+  across->m_rangeMax = 5.0f;
+  w.push_back(bind(across, kParamInputGain + 1));
+  w.push_back(new CCCFader(nullptr, CRect{250, 70, 265, 220}));
+  auto* knob = new CCCKnob(nullptr, CRect{40, 110, 100, 170});
+  knob->m_flags |= kKnobDrawLeds | kKnobDrawScale | kKnobDecimals1;
+  w.push_back(bind(knob, kParamInputGain));
+  auto* imageKnob = new CCCKnob(nullptr, CRect{110, 110, 150, 150});
+  imageKnob->m_pImage = png;
+  imageKnob->m_flags |= kKnobRotateBitmap | kKnobDrawNotch | kKnobReversed;
+  w.push_back(bind(imageKnob, kParamInputDelay));
+  w.push_back(new CCCKnob(nullptr, CRect{160, 110, 200, 150}));
+  const std::pair<std::int32_t, std::uint32_t> texts[] = {{kParamInputGain, kTextDefaultFlags},
+                                                          {kParamInputPeqFrequency, kTextDefaultFlags | kTextHalo},
+                                                          {kParamInputPeqQ, kTextDefaultFlags | kTextOutline},
+                                                          {kParamInputDelay, kTextDefaultFlags | kTextDelayMetres},
+                                                          {kParamInputName, kTextDefaultFlags},
+                                                          {0, kTextDefaultFlags | kTextHalo | kTextOutline}};
+  int y = 180;
+  for (const auto& [parameter, flags] : texts) {
+    auto* text = new CCCTextControl(nullptr, "Arial", 10.0f, flags, CRect{210, y, 290, y + 20});
+    w.push_back(parameter ? bind(text, parameter) : text);
+    y += 25;
+  }
+  auto* modify = new CCCButton(nullptr, CRect{300, 0, 360, 24});
+  modify->m_text = "Mute";
+  modify->m_flags |= kButtonFill | kButtonHalo;
+  w.push_back(bind(modify, kParamInputMute));
+  auto* launch = new CCCButton(nullptr, CRect{300, 30, 360, 54});
+  launch->m_flags = (launch->m_flags & ~kButtonActions) | kButtonLaunchPanel | kButtonOffset | kButtonHalo;
+  launch->m_panelId = second->GetUuid();
+  w.push_back(launch);
+  auto* recall = new CCCButton(nullptr, CRect{300, 60, 360, 84});
+  recall->m_flags = (recall->m_flags & ~kButtonActions) | kButtonRecallSnapshot;
+  recall->m_snapshotId = snapshot->GetUuid();
+  w.push_back(recall);
+  auto* pictured = new CCCButton(nullptr, CRect{300, 90, 306, 96});
+  pictured->m_pImage = png;
+  pictured->m_flags = (pictured->m_flags & ~kButtonStretchImage) | kButtonFixToImage | kButtonHalo;
+  pictured->m_text = "Go";
+  w.push_back(pictured);
+  second->m_widgets.push_back(bind(new CCCKnob(nullptr, CRect{5, 5, 45, 45}), kParamInputGain + 2));
+  second->m_widgets.push_back(
+      new CCCTextControl(nullptr, "Courier New", 14.0f, kTextDefaultFlags, CRect{50, 5, 150, 35}));
+  out.AddWithDamage("panel_file", {}, store(system));
+
+  // One file per widget kind, each on its own panel: short inputs reach each kind's record soon.
+  for (std::uint32_t kind : {kControlBitmap, kControlLed, kControlFader, kControlKnob, kControlText, kControlButton}) {
+    CSystem one;
+    CDevice* device = one.CreateDevice(1, 114, 0);
+    one.AppendDevice(device);
+    CCPData* panel = one.AddCustomPanel();
+    CCustomControlObject* widget = CreateCustomControl(kind);
+    widget->SetRect(10, 10, 70, 70);
+    if (kind != kControlBitmap) {
+      widget->m_pDevice = device;
+      widget->m_parameterId = kind == kControlLed || kind == kControlButton ? std::uint32_t(kParamInputMute)
+                                                                            : std::uint32_t(kParamInputGain);
+    }
+    panel->m_widgets.push_back(widget);
+    out.Add("panel_file", store(one));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -331,6 +517,8 @@ int main(int argc, char** argv) {
   SerialFraming(out);
   SystemFiles(out);
   Clipboard(out, system);
+  ImageLibraries(out);
+  PanelFiles(out);
   std::printf("%zu seeds written\n", out.Total());
   return 0;
 }

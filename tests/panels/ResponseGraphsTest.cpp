@@ -143,11 +143,13 @@ TEST_F(ResponseGraphTest, Deq_PlotRectangleHandlesAndPointValuesFollowTheScales)
   EXPECT_EQ(panel->deq->GetHandleRect(*panel->deq->GetBands()[0]), (CRect{290, 42, 298, 50}));
   // Cut 9 dB at 125 Hz (code 144): x = trunc(35 + 131 x 1.08592) = 177, y = trunc(120 + 55) = 175.
   EXPECT_EQ(panel->deq->GetHandleRect(*panel->deq->GetBands()[1]), (CRect{173, 171, 181, 179}));
-  std::int16_t dB = 0;
-  std::uint16_t index = 0;
+  int dB = 0, index = 0;
   panel->deq->PointToValues(10 + 294, 10 + 46, dB, index);
   EXPECT_EQ(dB, 12);
   EXPECT_EQ(index, 251);
+  // Left of the plot the code keeps falling: trunc(-35 / 1.08592 + 13) = -19.
+  panel->deq->PointToValues(10, 10 + 46, dB, index);
+  EXPECT_EQ(index, -19);
 }
 
 TEST_F(ResponseGraphTest, Deq_DynamicGainFollowsModeThresholdRatioAndRange) {

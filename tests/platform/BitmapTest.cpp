@@ -1,6 +1,11 @@
-// Decoding of PNG and BMP bytes through FreeImage: orientation, alpha and damaged input.
+// Decoding of PNG and BMP bytes through FreeImage: orientation, alpha, damaged input, and the
+// formats that never reach a decoder.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "platform/Bitmap.h"
@@ -39,6 +44,22 @@ std::vector<std::uint8_t> BmpHeader(std::uint32_t width, std::uint32_t height, s
 
 bool Decode(const std::vector<std::uint8_t>& bytes, CImage& out, std::string* error = nullptr) {
   return DecodeBitmap(bytes.data(), bytes.size(), out, error);
+}
+
+std::vector<std::uint8_t> ReadTestData(const std::string& name) {
+  std::ifstream in(std::string(std::getenv("ORVAK_TEST_DATA")) + "/images/" + name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The offset of the first chunk of the type in a PNG file, 0 when there is none.
+std::size_t PngChunkAt(const std::vector<std::uint8_t>& png, const char* type) {
+  for (std::size_t at = 8; at + 8 <= png.size();) {
+    const std::size_t length = std::size_t(png[at]) << 24 | std::size_t(png[at + 1]) << 16 |
+                               std::size_t(png[at + 2]) << 8 | png[at + 3];
+    if (std::equal(type, type + 4, png.begin() + long(at) + 4)) return at;
+    at += 12 + length;
+  }
+  return 0;
 }
 }  // namespace
 
@@ -142,4 +163,84 @@ TEST(BitmapEncodeTest, EachFormatEncodesAFileThatDecodesToTheSamePicture) {
   std::vector<std::uint8_t> none = {1};
   EXPECT_FALSE(EncodeBitmap(CImage(), BitmapFormat::Png, none));
   EXPECT_EQ(none, std::vector<std::uint8_t>{1});
+}
+
+// Damaged pictures of other formats: each of them hung, over-allocated or over-read in its
+// format's decoder. They are refused by their signature at once.
+class OtherFormatTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(OtherFormatTest, IsRefusedBeforeAnyDecoderRuns) {
+  const std::vector<std::uint8_t> bytes = ReadTestData(GetParam());
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_FALSE(DetectBitmapFormat(bytes.data(), bytes.size()).has_value());
+  std::string error;
+  EXPECT_FALSE(CheckBitmap(bytes.data(), bytes.size(), std::nullopt, &error));
+  EXPECT_EQ(error, "not a BMP, JPEG or PNG picture");
+  CImage image;
+  EXPECT_FALSE(Decode(bytes, image, &error));
+  EXPECT_EQ(error, "not a BMP, JPEG or PNG picture");
+  EXPECT_TRUE(image.IsNull());
+}
+
+INSTANTIATE_TEST_SUITE_P(DamagedPictures, OtherFormatTest,
+                         ::testing::Values("gif-hang.gif", "gif-252-bytes-1.9GB.gif", "exr-34-bytes-hang.exr",
+                                           "exr-106-bytes-spin.exr", "xpm-heap-overread.xpm", "xpm-leak.xpm"));
+
+TEST(BitmapDecodeTest, ExpectedFormat_OnlyThatFormatDecodes) {
+  CImage picture(4, 3);
+  picture.Fill(kGreen);
+  std::vector<std::uint8_t> jpeg, png, bmp;
+  ASSERT_TRUE(EncodeBitmap(picture, BitmapFormat::Jpeg, jpeg));
+  ASSERT_TRUE(EncodeBitmap(picture, BitmapFormat::Png, png));
+  ASSERT_TRUE(EncodeBitmap(picture, BitmapFormat::Bmp, bmp));
+  EXPECT_EQ(DetectBitmapFormat(jpeg.data(), jpeg.size()), BitmapFormat::Jpeg);
+  EXPECT_EQ(DetectBitmapFormat(png.data(), png.size()), BitmapFormat::Png);
+  EXPECT_EQ(DetectBitmapFormat(bmp.data(), bmp.size()), BitmapFormat::Bmp);
+
+  CImage image;
+  std::string error;
+  EXPECT_FALSE(DecodeBitmap(jpeg.data(), jpeg.size(), image, &error, BitmapFormat::Png));
+  EXPECT_EQ(error, "picture data of another format than its record's");
+  EXPECT_TRUE(image.IsNull());
+  EXPECT_FALSE(CheckBitmap(png.data(), png.size(), BitmapFormat::Bmp));
+  int width = 0, height = 0;
+  ASSERT_TRUE(CheckBitmap(jpeg.data(), jpeg.size(), BitmapFormat::Jpeg, &error, &width, &height));
+  EXPECT_EQ(width, 4);
+  EXPECT_EQ(height, 3);
+  ASSERT_TRUE(DecodeBitmap(png.data(), png.size(), image, &error, BitmapFormat::Png));
+  EXPECT_EQ(image.GetPixel(3, 2), kGreen);
+}
+
+TEST(BitmapDecodeTest, PngCutShortOrWithADamagedChunkLength_FailsTheCheckWithoutDecoding) {
+  CImage picture(64, 64);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) picture.SetPixel(x, y, CColour::FromRgb(std::uint8_t(x * 4), std::uint8_t(y * 4), 9));
+  const std::vector<std::uint8_t> png = picture.EncodePng();
+  ASSERT_TRUE(CheckBitmap(png.data(), png.size(), BitmapFormat::Png));
+  const std::size_t idat = PngChunkAt(png, "IDAT");
+  ASSERT_GT(idat, 0u);
+
+  // Cut inside the pixel data: the header alone would still read.
+  const std::vector<std::uint8_t> cut(png.begin(), png.begin() + long(idat + 20));
+  std::string error;
+  EXPECT_FALSE(CheckBitmap(cut.data(), cut.size(), std::nullopt, &error));
+  EXPECT_EQ(error, "picture data damaged");
+  std::vector<std::uint8_t> longChunk = png;
+  longChunk[idat] = 0x7F;  // the pixel chunk claims far more bytes than the file holds
+  EXPECT_FALSE(CheckBitmap(longChunk.data(), longChunk.size(), std::nullopt));
+  CImage image;
+  EXPECT_FALSE(Decode(longChunk, image));
+}
+
+TEST(BitmapEncodeTest, Png_IsCompressedAtTheFastestLevel) {
+  CImage picture(32, 32);
+  picture.Fill(kBlue);
+  std::vector<std::uint8_t> png;
+  ASSERT_TRUE(EncodeBitmap(picture, BitmapFormat::Png, png));
+  const std::size_t idat = PngChunkAt(png, "IDAT");
+  ASSERT_GT(idat, 0u);
+  // The deflate stream's header: method 8 in the low half of the first byte, then the level
+  // field in the top two bits of the second: 0, the fastest (2 is the default level).
+  EXPECT_EQ(png[idat + 8] & 0x0F, 8);
+  EXPECT_EQ(png[idat + 9] >> 6, 0);
 }

@@ -1,12 +1,19 @@
-// COM-number mapping, alertable completions and the in-memory serial line.
+// COM-number mapping, alertable completions, the in-memory serial line and the terminal-device
+// port on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
 #include "platform/SerialPort.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/SerialPortQueue.h"
+#include "platform/SerialPortTty.h"
 
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
@@ -132,4 +139,165 @@ TEST(MemorySerialPort, HangUpFailsTheReadInsteadOfReturningNothingForever) {
   EXPECT_FALSE(rig.port.Read(buffer, 4, &got));
   hangup.join();
   EXPECT_FALSE(rig.port.WriteEx(buffer, 1, [](bool, std::uint32_t) {}));
+}
+
+namespace {
+
+// A pseudo-terminal: the port opens its slave, the test plays the unit on the master.
+class TtySerialPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(m_master, 0);
+    ASSERT_EQ(::grantpt(m_master), 0);
+    ASSERT_EQ(::unlockpt(m_master), 0);
+    char name[128];
+    ASSERT_EQ(::ptsname_r(m_master, name, sizeof name), 0);
+    ASSERT_TRUE(m_port.Open(name, 9600));
+  }
+  void TearDown() override {
+    m_port.Close();
+    if (m_master >= 0) ::close(m_master);
+  }
+
+  // What the unit sends.
+  void UnitSends(const Bytes& bytes) {
+    ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+  }
+  // What the program sent, once count bytes are there (5 s at most).
+  Bytes UnitReceives(std::size_t count) {
+    Bytes got;
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (got.size() < count && Clock::now() < deadline) {
+      pollfd p{m_master, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      std::uint8_t chunk[256];
+      const ssize_t n = ::read(m_master, chunk, sizeof chunk);
+      if (n > 0) got.insert(got.end(), chunk, chunk + n);
+    }
+    return got;
+  }
+  void SetReadLimit(std::uint32_t multiplier, std::uint32_t constant) {
+    SerialTimeouts t;
+    t.readTotalMultiplier = multiplier;
+    t.readTotalConstant = constant;
+    ASSERT_TRUE(m_port.SetTimeouts(t));
+  }
+
+  int m_master = -1;
+  CTtySerialPort m_port;
+};
+
+}  // namespace
+
+TEST_F(TtySerialPortTest, WriteReachesTheLineAndAWholeReplyIsRead) {
+  const Bytes request{0xF0, 0x00, 0x07, 0x10, 0x05, 0x00, 0x4F, 0x0B};
+  std::uint32_t written = 0;
+  ASSERT_TRUE(m_port.Write(request.data(), std::uint32_t(request.size()), &written));
+  EXPECT_EQ(written, request.size());
+  EXPECT_EQ(UnitReceives(request.size()), request);
+
+  SetReadLimit(1, 2000);
+  const Bytes reply{0xA8, 0x00, 0x04, 0x10, 0x05, 0x41};
+  UnitSends(reply);
+  std::uint8_t buffer[16] = {};
+  std::uint32_t got = 0;
+  ASSERT_TRUE(m_port.Read(buffer, std::uint32_t(reply.size()), &got));
+  EXPECT_EQ(Bytes(buffer, buffer + got), reply);
+}
+
+// A chunk answered after the read stopped waiting for it: the answer is purged, and the line
+// goes on taking chunks and answers however the purge and the answer fall.
+TEST_F(TtySerialPortTest, AnswersPurgedAfterTheReadGaveUpNeverCloseTheLine) {
+  SetReadLimit(1, 2);
+  const Bytes chunk(50, ':');
+  for (int round = 0; round < 12; ++round) {
+    std::uint32_t written = 0;
+    ASSERT_TRUE(m_port.Write(chunk.data(), 50, &written)) << "round " << round;
+    ASSERT_EQ(UnitReceives(50).size(), 50u);
+    std::thread unit([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2 + round % 6));
+      UnitSends({'_', '_'});
+    });
+    std::uint8_t answer[5];
+    std::uint32_t got = 0;
+    EXPECT_TRUE(m_port.Read(answer, 5, &got)) << "round " << round;
+    unit.join();
+    EXPECT_TRUE(m_port.Purge(kPurgeRx)) << "round " << round;
+    EXPECT_TRUE(m_port.IsOpen());
+  }
+  // Nothing on the line now: a read ends empty and the line still works.
+  std::uint8_t answer[5];
+  std::uint32_t got = 99;
+  ASSERT_TRUE(m_port.Read(answer, 5, &got));
+  EXPECT_EQ(got, 0u);
+  UnitSends({'_'});
+  SetReadLimit(1, 2000);
+  ASSERT_TRUE(m_port.Read(answer, 1, &got));
+  EXPECT_EQ(got, 1u);
+}
+
+TEST_F(TtySerialPortTest, HangUpFailsTheReadAndEveryLaterOperation) {
+  SetReadLimit(0, 0);  // no read limit at all
+  std::thread unplug([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::close(m_master);
+    m_master = -1;
+  });
+  std::uint8_t buffer[4];
+  std::uint32_t got = 0;
+  EXPECT_FALSE(m_port.Read(buffer, 4, &got));
+  unplug.join();
+  EXPECT_FALSE(m_port.WriteEx(buffer, 1, [](bool, std::uint32_t) {}));
+  EXPECT_FALSE(m_port.ReadEx(buffer, 1, [](bool, std::uint32_t) {}));
+  EXPECT_FALSE(m_port.Purge(kPurgeRx));
+}
+
+// The port looks at the line when the reply's bytes should have arrived, not at every byte.
+TEST_F(TtySerialPortTest, ReplyPacedAtTheBaudRateIsReadWithoutWakingPerByte) {
+  m_port.Close();
+  char name[128];
+  ASSERT_EQ(::ptsname_r(m_master, name, sizeof name), 0);
+  ASSERT_TRUE(m_port.Open(name, 57600));
+  SetReadLimit(1, 2000);
+  constexpr std::size_t kBytes = 60;
+  std::thread unit([&] {
+    auto at = Clock::now();
+    for (std::size_t i = 0; i < kBytes; ++i) {
+      at += std::chrono::microseconds(174);  // ten bits at 57600 baud
+      std::this_thread::sleep_until(at);
+      const std::uint8_t byte = std::uint8_t(i);
+      (void)!::write(m_master, &byte, 1);
+    }
+  });
+  const std::uint64_t wakeupsBefore = m_port.ReadWakeups();
+  std::uint8_t buffer[kBytes];
+  std::uint32_t got = 0;
+  ASSERT_TRUE(m_port.Read(buffer, kBytes, &got));
+  unit.join();
+  EXPECT_EQ(got, kBytes);
+  EXPECT_EQ(buffer[kBytes - 1], kBytes - 1);
+  EXPECT_LT(m_port.ReadWakeups() - wakeupsBefore, kBytes / 4);
+}
+
+TEST_F(TtySerialPortTest, CloseDropsTheCompletionOfAReadInFlight) {
+  std::uint8_t buffer[4];
+  bool ran = false;
+  ASSERT_TRUE(m_port.ReadEx(buffer, 4, [&](bool, std::uint32_t) { ran = true; }));
+  EXPECT_FALSE(m_port.ReadEx(buffer, 4, [](bool, std::uint32_t) {}));  // one at a time
+  m_port.Close();
+  UnitSends({1, 2, 3, 4});
+  SleepEx(60, true);
+  EXPECT_FALSE(ran);
+  EXPECT_FALSE(m_port.IsOpen());
+}
+
+TEST_F(TtySerialPortTest, BaudRatesWithoutATerminalSpeedAreRefused) {
+  m_port.Close();
+  char name[128];
+  ASSERT_EQ(::ptsname_r(m_master, name, sizeof name), 0);
+  EXPECT_FALSE(m_port.Open(name, 12345));
+  EXPECT_FALSE(m_port.IsOpen());
+  EXPECT_FALSE(m_port.Open("/dev/does-not-exist", 9600));
+  EXPECT_TRUE(m_port.Open(name, 2400));
 }

@@ -5,20 +5,26 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWheelEvent>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "core/CPData.h"
+#include "core/ImageTree.h"
 #include "core/System.h"
+#include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
+#include "devices/processor/NerexParamIds.h"
+#include "devices/processor/ProcessorFamily.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
@@ -141,6 +147,52 @@ TEST_F(CustomPanelViewTest, DrawsBackgroundGridInDesignModeAndWidgetsInArrayOrde
   system.SetDesignMode(0);
   view->RebuildDisplay();
   EXPECT_EQ(Pixel(200, 150), kBackground);  // no grid in operate mode
+}
+
+// A repaint of part of the panel stays inside that part whatever the widgets drawn before do
+// with the clip: a widget beyond it that lies under one above it must not cover that one.
+TEST_F(CustomPanelViewTest, PartialRedrawKeepsTheStackingOrderAfterTextBitmapAndKnobWidgets) {
+  const std::function<CCustomControlObject*()> kinds[] = {
+      [] {
+        auto* text = new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{5, 5, 45, 25});
+        text->m_caption = "Level";
+        return text;
+      },
+      [] { return new CCCBitmap(nullptr, CRect{5, 30, 45, 60}); },
+      [] { return new CCCKnob(nullptr, CRect{5, 65, 45, 105}); },
+  };
+  for (const auto& make : kinds) {
+    DeleteCustomControlObjects(data->m_widgets);
+    data->m_widgets.push_back(make());
+    SCOPED_TRACE(data->m_widgets[0]->GetControlType());
+    Add(CRect{50, 50, 100, 100}, kRed);
+    Add(CRect{90, 50, 140, 100}, kBlue);
+    Open();
+    ASSERT_EQ(Pixel(95, 75), kBlue);
+    // Meets the first widget and the red swatch, not the blue one on top of the red one.
+    view->RedrawRect(CRect{0, 0, 85, 120}, true, true);
+    EXPECT_EQ(Pixel(95, 75), kBlue);
+    EXPECT_EQ(Pixel(70, 75), kRed);
+  }
+}
+
+// A picture deleted from the file while it is the background of an open panel leaves the
+// panel at once: the panel shows its background colour again.
+TEST_F(CustomPanelViewTest, DeletingTheBackgroundImageRepaintsTheOpenPanel) {
+  auto* picture = new CCCImage;
+  CImage pixels(4, 4);
+  pixels.Fill(CColour::FromRgb(200, 120, 0));
+  picture->SetBitmap(pixels);
+  system.GetFileImages().AddChild(picture);
+  data->m_pBackgroundImage = picture;
+  Open();
+  system.SetDesignMode(0);
+  view->RebuildDisplay();
+  ASSERT_EQ(Pixel(150, 101), CColour::FromRgb(200, 120, 0));
+  system.DeleteImage(picture, true);
+  EXPECT_EQ(data->m_pBackgroundImage, nullptr);
+  EXPECT_EQ(Pixel(150, 101), kBackground);
+  EXPECT_EQ(Pixel(0, 0), kBackground);
 }
 
 TEST_F(CustomPanelViewTest, SelectionFrameAndHandlesFollowTheSizingMode) {
@@ -468,6 +520,54 @@ TEST_F(CustomPanelEditorTest, EscapeKeepsEverythingAndAClickElsewhereCommitsButT
   EXPECT_EQ(Box(), nullptr);
   ASSERT_EQ(device->applied.size(), 1u);
   EXPECT_FLOAT_EQ(device->applied[0].value, 4.0f);
+}
+
+// Text that reads as a number without a finite value ("nan", "inf", or beyond the range of a
+// value), pasted or set in the box, is refused: the unit keeps its value and the widget shows
+// that value again.
+TEST_F(CustomPanelEditorTest, NumbersThatAreNotFiniteNeverReachTheUnit) {
+  RegisterProcessorFamily();
+  CDevice* processor = system.CreateDevice(2, 114, 0);
+  ASSERT_NE(processor, nullptr);
+  system.AppendDevice(processor);
+  const std::pair<std::int32_t, std::int32_t> parameters[] = {{kParamInputGain, 1}, {kParamInputPeqFrequency, 2},
+                                                             {kParamInputPeqQ, 3}, {kParamInputDelay, 4}};
+  for (const auto& [id, kind] : parameters) {
+    SCOPED_TRACE(id);
+    text->m_pDevice = processor;
+    text->m_parameterId = std::uint32_t(id);
+    text->RefreshState();
+    const CParamValue before = processor->GetCurrentValue(id);
+    ASSERT_EQ(before.kind, kind);
+    const std::string shown = text->GetText();
+    for (const char* typed : {"nan", "NaN dB", "inf", "-inf", "1e40", "-1e39ms"}) {
+      SCOPED_TRACE(typed);
+      DoubleClick(30, 30);
+      ASSERT_NE(Box(), nullptr);
+      Box()->setText(typed);
+      Key(Qt::Key_Return);
+      EXPECT_EQ(processor->GetCurrentValue(id).value, before.value);
+      EXPECT_EQ(text->GetText(), shown);
+    }
+  }
+  text->m_pDevice = nullptr;
+}
+
+// Characters that reach the box other than as one typed character each, from an input method
+// or as a character beyond 16 bits, go through the same filter.
+TEST_F(CustomPanelEditorTest, InputMethodTextAndWideCharactersAreFilteredLikeTypedOnes) {
+  DoubleClick(30, 30);
+  ASSERT_NE(Box(), nullptr);
+  Box()->clear();
+  QInputMethodEvent composed;
+  composed.setCommitString(QStringLiteral("-1x2.5dBk"));
+  QApplication::sendEvent(Box(), &composed);
+  EXPECT_EQ(Box()->text().toStdString(), "-12.5dB");
+  Key(Qt::Key_unknown, QString::fromUcs4(U"\U0001D7D9"));  // a mathematical digit one
+  EXPECT_EQ(Box()->text().toStdString(), "-12.5dB");
+  Key(Qt::Key_unknown, QStringLiteral("7x"));
+  EXPECT_EQ(Box()->text().toStdString(), "-12.5dB7");
+  Key(Qt::Key_Escape);
 }
 
 TEST_F(CustomPanelEditorTest, DeletingTheWidgetOrTheViewWhileEditingEndsTheEditWithoutACommit) {

@@ -127,6 +127,34 @@ TEST_F(Rack, Scroll_BarOnlyWhenContentIsTallerAndPositionStaysWithinLimits) {
   EXPECT_EQ(rack.GetScrollPos(), 0);
 }
 
+TEST_F(Rack, BackBuffer_TheWindowsSizeWithOnlyTheTilesShownAndAScrollDrawsTheRest) {
+  system.SetSelectedDevice(3);
+  Show(200, 100);
+  ASSERT_TRUE(rack.IsScrollBarShown());
+  EXPECT_EQ(rack.GetBackBuffer()->Height(), 100);
+  EXPECT_EQ(rack.GetBackBuffer()->Width(), rack.GetClientWidth());
+  // d (content 120 to 150) lies below the window: not drawn, not even its selection.
+  EXPECT_TRUE(d->tileStates.empty());
+  EXPECT_FALSE(a->tileStates.empty());
+  EXPECT_EQ(Pixel(30, 35), kBlue);
+
+  // Scrolled to the end, the window shows content 50 to 150 and the paint draws d there.
+  rack.ScrollBy(CDeviceRack::Scroll::End);
+  rack.repaint();
+  EXPECT_FALSE(d->tileStates.empty());
+  EXPECT_GT(Pixel(30, 135 - 50).R(), kYellow.R());  // under the selection's veil
+  EXPECT_EQ(Pixel(30, 65 - 50), kRed);
+  // A blink of a tile out of the window draws nothing; scrolled back, the tile shows.
+  d->tileStates.clear();
+  rack.ScrollBy(CDeviceRack::Scroll::Start);
+  rack.repaint();
+  d->warnings = 1;
+  d->Connect();
+  rack.UpdateDevice(false);
+  EXPECT_TRUE(d->tileStates.empty());
+  EXPECT_EQ(Pixel(30, 35), kBlue);
+}
+
 TEST_F(Rack, Drag_MovesWithinAndAcrossExpandedZonesAndAlwaysMarksModified) {
   Show(200, 300);
   auto drag = [this](CDevice* device, int toY) {
@@ -245,6 +273,46 @@ TEST_F(Rack, ZoneTimers_TickTheirZoneAndStopWhenTheZoneIsGone) {
   rack.OnTimer(103);
   EXPECT_FALSE(rack.HasTimer(103));
   EXPECT_EQ(Zone(1).GetDevices(), (std::vector<CDevice*>{c, d}));
+}
+
+TEST_F(Rack, ZoneTimers_AZoneDeletedDuringAnotherZonesAnimationLeavesItMoving) {
+  Show(200, 300);
+  CZone* third = &Zone(2);
+  third->OnHeaderClick(CPoint{180, 110}, rack.GetZoneHeaderRect(third));
+  ASSERT_EQ(third->m_nAnimState, 1);
+  rack.StartZoneTimer(third, 33);
+  const std::uint32_t id = rack.GetZoneTimer(third);
+  EXPECT_EQ(id, 103u);
+  // "Second" goes while "Third" collapses: "Third" is now the second zone, its timer still its own.
+  system.DeleteZone(&Zone(1), false);
+  ASSERT_EQ(&Zone(1), third);
+  for (int tick = 0; tick < 50 && third->m_nAnimState != 0; ++tick) rack.OnTimer(id);
+  EXPECT_EQ(third->m_nAnimState, 0);
+  EXPECT_TRUE(third->m_bCollapsed);
+  // A zone now at index 2 may start its own timer; the end of "Third"'s stops only "Third"'s.
+  CZone& fourth = AddZone("Fourth");
+  fourth.OnHeaderClick(CPoint{180, 130}, rack.GetZoneHeaderRect(&fourth));
+  rack.StartZoneTimer(&fourth, 33);
+  EXPECT_NE(rack.GetZoneTimer(&fourth), id);
+  rack.StopZoneTimer(third);
+  EXPECT_FALSE(rack.HasTimer(id));
+  EXPECT_TRUE(rack.HasTimer(rack.GetZoneTimer(&fourth)));
+}
+
+TEST_F(Rack, Rename_SurvivesAResizeOfTheRackOverTheHeadersNewWidth) {
+  Show(200, 300);
+  rack.BeginRename(1);
+  QLineEdit* edit = rack.GetRenameEditor();
+  ASSERT_NE(edit, nullptr);
+  edit->setText("Balcony");
+  rack.resize(260, 280);
+  QApplication::processEvents();
+  ASSERT_EQ(rack.GetRenameEditor(), edit);
+  EXPECT_EQ(rack.GetRenameZone(), 1);
+  EXPECT_EQ(edit->geometry(), QRect(6, 80, 260 - 54, 20));
+  EXPECT_EQ(edit->text(), "Balcony");
+  PressKey(edit, Qt::Key_Return);
+  EXPECT_EQ(Zone(1).GetName(), "Balcony");
 }
 
 TEST_F(Rack, ToolTips_TitleFromNameOrIdAndNoneWithoutStatus) {

@@ -160,6 +160,16 @@ TEST_F(RackFixture, Zone_HeadersDrawGradientOutlineNameAndArrow) {
   EXPECT_GT(column.G(), 0xF0);
   EXPECT_GT(column.R(), 0x90);
   EXPECT_EQ(image.GetPixel(0, 100), CColour{0xFF00FF00u});  // one pixel left free
+
+  // A name too long for the column runs up the whole column, under the arrow (top + 8 to
+  // top + 20) and past it; the lines just below the arrow carry text.
+  zone.SetName("Front of House Delay Towers and Balcony Fills");
+  image.Fill(CColour{0xFF00FF00u});
+  zone.DrawMeterHeader(g, CRect{0, 0, 20, 140});
+  int dark = 0;
+  for (int y = 22; y < 28; ++y)
+    for (int x = 2; x < 18; ++x) dark += image.GetPixel(x, y).R() < 0x60 ? 1 : 0;
+  EXPECT_GT(dark, 4);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ class CSimBootPort : public ISerialPort {
   }
   bool Purge(std::uint32_t flags) override {
     std::lock_guard<std::mutex> lock(m_line->m_mutex);
-    if (!m_open) return false;
+    if (!m_open || m_line->m_broken) return false;
     if (flags & kPurgeRx) m_line->DropArrived();
     return true;
   }
@@ -46,7 +46,7 @@ class CSimBootPort : public ISerialPort {
                   SerialCompletion done) override {
     {
       std::lock_guard<std::mutex> lock(m_line->m_mutex);
-      if (!m_open) return false;
+      if (!m_open || m_line->m_broken) return false;
       m_line->WritePort(data, n);
     }
     queue->Post([done = std::move(done), n] { done(true, n); });
@@ -57,7 +57,7 @@ class CSimBootPort : public ISerialPort {
     std::uint32_t got = 0;
     {
       std::lock_guard<std::mutex> lock(m_line->m_mutex);
-      if (!m_open) return false;
+      if (!m_open || m_line->m_broken) return false;
       got = m_line->ReadPort(data, n, m_timeouts);
     }
     queue->Post([done = std::move(done), got] { done(true, got); });
@@ -89,6 +89,11 @@ void CSimBootLine::SetPlugged(bool plugged) {
   m_plugged = plugged;
 }
 
+void CSimBootLine::BreakOpenPortAfter(std::uint64_t bytesWritten) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_breakAfter = bytesWritten;
+}
+
 std::vector<CSimBootLine::Write> CSimBootLine::Writes() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_writes;
@@ -107,6 +112,7 @@ std::uint64_t CSimBootLine::WireTimeUs() const {
 bool CSimBootLine::OpenPort(const std::string& device, std::uint32_t baud) {
   if (!m_plugged || device != m_device || m_open) return false;
   m_open = true;
+  m_broken = false;
   m_baud = baud;
   // What arrived while nobody listened is lost.
   DropArrived();
@@ -125,6 +131,10 @@ void CSimBootLine::WritePort(const std::uint8_t* data, std::uint32_t n) {
   m_nowUs += wire;
   m_wireUs += wire;
   m_bytesWritten += n;
+  if (m_breakAfter != 0 && m_bytesWritten >= m_breakAfter) {
+    m_broken = true;
+    m_breakAfter = 0;
+  }
   m_writes.push_back({SimBootBytes(data, data + n), m_baud});
   std::vector<SimBootByte> out;
   m_unit.Receive(data, n, m_baud, m_nowUs, out);

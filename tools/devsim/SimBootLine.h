@@ -27,6 +27,9 @@ class CSimBootLine : public std::enable_shared_from_this<CSimBootLine> {
   void AdvanceMs(std::uint32_t ms);
   // Unplugged: the port no longer opens.
   void SetPlugged(bool plugged);
+  // The open port dies once the program has written this many bytes in all: its writes, reads
+  // and purges fail from then on, while a port opened again works (0: never).
+  void BreakOpenPortAfter(std::uint64_t bytesWritten);
 
   // Every write the program made, with the baud rate it was made at.
   struct Write {
@@ -53,6 +56,8 @@ class CSimBootLine : public std::enable_shared_from_this<CSimBootLine> {
   std::uint64_t m_nowUs = 0;
   bool m_plugged = true;
   bool m_open = false;
+  std::uint64_t m_breakAfter = 0;
+  bool m_broken = false;
   std::uint32_t m_baud = 0;
   std::deque<SimBootByte> m_toPort;
   std::vector<Write> m_writes;

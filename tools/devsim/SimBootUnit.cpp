@@ -110,6 +110,11 @@ void CSimBootUnit::SetBannerLength(std::size_t length) {
   m_bannerLength = length;
 }
 
+void CSimBootUnit::SetRecordAnswerDelays(std::vector<std::uint32_t> delaysMs) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_recordDelaysMs = std::move(delaysMs);
+}
+
 void CSimBootUnit::UpdateMode(std::uint64_t nowUs) {
   if (m_mode == Mode::kRebooting && nowUs >= m_rebootDoneUs) {
     m_mode = Mode::kNormal;
@@ -301,7 +306,9 @@ bool CSimBootUnit::TakeBootLoader(std::uint64_t nowUs, std::vector<SimBootByte>&
 
 void CSimBootUnit::HandleRecord(const std::string& line, std::uint64_t nowUs, std::vector<SimBootByte>& out) {
   const bool amp = m_family == Family::kAmpModule;
-  const std::uint64_t at = nowUs + kAnswerDelayUs;
+  const std::uint64_t at =
+      nowUs + (m_recordDelaysMs.empty() ? kAnswerDelayUs
+                                        : m_recordDelaysMs[m_recordAnswers++ % m_recordDelaysMs.size()] * kMs);
   // Decodes and checks the record: ":" n, address, type, data, checksum, CR LF.
   SimBootBytes bytes;
   bool valid = line.size() >= 13 && line[0] == ':' && line.compare(line.size() - 2, 2, "\r\n") == 0 &&

@@ -56,6 +56,10 @@ class CSimBootUnit {
   void SetNeverReboots(bool never);
   // The boot loader's banner is this long instead of its usual 69 (amplifier module) or 61 bytes.
   void SetBannerLength(std::size_t length);
+  // The amplifier module's boot loader answers each record this many ms after it instead of at
+  // once, taking the delays in turn (a slow unit: its answer comes after the loader stopped
+  // waiting for it).
+  void SetRecordAnswerDelays(std::vector<std::uint32_t> delaysMs);
 
   // The bytes the program sent, fully arrived at nowUs on a line the program runs at portBaud;
   // what the unit sends back is appended to out. Bytes at a baud rate the unit is not
@@ -112,6 +116,8 @@ class CSimBootUnit {
   bool m_refuseBoot = false;
   bool m_neverReboots = false;
   std::size_t m_bannerLength = 0;
+  std::vector<std::uint32_t> m_recordDelaysMs;
+  std::size_t m_recordAnswers = 0;
   std::map<std::size_t, bool> m_refusedRecords;  // index -> still to refuse
   std::map<std::size_t, bool> m_failedBlocks;
 

@@ -103,23 +103,25 @@ std::size_t CPtyWire::Read(std::uint8_t* dst, std::size_t max, Clock::time_point
 
 void CPtyWire::Write(const std::uint8_t* data, std::size_t n) {
   const Clock::duration byteTime = ByteTime();
+  const bool paced = byteTime != Clock::duration::zero();
+  // Paced as the line would: each byte reaches the far end when its ten bits have been sent,
+  // one byte time after the one before it; unpaced, everything at once.
   Clock::time_point at = Clock::now();
   for (std::size_t i = 0; i < n;) {
-    const int master = m_master.load();
-    if (master < 0) return;
-    // Paced: one byte each byte time; otherwise everything at once.
-    const std::size_t chunk = byteTime == Clock::duration::zero() ? n - i : 1;
-    const ssize_t written = ::write(master, data + i, chunk);
-    if (written < 0) {
-      if (errno != EAGAIN && errno != EINTR) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      continue;
-    }
-    i += std::size_t(written);
-    if (byteTime != Clock::duration::zero()) {
+    if (paced) {
       at += byteTime;
       std::this_thread::sleep_until(at);
     }
+    const int master = m_master.load();
+    if (master < 0) return;
+    const ssize_t written = ::write(master, data + i, paced ? 1 : n - i);
+    if (written < 0) {
+      if (errno != EAGAIN && errno != EINTR) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (paced) at = Clock::now() - byteTime;
+      continue;
+    }
+    i += std::size_t(written);
   }
 }
 

@@ -65,6 +65,10 @@ CSimProcessorUnit::CSimProcessorUnit(int model, std::uint8_t deviceId, std::uint
     : m_model(model), m_deviceId(deviceId), m_hardwareCode(hardwareCode) {
   InitMemoryDefaults(m_current);
   ResizePresetList(m_presets, kNerexDefaultPresetCount);
+  // A unit holds every code within its range: the compressor times follow the crossover as the
+  // compressor-limiters flag of each image asks (a new image's release code lies beyond it).
+  ApplyCompressorLimiters(m_current.outputs, m_current.outputs.compressorLimiters != 0);
+  for (auto& preset : m_presets) ApplyCompressorLimiters(preset->outputs, preset->outputs.compressorLimiters != 0);
   for (auto& b : m_meters) b = 20;
   m_general[8] = 0x80;  // security code 8064
   m_general[9] = 0x1F;
@@ -178,6 +182,14 @@ SimAnswer CSimProcessorUnit::Read(const SimBytes& request, std::uint8_t command)
   const bool faulty = TakeFault(command, fault);
   using Kind = SimProcessorFault::Kind;
   if (faulty && fault.kind == Kind::kSilence) return SimAnswer::Silence();
+  if (faulty && fault.kind == Kind::kAnotherUnit) {
+    SimAnswer answer = Read(request, command);
+    if (answer.kind == SimAnswer::Kind::kBytes && answer.bytes.size() > 5) {
+      answer.bytes[4] = std::uint8_t(fault.value & 0x7F);
+      answer.bytes.back() = Checksum7Bit(answer.bytes.data(), answer.bytes.size() - 1);
+    }
+    return answer;
+  }
   const int wrong = faulty && fault.kind == Kind::kWrongMemory ? fault.value : 0;
   const std::size_t cut = faulty && fault.kind == Kind::kCutData ? std::size_t(std::max(fault.value, 0)) : 0;
   auto cutRaw = [&](std::vector<std::uint8_t> raw) {
@@ -456,7 +468,10 @@ void CSimProcessorUnit::SetPreset(std::size_t number, const CNerexSeriesMemory& 
 
 void CSimProcessorUnit::SetXoverPresetCount(std::size_t count) {
   std::lock_guard<std::mutex> lock(m_mutex);
+  const std::size_t held = m_xoverPresets.size();
   ResizeXoverPresetList(m_xoverPresets, count);
+  for (std::size_t k = held; k < m_xoverPresets.size(); ++k)
+    ApplyCompressorLimiters(m_xoverPresets[k]->outputs, m_xoverPresets[k]->outputs.compressorLimiters != 0);
 }
 
 CNerexSeriesMemory CSimProcessorUnit::XoverPreset(std::size_t index) const {

@@ -27,6 +27,7 @@ struct SimProcessorFault {
     kCutData,       // value data bytes are left out; the frame stays well formed
     kSilence,       // no answer
     kCompactNames,  // names reply: only the model's channels, one after the other
+    kAnotherUnit,   // the whole reply names unit value in its ID byte (4)
   };
   Kind kind = Kind::kSilence;
   int value = 0;
@@ -35,6 +36,7 @@ struct SimProcessorFault {
   static SimProcessorFault CutData(int bytes) { return {Kind::kCutData, bytes}; }
   static SimProcessorFault Silence() { return {Kind::kSilence, 0}; }
   static SimProcessorFault CompactNames() { return {Kind::kCompactNames, 0}; }
+  static SimProcessorFault AnotherUnit(int id) { return {Kind::kAnotherUnit, id}; }
 };
 
 class CSimProcessorUnit : public CSimUnit {

@@ -80,6 +80,12 @@ SimAnswer CSimZelUnit::WithFault(std::uint8_t command, SimAnswer answer) {
       bytes.resize(bytes.size() - std::min<std::size_t>(bytes.size(), std::size_t(fault.value)));
       break;
     case SimZelFault::Kind::kLate: answer.delayMs = std::uint32_t(fault.value); return answer;
+    case SimZelFault::Kind::kAnotherUnit:
+      if (bytes.size() > 8) {
+        bytes[7] = std::uint8_t(fault.value & 0x7F);
+        bytes.back() = Checksum7Bit(bytes.data(), bytes.size() - 1);
+      }
+      break;
   }
   return SimAnswer::Bytes(std::move(bytes));
 }

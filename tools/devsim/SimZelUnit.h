@@ -20,6 +20,7 @@ struct SimZelFault {
     kBadChecksum,  // the checksum byte is wrong
     kShort,        // the last value bytes are left out
     kLate,         // the answer starts value ms later
+    kAnotherUnit,  // the reply names unit value in the last of its four ID bytes (7)
   };
   Kind kind = Kind::kSilence;
   int value = 0;

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalBlocker>
+#include <algorithm>
 
 void CEditHelper::Report(bool commit) {
   if (m_onEnd) {
@@ -11,6 +12,14 @@ void CEditHelper::Report(bool commit) {
     const EndEdit onEnd = m_onEnd;
     onEnd(commit);
   }
+}
+
+void CEditHelper::SetTextLimit(int limit) {
+  const bool first = m_limit == 0;
+  m_limit = limit;
+  auto apply = [this] { setMaxLength(std::max(m_limit, int(text().size()))); };
+  apply();
+  if (first) connect(this, &QLineEdit::textChanged, this, apply);
 }
 
 void CEditHelper::keyPressEvent(QKeyEvent* event) {
@@ -56,8 +65,8 @@ void CEditableListBox::BeginEdit() {
   m_editor = new CEditHelper(viewport(), [this](bool commit) { EndEdit(commit); });
   m_editor->setGeometry(r);
   m_editor->setFont(font());
-  m_editor->setMaxLength(kMaxTextLength);
   m_editor->setText(item(row)->text());
+  m_editor->SetTextLimit(kMaxTextLength);
   m_editor->selectAll();
   m_editor->show();
   m_editor->setFocus();

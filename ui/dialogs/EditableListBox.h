@@ -15,6 +15,9 @@ class CEditHelper : public QLineEdit {
   CEditHelper(QWidget* parent, EndEdit onEnd) : QLineEdit(parent), m_onEnd(std::move(onEnd)) {}
   // After this the editor reports nothing more (it is being destroyed).
   void Detach() { m_onEnd = nullptr; }
+  // Typing stops at limit characters; a longer text already in the editor stays whole (and
+  // takes no more characters until it is shorter than the limit).
+  void SetTextLimit(int limit);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -23,6 +26,7 @@ class CEditHelper : public QLineEdit {
  private:
   void Report(bool commit);
   EndEdit m_onEnd;
+  int m_limit = 0;  // 0: no limit
 };
 
 class CEditableListBox : public QListWidget {

@@ -40,3 +40,9 @@ int CHListBox::DeleteString(int index) {
   ApplyExtent();
   return count();
 }
+
+void CHListBox::ResetContent() {
+  clear();
+  m_extent = 0;
+  ApplyExtent();
+}

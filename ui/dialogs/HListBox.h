@@ -12,6 +12,8 @@ class CHListBox : public QListWidget {
   // Deletes the row and recomputes the extent from the rows left; the count left, or -1 (and
   // nothing changes) for an index out of range.
   int DeleteString(int index);
+  // Empties the list and starts the widest row's width again from 0.
+  void ResetContent();
   // The widest row's width in pixels: its text plus three border widths.
   int GetHorizontalExtent() const { return m_extent; }
 

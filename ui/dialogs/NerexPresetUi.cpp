@@ -3,6 +3,8 @@
 #include <QFileDialog>
 
 #include "devices/processor/NerexSeriesDevice.h"
+#include "devices/processor/NerexSeriesFile.h"
+#include "ui/FileFilters.h"
 #include "ui/dialogs/FennickPresetDlg.h"
 #include "ui/dialogs/FennickTimedPresetDlg.h"
 #include "ui/dialogs/NerexSeriesPresetDlg.h"
@@ -21,9 +23,8 @@ bool AskPresetFile(QWidget* panel, bool save, std::string& path) {
   QFileDialog dialog(panel);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog.setDefaultSuffix(QStringLiteral("fnp"));
-  dialog.setNameFilters(save ? QStringList{QStringLiteral("Fennick Preset Files (*.fnp)"), QStringLiteral("All Files (*)")}
-                             : QStringList{QStringLiteral("Fennick Files (*.fnp)")});
+  dialog.setDefaultSuffix(QString::fromLatin1(kNerexPresetFileExtension));
+  dialog.setNameFilters(ToQtNameFilters(save ? kNerexPresetFileFilter : kNerexPresetOpenFilter).split(QStringLiteral(";;")));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   path = dialog.selectedFiles().front().toStdString();
   return true;

@@ -56,7 +56,8 @@ CNerexSeriesPresetDlg::CNerexSeriesPresetDlg(QWidget* parent, CNerexSeriesDevice
   m_store = new QPushButton(QStringLiteral("Store"), this);
   m_recall = new QPushButton(QStringLiteral("Recall"), this);
   m_clear = new QPushButton(QStringLiteral("Clear"), this);
-  m_close = new QPushButton(QStringLiteral("Close"), this);
+  // The dialog closes through its close box.
+  SetCloseBoxShown(true);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(14, 30, 14, 12);
@@ -72,7 +73,6 @@ CNerexSeriesPresetDlg::CNerexSeriesPresetDlg(QWidget* parent, CNerexSeriesDevice
   right->addWidget(m_recall, 3, 0);
   right->addWidget(m_clear, 4, 0);
   right->setRowStretch(5, 1);
-  right->addWidget(m_close, 6, 0);
   body->addLayout(right);
   layout->addLayout(body);
 
@@ -82,7 +82,6 @@ CNerexSeriesPresetDlg::CNerexSeriesPresetDlg(QWidget* parent, CNerexSeriesDevice
   connect(m_store, &QPushButton::clicked, this, [this] { Raise(497); });
   connect(m_recall, &QPushButton::clicked, this, [this] { Raise(498); });
   connect(m_clear, &QPushButton::clicked, this, [this] { Raise(500); });
-  connect(m_close, &QPushButton::clicked, this, [this] { accept(); });
 }
 
 void CNerexSeriesPresetDlg::Refill() {

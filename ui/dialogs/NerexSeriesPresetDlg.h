@@ -50,7 +50,6 @@ class CNerexSeriesPresetDlg : public CBitmapDialogEx, public INerexPresetDialog 
   QPushButton* m_store;
   QPushButton* m_recall;
   QPushButton* m_clear;
-  QPushButton* m_close;
   std::array<QCheckBox*, 4> m_storeBoxes{};
   std::array<QCheckBox*, 4> m_recallBoxes{};
   QString m_renamed;

@@ -1,23 +1,42 @@
 // Item colours and fonts of the tree.
 #include "ui/dialogs/TreeCtrlEx.h"
 
-#include <QApplication>
+#include <QAbstractItemView>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Marks an item that has its own text colour.
+constexpr int kOwnColourRole = Qt::UserRole + 0x7E1;
+
+// Draws an item with its own colour as unselected while the tree lacks the focus, so that the
+// colour shows; with the focus, and for every other item, the tree's own selection look.
+class COwnColourDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!index.data(kOwnColourRole).toBool()) return;
+    const auto* view = qobject_cast<const QAbstractItemView*>(option->widget);
+    if (view && view->hasFocus()) return;
+    option->state &= ~QStyle::State_Selected;
+  }
+};
+
+}  // namespace
 
 CTreeCtrlEx::CTreeCtrlEx(QWidget* parent) : QTreeWidget(parent) {
   setHeaderHidden(true);
   setRootIsDecorated(true);
-  // The tree keeps the application's colours inside a skinned dialog too (its branch marks
-  // are drawn in the window-text colour).
-  QPalette own = palette();
-  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-    for (QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
-      own.setColor(group, role, QApplication::palette().color(group, role));
-  }
-  setPalette(own);
+  setItemDelegate(new COwnColourDelegate(this));
 }
 
 void CTreeCtrlEx::SetItemGrey(QTreeWidgetItem* item) {
-  if (item) item->setForeground(0, GreyColour());
+  if (!item) return;
+  item->setForeground(0, GreyColour());
+  item->setData(0, kOwnColourRole, true);
 }
 
 void CTreeCtrlEx::SetItemBold(QTreeWidgetItem* item, bool bold) {

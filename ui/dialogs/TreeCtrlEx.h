@@ -1,6 +1,6 @@
 // A tree whose items can have their own text colour and font: greyed members of a link, the
 // master drawn bold. A selected item shows the tree's own selection colours while the tree has
-// the focus.
+// the focus; without it, a grey item is drawn in its grey on the tree's ground.
 #pragma once
 
 #include <QColor>

@@ -92,6 +92,7 @@ CUserLevelsDialog::CUserLevelsDialog(CSystem* system, QWidget* parent) : CSettin
   m_userList->setCurrentRow(current >= 0 && current < m_userList->count() ? current : -1);
   OnSelchangeUserList();
   setMinimumSize(480, 340);
+  for (QWidget* control : findChildren<QWidget*>()) control->installEventFilter(this);
 }
 
 CUserLevelsDialog::~CUserLevelsDialog() = default;
@@ -265,18 +266,29 @@ void CUserLevelsDialog::OnUserRenamed(int index) {
   m_modified = true;
 }
 
-void CUserLevelsDialog::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+bool CUserLevelsDialog::TakeRenameKey(const QKeyEvent& key) {
+  if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
     m_userList->EndEdit(true);
-    event->accept();
-    return;
+    return true;
   }
-  if (event->key() == Qt::Key_Escape) {
+  if (key.key() == Qt::Key_Escape) {
     m_userList->EndEdit(false);
+    return true;
+  }
+  return false;
+}
+
+void CUserLevelsDialog::keyPressEvent(QKeyEvent* event) {
+  if (TakeRenameKey(*event)) {
     event->accept();
     return;
   }
   CSettingsPage::keyPressEvent(event);
+}
+
+bool CUserLevelsDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && TakeRenameKey(*static_cast<QKeyEvent*>(event))) return true;
+  return CSettingsPage::eventFilter(watched, event);
 }
 
 void CUserLevelsDialog::showEvent(QShowEvent* event) {

@@ -64,9 +64,14 @@ class CUserLevelsDialog : public CSettingsPage {
  protected:
   // Enter and Escape end a rename and never close the sheet.
   void keyPressEvent(QKeyEvent* event) override;
+  // The same for the page's controls before they see the key: a focused Add or Delete button
+  // takes neither key as a click.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
+  // True when the key ended a rename (or would have): Enter, Return or Escape.
+  bool TakeRenameKey(const QKeyEvent& key);
   CUser* RowUser(int row) const;
   void SetRowUser(int row, CUser* user);
   void OnRightClicked(int i);

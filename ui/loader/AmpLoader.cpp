@@ -11,8 +11,6 @@ namespace {
 constexpr std::uint32_t kChunkBytes = 50;
 constexpr int kRebootTries = 30;
 
-bool WriteByte(CSerialComms& port, std::uint8_t byte) { return port.WriteRaw(&byte, 1) == 1; }
-
 // Writes a frame, waits 100 ms and tells whether the unit answered with the ACK.
 bool SendAcknowledged(CSerialComms& port, ILoaderClock& clock, const std::uint8_t* frame, std::uint32_t n) {
   if (port.WriteRaw(frame, n) < n) return false;
@@ -62,7 +60,7 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
   }
   // Empty, cut short or not Intel HEX: nothing of it may reach the unit.
   if (!ScanHexFile(file).wellFormed) {
-    log.LogLine("Incompatible firmware file !!", false);
+    log.LogLine(kDamagedFirmwareText, false);
     return PassResult::kFailed;
   }
   CSerialComms port;
@@ -78,8 +76,7 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
       return PassResult::kFailed;
     }
     log.LogLine("Sending boot command", false);
-    const BootBytes boot = BuildShortBootCommand(type);
-    port.WriteRaw(boot.data(), std::uint32_t(boot.size()));
+    if (!WriteOrReport(port, log, BuildShortBootCommand(type))) return PassResult::kFailed;
     port.Close();
     reopened = port.Open(c.job.connectedPort, kBootLoaderBaud, false);
   } else {
@@ -92,7 +89,8 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
     c.clock.Sleep(100);
     if (!port.Open(c.job.connectedPort, kBootLoaderBaud, false)) return PassResult::kFailed;
     port.PurgeRaw(kPurgeRx);
-    WriteByte(port, '1');
+    const std::uint8_t start = '1';
+    if (!WriteOrReport(port, log, &start, 1)) return PassResult::kFailed;
   }
   c.clock.Sleep(2000);
   if (!reopened) {
@@ -104,7 +102,8 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
     return PassResult::kFailed;
   }
   if (firstPass) log.LogLine("Erasing current firmware...", false);
-  WriteByte(port, 'y');
+  const std::uint8_t erase = 'y';
+  if (!WriteOrReport(port, log, &erase, 1)) return PassResult::kFailed;
   c.clock.Sleep(2000);
   if (port.ReadRaw(20) < 20) {
     log.LogLine("Load command to amp failed", false);
@@ -122,8 +121,10 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
       chunk = file.size() - position;
       last = true;
     }
-    port.WriteRaw(file.data() + position, std::uint32_t(chunk));
+    if (!WriteOrReport(port, log, file.data() + position, std::uint32_t(chunk))) return PassResult::kFailed;
     position += chunk;
+    // An answer that comes after this read has given up is purged with the rest; the unit
+    // keeps taking chunks, and only an answer other than "_" refuses one.
     const std::uint32_t got = port.ReadRaw(5);
     port.PurgeRaw(kPurgeRx);
     for (std::uint32_t i = 0; i < got; ++i) {

@@ -99,6 +99,12 @@ BootBytes BuildProcessorBlock(std::uint32_t address, const std::uint8_t* block12
   return frame;
 }
 
+bool WriteOrReport(CSerialComms& port, ILoaderReport& log, const std::uint8_t* data, std::uint32_t n) {
+  if (port.WriteRaw(data, n) == n) return true;
+  log.LogLine("Failed to write to COM port", false);
+  return false;
+}
+
 std::uint8_t QueryTypeShortId(CSerialComms& port, ILoaderClock& clock) {
   const std::uint32_t got = Ask(port, clock, {0xE0, 0x01}, 10, 10);
   const std::uint8_t* reply = port.ReceiveBuffer();

@@ -54,6 +54,13 @@ HexScan ScanHexFile(const BootBytes& file);
 // Whether the signature occurs among the data characters (it may span records).
 bool HexFileHasSignature(const BootBytes& file, const std::string& signature);
 
+// Writes bytes to the unit; when the port takes them no more (unplugged, hung up) the log gets
+// "Failed to write to COM port" and the result is false.
+bool WriteOrReport(CSerialComms& port, ILoaderReport& log, const std::uint8_t* data, std::uint32_t n);
+inline bool WriteOrReport(CSerialComms& port, ILoaderReport& log, const BootBytes& bytes) {
+  return WriteOrReport(port, log, bytes.data(), std::uint32_t(bytes.size()));
+}
+
 // The whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, BootBytes& contents);
 

@@ -67,34 +67,50 @@ std::string ConnectedText(std::uint8_t type) {
   return model ? model->text : "";
 }
 
-std::string AutomaticFirmwarePath(std::uint8_t type, const std::string& programFolder) {
+namespace {
+
+// The prefix and the version-table key of the firmware file a type code's loader picks itself.
+struct AutomaticFirmware {
   const char* prefix = nullptr;
   const char* key = nullptr;
+};
+
+AutomaticFirmware AutomaticFirmwareOf(std::uint8_t type) {
   switch (type) {
-    case 0x22: case 0x23: case 0x28: case 0x29:
-      prefix = "ZelXBCobraFirmware_v", key = "ZEL_BREAK";
-      break;
-    case 0x24: case 0x25: case 0x2A: case 0x2B:
-      prefix = "ZelXBEtherFirmware_v", key = "ZEL_BREAK";
-      break;
-    case 0x26: case 0x27: case 0x2C: case 0x2D: case 0x2E: case 0x2F:
-      prefix = "ZelXBDanteFirmware_v", key = "ZEL_BREAK";
-      break;
-    case 0x33: case 0x34: case 0x35: case 0x36: case 0x38:
-      prefix = "ZelAmpFirmware_v", key = "ZEL_SERIES";
-      break;
-    case 0x37:
-      prefix = "Zel6Firmware_v", key = "ZEL_6";
-      break;
-    case 0x10: case 0x11:
-      prefix = "FennickFirmware_v", key = "Fennick";
-      break;
-    default: return std::string();
+    case 0x22: case 0x23: case 0x28: case 0x29: return {"ZelXBCobraFirmware_v", "ZEL_BREAK"};
+    case 0x24: case 0x25: case 0x2A: case 0x2B: return {"ZelXBEtherFirmware_v", "ZEL_BREAK"};
+    case 0x26: case 0x27: case 0x2C: case 0x2D: case 0x2E: case 0x2F: return {"ZelXBDanteFirmware_v", "ZEL_BREAK"};
+    case 0x33: case 0x34: case 0x35: case 0x36: case 0x38: return {"ZelAmpFirmware_v", "ZEL_SERIES"};
+    case 0x37: return {"Zel6Firmware_v", "ZEL_6"};
+    case 0x10: case 0x11: return {"FennickFirmware_v", "Fennick"};
+    default: return {};
   }
-  const std::string folder = programFolder.empty() ? GetExecutableFolder() : programFolder;
-  std::string version = ReadIniValueFromFile(folder + "Orvak.ini", key);
+}
+
+std::string ProgramFolderOr(const std::string& programFolder) {
+  return programFolder.empty() ? GetExecutableFolder() : programFolder;
+}
+
+}  // namespace
+
+std::string AutomaticFirmwareVersion(std::uint8_t type, const std::string& programFolder) {
+  const AutomaticFirmware firmware = AutomaticFirmwareOf(type);
+  if (!firmware.key) return std::string();
+  return ReadIniValueFromFile(ProgramFolderOr(programFolder) + kFirmwareTableName, firmware.key);
+}
+
+std::string AutomaticFirmwarePath(std::uint8_t type, const std::string& programFolder) {
+  const AutomaticFirmware firmware = AutomaticFirmwareOf(type);
+  if (!firmware.prefix) return std::string();
+  std::string version = AutomaticFirmwareVersion(type, programFolder);
   std::replace(version.begin(), version.end(), '.', '_');
-  return folder + prefix + version + ".hex";
+  return ProgramFolderOr(programFolder) + firmware.prefix + version + ".hex";
+}
+
+std::string NoFirmwareVersionText(std::uint8_t type) {
+  const AutomaticFirmware firmware = AutomaticFirmwareOf(type);
+  return std::string("No firmware version is configured for this unit: ") + kFirmwareTableName + " has no \"" +
+         (firmware.key ? firmware.key : "") + "\" entry";
 }
 
 std::string PresetSetName(const std::string& path) {

@@ -7,6 +7,10 @@
 
 #include "ui/loader/LoaderContext.h"
 
+// The log line for a firmware file that cannot be loaded as it is (empty, cut short, not in
+// the format the unit takes); a file for another unit gets "Incompatible firmware file !!".
+inline constexpr const char* kDamagedFirmwareText = "Firmware file is damaged or in the wrong format !!";
+
 // Amplifier modules (0x30 to 0x32): Intel HEX firmware through the boot loader at 9600 baud.
 bool LoadAmpFirmware(const CLoaderContext& context);
 // Amplifier modules: the presets of a preset file, then the file's name as the set's name.
@@ -29,6 +33,11 @@ std::string ConnectedText(std::uint8_t type);
 // code: folder, prefix, version from the table with "." made "_", ".hex". Empty for codes
 // whose file the user chooses.
 std::string AutomaticFirmwarePath(std::uint8_t type, const std::string& programFolder);
+// The version that file is named by; empty when the table or its key is missing (then there is
+// no file to pick) and for codes whose file the user chooses.
+std::string AutomaticFirmwareVersion(std::uint8_t type, const std::string& programFolder);
+// The loader's line when the table names no version for the type code's file.
+std::string NoFirmwareVersionText(std::uint8_t type);
 
 // The name a preset set is stored under: the file's name (after the last separator), its first
 // 40 characters, each cut to its low 8 bits.

@@ -37,8 +37,12 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
     log.LogLine("Cannot connect to device", false);
     return false;
   }
-  const std::string path =
-      type == 0x10 || type == 0x11 ? AutomaticFirmwarePath(type, c.job.programFolder) : c.job.firmwarePath;
+  const bool automatic = type == 0x10 || type == 0x11;
+  if (automatic && AutomaticFirmwareVersion(type, c.job.programFolder).empty()) {
+    log.LogLine(NoFirmwareVersionText(type), false);
+    return false;
+  }
+  const std::string path = automatic ? AutomaticFirmwarePath(type, c.job.programFolder) : c.job.firmwarePath;
   BootBytes file;
   if (!ReadWholeFile(path, file)) {
     log.LogLine(FormatText("Cannot open firmware file %s!!", path.c_str()), false);
@@ -47,7 +51,7 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
   // An empty image has nothing to load (and no length to count progress by); a block address
   // must fit its three bytes below the end block's FF FF FF.
   if (file.empty() || file.size() > kProcessorEndAddress + 1 - kBlockBytes) {
-    log.LogLine("Incompatible firmware file !!", false);
+    log.LogLine(kDamagedFirmwareText, false);
     return false;
   }
   port.SetRawTimeouts(SerialTimeouts{0, 1, 5000, 0, 0});
@@ -89,7 +93,5 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
     log.Progress(int(percent));
     if (last) break;
   }
-  const BootBytes end = BuildProcessorBlock(kProcessorEndAddress, endBlock);
-  port.WriteRaw(end.data(), std::uint32_t(end.size()));
-  return true;
+  return WriteOrReport(port, log, BuildProcessorBlock(kProcessorEndAddress, endBlock));
 }

@@ -16,6 +16,7 @@
 #include <chrono>
 
 #include "core/SerialComms.h"
+#include "ui/FileFilters.h"
 #include "ui/loader/BootFrames.h"
 #include "ui/loader/Loaders.h"
 
@@ -23,16 +24,6 @@ namespace {
 
 const char kFirmwareFilter[] = "Firmware Files (*.hex)|*.hex|All Files (*.*)|*.*||";
 const char kPresetFilter[] = "Preset Files (*.bin)|*.bin|All Files (*.*)|*.*||";
-
-// "A (*.a)|*.a|B|*.b||" as Qt's "A (*.a);;B (*.b)".
-QString QtFilter(const std::string& filter) {
-  QStringList parts = QString::fromStdString(filter).split('|', Qt::SkipEmptyParts);
-  QStringList names;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    names << (parts[i].contains('(') ? parts[i] : parts[i] + QStringLiteral(" (") + parts[i + 1] + ')');
-  }
-  return names.join(QStringLiteral(";;"));
-}
 
 }  // namespace
 
@@ -245,7 +236,7 @@ void CUniversalLoaderDialog::UpdateControls() {
 void CUniversalLoaderDialog::ChooseFile(const char* filter, std::string& path, QLineEdit* text) {
   const std::string chosen =
       m_chooser ? m_chooser(filter)
-                : QFileDialog::getOpenFileName(this, QString(), QString(), QtFilter(filter)).toStdString();
+                : QFileDialog::getOpenFileName(this, QString(), QString(), ToQtNameFilters(filter)).toStdString();
   if (chosen.empty()) return;
   path = chosen;
   text->setText(QString::fromStdString(chosen));
@@ -263,7 +254,7 @@ void CUniversalLoaderDialog::OnBnClickedLoad() {
   m_loadButton->setEnabled(false);
   m_firmwareButton->setEnabled(false);
   m_presetsButton->setEnabled(false);
-  m_log->clear();
+  m_log->ResetContent();
   m_progress->setValue(0);
   m_job.connectedPort = m_connectedPort;
   m_job.deviceType = m_deviceType;
@@ -326,6 +317,8 @@ void CUniversalLoaderDialog::OnLoadFinished(bool ok) {
   m_progress->setEnabled(true);
   m_firmwareButton->setEnabled(true);
   m_presetsButton->setEnabled(true);
+  // A load that went through is all done, whatever its last progress report said.
+  if (ok) OnProgress(100);
   AddLogLine(ok ? QStringLiteral("Load complete!") : QStringLiteral("Load failed!"));
   AddLogLine(QStringLiteral("Disconnect this device to start scanning for the next device to load."));
   m_scanTimer.start();

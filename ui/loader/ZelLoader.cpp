@@ -23,6 +23,10 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
     return false;
   }
   const std::string signature = BuildUnitSignature(port.ReceiveBuffer() + 8, 6);
+  if (!sornic && AutomaticFirmwareVersion(type, c.job.programFolder).empty()) {
+    log.LogLine(NoFirmwareVersionText(type), false);
+    return false;
+  }
   const std::string path = sornic ? c.job.firmwarePath : AutomaticFirmwarePath(type, c.job.programFolder);
   BootBytes file;
   if (!ReadWholeFile(path, file)) {
@@ -33,15 +37,18 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
   if (!sornic) log.LogLine("Checking firmware file...", false);
   // Empty, cut short or not Intel HEX files never reach the unit; the Sornic amplifier's
   // files carry no signature.
-  if (!hex.wellFormed || (!sornic && hex.dataCharacters.find(signature) == std::string::npos)) {
+  if (!hex.wellFormed) {
+    log.LogLine(kDamagedFirmwareText, false);
+    return false;
+  }
+  if (!sornic && hex.dataCharacters.find(signature) == std::string::npos) {
     log.LogLine("Incompatible firmware file !!", false);
     return false;
   }
   if (sornic) port.SetRawTimeouts(SerialTimeouts{0, 1, 5000, 0, 0});
 
   log.LogLine("Sending boot command", false);
-  const BootBytes boot = BuildLongBootCommand(type, longId);
-  port.WriteRaw(boot.data(), std::uint32_t(boot.size()));
+  if (!WriteOrReport(port, log, BuildLongBootCommand(type, longId))) return false;
   if (!sornic) {
     port.Close();
     port.Open(c.job.connectedPort, kBootLoaderBaud, false);
@@ -54,7 +61,7 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
   log.LogLine("Erasing current firmware...", false);
   port.PurgeRaw(kPurgeRx);
   const std::uint8_t erase = 'y';
-  port.WriteRaw(&erase, 1);
+  if (!WriteOrReport(port, log, &erase, 1)) return false;
   c.clock.Sleep(5000);
   if (port.ReadRaw(16) < 16) {
     log.LogLine("Load command to device failed", false);
@@ -65,7 +72,7 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
 
   for (std::size_t position = 0; position < file.size();) {
     const std::size_t chunk = position + kChunkBytes >= file.size() ? file.size() - position : kChunkBytes;
-    port.WriteRaw(file.data() + position, std::uint32_t(chunk));
+    if (!WriteOrReport(port, log, file.data() + position, std::uint32_t(chunk))) return false;
     position += chunk;
     const float percent = float(position) * 100.0f / float(file.size());
     log.LogLine(FormatText("Sending Hex file %.1f%% done", double(percent)), true);
@@ -73,7 +80,10 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
   }
   if (!sornic) {
     port.Close();
-    port.Open(c.job.connectedPort, kLongIdBaud, false);
+    if (!port.Open(c.job.connectedPort, kLongIdBaud, false)) {
+      log.LogLine("Failed to re-open COM port", false);
+      return false;
+    }
   }
   log.LogLine("Done", false);
 

@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTemporaryDir>
+#include <cstdlib>
 
 #include "core/CPData.h"
 #include "core/ImageTree.h"
@@ -13,9 +15,12 @@
 #include "custom/BitmapControl.h"
 #include "custom/images/ImageLibraryManagerDlg.h"
 #include "custom/images/ImageSelectDlg.h"
+#include "platform/Archive.h"
 #include "platform/Image.h"
 
 namespace {
+
+using Bytes = std::vector<std::uint8_t>;
 
 int Finish(CBitmapDialogEx& dialog) {
   for (int i = 0; i < 100 && dialog.isVisible(); ++i) dialog.FadeStep();
@@ -425,20 +430,142 @@ TEST_F(ImageManager, AnImageDroppedOnASiblingLandsDirectlyBehindIt) {
   EXPECT_FALSE(system.IsModified());
 }
 
-TEST_F(ImageManager, EnterAndEscapeNeverCloseAndTheCloseBoxSavesTheLibrary) {
+// A drag that leaves the items for empty space below them still drops on the item it passed
+// last; a new drag, or one that left the tree, has passed none.
+TEST_F(ImageManager, ADropOverEmptySpaceGoesToTheLastItemPassed) {
+  CImageTreeWidget* tree = dialog->Tree();
+  tree->expandAll();
+  QWidget* viewport = tree->viewport();
+  const QPoint overLogo = tree->visualItemRect(Item(logo)).center();
+  const QPoint overBadge = tree->visualItemRect(Item(badge)).center();
+  const QPoint empty(overLogo.x(), viewport->height() - 4);
+  ASSERT_EQ(tree->itemAt(empty), nullptr);
+  // What a drag of the item "knob" carries.
+  const std::unique_ptr<QMimeData> mime(tree->model()->mimeData({tree->indexFromItem(Item(knob))}));
+  auto send = [&](QEvent::Type type, QPoint at) {
+    QDragMoveEvent event(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier, type);
+    QApplication::sendEvent(viewport, &event);
+  };
+  // A drag that enters is moved at once.
+  send(QEvent::DragEnter, overLogo);
+  send(QEvent::DragMove, overLogo);
+  EXPECT_EQ(tree->DropTargetAt(empty), Item(logo));
+  send(QEvent::DragMove, overBadge);
+  send(QEvent::DragMove, empty);
+  EXPECT_EQ(tree->DropTargetAt(empty), Item(badge));
+  EXPECT_EQ(tree->DropTargetAt(overLogo), Item(logo)) << "an item under the pointer comes first";
+  QDragLeaveEvent leave;
+  QApplication::sendEvent(viewport, &leave);
+  EXPECT_EQ(tree->DropTargetAt(empty), nullptr);
+  send(QEvent::DragEnter, empty);
+  send(QEvent::DragMove, empty);
+  EXPECT_EQ(tree->DropTargetAt(empty), nullptr);
+}
+
+TEST_F(ImageManager, EnterAndEscapeNeverCloseAndTheCloseBoxSavesAnEditedLibrary) {
   for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
     QApplication::sendEvent(dialog.get(), &press);
   }
   EXPECT_TRUE(dialog->isVisible());
+  Select(&system.GetLibraryImages());
+  dialog->AddDirectoryAction()->trigger();
   const QString path = m_dir.filePath("ImageLib.ovl");
   EXPECT_FALSE(QFile::exists(path));
   dialog->reject();
   EXPECT_EQ(Finish(*dialog), QDialog::Rejected);
-  EXPECT_TRUE(QFile::exists(path));
   CSystem other;
   EXPECT_TRUE(other.ChangeImageLibraryFile(path.toStdString()));
-  EXPECT_EQ(Names(other.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons"}));
+  EXPECT_EQ(Names(other.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons", "New Folder"}));
+}
+
+// What the user does before closing the manager, and whether the library file is written.
+enum class Edit { None, FileFolder, FileRename, FileImage, FileDelete, FileMove, CopyToFile, LibraryFolder,
+                  LibraryRename, LibraryImage, LibraryDelete, LibraryMove, CopyToLibrary };
+struct EditCase {
+  Edit edit;
+  bool writesLibrary;
+};
+
+class ManagerClose : public ImageManager, public ::testing::WithParamInterface<EditCase> {};
+
+TEST_P(ManagerClose, WritesTheLibraryOnlyAfterAnEditOfIt) {
+  const std::string path = m_dir.filePath("ImageLib.ovl").toStdString();
+  const Bytes before = {'o', 'l', 'd'};
+  ASSERT_TRUE(WriteFileAtomically(path, before, nullptr));
+  chosen = WritePicture("wave.png", 8, 6);
+  Item(badge)->setText(0, "badge");  // the same name again is no edit
+  switch (GetParam().edit) {
+    case Edit::None: break;
+    case Edit::FileFolder: Select(parts); dialog->AddDirectoryAction()->trigger(); break;
+    case Edit::FileRename: Item(knob)->setText(0, "dial"); break;
+    case Edit::FileImage: Select(&system.GetFileImages()); dialog->AddImageAction()->trigger(); break;
+    case Edit::FileDelete: Select(knob); dialog->DeleteAction()->trigger(); break;
+    case Edit::FileMove: Drag(logo, Item(parts)); break;
+    case Edit::CopyToFile: Drag(star, dialog->FileRootItem()); break;
+    case Edit::LibraryFolder: Select(star); dialog->AddDirectoryAction()->trigger(); break;
+    case Edit::LibraryRename: Item(star)->setText(0, "sun"); break;
+    case Edit::LibraryImage: Select(icons); dialog->AddImageAction()->trigger(); break;
+    case Edit::LibraryDelete: Select(badge); dialog->DeleteAction()->trigger(); break;
+    case Edit::LibraryMove: Drag(badge, Item(icons)); break;
+    case Edit::CopyToLibrary: Drag(knob, dialog->LibraryRootItem()); break;
+  }
+  dialog->reject();
+  EXPECT_EQ(Finish(*dialog), QDialog::Rejected);
+  Bytes after;
+  ASSERT_TRUE(ReadWholeFile(path, after, nullptr));
+  if (!GetParam().writesLibrary) {
+    EXPECT_EQ(after, before);
+    return;
+  }
+  CSystem other;
+  ASSERT_TRUE(other.ChangeImageLibraryFile(path));
+  EXPECT_EQ(Names(other.GetLibraryImages()), Names(system.GetLibraryImages()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, ManagerClose,
+    ::testing::Values(EditCase{Edit::None, false}, EditCase{Edit::FileFolder, false}, EditCase{Edit::FileRename, false},
+                      EditCase{Edit::FileImage, false}, EditCase{Edit::FileDelete, false},
+                      EditCase{Edit::FileMove, false}, EditCase{Edit::CopyToFile, false},
+                      EditCase{Edit::LibraryFolder, true}, EditCase{Edit::LibraryRename, true},
+                      EditCase{Edit::LibraryImage, true}, EditCase{Edit::LibraryDelete, true},
+                      EditCase{Edit::LibraryMove, true}, EditCase{Edit::CopyToLibrary, true}));
+
+// A library cut short fails to load at start-up: the manager leaves it as it is until the
+// library itself is edited, and then keeps it beside the new one.
+TEST_F(ImageManager, ALibraryThatFailedToLoadIsWrittenOnlyAfterALibraryEditAndKeptBeside) {
+  dialog.reset();
+  const std::string path = m_dir.filePath("ImageLib.ovl").toStdString();
+  Bytes cut;
+  ASSERT_TRUE(ReadWholeFile(std::string(std::getenv("ORVAK_TEST_DATA")) + "/images/library-cut-short.ovl", cut, nullptr));
+  ASSERT_TRUE(WriteFileAtomically(path, cut, nullptr));
+  system.LoadImageLibrary();
+  ASSERT_TRUE(system.GetLibraryImages().GetChildren().empty());
+
+  auto manage = [&](const CCCImageDirectory& root, bool addFolder) {
+    CImageLibraryManagerDlg manager(&system);
+    manager.SetFileChooser([&] { return QString::fromStdString(WritePicture("wave.png", 8, 6)); });
+    manager.show();
+    manager.Tree()->setCurrentItem(manager.ItemOf(&root));
+    if (addFolder) manager.AddDirectoryAction()->trigger();
+    else manager.AddImageAction()->trigger();
+    manager.reject();
+    Finish(manager);
+  };
+  manage(system.GetFileImages(), false);
+  Bytes after;
+  ASSERT_TRUE(ReadWholeFile(path, after, nullptr));
+  EXPECT_EQ(after, cut);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(path + ".bak")));
+
+  manage(system.GetLibraryImages(), true);
+  Bytes kept;
+  ASSERT_TRUE(ReadWholeFile(path + ".bak", kept, nullptr));
+  EXPECT_EQ(kept, cut);
+  CSystem other;
+  ASSERT_TRUE(other.ChangeImageLibraryFile(path));
+  EXPECT_EQ(Names(other.GetLibraryImages()), std::vector<std::string>{"New Folder"});
 }
 
 }  // namespace

@@ -321,6 +321,69 @@ TEST_F(PropertyRows, TextWidgetRowsFollowTheOutlineSettingAndRefillTheGrid) {
   EXPECT_EQ(text->m_flags & (kTextAlignLeft | kTextAlignCentre | kTextAlignRight), std::uint32_t(kTextAlignRight));
 }
 
+TEST_F(PropertyRows, TextTypedIntoAnImageOrFontRowNeverReplacesTheShownName) {
+  pane.ShowPanelProperties(false, &view);
+  Type("Background Image", "abc");
+  EXPECT_EQ(Shown("Background Image"), "No Image");
+  EXPECT_EQ(Row("Background Image").GetValueText(), "No Image");
+  EXPECT_EQ(panel->m_pBackgroundImage, nullptr);
+
+  auto* text = new CCCTextControl;
+  text->m_rect = CRect{0, 0, 100, 30};
+  text->m_pView = &view;
+  panel->m_widgets = {text};
+  pane.ShowControlProperties(false, text);
+  const QString face = Shown("Font");
+  ASSERT_FALSE(face.isEmpty());
+  Type("Font", "Mute B");
+  EXPECT_EQ(Shown("Font"), face);
+  pickers.nextFont.faceName = u"Courier";
+  Click("Font");
+  EXPECT_EQ(Shown("Font"), "Courier");
+  Type("Font", "Mute B");
+  EXPECT_EQ(Shown("Font"), "Courier");
+}
+
+// A panel view that fills the grid itself and takes a change only while told to.
+class CPickyView : public CPanelView, public IPropertyGridOwner {
+ public:
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override {
+    auto group = std::make_unique<CDevicePropertyGroup>("Look");
+    group->Add(std::make_unique<CColourPropertyCtrl>(nullptr, 0x0000FF, "Colour", 1, ""));
+    group->Add(std::make_unique<CImagePropertyCtrl>(nullptr, nullptr, "Picture", 2, ""));
+    grid.AddGroup(std::move(group));
+  }
+  bool OnPropertyChanged(CDeviceProperty& row) override {
+    if (accept) return true;
+    row.SetErrorText("Not now");
+    return false;
+  }
+  bool accept = true;
+};
+
+TEST_F(PropertyRows, ARefusedPickPutsBackTheValueThePaneWasFilledWith) {
+  CPickyView picky;
+  picky.panel = panel;
+  pane.ShowPanelProperties(false, &picky);
+  auto& colour = dynamic_cast<CColourPropertyCtrl&>(Row("Colour"));
+  pickers.nextColour = 0x00FF00;
+  Click("Colour");
+  EXPECT_EQ(Shown("Colour"), "00ff00");
+
+  // Refused after an accepted pick: back to the value the pane was filled with, not the last.
+  picky.accept = false;
+  pickers.nextColour = 0x563412;
+  Click("Colour");
+  EXPECT_EQ(Grid().GetErrorTipText(), "Not now");
+  EXPECT_EQ(Shown("Colour"), "ff0000");
+  EXPECT_EQ(colour.m_colour, 0x0000FFu);
+
+  pickers.nextImage = image;
+  Click("Picture");
+  EXPECT_EQ(Shown("Picture"), "No Image");
+  EXPECT_EQ(dynamic_cast<CImagePropertyCtrl&>(Row("Picture")).m_pImage, nullptr);
+}
+
 struct SizeLimitCase {
   const char* row;
   const char* value;

@@ -7,6 +7,7 @@
 
 #include "core/SystemMessages.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
+#include "tests/support/FirmwareTableFile.h"
 
 namespace {
 
@@ -175,6 +176,11 @@ TEST_F(ZelBreakProtocolTest, NameStatusAndChannelNameReplies) {
   EXPECT_EQ(Hints(kBreakHintNames), 1u);  // not the last channel
   Deliver(*d, 67, ZelReply(*d, 67, 27, channel), 7);
   EXPECT_EQ(Hints(kBreakHintNames), 2u);
+  // Each byte is one character code 0 to 255: 0xE9 is é, 0xB0 the degree sign, kept as UTF-8.
+  channel = Bytes(16, ' ');
+  for (std::size_t i = 0; i < 5; ++i) channel[i] = Bytes{'C', 0xE9, 'l', 'l', 0xB0}[i];
+  Deliver(*d, 67, ZelReply(*d, 67, 27, channel), 2);
+  EXPECT_EQ(d->GetChannelName(2), "C\xC3\xA9ll\xC2\xB0");
   // A channel index the box cannot have is refused.
   Deliver(*d, 67, ZelReply(*d, 67, 27, channel), 16);
   EXPECT_EQ(d->GetRefusedReplyCount(), 1u);
@@ -235,6 +241,26 @@ TEST_F(ZelBreakProtocolTest, FirmwareMismatchLogsOnceAndShowsInTheTooltip) {
   EXPECT_EQ(frame.LogLines().size(), lines);
   d->SetIgnored(true);
   EXPECT_EQ(d->GetStatusText(), "\nDevice Ignored");
+}
+
+TEST_F(ZelBreakProtocolTest, WithoutAVersionInTheTableNoBoxIsWarnedAbout) {
+  CZelBaseDevice::SetFirmwareTableReader(&CFirmwareTableFile::Read);
+  firmware = "0.97";
+  const std::size_t lines = frame.LogLines().size();
+  for (const char* table : {static_cast<const char*>(nullptr), "ZEL_SERIES=1.00\nFennick=3.01\n"}) {
+    const CFirmwareTableFile file(table);
+    CZelBreakDevice* d = AddBox(41, 7);
+    Connect(*d);
+    Run(*d, 22);
+    ASSERT_TRUE(d->IsReadOutComplete());
+    EXPECT_EQ(d->GetFirmwareVersion(), "0.97");
+    EXPECT_EQ(d->GetWarningBits(), 0u);
+    EXPECT_FALSE(d->HasWarnings());
+    EXPECT_EQ(d->GetStatusText(), "");
+  }
+  for (std::size_t i = lines; i < frame.LogLines().size(); ++i)
+    EXPECT_EQ(frame.LogLines()[i].find("Firmware Version"), std::string::npos) << frame.LogLines()[i];
+  CZelBaseDevice::SetFirmwareTableReader(nullptr);
 }
 
 TEST_F(ZelBreakProtocolTest, ReplyHoldOffPausesTheSteadyReads) {

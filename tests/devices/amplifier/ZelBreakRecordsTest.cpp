@@ -88,12 +88,18 @@ TEST_F(ZelBreakRecordsTest, DamagedSystemFileRecordsLeaveTheSettings) {
   CZelBreakDevice* source = Configured(41);
   std::vector<std::uint8_t> bytes = Store(*source);
   CZelBreakDevice* target = AddBox(41, 8);
-  // Another record version: the base part loads, the settings stay.
+  // A later record version cannot be read past (the record has no length): the load stops
+  // with that reason and the settings stay.
   CArchive base;
   target->CDevice::Serialize(base);
   std::vector<std::uint8_t> otherVersion = bytes;
   otherVersion[base.TakeData().size()] = 2;
-  Load(*target, otherVersion);
+  try {
+    Load(*target, otherVersion);
+    ADD_FAILURE() << "a later version was read";
+  } catch (const CArchiveException& e) {
+    EXPECT_EQ(e.GetCause(), CArchiveException::NewerVersion);
+  }
   EXPECT_EQ(target->GetName(), "Box");
   // A record cut short throws to the file loader and changes nothing.
   bytes.resize(bytes.size() - 3);

@@ -154,4 +154,13 @@ TEST_F(ZelBusTest, AnUnansweredReadIsACountedMissThatTheNextAnswerMakesGood) {
   EXPECT_TRUE(amp->IsConnected());
 }
 
+TEST_F(ZelBusTest, RepliesNamingAnotherUnitAreRefusedCountedAndTheReadAskedAgain) {
+  for (int i = 0; i < 3; ++i) unit->InjectReplyFault(0x3D, {SimZelFault::Kind::kAnotherUnit, 9});
+  ASSERT_TRUE(WaitFor([&] { return Logged("Reply to another request received from device ID 3"); }));
+  unit->Update([](SimZelAmpState& s) { s.temperature = 47; });
+  ASSERT_TRUE(Wait([&] { return amp->GetTemperature() == 47; }));
+  EXPECT_TRUE(amp->IsConnected());
+  EXPECT_EQ(amp->GetRefusedReplyCount(), 0u);
+}
+
 }  // namespace

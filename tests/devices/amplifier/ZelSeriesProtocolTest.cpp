@@ -7,6 +7,7 @@
 #include "core/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
+#include "tests/support/FirmwareTableFile.h"
 #include "tests/support/FixedTick.h"
 #include "tests/support/TestDevices.h"
 
@@ -346,6 +347,32 @@ TEST_F(ZelProtocolTest, IdentityChecksTheFirmwareTable) {
   identity[2] = 0x16;
   Deliver(*six, 0xB0, identity);
   EXPECT_EQ(six->GetRefusedReplyCount(), 1u);
+  CZelBaseDevice::SetFirmwareTableReader(nullptr);
+}
+
+TEST_F(ZelProtocolTest, WithoutAVersionInTheTableNoAmplifierIsWarnedAbout) {
+  // No table file, and a table that names other families only: no version is expected, so no
+  // log line, no warning bit, no blinking and no tooltip line, on either table key.
+  CZelBaseDevice::SetFirmwareTableReader(&CFirmwareTableFile::Read);
+  Bytes identity(24, 0);
+  identity[0] = 0xB8;
+  identity[2] = 0x17;
+  const std::string fw = "1.25";
+  std::copy(fw.begin(), fw.end(), identity.begin() + 19);
+  for (const char* lines : {static_cast<const char*>(nullptr), "Fennick=3.01\nZEL_BREAK=2.00\n"}) {
+    const CFirmwareTableFile table(lines);
+    for (std::uint32_t type : {51u, 55u}) {
+      CZelSeriesDevice* d = Add(type, 5);
+      Connect(*d);
+      ReadOut(*d);
+      Deliver(*d, 0xB0, identity);
+      EXPECT_EQ(d->GetFirmwareVersion(), "1.25");
+      EXPECT_EQ(d->GetWarningBits(), 0u) << type;
+      EXPECT_FALSE(d->HasWarnings());
+      EXPECT_EQ(d->GetStatusText(), "") << type;
+    }
+  }
+  EXPECT_EQ(LogCount("Firmware Version = v1.25 should be v\n"), 0u);
   CZelBaseDevice::SetFirmwareTableReader(nullptr);
 }
 

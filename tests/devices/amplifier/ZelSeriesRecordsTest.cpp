@@ -156,7 +156,7 @@ TEST_F(ZelRecordsTest, FileRecordRoundTripKeepsSettingsAndDropsMonitoredValues) 
   EXPECT_EQ(copy.GetReferenceImpedance(0), 0.0f);
 }
 
-TEST_F(ZelRecordsTest, DamagedFileRecordsThrowAndAnotherVersionLoadsNothing) {
+TEST_F(ZelRecordsTest, DamagedFileRecordsThrowAStepBeyondTheTableIsHeldAndANewerVersionIsRefused) {
   CZelSeriesDevice* d = Add(51, 7);
   CArchive out;
   d->Serialize(out);
@@ -167,24 +167,34 @@ TEST_F(ZelRecordsTest, DamagedFileRecordsThrowAndAnotherVersionLoadsNothing) {
     CArchive in(Bytes(good.begin(), good.begin() + std::ptrdiff_t(cut)));
     EXPECT_THROW(copy.Serialize(in), CArchiveException) << cut;
   }
-  // A gain step beyond the table is no value any writer produces.
-  Bytes bad = good;
-  bad[bad.size() - 10] = 0x40;  // the first gain step: gains, flags, GPIO and the u32 mode end the record
-  CZelSeriesDevice copy(&system, nullptr, 51, 7);
-  CArchive badIn(bad);
-  EXPECT_THROW(copy.Serialize(badIn), CArchiveException);
+  // A gain step beyond the table is held to its last step (-60 dB), as a settings reply's is.
+  Bytes beyond = good;
+  beyond[beyond.size() - 10] = 0x40;  // the first gain step: gains, flags, GPIO and the u32 mode end the record
+  beyond[beyond.size() - 9] = 33;
+  CZelSeriesDevice held(&system, nullptr, 51, 7);
+  CArchive beyondIn(beyond);
+  held.Serialize(beyondIn);
+  EXPECT_EQ(held.GetGainIndex(0), 32);
+  EXPECT_EQ(held.GetGainIndex(1), 32);
+  EXPECT_EQ(held.GetCurrentValue(kZelParamGain).value, -60.0f);
 
-  // The family's version word is right after the base block; another version loads nothing.
+  // The family's version word is right after the base block: a later version cannot be read
+  // past (the record has no length), so the load stops with that reason; so does version 0.
   CArchive base;
   CZelSeriesDevice plain(&system, nullptr, 51, 7);
   plain.CDevice::Serialize(base);
-  Bytes other = good;
-  other[base.Data().size()] = 2;
-  CZelSeriesDevice fresh(&system, nullptr, 51, 7);
-  CArchive otherIn(other);
-  fresh.Serialize(otherIn);
-  EXPECT_EQ(fresh.GetMode(), 2u);
-  EXPECT_EQ(fresh.GetName(), "");
+  for (std::uint8_t version : {std::uint8_t(2), std::uint8_t(0)}) {
+    Bytes other = good;
+    other[base.Data().size()] = version;
+    CZelSeriesDevice fresh(&system, nullptr, 51, 7);
+    CArchive otherIn(other);
+    try {
+      fresh.Serialize(otherIn);
+      ADD_FAILURE() << "version " << int(version) << " was read";
+    } catch (const CArchiveException& e) {
+      EXPECT_EQ(e.GetCause(), version == 2 ? CArchiveException::NewerVersion : CArchiveException::BadFormat);
+    }
+  }
 }
 
 class CFileErrors : public CRecordingUi {
@@ -195,7 +205,7 @@ class CFileErrors : public CRecordingUi {
   std::vector<std::string> texts;
 };
 
-TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierAndADamagedRecordFailsTheLoadLeavingTheSystemAlone) {
+TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierHoldsAStepBeyondTheTableAndRefusesANewerRecord) {
   CSystem source;
   auto* amp = static_cast<CZelSeriesDevice*>(source.CreateDevice(4, 54, 0));
   source.AppendDevice(amp);
@@ -223,17 +233,44 @@ TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierAndADamagedRecordFailsTheLoadL
   const Bytes marker{31, 30, 29, 28};
   const auto at = std::search(file.begin(), file.end(), marker.begin(), marker.end());
   ASSERT_NE(at, file.end());
-  Bytes damaged = file;
-  damaged[std::size_t(at - file.begin())] = 0x60;
+  const std::size_t gains = std::size_t(at - file.begin());
+  // A step beyond the table opens the file with that gain at -60 dB.
+  Bytes beyond = file;
+  beyond[gains] = 0x60;
   CFileErrors errors;
+  CSystem held;
+  held.SetUiServices(&errors);
+  CArchive beyondIn(beyond);
+  ASSERT_TRUE(held.Serialize(beyondIn));
+  EXPECT_TRUE(errors.texts.empty());
+  auto* heldAmp = dynamic_cast<CZelSeriesDevice*>(held.GetDevice(0));
+  ASSERT_NE(heldAmp, nullptr);
+  EXPECT_EQ(heldAmp->GetGainIndex(0), 32);
+  EXPECT_EQ(heldAmp->GetGainIndex(1), 30);
+  held.SetUiServices(nullptr);
+
+  // A device record of a later version, in its base part or in the family's: the load says so
+  // and the open system stays. The base version follows the type, ID and model words; the
+  // family's stands just before the name "Porch" (FF FE FF, length, UTF-16LE).
+  const Bytes entry{54, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0};
+  const auto entryAt = std::search(file.begin(), file.end(), entry.begin(), entry.end());
+  ASSERT_NE(entryAt, file.end());
+  const Bytes porch{0xFF, 0xFE, 0xFF, 5, 'P', 0, 'o', 0, 'r', 0, 'c', 0, 'h', 0};
+  const auto nameAt = std::search(file.begin(), file.end(), porch.begin(), porch.end());
+  ASSERT_NE(nameAt, file.end());
   loaded.SetUiServices(&errors);
-  CArchive bad(damaged);
-  EXPECT_FALSE(loaded.Serialize(bad));
-  ASSERT_EQ(errors.texts.size(), 1u);
-  EXPECT_NE(errors.texts[0].find("File Error"), std::string::npos) << errors.texts[0];
-  ASSERT_EQ(loaded.GetDeviceCount(), 1);
-  EXPECT_EQ(loaded.GetDevice(0), copy);
-  EXPECT_EQ(copy->GetGainIndex(3), 28);
+  for (std::size_t versionAt : {std::size_t(entryAt - file.begin()) + 12, std::size_t(nameAt - file.begin()) - 4}) {
+    errors.texts.clear();
+    Bytes newer = file;
+    newer[versionAt] = 3;
+    CArchive bad(newer);
+    EXPECT_FALSE(loaded.Serialize(bad));
+    ASSERT_EQ(errors.texts.size(), 1u);
+    EXPECT_EQ(errors.texts[0], std::string("File Error: ") + kFileTooNewText);
+    ASSERT_EQ(loaded.GetDeviceCount(), 1);
+    EXPECT_EQ(loaded.GetDevice(0), copy);
+    EXPECT_EQ(copy->GetGainIndex(3), 28);
+  }
   loaded.SetUiServices(nullptr);
 }
 
@@ -335,17 +372,70 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   EXPECT_FALSE(properties->GetPollGate()->IsSet());
 }
 
-TEST_F(ZelRecordsTest, PasteTakesOnlyTheModelsChannelsWhateverTheRecordSays) {
+TEST_F(ZelRecordsTest, APasteFillsAsManyStoredEntriesAsTheRecordHasChannels) {
+  // A Zel-6 record onto a two-channel amplifier: all four gains and windows are taken, and the
+  // windows of channels C and D that go to the unit are the record's, not old ones.
   CZelSeriesDevice* d = Add(51, 7);
+  Connect(*d);
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {1, 1, 1, 1, 5, 5, 5, 5, 0, 90, 0, 0, 0}, true));
   auto record = Add(55, 8)->MakeClipboardRecord();
-  for (int n = 0; n < 4; ++n) record[std::size_t(1 + n)] = std::uint8_t(10 + n);
-  record[20] = 0xFF;  // a damaged channel count
+  for (int n = 0; n < 4; ++n) {
+    record[std::size_t(1 + n)] = std::uint8_t(10 + n);
+    record[std::size_t(14 + n)] = std::uint8_t(20 + n);
+  }
+  d->ClearQueue();
+  d->PasteRecord(record, 0);
+  for (int n = 0; n < 4; ++n) {
+    EXPECT_EQ(d->GetGainIndex(n), 10 + n) << n;
+    EXPECT_EQ(d->GetImpedanceWindow(n), 20 + n) << n;
+  }
+  std::vector<Bytes> windows;
+  for (const Bytes& f : Queued(*d))
+    if (f[9] == 0x27) windows.push_back(Bytes(f.begin() + 10, f.end() - 1));
+  EXPECT_EQ(windows, (std::vector<Bytes>{{0, 20}, {1, 21}, {2, 22}, {3, 23}}));
+
+  // A two-channel record leaves entries C and D; a damaged count stops at four.
+  auto pair = Add(51, 9)->MakeClipboardRecord();
+  pair[1] = 3;
+  pair[3] = 31;
+  d->PasteRecord(pair, kZelCmdPasteControls);
+  EXPECT_EQ(d->GetGainIndex(0), 3);
+  EXPECT_EQ(d->GetGainIndex(2), 12);
+  record[4] = 7;
+  record[20] = 0xFF;
   record[21] = 0xFF;
   d->PasteRecord(record, 0);
-  EXPECT_EQ(d->GetGainIndex(0), 10);
-  EXPECT_EQ(d->GetGainIndex(1), 11);
-  EXPECT_EQ(d->GetGainIndex(2), 0);
-  EXPECT_EQ(d->GetGainIndex(3), 0);
+  EXPECT_EQ(d->GetGainIndex(3), 7);
+}
+
+TEST_F(ZelRecordsTest, StandbyLogLinesFollowTheUnitNotTheFile) {
+  // Saved in standby: the first settings reply in standby is the unit going into it.
+  CZelSeriesDevice* saved = Add(51, 9);
+  Deliver(*saved, 0x3B, ZelReply(*saved, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 90, 0, 0, 0x01}, true));
+  ASSERT_TRUE(saved->IsInStandby());
+  CArchive out;
+  saved->Serialize(out);
+  const Bytes record = out.TakeData();
+  auto logged = [&](const std::string& line) {
+    const auto lines = frame.LogLines();
+    return std::size_t(std::count(lines.begin(), lines.end(), line));
+  };
+  const std::size_t going = logged("Amplifier ID 9 going into Standby Mode\n");
+  const std::size_t coming = logged("Amplifier ID 9 coming out of Standby Mode\n");
+
+  CZelSeriesDevice* inStandby = Add(51, 9);
+  CArchive in(record);
+  inStandby->Serialize(in);
+  EXPECT_TRUE(inStandby->IsInStandby());
+  Deliver(*inStandby, 0x3B, ZelReply(*inStandby, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 90, 0, 0, 0x01}, true));
+  EXPECT_EQ(logged("Amplifier ID 9 going into Standby Mode\n"), going + 1);
+
+  // The same file while the unit is operating: no edge was seen, so nothing comes out.
+  CZelSeriesDevice* operating = Add(51, 9);
+  CArchive again(record);
+  operating->Serialize(again);
+  Deliver(*operating, 0x3B, ZelReply(*operating, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 90, 0, 0, 0}, true));
+  EXPECT_EQ(logged("Amplifier ID 9 coming out of Standby Mode\n"), coming);
 }
 
 TEST_F(ZelRecordsTest, PasteReleasesASoloAndSendsAllSettingsWhenConnected) {

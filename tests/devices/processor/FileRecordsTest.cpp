@@ -13,8 +13,8 @@
 
 namespace {
 
-CNerexSeriesMemory RandomImageWithIds(unsigned seed) {
-  CNerexSeriesMemory m = MakeRandomImage(seed);
+CNerexSeriesMemory RandomImageWithIds(unsigned seed, bool inRange = false) {
+  CNerexSeriesMemory m = inRange ? MakeRandomStoredImage(seed) : MakeRandomImage(seed);
   InitMemoryDefaults(m);
   m.name = "Mem " + std::to_string(seed);
   m.sectionFlags = 0x5;
@@ -574,7 +574,7 @@ TEST(PresetFile, SaveThenLoadGivesBackTheImageAndKeepsTheTargetsIds) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const std::string path = dir.filePath("stage.fnp").toStdString();
-  CNerexSeriesMemory source = RandomImageWithIds(41);
+  CNerexSeriesMemory source = RandomImageWithIds(41, true);
   std::string error;
   ASSERT_TRUE(SaveNerexPresetFile(path, source, &error)) << error;
   CNerexSeriesMemory target;

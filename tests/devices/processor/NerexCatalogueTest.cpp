@@ -4,8 +4,10 @@
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include <cmath>
+#include <functional>
 #include <set>
 
+#include "core/ValueCodes.h"
 #include "devices/processor/NerexParamIds.h"
 
 namespace {
@@ -232,6 +234,7 @@ TEST_F(NerexCatalogueTest, ValuesConvertTheStoredCodes) {
   CNerexSeriesMemory& image = d.GetCurrentSettings();
   image.inputs.PeqBand(1, 2).frequency = 252;
   EXPECT_NEAR(d.GetCurrentValue(508 + 10).value, 1000.0f, 0.01f);
+  image.outputs.PeqBand(0, 0).type = 1;  // a low shelf's Q codes reach 108
   image.outputs.PeqBand(0, 0).q = 108;
   EXPECT_FLOAT_EQ(d.GetCurrentValue(772).value, 0.25f);
   image.outputs.delays[1] = 12288;
@@ -269,6 +272,40 @@ TEST_F(NerexCatalogueTest, ValuesConvertTheStoredCodes) {
   EXPECT_EQ(d.GetCurrentValue(58).text, "Main Rack");
   EXPECT_FALSE(d.GetCurrentValue(1352).flag);
   EXPECT_TRUE(d.GetCurrentValue(1353).flag);
+}
+
+// A unit (or a file) may hold a code the change path never writes: it is shown at the end of
+// the range the change path writes, not converted as it stands (a compressor release code of
+// 51 read as 311744 ms).
+TEST_F(NerexCatalogueTest, CodesOutsideTheirRangesAreShownAtTheEndOfTheWrittenRange) {
+  CNerexSeriesDevice& d = Make(121);
+  CNerexSeriesMemory& image = d.GetCurrentSettings();
+  image.outputs.compressorLimiters = 0;
+  struct Case {
+    std::function<void()> store;
+    int id;
+    float shown;
+  };
+  const Case cases[] = {
+      {[&] { image.outputs.compressors[0].release = 51; }, 1388, IndexToQuarterStep(25 + 37)},
+      {[&] { image.outputs.compressors[0].threshold = 100; }, 1364, -22.0f},
+      {[&] { image.outputs.limiters[1].level = 40; }, 300, -10.0f},
+      {[&] { image.outputs.limiters[1].clipLevel = 0; }, 308, 2.0f},
+      {[&] { image.inputs.gains[0] = 32767; }, 13, 6.0f},  // the Torvex48's input range
+      {[&] { image.outputs.gains[2] = -32768; }, 19, -40.0f},
+      {[&] { image.inputs.delays[1] = 0xFFFFFF; }, 250, SamplesToSeconds(7987200)},
+      {[&] { image.outputs.PeqBand(0, 2).frequency = 65535; }, 702, IndexToFreq(432)},
+      {[&] { image.outputs.PeqBand(0, 2).gain = 30000; }, 846, 15.0f},
+      {[&] { image.outputs.highPass[3].frequency = 500; }, 1103, IndexToFreq(396)},
+      {[&] { image.DeqBand(2, 1).effect = 15; }, 1542 + 7, 18.0f},
+      {[&] { image.DeqBand(2, 1).release = 63; }, 1482 + 7, IndexToQuarterStep(33 + 29)},
+  };
+  for (const Case& c : cases) {
+    c.store();
+    EXPECT_FLOAT_EQ(d.GetCurrentValue(c.id).value, c.shown) << c.id;
+  }
+  // The image keeps what it was given.
+  EXPECT_EQ(image.outputs.compressors[0].release, 51);
 }
 
 TEST_F(NerexCatalogueTest, LimiterAndCompressorValuesComeFromTheLinkMaster) {

@@ -4,10 +4,12 @@
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <stdexcept>
 
 #include "core/Confirm.h"
+#include "core/Link.h"
 #include "core/ValueCodes.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexModelTable.h"
@@ -229,7 +231,107 @@ TEST_F(NerexChangeTest, LockedSettingsKeepTheirValueAndRefreshWithIt) {
   EXPECT_EQ(values.values[0].value, 0.0f);
 }
 
+// A lock keeps this unit's setting and its widgets show the stored value, but a device whose
+// parameter is linked to it follows what the user asked for, not the locked unit's value.
+TEST_F(NerexChangeTest, ALockedSettingPassesTheRequestToLinkedDevices) {
+  struct Case {
+    int lockByte;
+    CParamValue value;
+    std::function<int(const CNerexSeriesMemory&)> stored;
+    int requested;
+  };
+  const Case cases[] = {
+      {kGroupGainLockB, Float(19, -12.5f), [](const CNerexSeriesMemory& m) { return int(m.outputs.gains[2]); }, -125},
+      {kGroupDelayLock, Float(255, 10.0f, 4),
+       [](const CNerexSeriesMemory& m) { return int(m.outputs.delays[2]); }, int(SecondsToSamples(false, 10.0f))},
+      {kGroupLimiterLock, Float(301, -5.0f), [](const CNerexSeriesMemory& m) { return int(m.outputs.limiters[2].level); },
+       27},
+      {kGroupPhaseLock, MakeBoolParamValue(39, true), [](const CNerexSeriesMemory& m) { return int(m.outputs.phaseMask); },
+       0x04},
+      {kGroupHighPassLock, Float(1102, IndexToFreq(150), 2),
+       [](const CNerexSeriesMemory& m) { return int(m.outputs.highPass[2].frequency); }, 150},
+      {kGroupPeqBandLock + 4, Float(844 + 9 * 2 + 4, 6.0f),
+       [](const CNerexSeriesMemory& m) { return int(m.outputs.PeqBand(2, 4).gain); }, 60},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value.id);
+    CNerexSeriesDevice& locked = Online(120);
+    auto* follower = static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&m_system, &m_sink, 120, 2, 0));
+    m_system.AppendDevice(follower);
+    auto* link = new CLink("Output 3");
+    link->AddRef(new CLinkRef(locked.GetUuid(), std::uint32_t(c.value.id)));
+    link->AddRef(new CLinkRef(follower->GetUuid(), std::uint32_t(c.value.id)));
+    m_system.AppendLink(link);
+    m_system.SetLinksActive(true);
+    Lock(kGroupGainLockA) = 1u << 2;
+    Lock(c.lockByte) = 1u << 2;
+    const CNerexSeriesMemory before = Image();
+    struct CValues : CRecordingNerexPanel {
+      void NotifyParameterChanged(const CParamValue& v) override { values.push_back(v); }
+      std::vector<CParamValue> values;
+    } shown;
+    locked.SetControlPanel(&shown);
+    Change(c.value);
+    locked.SetControlPanel(nullptr);
+    EXPECT_TRUE(Image() == before);
+    ASSERT_FALSE(shown.values.empty());
+    const CParamValue stored = locked.GetCurrentValue(c.value.id);
+    EXPECT_EQ(shown.values[0].value, stored.value);
+    EXPECT_EQ(shown.values[0].flag, stored.flag);
+    EXPECT_EQ(c.stored(follower->GetCurrentSettings()), c.requested);
+    m_system.DeleteAllLinks();
+    m_system.DeleteDevice(m_system.GetDeviceIndex(follower));
+  }
+}
+
 // --- Clamps and couplings ---
+
+// Whatever is typed or linked in, the code is clamped before any arithmetic on it: a limiter
+// level of -9999999999 dB is the lowest level (it was the highest), a dynamic-EQ effect of
+// -9999999999 dB the smallest effect.
+TEST_F(NerexChangeTest, ValuesFarBeyondTheirRangesGiveTheNearerEndOfTheCodeRange) {
+  struct Case {
+    CParamValue value;
+    std::function<int(const CNerexSeriesMemory&)> stored;
+    int code;
+  };
+  auto limiterLevel = [](const CNerexSeriesMemory& m) { return int(m.outputs.limiters[1].level); };
+  auto deqEffect = [](const CNerexSeriesMemory& m) { return int(m.DeqBand(1, 2).effect); };
+  auto deqThreshold = [](const CNerexSeriesMemory& m) { return int(m.DeqBand(1, 2).threshold); };
+  auto compThreshold = [](const CNerexSeriesMemory& m) { return int(m.outputs.compressors[1].threshold); };
+  auto matrix = [](const CNerexSeriesMemory& m) { return int(m.outputs.matrixLevels[1][2]); };
+  auto limiterAttack = [](const CNerexSeriesMemory& m) { return int(m.outputs.limiters[1].attack); };
+  auto phaseQ = [](const CNerexSeriesMemory& m) { return int(m.outputs.PeqBand(1, 3).q); };
+  const float nan = std::nanf("");
+  const Case cases[] = {
+      {Float(300, -9999999999.0f), limiterLevel, 32},
+      {Float(300, 9999999999.0f), limiterLevel, 0},
+      {Float(300, -1e20f), limiterLevel, 32},
+      {Float(1542 + 5, -9999999999.0f), deqEffect, 0},
+      {Float(1542 + 5, 9999999999.0f), deqEffect, 12},
+      {Float(1446 + 5, -9999999999.0f), deqThreshold, 108},
+      {Float(1446 + 5, 9999999999.0f), deqThreshold, 0},
+      {Float(1364 + 1, -9999999999.0f), compThreshold, 44},
+      {Float(1364 + 1, 9999999999.0f), compThreshold, 0},
+      {Float(263 + 4 + 2, -9999999999.0f), matrix, 551},
+      {Float(263 + 4 + 2, 9999999999.0f), matrix, 0},
+      {MakeIntParamValue(315 + 1, 300), limiterAttack, 19},
+      {Float(772 + 9 + 3, 9999999999.0f, 9), phaseQ, 89},
+      {Float(772 + 9 + 3, nan, 9), phaseQ, 0},
+      {MakeIntParamValue(916 + 9 + 4, 19), [](const CNerexSeriesMemory& m) { return m.outputs.PeqBand(1, 4).type & 0x7F; },
+       12},
+      {MakeIntParamValue(1124 + 1, 19), [](const CNerexSeriesMemory& m) { return int(m.outputs.lowPass[1].q); }, 11},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.value.id << " " << c.value.value << " " << c.value.integer);
+    Online(121);
+    Image().outputs.autoLimiters = 0;
+    Image().outputs.PeqBand(1, 3).type = 8;  // phase: its Q travels as degrees
+    Image().outputs.PeqBand(1, 3).q = 40;
+    Change(c.value);
+    EXPECT_EQ(c.stored(Image()), c.code);
+  }
+}
 
 TEST_F(NerexChangeTest, CrossoverKeepsTheHighPassAtOrBelowTheLowPass) {
   Online(120);
@@ -305,6 +407,33 @@ TEST_F(NerexChangeTest, DynamicEqClampsCouplesAndFollowsTheLinkingFlag) {
   Change(MakeIntParamValue(1506 + 3 * 2 + 1, 2));
   EXPECT_EQ(band.filterKind, 2);
   EXPECT_EQ(band.q, 84);
+}
+
+// The output curve holds the high-pass as band 9 and the low-pass as band 10: a crossover
+// change selects its band, so that the curve is recomputed and a drag of its handle goes on.
+TEST_F(NerexChangeTest, CrossoverChangesSelectTheirBandOfTheOutputCurve) {
+  Online(120);
+  const std::pair<CParamValue, const char*> cases[] = {
+      {Float(1100 + 2, 200.0f, 2), "SelectOutputEqBand 9 outer"},
+      {Float(1108 + 2, 5000.0f, 2), "SelectOutputEqBand 10 outer"},
+      {MakeIntParamValue(1116 + 2, 9), "SelectOutputEqBand 9 outer"},
+      {MakeIntParamValue(1124 + 2, 4), "SelectOutputEqBand 10 outer"},
+  };
+  for (const auto& [value, call] : cases) {
+    panel.calls.clear();
+    Change(value);
+    EXPECT_EQ(std::count(panel.calls.begin(), panel.calls.end(), std::string(call)), 1) << value.id;
+  }
+}
+
+// The bypass byte keeps the filter type's four bits beside the bypass bit.
+TEST_F(NerexChangeTest, PeqBypassKeepsOnlyTheTypeBitsBesideTheBypassBit) {
+  Online(120);
+  Image().inputs.PeqBand(0, 1).type = 0x32;  // bits 4-6 set by a unit, type 2
+  Change(MakeBoolParamValue(636 + 1, true));
+  EXPECT_EQ(Image().inputs.PeqBand(0, 1).type, 0x82);
+  Change(MakeBoolParamValue(636 + 1, false));
+  EXPECT_EQ(Image().inputs.PeqBand(0, 1).type, 0x02);
 }
 
 TEST_F(NerexChangeTest, ParametricTypeForcesTheRangesAndRenotifies) {

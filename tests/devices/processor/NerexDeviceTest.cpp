@@ -2,6 +2,8 @@
 // security requests and status events.
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
+#include <stdexcept>
+
 #include "core/CPData.h"
 #include "core/DeviceFactory.h"
 #include "devices/processor/NerexBlocks.h"
@@ -36,6 +38,10 @@ TEST_F(NerexDeviceTest, NewDeviceHasItsDefaultNamesPresetsGeneralSettingsAndMete
   ASSERT_EQ(d.GetPresets().size(), 20u);
   EXPECT_EQ(d.GetPresets()[0]->name, "Preset 1");
   EXPECT_EQ(d.GetPresets()[19]->name, "Preset 20");
+  EXPECT_EQ(d.GetMemoryName(19), "Preset 20");
+  EXPECT_THROW(d.GetMemoryName(20), std::invalid_argument);
+  EXPECT_THROW(d.GetMemoryName(-1), std::invalid_argument);
+  EXPECT_EQ(d.GetDeqBandMasks(), (std::array<std::uint8_t, 3>{0, 0, 0}));
   EXPECT_TRUE(d.GetXoverPresets().empty());
   const NerexGeneralSettings& g = d.GetGeneralSettings();
   EXPECT_EQ(g.GetSecurityCode(), 8064);

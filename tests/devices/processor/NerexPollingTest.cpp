@@ -5,6 +5,7 @@
 
 #include "core/ControlPanel.h"
 #include "devices/processor/NerexPresets.h"
+#include "devices/processor/NerexValueRanges.h"
 
 namespace {
 
@@ -32,6 +33,26 @@ class NerexPollingTest : public ProcessorDeviceTest {
 };
 
 }  // namespace
+
+// A simulated unit reports every code within the range the change path writes, unless a test
+// gives it other values: a new Torvex48 read back no longer shows a compressor release code of
+// 51 ("311744ms").
+TEST_F(NerexPollingTest, ASimulatedUnitReportsCodesWithinTheirWrittenRanges) {
+  for (int model : {121, 120}) {
+    SCOPED_TRACE(model);
+    CSimProcessorUnit unit(model, 1);
+    CNerexSeriesDevice& d = Initialised(model, unit);
+    CNerexSeriesMemory image = d.GetCurrentSettings();
+    EXPECT_EQ(CheckMemoryValues(image, false).count, 0);
+    for (const NerexCompressor& c : image.outputs.compressors) {
+      EXPECT_TRUE(kCompressorReleaseCodes.Holds(c.release)) << int(c.release);
+      EXPECT_TRUE(kCompressorAttackCodes.Holds(c.attack)) << int(c.attack);
+    }
+    for (std::size_t n = 1; n <= 3; ++n)
+      for (const NerexCompressor& c : unit.Preset(n).outputs.compressors)
+        EXPECT_TRUE(kCompressorReleaseCodes.Holds(c.release)) << int(c.release);
+  }
+}
 
 TEST_F(NerexPollingTest, DeviceAwaitingSecurityIsProbedOnceEveryTwelveTurns) {
   CNerexSeriesDevice& d = Make(120, 9);

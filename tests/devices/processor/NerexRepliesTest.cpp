@@ -6,6 +6,7 @@
 
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexPresets.h"
+#include "tests/support/FirmwareTableFile.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ NerexClockReading FixedClock() { return NerexClockReading{26, 3, 14, 7, 9, 41}; 
 
 }  // namespace
 
-TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByte) {
+TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByteAndReadingsThatDidNotMoveRedrawNothing) {
   CNerexSeriesDevice& d = Make(120);
   Bytes levels(12, 40);
   levels[0] = 0;
@@ -60,6 +61,12 @@ TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByte) {
   EXPECT_FLOAT_EQ(d.GetOutputMeter(7), -118.0f);
   EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 104), 1u);
   EXPECT_EQ(Posted(UWM_REDRAW_METER_ENTRY, 1), 1u);
+  Deliver(62, MakeReply(62, levels));
+  EXPECT_EQ(Posted(UWM_REDRAW_METER_ENTRY, 1), 1u);
+  levels[4 + 7] = 126;
+  Deliver(62, MakeReply(62, levels));
+  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 104), 2u);
+  EXPECT_EQ(Posted(UWM_REDRAW_METER_ENTRY, 1), 2u);
   // An ignored device keeps its floor.
   d.SetIgnored(true);
   Deliver(62, MakeReply(62, Bytes(12, 0)));
@@ -116,11 +123,21 @@ TEST_F(NerexRepliesTest, FennickFirmwareDifferingFromTheTableRaisesTheWarning) {
   EXPECT_EQ(d.GetWarningBits() & kNerexWarningFirmware, 0u);
   Deliver(176, IdentReply(16, "2.99"));
   EXPECT_NE(d.GetWarningBits() & kNerexWarningFirmware, 0u);
-  // A missing table counts as different.
-  CNerexSeriesDevice::SetFirmwareTableReader([](const std::string&) { return std::string(); });
-  CNerexSeriesDevice& e = Make(17);
-  Deliver(176, IdentReply(17, "3.01"));
-  EXPECT_NE(e.GetWarningBits() & kNerexWarningFirmware, 0u);
+  CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
+}
+
+TEST_F(NerexRepliesTest, WithoutAVersionInTheTableAFennickIsNotWarnedAbout) {
+  // No table file, and a table that names other families only: no version is expected.
+  CNerexSeriesDevice::SetFirmwareTableReader(&CFirmwareTableFile::Read);
+  for (const char* lines : {static_cast<const char*>(nullptr), "ZEL_SERIES=1.00\nZEL_BREAK=2.00\n"}) {
+    const CFirmwareTableFile table(lines);
+    CNerexSeriesDevice& e = Make(17);
+    Deliver(176, IdentReply(17, "3.01"));
+    EXPECT_EQ(e.GetFirmwareVersion(), "3.01");
+    EXPECT_EQ(e.GetWarningBits() & kNerexWarningFirmware, 0u);
+    EXPECT_EQ(e.HasWarnings(), e.GetWarningBits() & kNerexWarningNotInitialised);
+    EXPECT_EQ(e.GetStatusText().find("Firmware"), std::string::npos);
+  }
   CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
 }
 

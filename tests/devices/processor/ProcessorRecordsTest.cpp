@@ -3,27 +3,35 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstdlib>
 #include <sstream>
 
 #include "core/ControlPanel.h"
 #include "core/DataStream.h"
 #include "core/Snapshot.h"
+#include "core/SystemFile.h"
+#include "core/Zone.h"
 #include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexSeriesFile.h"
 #include "devices/processor/NerexSnapshot.h"
+#include "devices/processor/ProcessorFamily.h"
 #include "platform/Archive.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/devices/processor/TestImages.h"
+#include "tests/support/FixedTick.h"
+#include "tests/support/RecordingUi.h"
 
 namespace {
 
-// Gives a device values in every field its record carries.
+// Gives a device values in every field its record carries, each within its range.
 void Fill(CNerexSeriesDevice& d, unsigned seed) {
   d.SetName("Proc " + std::to_string(seed));
-  CNerexSeriesMemory image = MakeRandomImage(seed);
+  CNerexSeriesMemory image = MakeRandomStoredImage(seed);
   image.name = "Live";
   d.GetCurrentSettings().CopyFrom(image);
   ResizePresetList(d.GetPresets(), 24);
-  d.GetPresets()[23]->CopyFrom(MakeRandomImage(seed + 1));
+  d.GetPresets()[23]->CopyFrom(MakeRandomStoredImage(seed + 1));
   d.GetPresets()[23]->sectionFlags = 0x3;
   ResizeXoverPresetList(d.GetXoverPresets(), 2);
   d.GetXoverPresets()[1]->outputs.delays[3] = 777;
@@ -77,6 +85,44 @@ TEST_F(ProcessorRecords, FileRoundTripOfEveryModelGivesBackEveryFieldAndKeepsIds
   }
 }
 
+TEST_F(ProcessorRecords, SystemFileGivesBackExactlyTheFilesPresetsWithTheirParameterIds) {
+  // Fewer and more presets than a new device's 20: a device built while the file is read holds
+  // exactly the file's presets, values, names and parameter ids alike.
+  RegisterProcessorFamily();
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("presets.ovd").toStdString();
+  auto withoutMark = [](CNerexSeriesMemory m) {
+    m.sectionFlags &= kSectionAll;
+    return m;
+  };
+  for (std::size_t count : {std::size_t(3), std::size_t(25)}) {
+    SCOPED_TRACE(count);
+    CSystem saved;
+    auto* device = static_cast<CNerexSeriesDevice*>(saved.CreateDevice(7, 121, 0));
+    saved.AppendDevice(device);
+    saved.GetZones()[0]->AppendDevice(device);
+    ResizePresetList(device->GetPresets(), count);
+    for (std::size_t i = 0; i < count; ++i) {
+      CNerexSeriesMemory& preset = *device->GetPresets()[i];
+      preset.CopyFrom(MakeRandomStoredImage(unsigned(40 + i)));
+      preset.name = "Show " + std::to_string(i);
+      preset.sectionFlags = std::uint32_t(i % 16);
+    }
+    ASSERT_TRUE(saved.SaveFile(path));
+
+    CSystem opened;
+    ASSERT_TRUE(opened.OpenFile(path));
+    auto* back = static_cast<CNerexSeriesDevice*>(opened.GetDevice(0));
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->GetPresets().size(), count);
+    for (std::size_t i = 0; i < count; ++i)
+      EXPECT_EQ(withoutMark(*back->GetPresets()[i]), withoutMark(*device->GetPresets()[i])) << i;
+    // Built outside a file read, a device starts with its 20 default presets again.
+    std::unique_ptr<CDevice> later(opened.CreateDevice(8, 121, 0));
+    EXPECT_EQ(static_cast<CNerexSeriesDevice*>(later.get())->GetPresets().size(), 20u);
+  }
+}
+
 TEST_F(ProcessorRecords, StreamRoundTripOfEveryModel) {
   for (const ModelCase& m : AllModels()) {
     SCOPED_TRACE(m.model);
@@ -113,6 +159,123 @@ TEST_F(ProcessorRecords, PresetFileLoadAnnouncesAndSendsBlocksZeroAndFive) {
   EXPECT_EQ(QueuedMessage(target, 0).frame[8], 0);
   EXPECT_EQ(QueuedMessage(target, 0).frame[9], 0x40);
   EXPECT_FALSE(target.LoadPresetFile(dir.filePath("none.fnp").toStdString(), &error));
+}
+
+// --- Values outside their ranges ---
+
+std::string TestData(const std::string& name) {
+  const char* dir = std::getenv("ORVAK_TEST_DATA");
+  return std::string(dir ? dir : "tests/data") + "/processor/" + name;
+}
+
+// A preset file goes to the unit as it stands: one value outside its range refuses it with a
+// reason, and the device keeps its settings and sends nothing. The damaged file holds gains
+// of +3276.7 dB, a delay of 1365 ms and a band frequency code of 65535.
+TEST_F(ProcessorRecords, PresetFileWithValuesOutsideTheirRangesIsRefusedWithAReason) {
+  OpenPort();
+  CNerexSeriesDevice& d = Make(16);
+  Connect(d);
+  const CNerexSeriesMemory before = d.GetCurrentSettings();
+  std::string error;
+  EXPECT_FALSE(d.LoadPresetFile(TestData("out-of-range.fnp"), &error));
+  EXPECT_NE(error.find("outside"), std::string::npos) << error;
+  EXPECT_NE(error.find("nothing was loaded"), std::string::npos) << error;
+  EXPECT_TRUE(d.GetCurrentSettings() == before);
+  EXPECT_TRUE(QueuedCommands(d).empty());
+
+  // One delay beyond 650 ms is enough, and the reason names it.
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("late.fnp").toStdString();
+  CNerexSeriesMemory image = before;
+  image.outputs.delays[2] = 16773120;  // 1365 ms
+  ASSERT_TRUE(SaveNerexPresetFile(path, image, &error)) << error;
+  EXPECT_FALSE(d.LoadPresetFile(path, &error));
+  EXPECT_NE(error.find("1 value outside its range (output 3 delay 1365.00 ms, outside 0.00 to 650.00 ms)"),
+            std::string::npos)
+      << error;
+}
+
+// A system file's images are read whole: a value outside its range is moved to the nearer end
+// of it and the log says so; the rest of the file loads.
+TEST_F(ProcessorRecords, StoredValuesOutsideTheirRangesAreLimitedOnLoadAndLogged) {
+  m_system.SetUiServices(&m_sink);
+  CNerexSeriesDevice& source = Make(120, 5);
+  source.SetName("Stage");
+  CNerexSeriesMemory& live = source.GetCurrentSettings();
+  live.inputs.gains[0] = 32767;
+  live.inputs.delays[1] = 16773120;
+  live.outputs.PeqBand(0, 2).frequency = 65535;
+  live.outputs.compressors[4].release = 63;
+  source.GetPresets()[2]->outputs.gains[1] = -32768;
+  CArchive out;
+  source.Serialize(out);
+  CNerexSeriesDevice& loaded = Make(120, 6);
+  CArchive in(out.TakeData());
+  loaded.Serialize(in);
+  const CNerexSeriesMemory& image = loaded.GetCurrentSettings();
+  EXPECT_EQ(image.inputs.gains[0], 150);
+  EXPECT_EQ(image.inputs.delays[1], 7987200u);
+  EXPECT_EQ(image.outputs.PeqBand(0, 2).frequency, 433);
+  EXPECT_EQ(image.outputs.compressors[4].release, 51);
+  EXPECT_EQ(loaded.GetPresets()[2]->outputs.gains[1], -400);
+  EXPECT_FLOAT_EQ(loaded.GetCurrentValue(kParamInputGain).value, 6.0f);  // the Nerex48's input range
+  const std::vector<std::string> log = m_sink.LogLines();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("Stage - ID: 6: 5 stored values lay outside their ranges and were moved to the nearer end"),
+            std::string::npos)
+      << log[0];
+  EXPECT_NE(log[0].find("(first: input 1 gain 3276.7 dB, outside -40.0 to 15.0 dB)"), std::string::npos) << log[0];
+  m_system.SetUiServices(nullptr);
+}
+
+// Images within their ranges (a new device's among them, whose preset memories hold a
+// compressor release code of 51) load without a word and save back byte for byte.
+TEST_F(ProcessorRecords, ValidRecordsLoadUnchangedAndSaveBackTheSameBytes) {
+  m_system.SetUiServices(&m_sink);
+  FixedTick tick(0x1234);
+  for (const ModelCase& m : AllModels()) {
+    SCOPED_TRACE(m.model);
+    for (bool filled : {false, true}) {
+      CNerexSeriesDevice& source = Make(m.model, 5);
+      if (filled) Fill(source, unsigned(m.model) + 7);
+      CArchive first;
+      source.Serialize(first);
+      CNerexSeriesDevice& loaded = Make(m.model, 6);
+      CArchive in(first.Data());
+      loaded.Serialize(in);
+      CArchive second;
+      loaded.Serialize(second);
+      EXPECT_EQ(second.Data(), first.Data());
+    }
+  }
+  EXPECT_TRUE(m_sink.LogLines().empty());
+  m_system.SetUiServices(nullptr);
+}
+
+// The system file the damaged-input review wrote: it opens, its processor's delay shows 650 ms
+// at most (it showed "1365.33ms") and its band frequencies lie on the curve's scale.
+TEST(ProcessorSystemFile, DamagedValuesOpenWithinTheirRanges) {
+  RegisterProcessorFamily();
+  CRecordingFrame frame;
+  CSystem system;
+  system.SetUiServices(&frame);
+  ASSERT_TRUE(system.OpenFile(TestData("bad-values.ovd")));
+  int processors = 0;
+  for (CDevice* device : system.GetDevices()) {
+    auto* d = dynamic_cast<CNerexSeriesDevice*>(device);
+    if (!d) continue;
+    ++processors;
+    const CNerexSeriesMemory& image = d->GetCurrentSettings();
+    for (std::uint32_t delay : image.inputs.delays) EXPECT_LE(delay, 7987200u);
+    for (std::uint32_t delay : image.outputs.delays) EXPECT_LE(delay, 7987200u);
+    for (const NerexEqBand& band : image.outputs.peqBands) EXPECT_LE(band.frequency, 433);
+    for (int i = 0; i < 4; ++i) EXPECT_LE(d->GetCurrentValue(kParamInputDelay + i).value, 650.0f);
+  }
+  EXPECT_GT(processors, 0);
+  bool logged = false;
+  for (const std::string& line : frame.LogLines()) logged = logged || line.find("outside their ranges") != std::string::npos;
+  EXPECT_TRUE(logged);
+  system.SetUiServices(nullptr);
 }
 
 // --- Snapshots ---
@@ -213,4 +376,35 @@ TEST_F(ProcessorRecords, ImageOfTheWrongLengthIsRefusedAndUnknownFormatResends) 
   small.ApplySnapshotData(*own);
   EXPECT_EQ(small.GetCurrentSettings(), before);
   EXPECT_EQ(QueuedCommands(small), (std::vector<std::uint32_t>{26, 31, 42}));
+}
+
+TEST_F(ProcessorRecords, ASystemFileWithALaterProcessorRecordIsNamedSoAndAZeroOneAsDamage) {
+  RegisterProcessorFamily();
+  CNerexSeriesDevice& device = Make(AllModels().front().model, 5);
+  device.SetName("Qz");
+  CArchive out;
+  ASSERT_TRUE(m_system.Serialize(out));
+  const std::vector<std::uint8_t> file = out.TakeData();
+  // The processor's own record: its version word 6, then its name.
+  const std::vector<std::uint8_t> record = {6, 0, 0, 0, 0xFF, 0xFE, 0xFF, 2, 'Q', 0, 'z', 0};
+  const auto at = std::search(file.begin(), file.end(), record.begin(), record.end());
+  ASSERT_NE(at, file.end());
+  struct Case {
+    std::uint8_t version;
+    const char* text;
+  };
+  for (const Case& c : {Case{7, kFileTooNewText}, Case{0, kFileDamagedText}}) {
+    std::vector<std::uint8_t> changed = file;
+    changed[std::size_t(at - file.begin())] = c.version;
+    CSystem reader;
+    CRecordingUi ui;
+    reader.SetUiServices(&ui);
+    CArchive in(changed);
+    EXPECT_FALSE(reader.Serialize(in));
+    const CRecordingUi::Texts errors = ui.FileErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].first.rfind(c.text, 0), 0u) << errors[0].first;
+    EXPECT_EQ(errors[0].second, "File Error");
+    EXPECT_EQ(reader.GetDeviceCount(), 0);
+  }
 }

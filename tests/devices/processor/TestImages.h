@@ -95,6 +95,73 @@ inline CNerexSeriesMemory MakeRandomImage(unsigned seed) {
   return m;
 }
 
+// Brings v into low..high by its remainder, so that different values stay different.
+template <class T>
+void Fold(T& v, long long low, long long high) {
+  const long long span = high - low + 1;
+  v = T(low + ((static_cast<long long>(v) - low) % span + span) % span);
+}
+
+// A random image whose every value lies within the range a stored image holds (what preset
+// files and system files may carry): MakeRandomImage with each ranged field folded in.
+inline CNerexSeriesMemory MakeRandomStoredImage(unsigned seed) {
+  CNerexSeriesMemory m = MakeRandomImage(seed);
+  auto band = [](NerexEqBand& b) {
+    std::uint8_t type = b.type & 0x7F;
+    Fold(type, 0, 12);
+    b.type = std::uint8_t((b.type & 0x80) | type);
+    Fold(b.q, 0, 108);
+    Fold(b.frequency, 12, 433);
+    Fold(b.gain, -300, 150);
+  };
+  for (int i = 0; i < kNerexMaxInputs; ++i) {
+    Fold(m.inputs.gains[i], -400, 150);
+    Fold(m.inputs.delays[i], 0, 7987200);
+  }
+  for (auto& b : m.inputs.peqBands) band(b);
+  NerexOutputSection& out = m.outputs;
+  Fold(out.mixerFlag, 0, 1);
+  Fold(out.autoLimiters, 0, 1);
+  for (int o = 0; o < kNerexMaxOutputs; ++o) {
+    for (auto& level : out.matrixLevels[o]) Fold(level, 0, 551);
+    Fold(out.gains[o], -400, 150);
+    Fold(out.trims[o], -120, 120);
+    Fold(out.delays[o], 0, 7987200);
+    Fold(out.highPass[o].q, 0, 11);
+    Fold(out.highPass[o].frequency, 12, 396);
+    Fold(out.lowPass[o].q, 0, 11);
+    Fold(out.lowPass[o].frequency, 78, 433);
+    NerexLimiter& l = out.limiters[o];
+    Fold(l.level, 0, 32);
+    Fold(l.attack, 0, 19);
+    Fold(l.release, 0, 4);
+    Fold(l.clipLevel, 2, 12);
+    Fold(l.clipRelease, 0, 2);
+    NerexCompressor& c = out.compressors[o];
+    Fold(c.threshold, 0, 44);
+    Fold(c.attack, 0, 51);
+    Fold(c.release, 0, 51);
+    Fold(c.ratio, 0, 16);
+    Fold(c.softKnee, 0, 12);
+  }
+  for (auto& b : out.peqBands) band(b);
+  for (int i = 0; i < kNerexMaxInputs; ++i) {
+    Fold(m.geq.modes[i], 0, 1);
+    Fold(m.geq.bypass[i], 0, 1);
+    for (auto& g : m.geq.bands[i]) Fold(g, -150, 150);
+  }
+  for (auto& b : m.deqBands) {
+    Fold(b.q, 0, 108);
+    Fold(b.frequency, 48, 432);
+    Fold(b.effect, 0, 12);
+    Fold(b.threshold, 0, 108);
+    Fold(b.ratio, 0, 16);
+    Fold(b.attack, 0, 59);
+    Fold(b.release, 0, 33);
+  }
+  return m;
+}
+
 // Every processor model with its input and output counts.
 struct ModelCase {
   int model;

@@ -1,6 +1,11 @@
 // The Fennick preset name dialog driven through its widgets.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QMouseEvent>
+#include <QTimer>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -20,6 +25,7 @@
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/FennickPresetDlg.h"
 #include "ui/dialogs/FennickTimedPresetDlg.h"
+#include "ui/dialogs/NerexPresetUi.h"
 #include "ui/dialogs/NerexSeriesPresetDlg.h"
 
 namespace {
@@ -79,6 +85,15 @@ TEST(FennickTimedPresetDlg, RowsEncodeWeeklyAndOnceEntriesAndKeepUnusedBytes) {
   const auto& r5 = dialog.GetRow(5);
   EXPECT_TRUE(r5.enable->isChecked());
   EXPECT_TRUE(r5.weekly->isChecked());
+  // On the plain dialog face the chosen option carries the dark dot, the other is empty.
+  const QImage face = dialog.grab().toImage();
+  auto centre = [&](QWidget* radio) {
+    const QPoint at = radio->mapTo(&dialog, radio->rect().center());
+    return face.pixelColor(at).lightness();
+  };
+  EXPECT_GT(face.pixelColor(8, dialog.height() / 2).lightness(), 160);
+  EXPECT_LT(centre(r5.weekly), 100);
+  EXPECT_GT(centre(r5.once), 200);
   EXPECT_TRUE(r5.days[5]->isChecked() && r5.days[6]->isChecked() && !r5.days[0]->isChecked());
   EXPECT_EQ(r5.preset->currentText(), "3. Preset 3");
   EXPECT_EQ(dialog.GetRow(0).preset->count(), 2);  // only the stored memories
@@ -131,6 +146,23 @@ class CYes : public IConfirmPrompt {
   bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) override { return true; }
 };
 
+TEST(NerexPresetUi, ThePresetFileDialogsOfferTheirOwnFilters) {
+  std::vector<QStringList> offered;
+  for (bool save : {true, false}) {
+    QTimer::singleShot(0, [&offered] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      offered.push_back(dialog->nameFilters());
+      dialog->reject();
+    });
+    std::string path;
+    EXPECT_FALSE(NerexPresetUi::AskPresetFile(nullptr, save, path));
+  }
+  ASSERT_EQ(offered.size(), 2u);
+  EXPECT_EQ(offered[0], (QStringList{"Fennick Preset Files (*.fnp)", "All Files (*.*)"}));
+  EXPECT_EQ(offered[1], (QStringList{"Fennick Files (*.fnp)"}));
+}
+
 TEST(NerexSeriesPresetDlg, StoreRenameAndClearGoThroughTheDeviceAndTheListFollows) {
   CYes yes;
   CRecordingUi ui;
@@ -163,6 +195,17 @@ TEST(NerexSeriesPresetDlg, StoreRenameAndClearGoThroughTheDeviceAndTheListFollow
   dialog.ClearButton()->click();
   EXPECT_EQ(device->GetPresets()[1]->sectionFlags, 0u);
   EXPECT_EQ(dialog.List()->item(1)->text(), "2. --");
+
+  // The close box: its light cross drawn on the title bar, a click in it closes the dialog.
+  ASSERT_TRUE(dialog.IsCloseBoxShown());
+  const QImage face = dialog.grab().toImage();
+  const QRect box = dialog.CloseBoxRect();
+  EXPECT_GT(qGray(face.pixel(box.center())), 0xA0);
+  EXPECT_LT(qGray(face.pixel(box.left() - 20, box.center().y())), 0x90);
+  QMouseEvent click(QEvent::MouseButtonPress, QPointF(box.center()), QPointF(dialog.mapToGlobal(box.center())),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&dialog, &click);
+  EXPECT_FALSE(dialog.IsFadingIn());
 }
 
 }  // namespace

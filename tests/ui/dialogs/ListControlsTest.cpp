@@ -1,6 +1,8 @@
 // The in-place rename of list rows, the horizontal extent list and the coloured tree.
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
+
 #include <QFile>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -72,6 +74,28 @@ TEST_F(EditableListBoxTest, FirstRowIsNeverRenamedAndOthersOpenAnEditorOfEightCh
   EXPECT_EQ(renames[0].index, 1);
   EXPECT_EQ(renames[0].old, "Bob");
   EXPECT_EQ(list.currentRow(), 1);
+}
+
+TEST_F(EditableListBoxTest, ARowLongerThanEightCharactersStaysWholeInTheEditor) {
+  list.item(2)->setText(QStringLiteral("LongerName12"));
+  list.setCurrentRow(2);
+  list.BeginEdit();
+  CEditHelper* editor = list.GetEditor();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->text(), "LongerName12");
+  editor->end(false);
+  TypeText(editor, "x");
+  EXPECT_EQ(editor->text(), "LongerName12");  // nothing more goes in
+  PressKey(editor, Qt::Key_Return);
+  EXPECT_EQ(Rows(), (QStringList{"Admin", "Bob", "LongerName12"}));
+  EXPECT_TRUE(renames.empty());
+  // Shortened below the limit it takes typing again up to eight characters.
+  list.BeginEdit();
+  editor = list.GetEditor();
+  editor->setText(QStringLiteral("Short"));
+  editor->end(false);
+  TypeText(editor, "ABCDE");
+  EXPECT_EQ(editor->text(), "ShortABC");
 }
 
 TEST_F(EditableListBoxTest, EscapeOrAnUnchangedTextRenamesNothingEvenWhenTheEditorThenLosesTheFocus) {
@@ -148,6 +172,53 @@ TEST(TreeCtrlExTest, GreyAndBoldItemsKeepTheirLookTogether) {
   tree.SetItemBold(item, false);
   EXPECT_FALSE(CTreeCtrlEx::IsItemBold(item));
   EXPECT_EQ(item->foreground(0).color(), QColor(150, 150, 150));
+}
+
+TEST(TreeCtrlExTest, ASelectedGreyItemIsGreyWithoutTheFocusAndSelectedWithIt) {
+  QWidget window;
+  auto* tree = new CTreeCtrlEx(&window);
+  auto* other = new QLineEdit(&window);
+  tree->setGeometry(0, 0, 200, 120);
+  other->setGeometry(0, 130, 200, 24);
+  auto* grey = new QTreeWidgetItem(tree, {QStringLiteral("Greyed member")});
+  auto* plain = new QTreeWidgetItem(tree, {QStringLiteral("Plain member")});
+  tree->SetItemGrey(grey);
+  window.show();
+  window.activateWindow();
+  WaitForUi([&] { return QApplication::activeWindow() == &window; });
+  const QColor highlight = tree->palette().color(QPalette::Active, QPalette::Highlight);
+  // Pixels of the item's row in the highlight colour, and in a grey near the item's own.
+  auto look = [&](QTreeWidgetItem* item, int& highlighted, int& greyText) {
+    const QImage image = tree->viewport()->grab().toImage();
+    const QRect row = tree->visualItemRect(item);
+    highlighted = greyText = 0;
+    for (int y = row.top(); y <= row.bottom(); ++y)
+      for (int x = row.left(); x <= row.right(); ++x) {
+        const QColor c = image.pixelColor(x, y);
+        highlighted += c == highlight ? 1 : 0;
+        greyText += (c.red() == c.green() && c.green() == c.blue() && c.red() >= 140 && c.red() <= 200) ? 1 : 0;
+      }
+  };
+  int highlighted = 0, greyText = 0;
+  tree->setCurrentItem(grey);
+  other->setFocus();
+  ASSERT_TRUE(WaitForUi([&] { return other->hasFocus(); }));
+  look(grey, highlighted, greyText);
+  EXPECT_EQ(highlighted, 0);
+  EXPECT_GT(greyText, 10);
+  tree->setFocus();
+  ASSERT_TRUE(WaitForUi([&] { return tree->hasFocus(); }));
+  look(grey, highlighted, greyText);
+  EXPECT_GT(highlighted, 50);
+  // An item without its own colour keeps the selection look without the focus.
+  tree->setCurrentItem(plain);
+  other->setFocus();
+  ASSERT_TRUE(WaitForUi([&] { return other->hasFocus(); }));
+  look(plain, highlighted, greyText);
+  const QColor inactive = tree->palette().color(QPalette::Inactive, QPalette::Highlight);
+  const QImage image = tree->viewport()->grab().toImage();
+  EXPECT_EQ(image.pixelColor(tree->visualItemRect(plain).right() - 2, tree->visualItemRect(plain).center().y()),
+            inactive);
 }
 
 TEST(FileDialogExTest, ShowsThumbnailsOfImagesOnceShown) {

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QIcon>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -14,6 +15,7 @@
 #include "tests/support/TestDevices.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/EditableListBox.h"
+#include "ui/SettingsSheet.h"
 #include "ui/dialogs/UserLevelsDialog.h"
 
 namespace {
@@ -213,6 +215,35 @@ TEST_F(UserLevelsTest, RenamingInPlaceRenamesTheWorkingUserAndEnterNeverReachesT
   EXPECT_TRUE(enter.isAccepted());
   page.Apply();
   EXPECT_EQ(system.GetUsers()[1]->GetName(), "Oper");
+}
+
+TEST_F(UserLevelsTest, EnterOnAFocusedAddOrDeleteButtonNeverRepeatsItNorClosesTheSheet) {
+  for (const char* name : {"Op1", "Op2", "Op3"}) AddSystemUser(name, 0x02);
+  CSettingsSheet sheet(QStringLiteral("File Properties"));
+  auto* page = new CUserLevelsDialog(&system);
+  sheet.AddPage(QStringLiteral("User Levels"), page);
+  sheet.show();
+  auto press = [](QWidget* target, int key) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+  };
+  page->UserList()->setCurrentRow(1);
+  page->DeleteButton()->setFocus();
+  page->DeleteButton()->click();
+  ASSERT_EQ(page->GetWorkingUsers().size(), 3u);
+  press(page->DeleteButton(), Qt::Key_Return);
+  press(page->DeleteButton(), Qt::Key_Enter);
+  EXPECT_EQ(page->GetWorkingUsers().size(), 3u) << "Enter deleted another user";
+  page->AddButton()->setFocus();
+  page->AddButton()->click();
+  ASSERT_EQ(page->GetWorkingUsers().size(), 4u);
+  press(page->AddButton(), Qt::Key_Return);
+  EXPECT_EQ(page->GetWorkingUsers().size(), 4u) << "Enter added another user";
+  press(page->AddButton(), Qt::Key_Escape);
+  press(page->UserList(), Qt::Key_Return);
+  EXPECT_TRUE(sheet.isVisible());
+  EXPECT_EQ(sheet.result(), 0);
+  EXPECT_EQ(system.GetUsers().size(), 4u) << "the sheet applied nothing";
 }
 
 TEST_F(UserLevelsTest, APageNeverShownAppliesNothing) {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "tests/ui/loader/BootLineFixture.h"
+#include "ui/dialogs/HListBox.h"
 #include "ui/loader/UniversalLoaderDialog.h"
 
 namespace {
@@ -235,6 +236,49 @@ TEST_F(LoaderDialogTest, PresetFileAloneLoadsWithoutFirmware) {
   EXPECT_EQ(m_unit->PresetName(), "Stage.bin" + std::string(31, ' '));
   EXPECT_EQ(m_unit->BootCommands(), 0u);
   EXPECT_EQ(dialog->GetLogLines().at(dialog->GetLogLines().size() - 2), "Load complete!");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LoaderDialogTest, ATinyProcessorImageEndsWithAFullBarAndLoadStartsTheLogWidthAfresh) {
+  Attach(Family::kProcessor, 0x72);
+  auto dialog = Open();
+  dialog->show();
+  dialog->ScanStep();
+  ASSERT_TRUE(dialog->IsConnected());
+  m_nextChoice = WriteFile("tiny.hex", BootBytes(16, 0x5A));
+  dialog->FirmwareButton()->click();
+  auto* log = dynamic_cast<CHListBox*>(dialog->LogList());
+  ASSERT_NE(log, nullptr);
+  log->AddString(QString(300, QLatin1Char('W')));
+  const int wide = log->GetHorizontalExtent();
+  dialog->LoadButton()->click();
+  EXPECT_EQ(log->GetHorizontalExtent(), 0);
+  WaitForLoad(*dialog);
+  const QStringList lines = dialog->GetLogLines();
+  ASSERT_GE(lines.size(), 3);
+  EXPECT_TRUE(lines.contains("Sending Hex file 0.0% done"));
+  EXPECT_EQ(lines[lines.size() - 2], "Load complete!");
+  EXPECT_EQ(dialog->ProgressBar()->value(), 100) << "the log says complete";
+  EXPECT_GT(log->GetHorizontalExtent(), 0);
+  EXPECT_LT(log->GetHorizontalExtent(), wide);
+}
+
+TEST_F(LoaderDialogTest, AFileThatIsNotHexGetsItsOwnLineNotTheWrongUnitOne) {
+  Attach(Family::kAmpModule, 0x31);
+  auto dialog = Open();
+  dialog->ScanStep();
+  const std::string text = "garbage not hex\n";
+  m_nextChoice = WriteFile("bad.hex", BootBytes(text.begin(), text.end()));
+  dialog->OnBnClickedFirmware();
+  dialog->OnBnClickedLoad();
+  WaitForLoad(*dialog);
+  EXPECT_EQ(dialog->GetLogLines(),
+            (QStringList{"Firmware file is damaged or in the wrong format !!", "Load failed!",
+                         "Disconnect this device to start scanning for the next device to load."}));
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
 }
 
 }  // namespace

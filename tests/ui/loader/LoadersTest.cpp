@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 #include "tests/ui/loader/BootLineFixture.h"
@@ -82,6 +83,25 @@ TEST_F(AmpFirmwareTest, RefusedChunkInTheSecondPassFailsTheLoad) {
   EXPECT_FALSE(m_unit->IsComplete());
 }
 
+TEST_F(AmpFirmwareTest, ChunkAnswersThatComeAfterTheReadGaveUpArePurgedAndTheFileStillGoesIn) {
+  m_unit->SetRecordAnswerDelays({6, 12, 25, 50});
+  EXPECT_TRUE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_unit->ImageBytes(), m_data);
+  EXPECT_TRUE(m_unit->IsComplete());
+  EXPECT_EQ(m_unit->Erases(), 1u);
+  EXPECT_EQ(CountOf(m_report.lines, "Done"), 1u);
+}
+
+// The open port dies in the middle of the transfer (the unit stays attached, so the port
+// would open again): the load ends there with a line that says so, never with "Done".
+TEST_F(AmpFirmwareTest, PortThatDiesMidTransferFailsTheLoadWithALine) {
+  m_line->BreakOpenPortAfter(600);
+  EXPECT_FALSE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Failed to write to COM port");
+  EXPECT_EQ(CountOf(m_report.lines, "Done"), 0u);
+  EXPECT_FALSE(m_unit->IsComplete());
+}
+
 TEST_F(AmpFirmwareTest, UnitThatNeverComesBackIsOnlyWarnedAbout) {
   m_unit->SetNeverReboots(true);
   EXPECT_TRUE(LoadAmpFirmware(Context()));
@@ -133,7 +153,8 @@ TEST_P(BadFirmwareFileTest, IsRefusedBeforeAnythingReachesTheBootLoader) {
                   : c.family == Family::kSornic  ? LoadSornicAmpFirmware(Context())
                                                  : LoadProcessorFirmware(Context());
   EXPECT_FALSE(ok);
-  EXPECT_EQ(m_report.lines.back(), "Incompatible firmware file !!");
+  // Its own line: not the one of a file made for another unit.
+  EXPECT_EQ(m_report.lines.back(), "Firmware file is damaged or in the wrong format !!");
   EXPECT_EQ(unit.BootCommands(), 0u);
   for (const auto& write : m_line->Writes()) EXPECT_LE(write.bytes.size(), 5u);  // probes only
 }
@@ -274,9 +295,18 @@ TEST_F(ZelFirmwareTest, StreamsTheVersionedFileAndWaitsForTheRestart) {
 }
 
 TEST_F(ZelFirmwareTest, MissingVersionFileAndIncompatibleFile) {
+  // Without the family's version there is no file to pick: the log says so, even when a file
+  // named without a version lies in the folder, and the unit is never booted.
+  WriteFile("ZelAmpFirmware_v.hex", MakeHex(m_data));
+  const std::string none = "No firmware version is configured for this unit: Orvak.ini has no \"ZEL_SERIES\" entry";
   std::ofstream(m_job.programFolder + "Orvak.ini", std::ios::trunc) << "OTHER=1\n";
   EXPECT_FALSE(LoadZelFirmware(Context()));
-  EXPECT_EQ(m_report.lines.back(), "Cannot open firmware file " + m_job.programFolder + "ZelAmpFirmware_v.hex!!");
+  EXPECT_EQ(m_report.lines, (Lines{none}));
+  std::remove((m_job.programFolder + "Orvak.ini").c_str());
+  m_report.lines.clear();
+  EXPECT_FALSE(LoadZelFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{none}));
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
   m_unit->SetUnitCode({0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x50});
   std::ofstream(m_job.programFolder + "Orvak.ini", std::ios::trunc) << "ZEL_SERIES=2.14\r\n";
   EXPECT_FALSE(LoadZelFirmware(Context()));
@@ -288,6 +318,14 @@ TEST_F(ZelFirmwareTest, BootCommandNotTakenFails) {
   m_unit->SetRefuseBoot(true);
   EXPECT_FALSE(LoadZelFirmware(Context()));
   EXPECT_EQ(m_report.lines.back(), "Boot command to device failed");
+}
+
+TEST_F(ZelFirmwareTest, PortThatDiesMidTransferFailsTheLoadWithALine) {
+  m_line->BreakOpenPortAfter(400);
+  EXPECT_FALSE(LoadZelFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Failed to write to COM port");
+  EXPECT_EQ(CountOf(m_report.lines, "Done"), 0u);
+  EXPECT_FALSE(m_unit->IsComplete());
 }
 
 TEST_F(ZelFirmwareTest, BrokenStreamLeavesTheUnitInItsBootLoaderWithAWarning) {
@@ -417,10 +455,20 @@ TEST_F(ProcessorFirmwareTest, FennickTakesTheVersionedFileFromTheProgramFolder) 
   EXPECT_EQ(m_unit->ImageBytes(), image);
 }
 
+TEST_F(ProcessorFirmwareTest, FennickWithoutAVersionInTheTableSaysSoAndLoadsNothing) {
+  Attach(Family::kProcessor, 0x11);
+  std::ofstream(m_job.programFolder + "Orvak.ini") << "ZEL_SERIES=2.14\n";
+  WriteFile("FennickFirmware_v.hex", Image(256));
+  EXPECT_FALSE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_report.lines,
+            (Lines{"No firmware version is configured for this unit: Orvak.ini has no \"Fennick\" entry"}));
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
+}
+
 TEST_F(ProcessorFirmwareTest, ImageBeyondTheAddressRangeIsRefusedBeforeTheBootCommand) {
   Load(SimBootBytes(16 * 1024 * 1024 - 127, 0x00));  // its last block would need address FF FF 80
   EXPECT_FALSE(LoadProcessorFirmware(Context()));
-  EXPECT_EQ(m_report.lines, (Lines{"Incompatible firmware file !!"}));
+  EXPECT_EQ(m_report.lines, (Lines{"Firmware file is damaged or in the wrong format !!"}));
   EXPECT_EQ(m_unit->BootCommands(), 0u);
 }
 

@@ -1,24 +1,28 @@
-// The serial port on QSerialPort. The QSerialPort lives on a private I/O thread of the port,
-// which moves the bytes; completion routines are handed back to the thread that started each
-// operation and run inside its alertable waits.
+// The serial port on a terminal device (termios). A write runs on the thread that starts it; a
+// read goes on inside that thread's alertable waits, which look at the line when the reply's
+// bytes should have arrived rather than at every byte. The port has no thread of its own.
 #pragma once
 
 #include <memory>
 
 #include "platform/SerialPort.h"
 
-class CQtSerialPort : public ISerialPort {
+class CTtySerialPort : public ISerialPort {
  public:
-  CQtSerialPort();
-  ~CQtSerialPort() override;
-  CQtSerialPort(const CQtSerialPort&) = delete;
-  CQtSerialPort& operator=(const CQtSerialPort&) = delete;
+  CTtySerialPort();
+  ~CTtySerialPort() override;
+  CTtySerialPort(const CTtySerialPort&) = delete;
+  CTtySerialPort& operator=(const CTtySerialPort&) = delete;
 
   bool Open(const std::string& device, std::uint32_t baudRate) override;
   void Close() override;
   bool IsOpen() const override;
   bool SetTimeouts(const SerialTimeouts& timeouts) override;
   bool Purge(std::uint32_t flags) override;
+
+  // How many times a wait has woken for the port's reads since it was made (benchmarks and
+  // tests of the read path's cost).
+  std::uint64_t ReadWakeups() const;
 
  protected:
   bool StartWrite(const std::uint8_t* data, std::uint32_t n,

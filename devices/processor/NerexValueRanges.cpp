@@ -1,0 +1,222 @@
+// Stored code ranges and the range check of a settings image.
+#include "devices/processor/NerexValueRanges.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "devices/processor/NerexChannelRules.h"
+#include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexSeriesMemory.h"
+
+namespace {
+
+// How a code reads in the report.
+enum class EUnit { Code, TenthsDb, DelayMs };
+
+// The widest range of a parametric band's field over every filter type.
+NerexCodeRange WidestBandRange(int fieldKind) {
+  NerexCodeRange widest{0, 0};
+  for (int type = 0; type <= 12; ++type) {
+    std::int32_t low = 0, high = 0;
+    GetRangeLimits(fieldKind, type, low, high);
+    widest.low = std::min(widest.low, int(low));
+    widest.high = std::max(widest.high, int(high));
+  }
+  return widest;
+}
+
+// A stored image may hold the compressor release of a new image.
+constexpr NerexCodeRange kStoredCompressorReleaseCodes{0, 51};
+constexpr NerexCodeRange kStoredInputGainCodes{-400, 150};
+constexpr NerexCodeRange kGeqBandCodes{-150, 150};
+constexpr NerexCodeRange kDeqModeCodes{0, 3};
+constexpr NerexCodeRange kDeqKindCodes{0, 3};
+constexpr NerexCodeRange kFlagCodes{0, 1};
+
+class CRangeCheck {
+ public:
+  explicit CRangeCheck(bool clamp) : m_clamp(clamp) {}
+
+  // Where the next fields lie: "input 1", "output 3 band 2"... (numbers from 1; band -1: none).
+  void At(const char* section, int channel, int band = -1) {
+    m_section = section;
+    m_channel = channel;
+    m_band = band;
+  }
+
+  // A file holds thousands of images: the check of a value within its range stays inline.
+  template <class T>
+  void Field(T& value, NerexCodeRange range, const char* name, EUnit unit = EUnit::Code) {
+    if (range.Holds(static_cast<long long>(value))) [[likely]]
+      return;
+    Outside(value, range, name, unit);
+  }
+
+  NerexRangeReport Take() { return std::move(m_report); }
+
+ private:
+  template <class T>
+  [[gnu::noinline]] void Outside(T& value, NerexCodeRange range, const char* name, EUnit unit) {
+    const long long v = static_cast<long long>(value);
+    if (m_report.count++ == 0) m_report.first = Describe(name, v, range, unit);
+    if (m_clamp) value = static_cast<T>(v < range.low ? range.low : range.high);
+  }
+
+  std::string Describe(const char* name, long long v, NerexCodeRange range, EUnit unit) const {
+    char where[64];
+    if (m_band >= 0) std::snprintf(where, sizeof where, "%s %d band %d", m_section, m_channel, m_band);
+    else if (m_channel > 0) std::snprintf(where, sizeof where, "%s %d", m_section, m_channel);
+    else std::snprintf(where, sizeof where, "%s", m_section);
+    char text[192];
+    switch (unit) {
+      case EUnit::TenthsDb:
+        std::snprintf(text, sizeof text, "%s %s %.1f dB, outside %.1f to %.1f dB", where, name, double(v) / 10.0,
+                      range.low / 10.0, range.high / 10.0);
+        break;
+      case EUnit::DelayMs:
+        std::snprintf(text, sizeof text, "%s %s %.2f ms, outside %.2f to %.2f ms", where, name, double(v) * 8.138e-05,
+                      range.low * 8.138e-05, range.high * 8.138e-05);
+        break;
+      case EUnit::Code:
+        std::snprintf(text, sizeof text, "%s %s %lld, outside %d to %d", where, name, v, range.low, range.high);
+        break;
+    }
+    return text;
+  }
+
+  bool m_clamp;
+  const char* m_section = "";
+  int m_channel = 0;
+  int m_band = -1;
+  NerexRangeReport m_report;
+};
+
+// The widest ranges of a parametric band's fields over every filter type.
+struct BandRanges {
+  NerexCodeRange gain = WidestBandRange(kRangeGain);
+  NerexCodeRange frequency = WidestBandRange(kRangeFrequency);
+  NerexCodeRange q = WidestBandRange(kRangeQ);
+};
+
+const BandRanges& GetBandRanges() {
+  static const BandRanges ranges;
+  return ranges;
+}
+
+void CheckBand(CRangeCheck& check, NerexEqBand& band, const BandRanges& ranges) {
+  std::uint8_t type = band.type & 0x7F;
+  if (type > kFilterTypeCodes.high) {
+    check.Field(type, kFilterTypeCodes, "filter type");
+    band.type = std::uint8_t((band.type & 0x80) | type);
+  }
+  check.Field(band.q, ranges.q, "Q code");
+  check.Field(band.frequency, ranges.frequency, "frequency code");
+  check.Field(band.gain, ranges.gain, "gain", EUnit::TenthsDb);
+}
+
+void CheckInputs(CRangeCheck& check, NerexInputSection& in, const BandRanges& bands) {
+  for (int i = 0; i < kNerexMaxInputs; ++i) {
+    const auto u = std::size_t(i);
+    check.At("input", i + 1);
+    check.Field(in.gains[u], kStoredInputGainCodes, "gain", EUnit::TenthsDb);
+    check.Field(in.delays[u], kDelayCodes, "delay", EUnit::DelayMs);
+    for (int o = 0; o < kNerexMaxOutputs; ++o)
+      check.Field(in.matrixGains[std::size_t(o)][u], kMatrixGainCodes, "matrix gain", EUnit::TenthsDb);
+    for (int b = 0; b < kNerexInputPeqBands; ++b) {
+      check.At("input", i + 1, b + 1);
+      CheckBand(check, in.PeqBand(i, b), bands);
+    }
+  }
+}
+
+void CheckOutputs(CRangeCheck& check, NerexOutputSection& out, const BandRanges& bands) {
+  check.At("outputs", 0);
+  check.Field(out.autoLimiters, kFlagCodes, "auto limiters flag");
+  check.Field(out.compressorLimiters, kFlagCodes, "compressor limiters flag");
+  check.Field(out.mixerFlag, kFlagCodes, "mixing mode flag");
+  for (int o = 0; o < kNerexMaxOutputs; ++o) {
+    const auto u = std::size_t(o);
+    check.At("output", o + 1);
+    check.Field(out.gains[u], kOutputGainCodes, "gain", EUnit::TenthsDb);
+    check.Field(out.trims[u], kOutputTrimCodes, "trim", EUnit::TenthsDb);
+    check.Field(out.delays[u], kDelayCodes, "delay", EUnit::DelayMs);
+    for (auto& level : out.matrixLevels[u]) check.Field(level, kMatrixLevelCodes, "matrix level code");
+    NerexLimiter& l = out.limiters[u];
+    check.Field(l.level, kLimiterLevelCodes, "limiter level code");
+    check.Field(l.attack, kLimiterAttackCodes, "limiter attack code");
+    check.Field(l.release, kLimiterReleaseCodes, "limiter release code");
+    check.Field(l.clipLevel, kLimiterClipLevelCodes, "limiter clip level code");
+    check.Field(l.clipRelease, kLimiterClipReleaseCodes, "limiter clip release code");
+    check.Field(out.highPass[u].q, kCrossoverTypeCodes, "high-pass type");
+    check.Field(out.highPass[u].frequency, kHighPassCodes, "high-pass frequency code");
+    check.Field(out.lowPass[u].q, kCrossoverTypeCodes, "low-pass type");
+    check.Field(out.lowPass[u].frequency, kLowPassCodes, "low-pass frequency code");
+    NerexCompressor& c = out.compressors[u];
+    check.Field(c.threshold, kCompressorThresholdCodes, "compressor threshold code");
+    check.Field(c.attack, kCompressorAttackCodes, "compressor attack code");
+    check.Field(c.release, kStoredCompressorReleaseCodes, "compressor release code");
+    check.Field(c.ratio, kCompressorRatioCodes, "compressor ratio code");
+    check.Field(c.softKnee, kCompressorKneeCodes, "compressor knee code");
+    check.Field(c.bypass, kFlagCodes, "compressor bypass");
+    for (int b = 0; b < kNerexOutputPeqBands; ++b) {
+      check.At("output", o + 1, b + 1);
+      CheckBand(check, out.PeqBand(o, b), bands);
+    }
+  }
+}
+
+void CheckGeq(CRangeCheck& check, NerexGeqBlock& geq) {
+  for (int i = 0; i < kNerexMaxInputs; ++i) {
+    const auto u = std::size_t(i);
+    check.At("graphic EQ input", i + 1);
+    check.Field(geq.modes[u], kFlagCodes, "Q shape");
+    check.Field(geq.bypass[u], kFlagCodes, "bypass");
+    for (auto& g : geq.bands[u]) check.Field(g, kGeqBandCodes, "band gain", EUnit::TenthsDb);
+  }
+}
+
+void CheckDeq(CRangeCheck& check, CNerexSeriesMemory& m, const BandRanges& bands) {
+  const NerexCodeRange qs = bands.q;
+  check.At("dynamic EQ", 0);
+  check.Field(m.deqMode, kFlagCodes, "mode flag");
+  check.Field(m.deqLinking, kFlagCodes, "linking flag");
+  for (int i = 0; i < kNerexMaxInputs; ++i)
+    for (int b = 0; b < kNerexDeqBandsPerInput; ++b) {
+      check.At("dynamic EQ input", i + 1, b + 1);
+      NerexDeqBand& d = m.DeqBand(i, b);
+      check.Field(d.mode, kDeqModeCodes, "mode");
+      check.Field(d.q, qs, "Q code");
+      check.Field(d.frequency, kDeqFrequencyCodes, "frequency code");
+      check.Field(d.effect, kDeqEffectCodes, "effect code");
+      check.Field(d.threshold, kDeqThresholdCodes, "threshold code");
+      check.Field(d.ratio, kDeqRatioCodes, "ratio code");
+      check.Field(d.attack, kDeqAttackCodes, "attack code");
+      check.Field(d.release, kDeqReleaseCodes, "release code");
+      check.Field(d.filterKind, kDeqKindCodes, "filter kind");
+      check.Field(d.bypass, kFlagCodes, "bypass");
+    }
+}
+
+}  // namespace
+
+int GetInputGainHighCode(int model) {
+  if (IsFennickModel(model)) return 150;
+  if (IsNerexSmallModel(model) || model == kModelTorvex48) return 60;
+  return 32767;
+}
+
+float BoundedForCode(float value) {
+  if (std::isnan(value)) return 0.0f;
+  return std::clamp(value, -1.0e6f, 1.0e6f);
+}
+
+NerexRangeReport CheckMemoryValues(CNerexSeriesMemory& memory, bool clamp) {
+  CRangeCheck check(clamp);
+  const BandRanges& bands = GetBandRanges();
+  CheckInputs(check, memory.inputs, bands);
+  CheckOutputs(check, memory.outputs, bands);
+  CheckGeq(check, memory.geq);
+  CheckDeq(check, memory, bands);
+  return check.Take();
+}

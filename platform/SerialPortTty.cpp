@@ -1,0 +1,369 @@
+// Terminal-device serial port: termios set-up, writes on the caller's thread, and reads carried
+// on by the alertable waits of the thread that started them.
+#include "platform/SerialPortTty.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
+#include "platform/SerialPortQueue.h"
+
+using SteadyClock = std::chrono::steady_clock;
+
+namespace {
+
+// The termios speed of a baud rate; B0 for a rate the driver has no constant for.
+speed_t SpeedOf(std::uint32_t baudRate) {
+  switch (baudRate) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 921600: return B921600;
+    default: return B0;
+  }
+}
+
+// Raw 8N1 without flow control. Reads never wait (the descriptor does not block); a wait on the
+// line ends with its first byte.
+bool ConfigureLine(int fd, std::uint32_t baudRate) {
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) return false;
+  ::cfmakeraw(&tio);
+  tio.c_cflag |= CLOCAL | CREAD | CS8;
+  tio.c_cflag &= ~tcflag_t(CSTOPB | PARENB | CRTSCTS);
+  tio.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  const speed_t speed = SpeedOf(baudRate);
+  if (speed == B0 || ::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return false;
+  return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+int TimeoutMs(SteadyClock::time_point until) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - SteadyClock::now()).count();
+  return int(std::clamp<std::int64_t>(left, 0, 1 << 30));
+}
+
+// What a port's operations share with the reads in progress on their threads. The descriptor
+// is closed only while no thread waits on it or reads or writes it.
+struct CTtyLine {
+  std::mutex mutex;
+  std::condition_variable idle;
+  int fd = -1;
+  std::uint32_t baudRate = 57600;
+  SerialTimeouts timeouts;
+  bool failed = false;
+  int users = 0;  // threads waiting on, reading or writing the descriptor
+  // Cleared when the port closes: what was in flight is dropped. A new one for each open.
+  std::shared_ptr<std::atomic<bool>> live = std::make_shared<std::atomic<bool>>(true);
+  // The queue whose waits carry on the read in flight (woken when the port closes under it).
+  std::weak_ptr<CIoCompletionQueue> readQueue;
+  std::atomic<bool> readBusy{false};
+  std::atomic<bool> writeBusy{false};
+  bool wroteSinceOpen = false;  // whether this open of the line has sent anything
+  std::atomic<std::uint64_t> wakeups{0};
+};
+
+// Takes what has arrived into the read; the line's mutex is held. False when the line has
+// failed: an I/O error, or nothing to read on a line that reports a hang-up (a look made only
+// for an empty read).
+bool TakeArrived(int fd, std::uint8_t* to, std::uint32_t count, std::uint32_t& done) {
+  const std::uint32_t before = done;
+  while (done < count) {
+    const ssize_t got = ::read(fd, to + done, count - done);
+    if (got > 0) {
+      done += std::uint32_t(got);
+      continue;
+    }
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && errno != EAGAIN) return false;
+    break;
+  }
+  if (done != before) return true;
+  pollfd p{fd, POLLIN, 0};
+  return ::poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+// One read, carried on by its thread's alertable waits: it waits for the first byte, sleeps
+// while the rest is on the wire at the line's baud rate until all but the last byte should be
+// here, and waits for that one. A few wake-ups a reply, none of them late.
+class CTtyRead : public IAlertableWork {
+ public:
+  CTtyRead(std::shared_ptr<CTtyLine> line, std::shared_ptr<std::atomic<bool>> live, std::uint8_t* to,
+           std::uint32_t count, std::optional<Clock::time_point> deadline, std::weak_ptr<CIoCompletionQueue> queue,
+           SerialCompletion routine)
+      : m_line(std::move(line)),
+        m_live(std::move(live)),
+        m_to(to),
+        m_count(count),
+        m_deadline(deadline),
+        m_queue(std::move(queue)),
+        m_routine(std::move(routine)) {}
+
+  // Line's mutex held: takes what is there already. False when the read is over.
+  bool Start() {
+    if (!TakeArrived(m_line->fd, m_to, m_count, m_done)) return Finish(false);
+    m_started = m_done > 0;
+    return Plan();
+  }
+
+  Watch BeginWait() override {
+    std::lock_guard<std::mutex> lock(m_line->mutex);
+    if (!m_live->load() || m_line->fd < 0) return Watch{-1, Clock::now()};
+    if (!m_watchLine) return Watch{-1, m_wakeAt};
+    ++m_line->users;
+    m_polling = true;
+    return Watch{m_line->fd, m_wakeAt};
+  }
+
+  void EndWait(short revents) override {
+    m_revents = revents;
+    if (!m_polling) return;
+    m_polling = false;
+    {
+      std::lock_guard<std::mutex> lock(m_line->mutex);
+      --m_line->users;
+    }
+    m_line->idle.notify_all();
+  }
+
+  bool Continue() override {
+    std::lock_guard<std::mutex> lock(m_line->mutex);
+    if (!m_live->load() || m_line->fd < 0) return false;  // closed: dropped
+    const Clock::time_point now = Clock::now();
+    const bool readable = m_watchLine && (m_revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL));
+    const bool due = m_wakeAt && now >= *m_wakeAt;
+    m_revents = 0;
+    if (!readable && !due) return true;  // woken for something else
+    ++m_line->wakeups;
+    if (!TakeArrived(m_line->fd, m_to, m_count, m_done)) return Finish(false);
+    m_started = m_started || m_done > 0;
+    return Plan();
+  }
+
+ private:
+  // Line's mutex held: what to wait for next, or the end. False when the read is over.
+  bool Plan() {
+    const Clock::time_point now = Clock::now();
+    if (m_done >= m_count || (m_deadline && now >= *m_deadline)) return Finish(true);
+    const std::uint32_t remaining = m_count - m_done;
+    if (m_started && remaining > kTailBytes) {
+      // The rest is on the wire: sleep until all but its last byte should be here.
+      const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / std::max<std::uint32_t>(m_line->baudRate, 1));
+      m_watchLine = false;
+      m_wakeAt = now + byteTime * (remaining - kTailBytes);
+      if (m_deadline) m_wakeAt = std::min(*m_wakeAt, *m_deadline);
+    } else {
+      m_watchLine = true;
+      m_wakeAt = m_deadline;
+    }
+    return true;
+  }
+
+  // Line's mutex held: posts the completion. Always false (the read is over).
+  bool Finish(bool ok) {
+    if (!ok) m_line->failed = true;
+    if (auto queue = m_queue.lock()) queue->PostCompletion(m_live, m_line->readBusy, std::move(m_routine), ok, m_done);
+    return false;
+  }
+
+  // Bytes at the end of a reply waited for on the line instead of slept through.
+  static constexpr std::uint32_t kTailBytes = 1;
+
+  const std::shared_ptr<CTtyLine> m_line;
+  const std::shared_ptr<std::atomic<bool>> m_live;
+  std::uint8_t* const m_to;
+  const std::uint32_t m_count;
+  const std::optional<Clock::time_point> m_deadline;
+  const std::weak_ptr<CIoCompletionQueue> m_queue;  // which holds this read
+  SerialCompletion m_routine;
+  std::uint32_t m_done = 0;
+  bool m_started = false;
+  bool m_watchLine = true;
+  std::optional<Clock::time_point> m_wakeAt;
+  bool m_polling = false;
+  short m_revents = 0;
+};
+
+}  // namespace
+
+class CTtySerialPort::Impl {
+ public:
+  ~Impl() { Close(); }
+
+  bool Open(const std::string& device, std::uint32_t baudRate) {
+    CTtyLine& line = *m_line;
+    std::lock_guard<std::mutex> lock(line.mutex);
+    if (line.fd >= 0 || device.empty()) return false;
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    // Not shared: a second open of the line fails while this one holds it.
+    if (::ioctl(fd, TIOCEXCL) != 0 || !ConfigureLine(fd, baudRate)) {
+      ::ioctl(fd, TIOCNXCL);
+      ::close(fd);
+      return false;
+    }
+    // Lines without modem control (pseudo-terminals) refuse DTR and RTS; that is no reason not
+    // to talk on them.
+    int modem = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(fd, TIOCMBIS, &modem);
+    // What arrived before the port was opened is stale. Output is left alone: on a pseudo-
+    // terminal an output flush drops bytes an earlier open of the line wrote and the other end
+    // has not read yet (a boot command sent just before the port reopens at the boot rate).
+    ::tcflush(fd, TCIFLUSH);
+    line.fd = fd;
+    line.baudRate = baudRate;
+    line.failed = false;
+    line.readBusy = false;
+    line.writeBusy = false;
+    line.wroteSinceOpen = false;
+    line.live = std::make_shared<std::atomic<bool>>(true);
+    line.timeouts = SerialTimeouts{};
+    return true;
+  }
+
+  void Close() {
+    CTtyLine& line = *m_line;
+    std::unique_lock<std::mutex> lock(line.mutex);
+    if (line.fd < 0) return;
+    line.live->store(false);
+    line.readBusy = false;
+    line.writeBusy = false;
+    // A thread waiting on the line looks up, sees the port closed and lets go of it.
+    if (auto queue = line.readQueue.lock()) queue->Wake();
+    line.idle.wait(lock, [&] { return line.users == 0; });
+    ::ioctl(line.fd, TIOCNXCL);
+    ::close(line.fd);
+    line.fd = -1;
+  }
+
+  bool IsOpen() const {
+    std::lock_guard<std::mutex> lock(m_line->mutex);
+    return m_line->fd >= 0;
+  }
+
+  bool SetTimeouts(const SerialTimeouts& timeouts) {
+    std::lock_guard<std::mutex> lock(m_line->mutex);
+    if (m_line->fd < 0) return false;
+    m_line->timeouts = timeouts;
+    return true;
+  }
+
+  // A transaction purges only while nothing is in flight.
+  bool Purge(std::uint32_t flags) {
+    std::lock_guard<std::mutex> lock(m_line->mutex);
+    if (m_line->fd < 0 || m_line->failed) return false;
+    // Only what this open of the line sent can be dropped from its output: a pseudo-terminal
+    // keeps no output of its own, and flushing it drops what an earlier open wrote and the other
+    // end has not read yet.
+    const bool tx = (flags & kPurgeTx) && m_line->wroteSinceOpen, rx = flags & kPurgeRx;
+    if (!tx && !rx) return true;
+    return ::tcflush(m_line->fd, tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH) == 0;
+  }
+
+  // The bytes are handed to the driver here, on the calling thread, and the call returns once
+  // they have left the port; the completion then waits for the caller's next alertable wait.
+  bool StartWrite(const std::uint8_t* data, std::uint32_t n, std::shared_ptr<CIoCompletionQueue> queue,
+                  SerialCompletion done) {
+    CTtyLine& line = *m_line;
+    int fd = -1;
+    std::shared_ptr<std::atomic<bool>> live;
+    SteadyClock::time_point deadline;
+    {
+      std::lock_guard<std::mutex> lock(line.mutex);
+      if (line.fd < 0 || line.failed || line.writeBusy.exchange(true)) return false;
+      fd = line.fd;
+      live = line.live;
+      ++line.users;
+      // Without a write limit a write may take twice its time on the wire, plus two seconds.
+      const auto limit = line.timeouts.WriteLimit(n);
+      const std::uint64_t wireMs = std::uint64_t(n) * 10000 / std::max<std::uint32_t>(line.baudRate, 1);
+      deadline = SteadyClock::now() + (limit ? *limit : std::chrono::milliseconds(2000 + 2 * wireMs));
+    }
+    std::uint32_t written = 0;
+    bool ok = true;
+    while (ok && written < n) {
+      const ssize_t got = ::write(fd, data + written, n - written);
+      if (got > 0) {
+        written += std::uint32_t(got);
+      } else if (got < 0 && errno == EINTR) {
+        continue;
+      } else if (got < 0 && errno == EAGAIN) {
+        pollfd p{fd, POLLOUT, 0};
+        const int timeout = TimeoutMs(deadline);
+        if (timeout == 0) break;  // a short write: the caller tells by the count
+        if (::poll(&p, 1, timeout) < 0 && errno != EINTR) ok = false;
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ok = false;
+      } else {
+        ok = false;
+      }
+    }
+    // The write ends when the bytes have left the line, so that reply timing holds.
+    if (ok && written > 0 && ::tcdrain(fd) != 0 && errno != ENOTTY && errno != EINVAL && errno != EINTR) ok = false;
+    {
+      std::lock_guard<std::mutex> lock(line.mutex);
+      --line.users;
+      if (written > 0) line.wroteSinceOpen = true;
+      if (!ok) line.failed = true;
+    }
+    line.idle.notify_all();
+    queue->PostCompletion(live, line.writeBusy, std::move(done), ok, written);
+    return true;
+  }
+
+  // The read goes on inside the calling thread's alertable waits: no other thread is woken for
+  // it, and its completion runs where its last byte was taken.
+  bool StartRead(std::uint8_t* data, std::uint32_t n, std::shared_ptr<CIoCompletionQueue> queue,
+                 SerialCompletion done) {
+    CTtyLine& line = *m_line;
+    std::lock_guard<std::mutex> lock(line.mutex);
+    if (line.fd < 0 || line.failed || line.readBusy.exchange(true)) return false;
+    std::optional<SteadyClock::time_point> deadline;
+    if (auto limit = line.timeouts.ReadLimit(n)) deadline = SteadyClock::now() + *limit;
+    auto read = std::make_shared<CTtyRead>(m_line, line.live, data, n, deadline, queue, std::move(done));
+    line.readQueue = queue;
+    if (read->Start()) queue->AddWork(std::move(read));
+    return true;
+  }
+
+  std::uint64_t ReadWakeups() const { return m_line->wakeups.load(); }
+
+ private:
+  const std::shared_ptr<CTtyLine> m_line = std::make_shared<CTtyLine>();
+};
+
+CTtySerialPort::CTtySerialPort() : m_impl(std::make_unique<Impl>()) {}
+CTtySerialPort::~CTtySerialPort() = default;
+
+bool CTtySerialPort::Open(const std::string& device, std::uint32_t baudRate) {
+  return m_impl->Open(device, baudRate);
+}
+void CTtySerialPort::Close() { m_impl->Close(); }
+bool CTtySerialPort::IsOpen() const { return m_impl->IsOpen(); }
+bool CTtySerialPort::SetTimeouts(const SerialTimeouts& timeouts) { return m_impl->SetTimeouts(timeouts); }
+bool CTtySerialPort::Purge(std::uint32_t flags) { return m_impl->Purge(flags); }
+std::uint64_t CTtySerialPort::ReadWakeups() const { return m_impl->ReadWakeups(); }
+bool CTtySerialPort::StartWrite(const std::uint8_t* data, std::uint32_t n, std::shared_ptr<CIoCompletionQueue> queue,
+                                SerialCompletion done) {
+  return m_impl->StartWrite(data, n, std::move(queue), std::move(done));
+}
+bool CTtySerialPort::StartRead(std::uint8_t* data, std::uint32_t n, std::shared_ptr<CIoCompletionQueue> queue,
+                               SerialCompletion done) {
+  return m_impl->StartRead(data, n, std::move(queue), std::move(done));
+}

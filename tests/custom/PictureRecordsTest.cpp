@@ -1,0 +1,241 @@
+// Pictures in the system file: a picture keeps the bytes it was read with through any number
+// of saves, a new or changed one is encoded in its format, and bytes that are no picture of the
+// record's format are never decoded and go back unchanged.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <fstream>
+
+#include "core/ImageTree.h"
+#include "core/System.h"
+#include "custom/CustomControls.h"
+#include "platform/Archive.h"
+#include "platform/Bitmap.h"
+#include "tests/custom/CustomTestSupport.h"
+#include "tests/support/FixedTick.h"
+#include "tests/support/RecordingUi.h"
+
+namespace {
+
+Bytes ReadTestData(const std::string& name) {
+  Bytes bytes;
+  ReadWholeFile(std::string(std::getenv("ORVAK_TEST_DATA")) + "/images/" + name, bytes, nullptr);
+  return bytes;
+}
+
+// A photograph-like picture: smooth fields with fine detail, which JPEG cannot keep exactly.
+CImage MakePhoto(int w, int h, int seed) {
+  CImage picture(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      picture.SetPixel(x, y, CColour::FromRgb(std::uint8_t(x * 5 + seed), std::uint8_t(y * 7 + ((x * y + seed) % 23)),
+                                              std::uint8_t((x ^ y) * 9)));
+  return picture;
+}
+
+CCCImage* MakeImage(const std::string& name, std::int32_t format, CImage picture) {
+  auto* image = new CCCImage;
+  image->m_name = name;
+  image->m_format = format;
+  image->SetBitmap(std::move(picture));
+  return image;
+}
+
+Bytes Store(CSystem& s) {
+  CArchive ar;
+  EXPECT_TRUE(s.Serialize(ar));
+  return ar.TakeData();
+}
+
+bool Read(CSystem& s, const Bytes& file, CRecordingUi& ui) {
+  s.SetUiServices(&ui);
+  CArchive in(file);
+  return s.Serialize(in);
+}
+
+CCCImage* ImageAt(CSystem& s, std::size_t index) {
+  return static_cast<CCCImage*>(s.GetFileImages().GetChildren().at(index));
+}
+
+bool SamePixels(const CImage& a, const CImage& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x)
+      if (a.GetPixel(x, y) != b.GetPixel(x, y)) return false;
+  return true;
+}
+
+// The system file with one image record at its root, whose format and bytes the test gives.
+Bytes FileWithImageRecord(std::int32_t format, const Bytes& data, CUuid* id = nullptr) {
+  CSystem s;
+  auto* image = new CCCImage;
+  image->m_name = "picture";
+  image->m_format = format;
+  s.GetFileImages().AddChild(image);
+  if (id) *id = image->GetId();
+  Bytes file = Store(s);
+  // The record ends the image tree: its length word and its (empty) data come just before the
+  // panel and snapshot counts.
+  const std::size_t lengthAt = file.size() - 8 - 4;
+  EXPECT_EQ(GetU32At(file, lengthAt), 0u);
+  PutU32At(file, lengthAt, std::uint32_t(data.size()));
+  file.insert(file.begin() + std::ptrdiff_t(lengthAt + 4), data.begin(), data.end());
+  return file;
+}
+
+// Files stored twice compare byte for byte: the users' records are scrambled with a fixed key.
+class PictureRecordsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { RegisterCustomControls(); }
+  FixedTick m_tick{0x01020304};
+};
+
+TEST_F(PictureRecordsTest, SaveOpenSaveLoop_KeepsJpegAndPngBytesAndPixelsOfTheFirstOpen) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  // A JPEG file added from disk, and pictures made in the program in each format.
+  const std::string jpegPath = dir.filePath("camera.jpg").toStdString();
+  Bytes jpegFile;
+  ASSERT_TRUE(EncodeBitmap(MakePhoto(40, 30, 3), BitmapFormat::Jpeg, jpegFile));
+  ASSERT_TRUE(WriteFileAtomically(jpegPath, jpegFile, nullptr));
+  CSystem s;
+  auto* camera = new CCCImage;
+  ASSERT_TRUE(camera->LoadFromFile(jpegPath, kImageFormatJpeg));
+  EXPECT_EQ(camera->GetStoredBytes(), jpegFile);
+  s.GetFileImages().AddChild(camera);
+  s.GetFileImages().AddChild(MakeImage("photo", kImageFormatJpeg, MakePhoto(48, 32, 1)));
+  s.GetFileImages().AddChild(MakeImage("logo", kImageFormatPng, MakePhoto(24, 16, 2)));
+  s.GetFileImages().AddChild(MakeImage("tiles", kImageFormatBmp, MakePhoto(8, 8, 4)));
+
+  const Bytes first = Store(s);
+  CRecordingUi ui;
+  auto opened = std::make_unique<CSystem>();
+  ASSERT_TRUE(Read(*opened, first, ui));
+  std::vector<CImage> firstOpen;
+  for (std::size_t i = 0; i < 4; ++i) firstOpen.push_back(ImageAt(*opened, i)->GetBitmap());
+  EXPECT_EQ(ImageAt(*opened, 0)->GetStoredBytes(), jpegFile);
+
+  for (int generation = 1; generation <= 4; ++generation) {
+    const Bytes saved = Store(*opened);
+    EXPECT_EQ(FirstDifference(saved, first), -1) << "generation " << generation;
+    auto next = std::make_unique<CSystem>();
+    ASSERT_TRUE(Read(*next, saved, ui));
+    for (std::size_t i = 0; i < 4; ++i) {
+      ASSERT_TRUE(ImageAt(*next, i)->HasBitmap());
+      EXPECT_TRUE(SamePixels(ImageAt(*next, i)->GetBitmap(), firstOpen[i])) << "generation " << generation << " image " << i;
+    }
+    opened = std::move(next);
+  }
+  EXPECT_TRUE(ui.FileErrors().empty());
+}
+
+TEST_F(PictureRecordsTest, ChangedPictureOrFormat_IsEncodedAfreshInTheRecordsFormat) {
+  CSystem s;
+  s.GetFileImages().AddChild(MakeImage("photo", kImageFormatJpeg, MakePhoto(16, 12, 5)));
+  s.GetFileImages().AddChild(MakeImage("logo", kImageFormatPng, MakePhoto(16, 12, 6)));
+  CSystem back;
+  CRecordingUi ui;
+  ASSERT_TRUE(Read(back, Store(s), ui));
+  CCCImage* photo = ImageAt(back, 0);
+  CCCImage* logo = ImageAt(back, 1);
+  const CImage decodedPhoto = photo->GetBitmap();
+  const Bytes photoBytes = photo->GetStoredBytes();
+
+  // The photo is to be stored as PNG from now on: its decoded pixels, losslessly.
+  photo->m_format = kImageFormatPng;
+  const CImage replacement = MakePhoto(10, 10, 7);
+  logo->SetBitmap(replacement);
+  EXPECT_TRUE(logo->GetStoredBytes().empty());
+
+  CSystem again;
+  ASSERT_TRUE(Read(again, Store(back), ui));
+  const Bytes& stored = ImageAt(again, 0)->GetStoredBytes();
+  EXPECT_EQ(DetectBitmapFormat(stored.data(), stored.size()), BitmapFormat::Png);
+  EXPECT_NE(stored, photoBytes);
+  EXPECT_TRUE(SamePixels(ImageAt(again, 0)->GetBitmap(), decodedPhoto));
+  EXPECT_TRUE(SamePixels(ImageAt(again, 1)->GetBitmap(), replacement));
+  EXPECT_TRUE(ui.FileErrors().empty());
+}
+
+// Bytes that are no picture of their record's format: other formats (damaged pictures that hung
+// or over-read their decoders) and a JPEG in a PNG record.
+struct ForeignPicture {
+  const char* name;
+  std::int32_t format;
+};
+
+class ForeignPictureTest : public PictureRecordsTest, public ::testing::WithParamInterface<ForeignPicture> {};
+
+TEST_P(ForeignPictureTest, IsNeverDecodedAndIsStoredBackUnchanged) {
+  Bytes data;
+  if (std::string(GetParam().name) == "jpeg") {
+    ASSERT_TRUE(EncodeBitmap(MakePhoto(8, 8, 1), BitmapFormat::Jpeg, data));
+  } else {
+    data = ReadTestData(GetParam().name);
+    ASSERT_FALSE(data.empty());
+  }
+  CUuid id;
+  const Bytes file = FileWithImageRecord(GetParam().format, data, &id);
+  CSystem back;
+  CRecordingUi ui;
+  ASSERT_TRUE(Read(back, file, ui));
+  ASSERT_EQ(ui.FileErrors().size(), 1u);
+  EXPECT_EQ(ui.FileErrors()[0].first, kImageLoadErrorText);
+  CCCImage* image = back.GetFileImages().FindImage(id);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->m_name, "picture");
+  EXPECT_FALSE(image->HasBitmap());
+  EXPECT_EQ(image->GetPixelWidth(), 0);
+  EXPECT_EQ(image->GetStoredBytes(), data);
+  EXPECT_EQ(FirstDifference(Store(back), file), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(DamagedAndMisfiled, ForeignPictureTest,
+                         ::testing::Values(ForeignPicture{"gif-hang.gif", kImageFormatPng},
+                                           ForeignPicture{"gif-252-bytes-1.9GB.gif", kImageFormatNone},
+                                           ForeignPicture{"exr-34-bytes-hang.exr", kImageFormatBmp},
+                                           ForeignPicture{"exr-106-bytes-spin.exr", kImageFormatPng},
+                                           ForeignPicture{"xpm-heap-overread.xpm", kImageFormatPng},
+                                           ForeignPicture{"xpm-leak.xpm", kImageFormatJpeg},
+                                           ForeignPicture{"jpeg", kImageFormatPng}));
+
+TEST_F(PictureRecordsTest, RecordOfNoKnownFormat_DecodesAnyOfTheThree) {
+  Bytes jpeg;
+  ASSERT_TRUE(EncodeBitmap(MakePhoto(8, 6, 2), BitmapFormat::Jpeg, jpeg));
+  for (std::int32_t format : {std::int32_t(kImageFormatNone), 9}) {
+    CUuid id;
+    const Bytes file = FileWithImageRecord(format, jpeg, &id);
+    CSystem back;
+    CRecordingUi ui;
+    ASSERT_TRUE(Read(back, file, ui));
+    EXPECT_TRUE(ui.FileErrors().empty());
+    CCCImage* image = back.GetFileImages().FindImage(id);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->GetPixelWidth(), 8);
+    EXPECT_EQ(FirstDifference(Store(back), file), -1);
+  }
+}
+
+TEST_F(PictureRecordsTest, SystemFileWithADamagedGif_OpensWithANoticeAndSavesItBack) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string path = dir.filePath("gif.ovd").toStdString();
+  const Bytes original = ReadTestData("system-gif-hang.ovd");
+  ASSERT_TRUE(WriteFileAtomically(path, original, nullptr));
+  const Bytes gif = ReadTestData("gif-hang.gif");
+
+  CSystem s;
+  CRecordingUi ui;
+  s.SetUiServices(&ui);
+  ASSERT_TRUE(s.OpenFile(path));
+  ASSERT_EQ(ui.FileErrors().size(), 1u);
+  EXPECT_EQ(ui.FileErrors()[0].first, kImageLoadErrorText);
+  // The GIF's bytes stay in the file as they were.
+  ASSERT_TRUE(s.SaveFile(path));
+  Bytes saved;
+  ASSERT_TRUE(ReadWholeFile(path, saved, nullptr));
+  EXPECT_NE(std::search(saved.begin(), saved.end(), gif.begin(), gif.end()), saved.end());
+}
+
+}  // namespace
