@@ -3,7 +3,6 @@
 // online and offline.
 #include "core/CommsWorker.h"
 
-#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -13,6 +12,7 @@
 #include "core/Discovery.h"
 #include "core/SecurityDialog.h"
 #include "platform/SerialPort.h"
+#include "platform/TextFormat.h"
 
 bool CCommsWorker::TransportHost::IsLogCommsErrorsOn() const { return m_document.GetSettings().logCommsErrors; }
 
@@ -119,9 +119,7 @@ bool CCommsWorker::SetOnline(bool online) {
     if (settings.superDebug) {
       const std::uint32_t extra = m_document.ReloadCommsTimeoutConstant();
       m_transport->SetExtraTimeout(extra);
-      char line[64];
-      std::snprintf(line, sizeof line, "Comms timeout = %dms\n", int(extra));
-      m_document.WriteLog(line);
+      m_document.WriteLog(FormatText("Comms timeout = %dms\n", int(extra)));
     }
     if (m_transport->IsOpen()) return true;
     const bool opened = m_transport->Open(settings.comPort, settings.baudRate, true);

@@ -8,6 +8,7 @@
 #include "core/ImageTree.h"
 #include "core/System.h"
 #include "core/TextConversion.h"
+#include "platform/TextFormat.h"
 
 namespace {
 IPropertyPickers* g_pickers = nullptr;
@@ -84,10 +85,8 @@ CColourPropertyCtrl::CColourPropertyCtrl(CSystem* system, std::uint32_t colour, 
 }
 
 std::string CColourPropertyCtrl::FormatProperty() const {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02x%02x%02x", unsigned(m_colour & 0xFF), unsigned((m_colour >> 8) & 0xFF),
-                unsigned((m_colour >> 16) & 0xFF));
-  return text;
+  return FormatText("%02x%02x%02x", unsigned(m_colour & 0xFF), unsigned((m_colour >> 8) & 0xFF),
+                    unsigned((m_colour >> 16) & 0xFF));
 }
 
 std::uint32_t CColourPropertyCtrl::ToColorRef(const CColour& colour) {

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -15,6 +14,7 @@
 #include "core/SecurityDialog.h"
 #include "core/SerialComms.h"
 #include "platform/Clock.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -136,11 +136,7 @@ void CCommsWorker::ShowSecurityProgress(const std::string& text) {
 void CCommsWorker::ShowSecurityDeviceList(const char* header, const CSecurityGroup& group) {
   std::string text = header;
   for (std::size_t i = 0; i < group.size() && i < kListedDevices; ++i) text += group[i]->device->GetName() + "\n";
-  if (group.size() > kListedDevices) {
-    char more[48];
-    std::snprintf(more, sizeof more, "+ %d more devices...", int(group.size() - kListedDevices));
-    text += more;
-  }
+  if (group.size() > kListedDevices) text += FormatText("+ %d more devices...", int(group.size() - kListedDevices));
   ShowSecurityProgress(text);
   SecurityPause(m_securityTimings.messagePauseMs);
 }
@@ -191,9 +187,8 @@ bool CCommsWorker::SendSecurityData(CDevice* device, const CUserList& users) {
 }
 
 void CCommsWorker::LogCannotConnect(CDevice* device) {
-  char id[24];
-  std::snprintf(id, sizeof id, " ID %d\n", int(device->GetDeviceId()));
-  m_document.WriteLog("Cannot connect to " + device->GetModelName() + " " + device->GetName() + id);
+  m_document.WriteLog("Cannot connect to " + device->GetModelName() + " " + device->GetName() +
+                      FormatText(" ID %d\n", int(device->GetDeviceId())));
 }
 
 bool CCommsWorker::IsSecurityRefused(const CDevice* device) const {

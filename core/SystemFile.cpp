@@ -130,18 +130,8 @@ void StoreContents(CSystem& system, CArchive& ar) {
   for (CSnapshot* snapshot : system.GetSnapshots()) snapshot->Serialize(ar);
 }
 
-void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
-  const std::uint32_t version = ar.ReadU32();
-  if (version < 1 || version > kSystemFileVersion) throw CLoadRefused(kFileTooNewText);
-  c.useSystemSecurity = ar.ReadBool();
-  if (version == 4) c.fullScreenOnOpen = ar.ReadU8() != 0;
-  if (version == 5) {
-    c.fullScreenOnOpen = ar.ReadBool();
-    c.goOnlineOnOpen = ar.ReadBool();
-  }
-  c.currentUser = ar.ReadI32();
-  SerializeUsers(ar, c.users, &c.usersLeftOut);
-
+// The devices, each built by its type code and read by itself.
+void LoadDevices(CSystem& system, CArchive& ar, std::uint32_t version, CFileContents& c) {
   const std::uint32_t deviceCount = ar.ReadU32();
   ar.CheckCount(deviceCount, kDeviceEntryMinSize);
   for (std::uint32_t i = 0; i < deviceCount; ++i) {
@@ -153,8 +143,10 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
     c.devices.push_back(device);
     device->Serialize(ar);
   }
-  c.selectedDevice = ar.ReadI32();
+}
 
+// The zones, with every device in exactly one of them.
+void LoadZones(CSystem& system, CArchive& ar, std::uint32_t version, CFileContents& c) {
   // Each device goes into the first zone that names it; a UUID that names no device of the
   // file, or one already placed, is dropped.
   std::set<const CDevice*> placed;
@@ -181,6 +173,23 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
   }
   for (CDevice* device : c.devices)
     if (!placed.count(device)) c.zones.front()->AppendDevice(device);
+}
+
+void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
+  const std::uint32_t version = ar.ReadU32();
+  if (version < 1 || version > kSystemFileVersion) throw CLoadRefused(kFileTooNewText);
+  c.useSystemSecurity = ar.ReadBool();
+  if (version == 4) c.fullScreenOnOpen = ar.ReadU8() != 0;
+  if (version == 5) {
+    c.fullScreenOnOpen = ar.ReadBool();
+    c.goOnlineOnOpen = ar.ReadBool();
+  }
+  c.currentUser = ar.ReadI32();
+  SerializeUsers(ar, c.users, &c.usersLeftOut);
+
+  LoadDevices(system, ar, version, c);
+  c.selectedDevice = ar.ReadI32();
+  LoadZones(system, ar, version, c);
 
   if (version >= 3) {
     const std::uint32_t linkCount = ar.ReadU32();

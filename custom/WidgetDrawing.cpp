@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/TextStyle.h"
+#include "platform/TextFormat.h"
 
 CColour HighlightColour(CColour colour) {
   auto raise = [](std::uint32_t c) { return std::uint8_t(c >= 185 ? 255 : c + 70); };
@@ -23,11 +24,7 @@ std::string FormatScaleLabel(std::uint32_t flags, float value, std::int32_t kind
   else if (flags & 0x400) format = "%.2f";
   else if (flags & 0x800) format = "%.3f";
   std::string text;
-  if (format) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, double(value));
-    text = buffer;
-  }
+  if (format) text = FormatText(format, double(value));
   if (kind == 1) text += "dB";
   else if (kind == 4) text += "ms";
   return text;

@@ -1,24 +1,20 @@
-// Row builders that the Zel families' property pages share: grid rows, list rows, option lists
-// and texts with a number. UI thread.
+// Row builders that the Zel families' property pages share: grid rows, list rows and option
+// lists. UI thread.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/DeviceProperty.h"
 #include "core/ParamRecords.h"
+#include "platform/TextFormat.h"
 
 namespace zelrows {
 
-// The pattern with up to two numbers filled in ("%lld").
-inline std::string Format(const char* pattern, long long a, long long b = 0) {
-  char text[160];
-  std::snprintf(text, sizeof text, pattern, a, b);
-  return text;
-}
+// Property id of the rows that only show a value.
+inline constexpr std::uint32_t kZelPropReadOnly = 0;
 
 // The texts of indexes 0 to count - 1.
 inline std::vector<std::string> Texts(std::string (*text)(std::uint32_t), std::uint32_t count) {
@@ -66,8 +62,8 @@ inline void AppendGeneralItems(std::vector<CPropertyItem>& items, std::int32_t i
   items.push_back(MakeStringPropertyItem(0, firmware, "Firmware Version",
                                          "The firmware version currently in the amplifier", 0, 1, 0));
   for (int n = 0; n < channels; ++n)
-    items.push_back(MakeStringPropertyItem(firstChannelId + n, channelNames[n], Format("Channel %lld Name", n + 1),
-                                           Format("Set the name for Channel %lld", n + 1), edit, 1, 0));
+    items.push_back(MakeStringPropertyItem(firstChannelId + n, channelNames[n], FormatText("Channel %d Name", n + 1),
+                                           FormatText("Set the name for Channel %d", n + 1), edit, 1, 0));
 }
 
 }  // namespace zelrows
