@@ -41,6 +41,9 @@ function(orvak_window_headers target)
       <QWidget>
       <algorithm> <array> <cmath> <cstdint> <functional> <map> <memory> <string> <vector>)
   endif()
+  # A window library that does not reach Boost through core gets its settings all the same,
+  # so that its flags are the header's.
+  target_link_libraries(${target} PRIVATE Boost::headers)
   target_precompile_headers(${target} REUSE_FROM orvak_window_headers)
 endfunction()
 
