@@ -327,7 +327,7 @@ bool CMainFrame::CreateMenuBar() {
   help->addSeparator();
   help->addAction(GetCommand(kAppAbout));
 
-  // Menus read their states just before they open, as the framework's idle update does.
+  // Menus read their states just before they open, so every item shows the state of that moment.
   for (QMenu* menu : {file, edit, view, devices, comms, design, users, tools, help}) {
     connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandUI(); });
   }

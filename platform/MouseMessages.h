@@ -1,5 +1,6 @@
-// Mouse and key message numbers and their flag bits, in the original platform's numbering, as
-// the panel windows hand them to their widgets.
+// Mouse and key message numbers and their flag bits, as the panel windows hand them to their
+// widgets. One fixed numbering for every widget kind; all of it lies below 0x8000, where our
+// own posted messages start (Types.h).
 #pragma once
 
 #include <cstdint>
