@@ -46,8 +46,8 @@ void CMainFrame::OpenCustomPanel(CCPData* panel) {
   frame->setWindowIcon(windowIcon());
   m_mdiClient->addSubWindow(frame);
   view->SetMessageHandler([this](std::uint32_t message, WPARAM wParam, LPARAM lParam) {
-    if (message == kViewShowPanelProps) OnShowPanelProperties(reinterpret_cast<CCustomControlPanel*>(wParam), lParam != 0);
-    if (message == kViewShowWidgetProps)
+    if (message == FrameMsg::kShowPanelProps) OnShowPanelProperties(reinterpret_cast<CCustomControlPanel*>(wParam), lParam != 0);
+    if (message == FrameMsg::kShowWidgetProps)
       m_propertiesPane->ShowControlProperties(lParam != 0, reinterpret_cast<CCustomControlObject*>(wParam));
   });
   view->SetMainCommandHandler([this](std::uint32_t id) {

@@ -507,7 +507,7 @@ void CMainFrame::OnMessage(const CPostedMessage& posted) {
   if (m_closing && posted.message != FrameMsg::kLogLine) return;
   const auto& handlers = MessageHandlers();
   if (const auto it = handlers.find(posted.message); it != handlers.end()) it->second(*this, posted);
-  // Messages without a handler (WM_APP+123 to +128, +132 and +133) do nothing.
+  // A message without a handler does nothing.
 }
 
 void CMainFrame::OnZoneTimerMessage(const CPostedMessage& posted) {
@@ -537,7 +537,7 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
        [](CMainFrame& f, M m) {
          if (CDevice* device = f.MessageDevice(m)) f.OpenDevicePanel(device, true);
        }},
-      {kMeterValue,
+      {kRedrawMeterEntry,
        [](CMainFrame& f, M m) {
          if (!f.m_outputPane->isVisible()) return;
          if (CDevice* device = f.MessageDevice(m)) f.m_outputPane->GetLiveMeterView().AddDevice(device, m.lParam);

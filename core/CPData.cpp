@@ -104,7 +104,7 @@ bool CCPData::ValidateProperty(CNamedPropertyValue& value) {
       }
       m_name = name;
       // The frame refills its list of panels; the message names no panel.
-      if (IUiServices* ui = m_pOwner ? m_pOwner->GetUiServices() : nullptr) ui->PostMessage(UWM_PANEL_RENAMED);
+      if (IUiServices* ui = m_pOwner ? m_pOwner->GetUiServices() : nullptr) ui->PostMessage(FrameMsg::kPanelRenamed);
       if (m_pView) m_pView->SetPanelTitle(m_name);
       return true;
     }
@@ -187,7 +187,7 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
       }
       changed = name != m_name;
       m_name = name;
-      if (IUiServices* ui = m_pOwner ? m_pOwner->GetUiServices() : nullptr) ui->PostMessage(UWM_PANEL_RENAMED);
+      if (IUiServices* ui = m_pOwner ? m_pOwner->GetUiServices() : nullptr) ui->PostMessage(FrameMsg::kPanelRenamed);
       if (m_pView) m_pView->SetPanelTitle(m_name);
       break;
     }

@@ -375,12 +375,12 @@ void CDevice::UpdateCommsState(bool replyOk) {
     }
   }
   if (!notify) return;
-  Post(UWM_REDRAW_METER_ENTRY);
-  Post(UWM_REFRESH_RACK);
-  Post(UWM_ONLINE_STATUS);
+  Post(FrameMsg::kRedrawMeterEntry);
+  Post(FrameMsg::kRefreshRack);
+  Post(FrameMsg::kPropagateOnline);
   // The open panel is told whether the device is online now.
-  if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL, IsConnected() ? 1 : 0);
-  if (m_system && m_system->IsSelectedDevice(this)) Post(UWM_REFRESH_SELECTION_PROPERTIES);
+  if (m_controlPanel) Post(FrameMsg::kPanelOnlineState, IsConnected() ? 1 : 0);
+  if (m_system && m_system->IsSelectedDevice(this)) Post(FrameMsg::kSelectDevice);
 }
 
 void CDevice::EndUnconnectedSession() {
@@ -389,22 +389,22 @@ void CDevice::EndUnconnectedSession() {
   m_warningBits = 0;
   m_replyTimerStart = 0;
   m_replyTimeout = 0;
-  Post(UWM_REDRAW_METER_ENTRY);
-  Post(UWM_REFRESH_RACK);
-  Post(UWM_ONLINE_STATUS);
-  Post(UWM_WARNING_STATUS);
-  if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL, 0);
+  Post(FrameMsg::kRedrawMeterEntry);
+  Post(FrameMsg::kRefreshRack);
+  Post(FrameMsg::kPropagateOnline);
+  Post(FrameMsg::kPropagateWarning);
+  if (m_controlPanel) Post(FrameMsg::kPanelOnlineState, 0);
 }
 
 void CDevice::OnDisconnected(bool clearWarnings) {
   m_commsLevel = 0;
-  if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL);
+  if (m_controlPanel) Post(FrameMsg::kPanelOnlineState);
   if (clearWarnings) m_warningBits = 0;
   m_replyTimerStart = 0;
   m_replyTimeout = 0;
-  Post(UWM_INVALIDATE_PANEL);
-  Post(UWM_ONLINE_STATUS);
-  Post(UWM_WARNING_STATUS);
+  Post(FrameMsg::kInvalidatePanel);
+  Post(FrameMsg::kPropagateOnline);
+  Post(FrameMsg::kPropagateWarning);
   if (m_system)
     m_system->WriteLog("Disconnected from " + GetModelName() + " " + m_name + " " + " ID: " +
                        std::to_string(std::int32_t(m_deviceId)) + "\n");

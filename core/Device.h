@@ -77,7 +77,7 @@ class CDevice : public CObjectProperties {
   // True when the command was handled.
   virtual bool OnContextMenuCommand(std::uint32_t command, int argument);
   virtual void OnUpdateContextMenuCommand(CCmdUI& cmdUI);
-  // Status codes 103 to 109 that the family posted with UWM_DEVICE_STATUS_EVENT.
+  // Status codes 103 to 109 that the family posted with FrameMsg::kStatusEvent.
   virtual void OnStatusEvent(int statusCode);
   // Adds the device's groups of rows to the properties grid; the base adds none.
   virtual void FillPropertiesPane(IDevicePropertyGrid& grid);

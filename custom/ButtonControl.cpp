@@ -316,7 +316,7 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
       CSnapshot* snapshot = system ? FindSnapshot(*system, m_snapshotId) : nullptr;
       if (snapshot) {
         m_state = false;
-        PostById(*system, UWM_RECALL_SNAPSHOT, snapshot->GetUuid());
+        PostById(*system, FrameMsg::kRecallSnapshot, snapshot->GetUuid());
       }
     }
     return;
@@ -328,6 +328,6 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
   if (m_flags & kButtonLaunchPanel) {
     m_state = true;
     CCPData* target = system ? FindCustomPanel(*system, m_panelId) : nullptr;
-    if (target) PostById(*system, UWM_OPEN_CUSTOM_PANEL, target->GetUuid());
+    if (target) PostById(*system, FrameMsg::kOpenCustomPanel, target->GetUuid());
   }
 }

@@ -290,7 +290,7 @@ CWidgetEditResult CCCButton::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit
       // the changed entry, and the pane showing the button is asked to show it again.
       if (IUiServices* ui = !edit.fromGrid && system ? system->GetUiServices() : nullptr) {
         const CCustomControlObject* widget = this;
-        ui->PostMessage(UWM_SHOW_WIDGET_PROPERTIES, reinterpret_cast<WPARAM>(widget), 1);
+        ui->PostMessage(FrameMsg::kShowWidgetProps, reinterpret_cast<WPARAM>(widget), 1);
       }
       return result;
     case kIdPanel:

@@ -19,6 +19,7 @@
 #include "core/CPData.h"
 #include "core/ImageTree.h"
 #include "core/System.h"
+#include "core/SystemMessages.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"
@@ -511,9 +512,9 @@ void CCustomControlPanelWnd::keyPressEvent(QKeyEvent* event) {
 void CCustomControlPanelWnd::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
   if (m_selection.empty()) {
-    Send(kViewShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
+    Send(FrameMsg::kShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
   } else if (m_selection.size() == 1) {
-    Send(kViewShowWidgetProps, m_selection.front(), 0);
+    Send(FrameMsg::kShowWidgetProps, m_selection.front(), 0);
   }
 }
 
@@ -666,7 +667,7 @@ void CCustomControlPanelWnd::PlacePending() {
   ClearSelection();
   AddToSelection(widget);
   RedrawRect(Grown(widget->m_rect, kSelectionBand), true, true);
-  Send(kViewShowWidgetProps, widget, 0);
+  Send(FrameMsg::kShowWidgetProps, widget, 0);
   m_tool = kToolSelect;
   SetModified();
 }
@@ -710,10 +711,10 @@ void CCustomControlPanelWnd::OnLButtonDown(std::uint32_t flags, CPoint point) {
     if (!(flags & MK_CONTROL)) {
       ClearSelection();
       AddToSelection(widget);
-      Send(kViewShowWidgetProps, widget, 0);
+      Send(FrameMsg::kShowWidgetProps, widget, 0);
     } else {
       AddToSelection(widget);
-      Send(kViewShowWidgetProps, m_selection.size() == 1 ? widget : nullptr, 0);
+      Send(FrameMsg::kShowWidgetProps, m_selection.size() == 1 ? widget : nullptr, 0);
     }
     RedrawRect(Grown(widget->m_rect, kSelectionBand), true, true);
     m_moving = true;
@@ -737,7 +738,7 @@ void CCustomControlPanelWnd::OnLButtonDown(std::uint32_t flags, CPoint point) {
   }
   setCursor(Qt::ArrowCursor);
   ClearSelection();
-  Send(kViewShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
+  Send(FrameMsg::kShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
   m_moving = false;
   m_band = true;
   m_bandStart = m_bandEnd = point;
@@ -832,7 +833,7 @@ void CCustomControlPanelWnd::OnLButtonUp(std::uint32_t flags, CPoint point) {
       RedrawRect(Union(Grown(old, kSelectionBand), Grown(moved, kSelectionBand)), true, true);
       m_points[i] = CPoint{moved.left, moved.top};
     }
-    if (m_selection.size() == 1) Send(kViewShowWidgetProps, m_selection.front(), 0);
+    if (m_selection.size() == 1) Send(FrameMsg::kShowWidgetProps, m_selection.front(), 0);
     SetModified();
   } else if (m_handle != 0 && !m_selection.empty()) {
     CCustomControlObject* widget = m_selection.back();
@@ -841,7 +842,7 @@ void CCustomControlPanelWnd::OnLButtonUp(std::uint32_t flags, CPoint point) {
     widget->SetRect(sized.left, sized.top, sized.right, sized.bottom);
     m_handle = 0;
     RedrawRect(Union(Grown(old, kSelectionBand), Grown(sized, kSelectionBand)), true, true);
-    if (m_selection.size() == 1) Send(kViewShowWidgetProps, widget, 0);
+    if (m_selection.size() == 1) Send(FrameMsg::kShowWidgetProps, widget, 0);
     SetModified();
   } else if (m_band) {
     EraseBand();
@@ -856,7 +857,7 @@ void CCustomControlPanelWnd::OnDesignClick(std::uint32_t flags, CPoint point) {
     return;
   }
   if (CCustomControlObject* widget = HitTest(point)) {
-    Send(kViewShowWidgetProps, widget, 0);
+    Send(FrameMsg::kShowWidgetProps, widget, 0);
     if (!(flags & MK_CONTROL)) ClearSelection();
     AddToSelection(widget);
     RedrawRect(Grown(widget->m_rect, kSelectionBand), true, true);
@@ -867,7 +868,7 @@ void CCustomControlPanelWnd::OnDesignClick(std::uint32_t flags, CPoint point) {
   }
   setCursor(Qt::ArrowCursor);
   ClearSelection();
-  Send(kViewShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
+  Send(FrameMsg::kShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
   m_moving = false;
 }
 
@@ -909,7 +910,7 @@ void CCustomControlPanelWnd::CancelEdit() {
       RedrawRect(Grown(r, kSelectionBand), true, true);
       m_points[i] = CPoint{r.left, r.top};
     }
-    if (m_selection.size() == 1) Send(kViewShowWidgetProps, m_selection.front(), 0);
+    if (m_selection.size() == 1) Send(FrameMsg::kShowWidgetProps, m_selection.front(), 0);
   } else if (m_handle != 0 && !m_selection.empty()) {
     CCustomControlObject* widget = m_selection.back();
     const CRect ghost = ResizeGhost(widget, m_points.back());
@@ -954,7 +955,7 @@ void CCustomControlPanelWnd::Nudge(int key) {
       m_points[i] = CPoint{moved.left, moved.top};
     }
   }
-  if (m_selection.size() == 1) Send(kViewShowWidgetProps, m_selection.front(), 0);
+  if (m_selection.size() == 1) Send(FrameMsg::kShowWidgetProps, m_selection.front(), 0);
   SetModified();
 }
 
@@ -1034,7 +1035,7 @@ void CCustomControlPanelWnd::DeleteSelection() {
     }
     RedrawRect(area, true, true);
   }
-  Send(kViewShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
+  Send(FrameMsg::kShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
 }
 
 void CCustomControlPanelWnd::MoveInZOrder(std::uint32_t id) {
@@ -1092,9 +1093,9 @@ void CCustomControlPanelWnd::PasteControls() {
       RedrawRect(Grown(widget->m_rect, kSelectionBand), true, true);
     }
     if (copied.size() == 1) {
-      Send(kViewShowWidgetProps, m_data->m_widgets.back(), 1);
+      Send(FrameMsg::kShowWidgetProps, m_data->m_widgets.back(), 1);
     } else {
-      Send(kViewShowWidgetProps, nullptr, 0);
+      Send(FrameMsg::kShowWidgetProps, nullptr, 0);
     }
   }
   SetModified();

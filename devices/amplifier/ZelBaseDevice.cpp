@@ -26,7 +26,6 @@ constexpr std::size_t kPayloadOffset = kZelPayloadOffset;
 // Offset and length of the firmware text in the identity reply.
 constexpr std::size_t kIdentityFirmwareAt = 19;
 constexpr std::size_t kIdentityFirmwareLength = 4;
-constexpr std::uint32_t kCmdEditPaste = 57637;
 
 std::atomic<CZelBaseDevice::FirmwareTableReader> g_firmwareReader{nullptr};
 
@@ -102,7 +101,7 @@ bool IsReplyHoldOffActive(CDevice& device) {
   if (start == 0) return false;
   if (GetTickCount() - start < device.GetReplyTimeout()) return true;
   device.ClearReplyTimer();
-  device.Post(UWM_INVALIDATE_PANEL);
+  device.Post(FrameMsg::kInvalidatePanel);
   return false;
 }
 
@@ -311,8 +310,8 @@ bool CZelBaseDevice::ApplyDeviceIdEdit(std::uint32_t newId, bool grid, std::stri
     return false;
   }
   SetDeviceId(newId);
-  Post(UWM_REFRESH_RACK);
-  if (grid) Post(UWM_PANEL_CAPTION);
+  Post(FrameMsg::kRefreshRack);
+  if (grid) Post(FrameMsg::kPanelCaption);
   m_system->SetModified(true);
   return true;
 }
@@ -367,8 +366,8 @@ bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command) {
   else
     device.OnDisconnected(false);
   device.SetIgnored(!ignored);
-  device.Post(UWM_REDRAW_METER_ENTRY);
-  device.Post(UWM_REFRESH_RACK);
+  device.Post(FrameMsg::kRedrawMeterEntry);
+  device.Post(FrameMsg::kRefreshRack);
   return false;
 }
 

@@ -103,7 +103,7 @@ std::uint32_t CZelBreakDevice::HasWarnings() { return m_warningBits != 0 || m_al
 void CZelBreakDevice::OnDisconnected(bool clearWarnings) {
   CZelBaseDevice::OnDisconnected(clearWarnings);
   m_alarmActive = false;
-  Post(UWM_DEVICE_STATUS_EVENT, kBreakHintStatus);
+  Post(FrameMsg::kStatusEvent, kBreakHintStatus);
 }
 
 std::uint32_t CZelBreakDevice::GetMessageMergeMask(const CControlMessage& message) {
@@ -261,9 +261,9 @@ void CZelBreakDevice::ApplyControlChange(const CParamValue& value) {
     release();
     Write(kBreakCmdBoxName, ZelPaddedText(text, kBreakBoxNameBytes));
     Refresh(id);
-    Post(UWM_REFRESH_RACK);
-    Post(UWM_PANEL_CAPTION);
-    Post(UWM_REDRAW_METER_ENTRY);
+    Post(FrameMsg::kRefreshRack);
+    Post(FrameMsg::kPanelCaption);
+    Post(FrameMsg::kRedrawMeterEntry);
   } else if (id == kBreakParamGpio) {
     const auto gpio = std::uint8_t(value.integer & 0xFF);
     UnpackZelBreakGpioConfig(gpio, m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);

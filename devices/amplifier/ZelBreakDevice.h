@@ -70,7 +70,7 @@ enum : std::uint32_t {
   kBreakWarnFirmware = 0x02,
 };
 
-// Status hints posted with WM_APP+111.
+// Status hints posted with FrameMsg::kStatusEvent.
 enum : int {
   kBreakHintMixer = 103,
   kBreakHintNames = 106,

@@ -125,12 +125,12 @@ void CZelBreakDevice::ProcessReply(CControlMessage& record) {
   if (!now) {
     m_warningBits |= kBreakWarnNotInitialised;
     // Widgets bound to "Warnings Active" follow through the frame, never from this thread.
-    Post(UWM_WARNING_STATUS);
+    Post(FrameMsg::kPropagateWarning);
   } else if (!before) {
     m_warningBits &= ~kBreakWarnNotInitialised;
-    Post(UWM_REDRAW_METER_ENTRY);
-    Post(UWM_REFRESH_RACK);
-    Post(UWM_WARNING_STATUS);
+    Post(FrameMsg::kRedrawMeterEntry);
+    Post(FrameMsg::kRefreshRack);
+    Post(FrameMsg::kPropagateWarning);
   }
   UpdateCommsState(true);
 }
@@ -147,16 +147,16 @@ void CZelBreakDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
   m_muteMask = mask;
   UnpackZelBreakGpioConfig(u[18], m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);
   m_haveRead |= kBreakReadSettings;
-  if (changed) Notify(UWM_DEVICE_STATUS_EVENT, kBreakHintMixer);
-  Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+  if (changed) Notify(FrameMsg::kStatusEvent, kBreakHintMixer);
+  Notify(FrameMsg::kShowDeviceProps, 1);
 }
 
 void CZelBreakDevice::ReplyName(const CControlMessage& record) {
   m_name = ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kBreakBoxNameBytes), false);
   m_haveRead |= kBreakReadName;
-  Notify(UWM_PANEL_CAPTION);
-  Notify(UWM_DEVICE_STATUS_EVENT, kBreakHintNames);
-  Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+  Notify(FrameMsg::kPanelCaption);
+  Notify(FrameMsg::kStatusEvent, kBreakHintNames);
+  Notify(FrameMsg::kShowDeviceProps, 1);
 }
 
 void CZelBreakDevice::ReplyStatus(const CControlMessage& record) {
@@ -174,8 +174,8 @@ void CZelBreakDevice::ReplyChannelName(const CControlMessage& record) {
       ZelTrimmedText(Latin1ToUtf8(record.frame + kZelPayloadOffset, kBreakChannelNameBytes), false);
   m_haveRead |= kBreakReadChannel0 << channel;
   if (int(channel) == GetChannelCount() - 1) {
-    Notify(UWM_DEVICE_STATUS_EVENT, kBreakHintNames);
-    Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+    Notify(FrameMsg::kStatusEvent, kBreakHintNames);
+    Notify(FrameMsg::kShowDeviceProps, 1);
   }
 }
 
@@ -195,7 +195,7 @@ void CZelBreakDevice::ReplyIdentity(const CControlMessage& record) {
   if (!expected.empty() && expected != m_firmwareVersion) {
     m_warningBits |= kBreakWarnFirmware;
     Log("Firmware Version = v" + m_firmwareVersion + " should be v" + expected + "\n");
-    Notify(UWM_WARNING_STATUS);
+    Notify(FrameMsg::kPropagateWarning);
   }
 }
 

@@ -176,12 +176,12 @@ void CZelBreakDevice::PasteRecord(const std::array<std::uint8_t, kBreakClipboard
   }
   if (mixer || gpio) {
     if (IsConnected()) SendAllSettings();
-    if (mixer) Post(UWM_DEVICE_STATUS_EVENT, kBreakHintMixer);
-    if (gpio) Post(UWM_DEVICE_STATUS_EVENT, kBreakHintStatus);
+    if (mixer) Post(FrameMsg::kStatusEvent, kBreakHintMixer);
+    if (gpio) Post(FrameMsg::kStatusEvent, kBreakHintStatus);
   }
   if (m_pollGate) m_pollGate->Reset();
   if (mixer || gpio) {
-    Post(UWM_REFRESH_SELECTION_PROPERTIES);
+    Post(FrameMsg::kSelectDevice);
     m_system->SetModified(true);
   }
 }

@@ -298,7 +298,7 @@ void CZelSeriesDevice::OnDisconnected(bool clearWarnings) {
     CSingleLock lock(m_system->GetLock());
     m_statusFlags &= 0x03;
   }
-  Post(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+  Post(FrameMsg::kStatusEvent, kZelHintState);
 }
 
 std::uint32_t CZelSeriesDevice::GetMessageMergeMask(const CControlMessage& message) {

@@ -104,7 +104,7 @@ enum : std::uint32_t {
   kZelWarnTemperatureHardware = 0x20,
 };
 
-// Status hints posted with WM_APP+111.
+// Status hints posted with FrameMsg::kStatusEvent.
 enum : int {
   kZelHintControls = 103,
   kZelHintInfo = 104,
@@ -298,7 +298,7 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void ReplyMeters(const std::vector<std::uint8_t>& u);
   void ReplyReference(const std::vector<std::uint8_t>& u);
   void ReplyIdentity(const CControlMessage& record);
-  // One alarm edge: sets or clears the warning bit, logs the line and posts WM_APP+138.
+  // One alarm edge: sets or clears the warning bit, logs the line and posts FrameMsg::kPropagateWarning.
   void AlarmEdge(std::uint32_t bit, bool on, const std::string& line);
   std::string ExpectedFirmware() const;
 

@@ -120,7 +120,7 @@ void CZelSeriesDevice::AlarmEdge(std::uint32_t bit, bool on, const std::string& 
   else
     m_warningBits &= ~bit;
   Log(line);
-  Notify(UWM_WARNING_STATUS);
+  Notify(FrameMsg::kPropagateWarning);
 }
 
 std::string CZelSeriesDevice::ExpectedFirmware() const {
@@ -165,12 +165,12 @@ void CZelSeriesDevice::ProcessReply(CControlMessage& record) {
   SendNotices();
   if (after && !before) {
     m_warningBits &= ~kZelWarnNotInitialised;
-    Post(UWM_REDRAW_METER_ENTRY);
-    Post(UWM_REFRESH_RACK);
-    Post(UWM_WARNING_STATUS);
+    Post(FrameMsg::kRedrawMeterEntry);
+    Post(FrameMsg::kRefreshRack);
+    Post(FrameMsg::kPropagateWarning);
   } else if (!after) {
     m_warningBits |= kZelWarnNotInitialised;
-    Post(UWM_WARNING_STATUS);
+    Post(FrameMsg::kPropagateWarning);
   }
   UpdateCommsState(true);
 }
@@ -201,21 +201,21 @@ void CZelSeriesDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
     Log(Printf(standby ? "Amplifier ID %lld going into Standby Mode\n"
                        : "Amplifier ID %lld coming out of Standby Mode\n",
                (long long)(std::int32_t(m_deviceId))));
-    Notify(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+    Notify(FrameMsg::kStatusEvent, kZelHintState);
   }
-  if (edge || changed) Notify(UWM_DEVICE_STATUS_EVENT, kZelHintControls);
+  if (edge || changed) Notify(FrameMsg::kStatusEvent, kZelHintControls);
   m_standbyShadow = standby;
   if (m_powerOnDelay != oldDelay || m_alarmTemperature != oldAlarm || GetGpioByte() != oldGpio ||
       m_statusFlags != oldFlags)
-    Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+    Notify(FrameMsg::kShowDeviceProps, 1);
 }
 
 void CZelSeriesDevice::ReplyName(const CControlMessage& record) {
   m_name = ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kNameBytes), true);
   m_haveRead |= kZelReadName;
-  Notify(UWM_PANEL_CAPTION);
-  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintNames);
-  Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+  Notify(FrameMsg::kPanelCaption);
+  Notify(FrameMsg::kStatusEvent, kZelHintNames);
+  Notify(FrameMsg::kShowDeviceProps, 1);
 }
 
 void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
@@ -237,8 +237,8 @@ void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
         "software");
   alarm(kZelWarnTemperatureHardware, std::int32_t(m_alarmTemperature), "hardware");
   if (changed) {
-    Notify(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
-    Notify(UWM_REDRAW_METER_ENTRY, 1);
+    Notify(FrameMsg::kStatusEvent, kZelHintInfo);
+    Notify(FrameMsg::kRedrawMeterEntry, 1);
   }
 }
 
@@ -256,7 +256,7 @@ void CZelSeriesDevice::ReplyStatus(const CControlMessage& record) {
     AlarmEdge(kZelWarnProtect, true, Printf("Amplifier ID %lld in Protect Mode\n", id));
   else if (m_notInProtect != 0 && flagged)
     AlarmEdge(kZelWarnProtect, false, Printf("Amplifier ID %lld out of Protect Mode\n", id));
-  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+  Notify(FrameMsg::kStatusEvent, kZelHintState);
 }
 
 void CZelSeriesDevice::ReplyCounters(const std::vector<std::uint8_t>& u) {
@@ -268,7 +268,7 @@ void CZelSeriesDevice::ReplyCounters(const std::vector<std::uint8_t>& u) {
   m_powerCycleCount = std::uint16_t(u[8] << 8 | u[9]);
   m_counterByte = u[10];
   m_haveRead |= kZelReadCounters;
-  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
+  Notify(FrameMsg::kStatusEvent, kZelHintInfo);
 }
 
 void CZelSeriesDevice::ReplyChannelName(const CControlMessage& record) {
@@ -278,8 +278,8 @@ void CZelSeriesDevice::ReplyChannelName(const CControlMessage& record) {
       ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kChannelNameBytes), false);
   m_haveRead |= kZelReadChannel0 << channel;
   if (int(channel) == GetChannelCount() - 1) {
-    Notify(UWM_DEVICE_STATUS_EVENT, kZelHintNames);
-    Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+    Notify(FrameMsg::kStatusEvent, kZelHintNames);
+    Notify(FrameMsg::kShowDeviceProps, 1);
   }
 }
 
@@ -287,9 +287,9 @@ void CZelSeriesDevice::ReplyMeters(const std::vector<std::uint8_t>& u) {
   std::array<bool, kZelMaxChannels> before{};
   for (int n = 0; n < kZelMaxChannels; ++n) before[std::size_t(n)] = IsChannelCheck(n);
   DecodeZelSeriesMeters(u.data(), u.size(), m_meters);
-  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
-  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintMeters);
-  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+  Notify(FrameMsg::kStatusEvent, kZelHintInfo);
+  Notify(FrameMsg::kStatusEvent, kZelHintMeters);
+  Notify(FrameMsg::kStatusEvent, kZelHintState);
   const long long id = std::int32_t(m_deviceId);
   const bool firstMeters = (m_haveRead & kZelReadMeters) == 0;
   bool anyAlarm = false;
@@ -305,7 +305,7 @@ void CZelSeriesDevice::ReplyMeters(const std::vector<std::uint8_t>& u) {
       AlarmEdge(kZelWarnLoad, true, Printf("Amplifier ID %lld Load Error on Channel %lld\n", id, n + 1));
   }
   if (!anyAlarm) {
-    if (m_warningBits & kZelWarnLoad) Notify(UWM_WARNING_STATUS);
+    if (m_warningBits & kZelWarnLoad) Notify(FrameMsg::kPropagateWarning);
     m_warningBits &= ~kZelWarnLoad;
   }
   m_haveRead |= kZelReadMeters;
@@ -315,7 +315,7 @@ void CZelSeriesDevice::ReplyReference(const std::vector<std::uint8_t>& u) {
   for (std::size_t n = 0; n < kZelMaxChannels; ++n)
     m_referenceImpedance[n] = float(u[2 * n] << 8 | u[2 * n + 1]) / 10.0f;
   m_haveRead |= kZelReadReference;
-  Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+  Notify(FrameMsg::kShowDeviceProps, 1);
 }
 
 void CZelSeriesDevice::ReplyIdentity(const CControlMessage& record) {
@@ -327,7 +327,7 @@ void CZelSeriesDevice::ReplyIdentity(const CControlMessage& record) {
   if (!expected.empty() && expected != m_firmwareVersion) {
     m_warningBits |= kZelWarnFirmware;
     Log("Firmware Version = v" + m_firmwareVersion + " should be v" + expected + "\n");
-    Notify(UWM_WARNING_STATUS);
+    Notify(FrameMsg::kPropagateWarning);
   }
 }
 
@@ -365,8 +365,8 @@ void CZelSeriesDevice::ReleaseSolo() {
 void CZelSeriesDevice::StartStandbyHoldOff() {
   if (m_system->IsPortOpen() && IsConnected() && IsReadOutComplete()) {
     StartReplyTimer();
-    Post(UWM_DEVICE_STATUS_EVENT, kZelHintStandby);
-    Post(UWM_INVALIDATE_PANEL, 1);
+    Post(FrameMsg::kStatusEvent, kZelHintStandby);
+    Post(FrameMsg::kInvalidatePanel, 1);
   }
 }
 
@@ -427,9 +427,9 @@ void CZelSeriesDevice::ApplyControlChange(const CParamValue& value) {
     release();
     Write(kZelCmdAmpName, ZelPaddedText(text, kNameBytes));
     Refresh(id);
-    Post(UWM_REFRESH_RACK);
-    Post(UWM_PANEL_CAPTION);
-    Post(UWM_REDRAW_METER_ENTRY);
+    Post(FrameMsg::kRefreshRack);
+    Post(FrameMsg::kPanelCaption);
+    Post(FrameMsg::kRedrawMeterEntry);
   } else if (id == kZelParamPanelPage) {
     m_displayPage = (m_displayPage + 1) % std::uint32_t(channels == 4 ? 3 : 2);
     release();
@@ -455,7 +455,7 @@ void CZelSeriesDevice::ApplyControlChange(const CParamValue& value) {
         panel->RefreshState(true);
         panel->ReleaseActiveWidgetAndRedraw();
       }
-      Post(UWM_REDRAW_METER_ENTRY);
+      Post(FrameMsg::kRedrawMeterEntry);
       StartStandbyHoldOff();
     }
     release();

@@ -395,7 +395,7 @@ void DialogClear(CNerexSeriesDevice& d, const INerexPresetDialog& dlg) {
 
 }  // namespace
 
-void CNerexSeriesDevice::PostStatusEvent(int code) { Post(UWM_DEVICE_STATUS_EVENT, code); }
+void CNerexSeriesDevice::PostStatusEvent(int code) { Post(FrameMsg::kStatusEvent, code); }
 
 std::string PresetNameBytes(const std::string& utf8) {
   std::string out;

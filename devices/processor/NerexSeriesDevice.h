@@ -100,7 +100,7 @@ enum : std::uint32_t {
   kNerexWarningFirmware = 0x4,
 };
 
-// Status codes posted with UWM_DEVICE_STATUS_EVENT.
+// Status codes posted with FrameMsg::kStatusEvent.
 enum : int {
   kNerexStatusMeters = 104,
   kNerexStatusSettings = 105,

@@ -233,9 +233,9 @@ bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
     return false;
   }
   m_d.SetDeviceId(std::uint32_t(id));
-  m_d.Post(UWM_REFRESH_RACK);
+  m_d.Post(FrameMsg::kRefreshRack);
   Modified();
-  if (e.grid) m_d.Post(UWM_PANEL_CAPTION);
+  if (e.grid) m_d.Post(FrameMsg::kPanelCaption);
   return true;
 }
 

@@ -279,7 +279,7 @@ TEST_F(FrameTest, SelectDevice_MovesSelectionFillsGridAndIgnoresDeletedDevices) 
   CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
   EXPECT_EQ(grid.GetCurrentDevice(), b);
 
-  // WM_APP+129 for a device that is not the selected one leaves the grid alone.
+  // FrameMsg::kShowDeviceProps for a device that is not the selected one leaves the grid alone.
   PostAbout(f, FrameMsg::kShowDeviceProps, a, 0);
   ProcessEvents();
   EXPECT_EQ(grid.GetCurrentDevice(), b);

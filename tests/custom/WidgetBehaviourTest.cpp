@@ -418,12 +418,12 @@ TEST_F(WidgetTest, LaunchAndRecallButtonsPostToTheFrame) {
   Mouse(recall, WM_LBUTTONDOWN, 25, 10);
   std::vector<CRecordingSink::Message> posted;
   for (const auto& m : frame.Take())
-    if (m.message == UWM_OPEN_CUSTOM_PANEL || m.message == UWM_RECALL_SNAPSHOT) posted.push_back(m);
+    if (m.message == FrameMsg::kOpenCustomPanel || m.message == FrameMsg::kRecallSnapshot) posted.push_back(m);
   ASSERT_EQ(posted.size(), 2u);
-  EXPECT_EQ(posted[0].message, UWM_OPEN_CUSTOM_PANEL);
+  EXPECT_EQ(posted[0].message, FrameMsg::kOpenCustomPanel);
   EXPECT_EQ(posted[0].text, target->GetUuid().ToString());
   EXPECT_EQ(posted[0].wParam, 0u);
-  EXPECT_EQ(posted[1].message, UWM_RECALL_SNAPSHOT);
+  EXPECT_EQ(posted[1].message, FrameMsg::kRecallSnapshot);
   EXPECT_EQ(posted[1].text, snapshot->GetUuid().ToString());
   EXPECT_EQ(posted[1].wParam, 0u);
 }

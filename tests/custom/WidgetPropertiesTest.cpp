@@ -550,7 +550,7 @@ TEST_F(WidgetEdits, ButtonActionChosenInTheListAsksThePaneForTheRowsAgain) {
   EXPECT_TRUE(system.IsModified());
   const auto posted = ui.Take();
   ASSERT_EQ(posted.size(), 1u);
-  EXPECT_EQ(posted[0].message, UWM_SHOW_WIDGET_PROPERTIES);
+  EXPECT_EQ(posted[0].message, FrameMsg::kShowWidgetProps);
   EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(static_cast<CCustomControlObject*>(button)));
   EXPECT_EQ(posted[0].lParam, 1);
 

@@ -18,6 +18,7 @@
 #include "core/CPData.h"
 #include "core/ImageTree.h"
 #include "core/System.h"
+#include "core/SystemMessages.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"
@@ -305,7 +306,7 @@ TEST_F(CustomPanelViewTest, BandSelectsWhollyEnclosedWidgetsOnly) {
   Add(CRect{90, 90, 150, 150}, kRed);
   Open();
   view->OnLButtonDown(0, CPoint{10, 10});
-  EXPECT_EQ(sent.back().message, kViewShowPanelProps);
+  EXPECT_EQ(sent.back().message, FrameMsg::kShowPanelProps);
   view->OnMouseMove(MK_LBUTTON, CPoint{100, 100});
   EXPECT_EQ(view->GetSelection(), (std::vector<CCustomControlObject*>{b, a}));
   view->OnMouseMove(MK_LBUTTON, CPoint{50, 50});  // shrinking drops b again

@@ -184,8 +184,8 @@ TEST_F(ZelBreakModelTest, GoldenWriteFramesOfEveryChange) {
   EXPECT_TRUE(d->IsNetworkMasterPulse());
   EXPECT_EQ(d->GetName(), "");
   // A box name change redraws the rack, the panel caption and the monitor strip.
-  EXPECT_GE(frame.Count(UWM_REFRESH_RACK), 1u);
-  EXPECT_GE(frame.Count(WM_APP + 105), 1u);
+  EXPECT_GE(frame.Count(FrameMsg::kRefreshRack), 1u);
+  EXPECT_GE(frame.Count(FrameMsg::kPanelCaption), 1u);
 }
 
 TEST_F(ZelBreakModelTest, MuteOfChannelEightAndMergedGainFrames) {
@@ -272,7 +272,7 @@ TEST_F(ZelBreakModelTest, DisconnectDropsTheAlarmAndAsksForAStatusRefresh) {
   EXPECT_EQ(d->HasWarnings(), 0u);
   bool hinted = false;
   for (const auto& m : frame.Messages())
-    hinted = hinted || (m.message == UWM_DEVICE_STATUS_EVENT && m.lParam == kBreakHintStatus);
+    hinted = hinted || (m.message == FrameMsg::kStatusEvent && m.lParam == kBreakHintStatus);
   EXPECT_TRUE(hinted);
 }
 

@@ -212,10 +212,10 @@ TEST_F(ZelBreakPropertiesTest, PropertyListHasTheSameRowsAndRules) {
   CNamedPropertyValue id;
   id.propertyId = 60;
   id.SetNumber(44);
-  const std::size_t captions = frame.Count(WM_APP + 105);
+  const std::size_t captions = frame.Count(FrameMsg::kPanelCaption);
   EXPECT_TRUE(d->ValidateProperty(id));
   EXPECT_EQ(d->GetDeviceId(), 44u);
-  EXPECT_EQ(frame.Count(WM_APP + 105), captions);  // the list path posts only the rack refresh
+  EXPECT_EQ(frame.Count(FrameMsg::kPanelCaption), captions);  // the list path posts only the rack refresh
   CNamedPropertyValue output;
   output.propertyId = 55;
   CPropertyOptions options;

@@ -72,7 +72,7 @@ TEST_F(ZelPropertiesTest, IdEditsRefuseAnIdInUseExceptZero) {
   EXPECT_TRUE(Edit(*d, "ID", std::int64_t(9)));
   EXPECT_EQ(d->GetDeviceId(), 9u);
   EXPECT_TRUE(system.IsModified());
-  EXPECT_GE(frame.Count(WM_APP + 105), 1u);
+  EXPECT_GE(frame.Count(FrameMsg::kPanelCaption), 1u);
 }
 
 struct LimitCase {

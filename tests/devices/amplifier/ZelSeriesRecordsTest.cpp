@@ -451,7 +451,7 @@ TEST_F(ZelRecordsTest, PasteReleasesASoloAndSendsAllSettingsWhenConnected) {
   EXPECT_EQ(d->GetMuteOverride(), 0);
   EXPECT_EQ(other->GetMuteOverride(), 0);
   EXPECT_EQ(Queued(*d).size(), 12u);
-  EXPECT_EQ(frame.Count(UWM_REFRESH_SELECTION_PROPERTIES), 1u);
+  EXPECT_EQ(frame.Count(FrameMsg::kSelectDevice), 1u);
 }
 
 TEST_F(ZelRecordsTest, CanPasteNeedsTheFormatAndTheRightToUseControls) {

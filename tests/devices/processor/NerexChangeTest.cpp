@@ -10,6 +10,7 @@
 
 #include "core/Confirm.h"
 #include "core/Link.h"
+#include "core/SystemMessages.h"
 #include "core/ValueCodes.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexModelTable.h"
@@ -612,7 +613,8 @@ TEST_F(NerexChangeTest, NamesAreSentAsSevenBitTextAndTheFrameHearsOfTheDeviceNam
   std::vector<std::uint32_t> posted;
   const auto messages = m_sink.Messages();
   for (std::size_t i = before; i < messages.size(); ++i) posted.push_back(messages[i].message);
-  EXPECT_EQ(posted, (std::vector<std::uint32_t>{WM_APP + 103, WM_APP + 105, WM_APP + 102}));
+  EXPECT_EQ(posted,
+            (std::vector<std::uint32_t>{FrameMsg::kRefreshRack, FrameMsg::kPanelCaption, FrameMsg::kRedrawMeterEntry}));
   EXPECT_TRUE(Notified(58));
 }
 

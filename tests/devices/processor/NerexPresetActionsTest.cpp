@@ -1,5 +1,6 @@
 // The preset actions of a processor: their confirmations, model changes and exact frames,
 // online and offline, and store and recall against the simulated unit.
+#include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include <QDir>
@@ -122,7 +123,7 @@ TEST_F(NerexPresetActionsTest, FennickStoreSendsTwoBlocksAndTheNameAndAsksOnlyOv
   EXPECT_EQ(Raw(q[1], 2), (Bytes{2, 0x43}));
   EXPECT_EQ(q[2].size(), 28u);
   EXPECT_EQ(Raw(q[2], 17), (Bytes{2, 'S', 't', 'a', 'g', 'e', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '}));
-  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, kNerexStatusPresets), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kStatusEvent, kNerexStatusPresets), 1u);
 
   // Over a stored memory the overwrite is asked; declining keeps the memory.
   d.ClearQueue();

@@ -132,7 +132,7 @@ TEST_F(Properties, DeviceIdLimitsAndDuplicates) {
   EXPECT_EQ(Check(d, Number(57, 63)), "accepted");
   EXPECT_EQ(d.GetDeviceId(), 63u);
   EXPECT_TRUE(m_system.IsModified());
-  EXPECT_EQ(Posted(UWM_REFRESH_RACK), 2u);
+  EXPECT_EQ(Posted(FrameMsg::kRefreshRack), 2u);
 }
 
 TEST_F(Properties, NameLimitCountsTheCharactersTheWireCarries) {
@@ -294,7 +294,7 @@ TEST_F(Properties, GridChangesApplyOrRestoreWithTheErrorText) {
   id.SetValue(std::int64_t(12));
   EXPECT_TRUE(d.OnPropertyChanged(id));
   EXPECT_EQ(std::get<std::int64_t>(id.GetReferenceValue()), 12);
-  EXPECT_EQ(Posted(UWM_PANEL_CAPTION), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kPanelCaption), 1u);
 
   CDeviceProperty& nudge = *grid.Row("Gain Nudge");
   nudge.SetComboSelection(2);
