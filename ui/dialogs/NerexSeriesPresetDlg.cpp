@@ -1,3 +1,5 @@
+// The preset manager's list, section boxes and buttons; each button and each rename in the
+// list is a control change of the device, which reads the selection back from the dialog.
 #include "ui/dialogs/NerexSeriesPresetDlg.h"
 
 #include <QCheckBox>
