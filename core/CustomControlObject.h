@@ -11,6 +11,7 @@
 #include "core/ObjectProperties.h"
 #include "core/TextStyle.h"
 #include "core/Uuid.h"
+#include "platform/ObjectHandle.h"
 #include "platform/Types.h"
 
 class CArchive;
@@ -54,6 +55,12 @@ class CCustomControlPanel {
   virtual void SetActiveControl(CCustomControlObject* widget) { (void)widget; }
   // Whether the widget is selected in design mode. Base: never.
   virtual bool IsSelected(const CCustomControlObject* widget) const { (void)widget; return false; }
+
+  // Names the view in posted messages (the frame looks it up among the open panels' views).
+  std::uint64_t GetHandle() const { return m_handle.Value(); }
+
+ private:
+  CObjectHandle m_handle;
 };
 
 // What a text widget's in-place editor asks of the view that shows the widget.
@@ -181,6 +188,8 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   // The bound parameter's current value; the empty value when unbound.
   CParamValue GetParameterValue() const;
   bool IsLinked() const { return m_pDevice && m_parameterId; }
+  // Names the widget in posted messages (the frame looks it up among the panels' widgets).
+  std::uint64_t GetHandle() const { return m_handle.Value(); }
 
   CRect m_rect;
   CCustomControlPanel* m_pView = nullptr;  // the owning view while the panel is open; not owned
@@ -197,6 +206,9 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   CCPData* GetPanel() const;
   // Whether the owning panel's system is in design mode.
   bool InDesignMode() const;
+
+ private:
+  CObjectHandle m_handle;  // a copy gets its own
 };
 
 // Deletes every widget of the array and empties it.

@@ -28,17 +28,12 @@ constexpr std::uint32_t kIgnoredVeil = 0x96323232u;
 // Bounds the walk of GetParameterAt for a family whose list lacks its "NULL" end.
 constexpr int kMaxParameters = 100000;
 
-std::uint64_t NextDeviceHandle() {
-  static std::atomic<std::uint64_t> next{1};
-  return next.fetch_add(1);
-}
 }  // namespace
 
 CDevice::CDevice(CSystem* system, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
                  std::uint32_t modelIndex)
     : m_system(system),
       m_frame(frame),
-      m_handle(NextDeviceHandle()),
       m_uuid(MakeUuid()),
       m_deviceId(deviceId),
       m_typeCode(typeCode),
@@ -346,7 +341,7 @@ std::uint32_t CDevice::GetMessageMergeMask(const CControlMessage& message) {
 // --- Connection level ---
 
 void CDevice::Post(std::uint32_t message, LPARAM lParam) {
-  if (m_frame) m_frame->Post(CPostedMessage{message, 0, lParam, m_handle, {}});
+  if (m_frame) m_frame->Post(CPostedMessage{message, 0, lParam, m_handle.Value(), {}});
 }
 
 void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {

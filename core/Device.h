@@ -15,6 +15,7 @@
 #include "core/ParamRecords.h"
 #include "core/User.h"
 #include "core/Uuid.h"
+#include "platform/ObjectHandle.h"
 #include "platform/Types.h"
 
 class CArchive;
@@ -164,7 +165,7 @@ class CDevice : public CObjectProperties {
   CSystem* GetSystem() const { return m_system; }
   // Names the device in posted messages: unique in the process and never reused, so a message
   // that arrives after the device has gone finds nothing (CSystem::FindDeviceByHandle).
-  std::uint64_t GetHandle() const { return m_handle; }
+  std::uint64_t GetHandle() const { return m_handle.Value(); }
   // Posts the message about this device (its handle) to the frame, when there is one. Any thread.
   void Post(std::uint32_t message, LPARAM lParam = 0);
 
@@ -251,7 +252,7 @@ class CDevice : public CObjectProperties {
 
   CSystem* m_system;
   IMessageSink* m_frame;
-  const std::uint64_t m_handle;
+  const CObjectHandle m_handle;
   std::atomic<CControlPanel*> m_controlPanel{nullptr};
   bool m_panelWasOpen = false;
   std::array<std::int32_t, kPlacementWords> m_placement{0, 3, -1, -1, -1, -1, -1, -1, 500, 500};

@@ -59,8 +59,8 @@ struct CParamValue {
   float value = 0.0f;
   std::int32_t integer = 0;
   std::uint8_t flag = 0;
-  // Pointer-sized: some families carry a pointer here. 0 in every builder.
-  std::uintptr_t extra = 0;
+  // 0 in every builder; no family gives it a meaning.
+  std::uint32_t extra = 0;
 
   CParamValue() = default;
   CParamValue(std::int32_t id_, float value_, std::int32_t kind_) : id(id_), kind(kind_), value(value_) {}

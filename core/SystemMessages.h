@@ -1,8 +1,8 @@
 // The numbers of every message we post (CPostedMessage::message), each defined here once.
 // The system object, the comms worker, the devices, the widgets and the windows post them to
 // the main frame, except kSecurityProgress, which goes to the security dialog. A message names
-// its device by the device's handle (CDevice::GetHandle) unless its comment says otherwise;
-// wParam and lParam are 0 unless said.
+// the object it is about by that object's handle (CPostedMessage::handle): a device's
+// (CDevice::GetHandle) unless its comment names another; wParam and lParam are 0 unless said.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +43,7 @@ enum Id : std::uint32_t {
   kSecurityProgress = WM_APP + 116,
   // Refresh the device's open control panel for its online state (lParam 1 online).
   kPanelOnlineState = WM_APP + 117,
-  // Start and stop a zone's collapse animation timer on the rack (wParam the zone's handle,
+  // Start and stop a zone's collapse animation timer on the rack (the zone's handle,
   // CZone::GetHandle).
   kRackZoneTimerStart = WM_APP + 118,
   kRackZoneTimerStop = WM_APP + 119,
@@ -54,11 +54,11 @@ enum Id : std::uint32_t {
   kRebuildMeters = WM_APP + 122,
   // Show the device's properties when it is the selected one.
   kShowDeviceProps = WM_APP + 129,
-  // Show a custom panel's properties (wParam the handle of the view that shows it,
-  // CCustomControlPanel::GetViewHandle; lParam 1 builds the rows again).
+  // Show a custom panel's properties (the handle of the view that shows it,
+  // CCustomControlPanel::GetHandle; lParam 1 builds the rows again).
   kShowPanelProps = WM_APP + 130,
-  // Show a custom panel widget's properties (wParam the widget's handle,
-  // CCustomControlObject::GetHandle; lParam 1 builds the rows again).
+  // Show a custom panel widget's properties (the widget's handle, CCustomControlObject::GetHandle;
+  // lParam 1 builds the rows again).
   kShowWidgetProps = WM_APP + 131,
   // A custom panel was renamed (the frame refills its list of panels).
   kPanelRenamed = WM_APP + 134,

@@ -314,7 +314,7 @@ CDevice* CZone::HitTestMeter(int x, int y, CRect& cursor) {
 void CZone::Post(std::uint32_t message) {
   // The frame looks the zone up in the system's list: a zone that is gone by then is skipped.
   if (IMessageSink* frame = m_pSystem ? m_pSystem->GetUiServices() : nullptr) {
-    frame->PostMessage(message, reinterpret_cast<WPARAM>(this), 0);
+    frame->Post(CPostedMessage{message, 0, 0, GetHandle(), {}});
   }
 }
 

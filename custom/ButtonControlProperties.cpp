@@ -289,8 +289,7 @@ CWidgetEditResult CCCButton::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit
       // The grid asks for its rows again through the edited row; the list's caller is told by
       // the changed entry, and the pane showing the button is asked to show it again.
       if (IUiServices* ui = !edit.fromGrid && system ? system->GetUiServices() : nullptr) {
-        const CCustomControlObject* widget = this;
-        ui->PostMessage(FrameMsg::kShowWidgetProps, reinterpret_cast<WPARAM>(widget), 1);
+        ui->Post(CPostedMessage{FrameMsg::kShowWidgetProps, 0, 1, GetHandle(), {}});
       }
       return result;
     case kIdPanel:

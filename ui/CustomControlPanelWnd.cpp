@@ -19,7 +19,6 @@
 #include "core/CPData.h"
 #include "core/ImageTree.h"
 #include "core/System.h"
-#include "core/SystemMessages.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"
@@ -141,8 +140,12 @@ void CCustomControlPanelWnd::SetPanelData(CCPData* data) {
 
 bool CCustomControlPanelWnd::DesignMode() const { return m_system.GetDesignMode() != 0; }
 
-void CCustomControlPanelWnd::Send(std::uint32_t message, const void* wParam, LPARAM lParam) {
-  if (m_send) m_send(message, reinterpret_cast<WPARAM>(wParam), lParam);
+void CCustomControlPanelWnd::ShowPanelProperties() {
+  if (m_showPanelProperties) m_showPanelProperties(*this, false);
+}
+
+void CCustomControlPanelWnd::ShowWidgetProperties(CCustomControlObject* widget, bool force) {
+  if (m_showWidgetProperties) m_showWidgetProperties(widget, force);
 }
 
 void CCustomControlPanelWnd::SetModified() { m_system.SetModified(true); }
@@ -512,9 +515,9 @@ void CCustomControlPanelWnd::keyPressEvent(QKeyEvent* event) {
 void CCustomControlPanelWnd::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
   if (m_selection.empty()) {
-    Send(FrameMsg::kShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
+    ShowPanelProperties();
   } else if (m_selection.size() == 1) {
-    Send(FrameMsg::kShowWidgetProps, m_selection.front(), 0);
+    ShowWidgetProperties(m_selection.front());
   }
 }
 
@@ -667,7 +670,7 @@ void CCustomControlPanelWnd::PlacePending() {
   ClearSelection();
   AddToSelection(widget);
   RedrawRect(Grown(widget->m_rect, kSelectionBand), true, true);
-  Send(FrameMsg::kShowWidgetProps, widget, 0);
+  ShowWidgetProperties(widget);
   m_tool = kToolSelect;
   SetModified();
 }
@@ -711,10 +714,10 @@ void CCustomControlPanelWnd::OnLButtonDown(std::uint32_t flags, CPoint point) {
     if (!(flags & MK_CONTROL)) {
       ClearSelection();
       AddToSelection(widget);
-      Send(FrameMsg::kShowWidgetProps, widget, 0);
+      ShowWidgetProperties(widget);
     } else {
       AddToSelection(widget);
-      Send(FrameMsg::kShowWidgetProps, m_selection.size() == 1 ? widget : nullptr, 0);
+      ShowWidgetProperties(m_selection.size() == 1 ? widget : nullptr);
     }
     RedrawRect(Grown(widget->m_rect, kSelectionBand), true, true);
     m_moving = true;
@@ -738,7 +741,7 @@ void CCustomControlPanelWnd::OnLButtonDown(std::uint32_t flags, CPoint point) {
   }
   setCursor(Qt::ArrowCursor);
   ClearSelection();
-  Send(FrameMsg::kShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
+  ShowPanelProperties();
   m_moving = false;
   m_band = true;
   m_bandStart = m_bandEnd = point;
@@ -833,7 +836,7 @@ void CCustomControlPanelWnd::OnLButtonUp(std::uint32_t flags, CPoint point) {
       RedrawRect(Union(Grown(old, kSelectionBand), Grown(moved, kSelectionBand)), true, true);
       m_points[i] = CPoint{moved.left, moved.top};
     }
-    if (m_selection.size() == 1) Send(FrameMsg::kShowWidgetProps, m_selection.front(), 0);
+    if (m_selection.size() == 1) ShowWidgetProperties(m_selection.front());
     SetModified();
   } else if (m_handle != 0 && !m_selection.empty()) {
     CCustomControlObject* widget = m_selection.back();
@@ -842,7 +845,7 @@ void CCustomControlPanelWnd::OnLButtonUp(std::uint32_t flags, CPoint point) {
     widget->SetRect(sized.left, sized.top, sized.right, sized.bottom);
     m_handle = 0;
     RedrawRect(Union(Grown(old, kSelectionBand), Grown(sized, kSelectionBand)), true, true);
-    if (m_selection.size() == 1) Send(FrameMsg::kShowWidgetProps, widget, 0);
+    if (m_selection.size() == 1) ShowWidgetProperties(widget);
     SetModified();
   } else if (m_band) {
     EraseBand();
@@ -857,7 +860,7 @@ void CCustomControlPanelWnd::OnDesignClick(std::uint32_t flags, CPoint point) {
     return;
   }
   if (CCustomControlObject* widget = HitTest(point)) {
-    Send(FrameMsg::kShowWidgetProps, widget, 0);
+    ShowWidgetProperties(widget);
     if (!(flags & MK_CONTROL)) ClearSelection();
     AddToSelection(widget);
     RedrawRect(Grown(widget->m_rect, kSelectionBand), true, true);
@@ -868,7 +871,7 @@ void CCustomControlPanelWnd::OnDesignClick(std::uint32_t flags, CPoint point) {
   }
   setCursor(Qt::ArrowCursor);
   ClearSelection();
-  Send(FrameMsg::kShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
+  ShowPanelProperties();
   m_moving = false;
 }
 
@@ -910,7 +913,7 @@ void CCustomControlPanelWnd::CancelEdit() {
       RedrawRect(Grown(r, kSelectionBand), true, true);
       m_points[i] = CPoint{r.left, r.top};
     }
-    if (m_selection.size() == 1) Send(FrameMsg::kShowWidgetProps, m_selection.front(), 0);
+    if (m_selection.size() == 1) ShowWidgetProperties(m_selection.front());
   } else if (m_handle != 0 && !m_selection.empty()) {
     CCustomControlObject* widget = m_selection.back();
     const CRect ghost = ResizeGhost(widget, m_points.back());
@@ -955,7 +958,7 @@ void CCustomControlPanelWnd::Nudge(int key) {
       m_points[i] = CPoint{moved.left, moved.top};
     }
   }
-  if (m_selection.size() == 1) Send(FrameMsg::kShowWidgetProps, m_selection.front(), 0);
+  if (m_selection.size() == 1) ShowWidgetProperties(m_selection.front());
   SetModified();
 }
 
@@ -1035,7 +1038,7 @@ void CCustomControlPanelWnd::DeleteSelection() {
     }
     RedrawRect(area, true, true);
   }
-  Send(FrameMsg::kShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
+  ShowPanelProperties();
 }
 
 void CCustomControlPanelWnd::MoveInZOrder(std::uint32_t id) {
@@ -1093,9 +1096,9 @@ void CCustomControlPanelWnd::PasteControls() {
       RedrawRect(Grown(widget->m_rect, kSelectionBand), true, true);
     }
     if (copied.size() == 1) {
-      Send(FrameMsg::kShowWidgetProps, m_data->m_widgets.back(), 1);
+      ShowWidgetProperties(m_data->m_widgets.back(), true);
     } else {
-      Send(FrameMsg::kShowWidgetProps, nullptr, 0);
+      ShowWidgetProperties(nullptr);
     }
   }
   SetModified();

@@ -57,7 +57,11 @@ inline constexpr int kSelectionBand = 6;
 
 class CCustomControlPanelWnd : public QWidget, public CCustomControlPanel, public CTextEditorHost {
  public:
-  using SendFn = std::function<void(std::uint32_t message, WPARAM wParam, LPARAM lParam)>;
+  // What the view asks the main window to show in the properties pane, answered before the
+  // call returns: the panel's properties (the view), or a widget's (null: none); force builds
+  // the rows again when they are shown already.
+  using ShowPanelPropertiesFn = std::function<void(CCustomControlPanel& view, bool force)>;
+  using ShowWidgetPropertiesFn = std::function<void(CCustomControlObject* widget, bool force)>;
 
   explicit CCustomControlPanelWnd(CSystem& system, QWidget* parent = nullptr);
   ~CCustomControlPanelWnd() override;
@@ -66,8 +70,10 @@ class CCustomControlPanelWnd : public QWidget, public CCustomControlPanel, publi
 
   // Binds the panel data and the view in both directions; every widget's owning view is this.
   void SetPanelData(CCPData* data);
-  // Where the properties messages go (handled before the call returns).
-  void SetMessageHandler(SendFn send) { m_send = std::move(send); }
+  void SetPropertiesHandlers(ShowPanelPropertiesFn showPanel, ShowWidgetPropertiesFn showWidget) {
+    m_showPanelProperties = std::move(showPanel);
+    m_showWidgetProperties = std::move(showWidget);
+  }
   // The main window's commands chosen in the context menu (its Properties).
   void SetMainCommandHandler(std::function<void(std::uint32_t)> handler) { m_mainCommand = std::move(handler); }
   // Closes the window that holds the view (the frame); the view is deleted with it.
@@ -172,7 +178,8 @@ class CCustomControlPanelWnd : public QWidget, public CCustomControlPanel, publi
   bool DesignMode() const;
   // Lets go of the panel data and its widgets (only those still bound to this view).
   void Detach();
-  void Send(std::uint32_t message, const void* wParam, LPARAM lParam);
+  void ShowPanelProperties();
+  void ShowWidgetProperties(CCustomControlObject* widget, bool force = false);
   void SetModified();
   void DrawBackground(Graphics& g, const CRect& clip);
   void DrawSelection(Graphics& g, const CCustomControlObject* widget);
@@ -211,7 +218,8 @@ class CCustomControlPanelWnd : public QWidget, public CCustomControlPanel, publi
   CPoint m_bandEnd;
   std::vector<CCustomControlObject*> m_selection;
   std::vector<CPoint> m_points;  // one per selected widget
-  SendFn m_send;
+  ShowPanelPropertiesFn m_showPanelProperties;
+  ShowWidgetPropertiesFn m_showWidgetProperties;
   std::function<void(std::uint32_t)> m_mainCommand;
   std::function<void()> m_close;
   std::function<void(const std::string&)> m_title;

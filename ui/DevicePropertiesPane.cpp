@@ -538,9 +538,9 @@ void CDevicePropertiesCtrl::PostRebuild() {
   if (m_device) {
     m_sink->Post(CPostedMessage{FrameMsg::kSelectDevice, 0, 1, m_device->GetHandle(), {}});
   } else if (m_panel) {
-    m_sink->PostMessage(FrameMsg::kShowPanelProps, reinterpret_cast<WPARAM>(m_panel), 1);
+    m_sink->Post(CPostedMessage{FrameMsg::kShowPanelProps, 0, 1, m_panel->GetHandle(), {}});
   } else if (m_widget) {
-    m_sink->PostMessage(FrameMsg::kShowWidgetProps, reinterpret_cast<WPARAM>(m_widget), 1);
+    m_sink->Post(CPostedMessage{FrameMsg::kShowWidgetProps, 0, 1, m_widget->GetHandle(), {}});
   }
 }
 

@@ -170,6 +170,8 @@ TEST_P(WidgetKindTest, StreamAndClipboardCopy_KeepTheKindsFieldsButNotTheBinding
   EXPECT_EQ(copy->m_pDevice, nullptr);
   EXPECT_EQ(copy->m_parameterId, 0u);
   EXPECT_EQ(copy->m_lastInactive, 1);
+  // The copy is another widget to posted messages: a message about it never reaches w.
+  EXPECT_NE(copy->GetHandle(), w->GetHandle());
   w->m_pDevice = nullptr;
 
   // The kind's own stream record reads back into a fresh widget and writes the same bytes.

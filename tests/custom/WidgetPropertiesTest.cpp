@@ -551,7 +551,7 @@ TEST_F(WidgetEdits, ButtonActionChosenInTheListAsksThePaneForTheRowsAgain) {
   const auto posted = ui.Take();
   ASSERT_EQ(posted.size(), 1u);
   EXPECT_EQ(posted[0].message, FrameMsg::kShowWidgetProps);
-  EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(static_cast<CCustomControlObject*>(button)));
+  EXPECT_EQ(posted[0].handle, button->GetHandle());
   EXPECT_EQ(posted[0].lParam, 1);
 
   value.changed = 0;

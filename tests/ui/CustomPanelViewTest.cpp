@@ -18,7 +18,6 @@
 #include "core/CPData.h"
 #include "core/ImageTree.h"
 #include "core/System.h"
-#include "core/SystemMessages.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"
@@ -105,7 +104,8 @@ class CustomPanelViewTest : public ::testing::Test {
     system.SetDesignMode(1);
     view = std::make_unique<CTestView>(system);
     view->resize(300, 200);
-    view->SetMessageHandler([this](std::uint32_t message, WPARAM w, LPARAM) { sent.push_back({message, w}); });
+    view->SetPropertiesHandlers([this](CCustomControlPanel& shown, bool) { sent.push_back({&shown, nullptr}); },
+                                [this](CCustomControlObject* widget, bool) { sent.push_back({nullptr, widget}); });
   }
   void TearDown() override { view.reset(); }
 
@@ -126,9 +126,10 @@ class CustomPanelViewTest : public ::testing::Test {
     view->OnLButtonUp(0, to);
   }
 
+  // What the view asked the main window to show: its own properties (panel set) or a widget's.
   struct Sent {
-    std::uint32_t message;
-    WPARAM wParam;
+    CCustomControlPanel* panel;
+    CCustomControlObject* widget;
   };
   CSystem system;
   CCPData* data = nullptr;
@@ -306,7 +307,7 @@ TEST_F(CustomPanelViewTest, BandSelectsWhollyEnclosedWidgetsOnly) {
   Add(CRect{90, 90, 150, 150}, kRed);
   Open();
   view->OnLButtonDown(0, CPoint{10, 10});
-  EXPECT_EQ(sent.back().message, FrameMsg::kShowPanelProps);
+  EXPECT_EQ(sent.back().panel, view.get());
   view->OnMouseMove(MK_LBUTTON, CPoint{100, 100});
   EXPECT_EQ(view->GetSelection(), (std::vector<CCustomControlObject*>{b, a}));
   view->OnMouseMove(MK_LBUTTON, CPoint{50, 50});  // shrinking drops b again

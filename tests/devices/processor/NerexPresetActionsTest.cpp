@@ -86,11 +86,7 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
     return d;
   }
   void Act(int id) { m_device->ApplyControlChange(CParamValue(id, 0.0f, kParamKindNone)); }
-  void DialogAct(int id) {
-    CParamValue v(id, 0.0f, kParamKindNone);
-    v.extra = reinterpret_cast<std::uintptr_t>(static_cast<INerexPresetDialog*>(&dialog));
-    m_device->ApplyControlChange(v);
-  }
+  void DialogAct(int id) { m_device->ApplyPresetDialogAction(id, dialog); }
   std::vector<std::uint32_t> Commands() const {
     std::vector<std::uint32_t> out;
     for (const Bytes& f : Queued()) out.push_back(f[6]);
@@ -314,6 +310,10 @@ TEST_F(NerexPresetActionsTest, DialogNameAndClear) {
   Fill(2, "Two");
   dialog.row = 1;
   dialog.name = "Renamed";
+  // Without the dialog the same ids do nothing: there is no row to act on.
+  for (int id = 497; id <= 500; ++id) Act(id);
+  EXPECT_EQ(Preset(2).name, "Two");
+  EXPECT_TRUE(Commands().empty());
   DialogAct(499);
   EXPECT_EQ(Preset(2).name, "Renamed");
   DialogAct(500);
