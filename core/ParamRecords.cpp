@@ -4,7 +4,7 @@
 CParamValue MakeBoolParamValue(std::int32_t id, bool value) {
   CParamValue v;
   v.id = id;
-  v.kind = kParamKindBool;
+  v.kind = ParamKind::kBool;
   v.flag = value ? 1 : 0;
   return v;
 }
@@ -12,7 +12,7 @@ CParamValue MakeBoolParamValue(std::int32_t id, bool value) {
 CParamValue MakeTextParamValue(std::int32_t id, const std::string& text) {
   CParamValue v;
   v.id = id;
-  v.kind = kParamKindText;
+  v.kind = ParamKind::kText;
   v.text = text;
   return v;
 }
@@ -20,7 +20,7 @@ CParamValue MakeTextParamValue(std::int32_t id, const std::string& text) {
 CParamValue MakeIntParamValue(std::int32_t id, std::int32_t value) {
   CParamValue v;
   v.id = id;
-  v.kind = kParamKindInteger;
+  v.kind = ParamKind::kInteger;
   v.integer = value;
   v.value = 0.0f;
   return v;

@@ -160,8 +160,8 @@ CRect CCCFader::AdjustSizingRect(const CRect& rect, int handle) const {
 }
 
 CRect CCCFader::DrawScale(Graphics& g, bool draw) {
-  const std::int32_t kind = GetParameterValue().kind;
-  if ((kind != 1 && kind != 4) || m_majorMarks == 0) return m_rect;
+  const ParamKind kind = GetParameterValue().kind;
+  if ((kind != ParamKind::kLevel && kind != ParamKind::kDelay) || m_majorMarks == 0) return m_rect;
   const float range = m_rangeMax - m_rangeMin;
   const float majorStep = m_majorMarks > 1 ? range / float(m_majorMarks - 1) : 0.0f;
   const float minorStep = majorStep / float(m_minorMarks + 1);
@@ -251,7 +251,7 @@ void CCCFader::Draw(Graphics& g, const CRect& paint, bool designMode) {
     }
   }
   if (IsScaleShown()) DrawScale(g, true);
-  if (!info.flag) {
+  if (!info.inactive) {
     const CPoint p = GetKnobPosition();
     int outline = 0;
     if (m_pKnobImage && m_pKnobImage->HasBitmap()) {
@@ -288,7 +288,7 @@ void CCCFader::Draw(Graphics& g, const CRect& paint, bool designMode) {
       g.DrawLine(shade, CPointF{sx, float(p.y + 3)}, CPointF{sx, sy - 1.0f});
     }
   }
-  m_lastInactive = info.flag;
+  m_lastInactive = info.inactive;
 }
 
 void CCCFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
@@ -296,7 +296,7 @@ void CCCFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool d
   (void)flags;
   (void)designMode;
   const int x = point.x, y = point.y;
-  const bool locked = GetParameterInfo().flag != 0;
+  const bool locked = GetParameterInfo().inactive != 0;
   if (message == WM_LBUTTONDOWN) {
     if (!HitTestKnob(x, y) || locked) return;
     m_dragging = true;
@@ -334,6 +334,6 @@ void CCCFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool d
 }
 
 CRect CCCFader::OnParameterUpdate(const CParamValue& value) {
-  const bool inactiveChanged = GetParameterInfo().flag != m_lastInactive;
+  const bool inactiveChanged = GetParameterInfo().inactive != m_lastInactive;
   return TakeRangeValue(value, m_rangeMin, m_rangeMax, inactiveChanged, m_value) ? GetBoundsRect() : CRect{};
 }

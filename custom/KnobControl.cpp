@@ -156,8 +156,8 @@ CRect CCCKnob::AdjustSizingRect(const CRect& rect, int handle) const {
 }
 
 CRect CCCKnob::DrawScale(Graphics& g, bool draw) {
-  const std::int32_t kind = GetParameterValue().kind;
-  if ((kind != 1 && kind != 4) || m_majorMarks == 0) return m_rect;
+  const ParamKind kind = GetParameterValue().kind;
+  if ((kind != ParamKind::kLevel && kind != ParamKind::kDelay) || m_majorMarks == 0) return m_rect;
   const float majorStep = m_majorMarks > 1 ? (m_rangeMax - m_rangeMin) / float(m_majorMarks - 1) : 0.0f;
   const float minorStep = majorStep / float(m_minorMarks + 1);
   const int r = m_rect.Width() / 2;
@@ -238,7 +238,7 @@ void CCCKnob::DrawBody(Graphics& g, float angle) const {
 void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)designMode;
   const CParamInfo info = GetParameterInfo();
-  const bool locked = info.flag != 0;
+  const bool locked = info.inactive != 0;
   if (m_hitTest) {
     const CRepaintClip clip(g, paint);
     const int w = m_rect.Width(), h = m_rect.Height();
@@ -280,7 +280,7 @@ void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
     }
     g.SetSmoothingMode(savedMode);
   }
-  m_lastInactive = info.flag;
+  m_lastInactive = info.inactive;
 }
 
 void CCCKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
@@ -289,7 +289,7 @@ void CCCKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool de
   (void)designMode;
   const int x = point.x, y = point.y;
   (void)invalid;
-  const bool locked = GetParameterInfo().flag != 0;
+  const bool locked = GetParameterInfo().inactive != 0;
   if (message == WM_LBUTTONDOWN) {
     const bool inside = x >= m_rect.left && x <= m_rect.right && y >= m_rect.top && y <= m_rect.bottom;
     if (inside && !locked) {
@@ -310,6 +310,6 @@ void CCCKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool de
 }
 
 CRect CCCKnob::OnParameterUpdate(const CParamValue& value) {
-  const bool inactiveChanged = GetParameterInfo().flag != m_lastInactive;
+  const bool inactiveChanged = GetParameterInfo().inactive != m_lastInactive;
   return TakeRangeValue(value, m_rangeMin, m_rangeMax, inactiveChanged, m_value) ? GetBoundsRect() : CRect{};
 }

@@ -31,11 +31,11 @@ const std::vector<std::string> kOffOn = {"Off", "On"};
 
 // Which of the unit rows a widget has: delay units for a bound delay, appended units for a
 // bound value of another kind that has units of its own.
-bool HasDelayUnits(const CCCTextControl& w) { return w.IsLinked() && w.GetParameterValue().kind == kParamKindDelay; }
+bool HasDelayUnits(const CCCTextControl& w) { return w.IsLinked() && w.GetParameterValue().kind == ParamKind::kDelay; }
 bool HasAppendUnits(const CCCTextControl& w) {
   if (!w.IsLinked()) return false;
-  const std::int32_t kind = w.GetParameterValue().kind;
-  return kind != kParamKindQ && kind != kParamKindDelay && kind != kParamKindPhase;
+  const ParamKind kind = w.GetParameterValue().kind;
+  return kind != ParamKind::kQ && kind != ParamKind::kDelay && kind != ParamKind::kPhase;
 }
 
 }  // namespace

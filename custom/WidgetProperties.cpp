@@ -195,10 +195,10 @@ CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit
     if (std::isinf(value))
       return CWidgetEditResult::Refuse(
           FormatMessage("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
-    if (current.kind == kParamKindLevel && std::trunc(value * 10.0f) > std::trunc(info.maximum * 10.0f))
+    if (current.kind == ParamKind::kLevel && std::trunc(value * 10.0f) > std::trunc(info.maximum * 10.0f))
       return CWidgetEditResult::Refuse(
           FormatMessage("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
-    if (current.kind == kParamKindDelay && std::trunc(value * 100.0f) > std::trunc(info.maximum * 100.0f))
+    if (current.kind == ParamKind::kDelay && std::trunc(value * 100.0f) > std::trunc(info.maximum * 100.0f))
       return CWidgetEditResult::Refuse(
           FormatMessage("Maximum value cannot be greater than %.2f for this parameter", double(info.maximum)));
     range.maximum = value;
@@ -259,8 +259,8 @@ constexpr std::uint32_t kScaleDecimalBits[] = {0x100, 0x200, 0x400, 0x800};
 }
 
 bool HasScaleDecimals(const CCustomControlObject& widget) {
-  const std::int32_t kind = widget.GetParameterValue().kind;
-  return kind == kParamKindLevel || kind == kParamKindDelay;
+  const ParamKind kind = widget.GetParameterValue().kind;
+  return kind == ParamKind::kLevel || kind == ParamKind::kDelay;
 }
 
 int ScaleDecimalsIndex(std::uint32_t flags) { return IndexOfBit(flags, kScaleDecimalBits); }

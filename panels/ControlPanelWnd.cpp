@@ -114,7 +114,7 @@ bool CControlPanelWnd::IsParameterDisabled(int parameterId) const {
   CDevice* device = GetDevice();
   if (!device || parameterId == 0) return false;
   const CParamInfo info = device->GetParameterAt(parameterId);
-  return info.id == parameterId && info.name != "NULL" && info.flag != 0;
+  return info.id == parameterId && info.name != "NULL" && info.inactive != 0;
 }
 
 void CControlPanelWnd::DestroyPanelWindow() {

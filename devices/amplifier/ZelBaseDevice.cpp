@@ -111,7 +111,7 @@ CParamInfo ZelNullParamInfo() {
   return info;
 }
 
-CParamInfo MakeZelParamInfo(int id, std::string name, std::int32_t kind, std::uint32_t flags, std::uint32_t textLength,
+CParamInfo MakeZelParamInfo(int id, std::string name, ParamKind kind, std::uint32_t flags, std::uint32_t textLength,
                             float maximum, float minimum) {
   CParamInfo info;
   info.name = std::move(name);
@@ -119,8 +119,8 @@ CParamInfo MakeZelParamInfo(int id, std::string name, std::int32_t kind, std::ui
   info.id = id;
   info.maximum = maximum;
   info.minimum = minimum;
-  info.extra1 = textLength;
-  info.extra2 = flags;
+  info.textLimit = textLength;
+  info.options = flags;
   return info;
 }
 
@@ -290,7 +290,9 @@ void CZelBaseDevice::ListMatchingParametersUpTo(int lastId, const CParamInfo& li
   for (int id = 0; id <= lastId; ++id) {
     CParamInfo info = GetParameterAt(id);
     if (info.name == "NULL") continue;
-    if (!any && (info.kind != like.kind || (info.extra2 & 0x9u) != (like.extra2 & 0x9u) || (info.extra2 & 0x4u)))
+    if (!any &&
+        (info.kind != like.kind || (info.options & kParamOptionLinkClass) != (like.options & kParamOptionLinkClass) ||
+         (info.options & kParamOptionReadOnly)))
       continue;
     out.push_back(std::move(info));
   }

@@ -78,9 +78,9 @@ std::string ZelTrimmedText(std::string text, bool leading);
 bool IsReplyHoldOffActive(CDevice& device);
 
 // Parameter descriptions of the Zel families: the "NULL" entry, and an entry with its kind,
-// flag word, text length and range.
+// option word (kParamOption...), text length and range.
 CParamInfo ZelNullParamInfo();
-CParamInfo MakeZelParamInfo(int id, std::string name, std::int32_t kind, std::uint32_t flags = 0,
+CParamInfo MakeZelParamInfo(int id, std::string name, ParamKind kind, std::uint32_t flags = 0,
                             std::uint32_t textLength = 0, float maximum = 0.0f, float minimum = 0.0f);
 
 // Channels of a breakout box by type code: 8 for the even codes 34 to 46, 16 for the odd codes

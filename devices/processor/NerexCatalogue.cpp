@@ -88,17 +88,17 @@ std::string Format(const char* format, Args... args) {
   return text;
 }
 
-CParamInfo Info(int id, std::string name, std::int32_t kind, float maximum = 0.0f, float minimum = 0.0f,
+CParamInfo Info(int id, std::string name, ParamKind kind, float maximum = 0.0f, float minimum = 0.0f,
                 std::uint32_t textLimit = 0, std::uint32_t options = 0, bool disabled = false) {
   CParamInfo info;
   info.name = std::move(name);
   info.kind = kind;
   info.id = id;
-  info.flag = disabled ? 1 : 0;
+  info.inactive = disabled ? 1 : 0;
   info.maximum = maximum;
   info.minimum = minimum;
-  info.extra1 = textLimit;
-  info.extra2 = options;
+  info.textLimit = textLimit;
+  info.options = options;
   return info;
 }
 
@@ -122,7 +122,7 @@ bool Bit(std::uint32_t mask, int bit) { return (mask >> bit) & 1u; }
 bool HasInputDelay(int model) { return IsNerexSmallModel(model) || model == kModelTorvex48; }
 bool HasMatrixGains(int model) { return IsFennickModel(model) || model == kModelTorvex48; }
 
-CParamValue FloatValue(int id, float value, std::int32_t kind) { return CParamValue(id, value, kind); }
+CParamValue FloatValue(int id, float value, ParamKind kind) { return CParamValue(id, value, kind); }
 
 // The fields of a PEQ band, in the order of their rows for inputs and for outputs.
 enum EPeqField { kPeqFrequency, kPeqQ, kPeqGain, kPeqType, kPeqBypass };
@@ -134,12 +134,13 @@ static_assert(int(ERow::OutPeqBypass) - int(ERow::OutPeqFreq) == kPeqBypass);
 CParamInfo PeqBandInfo(int id, int field, const std::string& label, const NerexEqBand& band, bool disabled) {
   const int type = PeqType(band);
   switch (field) {
-    case kPeqFrequency: return Info(id, label + " Frequency", kParamKindFrequency, 0, 0, 0, 0, disabled);
+    case kPeqFrequency: return Info(id, label + " Frequency", ParamKind::kFrequency, 0, 0, 0, 0, disabled);
     case kPeqQ:
-      return Info(id, label + " Q", type == 8 ? kParamKindPhase : kParamKindQ, 0, 0, 0, 0, type == 11 || type == 12 || disabled);
-    case kPeqGain: return Info(id, label + " Gain", kParamKindLevel, 15.0f, -40.0f, 0, 0, type > 2 || disabled);
-    case kPeqType: return Info(id, label + " Type", kParamKindInteger, 0, 0, 0, 0, disabled);
-    default: return Info(id, label + " Bypass", kParamKindBool, 0, 0, 0, 0, disabled);
+      return Info(id, label + " Q", type == 8 ? ParamKind::kPhase : ParamKind::kQ, 0, 0, 0, 0,
+                  type == 11 || type == 12 || disabled);
+    case kPeqGain: return Info(id, label + " Gain", ParamKind::kLevel, 15.0f, -40.0f, 0, 0, type > 2 || disabled);
+    case kPeqType: return Info(id, label + " Type", ParamKind::kInteger, 0, 0, 0, 0, disabled);
+    default: return Info(id, label + " Bypass", ParamKind::kBool, 0, 0, 0, 0, disabled);
   }
 }
 
@@ -157,7 +158,7 @@ struct CPlainRow {
   ERow row;
   EChannel channel;
   const char* name;  // printf format of the name, with the channel when there is one
-  std::int32_t kind;
+  ParamKind kind;
   float maximum = 0.0f;
   float minimum = 0.0f;
   std::uint32_t textLimit = 0;
@@ -166,43 +167,44 @@ struct CPlainRow {
 };
 
 constexpr CPlainRow kPlainRows[] = {
-    {ERow::InputMute, EChannel::kInput, "Input Channel %c Mute", kParamKindBool},
-    {ERow::OutputMute, EChannel::kOutput, "Output Channel %d Mute", kParamKindBool},
-    {ERow::OutputPhase, EChannel::kOutput, "Output Channel %d Phase", kParamKindBool, 0, 0, 0, 0, EDisabledBy::kGroupE},
-    {ERow::DeviceName, EChannel::kNone, "Device Name", kParamKindText, 0, 0, 40},
-    {ERow::InputName, EChannel::kInput, "Input Channel %c Name", kParamKindText, 0, 0, 8},
-    {ERow::OutputName, EChannel::kOutput, "Output Channel %d Name", kParamKindText, 0, 0, 8},
-    {ERow::OutputDelay, EChannel::kOutput, "Output Channel %d Delay", kParamKindDelay, kMaxDelayMs, 0.0f, 0, 0,
+    {ERow::InputMute, EChannel::kInput, "Input Channel %c Mute", ParamKind::kBool},
+    {ERow::OutputMute, EChannel::kOutput, "Output Channel %d Mute", ParamKind::kBool},
+    {ERow::OutputPhase, EChannel::kOutput, "Output Channel %d Phase", ParamKind::kBool, 0, 0, 0, 0,
+     EDisabledBy::kGroupE},
+    {ERow::DeviceName, EChannel::kNone, "Device Name", ParamKind::kText, 0, 0, 40},
+    {ERow::InputName, EChannel::kInput, "Input Channel %c Name", ParamKind::kText, 0, 0, 8},
+    {ERow::OutputName, EChannel::kOutput, "Output Channel %d Name", ParamKind::kText, 0, 0, 8},
+    {ERow::OutputDelay, EChannel::kOutput, "Output Channel %d Delay", ParamKind::kDelay, kMaxDelayMs, 0.0f, 0, 0,
      EDisabledBy::kGroupC},
-    {ERow::LimiterLevel, EChannel::kOutput, "Output Channel %d Limiter Level", kParamKindLevel, 22.0f, -10.0f, 0, 0,
+    {ERow::LimiterLevel, EChannel::kOutput, "Output Channel %d Limiter Level", ParamKind::kLevel, 22.0f, -10.0f, 0, 0,
      EDisabledBy::kGroupD},
-    {ERow::LimiterClipLevel, EChannel::kOutput, "Output Channel %d Limiter Clip Level", kParamKindLevel, 12.0f, 2.0f,
+    {ERow::LimiterClipLevel, EChannel::kOutput, "Output Channel %d Limiter Clip Level", ParamKind::kLevel, 12.0f, 2.0f,
      0, 0, EDisabledBy::kGroupD},
-    {ERow::LimiterAttack, EChannel::kOutput, "Output Channel %d Limiter Attack", kParamKindInteger, 0, 0, 0,
-     kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
-    {ERow::LimiterRelease, EChannel::kOutput, "Output Channel %d Limiter Release", kParamKindInteger, 0, 0, 0,
-     kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
-    {ERow::LimiterClipRelease, EChannel::kOutput, "Output Channel %d Limiter Clip Release", kParamKindInteger, 0, 0,
-     0, kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
-    {ERow::GeqBypass, EChannel::kInputNumber, "Input Channel %d GEQ Bypass", kParamKindBool},
-    {ERow::Online, EChannel::kNone, "Online Status", kParamKindBool, 0, 0, 0, kParamOptionWord5},
-    {ERow::Offline, EChannel::kNone, "Offline Status", kParamKindBool, 0, 0, 0, kParamOptionWord5},
-    {ERow::Warnings, EChannel::kNone, "Warnings Active", kParamKindBool, 0, 0, 0, kParamOptionWord5},
-    {ERow::CompThreshold, EChannel::kOutput, "Output Channel %d Compressor Threshold", kParamKindLevel, 22.0f,
-     -22.0f, 4},
-    {ERow::CompRatio, EChannel::kOutput, "Output Channel %d Compressor Ratio", kParamKindRatio, 0, 0, 0,
-     kParamOptionWord4},
-    {ERow::CompAttack, EChannel::kOutput, "Output Channel %d Compressor Attack", kParamKindTime, 0, 0, 0,
-     kParamOptionWord4, EDisabledBy::kCompressorLimiters},
-    {ERow::CompRelease, EChannel::kOutput, "Output Channel %d Compressor Release", kParamKindTime, 0, 0, 0,
-     kParamOptionWord4, EDisabledBy::kCompressorLimiters},
-    {ERow::CompKnee, EChannel::kOutput, "Output Channel %d Compressor Soft Knee", kParamKindLevel, 0, 0, 0,
-     kParamOptionWord4},
+    {ERow::LimiterAttack, EChannel::kOutput, "Output Channel %d Limiter Attack", ParamKind::kInteger, 0, 0, 0,
+     kParamOptionReadOnly, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::LimiterRelease, EChannel::kOutput, "Output Channel %d Limiter Release", ParamKind::kInteger, 0, 0, 0,
+     kParamOptionReadOnly, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::LimiterClipRelease, EChannel::kOutput, "Output Channel %d Limiter Clip Release", ParamKind::kInteger, 0, 0,
+     0, kParamOptionReadOnly, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::GeqBypass, EChannel::kInputNumber, "Input Channel %d GEQ Bypass", ParamKind::kBool},
+    {ERow::Online, EChannel::kNone, "Online Status", ParamKind::kBool, 0, 0, 0, kParamOptionsStatusIndication},
+    {ERow::Offline, EChannel::kNone, "Offline Status", ParamKind::kBool, 0, 0, 0, kParamOptionsStatusIndication},
+    {ERow::Warnings, EChannel::kNone, "Warnings Active", ParamKind::kBool, 0, 0, 0, kParamOptionsStatusIndication},
+    {ERow::CompThreshold, EChannel::kOutput, "Output Channel %d Compressor Threshold", ParamKind::kLevel, 22.0f, -22.0f,
+     4},
+    {ERow::CompRatio, EChannel::kOutput, "Output Channel %d Compressor Ratio", ParamKind::kRatio, 0, 0, 0,
+     kParamOptionReadOnly},
+    {ERow::CompAttack, EChannel::kOutput, "Output Channel %d Compressor Attack", ParamKind::kTime, 0, 0, 0,
+     kParamOptionReadOnly, EDisabledBy::kCompressorLimiters},
+    {ERow::CompRelease, EChannel::kOutput, "Output Channel %d Compressor Release", ParamKind::kTime, 0, 0, 0,
+     kParamOptionReadOnly, EDisabledBy::kCompressorLimiters},
+    {ERow::CompKnee, EChannel::kOutput, "Output Channel %d Compressor Soft Knee", ParamKind::kLevel, 0, 0, 0,
+     kParamOptionReadOnly},
     // The number goes through a one-character conversion: "1" to "8".
-    {ERow::CompBypass, EChannel::kOutput, "Output Channel %c Compressor Bypass", kParamKindBool},
-    {ERow::CompLimiters, EChannel::kNone, "Compressor Limiters", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
-    {ERow::DynamicEqMode, EChannel::kNone, "Dynamic EQ Mode", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
-    {ERow::DynamicEqLinking, EChannel::kNone, "Dynamic EQ Linking", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
+    {ERow::CompBypass, EChannel::kOutput, "Output Channel %c Compressor Bypass", ParamKind::kBool},
+    {ERow::CompLimiters, EChannel::kNone, "Compressor Limiters", ParamKind::kInteger, 0, 0, 0, kParamOptionReadOnly},
+    {ERow::DynamicEqMode, EChannel::kNone, "Dynamic EQ Mode", ParamKind::kInteger, 0, 0, 0, kParamOptionReadOnly},
+    {ERow::DynamicEqLinking, EChannel::kNone, "Dynamic EQ Linking", ParamKind::kInteger, 0, 0, 0, kParamOptionReadOnly},
 };
 
 const CPlainRow* FindPlainRow(ERow row) {
@@ -256,11 +258,11 @@ CParamValue PeqBandValue(int id, int field, const NerexEqBand& band) {
   const int type = PeqType(band);
   switch (field) {
     case kPeqFrequency:
-      return FloatValue(id, IndexToFreq(BandCode(band.frequency, kRangeFrequency, type)), kParamKindFrequency);
+      return FloatValue(id, IndexToFreq(BandCode(band.frequency, kRangeFrequency, type)), ParamKind::kFrequency);
     case kPeqQ:
-      if (type == 8) return FloatValue(id, 2.0f * float(BandCode(band.q, kRangeQ, type)), kParamKindPhase);
-      return FloatValue(id, IndexToQ(BandCode(band.q, kRangeQ, type)), kParamKindQ);
-    case kPeqGain: return FloatValue(id, float(BandCode(band.gain, kRangeGain, type)) / 10.0f, kParamKindLevel);
+      if (type == 8) return FloatValue(id, 2.0f * float(BandCode(band.q, kRangeQ, type)), ParamKind::kPhase);
+      return FloatValue(id, IndexToQ(BandCode(band.q, kRangeQ, type)), ParamKind::kQ);
+    case kPeqGain: return FloatValue(id, float(BandCode(band.gain, kRangeGain, type)) / 10.0f, ParamKind::kLevel);
     case kPeqType: return MakeIntParamValue(id, PeqType(band));
     default: return MakeBoolParamValue(id, Bit(band.type, 7));
   }
@@ -309,29 +311,30 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
   switch (row) {
     case ERow::InputGain:
       if (!inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Gain", InputLetter(n)), kParamKindLevel, fennick ? 15.0f : 6.0f, -40.0f);
+      return Info(id, Format("Input Channel %c Gain", InputLetter(n)), ParamKind::kLevel, fennick ? 15.0f : 6.0f,
+                  -40.0f);
     case ERow::OutputGain: {
       if (!outputRow(n)) break;
       const std::string name = Format("Output Channel %d Gain", n + 1);
-      if (IsOutputGainFree(n)) return Info(id, name, kParamKindLevel, 15.0f, -40.0f);
-      if (IsOutputGainTrim(n)) return Info(id, name, kParamKindLevel, 12.0f, -12.0f);
-      return Info(id, name, kParamKindLevel, 15.0f, -40.0f, 0, 0, true);
+      if (IsOutputGainFree(n)) return Info(id, name, ParamKind::kLevel, 15.0f, -40.0f);
+      if (IsOutputGainTrim(n)) return Info(id, name, ParamKind::kLevel, 12.0f, -12.0f);
+      return Info(id, name, ParamKind::kLevel, 15.0f, -40.0f, 0, 0, true);
     }
     case ERow::InputDelay:
       if (!HasInputDelay(model) || !inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Delay", InputLetter(n)), kParamKindDelay, kMaxDelayMs, 0.0f, 0, 0,
+      return Info(id, Format("Input Channel %c Delay", InputLetter(n)), ParamKind::kDelay, kMaxDelayMs, 0.0f, 0, 0,
                   model == kModelTorvex48 && out.mixerFlag == 1);
     case ERow::MatrixGain:
       if (!HasMatrixGains(model)) break;
       return Info(id, Format("Matrix Gain : Output Channel %d : Input Channel %c", n / 4 + 1, InputLetter(n % 4)),
-                  kParamKindLevel, 15.0f, -40.1f, 0, kParamOptionMuteAtMinimum);
+                  ParamKind::kLevel, 15.0f, -40.1f, 0, kParamOptionMuteAtMinimum);
     case ERow::OutputLink:
-      return Info(id, Format("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), kParamKindBool, 0, 0, 0, kParamOptionWord4,
-                  IsChannelInAnyGroup(out, n / 8) || IsChannelInAnyGroup(out, n % 8));
+      return Info(id, Format("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), ParamKind::kBool, 0, 0, 0,
+                  kParamOptionReadOnly, IsChannelInAnyGroup(out, n / 8) || IsChannelInAnyGroup(out, n % 8));
     case ERow::AutoLimiters: {
       bool locked = false;
       for (int o = 0; o < outputs; ++o) locked = locked || IsChannelInGroupD(out, o);
-      return Info(id, "Auto Limiters", kParamKindInteger, 0, 0, 0, kParamOptionWord4, locked);
+      return Info(id, "Auto Limiters", ParamKind::kInteger, 0, 0, 0, kParamOptionReadOnly, locked);
     }
     case ERow::InPeqFreq:
     case ERow::InPeqQ:
@@ -363,7 +366,7 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
       const bool high = row == ERow::HighPassFreq || row == ERow::HighPassType;
       const bool type = row == ERow::HighPassType || row == ERow::LowPassType;
       return Info(id, Format("Output XOver %s %s : Channel %d", high ? "HPF" : "LPF", type ? "Type" : "Freq", n + 1),
-                  type ? kParamKindInteger : kParamKindFrequency, 0, 0, 0, kParamOptionWord4,
+                  type ? ParamKind::kInteger : ParamKind::kFrequency, 0, 0, 0, kParamOptionReadOnly,
                   high ? IsChannelInGroupA(out, n) : IsChannelInGroupB(out, n));
     }
     case ERow::DeqThreshold:
@@ -379,14 +382,15 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
       const bool fullBand = DeqBandTypeCode(m_current.deqBands[std::size_t(n)]) == 13;
       auto name = [&](const char* what) { return Format("Input Channel %d DEQ Band %d %s", c + 1, b + 1, what); };
       switch (row) {
-        case ERow::DeqThreshold: return Info(id, name("Threshold"), kParamKindLevel, 0, 0, 0, kParamOptionWord4);
-        case ERow::DeqRatio: return Info(id, name("Ratio"), kParamKindRatio, 0, 0, 0, kParamOptionWord4);
-        case ERow::DeqAttack: return Info(id, name("Attack"), kParamKindTime, 0, 0, 0, kParamOptionWord4);
-        case ERow::DeqRelease: return Info(id, name("Release"), kParamKindTime, 0, 0, 0, kParamOptionWord4);
-        case ERow::DeqBypass: return Info(id, name("Bypass"), kParamKindBool, 0, 0, 0, kParamOptionWord4);
-        case ERow::DeqFreq: return Info(id, name("Frequency"), kParamKindFrequency, 0, 0, 0, kParamOptionWord4, fullBand);
-        case ERow::DeqEffect: return Info(id, name("Effect"), kParamKindLevel, 0, 0, 0, kParamOptionWord4);
-        default: return Info(id, name("Q"), kParamKindQ, 0, 0, 0, kParamOptionWord4, fullBand);
+        case ERow::DeqThreshold: return Info(id, name("Threshold"), ParamKind::kLevel, 0, 0, 0, kParamOptionReadOnly);
+        case ERow::DeqRatio: return Info(id, name("Ratio"), ParamKind::kRatio, 0, 0, 0, kParamOptionReadOnly);
+        case ERow::DeqAttack: return Info(id, name("Attack"), ParamKind::kTime, 0, 0, 0, kParamOptionReadOnly);
+        case ERow::DeqRelease: return Info(id, name("Release"), ParamKind::kTime, 0, 0, 0, kParamOptionReadOnly);
+        case ERow::DeqBypass: return Info(id, name("Bypass"), ParamKind::kBool, 0, 0, 0, kParamOptionReadOnly);
+        case ERow::DeqFreq:
+          return Info(id, name("Frequency"), ParamKind::kFrequency, 0, 0, 0, kParamOptionReadOnly, fullBand);
+        case ERow::DeqEffect: return Info(id, name("Effect"), ParamKind::kLevel, 0, 0, 0, kParamOptionReadOnly);
+        default: return Info(id, name("Q"), ParamKind::kQ, 0, 0, 0, kParamOptionReadOnly, fullBand);
       }
     }
     default:
@@ -408,10 +412,10 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
 
   // Codes are shown within the ranges the change path writes, whatever a unit or a file held.
   auto tenths = [&](int code, NerexCodeRange range) {
-    return FloatValue(id, float(range.Clamp(code)) / 10.0f, kParamKindLevel);
+    return FloatValue(id, float(range.Clamp(code)) / 10.0f, ParamKind::kLevel);
   };
   auto delay = [&](std::uint32_t code) {
-    return FloatValue(id, SamplesToSeconds(std::min(code, std::uint32_t(kDelayCodes.high))), kParamKindDelay);
+    return FloatValue(id, SamplesToSeconds(std::min(code, std::uint32_t(kDelayCodes.high))), ParamKind::kDelay);
   };
   switch (row) {
     case ERow::InputGain:
@@ -419,7 +423,7 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
     case ERow::OutputGain:
       if (IsOutputGainFree(n)) return tenths(out.gains[u], kOutputGainCodes);
       if (IsOutputGainTrim(n)) return tenths(out.trims[u], kOutputTrimCodes);
-      return FloatValue(id, 0.0f, kParamKindLevel);
+      return FloatValue(id, 0.0f, ParamKind::kLevel);
     case ERow::InputMute: return MakeBoolParamValue(id, Bit(in.muteMask, n));
     case ERow::OutputMute: return MakeBoolParamValue(id, Bit(out.muteMask, n));
     case ERow::OutputPhase: return MakeBoolParamValue(id, Bit(out.phaseMask, n));
@@ -431,13 +435,13 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
     case ERow::MatrixGain: {
       const auto o = std::size_t(n / 4), i = std::size_t(n % 4);
       if (GetModel() == kModelTorvex48)
-        return FloatValue(id, float(150 - kMatrixLevelCodes.Clamp(out.matrixLevels[o][i])) / 10.0f, kParamKindLevel);
+        return FloatValue(id, float(150 - kMatrixLevelCodes.Clamp(out.matrixLevels[o][i])) / 10.0f, ParamKind::kLevel);
       return tenths(in.matrixGains[o][i], kMatrixGainCodes);
     }
     case ERow::LimiterLevel:
-      return FloatValue(id, float(22 - kLimiterLevelCodes.Clamp(out.limiters[u].level)), kParamKindLevel);
+      return FloatValue(id, float(22 - kLimiterLevelCodes.Clamp(out.limiters[u].level)), ParamKind::kLevel);
     case ERow::LimiterClipLevel:
-      return FloatValue(id, float(kLimiterClipLevelCodes.Clamp(out.limiters[u].clipLevel)), kParamKindLevel);
+      return FloatValue(id, float(kLimiterClipLevelCodes.Clamp(out.limiters[u].clipLevel)), ParamKind::kLevel);
     case ERow::LimiterAttack: return MakeIntParamValue(id, kLimiterAttackCodes.Clamp(out.limiters[master(n)].attack));
     case ERow::LimiterRelease:
       return MakeIntParamValue(id, kLimiterReleaseCodes.Clamp(out.limiters[master(n)].release));
@@ -460,13 +464,14 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
     case ERow::OutPeqBypass:
       return PeqBandValue(id, int(row) - int(ERow::OutPeqFreq), out.PeqBand(n / 9, n % 9));
     case ERow::HighPassFreq:
-      return FloatValue(id, IndexToFreq(kHighPassCodes.Clamp(out.highPass[u].frequency)), kParamKindFrequency);
+      return FloatValue(id, IndexToFreq(kHighPassCodes.Clamp(out.highPass[u].frequency)), ParamKind::kFrequency);
     case ERow::LowPassFreq:
-      return FloatValue(id, IndexToFreq(kLowPassCodes.Clamp(out.lowPass[u].frequency)), kParamKindFrequency);
+      return FloatValue(id, IndexToFreq(kLowPassCodes.Clamp(out.lowPass[u].frequency)), ParamKind::kFrequency);
     case ERow::HighPassType: return MakeIntParamValue(id, kCrossoverTypeCodes.Clamp(out.highPass[u].q));
     case ERow::LowPassType: return MakeIntParamValue(id, kCrossoverTypeCodes.Clamp(out.lowPass[u].q));
     case ERow::GeqBand:
-      return FloatValue(id, float(m_current.geq.bands[std::size_t(n / 28)][std::size_t(n % 28)]) / 10.0f, kParamKindLevel);
+      return FloatValue(id, float(m_current.geq.bands[std::size_t(n / 28)][std::size_t(n % 28)]) / 10.0f,
+                        ParamKind::kLevel);
     case ERow::GeqBypass: return MakeBoolParamValue(id, m_current.geq.bypass[u] != 0);
     case ERow::GeqMode: return MakeIntParamValue(id, m_current.geq.modes[u]);
     case ERow::Online: return MakeBoolParamValue(id, IsConnected());
@@ -474,17 +479,18 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
     case ERow::Warnings: return MakeBoolParamValue(id, m_warningBits != 0);
     case ERow::CompThreshold:
       return FloatValue(id, float(22 - kCompressorThresholdCodes.Clamp(out.compressors[master(n)].threshold)),
-                        kParamKindLevel);
+                        ParamKind::kLevel);
     case ERow::CompRatio:
       return FloatValue(id, std::pow(2.0f, float(kCompressorRatioCodes.Clamp(out.compressors[master(n)].ratio)) / 4.0f),
-                        kParamKindRatio);
+                        ParamKind::kRatio);
     case ERow::CompAttack:
       return FloatValue(id, IndexToQuarterStep(kCompressorAttackCodes.Clamp(out.compressors[master(n)].attack)),
-                        kParamKindTime);
+                        ParamKind::kTime);
     case ERow::CompRelease:
       return FloatValue(id, IndexToQuarterStep(kCompressorReleaseCodes.Clamp(out.compressors[master(n)].release) + 37),
-                        kParamKindTime);
-    case ERow::CompKnee: return FloatValue(id, float(kCompressorKneeCodes.Clamp(out.compressors[u].softKnee)), kParamKindLevel);
+                        ParamKind::kTime);
+    case ERow::CompKnee:
+      return FloatValue(id, float(kCompressorKneeCodes.Clamp(out.compressors[u].softKnee)), ParamKind::kLevel);
     case ERow::CompBypass: return MakeBoolParamValue(id, out.compressors[u].bypass != 0);
     case ERow::Unused1412:
     case ERow::Unused1578: return MakeBoolParamValue(id, false);
@@ -495,20 +501,22 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
   const NerexDeqBand& band = m_current.deqBands[u % kNerexDeqBands];
   switch (row) {
     case ERow::DeqThreshold:
-      return FloatValue(id, float(44 - kDeqThresholdCodes.Clamp(band.threshold)) * 0.5f, kParamKindLevel);
+      return FloatValue(id, float(44 - kDeqThresholdCodes.Clamp(band.threshold)) * 0.5f, ParamKind::kLevel);
     case ERow::DeqRatio:
       return FloatValue(id, std::pow(2.0f, float(kDeqRatioCodes.Clamp(band.ratio)) / (band.mode == 0 ? 8.0f : 16.0f)),
-                        kParamKindRatio);
-    case ERow::DeqAttack: return FloatValue(id, IndexToQuarterStep(kDeqAttackCodes.Clamp(band.attack)), kParamKindTime);
+                        ParamKind::kRatio);
+    case ERow::DeqAttack:
+      return FloatValue(id, IndexToQuarterStep(kDeqAttackCodes.Clamp(band.attack)), ParamKind::kTime);
     case ERow::DeqRelease:
-      return FloatValue(id, IndexToQuarterStep(kDeqReleaseCodes.Clamp(band.release) + 29), kParamKindTime);
+      return FloatValue(id, IndexToQuarterStep(kDeqReleaseCodes.Clamp(band.release) + 29), ParamKind::kTime);
     case ERow::DeqMode: return MakeIntParamValue(id, band.mode);
     case ERow::DeqKind: return MakeIntParamValue(id, band.filterKind);
     case ERow::DeqBypass: return MakeBoolParamValue(id, band.bypass != 0);
-    case ERow::DeqFreq: return FloatValue(id, IndexToFreq(kDeqFrequencyCodes.Clamp(band.frequency)), kParamKindFrequency);
-    case ERow::DeqEffect: return FloatValue(id, float(kDeqEffectCodes.Clamp(band.effect) + 6), kParamKindLevel);
+    case ERow::DeqFreq:
+      return FloatValue(id, IndexToFreq(kDeqFrequencyCodes.Clamp(band.frequency)), ParamKind::kFrequency);
+    case ERow::DeqEffect: return FloatValue(id, float(kDeqEffectCodes.Clamp(band.effect) + 6), ParamKind::kLevel);
     case ERow::DeqQ:
-      return FloatValue(id, IndexToQ(BandCode(band.q, kRangeQ, GetFilterTypeCode(band))), kParamKindQ);
+      return FloatValue(id, IndexToQ(BandCode(band.q, kRangeQ, GetFilterTypeCode(band))), ParamKind::kQ);
     case ERow::DynamicEqMode: return MakeIntParamValue(id, m_current.deqMode ? 1 : 0);
     case ERow::DynamicEqLinking: return MakeIntParamValue(id, m_current.deqLinking ? 1 : 0);
     default: break;

@@ -104,8 +104,8 @@ void PeqBand(CNerexSeriesDevice& d, bool input, int field, int n, const CParamVa
         break;
       }
       case kPeqQ: {
-        const int code =
-            std::min(value.kind == 9 ? int(BoundedForCode(value.value)) / 2 : QToIndex(value.value), 128);
+        const int code = std::min(
+            value.kind == ParamKind::kPhase ? int(BoundedForCode(value.value)) / 2 : QToIndex(value.value), 128);
         store(code, code == m.q, kRangeQ, [](NerexEqBand& x, int c) { x.q = std::uint8_t(c); });
         break;
       }

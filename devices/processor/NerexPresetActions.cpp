@@ -414,7 +414,7 @@ void CNerexSeriesDevice::ApplyPresetDialogAction(int id, const INerexPresetDialo
     ~Active() { slot = nullptr; }
   } active{m_activePresetDialog};
   m_activePresetDialog = &dialog;
-  ApplyControlChange(CParamValue(id, 0.0f, kParamKindNone));
+  ApplyControlChange(CParamValue(id, 0.0f, ParamKind::kNone));
 }
 
 bool ApplyPresetActionChange(CNerexSeriesDevice& d, const CParamValue& value) {

@@ -341,7 +341,7 @@ TEST_F(CustomRecordsTest, ButtonState_FollowsOnOffValuesOnlyForModifyParameter) 
   EXPECT_EQ(button.OnParameterUpdate(MakeBoolParamValue(1, true)), (CRect{10, 10, 60, 30}));
   EXPECT_TRUE(button.m_state);
   EXPECT_EQ(button.OnParameterUpdate(MakeBoolParamValue(1, true)), CRect{});
-  EXPECT_EQ(button.OnParameterUpdate(CParamValue(1, 3.0f, 1)), CRect{});
+  EXPECT_EQ(button.OnParameterUpdate(CParamValue(1, 3.0f, ParamKind::kLevel)), CRect{});
   button.m_flags = (button.m_flags & ~kButtonActions) | kButtonLaunchPanel;
   EXPECT_EQ(button.OnParameterUpdate(MakeBoolParamValue(1, false)), CRect{});
   EXPECT_TRUE(button.m_state);

@@ -31,7 +31,7 @@ class CRangeDevice : public CDevice {
   std::string GetModelName() override { return "Range Test"; }
   CParamInfo GetParameterAt(int) override { return info; }
   CParamValue GetCurrentValue(int) override { return value; }
-  void SetKind(std::int32_t kind, float minimum, float maximum) {
+  void SetKind(ParamKind kind, float minimum, float maximum) {
     info.name = "Level";
     info.kind = kind;
     info.minimum = minimum;
@@ -76,7 +76,7 @@ class WidgetPropertiesFixture {
     panel->m_pView = &view;
     view.panel = panel;
     device = new CRangeDevice(&system);
-    device->SetKind(kParamKindLevel, -6.0f, 6.0f);
+    device->SetKind(ParamKind::kLevel, -6.0f, 6.0f);
     system.AppendDevice(device);
     wide.SetBitmap(CImage(100, 40));
     wide.m_name = "Wide";
@@ -257,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "Min Angle", "Draw LEDs"}})},
         RowSetCase{"TextBoundToADelayWithOutline",
                    [](WidgetPropertiesFixture& f) {
-                     f.device->SetKind(kParamKindDelay, 0.0f, 100.0f);
+                     f.device->SetKind(ParamKind::kDelay, 0.0f, 100.0f);
                      auto* w = f.Place(new CCCTextControl, CRect{0, 0, 60, 20});
                      f.Bind(w);
                      w->m_flags |= kTextOutline;
@@ -323,7 +323,7 @@ CCustomControlObject* HaloButton(WidgetPropertiesFixture& f) {
   w->m_flags |= kButtonHalo;
   return w;
 }
-CCustomControlObject* BoundFader(WidgetPropertiesFixture& f, std::int32_t kind, float minimum, float maximum) {
+CCustomControlObject* BoundFader(WidgetPropertiesFixture& f, ParamKind kind, float minimum, float maximum) {
   f.device->SetKind(kind, minimum, maximum);
   auto* w = f.Place(new CCCFader, CRect{0, 0, 15, 150});
   f.Bind(w);
@@ -353,20 +353,20 @@ INSTANTIATE_TEST_SUITE_P(
                   "Corner radius cannot be greater than half the height (7 pixels)"},
         LimitCase{"HaloSizeZero", HaloButton, 30, "0", "Halo size cannot be less than 1 pixels"},
         LimitCase{"HaloSizeTwentyOne", HaloButton, 30, "21", "Halo size cannot be greater than 20 pixels"},
-        LimitCase{"FaderMaximumAtTheMinimum", [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); },
+        LimitCase{"FaderMaximumAtTheMinimum", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); },
                   14, "-80", "Maximum value must be greater than minimum value"},
         LimitCase{"FaderLevelMaximumAboveTheParameters",
-                  [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); }, 14, "10.1",
+                  [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 14, "10.1",
                   "Maximum value cannot be greater than 10.0 for this parameter"},
         LimitCase{"FaderDelayMaximumAboveTheParameters",
-                  [](auto& f) { return BoundFader(f, kParamKindDelay, 0.0f, 20.0f); }, 14, "21ms",
+                  [](auto& f) { return BoundFader(f, ParamKind::kDelay, 0.0f, 20.0f); }, 14, "21ms",
                   "Maximum value cannot be greater than 20.00 for this parameter"},
         LimitCase{"FaderMinimumBelowTheParameters",
-                  [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); }, 15, "-81",
+                  [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 15, "-81",
                   "Minimum value cannot be less than -80.0 for this parameter"},
-        LimitCase{"FaderMinimumAtTheMaximum", [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); },
+        LimitCase{"FaderMinimumAtTheMaximum", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); },
                   15, "10", "Minimum value must be less than maximum value"},
-        LimitCase{"FaderTwentyScaleMarks", [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); }, 18,
+        LimitCase{"FaderTwentyScaleMarks", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 18,
                   "20", "Cannot have more than 20 scale marks"},
         LimitCase{"KnobTwentyOneScaleMarks", [](auto& f) { return BoundKnob(f, false); }, 18, "21",
                   "Cannot have more than 20 scale marks"},
@@ -643,11 +643,11 @@ TEST_F(WidgetEdits, FaderTurnsAboutItsCornerAndTakesTheParametersRangeWhenBound)
   EXPECT_TRUE(Refreshes());
   ASSERT_TRUE(Enter(*fader, 14, "10.1 dB")) << "the text the row shows for 10.05 is no new maximum";
   EXPECT_FLOAT_EQ(fader->m_rangeMax, 10.05f);
-  device->SetKind(kParamKindInteger, 0.0f, 100.0f);
+  device->SetKind(ParamKind::kInteger, 0.0f, 100.0f);
   device->value.value = 50.0f;
   ASSERT_TRUE(Enter(*fader, 15, "")) << "a kind without value texts keeps its range";
   EXPECT_FLOAT_EQ(fader->m_rangeMin, -6.0f);
-  device->SetKind(kParamKindLevel, -6.0f, 10.0f);
+  device->SetKind(ParamKind::kLevel, -6.0f, 10.0f);
   ASSERT_TRUE(Choose(*fader, 17, 0));  // "Yes"
   EXPECT_TRUE(fader->IsScaleShown());
   ASSERT_TRUE(Enter(*fader, 18, "19"));
@@ -681,7 +681,7 @@ TEST_F(WidgetEdits, KnobAdoptsTheRangeAndItsLedSizeShrinksTheNotch) {
   EXPECT_EQ(knob->m_flags & 0xF00u, std::uint32_t(kKnobDecimals2));
 
   // A kind with no upper check of its own still takes no endless maximum.
-  device->SetKind(kParamKindPhase, 0.0f, 180.0f);
+  device->SetKind(ParamKind::kPhase, 0.0f, 180.0f);
   EXPECT_FALSE(Enter(*knob, 14, "inf"));
   EXPECT_EQ(m_row->GetErrorText(), "Maximum value cannot be greater than 180.0 for this parameter");
   EXPECT_FLOAT_EQ(knob->m_rangeMax, 6.05f);

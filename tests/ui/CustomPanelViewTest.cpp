@@ -426,7 +426,7 @@ TEST_F(CustomPanelViewTest, PasteOffsetsBesideTheGroupOrAtThePointer) {
 TEST_F(CustomPanelViewTest, OperateModeClickChangesTheBoundParameterAndEveryPanelShowsIt) {
   auto* device = new CTestDevice(&system, 1);
   system.AppendDevice(device);
-  device->values[kTestGain] = CParamValue(kTestGain, 2.0f, 1);
+  device->values[kTestGain] = CParamValue(kTestGain, 2.0f, ParamKind::kLevel);
   CSwatch* fader = Add(CRect{10, 10, 40, 150}, kRed);
   fader->m_pDevice = device;
   fader->m_parameterId = kTestGain;
@@ -450,7 +450,7 @@ class CustomPanelEditorTest : public CustomPanelViewTest {
     CustomPanelViewTest::SetUp();
     device = new CTestDevice(&system, 1);
     system.AppendDevice(device);
-    device->values[kTestGain] = CParamValue(kTestGain, -3.0f, 1);
+    device->values[kTestGain] = CParamValue(kTestGain, -3.0f, ParamKind::kLevel);
     text = new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 20, 90, 40});
     text->m_pDevice = device;
     text->m_parameterId = kTestGain;
@@ -532,8 +532,10 @@ TEST_F(CustomPanelEditorTest, NumbersThatAreNotFiniteNeverReachTheUnit) {
   CDevice* processor = system.CreateDevice(2, 114, 0);
   ASSERT_NE(processor, nullptr);
   system.AppendDevice(processor);
-  const std::pair<std::int32_t, std::int32_t> parameters[] = {{kParamInputGain, 1}, {kParamInputPeqFrequency, 2},
-                                                             {kParamInputPeqQ, 3}, {kParamInputDelay, 4}};
+  const std::pair<std::int32_t, ParamKind> parameters[] = {{kParamInputGain, ParamKind::kLevel},
+                                                          {kParamInputPeqFrequency, ParamKind::kFrequency},
+                                                          {kParamInputPeqQ, ParamKind::kQ},
+                                                          {kParamInputDelay, ParamKind::kDelay}};
   for (const auto& [id, kind] : parameters) {
     SCOPED_TRACE(id);
     text->m_pDevice = processor;
@@ -611,7 +613,7 @@ TEST_F(CustomPanelEditorTest, DeletingTheWidgetOrTheViewWhileEditingEndsTheEditW
 TEST_F(CustomPanelViewTest, WheelReachesTheWidgetUnderThePointerWithItsDeltaAndMovesNoValue) {
   auto* device = new CTestDevice(&system, 1);
   system.AppendDevice(device);
-  device->values[kTestGain] = CParamValue(kTestGain, 0.0f, 1);
+  device->values[kTestGain] = CParamValue(kTestGain, 0.0f, ParamKind::kLevel);
   CSwatch* swatch = Add(CRect{200, 100, 260, 160}, kRed);
   auto* fader = new CCCFader(nullptr, CRect{10, 10, 25, 160});
   auto* knob = new CCCKnob(nullptr, CRect{40, 10, 80, 50});

@@ -493,7 +493,7 @@ TEST_F(PropertyRows, ABoundFadersRangeAndScaleRows) {
   system.AppendDevice(device);
   CParamValue level;
   level.id = 1;
-  level.kind = kParamKindLevel;
+  level.kind = ParamKind::kLevel;
   device->values[1] = level;  // its description: 0 to 1
   auto* fader = new CCCFader(&view, CRect{0, 0, 15, 150});
   fader->m_pDevice = device;

@@ -26,7 +26,7 @@ class ZelBreakRecordsTest : public ZelAmpFixture {
     CZelBreakDevice* d = AddBox(type, 7);
     d->SetName("Foyer Rack");
     for (int c = 0; c < d->GetChannelCount(); ++c) {
-      d->ApplyControlChange(CParamValue(1 + c, -0.5f * float(c + 1), 1));
+      d->ApplyControlChange(CParamValue(1 + c, -0.5f * float(c + 1), ParamKind::kLevel));
       d->ApplyControlChange(MakeTextParamValue(33 + c, "In " + std::to_string(c + 1)));
     }
     d->ApplyControlChange(MakeBoolParamValue(17 + 2, true));

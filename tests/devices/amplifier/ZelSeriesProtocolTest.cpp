@@ -416,7 +416,7 @@ TEST_P(ZelWriteTest, GoldenFrame) {
   EXPECT_TRUE(system.IsModified());
 }
 
-CParamValue Gain(int id, float dB) { return CParamValue(id, dB, 1); }
+CParamValue Gain(int id, float dB) { return CParamValue(id, dB, ParamKind::kLevel); }
 
 // Checksums: the sum of every byte but byte 1, masked with 0x7F (the header F1, type 0x33, ID 5
 // contribute F1+33+05 = 0x129).

@@ -85,7 +85,7 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
     m_system.SetUiServices(&m_confirmUi);
     return d;
   }
-  void Act(int id) { m_device->ApplyControlChange(CParamValue(id, 0.0f, kParamKindNone)); }
+  void Act(int id) { m_device->ApplyControlChange(CParamValue(id, 0.0f, ParamKind::kNone)); }
   void DialogAct(int id) { m_device->ApplyPresetDialogAction(id, dialog); }
   std::vector<std::uint32_t> Commands() const {
     std::vector<std::uint32_t> out;
@@ -360,7 +360,7 @@ TEST(NerexPresetBus, StoreThenRecallReachTheUnit) {
         d.SetControlPanel(&panel);
       },
       [&](int row) { panel.selection = row; },
-      [&](int id) { device->ApplyControlChange(CParamValue(id, 0.0f, kParamKindNone)); },
+      [&](int id) { device->ApplyControlChange(CParamValue(id, 0.0f, ParamKind::kNone)); },
       [&] {
         if (device) device->SetControlPanel(nullptr);
       });
