@@ -55,9 +55,7 @@ class CDevice : public CObjectProperties {
   CDevice(const CDevice&) = delete;
   CDevice& operator=(const CDevice&) = delete;
 
-  // --- CObjectProperties (base: no properties, nothing to copy or paste) ---
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
+  // --- CObjectProperties (base: nothing to copy or paste) ---
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
   void PasteFromClipboard(std::uint32_t command) override;

@@ -24,25 +24,10 @@ void CCCBitmap::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(group));
 }
 
-void CCCBitmap::GetProperties(std::vector<CPropertyItem>& items) {
-  CCustomControlObject::GetProperties(items);
-  items.push_back(MakeGroupPropertyItem("Image Appearance", ""));
-  items.push_back(MakeImagePropertyItem(kIdImage, m_pImage, "Image", "Image to be used", 1, 1, 0));
-  if (m_pImage)
-    items.push_back(
-        MakeChoiceItem(kIdImageUse, kImageUseNames, IndexOfBit(m_imageUse, kImageUseBits), "Image Use", "How to use the image"));
-}
-
 bool CCCBitmap::OnPropertyChanged(CDeviceProperty& row) {
   const std::uint32_t id = row.GetData();
   if (id >= 1 && id <= 3) return CCustomControlObject::OnPropertyChanged(row);
   return FinishRowEdit(row, ApplyEdit(id, CWidgetEdit::FromRow(row, CTextStyle{})));
-}
-
-bool CCCBitmap::ValidateProperty(CNamedPropertyValue& value) {
-  const std::int32_t id = value.propertyId;
-  if (id >= 1 && id <= 3) return CCustomControlObject::ValidateProperty(value);
-  return FinishValueEdit(value, ApplyEdit(std::uint32_t(id), CWidgetEdit::FromValue(value)));
 }
 
 CWidgetEditResult CCCBitmap::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {

@@ -66,10 +66,6 @@ class CCCFader : public CCustomControlObject {
   // Draws the scale (or only measures it) and returns the rectangle with its labels.
   CRect DrawScale(Graphics& g, bool draw);
 
-  // The shared entries and rows, then the fader's range (when bound) and appearance
-  // (FaderControlProperties.cpp).
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
 

@@ -64,39 +64,9 @@ void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(look));
 }
 
-void CCCFader::GetProperties(std::vector<CPropertyItem>& items) {
-  CCustomControlObject::GetProperties(items);
-  AddRangeItems(items, *this, "Fader Range", Range());
-  items.push_back(MakeGroupPropertyItem("Fader Appearance", ""));
-  items.push_back(
-      MakeImagePropertyItem(kIdImage, m_pKnobImage, "Image", "Image to be used for the fader knob", 1, 1, 0));
-  if (!m_pKnobImage) {
-    items.push_back(MakeColourPropertyItem(kIdFillColour, m_fillColour, "Fill Colour",
-                                           "Colour to be used for the fader knob", 1, 1, 0));
-    items.push_back(MakeColourPropertyItem(kIdLineColour, m_lineColour, "Line Colour",
-                                           "Colour to be used for the fader knob line", 1, 1, 0));
-  }
-  items.push_back(MakeChoiceItem(kIdHorizontal, kListNoYes, IsHorizontal() ? 1 : 0, "Horizontal",
-                                 "Whether the fader operates horizontally"));
-  if (IsLinked())
-    items.push_back(MakeChoiceItem(kIdDrawScale, kListNoYes, IsScaleShown() ? 1 : 0, "Draw Scale",
-                                   "Whether the scale is drawn next to the fader"));
-  if (IsScaleShown())
-    AddScaleItems(items, ScaleRows(*this),
-                  MakeChoiceItem(kIdScaleLocation, LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
-                                 "Scale Location", "Where the scale is drawn in relation to the fader"));
-  items.push_back(MakeChoiceItem(kIdDrawSlot, kListNoYes, (m_flags & kFaderDrawSlot) ? 1 : 0, "Draw Slot",
-                                 "Whether the fader slot is drawn beneath the knob"));
-}
-
 bool CCCFader::OnPropertyChanged(CDeviceProperty& row) {
   if (const std::optional<bool> shared = CommitSharedRangeRow(*this, row, Range())) return *shared;
   return FinishRowEdit(row, ApplyEdit(row.GetData(), CWidgetEdit::FromRow(row, m_scaleStyle)));
-}
-
-bool CCCFader::ValidateProperty(CNamedPropertyValue& value) {
-  if (const std::optional<bool> shared = ValidateSharedRangeValue(*this, value, Range())) return *shared;
-  return FinishValueEdit(value, ApplyEdit(std::uint32_t(value.propertyId), CWidgetEdit::FromValue(value)));
 }
 
 CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {

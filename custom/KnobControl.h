@@ -60,10 +60,6 @@ class CCCKnob : public CCustomControlObject {
   // Whether the drawn body is kept as an image between draws (a large one is not).
   bool IsBodyKept() const { return m_bodyCache.IsKept(); }
 
-  // The shared entries and rows, then the knob's range (when bound) and appearance
-  // (KnobControlProperties.cpp).
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
 

@@ -30,7 +30,6 @@ struct CWidgetEdit {
 
   // The grid row after the commit; style starts from current, which a font row changes.
   static CWidgetEdit FromRow(const CDeviceProperty& row, const CTextStyle& current);
-  static CWidgetEdit FromValue(const CPropertyValue& value);
 };
 
 // What applying an edit asks of the editor it came from.
@@ -44,8 +43,6 @@ struct CWidgetEditResult {
 
 // Hands the result back to the grid (message text, refresh flag) and gives the handler's answer.
 bool FinishRowEdit(CDeviceProperty& row, const CWidgetEditResult& result);
-// Hands the result back to the list's caller (the value's text and changed flag).
-bool FinishValueEdit(CNamedPropertyValue& value, const CWidgetEditResult& result);
 
 // --- Owners ---
 // The system of the widget's panel; null while the panel is not open.
@@ -101,8 +98,6 @@ std::string FormatRangeValue(const CCustomControlObject& widget, float value);
 // The group of "Range Max" (id 14) and "Range Min" (15), for a bound widget only.
 void AddRangeRows(IDevicePropertyGrid& grid, const CCustomControlObject& widget, const char* group,
                   const CRangeFields& range);
-void AddRangeItems(std::vector<CPropertyItem>& items, const CCustomControlObject& widget, const char* group,
-                   const CRangeFields& range);
 // Takes a typed range maximum (isMax) or minimum for the bound parameter. An equal value
 // changes nothing; a maximum not above the minimum, above the parameter's maximum (to a tenth
 // for levels, a hundredth for delays), a minimum not below the maximum or below the
@@ -115,9 +110,6 @@ CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit
 // the range to the parameter's and the rows are built again. None for the widget's own ids.
 std::optional<bool> CommitSharedRangeRow(CCustomControlObject& widget, CDeviceProperty& row,
                                          const CRangeFields& range);
-// The same for a property-list value; the range follows a binding that changed.
-std::optional<bool> ValidateSharedRangeValue(CCustomControlObject& widget, CNamedPropertyValue& value,
-                                             const CRangeFields& range);
 // A scale's decimal places (flags 0x100, 0x200, 0x400, 0x800 for 0 to 3): offered for a bound
 // level or delay only; the index of the set one (-1 none); set by index for a level or a delay.
 extern const std::vector<std::string> kScaleDecimalNames;
@@ -138,8 +130,6 @@ struct CScaleRows {
 };
 void AddScaleRows(CDevicePropertyGroup& group, CSystem* system, const CScaleRows& scale,
                   std::unique_ptr<CDeviceProperty> placement = nullptr);
-void AddScaleItems(std::vector<CPropertyItem>& items, const CScaleRows& scale,
-                   std::optional<CPropertyItem> placement = std::nullopt);
 // The end of an edit: when it changed the widget, the file is marked modified and the widget
 // repainted over before and its area now.
 void FinishChange(const CCustomControlObject& widget, const CRect& before, bool changed);
@@ -164,9 +154,3 @@ std::unique_ptr<CDeviceProperty> MakeImageRow(CSystem* system, CCCImage* image, 
 std::unique_ptr<CDeviceProperty> MakeNameListRow(const char* name, const std::vector<std::string>& options,
                                                  int selected, const char* description, std::uint32_t id);
 
-// --- List entries ---
-// A choice entry; selected -1 for none.
-CPropertyItem MakeChoiceItem(std::int32_t id, const std::vector<std::string>& options, int selected,
-                             const char* name, const char* description);
-// A number entry the user types into.
-CPropertyItem MakeNumberItem(std::int32_t id, std::uint32_t value, const char* name, const char* description);

@@ -168,8 +168,6 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   // --- Properties ---
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
 
   // --- Fields (read by the panel and tests; the worker writes them under the system's lock) ---
   std::string GetChannelName(int channel) const;

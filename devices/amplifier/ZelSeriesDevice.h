@@ -247,8 +247,6 @@ class CZelSeriesDevice : public CZelBaseDevice {
   // --- Properties ---
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
 
   // --- Fields (read by the panel and tests; the worker writes them under the system's lock) ---
   std::uint32_t GetDisplayPage() const { return m_displayPage; }

@@ -324,9 +324,6 @@ class CNerexSeriesDevice : public CDevice {
   CSnapshotData* CreateSnapshotData() override;
   void ApplySnapshotData(const CSnapshotData& data) override;
 
-  // Property list and validation; the properties grid and its changes.
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
   // The rows of the grid, group by group.
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;

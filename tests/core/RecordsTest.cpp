@@ -57,38 +57,6 @@ TEST(ParamRecords, ValueBuilders) {
   EXPECT_EQ(none.kind, ParamKind::kNone);
 }
 
-TEST(ParamRecords, PropertyItemsHoldTheirValues) {
-  CPropertyItem id = MakeTextPropertyItem(63, 17, "ID", "Set the device ID", 1, 0, 1);
-  EXPECT_EQ(id.value.type, kPropArray);
-  EXPECT_EQ(id.value.GetNumber(), 17);
-  EXPECT_EQ(id.value.propertyId, 63);
-  EXPECT_EQ(id.option1, 1);
-  EXPECT_TRUE(id.value.text.empty());
-
-  CPropertyOptions opts;
-  opts.selected = 1;
-  opts.options = {"Milliseconds", "Metres", "Feet"};
-  CPropertyItem choice = MakeChoicePropertyItem(261, opts, "Delay Units", "", 0, 0, 0);
-  ASSERT_NE(choice.value.GetOptions(), nullptr);
-  EXPECT_EQ(choice.value.GetOptions()->options.size(), 3u);
-  EXPECT_EQ(choice.value.GetOptions()->selected, 1u);
-
-  choice.value.text = "refused";
-  choice.value.Clear();
-  EXPECT_EQ(choice.value.GetOptions(), nullptr);
-  EXPECT_EQ(choice.value.type, kPropNone);
-  EXPECT_EQ(choice.value.propertyId, 0);
-  EXPECT_TRUE(choice.value.text.empty());
-
-  CPropertyItem group = MakeGroupPropertyItem("General", "");
-  EXPECT_EQ(group.value.type, kPropGroup);
-  EXPECT_FALSE(group.value.HasData());
-  group.value.Clear();
-
-  CPropertyItem s = MakeStringPropertyItem(58, "Amp 1", "Name", "", 0, 0, 0);
-  EXPECT_EQ(s.value.GetString(), "Amp 1");
-}
-
 TEST(Uuid, NilAndRandomVersion4) {
   CUuid nil = MakeUuid(true);
   EXPECT_TRUE(nil.IsNil());

@@ -272,9 +272,9 @@ TEST_F(TorvexPanelTest, SourceTabSwitchesBetweenRouterAndMatrixViews) {
 }
 
 // Answers every confirmation with OK.
-class CYesPrompt : public IConfirmPrompt {
+class CYesPrompt {
  public:
-  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) override { return true; }
+  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) { return true; }
 };
 
 TEST_F(TorvexPanelTest, TheSubTabsSwitchTheMixingModeAndItsView) {

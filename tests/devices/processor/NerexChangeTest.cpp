@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "core/Confirm.h"
+#include "core/DeviceProperty.h"
 #include "core/Link.h"
 #include "core/SystemMessages.h"
 #include "core/ValueCodes.h"
@@ -729,24 +730,34 @@ INSTANTIATE_TEST_SUITE_P(TwoModels, NerexChangeBusTest, ::testing::Values(120, 1
 
 // --- Property edits reach the device through the change path ---
 
+// Keeps the groups a device fills, as the properties pane would.
+class CCollectingRows : public IDevicePropertyGrid {
+ public:
+  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
+  CDeviceProperty* Row(std::uint32_t id) const {
+    for (const auto& group : groups)
+      for (const auto& row : group->rows)
+        if (row->GetData() == id) return row.get();
+    return nullptr;
+  }
+  std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
+};
+
 TEST_F(NerexChangeTest, PropertyEditsOfNameAndDelayDisplayTakeEffect) {
   CNerexSeriesDevice& d = Online(120);
-  auto edit = [&](std::int32_t id, auto set) {
-    CNamedPropertyValue v;
-    v.propertyId = id;
-    set(v);
-    return d.ValidateProperty(v);
+  // Sets the grid row with that id and commits it, as the properties pane does.
+  auto edit = [&](std::uint32_t id, const std::function<void(CDeviceProperty&)>& set) {
+    CCollectingRows grid;
+    d.FillPropertiesPane(grid);
+    CDeviceProperty* row = grid.Row(id);
+    if (!row) return false;
+    set(*row);
+    return d.OnPropertyChanged(*row);
   };
-  EXPECT_TRUE(edit(58, [](CNamedPropertyValue& v) { v.SetString("Main Hang"); }));
+  EXPECT_TRUE(edit(58, [](CDeviceProperty& row) { row.SetValue(std::string("Main Hang")); }));
   EXPECT_EQ(d.GetName(), "Main Hang");
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{35}));
-  auto choose = [](std::uint32_t index) {
-    return [index](CNamedPropertyValue& v) {
-      CPropertyOptions options;
-      options.selected = index;
-      v.SetData(kPropOptions, options);
-    };
-  };
+  auto choose = [](int index) { return [index](CDeviceProperty& row) { row.SetComboSelection(index); }; };
   EXPECT_TRUE(edit(261, choose(1)));
   EXPECT_EQ(d.GetDelayUnits(), 1u);
   EXPECT_TRUE(edit(262, choose(6)));
