@@ -17,6 +17,7 @@
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -116,8 +117,7 @@ void CMainFrame::OnAddDeviceModel(std::uint32_t command) {
   CDevice* device = m_system.GetDevice(index);
   // "Device n" with the smallest n that no other device is named.
   for (int n = 1;; ++n) {
-    char name[32];
-    std::snprintf(name, sizeof name, "Device %d", n);
+    const std::string name = FormatText("Device %d", n);
     bool taken = false;
     for (CDevice* other : m_system.GetDevices()) taken = taken || (other != device && other->GetName() == name);
     if (!taken) {
@@ -199,7 +199,6 @@ void CMainFrame::OnExportLogFile() {
   if (!Prompts().ChooseFileToSave({"Text Files (*.txt)|*.txt|All Files (*.*)|*.*||", "txt", initial}, path)) return;
   errno = 0;
   if (m_system.ExportLogFile(path)) return;
-  char text[96];
-  std::snprintf(text, sizeof text, "Failed to copy log file.  GetLastError = %d", errno);
-  Prompts().ShowMessage(ProductName().toStdString(), text, IUserPrompts::Icon::Exclamation);
+  Prompts().ShowMessage(ProductName().toStdString(), FormatText("Failed to copy log file.  GetLastError = %d", errno),
+                        IUserPrompts::Icon::Exclamation);
 }

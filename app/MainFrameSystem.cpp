@@ -398,9 +398,14 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
 
 void CMainFrame::OnOnline() {
   if (m_online) {
-    m_system.RequestIdle();
+    // A worker that has not gone idle may still be inside a transaction: the port stays open
+    // under it and the frame stays online; the request stays raised, so the next Go Offline
+    // finds the worker idle.
+    if (!m_system.RequestIdle() || !m_system.SetOnline(false)) {
+      UpdateCommandUI();
+      return;
+    }
     m_online = false;
-    m_system.SetOnline(false);
     m_outputPane->GetLiveMeterView().Redraw();
     m_deviceView->GetRack().Refresh();
     ShowSelectedDeviceProperties();

@@ -1,7 +1,8 @@
-// The main of the benchmark programs that need Qt: an application of type App, and settings,
-// log file and port links in a temporary folder, never the user's profile. before runs once the
-// folders are set, ahead of the benchmarks; after runs once they are done, while the
-// application still exists.
+// The main of the benchmark programs that need Qt: an application of type App on the offscreen
+// platform unless QT_QPA_PLATFORM names another (a benchmark never needs a display), and
+// settings, log file and port links in a temporary folder, never the user's profile. before
+// runs once the folders are set, ahead of the benchmarks; after runs once they are done, while
+// the application still exists.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -16,6 +17,7 @@
 template <class App = QCoreApplication>
 int RunBenchmarks(int argc, char** argv, const std::function<void()>& before = {},
                   const std::function<void()>& after = {}) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   App app(argc, argv);
   QTemporaryDir temp;
   if (!temp.isValid()) return 2;

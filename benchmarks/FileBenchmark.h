@@ -1,14 +1,24 @@
-// Save and open of a system file, each timed beside the same bytes written raw (through the
-// same temporary-file write, flush and rename) or read raw in the same run: ratio_to_raw is the
-// system's time over the raw time.
+// Save and open of a system file, each timed beside plain system calls on the same bytes in the
+// same run: a save beside a raw write of its bytes to a temporary file with fdatasync and a
+// rename over the target, an open beside a raw read of the file into a new buffer. Saves and
+// opens alternate with their references, and ratio_to_raw is the median of the per-pair ratios,
+// so that a load spike on a shared machine moves one pair, not the figure.
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/System.h"
@@ -20,6 +30,61 @@ using Clock = std::chrono::steady_clock;
 
 inline double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
+inline double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const std::size_t mid = values.size() / 2;
+  return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// The reference of a save: the bytes written to a new file beside path, flushed with fdatasync
+// and renamed over path.
+inline bool RawWrite(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  const std::string temp = path + ".raw";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) break;
+    done += std::size_t(n);
+  }
+  const bool written = done == bytes.size() && ::fdatasync(fd) == 0;
+  return ::close(fd) == 0 && written && ::rename(temp.c_str(), path.c_str()) == 0;
+}
+
+// The reference of an open: the file read whole into a buffer of its size.
+inline bool RawRead(const std::string& path, std::unique_ptr<std::uint8_t[]>& buffer) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  std::size_t done = 0, size = 0;
+  if (::fstat(fd, &info) == 0) {
+    size = std::size_t(info.st_size);
+    buffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    while (done < size) {
+      const ssize_t n = ::read(fd, buffer.get() + done, size - done);
+      if (n <= 0) break;
+      done += std::size_t(n);
+    }
+  }
+  ::close(fd);
+  return done == size;
+}
+
+// Resident memory of this process, in bytes: now, and the most it has been (Linux).
+inline double ResidentBytes(const char* field = "VmRSS:") {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (!status) return 0;
+  char line[256];
+  double kib = 0;
+  const std::size_t length = std::char_traits<char>::length(field);
+  while (std::fgets(line, sizeof line, status))
+    if (std::string_view(line).substr(0, length) == field) kib = std::strtod(line + length, nullptr);
+  std::fclose(status);
+  return kib * 1024;
+}
+
 // Saves system again and again, each time beside a raw write of the bytes of its first save.
 inline void MeasureSave(benchmark::State& state, CSystem& system) {
   QTemporaryDir dir;
@@ -28,21 +93,27 @@ inline void MeasureSave(benchmark::State& state, CSystem& system) {
   if (!system.SaveFile(path)) state.SkipWithError("save failed");
   std::vector<std::uint8_t> bytes;
   ReadWholeFile(path, bytes, nullptr);
-  double saveSeconds = 0, rawSeconds = 0;
+  std::vector<double> ratios;
   for (auto _ : state) {
     auto t = Clock::now();
     if (!system.SaveFile(path)) state.SkipWithError("save failed");
-    saveSeconds += Seconds(t);
+    const double save = Seconds(t);
+    state.PauseTiming();
     t = Clock::now();
-    if (!WriteFileAtomically(rawPath, bytes, nullptr)) state.SkipWithError("raw write failed");
-    rawSeconds += Seconds(t);
+    if (!RawWrite(rawPath, bytes)) state.SkipWithError("raw write failed");
+    ratios.push_back(save / Seconds(t));
+    state.ResumeTiming();
   }
   state.counters["bytes"] = double(bytes.size());
-  state.counters["ratio_to_raw"] = rawSeconds > 0 ? saveSeconds / rawSeconds : 0;
+  state.counters["ratio_to_raw"] = Median(ratios);
 }
 
 // Opens the file that populate gives a system, again and again, each time beside a raw read;
-// afterOpen (when given) is timed with the open.
+// afterOpen (when given) is timed with the open. The system is emptied before each open, as the
+// frame empties it before it opens a file: the open file's contents are dropped at that step.
+// Also reports the resident memory the open file holds (after the first open, over the file's
+// size) and the peak of the first open (the most the process held during it, over the file's
+// size), both against the process before.
 inline void MeasureOpen(benchmark::State& state, const std::function<void(CSystem&)>& populate,
                         const std::function<void(CSystem&)>& afterOpen = {}) {
   QTemporaryDir dir;
@@ -52,19 +123,39 @@ inline void MeasureOpen(benchmark::State& state, const std::function<void(CSyste
     populate(s);
     s.SaveFile(path);
   }
+  const double fileBytes = double(GetFileSize(path));
+  // The heap freed by the system above goes back, and the peak counts from here on.
+  malloc_trim(0);
+  if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
+    std::fputs("5", clear);
+    std::fclose(clear);
+  }
+  const double before = ResidentBytes();
   CSystem s;
-  double openSeconds = 0, rawSeconds = 0;
-  std::vector<std::uint8_t> bytes;
+  std::vector<double> ratios;
+  double heldBytes = -1;
+  std::unique_ptr<std::uint8_t[]> raw;
   for (auto _ : state) {
+    state.PauseTiming();
+    s.Clear();
+    state.ResumeTiming();
     auto t = Clock::now();
     if (!s.OpenFile(path)) state.SkipWithError("open failed");
     if (afterOpen) afterOpen(s);
-    openSeconds += Seconds(t);
+    const double open = Seconds(t);
+    state.PauseTiming();
+    if (heldBytes < 0) {
+      heldBytes = ResidentBytes() - before;
+      state.counters["peak_to_file"] = (ResidentBytes("VmHWM:") - before) / fileBytes;
+    }
     t = Clock::now();
-    if (!ReadWholeFile(path, bytes, nullptr)) state.SkipWithError("raw read failed");
-    rawSeconds += Seconds(t);
+    if (!RawRead(path, raw)) state.SkipWithError("raw read failed");
+    ratios.push_back(open / Seconds(t));
+    raw.reset();
+    state.ResumeTiming();
   }
-  state.counters["ratio_to_raw"] = rawSeconds > 0 ? openSeconds / rawSeconds : 0;
+  state.counters["ratio_to_raw"] = Median(ratios);
+  state.counters["memory_to_file"] = heldBytes / fileBytes;
 }
 
 }  // namespace file_benchmark

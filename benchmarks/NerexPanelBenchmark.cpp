@@ -1,36 +1,22 @@
 // The Nerex48 panel against a simulated unit: the 20 ms meter tick on the Mixer page with every
 // meter moving (goal: under 1 ms), and opening a panel, that is creating it, loading its skin
-// set and drawing it whole for the first time (goal: under 150 ms). Each is reported in ms and
-// as a ratio to one plain fill of the panel's 850 x 600 back buffer measured in the same run.
-#include <benchmark/benchmark.h>
-
+// set and drawing it whole for the first time (goal: under 150 ms). Each is reported in ms, as a
+// ratio to one plain fill of the panel's 850 x 600 back buffer measured in the same run, and as
+// its share of the goal.
 #include <QApplication>
 #include <array>
-#include <chrono>
 #include <memory>
 
-#include "benchmarks/BenchmarkMain.h"
+#include "benchmarks/WidgetBenchmark.h"
 #include "core/SystemMessages.h"
 #include "devices/processor/NerexModelTable.h"
 #include "panels/NerexControlPanel.h"
 #include "panels/PanelClasses.h"
-#include "platform/Graphics.h"
-#include "platform/Image.h"
 #include "tests/support/ProcessorBus.h"
 
 namespace {
 
-double Ms(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-double FillMs() {
-  CImage image(850, 600);
-  Graphics g(image);
-  const auto start = std::chrono::steady_clock::now();
-  g.FillRectangle(CBrush::Solid(CColour{0xFF404040u}), CRectF{0.0f, 0.0f, 850.0f, 600.0f});
-  return Ms(start);
-}
+constexpr int kWidth = 850, kHeight = 600;
 
 void DispatchStatusEvents(CProcessorBus& bus, CNerexSeriesDevice& device) {
   for (const CPostedMessage& m : bus.Frame().Take())
@@ -67,14 +53,6 @@ struct Rig {
   }
 };
 
-void Report(benchmark::State& state, double total, double reference, double goalMs) {
-  const double n = double(state.iterations());
-  if (n <= 0) return;
-  state.counters["ms"] = total / n;
-  state.counters["ratio_to_fill"] = total / reference;
-  state.counters["share_of_goal"] = total / n / goalMs;
-}
-
 void BM_MeterTickMixerPage(benchmark::State& state) {
   Rig rig;
   if (!rig.ready) {
@@ -85,23 +63,18 @@ void BM_MeterTickMixerPage(benchmark::State& state) {
   DispatchStatusEvents(rig.bus, *rig.device);
   std::array<std::uint8_t, 32> meters{};
   int phase = 0;
-  double total = 0.0, reference = 0.0;
-  for (auto _ : state) {
-    // Every input and output moves by a few dB each tick.
-    for (std::size_t i = 0; i < meters.size(); ++i) meters[i] = std::uint8_t(9 + (phase + 7 * int(i)) % 40);
-    ++phase;
-    rig.unit->SetMeterBytes(meters);
-    const std::size_t reads = rig.unit->ReadCount(62);
-    rig.bus.RunUntil([&] { return rig.unit->ReadCount(62) > reads; });
-    DispatchStatusEvents(rig.bus, *rig.device);
-    const auto start = std::chrono::steady_clock::now();
-    panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
-    const double ms = Ms(start);
-    state.SetIterationTime(ms / 1000.0);
-    total += ms;
-    reference += FillMs();
-  }
-  Report(state, total, reference, 1.0);
+  MeasureAgainstFill(
+      state, kWidth, kHeight, 1.0,
+      [&] {
+        // Every input and output moves by a few dB each tick.
+        for (std::size_t i = 0; i < meters.size(); ++i) meters[i] = std::uint8_t(9 + (phase + 7 * int(i)) % 40);
+        ++phase;
+        rig.unit->SetMeterBytes(meters);
+        const std::size_t reads = rig.unit->ReadCount(62);
+        rig.bus.RunUntil([&] { return rig.unit->ReadCount(62) > reads; });
+        DispatchStatusEvents(rig.bus, *rig.device);
+      },
+      [&] { panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId); });
   rig.Close(panel);
 }
 
@@ -111,17 +84,14 @@ void BM_OpenPanel(benchmark::State& state) {
     state.SkipWithError("the simulated unit was not read back");
     return;
   }
-  double total = 0.0, reference = 0.0;
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
-    auto panel = rig.Open();
-    const double ms = Ms(start);
-    state.SetIterationTime(ms / 1000.0);
-    total += ms;
-    reference += FillMs();
-    rig.Close(panel);  // the last panel frees the skin set: the next open loads it again
-  }
-  Report(state, total, reference, 150.0);
+  std::unique_ptr<CNerexSeriesControlPanel> panel;
+  MeasureAgainstFill(
+      state, kWidth, kHeight, 150.0,
+      [&] {
+        if (panel) rig.Close(panel);  // the last panel frees the skin set: the next open loads it again
+      },
+      [&] { panel = rig.Open(); });
+  if (panel) rig.Close(panel);
 }
 
 }  // namespace

@@ -139,7 +139,4 @@ BENCHMARK(BM_OpenPictureFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  return RunBenchmarks<QGuiApplication>(argc, argv);
-}
+int main(int argc, char** argv) { return RunBenchmarks<QGuiApplication>(argc, argv); }

@@ -1,22 +1,18 @@
 // The two drawn views with 32 processors in 4 zones: one full redraw of the device rack and one
-// drain of the live-meter queue with every device's meters changed, each reported as a share of
-// the 20 ms meter tick and as a ratio to one plain fill of the same back buffer measured in the
-// same run. With ORVAK_RACK_PNG=<folder> the rack and the strip are also saved there as PNGs.
-#include <benchmark/benchmark.h>
-
+// drain of the live-meter queue with every device's meters changed, each reported as a ratio to
+// one plain fill of the same back buffer measured in the same run and as a share of the 20 ms
+// meter tick. The back buffers are the windows' size. With ORVAK_RACK_PNG=<folder> the rack and
+// the strip are also saved there as PNGs.
 #include <QApplication>
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
-#include "benchmarks/BenchmarkMain.h"
+#include "benchmarks/WidgetBenchmark.h"
 #include "core/System.h"
 #include "core/Zone.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexSeriesDevice.h"
-#include "platform/Graphics.h"
-#include "platform/Image.h"
 #include "ui/DeviceRack.h"
 #include "ui/LiveMeterView.h"
 
@@ -63,49 +59,17 @@ Views& Shared() {
   return *g_views;
 }
 
-// One plain fill of an image of the buffer's size: the reference of the ratios.
-double FillMs(int width, int height) {
-  CImage image(width, height);
-  Graphics g(image);
-  const auto start = std::chrono::steady_clock::now();
-  g.FillRectangle(CBrush::Solid(CColour{0xFF404040u}), CRectF{0.0f, 0.0f, float(width), float(height)});
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-void Report(benchmark::State& state, double totalMs, double referenceMs) {
-  const double n = double(state.iterations());
-  if (n <= 0) return;
-  state.counters["frame_ms"] = totalMs / n;
-  state.counters["share_of_20ms_tick"] = totalMs / n / kTickMs;
-  state.counters["ratio_to_fill"] = totalMs / referenceMs;
-}
-
-// Times step once per iteration (prepare runs first, untimed) against a plain fill of the
-// buffer's size.
-template <typename Prepare, typename Step>
-void TimeFrames(benchmark::State& state, const CImage& buffer, Prepare prepare, Step step) {
-  double total = 0.0, reference = 0.0;
-  for (auto _ : state) {
-    prepare();
-    const auto start = std::chrono::steady_clock::now();
-    step();
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    state.SetIterationTime(ms / 1000.0);
-    total += ms;
-    reference += FillMs(buffer.Width(), buffer.Height());
-  }
-  Report(state, total, reference);
-}
-
 void BM_FullRackRedraw(benchmark::State& state) {
   Views& v = Shared();
-  TimeFrames(state, *v.rack.GetBackBuffer(), [] {}, [&v] { v.rack.Refresh(); });
+  const CImage& buffer = *v.rack.GetBackBuffer();
+  MeasureAgainstFill(state, buffer.Width(), buffer.Height(), kTickMs, [&v] { v.rack.Refresh(); });
 }
 
 void BM_MeterStripDrain(benchmark::State& state) {
   Views& v = Shared();
-  TimeFrames(
-      state, *v.meters.GetBackBuffer(),
+  const CImage& buffer = *v.meters.GetBackBuffer();
+  MeasureAgainstFill(
+      state, buffer.Width(), buffer.Height(), kTickMs,
       [&v] {
         for (CDevice* device : v.system.GetDevices()) v.meters.AddDevice(device, 1);
       },
@@ -119,7 +83,6 @@ BENCHMARK(BM_MeterStripDrain)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // The views draw offscreen.
 int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   return RunBenchmarks<QApplication>(
       argc, argv,
       [] {

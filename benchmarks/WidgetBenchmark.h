@@ -1,11 +1,14 @@
-// What the widget benchmarks share: timing a piece of drawing work as a share of a time
-// budget, and a main that runs the benchmarks inside an offscreen Qt application.
+// What the widget benchmarks share: the drawing measures (DrawBenchmark.h), a share of a time
+// budget alone, and a main that runs the benchmarks inside an offscreen Qt application.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <chrono>
+
+#include "benchmarks/BenchmarkMain.h"
+#include "benchmarks/DrawBenchmark.h"
 
 // Runs work once per iteration and reports its mean time over budgetSeconds as counter.
 template <class Work>
@@ -19,11 +22,4 @@ void MeasureShare(benchmark::State& state, const char* counter, double budgetSec
   state.counters[counter] = seconds / double(state.iterations()) / budgetSeconds;
 }
 
-inline int RunWidgetBenchmarks(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+inline int RunWidgetBenchmarks(int argc, char** argv) { return RunBenchmarks<QApplication>(argc, argv); }

@@ -3,7 +3,6 @@
 #include "core/CPData.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "core/ImageTree.h"
@@ -14,6 +13,7 @@
 #include "core/UiServices.h"
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"
+#include "platform/TextFormat.h"
 #include "platform/WindowMessages.h"
 
 namespace {
@@ -124,9 +124,7 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
     case 3: {
       const std::int64_t pitch = row.GetNumber();
       if (pitch < kGridPitchMin || pitch > kGridPitchMax) {
-        char text[64];
-        std::snprintf(text, sizeof text, kGridPitchRangeText, kGridPitchMin, kGridPitchMax);
-        row.SetErrorText(text);
+        row.SetErrorText(FormatText(kGridPitchRangeText, kGridPitchMin, kGridPitchMax));
         return false;
       }
       changed = pitch != m_gridPitch;

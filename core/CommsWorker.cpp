@@ -3,7 +3,6 @@
 // online and offline.
 #include "core/CommsWorker.h"
 
-#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -14,6 +13,7 @@
 #include "core/SecurityDialog.h"
 #include "core/SystemMessages.h"
 #include "platform/SerialPort.h"
+#include "platform/TextFormat.h"
 
 bool CCommsWorker::TransportHost::IsLogCommsErrorsOn() const { return m_document.GetSettings().logCommsErrors; }
 
@@ -99,7 +99,8 @@ void CCommsWorker::SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>*
 void CCommsWorker::ForgetDevice(const CDevice* device) {
   CSingleLock lock(m_lock);
   std::erase(m_unplacedDevices, device);
-  std::erase(m_securityRefused, device);
+  std::erase_if(m_securityRefused, [device](const SecurityRefusal& r) { return r.device == device; });
+  std::erase_if(m_securityAnswers, [device](const SecurityAnswers& a) { return a.device == device; });
 }
 
 // --- Going online and offline ---
@@ -107,7 +108,7 @@ void CCommsWorker::ForgetDevice(const CDevice* device) {
 bool CCommsWorker::GoOnline(std::uint32_t choice) {
   if (!SetOnline(true)) return false;
   for (CDevice* device : m_document.GetDevices()) device->Reinitialise(choice);
-  ClearSecurityRefusals();
+  ClearSecurityRefusals(true);
   SetWorkerState(kWorkerOnline);
   return true;
 }
@@ -119,9 +120,7 @@ bool CCommsWorker::SetOnline(bool online) {
     if (settings.superDebug) {
       const std::uint32_t extra = m_document.ReloadCommsTimeoutConstant();
       m_transport->SetExtraTimeout(extra);
-      char line[64];
-      std::snprintf(line, sizeof line, "Comms timeout = %dms\n", int(extra));
-      m_document.WriteLog(line);
+      m_document.WriteLog(FormatText("Comms timeout = %dms\n", int(extra)));
     }
     if (m_transport->IsOpen()) return true;
     const bool opened = m_transport->Open(settings.comPort, settings.baudRate, true);
@@ -129,6 +128,7 @@ bool CCommsWorker::SetOnline(bool online) {
     return opened;
   }
   if (!m_transport->IsOpen()) return true;
+  if (!IsWorkerIdle()) return false;
   m_document.WriteLog("Going Offline\n");
   m_transport->Close();
   for (CDevice* device : m_document.GetDevices()) {
@@ -150,10 +150,17 @@ bool CCommsWorker::RequestIdle() {
   m_idleEvent->Reset();
   RaiseGoIdle();
   // Bounded: the passes and scans give up at their next step, so only a worker stuck in the
-  // transport could miss this; the request stays raised and the port closes under it.
-  if (m_idleEvent->Wait(kStopWaitMs)) return true;
+  // transport could miss this. The request stays raised: the worker goes idle as soon as it
+  // is out, and until then the port stays open under it.
+  if (m_idleEvent->Wait(m_idleWaitMs)) return true;
   m_document.WriteLog("The comms worker did not go idle in time\n");
   return false;
+}
+
+bool CCommsWorker::IsWorkerIdle() const {
+  // The worker leaves the transport alone before it sets its state to idle (a go-idle
+  // request, the end of a scan or pass that failed, a fatal error).
+  return !m_worker.IsRunning() || m_workerState == kWorkerIdle;
 }
 
 void CCommsWorker::StopCommsThread() {
@@ -242,7 +249,8 @@ void CCommsWorker::WorkerOnlineStep() {
     CDevice* device = record.device;
     if (device && record.receivedLength == record.expectedLength) {
       if (device->NeedsInitialisation()) {
-        m_needSecurityGet = true;  // the reply is dropped until the security pass admits it
+        // The reply is dropped until a security pass admits the device.
+        if (IsDueForSecurityPass(device)) m_needSecurityGet = true;
       } else {
         const std::uint32_t n = record.receivedLength < CSerialComms::kReceiveBufferSize
                                     ? record.receivedLength

@@ -110,8 +110,14 @@ class CCommsWorker {
   void SetNeedSecuritySet(bool on) { m_needSecuritySet = on; }
   bool IsWorkerRunning() const { return m_worker.IsRunning(); }
   bool IsStopping() const { return m_stopping; }
-  // Asks the worker to go idle and waits until it has (UI thread); false after kStopWaitMs.
+  // Asks the worker to go idle and waits until it has (UI thread); false when it has not after
+  // kStopWaitMs. The request then stays raised, and the port must stay open: the worker may
+  // still be inside a transaction.
   bool RequestIdle();
+  // True while the worker leaves the transport alone: it is not running, or in its idle state.
+  // Any thread.
+  bool IsWorkerIdle() const;
+  void SetIdleWaitForTests(std::uint32_t ms) { m_idleWaitMs = ms; }
   // Ends the worker for good; every wait is bounded (kStopWaitMs each). UI thread.
   void StopCommsThread();
   // The worker's loop (worker thread).
@@ -121,6 +127,8 @@ class CCommsWorker {
   // Opens the port and reinitialises every device with the choice, then sets the worker
   // polling. False when the port did not open.
   bool GoOnline(std::uint32_t choice);
+  // Going offline closes the port, but never under a worker that has not gone idle: then
+  // nothing changes and the result is false.
   bool SetOnline(bool online);
 
   // --- Dialog hand-overs ---
@@ -136,7 +144,9 @@ class CCommsWorker {
   void LogCannotConnect(CDevice* device);
   // Any thread.
   bool IsSecurityRefused(const CDevice* device) const;
-  void ClearSecurityRefusals();
+  // Forgets the refusals of this connection (they are examined at the next pass at once) and,
+  // with answers, what the user answered for each device too.
+  void ClearSecurityRefusals(bool answers = false);
   const CSecurityTimings& GetSecurityTimings() const { return m_securityTimings; }
   void SetSecurityTimingsForTests(const CSecurityTimings& timings) { m_securityTimings = timings; }
 
@@ -162,6 +172,24 @@ class CCommsWorker {
   void ForgetDevice(const CDevice* device);
 
  private:
+  // A device a get pass refused on this connection. Its replies are dropped without a pass
+  // until its hold-off has run out; the next reply after that makes it due, and the next pass
+  // examines it again. The hold-off doubles with every refusal, so a unit that keeps failing
+  // does not bring the dialog back over and over.
+  struct SecurityRefusal {
+    const CDevice* device;
+    std::uint32_t refusedAt;  // tick count
+    std::uint32_t holdOffMs;
+    bool due;
+  };
+  // What the user answered for a device on this connection: the Admin password accepted for
+  // its user table (empty: none), and whether the import question was answered with it.
+  struct SecurityAnswers {
+    const CDevice* device;
+    std::string password;
+    bool importAnswered;
+  };
+
   // Worker steps.
   void WorkerIdleStep();
   void AcknowledgeGoIdle();
@@ -184,10 +212,29 @@ class CCommsWorker {
   bool IsSecurityPassStopRequested() const;
   void SecurityPause(std::uint32_t ms);
   void RefuseDevice(CDevice* device);
+  // Under the lock (the worker's reply hand-over): a reply came from a device that waits for
+  // its security step. True when a get pass should examine it: always, unless a pass refused
+  // it and its hold-off has not run out yet.
+  bool IsDueForSecurityPass(const CDevice* device);
+  // Examined by the next get pass: waiting for its step, and not refused or due again.
+  bool IsSecurityCandidate(const CDevice* device) const;
+  // Refusals of devices that are settled now are dropped.
+  void ForgetSettledRefusals();
+  // The answers kept for the device, or null; under the lock.
+  const SecurityAnswers* FindAnswers(const CDevice* device) const;
+  SecurityAnswers& AnswersOf(const CDevice* device);
+  // What the user already answered for these devices on this connection.
+  bool WasPasswordGiven(const CSecurityGroup& group, const std::string& password) const;
+  void RememberPassword(const CSecurityGroup& group, const std::string& password);
+  bool WasImportAnswered(const CSecurityGroup& group) const;
+  void RememberImportAnswered(const CSecurityGroup& group);
+  // Copies of the system's users, taken under the lock.
+  void CopySystemUsers(CUserList& out) const;
   SecurityStep AskGroupPassword(const CSecurityGroup& group);
-  SecurityStep GiveSystemUsers(CDevice* device);
-  SecurityStep GiveSystemUsersOrConnect(const CSecurityGroup& group, const char* connectingText);
-  SecurityStep OfferUserImport(const CDeviceSecurityRecord& network);
+  SecurityStep GiveSystemUsers(CDevice* device, const CUserList& users);
+  SecurityStep GiveSystemUsersOrConnect(const CSecurityGroup& group, const CUserList& users,
+                                        const char* connectingText);
+  SecurityStep OfferUserImport(const CSecurityGroup& group);
   bool IsTransportError() const;
   void Post(std::uint32_t message, WPARAM wParam = 0);
   // Runs the transaction in the transport's record and waits; false on a transport error.
@@ -229,7 +276,8 @@ class CCommsWorker {
   std::atomic<std::atomic<bool>*> m_scanRunning{nullptr};
   std::shared_ptr<CSecurityDialogLink> m_securityDialog;  // guarded by m_lock
   bool m_securityDialogWanted = false;                   // guarded by m_lock
-  std::vector<const CDevice*> m_securityRefused;          // guarded by m_lock
+  std::vector<SecurityRefusal> m_securityRefused;         // guarded by m_lock
+  std::vector<SecurityAnswers> m_securityAnswers;         // guarded by m_lock
   CSecurityTimings m_securityTimings;
 
   // State and events.
@@ -244,6 +292,7 @@ class CCommsWorker {
   std::atomic<bool> m_run{false};
   std::atomic<bool> m_goIdle{false};
   std::atomic<bool> m_stopping{false};
+  std::uint32_t m_idleWaitMs = kStopWaitMs;
 
   // Discovery: units of unknown type that a scan quieted (type, ID), devices found but not
   // yet in a zone (both guarded by m_lock), and the scan's range.

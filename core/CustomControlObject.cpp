@@ -15,6 +15,7 @@
 #include "core/TextConversion.h"
 #include "core/TextStyle.h"
 #include "platform/Archive.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -38,14 +39,13 @@ bool CCustomControlObject::InDesignMode() const {
 }
 
 void CCustomControlObject::FillPropertiesPane(IDevicePropertyGrid& grid) {
-  char text[32];
   auto general = std::make_unique<CDevicePropertyGroup>("General");
-  std::snprintf(text, sizeof text, "%d, %d", m_rect.left, m_rect.top);
-  general->Add(std::make_unique<CDeviceProperty>("Position", std::string(text),
+  general->Add(std::make_unique<CDeviceProperty>("Position", FormatText("%d, %d", m_rect.left, m_rect.top),
                                                  "Co-ordinates of the top left corner of the control", 1))
       .AllowEdit(false);
-  std::snprintf(text, sizeof text, "%d, %d", m_rect.Width(), m_rect.Height());
-  general->Add(std::make_unique<CDeviceProperty>("Size", std::string(text), "Size of the control", 2)).AllowEdit(false);
+  general->Add(std::make_unique<CDeviceProperty>("Size", FormatText("%d, %d", m_rect.Width(), m_rect.Height()),
+                                                 "Size of the control", 2))
+      .AllowEdit(false);
   grid.AddGroup(std::move(general));
   const std::uint32_t type = GetControlType();
   if (type == kControlBitmap || type == kControlButton) return;

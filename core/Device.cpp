@@ -17,6 +17,7 @@
 #include "platform/Graphics.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
+#include "platform/TextFormat.h"
 
 namespace {
 // Length word of the archive's placement block: eleven 32-bit words.
@@ -341,14 +342,13 @@ void CDevice::Post(std::uint32_t message, LPARAM lParam) {
 
 void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {
   if (!m_system) return;
-  char line[160];
-  std::snprintf(line, sizeof line, "Reply to command 0x%X from device ID %u not used (%s)\n", unsigned(record.command),
-                unsigned(m_deviceId), why);
-  m_system->WriteErrorLog(line);
+  m_system->WriteErrorLog(FormatText("Reply to command 0x%X from device ID %u not used (%s)\n",
+                                     unsigned(record.command), unsigned(m_deviceId), why));
 }
 
 void CDevice::UpdateCommsState(bool replyOk) {
   bool notify = false;
+  m_missedLastReply = !replyOk;
   if (replyOk) {
     if (m_commsLevel > kMaxCommsLevel - 1 || m_ignored) return;
     const std::int32_t level = ++m_commsLevel;

@@ -177,6 +177,10 @@ class CDevice : public CObjectProperties {
   // connected or its drop was logged already. UI thread, with the worker idle.
   void EndUnconnectedSession();
   std::uint32_t GetMissCount() const { return m_missCount; }
+  // True from a transaction that ended without a complete reply until the next reply: the
+  // unit may have gone silent, and a family can then probe it with a short request instead of
+  // spending a long time-out on every turn. Any thread.
+  bool HasMissedLastReply() const { return m_missedLastReply; }
   bool IsIgnored() const { return m_ignored; }
   bool NeedsInitialisation() const { return m_needsInitialisation; }
   void SetNeedsInitialisation(bool on) { m_needsInitialisation = on; }
@@ -265,6 +269,7 @@ class CDevice : public CObjectProperties {
   std::atomic<std::int32_t> m_commsLevel{0};
   std::atomic<std::uint32_t> m_warningBits{0};
   std::atomic<std::uint32_t> m_missCount{0};
+  std::atomic<bool> m_missedLastReply{false};
   std::atomic<bool> m_ignored{false};
   std::atomic<bool> m_needsInitialisation{true};
   std::atomic<std::uint32_t> m_replyTimerStart{0};

@@ -15,6 +15,7 @@
 #include "core/User.h"
 #include "core/Zone.h"
 #include "platform/WindowMessages.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -100,9 +101,7 @@ void CSystem::DeleteZone(CZone* zone, bool deleteDevices) {
 CCPData* CSystem::AddCustomPanel() {
   std::string name;
   for (int n = 1;; ++n) {
-    char text[32];
-    std::snprintf(text, sizeof text, "Panel %d", n);
-    name = text;
+    name = FormatText("Panel %d", n);
     const bool taken = std::any_of(m_customPanels.begin(), m_customPanels.end(),
                                    [&name](const CCPData* p) { return p->m_name == name; });
     if (!taken) break;

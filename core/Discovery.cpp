@@ -3,7 +3,6 @@
 #include "core/Discovery.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "core/AppSettings.h"
 #include "core/CommsWorker.h"
@@ -14,19 +13,14 @@
 #include "core/SystemMessages.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
-std::string Format(const char* format, long long value) {
-  char text[96];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
 // Level byte and progress text of each depth of the long-ID search.
 constexpr std::uint8_t kLevels[4] = {kScanLevel3, kScanLevel2, kScanLevel1, kScanLevel0};
-constexpr const char* kLevelTexts[4] = {"Searching for device ID xxx%lld", "Searching for device ID xx%lld",
-                                        "Searching for device ID x%lld", "Searching for device ID %lld"};
+constexpr const char* kLevelTexts[4] = {"Searching for device ID xxx%u", "Searching for device ID xx%u",
+                                        "Searching for device ID x%u", "Searching for device ID %u"};
 
 }  // namespace
 
@@ -62,7 +56,7 @@ void CCommsWorker::RunAutoscan() {
 
   // Short IDs.
   for (std::uint32_t n = 1; n <= m_lastShortId && IsScanRunning(); ++n) {
-    SendScanStatus(Format("Searching for device ID %lld", n));
+    SendScanStatus(FormatText("Searching for device ID %u", unsigned(n)));
     CScanIdentity identity;
     bool found = false;
     for (std::uint32_t attempt = 0; attempt < kScanShortProbeTries && IsScanRunning() && !found; ++attempt) {
@@ -125,7 +119,7 @@ bool CCommsWorker::SearchLevel(int depth, std::uint32_t base) {
     const std::uint32_t id = base + v * step;
     KeepScanQuiet();
     if (m_transport->GetStatus() == kCommsError) return false;
-    SendScanStatus(Format(kLevelTexts[depth], depth == 0 ? v : id));
+    SendScanStatus(FormatText(kLevelTexts[depth], unsigned(depth == 0 ? v : id)));
 
     std::int64_t lastFound = 0;
     for (int finds = 0;;) {
@@ -190,7 +184,7 @@ std::int64_t CCommsWorker::ProbeDeviceId(std::uint8_t level, std::uint32_t id, s
   std::uint32_t found = 0;
   if (!ParseLongIdReply(reply, record.receivedLength, found)) return 0;
 
-  LogScanDetail(Format("Found Device ID %lld, checking type...", id));
+  LogScanDetail(FormatText("Found Device ID %lld, checking type...", (long long)id));
   std::uint8_t idBytes[4];
   std::copy(reply + 3, reply + 7, idBytes);
   BuildTypeQuery(record, idBytes);
@@ -204,9 +198,7 @@ std::int64_t CCommsWorker::ProbeDeviceId(std::uint8_t level, std::uint32_t id, s
     LogScanDetail("Error in 0xE0 reply header");
     return 0;
   }
-  char line[96];
-  std::snprintf(line, sizeof line, "Device Type = %u, Variant = %u", identity.typeCode, identity.variant);
-  LogScanDetail(line);
+  LogScanDetail(FormatText("Device Type = %u, Variant = %u", unsigned(identity.typeCode), unsigned(identity.variant)));
   typeCode = identity.typeCode;
   variant = identity.variant;
   return found;

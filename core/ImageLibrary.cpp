@@ -8,6 +8,7 @@
 #include "core/ImageTree.h"
 #include "core/System.h"
 #include "platform/Archive.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -48,9 +49,7 @@ void CSystem::LoadImageLibrary() {
       std::error_code folderError;
       const bool folderExists = std::filesystem::is_directory(std::filesystem::path(path).parent_path(), folderError);
       const int code = !folderExists ? ENOENT : saved ? saved : EACCES;
-      char text[128];
-      std::snprintf(text, sizeof text, kCreateFailedText, code);
-      ShowMessage(text, kImageLibraryCaption);
+      ShowMessage(FormatText(kCreateFailedText, code), kImageLibraryCaption);
     }
     return;
   }

@@ -12,6 +12,7 @@
 #include "platform/File.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
+#include "platform/TextFormat.h"
 
 
 CLogFile::CLogFile(CCriticalSection& lock, const CAppSettings& settings)
@@ -22,10 +23,9 @@ CLogFile::~CLogFile() = default;
 std::string CLogFile::GetLogFilePath() { return GetAppDataFolder() + "LogFile.txt"; }
 
 std::string CLogFile::FormatLine(const std::tm& local, const std::string& text) {
-  char stamp[64];
-  std::snprintf(stamp, sizeof stamp, "%.2d-%.2d-%d %.2d:%.2d:%.2d    ", local.tm_mday,
-                local.tm_mon + 1, local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
-  return stamp + text;
+  return FormatText("%.2d-%.2d-%d %.2d:%.2d:%.2d    ", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
+                    local.tm_hour, local.tm_min, local.tm_sec) +
+         text;
 }
 
 void CLogFile::WriteLog(const std::string& text) {

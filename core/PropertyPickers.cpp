@@ -9,6 +9,7 @@
 #include "core/System.h"
 #include "core/TextConversion.h"
 #include "core/UiServices.h"
+#include "platform/TextFormat.h"
 
 CPickerPropertyCtrl::CPickerPropertyCtrl(CSystem* system, std::string name, std::string description,
                                          std::uint32_t data)
@@ -78,10 +79,8 @@ CColourPropertyCtrl::CColourPropertyCtrl(CSystem* system, std::uint32_t colour, 
 }
 
 std::string CColourPropertyCtrl::FormatProperty() const {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02x%02x%02x", unsigned(m_colour & 0xFF), unsigned((m_colour >> 8) & 0xFF),
-                unsigned((m_colour >> 16) & 0xFF));
-  return text;
+  return FormatText("%02x%02x%02x", unsigned(m_colour & 0xFF), unsigned((m_colour >> 8) & 0xFF),
+                    unsigned((m_colour >> 16) & 0xFF));
 }
 
 std::uint32_t CColourPropertyCtrl::ToColorRef(const CColour& colour) {

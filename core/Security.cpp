@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -15,6 +14,8 @@
 #include "core/SecurityDialog.h"
 #include "core/SerialComms.h"
 #include "core/SystemMessages.h"
+#include "platform/Clock.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -40,6 +41,19 @@ constexpr WPARAM kGetPassDialog = 0;
 constexpr WPARAM kSetPassDialog = 1;
 
 void SleepMs(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Copies of users that go with the holder.
+class CUserCopies {
+ public:
+  CUserCopies() = default;
+  ~CUserCopies() { DeleteAllUsers(m_users); }
+  CUserCopies(const CUserCopies&) = delete;
+  CUserCopies& operator=(const CUserCopies&) = delete;
+  CUserList& List() { return m_users; }
+
+ private:
+  CUserList m_users;
+};
 
 }  // namespace
 
@@ -123,11 +137,7 @@ void CCommsWorker::ShowSecurityProgress(const std::string& text) {
 void CCommsWorker::ShowSecurityDeviceList(const char* header, const CSecurityGroup& group) {
   std::string text = header;
   for (std::size_t i = 0; i < group.size() && i < kListedDevices; ++i) text += group[i]->device->GetName() + "\n";
-  if (group.size() > kListedDevices) {
-    char more[48];
-    std::snprintf(more, sizeof more, "+ %d more devices...", int(group.size() - kListedDevices));
-    text += more;
-  }
+  if (group.size() > kListedDevices) text += FormatText("+ %d more devices...", int(group.size() - kListedDevices));
   ShowSecurityProgress(text);
   SecurityPause(m_securityTimings.messagePauseMs);
 }
@@ -178,27 +188,108 @@ bool CCommsWorker::SendSecurityData(CDevice* device, const CUserList& users) {
 }
 
 void CCommsWorker::LogCannotConnect(CDevice* device) {
-  char id[24];
-  std::snprintf(id, sizeof id, " ID %d\n", int(device->GetDeviceId()));
-  m_document.WriteLog("Cannot connect to " + device->GetModelName() + " " + device->GetName() + id);
+  m_document.WriteLog("Cannot connect to " + device->GetModelName() + " " + device->GetName() +
+                      FormatText(" ID %d\n", int(device->GetDeviceId())));
 }
 
 bool CCommsWorker::IsSecurityRefused(const CDevice* device) const {
   CSingleLock lock(m_lock);
-  return std::find(m_securityRefused.begin(), m_securityRefused.end(), device) != m_securityRefused.end();
+  return std::any_of(m_securityRefused.begin(), m_securityRefused.end(),
+                     [device](const SecurityRefusal& r) { return r.device == device; });
 }
 
-void CCommsWorker::ClearSecurityRefusals() {
+void CCommsWorker::ClearSecurityRefusals(bool answers) {
   CSingleLock lock(m_lock);
   m_securityRefused.clear();
+  if (answers) m_securityAnswers.clear();
 }
 
 void CCommsWorker::RefuseDevice(CDevice* device) {
   device->SetNeedsInitialisation(true);
   LogCannotConnect(device);
+  const std::uint32_t now = GetTickCount();
   CSingleLock lock(m_lock);
-  if (std::find(m_securityRefused.begin(), m_securityRefused.end(), device) == m_securityRefused.end())
-    m_securityRefused.push_back(device);
+  for (SecurityRefusal& r : m_securityRefused) {
+    if (r.device != device) continue;
+    const std::uint32_t doubled = r.holdOffMs > m_securityTimings.refusedHoldOffMaxMs / 2
+                                      ? m_securityTimings.refusedHoldOffMaxMs
+                                      : 2 * r.holdOffMs;
+    r = {device, now, std::max(doubled, m_securityTimings.refusedHoldOffMs), false};
+    return;
+  }
+  m_securityRefused.push_back({device, now, m_securityTimings.refusedHoldOffMs, false});
+}
+
+bool CCommsWorker::IsDueForSecurityPass(const CDevice* device) {
+  CSingleLock lock(m_lock);
+  for (SecurityRefusal& r : m_securityRefused) {
+    if (r.device != device) continue;
+    if (!r.due && TicksSince(r.refusedAt, GetTickCount()) >= r.holdOffMs) r.due = true;
+    return r.due;
+  }
+  return true;
+}
+
+bool CCommsWorker::IsSecurityCandidate(const CDevice* device) const {
+  if (!device->NeedsInitialisation() || device->GetDeviceId() == 0 || device->IsIgnored()) return false;
+  CSingleLock lock(m_lock);
+  for (const SecurityRefusal& r : m_securityRefused)
+    if (r.device == device) return r.due;
+  return true;
+}
+
+void CCommsWorker::ForgetSettledRefusals() {
+  CSingleLock lock(m_lock);
+  std::erase_if(m_securityRefused,
+                [](const SecurityRefusal& r) { return !r.device->NeedsInitialisation(); });
+}
+
+const CCommsWorker::SecurityAnswers* CCommsWorker::FindAnswers(const CDevice* device) const {
+  for (const SecurityAnswers& a : m_securityAnswers)
+    if (a.device == device) return &a;
+  return nullptr;
+}
+
+CCommsWorker::SecurityAnswers& CCommsWorker::AnswersOf(const CDevice* device) {
+  for (SecurityAnswers& a : m_securityAnswers)
+    if (a.device == device) return a;
+  return m_securityAnswers.emplace_back(SecurityAnswers{device, {}, false});
+}
+
+bool CCommsWorker::WasPasswordGiven(const CSecurityGroup& group, const std::string& password) const {
+  CSingleLock lock(m_lock);
+  return std::all_of(group.begin(), group.end(), [&](const auto& record) {
+    const SecurityAnswers* answers = FindAnswers(record->device);
+    return answers && !answers->password.empty() && answers->password == password;
+  });
+}
+
+void CCommsWorker::RememberPassword(const CSecurityGroup& group, const std::string& password) {
+  CSingleLock lock(m_lock);
+  for (const auto& record : group) AnswersOf(record->device).password = password;
+}
+
+bool CCommsWorker::WasImportAnswered(const CSecurityGroup& group) const {
+  CSingleLock lock(m_lock);
+  return std::all_of(group.begin(), group.end(), [&](const auto& record) {
+    const SecurityAnswers* answers = FindAnswers(record->device);
+    return answers && answers->importAnswered;
+  });
+}
+
+void CCommsWorker::RememberImportAnswered(const CSecurityGroup& group) {
+  CSingleLock lock(m_lock);
+  for (const auto& record : group) AnswersOf(record->device).importAnswered = true;
+}
+
+void CCommsWorker::CopySystemUsers(CUserList& out) const {
+  DeleteAllUsers(out);
+  CSingleLock lock(m_lock);
+  for (const CUser* user : m_document.GetUsers()) {
+    auto* copy = new CUser;
+    copy->CopyFrom(*user);
+    out.push_back(copy);
+  }
 }
 
 // --- Settling groups ---
@@ -208,7 +299,9 @@ SecurityStep CCommsWorker::AskGroupPassword(const CSecurityGroup& group) {
   request.kind = kSecurityAskPasswords;
   for (const auto& record : group) request.deviceNames.push_back(record->device->GetName());
   const std::string password = group.front()->users.front()->GetPassword();
-  for (;;) {
+  // A group whose password the user already gave on this connection (its units are examined
+  // again after a failed write) is not asked for it again.
+  for (bool given = WasPasswordGiven(group, password); !given;) {
     const std::int32_t answer = AskSecurityDialog(request);
     if (answer == kSecurityAnswerAbort) {
       if (auto dialog = GetSecurityDialog()) dialog->SetFinished();
@@ -228,9 +321,13 @@ SecurityStep CCommsWorker::AskGroupPassword(const CSecurityGroup& group) {
       return SecurityStep::kGoOn;
     }
     const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
-    if (dialog && dialog->GetPasswordText() == password) break;
-    ShowSecurityProgress(kIncorrectPassword);
-    SecurityPause(m_securityTimings.messagePauseMs);
+    given = dialog && dialog->GetPasswordText() == password;
+    if (given) {
+      RememberPassword(group, password);
+    } else {
+      ShowSecurityProgress(kIncorrectPassword);
+      SecurityPause(m_securityTimings.messagePauseMs);
+    }
   }
   // The right password: the units give up their own table and take the empty one.
   const CUserList none;
@@ -248,11 +345,12 @@ SecurityStep CCommsWorker::AskGroupPassword(const CSecurityGroup& group) {
   return SecurityStep::kGoOn;
 }
 
-SecurityStep CCommsWorker::GiveSystemUsersOrConnect(const CSecurityGroup& group, const char* connectingText) {
+SecurityStep CCommsWorker::GiveSystemUsersOrConnect(const CSecurityGroup& group, const CUserList& users,
+                                                    const char* connectingText) {
   for (const auto& record : group) {
     CDevice* device = record->device;
     if (device->BuildWriteSecurityMessage(nullptr, nullptr)) {
-      const SecurityStep step = GiveSystemUsers(device);
+      const SecurityStep step = GiveSystemUsers(device, users);
       if (step != SecurityStep::kGoOn) return step;
     } else {
       ShowSecurityProgress(connectingText + device->GetName());
@@ -262,9 +360,9 @@ SecurityStep CCommsWorker::GiveSystemUsersOrConnect(const CSecurityGroup& group,
   return SecurityStep::kGoOn;
 }
 
-SecurityStep CCommsWorker::GiveSystemUsers(CDevice* device) {
+SecurityStep CCommsWorker::GiveSystemUsers(CDevice* device, const CUserList& users) {
   ShowSecurityProgress(kSettingSecurityData + device->GetName());
-  const bool ok = SendSecurityData(device, m_document.GetUsers());
+  const bool ok = SendSecurityData(device, users);
   if (!ok && IsTransportError()) return SecurityStep::kTransportError;
   device->SetNeedsInitialisation(!ok);
   if (ok) {
@@ -296,28 +394,39 @@ SecurityStep CCommsWorker::ConnectSecureDevices(const CSecurityGroup& group) {
     return AskGroupPassword(group);
   }
 
+  // The users may be edited on the UI thread meanwhile: the group is settled with one copy.
+  CUserCopies copies;
+  CopySystemUsers(copies.List());
+  const CUserList& users = copies.List();
+
   if (!first.HoldsUsers()) {
-    return GiveSystemUsersOrConnect(group, kConnectingNoSecurityData);
+    return GiveSystemUsersOrConnect(group, users, kConnectingNoSecurityData);
   }
 
-  if (AreUserListsEqual(first.users, m_document.GetUsers())) {
+  if (AreUserListsEqual(first.users, users)) {
     ShowSecurityDeviceList(kSecurityDataList, group);
     for (const auto& record : group) record->device->SetNeedsInitialisation(false);
     return SecurityStep::kGoOn;
   }
 
-  if (!m_document.GetUsers().empty() && !first.users.front()->DiffersFrom(*m_document.GetUsers().front())) {
-    return GiveSystemUsersOrConnect(group, kConnectingDevice);
+  if (!users.empty() && !first.users.front()->DiffersFrom(*users.front())) {
+    return GiveSystemUsersOrConnect(group, users, kConnectingDevice);
   }
 
   return AskGroupPassword(group);
 }
 
-SecurityStep CCommsWorker::OfferUserImport(const CDeviceSecurityRecord& network) {
+SecurityStep CCommsWorker::OfferUserImport(const CSecurityGroup& group) {
+  // Declined once on this connection for these very units: not asked again when they are
+  // examined again.
+  if (WasImportAnswered(group)) return SecurityStep::kGoOn;
+  const CDeviceSecurityRecord& network = *group.front();
   CSecurityRequest question;
   question.kind = kSecurityAskImport;
   std::int32_t answer = AskSecurityDialog(question);
   if (answer == kSecurityAnswerAbort) return SecurityStep::kAborted;
+  if (answer == kNoSecurityDialog) return SecurityStep::kGoOn;
+  RememberImportAnswered(group);
   if (answer != kSecurityAnswerOk) return SecurityStep::kGoOn;
 
   CSecurityRequest passwordRequest;
@@ -340,14 +449,13 @@ SecurityStep CCommsWorker::OfferUserImport(const CDeviceSecurityRecord& network)
 // --- The passes ---
 
 CCommsWorker::PassOutcome CCommsWorker::RunGetSecurityPass() {
-  // Devices refused earlier on this connection are left alone, so that their probes do not
-  // bring the dialog back again and again; with nothing to examine no dialog opens at all.
+  // Devices refused earlier on this connection are examined again only once they answer after
+  // their hold-off, so that a unit that keeps failing does not bring the dialog back again and
+  // again; with nothing to examine no dialog opens at all.
   std::vector<CDevice*> candidates;
   const std::vector<CDevice*> devices = m_document.GetDevices();
   for (CDevice* device : devices)
-    if (device->NeedsInitialisation() && device->GetDeviceId() != 0 && !device->IsIgnored() &&
-        !IsSecurityRefused(device))
-      candidates.push_back(device);
+    if (IsSecurityCandidate(device)) candidates.push_back(device);
   if (candidates.empty()) return PassOutcome::kDone;
 
   OpenSecurityDialog(kGetPassDialog);
@@ -394,26 +502,30 @@ CCommsWorker::PassOutcome CCommsWorker::RunGetSecurityPass() {
     const CSecurityGroup group = TakeSecurityGroup(records);
     SecurityStep step = SecurityStep::kGoOn;
     if (int(group.size()) == deviceCount && !m_document.GetUseSystemSecurity() && group.front()->HoldsUsers())
-      step = OfferUserImport(*group.front());
+      step = OfferUserImport(group);
     if (step == SecurityStep::kGoOn) step = ConnectSecureDevices(group);
     aborted = step == SecurityStep::kAborted;
     transportError = step == SecurityStep::kTransportError;
   }
 
+  ForgetSettledRefusals();
   if (transportError) return PassOutcome::kTransportError;
   return aborted ? PassOutcome::kCancelled : PassOutcome::kDone;
 }
 
 CCommsWorker::PassOutcome CCommsWorker::RunSetSecurityPass() {
   OpenSecurityDialog(kSetPassDialog);
-  const CUserList none;
+  // One copy for the whole pass (empty without file security): the users may be edited on the
+  // UI thread meanwhile, and an edit raises another set pass.
+  CUserCopies copies;
+  if (m_document.GetUseSystemSecurity()) CopySystemUsers(copies.List());
   for (CDevice* device : m_document.GetDevices()) {
     if (device->NeedsInitialisation() || device->GetDeviceId() == 0 || !device->BuildWriteSecurityMessage(nullptr, nullptr))
       continue;
     if (IsSecurityPassStopRequested()) return PassOutcome::kCancelled;
     ShowSecurityProgress(kUpdatingSecurityData + device->GetName());
     SecurityPause(m_securityTimings.updatePauseMs);
-    const bool ok = SendSecurityData(device, m_document.GetUseSystemSecurity() ? m_document.GetUsers() : none);
+    const bool ok = SendSecurityData(device, copies.List());
     if (!ok && IsTransportError()) return PassOutcome::kTransportError;
     if (!ok) {
       ShowSecurityProgress(kSetSecurityFailed + device->GetName());

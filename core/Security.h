@@ -55,4 +55,8 @@ struct CSecurityTimings {
   std::uint32_t dialogOpenTimeoutMs = 1000;
   std::uint32_t dialogSendTimeoutMs = 5000;
   std::uint32_t answerTimeoutMs = 15 * 60 * 1000;
+  // A refused device that answers is examined again once this hold-off has run out since its
+  // refusal; every further refusal doubles it, up to the most.
+  std::uint32_t refusedHoldOffMs = 2000;
+  std::uint32_t refusedHoldOffMaxMs = 120000;
 };

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstdarg>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 
 #include "core/SevenBit.h"
 #include "platform/Clock.h"
+#include "platform/TextFormat.h"
 
 namespace {
 // Retries after the first attempt of a transaction.
@@ -24,11 +24,6 @@ constexpr int kMaxDrainReads = 16;
 constexpr std::uint32_t kQuietGapBytes = 4;
 constexpr std::uint32_t kMinQuietGapMs = 2;
 
-std::string Format(const char* format, va_list args) {
-  char text[512];
-  std::vsnprintf(text, sizeof text, format, args);
-  return text;
-}
 }  // namespace
 
 CSerialComms::CSerialComms() : CSerialComms(CreateSerialPort()) {}
@@ -503,9 +498,8 @@ bool CSerialComms::CheckReply(std::uint32_t expectedHeaderLength) {
 void CSerialComms::LogCommsError(const char* text, bool counted) {
   if (m_noLog) return;
   if (counted) ++m_errorCount;
-  char count[64];
-  std::snprintf(count, sizeof count, "Comms Error Count = %u\n", m_errorCount);
-  const std::string line = text ? std::string(text) + " - " + count : std::string(count);
+  const std::string count = FormatText("Comms Error Count = %u\n", unsigned(m_errorCount));
+  const std::string line = text ? std::string(text) + " - " + count : count;
   if (m_host) m_host->WriteErrorLog(line);
 }
 
@@ -529,7 +523,7 @@ void CSerialComms::LogVerbose(const char* format, ...) {
   if (!Verbose()) return;
   va_list args;
   va_start(args, format);
-  const std::string text = Format(format, args);
+  const std::string text = FormatTextList(format, args);
   va_end(args);
   LogCommsError(text.c_str(), false);
 }
@@ -537,7 +531,7 @@ void CSerialComms::LogVerbose(const char* format, ...) {
 void CSerialComms::LogCounted(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string text = Format(format, args);
+  const std::string text = FormatTextList(format, args);
   va_end(args);
   LogCommsError(text.c_str(), true);
 }

@@ -210,6 +210,9 @@ class CSystem {
   // Set by the frame while a file's panels are reopened.
   bool IsLoading() const { return m_loading; }
   void SetLoading(bool on) { m_loading = on; }
+  // True while Serialize reads a file: the devices built then have their whole contents read
+  // from the file's records, so they may leave out defaults that the records replace.
+  bool IsReadingFile() const { return m_readingFile; }
   // Bit 0: the "Links" root of the control view's tree is expanded; bit 1: "Controls".
   std::uint32_t GetTreeState() const { return m_treeState; }
   void SetTreeState(std::uint32_t state) { m_treeState = state; }
@@ -314,8 +317,10 @@ class CSystem {
 
   bool IsWorkerRunning() const { return m_comms.IsWorkerRunning(); }
   // Asks the worker to go idle and waits until it has (UI thread). The worker goes idle once
-  // the transaction, scan or pass in hand has ended. False when it did not within kStopWaitMs.
+  // the transaction, scan or pass in hand has ended. False when it did not within kStopWaitMs:
+  // the request stays raised, and the port must not be closed yet.
   bool RequestIdle() { return m_comms.RequestIdle(); }
+  void SetIdleWaitForTests(std::uint32_t ms) { m_comms.SetIdleWaitForTests(ms); }
   // Ends the worker for good: a running scan or pass is cut short, then the worker goes idle
   // and its thread ends. Every wait is bounded (kStopWaitMs each). UI thread.
   void StopCommsThread() { m_comms.StopCommsThread(); }
@@ -330,6 +335,8 @@ class CSystem {
   bool GoOnline(std::uint32_t choice);
   // UI thread, worker idle. Opening logs "Going Online\n" and opens the configured port;
   // closing logs "Going Offline\n", closes the port and disconnects every connected device.
+  // A worker that has not gone idle keeps the port open: nothing changes and the result is
+  // false.
   bool SetOnline(bool online) { return m_comms.SetOnline(online); }
   // The System Monitor pane is shown (the families then poll meters). Any thread.
   bool IsSystemMonitorVisible() const { return m_systemMonitorVisible; }
@@ -350,8 +357,9 @@ class CSystem {
   SecurityStep ConnectSecureDevices(const CSecurityGroup& group) { return m_comms.ConnectSecureDevices(group); }
   // Logs "Cannot connect to <model> <name> ID <id>". Any thread.
   void LogCannotConnect(CDevice* device) { m_comms.LogCannotConnect(device); }
-  // True when the device was refused since the connection last went online or an autoscan
-  // ended: its replies then start no get pass. Any thread.
+  // True when a get pass refused the device since the connection last went online or an
+  // autoscan ended. Its replies start a get pass again only after a hold-off that doubles with
+  // every refusal (CSecurityTimings). Any thread.
   bool IsSecurityRefused(const CDevice* device) const { return m_comms.IsSecurityRefused(device); }
   // Gives every refused device another chance (going online, end of an autoscan).
   void ClearSecurityRefusals() { m_comms.ClearSecurityRefusals(); }
@@ -466,6 +474,7 @@ class CSystem {
   std::atomic<int> m_selectedDevice{-1};
   int m_parameterDeviceIndex = 0;
   bool m_loading = false;
+  std::atomic<bool> m_readingFile{false};
   bool m_linksBusy = false;
   std::int32_t m_designMode = 0;
   std::int32_t m_currentSnapshot = -1;

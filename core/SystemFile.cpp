@@ -17,6 +17,7 @@
 #include "core/User.h"
 #include "core/Zone.h"
 #include "platform/Archive.h"
+#include "platform/AtomicFile.h"
 #include "platform/Sync.h"
 
 namespace {
@@ -129,18 +130,8 @@ void StoreContents(CSystem& system, CArchive& ar) {
   for (CSnapshot* snapshot : system.GetSnapshots()) snapshot->Serialize(ar);
 }
 
-void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
-  const std::uint32_t version = ar.ReadU32();
-  if (version < 1 || version > kSystemFileVersion) throw CLoadRefused(kFileTooNewText);
-  c.useSystemSecurity = ar.ReadBool();
-  if (version == 4) c.fullScreenOnOpen = ar.ReadU8() != 0;
-  if (version == 5) {
-    c.fullScreenOnOpen = ar.ReadBool();
-    c.goOnlineOnOpen = ar.ReadBool();
-  }
-  c.currentUser = ar.ReadI32();
-  SerializeUsers(ar, c.users, &c.usersLeftOut);
-
+// The devices, each built by its type code and read by itself.
+void LoadDevices(CSystem& system, CArchive& ar, std::uint32_t version, CFileContents& c) {
   const std::uint32_t deviceCount = ar.ReadU32();
   ar.CheckCount(deviceCount, kDeviceEntryMinSize);
   for (std::uint32_t i = 0; i < deviceCount; ++i) {
@@ -152,8 +143,10 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
     c.devices.push_back(device);
     device->Serialize(ar);
   }
-  c.selectedDevice = ar.ReadI32();
+}
 
+// The zones, with every device in exactly one of them.
+void LoadZones(CSystem& system, CArchive& ar, std::uint32_t version, CFileContents& c) {
   // Each device goes into the first zone that names it; a UUID that names no device of the
   // file, or one already placed, is dropped.
   std::set<const CDevice*> placed;
@@ -180,6 +173,23 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
   }
   for (CDevice* device : c.devices)
     if (!placed.count(device)) c.zones.front()->AppendDevice(device);
+}
+
+void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
+  const std::uint32_t version = ar.ReadU32();
+  if (version < 1 || version > kSystemFileVersion) throw CLoadRefused(kFileTooNewText);
+  c.useSystemSecurity = ar.ReadBool();
+  if (version == 4) c.fullScreenOnOpen = ar.ReadU8() != 0;
+  if (version == 5) {
+    c.fullScreenOnOpen = ar.ReadBool();
+    c.goOnlineOnOpen = ar.ReadBool();
+  }
+  c.currentUser = ar.ReadI32();
+  SerializeUsers(ar, c.users, &c.usersLeftOut);
+
+  LoadDevices(system, ar, version, c);
+  c.selectedDevice = ar.ReadI32();
+  LoadZones(system, ar, version, c);
 
   if (version >= 3) {
     const std::uint32_t linkCount = ar.ReadU32();
@@ -259,6 +269,11 @@ bool CSystem::Serialize(CArchive& ar) {
   }
 
   CFileContents contents;
+  struct CReadingFile {
+    std::atomic<bool>& flag;
+    ~CReadingFile() { flag = false; }
+  } reading{m_readingFile};
+  m_readingFile = true;
   try {
     LoadContents(*this, ar, contents);
   } catch (const CLoadRefused& e) {
@@ -291,11 +306,12 @@ bool CSystem::Serialize(CArchive& ar) {
 }
 
 bool CSystem::OpenFile(const std::string& path) {
-  std::unique_ptr<std::uint8_t[]> bytes;
-  std::size_t size = 0;
-  if (!ReadWholeFile(path, bytes, size, nullptr)) return false;
+  // Read in pieces as the records go: the file's bytes are never held whole beside what they
+  // become.
+  const std::unique_ptr<CArchive> file = CArchive::LoadFile(path, nullptr);
+  if (!file) return false;
+  CArchive& ar = *file;
   SetDesignMode(0);
-  CArchive ar(std::move(bytes), size);
   if (!Serialize(ar)) {
     Clear();
     return false;
@@ -306,15 +322,27 @@ bool CSystem::OpenFile(const std::string& path) {
 }
 
 bool CSystem::SaveFile(const std::string& path) {
-  CArchive ar;
-  // The file it replaces is the best guess of its size: the buffer then grows seldom or never.
-  ar.Reserve(GetFileSize(path) + GetFileSize(path) / 8);
-  if (!Serialize(ar)) return false;
+  CAtomicFileWriter file(path);
   std::string error;
-  if (!WriteFileAtomically(path, ar.Data(), &error)) {
+  auto failed = [&] {
     Report(*this, std::string(kFileSaveFailedText) + "\n" + path + "\n" + error);
     return false;
+  };
+  if (!file.Open(&error)) return failed();
+  // The records go to the file block by block as they are stored, not gathered whole first: the
+  // save then costs little more than writing the same bytes. A write that fails stops the store
+  // (Serialize reports it) and the file is left as it was.
+  CArchive ar([&](const std::uint8_t* data, std::size_t size) {
+    if (!file.Write(data, size, &error))
+      throw CArchiveException(CArchiveException::WriteFailed, path + "\n" + error);
+  });
+  if (!Serialize(ar)) return false;
+  try {
+    ar.Flush();
+  } catch (const CArchiveException&) {
+    return failed();
   }
+  if (!file.Commit(&error)) return failed();
   SetFilePath(path);
   SetModified(false);
   return true;

@@ -1,10 +1,24 @@
 // The system's rule that keeps every user's access records complete.
-#include <set>
+#include <cstring>
+#include <unordered_set>
 
 #include "core/CPData.h"
 #include "core/Device.h"
 #include "core/System.h"
 #include "core/User.h"
+
+namespace {
+
+// UUIDs are random: their first eight bytes hash them well.
+struct CUuidHash {
+  std::size_t operator()(const CUuid& uuid) const {
+    std::uint64_t h;
+    std::memcpy(&h, uuid.bytes.data(), sizeof h);
+    return std::size_t(h);
+  }
+};
+
+}  // namespace
 
 void CSystem::EnsureUserPermissions() {
   CUserList& users = GetUsers();
@@ -14,7 +28,8 @@ void CSystem::EnsureUserPermissions() {
     CUser& user = *users[u];
     // The UUIDs the user has a record of, each added record included: a file of many devices
     // would otherwise compare every device with every record of every user.
-    std::set<CUuid> held;
+    std::unordered_set<CUuid, CUuidHash> held;
+    held.reserve(user.m_devicePermissions.size() + user.m_panelPermissions.size() + devices.size());
     for (const auto* list : {&user.m_devicePermissions, &user.m_panelPermissions})
       for (const CPanelPermissions* p : *list) held.insert(p->GetUuid());
     for (CDevice* device : devices) {

@@ -23,12 +23,10 @@ void AssignUuid(CUuid& target, const CUuid& source) {
 }
 
 void ArchiveUuid(CArchive& ar, CUuid& uuid) {
-  for (auto& b : uuid.bytes) {
-    if (ar.IsStoring())
-      ar.WriteU8(b);
-    else
-      b = ar.ReadU8();
-  }
+  if (ar.IsStoring())
+    ar.WriteBytes(uuid.bytes.data(), uuid.bytes.size());
+  else
+    ar.ReadBytes(uuid.bytes.data(), uuid.bytes.size());
 }
 
 std::string CUuid::ToString() const {

@@ -24,5 +24,5 @@ struct CUuid {
 CUuid MakeUuid(bool nil = false);
 // Copies source into target unless they are the same object.
 void AssignUuid(CUuid& target, const CUuid& source);
-// Stores or loads the 16 bytes through the archive, one byte at a time, with no version word.
+// Stores or loads the 16 bytes through the archive, in order, with no version word.
 void ArchiveUuid(CArchive& ar, CUuid& uuid);

@@ -47,6 +47,13 @@ int TileWidth(CDevice* device) { return device->DrawMonitorTile(nullptr, CRect{}
 
 bool IsAnimating(std::int32_t state) { return state == kCollapsing || state == kExpanding; }
 
+// Whether a tile or header at r can show through the graphics' clip (without one: its target):
+// a view whose back buffer holds only what its window shows draws nothing else.
+bool Shows(const CRectF& visible, const CRect& r) {
+  return float(r.left) < visible.Right() && float(r.right) > visible.x && float(r.top) < visible.Bottom() &&
+         float(r.bottom) > visible.y;
+}
+
 // Anti-aliasing and ClearType grid fit for a scope.
 class CHeaderModes {
  public:
@@ -136,7 +143,9 @@ void CZone::Serialize(CArchive& ar, const DeviceLookup& findDevice) {
 int CZone::Draw(Graphics* g, const CRect& area, bool fullHeight) {
   int result = kZoneHeaderSize;
   const bool paint = g && area != CRect{};
-  if (paint) DrawHeader(*g, CRect{area.left, area.top, area.right, area.top + kZoneHeaderSize});
+  const CRectF visible = paint ? g->GetClipBounds() : CRectF{};
+  const CRect header{area.left, area.top, area.right, area.top + kZoneHeaderSize};
+  if (paint && Shows(visible, header)) DrawHeader(*g, header);
   const bool animating = IsAnimating(m_nAnimState);
   if (!m_bCollapsed || animating) {
     CClipState saved;
@@ -147,7 +156,8 @@ int CZone::Draw(Graphics* g, const CRect& area, bool fullHeight) {
     int top = area.top + kZoneHeaderSize;
     for (CDevice* device : m_devices) {
       const int h = TileHeight(device);
-      if (paint) device->DrawTile(g, CRect{area.left, top, area.right, top + h}, 0);
+      const CRect tile{area.left, top, area.right, top + h};
+      if (paint && Shows(visible, tile)) device->DrawTile(g, tile, 0);
       top += h;
       result += h;
     }
@@ -181,7 +191,9 @@ void CZone::DrawHeader(Graphics& g, const CRect& header) {
 int CZone::DrawMeters(Graphics* g, const CRect& area, Graphics* dc, bool fullWidth) {
   int result = kZoneHeaderSize;
   const bool paint = g && area != CRect{};
-  if (paint) DrawMeterHeader(*g, CRect{area.left, area.top, area.left + kZoneHeaderSize, area.bottom});
+  const CRectF visible = paint ? g->GetClipBounds() : CRectF{};
+  const CRect column{area.left, area.top, area.left + kZoneHeaderSize, area.bottom};
+  if (paint && Shows(visible, column)) DrawMeterHeader(*g, column);
   const bool animating = IsAnimating(m_nMeterAnimState);
   if (!m_bMeterCollapsed || animating) {
     const CRectF clip{float(area.left), float(area.top), float(m_nMeterAnimWidth), float(area.Height())};
@@ -198,7 +210,8 @@ int CZone::DrawMeters(Graphics* g, const CRect& area, Graphics* dc, bool fullWid
     int left = area.left + kZoneHeaderSize;
     for (CDevice* device : m_devices) {
       const int w = TileWidth(device);
-      if (paint) device->DrawMonitorTile(g, CRect{left, area.top, left + w, area.bottom}, dc, 0);
+      const CRect tile{left, area.top, left + w, area.bottom};
+      if (paint && Shows(visible, tile)) device->DrawMonitorTile(g, tile, dc, 0);
       left += w;
       result += w;
     }

@@ -52,7 +52,8 @@ class CZone {
   void Serialize(CArchive& ar, const DeviceLookup& findDevice);
 
   // --- The rack (vertical) and the live-meter strip (horizontal) ---
-  // Coordinates are content pixels. A null graphics draws nothing and only measures.
+  // Coordinates are content pixels. A null graphics draws nothing and only measures; with a
+  // graphics, only the header and tiles within its clip bounds are drawn.
   // Draws the zone at the area's left, top and right edges; returns its height: the animated
   // height while the rack animation runs (unless fullHeight), else 20 plus the tile heights
   // (20 alone for a collapsed zone).

@@ -99,6 +99,15 @@ class CCCButton : public CCustomControlObject {
   void DrawText(Graphics& g, int dx, int dy);
   // One edit of either property editor, by property id.
   CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
+  // The edits that mark the file and repaint by themselves: the image, the action, the panel
+  // or snapshot to go to.
+  CWidgetEditResult EditImage(const CWidgetEdit& edit);
+  CWidgetEditResult EditAction(const CWidgetEdit& edit);
+  CWidgetEditResult EditTarget(bool panel, const CWidgetEdit& edit);
+  // The edits with a check or a size effect; changed tells whether the button changed.
+  bool EditImageUse(const CWidgetEdit& edit);
+  CWidgetEditResult EditEdgeSize(bool radius, const CWidgetEdit& edit, bool& changed);
+  CWidgetEditResult EditHaloSize(const CWidgetEdit& edit, bool& changed);
   // The halo rings, the fill and the outline of a button without an image.
   void DrawFace(Graphics& g, bool halo, int shift) const;
   CDrawingCache m_faceCache;  // the face, until its look changes

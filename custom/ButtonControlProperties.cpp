@@ -154,8 +154,14 @@ bool CCCButton::OnPropertyChanged(CDeviceProperty& row) {
 }
 
 CWidgetEditResult CCCButton::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
+  switch (id) {
+    case kIdImage: return EditImage(edit);
+    case kIdAction: return EditAction(edit);
+    case kIdPanel:
+    case kIdSnapshot: return EditTarget(id == kIdPanel, edit);
+    default: break;
+  }
   CWidgetEditResult result;
-  CSystem* system = WidgetSystem(*this);
   const CRect before = WidgetArea(*this);
   bool changed = false;
   auto onOff = [&](std::uint32_t bit) {
@@ -175,79 +181,87 @@ CWidgetEditResult CCCButton::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit
     case kIdFont: changed = TakeStyle(edit, m_textStyle); break;
     case kIdHorizontal: changed = SetOneOf(m_flags, kHorizontalBits, edit.index); break;
     case kIdVertical: changed = SetOneOf(m_flags, kVerticalBits, edit.index); break;
-    case kIdImage: {
-      // Grid: every commit rebuilds the rows (Image Use against Outline and Fill).
-      result.structure = edit.fromGrid;
-      if (edit.image == m_pImage) break;
-      m_pImage = edit.image;
-      if (m_pImage && (m_flags & kButtonFixToImage))
-        m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
-                       m_rect.top + m_pImage->GetPixelHeight()};
-      RepaintWidget(*this, before);
-      result.structure = true;
-      MarkModified(*this);
-      return result;
-    }
-    case kIdImageUse: {
-      const CRect old = m_rect;
-      changed = SetOneOf(m_flags, kImageUseBits, edit.index);
-      if (edit.index == 1 && m_pImage) {
-        m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
-                       m_rect.top + m_pImage->GetPixelHeight()};
-        if (m_pView) m_pView->RedrawRect(GrownRect(old, 12));
-        changed = changed || m_rect != old;
-      }
-      break;
-    }
+    case kIdImageUse: changed = EditImageUse(edit); break;
     case kIdCornerRadius:
-    case kIdOutlineWidth: {
-      const bool radius = id == kIdCornerRadius;
-      if (auto refusal = HalfSizeRefusal(m_rect, edit.number, radius ? "Corner radius" : "Outline width"))
-        return CWidgetEditResult::Refuse(*refusal);
-      std::int32_t& field = radius ? m_cornerRadius : m_outlineWidth;
-      changed = std::int32_t(edit.number) != field;
-      field = std::int32_t(edit.number);
-      break;
-    }
+    case kIdOutlineWidth: result = EditEdgeSize(id == kIdCornerRadius, edit, changed); break;
     case kIdOutline: onOff(kButtonOutline); break;
     case kIdFill: onOff(kButtonFill); break;
     case kIdOffset: onOff(kButtonOffset); break;
     case kIdHalo: onOff(kButtonHalo); break;
-    case kIdHaloSize: {
-      if (edit.number > kHaloSizeMax)
-        return CWidgetEditResult::Refuse(FormatMessage("Halo size cannot be greater than %d pixels", int(kHaloSizeMax)));
-      if (edit.number < kHaloSizeMin)
-        return CWidgetEditResult::Refuse(FormatMessage("Halo size cannot be less than %d pixels", int(kHaloSizeMin)));
-      changed = std::int32_t(edit.number) != m_haloSize;
-      m_haloSize = std::int32_t(edit.number);
-      break;
-    }
-    case kIdAction:
-      changed = SetOneOf(m_flags, kActionBits, edit.index);
-      result.structure = changed;
-      if (!changed) return result;
-      MarkModified(*this);
-      // The grid asks for its rows again through the edited row; the list's caller is told by
-      // the changed entry, and the pane showing the button is asked to show it again.
-      if (IUiServices* ui = !edit.fromGrid && system ? system->GetUiServices() : nullptr) {
-        ui->Post(CPostedMessage{FrameMsg::kShowWidgetProps, 0, 1, GetHandle(), {}});
-      }
-      return result;
-    case kIdPanel:
-    case kIdSnapshot: {
-      if (!system || edit.index < 0) return result;
-      const std::size_t at = std::size_t(edit.index);
-      CUuid chosen;
-      if (id == kIdPanel && at < system->GetCustomPanels().size()) chosen = system->GetCustomPanels()[at]->GetUuid();
-      else if (id == kIdSnapshot && at < system->GetSnapshots().size()) chosen = system->GetSnapshots()[at]->GetUuid();
-      else return result;
-      CUuid& field = id == kIdPanel ? m_panelId : m_snapshotId;
-      if (field != chosen) MarkModified(*this);
-      field = chosen;
-      return result;
-    }
+    case kIdHaloSize: result = EditHaloSize(edit, changed); break;
     default: return CWidgetEditResult::Refuse();
   }
+  if (!result.accepted) return result;
   FinishChange(*this, before, changed);
   return result;
+}
+
+CWidgetEditResult CCCButton::EditImage(const CWidgetEdit& edit) {
+  CWidgetEditResult result;
+  const CRect before = WidgetArea(*this);
+  // Grid: every commit rebuilds the rows (Image Use against Outline and Fill).
+  result.structure = edit.fromGrid;
+  if (edit.image == m_pImage) return result;
+  m_pImage = edit.image;
+  if (m_pImage && (m_flags & kButtonFixToImage))
+    m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
+                   m_rect.top + m_pImage->GetPixelHeight()};
+  RepaintWidget(*this, before);
+  result.structure = true;
+  MarkModified(*this);
+  return result;
+}
+
+CWidgetEditResult CCCButton::EditAction(const CWidgetEdit& edit) {
+  CWidgetEditResult result;
+  result.structure = SetOneOf(m_flags, kActionBits, edit.index);
+  if (!result.structure) return result;
+  MarkModified(*this);
+  // The grid asks for its rows again through the edited row.
+  return result;
+}
+
+CWidgetEditResult CCCButton::EditTarget(bool panel, const CWidgetEdit& edit) {
+  CSystem* system = WidgetSystem(*this);
+  if (!system || edit.index < 0) return {};
+  const std::size_t at = std::size_t(edit.index);
+  CUuid chosen;
+  if (panel && at < system->GetCustomPanels().size()) chosen = system->GetCustomPanels()[at]->GetUuid();
+  else if (!panel && at < system->GetSnapshots().size()) chosen = system->GetSnapshots()[at]->GetUuid();
+  else return {};
+  CUuid& field = panel ? m_panelId : m_snapshotId;
+  if (field != chosen) MarkModified(*this);
+  field = chosen;
+  return {};
+}
+
+bool CCCButton::EditImageUse(const CWidgetEdit& edit) {
+  const CRect old = m_rect;
+  bool changed = SetOneOf(m_flags, kImageUseBits, edit.index);
+  if (edit.index == 1 && m_pImage) {
+    m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
+                   m_rect.top + m_pImage->GetPixelHeight()};
+    if (m_pView) m_pView->RedrawRect(GrownRect(old, 12));
+    changed = changed || m_rect != old;
+  }
+  return changed;
+}
+
+CWidgetEditResult CCCButton::EditEdgeSize(bool radius, const CWidgetEdit& edit, bool& changed) {
+  if (auto refusal = HalfSizeRefusal(m_rect, edit.number, radius ? "Corner radius" : "Outline width"))
+    return CWidgetEditResult::Refuse(*refusal);
+  std::int32_t& field = radius ? m_cornerRadius : m_outlineWidth;
+  changed = std::int32_t(edit.number) != field;
+  field = std::int32_t(edit.number);
+  return {};
+}
+
+CWidgetEditResult CCCButton::EditHaloSize(const CWidgetEdit& edit, bool& changed) {
+  if (edit.number > kHaloSizeMax)
+    return CWidgetEditResult::Refuse(FormatText("Halo size cannot be greater than %d pixels", int(kHaloSizeMax)));
+  if (edit.number < kHaloSizeMin)
+    return CWidgetEditResult::Refuse(FormatText("Halo size cannot be less than %d pixels", int(kHaloSizeMin)));
+  changed = std::int32_t(edit.number) != m_haloSize;
+  m_haloSize = std::int32_t(edit.number);
+  return {};
 }

@@ -16,11 +16,10 @@
 
 namespace {
 constexpr std::uint32_t kFaderRecordVersion = 1;
-constexpr std::int32_t kScaleFontSize = 800;  // 8 points
 constexpr int kBoundsMargin = 4;
 }  // namespace
 
-CCCFader::CCCFader() { m_scaleStyle.size = kScaleFontSize; }
+CCCFader::CCCFader() : CCCScaleWidget(100.0f, 0.0f, 10, kFaderDefaultFlags) {}
 
 CCCFader::CCCFader(CCustomControlPanel* view, const CRect& rect) : CCCFader() {
   m_pView = view;
@@ -28,19 +27,10 @@ CCCFader::CCCFader(CCustomControlPanel* view, const CRect& rect) : CCCFader() {
 }
 
 CCCFader::CCCFader(const CCCFader& source)
-    : CCustomControlObject(source),
+    : CCCScaleWidget(source),
       m_pKnobImage(source.m_pKnobImage),
       m_fillColour(source.m_fillColour),
-      m_lineColour(source.m_lineColour),
-      m_scaleColour(source.m_scaleColour),
-      m_rangeMax(source.m_rangeMax),
-      m_rangeMin(source.m_rangeMin),
-      m_value(source.m_value),
-      m_majorMarks(source.m_majorMarks),
-      m_minorMarks(source.m_minorMarks),
-      m_flags(source.m_flags),
-      m_scaleStyle(source.m_scaleStyle),
-      m_storedFont(source.m_storedFont) {}
+      m_lineColour(source.m_lineColour) {}
 
 void CCCFader::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   CCustomControlObject::Serialize(ar, lookup);
@@ -50,16 +40,12 @@ void CCCFader::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   } else {
     ReadRecordVersion(ar, kFaderRecordVersion, kFaderRecordVersion, "fader widget");
     ar >> m_flags >> m_rangeMax >> m_rangeMin >> m_majorMarks >> m_minorMarks;
-    m_rangeMax = CheckedRangeBound(m_rangeMax);
-    m_rangeMin = CheckedRangeBound(m_rangeMin);
-    m_majorMarks = std::min(m_majorMarks, kScaleMarksLimit);
-    m_minorMarks = std::min(m_minorMarks, kScaleMarksLimit);
+    CheckReadRange();
+    HoldMarkCounts();
   }
   ArchiveColour(ar, m_fillColour);
   ArchiveColour(ar, m_lineColour);
-  ArchiveColour(ar, m_scaleColour);
-  ArchiveImageRef(ar, m_pKnobImage, lookup);
-  ArchiveTextStyle(ar, m_scaleStyle, m_storedFont);
+  ArchiveScaleTail(ar, m_pKnobImage, lookup);
 }
 
 void CCCFader::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
@@ -71,10 +57,7 @@ void CCCFader::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
     StreamScaledFloat(ds, m_rangeMin);
     ds.U32(m_majorMarks);
     ds.U32(m_minorMarks);
-    if (ds.IsLoading()) {
-      m_majorMarks = std::min(m_majorMarks, kScaleMarksLimit);
-      m_minorMarks = std::min(m_minorMarks, kScaleMarksLimit);
-    }
+    if (ds.IsLoading()) HoldMarkCounts();
     StreamColour(ds, m_fillColour);
     StreamColour(ds, m_lineColour);
     StreamColour(ds, m_scaleColour);
@@ -160,11 +143,11 @@ CRect CCCFader::AdjustSizingRect(const CRect& rect, int handle) const {
 }
 
 CRect CCCFader::DrawScale(Graphics& g, bool draw) {
-  const ParamKind kind = GetParameterValue().kind;
-  if ((kind != ParamKind::kLevel && kind != ParamKind::kDelay) || m_majorMarks == 0) return m_rect;
+  const std::optional<ScaleSteps> steps = GetScaleSteps();
+  if (!steps) return m_rect;
+  const ParamKind kind = steps->kind;
   const float range = m_rangeMax - m_rangeMin;
-  const float majorStep = m_majorMarks > 1 ? range / float(m_majorMarks - 1) : 0.0f;
-  const float minorStep = majorStep / float(m_minorMarks + 1);
+  const float majorStep = steps->major, minorStep = steps->minor;
   const CSize knob = GetKnobSize();
   const bool horizontal = IsHorizontal();
   const bool before = IsScaleBefore();
@@ -331,9 +314,4 @@ void CCCFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool d
       invalid.bottom += kBoundsMargin;
     }
   }
-}
-
-CRect CCCFader::OnParameterUpdate(const CParamValue& value) {
-  const bool inactiveChanged = GetParameterInfo().inactive != m_lastInactive;
-  return TakeRangeValue(value, m_rangeMin, m_rangeMax, inactiveChanged, m_value) ? GetBoundsRect() : CRect{};
 }

@@ -1,9 +1,7 @@
 // The fader widget (control type 3): a knob along a straight travel, bound to a parameter.
 #pragma once
 
-#include "core/CustomControlObject.h"
-#include "core/TextStyle.h"
-#include "custom/WidgetProperties.h"
+#include "custom/ScaleWidget.h"
 
 // Fader flags.
 enum : std::uint32_t {
@@ -19,7 +17,7 @@ enum : std::uint32_t {
 };
 inline constexpr std::uint32_t kFaderDefaultFlags = 0x128;
 
-class CCCFader : public CCustomControlObject {
+class CCCFader : public CCCScaleWidget {
  public:
   // Made for loading.
   CCCFader();
@@ -46,10 +44,6 @@ class CCCFader : public CCustomControlObject {
   // Drags the knob; every new value is sent to the bound device at once.
   void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
                       CRect& redraw) override;
-  void Deactivate() override { m_dragging = false; }
-  void OnMouseLeave() override { m_dragging = false; }
-  // Numeric values move the knob (clamped to the range).
-  CRect OnParameterUpdate(const CParamValue& value) override;
 
   bool IsHorizontal() const { return (m_flags & kFaderHorizontal) != 0; }
   // The scale needs the draw bit and a binding.
@@ -63,29 +57,15 @@ class CCCFader : public CCustomControlObject {
   CPoint GetKnobPosition() const;
   CRect GetKnobRect() const;
   bool HitTestKnob(int x, int y) const;
-  // Draws the scale (or only measures it) and returns the rectangle with its labels.
-  CRect DrawScale(Graphics& g, bool draw);
+  CRect DrawScale(Graphics& g, bool draw) override;
 
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
-  bool OnPropertyChanged(CDeviceProperty& row) override;
 
   CCCImage* m_pKnobImage = nullptr;  // not owned
   CColour m_fillColour = CColour::FromArgb(255, 255, 0, 0);
   CColour m_lineColour = CColour::FromArgb(255, 255, 255, 255);
-  CColour m_scaleColour = CColour::FromArgb(255, 255, 255, 255);
-  float m_rangeMax = 100.0f;
-  float m_rangeMin = 0.0f;
-  float m_value = 0.0f;
-  std::uint32_t m_majorMarks = 10;
-  std::uint32_t m_minorMarks = 5;
-  std::uint32_t m_flags = kFaderDefaultFlags;
-  bool m_dragging = false;
   CPoint m_grabOffset;
-  CTextStyle m_scaleStyle;  // Arial 8 points
-  std::optional<CLogFont> m_storedFont;  // the font record read last, if any
 
- private:
-  // One edit of either property editor, by property id (the binding's is applied already).
-  CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
-  CRangeFields Range() { return {m_rangeMax, m_rangeMin}; }
+ protected:
+  CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) override;
 };

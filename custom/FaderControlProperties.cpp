@@ -32,10 +32,7 @@ std::vector<std::string> LocationNames(bool horizontal) {
   return horizontal ? std::vector<std::string>{"Top", "Bottom"} : std::vector<std::string>{"Left", "Right"};
 }
 
-CScaleRows ScaleRows(const CCCFader& f) {
-  return {f, f.m_majorMarks, f.m_minorMarks, f.m_flags, f.m_scaleColour, f.m_scaleStyle, kIdDecimals, kIdScaleColour,
-          kIdScaleFont};
-}
+constexpr CCCScaleWidget::ScaleIds kScaleIds{kIdRangeMax, kIdRangeMin, kIdScaleColour, kIdScaleFont, kIdDecimals};
 
 }  // namespace
 
@@ -56,17 +53,12 @@ void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
     look->Add(MakeNameListRow("Draw Scale", kGridYesNo, IsScaleShown() ? 0 : 1,
                               "Whether the scale is drawn next to the fader", kIdDrawScale));
   if (IsScaleShown())
-    AddScaleRows(*look, system, ScaleRows(*this),
+    AddScaleRows(*look, system, ScaleRows(kScaleIds),
                  MakeNameListRow("Scale Location", LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
                                  "Where the scale is drawn in relation to the fader", kIdScaleLocation));
   look->Add(MakeNameListRow("Draw Slot", kGridYesNo, (m_flags & kFaderDrawSlot) ? 0 : 1,
                             "Whether the fader slot is drawn beneath the knob", kIdDrawSlot));
   grid.AddGroup(std::move(look));
-}
-
-bool CCCFader::OnPropertyChanged(CDeviceProperty& row) {
-  if (const std::optional<bool> shared = CommitSharedRangeRow(*this, row, Range())) return *shared;
-  return FinishRowEdit(row, ApplyEdit(row.GetData(), CWidgetEdit::FromRow(row, m_scaleStyle)));
 }
 
 CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
@@ -80,6 +72,10 @@ CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit)
     if (IsHorizontal()) m_rect.bottom = m_rect.top + across;
     else m_rect.right = m_rect.left + across;
   };
+  if (ApplyScaleEdit(id, edit, kScaleIds, result, changed)) {
+    FinishChange(*this, before, changed);
+    return result;
+  }
   switch (id) {
     case kIdImage:
       result.structure = edit.fromGrid;
@@ -90,12 +86,6 @@ CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit)
       break;
     case kIdFillColour: changed = TakeColour(edit, m_fillColour); break;
     case kIdLineColour: changed = TakeColour(edit, m_lineColour); break;
-    case kIdScaleColour: changed = TakeColour(edit, m_scaleColour); break;
-    case kIdScaleFont: changed = TakeStyle(edit, m_scaleStyle); break;
-    case kIdRangeMax:
-    case kIdRangeMin:
-      result = ApplyRangeEdit(*this, edit, id == kIdRangeMax, Range(), changed);
-      break;
     case kIdUnused: break;
     case kIdDrawScale: {
       const std::optional<bool> on = ChosenYes(edit);
@@ -108,7 +98,7 @@ CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit)
     case kIdMajorMarks:
     case kIdMinorMarks: {
       if (edit.number >= kMarksLimit)
-        return CWidgetEditResult::Refuse(FormatMessage("Cannot have more than %d scale marks", int(kMarksLimit)));
+        return CWidgetEditResult::Refuse(FormatText("Cannot have more than %d scale marks", int(kMarksLimit)));
       std::uint32_t& field = id == kIdMajorMarks ? m_majorMarks : m_minorMarks;
       changed = edit.number != field;
       field = edit.number;
@@ -128,9 +118,6 @@ CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit)
       changed = result.structure = true;
       break;
     }
-    case kIdDecimals:
-      changed = result.structure = SetScaleDecimals(*this, m_flags, edit.index);
-      break;
     default: return CWidgetEditResult::Refuse();
   }
   FinishChange(*this, before, changed);

@@ -18,7 +18,6 @@
 
 namespace {
 constexpr std::uint32_t kKnobRecordVersion = 1;
-constexpr std::int32_t kScaleFontSize = 800;  // 8 points
 
 // The point at an angle (degrees clockwise from straight up) and radius about a centre.
 CPointF PointAt(float cx, float cy, float degrees, float radius) {
@@ -27,7 +26,7 @@ CPointF PointAt(float cx, float cy, float degrees, float radius) {
 }
 }  // namespace
 
-CCCKnob::CCCKnob() { m_scaleStyle.size = kScaleFontSize; }
+CCCKnob::CCCKnob() : CCCScaleWidget(10.0f, -10.0f, 5, kKnobDefaultFlags) {}
 
 CCCKnob::CCCKnob(CCustomControlPanel* view, const CRect& rect) : CCCKnob() {
   m_pView = view;
@@ -35,24 +34,15 @@ CCCKnob::CCCKnob(CCustomControlPanel* view, const CRect& rect) : CCCKnob() {
 }
 
 CCCKnob::CCCKnob(const CCCKnob& source)
-    : CCustomControlObject(source),
-      m_flags(source.m_flags),
+    : CCCScaleWidget(source),
       m_pImage(source.m_pImage),
-      m_rangeMax(source.m_rangeMax),
-      m_rangeMin(source.m_rangeMin),
       m_maxAngle(source.m_maxAngle),
       m_minAngle(source.m_minAngle),
-      m_majorMarks(source.m_majorMarks),
-      m_minorMarks(source.m_minorMarks),
       m_ledColour(source.m_ledColour),
       m_knobColour(source.m_knobColour),
       m_notchColour(source.m_notchColour),
-      m_scaleColour(source.m_scaleColour),
       m_ledSize(source.m_ledSize),
-      m_notchRadius(source.m_notchRadius),
-      m_scaleStyle(source.m_scaleStyle),
-      m_value(source.m_value),
-      m_storedFont(source.m_storedFont) {}
+      m_notchRadius(source.m_notchRadius) {}
 
 void CCCKnob::Serialize(CArchive& ar, const CRecordLookup& lookup) {
   CCustomControlObject::Serialize(ar, lookup);
@@ -64,16 +54,13 @@ void CCCKnob::Serialize(CArchive& ar, const CRecordLookup& lookup) {
     ReadRecordVersion(ar, kKnobRecordVersion, kKnobRecordVersion, "knob widget");
     ar >> m_flags >> m_rangeMax >> m_rangeMin >> m_maxAngle >> m_minAngle >> m_majorMarks >> m_minorMarks >>
         m_ledSize >> m_notchRadius;
-    m_rangeMax = CheckedRangeBound(m_rangeMax);
-    m_rangeMin = CheckedRangeBound(m_rangeMin);
+    CheckReadRange();
     KeepShapeInRange();
   }
   ArchiveColour(ar, m_ledColour);
   ArchiveColour(ar, m_knobColour);
   ArchiveColour(ar, m_notchColour);
-  ArchiveColour(ar, m_scaleColour);
-  ArchiveImageRef(ar, m_pImage, lookup);
-  ArchiveTextStyle(ar, m_scaleStyle, m_storedFont);
+  ArchiveScaleTail(ar, m_pImage, lookup);
 }
 
 void CCCKnob::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
@@ -104,8 +91,7 @@ void CCCKnob::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
 void CCCKnob::KeepShapeInRange() {
   m_maxAngle = std::clamp(m_maxAngle, -kKnobAngleLimit, kKnobAngleLimit);
   m_minAngle = std::clamp(m_minAngle, -kKnobAngleLimit, kKnobAngleLimit);
-  m_majorMarks = std::min(m_majorMarks, kScaleMarksLimit);
-  m_minorMarks = std::min(m_minorMarks, kScaleMarksLimit);
+  HoldMarkCounts();
   m_ledSize = std::uint32_t(ClampPanelLength(m_ledSize));
   m_notchRadius = std::uint32_t(ClampPanelLength(m_notchRadius));
 }
@@ -156,10 +142,10 @@ CRect CCCKnob::AdjustSizingRect(const CRect& rect, int handle) const {
 }
 
 CRect CCCKnob::DrawScale(Graphics& g, bool draw) {
-  const ParamKind kind = GetParameterValue().kind;
-  if ((kind != ParamKind::kLevel && kind != ParamKind::kDelay) || m_majorMarks == 0) return m_rect;
-  const float majorStep = m_majorMarks > 1 ? (m_rangeMax - m_rangeMin) / float(m_majorMarks - 1) : 0.0f;
-  const float minorStep = majorStep / float(m_minorMarks + 1);
+  const std::optional<ScaleSteps> steps = GetScaleSteps();
+  if (!steps) return m_rect;
+  const ParamKind kind = steps->kind;
+  const float majorStep = steps->major, minorStep = steps->minor;
   const int r = m_rect.Width() / 2;
   const float cx = float(m_rect.left + r), cy = float(m_rect.top + r);
   const CPen pen(m_scaleColour, 1.0f);
@@ -307,9 +293,4 @@ void CCCKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool de
       m_pDevice->ApplyControlChange(CParamValue(std::int32_t(m_parameterId), value, GetParameterValue().kind));
     m_lastPoint = CPoint{x, y};
   }
-}
-
-CRect CCCKnob::OnParameterUpdate(const CParamValue& value) {
-  const bool inactiveChanged = GetParameterInfo().inactive != m_lastInactive;
-  return TakeRangeValue(value, m_rangeMin, m_rangeMax, inactiveChanged, m_value) ? GetBoundsRect() : CRect{};
 }

@@ -1,9 +1,7 @@
 // The knob widget (control type 4): a rotary control bound to a parameter.
 #pragma once
 
-#include "core/CustomControlObject.h"
-#include "core/TextStyle.h"
-#include "custom/WidgetProperties.h"
+#include "custom/ScaleWidget.h"
 #include "custom/WidgetDrawing.h"
 
 // Knob flags.
@@ -22,7 +20,7 @@ inline constexpr std::uint32_t kKnobDefaultFlags = 0x120;
 // The angles a knob turns between lie within this many degrees either side of straight up.
 inline constexpr std::int32_t kKnobAngleLimit = 180;
 
-class CCCKnob : public CCustomControlObject {
+class CCCKnob : public CCCScaleWidget {
  public:
   // Made for loading.
   CCCKnob();
@@ -47,49 +45,42 @@ class CCCKnob : public CCustomControlObject {
   // Upward drags turn the knob by steps; the value is sent and comes back as an update.
   void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
                       CRect& redraw) override;
-  void Deactivate() override { m_dragging = false; }
-  void OnMouseLeave() override { m_dragging = false; }
-  CRect OnParameterUpdate(const CParamValue& value) override;
 
   bool IsScaleShown() const { return (m_flags & kKnobDrawScale) && IsLinked(); }
   // Degrees clockwise from straight up for a value.
   float ValueToAngle(float value) const;
   // The value one pixel of upward drag adds (negative when reversed).
   float DragStep() const;
-  CRect DrawScale(Graphics& g, bool draw);
+  CRect DrawScale(Graphics& g, bool draw) override;
   // Whether the drawn body is kept as an image between draws (a large one is not).
   bool IsBodyKept() const { return m_bodyCache.IsKept(); }
 
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
-  bool OnPropertyChanged(CDeviceProperty& row) override;
 
-  std::uint32_t m_flags = kKnobDefaultFlags;
   CCCImage* m_pImage = nullptr;  // not owned
-  float m_rangeMax = 10.0f;
-  float m_rangeMin = -10.0f;
   std::int32_t m_maxAngle = 150;
   std::int32_t m_minAngle = -150;
-  std::uint32_t m_majorMarks = 5;
-  std::uint32_t m_minorMarks = 5;
   CColour m_ledColour = CColour::FromArgb(255, 0, 255, 0);
   CColour m_knobColour = CColour::FromArgb(255, 0, 0, 128);
   CColour m_notchColour = CColour::FromArgb(255, 255, 255, 255);
-  CColour m_scaleColour = CColour::FromArgb(255, 255, 255, 255);
   std::uint32_t m_ledSize = 3;
   std::uint32_t m_notchRadius = 6;
-  CTextStyle m_scaleStyle;  // Arial 8 points
-  float m_value = 0.0f;
-  bool m_dragging = false;
   CPoint m_lastPoint;
-  std::optional<CLogFont> m_storedFont;  // the font record read last, if any
+
+ protected:
+  CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) override;
 
  private:
   // Angles, mark counts, LED size and notch radius read from a record are held to what a
   // knob can show.
   void KeepShapeInRange();
-  // One edit of either property editor, by property id (the binding's is applied already).
-  CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit);
-  CRangeFields Range() { return {m_rangeMax, m_rangeMin}; }
+  // The knob's own edits (not the range or the scale's colour, font and decimals); a refused
+  // one changes nothing. The mark counts, angles, notch radius and LED size have their own.
+  CWidgetEditResult ApplyKnobEdit(std::uint32_t id, const CWidgetEdit& edit, bool& changed);
+  CWidgetEditResult EditMarks(std::uint32_t& field, const CWidgetEdit& edit, bool& changed);
+  CWidgetEditResult EditAngle(bool isMax, const CWidgetEdit& edit, bool& changed);
+  CWidgetEditResult EditNotchRadius(const CWidgetEdit& edit, bool& changed);
+  CWidgetEditResult EditLedSize(const CWidgetEdit& edit, bool& changed);
   // The drawn body and its LED ring, which change only with the lit ticks and the looks.
   void DrawBody(Graphics& g, float angle) const;
   CDrawingCache m_bodyCache;

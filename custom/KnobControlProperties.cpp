@@ -1,6 +1,7 @@
 // The knob's two property editors: range, image and notch, angles, scale and LED ring.
 #include "core/ImageTree.h"
 #include "custom/KnobControl.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -59,10 +60,7 @@ struct CKnobRows {
         leds((k.m_flags & kKnobDrawLeds) != 0) {}
 };
 
-CScaleRows ScaleRows(const CCCKnob& k) {
-  return {k, k.m_majorMarks, k.m_minorMarks, k.m_flags, k.m_scaleColour, k.m_scaleStyle, kIdDecimals, kIdScaleColour,
-          kIdScaleFont};
-}
+constexpr CCCScaleWidget::ScaleIds kScaleIds{kIdRangeMax, kIdRangeMin, kIdScaleColour, kIdScaleFont, kIdDecimals};
 }  // namespace
 
 void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
@@ -91,7 +89,7 @@ void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
   if (has.linked)
     look->Add(MakeNameListRow("Draw Scale", kNoYes, has.scale ? 1 : 0, "Whether the scale is drawn next to the knob",
                               kIdDrawScale));
-  if (has.scale) AddScaleRows(*look, system, ScaleRows(*this));
+  if (has.scale) AddScaleRows(*look, system, ScaleRows(kScaleIds));
   look->Add(MakeNameListRow("Draw LEDs", kNoYes, has.leds ? 1 : 0, "Whether an LED ring is drawn around the knob",
                             kIdDrawLeds));
   if (has.leds) {
@@ -101,16 +99,20 @@ void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(look));
 }
 
-bool CCCKnob::OnPropertyChanged(CDeviceProperty& row) {
-  if (const std::optional<bool> shared = CommitSharedRangeRow(*this, row, Range())) return *shared;
-  return FinishRowEdit(row, ApplyEdit(row.GetData(), CWidgetEdit::FromRow(row, m_scaleStyle)));
-}
-
 CWidgetEditResult CCCKnob::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
   CWidgetEditResult result;
   const CRect before = WidgetArea(*this);
-  const int halfWidth = (m_rect.right - m_rect.left) / 2;
   bool changed = false;
+  if (!ApplyScaleEdit(id, edit, kScaleIds, result, changed)) {
+    result = ApplyKnobEdit(id, edit, changed);
+    if (!result.accepted) return result;
+  }
+  FinishChange(*this, before, changed);
+  return result;
+}
+
+CWidgetEditResult CCCKnob::ApplyKnobEdit(std::uint32_t id, const CWidgetEdit& edit, bool& changed) {
+  CWidgetEditResult result;
   switch (id) {
     case kIdImage:
       result.structure = edit.fromGrid;
@@ -121,12 +123,6 @@ CWidgetEditResult CCCKnob::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) 
     case kIdKnobColour: changed = TakeColour(edit, m_knobColour); break;
     case kIdNotchColour: changed = TakeColour(edit, m_notchColour); break;
     case kIdLedColour: changed = TakeColour(edit, m_ledColour); break;
-    case kIdScaleColour: changed = TakeColour(edit, m_scaleColour); break;
-    case kIdScaleFont: changed = TakeStyle(edit, m_scaleStyle); break;
-    case kIdRangeMax:
-    case kIdRangeMin:
-      result = ApplyRangeEdit(*this, edit, id == kIdRangeMax, Range(), changed);
-      break;
     case kIdDrawNotch:
     case kIdDrawScale:
     case kIdDrawLeds:
@@ -141,60 +137,60 @@ CWidgetEditResult CCCKnob::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) 
       changed = result.structure = true;
       break;
     }
-    case kIdMajorMarks:
-    case kIdMinorMarks: {
-      if (edit.number > kMarksMax)
-        return CWidgetEditResult::Refuse(FormatMessage("Cannot have more than %d scale marks", int(kMarksMax)));
-      std::uint32_t& field = id == kIdMajorMarks ? m_majorMarks : m_minorMarks;
-      if (edit.number == field || edit.number == 0) return CWidgetEditResult::Refuse();
-      field = edit.number;
-      changed = true;
-      break;
-    }
-    case kIdMaxAngle: {
-      const auto angle = std::int32_t(edit.number);
-      if (angle == m_maxAngle || angle >= kKnobAngleLimit || angle <= m_minAngle) return CWidgetEditResult::Refuse();
-      m_maxAngle = angle;
-      changed = true;
-      break;
-    }
-    case kIdMinAngle: {
-      const auto angle = std::int32_t(edit.number);
-      if (angle == m_minAngle || angle <= -kKnobAngleLimit || angle >= m_maxAngle) return CWidgetEditResult::Refuse();
-      m_minAngle = angle;
-      changed = true;
-      break;
-    }
-    case kIdNotchRadius: {
-      if (edit.number == m_notchRadius || edit.number == 0) return CWidgetEditResult::Refuse();
-      // The notch stays inside the knob, and inside the LED ring when there is one.
-      const std::int64_t limit = (m_flags & kKnobDrawLeds) ? std::int64_t(halfWidth) - std::int64_t(m_ledSize)
-                                                           : std::int64_t(halfWidth);
-      if (std::int64_t(edit.number) >= limit)
-        return CWidgetEditResult::Refuse(FormatMessage("Radius cannot be greater than %d", int(limit - 1)));
-      m_notchRadius = edit.number;
-      changed = true;
-      break;
-    }
-    case kIdLedSize: {
-      // The grid's number compares as signed, so a negative size reads as one.
-      const std::int64_t size = edit.fromGrid ? std::int64_t(std::int32_t(edit.number)) : std::int64_t(edit.number);
-      if (size == std::int64_t(m_ledSize)) break;
-      if (size > kLedSizeMax)
-        return CWidgetEditResult::Refuse(FormatMessage("LED size cannot be greater than %d", int(kLedSizeMax)));
-      if (size <= 0) return CWidgetEditResult::Refuse("LED size cannot be less than or equal to 0");
-      const std::int64_t inside = std::int64_t(halfWidth) - size;
-      if ((m_flags & kKnobDrawLeds) && std::int64_t(m_notchRadius) >= inside)
-        m_notchRadius = std::uint32_t(std::max<std::int64_t>(inside - 1, 0));
-      m_ledSize = std::uint32_t(size);
-      changed = true;
-      break;
-    }
-    case kIdDecimals:
-      changed = result.structure = SetScaleDecimals(*this, m_flags, edit.index);
-      break;
+    case kIdMajorMarks: return EditMarks(m_majorMarks, edit, changed);
+    case kIdMinorMarks: return EditMarks(m_minorMarks, edit, changed);
+    case kIdMaxAngle: return EditAngle(true, edit, changed);
+    case kIdMinAngle: return EditAngle(false, edit, changed);
+    case kIdNotchRadius: return EditNotchRadius(edit, changed);
+    case kIdLedSize: return EditLedSize(edit, changed);
     default: return CWidgetEditResult::Refuse();
   }
-  FinishChange(*this, before, changed);
   return result;
+}
+
+CWidgetEditResult CCCKnob::EditMarks(std::uint32_t& field, const CWidgetEdit& edit, bool& changed) {
+  if (edit.number > kMarksMax)
+    return CWidgetEditResult::Refuse(FormatText("Cannot have more than %d scale marks", int(kMarksMax)));
+  if (edit.number == field || edit.number == 0) return CWidgetEditResult::Refuse();
+  field = edit.number;
+  changed = true;
+  return {};
+}
+
+CWidgetEditResult CCCKnob::EditAngle(bool isMax, const CWidgetEdit& edit, bool& changed) {
+  // Each angle stays within the limit and on its side of the other.
+  const auto angle = std::int32_t(edit.number);
+  const bool refused = isMax ? angle == m_maxAngle || angle >= kKnobAngleLimit || angle <= m_minAngle
+                             : angle == m_minAngle || angle <= -kKnobAngleLimit || angle >= m_maxAngle;
+  if (refused) return CWidgetEditResult::Refuse();
+  (isMax ? m_maxAngle : m_minAngle) = angle;
+  changed = true;
+  return {};
+}
+
+CWidgetEditResult CCCKnob::EditNotchRadius(const CWidgetEdit& edit, bool& changed) {
+  if (edit.number == m_notchRadius || edit.number == 0) return CWidgetEditResult::Refuse();
+  // The notch stays inside the knob, and inside the LED ring when there is one.
+  const std::int64_t halfWidth = (m_rect.right - m_rect.left) / 2;
+  const std::int64_t limit = (m_flags & kKnobDrawLeds) ? halfWidth - std::int64_t(m_ledSize) : halfWidth;
+  if (std::int64_t(edit.number) >= limit)
+    return CWidgetEditResult::Refuse(FormatText("Radius cannot be greater than %d", int(limit - 1)));
+  m_notchRadius = edit.number;
+  changed = true;
+  return {};
+}
+
+CWidgetEditResult CCCKnob::EditLedSize(const CWidgetEdit& edit, bool& changed) {
+  // The grid's number compares as signed, so a negative size reads as one.
+  const std::int64_t size = edit.fromGrid ? std::int64_t(std::int32_t(edit.number)) : std::int64_t(edit.number);
+  if (size == std::int64_t(m_ledSize)) return {};
+  if (size > kLedSizeMax)
+    return CWidgetEditResult::Refuse(FormatText("LED size cannot be greater than %d", int(kLedSizeMax)));
+  if (size <= 0) return CWidgetEditResult::Refuse("LED size cannot be less than or equal to 0");
+  const std::int64_t inside = std::int64_t((m_rect.right - m_rect.left) / 2) - size;
+  if ((m_flags & kKnobDrawLeds) && std::int64_t(m_notchRadius) >= inside)
+    m_notchRadius = std::uint32_t(std::max<std::int64_t>(inside - 1, 0));
+  m_ledSize = std::uint32_t(size);
+  changed = true;
+  return {};
 }

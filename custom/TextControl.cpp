@@ -11,6 +11,7 @@
 #include "platform/Graphics.h"
 #include "platform/MouseMessages.h"
 #include "platform/Archive.h"
+#include "platform/TextFormat.h"
 
 namespace {
 constexpr std::uint32_t kTextRecordVersion = 1;
@@ -92,23 +93,6 @@ CRect CCCTextControl::GetBoundsRect() const {
   return r;
 }
 
-namespace {
-std::string Printf(const char* format, double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  return buffer;
-}
-std::string PrintfInt(const char* format, int value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  return buffer;
-}
-std::string PrintfInts(const char* format, int a, int b) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, a, b);
-  return buffer;
-}
-}  // namespace
 
 std::uint32_t CCCTextControl::GetDelayUnit() const {
   if (m_flags & kTextDelayMs) return kTextDelayMs;
@@ -132,9 +116,9 @@ std::string CCCTextControl::FormatValue(const CParamValue& v) const {
       if ((info.options & kParamOptionMuteAtMinimum) && x <= info.minimum) return "Mute";
       std::string t;
       switch (m_flags & 0xF00) {
-        case 0x100: t = Printf("%.1f", x); break;
-        case 0x200: t = PrintfInt("%.2d", int(x)); break;
-        case 0x400: t = PrintfInt("%.1d", int(x)); break;
+        case 0x100: t = FormatText("%.1f", double(x)); break;
+        case 0x200: t = FormatText("%.2d", int(x)); break;
+        case 0x400: t = FormatText("%.1d", int(x)); break;
         default: break;
       }
       return units ? t + " dB" : t;
@@ -147,15 +131,15 @@ std::string CCCTextControl::FormatValue(const CParamValue& v) const {
       if (x >= 1000.0f) {
         const int k = int(x / 1000.0f);
         const float r = x - float(k) * 1000.0f;
-        t = k < 10 ? PrintfInts("%dk %.2d", k, int(r * 100.0f / 1000.0f))
-                   : PrintfInts("%dk %.1d", k, int(r * 10.0f / 1000.0f));
+        t = k < 10 ? FormatText("%dk %.2d", k, int(r * 100.0f / 1000.0f))
+                   : FormatText("%dk %.1d", k, int(r * 10.0f / 1000.0f));
       } else {
-        t = Printf(x <= 100.0f ? "%.1f" : "%3.f", x);
+        t = FormatText(x <= 100.0f ? "%.1f" : "%3.f", double(x));
       }
       return units ? t + " Hz" : t;
     }
     case ParamKind::kQ:
-      return Printf(double(x) > 13.6 ? "%.0f" : double(x) > 1.27 ? "%.1f" : "%.2f", x);
+      return FormatText(double(x) > 13.6 ? "%.0f" : double(x) > 1.27 ? "%.1f" : "%.2f", double(x));
     case ParamKind::kDelay: {
       float y = x;
       const char* unit = "ms";
@@ -166,10 +150,10 @@ std::string CCCTextControl::FormatValue(const CParamValue& v) const {
         default: return std::string();
       }
       const char* format = double(y) < 9.99 ? "%.4f" : double(y) < 99.99 ? "%.3f" : "%.2f";
-      return Printf(format, y) + unit;
+      return FormatText(format, double(y)) + unit;
     }
     case ParamKind::kPhase:
-      return PrintfInt("%d", int(x)) + "\u02DA";
+      return FormatText("%d", int(x)) + "\u02DA";
     default:
       return std::string();
   }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/TextStyle.h"
+#include "platform/TextFormat.h"
 
 CColour HighlightColour(CColour colour) {
   auto raise = [](std::uint32_t c) { return std::uint8_t(c >= 185 ? 255 : c + 70); };
@@ -32,11 +33,7 @@ std::string FormatScaleLabel(std::uint32_t flags, float value, ParamKind kind) {
   else if (flags & 0x400) format = "%.2f";
   else if (flags & 0x800) format = "%.3f";
   std::string text;
-  if (format) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, double(value));
-    text = buffer;
-  }
+  if (format) text = FormatText(format, double(value));
   if (kind == ParamKind::kLevel) text += "dB";
   else if (kind == ParamKind::kDelay) text += "ms";
   return text;

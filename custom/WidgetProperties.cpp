@@ -122,9 +122,9 @@ std::optional<std::string> HalfSizeRefusal(const CRect& rect, std::uint32_t valu
   const int halfHeight = (rect.bottom - rect.top) / 2;
   const int halfWidth = (rect.right - rect.left) / 2;
   if (value > std::uint32_t(halfHeight))
-    return FormatMessage("%s cannot be greater than half the height (%d pixels)", what, halfHeight);
+    return FormatText("%s cannot be greater than half the height (%d pixels)", what, halfHeight);
   if (value > std::uint32_t(halfWidth))
-    return FormatMessage("%s cannot be greater than half the width (%d pixels)", what, halfWidth);
+    return FormatText("%s cannot be greater than half the width (%d pixels)", what, halfWidth);
   return std::nullopt;
 }
 
@@ -156,20 +156,20 @@ CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit
     // A range without end would turn every drag into a value that is not a number.
     if (std::isinf(value))
       return CWidgetEditResult::Refuse(
-          FormatMessage("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
+          FormatText("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
     if (current.kind == ParamKind::kLevel && std::trunc(value * 10.0f) > std::trunc(info.maximum * 10.0f))
       return CWidgetEditResult::Refuse(
-          FormatMessage("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
+          FormatText("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
     if (current.kind == ParamKind::kDelay && std::trunc(value * 100.0f) > std::trunc(info.maximum * 100.0f))
       return CWidgetEditResult::Refuse(
-          FormatMessage("Maximum value cannot be greater than %.2f for this parameter", double(info.maximum)));
+          FormatText("Maximum value cannot be greater than %.2f for this parameter", double(info.maximum)));
     range.maximum = value;
   } else {
     if (value == range.minimum) return {};
     if (!(value < range.maximum)) return CWidgetEditResult::Refuse("Minimum value must be less than maximum value");
     if (value < info.minimum)
       return CWidgetEditResult::Refuse(
-          FormatMessage("Minimum value cannot be less than %.1f for this parameter", double(info.minimum)));
+          FormatText("Minimum value cannot be less than %.1f for this parameter", double(info.minimum)));
     range.minimum = value;
   }
   changed = true;

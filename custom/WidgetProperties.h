@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,10 +13,11 @@
 #include "core/CustomControlObject.h"
 #include "core/DeviceProperty.h"
 #include "core/TextStyle.h"
+#include "platform/TextFormat.h"
 
 class CSystem;
 
-// One edited value: from a grid row (FromRow) or from a property-list value (FromValue).
+// One edited value, read from a grid row (FromRow).
 struct CWidgetEdit {
   bool fromGrid = false;
   int index = -1;               // a list's chosen index; -1 none
@@ -79,13 +79,6 @@ bool SetOneOf(std::uint32_t& flags, const std::uint32_t (&bits)[N], int index) {
 // The message refusing a corner radius or outline width (what: "Corner radius" or "Outline
 // width") beyond half the rectangle's height, then its width; none when the value fits.
 std::optional<std::string> HalfSizeRefusal(const CRect& rect, std::uint32_t value, const char* what);
-// printf into a string (messages are short).
-template <class... Args>
-std::string FormatMessage(const char* format, Args... args) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
-}
 
 // --- Range of a fader or knob ---
 // The range a fader or knob keeps for its bound parameter.

@@ -32,24 +32,13 @@
 #include "platform/Clock.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
-#include "platform/QtMouseFlags.h"
+#include "platform/MouseMessages.h"
 
 namespace {
 
-int VirtualKey(int qtKey) {
-  switch (qtKey) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    default: return 0;
-  }
-}
+// The framework's Copy and Paste items that head the device's context menu.
+constexpr std::uint32_t kMenuCopy = 57634;
+constexpr std::uint32_t kMenuPaste = 57637;
 
 QRect ToQRect(const CRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
@@ -72,14 +61,13 @@ CControlPanelWnd* CreateControlPanel(const char* className) {
 
 void ClearControlPanelClassesForTests() { PanelClasses().clear(); }
 
-CControlPanelWnd::CControlPanelWnd(QWidget* parent) : QWidget(parent) {
+CControlPanelWnd::CControlPanelWnd(QWidget* parent) : CWidgetHostWnd(parent) {
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::ClickFocus);
 }
 
 CControlPanelWnd::~CControlPanelWnd() {
-  if (m_editor) m_editor->removeEventFilter(this);
   if (m_dropDown) m_dropDown->removeEventFilter(this);
   CDevice* device = GetDevice();
   if (device && device->GetControlPanel() == this) device->SetControlPanel(nullptr);
@@ -173,20 +161,19 @@ void CControlPanelWnd::EndMousePress() {
 // --- Drawing ---
 
 void CControlPanelWnd::CreateBackBuffer(int width, int height) {
-  if (m_backBuffer || width <= 0 || height <= 0) return;
-  m_backBuffer = std::make_unique<CImage>(width, height);
-  m_backBuffer->Fill(CColour::FromRgb(0, 0, 0));
-  m_graphics = std::make_unique<Graphics>(*m_backBuffer);
+  if (GetBackBuffer() || width <= 0 || height <= 0) return;
+  m_graphics = std::make_unique<Graphics>(ResetBackBuffer(width, height));
   m_graphics->SetSmoothingMode(SmoothingMode::AntiAlias);
   m_graphics->SetTextRenderingHint(TextRenderingHint::AntiAliasGridFit);
 }
 
 void CControlPanelWnd::RedrawRect(const CRect* rect, bool invalidate, bool drawBackground) {
-  if (!m_backBuffer) {
+  const CImage* buffer = GetBackBuffer();
+  if (!buffer) {
     if (invalidate) update();
     return;
   }
-  const CRect whole{0, 0, m_backBuffer->Width(), m_backBuffer->Height()};
+  const CRect whole{0, 0, buffer->Width(), buffer->Height()};
   CRect r = rect ? *rect : whole;
   r = CRect{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, whole.right), std::min(r.bottom, whole.bottom)};
   if (IsRectEmpty(r)) return;
@@ -205,10 +192,8 @@ void CControlPanelWnd::RedrawRect(const CRect* rect, bool invalidate, bool drawB
     if (control->IsVisible() && RectsIntersect(control->GetRect(), r)) control->Draw(g, r);
   }
   g.Restore(state);
-  if (invalidate) Invalidate(r);
+  if (invalidate) InvalidateRect(r);
 }
-
-void CControlPanelWnd::Invalidate(const CRect& rect) { update(ToQRect(rect)); }
 
 void CControlPanelWnd::DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y) {
   CControlObject* target = m_pActive ? m_pActive : HitTest(x, y);
@@ -372,10 +357,13 @@ void CControlPanelWnd::BeginTextEdit(CTextControl* control) {
   EndTextEdit(true);
   CloseDropDown(-1);
   m_pEdited = control;
-  m_editor = new QLineEdit(this);
-  m_editor->setFrame(false);
-  const CRect r = control->GetRect();
-  m_editor->setGeometry(r.left, r.top, std::max(r.Width(), 24), std::max(r.Height(), 16));
+  EditBoxLook look;
+  look.rect = control->GetRect();
+  look.text = control->GetText();
+  look.frame = false;
+  look.minWidth = 24;
+  look.minHeight = 16;
+  look.maxLength = control->GetMaxLength();
   if (const CFont* font = control->GetTextStyle().GetFont()) {
     // A segment face draws no letters: the typed text shows in its companion text face.
     const CFont shown = CompanionFontFor(*font);
@@ -385,34 +373,32 @@ void CControlPanelWnd::BeginTextEdit(CTextControl* control) {
     if (shown.IsBold()) qfont.setBold(true);
     qfont.setStretch(fit.stretch);
     if (fit.weight) qfont.setWeight(QFont::Weight(fit.weight));
-    m_editor->setFont(qfont);
+    look.font = qfont;
   }
-  if (control->GetMaxLength() > 0) m_editor->setMaxLength(control->GetMaxLength());
   const std::uint32_t flags = control->GetFormatFlags();
-  m_editor->setAlignment((flags & kTextCentre) ? Qt::AlignCenter : (flags & kTextRight) ? Qt::AlignRight | Qt::AlignVCenter
-                                                                                        : Qt::AlignLeft | Qt::AlignVCenter);
-  m_editor->setText(QString::fromStdString(control->GetText()));
-  m_editor->selectAll();
-  m_editor->installEventFilter(this);
-  m_editor->show();
-  m_editor->setFocus();
+  look.alignment = (flags & kTextCentre) ? Qt::AlignCenter
+                   : (flags & kTextRight) ? Qt::AlignRight | Qt::AlignVCenter
+                                          : Qt::AlignLeft | Qt::AlignVCenter;
+  OpenEditBox(look);
 }
 
 void CControlPanelWnd::EndTextEdit(bool commit) {
-  if (!m_editor) return;
-  QLineEdit* editor = m_editor;
   CTextControl* control = m_pEdited;
-  m_editor = nullptr;
+  const std::optional<std::string> text = TakeEditBox();
+  if (!text) return;
   m_pEdited = nullptr;
-  const std::string text = editor->text().toStdString();
-  editor->removeEventFilter(this);
-  editor->hide();
-  editor->deleteLater();
-  if (commit && control) control->CommitEdit(text);
+  if (commit && control) control->CommitEdit(*text);
   if (control) {
     const CRect r = control->GetRect();
     RedrawRect(&r, true, true);
   }
+}
+
+void CControlPanelWnd::OnEditBoxKey(int key) { EndTextEdit(key == VK_RETURN); }
+
+void CControlPanelWnd::OnEditBoxFocusOut(Qt::FocusReason reason) {
+  (void)reason;
+  EndTextEdit(true);
 }
 
 void CControlPanelWnd::OpenDropDown(CCustomComboBox* combo) {
@@ -462,21 +448,7 @@ void CControlPanelWnd::CloseDropDown(int index) {
 }
 
 bool CControlPanelWnd::eventFilter(QObject* watched, QEvent* event) {
-  if (m_editor && watched == m_editor) {
-    if (event->type() == QEvent::KeyPress) {
-      const int key = static_cast<QKeyEvent*>(event)->key();
-      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        EndTextEdit(true);
-        return true;
-      }
-      if (key == Qt::Key_Escape) {
-        EndTextEdit(false);
-        return true;
-      }
-    } else if (event->type() == QEvent::FocusOut) {
-      EndTextEdit(true);
-    }
-  } else if (m_dropDown && watched == m_dropDown) {
+  if (m_dropDown && watched == m_dropDown) {
     if (event->type() == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -491,7 +463,7 @@ bool CControlPanelWnd::eventFilter(QObject* watched, QEvent* event) {
       CloseDropDown(-1);
     }
   }
-  return QWidget::eventFilter(watched, event);
+  return CWidgetHostWnd::eventFilter(watched, event);
 }
 
 // --- Window events ---
@@ -506,18 +478,7 @@ std::uint32_t CControlPanelWnd::GetReplyWaitRemaining() const {
 
 void CControlPanelWnd::paintEvent(QPaintEvent* event) {
   QPainter p(this);
-  // Rectangle by rectangle: a paint often covers a widget and a few readouts far from it, whose
-  // bounding rectangle would be most of the panel. The back buffer is opaque: only what lies
-  // beyond it is filled black.
-  for (const QRect& r : event->region()) {
-    // Clipped to the one rectangle, the copy takes the painter's plain-rectangle path, not the
-    // much slower one of a clip made of several.
-    p.setClipRect(r);
-    const QRect buffered = m_backBuffer ? r.intersected(m_backBuffer->Native().rect()) : QRect();
-    if (buffered != r) p.fillRect(r, Qt::black);
-    if (!buffered.isEmpty()) p.drawImage(buffered, m_backBuffer->Native(), buffered);
-  }
-  p.setClipping(false);
+  PaintBackBuffer(p, event->region());
   const std::uint32_t waiting = GetReplyWaitRemaining();
   if (waiting == 0) return;
   // The unit has not answered the last change yet: a veil with "Waiting..." until it does or
@@ -538,44 +499,13 @@ void CControlPanelWnd::paintEvent(QPaintEvent* event) {
   QTimer::singleShot(int(std::min<std::uint32_t>(waiting, 60000u)) + 20, this, [this] { update(); });
 }
 
-void CControlPanelWnd::mousePressEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  const std::uint32_t flags = MouseFlags(event->buttons(), event->modifiers());
-  if (event->button() == Qt::LeftButton) DispatchMouseMessage(WM_LBUTTONDOWN, flags, p.x(), p.y());
-  if (event->button() == Qt::RightButton) DispatchMouseMessage(WM_RBUTTONDOWN, flags, p.x(), p.y());
-}
-
-void CControlPanelWnd::mouseReleaseEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  const std::uint32_t flags = MouseFlags(event->buttons(), event->modifiers());
-  if (event->button() == Qt::LeftButton) DispatchMouseMessage(WM_LBUTTONUP, flags, p.x(), p.y());
-  if (event->button() == Qt::RightButton) DispatchMouseMessage(WM_RBUTTONUP, flags, p.x(), p.y());
-}
-
-void CControlPanelWnd::mouseDoubleClickEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  const std::uint32_t flags = MouseFlags(event->buttons(), event->modifiers());
-  if (event->button() == Qt::LeftButton) DispatchMouseMessage(WM_LBUTTONDBLCLK, flags, p.x(), p.y());
-  if (event->button() == Qt::RightButton) DispatchMouseMessage(WM_RBUTTONDOWN, flags, p.x(), p.y());
-}
-
-void CControlPanelWnd::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  TrackHover(p.x(), p.y());
-  DispatchMouseMessage(WM_MOUSEMOVE, MouseFlags(event->buttons(), event->modifiers()), p.x(), p.y());
-}
-
-void CControlPanelWnd::wheelEvent(QWheelEvent* event) {
-  const QPoint p = event->position().toPoint();
-  const int delta = event->angleDelta().y();
-  if (delta == 0) return;
-  // The signed delta travels in the flags word, as the widgets read it.
-  DispatchMouseMessage(WM_MOUSEWHEEL, std::uint32_t(std::int32_t(delta)), p.x(), p.y());
-  event->accept();
+void CControlPanelWnd::OnMouseMessage(std::uint32_t message, std::uint32_t flags, CPoint point) {
+  if (message == WM_MOUSEMOVE) TrackHover(point.x, point.y);
+  DispatchMouseMessage(message == WM_RBUTTONDBLCLK ? WM_RBUTTONDOWN : message, flags, point.x, point.y);
 }
 
 void CControlPanelWnd::keyPressEvent(QKeyEvent* event) {
-  const int key = VirtualKey(event->key());
+  const int key = VirtualKeyOf(event->key());
   if (key == 0 || !DispatchKeyDown(key, 0)) QWidget::keyPressEvent(event);
 }
 

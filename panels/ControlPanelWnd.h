@@ -4,7 +4,6 @@
 // and build their widgets in Create. UI thread only.
 #pragma once
 
-#include <QWidget>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -13,6 +12,7 @@
 
 #include "core/ControlPanel.h"
 #include "platform/Types.h"
+#include "ui/widgethost/WidgetHostWnd.h"
 
 class CBitmapImage;
 class CControlObject;
@@ -24,7 +24,7 @@ class Graphics;
 class QLineEdit;
 class QListWidget;
 
-class CControlPanelWnd : public QWidget, public CControlPanel {
+class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
  public:
   explicit CControlPanelWnd(QWidget* parent = nullptr);
   // Deletes every widget, the background image when still set, and unbinds the device.
@@ -58,7 +58,6 @@ class CControlPanelWnd : public QWidget, public CControlPanel {
   // --- Drawing ---
   // Creates the back buffer on the first call; later calls keep the one there is.
   void CreateBackBuffer(int width, int height);
-  CImage* GetBackBuffer() const { return m_backBuffer.get(); }
   Graphics* GetBackBufferGraphics() const { return m_graphics.get(); }
   // The picture drawn under the widgets. The panel frees it on destruction while it is still
   // set, so panels that share one picture set it back to null first.
@@ -105,7 +104,7 @@ class CControlPanelWnd : public QWidget, public CControlPanel {
   void BeginTextEdit(CTextControl* control);
   // Ends the edit; the text goes to the control when commit is set.
   void EndTextEdit(bool commit);
-  QLineEdit* GetInPlaceEditor() const { return m_editor; }
+  QLineEdit* GetInPlaceEditor() const { return GetEditBox(); }
   CTextControl* GetEditedControl() const { return m_pEdited; }
   // Opens the combo box's list below its drop-down anchor; a click on an item chooses it.
   void OpenDropDown(CCustomComboBox* combo);
@@ -123,12 +122,14 @@ class CControlPanelWnd : public QWidget, public CControlPanel {
   // Builds and runs the device's context menu and carries out its choice.
   void ShowDeviceContextMenu(const QPoint& globalPos);
 
+  // The back buffer, with a veil and "Waiting..." while the device's reply timer runs.
   void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void wheelEvent(QWheelEvent* event) override;
+  // Moves tell the widget the pointer left that it left; every message goes to
+  // DispatchMouseMessage (a right double click as a right button down).
+  void OnMouseMessage(std::uint32_t message, std::uint32_t flags, CPoint point) override;
+  // Enter commits the edit, Escape drops it; leaving the box commits it.
+  void OnEditBoxKey(int key) override;
+  void OnEditBoxFocusOut(Qt::FocusReason reason) override;
   void keyPressEvent(QKeyEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
@@ -139,7 +140,6 @@ class CControlPanelWnd : public QWidget, public CControlPanel {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void Invalidate(const CRect& rect);
   // Tells the widget under the pointer before that the pointer left it.
   void TrackHover(int x, int y);
 
@@ -148,7 +148,6 @@ class CControlPanelWnd : public QWidget, public CControlPanel {
   CControlObject* m_pPrevActive = nullptr;
   CControlObject* m_pHover = nullptr;
   CBitmapImage* m_pBackgroundImage = nullptr;
-  std::unique_ptr<CImage> m_backBuffer;
   std::unique_ptr<Graphics> m_graphics;
 
   std::map<std::uint32_t, int> m_timers;  // our id to Qt's timer id
@@ -158,7 +157,6 @@ class CControlPanelWnd : public QWidget, public CControlPanel {
   };
   std::vector<Tool> m_tools;
 
-  QLineEdit* m_editor = nullptr;
   CTextControl* m_pEdited = nullptr;
   QListWidget* m_dropDown = nullptr;
   CCustomComboBox* m_pDropCombo = nullptr;

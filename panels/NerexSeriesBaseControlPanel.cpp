@@ -24,6 +24,7 @@
 #include "panels/TorvexSeriesDEQControl.h"
 #include "platform/MouseMessages.h"
 #include "ui/dialogs/NerexPresetUi.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -331,9 +332,7 @@ std::string CNerexSeriesBaseControlPanel::GetToolTipText(int toolId) {
     CSingleLock lock(device->SettingsLock());
     gain = device->GetCurrentSettings().geq.bands[SelectedInput()][std::size_t(toolId - 1)];
   }
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1fdB", double(gain) / 10.0);
-  return text;
+  return FormatText("%.1fdB", double(gain) / 10.0);
 }
 
 // --- Building the widget tree ---

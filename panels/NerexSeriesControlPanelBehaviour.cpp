@@ -43,11 +43,7 @@ void MoveCombo(CCustomComboBox* combo, int left, int top) {
   combo->m_dropAnchor = combo->GetRect();
 }
 
-std::string Letter(char first, int index) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%c", first + index);
-  return text;
-}
+std::string Letter(char first, int index) { return std::string(1, char(first + index)); }
 
 // Text with its top-left corner at (x, y).
 void DrawAt(Graphics& g, const std::string& text, CTextStyle& style, float x, float y, std::uint32_t ink) {

@@ -1,5 +1,6 @@
 // Grid drawing of the response graphs.
 #include "panels/ResponseGrid.h"
+#include "platform/TextFormat.h"
 
 #include <cmath>
 #include <cstdio>
@@ -10,12 +11,6 @@ namespace {
 constexpr CColour kBright{0xFFB4B4B4u};
 constexpr CColour kDark{0xFF646464u};
 constexpr CColour kLabel{0xFFFFFFFFu};
-
-std::string Format(const char* format, int value) {
-  char text[32];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
 
 }  // namespace
 
@@ -50,7 +45,7 @@ void DrawFrequencyGrid(Graphics& g, const CRect& plot, const CFont* font) {
       g.DrawLine(m == 1 ? bright : dark, CPointF{px, top}, CPointF{px, bottom});
       if ((m == 1 || m == 2 || m == 5) && f >= 11.0 && f < 30000.0) {
         g.DrawLine(bright, CPointF{px, bottom}, CPointF{px, bottom + 3.0f});
-        const std::string label = f < 1000.0 ? Format("%dHz", int(f)) : Format("%dkHz", int(f / 1000.0));
+        const std::string label = f < 1000.0 ? FormatText("%dHz", int(f)) : FormatText("%dkHz", int(f / 1000.0));
         if (font)
           g.DrawString(label, *font, CRectF{px - 10.0f, bottom + 4.0f, 0.0f, 0.0f},
                        CStringFormat(StringAlignment::Near), CBrush(kLabel));
@@ -71,7 +66,7 @@ void DrawLevelGrid(Graphics& g, const CRect& plot, int highestDb, int lowestDb, 
     if (labelEvery > 0 && d % labelEvery == 0) {
       g.DrawLine(bright, CPointF{left - 3.0f, y}, CPointF{left, y});
       if (font)
-        g.DrawString(Format("%ddB", d), *font, CRectF{left - 3.0f, y - 6.0f, 0.0f, 0.0f},
+        g.DrawString(FormatText("%ddB", d), *font, CRectF{left - 3.0f, y - 6.0f, 0.0f, 0.0f},
                      CStringFormat(StringAlignment::Far), CBrush(kLabel));
     }
   }

@@ -12,14 +12,9 @@
 #include "panels/ControlPanelWnd.h"
 #include "platform/Graphics.h"
 #include "platform/MouseMessages.h"
+#include "platform/TextFormat.h"
 
 namespace {
-
-std::string Printf(const char* format, double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  return buffer;
-}
 
 // The number the text starts with (blanks first allowed); false when it starts with none.
 bool LeadingNumber(const std::string& text, double& out) {
@@ -118,18 +113,18 @@ std::string CTextControl::FormatValue(const CParamValue& value) const {
   const double v = value.value;
   switch (value.kind) {
     case ParamKind::kLevel:
-      if (m_formatFlags & kTextWholeDb) return Printf(v == std::floor(v) ? "%.0fdB" : "%.1fdB", v);
+      if (m_formatFlags & kTextWholeDb) return FormatText(v == std::floor(v) ? "%.0fdB" : "%.1fdB", v);
       break;
     case ParamKind::kDelay:
-      if (GetDelayUnit() == kTextDelayMetres) return Printf("%.3fm", v * kMetresPerMs);
-      if (GetDelayUnit() == kTextDelayFeet) return Printf("%.2fft", v * kFeetPerMs);
+      if (GetDelayUnit() == kTextDelayMetres) return FormatText("%.3fm", v * kMetresPerMs);
+      if (GetDelayUnit() == kTextDelayFeet) return FormatText("%.2fft", v * kFeetPerMs);
       break;
-    case ParamKind::kRatio: return Printf("%.1f:1", v);
-    case ParamKind::kTime: return Printf(v < 10.0 ? "%.2fms" : v < 100.0 ? "%.1fms" : "%.0fms", v);
+    case ParamKind::kRatio: return FormatText("%.1f:1", v);
+    case ParamKind::kTime: return FormatText(v < 10.0 ? "%.2fms" : v < 100.0 ? "%.1fms" : "%.0fms", v);
     default: break;
   }
   std::string text = FormatParameterValue(CParamInfo{}, value.value, value);
-  return text.empty() ? Printf("%.1f", v) : text;
+  return text.empty() ? FormatText("%.1f", v) : text;
 }
 
 bool CTextControl::NudgedValue(const CParamValue& current, int notches, CParamValue& out) const {

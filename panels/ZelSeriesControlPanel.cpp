@@ -14,6 +14,7 @@
 #include "panels/SkinCache.h"
 #include "panels/TextControl.h"
 #include "platform/MouseMessages.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -56,18 +57,6 @@ std::uint32_t BackgroundOf(std::uint32_t typeCode) {
     case 55: return 4129;
     default: return 4126;
   }
-}
-
-std::string Format(const char* format, double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  return buffer;
-}
-
-std::string FormatInt(const char* format, int value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  return buffer;
 }
 
 struct DisplayRow {
@@ -433,24 +422,24 @@ void CZelSeriesControlPanel::RefreshInfoDisplay(bool force) {
       ShowDisplayRows({0, 1, 2, 3, 5, 13, 14, 15, 16}, {4, 6, 7, 8, 9, 10, 11, 12, 17, 18, 19, 20, 21, 22, 23, 24});
     SetDisplayText(kRowTotal, FormatZelUpTime(counter1), force);
     SetDisplayText(kRowCurrent, FormatZelUpTime(counter1 - counter2), force);
-    SetDisplayText(kRowCycles, FormatInt("%.6d", cycles), force);
+    SetDisplayText(kRowCycles, FormatText("%.6d", int(cycles)), force);
     const bool none = !connected || standby || temperature == 0;
-    SetDisplayText(kRowTemp, none ? std::string("--") : FormatInt("%.2d", temperature), force);
+    SetDisplayText(kRowTemp, none ? std::string("--") : FormatText("%.2d", int(temperature)), force);
   } else if (page == 1 || page == 2) {
     if (force) ShowDisplayRows({3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 16, 17, 18, 19, 20, 21, 22, 23, 24}, {0, 1, 2, 13, 14, 15});
-    SetDisplayText(kRowTemp, FormatInt("%.2d", connected && !standby ? temperature : 0), force);
+    SetDisplayText(kRowTemp, FormatText("%.2d", int(connected && !standby ? temperature : 0)), force);
     const std::size_t first = page == 1 ? 0 : 2;
     const std::size_t second = first + 1;
-    SetDisplayText(kRowVoltage1, Format("%.1f", meters.outputVoltage[first]), force);
-    SetDisplayText(kRowVoltage2, Format("%.1f", meters.outputVoltage[second]), force);
-    SetDisplayText(kRowCurrent1, Format("%.1f", meters.outputCurrent[first]), force);
-    SetDisplayText(kRowCurrent2, Format("%.1f", meters.outputCurrent[second]), force);
+    SetDisplayText(kRowVoltage1, FormatText("%.1f", double(meters.outputVoltage[first])), force);
+    SetDisplayText(kRowVoltage2, FormatText("%.1f", double(meters.outputVoltage[second])), force);
+    SetDisplayText(kRowCurrent1, FormatText("%.1f", double(meters.outputCurrent[first])), force);
+    SetDisplayText(kRowCurrent2, FormatText("%.1f", double(meters.outputCurrent[second])), force);
     auto impedance = [&](std::size_t ch) -> std::string {
       const float current = meters.outputCurrent[ch];
       if (meters.loadMonitorState[ch] != 0 || !connected || current < 0.1f || (ch == 0 && standby))
         return "--";
       const int tenths = int(meters.outputVoltage[ch] / current * 10.0f);
-      return Format("%.1f", double(tenths) / 10.0);
+      return FormatText("%.1f", double(tenths) / 10.0);
     };
     SetDisplayText(kRowImpedance1, impedance(first), force);
     SetDisplayText(kRowImpedance2, impedance(second), force);

@@ -1,35 +1,66 @@
-// Archive reads and writes, and whole-file helpers on QFile / QSaveFile.
+// Archive reads and writes, a file loaded in pieces, and whole-file reads on QFile.
 #include "platform/Archive.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QString>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
-namespace {
-std::atomic<int (*)(int)> g_fileSync{nullptr};
-}  // namespace
-
-void SetFileSyncForTests(int (*sync)(int fd)) { g_fileSync = sync; }
-
 CArchive::CArchive() : m_storing(true) {}
 
+CArchive::CArchive(Sink sink) : m_storing(true), m_sink(std::move(sink)) { m_data.resize(kSinkBlockBytes); }
+
 CArchive::CArchive(std::vector<std::uint8_t> data)
-    : m_storing(false), m_data(std::move(data)), m_in(m_data.data()), m_inSize(m_data.size()) {}
+    : m_storing(false), m_data(std::move(data)), m_in(m_data.data()), m_inSize(m_data.size()), m_total(m_inSize) {}
 
-CArchive::CArchive(std::unique_ptr<std::uint8_t[]> buffer, std::size_t size)
-    : m_storing(false), m_buffer(std::move(buffer)), m_in(m_buffer.get()), m_inSize(size) {}
 
-void CArchive::KeepLoadedBytesInVector() const {
-  m_data.assign(m_in, m_in + m_inSize);
-  m_buffer.reset();
+CArchive::~CArchive() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+std::unique_ptr<CArchive> CArchive::LoadFile(const std::string& path, std::string* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int code = fd < 0 ? errno : S_ISREG(info.st_mode) ? errno : EISDIR;
+    if (fd >= 0) ::close(fd);
+    if (error) *error = std::strerror(code);
+    return nullptr;
+  }
+  std::unique_ptr<CArchive> ar(new CArchive(std::vector<std::uint8_t>()));
+  ar->m_fd = fd;
+  ar->m_total = std::size_t(info.st_size);
+  return ar;
+}
+
+void CArchive::Refill(std::size_t n) {
+  if (m_fd < 0) ThrowEndOfFile();
+  // What lies more than kRewindBytes behind the position is dropped; the rest moves to the
+  // front and the piece is read on behind it, at least a block at a time.
+  const std::size_t keepFrom = m_pos > kRewindBytes ? m_pos - kRewindBytes : 0;
+  if (keepFrom > 0) std::memmove(m_data.data(), m_data.data() + keepFrom, m_inSize - keepFrom);
+  m_base += keepFrom;
+  m_pos -= keepFrom;
+  m_inSize -= keepFrom;
+  const std::size_t room = std::max(m_pos + n, kRewindBytes + kLoadBlockBytes);
+  if (m_data.size() < room) m_data.resize(room);
   m_in = m_data.data();
+  while (m_inSize - m_pos < n) {
+    const ssize_t got = ::read(m_fd, m_data.data() + m_inSize, m_data.size() - m_inSize);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const int code = errno;
+      throw CArchiveException(CArchiveException::EndOfFile, std::string("the file could not be read: ") + std::strerror(code));
+    }
+    if (got == 0) ThrowEndOfFile();
+    m_inSize += std::size_t(got);
+  }
 }
 
 void CArchive::ThrowWrongMode() const {
@@ -42,16 +73,36 @@ void CArchive::ThrowEndOfFile() {
 }
 
 void CArchive::Grow(std::size_t n) {
+  if (m_sink) {
+    // The full block goes on; the buffer grows only for a single piece larger than a block.
+    Flush();
+    if (n > m_data.size()) m_data.resize(n);
+    return;
+  }
   // At least double, so that a long store copies each byte a bounded number of times.
   m_data.resize(std::max({m_size + n, 2 * m_data.size(), std::size_t(4096)}));
 }
 
 void CArchive::Reserve(std::size_t n) {
-  if (m_storing && n > m_data.size()) m_data.resize(n);
+  if (m_storing && !m_sink && n > m_data.size()) m_data.resize(n);
+}
+
+void CArchive::Flush() {
+  NeedStoring();
+  if (!m_sink || m_size == 0) return;
+  const std::size_t n = m_size;
+  m_size = 0;
+  m_sink(m_data.data(), n);
 }
 
 void CArchive::WriteBytes(const void* data, std::size_t n) {
   if (n == 0) return NeedStoring();
+  if (m_sink && n >= kSinkBlockBytes) {
+    // A large piece (a picture) goes on as it is, after what came before it.
+    Flush();
+    m_sink(static_cast<const std::uint8_t*>(data), n);
+    return;
+  }
   std::memcpy(Room(n), data, n);
 }
 
@@ -73,7 +124,12 @@ void CArchive::WriteDouble(double v) {
 }
 
 void CArchive::WriteString(const std::string& utf8) {
-  std::u16string wide = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toStdU16String();
+  // ASCII, the text of nearly every name, is the same in UTF-16 and needs no conversion.
+  std::u16string wide;
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return std::uint8_t(c) < 0x80; }))
+    wide.assign(utf8.begin(), utf8.end());
+  else
+    wide = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toStdU16String();
   const std::size_t n = wide.size();
   WriteU8(0xFF);
   WriteU16(0xFFFE);
@@ -161,8 +217,9 @@ std::string CArchive::ReadString() {
 
 void CArchive::Rewind(std::size_t position) {
   NeedLoading();
-  if (position > m_pos) throw CArchiveException(CArchiveException::BadFormat, "rewind past the position");
-  m_pos = position;
+  if (position > Position()) throw CArchiveException(CArchiveException::BadFormat, "rewind past the position");
+  if (position < m_base) throw CArchiveException(CArchiveException::BadFormat, "rewind beyond the bytes kept");
+  m_pos = position - m_base;
 }
 
 void CArchive::CheckCount(std::uint64_t count, std::size_t elementSize) const {
@@ -240,63 +297,8 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
   return read;
 }
 
-bool ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& buffer, std::size_t& size,
-                   std::string* error) {
-  std::size_t got = 0;
-  const bool read = ReadWholeFileInto(
-      path,
-      [&](std::size_t n) {
-        auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(n, 1));
-        if (got) std::memcpy(larger.get(), buffer.get(), got);
-        buffer = std::move(larger);
-        return buffer.get();
-      },
-      got, error);
-  size = read ? got : 0;
-  return read;
-}
 
 std::size_t GetFileSize(const std::string& path) {
   const qint64 size = QFileInfo(QString::fromStdString(path)).size();
   return size > 0 ? std::size_t(size) : 0;
-}
-
-bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                         std::string* error) {
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) {
-    if (error) *error = file.errorString().toStdString();
-    return false;
-  }
-  const char* p = reinterpret_cast<const char*>(bytes.data());
-  qint64 left = qint64(bytes.size());
-  while (left > 0) {
-    qint64 n = file.write(p, left);
-    if (n <= 0) {
-      if (error) *error = file.errorString().toStdString();
-      file.cancelWriting();
-      return false;
-    }
-    p += n;
-    left -= n;
-  }
-  // The bytes must be on the disk before the rename replaces the original: a flush that fails
-  // keeps the original and is reported.
-  if (!file.flush()) {
-    if (error) *error = file.errorString().toStdString();
-    file.cancelWriting();
-    return false;
-  }
-  int (*sync)(int) = g_fileSync.load();
-  if ((sync ? sync : ::fsync)(file.handle()) != 0) {
-    const int code = errno;
-    if (error) *error = std::string("The file could not be flushed to the disk: ") + std::strerror(code);
-    file.cancelWriting();
-    return false;
-  }
-  if (!file.commit()) {
-    if (error) *error = file.errorString().toStdString();
-    return false;
-  }
-  return true;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -17,6 +18,7 @@ class CArchiveException : public std::runtime_error {
     BadFormat,     // a value that no writer produces
     WrongMode,     // a read on a storing archive or a write on a loading one
     NewerVersion,  // a record version above the newest this reader knows
+    WriteFailed,   // the bytes stored could not be handed on (a full disk)
   };
   CArchiveException(Cause cause, const std::string& what) : std::runtime_error(what), m_cause(cause) {}
   Cause GetCause() const { return m_cause; }
@@ -27,12 +29,24 @@ class CArchiveException : public std::runtime_error {
 
 class CArchive {
  public:
+  // Where a storing archive hands its bytes on, block by block; it throws
+  // CArchiveException(WriteFailed) when it cannot take them.
+  using Sink = std::function<void(const std::uint8_t* data, std::size_t size)>;
+
   // An archive that stores into an empty buffer.
   CArchive();
+  // An archive that stores through sink: the bytes go to it in blocks of about kSinkBlockBytes
+  // as they are stored, and what is left at Flush. Data and TakeData do not apply to it.
+  explicit CArchive(Sink sink);
   // An archive that loads from the given bytes.
   explicit CArchive(std::vector<std::uint8_t> data);
-  // An archive that loads from the first size bytes of buffer (a file read whole).
-  CArchive(std::unique_ptr<std::uint8_t[]> buffer, std::size_t size);
+  // An archive that loads from the file at path, read in pieces as the records need them, so
+  // that a large file is never held whole; null with a reason when the file cannot be opened.
+  // A read error later throws CArchiveException(EndOfFile).
+  static std::unique_ptr<CArchive> LoadFile(const std::string& path, std::string* error);
+  ~CArchive();
+  CArchive(const CArchive&) = delete;
+  CArchive& operator=(const CArchive&) = delete;
 
   bool IsStoring() const { return m_storing; }
   bool IsLoading() const { return !m_storing; }
@@ -57,8 +71,14 @@ class CArchive {
   void WriteDouble(double v);
   void WriteBool(bool v) { WriteU32(v ? 1u : 0u); }
   void WriteBytes(const void* data, std::size_t n);
+  // The next n bytes stored, for a record that writes them itself; the pointer holds until the
+  // next write.
+  std::uint8_t* WriteSpan(std::size_t n) { return Room(n); }
   // Room for n bytes in all, so that a store of about that size never grows the buffer.
   void Reserve(std::size_t n);
+  // A sink archive hands the bytes it still holds to its sink.
+  void Flush();
+  static constexpr std::size_t kSinkBlockBytes = 256 * 1024;
   // UTF-8 text written as the counted wide form: FF FE FF, the length, UTF-16LE.
   void WriteString(const std::string& utf8);
 
@@ -92,6 +112,14 @@ class CArchive {
     out.assign(p, p + n);
     m_pos += n;
   }
+  // The next n bytes where they lie, for a record that parses them itself; valid as long as
+  // the archive is.
+  const std::uint8_t* ReadSpan(std::size_t n) {
+    Need(n);
+    const std::uint8_t* p = m_in + m_pos;
+    m_pos += n;
+    return p;
+  }
   // Accepts the wide form and the narrow counted form (bytes taken as Latin-1).
   std::string ReadString();
 
@@ -101,20 +129,21 @@ class CArchive {
     m_pos += n;
   }
   // Loading goes on from an earlier position, so that a record checked in a first pass is
-  // read in a second.
+  // read in a second: at most kRewindBytes back when the archive reads a file in pieces.
   void Rewind(std::size_t position);
+  static constexpr std::size_t kRewindBytes = 16 * 1024;
+  static constexpr std::size_t kLoadBlockBytes = 256 * 1024;
   // Throws BadCount unless count elements of elementSize bytes can still be read.
   void CheckCount(std::uint64_t count, std::size_t elementSize) const;
   // Throws unless oldest <= version <= newest: NewerVersion above (a later program wrote the
   // record), BadFormat below. Records carry no length, so an unknown one cannot be stepped over.
   static void CheckVersion(std::uint32_t version, std::uint32_t oldest, std::uint32_t newest, const char* record);
-  std::size_t Remaining() const { return m_inSize - m_pos; }
-  std::size_t Position() const { return m_pos; }
+  std::size_t Remaining() const { return m_total - m_base - m_pos; }
+  std::size_t Position() const { return m_base + m_pos; }
 
   // What was stored, or the bytes being loaded.
   const std::vector<std::uint8_t>& Data() const {
     if (m_storing) m_data.resize(m_size);
-    if (m_buffer) KeepLoadedBytesInVector();
     return m_data;
   }
   std::vector<std::uint8_t> TakeData() {
@@ -130,10 +159,12 @@ class CArchive {
   void NeedStoring() const {
     if (!m_storing) ThrowWrongMode();
   }
-  void Need(std::size_t n) const {
+  void Need(std::size_t n) {
     NeedLoading();
-    if (n > m_inSize - m_pos) ThrowEndOfFile();
+    if (n > m_inSize - m_pos) Refill(n);
   }
+  // A file archive reads on until n bytes lie at the position; any other throws EndOfFile.
+  void Refill(std::size_t n);
   // Storing: n bytes at the end, to be filled by the caller.
   std::uint8_t* Room(std::size_t n) {
     NeedStoring();
@@ -143,19 +174,22 @@ class CArchive {
     return p;
   }
   void Grow(std::size_t n);
-  void KeepLoadedBytesInVector() const;
   [[noreturn]] void ThrowWrongMode() const;
   [[noreturn]] static void ThrowEndOfFile();
 
   bool m_storing;
+  Sink m_sink;  // storing through a sink: m_data is a block buffer, handed on when full
   // Storing: the bytes stored are the first m_size; the rest is room, dropped by Data().
   mutable std::vector<std::uint8_t> m_data;
-  // Loading: the bytes read, in m_data or in a buffer of a file read whole.
-  mutable std::unique_ptr<std::uint8_t[]> m_buffer;
+  // Loading: the bytes read are in m_data.
   mutable const std::uint8_t* m_in = nullptr;
   std::size_t m_inSize = 0;
   std::size_t m_size = 0;
   std::size_t m_pos = 0;
+  // Loading a file in pieces: m_data holds the piece that starts at m_base of m_total bytes.
+  int m_fd = -1;
+  std::size_t m_base = 0;
+  std::size_t m_total = 0;
 };
 
 // Reads a record's version word and returns it when it lies from oldest to newest. A later one
@@ -183,15 +217,11 @@ inline CArchive& operator>>(CArchive& ar, std::string& v) { v = ar.ReadString();
 // The size of the file at path, 0 when there is none.
 std::size_t GetFileSize(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error);
-// The same into a buffer that is not cleared first (size is the bytes read): a large file is
-// then written to memory once, not twice.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& buffer, std::size_t& size,
-                   std::string* error);
-// Writes a temporary file beside path, flushes it to the disk and renames it over path only
-// when every byte was written and flushed; on failure path is untouched and no temporary file
-// is left.
+// The whole of bytes written through a CAtomicFileWriter (platform/AtomicFile.h): a temporary
+// file beside path, flushed to the disk and renamed over path only when every byte got there;
+// on failure path is untouched and no temporary file is left.
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                          std::string* error);
-// Tests: the call that flushes a file descriptor to the disk (fsync when null); it returns -1
-// and sets errno on failure.
+// Tests: the call that flushes a file descriptor's data to the disk (fdatasync when null); it
+// returns -1 and sets errno on failure.
 void SetFileSyncForTests(int (*sync)(int fd));

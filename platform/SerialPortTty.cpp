@@ -76,6 +76,7 @@ struct CTtyLine {
   std::weak_ptr<CIoCompletionQueue> readQueue;
   std::atomic<bool> readBusy{false};
   std::atomic<bool> writeBusy{false};
+  bool wroteSinceOpen = false;  // whether this open of the line has sent anything
   std::atomic<std::uint64_t> wakeups{0};
 };
 
@@ -222,12 +223,16 @@ class CTtySerialPort::Impl {
     // to talk on them.
     int modem = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIS, &modem);
-    ::tcflush(fd, TCIOFLUSH);
+    // What arrived before the port was opened is stale. Output is left alone: on a pseudo-
+    // terminal an output flush drops bytes an earlier open of the line wrote and the other end
+    // has not read yet (a boot command sent just before the port reopens at the boot rate).
+    ::tcflush(fd, TCIFLUSH);
     line.fd = fd;
     line.baudRate = baudRate;
     line.failed = false;
     line.readBusy = false;
     line.writeBusy = false;
+    line.wroteSinceOpen = false;
     line.live = std::make_shared<std::atomic<bool>>(true);
     line.timeouts = SerialTimeouts{};
     return true;
@@ -264,7 +269,10 @@ class CTtySerialPort::Impl {
   bool Purge(std::uint32_t flags) {
     std::lock_guard<std::mutex> lock(m_line->mutex);
     if (m_line->fd < 0 || m_line->failed) return false;
-    const bool tx = flags & kPurgeTx, rx = flags & kPurgeRx;
+    // Only what this open of the line sent can be dropped from its output: a pseudo-terminal
+    // keeps no output of its own, and flushing it drops what an earlier open wrote and the other
+    // end has not read yet.
+    const bool tx = (flags & kPurgeTx) && m_line->wroteSinceOpen, rx = flags & kPurgeRx;
     if (!tx && !rx) return true;
     return ::tcflush(m_line->fd, tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH) == 0;
   }
@@ -311,6 +319,7 @@ class CTtySerialPort::Impl {
     {
       std::lock_guard<std::mutex> lock(line.mutex);
       --line.users;
+      if (written > 0) line.wroteSinceOpen = true;
       if (!ok) line.failed = true;
     }
     line.idle.notify_all();

@@ -84,10 +84,8 @@ void CDeviceRack::Refresh() {
 void CDeviceRack::Rebuild() {
   ForgetDeletedDevices();
   LayOut(GetContentHeight());
-  const int bufferWidth = std::max(1, GetClientWidth());
-  const int bufferHeight = std::max(std::max(1, height()), m_content);
-  EnsureBuffer(bufferWidth, bufferHeight);
-  DrawAll(CRect{0, 0, bufferWidth, bufferHeight});
+  EnsureBuffer(std::max(1, GetClientWidth()), std::max(1, height()));
+  DrawAll(VisibleContent());
 }
 
 void CDeviceRack::FillBackground(const CRect& rect) {
@@ -102,13 +100,17 @@ void CDeviceRack::DrawAll(const CRect& rect) {
   if (!m_pGraphics) return;
   FillBackground(rect);
   if (!m_pSystem) return;
-  int top = rect.top;
+  // The zones are stacked from content y 0; each draws only its header and tiles within the
+  // buffer.
+  int top = 0;
+  const int bottom = std::max(rect.bottom, m_content);
   for (CZone* zone : m_pSystem->GetZones()) {
-    top += zone->Draw(m_pGraphics.get(), CRect{rect.left, top, rect.right, rect.bottom}, false);
+    if (top >= rect.bottom) break;
+    top += zone->Draw(m_pGraphics.get(), CRect{rect.left, top, rect.right, bottom}, false);
   }
   if (CDevice* selected = m_pSystem->GetDevice(m_pSystem->GetSelectedDevice())) {
     const CRect tile = GetDeviceRect(selected);
-    if (tile != CRect{}) DrawSelection(tile);
+    if (tile != CRect{} && IsShown(tile)) DrawSelection(tile);
   }
 }
 
@@ -307,7 +309,7 @@ void CDeviceRack::contextMenuEvent(QContextMenuEvent* event) {
 // --- Blink ---
 
 void CDeviceRack::RedrawTile(CDevice* device, const CRect& tile, int state) {
-  if (tile == CRect{} || !m_pGraphics) return;
+  if (tile == CRect{} || !m_pGraphics || !IsShown(tile)) return;
   FillBackground(tile);
   device->DrawTile(m_pGraphics.get(), tile, state);
   if (m_pSystem->IsSelectedDevice(device)) DrawSelection(tile);

@@ -1,5 +1,5 @@
 // The device rack: every zone of the system as a 20 px header followed by the tiles of its
-// devices, drawn by their families into one back buffer as high as the content, scrolled
+// devices, drawn by their families into a back buffer the size of the window, scrolled
 // vertically. Select, double click to open a panel, drag to reorder, collapse and rename zones,
 // tooltips and the warning blink. UI thread.
 #pragma once
@@ -62,9 +62,9 @@ class CDeviceRack : public CZoneView {
   bool IsZoneAnimating(const CZone& zone) const override;
   void ForgetDeletedDevices() override;
   void RedrawTile(CDevice* device, const CRect& tile, int state) override;
+  void DrawAll(const CRect& rect) override;
 
  private:
-  void DrawAll(const CRect& rect);
   void DrawSelection(const CRect& tile);
   void FillBackground(const CRect& rect);
   void SelectDevice(CDevice* device);

@@ -78,10 +78,9 @@ void CLiveMeterView::Redraw() {
 void CLiveMeterView::Rebuild() {
   ForgetDeletedDevices();
   LayOut(GetContentWidth());
-  const int bufferWidth = std::max(std::max(1, width()), m_content);
-  const int bufferHeight = std::max(1, GetClientHeight());
-  EnsureBuffer(bufferWidth, bufferHeight);
-  DrawAll(CRect{0, 0, bufferWidth, bufferHeight});
+  m_laidOutWidth = std::max(width(), m_content);
+  EnsureBuffer(std::max(1, width()), std::max(1, GetClientHeight()));
+  DrawAll(VisibleContent());
 }
 
 void CLiveMeterView::FillBackground(const CRect& rect) {
@@ -94,10 +93,12 @@ void CLiveMeterView::DrawAll(const CRect& rect) {
   if (!m_pGraphics) return;
   FillBackground(rect);
   if (!m_pSystem) return;
-  int left = rect.left;
+  // The zones are laid out from content x 0; each draws only its tiles within the buffer.
+  int left = 0;
+  const int right = std::max(rect.right, m_content);
   for (CZone* zone : m_pSystem->GetZones()) {
-    left += zone->DrawMeters(m_pGraphics.get(), CRect{left, rect.top, rect.right, rect.bottom}, m_pGraphics.get(),
-                             false);
+    if (left >= rect.right) break;
+    left += zone->DrawMeters(m_pGraphics.get(), CRect{left, rect.top, right, rect.bottom}, m_pGraphics.get(), false);
   }
 }
 
@@ -114,7 +115,7 @@ void CLiveMeterView::ForgetDeletedDevices() {
 
 void CLiveMeterView::AddDevice(CDevice* device, std::intptr_t meterOnly) {
   if (!m_pSystem || !m_pGraphics) return;
-  if (m_backBuffer->Width() < GetContentWidth()) {
+  if (m_laidOutWidth < GetContentWidth()) {
     Redraw();
     return;
   }
@@ -131,7 +132,8 @@ void CLiveMeterView::DrainQueue() {
   for (std::size_t i = 0; i < m_queueDevices.size() && m_pGraphics; ++i) {
     CDevice* device = m_queueDevices[i];
     const CRect tile = GetDeviceRect(device);
-    if (tile == CRect{}) continue;
+    // A tile scrolled out of the window is drawn when it is scrolled back in.
+    if (tile == CRect{} || !IsShown(tile)) continue;
     if (m_queueFlags[i] == 1 && !device->IsIgnored()) {
       dirty = Union(dirty, device->GetExtraRect(m_pGraphics.get(), tile));
     } else {
@@ -149,7 +151,7 @@ void CLiveMeterView::DrainQueue() {
 // --- Blink ---
 
 void CLiveMeterView::RedrawTile(CDevice* device, const CRect& tile, int state) {
-  if (tile == CRect{} || !m_pGraphics) return;
+  if (tile == CRect{} || !m_pGraphics || !IsShown(tile)) return;
   FillBackground(tile);
   device->DrawMonitorTile(m_pGraphics.get(), tile, m_pGraphics.get(), state);
   InvalidateContent(tile);

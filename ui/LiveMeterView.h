@@ -19,11 +19,12 @@ class CLiveMeterView : public CZoneView {
   ~CLiveMeterView() override;
 
   // Queues a redraw of the device's tile: meterOnly 1 when only its meters changed, 0 for the
-  // whole tile. A strip that has grown past the back buffer is rebuilt instead.
+  // whole tile. A strip that has grown since it was laid out is rebuilt instead.
   void AddDevice(CDevice* device, std::intptr_t meterOnly);
   // Rebuilds and repaints everything.
   void Redraw();
-  // Re-lays out the strip, remaking the back buffer when its size changed, and redraws it.
+  // Re-lays out the strip, remaking the back buffer when the window's size changed, and redraws
+  // what the window shows.
   void Rebuild() override;
   // The warning blink of the frame's 333 ms timer.
   void UpdateDeviceMeters(bool blinkPhase);
@@ -52,12 +53,13 @@ class CLiveMeterView : public CZoneView {
   bool IsZoneAnimating(const CZone& zone) const override;
   void ForgetDeletedDevices() override;
   void RedrawTile(CDevice* device, const CRect& tile, int state) override;
+  void DrawAll(const CRect& rect) override;
 
  private:
-  void DrawAll(const CRect& rect);
   void FillBackground(const CRect& rect);
 
   std::vector<CDevice*> m_queueDevices;
   std::vector<std::intptr_t> m_queueFlags;
   CRect m_lastDrain;
+  int m_laidOutWidth = 0;  // the larger of the content and the window at the last layout
 };

@@ -1,6 +1,7 @@
 // Splash window: the picture at its own size with the version text in white.
 #include "ui/SplashScreen.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -16,6 +17,9 @@ CSplashScreen::CSplashScreen(const QImage& picture, const QString& versionText)
     m_picture.fill(QColor(0x20, 0x20, 0x20));
   }
   setFixedSize(m_picture.size());
+  // The splash stays on top of every window: a modal box opened meanwhile (an error while a
+  // start-up file goes online) would be hidden behind it and the program would look frozen.
+  qApp->installEventFilter(this);
 }
 
 void CSplashScreen::ShowSplashScreen(std::uint32_t displayMs) {
@@ -40,6 +44,14 @@ void CSplashScreen::paintEvent(QPaintEvent* event) {
   p.setFont(font);
   p.setPen(Qt::white);
   p.drawText(QRect(378, 290, 200, 100), Qt::AlignLeft | Qt::AlignTop, m_versionText);
+}
+
+bool CSplashScreen::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Show && m_timerId != 0) {
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && widget != this && widget->isWindow() && widget->isModal()) Dismiss();
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void CSplashScreen::Dismiss() {

@@ -1,5 +1,6 @@
-// The start-up picture with the program's version; closes itself after its display time or
-// at the first key or mouse button pressed on it, and deletes itself.
+// The start-up picture with the program's version; closes itself after its display time, at the
+// first key or mouse button pressed on it, or as soon as any modal window opens (a question or
+// an error must never sit hidden behind it), and deletes itself.
 #pragma once
 
 #include <QImage>
@@ -22,6 +23,8 @@ class CSplashScreen : public QWidget {
   void timerEvent(QTimerEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  // Watches the application for a modal window being shown.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Dismiss();

@@ -105,10 +105,31 @@ void CZoneView::ScrollBy(Scroll step) {
 }
 
 void CZoneView::EnsureBuffer(int width, int height) {
-  if (m_backBuffer && m_backBuffer->Width() == width && m_backBuffer->Height() == height) return;
-  m_pGraphics.reset();
-  m_backBuffer = std::make_unique<CImage>(width, height);
-  m_pGraphics = std::make_unique<Graphics>(*m_backBuffer);
+  if (!m_backBuffer || m_backBuffer->Width() != width || m_backBuffer->Height() != height) {
+    m_pGraphics.reset();
+    m_backBuffer = std::make_unique<CImage>(width, height);
+    m_pGraphics = std::make_unique<Graphics>(*m_backBuffer);
+  }
+  m_bufferOrigin = m_scrollPos;
+  m_pGraphics->ResetTransform();
+  m_pGraphics->TranslateTransform(m_vertical ? 0.0f : -float(m_scrollPos), m_vertical ? -float(m_scrollPos) : 0.0f);
+}
+
+CRect CZoneView::VisibleContent() const {
+  if (!m_backBuffer) return CRect{};
+  const int w = m_backBuffer->Width(), h = m_backBuffer->Height();
+  return m_vertical ? CRect{0, m_bufferOrigin, w, m_bufferOrigin + h} : CRect{m_bufferOrigin, 0, m_bufferOrigin + w, h};
+}
+
+bool CZoneView::IsShown(const CRect& r) const {
+  const CRect v = VisibleContent();
+  return r.left < v.right && r.right > v.left && r.top < v.bottom && r.bottom > v.top;
+}
+
+void CZoneView::FollowScroll() {
+  if (!m_backBuffer || m_bufferOrigin == m_scrollPos) return;
+  EnsureBuffer(m_backBuffer->Width(), m_backBuffer->Height());
+  DrawAll(VisibleContent());
 }
 
 CPoint CZoneView::ToContent(const QPoint& window) const {
@@ -161,8 +182,9 @@ void CZoneView::paintEvent(QPaintEvent* event) {
     painter.fillRect(clip, QColor::fromRgba(kRackBackgroundBottom.argb));
     return;
   }
-  const QRect source = m_vertical ? clip.translated(0, m_scrollPos) : clip.translated(m_scrollPos, 0);
-  painter.drawImage(clip.topLeft(), m_backBuffer->Native(), source);
+  // A scroll changes what the window shows: the whole window was invalidated with it.
+  FollowScroll();
+  painter.drawImage(clip.topLeft(), m_backBuffer->Native(), clip);
 }
 
 void CZoneView::wheelEvent(QWheelEvent* event) {

@@ -1,6 +1,8 @@
-// What the device rack and the live-meter strip share: the zones of the system drawn into one
-// back buffer as long as the content along the scroll axis, a scroll bar on that axis, the
-// zone animation timers, device tooltips and the devices drawn in each blink phase. UI thread.
+// What the device rack and the live-meter strip share: the zones of the system drawn into a
+// back buffer the size of the window, holding the part of the content the window shows (only
+// the tiles there are drawn, and a scroll draws the newly shown part), a scroll bar on the
+// scroll axis, the zone animation timers, device tooltips and the devices drawn in each blink
+// phase. UI thread.
 #pragma once
 
 #include <cstdint>
@@ -51,7 +53,8 @@ class CZoneView : public CNumberedTimerWidget {
   // The id of the zone's running timer, 0 when none.
   std::uint32_t GetZoneTimer(const CZone* zone) const;
 
-  // The back buffer (tests and the benchmark).
+  // The back buffer (tests and the benchmark): window pixels, content moved by the scroll
+  // position along the scroll axis.
   const CImage* GetBackBuffer() const { return m_backBuffer.get(); }
 
  protected:
@@ -71,8 +74,14 @@ class CZoneView : public CNumberedTimerWidget {
   void LayOut(int content);
   // The position after the window changed size: within content - window, not below 0.
   void ClampToWindow();
-  // Makes the back buffer this size when it is not, with a graphics on it.
+  // Makes the back buffer this size (the window's, less the scroll bar) when it is not, with a
+  // graphics on it that draws content coordinates at the current scroll position.
   void EnsureBuffer(int width, int height);
+  // The content the back buffer holds, and whether a content rectangle lies in it.
+  CRect VisibleContent() const;
+  bool IsShown(const CRect& contentRect) const;
+  // Draws what lies in rect (content coordinates) into the back buffer.
+  virtual void DrawAll(const CRect& rect) = 0;
   void InvalidateContent(const CRect& rect);
   CPoint ToContent(const QPoint& window) const;
   // The device whose tile holds the content point, or null; tile is set to its tile.
@@ -99,7 +108,10 @@ class CZoneView : public CNumberedTimerWidget {
 
  private:
   void ApplyScrollBar();
+  // Draws the back buffer again for the scroll position when it holds another part.
+  void FollowScroll();
 
+  int m_bufferOrigin = 0;  // the scroll position the back buffer was drawn at
   bool m_vertical;
   bool m_idWhenNameEmpty;
   // Running zone timers by id.

@@ -1,4 +1,5 @@
-// Base of the Zel families: names, frame header, security frames, identity probe and solo.
+// Base of the Zel families: names, frame header, security frames, the identity probe, the poll
+// and reply frame of both families, their name and identity replies and the status text.
 #include "devices/amplifier/ZelBaseDevice.h"
 
 #include <algorithm>
@@ -10,10 +11,12 @@
 #include "core/SevenBit.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
+#include "core/TextConversion.h"
 #include "core/VersionTable.h"
 #include "core/DeviceMenu.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
+#include "platform/Sync.h"
 #include "platform/WindowMessages.h"
 
 namespace {
@@ -190,12 +193,23 @@ std::unique_ptr<CControlMessage> MakeZelMuteMessage(CDevice& device, bool mute) 
 }
 
 CZelBaseDevice::CZelBaseDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
-                               std::uint32_t deviceId)
-    : CDevice(system, typeCode, deviceId, frame, 0) {}
+                               std::uint32_t deviceId, const ZelFamily& family)
+    : CZelFramedDevice(system, frame, typeCode, deviceId, 0, kSecurityCheckCommand, kSecurityCheckReplyLength),
+      m_family(family),
+      m_channelNames(std::size_t(family.maxChannels)) {
+  for (int n = 0; n < GetChannelCount(); ++n) m_channelNames[std::size_t(n)] = "Ch " + std::to_string(n + 1);
+}
 
-CZelBaseDevice::~CZelBaseDevice() { ClearQueue(); }
+CZelBaseDevice::~CZelBaseDevice() {
+  if (m_counted && --*m_family.instances == 0) m_family.releaseSkins();
+}
 
-void CZelBaseDevice::Initialise() { m_pollGate = std::make_unique<CManualResetEvent>(false); }
+void CZelBaseDevice::Initialise() {
+  CZelFramedDevice::Initialise();
+  if (m_counted) return;
+  m_counted = true;
+  if ((*m_family.instances)++ == 0) m_family.acquireSkins();
+}
 
 std::string CZelBaseDevice::GetModelNameForType(std::uint32_t typeCode) {
   switch (typeCode) {
@@ -215,58 +229,133 @@ std::string CZelBaseDevice::GetModelNameForType(std::uint32_t typeCode) {
   }
 }
 
-bool CZelBaseDevice::GetNextPollMessage(CControlMessage& record) {
-  if (m_ignored || (m_pollGate && m_pollGate->IsSet())) return false;
-  if (m_needsInitialisation) {
-    if (m_pollCounter < kSecurityProbeTurns) {
-      ++m_pollCounter;
-      return false;
-    }
-    m_pollCounter = 0;
-    FillSecurityProbe(record);
+void CZelBaseDevice::Reinitialise(std::uint32_t mode) {
+  CDevice::Reinitialise(mode);
+  m_haveRead = 0;
+  if (mode == 1) SendAllSettings();
+}
+
+std::string CZelBaseDevice::GetChannelName(int channel) const {
+  if (channel < 0 || channel >= m_family.maxChannels) return "";
+  CSingleLock lock(m_system->GetLock());
+  return m_channelNames[std::size_t(channel)];
+}
+
+// --- Poll schedule (worker) ---
+
+bool CZelBaseDevice::PollWhileSecurityPending(CControlMessage& record) {
+  if (m_pollCounter < kSecurityProbeTurns) {
+    ++m_pollCounter;
+    return false;
+  }
+  m_pollCounter = 0;
+  FillSecurityProbe(record);
+  return true;
+}
+
+bool CZelBaseDevice::PollWhenIdle(CControlMessage& record) {
+  if (!IsReadOutComplete()) {
+    FillReadOutItem(record);
     return true;
   }
-  return PopMessage(record);
+  if (IsReplyHoldOffActive(*this)) return false;
+  return PollCycle(record);
 }
-
-void CZelBaseDevice::ProcessReply(CControlMessage& record) {
-  (void)record;
-  UpdateCommsState(true);
-}
-
-bool CZelBaseDevice::BuildSecurityCheckMessage(CControlMessage& record) {
-  record.Set(kSecurityCheckCommand, kZelBareReadLength, kSecurityCheckReplyLength, this, false,
-             CControlMessage::kDefaultReplyStart, 0, 0);
-  BuildZelFrameHeader(record, m_typeCode, m_deviceId);
-  return true;
-}
-
-bool CZelBaseDevice::BuildReadSecurityMessage(CControlMessage& record) {
-  BuildZelSecurityReadMessage(record, *this);
-  return true;
-}
-
-bool CZelBaseDevice::BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users) {
-  if (record) {
-    const CUserList none;
-    BuildZelSecurityWriteMessage(*record, *this, users ? *users : none);
-  }
-  return true;
-}
-
-void CZelBaseDevice::DecodeSecurityBlock(const std::uint8_t* reply, CUserList& users) {
-  DecodeZelSecurityBlock(reply, users);
-}
-
-void CZelBaseDevice::OnSystemSolo(bool solo) { QueueMessage(false, MakeZelMuteMessage(*this, solo)); }
 
 void CZelBaseDevice::FillSecurityProbe(CControlMessage& record) { FillZelIdentityQuery(record, *this); }
 
-void CZelBaseDevice::SetFirmwareTableReader(FirmwareTableReader reader) { g_firmwareReader = reader; }
+// --- Replies (worker) ---
 
-std::string CZelBaseDevice::ReadFirmwareTable(const std::string& key) {
-  const FirmwareTableReader reader = g_firmwareReader;
-  return reader ? reader(key) : ReadIniValue(key);
+void CZelBaseDevice::ProcessReply(CControlMessage& record) {
+  bool before = false, after = false;
+  {
+    CSingleLock lock(m_system->GetLock());
+    before = IsReadOutComplete();
+    // Writes are answered by their ACK only.
+    if (!record.write) DecodeReply(record);
+    after = IsReadOutComplete();
+  }
+  // The notices and log lines of the reply go out once the model holds all of it.
+  SendNotices();
+  if (!after) {
+    m_warningBits |= m_family.warnNotInitialised;
+    // Widgets bound to "Warnings Active" follow through the frame, never from this thread.
+    Post(FrameMsg::kPropagateWarning);
+  } else if (!before) {
+    m_warningBits &= ~m_family.warnNotInitialised;
+    Post(FrameMsg::kRedrawMeterEntry);
+    Post(FrameMsg::kRefreshRack);
+    Post(FrameMsg::kPropagateWarning);
+  }
+  UpdateCommsState(true);
+}
+
+void CZelBaseDevice::DecodeReply(const CControlMessage& record) {
+  switch (record.command) {
+    case kZelReadNameCommand:
+      if (HasReplyBytes(record, kZelPayloadOffset + kZelNameBytes)) ReplyName(record);
+      break;
+    case kZelReadChannelNameCommand:
+      if (HasReplyBytes(record, kZelPayloadOffset + kZelChannelNameBytes)) ReplyChannelName(record);
+      break;
+    case kZelIdentityCommand: ReplyIdentity(record); break;
+    default: DecodeFamilyReply(record); break;
+  }
+}
+
+bool CZelBaseDevice::HasReplyBytes(const CControlMessage& record, std::size_t needed) {
+  if (ZelReceivedBytes(record) >= needed) return true;
+  RefuseReply(record, "too short");
+  return false;
+}
+
+std::optional<std::vector<std::uint8_t>> CZelBaseDevice::UnpackedReply(const CControlMessage& record,
+                                                                        std::size_t needed) {
+  std::vector<std::uint8_t> payload = UnpackZelReply(record);
+  if (payload.size() >= needed) return payload;
+  RefuseReply(record, "too short");
+  return std::nullopt;
+}
+
+void CZelBaseDevice::ReplyName(const CControlMessage& record) {
+  m_name = ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kZelNameBytes), m_family.trimNameLeading);
+  m_haveRead |= m_family.readName;
+  Notify(FrameMsg::kPanelCaption);
+  Notify(FrameMsg::kStatusEvent, m_family.hintNames);
+  Notify(FrameMsg::kShowDeviceProps, 1);
+}
+
+void CZelBaseDevice::ReplyChannelName(const CControlMessage& record) {
+  const std::uint32_t channel = record.argument;
+  if (channel >= std::uint32_t(m_family.maxChannels)) return RefuseReply(record, "no such channel");
+  const std::uint8_t* text = record.frame + kZelPayloadOffset;
+  // A box's bytes are character codes 0 to 255; the model keeps names as UTF-8.
+  m_channelNames[channel] = ZelTrimmedText(
+      m_family.latin1ChannelNames ? Latin1ToUtf8(text, kZelChannelNameBytes) : ReplyText(text, kZelChannelNameBytes),
+      false);
+  m_haveRead |= m_family.readChannel0 << channel;
+  if (int(channel) == GetChannelCount() - 1) {
+    Notify(FrameMsg::kStatusEvent, m_family.hintNames);
+    Notify(FrameMsg::kShowDeviceProps, 1);
+  }
+}
+
+void CZelBaseDevice::ReplyIdentity(const CControlMessage& record) {
+  if (!IsZelIdentityReply(record)) return RefuseReply(record, "wrong header");
+  m_firmwareVersion = ZelIdentityFirmware(record);
+  m_haveRead |= m_family.readIdentity;
+  // A table without the family's key expects no version: nothing to warn about.
+  const std::string expected = ExpectedFirmware();
+  if (!expected.empty() && expected != m_firmwareVersion) {
+    m_warningBits |= m_family.warnFirmware;
+    Log("Firmware Version = v" + m_firmwareVersion + " should be v" + expected + "\n");
+    Notify(FrameMsg::kPropagateWarning);
+  }
+}
+
+void CZelBaseDevice::RefuseReply(const CControlMessage& record, const char* why) {
+  ++m_refusedReplies;
+  LogUnusedReply(record, why);
 }
 
 void CZelBaseDevice::Log(const std::string& line) { m_notices.push_back(Notice{line, 0, 0}); }
@@ -285,9 +374,43 @@ void CZelBaseDevice::SendNotices() {
   }
 }
 
-void CZelBaseDevice::ListMatchingParametersUpTo(int lastId, const CParamInfo& like, std::vector<CParamInfo>& out) {
+// --- Status text (UI thread) ---
+
+std::string CZelBaseDevice::GetStatusText() {
+  if (m_ignored) return "\nDevice Ignored";
+  std::string text;
+  {
+    CSingleLock lock(m_system->GetLock());
+    const std::uint32_t bits = m_warningBits;
+    if (bits & m_family.warnNotInitialised) text += "\nNot Initialised";
+    AppendWarningTexts(bits, text);
+  }
+  const bool portOpen = m_system && m_system->IsPortOpen();
+  if (portOpen && !IsConnected()) text += "\nNot Connected";
+  if (portOpen && m_needsInitialisation) text += "\nSecurity checks failed";
+  return text;
+}
+
+std::string CZelBaseDevice::FirmwareWarningText() const {
+  return "\nFirmware Version Warning - currently v" + m_firmwareVersion + " should be v" + ExpectedFirmware();
+}
+
+void CZelBaseDevice::SetFirmwareTableReader(FirmwareTableReader reader) { g_firmwareReader = reader; }
+
+std::string CZelBaseDevice::ReadFirmwareTable(const std::string& key) {
+  const FirmwareTableReader reader = g_firmwareReader;
+  return reader ? reader(key) : ReadIniValue(key);
+}
+
+std::uint32_t CZelBaseDevice::GetMessageMergeMask(const CControlMessage& message) {
+  return message.command >= m_family.mergeFirst && message.command <= m_family.mergeLast ? 0x7FFu : 0u;
+}
+
+// --- Parameters ---
+
+void CZelBaseDevice::ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) {
   const bool any = like == ZelNullParamInfo();
-  for (int id = 0; id <= lastId; ++id) {
+  for (int id = 0; id <= m_family.lastLinkableId; ++id) {
     CParamInfo info = GetParameterAt(id);
     if (info.name == "NULL") continue;
     if (!any &&
@@ -298,41 +421,12 @@ void CZelBaseDevice::ListMatchingParametersUpTo(int lastId, const CParamInfo& li
   }
 }
 
-CParamInfo CZelBaseDevice::FindParameterUpTo(int lastId, const CParamInfo& info) {
-  if (info.id >= 0 && info.id <= lastId) {
+CParamInfo CZelBaseDevice::FindParameter(const CParamInfo& info) {
+  if (info.id >= 0 && info.id <= m_family.lastLinkableId) {
     CParamInfo entry = GetParameterAt(info.id);
     if (entry.name != "NULL" && entry == info) return entry;
   }
   return ZelNullParamInfo();
-}
-
-bool CZelBaseDevice::ApplyDeviceIdEdit(std::uint32_t newId, bool grid, std::string& message) {
-  if (std::optional<std::string> refusal = DeviceIdInUseRefusal(newId)) {
-    message = *refusal;
-    return false;
-  }
-  SetDeviceId(newId);
-  Post(FrameMsg::kRefreshRack);
-  if (grid) Post(FrameMsg::kPanelCaption);
-  m_system->SetModified(true);
-  return true;
-}
-
-bool CZelBaseDevice::ApplyNameEdit(int parameterId, const std::string& text, std::size_t limit, const char* tooLong,
-                                   std::string& message) {
-  if (text.size() > limit) {
-    char refusal[128];
-    std::snprintf(refusal, sizeof refusal, tooLong, (long long)limit);
-    message = refusal;
-    return false;
-  }
-  ApplyControlChange(MakeTextParamValue(parameterId, text));
-  return true;
-}
-
-void CZelBaseDevice::RefuseReply(const CControlMessage& record, const char* why) {
-  ++m_refusedReplies;
-  LogUnusedReply(record, why);
 }
 
 bool CurrentUserMayUseDeviceControls(const CSystem* system) {
@@ -373,17 +467,3 @@ bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command) {
   return false;
 }
 
-bool CZelBaseDevice::CanPaste(std::uint32_t command) {
-  (void)command;
-  return CanPasteAmplifierSettings(*this);
-}
-
-void CZelBaseDevice::BuildContextMenu(CMenu& menu, int argument) {
-  CDevice::BuildContextMenu(menu, argument);
-  InsertAmplifierMenuItems(menu);
-}
-
-bool CZelBaseDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
-  (void)argument;
-  return OnAmplifierMenuCommand(*this, command);
-}

@@ -3,7 +3,6 @@
 #include "devices/amplifier/ZelBreakDevice.h"
 
 #include <cmath>
-#include <mutex>
 
 #include "core/ControlMessage.h"
 #include "core/ControlPanel.h"
@@ -18,9 +17,9 @@ namespace {
 
 // The highest id that link matching walks.
 constexpr int kLastLinkableId = 63;
+// Queued writes of these commands replace an older one of the same command.
+constexpr std::uint32_t kMergeFirst = 1, kMergeLast = 16;
 constexpr float kMinGain = -24.0f;
-
-std::atomic<int> g_instances{0};
 
 // The mute mask as the mute frame carries it: bits 14 to 20, 7 to 13, 0 to 6.
 std::vector<std::uint8_t> MuteMaskBytes(std::uint32_t mask) {
@@ -49,39 +48,23 @@ std::uint8_t ZelBreakGainToStep(float dB) {
 
 // --- Lifecycle ---
 
+namespace {
+std::atomic<int> g_instances{0};
+
+const ZelFamily kBreakFamily{
+    GetZelBreakChannelCount, kBreakMaxChannels, "CZelBreakControlPanel", CSize{887, 124}, "ZelBreakSettings",
+    kLastLinkableId, kBreakParamOnline, kBreakParamOffline, kBreakParamWarnings, kMergeFirst, kMergeLast,
+    kBreakParamBoxName, kBreakParamChannelName, kBreakParamIdentify, kBreakCmdBoxName,
+    kBreakCmdChannelName, /*trimNameLeading=*/false, /*latin1ChannelNames=*/true, kBreakReadName,
+    kBreakReadChannel0, kBreakReadIdentity, kBreakWarnNotInitialised, kBreakWarnFirmware, kBreakHintNames,
+    kBreakPropId, "Device Name", &g_instances, AcquireZelBreakSkins, ReleaseZelBreakSkins};
+}  // namespace
+
 CZelBreakDevice::CZelBreakDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
                                  std::uint32_t deviceId)
-    : CZelBaseDevice(system, frame, typeCode, deviceId) {
-  for (int n = 0; n < GetChannelCount(); ++n) m_channelNames[std::size_t(n)] = Numbered("Ch ", n + 1);
-}
-
-CZelBreakDevice::~CZelBreakDevice() {
-  if (m_counted && --g_instances == 0) ReleaseZelBreakSkins();
-  ClearQueue();
-}
-
-void CZelBreakDevice::Initialise() {
-  CZelBaseDevice::Initialise();
-  if (m_counted) return;
-  m_counted = true;
-  if (g_instances++ == 0) AcquireZelBreakSkins();
-}
+    : CZelBaseDevice(system, frame, typeCode, deviceId, kBreakFamily) {}
 
 int CZelBreakDevice::GetInstanceCount() { return g_instances; }
-
-CSize CZelBreakDevice::GetPanelSize() { return CSize{887, 124}; }
-
-void CZelBreakDevice::Reinitialise(std::uint32_t mode) {
-  CDevice::Reinitialise(mode);
-  m_haveRead = 0;
-  if (mode == 1) SendAllSettings();
-}
-
-std::string CZelBreakDevice::GetChannelName(int channel) const {
-  if (channel < 0 || channel >= kBreakMaxChannels) return "";
-  CSingleLock lock(m_system->GetLock());
-  return m_channelNames[std::size_t(channel)];
-}
 
 std::uint8_t CZelBreakDevice::GetGain(int channel) const {
   if (channel < 0 || channel >= kBreakMaxChannels) return 0;
@@ -103,10 +86,6 @@ void CZelBreakDevice::OnDisconnected(bool clearWarnings) {
   Post(FrameMsg::kStatusEvent, kBreakHintStatus);
 }
 
-std::uint32_t CZelBreakDevice::GetMessageMergeMask(const CControlMessage& message) {
-  return message.command >= 1 && message.command <= 16 ? 0x7FFu : 0u;
-}
-
 bool CZelBreakDevice::IsReadOutComplete() const {
   const int channels = GetChannelCount();
   if (channels == 0) return false;
@@ -115,8 +94,6 @@ bool CZelBreakDevice::IsReadOutComplete() const {
       kBreakReadName | names | kBreakReadStatus | kBreakReadIdentity | kBreakReadSettings | kBreakReadNetworkList;
   return (m_haveRead & wanted) == wanted;
 }
-
-std::uint32_t CZelBreakDevice::GetClipboardFormat() { return RegisterClipboardFormat("ZelBreakSettings"); }
 
 // --- Parameters ---
 
@@ -205,81 +182,55 @@ void CZelBreakDevice::ListParameters(int controlKind, std::vector<CParamInfo>& o
   }
 }
 
-void CZelBreakDevice::ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) {
-  ListMatchingParametersUpTo(kLastLinkableId, like, out);
-}
+// --- Changes (UI thread) ---
 
-CParamInfo CZelBreakDevice::FindParameter(const CParamInfo& info) { return FindParameterUpTo(kLastLinkableId, info); }
-
-// --- Writes (UI thread) ---
-
-void CZelBreakDevice::Write(std::uint32_t command, const std::vector<std::uint8_t>& payload, bool force) {
-  QueueMessage(force, MakeZelWrite(*this, command, payload));
-}
-
-void CZelBreakDevice::Refresh(int id) { CDevice::ApplyControlChange(GetCurrentValue(id)); }
-
-void CZelBreakDevice::RefreshRange(int first, int count) {
-  for (int i = 0; i < count; ++i) Refresh(first + i);
-}
-
-void CZelBreakDevice::ApplyControlChange(const CParamValue& value) {
-  const int id = value.id;
-  std::unique_lock<CCriticalSection> lock(m_system->GetLock());
-  auto release = [&] {
-    if (lock.owns_lock()) lock.unlock();
+bool CZelBreakDevice::ChangeControl(const CParamValue& value) {
+  using Route = ZelRoute<bool (CZelBreakDevice::*)(int, const CParamValue&)>;
+  static const Route kRoutes[] = {
+      {kBreakParamGain, kBreakMaxChannels, &CZelBreakDevice::ChangeGain},
+      {kBreakParamMute, kBreakMaxChannels, &CZelBreakDevice::ChangeMute},
+      {kBreakParamChannelName, kBreakMaxChannels, &CZelBreakDevice::ChangeChannelName},
+      {kBreakParamBoxName, 1, &CZelBreakDevice::ChangeName},
+      {kBreakParamGpio, 1, &CZelBreakDevice::ChangeGpio},
+      {kBreakParamIdentify, 1, &CZelBreakDevice::Identify},
   };
+  // An id of no route changes nothing but still marks the file modified.
+  return FollowZelRoute(*this, kRoutes, value.id, value).value_or(true);
+}
 
-  if (id >= kBreakParamGain && id < kBreakParamGain + kBreakMaxChannels) {
-    const auto channel = std::size_t(id - kBreakParamGain);
-    const std::uint8_t step = ZelBreakGainToStep(value.value);
-    m_gains[channel] = step;
-    release();
-    Write(kBreakCmdGain, {std::uint8_t(channel), step});
-    Refresh(id);
-  } else if (id >= kBreakParamMute && id < kBreakParamMute + kBreakMaxChannels) {
-    const std::uint32_t bit = 1u << (id - kBreakParamMute);
-    if (value.flag != 0)
-      m_muteMask |= bit;
-    else
-      m_muteMask &= ~bit;
-    const std::uint32_t mask = m_muteMask;
-    release();
-    Write(kBreakCmdMute, MuteMaskBytes(mask));
-    Refresh(id);
-  } else if (id >= kBreakParamChannelName && id < kBreakParamChannelName + kBreakMaxChannels) {
-    const auto channel = std::size_t(id - kBreakParamChannelName);
-    const std::string text = value.GetText();
-    m_channelNames[channel] = text;
-    release();
-    std::vector<std::uint8_t> payload{std::uint8_t(channel)};
-    const std::vector<std::uint8_t> name = ZelPaddedText(text, kBreakChannelNameBytes);
-    payload.insert(payload.end(), name.begin(), name.end());
-    Write(kBreakCmdChannelName, payload);
-    Refresh(id);
-  } else if (id == kBreakParamBoxName) {
-    const std::string text = value.GetText();
-    m_name = text;
-    release();
-    Write(kBreakCmdBoxName, ZelPaddedText(text, kBreakBoxNameBytes));
-    Refresh(id);
-    Post(FrameMsg::kRefreshRack);
-    Post(FrameMsg::kPanelCaption);
-    Post(FrameMsg::kRedrawMeterEntry);
-  } else if (id == kBreakParamGpio) {
-    const auto gpio = std::uint8_t(value.integer & 0xFF);
-    UnpackZelBreakGpioConfig(gpio, m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);
-    release();
-    Write(kBreakCmdGpio, {gpio});
-  } else if (id == kBreakParamIdentify) {
-    release();
-    auto message = std::make_unique<CControlMessage>();
-    FillZelIdentityQuery(*message, *this);
-    QueueMessage(false, std::move(message));
-    return;  // identifying changes nothing in the file
+bool CZelBreakDevice::ChangeGain(int channel, const CParamValue& value) {
+  const std::uint8_t step = ZelBreakGainToStep(value.value);
+  {
+    CSingleLock lock(m_system->GetLock());
+    m_gains[std::size_t(channel)] = step;
   }
-  release();
-  m_system->SetModified(true);
+  Write(kBreakCmdGain, {std::uint8_t(channel), step});
+  Refresh(kBreakParamGain + channel);
+  return true;
+}
+
+bool CZelBreakDevice::ChangeMute(int channel, const CParamValue& value) {
+  std::uint32_t mask = 0;
+  {
+    CSingleLock lock(m_system->GetLock());
+    const std::uint32_t bit = 1u << channel;
+    m_muteMask = value.flag != 0 ? m_muteMask | bit : m_muteMask & ~bit;
+    mask = m_muteMask;
+  }
+  Write(kBreakCmdMute, MuteMaskBytes(mask));
+  Refresh(kBreakParamMute + channel);
+  return true;
+}
+
+bool CZelBreakDevice::ChangeGpio(int offset, const CParamValue& value) {
+  (void)offset;
+  const auto gpio = std::uint8_t(value.integer & 0xFF);
+  {
+    CSingleLock lock(m_system->GetLock());
+    UnpackZelBreakGpioConfig(gpio, m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);
+  }
+  Write(kBreakCmdGpio, {gpio});
+  return true;
 }
 
 void CZelBreakDevice::SendAllSettings() {

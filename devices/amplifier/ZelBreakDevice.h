@@ -39,18 +39,18 @@ enum : std::uint32_t {
   kBreakCmdChannelName = 33,
   kBreakCmdGpio = 37,
   kBreakCmdReadSettings = 59,
-  kBreakCmdReadName = 60,
+  kBreakCmdReadName = kZelReadNameCommand,
   kBreakCmdReadStatus = 63,
-  kBreakCmdReadChannelName = 67,
+  kBreakCmdReadChannelName = kZelReadChannelNameCommand,
   kBreakCmdNetworkList = 70,
 };
 
 // Whole reply lengths of the reads.
 enum : std::uint32_t {
   kBreakReplySettings = 33,
-  kBreakReplyName = 51,
+  kBreakReplyName = kZelNameReplyLength,
   kBreakReplyStatus = 12,
-  kBreakReplyChannelName = 27,
+  kBreakReplyChannelName = kZelChannelNameReplyLength,
   kBreakReplyNetworkList = 12,
 };
 
@@ -77,12 +77,16 @@ enum : int {
   kBreakHintStatus = 107,
 };
 
+// Property id of the device ID row (the other rows without a parameter have theirs in the
+// properties code).
+inline constexpr std::uint32_t kBreakPropId = 60;
+
 inline constexpr int kBreakMaxChannels = 16;
 inline constexpr std::uint8_t kBreakMaxGain = 48;  // 0.5 dB steps: 0 dB to -24 dB
-inline constexpr std::size_t kBreakClipboardRecordSize = 28;
+inline constexpr std::size_t kBreakClipboardRecordSize = kZelClipboardRecordBytes;
 inline constexpr std::size_t kBreakSnapshotRecordSize = 21;
-inline constexpr std::size_t kBreakChannelNameBytes = 16;
-inline constexpr std::size_t kBreakBoxNameBytes = 40;
+inline constexpr std::size_t kBreakChannelNameBytes = kZelChannelNameBytes;
+inline constexpr std::size_t kBreakBoxNameBytes = kZelNameBytes;
 
 // GPIO byte: input mode + output mode x 8, + 0x40 for a pulsing network master.
 std::uint8_t PackZelBreakGpioConfig(std::uint32_t input, std::uint32_t output, bool pulse);
@@ -105,43 +109,23 @@ struct ZelBreakRecord {
 class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
  public:
   CZelBreakDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
-  ~CZelBreakDevice() override;
 
-  // Creates the poll gate and counts the instance; the first instance loads the tile skins.
-  void Initialise() override;
   // Boxes alive that ran Initialise.
   static int GetInstanceCount();
 
   // --- Model ---
-  int GetChannelCount() const { return GetZelBreakChannelCount(m_typeCode); }
-  const char* GetControlPanelClass() override { return "CZelBreakControlPanel"; }
-  CSize GetPanelSize() override;
-  void Reinitialise(std::uint32_t mode) override;
   CParamInfo GetParameterAt(int id) override;
   CParamValue GetCurrentValue(int id) override;
   void ListParameters(int controlKind, std::vector<CParamInfo>& out) override;
-  // The entry equal to info among ids 0 to 63, else the "NULL" entry.
-  CParamInfo FindParameter(const CParamInfo& info) override;
-  // Every entry of ids 0 to 63 that may be linked with like (same kind, same flag bits 0 and
-  // 3, not a read-only indication); every entry when like is the "NULL" entry.
-  void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) override;
   std::uint32_t HasWarnings() override;
   void OnDisconnected(bool clearWarnings) override;
-  int GetOnlineStatusParamId() override { return kBreakParamOnline; }
-  int GetOfflineStatusParamId() override { return kBreakParamOffline; }
-  int GetWarningStatusParamId() override { return kBreakParamWarnings; }
-  std::uint32_t GetMessageMergeMask(const CControlMessage& message) override;
-  bool IsReadOutComplete() const;
+  bool IsReadOutComplete() const override;
 
   // --- Protocol ---
-  bool GetNextPollMessage(CControlMessage& record) override;
-  void ProcessReply(CControlMessage& record) override;
-  void ApplyControlChange(const CParamValue& value) override;
-  std::string GetStatusText() override;
   // A box carries no solo: another device's solo sends it nothing.
   void OnSystemSolo(bool solo) override { CDevice::OnSystemSolo(solo); }
   // Queues, forced, every channel's gain, the mute mask and the GPIO byte.
-  void SendAllSettings();
+  void SendAllSettings() override;
   // The network-master list (command 70) of the system's Zel units now.
   void FillNetworkList(CControlMessage& record);
 
@@ -150,27 +134,20 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   void SerializeStream(CDataStream& ds) override;
   CSnapshotData* CreateSnapshotData() override;
   void ApplySnapshotData(const CSnapshotData& data) override;
-  void CopyToClipboard(std::uint32_t command) override;
-  bool CanCopy(std::uint32_t command) override;
-  void PasteFromClipboard(std::uint32_t command) override;
-  // The format registered as "ZelBreakSettings".
-  std::uint32_t GetClipboardFormat() override;
   void OnUpdateContextMenuCommand(CCmdUI& cmdUI) override;
   void OnStatusEvent(int hint) override;
-  // The 28-byte clipboard record of the settings now, and its paste (command 0 all,
-  // kAmpCmdPasteControls the mixer, kAmpCmdPasteProperties the GPIO).
-  std::array<std::uint8_t, kBreakClipboardRecordSize> MakeClipboardRecord() const;
-  void PasteRecord(const std::array<std::uint8_t, kBreakClipboardRecordSize>& record, std::uint32_t command);
+  // The clipboard record (format "ZelBreakSettings") and its paste: command 0 all,
+  // kAmpCmdPasteControls the mixer, kAmpCmdPasteProperties the GPIO.
+  ZelClipboardRecord MakeClipboardRecord() const override;
+  void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) override;
 
   // --- Tile ---
   int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
 
   // --- Properties ---
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
-  bool OnPropertyChanged(CDeviceProperty& row) override;
 
   // --- Fields (read by the panel and tests; the worker writes them under the system's lock) ---
-  std::string GetChannelName(int channel) const;
   std::uint8_t GetGain(int channel) const;
   std::uint32_t GetMuteMask() const { return m_muteMask; }
   std::uint32_t GetGpioInputMode() const { return m_gpioInputMode; }
@@ -181,7 +158,6 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   }
   bool IsNetworkActive() const { return m_networkActive; }
   bool IsAlarmActive() const { return m_alarmActive; }
-  std::uint32_t GetHaveRead() const { return m_haveRead; }
   // Test access to the status the unit reported (takes the system's lock).
   void SetStatusForTests(bool networkActive, bool alarmActive);
 
@@ -194,33 +170,35 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
  protected:
   // The status read (command 63).
   void FillSecurityProbe(CControlMessage& record) override;
+  // Polling and replies (worker).
+  void FillReadOutItem(CControlMessage& record) override;
+  bool PollCycle(CControlMessage& record) override;
+  void DecodeFamilyReply(const CControlMessage& record) override;
+  std::string ExpectedFirmware() const override;
+  void AppendWarningTexts(std::uint32_t bits, std::string& text) override;
+  // Changes and property edits by the family's routing tables.
+  bool ChangeControl(const CParamValue& value) override;
+  bool ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string& message) override;
 
  private:
-  // Polling and replies (worker).
-  void FillReadOutItem(CControlMessage& record);
   void ReplySettings(const std::vector<std::uint8_t>& u);
-  void ReplyName(const CControlMessage& record);
   void ReplyStatus(const CControlMessage& record);
-  void ReplyChannelName(const CControlMessage& record);
   void ReplyNetworkList(const CControlMessage& record);
-  void ReplyIdentity(const CControlMessage& record);
   std::size_t CountZelDevices() const;
 
-  // Writes (queued unforced unless force).
-  void Write(std::uint32_t command, const std::vector<std::uint8_t>& payload, bool force = false);
-  // Passes the current value of the id to the base change path (panels, widgets, links).
-  void Refresh(int id);
-  void RefreshRange(int first, int count);
+  // Routes of the control changes (offset: the channel).
+  bool ChangeGain(int channel, const CParamValue& value);
+  bool ChangeMute(int channel, const CParamValue& value);
+  bool ChangeGpio(int offset, const CParamValue& value);
+  // Routes of the property edits: a GPIO mode (offset 0 input, 1 output) and the network
+  // master mode. A new choice is stored and the packed byte sent; the same one sends nothing.
+  bool EditGpioMode(int offset, const ZelPropertyEdit& edit, std::string& message);
+  bool EditMasterMode(int offset, const ZelPropertyEdit& edit, std::string& message);
 
   // Records.
   ZelBreakRecord MakeRecord() const;
   void TakeRecord(const ZelBreakRecord& record);
 
-  // Properties: one edit of either path; false with the refusal in message.
-  bool ApplyPropertyEdit(std::uint32_t id, std::int64_t number, const std::string& text, int selection,
-                         std::string& message, bool grid);
-
-  std::array<std::string, kBreakMaxChannels> m_channelNames;
   std::array<std::uint8_t, kBreakMaxChannels> m_gains{};
   std::uint32_t m_muteMask = 0;
   std::uint32_t m_gpioInputMode = 0;
@@ -228,6 +206,4 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   bool m_networkMasterPulse = false;
   std::atomic<bool> m_networkActive{false};
   std::atomic<bool> m_alarmActive{false};
-  std::atomic<std::uint32_t> m_haveRead{0};
-  bool m_counted = false;         // counted in the instance count
 };

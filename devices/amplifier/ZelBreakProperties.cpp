@@ -1,8 +1,6 @@
 // The Zel breakout box's properties: the rows of the properties grid and their edits, and the
 // same settings as a property list with its validation. Both paths share the checks and the
 // message texts. UI thread.
-#include <cstdio>
-
 #include "core/DeviceProperty.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
@@ -17,10 +15,8 @@ namespace {
 
 // Property ids that are no parameters (names and channel names use their parameter ids).
 enum : std::uint32_t {
-  kPropReadOnly = 0,
   kPropGpioInput = 54,
   kPropGpioOutput = 55,
-  kPropId = 60,
   kPropNetworkMaster = 72,
 };
 
@@ -36,19 +32,11 @@ const std::vector<std::string>& MasterModes() {
 
 void CZelBreakDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   const bool mayEdit = m_system->CanCurrentUserEditDeviceProperties();
-  const int channels = GetChannelCount();
   CSingleLock lock(m_system->GetLock());
 
-  auto general = std::make_unique<CDevicePropertyGroup>("General");
-  general->Add(Row("ID", std::int64_t(m_deviceId), "Set the device ID", kPropId, mayEdit && !IsConnected()));
-  general->Add(Row("Device Name", m_name, "Set the device name", kBreakParamBoxName, mayEdit));
-  general->Add(Row("Firmware Version", m_firmwareVersion, "The firmware version currently in the amplifier",
-                   kPropReadOnly, false));
-
+  std::unique_ptr<CDevicePropertyGroup> general = MakeGeneralGroup(mayEdit);
   auto names = std::make_unique<CDevicePropertyGroup>("Channel Names");
-  for (int c = 0; c < channels; ++c)
-    names->Add(Row(Format("Channel %lld Name", c + 1), m_channelNames[std::size_t(c)],
-                   Format("Set the name for Channel %lld", c + 1), std::uint32_t(kBreakParamChannelName + c), mayEdit));
+  AddChannelNameRows(*names, mayEdit);
 
   auto gpio = std::make_unique<CDevicePropertyGroup>("GPIO Config");
   gpio->Add(ListRow("Input", ZelBreakGpioInputModeText(m_gpioInputMode), "Set the GPIO Input port configuration",
@@ -63,48 +51,39 @@ void CZelBreakDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(gpio));
 }
 
-bool CZelBreakDevice::ApplyPropertyEdit(std::uint32_t id, std::int64_t number, const std::string& text, int selection,
-                                        std::string& message, bool grid) {
-  const int channels = GetChannelCount();
-  auto applyName = [&](int param, std::size_t limit, const char* tooLong) {
-    return ApplyNameEdit(param, text, limit, tooLong, message);
+bool CZelBreakDevice::ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string& message) {
+  if (const std::optional<bool> shared = ApplySharedPropertyEdit(edit, message)) return *shared;
+  using Route = ZelRoute<bool (CZelBreakDevice::*)(int, const ZelPropertyEdit&, std::string&)>;
+  static const Route kRoutes[] = {
+      {kPropGpioInput, 2, &CZelBreakDevice::EditGpioMode},
+      {kPropNetworkMaster, 1, &CZelBreakDevice::EditMasterMode},
   };
-  // A GPIO choice: a new mode is stored and the packed byte sent; the same one sends nothing.
-  auto applyGpio = [&](std::uint32_t& field, std::uint32_t count) {
-    if (selection < 0 || std::uint32_t(selection) >= count) return true;
-    {
-      CSingleLock lock(m_system->GetLock());
-      if (field == std::uint32_t(selection)) return true;
-      field = std::uint32_t(selection);
-    }
-    ApplyControlChange(MakeIntParamValue(kBreakParamGpio, GetGpioByte()));
-    return true;
-  };
-
-  if (id == kPropId) return ApplyDeviceIdEdit(std::uint32_t(number), grid, message);
-  if (id == kBreakParamBoxName)
-    return applyName(kBreakParamBoxName, kBreakBoxNameBytes, "Device name too long - %lld characters max");
-  if (id >= kBreakParamChannelName && id < std::uint32_t(kBreakParamChannelName + channels))
-    return applyName(int(id), kBreakChannelNameBytes, "Channel name too long - %lld characters max");
-  if (id == kPropGpioInput) return applyGpio(m_gpioInputMode, kInputModes);
-  if (id == kPropGpioOutput) return applyGpio(m_gpioOutputMode, kOutputModes);
-  if (id == kPropNetworkMaster) {
-    if (selection < 0 || selection > 1) return true;
-    {
-      CSingleLock lock(m_system->GetLock());
-      if (m_networkMasterPulse == (selection == 1)) return true;
-      m_networkMasterPulse = selection == 1;
-    }
-    ApplyControlChange(MakeIntParamValue(kBreakParamGpio, GetGpioByte()));
-    return true;
-  }
-  return false;
+  return FollowZelRoute(*this, kRoutes, edit.id, edit, message).value_or(false);
 }
 
-bool CZelBreakDevice::OnPropertyChanged(CDeviceProperty& row) {
-  std::string message;
-  if (ApplyPropertyEdit(row.GetData(), row.GetNumber(), row.GetText(), GetPropertyComboSelection(row), message, true))
-    return true;
-  row.SetErrorText(message);
-  return false;
+bool CZelBreakDevice::EditGpioMode(int offset, const ZelPropertyEdit& edit, std::string& message) {
+  (void)message;
+  const std::uint32_t count = offset == 0 ? kInputModes : kOutputModes;
+  if (edit.selection < 0 || std::uint32_t(edit.selection) >= count) return true;
+  {
+    CSingleLock lock(m_system->GetLock());
+    std::uint32_t& field = offset == 0 ? m_gpioInputMode : m_gpioOutputMode;
+    if (field == std::uint32_t(edit.selection)) return true;
+    field = std::uint32_t(edit.selection);
+  }
+  ApplyControlChange(MakeIntParamValue(kBreakParamGpio, GetGpioByte()));
+  return true;
+}
+
+bool CZelBreakDevice::EditMasterMode(int offset, const ZelPropertyEdit& edit, std::string& message) {
+  (void)offset;
+  (void)message;
+  if (edit.selection < 0 || edit.selection > 1) return true;
+  {
+    CSingleLock lock(m_system->GetLock());
+    if (m_networkMasterPulse == (edit.selection == 1)) return true;
+    m_networkMasterPulse = edit.selection == 1;
+  }
+  ApplyControlChange(MakeIntParamValue(kBreakParamGpio, GetGpioByte()));
+  return true;
 }

@@ -63,15 +63,7 @@ void CZelBreakDevice::FillReadOutItem(CControlMessage& record) {
   }
 }
 
-bool CZelBreakDevice::GetNextPollMessage(CControlMessage& record) {
-  // The base says nothing while ignored or gated, and probes while the security step waits.
-  if (m_ignored || IsPollGateSet() || m_needsInitialisation) return CZelBaseDevice::GetNextPollMessage(record);
-  if (PopMessage(record)) return true;
-  if (!IsReadOutComplete()) {
-    FillReadOutItem(record);
-    return true;
-  }
-  if (IsReplyHoldOffActive(*this)) return false;
+bool CZelBreakDevice::PollCycle(CControlMessage& record) {
   const std::uint32_t c = m_pollCounter;
   if (c > kCycleEnd) {
     m_pollCounter = 0;
@@ -85,54 +77,19 @@ bool CZelBreakDevice::GetNextPollMessage(CControlMessage& record) {
 
 // --- Replies (under the system's lock) ---
 
-void CZelBreakDevice::ProcessReply(CControlMessage& record) {
-  bool before = false;
-  {
-    CSingleLock lock(m_system->GetLock());
-    before = IsReadOutComplete();
-    // Writes are answered by their ACK only.
-    if (!record.write) {
-      const std::size_t received = ZelReceivedBytes(record);
-      auto plain = [&](std::size_t needed, void (CZelBreakDevice::*handler)(const CControlMessage&)) {
-        if (received < needed) return RefuseReply(record, "too short");
-        (this->*handler)(record);
-      };
-      switch (record.command) {
-        case kBreakCmdReadSettings: {
-          const std::vector<std::uint8_t> u = UnpackZelReply(record);
-          if (u.size() < kSettingsBytes)
-            RefuseReply(record, "too short");
-          else
-            ReplySettings(u);
-          break;
-        }
-        case kBreakCmdReadName:
-          plain(kZelPayloadOffset + kBreakBoxNameBytes, &CZelBreakDevice::ReplyName);
-          break;
-        case kBreakCmdReadStatus: plain(kZelPayloadOffset + 1, &CZelBreakDevice::ReplyStatus); break;
-        case kBreakCmdReadChannelName:
-          plain(kZelPayloadOffset + kBreakChannelNameBytes, &CZelBreakDevice::ReplyChannelName);
-          break;
-        case kBreakCmdNetworkList: plain(kZelPayloadOffset + 1, &CZelBreakDevice::ReplyNetworkList); break;
-        case kZelIdentityCommand: ReplyIdentity(record); break;
-        default: break;
-      }
-    }
+void CZelBreakDevice::DecodeFamilyReply(const CControlMessage& record) {
+  switch (record.command) {
+    case kBreakCmdReadSettings:
+      if (const auto u = UnpackedReply(record, kSettingsBytes)) ReplySettings(*u);
+      break;
+    case kBreakCmdReadStatus:
+      if (HasReplyBytes(record, kZelPayloadOffset + 1)) ReplyStatus(record);
+      break;
+    case kBreakCmdNetworkList:
+      if (HasReplyBytes(record, kZelPayloadOffset + 1)) ReplyNetworkList(record);
+      break;
+    default: break;
   }
-  // The notices and log lines of the reply go out once the model holds all of it.
-  SendNotices();
-  const bool now = IsReadOutComplete();
-  if (!now) {
-    m_warningBits |= kBreakWarnNotInitialised;
-    // Widgets bound to "Warnings Active" follow through the frame, never from this thread.
-    Post(FrameMsg::kPropagateWarning);
-  } else if (!before) {
-    m_warningBits &= ~kBreakWarnNotInitialised;
-    Post(FrameMsg::kRedrawMeterEntry);
-    Post(FrameMsg::kRefreshRack);
-    Post(FrameMsg::kPropagateWarning);
-  }
-  UpdateCommsState(true);
 }
 
 void CZelBreakDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
@@ -151,32 +108,11 @@ void CZelBreakDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
   Notify(FrameMsg::kShowDeviceProps, 1);
 }
 
-void CZelBreakDevice::ReplyName(const CControlMessage& record) {
-  m_name = ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kBreakBoxNameBytes), false);
-  m_haveRead |= kBreakReadName;
-  Notify(FrameMsg::kPanelCaption);
-  Notify(FrameMsg::kStatusEvent, kBreakHintNames);
-  Notify(FrameMsg::kShowDeviceProps, 1);
-}
-
 void CZelBreakDevice::ReplyStatus(const CControlMessage& record) {
   const std::uint8_t status = record.frame[kZelPayloadOffset];
   m_networkActive = (status & 0x01) != 0;
   m_alarmActive = (status & 0x02) != 0;
   m_haveRead |= kBreakReadStatus;
-}
-
-void CZelBreakDevice::ReplyChannelName(const CControlMessage& record) {
-  const std::uint32_t channel = record.argument;
-  if (channel >= kBreakMaxChannels) return RefuseReply(record, "no such channel");
-  // Each byte is one character code 0 to 255; the model keeps names as UTF-8.
-  m_channelNames[channel] =
-      ZelTrimmedText(Latin1ToUtf8(record.frame + kZelPayloadOffset, kBreakChannelNameBytes), false);
-  m_haveRead |= kBreakReadChannel0 << channel;
-  if (int(channel) == GetChannelCount() - 1) {
-    Notify(FrameMsg::kStatusEvent, kBreakHintNames);
-    Notify(FrameMsg::kShowDeviceProps, 1);
-  }
 }
 
 void CZelBreakDevice::ReplyNetworkList(const CControlMessage& record) {
@@ -186,36 +122,10 @@ void CZelBreakDevice::ReplyNetworkList(const CControlMessage& record) {
   if (count > 0 && record.frame[kZelPayloadOffset] == count - 1) m_haveRead |= kBreakReadNetworkList;
 }
 
-void CZelBreakDevice::ReplyIdentity(const CControlMessage& record) {
-  if (!IsZelIdentityReply(record)) return RefuseReply(record, "wrong header");
-  m_firmwareVersion = ZelIdentityFirmware(record);
-  m_haveRead |= kBreakReadIdentity;
-  // A table without the family's key expects no version: nothing to warn about.
-  const std::string expected = ReadFirmwareTable(kFirmwareKey);
-  if (!expected.empty() && expected != m_firmwareVersion) {
-    m_warningBits |= kBreakWarnFirmware;
-    Log("Firmware Version = v" + m_firmwareVersion + " should be v" + expected + "\n");
-    Notify(FrameMsg::kPropagateWarning);
-  }
-}
+std::string CZelBreakDevice::ExpectedFirmware() const { return ReadFirmwareTable(kFirmwareKey); }
 
 // --- Tooltip (UI thread) ---
 
-std::string CZelBreakDevice::GetStatusText() {
-  if (m_ignored) return "\nDevice Ignored";
-  const std::uint32_t bits = m_warningBits;
-  std::string text;
-  if (bits & kBreakWarnNotInitialised) text += "\nNot Initialised";
-  if (bits & kBreakWarnFirmware) {
-    std::string firmware;
-    {
-      CSingleLock lock(m_system->GetLock());
-      firmware = m_firmwareVersion;
-    }
-    text += "\nFirmware Version Warning - currently v" + firmware + " should be v" + ReadFirmwareTable(kFirmwareKey);
-  }
-  const bool portOpen = m_system && m_system->IsPortOpen();
-  if (portOpen && !IsConnected()) text += "\nNot Connected";
-  if (portOpen && m_needsInitialisation) text += "\nSecurity checks failed";
-  return text;
+void CZelBreakDevice::AppendWarningTexts(std::uint32_t bits, std::string& text) {
+  if (bits & kBreakWarnFirmware) text += FirmwareWarningText();
 }

@@ -40,13 +40,15 @@ std::uint8_t GainStep(std::uint8_t step) { return std::min(step, kBreakMaxGain);
 
 ZelBreakRecord CZelBreakDevice::MakeRecord() const {
   CSingleLock lock(m_system->GetLock());
-  return ZelBreakRecord{m_name, m_channelNames, m_gains, m_muteMask, GetGpioByte()};
+  ZelBreakRecord r{m_name, {}, m_gains, m_muteMask, GetGpioByte()};
+  std::copy_n(m_channelNames.begin(), kBreakMaxChannels, r.channelNames.begin());
+  return r;
 }
 
 void CZelBreakDevice::TakeRecord(const ZelBreakRecord& r) {
   CSingleLock lock(m_system->GetLock());
   m_name = r.name;
-  m_channelNames = r.channelNames;
+  std::copy(r.channelNames.begin(), r.channelNames.end(), m_channelNames.begin());
   for (std::size_t c = 0; c < kBreakMaxChannels; ++c) m_gains[c] = GainStep(r.gains[c]);
   m_muteMask = r.muteMask;
   UnpackZelBreakGpioConfig(r.gpio, m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);
@@ -121,16 +123,13 @@ void CZelBreakDevice::ApplySnapshotData(const CSnapshotData& data) {
     for (std::size_t c = 0; c < std::size_t(GetChannelCount()); ++c) m_gains[c] = GainStep(d[kSnapGains + c]);
   }
   SendAllSettings();
-  for (int c = 0; c < GetChannelCount(); ++c) {
-    Refresh(kBreakParamGain + c);
-    Refresh(kBreakParamMute + c);
-  }
+  RefreshEachChannel({kBreakParamGain, kBreakParamMute});
 }
 
 // --- Clipboard ---
 
-std::array<std::uint8_t, kBreakClipboardRecordSize> CZelBreakDevice::MakeClipboardRecord() const {
-  std::array<std::uint8_t, kBreakClipboardRecordSize> r{};
+ZelClipboardRecord CZelBreakDevice::MakeClipboardRecord() const {
+  ZelClipboardRecord r{};
   CSingleLock lock(m_system->GetLock());
   StoreU32(&r[kClipType], m_typeCode);
   std::copy(m_gains.begin(), m_gains.end(), r.begin() + kClipGains);
@@ -139,28 +138,7 @@ std::array<std::uint8_t, kBreakClipboardRecordSize> CZelBreakDevice::MakeClipboa
   return r;
 }
 
-void CZelBreakDevice::CopyToClipboard(std::uint32_t command) {
-  (void)command;
-  const auto record = MakeClipboardRecord();
-  SetClipboardData(GetClipboardFormat(), std::vector<std::uint8_t>(record.begin(), record.end()));
-}
-
-bool CZelBreakDevice::CanCopy(std::uint32_t command) {
-  (void)command;
-  return true;
-}
-
-void CZelBreakDevice::PasteFromClipboard(std::uint32_t command) {
-  std::vector<std::uint8_t> bytes;
-  // Data shorter than the record is not one: nothing changes.
-  if (!GetClipboardData(GetClipboardFormat(), bytes) || bytes.size() < kBreakClipboardRecordSize) return;
-  std::array<std::uint8_t, kBreakClipboardRecordSize> record{};
-  std::copy_n(bytes.begin(), kBreakClipboardRecordSize, record.begin());
-  PasteRecord(record, command);
-}
-
-void CZelBreakDevice::PasteRecord(const std::array<std::uint8_t, kBreakClipboardRecordSize>& r,
-                                  std::uint32_t command) {
+void CZelBreakDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t command) {
   if (m_pollGate) m_pollGate->Set();
   const bool mixer = command == 0 || command == kAmpCmdPasteControls;
   const bool gpio = command == 0 || command == kAmpCmdPasteProperties;
@@ -198,23 +176,17 @@ void CZelBreakDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) {
 // --- Status hints ---
 
 void CZelBreakDevice::OnStatusEvent(int hint) {
-  const int n = GetChannelCount();
   switch (hint) {
     case kBreakHintMixer:
-      for (int c = 0; c < n; ++c) {
-        Refresh(kBreakParamGain + c);
-        Refresh(kBreakParamMute + c);
-      }
-      Refresh(kBreakParamDeviceActive);
-      Refresh(kBreakParamNetworkActive);
+      RefreshEachChannel({kBreakParamGain, kBreakParamMute});
+      RefreshAll({kBreakParamDeviceActive, kBreakParamNetworkActive});
       break;
     case kBreakHintNames:
-      RefreshRange(kBreakParamChannelName, n);
+      RefreshEachChannel({kBreakParamChannelName});
       Refresh(kBreakParamBoxName);
       break;
     case kBreakHintStatus:
-      Refresh(kBreakParamDeviceActive);
-      Refresh(kBreakParamNetworkActive);
+      RefreshAll({kBreakParamDeviceActive, kBreakParamNetworkActive});
       break;
     default:
       break;

@@ -3,22 +3,18 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/DeviceProperty.h"
 #include "core/ParamRecords.h"
+#include "platform/TextFormat.h"
 
 namespace zelrows {
 
-// The pattern with up to two numbers filled in ("%lld").
-inline std::string Format(const char* pattern, long long a, long long b = 0) {
-  char text[160];
-  std::snprintf(text, sizeof text, pattern, a, b);
-  return text;
-}
+// Property id of the rows that only show a value.
+inline constexpr std::uint32_t kZelPropReadOnly = 0;
 
 // The texts of indexes 0 to count - 1.
 inline std::vector<std::string> Texts(std::string (*text)(std::uint32_t), std::uint32_t count) {

@@ -3,7 +3,6 @@
 #include "devices/amplifier/ZelSeriesDevice.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "core/ControlMessage.h"
 #include "core/ControlPanel.h"
@@ -13,14 +12,15 @@
 #include "devices/amplifier/ZelSeriesTiles.h"
 #include "platform/Clipboard.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
 // The highest id that link matching walks.
 constexpr int kLastLinkableId = 73;
+// Queued writes of these commands replace an older one of the same command.
+constexpr std::uint32_t kMergeFirst = 5, kMergeLast = 8;
 constexpr float kMinGain = -60.0f;
-
-std::atomic<int> g_instances{0};
 
 // Per-channel ranges of the table: first id and the channel of an id in one of them.
 bool InRange(int id, int first, int& channel) {
@@ -45,9 +45,7 @@ float GetZelGainStepValue(int index) {
 
 std::string GetZelGainStepText(int index) {
   if (index < 0 || index >= kZelGainSteps) return "";
-  char text[16];
-  std::snprintf(text, sizeof text, "%ddB", int(GetZelGainStepValue(index)));
-  return text;
+  return FormatText("%ddB", int(GetZelGainStepValue(index)));
 }
 
 int ZelGainToIndex(float dB) {
@@ -108,42 +106,26 @@ void DecodeZelSeriesMeters(const std::uint8_t* u, std::size_t length, ZelSeriesM
 
 // --- Lifecycle ---
 
+namespace {
+std::atomic<int> g_instances{0};
+
+const ZelFamily kSeriesFamily{
+    GetZelSeriesChannelCount, kZelMaxChannels, "CZelSeriesControlPanel", CSize{887, 189}, "ZelSeriesSettings",
+    kLastLinkableId, kZelParamOnline, kZelParamOffline, kZelParamWarnings, kMergeFirst, kMergeLast,
+    kZelParamAmpName, kZelParamChannelName, kZelParamIdentify, kZelCmdAmpName,
+    kZelCmdChannelName, /*trimNameLeading=*/true, /*latin1ChannelNames=*/false, kZelReadName, kZelReadChannel0,
+    kZelReadIdentity, kZelWarnNotInitialised, kZelWarnFirmware, kZelHintNames, kZelPropId, "Amp Name",
+    &g_instances, AcquireZelSeriesSkins, ReleaseZelSeriesSkins};
+}  // namespace
+
 CZelSeriesDevice::CZelSeriesDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
                                    std::uint32_t deviceId)
-    : CZelBaseDevice(system, frame, typeCode, deviceId) {
-  for (int n = 0; n < GetChannelCount(); ++n) m_channelNames[std::size_t(n)] = "Ch " + std::to_string(n + 1);
-}
-
-CZelSeriesDevice::~CZelSeriesDevice() {
-  if (m_counted && --g_instances == 0) ReleaseZelSeriesSkins();
-  ClearQueue();
-}
-
-void CZelSeriesDevice::Initialise() {
-  CZelBaseDevice::Initialise();
-  if (m_counted) return;
-  m_counted = true;
-  if (g_instances++ == 0) AcquireZelSeriesSkins();
-}
+    : CZelBaseDevice(system, frame, typeCode, deviceId, kSeriesFamily) {}
 
 int CZelSeriesDevice::GetInstanceCount() { return g_instances; }
 
-CSize CZelSeriesDevice::GetPanelSize() { return CSize{887, 189}; }
-
-void CZelSeriesDevice::Reinitialise(std::uint32_t mode) {
-  CDevice::Reinitialise(mode);
-  m_haveRead = 0;
-  if (mode == 1) SendAllSettings();
-}
-
 IZelSeriesPanel* CZelSeriesDevice::GetZelPanel() const {
   return dynamic_cast<IZelSeriesPanel*>(GetControlPanel());
-}
-
-std::string CZelSeriesDevice::GetChannelName(int channel) const {
-  if (channel < 0 || channel >= kZelMaxChannels) return "";
-  CSingleLock lock(m_system->GetLock());
-  return m_channelNames[std::size_t(channel)];
 }
 
 // --- Parameters ---
@@ -283,12 +265,6 @@ void CZelSeriesDevice::ListParameters(int controlKind, std::vector<CParamInfo>& 
   }
 }
 
-void CZelSeriesDevice::ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) {
-  ListMatchingParametersUpTo(kLastLinkableId, like, out);
-}
-
-CParamInfo CZelSeriesDevice::FindParameter(const CParamInfo& info) { return FindParameterUpTo(kLastLinkableId, info); }
-
 std::uint32_t CZelSeriesDevice::HasWarnings() {
   return m_warningBits != 0 || (m_statusFlags & 0x04) != 0 ? 1u : 0u;
 }
@@ -302,18 +278,12 @@ void CZelSeriesDevice::OnDisconnected(bool clearWarnings) {
   Post(FrameMsg::kStatusEvent, kZelHintState);
 }
 
-std::uint32_t CZelSeriesDevice::GetMessageMergeMask(const CControlMessage& message) {
-  return message.command >= 5 && message.command <= 8 ? 0x7FFu : 0u;
-}
-
 bool CZelSeriesDevice::IsReadOutComplete() const {
   std::uint32_t wanted = kZelReadIdentity | kZelReadName | kZelReadChannel0 | (kZelReadChannel0 << 1) |
                          kZelReadReference | kZelReadStatus | kZelReadSettings | kZelReadTemperature;
   if (GetChannelCount() == 4) wanted |= (kZelReadChannel0 << 2) | (kZelReadChannel0 << 3);
   return (m_haveRead & wanted) == wanted;
 }
-
-std::uint32_t CZelSeriesDevice::GetClipboardFormat() { return RegisterClipboardFormat("ZelSeriesSettings"); }
 
 void CZelSeriesDevice::SetMetersForTests(const ZelSeriesMeters& meters) {
   CSingleLock lock(m_system->GetLock());

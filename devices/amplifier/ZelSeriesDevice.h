@@ -60,11 +60,11 @@ enum : std::uint32_t {
   kZelCmdReference = 0x26,
   kZelCmdWindow = 0x27,
   kZelCmdReadSettings = 0x3B,
-  kZelCmdReadName = 0x3C,
+  kZelCmdReadName = kZelReadNameCommand,
   kZelCmdReadTemperature = 0x3D,
   kZelCmdReadStatus = 0x3F,
   kZelCmdReadCounters = 0x41,
-  kZelCmdReadChannelName = 0x43,
+  kZelCmdReadChannelName = kZelReadChannelNameCommand,
   kZelCmdReadMeters = 0x44,
   kZelCmdReadReference = 0x45,
 };
@@ -72,11 +72,11 @@ enum : std::uint32_t {
 // Whole reply lengths of the reads.
 enum : std::uint32_t {
   kZelReplySettings = 26,
-  kZelReplyName = 51,
+  kZelReplyName = kZelNameReplyLength,
   kZelReplyTemperature = 13,
   kZelReplyStatus = 12,
   kZelReplyCounters = 24,
-  kZelReplyChannelName = 27,
+  kZelReplyChannelName = kZelChannelNameReplyLength,
   kZelReplyMeters = 24,
   kZelReplyReference = 21,
 };
@@ -123,7 +123,10 @@ enum : std::uint32_t {
 
 inline constexpr int kZelMaxChannels = 4;
 inline constexpr int kZelGainSteps = 33;
-inline constexpr std::size_t kZelClipboardRecordSize = 28;
+inline constexpr std::size_t kZelClipboardRecordSize = kZelClipboardRecordBytes;
+// Property id of the device ID row (the other rows without a parameter have theirs in the
+// properties code).
+inline constexpr std::uint32_t kZelPropId = 51;
 inline constexpr std::size_t kZelSnapshotRecordSize = 7;
 // Least output current (A) of a channel whose impedance can be taken as its reference.
 inline constexpr float kZelMinReferenceCurrent = 0.1f;
@@ -177,33 +180,17 @@ void DecodeZelSeriesMeters(const std::uint8_t* payload, std::size_t length, ZelS
 class CZelSeriesDevice : public CZelBaseDevice {
  public:
   CZelSeriesDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId);
-  ~CZelSeriesDevice() override;
 
-  // Creates the poll gate and counts the instance; the first instance loads the tile skins.
-  void Initialise() override;
   // Amplifiers alive that ran Initialise.
   static int GetInstanceCount();
 
   // --- Model ---
-  int GetChannelCount() const { return GetZelSeriesChannelCount(m_typeCode); }
-  const char* GetControlPanelClass() override { return "CZelSeriesControlPanel"; }
-  CSize GetPanelSize() override;
-  void Reinitialise(std::uint32_t mode) override;
   CParamInfo GetParameterAt(int id) override;
   CParamValue GetCurrentValue(int id) override;
   void ListParameters(int controlKind, std::vector<CParamInfo>& out) override;
-  // The entry equal to info among ids 0 to 73, else the "NULL" entry.
-  CParamInfo FindParameter(const CParamInfo& info) override;
-  // Every entry that may be linked with like (same kind, same flag bits 0 and 3, not a
-  // read-only indication); every entry when like is the "NULL" entry.
-  void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) override;
   std::uint32_t HasWarnings() override;
   void OnDisconnected(bool clearWarnings) override;
-  int GetOnlineStatusParamId() override { return kZelParamOnline; }
-  int GetOfflineStatusParamId() override { return kZelParamOffline; }
-  int GetWarningStatusParamId() override { return kZelParamWarnings; }
-  std::uint32_t GetMessageMergeMask(const CControlMessage& message) override;
-  bool IsReadOutComplete() const;
+  bool IsReadOutComplete() const override;
   bool IsLoadFaultReported(int channel) const;
   bool IsLoadAlarmActive(int channel) const;
   // Load fault clear with the alarm active / load fault reported with the alarm active.
@@ -216,29 +203,20 @@ class CZelSeriesDevice : public CZelBaseDevice {
   bool IsInStandby() const { return (m_statusFlags & 0x01) != 0; }
 
   // --- Protocol ---
-  bool GetNextPollMessage(CControlMessage& record) override;
-  void ProcessReply(CControlMessage& record) override;
-  void ApplyControlChange(const CParamValue& value) override;
   void OnSystemSolo(bool muteAll) override;
-  std::string GetStatusText() override;
   // Queues every setting, forced: gains, mute, standby, mode, delay, GPIO, threshold, windows.
-  void SendAllSettings();
+  void SendAllSettings() override;
 
   // --- Records, clipboard, menu, hints ---
   void Serialize(CArchive& ar) override;
   void SerializeStream(CDataStream& ds) override;
   CSnapshotData* CreateSnapshotData() override;
   void ApplySnapshotData(const CSnapshotData& data) override;
-  void CopyToClipboard(std::uint32_t command) override;
-  bool CanCopy(std::uint32_t command) override;
-  void PasteFromClipboard(std::uint32_t command) override;
-  // The format registered as "ZelSeriesSettings".
-  std::uint32_t GetClipboardFormat() override;
   void OnStatusEvent(int hint) override;
-  // The 28-byte clipboard record of the settings now, and its paste (command 0 all,
-  // kZelCmdPasteControls or kZelCmdPasteProperties).
-  std::array<std::uint8_t, kZelClipboardRecordSize> MakeClipboardRecord() const;
-  void PasteRecord(const std::array<std::uint8_t, kZelClipboardRecordSize>& record, std::uint32_t command);
+  // The clipboard record (format "ZelSeriesSettings") and its paste: command 0 all,
+  // kZelCmdPasteControls or kZelCmdPasteProperties.
+  ZelClipboardRecord MakeClipboardRecord() const override;
+  void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) override;
 
   // --- Tiles ---
   int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
@@ -246,11 +224,9 @@ class CZelSeriesDevice : public CZelBaseDevice {
 
   // --- Properties ---
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
-  bool OnPropertyChanged(CDeviceProperty& row) override;
 
   // --- Fields (read by the panel and tests; the worker writes them under the system's lock) ---
   std::uint32_t GetDisplayPage() const { return m_displayPage; }
-  std::string GetChannelName(int channel) const;
   std::int32_t GetTemperature() const { return m_temperature; }
   std::uint8_t GetGainIndex(int channel) const { return m_gainIndex[std::size_t(channel & 3)]; }
   std::uint8_t GetImpedanceWindow(int channel) const { return m_impedanceWindow[std::size_t(channel & 3)]; }
@@ -271,7 +247,6 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::uint32_t GetMode() const { return m_mode; }
   std::uint8_t GetNotInProtect() const { return m_notInProtect; }
   const ZelSeriesMeters& GetMeters() const { return m_meters; }
-  std::uint32_t GetHaveRead() const { return m_haveRead; }
   // The open panel when it is an amplifier panel, else null.
   IZelSeriesPanel* GetZelPanel() const;
 
@@ -282,46 +257,71 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void SetImpedanceWindowForTests(int channel, std::uint8_t percent);
 
  protected:
+  // The name read (command 0x3C).
   void FillSecurityProbe(CControlMessage& record) override;
+  // Polling and replies (worker).
+  void FillReadOutItem(CControlMessage& record) override;
+  bool PollCycle(CControlMessage& record) override;
+  void DecodeFamilyReply(const CControlMessage& record) override;
+  // By model: "ZEL_6" for the four-channel one, else "ZEL_SERIES".
+  std::string ExpectedFirmware() const override;
+  void AppendWarningTexts(std::uint32_t bits, std::string& text) override;
+  // Changes and property edits by the family's routing tables.
+  bool ChangeControl(const CParamValue& value) override;
+  bool ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string& message) override;
+  // A reference row shows the impedance the unit was given.
+  void OnPropertyApplied(CDeviceProperty& row) override;
 
  private:
-  // Polling and replies.
-  bool FillReadOutItem(CControlMessage& record);
   void ReplySettings(const std::vector<std::uint8_t>& u);
-  void ReplyName(const CControlMessage& record);
   void ReplyTemperature(const CControlMessage& record);
   void ReplyStatus(const CControlMessage& record);
   void ReplyCounters(const std::vector<std::uint8_t>& u);
-  void ReplyChannelName(const CControlMessage& record);
   void ReplyMeters(const std::vector<std::uint8_t>& u);
   void ReplyReference(const std::vector<std::uint8_t>& u);
-  void ReplyIdentity(const CControlMessage& record);
   // One alarm edge: sets or clears the warning bit, logs the line and posts FrameMsg::kPropagateWarning.
   void AlarmEdge(std::uint32_t bit, bool on, const std::string& line);
-  std::string ExpectedFirmware() const;
 
-  // Writes (queued unforced unless force).
-  void Write(std::uint32_t command, const std::vector<std::uint8_t>& payload, bool force = false);
-  // Passes the current value of the id to the base change path (panels, widgets, links).
-  void Refresh(int id);
-  void RefreshAll(std::initializer_list<int> ids);
-  // Refreshes first + n of every channel n, the ids of one channel together.
-  void RefreshEachChannel(std::initializer_list<int> firstIds);
+  // Routes of the control changes (offset: the channel; ZelSeriesChanges.cpp). Each returns
+  // whether the file is modified.
+  bool ChangeGain(int channel, const CParamValue& value);
+  bool ChangeMute(int channel, const CParamValue& value);
+  bool ChangeSolo(int channel, const CParamValue& value);
+  bool TurnPanelPage(int offset, const CParamValue& value);
+  bool ChangeMode(int offset, const CParamValue& value);
+  bool ChangeStandby(int offset, const CParamValue& value);
+  bool ChangePowerOnDelay(int offset, const CParamValue& value);
+  bool ChangeGpio(int offset, const CParamValue& value);
+  bool ChangeWindow(int channel, const CParamValue& value);
+  bool TakeReference(int channel, const CParamValue& value);
+  bool ChangeAlarmTemperature(int offset, const CParamValue& value);
+  // A byte setting: stored, then written with the command.
+  bool ChangeByte(std::uint8_t& field, std::uint32_t command, const CParamValue& value);
   void RefreshMutesAndSolos();
   void ReleaseSolo();
   // Standby change of a paste or a control: the hold-off and its notices.
   void StartStandbyHoldOff();
 
+  // Routes of the property edits (ZelSeriesProperties.cpp); false with the refusal in message.
+  bool EditMode(int offset, const ZelPropertyEdit& edit, std::string& message);
+  bool EditPowerOnDelay(int offset, const ZelPropertyEdit& edit, std::string& message);
+  bool EditAlarmTemperature(int offset, const ZelPropertyEdit& edit, std::string& message);
+  // A number the row must hold within low to high ("<what> must be between <low> and <high>");
+  // one other than current goes to the parameter.
+  bool EditNumber(const ZelPropertyEdit& edit, int parameterId, std::int64_t low, std::int64_t high, const char* what,
+                  std::int64_t current, std::string& message);
+  // offset 0 input, 1 output, 2 aux relay.
+  bool EditGpio(int offset, const ZelPropertyEdit& edit, std::string& message);
+  bool EditVca(int channel, const ZelPropertyEdit& edit, std::string& message);
+  bool EditWindow(int channel, const ZelPropertyEdit& edit, std::string& message);
+  bool EditReference(int channel, const ZelPropertyEdit& edit, std::string& message);
+  void SendGpio();
+
   // Records: the stored settings now, and taking loaded ones (gain steps cut to the table).
   ZelSeriesRecord MakeRecord() const;
   void TakeRecord(const ZelSeriesRecord& record);
 
-  // Properties.
-  bool ApplyPropertyEdit(std::uint32_t id, std::int64_t number, const std::string& text, int selection,
-                         std::string& message, float* reference, bool grid);
-
   std::uint32_t m_displayPage = 0;
-  std::array<std::string, kZelMaxChannels> m_channelNames;
   std::atomic<std::int32_t> m_temperature{0};
   std::int32_t m_temperatureByte2 = 0;
   std::uint8_t m_standbyShadow = 0;
@@ -344,6 +344,4 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::uint32_t m_mode = 2;
   std::uint8_t m_notInProtect = 1;
   ZelSeriesMeters m_meters;
-  std::atomic<std::uint32_t> m_haveRead{0};
-  bool m_counted = false;  // counted in the instance count
 };

@@ -1,8 +1,6 @@
 // The Zel amplifier's properties: the rows of the properties grid and their edits, and the
 // same settings as a property list with its validation. Both paths share the checks and the
 // message texts. UI thread.
-#include <cstdio>
-
 #include "core/DeviceProperty.h"
 #include "core/System.h"
 #include "core/SystemMessages.h"
@@ -17,8 +15,6 @@ namespace {
 
 // Property ids that are no parameters.
 enum : std::uint32_t {
-  kPropReadOnly = 0,
-  kPropId = 51,
   kPropGpioInput = 52,
   kPropGpioOutput = 53,
   kPropAuxRelay = 54,
@@ -26,8 +22,6 @@ enum : std::uint32_t {
   kPropMode = 87,
 };
 
-constexpr std::size_t kMaxNameBytes = 40;
-constexpr std::size_t kMaxChannelNameBytes = 16;
 constexpr std::int64_t kMaxPowerOnDelay = 60;
 constexpr std::int64_t kMinAlarmTemperature = 40, kMaxAlarmTemperature = 110;
 constexpr std::int64_t kMaxWindow = 100;
@@ -51,21 +45,15 @@ void CZelSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   const std::vector<std::string> gpioOutputs = Texts(ZelSeriesGpioOutputText, 6);
   const std::vector<std::string> auxRelays = Texts(ZelSeriesAuxRelayText, 2);
 
-  auto general = std::make_unique<CDevicePropertyGroup>("General");
-  general->Add(Row("ID", std::int64_t(m_deviceId), "Set the device ID", kPropId, mayEdit && !IsConnected()));
-  general->Add(Row("Amp Name", m_name, "Set the device name", kZelParamAmpName, mayEdit));
-  general->Add(Row("Firmware Version", m_firmwareVersion, "The firmware version currently in the amplifier",
-                   kPropReadOnly, false));
-  for (int n = 0; n < channels; ++n)
-    general->Add(Row(Format("Channel %lld Name", n + 1), m_channelNames[std::size_t(n)],
-                     Format("Set the name for Channel %lld", n + 1), std::uint32_t(kZelParamChannelName + n), mayEdit));
+  std::unique_ptr<CDevicePropertyGroup> general = MakeGeneralGroup(mayEdit);
+  AddChannelNameRows(*general, mayEdit);
   const std::vector<std::string> modes = channels == 4 ? std::vector<std::string>{"Stereo", "Bridge"}
                                                        : std::vector<std::string>{"Mono", "Stereo", "Bridge"};
   general->Add(ListRow("Mode", ModeText(m_mode), "The mode of the amplifier", kPropMode, modes, mayEdit));
   general->Add(Row("Power On Delay", std::int64_t(m_powerOnDelay), "Set the delay before the amplifier turns on",
                    kZelParamPowerOnDelay, mayEdit));
   general->Add(Row("Front Panel Pots", std::string(m_statusFlags & 0x02 ? "Disabled" : "Enabled"),
-                   "Indicates whether the front panel pots are enabled", kPropReadOnly, false));
+                   "Indicates whether the front panel pots are enabled", kZelPropReadOnly, false));
   general->Add(Row("Alarm Temp. Threshold", std::int64_t(m_alarmTemperature),
                    "Set the threshold for the temperature alarm", kZelParamAlarmTemperature, mayEdit));
 
@@ -77,7 +65,7 @@ void CZelSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   gpio->Add(ListRow("Aux Relay", GetAuxRelayText(), "Set the GPIO Aux Relay configuration", kPropAuxRelay, auxRelays,
                     mayEdit));
   for (int n = 0; n < channels; ++n)
-    gpio->Add(ListRow(Format("Channel %lld VCA Control", n + 1),
+    gpio->Add(ListRow(FormatText("Channel %d VCA Control", n + 1),
                       (m_statusFlags & (0x08u << n)) ? "Enabled" : "Disabled",
                       "Whether VCA control is enabled for this channel", std::uint32_t(kPropVca + n),
                       {"Disabled", "Enabled"}, mayEdit));
@@ -85,14 +73,14 @@ void CZelSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   auto alarms = std::make_unique<CDevicePropertyGroup>("Impedance Alarms");
   for (int n = 0; n < channels; ++n) {
     CDeviceProperty& value = alarms->Add(
-        Row(Format("Ch %lld Value", n + 1), m_referenceImpedance[std::size_t(n)],
-            Format("The impedance alarm value for Channel %lld.  Press the button to set to the current measured value",
-                   n + 1),
+        Row(FormatText("Ch %d Value", n + 1), m_referenceImpedance[std::size_t(n)],
+            FormatText("The impedance alarm value for Channel %d.  Press the button to set to the current measured value",
+                       n + 1),
             std::uint32_t(kZelParamReference + n), mayEdit));
     value.SetButtonMode(true);
     value.AllowEdit(false);
-    alarms->Add(Row(Format("Ch %lld Window", n + 1), std::int64_t(m_impedanceWindow[std::size_t(n)]),
-                    Format("Set the impedance alarm window percentage for Channel %lld", n + 1),
+    alarms->Add(Row(FormatText("Ch %d Window", n + 1), std::int64_t(m_impedanceWindow[std::size_t(n)]),
+                    FormatText("Set the impedance alarm window percentage for Channel %d", n + 1),
                     std::uint32_t(kZelParamWindow + n), mayEdit));
   }
   grid.AddGroup(std::move(general));
@@ -100,125 +88,128 @@ void CZelSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(alarms));
 }
 
-bool CZelSeriesDevice::ApplyPropertyEdit(std::uint32_t id, std::int64_t number, const std::string& text, int selection,
-                                         std::string& message, float* reference, bool grid) {
-  const int channels = GetChannelCount();
-  auto applyGpio = [&] { ApplyControlChange(MakeIntParamValue(kZelParamGpio, GetGpioByte())); };
-  auto applyName = [&](int param, std::size_t limit, const char* tooLong) {
-    return ApplyNameEdit(param, text, limit, tooLong, message);
-  };
+// --- Edits: the routing table and one handler a row kind ---
 
-  if (id == kPropId) return ApplyDeviceIdEdit(std::uint32_t(number), grid, message);
-  if (id == kZelParamAmpName)
-    return applyName(kZelParamAmpName, kMaxNameBytes, "Device name too long - %lld characters max");
-  if (id >= kZelParamChannelName && id < std::uint32_t(kZelParamChannelName + channels))
-    return applyName(int(id), kMaxChannelNameBytes, "Channel name too long - %lld characters max");
-  if (id == kPropMode) {
-    std::uint32_t mode = 0;
-    if (channels == 4 && selection >= 0 && selection <= 1) mode = std::uint32_t(selection + 2);
-    if (channels == 2 && selection >= 0 && selection <= 2) mode = std::uint32_t(selection + 1);
-    if (mode == 0 || mode == GetMode()) return true;
-    {
-      CSingleLock lock(m_system->GetLock());
-      m_mode = mode;
-    }
-    ApplyControlChange(MakeIntParamValue(kZelParamMode, std::int32_t(mode)));
-    return true;
-  }
-  if (id == kZelParamPowerOnDelay) {
-    if (number < 0 || number > kMaxPowerOnDelay) {
-      message = Format("Power on delay must be between 0 and %lld", kMaxPowerOnDelay);
-      return false;
-    }
-    if (number != GetPowerOnDelay()) ApplyControlChange(MakeIntParamValue(kZelParamPowerOnDelay, std::int32_t(number)));
-    return true;
-  }
-  if (id == kZelParamAlarmTemperature) {
-    if (number < kMinAlarmTemperature || number > kMaxAlarmTemperature) {
-      message = Format("Temperature alarm threshold must be between %lld and %lld", kMinAlarmTemperature,
-                       kMaxAlarmTemperature);
-      return false;
-    }
-    if (number != GetAlarmTemperature())
-      ApplyControlChange(MakeIntParamValue(kZelParamAlarmTemperature, std::int32_t(number)));
-    return true;
-  }
-  if (id == kPropGpioInput || id == kPropGpioOutput || id == kPropAuxRelay) {
-    const std::uint32_t count = id == kPropAuxRelay ? 2 : 6;
-    if (selection < 0 || std::uint32_t(selection) >= count) return true;
-    {
-      CSingleLock lock(m_system->GetLock());
-      std::uint32_t& field = id == kPropGpioInput ? m_gpioInput : id == kPropGpioOutput ? m_gpioOutput : m_gpioAuxRelay;
-      if (field == std::uint32_t(selection)) return true;
-      field = std::uint32_t(selection);
-    }
-    applyGpio();
-    return true;
-  }
-  if (id >= kPropVca && id < std::uint32_t(kPropVca + channels)) {
-    {
-      CSingleLock lock(m_system->GetLock());
-      const auto bit = std::uint8_t(0x08u << (id - kPropVca));
-      if (selection == 0)
-        m_statusFlags &= std::uint8_t(~bit);
-      else
-        m_statusFlags |= bit;
-    }
-    applyGpio();
-    return true;
-  }
-  if (id >= kZelParamWindow && id < std::uint32_t(kZelParamWindow + channels)) {
-    if (number < 0 || number > kMaxWindow) {
-      message = Format("Window value must be between 0 and %lld", kMaxWindow);
-      return false;
-    }
-    const auto channel = std::size_t(id - kZelParamWindow);
-    {
-      CSingleLock lock(m_system->GetLock());
-      if (number == m_impedanceWindow[channel]) return true;
-      m_impedanceWindow[channel] = std::uint8_t(number);
-    }
-    ApplyControlChange(MakeIntParamValue(int(id), std::int32_t(number)));
-    return true;
-  }
-  if (id >= kZelParamReference && id < std::uint32_t(kZelParamReference + channels)) {
-    const auto channel = std::size_t(id - kZelParamReference);
-    float current = 0.0f;
-    std::uint8_t state = 0;
-    {
-      CSingleLock lock(m_system->GetLock());
-      current = m_meters.outputCurrent[channel];
-      state = m_meters.loadMonitorState[channel];
-    }
-    if (!IsConnected()) {
-      message = "Cannot set reference impedance - not online";
-      return false;
-    }
-    if (current < kZelMinReferenceCurrent) {
-      message = "Cannot set reference impedance - current too low";
-      return false;
-    }
-    if (state != 0) {
-      message = "Cannot set reference impedance - invalid value";
-      return false;
-    }
-    ApplyControlChange(MakeIntParamValue(int(id), 0));
-    if (reference) *reference = GetReferenceImpedance(int(channel));
-    return true;
-  }
-  return false;
+bool CZelSeriesDevice::ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string& message) {
+  if (const std::optional<bool> shared = ApplySharedPropertyEdit(edit, message)) return *shared;
+  using Route = ZelRoute<bool (CZelSeriesDevice::*)(int, const ZelPropertyEdit&, std::string&)>;
+  static const Route kRoutes[] = {
+      {kPropMode, 1, &CZelSeriesDevice::EditMode},
+      {kZelParamPowerOnDelay, 1, &CZelSeriesDevice::EditPowerOnDelay},
+      {kZelParamAlarmTemperature, 1, &CZelSeriesDevice::EditAlarmTemperature},
+      {kPropGpioInput, 3, &CZelSeriesDevice::EditGpio},
+      {kPropVca, kZelEachChannel, &CZelSeriesDevice::EditVca},
+      {kZelParamWindow, kZelEachChannel, &CZelSeriesDevice::EditWindow},
+      {kZelParamReference, kZelEachChannel, &CZelSeriesDevice::EditReference},
+  };
+  return FollowZelRoute(*this, kRoutes, edit.id, edit, message).value_or(false);
 }
 
-bool CZelSeriesDevice::OnPropertyChanged(CDeviceProperty& row) {
-  std::string message;
-  float reference = 0.0f;
-  const bool accepted = ApplyPropertyEdit(row.GetData(), row.GetNumber(), row.GetText(), GetPropertyComboSelection(row),
-                                          message, &reference, true);
-  if (!accepted) {
-    row.SetErrorText(message);
+bool CZelSeriesDevice::EditMode(int offset, const ZelPropertyEdit& edit, std::string& message) {
+  (void)offset;
+  (void)message;
+  // The four-channel model offers stereo and bridge, the others mono too.
+  const int channels = GetChannelCount();
+  std::uint32_t mode = 0;
+  if (channels == 4 && edit.selection >= 0 && edit.selection <= 1) mode = std::uint32_t(edit.selection + 2);
+  if (channels == 2 && edit.selection >= 0 && edit.selection <= 2) mode = std::uint32_t(edit.selection + 1);
+  if (mode == 0 || mode == GetMode()) return true;
+  {
+    CSingleLock lock(m_system->GetLock());
+    m_mode = mode;
+  }
+  ApplyControlChange(MakeIntParamValue(kZelParamMode, std::int32_t(mode)));
+  return true;
+}
+
+bool CZelSeriesDevice::EditNumber(const ZelPropertyEdit& edit, int parameterId, std::int64_t low, std::int64_t high,
+                                  const char* what, std::int64_t current, std::string& message) {
+  if (edit.number < low || edit.number > high) {
+    message = FormatText("%s must be between %lld and %lld", what, (long long)low, (long long)high);
     return false;
   }
-  const std::uint32_t id = row.GetData();
-  if (id >= kZelParamReference && id < std::uint32_t(kZelParamReference + kZelMaxChannels)) row.SetValue(reference);
+  if (edit.number != current) ApplyControlChange(MakeIntParamValue(parameterId, std::int32_t(edit.number)));
   return true;
+}
+
+bool CZelSeriesDevice::EditPowerOnDelay(int offset, const ZelPropertyEdit& edit, std::string& message) {
+  (void)offset;
+  return EditNumber(edit, kZelParamPowerOnDelay, 0, kMaxPowerOnDelay, "Power on delay", GetPowerOnDelay(), message);
+}
+
+bool CZelSeriesDevice::EditAlarmTemperature(int offset, const ZelPropertyEdit& edit, std::string& message) {
+  (void)offset;
+  return EditNumber(edit, kZelParamAlarmTemperature, kMinAlarmTemperature, kMaxAlarmTemperature,
+                    "Temperature alarm threshold", GetAlarmTemperature(), message);
+}
+
+bool CZelSeriesDevice::EditGpio(int offset, const ZelPropertyEdit& edit, std::string& message) {
+  (void)message;
+  const std::uint32_t count = offset == 2 ? 2 : 6;
+  if (edit.selection < 0 || std::uint32_t(edit.selection) >= count) return true;
+  {
+    CSingleLock lock(m_system->GetLock());
+    std::uint32_t& field = offset == 0 ? m_gpioInput : offset == 1 ? m_gpioOutput : m_gpioAuxRelay;
+    if (field == std::uint32_t(edit.selection)) return true;
+    field = std::uint32_t(edit.selection);
+  }
+  SendGpio();
+  return true;
+}
+
+bool CZelSeriesDevice::EditVca(int channel, const ZelPropertyEdit& edit, std::string& message) {
+  (void)message;
+  {
+    CSingleLock lock(m_system->GetLock());
+    const auto bit = std::uint8_t(0x08u << channel);
+    m_statusFlags = edit.selection == 0 ? std::uint8_t(m_statusFlags & ~bit) : std::uint8_t(m_statusFlags | bit);
+  }
+  SendGpio();
+  return true;
+}
+
+void CZelSeriesDevice::SendGpio() { ApplyControlChange(MakeIntParamValue(kZelParamGpio, GetGpioByte())); }
+
+bool CZelSeriesDevice::EditWindow(int channel, const ZelPropertyEdit& edit, std::string& message) {
+  if (edit.number < 0 || edit.number > kMaxWindow) {
+    message = FormatText("Window value must be between 0 and %lld", (long long)kMaxWindow);
+    return false;
+  }
+  {
+    CSingleLock lock(m_system->GetLock());
+    std::uint8_t& window = m_impedanceWindow[std::size_t(channel)];
+    if (edit.number == window) return true;
+    window = std::uint8_t(edit.number);
+  }
+  ApplyControlChange(MakeIntParamValue(int(edit.id), std::int32_t(edit.number)));
+  return true;
+}
+
+bool CZelSeriesDevice::EditReference(int channel, const ZelPropertyEdit& edit, std::string& message) {
+  float current = 0.0f;
+  std::uint8_t state = 0;
+  {
+    CSingleLock lock(m_system->GetLock());
+    current = m_meters.outputCurrent[std::size_t(channel)];
+    state = m_meters.loadMonitorState[std::size_t(channel)];
+  }
+  if (!IsConnected()) {
+    message = "Cannot set reference impedance - not online";
+    return false;
+  }
+  if (current < kZelMinReferenceCurrent) {
+    message = "Cannot set reference impedance - current too low";
+    return false;
+  }
+  if (state != 0) {
+    message = "Cannot set reference impedance - invalid value";
+    return false;
+  }
+  ApplyControlChange(MakeIntParamValue(int(edit.id), 0));
+  return true;
+}
+
+void CZelSeriesDevice::OnPropertyApplied(CDeviceProperty& row) {
+  const std::int64_t channel = std::int64_t(row.GetData()) - kZelParamReference;
+  if (channel >= 0 && channel < kZelMaxChannels) row.SetValue(GetReferenceImpedance(int(channel)));
 }

@@ -42,15 +42,17 @@ std::uint8_t GainStep(std::uint8_t index) { return std::min<std::uint8_t>(index,
 
 ZelSeriesRecord CZelSeriesDevice::MakeRecord() const {
   CSingleLock lock(m_system->GetLock());
-  return ZelSeriesRecord{m_name,         m_channelNames,     m_muteOverride, m_displayPage, m_muteMask,
-                         m_powerOnDelay, m_alarmTemperature, m_gainIndex,    m_statusFlags, GetGpioByte(),
-                         m_mode};
+  ZelSeriesRecord r{m_name,         {},                 m_muteOverride, m_displayPage, m_muteMask,
+                    m_powerOnDelay, m_alarmTemperature, m_gainIndex,    m_statusFlags, GetGpioByte(),
+                    m_mode};
+  std::copy_n(m_channelNames.begin(), kZelMaxChannels, r.channelNames.begin());
+  return r;
 }
 
 void CZelSeriesDevice::TakeRecord(const ZelSeriesRecord& r) {
   CSingleLock lock(m_system->GetLock());
   m_name = r.name;
-  m_channelNames = r.channelNames;
+  std::copy(r.channelNames.begin(), r.channelNames.end(), m_channelNames.begin());
   m_muteOverride = r.muteOverride;
   m_displayPage = r.displayPage;
   m_muteMask = r.muteMask;
@@ -151,8 +153,8 @@ void CZelSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
 
 // --- Clipboard ---
 
-std::array<std::uint8_t, kZelClipboardRecordSize> CZelSeriesDevice::MakeClipboardRecord() const {
-  std::array<std::uint8_t, kZelClipboardRecordSize> r{};
+ZelClipboardRecord CZelSeriesDevice::MakeClipboardRecord() const {
+  ZelClipboardRecord r{};
   CSingleLock lock(m_system->GetLock());
   r[kClipFlags] = m_statusFlags;
   for (std::size_t n = 0; n < kZelMaxChannels; ++n) {
@@ -168,26 +170,7 @@ std::array<std::uint8_t, kZelClipboardRecordSize> CZelSeriesDevice::MakeClipboar
   return r;
 }
 
-void CZelSeriesDevice::CopyToClipboard(std::uint32_t command) {
-  (void)command;
-  const auto record = MakeClipboardRecord();
-  SetClipboardData(GetClipboardFormat(), std::vector<std::uint8_t>(record.begin(), record.end()));
-}
-
-bool CZelSeriesDevice::CanCopy(std::uint32_t command) {
-  (void)command;
-  return true;
-}
-
-void CZelSeriesDevice::PasteFromClipboard(std::uint32_t command) {
-  std::vector<std::uint8_t> bytes;
-  if (!GetClipboardData(GetClipboardFormat(), bytes) || bytes.size() < kZelClipboardRecordSize) return;
-  std::array<std::uint8_t, kZelClipboardRecordSize> record{};
-  std::copy_n(bytes.begin(), kZelClipboardRecordSize, record.begin());
-  PasteRecord(record, command);
-}
-
-void CZelSeriesDevice::PasteRecord(const std::array<std::uint8_t, kZelClipboardRecordSize>& r, std::uint32_t command) {
+void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t command) {
   if (m_pollGate) m_pollGate->Set();
   bool wasSolo = false;
   {

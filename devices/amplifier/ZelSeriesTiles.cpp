@@ -18,6 +18,7 @@
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -47,6 +48,33 @@ CFont TextFont(float points) {
 
 void Text(Graphics& g, const std::string& text, float points, const CRectF& layout) {
   g.DrawString(text, TextFont(points), layout, CStringFormat(StringAlignment::Near), CBrush::Solid(kWhite));
+}
+
+// Thermometer: a bulb and a column (top left at x0, y0, h high) coloured blue (cold) to red
+// (hot), covered in grey from the top down to the temperature t.
+void DrawThermometer(Graphics& g, float x0, float y0, float h, std::int32_t t) {
+  const CRectF bulb{x0 - 5.0f, y0 + h - 5.0f, 15.0f, 15.0f};
+  const CRectF column{x0, y0, 5.0f, h};
+  g.FillEllipse(CBrush::Solid(kBulb), bulb);
+  CBrush gradient = CBrush::LinearGradient(CPointF{0.0f, y0 - 1.0f}, CPointF{0.0f, y0 + h + 1.0f}, kHot, kBulb);
+  gradient.SetInterpolationColours({{0.0f, kHot}, {0.7f, kWarm}, {1.0f, kBulb}});
+  g.FillRectangle(gradient, column);
+  // Above the top of the scale the column stays uncovered.
+  const float cover = std::clamp(std::trunc(float(90 - t) / 90.0f * h), 0.0f, h);
+  if (cover > 0.0f) g.FillRectangle(CBrush::Solid(kCover), CRectF{x0, y0, 5.0f, cover});
+  // One outline around column and bulb: down the column's left side, round the bulb from
+  // where the side meets it to where the right side does, and up again.
+  const float cy = bulb.y + 7.5f, r = 7.5f;
+  const float dx = 2.5f, dy = std::sqrt(r * r - dx * dx);
+  const float meet = float(std::atan2(dy, dx) * 180.0 / 3.14159265358979);  // degrees above the axis
+  CGraphicsPath outline;
+  outline.StartFigure();
+  outline.AddLine(CPointF{x0, y0}, CPointF{x0, cy - dy});
+  outline.AddArc(bulb.x, bulb.y, 15.0f, 15.0f, 180.0f + meet, -(360.0f - 2.0f * (90.0f - meet)));
+  outline.AddLine(CPointF{x0 + 5.0f, cy - dy}, CPointF{x0 + 5.0f, y0});
+  outline.CloseFigure();
+  outline.Flatten(0.25f);
+  g.DrawPath(CPen(kWhite, 1.0f), outline);
 }
 
 }  // namespace
@@ -86,9 +114,7 @@ int CZelSeriesDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
       CTextHintScope hint(*g);
       const CRectF line1{float(L + 30), float(T + 2), float(W - 52), 12.0f};
       Text(*g, name, 8.0f, line1);
-      char id[32];
-      std::snprintf(id, sizeof id, "ID : %d", int(m_deviceId));
-      Text(*g, GetModelName() + "   " + id, 8.0f, CRectF{line1.x, line1.y + 12.0f, line1.width, 12.0f});
+      Text(*g, GetModelName() + "   " + FormatText("ID : %d", int(m_deviceId)), 8.0f, CRectF{line1.x, line1.y + 12.0f, line1.width, 12.0f});
       const int led = !IsConnected() ? kLedRed : m_warningBits != 0 ? kLedYellow : kLedGreen;
       DrawLed(*g, led, R - 30, T + 10, R - 20, rect.bottom - 10);
     }
@@ -114,32 +140,8 @@ int CZelSeriesDevice::DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* 
     name = m_name;
   }
 
-  // Thermometer: a bulb and a column coloured blue (cold) to red (hot), covered in grey from
-  // the top down to the temperature.
   const float x0 = float(L + 30), y0 = float(T + 10), h = float(std::max(H - 70, 0));
-  const CRectF bulb{float(L + 25), y0 + h - 5.0f, 15.0f, 15.0f};
-  const CRectF column{x0, y0, 5.0f, h};
-  g->FillEllipse(CBrush::Solid(kBulb), bulb);
-  CBrush gradient = CBrush::LinearGradient(CPointF{0.0f, y0 - 1.0f}, CPointF{0.0f, y0 + h + 1.0f}, kHot, kBulb);
-  gradient.SetInterpolationColours({{0.0f, kHot}, {0.7f, kWarm}, {1.0f, kBulb}});
-  g->FillRectangle(gradient, column);
-  const std::int32_t t = !connected || standby || temperature < 10 ? 10 : temperature;
-  // Above the top of the scale the column stays uncovered.
-  const float cover = std::clamp(std::trunc(float(90 - t) / 90.0f * h), 0.0f, h);
-  if (cover > 0.0f) g->FillRectangle(CBrush::Solid(kCover), CRectF{x0, y0, 5.0f, cover});
-  // One outline around column and bulb: down the column's left side, round the bulb from
-  // where the side meets it to where the right side does, and up again.
-  const float cy = bulb.y + 7.5f, r = 7.5f;
-  const float dx = 2.5f, dy = std::sqrt(r * r - dx * dx);
-  const float meet = float(std::atan2(dy, dx) * 180.0 / 3.14159265358979);  // degrees above the axis
-  CGraphicsPath outline;
-  outline.StartFigure();
-  outline.AddLine(CPointF{x0, y0}, CPointF{x0, cy - dy});
-  outline.AddArc(bulb.x, bulb.y, 15.0f, 15.0f, 180.0f + meet, -(360.0f - 2.0f * (90.0f - meet)));
-  outline.AddLine(CPointF{x0 + 5.0f, cy - dy}, CPointF{x0 + 5.0f, y0});
-  outline.CloseFigure();
-  outline.Flatten(0.25f);
-  g->DrawPath(CPen(kWhite, 1.0f), outline);
+  DrawThermometer(*g, x0, y0, h, !connected || standby || temperature < 10 ? 10 : temperature);
 
   if (mode != 1) {
     CTextHintScope hint(*g);

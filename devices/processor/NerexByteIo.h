@@ -12,71 +12,78 @@
 #include <stdexcept>
 #include <vector>
 
-// Writes into a span of fixed size.
+// Writes into a span of fixed size. The cursor is a plain pointer, as in CSpanReader.
 class CSpanWriter {
  public:
-  explicit CSpanWriter(std::span<std::uint8_t> out) : m_out(out) {}
+  explicit CSpanWriter(std::span<std::uint8_t> out)
+      : m_begin(out.data()), m_p(out.data()), m_end(out.data() + out.size()) {}
 
-  void U8(std::uint8_t v) { Need(1)[0] = v; }
+  void U8(std::uint8_t v) { *Need(1) = v; }
   void I8(std::int8_t v) { U8(std::uint8_t(v)); }
   void U16(std::uint16_t v) {
-    auto p = Need(2);
+    std::uint8_t* p = Need(2);
     p[0] = std::uint8_t(v);
     p[1] = std::uint8_t(v >> 8);
   }
   void I16(std::int16_t v) { U16(std::uint16_t(v)); }
   void U32(std::uint32_t v) {
-    auto p = Need(4);
-    for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
+    std::uint8_t* p = Need(4);
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+    p[2] = std::uint8_t(v >> 16);
+    p[3] = std::uint8_t(v >> 24);
   }
   void Pad(std::size_t n) {
-    for (auto& b : Need(n)) b = 0;
+    std::uint8_t* p = Need(n);
+    for (std::size_t i = 0; i < n; ++i) p[i] = 0;
   }
   template <std::size_t N>
   void Chars(const std::array<char, N>& text) {
-    auto p = Need(N);
+    std::uint8_t* p = Need(N);
     for (std::size_t i = 0; i < N; ++i) p[i] = std::uint8_t(text[i]);
   }
   // The next N bytes, for a nested record.
   template <std::size_t N>
   std::span<std::uint8_t, N> Take() {
-    return std::span<std::uint8_t, N>(Need(N).data(), N);
+    return std::span<std::uint8_t, N>(Need(N), N);
   }
-  std::size_t Position() const { return m_pos; }
+  std::size_t Position() const { return std::size_t(m_p - m_begin); }
 
  private:
-  std::span<std::uint8_t> Need(std::size_t n) {
-    if (n > m_out.size() - m_pos) throw std::out_of_range("record writer past its end");
-    auto p = m_out.subspan(m_pos, n);
-    m_pos += n;
+  std::uint8_t* Need(std::size_t n) {
+    if (n > std::size_t(m_end - m_p)) throw std::out_of_range("record writer past its end");
+    std::uint8_t* p = m_p;
+    m_p += n;
     return p;
   }
 
-  std::span<std::uint8_t> m_out;
-  std::size_t m_pos = 0;
+  std::uint8_t* m_begin;
+  std::uint8_t* m_p;
+  std::uint8_t* m_end;
 };
 
-// Reads from a span.
+// Reads from a span. The cursor is a plain pointer: records of thousands of fields are read
+// through it, and a reader that indexes a span on every field costs several times more.
 class CSpanReader {
  public:
-  explicit CSpanReader(std::span<const std::uint8_t> in) : m_in(in) {}
+  explicit CSpanReader(std::span<const std::uint8_t> in)
+      : m_begin(in.data()), m_p(in.data()), m_end(in.data() + in.size()) {}
 
-  std::uint8_t U8() { return Need(1)[0]; }
+  std::uint8_t U8() { return *Need(1); }
   std::int8_t I8() { return std::int8_t(U8()); }
   std::uint16_t U16() {
-    auto p = Need(2);
+    const std::uint8_t* p = Need(2);
     return std::uint16_t(p[0] | (p[1] << 8));
   }
   std::int16_t I16() { return std::int16_t(U16()); }
   std::uint32_t U24() {
-    auto p = Need(3);
+    const std::uint8_t* p = Need(3);
     return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16);
   }
   std::uint32_t U32() {
-    auto p = Need(4);
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= std::uint32_t(p[i]) << (8 * i);
-    return v;
+    const std::uint8_t* p = Need(4);
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
   }
   void Skip(std::size_t n) { Need(n); }
   // Field-style reads into v, so that one list of fields drives a writer or this reader.
@@ -93,26 +100,27 @@ class CSpanReader {
   void Pad(std::size_t n) { Skip(n); }
   template <std::size_t N>
   void Chars(std::array<char, N>& text) {
-    auto p = Need(N);
+    const std::uint8_t* p = Need(N);
     for (std::size_t i = 0; i < N; ++i) text[i] = char(p[i]);
   }
   template <std::size_t N>
   std::span<const std::uint8_t, N> Take() {
-    return std::span<const std::uint8_t, N>(Need(N).data(), N);
+    return std::span<const std::uint8_t, N>(Need(N), N);
   }
-  std::size_t Position() const { return m_pos; }
-  std::size_t Remaining() const { return m_in.size() - m_pos; }
+  std::size_t Position() const { return std::size_t(m_p - m_begin); }
+  std::size_t Remaining() const { return std::size_t(m_end - m_p); }
 
  private:
-  std::span<const std::uint8_t> Need(std::size_t n) {
-    if (n > m_in.size() - m_pos) throw std::out_of_range("record reader past its end");
-    auto p = m_in.subspan(m_pos, n);
-    m_pos += n;
+  const std::uint8_t* Need(std::size_t n) {
+    if (n > std::size_t(m_end - m_p)) throw std::out_of_range("record reader past its end");
+    const std::uint8_t* p = m_p;
+    m_p += n;
     return p;
   }
 
-  std::span<const std::uint8_t> m_in;
-  std::size_t m_pos = 0;
+  const std::uint8_t* m_begin;
+  const std::uint8_t* m_p;
+  const std::uint8_t* m_end;
 };
 
 // Appends to a growing buffer.

@@ -2,7 +2,6 @@
 // range, disabled state, option words) and its current value from the settings image, and the
 // lists built on them. Reads only; UI thread.
 #include <cmath>
-#include <cstdio>
 #include <iterator>
 #include <optional>
 
@@ -13,6 +12,7 @@
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/NerexValueRanges.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -79,13 +79,6 @@ CParamInfo NullInfo() {
   CParamInfo info;
   info.name = "NULL";
   return info;
-}
-
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-  char text[96];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
 }
 
 CParamInfo Info(int id, std::string name, ParamKind kind, float maximum = 0.0f, float minimum = 0.0f,
@@ -223,15 +216,15 @@ std::optional<CParamInfo> PlainRowInfo(const CPlainRow& plain, int id, int n, in
       break;
     case EChannel::kInput:
       if (n >= inputs) return std::nullopt;
-      name = Format(plain.name, InputLetter(n));
+      name = FormatText(plain.name, InputLetter(n));
       break;
     case EChannel::kInputNumber:
       if (n >= inputs) return std::nullopt;
-      name = Format(plain.name, n + 1);
+      name = FormatText(plain.name, n + 1);
       break;
     case EChannel::kOutput:
       if (n >= outputs) return std::nullopt;
-      name = plain.row == ERow::CompBypass ? Format(plain.name, char('1' + n)) : Format(plain.name, n + 1);
+      name = plain.row == ERow::CompBypass ? FormatText(plain.name, char('1' + n)) : FormatText(plain.name, n + 1);
       break;
   }
   bool disabled = false;
@@ -268,25 +261,10 @@ CParamValue PeqBandValue(int id, int field, const NerexEqBand& band) {
   }
 }
 
-}  // namespace
-
-bool IsChannelFlagClear(const NerexOutputSection& outputs, int output) {
-  return !Bit(outputs.channelGroups[kGroupGainLockA], output);
-}
-
-bool IsChannelFlagSetOnly(const NerexOutputSection& outputs, int output) {
-  return Bit(outputs.channelGroups[kGroupGainLockA], output) && !Bit(outputs.channelGroups[kGroupGainLockB], output);
-}
-
-int GetDeqBandTypeCode(const NerexDeqBand& band) { return DeqBandTypeCode(band); }
-
-bool CNerexSeriesDevice::IsOutputGainFree(int output) const { return IsChannelFlagClear(m_current.outputs, output); }
-
-bool CNerexSeriesDevice::IsOutputGainTrim(int output) const { return IsChannelFlagSetOnly(m_current.outputs, output); }
-
-bool CNerexSeriesDevice::OutputBandDisabled(int o, int b) const {
-  const NerexOutputSection& out = m_current.outputs;
-  // A crossover record holds its type code in the Q byte (the type byte marks high or low pass).
+// Whether an output's parametric band is out of use: taken by a 48 dB crossover filter, or
+// locked for the channel. A crossover record holds its type code in the Q byte (the type byte
+// marks high or low pass).
+bool IsOutputBandDisabled(const NerexOutputSection& out, int o, int b) {
   const int hp = out.highPass[std::size_t(o)].q, lp = out.lowPass[std::size_t(o)].q;
   auto is48dB = [](int type) { return type == 9 || type == 10 || type == 11; };
   if (is48dB(hp) && (b == 5 || b == 6)) return true;
@@ -294,58 +272,89 @@ bool CNerexSeriesDevice::OutputBandDisabled(int o, int b) const {
   return TestDeviceBit(out, o, b);
 }
 
-CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
-  ERow row;
-  int n = 0;
-  if (!FindRow(id, row, n)) return NullInfo();
-  CSingleLock lock(SettingsLock());
-  const int model = GetModel();
-  const int inputs = GetInputCount(), outputs = GetOutputCount();
-  const NerexOutputSection& out = m_current.outputs;
-  const bool fennick = IsFennickModel(model);
-  auto inputRow = [&](int channel) { return channel < inputs; };
-  auto outputRow = [&](int channel) { return channel < outputs; };
-  if (const CPlainRow* plain = FindPlainRow(row)) return PlainRowInfo(*plain, id, n, inputs, outputs, out).value_or(NullInfo());
+// What a row's descriptor or value depends on: the id and its channel or entry n, the model,
+// its channels and the settings (read under the settings lock).
+struct CRowContext {
+  int id;
+  int n;
+  int model;
+  int inputs;
+  int outputs;
+  const CNerexSeriesMemory& current;
+};
 
-  // The rows that depend on the model or on more of the settings.
+// The rows of gains, delays, matrix gains, output links and auto limiters; none for other
+// rows and for a channel the model lacks.
+std::optional<CParamInfo> ChannelRowInfo(ERow row, const CRowContext& c) {
+  const int id = c.id, n = c.n;
+  const NerexOutputSection& out = c.current.outputs;
   switch (row) {
     case ERow::InputGain:
-      if (!inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Gain", InputLetter(n)), ParamKind::kLevel, fennick ? 15.0f : 6.0f,
-                  -40.0f);
+      if (n >= c.inputs) break;
+      return Info(id, FormatText("Input Channel %c Gain", InputLetter(n)), ParamKind::kLevel,
+                  IsFennickModel(c.model) ? 15.0f : 6.0f, -40.0f);
     case ERow::OutputGain: {
-      if (!outputRow(n)) break;
-      const std::string name = Format("Output Channel %d Gain", n + 1);
-      if (IsOutputGainFree(n)) return Info(id, name, ParamKind::kLevel, 15.0f, -40.0f);
-      if (IsOutputGainTrim(n)) return Info(id, name, ParamKind::kLevel, 12.0f, -12.0f);
+      if (n >= c.outputs) break;
+      const std::string name = FormatText("Output Channel %d Gain", n + 1);
+      if (IsChannelFlagClear(out, n)) return Info(id, name, ParamKind::kLevel, 15.0f, -40.0f);
+      if (IsChannelFlagSetOnly(out, n)) return Info(id, name, ParamKind::kLevel, 12.0f, -12.0f);
       return Info(id, name, ParamKind::kLevel, 15.0f, -40.0f, 0, 0, true);
     }
     case ERow::InputDelay:
-      if (!HasInputDelay(model) || !inputRow(n)) break;
-      return Info(id, Format("Input Channel %c Delay", InputLetter(n)), ParamKind::kDelay, kMaxDelayMs, 0.0f, 0, 0,
-                  model == kModelTorvex48 && out.mixerFlag == 1);
+      if (!HasInputDelay(c.model) || n >= c.inputs) break;
+      return Info(id, FormatText("Input Channel %c Delay", InputLetter(n)), ParamKind::kDelay, kMaxDelayMs, 0.0f, 0, 0,
+                  c.model == kModelTorvex48 && out.mixerFlag == 1);
     case ERow::MatrixGain:
-      if (!HasMatrixGains(model)) break;
-      return Info(id, Format("Matrix Gain : Output Channel %d : Input Channel %c", n / 4 + 1, InputLetter(n % 4)),
+      if (!HasMatrixGains(c.model)) break;
+      return Info(id, FormatText("Matrix Gain : Output Channel %d : Input Channel %c", n / 4 + 1, InputLetter(n % 4)),
                   ParamKind::kLevel, 15.0f, -40.1f, 0, kParamOptionMuteAtMinimum);
     case ERow::OutputLink:
-      return Info(id, Format("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), ParamKind::kBool, 0, 0, 0,
+      return Info(id, FormatText("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), ParamKind::kBool, 0, 0, 0,
                   kParamOptionReadOnly, IsChannelInAnyGroup(out, n / 8) || IsChannelInAnyGroup(out, n % 8));
     case ERow::AutoLimiters: {
       bool locked = false;
-      for (int o = 0; o < outputs; ++o) locked = locked || IsChannelInGroupD(out, o);
+      for (int o = 0; o < c.outputs; ++o) locked = locked || IsChannelInGroupD(out, o);
       return Info(id, "Auto Limiters", ParamKind::kInteger, 0, 0, 0, kParamOptionReadOnly, locked);
     }
+    default: break;
+  }
+  return std::nullopt;
+}
+
+// The rows of a dynamic-EQ band; none for a channel the model lacks.
+std::optional<CParamInfo> DeqRowInfo(ERow row, const CRowContext& c) {
+  const int id = c.id, input = c.n / 3, b = c.n % 3;
+  if (input >= c.inputs) return std::nullopt;
+  const bool fullBand = DeqBandTypeCode(c.current.deqBands[std::size_t(c.n)]) == 13;
+  auto name = [&](const char* what) { return FormatText("Input Channel %d DEQ Band %d %s", input + 1, b + 1, what); };
+  switch (row) {
+    case ERow::DeqThreshold: return Info(id, name("Threshold"), ParamKind::kLevel, 0, 0, 0, kParamOptionReadOnly);
+    case ERow::DeqRatio: return Info(id, name("Ratio"), ParamKind::kRatio, 0, 0, 0, kParamOptionReadOnly);
+    case ERow::DeqAttack: return Info(id, name("Attack"), ParamKind::kTime, 0, 0, 0, kParamOptionReadOnly);
+    case ERow::DeqRelease: return Info(id, name("Release"), ParamKind::kTime, 0, 0, 0, kParamOptionReadOnly);
+    case ERow::DeqBypass: return Info(id, name("Bypass"), ParamKind::kBool, 0, 0, 0, kParamOptionReadOnly);
+    case ERow::DeqFreq: return Info(id, name("Frequency"), ParamKind::kFrequency, 0, 0, 0, kParamOptionReadOnly, fullBand);
+    case ERow::DeqEffect: return Info(id, name("Effect"), ParamKind::kLevel, 0, 0, 0, kParamOptionReadOnly);
+    default: return Info(id, name("Q"), ParamKind::kQ, 0, 0, 0, kParamOptionReadOnly, fullBand);
+  }
+}
+
+// The rows of the parametric bands, the crossovers and the dynamic-EQ bands; none for other
+// rows and for a channel the model lacks.
+std::optional<CParamInfo> FilterRowInfo(ERow row, const CRowContext& c) {
+  const int id = c.id, n = c.n;
+  const NerexOutputSection& out = c.current.outputs;
+  switch (row) {
     case ERow::InPeqFreq:
     case ERow::InPeqQ:
     case ERow::InPeqGain:
     case ERow::InPeqType:
     case ERow::InPeqBypass: {
-      const int c = n / 8, b = n % 8;
-      if (!inputRow(c)) break;
+      const int input = n / 8, b = n % 8;
+      if (input >= c.inputs) break;
       return PeqBandInfo(id, int(row) - int(ERow::InPeqFreq),
-                         Format("Input PEQ : Channel %c : Band %d", InputLetter(c), b + 1),
-                         m_current.inputs.PeqBand(c, b), false);
+                         FormatText("Input PEQ : Channel %c : Band %d", InputLetter(input), b + 1),
+                         c.current.inputs.PeqBand(input, b), false);
     }
     case ERow::OutPeqFreq:
     case ERow::OutPeqQ:
@@ -353,19 +362,19 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
     case ERow::OutPeqType:
     case ERow::OutPeqBypass: {
       const int o = n / 9, b = n % 9;
-      if (!outputRow(o)) break;
+      if (o >= c.outputs) break;
       return PeqBandInfo(id, int(row) - int(ERow::OutPeqFreq),
-                         Format("Output PEQ : Channel %d : Band %d", o + 1, b + 1), out.PeqBand(o, b),
-                         OutputBandDisabled(o, b));
+                         FormatText("Output PEQ : Channel %d : Band %d", o + 1, b + 1), out.PeqBand(o, b),
+                         IsOutputBandDisabled(out, o, b));
     }
     case ERow::HighPassFreq:
     case ERow::LowPassFreq:
     case ERow::HighPassType:
     case ERow::LowPassType: {
-      if (!outputRow(n)) break;
+      if (n >= c.outputs) break;
       const bool high = row == ERow::HighPassFreq || row == ERow::HighPassType;
       const bool type = row == ERow::HighPassType || row == ERow::LowPassType;
-      return Info(id, Format("Output XOver %s %s : Channel %d", high ? "HPF" : "LPF", type ? "Type" : "Freq", n + 1),
+      return Info(id, FormatText("Output XOver %s %s : Channel %d", high ? "HPF" : "LPF", type ? "Type" : "Freq", n + 1),
                   type ? ParamKind::kInteger : ParamKind::kFrequency, 0, 0, 0, kParamOptionReadOnly,
                   high ? IsChannelInGroupA(out, n) : IsChannelInGroupB(out, n));
     }
@@ -376,87 +385,103 @@ CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
     case ERow::DeqBypass:
     case ERow::DeqFreq:
     case ERow::DeqEffect:
-    case ERow::DeqQ: {
-      const int c = n / 3, b = n % 3;
-      if (!inputRow(c)) break;
-      const bool fullBand = DeqBandTypeCode(m_current.deqBands[std::size_t(n)]) == 13;
-      auto name = [&](const char* what) { return Format("Input Channel %d DEQ Band %d %s", c + 1, b + 1, what); };
-      switch (row) {
-        case ERow::DeqThreshold: return Info(id, name("Threshold"), ParamKind::kLevel, 0, 0, 0, kParamOptionReadOnly);
-        case ERow::DeqRatio: return Info(id, name("Ratio"), ParamKind::kRatio, 0, 0, 0, kParamOptionReadOnly);
-        case ERow::DeqAttack: return Info(id, name("Attack"), ParamKind::kTime, 0, 0, 0, kParamOptionReadOnly);
-        case ERow::DeqRelease: return Info(id, name("Release"), ParamKind::kTime, 0, 0, 0, kParamOptionReadOnly);
-        case ERow::DeqBypass: return Info(id, name("Bypass"), ParamKind::kBool, 0, 0, 0, kParamOptionReadOnly);
-        case ERow::DeqFreq:
-          return Info(id, name("Frequency"), ParamKind::kFrequency, 0, 0, 0, kParamOptionReadOnly, fullBand);
-        case ERow::DeqEffect: return Info(id, name("Effect"), ParamKind::kLevel, 0, 0, 0, kParamOptionReadOnly);
-        default: return Info(id, name("Q"), ParamKind::kQ, 0, 0, 0, kParamOptionReadOnly, fullBand);
-      }
-    }
-    default:
-      break;  // rows without a descriptor
+    case ERow::DeqQ: return DeqRowInfo(row, c);
+    default: break;
   }
-  return NullInfo();
+  return std::nullopt;
 }
 
-CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
-  ERow row;
-  int n = 0;
-  if (!FindRow(id, row, n)) return MakeNoParamValue();
-  CSingleLock lock(SettingsLock());
-  const int outputs = GetOutputCount();
-  const NerexInputSection& in = m_current.inputs;
-  const NerexOutputSection& out = m_current.outputs;
-  auto master = [&](int o) { return std::size_t(GetOutputLinkMaster(out, o, outputs)); };
-  const auto u = std::size_t(n);
+// Codes are shown within the ranges the change path writes, whatever a unit or a file held.
+CParamValue Tenths(int id, int code, NerexCodeRange range) {
+  return FloatValue(id, float(range.Clamp(code)) / 10.0f, ParamKind::kLevel);
+}
+CParamValue DelayValue(int id, std::uint32_t code) {
+  return FloatValue(id, SamplesToSeconds(std::min(code, std::uint32_t(kDelayCodes.high))), ParamKind::kDelay);
+}
 
-  // Codes are shown within the ranges the change path writes, whatever a unit or a file held.
-  auto tenths = [&](int code, NerexCodeRange range) {
-    return FloatValue(id, float(range.Clamp(code)) / 10.0f, ParamKind::kLevel);
-  };
-  auto delay = [&](std::uint32_t code) {
-    return FloatValue(id, SamplesToSeconds(std::min(code, std::uint32_t(kDelayCodes.high))), ParamKind::kDelay);
-  };
+// The values of gains, mutes, phases, channel names, delays, matrix gains, limiters, links and
+// routing; none for other rows.
+std::optional<CParamValue> ChannelRowValue(ERow row, const CRowContext& c) {
+  const int id = c.id, n = c.n;
+  const auto u = std::size_t(n);
+  const NerexInputSection& in = c.current.inputs;
+  const NerexOutputSection& out = c.current.outputs;
+  auto master = [&] { return std::size_t(GetOutputLinkMaster(out, n, c.outputs)); };
   switch (row) {
     case ERow::InputGain:
-      return tenths(in.gains[u], NerexCodeRange{kOutputGainCodes.low, GetInputGainHighCode(GetModel())});
+      return Tenths(id, in.gains[u], NerexCodeRange{kOutputGainCodes.low, GetInputGainHighCode(c.model)});
     case ERow::OutputGain:
-      if (IsOutputGainFree(n)) return tenths(out.gains[u], kOutputGainCodes);
-      if (IsOutputGainTrim(n)) return tenths(out.trims[u], kOutputTrimCodes);
+      if (IsChannelFlagClear(out, n)) return Tenths(id, out.gains[u], kOutputGainCodes);
+      if (IsChannelFlagSetOnly(out, n)) return Tenths(id, out.trims[u], kOutputTrimCodes);
       return FloatValue(id, 0.0f, ParamKind::kLevel);
     case ERow::InputMute: return MakeBoolParamValue(id, Bit(in.muteMask, n));
     case ERow::OutputMute: return MakeBoolParamValue(id, Bit(out.muteMask, n));
     case ERow::OutputPhase: return MakeBoolParamValue(id, Bit(out.phaseMask, n));
-    case ERow::DeviceName: return MakeTextParamValue(id, GetName());
     case ERow::InputName: return MakeTextParamValue(id, TrimName(in.names[u]));
     case ERow::OutputName: return MakeTextParamValue(id, TrimName(out.names[u]));
-    case ERow::InputDelay: return delay(in.delays[u]);
-    case ERow::OutputDelay: return delay(out.delays[u]);
+    case ERow::InputDelay: return DelayValue(id, in.delays[u]);
+    case ERow::OutputDelay: return DelayValue(id, out.delays[u]);
     case ERow::MatrixGain: {
       const auto o = std::size_t(n / 4), i = std::size_t(n % 4);
-      if (GetModel() == kModelTorvex48)
+      if (c.model == kModelTorvex48)
         return FloatValue(id, float(150 - kMatrixLevelCodes.Clamp(out.matrixLevels[o][i])) / 10.0f, ParamKind::kLevel);
-      return tenths(in.matrixGains[o][i], kMatrixGainCodes);
+      return Tenths(id, in.matrixGains[o][i], kMatrixGainCodes);
     }
     case ERow::LimiterLevel:
       return FloatValue(id, float(22 - kLimiterLevelCodes.Clamp(out.limiters[u].level)), ParamKind::kLevel);
     case ERow::LimiterClipLevel:
       return FloatValue(id, float(kLimiterClipLevelCodes.Clamp(out.limiters[u].clipLevel)), ParamKind::kLevel);
-    case ERow::LimiterAttack: return MakeIntParamValue(id, kLimiterAttackCodes.Clamp(out.limiters[master(n)].attack));
+    case ERow::LimiterAttack: return MakeIntParamValue(id, kLimiterAttackCodes.Clamp(out.limiters[master()].attack));
     case ERow::LimiterRelease:
-      return MakeIntParamValue(id, kLimiterReleaseCodes.Clamp(out.limiters[master(n)].release));
+      return MakeIntParamValue(id, kLimiterReleaseCodes.Clamp(out.limiters[master()].release));
     case ERow::LimiterClipRelease:
-      return MakeIntParamValue(id, kLimiterClipReleaseCodes.Clamp(out.limiters[master(n)].clipRelease));
+      return MakeIntParamValue(id, kLimiterClipReleaseCodes.Clamp(out.limiters[master()].clipRelease));
     case ERow::InputLinkBit: return MakeBoolParamValue(id, Bit(in.linkMasks[std::size_t(n / 4)], n % 4));
     case ERow::OutputLink: return MakeBoolParamValue(id, Bit(out.linkMasks[std::size_t(n / 8)], n % 8));
     case ERow::AutoLimiters: return MakeIntParamValue(id, out.autoLimiters);
     case ERow::MatrixRouting: return MakeBoolParamValue(id, Bit(out.routingMasks[std::size_t(n / 4)], n % 4));
+    default: return std::nullopt;
+  }
+}
+
+// The values of the compressors; none for other rows.
+std::optional<CParamValue> CompressorRowValue(ERow row, const CRowContext& c) {
+  const int id = c.id;
+  const NerexOutputSection& out = c.current.outputs;
+  // Threshold, ratio and times are the link master's; knee and bypass the output's own.
+  auto own = [&]() -> const NerexCompressor& { return out.compressors[std::size_t(c.n)]; };
+  auto linked = [&]() -> const NerexCompressor& {
+    return out.compressors[std::size_t(GetOutputLinkMaster(out, c.n, c.outputs))];
+  };
+  switch (row) {
+    case ERow::CompThreshold:
+      return FloatValue(id, float(22 - kCompressorThresholdCodes.Clamp(linked().threshold)), ParamKind::kLevel);
+    case ERow::CompRatio:
+      return FloatValue(id, std::pow(2.0f, float(kCompressorRatioCodes.Clamp(linked().ratio)) / 4.0f),
+                        ParamKind::kRatio);
+    case ERow::CompAttack:
+      return FloatValue(id, IndexToQuarterStep(kCompressorAttackCodes.Clamp(linked().attack)), ParamKind::kTime);
+    case ERow::CompRelease:
+      return FloatValue(id, IndexToQuarterStep(kCompressorReleaseCodes.Clamp(linked().release) + 37), ParamKind::kTime);
+    case ERow::CompKnee: return FloatValue(id, float(kCompressorKneeCodes.Clamp(own().softKnee)), ParamKind::kLevel);
+    case ERow::CompBypass: return MakeBoolParamValue(id, own().bypass != 0);
+    case ERow::CompLimiters: return MakeIntParamValue(id, out.compressorLimiters);
+    default: return std::nullopt;
+  }
+}
+
+// The values of the parametric bands, the crossovers and the graphic EQ; none for other rows.
+std::optional<CParamValue> FilterRowValue(ERow row, const CRowContext& c) {
+  const int id = c.id, n = c.n;
+  const auto u = std::size_t(n);
+  const NerexOutputSection& out = c.current.outputs;
+  switch (row) {
     case ERow::InPeqFreq:
     case ERow::InPeqQ:
     case ERow::InPeqGain:
     case ERow::InPeqType:
     case ERow::InPeqBypass:
-      return PeqBandValue(id, int(row) - int(ERow::InPeqFreq), in.PeqBand(n / 8, n % 8));
+      return PeqBandValue(id, int(row) - int(ERow::InPeqFreq), c.current.inputs.PeqBand(n / 8, n % 8));
     case ERow::OutPeqFreq:
     case ERow::OutPeqQ:
     case ERow::OutPeqGain:
@@ -470,35 +495,18 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
     case ERow::HighPassType: return MakeIntParamValue(id, kCrossoverTypeCodes.Clamp(out.highPass[u].q));
     case ERow::LowPassType: return MakeIntParamValue(id, kCrossoverTypeCodes.Clamp(out.lowPass[u].q));
     case ERow::GeqBand:
-      return FloatValue(id, float(m_current.geq.bands[std::size_t(n / 28)][std::size_t(n % 28)]) / 10.0f,
+      return FloatValue(id, float(c.current.geq.bands[std::size_t(n / 28)][std::size_t(n % 28)]) / 10.0f,
                         ParamKind::kLevel);
-    case ERow::GeqBypass: return MakeBoolParamValue(id, m_current.geq.bypass[u] != 0);
-    case ERow::GeqMode: return MakeIntParamValue(id, m_current.geq.modes[u]);
-    case ERow::Online: return MakeBoolParamValue(id, IsConnected());
-    case ERow::Offline: return MakeBoolParamValue(id, !IsConnected());
-    case ERow::Warnings: return MakeBoolParamValue(id, m_warningBits != 0);
-    case ERow::CompThreshold:
-      return FloatValue(id, float(22 - kCompressorThresholdCodes.Clamp(out.compressors[master(n)].threshold)),
-                        ParamKind::kLevel);
-    case ERow::CompRatio:
-      return FloatValue(id, std::pow(2.0f, float(kCompressorRatioCodes.Clamp(out.compressors[master(n)].ratio)) / 4.0f),
-                        ParamKind::kRatio);
-    case ERow::CompAttack:
-      return FloatValue(id, IndexToQuarterStep(kCompressorAttackCodes.Clamp(out.compressors[master(n)].attack)),
-                        ParamKind::kTime);
-    case ERow::CompRelease:
-      return FloatValue(id, IndexToQuarterStep(kCompressorReleaseCodes.Clamp(out.compressors[master(n)].release) + 37),
-                        ParamKind::kTime);
-    case ERow::CompKnee:
-      return FloatValue(id, float(kCompressorKneeCodes.Clamp(out.compressors[u].softKnee)), ParamKind::kLevel);
-    case ERow::CompBypass: return MakeBoolParamValue(id, out.compressors[u].bypass != 0);
-    case ERow::Unused1412:
-    case ERow::Unused1578: return MakeBoolParamValue(id, false);
-    case ERow::CompLimiters: return MakeIntParamValue(id, out.compressorLimiters);
-    default: break;
+    case ERow::GeqBypass: return MakeBoolParamValue(id, c.current.geq.bypass[u] != 0);
+    case ERow::GeqMode: return MakeIntParamValue(id, c.current.geq.modes[u]);
+    default: return std::nullopt;
   }
+}
 
-  const NerexDeqBand& band = m_current.deqBands[u % kNerexDeqBands];
+// The values of the dynamic-EQ bands and flags; none for other rows.
+std::optional<CParamValue> DeqRowValue(ERow row, const CRowContext& c) {
+  const int id = c.id;
+  const NerexDeqBand& band = c.current.deqBands[std::size_t(c.n) % kNerexDeqBands];
   switch (row) {
     case ERow::DeqThreshold:
       return FloatValue(id, float(44 - kDeqThresholdCodes.Clamp(band.threshold)) * 0.5f, ParamKind::kLevel);
@@ -517,10 +525,61 @@ CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
     case ERow::DeqEffect: return FloatValue(id, float(kDeqEffectCodes.Clamp(band.effect) + 6), ParamKind::kLevel);
     case ERow::DeqQ:
       return FloatValue(id, IndexToQ(BandCode(band.q, kRangeQ, GetFilterTypeCode(band))), ParamKind::kQ);
-    case ERow::DynamicEqMode: return MakeIntParamValue(id, m_current.deqMode ? 1 : 0);
-    case ERow::DynamicEqLinking: return MakeIntParamValue(id, m_current.deqLinking ? 1 : 0);
+    case ERow::DynamicEqMode: return MakeIntParamValue(id, c.current.deqMode ? 1 : 0);
+    case ERow::DynamicEqLinking: return MakeIntParamValue(id, c.current.deqLinking ? 1 : 0);
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace
+
+bool IsChannelFlagClear(const NerexOutputSection& outputs, int output) {
+  return !Bit(outputs.channelGroups[kGroupGainLockA], output);
+}
+
+bool IsChannelFlagSetOnly(const NerexOutputSection& outputs, int output) {
+  return Bit(outputs.channelGroups[kGroupGainLockA], output) && !Bit(outputs.channelGroups[kGroupGainLockB], output);
+}
+
+int GetDeqBandTypeCode(const NerexDeqBand& band) { return DeqBandTypeCode(band); }
+
+bool CNerexSeriesDevice::IsOutputGainFree(int output) const { return IsChannelFlagClear(m_current.outputs, output); }
+
+bool CNerexSeriesDevice::IsOutputGainTrim(int output) const { return IsChannelFlagSetOnly(m_current.outputs, output); }
+
+bool CNerexSeriesDevice::OutputBandDisabled(int o, int b) const { return IsOutputBandDisabled(m_current.outputs, o, b); }
+
+CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
+  ERow row;
+  int n = 0;
+  if (!FindRow(id, row, n)) return NullInfo();
+  CSingleLock lock(SettingsLock());
+  const int inputs = GetInputCount(), outputs = GetOutputCount();
+  if (const CPlainRow* plain = FindPlainRow(row))
+    return PlainRowInfo(*plain, id, n, inputs, outputs, m_current.outputs).value_or(NullInfo());
+  // The rows that depend on the model or on more of the settings.
+  const CRowContext context{id, n, GetModel(), inputs, outputs, m_current};
+  if (std::optional<CParamInfo> info = ChannelRowInfo(row, context)) return *info;
+  return FilterRowInfo(row, context).value_or(NullInfo());
+}
+
+CParamValue CNerexSeriesDevice::GetCurrentValue(int id) {
+  ERow row;
+  int n = 0;
+  if (!FindRow(id, row, n)) return MakeNoParamValue();
+  CSingleLock lock(SettingsLock());
+  switch (row) {
+    case ERow::DeviceName: return MakeTextParamValue(id, GetName());
+    case ERow::Online: return MakeBoolParamValue(id, IsConnected());
+    case ERow::Offline: return MakeBoolParamValue(id, !IsConnected());
+    case ERow::Warnings: return MakeBoolParamValue(id, m_warningBits != 0);
+    case ERow::Unused1412:
+    case ERow::Unused1578: return MakeBoolParamValue(id, false);
     default: break;
   }
+  const CRowContext context{id, n, GetModel(), GetInputCount(), GetOutputCount(), m_current};
+  for (auto value : {ChannelRowValue, CompressorRowValue, FilterRowValue, DeqRowValue})
+    if (std::optional<CParamValue> v = value(row, context)) return *v;
   return MakeNoParamValue();
 }
 

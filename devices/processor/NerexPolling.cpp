@@ -1,6 +1,7 @@
-// The processor's polling schedule: identification probes until security is settled, then
-// queued changes first, then every missing block of the read-back, then meters and status on
-// the poll counter. Comms worker thread.
+// The processor's polling schedule: identification probes until security is settled and while
+// the unit is silent, then queued changes first, then every missing block of the read-back,
+// then meters and status on the poll counter. Comms worker thread.
+#include <algorithm>
 #include <cstring>
 
 #include "core/ControlMessage.h"
@@ -34,6 +35,8 @@ constexpr std::uint32_t kIdentReplyLength = 21;
 // Probes a device that waits for its security step once every this many turns plus one.
 constexpr std::uint32_t kProbeTurns = 10;
 constexpr std::uint32_t kMaxPollCounter = 200;
+// Most turns a silent unit is passed over between two probes.
+constexpr std::uint32_t kMaxProbeSkips = 8;
 
 }  // namespace
 
@@ -72,6 +75,21 @@ bool CNerexSeriesDevice::GetNextPollMessage(CControlMessage& record) {
     m_pollCounter = 0;
     return true;
   }
+  // A unit that left its last request unanswered is probed with the short identification
+  // request until it answers again, on fewer and fewer of its turns: a block read or a queued
+  // request would wait out its whole time-out three times on every turn and hold up every
+  // other unit on the bus.
+  if (HasMissedLastReply()) {
+    if (m_probeSkips > 0) {
+      --m_probeSkips;
+      return false;
+    }
+    FillIdentificationRequest(record);
+    m_probeSkips = m_probeBackOff;
+    m_probeBackOff = std::min(kMaxProbeSkips, m_probeBackOff == 0 ? 1 : 2 * m_probeBackOff);
+    return true;
+  }
+  m_probeSkips = m_probeBackOff = 0;
   if (PopMessage(record)) return true;
   CSingleLock lock(SettingsLock());
   if (!AllBlocksReceived()) return PollReadPhase(record);
@@ -193,6 +211,9 @@ void CNerexSeriesDevice::RunInitialisedEdge() {
   Post(FrameMsg::kRefreshRack);
   Post(FrameMsg::kStatusEvent, kNerexStatusSettings);
   Post(FrameMsg::kPropagateWarning);
+  // The read-out brought the unit's name and firmware: the properties pane shows them when
+  // this is the selected device.
+  Post(FrameMsg::kShowDeviceProps, 1);
 }
 
 bool CNerexSeriesDevice::PollInitialised(CControlMessage& record) {

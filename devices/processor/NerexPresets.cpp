@@ -2,6 +2,7 @@
 #include "devices/processor/NerexPresets.h"
 
 #include <algorithm>
+#include <charconv>
 #include <string>
 
 #include "devices/processor/NerexChannelRules.h"
@@ -97,9 +98,12 @@ void ResizePresetList(CNerexMemoryList& list, std::size_t n) {
     return memory;
   }();
   list.reserve(n);
+  char name[32] = "Preset ";
+  constexpr std::size_t kPrefix = 7;
   while (list.size() < n) {
     auto memory = std::make_unique<CNerexSeriesMemory>(defaults);
-    memory->name = "Preset " + std::to_string(list.size() + 1);
+    const auto end = std::to_chars(name + kPrefix, name + sizeof name, list.size() + 1).ptr;
+    memory->name.assign(name, end);
     list.push_back(std::move(memory));
   }
 }

@@ -158,8 +158,12 @@ class CNerexReplyHandler {
       return d.RefuseReply(r, "wrong header");
     const int model = d.GetModel();
     const std::size_t at = IsFennickModel(model) ? 14 : 15;
-    d.m_firmwareVersion = TrimBlanks(ReplyText(r.frame + at, 5), true);
+    const std::string version = TrimBlanks(ReplyText(r.frame + at, 5), true);
+    // A unit probed again after a missed reply tells the same version: it was checked already.
+    const bool checked = (d.m_receivedMask & kReceivedIdentity) != 0 && version == d.m_firmwareVersion;
+    d.m_firmwareVersion = version;
     d.m_receivedMask |= kReceivedIdentity;
+    if (checked) return;
     if (IsFennickModel(model)) {
       // A table without the "Fennick" key expects no version: nothing to warn about.
       const std::string expected = CNerexSeriesDevice::ReadFirmwareTable("Fennick");

@@ -42,6 +42,33 @@ void RefreshPage(INerexSeriesPanel& panel, std::uint32_t page, std::uint32_t sid
   }
 }
 
+// The blocks a paste changed, each sent whole.
+void QueuePasteWrites(CNerexSeriesDevice& d, const std::vector<ENerexPasteWrite>& writes) {
+  for (ENerexPasteWrite write : writes) {
+    auto queue = [&](auto build) { QueueBuilt(d, false, build); };
+    switch (write) {
+      case ENerexPasteWrite::InputBlock:
+        queue([&](CControlMessage& m) { return BuildBlock26Message(d, m, 0, 0xC0); });
+        break;
+      case ENerexPasteWrite::OutputBlock:
+        queue([&](CControlMessage& m) { return BuildBlock31Message(d, m, 0, 0xC0); });
+        break;
+      case ENerexPasteWrite::GeqBlock:
+        queue([&](CControlMessage& m) { return BuildBlock42Message(d, m, 0, 0xC0); });
+        break;
+      case ENerexPasteWrite::DeqBlock:
+        queue([&](CControlMessage& m) { return BuildBlock43Message(d, m, 0, 0xC0); });
+        break;
+      case ENerexPasteWrite::Names:
+        queue([&](CControlMessage& m) { return BuildBlock35Message(d, m); });
+        break;
+      case ENerexPasteWrite::GeneralSettings:
+        queue([&](CControlMessage& m) { return BuildGeneralSettingsMessage(d, m); });
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 bool CNerexSeriesDevice::CurrentUserMayUseControls() const {
@@ -125,31 +152,7 @@ void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
     SetGainNudge(nudge);
   }
 
-  if (IsConnected()) {
-    for (ENerexPasteWrite write : result.writes) {
-      auto queue = [&](auto build) { QueueBuilt(*this, false, build); };
-      switch (write) {
-        case ENerexPasteWrite::InputBlock:
-          queue([&](CControlMessage& m) { return BuildBlock26Message(*this, m, 0, 0xC0); });
-          break;
-        case ENerexPasteWrite::OutputBlock:
-          queue([&](CControlMessage& m) { return BuildBlock31Message(*this, m, 0, 0xC0); });
-          break;
-        case ENerexPasteWrite::GeqBlock:
-          queue([&](CControlMessage& m) { return BuildBlock42Message(*this, m, 0, 0xC0); });
-          break;
-        case ENerexPasteWrite::DeqBlock:
-          queue([&](CControlMessage& m) { return BuildBlock43Message(*this, m, 0, 0xC0); });
-          break;
-        case ENerexPasteWrite::Names:
-          queue([&](CControlMessage& m) { return BuildBlock35Message(*this, m); });
-          break;
-        case ENerexPasteWrite::GeneralSettings:
-          queue([&](CControlMessage& m) { return BuildGeneralSettingsMessage(*this, m); });
-          break;
-      }
-    }
-  }
+  if (IsConnected()) QueuePasteWrites(*this, result.writes);
 
   for (std::int32_t id : result.announce) {
     if (id >= kParamInputName && id < kParamInputName + kNerexMaxInputs) {

@@ -91,7 +91,8 @@ CNerexSeriesDevice::CNerexSeriesDevice(CSystem* system, std::uint32_t typeCode, 
                                        IMessageSink* frame, std::uint32_t modelIndex)
     : CDevice(system, typeCode, deviceId, frame, modelIndex) {
   m_clockStamp = std::int64_t(std::time(nullptr));
-  ResizePresetList(m_presets, kNerexDefaultPresetCount);
+  // A device built while a file is read gets its presets from its record, which sizes the list.
+  if (!system || !system->IsReadingFile()) ResizePresetList(m_presets, kNerexDefaultPresetCount);
   InitMemoryDefaults(m_current);
   for (auto& m : m_inputMeters) m = kNerexMeterFloor;
   for (auto& m : m_outputMeters) m = kNerexMeterFloor;

@@ -395,6 +395,10 @@ class CNerexSeriesDevice : public CDevice {
   CNerexMemoryList m_xoverPresets;
   std::uint32_t m_memoryFlagsIndex = 0;
   std::uint32_t m_memoryNameIndex = 0;
+  // While the unit is silent: turns still to pass over before the next probe, and the turns
+  // to pass over after it (doubling up to a few). Worker thread.
+  std::uint32_t m_probeSkips = 0;
+  std::uint32_t m_probeBackOff = 0;
   std::uint8_t m_autoRtcUpdate = 1;
   std::int64_t m_clockStamp = 0;
   std::uint32_t m_selectedChannel = 0;

@@ -1,6 +1,7 @@
 // Processor records of the system file, of data streams and of Fennick preset files.
 #include "devices/processor/NerexSeriesFile.h"
 
+#include <cstring>
 
 #include "core/DataStream.h"
 #include "core/Scramble.h"
@@ -48,6 +49,10 @@ class CArchiveIo {
   }
   void U32(std::uint32_t& v) { Storing() ? m_ar.WriteU32(v) : void(v = m_ar.ReadU32()); }
   template <std::size_t N>
+  void I16s(std::array<std::int16_t, N>& values) {
+    for (auto& v : values) I16(v);
+  }
+  template <std::size_t N>
   void Chars(std::array<char, N>& text) {
     Storing() ? m_ar.WriteBytes(text.data(), N) : m_ar.ReadBytes(text.data(), N);
   }
@@ -83,6 +88,102 @@ class CArchiveIo {
   CArchive& m_ar;
 };
 
+// Loads fields from a record's bytes handed over whole by the archive (checked to be there):
+// a plain cursor is several times cheaper than a checked archive read per field, and a file
+// holds thousands of records. A read past the end still throws, as the archive would.
+class CBytesIo {
+ public:
+  CBytesIo(const std::uint8_t* bytes, std::size_t size) : m_p(bytes), m_end(bytes + size) {}
+  bool Storing() const { return false; }
+  void U8(std::uint8_t& v) { v = *Take(1); }
+  void I8(std::int8_t& v) { v = std::int8_t(*Take(1)); }
+  void U16(std::uint16_t& v) { v = LoadU16(Take(2)); }
+  void I16(std::int16_t& v) { v = std::int16_t(LoadU16(Take(2))); }
+  void U32(std::uint32_t& v) { v = LoadU32(Take(4)); }
+  template <std::size_t N>
+  void I16s(std::array<std::int16_t, N>& values) {
+    const std::uint8_t* p = Take(2 * N);
+    for (std::size_t i = 0; i < N; ++i) values[i] = std::int16_t(LoadU16(p + 2 * i));
+  }
+  template <std::size_t N>
+  void Chars(std::array<char, N>& text) {
+    std::memcpy(text.data(), Take(N), N);
+  }
+  // The next n bytes where they lie.
+  const std::uint8_t* Bytes(std::size_t n) { return Take(n); }
+  // A band record: values, then the four ids, of which the first is kept as the type id.
+  void Band(NerexEqBand& band) {
+    const std::uint8_t* p = Take(kBandRecordBytes);
+    band.gain = std::int16_t(LoadU16(p));
+    band.frequency = LoadU16(p + 2);
+    band.type = p[4];
+    band.q = p[5];
+    band.typeId = LoadU32(p + 6);
+  }
+  bool Version(std::uint32_t expected) {
+    std::uint32_t v = 0;
+    U32(v);
+    return v == expected;
+  }
+  std::size_t Remaining() const { return std::size_t(m_end - m_p); }
+
+ private:
+  static constexpr std::size_t kBandRecordBytes = 6 + 4 * sizeof(std::uint32_t);
+  static std::uint16_t LoadU16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+  const std::uint8_t* Take(std::size_t n) {
+    if (std::size_t(m_end - m_p) < n) throw CArchiveException(CArchiveException::EndOfFile, "record cut short");
+    const std::uint8_t* p = m_p;
+    m_p += n;
+    return p;
+  }
+
+  const std::uint8_t* m_p;
+  const std::uint8_t* m_end;
+};
+
+// Stores fields into room the archive has handed over for the whole record: the writing
+// counterpart of CBytesIo.
+class CBytesWriterIo {
+ public:
+  CBytesWriterIo(std::uint8_t* bytes, std::size_t size) : m_begin(bytes), m_out(std::span<std::uint8_t>(bytes, size)) {}
+  bool Storing() const { return true; }
+  void U8(const std::uint8_t& v) { m_out.U8(v); }
+  void I8(const std::int8_t& v) { m_out.I8(v); }
+  void U16(const std::uint16_t& v) { m_out.U16(v); }
+  void I16(const std::int16_t& v) { m_out.I16(v); }
+  void U32(const std::uint32_t& v) { m_out.U32(v); }
+  template <std::size_t N>
+  void I16s(const std::array<std::int16_t, N>& values) {
+    for (std::int16_t v : values) m_out.I16(v);
+  }
+  template <std::size_t N>
+  void Chars(const std::array<char, N>& text) {
+    m_out.Chars(text);
+  }
+  void Band(const NerexEqBand& band) {
+    I16(band.gain);
+    U16(band.frequency);
+    U8(band.type);
+    U8(band.q);
+    for (std::uint32_t id : {band.typeId, band.qId, band.frequencyId, band.gainId}) m_out.U32(id);
+  }
+  bool Version(std::uint32_t expected) {
+    m_out.U32(expected);
+    return true;
+  }
+  // The next n bytes, zeroed, to be filled by the caller.
+  std::span<std::uint8_t> Bytes(std::size_t n) {
+    const std::size_t at = m_out.Position();
+    m_out.Pad(n);
+    return std::span<std::uint8_t>(m_begin + at, n);
+  }
+  std::size_t Position() const { return m_out.Position(); }
+
+ private:
+  std::uint8_t* m_begin;
+  CSpanWriter m_out;
+};
+
 // The same over a data stream; stream errors throw CStreamError.
 class CStreamIo {
  public:
@@ -105,6 +206,10 @@ class CStreamIo {
     v = std::int16_t(u);
   }
   void U32(std::uint32_t& v) { m_ds.U32(v); }
+  template <std::size_t N>
+  void I16s(std::array<std::int16_t, N>& values) {
+    for (auto& v : values) I16(v);
+  }
   template <std::size_t N>
   void Chars(std::array<char, N>& text) {
     m_ds.Bytes(text.data(), N);
@@ -138,6 +243,10 @@ class CSizeIo {
   void U16(const std::uint16_t&) { m_bytes += 2; }
   void I16(const std::int16_t&) { m_bytes += 2; }
   void U32(const std::uint32_t&) { m_bytes += 4; }
+  template <std::size_t N>
+  void I16s(const std::array<std::int16_t, N>&) {
+    m_bytes += 2 * N;
+  }
   template <std::size_t N>
   void Chars(const std::array<char, N>&) {
     m_bytes += N;
@@ -177,7 +286,7 @@ void IoGeqSection(Io& io, NerexGeqBlock& geq) {
   for (int i = 0; i < kNerexMaxInputs; ++i) {
     io.U8(geq.modes[i]);
     io.U8(geq.bypass[i]);
-    for (auto& g : geq.bands[i]) io.I16(g);
+    io.I16s(geq.bands[i]);
   }
 }
 
@@ -246,6 +355,30 @@ void IoScrambledOutputSection(Io& io, NerexOutputSection& out, ENerexOutputPlain
   ParseOutputPlainBytes(bytes, form, out);
 }
 
+// The same stored in place: the plain bytes are written into the record's room, padded with
+// zeros and scrambled there.
+void IoScrambledOutputSection(CBytesWriterIo& io, NerexOutputSection& out, ENerexOutputPlainForm form) {
+  std::uint32_t key = GetTickCount();
+  std::uint32_t length = std::uint32_t(RoundUp4(GetOutputPlainSize(form)));
+  io.U32(key);
+  io.U32(length);
+  const std::span<std::uint8_t> bytes = io.Bytes(length);
+  WriteOutputPlainBytes(out, form, bytes);
+  ScrambleWords(bytes.data(), length / 4, key);
+}
+
+// The same loaded from a record's bytes: the words are unscrambled into a buffer on the stack.
+void IoScrambledOutputSection(CBytesIo& io, NerexOutputSection& out, ENerexOutputPlainForm form) {
+  std::uint32_t key = 0, length = 0;
+  io.U32(key);
+  io.U32(length);
+  CheckOutputRecordLength(length, form);
+  std::array<std::uint8_t, kMaxOutputRecordBytes> plain;
+  std::memcpy(plain.data(), io.Bytes(length), length);
+  UnscrambleWords(plain.data(), length / 4, key);
+  ParseOutputPlainBytes(std::span<const std::uint8_t>(plain.data(), length), form, out);
+}
+
 // Dynamic EQ of a memory record: version 1, mode, linking, 12 bands of 11 bytes.
 template <class Io>
 void IoDeqSection(Io& io, CNerexSeriesMemory& m) {
@@ -302,6 +435,7 @@ std::size_t PlainHeaderBytes(ENerexOutputPlainForm form) {
 struct MemoryRecordSizes {
   std::size_t inputs = 0;
   std::size_t oldOutputs = 0;
+  std::size_t v5Outputs = 0;  // key, length and the padded plain bytes
   std::size_t geq = 0;
   std::size_t deq = 0;
 };
@@ -319,6 +453,7 @@ const MemoryRecordSizes& GetMemoryRecordSizes() {
     s.oldOutputs = oldOutputs.Size();
     s.geq = geq.Size();
     s.deq = deq.Size();
+    s.v5Outputs = 2 * sizeof(std::uint32_t) + RoundUp4(GetOutputPlainSize(ENerexOutputPlainForm::V5));
     return s;
   }();
   return sizes;
@@ -359,9 +494,25 @@ void LoadMemoryList(CArchive& ar, CNerexMemoryList& list) {
   for (auto& memory : list) memory->Serialize(ar);
 }
 
+// Asks the processor to bring an image into the cache ahead of its use: the images of a large
+// file are written one after another, each from main memory, and reading an image with its
+// fields in record order otherwise waits on memory field by field.
+void Prefetch(const CNerexSeriesMemory& memory) {
+  const auto* bytes = reinterpret_cast<const char*>(&memory);
+  for (std::size_t at = 0; at < sizeof memory; at += 64) __builtin_prefetch(bytes + at);
+}
+
+// The records of the memories in list order, each next one prefetched while one is written.
+void StoreMemories(CArchive& ar, CNerexMemoryList& list) {
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (i + 1 < list.size()) Prefetch(*list[i + 1]);
+    list[i]->Serialize(ar);
+  }
+}
+
 void StoreMemoryList(CArchive& ar, CNerexMemoryList& list) {
   ar.WriteU32(std::uint32_t(list.size()));
-  for (auto& memory : list) memory->Serialize(ar);
+  StoreMemories(ar, list);
 }
 
 // The 13-byte general record: byte 7, the front-panel code, bytes 10 to 19.
@@ -388,7 +539,11 @@ namespace {
 void CompressorField(CSpanWriter& w, const NerexCompressor& c, bool limitersFlag) {
   AppendCompressor(w, c, limitersFlag);
 }
-void CompressorField(CSpanReader& r, NerexCompressor& c, bool) { ReadCompressor(r, c); }
+void CompressorField(CSpanReader& r, NerexCompressor& c, bool) {
+  // Decoded from a reader of its own four bytes, so that r stays local to the parse.
+  CSpanReader bytes(r.Take<4>());
+  ReadCompressor(bytes, c);
+}
 
 // The plain bytes' layout in one list: a CSpanWriter stores it from a const section, a
 // CSpanReader loads it.
@@ -421,17 +576,31 @@ void OutputPlainFields(Io& io, Section& out, ENerexOutputPlainForm form) {
 
 }  // namespace
 
+// The parse and the build of the plain bytes, and the memory sections below, have every field
+// call inlined, so that the byte cursor stays in registers: the compiler must otherwise assume
+// that each byte stored may change the cursor and load it again, which costs several times the
+// field itself.
+#if defined(__GNUC__)
+#define ORVAK_FIELD_LIST [[gnu::flatten]]
+#else
+#define ORVAK_FIELD_LIST
+#endif
+
+ORVAK_FIELD_LIST void WriteOutputPlainBytes(const NerexOutputSection& out, ENerexOutputPlainForm form,
+                                            std::span<std::uint8_t> bytes) {
+  CSpanWriter w(bytes);
+  OutputPlainFields(w, out, form);
+}
+
 std::vector<std::uint8_t> BuildOutputPlainBytes(const NerexOutputSection& out, ENerexOutputPlainForm form) {
   // Written in place: the size is known, and a cursor over it is far cheaper than appending.
   std::vector<std::uint8_t> bytes(GetOutputPlainSize(form));
-  CSpanWriter w(bytes);
-  OutputPlainFields(w, out, form);
-  bytes.resize(w.Position());
+  WriteOutputPlainBytes(out, form, bytes);
   return bytes;
 }
 
-bool ParseOutputPlainBytes(const std::vector<std::uint8_t>& plain, ENerexOutputPlainForm form,
-                           NerexOutputSection& section) {
+ORVAK_FIELD_LIST bool ParseOutputPlainBytes(std::span<const std::uint8_t> plain, ENerexOutputPlainForm form,
+                                            NerexOutputSection& section) {
   if (plain.size() < GetOutputPlainSize(form)) return false;
   // Nothing below can fail once the size is checked: the section is read in place.
   CSpanReader r(plain);
@@ -450,16 +619,47 @@ void UnscrambleWords(std::vector<std::uint8_t>& bytes, std::uint32_t key) {
 
 // --- Memory records ---
 
+namespace {
+
+// The sections of a version-5 memory record, written into bytes (the size they take).
+ORVAK_FIELD_LIST void StoreMemorySections(CNerexSeriesMemory& m, std::uint8_t* bytes, std::size_t size) {
+  CBytesWriterIo io(bytes, size);
+  IoInputSection(io, m.inputs);
+  IoScrambledOutputSection(io, m.outputs, ENerexOutputPlainForm::V5);
+  IoGeqSection(io, m.geq);
+  IoDeqSection(io, m);
+}
+
+// The sections of a memory record of the given version read from bytes checked to hold them.
+ORVAK_FIELD_LIST void LoadMemorySections(CNerexSeriesMemory& m, const std::uint8_t* bytes, std::size_t size,
+                                         bool oldest, std::uint32_t version) {
+  CBytesIo io(bytes, size);
+  if (oldest) {
+    IoInputSection(io, m.inputs);
+    IoOldOutputSection(io, m.outputs);
+    IoGeqSection(io, m.geq);
+  } else if (version >= 2) {
+    IoInputSection(io, m.inputs);
+    if (version == 2)
+      IoOldOutputSection(io, m.outputs);
+    else
+      IoScrambledOutputSection(io, m.outputs, FormOfMemoryVersion(version));
+    IoGeqSection(io, m.geq);
+    if (version >= 4) IoDeqSection(io, m);
+  }
+}
+
+}  // namespace
+
 void CNerexSeriesMemory::Serialize(CArchive& ar) {
   if (ar.IsStoring()) {
-    CArchiveIo io(ar);
     ar.WriteString(name);
     ar.WriteU32(sectionFlags | kStoredRecordMark);
     ar.WriteU32(kNerexMemoryRecordVersion);
-    IoInputSection(io, inputs);
-    IoScrambledOutputSection(io, outputs, ENerexOutputPlainForm::V5);
-    IoGeqSection(io, geq);
-    IoDeqSection(io, *this);
+    // The sections have a fixed size: they are written into the archive's room in one piece.
+    const MemoryRecordSizes& sizes = GetMemoryRecordSizes();
+    const std::size_t bytes = sizes.inputs + sizes.v5Outputs + sizes.geq + sizes.deq;
+    StoreMemorySections(*this, ar.WriteSpan(bytes), bytes);
     return;
   }
 
@@ -475,24 +675,12 @@ void CNerexSeriesMemory::Serialize(CArchive& ar) {
     throw CArchiveException(CArchiveException::NewerVersion, "memory record version " + std::to_string(version));
   const std::size_t body = ar.Position();
   CheckMemoryRecordBody(ar, oldest, version);
+  const std::size_t bodySize = ar.Position() - body;
   ar.Rewind(body);
 
   name = std::move(loadedName);
   sectionFlags = flags;
-  CArchiveIo io(ar);
-  if (oldest) {
-    IoInputSection(io, inputs);
-    IoOldOutputSection(io, outputs);
-    IoGeqSection(io, geq);
-  } else if (version >= 2) {
-    IoInputSection(io, inputs);
-    if (version == 2)
-      IoOldOutputSection(io, outputs);
-    else
-      IoScrambledOutputSection(io, outputs, FormOfMemoryVersion(version));
-    IoGeqSection(io, geq);
-    if (version >= 4) IoDeqSection(io, *this);
-  }
+  LoadMemorySections(*this, ar.ReadSpan(bodySize), bodySize, oldest, version);
 }
 
 bool CNerexSeriesMemory::SerializeStream(CDataStream& ds) {
@@ -531,7 +719,7 @@ void SerializeNerexDeviceRecord(CArchive& ar, NerexDeviceRecordFields& f) {
     ar.WriteU32(f.gainNudge);
     ar.WriteU32(std::uint32_t(f.presets->size()));
     f.current->Serialize(ar);
-    for (auto& memory : *f.presets) memory->Serialize(ar);
+    StoreMemories(ar, *f.presets);
     StoreMemoryList(ar, *f.xoverPresets);
     IoGeneralRecord(io, f.general);
     for (auto& b : f.timedPresets) io.U8(b);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,10 +35,12 @@ enum class ENerexOutputPlainForm { V3, V4, V5, Stream };
 
 // The plain bytes of an output record before padding, and the bytes a form takes.
 std::vector<std::uint8_t> BuildOutputPlainBytes(const NerexOutputSection& outputs, ENerexOutputPlainForm form);
+// The same into bytes, which hold at least GetOutputPlainSize(form).
+void WriteOutputPlainBytes(const NerexOutputSection& outputs, ENerexOutputPlainForm form, std::span<std::uint8_t> bytes);
 std::size_t GetOutputPlainSize(ENerexOutputPlainForm form);
 // Reads plain bytes of the form into the section (crossover kinds fixed, gains 0); false when
 // there are too few bytes, and then the section is unchanged.
-bool ParseOutputPlainBytes(const std::vector<std::uint8_t>& plain, ENerexOutputPlainForm form,
+bool ParseOutputPlainBytes(std::span<const std::uint8_t> plain, ENerexOutputPlainForm form,
                            NerexOutputSection& outputs);
 // Chains the little-endian words of bytes (a multiple of 4 long) with the key: c0 = p0 ^ key,
 // ci = pi ^ c(i-1). Unscramble reverses it.

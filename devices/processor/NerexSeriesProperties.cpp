@@ -1,7 +1,5 @@
 // The processor's device properties: the property list with its validation, and the rows of
 // the properties grid with their changes. Both paths share the checks and message texts.
-#include <cstdio>
-#include <initializer_list>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -15,6 +13,7 @@
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 #include "platform/WindowMessages.h"
 
 namespace {
@@ -55,33 +54,12 @@ const std::vector<std::string> kDelayUnits{"Milliseconds", "Metres", "Feet"};
 const std::vector<std::string> kGainNudges{"0.1dB", "0.5dB", "1.0dB"};
 const std::vector<std::string> kMultiplierTexts{"x 0.0001", "x 0.001", "x 0.01", "x 0.1", "x 1.0", "x 10", "x 100"};
 
-// The pattern with each "%d" replaced by the next number, in order.
-std::string Format(const std::string& pattern, std::initializer_list<long long> numbers) {
-  std::string out;
-  auto next = numbers.begin();
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern.compare(i, 2, "%d") == 0 && next != numbers.end()) {
-      out += std::to_string(*next++);
-      ++i;
-    } else {
-      out += pattern[i];
-    }
-  }
-  return out;
-}
-std::string Format(const std::string& pattern, long long a) { return Format(pattern, {a}); }
-std::string Format(const std::string& pattern, long long a, long long b) { return Format(pattern, {a, b}); }
-
 // Four decimal digits with leading zeros.
-std::string FourDigits(unsigned code) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%.4u", code);
-  return buffer;
-}
+std::string FourDigits(unsigned code) { return FormatText("%.4u", code); }
 
 std::vector<std::string> SecondsTexts(int count, int first, int step) {
   std::vector<std::string> texts;
-  for (int i = 0; i < count; ++i) texts.push_back(Format("%ds", first + i * step));
+  for (int i = 0; i < count; ++i) texts.push_back(FormatText("%ds", first + i * step));
   return texts;
 }
 
@@ -229,7 +207,7 @@ bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
     return false;
   }
   if (id > kMaxDeviceId) {
-    refusal = Format("Device ID must be between 0 and %d", kMaxDeviceId);
+    refusal = FormatText("Device ID must be between 0 and %d", int(kMaxDeviceId));
     return false;
   }
   m_d.SetDeviceId(std::uint32_t(id));
@@ -241,7 +219,7 @@ bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
 
 bool CPropertyEditor::ApplyName(const CEdit& e, std::string& refusal) {
   if (WireCharacters(e.text) > kMaxNameCharacters) {
-    refusal = Format("Device name too long - %d characters max", (long long)kMaxNameCharacters);
+    refusal = FormatText("Device name too long - %d characters max", int(kMaxNameCharacters));
     return false;
   }
   m_d.ApplyControlChange(MakeTextParamValue(kParamDeviceName, e.text));
@@ -306,7 +284,7 @@ bool CPropertyEditor::ApplyOnDelay(const CEdit& e, std::string&) {
 bool CPropertyEditor::ApplyMemoryOffset(const CEdit& e, std::string& refusal) {
   const std::uint64_t offset = AsUnsigned(e.number);  // a negative offset is out of range too
   if (offset > std::uint64_t(kMaxMemoryOffset)) {
-    refusal = Format("Max Memory Offset = %d", kMaxMemoryOffset);
+    refusal = FormatText("Max Memory Offset = %d", int(kMaxMemoryOffset));
     return false;
   }
   StoreGeneral(NerexGeneralSettings::kMemoryOffset, std::uint8_t(offset));
@@ -315,7 +293,7 @@ bool CPropertyEditor::ApplyMemoryOffset(const CEdit& e, std::string& refusal) {
 
 bool CPropertyEditor::ApplyLcdContrast(const CEdit& e, std::string& refusal) {
   if (e.number < kMinContrast || e.number > kMaxContrast) {
-    refusal = Format("LCD Contrast must be between %d and %d", kMinContrast, kMaxContrast);
+    refusal = FormatText("LCD Contrast must be between %d and %d", int(kMinContrast), int(kMaxContrast));
     return false;
   }
   StoreGeneral(NerexGeneralSettings::kLcdContrast, std::uint8_t(e.number));
@@ -351,11 +329,11 @@ bool CPropertyEditor::ApplyAutoRtc(const CEdit& e, std::string&) {
 
 bool CPropertyEditor::ApplyNumberPresets(const CEdit& e, std::string& refusal) {
   if (e.number > kMaxPresets) {
-    refusal = Format("Number of presets must be less than %d", kMaxPresets);
+    refusal = FormatText("Number of presets must be less than %d", int(kMaxPresets));
     return false;
   }
   if (e.number < kMinPresets) {
-    refusal = Format("Number of presets must be more than %d", kMinPresets);
+    refusal = FormatText("Number of presets must be more than %d", int(kMinPresets));
     return false;
   }
   {
@@ -369,7 +347,7 @@ bool CPropertyEditor::ApplyNumberPresets(const CEdit& e, std::string& refusal) {
 bool CPropertyEditor::ApplyNumberXovers(const CEdit& e, std::string& refusal) {
   const std::uint64_t count = AsUnsigned(e.number);  // a negative count is out of range too
   if (count > std::uint64_t(kMaxPresets)) {
-    refusal = Format("Number of presets must be less than %d", kMaxPresets);
+    refusal = FormatText("Number of presets must be less than %d", int(kMaxPresets));
     return false;
   }
   {
@@ -404,6 +382,30 @@ std::unique_ptr<CDeviceProperty> NumberRow(const char* name, std::int64_t value,
 
 // --- The properties grid ---
 
+namespace {
+
+// The unit's own settings of its front panel, remote panels and power-on.
+void AddUnitSettingRows(CDevicePropertyGroup& group, const std::array<std::uint8_t, 20>& g) {
+  group.Add(ListRow("GPI Mode", TextOf(kGpiModes, g[NerexGeneralSettings::kGpiMode]),
+                    "Set the GPI mode of the unit", kPropGpiMode, kGpiModes));
+  group.Add(ListRow("Transmit Preset", g[NerexGeneralSettings::kTransmitPreset] ? "Enabled" : "Disabled",
+                    "Set whether presets recalls are transmitted on the unit RS485", kPropTransmitPreset,
+                    kTransmit));
+  group.Add(NumberRow("Memory Offset", g[NerexGeneralSettings::kMemoryOffset],
+                      "The offset of the memory recalled by a remote panel", kPropMemoryOffset));
+  group.Add(NumberRow("LCD Contrast", g[NerexGeneralSettings::kLcdContrast],
+                      "The contrast setting of the LCD on the front panel", kPropLcdContrast));
+  const int onDelay = g[NerexGeneralSettings::kOnDelay];
+  group.Add(ListRow("On Delay", onDelay >= 1 && onDelay <= 7 ? FormatText("%ds", (7 - onDelay) * 10) : std::string(),
+                    "Set the power on delay of the unit", kPropOnDelay, SecondsTexts(7, 60, -10)));
+  const int led = g[NerexGeneralSettings::kLedTimeout];
+  group.Add(ListRow("LED Timeout", led < kLedTimeoutChoices ? FormatText("%ds", led * 5 + 5) : std::string(),
+                    "Set the timeout for the front panel LED backlight", kPropLedTimeout,
+                    SecondsTexts(kLedTimeoutChoices, 5, 5)));
+}
+
+}  // namespace
+
 void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   const bool mayEdit = GetSystem() && GetSystem()->CanCurrentUserEditDeviceProperties();
   const bool offline = !IsConnected();
@@ -417,7 +419,6 @@ void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
     xovers = GetXoverPresets().size();
   }
   const auto& g = general.bytes;
-
   auto group = std::make_unique<CDevicePropertyGroup>("General");
   group->Add(NumberRow("ID", GetDeviceId(), "Set the device ID", kPropId)).Enable(mayEdit && offline);
   group->Add(std::make_unique<CDeviceProperty>("Name", CDeviceProperty::Value(GetName()), "Set the device name",
@@ -431,24 +432,7 @@ void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
                    "Auto Update RTC", CDeviceProperty::Value(GetAutoRtcUpdate()),
                    "Automatically updates the device clock when online if it differs from the PC clock", kPropAutoRtc))
         .Enable(mayEdit);
-    if (mayEdit) {
-      group->Add(ListRow("GPI Mode", TextOf(kGpiModes, g[NerexGeneralSettings::kGpiMode]),
-                         "Set the GPI mode of the unit", kPropGpiMode, kGpiModes));
-      group->Add(ListRow("Transmit Preset", g[NerexGeneralSettings::kTransmitPreset] ? "Enabled" : "Disabled",
-                         "Set whether presets recalls are transmitted on the unit RS485", kPropTransmitPreset,
-                         kTransmit));
-      group->Add(NumberRow("Memory Offset", g[NerexGeneralSettings::kMemoryOffset],
-                           "The offset of the memory recalled by a remote panel", kPropMemoryOffset));
-      group->Add(NumberRow("LCD Contrast", g[NerexGeneralSettings::kLcdContrast],
-                           "The contrast setting of the LCD on the front panel", kPropLcdContrast));
-      const int onDelay = g[NerexGeneralSettings::kOnDelay];
-      group->Add(ListRow("On Delay", onDelay >= 1 && onDelay <= 7 ? Format("%ds", (7 - onDelay) * 10) : std::string(),
-                         "Set the power on delay of the unit", kPropOnDelay, SecondsTexts(7, 60, -10)));
-      const int led = g[NerexGeneralSettings::kLedTimeout];
-      group->Add(ListRow("LED Timeout", led < kLedTimeoutChoices ? Format("%ds", led * 5 + 5) : std::string(),
-                         "Set the timeout for the front panel LED backlight", kPropLedTimeout,
-                         SecondsTexts(kLedTimeoutChoices, 5, 5)));
-    }
+    if (mayEdit) AddUnitSettingRows(*group, general.bytes);
   }
   grid.AddGroup(std::move(group));
 

@@ -8,6 +8,7 @@
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexSeriesMemory.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -64,25 +65,20 @@ class CRangeCheck {
   }
 
   std::string Describe(const char* name, long long v, NerexCodeRange range, EUnit unit) const {
-    char where[64];
-    if (m_band >= 0) std::snprintf(where, sizeof where, "%s %d band %d", m_section, m_channel, m_band);
-    else if (m_channel > 0) std::snprintf(where, sizeof where, "%s %d", m_section, m_channel);
-    else std::snprintf(where, sizeof where, "%s", m_section);
-    char text[192];
+    const std::string where = m_band >= 0      ? FormatText("%s %d band %d", m_section, m_channel, m_band)
+                              : m_channel > 0 ? FormatText("%s %d", m_section, m_channel)
+                                              : std::string(m_section);
     switch (unit) {
       case EUnit::TenthsDb:
-        std::snprintf(text, sizeof text, "%s %s %.1f dB, outside %.1f to %.1f dB", where, name, double(v) / 10.0,
-                      range.low / 10.0, range.high / 10.0);
-        break;
+        return FormatText("%s %s %.1f dB, outside %.1f to %.1f dB", where.c_str(), name, double(v) / 10.0,
+                          range.low / 10.0, range.high / 10.0);
       case EUnit::DelayMs:
-        std::snprintf(text, sizeof text, "%s %s %.2f ms, outside %.2f to %.2f ms", where, name, double(v) * 8.138e-05,
-                      range.low * 8.138e-05, range.high * 8.138e-05);
-        break;
+        return FormatText("%s %s %.2f ms, outside %.2f to %.2f ms", where.c_str(), name, double(v) * 8.138e-05,
+                          range.low * 8.138e-05, range.high * 8.138e-05);
       case EUnit::Code:
-        std::snprintf(text, sizeof text, "%s %s %lld, outside %d to %d", where, name, v, range.low, range.high);
-        break;
+        return FormatText("%s %s %lld, outside %d to %d", where.c_str(), name, v, range.low, range.high);
     }
-    return text;
+    return {};
   }
 
   bool m_clamp;

@@ -4,13 +4,17 @@
 
 #include "app/CommandIds.h"
 #include "core/Device.h"
+#include "core/DeviceProperty.h"
 #include "core/System.h"
 #include "core/Zone.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "devices/processor/ProcessorFamily.h"
 #include "platform/SettingsStore.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimDiscoveryUnit.h"
+#include "tools/devsim/SimProcessor.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/OutputWnd.h"
 
@@ -41,7 +45,84 @@ class OnlineTest : public SimBusFrameTest {
   }
 };
 
+// A processor of the file (named "P1" there) and its unit (named "Main PA"), or no unit at all.
+class ProcessorOnlineTest : public SimBusFrameTest {
+ protected:
+  static constexpr std::uint8_t kProcessorId = 3;
+
+  void SetUp() override {
+    SimBusFrameTest::SetUp();
+    RegisterProcessorFamily();
+  }
+  void StartProcessorBus(bool withUnit) {
+    StartBus(kComPort, [withUnit](CSimBus& units) {
+      if (!withUnit) return;
+      CSimProcessorUnit* unit = units.Add<CSimProcessorUnit>(120, kProcessorId);
+      unit->SetDeviceName("Main PA");
+      unit->SetFirmware("1.31");
+    });
+  }
+  CDevice* AddFileProcessor(CSystem& system) {
+    CDevice* device = system.CreateDevice(kProcessorId, 120, 0);
+    device->SetName("P1");
+    system.AppendDevice(device);
+    system.GetZones()[0]->AppendDevice(device);
+    system.SetSelectedDevice(0);
+    return device;
+  }
+  std::string ShownText(const char* row) {
+    const CDeviceProperty* property = frame->GetPropertiesPane().GetGrid().FindRow(row);
+    return property ? property->GetText() : std::string("(no row)");
+  }
+};
+
 }  // namespace
+
+TEST_F(ProcessorOnlineTest, SelectedUnitReadOutAfterGoingOnlineShowsItsNameAndFirmwareInTheProperties) {
+  StartProcessorBus(true);
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  auto* device = dynamic_cast<CNerexSeriesDevice*>(AddFileProcessor(system));
+  ASSERT_NE(device, nullptr);
+  PostAbout(f, FrameMsg::kShowDeviceProps, device);
+  ProcessEvents();
+  ASSERT_EQ(ShownText("Name"), "P1");
+
+  prompts.goOnlineChoice = 0;  // the unit's settings into the file
+  f.RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(f.IsOnline());
+  ASSERT_TRUE(WaitFor([&] { return device->AllBlocksReceived(); }, 20000));
+  EXPECT_TRUE(WaitFor([&] { return ShownText("Name") == "Main PA"; })) << ShownText("Name");
+  EXPECT_EQ(ShownText("Firmware Version"), "1.31");
+}
+
+TEST_F(ProcessorOnlineTest, GoingOfflineNeverClosesThePortUnderAWorkerThatHasNotGoneIdle) {
+  StartProcessorBus(false);  // nothing answers: every request waits out its time-out
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  AddFileProcessor(system);
+  // Every transaction lasts seconds, and the wait for the worker is far shorter than that.
+  system.GetTransport().SetExtraTimeout(1500);
+  system.SetIdleWaitForTests(50);
+  prompts.goOnlineChoice = 0;
+  f.RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(f.IsOnline());
+  const std::size_t before = bus->RequestCount();
+  ASSERT_TRUE(WaitFor([&] { return bus->RequestCount() > before; }, 10000));
+
+  f.RunCommand(Cmd::kOnline);
+  EXPECT_TRUE(f.IsOnline());
+  EXPECT_TRUE(system.IsPortOpen());
+  f.UpdateCommandUI();
+  EXPECT_EQ(f.GetCommand(Cmd::kOnline)->text(), "Go Offline");
+
+  // The request stayed raised: the worker goes idle once its transaction has ended, and then
+  // Go Offline closes the port.
+  ASSERT_TRUE(WaitFor([&] { return system.GetWorkerState() == kWorkerIdle; }, 20000));
+  f.RunCommand(Cmd::kOnline);
+  EXPECT_FALSE(f.IsOnline());
+  EXPECT_FALSE(system.IsPortOpen());
+}
 
 TEST_F(OnlineTest, Autoscan_GoesOnlineFindsTheUnitShowsItAndGoesOffline) {
   CFrameUnderTest& f = MakeFrame();

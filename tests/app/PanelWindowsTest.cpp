@@ -294,7 +294,7 @@ TEST_F(PanelWindowsTest, NewCustomPanel_OnlyInDesignModeWithDevices_OpensItAndCh
 
   // The design tools reach the active panel's view through the frame.
   frame->RunCommand(kCmdAddKnob);
-  EXPECT_NE(ViewOf(second)->GetPendingControl(), nullptr);
+  EXPECT_NE(ViewOf(second)->Designer().GetPendingControl(), nullptr);
 }
 
 TEST_F(PanelWindowsTest, DesignAndOperateMode_ReopenEveryOpenPanelOnceAndDeletePanelClosesIt) {
@@ -544,7 +544,7 @@ TEST_F(PanelWindowsTest, CopyAndPaste_FollowTheObjectTheGridShowsNotTheActivePan
   frame->GetPropertiesPane().ShowPanelProperties(true, view);
   EXPECT_FALSE(enabled(Cmd::kEditCopy));
   EXPECT_FALSE(enabled(Cmd::kEditPaste));
-  view->AddToSelection(led);
+  view->Designer().AddToSelection(led);
   EXPECT_TRUE(enabled(Cmd::kEditCopy));
   frame->RunCommand(Cmd::kEditCopy);
   EXPECT_EQ(system.GetCopiedWidgets().size(), 1u);

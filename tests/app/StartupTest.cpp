@@ -1,7 +1,10 @@
 // Start-up of the application object: the command-line file, the last file, the splash.
 #include <QApplication>
+#include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 
+#include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/QuendalApp.h"
 #include "core/Device.h"
@@ -36,6 +39,14 @@ class StartupTest : public ::testing::Test {
   static std::string OpenDeviceName(CQuendalApp& app) {
     CSystem& system = app.GetMainFrame()->GetSystem();
     return system.GetDeviceCount() == 1 ? system.GetDevice(0)->GetName() : std::string();
+  }
+
+  static QPointer<CSplashScreen> FindSplash() {
+    QPointer<CSplashScreen> splash;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* s = dynamic_cast<CSplashScreen*>(w)) splash = s;
+    }
+    return splash;
   }
 
   QTemporaryDir temp;
@@ -85,12 +96,38 @@ TEST_F(StartupTest, WithoutTheSettingStartsUntitledAndShowsTheSplashThatClosesIt
   ASSERT_TRUE(app.InitInstance({}));
   EXPECT_EQ(app.GetMainFrame()->GetSystem().GetDeviceCount(), 0);
   EXPECT_EQ(app.GetMainFrame()->windowTitle(), "Orvak - Untitled");
-  QPointer<CSplashScreen> splash;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (auto* s = dynamic_cast<CSplashScreen*>(w)) splash = s;
-  }
+  QPointer<CSplashScreen> splash = FindSplash();
   ASSERT_FALSE(splash.isNull());
   EXPECT_TRUE(splash->GetVersionText().startsWith("Version "));
+  EXPECT_TRUE(WaitFor([&] { return splash.isNull(); }));
+}
+
+TEST_F(StartupTest, FatalCommsErrorWhileTheSplashIsUpShowsItsBoxWithTheSplashGone) {
+  CSettingsStore::WriteInt("Settings", "LoadLastFileOnStartup", 0);
+  CQuendalApp app;  // the real message boxes
+  app.SetSplashTime(600000);
+  ASSERT_TRUE(app.InitInstance({}));
+  QPointer<CSplashScreen> splash = FindSplash();
+  ASSERT_FALSE(splash.isNull());
+  ASSERT_TRUE(splash->isVisible());
+
+  // What the user sees while the box waits for an answer; then the box is answered.
+  QString boxText;
+  bool splashShownWithTheBox = true;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    boxText = box->text();
+    splashShownWithTheBox = splash && splash->isVisible();
+    box->done(QMessageBox::Ok);
+    watch.stop();
+  });
+  watch.start(10);
+  app.GetMainFrame()->PostMessage(FrameMsg::kFatalCommsError, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !boxText.isEmpty(); }));
+  EXPECT_EQ(boxText, "Fatal Comms Error - Going Offline");
+  EXPECT_FALSE(splashShownWithTheBox);
   EXPECT_TRUE(WaitFor([&] { return splash.isNull(); }));
 }
 

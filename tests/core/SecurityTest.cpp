@@ -3,6 +3,7 @@
 // network's users, refusals, the set pass, and the bounded waits on the security dialog.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -164,6 +165,12 @@ class SecurityTest : public ::testing::Test {
     ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(1); }));
   }
   CDevice* Device(int i) { return system.GetDevice(i); }
+  // Refused units are examined again as soon as they answer.
+  void ExamineRefusedUnitsAtOnce() {
+    CSecurityTimings timings = system.GetSecurityTimings();
+    timings.refusedHoldOffMs = 0;
+    system.SetSecurityTimingsForTests(timings);
+  }
 
   CScriptedSecurityDialog dialog;  // outlives the system, whose worker may still hold its link
   std::shared_ptr<CSerialLine> line = std::make_shared<CSerialLine>();
@@ -363,7 +370,7 @@ TEST_F(SecurityTest, WithFileSecurityASameAdminUnitIsRewrittenAndAnotherAdminIsA
 
 // --- Refusals ---
 
-TEST_F(SecurityTest, RefusedDeviceDoesNotBringTheDialogBackOnLaterProbes) {
+TEST_F(SecurityTest, RefusedDeviceDoesNotBringTheDialogBackWithinItsHoldOff) {
   SetSystemUsers({{"Admin", "Marigold"}}, true);
   CSimSecurityUnit* unit = AddSecureUnit(51, 5, "Stubborn", {});
   unit->SetRefusesSecurityWrites(true);
@@ -373,13 +380,56 @@ TEST_F(SecurityTest, RefusedDeviceDoesNotBringTheDialogBackOnLaterProbes) {
   EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Stubborn ID 5"), 1u);
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
   EXPECT_TRUE(system.IsSecurityRefused(Device(0)));
-  // The unit keeps answering the amplifier's probes (reads of its name); none of them opens the
-  // dialog again.
+  // The unit keeps answering the amplifier's probes (reads of its name); within the hold-off
+  // none of them opens the dialog again.
   auto* amp = static_cast<CSimZelAmpUnit*>(unit);
   const std::size_t probes = amp->ReadCount(0x3C);
   ASSERT_TRUE(WaitFor([&] { return amp->ReadCount(0x3C) >= probes + 3; }));
   EXPECT_EQ(frame.Count(FrameMsg::kOpenSecurityDlg), 1u);
   EXPECT_EQ(dialog.PassCount(), 1u);
+}
+
+TEST_F(SecurityTest, UnitThatMissedThePassIsExaminedAgainOnceItAnswersAndConnects) {
+  ExamineRefusedUnitsAtOnce();
+  AddSecureUnit(51, 5, "Late", {});
+  // Switched on only after the pass has asked it: its security check and both resends go
+  // unanswered.
+  bus.InjectFaults(SimFault::Silence(), 3);
+  GoOnlineAndRunPass();
+  EXPECT_EQ(dialog.ProgressLines().back(), "Cannot connect to the following devices : \n\nLate\n");
+
+  // Its next answer to a probe brings a second pass, which connects it.
+  ASSERT_TRUE(WaitFor([&] { return !Device(0)->NeedsInitialisation(); }));
+  ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(2); }));
+  EXPECT_EQ(dialog.PassCount(), 2u);
+  EXPECT_TRUE(dialog.Questions().empty());
+  EXPECT_EQ(dialog.ProgressLines().back(), "Connecting to devices with no security : \n\nLate\n");
+  EXPECT_FALSE(system.IsSecurityRefused(Device(0)));
+  EXPECT_FALSE(Device(0)->IsIgnored());
+  EXPECT_TRUE(WaitFor([&] { return Device(0)->IsConnected(); }));
+}
+
+TEST_F(SecurityTest, UnitExaminedAgainIsNotAskedWhatTheUserAnsweredForItAlready) {
+  ExamineRefusedUnitsAtOnce();
+  CSimSecurityUnit* unit = AddSecureUnit(51, 5, "AmpA", {{"Boss", "pw1"}});
+  unit->SetRefusesSecurityWrites(true);
+  // The whole network: the import is offered and declined, then the right password is given,
+  // but the unit does not take the empty table.
+  dialog.Script({{kSecurityAnswerSkip, ""}, {kSecurityAnswerOk, "pw1"}});
+  GoOnlineAndRunPass();
+  EXPECT_TRUE(system.IsSecurityRefused(Device(0)));
+  EXPECT_GE(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 AmpA ID 5"), 1u);
+
+  // Examined again once it answers: it takes the table now, and nothing is asked twice.
+  unit->SetRefusesSecurityWrites(false);
+  ASSERT_TRUE(WaitFor([&] { return !Device(0)->NeedsInitialisation(); }));
+  EXPECT_TRUE(unit->GetUsers().empty());
+  EXPECT_GE(dialog.PassCount(), 2u);
+  const auto questions = dialog.Questions();
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_EQ(questions[0].kind, kSecurityAskImport);
+  EXPECT_EQ(questions[1].kind, kSecurityAskPasswords);
+  EXPECT_FALSE(system.GetUseSystemSecurity());
 }
 
 TEST_F(SecurityTest, GoingOnlineAgainGivesRefusedDevicesAnotherChance) {
@@ -423,6 +473,35 @@ TEST_F(SecurityTest, SetPassWritesTheFilesUsersOrAnEmptyTableIntoEverySettledUni
   EXPECT_TRUE(a->GetUsers().empty());
   EXPECT_TRUE(b->GetUsers().empty());
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
+}
+
+TEST_F(SecurityTest, PassesWriteTheUsersAsOneWholeCopyWhileTheUiEditsThem) {
+  SetSystemUsers({{"Admin", "a"}, {"Op", "a"}}, true);
+  CSimSecurityUnit* units[] = {AddSecureUnit(51, 5, "A", {}), AddSecureUnit(52, 6, "B", {}),
+                               AddSecureUnit(53, 7, "C", {})};
+  GoOnlineAndRunPass();
+
+  // The users dialogs change the users under the system's lock while the set pass writes them.
+  std::atomic<bool> editing{true};
+  std::thread editor([&] {
+    for (int n = 0; editing; ++n) {
+      {
+        CSingleLock lock(system.GetLock());
+        for (CUser* user : system.GetUsers()) user->m_password = n % 2 ? "b" : "a";
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  system.SetNeedSecuritySet(true);
+  const bool finished = WaitFor([&] { return dialog.PassFinished(2); });
+  editing = false;
+  editor.join();
+  ASSERT_TRUE(finished);
+  // Every unit holds one whole version of the table, never a mixture of two.
+  for (CSimSecurityUnit* unit : units) {
+    const Users held = unit->GetUsers();
+    EXPECT_TRUE(held == (Users{{"Admin", "a"}, {"Op", "a"}}) || held == (Users{{"Admin", "b"}, {"Op", "b"}}));
+  }
 }
 
 // --- Bounded waits ---

@@ -4,6 +4,8 @@
 #include "core/SevenBit.h"
 #include "platform/SerialPortMemory.h"
 #include "tools/devsim/SimBus.h"
+#include "tools/devsim/SimDiscoveryUnit.h"
+#include "tools/devsim/SimProcessor.h"
 
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
@@ -79,6 +81,29 @@ TEST(SimBus, RequestOfUnknownLengthEndsWhenTheLineGoesQuiet) {
   rig.bus.Start();
   EXPECT_EQ(rig.Exchange({0xE0, 0x05}, 3), (Bytes{0xE8, 0x00, 0x09}));
   EXPECT_EQ(rig.bus.Requests().back(), (Bytes{0xE0, 0x05}));
+}
+
+TEST(SimBus, ProcessorIdentificationAndLongIdProbeShareB0_EachUnitAnswersItsOwn) {
+  BusRig rig;
+  // A unit found by the autoscan at short ID 2 and by long ID, beside a processor at ID 1.
+  SimDiscoveryConfig scan;
+  scan.typeCode = 52;
+  scan.shortId = 2;
+  scan.longId = 0x01020304;
+  rig.bus.Add<CSimDiscoveryUnit>(scan);
+  rig.bus.Add<CSimProcessorUnit>(120, std::uint8_t(1));
+  rig.bus.Start();
+
+  // The processor's two-byte request is not taken for the start of a five-byte probe.
+  const Bytes ident = rig.Exchange({0xB0, 0x01}, 21);
+  ASSERT_EQ(ident.size(), 21u);
+  EXPECT_EQ((Bytes{ident[0], ident[1], ident[2]}), (Bytes{0xB8, 0x00, 0x14}));
+  EXPECT_EQ(rig.bus.Requests().back(), (Bytes{0xB0, 0x01}));
+  // The long-ID probe of level B0 still reaches the scan unit whole.
+  const Bytes found = rig.Exchange({0xB0, 0x01, 0x02, 0x03, 0x04}, 24);
+  ASSERT_EQ(found.size(), 24u);
+  EXPECT_EQ((Bytes{found[0], found[3], found[4], found[5], found[6]}), (Bytes{0xB8, 0x01, 0x02, 0x03, 0x04}));
+  EXPECT_EQ(rig.bus.Requests().back(), (Bytes{0xB0, 0x01, 0x02, 0x03, 0x04}));
 }
 
 TEST(SimBus, SeveralAnswersAtOnceCollideIntoGarbage) {

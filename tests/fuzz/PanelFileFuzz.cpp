@@ -104,7 +104,7 @@ void Design(CSystem& system, CCustomControlPanelWnd& view, CCPData& panel, unsig
   for (std::size_t i = 0; i < panel.m_widgets.size() && i < kWidgets; ++i) {
     CCustomControlObject* widget = panel.m_widgets[i];
     Properties(*widget);
-    view.AddToSelection(widget);
+    view.Designer().AddToSelection(widget);
   }
   view.RebuildDisplay();
   if (panel.m_widgets.empty()) return;
@@ -114,12 +114,13 @@ void Design(CSystem& system, CCustomControlPanelWnd& view, CCPData& panel, unsig
   view.OnLButtonDown(MK_LBUTTON, c);
   view.OnMouseMove(MK_LBUTTON, CPoint{c.x + d, c.y - d});
   view.OnLButtonUp(0, CPoint{c.x + d, c.y - d});
-  CCustomControlObject* last = view.GetSelection().empty() ? nullptr : view.GetSelection().back();
+  const auto& selection = view.Designer().GetSelection();
+  CCustomControlObject* last = selection.empty() ? nullptr : selection.back();
   if (last && last->GetSizingMode() == 3) {
-    const CRect handle = CCustomControlPanelWnd::GetHandleRect(last, 8);
+    const CRect handle = CCustomPanelDesigner::GetHandleRect(last, 8);
     const CPoint grab{handle.left + 2, handle.top + 2};
-    view.ClearSelection();
-    view.AddToSelection(last);
+    view.Designer().ClearSelection();
+    view.Designer().AddToSelection(last);
     view.OnLButtonDown(MK_LBUTTON, grab);
     view.OnMouseMove(MK_LBUTTON, CPoint{grab.x - 3 * d, grab.y + 2 * d});
     view.OnLButtonUp(0, CPoint{grab.x - 3 * d, grab.y + 2 * d});

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
+
+#include "platform/AtomicFile.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -145,6 +148,83 @@ TEST(Archive, StoreKeepsGrowingAcrossDataAndReserveAndHoldsOnlyWhatWasWritten) {
   EXPECT_EQ(ar.TakeData(), expected);
 }
 
+TEST(Archive, SinkArchiveHandsOnTheBytesABufferedOneHoldsInBlocksAndLargePiecesWhole) {
+  // Small writes past several blocks, a string, a piece larger than a block, and room written
+  // in place: the sink sees the same bytes in the same order, no block over the block size
+  // except the large piece, and the rest only at Flush.
+  const Bytes large(CArchive::kSinkBlockBytes + 7, 0xAB);
+  auto store = [&large](CArchive& ar) {
+    for (std::uint32_t i = 0; i < 200000; ++i) ar.WriteU32(i * 2654435761u);
+    ar.WriteString("Zone \xC3\xA9");
+    ar.WriteBytes(large.data(), large.size());
+    std::uint8_t* room = ar.WriteSpan(3);
+    room[0] = 1, room[1] = 2, room[2] = 3;
+  };
+  CArchive buffered;
+  store(buffered);
+  Bytes sunk;
+  std::vector<std::size_t> blocks;
+  CArchive streamed([&](const std::uint8_t* data, std::size_t size) {
+    sunk.insert(sunk.end(), data, data + size);
+    blocks.push_back(size);
+  });
+  store(streamed);
+  const std::size_t beforeFlush = sunk.size();
+  streamed.Flush();
+  EXPECT_GT(sunk.size(), beforeFlush);
+  EXPECT_EQ(sunk, buffered.Data());
+  ASSERT_GE(blocks.size(), 4u);
+  EXPECT_EQ(std::count(blocks.begin(), blocks.end(), large.size()), 1);
+  for (std::size_t size : blocks) EXPECT_TRUE(size <= CArchive::kSinkBlockBytes || size == large.size());
+
+  // A sink that cannot take a block stops the store with its exception.
+  CArchive failing([](const std::uint8_t*, std::size_t) {
+    throw CArchiveException(CArchiveException::WriteFailed, "disk full");
+  });
+  EXPECT_THROW(for (int i = 0; i < 100000; ++i) failing.WriteU32(1), CArchiveException);
+}
+
+TEST(Archive, FileReadInPiecesGivesBackEveryByteAcrossThePieceEnds) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/pieces.ovd";
+  Bytes bytes(3 * CArchive::kLoadBlockBytes + 1234);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 13 + (i >> 8));
+  ASSERT_TRUE(WriteFileAtomically(path, bytes, nullptr));
+  std::string error;
+  EXPECT_EQ(CArchive::LoadFile(dir.path().toStdString() + "/none.ovd", &error), nullptr);
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(CArchive::LoadFile(dir.path().toStdString(), nullptr), nullptr);  // a folder
+
+  const std::unique_ptr<CArchive> ar = CArchive::LoadFile(path, &error);
+  ASSERT_NE(ar, nullptr) << error;
+  EXPECT_EQ(ar->Remaining(), bytes.size());
+  EXPECT_THROW(ar->CheckCount(bytes.size() + 1, 1), CArchiveException);
+  // Words of every width read across the end of a piece, then a span longer than a piece.
+  auto u32At = [&bytes](std::size_t at) {
+    return std::uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | std::uint32_t(bytes[at + 3]) << 24);
+  };
+  ar->Skip(CArchive::kLoadBlockBytes + CArchive::kRewindBytes - 3);
+  std::size_t at = ar->Position();
+  EXPECT_EQ(ar->ReadU32(), u32At(at));
+  EXPECT_EQ(ar->ReadU16(), std::uint16_t(bytes[at + 4] | bytes[at + 5] << 8));
+  ar->Rewind(at);
+  EXPECT_EQ(ar->ReadU32(), u32At(at));
+  const std::size_t span = CArchive::kLoadBlockBytes + 100;
+  at = ar->Position();
+  const std::uint8_t* p = ar->ReadSpan(span);
+  EXPECT_TRUE(std::equal(p, p + span, bytes.begin() + std::ptrdiff_t(at)));
+  // The piece now starts kRewindBytes before the span: back to there, and no further.
+  EXPECT_THROW(ar->Rewind(at - CArchive::kRewindBytes - 1), CArchiveException);
+  EXPECT_EQ(ar->Position(), at + span);
+  ar->Rewind(at - CArchive::kRewindBytes);
+  EXPECT_EQ(ar->ReadU32(), u32At(at - CArchive::kRewindBytes));
+  ar->Skip(span + CArchive::kRewindBytes - 4);
+  // The last bytes, then the end.
+  ar->Skip(ar->Remaining() - 4);
+  EXPECT_EQ(ar->ReadU32(), u32At(bytes.size() - 4));
+  EXPECT_THROW(ar->ReadU8(), CArchiveException);
+}
+
 TEST(Archive, BulkReadIntoAVectorChecksWhatIsLeft) {
   CArchive in(Bytes{1, 2, 3, 4});
   Bytes out{9};
@@ -161,18 +241,25 @@ TEST(Archive, WrongDirectionIsRefused) {
   EXPECT_THROW(in.WriteU8(1), CArchiveException);
 }
 
+namespace {
+// The file at path holds bytes and is the only file in its folder: no temporary file is left.
+void ExpectOnlyFileHolds(const QTemporaryDir& dir, const std::string& path, const Bytes& bytes) {
+  Bytes back;
+  ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
+  EXPECT_EQ(back, bytes);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+}  // namespace
+
 TEST(AtomicWrite, ReplacesFileAndLeavesNoTemporary) {
   QTemporaryDir dir;
   std::string path = dir.path().toStdString() + "/a.ovd";
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(path, Bytes{1, 2, 3}, &error)) << error;
   ASSERT_TRUE(WriteFileAtomically(path, Bytes{4, 5}, &error)) << error;
-  Bytes back;
-  ASSERT_TRUE(ReadWholeFile(path, back, &error));
-  EXPECT_EQ(back, (Bytes{4, 5}));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()),
-                          std::filesystem::directory_iterator()),
-            1);
+  ExpectOnlyFileHolds(dir, path, Bytes{4, 5});
 }
 
 TEST(AtomicWrite, ReadOnlyFolderLeavesOriginalIntact) {
@@ -207,11 +294,8 @@ TEST(AtomicWrite, WholeFileReadsBackLargeFilesExactly) {
   ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
   EXPECT_EQ(back, bytes);
   EXPECT_EQ(GetFileSize(dir.path().toStdString() + "/none.ovd"), 0u);
-  // Into a buffer of its own, loaded by an archive.
-  std::unique_ptr<std::uint8_t[]> buffer;
-  std::size_t size = 0;
-  ASSERT_TRUE(ReadWholeFile(path, buffer, size, nullptr));
-  CArchive ar(std::move(buffer), size);
+  // Loaded by an archive.
+  CArchive ar(back);
   EXPECT_EQ(ar.Remaining(), bytes.size());
   EXPECT_EQ(ar.ReadU32(), 0x150E0700u);
   EXPECT_EQ(ar.Data(), bytes);
@@ -224,16 +308,13 @@ TEST(AtomicWrite, WholeFileReadsBackLargeFilesExactly) {
 }
 
 TEST(AtomicWrite, WholeFileReadsFilesThatClaimNoSizeToTheirEnd) {
-  // Files under /proc report size 0 and still hold text: both reads go on to the real end.
+  // Files under /proc report size 0 and still hold text: the read goes on to the real end.
   Bytes bytes;
   ASSERT_TRUE(ReadWholeFile("/proc/self/cmdline", bytes, nullptr));
   ASSERT_FALSE(bytes.empty());
-  std::unique_ptr<std::uint8_t[]> buffer;
-  std::size_t size = 0;
-  ASSERT_TRUE(ReadWholeFile("/proc/self/cmdline", buffer, size, nullptr));
-  EXPECT_EQ(Bytes(buffer.get(), buffer.get() + size), bytes);
+  EXPECT_EQ(bytes.back(), 0);
   std::string error;
-  EXPECT_FALSE(ReadWholeFile("/nonexistent-folder/none.ovd", buffer, size, &error));
+  EXPECT_FALSE(ReadWholeFile("/nonexistent-folder/none.ovd", bytes, &error));
   EXPECT_FALSE(error.empty());
 }
 
@@ -250,12 +331,43 @@ TEST(AtomicWrite, FailedFlushToDiskKeepsTheOriginalAndReportsIt) {
   SetFileSyncForTests(nullptr);
   EXPECT_FALSE(written);
   EXPECT_NE(error.find("flushed to the disk"), std::string::npos) << error;
+  ExpectOnlyFileHolds(dir, path, Bytes{9, 9});
+}
+
+TEST(AtomicWrite, KeepsThePermissionsOfTheFileReplacedAndReplacesALinksTarget) {
+  namespace fs = std::filesystem;
+  QTemporaryDir dir;
+  const std::string target = dir.path().toStdString() + "/target.ovd";
+  const std::string link = dir.path().toStdString() + "/link.ovd";
+  ASSERT_TRUE(WriteFileAtomically(target, Bytes{1}, nullptr));
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink(target, link);
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(link, Bytes{2, 3}, &error)) << error;
+  EXPECT_TRUE(fs::is_symlink(link));
   Bytes back;
-  ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
-  EXPECT_EQ(back, (Bytes{9, 9}));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()),
-                          std::filesystem::directory_iterator()),
-            1);
+  ASSERT_TRUE(ReadWholeFile(target, back, nullptr));
+  EXPECT_EQ(back, (Bytes{2, 3}));
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path().toStdString()), fs::directory_iterator()), 2);
+}
+
+TEST(AtomicWrite, WriterThatFailsOrIsDroppedLeavesTheOriginalAndNoTemporary) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/a.ovd";
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9}, nullptr));
+  {
+    CAtomicFileWriter dropped(path);
+    ASSERT_TRUE(dropped.Open(nullptr));
+    ASSERT_TRUE(dropped.Write("abc", 3, nullptr));
+  }
+  CAtomicFileWriter unopened(path);
+  std::string error;
+  EXPECT_FALSE(unopened.Write("abc", 3, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(unopened.Commit(&error));
+  ExpectOnlyFileHolds(dir, path, Bytes{9, 9});
 }
 
 TEST(AtomicWrite, MissingFileReadFails) {

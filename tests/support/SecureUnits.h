@@ -26,6 +26,8 @@ inline CSecurityTimings QuickSecurityTimings() {
   quick.dialogOpenTimeoutMs = 5000;
   quick.dialogSendTimeoutMs = 5000;
   quick.answerTimeoutMs = 30000;
+  // Refused units are examined again only where a test asks for it.
+  quick.refusedHoldOffMs = 600000;
   return quick;
 }
 

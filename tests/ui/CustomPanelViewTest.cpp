@@ -201,16 +201,16 @@ TEST_F(CustomPanelViewTest, SelectionFrameAndHandlesFollowTheSizingMode) {
   CSwatch* fixed = Add(CRect{40, 40, 80, 80}, kRed, 0);
   CSwatch* wide = Add(CRect{150, 40, 190, 80}, kRed, 1);
   Open();
-  view->AddToSelection(fixed);
-  view->AddToSelection(wide);
+  view->Designer().AddToSelection(fixed);
+  view->Designer().AddToSelection(wide);
   view->RebuildDisplay();
   // The frame fills the band around each widget; only the wide one has handles, left and right.
   EXPECT_NE(Pixel(37, 60), kBackground);
   EXPECT_EQ(Pixel(146, 59), CColour::FromRgb(255, 255, 255));  // left handle of the wide one
   EXPECT_NE(Pixel(170, 35), CColour::FromRgb(255, 255, 255));  // no top handle
-  EXPECT_EQ(CCustomControlPanelWnd::HitTestHandle(fixed, 35, 60), 0);
-  EXPECT_EQ(CCustomControlPanelWnd::HitTestHandle(wide, 145, 58), 1);
-  EXPECT_EQ(CCustomControlPanelWnd::HitTestHandle(wide, 170, 35), 0);
+  EXPECT_EQ(CCustomPanelDesigner::HitTestHandle(fixed, 35, 60), 0);
+  EXPECT_EQ(CCustomPanelDesigner::HitTestHandle(wide, 145, 58), 1);
+  EXPECT_EQ(CCustomPanelDesigner::HitTestHandle(wide, 170, 35), 0);
 }
 
 TEST_F(CustomPanelViewTest, HitTestIsInclusiveTopmostFirstAndSkipsWidgetsWithoutHitTest) {
@@ -250,10 +250,10 @@ TEST_F(CustomPanelViewTest, ActiveWidgetGetsTheMouseAndOnReleaseTheTopmostGetsIt
 TEST_F(CustomPanelViewTest, SnapToGridRoundsHalfDown) {
   Open();
   data->m_snapToGrid = true;
-  EXPECT_EQ(view->SnapToGrid(CPoint{14, 15}), (CPoint{10, 10}));
-  EXPECT_EQ(view->SnapToGrid(CPoint{16, 16}), (CPoint{20, 20}));
+  EXPECT_EQ(view->Designer().SnapToGrid(CPoint{14, 15}), (CPoint{10, 10}));
+  EXPECT_EQ(view->Designer().SnapToGrid(CPoint{16, 16}), (CPoint{20, 20}));
   data->m_snapToGrid = false;
-  EXPECT_EQ(view->SnapToGrid(CPoint{16, 16}), (CPoint{16, 16}));
+  EXPECT_EQ(view->Designer().SnapToGrid(CPoint{16, 16}), (CPoint{16, 16}));
 }
 
 TEST_F(CustomPanelViewTest, MoveSnapsTheLastSelectedAndCarriesTheOthers) {
@@ -290,8 +290,8 @@ TEST_F(CustomPanelViewTest, HandleResizeKeepsTheMinimumAndEscCancels) {
   EXPECT_EQ(widget->m_rect.Height(), 10);
 
   const CRect before = widget->m_rect;
-  const int right = CCustomControlPanelWnd::GetHandleRect(widget, 2).left + 2;
-  const int midY = CCustomControlPanelWnd::GetHandleRect(widget, 2).top + 2;
+  const int right = CCustomPanelDesigner::GetHandleRect(widget, 2).left + 2;
+  const int midY = CCustomPanelDesigner::GetHandleRect(widget, 2).top + 2;
   view->OnLButtonDown(0, CPoint{right, midY});
   view->OnMouseMove(MK_LBUTTON, CPoint{right + 40, midY});
   system.SetModified(false);
@@ -309,10 +309,10 @@ TEST_F(CustomPanelViewTest, BandSelectsWhollyEnclosedWidgetsOnly) {
   view->OnLButtonDown(0, CPoint{10, 10});
   EXPECT_EQ(sent.back().panel, view.get());
   view->OnMouseMove(MK_LBUTTON, CPoint{100, 100});
-  EXPECT_EQ(view->GetSelection(), (std::vector<CCustomControlObject*>{b, a}));
+  EXPECT_EQ(view->Designer().GetSelection(), (std::vector<CCustomControlObject*>{b, a}));
   view->OnMouseMove(MK_LBUTTON, CPoint{50, 50});  // shrinking drops b again
   view->OnLButtonUp(0, CPoint{50, 50});
-  EXPECT_EQ(view->GetSelection(), (std::vector<CCustomControlObject*>{a}));
+  EXPECT_EQ(view->Designer().GetSelection(), (std::vector<CCustomControlObject*>{a}));
   EXPECT_FALSE(system.IsModified());
 }
 
@@ -330,7 +330,7 @@ TEST_F(CustomPanelViewTest, KeysNudgeDeleteAndStopAtTheEdge) {
   EXPECT_EQ(widget->m_rect, (CRect{0, 40, 20, 60}));
   view->OnKeyDown(0x2E);
   EXPECT_EQ(data->m_widgets.size(), 1u);
-  EXPECT_TRUE(view->GetSelection().empty());
+  EXPECT_TRUE(view->Designer().GetSelection().empty());
 }
 
 TEST_F(CustomPanelViewTest, PlacingAPendingWidgetAndEscapeDeletingIt) {
@@ -341,8 +341,8 @@ TEST_F(CustomPanelViewTest, PlacingAPendingWidgetAndEscapeDeletingIt) {
   view->IsCommandEnabled(kCmdAddKnob, &ticked);
   EXPECT_TRUE(ticked);
   view->OnKeyDown(VK_ESCAPE);
-  EXPECT_EQ(view->GetPendingControl(), nullptr);
-  EXPECT_EQ(view->GetTool(), kToolSelect);
+  EXPECT_EQ(view->Designer().GetPendingControl(), nullptr);
+  EXPECT_EQ(view->Designer().GetTool(), kToolSelect);
   EXPECT_TRUE(data->m_widgets.empty());
 
   view->OnCommand(kCmdAddFader);
@@ -350,8 +350,8 @@ TEST_F(CustomPanelViewTest, PlacingAPendingWidgetAndEscapeDeletingIt) {
   view->OnLButtonDown(0, CPoint{33, 44});
   ASSERT_EQ(data->m_widgets.size(), 1u);
   EXPECT_EQ(data->m_widgets[0]->m_rect, (CRect{33, 44, 48, 194}));
-  EXPECT_EQ(view->GetSelection(), data->m_widgets);
-  EXPECT_EQ(view->GetTool(), kToolSelect);
+  EXPECT_EQ(view->Designer().GetSelection(), data->m_widgets);
+  EXPECT_EQ(view->Designer().GetTool(), kToolSelect);
   EXPECT_TRUE(system.IsModified());
 }
 
@@ -362,7 +362,7 @@ TEST_F(CustomPanelViewTest, CommandsEnableBySelectionAndMoveInZOrder) {
   Open();
   EXPECT_FALSE(view->IsCommandEnabled(kCmdDeleteControl));
   EXPECT_FALSE(view->IsCommandEnabled(kCmdRaise));
-  view->AddToSelection(a);
+  view->Designer().AddToSelection(a);
   EXPECT_TRUE(view->IsCommandEnabled(kCmdRaise));
   view->OnCommand(kCmdLower);  // already at the bottom
   EXPECT_EQ(data->m_widgets, (std::vector<CCustomControlObject*>{a, b, c}));
@@ -372,7 +372,7 @@ TEST_F(CustomPanelViewTest, CommandsEnableBySelectionAndMoveInZOrder) {
   EXPECT_EQ(data->m_widgets, (std::vector<CCustomControlObject*>{b, c, a}));
   view->OnCommand(kCmdLowerToBottom);
   EXPECT_EQ(data->m_widgets, (std::vector<CCustomControlObject*>{a, b, c}));
-  view->AddToSelection(c);
+  view->Designer().AddToSelection(c);
   EXPECT_TRUE(view->IsCommandEnabled(kCmdDeleteControl));
   EXPECT_FALSE(view->IsCommandEnabled(kCmdRaise));
   view->OnCommand(kCmdShowGrid);
@@ -381,11 +381,11 @@ TEST_F(CustomPanelViewTest, CommandsEnableBySelectionAndMoveInZOrder) {
   QMenu menu;
   menu.addAction(QStringLiteral("Properties"));
   menu.addSeparator();
-  view->UpdateContextMenu(menu);
+  view->Designer().UpdateContextMenu(menu);
   EXPECT_EQ(menu.actions().size(), 7);  // Properties, sep, Delete Control, sep, Copy, Paste, sep
   EXPECT_EQ(menu.actions().at(2)->text(), QStringLiteral("Delete Control"));
-  view->ClearSelection();
-  view->UpdateContextMenu(menu);
+  view->Designer().ClearSelection();
+  view->Designer().UpdateContextMenu(menu);
   EXPECT_EQ(menu.actions().size(), 2);
 }
 
@@ -397,8 +397,8 @@ TEST_F(CustomPanelViewTest, PasteOffsetsBesideTheGroupOrAtThePointer) {
   knob->m_parameterId = kTestGain;
   data->m_widgets = {knob, led};
   Open();
-  view->AddToSelection(knob);
-  view->AddToSelection(led);
+  view->Designer().AddToSelection(knob);
+  view->Designer().AddToSelection(led);
   view->CopySelection();
   ASSERT_EQ(system.GetCopiedWidgets().size(), 2u);
 
@@ -409,15 +409,15 @@ TEST_F(CustomPanelViewTest, PasteOffsetsBesideTheGroupOrAtThePointer) {
   EXPECT_EQ(data->m_widgets[5]->m_rect, (CRect{200, 20, 220, 40}));
   EXPECT_EQ(data->m_widgets[2]->m_pDevice, nullptr);  // pasted widgets are not linked
   EXPECT_EQ(knob->m_pDevice, &device);
-  EXPECT_EQ(view->GetSelection().size(), 2u);
+  EXPECT_EQ(view->Designer().GetSelection().size(), 2u);
   EXPECT_TRUE(system.IsModified());
 
   view->pointer = CPoint{100, 150};
   view->PasteControls();
   EXPECT_EQ(data->m_widgets[6]->m_rect, (CRect{100, 150, 140, 190}));
-  EXPECT_EQ(view->GetPasteCounter(), 2);
+  EXPECT_EQ(view->Designer().GetPasteCounter(), 2);
   view->CopySelection();  // resets the counter
-  EXPECT_EQ(view->GetPasteCounter(), 0);
+  EXPECT_EQ(view->Designer().GetPasteCounter(), 0);
   data->m_widgets.erase(data->m_widgets.begin());  // the knob goes before the device
   delete knob;
   DeleteCustomControlObjects(system.GetCopiedWidgets());
@@ -579,7 +579,7 @@ TEST_F(CustomPanelEditorTest, DeletingTheWidgetOrTheViewWhileEditingEndsTheEditW
   Box()->setText("2");
   // The widget goes (design mode's Delete) while its box is open.
   system.SetDesignMode(1);
-  view->AddToSelection(text);
+  view->Designer().AddToSelection(text);
   view->OnCommand(kCmdDeleteControl);
   EXPECT_EQ(Box(), nullptr);
   EXPECT_TRUE(device->applied.empty());

@@ -127,6 +127,34 @@ TEST_F(Rack, Scroll_BarOnlyWhenContentIsTallerAndPositionStaysWithinLimits) {
   EXPECT_EQ(rack.GetScrollPos(), 0);
 }
 
+TEST_F(Rack, BackBuffer_TheWindowsSizeWithOnlyTheTilesShownAndAScrollDrawsTheRest) {
+  system.SetSelectedDevice(3);
+  Show(200, 100);
+  ASSERT_TRUE(rack.IsScrollBarShown());
+  EXPECT_EQ(rack.GetBackBuffer()->Height(), 100);
+  EXPECT_EQ(rack.GetBackBuffer()->Width(), rack.GetClientWidth());
+  // d (content 120 to 150) lies below the window: not drawn, not even its selection.
+  EXPECT_TRUE(d->tileStates.empty());
+  EXPECT_FALSE(a->tileStates.empty());
+  EXPECT_EQ(Pixel(30, 35), kBlue);
+
+  // Scrolled to the end, the window shows content 50 to 150 and the paint draws d there.
+  rack.ScrollBy(CDeviceRack::Scroll::End);
+  rack.repaint();
+  EXPECT_FALSE(d->tileStates.empty());
+  EXPECT_GT(Pixel(30, 135 - 50).R(), kYellow.R());  // under the selection's veil
+  EXPECT_EQ(Pixel(30, 65 - 50), kRed);
+  // A blink of a tile out of the window draws nothing; scrolled back, the tile shows.
+  d->tileStates.clear();
+  rack.ScrollBy(CDeviceRack::Scroll::Start);
+  rack.repaint();
+  d->warnings = 1;
+  d->Connect();
+  rack.UpdateDevice(false);
+  EXPECT_TRUE(d->tileStates.empty());
+  EXPECT_EQ(Pixel(30, 35), kBlue);
+}
+
 TEST_F(Rack, Drag_MovesWithinAndAcrossExpandedZonesAndAlwaysMarksModified) {
   Show(200, 300);
   auto drag = [this](CDevice* device, int toY) {

@@ -98,13 +98,37 @@ TEST_F(Meters, Queue_MetersOnlyRedrawWholeTileOrNothingForIgnoredAndDeletedDevic
   EXPECT_EQ(view.GetLastDrainRect(), CRect{});
 }
 
-TEST_F(Meters, Queue_AStripGrownPastTheBufferRebuildsInsteadOfQueueing) {
+TEST_F(Meters, Queue_AStripGrownSinceItWasLaidOutRebuildsInsteadOfQueueing) {
   Show(400, 100);
   AddDevice(Zone(1), 30, 300);
   view.AddDevice(a, 1);
   EXPECT_EQ(view.GetQueueSize(), 0u);
-  EXPECT_EQ(view.GetBackBuffer()->Width(), 520);
+  EXPECT_EQ(view.GetContentWidth(), 520);
   EXPECT_TRUE(view.IsScrollBarShown());
+  EXPECT_EQ(view.GetBackBuffer()->Width(), 400);
+}
+
+TEST_F(Meters, BackBuffer_TheWindowsSizeWithOnlyTheTilesShownAndAScrollDrawsTheRest) {
+  Show(150, 100);
+  ASSERT_TRUE(view.IsScrollBarShown());
+  EXPECT_EQ(view.GetBackBuffer()->Width(), 150);
+  EXPECT_EQ(view.GetBackBuffer()->Height(), view.GetClientHeight());
+  // c (content 160 to 220) lies right of the window: not drawn, and its meters wait.
+  EXPECT_TRUE(c->monitorStates.empty());
+  view.AddDevice(c, 1);
+  view.DrainQueue();
+  EXPECT_EQ(c->meterRedraws, 0);
+  EXPECT_EQ(view.GetLastDrainRect(), CRect{});
+
+  // Scrolled to the end (content 70 to 220 shown), the paint draws c: at window x 160 - 70.
+  view.ScrollBy(CLiveMeterView::Scroll::End);
+  view.repaint();
+  EXPECT_EQ(c->monitorStates, (std::vector<int>{0}));
+  EXPECT_EQ(view.GetBackBuffer()->GetPixel(100, 50), c->fill);
+  EXPECT_EQ(view.GetBackBuffer()->GetPixel(30, 50), b->fill);
+  view.AddDevice(c, 1);
+  view.DrainQueue();
+  EXPECT_EQ(c->meterRedraws, 1);
 }
 
 TEST_F(Meters, Blink_WarnedConnectedTilesAlternateLooks) {

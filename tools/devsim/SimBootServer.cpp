@@ -38,6 +38,8 @@ void CSimBootServer::Run() {
   };
   std::deque<SimBootByte> pending;
   std::uint8_t buffer[1024];
+  // The rate last seen on the port: bytes read after it changed may have been sent at either.
+  std::uint32_t lastSeen = m_portBaud();
   while (m_running.load()) {
     SteadyClock::time_point deadline = SteadyClock::now() + std::chrono::milliseconds(20);
     if (!pending.empty()) {
@@ -48,9 +50,11 @@ void CSimBootServer::Run() {
     if (n > 0) {
       std::vector<SimBootByte> out;
       // The program may set its port to the next baud rate before the bytes sent at the last one
-      // are read here: when the rate changed meanwhile, the unit cannot tell and takes them.
+      // are read here, even before this turn looked at the rate: when the rate changed since it
+      // was last seen, the unit cannot tell and takes them.
       const std::uint32_t baudAfter = m_portBaud();
-      m_unit.Receive(buffer, n, baudBefore == baudAfter ? baudAfter : 0, nowUs(), out);
+      const bool steady = baudBefore == baudAfter && baudBefore == lastSeen;
+      m_unit.Receive(buffer, n, steady ? baudAfter : 0, nowUs(), out);
       pending.insert(pending.end(), out.begin(), out.end());
       std::stable_sort(pending.begin(), pending.end(),
                        [](const SimBootByte& a, const SimBootByte& b) { return a.atUs < b.atUs; });
@@ -58,6 +62,7 @@ void CSimBootServer::Run() {
     SimBootBytes due;
     const std::uint64_t now = nowUs();
     const std::uint32_t baud = m_portBaud();
+    lastSeen = baud;
     while (!pending.empty() && pending.front().atUs <= now) {
       // Sent at a baud rate the port is not set to: noise the port drops.
       if (pending.front().baud == baud || baud == 0) due.push_back(pending.front().value);

@@ -20,8 +20,10 @@ std::size_t CSimDiscoveryUnit::RequestLength(const SimBytes& bytes) const {
   if (bytes.empty()) return kSimNeedMoreBytes;
   switch (bytes[0]) {
     case 0xE0:
-      return kSimUnknownLength;
     case 0xB0:
+      // A processor's identification request is two bytes and starts with B0 too: on a bus
+      // that carries both, a B0 frame ends with the line going quiet.
+      return kSimUnknownLength;
     case 0xB1:
     case 0xB2:
     case 0xB3:

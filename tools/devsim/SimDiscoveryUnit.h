@@ -32,8 +32,9 @@ class CSimDiscoveryUnit : public CSimUnit {
  public:
   explicit CSimDiscoveryUnit(const SimDiscoveryConfig& config) : m_config(config) {}
 
-  // E0, B0-B3, BE and BF frames: E0 frames have two lengths (probe and type query), so their
-  // end is told by the line going quiet; the others are five bytes. F0/F1 as the default.
+  // E0, B0-B3, BE and BF frames: E0 frames have two lengths (probe and type query) and B0
+  // frames are a processor's two-byte identification request too, so their end is told by the
+  // line going quiet; the others are five bytes. F0/F1 as the default.
   std::size_t RequestLength(const SimBytes& bytes) const override;
   SimAnswer Handle(const SimBytes& request) override;
 

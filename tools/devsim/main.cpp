@@ -9,12 +9,7 @@
 #include "platform/SerialPort.h"
 #include "tools/devsim/SimBootServer.h"
 #include "tools/devsim/SimBus.h"
-#include "tools/devsim/SimSecurityUnit.h"
-#include "tools/devsim/SimDiscoveryUnit.h"
-#include "devices/processor/NerexModelTable.h"
-#include "tools/devsim/SimProcessor.h"
-#include "tools/devsim/SimZelAmp.h"
-#include "tools/devsim/SimZelBreak.h"
+#include "tools/devsim/SimOptions.h"
 
 namespace {
 
@@ -54,113 +49,20 @@ void Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::uint32_t com = 0;
-  std::uint32_t baud = 57600;
-  std::vector<unsigned> ids;
-  std::vector<std::pair<unsigned, unsigned>> replies;
-  std::vector<SimDiscoveryConfig> scanUnits;
-  struct Processor {
-    unsigned type, id, variant;
-  };
-  std::vector<Processor> processors;
-  std::vector<std::pair<SimSecurityConfig, std::vector<std::pair<std::string, std::string>>>> secureUnits;
-  std::vector<std::pair<SimSecurityConfig, std::string>> zelUnits;
+  SimOptions options;
+  if (!ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options) || options.com == 0) {
+    Usage();
+    return 2;
+  }
   std::unique_ptr<CSimBootUnit> bootUnit;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--com" && hasValue) {
-      com = std::uint32_t(std::strtoul(argv[++i], nullptr, 10));
-    } else if (arg == "--baud" && hasValue) {
-      baud = std::uint32_t(std::strtoul(argv[++i], nullptr, 10));
-    } else if (arg == "--unit" && hasValue) {
-      ids.push_back(unsigned(std::strtoul(argv[++i], nullptr, 10)));
-    } else if (arg == "--scan-unit" && hasValue) {
-      char* end = nullptr;
-      SimDiscoveryConfig config;
-      config.typeCode = std::uint8_t(std::strtoul(argv[++i], &end, 0));
-      if (*end == ':') config.shortId = std::uint32_t(std::strtoul(end + 1, &end, 0));
-      if (*end == ':') config.longId = std::uint32_t(std::strtoul(end + 1, &end, 0));
-      if (*end != 0 || config.shortId > 63 || (config.longId & 0x80808080u) != 0) {
-        Usage();
-        return 2;
-      }
-      scanUnits.push_back(config);
-    } else if (arg == "--processor" && hasValue) {
-      unsigned type = 0, id = 0, variant = 0;
-      if (std::sscanf(argv[++i], "%u:%u:%u", &type, &id, &variant) < 2 || id < 1 || id > 63 ||
-          GetInputCount(int(type)) == 0) {
-        Usage();
-        return 2;
-      }
-      processors.push_back({type, id, variant});
-    } else if (arg == "--secure-unit" && hasValue) {
-      char* end = nullptr;
-      SimSecurityConfig config;
-      config.typeCode = std::uint8_t(std::strtoul(argv[++i], &end, 0));
-      if (*end != ':') {
-        Usage();
-        return 2;
-      }
-      config.deviceId = std::uint32_t(std::strtoul(end + 1, &end, 0));
-      std::vector<std::pair<std::string, std::string>> users;
-      if (*end == ':') {
-        const std::string rest = end + 1;
-        const std::size_t colon = rest.find(':');
-        if (colon == std::string::npos) {
-          Usage();
-          return 2;
-        }
-        users.emplace_back(rest.substr(0, colon), rest.substr(colon + 1));
-      } else if (*end != 0) {
-        Usage();
-        return 2;
-      }
-      secureUnits.emplace_back(config, users);
-    } else if ((arg == "--zel-amp" || arg == "--zel-break") && hasValue) {
-      const bool box = arg == "--zel-break";
-      char* end = nullptr;
-      SimSecurityConfig config;
-      config.typeCode = std::uint8_t(std::strtoul(argv[++i], &end, 0));
-      const bool known = box ? config.typeCode >= 34 && config.typeCode <= 47
-                             : config.typeCode >= 51 && config.typeCode <= 56;
-      if (*end != ':' || !known) {
-        Usage();
-        return 2;
-      }
-      config.deviceId = std::uint32_t(std::strtoul(end + 1, &end, 0));
-      std::string name = box ? "Sim Breakout" : "Sim Amplifier";
-      if (*end == ':')
-        name = end + 1;
-      else if (*end != 0) {
-        Usage();
-        return 2;
-      }
-      zelUnits.emplace_back(config, name);
-    } else if (arg == "--boot-unit" && hasValue) {
-      bootUnit = MakeBootUnit(argv[++i]);
-      if (!bootUnit) {
-        Usage();
-        return 2;
-      }
-    } else if (arg == "--reply" && hasValue) {
-      unsigned command = 0, length = 0;
-      if (std::sscanf(argv[++i], "%u:%u", &command, &length) != 2 || length < 4 || length > 1024) {
-        Usage();
-        return 2;
-      }
-      replies.emplace_back(command, length);
-    } else {
+  if (!options.bootUnit.empty()) {
+    bootUnit = MakeBootUnit(options.bootUnit);
+    if (!bootUnit) {
       Usage();
       return 2;
     }
   }
-  if (com == 0) {
-    Usage();
-    return 2;
-  }
-  if (ids.empty() && processors.empty() && zelUnits.empty() && secureUnits.empty()) ids.push_back(1);
-  if (replies.empty()) replies.emplace_back(62, 20);
+  const std::uint32_t com = options.com;
 
   auto wire = std::make_unique<CPtyWire>();
   if (!wire->IsValid()) {
@@ -186,38 +88,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   CSimBus bus(std::move(wire));
-  for (unsigned id : ids) {
-    auto* unit = bus.Add<CFramedUnit>(std::uint8_t(id));
-    for (auto [command, length] : replies) unit->SetReplyLength(std::uint8_t(command), length);
-  }
-  for (const SimDiscoveryConfig& config : scanUnits) bus.Add<CSimDiscoveryUnit>(config);
-  for (const Processor& p : processors) bus.Add<CSimProcessorUnit>(int(p.type), std::uint8_t(p.id), p.variant);
-  for (const auto& [config, users] : secureUnits) {
-    if (config.typeCode >= 51 && config.typeCode <= 56)
-      bus.Add<CSimZelAmpUnit>(config)->SetUsers(users);
-    else if (config.typeCode >= 34 && config.typeCode <= 47)
-      bus.Add<CSimZelBreakUnit>(config)->SetUsers(users);
-    else
-      bus.Add<CSimSecurityUnit>(config)->SetUsers(users);
-  }
-  for (const auto& [config, name] : zelUnits) {
-    if (config.typeCode >= 51) {
-      bus.Add<CSimZelAmpUnit>(config)->Update([&](SimZelAmpState& state) { state.name = name; });
-    } else {
-      bus.Add<CSimZelBreakUnit>(config)->Update([&](SimZelBreakState& state) { state.name = name; });
-    }
-    // An autoscan by short IDs finds it.
-    if (config.deviceId >= 1 && config.deviceId <= 63) {
-      SimDiscoveryConfig discovery;
-      discovery.typeCode = config.typeCode;
-      discovery.shortId = config.deviceId;
-      bus.Add<CSimDiscoveryUnit>(discovery);
-    }
-  }
-  bus.SetPacing(baud);
+  const std::size_t units = AddSimUnits(options, bus);
+  bus.SetPacing(options.baud);
   bus.Start();
-  std::printf("orvak-devsim: COM%u -> %s (%zu unit(s), %u baud); Ctrl+C ends\n", com,
-              slave.c_str(), ids.size() + processors.size() + secureUnits.size() + zelUnits.size(), baud);
+  std::printf("orvak-devsim: COM%u -> %s (%zu unit(s), %u baud); Ctrl+C ends\n", com, slave.c_str(), units,
+              options.baud);
   std::fflush(stdout);
 
   std::signal(SIGINT, OnSignal);

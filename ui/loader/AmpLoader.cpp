@@ -51,6 +51,38 @@ bool FinishAmpLoad(const CLoaderContext& c, CSerialComms& port) {
 
 enum class PassResult { kLoaded, kRefused, kFailed };
 
+// Sends the file in chunks, each answered by the unit: sent whole (kLoaded), one refused
+// (kRefused) or a failed write (kFailed).
+PassResult SendChunks(const CLoaderContext& c, CSerialComms& port, const BootBytes& file) {
+  ILoaderReport& log = c.report;
+  log.LogLine("Sending Hex file 0% done", false);
+  port.PurgeRaw(kPurgeRx);
+
+  std::size_t position = 0;
+  bool last = false;
+  bool refused = false;
+  while (!last && !refused) {
+    std::size_t chunk = kChunkBytes;
+    if (position + kChunkBytes >= file.size()) {
+      chunk = file.size() - position;
+      last = true;
+    }
+    if (!WriteOrReport(port, log, file.data() + position, std::uint32_t(chunk))) return PassResult::kFailed;
+    position += chunk;
+    // An answer that comes after this read has given up is purged with the rest; the unit
+    // keeps taking chunks, and only an answer other than "_" refuses one.
+    const std::uint32_t got = port.ReadRaw(5);
+    port.PurgeRaw(kPurgeRx);
+    for (std::uint32_t i = 0; i < got; ++i) {
+      if (port.ReceiveBuffer()[i] != '_') refused = true;
+    }
+    const float percent = float(position) * 100.0f / float(file.size());
+    log.LogLine(FormatText("Sending Hex file %.1f%% done", double(percent)), true);
+    log.Progress(int(percent));
+  }
+  return refused ? PassResult::kRefused : PassResult::kLoaded;
+}
+
 PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
   ILoaderReport& log = c.report;
   BootBytes file;
@@ -109,34 +141,13 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
     log.LogLine("Load command to amp failed", false);
     return PassResult::kFailed;
   }
-  log.LogLine("Sending Hex file 0% done", false);
-  port.PurgeRaw(kPurgeRx);
-
-  std::size_t position = 0;
-  bool last = false;
-  bool refused = false;
-  while (!last && !refused) {
-    std::size_t chunk = kChunkBytes;
-    if (position + kChunkBytes >= file.size()) {
-      chunk = file.size() - position;
-      last = true;
-    }
-    if (!WriteOrReport(port, log, file.data() + position, std::uint32_t(chunk))) return PassResult::kFailed;
-    position += chunk;
-    // An answer that comes after this read has given up is purged with the rest; the unit
-    // keeps taking chunks, and only an answer other than "_" refuses one.
-    const std::uint32_t got = port.ReadRaw(5);
-    port.PurgeRaw(kPurgeRx);
-    for (std::uint32_t i = 0; i < got; ++i) {
-      if (port.ReceiveBuffer()[i] != '_') refused = true;
-    }
-    const float percent = float(position) * 100.0f / float(file.size());
-    log.LogLine(FormatText("Sending Hex file %.1f%% done", double(percent)), true);
-    log.Progress(int(percent));
+  switch (SendChunks(c, port, file)) {
+    case PassResult::kLoaded: return FinishAmpLoad(c, port) ? PassResult::kLoaded : PassResult::kFailed;
+    case PassResult::kRefused:
+      log.LogLine("Sector 1 load complete.  Starting sector 2...", false);
+      return PassResult::kRefused;
+    default: return PassResult::kFailed;
   }
-  if (!refused) return FinishAmpLoad(c, port) ? PassResult::kLoaded : PassResult::kFailed;
-  log.LogLine("Sector 1 load complete.  Starting sector 2...", false);
-  return PassResult::kRefused;
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // Boot-load frames, scan probes and Intel HEX checks.
 #include "ui/loader/BootFrames.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -185,11 +183,3 @@ bool ReadWholeFile(const std::string& path, BootBytes& contents) {
   return !in.bad();
 }
 
-std::string FormatText(const char* format, ...) {
-  char text[1024];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
-}

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/loader/LoaderContext.h"
+#include "platform/TextFormat.h"
 
 class CSerialComms;
 
@@ -64,5 +65,3 @@ inline bool WriteOrReport(CSerialComms& port, ILoaderReport& log, const BootByte
 // The whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, BootBytes& contents);
 
-// printf-style text for the log.
-std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -9,26 +9,28 @@ namespace {
 constexpr std::uint32_t kChunkBytes = 50;
 constexpr int kRebootTries = 30;
 
-bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
+// The unit on the port.
+struct CLongIdUnit {
+  std::uint32_t longId = 0;
+  std::uint8_t type = 0;
+};
+
+// Finds the unit and reads the firmware file meant for it, checked against the unit's
+// signature; false, reported, when either is missing or the file does not fit.
+bool FindUnitAndFile(const CLoaderContext& c, bool sornic, CSerialComms& port, CLongIdUnit& unit, BootBytes& file) {
   ILoaderReport& log = c.report;
-  CSerialComms port;
-  if (!port.Open(c.job.connectedPort, kLongIdBaud, false)) {
-    log.LogLine(FormatText("Cannot open COM%u", c.job.connectedPort), false);
-    return false;
-  }
-  const std::uint32_t longId = QueryLongId(port, c.clock);
-  const std::uint8_t type = longId != 0 ? QueryTypeLongId(port, c.clock, longId) : 0;
-  if (type == 0) {
+  unit.longId = QueryLongId(port, c.clock);
+  unit.type = unit.longId != 0 ? QueryTypeLongId(port, c.clock, unit.longId) : 0;
+  if (unit.type == 0) {
     log.LogLine("Cannot connect to device", false);
     return false;
   }
   const std::string signature = BuildUnitSignature(port.ReceiveBuffer() + 8, 6);
-  if (!sornic && AutomaticFirmwareVersion(type, c.job.programFolder).empty()) {
-    log.LogLine(NoFirmwareVersionText(type), false);
+  if (!sornic && AutomaticFirmwareVersion(unit.type, c.job.programFolder).empty()) {
+    log.LogLine(NoFirmwareVersionText(unit.type), false);
     return false;
   }
-  const std::string path = sornic ? c.job.firmwarePath : AutomaticFirmwarePath(type, c.job.programFolder);
-  BootBytes file;
+  const std::string path = sornic ? c.job.firmwarePath : AutomaticFirmwarePath(unit.type, c.job.programFolder);
   if (!ReadWholeFile(path, file)) {
     log.LogLine(FormatText("Cannot open firmware file %s!!", path.c_str()), false);
     return false;
@@ -45,10 +47,16 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
     log.LogLine("Incompatible firmware file !!", false);
     return false;
   }
-  if (sornic) port.SetRawTimeouts(SerialTimeouts{0, 1, 5000, 0, 0});
+  return true;
+}
 
+// Starts the unit's boot loader and has it erase the firmware; false, reported, when the
+// loader does not answer.
+bool BootAndErase(const CLoaderContext& c, bool sornic, CSerialComms& port, const CLongIdUnit& unit) {
+  ILoaderReport& log = c.report;
+  if (sornic) port.SetRawTimeouts(SerialTimeouts{0, 1, 5000, 0, 0});
   log.LogLine("Sending boot command", false);
-  if (!WriteOrReport(port, log, BuildLongBootCommand(type, longId))) return false;
+  if (!WriteOrReport(port, log, BuildLongBootCommand(unit.type, unit.longId))) return false;
   if (!sornic) {
     port.Close();
     port.Open(c.job.connectedPort, kBootLoaderBaud, false);
@@ -67,9 +75,14 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
     log.LogLine("Load command to device failed", false);
     return false;
   }
+  return true;
+}
+
+// Streams the file in chunks, reporting the share sent; false, reported, on a failed write.
+bool SendFile(const CLoaderContext& c, CSerialComms& port, const BootBytes& file) {
+  ILoaderReport& log = c.report;
   log.LogLine("Sending Hex file 0% done", false);
   port.PurgeRaw(kPurgeRx);
-
   for (std::size_t position = 0; position < file.size();) {
     const std::size_t chunk = position + kChunkBytes >= file.size() ? file.size() - position : kChunkBytes;
     if (!WriteOrReport(port, log, file.data() + position, std::uint32_t(chunk))) return false;
@@ -78,6 +91,21 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
     log.LogLine(FormatText("Sending Hex file %.1f%% done", double(percent)), true);
     log.Progress(int(percent));
   }
+  return true;
+}
+
+bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
+  ILoaderReport& log = c.report;
+  CSerialComms port;
+  if (!port.Open(c.job.connectedPort, kLongIdBaud, false)) {
+    log.LogLine(FormatText("Cannot open COM%u", c.job.connectedPort), false);
+    return false;
+  }
+  CLongIdUnit unit;
+  BootBytes file;
+  if (!FindUnitAndFile(c, sornic, port, unit, file) || !BootAndErase(c, sornic, port, unit) ||
+      !SendFile(c, port, file))
+    return false;
   if (!sornic) {
     port.Close();
     if (!port.Open(c.job.connectedPort, kLongIdBaud, false)) {
@@ -87,6 +115,7 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
   }
   log.LogLine("Done", false);
 
+  // The load is done whether or not the unit answers again.
   std::string waiting = "Waiting for device to reboot";
   log.LogLine(waiting, false);
   for (int i = 0; i < kRebootTries; ++i) {

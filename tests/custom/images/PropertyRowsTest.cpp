@@ -353,8 +353,8 @@ class CPickyView : public CPanelView, public IPropertyGridOwner {
  public:
   void FillPropertiesPane(IDevicePropertyGrid& grid) override {
     auto group = std::make_unique<CDevicePropertyGroup>("Look");
-    group->Add(std::make_unique<CColourPropertyCtrl>(nullptr, 0x0000FF, "Colour", 1, ""));
-    group->Add(std::make_unique<CImagePropertyCtrl>(nullptr, nullptr, "Picture", 2, ""));
+    group->Add(std::make_unique<CColourPropertyCtrl>(system, 0x0000FF, "Colour", 1, ""));
+    group->Add(std::make_unique<CImagePropertyCtrl>(system, nullptr, "Picture", 2, ""));
     grid.AddGroup(std::move(group));
   }
   bool OnPropertyChanged(CDeviceProperty& row) override {
@@ -363,11 +363,13 @@ class CPickyView : public CPanelView, public IPropertyGridOwner {
     return false;
   }
   bool accept = true;
+  CSystem* system = nullptr;  // whose UI services run the pickers
 };
 
 TEST_F(PropertyRows, ARefusedPickPutsBackTheValueThePaneWasFilledWith) {
   CPickyView picky;
   picky.panel = panel;
+  picky.system = &system;
   pane.ShowPanelProperties(false, &picky);
   auto& colour = dynamic_cast<CColourPropertyCtrl&>(Row("Colour"));
   pickers.nextColour = 0x00FF00;

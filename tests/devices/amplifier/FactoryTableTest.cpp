@@ -84,7 +84,7 @@ TEST_F(FactoryTableTest, Initialise_RunsForEveryFamily) {
   EXPECT_NE(static_cast<CNerexSeriesDevice*>(processor.get())->GetPasteEvent(), nullptr);
   EXPECT_NE(static_cast<CZelBreakDevice*>(box.get())->GetPollGate(), nullptr);
   EXPECT_NE(static_cast<CPannexDevice*>(pannex.get())->GetPasteEvent(), nullptr);
-  EXPECT_NE(static_cast<CSornicAmpDevice*>(sornic.get())->GetPollSuspend(), nullptr);
+  EXPECT_NE(static_cast<CSornicAmpDevice*>(sornic.get())->GetPollGate(), nullptr);
 }
 
 }  // namespace

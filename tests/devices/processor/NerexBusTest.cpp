@@ -3,6 +3,8 @@
 // a change made in the model reaches the unit; replies with faults are refused and counted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/ControlMessage.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -245,6 +247,35 @@ TEST(NerexBus, RepliesWithFaultsAreRefusedAndCountedAndTheReadBackStillCompletes
   const std::size_t before = unit->ReadCount(63);
   for (int i = 0; i < 3; ++i) bus.Turn();
   EXPECT_EQ(unit->ReadCount(63), before + 3);
+}
+
+TEST(NerexBus, UnitSilentDuringItsReadOutIsProbedShortlyUntilItAnswersThenItsReadOutGoesOn) {
+  CProcessorBus bus;
+  CSimProcessorUnit* quiet = bus.AddUnit(120, 1);
+  bus.AddUnit(120, 2);
+  CNerexSeriesDevice* d1 = bus.AddDevice(120, 1);
+  CNerexSeriesDevice* d2 = bus.AddDevice(120, 2);
+  ASSERT_TRUE(bus.Open());
+  ASSERT_TRUE(bus.RunUntil([&] { return !d1->NeedsInitialisation() && !d2->NeedsInitialisation(); }, 40));
+  // Unit 1 falls silent at its output block (about 790 bytes): that read goes unanswered with
+  // its two resends, then two of its identification requests with theirs.
+  for (int i = 0; i < 3; ++i) quiet->InjectReplyFault(kCmdReadOutputs, SimProcessorFault::Silence());
+  ASSERT_TRUE(bus.RunUntil([&] { return bus.Misses() > 0; }, 40));
+  for (int i = 0; i < 6; ++i) quiet->InjectReplyFault(kCmdIdentify, SimProcessorFault::Silence());
+  ASSERT_TRUE(bus.RunUntil([&] { return d1->AllBlocksReceived() && d2->AllBlocksReceived(); }, 400));
+
+  // Unit 1's requests from its first output-block read on: the silent unit costs one block
+  // read, then only short probes until it answers one, and then its read-out goes on.
+  std::vector<int> sent;
+  for (const SimBytes& r : bus.Bus().Requests()) {
+    if (r.size() == 2 && r[0] == 0xB0 && r[1] == 1) sent.push_back(kCmdIdentify);
+    if (r.size() > 6 && (r[0] == 0xF0 || r[0] == 0xF1) && r[4] == 1) sent.push_back(r[6]);
+  }
+  const auto first = std::find(sent.begin(), sent.end(), int(kCmdReadOutputs));
+  ASSERT_GE(sent.end() - first, 11);
+  const int b0 = kCmdIdentify, out = kCmdReadOutputs;
+  EXPECT_EQ(std::vector<int>(first, first + 11), (std::vector<int>{out, out, out, b0, b0, b0, b0, b0, b0, b0, out}));
+  EXPECT_EQ(std::count(sent.begin(), sent.end(), out), 4);
 }
 
 TEST(NerexBus, ReplyNamingAnotherUnitIsRefusedByTheTransportAndAskedAgain) {

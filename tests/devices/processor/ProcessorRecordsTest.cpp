@@ -11,6 +11,7 @@
 #include "core/DataStream.h"
 #include "core/Snapshot.h"
 #include "core/SystemFile.h"
+#include "core/Zone.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexSeriesFile.h"
 #include "devices/processor/NerexSnapshot.h"
@@ -81,6 +82,44 @@ TEST_F(ProcessorRecords, FileRoundTripOfEveryModelGivesBackEveryFieldAndKeepsIds
     // The ids of the live image are the constructor's.
     EXPECT_EQ(loaded.GetCurrentSettings().outputs.PeqBand(3, 2).frequencyId, 700u + 27 + 2);
     EXPECT_EQ(loaded.GetCurrentSettings().DeqBand(1, 1).releaseId, 1482u + 4);
+  }
+}
+
+TEST_F(ProcessorRecords, SystemFileGivesBackExactlyTheFilesPresetsWithTheirParameterIds) {
+  // Fewer and more presets than a new device's 20: a device built while the file is read holds
+  // exactly the file's presets, values, names and parameter ids alike.
+  RegisterProcessorFamily();
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("presets.ovd").toStdString();
+  auto withoutMark = [](CNerexSeriesMemory m) {
+    m.sectionFlags &= kSectionAll;
+    return m;
+  };
+  for (std::size_t count : {std::size_t(3), std::size_t(25)}) {
+    SCOPED_TRACE(count);
+    CSystem saved;
+    auto* device = static_cast<CNerexSeriesDevice*>(saved.CreateDevice(7, 121, 0));
+    saved.AppendDevice(device);
+    saved.GetZones()[0]->AppendDevice(device);
+    ResizePresetList(device->GetPresets(), count);
+    for (std::size_t i = 0; i < count; ++i) {
+      CNerexSeriesMemory& preset = *device->GetPresets()[i];
+      preset.CopyFrom(MakeRandomStoredImage(unsigned(40 + i)));
+      preset.name = "Show " + std::to_string(i);
+      preset.sectionFlags = std::uint32_t(i % 16);
+    }
+    ASSERT_TRUE(saved.SaveFile(path));
+
+    CSystem opened;
+    ASSERT_TRUE(opened.OpenFile(path));
+    auto* back = static_cast<CNerexSeriesDevice*>(opened.GetDevice(0));
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->GetPresets().size(), count);
+    for (std::size_t i = 0; i < count; ++i)
+      EXPECT_EQ(withoutMark(*back->GetPresets()[i]), withoutMark(*device->GetPresets()[i])) << i;
+    // Built outside a file read, a device starts with its 20 default presets again.
+    std::unique_ptr<CDevice> later(opened.CreateDevice(8, 121, 0));
+    EXPECT_EQ(static_cast<CNerexSeriesDevice*>(later.get())->GetPresets().size(), 20u);
   }
 }
 

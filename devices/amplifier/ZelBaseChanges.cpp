@@ -1,0 +1,171 @@
+// What the Zel families do alike on the UI thread: the route of a control change with the name
+// and identify routes, writes and refreshes, the clipboard copy and paste, the context menu and
+// the property rows and edits of the ID and the names.
+#include <algorithm>
+
+#include "core/ControlMessage.h"
+#include "core/DeviceProperty.h"
+#include "core/System.h"
+#include "core/SystemMessages.h"
+#include "devices/amplifier/ZelBaseDevice.h"
+#include "devices/amplifier/ZelPropertyRows.h"
+#include "platform/Clipboard.h"
+#include "platform/Sync.h"
+#include "platform/WindowMessages.h"
+
+using namespace zelrows;
+
+// --- Control changes ---
+
+void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
+  if (ChangeControl(value)) m_system->SetModified(true);
+}
+
+bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
+  const std::string text = value.GetText();
+  {
+    CSingleLock lock(m_system->GetLock());
+    m_channelNames[std::size_t(channel)] = text;
+  }
+  std::vector<std::uint8_t> payload{std::uint8_t(channel)};
+  const std::vector<std::uint8_t> name = ZelPaddedText(text, kZelChannelNameBytes);
+  payload.insert(payload.end(), name.begin(), name.end());
+  Write(m_family.cmdChannelName, payload);
+  Refresh(m_family.paramChannelName + channel);
+  return true;
+}
+
+bool CZelBaseDevice::ChangeName(int offset, const CParamValue& value) {
+  (void)offset;
+  const std::string text = value.GetText();
+  {
+    CSingleLock lock(m_system->GetLock());
+    m_name = text;
+  }
+  Write(m_family.cmdName, ZelPaddedText(text, kZelNameBytes));
+  Refresh(m_family.paramName);
+  Post(FrameMsg::kRefreshRack);
+  Post(FrameMsg::kPanelCaption);
+  Post(FrameMsg::kRedrawMeterEntry);
+  return true;
+}
+
+bool CZelBaseDevice::Identify(int offset, const CParamValue& value) {
+  (void)offset;
+  (void)value;
+  auto message = std::make_unique<CControlMessage>();
+  FillZelIdentityQuery(*message, *this);
+  QueueMessage(false, std::move(message));
+  return false;  // identifying changes nothing in the file
+}
+
+void CZelBaseDevice::Write(std::uint32_t command, const std::vector<std::uint8_t>& payload, bool force) {
+  QueueMessage(force, MakeZelWrite(*this, command, payload));
+}
+
+void CZelBaseDevice::Refresh(int id) { CDevice::ApplyControlChange(GetCurrentValue(id)); }
+
+void CZelBaseDevice::RefreshAll(std::initializer_list<int> ids) {
+  for (int id : ids) Refresh(id);
+}
+
+void CZelBaseDevice::RefreshEachChannel(std::initializer_list<int> firstIds) {
+  for (int n = 0; n < GetChannelCount(); ++n)
+    for (int first : firstIds) Refresh(first + n);
+}
+
+// --- Clipboard and menu ---
+
+std::uint32_t CZelBaseDevice::GetClipboardFormat() { return RegisterClipboardFormat(m_family.clipboardFormat); }
+
+void CZelBaseDevice::CopyToClipboard(std::uint32_t command) {
+  (void)command;
+  const ZelClipboardRecord record = MakeClipboardRecord();
+  SetClipboardData(GetClipboardFormat(), std::vector<std::uint8_t>(record.begin(), record.end()));
+}
+
+bool CZelBaseDevice::CanCopy(std::uint32_t command) {
+  (void)command;
+  return true;
+}
+
+void CZelBaseDevice::PasteFromClipboard(std::uint32_t command) {
+  std::vector<std::uint8_t> bytes;
+  if (!GetClipboardData(GetClipboardFormat(), bytes) || bytes.size() < kZelClipboardRecordBytes) return;
+  ZelClipboardRecord record{};
+  std::copy_n(bytes.begin(), kZelClipboardRecordBytes, record.begin());
+  PasteRecord(record, command);
+}
+
+bool CZelBaseDevice::CanPaste(std::uint32_t command) {
+  (void)command;
+  return CanPasteAmplifierSettings(*this);
+}
+
+void CZelBaseDevice::BuildContextMenu(CMenu& menu, int argument) {
+  CDevice::BuildContextMenu(menu, argument);
+  InsertAmplifierMenuItems(menu);
+}
+
+bool CZelBaseDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
+  (void)argument;
+  return OnAmplifierMenuCommand(*this, command);
+}
+
+// --- Properties ---
+
+bool CZelBaseDevice::OnPropertyChanged(CDeviceProperty& row) {
+  std::string message;
+  const ZelPropertyEdit edit{row.GetData(), row.GetNumber(), row.GetText(), GetPropertyComboSelection(row), true};
+  if (!ApplyPropertyEdit(edit, message)) {
+    row.SetErrorText(message);
+    return false;
+  }
+  OnPropertyApplied(row);
+  return true;
+}
+
+void CZelBaseDevice::OnPropertyApplied(CDeviceProperty& row) { (void)row; }
+
+std::optional<bool> CZelBaseDevice::ApplySharedPropertyEdit(const ZelPropertyEdit& edit, std::string& message) {
+  auto applyName = [&](int parameterId, std::size_t limit, const char* what) {
+    if (edit.text.size() > limit) {
+      message = FormatText("%s name too long - %lld characters max", what, (long long)limit);
+      return false;
+    }
+    ApplyControlChange(MakeTextParamValue(parameterId, edit.text));
+    return true;
+  };
+  if (edit.id == m_family.propId) {
+    if (std::optional<std::string> refusal = DeviceIdInUseRefusal(std::uint32_t(edit.number))) {
+      message = *refusal;
+      return false;
+    }
+    SetDeviceId(std::uint32_t(edit.number));
+    Post(FrameMsg::kRefreshRack);
+    if (edit.grid) Post(FrameMsg::kPanelCaption);
+    m_system->SetModified(true);
+    return true;
+  }
+  if (edit.id == std::uint32_t(m_family.paramName)) return applyName(m_family.paramName, kZelNameBytes, "Device");
+  const std::int64_t channel = std::int64_t(edit.id) - m_family.paramChannelName;
+  if (channel >= 0 && channel < GetChannelCount())
+    return applyName(int(edit.id), kZelChannelNameBytes, "Channel");
+  return std::nullopt;
+}
+
+std::unique_ptr<CDevicePropertyGroup> CZelBaseDevice::MakeGeneralGroup(bool mayEdit) const {
+  auto general = std::make_unique<CDevicePropertyGroup>("General");
+  general->Add(Row("ID", std::int64_t(m_deviceId), "Set the device ID", m_family.propId, mayEdit && !IsConnected()));
+  general->Add(Row(m_family.nameLabel, m_name, "Set the device name", std::uint32_t(m_family.paramName), mayEdit));
+  general->Add(Row("Firmware Version", m_firmwareVersion, "The firmware version currently in the amplifier",
+                   kZelPropReadOnly, false));
+  return general;
+}
+
+void CZelBaseDevice::AddChannelNameRows(CDevicePropertyGroup& group, bool mayEdit) const {
+  for (int n = 0; n < GetChannelCount(); ++n)
+    group.Add(Row(FormatText("Channel %d Name", n + 1), m_channelNames[std::size_t(n)],
+                  FormatText("Set the name for Channel %d", n + 1), std::uint32_t(m_family.paramChannelName + n),
+                  mayEdit));
+}

@@ -1,0 +1,63 @@
+// The queue-only device of the F0/F1 frames: poll gate, security frames and solo.
+#include "devices/amplifier/ZelFramedDevice.h"
+
+#include "core/ControlMessage.h"
+#include "devices/amplifier/ZelBaseDevice.h"
+
+CZelFramedDevice::CZelFramedDevice(CSystem* system, IMessageSink* frame, std::uint32_t typeCode,
+                                   std::uint32_t deviceId, std::uint32_t modelIndex, std::uint32_t checkCommand,
+                                   std::uint32_t checkReplyLength)
+    : CDevice(system, typeCode, deviceId, frame, modelIndex),
+      m_checkCommand(checkCommand),
+      m_checkReplyLength(checkReplyLength) {}
+
+CZelFramedDevice::~CZelFramedDevice() { ClearQueue(); }
+
+void CZelFramedDevice::Initialise() { m_pollGate = std::make_unique<CManualResetEvent>(false); }
+
+bool CZelFramedDevice::GetNextPollMessage(CControlMessage& record) {
+  if (m_ignored || IsPollGateSet()) return false;
+  if (m_needsInitialisation) return PollWhileSecurityPending(record);
+  return PopMessage(record) || PollWhenIdle(record);
+}
+
+bool CZelFramedDevice::PollWhileSecurityPending(CControlMessage& record) {
+  (void)record;
+  return false;
+}
+
+bool CZelFramedDevice::PollWhenIdle(CControlMessage& record) {
+  (void)record;
+  return false;
+}
+
+void CZelFramedDevice::ProcessReply(CControlMessage& record) {
+  (void)record;
+  UpdateCommsState(true);
+}
+
+bool CZelFramedDevice::BuildSecurityCheckMessage(CControlMessage& record) {
+  record.Set(m_checkCommand, kZelBareReadLength, m_checkReplyLength, this, false, CControlMessage::kDefaultReplyStart,
+             0, 0);
+  BuildZelFrameHeader(record, m_typeCode, m_deviceId);
+  return true;
+}
+
+bool CZelFramedDevice::BuildReadSecurityMessage(CControlMessage& record) {
+  BuildZelSecurityReadMessage(record, *this);
+  return true;
+}
+
+bool CZelFramedDevice::BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users) {
+  if (record) {
+    const CUserList none;
+    BuildZelSecurityWriteMessage(*record, *this, users ? *users : none);
+  }
+  return true;
+}
+
+void CZelFramedDevice::DecodeSecurityBlock(const std::uint8_t* reply, CUserList& users) {
+  DecodeZelSecurityBlock(reply, users);
+}
+
+void CZelFramedDevice::OnSystemSolo(bool solo) { QueueMessage(false, MakeZelMuteMessage(*this, solo)); }

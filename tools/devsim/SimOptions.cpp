@@ -1,0 +1,157 @@
+// The simulator's options and the units they put on the bus.
+#include "tools/devsim/SimOptions.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "devices/processor/NerexModelTable.h"
+#include "tools/devsim/SimBus.h"
+#include "tools/devsim/SimProcessor.h"
+#include "tools/devsim/SimZelAmp.h"
+#include "tools/devsim/SimZelBreak.h"
+
+namespace {
+
+bool ParseScanUnit(const std::string& value, SimOptions& out) {
+  char* end = nullptr;
+  SimDiscoveryConfig config;
+  config.typeCode = std::uint8_t(std::strtoul(value.c_str(), &end, 0));
+  if (*end == ':') config.shortId = std::uint32_t(std::strtoul(end + 1, &end, 0));
+  if (*end == ':') config.longId = std::uint32_t(std::strtoul(end + 1, &end, 0));
+  if (*end != 0 || config.shortId > 63 || (config.longId & 0x80808080u) != 0) return false;
+  out.scanUnits.push_back(config);
+  return true;
+}
+
+bool ParseProcessor(const std::string& value, SimOptions& out) {
+  SimOptions::Processor p;
+  if (std::sscanf(value.c_str(), "%u:%u:%u", &p.type, &p.id, &p.variant) < 2 || p.id < 1 || p.id > 63 ||
+      GetInputCount(int(p.type)) == 0)
+    return false;
+  out.processors.push_back(p);
+  return true;
+}
+
+bool ParseSecureUnit(const std::string& value, SimOptions& out) {
+  char* end = nullptr;
+  SimSecurityConfig config;
+  config.typeCode = std::uint8_t(std::strtoul(value.c_str(), &end, 0));
+  if (*end != ':') return false;
+  config.deviceId = std::uint32_t(std::strtoul(end + 1, &end, 0));
+  SimOptions::Users users;
+  if (*end == ':') {
+    const std::string rest = end + 1;
+    const std::size_t colon = rest.find(':');
+    if (colon == std::string::npos) return false;
+    users.emplace_back(rest.substr(0, colon), rest.substr(colon + 1));
+  } else if (*end != 0) {
+    return false;
+  }
+  out.secureUnits.emplace_back(config, users);
+  return true;
+}
+
+bool ParseZelUnit(const std::string& value, bool box, SimOptions& out) {
+  char* end = nullptr;
+  SimSecurityConfig config;
+  config.typeCode = std::uint8_t(std::strtoul(value.c_str(), &end, 0));
+  const bool known =
+      box ? config.typeCode >= 34 && config.typeCode <= 47 : config.typeCode >= 51 && config.typeCode <= 56;
+  if (*end != ':' || !known) return false;
+  config.deviceId = std::uint32_t(std::strtoul(end + 1, &end, 0));
+  std::string name = box ? "Sim Breakout" : "Sim Amplifier";
+  if (*end == ':')
+    name = end + 1;
+  else if (*end != 0)
+    return false;
+  out.zelUnits.emplace_back(config, name);
+  return true;
+}
+
+bool ParseReply(const std::string& value, SimOptions& out) {
+  unsigned command = 0, length = 0;
+  if (std::sscanf(value.c_str(), "%u:%u", &command, &length) != 2 || length < 4 || length > 1024) return false;
+  out.replies.emplace_back(command, length);
+  return true;
+}
+
+}  // namespace
+
+bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (i + 1 >= args.size()) return false;  // every option takes a value
+    const std::string& value = args[++i];
+    bool ok = true;
+    if (arg == "--com") {
+      out.com = std::uint32_t(std::strtoul(value.c_str(), nullptr, 10));
+    } else if (arg == "--baud") {
+      out.baud = std::uint32_t(std::strtoul(value.c_str(), nullptr, 10));
+    } else if (arg == "--unit") {
+      out.ids.push_back(unsigned(std::strtoul(value.c_str(), nullptr, 10)));
+    } else if (arg == "--scan-unit") {
+      ok = ParseScanUnit(value, out);
+    } else if (arg == "--processor") {
+      ok = ParseProcessor(value, out);
+    } else if (arg == "--secure-unit") {
+      ok = ParseSecureUnit(value, out);
+    } else if (arg == "--zel-amp" || arg == "--zel-break") {
+      ok = ParseZelUnit(value, arg == "--zel-break", out);
+    } else if (arg == "--boot-unit") {
+      out.bootUnit = value;
+    } else if (arg == "--reply") {
+      ok = ParseReply(value, out);
+    } else {
+      ok = false;
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> SplitSimOptions(const std::string& line) {
+  std::vector<std::string> words;
+  std::istringstream in(line);
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
+  std::vector<unsigned> ids = options.ids;
+  if (ids.empty() && options.processors.empty() && options.zelUnits.empty() && options.secureUnits.empty())
+    ids.push_back(1);
+  std::vector<std::pair<unsigned, unsigned>> replies = options.replies;
+  if (replies.empty()) replies.emplace_back(62, 20);
+
+  for (unsigned id : ids) {
+    auto* unit = bus.Add<CFramedUnit>(std::uint8_t(id));
+    for (auto [command, length] : replies) unit->SetReplyLength(std::uint8_t(command), length);
+  }
+  for (const SimDiscoveryConfig& config : options.scanUnits) bus.Add<CSimDiscoveryUnit>(config);
+  for (const SimOptions::Processor& p : options.processors)
+    bus.Add<CSimProcessorUnit>(int(p.type), std::uint8_t(p.id), p.variant);
+  for (const auto& [config, users] : options.secureUnits) {
+    if (config.typeCode >= 51 && config.typeCode <= 56)
+      bus.Add<CSimZelAmpUnit>(config)->SetUsers(users);
+    else if (config.typeCode >= 34 && config.typeCode <= 47)
+      bus.Add<CSimZelBreakUnit>(config)->SetUsers(users);
+    else
+      bus.Add<CSimSecurityUnit>(config)->SetUsers(users);
+  }
+  for (const auto& [config, name] : options.zelUnits) {
+    if (config.typeCode >= 51) {
+      bus.Add<CSimZelAmpUnit>(config)->Update([&](SimZelAmpState& state) { state.name = name; });
+    } else {
+      bus.Add<CSimZelBreakUnit>(config)->Update([&](SimZelBreakState& state) { state.name = name; });
+    }
+    // An autoscan by short IDs finds it.
+    if (config.deviceId >= 1 && config.deviceId <= 63) {
+      SimDiscoveryConfig discovery;
+      discovery.typeCode = config.typeCode;
+      discovery.shortId = config.deviceId;
+      bus.Add<CSimDiscoveryUnit>(discovery);
+    }
+  }
+  return ids.size() + options.processors.size() + options.secureUnits.size() + options.zelUnits.size();
+}
