@@ -36,10 +36,6 @@
 
 namespace {
 
-// The framework's Copy and Paste items that head the device's context menu.
-constexpr std::uint32_t kMenuCopy = 57634;
-constexpr std::uint32_t kMenuPaste = 57637;
-
 QRect ToQRect(const CRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
 std::map<std::string, ControlPanelCreator>& PanelClasses() {
