@@ -11,6 +11,7 @@
 #include "core/CPData.h"
 #include "core/CustomControlObject.h"
 #include "core/DeviceProperty.h"
+#include "tests/support/CollectingGrid.h"
 #include "core/ImageTree.h"
 #include "core/System.h"
 #include "core/Uuid.h"
@@ -78,28 +79,6 @@ class CRecordingView : public CCustomControlPanel {
   int redraws = 0;
   std::string title;
   std::vector<CRect> repainted;
-};
-
-// Takes the groups an object fills, as the properties pane would.
-class CCollectingGrid : public IDevicePropertyGrid {
- public:
-  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
-  // Group names in brackets, each followed by its rows' names.
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& group : groups) {
-      names.push_back("[" + group->name + "]");
-      for (const auto& row : group->rows) names.push_back(row->GetName());
-    }
-    return names;
-  }
-  CDeviceProperty* Row(std::uint32_t id) const {
-    for (const auto& group : groups)
-      for (const auto& row : group->rows)
-        if (row->GetData() == id) return row.get();
-    return nullptr;
-  }
-  std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
 };
 
 // Puts the typed value into the row as the grid would read it back.

@@ -17,6 +17,7 @@
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "platform/Sync.h"
+#include "tests/support/CollectingGrid.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingUi.h"
 
@@ -730,24 +731,11 @@ INSTANTIATE_TEST_SUITE_P(TwoModels, NerexChangeBusTest, ::testing::Values(120, 1
 
 // --- Property edits reach the device through the change path ---
 
-// Keeps the groups a device fills, as the properties pane would.
-class CCollectingRows : public IDevicePropertyGrid {
- public:
-  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
-  CDeviceProperty* Row(std::uint32_t id) const {
-    for (const auto& group : groups)
-      for (const auto& row : group->rows)
-        if (row->GetData() == id) return row.get();
-    return nullptr;
-  }
-  std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
-};
-
 TEST_F(NerexChangeTest, PropertyEditsOfNameAndDelayDisplayTakeEffect) {
   CNerexSeriesDevice& d = Online(120);
   // Sets the grid row with that id and commits it, as the properties pane does.
   auto edit = [&](std::uint32_t id, const std::function<void(CDeviceProperty&)>& set) {
-    CCollectingRows grid;
+    CCollectingGrid grid;
     d.FillPropertiesPane(grid);
     CDeviceProperty* row = grid.Row(id);
     if (!row) return false;
