@@ -38,17 +38,11 @@ CWidgetEditResult CCCBitmap::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit
   }
   if (id != kIdImage) return CWidgetEditResult::Refuse();
   // The grid's rows follow the image ("Image Use" only with one) after every commit.
-  result.structure = edit.fromGrid;
-  if (edit.image == m_pImage) return result;
   result.structure = true;
+  if (edit.image == m_pImage) return result;
   const CRect before = WidgetArea(*this);
   m_pImage = edit.image;
   MarkModified(*this);
-  if (!edit.fromGrid) {
-    // The list does not fit the rectangle to the image; the next "Fix To Image" does that.
-    if (m_pView) m_pView->RedrawControl(this);
-    return result;
-  }
   if (m_pImage && (m_imageUse & kImageUseFixToImage))
     m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
                    m_rect.top + m_pImage->GetPixelHeight()};

@@ -200,7 +200,7 @@ CWidgetEditResult CCCButton::EditImage(const CWidgetEdit& edit) {
   CWidgetEditResult result;
   const CRect before = WidgetArea(*this);
   // Grid: every commit rebuilds the rows (Image Use against Outline and Fill).
-  result.structure = edit.fromGrid;
+  result.structure = true;
   if (edit.image == m_pImage) return result;
   m_pImage = edit.image;
   if (m_pImage && (m_flags & kButtonFixToImage))

@@ -78,7 +78,7 @@ CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit)
   }
   switch (id) {
     case kIdImage:
-      result.structure = edit.fromGrid;
+      result.structure = true;
       if (edit.image == m_pKnobImage) break;
       m_pKnobImage = edit.image;
       fitToImage();

@@ -115,7 +115,7 @@ CWidgetEditResult CCCKnob::ApplyKnobEdit(std::uint32_t id, const CWidgetEdit& ed
   CWidgetEditResult result;
   switch (id) {
     case kIdImage:
-      result.structure = edit.fromGrid;
+      result.structure = true;
       if (edit.image == m_pImage) break;
       m_pImage = edit.image;
       changed = result.structure = true;
@@ -181,8 +181,8 @@ CWidgetEditResult CCCKnob::EditNotchRadius(const CWidgetEdit& edit, bool& change
 }
 
 CWidgetEditResult CCCKnob::EditLedSize(const CWidgetEdit& edit, bool& changed) {
-  // The grid's number compares as signed, so a negative size reads as one.
-  const std::int64_t size = edit.fromGrid ? std::int64_t(std::int32_t(edit.number)) : std::int64_t(edit.number);
+  // The row's number compares as signed, so a negative size reads as one.
+  const std::int64_t size = std::int64_t(std::int32_t(edit.number));
   if (size == std::int64_t(m_ledSize)) return {};
   if (size > kLedSizeMax)
     return CWidgetEditResult::Refuse(FormatText("LED size cannot be greater than %d", int(kLedSizeMax)));

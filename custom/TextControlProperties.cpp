@@ -115,7 +115,7 @@ CWidgetEditResult CCCTextControl::ApplyEdit(std::uint32_t id, const CWidgetEdit&
     case kIdDelayUnits:
       if (!HasDelayUnits(*this) || edit.index < 0) return result;
       changed = SetOneOf(m_flags, kDelayBits, edit.index);
-      result.structure = edit.fromGrid || changed;
+      result.structure = true;
       break;
     case kIdReadOnly: onOff(kTextReadOnly); break;
     default: return CWidgetEditResult::Refuse();

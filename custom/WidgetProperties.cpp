@@ -24,7 +24,6 @@ constexpr std::uint32_t kScaleMinorMarksId = 19;
 
 CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& current) {
   CWidgetEdit edit;
-  edit.fromGrid = true;
   edit.index = GetPropertyComboSelection(row);
   edit.number = std::uint32_t(row.GetNumber());
   edit.text = row.GetText();
@@ -84,8 +83,7 @@ void RepaintWidget(const CCustomControlObject& widget, const CRect& before) {
 
 bool TakeColour(const CWidgetEdit& edit, CColour& field) {
   if (!edit.colour) return false;
-  const std::uint32_t mask = edit.fromGrid ? 0xFFFFFFu : 0xFFFFFFFFu;
-  if ((edit.colour->argb & mask) == (field.argb & mask)) return false;
+  if ((edit.colour->argb & 0xFFFFFFu) == (field.argb & 0xFFFFFFu)) return false;
   field = *edit.colour;
   return true;
 }
@@ -146,7 +144,7 @@ void AddRangeRows(IDevicePropertyGrid& grid, const CCustomControlObject& widget,
 CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit& edit, bool isMax,
                                  const CRangeFields& range, bool& changed) {
   changed = false;
-  if (edit.fromGrid && edit.textAsFilled) return {};
+  if (edit.textAsFilled) return {};
   const CParamValue current = widget.GetParameterValue();
   const CParamInfo info = widget.GetParameterInfo();
   const float value = ParseParameterValue(current, edit.text);
@@ -244,7 +242,7 @@ void FinishChange(const CCustomControlObject& widget, const CRect& before, bool 
 
 std::optional<bool> ChosenYes(const CWidgetEdit& edit) {
   if (edit.index < 0 || edit.index > 1) return std::nullopt;
-  return edit.fromGrid ? edit.index == 0 : edit.index == 1;
+  return edit.index == 0;
 }
 
 std::unique_ptr<CDeviceProperty> MakeNumberRow(const char* name, std::uint32_t value, const char* description,

@@ -1,7 +1,6 @@
-// What the widget kinds' two property editors share: the properties grid's rows, the property
-// list's entries, one edited value read from either of them, and the checks and effects that
-// recur from kind to kind. Every kind applies an edit once, from a CWidgetEdit, whichever
-// editor it came from.
+// What the widget kinds' property rows share: the properties grid's rows, one edited value read
+// from a row, and the checks and effects that recur from kind to kind. Every kind applies an
+// edit from a CWidgetEdit.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +18,7 @@ class CSystem;
 
 // One edited value, read from a grid row (FromRow).
 struct CWidgetEdit {
-  bool fromGrid = false;
-  int index = -1;               // a list's chosen index; -1 none
+  int index = -1;               // a list row's chosen index; -1 none
   std::uint32_t number = 0;     // a typed number (a signed row's value cast)
   std::string text;             // a typed text
   bool textAsFilled = false;    // grid: the text is the one the row was filled with
@@ -56,8 +54,8 @@ CRect WidgetArea(const CCustomControlObject& widget);
 void RepaintWidget(const CCustomControlObject& widget, const CRect& before);
 
 // --- Values ---
-// Takes the edit's colour when it differs: a grid colour by red, green and blue (stored
-// opaque), a list colour by all four bytes. True when the field changed.
+// Takes the edit's colour when it differs by red, green and blue (stored opaque). True when the
+// field changed.
 bool TakeColour(const CWidgetEdit& edit, CColour& field);
 // Takes the edit's style when it differs (the weight counts). True when the field changed.
 bool TakeStyle(const CWidgetEdit& edit, CTextStyle& field);
@@ -126,8 +124,7 @@ void AddScaleRows(CDevicePropertyGroup& group, CSystem* system, const CScaleRows
 // The end of an edit: when it changed the widget, the file is marked modified and the widget
 // repainted over before and its area now.
 void FinishChange(const CCustomControlObject& widget, const CRect& before, bool changed);
-// A fader's Yes/No choice: its grid lists "Yes" first, its property list "No" first. None for
-// no choice.
+// A fader's Yes/No choice, its rows listing "Yes" first. None for no choice.
 std::optional<bool> ChosenYes(const CWidgetEdit& edit);
 
 // --- Grid rows ---
