@@ -30,9 +30,9 @@ class CAboutDlg : public CBitmapDialogEx {
   QPushButton* CreditsButton() const { return m_creditsButton; }
 
  private:
-  QLabel* m_product;    // 1033
-  QLabel* m_version;    // 1034
-  QLabel* m_credits;    // 1099
+  QLabel* m_product;
+  QLabel* m_version;
+  QLabel* m_credits;
   QPushButton* m_creditsButton;
   bool m_creditsShown = false;
 };

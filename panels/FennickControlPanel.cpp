@@ -13,12 +13,15 @@
 #include "panels/BitmapMeter.h"
 #include "panels/BmpButton.h"
 #include "panels/CustomComboBox.h"
+#include "panels/PanelLayoutRect.h"
 #include "panels/SkinCache.h"
 #include "panels/TextControl.h"
 #include "resources/FennickPanelLayout.h"
+#include "resources/ProcessorPanelLayout.h"
 #include "ui/dialogs/NerexPresetUi.h"
 
 namespace fl = fennick_layout;
+namespace pl = processor_layout;
 
 namespace {
 
@@ -27,16 +30,10 @@ constexpr const char* kListFace = "DejaVu Sans";
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kSoftInk = 0xFFB8C0CCu;
 constexpr std::uint32_t kLcdInk = 0xFF14200Au;
-// The preset display's buttons: recall the shown preset, show the next or the previous one.
-constexpr int kLcdRecallId = 436;
-constexpr int kLcdNextId = 437;
-constexpr int kLcdPreviousId = 438;
 // Meters read up to +9 dB; a quieter reading than the base's lowest level shows as that.
 constexpr int kMeterTop = 9;
 // The panel's buttons send true on a press and sink while held.
 constexpr std::uint32_t kPushFlags = kButtonMomentary | kButtonFace | kButtonRedrawOnPress;
-
-CRect ToRect(const fl::Box& b) { return CRect{b.left, b.top, b.right, b.bottom}; }
 
 // The skins of both models, all "PNG" resources.
 constexpr auto kSkins = [] {
@@ -100,9 +97,9 @@ bool CFennickControlPanel::Create() {
     int id;
     std::uint32_t skin;
     fl::Box box;
-  } lcdButtons[] = {{kLcdRecallId, fl::kSkinLcdRecall, fl::kLcdRecall},
-                    {kLcdNextId, fl::kSkinLcdNext, fl::kLcdNext},
-                    {kLcdPreviousId, fl::kSkinLcdPrevious, fl::kLcdPrevious}};
+  } lcdButtons[] = {{pl::kLcdRecallId, fl::kSkinLcdRecall, fl::kLcdRecall},
+                    {pl::kLcdNextId, fl::kSkinLcdNext, fl::kLcdNext},
+                    {pl::kLcdPreviousId, fl::kSkinLcdPrevious, fl::kLcdPrevious}};
   for (std::size_t i = 0; i < m_presetButtons.size(); ++i) {
     m_presetButtons[i] = AddCompact(new CBmpButton(this, lcdButtons[i].id, Skin(lcdButtons[i].skin),
                                                    ToRect(lcdButtons[i].box), kPushFlags));
@@ -127,7 +124,7 @@ bool CFennickControlPanel::Create() {
     const int meterLeft = fl::ColumnCentre(c) - fl::kMeterWidth / 2;
     const int muteLeft = fl::ColumnCentre(c) - fl::kMuteWidth / 2;
     auto* meter = AddCompact(
-        new CBitmapMeter(this, (input ? 1 : 5) + channel, Skin(fl::kSkinMeter),
+        new CBitmapMeter(this, (input ? pl::kInputMeterId : pl::kOutputMeterId) + channel, Skin(fl::kSkinMeter),
                          CRect{meterLeft, fl::kMeterTop, meterLeft + fl::kMeterWidth, fl::kMeterTop + fl::kMeterHeight},
                          kMeterTop, 0, kMeterLowestDb));
     auto* mute =

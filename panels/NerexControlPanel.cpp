@@ -3,6 +3,8 @@
 
 #include "core/BitmapImage.h"
 #include "panels/BmpButton.h"
+#include "panels/PanelLayoutRect.h"
+#include "resources/NerexPanelLayout.h"
 
 void CNerexSkinSet::Acquire() {
   if (m_instances++ > 0 && IsLoaded()) return;
@@ -51,8 +53,8 @@ CNerexSkinSet CHollin2ControlPanel::s_skins({2199, 2233, 2230, 2232, 2231, 2169,
 void CCalder48ControlPanel::UpdateAllControls() {
   // Page tabs in creation order: Input GEQ, Input PEQ, Mixer, Output PEQ.
   if (CBmpButton* geq = GetPageTab(0)) geq->SetVisible(false);
-  if (CBmpButton* mixer = GetPageTab(2)) mixer->SetRect(CRect{21, 82, 99, 104});
-  if (CBmpButton* peq = GetPageTab(1)) peq->SetRect(CRect{105, 82, 183, 104});
-  if (CBmpButton* output = GetPageTab(3)) output->SetRect(CRect{189, 82, 267, 104});
+  for (const nerex_layout::Button& place : nerex_layout::kThreePageTabs)
+    for (int t = 1; t < 4; ++t)
+      if (CBmpButton* tab = GetPageTab(t); tab && tab->GetId() == place.id) tab->SetRect(ToRect(place.box));
   CNerexSeriesControlPanel::UpdateAllControls();
 }

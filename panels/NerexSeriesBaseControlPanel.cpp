@@ -364,6 +364,26 @@ CBmpButton* CNerexSeriesBaseControlPanel::AddButton(int id, CBitmapImage* image,
   return AddButton(id, image, SizedAt(x, y, image), flags, groups);
 }
 
+void CNerexSeriesBaseControlPanel::KeepInputPeqRow(int band, const BandRow& row) {
+  const auto b = std::size_t(band);
+  m_peqFrames[b] = row.frame;
+  m_peqFrequency[b] = row.frequency;
+  m_peqQ[b] = row.q;
+  m_peqGain[b] = row.gain;
+  m_peqType[b] = row.type;
+  m_peqBypass[b] = row.bypass;
+}
+
+void CNerexSeriesBaseControlPanel::KeepOutputEqRow(int band, const BandRow& row) {
+  const auto b = std::size_t(band);
+  m_outputPeqFrames[b] = row.frame;
+  m_outputPeqFrequency[b] = row.frequency;
+  m_outputPeqQ[b] = row.q;
+  m_outputPeqGain[b] = row.gain;
+  m_outputPeqType[b] = row.type;
+  m_outputPeqBypass[b] = row.bypass;
+}
+
 void CNerexSeriesBaseControlPanel::AddItems(CCustomComboBox* combo, std::span<const nerex_layout::ComboItem> items) {
   for (const nerex_layout::ComboItem& item : items) combo->AddItem(item.text, item.value);
 }

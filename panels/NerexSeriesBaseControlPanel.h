@@ -47,19 +47,20 @@ inline constexpr float kGainReadoutPoints = 14.0f;
 // The ten widget groups, shown and hidden whole.
 enum : int {
   kPanelGroupMixer = 0,       // the Mixer page: strips, header and section pictures, side tabs
-  kPanelGroupSource = 1,      // side tab 295
-  kPanelGroupLimiters = 2,    // side tab 296
-  kPanelGroupLinking = 3,     // side tab 297
-  kPanelGroupInputGeq = 4,    // page 60
-  kPanelGroupInputPeq = 5,    // page 61
-  kPanelGroupInputDeq = 6,    // page 64
-  kPanelGroupOutputEq = 7,    // page 63
-  kPanelGroupOutputComp = 8,  // page 65
-  kPanelGroupCompact = 9,     // page 435
+  kPanelGroupSource = 1,      // the Source side tab's view
+  kPanelGroupLimiters = 2,    // the Limiters side tab's view
+  kPanelGroupLinking = 3,     // the Linking side tab's view
+  kPanelGroupInputGeq = 4,    // the Input GEQ page
+  kPanelGroupInputPeq = 5,    // the Input PEQ page
+  kPanelGroupInputDeq = 6,    // the Input DEQ page
+  kPanelGroupOutputEq = 7,    // the Output EQ page
+  kPanelGroupOutputComp = 8,  // the Output Comp page
+  kPanelGroupCompact = 9,     // the compact view
   kPanelGroupCount = 10,
 };
 
-// Page 62 shows only the row of output channel buttons; side tabs 296 and 297 of the mixer page.
+// The page that shows only the row of output channel buttons, and the Mixer page's Limiters and
+// Linking side tabs.
 enum : std::uint32_t {
   kNerexPageOutputRow = 62,
   kNerexSideTabLimiters = 296,
@@ -130,10 +131,11 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   // The LCD text (UTF-8); its rectangle is redrawn, and invalidated when asked.
   virtual void SetLcdText(const std::string& text, bool invalidate);
   void SetLcdText(const std::string& text) override { SetLcdText(text, true); }
-  // Shows the page's widget groups (59..65, 435; any other page shows nothing new) and redraws
-  // the background's rectangle. Derived panels place their page pictures, then call this.
+  // Shows the page's widget groups (the six pages and the compact view; any other page shows
+  // nothing new) and redraws the background's rectangle. Derived panels place their page
+  // pictures, then call this.
   void ShowPage(std::uint32_t page) override;
-  // Shows the view of side tab 295, 296 or 297 (any other id hides all three).
+  // Shows the view of the Source, Limiters or Linking side tab (any other id hides all three).
   void SelectSideTab(std::uint32_t tab, bool redraw) override;
   // Shows (hides) the Mixer page's group, then the device's side tab (none).
   virtual void EnableAllControls(bool enable);
@@ -201,7 +203,7 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   CCompressorMeter* GetCompressorGraph(int k) const { return m_compressorGraphs[std::size_t(k)]; }
   CControlObject* GetMatrixKnob(int k, int i) const { return m_matrixGains[std::size_t(k)][std::size_t(i)]; }
   CControlObject* GetMatrixText(int k, int i) const { return m_matrixGainTexts[std::size_t(k)][std::size_t(i)]; }
-  // Input row r (0: GEQ shortcut 237, 1: PEQ 233, 2: DEQ 229) of input i.
+  // Input row r (0: the GEQ shortcut, 1: PEQ, 2: DEQ) of input i.
   CControlObject* GetInputRowWidget(int r, int i) const { return m_inputRows[std::size_t(r)][std::size_t(i)]; }
   CBmpButton* GetInputGeqShortcut(int i) const;
 
@@ -241,6 +243,18 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
                         std::initializer_list<int> groups = {});
   // Appends the items to a drop-down list.
   static void AddItems(CCustomComboBox* combo, std::span<const nerex_layout::ComboItem> items);
+  // The widgets of one band row of a parametric page as the derived panel builds them, and
+  // where the base keeps them: in the Input PEQ page's or the Output EQ page's row fields.
+  struct BandRow {
+    CControlObject* frame = nullptr;
+    CTextControl* frequency = nullptr;
+    CTextControl* q = nullptr;
+    CTextControl* gain = nullptr;
+    CCustomComboBox* type = nullptr;
+    CBmpButton* bypass = nullptr;
+  };
+  void KeepInputPeqRow(int band, const BandRow& row);
+  void KeepOutputEqRow(int band, const BandRow& row);
 
   // Redraws the whole client area (the background image's rectangle), invalidating it.
   void RedrawPanel();
@@ -272,104 +286,106 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   void ShowBandFrame(std::span<CControlObject* const> frames, int band, bool redraw);
 
   // ====== Widget fields (not owning; null when the derived panel builds no such widget) ======
-  // i counts inputs, k outputs, j the linked channel, b bands.
+  // Each comment names the id the widget carries: a parameter of NerexParamIds.h or an id of
+  // the panels' own (resources/ProcessorPanelLayout.h, TorvexPanelLayout.h). i counts inputs,
+  // k outputs, j the linked channel, b bands.
   std::array<CBmpButton*, 6> m_pageTabs{};                 // derived panels only
-  CBmpButton* m_presetManagerButton = nullptr;             // 495
-  std::array<CBmpButton*, 8> m_channelSelect{};            // 120 + j
+  CBmpButton* m_presetManagerButton = nullptr;             // kPresetManagerId
+  std::array<CBmpButton*, 8> m_channelSelect{};            // kChannelSelectId + j
   std::array<CBmpButton*, 5> m_sideTabs{};                 // derived panels only
-  std::array<CBitmapFader*, 4> m_inputFaders{};            // 13 + i
-  std::array<CTextControl*, 4> m_inputGainTexts{};         // 13 + i
-  std::array<CBitmapFader*, 8> m_outputFaders{};           // 17 + k
-  std::array<CTextControl*, 8> m_outputGainTexts{};        // 17 + k
+  std::array<CBitmapFader*, 4> m_inputFaders{};            // kParamInputGain + i
+  std::array<CTextControl*, 4> m_inputGainTexts{};         // kParamInputGain + i
+  std::array<CBitmapFader*, 8> m_outputFaders{};           // kParamOutputGain + k
+  std::array<CTextControl*, 8> m_outputGainTexts{};        // kParamOutputGain + k
   std::array<CBitmapMeter*, 4> m_inputMeters{};            // meter timer
   std::array<CBitmapMeter*, 8> m_outputMeters{};           // meter timer
-  std::array<CBmpButton*, 4> m_inputMutes{};               // 25 + i
+  std::array<CBmpButton*, 4> m_inputMutes{};               // kParamInputMute + i
   std::array<std::array<CControlObject*, 4>, 3> m_inputRows{};   // derived panels only
-  std::array<CBmpButton*, 8> m_outputMutes{};              // 29 + k
-  std::array<CBmpButton*, 8> m_outputPolarity{};           // 37 + k
+  std::array<CBmpButton*, 8> m_outputMutes{};              // kParamOutputMute + k
+  std::array<CBmpButton*, 8> m_outputPolarity{};           // kParamOutputPhase + k
   std::array<std::array<CControlObject*, 8>, 2> m_outputRows{};  // derived panels only
-  CTextControl* m_deviceName = nullptr;                    // 58
+  CTextControl* m_deviceName = nullptr;                    // kParamDeviceName
   CTextControl* m_headerText = nullptr;                    // derived panels only
-  std::array<CTextControl*, 4> m_inputNames{};             // 128 + i
-  std::array<CTextControl*, 8> m_outputNames{};            // 132 + k
-  std::array<CTextControl*, 4> m_inputDelays{};            // 249 + i
-  std::array<CTextControl*, 8> m_outputDelays{};           // 253 + k
+  std::array<CTextControl*, 4> m_inputNames{};             // kParamInputName + i
+  std::array<CTextControl*, 8> m_outputNames{};            // kParamOutputName + k
+  std::array<CTextControl*, 4> m_inputDelays{};            // kParamInputDelay + i
+  std::array<CTextControl*, 8> m_outputDelays{};           // kParamOutputDelay + k
   std::array<CControlObject*, 2> m_spareWidgets{};         // not used by the base
-  CCustomComboBox* m_autoLimiters = nullptr;               // 422
-  std::array<std::array<CControlObject*, 4>, 8> m_matrixGains{};       // [k][i]: 263 + 4k + i
+  CCustomComboBox* m_autoLimiters = nullptr;               // kParamAutoLimiters
+  std::array<std::array<CControlObject*, 4>, 8> m_matrixGains{};       // [k][i]: kParamMatrixGain + 4k + i
   std::array<std::array<CControlObject*, 4>, 8> m_matrixGainTexts{};   // [k][i]: the same ids
-  std::array<std::array<CBmpButton*, 4>, 8> m_routingButtons{};        // [k][i]: 439 + 4k + i
-  std::array<CTextControl*, 8> m_limiterLevels{};          // 299 + k
-  std::array<CTextControl*, 8> m_clipLevels{};             // 307 + k
-  std::array<CCustomComboBox*, 8> m_limiterAttacks{};      // 315 + k
-  std::array<CCustomComboBox*, 8> m_limiterReleases{};     // 323 + k
-  std::array<CCustomComboBox*, 8> m_clipReleases{};        // 331 + k
-  std::array<std::array<CBmpButton*, 8>, 8> m_outputLinks{};  // [k][j]: 355 + 8k + j
-  std::array<std::array<CBmpButton*, 4>, 4> m_inputLinks{};   // [i][j]: 339 + 4i + j
+  std::array<std::array<CBmpButton*, 4>, 8> m_routingButtons{};        // [k][i]: kParamMatrixRouting + 4k + i
+  std::array<CTextControl*, 8> m_limiterLevels{};          // kParamLimiterLevel + k
+  std::array<CTextControl*, 8> m_clipLevels{};             // kParamLimiterClipLevel + k
+  std::array<CCustomComboBox*, 8> m_limiterAttacks{};      // kParamLimiterAttack + k
+  std::array<CCustomComboBox*, 8> m_limiterReleases{};     // kParamLimiterRelease + k
+  std::array<CCustomComboBox*, 8> m_clipReleases{};        // kParamLimiterClipRelease + k
+  std::array<std::array<CBmpButton*, 8>, 8> m_outputLinks{};  // [k][j]: kParamOutputLinkBit + 8k + j
+  std::array<std::array<CBmpButton*, 4>, 4> m_inputLinks{};   // [i][j]: kParamInputLinkBit + 4i + j
   std::array<CControlObject*, 7> m_moreSpareWidgets{};     // not used by the base
   CCustomComboBox* m_presetList = nullptr;                 // refilled by RefillPresetList
-  std::array<CBmpButton*, 3> m_presetButtons{};            // 436, 437, 438 (compact view)
+  std::array<CBmpButton*, 3> m_presetButtons{};            // kLcdRecallId, kLcdNextId, kLcdPreviousId
   CTextControl* m_lcdText = nullptr;                       // SetLcdText
 
   // Input GEQ page; s is the selected input.
-  CControlObject* m_geqBypass = nullptr;                   // 1312 + s
-  CControlObject* m_geqFlat = nullptr;                     // 1320 + s
-  CControlObject* m_geqShape = nullptr;                    // 1316 + s
+  CControlObject* m_geqBypass = nullptr;                   // kParamGeqBypass + s
+  CControlObject* m_geqFlat = nullptr;                     // kGeqFlattenId + s
+  CControlObject* m_geqShape = nullptr;                    // kParamGeqMode + s
   CNerexSeriesParametricControl* m_geqCurve = nullptr;
-  std::array<CControlObject*, 28> m_geqFaders{};           // 1200 + 28s + b
+  std::array<CControlObject*, 28> m_geqFaders{};           // kParamGeqBand + 28s + b
 
   // Input PEQ page.
   CNerexSeriesParametricControl* m_peqCurve = nullptr;
   CTextControl* m_inputCaption = nullptr;
-  std::array<CTextControl*, 8> m_peqFrequency{};           // 508 + 8s + b
-  std::array<CTextControl*, 8> m_peqQ{};                   // 540 + 8s + b
-  std::array<CTextControl*, 8> m_peqGain{};                // 572 + 8s + b
-  std::array<CCustomComboBox*, 8> m_peqType{};             // 604 + 8s + b
-  std::array<CBmpButton*, 8> m_peqBypass{};                // 636 + 8s + b
+  std::array<CTextControl*, 8> m_peqFrequency{};           // kParamInputPeqFrequency + 8s + b
+  std::array<CTextControl*, 8> m_peqQ{};                   // kParamInputPeqQ + 8s + b
+  std::array<CTextControl*, 8> m_peqGain{};                // kParamInputPeqGain + 8s + b
+  std::array<CCustomComboBox*, 8> m_peqType{};             // kParamInputPeqType + 8s + b
+  std::array<CBmpButton*, 8> m_peqBypass{};                // kParamInputPeqBypass + 8s + b
   std::array<CControlObject*, 8> m_peqFrames{};            // only the selected band's shows
 
   // Input DEQ page; n = 3s + b.
   CTorvexSeriesDEQControl* m_deqGraph = nullptr;
-  CCustomComboBox* m_deqModeList = nullptr;                // 1590
-  CCustomComboBox* m_deqLinkingList = nullptr;             // 1591
-  std::array<CTextControl*, 3> m_deqFrequency{};           // 1530 + n
-  std::array<CTextControl*, 3> m_deqQ{};                   // 1554 + n
-  std::array<CTextControl*, 3> m_deqEffect{};              // 1542 + n
-  std::array<CCustomComboBox*, 3> m_deqShape{};            // 1506 + n
-  std::array<CBmpButton*, 3> m_deqBypass{};                // 1518 + n
-  std::array<CTextControl*, 3> m_deqThreshold{};           // 1446 + n
-  std::array<CTextControl*, 3> m_deqRatio{};               // 1458 + n
-  std::array<CTextControl*, 3> m_deqAttack{};              // 1470 + n
-  std::array<CTextControl*, 3> m_deqRelease{};             // 1482 + n
-  std::array<CCustomComboBox*, 3> m_deqDynamicMode{};      // 1494 + n
-  std::array<CCompressorMeter*, 3> m_deqBandGraphs{};      // 1578 + n
+  CCustomComboBox* m_deqModeList = nullptr;                // kParamDynamicEqMode
+  CCustomComboBox* m_deqLinkingList = nullptr;             // kParamDynamicEqLinking
+  std::array<CTextControl*, 3> m_deqFrequency{};           // kParamDeqFrequency + n
+  std::array<CTextControl*, 3> m_deqQ{};                   // kParamDeqQ + n
+  std::array<CTextControl*, 3> m_deqEffect{};              // kParamDeqEffect + n
+  std::array<CCustomComboBox*, 3> m_deqShape{};            // kParamDeqFilterKind + n
+  std::array<CBmpButton*, 3> m_deqBypass{};                // kParamDeqBypass + n
+  std::array<CTextControl*, 3> m_deqThreshold{};           // kParamDeqThreshold + n
+  std::array<CTextControl*, 3> m_deqRatio{};               // kParamDeqRatio + n
+  std::array<CTextControl*, 3> m_deqAttack{};              // kParamDeqAttack + n
+  std::array<CTextControl*, 3> m_deqRelease{};             // kParamDeqRelease + n
+  std::array<CCustomComboBox*, 3> m_deqDynamicMode{};      // kParamDeqMode + n
+  std::array<CCompressorMeter*, 3> m_deqBandGraphs{};      // kDeqBandGraphId + n
   std::array<CControlObject*, 3> m_deqFrames{};            // only the selected band's shows
-  CCustomComboBox* m_compressorLimiters = nullptr;         // 1444
+  CCustomComboBox* m_compressorLimiters = nullptr;         // kParamCompressorLimiters
 
   // Output EQ page; o is the selected output.
   CNerexSeriesParametricControl* m_outputEqCurve = nullptr;
   CTextControl* m_outputCaption = nullptr;
-  std::array<CTextControl*, 9> m_outputPeqFrequency{};     // 700 + 9o + b
-  std::array<CTextControl*, 9> m_outputPeqQ{};             // 772 + 9o + b
-  std::array<CTextControl*, 9> m_outputPeqGain{};          // 844 + 9o + b
-  std::array<CCustomComboBox*, 9> m_outputPeqType{};       // 916 + 9o + b
-  std::array<CBmpButton*, 9> m_outputPeqBypass{};          // 988 + 9o + b
+  std::array<CTextControl*, 9> m_outputPeqFrequency{};     // kParamOutputPeqFrequency + 9o + b
+  std::array<CTextControl*, 9> m_outputPeqQ{};             // kParamOutputPeqQ + 9o + b
+  std::array<CTextControl*, 9> m_outputPeqGain{};          // kParamOutputPeqGain + 9o + b
+  std::array<CCustomComboBox*, 9> m_outputPeqType{};       // kParamOutputPeqType + 9o + b
+  std::array<CBmpButton*, 9> m_outputPeqBypass{};          // kParamOutputPeqBypass + 9o + b
   std::array<CControlObject*, 9> m_outputPeqFrames{};      // only the selected band's shows
-  CTextControl* m_highPassFrequency = nullptr;             // 1100 + o
-  CTextControl* m_lowPassFrequency = nullptr;              // 1108 + o
-  CCustomComboBox* m_highPassType = nullptr;               // 1116 + o
-  CCustomComboBox* m_lowPassType = nullptr;                // 1124 + o
+  CTextControl* m_highPassFrequency = nullptr;             // kParamHighPassFrequency + o
+  CTextControl* m_lowPassFrequency = nullptr;              // kParamLowPassFrequency + o
+  CCustomComboBox* m_highPassType = nullptr;               // kParamHighPassType + o
+  CCustomComboBox* m_lowPassType = nullptr;                // kParamLowPassType + o
 
   // Output compressor page, per output k.
-  std::array<CTextControl*, 8> m_compressorNames{};        // 132 + k
+  std::array<CTextControl*, 8> m_compressorNames{};        // kParamOutputName + k
   std::array<CBitmapMeter*, 8> m_gainReductionMeters{};
-  std::array<CBmpButton*, 8> m_compressorBypass{};         // 1404 + k
-  std::array<CTextControl*, 8> m_compressorThreshold{};    // 1364 + k
-  std::array<CTextControl*, 8> m_compressorRatio{};        // 1372 + k
-  std::array<CTextControl*, 8> m_compressorAttack{};       // 1380 + k
-  std::array<CTextControl*, 8> m_compressorRelease{};      // 1388 + k
-  std::array<CTextControl*, 8> m_compressorSoftKnee{};     // 1396 + k
-  std::array<CCompressorMeter*, 8> m_compressorGraphs{};   // 1412 + k
+  std::array<CBmpButton*, 8> m_compressorBypass{};         // kParamCompressorBypass + k
+  std::array<CTextControl*, 8> m_compressorThreshold{};    // kParamCompressorThreshold + k
+  std::array<CTextControl*, 8> m_compressorRatio{};        // kParamCompressorRatio + k
+  std::array<CTextControl*, 8> m_compressorAttack{};       // kParamCompressorAttack + k
+  std::array<CTextControl*, 8> m_compressorRelease{};      // kParamCompressorRelease + k
+  std::array<CTextControl*, 8> m_compressorSoftKnee{};     // kParamCompressorSoftKnee + k
+  std::array<CCompressorMeter*, 8> m_compressorGraphs{};   // kCompressorGraphId + k
 
   std::array<ControlGroup, kPanelGroupCount> m_groups;
   CControlObject* m_sideViewFrame = nullptr;               // redrawn by SelectSideTab

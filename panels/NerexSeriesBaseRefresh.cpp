@@ -19,13 +19,9 @@
 #include "panels/NerexSeriesParametricControl.h"
 #include "panels/TextControl.h"
 #include "panels/TorvexSeriesDEQControl.h"
+#include "resources/TorvexPanelLayout.h"
 
 namespace {
-
-// Ids the base binds that no setting block names: the graphic EQ's force-flat button and the
-// dynamic-EQ band graphs (+ 3 x input + band).
-constexpr int kParamGeqFlat = 1320;
-constexpr int kParamDeqBandGraph = 1578;
 
 // Models whose inputs have delays and whose outputs have routing buttons.
 bool HasDelaysAndRouting(int model) { return IsNerexSmallModel(model) || model == kModelTorvex48; }
@@ -151,7 +147,7 @@ void CNerexSeriesBaseControlPanel::RefreshGeqSection(bool redraw) {
     BindAndRefresh(m_geqFaders[std::size_t(b)], kParamGeqBand + kNerexGeqBands * s + b);
   BindAndRefresh(m_geqShape, kParamGeqMode + s);
   BindAndRefresh(m_geqBypass, kParamGeqBypass + s);
-  if (m_geqFlat) m_geqFlat->SetId(kParamGeqFlat + s);
+  if (m_geqFlat) m_geqFlat->SetId(torvex_layout::kGeqFlattenId + s);
   if (m_geqCurve) {
     m_geqCurve->ClearSections();
     for (int b = 0; b < kNerexGeqBands; ++b) m_geqCurve->AddSection(new CCurveData(nullptr));
@@ -205,7 +201,7 @@ void CNerexSeriesBaseControlPanel::RefreshDeqSection(bool redraw) {
     BindAndRefresh(m_deqAttack[u], kParamDeqAttack + n);
     BindAndRefresh(m_deqRelease[u], kParamDeqRelease + n);
     if (CCompressorMeter* graph = m_deqBandGraphs[u]) {
-      graph->SetId(kParamDeqBandGraph + n);
+      graph->SetId(torvex_layout::kDeqBandGraphId + n);
       graph->m_thresholdId = kParamDeqThreshold + n;
       graph->m_ratioId = kParamDeqRatio + n;
       graph->m_kneeId = 0;

@@ -1,9 +1,12 @@
-// The Nerex-series panel's widget tree, in drawing order.
+// The Nerex-series panel's widget tree, in drawing order, placed by its layout table
+// (resources/NerexPanelLayout.h).
 #include "panels/NerexSeriesControlPanel.h"
 
 #include <initializer_list>
+#include <utility>
 
 #include "core/BitmapImage.h"
+#include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "panels/BitmapFader.h"
 #include "panels/BitmapMeter.h"
@@ -12,11 +15,30 @@
 #include "panels/CustomComboBox.h"
 #include "panels/NerexSeriesLayout.h"
 #include "panels/NerexSeriesParametricControl.h"
+#include "panels/PanelLayoutRect.h"
 #include "panels/TextControl.h"
 
 namespace L = nerex_layout;
 
+static_assert(std::size(L::kSections) == CNerexSeriesControlPanel::kSections);
+
 namespace {
+
+// The layout tables number the pages and side tabs as the device keeps them.
+constexpr bool SameNumbers(std::initializer_list<std::pair<int, std::uint32_t>> pairs) {
+  for (const auto& [layout, device] : pairs)
+    if (std::uint32_t(layout) != device) return false;
+  return true;
+}
+static_assert(SameNumbers({{L::kPageMixer, kNerexPageMixer},
+                           {L::kPageInputGeq, kNerexPageInputGeq},
+                           {L::kPageInputPeq, kNerexPageInputPeq},
+                           {L::kPageOutputEq, kNerexPageOutputEq},
+                           {L::kPageInputDeq, kNerexPageInputDeq},
+                           {L::kPageOutputComp, kNerexPageOutputComp},
+                           {L::kSideTabSource, kNerexSideTabSource},
+                           {L::kSideTabLimiters, kNerexSideTabLimiters},
+                           {L::kSideTabLinking, kNerexSideTabLinking}}));
 
 using panel_face::kCondensed;
 constexpr const char* kValueFace = panel_face::kValue;
@@ -44,6 +66,18 @@ constexpr std::uint32_t kLedFlags = 1;
 constexpr std::uint32_t kShortcutFlags = 9;
 constexpr std::uint32_t kBitButtonFlags = 0x80D;
 
+// The parametric pages' type lists: translucent white with a light frame, dark text.
+constexpr std::uint32_t kEqComboFill = 0xB0FFFFFFu;
+constexpr std::uint32_t kEqComboFrame = 0xFFDCDCDCu;
+// Channel gains in dB, and the nudge of every fader.
+constexpr float kInputGainMin = -40.0f;
+constexpr float kInputGainMax = 6.0f;
+constexpr float kOutputGainMin = -40.0f;
+constexpr float kOutputGainMax = 15.0f;
+constexpr float kFaderNudge = 0.1f;
+// The level meters read up to +9 dB.
+constexpr int kMeterTop = 9;
+
 int WidthOf(const CBitmapImage* image) { return image ? image->GetWidth() : 0; }
 int HeightOf(const CBitmapImage* image) { return image ? image->GetHeight() : 0; }
 
@@ -60,7 +94,7 @@ CNerexSeriesControlPanel::~CNerexSeriesControlPanel() = default;
 void CNerexSeriesControlPanel::CreateSectionBuffers() {
   for (int s = 0; s < kSections; ++s) {
     auto buffer = std::make_unique<CBitmapImage>();
-    buffer->CreateBlank(kSectionSizes[s].cx, kSectionSizes[s].cy);
+    buffer->CreateBlank(L::kSections[s].width, L::kSections[s].height);
     m_buffers[std::size_t(s)] = std::move(buffer);
   }
 }
@@ -75,225 +109,257 @@ void CNerexSeriesControlPanel::FreeSectionBuffers() {
 bool CNerexSeriesControlPanel::Create() {
   LoadSkinImages();
   SetBackgroundImage(GetBackgroundImage());
-
-  auto readout = [&](int id, const char* face, float points, std::uint32_t flags, const CRect& rect,
-                     std::uint32_t brush, std::initializer_list<int> groups) {
-    CTextControl* control = AddText(id, true, face, points, kValueInk, flags, rect, groups);
-    control->SetBrushColour(brush);
-    return control;
-  };
-  auto combo = [&](int id, const CRect& rect, float points, std::initializer_list<int> groups) {
-    CCustomComboBox* box = Add(new CCustomComboBox(this, id, rect), groups);
-    box->GetTextStyle().Set(kCondensed, points, CColour{kComboInk});
-    return box;
-  };
-  auto section = [&](int s, std::initializer_list<int> groups) {
-    CBitmapImage* buffer = m_buffers[std::size_t(s)].get();
-    const CPoint at = kSectionPlaces[s];
-    m_sectionPictures[std::size_t(s)] = Add(
-        new CBitmapObject(this, kSectionIds[s], buffer,
-                          CRect{at.x, at.y, at.x + kSectionSizes[s].cx, at.y + kSectionSizes[s].cy}),
-        groups);
-  };
-
-  // 1. Page pictures.
-  m_pageImages[0] = AddPicture(kMixerPageId, GetMixerPageImage(), 0, 0, {kPanelGroupMixer});
-  m_pageImages[1] = AddPicture(kInputGeqPageId, GetInputGeqPageImage(), 0, 0, {kPanelGroupInputGeq});
-  m_pageImages[2] = AddPicture(kInputPeqPageId, GetInputPeqPageImage(), 0, 0, {kPanelGroupInputPeq});
-  m_pageImages[3] = AddPicture(kOutputPeqPageId, GetOutputPeqPageImage(), 0, 0, {kPanelGroupOutputEq});
-
-  // 2. Header.
-  m_deviceName = AddText(58, true, kCondensed, 16.0f, kHeaderInk, 0, CRect{27, 38, 262, 64}, {});
-  m_headerText = AddText(494, true, kCondensed, 7.5f, kHeaderInk, 0, CRect{17, 68, 262, 78}, {});
-  const struct {
-    int id;
-    CRect rect;
-  } tabs[] = {{60, {20, 84, 79, 104}}, {61, {83, 84, 142, 104}}, {59, {146, 84, 205, 104}}, {63, {209, 84, 268, 104}}};
-  for (std::size_t t = 0; t < 4; ++t)
-    m_pageTabs[t] = Add(new CBmpButton(this, tabs[t].id, nullptr, tabs[t].rect, kTabFlags));
-  m_presetManagerButton = Add(new CBmpButton(this, 495, nullptr, CRect{209, 10, 268, 30}, kTabFlags));
-  section(kInputsSection, {kPanelGroupMixer});
-  m_presetButtons[0] = Add(new CBmpButton(this, 436, nullptr, CRect{224, 96, 282, 119}, kTabFlags), {kPanelGroupCompact});
-  m_presetButtons[1] = Add(new CBmpButton(this, 437, nullptr, CRect{181, 96, 206, 107}, kTabFlags), {kPanelGroupCompact});
-  m_presetButtons[2] = Add(new CBmpButton(this, 438, nullptr, CRect{181, 108, 206, 119}, kTabFlags), {kPanelGroupCompact});
-  m_lcdText = AddText(438, false, kLcdFace, 12.0f, kWhite, 0, CRect{27, 97, 170, 117}, {kPanelGroupCompact});
-  m_lcdText->SetText("Testing...");
-
-  // 3. Channel-select LEDs (ShowPage places them).
-  for (int j = 0; j < 8; ++j)
-    m_channelSelect[std::size_t(j)] = AddButton(120 + j, GetBlueLedImage(), 35 + 28 * j, 155, kLedFlags, {});
-
-  // 4. Input strips at provisional places; UpdateAllControls moves them to the model's edges.
-  for (int i = 0; i < L::kMaxInputs; ++i) {
-    const auto c = std::size_t(i);
-    const int x = L::InputStripX(4, i);
-    CBitmapFader* fader =
-        Add(new CBitmapFader(this, 13 + i, GetFaderCapImage(), kFaderChannelGain, L::kInputFader.At(x)),
-            {kPanelGroupMixer});
-    fader->m_minimum = -40.0f;
-    fader->m_maximum = 6.0f;
-    fader->m_nudgeStep = 0.1f;
-    m_inputFaders[c] = fader;
-    m_inputMeters[c] = Add(new CBitmapMeter(this, 1 + i, GetMeterImage(),
-                                            L::kInputMeter.At(x, WidthOf(GetMeterImage()), HeightOf(GetMeterImage())),
-                                            9, 0, -40),
-                           {kPanelGroupMixer, kPanelGroupCompact});
-    m_inputGainTexts[c] =
-        readout(13 + i, kLcdFace, panel_face::kGainReadoutPoints, kGainFlags, L::kInputGainText.At(x), kReadoutBrush, {kPanelGroupMixer});
-    m_inputDelays[c] = readout(249 + i, kValueFace, 7.5f, kInputDelayFlags, L::kInputDelayText.At(x), kReadoutBrush,
-                               {kPanelGroupMixer});
-    for (int j = 0; j < 4; ++j)
-      m_inputLinks[c][std::size_t(j)] = AddButton(339 + 4 * i + j, GetLedOffImage(), x + L::kInputLink.dx,
-                                               L::kInputLink.top + L::kRowPitch * j, kBitButtonFlags, {kPanelGroupMixer});
-    m_inputRows[0][c] = AddButton(237 + i, GetLedOffImage(), x + L::kInputGeqShortcut.dx, L::kInputGeqShortcut.top,
-                               kShortcutFlags, {kPanelGroupMixer});
-    m_inputRows[1][c] = AddButton(233 + i, GetLedOffImage(), x + L::kInputPeqShortcut.dx, L::kInputPeqShortcut.top,
-                               kShortcutFlags, {kPanelGroupMixer});
-    m_inputMutes[c] =
-        AddButton(25 + i, GetRedLedImage(), x + L::kInputMute.dx, L::kInputMute.top, kLedFlags, {kPanelGroupMixer});
-    m_inputNames[c] = AddText(128 + i, true, kValueFace, 8.0f, kValueInk, 0, L::kInputName.At(x), {kPanelGroupMixer});
-  }
-
-  // 5. Output strip backgrounds, then the outputs' section pictures.
-  for (int k = 0; k < L::kMaxOutputs; ++k)
-    m_outputStrips[std::size_t(k)] =
-        AddPicture(475, GetOutputStripImage(), L::OutputStripX(8, k), L::kOutputStrip.top, {kPanelGroupMixer});
-  section(kOutputsSection, {kPanelGroupMixer});
-  section(kOutputNumbers, {kPanelGroupMixer});
-
-  // 6. Output strips.
-  for (int k = 0; k < L::kMaxOutputs; ++k) {
-    const auto c = std::size_t(k);
-    const int x = L::OutputStripX(8, k);
-    CBitmapFader* fader =
-        Add(new CBitmapFader(this, 17 + k, GetFaderCapImage(), kFaderChannelGain, L::kOutputFader.At(x)),
-            {kPanelGroupMixer});
-    fader->m_minimum = -40.0f;
-    fader->m_maximum = 15.0f;
-    fader->m_nudgeStep = 0.1f;
-    m_outputFaders[c] = fader;
-    m_outputMeters[c] = Add(new CBitmapMeter(this, 5 + k, GetMeterImage(),
-                                             L::kOutputMeter.At(x, WidthOf(GetMeterImage()), HeightOf(GetMeterImage())),
-                                             9, 0, -40),
-                            {kPanelGroupMixer, kPanelGroupCompact});
-    m_outputGainTexts[c] =
-        readout(17 + k, kLcdFace, panel_face::kGainReadoutPoints, kGainFlags, L::kOutputGainText.At(x), kReadoutBrush, {kPanelGroupMixer});
-    m_outputMutes[c] =
-        AddButton(29 + k, GetRedLedImage(), x + L::kOutputMute.dx, L::kOutputMute.top, kLedFlags, {kPanelGroupMixer});
-    m_outputPolarity[c] = AddButton(37 + k, GetBlueLedImage(), x + L::kOutputPolarity.dx, L::kOutputPolarity.top,
-                                 kLedFlags, {kPanelGroupMixer});
-    m_outputRows[0][c] = AddButton(241 + k, GetLedOffImage(), x + L::kOutputPeqShortcut.dx, L::kOutputPeqShortcut.top,
-                                kShortcutFlags, {kPanelGroupMixer});
-    m_outputDelays[c] = readout(253 + k, kValueFace, 7.5f, kOutputDelayFlags, L::kOutputDelayText.At(x), kReadoutBrush,
-                                {kPanelGroupMixer});
-    m_outputNames[c] = AddText(132 + k, true, kValueFace, 8.0f, kValueInk, 0, L::kOutputName.At(x), {kPanelGroupMixer});
-    for (int i = 0; i < 4; ++i)
-      m_routingButtons[c][std::size_t(i)] =
-          AddButton(439 + 4 * k + i, GetLedOffImage(), x + L::kMatrixRouting.dx, L::kMatrixRouting.top + L::kRowPitch * i,
-                 kBitButtonFlags, {kPanelGroupSource});
-    for (int j = 0; j < 8; ++j)
-      m_outputLinks[c][std::size_t(j)] =
-          AddButton(355 + 8 * k + j, GetLedOffImage(), x + L::kOutputLink.dx, L::kOutputLink.top + L::kRowPitch * j,
-                 kBitButtonFlags, {kPanelGroupLinking});
-    m_limiterLevels[c] = AddText(299 + k, true, kValueFace, 8.0f, kValueInk, kLimiterFlags, L::kLimiterLevel.At(x),
-                              {kPanelGroupLimiters});
-    m_clipLevels[c] =
-        AddText(307 + k, true, kValueFace, 8.0f, kValueInk, kLimiterFlags, L::kClipLevel.At(x), {kPanelGroupLimiters});
-    m_clipReleases[c] = combo(331 + k, L::kClipRelease.At(x), 7.0f, {kPanelGroupLimiters});
-    m_limiterReleases[c] = combo(323 + k, L::kLimiterRelease.At(x), 7.0f, {kPanelGroupLimiters});
-    m_limiterAttacks[c] = combo(315 + k, L::kLimiterAttack.At(x), 7.0f, {kPanelGroupLimiters});
-    AddItems(m_clipReleases[c], L::ClipReleaseItems());
-    AddItems(m_limiterReleases[c], L::ReleaseItems());
-    AddItems(m_limiterAttacks[c], L::AttackItems());
-    for (CCustomComboBox* box : {m_clipReleases[c], m_limiterReleases[c], m_limiterAttacks[c]}) box->m_colour2 = kWhite;
-  }
-
-  // 7. Auto Limiters.
-  m_autoLimiters = combo(422, CRect{319, 41, 370, 56}, 7.0f, {kPanelGroupLimiters});
+  CreatePagePictures();
+  CreateHeader();
+  for (int j = 0; j < L::kChannelSelects; ++j)
+    m_channelSelect[std::size_t(j)] =
+        AddButton(L::kChannelSelectId + j, GetBlueLedImage(), L::kChannelSelect.x + L::kChannelSelectPitch * j,
+                  L::kChannelSelect.y, kLedFlags, {});
+  // The strips of four inputs and eight outputs; UpdateAllControls moves them to the model's edges.
+  for (int i = 0; i < L::kMaxInputs; ++i) CreateInputStrip(i);
+  CreateOutputStripPictures();
+  for (int k = 0; k < L::kMaxOutputs; ++k) CreateOutputStrip(k);
+  m_autoLimiters = AddCombo(kParamAutoLimiters, ToRect(L::kAutoLimiters), 7.0f, {kPanelGroupLimiters});
   m_autoLimiters->m_colour2 = kWhite;
   AddItems(m_autoLimiters, L::AutoLimiterItems());
+  CreateSideTabs();
+  CreateGeqPage();
+  CreateInputPeqPage();
+  CreateOutputPeqPage();
+  return true;
+}
 
-  // 8. Side tabs: Linking, Limiters, Source from the top.
-  m_sideTabs[0] = Add(new CBmpButton(this, 297, nullptr, CRect{289, 30, 309, 100}, kTabFlags), {kPanelGroupMixer});
-  m_sideTabs[1] = Add(new CBmpButton(this, 296, nullptr, CRect{289, 103, 309, 173}, kTabFlags), {kPanelGroupMixer});
-  m_sideTabs[2] = Add(new CBmpButton(this, 295, nullptr, CRect{289, 176, 309, 246}, kTabFlags), {kPanelGroupMixer});
+// --- Building blocks ---
 
-  // 9. Input GEQ page.
+CTextControl* CNerexSeriesControlPanel::AddReadout(int id, const char* face, float points, std::uint32_t flags,
+                                                   const CRect& rect, std::uint32_t brush,
+                                                   std::initializer_list<int> groups) {
+  CTextControl* control = AddText(id, true, face, points, kValueInk, flags, rect, groups);
+  control->SetBrushColour(brush);
+  return control;
+}
+
+CCustomComboBox* CNerexSeriesControlPanel::AddCombo(int id, const CRect& rect, float points,
+                                                    std::initializer_list<int> groups) {
+  CCustomComboBox* box = Add(new CCustomComboBox(this, id, rect), groups);
+  box->GetTextStyle().Set(kCondensed, points, CColour{kComboInk});
+  return box;
+}
+
+CBitmapFader* CNerexSeriesControlPanel::AddGainFader(int id, const CRect& rect, float minimum, float maximum, int kind,
+                                                     std::initializer_list<int> groups) {
+  CBitmapFader* fader = Add(new CBitmapFader(this, id, GetFaderCapImage(), kind, rect), groups);
+  fader->m_minimum = minimum;
+  fader->m_maximum = maximum;
+  fader->m_nudgeStep = kFaderNudge;
+  return fader;
+}
+
+CBitmapMeter* CNerexSeriesControlPanel::AddLevelMeter(int id, const L::StripPlace& place, int x) {
+  CBitmapImage* image = GetMeterImage();
+  return Add(new CBitmapMeter(this, id, image, ToRect(place.At(x, WidthOf(image), HeightOf(image))), kMeterTop, 0,
+                              kMeterLowestDb),
+             {kPanelGroupMixer, kPanelGroupCompact});
+}
+
+void CNerexSeriesControlPanel::AddSection(int s, std::initializer_list<int> groups) {
+  m_sectionPictures[std::size_t(s)] = Add(
+      new CBitmapObject(this, L::kSections[s].id, m_buffers[std::size_t(s)].get(), ToRect(L::kSections[s].Bounds())),
+      groups);
+}
+
+// --- Header and pages ---
+
+void CNerexSeriesControlPanel::CreatePagePictures() {
+  m_pageImages[0] = AddPicture(L::kMixerPageId, GetMixerPageImage(), 0, 0, {kPanelGroupMixer});
+  m_pageImages[1] = AddPicture(L::kInputGeqPageId, GetInputGeqPageImage(), 0, 0, {kPanelGroupInputGeq});
+  m_pageImages[2] = AddPicture(L::kInputPeqPageId, GetInputPeqPageImage(), 0, 0, {kPanelGroupInputPeq});
+  m_pageImages[3] = AddPicture(L::kOutputEqPageId, GetOutputPeqPageImage(), 0, 0, {kPanelGroupOutputEq});
+}
+
+void CNerexSeriesControlPanel::CreateHeader() {
+  m_deviceName = AddText(kParamDeviceName, true, kCondensed, 16.0f, kHeaderInk, 0, ToRect(L::kDeviceName), {});
+  m_headerText = AddText(L::kModelLegendId, true, kCondensed, 7.5f, kHeaderInk, 0, ToRect(L::kModelLegend), {});
+  for (std::size_t t = 0; t < std::size(L::kPageTabs); ++t)
+    m_pageTabs[t] = Add(new CBmpButton(this, L::kPageTabs[t].id, nullptr, ToRect(L::kPageTabs[t].box), kTabFlags));
+  m_presetManagerButton = Add(new CBmpButton(this, L::kPresetManagerId, nullptr, ToRect(L::kPresetManager), kTabFlags));
+  AddSection(kInputsSection, {kPanelGroupMixer});
+  for (std::size_t b = 0; b < m_presetButtons.size(); ++b)
+    m_presetButtons[b] =
+        Add(new CBmpButton(this, L::kLcdButtons[b].id, nullptr, ToRect(L::kLcdButtons[b].box), kTabFlags),
+            {kPanelGroupCompact});
+  // The display's text shows no parameter: SetLcdText writes it.
+  m_lcdText = AddText(0, false, kLcdFace, 12.0f, kWhite, 0, ToRect(L::kLcdText), {kPanelGroupCompact});
+  m_lcdText->SetText("Testing...");
+}
+
+// --- Channel strips ---
+
+void CNerexSeriesControlPanel::CreateInputStrip(int i) {
+  const auto c = std::size_t(i);
+  const int x = L::InputStripX(L::kMaxInputs, i);
+  const std::initializer_list<int> mixer = {kPanelGroupMixer};
+  m_inputFaders[c] = AddGainFader(kParamInputGain + i, ToRect(L::kInputFader.At(x)), kInputGainMin, kInputGainMax);
+  m_inputMeters[c] = AddLevelMeter(L::kInputMeterId + i, L::kInputMeter, x);
+  m_inputGainTexts[c] = AddReadout(kParamInputGain + i, kLcdFace, panel_face::kGainReadoutPoints, kGainFlags,
+                                   ToRect(L::kInputGainText.At(x)), kReadoutBrush, mixer);
+  m_inputDelays[c] = AddReadout(kParamInputDelay + i, kValueFace, 7.5f, kInputDelayFlags,
+                                ToRect(L::kInputDelayText.At(x)), kReadoutBrush, mixer);
+  for (int j = 0; j < L::kMaxInputs; ++j) {
+    const L::StripPlace link = L::kInputLink.Down(L::kRowPitch * j);
+    m_inputLinks[c][std::size_t(j)] = AddButton(kParamInputLinkBit + L::kMaxInputs * i + j, GetLedOffImage(),
+                                                x + link.dx, link.top, kBitButtonFlags, mixer);
+  }
+  m_inputRows[0][c] = AddButton(L::kInputGeqShortcutId + i, GetLedOffImage(), x + L::kInputGeqShortcut.dx,
+                                L::kInputGeqShortcut.top, kShortcutFlags, mixer);
+  m_inputRows[1][c] = AddButton(L::kInputPeqShortcutId + i, GetLedOffImage(), x + L::kInputPeqShortcut.dx,
+                                L::kInputPeqShortcut.top, kShortcutFlags, mixer);
+  m_inputMutes[c] =
+      AddButton(kParamInputMute + i, GetRedLedImage(), x + L::kInputMute.dx, L::kInputMute.top, kLedFlags, mixer);
+  m_inputNames[c] =
+      AddText(kParamInputName + i, true, kValueFace, 8.0f, kValueInk, 0, ToRect(L::kInputName.At(x)), mixer);
+}
+
+void CNerexSeriesControlPanel::CreateOutputStripPictures() {
+  for (int k = 0; k < L::kMaxOutputs; ++k)
+    m_outputStrips[std::size_t(k)] =
+        AddPicture(L::kOutputStripId, GetOutputStripImage(), L::OutputStripX(L::kMaxOutputs, k), L::kOutputStrip.top,
+                   {kPanelGroupMixer});
+  AddSection(kOutputsSection, {kPanelGroupMixer});
+  AddSection(kOutputNumbers, {kPanelGroupMixer});
+}
+
+void CNerexSeriesControlPanel::CreateOutputStrip(int k) {
+  const auto c = std::size_t(k);
+  const int x = L::OutputStripX(L::kMaxOutputs, k);
+  const std::initializer_list<int> mixer = {kPanelGroupMixer};
+  m_outputFaders[c] =
+      AddGainFader(kParamOutputGain + k, ToRect(L::kOutputFader.At(x)), kOutputGainMin, kOutputGainMax);
+  m_outputMeters[c] = AddLevelMeter(L::kOutputMeterId + k, L::kOutputMeter, x);
+  m_outputGainTexts[c] = AddReadout(kParamOutputGain + k, kLcdFace, panel_face::kGainReadoutPoints, kGainFlags,
+                                    ToRect(L::kOutputGainText.At(x)), kReadoutBrush, mixer);
+  m_outputMutes[c] =
+      AddButton(kParamOutputMute + k, GetRedLedImage(), x + L::kOutputMute.dx, L::kOutputMute.top, kLedFlags, mixer);
+  m_outputPolarity[c] = AddButton(kParamOutputPhase + k, GetBlueLedImage(), x + L::kOutputPolarity.dx,
+                                  L::kOutputPolarity.top, kLedFlags, mixer);
+  m_outputRows[0][c] = AddButton(L::kOutputEqShortcutId + k, GetLedOffImage(), x + L::kOutputPeqShortcut.dx,
+                                 L::kOutputPeqShortcut.top, kShortcutFlags, mixer);
+  m_outputDelays[c] = AddReadout(kParamOutputDelay + k, kValueFace, 7.5f, kOutputDelayFlags,
+                                 ToRect(L::kOutputDelayText.At(x)), kReadoutBrush, mixer);
+  m_outputNames[c] =
+      AddText(kParamOutputName + k, true, kValueFace, 8.0f, kValueInk, 0, ToRect(L::kOutputName.At(x)), mixer);
+  CreateLimiterViews(k, x);
+}
+
+// The side-tab views over output strip k: the routing buttons (Source), the link buttons
+// (Linking) and the limiter readouts and lists (Limiters).
+void CNerexSeriesControlPanel::CreateLimiterViews(int k, int x) {
+  const auto c = std::size_t(k);
+  for (int i = 0; i < L::kMaxInputs; ++i) {
+    const L::StripPlace routing = L::kMatrixRouting.Down(L::kRowPitch * i);
+    m_routingButtons[c][std::size_t(i)] = AddButton(kParamMatrixRouting + L::kMaxInputs * k + i, GetLedOffImage(),
+                                                    x + routing.dx, routing.top, kBitButtonFlags, {kPanelGroupSource});
+  }
+  for (int j = 0; j < L::kMaxOutputs; ++j) {
+    const L::StripPlace link = L::kOutputLink.Down(L::kRowPitch * j);
+    m_outputLinks[c][std::size_t(j)] = AddButton(kParamOutputLinkBit + L::kMaxOutputs * k + j, GetLedOffImage(),
+                                                 x + link.dx, link.top, kBitButtonFlags, {kPanelGroupLinking});
+  }
+  const std::initializer_list<int> limiters = {kPanelGroupLimiters};
+  m_limiterLevels[c] = AddText(kParamLimiterLevel + k, true, kValueFace, 8.0f, kValueInk, kLimiterFlags,
+                               ToRect(L::kLimiterLevel.At(x)), limiters);
+  m_clipLevels[c] = AddText(kParamLimiterClipLevel + k, true, kValueFace, 8.0f, kValueInk, kLimiterFlags,
+                            ToRect(L::kClipLevel.At(x)), limiters);
+  m_clipReleases[c] = AddCombo(kParamLimiterClipRelease + k, ToRect(L::kClipRelease.At(x)), 7.0f, limiters);
+  m_limiterReleases[c] = AddCombo(kParamLimiterRelease + k, ToRect(L::kLimiterRelease.At(x)), 7.0f, limiters);
+  m_limiterAttacks[c] = AddCombo(kParamLimiterAttack + k, ToRect(L::kLimiterAttack.At(x)), 7.0f, limiters);
+  AddItems(m_clipReleases[c], L::ClipReleaseItems());
+  AddItems(m_limiterReleases[c], L::ReleaseItems());
+  AddItems(m_limiterAttacks[c], L::AttackItems());
+  for (CCustomComboBox* box : {m_clipReleases[c], m_limiterReleases[c], m_limiterAttacks[c]}) box->m_colour2 = kWhite;
+}
+
+void CNerexSeriesControlPanel::CreateSideTabs() {
+  for (std::size_t t = 0; t < std::size(L::kSideTabs); ++t)
+    m_sideTabs[t] = Add(new CBmpButton(this, L::kSideTabs[t].id, nullptr, ToRect(L::kSideTabs[t].box), kTabFlags),
+                        {kPanelGroupMixer});
+}
+
+// --- Equaliser pages ---
+
+void CNerexSeriesControlPanel::CreateGeqPage() {
   const std::initializer_list<int> geq = {kPanelGroupInputGeq};
-  m_geqCurve = Add(new CNerexSeriesParametricControl(this, 140, CRect{10, 350, 840, 590}), geq);
-  m_geqBypass = AddButton(1312, GetBlueLedImage(), 545, 50, kLedFlags, geq);
-  m_geqFlat = AddButton(1320, GetLedOffImage(), 544, 74, kShortcutFlags, geq);
-  CCustomComboBox* shape = combo(1316, CRect{500, 25, 565, 40}, 7.0f, geq);
+  m_geqCurve = Add(new CNerexSeriesParametricControl(this, L::kGeqCurveId, ToRect(L::kGeqCurve)), geq);
+  m_geqBypass = AddButton(kParamGeqBypass, GetBlueLedImage(), L::kGeqBypass.x, L::kGeqBypass.y, kLedFlags, geq);
+  m_geqFlat = AddButton(L::kGeqFlattenId, GetLedOffImage(), L::kGeqFlat.x, L::kGeqFlat.y, kShortcutFlags, geq);
+  CCustomComboBox* shape = AddCombo(kParamGeqMode, ToRect(L::kGeqShape), 7.0f, geq);
   AddItems(shape, L::QShapeItems());
   m_geqShape = shape;
-  for (int b = 0; b < 28; ++b) {
-    CBitmapFader* fader = Add(
-        new CBitmapFader(this, 1200 + b, GetFaderCapImage(), kFaderGeqBand, CRect{63 + 26 * b, 140, 78 + 26 * b, 315}),
-        geq);
-    fader->m_minimum = -12.0f;
-    fader->m_maximum = 12.0f;
-    fader->m_nudgeStep = 0.1f;
-    m_geqFaders[std::size_t(b)] = fader;
-  }
+  for (int b = 0; b < L::kGeqBands; ++b)
+    m_geqFaders[std::size_t(b)] =
+        AddGainFader(kParamGeqBand + b, ToRect(L::GeqFader(b)), -L::kGeqRangeDb, L::kGeqRangeDb, kFaderGeqBand, geq);
+}
 
-  // The band rows of both parametric pages: frame, frequency, Q, gain, type, bypass.
-  auto bandRow = [&](int top, int frameId, int frequencyId, int qId, int gainId, int typeId, int bypassId, int group,
-                     CControlObject*& frame, CTextControl*& frequency, CTextControl*& q, CTextControl*& gain,
-                     CCustomComboBox*& type, CBmpButton*& bypass) {
-    const std::initializer_list<int> groups = {group};
-    frame = AddPicture(frameId, GetSelectionFrameImage(), 436, top, groups);
-    auto eqText = [&](int id, int left, int right, std::uint32_t flags) {
-      CTextControl* control = readout(id, kValueFace, 9.0f, flags, CRect{left, top, right, top + 17}, kEqValueBrush, groups);
-      control->GetTextStyle().Set(kCondensed, 9.0f, control->GetTextStyle().colour);
-      return control;
-    };
-    frequency = eqText(frequencyId, 470, 530, kEqFrequencyFlags);
-    q = eqText(qId, 540, 580, kEqQFlags);
-    gain = eqText(gainId, 590, 650, kEqGainFlags);
-    type = combo(typeId, CRect{660, top, 795, top + 17}, 9.0f, groups);
-    type->GetTextStyle().Set(kCondensed, 9.0f, CColour{kEqComboInk});
-    type->m_colour1 = 0xB0FFFFFFu;
-    type->m_colour2 = 0xFFDCDCDCu;
-    AddItems(type, L::EqTypeItems());
-    bypass = AddButton(bypassId, GetSmallBlueLedImage(), 807, top, kLedFlags, groups);
-  };
-
-  // 10. Input PEQ page.
-  m_peqCurve = Add(new CNerexSeriesParametricControl(this, 141, CRect{10, 220, 840, 590}), {kPanelGroupInputPeq});
-  section(kInputLetters, {kPanelGroupInputPeq, kPanelGroupInputGeq});
-  m_inputCaption = AddText(433, false, kCondensed, 10.0f, kWhite, 0, CRect{295, 35, 415, 51},
-                        {kPanelGroupInputPeq, kPanelGroupInputGeq});
-  for (int b = 0; b < 8; ++b) {
-    const auto c = std::size_t(b);
-    bandRow(23 + 19 * b, 1592, 508 + b, 540 + b, 572 + b, 604 + b, 636 + b, kPanelGroupInputPeq, m_peqFrames[c],
-            m_peqFrequency[c], m_peqQ[c], m_peqGain[c], m_peqType[c], m_peqBypass[c]);
-  }
-
-  // 11. Output PEQ page.
-  m_outputEqCurve = Add(new CNerexSeriesParametricControl(this, 142, CRect{10, 220, 840, 590}), {kPanelGroupOutputEq});
-  section(kOutputEqNumbers, {kPanelGroupOutputEq});
-  m_outputCaption = AddText(434, false, kCondensed, 10.0f, kWhite, 0, CRect{27, 133, 262, 149}, {kPanelGroupOutputEq});
-  for (int b = 0; b < 9; ++b) {
-    const auto c = std::size_t(b);
-    bandRow(23 + 19 * b, 1592, 700 + b, 772 + b, 844 + b, 916 + b, 988 + b, kPanelGroupOutputEq, m_outputPeqFrames[c],
-            m_outputPeqFrequency[c], m_outputPeqQ[c], m_outputPeqGain[c], m_outputPeqType[c], m_outputPeqBypass[c]);
-  }
-  auto crossoverText = [&](int id, const CRect& rect) {
-    CTextControl* control = readout(id, kValueFace, 9.0f, kEqFrequencyFlags, rect, kEqValueBrush, {kPanelGroupOutputEq});
+CNerexSeriesBaseControlPanel::BandRow CNerexSeriesControlPanel::CreateBandRow(int band, int group,
+                                                                              const std::array<int, 5>& firstIds) {
+  const std::initializer_list<int> groups = {group};
+  BandRow row{};
+  row.frame = AddPicture(L::kBandFrameId, GetSelectionFrameImage(), L::kBandFrameLeft, L::BandRowTop(band), groups);
+  auto eqText = [&](int id, L::Column column, std::uint32_t flags) {
+    CTextControl* control =
+        AddReadout(id, kValueFace, 9.0f, flags, ToRect(L::BandCell(column, band)), kEqValueBrush, groups);
     control->GetTextStyle().Set(kCondensed, 9.0f, control->GetTextStyle().colour);
     return control;
   };
-  auto crossoverType = [&](int id, const CRect& rect) {
-    CCustomComboBox* box = combo(id, rect, 9.0f, {kPanelGroupOutputEq});
-    box->GetTextStyle().Set(kCondensed, 9.0f, CColour{kEqComboInk});
-    box->m_colour1 = 0xB0FFFFFFu;
-    box->m_colour2 = 0xFFDCDCDCu;
-    AddItems(box, L::CrossoverTypeItems());
-    return box;
+  row.frequency = eqText(firstIds[0] + band, L::kBandFrequency, kEqFrequencyFlags);
+  row.q = eqText(firstIds[1] + band, L::kBandQ, kEqQFlags);
+  row.gain = eqText(firstIds[2] + band, L::kBandGain, kEqGainFlags);
+  row.type = AddCombo(firstIds[3] + band, ToRect(L::BandCell(L::kBandType, band)), 9.0f, groups);
+  row.type->GetTextStyle().Set(kCondensed, 9.0f, CColour{kEqComboInk});
+  row.type->m_colour1 = kEqComboFill;
+  row.type->m_colour2 = kEqComboFrame;
+  AddItems(row.type, L::EqTypeItems());
+  row.bypass =
+      AddButton(firstIds[4] + band, GetSmallBlueLedImage(), L::kBandBypassLeft, L::BandRowTop(band), kLedFlags, groups);
+  return row;
+}
+
+void CNerexSeriesControlPanel::CreateInputPeqPage() {
+  m_peqCurve =
+      Add(new CNerexSeriesParametricControl(this, L::kInputPeqCurveId, ToRect(L::kEqCurve)), {kPanelGroupInputPeq});
+  AddSection(kInputLetters, {kPanelGroupInputPeq, kPanelGroupInputGeq});
+  m_inputCaption = AddText(L::kInputCaptionId, false, kCondensed, 10.0f, kWhite, 0, ToRect(L::kInputCaption),
+                           {kPanelGroupInputPeq, kPanelGroupInputGeq});
+  for (int b = 0; b < L::kInputPeqBands; ++b)
+    KeepInputPeqRow(b, CreateBandRow(b, kPanelGroupInputPeq,
+                                     {kParamInputPeqFrequency, kParamInputPeqQ, kParamInputPeqGain, kParamInputPeqType,
+                                      kParamInputPeqBypass}));
+}
+
+void CNerexSeriesControlPanel::CreateOutputPeqPage() {
+  const std::initializer_list<int> page = {kPanelGroupOutputEq};
+  m_outputEqCurve = Add(new CNerexSeriesParametricControl(this, L::kOutputEqCurveId, ToRect(L::kEqCurve)), page);
+  AddSection(kOutputEqNumbers, page);
+  m_outputCaption = AddText(L::kOutputCaptionId, false, kCondensed, 10.0f, kWhite, 0, ToRect(L::kOutputCaption), page);
+  for (int b = 0; b < L::kOutputPeqBands; ++b)
+    KeepOutputEqRow(b, CreateBandRow(b, kPanelGroupOutputEq,
+                                     {kParamOutputPeqFrequency, kParamOutputPeqQ, kParamOutputPeqGain,
+                                      kParamOutputPeqType, kParamOutputPeqBypass}));
+  auto crossoverText = [&](int id, const L::Box& box) {
+    CTextControl* control = AddReadout(id, kValueFace, 9.0f, kEqFrequencyFlags, ToRect(box), kEqValueBrush, page);
+    control->GetTextStyle().Set(kCondensed, 9.0f, control->GetTextStyle().colour);
+    return control;
   };
-  m_highPassFrequency = crossoverText(1100, CRect{287, 73, 360, 90});
-  m_lowPassFrequency = crossoverText(1108, CRect{287, 143, 360, 160});
-  m_highPassType = crossoverType(1116, CRect{287, 108, 420, 125});
-  m_lowPassType = crossoverType(1124, CRect{287, 178, 420, 195});
-  return true;
+  auto crossoverType = [&](int id, const L::Box& box) {
+    CCustomComboBox* combo = AddCombo(id, ToRect(box), 9.0f, page);
+    combo->GetTextStyle().Set(kCondensed, 9.0f, CColour{kEqComboInk});
+    combo->m_colour1 = kEqComboFill;
+    combo->m_colour2 = kEqComboFrame;
+    AddItems(combo, L::CrossoverTypeItems());
+    return combo;
+  };
+  m_highPassFrequency = crossoverText(kParamHighPassFrequency, L::kHighPassFrequency);
+  m_lowPassFrequency = crossoverText(kParamLowPassFrequency, L::kLowPassFrequency);
+  m_highPassType = crossoverType(kParamHighPassType, L::kHighPassType);
+  m_lowPassType = crossoverType(kParamLowPassType, L::kLowPassType);
 }

@@ -9,27 +9,23 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
 #include "core/TextStyle.h"
+#include "panels/BitmapFader.h"
 #include "panels/NerexSeriesBaseControlPanel.h"
+#include "resources/PanelLayout.h"
 
 class CBitmapImage;
 class CBitmapObject;
 
 class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
  public:
-  // The section pictures, their ids and the offscreen buffers they show, in creation order.
+  // The section pictures and the offscreen buffers they show, in creation order (the layout's
+  // nerex_layout::kSections).
   enum Section : int { kInputsSection, kOutputsSection, kOutputNumbers, kInputLetters, kOutputEqNumbers, kSections };
-  static constexpr int kSectionIds[kSections] = {483, 484, 485, 486, 487};
-  static constexpr CSize kSectionSizes[kSections] = {{275, 487}, {570, 255}, {570, 15}, {100, 15}, {210, 15}};
-  static constexpr CPoint kSectionPlaces[kSections] = {{0, 113}, {280, 0}, {280, 554}, {303, 82}, {38, 178}};
-  // The page pictures' ids.
-  static constexpr int kMixerPageId = 488;
-  static constexpr int kInputPeqPageId = 489;
-  static constexpr int kInputGeqPageId = 490;
-  static constexpr int kOutputPeqPageId = 491;
 
   CNerexSeriesControlPanel();
   ~CNerexSeriesControlPanel() override;
@@ -97,6 +93,31 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   void FreeSectionBuffers();
 
  private:
+  // --- Building the widget tree, a part at a time in drawing order (Create) ---
+  void CreatePagePictures();
+  void CreateHeader();
+  void CreateInputStrip(int i);
+  void CreateOutputStripPictures();
+  void CreateOutputStrip(int k);
+  void CreateLimiterViews(int k, int x);
+  void CreateSideTabs();
+  void CreateGeqPage();
+  void CreateInputPeqPage();
+  void CreateOutputPeqPage();
+  // A band row of the page's group; the ids are those of band 0 of the first channel, in the
+  // order frequency, Q, gain, type, bypass.
+  BandRow CreateBandRow(int band, int group, const std::array<int, 5>& firstIds);
+  // A value readout with its back brush, and a drop-down list in the panel's face.
+  CTextControl* AddReadout(int id, const char* face, float points, std::uint32_t flags, const CRect& rect,
+                           std::uint32_t brush, std::initializer_list<int> groups);
+  CCustomComboBox* AddCombo(int id, const CRect& rect, float points, std::initializer_list<int> groups);
+  // A gain fader (a channel's, else a graphic-EQ band's) of the range, in the Mixer group unless
+  // told; a strip's level meter, also shown in the compact view.
+  CBitmapFader* AddGainFader(int id, const CRect& rect, float minimum, float maximum, int kind = kFaderChannelGain,
+                             std::initializer_list<int> groups = {kPanelGroupMixer});
+  CBitmapMeter* AddLevelMeter(int id, const panel_layout::StripPlace& place, int x);
+  // The section picture showing buffer s.
+  void AddSection(int s, std::initializer_list<int> groups);
   // Moves every strip widget to the model's strip edges.
   void PlaceStrips();
   // Fills every parametric-EQ type list with the model's filter types.

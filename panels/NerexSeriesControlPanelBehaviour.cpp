@@ -258,28 +258,29 @@ void CNerexSeriesControlPanel::ShowPage(std::uint32_t page) {
   auto showOnly = [this](int index) {
     for (std::size_t p = 0; p < m_pageImages.size(); ++p) Show(m_pageImages[p], int(p) == index);
   };
-  auto placeRow = [this](int left, int top) {
-    for (int j = 0; j < 8; ++j) {
+  auto placeRow = [this](L::Spot first) {
+    for (int j = 0; j < L::kChannelSelects; ++j) {
       CBmpButton* led = m_channelSelect[std::size_t(j)];
       if (!led) continue;
       const CBitmapImage* image = GetBlueLedImage();
       const int w = image ? image->GetWidth() : led->GetRect().Width();
       const int h = image ? image->GetHeight() : led->GetRect().Height();
-      led->SetRect(CRect{left + 28 * j, top, left + 28 * j + w, top + h});
+      const int left = first.x + L::kChannelSelectPitch * j;
+      led->SetRect(CRect{left, first.y, left + w, first.y + h});
     }
   };
   switch (page) {
     case kNerexPageInputGeq:
       showOnly(1);
-      placeRow(300, 60);
+      placeRow(L::kChannelSelectOnInputEq);
       break;
     case kNerexPageInputPeq:
       showOnly(2);
-      placeRow(300, 60);
+      placeRow(L::kChannelSelectOnInputEq);
       break;
     case kNerexPageOutputEq:
       showOnly(3);
-      placeRow(35, 155);
+      placeRow(L::kChannelSelect);
       break;
     case kNerexPageMixer:
       showOnly(0);
@@ -366,7 +367,7 @@ void CNerexSeriesControlPanel::DrawInputsSectionBody() {
     DrawHeading(g, float(GetInputStripX(0)), n, "Inputs");
     for (int i = 0; i < n; ++i) {
       const float edge = float(GetInputStripX(i));
-      DrawPicture(g, GetInputStripImage(), edge, 25.0f);
+      DrawPicture(g, GetInputStripImage(), edge, float(L::kInputStrip.top - L::kInputsSection.top));
       for (int j = 0; j < n; ++j) DrawAt(g, Letter('A', j), m_smallLabelStyle, edge + 7.0f, 47.0f + 25.0f * float(j), kWhiteInk);
       DrawAt(g, Letter('A', i), m_labelStyle, edge + 5.0f, 442.0f, kBlackInk);
     }
@@ -379,13 +380,13 @@ void CNerexSeriesControlPanel::DrawOutputsSection() {
   const int n = GetInputCount();
   const int m = GetOutputCount();
   const int first = GetOutputStripX(0);
-  const float origin = float(kSectionPlaces[kOutputsSection].x);
+  const float origin = float(L::kSections[kOutputsSection].left);
   for (CBmpButton* tab : m_sideTabs) {
     if (!tab) continue;
     const CRect r = tab->GetRect();
-    tab->SetRect(CRect{first - 26, r.top, first - 6, r.bottom});
+    tab->SetRect(CRect{first + L::kSideTabLeft, r.top, first + L::kSideTabRight, r.bottom});
   }
-  MoveCombo(m_autoLimiters, first + L::kAutoLimiters.dx, L::kAutoLimiters.top);
+  MoveCombo(m_autoLimiters, first + L::kAutoLimitersPlaced.dx, L::kAutoLimitersPlaced.top);
   const std::uint32_t tab = device->GetSideTab();
   m_drawnSideTab = tab;
   DrawInto(kOutputsSection, [&](Graphics& g) {
@@ -419,7 +420,7 @@ void CNerexSeriesControlPanel::DrawOutputsSection() {
 
 void CNerexSeriesControlPanel::DrawOutputNumbers() {
   const int m = GetOutputCount();
-  const float origin = float(kSectionPlaces[kOutputNumbers].x);
+  const float origin = float(L::kSections[kOutputNumbers].left);
   DrawInto(kOutputNumbers, [&](Graphics& g) {
     for (int k = 0; k < m; ++k)
       DrawAt(g, Letter('1', k), m_labelStyle, float(GetOutputStripX(k)) - origin + 5.0f, 0.0f, kBlackInk);

@@ -1,5 +1,5 @@
-// The EQ response graph of the processor panels: the graphic EQ of an input (id 140), the
-// parametric EQ of an input (141) or the parametric EQ and crossover of an output (142). It
+// The EQ response graph of the processor panels: the graphic EQ of an input, the parametric EQ
+// of an input or the parametric EQ and crossover of an output (the panel's graph ids). It
 // draws each section's response and their sum over a grid, with a handle per band; a band is
 // selected by its handle and dragged to change its frequency and gain, the wheel changes its
 // Q. Every edit goes to the device through ApplyControlChange. UI thread only.

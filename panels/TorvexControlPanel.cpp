@@ -3,6 +3,7 @@
 #include "panels/TorvexControlPanel.h"
 
 #include "core/BitmapImage.h"
+#include "resources/TorvexPanelLayout.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ void CTorvexControlPanel::LoadSkinImages() {
   for (int b = 0; b < kTorvexSectionCount; ++b) {
     if (m_buffers[std::size_t(b)]) continue;
     auto* buffer = new CBitmapImage;
-    buffer->CreateBlank(kBufferSizes[std::size_t(b)][0], kBufferSizes[std::size_t(b)][1]);
+    buffer->CreateBlank(torvex_layout::kSections[b].width, torvex_layout::kSections[b].height);
     m_buffers[std::size_t(b)] = buffer;
   }
 }

@@ -46,9 +46,6 @@ class CTorvexControlPanel : public CTorvexSeriesControlPanel {
   };
   // Resource number of each picture; all are "PNG" resources but the fader cap ("BMP").
   static const std::array<CSkinCache::Skin, kSkinCount> kSkinResources;
-  // Sizes of the section buffers in creation order.
-  static constexpr std::array<std::array<int, 2>, kTorvexSectionCount> kBufferSizes{
-      {{275, 487}, {570, 255}, {570, 15}, {800, 15}, {100, 15}, {100, 15}, {210, 15}}};
 
   CTorvexControlPanel() = default;
   // A panel that was counted releases the pictures when it is the last; it frees its buffers.

@@ -1,6 +1,7 @@
-// The Torvex-series panel: its widget tree (built in drawing order), the strip relayout, pages,
-// side tabs with the Router/Matrix choice, the routing lights, the right-click channel, the
-// GEQ tooltips and the seven section drawings.
+// The Torvex-series panel: its widget tree (built in drawing order at the places of
+// resources/TorvexPanelLayout.h), the strip relayout, pages, side tabs with the Router/Matrix
+// choice, the routing lights, the right-click channel, the GEQ tooltips and the seven section
+// drawings.
 #include "panels/TorvexSeriesControlPanel.h"
 
 #include <algorithm>
@@ -23,10 +24,14 @@
 #include "panels/Knob.h"
 #include "panels/NerexSeriesLayout.h"
 #include "panels/NerexSeriesParametricControl.h"
+#include "panels/PanelLayoutRect.h"
 #include "panels/TextControl.h"
 #include "panels/TorvexSeriesDEQControl.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
+#include "resources/TorvexPanelLayout.h"
+
+namespace T = torvex_layout;
 
 namespace {
 
@@ -45,11 +50,42 @@ constexpr std::uint32_t kLedButton = 1;          // an LED picture that lights
 constexpr std::uint32_t kFaceShortcut = 9;       // a face button without a light
 constexpr std::uint32_t kFaceOrangeLed = 0x80D;  // a face button with an orange light
 constexpr std::uint32_t kHotArea = 8;            // no picture: a highlighted hot area
+// How the LED buttons light when the pointer is over them.
+constexpr int kChannelSelectAlpha = 180;
+constexpr int kLedAlpha = 200;
 
-constexpr int kInputs = 4;
-// The graphic EQ's band range, dB either way.
-constexpr float kGeqRangeDb = 12.0f;
-constexpr int kOutputs = 8;
+// Text format flags of the panel's texts.
+constexpr std::uint32_t kGainFlags = 0x105;
+constexpr std::uint32_t kInputDelayFlags = 0x110E5;
+constexpr std::uint32_t kOutputDelayFlags = 0x10E5;
+constexpr std::uint32_t kMatrixGainFlags = 0x1165;
+constexpr std::uint32_t kLevelFlags = 0x146D;
+constexpr std::uint32_t kRatioFlags = 0x116D;
+constexpr std::uint32_t kEqFrequencyFlags = 0x106D;
+constexpr std::uint32_t kEqQFlags = 0x6D;
+constexpr std::uint32_t kEqGainFlags = 0x116D;
+
+constexpr int kInputs = T::kMaxInputs;
+constexpr int kOutputs = T::kMaxOutputs;
+// The channel meters read from -112 dB up to +9 dB; the gain-reduction meters from -6 to 24.
+constexpr int kMeterTop = 9;
+constexpr int kMeterFloor = -112;
+constexpr int kGainReductionTop = 24;
+constexpr int kGainReductionMode = 2;
+constexpr int kGainReductionFloor = -6;
+// Names hold 8 characters on the unit, the device name 40.
+constexpr int kChannelNameChars = 8;
+constexpr int kDeviceNameChars = 40;
+// The matrix knobs: -41 (off) to +15 dB in half decibels over a 270-degree sweep; the value
+// text steps by 5 codes a notch.
+constexpr int kMatrixGainMin = -41;
+constexpr int kMatrixGainMax = 15;
+constexpr float kMatrixGainStep = 0.5f;
+constexpr float kMatrixKnobSweep = 135.0f;
+constexpr int kMatrixKnobMarks = 3;
+constexpr int kMatrixGainNudge = 5;
+
+static_assert(std::size(T::kSections) == kTorvexSectionCount);
 
 // A drop-down list's face and its one colour, the second (its frame); the fill keeps the widget's
 // default black, on which the text is drawn light.
@@ -61,6 +97,15 @@ void SetComboStyle(CCustomComboBox* combo, float points, std::uint32_t colour) {
 // The panel's own short lists.
 void AddPairs(CCustomComboBox* combo, std::initializer_list<std::pair<const char*, int>> items) {
   for (const auto& [text, value] : items) combo->AddItem(text, value);
+}
+
+int Width(const CBitmapImage* image) { return image ? image->GetWidth() : 0; }
+int Height(const CBitmapImage* image) { return image ? image->GetHeight() : 0; }
+
+// A strip widget's rectangle on the strip at edge x; of the picture's size when the place has
+// none.
+CRect At(const T::StripPlace& place, int x, const CBitmapImage* picture = nullptr) {
+  return ToRect(place.At(x, Width(picture), Height(picture)));
 }
 
 bool Holds(const CRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
@@ -94,331 +139,414 @@ bool CTorvexSeriesControlPanel::IsMatrixView() const {
 bool CTorvexSeriesControlPanel::Create() {
   LoadSkinImages();
   SetBackgroundImage(GetBackgroundImage());
+  CreatePagePictures();
+  CreateHeader();
+  CBitmapImage* led = GetBlueLedImage();
+  for (int j = 0; j < T::kChannelSelects; ++j) {
+    CBmpButton* select =
+        AddButton(T::kChannelSelectId + j, led,
+                  SizedAt(T::kChannelSelect.x + T::kChannelSelectPitch * j, T::kChannelSelect.y, led), kLedButton);
+    select->m_highlightAlpha = kChannelSelectAlpha;
+    m_channelSelect[std::size_t(j)] = select;
+  }
+  // The strips at their creation places; UpdateAllControls lays them out again.
+  for (int i = 0; i < kInputs; ++i) CreateInputStrip(i);
+  CreateOutputStripPictures();
+  for (int k = 0; k < kOutputs; ++k) CreateOutputStrip(k);
+  CreateSideTabs();
+  CreateGeqPageControls();
+  CreateDeqPage();
+  CreateGeqFaders();
+  CreateInputPeqPage();
+  CreateOutputEqPage();
+  CreateCompressorPage();
+  return CNerexSeriesBaseControlPanel::Create();
+}
 
-  auto combo = [&](int id, const CRect& r, std::initializer_list<int> groups) {
-    return Add(new CCustomComboBox(this, id, r), groups);
-  };
-  auto hotArea = [&](int id, const CRect& r, int radius, std::initializer_list<int> groups = {}) {
-    CBmpButton* b = AddButton(id, nullptr, r, kHotArea, groups);
-    b->m_highlightRadius = radius;
-    return b;
-  };
-  // A transfer-curve graph and the parameters its curve follows.
-  auto curveGraph = [&](int id, CBitmapImage* image, const CRect& r, int group, std::array<int, 5> ids) {
-    CCompressorMeter* graph = Add(new CCompressorMeter(this, id, image, r), {group});
-    graph->m_thresholdId = ids[0];
-    graph->m_ratioId = ids[1];
-    graph->m_kneeId = ids[2];
-    graph->m_maxGainId = ids[3];
-    graph->m_modeId = ids[4];
-    return graph;
-  };
-  auto section = [&](int index, int id, int x, int y, std::initializer_list<int> groups) {
-    m_sectionPictures[std::size_t(index)] = AddPicture(id, m_buffers[std::size_t(index)], x, y, groups);
-  };
+// --- Building blocks ---
 
-  // Page pictures.
-  m_pagePictures[0] = AddPicture(kTorvexMixerPageId, GetMixerPageImage(), 0, 0, {kPanelGroupMixer});
-  m_pagePictures[2] = AddPicture(kTorvexInputPeqPageId, GetInputPeqPageImage(), 0, 0, {kPanelGroupInputPeq});
-  m_pagePictures[1] = AddPicture(kTorvexInputGeqPageId, GetInputGeqPageImage(), 0, 0, {kPanelGroupInputGeq});
-  m_pagePictures[3] = AddPicture(kTorvexInputDeqPageId, GetInputDeqPageImage(), 0, 0, {kPanelGroupInputDeq});
-  m_pagePictures[4] = AddPicture(kTorvexOutputEqPageId, GetOutputEqPageImage(), 0, 0, {kPanelGroupOutputEq});
-  m_pagePictures[5] = AddPicture(kTorvexOutputCompPageId, GetOutputCompPageImage(), 0, 0, {kPanelGroupOutputComp});
+CBmpButton* CTorvexSeriesControlPanel::AddHotArea(int id, const CRect& rect, int radius,
+                                                  std::initializer_list<int> groups) {
+  CBmpButton* button = AddButton(id, nullptr, rect, kHotArea, groups);
+  button->m_highlightRadius = radius;
+  return button;
+}
 
-  // Header.
-  m_deviceName = AddText(58, true, kCondensed, 14, kLightText, 0, CRect{27, 37, 262, 61});
-  m_deviceName->SetMaxLength(40);
-  m_headerText = AddText(kTorvexModelLegendId, true, kCondensed, 6, kLightText, 0, CRect{17, 64, 262, 74});
-  CBmpButton* tabGeq = hotArea(kNerexPageInputGeq, CRect{20, 74, 58, 104}, 5);
-  CBmpButton* tabPeq = hotArea(kNerexPageInputPeq, CRect{62, 74, 100, 104}, 5);
-  CBmpButton* tabDeq = hotArea(kNerexPageInputDeq, CRect{104, 74, 142, 104}, 5);
-  CBmpButton* tabMixer = hotArea(kNerexPageMixer, CRect{146, 74, 188, 104}, 5);
-  CBmpButton* tabComp = hotArea(kNerexPageOutputComp, CRect{188, 74, 226, 104}, 5);
-  CBmpButton* tabOutEq = hotArea(kNerexPageOutputEq, CRect{230, 74, 268, 104}, 5);
-  m_pageTabs = {tabMixer, tabGeq, tabPeq, tabDeq, tabOutEq, tabComp};
-  m_presetManagerButton = hotArea(kTorvexPresetManagerId, CRect{209, 10, 268, 30}, 5);
-  section(kTorvexSectionInputs, kTorvexInputsSectionId, 0, 113, {kPanelGroupMixer});
-  m_presetButtons[0] = hotArea(436, CRect{224, 96, 282, 119}, 5, {kPanelGroupCompact});
-  m_presetButtons[1] = hotArea(437, CRect{181, 96, 206, 107}, 3, {kPanelGroupCompact});
-  m_presetButtons[2] = hotArea(438, CRect{181, 108, 206, 119}, 3, {kPanelGroupCompact});
-  m_lcdText = AddText(438, false, kCondensed, 12, kWhite, 0, CRect{27, 97, 170, 117}, {kPanelGroupCompact});
+CCustomComboBox* CTorvexSeriesControlPanel::AddCombo(int id, const CRect& rect, std::initializer_list<int> groups) {
+  return Add(new CCustomComboBox(this, id, rect), groups);
+}
+
+CCompressorMeter* CTorvexSeriesControlPanel::AddCurveGraph(int id, CBitmapImage* image, const CRect& rect, int group,
+                                                           const std::array<int, 5>& ids) {
+  CCompressorMeter* graph = Add(new CCompressorMeter(this, id, image, rect), {group});
+  graph->m_thresholdId = ids[0];
+  graph->m_ratioId = ids[1];
+  graph->m_kneeId = ids[2];
+  graph->m_maxGainId = ids[3];
+  graph->m_modeId = ids[4];
+  return graph;
+}
+
+void CTorvexSeriesControlPanel::AddSection(int index, std::initializer_list<int> groups) {
+  const T::Section& section = T::kSections[index];
+  m_sectionPictures[std::size_t(index)] =
+      AddPicture(section.id, m_buffers[std::size_t(index)], section.left, section.top, groups);
+}
+
+// --- Header and pages ---
+
+void CTorvexSeriesControlPanel::CreatePagePictures() {
+  m_pagePictures[0] = AddPicture(T::kMixerPageId, GetMixerPageImage(), 0, 0, {kPanelGroupMixer});
+  m_pagePictures[2] = AddPicture(T::kInputPeqPageId, GetInputPeqPageImage(), 0, 0, {kPanelGroupInputPeq});
+  m_pagePictures[1] = AddPicture(T::kInputGeqPageId, GetInputGeqPageImage(), 0, 0, {kPanelGroupInputGeq});
+  m_pagePictures[3] = AddPicture(T::kInputDeqPageId, GetInputDeqPageImage(), 0, 0, {kPanelGroupInputDeq});
+  m_pagePictures[4] = AddPicture(T::kOutputEqPageId, GetOutputEqPageImage(), 0, 0, {kPanelGroupOutputEq});
+  m_pagePictures[5] = AddPicture(T::kOutputCompPageId, GetOutputCompPageImage(), 0, 0, {kPanelGroupOutputComp});
+}
+
+void CTorvexSeriesControlPanel::CreateHeader() {
+  m_deviceName = AddText(kParamDeviceName, true, kCondensed, 14, kLightText, 0, ToRect(T::kDeviceName));
+  m_deviceName->SetMaxLength(kDeviceNameChars);
+  m_headerText = AddText(T::kModelLegendId, true, kCondensed, 6, kLightText, 0, ToRect(T::kModelLegend));
+  // The base's page-tab fields run Mixer, Input GEQ, Input PEQ, Input DEQ, Output EQ, Output Comp.
+  constexpr int kFieldOf[] = {1, 2, 3, 0, 5, 4};
+  for (std::size_t t = 0; t < std::size(T::kPageTabs); ++t)
+    m_pageTabs[std::size_t(kFieldOf[t])] = AddHotArea(T::kPageTabs[t].id, ToRect(T::kPageTabs[t].box), T::kTabRadius);
+  m_presetManagerButton = AddHotArea(T::kPresetManagerId, ToRect(T::kPresetManager), T::kTabRadius);
+  AddSection(kTorvexSectionInputs, {kPanelGroupMixer});
+  for (std::size_t b = 0; b < m_presetButtons.size(); ++b)
+    m_presetButtons[b] = AddHotArea(T::kLcdButtons[b].id, ToRect(T::kLcdButtons[b].box),
+                                    b == 0 ? T::kTabRadius : T::kStepButtonRadius, {kPanelGroupCompact});
+  // The display's text shows no parameter: SetLcdText writes it.
+  m_lcdText = AddText(0, false, kCondensed, 12, kWhite, 0, ToRect(T::kLcdText), {kPanelGroupCompact});
   m_lcdText->SetText("Testing...");
+}
 
-  // Channel-select LEDs (ShowPage moves them per page).
-  for (int j = 0; j < 8; ++j) {
-    CBmpButton* led = AddButton(120 + j, GetBlueLedImage(), SizedAt(35 + 28 * j, 155, GetBlueLedImage()), kLedButton);
-    led->m_highlightAlpha = 180;
-    m_channelSelect[std::size_t(j)] = led;
-  }
+// --- Channel strips ---
 
-  // Input strips at their creation places; UpdateAllControls lays them out again.
-  for (int i = 0; i < kInputs; ++i) {
-    const auto u = std::size_t(i);
-    const int x0 = 66 * i;
-    auto* meter = Add(new CBitmapMeter(this, 1 + i, GetMeterImage(), SizedAt(x0 + 55, 420, GetMeterImage()), 9, 0, -112),
-                      {kPanelGroupMixer, kPanelGroupCompact});
-    m_inputMeters[u] = meter;
-    m_inputFaders[u] =
-        Add(new CBitmapFader(this, 13 + i, GetFaderCapImage(), kFaderChannelGain, CRect{x0 + 34, 420, x0 + 49, 565}),
-            {kPanelGroupMixer});
-    m_inputGainTexts[u] = AddText(13 + i, true, kLcdFace, panel_face::kGainReadoutPoints, kReadoutText, 0x105,
-                               CRect{x0 + 15, 574, x0 + 65, 589}, {kPanelGroupMixer});
-    m_inputDelays[u] = AddText(249 + i, true, kValueFace, 7.5f, kReadoutText, 0x110E5, CRect{x0 + 17, 272, x0 + 74, 287},
-                            {kPanelGroupMixer});
-    for (int j = 0; j < 4; ++j)
-      m_inputLinks[u][std::size_t(j)] =
-          AddButton(339 + 4 * i + j, GetLedOffImage(), SizedAt(x0 + 37, 155 + 25 * j, GetLedOffImage()), kFaceOrangeLed,
-                 {kPanelGroupMixer});
-    m_inputRows[0][u] =
-        AddButton(237 + i, GetLedOffImage(), SizedAt(x0 + 49, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
-    m_inputRows[1][u] =
-        AddButton(233 + i, GetLedOffImage(), SizedAt(x0 + 49, 323, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
-    m_inputRows[2][u] =
-        AddButton(229 + i, GetLedOffImage(), SizedAt(x0 + 49, 348, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
-    CBmpButton* mute =
-        AddButton(25 + i, GetRedLedImage(), SizedAt(x0 + 50, 350, GetRedLedImage()), kLedButton, {kPanelGroupMixer});
-    mute->m_highlightAlpha = 200;
-    m_inputMutes[u] = mute;
-    CTextControl* name =
-        AddText(128 + i, true, kValueFace, 8, kNameText, 0, CRect{x0 + 17, 372, x0 + 73, 387}, {kPanelGroupMixer});
-    name->SetMaxLength(8);
-    m_inputNames[u] = name;
-  }
+void CTorvexSeriesControlPanel::CreateInputStrip(int i) {
+  const auto u = std::size_t(i);
+  const int x = T::InputStripX(kInputs, i);
+  const T::InputStrip& at = T::kInputCreated;
+  const std::initializer_list<int> mixer = {kPanelGroupMixer};
+  CBitmapImage* ledOff = GetLedOffImage();
+  m_inputMeters[u] = Add(new CBitmapMeter(this, T::kInputMeterId + i, GetMeterImage(), At(at.meter, x, GetMeterImage()),
+                                          kMeterTop, 0, kMeterFloor),
+                         {kPanelGroupMixer, kPanelGroupCompact});
+  m_inputFaders[u] =
+      Add(new CBitmapFader(this, kParamInputGain + i, GetFaderCapImage(), kFaderChannelGain, At(at.fader, x)), mixer);
+  m_inputGainTexts[u] = AddText(kParamInputGain + i, true, kLcdFace, panel_face::kGainReadoutPoints, kReadoutText,
+                                kGainFlags, At(at.gain, x), mixer);
+  m_inputDelays[u] =
+      AddText(kParamInputDelay + i, true, kValueFace, 7.5f, kReadoutText, kInputDelayFlags, At(at.delay, x), mixer);
+  for (int j = 0; j < kInputs; ++j)
+    m_inputLinks[u][std::size_t(j)] = AddButton(kParamInputLinkBit + kInputs * i + j, ledOff,
+                                                At(at.link.Down(T::kRowPitch * j), x, ledOff), kFaceOrangeLed, mixer);
+  const int rowIds[] = {T::kInputGeqShortcutId, T::kInputPeqShortcutId, T::kInputDeqShortcutId};
+  const T::StripPlace rows[] = {at.geqRow, at.peqRow, at.deqRow};
+  for (std::size_t r = 0; r < 3; ++r)
+    m_inputRows[r][u] = AddButton(rowIds[r] + i, ledOff, At(rows[r], x, ledOff), kFaceShortcut, mixer);
+  CBitmapImage* red = GetRedLedImage();
+  CBmpButton* mute = AddButton(kParamInputMute + i, red, At(at.mute, x, red), kLedButton, mixer);
+  mute->m_highlightAlpha = kLedAlpha;
+  m_inputMutes[u] = mute;
+  CTextControl* name = AddText(kParamInputName + i, true, kValueFace, 8, kNameText, 0, At(at.name, x), mixer);
+  name->SetMaxLength(kChannelNameChars);
+  m_inputNames[u] = name;
+}
 
-  // Output strip backgrounds, then the side-tab and output-number sections over them.
+// The output strips' pictures, then the side-tab and output-number sections over them.
+void CTorvexSeriesControlPanel::CreateOutputStripPictures() {
   for (int k = 0; k < kOutputs; ++k)
-    m_outputStrips[std::size_t(k)] =
-        AddPicture(kTorvexOutputStripId, GetOutputStripImage(), 315 + 66 * k, 25, {kPanelGroupMixer});
-  section(kTorvexSectionSideTabs, kTorvexSideTabSectionId, 280, 0, {kPanelGroupMixer});
-  section(kTorvexSectionOutputNumbers, kTorvexNumbersSectionId, 280, 554, {kPanelGroupMixer});
+    m_outputStrips[std::size_t(k)] = AddPicture(T::kOutputStripId, GetOutputStripImage(), T::OutputStripX(kOutputs, k),
+                                                T::kOutputCreated.picture.top, {kPanelGroupMixer});
+  AddSection(kTorvexSectionSideTabs, {kPanelGroupMixer});
+  AddSection(kTorvexSectionOutputNumbers, {kPanelGroupMixer});
+}
 
-  for (int k = 0; k < kOutputs; ++k) {
-    const auto u = std::size_t(k);
-    const int x0 = 315 + 66 * k;
-    m_outputMeters[u] =
-        Add(new CBitmapMeter(this, 5 + k, GetMeterImage(), SizedAt(x0 + 40, 420, GetMeterImage()), 9, 0, -112),
-            {kPanelGroupMixer, kPanelGroupCompact});
-    m_outputFaders[u] =
-        Add(new CBitmapFader(this, 17 + k, GetFaderCapImage(), kFaderChannelGain, CRect{x0 + 19, 390, x0 + 34, 565}),
-            {kPanelGroupMixer});
-    m_outputGainTexts[u] = AddText(17 + k, true, kLcdFace, panel_face::kGainReadoutPoints, kReadoutText, 0x105,
-                                CRect{x0, 574, x0 + 50, 589}, {kPanelGroupMixer});
-    CBmpButton* mute =
-        AddButton(29 + k, GetRedLedImage(), SizedAt(x0 + 35, 348, GetRedLedImage()), kLedButton, {kPanelGroupMixer});
-    mute->m_highlightAlpha = 200;
-    m_outputMutes[u] = mute;
-    CBmpButton* phase =
-        AddButton(37 + k, GetBlueLedImage(), SizedAt(x0 + 35, 323, GetBlueLedImage()), kLedButton, {kPanelGroupMixer});
-    phase->m_highlightAlpha = 200;
-    m_outputPolarity[u] = phase;
-    m_outputRows[0][u] =
-        AddButton(241 + k, GetLedOffImage(), SizedAt(x0 + 34, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
-    m_outputRows[1][u] =
-        AddButton(221 + k, GetLedOffImage(), SizedAt(x0 + 34, 298, GetLedOffImage()), kFaceShortcut, {kPanelGroupMixer});
-    m_outputDelays[u] = AddText(253 + k, true, kValueFace, 7.5f, kReadoutText, 0x10E5, CRect{x0 + 2, 272, x0 + 59, 287},
-                             {kPanelGroupMixer});
-    CTextControl* name =
-        AddText(132 + k, true, kValueFace, 8, kNameText, 0, CRect{x0 + 2, 372, x0 + 58, 387}, {kPanelGroupMixer});
-    name->SetMaxLength(8);
-    m_outputNames[u] = name;
-    for (int j = 0; j < 4; ++j)
-      m_routingButtons[u][std::size_t(j)] =
-          AddButton(439 + 4 * k + j, GetLedOffImage(), SizedAt(x0 + 22, 37 + 25 * j, GetLedOffImage()), kFaceOrangeLed,
-                 {kPanelGroupSource});
-    for (int j = 0; j < 4; ++j) {
-      const int id = 263 + 4 * k + j;
-      auto* knob = Add(new CKnob(this, id, CRect{x0 + 16, 38 + 55 * j, x0 + 43, 65 + 55 * j}), {kPanelGroupSource});
-      knob->m_minimum = -41;
-      knob->m_maximum = 15;
-      knob->m_step = 0.5f;
-      knob->m_minAngle = -135.0f;
-      knob->m_maxAngle = 135.0f;
-      knob->m_markStyle = 3;
-      m_matrixGains[u][std::size_t(j)] = knob;
-      CTextControl* value = AddText(id, true, kValueFace, 8, kReadoutText, 0x1165,
-                                 CRect{x0 + 5, 71 + 55 * j, x0 + 54, 85 + 55 * j}, {kPanelGroupSource});
-      value->SetNudgeStep(5);
-      m_matrixGainTexts[u][std::size_t(j)] = value;
-    }
-    for (int m = 0; m < 8; ++m)
-      m_outputLinks[u][std::size_t(m)] =
-          AddButton(355 + 8 * k + m, GetLedOffImage(), SizedAt(x0 + 22, 37 + 25 * m, GetLedOffImage()), kFaceOrangeLed,
-                 {kPanelGroupLinking});
-    m_limiterLevels[u] =
-        AddText(299 + k, true, kValueFace, 8, kWhite, 0x146D, CRect{x0 + 4, 83, x0 + 55, 98}, {kPanelGroupLimiters});
-    m_limiterLevels[u]->SetText("0dB");
-    m_clipLevels[u] =
-        AddText(307 + k, true, kValueFace, 8, kWhite, 0x146D, CRect{x0 + 4, 198, x0 + 55, 213}, {kPanelGroupLimiters});
-    m_clipLevels[u]->SetText("0dB");
-    CCustomComboBox* clipRelease = combo(331 + k, CRect{x0 + 4, 233, x0 + 55, 248}, {kPanelGroupLimiters});
-    AddItems(clipRelease, nerex_layout::ClipReleaseItems());
-    m_clipReleases[u] = clipRelease;
-    CCustomComboBox* release = combo(323 + k, CRect{x0 + 4, 153, x0 + 55, 168}, {kPanelGroupLimiters});
-    AddItems(release, nerex_layout::ReleaseItems());
-    m_limiterReleases[u] = release;
-    CCustomComboBox* attack = combo(315 + k, CRect{x0 + 4, 118, x0 + 55, 133}, {kPanelGroupLimiters});
-    AddItems(attack, nerex_layout::AttackItems());
-    m_limiterAttacks[u] = attack;
-    for (CCustomComboBox* c : {clipRelease, release, attack}) SetComboStyle(c, 7, kWhite);
+void CTorvexSeriesControlPanel::CreateOutputStrip(int k) {
+  const auto u = std::size_t(k);
+  const int x = T::OutputStripX(kOutputs, k);
+  const T::OutputStrip& at = T::kOutputCreated;
+  const std::initializer_list<int> mixer = {kPanelGroupMixer};
+  m_outputMeters[u] = Add(new CBitmapMeter(this, T::kOutputMeterId + k, GetMeterImage(),
+                                           At(at.meter, x, GetMeterImage()), kMeterTop, 0, kMeterFloor),
+                          {kPanelGroupMixer, kPanelGroupCompact});
+  m_outputFaders[u] =
+      Add(new CBitmapFader(this, kParamOutputGain + k, GetFaderCapImage(), kFaderChannelGain, At(at.fader, x)), mixer);
+  m_outputGainTexts[u] = AddText(kParamOutputGain + k, true, kLcdFace, panel_face::kGainReadoutPoints, kReadoutText,
+                                 kGainFlags, At(at.gain, x), mixer);
+  auto led = [&](int id, CBitmapImage* image, const T::StripPlace& place, std::uint32_t flags) {
+    return AddButton(id, image, At(place, x, image), flags, mixer);
+  };
+  CBmpButton* mute = led(kParamOutputMute + k, GetRedLedImage(), at.mute, kLedButton);
+  mute->m_highlightAlpha = kLedAlpha;
+  m_outputMutes[u] = mute;
+  CBmpButton* phase = led(kParamOutputPhase + k, GetBlueLedImage(), at.phase, kLedButton);
+  phase->m_highlightAlpha = kLedAlpha;
+  m_outputPolarity[u] = phase;
+  m_outputRows[0][u] = led(T::kOutputEqShortcutId + k, GetLedOffImage(), at.eqRow, kFaceShortcut);
+  m_outputRows[1][u] = led(T::kOutputCompShortcutId + k, GetLedOffImage(), at.compRow, kFaceShortcut);
+  m_outputDelays[u] =
+      AddText(kParamOutputDelay + k, true, kValueFace, 7.5f, kReadoutText, kOutputDelayFlags, At(at.delay, x), mixer);
+  CTextControl* name = AddText(kParamOutputName + k, true, kValueFace, 8, kNameText, 0, At(at.name, x), mixer);
+  name->SetMaxLength(kChannelNameChars);
+  m_outputNames[u] = name;
+  CreateSourceView(k, x);
+  CreateLinkingAndLimiterViews(k, x);
+}
+
+// The routing buttons and, in their place, the matrix knobs each followed by its readout.
+void CTorvexSeriesControlPanel::CreateSourceView(int k, int x) {
+  const auto u = std::size_t(k);
+  const T::OutputStrip& at = T::kOutputCreated;
+  CBitmapImage* ledOff = GetLedOffImage();
+  for (int j = 0; j < kInputs; ++j)
+    m_routingButtons[u][std::size_t(j)] =
+        AddButton(kParamMatrixRouting + kInputs * k + j, ledOff, At(at.routing.Down(T::kRowPitch * j), x, ledOff),
+                  kFaceOrangeLed, {kPanelGroupSource});
+  for (int j = 0; j < kInputs; ++j) {
+    const int id = kParamMatrixGain + kInputs * k + j;
+    auto* knob = Add(new CKnob(this, id, At(at.knob.Down(T::kKnobRowPitch * j), x)), {kPanelGroupSource});
+    knob->m_minimum = kMatrixGainMin;
+    knob->m_maximum = kMatrixGainMax;
+    knob->m_step = kMatrixGainStep;
+    knob->m_minAngle = -kMatrixKnobSweep;
+    knob->m_maxAngle = kMatrixKnobSweep;
+    knob->m_markStyle = kMatrixKnobMarks;
+    m_matrixGains[u][std::size_t(j)] = knob;
+    CTextControl* value = AddText(id, true, kValueFace, 8, kReadoutText, kMatrixGainFlags,
+                                  At(at.knobText.Down(T::kKnobRowPitch * j), x), {kPanelGroupSource});
+    value->SetNudgeStep(kMatrixGainNudge);
+    m_matrixGainTexts[u][std::size_t(j)] = value;
   }
+}
 
-  // Fixed Mixer-page widgets after the strips.
-  m_autoLimiters = combo(422, CRect{319, 41, 370, 56}, {kPanelGroupLimiters});
+void CTorvexSeriesControlPanel::CreateLinkingAndLimiterViews(int k, int x) {
+  const auto u = std::size_t(k);
+  const T::OutputStrip& at = T::kOutputCreated;
+  CBitmapImage* ledOff = GetLedOffImage();
+  for (int m = 0; m < kOutputs; ++m)
+    m_outputLinks[u][std::size_t(m)] =
+        AddButton(kParamOutputLinkBit + kOutputs * k + m, ledOff, At(at.link.Down(T::kRowPitch * m), x, ledOff),
+                  kFaceOrangeLed, {kPanelGroupLinking});
+  const std::initializer_list<int> limiters = {kPanelGroupLimiters};
+  m_limiterLevels[u] =
+      AddText(kParamLimiterLevel + k, true, kValueFace, 8, kWhite, kLevelFlags, At(at.limiterLevel, x), limiters);
+  m_limiterLevels[u]->SetText("0dB");
+  m_clipLevels[u] =
+      AddText(kParamLimiterClipLevel + k, true, kValueFace, 8, kWhite, kLevelFlags, At(at.clipLevel, x), limiters);
+  m_clipLevels[u]->SetText("0dB");
+  CCustomComboBox* clipRelease = AddCombo(kParamLimiterClipRelease + k, At(at.clipRelease, x), limiters);
+  AddItems(clipRelease, nerex_layout::ClipReleaseItems());
+  m_clipReleases[u] = clipRelease;
+  CCustomComboBox* release = AddCombo(kParamLimiterRelease + k, At(at.release, x), limiters);
+  AddItems(release, nerex_layout::ReleaseItems());
+  m_limiterReleases[u] = release;
+  CCustomComboBox* attack = AddCombo(kParamLimiterAttack + k, At(at.attack, x), limiters);
+  AddItems(attack, nerex_layout::AttackItems());
+  m_limiterAttacks[u] = attack;
+  for (CCustomComboBox* c : {clipRelease, release, attack}) SetComboStyle(c, 7, kWhite);
+}
+
+// The Auto Limiters list, the side tabs and the Source view's sub-tabs with their pictures.
+void CTorvexSeriesControlPanel::CreateSideTabs() {
+  m_autoLimiters = AddCombo(kParamAutoLimiters, ToRect(T::kAutoLimiters), {kPanelGroupLimiters});
   AddItems(m_autoLimiters, nerex_layout::AutoLimiterItems());
   SetComboStyle(m_autoLimiters, 7, kWhite);
-  m_sideTabs[0] = hotArea(kNerexSideTabSource, CRect{289, 156, 309, 226}, 5, {kPanelGroupMixer});
-  m_sideTabs[1] = hotArea(kNerexSideTabLimiters, CRect{289, 83, 309, 153}, 5, {kPanelGroupMixer});
-  m_sideTabs[2] = hotArea(kNerexSideTabLinking, CRect{289, 10, 309, 80}, 5, {kPanelGroupMixer});
-  m_matrixTabPicture = AddPicture(kTorvexMatrixTabId, GetMatrixTabImage(), 285, 240, {kPanelGroupMixer});
-  m_routerTabPicture = AddPicture(kTorvexRouterTabId, GetRouterTabImage(), 285, 240, {kPanelGroupMixer});
-  m_sideTabs[4] = hotArea(kParamMixerOff, CRect{289, 243, 309, 289}, 5, {kPanelGroupMixer});
-  m_sideTabs[3] = hotArea(kParamMixerOn, CRect{289, 293, 309, 339}, 5, {kPanelGroupMixer});
+  for (std::size_t t = 0; t < std::size(T::kSideTabs); ++t)
+    m_sideTabs[t] = AddHotArea(T::kSideTabs[t].id, ToRect(T::kSideTabs[t].box), T::kTabRadius, {kPanelGroupMixer});
+  m_matrixTabPicture = AddPicture(T::kMatrixTabPictureId, GetMatrixTabImage(), T::kSubTabPicture.x, T::kSubTabPicture.y,
+                                  {kPanelGroupMixer});
+  m_routerTabPicture = AddPicture(T::kRouterTabPictureId, GetRouterTabImage(), T::kSubTabPicture.x, T::kSubTabPicture.y,
+                                  {kPanelGroupMixer});
+  m_sideTabs[4] = AddHotArea(kParamMixerOff, ToRect(T::kRouterSubTab), T::kTabRadius, {kPanelGroupMixer});
+  m_sideTabs[3] = AddHotArea(kParamMixerOn, ToRect(T::kMatrixSubTab), T::kTabRadius, {kPanelGroupMixer});
+}
 
-  // Input GEQ page (faders after the DEQ page).
-  m_geqCurve = Add(new CNerexSeriesParametricControl(this, 140, CRect{10, 350, 840, 590}), {kPanelGroupInputGeq});
+// --- Equaliser and dynamics pages ---
+
+// The Input GEQ page's graph, bypass and flatten buttons and Q shape list (its faders come
+// after the Input DEQ page).
+void CTorvexSeriesControlPanel::CreateGeqPageControls() {
+  const std::initializer_list<int> geq = {kPanelGroupInputGeq};
+  m_geqCurve = Add(new CNerexSeriesParametricControl(this, T::kGeqCurveId, ToRect(T::kGeqCurve)), geq);
+  CBitmapImage* blue = GetBlueLedImage();
   CBmpButton* geqBypass =
-      AddButton(1312, GetBlueLedImage(), SizedAt(545, 50, GetBlueLedImage()), kLedButton, {kPanelGroupInputGeq});
-  geqBypass->m_highlightAlpha = 200;
+      AddButton(kParamGeqBypass, blue, SizedAt(T::kGeqBypass.x, T::kGeqBypass.y, blue), kLedButton, geq);
+  geqBypass->m_highlightAlpha = kLedAlpha;
   m_geqBypass = geqBypass;
-  m_geqFlat = AddButton(1320, GetLedOffImage(), SizedAt(544, 74, GetLedOffImage()), kFaceShortcut, {kPanelGroupInputGeq});
-  CCustomComboBox* shape = combo(1316, CRect{500, 25, 565, 40}, {kPanelGroupInputGeq});
+  m_geqFlat = AddButton(T::kGeqFlattenId, GetLedOffImage(), SizedAt(T::kGeqFlat.x, T::kGeqFlat.y, GetLedOffImage()),
+                        kFaceShortcut, geq);
+  CCustomComboBox* shape = AddCombo(kParamGeqMode, ToRect(T::kGeqShape), geq);
   AddItems(shape, nerex_layout::QShapeItems());
   shape->GetTextStyle().Set(kCondensed, 7, CColour{kLightText});
   m_geqShape = shape;
+}
 
-  // Input DEQ page.
-  m_deqGraph = Add(new CTorvexSeriesDEQControl(this, CRect{10, 230, 840, 590}), {kPanelGroupInputDeq});
-  m_deqLinkingList = combo(1591, CRect{176, 174, 258, 189}, {kPanelGroupInputDeq});
+void CTorvexSeriesControlPanel::CreateDeqPage() {
+  m_deqGraph = Add(new CTorvexSeriesDEQControl(this, ToRect(T::kDeqGraph)), {kPanelGroupInputDeq});
+  m_deqLinkingList = AddCombo(kParamDynamicEqLinking, ToRect(T::kDeqLinking), {kPanelGroupInputDeq});
   AddPairs(m_deqLinkingList, {{"As Ganging", 0}, {"Off", 1}});
-  m_deqModeList = combo(1590, CRect{176, 139, 258, 154}, {kPanelGroupInputDeq});
+  m_deqModeList = AddCombo(kParamDynamicEqMode, ToRect(T::kDeqMode), {kPanelGroupInputDeq});
   AddPairs(m_deqModeList, {{"Sequential", 0}, {"Parallel", 1}});
   for (CCustomComboBox* c : {m_deqLinkingList, m_deqModeList}) SetComboStyle(c, 7, kWhite);
-  for (int s = 0; s < 3; ++s) {
-    const auto u = std::size_t(s);
-    const int d = 186 * s;
-    auto deqText = [&](int id, std::uint32_t flags, const CRect& r) {
-      return AddText(id + s, true, kValueFace, 8, kWhite, flags, r, {kPanelGroupInputDeq});
-    };
-    m_deqFrames[u] = AddPicture(1593, GetLargeSelectionFrameImage(), 279 + d, 1, {kPanelGroupInputDeq});
-    m_deqBandGraphs[u] = curveGraph(1578 + s, GetLargeCompressorGraphImage(), CRect{366 + d, 18, 453 + d, 105},
-                                    kPanelGroupInputDeq, {1446 + s, 1458 + s, 0, 1542 + s, 1494 + s});
-    m_deqFrequency[u] = deqText(1530, 0x146D, CRect{352 + d, 195, 402 + d, 210});
-    m_deqQ[u] = deqText(1554, 0x146D, CRect{352 + d, 165, 382 + d, 180});
-    m_deqEffect[u] = deqText(1542, 0x146D, CRect{414 + d, 195, 454 + d, 210});
-    CCustomComboBox* mode = combo(1494 + s, CRect{386 + d, 165, 458 + d, 180}, {kPanelGroupInputDeq});
-    AddPairs(mode, {{"Cut Above", 0}, {"Boost Above", 1}, {"Cut Below", 2}, {"Boost Below", 3}});
-    m_deqDynamicMode[u] = mode;
-    CCustomComboBox* kind = combo(1506 + s, CRect{352 + d, 135, 432 + d, 150}, {kPanelGroupInputDeq});
-    AddPairs(kind, {{"Parametric", 0}, {"Full Bandwidth", 1}, {"Low Shelf", 2}, {"High Shelf", 3}});
-    m_deqShape[u] = kind;
-    for (CCustomComboBox* c : {mode, kind}) SetComboStyle(c, 7, kWhite);
-    m_deqBypass[u] =
-        AddButton(1518 + s, GetBlueLedImage(), SizedAt(291 + d, 195, GetBlueLedImage()), kLedButton, {kPanelGroupInputDeq});
-    m_deqThreshold[u] = deqText(1446, 0x116D, CRect{290 + d, 75, 340 + d, 90});
-    m_deqRatio[u] = deqText(1458, 0x146D, CRect{291 + d, 105, 339 + d, 120});
-    m_deqAttack[u] = deqText(1470, 0x146D, CRect{291 + d, 135, 339 + d, 150});
-    m_deqRelease[u] = deqText(1482, 0x146D, CRect{291 + d, 165, 339 + d, 180});
-  }
+  for (int s = 0; s < T::kDeqBands; ++s) CreateDeqColumn(s);
+}
 
-  // The 28 GEQ band faders, +-12 dB.
-  for (int b = 0; b < 28; ++b) {
-    auto* fader = Add(
-        new CBitmapFader(this, 1200 + b, GetFaderCapImage(), kFaderGeqBand, CRect{63 + 26 * b, 140, 78 + 26 * b, 315}),
-        {kPanelGroupInputGeq});
-    fader->m_minimum = -kGeqRangeDb;
-    fader->m_maximum = kGeqRangeDb;
+// DEQ band s's column: the ids are input A's, band s.
+void CTorvexSeriesControlPanel::CreateDeqColumn(int s) {
+  const auto u = std::size_t(s);
+  const int d = T::kDeqColumnPitch * s;
+  const T::DeqColumn& at = T::kDeqColumn;
+  const std::initializer_list<int> deq = {kPanelGroupInputDeq};
+  auto place = [d](const T::Box& box) { return ToRect(box.Moved(d, 0)); };
+  auto deqText = [&](int firstId, std::uint32_t flags, const T::Box& box) {
+    return AddText(firstId + s, true, kValueFace, 8, kWhite, flags, place(box), deq);
+  };
+  m_deqFrames[u] = AddPicture(T::kDeqFrameId, GetLargeSelectionFrameImage(), at.frame.x + d, at.frame.y, deq);
+  m_deqBandGraphs[u] =
+      AddCurveGraph(T::kDeqBandGraphId + s, GetLargeCompressorGraphImage(), place(at.graph), kPanelGroupInputDeq,
+                    {kParamDeqThreshold + s, kParamDeqRatio + s, 0, kParamDeqEffect + s, kParamDeqMode + s});
+  m_deqFrequency[u] = deqText(kParamDeqFrequency, kLevelFlags, at.frequency);
+  m_deqQ[u] = deqText(kParamDeqQ, kLevelFlags, at.q);
+  m_deqEffect[u] = deqText(kParamDeqEffect, kLevelFlags, at.effect);
+  CCustomComboBox* mode = AddCombo(kParamDeqMode + s, place(at.dynamicMode), deq);
+  AddPairs(mode, {{"Cut Above", 0}, {"Boost Above", 1}, {"Cut Below", 2}, {"Boost Below", 3}});
+  m_deqDynamicMode[u] = mode;
+  CCustomComboBox* kind = AddCombo(kParamDeqFilterKind + s, place(at.shape), deq);
+  AddPairs(kind, {{"Parametric", 0}, {"Full Bandwidth", 1}, {"Low Shelf", 2}, {"High Shelf", 3}});
+  m_deqShape[u] = kind;
+  for (CCustomComboBox* c : {mode, kind}) SetComboStyle(c, 7, kWhite);
+  CBitmapImage* blue = GetBlueLedImage();
+  m_deqBypass[u] = AddButton(kParamDeqBypass + s, blue, SizedAt(at.bypass.x + d, at.bypass.y, blue), kLedButton, deq);
+  m_deqThreshold[u] = deqText(kParamDeqThreshold, kRatioFlags, at.threshold);
+  m_deqRatio[u] = deqText(kParamDeqRatio, kLevelFlags, at.ratio);
+  m_deqAttack[u] = deqText(kParamDeqAttack, kLevelFlags, at.attack);
+  m_deqRelease[u] = deqText(kParamDeqRelease, kLevelFlags, at.release);
+}
+
+void CTorvexSeriesControlPanel::CreateGeqFaders() {
+  for (int b = 0; b < T::kGeqBands; ++b) {
+    auto* fader =
+        Add(new CBitmapFader(this, kParamGeqBand + b, GetFaderCapImage(), kFaderGeqBand, ToRect(T::GeqFader(b))),
+            {kPanelGroupInputGeq});
+    fader->m_minimum = -T::kGeqRangeDb;
+    fader->m_maximum = T::kGeqRangeDb;
     m_geqFaders[std::size_t(b)] = fader;
   }
+}
 
-  // Input PEQ page, with the input-letter pictures and the selected input's caption.
-  m_peqCurve = Add(new CNerexSeriesParametricControl(this, 141, CRect{10, 220, 840, 590}), {kPanelGroupInputPeq});
-  section(kTorvexSectionInputLetters, kTorvexInputLettersId, 303, 82, {kPanelGroupInputPeq, kPanelGroupInputGeq});
-  section(kTorvexSectionDeqLetters, kTorvexInputLettersId, 38, 200, {kPanelGroupInputDeq});
-  m_inputCaption = AddText(433, false, kCondensed, 10, kWhite, 0, CRect{295, 35, 415, 51},
-                        {kPanelGroupInputDeq, kPanelGroupInputPeq, kPanelGroupInputGeq});
-
-  // A band row of a band table: frame, frequency, Q, gain, type, bypass.
-  auto bandRow = [&](int b, int freqId, int qId, int gainId, int typeId, int bypassId, int group,
-                     CControlObject*& frame, CTextControl*& freq, CTextControl*& q, CTextControl*& gain,
-                     CCustomComboBox*& type, CBmpButton*& bypass) {
-    const int y = 23 + 19 * b;
-    frame = AddPicture(1592, GetSelectionFrameImage(), 436, y - 4, {group});
-    auto bandText = [&](int id, std::uint32_t flags, const CRect& r) {
-      CTextControl* t = AddText(id, true, kValueFace, 9, kLightText, flags, r, {group});
-      t->GetTextStyle().Set(kCondensed, 9, CColour{kLightText});
-      return t;
-    };
-    freq = bandText(freqId, 0x106D, CRect{470, y, 530, y + 17});
-    q = bandText(qId, 0x6D, CRect{540, y, 580, y + 17});
-    gain = bandText(gainId, 0x116D, CRect{590, y, 650, y + 17});
-    type = combo(typeId, CRect{660, y, 795, y + 17}, {group});
-    AddItems(type, nerex_layout::EqTypeItems());
-    SetComboStyle(type, 9, kLightText);
-    bypass = AddButton(bypassId, GetSmallBlueLedImage(), SizedAt(807, y + 1, GetSmallBlueLedImage()), kLedButton, {group});
-  };
-  for (int b = 7; b >= 0; --b) {
-    const auto u = std::size_t(b);
-    bandRow(b, 508 + b, 540 + b, 572 + b, 604 + b, 636 + b, kPanelGroupInputPeq, m_peqFrames[u], m_peqFrequency[u],
-            m_peqQ[u], m_peqGain[u], m_peqType[u], m_peqBypass[u]);
-  }
-
-  // Output EQ page with the crossover.
-  m_outputEqCurve = Add(new CNerexSeriesParametricControl(this, 142, CRect{10, 220, 840, 590}), {kPanelGroupOutputEq});
-  section(kTorvexSectionOutputEqNumbers, kTorvexOutputEqNumbersId, 38, 178, {kPanelGroupOutputEq});
-  m_outputCaption = AddText(434, false, kCondensed, 10, kWhite, 0, CRect{27, 133, 262, 149}, {kPanelGroupOutputEq});
-  for (int b = 8; b >= 0; --b) {
-    const auto u = std::size_t(b);
-    bandRow(b, 700 + b, 772 + b, 844 + b, 916 + b, 988 + b, kPanelGroupOutputEq, m_outputPeqFrames[u],
-            m_outputPeqFrequency[u], m_outputPeqQ[u], m_outputPeqGain[u], m_outputPeqType[u], m_outputPeqBypass[u]);
-  }
-  auto crossoverText = [&](int id, const CRect& r) {
-    CTextControl* t = AddText(id, true, kValueFace, 9, kLightText, 0x106D, r, {kPanelGroupOutputEq});
+CNerexSeriesBaseControlPanel::BandRow CTorvexSeriesControlPanel::CreateBandRow(int band, int group,
+                                                                               const std::array<int, 5>& firstIds) {
+  const int y = T::BandRowTop(band);
+  BandRow row;
+  row.frame = AddPicture(T::kBandFrameId, GetSelectionFrameImage(), T::kBandFrameLeft, y + T::kBandFrameDy, {group});
+  auto bandText = [&](int id, std::uint32_t flags, T::Column column) {
+    CTextControl* t = AddText(id, true, kValueFace, 9, kLightText, flags, ToRect(T::BandCell(column, band)), {group});
     t->GetTextStyle().Set(kCondensed, 9, CColour{kLightText});
     return t;
   };
-  m_highPassFrequency = crossoverText(1100, CRect{287, 73, 360, 90});
-  m_lowPassFrequency = crossoverText(1108, CRect{287, 143, 360, 160});
-  m_lowPassType = combo(1124, CRect{287, 178, 420, 195}, {kPanelGroupOutputEq});
-  m_highPassType = combo(1116, CRect{287, 108, 420, 125}, {kPanelGroupOutputEq});
+  row.frequency = bandText(firstIds[0] + band, kEqFrequencyFlags, T::kBandFrequency);
+  row.q = bandText(firstIds[1] + band, kEqQFlags, T::kBandQ);
+  row.gain = bandText(firstIds[2] + band, kEqGainFlags, T::kBandGain);
+  row.type = AddCombo(firstIds[3] + band, ToRect(T::BandCell(T::kBandType, band)), {group});
+  AddItems(row.type, nerex_layout::EqTypeItems());
+  SetComboStyle(row.type, 9, kLightText);
+  CBitmapImage* led = GetSmallBlueLedImage();
+  row.bypass =
+      AddButton(firstIds[4] + band, led, SizedAt(T::kBandBypassLeft, y + T::kBandBypassDy, led), kLedButton, {group});
+  return row;
+}
+
+// The Input PEQ page, with the input-letter pictures of the equaliser pages and the selected
+// input's caption; its band rows from the bottom row up.
+void CTorvexSeriesControlPanel::CreateInputPeqPage() {
+  m_peqCurve =
+      Add(new CNerexSeriesParametricControl(this, T::kInputPeqCurveId, ToRect(T::kEqCurve)), {kPanelGroupInputPeq});
+  AddSection(kTorvexSectionInputLetters, {kPanelGroupInputPeq, kPanelGroupInputGeq});
+  AddSection(kTorvexSectionDeqLetters, {kPanelGroupInputDeq});
+  m_inputCaption = AddText(T::kInputCaptionId, false, kCondensed, 10, kWhite, 0, ToRect(T::kInputCaption),
+                           {kPanelGroupInputDeq, kPanelGroupInputPeq, kPanelGroupInputGeq});
+  for (int b = T::kInputPeqBands - 1; b >= 0; --b)
+    KeepInputPeqRow(b, CreateBandRow(b, kPanelGroupInputPeq,
+                                     {kParamInputPeqFrequency, kParamInputPeqQ, kParamInputPeqGain, kParamInputPeqType,
+                                      kParamInputPeqBypass}));
+}
+
+// The Output EQ page with the crossover; its band rows from the bottom row up.
+void CTorvexSeriesControlPanel::CreateOutputEqPage() {
+  const std::initializer_list<int> page = {kPanelGroupOutputEq};
+  m_outputEqCurve = Add(new CNerexSeriesParametricControl(this, T::kOutputEqCurveId, ToRect(T::kEqCurve)), page);
+  AddSection(kTorvexSectionOutputEqNumbers, page);
+  m_outputCaption = AddText(T::kOutputCaptionId, false, kCondensed, 10, kWhite, 0, ToRect(T::kOutputCaption), page);
+  for (int b = T::kOutputPeqBands - 1; b >= 0; --b)
+    KeepOutputEqRow(b, CreateBandRow(b, kPanelGroupOutputEq,
+                                     {kParamOutputPeqFrequency, kParamOutputPeqQ, kParamOutputPeqGain,
+                                      kParamOutputPeqType, kParamOutputPeqBypass}));
+  auto crossoverText = [&](int id, const T::Box& box) {
+    CTextControl* t = AddText(id, true, kValueFace, 9, kLightText, kEqFrequencyFlags, ToRect(box), page);
+    t->GetTextStyle().Set(kCondensed, 9, CColour{kLightText});
+    return t;
+  };
+  m_highPassFrequency = crossoverText(kParamHighPassFrequency, T::kHighPassFrequency);
+  m_lowPassFrequency = crossoverText(kParamLowPassFrequency, T::kLowPassFrequency);
+  m_lowPassType = AddCombo(kParamLowPassType, ToRect(T::kLowPassType), page);
+  m_highPassType = AddCombo(kParamHighPassType, ToRect(T::kHighPassType), page);
   for (CCustomComboBox* c : {m_lowPassType, m_highPassType}) {
     AddItems(c, nerex_layout::CrossoverTypeItems());
     SetComboStyle(c, 9, kLightText);
   }
+}
 
-  // Output Comp page.
+// The Output Comp page: the compressor strips' pictures, their numbers, each strip's widgets
+// and the Compressor Limiters list.
+void CTorvexSeriesControlPanel::CreateCompressorPage() {
   for (int k = 0; k < kOutputs; ++k)
     m_compressorStrips[std::size_t(k)] =
-        AddPicture(kTorvexCompressorStripId, GetCompressorStripImage(), 10 + 105 * k, 115, {kPanelGroupOutputComp});
-  section(kTorvexSectionCompNumbers, kTorvexNumbersSectionId, 10, 575, {kPanelGroupOutputComp});
-  for (int k = 0; k < kOutputs; ++k) {
-    const auto u = std::size_t(k);
-    const int c = 105 * k;
-    CTextControl* name =
-        AddText(132 + k, true, kValueFace, 8, kNameText, 0, CRect{35 + c, 576, 100 + c, 591}, {kPanelGroupOutputComp});
-    name->SetMaxLength(8);
-    m_compressorNames[u] = name;
-    m_gainReductionMeters[u] = Add(new CBitmapMeter(this, 1420 + k, GetGainReductionMeterImage(),
-                                                    SizedAt(55 + c, 430, GetGainReductionMeterImage()), 24, 2, -6),
-                                   {kPanelGroupOutputComp});
-    m_compressorGraphs[u] = curveGraph(1412 + k, GetSmallCompressorGraphImage(), CRect{30 + c, 329, 102 + c, 401},
-                                       kPanelGroupOutputComp, {1364 + k, 1372 + k, 1396 + k, 0, 0});
-    m_compressorBypass[u] = AddButton(1404 + k, GetSmallBlueLedImage(), SizedAt(50 + c, 295, GetSmallBlueLedImage()),
-                                   kLedButton, {kPanelGroupOutputComp});
-    auto compText = [&](int id, std::uint32_t flags, int top) {
-      return AddText(id + k, true, kValueFace, 8, kWhite, flags, CRect{15 + c, top, 80 + c, top + 15},
-                  {kPanelGroupOutputComp});
-    };
-    m_compressorThreshold[u] = compText(1364, 0x146D, 135);
-    m_compressorRatio[u] = compText(1372, 0x116D, 170);
-    m_compressorAttack[u] = compText(1380, 0x116D, 205);
-    m_compressorRelease[u] = compText(1388, 0x116D, 240);
-    m_compressorSoftKnee[u] = compText(1396, 0x146D, 275);
-  }
-  m_compressorLimiters = combo(1444, CRect{287, 90, 337, 105}, {kPanelGroupOutputComp});
+        AddPicture(T::kCompressorStripId, GetCompressorStripImage(), T::kCompressorStrip.x + T::kCompressorPitch * k,
+                   T::kCompressorStrip.y, {kPanelGroupOutputComp});
+  AddSection(kTorvexSectionCompNumbers, {kPanelGroupOutputComp});
+  for (int k = 0; k < kOutputs; ++k) CreateCompressorStrip(k);
+  m_compressorLimiters = AddCombo(kParamCompressorLimiters, ToRect(T::kCompressorLimiters), {kPanelGroupOutputComp});
   AddItems(m_compressorLimiters, nerex_layout::AutoLimiterItems());
   SetComboStyle(m_compressorLimiters, 7, kWhite);
+}
 
-  return CNerexSeriesBaseControlPanel::Create();
+void CTorvexSeriesControlPanel::CreateCompressorStrip(int k) {
+  const auto u = std::size_t(k);
+  const int c = T::kCompressorPitch * k;
+  const std::initializer_list<int> comp = {kPanelGroupOutputComp};
+  CTextControl* name =
+      AddText(kParamOutputName + k, true, kValueFace, 8, kNameText, 0, ToRect(T::kCompressorName.Moved(c, 0)), comp);
+  name->SetMaxLength(kChannelNameChars);
+  m_compressorNames[u] = name;
+  CBitmapImage* meter = GetGainReductionMeterImage();
+  m_gainReductionMeters[u] =
+      Add(new CBitmapMeter(this, T::kGainReductionMeterId + k, meter,
+                           SizedAt(T::kGainReductionMeter.x + c, T::kGainReductionMeter.y, meter), kGainReductionTop,
+                           kGainReductionMode, kGainReductionFloor),
+          comp);
+  m_compressorGraphs[u] =
+      AddCurveGraph(T::kCompressorGraphId + k, GetSmallCompressorGraphImage(), ToRect(T::kCompressorGraph.Moved(c, 0)),
+                    kPanelGroupOutputComp,
+                    {kParamCompressorThreshold + k, kParamCompressorRatio + k, kParamCompressorSoftKnee + k, 0, 0});
+  CBitmapImage* led = GetSmallBlueLedImage();
+  m_compressorBypass[u] = AddButton(kParamCompressorBypass + k, led,
+                                    SizedAt(T::kCompressorBypass.x + c, T::kCompressorBypass.y, led), kLedButton, comp);
+  // The readouts from the top: threshold, ratio, attack, release, knee.
+  const struct {
+    int firstId;
+    std::uint32_t flags;
+    std::array<CTextControl*, 8>* field;
+  } readouts[] = {{kParamCompressorThreshold, kLevelFlags, &m_compressorThreshold},
+                  {kParamCompressorRatio, kRatioFlags, &m_compressorRatio},
+                  {kParamCompressorAttack, kRatioFlags, &m_compressorAttack},
+                  {kParamCompressorRelease, kRatioFlags, &m_compressorRelease},
+                  {kParamCompressorSoftKnee, kLevelFlags, &m_compressorSoftKnee}};
+  for (int r = 0; r < 5; ++r)
+    (*readouts[r].field)[u] = AddText(readouts[r].firstId + k, true, kValueFace, 8, kWhite, readouts[r].flags,
+                                      ToRect(T::kCompressorReadout.Moved(c, T::kCompressorReadoutPitch * r)), comp);
 }
 
 // ====== Refresh and layout ======
@@ -450,49 +578,52 @@ void CTorvexSeriesControlPanel::UpdateAllControls() {
 
 void CTorvexSeriesControlPanel::LayOutStrips() {
   const int n = GetInputCount(), m = GetOutputCount();
+  auto move = [](CControlObject* w, const T::StripPlace& place, int x) { w->MoveTo(x + place.dx, place.top); };
+  const T::InputStrip& in = T::kInputPlaced;
   for (int i = 0; i < kInputs; ++i) {
     const auto u = std::size_t(i);
     const int x = GetInputStripX(i, n);
-    m_inputFaders[u]->SetRect(CRect{x + 19, 413, x + 34, 565});
-    m_inputMeters[u]->MoveTo(x + 40, 420);
-    m_inputGainTexts[u]->SetRect(CRect{x + 3, 574, x + 53, 589});
-    m_inputMutes[u]->MoveTo(x + 35, 348);
-    m_inputRows[0][u]->MoveTo(x + 34, 273);
-    m_inputRows[1][u]->MoveTo(x + 34, 298);
-    m_inputRows[2][u]->MoveTo(x + 34, 323);
-    m_inputNames[u]->SetRect(CRect{x + 2, 372, x + 58, 387});
-    m_inputDelays[u]->SetRect(CRect{x + 1, 249, x + 58, 264});
-    for (int j = 0; j < 4; ++j) m_inputLinks[u][std::size_t(j)]->MoveTo(x + 22, 130 + 25 * j);
+    m_inputFaders[u]->SetRect(At(in.fader, x));
+    move(m_inputMeters[u], in.meter, x);
+    m_inputGainTexts[u]->SetRect(At(in.gain, x));
+    move(m_inputMutes[u], in.mute, x);
+    move(m_inputRows[0][u], in.geqRow, x);
+    move(m_inputRows[1][u], in.peqRow, x);
+    move(m_inputRows[2][u], in.deqRow, x);
+    m_inputNames[u]->SetRect(At(in.name, x));
+    m_inputDelays[u]->SetRect(At(in.delay, x));
+    for (int j = 0; j < kInputs; ++j) move(m_inputLinks[u][std::size_t(j)], in.link.Down(T::kRowPitch * j), x);
   }
+  const T::OutputStrip& out = T::kOutputPlaced;
   for (int k = 0; k < kOutputs; ++k) {
     const auto u = std::size_t(k);
     const int x = GetOutputStripX(k, m);
-    m_outputStrips[u]->MoveTo(x, 5);
-    m_outputFaders[u]->SetRect(CRect{x + 19, 390, x + 34, 565});
-    m_outputGainTexts[u]->SetRect(CRect{x, 574, x + 50, 589});
-    m_outputMeters[u]->MoveTo(x + 40, 420);
-    m_outputMutes[u]->MoveTo(x + 35, 348);
-    m_outputPolarity[u]->MoveTo(x + 35, 323);
-    m_outputRows[0][u]->MoveTo(x + 34, 273);
-    m_outputRows[1][u]->MoveTo(x + 34, 298);
-    m_outputNames[u]->SetRect(CRect{x + 2, 372, x + 58, 387});
-    m_outputDelays[u]->SetRect(CRect{x + 1, 249, x + 58, 264});
-    m_limiterLevels[u]->SetRect(CRect{x + 4, 53, x + 56, 68});
-    m_clipLevels[u]->SetRect(CRect{x + 4, 168, x + 56, 183});
+    move(m_outputStrips[u], out.picture, x);
+    m_outputFaders[u]->SetRect(At(out.fader, x));
+    m_outputGainTexts[u]->SetRect(At(out.gain, x));
+    move(m_outputMeters[u], out.meter, x);
+    move(m_outputMutes[u], out.mute, x);
+    move(m_outputPolarity[u], out.phase, x);
+    move(m_outputRows[0][u], out.eqRow, x);
+    move(m_outputRows[1][u], out.compRow, x);
+    m_outputNames[u]->SetRect(At(out.name, x));
+    m_outputDelays[u]->SetRect(At(out.delay, x));
+    m_limiterLevels[u]->SetRect(At(out.limiterLevel, x));
+    m_clipLevels[u]->SetRect(At(out.clipLevel, x));
     auto placeCombo = [](CCustomComboBox* c, const CRect& r) {
       c->SetRect(r);
       c->m_dropAnchor = r;
     };
-    placeCombo(m_limiterAttacks[u], CRect{x + 4, 88, x + 56, 103});
-    placeCombo(m_limiterReleases[u], CRect{x + 4, 123, x + 56, 138});
-    placeCombo(m_clipReleases[u], CRect{x + 4, 203, x + 56, 218});
-    for (int j = 0; j < 4; ++j) {
+    placeCombo(m_limiterAttacks[u], At(out.attack, x));
+    placeCombo(m_limiterReleases[u], At(out.release, x));
+    placeCombo(m_clipReleases[u], At(out.clipRelease, x));
+    for (int j = 0; j < kInputs; ++j) {
       const auto v = std::size_t(j);
-      m_routingButtons[u][v]->MoveTo(x + 22, 17 + 25 * j);
-      m_matrixGains[u][v]->SetRect(CRect{x + 16, 19 + 55 * j, x + 43, 46 + 55 * j});
-      m_matrixGainTexts[u][v]->SetRect(CRect{x + 6, 52 + 55 * j, x + 55, 66 + 55 * j});
+      move(m_routingButtons[u][v], out.routing.Down(T::kRowPitch * j), x);
+      m_matrixGains[u][v]->SetRect(At(out.knob.Down(T::kKnobRowPitch * j), x));
+      m_matrixGainTexts[u][v]->SetRect(At(out.knobText.Down(T::kKnobRowPitch * j), x));
     }
-    for (int c = 0; c < 8; ++c) m_outputLinks[u][std::size_t(c)]->MoveTo(x + 22, 17 + 25 * c);
+    for (int c = 0; c < kOutputs; ++c) move(m_outputLinks[u][std::size_t(c)], out.link.Down(T::kRowPitch * c), x);
   }
 }
 
@@ -525,24 +656,25 @@ void CTorvexSeriesControlPanel::ShowPage(std::uint32_t page) {
                                      kNerexPageInputDeq, kNerexPageOutputEq, kNerexPageOutputComp};
   for (int p = 0; p < 6; ++p) m_pagePictures[std::size_t(p)]->SetVisible(pictures[p] == page);
 
-  auto ledRow = [this](int x, int y) {
-    for (int j = 0; j < 8; ++j) m_channelSelect[std::size_t(j)]->MoveTo(x + 28 * j, y);
+  auto ledRow = [this](T::Spot first) {
+    for (int j = 0; j < T::kChannelSelects; ++j)
+      m_channelSelect[std::size_t(j)]->MoveTo(first.x + T::kChannelSelectPitch * j, first.y);
   };
   switch (page) {
     case kNerexPageInputGeq:
     case kNerexPageInputPeq:
-      ledRow(300, 60);
-      m_inputCaption->SetRect(CRect{295, 35, 415, 51});
+      ledRow(T::kChannelSelectOnInputEq);
+      m_inputCaption->SetRect(ToRect(T::kInputCaption));
       break;
     case kNerexPageInputDeq:
-      ledRow(35, 180);
-      m_inputCaption->SetRect(CRect{30, 145, 150, 175});
+      ledRow(T::kChannelSelectOnDeq);
+      m_inputCaption->SetRect(ToRect(T::kInputCaptionOnDeq));
       break;
     case kNerexPageOutputEq:
-      ledRow(35, 155);
+      ledRow(T::kChannelSelectOnOutputs);
       break;
     case kNerexPageOutputComp:
-      ledRow(35, 155);
+      ledRow(T::kChannelSelectOnOutputs);
       for (CCompressorMeter* graph : m_compressorGraphs) graph->ResetLevels();
       break;
     case kNerexPageMixer:
@@ -689,7 +821,8 @@ void CTorvexSeriesControlPanel::OnRightClick(int x, int y) {
         const CRect inputs = m_sectionPictures[kTorvexSectionInputs]->GetRect();
         for (int i = 0; i < n && channel == 0; ++i) {
           const int left = GetInputStripX(i, n);
-          if (x >= left && x < left + 65 && y >= inputs.top && y < inputs.bottom) channel = std::uint32_t(i + 1);
+          if (x >= left && x < left + T::kStripWidth && y >= inputs.top && y < inputs.bottom)
+            channel = std::uint32_t(i + 1);
         }
         for (int k = 0; k < m && channel == 0; ++k)
           if (Holds(m_outputStrips[std::size_t(k)]->GetRect(), x, y)) channel = std::uint32_t(k + 5);
@@ -790,16 +923,16 @@ void CTorvexSeriesControlPanel::DrawSideTabSection() {
     if (picture && picture->GetImage()) g.DrawImage(*picture->GetImage(), float(x), float(y));
   };
   DrawSection(kTorvexSectionSideTabs, [&](Graphics& g) {
-    m_sideTabs[0]->SetRect(CRect{x0 - 26, 156, x0 - 6, 226});
-    m_sideTabs[1]->SetRect(CRect{x0 - 26, 83, x0 - 6, 153});
-    m_sideTabs[2]->SetRect(CRect{x0 - 26, 10, x0 - 6, 80});
+    for (std::size_t t = 0; t < std::size(T::kSideTabs); ++t)
+      m_sideTabs[t]->SetRect(ToRect(
+          T::Box{x0 + T::kSideTabLeft, T::kSideTabs[t].box.top, x0 + T::kSideTabRight, T::kSideTabs[t].box.bottom}));
     switch (tab) {
       case kNerexSideTabLimiters: {
-        image(g, GetLimitersTabImage(), x0 - 30 - p, 5);
+        image(g, GetLimitersTabImage(), x0 + T::kSideTabPictureLeft - p, 5);
         CTextStyle heading;
         heading.Set("Arial", 6.5f, CColour{kWhite});
         DrawLabel(g, "Auto Limiters", heading, float(x0 - p + 3), 8.0f, kWhite);
-        const CRect r{x0 + 4, 21, x0 + 56, 36};
+        const CRect r = At(T::kAutoLimitersPlaced, x0);
         m_autoLimiters->SetRect(r);
         m_autoLimiters->m_dropAnchor = r;
         for (int k = 0; k < m; ++k) {
@@ -810,7 +943,7 @@ void CTorvexSeriesControlPanel::DrawSideTabSection() {
         break;
       }
       case kNerexSideTabSource:
-        image(g, GetSourceTabImage(), x0 - 30 - p, 5);
+        image(g, GetSourceTabImage(), x0 + T::kSideTabPictureLeft - p, 5);
         for (int k = 0; k < m; ++k) {
           const int xk = GetOutputStripX(k, m);
           if (matrix) {
@@ -824,7 +957,7 @@ void CTorvexSeriesControlPanel::DrawSideTabSection() {
         }
         break;
       case kNerexSideTabLinking:
-        image(g, GetLinkingTabImage(), x0 - 30 - p, 5);
+        image(g, GetLinkingTabImage(), x0 + T::kSideTabPictureLeft - p, 5);
         for (int k = 0; k < m; ++k) {
           const int xk = GetOutputStripX(k, m);
           image(g, GetTallOverlayImage(), xk - 277, 9);

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "core/TextStyle.h"
@@ -17,37 +18,17 @@
 
 class CBitmapImage;
 class CBitmapObject;
+class CCompressorMeter;
 
-// Widget ids the Torvex panel uses besides the device's parameters.
-enum : int {
-  kTorvexOutputStripId = 475,
-  kTorvexInputsSectionId = 483,
-  kTorvexSideTabSectionId = 484,
-  kTorvexNumbersSectionId = 485,
-  kTorvexInputLettersId = 486,
-  kTorvexOutputEqNumbersId = 487,
-  kTorvexMixerPageId = 488,
-  kTorvexInputPeqPageId = 489,
-  kTorvexInputGeqPageId = 490,
-  kTorvexOutputEqPageId = 491,
-  kTorvexInputDeqPageId = 492,
-  kTorvexOutputCompPageId = 493,
-  kTorvexModelLegendId = 494,
-  kTorvexPresetManagerId = 495,
-  kTorvexCompressorStripId = 1356,
-  kTorvexMatrixTabId = 1597,
-  kTorvexRouterTabId = 1598,
-};
-
-// The offscreen section pictures in creation order.
+// The offscreen section pictures in creation order (the layout's torvex_layout::kSections).
 enum ETorvexSection : int {
-  kTorvexSectionInputs = 0,      // 275 x 487, picture 483 at (0, 113)
-  kTorvexSectionSideTabs,        // 570 x 255, picture 484 at (280, 0)
-  kTorvexSectionOutputNumbers,   // 570 x 15, picture 485 at (280, 554)
-  kTorvexSectionCompNumbers,     // 800 x 15, picture 485 at (10, 575)
-  kTorvexSectionInputLetters,    // 100 x 15, picture 486 at (303, 82)
-  kTorvexSectionDeqLetters,      // 100 x 15, picture 486 at (38, 200)
-  kTorvexSectionOutputEqNumbers, // 210 x 15, picture 487 at (38, 178)
+  kTorvexSectionInputs = 0,
+  kTorvexSectionSideTabs,
+  kTorvexSectionOutputNumbers,
+  kTorvexSectionCompNumbers,
+  kTorvexSectionInputLetters,
+  kTorvexSectionDeqLetters,
+  kTorvexSectionOutputEqNumbers,
   kTorvexSectionCount,
 };
 
@@ -144,6 +125,37 @@ class CTorvexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   std::array<CBitmapImage*, kTorvexSectionCount> m_buffers{};
 
  private:
+  // --- Building the widget tree, a part at a time in drawing order (Create) ---
+  void CreatePagePictures();
+  void CreateHeader();
+  void CreateInputStrip(int i);
+  void CreateOutputStripPictures();
+  void CreateOutputStrip(int k);
+  // The side-tab views over output strip k (creation edge x): Source, Linking and Limiters.
+  void CreateSourceView(int k, int x);
+  void CreateLinkingAndLimiterViews(int k, int x);
+  void CreateSideTabs();
+  void CreateGeqPageControls();
+  void CreateDeqPage();
+  void CreateDeqColumn(int s);
+  void CreateGeqFaders();
+  void CreateInputPeqPage();
+  void CreateOutputEqPage();
+  void CreateCompressorPage();
+  void CreateCompressorStrip(int k);
+  // A band row of a parametric page; the ids are those of band 0 of the first channel, in the
+  // order frequency, Q, gain, type, bypass.
+  BandRow CreateBandRow(int band, int group, const std::array<int, 5>& firstIds);
+  // A button without a picture that lights its area, and a drop-down list.
+  CBmpButton* AddHotArea(int id, const CRect& rect, int radius, std::initializer_list<int> groups = {});
+  CCustomComboBox* AddCombo(int id, const CRect& rect, std::initializer_list<int> groups);
+  // A transfer-curve graph and the parameters its curve follows: threshold, ratio, knee,
+  // maximum gain and mode (0: none).
+  CCompressorMeter* AddCurveGraph(int id, CBitmapImage* image, const CRect& rect, int group,
+                                  const std::array<int, 5>& ids);
+  // The section picture showing buffer index.
+  void AddSection(int index, std::initializer_list<int> groups);
+
   // The Router/Matrix flag of the Source view (set: Matrix view).
   bool IsMatrixView() const;
   // Lays the Mixer-page strips out at their centred origins.

@@ -24,7 +24,7 @@ bool IsCutMode(std::uint8_t mode) { return mode == 0 || mode == 2; }
 }  // namespace
 
 CTorvexSeriesDEQControl::CTorvexSeriesDEQControl(CControlPanelWnd* owner, const CRect& rect)
-    : CControlObject(owner, kDeqGraphId, rect), m_fillPoints(421), m_linePoints(419) {
+    : CControlObject(owner, kDeqGraphId, rect), m_fillPoints(kFillPoints), m_linePoints(kLinePoints) {
   m_labelStyle.Set("HandelGotDLig", 8.0f, kWhite);
   const int w = rect.Width(), h = rect.Height();
   m_plotLeft = 35;
@@ -148,7 +148,7 @@ void CTorvexSeriesDEQControl::RenderStaticLayer() {
   const double ppd = PixelsPerDb(), ppf = PixelsPerStep(), y0 = ZeroDbY();
   for (std::size_t b = 0; b < m_bands.size() && b < 3; ++b) {
     const auto& points = m_bands[b]->points;
-    for (int k = 0; k < 419; ++k) {
+    for (int k = 0; k < kLinePoints; ++k) {
       const double v = std::clamp(points[std::size_t(k)][0], -18.0, 18.0);
       m_linePoints[std::size_t(k)] = CPointF{float(double(m_plotLeft) + k * ppf), float(y0 - v * ppd)};
     }
@@ -199,11 +199,11 @@ void CTorvexSeriesDEQControl::DrawDynamicFills(CRect& out, Graphics& g, bool cop
     const CDEQCurveData& band = *m_bands[b];
     if (band.pBand->ratio == 0) continue;
     m_fillPoints[0] = CPointF{float(left), float(y0)};
-    for (int k = 0; k < 419; ++k) {
+    for (int k = 0; k < kLinePoints; ++k) {
       const double v = std::clamp(band.points[std::size_t(k)][1], -18.0, 18.0);
       m_fillPoints[std::size_t(k) + 1] = CPointF{float(left + k * ppf), float(y0 - v * ppd)};
     }
-    m_fillPoints[420] = CPointF{float(m_rect.left + m_plotRight), float(y0)};
+    m_fillPoints[kFillPoints - 1] = CPointF{float(m_rect.left + m_plotRight), float(y0)};
     const double range = double(int(band.pBand->effect) + 6) * ppd;
     CBrush brush = CBrush::LinearGradient(CPointF{0.0f, float(std::lround(y0 - range))},
                                           CPointF{0.0f, float(std::lround(y0 + range))}, CColour{0x80FF0000u},

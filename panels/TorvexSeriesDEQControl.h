@@ -100,6 +100,10 @@ class CTorvexSeriesDEQControl : public CControlObject {
   std::int32_t m_grabX = 0, m_grabY = 0;
   std::vector<CDEQCurveData*> m_bands;  // owned
   const std::uint8_t* m_pBandMasks = nullptr;
-  std::vector<CPointF> m_fillPoints;   // 421
-  std::vector<CPointF> m_linePoints;   // 419
+  // The response line's points across the plot, and the filled area's: the line closed along
+  // the plot's bottom at both ends.
+  static constexpr int kLinePoints = 419;
+  static constexpr int kFillPoints = kLinePoints + 2;
+  std::vector<CPointF> m_fillPoints;
+  std::vector<CPointF> m_linePoints;
 };

@@ -1,5 +1,5 @@
-// The Zel amplifiers' control panel: its widgets, the refresh from the amplifier, the meters,
-// the information display and the user's rights.
+// The Zel amplifiers' control panel: its widgets (at the places of resources/ZelPanelLayout.h),
+// the refresh from the amplifier, the meters, the information display and the user's rights.
 #include "panels/ZelSeriesControlPanel.h"
 
 #include <cstdio>
@@ -11,10 +11,14 @@
 #include "panels/BitmapObject.h"
 #include "panels/BmpButton.h"
 #include "panels/Knob.h"
+#include "panels/PanelLayoutRect.h"
 #include "panels/SkinCache.h"
 #include "panels/TextControl.h"
 #include "platform/MouseMessages.h"
 #include "platform/TextFormat.h"
+#include "resources/ZelPanelLayout.h"
+
+namespace zl = zel_layout;
 
 namespace {
 
@@ -24,8 +28,17 @@ constexpr const char* kLcdFace = "LiquidCrystal";
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kDisplayInk = 0xFF000000u;
 constexpr std::uint32_t kProtectInk = 0xFFB40000u;
-constexpr int kDisplayId = 56;
-constexpr int kTemperatureId = 26;
+// Gains of -60 to 0 dB on the knobs; names of 16 and 40 characters.
+constexpr int kGainMin = -60;
+constexpr int kGainMax = 0;
+constexpr int kKnobTickLength = 3;
+constexpr int kChannelNameChars = 16;
+constexpr int kAmpNameChars = 40;
+// The widgets' flags: the gain readout's, the mute and solo buttons' (toggles with a face and
+// their LED colour).
+constexpr std::uint32_t kGainTextFlags = 0x165;
+constexpr std::uint32_t kMuteFlags = 0x10C;
+constexpr std::uint32_t kSoloFlags = 0x100C;
 
 // Every skin: resource number and whether it is a "PNG" (else a "BMP") resource.
 constexpr CSkinCache::Skin kSkins[] = {
@@ -41,22 +54,18 @@ CSkinCache& Skins() {
 
 CBitmapImage* Skin(std::uint32_t id) { return Skins().Get(id); }
 
-// The rectangle at (x, y) of the skin's size (empty when the skin did not load).
-CRect SizedFrom(int x, int y, std::uint32_t id) {
+// The rectangle at the point of the skin's size (empty when the skin did not load).
+CRect SizedFrom(zl::Spot at, std::uint32_t id) {
   const CBitmapImage* image = Skin(id);
-  return CRect{x, y, x + (image ? image->GetWidth() : 0), y + (image ? image->GetHeight() : 0)};
+  return CRect{at.x, at.y, at.x + (image ? image->GetWidth() : 0), at.y + (image ? image->GetHeight() : 0)};
 }
 
-// The background of a type code; 52's for any other.
+// The background of a type code: the Zel-1 (56), then the Zel-2 to Zel-6 (51 to 55) in resource
+// order; the Zel-3's for any other.
 std::uint32_t BackgroundOf(std::uint32_t typeCode) {
-  switch (typeCode) {
-    case 56: return 4124;
-    case 51: return 4125;
-    case 53: return 4127;
-    case 54: return 4128;
-    case 55: return 4129;
-    default: return 4126;
-  }
+  if (typeCode == 56) return kZelSkinBackgroundZel1;
+  if (typeCode >= 51 && typeCode <= 55) return kZelSkinBackgroundZel1 + 1 + (typeCode - 51);
+  return kZelSkinBackgroundZel3;
 }
 
 struct DisplayRow {
@@ -66,7 +75,8 @@ struct DisplayRow {
   const char* text;
 };
 
-// The information display in creation order (ids 56, not editable, no flags).
+// The information display in creation order (all bound to the display's text id, not editable,
+// no flags).
 const DisplayRow kDisplayRows[CZelSeriesControlPanel::kDisplayTexts] = {
     {kLabelFace, 7, {480, 50, 580, 70}, "TOTAL UP TIME"},
     {kLabelFace, 7, {480, 82, 620, 97}, "CURRENT UP TIME"},
@@ -131,90 +141,105 @@ int CZelSeriesControlPanel::ChannelCount() const {
   return device ? GetZelSeriesChannelCount(device->GetTypeCode()) : 2;
 }
 
+template <class T>
+T* CZelSeriesControlPanel::Add(T* widget) {
+  AddControl(widget);
+  return widget;
+}
+
 bool CZelSeriesControlPanel::Create() {
   Skins().Acquire(kSkins);
   m_counted = true;
-  SetBackgroundImage(Skin(4126));
-
-  auto add = [this](auto* widget) {
-    AddControl(widget);
-    return widget;
-  };
-  const CRect plateBounds = SizedFrom(0, 0, kZelSkinChannelCover);
-  for (int ch = 0; ch < 4; ++ch) {
-    const int x = 68 + 84 * ch;
-    m_plates[std::size_t(ch)] = add(new CBitmapObject(this, 67 + ch, Skin(kZelSkinPlateA + std::uint32_t(ch)),
-                                                      CRect{x, 35, x + plateBounds.right, 35 + plateBounds.bottom}));
+  SetBackgroundImage(Skin(kZelSkinBackgroundZel3));
+  const CRect plateBounds = SizedFrom(zl::Spot{0, 0}, kZelSkinChannelCover);
+  for (int ch = 0; ch < zl::kChannels; ++ch) {
+    const int x = zl::kPlate.x + zl::kChannelPitch * ch;
+    m_plates[std::size_t(ch)] =
+        Add(new CBitmapObject(this, zl::kPlateId + ch, Skin(kZelSkinPlateA + std::uint32_t(ch)),
+                              CRect{x, zl::kPlate.y, x + plateBounds.right, zl::kPlate.y + plateBounds.bottom}));
   }
-  m_onlineStrip = add(new CBitmapObject(this, 71, Skin(kZelSkinOnlineStrip), SizedFrom(7, 161, kZelSkinOnlineStrip)));
-  m_offlineStrip =
-      add(new CBitmapObject(this, 72, Skin(kZelSkinOfflineStrip), SizedFrom(7, 161, kZelSkinOfflineStrip)));
-  m_standbyCover =
-      add(new CBitmapObject(this, 71, Skin(kZelSkinStandbyCover), SizedFrom(471, 45, kZelSkinStandbyCover)));
-
-  for (int ch = 0; ch < 4; ++ch) {
-    const auto c = std::size_t(ch);
-    const int dx = 84 * ch;
-    CKnob* knob = add(new CKnob(this, kZelParamGain + ch, CRect{95 + dx, 65, 123 + dx, 93}));
-    knob->m_minimum = -60;
-    knob->m_maximum = 0;
-    knob->m_tickLength = 3;
-    m_knobs[c] = knob;
-    m_gainTexts[c] = add(new CTextControl(this, kZelParamGain + ch, true, kNameFace, 8, kWhite, 0x165,
-                                          CRect{90 + dx, 106, 127 + dx, 117}));
-    m_mutes[c] = add(new CBmpButton(this, kZelParamMute + ch, Skin(kZelSkinButton),
-                                    SizedFrom(83 + dx, 133, kZelSkinButton), 0x10C));
-    m_solos[c] = add(new CBmpButton(this, kZelParamSolo + ch, Skin(kZelSkinButton),
-                                    SizedFrom(119 + dx, 133, kZelSkinButton), 0x100C));
-    CTextControl* name = add(new CTextControl(this, kZelParamChannelName + ch, true, kNameFace, 7, kWhite, 2,
-                                              CRect{70 + dx, 148, 150 + dx, 160}));
-    name->SetMaxLength(16);
-    m_names[c] = name;
-    m_limits[c] = add(new CBitmapLED(this, kZelParamLimit + ch, Skin(kZelSkinLedRed), SizedFrom(69 + dx, 60, kZelSkinLedRed)));
-    for (int j = 0; j < 5; ++j) {
-      const CRect r = SizedFrom(69 + dx, 73 + 9 * j, kZelSkinLedRed);
-      m_levels[c][std::size_t(j)] = add(new CBitmapLED(this, 1 + ch, Skin(kZelSkinLedLevel), r));
-    }
-    m_oks[c] = add(new CBitmapLED(this, kZelParamOk + ch, Skin(kZelSkinLedGreen), SizedFrom(453, 109 + 9 * ch, kZelSkinLedGreen)));
-    m_checks[c] =
-        add(new CBitmapLED(this, kZelParamCheck + ch, Skin(kZelSkinLedRed), SizedFrom(453, 67 + 9 * ch, kZelSkinLedRed)));
-  }
-
-  for (int k = 0; k < 7; ++k) {
-    const std::uint32_t image = k < 4 ? kZelSkinLedGreen : k < 6 ? kZelSkinLedAmber : kZelSkinLedRed;
-    m_temperature[std::size_t(k)] = add(new CBitmapLED(this, kTemperatureId, Skin(image), SizedFrom(650, 128 - 9 * k, image)));
-  }
-  auto led = [&](int id, std::uint32_t image, int x, int y) {
-    return add(new CBitmapLED(this, id, Skin(image), SizedFrom(x, y, image)));
-  };
-  m_mono = led(kZelParamMonoLed, kZelSkinLedGreen, 752, 67);
-  m_bridge = led(kZelParamBridgeLed, kZelSkinLedRed, 752, 102);
-  m_stereo = led(kZelParamStereoLed, kZelSkinLedAmber, 752, 84);
-  m_active = led(kZelParamActiveLed, kZelSkinLedGreen, 825, 84);
-  m_standbyLed = led(kZelParamStandbyLed, kZelSkinLedRed, 825, 102);
-  m_protect = led(kZelParamProtectLed, kZelSkinLedRed, 650, 59);
-
-  auto button = [&](int id, int x, int y) {
-    return add(new CBmpButton(this, id, Skin(kZelSkinButton), SizedFrom(x, y, kZelSkinButton), kButtonFace));
-  };
-  m_standbyButton = button(kZelParamStandby, 822, 116);
-  m_pageButton = button(kZelParamPanelPage, 449, 141);
-  m_identifyButton = button(kZelParamIdentify, 647, 141);
-  m_channelCover = add(new CBitmapObject(this, 49, Skin(kZelSkinChannelCover), SizedFrom(55, 27, kZelSkinChannelCover),
-                                         kBitmapHalfOpacity));
-  m_statusCover = add(new CBitmapObject(this, 50, Skin(kZelSkinStatusCover), SizedFrom(710, 27, kZelSkinStatusCover),
-                                        kBitmapHalfOpacity));
-  m_ampName = add(new CTextControl(this, kZelParamAmpName, true, kNameFace, 14, kWhite, kTextCentre,
-                                   CRect{445, 0, 839, 25}));
-  m_ampName->SetMaxLength(40);
-
+  m_onlineStrip = Add(new CBitmapObject(this, zl::kOnlineStripId, Skin(kZelSkinOnlineStrip),
+                                        SizedFrom(zl::kStatusStrip, kZelSkinOnlineStrip)));
+  m_offlineStrip = Add(new CBitmapObject(this, zl::kOfflineStripId, Skin(kZelSkinOfflineStrip),
+                                         SizedFrom(zl::kStatusStrip, kZelSkinOfflineStrip)));
+  m_standbyCover = Add(new CBitmapObject(this, zl::kStandbyCoverId, Skin(kZelSkinStandbyCover),
+                                         SizedFrom(zl::kStandbyCover, kZelSkinStandbyCover)));
+  for (int ch = 0; ch < zl::kChannels; ++ch) CreateChannel(ch);
+  CreateStatusWidgets();
+  m_ampName =
+      Add(new CTextControl(this, kZelParamAmpName, true, kNameFace, 14, kWhite, kTextCentre, ToRect(zl::kAmpName)));
+  m_ampName->SetMaxLength(kAmpNameChars);
   for (int row = 0; row < kDisplayTexts; ++row) {
     const DisplayRow& d = kDisplayRows[row];
-    CTextControl* text = add(new CTextControl(this, kDisplayId, false, d.face, d.points, kDisplayInk, 0, d.rect));
+    CTextControl* text =
+        Add(new CTextControl(this, zl::kDisplayTextId, false, d.face, d.points, kDisplayInk, 0, d.rect));
     text->SetText(d.text);
     m_display[std::size_t(row)] = text;
   }
   return true;
+}
+
+// Channel ch's knob, readout, buttons, name and LEDs.
+void CZelSeriesControlPanel::CreateChannel(int ch) {
+  const auto c = std::size_t(ch);
+  const int dx = zl::kChannelPitch * ch;
+  auto at = [dx](zl::Spot spot) { return zl::Spot{spot.x + dx, spot.y}; };
+  CKnob* knob = Add(new CKnob(this, kZelParamGain + ch, ToRect(zl::kKnob.Moved(dx, 0))));
+  knob->m_minimum = kGainMin;
+  knob->m_maximum = kGainMax;
+  knob->m_tickLength = kKnobTickLength;
+  m_knobs[c] = knob;
+  m_gainTexts[c] = Add(new CTextControl(this, kZelParamGain + ch, true, kNameFace, 8, kWhite, kGainTextFlags,
+                                        ToRect(zl::kGainText.Moved(dx, 0))));
+  m_mutes[c] = Add(new CBmpButton(this, kZelParamMute + ch, Skin(kZelSkinButton),
+                                  SizedFrom(at(zl::kMute), kZelSkinButton), kMuteFlags));
+  m_solos[c] = Add(new CBmpButton(this, kZelParamSolo + ch, Skin(kZelSkinButton),
+                                  SizedFrom(at(zl::kSolo), kZelSkinButton), kSoloFlags));
+  CTextControl* name = Add(new CTextControl(this, kZelParamChannelName + ch, true, kNameFace, 7, kWhite, kTextRight,
+                                            ToRect(zl::kChannelName.Moved(dx, 0))));
+  name->SetMaxLength(kChannelNameChars);
+  m_names[c] = name;
+  m_limits[c] = Add(
+      new CBitmapLED(this, kZelParamLimit + ch, Skin(kZelSkinLedRed), SizedFrom(at(zl::kLimitLed), kZelSkinLedRed)));
+  for (int j = 0; j < zl::kLevelLeds; ++j) {
+    // The level LEDs take the red LED's size.
+    const CRect r = SizedFrom(zl::Spot{zl::kLevelLed.x + dx, zl::kLevelLed.y + zl::kLedPitch * j}, kZelSkinLedRed);
+    m_levels[c][std::size_t(j)] = Add(new CBitmapLED(this, zl::kLevelLedId + ch, Skin(kZelSkinLedLevel), r));
+  }
+  const int down = zl::kLedPitch * ch;
+  m_oks[c] = Add(new CBitmapLED(this, kZelParamOk + ch, Skin(kZelSkinLedGreen),
+                                SizedFrom(zl::Spot{zl::kOkLed.x, zl::kOkLed.y + down}, kZelSkinLedGreen)));
+  m_checks[c] = Add(new CBitmapLED(this, kZelParamCheck + ch, Skin(kZelSkinLedRed),
+                                   SizedFrom(zl::Spot{zl::kCheckLed.x, zl::kCheckLed.y + down}, kZelSkinLedRed)));
+}
+
+// The temperature bar, the mode and state LEDs, the three buttons and the covers.
+void CZelSeriesControlPanel::CreateStatusWidgets() {
+  for (int k = 0; k < zl::kTemperatureLeds; ++k) {
+    const std::uint32_t image = k < 4 ? kZelSkinLedGreen : k < 6 ? kZelSkinLedAmber : kZelSkinLedRed;
+    const zl::Spot spot{zl::kTemperatureLed.x, zl::kTemperatureLed.y - zl::kLedPitch * k};
+    m_temperature[std::size_t(k)] =
+        Add(new CBitmapLED(this, zl::kTemperatureLedId, Skin(image), SizedFrom(spot, image)));
+  }
+  auto led = [&](int id, std::uint32_t image, zl::Spot spot) {
+    return Add(new CBitmapLED(this, id, Skin(image), SizedFrom(spot, image)));
+  };
+  m_mono = led(kZelParamMonoLed, kZelSkinLedGreen, zl::kMonoLed);
+  m_bridge = led(kZelParamBridgeLed, kZelSkinLedRed, zl::kBridgeLed);
+  m_stereo = led(kZelParamStereoLed, kZelSkinLedAmber, zl::kStereoLed);
+  m_active = led(kZelParamActiveLed, kZelSkinLedGreen, zl::kActiveLed);
+  m_standbyLed = led(kZelParamStandbyLed, kZelSkinLedRed, zl::kStandbyLed);
+  m_protect = led(kZelParamProtectLed, kZelSkinLedRed, zl::kProtectLed);
+  auto button = [&](int id, zl::Spot spot) {
+    return Add(new CBmpButton(this, id, Skin(kZelSkinButton), SizedFrom(spot, kZelSkinButton), kButtonFace));
+  };
+  m_standbyButton = button(kZelParamStandby, zl::kStandbyButton);
+  m_pageButton = button(kZelParamPanelPage, zl::kPageButton);
+  m_identifyButton = button(kZelParamIdentify, zl::kIdentifyButton);
+  m_channelCover = Add(new CBitmapObject(this, zl::kChannelCoverId, Skin(kZelSkinChannelCover),
+                                         SizedFrom(zl::kChannelCover, kZelSkinChannelCover), kBitmapHalfOpacity));
+  m_statusCover = Add(new CBitmapObject(this, zl::kStatusCoverId, Skin(kZelSkinStatusCover),
+                                        SizedFrom(zl::kStatusCover, kZelSkinStatusCover), kBitmapHalfOpacity));
 }
 
 void CZelSeriesControlPanel::Redraw(const CRect& rect) { RedrawRect(&rect, true, true); }
@@ -232,8 +257,11 @@ void CZelSeriesControlPanel::UpdateAllControls() {
   if (type == 55) {
     m_mono->SetVisible(false);
     for (int ch = 0; ch < 4; ++ch) {
-      m_oks[std::size_t(ch)]->SetRect(SizedFrom(453, 100 + 9 * ch, kZelSkinLedGreen));
-      m_checks[std::size_t(ch)]->SetRect(SizedFrom(453, 58 + 9 * ch, kZelSkinLedGreen));
+      const int down = zl::kLedPitch * ch;
+      m_oks[std::size_t(ch)]->SetRect(
+          SizedFrom(zl::Spot{zl::kOkLedOfFour.x, zl::kOkLedOfFour.y + down}, kZelSkinLedGreen));
+      m_checks[std::size_t(ch)]->SetRect(
+          SizedFrom(zl::Spot{zl::kCheckLedOfFour.x, zl::kCheckLedOfFour.y + down}, kZelSkinLedGreen));
     }
   }
   for (int ch = 0; ch < 4; ++ch) {
@@ -304,7 +332,7 @@ void CZelSeriesControlPanel::UpdateOnlineStatus(bool online) {
 }
 
 void CZelSeriesControlPanel::DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y) {
-  if (message == WM_LBUTTONDBLCLK && kPageArea.Contains(CPoint{x, y})) {
+  if (message == WM_LBUTTONDBLCLK && ToRect(zl::kPageArea).Contains(CPoint{x, y})) {
     if (CDevice* device = GetDevice()) {
       CParamValue step;
       step.id = kZelParamPanelPage;
@@ -448,5 +476,5 @@ void CZelSeriesControlPanel::RefreshInfoDisplay(bool force) {
       SetDisplayText(kRowChannel2, page == 1 ? "Channel B" : "Channel D", true);
     }
   }
-  if (force) Redraw(kDisplayArea);
+  if (force) Redraw(ToRect(zl::kDisplayArea));
 }

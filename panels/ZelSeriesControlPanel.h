@@ -24,6 +24,7 @@ class CZelSeriesDevice;
 // Skin images of the panel by resource number.
 enum : std::uint32_t {
   kZelSkinBackgroundZel1 = 4124,  // 4124 to 4129: backgrounds of type codes 56, 51 to 55
+  kZelSkinBackgroundZel3 = 4126,  // type code 52's, and the one Create sets
   kZelSkinPlateA = 4132,          // 4132 to 4135: channel plates A to D
   kZelSkinOnlineStrip = 4136,
   kZelSkinOfflineStrip = 4137,
@@ -67,10 +68,6 @@ class CZelSeriesControlPanel : public CControlPanelWnd, public IZelSeriesPanel {
     kRowChannel1 = 23,
     kRowChannel2 = 24,
   };
-  // The double-click area that steps the information page.
-  static constexpr CRect kPageArea{441, 47, 611, 154};
-  // The area a forced display refresh redraws.
-  static constexpr CRect kDisplayArea{465, 35, 640, 165};
 
   CZelSeriesControlPanel();
   // The last panel of the class frees the shared skins.
@@ -130,6 +127,13 @@ class CZelSeriesControlPanel : public CControlPanelWnd, public IZelSeriesPanel {
   CTextControl* GetDisplayText(int row) const { return m_display[std::size_t(row)]; }
 
  private:
+  // --- Building the widgets (Create) ---
+  // Appends the widget to the panel's list, in drawing order.
+  template <class T>
+  T* Add(T* widget);
+  void CreateChannel(int ch);
+  void CreateStatusWidgets();
+
   CZelSeriesDevice* Amp() const;
   int ChannelCount() const;
   // One display text: set when it differs, redrawn unless the refresh is forced.

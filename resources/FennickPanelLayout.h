@@ -5,13 +5,11 @@
 
 #include <cstdint>
 
+#include "resources/PanelLayout.h"
+
 namespace fennick_layout {
 
-struct Box {
-  int left, top, right, bottom;
-  constexpr int Width() const { return right - left; }
-  constexpr int Height() const { return bottom - top; }
-};
+using panel_layout::Box;
 
 inline constexpr int kWidth = 302;
 inline constexpr int kHeight = 325;

@@ -40,6 +40,6 @@ class CAutoscanDlg : public CBitmapDialogEx, public IAutoscanDialog {
   std::atomic<bool> m_running{false};
   bool m_handedOver = false;
   int m_watchTimer = 0;
-  QLabel* m_status;     // 1036
+  QLabel* m_status;
   QPushButton* m_stop;
 };

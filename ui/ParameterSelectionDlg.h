@@ -22,9 +22,9 @@ class CParameterSelectionDlg : public CBitmapDialogEx {
   // Index in the system's device array of the device chosen in the device list (-1 none).
   std::int32_t m_currentDevice;
 
-  QComboBox* DeviceList() const { return m_devices; }        // 1054
-  QListWidget* ParameterList() const { return m_parameters; }  // 1055
-  QPushButton* RemoveButton() const { return m_remove; }       // 1078
+  QComboBox* DeviceList() const { return m_devices; }
+  QListWidget* ParameterList() const { return m_parameters; }
+  QPushButton* RemoveButton() const { return m_remove; }
   QPushButton* UseButton() const { return m_use; }             // IDOK
   QPushButton* CancelButton() const { return m_cancel; }
 

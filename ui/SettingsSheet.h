@@ -37,20 +37,20 @@ class CGeneralAppSettingsDialog : public CSettingsPage {
   explicit CGeneralAppSettingsDialog(CSystem* system, QWidget* parent = nullptr);
   void Apply() override;
 
-  QCheckBox* LoadLastFileBox() const { return m_loadLast; }  // 1022
-  QCheckBox* AutoSaveBox() const { return m_autoSave; }      // 1023
-  QComboBox* MinutesList() const { return m_minutes; }       // 1024
-  QCheckBox* UpdatesBox() const { return m_updates; }        // 1079
-  QLabel* LibraryFileText() const { return m_libraryFile; }  // 1074
-  QPushButton* LibraryBrowseButton() const { return m_browse; }  // 1060
+  QCheckBox* LoadLastFileBox() const { return m_loadLast; }
+  QCheckBox* AutoSaveBox() const { return m_autoSave; }
+  QComboBox* MinutesList() const { return m_minutes; }
+  QCheckBox* UpdatesBox() const { return m_updates; }
+  QLabel* LibraryFileText() const { return m_libraryFile; }
+  QPushButton* LibraryBrowseButton() const { return m_browse; }
 
  private:
   CSystem* m_system;
   QCheckBox* m_loadLast;
   QCheckBox* m_autoSave;
   QComboBox* m_minutes;
-  QLabel* m_libraryFile;  // 1074
-  QPushButton* m_browse;  // 1060
+  QLabel* m_libraryFile;
+  QPushButton* m_browse;
   QCheckBox* m_updates;
 };
 
@@ -60,11 +60,12 @@ class CCommsDialog : public CSettingsPage {
   explicit CCommsDialog(CSystem* system, QWidget* parent = nullptr);
   void Apply() override;
 
-  QComboBox* PortList() const { return m_ports; }   // 1000
-  QComboBox* BaudList() const { return m_bauds; }   // 1001
-  QRadioButton* ChoiceButton(int choice) const { return m_choices[choice]; }  // 1002 to 1004
-  QCheckBox* LogErrorsBox() const { return m_logErrors; }  // 1037
-  // The text of the "Baud Rate Guidelines" box (button 1080) and the button's picture.
+  QComboBox* PortList() const { return m_ports; }
+  QComboBox* BaudList() const { return m_bauds; }
+  // What going online does: 0 retrieves the units' settings, 1 sends the file's, 2 asks.
+  QRadioButton* ChoiceButton(int choice) const { return m_choices[choice]; }
+  QCheckBox* LogErrorsBox() const { return m_logErrors; }
+  // The text of the "Baud Rate Guidelines" box and its button's picture.
   static const char* GuidelinesText();
   static constexpr std::uint32_t kGuidelinesBitmap = 368;
   QPushButton* GuidelinesButton() const { return m_guidelines; }
@@ -83,9 +84,9 @@ class CErrorLogSettingsDlg : public CSettingsPage {
   explicit CErrorLogSettingsDlg(CSystem* system, QWidget* parent = nullptr);
   void Apply() override;
 
-  QCheckBox* TemperatureBox() const { return m_tempBox; }  // 1039
-  QLineEdit* TemperatureEdit() const { return m_temp; }    // 1038
-  QLineEdit* LogSizeEdit() const { return m_logSize; }     // 1040
+  QCheckBox* TemperatureBox() const { return m_tempBox; }
+  QLineEdit* TemperatureEdit() const { return m_temp; }
+  QLineEdit* LogSizeEdit() const { return m_logSize; }
   // Digits up to the first other character, as an unsigned decimal (non-numbers read 0).
   static std::uint32_t ReadUnsigned(const QString& text);
 

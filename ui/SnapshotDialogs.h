@@ -30,9 +30,9 @@ class CSnapshotCreateDlg : public CBitmapDialogEx {
   // The box that tells the user the name is taken; a message box unless replaced (tests).
   void SetMessageHandler(std::function<void(const QString&)> handler) { m_message = std::move(handler); }
 
-  QLineEdit* NameEdit() const { return m_edit; }            // 1091
-  QCheckBox* OverwriteBox() const { return m_overwrite; }   // 1093
-  QComboBox* SnapshotList() const { return m_list; }        // 1094
+  QLineEdit* NameEdit() const { return m_edit; }
+  QCheckBox* OverwriteBox() const { return m_overwrite; }
+  QComboBox* SnapshotList() const { return m_list; }
   QPushButton* OkButton() const { return m_ok; }
   QPushButton* CancelButton() const { return m_cancel; }
 
@@ -62,7 +62,7 @@ class CSnapshotRenameDlg : public CBitmapDialogEx {
   // The current name on entry, the typed name after OK.
   QString m_name;
 
-  QLineEdit* NameEdit() const { return m_edit; }  // 1091
+  QLineEdit* NameEdit() const { return m_edit; }
   QPushButton* OkButton() const { return m_ok; }
   QPushButton* CancelButton() const { return m_cancel; }
 

@@ -4,9 +4,11 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include "resources/ZelPanelLayout.h"
 #include "resources/artgen/ArtKit.h"
 
 using namespace art;
+namespace Z = zel_layout;
 
 namespace {
 
@@ -109,6 +111,44 @@ void Ear(QPainter& p, const QRect& r) {
   Screw(p, QPointF(r.center().x() + 0.5, 146));
 }
 
+// The check and OK LEDs beside the display, with their channel letters on their left, and
+// the page button's caption.
+void ChannelLeds(QPainter& p, int channels) {
+  const int checkTop = channels == 4 ? Z::kCheckLedOfFour.y : Z::kCheckLed.y;
+  const int okTop = channels == 4 ? Z::kOkLedOfFour.y : Z::kOkLed.y;
+  const int letterLeft = Z::kOkLed.x - 12;
+  for (int ch = 0; ch < channels; ++ch) {
+    const QString letter(QChar('A' + ch));
+    Label(p, QRectF(letterLeft, checkTop + Z::kLedPitch * ch - 2, 10, 9), letter, 7, Qt::AlignCenter, kZelSoftInk);
+    Label(p, QRectF(letterLeft, okTop + Z::kLedPitch * ch - 2, 10, 9), letter, 7, Qt::AlignCenter, kZelSoftInk);
+  }
+  Label(p, QRectF(402, checkTop - 1, 38, Z::kLedPitch * channels), QStringLiteral("CHECK"), 8,
+        Qt::AlignRight | Qt::AlignVCenter);
+  Label(p, QRectF(402, okTop - 1, 38, Z::kLedPitch * channels), QStringLiteral("LOAD OK"), 8,
+        Qt::AlignRight | Qt::AlignVCenter);
+  Label(p, QRectF(402, Z::kPageButton.y, Z::kPageButton.x - 405, 14), QStringLiteral("PAGE"), 8,
+        Qt::AlignRight | Qt::AlignVCenter);
+}
+
+// Mode and state, in the status area's well; each LED and the Standby button captioned on its
+// left.
+void StatusArea(QPainter& p, int channels) {
+  Recess(p, QRectF(Z::kStatusCover.x + 0.5, Z::kStatusCover.y + 0.5, 137, 132), 6, QColor(34, 37, 42));
+  Label(p, QRectF(714, 44, 60, 14), QStringLiteral("MODE"), 9, Qt::AlignLeft | Qt::AlignVCenter, kZelOrange);
+  Label(p, QRectF(776, 44, 66, 14), QStringLiteral("STATUS"), 9, Qt::AlignRight | Qt::AlignVCenter, kZelOrange);
+  auto ledCaption = [&](Z::Spot led, int left, const char* text) {
+    Label(p, QRectF(left, led.y - 4, led.x - 2 - left, 12), QString::fromLatin1(text), 8,
+          Qt::AlignRight | Qt::AlignVCenter);
+  };
+  if (channels != 4) ledCaption(Z::kMonoLed, 712, "MONO");
+  ledCaption(Z::kStereoLed, 712, "STEREO");
+  ledCaption(Z::kBridgeLed, 712, "BRIDGE");
+  ledCaption(Z::kActiveLed, 770, "ACTIVE");
+  ledCaption(Z::kStandbyLed, 770, "STANDBY");
+  Label(p, QRectF(760, Z::kStandbyButton.y, Z::kStandbyButton.x - 762, 14), QStringLiteral("ON / STBY"), 8,
+        Qt::AlignRight | Qt::AlignVCenter);
+}
+
 void ZelBackground(QPainter& p, QSize s, const QString& model, int channels) {
   p.setRenderHint(QPainter::Antialiasing);
   BrushedFront(p, s);
@@ -127,9 +167,9 @@ void ZelBackground(QPainter& p, QSize s, const QString& model, int channels) {
         kZelSoftInk);
   Recess(p, QRectF(445.5, 2.5, 393, 21), 4, QColor(22, 24, 28));
 
-  // Channel area: one well; an amplifier with two channels shows a blanking panel where the
-  // third and fourth would be.
-  Recess(p, QRectF(55.5, 27.5, 343, 132), 6, QColor(24, 26, 30));
+  // Channel area: one well under the channels' cover; an amplifier with two channels shows a
+  // blanking panel where the third and fourth would be.
+  Recess(p, QRectF(Z::kChannelCover.x + 0.5, Z::kChannelCover.y + 0.5, 343, 132), 6, QColor(24, 26, 30));
   if (channels == 2) {
     const QRectF blank(236.5, 35.5, 155, 96);
     QLinearGradient g(0, blank.top(), 0, blank.bottom());
@@ -142,17 +182,7 @@ void ZelBackground(QPainter& p, QSize s, const QString& model, int channels) {
     Label(p, QRectF(236, 131, 156, 28), model, 15, Qt::AlignCenter, QColor(88, 94, 104));
   }
 
-  // Check and OK LEDs beside the display, with their channel letters.
-  const int checkTop = channels == 4 ? 58 : 67;
-  const int okTop = channels == 4 ? 100 : 109;
-  for (int ch = 0; ch < channels; ++ch) {
-    const QString letter(QChar('A' + ch));
-    Label(p, QRectF(441, checkTop + 9 * ch - 2, 10, 9), letter, 7, Qt::AlignCenter, kZelSoftInk);
-    Label(p, QRectF(441, okTop + 9 * ch - 2, 10, 9), letter, 7, Qt::AlignCenter, kZelSoftInk);
-  }
-  Label(p, QRectF(402, checkTop - 1, 38, 9 * channels), QStringLiteral("CHECK"), 8, Qt::AlignRight | Qt::AlignVCenter);
-  Label(p, QRectF(402, okTop - 1, 38, 9 * channels), QStringLiteral("LOAD OK"), 8, Qt::AlignRight | Qt::AlignVCenter);
-  Label(p, QRectF(402, 141, 44, 14), QStringLiteral("PAGE"), 8, Qt::AlignRight | Qt::AlignVCenter);
+  ChannelLeds(p, channels);
 
   // The information display's glass.
   p.setPen(QPen(QColor(8, 9, 10), 2));
@@ -165,24 +195,18 @@ void ZelBackground(QPainter& p, QSize s, const QString& model, int channels) {
   p.setBrush(glass);
   p.drawRoundedRect(QRectF(471, 45, 172, 109), 3, 3);
 
-  // Protect LED and the temperature bar with its scale.
-  Label(p, QRectF(666, 55, 44, 12), QStringLiteral("PROTECT"), 8, Qt::AlignLeft | Qt::AlignVCenter);
-  for (int k = 0; k < 7; ++k)
-    Label(p, QRectF(666, 128 - 9 * k - 3, 20, 11), QString::number(30 + 10 * k), 8, Qt::AlignLeft | Qt::AlignVCenter,
-          kZelSoftInk, false);
+  // Protect LED and the temperature bar with its scale, on their right.
+  const int scaleLeft = Z::kTemperatureLed.x + 16;
+  Label(p, QRectF(scaleLeft, Z::kProtectLed.y - 4, 44, 12), QStringLiteral("PROTECT"), 8,
+        Qt::AlignLeft | Qt::AlignVCenter);
+  for (int k = 0; k < Z::kTemperatureLeds; ++k)
+    Label(p, QRectF(scaleLeft, Z::kTemperatureLed.y - Z::kLedPitch * k - 3, 20, 11), QString::number(30 + 10 * k), 8,
+          Qt::AlignLeft | Qt::AlignVCenter, kZelSoftInk, false);
   Label(p, QRectF(684, 95, 26, 14), QStringLiteral("\u00B0C"), 9, Qt::AlignLeft | Qt::AlignVCenter, kZelSoftInk);
-  Label(p, QRectF(668, 141, 60, 14), QStringLiteral("IDENTIFY"), 8, Qt::AlignLeft | Qt::AlignVCenter);
+  Label(p, QRectF(Z::kIdentifyButton.x + 21, Z::kIdentifyButton.y, 60, 14), QStringLiteral("IDENTIFY"), 8,
+        Qt::AlignLeft | Qt::AlignVCenter);
 
-  // Mode and state.
-  Recess(p, QRectF(710.5, 27.5, 137, 132), 6, QColor(34, 37, 42));
-  Label(p, QRectF(714, 44, 60, 14), QStringLiteral("MODE"), 9, Qt::AlignLeft | Qt::AlignVCenter, kZelOrange);
-  Label(p, QRectF(776, 44, 66, 14), QStringLiteral("STATUS"), 9, Qt::AlignRight | Qt::AlignVCenter, kZelOrange);
-  if (channels != 4) Label(p, QRectF(712, 63, 38, 12), QStringLiteral("MONO"), 8, Qt::AlignRight | Qt::AlignVCenter);
-  Label(p, QRectF(712, 80, 38, 12), QStringLiteral("STEREO"), 8, Qt::AlignRight | Qt::AlignVCenter);
-  Label(p, QRectF(712, 98, 38, 12), QStringLiteral("BRIDGE"), 8, Qt::AlignRight | Qt::AlignVCenter);
-  Label(p, QRectF(770, 80, 53, 12), QStringLiteral("ACTIVE"), 8, Qt::AlignRight | Qt::AlignVCenter);
-  Label(p, QRectF(770, 98, 53, 12), QStringLiteral("STANDBY"), 8, Qt::AlignRight | Qt::AlignVCenter);
-  Label(p, QRectF(760, 116, 60, 14), QStringLiteral("ON / STBY"), 8, Qt::AlignRight | Qt::AlignVCenter);
+  StatusArea(p, channels);
 }
 
 const ArtRegistrar kPanel56("zel_panel_zel1", [](QPainter& p, QSize s) { ZelBackground(p, s, "ZEL-1", 2); });
@@ -192,25 +216,32 @@ const ArtRegistrar kPanel53("zel_panel_zel4", [](QPainter& p, QSize s) { ZelBack
 const ArtRegistrar kPanel54("zel_panel_zel5", [](QPainter& p, QSize s) { ZelBackground(p, s, "ZEL-5", 2); });
 const ArtRegistrar kPanel55("zel_panel_zel6", [](QPainter& p, QSize s) { ZelBackground(p, s, "ZEL-6", 4); });
 
+// Where a channel widget of channel A stands on its plate.
+constexpr Z::Spot OnPlate(Z::Spot at) { return Z::Spot{at.x - Z::kPlate.x, at.y - Z::kPlate.y}; }
+constexpr Z::Box OnPlate(const Z::Box& box) { return box.Moved(-Z::kPlate.x, -Z::kPlate.y); }
+
 // A channel plate (71 x 96, at the channel's left edge and y 35): the channel letter, the
 // limit label, the knob's scale, the gain readout's window and the mute and solo captions.
 void Plate(QPainter& p, QSize s, char letter) {
   ShadedBox(p, s, QColor(74, 80, 90), QColor(46, 50, 57), QColor(14, 15, 18), 4);
   Label(p, QRectF(16, 1, 52, 20), QStringLiteral("CH ") + QChar(letter), 12, Qt::AlignCenter, kZelOrange);
   Label(p, QRectF(15, 22, 30, 9), QStringLiteral("LIMIT"), 7, Qt::AlignLeft | Qt::AlignVCenter, kZelInk);
-  // Level column's well behind the LEDs (x 1 to 14, y 38 to 83).
+  // Level column's well behind the LEDs.
+  constexpr Z::Spot level = OnPlate(Z::kLevelLed);
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(18, 19, 22));
-  p.drawRoundedRect(QRectF(0, 36, 15, 49), 2, 2);
-  // Knob scale: a dark ring around the knob (centre 41, 44).
+  p.drawRoundedRect(QRectF(level.x - 1, level.y - 2, 15, 49), 2, 2);
+  // Knob scale: a dark ring around the knob.
+  constexpr Z::Box knob = OnPlate(Z::kKnob);
   p.setBrush(QColor(26, 28, 32));
-  p.drawEllipse(QPointF(41, 44), 17, 17);
+  p.drawEllipse(QPointF(knob.left + knob.Width() / 2, knob.top + knob.Height() / 2), 17, 17);
   Label(p, QRectF(18, 56, 22, 9), QStringLiteral("-60"), 7, Qt::AlignLeft | Qt::AlignVCenter, kZelSoftInk, false);
   Label(p, QRectF(50, 56, 20, 9), QStringLiteral("0"), 7, Qt::AlignRight | Qt::AlignVCenter, kZelSoftInk, false);
-  // Gain readout window (x 22 to 59, y 71 to 82).
+  // The gain readout's window.
+  constexpr Z::Box readout = OnPlate(Z::kGainText);
   p.setPen(QPen(QColor(8, 9, 10), 1));
   p.setBrush(QColor(16, 17, 20));
-  p.drawRoundedRect(QRectF(21.5, 70.5, 38, 12), 2, 2);
+  p.drawRoundedRect(QRectF(readout.left - 0.5, readout.top - 0.5, readout.Width() + 1, readout.Height() + 1), 2, 2);
   Label(p, QRectF(6, 85, 36, 10), QStringLiteral("MUTE"), 7, Qt::AlignCenter, kZelInk);
   Label(p, QRectF(42, 85, 36, 10), QStringLiteral("SOLO"), 7, Qt::AlignCenter, kZelInk);
 }

@@ -7,9 +7,13 @@
 #include <QRadialGradient>
 #include <cmath>
 
+#include <span>
+
+#include "resources/NerexPanelLayout.h"
 #include "resources/artgen/ArtKit.h"
 
 using namespace art;
+namespace L = nerex_layout;
 
 namespace {
 
@@ -34,7 +38,9 @@ const Skin kNerex{"NEREX", "SERIES", QColor(200, 60, 60), false};
 const Skin kCalder{"CALDER", "SERIES", QColor(138, 92, 200), true};
 const Skin kHollin{"HOLLIN", "2", QColor(58, 160, 90), true};
 
-enum PageId { kPageMixer = 59, kPageGeq = 60, kPagePeq = 61, kPageOutEq = 63 };
+QRectF Rect(const L::Box& b) { return QRectF(b.left, b.top, b.Width(), b.Height()); }
+// The well around a page's caption.
+QRectF CaptionWell(const L::Box& caption) { return Rect(caption).adjusted(-5, -5, 5, 5); }
 
 QFont Condensed(int pixels, bool bold = true) {
   QFont f(QStringLiteral("DejaVu Sans Condensed"));
@@ -76,21 +82,18 @@ void PanelFace(QPainter& p, const QRect& r) { ShadedFace(p, r, kPanelTop, kPanel
 
 // --- Header (panel 0,0 to 280,112): brand, Presets face, name well and page tabs ---
 
-struct Tab {
-  int page;
-  QRect rect;
-  const char* caption;
-};
+std::span<const L::Button> TabsOf(const Skin& skin) {
+  if (skin.threeTabs) return L::kThreePageTabs;
+  return L::kPageTabs;
+}
 
-std::vector<Tab> TabsOf(const Skin& skin) {
-  if (skin.threeTabs)
-    return {{kPageMixer, QRect(21, 82, 78, 22), "MIXER"},
-            {kPagePeq, QRect(105, 82, 78, 22), "INPUT PEQ"},
-            {kPageOutEq, QRect(189, 82, 78, 22), "OUTPUT PEQ"}};
-  return {{kPageGeq, QRect(20, 84, 59, 20), "INPUT GEQ"},
-          {kPagePeq, QRect(83, 84, 59, 20), "INPUT PEQ"},
-          {kPageMixer, QRect(146, 84, 59, 20), "MIXER"},
-          {kPageOutEq, QRect(209, 84, 59, 20), "OUTPUT PEQ"}};
+const char* TabCaption(int page) {
+  switch (page) {
+    case L::kPageInputGeq: return "INPUT GEQ";
+    case L::kPageInputPeq: return "INPUT PEQ";
+    case L::kPageMixer: return "MIXER";
+    default: return "OUTPUT PEQ";
+  }
 }
 
 // A raised button face; lit ones take the accent.
@@ -111,13 +114,13 @@ void Header(QPainter& p, const Skin& skin, int page) {
   const int brandWidth = QFontMetrics(p.font()).horizontalAdvance(brand);
   Text(p, QRectF(30 + brandWidth, 6, 80, 28), QString::fromLatin1(skin.line), 12, Qt::AlignLeft | Qt::AlignVCenter,
        kSoftInk);
-  ButtonFace(p, QRectF(209, 10, 59, 20), skin.accent, false);
-  Text(p, QRectF(209, 10, 59, 20), QStringLiteral("PRESETS"), 9, Qt::AlignCenter, kInk);
+  ButtonFace(p, Rect(L::kPresetManager), skin.accent, false);
+  Text(p, Rect(L::kPresetManager), QStringLiteral("PRESETS"), 9, Qt::AlignCenter, kInk);
   Well(p, QRectF(24, 36, 241, 30), 4);
-  for (const Tab& tab : TabsOf(skin)) {
-    const bool lit = tab.page == page;
-    ButtonFace(p, tab.rect, skin.accent, lit);
-    Text(p, tab.rect, QString::fromLatin1(tab.caption), skin.threeTabs ? 9 : 8, Qt::AlignCenter,
+  for (const L::Button& tab : TabsOf(skin)) {
+    const bool lit = tab.id == page;
+    ButtonFace(p, Rect(tab.box), skin.accent, lit);
+    Text(p, Rect(tab.box), QString::fromLatin1(TabCaption(tab.id)), skin.threeTabs ? 9 : 8, Qt::AlignCenter,
          lit ? QColor(255, 255, 255) : kSoftInk);
   }
   p.fillRect(QRect(12, 110, 266, 1), QColor(0, 0, 0, 90));
@@ -138,7 +141,7 @@ void Background(QPainter& p, QSize s, const Skin& skin) {
 
 // --- Page images ---
 
-void MixerPage(QPainter& p, const Skin& skin) { Header(p, skin, kPageMixer); }
+void MixerPage(QPainter& p, const Skin& skin) { Header(p, skin, L::kPageMixer); }
 
 const char* const kGeqLabels[28] = {"31",   "40",  "50",  "63",  "80",  "100",   "125",  "160", "200", "250",
                                     "315",  "400", "500", "630", "800", "1k",    "1.25k", "1.6k", "2k", "2.5k",
@@ -146,17 +149,22 @@ const char* const kGeqLabels[28] = {"31",   "40",  "50",  "63",  "80",  "100",  
 
 void InputGeqPage(QPainter& p, const Skin& skin) {
   PanelFace(p, QRect(0, 0, 850, 340));
-  Header(p, skin, kPageGeq);
-  Well(p, QRectF(290, 30, 130, 26), 3);  // title 433 at 295,35
+  Header(p, skin, L::kPageInputGeq);
+  Well(p, CaptionWell(L::kInputCaption), 3);
   // No wells under the channel selectors: one picture serves every model, and the panel shows
   // only the selectors of the channels the model has.
-  // Q shape, bypass and flat controls (combo 500..565, LEDs at 545,50 and 544,74).
-  Text(p, QRectF(430, 25, 66, 15), QStringLiteral("Q SHAPE"), 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
-  Text(p, QRectF(430, 50, 108, 18), QStringLiteral("BYPASS"), 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
-  Text(p, QRectF(430, 74, 108, 19), QStringLiteral("FLAT"), 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
-  // The fader bed: 28 faders at 63 + 26 b, 140..315; the cap centre spans 155 (+12) to 299 (-12).
+  // The Q shape list, bypass and flat buttons, captioned on their left.
+  const L::Box& shape = L::kGeqShape;
+  Text(p, QRectF(shape.left - 70, shape.top, 66, shape.Height()), QStringLiteral("Q SHAPE"), 9,
+       Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
+  Text(p, QRectF(430, L::kGeqBypass.y, L::kGeqBypass.x - 437, 18), QStringLiteral("BYPASS"), 9,
+       Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
+  Text(p, QRectF(430, L::kGeqFlat.y, L::kGeqFlat.x - 436, 19), QStringLiteral("FLAT"), 9,
+       Qt::AlignRight | Qt::AlignVCenter, kSoftInk);
+  // The fader bed; the cap centre spans 15 below the faders' top (+12) to 16 above their
+  // bottom (-12).
   Well(p, QRectF(24, 124, 802, 216), 5);
-  const double top = 155.0, bottom = 299.0;
+  const double top = L::GeqFader(0).top + 15.0, bottom = L::GeqFader(0).bottom - 16.0;
   for (int db = -12; db <= 12; db += 6) {
     const double y = bottom - (db + 12) / 24.0 * (bottom - top);
     p.fillRect(QRectF(56, y, 748, 1), QColor(255, 255, 255, db == 0 ? 60 : 22));
@@ -164,60 +172,61 @@ void InputGeqPage(QPainter& p, const Skin& skin) {
     Text(p, QRectF(26, y - 6, 28, 12), label, 9, Qt::AlignRight | Qt::AlignVCenter, kSoftInk, false);
     Text(p, QRectF(800, y - 6, 24, 12), label, 9, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk, false);
   }
-  for (int b = 0; b < 28; ++b) {
-    const double cx = 63 + 26 * b + 7.5;
-    Text(p, QRectF(cx - 13, 318, 26, 12), QString::fromLatin1(kGeqLabels[b]), 8, Qt::AlignCenter, kInk, false);
+  const double labelTop = L::GeqFader(0).bottom + 3;
+  for (int b = 0; b < L::kGeqBands; ++b) {
+    const double cx = L::GeqFader(b).left + L::GeqFader(b).Width() / 2.0;
+    Text(p, QRectF(cx - 13, labelTop, 26, 12), QString::fromLatin1(kGeqLabels[b]), 8, Qt::AlignCenter, kInk, false);
   }
-  Text(p, QRectF(26, 318, 30, 12), QStringLiteral("Hz"), 8, Qt::AlignRight | Qt::AlignVCenter, kSoftInk, false);
+  Text(p, QRectF(26, labelTop, 30, 12), QStringLiteral("Hz"), 8, Qt::AlignRight | Qt::AlignVCenter, kSoftInk, false);
 }
 
-// The band table of the equaliser pages: column heads, band numbers and the value wells
-// (rows from y 23 at 19 px; frequency 470..530, Q 540..580, gain 590..650, type 660..795,
-// bypass LED at 807).
+// The band table of the equaliser pages: column heads, band numbers and the value wells under
+// the frequency, Q and gain readouts.
 void BandTable(QPainter& p, int bands) {
-  Well(p, QRectF(432, 2, 412, 23 + 19 * bands + 2), 5);
+  Well(p, QRectF(L::kBandFrameLeft - 4, 2, 412, L::BandRowTop(bands) + 2), 5);
   const struct {
-    int left;
-    int right;
+    L::Column column;
     const char* caption;
-  } heads[] = {{436, 468, "BAND"}, {470, 530, "FREQ"}, {540, 580, "Q"},
-               {590, 650, "GAIN"}, {660, 795, "TYPE"}, {798, 830, "BYP"}};
+  } heads[] = {{{L::kBandFrameLeft, 468}, "BAND"}, {L::kBandFrequency, "FREQ"}, {L::kBandQ, "Q"},
+               {L::kBandGain, "GAIN"},             {L::kBandType, "TYPE"},      {{798, 830}, "BYP"}};
   for (const auto& h : heads)
-    Text(p, QRectF(h.left, 5, h.right - h.left, 15), QString::fromLatin1(h.caption), 9, Qt::AlignCenter, kSoftInk);
+    Text(p, QRectF(h.column.left, 5, h.column.right - h.column.left, 15), QString::fromLatin1(h.caption), 9,
+         Qt::AlignCenter, kSoftInk);
   for (int b = 0; b < bands; ++b) {
-    const int top = 23 + 19 * b;
-    Text(p, QRectF(436, top, 30, 17), QString::number(b + 1), 10, Qt::AlignCenter, kInk);
-    for (const auto& h : heads)
-      if (h.left >= 470 && h.left < 660) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(48, 52, 60));
-        p.drawRoundedRect(QRectF(h.left, top, h.right - h.left, 17), 2, 2);
-      }
+    const int top = L::BandRowTop(b);
+    Text(p, QRectF(L::kBandFrameLeft, top, 30, L::kBandRowHeight), QString::number(b + 1), 10, Qt::AlignCenter, kInk);
+    for (const L::Column& column : {L::kBandFrequency, L::kBandQ, L::kBandGain}) {
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(48, 52, 60));
+      p.drawRoundedRect(Rect(L::BandCell(column, b)), 2, 2);
+    }
   }
 }
 
 void InputPeqPage(QPainter& p, const Skin& skin) {
   PanelFace(p, QRect(0, 0, 850, 210));
-  Header(p, skin, kPagePeq);
-  Well(p, QRectF(290, 30, 130, 26), 3);  // title 433 at 295,35
-  BandTable(p, 8);
+  Header(p, skin, L::kPageInputPeq);
+  Well(p, CaptionWell(L::kInputCaption), 3);
+  BandTable(p, L::kInputPeqBands);
 }
 
 void OutputPeqPage(QPainter& p, const Skin& skin) {
   PanelFace(p, QRect(0, 0, 850, 210));
-  Header(p, skin, kPageOutEq);
-  Well(p, QRectF(22, 128, 245, 26), 3);  // title 434 at 27,133
-  // Crossover (frequencies 287..360 at 73 and 143, types 287..420 at 108 and 178).
-  Well(p, QRectF(280, 34, 146, 168), 5);
-  Text(p, QRectF(287, 38, 133, 14), QStringLiteral("CROSSOVER"), 10, Qt::AlignLeft | Qt::AlignVCenter, kInk);
-  Text(p, QRectF(287, 56, 133, 14), QStringLiteral("HIGH PASS"), 9, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
-  Text(p, QRectF(287, 126, 133, 14), QStringLiteral("LOW PASS"), 9, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
-  for (int y : {73, 143}) {
+  Header(p, skin, L::kPageOutputEq);
+  Well(p, CaptionWell(L::kOutputCaption), 3);
+  // Crossover: each filter's caption above its frequency's well.
+  const int left = L::kHighPassFrequency.left;
+  Well(p, QRectF(left - 7, 34, 146, 168), 5);
+  Text(p, QRectF(left, 38, 133, 14), QStringLiteral("CROSSOVER"), 10, Qt::AlignLeft | Qt::AlignVCenter, kInk);
+  for (const auto& [frequency, caption] :
+       {std::pair{L::kHighPassFrequency, "HIGH PASS"}, std::pair{L::kLowPassFrequency, "LOW PASS"}}) {
+    Text(p, QRectF(left, frequency.top - 17, 133, 14), QString::fromLatin1(caption), 9,
+         Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(48, 52, 60));
-    p.drawRoundedRect(QRectF(287, y, 73, 17), 2, 2);
+    p.drawRoundedRect(Rect(frequency), 2, 2);
   }
-  BandTable(p, 9);
+  BandTable(p, L::kOutputPeqBands);
 }
 
 // --- Side tabs (panel 285..313, 25..250; buttons at 289..309: Linking 30..100, Limiters
@@ -286,48 +295,58 @@ void MeterWell(QPainter& p, double top) {
   Well(p, QRectF(38, top - 2, 18, 134), 2);
 }
 
-// Input strip (panel y 138 + local y): link well 12..116 with buttons at x 22, 17 + 25 j;
-// delay well 134..149; GEQ and PEQ shortcut buttons at x 34, 160 and 185; mute at x 35, 212;
-// name plate 234..249; fader 275..427 (cap centre 290..411); meter 282..412; letter badge
-// 416..432; gain readout 436..451. The Calder and Hollin inputs have no graphic EQ: no GEQ label.
+// A strip widget's place in its strip's picture, whose top stands at panel y top.
+QRectF InStrip(const L::StripPlace& place, int top) { return Rect(place.At(0).Moved(0, -top)); }
+double TopInStrip(const L::StripPlace& place, int top) { return place.top - top; }
+// The cap centre's travel over a fader: 15 below its top to 16 above its bottom.
+double CapTop(const L::StripPlace& fader, int top) { return fader.top + 15.0 - top; }
+double CapBottom(const L::StripPlace& fader, int top) { return fader.top + fader.height - 16.0 - top; }
+
+// Input strip: the link buttons' well, the delay's well, the shortcut and mute captions, the
+// name plate, the fader's scale, the meter's well, the letter badge and the gain readout's well.
+// The Calder and Hollin inputs have no graphic EQ: no GEQ caption.
 void InputStrip(QPainter& p, QSize s, bool geq) {
+  const int top = L::kInputStrip.top;
   StripBody(p, s);
   SmallLabel(p, QRectF(0, 2, s.width(), 10), "LINK");
-  Well(p, QRectF(3, 13, 54, 102), 3);
+  Well(p, QRectF(3, TopInStrip(L::kInputLink, top) - 4, 54, 102), 3);
   SmallLabel(p, QRectF(0, 121, s.width(), 11), "DELAY");
-  Well(p, QRectF(1, 134, 57, 15));
-  if (geq) SmallLabel(p, QRectF(3, 160, 30, 19), "GEQ", Qt::AlignLeft);
-  SmallLabel(p, QRectF(3, 185, 30, 19), "PEQ", Qt::AlignLeft);
-  SmallLabel(p, QRectF(3, 212, 30, 18), "MUTE", Qt::AlignLeft);
-  Plate(p, QRectF(2, 234, 56, 15));
-  FaderScale(p, 290.0, 411.0, -40, 6, {6, 0, -10, -20, -30, -40});
-  MeterWell(p, 282);
+  Well(p, InStrip(L::kInputDelayText, top));
+  if (geq) SmallLabel(p, QRectF(3, TopInStrip(L::kInputGeqShortcut, top), 30, 19), "GEQ", Qt::AlignLeft);
+  SmallLabel(p, QRectF(3, TopInStrip(L::kInputPeqShortcut, top), 30, 19), "PEQ", Qt::AlignLeft);
+  SmallLabel(p, QRectF(3, TopInStrip(L::kInputMute, top), 30, 18), "MUTE", Qt::AlignLeft);
+  Plate(p, InStrip(L::kInputName, top));
+  FaderScale(p, CapTop(L::kInputFader, top), CapBottom(L::kInputFader, top), -40, 6, {6, 0, -10, -20, -30, -40});
+  MeterWell(p, TopInStrip(L::kInputMeter, top));
   Plate(p, QRectF(2, 416, 15, 16));
-  Well(p, QRectF(3, 436, 50, 15));
+  Well(p, InStrip(L::kInputGainText, top));
 }
 
-// Output strip (panel y 25 + local y): limiter rows under the overlays (level plate 58..73,
-// attack 93..108, release 128..143, clip plate 173..188, clip release 208..223); delay well
-// 247..262; PEQ shortcut at x 34, 273; polarity at x 35, 298; mute at x 35, 323; name plate
-// 347..362; fader 365..540 (cap centre 380..524); meter 395..525; number badge 529..544; gain
-// readout 549..564.
+// Output strip: the limiter rows' plates and captions under the overlays, the delay's well,
+// the shortcut, polarity and mute captions, the name plate, the fader's scale, the meter's
+// well, the number badge and the gain readout's well.
 void OutputStrip(QPainter& p, QSize s) {
+  const int top = L::kOutputStrip.top;
+  auto caption = [&](const L::StripPlace& place, const char* text) {
+    SmallLabel(p, QRectF(0, TopInStrip(place, top) - 13, s.width(), 12), text);
+  };
   StripBody(p, s);
-  SmallLabel(p, QRectF(0, 45, s.width(), 12), "LIMIT");
-  Plate(p, QRectF(4, 58, 52, 15));
-  SmallLabel(p, QRectF(0, 80, s.width(), 12), "ATTACK");
-  SmallLabel(p, QRectF(0, 115, s.width(), 12), "RELEASE");
-  SmallLabel(p, QRectF(0, 160, s.width(), 12), "CLIP");
-  Plate(p, QRectF(4, 173, 52, 15));
-  SmallLabel(p, QRectF(0, 195, s.width(), 12), "CLIP REL");
-  SmallLabel(p, QRectF(0, 234, s.width(), 11), "DELAY");
-  Well(p, QRectF(1, 247, 57, 15));
-  SmallLabel(p, QRectF(3, 273, 30, 19), "PEQ", Qt::AlignLeft);
-  SmallLabel(p, QRectF(3, 298, 30, 18), "POL", Qt::AlignLeft);
-  SmallLabel(p, QRectF(3, 323, 30, 18), "MUTE", Qt::AlignLeft);
-  Plate(p, QRectF(2, 347, 56, 15));
-  FaderScale(p, 380.0, 524.0, -40, 15, {15, 6, 0, -10, -20, -30, -40});
-  MeterWell(p, 395);
+  caption(L::kLimiterLevel, "LIMIT");
+  Plate(p, InStrip(L::kLimiterLevel, top));
+  caption(L::kLimiterAttack, "ATTACK");
+  caption(L::kLimiterRelease, "RELEASE");
+  caption(L::kClipLevel, "CLIP");
+  Plate(p, InStrip(L::kClipLevel, top));
+  caption(L::kClipRelease, "CLIP REL");
+  SmallLabel(p, QRectF(0, TopInStrip(L::kOutputDelayText, top) - 13, s.width(), 11), "DELAY");
+  Well(p, InStrip(L::kOutputDelayText, top));
+  SmallLabel(p, QRectF(3, TopInStrip(L::kOutputPeqShortcut, top), 30, 19), "PEQ", Qt::AlignLeft);
+  SmallLabel(p, QRectF(3, TopInStrip(L::kOutputPolarity, top), 30, 18), "POL", Qt::AlignLeft);
+  SmallLabel(p, QRectF(3, TopInStrip(L::kOutputMute, top), 30, 18), "MUTE", Qt::AlignLeft);
+  Plate(p, InStrip(L::kOutputName, top));
+  FaderScale(p, CapTop(L::kOutputFader, top), CapBottom(L::kOutputFader, top), -40, 15,
+             {15, 6, 0, -10, -20, -30, -40});
+  MeterWell(p, TopInStrip(L::kOutputMeter, top));
   Plate(p, QRectF(2, 529, 15, 16));
   Well(p, QRectF(0, 549, 51, 15));
 }

@@ -10,9 +10,11 @@
 #include <QRadialGradient>
 #include <initializer_list>
 
+#include "resources/TorvexPanelLayout.h"
 #include "resources/artgen/ArtKit.h"
 
 using namespace art;
+namespace T = torvex_layout;
 
 namespace {
 
@@ -68,44 +70,40 @@ void TabFace(QPainter& p, const QRectF& r, bool lit) {
     Raised(p, r, 5, QColor(74, 80, 90), QColor(44, 48, 55));
 }
 
+QRectF Rect(const T::Box& b) { return QRectF(b.left, b.top, b.Width(), b.Height()); }
+// The box's outline on pixel centres.
+QRectF Sharp(const T::Box& b) { return QRectF(b.left + 0.5, b.top + 0.5, b.Width() - 1, b.Height() - 1); }
+
 // --- Header shared by every page picture (x 0 to 280, y 0 to 110) ---
 
-struct PageTab {
-  int left, right;
-  const char* top;
-  const char* bottom;
-  int page;
-};
-
-// The six page tabs (y 74 to 104) in the order of their buttons.
-constexpr PageTab kPageTabs[] = {
-    {20, 58, "INPUT", "GEQ", 60}, {62, 100, "INPUT", "PEQ", 61},    {104, 142, "INPUT", "DEQ", 64},
-    {146, 188, "", "MIXER", 59},  {188, 226, "OUTPUT", "COMP", 65}, {230, 268, "OUTPUT", "EQ", 63},
-};
+// The page tabs' captions, in two lines (the Mixer's in one), in the order of the tabs.
+constexpr const char* kTabCaptions[][2] = {{"INPUT", "GEQ"}, {"INPUT", "PEQ"},   {"INPUT", "DEQ"},
+                                           {"", "MIXER"},    {"OUTPUT", "COMP"}, {"OUTPUT", "EQ"}};
+static_assert(std::size(kTabCaptions) == std::size(T::kPageTabs));
 
 void Header(QPainter& p, int activePage) {
   p.setRenderHint(QPainter::Antialiasing);
   Raised(p, QRectF(4.5, 4.5, 271, 104), 6, QColor(62, 67, 76), QColor(36, 39, 45));
-  // Brand and the presets button's face (209, 10 to 268, 30).
+  // Brand and the presets button's face.
   Label(p, QRectF(18, 9, 120, 22), QStringLiteral("TORVEX"), 17, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
-  Raised(p, QRectF(209.5, 10.5, 58, 19), 5, QColor(86, 92, 104), QColor(52, 56, 64));
-  Label(p, QRectF(209, 10, 59, 20), QStringLiteral("PRESETS"), 9);
+  Raised(p, Sharp(T::kPresetManager), 5, QColor(86, 92, 104), QColor(52, 56, 64));
+  Label(p, Rect(T::kPresetManager), QStringLiteral("PRESETS"), 9);
   // The device name's window (27, 37 to 262, 61) and the model line under it.
   Well(p, QRectF(22, 35, 246, 28), 3);
   // Page tabs.
-  for (const PageTab& tab : kPageTabs) {
-    const QRectF r(tab.left + 0.5, 74.5, tab.right - tab.left - 1, 29);
-    const bool active = tab.page == activePage;
-    TabFace(p, r, active);
+  for (std::size_t t = 0; t < std::size(T::kPageTabs); ++t) {
+    const T::Box& tab = T::kPageTabs[t].box;
+    const char* top = kTabCaptions[t][0];
+    const char* bottom = kTabCaptions[t][1];
+    const bool active = T::kPageTabs[t].id == activePage;
+    TabFace(p, Sharp(tab), active);
     const QColor ink = active ? QColor(255, 255, 255) : kInk;
-    if (*tab.top) {
-      Label(p, QRectF(tab.left, 77, tab.right - tab.left, 11), QString::fromLatin1(tab.top), 7, Qt::AlignCenter,
+    if (*top) {
+      Label(p, QRectF(tab.left, tab.top + 3, tab.Width(), 11), QString::fromLatin1(top), 7, Qt::AlignCenter,
             active ? ink : kSoftInk);
-      Label(p, QRectF(tab.left, 88, tab.right - tab.left, 13), QString::fromLatin1(tab.bottom), 9, Qt::AlignCenter,
-            ink);
+      Label(p, QRectF(tab.left, tab.top + 14, tab.Width(), 13), QString::fromLatin1(bottom), 9, Qt::AlignCenter, ink);
     } else {
-      Label(p, QRectF(tab.left, 74, tab.right - tab.left, 30), QString::fromLatin1(tab.bottom), 9, Qt::AlignCenter,
-            ink);
+      Label(p, Rect(tab), QString::fromLatin1(bottom), 9, Qt::AlignCenter, ink);
     }
   }
 }
@@ -118,18 +116,20 @@ void PageBase(QPainter& p, QSize s, int activePage) {
   Header(p, activePage);
 }
 
-// Column headings and band numbers of a band table: rows at y 23 + 19 b, frames from x 436.
+// Column headings and band numbers of a band table: a row per band, the frames from its left.
 void BandTable(QPainter& p, int bands) {
-  Well(p, QRectF(436, 19 + 0.0, 403, 19.0 * bands + 6), 4, QColor(22, 24, 28));
+  const int top = T::BandRowTop(0) + T::kBandFrameDy;
+  Well(p, QRectF(T::kBandFrameLeft, top + 0.0, 403, 19.0 * bands + 6), 4, QColor(22, 24, 28));
   const struct {
-    int left, right;
+    T::Column column;
     const char* text;
-  } heads[] = {{436, 466, "BAND"}, {470, 530, "FREQ"}, {540, 580, "Q"},
-               {590, 650, "GAIN"}, {660, 795, "TYPE"}, {798, 836, "BYP"}};
-  for (const auto& h : heads) Label(p, QRectF(h.left, 5, h.right - h.left, 12), QString::fromLatin1(h.text), 8);
+  } heads[] = {{{T::kBandFrameLeft, 466}, "BAND"}, {T::kBandFrequency, "FREQ"}, {T::kBandQ, "Q"},
+               {T::kBandGain, "GAIN"},             {T::kBandType, "TYPE"},      {{798, 836}, "BYP"}};
+  for (const auto& h : heads)
+    Label(p, QRectF(h.column.left, 5, h.column.right - h.column.left, 12), QString::fromLatin1(h.text), 8);
   for (int b = 0; b < bands; ++b) {
-    const int y = 23 + 19 * b;
-    Label(p, QRectF(440, y, 24, 17), QString::number(b + 1), 9, Qt::AlignCenter, kAccentInk);
+    const int y = T::BandRowTop(b);
+    Label(p, QRectF(440, y, 24, T::kBandRowHeight), QString::number(b + 1), 9, Qt::AlignCenter, kAccentInk);
     p.setPen(QPen(QColor(255, 255, 255, 14), 1));
     if (b > 0) p.drawLine(QPointF(440, y - 1.5), QPointF(835, y - 1.5));
   }
@@ -139,18 +139,23 @@ void BandTable(QPainter& p, int bands) {
 
 const ArtRegistrar kMixerPage("torvex_mixer_page", [](QPainter& p, QSize s) {
   Front(p, QRect(QPoint(0, 0), s));
-  Header(p, 59);
+  Header(p, T::kPageMixer);
 });
 
 const ArtRegistrar kGeqPage("torvex_geq_page", [](QPainter& p, QSize s) {
-  PageBase(p, s, 60);
-  // Options beside the caption: Q shape list (500, 25 to 565, 40), bypass and flat LEDs.
-  Label(p, QRectF(430, 25, 66, 15), QStringLiteral("Q SHAPE"), 8, Qt::AlignRight | Qt::AlignVCenter);
-  Label(p, QRectF(470, 51, 70, 15), QStringLiteral("BYPASS"), 8, Qt::AlignRight | Qt::AlignVCenter);
-  Label(p, QRectF(470, 76, 70, 15), QStringLiteral("FLATTEN"), 8, Qt::AlignRight | Qt::AlignVCenter);
-  // The fader bank (faders 63 + 26 b, y 140 to 315) with its scale and band frequencies.
+  PageBase(p, s, T::kPageInputGeq);
+  // Options beside the caption: the Q shape list, the bypass and flatten buttons, captioned on
+  // their left.
+  const T::Box& shape = T::kGeqShape;
+  Label(p, QRectF(shape.left - 70, shape.top, 66, shape.Height()), QStringLiteral("Q SHAPE"), 8,
+        Qt::AlignRight | Qt::AlignVCenter);
+  Label(p, QRectF(T::kGeqBypass.x - 75, T::kGeqBypass.y + 1, 70, 15), QStringLiteral("BYPASS"), 8,
+        Qt::AlignRight | Qt::AlignVCenter);
+  Label(p, QRectF(T::kGeqFlat.x - 74, T::kGeqFlat.y + 2, 70, 15), QStringLiteral("FLATTEN"), 8,
+        Qt::AlignRight | Qt::AlignVCenter);
+  // The fader bank with its scale and band frequencies.
   Well(p, QRectF(14, 118, 822, 218), 6, QColor(22, 24, 28));
-  const double top = 140 + 15, bottom = 315 - 16;  // the cap centre's travel
+  const double top = T::GeqFader(0).top + 15, bottom = T::GeqFader(0).bottom - 16;  // the cap centre's travel
   for (int db = -12; db <= 12; db += 6) {
     const double y = bottom - (db + 12) / 24.0 * (bottom - top);
     Label(p, QRectF(18, y - 6, 38, 12), QString::asprintf("%+d", db).replace(QStringLiteral("+0"), QStringLiteral("0")),
@@ -161,26 +166,28 @@ const ArtRegistrar kGeqPage("torvex_geq_page", [](QPainter& p, QSize s) {
   static const char* const kBands[28] = {"31",  "40",  "50",  "63",  "80",  "100", "125", "160", "200", "250",
                                          "315", "400", "500", "630", "800", "1k",  "1k2", "1k6", "2k",  "2k5",
                                          "3k2", "4k",  "5k",  "6k3", "8k",  "10k", "12k", "16k"};
-  for (int b = 0; b < 28; ++b)
-    Label(p, QRectF(57 + 26 * b, 318, 27, 12), QString::fromLatin1(kBands[b]), 8, Qt::AlignCenter, kSoftInk, false);
+  for (int b = 0; b < T::kGeqBands; ++b)
+    Label(p, QRectF(T::GeqFader(b).left - 6, T::GeqFader(b).bottom + 3, 27, 12), QString::fromLatin1(kBands[b]), 8,
+          Qt::AlignCenter, kSoftInk, false);
   Label(p, QRectF(18, 122, 60, 12), QStringLiteral("dB"), 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
   Label(p, QRectF(700, 122, 130, 12), QStringLiteral("GRAPHIC EQ"), 8, Qt::AlignRight | Qt::AlignVCenter, kAccentInk);
 });
 
 const ArtRegistrar kPeqPage("torvex_peq_page", [](QPainter& p, QSize s) {
-  PageBase(p, s, 61);
+  PageBase(p, s, T::kPageInputPeq);
   Label(p, QRectF(295, 118, 130, 14), QStringLiteral("PARAMETRIC EQ"), 8, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
   BandTable(p, 8);
 });
 
 const ArtRegistrar kDeqPage("torvex_deq_page", [](QPainter& p, QSize s) {
-  PageBase(p, s, 64);
-  // Mode and linking lists (176, 139 to 258, 154 and 176, 174 to 258, 189).
-  Label(p, QRectF(176, 125, 82, 13), QStringLiteral("DEQ MODE"), 8, Qt::AlignLeft | Qt::AlignVCenter);
-  Label(p, QRectF(176, 160, 82, 13), QStringLiteral("LINKING"), 8, Qt::AlignLeft | Qt::AlignVCenter);
-  // Three band columns of 186 pixels from x 279.
-  for (int b = 0; b < 3; ++b) {
-    const double x = 279 + 186 * b;
+  PageBase(p, s, T::kPageInputDeq);
+  // The mode and linking lists, captioned above.
+  for (const auto& [list, caption] : {std::pair{T::kDeqMode, "DEQ MODE"}, std::pair{T::kDeqLinking, "LINKING"}})
+    Label(p, QRectF(list.left, list.top - 14, list.Width(), 13), QString::fromLatin1(caption), 8,
+          Qt::AlignLeft | Qt::AlignVCenter);
+  // The band columns, each as wide as its frame.
+  for (int b = 0; b < T::kDeqBands; ++b) {
+    const double x = T::kDeqColumn.frame.x + T::kDeqColumnPitch * b;
     Raised(p, QRectF(x + 4.5, 4.5, 182, 214), 6, QColor(48, 52, 60), QColor(32, 35, 40));
     Label(p, QRectF(x + 11, 8, 70, 14), QStringLiteral("BAND %1").arg(b + 1), 9, Qt::AlignLeft | Qt::AlignVCenter,
           kAccentInk);
@@ -198,31 +205,40 @@ const ArtRegistrar kDeqPage("torvex_deq_page", [](QPainter& p, QSize s) {
     cap(12, 182, 40, "BYP");
     cap(73, 182, 50, "FREQ");
     cap(135, 182, 44, "RANGE");
-    // The band graph's surround (366, 18 to 453, 105 less the column's left).
+    // The band graph's surround.
+    const T::Box& graph = T::kDeqColumn.graph;
     p.setPen(QPen(QColor(6, 6, 8), 2));
     p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(QRectF(x + 86, 17, 89, 89), 2, 2);
+    p.drawRoundedRect(QRectF(x + (graph.left - T::kDeqColumn.frame.x) - 1, graph.top - 1, graph.Width() + 2,
+                             graph.Height() + 2),
+                      2, 2);
   }
 });
 
 const ArtRegistrar kOutputEqPage("torvex_output_eq_page", [](QPainter& p, QSize s) {
-  PageBase(p, s, 63);
-  // Crossover: high-pass frequency and type, low-pass frequency and type (x 287).
-  Raised(p, QRectF(282.5, 40.5, 146, 160), 6, QColor(48, 52, 60), QColor(32, 35, 40));
-  Label(p, QRectF(287, 44, 130, 13), QStringLiteral("CROSSOVER"), 9, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
-  Label(p, QRectF(287, 59, 130, 13), QStringLiteral("HIGH PASS"), 8, Qt::AlignLeft | Qt::AlignVCenter);
-  Label(p, QRectF(287, 129, 130, 13), QStringLiteral("LOW PASS"), 8, Qt::AlignLeft | Qt::AlignVCenter);
-  Label(p, QRectF(363, 75, 60, 14), QStringLiteral("FREQ"), 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
-  Label(p, QRectF(363, 145, 60, 14), QStringLiteral("FREQ"), 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
+  PageBase(p, s, T::kPageOutputEq);
+  // Crossover: each filter's frequency and type, captioned above; the unit beside the frequency.
+  const int left = T::kHighPassFrequency.left;
+  Raised(p, QRectF(left - 4.5, 40.5, 146, 160), 6, QColor(48, 52, 60), QColor(32, 35, 40));
+  Label(p, QRectF(left, 44, 130, 13), QStringLiteral("CROSSOVER"), 9, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
+  for (const auto& [frequency, caption] :
+       {std::pair{T::kHighPassFrequency, "HIGH PASS"}, std::pair{T::kLowPassFrequency, "LOW PASS"}}) {
+    Label(p, QRectF(left, frequency.top - 14, 130, 13), QString::fromLatin1(caption), 8,
+          Qt::AlignLeft | Qt::AlignVCenter);
+    Label(p, QRectF(frequency.right + 3, frequency.top + 2, 60, 14), QStringLiteral("FREQ"), 8,
+          Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
+  }
   BandTable(p, 9);
 });
 
 const ArtRegistrar kCompPage("torvex_comp_page", [](QPainter& p, QSize s) {
-  PageBase(p, s, 65);
-  // The Compressor Limiters list (287, 90 to 337, 105).
-  Label(p, QRectF(287, 60, 200, 13), QStringLiteral("OUTPUT COMPRESSORS"), 9, Qt::AlignLeft | Qt::AlignVCenter,
-        kAccentInk);
-  Label(p, QRectF(287, 76, 140, 13), QStringLiteral("COMP LIMITERS"), 8, Qt::AlignLeft | Qt::AlignVCenter);
+  PageBase(p, s, T::kPageOutputComp);
+  // The Compressor Limiters list, captioned above.
+  const T::Box& limiters = T::kCompressorLimiters;
+  Label(p, QRectF(limiters.left, limiters.top - 30, 200, 13), QStringLiteral("OUTPUT COMPRESSORS"), 9,
+        Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
+  Label(p, QRectF(limiters.left, limiters.top - 14, 140, 13), QStringLiteral("COMP LIMITERS"), 8,
+        Qt::AlignLeft | Qt::AlignVCenter);
 });
 
 // --- Strips ---
@@ -277,48 +293,74 @@ void ChannelStrip(QPainter& p, QSize s, int delayTop, const char* const leds[4],
   Well(p, QRectF(readoutLeft, plateTop + 20, 50, 15));
 }
 
+// The strip widgets' tops in the picture of a strip whose picture's top is at panel y top.
+struct StripTops {
+  int delay, faderTop, faderBottom, meter, readout;
+};
+constexpr StripTops TopsIn(int top, const T::StripPlace& delay, const T::StripPlace& fader, const T::StripPlace& meter,
+                           const T::StripPlace& gain) {
+  return StripTops{delay.top - top, fader.top - top, fader.top + fader.height - top, meter.top - top, gain.top - top};
+}
+
 const ArtRegistrar kInputStrip("torvex_input_strip", [](QPainter& p, QSize s) {
-  // Strip at panel (x, 113): link rows at 17 + 25 j, delay 136, LEDs 160.., name 259, fader
-  // 300 to 452, meter 307, letter plate 441, readout 461.
+  // The strips are drawn in the Inputs section; the letter plate stands over the readout.
+  const T::InputStrip& at = T::kInputPlaced;
+  constexpr StripTops tops = TopsIn(T::kInputsSection.top, T::kInputPlaced.delay, T::kInputPlaced.fader,
+                                    T::kInputPlaced.meter, T::kInputPlaced.gain);
   static const char* const kLeds[4] = {"GEQ", "PEQ", "DEQ", "MUTE"};
   // Input gains run from -40 to +6 dB.
-  ChannelStrip(p, s, 136, kLeds, 300, 452, 307, 441, 3, FaderRange{-40, 6, {6, 0, -10, -20, -30, -40}});
+  ChannelStrip(p, s, tops.delay, kLeds, tops.faderTop, tops.faderBottom, tops.meter, tops.readout - 20, at.gain.dx,
+               FaderRange{-40, 6, {6, 0, -10, -20, -30, -40}});
   Label(p, QRectF(0, 2, s.width(), 12), QStringLiteral("LINK"), 8, Qt::AlignCenter, kSoftInk);
   Well(p, QRectF(4, 15, 52, 100), 3, QColor(22, 24, 28));
 });
 
 const ArtRegistrar kOutputStrip("torvex_output_strip", [](QPainter& p, QSize s) {
-  // Strip at panel (x, 5): side-tab rows up to 230, delay 244, LEDs 268.., name 367, fader 385
-  // to 560, meter 415, number plate 549, readout 569.
+  // The side-tab views take the strip's top; the number plate stands over the readout.
+  constexpr StripTops tops = TopsIn(T::kOutputPlaced.picture.top, T::kOutputPlaced.delay, T::kOutputPlaced.fader,
+                                    T::kOutputPlaced.meter, T::kOutputPlaced.gain);
   static const char* const kLeds[4] = {"EQ", "COMP", "POL", "MUTE"};
   // Output gains run from -40 to +15 dB.
-  ChannelStrip(p, s, 244, kLeds, 385, 560, 415, 549, 1, FaderRange{-40, 15, {15, 6, 0, -10, -20, -30, -40}});
+  ChannelStrip(p, s, tops.delay, kLeds, tops.faderTop, tops.faderBottom, tops.meter, tops.readout - 20, 1,
+               FaderRange{-40, 15, {15, 6, 0, -10, -20, -30, -40}});
 });
 
+// Where a compressor strip's widget stands in the strip's picture.
+constexpr T::Box InCompressorStrip(const T::Box& box) {
+  return box.Moved(-T::kCompressorStrip.x, -T::kCompressorStrip.y);
+}
+
 const ArtRegistrar kCompStrip("torvex_comp_strip", [](QPainter& p, QSize s) {
-  // Strip at panel (10 + 105 k, 115): readouts at y 20, 55, 90, 125, 160 (x 5 to 70), bypass
-  // LED (40, 180), graph 20 to 92 x 214 to 286, gain-reduction meter (45, 315), number plate
-  // and name at 461.
+  // The readouts with their captions, the bypass button's caption, the graph's and the
+  // gain-reduction meter's surrounds, the number plate and the name's plate.
   Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 6, QColor(58, 63, 72), QColor(34, 37, 43));
   static const char* const kCaps[5] = {"THRESHOLD", "RATIO", "ATTACK", "RELEASE", "KNEE"};
+  constexpr T::Box readout = InCompressorStrip(T::kCompressorReadout);
   for (int i = 0; i < 5; ++i) {
-    const int y = 20 + 35 * i;
-    Label(p, QRectF(5, y - 13, 90, 12), QString::fromLatin1(kCaps[i]), 8, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk);
-    Well(p, QRectF(5, y, 65, 15));
+    const int y = readout.top + T::kCompressorReadoutPitch * i;
+    Label(p, QRectF(readout.left, y - 13, 90, 12), QString::fromLatin1(kCaps[i]), 8, Qt::AlignLeft | Qt::AlignVCenter,
+          kSoftInk);
+    Well(p, QRectF(readout.left, y, readout.Width(), readout.Height()));
   }
-  Label(p, QRectF(5, 180, 33, 14), QStringLiteral("BYP"), 8, Qt::AlignRight | Qt::AlignVCenter);
+  constexpr T::Spot bypass{T::kCompressorBypass.x - T::kCompressorStrip.x,
+                           T::kCompressorBypass.y - T::kCompressorStrip.y};
+  Label(p, QRectF(5, bypass.y, bypass.x - 7, 14), QStringLiteral("BYP"), 8, Qt::AlignRight | Qt::AlignVCenter);
+  constexpr T::Box graph = InCompressorStrip(T::kCompressorGraph);
   p.setPen(QPen(QColor(6, 6, 8), 2));
   p.setBrush(Qt::NoBrush);
-  p.drawRect(QRectF(19, 213, 74, 74));
-  Label(p, QRectF(5, 296, 90, 13), QStringLiteral("GAIN REDUCTION"), 7, Qt::AlignCenter, kSoftInk);
-  Well(p, QRectF(44, 314, 16, 124), 1, QColor(8, 8, 10));
+  p.drawRect(QRectF(graph.left - 1, graph.top - 1, graph.Width() + 2, graph.Height() + 2));
+  constexpr T::Spot meter{T::kGainReductionMeter.x - T::kCompressorStrip.x,
+                          T::kGainReductionMeter.y - T::kCompressorStrip.y};
+  Label(p, QRectF(5, meter.y - 19, 90, 13), QStringLiteral("GAIN REDUCTION"), 7, Qt::AlignCenter, kSoftInk);
+  Well(p, QRectF(meter.x - 1, meter.y - 1, 16, 124), 1, QColor(8, 8, 10));
   // The meter is lit from the bottom over -6 to 24 dB.
   for (int db = 0; db <= 24; db += 6) {
-    const double y = 315 + 122 - (db + 6) / 30.0 * 122;
+    const double y = meter.y + 122 - (db + 6) / 30.0 * 122;
     Label(p, QRectF(62, y - 5, 30, 10), QString::number(db), 7, Qt::AlignLeft | Qt::AlignVCenter, kSoftInk, false);
   }
-  NamePlate(p, QRectF(4, 460, 17, 17));
-  NamePlate(p, QRectF(25, 461, 65, 15));
+  constexpr T::Box name = InCompressorStrip(T::kCompressorName);
+  NamePlate(p, QRectF(4, name.top - 1, 17, 17));
+  NamePlate(p, QRectF(name.left, name.top, name.Width(), name.Height()));
 });
 
 // --- The Source view's sub-tabs and matrix view ---
@@ -345,11 +387,12 @@ const ArtRegistrar kTabMatrix("torvex_tab_matrix", [](QPainter& p, QSize) { SubT
 const ArtRegistrar kTabRouter("torvex_tab_router", [](QPainter& p, QSize) { SubTabs(p, false); });
 
 // The matrix view of an output (54 x 225 at the strip's x + 3, y 9): a knob seat and a value
-// window per input, 55 apart, with the input letter.
+// window per input, with the input letter.
 const ArtRegistrar kMixerInputs("torvex_mixer_inputs", [](QPainter& p, QSize s) {
+  constexpr int kTop = 9;
   Raised(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 4, QColor(30, 33, 38), QColor(22, 24, 28));
-  for (int j = 0; j < 4; ++j) {
-    const double y = 10 + 55 * j;  // the knob's top
+  for (int j = 0; j < T::kMaxInputs; ++j) {
+    const double y = T::kOutputPlaced.knob.top - kTop + T::kKnobRowPitch * j;  // the knob's top
     Label(p, QRectF(2, y + 2, 11, 12), QString(QChar('A' + j)), 9, Qt::AlignCenter, QColor(255, 255, 255));
     p.setPen(QPen(QColor(6, 6, 8), 1));
     p.setBrush(QColor(16, 17, 20));

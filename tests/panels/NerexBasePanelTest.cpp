@@ -88,7 +88,7 @@ class CTestProcessorPanel : public CNerexSeriesBaseControlPanel {
 
     // Compact view.
     for (int b = 0; b < 3; ++b) m_presetButtons[std::size_t(b)] = Button(kPanelGroupCompact, 436 + b, CRect{181 + 30 * b, 96, 206 + 30 * b, 107});
-    m_lcdText = Text(kPanelGroupCompact, 438, CRect{27, 97, 170, 117});
+    m_lcdText = Text(kPanelGroupCompact, 0, CRect{27, 97, 170, 117});
 
     // Input GEQ page.
     m_geqCurve = Curve(kPanelGroupInputGeq, kGraphicEqCurveId);

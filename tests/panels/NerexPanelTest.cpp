@@ -1,4 +1,4 @@
-// The Nerex-series panel and its model panels: strip geometry and creation order by model,
+// The Nerex-series panel and its model panels: strips and ids by model,
 // page, side-tab and channel visibility, right clicks, tooltips, the skin sets' lifetime, the
 // filter lists, the rendered panel, and the panel against a simulated Nerex48 on the bus.
 #include <gtest/gtest.h>
@@ -25,10 +25,12 @@
 #include "panels/NerexControlPanel.h"
 #include "panels/NerexSeriesLayout.h"
 #include "panels/PanelClasses.h"
+#include "panels/PanelLayoutRect.h"
 #include "panels/TextControl.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
+#include "resources/ProcessorPanelLayout.h"
 #include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/support/ProcessorBus.h"
@@ -136,23 +138,30 @@ class NerexPanelModelTest : public NerexPanelTest, public ::testing::WithParamIn
 
 }  // namespace
 
+// Where each widget stands on its strip is the layout's (PanelLayoutTest checks its rules);
+// here, that every strip stands at the model's edge with all its widgets on it.
 TEST_P(NerexPanelModelTest, StripsAreCentredAndOnlyTheModelsChannelsShow) {
   const ModelCase& c = GetParam();
   CNerexSeriesDevice& device = Make(c.model, 1, c.hardwareCode);
   CNerexSeriesControlPanel& panel = Open(device);
   ASSERT_EQ(panel.GetInputCount(), c.inputs);
   ASSERT_EQ(panel.GetOutputCount(), c.outputs);
+  auto onStrip = [](const CControlObject* w, int x) {
+    const CRect r = w->GetRect();
+    return r.left >= x && r.right <= x + L::kStripWidth;
+  };
   for (int i = 0; i < 4; ++i) {
     const bool exists = i < c.inputs;
     if (exists) {
       const int x = c.inputEdges[std::size_t(i)];
       EXPECT_EQ(panel.GetInputStripX(i), x);
-      EXPECT_EQ(panel.GetInputFader(i)->GetRect(), (CRect{x + 19, 413, x + 34, 565}));
-      EXPECT_EQ(panel.GetInputMeter(i)->GetRect(), (CRect{x + 40, 420, x + 54, 550}));
-      EXPECT_EQ(panel.GetInputGainText(i)->GetRect(), (CRect{x + 3, 574, x + 53, 589}));
-      EXPECT_EQ(panel.GetInputName(i)->GetRect(), (CRect{x + 2, 372, x + 58, 387}));
-      for (int j = 0; j < 4; ++j)
-        EXPECT_EQ(panel.GetInputLink(i, j)->GetRect(), (CRect{x + 22, 155 + 25 * j, x + 41, 174 + 25 * j}));
+      for (const CControlObject* w : {static_cast<const CControlObject*>(panel.GetInputFader(i)),
+                                      static_cast<const CControlObject*>(panel.GetInputMeter(i)),
+                                      static_cast<const CControlObject*>(panel.GetInputGainText(i)),
+                                      static_cast<const CControlObject*>(panel.GetInputName(i)),
+                                      static_cast<const CControlObject*>(panel.GetInputMute(i))})
+        EXPECT_TRUE(onStrip(w, x)) << i;
+      for (int j = 0; j < 4; ++j) EXPECT_TRUE(onStrip(panel.GetInputLink(i, j), x)) << i << j;
     }
     EXPECT_EQ(panel.GetInputFader(i)->IsVisible(), exists) << i;
     EXPECT_EQ(panel.GetInputName(i)->IsVisible(), exists) << i;
@@ -164,12 +173,17 @@ TEST_P(NerexPanelModelTest, StripsAreCentredAndOnlyTheModelsChannelsShow) {
     if (exists) {
       const int x = c.outputEdges[std::size_t(k)];
       EXPECT_EQ(panel.GetOutputStripX(k), x);
-      EXPECT_EQ(panel.GetOutputStripBackground(k)->GetRect(), (CRect{x, 25, x + 60, 595}));
-      EXPECT_EQ(panel.GetOutputFader(k)->GetRect(), (CRect{x + 19, 390, x + 34, 565}));
-      EXPECT_EQ(panel.GetOutputGainText(k)->GetRect(), (CRect{x, 574, x + 50, 589}));
-      for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(panel.GetRoutingButton(k, i)->GetRect(), (CRect{x + 22, 37 + 25 * i, x + 41, 56 + 25 * i}));
-      EXPECT_EQ(panel.GetLimiterAttack(k)->GetRect(), (CRect{x + 4, 118, x + 56, 133}));
+      EXPECT_EQ(panel.GetOutputStripBackground(k)->GetRect().left, x);
+      for (const CControlObject* w : {static_cast<const CControlObject*>(panel.GetOutputFader(k)),
+                                      static_cast<const CControlObject*>(panel.GetOutputMeter(k)),
+                                      static_cast<const CControlObject*>(panel.GetOutputGainText(k)),
+                                      static_cast<const CControlObject*>(panel.GetOutputName(k)),
+                                      static_cast<const CControlObject*>(panel.GetOutputMute(k)),
+                                      static_cast<const CControlObject*>(panel.GetLimiterLevel(k)),
+                                      static_cast<const CControlObject*>(panel.GetLimiterAttack(k))})
+        EXPECT_TRUE(onStrip(w, x)) << k;
+      for (int i = 0; i < 4; ++i) EXPECT_TRUE(onStrip(panel.GetRoutingButton(k, i), x)) << k << i;
+      // A list opens under itself wherever its strip stands.
       EXPECT_EQ(panel.GetLimiterAttack(k)->m_dropAnchor, panel.GetLimiterAttack(k)->GetRect());
     }
     EXPECT_EQ(panel.GetOutputStripBackground(k)->IsVisible(), exists) << k;
@@ -178,11 +192,13 @@ TEST_P(NerexPanelModelTest, StripsAreCentredAndOnlyTheModelsChannelsShow) {
     for (int i = 0; i < 4; ++i)
       EXPECT_EQ(panel.GetRoutingButton(k, i)->IsVisible(), exists && i < c.inputs) << k << i;
   }
-  // The side tabs and the Auto Limiters list sit left of the first output strip.
+  // The side tabs stand left of the first output strip, the Auto Limiters list on it.
   const int first = c.outputEdges.front();
-  EXPECT_EQ(panel.GetSideTab(0)->GetRect(), (CRect{first - 26, 30, first - 6, 100}));
-  EXPECT_EQ(panel.GetSideTab(2)->GetRect(), (CRect{first - 26, 176, first - 6, 246}));
-  EXPECT_EQ(panel.GetAutoLimiters()->GetRect().left, first + 4);
+  for (int t = 0; t < 3; ++t) {
+    EXPECT_LE(panel.GetSideTab(t)->GetRect().right, first) << t;
+    EXPECT_GE(panel.GetSideTab(t)->GetRect().left, first - 30) << t;
+  }
+  EXPECT_TRUE(onStrip(panel.GetAutoLimiters(), first));
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, NerexPanelModelTest, ::testing::ValuesIn(kModelCases),
@@ -239,30 +255,16 @@ TEST_F(NerexPanelTest, GainReadoutShowsItsDigitsInTheLcdFaceAndItsUnitInLetters)
   panel.EndTextEdit(false);
 }
 
-TEST_F(NerexPanelTest, WidgetsAreCreatedInDrawingOrder) {
-  CNerexSeriesDevice& device = Make(kModelNerex24);
-  CNerexSeriesControlPanel& panel = Open(device);
-  std::vector<int> ids;
-  for (const CControlObject* control : panel.GetControls()) ids.push_back(control->GetId());
-  // Page pictures, header, the inputs section, the compact view, the channel-select LEDs, then
-  // input strip A: fader, meter, gain, delay, four link buttons, shortcuts, mute, name.
-  const std::vector<int> head = {488, 490, 489, 491, 58,  494, 60,  61,  59,  63,  495, 483, 436, 437, 438, 438,
-                                 120, 121, 122, 123, 124, 125, 126, 127, 13,  1,   13,  249, 339, 340, 341, 342,
-                                 237, 233, 25,  128, 14};
-  ASSERT_GE(ids.size(), head.size());
-  EXPECT_EQ(std::vector<int>(ids.begin(), ids.begin() + std::ptrdiff_t(head.size())), head);
-  // Output strip backgrounds, then the outputs' section pictures, then output strip 1.
-  const auto strips = std::find(ids.begin(), ids.end(), 475);
-  ASSERT_NE(strips, ids.end());
-  EXPECT_EQ(std::vector<int>(strips, strips + 13),
-            (std::vector<int>{475, 475, 475, 475, 475, 475, 475, 475, 484, 485, 17, 5, 17}));
-  // Routing ids stay 439 + 4 k + i whatever the input count; links 355 + 8 k + j.
-  EXPECT_EQ(panel.GetRoutingButton(3, 2)->GetId(), 439 + 12 + 2);
-  EXPECT_EQ(panel.GetOutputLink(5, 7)->GetId(), 355 + 40 + 7);
-  EXPECT_EQ(panel.GetInputLink(1, 3)->GetId(), 339 + 4 + 3);
-  // The last widgets: the crossover's two frequencies and two type lists.
-  EXPECT_EQ(std::vector<int>(ids.end() - 4, ids.end()), (std::vector<int>{1100, 1108, 1116, 1124}));
-  EXPECT_EQ(panel.GetGroup(kPanelGroupInputGeq).size(), 1u + 1 + 1 + 1 + 1 + 28 + 2);
+// The strip widgets carry the device's ids whatever channels the model has: a small model's
+// routing buttons still send the ids of their place in the full matrix.
+TEST_F(NerexPanelTest, StripControlsCarryTheDevicesIdsWhateverTheModel) {
+  CNerexSeriesControlPanel& panel = Open(Make(kModelNerex24));
+  for (int k = 0; k < 8; ++k) {
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(panel.GetRoutingButton(k, i)->GetId(), kParamMatrixRouting + 4 * k + i);
+    for (int j = 0; j < 8; ++j) EXPECT_EQ(panel.GetOutputLink(k, j)->GetId(), kParamOutputLinkBit + 8 * k + j);
+  }
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(panel.GetInputLink(i, j)->GetId(), kParamInputLinkBit + 4 * i + j);
 }
 
 // --- Side tabs and pages ---
@@ -379,23 +381,32 @@ TEST_F(NerexPanelTest, StoredPageThatTheNerexPanelLacksOpensWithoutHarm) {
   EXPECT_TRUE(panel.GetInputFader(0)->IsVisible());
 }
 
+// The Calder48 and Hollin2 inputs have no graphic EQ: the header drops the Input GEQ tab and
+// its other three tabs share the room of four, Mixer first.
 TEST_F(NerexPanelTest, CalderAndHollinPanelsShowThreeHeaderTabs) {
+  CNerexSeriesControlPanel& nerex = Open(Make(kModelNerex48, 9));
+  EXPECT_TRUE(nerex.GetPageTab(0)->IsVisible());
+  EXPECT_EQ(nerex.GetHeaderText()->GetText(), "Nerex48   AUDIO MANAGEMENT SYSTEM");
+  const CRect room = UnionRect(nerex.GetPageTab(0)->GetRect(), nerex.GetPageTab(3)->GetRect());
+  const int fourTabWidth = nerex.GetPageTab(0)->GetRect().Width();
   for (std::uint32_t hardware : {kHardwareCalder48, kHardwareHollin2}) {
     CNerexSeriesDevice& device = Make(kModelCalder48, hardware & 0x3F, hardware);
     CNerexSeriesControlPanel& panel = Open(device);
     EXPECT_NE(dynamic_cast<CCalder48ControlPanel*>(&panel), nullptr);
     EXPECT_EQ(dynamic_cast<CHollin2ControlPanel*>(&panel) != nullptr, hardware == kHardwareHollin2);
     EXPECT_FALSE(panel.GetPageTab(0)->IsVisible());  // Input GEQ
-    EXPECT_EQ(panel.GetPageTab(2)->GetRect(), (CRect{21, 82, 99, 104}));
-    EXPECT_EQ(panel.GetPageTab(1)->GetRect(), (CRect{105, 82, 183, 104}));
-    EXPECT_EQ(panel.GetPageTab(3)->GetRect(), (CRect{189, 82, 267, 104}));
+    int left = room.left;
+    for (int t : {2, 1, 3}) {  // Mixer, Input PEQ, Output PEQ
+      const CRect r = panel.GetPageTab(t)->GetRect();
+      EXPECT_GE(r.left, left) << t;
+      EXPECT_LE(r.right, room.right) << t;
+      EXPECT_GT(r.Width(), fourTabWidth) << t;
+      left = r.right;
+    }
     EXPECT_EQ(panel.GetHeaderText()->GetText(), hardware == kHardwareHollin2
                                                     ? "Hollin2 LOUDSPEAKER MANAGEMENT SYSTEM"
                                                     : device.GetModelName() + "   AUDIO MANAGEMENT SYSTEM");
   }
-  CNerexSeriesControlPanel& nerex = Open(Make(kModelNerex48, 9));
-  EXPECT_TRUE(nerex.GetPageTab(0)->IsVisible());
-  EXPECT_EQ(nerex.GetHeaderText()->GetText(), "Nerex48   AUDIO MANAGEMENT SYSTEM");
 }
 
 // --- Right clicks ---
@@ -579,6 +590,28 @@ TEST_F(NerexPanelTest, RenderedPanelsPutTheirStripsWhereTheModelHasThem) {
 
 // A Nerex24 (two inputs, four outputs) shows a channel selector for each channel it has and
 // nothing where a larger model has more: the place of a missing selector is bare panel.
+// The compact view's preset display is bound to no parameter: reloading every widget from the
+// device leaves the selected preset's name on it, drawn in its glass.
+TEST_F(NerexPanelTest, CompactViewKeepsThePresetNameThroughAReloadOfEveryWidget) {
+  CNerexSeriesDevice& device = Make(kModelNerex48);
+  device.GetPresets()[3]->sectionFlags = kSectionOutputs;
+  device.GetPresets()[3]->name = "Show";
+  device.SetSelectedPreset(4);
+  CNerexSeriesControlPanel& panel = Open(device);
+  device.SetPanelPage(kNerexPageCompact);
+  panel.ShowPage(kNerexPageCompact);
+  const CRect glass = ToRect(processor_layout::kLcdText);
+  CTextControl* lcd = nullptr;
+  for (CControlObject* w : panel.GetControls())
+    if (auto* text = dynamic_cast<CTextControl*>(w); text && text->GetRect() == glass) lcd = text;
+  ASSERT_TRUE(lcd);
+  EXPECT_EQ(lcd->GetText(), "4. Show");
+  panel.ReloadAllControls();
+  EXPECT_EQ(lcd->GetText(), "4. Show");
+  Save(*panel.GetBackBuffer(), "nerex48-compact.png");
+  EXPECT_GT(InkOf(*panel.GetBackBuffer(), glass).Count(), 40);
+}
+
 TEST_F(NerexPanelTest, ChannelSelectorsOfASmallerModelShowOnlyItsChannels) {
   CNerexSeriesDevice& d = Make(kModelNerex24, 2);
   CNerexSeriesControlPanel& panel = Open(d);

@@ -18,6 +18,7 @@
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "panels/BitmapFader.h"
+#include "panels/BitmapMeter.h"
 #include "panels/BitmapObject.h"
 #include "panels/BmpButton.h"
 #include "panels/CompressorMeter.h"
@@ -108,36 +109,46 @@ class TorvexPanelTest : public ::testing::Test {
 
 // --- Strips ---
 
-TEST_F(TorvexPanelTest, StripsAreBuiltAtTheirCreationPlacesAndLaidOutAgainByTheRefresh) {
+// Where each widget stands on its strip is the layout's (PanelLayoutTest checks its rules);
+// here, that Create builds every strip on its column and the refresh lays them out on the
+// model's strip edges, each widget on its own strip.
+TEST_F(TorvexPanelTest, StripsAreBuiltOnTheirColumnsAndLaidOutAgainByTheRefresh) {
+  auto onStrip = [](const CControlObject* w, int x) {
+    const CRect r = w->GetRect();
+    return r.left >= x && r.right <= x + 65;
+  };
+  auto inputStrip = [](const CTorvexSeriesControlPanel& p, int i) {
+    return std::vector<const CControlObject*>{p.GetInputFader(i), p.GetInputMeter(i), p.GetInputGainText(i),
+                                              p.GetInputName(i), p.GetInputMute(i), p.GetInputLink(i, 3)};
+  };
+  auto outputStrip = [](const CTorvexSeriesControlPanel& p, int k) {
+    return std::vector<const CControlObject*>{p.GetOutputStrip(k),    p.GetOutputFader(k),     p.GetOutputMeter(k),
+                                              p.GetOutputGainText(k), p.GetOutputName(k),      p.GetOutputMute(k),
+                                              p.GetLimiterLevel(k),   p.GetRoutingButton(k, 3), p.GetMatrixKnob(k, 2),
+                                              p.GetMatrixText(k, 2),  p.GetOutputLink(k, 7)};
+  };
   auto p = std::make_unique<Panel>();
   p->SetDevice(device);
   ASSERT_TRUE(p->Create());
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(p->GetInputFader(i)->GetRect(), (CRect{66 * i + 34, 420, 66 * i + 49, 565}));
-    EXPECT_EQ(p->GetInputName(i)->GetRect(), (CRect{66 * i + 17, 372, 66 * i + 73, 387}));
-  }
-  for (int k = 0; k < 8; ++k) {
-    EXPECT_EQ(p->GetOutputStrip(k)->GetRect(), (CRect{315 + 66 * k, 25, 375 + 66 * k, 615}));
-    EXPECT_EQ(p->GetOutputFader(k)->GetRect(), (CRect{334 + 66 * k, 390, 349 + 66 * k, 565}));
-  }
+  for (int i = 0; i < 4; ++i)
+    for (const CControlObject* w : inputStrip(*p, i)) EXPECT_TRUE(onStrip(w, 15 + 66 * i)) << i;
+  for (int k = 0; k < 8; ++k)
+    for (const CControlObject* w : outputStrip(*p, k)) EXPECT_TRUE(onStrip(w, 315 + 66 * k)) << k;
+  // Until the first refresh the limiter readouts read 0 dB.
   EXPECT_EQ(p->GetLimiterLevel(0)->GetText(), "0dB");
+  const CRect createdFader = p->GetInputFader(0)->GetRect();
   p.reset();
 
   Open();
-  for (int i = 0; i < 4; ++i) {
-    const int x = 15 + 66 * i;
-    EXPECT_EQ(panel->GetInputFader(i)->GetRect(), (CRect{x + 19, 413, x + 34, 565}));
-    EXPECT_EQ(panel->GetInputName(i)->GetRect(), (CRect{x + 2, 372, x + 58, 387}));
-    for (int j = 0; j < 4; ++j) EXPECT_EQ(panel->GetInputLink(i, j)->GetRect().top, 130 + 25 * j);
-  }
-  for (int k = 0; k < 8; ++k) {
-    const int x = 315 + 66 * k;
-    EXPECT_EQ(panel->GetOutputStrip(k)->GetRect(), (CRect{x, 5, x + 60, 595}));
-    EXPECT_EQ(panel->GetOutputFader(k)->GetRect(), (CRect{x + 19, 390, x + 34, 565}));
-    EXPECT_EQ(panel->GetRoutingButton(k, 3)->GetRect(), (CRect{x + 22, 92, x + 41, 111}));
-    EXPECT_EQ(panel->GetMatrixKnob(k, 2)->GetRect(), (CRect{x + 16, 129, x + 43, 156}));
-    EXPECT_EQ(panel->GetOutputLink(k, 7)->GetRect().top, 192);
-  }
+  for (int i = 0; i < 4; ++i)
+    for (const CControlObject* w : inputStrip(*panel, i))
+      EXPECT_TRUE(onStrip(w, CTorvexSeriesControlPanel::GetInputStripX(i, 4))) << i;
+  for (int k = 0; k < 8; ++k)
+    for (const CControlObject* w : outputStrip(*panel, k))
+      EXPECT_TRUE(onStrip(w, CTorvexSeriesControlPanel::GetOutputStripX(k, 8))) << k;
+  // The refresh lays the strips out again: the input faders grow upwards.
+  EXPECT_LT(panel->GetInputFader(0)->GetRect().top, createdFader.top);
+  EXPECT_EQ(panel->GetInputFader(0)->GetRect().bottom, createdFader.bottom);
   // The gain faders take the device's ranges.
   EXPECT_EQ(panel->GetInputFader(0)->m_maximum, device->GetParameterAt(13).maximum);
   EXPECT_EQ(panel->GetOutputFader(0)->m_minimum, device->GetParameterAt(17).minimum);
@@ -154,8 +165,10 @@ TEST_F(TorvexPanelTest, BandRowsAreBuiltFromTheBottomRowUp) {
   // Input PEQ band 0 (frequency 508) is the top row, built last; band 7 the bottom row.
   EXPECT_GT(indexOf(508), indexOf(515));
   EXPECT_GT(indexOf(700), indexOf(708));
-  EXPECT_EQ(panel->GetControls()[std::size_t(indexOf(508))]->GetRect(), (CRect{470, 23, 530, 40}));
-  EXPECT_EQ(panel->GetControls()[std::size_t(indexOf(515))]->GetRect(), (CRect{470, 156, 530, 173}));
+  EXPECT_LT(panel->GetControls()[std::size_t(indexOf(508))]->GetRect().bottom,
+            panel->GetControls()[std::size_t(indexOf(509))]->GetRect().top);
+  EXPECT_LT(panel->GetControls()[std::size_t(indexOf(514))]->GetRect().bottom,
+            panel->GetControls()[std::size_t(indexOf(515))]->GetRect().top);
 }
 
 struct StripCase {
@@ -260,7 +273,11 @@ TEST_F(TorvexPanelTest, SourceTabSwitchesBetweenRouterAndMatrixViews) {
   EXPECT_EQ(VisibleCount(kPanelGroupSource), 0);
   EXPECT_TRUE(panel->GetAutoLimiters()->IsVisible());
   EXPECT_FALSE(panel->GetSideTab(3)->IsVisible());
-  EXPECT_EQ(panel->GetAutoLimiters()->GetRect(), (CRect{319, 21, 371, 36}));
+  // The Auto Limiters list stands on the first output strip, over its limiter readouts.
+  const CRect limiters = panel->GetAutoLimiters()->GetRect();
+  EXPECT_GE(limiters.left, panel->GetOutputStrip(0)->GetRect().left);
+  EXPECT_LE(limiters.right, panel->GetOutputStrip(0)->GetRect().right);
+  EXPECT_LE(limiters.bottom, panel->GetLimiterLevel(0)->GetRect().top);
   Apply(297);
   EXPECT_EQ(VisibleCount(kPanelGroupLimiters), 0);
   EXPECT_EQ(VisibleCount(kPanelGroupLinking), 64);

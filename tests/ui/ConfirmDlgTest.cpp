@@ -3,8 +3,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QTimer>
 
 #include "core/AppSettings.h"
@@ -59,24 +61,39 @@ TEST(ConfirmDlg, QtPromptRunsTheBoxModallyAndReportsTheTickedBox) {
   EXPECT_EQ(CAppSettings::GetConfirmDialogs(), 0xFFFFFFFFu & ~0x4u);
 }
 
-TEST(ConfirmDialogsDlg, ListsTheTenQuestionsAndShowsEachBit) {
-  CAppSettings::SetConfirmDialogs(0x1 | 0x20 | 0x200);
-  CConfirmDialogsDlg page(nullptr);
-  const char* texts[] = {"Global Mute On/Off",
-                         "Graphic EQ Flatten",
-                         "Preset Recall",
-                         "Preset Overwrite",
-                         "Preset Clear",
-                         "Delete Device",
-                         "Delete Custom Control Panel",
-                         "Change Ouput Routing (Nerex && Torvex-Series Only)",
-                         "Snapshot Recall",
-                         "Snapshot Delete"};
-  for (int i = 0; i < CConfirmDialogsDlg::kBoxCount; ++i) {
-    EXPECT_EQ(page.Box(i)->text(), QString::fromUtf8(texts[i])) << i;
-    EXPECT_EQ(page.Box(i)->isChecked(), i == 0 || i == 5 || i == 9) << i;
+TEST(ConfirmDialogsDlg, EachBoxShowsItsOwnBitAlone) {
+  for (int bit = 0; bit < CConfirmDialogsDlg::kBoxCount; ++bit) {
+    CAppSettings::SetConfirmDialogs(kConfirmBits[bit]);
+    CConfirmDialogsDlg page(nullptr);
+    for (int i = 0; i < CConfirmDialogsDlg::kBoxCount; ++i) EXPECT_EQ(page.Box(i)->isChecked(), i == bit) << bit << i;
   }
   EXPECT_EQ(CConfirmDialogsDlg::Title(), "Confirm Dialogs");
+}
+
+// Every box has a label of its own, and the whole label is drawn: the box is as wide as its
+// label needs, and the label leaves ink where it stands.
+TEST(ConfirmDialogsDlg, EveryBoxShowsAWholeLabelOfItsOwn) {
+  CConfirmDialogsDlg page(nullptr);
+  page.show();
+  QApplication::processEvents();
+  QSet<QString> labels;
+  for (int i = 0; i < CConfirmDialogsDlg::kBoxCount; ++i) {
+    QCheckBox* box = page.Box(i);
+    const QString label = box->text();
+    EXPECT_FALSE(label.isEmpty()) << i;
+    EXPECT_FALSE(labels.contains(label)) << label.toStdString();
+    labels.insert(label);
+    EXPECT_GE(box->width(), box->sizeHint().width()) << label.toStdString();
+    const QImage drawn = box->grab().toImage();
+    box->setText(QString());
+    const QImage bare = box->grab().toImage();
+    box->setText(label);
+    ASSERT_EQ(drawn.size(), bare.size());
+    int ink = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+      for (int x = 0; x < drawn.width(); ++x) ink += drawn.pixel(x, y) != bare.pixel(x, y);
+    EXPECT_GT(ink, 20) << label.toStdString();
+  }
 }
 
 TEST(ConfirmDialogsDlg, ApplyWritesEveryBoxToItsBitAndKeepsOtherBits) {

@@ -20,7 +20,7 @@ class CFennickPresetDlg : public CBitmapDialogEx {
   QString m_name;
   QString GetPresetName() const { return m_name; }
 
-  QLineEdit* NameEdit() const { return m_edit; }  // 2001
+  QLineEdit* NameEdit() const { return m_edit; }
   QPushButton* SaveButton() const { return m_save; }
   QPushButton* CancelButton() const { return m_cancel; }
 

@@ -39,13 +39,13 @@ class CLinkManagerDlg : public CBitmapDialogEx {
   void OnMemberDoubleClicked(QTreeWidgetItem* item);
   void FillParameterList();
 
-  CTreeCtrlEx* LinkTree() const { return m_tree; }          // 1051
-  QComboBox* DeviceList() const { return m_devices; }       // 1054
-  QListWidget* ParameterList() const { return m_parameters; }  // 1055
-  QPushButton* AddLinkButton() const { return m_addLink; }       // 1052
-  QPushButton* DeleteLinkButton() const { return m_deleteLink; } // 1053
-  QPushButton* AddMemberButton() const { return m_addMember; }   // 1057
-  QPushButton* RemoveMemberButton() const { return m_removeMember; }  // 1058
+  CTreeCtrlEx* LinkTree() const { return m_tree; }
+  QComboBox* DeviceList() const { return m_devices; }
+  QListWidget* ParameterList() const { return m_parameters; }
+  QPushButton* AddLinkButton() const { return m_addLink; }
+  QPushButton* DeleteLinkButton() const { return m_deleteLink; }
+  QPushButton* AddMemberButton() const { return m_addMember; }
+  QPushButton* RemoveMemberButton() const { return m_removeMember; }
 
   // Tree items: a top-level item carries its link, a child its member.
   static CLink* ItemLink(const QTreeWidgetItem* item);

@@ -30,9 +30,9 @@ class CNerexSeriesPresetDlg : public CBitmapDialogEx, public INerexPresetDialog 
   void Refill();
 
   QListWidget* List() const { return m_list; }
-  QPushButton* StoreButton() const { return m_store; }    // 2181
-  QPushButton* RecallButton() const { return m_recall; }  // 2182
-  QPushButton* ClearButton() const { return m_clear; }    // 2192
+  QPushButton* StoreButton() const { return m_store; }
+  QPushButton* RecallButton() const { return m_recall; }
+  QPushButton* ClearButton() const { return m_clear; }
   // Boxes by section bit: Inputs, Outputs && Xover, Graphic EQ, Dynamic EQ.
   QCheckBox* StoreBox(int bit) const { return m_storeBoxes[std::size_t(bit)]; }
   QCheckBox* RecallBox(int bit) const { return m_recallBoxes[std::size_t(bit)]; }

@@ -23,8 +23,8 @@ class CSwitchUserDialog : public QDialog {
   // Checks the password; on a match the chosen user becomes current and the dialog ends OK.
   void accept() override;
 
-  QComboBox* UserList() const { return m_users; }       // 1017
-  QLineEdit* PasswordEdit() const { return m_password; }  // 1015
+  QComboBox* UserList() const { return m_users; }
+  QLineEdit* PasswordEdit() const { return m_password; }
   QPushButton* OkButton() const { return m_ok; }
 
  private:
@@ -43,8 +43,8 @@ class CChangePasswordDialog : public QDialog {
   void SetErrorBox(PasswordErrorBox box) { m_errorBox = std::move(box); }
   void accept() override;
 
-  QLineEdit* CurrentEdit() const { return m_current; }  // 1018
-  QLineEdit* NewEdit() const { return m_new; }          // 1019
+  QLineEdit* CurrentEdit() const { return m_current; }
+  QLineEdit* NewEdit() const { return m_new; }
   QPushButton* OkButton() const { return m_ok; }
 
  private:

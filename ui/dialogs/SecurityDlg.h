@@ -40,14 +40,14 @@ class CSecurityDlg : public CBitmapDialogEx {
   // The link handed to the system when the dialog opened; null before.
   const std::shared_ptr<CSecurityDialogLink>& GetLink() const { return m_link; }
 
-  QLabel* HeaderLine() const { return m_header; }    // 1043
-  QLabel* PromptLine() const { return m_prompt; }    // 1044
-  QLabel* MessageArea() const { return m_message; }  // 1047
-  QListWidget* DeviceList() const { return m_devices; }  // 1045
-  QLineEdit* PasswordEdit() const { return m_password; }  // 1015
-  QPushButton* CancelButton() const { return m_cancel; }  // 1042
-  QPushButton* AbortButton() const { return m_abort; }    // 1046
-  QPushButton* OkButton() const { return m_ok; }          // 1
+  QLabel* HeaderLine() const { return m_header; }
+  QLabel* PromptLine() const { return m_prompt; }
+  QLabel* MessageArea() const { return m_message; }
+  QListWidget* DeviceList() const { return m_devices; }
+  QLineEdit* PasswordEdit() const { return m_password; }
+  QPushButton* CancelButton() const { return m_cancel; }
+  QPushButton* AbortButton() const { return m_abort; }
+  QPushButton* OkButton() const { return m_ok; }
 
  protected:
   void showEvent(QShowEvent* event) override;

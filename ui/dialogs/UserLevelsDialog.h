@@ -41,15 +41,15 @@ class CUserLevelsDialog : public CSettingsPage {
   const std::vector<std::unique_ptr<CUser>>& GetWorkingUsers() const { return m_users; }
   CUser* GetShownUser() const { return m_shownUser; }
 
-  CEditableListBox* UserList() const { return m_userList; }  // 1007
+  CEditableListBox* UserList() const { return m_userList; }
   // The pictures of the Add and Delete buttons.
   static constexpr std::uint32_t kAddBitmap = 327;
   static constexpr std::uint32_t kDeleteBitmap = 328;
-  QPushButton* AddButton() const { return m_add; }           // 1008
-  QPushButton* DeleteButton() const { return m_delete; }     // 1009
+  QPushButton* AddButton() const { return m_add; }
+  QPushButton* DeleteButton() const { return m_delete; }
   QCheckBox* RightBox(int i) const { return m_rights[i]; }
-  QLineEdit* PasswordEdit() const { return m_password; }  // 1015
-  QTreeWidget* PanelTree() const { return m_tree; }       // 1076
+  QLineEdit* PasswordEdit() const { return m_password; }
+  QTreeWidget* PanelTree() const { return m_tree; }
   QTreeWidgetItem* DevicesRoot() const { return m_devicesRoot; }
   QTreeWidgetItem* PanelsRoot() const { return m_panelsRoot; }
 
@@ -103,9 +103,9 @@ class CGeneralFilePropertiesDialog : public CSettingsPage {
   explicit CGeneralFilePropertiesDialog(CSystem* system, QWidget* parent = nullptr);
   void Apply() override;
 
-  QCheckBox* FullScreenBox() const { return m_fullScreen; }  // 1005
-  QCheckBox* SecurityBox() const { return m_security; }      // 1006
-  QCheckBox* GoOnlineBox() const { return m_goOnline; }      // 1096
+  QCheckBox* FullScreenBox() const { return m_fullScreen; }
+  QCheckBox* SecurityBox() const { return m_security; }
+  QCheckBox* GoOnlineBox() const { return m_goOnline; }
 
  private:
   CSystem* m_system;

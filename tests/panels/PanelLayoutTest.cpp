@@ -1,0 +1,273 @@
+// What every device panel's layout must keep, on every page and view of every model: each
+// widget inside the skin, no two controls on top of each other, no picture drawn over a control
+// that it does not mean to cover, one widget per action id, and every text it shows readable in
+// the drawing. Set ORVAK_PANEL_PNG_DIR to keep the drawings.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/BitmapImage.h"
+#include "core/System.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/amplifier/ZelBreakDevice.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
+#include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "panels/BitmapFader.h"
+#include "panels/BitmapMeter.h"
+#include "panels/BitmapObject.h"
+#include "panels/BmpButton.h"
+#include "panels/CompressorMeter.h"
+#include "panels/CustomComboBox.h"
+#include "panels/Knob.h"
+#include "panels/NerexSeriesBaseControlPanel.h"
+#include "panels/NerexSeriesParametricControl.h"
+#include "panels/PanelClasses.h"
+#include "panels/TextControl.h"
+#include "panels/TorvexSeriesDEQControl.h"
+#include "platform/Image.h"
+#include "resources/ZelPanelLayout.h"
+#include "tests/support/RecordingFrame.h"
+
+namespace {
+
+// The widgets a user works with: every other kind only shows something.
+bool TakesInput(const CControlObject* w) {
+  if (const auto* text = dynamic_cast<const CTextControl*>(w)) return text->IsEditable();
+  return dynamic_cast<const CBmpButton*>(w) || dynamic_cast<const CBitmapFader*>(w) || dynamic_cast<const CKnob*>(w) ||
+         dynamic_cast<const CCustomComboBox*>(w) || dynamic_cast<const CNerexSeriesParametricControl*>(w) ||
+         dynamic_cast<const CTorvexSeriesDEQControl*>(w);
+}
+
+std::string Describe(const CControlObject* w) {
+  const CRect r = w->GetRect();
+  return std::string(typeid(*w).name()) + " id " + std::to_string(w->GetId()) + " at (" + std::to_string(r.left) +
+         ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " + std::to_string(r.bottom) + ")";
+}
+
+std::vector<CControlObject*> Visible(const CControlPanelWnd& panel) {
+  std::vector<CControlObject*> shown;
+  for (CControlObject* w : panel.GetControls())
+    if (w->IsVisible()) shown.push_back(w);
+  return shown;
+}
+
+// --- The rules, each checked on a panel as it is shown ---
+
+// Every widget shown lies inside the skin.
+void ExpectInsideTheSkin(const CControlPanelWnd& panel) {
+  const CBitmapImage* skin = panel.GetBackgroundImage();
+  ASSERT_TRUE(skin);
+  const CRect bounds{0, 0, skin->GetWidth(), skin->GetHeight()};
+  for (const CControlObject* w : Visible(panel)) {
+    const CRect r = w->GetRect();
+    EXPECT_TRUE(r.left >= bounds.left && r.top >= bounds.top && r.right <= bounds.right && r.bottom <= bounds.bottom)
+        << Describe(w);
+  }
+}
+
+// No two controls shown overlap.
+void ExpectNoOverlappingControls(const CControlPanelWnd& panel) {
+  const std::vector<CControlObject*> shown = Visible(panel);
+  for (std::size_t a = 0; a < shown.size(); ++a)
+    for (std::size_t b = a + 1; b < shown.size(); ++b)
+      if (TakesInput(shown[a]) && TakesInput(shown[b])) {
+        EXPECT_FALSE(RectsIntersect(shown[a]->GetRect(), shown[b]->GetRect()))
+            << Describe(shown[a]) << " and " << Describe(shown[b]);
+      }
+}
+
+// The list order is the drawing order: a picture made after a control would hide it, unless it
+// is one of the covers meant to lie over the controls.
+void ExpectNoPictureOverAControl(const CControlPanelWnd& panel, const std::set<int>& coverIds) {
+  const std::vector<CControlObject*> shown = Visible(panel);
+  for (std::size_t a = 0; a < shown.size(); ++a) {
+    if (!TakesInput(shown[a])) continue;
+    for (std::size_t b = a + 1; b < shown.size(); ++b) {
+      const auto* picture = dynamic_cast<const CBitmapObject*>(shown[b]);
+      if (!picture || coverIds.count(picture->GetId())) continue;
+      EXPECT_FALSE(RectsIntersect(shown[a]->GetRect(), picture->GetRect()))
+          << Describe(picture) << " over " << Describe(shown[a]);
+    }
+  }
+}
+
+// A button's id is the action or the switch it sends: no other widget carries it, shown or
+// not.
+void ExpectButtonIdsUnshared(const CControlPanelWnd& panel) {
+  const auto& all = panel.GetControls();
+  for (const CControlObject* button : all) {
+    if (!dynamic_cast<const CBmpButton*>(button)) continue;
+    for (const CControlObject* other : all) {
+      if (other == button) continue;
+      EXPECT_NE(other->GetId(), button->GetId()) << Describe(button) << " and " << Describe(other);
+    }
+  }
+}
+
+// Controls shown together share an id only when it names a parameter of the device (a fader
+// and its readout).
+void ExpectSharedIdsNameParameters(const CControlPanelWnd& panel, CDevice& device) {
+  const std::vector<CControlObject*> shown = Visible(panel);
+  for (std::size_t a = 0; a < shown.size(); ++a)
+    for (std::size_t b = a + 1; b < shown.size(); ++b) {
+      const int id = shown[a]->GetId();
+      if (!TakesInput(shown[a]) || !TakesInput(shown[b]) || shown[b]->GetId() != id) continue;
+      const CParamInfo info = device.GetParameterAt(id);
+      EXPECT_TRUE(info.id == id && info.name != "NULL") << Describe(shown[a]) << " and " << Describe(shown[b]);
+    }
+}
+
+// Every text shown is drawn: hiding it changes its part of the drawing.
+void ExpectEveryTextDrawn(CControlPanelWnd& panel) {
+  CImage* buffer = panel.GetBackBuffer();
+  ASSERT_TRUE(buffer);
+  for (CControlObject* w : Visible(panel)) {
+    auto* text = dynamic_cast<CTextControl*>(w);
+    if (!text || text->GetText().empty()) continue;
+    const CRect r = text->GetRect();
+    std::vector<std::uint32_t> drawn;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) drawn.push_back(buffer->GetPixel(x, y).argb);
+    text->SetVisible(false);
+    panel.RedrawRect(&r, false, true);
+    int changed = 0;
+    std::size_t i = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) changed += buffer->GetPixel(x, y).argb != drawn[i++];
+    text->SetVisible(true);
+    panel.RedrawRect(&r, false, true);
+    EXPECT_GT(changed, 0) << Describe(text) << " \"" << text->GetText() << "\"";
+  }
+}
+
+// One panel in one state: the device it shows, made by the case, and what the case does to
+// the panel after the refresh.
+struct PanelCase {
+  std::string name;
+  std::function<CDevice*(CSystem&, IMessageSink&)> make;
+  std::function<void(CDevice&, CControlPanelWnd&)> show;
+  // Pictures drawn on purpose over the controls under them (the covers of withheld rights).
+  std::set<int> coverIds;
+};
+
+class PanelLayout : public ::testing::TestWithParam<PanelCase> {
+ protected:
+  void SetUp() override {
+    RegisterAmplifierFamilies();
+    RegisterDevicePanelClasses();
+    device = GetParam().make(system, frame);
+    ASSERT_NE(device, nullptr);
+    system.AppendDevice(device);
+    device->SetName("Layout");
+    panel.reset(CreateControlPanel(device->GetControlPanelClass()));
+    ASSERT_NE(panel, nullptr);
+    panel->SetDevice(device);
+    device->SetControlPanel(panel.get());
+    ASSERT_TRUE(panel->Create());
+    panel->UpdateAllControls();
+    if (GetParam().show) GetParam().show(*device, *panel);
+    panel->RedrawRect(nullptr, false, true);
+    if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
+      panel->GetBackBuffer()->Native().save(QString::fromLocal8Bit(dir) + "/layout-" +
+                                            QString::fromStdString(GetParam().name) + ".png");
+  }
+  void TearDown() override {
+    if (device) device->SetControlPanel(nullptr);
+    panel.reset();
+  }
+  CRecordingFrame frame;
+  CSystem system;
+  CDevice* device = nullptr;
+  std::unique_ptr<CControlPanelWnd> panel;
+};
+
+}  // namespace
+
+TEST_P(PanelLayout, KeepsEveryLayoutRule) {
+  ExpectInsideTheSkin(*panel);
+  ExpectNoOverlappingControls(*panel);
+  ExpectNoPictureOverAControl(*panel, GetParam().coverIds);
+  ExpectButtonIdsUnshared(*panel);
+  ExpectSharedIdsNameParameters(*panel, *device);
+  ExpectEveryTextDrawn(*panel);
+}
+
+namespace {
+
+std::function<CDevice*(CSystem&, IMessageSink&)> Processor(int model, std::uint32_t hardware = 0) {
+  return [=](CSystem& system, IMessageSink& frame) {
+    return CreateNerexSeriesDevice(&system, &frame, std::uint32_t(model), 1, hardware);
+  };
+}
+
+std::function<CDevice*(CSystem&, IMessageSink&)> Amplifier(std::uint32_t type) {
+  return [=](CSystem& system, IMessageSink&) { return system.CreateDevice(5, type, 0); };
+}
+
+// Shows a page (and on the Mixer page a side tab, and the Router or Matrix view).
+std::function<void(CDevice&, CControlPanelWnd&)> Page(std::uint32_t page, std::uint32_t tab = 295,
+                                                      bool matrix = false) {
+  return [=](CDevice& device, CControlPanelWnd& panel) {
+    auto& processor = static_cast<CNerexSeriesDevice&>(device);
+    {
+      CSingleLock lock(processor.SettingsLock());
+      processor.GetCurrentSettings().outputs.mixerFlag = matrix ? 1 : 0;
+    }
+    processor.SetSideTab(tab);
+    processor.SetPanelPage(page);
+    auto& base = static_cast<CNerexSeriesBaseControlPanel&>(panel);
+    base.ShowPage(page);
+    if (page == kNerexPageMixer) base.SelectSideTab(tab, true);
+  };
+}
+
+// The pages and Mixer views of the full models, and the views where the panels differ by model:
+// the strips a small model centres, the Calder and Hollin headers of three tabs.
+std::vector<PanelCase> Cases() {
+  std::vector<PanelCase> cases;
+  const struct {
+    const char* name;
+    int model;
+    std::uint32_t hardware;
+    std::vector<std::uint32_t> tabs;
+    std::vector<std::uint32_t> pages;
+  } processors[] = {
+      {"Nerex48", kModelNerex48, 0, {295, 296, 297}, {60, 61, 63}},
+      {"Nerex24", kModelNerex24, 0, {295, 296, 297}, {61}},
+      {"Calder26", kModelCalder26, 0, {296}, {63}},
+      {"Hollin2", kModelCalder48, kHardwareHollin2, {297}, {61}},
+      {"Torvex48", kModelTorvex48, 0, {295, 296, 297}, {60, 61, 63, 64, 65}},
+  };
+  for (const auto& p : processors) {
+    for (std::uint32_t tab : p.tabs)
+      cases.push_back({std::string(p.name) + "Tab" + std::to_string(tab),
+                       Processor(p.model, p.hardware),
+                       Page(kNerexPageMixer, tab),
+                       {}});
+    for (std::uint32_t page : p.pages)
+      cases.push_back(
+          {std::string(p.name) + "Page" + std::to_string(page), Processor(p.model, p.hardware), Page(page), {}});
+  }
+  cases.push_back({"Torvex48Matrix", Processor(kModelTorvex48), Page(kNerexPageMixer, 295, true), {}});
+  cases.push_back({"Fennick", Processor(kModelFennick), nullptr, {}});
+  // The Zel amplifiers' covers lie over the controls they withhold.
+  const std::set<int> zelCovers = {zel_layout::kChannelCoverId, zel_layout::kStatusCoverId,
+                                   zel_layout::kStandbyCoverId};
+  for (std::uint32_t type : {51u, 55u})
+    cases.push_back({"Zel" + std::to_string(type), Amplifier(type), nullptr, zelCovers});
+  // Eight and sixteen channels.
+  for (std::uint32_t type : {34u, 35u}) cases.push_back({"Break" + std::to_string(type), Amplifier(type), nullptr, {}});
+  return cases;
+}
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Panels, PanelLayout, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<PanelCase>& info) { return info.param.name; });
