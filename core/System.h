@@ -395,7 +395,7 @@ class CSystem {
   }
   // UI thread: puts the devices found by the worker into the zone (or the first zone when it
   // is not one of the system's), gives the users their access records and marks the file
-  // modified. The frame calls it when it handles UWM_REFRESH_RACK.
+  // modified. The frame calls it when it handles FrameMsg::kRefreshRack.
   void PlaceFoundDevices(const CZone* selectedZone);
   std::size_t GetUnplacedDeviceCount() const { return m_comms.GetUnplacedDeviceCount(); }
   // After a scan: every breakout box reads its bit-21 block (and bits 24-31) again.
