@@ -256,6 +256,9 @@ std::vector<PanelCase> Cases() {
           {std::string(p.name) + "Page" + std::to_string(page), Processor(p.model, p.hardware), Page(page), {}});
   }
   cases.push_back({"Torvex48Matrix", Processor(kModelTorvex48), Page(kNerexPageMixer, 295, true), {}});
+  // The compact view of each processor header: four tabs, three tabs, six tabs; a small model.
+  for (const auto& p : processors)
+    cases.push_back({std::string(p.name) + "Compact", Processor(p.model, p.hardware), Page(kNerexPageCompact), {}});
   cases.push_back({"Fennick", Processor(kModelFennick), nullptr, {}});
   // The Zel amplifiers' covers lie over the controls they withhold.
   const std::set<int> zelCovers = {zel_layout::kChannelCoverId, zel_layout::kStatusCoverId,
