@@ -17,7 +17,7 @@
 
 namespace {
 
-std::vector<std::string> Names(const std::vector<CPropertyItem>& items) {
+std::vector<std::string> NamesOf(const std::vector<CPropertyItem>& items) {
   std::vector<std::string> names;
   for (const CPropertyItem& item : items) names.push_back(item.name);
   return names;
@@ -46,7 +46,7 @@ class PanelPropertiesTest : public ::testing::Test {
 TEST_F(PanelPropertiesTest, Entries_OnlyInDesignModeAndImageUsageOnlyWithAnImage) {
   std::vector<CPropertyItem> items;
   m_panel->GetProperties(items);
-  EXPECT_EQ(Names(items),
+  EXPECT_EQ(NamesOf(items),
             (std::vector<std::string>{"General", "Name", "Grid Pitch", "Background", "Background Colour", "Background Image"}));
   CCCImage image;
   m_panel->m_pBackgroundImage = &image;
