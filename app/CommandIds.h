@@ -1,9 +1,12 @@
-// Command ids of the main frame's menus, toolbars and accelerators, and the frame's window
-// message numbers. The numbers are those the rest of the program and the saved workspace use.
+// Command ids of the main frame's menus, toolbars and accelerators, its bars and its timers
+// (the messages it is posted are in core/SystemMessages.h). The numbers are those the rest of
+// the program and the saved workspace use.
 #pragma once
 
 #include <cstdint>
 
+#include "core/DeviceMenu.h"
+#include "core/SystemMessages.h"
 #include "platform/Types.h"
 
 namespace Cmd {
@@ -18,8 +21,8 @@ inline constexpr std::uint32_t kAppExit = 57665;
 inline constexpr std::uint32_t kFileProperties = 32790;
 inline constexpr std::uint32_t kExportLogFile = 32898;
 // Edit
-inline constexpr std::uint32_t kEditCopy = 57634;
-inline constexpr std::uint32_t kEditPaste = 57637;
+inline constexpr std::uint32_t kEditCopy = kCmdEditCopy;
+inline constexpr std::uint32_t kEditPaste = kCmdEditPaste;
 // View
 inline constexpr std::uint32_t kViewDeviceView = 32826;
 inline constexpr std::uint32_t kViewSystemMonitor = 32827;
@@ -97,39 +100,3 @@ inline constexpr std::uint32_t kAutosave = 78;  // "AutoSave" minutes x 60000 ms
 inline constexpr std::uint32_t kBlink = 79;     // blink phase and idle status text
 inline constexpr std::uint32_t kBlinkPeriodMs = 333;
 }  // namespace FrameTimer
-
-// Messages posted to the main frame (CPostedMessage). "device" is the device's handle; the
-// other words are wParam and lParam (numbers, or an object the frame looks up in its lists)
-// or the message's text, as each comment says.
-namespace FrameMsg {
-inline constexpr std::uint32_t kOpenDevicePanel = WM_APP + 101;     // device
-inline constexpr std::uint32_t kMeterValue = WM_APP + 102;          // device, lParam meter value
-inline constexpr std::uint32_t kRefreshRack = WM_APP + 103;         // -
-inline constexpr std::uint32_t kResizeDevicePanel = WM_APP + 104;   // device
-inline constexpr std::uint32_t kPanelCaption = WM_APP + 105;        // device (its open panel)
-inline constexpr std::uint32_t kLogLine = WM_APP + 106;             // text (UTF-8)
-inline constexpr std::uint32_t kSelectDevice = WM_APP + 108;        // device, lParam force
-inline constexpr std::uint32_t kStatusText = WM_APP + 109;          // text (UTF-8)
-inline constexpr std::uint32_t kStatusEvent = WM_APP + 111;         // device, lParam code 103..109
-inline constexpr std::uint32_t kInvalidatePanel = WM_APP + 112;     // device
-inline constexpr std::uint32_t kFatalCommsError = WM_APP + 113;     // -
-inline constexpr std::uint32_t kGoOffline = WM_APP + 114;           // -
-inline constexpr std::uint32_t kOpenSecurityDlg = WM_APP + 115;     // 0 get, 1 set
-inline constexpr std::uint32_t kPanelOnlineState = WM_APP + 117;    // device, lParam online
-inline constexpr std::uint32_t kRackZoneTimerStart = WM_APP + 118;  // zone
-inline constexpr std::uint32_t kRackZoneTimerStop = WM_APP + 119;   // zone
-inline constexpr std::uint32_t kMeterZoneTimerStart = WM_APP + 120; // zone
-inline constexpr std::uint32_t kMeterZoneTimerStop = WM_APP + 121;  // zone
-inline constexpr std::uint32_t kRebuildMeters = WM_APP + 122;       // -
-inline constexpr std::uint32_t kShowDeviceProps = WM_APP + 129;     // device
-inline constexpr std::uint32_t kShowPanelProps = WM_APP + 130;      // custom-panel view, force
-inline constexpr std::uint32_t kShowWidgetProps = WM_APP + 131;     // widget, force
-inline constexpr std::uint32_t kPanelRenamed = WM_APP + 134;        // custom panel data
-inline constexpr std::uint32_t kOpenCustomPanel = WM_APP + 135;     // text: custom panel UUID
-inline constexpr std::uint32_t kRecallSnapshot = WM_APP + 136;      // text: snapshot UUID
-inline constexpr std::uint32_t kPropagateOnline = WM_APP + 137;     // device
-inline constexpr std::uint32_t kPropagateWarning = WM_APP + 138;    // device
-inline constexpr std::uint32_t kSystemMonitorVisible = WM_APP + 139; // visible
-// The framework's "refresh the status text" message; wParam the string id.
-inline constexpr std::uint32_t kSetMessageString = 0x0362;
-}  // namespace FrameMsg

@@ -53,7 +53,8 @@ const ToolBarSpec kToolBarSpecs[CMainFrame::kToolBarCount] = {
 
 }  // namespace
 
-// The frame's side of the model's requests: posts, message boxes, confirmations, file errors.
+// The frame's side of the model's requests: posts, message boxes, confirmations, file errors and
+// the property pickers.
 class CMainFrame::UiServices : public IUiServices {
  public:
   explicit UiServices(CMainFrame& frame) : m_frame(frame) {}
@@ -68,6 +69,14 @@ class CMainFrame::UiServices : public IUiServices {
   void ShowFileError(const std::string& text, const std::string& caption) override {
     m_frame.ShowFileError(text, caption);
   }
+  bool PickImage(CSystem* system, CCCImageBase*& image) override {
+    return m_frame.m_pickers && m_frame.m_pickers->PickImage(system, image);
+  }
+  bool PickParameter(CSystem* system, CCustomControlObject* widget) override {
+    return m_frame.m_pickers && m_frame.m_pickers->PickParameter(system, widget);
+  }
+  bool PickColour(std::uint32_t& colour) override { return m_frame.m_pickers && m_frame.m_pickers->PickColour(colour); }
+  bool PickFont(CLogFont& font) override { return m_frame.m_pickers && m_frame.m_pickers->PickFont(font); }
 
  private:
   CMainFrame& m_frame;
@@ -86,7 +95,6 @@ CMainFrame::~CMainFrame() {
   // A frame destroyed without closing (tests, a failed start) still ends the worker here; of
   // what it posted only the log lines are still shown.
   m_closing = true;
-  if (GetPropertyPickers() == m_pickers.get()) SetPropertyPickers(nullptr);
   m_system.GetComms().StopCommsThread();
   if (m_mdiClient) m_mdiClient->SetResizeHandler(nullptr);
   // Panel windows go before the system object: their views point at its devices.
@@ -327,7 +335,7 @@ bool CMainFrame::CreateMenuBar() {
   help->addSeparator();
   help->addAction(GetCommand(kAppAbout));
 
-  // Menus read their states just before they open, as the framework's idle update does.
+  // Menus read their states just before they open, so every item shows the state of that moment.
   for (QMenu* menu : {file, edit, view, devices, comms, design, users, tools, help}) {
     connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandUI(); });
   }
@@ -441,7 +449,6 @@ bool CMainFrame::CreateDockingWindows() {
   m_propertiesPane->setObjectName(QStringLiteral("PropertiesPane"));
   m_propertiesPane->GetGrid().SetMessageSink(this);
   m_pickers = std::make_unique<CQtPropertyPickers>(&m_propertiesPane->GetGrid());
-  SetPropertyPickers(m_pickers.get());
   m_propertiesPane->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
   m_propertiesPane->resize(100, 100);
 

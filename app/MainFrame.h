@@ -39,6 +39,7 @@ class CUuid;
 class CUser;
 class CRecentFileList;
 class CUpdateChecker;
+class CZone;
 class IUserPrompts;
 
 class CMainFrame : public QMainWindow, public CMessageTarget {
@@ -239,8 +240,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   using MessageHandler = void (*)(CMainFrame& frame, const CPostedMessage& message);
   static const std::unordered_map<std::uint32_t, MessageHandler>& MessageHandlers();
   void OnZoneTimerMessage(const CPostedMessage& message);
-  // Index of a zone in the system's zone list, -1 when it is not there.
-  int ZoneIndex(WPARAM wParam) const;
+  // The zone the message names by its handle; null when it is no longer in the system.
+  CZone* MessageZone(const CPostedMessage& message) const;
 
   // Refreshes of the panes after the system changed as a whole (New, Open).
   void RefreshAfterClear();

@@ -45,11 +45,9 @@ void CMainFrame::OpenCustomPanel(CCPData* panel) {
   frame->SetSystem(&m_system);
   frame->setWindowIcon(windowIcon());
   m_mdiClient->addSubWindow(frame);
-  view->SetMessageHandler([this](std::uint32_t message, WPARAM wParam, LPARAM lParam) {
-    if (message == kViewShowPanelProps) OnShowPanelProperties(reinterpret_cast<CCustomControlPanel*>(wParam), lParam != 0);
-    if (message == kViewShowWidgetProps)
-      m_propertiesPane->ShowControlProperties(lParam != 0, reinterpret_cast<CCustomControlObject*>(wParam));
-  });
+  view->SetPropertiesHandlers(
+      [this](CCustomControlPanel& shown, bool force) { OnShowPanelProperties(&shown, force); },
+      [this](CCustomControlObject* widget, bool force) { m_propertiesPane->ShowControlProperties(force, widget); });
   view->SetMainCommandHandler([this](std::uint32_t id) {
     if (id == kCmdPanelProperties) RunCommand(Cmd::kPanelProperties);
   });

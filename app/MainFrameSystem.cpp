@@ -498,12 +498,11 @@ CDevice* CMainFrame::MessageDevice(const CPostedMessage& message) const {
   return m_system.FindDeviceByHandle(message.handle);
 }
 
-int CMainFrame::ZoneIndex(WPARAM wParam) const {
-  const auto& zones = m_system.GetZones();
-  for (std::size_t i = 0; i < zones.size(); ++i) {
-    if (reinterpret_cast<WPARAM>(zones[i]) == wParam) return int(i);
+CZone* CMainFrame::MessageZone(const CPostedMessage& message) const {
+  for (CZone* zone : m_system.GetZones()) {
+    if (message.handle != 0 && zone->GetHandle() == message.handle) return zone;
   }
-  return -1;
+  return nullptr;
 }
 
 void CMainFrame::OnMessage(const CPostedMessage& posted) {
@@ -512,23 +511,22 @@ void CMainFrame::OnMessage(const CPostedMessage& posted) {
   if (m_closing && posted.message != FrameMsg::kLogLine) return;
   const auto& handlers = MessageHandlers();
   if (const auto it = handlers.find(posted.message); it != handlers.end()) it->second(*this, posted);
-  // Messages without a handler (WM_APP+123 to +128, +132 and +133) do nothing.
+  // A message without a handler does nothing.
 }
 
 void CMainFrame::OnZoneTimerMessage(const CPostedMessage& posted) {
   using namespace FrameMsg;
   // The timer belongs to the zone itself: deleting another zone meanwhile leaves it running.
-  const CZone* zone = reinterpret_cast<const CZone*>(posted.wParam);
+  // A zone deleted before its message arrives is not found; a timer it still has stops on its
+  // next tick.
+  const CZone* zone = MessageZone(posted);
+  if (!zone) return;
   CDeviceRack& rack = m_deviceView->GetRack();
   CLiveMeterView& meters = m_outputPane->GetLiveMeterView();
   switch (posted.message) {
-    case kRackZoneTimerStart:
-      if (ZoneIndex(posted.wParam) >= 0) rack.StartZoneTimer(zone, kZoneTimerPeriodMs);
-      break;
+    case kRackZoneTimerStart: rack.StartZoneTimer(zone, kZoneTimerPeriodMs); break;
     case kRackZoneTimerStop: rack.StopZoneTimer(zone); break;
-    case kMeterZoneTimerStart:
-      if (ZoneIndex(posted.wParam) >= 0) meters.StartZoneTimer(zone, kZoneTimerPeriodMs);
-      break;
+    case kMeterZoneTimerStart: meters.StartZoneTimer(zone, kZoneTimerPeriodMs); break;
     case kMeterZoneTimerStop: meters.StopZoneTimer(zone); break;
     default: break;
   }
@@ -542,7 +540,7 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
        [](CMainFrame& f, M m) {
          if (CDevice* device = f.MessageDevice(m)) f.OpenDevicePanel(device, true);
        }},
-      {kMeterValue,
+      {kRedrawMeterEntry,
        [](CMainFrame& f, M m) {
          if (!f.m_outputPane->isVisible()) return;
          if (CDevice* device = f.MessageDevice(m)) f.m_outputPane->GetLiveMeterView().AddDevice(device, m.lParam);
@@ -615,12 +613,12 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
          if (CDevice* device = f.MessageDevice(m); device && f.m_system.IsSelectedDevice(device))
            f.m_propertiesPane->ShowDeviceProperties(true, device);
        }},
-      // The view and the widget are taken only while a panel of the system still holds them: a
-      // message that arrives after they have gone does nothing.
+      // The view and the widget are found by handle only while a panel of the system still
+      // holds them: a message that arrives after they have gone does nothing.
       {kShowPanelProps,
        [](CMainFrame& f, M m) {
          for (CCPData* panel : f.m_system.GetCustomPanels()) {
-           if (panel->m_pView && reinterpret_cast<WPARAM>(panel->m_pView) == m.wParam)
+           if (panel->m_pView && panel->m_pView->GetHandle() == m.handle)
              f.OnShowPanelProperties(panel->m_pView, m.lParam != 0);
          }
        }},
@@ -628,8 +626,7 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
        [](CMainFrame& f, M m) {
          for (CCPData* panel : f.m_system.GetCustomPanels()) {
            for (CCustomControlObject* widget : panel->m_widgets) {
-             if (reinterpret_cast<WPARAM>(widget) == m.wParam)
-               f.m_propertiesPane->ShowControlProperties(m.lParam != 0, widget);
+             if (widget->GetHandle() == m.handle) f.m_propertiesPane->ShowControlProperties(m.lParam != 0, widget);
            }
          }
        }},

@@ -11,9 +11,7 @@ class CSystem;
 class CUser;
 class QWidget;
 
-// Also the confirmation question of risky actions (IConfirmPrompt), which the frame gives the
-// system object.
-class IUserPrompts : public IConfirmPrompt {
+class IUserPrompts {
  public:
   enum class Answer { Yes, No, Cancel };
   enum class Icon { Information, Warning, Exclamation, Question };
@@ -27,6 +25,11 @@ class IUserPrompts : public IConfirmPrompt {
   };
 
   virtual ~IUserPrompts() = default;
+  // The confirmation question of risky actions, which the frame hands on for the system object:
+  // caption, question, the OK button relabelled okText, "Cancel" and the box for never asking
+  // again. True when OK was pressed; neverAgain is then the state of the box.
+  virtual bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
+                          bool& neverAgain) = 0;
 
   // UI thread, all of them; each returns when the user has answered.
   virtual Answer AskYesNoCancel(const std::string& caption, const std::string& text) = 0;

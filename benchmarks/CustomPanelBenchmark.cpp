@@ -102,7 +102,7 @@ void BM_BroadcastUpdate(benchmark::State& state) {
   float value = 0.0f;
   MeasureAgainstFill(state, kWidth, kHeight, kUpdateGoalMs, [&] {
     value = value >= 99.0f ? 0.0f : value + 1.0f;
-    const CParamValue update(1, value, 1);
+    const CParamValue update(1, value, ParamKind::kLevel);
     CRect dirty = panel.target->OnParameterUpdate(update);
     if (dirty.Width() > 0 && dirty.Height() > 0) panel.Repaint(g, dirty);
   });

@@ -134,7 +134,7 @@ struct CDragBench {
     panel->resize(size.cx, size.cy);
     panel->show();
     device->ApplyControlChange(MakeBoolParamValue(kNerexPageOutputEq, true));
-    device->ApplyControlChange(CParamValue(kParamOutputPeqGain + 2, 6.0f, kValueKindLevel));
+    device->ApplyControlChange(CParamValue(kParamOutputPeqGain + 2, 6.0f, ParamKind::kLevel));
     for (CControlObject* control : panel->GetControls())
       if (control->GetId() == kOutputEqCurveId) curve = dynamic_cast<CNerexSeriesParametricControl*>(control);
     QApplication::processEvents();

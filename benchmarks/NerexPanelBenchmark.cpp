@@ -20,7 +20,7 @@ constexpr int kWidth = 850, kHeight = 600;
 
 void DispatchStatusEvents(CProcessorBus& bus, CNerexSeriesDevice& device) {
   for (const CPostedMessage& m : bus.Frame().Take())
-    if (m.message == UWM_DEVICE_STATUS_EVENT && m.handle == device.GetHandle()) device.OnStatusEvent(int(m.lParam));
+    if (m.message == FrameMsg::kStatusEvent && m.handle == device.GetHandle()) device.OnStatusEvent(int(m.lParam));
 }
 
 // A Nerex48 read back in full over the stand-in worker.

@@ -77,74 +77,6 @@ std::uint32_t UsageIndex(std::uint32_t usage) {
 }
 }  // namespace
 
-void CCPData::GetProperties(std::vector<CPropertyItem>& items) {
-  if (!InDesignMode()) return;
-  items.push_back(MakeGroupPropertyItem("General", ""));
-  items.push_back(MakeStringPropertyItem(1, m_name, "Name", "Set the control panel name", 0, 0, 0));
-  items.push_back(MakeTextPropertyItem(3, m_gridPitch, "Grid Pitch", "The pitch of the grid in pixels", 0, 0, 0));
-  items.push_back(MakeGroupPropertyItem("Background", ""));
-  items.push_back(MakeColourPropertyItem(4, m_background, "Background Colour",
-                                         "Colour to be used as the background for this control panel", 0, 0, 0));
-  items.push_back(MakeImagePropertyItem(5, m_pBackgroundImage, "Background Image",
-                                        "Image to be used as the background for this control panel", 0, 0, 0));
-  if (!m_pBackgroundImage) return;
-  CPropertyOptions usage;
-  usage.options = {"Tile", "Centre", "Stretch"};
-  usage.selected = UsageIndex(m_imageUsage);
-  items.push_back(MakeChoicePropertyItem(6, usage, "Image Usage", "How to use the background image", 0, 0, 0));
-}
-
-bool CCPData::ValidateProperty(CNamedPropertyValue& value) {
-  switch (value.propertyId) {
-    case 1: {
-      const std::string name = value.GetString();
-      if (Utf8ToCString(name).size() > kPanelNameMax) {
-        value.text = kPanelNameTooLongText;
-        return false;
-      }
-      m_name = name;
-      // The frame refills its list of panels; the message names no panel.
-      if (IUiServices* ui = m_pOwner ? m_pOwner->GetUiServices() : nullptr) ui->PostMessage(UWM_PANEL_RENAMED);
-      if (m_pView) m_pView->SetPanelTitle(m_name);
-      return true;
-    }
-    case 3: {
-      const std::int32_t pitch = value.GetNumber();
-      if (pitch < kGridPitchMin || pitch > kGridPitchMax) {
-        value.text = FormatText(kGridPitchRangeText, kGridPitchMin, kGridPitchMax);
-        return false;
-      }
-      m_gridPitch = pitch;
-      if (m_pView) m_pView->RebuildDisplay();
-      return true;
-    }
-    case 4: {
-      const CColour colour = GetColourPropertyValue(value);
-      if (ColourDiffers(colour, m_background)) {
-        m_background = colour;
-        Rebuilt();
-      }
-      return true;
-    }
-    case 5: {
-      CCCImage* image = GetImagePropertyValue(value);
-      if (image != m_pBackgroundImage) {
-        m_pBackgroundImage = image;
-        Rebuilt();
-      }
-      return true;
-    }
-    case 6: {
-      const CPropertyOptions* options = value.GetOptions();
-      if (!options || options->selected > 2) return true;
-      m_imageUsage = (m_imageUsage & ~0x7u) | (1u << options->selected);
-      Rebuilt();
-      return true;
-    }
-    default: return false;
-  }
-}
-
 // --- Properties grid ---
 
 void CCPData::FillPropertiesPane(IDevicePropertyGrid& grid) {
@@ -185,7 +117,7 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
       }
       changed = name != m_name;
       m_name = name;
-      if (IUiServices* ui = m_pOwner ? m_pOwner->GetUiServices() : nullptr) ui->PostMessage(UWM_PANEL_RENAMED);
+      if (IUiServices* ui = m_pOwner ? m_pOwner->GetUiServices() : nullptr) ui->PostMessage(FrameMsg::kPanelRenamed);
       if (m_pView) m_pView->SetPanelTitle(m_name);
       break;
     }

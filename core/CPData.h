@@ -39,14 +39,7 @@ class CCPData : public CObjectProperties, public IPropertyGridOwner {
   CCPData(const CCPData&) = delete;
   CCPData& operator=(const CCPData&) = delete;
 
-  // --- CObjectProperties: the panel's rows (design mode only); the clipboard goes to the
-  // open view ---
-  // "General" with "Name" (1) and "Grid Pitch" (3); "Background" with "Background Colour"
-  // (4), "Background Image" (5) and, with an image, "Image Usage" (6).
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  // Applies one edited entry; a name over 40 characters or a pitch outside 2 to 20 is refused
-  // with its message in value.text.
-  bool ValidateProperty(CNamedPropertyValue& value) override;
+  // --- CObjectProperties: the clipboard goes to the open view ---
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
   void PasteFromClipboard(std::uint32_t command) override;

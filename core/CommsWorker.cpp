@@ -11,6 +11,7 @@
 #include "core/Device.h"
 #include "core/Discovery.h"
 #include "core/SecurityDialog.h"
+#include "core/SystemMessages.h"
 #include "platform/SerialPort.h"
 #include "platform/TextFormat.h"
 
@@ -235,7 +236,7 @@ void CCommsWorker::WorkerOnlineStep() {
 
   if (comms.GetStatus() == kCommsError) {
     comms.SetStatus(kCommsIdle);
-    EndOnline(UWM_FATAL_COMMS_ERROR);
+    EndOnline(FrameMsg::kFatalCommsError);
     return;
   }
 
@@ -313,10 +314,10 @@ void CCommsWorker::EndSecurityPass(PassOutcome outcome, bool setPass) {
   switch (outcome) {
     case PassOutcome::kTransportError:
       m_transport->SetStatus(kCommsIdle);
-      EndOnline(UWM_FATAL_COMMS_ERROR);
+      EndOnline(FrameMsg::kFatalCommsError);
       break;
     case PassOutcome::kCancelled:
-      EndOnline(UWM_GO_OFFLINE);
+      EndOnline(FrameMsg::kGoOffline);
       break;
     case PassOutcome::kDone:
       m_workerState = kWorkerOnline;

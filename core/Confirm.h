@@ -59,15 +59,3 @@ inline void SetConfirmPanelDelete(bool on) { SetConfirmBit(kConfirmPanelDelete, 
 inline void SetConfirmChangeRouting(bool on) { SetConfirmBit(kConfirmChangeRouting, on); }
 inline void SetConfirmSnapshotRecall(bool on) { SetConfirmBit(kConfirmSnapshotRecall, on); }
 inline void SetConfirmSnapshotDelete(bool on) { SetConfirmBit(kConfirmSnapshotDelete, on); }
-
-// Puts one confirmation question to the user. The main frame gives the system its question box;
-// tests give a scripted one, so that nothing ever blocks on a window.
-class IConfirmPrompt {
- public:
-  virtual ~IConfirmPrompt() = default;
-  // UI thread. Shows caption, question, the OK button relabelled okText, "Cancel" and the box
-  // for never asking again. True when OK was pressed; neverAgain is then the state of the box
-  // (it is left alone on any other answer).
-  virtual bool AskConfirm(const std::string& caption, const std::string& question,
-                          const std::string& okText, bool& neverAgain) = 0;
-};

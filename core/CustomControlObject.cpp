@@ -38,38 +38,6 @@ bool CCustomControlObject::InDesignMode() const {
   return panel && panel->GetOwner() && panel->GetOwner()->GetDesignMode() == 1;
 }
 
-void CCustomControlObject::GetProperties(std::vector<CPropertyItem>& items) {
-  char text[32];
-  items.push_back(MakeGroupPropertyItem("General", ""));
-  std::snprintf(text, sizeof text, "%d, %d", m_rect.left, m_rect.top);
-  items.push_back(MakeStringPropertyItem(1, text, "Position", "Co-ordinates of the top left corner of the control", 0, 0, 0));
-  std::snprintf(text, sizeof text, "%d, %d", m_rect.Width(), m_rect.Height());
-  items.push_back(MakeStringPropertyItem(2, text, "Size", "Size of the control", 0, 0, 0));
-  const std::uint32_t type = GetControlType();
-  if (type == kControlBitmap || type == kControlButton) return;
-  items.push_back(MakeGroupPropertyItem("Parameter", ""));
-  items.push_back(MakeParameterPropertyItem(CParameterRef{this, m_pDevice, m_parameterId}, "Parameter",
-                                            "The parameter that this control is linked to", 0, 0, 0));
-}
-
-bool CCustomControlObject::ValidateProperty(CNamedPropertyValue& value) {
-  switch (value.propertyId) {
-    case 1:
-    case 2: return true;
-    case 3: {
-      const CParameterRef chosen = GetPropertyValue(value);
-      if (chosen.device != m_pDevice || chosen.parameterId != m_parameterId) {
-        m_pDevice = chosen.device;
-        m_parameterId = chosen.parameterId;
-        RefreshState();
-        value.changed = 1;
-      }
-      return true;
-    }
-    default: return false;
-  }
-}
-
 void CCustomControlObject::FillPropertiesPane(IDevicePropertyGrid& grid) {
   auto general = std::make_unique<CDevicePropertyGroup>("General");
   general->Add(std::make_unique<CDeviceProperty>("Position", FormatText("%d, %d", m_rect.left, m_rect.top),
@@ -303,63 +271,6 @@ void ArchiveImageRef(CArchive& ar, CCCImage*& image, const CRecordLookup& lookup
   CUuid id = image ? image->GetId() : CUuid{};
   ArchiveUuid(ar, id);
   if (ar.IsLoading()) image = id.IsNil() ? nullptr : lookup.FindImage(id);
-}
-
-// --- Property-list entries ---
-
-namespace {
-template <class T>
-CPropertyItem MakeValueItem(std::int32_t propertyId, std::int32_t kind, T data, const std::string& name,
-                            const std::string& description, std::uint8_t o1, std::uint8_t o2, std::uint8_t o3) {
-  // A string entry carries the name, description and flags; its value is then replaced.
-  CPropertyItem item = MakeStringPropertyItem(propertyId, std::string(), name, description, o1, o2, o3);
-  item.value.SetData(kind, std::move(data));
-  return item;
-}
-}  // namespace
-
-CPropertyItem MakeImagePropertyItem(std::int32_t propertyId, CCCImage* image, const std::string& name,
-                                    const std::string& description, std::uint8_t o1, std::uint8_t o2,
-                                    std::uint8_t o3) {
-  return MakeValueItem(propertyId, kPropImage, image, name, description, o1, o2, o3);
-}
-
-CPropertyItem MakeColourPropertyItem(std::int32_t propertyId, CColour colour, const std::string& name,
-                                     const std::string& description, std::uint8_t o1, std::uint8_t o2,
-                                     std::uint8_t o3) {
-  return MakeValueItem(propertyId, kPropColour, colour, name, description, o1, o2, o3);
-}
-
-CPropertyItem MakeFontPropertyItem(std::int32_t propertyId, const CTextStyle& style, const std::string& name,
-                                   const std::string& description, std::uint8_t o1, std::uint8_t o2,
-                                   std::uint8_t o3) {
-  return MakeValueItem(propertyId, kPropTextStyle, style, name, description, o1, o2, o3);
-}
-
-CPropertyItem MakeParameterPropertyItem(const CParameterRef& parameter, const std::string& name,
-                                        const std::string& description, std::uint8_t o1, std::uint8_t o2,
-                                        std::uint8_t o3) {
-  return MakeValueItem(3, kPropParameter, parameter, name, description, o1, o2, o3);
-}
-
-CColour GetColourPropertyValue(const CPropertyValue& value) {
-  const CColour* colour = value.GetData<CColour>();
-  return colour ? *colour : CColour{};
-}
-
-CTextStyle GetFontPropertyValue(const CPropertyValue& value) {
-  const CTextStyle* style = value.GetData<CTextStyle>();
-  return style ? *style : CTextStyle{};
-}
-
-CCCImage* GetImagePropertyValue(const CPropertyValue& value) {
-  CCCImage* const* image = value.GetData<CCCImage*>();
-  return image ? *image : nullptr;
-}
-
-CParameterRef GetPropertyValue(const CPropertyValue& value) {
-  const CParameterRef* parameter = value.GetData<CParameterRef>();
-  return parameter ? *parameter : CParameterRef{};
 }
 
 bool UnionRects(CRect& out, const CRect& a, const CRect& b) {

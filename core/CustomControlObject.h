@@ -11,6 +11,7 @@
 #include "core/ObjectProperties.h"
 #include "core/TextStyle.h"
 #include "core/Uuid.h"
+#include "platform/ObjectHandle.h"
 #include "platform/Types.h"
 
 class CArchive;
@@ -54,6 +55,12 @@ class CCustomControlPanel {
   virtual void SetActiveControl(CCustomControlObject* widget) { (void)widget; }
   // Whether the widget is selected in design mode. Base: never.
   virtual bool IsSelected(const CCustomControlObject* widget) const { (void)widget; return false; }
+
+  // Names the view in posted messages (the frame looks it up among the open panels' views).
+  std::uint64_t GetHandle() const { return m_handle.Value(); }
+
+ private:
+  CObjectHandle m_handle;
 };
 
 // What a text widget's in-place editor asks of the view that shows the widget.
@@ -111,13 +118,7 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   CCustomControlObject() = default;
   ~CCustomControlObject() override = default;
 
-  // --- CObjectProperties: the shared rows, and the clipboard forwarded to the panel data ---
-  // "General" with "Position" (1) and "Size" (2); unless a bitmap or a button, "Parameter"
-  // with the parameter entry (3).
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  // 1 and 2 accepted unchanged; 3 binds the widget to the entry's device and parameter,
-  // refreshes it and marks the entry changed; any other id refused.
-  bool ValidateProperty(CNamedPropertyValue& value) override;
+  // --- CObjectProperties: the clipboard forwarded to the panel data ---
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
   void PasteFromClipboard(std::uint32_t command) override;
@@ -181,6 +182,8 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   // The bound parameter's current value; the empty value when unbound.
   CParamValue GetParameterValue() const;
   bool IsLinked() const { return m_pDevice && m_parameterId; }
+  // Names the widget in posted messages (the frame looks it up among the panels' widgets).
+  std::uint64_t GetHandle() const { return m_handle.Value(); }
 
   CRect m_rect;
   CCustomControlPanel* m_pView = nullptr;  // the owning view while the panel is open; not owned
@@ -197,6 +200,9 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   CCPData* GetPanel() const;
   // Whether the owning panel's system is in design mode.
   bool InDesignMode() const;
+
+ private:
+  CObjectHandle m_handle;  // a copy gets its own
 };
 
 // Deletes every widget of the array and empties it.
@@ -221,36 +227,4 @@ bool ReleaseImageRef(CCCImage*& ref, const CCCImageBase* image);
 void ArchiveImageRef(CArchive& ar, CCCImage*& image, const CRecordLookup& lookup);
 // The union of two rectangles into out (out = b; when b is empty, a); true when out is not empty.
 bool UnionRects(CRect& out, const CRect& a, const CRect& b);
-
-// --- Property-list entries of widgets and panels ---
-// Value kinds of the entries made here.
-inline constexpr std::int32_t kPropColour = kPropBlock6;     // a CColour
-inline constexpr std::int32_t kPropParameter = kPropBlock8;  // a CParameterRef
-inline constexpr std::int32_t kPropImage = 14;                // a CCCImage*, not owned
-
-// The parameter entry's value: the widget, and the device and parameter it is bound to.
-struct CParameterRef {
-  CCustomControlObject* control = nullptr;
-  CDevice* device = nullptr;
-  std::uint32_t parameterId = 0;
-};
-
-CPropertyItem MakeImagePropertyItem(std::int32_t propertyId, CCCImage* image, const std::string& name,
-                                    const std::string& description, std::uint8_t o1, std::uint8_t o2,
-                                    std::uint8_t o3);
-CPropertyItem MakeColourPropertyItem(std::int32_t propertyId, CColour colour, const std::string& name,
-                                     const std::string& description, std::uint8_t o1, std::uint8_t o2,
-                                     std::uint8_t o3);
-CPropertyItem MakeFontPropertyItem(std::int32_t propertyId, const CTextStyle& style, const std::string& name,
-                                   const std::string& description, std::uint8_t o1, std::uint8_t o2,
-                                   std::uint8_t o3);
-// Always property id 3.
-CPropertyItem MakeParameterPropertyItem(const CParameterRef& parameter, const std::string& name,
-                                        const std::string& description, std::uint8_t o1, std::uint8_t o2,
-                                        std::uint8_t o3);
-// Readers of an edited value; a value of another kind gives the default.
-CColour GetColourPropertyValue(const CPropertyValue& value);
-CTextStyle GetFontPropertyValue(const CPropertyValue& value);
-CCCImage* GetImagePropertyValue(const CPropertyValue& value);
-CParameterRef GetPropertyValue(const CPropertyValue& value);
 inline bool ColourDiffers(CColour a, CColour b) { return a.argb != b.argb; }

@@ -28,17 +28,12 @@ constexpr std::uint32_t kIgnoredVeil = 0x96323232u;
 // Bounds the walk of GetParameterAt for a family whose list lacks its "NULL" end.
 constexpr int kMaxParameters = 100000;
 
-std::uint64_t NextDeviceHandle() {
-  static std::atomic<std::uint64_t> next{1};
-  return next.fetch_add(1);
-}
 }  // namespace
 
 CDevice::CDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
                  std::uint32_t modelIndex)
     : m_host(host),
       m_frame(frame),
-      m_handle(NextDeviceHandle()),
       m_uuid(MakeUuid()),
       m_deviceId(deviceId),
       m_typeCode(typeCode),
@@ -48,11 +43,6 @@ CDevice::~CDevice() { ClearQueue(); }
 
 // --- CObjectProperties ---
 
-void CDevice::GetProperties(std::vector<CPropertyItem>& items) { (void)items; }
-bool CDevice::ValidateProperty(CNamedPropertyValue& value) {
-  (void)value;
-  return false;
-}
 void CDevice::CopyToClipboard(std::uint32_t command) { (void)command; }
 bool CDevice::CanCopy(std::uint32_t command) {
   (void)command;
@@ -315,7 +305,7 @@ std::uint32_t CDevice::GetMessageMergeMask(const CControlMessage& message) {
 // --- Connection level ---
 
 void CDevice::Post(std::uint32_t message, LPARAM lParam) {
-  if (m_frame) m_frame->Post(CPostedMessage{message, 0, lParam, m_handle, {}});
+  if (m_frame) m_frame->Post(CPostedMessage{message, 0, lParam, m_handle.Value(), {}});
 }
 
 void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {
@@ -343,12 +333,12 @@ void CDevice::UpdateCommsState(bool replyOk) {
     }
   }
   if (!notify) return;
-  Post(UWM_REDRAW_METER_ENTRY);
-  Post(UWM_REFRESH_RACK);
-  Post(UWM_ONLINE_STATUS);
+  Post(FrameMsg::kRedrawMeterEntry);
+  Post(FrameMsg::kRefreshRack);
+  Post(FrameMsg::kPropagateOnline);
   // The open panel is told whether the device is online now.
-  if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL, IsConnected() ? 1 : 0);
-  if (m_host && m_host->IsSelectedDevice(this)) Post(UWM_REFRESH_SELECTION_PROPERTIES);
+  if (m_controlPanel) Post(FrameMsg::kPanelOnlineState, IsConnected() ? 1 : 0);
+  if (m_host && m_host->IsSelectedDevice(this)) Post(FrameMsg::kSelectDevice);
 }
 
 void CDevice::EndUnconnectedSession() {
@@ -357,22 +347,22 @@ void CDevice::EndUnconnectedSession() {
   m_warningBits = 0;
   m_replyTimerStart = 0;
   m_replyTimeout = 0;
-  Post(UWM_REDRAW_METER_ENTRY);
-  Post(UWM_REFRESH_RACK);
-  Post(UWM_ONLINE_STATUS);
-  Post(UWM_WARNING_STATUS);
-  if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL, 0);
+  Post(FrameMsg::kRedrawMeterEntry);
+  Post(FrameMsg::kRefreshRack);
+  Post(FrameMsg::kPropagateOnline);
+  Post(FrameMsg::kPropagateWarning);
+  if (m_controlPanel) Post(FrameMsg::kPanelOnlineState, 0);
 }
 
 void CDevice::OnDisconnected(bool clearWarnings) {
   m_commsLevel = 0;
-  if (m_controlPanel) Post(UWM_REFRESH_OPEN_PANEL);
+  if (m_controlPanel) Post(FrameMsg::kPanelOnlineState);
   if (clearWarnings) m_warningBits = 0;
   m_replyTimerStart = 0;
   m_replyTimeout = 0;
-  Post(UWM_INVALIDATE_PANEL);
-  Post(UWM_ONLINE_STATUS);
-  Post(UWM_WARNING_STATUS);
+  Post(FrameMsg::kInvalidatePanel);
+  Post(FrameMsg::kPropagateOnline);
+  Post(FrameMsg::kPropagateWarning);
   if (m_host)
     m_host->WriteLog("Disconnected from " + GetModelName() + " " + m_name + " " + " ID: " +
                        std::to_string(std::int32_t(m_deviceId)) + "\n");

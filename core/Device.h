@@ -15,6 +15,7 @@
 #include "core/ParamRecords.h"
 #include "core/User.h"
 #include "core/Uuid.h"
+#include "platform/ObjectHandle.h"
 #include "platform/Types.h"
 
 class CArchive;
@@ -55,9 +56,7 @@ class CDevice : public CObjectProperties {
   CDevice(const CDevice&) = delete;
   CDevice& operator=(const CDevice&) = delete;
 
-  // --- CObjectProperties (base: no properties, nothing to copy or paste) ---
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
+  // --- CObjectProperties (base: nothing to copy or paste) ---
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
   void PasteFromClipboard(std::uint32_t command) override;
@@ -78,7 +77,7 @@ class CDevice : public CObjectProperties {
   // True when the command was handled.
   virtual bool OnContextMenuCommand(std::uint32_t command, int argument);
   virtual void OnUpdateContextMenuCommand(CCmdUI& cmdUI);
-  // Status codes 103 to 109 that the family posted with UWM_DEVICE_STATUS_EVENT.
+  // Status codes 103 to 109 that the family posted with FrameMsg::kStatusEvent.
   virtual void OnStatusEvent(int statusCode);
   // Adds the device's groups of rows to the properties grid; the base adds none.
   virtual void FillPropertiesPane(IDevicePropertyGrid& grid);
@@ -166,7 +165,7 @@ class CDevice : public CObjectProperties {
   IDeviceHost* GetHost() const { return m_host; }
   // Names the device in posted messages: unique in the process and never reused, so a message
   // that arrives after the device has gone finds nothing (CSystem::FindDeviceByHandle).
-  std::uint64_t GetHandle() const { return m_handle; }
+  std::uint64_t GetHandle() const { return m_handle.Value(); }
   // Posts the message about this device (its handle) to the frame, when there is one. Any thread.
   void Post(std::uint32_t message, LPARAM lParam = 0);
 
@@ -257,7 +256,7 @@ class CDevice : public CObjectProperties {
 
   IDeviceHost* m_host;
   IMessageSink* m_frame;
-  const std::uint64_t m_handle;
+  const CObjectHandle m_handle;
   std::atomic<CControlPanel*> m_controlPanel{nullptr};
   bool m_panelWasOpen = false;
   std::array<std::int32_t, kPlacementWords> m_placement{0, 3, -1, -1, -1, -1, -1, -1, 500, 500};

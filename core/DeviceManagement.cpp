@@ -71,8 +71,8 @@ bool CSystem::AddDevice(std::uint32_t typeCode, std::uint32_t modelIndex) {
 CZone* CSystem::AddZone() {
   auto* zone = new CZone(this);
   m_zones.push_back(zone);
-  PostToFrame(UWM_REFRESH_RACK);
-  PostToFrame(UWM_REDRAW_LIVE_METERS);
+  PostToFrame(FrameMsg::kRefreshRack);
+  PostToFrame(FrameMsg::kRebuildMeters);
   return zone;
 }
 
@@ -92,8 +92,8 @@ void CSystem::DeleteZone(CZone* zone, bool deleteDevices) {
     }
     delete zone;
   }
-  PostToFrame(UWM_REFRESH_RACK);
-  PostToFrame(UWM_REDRAW_LIVE_METERS);
+  PostToFrame(FrameMsg::kRefreshRack);
+  PostToFrame(FrameMsg::kRebuildMeters);
 }
 
 // --- Custom panels ---

@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+// The Copy and Paste commands of the main window's Edit menu. Device context menus start with
+// them, so that the same command copies or pastes a device's settings from either place.
+inline constexpr std::uint32_t kCmdEditCopy = 57634;
+inline constexpr std::uint32_t kCmdEditPaste = 57637;
+
 class CMenu {
  public:
   struct Item {

@@ -91,7 +91,7 @@ void CCommsWorker::EndAutoscan() {
   CSerialComms& comms = *m_transport;
   if (comms.GetStatus() == kCommsError) {
     comms.SetStatus(kCommsIdle);
-    EndOnline(UWM_FATAL_COMMS_ERROR);
+    EndOnline(FrameMsg::kFatalCommsError);
   } else {
     m_workerState = kWorkerOnline;
     if (!m_document.GetDevices().empty()) {
@@ -99,7 +99,7 @@ void CCommsWorker::EndAutoscan() {
       ClearSecurityRefusals();
       m_needSecurityGet = true;
     } else {
-      Post(UWM_GO_OFFLINE);
+      Post(FrameMsg::kGoOffline);
     }
   }
   comms.SetNoLog(false);
@@ -266,8 +266,8 @@ CDevice* CCommsWorker::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, 
     CSingleLock lock(m_stateLock);
     m_unplacedDevices.push_back(device);
   }
-  m_document.PostToFrame(CPostedMessage{UWM_REDRAW_METER_ENTRY, 0, 0, device->GetHandle(), {}});
-  m_document.PostToFrame(CPostedMessage{UWM_REFRESH_RACK, 0, 0, device->GetHandle(), {}});
+  m_document.PostToFrame(CPostedMessage{FrameMsg::kRedrawMeterEntry, 0, 0, device->GetHandle(), {}});
+  m_document.PostToFrame(CPostedMessage{FrameMsg::kRefreshRack, 0, 0, device->GetHandle(), {}});
   return device;
 }
 

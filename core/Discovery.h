@@ -7,16 +7,13 @@
 
 #include "platform/Types.h"
 
-// The autoscan dialog's progress text message.
-inline constexpr std::uint32_t UWM_SCAN_STATUS = WM_APP + 110;
-
 // The dialog that runs an autoscan. It hands itself and its running flag to the system
 // (CSystem::SetAutoscanDialog); clearing the flag stops the scan before its next probe.
 class IAutoscanDialog {
  public:
   virtual ~IAutoscanDialog() = default;
   // Worker thread: one progress line, such as "Searching for device ID 5". The dialog shows it
-  // on the UI thread (it posts UWM_SCAN_STATUS to itself); it must not wait for the UI here.
+  // on the UI thread (it queues the text to itself); it must not wait for the UI here.
   virtual void ShowScanStatus(const std::string& text) = 0;
 };
 

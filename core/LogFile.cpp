@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/AppSettings.h"
+#include "core/SystemMessages.h"
 #include "platform/AppPaths.h"
 #include "platform/File.h"
 #include "platform/Sync.h"
@@ -47,7 +48,7 @@ void CLogFile::WriteLog(const std::string& text) {
   }
   WriteLogFile(line);
 
-  if (m_sink) m_sink->Post(CPostedMessage{WM_LOG_LINE, 0, 0, 0, line});
+  if (m_sink) m_sink->Post(CPostedMessage{FrameMsg::kLogLine, 0, 0, 0, line});
 }
 
 void CLogFile::WriteErrorLog(const std::string& text) {

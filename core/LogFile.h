@@ -16,9 +16,6 @@ class CCriticalSection;
 class IMessageSink;
 class CFile;
 
-// Posted to the main frame with each log line, which the message carries as its text.
-constexpr std::uint32_t WM_LOG_LINE = WM_APP + 106;
-
 class CLogFile {
  public:
   // lock is the system's critical section, held for each whole write; settings give

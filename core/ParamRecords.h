@@ -1,75 +1,82 @@
-// Parameter descriptions and values, and the rows of object property lists.
+// Parameter descriptions and values.
 #pragma once
 
-#include <any>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+// Value kinds of parameters (CParamInfo::kind and CParamValue::kind). Bool, text, integer and
+// none have values of their own; every other kind is a float shown and typed by its kind
+// (FormatParameterValue, ParseParameterValue). The numbers are fixed: families, links and
+// stored widgets agree on them.
+enum class ParamKind : std::int32_t {
+  kUnset = 0,      // the "NULL" descriptor's
+  kLevel = 1,      // dB
+  kFrequency = 2,  // Hz
+  kQ = 3,
+  kDelay = 4,      // ms
+  kBool = 5,
+  kText = 6,
+  kInteger = 7,
+  kNone = 8,       // no value
+  kPhase = 9,      // whole degrees
+  kRatio = 10,
+  kTime = 11,
+};
+
+// Bits of a parameter's option word (CParamInfo::options).
+// The parameter is a state of the unit (online, offline, warnings, activity).
+inline constexpr std::uint32_t kParamOptionStatus = 0x1;
+// A level at or below the minimum reads "Mute".
+inline constexpr std::uint32_t kParamOptionMuteAtMinimum = 0x2;
+// A read-only indication: the link manager never offers it and no parameter links to it.
+inline constexpr std::uint32_t kParamOptionReadOnly = 0x4;
+// A command: a button bound to it sends its state as it is instead of toggling it.
+inline constexpr std::uint32_t kParamOptionCommand = 0x8;
+// Two parameters can be linked only when they agree in these bits.
+inline constexpr std::uint32_t kParamOptionLinkClass = kParamOptionStatus | kParamOptionCommand;
+// The words the families give their indication rows.
+inline constexpr std::uint32_t kParamOptionsStatusIndication = kParamOptionReadOnly | kParamOptionStatus;
+inline constexpr std::uint32_t kParamOptionsCommandIndication = kParamOptionReadOnly | kParamOptionCommand;
+
 // Describes one device parameter that widgets, links and selection lists bind to.
 struct CParamInfo {
   std::string name;  // "NULL" marks the end of a device's list
-  std::int32_t kind = 0;  // value-format code understood by FormatParameterValue
+  ParamKind kind = ParamKind::kUnset;  // the format of its values (FormatParameterValue)
   std::int32_t id = 0;
-  std::uint8_t flag = 0;
+  // Set while the parameter cannot be used now: the widgets draw it inactive and ignore input.
+  std::uint8_t inactive = 0;
   float maximum = 0.0f;
   float minimum = 0.0f;
-  std::uint32_t extra1 = 0;
-  std::uint32_t extra2 = 0;  // the option word (kParamOption...)
+  std::uint32_t textLimit = 0;  // the longest text of a text parameter; 0 when none is set
+  std::uint32_t options = 0;    // kParamOption... bits
 
   bool operator==(const CParamInfo& o) const {
     return name == o.name && kind == o.kind && id == o.id && maximum == o.maximum &&
-           minimum == o.minimum && extra1 == o.extra1 && extra2 == o.extra2 && flag == o.flag;
+           minimum == o.minimum && textLimit == o.textLimit && options == o.options && inactive == o.inactive;
   }
   bool operator!=(const CParamInfo& o) const { return !(*this == o); }
-};
-
-// Value kinds of parameters (CParamInfo::kind and CParamValue::kind). Bool, text, integer and
-// none have values of their own; every other kind is a float shown and typed by its kind
-// (FormatParameterValue, ParseParameterValue).
-enum : std::int32_t {
-  kParamKindLevel = 1,      // dB
-  kParamKindFrequency = 2,  // Hz
-  kParamKindQ = 3,
-  kParamKindDelay = 4,      // ms
-  kParamKindBool = 5,
-  kParamKindText = 6,
-  kParamKindInteger = 7,
-  kParamKindNone = 8,
-  kParamKindPhase = 9,      // whole degrees
-  kParamKindRatio = 10,
-  kParamKindTime = 11,
-};
-
-// The option word of a parameter (CParamInfo::extra2). Bit 0x2: a level at or below the
-// minimum reads "Mute". The families hand the words 4, 5 (a read-only indication) and 12 (a
-// command) on to the consumers of their lists.
-enum : std::uint32_t {
-  kParamOptionMuteAtMinimum = 0x2,
-  kParamOptionWord4 = 4,
-  kParamOptionWord5 = 5,
-  kParamOptionWord12 = 12,
 };
 
 // One parameter value.
 struct CParamValue {
   std::int32_t id = 0;
-  std::int32_t kind = kParamKindNone;
+  ParamKind kind = ParamKind::kNone;
   std::string text;
   float value = 0.0f;
   std::int32_t integer = 0;
   std::uint8_t flag = 0;
-  // Pointer-sized: some families carry a pointer here. 0 in every builder.
-  std::uintptr_t extra = 0;
+  // 0 in every builder; no family gives it a meaning.
+  std::uint32_t extra = 0;
 
   CParamValue() = default;
-  CParamValue(std::int32_t id_, float value_, std::int32_t kind_) : id(id_), kind(kind_), value(value_) {}
+  CParamValue(std::int32_t id_, float value_, ParamKind kind_) : id(id_), kind(kind_), value(value_) {}
 
   std::string GetText() const { return text; }
-  bool IsBool() const { return kind == kParamKindBool; }
-  bool IsText() const { return kind == kParamKindText; }
-  bool IsInteger() const { return kind == kParamKindInteger; }
-  bool IsNone() const { return kind == kParamKindNone; }
+  bool IsBool() const { return kind == ParamKind::kBool; }
+  bool IsText() const { return kind == ParamKind::kText; }
+  bool IsInteger() const { return kind == ParamKind::kInteger; }
+  bool IsNone() const { return kind == ParamKind::kNone; }
 };
 
 CParamValue MakeBoolParamValue(std::int32_t id, bool value);
@@ -77,101 +84,3 @@ CParamValue MakeTextParamValue(std::int32_t id, const std::string& text);
 CParamValue MakeIntParamValue(std::int32_t id, std::int32_t value);
 // What a device without parameters answers: id 0, no value.
 CParamValue MakeNoParamValue();
-
-// A choice list: the selected index and the option texts.
-struct CPropertyOptions {
-  std::uint32_t selected = 0;
-  std::vector<std::string> options;
-
-  void Clear() { options.clear(); }
-};
-
-// Type codes of CPropertyValue and what the value owns.
-enum : std::int32_t {
-  kPropNone = 0,
-  kPropGroup = 1,      // a group heading
-  kPropArray = 2,      // an array of 32-bit numbers (one cell for a number row)
-  kPropObject = 3,     // one owned object
-  kPropArray4 = 4,     // an array
-  kPropString = 5,     // a byte string
-  kPropBlock6 = 6,     // plain blocks
-  kPropTextStyle = 7,  // a text style
-  kPropBlock8 = 8,
-  kPropBlock9 = 9,
-  kPropBlock10 = 10,
-  kPropBlock11 = 11,
-  kPropOptions = 12,   // a choice list
-  kPropObject13 = 13,
-};
-
-// A tagged value that owns what it holds.
-class CPropertyValue {
- public:
-  std::uint8_t changed = 0;
-  std::int32_t propertyId = 0;
-  std::int32_t type = kPropNone;
-
-  // Frees what the value holds and zeroes id, type and the changed byte.
-  void Clear();
-
-  bool HasData() const { return m_data.has_value(); }
-  template <class T>
-  void SetData(std::int32_t newType, T value) {
-    type = newType;
-    m_data = std::move(value);
-  }
-  // The held object when it is of type T, else null.
-  template <class T>
-  T* GetData() {
-    return std::any_cast<T>(&m_data);
-  }
-  template <class T>
-  const T* GetData() const {
-    return std::any_cast<T>(&m_data);
-  }
-
-  void SetString(const std::string& text) { SetData(kPropString, text); }
-  std::string GetString() const;
-  // The first 32-bit cell of a number row (0 when it has none).
-  std::int32_t GetNumber() const;
-  void SetNumber(std::int32_t value) { SetData(kPropArray, std::vector<std::int32_t>{value}); }
-  const CPropertyOptions* GetOptions() const { return GetData<CPropertyOptions>(); }
-
- private:
-  std::any m_data;
-};
-
-// A property value with a text: the refusal message of ValidateProperty.
-class CNamedPropertyValue : public CPropertyValue {
- public:
-  std::string text;
-  void Clear() {
-    CPropertyValue::Clear();
-    text.clear();
-  }
-};
-
-// One row of a property list.
-struct CPropertyItem {
-  std::string name;
-  std::string description;
-  CNamedPropertyValue value;
-  std::uint8_t option1 = 0;
-  std::uint8_t option2 = 0;
-  std::uint8_t option3 = 0;
-};
-
-CPropertyItem MakeGroupPropertyItem(const std::string& name, const std::string& description);
-CPropertyItem MakeTextPropertyItem(std::int32_t propertyId, std::int32_t number, const std::string& name,
-                                   const std::string& description, std::uint8_t o1, std::uint8_t o2,
-                                   std::uint8_t o3);
-CPropertyItem MakeStringPropertyItem(std::int32_t propertyId, const std::string& text,
-                                     const std::string& name, const std::string& description,
-                                     std::uint8_t o1, std::uint8_t o2, std::uint8_t o3);
-CPropertyItem MakeChoicePropertyItem(std::int32_t propertyId, const CPropertyOptions& options,
-                                     const std::string& name, const std::string& description,
-                                     std::uint8_t o1, std::uint8_t o2, std::uint8_t o3);
-// A signed 32-bit number (type kPropObject holding one std::int32_t).
-CPropertyItem MakeSignedPropertyItem(std::int32_t propertyId, std::int32_t number, const std::string& name,
-                                     const std::string& description, std::uint8_t o1, std::uint8_t o2,
-                                     std::uint8_t o3);

@@ -8,14 +8,8 @@
 #include "core/ImageTree.h"
 #include "core/System.h"
 #include "core/TextConversion.h"
+#include "core/UiServices.h"
 #include "platform/TextFormat.h"
-
-namespace {
-IPropertyPickers* g_pickers = nullptr;
-}
-
-void SetPropertyPickers(IPropertyPickers* pickers) { g_pickers = pickers; }
-IPropertyPickers* GetPropertyPickers() { return g_pickers; }
 
 CPickerPropertyCtrl::CPickerPropertyCtrl(CSystem* system, std::string name, std::string description,
                                          std::uint32_t data)
@@ -25,7 +19,7 @@ CPickerPropertyCtrl::CPickerPropertyCtrl(CSystem* system, std::string name, std:
 
 void CPickerPropertyCtrl::OnClickButton() {
   m_pressed = true;
-  if (g_pickers) RunPicker(*g_pickers);
+  if (IUiServices* ui = m_pSystem ? m_pSystem->GetUiServices() : nullptr) RunPicker(*ui);
   m_pressed = false;
   ShowOwnValue();
 }
@@ -45,9 +39,9 @@ CImagePropertyCtrl::CImagePropertyCtrl(CSystem* system, CCCImageBase* image, std
 
 std::string CImagePropertyCtrl::FormatProperty() const { return m_pImage ? m_pImage->m_name : "No Image"; }
 
-void CImagePropertyCtrl::RunPicker(IPropertyPickers& pickers) {
+void CImagePropertyCtrl::RunPicker(IUiServices& ui) {
   CCCImageBase* chosen = m_pImage;
-  if (pickers.PickImage(GetSystem(), chosen)) m_pImage = chosen;
+  if (ui.PickImage(GetSystem(), chosen)) m_pImage = chosen;
 }
 
 CParameterPropertyCtrl::CParameterPropertyCtrl(CSystem* system, CCustomControlObject* widget, std::string name)
@@ -72,8 +66,8 @@ std::string CParameterPropertyCtrl::FormatProperty() const {
   return device->GetName() + " - " + device->GetParameterAt(int(m_pWidget->m_parameterId)).name;
 }
 
-void CParameterPropertyCtrl::RunPicker(IPropertyPickers& pickers) {
-  if (m_pWidget) pickers.PickParameter(GetSystem(), m_pWidget);
+void CParameterPropertyCtrl::RunPicker(IUiServices& ui) {
+  if (m_pWidget) ui.PickParameter(GetSystem(), m_pWidget);
 }
 
 CColourPropertyCtrl::CColourPropertyCtrl(CSystem* system, std::uint32_t colour, std::string name, std::uint32_t data,
@@ -97,9 +91,9 @@ CColour CColourPropertyCtrl::FromColorRef(std::uint32_t colour) {
   return CColour::FromArgb(255, std::uint8_t(colour), std::uint8_t(colour >> 8), std::uint8_t(colour >> 16));
 }
 
-void CColourPropertyCtrl::RunPicker(IPropertyPickers& pickers) {
+void CColourPropertyCtrl::RunPicker(IUiServices& ui) {
   std::uint32_t chosen = m_colour;
-  if (pickers.PickColour(chosen)) m_colour = chosen & 0xFFFFFF;
+  if (ui.PickColour(chosen)) m_colour = chosen & 0xFFFFFF;
 }
 
 CFontPropertyCtrl::CFontPropertyCtrl(CSystem* system, const CLogFont& font, std::string name)
@@ -109,7 +103,7 @@ CFontPropertyCtrl::CFontPropertyCtrl(CSystem* system, const CLogFont& font, std:
 
 std::string CFontPropertyCtrl::FormatProperty() const { return CStringToUtf8(m_logFont.faceName); }
 
-void CFontPropertyCtrl::RunPicker(IPropertyPickers& pickers) {
+void CFontPropertyCtrl::RunPicker(IUiServices& ui) {
   CLogFont chosen = m_logFont;
-  if (pickers.PickFont(chosen)) m_logFont = chosen;
+  if (ui.PickFont(chosen)) m_logFont = chosen;
 }

@@ -1,6 +1,6 @@
 // Rows of the properties grid whose value is picked in a dialog: an image, the device
 // parameter a custom widget is bound to, a colour and a font. Each row shows its own display
-// text; its "..." button runs the picker that the window layer installed, and the grid then
+// text; its "..." button runs the picker of the system's UI services, and the grid then
 // commits the row, so the owner reads the new value from the row's own field (also after a
 // cancelled picker). UI thread.
 #pragma once
@@ -16,23 +16,7 @@ class CCCImageBase;
 class CDevice;
 class CCustomControlObject;
 class CSystem;
-
-// The dialogs behind the picker rows; each returns true on OK with the value written.
-class IPropertyPickers {
- public:
-  virtual ~IPropertyPickers() = default;
-  // The image selection dialog; image may come back null ("Remove Image").
-  virtual bool PickImage(CSystem* system, CCCImageBase*& image) = 0;
-  // The parameter selection dialog; it binds the widget itself on OK.
-  virtual bool PickParameter(CSystem* system, CCustomControlObject* widget) = 0;
-  // The colour dialog with its custom colours shown; colour is a COLORREF (red in bits 0-7).
-  virtual bool PickColour(std::uint32_t& colour) = 0;
-  // The font dialog, screen fonts only and without effects.
-  virtual bool PickFont(CLogFont& font) = 0;
-};
-// The pickers the rows use (not owned); none installed: a click changes nothing.
-void SetPropertyPickers(IPropertyPickers* pickers);
-IPropertyPickers* GetPropertyPickers();
+class IUiServices;
 
 // The base of the four: the button flag set, the base value holding the display text.
 class CPickerPropertyCtrl : public CDeviceProperty {
@@ -51,7 +35,7 @@ class CPickerPropertyCtrl : public CDeviceProperty {
 
  protected:
   // Runs the kind's dialog.
-  virtual void RunPicker(IPropertyPickers& pickers) = 0;
+  virtual void RunPicker(IUiServices& ui) = 0;
   // Puts back the value the row was constructed with.
   virtual void RestoreFilledValue() = 0;
   // Constructors: the display text of the value the row is filled with.
@@ -71,7 +55,7 @@ class CImagePropertyCtrl : public CPickerPropertyCtrl {
   CCCImageBase* m_pImage;  // not owned; null: no image
 
  protected:
-  void RunPicker(IPropertyPickers& pickers) override;
+  void RunPicker(IUiServices& ui) override;
   void RestoreFilledValue() override { m_pImage = m_pFilledImage; }
 
  private:
@@ -87,7 +71,7 @@ class CParameterPropertyCtrl : public CPickerPropertyCtrl {
   CCustomControlObject* m_pWidget;  // not owned
 
  protected:
-  void RunPicker(IPropertyPickers& pickers) override;
+  void RunPicker(IUiServices& ui) override;
   // The picker binds the widget itself: a refusal binds it back.
   void RestoreFilledValue() override;
 
@@ -115,7 +99,7 @@ class CColourPropertyCtrl : public CPickerPropertyCtrl {
   }
 
  protected:
-  void RunPicker(IPropertyPickers& pickers) override;
+  void RunPicker(IUiServices& ui) override;
   void RestoreFilledValue() override { m_colour = m_filledColour; }
 
  private:
@@ -130,7 +114,7 @@ class CFontPropertyCtrl : public CPickerPropertyCtrl {
   CLogFont m_logFont;
 
  protected:
-  void RunPicker(IPropertyPickers& pickers) override;
+  void RunPicker(IUiServices& ui) override;
   void RestoreFilledValue() override { m_logFont = m_filledFont; }
 
  private:

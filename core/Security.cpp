@@ -13,6 +13,7 @@
 #include "core/Device.h"
 #include "core/SecurityDialog.h"
 #include "core/SerialComms.h"
+#include "core/SystemMessages.h"
 #include "platform/Clock.h"
 #include "platform/TextFormat.h"
 
@@ -35,7 +36,7 @@ constexpr const char* kConnectingDevice = "Connecting to device ";
 constexpr const char* kConnectingNoSecurityData = "Connecting to device with no secrity data : ";
 constexpr const char* kUpdatingSecurityData = "Updating security data for device ";
 
-// wParam of UWM_OPEN_SECURITY_DIALOG.
+// wParam of FrameMsg::kOpenSecurityDlg.
 constexpr WPARAM kGetPassDialog = 0;
 constexpr WPARAM kSetPassDialog = 1;
 
@@ -116,7 +117,7 @@ void CCommsWorker::OpenSecurityDialog(WPARAM pass) {
     m_securityDialog = nullptr;
     m_securityDialogWanted = true;
   }
-  Post(UWM_OPEN_SECURITY_DIALOG, pass);
+  Post(FrameMsg::kOpenSecurityDlg, pass);
   // Without a dialog the pass still runs: nothing is shown and nobody is asked. One that
   // comes later is still used for the rest of the pass.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_securityTimings.dialogOpenTimeoutMs);

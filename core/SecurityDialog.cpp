@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "core/SystemMessages.h"
 #include "platform/WindowMessages.h"
 
 bool CSecurityDialogLink::Send(CSecurityRequest request, std::uint32_t timeoutMs) {
@@ -13,7 +14,7 @@ bool CSecurityDialogLink::Send(CSecurityRequest request, std::uint32_t timeoutMs
   const WPARAM kind = request.kind;
   m_requests.push_back({id, std::move(request)});
   // Posted under the lock: Close() cannot let the window go meanwhile.
-  m_dialog->PostMessage(UWM_SECURITY_PROGRESS, kind, 0);
+  m_dialog->PostMessage(FrameMsg::kSecurityProgress, kind, 0);
   const bool taken = m_taken.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                       [&] { return m_lastTaken >= id || m_closed; });
   if (taken && m_lastTaken >= id) return true;

@@ -1,5 +1,5 @@
 // The hand-over between the comms worker and the security dialog: the worker's requests
-// (WM_APP+116, kinds 1 to 4), the dialog's answer and typed password, and the finished flag.
+// (FrameMsg::kSecurityProgress, kinds 1 to 4), the dialog's answer and typed password, and the finished flag.
 // Both sides hold the link by shared pointer, so neither touches something the other has freed,
 // and every wait of the worker on the dialog is bounded.
 #pragma once
@@ -14,9 +14,6 @@
 #include "platform/Types.h"
 
 class IMessageSink;
-
-// Posted to the dialog when a request waits for it; wParam the kind, lParam 0.
-inline constexpr std::uint32_t UWM_SECURITY_PROGRESS = WM_APP + 116;
 
 // Kinds of request.
 enum : WPARAM {
@@ -44,7 +41,7 @@ struct CSecurityRequest {
 
 class CSecurityDialogLink {
  public:
-  // dialog: the dialog's window, where UWM_SECURITY_PROGRESS is posted; not owned. The dialog
+  // dialog: the dialog's window, where FrameMsg::kSecurityProgress is posted; not owned. The dialog
   // must Close() the link before that window goes.
   explicit CSecurityDialogLink(IMessageSink* dialog) : m_dialog(dialog) {}
   CSecurityDialogLink(const CSecurityDialogLink&) = delete;

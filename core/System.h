@@ -312,7 +312,7 @@ class CSystem final : public IDeviceHost {
   void ImportNetworkUsers(const CUserList& network);
   // UI thread: puts the devices found by the worker into the zone (or the first zone when it
   // is not one of the system's), gives the users their access records and marks the file
-  // modified. The frame calls it when it handles UWM_REFRESH_RACK.
+  // modified. The frame calls it when it handles FrameMsg::kRefreshRack.
   void PlaceFoundDevices(const CZone* selectedZone);
 
   // --- Device, zone and panel management (DeviceManagement.cpp), UI thread unless said ---

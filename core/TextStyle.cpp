@@ -1,5 +1,6 @@
 // Text styles and their fonts. Sizes are hundredths of a point; fonts carry their em height
-// in pixels at 96 per inch, which is what a size in points gives on the original screens.
+// in pixels at a fixed 96 per inch, so that text keeps its size against the skins and panels,
+// which are drawn in pixels, whatever the screen's own resolution.
 #include "core/TextStyle.h"
 
 #include <algorithm>

@@ -2,9 +2,15 @@
 // tests install a recording fake. Model code never reaches a window any other way.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/WindowMessages.h"
+
+class CCCImageBase;
+class CCustomControlObject;
+class CSystem;
+struct CLogFont;
 
 class IUiServices : public IMessageSink {
  public:
@@ -20,4 +26,15 @@ class IUiServices : public IMessageSink {
                           bool& neverAgain) = 0;
   // UI thread: a file error in a message box with an exclamation icon.
   virtual void ShowFileError(const std::string& text, const std::string& caption) = 0;
+
+  // UI thread: the dialogs behind the picker rows of the properties grid; each returns true on
+  // OK with the value written.
+  // The image selection dialog; image may come back null ("Remove Image").
+  virtual bool PickImage(CSystem* system, CCCImageBase*& image) = 0;
+  // The parameter selection dialog; it binds the widget itself on OK.
+  virtual bool PickParameter(CSystem* system, CCustomControlObject* widget) = 0;
+  // The colour dialog with its custom colours shown; colour has red in bits 0-7.
+  virtual bool PickColour(std::uint32_t& colour) = 0;
+  // The font dialog, screen fonts only and without effects.
+  virtual bool PickFont(CLogFont& font) = 0;
 };

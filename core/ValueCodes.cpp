@@ -146,20 +146,20 @@ float IndexToQuarterStep(int index) { return float(std::pow(2.0, (double(index) 
 std::string FormatParameterValue(const CParamInfo& info, float value, const CParamValue& current) {
   const double v = value;
   switch (current.kind) {
-    case kParamKindLevel:
-      if ((info.extra2 & kParamOptionMuteAtMinimum) && value <= info.minimum) return "Mute";
+    case ParamKind::kLevel:
+      if ((info.options & kParamOptionMuteAtMinimum) && value <= info.minimum) return "Mute";
       return (boost::format("%.1f") % v).str() + " dB";
-    case kParamKindFrequency:
+    case ParamKind::kFrequency:
       return FormatFrequency(value);
-    case kParamKindQ:
+    case ParamKind::kQ:
       if (v > 13.6) return (boost::format("%.0f") % v).str();
       if (v > 1.27) return (boost::format("%.1f") % v).str();
       return (boost::format("%.2f") % v).str();
-    case kParamKindDelay:
+    case ParamKind::kDelay:
       if (v < 9.99) return (boost::format("%.4f") % v).str() + "ms";
       if (v < 99.99) return (boost::format("%.3f") % v).str() + "ms";
       return (boost::format("%.2f") % v).str() + "ms";
-    case kParamKindPhase:
+    case ParamKind::kPhase:
       return (boost::format("%d") % TruncToInt(v)).str() + "\xCB\x9A";  // U+02DA ring above
     default:
       return std::string();
@@ -170,10 +170,10 @@ float ParseParameterValue(const CParamValue& current, const std::string& text) {
   std::size_t end = 0;
   const double number = LeadingNumber(text, 0, &end);
   switch (current.kind) {
-    case kParamKindLevel:
-    case kParamKindPhase:
+    case ParamKind::kLevel:
+    case ParamKind::kPhase:
       return float(number);
-    case kParamKindFrequency: {
+    case ParamKind::kFrequency: {
       double v = number;
       if (end > 0 && end < text.size() && (text[end] == 'k' || text[end] == 'K')) {
         // The character after the number, or the blank after the k, stands for the point.
@@ -186,9 +186,9 @@ float ParseParameterValue(const CParamValue& current, const std::string& text) {
       }
       return SnapFreq(float(v));
     }
-    case kParamKindQ:
+    case ParamKind::kQ:
       return SnapQ(float(number));
-    case kParamKindDelay: {
+    case ParamKind::kDelay: {
       double v = std::fabs(number);
       // The unit is told by the last two characters; "ms" and anything unknown mean ms.
       if (text.size() > 2 && !EndsWithPair(text, 'm', 's')) {

@@ -46,10 +46,10 @@ float SnapDelayTime(float seconds);
 int QuarterStepToIndex(float x);
 float IndexToQuarterStep(int index);
 
-// The display text of a value by the kind of the parameter's current value record: 1 gain
-// ("Mute" at or below the minimum when bit 0x2 of info.extra2 is set, else " dB"), 2 frequency
-// (" Hz", "<10Hz", ">32kHz", "1k 50 Hz"), 3 Q, 4 delay ("ms"), 9 whole degrees; other kinds
-// give an empty text.
+// The display text of a value by the kind of the parameter's current value record: a level
+// ("Mute" at or below the minimum when info.options has kParamOptionMuteAtMinimum, else " dB"),
+// a frequency (" Hz", "<10Hz", ">32kHz", "1k 50 Hz"), a Q, a delay ("ms"), a phase in whole
+// degrees; other kinds give an empty text.
 std::string FormatParameterValue(const CParamInfo& info, float value, const CParamValue& current);
 // A typed text turned into a value by the kind of the current value record: frequencies
 // accept the "1k 50" and "2k5" forms and are snapped to the grid, Q values snapped, delays

@@ -327,7 +327,7 @@ CDevice* CZone::HitTestMeter(int x, int y, CRect& cursor) {
 void CZone::Post(std::uint32_t message) {
   // The frame looks the zone up in the system's list: a zone that is gone by then is skipped.
   if (IMessageSink* frame = m_pSystem ? m_pSystem->GetUiServices() : nullptr) {
-    frame->PostMessage(message, reinterpret_cast<WPARAM>(this), 0);
+    frame->Post(CPostedMessage{message, 0, 0, GetHandle(), {}});
   }
 }
 
@@ -341,7 +341,7 @@ void CZone::OnHeaderClick(CPoint point, const CRect& header) {
     m_nAnimHeight = Draw(nullptr, CRect{}, true);
     m_nAnimState = kCollapsing;
   }
-  Post(UWM_START_RACK_ZONE_TIMER);
+  Post(FrameMsg::kRackZoneTimerStart);
 }
 
 void CZone::OnMeterHeaderClick(CPoint point, const CRect& column) {
@@ -354,7 +354,7 @@ void CZone::OnMeterHeaderClick(CPoint point, const CRect& column) {
     m_nMeterAnimWidth = DrawMeters(nullptr, CRect{}, nullptr, true);
     m_nMeterAnimState = kCollapsing;
   }
-  Post(UWM_START_METER_ZONE_TIMER);
+  Post(FrameMsg::kMeterZoneTimerStart);
 }
 
 bool CZone::AnimationTick(std::int32_t& state, std::int32_t& size, bool& collapsed, const CAnimationSteps& steps,
@@ -379,14 +379,14 @@ bool CZone::AnimationTick(std::int32_t& state, std::int32_t& size, bool& collaps
 void CZone::AnimateStep() {
   // Shrinks by 10 down to 50 px, then by 3; grows by 10.
   const int full = m_nAnimState == kExpanding ? Draw(nullptr, CRect{}, true) : 0;
-  if (AnimationTick(m_nAnimState, m_nAnimHeight, m_bCollapsed, {10, 3, 50}, full)) Post(UWM_STOP_RACK_ZONE_TIMER);
-  Post(UWM_REFRESH_RACK);
+  if (AnimationTick(m_nAnimState, m_nAnimHeight, m_bCollapsed, {10, 3, 50}, full)) Post(FrameMsg::kRackZoneTimerStop);
+  Post(FrameMsg::kRefreshRack);
 }
 
 void CZone::AnimateMeterStep() {
   // Shrinks by 15 down to 75 px, then by 5; grows by 15.
   const int full = m_nMeterAnimState == kExpanding ? DrawMeters(nullptr, CRect{}, nullptr, true) : 0;
   if (AnimationTick(m_nMeterAnimState, m_nMeterAnimWidth, m_bMeterCollapsed, {15, 5, 75}, full))
-    Post(UWM_STOP_METER_ZONE_TIMER);
-  Post(UWM_REDRAW_LIVE_METERS);
+    Post(FrameMsg::kMeterZoneTimerStop);
+  Post(FrameMsg::kRebuildMeters);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ObjectHandle.h"
 #include "platform/Types.h"
 
 class CArchive;
@@ -22,6 +23,9 @@ inline constexpr int kZoneHeaderSize = 20;
 class CZone {
  public:
   explicit CZone(CSystem* system) : m_pSystem(system) {}
+
+  // Names the zone in posted messages (the frame looks it up in the system's zones).
+  std::uint64_t GetHandle() const { return m_handle.Value(); }
 
   const std::string& GetName() const { return m_name; }
   void SetName(const std::string& name) { m_name = name; }
@@ -101,6 +105,8 @@ class CZone {
   // the state still and the collapsed flag and the size as the end leaves them.
   static bool AnimationTick(std::int32_t& state, std::int32_t& size, bool& collapsed, const CAnimationSteps& steps,
                             int fullSize);
-  // Posts the message with this zone to the owner's frame.
+  // Posts the message about this zone (its handle) to the owner's frame.
   void Post(std::uint32_t message);
+
+  CObjectHandle m_handle;
 };

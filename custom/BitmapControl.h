@@ -33,10 +33,6 @@ class CCCBitmap : public CCustomControlObject {
   CRect AdjustSizingRect(const CRect& rect, int handle) const override;
   bool ReleaseImage(CCCImageBase* image) override;
 
-  // The shared entries, then "Image Appearance": "Image" and, with an image, "Image Use"
-  // (BitmapControlProperties.cpp).
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
 

@@ -24,25 +24,10 @@ void CCCBitmap::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(group));
 }
 
-void CCCBitmap::GetProperties(std::vector<CPropertyItem>& items) {
-  CCustomControlObject::GetProperties(items);
-  items.push_back(MakeGroupPropertyItem("Image Appearance", ""));
-  items.push_back(MakeImagePropertyItem(kIdImage, m_pImage, "Image", "Image to be used", 1, 1, 0));
-  if (m_pImage)
-    items.push_back(
-        MakeChoiceItem(kIdImageUse, kImageUseNames, IndexOfBit(m_imageUse, kImageUseBits), "Image Use", "How to use the image"));
-}
-
 bool CCCBitmap::OnPropertyChanged(CDeviceProperty& row) {
   const std::uint32_t id = row.GetData();
   if (id >= 1 && id <= 3) return CCustomControlObject::OnPropertyChanged(row);
   return FinishRowEdit(row, ApplyEdit(id, CWidgetEdit::FromRow(row, CTextStyle{})));
-}
-
-bool CCCBitmap::ValidateProperty(CNamedPropertyValue& value) {
-  const std::int32_t id = value.propertyId;
-  if (id >= 1 && id <= 3) return CCustomControlObject::ValidateProperty(value);
-  return FinishValueEdit(value, ApplyEdit(std::uint32_t(id), CWidgetEdit::FromValue(value)));
 }
 
 CWidgetEditResult CCCBitmap::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
@@ -53,17 +38,11 @@ CWidgetEditResult CCCBitmap::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit
   }
   if (id != kIdImage) return CWidgetEditResult::Refuse();
   // The grid's rows follow the image ("Image Use" only with one) after every commit.
-  result.structure = edit.fromGrid;
-  if (edit.image == m_pImage) return result;
   result.structure = true;
+  if (edit.image == m_pImage) return result;
   const CRect before = WidgetArea(*this);
   m_pImage = edit.image;
   MarkModified(*this);
-  if (!edit.fromGrid) {
-    // The list does not fit the rectangle to the image; the next "Fix To Image" does that.
-    if (m_pView) m_pView->RedrawControl(this);
-    return result;
-  }
   if (m_pImage && (m_imageUse & kImageUseFixToImage))
     m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
                    m_rect.top + m_pImage->GetPixelHeight()};

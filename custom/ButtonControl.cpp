@@ -132,9 +132,9 @@ std::uint32_t CCCButton::GetSizingMode() const {
 }
 
 CRect CCCButton::OnParameterUpdate(const CParamValue& value) {
-  if (value.kind != kParamKindBool || !(m_flags & kButtonModifyParameter)) return CRect{};
+  if (value.kind != ParamKind::kBool || !(m_flags & kButtonModifyParameter)) return CRect{};
   const bool on = value.flag != 0;
-  const bool changed = on != m_state || GetParameterInfo().flag != m_lastInactive;
+  const bool changed = on != m_state || GetParameterInfo().inactive != m_lastInactive;
   if (!changed) return CRect{};
   m_state = on;
   return GetBoundsRect();
@@ -274,7 +274,7 @@ void CCCButton::Draw(Graphics& g, const CRect& paint, bool designMode) {
     }
     g.SetSmoothingMode(savedMode);
   }
-  if (m_flags & kButtonModifyParameter) m_lastInactive = GetParameterInfo().flag;
+  if (m_flags & kButtonModifyParameter) m_lastInactive = GetParameterInfo().inactive;
 }
 
 bool CCCButton::HitTest(int x, int y) const {
@@ -308,7 +308,7 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
     if (invalid == CRect{}) invalid = bounds;
     else UnionRects(invalid, invalid, bounds);
     if (m_flags & kButtonModifyParameter) {
-      if (!(GetParameterInfo().extra2 & 0x8)) m_state = !m_state;
+      if (!(GetParameterInfo().options & kParamOptionCommand)) m_state = !m_state;
       if (m_pDevice) m_pDevice->ApplyControlChange(MakeBoolParamValue(std::int32_t(m_parameterId), m_state));
     } else if (m_flags & kButtonLaunchPanel) {
       m_state = false;
@@ -316,7 +316,7 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
       CSnapshot* snapshot = system ? FindSnapshot(*system, m_snapshotId) : nullptr;
       if (snapshot) {
         m_state = false;
-        PostById(*system, UWM_RECALL_SNAPSHOT, snapshot->GetUuid());
+        PostById(*system, FrameMsg::kRecallSnapshot, snapshot->GetUuid());
       }
     }
     return;
@@ -328,6 +328,6 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
   if (m_flags & kButtonLaunchPanel) {
     m_state = true;
     CCPData* target = system ? FindCustomPanel(*system, m_panelId) : nullptr;
-    if (target) PostById(*system, UWM_OPEN_CUSTOM_PANEL, target->GetUuid());
+    if (target) PostById(*system, FrameMsg::kOpenCustomPanel, target->GetUuid());
   }
 }

@@ -70,10 +70,6 @@ class CCCButton : public CCustomControlObject {
   bool ClearSnapshotReference(const CUuid& snapshot) override;
   bool IsLED() const { return GetControlType() == kControlLed; }
 
-  // The shared entries and rows, then (a button only) "Action", then the appearance and text
-  // groups, which the LED names after itself (ButtonControlProperties.cpp).
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
   // Whether a press at (x, y) lands on the button's face or on an opaque pixel of its image.

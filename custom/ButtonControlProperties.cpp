@@ -147,69 +147,10 @@ void CCCButton::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(text));
 }
 
-void CCCButton::GetProperties(std::vector<CPropertyItem>& items) {
-  CCustomControlObject::GetProperties(items);
-  const CSystem* system = WidgetSystem(*this);
-  const bool led = IsLED();
-  if (!led) {
-    items.push_back(MakeGroupPropertyItem("Action", ""));
-    items.push_back(MakeChoiceItem(kIdAction, kActionNames, IndexOfBit(m_flags, kActionBits), "Action",
-                                   "What the button does when pressed"));
-    if (m_flags & kButtonModifyParameter)
-      items.push_back(MakeParameterPropertyItem(CParameterRef{this, m_pDevice, m_parameterId}, "Parameter",
-                                                "The parameter that this control is linked to", 0, 1, 0));
-    if (m_flags & kButtonLaunchPanel)
-      items.push_back(MakeChoiceItem(kIdPanel, PanelNames(system), PanelIndex(system, m_panelId), "Panel",
-                                     "The Custom Control Panel that this button launches"));
-    if (m_flags & kButtonRecallSnapshot)
-      items.push_back(MakeChoiceItem(kIdSnapshot, SnapshotNames(system), SnapshotIndex(system, m_snapshotId),
-                                     "Snapshot", "The Snapshot that this button recalls"));
-  }
-  items.push_back(MakeGroupPropertyItem(AppearanceGroup(led), ""));
-  items.push_back(MakeImagePropertyItem(kIdImage, m_pImage, "Image", "Image to be used for this control", 1, 1, 0));
-  if (m_pImage) {
-    items.push_back(MakeChoiceItem(kIdImageUse, kImageUseNames, IndexOfBit(m_flags, kImageUseBits), "Image Use",
-                                   "How to use the control image"));
-  } else {
-    const bool outline = (m_flags & kButtonOutline) != 0;
-    items.push_back(MakeChoiceItem(kIdOutline, kNoYes, outline ? 1 : 0, "Outline",
-                                   "Whether an outline is drawn around the control"));
-    if (outline) {
-      items.push_back(MakeNumberItem(kIdOutlineWidth, std::uint32_t(m_outlineWidth), "Outline Width",
-                                     "The width of the outline in pixels"));
-      items.push_back(MakeNumberItem(kIdCornerRadius, std::uint32_t(m_cornerRadius), "Corner Radius",
-                                     "The radius of the corners in pixels"));
-      items.push_back(MakeColourPropertyItem(kIdOutlineColour, m_outlineColour, "Outline Colour",
-                                             "Colour to be used for the button outline", 0, 1, 0));
-    }
-    const bool fill = (m_flags & kButtonFill) != 0;
-    items.push_back(MakeChoiceItem(kIdFill, kOffOn, fill ? 1 : 0, "Fill", "Whether the control has a fill colour"));
-    if (fill)
-      items.push_back(MakeColourPropertyItem(kIdFillColour, m_fillColour, "Fill Colour",
-                                             "Colour to be used for the button fill", 0, 1, 0));
-  }
-  items.push_back(MakeGroupPropertyItem(TextGroup(led), ""));
-  items.push_back(MakeStringPropertyItem(kIdText, m_text, "Text", "Text to display on the button", 1, 1, 0));
-  items.push_back(MakeChoiceItem(kIdHorizontal, kHorizontalNames, IndexOfBit(m_flags, kHorizontalBits),
-                                 "Horizontal Alignment", "Horizontal aligmnent of the text within the control bounds"));
-  items.push_back(MakeChoiceItem(kIdVertical, kVerticalNames, IndexOfBit(m_flags, kVerticalBits), "Vertical Alignment",
-                                 "Vertical aligmnent of the text within the control bounds"));
-  items.push_back(MakeColourPropertyItem(kIdTextColour, m_textColour, "Text Colour",
-                                         "Colour to be used for the control text", 0, 1, 0));
-}
-
 bool CCCButton::OnPropertyChanged(CDeviceProperty& row) {
   const std::uint32_t id = row.GetData();
   if (id >= 1 && id <= 3) return CCustomControlObject::OnPropertyChanged(row);
   return FinishRowEdit(row, ApplyEdit(id, CWidgetEdit::FromRow(row, m_textStyle)));
-}
-
-bool CCCButton::ValidateProperty(CNamedPropertyValue& value) {
-  const std::int32_t id = value.propertyId;
-  if (id >= 1 && id <= 3) return CCustomControlObject::ValidateProperty(value);
-  // The list has no halo entries.
-  if (id >= std::int32_t(kIdHalo) && id <= std::int32_t(kIdHaloSize)) return false;
-  return FinishValueEdit(value, ApplyEdit(std::uint32_t(id), CWidgetEdit::FromValue(value)));
 }
 
 CWidgetEditResult CCCButton::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
@@ -259,7 +200,7 @@ CWidgetEditResult CCCButton::EditImage(const CWidgetEdit& edit) {
   CWidgetEditResult result;
   const CRect before = WidgetArea(*this);
   // Grid: every commit rebuilds the rows (Image Use against Outline and Fill).
-  result.structure = edit.fromGrid;
+  result.structure = true;
   if (edit.image == m_pImage) return result;
   m_pImage = edit.image;
   if (m_pImage && (m_flags & kButtonFixToImage))
@@ -276,13 +217,7 @@ CWidgetEditResult CCCButton::EditAction(const CWidgetEdit& edit) {
   result.structure = SetOneOf(m_flags, kActionBits, edit.index);
   if (!result.structure) return result;
   MarkModified(*this);
-  // The grid asks for its rows again through the edited row; the list's caller is told by the
-  // changed entry, and the pane showing the button is asked to show it again.
-  CSystem* system = WidgetSystem(*this);
-  if (IUiServices* ui = !edit.fromGrid && system ? system->GetUiServices() : nullptr) {
-    const CCustomControlObject* widget = this;
-    ui->PostMessage(UWM_SHOW_WIDGET_PROPERTIES, reinterpret_cast<WPARAM>(widget), 1);
-  }
+  // The grid asks for its rows again through the edited row.
   return result;
 }
 

@@ -145,7 +145,7 @@ CRect CCCFader::AdjustSizingRect(const CRect& rect, int handle) const {
 CRect CCCFader::DrawScale(Graphics& g, bool draw) {
   const std::optional<ScaleSteps> steps = GetScaleSteps();
   if (!steps) return m_rect;
-  const std::int32_t kind = steps->kind;
+  const ParamKind kind = steps->kind;
   const float range = m_rangeMax - m_rangeMin;
   const float majorStep = steps->major, minorStep = steps->minor;
   const CSize knob = GetKnobSize();
@@ -234,7 +234,7 @@ void CCCFader::Draw(Graphics& g, const CRect& paint, bool designMode) {
     }
   }
   if (IsScaleShown()) DrawScale(g, true);
-  if (!info.flag) {
+  if (!info.inactive) {
     const CPoint p = GetKnobPosition();
     int outline = 0;
     if (m_pKnobImage && m_pKnobImage->HasBitmap()) {
@@ -271,7 +271,7 @@ void CCCFader::Draw(Graphics& g, const CRect& paint, bool designMode) {
       g.DrawLine(shade, CPointF{sx, float(p.y + 3)}, CPointF{sx, sy - 1.0f});
     }
   }
-  m_lastInactive = info.flag;
+  m_lastInactive = info.inactive;
 }
 
 void CCCFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
@@ -279,7 +279,7 @@ void CCCFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool d
   (void)flags;
   (void)designMode;
   const int x = point.x, y = point.y;
-  const bool locked = GetParameterInfo().flag != 0;
+  const bool locked = GetParameterInfo().inactive != 0;
   if (message == WM_LBUTTONDOWN) {
     if (!HitTestKnob(x, y) || locked) return;
     m_dragging = true;

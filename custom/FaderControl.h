@@ -59,9 +59,6 @@ class CCCFader : public CCCScaleWidget {
   bool HitTestKnob(int x, int y) const;
   CRect DrawScale(Graphics& g, bool draw) override;
 
-  // The shared entries and rows, then the fader's range (when bound) and appearance
-  // (FaderControlProperties.cpp).
-  void GetProperties(std::vector<CPropertyItem>& items) override;
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
 
   CCCImage* m_pKnobImage = nullptr;  // not owned

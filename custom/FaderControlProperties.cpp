@@ -61,31 +61,6 @@ void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(look));
 }
 
-void CCCFader::GetProperties(std::vector<CPropertyItem>& items) {
-  CCustomControlObject::GetProperties(items);
-  AddRangeItems(items, *this, "Fader Range", Range());
-  items.push_back(MakeGroupPropertyItem("Fader Appearance", ""));
-  items.push_back(
-      MakeImagePropertyItem(kIdImage, m_pKnobImage, "Image", "Image to be used for the fader knob", 1, 1, 0));
-  if (!m_pKnobImage) {
-    items.push_back(MakeColourPropertyItem(kIdFillColour, m_fillColour, "Fill Colour",
-                                           "Colour to be used for the fader knob", 1, 1, 0));
-    items.push_back(MakeColourPropertyItem(kIdLineColour, m_lineColour, "Line Colour",
-                                           "Colour to be used for the fader knob line", 1, 1, 0));
-  }
-  items.push_back(MakeChoiceItem(kIdHorizontal, kListNoYes, IsHorizontal() ? 1 : 0, "Horizontal",
-                                 "Whether the fader operates horizontally"));
-  if (IsLinked())
-    items.push_back(MakeChoiceItem(kIdDrawScale, kListNoYes, IsScaleShown() ? 1 : 0, "Draw Scale",
-                                   "Whether the scale is drawn next to the fader"));
-  if (IsScaleShown())
-    AddScaleItems(items, ScaleRows(kScaleIds),
-                  MakeChoiceItem(kIdScaleLocation, LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
-                                 "Scale Location", "Where the scale is drawn in relation to the fader"));
-  items.push_back(MakeChoiceItem(kIdDrawSlot, kListNoYes, (m_flags & kFaderDrawSlot) ? 1 : 0, "Draw Slot",
-                                 "Whether the fader slot is drawn beneath the knob"));
-}
-
 CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
   CWidgetEditResult result;
   const CRect before = WidgetArea(*this);
@@ -103,7 +78,7 @@ CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit)
   }
   switch (id) {
     case kIdImage:
-      result.structure = edit.fromGrid;
+      result.structure = true;
       if (edit.image == m_pKnobImage) break;
       m_pKnobImage = edit.image;
       fitToImage();

@@ -144,7 +144,7 @@ CRect CCCKnob::AdjustSizingRect(const CRect& rect, int handle) const {
 CRect CCCKnob::DrawScale(Graphics& g, bool draw) {
   const std::optional<ScaleSteps> steps = GetScaleSteps();
   if (!steps) return m_rect;
-  const std::int32_t kind = steps->kind;
+  const ParamKind kind = steps->kind;
   const float majorStep = steps->major, minorStep = steps->minor;
   const int r = m_rect.Width() / 2;
   const float cx = float(m_rect.left + r), cy = float(m_rect.top + r);
@@ -224,7 +224,7 @@ void CCCKnob::DrawBody(Graphics& g, float angle) const {
 void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)designMode;
   const CParamInfo info = GetParameterInfo();
-  const bool locked = info.flag != 0;
+  const bool locked = info.inactive != 0;
   if (m_hitTest) {
     const CRepaintClip clip(g, paint);
     const int w = m_rect.Width(), h = m_rect.Height();
@@ -266,7 +266,7 @@ void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
     }
     g.SetSmoothingMode(savedMode);
   }
-  m_lastInactive = info.flag;
+  m_lastInactive = info.inactive;
 }
 
 void CCCKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
@@ -275,7 +275,7 @@ void CCCKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool de
   (void)designMode;
   const int x = point.x, y = point.y;
   (void)invalid;
-  const bool locked = GetParameterInfo().flag != 0;
+  const bool locked = GetParameterInfo().inactive != 0;
   if (message == WM_LBUTTONDOWN) {
     const bool inside = x >= m_rect.left && x <= m_rect.right && y >= m_rect.top && y <= m_rect.bottom;
     if (inside && !locked) {

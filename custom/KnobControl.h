@@ -55,9 +55,6 @@ class CCCKnob : public CCCScaleWidget {
   // Whether the drawn body is kept as an image between draws (a large one is not).
   bool IsBodyKept() const { return m_bodyCache.IsKept(); }
 
-  // The shared entries and rows, then the knob's range (when bound) and appearance
-  // (KnobControlProperties.cpp).
-  void GetProperties(std::vector<CPropertyItem>& items) override;
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
 
   CCCImage* m_pImage = nullptr;  // not owned

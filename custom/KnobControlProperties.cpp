@@ -99,45 +99,6 @@ void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(look));
 }
 
-void CCCKnob::GetProperties(std::vector<CPropertyItem>& items) {
-  CCustomControlObject::GetProperties(items);
-  const CKnobRows has(*this);
-  AddRangeItems(items, *this, "Knob Range", Range());
-  items.push_back(MakeGroupPropertyItem("Knob Appearance", ""));
-  items.push_back(MakeImagePropertyItem(kIdImage, m_pImage, "Image", "Image to be used for the knob", 1, 1, 0));
-  if (!has.image)
-    items.push_back(
-        MakeColourPropertyItem(kIdKnobColour, m_knobColour, "Knob Colour", "Colour to be used for the knob", 1, 1, 0));
-  if (has.image)
-    items.push_back(MakeChoiceItem(kIdRotateBitmap, kNoYes, has.rotate ? 1 : 0, "Rotate Bitmap",
-                                   "Whether the knob bitmap is rotated or static"));
-  if (has.image && has.rotate)
-    items.push_back(MakeChoiceItem(kIdDrawNotch, kNoYes, (m_flags & kKnobDrawNotch) ? 1 : 0, "Draw Notch",
-                                   "Whether the knob notch is drawn on top of the bitmap"));
-  if (has.notch) {
-    items.push_back(MakeNumberItem(kIdNotchRadius, m_notchRadius, "Notch Radius",
-                                   "The radius of the notch from the centre of the control"));
-    items.push_back(MakeColourPropertyItem(kIdNotchColour, m_notchColour, "Notch Colour",
-                                           "Colour to be used for the knob notch", 1, 1, 0));
-  }
-  items.push_back(MakeSignedPropertyItem(kIdMaxAngle, m_maxAngle, "Max Angle",
-                                         "The maximum angle this control will go to (in degrees from vertical)", 1, 1, 0));
-  items.push_back(MakeSignedPropertyItem(kIdMinAngle, m_minAngle, "Min Angle",
-                                         "The minimum angle this control will go to (in degrees from vertical)", 1, 1, 0));
-  if (has.linked)
-    items.push_back(MakeChoiceItem(kIdDrawScale, kNoYes, has.scale ? 1 : 0, "Draw Scale",
-                                   "Whether the scale is drawn next to the knob"));
-  if (has.scale) AddScaleItems(items, ScaleRows(kScaleIds));
-  items.push_back(MakeChoiceItem(kIdDrawLeds, kNoYes, has.leds ? 1 : 0, "Draw LEDs",
-                                 "Whether an LED ring is drawn around the knob"));
-  if (has.leds) {
-    items.push_back(
-        MakeColourPropertyItem(kIdLedColour, m_ledColour, "LED Colour", "Colour to be used for the LED Ring", 1, 1, 0));
-    items.push_back(
-        MakeNumberItem(kIdLedSize, m_ledSize, "LED Size", "The size of the LEDs drawn around the edge of the knob"));
-  }
-}
-
 CWidgetEditResult CCCKnob::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
   CWidgetEditResult result;
   const CRect before = WidgetArea(*this);
@@ -154,7 +115,7 @@ CWidgetEditResult CCCKnob::ApplyKnobEdit(std::uint32_t id, const CWidgetEdit& ed
   CWidgetEditResult result;
   switch (id) {
     case kIdImage:
-      result.structure = edit.fromGrid;
+      result.structure = true;
       if (edit.image == m_pImage) break;
       m_pImage = edit.image;
       changed = result.structure = true;
@@ -220,8 +181,8 @@ CWidgetEditResult CCCKnob::EditNotchRadius(const CWidgetEdit& edit, bool& change
 }
 
 CWidgetEditResult CCCKnob::EditLedSize(const CWidgetEdit& edit, bool& changed) {
-  // The grid's number compares as signed, so a negative size reads as one.
-  const std::int64_t size = edit.fromGrid ? std::int64_t(std::int32_t(edit.number)) : std::int64_t(edit.number);
+  // The row's number compares as signed, so a negative size reads as one.
+  const std::int64_t size = std::int64_t(std::int32_t(edit.number));
   if (size == std::int64_t(m_ledSize)) return {};
   if (size > kLedSizeMax)
     return CWidgetEditResult::Refuse(FormatText("LED size cannot be greater than %d", int(kLedSizeMax)));

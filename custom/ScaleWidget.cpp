@@ -28,7 +28,7 @@ CCCScaleWidget::CCCScaleWidget(const CCCScaleWidget& source)
       m_storedFont(source.m_storedFont) {}
 
 CRect CCCScaleWidget::OnParameterUpdate(const CParamValue& value) {
-  const bool inactiveChanged = GetParameterInfo().flag != m_lastInactive;
+  const bool inactiveChanged = GetParameterInfo().inactive != m_lastInactive;
   return TakeRangeValue(value, m_rangeMin, m_rangeMax, inactiveChanged, m_value) ? GetBoundsRect() : CRect{};
 }
 
@@ -49,8 +49,8 @@ void CCCScaleWidget::ArchiveScaleTail(CArchive& ar, CCCImage*& image, const CRec
 }
 
 std::optional<CCCScaleWidget::ScaleSteps> CCCScaleWidget::GetScaleSteps() const {
-  const std::int32_t kind = GetParameterValue().kind;
-  if ((kind != 1 && kind != 4) || m_majorMarks == 0) return std::nullopt;
+  const ParamKind kind = GetParameterValue().kind;
+  if ((kind != ParamKind::kLevel && kind != ParamKind::kDelay) || m_majorMarks == 0) return std::nullopt;
   const float major = m_majorMarks > 1 ? (m_rangeMax - m_rangeMin) / float(m_majorMarks - 1) : 0.0f;
   return ScaleSteps{kind, major, major / float(m_minorMarks + 1)};
 }
@@ -58,11 +58,6 @@ std::optional<CCCScaleWidget::ScaleSteps> CCCScaleWidget::GetScaleSteps() const 
 bool CCCScaleWidget::OnPropertyChanged(CDeviceProperty& row) {
   if (const std::optional<bool> shared = CommitSharedRangeRow(*this, row, Range())) return *shared;
   return FinishRowEdit(row, ApplyEdit(row.GetData(), CWidgetEdit::FromRow(row, m_scaleStyle)));
-}
-
-bool CCCScaleWidget::ValidateProperty(CNamedPropertyValue& value) {
-  if (const std::optional<bool> shared = ValidateSharedRangeValue(*this, value, Range())) return *shared;
-  return FinishValueEdit(value, ApplyEdit(std::uint32_t(value.propertyId), CWidgetEdit::FromValue(value)));
 }
 
 CScaleRows CCCScaleWidget::ScaleRows(const ScaleIds& ids) const {

@@ -24,7 +24,6 @@ class CCCScaleWidget : public CCustomControlObject {
   // The binding's rows and the range first (through the shared range handling), then the
   // kind's own edit.
   bool OnPropertyChanged(CDeviceProperty& row) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
 
   // A kind's ids of the rows both kinds have.
   struct ScaleIds {
@@ -60,7 +59,7 @@ class CCCScaleWidget : public CCustomControlObject {
   // The steps of the drawn scale from the minimum: between major marks and between minor ones;
   // none when the bound value has no scale (not a level or a number) or there are no marks.
   struct ScaleSteps {
-    std::int32_t kind;
+    ParamKind kind;
     float major;
     float minor;
   };

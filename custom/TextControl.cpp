@@ -109,11 +109,11 @@ std::string CCCTextControl::FormatValue(const CParamValue& v) const {
   const float x = v.value;
   const bool units = (m_flags & kTextAppendUnits) != 0;
   switch (v.kind) {
-    case kParamKindText:
+    case ParamKind::kText:
       return v.text;
-    case 1: {
+    case ParamKind::kLevel: {
       const CParamInfo info = GetParameterInfo();
-      if ((info.extra2 & 0x2) && x <= info.minimum) return "Mute";
+      if ((info.options & kParamOptionMuteAtMinimum) && x <= info.minimum) return "Mute";
       std::string t;
       switch (m_flags & 0xF00) {
         case 0x100: t = FormatText("%.1f", double(x)); break;
@@ -123,7 +123,7 @@ std::string CCCTextControl::FormatValue(const CParamValue& v) const {
       }
       return units ? t + " dB" : t;
     }
-    case 2: {
+    case ParamKind::kFrequency: {
       const int index = FreqToIndex(x);
       if (index == kFreqIndexBelow10Hz) return "<10Hz";
       if (index == kFreqIndexAbove32kHz) return ">32kHz";
@@ -138,9 +138,9 @@ std::string CCCTextControl::FormatValue(const CParamValue& v) const {
       }
       return units ? t + " Hz" : t;
     }
-    case 3:
+    case ParamKind::kQ:
       return FormatText(double(x) > 13.6 ? "%.0f" : double(x) > 1.27 ? "%.1f" : "%.2f", double(x));
-    case 4: {
+    case ParamKind::kDelay: {
       float y = x;
       const char* unit = "ms";
       switch (GetDelayUnit()) {
@@ -152,7 +152,7 @@ std::string CCCTextControl::FormatValue(const CParamValue& v) const {
       const char* format = double(y) < 9.99 ? "%.4f" : double(y) < 99.99 ? "%.3f" : "%.2f";
       return FormatText(format, double(y)) + unit;
     }
-    case 9:
+    case ParamKind::kPhase:
       return FormatText("%d", int(x)) + "\u02DA";
     default:
       return std::string();
@@ -165,7 +165,7 @@ CRect CCCTextControl::OnParameterUpdate(const CParamValue& value) {
       value.integer == 0 && value.flag == 0 && value.extra == 0)
     return CRect{};
   const std::string text = FormatValue(value);
-  if (text == m_caption && GetParameterInfo().flag == m_lastInactive) return CRect{};
+  if (text == m_caption && GetParameterInfo().inactive == m_lastInactive) return CRect{};
   m_caption = text;
   return GetBoundsRect();
 }
@@ -188,16 +188,18 @@ void CCCTextControl::Draw(Graphics& g, const CRect& paint, bool designMode) {
       DrawRoundedBox(g, CColour{(55u << 24) | rgb}, 1, 6, x - 3, y - 3, w + 6, h + 6);
     }
     if (m_flags & kTextOutline) {
-      const CColour colour = info.flag ? CColour{(100u << 24) | (m_outlineColour.argb & 0xFFFFFFu)} : m_outlineColour;
+      const CColour colour =
+          info.inactive ? CColour{(100u << 24) | (m_outlineColour.argb & 0xFFFFFFu)} : m_outlineColour;
       DrawRoundedBox(g, colour, int(m_outlineWidth), int(m_cornerRadius), x, y, w, h);
       x += 1;
       y += 1;
       w -= 2;
       h -= 2;
     }
-    if (!info.flag) {
+    if (!info.inactive) {
       const CRectF layout{float(x), float(y), float(w), float(h)};
-      if (info.kind == 1 && (info.extra2 & 0x2) && GetParameterValue().value <= info.minimum) {
+      if (info.kind == ParamKind::kLevel && (info.options & kParamOptionMuteAtMinimum) &&
+          GetParameterValue().value <= info.minimum) {
         CStringFormat centred = format;
         centred.alignment = StringAlignment::Center;
         DrawStyledText(g, m_caption, m_textStyle, layout, centred, CColour{0xFFFF0000u});
@@ -208,7 +210,7 @@ void CCCTextControl::Draw(Graphics& g, const CRect& paint, bool designMode) {
     g.SetSmoothingMode(savedMode);
     g.SetTextRenderingHint(savedHint);
   }
-  m_lastInactive = info.flag;
+  m_lastInactive = info.inactive;
 }
 
 void CCCTextControl::Deactivate() {
@@ -226,7 +228,8 @@ void CCCTextControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, 
   (void)invalid;
   const CParamInfo info = GetParameterInfo();
   if (message == WM_LBUTTONDOWN) {
-    const bool accepted = !(m_flags & kTextReadOnly) && (m_flags & kTextDragEnabled) && Contains(x, y) && !info.flag;
+    const bool accepted =
+        !(m_flags & kTextReadOnly) && (m_flags & kTextDragEnabled) && Contains(x, y) && !info.inactive;
     if (accepted) {
       m_dragging = true;
       if (m_pView) m_pView->SetActiveControl(this);
@@ -246,17 +249,18 @@ void CCCTextControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, 
     bool send = true;
     float value = x0;
     switch (info.kind) {
-      case 1: value = x0 + float(d); break;
-      case 2: value = IndexToFreq(FreqToIndex(x0) + d); break;
-      case 3: value = IndexToQ(QToIndex(x0) + d); break;
-      case 4: value = std::max(0.0f, float(m_delayDragStep) * float(d) * 0.0001f + x0); break;
-      case 9: value = std::max(0.0f, x0 + 2.0f * float(d)); break;
+      case ParamKind::kLevel: value = x0 + float(d); break;
+      case ParamKind::kFrequency: value = IndexToFreq(FreqToIndex(x0) + d); break;
+      case ParamKind::kQ: value = IndexToQ(QToIndex(x0) + d); break;
+      case ParamKind::kDelay: value = std::max(0.0f, float(m_delayDragStep) * float(d) * 0.0001f + x0); break;
+      case ParamKind::kPhase: value = std::max(0.0f, x0 + 2.0f * float(d)); break;
       default: send = false; break;
     }
     if (send && m_pDevice) m_pDevice->ApplyControlChange(CParamValue(std::int32_t(m_parameterId), value, info.kind));
     m_lastPoint = CPoint{x, y};
   } else if (message == WM_LBUTTONDBLCLK) {
-    if (((!designMode && !(m_flags & kTextReadOnly)) || designMode) && Contains(x, y) && m_hitTest && !info.flag && !m_editor.IsOpen())
+    if (((!designMode && !(m_flags & kTextReadOnly)) || designMode) && Contains(x, y) && m_hitTest && !info.inactive &&
+        !m_editor.IsOpen())
       m_editor.Open(m_pView, this);
   }
 }

@@ -31,11 +31,11 @@ const std::vector<std::string> kOffOn = {"Off", "On"};
 
 // Which of the unit rows a widget has: delay units for a bound delay, appended units for a
 // bound value of another kind that has units of its own.
-bool HasDelayUnits(const CCCTextControl& w) { return w.IsLinked() && w.GetParameterValue().kind == kParamKindDelay; }
+bool HasDelayUnits(const CCCTextControl& w) { return w.IsLinked() && w.GetParameterValue().kind == ParamKind::kDelay; }
 bool HasAppendUnits(const CCCTextControl& w) {
   if (!w.IsLinked()) return false;
-  const std::int32_t kind = w.GetParameterValue().kind;
-  return kind != kParamKindQ && kind != kParamKindDelay && kind != kParamKindPhase;
+  const ParamKind kind = w.GetParameterValue().kind;
+  return kind != ParamKind::kQ && kind != ParamKind::kDelay && kind != ParamKind::kPhase;
 }
 
 }  // namespace
@@ -70,37 +70,6 @@ void CCCTextControl::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(group));
 }
 
-void CCCTextControl::GetProperties(std::vector<CPropertyItem>& items) {
-  CCustomControlObject::GetProperties(items);
-  items.push_back(MakeGroupPropertyItem("Text Appearance", ""));
-  if (HasDelayUnits(*this))
-    items.push_back(MakeChoiceItem(kIdDelayUnits, kDelayNames, IndexOfBit(m_flags, kDelayBits), "Delay Units",
-                                   "The delay unit this control displays the parameter in"));
-  if (HasAppendUnits(*this))
-    items.push_back(MakeChoiceItem(kIdAppendUnits, kNoYes, (m_flags & kTextAppendUnits) ? 1 : 0, "Append Units",
-                                   "Whether the units are appended to this value"));
-  items.push_back(MakeChoiceItem(kIdHorizontal, kHorizontalNames, IndexOfBit(m_flags, kHorizontalBits),
-                                 "Horizontal Alignment", "Horizontal aligmnent of the text within the control bounds"));
-  items.push_back(MakeChoiceItem(kIdVertical, kVerticalNames, IndexOfBit(m_flags, kVerticalBits), "Vertical Alignment",
-                                 "Vertical aligmnent of the text within the control bounds"));
-  items.push_back(MakeFontPropertyItem(kIdFont, m_textStyle, "Font", "Font to be used for the control text", 0, 1, 0));
-  items.push_back(MakeColourPropertyItem(kIdTextColour, m_textColour, "Text Colour",
-                                         "Colour to be used for the control text", 1, 1, 0));
-  const bool outline = (m_flags & kTextOutline) != 0;
-  items.push_back(MakeChoiceItem(kIdOutline, kOffOn, outline ? 1 : 0, "Text Outline",
-                                 "Whether an outline is drawn around the text"));
-  if (outline) {
-    items.push_back(
-        MakeNumberItem(kIdOutlineWidth, m_outlineWidth, "Outline Width", "The width of the outline in pixels"));
-    items.push_back(
-        MakeNumberItem(kIdCornerRadius, m_cornerRadius, "Corner Radius", "The radius of the corners in pixels"));
-    items.push_back(MakeColourPropertyItem(kIdOutlineColour, m_outlineColour, "Outline Colour",
-                                           "Colour to be used for the control outline", 1, 1, 0));
-  }
-  items.push_back(MakeChoiceItem(kIdReadOnly, kNoYes, (m_flags & kTextReadOnly) ? 1 : 0, "Read Only",
-                                 "Whether this control is read-only when in operate mode"));
-}
-
 bool CCCTextControl::OnPropertyChanged(CDeviceProperty& row) {
   const std::uint32_t id = row.GetData();
   if (id >= 1 && id <= 3) {
@@ -110,12 +79,6 @@ bool CCCTextControl::OnPropertyChanged(CDeviceProperty& row) {
     return handled;
   }
   return FinishRowEdit(row, ApplyEdit(id, CWidgetEdit::FromRow(row, m_textStyle)));
-}
-
-bool CCCTextControl::ValidateProperty(CNamedPropertyValue& value) {
-  const std::int32_t id = value.propertyId;
-  if (id >= 1 && id <= 3) return CCustomControlObject::ValidateProperty(value);
-  return FinishValueEdit(value, ApplyEdit(std::uint32_t(id), CWidgetEdit::FromValue(value)));
 }
 
 CWidgetEditResult CCCTextControl::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
@@ -152,7 +115,7 @@ CWidgetEditResult CCCTextControl::ApplyEdit(std::uint32_t id, const CWidgetEdit&
     case kIdDelayUnits:
       if (!HasDelayUnits(*this) || edit.index < 0) return result;
       changed = SetOneOf(m_flags, kDelayBits, edit.index);
-      result.structure = edit.fromGrid || changed;
+      result.structure = true;
       break;
     case kIdReadOnly: onOff(kTextReadOnly); break;
     default: return CWidgetEditResult::Refuse();

@@ -21,10 +21,19 @@ bool LastTwoAre(const std::string& s, char a, char b) {
 }
 
 // The value kinds a typed text is read as a number for: gain, frequency, Q, delay and angle.
-bool IsNumberKind(std::int32_t kind) { return (kind >= 1 && kind <= 4) || kind == 9; }
+bool IsNumberKind(ParamKind kind) {
+  switch (kind) {
+    case ParamKind::kLevel:
+    case ParamKind::kFrequency:
+    case ParamKind::kQ:
+    case ParamKind::kDelay:
+    case ParamKind::kPhase: return true;
+    default: return false;
+  }
+}
 
 float ParseDelay(const std::string& text, std::uint32_t delayUnit) {
-  double n = std::fabs(double(ParseParameterValue(CParamValue(0, 0.0f, 1), text)));
+  double n = std::fabs(double(ParseParameterValue(CParamValue(0, 0.0f, ParamKind::kLevel), text)));
   if (text.size() > 2) {
     const char last = text.back();
     if (LastTwoAre(text, 'm', 's')) return SnapDelayTime(float(n));
@@ -42,27 +51,28 @@ float ParseDelay(const std::string& text, std::uint32_t delayUnit) {
 }
 }  // namespace
 
-std::optional<float> ParseEditedValue(std::int32_t kind, const std::string& text, std::uint32_t delayUnit) {
+std::optional<float> ParseEditedValue(ParamKind kind, const std::string& text, std::uint32_t delayUnit) {
   if (!IsNumberKind(kind)) return std::nullopt;
   // A leading number without a finite value ("nan", "inf", or one beyond the range of a value)
   // stands for no value at all: a unit must never be sent one.
-  if (!std::isfinite(ParseParameterValue(CParamValue(0, 0.0f, kParamKindLevel), text))) return std::nullopt;
-  const float value = kind == 4 ? ParseDelay(text, delayUnit) : ParseParameterValue(CParamValue(0, 0.0f, kind), text);
+  if (!std::isfinite(ParseParameterValue(CParamValue(0, 0.0f, ParamKind::kLevel), text))) return std::nullopt;
+  const float value =
+      kind == ParamKind::kDelay ? ParseDelay(text, delayUnit) : ParseParameterValue(CParamValue(0, 0.0f, kind), text);
   if (!std::isfinite(value)) return std::nullopt;
   return value;
 }
 
-bool IsEditCharAllowed(std::int32_t kind, char32_t ch) {
+bool IsEditCharAllowed(ParamKind kind, char32_t ch) {
   if (ch == 8 || ch == 13 || ch == 27 || (ch >= U'0' && ch <= U'9')) return true;
   const char32_t lower = (ch >= U'A' && ch <= U'Z') ? ch + 32 : ch;
   switch (kind) {
-    case 2: return ch == U'.' || lower == U'k' || lower == U'h' || lower == U'z';
-    case 1: return ch == U'.' || ch == U'-' || lower == U'd' || lower == U'b';
-    case 4:
+    case ParamKind::kFrequency: return ch == U'.' || lower == U'k' || lower == U'h' || lower == U'z';
+    case ParamKind::kLevel: return ch == U'.' || ch == U'-' || lower == U'd' || lower == U'b';
+    case ParamKind::kDelay:
       return ch == U'.' || ch == U'-' || lower == U'm' || lower == U's' || lower == U'f' || lower == U't';
-    case 3: return ch == U'.' || ch == U'-';
-    case 7:
-    case 9: return false;
+    case ParamKind::kQ: return ch == U'.' || ch == U'-';
+    case ParamKind::kInteger:
+    case ParamKind::kPhase: return false;
     default: return true;
   }
 }
@@ -134,7 +144,7 @@ void CCCTextEdit::Commit(const std::string& text) {
   const CParamValue current = m_pWidget->GetParameterValue();
   const std::int32_t id = std::int32_t(m_pWidget->m_parameterId);
   CParamValue value;
-  if (current.kind == kParamKindText) {
+  if (current.kind == ParamKind::kText) {
     value = MakeTextParamValue(id, text);
   } else if (const auto number = ParseEditedValue(current.kind, text, m_pWidget->GetDelayUnit())) {
     value = CParamValue(id, *number, current.kind);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "core/ParamRecords.h"
 #include "platform/Types.h"
 
 class CCCTextControl;
@@ -17,9 +18,9 @@ class CCustomControlPanel;
 // angles as typed, frequencies with their "1k5" and "1k 5" forms snapped to the grid, Q values
 // snapped, delays in ms, mm, cm, m or ft (else in the widget's delay unit) snapped. Nothing for
 // the kinds that have no number.
-std::optional<float> ParseEditedValue(std::int32_t kind, const std::string& text, std::uint32_t delayUnit);
+std::optional<float> ParseEditedValue(ParamKind kind, const std::string& text, std::uint32_t delayUnit);
 // Whether the character may be typed for a parameter of that value kind.
-bool IsEditCharAllowed(std::int32_t kind, char32_t ch);
+bool IsEditCharAllowed(ParamKind kind, char32_t ch);
 
 class CCCTextEdit {
  public:

@@ -13,11 +13,20 @@ CColour HighlightColour(CColour colour) {
                            raise(colour.argb & 0xFF));
 }
 
-bool IsFollowedValueKind(std::int32_t kind) {
-  return (kind >= 1 && kind <= 4) || kind == 9 || kind == 10 || kind == 11;
+bool IsFollowedValueKind(ParamKind kind) {
+  switch (kind) {
+    case ParamKind::kLevel:
+    case ParamKind::kFrequency:
+    case ParamKind::kQ:
+    case ParamKind::kDelay:
+    case ParamKind::kPhase:
+    case ParamKind::kRatio:
+    case ParamKind::kTime: return true;
+    default: return false;
+  }
 }
 
-std::string FormatScaleLabel(std::uint32_t flags, float value, std::int32_t kind) {
+std::string FormatScaleLabel(std::uint32_t flags, float value, ParamKind kind) {
   const char* format = nullptr;
   if (flags & 0x100) format = "%.0f";
   else if (flags & 0x200) format = "%.1f";
@@ -25,8 +34,8 @@ std::string FormatScaleLabel(std::uint32_t flags, float value, std::int32_t kind
   else if (flags & 0x800) format = "%.3f";
   std::string text;
   if (format) text = FormatText(format, double(value));
-  if (kind == 1) text += "dB";
-  else if (kind == 4) text += "ms";
+  if (kind == ParamKind::kLevel) text += "dB";
+  else if (kind == ParamKind::kDelay) text += "ms";
   return text;
 }
 

@@ -17,10 +17,10 @@ class CTextStyle;
 // The colour with red, green and blue each raised by 70 (185 and more give 255), opaque.
 CColour HighlightColour(CColour colour);
 // Value kinds that faders and knobs follow: the numeric ones.
-bool IsFollowedValueKind(std::int32_t kind);
+bool IsFollowedValueKind(ParamKind kind);
 // A scale label: the value with 0, 1, 2 or 3 decimals by flag 0x100, 0x200, 0x400 or 0x800
 // (empty with none), then "dB" for a gain or "ms" for a delay.
-std::string FormatScaleLabel(std::uint32_t flags, float value, std::int32_t kind);
+std::string FormatScaleLabel(std::uint32_t flags, float value, ParamKind kind);
 // Clamps into [minimum, maximum]; a reversed range gives the minimum.
 float ClampToRange(float value, float minimum, float maximum);
 // Text in the style's font (the default font when it has none).

@@ -24,7 +24,6 @@ constexpr std::uint32_t kScaleMinorMarksId = 19;
 
 CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& current) {
   CWidgetEdit edit;
-  edit.fromGrid = true;
   edit.index = GetPropertyComboSelection(row);
   edit.number = std::uint32_t(row.GetNumber());
   edit.text = row.GetText();
@@ -44,40 +43,12 @@ CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& c
   return edit;
 }
 
-CWidgetEdit CWidgetEdit::FromValue(const CPropertyValue& value) {
-  CWidgetEdit edit;
-  switch (value.type) {
-    case kPropOptions:
-      if (const CPropertyOptions* options = value.GetOptions()) edit.index = std::int32_t(options->selected);
-      break;
-    case kPropArray: edit.number = std::uint32_t(value.GetNumber()); break;
-    case kPropObject:
-      if (const auto* number = value.GetData<std::int32_t>()) edit.number = std::uint32_t(*number);
-      break;
-    case kPropString: edit.text = value.GetString(); break;
-    case kPropColour: edit.colour = GetColourPropertyValue(value); break;
-    case kPropTextStyle: edit.style = GetFontPropertyValue(value); break;
-    case kPropImage: edit.image = GetImagePropertyValue(value); break;
-    default: break;
-  }
-  return edit;
-}
-
 bool FinishRowEdit(CDeviceProperty& row, const CWidgetEditResult& result) {
   if (!result.accepted) {
     row.SetErrorText(result.message);
     return false;
   }
   if (result.structure) row.SetRefresh(true);
-  return true;
-}
-
-bool FinishValueEdit(CNamedPropertyValue& value, const CWidgetEditResult& result) {
-  if (!result.accepted) {
-    value.text = result.message;
-    return false;
-  }
-  if (result.structure) value.changed = 1;
   return true;
 }
 
@@ -112,8 +83,7 @@ void RepaintWidget(const CCustomControlObject& widget, const CRect& before) {
 
 bool TakeColour(const CWidgetEdit& edit, CColour& field) {
   if (!edit.colour) return false;
-  const std::uint32_t mask = edit.fromGrid ? 0xFFFFFFu : 0xFFFFFFFFu;
-  if ((edit.colour->argb & mask) == (field.argb & mask)) return false;
+  if ((edit.colour->argb & 0xFFFFFFu) == (field.argb & 0xFFFFFFu)) return false;
   field = *edit.colour;
   return true;
 }
@@ -171,20 +141,10 @@ void AddRangeRows(IDevicePropertyGrid& grid, const CCustomControlObject& widget,
   grid.AddGroup(std::move(rows));
 }
 
-void AddRangeItems(std::vector<CPropertyItem>& items, const CCustomControlObject& widget, const char* group,
-                   const CRangeFields& range) {
-  if (!widget.IsLinked()) return;
-  items.push_back(MakeGroupPropertyItem(group, ""));
-  items.push_back(MakeStringPropertyItem(kRangeMaxId, FormatRangeValue(widget, range.maximum), "Range Max",
-                                         "The maximum value this control can have", 1, 1, 0));
-  items.push_back(MakeStringPropertyItem(kRangeMinId, FormatRangeValue(widget, range.minimum), "Range Min",
-                                         "The minimum value this control can have", 1, 1, 0));
-}
-
 CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit& edit, bool isMax,
                                  const CRangeFields& range, bool& changed) {
   changed = false;
-  if (edit.fromGrid && edit.textAsFilled) return {};
+  if (edit.textAsFilled) return {};
   const CParamValue current = widget.GetParameterValue();
   const CParamInfo info = widget.GetParameterInfo();
   const float value = ParseParameterValue(current, edit.text);
@@ -195,10 +155,10 @@ CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit
     if (std::isinf(value))
       return CWidgetEditResult::Refuse(
           FormatText("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
-    if (current.kind == kParamKindLevel && std::trunc(value * 10.0f) > std::trunc(info.maximum * 10.0f))
+    if (current.kind == ParamKind::kLevel && std::trunc(value * 10.0f) > std::trunc(info.maximum * 10.0f))
       return CWidgetEditResult::Refuse(
           FormatText("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
-    if (current.kind == kParamKindDelay && std::trunc(value * 100.0f) > std::trunc(info.maximum * 100.0f))
+    if (current.kind == ParamKind::kDelay && std::trunc(value * 100.0f) > std::trunc(info.maximum * 100.0f))
       return CWidgetEditResult::Refuse(
           FormatText("Maximum value cannot be greater than %.2f for this parameter", double(info.maximum)));
     range.maximum = value;
@@ -243,24 +203,14 @@ std::optional<bool> CommitSharedRangeRow(CCustomControlObject& widget, CDevicePr
   return true;
 }
 
-std::optional<bool> ValidateSharedRangeValue(CCustomControlObject& widget, CNamedPropertyValue& value,
-                                             const CRangeFields& range) {
-  const std::int32_t id = value.propertyId;
-  if (id < 1 || id > 3) return std::nullopt;
-  const CRect before = WidgetArea(widget);
-  if (!widget.CCustomControlObject::ValidateProperty(value)) return false;
-  if (id == 3 && value.changed) AdoptParameterRange(widget, range, before);
-  return true;
-}
-
 const std::vector<std::string> kScaleDecimalNames = {"0", "1", "2", "3"};
 namespace {
 constexpr std::uint32_t kScaleDecimalBits[] = {0x100, 0x200, 0x400, 0x800};
 }
 
 bool HasScaleDecimals(const CCustomControlObject& widget) {
-  const std::int32_t kind = widget.GetParameterValue().kind;
-  return kind == kParamKindLevel || kind == kParamKindDelay;
+  const ParamKind kind = widget.GetParameterValue().kind;
+  return kind == ParamKind::kLevel || kind == ParamKind::kDelay;
 }
 
 int ScaleDecimalsIndex(std::uint32_t flags) { return IndexOfBit(flags, kScaleDecimalBits); }
@@ -284,21 +234,6 @@ void AddScaleRows(CDevicePropertyGroup& group, CSystem* system, const CScaleRows
   group.Add(MakeFontRow(system, scale.style, "Scale Font", scale.fontId));
 }
 
-void AddScaleItems(std::vector<CPropertyItem>& items, const CScaleRows& scale, std::optional<CPropertyItem> placement) {
-  items.push_back(MakeNumberItem(kScaleMajorMarksId, scale.majorMarks, "Number Major Scale Marks",
-                                 "The number of marks on the major scale"));
-  items.push_back(MakeNumberItem(kScaleMinorMarksId, scale.minorMarks, "Number Minor Scale Marks",
-                                 "The number of marks on the minor scale"));
-  if (HasScaleDecimals(scale.widget))
-    items.push_back(MakeChoiceItem(std::int32_t(scale.decimalsId), kScaleDecimalNames, ScaleDecimalsIndex(scale.flags),
-                                   "Scale Decimal Places", "The number of decimal places shown on scale markings"));
-  if (placement) items.push_back(std::move(*placement));
-  items.push_back(MakeColourPropertyItem(std::int32_t(scale.colourId), scale.colour, "Scale Colour",
-                                         "Colour to be used for the scale and text", 1, 1, 0));
-  items.push_back(MakeFontPropertyItem(std::int32_t(scale.fontId), scale.style, "Scale Font",
-                                       "Font to be used for the scale text", 0, 1, 0));
-}
-
 void FinishChange(const CCustomControlObject& widget, const CRect& before, bool changed) {
   if (!changed) return;
   MarkModified(widget);
@@ -307,7 +242,7 @@ void FinishChange(const CCustomControlObject& widget, const CRect& before, bool 
 
 std::optional<bool> ChosenYes(const CWidgetEdit& edit) {
   if (edit.index < 0 || edit.index > 1) return std::nullopt;
-  return edit.fromGrid ? edit.index == 0 : edit.index == 1;
+  return edit.index == 0;
 }
 
 std::unique_ptr<CDeviceProperty> MakeNumberRow(const char* name, std::uint32_t value, const char* description,
@@ -360,14 +295,3 @@ std::unique_ptr<CDeviceProperty> MakeNameListRow(const char* name, const std::ve
   return row;
 }
 
-CPropertyItem MakeChoiceItem(std::int32_t id, const std::vector<std::string>& options, int selected,
-                             const char* name, const char* description) {
-  CPropertyOptions choice;
-  choice.selected = std::uint32_t(selected);
-  choice.options = options;
-  return MakeChoicePropertyItem(id, choice, name, description, 0, 1, 0);
-}
-
-CPropertyItem MakeNumberItem(std::int32_t id, std::uint32_t value, const char* name, const char* description) {
-  return MakeTextPropertyItem(id, std::int32_t(value), name, description, 1, 1, 0);
-}

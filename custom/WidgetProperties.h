@@ -1,7 +1,6 @@
-// What the widget kinds' two property editors share: the properties grid's rows, the property
-// list's entries, one edited value read from either of them, and the checks and effects that
-// recur from kind to kind. Every kind applies an edit once, from a CWidgetEdit, whichever
-// editor it came from.
+// What the widget kinds' property rows share: the properties grid's rows, one edited value read
+// from a row, and the checks and effects that recur from kind to kind. Every kind applies an
+// edit from a CWidgetEdit.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +16,9 @@
 
 class CSystem;
 
-// One edited value: from a grid row (FromRow) or from a property-list value (FromValue).
+// One edited value, read from a grid row (FromRow).
 struct CWidgetEdit {
-  bool fromGrid = false;
-  int index = -1;               // a list's chosen index; -1 none
+  int index = -1;               // a list row's chosen index; -1 none
   std::uint32_t number = 0;     // a typed number (a signed row's value cast)
   std::string text;             // a typed text
   bool textAsFilled = false;    // grid: the text is the one the row was filled with
@@ -30,7 +28,6 @@ struct CWidgetEdit {
 
   // The grid row after the commit; style starts from current, which a font row changes.
   static CWidgetEdit FromRow(const CDeviceProperty& row, const CTextStyle& current);
-  static CWidgetEdit FromValue(const CPropertyValue& value);
 };
 
 // What applying an edit asks of the editor it came from.
@@ -44,8 +41,6 @@ struct CWidgetEditResult {
 
 // Hands the result back to the grid (message text, refresh flag) and gives the handler's answer.
 bool FinishRowEdit(CDeviceProperty& row, const CWidgetEditResult& result);
-// Hands the result back to the list's caller (the value's text and changed flag).
-bool FinishValueEdit(CNamedPropertyValue& value, const CWidgetEditResult& result);
 
 // --- Owners ---
 // The system of the widget's panel; null while the panel is not open.
@@ -59,8 +54,8 @@ CRect WidgetArea(const CCustomControlObject& widget);
 void RepaintWidget(const CCustomControlObject& widget, const CRect& before);
 
 // --- Values ---
-// Takes the edit's colour when it differs: a grid colour by red, green and blue (stored
-// opaque), a list colour by all four bytes. True when the field changed.
+// Takes the edit's colour when it differs by red, green and blue (stored opaque). True when the
+// field changed.
 bool TakeColour(const CWidgetEdit& edit, CColour& field);
 // Takes the edit's style when it differs (the weight counts). True when the field changed.
 bool TakeStyle(const CWidgetEdit& edit, CTextStyle& field);
@@ -94,8 +89,6 @@ std::string FormatRangeValue(const CCustomControlObject& widget, float value);
 // The group of "Range Max" (id 14) and "Range Min" (15), for a bound widget only.
 void AddRangeRows(IDevicePropertyGrid& grid, const CCustomControlObject& widget, const char* group,
                   const CRangeFields& range);
-void AddRangeItems(std::vector<CPropertyItem>& items, const CCustomControlObject& widget, const char* group,
-                   const CRangeFields& range);
 // Takes a typed range maximum (isMax) or minimum for the bound parameter. An equal value
 // changes nothing; a maximum not above the minimum, above the parameter's maximum (to a tenth
 // for levels, a hundredth for delays), a minimum not below the maximum or below the
@@ -108,9 +101,6 @@ CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit
 // the range to the parameter's and the rows are built again. None for the widget's own ids.
 std::optional<bool> CommitSharedRangeRow(CCustomControlObject& widget, CDeviceProperty& row,
                                          const CRangeFields& range);
-// The same for a property-list value; the range follows a binding that changed.
-std::optional<bool> ValidateSharedRangeValue(CCustomControlObject& widget, CNamedPropertyValue& value,
-                                             const CRangeFields& range);
 // A scale's decimal places (flags 0x100, 0x200, 0x400, 0x800 for 0 to 3): offered for a bound
 // level or delay only; the index of the set one (-1 none); set by index for a level or a delay.
 extern const std::vector<std::string> kScaleDecimalNames;
@@ -131,13 +121,10 @@ struct CScaleRows {
 };
 void AddScaleRows(CDevicePropertyGroup& group, CSystem* system, const CScaleRows& scale,
                   std::unique_ptr<CDeviceProperty> placement = nullptr);
-void AddScaleItems(std::vector<CPropertyItem>& items, const CScaleRows& scale,
-                   std::optional<CPropertyItem> placement = std::nullopt);
 // The end of an edit: when it changed the widget, the file is marked modified and the widget
 // repainted over before and its area now.
 void FinishChange(const CCustomControlObject& widget, const CRect& before, bool changed);
-// A fader's Yes/No choice: its grid lists "Yes" first, its property list "No" first. None for
-// no choice.
+// A fader's Yes/No choice, its rows listing "Yes" first. None for no choice.
 std::optional<bool> ChosenYes(const CWidgetEdit& edit);
 
 // --- Grid rows ---
@@ -157,9 +144,3 @@ std::unique_ptr<CDeviceProperty> MakeImageRow(CSystem* system, CCCImage* image, 
 std::unique_ptr<CDeviceProperty> MakeNameListRow(const char* name, const std::vector<std::string>& options,
                                                  int selected, const char* description, std::uint32_t id);
 
-// --- List entries ---
-// A choice entry; selected -1 for none.
-CPropertyItem MakeChoiceItem(std::int32_t id, const std::vector<std::string>& options, int selected,
-                             const char* name, const char* description);
-// A number entry the user types into.
-CPropertyItem MakeNumberItem(std::int32_t id, std::uint32_t value, const char* name, const char* description);

@@ -61,9 +61,10 @@ void CBitmapMeter::Draw(Graphics& g, const CRect& clip) {
 }
 
 CRect CBitmapMeter::UpdateFromParameter(const CParamValue& value) {
-  if (value.kind == kParamKindNone || value.kind == kParamKindText || value.kind == kParamKindBool) return CRect{};
+  if (value.kind == ParamKind::kNone || value.kind == ParamKind::kText || value.kind == ParamKind::kBool)
+    return CRect{};
   const int before = m_level;
-  SetLevel(value.kind == kParamKindInteger ? value.integer : int(value.value));
+  SetLevel(value.kind == ParamKind::kInteger ? value.integer : int(value.value));
   return m_level == before ? CRect{} : m_rect;
 }
 

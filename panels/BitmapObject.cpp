@@ -44,7 +44,7 @@ void CBitmapLED::Draw(Graphics& g, const CRect& clip) {
 }
 
 CRect CBitmapLED::UpdateFromParameter(const CParamValue& value) {
-  if (value.kind != kParamKindBool || BoolOf(value) == m_lit) return CRect{};
+  if (value.kind != ParamKind::kBool || BoolOf(value) == m_lit) return CRect{};
   m_lit = BoolOf(value);
   return m_rect;
 }

@@ -105,7 +105,7 @@ CRect CBmpButton::OnMouseLeave() {
 }
 
 CRect CBmpButton::UpdateFromParameter(const CParamValue& value) {
-  if (value.kind != kParamKindBool || BoolOf(value) == m_lit) return CRect{};
+  if (value.kind != ParamKind::kBool || BoolOf(value) == m_lit) return CRect{};
   m_lit = BoolOf(value);
   return m_rect;
 }

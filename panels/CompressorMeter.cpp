@@ -11,7 +11,7 @@
 namespace {
 
 bool IsPresent(const CParamValue& v) {
-  return !(v.id == 0 && v.kind == kParamKindNone && v.text.empty() && v.value == 0.0f && v.integer == 0 &&
+  return !(v.id == 0 && v.kind == ParamKind::kNone && v.text.empty() && v.value == 0.0f && v.integer == 0 &&
            v.flag == 0);
 }
 

@@ -21,17 +21,6 @@ CRect UnionRect(const CRect& a, const CRect& b);
 bool RectsIntersect(const CRect& a, const CRect& b);
 // The rectangle with rounded corners of that radius as a path (square corners for 0).
 CGraphicsPath RoundedRectPath(const CRectF& r, float radius);
-// Value kinds of the processor catalogue that the widgets read and send (the text
-// controls format 1 to 4 and 9 through FormatParameterValue).
-enum : std::int32_t {
-  kValueKindLevel = 1,
-  kValueKindFrequency = 2,
-  kValueKindQ = 3,
-  kValueKindDelay = 4,
-  kValueKindRatio = 10,
-  kValueKindTime = 11,
-};
-
 // The state a bool parameter value carries.
 inline bool BoolOf(const CParamValue& value) { return value.flag != 0; }
 

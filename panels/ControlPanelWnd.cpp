@@ -36,10 +36,6 @@
 
 namespace {
 
-// The framework's Copy and Paste items that head the device's context menu.
-constexpr std::uint32_t kMenuCopy = 57634;
-constexpr std::uint32_t kMenuPaste = 57637;
-
 QRect ToQRect(const CRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
 std::map<std::string, ControlPanelCreator>& PanelClasses() {
@@ -102,7 +98,7 @@ bool CControlPanelWnd::IsParameterDisabled(int parameterId) const {
   CDevice* device = GetDevice();
   if (!device || parameterId == 0) return false;
   const CParamInfo info = device->GetParameterAt(parameterId);
-  return info.id == parameterId && info.name != "NULL" && info.flag != 0;
+  return info.id == parameterId && info.name != "NULL" && info.inactive != 0;
 }
 
 void CControlPanelWnd::DestroyPanelWindow() {
@@ -248,9 +244,9 @@ std::uint32_t CControlPanelWnd::TrackPopupMenu(const CMenu& menu, const QPoint& 
         action->setData(QVariant::fromValue(item->id));
         bool enabled = true;
         int check = 0;
-        if (device && item->id == kMenuCopy) {
+        if (device && item->id == kCmdEditCopy) {
           enabled = device->CanCopy(0);
-        } else if (device && item->id == kMenuPaste) {
+        } else if (device && item->id == kCmdEditPaste) {
           enabled = device->CanPaste(0);
         } else if (device) {
           CCmdUI state(item->id);
@@ -275,16 +271,16 @@ void CControlPanelWnd::ShowDeviceContextMenu(const QPoint& globalPos) {
   CDevice* device = GetDevice();
   if (!device) return;
   CMenu menu;
-  menu.AppendItem(kMenuCopy, "&Copy");
-  menu.AppendItem(kMenuPaste, "&Paste All Device Settings");
+  menu.AppendItem(kCmdEditCopy, "&Copy");
+  menu.AppendItem(kCmdEditPaste, "&Paste All Device Settings");
   device->BuildContextMenu(menu, 0);
   const QPointer<CControlPanelWnd> alive(this);
   const std::uint32_t command = TrackPopupMenu(menu, globalPos);
   // The panel or its device may have gone while the menu was open.
   if (command == 0 || !alive || GetDevice() != device) return;
-  if (command == kMenuCopy) {
+  if (command == kCmdEditCopy) {
     device->CopyToClipboard(0);
-  } else if (command == kMenuPaste) {
+  } else if (command == kCmdEditPaste) {
     device->PasteFromClipboard(0);
   } else {
     device->OnContextMenuCommand(command, 0);

@@ -87,11 +87,11 @@ bool CCustomComboBox::OnMouseMessage(std::uint32_t message, std::uint32_t flags,
 }
 
 CRect CCustomComboBox::UpdateFromParameter(const CParamValue& value) {
-  if (value.kind == kParamKindNone) return CRect{};
+  if (value.kind == ParamKind::kNone) return CRect{};
   std::int32_t wanted = value.integer;
-  if (value.kind == kParamKindBool) {
+  if (value.kind == ParamKind::kBool) {
     wanted = BoolOf(value) ? 1 : 0;
-  } else if (value.kind != kParamKindInteger) {
+  } else if (value.kind != ParamKind::kInteger) {
     wanted = std::int32_t(value.value);
   }
   int index = -1;

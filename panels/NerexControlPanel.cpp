@@ -2,8 +2,6 @@
 #include "panels/NerexControlPanel.h"
 
 #include "core/BitmapImage.h"
-#include "panels/BmpButton.h"
-#include "panels/PanelLayoutRect.h"
 #include "resources/NerexPanelLayout.h"
 
 void CNerexSkinSet::Acquire() {
@@ -42,19 +40,17 @@ void CNerexModelControlPanel::LoadSkinImages() {
 
 // Getter order: background, mixer page, source / limiters / linking tabs, input GEQ, input PEQ
 // and output PEQ pages, fader cap, selection frame, meter, LED off, blue, small blue and red
-// LEDs, input and output strips, tall and short overlays.
+// LEDs, input and output strips, tall and short overlays, the compact view's header and its
+// recall, next and previous faces.
 CNerexSkinSet CNerexControlPanel::s_skins({2179, 2167, 2171, 2173, 2172, 2169, 2170, 2168, 2140, 2221, 2146, 2145,
-                                           2157, 2159, 2158, 2175, 2176, 2177, 2178});
+                                           2157, 2159, 2158, 2175, 2176, 2177, 2178, 2243, 2247, 2248, 2249});
 CNerexSkinSet CCalder48ControlPanel::s_skins({2199, 2205, 2202, 2204, 2203, 2169, 2207, 2206, 2140, 2224, 2146,
-                                              2145, 2157, 2159, 2158, 2200, 2201, 2177, 2178});
+                                              2145, 2157, 2159, 2158, 2200, 2201, 2177, 2178, 2244, 2247, 2248,
+                                              2249});
 CNerexSkinSet CHollin2ControlPanel::s_skins({2199, 2233, 2230, 2232, 2231, 2169, 2235, 2234, 2140, 2239, 2146,
-                                             2145, 2157, 2159, 2158, 2200, 2201, 2177, 2178});
+                                             2145, 2157, 2159, 2158, 2200, 2201, 2177, 2178, 2245, 2247, 2248,
+                                             2249});
 
-void CCalder48ControlPanel::UpdateAllControls() {
-  // Page tabs in creation order: Input GEQ, Input PEQ, Mixer, Output PEQ.
-  if (CBmpButton* geq = GetPageTab(0)) geq->SetVisible(false);
-  for (const nerex_layout::Button& place : nerex_layout::kThreePageTabs)
-    for (int t = 1; t < 4; ++t)
-      if (CBmpButton* tab = GetPageTab(t); tab && tab->GetId() == place.id) tab->SetRect(ToRect(place.box));
-  CNerexSeriesControlPanel::UpdateAllControls();
+std::span<const processor_layout::Button> CCalder48ControlPanel::GetPageTabPlaces() const {
+  return nerex_layout::kThreePageTabs;
 }

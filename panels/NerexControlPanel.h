@@ -12,7 +12,7 @@
 // The images of one model's skin, in getter order, with the number of panels holding them.
 class CNerexSkinSet {
  public:
-  static constexpr int kImages = 19;
+  static constexpr int kImages = 23;
   enum Image : int {
     kBackground,
     kMixerPage,
@@ -33,6 +33,10 @@ class CNerexSkinSet {
     kOutputStrip,
     kTallOverlay,
     kShortOverlay,
+    kCompactPage,
+    kLcdRecall,
+    kLcdNext,
+    kLcdPrevious,
   };
   // Resource numbers in getter order; the fader cap is a "BMP" resource, the others "PNG".
   using ResourceIds = std::array<std::uint32_t, kImages>;
@@ -82,6 +86,10 @@ class CNerexModelControlPanel : public CNerexSeriesControlPanel {
   CBitmapImage* GetOutputStripImage() const override { return m_skins.Get(CNerexSkinSet::kOutputStrip); }
   CBitmapImage* GetTallOverlayImage() const override { return m_skins.Get(CNerexSkinSet::kTallOverlay); }
   CBitmapImage* GetShortOverlayImage() const override { return m_skins.Get(CNerexSkinSet::kShortOverlay); }
+  CBitmapImage* GetCompactPageImage() const override { return m_skins.Get(CNerexSkinSet::kCompactPage); }
+  CBitmapImage* GetLcdRecallImage() const override { return m_skins.Get(CNerexSkinSet::kLcdRecall); }
+  CBitmapImage* GetLcdNextImage() const override { return m_skins.Get(CNerexSkinSet::kLcdNext); }
+  CBitmapImage* GetLcdPreviousImage() const override { return m_skins.Get(CNerexSkinSet::kLcdPrevious); }
 
  private:
   CNerexSkinSet& m_skins;
@@ -104,8 +112,8 @@ class CCalder48ControlPanel : public CNerexModelControlPanel {
   CCalder48ControlPanel() : CNerexModelControlPanel(s_skins) {}
   static CControlPanelWnd* CreateObject() { return new CCalder48ControlPanel; }
   static CNerexSkinSet& Skins() { return s_skins; }
-  // Hides the Input GEQ tab and sets Mixer, Input PEQ and Output PEQ side by side, 78 x 22 each.
-  void UpdateAllControls() override;
+  // Mixer, Input PEQ and Output PEQ side by side, 78 x 22 each; the Input GEQ tab is hidden.
+  std::span<const processor_layout::Button> GetPageTabPlaces() const override;
 
  protected:
   explicit CCalder48ControlPanel(CNerexSkinSet& skins) : CNerexModelControlPanel(skins) {}

@@ -20,6 +20,7 @@
 #include "panels/CustomComboBox.h"
 #include "panels/NerexSeriesLayout.h"
 #include "panels/NerexSeriesParametricControl.h"
+#include "panels/PanelLayoutRect.h"
 #include "panels/TextControl.h"
 #include "panels/TorvexSeriesDEQControl.h"
 #include "platform/MouseMessages.h"
@@ -90,6 +91,20 @@ void CNerexSeriesBaseControlPanel::SetGroupVisible(int group, bool visible) {
 void CNerexSeriesBaseControlPanel::AddToGroup(int group, CControlObject* control) {
   if (group < 0 || group >= kPanelGroupCount || !control) return;
   m_groups[std::size_t(group)].push_back(control);
+}
+
+void CNerexSeriesBaseControlPanel::PlacePageTabs(std::span<const processor_layout::Button> places, int rowTop,
+                                                 bool compact) {
+  for (CBmpButton* tab : m_pageTabs) {
+    if (!tab) continue;
+    const auto place = std::find_if(places.begin(), places.end(),
+                                    [tab](const processor_layout::Button& p) { return p.id == tab->GetId(); });
+    if (place == places.end()) {
+      tab->SetVisible(false);
+      continue;
+    }
+    tab->SetRect(ToRect(compact ? processor_layout::CompactTab(place->box, rowTop) : place->box));
+  }
 }
 
 void CNerexSeriesBaseControlPanel::RedrawPanel() {
@@ -202,6 +217,12 @@ void CNerexSeriesBaseControlPanel::ShowPage(std::uint32_t page) {
       hide({kPanelGroupInputGeq, kPanelGroupInputPeq, kPanelGroupInputDeq, kPanelGroupOutputEq,
             kPanelGroupOutputComp});
       SetGroupVisible(kPanelGroupCompact, true);
+      // The group holds the meters of every channel a panel can have: those the model lacks
+      // stay hidden, as on the Mixer page.
+      for (std::size_t i = std::size_t(std::max(GetInputCount(), 0)); i < m_inputMeters.size(); ++i)
+        if (m_inputMeters[i]) m_inputMeters[i]->SetVisible(false);
+      for (std::size_t k = std::size_t(std::max(GetOutputCount(), 0)); k < m_outputMeters.size(); ++k)
+        if (m_outputMeters[k]) m_outputMeters[k]->SetVisible(false);
       for (CBmpButton* button : m_presetButtons)
         if (button) button->SetVisible(mayRecall);
       if (CNerexSeriesDevice* device = GetNerexDevice()) SetLcdText(device->GetSelectedPresetLabel(kSectionAll), false);
@@ -473,6 +494,7 @@ void CNerexSeriesBaseControlPanel::OnTimer(std::uint32_t id) {
 
   switch (device->GetPanelPage()) {
     case kNerexPageMixer:
+    case kNerexPageCompact:  // shows the same channel meters
       for (int i = 0; i < kNerexMaxInputs; ++i)
         showLevel(m_inputMeters[std::size_t(i)], std::max(WholeDb(device->GetInputMeter(i)), kMeterLowestDb));
       for (int k = 0; k < kNerexMaxOutputs; ++k)

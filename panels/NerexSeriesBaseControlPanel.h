@@ -34,6 +34,9 @@ class CBitmapObject;
 namespace nerex_layout {
 struct ComboItem;
 }
+namespace processor_layout {
+struct Button;
+}
 
 // The faces the processor panels name.
 namespace panel_face {
@@ -256,6 +259,10 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   void KeepInputPeqRow(int band, const BandRow& row);
   void KeepOutputEqRow(int band, const BandRow& row);
 
+  // Puts each page tab at the place its id has among places, or in the compact view's row
+  // (from rowTop down to the row's bottom) with the same left and right; a tab that has no place
+  // there is hidden.
+  void PlacePageTabs(std::span<const processor_layout::Button> places, int rowTop, bool compact);
   // Redraws the whole client area (the background image's rectangle), invalidating it.
   void RedrawPanel();
   // Redraws one widget's rectangle with the background, invalidating it.

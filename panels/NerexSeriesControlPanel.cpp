@@ -175,6 +175,7 @@ void CNerexSeriesControlPanel::CreatePagePictures() {
   m_pageImages[1] = AddPicture(L::kInputGeqPageId, GetInputGeqPageImage(), 0, 0, {kPanelGroupInputGeq});
   m_pageImages[2] = AddPicture(L::kInputPeqPageId, GetInputPeqPageImage(), 0, 0, {kPanelGroupInputPeq});
   m_pageImages[3] = AddPicture(L::kOutputEqPageId, GetOutputPeqPageImage(), 0, 0, {kPanelGroupOutputEq});
+  m_pageImages[4] = AddPicture(L::kCompactPageId, GetCompactPageImage(), 0, 0, {kPanelGroupCompact});
 }
 
 void CNerexSeriesControlPanel::CreateHeader() {
@@ -184,9 +185,10 @@ void CNerexSeriesControlPanel::CreateHeader() {
     m_pageTabs[t] = Add(new CBmpButton(this, L::kPageTabs[t].id, nullptr, ToRect(L::kPageTabs[t].box), kTabFlags));
   m_presetManagerButton = Add(new CBmpButton(this, L::kPresetManagerId, nullptr, ToRect(L::kPresetManager), kTabFlags));
   AddSection(kInputsSection, {kPanelGroupMixer});
+  CBitmapImage* const lcdFaces[] = {GetLcdRecallImage(), GetLcdNextImage(), GetLcdPreviousImage()};
   for (std::size_t b = 0; b < m_presetButtons.size(); ++b)
     m_presetButtons[b] =
-        Add(new CBmpButton(this, L::kLcdButtons[b].id, nullptr, ToRect(L::kLcdButtons[b].box), kTabFlags),
+        Add(new CBmpButton(this, L::kLcdButtons[b].id, lcdFaces[b], ToRect(L::kLcdButtons[b].box), kTabFlags),
             {kPanelGroupCompact});
   // The display's text shows no parameter: SetLcdText writes it.
   m_lcdText = AddText(0, false, kLcdFace, 12.0f, kWhite, 0, ToRect(L::kLcdText), {kPanelGroupCompact});

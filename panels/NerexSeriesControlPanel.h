@@ -11,12 +11,13 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "core/TextStyle.h"
 #include "panels/BitmapFader.h"
 #include "panels/NerexSeriesBaseControlPanel.h"
-#include "resources/PanelLayout.h"
+#include "resources/ProcessorPanelLayout.h"
 
 class CBitmapImage;
 class CBitmapObject;
@@ -77,6 +78,15 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   virtual CBitmapImage* GetOutputStripImage() const = 0;
   virtual CBitmapImage* GetTallOverlayImage() const = 0;
   virtual CBitmapImage* GetShortOverlayImage() const = 0;
+  // The compact view's header, and the faces of its preset display's recall, next and previous
+  // buttons.
+  virtual CBitmapImage* GetCompactPageImage() const = 0;
+  virtual CBitmapImage* GetLcdRecallImage() const = 0;
+  virtual CBitmapImage* GetLcdNextImage() const = 0;
+  virtual CBitmapImage* GetLcdPreviousImage() const = 0;
+  // The page tabs' places in the header: the four of the Nerex header (a panel whose header
+  // has fewer tabs hides the others).
+  virtual std::span<const processor_layout::Button> GetPageTabPlaces() const;
 
   // --- Widgets, for tests and the model panels ---
   CBitmapObject* GetSectionPicture(int section) const { return m_sectionPictures[std::size_t(section)]; }
@@ -129,7 +139,7 @@ class CNerexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   void DrawHeading(Graphics& g, float x, int count, const char* caption);
 
   std::array<CBitmapObject*, 8> m_outputStrips{};
-  std::array<CBitmapObject*, 4> m_pageImages{};  // Mixer, Input GEQ, Input PEQ, Output PEQ
+  std::array<CBitmapObject*, 5> m_pageImages{};  // Mixer, Input GEQ, Input PEQ, Output PEQ, compact view
   std::array<CBitmapObject*, kSections> m_sectionPictures{};
   std::array<std::unique_ptr<CBitmapImage>, kSections> m_buffers;
   CTextStyle m_smallLabelStyle;

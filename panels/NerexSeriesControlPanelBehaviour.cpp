@@ -269,6 +269,7 @@ void CNerexSeriesControlPanel::ShowPage(std::uint32_t page) {
       led->SetRect(CRect{left, first.y, left + w, first.y + h});
     }
   };
+  bool known = true;
   switch (page) {
     case kNerexPageInputGeq:
       showOnly(1);
@@ -287,10 +288,18 @@ void CNerexSeriesControlPanel::ShowPage(std::uint32_t page) {
       // Without a valid current user the button stays hidden: no right is read from nowhere.
       Show(m_presetManagerButton, UserMayRecallPresets());
       break;
-    default: break;
+    case kNerexPageCompact:
+      // The compact view's own header.
+      showOnly(4);
+      break;
+    default: known = false; break;
   }
+  // The tabs stand where the header shown draws them: in the compact view's lower row there.
+  if (known) PlacePageTabs(GetPageTabPlaces(), L::kCompactTabsTop, page == kNerexPageCompact);
   CNerexSeriesBaseControlPanel::ShowPage(page);
 }
+
+std::span<const processor_layout::Button> CNerexSeriesControlPanel::GetPageTabPlaces() const { return L::kPageTabs; }
 
 // --- Right clicks ---
 

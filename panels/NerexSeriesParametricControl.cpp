@@ -287,7 +287,8 @@ void CNerexSeriesParametricControl::DragBand(int x, int y) {
   if (HasGain(type) && band->gainId != 0) {
     GetRangeLimits(kRangeGain, type, lo, hi);
     const int tenths = std::clamp(int(std::lround(YToDb(y) * 10.0)), int(lo), int(hi));
-    if (tenths != band->gain) SendValue(CParamValue(std::int32_t(band->gainId), float(tenths) / 10.0f, kValueKindLevel));
+    if (tenths != band->gain)
+      SendValue(CParamValue(std::int32_t(band->gainId), float(tenths) / 10.0f, ParamKind::kLevel));
   }
   // The gain's change may have rebuilt the section list: look the band up again.
   if (m_selectedBand < 0 || m_selectedBand >= int(m_sections.size())) return;
@@ -296,7 +297,7 @@ void CNerexSeriesParametricControl::DragBand(int x, int y) {
   GetRangeLimits(kRangeFrequency, TypeOf(*band), lo, hi);
   const int code = std::clamp(XToCode(x), int(lo), int(hi));
   if (code != band->frequency)
-    SendValue(CParamValue(std::int32_t(band->frequencyId), IndexToFreq(code), kValueKindFrequency));
+    SendValue(CParamValue(std::int32_t(band->frequencyId), IndexToFreq(code), ParamKind::kFrequency));
 }
 
 void CNerexSeriesParametricControl::DragGeqBand(int y) {
@@ -304,7 +305,7 @@ void CNerexSeriesParametricControl::DragGeqBand(int y) {
   const int limit = int(std::lround(m_geqRangeDb * 10.0f));
   const int tenths = std::clamp(int(std::lround(YToDb(y) * 10.0)), -limit, limit);
   if (tenths != m_pGeqGains[m_selectedBand])
-    SendValue(CParamValue(m_geqFirstId + m_selectedBand, float(tenths) / 10.0f, kValueKindLevel));
+    SendValue(CParamValue(m_geqFirstId + m_selectedBand, float(tenths) / 10.0f, ParamKind::kLevel));
 }
 
 void CNerexSeriesParametricControl::WheelBand(int notches) {
@@ -318,14 +319,14 @@ void CNerexSeriesParametricControl::WheelBand(int notches) {
     // The phase travels in degrees, two per code; a notch turns one code.
     const int code = std::clamp(int(current.value) / 2 + notches, int(lo), int(hi));
     if (code == band->q) return;
-    CParamValue value(std::int32_t(band->qId), float(2 * code), 9);
+    CParamValue value(std::int32_t(band->qId), float(2 * code), ParamKind::kPhase);
     value.integer = 2 * code;
     SendValue(value);
     return;
   }
   const int code = std::clamp(QToIndex(current.value) - notches, int(lo), int(hi));
   if (code == band->q) return;
-  SendValue(CParamValue(std::int32_t(band->qId), IndexToQ(code), kValueKindQ));
+  SendValue(CParamValue(std::int32_t(band->qId), IndexToQ(code), ParamKind::kQ));
 }
 
 bool CNerexSeriesParametricControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y,

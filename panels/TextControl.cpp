@@ -104,23 +104,23 @@ void CTextControl::ReplaceDelayUnit(std::uint32_t unit) {
 
 std::string CTextControl::FormatValue(const CParamValue& value) const {
   switch (value.kind) {
-    case kParamKindBool: return BoolOf(value) ? "On" : "Off";
-    case kParamKindText: return value.text;
-    case kParamKindInteger: return std::to_string(value.integer);
-    case kParamKindNone: return m_text;
+    case ParamKind::kBool: return BoolOf(value) ? "On" : "Off";
+    case ParamKind::kText: return value.text;
+    case ParamKind::kInteger: return std::to_string(value.integer);
+    case ParamKind::kNone: return m_text;
     default: break;
   }
   const double v = value.value;
   switch (value.kind) {
-    case kValueKindLevel:
+    case ParamKind::kLevel:
       if (m_formatFlags & kTextWholeDb) return FormatText(v == std::floor(v) ? "%.0fdB" : "%.1fdB", v);
       break;
-    case kValueKindDelay:
+    case ParamKind::kDelay:
       if (GetDelayUnit() == kTextDelayMetres) return FormatText("%.3fm", v * kMetresPerMs);
       if (GetDelayUnit() == kTextDelayFeet) return FormatText("%.2fft", v * kFeetPerMs);
       break;
-    case kValueKindRatio: return FormatText("%.1f:1", v);
-    case kValueKindTime: return FormatText(v < 10.0 ? "%.2fms" : v < 100.0 ? "%.1fms" : "%.0fms", v);
+    case ParamKind::kRatio: return FormatText("%.1f:1", v);
+    case ParamKind::kTime: return FormatText(v < 10.0 ? "%.2fms" : v < 100.0 ? "%.1fms" : "%.0fms", v);
     default: break;
   }
   std::string text = FormatParameterValue(CParamInfo{}, value.value, value);
@@ -132,26 +132,26 @@ bool CTextControl::NudgedValue(const CParamValue& current, int notches, CParamVa
   const float v = current.value;
   float next = v;
   switch (current.kind) {
-    case kParamKindInteger: out = MakeIntParamValue(m_id, current.integer + steps); return true;
-    case kValueKindLevel: {
+    case ParamKind::kInteger: out = MakeIntParamValue(m_id, current.integer + steps); return true;
+    case ParamKind::kLevel: {
       const float step = (m_formatFlags & kTextFineNudge) ? 0.1f : 1.0f;
       next = v + float(steps) * step;
       break;
     }
-    case kValueKindFrequency: next = IndexToFreq(std::max(0, FreqToIndex(v) + steps)); break;
+    case ParamKind::kFrequency: next = IndexToFreq(std::max(0, FreqToIndex(v) + steps)); break;
     // A higher Q code is a narrower band: the wheel turned up widens it.
-    case kValueKindQ: next = IndexToQ(std::clamp(QToIndex(v) - steps, 0, 108)); break;
-    case kValueKindDelay: {
+    case ParamKind::kQ: next = IndexToQ(std::clamp(QToIndex(v) - steps, 0, 108)); break;
+    case ParamKind::kDelay: {
       const int index = std::clamp(m_nudgeStep, 0, int(std::size(kDelayStepUnits)) - 1);
       next = std::max(0.0f, v + float(double(notches) * kDelayStepUnits[index] * kDelayUnitMs));
       break;
     }
-    case kValueKindRatio: {
+    case ParamKind::kRatio: {
       const int code = v > 0.0f ? int(std::lround(4.0 * std::log2(double(v)))) : 0;
       next = float(std::pow(2.0, double(std::max(0, code + steps)) / 4.0));
       break;
     }
-    case kValueKindTime: next = IndexToQuarterStep(std::max(0, QuarterStepToIndex(v) + steps)); break;
+    case ParamKind::kTime: next = IndexToQuarterStep(std::max(0, QuarterStepToIndex(v) + steps)); break;
     default: return false;
   }
   out = CParamValue(m_id, next, current.kind);
@@ -162,9 +162,9 @@ bool CTextControl::ParseEditedText(const std::string& text, CParamValue& out) co
   const CParamValue current = GetOwnerCurrentValue();
   double number = 0.0;
   switch (current.kind) {
-    case kParamKindNone: return false;
-    case kParamKindText: out = MakeTextParamValue(m_id, text); return true;
-    case kParamKindBool: {
+    case ParamKind::kNone: return false;
+    case ParamKind::kText: out = MakeTextParamValue(m_id, text); return true;
+    case ParamKind::kBool: {
       std::string lower = text;
       std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
       if (lower == "on" || lower == "true") {
@@ -178,7 +178,7 @@ bool CTextControl::ParseEditedText(const std::string& text, CParamValue& out) co
       }
       return true;
     }
-    case kParamKindInteger:
+    case ParamKind::kInteger:
       if (!LeadingNumber(text, number) || std::fabs(number) > 2147483647.0) return false;
       out = MakeIntParamValue(m_id, std::int32_t(std::lround(number)));
       return true;
@@ -187,9 +187,9 @@ bool CTextControl::ParseEditedText(const std::string& text, CParamValue& out) co
   if (!LeadingNumber(text, number)) return false;
   float value = float(number);
   switch (current.kind) {
-    case kValueKindFrequency:
-    case kValueKindQ: value = ParseParameterValue(current, text); break;
-    case kValueKindDelay: {
+    case ParamKind::kFrequency:
+    case ParamKind::kQ: value = ParseParameterValue(current, text); break;
+    case ParamKind::kDelay: {
       // A bare number is in the readout's unit.
       std::string typed = text;
       if (!HasLetter(typed)) {

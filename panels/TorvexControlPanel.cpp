@@ -18,7 +18,8 @@ const std::array<CSkinCache::Skin, CTorvexControlPanel::kSkinCount> CTorvexContr
     {2179, true}, {2211, true}, {2171, true}, {2173, true}, {2172, true}, {2219, true}, {2228, true}, {2229, true},
     {2213, true}, {2214, true}, {2215, true}, {2212, true}, {2221, true}, {2225, true}, {2216, true}, {2140, false},
     {2146, true}, {2145, true}, {2157, true}, {2159, true}, {2158, true}, {2217, true}, {2218, true}, {2220, true},
-    {2177, true}, {2178, true}, {2240, true}, {2241, true}, {2242, true},
+    {2177, true}, {2178, true}, {2240, true}, {2241, true}, {2242, true}, {2246, true}, {2247, true}, {2248, true},
+    {2249, true},
 }};
 
 int CTorvexControlPanel::GetInstanceCount() { return Skins().GetUsers(); }

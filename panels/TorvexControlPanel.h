@@ -42,6 +42,10 @@ class CTorvexControlPanel : public CTorvexSeriesControlPanel {
     kSkinSmallCompressorGraph,
     kSkinLargeCompressorGraph,
     kSkinGainReductionMeter,
+    kSkinCompactPage,
+    kSkinLcdRecall,
+    kSkinLcdNext,
+    kSkinLcdPrevious,
     kSkinCount,
   };
   // Resource number of each picture; all are "PNG" resources but the fader cap ("BMP").
@@ -90,6 +94,10 @@ class CTorvexControlPanel : public CTorvexSeriesControlPanel {
   CBitmapImage* GetSmallCompressorGraphImage() override { return GetSkin(kSkinSmallCompressorGraph); }
   CBitmapImage* GetLargeCompressorGraphImage() override { return GetSkin(kSkinLargeCompressorGraph); }
   CBitmapImage* GetGainReductionMeterImage() override { return GetSkin(kSkinGainReductionMeter); }
+  CBitmapImage* GetCompactPageImage() override { return GetSkin(kSkinCompactPage); }
+  CBitmapImage* GetLcdRecallImage() override { return GetSkin(kSkinLcdRecall); }
+  CBitmapImage* GetLcdNextImage() override { return GetSkin(kSkinLcdNext); }
+  CBitmapImage* GetLcdPreviousImage() override { return GetSkin(kSkinLcdPrevious); }
 
  private:
   bool m_counted = false;

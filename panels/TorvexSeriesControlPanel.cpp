@@ -202,6 +202,7 @@ void CTorvexSeriesControlPanel::CreatePagePictures() {
   m_pagePictures[3] = AddPicture(T::kInputDeqPageId, GetInputDeqPageImage(), 0, 0, {kPanelGroupInputDeq});
   m_pagePictures[4] = AddPicture(T::kOutputEqPageId, GetOutputEqPageImage(), 0, 0, {kPanelGroupOutputEq});
   m_pagePictures[5] = AddPicture(T::kOutputCompPageId, GetOutputCompPageImage(), 0, 0, {kPanelGroupOutputComp});
+  m_pagePictures[6] = AddPicture(T::kCompactPageId, GetCompactPageImage(), 0, 0, {kPanelGroupCompact});
 }
 
 void CTorvexSeriesControlPanel::CreateHeader() {
@@ -214,9 +215,13 @@ void CTorvexSeriesControlPanel::CreateHeader() {
     m_pageTabs[std::size_t(kFieldOf[t])] = AddHotArea(T::kPageTabs[t].id, ToRect(T::kPageTabs[t].box), T::kTabRadius);
   m_presetManagerButton = AddHotArea(T::kPresetManagerId, ToRect(T::kPresetManager), T::kTabRadius);
   AddSection(kTorvexSectionInputs, {kPanelGroupMixer});
-  for (std::size_t b = 0; b < m_presetButtons.size(); ++b)
-    m_presetButtons[b] = AddHotArea(T::kLcdButtons[b].id, ToRect(T::kLcdButtons[b].box),
-                                    b == 0 ? T::kTabRadius : T::kStepButtonRadius, {kPanelGroupCompact});
+  CBitmapImage* const lcdFaces[] = {GetLcdRecallImage(), GetLcdNextImage(), GetLcdPreviousImage()};
+  for (std::size_t b = 0; b < m_presetButtons.size(); ++b) {
+    CBmpButton* button = AddButton(T::kLcdButtons[b].id, lcdFaces[b], ToRect(T::kLcdButtons[b].box), kHotArea,
+                                   {kPanelGroupCompact});
+    button->m_highlightRadius = b == 0 ? T::kTabRadius : T::kStepButtonRadius;
+    m_presetButtons[b] = button;
+  }
   // The display's text shows no parameter: SetLcdText writes it.
   m_lcdText = AddText(0, false, kCondensed, 12, kWhite, 0, ToRect(T::kLcdText), {kPanelGroupCompact});
   m_lcdText->SetText("Testing...");
@@ -652,9 +657,12 @@ void CTorvexSeriesControlPanel::DrawInputsSection(bool redraw) {
 // ====== Pages and side tabs ======
 
 void CTorvexSeriesControlPanel::ShowPage(std::uint32_t page) {
-  const std::uint32_t pictures[6] = {kNerexPageMixer,    kNerexPageInputGeq, kNerexPageInputPeq,
-                                     kNerexPageInputDeq, kNerexPageOutputEq, kNerexPageOutputComp};
-  for (int p = 0; p < 6; ++p) m_pagePictures[std::size_t(p)]->SetVisible(pictures[p] == page);
+  const std::uint32_t pictures[7] = {kNerexPageMixer,    kNerexPageInputGeq,   kNerexPageInputPeq, kNerexPageInputDeq,
+                                     kNerexPageOutputEq, kNerexPageOutputComp, kNerexPageCompact};
+  for (int p = 0; p < 7; ++p) m_pagePictures[std::size_t(p)]->SetVisible(pictures[p] == page);
+  // The tabs stand where the header shown draws them: in the compact view's lower row there.
+  if (std::find(std::begin(pictures), std::end(pictures), page) != std::end(pictures))
+    PlacePageTabs(T::kPageTabs, T::kCompactTabsTop, page == kNerexPageCompact);
 
   auto ledRow = [this](T::Spot first) {
     for (int j = 0; j < T::kChannelSelects; ++j)

@@ -108,13 +108,19 @@ class CTorvexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
   virtual CBitmapImage* GetSmallCompressorGraphImage() = 0;
   virtual CBitmapImage* GetLargeCompressorGraphImage() = 0;
   virtual CBitmapImage* GetGainReductionMeterImage() = 0;
+  // The compact view's header, and the faces of its preset display's recall, next and previous
+  // buttons.
+  virtual CBitmapImage* GetCompactPageImage() = 0;
+  virtual CBitmapImage* GetLcdRecallImage() = 0;
+  virtual CBitmapImage* GetLcdNextImage() = 0;
+  virtual CBitmapImage* GetLcdPreviousImage() = 0;
 
   // --- Widgets, for tests ---
   CBitmapObject* GetSectionPicture(int section) const { return m_sectionPictures[std::size_t(section)]; }
   CBitmapImage* GetSectionBuffer(int section) const { return m_buffers[std::size_t(section)]; }
   CBitmapObject* GetOutputStrip(int k) const { return m_outputStrips[std::size_t(k)]; }
   CBitmapObject* GetCompressorStrip(int k) const { return m_compressorStrips[std::size_t(k)]; }
-  // In the order Mixer, Input GEQ, Input PEQ, Input DEQ, Output EQ, Output Comp.
+  // In the order Mixer, Input GEQ, Input PEQ, Input DEQ, Output EQ, Output Comp, compact view.
   CBitmapObject* GetPagePicture(int index) const { return m_pagePictures[std::size_t(index)]; }
   CBitmapObject* GetMatrixTabPicture() const { return m_matrixTabPicture; }
   CBitmapObject* GetRouterTabPicture() const { return m_routerTabPicture; }
@@ -167,7 +173,7 @@ class CTorvexSeriesControlPanel : public CNerexSeriesBaseControlPanel {
 
   std::array<CBitmapObject*, 8> m_outputStrips{};
   std::array<CBitmapObject*, 8> m_compressorStrips{};
-  std::array<CBitmapObject*, 6> m_pagePictures{};
+  std::array<CBitmapObject*, 7> m_pagePictures{};
   std::array<CBitmapObject*, kTorvexSectionCount> m_sectionPictures{};
   CBitmapObject* m_matrixTabPicture = nullptr;
   CBitmapObject* m_routerTabPicture = nullptr;

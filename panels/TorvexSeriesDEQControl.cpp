@@ -241,7 +241,7 @@ void CTorvexSeriesDEQControl::Draw(Graphics& g, const CRect& clip) {
 
 void CTorvexSeriesDEQControl::SendEffect(const CDEQCurveData& band, int effectDb) const {
   if (effectDb != int(band.pBand->effect) + 6 && band.pBand->effectId != 0)
-    SendValue(CParamValue(std::int32_t(band.pBand->effectId), float(effectDb), kValueKindLevel));
+    SendValue(CParamValue(std::int32_t(band.pBand->effectId), float(effectDb), ParamKind::kLevel));
 }
 
 void CTorvexSeriesDEQControl::SendFrequency(const CDEQCurveData& band, int index) const {
@@ -249,7 +249,7 @@ void CTorvexSeriesDEQControl::SendFrequency(const CDEQCurveData& band, int index
   GetRangeLimits(kRangeFrequency, GetFilterTypeCode(*band.pBand), lo, hi);
   index = std::clamp(index, int(lo), int(hi));
   if (index != int(band.pBand->frequency) && band.pBand->frequencyId != 0)
-    SendValue(CParamValue(std::int32_t(band.pBand->frequencyId), IndexToFreq(index), kValueKindFrequency));
+    SendValue(CParamValue(std::int32_t(band.pBand->frequencyId), IndexToFreq(index), ParamKind::kFrequency));
 }
 
 bool CTorvexSeriesDEQControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y,
@@ -320,7 +320,7 @@ bool CTorvexSeriesDEQControl::OnMouseMessage(std::uint32_t message, std::uint32_
       const int notches = int(std::int16_t(flags & 0xFFFF)) / WHEEL_DELTA;
       const CParamValue current = m_owner->GetCurrentValue(std::int32_t(band->pBand->qId));
       SendValue(CParamValue(std::int32_t(band->pBand->qId), IndexToQ(QToIndex(current.value) - notches),
-                            kValueKindQ));
+                            ParamKind::kQ));
       return true;
     }
     default: return false;

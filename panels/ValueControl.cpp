@@ -24,7 +24,7 @@ void CValueControl::ChangeValue(float value, CRect& redraw) {
   SetValue(value);
   if (m_value == before) return;
   redraw = m_rect;
-  SendValue(CParamValue(m_id, m_value, kValueKindLevel));
+  SendValue(CParamValue(m_id, m_value, ParamKind::kLevel));
 }
 
 bool CValueControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) {
@@ -65,9 +65,10 @@ bool CValueControl::OnKeyDown(int key, std::uint32_t flags, CRect& redraw) {
 }
 
 CRect CValueControl::UpdateFromParameter(const CParamValue& value) {
-  if (value.kind == kParamKindNone || value.kind == kParamKindText || value.kind == kParamKindBool) return CRect{};
+  if (value.kind == ParamKind::kNone || value.kind == ParamKind::kText || value.kind == ParamKind::kBool)
+    return CRect{};
   if (m_dragging) return CRect{};
   const float before = m_value;
-  SetValue(value.kind == kParamKindInteger ? float(value.integer) : value.value);
+  SetValue(value.kind == ParamKind::kInteger ? float(value.integer) : value.value);
   return m_value == before ? CRect{} : m_rect;
 }

@@ -336,7 +336,7 @@ void CZelSeriesControlPanel::DispatchMouseMessage(std::uint32_t message, std::ui
     if (CDevice* device = GetDevice()) {
       CParamValue step;
       step.id = kZelParamPanelPage;
-      step.kind = kParamKindNone;
+      step.kind = ParamKind::kNone;
       device->ApplyControlChange(step);
     }
     return;

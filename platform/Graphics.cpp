@@ -77,7 +77,7 @@ bool IsInstalled(const QString& family) {
   return families.contains(family, Qt::CaseInsensitive);
 }
 
-// Faces of the original platform and the installed families that match their metrics.
+// Faces that files and skins name, and the installed families that match their metrics.
 struct Substitute {
   const char* family;
   CFaceFit fit;

@@ -41,7 +41,8 @@ struct CRectF {
   friend bool operator==(const CRectF&, const CRectF&) = default;
 };
 
-// Mode numbers follow the original platform's, so stored or specified numbers map directly.
+// Every mode keeps a fixed number (the enumerators are numbered explicitly), so a number kept
+// anywhere, such as a saved mode restored later, always means the same mode.
 enum class SmoothingMode : int { Default = 0, HighSpeed = 1, HighQuality = 2, None = 3, AntiAlias = 4 };
 enum class TextRenderingHint : int {
   SystemDefault = 0,
@@ -125,8 +126,9 @@ struct CFont {
 // The installed family that draws text of this face: the face itself when installed, a
 // metric-compatible substitute for the common faces, else empty.
 std::string ResolveFontFace(const std::string& face);
-// Tells Qt the installed family to use for each face of the original platform, so that widgets
-// naming those faces directly draw with them too. UI thread, once at start-up.
+// Tells Qt the installed family to use for each common face that ResolveFontFace substitutes
+// (Arial, Tahoma and the like), so that widgets naming those faces directly draw with them
+// too. UI thread, once at start-up.
 void InstallFontSubstitutions();
 // The family used when a face is missing altogether.
 std::string GenericSansSerifFace();

@@ -1,5 +1,6 @@
-// Mouse and key message numbers and their flag bits as the panel windows hand them to their
-// widgets; the numbers are those the widgets' records and tests were written with.
+// Mouse and key message numbers and their flag bits, as the panel windows hand them to their
+// widgets. One fixed numbering for every widget kind; all of it lies below 0x8000, where our
+// own posted messages start (Types.h).
 #pragma once
 
 #include <cstdint>

@@ -6,7 +6,8 @@
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 
-// First message number free for the application, as on the original platform.
+// Messages of our own start at 0x8000, above every mouse and key message number
+// (MouseMessages.h), so the two ranges never meet.
 constexpr std::uint32_t WM_APP = 0x8000;
 
 // Wait "forever" for the waits that take a millisecond time-out.

@@ -17,7 +17,7 @@ struct CPostedMessage {
   std::uint32_t message = 0;
   WPARAM wParam = 0;         // a number
   LPARAM lParam = 0;         // a number
-  std::uint64_t handle = 0;  // the object the message is about (a device's handle); 0 for none
+  std::uint64_t handle = 0;  // the object the message is about (CObjectHandle::Value); 0 for none
   std::string text;          // a text the message carries
 };
 

@@ -141,18 +141,29 @@ ORVAK_ARTWORK(2159, "PNG", "processor_led_blue_small", 14, 14)
 ORVAK_ARTWORK(2158, "PNG", "processor_led_red", 18, 18)
 ORVAK_ARTWORK(2177, "PNG", "processor_overlay_tall", 54, 225)
 ORVAK_ARTWORK(2178, "PNG", "processor_overlay_short", 54, 183)
+// The compact view of the processor panels: each line's header with the preset display's well
+// (the page tabs in a lower row above it), and the faces of the display's recall, next and
+// previous buttons, which every processor panel shares.
+ORVAK_ARTWORK(2243, "PNG", "nerex_page_compact", 292, 124)
+ORVAK_ARTWORK(2244, "PNG", "calder_page_compact", 292, 124)
+ORVAK_ARTWORK(2245, "PNG", "hollin2_page_compact", 292, 124)
+ORVAK_ARTWORK(2247, "PNG", "processor_lcd_recall", 58, 23)
+ORVAK_ARTWORK(2248, "PNG", "processor_lcd_next", 25, 11)
+ORVAK_ARTWORK(2249, "PNG", "processor_lcd_previous", 25, 11)
 
 // Torvex48 panel (850 x 600), beside the pieces it shares with the Nerex set above (background,
 // side tabs, band frame, overlays, meter, LEDs, fader cap): the page pictures (each with the
 // header and its page tabs), the Source view's Router/Matrix sub-tabs (Router above), the matrix
 // view of an output, the input, output and compressor strips, the dynamic-EQ band frame, the
-// transfer-curve grids and the gain-reduction meter.
+// transfer-curve grids and the gain-reduction meter; the compact view's header beside the pages
+// (its preset display's buttons are the shared ones above).
 ORVAK_ARTWORK(2211, "PNG", "torvex_mixer_page", 280, 120)
 ORVAK_ARTWORK(2213, "PNG", "torvex_geq_page", 850, 340)
 ORVAK_ARTWORK(2214, "PNG", "torvex_peq_page", 850, 210)
 ORVAK_ARTWORK(2215, "PNG", "torvex_deq_page", 850, 220)
 ORVAK_ARTWORK(2212, "PNG", "torvex_output_eq_page", 850, 210)
 ORVAK_ARTWORK(2216, "PNG", "torvex_comp_page", 850, 210)
+ORVAK_ARTWORK(2246, "PNG", "torvex_compact_page", 292, 128)
 ORVAK_ARTWORK(2219, "PNG", "torvex_mixer_inputs", 54, 225)
 ORVAK_ARTWORK(2228, "PNG", "torvex_tab_matrix", 28, 102)
 ORVAK_ARTWORK(2229, "PNG", "torvex_tab_router", 28, 102)

@@ -28,6 +28,9 @@ inline constexpr Button kThreePageTabs[] = {
     {kPageInputPeq, {105, 82, 183, 104}},
     {kPageOutputEq, {189, 82, 267, 104}},
 };
+// The compact view's header: its tab row starts under the model legend.
+inline constexpr int kCompactTabsTop = 79;
+static_assert(kCompactTabsTop >= kModelLegend.bottom);
 
 // The section pictures in the order the panel makes them.
 inline constexpr Section kSections[] = {kInputsSection, kSideTabSection, kOutputNumbersSection, kInputLettersSection,

@@ -98,6 +98,14 @@ inline constexpr Button kLcdButtons[] = {
     {kLcdNextId, {181, 96, 206, 107}},
     {kLcdPreviousId, {181, 108, 206, 119}},
 };
+// The compact view shows its own header picture (id 0: it tags nothing) with the preset
+// display in the page tabs' lower half: there the tabs keep their left and right but stand in
+// a lower row that ends above the display. Each header says where that row starts.
+inline constexpr int kCompactPageId = 0;
+inline constexpr int kCompactTabsBottom = 93;
+constexpr Box CompactTab(Box tab, int rowTop) { return Box{tab.left, rowTop, tab.right, kCompactTabsBottom}; }
+static_assert(kLcdText.top > kCompactTabsBottom && kLcdButtons[0].box.top > kCompactTabsBottom &&
+              kLcdButtons[1].box.top > kCompactTabsBottom && kLcdButtons[2].box.top > kCompactTabsBottom);
 
 // The channel-select buttons: one row, where Create puts them (the pages move them).
 inline constexpr Spot kChannelSelect{35, 155};

@@ -31,6 +31,9 @@ inline constexpr Button kPageTabs[] = {
     {kPageInputGeq, {20, 74, 58, 104}}, {kPageInputPeq, {62, 74, 100, 104}},    {kPageInputDeq, {104, 74, 142, 104}},
     {kPageMixer, {146, 74, 188, 104}},  {kPageOutputComp, {188, 74, 226, 104}}, {kPageOutputEq, {230, 74, 268, 104}},
 };
+// The compact view's header: its tab row starts under the model legend.
+inline constexpr int kCompactTabsTop = 75;
+static_assert(kCompactTabsTop >= kModelLegend.bottom);
 // Highlight corners: the tabs, the preset manager and the recall button; the display's two
 // small step buttons.
 inline constexpr int kTabRadius = 5;

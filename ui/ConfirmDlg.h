@@ -43,11 +43,11 @@ class CConfirmDlg : public QDialog {
 };
 
 // Asks with CConfirmDlg over the owner window. UI thread.
-class CQtConfirmPrompt : public IConfirmPrompt {
+class CQtConfirmPrompt {
  public:
   explicit CQtConfirmPrompt(QWidget* owner) : m_owner(owner) {}
   bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
-                  bool& neverAgain) override;
+                  bool& neverAgain);
 
  private:
   QWidget* m_owner;

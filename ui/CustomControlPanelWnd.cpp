@@ -59,8 +59,12 @@ void CCustomControlPanelWnd::SetPanelData(CCPData* data) {
 
 bool CCustomControlPanelWnd::DesignMode() const { return m_system.GetDesignMode() != 0; }
 
-void CCustomControlPanelWnd::Send(std::uint32_t message, const void* wParam, LPARAM lParam) {
-  if (m_send) m_send(message, reinterpret_cast<WPARAM>(wParam), lParam);
+void CCustomControlPanelWnd::ShowPanelProperties() {
+  if (m_showPanelProperties) m_showPanelProperties(*this, false);
+}
+
+void CCustomControlPanelWnd::ShowWidgetProperties(CCustomControlObject* widget, bool force) {
+  if (m_showWidgetProperties) m_showWidgetProperties(widget, force);
 }
 
 void CCustomControlPanelWnd::SetModified() { m_system.SetModified(true); }
@@ -262,9 +266,9 @@ void CCustomControlPanelWnd::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
   const auto& selection = m_designer.GetSelection();
   if (selection.empty()) {
-    Send(kViewShowPanelProps, static_cast<CCustomControlPanel*>(this), 0);
+    ShowPanelProperties();
   } else if (selection.size() == 1) {
-    Send(kViewShowWidgetProps, selection.front(), 0);
+    ShowWidgetProperties(selection.front());
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/CustomControlObject.h"
+#include "core/DeviceMenu.h"
 #include "platform/Types.h"
 #include "platform/WindowMessages.h"
 #include "ui/CustomPanelDesigner.h"
@@ -20,15 +21,21 @@ class QMenu;
 
 class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel, public CTextEditorHost {
  public:
-  using SendFn = std::function<void(std::uint32_t message, WPARAM wParam, LPARAM lParam)>;
+  // What the view asks the main window to show in the properties pane, answered before the
+  // call returns: the panel's properties (the view), or a widget's (null: none); force builds
+  // the rows again when they are shown already.
+  using ShowPanelPropertiesFn = std::function<void(CCustomControlPanel& view, bool force)>;
+  using ShowWidgetPropertiesFn = std::function<void(CCustomControlObject* widget, bool force)>;
 
   explicit CCustomControlPanelWnd(CSystem& system, QWidget* parent = nullptr);
   ~CCustomControlPanelWnd() override;
 
   // Binds the panel data and the view in both directions; every widget's owning view is this.
   void SetPanelData(CCPData* data);
-  // Where the properties messages go (handled before the call returns).
-  void SetMessageHandler(SendFn send) { m_send = std::move(send); }
+  void SetPropertiesHandlers(ShowPanelPropertiesFn showPanel, ShowWidgetPropertiesFn showWidget) {
+    m_showPanelProperties = std::move(showPanel);
+    m_showWidgetProperties = std::move(showWidget);
+  }
   // The main window's commands chosen in the context menu (its Properties).
   void SetMainCommandHandler(std::function<void(std::uint32_t)> handler) { m_mainCommand = std::move(handler); }
   // Closes the window that holds the view (the frame); the view is deleted with it.
@@ -125,7 +132,8 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   bool DesignMode() const;
   // Lets go of the panel data and its widgets (only those still bound to this view).
   void Detach();
-  void Send(std::uint32_t message, const void* wParam, LPARAM lParam);
+  void ShowPanelProperties();
+  void ShowWidgetProperties(CCustomControlObject* widget, bool force = false);
   void SetModified();
   // A widget that goes stops being the active one.
   void ForgetActiveControl(const CCustomControlObject* widget);
@@ -139,7 +147,8 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   CCPData* m_data = nullptr;
   CCustomControlObject* m_active = nullptr;
   CCustomPanelDesigner m_designer{*this};
-  SendFn m_send;
+  ShowPanelPropertiesFn m_showPanelProperties;
+  ShowWidgetPropertiesFn m_showWidgetProperties;
   std::function<void(std::uint32_t)> m_mainCommand;
   std::function<void()> m_close;
   std::function<void(const std::string&)> m_title;

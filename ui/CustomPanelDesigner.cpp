@@ -49,11 +49,11 @@ CRect At(CPoint point, const CRect& size) {
 CCustomPanelDesigner::CCustomPanelDesigner(CCustomControlPanelWnd& view) : m_view(view) {}
 
 void CCustomPanelDesigner::ShowWidgetProperties(CCustomControlObject* widget, LPARAM force) {
-  m_view.Send(kViewShowWidgetProps, widget, force);
+  m_view.ShowWidgetProperties(widget, force != 0);
 }
 
 void CCustomPanelDesigner::ShowPanelProperties() {
-  m_view.Send(kViewShowPanelProps, static_cast<CCustomControlPanel*>(&m_view), 0);
+  m_view.ShowPanelProperties();
 }
 
 // --- Mouse ---

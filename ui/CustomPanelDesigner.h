@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/CustomControlObject.h"
+#include "core/DeviceMenu.h"
 #include "platform/Types.h"
 #include "platform/WindowMessages.h"
 
@@ -44,14 +45,7 @@ enum : std::uint32_t {
   kCmdRaiseToTop = 32881,
   kCmdLowerToBottom = 32882,
   kCmdPanelProperties = 32883,
-  kCmdEditCopy = 57634,
-  kCmdEditPaste = 57637,
 };
-
-// Messages the view sends to the main window: show the panel's (wParam the view) or a
-// widget's (wParam the widget or null, lParam force) properties.
-inline constexpr std::uint32_t kViewShowPanelProps = WM_APP + 130;
-inline constexpr std::uint32_t kViewShowWidgetProps = WM_APP + 131;
 
 // Width of the band around a selected widget that holds its frame and handles.
 inline constexpr int kSelectionBand = 6;

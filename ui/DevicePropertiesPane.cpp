@@ -22,6 +22,7 @@
 #include "core/CPData.h"
 #include "core/Device.h"
 #include "core/PropertyPickers.h"
+#include "core/SystemMessages.h"
 #include "platform/WindowMessages.h"
 
 namespace {
@@ -535,11 +536,11 @@ void CDevicePropertiesCtrl::OnPropertyChanged(CDeviceProperty& row) {
 void CDevicePropertiesCtrl::PostRebuild() {
   if (!m_sink) return;
   if (m_device) {
-    m_sink->Post(CPostedMessage{kGridShowDeviceMsg, 0, 1, m_device->GetHandle(), {}});
+    m_sink->Post(CPostedMessage{FrameMsg::kSelectDevice, 0, 1, m_device->GetHandle(), {}});
   } else if (m_panel) {
-    m_sink->PostMessage(kGridShowPanelMsg, reinterpret_cast<WPARAM>(m_panel), 1);
+    m_sink->Post(CPostedMessage{FrameMsg::kShowPanelProps, 0, 1, m_panel->GetHandle(), {}});
   } else if (m_widget) {
-    m_sink->PostMessage(kGridShowWidgetMsg, reinterpret_cast<WPARAM>(m_widget), 1);
+    m_sink->Post(CPostedMessage{FrameMsg::kShowWidgetProps, 0, 1, m_widget->GetHandle(), {}});
   }
 }
 

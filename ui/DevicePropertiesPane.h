@@ -23,12 +23,6 @@ class QLabel;
 class QTreeWidgetItem;
 class CPropertyErrorTip;
 
-// Messages the grid posts to the main window when an accepted value wants the rows rebuilt
-// (lParam 1, force): the device by its handle, or the custom panel view or the widget in wParam.
-inline constexpr std::uint32_t kGridShowDeviceMsg = WM_APP + 108;
-inline constexpr std::uint32_t kGridShowPanelMsg = WM_APP + 130;
-inline constexpr std::uint32_t kGridShowWidgetMsg = WM_APP + 131;
-
 class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
  public:
   explicit CDevicePropertiesCtrl(QWidget* parent = nullptr);

@@ -207,7 +207,7 @@ void CDeviceRack::HandleMouse(Mouse message, int x, int windowY) {
         break;
       case Mouse::LeftUp: m_pDragDevice = nullptr; break;
       case Mouse::DoubleClick:
-        if (device) Post(UWM_OPEN_DEVICE_PANEL, device);
+        if (device) Post(FrameMsg::kOpenDevicePanel, device);
         break;
       case Mouse::RightDown:
         if (device) SelectDevice(device);
@@ -230,7 +230,7 @@ void CDeviceRack::SelectDevice(CDevice* device) {
   if (m_pDragDevice || !m_pSystem) return;
   const int index = m_pSystem->GetDeviceIndex(device);
   m_pSystem->SetSelectedDevice(index);
-  if (index >= 0) Post(UWM_REFRESH_SELECTION_PROPERTIES, device);
+  if (index >= 0) Post(FrameMsg::kSelectDevice, device);
   Refresh();
   if (index < 0) return;
   // An open panel of the device comes to the top.
@@ -273,7 +273,7 @@ void CDeviceRack::DragStep(int contentY) {
   }
   if (moved) {
     Refresh();
-    Post(UWM_REDRAW_LIVE_METERS);
+    Post(FrameMsg::kRebuildMeters);
   }
   m_pSystem->SetModified(true);
 }
@@ -368,7 +368,7 @@ void CDeviceRack::EndRename(bool apply) {
   zone->SetName(name);
   m_pSystem->SetModified(true);
   Refresh();
-  Post(UWM_REDRAW_LIVE_METERS);
+  Post(FrameMsg::kRebuildMeters);
 }
 
 bool CDeviceRack::eventFilter(QObject* watched, QEvent* event) {

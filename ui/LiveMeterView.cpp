@@ -221,6 +221,6 @@ void CLiveMeterView::HandleDoubleClick(int x, int y) {
   const CPoint at{x + m_scrollPos, y};
   for (CDevice* device : m_pSystem->GetDevices()) {
     if (frame && GetDeviceRect(device).Contains(at))
-      frame->Post(CPostedMessage{UWM_OPEN_DEVICE_PANEL, 0, 0, device->GetHandle(), {}});
+      frame->Post(CPostedMessage{FrameMsg::kOpenDevicePanel, 0, 0, device->GetHandle(), {}});
   }
 }

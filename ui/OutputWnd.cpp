@@ -7,11 +7,8 @@
 #include <QMenu>
 #include <QTabWidget>
 
+#include "core/SystemMessages.h"
 #include "platform/WindowMessages.h"
-
-namespace {
-constexpr std::uint32_t kSystemMonitorVisibleMsg = WM_APP + 139;
-}
 
 COutputList::COutputList(QWidget* parent) : QListWidget(parent) {
   setObjectName(QStringLiteral("ErrorLog"));
@@ -62,5 +59,5 @@ COutputWnd::COutputWnd(const QString& title, QWidget* parent) : QDockWidget(titl
 }
 
 void COutputWnd::ReportVisible(bool visible) {
-  if (m_sink) m_sink->PostMessage(kSystemMonitorVisibleMsg, visible ? 1 : 0, 0);
+  if (m_sink) m_sink->PostMessage(FrameMsg::kSystemMonitorVisible, visible ? 1 : 0, 0);
 }

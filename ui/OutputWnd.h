@@ -1,6 +1,6 @@
 // The output pane: two tabs, "System Monitor" (the live meters) and "Error Log" (the log
 // lines the main frame adds). It tells the frame whether the System Monitor can be seen
-// (WM_APP+139), which decides whether devices poll their meters.
+// (FrameMsg::kSystemMonitorVisible), which decides whether devices poll their meters.
 #pragma once
 
 #include <QDockWidget>

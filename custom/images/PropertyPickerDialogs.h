@@ -1,6 +1,7 @@
 // The dialogs behind the picker rows of the properties grid: image selection, parameter
 // selection, the colour dialog with its custom colours and the font dialog without effects.
-// The main frame installs one for the life of its properties pane. UI thread.
+// The main frame's UI services hand the picker rows to one for the life of its properties pane.
+// UI thread.
 #pragma once
 
 #include <QPointer>
@@ -8,15 +9,15 @@
 
 #include "core/PropertyPickers.h"
 
-class CQtPropertyPickers : public IPropertyPickers {
+class CQtPropertyPickers {
  public:
   // The dialogs are owned by parent (the grid).
   explicit CQtPropertyPickers(QWidget* parent) : m_parent(parent) {}
 
-  bool PickImage(CSystem* system, CCCImageBase*& image) override;
-  bool PickParameter(CSystem* system, CCustomControlObject* widget) override;
-  bool PickColour(std::uint32_t& colour) override;
-  bool PickFont(CLogFont& font) override;
+  bool PickImage(CSystem* system, CCCImageBase*& image);
+  bool PickParameter(CSystem* system, CCustomControlObject* widget);
+  bool PickColour(std::uint32_t& colour);
+  bool PickFont(CLogFont& font);
 
  private:
   QPointer<QWidget> m_parent;

@@ -44,9 +44,9 @@ bool CZelBaseDevice::ChangeName(int offset, const CParamValue& value) {
   }
   Write(m_family.cmdName, ZelPaddedText(text, kZelNameBytes));
   Refresh(m_family.paramName);
-  Post(UWM_REFRESH_RACK);
-  Post(UWM_PANEL_CAPTION);
-  Post(UWM_REDRAW_METER_ENTRY);
+  Post(FrameMsg::kRefreshRack);
+  Post(FrameMsg::kPanelCaption);
+  Post(FrameMsg::kRedrawMeterEntry);
   return true;
 }
 
@@ -142,8 +142,8 @@ std::optional<bool> CZelBaseDevice::ApplySharedPropertyEdit(const ZelPropertyEdi
       return false;
     }
     SetDeviceId(std::uint32_t(edit.number));
-    Post(UWM_REFRESH_RACK);
-    if (edit.grid) Post(UWM_PANEL_CAPTION);
+    Post(FrameMsg::kRefreshRack);
+    if (edit.grid) Post(FrameMsg::kPanelCaption);
     m_host->SetModified(true);
     return true;
   }

@@ -30,7 +30,6 @@ constexpr std::size_t kPayloadOffset = kZelPayloadOffset;
 // Offset and length of the firmware text in the identity reply.
 constexpr std::size_t kIdentityFirmwareAt = 19;
 constexpr std::size_t kIdentityFirmwareLength = 4;
-constexpr std::uint32_t kCmdEditPaste = 57637;
 
 std::atomic<CZelBaseDevice::FirmwareTableReader> g_firmwareReader{nullptr};
 
@@ -106,7 +105,7 @@ bool IsReplyHoldOffActive(CDevice& device) {
   if (start == 0) return false;
   if (GetTickCount() - start < device.GetReplyTimeout()) return true;
   device.ClearReplyTimer();
-  device.Post(UWM_INVALIDATE_PANEL);
+  device.Post(FrameMsg::kInvalidatePanel);
   return false;
 }
 
@@ -116,7 +115,7 @@ CParamInfo ZelNullParamInfo() {
   return info;
 }
 
-CParamInfo MakeZelParamInfo(int id, std::string name, std::int32_t kind, std::uint32_t flags, std::uint32_t textLength,
+CParamInfo MakeZelParamInfo(int id, std::string name, ParamKind kind, std::uint32_t flags, std::uint32_t textLength,
                             float maximum, float minimum) {
   CParamInfo info;
   info.name = std::move(name);
@@ -124,8 +123,8 @@ CParamInfo MakeZelParamInfo(int id, std::string name, std::int32_t kind, std::ui
   info.id = id;
   info.maximum = maximum;
   info.minimum = minimum;
-  info.extra1 = textLength;
-  info.extra2 = flags;
+  info.textLimit = textLength;
+  info.options = flags;
   return info;
 }
 
@@ -282,12 +281,12 @@ void CZelBaseDevice::ProcessReply(CControlMessage& record) {
   if (!after) {
     m_warningBits |= m_family.warnNotInitialised;
     // Widgets bound to "Warnings Active" follow through the frame, never from this thread.
-    Post(UWM_WARNING_STATUS);
+    Post(FrameMsg::kPropagateWarning);
   } else if (!before) {
     m_warningBits &= ~m_family.warnNotInitialised;
-    Post(UWM_REDRAW_METER_ENTRY);
-    Post(UWM_REFRESH_RACK);
-    Post(UWM_WARNING_STATUS);
+    Post(FrameMsg::kRedrawMeterEntry);
+    Post(FrameMsg::kRefreshRack);
+    Post(FrameMsg::kPropagateWarning);
   }
   UpdateCommsState(true);
 }
@@ -322,9 +321,9 @@ std::optional<std::vector<std::uint8_t>> CZelBaseDevice::UnpackedReply(const CCo
 void CZelBaseDevice::ReplyName(const CControlMessage& record) {
   m_name = ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kZelNameBytes), m_family.trimNameLeading);
   m_haveRead |= m_family.readName;
-  Notify(UWM_PANEL_CAPTION);
-  Notify(UWM_DEVICE_STATUS_EVENT, m_family.hintNames);
-  Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+  Notify(FrameMsg::kPanelCaption);
+  Notify(FrameMsg::kStatusEvent, m_family.hintNames);
+  Notify(FrameMsg::kShowDeviceProps, 1);
 }
 
 void CZelBaseDevice::ReplyChannelName(const CControlMessage& record) {
@@ -337,8 +336,8 @@ void CZelBaseDevice::ReplyChannelName(const CControlMessage& record) {
       false);
   m_haveRead |= m_family.readChannel0 << channel;
   if (int(channel) == GetChannelCount() - 1) {
-    Notify(UWM_DEVICE_STATUS_EVENT, m_family.hintNames);
-    Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+    Notify(FrameMsg::kStatusEvent, m_family.hintNames);
+    Notify(FrameMsg::kShowDeviceProps, 1);
   }
 }
 
@@ -351,7 +350,7 @@ void CZelBaseDevice::ReplyIdentity(const CControlMessage& record) {
   if (!expected.empty() && expected != m_firmwareVersion) {
     m_warningBits |= m_family.warnFirmware;
     Log("Firmware Version = v" + m_firmwareVersion + " should be v" + expected + "\n");
-    Notify(UWM_WARNING_STATUS);
+    Notify(FrameMsg::kPropagateWarning);
   }
 }
 
@@ -415,7 +414,9 @@ void CZelBaseDevice::ListMatchingParameters(const CParamInfo& like, std::vector<
   for (int id = 0; id <= m_family.lastLinkableId; ++id) {
     CParamInfo info = GetParameterAt(id);
     if (info.name == "NULL") continue;
-    if (!any && (info.kind != like.kind || (info.extra2 & 0x9u) != (like.extra2 & 0x9u) || (info.extra2 & 0x4u)))
+    if (!any &&
+        (info.kind != like.kind || (info.options & kParamOptionLinkClass) != (like.options & kParamOptionLinkClass) ||
+         (info.options & kParamOptionReadOnly)))
       continue;
     out.push_back(std::move(info));
   }
@@ -462,8 +463,8 @@ bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command) {
   else
     device.OnDisconnected(false);
   device.SetIgnored(!ignored);
-  device.Post(UWM_REDRAW_METER_ENTRY);
-  device.Post(UWM_REFRESH_RACK);
+  device.Post(FrameMsg::kRedrawMeterEntry);
+  device.Post(FrameMsg::kRefreshRack);
   return false;
 }
 

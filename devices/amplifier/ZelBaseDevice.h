@@ -96,13 +96,13 @@ std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t cou
 std::string ZelTrimmedText(std::string text, bool leading);
 
 // True while the reply hold-off that CDevice::StartReplyTimer began has not run out; when it
-// has, clears its start and posts WM_APP+112 (the panel redraw). Worker thread.
+// has, clears its start and posts FrameMsg::kInvalidatePanel (the panel redraw). Worker thread.
 bool IsReplyHoldOffActive(CDevice& device);
 
 // Parameter descriptions of the Zel families: the "NULL" entry, and an entry with its kind,
-// flag word, text length and range.
+// option word (kParamOption...), text length and range.
 CParamInfo ZelNullParamInfo();
-CParamInfo MakeZelParamInfo(int id, std::string name, std::int32_t kind, std::uint32_t flags = 0,
+CParamInfo MakeZelParamInfo(int id, std::string name, ParamKind kind, std::uint32_t flags = 0,
                             std::uint32_t textLength = 0, float maximum = 0.0f, float minimum = 0.0f);
 
 // Channels of a breakout box by type code: 8 for the even codes 34 to 46, 16 for the odd codes
@@ -117,7 +117,7 @@ std::string ZelBreakGpioOutputModeText(std::uint32_t mode);
 // True when the clipboard holds the device's format and the current user may use device
 // controls (restriction bit 0x02 clear; no current user: false).
 bool CanPasteAmplifierSettings(CDevice& device);
-// Inserts, below the Paste item (command 57637; after the first item when there is none),
+// Inserts, below the Paste item (kCmdEditPaste; after the first item when there is none),
 // "Paste Controls Only" (0x844C), "Paste Properties Only" (0x844D), a separator and
 // "Ignore Device When Online" (0x844E).
 void InsertAmplifierMenuItems(CMenu& menu);

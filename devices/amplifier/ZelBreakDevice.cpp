@@ -15,9 +15,6 @@
 
 namespace {
 
-// Option words of the family's parameters: a read-only indication, a command.
-constexpr std::uint32_t kFlagsIndication = kParamOptionWord5;
-constexpr std::uint32_t kFlagsCommand = kParamOptionWord12;
 // The highest id that link matching walks.
 constexpr int kLastLinkableId = 63;
 // Queued writes of these commands replace an older one of the same command.
@@ -86,7 +83,7 @@ std::uint32_t CZelBreakDevice::HasWarnings() { return m_warningBits != 0 || m_al
 void CZelBreakDevice::OnDisconnected(bool clearWarnings) {
   CZelBaseDevice::OnDisconnected(clearWarnings);
   m_alarmActive = false;
-  Post(UWM_DEVICE_STATUS_EVENT, kBreakHintStatus);
+  Post(FrameMsg::kStatusEvent, kBreakHintStatus);
 }
 
 bool CZelBreakDevice::IsReadOutComplete() const {
@@ -103,25 +100,30 @@ bool CZelBreakDevice::IsReadOutComplete() const {
 CParamInfo CZelBreakDevice::GetParameterAt(int id) {
   const int n = GetChannelCount();
   // A channel's entry of the range from first, for the model's channels only.
-  auto channel = [&](int first, const char* name, std::int32_t kind, std::uint32_t length, float minimum, bool& in) {
+  auto channel = [&](int first, const char* name, ParamKind kind, std::uint32_t length, float minimum, bool& in) {
     const int c = id - first + 1;
     in = id >= first && id < first + kBreakMaxChannels;
     if (!in || c > n) return ZelNullParamInfo();
     return MakeZelParamInfo(id, Numbered(name, c), kind, 0, length, 0.0f, minimum);
   };
   bool in = false;
-  CParamInfo info = channel(kBreakParamGain, "Gain Channel ", kParamKindLevel, 0, kMinGain, in);
-  if (!in) info = channel(kBreakParamMute, "Mute Channel ", kParamKindBool, 0, 0.0f, in);
-  if (!in) info = channel(kBreakParamChannelName, "Channel Name ", kParamKindText, kBreakChannelNameBytes, 0.0f, in);
+  CParamInfo info = channel(kBreakParamGain, "Gain Channel ", ParamKind::kLevel, 0, kMinGain, in);
+  if (!in) info = channel(kBreakParamMute, "Mute Channel ", ParamKind::kBool, 0, 0.0f, in);
+  if (!in) info = channel(kBreakParamChannelName, "Channel Name ", ParamKind::kText, kBreakChannelNameBytes, 0.0f, in);
   if (in) return info;
   switch (id) {
-    case kBreakParamBoxName: return MakeZelParamInfo(id, "Breakout Box Name", kParamKindText, 0, kBreakBoxNameBytes);
-    case kBreakParamDeviceActive: return MakeZelParamInfo(id, "Device Active", kParamKindBool, kFlagsIndication);
-    case kBreakParamNetworkActive: return MakeZelParamInfo(id, "Network Active", kParamKindBool, kFlagsIndication);
-    case kBreakParamIdentify: return MakeZelParamInfo(id, "Identify", kParamKindBool, kFlagsCommand);
-    case kBreakParamOnline: return MakeZelParamInfo(id, "Online Status", kParamKindBool, kFlagsIndication);
-    case kBreakParamOffline: return MakeZelParamInfo(id, "Offline Status", kParamKindBool, kFlagsIndication);
-    case kBreakParamWarnings: return MakeZelParamInfo(id, "Warnings Active", kParamKindBool, kFlagsIndication);
+    case kBreakParamBoxName: return MakeZelParamInfo(id, "Breakout Box Name", ParamKind::kText, 0, kBreakBoxNameBytes);
+    case kBreakParamDeviceActive:
+      return MakeZelParamInfo(id, "Device Active", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kBreakParamNetworkActive:
+      return MakeZelParamInfo(id, "Network Active", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kBreakParamIdentify: return MakeZelParamInfo(id, "Identify", ParamKind::kBool, kParamOptionsCommandIndication);
+    case kBreakParamOnline:
+      return MakeZelParamInfo(id, "Online Status", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kBreakParamOffline:
+      return MakeZelParamInfo(id, "Offline Status", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kBreakParamWarnings:
+      return MakeZelParamInfo(id, "Warnings Active", ParamKind::kBool, kParamOptionsStatusIndication);
     default: return ZelNullParamInfo();
   }
 }
@@ -131,7 +133,7 @@ CParamValue CZelBreakDevice::GetCurrentValue(int id) {
   const bool connected = IsConnected();
   if (id >= kBreakParamGain && id < kBreakParamGain + kBreakMaxChannels) {
     const std::uint8_t step = m_gains[std::size_t(id - kBreakParamGain)];
-    return CParamValue(id, step == 0 ? 0.0f : -0.5f * float(step), kParamKindLevel);  // 0 dB, never -0 dB
+    return CParamValue(id, step == 0 ? 0.0f : -0.5f * float(step), ParamKind::kLevel);  // 0 dB, never -0 dB
   }
   if (id >= kBreakParamMute && id < kBreakParamMute + kBreakMaxChannels)
     return MakeBoolParamValue(id, (m_muteMask >> (id - kBreakParamMute)) & 1u);

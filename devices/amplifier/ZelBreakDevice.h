@@ -70,7 +70,7 @@ enum : std::uint32_t {
   kBreakWarnFirmware = 0x02,
 };
 
-// Status hints posted with WM_APP+111.
+// Status hints posted with FrameMsg::kStatusEvent.
 enum : int {
   kBreakHintMixer = 103,
   kBreakHintNames = 106,
@@ -146,8 +146,6 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
 
   // --- Properties ---
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
 
   // --- Fields (read by the panel and tests; the worker writes them under the system's lock) ---
   std::uint8_t GetGain(int channel) const;

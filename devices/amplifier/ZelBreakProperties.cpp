@@ -87,35 +87,3 @@ bool CZelBreakDevice::EditMasterMode(int offset, const ZelPropertyEdit& edit, st
   ApplyControlChange(MakeIntParamValue(kBreakParamGpio, GetGpioByte()));
   return true;
 }
-
-void CZelBreakDevice::GetProperties(std::vector<CPropertyItem>& items) {
-  const bool mayEdit = m_host->CanCurrentUserEditDeviceProperties();
-  const std::uint8_t edit = mayEdit ? 1 : 0;
-  const std::uint8_t idEdit = mayEdit && !IsConnected() ? 1 : 0;
-  const int channels = GetChannelCount();
-  CSingleLock lock(m_host->GetLock());
-
-  AppendGeneralItems(items, kBreakPropId, m_deviceId, kBreakParamBoxName, m_name, m_firmwareVersion, kBreakParamChannelName,
-                     m_channelNames.data(), channels, edit, idEdit);
-
-  items.push_back(MakeGroupPropertyItem("GPIO Config", ""));
-  items.push_back(MakeChoicePropertyItem(kPropGpioInput,
-                                         Options(Texts(ZelBreakGpioInputModeText, kInputModes), m_gpioInputMode),
-                                         "Input", "Set the GPIO Input port configuration", 0, edit, 0));
-  items.push_back(MakeChoicePropertyItem(kPropGpioOutput,
-                                         Options(Texts(ZelBreakGpioOutputModeText, kOutputModes), m_gpioOutputMode),
-                                         "Output", "Set the GPIO Output port configuration", 0, edit, 0));
-  items.push_back(MakeChoicePropertyItem(kPropNetworkMaster, Options(MasterModes(), m_networkMasterPulse ? 1 : 0),
-                                         "Network Master Mode", "Whether the network master GPIO will pulse or latch",
-                                         0, edit, 0));
-}
-
-bool CZelBreakDevice::ValidateProperty(CNamedPropertyValue& value) {
-  const CPropertyOptions* options = value.GetOptions();
-  std::string message;
-  const ZelPropertyEdit edit{std::uint32_t(value.propertyId), std::uint32_t(value.GetNumber()), value.GetString(),
-                             options ? int(options->selected) : -1, false};
-  if (ApplyPropertyEdit(edit, message)) return true;
-  value.text = message;
-  return false;
-}

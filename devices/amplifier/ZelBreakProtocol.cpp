@@ -104,8 +104,8 @@ void CZelBreakDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
   m_muteMask = mask;
   UnpackZelBreakGpioConfig(u[18], m_gpioInputMode, m_gpioOutputMode, m_networkMasterPulse);
   m_haveRead |= kBreakReadSettings;
-  if (changed) Notify(UWM_DEVICE_STATUS_EVENT, kBreakHintMixer);
-  Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+  if (changed) Notify(FrameMsg::kStatusEvent, kBreakHintMixer);
+  Notify(FrameMsg::kShowDeviceProps, 1);
 }
 
 void CZelBreakDevice::ReplyStatus(const CControlMessage& record) {

@@ -154,12 +154,12 @@ void CZelBreakDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t com
   }
   if (mixer || gpio) {
     if (IsConnected()) SendAllSettings();
-    if (mixer) Post(UWM_DEVICE_STATUS_EVENT, kBreakHintMixer);
-    if (gpio) Post(UWM_DEVICE_STATUS_EVENT, kBreakHintStatus);
+    if (mixer) Post(FrameMsg::kStatusEvent, kBreakHintMixer);
+    if (gpio) Post(FrameMsg::kStatusEvent, kBreakHintStatus);
   }
   if (m_pollGate) m_pollGate->Reset();
   if (mixer || gpio) {
-    Post(UWM_REFRESH_SELECTION_PROPERTIES);
+    Post(FrameMsg::kSelectDevice);
     m_host->SetModified(true);
   }
 }

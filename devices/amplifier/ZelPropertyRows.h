@@ -1,5 +1,5 @@
-// Row builders that the Zel families' property pages share: grid rows, list rows and option
-// lists. UI thread.
+// Row builders that the Zel families' property pages share: grid rows and texts with a number.
+// UI thread.
 #pragma once
 
 #include <cstdint>
@@ -39,31 +39,6 @@ inline std::unique_ptr<CDeviceProperty> ListRow(const std::string& name, const s
   for (const std::string& option : options) row->AddOption(option);
   row->AllowEdit(false);
   return row;
-}
-
-// A choice of the list; a value a unit reported beyond the list selects none (the -1 of a
-// choice).
-inline CPropertyOptions Options(const std::vector<std::string>& texts, std::uint32_t selected) {
-  CPropertyOptions options;
-  options.options = texts;
-  options.selected = selected < texts.size() ? selected : 0xFFFFFFFFu;
-  return options;
-}
-
-// The property list's "General" heading with the ID, "Amp Name" and "Firmware Version" items
-// and one name item a channel (property ids firstChannelId and on).
-inline void AppendGeneralItems(std::vector<CPropertyItem>& items, std::int32_t idProperty, std::uint32_t deviceId,
-                               std::int32_t nameProperty, const std::string& name, const std::string& firmware,
-                               std::int32_t firstChannelId, const std::string* channelNames, int channels,
-                               std::uint8_t edit, std::uint8_t idEdit) {
-  items.push_back(MakeGroupPropertyItem("General", ""));
-  items.push_back(MakeTextPropertyItem(idProperty, std::int32_t(deviceId), "ID", "Set the device ID", idEdit, 1, 0));
-  items.push_back(MakeStringPropertyItem(nameProperty, name, "Amp Name", "Set the device name", edit, 1, 0));
-  items.push_back(MakeStringPropertyItem(0, firmware, "Firmware Version",
-                                         "The firmware version currently in the amplifier", 0, 1, 0));
-  for (int n = 0; n < channels; ++n)
-    items.push_back(MakeStringPropertyItem(firstChannelId + n, channelNames[n], FormatText("Channel %d Name", n + 1),
-                                           FormatText("Set the name for Channel %d", n + 1), edit, 1, 0));
 }
 
 }  // namespace zelrows

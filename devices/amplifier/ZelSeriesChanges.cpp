@@ -27,8 +27,8 @@ void CZelSeriesDevice::ReleaseSolo() {
 void CZelSeriesDevice::StartStandbyHoldOff() {
   if (m_host->IsPortOpen() && IsConnected() && IsReadOutComplete()) {
     StartReplyTimer();
-    Post(UWM_DEVICE_STATUS_EVENT, kZelHintStandby);
-    Post(UWM_INVALIDATE_PANEL, 1);
+    Post(FrameMsg::kStatusEvent, kZelHintStandby);
+    Post(FrameMsg::kInvalidatePanel, 1);
   }
 }
 
@@ -147,7 +147,7 @@ bool CZelSeriesDevice::ChangeStandby(int offset, const CParamValue& value) {
       panel->RefreshState(true);
       panel->ReleaseActiveWidgetAndRedraw();
     }
-    Post(UWM_REDRAW_METER_ENTRY);
+    Post(FrameMsg::kRedrawMeterEntry);
     StartStandbyHoldOff();
   }
   RefreshAll({kZelParamStandby, kZelParamActiveLed, kZelParamStandbyLed});

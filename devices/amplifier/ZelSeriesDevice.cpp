@@ -16,9 +16,6 @@
 
 namespace {
 
-// Option words of the family's parameters: a read-only indication, a command.
-constexpr std::uint32_t kFlagsIndication = kParamOptionWord5;
-constexpr std::uint32_t kFlagsCommand = kParamOptionWord12;
 // The highest id that link matching walks.
 constexpr int kLastLinkableId = 73;
 // Queued writes of these commands replace an older one of the same command.
@@ -136,31 +133,35 @@ IZelSeriesPanel* CZelSeriesDevice::GetZelPanel() const {
 CParamInfo CZelSeriesDevice::GetParameterAt(int id) {
   const int channels = GetChannelCount();
   int n = 0;
-  auto channelInfo = [&](const char* suffix, std::int32_t kind, std::uint32_t flags, std::uint32_t length = 0,
+  auto channelInfo = [&](const char* suffix, ParamKind kind, std::uint32_t flags, std::uint32_t length = 0,
                          float maximum = 0.0f, float minimum = 0.0f) {
     if (n >= channels) return ZelNullParamInfo();
     return MakeZelParamInfo(id, GetChannelName(n) + suffix, kind, flags, length, maximum, minimum);
   };
-  if (InRange(id, kZelParamGain, n)) return channelInfo(" : Gain", kParamKindLevel, 0, 0, 0.0f, kMinGain);
-  if (InRange(id, kZelParamMute, n)) return channelInfo(" : Mute", kParamKindBool, 0);
-  if (InRange(id, kZelParamChannelName, n)) return channelInfo(" : Name", kParamKindText, 0, 16);
-  if (InRange(id, kZelParamLimit, n)) return channelInfo(" : Limit", kParamKindBool, kFlagsIndication);
-  if (InRange(id, kZelParamOk, n)) return channelInfo(" : OK", kParamKindBool, kFlagsIndication);
-  if (InRange(id, kZelParamCheck, n)) return channelInfo(" : Check", kParamKindBool, kFlagsIndication);
+  if (InRange(id, kZelParamGain, n)) return channelInfo(" : Gain", ParamKind::kLevel, 0, 0, 0.0f, kMinGain);
+  if (InRange(id, kZelParamMute, n)) return channelInfo(" : Mute", ParamKind::kBool, 0);
+  if (InRange(id, kZelParamChannelName, n)) return channelInfo(" : Name", ParamKind::kText, 0, 16);
+  if (InRange(id, kZelParamLimit, n)) return channelInfo(" : Limit", ParamKind::kBool, kParamOptionsStatusIndication);
+  if (InRange(id, kZelParamOk, n)) return channelInfo(" : OK", ParamKind::kBool, kParamOptionsStatusIndication);
+  if (InRange(id, kZelParamCheck, n)) return channelInfo(" : Check", ParamKind::kBool, kParamOptionsStatusIndication);
   switch (id) {
-    case kZelParamAmpName: return MakeZelParamInfo(id, "Amplifier Name", kParamKindText, 0, 40);
-    case kZelParamMonoLed: return MakeZelParamInfo(id, "Mono LED", kParamKindBool, kFlagsIndication);
-    case kZelParamStereoLed: return MakeZelParamInfo(id, "Stereo LED", kParamKindBool, kFlagsIndication);
-    case kZelParamBridgeLed: return MakeZelParamInfo(id, "Bridge LED", kParamKindBool, kFlagsIndication);
-    case kZelParamActiveLed: return MakeZelParamInfo(id, "Active LED", kParamKindBool, kFlagsIndication);
-    case kZelParamStandbyLed: return MakeZelParamInfo(id, "Standby LED", kParamKindBool, kFlagsIndication);
-    case kZelParamProtectLed: return MakeZelParamInfo(id, "Protect LED", kParamKindBool, kFlagsIndication);
-    case kZelParamMode: return MakeZelParamInfo(id, "Mode", kParamKindBool, kFlagsCommand);
-    case kZelParamStandby: return MakeZelParamInfo(id, "Standby", kParamKindBool, 0);
-    case kZelParamIdentify: return MakeZelParamInfo(id, "Identify", kParamKindBool, kFlagsCommand);
-    case kZelParamOnline: return MakeZelParamInfo(id, "Online Status", kParamKindBool, kFlagsIndication);
-    case kZelParamOffline: return MakeZelParamInfo(id, "Offline Status", kParamKindBool, kFlagsIndication);
-    case kZelParamWarnings: return MakeZelParamInfo(id, "Warnings Active", kParamKindBool, kFlagsIndication);
+    case kZelParamAmpName: return MakeZelParamInfo(id, "Amplifier Name", ParamKind::kText, 0, 40);
+    case kZelParamMonoLed: return MakeZelParamInfo(id, "Mono LED", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kZelParamStereoLed: return MakeZelParamInfo(id, "Stereo LED", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kZelParamBridgeLed: return MakeZelParamInfo(id, "Bridge LED", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kZelParamActiveLed: return MakeZelParamInfo(id, "Active LED", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kZelParamStandbyLed:
+      return MakeZelParamInfo(id, "Standby LED", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kZelParamProtectLed:
+      return MakeZelParamInfo(id, "Protect LED", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kZelParamMode: return MakeZelParamInfo(id, "Mode", ParamKind::kBool, kParamOptionsCommandIndication);
+    case kZelParamStandby: return MakeZelParamInfo(id, "Standby", ParamKind::kBool, 0);
+    case kZelParamIdentify: return MakeZelParamInfo(id, "Identify", ParamKind::kBool, kParamOptionsCommandIndication);
+    case kZelParamOnline: return MakeZelParamInfo(id, "Online Status", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kZelParamOffline:
+      return MakeZelParamInfo(id, "Offline Status", ParamKind::kBool, kParamOptionsStatusIndication);
+    case kZelParamWarnings:
+      return MakeZelParamInfo(id, "Warnings Active", ParamKind::kBool, kParamOptionsStatusIndication);
     default: return ZelNullParamInfo();
   }
 }
@@ -192,7 +193,7 @@ CParamValue CZelSeriesDevice::GetCurrentValue(int id) {
   int n = 0;
   auto perChannel = [&](int first) { return InRange(id, first, n) && n < channels; };
   if (perChannel(kZelParamGain))
-    return CParamValue(id, GetZelGainStepValue(m_gainIndex[std::size_t(n)]), kParamKindLevel);
+    return CParamValue(id, GetZelGainStepValue(m_gainIndex[std::size_t(n)]), ParamKind::kLevel);
   if (perChannel(kZelParamMute)) {
     if (solo) return MakeBoolParamValue(id, !soloed(n));
     if (m_muteOverride & 0x20) return MakeBoolParamValue(id, true);
@@ -222,7 +223,7 @@ CParamValue CZelSeriesDevice::GetCurrentValue(int id) {
   }
   CParamValue none;
   none.id = 0;
-  none.kind = kParamKindNone;
+  none.kind = ParamKind::kNone;
   return none;
 }
 
@@ -274,7 +275,7 @@ void CZelSeriesDevice::OnDisconnected(bool clearWarnings) {
     CSingleLock lock(m_host->GetLock());
     m_statusFlags &= 0x03;
   }
-  Post(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+  Post(FrameMsg::kStatusEvent, kZelHintState);
 }
 
 bool CZelSeriesDevice::IsReadOutComplete() const {

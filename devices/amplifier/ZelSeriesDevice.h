@@ -104,7 +104,7 @@ enum : std::uint32_t {
   kZelWarnTemperatureHardware = 0x20,
 };
 
-// Status hints posted with WM_APP+111.
+// Status hints posted with FrameMsg::kStatusEvent.
 enum : int {
   kZelHintControls = 103,
   kZelHintInfo = 104,
@@ -224,8 +224,6 @@ class CZelSeriesDevice : public CZelBaseDevice {
 
   // --- Properties ---
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
 
   // --- Fields (read by the panel and tests; the worker writes them under the system's lock) ---
   std::uint32_t GetDisplayPage() const { return m_displayPage; }
@@ -281,7 +279,7 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void ReplyCounters(const std::vector<std::uint8_t>& u);
   void ReplyMeters(const std::vector<std::uint8_t>& u);
   void ReplyReference(const std::vector<std::uint8_t>& u);
-  // One alarm edge: sets or clears the warning bit, logs the line and posts WM_APP+138.
+  // One alarm edge: sets or clears the warning bit, logs the line and posts FrameMsg::kPropagateWarning.
   void AlarmEdge(std::uint32_t bit, bool on, const std::string& line);
 
   // Routes of the control changes (offset: the channel; ZelSeriesChanges.cpp). Each returns

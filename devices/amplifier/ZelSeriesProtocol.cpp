@@ -80,7 +80,7 @@ void CZelSeriesDevice::AlarmEdge(std::uint32_t bit, bool on, const std::string& 
   else
     m_warningBits &= ~bit;
   Log(line);
-  Notify(UWM_WARNING_STATUS);
+  Notify(FrameMsg::kPropagateWarning);
 }
 
 std::string CZelSeriesDevice::ExpectedFirmware() const {
@@ -136,13 +136,13 @@ void CZelSeriesDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
   if (edge) {
     Log(FormatText("Amplifier ID %d %s Standby Mode\n", std::int32_t(m_deviceId),
                    standby ? "going into" : "coming out of"));
-    Notify(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+    Notify(FrameMsg::kStatusEvent, kZelHintState);
   }
-  if (edge || changed) Notify(UWM_DEVICE_STATUS_EVENT, kZelHintControls);
+  if (edge || changed) Notify(FrameMsg::kStatusEvent, kZelHintControls);
   m_standbyShadow = standby;
   if (m_powerOnDelay != oldDelay || m_alarmTemperature != oldAlarm || GetGpioByte() != oldGpio ||
       m_statusFlags != oldFlags)
-    Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+    Notify(FrameMsg::kShowDeviceProps, 1);
 }
 
 void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
@@ -166,8 +166,8 @@ void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
         "software");
   alarm(kZelWarnTemperatureHardware, std::int32_t(m_alarmTemperature), "hardware");
   if (changed) {
-    Notify(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
-    Notify(UWM_REDRAW_METER_ENTRY, 1);
+    Notify(FrameMsg::kStatusEvent, kZelHintInfo);
+    Notify(FrameMsg::kRedrawMeterEntry, 1);
   }
 }
 
@@ -185,7 +185,7 @@ void CZelSeriesDevice::ReplyStatus(const CControlMessage& record) {
     AlarmEdge(kZelWarnProtect, true, FormatText("Amplifier ID %d in Protect Mode\n", id));
   else if (m_notInProtect != 0 && flagged)
     AlarmEdge(kZelWarnProtect, false, FormatText("Amplifier ID %d out of Protect Mode\n", id));
-  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+  Notify(FrameMsg::kStatusEvent, kZelHintState);
 }
 
 void CZelSeriesDevice::ReplyCounters(const std::vector<std::uint8_t>& u) {
@@ -197,16 +197,16 @@ void CZelSeriesDevice::ReplyCounters(const std::vector<std::uint8_t>& u) {
   m_powerCycleCount = std::uint16_t(u[8] << 8 | u[9]);
   m_counterByte = u[10];
   m_haveRead |= kZelReadCounters;
-  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
+  Notify(FrameMsg::kStatusEvent, kZelHintInfo);
 }
 
 void CZelSeriesDevice::ReplyMeters(const std::vector<std::uint8_t>& u) {
   std::array<bool, kZelMaxChannels> before{};
   for (int n = 0; n < kZelMaxChannels; ++n) before[std::size_t(n)] = IsChannelCheck(n);
   DecodeZelSeriesMeters(u.data(), u.size(), m_meters);
-  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintInfo);
-  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintMeters);
-  Notify(UWM_DEVICE_STATUS_EVENT, kZelHintState);
+  Notify(FrameMsg::kStatusEvent, kZelHintInfo);
+  Notify(FrameMsg::kStatusEvent, kZelHintMeters);
+  Notify(FrameMsg::kStatusEvent, kZelHintState);
   const std::int32_t id = std::int32_t(m_deviceId);
   const bool firstMeters = (m_haveRead & kZelReadMeters) == 0;
   bool anyAlarm = false;
@@ -220,7 +220,7 @@ void CZelSeriesDevice::ReplyMeters(const std::vector<std::uint8_t>& u) {
     if (now && firstMeters) AlarmEdge(kZelWarnLoad, true, line(""));
   }
   if (!anyAlarm) {
-    if (m_warningBits & kZelWarnLoad) Notify(UWM_WARNING_STATUS);
+    if (m_warningBits & kZelWarnLoad) Notify(FrameMsg::kPropagateWarning);
     m_warningBits &= ~kZelWarnLoad;
   }
   m_haveRead |= kZelReadMeters;
@@ -230,7 +230,7 @@ void CZelSeriesDevice::ReplyReference(const std::vector<std::uint8_t>& u) {
   for (std::size_t n = 0; n < kZelMaxChannels; ++n)
     m_referenceImpedance[n] = float(u[2 * n] << 8 | u[2 * n + 1]) / 10.0f;
   m_haveRead |= kZelReadReference;
-  Notify(UWM_SHOW_DEVICE_PROPERTIES, 1);
+  Notify(FrameMsg::kShowDeviceProps, 1);
 }
 
 // --- Tooltip (UI thread) ---

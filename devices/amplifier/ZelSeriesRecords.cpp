@@ -205,14 +205,14 @@ void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t co
     }
   }
   if (standbyChanged) {
-    Post(UWM_REDRAW_METER_ENTRY);
+    Post(FrameMsg::kRedrawMeterEntry);
     StartStandbyHoldOff();
   }
   if (IsConnected()) SendAllSettings();
   if (m_pollGate) m_pollGate->Reset();
-  Post(UWM_DEVICE_STATUS_EVENT, kZelHintState);
-  Post(UWM_DEVICE_STATUS_EVENT, kZelHintControls);
-  Post(UWM_REFRESH_SELECTION_PROPERTIES);
+  Post(FrameMsg::kStatusEvent, kZelHintState);
+  Post(FrameMsg::kStatusEvent, kZelHintControls);
+  Post(FrameMsg::kSelectDevice);
   m_host->SetModified(true);
 }
 

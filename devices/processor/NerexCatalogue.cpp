@@ -81,17 +81,17 @@ CParamInfo NullInfo() {
   return info;
 }
 
-CParamInfo Info(int id, std::string name, std::int32_t kind, float maximum = 0.0f, float minimum = 0.0f,
+CParamInfo Info(int id, std::string name, ParamKind kind, float maximum = 0.0f, float minimum = 0.0f,
                 std::uint32_t textLimit = 0, std::uint32_t options = 0, bool disabled = false) {
   CParamInfo info;
   info.name = std::move(name);
   info.kind = kind;
   info.id = id;
-  info.flag = disabled ? 1 : 0;
+  info.inactive = disabled ? 1 : 0;
   info.maximum = maximum;
   info.minimum = minimum;
-  info.extra1 = textLimit;
-  info.extra2 = options;
+  info.textLimit = textLimit;
+  info.options = options;
   return info;
 }
 
@@ -115,7 +115,7 @@ bool Bit(std::uint32_t mask, int bit) { return (mask >> bit) & 1u; }
 bool HasInputDelay(int model) { return IsNerexSmallModel(model) || model == kModelTorvex48; }
 bool HasMatrixGains(int model) { return IsFennickModel(model) || model == kModelTorvex48; }
 
-CParamValue FloatValue(int id, float value, std::int32_t kind) { return CParamValue(id, value, kind); }
+CParamValue FloatValue(int id, float value, ParamKind kind) { return CParamValue(id, value, kind); }
 
 // The fields of a PEQ band, in the order of their rows for inputs and for outputs.
 enum EPeqField { kPeqFrequency, kPeqQ, kPeqGain, kPeqType, kPeqBypass };
@@ -127,12 +127,13 @@ static_assert(int(ERow::OutPeqBypass) - int(ERow::OutPeqFreq) == kPeqBypass);
 CParamInfo PeqBandInfo(int id, int field, const std::string& label, const NerexEqBand& band, bool disabled) {
   const int type = PeqType(band);
   switch (field) {
-    case kPeqFrequency: return Info(id, label + " Frequency", kParamKindFrequency, 0, 0, 0, 0, disabled);
+    case kPeqFrequency: return Info(id, label + " Frequency", ParamKind::kFrequency, 0, 0, 0, 0, disabled);
     case kPeqQ:
-      return Info(id, label + " Q", type == 8 ? kParamKindPhase : kParamKindQ, 0, 0, 0, 0, type == 11 || type == 12 || disabled);
-    case kPeqGain: return Info(id, label + " Gain", kParamKindLevel, 15.0f, -40.0f, 0, 0, type > 2 || disabled);
-    case kPeqType: return Info(id, label + " Type", kParamKindInteger, 0, 0, 0, 0, disabled);
-    default: return Info(id, label + " Bypass", kParamKindBool, 0, 0, 0, 0, disabled);
+      return Info(id, label + " Q", type == 8 ? ParamKind::kPhase : ParamKind::kQ, 0, 0, 0, 0,
+                  type == 11 || type == 12 || disabled);
+    case kPeqGain: return Info(id, label + " Gain", ParamKind::kLevel, 15.0f, -40.0f, 0, 0, type > 2 || disabled);
+    case kPeqType: return Info(id, label + " Type", ParamKind::kInteger, 0, 0, 0, 0, disabled);
+    default: return Info(id, label + " Bypass", ParamKind::kBool, 0, 0, 0, 0, disabled);
   }
 }
 
@@ -150,7 +151,7 @@ struct CPlainRow {
   ERow row;
   EChannel channel;
   const char* name;  // printf format of the name, with the channel when there is one
-  std::int32_t kind;
+  ParamKind kind;
   float maximum = 0.0f;
   float minimum = 0.0f;
   std::uint32_t textLimit = 0;
@@ -159,43 +160,44 @@ struct CPlainRow {
 };
 
 constexpr CPlainRow kPlainRows[] = {
-    {ERow::InputMute, EChannel::kInput, "Input Channel %c Mute", kParamKindBool},
-    {ERow::OutputMute, EChannel::kOutput, "Output Channel %d Mute", kParamKindBool},
-    {ERow::OutputPhase, EChannel::kOutput, "Output Channel %d Phase", kParamKindBool, 0, 0, 0, 0, EDisabledBy::kGroupE},
-    {ERow::DeviceName, EChannel::kNone, "Device Name", kParamKindText, 0, 0, 40},
-    {ERow::InputName, EChannel::kInput, "Input Channel %c Name", kParamKindText, 0, 0, 8},
-    {ERow::OutputName, EChannel::kOutput, "Output Channel %d Name", kParamKindText, 0, 0, 8},
-    {ERow::OutputDelay, EChannel::kOutput, "Output Channel %d Delay", kParamKindDelay, kMaxDelayMs, 0.0f, 0, 0,
+    {ERow::InputMute, EChannel::kInput, "Input Channel %c Mute", ParamKind::kBool},
+    {ERow::OutputMute, EChannel::kOutput, "Output Channel %d Mute", ParamKind::kBool},
+    {ERow::OutputPhase, EChannel::kOutput, "Output Channel %d Phase", ParamKind::kBool, 0, 0, 0, 0,
+     EDisabledBy::kGroupE},
+    {ERow::DeviceName, EChannel::kNone, "Device Name", ParamKind::kText, 0, 0, 40},
+    {ERow::InputName, EChannel::kInput, "Input Channel %c Name", ParamKind::kText, 0, 0, 8},
+    {ERow::OutputName, EChannel::kOutput, "Output Channel %d Name", ParamKind::kText, 0, 0, 8},
+    {ERow::OutputDelay, EChannel::kOutput, "Output Channel %d Delay", ParamKind::kDelay, kMaxDelayMs, 0.0f, 0, 0,
      EDisabledBy::kGroupC},
-    {ERow::LimiterLevel, EChannel::kOutput, "Output Channel %d Limiter Level", kParamKindLevel, 22.0f, -10.0f, 0, 0,
+    {ERow::LimiterLevel, EChannel::kOutput, "Output Channel %d Limiter Level", ParamKind::kLevel, 22.0f, -10.0f, 0, 0,
      EDisabledBy::kGroupD},
-    {ERow::LimiterClipLevel, EChannel::kOutput, "Output Channel %d Limiter Clip Level", kParamKindLevel, 12.0f, 2.0f,
+    {ERow::LimiterClipLevel, EChannel::kOutput, "Output Channel %d Limiter Clip Level", ParamKind::kLevel, 12.0f, 2.0f,
      0, 0, EDisabledBy::kGroupD},
-    {ERow::LimiterAttack, EChannel::kOutput, "Output Channel %d Limiter Attack", kParamKindInteger, 0, 0, 0,
-     kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
-    {ERow::LimiterRelease, EChannel::kOutput, "Output Channel %d Limiter Release", kParamKindInteger, 0, 0, 0,
-     kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
-    {ERow::LimiterClipRelease, EChannel::kOutput, "Output Channel %d Limiter Clip Release", kParamKindInteger, 0, 0,
-     0, kParamOptionWord4, EDisabledBy::kAutoLimitersOrGroupD},
-    {ERow::GeqBypass, EChannel::kInputNumber, "Input Channel %d GEQ Bypass", kParamKindBool},
-    {ERow::Online, EChannel::kNone, "Online Status", kParamKindBool, 0, 0, 0, kParamOptionWord5},
-    {ERow::Offline, EChannel::kNone, "Offline Status", kParamKindBool, 0, 0, 0, kParamOptionWord5},
-    {ERow::Warnings, EChannel::kNone, "Warnings Active", kParamKindBool, 0, 0, 0, kParamOptionWord5},
-    {ERow::CompThreshold, EChannel::kOutput, "Output Channel %d Compressor Threshold", kParamKindLevel, 22.0f,
-     -22.0f, 4},
-    {ERow::CompRatio, EChannel::kOutput, "Output Channel %d Compressor Ratio", kParamKindRatio, 0, 0, 0,
-     kParamOptionWord4},
-    {ERow::CompAttack, EChannel::kOutput, "Output Channel %d Compressor Attack", kParamKindTime, 0, 0, 0,
-     kParamOptionWord4, EDisabledBy::kCompressorLimiters},
-    {ERow::CompRelease, EChannel::kOutput, "Output Channel %d Compressor Release", kParamKindTime, 0, 0, 0,
-     kParamOptionWord4, EDisabledBy::kCompressorLimiters},
-    {ERow::CompKnee, EChannel::kOutput, "Output Channel %d Compressor Soft Knee", kParamKindLevel, 0, 0, 0,
-     kParamOptionWord4},
+    {ERow::LimiterAttack, EChannel::kOutput, "Output Channel %d Limiter Attack", ParamKind::kInteger, 0, 0, 0,
+     kParamOptionReadOnly, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::LimiterRelease, EChannel::kOutput, "Output Channel %d Limiter Release", ParamKind::kInteger, 0, 0, 0,
+     kParamOptionReadOnly, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::LimiterClipRelease, EChannel::kOutput, "Output Channel %d Limiter Clip Release", ParamKind::kInteger, 0, 0,
+     0, kParamOptionReadOnly, EDisabledBy::kAutoLimitersOrGroupD},
+    {ERow::GeqBypass, EChannel::kInputNumber, "Input Channel %d GEQ Bypass", ParamKind::kBool},
+    {ERow::Online, EChannel::kNone, "Online Status", ParamKind::kBool, 0, 0, 0, kParamOptionsStatusIndication},
+    {ERow::Offline, EChannel::kNone, "Offline Status", ParamKind::kBool, 0, 0, 0, kParamOptionsStatusIndication},
+    {ERow::Warnings, EChannel::kNone, "Warnings Active", ParamKind::kBool, 0, 0, 0, kParamOptionsStatusIndication},
+    {ERow::CompThreshold, EChannel::kOutput, "Output Channel %d Compressor Threshold", ParamKind::kLevel, 22.0f, -22.0f,
+     4},
+    {ERow::CompRatio, EChannel::kOutput, "Output Channel %d Compressor Ratio", ParamKind::kRatio, 0, 0, 0,
+     kParamOptionReadOnly},
+    {ERow::CompAttack, EChannel::kOutput, "Output Channel %d Compressor Attack", ParamKind::kTime, 0, 0, 0,
+     kParamOptionReadOnly, EDisabledBy::kCompressorLimiters},
+    {ERow::CompRelease, EChannel::kOutput, "Output Channel %d Compressor Release", ParamKind::kTime, 0, 0, 0,
+     kParamOptionReadOnly, EDisabledBy::kCompressorLimiters},
+    {ERow::CompKnee, EChannel::kOutput, "Output Channel %d Compressor Soft Knee", ParamKind::kLevel, 0, 0, 0,
+     kParamOptionReadOnly},
     // The number goes through a one-character conversion: "1" to "8".
-    {ERow::CompBypass, EChannel::kOutput, "Output Channel %c Compressor Bypass", kParamKindBool},
-    {ERow::CompLimiters, EChannel::kNone, "Compressor Limiters", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
-    {ERow::DynamicEqMode, EChannel::kNone, "Dynamic EQ Mode", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
-    {ERow::DynamicEqLinking, EChannel::kNone, "Dynamic EQ Linking", kParamKindInteger, 0, 0, 0, kParamOptionWord4},
+    {ERow::CompBypass, EChannel::kOutput, "Output Channel %c Compressor Bypass", ParamKind::kBool},
+    {ERow::CompLimiters, EChannel::kNone, "Compressor Limiters", ParamKind::kInteger, 0, 0, 0, kParamOptionReadOnly},
+    {ERow::DynamicEqMode, EChannel::kNone, "Dynamic EQ Mode", ParamKind::kInteger, 0, 0, 0, kParamOptionReadOnly},
+    {ERow::DynamicEqLinking, EChannel::kNone, "Dynamic EQ Linking", ParamKind::kInteger, 0, 0, 0, kParamOptionReadOnly},
 };
 
 const CPlainRow* FindPlainRow(ERow row) {
@@ -249,11 +251,11 @@ CParamValue PeqBandValue(int id, int field, const NerexEqBand& band) {
   const int type = PeqType(band);
   switch (field) {
     case kPeqFrequency:
-      return FloatValue(id, IndexToFreq(BandCode(band.frequency, kRangeFrequency, type)), kParamKindFrequency);
+      return FloatValue(id, IndexToFreq(BandCode(band.frequency, kRangeFrequency, type)), ParamKind::kFrequency);
     case kPeqQ:
-      if (type == 8) return FloatValue(id, 2.0f * float(BandCode(band.q, kRangeQ, type)), kParamKindPhase);
-      return FloatValue(id, IndexToQ(BandCode(band.q, kRangeQ, type)), kParamKindQ);
-    case kPeqGain: return FloatValue(id, float(BandCode(band.gain, kRangeGain, type)) / 10.0f, kParamKindLevel);
+      if (type == 8) return FloatValue(id, 2.0f * float(BandCode(band.q, kRangeQ, type)), ParamKind::kPhase);
+      return FloatValue(id, IndexToQ(BandCode(band.q, kRangeQ, type)), ParamKind::kQ);
+    case kPeqGain: return FloatValue(id, float(BandCode(band.gain, kRangeGain, type)) / 10.0f, ParamKind::kLevel);
     case kPeqType: return MakeIntParamValue(id, PeqType(band));
     default: return MakeBoolParamValue(id, Bit(band.type, 7));
   }
@@ -289,30 +291,30 @@ std::optional<CParamInfo> ChannelRowInfo(ERow row, const CRowContext& c) {
   switch (row) {
     case ERow::InputGain:
       if (n >= c.inputs) break;
-      return Info(id, FormatText("Input Channel %c Gain", InputLetter(n)), kParamKindLevel,
+      return Info(id, FormatText("Input Channel %c Gain", InputLetter(n)), ParamKind::kLevel,
                   IsFennickModel(c.model) ? 15.0f : 6.0f, -40.0f);
     case ERow::OutputGain: {
       if (n >= c.outputs) break;
       const std::string name = FormatText("Output Channel %d Gain", n + 1);
-      if (IsChannelFlagClear(out, n)) return Info(id, name, kParamKindLevel, 15.0f, -40.0f);
-      if (IsChannelFlagSetOnly(out, n)) return Info(id, name, kParamKindLevel, 12.0f, -12.0f);
-      return Info(id, name, kParamKindLevel, 15.0f, -40.0f, 0, 0, true);
+      if (IsChannelFlagClear(out, n)) return Info(id, name, ParamKind::kLevel, 15.0f, -40.0f);
+      if (IsChannelFlagSetOnly(out, n)) return Info(id, name, ParamKind::kLevel, 12.0f, -12.0f);
+      return Info(id, name, ParamKind::kLevel, 15.0f, -40.0f, 0, 0, true);
     }
     case ERow::InputDelay:
       if (!HasInputDelay(c.model) || n >= c.inputs) break;
-      return Info(id, FormatText("Input Channel %c Delay", InputLetter(n)), kParamKindDelay, kMaxDelayMs, 0.0f, 0, 0,
+      return Info(id, FormatText("Input Channel %c Delay", InputLetter(n)), ParamKind::kDelay, kMaxDelayMs, 0.0f, 0, 0,
                   c.model == kModelTorvex48 && out.mixerFlag == 1);
     case ERow::MatrixGain:
       if (!HasMatrixGains(c.model)) break;
       return Info(id, FormatText("Matrix Gain : Output Channel %d : Input Channel %c", n / 4 + 1, InputLetter(n % 4)),
-                  kParamKindLevel, 15.0f, -40.1f, 0, kParamOptionMuteAtMinimum);
+                  ParamKind::kLevel, 15.0f, -40.1f, 0, kParamOptionMuteAtMinimum);
     case ERow::OutputLink:
-      return Info(id, FormatText("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), kParamKindBool, 0, 0, 0,
-                  kParamOptionWord4, IsChannelInAnyGroup(out, n / 8) || IsChannelInAnyGroup(out, n % 8));
+      return Info(id, FormatText("Output Link : Channel %d+%d", n / 8 + 1, n % 8 + 1), ParamKind::kBool, 0, 0, 0,
+                  kParamOptionReadOnly, IsChannelInAnyGroup(out, n / 8) || IsChannelInAnyGroup(out, n % 8));
     case ERow::AutoLimiters: {
       bool locked = false;
       for (int o = 0; o < c.outputs; ++o) locked = locked || IsChannelInGroupD(out, o);
-      return Info(id, "Auto Limiters", kParamKindInteger, 0, 0, 0, kParamOptionWord4, locked);
+      return Info(id, "Auto Limiters", ParamKind::kInteger, 0, 0, 0, kParamOptionReadOnly, locked);
     }
     default: break;
   }
@@ -326,14 +328,14 @@ std::optional<CParamInfo> DeqRowInfo(ERow row, const CRowContext& c) {
   const bool fullBand = DeqBandTypeCode(c.current.deqBands[std::size_t(c.n)]) == 13;
   auto name = [&](const char* what) { return FormatText("Input Channel %d DEQ Band %d %s", input + 1, b + 1, what); };
   switch (row) {
-    case ERow::DeqThreshold: return Info(id, name("Threshold"), kParamKindLevel, 0, 0, 0, kParamOptionWord4);
-    case ERow::DeqRatio: return Info(id, name("Ratio"), kParamKindRatio, 0, 0, 0, kParamOptionWord4);
-    case ERow::DeqAttack: return Info(id, name("Attack"), kParamKindTime, 0, 0, 0, kParamOptionWord4);
-    case ERow::DeqRelease: return Info(id, name("Release"), kParamKindTime, 0, 0, 0, kParamOptionWord4);
-    case ERow::DeqBypass: return Info(id, name("Bypass"), kParamKindBool, 0, 0, 0, kParamOptionWord4);
-    case ERow::DeqFreq: return Info(id, name("Frequency"), kParamKindFrequency, 0, 0, 0, kParamOptionWord4, fullBand);
-    case ERow::DeqEffect: return Info(id, name("Effect"), kParamKindLevel, 0, 0, 0, kParamOptionWord4);
-    default: return Info(id, name("Q"), kParamKindQ, 0, 0, 0, kParamOptionWord4, fullBand);
+    case ERow::DeqThreshold: return Info(id, name("Threshold"), ParamKind::kLevel, 0, 0, 0, kParamOptionReadOnly);
+    case ERow::DeqRatio: return Info(id, name("Ratio"), ParamKind::kRatio, 0, 0, 0, kParamOptionReadOnly);
+    case ERow::DeqAttack: return Info(id, name("Attack"), ParamKind::kTime, 0, 0, 0, kParamOptionReadOnly);
+    case ERow::DeqRelease: return Info(id, name("Release"), ParamKind::kTime, 0, 0, 0, kParamOptionReadOnly);
+    case ERow::DeqBypass: return Info(id, name("Bypass"), ParamKind::kBool, 0, 0, 0, kParamOptionReadOnly);
+    case ERow::DeqFreq: return Info(id, name("Frequency"), ParamKind::kFrequency, 0, 0, 0, kParamOptionReadOnly, fullBand);
+    case ERow::DeqEffect: return Info(id, name("Effect"), ParamKind::kLevel, 0, 0, 0, kParamOptionReadOnly);
+    default: return Info(id, name("Q"), ParamKind::kQ, 0, 0, 0, kParamOptionReadOnly, fullBand);
   }
 }
 
@@ -373,7 +375,7 @@ std::optional<CParamInfo> FilterRowInfo(ERow row, const CRowContext& c) {
       const bool high = row == ERow::HighPassFreq || row == ERow::HighPassType;
       const bool type = row == ERow::HighPassType || row == ERow::LowPassType;
       return Info(id, FormatText("Output XOver %s %s : Channel %d", high ? "HPF" : "LPF", type ? "Type" : "Freq", n + 1),
-                  type ? kParamKindInteger : kParamKindFrequency, 0, 0, 0, kParamOptionWord4,
+                  type ? ParamKind::kInteger : ParamKind::kFrequency, 0, 0, 0, kParamOptionReadOnly,
                   high ? IsChannelInGroupA(out, n) : IsChannelInGroupB(out, n));
     }
     case ERow::DeqThreshold:
@@ -391,10 +393,10 @@ std::optional<CParamInfo> FilterRowInfo(ERow row, const CRowContext& c) {
 
 // Codes are shown within the ranges the change path writes, whatever a unit or a file held.
 CParamValue Tenths(int id, int code, NerexCodeRange range) {
-  return FloatValue(id, float(range.Clamp(code)) / 10.0f, kParamKindLevel);
+  return FloatValue(id, float(range.Clamp(code)) / 10.0f, ParamKind::kLevel);
 }
 CParamValue DelayValue(int id, std::uint32_t code) {
-  return FloatValue(id, SamplesToSeconds(std::min(code, std::uint32_t(kDelayCodes.high))), kParamKindDelay);
+  return FloatValue(id, SamplesToSeconds(std::min(code, std::uint32_t(kDelayCodes.high))), ParamKind::kDelay);
 }
 
 // The values of gains, mutes, phases, channel names, delays, matrix gains, limiters, links and
@@ -411,7 +413,7 @@ std::optional<CParamValue> ChannelRowValue(ERow row, const CRowContext& c) {
     case ERow::OutputGain:
       if (IsChannelFlagClear(out, n)) return Tenths(id, out.gains[u], kOutputGainCodes);
       if (IsChannelFlagSetOnly(out, n)) return Tenths(id, out.trims[u], kOutputTrimCodes);
-      return FloatValue(id, 0.0f, kParamKindLevel);
+      return FloatValue(id, 0.0f, ParamKind::kLevel);
     case ERow::InputMute: return MakeBoolParamValue(id, Bit(in.muteMask, n));
     case ERow::OutputMute: return MakeBoolParamValue(id, Bit(out.muteMask, n));
     case ERow::OutputPhase: return MakeBoolParamValue(id, Bit(out.phaseMask, n));
@@ -422,13 +424,13 @@ std::optional<CParamValue> ChannelRowValue(ERow row, const CRowContext& c) {
     case ERow::MatrixGain: {
       const auto o = std::size_t(n / 4), i = std::size_t(n % 4);
       if (c.model == kModelTorvex48)
-        return FloatValue(id, float(150 - kMatrixLevelCodes.Clamp(out.matrixLevels[o][i])) / 10.0f, kParamKindLevel);
+        return FloatValue(id, float(150 - kMatrixLevelCodes.Clamp(out.matrixLevels[o][i])) / 10.0f, ParamKind::kLevel);
       return Tenths(id, in.matrixGains[o][i], kMatrixGainCodes);
     }
     case ERow::LimiterLevel:
-      return FloatValue(id, float(22 - kLimiterLevelCodes.Clamp(out.limiters[u].level)), kParamKindLevel);
+      return FloatValue(id, float(22 - kLimiterLevelCodes.Clamp(out.limiters[u].level)), ParamKind::kLevel);
     case ERow::LimiterClipLevel:
-      return FloatValue(id, float(kLimiterClipLevelCodes.Clamp(out.limiters[u].clipLevel)), kParamKindLevel);
+      return FloatValue(id, float(kLimiterClipLevelCodes.Clamp(out.limiters[u].clipLevel)), ParamKind::kLevel);
     case ERow::LimiterAttack: return MakeIntParamValue(id, kLimiterAttackCodes.Clamp(out.limiters[master()].attack));
     case ERow::LimiterRelease:
       return MakeIntParamValue(id, kLimiterReleaseCodes.Clamp(out.limiters[master()].release));
@@ -453,15 +455,15 @@ std::optional<CParamValue> CompressorRowValue(ERow row, const CRowContext& c) {
   };
   switch (row) {
     case ERow::CompThreshold:
-      return FloatValue(id, float(22 - kCompressorThresholdCodes.Clamp(linked().threshold)), kParamKindLevel);
+      return FloatValue(id, float(22 - kCompressorThresholdCodes.Clamp(linked().threshold)), ParamKind::kLevel);
     case ERow::CompRatio:
       return FloatValue(id, std::pow(2.0f, float(kCompressorRatioCodes.Clamp(linked().ratio)) / 4.0f),
-                        kParamKindRatio);
+                        ParamKind::kRatio);
     case ERow::CompAttack:
-      return FloatValue(id, IndexToQuarterStep(kCompressorAttackCodes.Clamp(linked().attack)), kParamKindTime);
+      return FloatValue(id, IndexToQuarterStep(kCompressorAttackCodes.Clamp(linked().attack)), ParamKind::kTime);
     case ERow::CompRelease:
-      return FloatValue(id, IndexToQuarterStep(kCompressorReleaseCodes.Clamp(linked().release) + 37), kParamKindTime);
-    case ERow::CompKnee: return FloatValue(id, float(kCompressorKneeCodes.Clamp(own().softKnee)), kParamKindLevel);
+      return FloatValue(id, IndexToQuarterStep(kCompressorReleaseCodes.Clamp(linked().release) + 37), ParamKind::kTime);
+    case ERow::CompKnee: return FloatValue(id, float(kCompressorKneeCodes.Clamp(own().softKnee)), ParamKind::kLevel);
     case ERow::CompBypass: return MakeBoolParamValue(id, own().bypass != 0);
     case ERow::CompLimiters: return MakeIntParamValue(id, out.compressorLimiters);
     default: return std::nullopt;
@@ -487,14 +489,14 @@ std::optional<CParamValue> FilterRowValue(ERow row, const CRowContext& c) {
     case ERow::OutPeqBypass:
       return PeqBandValue(id, int(row) - int(ERow::OutPeqFreq), out.PeqBand(n / 9, n % 9));
     case ERow::HighPassFreq:
-      return FloatValue(id, IndexToFreq(kHighPassCodes.Clamp(out.highPass[u].frequency)), kParamKindFrequency);
+      return FloatValue(id, IndexToFreq(kHighPassCodes.Clamp(out.highPass[u].frequency)), ParamKind::kFrequency);
     case ERow::LowPassFreq:
-      return FloatValue(id, IndexToFreq(kLowPassCodes.Clamp(out.lowPass[u].frequency)), kParamKindFrequency);
+      return FloatValue(id, IndexToFreq(kLowPassCodes.Clamp(out.lowPass[u].frequency)), ParamKind::kFrequency);
     case ERow::HighPassType: return MakeIntParamValue(id, kCrossoverTypeCodes.Clamp(out.highPass[u].q));
     case ERow::LowPassType: return MakeIntParamValue(id, kCrossoverTypeCodes.Clamp(out.lowPass[u].q));
     case ERow::GeqBand:
       return FloatValue(id, float(c.current.geq.bands[std::size_t(n / 28)][std::size_t(n % 28)]) / 10.0f,
-                        kParamKindLevel);
+                        ParamKind::kLevel);
     case ERow::GeqBypass: return MakeBoolParamValue(id, c.current.geq.bypass[u] != 0);
     case ERow::GeqMode: return MakeIntParamValue(id, c.current.geq.modes[u]);
     default: return std::nullopt;
@@ -507,20 +509,22 @@ std::optional<CParamValue> DeqRowValue(ERow row, const CRowContext& c) {
   const NerexDeqBand& band = c.current.deqBands[std::size_t(c.n) % kNerexDeqBands];
   switch (row) {
     case ERow::DeqThreshold:
-      return FloatValue(id, float(44 - kDeqThresholdCodes.Clamp(band.threshold)) * 0.5f, kParamKindLevel);
+      return FloatValue(id, float(44 - kDeqThresholdCodes.Clamp(band.threshold)) * 0.5f, ParamKind::kLevel);
     case ERow::DeqRatio:
       return FloatValue(id, std::pow(2.0f, float(kDeqRatioCodes.Clamp(band.ratio)) / (band.mode == 0 ? 8.0f : 16.0f)),
-                        kParamKindRatio);
-    case ERow::DeqAttack: return FloatValue(id, IndexToQuarterStep(kDeqAttackCodes.Clamp(band.attack)), kParamKindTime);
+                        ParamKind::kRatio);
+    case ERow::DeqAttack:
+      return FloatValue(id, IndexToQuarterStep(kDeqAttackCodes.Clamp(band.attack)), ParamKind::kTime);
     case ERow::DeqRelease:
-      return FloatValue(id, IndexToQuarterStep(kDeqReleaseCodes.Clamp(band.release) + 29), kParamKindTime);
+      return FloatValue(id, IndexToQuarterStep(kDeqReleaseCodes.Clamp(band.release) + 29), ParamKind::kTime);
     case ERow::DeqMode: return MakeIntParamValue(id, band.mode);
     case ERow::DeqKind: return MakeIntParamValue(id, band.filterKind);
     case ERow::DeqBypass: return MakeBoolParamValue(id, band.bypass != 0);
-    case ERow::DeqFreq: return FloatValue(id, IndexToFreq(kDeqFrequencyCodes.Clamp(band.frequency)), kParamKindFrequency);
-    case ERow::DeqEffect: return FloatValue(id, float(kDeqEffectCodes.Clamp(band.effect) + 6), kParamKindLevel);
+    case ERow::DeqFreq:
+      return FloatValue(id, IndexToFreq(kDeqFrequencyCodes.Clamp(band.frequency)), ParamKind::kFrequency);
+    case ERow::DeqEffect: return FloatValue(id, float(kDeqEffectCodes.Clamp(band.effect) + 6), ParamKind::kLevel);
     case ERow::DeqQ:
-      return FloatValue(id, IndexToQ(BandCode(band.q, kRangeQ, GetFilterTypeCode(band))), kParamKindQ);
+      return FloatValue(id, IndexToQ(BandCode(band.q, kRangeQ, GetFilterTypeCode(band))), ParamKind::kQ);
     case ERow::DynamicEqMode: return MakeIntParamValue(id, c.current.deqMode ? 1 : 0);
     case ERow::DynamicEqLinking: return MakeIntParamValue(id, c.current.deqLinking ? 1 : 0);
     default: return std::nullopt;

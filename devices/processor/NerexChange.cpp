@@ -283,10 +283,10 @@ void DeviceName(CNerexSeriesDevice& d, const std::string& text) {
     d.SetName(text);
   }
   QueueNames(d);
-  d.Post(UWM_REFRESH_RACK);
-  d.Post(UWM_PANEL_CAPTION);
+  d.Post(FrameMsg::kRefreshRack);
+  d.Post(FrameMsg::kPanelCaption);
   Renotify(d, kParamDeviceName);
-  d.Post(UWM_REDRAW_METER_ENTRY);
+  d.Post(FrameMsg::kRedrawMeterEntry);
 }
 
 // A channel name holds the first eight characters as 7-bit bytes, as the unit receives them.

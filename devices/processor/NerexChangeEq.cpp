@@ -126,7 +126,7 @@ void StorePeqNumber(const CPeqChange& c, CNerexSeriesMemory& image, CPeqStored& 
       range = kRangeFrequency;
       break;
     case kPeqQ:
-      code = std::min(c.value.kind == 9 ? int(BoundedForCode(v)) / 2 : QToIndex(v), 128);
+      code = std::min(c.value.kind == ParamKind::kPhase ? int(BoundedForCode(v)) / 2 : QToIndex(v), 128);
       leave = code == m.q;
       range = kRangeQ;
       break;

@@ -175,7 +175,7 @@ bool CNerexSeriesDevice::PresetPass(CControlMessage& record) {
     } else {
       m_receivedMask |= kReceived49Second | kReceived53Second;
     }
-    Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusPresets);
+    Post(FrameMsg::kStatusEvent, kNerexStatusPresets);
     if (AllBlocksReceived()) RunInitialisedEdge();
     return false;
   }
@@ -207,13 +207,13 @@ bool CNerexSeriesDevice::XoverPass(CControlMessage& record) {
 
 void CNerexSeriesDevice::RunInitialisedEdge() {
   m_warningBits &= ~kNerexWarningNotInitialised;
-  Post(UWM_REDRAW_METER_ENTRY);
-  Post(UWM_REFRESH_RACK);
-  Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusSettings);
-  Post(UWM_WARNING_STATUS);
+  Post(FrameMsg::kRedrawMeterEntry);
+  Post(FrameMsg::kRefreshRack);
+  Post(FrameMsg::kStatusEvent, kNerexStatusSettings);
+  Post(FrameMsg::kPropagateWarning);
   // The read-out brought the unit's name and firmware: the properties pane shows them when
   // this is the selected device.
-  Post(UWM_SHOW_DEVICE_PROPERTIES, 1);
+  Post(FrameMsg::kShowDeviceProps, 1);
 }
 
 bool CNerexSeriesDevice::PollInitialised(CControlMessage& record) {

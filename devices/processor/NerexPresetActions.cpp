@@ -395,7 +395,7 @@ void DialogClear(CNerexSeriesDevice& d, const INerexPresetDialog& dlg) {
 
 }  // namespace
 
-void CNerexSeriesDevice::PostStatusEvent(int code) { Post(UWM_DEVICE_STATUS_EVENT, code); }
+void CNerexSeriesDevice::PostStatusEvent(int code) { Post(FrameMsg::kStatusEvent, code); }
 
 std::string PresetNameBytes(const std::string& utf8) {
   std::string out;
@@ -407,8 +407,18 @@ std::string PresetNameBytes(const std::string& utf8) {
   return out;
 }
 
+void CNerexSeriesDevice::ApplyPresetDialogAction(int id, const INerexPresetDialog& dialog) {
+  // Cleared however the change ends.
+  struct Active {
+    const INerexPresetDialog*& slot;
+    ~Active() { slot = nullptr; }
+  } active{m_activePresetDialog};
+  m_activePresetDialog = &dialog;
+  ApplyControlChange(CParamValue(id, 0.0f, ParamKind::kNone));
+}
+
 bool ApplyPresetActionChange(CNerexSeriesDevice& d, const CParamValue& value) {
-  const auto* dlg = reinterpret_cast<const INerexPresetDialog*>(value.extra);
+  const INerexPresetDialog* dlg = d.GetActivePresetDialog();
   switch (value.id) {
     case kIdStore: StoreWithName(d); break;
     case kIdRecall: Recall(d); break;

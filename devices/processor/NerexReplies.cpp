@@ -149,8 +149,8 @@ class CNerexReplyHandler {
   static bool SetMeter(std::atomic<float>& meter, float value) { return meter.exchange(value) != value; }
 
   void PostMeters() {
-    d.Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusMeters);
-    d.Post(UWM_REDRAW_METER_ENTRY, 1);
+    d.Post(FrameMsg::kStatusEvent, kNerexStatusMeters);
+    d.Post(FrameMsg::kRedrawMeterEntry, 1);
   }
 
   void Identification() {
@@ -171,7 +171,7 @@ class CNerexReplyHandler {
         d.m_warningBits |= kNerexWarningFirmware;
         if (d.m_host)
           d.m_host->WriteLog("Firmware Version = v" + d.m_firmwareVersion + " should be v" + expected + "\n");
-        d.Post(UWM_WARNING_STATUS);
+        d.Post(FrameMsg::kPropagateWarning);
       }
     }
     if (model == kModelTorvex48) d.m_extendedMeters = std::strtod(d.m_firmwareVersion.c_str(), nullptr) > 1.2;
@@ -228,7 +228,7 @@ class CNerexReplyHandler {
     for (int i = 0; i < kNerexMaxInputs; ++i) takeName(d.m_current.inputs.names[std::size_t(i)], 40 + 8 * std::size_t(i));
     for (int j = 0; j < kNerexMaxOutputs; ++j)
       takeName(d.m_current.outputs.names[std::size_t(j)], 72 + 8 * std::size_t(j));
-    d.Post(UWM_PANEL_CAPTION);
+    d.Post(FrameMsg::kPanelCaption);
   }
 
   void MemoryName() {
@@ -247,14 +247,14 @@ class CNerexReplyHandler {
         } else {
           d.m_receivedMask |= kReceived49Second | kReceived53Second;
         }
-        d.Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusPresets);
+        d.Post(FrameMsg::kStatusEvent, kNerexStatusPresets);
       }
     } else if (n >= int(kXoverBase)) {
       if (CNerexSeriesMemory* memory = XoverAt(n - int(kXoverBase))) memory->name = name;
       else d.RefuseReply(r, "no such memory");
       if (d.m_memoryNameIndex == kXoverBase + d.m_xoverPresets.size()) {
         d.m_receivedMask |= kReceived49Second;
-        d.Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusPresets);
+        d.Post(FrameMsg::kStatusEvent, kNerexStatusPresets);
       }
     } else {
       d.RefuseReply(r, "no such memory");
@@ -307,14 +307,14 @@ class CNerexReplyHandler {
         m_initialised) {
       if (CNerexSeriesMemory* memory = PresetAt(preset - 1)) {
         d.m_current.CopyFrom(*memory);
-        d.Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusSettings);
+        d.Post(FrameMsg::kStatusEvent, kNerexStatusSettings);
       } else {
         d.RefuseReply(r, "no such memory");
       }
     }
     for (int b = NerexGeneralSettings::kSecurityCodeLow; b <= NerexGeneralSettings::kLedTimeout; ++b) {
       if (now.bytes[std::size_t(b)] != old.bytes[std::size_t(b)]) {
-        d.Post(UWM_SHOW_DEVICE_PROPERTIES, 1);
+        d.Post(FrameMsg::kShowDeviceProps, 1);
         break;
       }
     }
@@ -347,7 +347,7 @@ void CNerexSeriesDevice::ProcessReply(CControlMessage& record) {
     RunInitialisedEdge();
   } else if (!after) {
     m_warningBits |= kNerexWarningNotInitialised;
-    Post(UWM_WARNING_STATUS);
+    Post(FrameMsg::kPropagateWarning);
   }
   UpdateCommsState(true);
 }

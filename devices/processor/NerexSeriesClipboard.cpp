@@ -3,6 +3,7 @@
 
 #include "core/ControlPanel.h"
 #include "core/DeviceHost.h"
+#include "core/SystemMessages.h"
 #include "core/User.h"
 #include "devices/processor/NerexClipboard.h"
 #include "devices/processor/NerexMessages.h"
@@ -174,6 +175,6 @@ void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
       RefreshPage(*panel, page, GetSideTab());
     }
   }
-  if (result.propertiesChanged) Post(UWM_SHOW_DEVICE_PROPERTIES);
+  if (result.propertiesChanged) Post(FrameMsg::kShowDeviceProps);
   EndPaste();
 }

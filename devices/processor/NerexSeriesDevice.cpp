@@ -303,14 +303,14 @@ void CNerexSeriesDevice::ResetMeters() {
   for (auto& m : m_deqMeters) m = kNerexMeterFloor;
   for (auto& m : m_compressorMeters) m = kNerexMeterFloor;
   // Also called on the worker: the panel hears of it through the frame, on the UI thread.
-  Post(UWM_DEVICE_STATUS_EVENT, kNerexStatusMeters);
+  Post(FrameMsg::kStatusEvent, kNerexStatusMeters);
 }
 
 bool CNerexSeriesDevice::SetIgnored(bool ignored) {
   CDevice::SetIgnored(ignored);
   if (ignored) {
     ResetMeters();
-    Post(UWM_REDRAW_METER_ENTRY);  // the live meters show the silence
+    Post(FrameMsg::kRedrawMeterEntry);  // the live meters show the silence
   }
   return ignored;
 }
@@ -318,7 +318,7 @@ bool CNerexSeriesDevice::SetIgnored(bool ignored) {
 void CNerexSeriesDevice::OnDisconnected(bool clearWarnings) {
   CDevice::OnDisconnected(clearWarnings);
   ResetMeters();
-  Post(UWM_REDRAW_METER_ENTRY);
+  Post(FrameMsg::kRedrawMeterEntry);
 }
 
 // --- Paste event ---

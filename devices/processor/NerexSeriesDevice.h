@@ -28,6 +28,7 @@ class Graphics;
 class IDevicePropertyGrid;
 class CNerexSeriesDevice;
 class INerexSeriesPanel;
+class INerexPresetDialog;
 
 // The unit's general settings, kept as the 20 bytes that the file, the clipboard and the
 // general-settings frames exchange.
@@ -100,7 +101,7 @@ enum : std::uint32_t {
   kNerexWarningFirmware = 0x4,
 };
 
-// Status codes posted with UWM_DEVICE_STATUS_EVENT.
+// Status codes posted with FrameMsg::kStatusEvent.
 enum : int {
   kNerexStatusMeters = 104,
   kNerexStatusSettings = 105,
@@ -289,6 +290,13 @@ class CNerexSeriesDevice : public CDevice {
   // The open panel when it is a processor panel, else null.
   INerexSeriesPanel* GetNerexPanel() const;
 
+  // The preset manager's Store, Recall, rename and Clear (ids 497 to 500): the change of that id
+  // runs while the device reads the selected row and the section boxes from dialog. The same
+  // ids through ApplyControlChange alone, with no dialog, do nothing. UI thread.
+  void ApplyPresetDialogAction(int id, const INerexPresetDialog& dialog);
+  // The dialog of the preset manager action under way, else null.
+  const INerexPresetDialog* GetActivePresetDialog() const { return m_activePresetDialog; }
+
   // --- Replaceable sources (tests) ---
   // Reads a key of the firmware version table; the default is ReadIniValue ("Orvak.ini" beside
   // the executable). Null restores the default.
@@ -316,9 +324,6 @@ class CNerexSeriesDevice : public CDevice {
   CSnapshotData* CreateSnapshotData() override;
   void ApplySnapshotData(const CSnapshotData& data) override;
 
-  // Property list and validation; the properties grid and its changes.
-  void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
   // The rows of the grid, group by group.
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
@@ -419,4 +424,5 @@ class CNerexSeriesDevice : public CDevice {
   bool m_extendedMeters = false;
   bool m_initialised = false;  // counted in the instance counter
   std::atomic<std::uint32_t> m_refusedReplies{0};
+  const INerexPresetDialog* m_activePresetDialog = nullptr;
 };

@@ -13,10 +13,6 @@
 
 namespace {
 
-// The framework's Edit commands that the menu builds on.
-constexpr std::uint32_t kCmdEditCopy = 57634;
-constexpr std::uint32_t kCmdEditPaste = 57637;
-
 constexpr std::uint32_t kCmdLastPaste = 33880;  // handled, does nothing
 constexpr std::uint32_t kCmdIgnoreDevice = 33881;
 // Clone items are 33918 + the source's index in the system's device list. Removing the device
@@ -114,8 +110,8 @@ bool CNerexSeriesDevice::OnContextMenuCommand(std::uint32_t command, int argumen
     else
       Reinitialise(GetHost() ? GetHost()->GetSettings().onGoOnline : 0);
     SetIgnored(!ignored);
-    Post(UWM_REDRAW_METER_ENTRY);
-    Post(UWM_REFRESH_RACK);
+    Post(FrameMsg::kRedrawMeterEntry);
+    Post(FrameMsg::kRefreshRack);
     return false;
   }
   if (IsCloneId(command) && GetHost()) {

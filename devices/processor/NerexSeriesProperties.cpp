@@ -211,9 +211,9 @@ bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
     return false;
   }
   m_d.SetDeviceId(std::uint32_t(id));
-  m_d.Post(UWM_REFRESH_RACK);
+  m_d.Post(FrameMsg::kRefreshRack);
   Modified();
-  if (e.grid) m_d.Post(UWM_PANEL_CAPTION);
+  if (e.grid) m_d.Post(FrameMsg::kPanelCaption);
   return true;
 }
 
@@ -358,13 +358,6 @@ bool CPropertyEditor::ApplyNumberXovers(const CEdit& e, std::string& refusal) {
   return true;
 }
 
-CPropertyOptions Choices(std::uint32_t selected, const std::vector<std::string>& texts) {
-  CPropertyOptions options;
-  options.selected = selected;
-  options.options = texts;
-  return options;
-}
-
 // The option text of a stored value, empty outside the table.
 std::string TextOf(const std::vector<std::string>& texts, std::int64_t index) {
   return index >= 0 && index < std::int64_t(texts.size()) ? texts[std::size_t(index)] : std::string();
@@ -386,94 +379,6 @@ std::unique_ptr<CDeviceProperty> NumberRow(const char* name, std::int64_t value,
 }  // namespace
 
 // --- The property list ---
-
-void CNerexSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
-  const bool mayEdit = GetHost() && GetHost()->CanCurrentUserEditDeviceProperties();
-  const bool offline = !IsConnected();
-  const bool fennick = IsFennick(*this);
-  NerexGeneralSettings general;
-  {
-    CSingleLock lock(SettingsLock());
-    general = GetGeneralSettings();
-  }
-  const auto& g = general.bytes;
-  const std::uint8_t edit = mayEdit ? 1 : 0;
-
-  items.push_back(MakeGroupPropertyItem("General", ""));
-  items.push_back(MakeTextPropertyItem(kPropId, std::int32_t(GetDeviceId()), "ID", "Set the device ID",
-                                       mayEdit && offline ? 1 : 0, 1, 0));
-  items.push_back(MakeStringPropertyItem(kPropName, GetName(), "Name", "Set the device name", edit, 1, 0));
-  items.push_back(MakeStringPropertyItem(kPropFirmware, GetFirmwareVersion(), "Firmware Version",
-                                         "The firmware version currently in the amplifier", 0, 1, 0));
-  if (fennick) {
-    items.push_back(MakeChoicePropertyItem(kPropAutoRtc, Choices(GetAutoRtcUpdate() ? 1 : 0, kOffOn),
-                                           "Auto Update RTC",
-                                           "Automatically updates the device clock when online if it differs from the PC clock",
-                                           0, edit, 0));
-    if (mayEdit) {
-      items.push_back(MakeChoicePropertyItem(kPropGpiMode, Choices(g[NerexGeneralSettings::kGpiMode], kGpiModes),
-                                             "GPI Mode", "Set the GPI mode of the unit", 0, 1, 0));
-      items.push_back(MakeChoicePropertyItem(kPropTransmitPreset,
-                                             Choices(g[NerexGeneralSettings::kTransmitPreset] ? 1 : 0, kTransmit),
-                                             "Transmit Preset",
-                                             "Set whether presets recalls are transmitted on the unit RS485", 0, 1, 0));
-      items.push_back(MakeTextPropertyItem(kPropMemoryOffset, g[NerexGeneralSettings::kMemoryOffset], "Memory Offset",
-                                           "The offset of the memory recalled by a remote panel", 1, 1, 0));
-      items.push_back(MakeTextPropertyItem(kPropLcdContrast, g[NerexGeneralSettings::kLcdContrast], "LCD Contrast",
-                                           "The contrast setting of the LCD on the front panel", 1, 1, 0));
-      items.push_back(MakeChoicePropertyItem(kPropOnDelay,
-                                             Choices(std::uint32_t(7 - g[NerexGeneralSettings::kOnDelay]),
-                                                     SecondsTexts(7, 0, 10)),
-                                             "On Delay", "Set the power on delay of the unit", 0, 1, 0));
-      items.push_back(MakeChoicePropertyItem(kPropLedTimeout,
-                                             Choices(g[NerexGeneralSettings::kLedTimeout],
-                                                     SecondsTexts(kLedTimeoutChoices, 5, 5)),
-                                             "LED Timeout", "Set the timeout for the front panel LED backlight", 0, 1,
-                                             0));
-    }
-  }
-  items.push_back(MakeGroupPropertyItem("Options", ""));
-  items.push_back(MakeChoicePropertyItem(kPropDelayMultiplier, Choices(MultiplierIndex(GetDelayMultiplier()), {}),
-                                         "Delay Multiplier", "Set the multiplier for increments of the delay values",
-                                         0, edit, 0));
-  items.push_back(MakeChoicePropertyItem(kPropDelayUnits, Choices(GetDelayUnits(), {}), "Delay Units",
-                                         "Set the units of the delay values", 0, edit, 0));
-  if (fennick && mayEdit) {
-    items.push_back(MakeGroupPropertyItem("Security", ""));
-    items.push_back(MakeTextPropertyItem(kPropSecurityCode, general.GetSecurityCode(), "Security Code",
-                                         "Set the device front panel security code", 1, 1, 0));
-    items.push_back(MakeChoicePropertyItem(kPropSystemLock, Choices(g[NerexGeneralSettings::kSystemLock], kSystemLocks),
-                                           "System Lock", "Set the locking state of the front panel of the unit", 0,
-                                           1, 0));
-  }
-  if (HasPresetGroup(*this, false) && mayEdit) {
-    std::size_t presets, xovers;
-    {
-      CSingleLock lock(SettingsLock());
-      presets = GetPresets().size();
-      xovers = GetXoverPresets().size();
-    }
-    const std::uint8_t offlineEdit = offline ? 1 : 0;
-    items.push_back(MakeGroupPropertyItem("Presets", ""));
-    items.push_back(MakeTextPropertyItem(kPropNumberPresets, std::int32_t(presets), "Number Presets",
-                                         "Set the number of presets the device has", 1, offlineEdit, 0));
-    items.push_back(MakeTextPropertyItem(kPropNumberXovers, std::int32_t(xovers), "Number XOver Presets",
-                                         "Set the number of crossover presets the device has", 1, offlineEdit, 0));
-  }
-}
-
-bool CNerexSeriesDevice::ValidateProperty(CNamedPropertyValue& value) {
-  CEdit e;
-  e.id = value.propertyId;
-  if (const CPropertyOptions* options = value.GetOptions())
-    e.choice = options->selected == 0xFFFFFFFFu ? -1 : std::int64_t(options->selected);
-  e.number = value.GetNumber();
-  e.text = value.GetString();
-  std::string refusal;
-  const bool accepted = CPropertyEditor(*this).Apply(e, refusal);
-  if (!accepted && !refusal.empty()) value.text = refusal;
-  return accepted;
-}
 
 // --- The properties grid ---
 

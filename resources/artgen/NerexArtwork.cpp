@@ -104,8 +104,8 @@ void ButtonFace(QPainter& p, const QRectF& r, const QColor& accent, bool lit) {
              QColor(255, 255, 255, lit ? 90 : 45), QLineF(r.left() + 3, r.top() + 1.5, r.right() - 3, r.top() + 1.5));
 }
 
-void Header(QPainter& p, const Skin& skin, int page) {
-  PanelFace(p, QRect(0, 0, 280, 112));
+// The brand, the Presets face and the device name's well, which every header shows.
+void HeaderTop(QPainter& p, const Skin& skin) {
   // Brand: the model line in the accent with its second word beside it.
   p.setFont(Condensed(22, true));
   p.setPen(skin.accent);
@@ -117,13 +117,53 @@ void Header(QPainter& p, const Skin& skin, int page) {
   ButtonFace(p, Rect(L::kPresetManager), skin.accent, false);
   Text(p, Rect(L::kPresetManager), QStringLiteral("PRESETS"), 9, Qt::AlignCenter, kInk);
   Well(p, QRectF(24, 36, 241, 30), 4);
-  for (const L::Button& tab : TabsOf(skin)) {
-    const bool lit = tab.id == page;
-    ButtonFace(p, Rect(tab.box), skin.accent, lit);
-    Text(p, Rect(tab.box), QString::fromLatin1(TabCaption(tab.id)), skin.threeTabs ? 9 : 8, Qt::AlignCenter,
-         lit ? QColor(255, 255, 255) : kSoftInk);
-  }
+}
+
+void PageTab(QPainter& p, const Skin& skin, const L::Box& box, int page, bool lit) {
+  ButtonFace(p, Rect(box), skin.accent, lit);
+  Text(p, Rect(box), QString::fromLatin1(TabCaption(page)), skin.threeTabs ? 9 : 8, Qt::AlignCenter,
+       lit ? QColor(255, 255, 255) : kSoftInk);
+}
+
+void Header(QPainter& p, const Skin& skin, int page) {
+  PanelFace(p, QRect(0, 0, 280, 112));
+  HeaderTop(p, skin);
+  for (const L::Button& tab : TabsOf(skin)) PageTab(p, skin, tab.box, tab.id, tab.id == page);
   p.fillRect(QRect(12, 110, 266, 1), QColor(0, 0, 0, 90));
+}
+
+// The compact view's header, wide and tall enough for the preset display: the page tabs in the
+// lower row (none lit: the view is no tab's page) and the display's well round its text. The
+// display's buttons bring their own faces.
+void CompactHeader(QPainter& p, QSize s, const Skin& skin) {
+  PanelFace(p, QRect(0, 0, s.width(), s.height() - 2));
+  HeaderTop(p, skin);
+  for (const L::Button& tab : TabsOf(skin)) PageTab(p, skin, L::CompactTab(tab.box, L::kCompactTabsTop), tab.id, false);
+  Well(p, Rect(L::kLcdText).adjusted(-4, -2, 4, 2), 4);
+  p.fillRect(QRect(12, s.height() - 4, s.width() - 24, 1), QColor(0, 0, 0, 90));
+}
+
+// The faces of the preset display's buttons: Recall, and the arrows that step to the next
+// (up) and the previous (down) stored preset.
+void LcdRecallFace(QPainter& p, QSize s) {
+  const QRectF r(0, 0, s.width(), s.height());
+  ButtonFace(p, r, kInk, false);
+  Text(p, r, QStringLiteral("RECALL"), 9, Qt::AlignCenter, kInk);
+}
+
+void LcdStepFace(QPainter& p, QSize s, bool up) {
+  const QRectF r(0, 0, s.width(), s.height());
+  ButtonFace(p, r, kInk, false);
+  const double cx = s.width() / 2.0, half = 4.0, tip = up ? 2.5 : s.height() - 2.5,
+               base = up ? s.height() - 3.0 : 3.0;
+  QPainterPath arrow;
+  arrow.moveTo(cx - half, base);
+  arrow.lineTo(cx + half, base);
+  arrow.lineTo(cx, tip);
+  arrow.closeSubpath();
+  p.setPen(Qt::NoPen);
+  p.setBrush(kInk);
+  p.drawPath(arrow);
 }
 
 // --- Background ---
@@ -453,6 +493,7 @@ void RegisterSkin(const std::string& prefix, const Skin& skin) {
   r[prefix + "_tab_limiters"] = [skin](QPainter& p, QSize s) { SideTabs(p, s, skin, 296); };
   r[prefix + "_tab_linking"] = [skin](QPainter& p, QSize s) { SideTabs(p, s, skin, 297); };
   r[prefix + "_selection_frame"] = [skin](QPainter& p, QSize s) { SelectionFrame(p, s, skin); };
+  r[prefix + "_page_compact"] = [skin](QPainter& p, QSize s) { CompactHeader(p, s, skin); };
 }
 
 const bool kRegistered = [] {
@@ -476,6 +517,9 @@ const bool kRegistered = [] {
   r["processor_led_red"] = [](QPainter& p, QSize s) { Led(p, s, QColor(240, 40, 36)); };
   r["processor_overlay_tall"] = Overlay;
   r["processor_overlay_short"] = LimiterOverlay;
+  r["processor_lcd_recall"] = LcdRecallFace;
+  r["processor_lcd_next"] = [](QPainter& p, QSize s) { LcdStepFace(p, s, true); };
+  r["processor_lcd_previous"] = [](QPainter& p, QSize s) { LcdStepFace(p, s, false); };
   return true;
 }();
 

@@ -81,38 +81,54 @@ constexpr const char* kTabCaptions[][2] = {{"INPUT", "GEQ"}, {"INPUT", "PEQ"},  
                                            {"", "MIXER"},    {"OUTPUT", "COMP"}, {"OUTPUT", "EQ"}};
 static_assert(std::size(kTabCaptions) == std::size(T::kPageTabs));
 
-void Header(QPainter& p, int activePage) {
+// The raised plate, the brand, the Presets face and the device name's well, which every header
+// shows.
+void HeaderTop(QPainter& p, const QRectF& plate) {
   p.setRenderHint(QPainter::Antialiasing);
-  Raised(p, QRectF(4.5, 4.5, 271, 104), 6, QColor(62, 67, 76), QColor(36, 39, 45));
+  Raised(p, plate, 6, QColor(62, 67, 76), QColor(36, 39, 45));
   // Brand and the presets button's face.
   Label(p, QRectF(18, 9, 120, 22), QStringLiteral("TORVEX"), 17, Qt::AlignLeft | Qt::AlignVCenter, kAccentInk);
   Raised(p, Sharp(T::kPresetManager), 5, QColor(86, 92, 104), QColor(52, 56, 64));
   Label(p, Rect(T::kPresetManager), QStringLiteral("PRESETS"), 9);
   // The device name's window (27, 37 to 262, 61) and the model line under it.
   Well(p, QRectF(22, 35, 246, 28), 3);
-  // Page tabs.
-  for (std::size_t t = 0; t < std::size(T::kPageTabs); ++t) {
-    const T::Box& tab = T::kPageTabs[t].box;
-    const char* top = kTabCaptions[t][0];
-    const char* bottom = kTabCaptions[t][1];
-    const bool active = T::kPageTabs[t].id == activePage;
-    TabFace(p, Sharp(tab), active);
-    const QColor ink = active ? QColor(255, 255, 255) : kInk;
-    if (*top) {
-      Label(p, QRectF(tab.left, tab.top + 3, tab.Width(), 11), QString::fromLatin1(top), 7, Qt::AlignCenter,
-            active ? ink : kSoftInk);
-      Label(p, QRectF(tab.left, tab.top + 14, tab.Width(), 13), QString::fromLatin1(bottom), 9, Qt::AlignCenter, ink);
-    } else {
-      Label(p, Rect(tab), QString::fromLatin1(bottom), 9, Qt::AlignCenter, ink);
-    }
+}
+
+// Page tab t at its box; a short box (the compact view's row) sets its two lines closer.
+void PageTab(QPainter& p, std::size_t t, const T::Box& tab, bool active) {
+  const char* top = kTabCaptions[t][0];
+  const char* bottom = kTabCaptions[t][1];
+  TabFace(p, Sharp(tab), active);
+  const QColor ink = active ? QColor(255, 255, 255) : kInk;
+  if (!*top) {
+    Label(p, Rect(tab), QString::fromLatin1(bottom), 9, Qt::AlignCenter, ink);
+  } else if (tab.Height() >= 30) {
+    Label(p, QRectF(tab.left, tab.top + 3, tab.Width(), 11), QString::fromLatin1(top), 7, Qt::AlignCenter,
+          active ? ink : kSoftInk);
+    Label(p, QRectF(tab.left, tab.top + 14, tab.Width(), 13), QString::fromLatin1(bottom), 9, Qt::AlignCenter, ink);
+  } else {
+    Label(p, QRectF(tab.left, tab.top + 1, tab.Width(), 8), QString::fromLatin1(top), 7, Qt::AlignCenter,
+          active ? ink : kSoftInk);
+    Label(p, QRectF(tab.left, tab.top + 8, tab.Width(), 10), QString::fromLatin1(bottom), 8, Qt::AlignCenter, ink);
   }
+}
+
+void Header(QPainter& p, int activePage) {
+  HeaderTop(p, QRectF(4.5, 4.5, 271, 104));
+  for (std::size_t t = 0; t < std::size(T::kPageTabs); ++t)
+    PageTab(p, t, T::kPageTabs[t].box, T::kPageTabs[t].id == activePage);
+}
+
+// A page picture's plain area, with a dark line along its foot.
+void PageFront(QPainter& p, QSize s) {
+  Front(p, QRect(QPoint(0, 0), s));
+  p.setPen(QPen(QColor(10, 11, 13), 1));
+  p.drawLine(QPointF(0, s.height() - 0.5), QPointF(s.width(), s.height() - 0.5));
 }
 
 // A page picture: the header over a plain page area below and beside it.
 void PageBase(QPainter& p, QSize s, int activePage) {
-  Front(p, QRect(QPoint(0, 0), s));
-  p.setPen(QPen(QColor(10, 11, 13), 1));
-  p.drawLine(QPointF(0, s.height() - 0.5), QPointF(s.width(), s.height() - 0.5));
+  PageFront(p, s);
   Header(p, activePage);
 }
 
@@ -140,6 +156,17 @@ void BandTable(QPainter& p, int bands) {
 const ArtRegistrar kMixerPage("torvex_mixer_page", [](QPainter& p, QSize s) {
   Front(p, QRect(QPoint(0, 0), s));
   Header(p, T::kPageMixer);
+});
+
+// The compact view's header, wide and tall enough for the preset display: the page tabs in the
+// lower row (none lit: the view is no tab's page) and the display's well round its text. The
+// display's buttons bring their own faces.
+const ArtRegistrar kCompactPage("torvex_compact_page", [](QPainter& p, QSize s) {
+  PageFront(p, s);
+  HeaderTop(p, QRectF(4.5, 4.5, s.width() - 9, s.height() - 9));
+  for (std::size_t t = 0; t < std::size(T::kPageTabs); ++t)
+    PageTab(p, t, T::CompactTab(T::kPageTabs[t].box, T::kCompactTabsTop), false);
+  Well(p, Rect(T::kLcdText).adjusted(-3, -1, 3, 1), 3);
 });
 
 const ArtRegistrar kGeqPage("torvex_geq_page", [](QPainter& p, QSize s) {

@@ -177,7 +177,7 @@ TEST_F(DeviceCommands, FoundUnitsJoinTheSelectedZoneAndMeterRepliesOnlyQueue) {
   CLiveMeterView& meters = f.GetOutputPane().GetLiveMeterView();
   meters.Redraw();
   meters.DrainQueue();
-  PostAbout(f, FrameMsg::kMeterValue, found, 1);
+  PostAbout(f, FrameMsg::kRedrawMeterEntry, found, 1);
   QApplication::sendPostedEvents();
   EXPECT_EQ(meters.GetQueueSize(), 1u);
   // Deleting the device before the tick leaves nothing to draw.

@@ -33,7 +33,7 @@ inline void ProcessEvents() {
   QApplication::processEvents();
 }
 
-// A log line as the log writer posts it with WM_APP+106.
+// A log line as the log writer posts it with FrameMsg::kLogLine.
 inline void PostLogLine(IMessageSink& frame, const std::string& text) {
   frame.Post(CPostedMessage{FrameMsg::kLogLine, 0, 0, 0, text});
 }

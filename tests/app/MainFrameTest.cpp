@@ -279,7 +279,7 @@ TEST_F(FrameTest, SelectDevice_MovesSelectionFillsGridAndIgnoresDeletedDevices) 
   CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
   EXPECT_EQ(grid.GetCurrentDevice(), b);
 
-  // WM_APP+129 for a device that is not the selected one leaves the grid alone.
+  // FrameMsg::kShowDeviceProps for a device that is not the selected one leaves the grid alone.
   PostAbout(f, FrameMsg::kShowDeviceProps, a, 0);
   ProcessEvents();
   EXPECT_EQ(grid.GetCurrentDevice(), b);
@@ -326,22 +326,30 @@ TEST_F(FrameTest, ZoneMessages_StartAndStopTheZoneTimersOnRackAndMeters) {
   CMainFrame& f = MakeFrame();
   CSystem& system = f.GetSystem();
   system.AppendZone(new CZone(&system));
-  const WPARAM second = reinterpret_cast<WPARAM>(system.GetZones()[1]);
+  const std::uint64_t second = system.GetZones()[1]->GetHandle();
   CDeviceRack& rack = f.GetDeviceView().GetRack();
   CLiveMeterView& meters = f.GetOutputPane().GetLiveMeterView();
+  const auto post = [&](std::uint32_t message, std::uint64_t zone) { f.Post(CPostedMessage{message, 0, 0, zone, {}}); };
 
-  f.PostMessage(FrameMsg::kRackZoneTimerStart, second, 0);
-  f.PostMessage(FrameMsg::kMeterZoneTimerStart, second, 0);
+  // A zone that is gone before its message arrives starts nothing.
+  const std::uint64_t gone = CZone(&system).GetHandle();
+  post(FrameMsg::kRackZoneTimerStart, gone);
+  post(FrameMsg::kMeterZoneTimerStart, gone);
+  ProcessEvents();
+  for (std::uint32_t id = 101; id <= 103; ++id) EXPECT_FALSE(rack.HasTimer(id) || meters.HasTimer(id));
+
+  post(FrameMsg::kRackZoneTimerStart, second);
+  post(FrameMsg::kMeterZoneTimerStart, second);
   ProcessEvents();
   EXPECT_TRUE(rack.HasTimer(102));
   EXPECT_TRUE(meters.HasTimer(102));
   EXPECT_FALSE(rack.HasTimer(101));
 
-  f.PostMessage(FrameMsg::kRackZoneTimerStop, second, 0);
+  post(FrameMsg::kRackZoneTimerStop, second);
   ProcessEvents();
   EXPECT_FALSE(rack.HasTimer(102));
   EXPECT_TRUE(meters.HasTimer(102));
-  f.PostMessage(FrameMsg::kMeterZoneTimerStop, second, 0);
+  post(FrameMsg::kMeterZoneTimerStop, second);
   ProcessEvents();
   EXPECT_FALSE(meters.HasTimer(102));
 }
@@ -399,12 +407,15 @@ TEST_F(FrameTest, WidgetProperties_OnlyForAWidgetThatAPanelStillHolds) {
   panel->m_widgets.push_back(widget);
   CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
 
+  const auto show = [&](const CCustomControlObject& w) {
+    f.Post(CPostedMessage{FrameMsg::kShowWidgetProps, 0, 1, w.GetHandle(), {}});
+  };
   CTestWidget gone;  // never in a panel, as one deleted before its message arrived
-  f.PostMessage(FrameMsg::kShowWidgetProps, reinterpret_cast<WPARAM>(&gone), 1);
+  show(gone);
   ProcessEvents();
   EXPECT_EQ(grid.GetCurrentWidget(), nullptr);
 
-  f.PostMessage(FrameMsg::kShowWidgetProps, reinterpret_cast<WPARAM>(widget), 1);
+  show(*widget);
   ProcessEvents();
   EXPECT_EQ(grid.GetCurrentWidget(), widget);
 }

@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr std::uint32_t kComPort = 8;
+constexpr std::uint32_t kNerexPanelPort = 8;
 constexpr std::uint8_t kUnitId = 3;
 
 class NerexPanelOnlineTest : public SimBusFrameTest {
@@ -30,7 +30,7 @@ class NerexPanelOnlineTest : public SimBusFrameTest {
     SimBusFrameTest::SetUp();
     RegisterProcessorFamily();
     RegisterDevicePanelClasses();
-    StartBus(kComPort, [this](CSimBus& units) {
+    StartBus(kNerexPanelPort, [this](CSimBus& units) {
       unit = units.Add<CSimProcessorUnit>(120, kUnitId);
       CNerexSeriesMemory image = unit->Current();
       image.inputs.gains[3] = -60;

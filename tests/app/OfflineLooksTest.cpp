@@ -28,7 +28,7 @@
 
 namespace {
 
-constexpr std::uint32_t kComPort = 11;
+constexpr std::uint32_t kLooksPort = 11;
 constexpr CColour kBackground{0xFF202020u};
 
 enum class Led { kRed, kGreen, kYellow, kOther };
@@ -52,7 +52,7 @@ class OfflineLooksTest : public SimBusFrameTest {
     RegisterProcessorFamily();
     RegisterAmplifierFamilies();
     RegisterDevicePanelClasses();
-    StartBus(kComPort, [](CSimBus& units) {
+    StartBus(kLooksPort, [](CSimBus& units) {
       units.Add<CSimProcessorUnit>(120, 1)->SetDeviceName("Sim Processor");
       units.Add<CSimProcessorUnit>(16, 4)->SetDeviceName("Sim Fennick");
       SimSecurityConfig amp;

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr std::uint32_t kComPort = 9;
+constexpr std::uint32_t kSamplePort = 9;
 
 class SampleSystemOnlineTest : public SimBusFrameTest {
  protected:
@@ -25,7 +25,7 @@ class SampleSystemOnlineTest : public SimBusFrameTest {
     RegisterCustomControls();
     SimOptions options;
     ASSERT_TRUE(ParseSimOptions(SplitSimOptions(kSampleSystemSimulatorOptions), options));
-    StartBus(kComPort, [&](CSimBus& units) {
+    StartBus(kSamplePort, [&](CSimBus& units) {
       EXPECT_EQ(AddSimUnits(options, units), std::size_t(kSampleSystemUnitCount));
       units.SetPacing(options.baud);
     });

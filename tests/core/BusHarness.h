@@ -19,6 +19,7 @@
 #include "core/SerialComms.h"
 #include "core/SevenBit.h"
 #include "core/System.h"
+#include "core/SystemMessages.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/RecordingUi.h"
@@ -40,7 +41,7 @@ class CTestFrame : public CRecordingUi {
  public:
   bool Post(CPostedMessage message) override {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (message.message == WM_LOG_LINE) {
+    if (message.message == FrameMsg::kLogLine) {
       m_log.push_back(std::move(message.text));
     } else {
       m_messages.push_back(std::move(message));

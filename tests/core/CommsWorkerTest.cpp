@@ -53,8 +53,8 @@ TEST_F(CommsWorkerTest, GoOnline_ReadsRepliesIntoDevicesUntilConnected_LogsConne
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Going Online"), 1u);
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Connected to Test Model   ID: 7"), 1u);
   // Levels 1, 2 and 3 post; the higher ones do not.
-  EXPECT_EQ(h.frame.CountFor(UWM_ONLINE_STATUS, device), 3u);
-  EXPECT_EQ(h.frame.CountFor(UWM_REFRESH_RACK, device), 3u);
+  EXPECT_EQ(h.frame.CountFor(FrameMsg::kPropagateOnline, device), 3u);
+  EXPECT_EQ(h.frame.CountFor(FrameMsg::kRefreshRack, device), 3u);
 }
 
 TEST_F(CommsWorkerTest, UnansweredRequests_LowerTheLevel_DisconnectOnlyAtZero) {
@@ -67,8 +67,8 @@ TEST_F(CommsWorkerTest, UnansweredRequests_LowerTheLevel_DisconnectOnlyAtZero) {
 
   EXPECT_GE(device->GetMissCount(), 6u);
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Disconnected from Test Model   ID: 9"), 1u);
-  EXPECT_EQ(h.frame.CountFor(UWM_INVALIDATE_PANEL, device), 1u);
-  EXPECT_EQ(h.frame.CountFor(UWM_WARNING_STATUS, device), 1u);
+  EXPECT_EQ(h.frame.CountFor(FrameMsg::kInvalidatePanel, device), 1u);
+  EXPECT_EQ(h.frame.CountFor(FrameMsg::kPropagateWarning, device), 1u);
 }
 
 TEST_F(CommsWorkerTest, SystemQueue_GoesFirst_NewestFirst_ThenTheDevicesQueues) {
@@ -178,7 +178,7 @@ TEST_F(CommsWorkerTest, TransportFailure_PostsFatalError_AndTheWorkerGoesIdle) {
   device->SetNeedsInitialisation(false);
   h.line->FailNextRead();
   ASSERT_TRUE(h.StartOnline());
-  ASSERT_TRUE(WaitFor([&] { return h.frame.Count(UWM_FATAL_COMMS_ERROR) == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return h.frame.Count(FrameMsg::kFatalCommsError) == 1; }));
   // The worker acknowledges its own go-idle request: going offline does not wait.
   h.system.GetComms().RequestIdle();
   EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerIdle);

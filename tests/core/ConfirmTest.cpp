@@ -14,13 +14,13 @@
 namespace {
 
 // Answers every question as scripted and records what it was asked.
-class CScriptedConfirm : public IConfirmPrompt {
+class CScriptedConfirm {
  public:
   struct Question {
     std::string caption, question, okText;
   };
   bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
-                  bool& neverAgain) override {
+                  bool& neverAgain) {
     asked.push_back({caption, question, okText});
     if (answerOk) neverAgain = tickNeverAgain;
     return answerOk;

@@ -71,7 +71,7 @@ TEST_F(DeviceChangeTest, LinkedMembersReceiveValueUnderTheirOwnParameterId) {
   ASSERT_EQ(devices[2]->applied.size(), 1u);
   const CParamValue& got = devices[2]->applied[0];
   EXPECT_EQ(got.id, kTestMute);
-  EXPECT_EQ(got.kind, kParamKindInteger);
+  EXPECT_EQ(got.kind, ParamKind::kInteger);
   EXPECT_EQ(got.text, "seven");
   EXPECT_EQ(got.value, 7.5f);
   EXPECT_EQ(devices[0]->applied.size(), 1u);  // the source is never fed back

@@ -112,8 +112,8 @@ TEST_F(DeviceManagementTest, AddZone_AppendsAZoneAndAsksForRedraws) {
   EXPECT_FALSE(zone->m_bCollapsed);
   const auto posted = frame.Take();
   ASSERT_EQ(posted.size(), 2u);
-  EXPECT_EQ(posted[0].message, UWM_REFRESH_RACK);
-  EXPECT_EQ(posted[1].message, UWM_REDRAW_LIVE_METERS);
+  EXPECT_EQ(posted[0].message, FrameMsg::kRefreshRack);
+  EXPECT_EQ(posted[1].message, FrameMsg::kRebuildMeters);
 }
 
 TEST_F(DeviceManagementTest, DeleteZone_FirstZoneStays_OthersHandTheirDevicesToTheZoneBefore) {
@@ -133,7 +133,7 @@ TEST_F(DeviceManagementTest, DeleteZone_FirstZoneStays_OthersHandTheirDevicesToT
 
   system.DeleteZone(first, false);
   EXPECT_EQ(system.GetZones().size(), 3u);
-  EXPECT_EQ(Posted(UWM_REFRESH_RACK), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kRefreshRack), 1u);
 
   system.DeleteZone(third, false);  // third is gone: do not touch it again
   ASSERT_EQ(system.GetZones().size(), 2u);

@@ -137,8 +137,10 @@ std::vector<std::uint32_t> Messages(CRecordingFrame& sink) {
   for (const auto& m : sink.Take()) out.push_back(m.message);
   return out;
 }
-const std::vector<std::uint32_t> kLevelPosts = {UWM_REDRAW_METER_ENTRY, UWM_REFRESH_RACK, UWM_ONLINE_STATUS};
-const std::vector<std::uint32_t> kDisconnectPosts = {UWM_INVALIDATE_PANEL, UWM_ONLINE_STATUS, UWM_WARNING_STATUS};
+const std::vector<std::uint32_t> kLevelPosts = {FrameMsg::kRedrawMeterEntry, FrameMsg::kRefreshRack,
+                                                FrameMsg::kPropagateOnline};
+const std::vector<std::uint32_t> kDisconnectPosts = {FrameMsg::kInvalidatePanel, FrameMsg::kPropagateOnline,
+                                                     FrameMsg::kPropagateWarning};
 }  // namespace
 
 TEST_F(DeviceQueueTest, CommsLevel_ThreeGoodRepliesConnectAndPostEachStep) {
@@ -183,7 +185,7 @@ TEST_F(DeviceQueueTest, CommsLevel_OpenPanelAndSelectionGetTheirPosts) {
   system.SetSelectedDevice(0);
   device.UpdateCommsState(true);  // another device is selected
   std::vector<std::uint32_t> expected = kLevelPosts;
-  expected.push_back(UWM_REFRESH_OPEN_PANEL);
+  expected.push_back(FrameMsg::kPanelOnlineState);
   EXPECT_EQ(Messages(frame), expected);
 
   auto* selected = new CTestDevice(&system, 2, &frame);
@@ -191,7 +193,7 @@ TEST_F(DeviceQueueTest, CommsLevel_OpenPanelAndSelectionGetTheirPosts) {
   system.SetSelectedDevice(1);
   selected->UpdateCommsState(true);
   expected = kLevelPosts;
-  expected.push_back(UWM_REFRESH_SELECTION_PROPERTIES);
+  expected.push_back(FrameMsg::kSelectDevice);
   EXPECT_EQ(Messages(frame), expected);
 }
 

@@ -78,9 +78,9 @@ TEST_F(DiscoveryTest, ShortIds_EachUnitBecomesOneDevice_InTheSelectedZone_ASecon
   EXPECT_EQ(nerex->GetDeviceId(), 5u);
   EXPECT_EQ(nerex->GetTypeCode(), 114u);
   EXPECT_EQ(nerex->GetModelIndex(), 0x1C20u);
-  EXPECT_EQ(h.frame.CountFor(UWM_REFRESH_RACK, nerex), 1u);
-  EXPECT_EQ(h.frame.CountFor(UWM_REDRAW_METER_ENTRY, nerex), 1u);
-  EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 0u);
+  EXPECT_EQ(h.frame.CountFor(FrameMsg::kRefreshRack, nerex), 1u);
+  EXPECT_EQ(h.frame.CountFor(FrameMsg::kRedrawMeterEntry, nerex), 1u);
+  EXPECT_EQ(h.frame.Count(FrameMsg::kGoOffline), 0u);
   EXPECT_EQ(h.system.GetComms().GetWorkerState() == kWorkerAutoscan, false);
 
   // The UI thread puts them into the zone that the device view has selected.
@@ -198,12 +198,12 @@ TEST_F(DiscoveryTest, StopDuringTheShortIdPass_EndsBeforeTheNextProbe_NoLongPass
   ASSERT_FALSE(requests.empty());
   EXPECT_EQ(requests.back(), (Bytes{0xBE, 0, 0, 0, 0}));
   EXPECT_EQ(CountRequest({0xBE, 0, 0, 0, 0}), 1u);
-  EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 1u);
+  EXPECT_EQ(h.frame.Count(FrameMsg::kGoOffline), 1u);
 }
 
 TEST_F(DiscoveryTest, EmptyBus_AsksToGoOffline_AndHandsTheDialogBack) {
   Scan(1, 1);
-  EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 1u);
+  EXPECT_EQ(h.frame.Count(FrameMsg::kGoOffline), 1u);
   EXPECT_EQ(h.system.GetComms().GetAutoscanDialog(), nullptr);
   EXPECT_FALSE(dialog.running);
   EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerOnline);
@@ -217,8 +217,8 @@ TEST_F(DiscoveryTest, TransportFailureDuringTheScan_PostsFatalErrorAndGoesIdle) 
   h.line->FailNextRead();
   Scan(5, 5);
 
-  EXPECT_EQ(h.frame.Count(UWM_FATAL_COMMS_ERROR), 1u);
-  EXPECT_EQ(h.frame.Count(UWM_GO_OFFLINE), 0u);
+  EXPECT_EQ(h.frame.Count(FrameMsg::kFatalCommsError), 1u);
+  EXPECT_EQ(h.frame.Count(FrameMsg::kGoOffline), 0u);
   EXPECT_EQ(h.CountRequests(0xBE), 0u);
   h.system.GetComms().RequestIdle();  // acknowledged at once: the worker asked for it itself
   EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerIdle);

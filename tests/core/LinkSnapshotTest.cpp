@@ -4,15 +4,11 @@
 #include "core/Link.h"
 #include "core/Snapshot.h"
 #include "platform/Archive.h"
+#include "tests/support/FilledUuid.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-CUuid UuidOf(std::uint8_t fill) {
-  CUuid u;
-  u.bytes.fill(fill);
-  return u;
-}
 void Put(Bytes& out, std::initializer_list<std::uint8_t> bytes) { out.insert(out.end(), bytes); }
 void PutUuid(Bytes& out, std::uint8_t fill) { out.insert(out.end(), 16, fill); }
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "core/AppSettings.h"
 #include "core/LogFile.h"
+#include "core/SystemMessages.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
 
@@ -65,7 +66,7 @@ TEST_F(LogFileTest, EachLineIsPostedToTheOutputPaneAsTheMessagesText) {
   m_log.WriteLog("Going Offline\n");
   const auto messages = m_sink.Take();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].message, WM_APP + 106);
+  EXPECT_EQ(messages[0].message, FrameMsg::kLogLine);
   EXPECT_EQ(messages[0].lParam, 0);
   EXPECT_EQ(messages[0].wParam, 0u);
   EXPECT_EQ(messages[0].text, "07-03-2025 09:05:03    Going Offline\n");
@@ -75,13 +76,13 @@ TEST_F(LogFileTest, CommsErrorLinesNeedLogCommsErrors) {
   m_settings.logCommsErrors = false;
   m_log.WriteErrorLog("No reply\n");
   EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()), "<missing>");
-  EXPECT_EQ(m_sink.Count(WM_LOG_LINE), 0u);
+  EXPECT_EQ(m_sink.Count(FrameMsg::kLogLine), 0u);
   m_log.WriteLog("Going Online\n");
   m_settings.logCommsErrors = true;
   m_log.WriteErrorLog("No reply\n");
   EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()),
             "07-03-2025 09:05:03    Going Online\r\n07-03-2025 09:05:03    No reply\r\n");
-  EXPECT_EQ(m_sink.Count(WM_LOG_LINE), 2u);
+  EXPECT_EQ(m_sink.Count(FrameMsg::kLogLine), 2u);
 }
 
 TEST_F(LogFileTest, TrimDropsWholeLeadingLinesUntilBelowTheLimit) {
@@ -130,7 +131,7 @@ TEST_F(LogFileTest, HugeSizeLimitTakesNoMemoryUpFrontAndStillLogs) {
   EXPECT_NO_THROW(m_log.WriteLog("second\n"));
   EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()),
             "07-03-2025 09:05:03    first\r\n07-03-2025 09:05:03    second\r\n");
-  EXPECT_EQ(m_sink.Count(WM_LOG_LINE), 2u);
+  EXPECT_EQ(m_sink.Count(FrameMsg::kLogLine), 2u);
 }
 
 TEST_F(LogFileTest, ExportCopiesTheWholeFileAndReportsFailure) {

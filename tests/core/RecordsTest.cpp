@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <functional>
 
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "core/AppSettings.h"
 #include "core/DataStream.h"
@@ -21,64 +23,38 @@ Bytes BytesOf(const std::ostringstream& out) {
 }  // namespace
 
 TEST(ParamRecords, InfoEqualityCoversEveryField) {
-  CParamInfo a{"Gain", 1, 13, 0, 12.0f, -40.0f, 0, 0};
-  CParamInfo b = a;
-  EXPECT_EQ(a, b);
-  b.flag = 1;
-  EXPECT_NE(a, b);
-  b = a;
-  b.extra2 = 9;
-  EXPECT_NE(a, b);
+  const CParamInfo a{"Gain", ParamKind::kLevel, 13, 0, 12.0f, -40.0f, 0, 0};
+  const std::vector<std::function<void(CParamInfo&)>> changes = {
+      [](CParamInfo& i) { i.name = "Gain2"; },       [](CParamInfo& i) { i.kind = ParamKind::kDelay; },
+      [](CParamInfo& i) { i.id = 14; },              [](CParamInfo& i) { i.inactive = 1; },
+      [](CParamInfo& i) { i.maximum = 12.5f; },      [](CParamInfo& i) { i.minimum = -40.5f; },
+      [](CParamInfo& i) { i.textLimit = 8; },        [](CParamInfo& i) { i.options = kParamOptionReadOnly; },
+  };
+  EXPECT_EQ(a, CParamInfo(a));
+  for (std::size_t n = 0; n < changes.size(); ++n) {
+    CParamInfo b = a;
+    changes[n](b);
+    EXPECT_NE(a, b) << n;
+    EXPECT_FALSE(a == b) << n;
+  }
 }
 
 TEST(ParamRecords, ValueBuilders) {
   CParamValue i = MakeIntParamValue(3, 5);
-  EXPECT_EQ(i.kind, kParamKindInteger);
+  EXPECT_EQ(i.kind, ParamKind::kInteger);
   EXPECT_EQ(i.integer, 5);
   EXPECT_EQ(i.value, 0.0f);
   CParamValue b = MakeBoolParamValue(4, true);
-  EXPECT_EQ(b.kind, kParamKindBool);
+  EXPECT_EQ(b.kind, ParamKind::kBool);
   EXPECT_EQ(b.flag, 1);
   CParamValue t = MakeTextParamValue(58, "Stage Left");
   EXPECT_EQ(t.GetText(), "Stage Left");
-  CParamValue f(13, -3.5f, 1);
-  EXPECT_EQ(f.kind, 1);
+  CParamValue f(13, -3.5f, ParamKind::kLevel);
+  EXPECT_EQ(f.kind, ParamKind::kLevel);
   EXPECT_EQ(f.value, -3.5f);
   CParamValue none = MakeNoParamValue();
   EXPECT_EQ(none.id, 0);
-  EXPECT_EQ(none.kind, kParamKindNone);
-}
-
-TEST(ParamRecords, PropertyItemsHoldTheirValues) {
-  CPropertyItem id = MakeTextPropertyItem(63, 17, "ID", "Set the device ID", 1, 0, 1);
-  EXPECT_EQ(id.value.type, kPropArray);
-  EXPECT_EQ(id.value.GetNumber(), 17);
-  EXPECT_EQ(id.value.propertyId, 63);
-  EXPECT_EQ(id.option1, 1);
-  EXPECT_TRUE(id.value.text.empty());
-
-  CPropertyOptions opts;
-  opts.selected = 1;
-  opts.options = {"Milliseconds", "Metres", "Feet"};
-  CPropertyItem choice = MakeChoicePropertyItem(261, opts, "Delay Units", "", 0, 0, 0);
-  ASSERT_NE(choice.value.GetOptions(), nullptr);
-  EXPECT_EQ(choice.value.GetOptions()->options.size(), 3u);
-  EXPECT_EQ(choice.value.GetOptions()->selected, 1u);
-
-  choice.value.text = "refused";
-  choice.value.Clear();
-  EXPECT_EQ(choice.value.GetOptions(), nullptr);
-  EXPECT_EQ(choice.value.type, kPropNone);
-  EXPECT_EQ(choice.value.propertyId, 0);
-  EXPECT_TRUE(choice.value.text.empty());
-
-  CPropertyItem group = MakeGroupPropertyItem("General", "");
-  EXPECT_EQ(group.value.type, kPropGroup);
-  EXPECT_FALSE(group.value.HasData());
-  group.value.Clear();
-
-  CPropertyItem s = MakeStringPropertyItem(58, "Amp 1", "Name", "", 0, 0, 0);
-  EXPECT_EQ(s.value.GetString(), "Amp 1");
+  EXPECT_EQ(none.kind, ParamKind::kNone);
 }
 
 TEST(Uuid, NilAndRandomVersion4) {

@@ -12,6 +12,7 @@
 #include "core/Device.h"
 #include "core/Security.h"
 #include "core/SecurityDialog.h"
+#include "core/SystemMessages.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/core/BusHarness.h"
@@ -50,7 +51,7 @@ class CScriptedSecurityDialog : public IMessageSink {
 
   bool Post(CPostedMessage message) override {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (message.message != UWM_SECURITY_PROGRESS || m_links.empty()) return true;
+    if (message.message != FrameMsg::kSecurityProgress || m_links.empty()) return true;
     CSecurityDialogLink& link = *m_links.back();
     CSecurityRequest request;
     if (!link.TakeRequest(request)) return true;
@@ -105,12 +106,12 @@ class CScriptedSecurityDialog : public IMessageSink {
   std::vector<CSecurityRequest> m_requests;
 };
 
-// The main frame: records everything and opens the scripted dialog on WM_APP+115 (unless the
+// The main frame: records everything and opens the scripted dialog on FrameMsg::kOpenSecurityDlg (unless the
 // test has no dialog).
 class CSecurityFrame : public CTestFrame {
  public:
   bool Post(CPostedMessage message) override {
-    if (message.message == UWM_OPEN_SECURITY_DIALOG && dialog && system) system->GetComms().SetSecurityDialog(dialog->Open());
+    if (message.message == FrameMsg::kOpenSecurityDlg && dialog && system) system->GetComms().SetSecurityDialog(dialog->Open());
     return CTestFrame::Post(std::move(message));
   }
   CSystem* system = nullptr;
@@ -287,7 +288,7 @@ TEST_F(SecurityTest, AbortAtThePasswordQuestionTakesTheConnectionOffline) {
   dialog.Script({{kSecurityAnswerAbort, ""}});
   GoOnlineAndRunPass();
 
-  ASSERT_TRUE(WaitFor([&] { return frame.Count(UWM_GO_OFFLINE) == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return frame.Count(FrameMsg::kGoOffline) == 1; }));
   ASSERT_TRUE(WaitFor([&] { return system.GetComms().GetWorkerState() == kWorkerIdle; }));
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
   EXPECT_FALSE(Device(0)->IsIgnored());
@@ -384,7 +385,7 @@ TEST_F(SecurityTest, RefusedDeviceDoesNotBringTheDialogBackWithinItsHoldOff) {
   auto* amp = static_cast<CSimZelAmpUnit*>(unit);
   const std::size_t probes = amp->ReadCount(0x3C);
   ASSERT_TRUE(WaitFor([&] { return amp->ReadCount(0x3C) >= probes + 3; }));
-  EXPECT_EQ(frame.Count(UWM_OPEN_SECURITY_DIALOG), 1u);
+  EXPECT_EQ(frame.Count(FrameMsg::kOpenSecurityDlg), 1u);
   EXPECT_EQ(dialog.PassCount(), 1u);
 }
 
@@ -460,7 +461,7 @@ TEST_F(SecurityTest, SetPassWritesTheFilesUsersOrAnEmptyTableIntoEverySettledUni
   SetSystemUsers({{"Admin", "New"}, {"Op", "o"}}, true);
   system.GetComms().SetNeedSecuritySet(true);
   ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(2); }));
-  EXPECT_EQ(frame.Count(UWM_OPEN_SECURITY_DIALOG, 1, false), 1u);
+  EXPECT_EQ(frame.Count(FrameMsg::kOpenSecurityDlg, 1, false), 1u);
   EXPECT_EQ(a->GetUsers(), (Users{{"Admin", "New"}, {"Op", "o"}}));
   EXPECT_EQ(b->GetUsers(), (Users{{"Admin", "New"}, {"Op", "o"}}));
   const auto lines = dialog.ProgressLines();
@@ -544,7 +545,7 @@ TEST_F(SecurityTest, FatalCommsErrorDuringThePassClosesTheDialogAndGoesOffline) 
   line->SetHangup(true);
   GoOnlineAndRunPass();
 
-  ASSERT_TRUE(WaitFor([&] { return frame.Count(UWM_FATAL_COMMS_ERROR) == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return frame.Count(FrameMsg::kFatalCommsError) == 1; }));
   ASSERT_TRUE(WaitFor([&] { return system.GetComms().GetWorkerState() == kWorkerIdle; }));
   EXPECT_TRUE(dialog.Questions().empty());
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
@@ -569,7 +570,7 @@ TEST(SecurityDialogLink, RequestNotTakenInTimeIsWithdrawnAndNeverShown) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(link.Send(request, 30));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  EXPECT_EQ(window.Count(UWM_SECURITY_PROGRESS), 1u);
+  EXPECT_EQ(window.Count(FrameMsg::kSecurityProgress), 1u);
   CSecurityRequest taken;
   EXPECT_FALSE(link.TakeRequest(taken));
 }

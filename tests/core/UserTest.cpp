@@ -4,17 +4,12 @@
 #include "core/Scramble.h"
 #include "core/User.h"
 #include "platform/Archive.h"
+#include "tests/support/FilledUuid.h"
 #include "tests/support/FixedTick.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-CUuid UuidOf(std::uint8_t fill) {
-  CUuid u;
-  u.bytes.fill(fill);
-  return u;
-}
 
 // Owns the users of a list for the length of a test.
 struct OwnedUsers {

@@ -13,16 +13,16 @@
 namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-CParamValue ValueOfKind(int kind, float value = 0.0f) { return CParamValue(1, value, kind); }
+CParamValue ValueOfKind(ParamKind kind, float value = 0.0f) { return CParamValue(1, value, kind); }
 
-std::string Format(int kind, float value, std::uint32_t optionBits = 0, float minimum = 0.0f) {
+std::string Format(ParamKind kind, float value, std::uint32_t optionBits = 0, float minimum = 0.0f) {
   CParamInfo info;
-  info.extra2 = optionBits;
+  info.options = optionBits;
   info.minimum = minimum;
   return FormatParameterValue(info, value, ValueOfKind(kind));
 }
 
-float Parse(int kind, const std::string& text, float current = 0.0f) {
+float Parse(ParamKind kind, const std::string& text, float current = 0.0f) {
   return ParseParameterValue(ValueOfKind(kind, current), text);
 }
 }  // namespace
@@ -158,55 +158,55 @@ TEST(QuarterStepTest, NonPositiveValue_GivesIndexZeroNotALogOfZero) {
 }
 
 TEST(FormatParameterValueTest, GainShowsMuteOnlyWithTheOptionBitAtTheMinimum) {
-  EXPECT_EQ(Format(1, -80.0f, 0x2, -80.0f), "Mute");
-  EXPECT_EQ(Format(1, -80.0f, 0x0, -80.0f), "-80.0 dB");
-  EXPECT_EQ(Format(1, -79.9f, 0x2, -80.0f), "-79.9 dB");
-  EXPECT_EQ(Format(1, 6.0f), "6.0 dB");
+  EXPECT_EQ(Format(ParamKind::kLevel, -80.0f, 0x2, -80.0f), "Mute");
+  EXPECT_EQ(Format(ParamKind::kLevel, -80.0f, 0x0, -80.0f), "-80.0 dB");
+  EXPECT_EQ(Format(ParamKind::kLevel, -79.9f, 0x2, -80.0f), "-79.9 dB");
+  EXPECT_EQ(Format(ParamKind::kLevel, 6.0f), "6.0 dB");
 }
 
 TEST(FormatParameterValueTest, FrequencyTexts) {
-  EXPECT_EQ(Format(2, 1500.0f), "1k 50 Hz");
-  EXPECT_EQ(Format(2, 12500.0f), "12k 5 Hz");
-  EXPECT_EQ(Format(2, 100.0f), "100.0 Hz");
-  EXPECT_EQ(Format(2, 150.4f), "150 Hz");
-  EXPECT_EQ(Format(2, 20.0f), "20.0 Hz");
-  EXPECT_EQ(Format(2, IndexToFreq(kFreqIndexBelow10Hz)), "<10Hz");
-  EXPECT_EQ(Format(2, IndexToFreq(kFreqIndexAbove32kHz)), ">32kHz");
+  EXPECT_EQ(Format(ParamKind::kFrequency, 1500.0f), "1k 50 Hz");
+  EXPECT_EQ(Format(ParamKind::kFrequency, 12500.0f), "12k 5 Hz");
+  EXPECT_EQ(Format(ParamKind::kFrequency, 100.0f), "100.0 Hz");
+  EXPECT_EQ(Format(ParamKind::kFrequency, 150.4f), "150 Hz");
+  EXPECT_EQ(Format(ParamKind::kFrequency, 20.0f), "20.0 Hz");
+  EXPECT_EQ(Format(ParamKind::kFrequency, IndexToFreq(kFreqIndexBelow10Hz)), "<10Hz");
+  EXPECT_EQ(Format(ParamKind::kFrequency, IndexToFreq(kFreqIndexAbove32kHz)), ">32kHz");
 }
 
 TEST(FormatParameterValueTest, KiloHertzHundredsAreZeroPadded_1019HzIsNotShownAs1k1) {
-  EXPECT_EQ(Format(2, 1000.0f), "1k 00 Hz");
-  EXPECT_EQ(Format(2, IndexToFreq(253)), "1k 01 Hz");  // 1019.4 Hz
-  EXPECT_EQ(Format(2, 1050.0f), "1k 05 Hz");
+  EXPECT_EQ(Format(ParamKind::kFrequency, 1000.0f), "1k 00 Hz");
+  EXPECT_EQ(Format(ParamKind::kFrequency, IndexToFreq(253)), "1k 01 Hz");  // 1019.4 Hz
+  EXPECT_EQ(Format(ParamKind::kFrequency, 1050.0f), "1k 05 Hz");
 }
 
 TEST(FormatParameterValueTest, QDelayAndDegreeTexts) {
-  EXPECT_EQ(Format(3, 13.6f), "14");  // the float 13.6 is above the double 13.6
-  EXPECT_EQ(Format(3, 4.0f), "4.0");
-  EXPECT_EQ(Format(3, 1.27f), "1.27");
-  EXPECT_EQ(Format(3, 0.5f), "0.50");
-  EXPECT_EQ(Format(4, 9.99f), "9.9900ms");  // the float 9.99 is below the double 9.99
-  EXPECT_EQ(Format(4, 50.0f), "50.000ms");
-  EXPECT_EQ(Format(4, 150.0f), "150.00ms");
-  EXPECT_EQ(Format(9, 45.7f), "45\xCB\x9A");
-  EXPECT_EQ(Format(9, -3.9f), "-3\xCB\x9A");
+  EXPECT_EQ(Format(ParamKind::kQ, 13.6f), "14");  // the float 13.6 is above the double 13.6
+  EXPECT_EQ(Format(ParamKind::kQ, 4.0f), "4.0");
+  EXPECT_EQ(Format(ParamKind::kQ, 1.27f), "1.27");
+  EXPECT_EQ(Format(ParamKind::kQ, 0.5f), "0.50");
+  EXPECT_EQ(Format(ParamKind::kDelay, 9.99f), "9.9900ms");  // the float 9.99 is below the double 9.99
+  EXPECT_EQ(Format(ParamKind::kDelay, 50.0f), "50.000ms");
+  EXPECT_EQ(Format(ParamKind::kDelay, 150.0f), "150.00ms");
+  EXPECT_EQ(Format(ParamKind::kPhase, 45.7f), "45\xCB\x9A");
+  EXPECT_EQ(Format(ParamKind::kPhase, -3.9f), "-3\xCB\x9A");
 }
 
 TEST(FormatParameterValueTest, OtherKindsHaveNoText) {
-  EXPECT_EQ(Format(7, 3.0f), "");
-  EXPECT_EQ(Format(11, 3.0f), "");
+  EXPECT_EQ(Format(ParamKind::kInteger, 3.0f), "");
+  EXPECT_EQ(Format(ParamKind::kTime, 3.0f), "");
 }
 
 TEST(ParseParameterValueTest, FrequencyForms) {
-  EXPECT_EQ(Parse(2, "1k 50 Hz"), SnapFreq(1500.0f));
-  EXPECT_EQ(Parse(2, "2k5"), SnapFreq(2500.0f));
-  EXPECT_EQ(Parse(2, "2K"), SnapFreq(2000.0f));
-  EXPECT_EQ(Parse(2, "250 Hz"), SnapFreq(250.0f));
-  EXPECT_EQ(Parse(2, "nonsense"), IndexToFreq(0));
+  EXPECT_EQ(Parse(ParamKind::kFrequency, "1k 50 Hz"), SnapFreq(1500.0f));
+  EXPECT_EQ(Parse(ParamKind::kFrequency, "2k5"), SnapFreq(2500.0f));
+  EXPECT_EQ(Parse(ParamKind::kFrequency, "2K"), SnapFreq(2000.0f));
+  EXPECT_EQ(Parse(ParamKind::kFrequency, "250 Hz"), SnapFreq(250.0f));
+  EXPECT_EQ(Parse(ParamKind::kFrequency, "nonsense"), IndexToFreq(0));
 }
 
 TEST(ParseParameterValueTest, FormattedFrequenciesParseBackToTheSameCode) {
-  const CParamValue freq = ValueOfKind(2);
+  const CParamValue freq = ValueOfKind(ParamKind::kFrequency);
   for (int i = kFreqIndexBelow10Hz + 1; i < 380; ++i) {
     const std::string text = FormatParameterValue(CParamInfo{}, IndexToFreq(i), freq);
     EXPECT_EQ(FreqToIndex(ParseParameterValue(freq, text)), i) << text;
@@ -214,33 +214,33 @@ TEST(ParseParameterValueTest, FormattedFrequenciesParseBackToTheSameCode) {
 }
 
 TEST(ParseParameterValueTest, DelayUnitsAndSign) {
-  EXPECT_EQ(Parse(4, "10ms"), SnapDelayTime(10.0f));
-  EXPECT_EQ(Parse(4, "10"), SnapDelayTime(10.0f));
-  EXPECT_EQ(Parse(4, "-5"), SnapDelayTime(5.0f));
-  EXPECT_EQ(Parse(4, "343.37189mm"), SnapDelayTime(1.0f));
-  EXPECT_EQ(Parse(4, "34.337189CM"), SnapDelayTime(1.0f));
-  EXPECT_EQ(Parse(4, "0.34337189m"), SnapDelayTime(1.0f));
-  EXPECT_EQ(Parse(4, "1.126548232ft"), SnapDelayTime(1.0f));
-  EXPECT_EQ(Parse(4, "3 apples"), SnapDelayTime(3.0f));
+  EXPECT_EQ(Parse(ParamKind::kDelay, "10ms"), SnapDelayTime(10.0f));
+  EXPECT_EQ(Parse(ParamKind::kDelay, "10"), SnapDelayTime(10.0f));
+  EXPECT_EQ(Parse(ParamKind::kDelay, "-5"), SnapDelayTime(5.0f));
+  EXPECT_EQ(Parse(ParamKind::kDelay, "343.37189mm"), SnapDelayTime(1.0f));
+  EXPECT_EQ(Parse(ParamKind::kDelay, "34.337189CM"), SnapDelayTime(1.0f));
+  EXPECT_EQ(Parse(ParamKind::kDelay, "0.34337189m"), SnapDelayTime(1.0f));
+  EXPECT_EQ(Parse(ParamKind::kDelay, "1.126548232ft"), SnapDelayTime(1.0f));
+  EXPECT_EQ(Parse(ParamKind::kDelay, "3 apples"), SnapDelayTime(3.0f));
 }
 
 TEST(ParseParameterValueTest, TypedDelaysKeepTheirMillisecondsOnTheUnitsGrid) {
   // A delay value is in milliseconds and one delay unit is 8.138e-5 ms: a typed delay moves
   // by less than the fine step of 4 units (0.33 microseconds), never by a fraction of a ms.
   for (const char* text : {"10ms", "2.5", "123.456", "649.9", "0.3"}) {
-    const float ms = Parse(4, text);
+    const float ms = Parse(ParamKind::kDelay, text);
     EXPECT_NEAR(ms, std::strtof(text, nullptr), 4 * 8.138e-5f) << text;
     EXPECT_EQ(SecondsToSamples(false, ms) % 4, 0u) << text;
   }
-  EXPECT_EQ(SecondsToSamples(false, Parse(4, "10ms")), 122880u);
+  EXPECT_EQ(SecondsToSamples(false, Parse(ParamKind::kDelay, "10ms")), 122880u);
 }
 
 TEST(ParseParameterValueTest, GainQAndUnknownKinds) {
-  EXPECT_EQ(Parse(1, "-12.5 dB"), -12.5f);
-  EXPECT_EQ(Parse(9, "  +30"), 30.0f);
-  EXPECT_EQ(Parse(3, "2.1"), SnapQ(2.1f));
-  EXPECT_EQ(Parse(1, ""), 0.0f);
-  EXPECT_EQ(Parse(7, "99", 4.5f), 4.5f);
+  EXPECT_EQ(Parse(ParamKind::kLevel, "-12.5 dB"), -12.5f);
+  EXPECT_EQ(Parse(ParamKind::kPhase, "  +30"), 30.0f);
+  EXPECT_EQ(Parse(ParamKind::kQ, "2.1"), SnapQ(2.1f));
+  EXPECT_EQ(Parse(ParamKind::kLevel, ""), 0.0f);
+  EXPECT_EQ(Parse(ParamKind::kInteger, "99", 4.5f), 4.5f);
 }
 
 TEST(AesTest, EncryptsTheStandardsExampleVectors) {

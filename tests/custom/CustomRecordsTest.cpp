@@ -170,6 +170,8 @@ TEST_P(WidgetKindTest, StreamAndClipboardCopy_KeepTheKindsFieldsButNotTheBinding
   EXPECT_EQ(copy->m_pDevice, nullptr);
   EXPECT_EQ(copy->m_parameterId, 0u);
   EXPECT_EQ(copy->m_lastInactive, 1);
+  // The copy is another widget to posted messages: a message about it never reaches w.
+  EXPECT_NE(copy->GetHandle(), w->GetHandle());
   w->m_pDevice = nullptr;
 
   // The kind's own stream record reads back into a fresh widget and writes the same bytes.
@@ -339,7 +341,7 @@ TEST_F(CustomRecordsTest, ButtonState_FollowsOnOffValuesOnlyForModifyParameter) 
   EXPECT_EQ(button.OnParameterUpdate(MakeBoolParamValue(1, true)), (CRect{10, 10, 60, 30}));
   EXPECT_TRUE(button.m_state);
   EXPECT_EQ(button.OnParameterUpdate(MakeBoolParamValue(1, true)), CRect{});
-  EXPECT_EQ(button.OnParameterUpdate(CParamValue(1, 3.0f, 1)), CRect{});
+  EXPECT_EQ(button.OnParameterUpdate(CParamValue(1, 3.0f, ParamKind::kLevel)), CRect{});
   button.m_flags = (button.m_flags & ~kButtonActions) | kButtonLaunchPanel;
   EXPECT_EQ(button.OnParameterUpdate(MakeBoolParamValue(1, false)), CRect{});
   EXPECT_TRUE(button.m_state);

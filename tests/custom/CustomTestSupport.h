@@ -3,12 +3,15 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/CPData.h"
 #include "core/CustomControlObject.h"
+#include "core/DeviceProperty.h"
+#include "tests/support/CollectingGrid.h"
 #include "core/ImageTree.h"
 #include "core/System.h"
 #include "core/Uuid.h"
@@ -77,3 +80,10 @@ class CRecordingView : public CCustomControlPanel {
   std::string title;
   std::vector<CRect> repainted;
 };
+
+// Puts the typed value into the row as the grid would read it back.
+inline void Type(CDeviceProperty& row, const std::string& text) {
+  row.SetEditText(text);
+  row.SetVariant(row.GetValueAsVariant());
+}
+

@@ -1,11 +1,14 @@
-// The property lists of a custom panel and of the widget base: which entries appear, what an
+// The property rows of a custom panel and of the widget base: which entries appear, what an
 // edit changes, and what is refused with which message.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <string>
 
 #include "core/CPData.h"
 #include "core/ImageTree.h"
+#include "core/PropertyPickers.h"
 #include "core/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
@@ -17,12 +20,6 @@
 
 namespace {
 
-std::vector<std::string> Names(const std::vector<CPropertyItem>& items) {
-  std::vector<std::string> names;
-  for (const CPropertyItem& item : items) names.push_back(item.name);
-  return names;
-}
-
 class PanelPropertiesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -33,141 +30,107 @@ class PanelPropertiesTest : public ::testing::Test {
   }
   void TearDown() override { m_panel->m_pView = nullptr; }
 
-  bool Edit(std::int32_t id, CNamedPropertyValue& value) {
-    value.propertyId = id;
-    return m_panel->ValidateProperty(value);
+  // Fills the grid from the panel and commits the row with that id after change.
+  bool Commit(std::uint32_t id, const std::function<void(CDeviceProperty&)>& change) {
+    m_grid.groups.clear();
+    m_panel->FillPropertiesPane(m_grid);
+    m_row = m_grid.Row(id);
+    if (!m_row) {
+      ADD_FAILURE() << "no row " << id;
+      return false;
+    }
+    change(*m_row);
+    return m_panel->OnPropertyChanged(*m_row);
+  }
+  bool Enter(std::uint32_t id, const std::string& text) {
+    return Commit(id, [&text](CDeviceProperty& row) { Type(row, text); });
+  }
+  bool Choose(std::uint32_t id, int index) {
+    return Commit(id, [index](CDeviceProperty& row) { row.SetComboSelection(index); });
   }
 
   CSystem m_system;
   CCPData* m_panel = nullptr;
   CRecordingView m_view;
+  CCollectingGrid m_grid;
+  CDeviceProperty* m_row = nullptr;
 };
 
-TEST_F(PanelPropertiesTest, Entries_OnlyInDesignModeAndImageUsageOnlyWithAnImage) {
-  std::vector<CPropertyItem> items;
-  m_panel->GetProperties(items);
-  EXPECT_EQ(Names(items),
-            (std::vector<std::string>{"General", "Name", "Grid Pitch", "Background", "Background Colour", "Background Image"}));
+TEST_F(PanelPropertiesTest, Rows_OnlyInDesignMode) {
+  m_panel->FillPropertiesPane(m_grid);
+  EXPECT_EQ(m_grid.Names(), (std::vector<std::string>{"[General]", "Name", "Disable Close Panel", "Grid Pitch",
+                                                      "[Background]", "Background Colour", "Background Image",
+                                                      "Image Usage"}));
   CCCImage image;
   m_panel->m_pBackgroundImage = &image;
   m_panel->m_imageUsage = kImageUsageCentre;
-  items.clear();
-  m_panel->GetProperties(items);
-  ASSERT_EQ(items.size(), 7u);
-  EXPECT_EQ(items[6].name, "Image Usage");
-  EXPECT_EQ(items[6].value.GetOptions()->selected, 1u);
+  m_grid.groups.clear();
+  m_panel->FillPropertiesPane(m_grid);
+  EXPECT_EQ(m_grid.Row(6)->GetValueText(), "Centre");
   m_panel->m_pBackgroundImage = nullptr;
 
   m_system.SetDesignMode(0);
-  items.clear();
-  m_panel->GetProperties(items);
-  EXPECT_TRUE(items.empty());
+  m_grid.groups.clear();
+  m_panel->FillPropertiesPane(m_grid);
+  EXPECT_TRUE(m_grid.groups.empty());
 }
 
 TEST_F(PanelPropertiesTest, Edits_NameAndPitchLimitsColourImageAndUsage) {
-  CNamedPropertyValue name;
-  name.SetString(std::string(41, 'n'));
-  EXPECT_FALSE(Edit(1, name));
-  EXPECT_EQ(name.text, "Panel name too long - 40 characters max");
-  name.SetString(std::string(40, 'n'));
-  EXPECT_TRUE(Edit(1, name));
+  EXPECT_FALSE(Enter(1, std::string(41, 'n')));
+  EXPECT_EQ(m_row->GetErrorText(), "Panel name too long - 40 characters max");
+  EXPECT_TRUE(Enter(1, std::string(40, 'n')));
   EXPECT_EQ(m_panel->m_name, std::string(40, 'n'));
   EXPECT_EQ(m_view.title, m_panel->m_name);
 
   for (auto [pitch, accepted] : {std::pair{1, false}, std::pair{2, true}, std::pair{20, true}, std::pair{21, false}}) {
-    CNamedPropertyValue value;
-    value.SetNumber(pitch);
-    EXPECT_EQ(Edit(3, value), accepted) << pitch;
-    EXPECT_EQ(value.text, accepted ? "" : "Window value must be between 2 and 20");
+    EXPECT_EQ(Enter(3, std::to_string(pitch)), accepted) << pitch;
+    EXPECT_EQ(m_row->GetErrorText(), accepted ? "" : "Window value must be between 2 and 20");
   }
   EXPECT_EQ(m_panel->m_gridPitch, 20);
 
   m_system.SetModified(false);
   const int rebuilds = m_view.rebuilds;
-  CNamedPropertyValue colour;
-  colour.SetData(kPropColour, m_panel->m_background);
-  EXPECT_TRUE(Edit(4, colour));
-  EXPECT_EQ(m_view.rebuilds, rebuilds);  // the same colour changes nothing
-  EXPECT_FALSE(m_system.IsModified());
-  colour.SetData(kPropColour, CColour::FromArgb(10, 20, 30, 40));
-  EXPECT_TRUE(Edit(4, colour));
-  EXPECT_EQ(m_panel->m_background, CColour::FromArgb(10, 20, 30, 40));
+  const CColour same = m_panel->m_background;
+  EXPECT_TRUE(Commit(4, [same](CDeviceProperty& row) {
+    static_cast<CColourPropertyCtrl&>(row).m_colour = CColourPropertyCtrl::ToColorRef(same);
+  }));
+  EXPECT_FALSE(m_system.IsModified()) << "the same colour changes nothing";
+  EXPECT_TRUE(Commit(4, [](CDeviceProperty& row) {
+    static_cast<CColourPropertyCtrl&>(row).m_colour = CColourPropertyCtrl::ToColorRef(CColour::FromArgb(255, 20, 30, 40));
+  }));
+  EXPECT_EQ(m_panel->m_background, CColour::FromArgb(255, 20, 30, 40));
   EXPECT_TRUE(m_system.IsModified());
+  EXPECT_GT(m_view.rebuilds, rebuilds);
 
   CCCImage image;
-  CNamedPropertyValue background;
-  background.SetData(kPropImage, &image);
-  EXPECT_TRUE(Edit(5, background));
+  EXPECT_TRUE(Commit(5, [&image](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = &image; }));
   EXPECT_EQ(m_panel->m_pBackgroundImage, &image);
-  CPropertyOptions usage;
-  usage.selected = 2;
-  CNamedPropertyValue usageValue;
-  usageValue.SetData(kPropOptions, usage);
-  EXPECT_TRUE(Edit(6, usageValue));
+  EXPECT_TRUE(Choose(6, 2));
   EXPECT_EQ(m_panel->m_imageUsage, kImageUsageStretch);
-  usage.selected = std::uint32_t(-1);
-  usageValue.SetData(kPropOptions, usage);
-  EXPECT_TRUE(Edit(6, usageValue));
+  EXPECT_TRUE(Choose(6, -1)) << "no choice: accepted, nothing changes";
   EXPECT_EQ(m_panel->m_imageUsage, kImageUsageStretch);
+  EXPECT_TRUE(Choose(7, 1));
+  EXPECT_TRUE(m_panel->m_disableClosePanel);
   m_panel->m_pBackgroundImage = nullptr;
 
-  CNamedPropertyValue other;
-  EXPECT_FALSE(Edit(7, other));
+  CDeviceProperty other("Other", std::string(), "", 8);
+  EXPECT_FALSE(m_panel->OnPropertyChanged(other));
 }
 
-TEST_F(PanelPropertiesTest, WidgetEntries_ParameterRowsForBoundKindsOnlyAndBinding) {
+TEST_F(PanelPropertiesTest, WidgetRows_ParameterRowsForBoundKindsOnlyAndBinding) {
   RegisterCustomControls();
   for (std::uint32_t type : {kControlBitmap, kControlLed, kControlFader, kControlKnob, kControlText, kControlButton}) {
-    std::unique_ptr<CCustomControlObject> w(CreateCustomControl(type));
-    w->SetRect(5, 6, 25, 16);
-    std::vector<CPropertyItem> items;
-    w->GetProperties(items);
-    ASSERT_GE(items.size(), 3u);
-    EXPECT_EQ(items[1].value.GetString(), "5, 6");
-    EXPECT_EQ(items[2].value.GetString(), "20, 10");
-    const bool bindable = type != kControlBitmap && type != kControlButton;
-    // The kind's own groups follow the shared entries.
-    ASSERT_GE(items.size(), 5u);
-    EXPECT_EQ(items[3].value.type == kPropGroup && items[4].name == "Parameter", bindable) << type;
-  }
-
-  CCCKnob knob;
-  auto* device = new CFileTestDevice(&m_system, CFileTestDevice::kImagingType, 4, nullptr, 0);
-  m_system.AppendDevice(device);
-  CNamedPropertyValue value;
-  value.propertyId = 3;
-  value.SetData(kPropParameter, CParameterRef{&knob, device, 2});
-  EXPECT_TRUE(knob.ValidateProperty(value));
-  EXPECT_EQ(knob.m_pDevice, device);
-  EXPECT_EQ(knob.m_parameterId, 2u);
-  EXPECT_EQ(value.changed, 1);
-  value.changed = 0;
-  EXPECT_TRUE(knob.ValidateProperty(value));
-  EXPECT_EQ(value.changed, 0);
-  value.propertyId = 99;
-  EXPECT_FALSE(knob.ValidateProperty(value));
-
-  // The listed "Parameter" entry holds the binding; handed back unchanged it keeps it.
-  for (std::uint32_t type : {kControlLed, kControlFader, kControlKnob, kControlText, kControlButton}) {
     SCOPED_TRACE(type);
     std::unique_ptr<CCustomControlObject> w(CreateCustomControl(type));
-    w->m_pDevice = device;
-    w->m_parameterId = 2;
-    std::vector<CPropertyItem> items;
-    w->GetProperties(items);
-    const auto entry = std::find_if(items.begin(), items.end(), [](const CPropertyItem& i) {
-      return i.value.propertyId == 3 && i.value.type == kPropParameter;
-    });
-    ASSERT_NE(entry, items.end());
-    const CParameterRef shown = GetPropertyValue(entry->value);
-    EXPECT_EQ(shown.control, w.get());
-    EXPECT_EQ(shown.device, device);
-    EXPECT_EQ(shown.parameterId, 2u);
-    CNamedPropertyValue back = entry->value;
-    EXPECT_TRUE(w->ValidateProperty(back));
-    EXPECT_EQ(w->m_pDevice, device);
-    EXPECT_EQ(w->m_parameterId, 2u);
-    EXPECT_EQ(back.changed, 0);
+    w->SetRect(5, 6, 25, 16);
+    CCollectingGrid grid;
+    w->FillPropertiesPane(grid);
+    ASSERT_NE(grid.Row(1), nullptr);
+    EXPECT_EQ(grid.Row(1)->GetValueText(), "5, 6");
+    EXPECT_EQ(grid.Row(2)->GetValueText(), "20, 10");
+    const bool bindable = type != kControlBitmap && type != kControlButton;
+    ASSERT_GE(grid.groups.size(), 2u);
+    EXPECT_EQ(grid.groups[1]->name == "Parameter", bindable);
   }
 }
 

@@ -32,14 +32,14 @@ class CParamTestDevice : public CFileTestDevice {
  public:
   explicit CParamTestDevice(IDeviceHost* system) : CFileTestDevice(system, kImagingType, 9, nullptr, 0) {}
 
-  void Define(int id, std::int32_t kind, float minimum, float maximum, float value, std::uint32_t options = 0) {
+  void Define(int id, ParamKind kind, float minimum, float maximum, float value, std::uint32_t options = 0) {
     CParamInfo info;
     info.name = "P" + std::to_string(id);
     info.id = id;
     info.kind = kind;
     info.minimum = minimum;
     info.maximum = maximum;
-    info.extra2 = options;
+    info.options = options;
     infos[id] = info;
     values[id] = CParamValue(id, value, kind);
   }
@@ -129,7 +129,7 @@ class WidgetTest : public ::testing::Test {
 // --- Value texts of the text widget ---
 
 struct TextCase {
-  std::int32_t kind;
+  ParamKind kind;
   float value;
   std::uint32_t flags;
   std::uint32_t options;  // of the parameter description
@@ -149,28 +149,29 @@ TEST_P(TextValueTest, FormatsByKindFormatAndUnits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, TextValueTest,
-    ::testing::Values(TextCase{1, -80.0f, kTextDefaultFlags, 0x2, "Mute"},
-                      TextCase{1, -80.0f, kTextDefaultFlags, 0, "-80.0 dB"},
-                      TextCase{1, -3.7f, kTextDefaultFlags & ~kTextAppendUnits, 0, "-3.7"},
-                      TextCase{1, -3.7f, (kTextDefaultFlags & ~0xF00u) | 0x200, 0, "-03 dB"},
-                      TextCase{2, 1250.0f, kTextDefaultFlags, 0, "1k 25 Hz"},
-                      TextCase{2, 12500.0f, kTextDefaultFlags, 0, "12k 5 Hz"},
-                      TextCase{2, 100.0f, kTextDefaultFlags, 0, "100.0 Hz"},
-                      TextCase{2, 250.0f, kTextDefaultFlags, 0, "250 Hz"},
-                      TextCase{3, 13.6f, kTextDefaultFlags, 0, "14"},
-                      TextCase{3, 1.0f, kTextDefaultFlags, 0, "1.00"},
-                      TextCase{4, 9.99f, kTextDefaultFlags, 0, "9.9900ms"},
-                      TextCase{4, 12.345f, kTextDefaultFlags, 0, "12.345ms"},
-                      TextCase{4, 150.0f, kTextDefaultFlags, 0, "150.00ms"},
-                      TextCase{4, 10.0f, (kTextDefaultFlags & ~kTextDelayMs) | kTextDelayMetres, 0, "3.4337m"},
-                      TextCase{4, 10.0f, kTextDefaultFlags & ~kTextDelayMs, 0, ""},
-                      TextCase{9, 45.7f, kTextDefaultFlags, 0, "45\u02DA"},
-                      TextCase{7, 3.0f, kTextDefaultFlags, 0, ""}));
+    ::testing::Values(TextCase{ParamKind::kLevel, -80.0f, kTextDefaultFlags, 0x2, "Mute"},
+                      TextCase{ParamKind::kLevel, -80.0f, kTextDefaultFlags, 0, "-80.0 dB"},
+                      TextCase{ParamKind::kLevel, -3.7f, kTextDefaultFlags & ~kTextAppendUnits, 0, "-3.7"},
+                      TextCase{ParamKind::kLevel, -3.7f, (kTextDefaultFlags & ~0xF00u) | 0x200, 0, "-03 dB"},
+                      TextCase{ParamKind::kFrequency, 1250.0f, kTextDefaultFlags, 0, "1k 25 Hz"},
+                      TextCase{ParamKind::kFrequency, 12500.0f, kTextDefaultFlags, 0, "12k 5 Hz"},
+                      TextCase{ParamKind::kFrequency, 100.0f, kTextDefaultFlags, 0, "100.0 Hz"},
+                      TextCase{ParamKind::kFrequency, 250.0f, kTextDefaultFlags, 0, "250 Hz"},
+                      TextCase{ParamKind::kQ, 13.6f, kTextDefaultFlags, 0, "14"},
+                      TextCase{ParamKind::kQ, 1.0f, kTextDefaultFlags, 0, "1.00"},
+                      TextCase{ParamKind::kDelay, 9.99f, kTextDefaultFlags, 0, "9.9900ms"},
+                      TextCase{ParamKind::kDelay, 12.345f, kTextDefaultFlags, 0, "12.345ms"},
+                      TextCase{ParamKind::kDelay, 150.0f, kTextDefaultFlags, 0, "150.00ms"},
+                      TextCase{ParamKind::kDelay, 10.0f, (kTextDefaultFlags & ~kTextDelayMs) | kTextDelayMetres, 0,
+                               "3.4337m"},
+                      TextCase{ParamKind::kDelay, 10.0f, kTextDefaultFlags & ~kTextDelayMs, 0, ""},
+                      TextCase{ParamKind::kPhase, 45.7f, kTextDefaultFlags, 0, "45\u02DA"},
+                      TextCase{ParamKind::kInteger, 3.0f, kTextDefaultFlags, 0, ""}));
 
 // --- Typed values of the editor ---
 
 struct ParseCase {
-  std::int32_t kind;
+  ParamKind kind;
   const char* text;
   std::uint32_t delayUnit;
   float expected;
@@ -187,42 +188,46 @@ TEST_P(EditParseTest, ReadsUnitsAndShortForms) {
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, EditParseTest,
-    ::testing::Values(ParseCase{1, "-3.7 dB", 0, -3.7f}, ParseCase{9, "45", 0, 45.0f},
-                      ParseCase{2, "1.5k", 0, SnapFreq(1500.0f)}, ParseCase{2, "1k5", 0, SnapFreq(1500.0f)},
-                      ParseCase{2, "1k 5", 0, SnapFreq(1500.0f)}, ParseCase{2, "1k 25 Hz", 0, SnapFreq(1250.0f)},
-                      ParseCase{2, "2K", 0, SnapFreq(2000.0f)}, ParseCase{3, "2.3", 0, SnapQ(2.3f)},
-                      ParseCase{4, "5m", kTextDelayMs, SnapDelayTime(5.0f)},
-                      ParseCase{4, "15m", kTextDelayMs, SnapDelayTime(float(15.0 / 0.34337189))},
-                      ParseCase{4, "15M", kTextDelayMs, SnapDelayTime(float(15.0 / 0.34337189))},
-                      ParseCase{4, "20ft", kTextDelayMs, SnapDelayTime(float(20.0 / 1.126548232))},
-                      ParseCase{4, "20FT", kTextDelayMs, SnapDelayTime(float(20.0 / 1.126548232))},
-                      ParseCase{4, "-3ms", kTextDelayMs, SnapDelayTime(3.0f)},
-                      ParseCase{4, "343.37189mm", kTextDelayMs, SnapDelayTime(float(343.37189 / 343.37189))},
-                      ParseCase{4, "10", kTextDelayFeet, SnapDelayTime(float(10.0 / 1.126548232))},
-                      ParseCase{4, "12.345", 0, 12.345f}));
+    ::testing::Values(ParseCase{ParamKind::kLevel, "-3.7 dB", 0, -3.7f}, ParseCase{ParamKind::kPhase, "45", 0, 45.0f},
+                      ParseCase{ParamKind::kFrequency, "1.5k", 0, SnapFreq(1500.0f)},
+                      ParseCase{ParamKind::kFrequency, "1k5", 0, SnapFreq(1500.0f)},
+                      ParseCase{ParamKind::kFrequency, "1k 5", 0, SnapFreq(1500.0f)},
+                      ParseCase{ParamKind::kFrequency, "1k 25 Hz", 0, SnapFreq(1250.0f)},
+                      ParseCase{ParamKind::kFrequency, "2K", 0, SnapFreq(2000.0f)},
+                      ParseCase{ParamKind::kQ, "2.3", 0, SnapQ(2.3f)},
+                      ParseCase{ParamKind::kDelay, "5m", kTextDelayMs, SnapDelayTime(5.0f)},
+                      ParseCase{ParamKind::kDelay, "15m", kTextDelayMs, SnapDelayTime(float(15.0 / 0.34337189))},
+                      ParseCase{ParamKind::kDelay, "15M", kTextDelayMs, SnapDelayTime(float(15.0 / 0.34337189))},
+                      ParseCase{ParamKind::kDelay, "20ft", kTextDelayMs, SnapDelayTime(float(20.0 / 1.126548232))},
+                      ParseCase{ParamKind::kDelay, "20FT", kTextDelayMs, SnapDelayTime(float(20.0 / 1.126548232))},
+                      ParseCase{ParamKind::kDelay, "-3ms", kTextDelayMs, SnapDelayTime(3.0f)},
+                      ParseCase{ParamKind::kDelay, "343.37189mm", kTextDelayMs,
+                                SnapDelayTime(float(343.37189 / 343.37189))},
+                      ParseCase{ParamKind::kDelay, "10", kTextDelayFeet, SnapDelayTime(float(10.0 / 1.126548232))},
+                      ParseCase{ParamKind::kDelay, "12.345", 0, 12.345f}));
 
 TEST(EditCharTest, DropsCharactersThatCannotBelongToTheKind) {
-  EXPECT_FALSE(IsEditCharAllowed(2, U'-'));
-  EXPECT_TRUE(IsEditCharAllowed(2, U'K'));
-  EXPECT_FALSE(IsEditCharAllowed(9, U'.'));
-  EXPECT_TRUE(IsEditCharAllowed(9, U'7'));
-  EXPECT_TRUE(IsEditCharAllowed(4, U'F'));
-  EXPECT_FALSE(IsEditCharAllowed(3, U'k'));
-  EXPECT_TRUE(IsEditCharAllowed(1, 8));
-  EXPECT_TRUE(IsEditCharAllowed(6, U'x'));
-  EXPECT_FALSE(ParseEditedValue(6, "abc", 0).has_value());
+  EXPECT_FALSE(IsEditCharAllowed(ParamKind::kFrequency, U'-'));
+  EXPECT_TRUE(IsEditCharAllowed(ParamKind::kFrequency, U'K'));
+  EXPECT_FALSE(IsEditCharAllowed(ParamKind::kPhase, U'.'));
+  EXPECT_TRUE(IsEditCharAllowed(ParamKind::kPhase, U'7'));
+  EXPECT_TRUE(IsEditCharAllowed(ParamKind::kDelay, U'F'));
+  EXPECT_FALSE(IsEditCharAllowed(ParamKind::kQ, U'k'));
+  EXPECT_TRUE(IsEditCharAllowed(ParamKind::kLevel, 8));
+  EXPECT_TRUE(IsEditCharAllowed(ParamKind::kText, U'x'));
+  EXPECT_FALSE(ParseEditedValue(ParamKind::kText, "abc", 0).has_value());
   // A number without a finite value is no value, whatever the kind.
-  for (std::int32_t kind : {1, 2, 3, 4, 9})
+  for (ParamKind kind : {ParamKind::kLevel, ParamKind::kFrequency, ParamKind::kQ, ParamKind::kDelay, ParamKind::kPhase})
     for (const char* text : {"nan", "inf", "-Infinity", "1e40", "-1e39ft"})
-      EXPECT_FALSE(ParseEditedValue(kind, text, kTextDelayMs).has_value()) << kind << " " << text;
-  EXPECT_FLOAT_EQ(*ParseEditedValue(1, "1e3", 0), 1000.0f);
+      EXPECT_FALSE(ParseEditedValue(kind, text, kTextDelayMs).has_value()) << int(kind) << " " << text;
+  EXPECT_FLOAT_EQ(*ParseEditedValue(ParamKind::kLevel, "1e3", 0), 1000.0f);
 }
 
 // --- Fader ---
 
 TEST_F(WidgetTest, FaderKnobFollowsTheValueAlongItsTravel) {
   CCCFader fader(&m_view, CRect{0, 0, 20, 100});
-  m_device->Define(1, 1, 0.0f, 100.0f, 0.0f);
+  m_device->Define(1, ParamKind::kLevel, 0.0f, 100.0f, 0.0f);
   Bind(fader, 1);
   EXPECT_EQ(fader.GetKnobSize(), (CSize{20, 40}));
   EXPECT_EQ(fader.GetTravel(), 60);
@@ -256,17 +261,17 @@ TEST_F(WidgetTest, FaderResizingAndScaleLabels) {
   imaged.m_pKnobImage = &knobImage;
   imaged.m_flags |= kFaderDrawScale;
   EXPECT_EQ(imaged.AdjustSizingRect(CRect{0, 0, 40, 150}, 4), (CRect{0, 0, 12, 150}));
-  m_device->Define(1, 1, 0.0f, 100.0f, 0.0f);
+  m_device->Define(1, ParamKind::kLevel, 0.0f, 100.0f, 0.0f);
   Bind(imaged, 1);
   EXPECT_EQ(imaged.AdjustSizingRect(CRect{0, 0, 40, 150}, 4), (CRect{0, 0, 24, 150}));
-  EXPECT_EQ(FormatScaleLabel(0x200, 12.5f, 1), "12.5dB");
-  EXPECT_EQ(FormatScaleLabel(0x100, 40.0f, 4), "40ms");
-  EXPECT_EQ(FormatScaleLabel(0, 40.0f, 4), "ms");
+  EXPECT_EQ(FormatScaleLabel(0x200, 12.5f, ParamKind::kLevel), "12.5dB");
+  EXPECT_EQ(FormatScaleLabel(0x100, 40.0f, ParamKind::kDelay), "40ms");
+  EXPECT_EQ(FormatScaleLabel(0, 40.0f, ParamKind::kDelay), "ms");
 }
 
 TEST_F(WidgetTest, FaderDragSendsClampedValuesOnce) {
   CCCFader fader(&m_view, CRect{0, 0, 20, 100});
-  m_device->Define(1, 1, 0.0f, 100.0f, 0.0f);
+  m_device->Define(1, ParamKind::kLevel, 0.0f, 100.0f, 0.0f);
   Bind(fader, 1);
   Mouse(fader, WM_LBUTTONDOWN, 5, 65);  // on the knob at the bottom (60..100)
   EXPECT_EQ(m_view.active, &fader);
@@ -274,7 +279,7 @@ TEST_F(WidgetTest, FaderDragSendsClampedValuesOnce) {
   fader.OnMouseMessage(WM_MOUSEMOVE, 0, false, CPoint{5, 35}, invalid);
   ASSERT_EQ(m_device->applied.size(), 1u);
   EXPECT_FLOAT_EQ(m_device->applied[0].value, 50.0f);
-  EXPECT_EQ(m_device->applied[0].kind, 1);
+  EXPECT_EQ(m_device->applied[0].kind, ParamKind::kLevel);
   EXPECT_EQ(invalid, (CRect{0, 30, 24, 104}));
   Mouse(fader, WM_MOUSEMOVE, 5, 0);
   Mouse(fader, WM_MOUSEMOVE, 5, -40);
@@ -289,7 +294,7 @@ TEST_F(WidgetTest, FaderDragSendsClampedValuesOnce) {
 
 TEST_F(WidgetTest, FaderWithoutRangeOrTravelNeitherDividesNorSends) {
   CCCFader fader(&m_view, CRect{0, 0, 20, 40});  // the drawn knob is as long as the control
-  m_device->Define(1, 1, 5.0f, 5.0f, 5.0f);
+  m_device->Define(1, ParamKind::kLevel, 5.0f, 5.0f, 5.0f);
   Bind(fader, 1);
   fader.m_rangeMin = fader.m_rangeMax = 5.0f;
   fader.m_value = 5.0f;
@@ -305,14 +310,14 @@ TEST_F(WidgetTest, FaderWithoutRangeOrTravelNeitherDividesNorSends) {
 TEST_F(WidgetTest, FaderAndKnobFollowNumericUpdatesClamped) {
   CCCFader fader(&m_view, CRect{0, 0, 20, 100});
   CCCKnob knob(&m_view, CRect{0, 0, 40, 40});
-  m_device->Define(1, 1, -100.0f, 100.0f, 0.0f);
+  m_device->Define(1, ParamKind::kLevel, -100.0f, 100.0f, 0.0f);
   Bind(fader, 1);
   Bind(knob, 1);
-  EXPECT_EQ(fader.OnParameterUpdate(CParamValue(1, 250.0f, 1)), fader.GetBoundsRect());
+  EXPECT_EQ(fader.OnParameterUpdate(CParamValue(1, 250.0f, ParamKind::kLevel)), fader.GetBoundsRect());
   EXPECT_FLOAT_EQ(fader.m_value, 100.0f);
-  EXPECT_EQ(fader.OnParameterUpdate(CParamValue(1, 300.0f, 1)), CRect{});
+  EXPECT_EQ(fader.OnParameterUpdate(CParamValue(1, 300.0f, ParamKind::kLevel)), CRect{});
   EXPECT_EQ(fader.OnParameterUpdate(MakeBoolParamValue(1, true)), CRect{});
-  EXPECT_NE(knob.OnParameterUpdate(CParamValue(1, -50.0f, 1)), CRect{});
+  EXPECT_NE(knob.OnParameterUpdate(CParamValue(1, -50.0f, ParamKind::kLevel)), CRect{});
   EXPECT_FLOAT_EQ(knob.m_value, -10.0f);
 }
 
@@ -332,7 +337,7 @@ TEST_F(WidgetTest, KnobAnglesAndDragSteps) {
   EXPECT_FLOAT_EQ(knob.DragStep(), 0.1f);
 
   CCCKnob bound(&m_view, CRect{0, 0, 40, 40});
-  m_device->Define(2, 1, -10.0f, 10.0f, 0.0f);
+  m_device->Define(2, ParamKind::kLevel, -10.0f, 10.0f, 0.0f);
   Bind(bound, 2);
   Mouse(bound, WM_LBUTTONDOWN, 20, 20);
   Mouse(bound, WM_MOUSEMOVE, 20, 15);  // 5 pixels up: 5 steps of 0.8
@@ -354,7 +359,7 @@ TEST_F(WidgetTest, KnobResizingStaysSquare) {
 
 TEST_F(WidgetTest, ButtonPressTogglesAndSendsButAnLedNeverReacts) {
   CCCButton button(&m_view, CRect{0, 0, 50, 20});
-  m_device->Define(3, kParamKindBool, 0.0f, 1.0f, 0.0f);
+  m_device->Define(3, ParamKind::kBool, 0.0f, 1.0f, 0.0f);
   Bind(button, 3);
   Mouse(button, WM_LBUTTONDOWN, 25, 10);
   EXPECT_TRUE(button.m_state);
@@ -363,14 +368,14 @@ TEST_F(WidgetTest, ButtonPressTogglesAndSendsButAnLedNeverReacts) {
   EXPECT_EQ(m_view.active, nullptr);
   Mouse(button, WM_LBUTTONDBLCLK, 25, 10);  // a second press in operate mode
   ASSERT_EQ(m_device->applied.size(), 2u);
-  EXPECT_EQ(m_device->applied[0].kind, kParamKindBool);
+  EXPECT_EQ(m_device->applied[0].kind, ParamKind::kBool);
   EXPECT_EQ(m_device->applied[0].flag, 1);
   EXPECT_EQ(m_device->applied[1].flag, 0);
   Mouse(button, WM_LBUTTONDOWN, 0, 0);  // outside the rounded corner
   Mouse(button, WM_LBUTTONDBLCLK, 25, 10, true);  // no press in design mode
   EXPECT_EQ(m_device->applied.size(), 2u);
 
-  m_device->infos[3].extra2 = 0x8;  // a parameter that is only triggered
+  m_device->infos[3].options = 0x8;  // a parameter that is only triggered
   Mouse(button, WM_LBUTTONDOWN, 25, 10);
   EXPECT_FALSE(button.m_state);
   EXPECT_EQ(m_device->applied.back().flag, 0);
@@ -390,7 +395,7 @@ TEST_F(WidgetTest, ButtonPressTogglesAndSendsButAnLedNeverReacts) {
 
 TEST_F(WidgetTest, LedFollowsItsBoundParameter) {
   CCCLED led(&m_view, CRect{0, 0, 20, 20});
-  m_device->Define(3, kParamKindBool, 0.0f, 1.0f, 0.0f);
+  m_device->Define(3, ParamKind::kBool, 0.0f, 1.0f, 0.0f);
   Bind(led, 3);
   m_device->values[3] = MakeBoolParamValue(3, true);
   EXPECT_EQ(led.OnParameterUpdate(m_device->values[3]), led.GetBoundsRect());
@@ -418,12 +423,12 @@ TEST_F(WidgetTest, LaunchAndRecallButtonsPostToTheFrame) {
   Mouse(recall, WM_LBUTTONDOWN, 25, 10);
   std::vector<CRecordingSink::Message> posted;
   for (const auto& m : frame.Take())
-    if (m.message == UWM_OPEN_CUSTOM_PANEL || m.message == UWM_RECALL_SNAPSHOT) posted.push_back(m);
+    if (m.message == FrameMsg::kOpenCustomPanel || m.message == FrameMsg::kRecallSnapshot) posted.push_back(m);
   ASSERT_EQ(posted.size(), 2u);
-  EXPECT_EQ(posted[0].message, UWM_OPEN_CUSTOM_PANEL);
+  EXPECT_EQ(posted[0].message, FrameMsg::kOpenCustomPanel);
   EXPECT_EQ(posted[0].text, target->GetUuid().ToString());
   EXPECT_EQ(posted[0].wParam, 0u);
-  EXPECT_EQ(posted[1].message, UWM_RECALL_SNAPSHOT);
+  EXPECT_EQ(posted[1].message, FrameMsg::kRecallSnapshot);
   EXPECT_EQ(posted[1].text, snapshot->GetUuid().ToString());
   EXPECT_EQ(posted[1].wParam, 0u);
 }
@@ -432,13 +437,13 @@ TEST_F(WidgetTest, LaunchAndRecallButtonsPostToTheFrame) {
 
 TEST_F(WidgetTest, TextDragStepsByKind) {
   CCCTextControl text(&m_view, "Arial", 10.0f, kTextDefaultFlags, CRect{0, 0, 50, 20});
-  m_device->Define(4, 2, 10.0f, 20000.0f, 1000.0f);
+  m_device->Define(4, ParamKind::kFrequency, 10.0f, 20000.0f, 1000.0f);
   Bind(text, 4);
   Mouse(text, WM_LBUTTONDOWN, 10, 10);
   Mouse(text, WM_MOUSEMOVE, 10, 7);
   ASSERT_EQ(m_device->applied.size(), 1u);
   EXPECT_FLOAT_EQ(m_device->applied[0].value, IndexToFreq(FreqToIndex(1000.0f) + 3));
-  m_device->Define(4, 9, 0.0f, 360.0f, 1.0f);
+  m_device->Define(4, ParamKind::kPhase, 0.0f, 360.0f, 1.0f);
   Mouse(text, WM_MOUSEMOVE, 10, 10);  // 3 down: 1 - 6 raised to 0
   EXPECT_FLOAT_EQ(m_device->applied.back().value, 0.0f);
   text.m_flags |= kTextReadOnly;
@@ -450,7 +455,7 @@ TEST_F(WidgetTest, TextDragStepsByKind) {
 
 TEST_F(WidgetTest, EditorCommitsOncePerEditAndEscapeKeepsEverything) {
   auto text = std::make_unique<CCCTextControl>(&m_view, "Arial", 10.0f, kTextDefaultFlags, CRect{10, 10, 60, 30});
-  m_device->Define(5, 4, 0.0f, 500.0f, 1.0f);
+  m_device->Define(5, ParamKind::kDelay, 0.0f, 500.0f, 1.0f);
   Bind(*text, 5);
   text->m_caption = "1.0000ms";
   Mouse(*text, WM_LBUTTONDBLCLK, 20, 20);
@@ -492,13 +497,13 @@ TEST_F(WidgetTest, EditorCommitsOncePerEditAndEscapeKeepsEverything) {
 
 TEST_F(WidgetTest, TextFollowsReportsAndEmptyRecordsChangeNothing) {
   CCCTextControl text(&m_view, "Arial", 10.0f, kTextDefaultFlags, CRect{0, 0, 50, 20});
-  m_device->Define(1, 1, -80.0f, 10.0f, -3.0f);
+  m_device->Define(1, ParamKind::kLevel, -80.0f, 10.0f, -3.0f);
   Bind(text, 1);
   EXPECT_EQ(text.OnParameterUpdate(CParamValue{}), CRect{});
   EXPECT_EQ(text.m_caption, "Text");
-  EXPECT_EQ(text.OnParameterUpdate(CParamValue(1, -3.0f, 1)), text.GetBoundsRect());
+  EXPECT_EQ(text.OnParameterUpdate(CParamValue(1, -3.0f, ParamKind::kLevel)), text.GetBoundsRect());
   EXPECT_EQ(text.m_caption, "-3.0 dB");
-  EXPECT_EQ(text.OnParameterUpdate(CParamValue(1, -3.0f, 1)), CRect{});
+  EXPECT_EQ(text.OnParameterUpdate(CParamValue(1, -3.0f, ParamKind::kLevel)), CRect{});
 }
 
 // --- Pixels ---
@@ -582,7 +587,7 @@ TEST_F(WidgetPixelsTest, ButtonLitUnlitAndDesignLooks) {
 
 TEST_F(WidgetPixelsTest, FaderDrawsSlotKnobShadowAndScale) {
   CCCFader fader(&m_view, CRect{20, 10, 60, 150});
-  m_device->Define(1, 1, -60.0f, 10.0f, 0.0f);
+  m_device->Define(1, ParamKind::kLevel, -60.0f, 10.0f, 0.0f);
   Bind(fader, 1);
   fader.m_rangeMin = -60.0f;
   fader.m_rangeMax = 10.0f;
@@ -606,7 +611,7 @@ TEST_F(WidgetPixelsTest, FaderDrawsSlotKnobShadowAndScale) {
 
 TEST_F(WidgetPixelsTest, KnobDrawsBodyNotchAndLedRing) {
   CCCKnob knob(&m_view, CRect{20, 20, 60, 60});
-  m_device->Define(1, 1, -10.0f, 10.0f, 0.0f);
+  m_device->Define(1, ParamKind::kLevel, -10.0f, 10.0f, 0.0f);
   Bind(knob, 1);
   knob.m_flags |= kKnobDrawLeds | kKnobDrawScale;
   knob.m_value = 10.0f;
@@ -676,7 +681,7 @@ TEST_F(WidgetPixelsTest, TextDrawsCaptionOutlineAndMutedGainInRed) {
     for (int x = 20; x < 60; ++x) white += Green(image.GetPixel(x, 20)) > 150;
     EXPECT_GT(white, 2);
   }
-  m_device->Define(1, 1, -80.0f, 10.0f, -80.0f, 0x2);
+  m_device->Define(1, ParamKind::kLevel, -80.0f, 10.0f, -80.0f, 0x2);
   Bind(text, 1);
   text.OnParameterUpdate(m_device->values[1]);
   EXPECT_EQ(text.m_caption, "Mute");

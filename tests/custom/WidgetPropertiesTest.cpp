@@ -1,4 +1,4 @@
-// The widget kinds' two property editors: which rows and entries each kind shows in which
+// The widget kinds' property rows: which rows each kind shows in which
 // state, the limits and their messages, and what an accepted edit changes, resizes, marks
 // and asks to be built again.
 #include <gtest/gtest.h>
@@ -31,7 +31,7 @@ class CRangeDevice : public CDevice {
   std::string GetModelName() override { return "Range Test"; }
   CParamInfo GetParameterAt(int) override { return info; }
   CParamValue GetCurrentValue(int) override { return value; }
-  void SetKind(std::int32_t kind, float minimum, float maximum) {
+  void SetKind(ParamKind kind, float minimum, float maximum) {
     info.name = "Level";
     info.kind = kind;
     info.minimum = minimum;
@@ -41,27 +41,6 @@ class CRangeDevice : public CDevice {
   }
   CParamInfo info;
   CParamValue value;
-};
-
-// Takes the groups a widget fills, as the pane would.
-class CCollectingGrid : public IDevicePropertyGrid {
- public:
-  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& group : groups) {
-      names.push_back("[" + group->name + "]");
-      for (const auto& row : group->rows) names.push_back(row->GetName());
-    }
-    return names;
-  }
-  CDeviceProperty* Row(std::uint32_t id) const {
-    for (const auto& group : groups)
-      for (const auto& row : group->rows)
-        if (row->GetData() == id) return row.get();
-    return nullptr;
-  }
-  std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
 };
 
 class WidgetPropertiesFixture {
@@ -76,7 +55,7 @@ class WidgetPropertiesFixture {
     panel->m_pView = &view;
     view.panel = panel;
     device = new CRangeDevice(&system);
-    device->SetKind(kParamKindLevel, -6.0f, 6.0f);
+    device->SetKind(ParamKind::kLevel, -6.0f, 6.0f);
     system.AppendDevice(device);
     wide.SetBitmap(CImage(100, 40));
     wide.m_name = "Wide";
@@ -105,14 +84,6 @@ class WidgetPropertiesFixture {
   std::vector<std::unique_ptr<CCustomControlObject>> owned;
 };
 
-std::vector<std::string> ItemNames(CCustomControlObject& w) {
-  std::vector<CPropertyItem> items;
-  w.GetProperties(items);
-  std::vector<std::string> names;
-  for (const CPropertyItem& item : items) names.push_back(item.value.type == kPropGroup ? "[" + item.name + "]" : item.name);
-  return names;
-}
-
 using Names = std::vector<std::string>;
 const Names kGeneral = {"[General]", "Position", "Size"};
 const Names kParameter = {"[Parameter]", "Parameter"};
@@ -128,22 +99,19 @@ struct RowSetCase {
   const char* name;
   std::function<CCustomControlObject*(WidgetPropertiesFixture&)> make;
   Names grid;
-  Names list;  // empty: the same entries as the grid's rows
 };
 
 class WidgetRowSets : public ::testing::TestWithParam<RowSetCase> {};
 
-TEST_P(WidgetRowSets, GridRowsAndListEntriesFollowTheWidgetsState) {
+TEST_P(WidgetRowSets, RowsFollowTheWidgetsState) {
   WidgetPropertiesFixture f;
   CCustomControlObject* widget = GetParam().make(f);
   CCollectingGrid grid;
   widget->FillPropertiesPane(grid);
   EXPECT_EQ(grid.Names(), GetParam().grid);
-  EXPECT_EQ(ItemNames(*widget), GetParam().list.empty() ? GetParam().grid : GetParam().list);
 }
 
 const Names kButtonText = {"Text", "Horizontal Alignment", "Vertical Alignment", "Font", "Text Colour"};
-const Names kButtonListText = {"Text", "Horizontal Alignment", "Vertical Alignment", "Text Colour"};
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, WidgetRowSets,
@@ -162,10 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
                    [](WidgetPropertiesFixture& f) { return f.Place(new CCCButton, CRect{0, 0, 50, 20}); },
                    Join({kGeneral, {"[Action]", "Action", "Parameter", "[Button Appearance]", "Image", "Outline",
                                     "Outline Width", "Corner Radius", "Outline Colour", "Fill", "Halo", "[Button Text]"},
-                         kButtonText}),
-                   Join({kGeneral, {"[Action]", "Action", "Parameter", "[Button Appearance]", "Image", "Outline",
-                                    "Outline Width", "Corner Radius", "Outline Colour", "Fill", "[Button Text]"},
-                         kButtonListText})},
+                         kButtonText})},
         RowSetCase{"ButtonWithImageAndHaloLaunchingAPanel",
                    [](WidgetPropertiesFixture& f) {
                      auto* w = f.Place(new CCCButton, CRect{0, 0, 50, 20});
@@ -175,10 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    Join({kGeneral, {"[Action]", "Action", "Panel", "[Button Appearance]", "Image", "Image Use", "Halo",
                                     "Halo Colour", "Halo Size", "[Button Text]"},
-                         kButtonText}),
-                   Join({kGeneral, {"[Action]", "Action", "Panel", "[Button Appearance]", "Image", "Image Use",
-                                    "[Button Text]"},
-                         kButtonListText})},
+                         kButtonText})},
         RowSetCase{"ButtonRecallingASnapshotWithFillOnly",
                    [](WidgetPropertiesFixture& f) {
                      auto* w = f.Place(new CCCButton, CRect{0, 0, 50, 20});
@@ -187,20 +149,13 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    Join({kGeneral, {"[Action]", "Action", "Snapshot", "[Button Appearance]", "Image", "Outline", "Fill",
                                     "Fill Colour", "Halo", "[Button Text]"},
-                         kButtonText}),
-                   Join({kGeneral, {"[Action]", "Action", "Snapshot", "[Button Appearance]", "Image", "Outline", "Fill",
-                                    "Fill Colour", "[Button Text]"},
-                         kButtonListText})},
+                         kButtonText})},
         RowSetCase{"Led",
                    [](WidgetPropertiesFixture& f) { return f.Place(new CCCLED, CRect{0, 0, 20, 20}); },
                    Join({kGeneral, kParameter,
                          {"[LED Appearance]", "Image", "Outline", "Outline Width", "Corner Radius", "Outline Colour",
                           "Fill", "Fill Colour", "Halo", "[LED Text]"},
-                         kButtonText}),
-                   Join({kGeneral, kParameter,
-                         {"[LED Appearance]", "Image", "Outline", "Outline Width", "Corner Radius", "Outline Colour",
-                          "Fill", "Fill Colour", "[LED Text]"},
-                         kButtonListText})},
+                         kButtonText})},
         RowSetCase{"FaderUnbound",
                    [](WidgetPropertiesFixture& f) { return f.Place(new CCCFader, CRect{0, 0, 15, 150}); },
                    Join({kGeneral, kParameter,
@@ -216,10 +171,6 @@ INSTANTIATE_TEST_SUITE_P(
                    Join({kGeneral, kParameter,
                          {"[Fader Range]", "Range Max", "Range Min", "[Fader Appearance]", "Image", "Horizontal",
                           "Draw Scale", "Number Major Scale Marks", "Number Minor Scale Mark", "Scale Decimal Places",
-                          "Scale Location", "Scale Colour", "Scale Font", "Draw Slot"}}),
-                   Join({kGeneral, kParameter,
-                         {"[Fader Range]", "Range Max", "Range Min", "[Fader Appearance]", "Image", "Horizontal",
-                          "Draw Scale", "Number Major Scale Marks", "Number Minor Scale Marks", "Scale Decimal Places",
                           "Scale Location", "Scale Colour", "Scale Font", "Draw Slot"}})},
         RowSetCase{"KnobUnbound",
                    [](WidgetPropertiesFixture& f) { return f.Place(new CCCKnob, CRect{0, 0, 40, 40}); },
@@ -239,11 +190,6 @@ INSTANTIATE_TEST_SUITE_P(
                          {"[Knob Range]", "Range Max", "Range Min", "[Knob Appearance]", "Image", "Rotate Bitmap",
                           "Draw Notch", "Max Angle", "Min Angle", "Draw Scale", "Number Major Scale Marks",
                           "Number Minor Scale Mark", "Scale Decimal Places", "Scale Colour", "Scale Font", "Draw LEDs",
-                          "LED Colour", "LED Size"}}),
-                   Join({kGeneral, kParameter,
-                         {"[Knob Range]", "Range Max", "Range Min", "[Knob Appearance]", "Image", "Rotate Bitmap",
-                          "Draw Notch", "Max Angle", "Min Angle", "Draw Scale", "Number Major Scale Marks",
-                          "Number Minor Scale Marks", "Scale Decimal Places", "Scale Colour", "Scale Font", "Draw LEDs",
                           "LED Colour", "LED Size"}})},
         RowSetCase{"KnobWithAStaticImage",
                    [](WidgetPropertiesFixture& f) {
@@ -257,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "Min Angle", "Draw LEDs"}})},
         RowSetCase{"TextBoundToADelayWithOutline",
                    [](WidgetPropertiesFixture& f) {
-                     f.device->SetKind(kParamKindDelay, 0.0f, 100.0f);
+                     f.device->SetKind(ParamKind::kDelay, 0.0f, 100.0f);
                      auto* w = f.Place(new CCCTextControl, CRect{0, 0, 60, 20});
                      f.Bind(w);
                      w->m_flags |= kTextOutline;
@@ -278,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "Text Colour", "Text Outline", "Read Only"}})}),
     [](const ::testing::TestParamInfo<RowSetCase>& info) { return std::string(info.param.name); });
 
-// --- Limits and their messages, through the grid and through the list ---
+// --- Limits and their messages ---
 
 struct LimitCase {
   const char* name;
@@ -288,19 +234,13 @@ struct LimitCase {
   const char* message;
 };
 
-// Puts the typed value into the row as the grid would read it back.
-void Type(CDeviceProperty& row, const std::string& text) {
-  row.SetEditText(text);
-  row.SetVariant(row.GetValueAsVariant());
-}
-
 class WidgetLimits : public ::testing::TestWithParam<LimitCase> {};
 
 TEST_P(WidgetLimits, ARefusedValueLeavesTheWidgetUnchangedWithItsMessage) {
   WidgetPropertiesFixture f;
   CCustomControlObject* widget = GetParam().make(f);
-  std::vector<CPropertyItem> before;
-  widget->GetProperties(before);
+  CCollectingGrid before;
+  widget->FillPropertiesPane(before);
   CCollectingGrid grid;
   widget->FillPropertiesPane(grid);
   CDeviceProperty* row = grid.Row(GetParam().id);
@@ -309,10 +249,13 @@ TEST_P(WidgetLimits, ARefusedValueLeavesTheWidgetUnchangedWithItsMessage) {
   EXPECT_FALSE(widget->OnPropertyChanged(*row));
   EXPECT_EQ(row->GetMessageText(), GetParam().message);
   EXPECT_FALSE(f.system.IsModified());
-  std::vector<CPropertyItem> after;
-  widget->GetProperties(after);
-  for (std::size_t i = 0; i < before.size() && i < after.size(); ++i)
-    EXPECT_EQ(after[i].value.GetString(), before[i].value.GetString()) << after[i].name;
+  CCollectingGrid after;
+  widget->FillPropertiesPane(after);
+  ASSERT_EQ(after.Names(), before.Names());
+  for (std::size_t g = 0; g < before.groups.size(); ++g)
+    for (std::size_t r = 0; r < before.groups[g]->rows.size(); ++r)
+      EXPECT_EQ(after.groups[g]->rows[r]->GetValueText(), before.groups[g]->rows[r]->GetValueText())
+          << before.groups[g]->rows[r]->GetName();
 }
 
 CCustomControlObject* Button(WidgetPropertiesFixture& f, int width, int height) {
@@ -323,7 +266,7 @@ CCustomControlObject* HaloButton(WidgetPropertiesFixture& f) {
   w->m_flags |= kButtonHalo;
   return w;
 }
-CCustomControlObject* BoundFader(WidgetPropertiesFixture& f, std::int32_t kind, float minimum, float maximum) {
+CCustomControlObject* BoundFader(WidgetPropertiesFixture& f, ParamKind kind, float minimum, float maximum) {
   f.device->SetKind(kind, minimum, maximum);
   auto* w = f.Place(new CCCFader, CRect{0, 0, 15, 150});
   f.Bind(w);
@@ -353,20 +296,20 @@ INSTANTIATE_TEST_SUITE_P(
                   "Corner radius cannot be greater than half the height (7 pixels)"},
         LimitCase{"HaloSizeZero", HaloButton, 30, "0", "Halo size cannot be less than 1 pixels"},
         LimitCase{"HaloSizeTwentyOne", HaloButton, 30, "21", "Halo size cannot be greater than 20 pixels"},
-        LimitCase{"FaderMaximumAtTheMinimum", [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); },
+        LimitCase{"FaderMaximumAtTheMinimum", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); },
                   14, "-80", "Maximum value must be greater than minimum value"},
         LimitCase{"FaderLevelMaximumAboveTheParameters",
-                  [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); }, 14, "10.1",
+                  [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 14, "10.1",
                   "Maximum value cannot be greater than 10.0 for this parameter"},
         LimitCase{"FaderDelayMaximumAboveTheParameters",
-                  [](auto& f) { return BoundFader(f, kParamKindDelay, 0.0f, 20.0f); }, 14, "21ms",
+                  [](auto& f) { return BoundFader(f, ParamKind::kDelay, 0.0f, 20.0f); }, 14, "21ms",
                   "Maximum value cannot be greater than 20.00 for this parameter"},
         LimitCase{"FaderMinimumBelowTheParameters",
-                  [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); }, 15, "-81",
+                  [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 15, "-81",
                   "Minimum value cannot be less than -80.0 for this parameter"},
-        LimitCase{"FaderMinimumAtTheMaximum", [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); },
+        LimitCase{"FaderMinimumAtTheMaximum", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); },
                   15, "10", "Minimum value must be less than maximum value"},
-        LimitCase{"FaderTwentyScaleMarks", [](auto& f) { return BoundFader(f, kParamKindLevel, -80.0f, 10.0f); }, 18,
+        LimitCase{"FaderTwentyScaleMarks", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 18,
                   "20", "Cannot have more than 20 scale marks"},
         LimitCase{"KnobTwentyOneScaleMarks", [](auto& f) { return BoundKnob(f, false); }, 18, "21",
                   "Cannot have more than 20 scale marks"},
@@ -389,49 +332,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "-150", ""},
         LimitCase{"KnobNoScaleMarksIsRefusedSilently", [](auto& f) { return BoundKnob(f, false); }, 18, "0", ""}),
     [](const ::testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
-
-// The list formats the same texts; it refuses what it has no entries for, silently.
-TEST(WidgetListLimits, TheListRefusesWithTheSameTextsAndHasNoHaloEntries) {
-  WidgetPropertiesFixture f;
-  auto* button = static_cast<CCCButton*>(Button(f, 40, 15));
-  CNamedPropertyValue value;
-  value.propertyId = 18;
-  value.SetNumber(8);
-  EXPECT_FALSE(button->ValidateProperty(value));
-  EXPECT_EQ(value.text, "Corner radius cannot be greater than half the height (7 pixels)");
-  value.text.clear();
-  value.propertyId = 30;
-  value.SetNumber(5);
-  EXPECT_FALSE(button->ValidateProperty(value));
-  EXPECT_TRUE(value.text.empty());
-  EXPECT_EQ(button->m_haloSize, 6);
-
-  auto* knob = static_cast<CCCKnob*>(BoundKnob(f, true));
-  value.propertyId = 29;
-  value.SetNumber(-2);  // read unsigned by the list
-  EXPECT_FALSE(knob->ValidateProperty(value));
-  EXPECT_EQ(value.text, "LED size cannot be greater than 5");
-  value.Clear();
-  value.propertyId = 20;
-  value.SetData(kPropObject, std::int32_t(179));
-  EXPECT_TRUE(knob->ValidateProperty(value));
-  EXPECT_EQ(knob->m_maxAngle, 179);
-
-  // The mark counts, the angles and the notch radius refuse their stored value without a word.
-  for (const auto& [id, number] : std::vector<std::pair<std::int32_t, std::int32_t>>{
-           {18, std::int32_t(knob->m_majorMarks)}, {19, std::int32_t(knob->m_minorMarks)},
-           {20, knob->m_maxAngle}, {21, knob->m_minAngle}, {26, std::int32_t(knob->m_notchRadius)}}) {
-    SCOPED_TRACE(id);
-    value.Clear();
-    value.propertyId = id;
-    if (id == 20 || id == 21) value.SetData(kPropObject, number);
-    else value.SetNumber(number);
-    value.changed = 0;
-    EXPECT_FALSE(knob->ValidateProperty(value));
-    EXPECT_TRUE(value.text.empty());
-    EXPECT_EQ(value.changed, 0);
-  }
-}
 
 // --- Accepted edits ---
 
@@ -535,64 +435,6 @@ TEST_F(WidgetEdits, ButtonActionPanelAndSnapshotChoicesIndexTheSystemsLists) {
   EXPECT_TRUE(system.IsModified());
 }
 
-// A new action changes the button's rows: the list path asks the pane to show them again, as
-// the grid path does through its row.
-TEST_F(WidgetEdits, ButtonActionChosenInTheListAsksThePaneForTheRowsAgain) {
-  CRecordingUi ui;
-  system.SetUiServices(&ui);
-  auto* button = Place(new CCCButton, CRect{0, 0, 50, 20});
-  CNamedPropertyValue value;
-  value.propertyId = 25;
-  value.SetData(kPropOptions, CPropertyOptions{1, {"Modify Parameter", "Launch Custom Panel", "Recall Snapshot"}});
-  EXPECT_TRUE(button->ValidateProperty(value));
-  EXPECT_TRUE(button->m_flags & kButtonLaunchPanel);
-  EXPECT_EQ(value.changed, 1);
-  EXPECT_TRUE(system.IsModified());
-  const auto posted = ui.Take();
-  ASSERT_EQ(posted.size(), 1u);
-  EXPECT_EQ(posted[0].message, UWM_SHOW_WIDGET_PROPERTIES);
-  EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(static_cast<CCustomControlObject*>(button)));
-  EXPECT_EQ(posted[0].lParam, 1);
-
-  value.changed = 0;
-  EXPECT_TRUE(button->ValidateProperty(value)) << "the same action again";
-  EXPECT_EQ(value.changed, 0);
-  ASSERT_TRUE(Choose(*button, 25, 2));
-  EXPECT_TRUE(Refreshes()) << "the grid rebuilds its rows itself";
-  EXPECT_TRUE(ui.Take().empty());
-  system.SetUiServices(nullptr);
-}
-
-TEST_F(WidgetEdits, ButtonListPathOffersOutlineAsNoYesAndTakesAFont) {
-  auto* button = Place(new CCCButton, CRect{0, 0, 50, 20});
-  std::vector<CPropertyItem> items;
-  button->GetProperties(items);
-  const auto outline = std::find_if(items.begin(), items.end(), [](const CPropertyItem& i) { return i.name == "Outline"; });
-  ASSERT_NE(outline, items.end());
-  EXPECT_EQ(outline->value.GetOptions()->options, (std::vector<std::string>{"No", "Yes"}));
-  CNamedPropertyValue value;
-  value.propertyId = 13;
-  CTextStyle style;
-  style.face = "Courier";
-  value.SetData(kPropTextStyle, style);
-  EXPECT_TRUE(button->ValidateProperty(value));
-  EXPECT_EQ(button->m_textStyle.face, "Courier");
-  value.Clear();
-  value.propertyId = 19;
-  value.SetData(kPropOptions, CPropertyOptions{0, {"No", "Yes"}});
-  EXPECT_TRUE(button->ValidateProperty(value));
-  EXPECT_FALSE(button->m_flags & kButtonOutline);
-  EXPECT_EQ(value.changed, 1) << "the entries change";
-
-  button->m_flags = (button->m_flags & ~kButtonStretchImage) | kButtonFixToImage;
-  value.Clear();
-  value.propertyId = 16;
-  value.SetData(kPropImage, &wide);
-  EXPECT_TRUE(button->ValidateProperty(value));
-  EXPECT_EQ(button->m_rect, (CRect{0, 0, 100, 40})) << "fixed to the image in the list too";
-  EXPECT_EQ(value.changed, 1);
-}
-
 TEST_F(WidgetEdits, FaderKnobImageHidesTheColoursAndSetsTheWidthAcrossTheTravel) {
   auto* fader = Place(new CCCFader, CRect{0, 0, 15, 150});
   Bind(fader);
@@ -631,10 +473,8 @@ TEST_F(WidgetEdits, FaderTurnsAboutItsCornerAndTakesTheParametersRangeWhenBound)
   EXPECT_EQ(fader->m_rect, (CRect{5, 5, 105, 25}));
   EXPECT_TRUE(Refreshes());
 
-  CNamedPropertyValue value;
-  value.propertyId = 3;
-  value.SetData(kPropParameter, CParameterRef{fader, device, 1});
-  EXPECT_TRUE(fader->ValidateProperty(value));
+  Bind(fader);
+  ASSERT_TRUE(Commit(*fader, 3, [](CDeviceProperty&) {}));
   EXPECT_EQ(fader->m_rangeMin, -6.0f);
   EXPECT_EQ(fader->m_rangeMax, 6.0f);
   device->info.maximum = 10.0f;
@@ -643,11 +483,11 @@ TEST_F(WidgetEdits, FaderTurnsAboutItsCornerAndTakesTheParametersRangeWhenBound)
   EXPECT_TRUE(Refreshes());
   ASSERT_TRUE(Enter(*fader, 14, "10.1 dB")) << "the text the row shows for 10.05 is no new maximum";
   EXPECT_FLOAT_EQ(fader->m_rangeMax, 10.05f);
-  device->SetKind(kParamKindInteger, 0.0f, 100.0f);
+  device->SetKind(ParamKind::kInteger, 0.0f, 100.0f);
   device->value.value = 50.0f;
   ASSERT_TRUE(Enter(*fader, 15, "")) << "a kind without value texts keeps its range";
   EXPECT_FLOAT_EQ(fader->m_rangeMin, -6.0f);
-  device->SetKind(kParamKindLevel, -6.0f, 10.0f);
+  device->SetKind(ParamKind::kLevel, -6.0f, 10.0f);
   ASSERT_TRUE(Choose(*fader, 17, 0));  // "Yes"
   EXPECT_TRUE(fader->IsScaleShown());
   ASSERT_TRUE(Enter(*fader, 18, "19"));
@@ -681,38 +521,12 @@ TEST_F(WidgetEdits, KnobAdoptsTheRangeAndItsLedSizeShrinksTheNotch) {
   EXPECT_EQ(knob->m_flags & 0xF00u, std::uint32_t(kKnobDecimals2));
 
   // A kind with no upper check of its own still takes no endless maximum.
-  device->SetKind(kParamKindPhase, 0.0f, 180.0f);
+  device->SetKind(ParamKind::kPhase, 0.0f, 180.0f);
   EXPECT_FALSE(Enter(*knob, 14, "inf"));
   EXPECT_EQ(m_row->GetErrorText(), "Maximum value cannot be greater than 180.0 for this parameter");
   EXPECT_FLOAT_EQ(knob->m_rangeMax, 6.05f);
   ASSERT_TRUE(Enter(*knob, 14, "170"));
   EXPECT_FLOAT_EQ(knob->m_rangeMax, 170.0f);
-}
-
-TEST_F(WidgetEdits, TextListPathIgnoresNoChoiceAndTakesAllFourColourBytes) {
-  auto* text = Place(new CCCTextControl, CRect{0, 0, 60, 20});
-  const std::uint32_t flags = text->m_flags;
-  CNamedPropertyValue value;
-  value.propertyId = 14;
-  value.SetData(kPropOptions, CPropertyOptions{0xFFFFFFFFu, {"Left", "Centre", "Right"}});
-  EXPECT_TRUE(text->ValidateProperty(value));
-  EXPECT_EQ(text->m_flags, flags);
-  value.Clear();
-  value.propertyId = 12;
-  value.SetData(kPropColour, CColour{0x80102030u});
-  EXPECT_TRUE(text->ValidateProperty(value));
-  EXPECT_EQ(text->m_textColour.argb, 0x80102030u);
-  EXPECT_TRUE(system.IsModified());
-  value.Clear();
-  value.propertyId = 17;
-  value.SetData(kPropOptions, CPropertyOptions{1, {"Off", "On"}});
-  EXPECT_TRUE(text->ValidateProperty(value));
-  EXPECT_EQ(value.changed, 1);
-  value.Clear();
-  value.propertyId = 16;
-  value.SetNumber(11);
-  EXPECT_FALSE(text->ValidateProperty(value));
-  EXPECT_EQ(value.text, "Corner radius cannot be greater than half the height (10 pixels)");
 }
 
 }  // namespace

@@ -64,17 +64,12 @@ CPoint Centre(const CRect& r) {
   return CPoint{int((std::int64_t(r.left) + r.right) / 2), int((std::int64_t(r.top) + r.bottom) / 2)};
 }
 
-// Reads every row and entry of the object and hands each back unchanged, as a commit does.
-void Properties(IPropertyGridOwner& rows, CObjectProperties& entries) {
+// Reads every row of the object and hands each back unchanged, as a commit does.
+void Properties(IPropertyGridOwner& rows) {
   CCollectingGrid grid;
   rows.FillPropertiesPane(grid);
   for (const auto& group : grid.groups)
     for (const auto& row : group->rows) rows.OnPropertyChanged(*row);
-  std::vector<CPropertyItem> items;
-  entries.GetProperties(items);
-  for (CPropertyItem& item : items) {
-    if (item.value.type != kPropGroup) entries.ValidateProperty(item.value);
-  }
 }
 
 // A typed text for the text widgets' editor, chosen by the input.
@@ -105,10 +100,10 @@ void Operate(CSystem& system, CCustomControlPanelWnd& view, CCPData& panel, unsi
 
 void Design(CSystem& system, CCustomControlPanelWnd& view, CCPData& panel, unsigned salt) {
   system.SetDesignMode(1);
-  Properties(panel, panel);
+  Properties(panel);
   for (std::size_t i = 0; i < panel.m_widgets.size() && i < kWidgets; ++i) {
     CCustomControlObject* widget = panel.m_widgets[i];
-    Properties(*widget, *widget);
+    Properties(*widget);
     view.Designer().AddToSelection(widget);
   }
   view.RebuildDisplay();

@@ -21,7 +21,7 @@ TEST_F(ControlPanelTest, Create_ReloadsEveryBoundWidgetFromTheDevice) {
 }
 
 TEST_F(ControlPanelTest, NotifyParameterChanged_UpdatesOnlyTheWidgetsBoundToTheId) {
-  panel->NotifyParameterChanged(CParamValue(kPanelFader, 5.0f, 1));
+  panel->NotifyParameterChanged(CParamValue(kPanelFader, 5.0f, ParamKind::kLevel));
   EXPECT_FLOAT_EQ(panel->fader->GetValue(), 5.0f);
   EXPECT_FLOAT_EQ(panel->knob->GetValue(), -30.0f);
   // Every widget with the id takes it, not just the first.
@@ -29,7 +29,7 @@ TEST_F(ControlPanelTest, NotifyParameterChanged_UpdatesOnlyTheWidgetsBoundToTheI
   second->m_minimum = -60;
   second->m_maximum = 10;
   panel->AddControl(second);
-  panel->NotifyParameterChanged(CParamValue(kPanelFader, -3.0f, 1));
+  panel->NotifyParameterChanged(CParamValue(kPanelFader, -3.0f, ParamKind::kLevel));
   EXPECT_FLOAT_EQ(panel->fader->GetValue(), -3.0f);
   EXPECT_FLOAT_EQ(second->GetValue(), -3.0f);
   // The redraw happened: the cap is where the new value puts it.
@@ -156,7 +156,7 @@ TEST_F(ControlPanelTest, Destruction_UnbindsTheDevice) {
   panel = nullptr;
   EXPECT_EQ(device->GetControlPanel(), nullptr);
   // Changes after the panel is gone reach no window.
-  device->ApplyControlChange(CParamValue(kPanelFader, 1.0f, 1));
+  device->ApplyControlChange(CParamValue(kPanelFader, 1.0f, ParamKind::kLevel));
 }
 
 TEST(ControlPanelRegistryTest, CreatesPanelsByClassName) {
@@ -240,8 +240,8 @@ class CLockingDevice : public CTestDevice {
     CParamInfo info;
     info.name = "Fader";
     info.id = kPanelFader;
-    info.kind = 1;
-    info.flag = locked ? 1 : 0;
+    info.kind = ParamKind::kLevel;
+    info.inactive = locked ? 1 : 0;
     return info;
   }
   bool locked = false;
@@ -253,7 +253,7 @@ TEST(ControlPanelLockTest, ADisabledParameterGreysItsWidgetsUntilItIsFreedAgain)
   CSystem system;
   auto* device = new CLockingDevice(&system, 3);
   system.AppendDevice(device);
-  device->values[kPanelFader] = CParamValue(kPanelFader, -20.0f, 1);
+  device->values[kPanelFader] = CParamValue(kPanelFader, -20.0f, ParamKind::kLevel);
   device->locked = true;
   CWidgetTestPanel panel;
   panel.SetDevice(device);
@@ -268,11 +268,11 @@ TEST(ControlPanelLockTest, ADisabledParameterGreysItsWidgetsUntilItIsFreedAgain)
   EXPECT_TRUE(device->applied.empty());
   // The lock lifts: the next notification of the parameter enables and redraws the fader.
   device->locked = false;
-  panel.NotifyParameterChanged(CParamValue(kPanelFader, -20.0f, 1));
+  panel.NotifyParameterChanged(CParamValue(kPanelFader, -20.0f, ParamKind::kLevel));
   EXPECT_TRUE(panel.fader->IsEnabled());
   EXPECT_GT(panel.Pixel(11, 88).R(), greyed.R());
   // The panel's own choice stays apart from the parameter's.
   panel.fader->SetEnabled(false);
-  panel.NotifyParameterChanged(CParamValue(kPanelFader, -10.0f, 1));
+  panel.NotifyParameterChanged(CParamValue(kPanelFader, -10.0f, ParamKind::kLevel));
   EXPECT_FALSE(panel.fader->IsEnabled());
 }

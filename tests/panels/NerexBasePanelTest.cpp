@@ -610,6 +610,22 @@ TEST_F(NerexBasePanelTest, MeterTimerReadsMetersOnlyAfterARequest) {
   EXPECT_EQ(p.m_inputMeters[3]->GetLevel(), -40);
 }
 
+// The compact view shows the meters of the model's own channels only, and they follow the
+// readings as on the Mixer page.
+TEST_F(NerexBasePanelTest, CompactViewMetersShowTheModelsChannelsAndFollowTheReadings) {
+  CTestProcessorPanel& p = Open(114, kNerexPageCompact);  // two inputs, four outputs
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(p.m_inputMeters[std::size_t(i)]->IsVisible(), i < 2) << i;
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(p.m_outputMeters[std::size_t(k)]->IsVisible(), k < 4) << k;
+  p.OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);  // the request of the first refresh
+  DeliverMeters(-12, -3);
+  p.RequestMeterUpdate();
+  p.OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
+  EXPECT_EQ(p.m_inputMeters[1]->GetLevel(), -12);
+  EXPECT_EQ(p.m_outputMeters[3]->GetLevel(), -3);
+  const CRect r = p.m_inputMeters[1]->GetRect();
+  EXPECT_GT(p.GetBackBuffer()->GetPixel(r.left + 5, r.bottom - 2).R(), 200);
+}
+
 TEST_F(NerexBasePanelTest, CompressorPageMetersFollowTheCompressorReadings) {
   CTestProcessorPanel& p = Open(121, kNerexPageOutputComp);
   p.OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);

@@ -648,7 +648,7 @@ namespace {
 // Hands the status events the device posted to it, as the main frame does.
 void DispatchStatusEvents(CProcessorBus& bus, CNerexSeriesDevice& device) {
   for (const CPostedMessage& m : bus.Frame().Take())
-    if (m.message == UWM_DEVICE_STATUS_EVENT && m.handle == device.GetHandle()) device.OnStatusEvent(int(m.lParam));
+    if (m.message == FrameMsg::kStatusEvent && m.handle == device.GetHandle()) device.OnStatusEvent(int(m.lParam));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -29,9 +30,11 @@
 #include "panels/NerexSeriesBaseControlPanel.h"
 #include "panels/NerexSeriesParametricControl.h"
 #include "panels/PanelClasses.h"
+#include "panels/PanelLayoutRect.h"
 #include "panels/TextControl.h"
 #include "panels/TorvexSeriesDEQControl.h"
 #include "platform/Image.h"
+#include "resources/ProcessorPanelLayout.h"
 #include "resources/ZelPanelLayout.h"
 #include "tests/support/RecordingFrame.h"
 
@@ -256,6 +259,9 @@ std::vector<PanelCase> Cases() {
           {std::string(p.name) + "Page" + std::to_string(page), Processor(p.model, p.hardware), Page(page), {}});
   }
   cases.push_back({"Torvex48Matrix", Processor(kModelTorvex48), Page(kNerexPageMixer, 295, true), {}});
+  // The compact view of each processor header: four tabs, three tabs, six tabs; a small model.
+  for (const auto& p : processors)
+    cases.push_back({std::string(p.name) + "Compact", Processor(p.model, p.hardware), Page(kNerexPageCompact), {}});
   cases.push_back({"Fennick", Processor(kModelFennick), nullptr, {}});
   // The Zel amplifiers' covers lie over the controls they withhold.
   const std::set<int> zelCovers = {zel_layout::kChannelCoverId, zel_layout::kStatusCoverId,
@@ -270,4 +276,114 @@ std::vector<PanelCase> Cases() {
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Panels, PanelLayout, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<PanelCase>& info) { return info.param.name; });
+
+namespace {
+
+int Brightness(CColour c) { return int(c.R()) + int(c.G()) + int(c.B()); }
+
+CControlObject* FindShown(const CControlPanelWnd& panel, const std::function<bool(const CControlObject*)>& match) {
+  for (CControlObject* w : panel.GetControls())
+    if (w->IsVisible() && match(w)) return w;
+  return nullptr;
+}
+
+// The drawing of the rectangle, pixel by pixel.
+std::vector<std::uint32_t> Pixels(const CImage& image, const CRect& r) {
+  std::vector<std::uint32_t> pixels;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) pixels.push_back(image.GetPixel(x, y).argb);
+  return pixels;
+}
+
+bool IsPageTab(const CControlObject* w) {
+  namespace P = processor_layout;
+  const std::set<int> pages = {P::kPageMixer,    P::kPageInputGeq, P::kPageInputPeq,
+                               P::kPageOutputEq, P::kPageInputDeq, P::kPageOutputComp};
+  return dynamic_cast<const CBmpButton*>(w) && pages.count(w->GetId()) != 0;
+}
+
+}  // namespace
+
+// The compact view of a processor panel, drawn: the preset display's text on its own dark well,
+// the display's buttons each drawing a face with a light caption or arrow, no page tab reaching
+// into the display's row, the same drawing whichever page it is entered from, and the tabs back
+// in the header's row on leaving it.
+class CompactView : public PanelLayout {};
+
+TEST_P(CompactView, ShowsThePresetDisplayOnItsWellWithItsButtonsDrawn) {
+  CImage& buffer = *panel->GetBackBuffer();
+  auto redraw = [&](const CRect& r) { panel->RedrawRect(&r, false, true); };
+  const CRect lcdRect = ToRect(processor_layout::kLcdText);
+  CControlObject* lcd =
+      FindShown(*panel, [&](const CControlObject* w) { return dynamic_cast<const CTextControl*>(w) && w->GetRect() == lcdRect; });
+  ASSERT_NE(lcd, nullptr);
+  lcd->SetVisible(false);
+  redraw(lcdRect);
+  int brightest = 0;
+  for (int y = lcdRect.top; y < lcdRect.bottom; ++y)
+    for (int x = lcdRect.left; x < lcdRect.right; ++x) brightest = std::max(brightest, Brightness(buffer.GetPixel(x, y)));
+  EXPECT_LT(brightest, 150) << "the display's well is not dark under its whole text";
+  lcd->SetVisible(true);
+  redraw(lcdRect);
+
+  for (const auto& place : processor_layout::kLcdButtons) {
+    SCOPED_TRACE(place.id);
+    CControlObject* button = FindShown(*panel, [&](const CControlObject* w) { return w->GetId() == place.id; });
+    ASSERT_NE(button, nullptr);
+    const CRect r = button->GetRect();
+    const std::vector<std::uint32_t> drawn = Pixels(buffer, r);
+    int light = 0;
+    for (std::uint32_t argb : drawn) light += Brightness(CColour{argb}) > 500 ? 1 : 0;
+    EXPECT_GT(light, 8) << "no caption or arrow on the face";
+    button->SetVisible(false);
+    redraw(r);
+    const std::vector<std::uint32_t> bare = Pixels(buffer, r);
+    button->SetVisible(true);
+    redraw(r);
+    int changed = 0;
+    for (std::size_t i = 0; i < drawn.size(); ++i) changed += drawn[i] != bare[i] ? 1 : 0;
+    EXPECT_GT(changed, int(drawn.size()) / 2) << "the button draws no face of its own";
+  }
+
+  std::vector<CRect> compactTabs;
+  for (const CControlObject* w : panel->GetControls()) {
+    if (!w->IsVisible() || !IsPageTab(w)) continue;
+    compactTabs.push_back(w->GetRect());
+    EXPECT_LT(w->GetRect().bottom, processor_layout::kLcdText.top) << Describe(w);
+  }
+  EXPECT_GE(compactTabs.size(), 3u);
+
+  // Entered from the Mixer page or from an equaliser page, the view is drawn alike.
+  const std::vector<std::uint32_t> fromMixer = Pixels(buffer, CRect{0, 0, buffer.Width(), buffer.Height()});
+  Page(kNerexPageInputPeq)(*device, *panel);
+  Page(kNerexPageCompact)(*device, *panel);
+  panel->RedrawRect(nullptr, false, true);
+  EXPECT_TRUE(Pixels(buffer, CRect{0, 0, buffer.Width(), buffer.Height()}) == fromMixer);
+
+  // On the Mixer page the tabs stand in the header's row again, one above the other's place.
+  Page(kNerexPageMixer)(*device, *panel);
+  std::size_t t = 0;
+  for (const CControlObject* w : panel->GetControls()) {
+    if (!w->IsVisible() || !IsPageTab(w) || t >= compactTabs.size()) continue;
+    const CRect r = w->GetRect();
+    EXPECT_TRUE(r.left == compactTabs[t].left && r.right == compactTabs[t].right && r.bottom > compactTabs[t].bottom)
+        << Describe(w);
+    ++t;
+  }
+  EXPECT_EQ(t, compactTabs.size());
+}
+
+namespace {
+
+std::vector<PanelCase> CompactCases() {
+  std::vector<PanelCase> cases;
+  for (const PanelCase& c : Cases())
+    if (c.name.size() > 7 && c.name.compare(c.name.size() - 7, 7, "Compact") == 0) cases.push_back(c);
+  return cases;
+}
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Processors, CompactView, ::testing::ValuesIn(CompactCases()),
                          [](const ::testing::TestParamInfo<PanelCase>& info) { return info.param.name; });

@@ -163,13 +163,13 @@ class PanelTest : public ::testing::Test {
   void SetUp() override {
     device = new CTestDevice(&system, 1);
     system.AppendDevice(device);
-    device->values[kTestGain] = CParamValue(kTestGain, -6.0f, 1);
+    device->values[kTestGain] = CParamValue(kTestGain, -6.0f, ParamKind::kLevel);
     device->values[kTestLabel] = MakeTextParamValue(kTestLabel, "Left");
-    device->values[kPanelFader] = CParamValue(kPanelFader, -20.0f, 1);
-    device->values[kPanelKnob] = CParamValue(kPanelKnob, -30.0f, 1);
+    device->values[kPanelFader] = CParamValue(kPanelFader, -20.0f, ParamKind::kLevel);
+    device->values[kPanelKnob] = CParamValue(kPanelKnob, -30.0f, ParamKind::kLevel);
     device->values[kPanelButton] = MakeBoolParamValue(kPanelButton, false);
     device->values[kPanelCombo] = MakeIntParamValue(kPanelCombo, 4);
-    device->values[kPanelDelay] = CParamValue(kPanelDelay, 1.0f, 4);
+    device->values[kPanelDelay] = CParamValue(kPanelDelay, 1.0f, ParamKind::kDelay);
     panel = new CWidgetTestPanel;
     panel->SetDevice(device);
     device->SetControlPanel(panel);

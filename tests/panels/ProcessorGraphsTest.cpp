@@ -129,12 +129,12 @@ TEST_F(ProcessorGraphsTest, CrossoverChangesRecomputeTheCurveAtOnce) {
   EXPECT_NEAR(curve->GetSum()[std::size_t(k25)].dB, expected(k25), 1e-9);
   EXPECT_GT(curve->GetSum()[std::size_t(k25)].dB, -1.0);
 
-  d.ApplyControlChange(CParamValue(kParamHighPassFrequency, 200.0f, kValueKindFrequency));
+  d.ApplyControlChange(CParamValue(kParamHighPassFrequency, 200.0f, ParamKind::kFrequency));
   EXPECT_EQ(curve->m_selectedBand, 9);
   EXPECT_NEAR(curve->GetSum()[std::size_t(k25)].dB, expected(k25), 1e-9);
   EXPECT_LT(curve->GetSum()[std::size_t(k25)].dB, -40.0);
 
-  d.ApplyControlChange(CParamValue(kParamLowPassFrequency, 5000.0f, kValueKindFrequency));
+  d.ApplyControlChange(CParamValue(kParamLowPassFrequency, 5000.0f, ParamKind::kFrequency));
   EXPECT_EQ(curve->m_selectedBand, 10);
   EXPECT_NEAR(curve->GetSum()[std::size_t(k20k)].dB, expected(k20k), 1e-9);
   const double before = curve->GetSum()[std::size_t(k20k)].dB;
@@ -150,7 +150,7 @@ TEST_F(ProcessorGraphsTest, CrossoverChangesRecomputeTheCurveAtOnce) {
 // Dragging the high-pass handle follows the pointer the whole way: N moves, N new frequencies.
 TEST_F(ProcessorGraphsTest, DraggingTheHighPassHandleFollowsEveryStep) {
   CNerexSeriesDevice& d = Make(kModelNerex48);
-  d.ApplyControlChange(CParamValue(kParamHighPassFrequency, 100.0f, kValueKindFrequency));
+  d.ApplyControlChange(CParamValue(kParamHighPassFrequency, 100.0f, ParamKind::kFrequency));
   Open(d, kNerexPageOutputEq);
   CNerexSeriesParametricControl* curve = OutputCurve();
   ASSERT_NE(curve, nullptr);
@@ -172,8 +172,8 @@ TEST_F(ProcessorGraphsTest, DraggingTheHighPassHandleFollowsEveryStep) {
 // showing the drawing.
 TEST_F(ProcessorGraphsTest, ABandDragMovesEveryStepAndPaintsTheCurveOncePerMove) {
   CNerexSeriesDevice& d = Make(kModelNerex48);
-  d.ApplyControlChange(CParamValue(kParamOutputPeqGain + 2, 6.0f, kValueKindLevel));
-  d.ApplyControlChange(CParamValue(kParamOutputPeqFrequency + 2, 500.0f, kValueKindFrequency));
+  d.ApplyControlChange(CParamValue(kParamOutputPeqGain + 2, 6.0f, ParamKind::kLevel));
+  d.ApplyControlChange(CParamValue(kParamOutputPeqFrequency + 2, 500.0f, ParamKind::kFrequency));
   Open(d, kNerexPageOutputEq);
   CNerexSeriesParametricControl* curve = OutputCurve();
   ASSERT_NE(curve, nullptr);
@@ -299,7 +299,7 @@ TEST_F(ProcessorGraphsTest, ALockedGainKeepsThePanelsValueAndTheLinkedProcessorF
     if (control->GetId() == kParamOutputGain + 1 && (readout = dynamic_cast<CTextControl*>(control))) break;
   ASSERT_NE(readout, nullptr);
   const std::string shown = readout->GetText();
-  locked.ApplyControlChange(CParamValue(kParamOutputGain + 1, -12.5f, kValueKindLevel));
+  locked.ApplyControlChange(CParamValue(kParamOutputGain + 1, -12.5f, ParamKind::kLevel));
   EXPECT_EQ(locked.GetCurrentSettings().outputs.gains[1], 35);
   EXPECT_EQ(readout->GetText(), shown);
   EXPECT_EQ(linked.GetCurrentSettings().outputs.gains[1], -125);

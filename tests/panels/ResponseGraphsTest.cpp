@@ -121,7 +121,7 @@ class ResponseGraphTest : public ::testing::Test {
   std::uint8_t masks[3] = {0, 0, 0};
 };
 
-void ExpectSent(const CParamValue& value, int id, float expected, int kind) {
+void ExpectSent(const CParamValue& value, int id, float expected, ParamKind kind) {
   EXPECT_EQ(value.id, id);
   EXPECT_EQ(value.kind, kind);
   EXPECT_NEAR(value.value, expected, 1e-4) << "id " << id;
@@ -222,13 +222,13 @@ TEST_F(ResponseGraphTest, Deq_HandleDragSendsEffectThenFrequencyAndEndsOutsideTh
   // To +15 dB (y = 120 - 15 x 6.11 = 28.3) at x = 35 + 100.
   Move(10 + 135, 10 + 28);
   ASSERT_EQ(Applied().size(), 2u);
-  ExpectSent(Applied()[0], kParamDeqEffect + 3, 15.0f, kValueKindLevel);
-  ExpectSent(Applied()[1], kParamDeqFrequency + 3, IndexToFreq(int(100 / (455.0 / 419.0) + 13)), kValueKindFrequency);
+  ExpectSent(Applied()[0], kParamDeqEffect + 3, 15.0f, ParamKind::kLevel);
+  ExpectSent(Applied()[1], kParamDeqFrequency + 3, IndexToFreq(int(100 / (455.0 / 419.0) + 13)), ParamKind::kFrequency);
   // Far above the top: still inside the enlarged plot, the effect stops at 18.
   Applied().clear();
   Move(10 + 135, 10 + 6);
   ASSERT_FALSE(Applied().empty());
-  ExpectSent(Applied()[0], kParamDeqEffect + 3, 18.0f, kValueKindLevel);
+  ExpectSent(Applied()[0], kParamDeqEffect + 3, 18.0f, ParamKind::kLevel);
   // Leaving the enlarged plot ends the drag.
   Applied().clear();
   Move(10 + 135, 10 + 3);
@@ -242,10 +242,10 @@ TEST_F(ResponseGraphTest, Deq_CutBandAboveZeroSendsSixAndBelowTheScaleEighteen) 
   ASSERT_EQ(panel->deq->GetSelectedBand(), 1);
   Move(10 + 177, 10 + 60);  // above 0 dB
   ASSERT_FALSE(Applied().empty());
-  ExpectSent(Applied()[0], kParamDeqEffect + 4, 6.0f, kValueKindLevel);
+  ExpectSent(Applied()[0], kParamDeqEffect + 4, 6.0f, ParamKind::kLevel);
   Applied().clear();
   Move(10 + 177, 10 + 233);  // below -18 dB
-  ExpectSent(Applied().at(0), kParamDeqEffect + 4, 18.0f, kValueKindLevel);
+  ExpectSent(Applied().at(0), kParamDeqEffect + 4, 18.0f, ParamKind::kLevel);
   // A masked band cannot be picked; the selection stays.
   Release(10 + 177, 10 + 233);
   masks[0] = 0x02;  // input 2's first band
@@ -258,18 +258,18 @@ TEST_F(ResponseGraphTest, Deq_StripsDragEffectAndFrequencyAndTheWheelStepsQ) {
   // Left strip: effect drag keeping the grab offset (handle centre 304, 56).
   Press(10 + 10, 10 + 100);
   Move(10 + 10, 10 + 91);  // the handle would be at y = 56 - 9 = 47: 13.6 dB
-  ExpectSent(Applied().at(0), kParamDeqEffect + 3, 13.0f, kValueKindLevel);
+  ExpectSent(Applied().at(0), kParamDeqEffect + 3, 13.0f, ParamKind::kLevel);
   Release(10 + 10, 10 + 91);
   // Strip below the plot: frequency drag, limited to the band type's range (48..432).
   Applied().clear();
   Press(10 + 250, 10 + 240);
   Move(10 + 495, 10 + 240);  // code 436 by the pointer
-  ExpectSent(Applied().at(0), kParamDeqFrequency + 3, IndexToFreq(432), kValueKindFrequency);
+  ExpectSent(Applied().at(0), kParamDeqFrequency + 3, IndexToFreq(432), ParamKind::kFrequency);
   // The wheel while pressed: one notch up narrows the band by one Q code.
   Applied().clear();
-  device->values[kParamDeqQ + 3] = CParamValue(kParamDeqQ + 3, IndexToQ(84), kValueKindQ);
+  device->values[kParamDeqQ + 3] = CParamValue(kParamDeqQ + 3, IndexToQ(84), ParamKind::kQ);
   Wheel(10 + 250, 10 + 240, 120);
-  ExpectSent(Applied().at(0), kParamDeqQ + 3, IndexToQ(83), kValueKindQ);
+  ExpectSent(Applied().at(0), kParamDeqQ + 3, IndexToQ(83), ParamKind::kQ);
   // A selection beyond the list sends nothing.
   Applied().clear();
   panel->deq->SetSelectedBand(5);
@@ -287,9 +287,9 @@ class CompressorGraphTest : public ResponseGraphTest {
     c.m_thresholdId = kParamCompressorThreshold;
     c.m_ratioId = kParamCompressorRatio;
     c.m_kneeId = kParamCompressorSoftKnee;
-    device->values[kParamCompressorThreshold] = CParamValue(kParamCompressorThreshold, threshold, 1);
-    device->values[kParamCompressorRatio] = CParamValue(kParamCompressorRatio, ratio, 10);
-    device->values[kParamCompressorSoftKnee] = CParamValue(kParamCompressorSoftKnee, knee, 1);
+    device->values[kParamCompressorThreshold] = CParamValue(kParamCompressorThreshold, threshold, ParamKind::kLevel);
+    device->values[kParamCompressorRatio] = CParamValue(kParamCompressorRatio, ratio, ParamKind::kRatio);
+    device->values[kParamCompressorSoftKnee] = CParamValue(kParamCompressorSoftKnee, knee, ParamKind::kLevel);
   }
   void DeqBand(float threshold, float ratio, float range, int mode) {
     CCompressorMeter& c = *panel->compressor;
@@ -297,9 +297,9 @@ class CompressorGraphTest : public ResponseGraphTest {
     c.m_ratioId = kParamDeqRatio;
     c.m_maxGainId = kParamDeqEffect;
     c.m_modeId = kParamDeqMode;
-    device->values[kParamDeqThreshold] = CParamValue(kParamDeqThreshold, threshold, 1);
-    device->values[kParamDeqRatio] = CParamValue(kParamDeqRatio, ratio, 10);
-    device->values[kParamDeqEffect] = CParamValue(kParamDeqEffect, range, 1);
+    device->values[kParamDeqThreshold] = CParamValue(kParamDeqThreshold, threshold, ParamKind::kLevel);
+    device->values[kParamDeqRatio] = CParamValue(kParamDeqRatio, ratio, ParamKind::kRatio);
+    device->values[kParamDeqEffect] = CParamValue(kParamDeqEffect, range, ParamKind::kLevel);
     device->values[kParamDeqMode] = MakeIntParamValue(kParamDeqMode, mode);
   }
 };
@@ -484,18 +484,18 @@ TEST_F(EqCurveTest, DraggingABandSendsGainThenFrequencyAndTheWheelSendsQ) {
   // 48 dB over 340 px: +6 dB lies 12 x 340/48 = 85 px below the top.
   Move(plot.left + 200, plot.top + 85);
   ASSERT_EQ(Applied().size(), 2u);
-  ExpectSent(Applied()[0], kParamOutputPeqGain + 18, 6.0f, kValueKindLevel);
+  ExpectSent(Applied()[0], kParamOutputPeqGain + 18, 6.0f, ParamKind::kLevel);
   ExpectSent(Applied()[1], kParamOutputPeqFrequency + 18, IndexToFreq(int(200 * 419.0 / plot.Width() + 13)),
-             kValueKindFrequency);
+             ParamKind::kFrequency);
   // The gain stays within the type's range (+15 dB).
   Applied().clear();
   Move(plot.left + 200, plot.top + 1);
-  ExpectSent(Applied().at(0), kParamOutputPeqGain + 18, 15.0f, kValueKindLevel);
+  ExpectSent(Applied().at(0), kParamOutputPeqGain + 18, 15.0f, ParamKind::kLevel);
   // Q: one notch up is one Q code narrower.
   Applied().clear();
-  device->values[kParamOutputPeqQ + 18] = CParamValue(kParamOutputPeqQ + 18, IndexToQ(72), kValueKindQ);
+  device->values[kParamOutputPeqQ + 18] = CParamValue(kParamOutputPeqQ + 18, IndexToQ(72), ParamKind::kQ);
   Wheel(plot.left + 200, plot.top + 1, 120);
-  ExpectSent(Applied().at(0), kParamOutputPeqQ + 18, IndexToQ(71), kValueKindQ);
+  ExpectSent(Applied().at(0), kParamOutputPeqQ + 18, IndexToQ(71), ParamKind::kQ);
   // Out of the graph the drag ends.
   Applied().clear();
   Move(plot.left + 200, plot.bottom + 12);
@@ -514,14 +514,15 @@ TEST_F(EqCurveTest, WheelOnAPhaseBandTurnsItsAngleAndAFixedQBandSendsNothing) {
   elliptic.q = 72;
   elliptic.frequency = 150;
   Redraw();
-  device->values[kParamOutputPeqQ + 22] = CParamValue(kParamOutputPeqQ + 22, 60.0f, 9);  // 2 degrees a code
+  device->values[kParamOutputPeqQ + 22] =
+      CParamValue(kParamOutputPeqQ + 22, 60.0f, ParamKind::kPhase);  // 2 degrees a code
   Press(HandleX(4), HandleY(4));
   ASSERT_EQ(panel->eq->m_selectedBand, 4);
   Wheel(HandleX(4), HandleY(4), -240);
-  ExpectSent(Applied().at(0), kParamOutputPeqQ + 22, 56.0f, 9);
+  ExpectSent(Applied().at(0), kParamOutputPeqQ + 22, 56.0f, ParamKind::kPhase);
   Release(HandleX(4), HandleY(4));
   Applied().clear();
-  device->values[kParamOutputPeqQ + 23] = CParamValue(kParamOutputPeqQ + 23, 2.0f, kValueKindQ);
+  device->values[kParamOutputPeqQ + 23] = CParamValue(kParamOutputPeqQ + 23, 2.0f, ParamKind::kQ);
   Press(HandleX(5), HandleY(5));
   ASSERT_EQ(panel->eq->m_selectedBand, 5);
   Wheel(HandleX(5), HandleY(5), 120);
@@ -535,13 +536,13 @@ TEST_F(EqCurveTest, CrossoverHandlesSendOnlyTheirFrequencyWithinTheirRange) {
   const CRect plot = panel->eq->GetPlotRect();
   Move(plot.right + 4, plot.top + 30);
   ASSERT_EQ(Applied().size(), 1u);
-  ExpectSent(Applied()[0], kParamLowPassFrequency + 2, IndexToFreq(433), kValueKindFrequency);
+  ExpectSent(Applied()[0], kParamLowPassFrequency + 2, IndexToFreq(433), ParamKind::kFrequency);
   Wheel(plot.right, plot.top + 30, 120);  // a crossover has no Q
   EXPECT_EQ(Applied().size(), 1u);
   Release(plot.right, plot.top + 30);
   Press(HandleX(9), HandleY(9));
   Move(plot.left - 4, plot.top + 30);
-  ExpectSent(Applied().back(), kParamHighPassFrequency + 2, IndexToFreq(12), kValueKindFrequency);
+  ExpectSent(Applied().back(), kParamHighPassFrequency + 2, IndexToFreq(12), ParamKind::kFrequency);
 }
 
 TEST_F(EqCurveTest, RenderedGraphShowsGridSumSelectedBandAndHandles) {
@@ -601,7 +602,7 @@ TEST_F(EqCurveTest, GraphicEqModeDrawsTheBandsAndDragsTheNearestBandsGain) {
   Press(int(FrequencyCodeToX(plot, 36.0 * std::log2(GeqBandCentreHertz(5) / 7.8125))) + 2, plot.top + 100);
   EXPECT_EQ(eq.m_selectedBand, 5);
   Move(plot.left + 100, plot.top + 2);
-  ExpectSent(Applied().at(0), kParamGeqBand + 28 + 5, 15.0f, kValueKindLevel);
+  ExpectSent(Applied().at(0), kParamGeqBand + 28 + 5, 15.0f, ParamKind::kLevel);
 }
 
 // --- On a processor's own settings ---

@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TorvexPanelTest, FollowsTheDeviceLive) {
   Open();
   // A change through the device's change path reaches the widgets bound to it.
-  device->ApplyControlChange(CParamValue(13 + 2, -10.0f, kParamKindLevel));
+  device->ApplyControlChange(CParamValue(13 + 2, -10.0f, ParamKind::kLevel));
   EXPECT_EQ(panel->GetInputFader(2)->GetValue(), -10.0f);
   // New settings from the unit (status event 105) reload the whole panel.
   {
@@ -289,9 +289,9 @@ TEST_F(TorvexPanelTest, SourceTabSwitchesBetweenRouterAndMatrixViews) {
 }
 
 // Answers every confirmation with OK.
-class CYesPrompt : public IConfirmPrompt {
+class CYesPrompt {
  public:
-  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) override { return true; }
+  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) { return true; }
 };
 
 TEST_F(TorvexPanelTest, TheSubTabsSwitchTheMixingModeAndItsView) {

@@ -56,7 +56,7 @@ TEST_F(WidgetDrawingTest, Panel_DrawsBackgroundThenWidgetsByTheirState) {
 
 TEST_F(WidgetDrawingTest, Meter_LightsTheShareOfItsPictureTheLevelCovers) {
   // Level -20 between floor -40 and top 0: the lower half lit, the upper half dim.
-  device->ApplyControlChange(CParamValue(kPanelMeter, -20.0f, 1));
+  device->ApplyControlChange(CParamValue(kPanelMeter, -20.0f, ParamKind::kLevel));
   EXPECT_EQ(panel->meter->GetLevel(), -20);
   EXPECT_EQ(panel->Pixel(105, 139).R(), 255);
   EXPECT_EQ(panel->Pixel(105, 91).R(), 255);
@@ -120,7 +120,7 @@ TEST_F(WidgetMouseTest, Fader_DragFromTheCapClickOnTheTrackWheelAndKeys) {
   Move(17, 80);
   ASSERT_EQ(Applied().size(), 1u);
   EXPECT_EQ(Applied().back().id, kPanelFader);
-  EXPECT_EQ(Applied().back().kind, 1);
+  EXPECT_EQ(Applied().back().kind, ParamKind::kLevel);
   EXPECT_FLOAT_EQ(Applied().back().value, panel->fader->YToValue(78));
   // The active fader keeps the drag when the pointer leaves it, and stops at its ends.
   Move(200, 10);
@@ -164,7 +164,7 @@ TEST_F(WidgetMouseTest, Buttons_ToggleOrSendTrueOnEachPress) {
   Press(55, 15);
   Release(55, 15);
   ASSERT_EQ(Applied().size(), 2u);
-  EXPECT_EQ(Applied()[0].kind, kParamKindBool);
+  EXPECT_EQ(Applied()[0].kind, ParamKind::kBool);
   EXPECT_TRUE(BoolOf(Applied()[0]));
   EXPECT_FALSE(BoolOf(Applied()[1]));
   Applied().clear();
@@ -222,7 +222,7 @@ TEST_F(WidgetMouseTest, Combo_DropDownChoiceAndWheelSendTheItemValue) {
   panel->CloseDropDown(2);
   EXPECT_EQ(panel->GetDropDown(), nullptr);
   ASSERT_EQ(Applied().size(), 1u);
-  EXPECT_EQ(Applied()[0].kind, kParamKindInteger);
+  EXPECT_EQ(Applied()[0].kind, ParamKind::kInteger);
   EXPECT_EQ(Applied()[0].integer, 9);
   EXPECT_EQ(panel->combo->GetCurText(), "Fast");
   // The wheel towards the user steps down the list, away from him up; it stops at the ends.
@@ -286,7 +286,7 @@ TEST_F(TextEditorTest, DoubleClick_OpensTheEditorAndEnterCommitsTheValue) {
   EXPECT_EQ(panel->GetInPlaceEditor(), nullptr);
   ASSERT_EQ(Applied().size(), 1u);
   EXPECT_EQ(Applied()[0].id, kTestGain);
-  EXPECT_EQ(Applied()[0].kind, 1);
+  EXPECT_EQ(Applied()[0].kind, ParamKind::kLevel);
   EXPECT_FLOAT_EQ(Applied()[0].value, 3.5f);
   EXPECT_EQ(panel->gainText->GetText(), "3.5 dB");
 }
@@ -317,7 +317,7 @@ TEST_F(TextEditorTest, NameEditor_IsLimitedAndSendsText) {
   editor->setText("Front Fill");
   panel->EndTextEdit(true);
   ASSERT_EQ(Applied().size(), 1u);
-  EXPECT_EQ(Applied()[0].kind, kParamKindText);
+  EXPECT_EQ(Applied()[0].kind, ParamKind::kText);
   EXPECT_EQ(Applied()[0].text, "Front Fill");
   EXPECT_EQ(panel->label->GetText(), "Front Fill");
 }
@@ -345,7 +345,7 @@ TEST_P(DelayUnitTest, ReadoutShowsAndEditorReadsTheUnit) {
   panel->GetInPlaceEditor()->setText(c.typed);
   panel->EndTextEdit(true);
   ASSERT_EQ(Applied().size(), 1u);
-  EXPECT_EQ(Applied()[0].kind, 4);
+  EXPECT_EQ(Applied()[0].kind, ParamKind::kDelay);
   EXPECT_NEAR(Applied()[0].value, c.ms, 0.001f);
 }
 
@@ -370,7 +370,7 @@ TEST_F(TextEditorTest, Wheel_NudgesTheValueByKindAndStep) {
   EXPECT_NEAR(Applied().back().value, 2.0f, 1e-5f);
   // A frequency moves by frequency codes; a text without the wheel flag ignores it.
   panel->gainText->SetFormatFlags(kTextCentre | kTextWheelNudge);
-  device->values[kTestGain] = CParamValue(kTestGain, 1000.0f, 2);
+  device->values[kTestGain] = CParamValue(kTestGain, 1000.0f, ParamKind::kFrequency);
   Wheel(150, 50, 120);
   EXPECT_NEAR(Applied().back().value, IndexToFreq(FreqToIndex(1000.0f) + 1), 0.01f);
   const std::size_t count = Applied().size();
@@ -396,13 +396,13 @@ TEST_P(TextFormatTest, ValueIsShownByItsKindAndTheFlags) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, TextFormatTest,
-    ::testing::Values(FormatCase{"Level", 0x105, CParamValue(1, -6.25f, 1), "-6.2 dB"},
-                      FormatCase{"WholeDb", 0x146D, CParamValue(1, -3.0f, 1), "-3dB"},
-                      FormatCase{"HalfDb", 0x146D, CParamValue(1, -3.5f, 1), "-3.5dB"},
-                      FormatCase{"Frequency", 0x106D, CParamValue(1, 1000.0f, 2), "1k 00 Hz"},
-                      FormatCase{"DelayFeet", kTextDelayFeet, CParamValue(1, 10.0f, 4), "11.27ft"},
-                      FormatCase{"Ratio", 0x116D, CParamValue(1, 4.0f, 10), "4.0:1"},
-                      FormatCase{"Time", 0x116D, CParamValue(1, 12.5f, 11), "12.5ms"},
+    ::testing::Values(FormatCase{"Level", 0x105, CParamValue(1, -6.25f, ParamKind::kLevel), "-6.2 dB"},
+                      FormatCase{"WholeDb", 0x146D, CParamValue(1, -3.0f, ParamKind::kLevel), "-3dB"},
+                      FormatCase{"HalfDb", 0x146D, CParamValue(1, -3.5f, ParamKind::kLevel), "-3.5dB"},
+                      FormatCase{"Frequency", 0x106D, CParamValue(1, 1000.0f, ParamKind::kFrequency), "1k 00 Hz"},
+                      FormatCase{"DelayFeet", kTextDelayFeet, CParamValue(1, 10.0f, ParamKind::kDelay), "11.27ft"},
+                      FormatCase{"Ratio", 0x116D, CParamValue(1, 4.0f, ParamKind::kRatio), "4.0:1"},
+                      FormatCase{"Time", 0x116D, CParamValue(1, 12.5f, ParamKind::kTime), "12.5ms"},
                       FormatCase{"Bool", 0, MakeBoolParamValue(1, true), "On"},
                       FormatCase{"Integer", 0, MakeIntParamValue(1, 42), "42"},
                       FormatCase{"Text", 0, MakeTextParamValue(1, "Sub L"), "Sub L"},

@@ -27,7 +27,7 @@ class ZelBreakPanelTest : public ::testing::TestWithParam<std::uint32_t> {
     box = static_cast<CZelBreakDevice*>(system.CreateDevice(7, GetParam(), 0));
     system.AppendDevice(box);
     box->SetName("Stage Left");
-    box->ApplyControlChange(CParamValue(kBreakParamGain + 1, -6.0f, 1));
+    box->ApplyControlChange(CParamValue(kBreakParamGain + 1, -6.0f, ParamKind::kLevel));
     box->ApplyControlChange(MakeBoolParamValue(kBreakParamMute + 2, true));
     box->ApplyControlChange(MakeTextParamValue(kBreakParamChannelName, "Kick"));
     panel = static_cast<CZelBreakControlPanel*>(CreateControlPanel(box->GetControlPanelClass()));

@@ -351,14 +351,14 @@ TEST_F(ZelPanelTest, ConnectingTellsTheOpenPanelItIsOnline) {
   // The frame hands the last refresh's online flag to the panel.
   LPARAM online = -1;
   for (const auto& m : frame.Messages())
-    if (m.message == UWM_REFRESH_OPEN_PANEL) online = m.lParam;
+    if (m.message == FrameMsg::kPanelOnlineState) online = m.lParam;
   ASSERT_EQ(online, 1);
   panel->UpdateOnlineStatus(online != 0);
   EXPECT_TRUE(panel->GetOnlineStrip()->IsVisible());
   EXPECT_FALSE(panel->GetOfflineStrip()->IsVisible());
   amp->OnDisconnected(false);
   for (const auto& m : frame.Messages())
-    if (m.message == UWM_REFRESH_OPEN_PANEL) online = m.lParam;
+    if (m.message == FrameMsg::kPanelOnlineState) online = m.lParam;
   EXPECT_EQ(online, 0);
 }
 
@@ -466,7 +466,7 @@ class ZelPanelBusTest : public ::testing::Test {
   void RunStatusHints() {
     const auto messages = harness.frame.Messages();
     for (std::size_t i = handled; i < messages.size(); ++i)
-      if (messages[i].message == UWM_DEVICE_STATUS_EVENT) amp->OnStatusEvent(int(messages[i].lParam));
+      if (messages[i].message == FrameMsg::kStatusEvent) amp->OnStatusEvent(int(messages[i].lParam));
     handled = messages.size();
   }
   SimZelAmpState Unit() const { return unit->State(); }

@@ -10,12 +10,9 @@
 
 #include "platform/Bitmap.h"
 #include "platform/Image.h"
+#include "tests/support/PureColours.h"
 
 namespace {
-const CColour kRed = CColour::FromRgb(255, 0, 0);
-const CColour kGreen = CColour::FromRgb(0, 255, 0);
-const CColour kBlue = CColour::FromRgb(0, 0, 255);
-const CColour kWhite = CColour::FromRgb(255, 255, 255);
 
 std::vector<std::uint8_t> BmpHeader(std::uint32_t width, std::uint32_t height, std::uint16_t bits,
                                     std::uint32_t imageSize) {

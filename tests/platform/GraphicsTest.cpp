@@ -7,12 +7,9 @@
 
 #include "platform/Graphics.h"
 #include "platform/Image.h"
+#include "tests/support/PureColours.h"
 
 namespace {
-const CColour kRed = CColour::FromRgb(255, 0, 0);
-const CColour kGreen = CColour::FromRgb(0, 255, 0);
-const CColour kBlue = CColour::FromRgb(0, 0, 255);
-const CColour kWhite = CColour::FromRgb(255, 255, 255);
 const CColour kYellow = CColour::FromRgb(255, 255, 0);
 
 bool IsSet(const CImage& image, int x, int y) { return image.GetPixel(x, y).A() > 128; }

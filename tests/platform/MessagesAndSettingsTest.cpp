@@ -4,10 +4,13 @@
 #include <QElapsedTimer>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <set>
 #include <thread>
 
 #include "platform/AppPaths.h"
 #include "platform/Clipboard.h"
+#include "platform/ObjectHandle.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowMessages.h"
 
@@ -65,6 +68,22 @@ TEST(PostedMessages, RecordingSinkKeepsOrderAndCounts) {
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(all[2].lParam, 105);
   EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST(ObjectHandles, NeverZeroNeverReusedAndNewForEveryCopy) {
+  std::set<std::uint64_t> seen;
+  for (int i = 0; i < 100; ++i) {
+    const auto made = std::make_unique<CObjectHandle>();  // freed at once: its value stays taken
+    CObjectHandle copy(*made);
+    CObjectHandle assigned;
+    const std::uint64_t before = assigned.Value();
+    assigned = *made;
+    EXPECT_EQ(assigned.Value(), before) << "assignment keeps the object's own handle";
+    for (const std::uint64_t value : {made->Value(), copy.Value(), assigned.Value()}) {
+      EXPECT_NE(value, 0u);
+      EXPECT_TRUE(seen.insert(value).second) << value;
+    }
+  }
 }
 
 TEST(Timers, NumberedTimersFireAndStop) {

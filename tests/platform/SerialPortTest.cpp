@@ -128,8 +128,8 @@ TEST(MemorySerialPort, CloseDropsTheCompletionOfAReadInFlight) {
 
 TEST(MemorySerialPort, HangUpFailsTheReadInsteadOfReturningNothingForever) {
   MemoryPortRig rig;
-  SerialTimeouts forever;  // no read limit at all
-  ASSERT_TRUE(rig.port.SetTimeouts(forever));
+  SerialTimeouts unlimited;  // no read limit at all
+  ASSERT_TRUE(rig.port.SetTimeouts(unlimited));
   std::uint8_t buffer[4];
   std::thread hangup([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

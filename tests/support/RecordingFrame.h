@@ -1,5 +1,5 @@
 // The main frame as model tests see it: the recording UI services, with each log line posted
-// with WM_LOG_LINE also kept as text in LogLines().
+// with FrameMsg::kLogLine also kept as text in LogLines().
 #pragma once
 
 #include <mutex>
@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "core/LogFile.h"
+#include "core/SystemMessages.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/RecordingUi.h"
 
 class CRecordingFrame : public CRecordingUi {
  public:
   bool Post(CPostedMessage message) override {
-    if (message.message == WM_LOG_LINE) {
+    if (message.message == FrameMsg::kLogLine) {
       std::lock_guard<std::mutex> lock(m_logMutex);
       m_log.push_back(message.text);
     }

@@ -2,6 +2,7 @@
 // texts, confirmations answered by a question box the test gives (refused without one).
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -26,15 +27,26 @@ class CRecordingUi : public IUiServices {
   }
   bool AskConfirm(const std::string& caption, const std::string& question, const std::string& okText,
                   bool& neverAgain) override {
-    return m_confirm && m_confirm->AskConfirm(caption, question, okText, neverAgain);
+    return m_confirm && m_confirm(caption, question, okText, neverAgain);
   }
+  // The property pickers: none runs, nothing is chosen.
+  bool PickImage(CSystem*, CCCImageBase*&) override { return false; }
+  bool PickParameter(CSystem*, CCustomControlObject*) override { return false; }
+  bool PickColour(std::uint32_t&) override { return false; }
+  bool PickFont(CLogFont&) override { return false; }
   void ShowFileError(const std::string& text, const std::string& caption) override {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_fileErrors.emplace_back(text, caption);
   }
 
-  // The question box that answers confirmations; null refuses them.
-  void SetConfirmPrompt(IConfirmPrompt* prompt) { m_confirm = prompt; }
+  // The question box that answers confirmations (anything with AskConfirm); null refuses them.
+  template <class Prompt>
+  void SetConfirmPrompt(Prompt* prompt) {
+    m_confirm = nullptr;
+    if (prompt)
+      m_confirm = [prompt](const std::string& caption, const std::string& question, const std::string& okText,
+                           bool& neverAgain) { return prompt->AskConfirm(caption, question, okText, neverAgain); };
+  }
   Texts MessageBoxes() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_boxes;
@@ -50,7 +62,7 @@ class CRecordingUi : public IUiServices {
 
  private:
   CRecordingSink m_sink;
-  IConfirmPrompt* m_confirm = nullptr;
+  std::function<bool(const std::string&, const std::string&, const std::string&, bool&)> m_confirm;
   mutable std::mutex m_mutex;
   Texts m_boxes;
   Texts m_fileErrors;

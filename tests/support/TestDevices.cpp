@@ -9,20 +9,20 @@ CParamInfo CTestDevice::GetParameterAt(int n) {
     case 0:
       info.name = "Gain";
       info.id = kTestGain;
-      info.kind = 1;
+      info.kind = ParamKind::kLevel;
       info.minimum = -80.0f;
       info.maximum = 10.0f;
       return info;
     case 1:
       info.name = "Mute";
       info.id = kTestMute;
-      info.kind = kParamKindBool;
+      info.kind = ParamKind::kBool;
       info.maximum = 1.0f;
       return info;
     case 2:
       info.name = "Label";
       info.id = kTestLabel;
-      info.kind = kParamKindText;
+      info.kind = ParamKind::kText;
       return info;
     default:
       return CDevice::GetParameterAt(n);

@@ -104,7 +104,8 @@ class CustomPanelViewTest : public ::testing::Test {
     system.SetDesignMode(1);
     view = std::make_unique<CTestView>(system);
     view->resize(300, 200);
-    view->SetMessageHandler([this](std::uint32_t message, WPARAM w, LPARAM) { sent.push_back({message, w}); });
+    view->SetPropertiesHandlers([this](CCustomControlPanel& shown, bool) { sent.push_back({&shown, nullptr}); },
+                                [this](CCustomControlObject* widget, bool) { sent.push_back({nullptr, widget}); });
   }
   void TearDown() override { view.reset(); }
 
@@ -125,9 +126,10 @@ class CustomPanelViewTest : public ::testing::Test {
     view->OnLButtonUp(0, to);
   }
 
+  // What the view asked the main window to show: its own properties (panel set) or a widget's.
   struct Sent {
-    std::uint32_t message;
-    WPARAM wParam;
+    CCustomControlPanel* panel;
+    CCustomControlObject* widget;
   };
   CSystem system;
   CCPData* data = nullptr;
@@ -305,7 +307,7 @@ TEST_F(CustomPanelViewTest, BandSelectsWhollyEnclosedWidgetsOnly) {
   Add(CRect{90, 90, 150, 150}, kRed);
   Open();
   view->OnLButtonDown(0, CPoint{10, 10});
-  EXPECT_EQ(sent.back().message, kViewShowPanelProps);
+  EXPECT_EQ(sent.back().panel, view.get());
   view->OnMouseMove(MK_LBUTTON, CPoint{100, 100});
   EXPECT_EQ(view->Designer().GetSelection(), (std::vector<CCustomControlObject*>{b, a}));
   view->OnMouseMove(MK_LBUTTON, CPoint{50, 50});  // shrinking drops b again
@@ -424,7 +426,7 @@ TEST_F(CustomPanelViewTest, PasteOffsetsBesideTheGroupOrAtThePointer) {
 TEST_F(CustomPanelViewTest, OperateModeClickChangesTheBoundParameterAndEveryPanelShowsIt) {
   auto* device = new CTestDevice(&system, 1);
   system.AppendDevice(device);
-  device->values[kTestGain] = CParamValue(kTestGain, 2.0f, 1);
+  device->values[kTestGain] = CParamValue(kTestGain, 2.0f, ParamKind::kLevel);
   CSwatch* fader = Add(CRect{10, 10, 40, 150}, kRed);
   fader->m_pDevice = device;
   fader->m_parameterId = kTestGain;
@@ -448,7 +450,7 @@ class CustomPanelEditorTest : public CustomPanelViewTest {
     CustomPanelViewTest::SetUp();
     device = new CTestDevice(&system, 1);
     system.AppendDevice(device);
-    device->values[kTestGain] = CParamValue(kTestGain, -3.0f, 1);
+    device->values[kTestGain] = CParamValue(kTestGain, -3.0f, ParamKind::kLevel);
     text = new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 20, 90, 40});
     text->m_pDevice = device;
     text->m_parameterId = kTestGain;
@@ -530,8 +532,10 @@ TEST_F(CustomPanelEditorTest, NumbersThatAreNotFiniteNeverReachTheUnit) {
   CDevice* processor = system.CreateDevice(2, 114, 0);
   ASSERT_NE(processor, nullptr);
   system.AppendDevice(processor);
-  const std::pair<std::int32_t, std::int32_t> parameters[] = {{kParamInputGain, 1}, {kParamInputPeqFrequency, 2},
-                                                             {kParamInputPeqQ, 3}, {kParamInputDelay, 4}};
+  const std::pair<std::int32_t, ParamKind> parameters[] = {{kParamInputGain, ParamKind::kLevel},
+                                                          {kParamInputPeqFrequency, ParamKind::kFrequency},
+                                                          {kParamInputPeqQ, ParamKind::kQ},
+                                                          {kParamInputDelay, ParamKind::kDelay}};
   for (const auto& [id, kind] : parameters) {
     SCOPED_TRACE(id);
     text->m_pDevice = processor;
@@ -609,7 +613,7 @@ TEST_F(CustomPanelEditorTest, DeletingTheWidgetOrTheViewWhileEditingEndsTheEditW
 TEST_F(CustomPanelViewTest, WheelReachesTheWidgetUnderThePointerWithItsDeltaAndMovesNoValue) {
   auto* device = new CTestDevice(&system, 1);
   system.AppendDevice(device);
-  device->values[kTestGain] = CParamValue(kTestGain, 0.0f, 1);
+  device->values[kTestGain] = CParamValue(kTestGain, 0.0f, ParamKind::kLevel);
   CSwatch* swatch = Add(CRect{200, 100, 260, 160}, kRed);
   auto* fader = new CCCFader(nullptr, CRect{10, 10, 25, 160});
   auto* knob = new CCCKnob(nullptr, CRect{40, 10, 80, 50});

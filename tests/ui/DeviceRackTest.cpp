@@ -114,7 +114,7 @@ TEST_F(Rack, Scroll_BarOnlyWhenContentIsTallerAndPositionStaysWithinLimits) {
   rack.HandleMouse(CDeviceRack::Mouse::LeftDown, 30, 100);
   rack.HandleMouse(CDeviceRack::Mouse::LeftUp, 30, 100);
   EXPECT_EQ(system.GetSelectedDevice(), 3);
-  EXPECT_EQ(Posted(UWM_REFRESH_SELECTION_PROPERTIES), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kSelectDevice), 1u);
 
   // Shrinking the content keeps the position within content - client; growing the window
   // hides the bar.
@@ -168,13 +168,13 @@ TEST_F(Rack, Drag_MovesWithinAndAcrossExpandedZonesAndAlwaysMarksModified) {
   drag(a, 5);
   EXPECT_EQ(Zone(0).GetDevices(), (std::vector<CDevice*>{a, b}));
   EXPECT_TRUE(system.IsModified());
-  EXPECT_EQ(Posted(UWM_REDRAW_LIVE_METERS), 0u);
+  EXPECT_EQ(Posted(FrameMsg::kRebuildMeters), 0u);
 
   // b down out of its zone: the collapsed "Second" is skipped, "Third" takes it at its front.
   drag(b, 85);
   EXPECT_EQ(Zone(0).GetDevices(), (std::vector<CDevice*>{a}));
   EXPECT_EQ(Zone(2).GetDevices(), (std::vector<CDevice*>{b, d}));
-  EXPECT_EQ(Posted(UWM_REDRAW_LIVE_METERS), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kRebuildMeters), 1u);
   EXPECT_EQ(rack.GetDragDevice(), nullptr);
 
   // d up within its zone, then b (now second) up out of it: appended to the Main Zone.
@@ -199,7 +199,7 @@ TEST_F(Rack, Clicks_DoubleClickOpensPanelRightClickSelectsAndMenuOnlyOnZones) {
   rack.HandleMouse(CDeviceRack::Mouse::DoubleClick, 30, 30);
   const auto posts = sink.Messages();
   ASSERT_FALSE(posts.empty());
-  EXPECT_EQ(posts.back().message, UWM_OPEN_DEVICE_PANEL);
+  EXPECT_EQ(posts.back().message, FrameMsg::kOpenDevicePanel);
   EXPECT_EQ(posts.back().handle, a->GetHandle());
   EXPECT_EQ(rack.IsDeviceAt(30, 30), 1);
   EXPECT_EQ(rack.IsDeviceAt(30, 10), -1);
@@ -223,7 +223,7 @@ TEST_F(Rack, Rename_EnterAppliesAndMarksModifiedEscapeKeepsTheName) {
   PressKey(edit, Qt::Key_Return);
   EXPECT_EQ(Zone(1).GetName(), "Stage Left");
   EXPECT_TRUE(system.IsModified());
-  EXPECT_EQ(Posted(UWM_REDRAW_LIVE_METERS), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kRebuildMeters), 1u);
   EXPECT_EQ(rack.GetRenameEditor(), nullptr);
 
   system.SetModified(false);

@@ -59,7 +59,7 @@ TEST_F(Meters, Layout_ZonesLeftToRightAndTheBarOnlyWhenWider) {
   view.HandleDoubleClick(100, 10);
   const auto posts = sink.Messages();
   ASSERT_EQ(posts.size(), 1u);
-  EXPECT_EQ(posts[0].message, UWM_OPEN_DEVICE_PANEL);
+  EXPECT_EQ(posts[0].message, FrameMsg::kOpenDevicePanel);
   EXPECT_EQ(posts[0].handle, c->GetHandle());
 }
 
@@ -154,7 +154,7 @@ TEST_F(Meters, HeaderClick_CollapsesOnlyTheStripAndTileClicksDoNothing) {
   view.HandleClick(146, 12);  // the arrow: (143, 8) to (155, 20)
   EXPECT_EQ(Zone(1).m_nMeterAnimState, 1);
   EXPECT_EQ(Zone(1).m_nAnimState, 0);
-  EXPECT_EQ(Posted(UWM_START_METER_ZONE_TIMER), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kMeterZoneTimerStart), 1u);
 }
 
 TEST_F(Meters, EmptySystem_BackgroundOnly) {
@@ -196,7 +196,7 @@ TEST(OutputPane, ReportsMonitorVisibilityByTabAndByHidingThePane) {
   QApplication::processEvents();
   std::vector<WPARAM> reports;
   for (const auto& m : sink.Messages())
-    if (m.message == WM_APP + 139) reports.push_back(m.wParam);
+    if (m.message == FrameMsg::kSystemMonitorVisible) reports.push_back(m.wParam);
   ASSERT_GE(reports.size(), 5u);
   const std::vector<WPARAM> last(reports.end() - 5, reports.end());
   EXPECT_EQ(last, (std::vector<WPARAM>{0, 1, 0, 0, 1}));

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "core/System.h"
+#include "core/SystemMessages.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/TestDevices.h"
 #include "ui/DevicePropertiesPane.h"
@@ -247,7 +248,7 @@ TEST_F(PropertiesGrid, ARefreshRequestIsPostedForTheShownObjectWithForce) {
   Type("Level", "2");
   const auto posted = sink.Take();
   ASSERT_EQ(posted.size(), 1u);
-  EXPECT_EQ(posted[0].message, kGridShowDeviceMsg);
+  EXPECT_EQ(posted[0].message, FrameMsg::kSelectDevice);
   EXPECT_EQ(posted[0].handle, device->GetHandle());
   EXPECT_EQ(posted[0].lParam, 1);
   EXPECT_FALSE(Row("Level").IsRefresh());

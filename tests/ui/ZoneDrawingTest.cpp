@@ -32,7 +32,7 @@ TEST_P(ZoneAnimation, SizesPerTickThenEndsStillAndStopsItsTimer) {
     zone.OnMeterHeaderClick(CPoint{6, 12}, column);
   else
     zone.OnHeaderClick(CPoint{282, 10}, header);
-  ASSERT_EQ(Posted(c.strip ? UWM_START_METER_ZONE_TIMER : UWM_START_RACK_ZONE_TIMER), 1u);
+  ASSERT_EQ(Posted(c.strip ? FrameMsg::kMeterZoneTimerStart : FrameMsg::kRackZoneTimerStart), 1u);
 
   const std::int32_t& state = c.strip ? zone.m_nMeterAnimState : zone.m_nAnimState;
   const std::int32_t& size = c.strip ? zone.m_nMeterAnimWidth : zone.m_nAnimHeight;
@@ -55,8 +55,8 @@ TEST_P(ZoneAnimation, SizesPerTickThenEndsStillAndStopsItsTimer) {
   EXPECT_EQ(seen, c.sizes);
   EXPECT_EQ(collapsed, c.collapse);
   EXPECT_EQ(size, c.collapse ? 20 : 0);
-  EXPECT_EQ(Posted(c.strip ? UWM_STOP_METER_ZONE_TIMER : UWM_STOP_RACK_ZONE_TIMER), 1u);
-  EXPECT_EQ(Posted(c.strip ? UWM_REDRAW_LIVE_METERS : UWM_REFRESH_RACK), seen.size() + 1);
+  EXPECT_EQ(Posted(c.strip ? FrameMsg::kMeterZoneTimerStop : FrameMsg::kRackZoneTimerStop), 1u);
+  EXPECT_EQ(Posted(c.strip ? FrameMsg::kRebuildMeters : FrameMsg::kRefreshRack), seen.size() + 1);
   // The other view's state never moved.
   EXPECT_EQ(c.strip ? zone.m_bCollapsed : zone.m_bMeterCollapsed, false);
 }

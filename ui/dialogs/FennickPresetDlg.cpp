@@ -1,3 +1,5 @@
+// The preset name dialog: one line edit limited to 16 characters, shown at the panel's
+// position with the caller's caption.
 #include "ui/dialogs/FennickPresetDlg.h"
 
 #include <QHBoxLayout>

@@ -1,3 +1,5 @@
+// The timed-preset editor: its ten rows filled from the entries, each row's boxes enabled as
+// its choices allow, and the entries written back from the rows on Save.
 #include "ui/dialogs/FennickTimedPresetDlg.h"
 
 #include <QButtonGroup>

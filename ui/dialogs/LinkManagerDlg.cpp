@@ -20,8 +20,6 @@ namespace {
 constexpr int kWidth = 520;
 constexpr int kHeight = 384;
 constexpr int kPointerRole = Qt::UserRole;
-// A parameter's flag word bit that marks an indication, never linked.
-constexpr std::uint32_t kReadOnlyParameter = 0x4;
 
 // Link names are typed in an editor of at most 30 characters.
 class CLinkNameDelegate : public QStyledItemDelegate {
@@ -186,7 +184,7 @@ void CLinkManagerDlg::FillParameterList() {
   device->ListMatchingParameters(reference, matching);
   for (const CParamInfo& info : matching) {
     if (m_system.IsParameterLinked(device->GetUuid(), std::uint32_t(info.id))) continue;
-    if ((info.extra2 & kReadOnlyParameter) != 0) continue;
+    if ((info.options & kParamOptionReadOnly) != 0) continue;
     auto* row = new QListWidgetItem(QString::fromStdString(info.name), m_parameters);
     row->setData(kPointerRole, info.id);
   }

@@ -1,3 +1,5 @@
+// The preset questions of the processor panels: the name and file dialogs, the timed-preset
+// editor and the preset manager, each opened over the panel that asks.
 #include "ui/dialogs/NerexPresetUi.h"
 
 #include <QFileDialog>

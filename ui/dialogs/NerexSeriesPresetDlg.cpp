@@ -1,3 +1,5 @@
+// The preset manager's list, section boxes and buttons; each button and each rename in the
+// list is a control change of the device, which reads the selection back from the dialog.
 #include "ui/dialogs/NerexSeriesPresetDlg.h"
 
 #include <QCheckBox>
@@ -137,9 +139,7 @@ std::uint32_t CNerexSeriesPresetDlg::GetRecallMask() const {
 std::string CNerexSeriesPresetDlg::GetRowName(int) const { return m_renamed.toStdString(); }
 
 void CNerexSeriesPresetDlg::Raise(int id) {
-  CParamValue value(id, 0.0f, kParamKindNone);
-  value.extra = reinterpret_cast<std::uintptr_t>(static_cast<INerexPresetDialog*>(this));
-  m_device->ApplyControlChange(value);
+  m_device->ApplyPresetDialogAction(id, *this);
   Refill();
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/SecurityDialog.h"
 #include "core/System.h"
+#include "core/SystemMessages.h"
 #include "platform/WindowMessages.h"
 
 namespace {
@@ -26,14 +27,15 @@ const char* const kImportPassword =
 
 }  // namespace
 
-// Where the worker's link posts WM_APP+116: delivered on the UI thread through the event loop.
+// Where the worker's link posts FrameMsg::kSecurityProgress: delivered on the UI thread through
+// the event loop.
 class CSecurityDlg::Inbox : public CMessageTarget {
  public:
   explicit Inbox(CSecurityDlg& dialog) : m_dialog(dialog) {}
 
  protected:
   void OnMessage(const CPostedMessage& message) override {
-    if (message.message == UWM_SECURITY_PROGRESS) m_dialog.TakeRequests();
+    if (message.message == FrameMsg::kSecurityProgress) m_dialog.TakeRequests();
   }
 
  private:

@@ -109,8 +109,9 @@ std::string AutomaticFirmwarePath(std::uint8_t type, const std::string& programF
 
 std::string NoFirmwareVersionText(std::uint8_t type) {
   const AutomaticFirmware firmware = AutomaticFirmwareOf(type);
-  return std::string("No firmware version is configured for this unit: ") + kFirmwareTableName + " has no \"" +
-         (firmware.key ? firmware.key : "") + "\" entry";
+  std::string text = "No firmware version is configured for this unit: ";
+  text.append(kFirmwareTableName).append(" has no \"").append(firmware.key ? firmware.key : "").append("\" entry");
+  return text;
 }
 
 std::string PresetSetName(const std::string& path) {

@@ -19,16 +19,19 @@
 #include "platform/WindowMessages.h"
 #include "custom/images/ImageSelectDlg.h"
 #include "custom/images/PropertyPickerDialogs.h"
+#include "tests/support/RecordingUi.h"
 #include "tests/support/TestDevices.h"
 #include "ui/DevicePropertiesPane.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 
 namespace {
 
-// Answers each picker with what the test set, counting the calls.
-class CFakePickers : public IPropertyPickers {
+// UI services whose pickers answer with what the test set, counting the calls; or, given the
+// real dialogs, run those.
+class CFakePickers : public CRecordingUi {
  public:
-  bool PickImage(CSystem*, CCCImageBase*& image) override {
+  bool PickImage(CSystem* system, CCCImageBase*& image) override {
+    if (real) return real->PickImage(system, image);
     ++calls;
     if (ok) image = nextImage;
     return ok;
@@ -56,6 +59,7 @@ class CFakePickers : public IPropertyPickers {
   CCCImageBase* nextImage = nullptr;
   std::uint32_t nextColour = 0;
   CLogFont nextFont;
+  CQtPropertyPickers* real = nullptr;
   CDevice* device = nullptr;
   std::uint32_t parameterId = 0;
 };
@@ -106,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(Colours, ColourRowText,
 class PropertyRows : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetPropertyPickers(&pickers);
+    system.SetUiServices(&pickers);
     system.SetDesignMode(1);
     panel = new CCPData(&system);
     panel->m_name = "Stage";
@@ -119,7 +123,7 @@ class PropertyRows : public ::testing::Test {
     pane.resize(320, 500);
     pane.show();
   }
-  void TearDown() override { SetPropertyPickers(nullptr); }
+  void TearDown() override { system.SetUiServices(nullptr); }
   CDevicePropertiesCtrl& Grid() { return pane.GetGrid(); }
   CDeviceProperty& Row(const char* name) { return *Grid().FindRow(name); }
   QString Shown(const char* name) { return Grid().ItemOf(&Row(name))->text(1); }
@@ -263,7 +267,7 @@ TEST_F(PropertyRows, FontRowShowsOnlyTheFaceName) {
 // The real image picker: the selection dialog runs modally and its choice reaches the row.
 TEST_F(PropertyRows, TheImagePickerRunsTheSelectionDialog) {
   CQtPropertyPickers real(&Grid());
-  SetPropertyPickers(&real);
+  pickers.real = &real;
   pane.ShowPanelProperties(false, &view);
   QTimer::singleShot(0, [this] {
     auto* dialog = dynamic_cast<CImageSelectDlg*>(QApplication::activeModalWidget());
@@ -349,8 +353,8 @@ class CPickyView : public CPanelView, public IPropertyGridOwner {
  public:
   void FillPropertiesPane(IDevicePropertyGrid& grid) override {
     auto group = std::make_unique<CDevicePropertyGroup>("Look");
-    group->Add(std::make_unique<CColourPropertyCtrl>(nullptr, 0x0000FF, "Colour", 1, ""));
-    group->Add(std::make_unique<CImagePropertyCtrl>(nullptr, nullptr, "Picture", 2, ""));
+    group->Add(std::make_unique<CColourPropertyCtrl>(system, 0x0000FF, "Colour", 1, ""));
+    group->Add(std::make_unique<CImagePropertyCtrl>(system, nullptr, "Picture", 2, ""));
     grid.AddGroup(std::move(group));
   }
   bool OnPropertyChanged(CDeviceProperty& row) override {
@@ -359,11 +363,13 @@ class CPickyView : public CPanelView, public IPropertyGridOwner {
     return false;
   }
   bool accept = true;
+  CSystem* system = nullptr;  // whose UI services run the pickers
 };
 
 TEST_F(PropertyRows, ARefusedPickPutsBackTheValueThePaneWasFilledWith) {
   CPickyView picky;
   picky.panel = panel;
+  picky.system = &system;
   pane.ShowPanelProperties(false, &picky);
   auto& colour = dynamic_cast<CColourPropertyCtrl&>(Row("Colour"));
   pickers.nextColour = 0x00FF00;
@@ -493,7 +499,7 @@ TEST_F(PropertyRows, ABoundFadersRangeAndScaleRows) {
   system.AppendDevice(device);
   CParamValue level;
   level.id = 1;
-  level.kind = kParamKindLevel;
+  level.kind = ParamKind::kLevel;
   device->values[1] = level;  // its description: 0 to 1
   auto* fader = new CCCFader(&view, CRect{0, 0, 15, 150});
   fader->m_pDevice = device;

@@ -108,7 +108,7 @@ TEST_F(ZelBreakBusTest, ReadOutFillsEachBoxFromItsUnitBesideTheOtherFamilies) {
 }
 
 TEST_F(ZelBreakBusTest, ChangesReachTheUnit) {
-  bigBox->ApplyControlChange(CParamValue(kBreakParamGain + 4, -10.0f, 1));
+  bigBox->ApplyControlChange(CParamValue(kBreakParamGain + 4, -10.0f, ParamKind::kLevel));
   bigBox->ApplyControlChange(MakeBoolParamValue(kBreakParamMute + 9, true));
   bigBox->ApplyControlChange(MakeTextParamValue(kBreakParamChannelName + 2, "Vox 3"));
   bigBox->ApplyControlChange(MakeTextParamValue(kBreakParamBoxName, "Stage Right"));

@@ -47,7 +47,7 @@ TEST_F(ZelBreakModelTest, ParameterTableFollowsTheChannelCount) {
   CZelBreakDevice* sixteen = AddBox(35, 2);
   const CParamInfo gain = eight->GetParameterAt(8);
   EXPECT_EQ(gain.name, "Gain Channel 8");
-  EXPECT_EQ(gain.kind, 1);
+  EXPECT_EQ(gain.kind, ParamKind::kLevel);
   EXPECT_EQ(gain.maximum, 0.0f);
   EXPECT_EQ(gain.minimum, -24.0f);
   EXPECT_EQ(eight->GetParameterAt(9).name, "NULL");
@@ -56,16 +56,16 @@ TEST_F(ZelBreakModelTest, ParameterTableFollowsTheChannelCount) {
   EXPECT_EQ(eight->GetParameterAt(41).name, "NULL");
   EXPECT_EQ(sixteen->GetParameterAt(16).name, "Gain Channel 16");
   EXPECT_EQ(sixteen->GetParameterAt(48).name, "Channel Name 16");
-  EXPECT_EQ(sixteen->GetParameterAt(48).extra1, 16u);
+  EXPECT_EQ(sixteen->GetParameterAt(48).textLimit, 16u);
   EXPECT_EQ(sixteen->GetParameterAt(49).name, "Breakout Box Name");
-  EXPECT_EQ(sixteen->GetParameterAt(49).extra1, 40u);
-  EXPECT_EQ(sixteen->GetParameterAt(50).extra2, 5u);
+  EXPECT_EQ(sixteen->GetParameterAt(49).textLimit, 40u);
+  EXPECT_EQ(sixteen->GetParameterAt(50).options, 5u);
   EXPECT_EQ(sixteen->GetParameterAt(51).name, "Network Active");
   EXPECT_EQ(sixteen->GetParameterAt(59).name, "NULL");  // GPIO is reached from the property rows only
-  EXPECT_EQ(sixteen->GetParameterAt(60).extra2, 12u);
+  EXPECT_EQ(sixteen->GetParameterAt(60).options, 12u);
   EXPECT_EQ(sixteen->GetParameterAt(75).name, "Warnings Active");
   EXPECT_EQ(sixteen->GetParameterAt(76).name, "NULL");
-  for (int id = 0; id < 80; ++id) EXPECT_EQ(sixteen->GetParameterAt(id).flag, 0) << id;
+  for (int id = 0; id < 80; ++id) EXPECT_EQ(sixteen->GetParameterAt(id).inactive, 0) << id;
 }
 
 TEST_F(ZelBreakModelTest, ListsForWidgetsAndLinks) {
@@ -115,7 +115,7 @@ TEST_F(ZelBreakModelTest, CurrentValuesFollowTheModel) {
   EXPECT_FALSE(d->GetCurrentValue(50).flag);
   EXPECT_TRUE(d->GetCurrentValue(74).flag);
   EXPECT_TRUE(d->GetCurrentValue(60).flag);
-  EXPECT_EQ(d->GetCurrentValue(59).kind, kParamKindNone);
+  EXPECT_EQ(d->GetCurrentValue(59).kind, ParamKind::kNone);
   // Network active needs the connection as well as the unit's word.
   d->SetStatusForTests(true, false);
   EXPECT_FALSE(d->GetCurrentValue(51).flag);
@@ -138,7 +138,7 @@ class ZelBreakGainTest : public ZelAmpFixture, public ::testing::WithParamInterf
 TEST_P(ZelBreakGainTest, GainChangeQueuesTheStepAndReadsItBack) {
   CZelBreakDevice* d = AddBox(41, 7);
   Connect(*d);
-  d->ApplyControlChange(CParamValue(3, GetParam().dB, 1));
+  d->ApplyControlChange(CParamValue(3, GetParam().dB, ParamKind::kLevel));
   const auto queued = Queued(*d);
   ASSERT_EQ(queued.size(), 1u);
   Bytes expected{0xF1, 0x00, 0x0C, 0x29, 0x00, 0x00, 0x00, 0x07, 0x00, 0x08, 0x02, GetParam().step, 0};
@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, ZelBreakGainTest,
 TEST_F(ZelBreakModelTest, GoldenWriteFramesOfEveryChange) {
   CZelBreakDevice* d = AddBox(41, 7);
   Connect(*d);
-  d->ApplyControlChange(CParamValue(3, -6.3f, 1));
+  d->ApplyControlChange(CParamValue(3, -6.3f, ParamKind::kLevel));
   d->ApplyControlChange(MakeBoolParamValue(17 + 15, true));
   d->ApplyControlChange(MakeTextParamValue(33, "Kick"));
   d->ApplyControlChange(MakeIntParamValue(59, 0x40 + 3 + 5 * 8));
@@ -184,8 +184,8 @@ TEST_F(ZelBreakModelTest, GoldenWriteFramesOfEveryChange) {
   EXPECT_TRUE(d->IsNetworkMasterPulse());
   EXPECT_EQ(d->GetName(), "");
   // A box name change redraws the rack, the panel caption and the monitor strip.
-  EXPECT_GE(frame.Count(UWM_REFRESH_RACK), 1u);
-  EXPECT_GE(frame.Count(WM_APP + 105), 1u);
+  EXPECT_GE(frame.Count(FrameMsg::kRefreshRack), 1u);
+  EXPECT_GE(frame.Count(FrameMsg::kPanelCaption), 1u);
 }
 
 TEST_F(ZelBreakModelTest, MuteOfChannelEightAndMergedGainFrames) {
@@ -196,9 +196,9 @@ TEST_F(ZelBreakModelTest, MuteOfChannelEightAndMergedGainFrames) {
             (Bytes{0xF1, 0x00, 0x0D, 0x29, 0x00, 0x00, 0x00, 0x07, 0x00, 0x09, 0x00, 0x01, 0x00, 0x38}));
   d->ClearQueue();
   // Two changes to one channel before the worker sends leave the newer; another channel stays.
-  d->ApplyControlChange(CParamValue(1, -1.0f, 1));
-  d->ApplyControlChange(CParamValue(2, -1.0f, 1));
-  d->ApplyControlChange(CParamValue(1, -2.0f, 1));
+  d->ApplyControlChange(CParamValue(1, -1.0f, ParamKind::kLevel));
+  d->ApplyControlChange(CParamValue(2, -1.0f, ParamKind::kLevel));
+  d->ApplyControlChange(CParamValue(1, -2.0f, ParamKind::kLevel));
   const auto queued = Queued(*d);
   ASSERT_EQ(queued.size(), 2u);
   EXPECT_EQ(queued[0][10], 1);
@@ -238,7 +238,7 @@ TEST_F(ZelBreakModelTest, IdentifyQueuesTheRawQueryOnlyWhileConnected) {
 
 TEST_F(ZelBreakModelTest, OfflineWritesKeepTheModelAndSendAllSettingsIsForced) {
   CZelBreakDevice* d = AddBox(40, 7);  // 8 channels
-  d->ApplyControlChange(CParamValue(2, -3.0f, 1));
+  d->ApplyControlChange(CParamValue(2, -3.0f, ParamKind::kLevel));
   d->ApplyControlChange(MakeBoolParamValue(17, true));
   d->ApplyControlChange(MakeIntParamValue(59, 0x0A));
   EXPECT_TRUE(Queued(*d).empty());
@@ -272,7 +272,7 @@ TEST_F(ZelBreakModelTest, DisconnectDropsTheAlarmAndAsksForAStatusRefresh) {
   EXPECT_EQ(d->HasWarnings(), 0u);
   bool hinted = false;
   for (const auto& m : frame.Messages())
-    hinted = hinted || (m.message == UWM_DEVICE_STATUS_EVENT && m.lParam == kBreakHintStatus);
+    hinted = hinted || (m.message == FrameMsg::kStatusEvent && m.lParam == kBreakHintStatus);
   EXPECT_TRUE(hinted);
 }
 

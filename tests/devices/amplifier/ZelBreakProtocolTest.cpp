@@ -50,7 +50,7 @@ class ZelBreakProtocolTest : public ZelAmpFixture {
   }
   std::size_t Hints(int hint) const {
     std::size_t n = 0;
-    for (const auto& m : frame.Messages()) n += m.message == UWM_DEVICE_STATUS_EVENT && m.lParam == hint;
+    for (const auto& m : frame.Messages()) n += m.message == FrameMsg::kStatusEvent && m.lParam == hint;
     return n;
   }
   std::string firmware = "1.00";
@@ -68,7 +68,7 @@ TEST_P(ZelBreakReadOutTest, ReadOutInOrderThenAStatusReadEveryEleventhTurn) {
   EXPECT_TRUE(d->IsReadOutComplete());
   EXPECT_EQ(d->GetWarningBits(), 0u);
   EXPECT_EQ(d->GetChannelName(channels - 1), "aaaaaaaaaaaaaaaa");
-  EXPECT_GE(frame.Count(UWM_REFRESH_RACK), 1u);
+  EXPECT_GE(frame.Count(FrameMsg::kRefreshRack), 1u);
 
   // Steady: counter values 0, 11, ... 198 send the status read; past 200 it starts again.
   d->SetPollCounter(0);
@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(EveryModel, ZelBreakReadOutTest, ::testing::Range(34u, 
 TEST_F(ZelBreakProtocolTest, PendingSecurityProbesWithTheStatusReadEveryTwelfthTurn) {
   CZelBreakDevice* d = AddBox(41, 7);
   Connect(*d);
-  d->ApplyControlChange(CParamValue(1, -1.0f, 1));  // waits for the security step
+  d->ApplyControlChange(CParamValue(1, -1.0f, ParamKind::kLevel));  // waits for the security step
   d->SetNeedsInitialisation(true);
   d->SetPollCounter(0);
   for (int round = 0; round < 2; ++round) {
@@ -143,10 +143,10 @@ TEST_F(ZelBreakProtocolTest, SettingsReplyUpdatesTheMixerAndHintsOnlyOnChange) {
   EXPECT_EQ(d->GetMuteMask(), 0x100u);
   EXPECT_EQ(d->GetGpioInputMode(), 5u);
   EXPECT_EQ(Hints(kBreakHintMixer), 1u);
-  EXPECT_EQ(frame.Count(WM_APP + 129), 1u);
+  EXPECT_EQ(frame.Count(FrameMsg::kShowDeviceProps), 1u);
   Deliver(*d, 59, ZelReply(*d, 59, 33, settings, true));
   EXPECT_EQ(Hints(kBreakHintMixer), 1u);
-  EXPECT_EQ(frame.Count(WM_APP + 129), 2u);
+  EXPECT_EQ(frame.Count(FrameMsg::kShowDeviceProps), 2u);
   // A unit's gain beyond the range is held to -24 dB.
   settings[1] = 0x7F;
   Deliver(*d, 59, ZelReply(*d, 59, 33, settings, true));
@@ -161,7 +161,7 @@ TEST_F(ZelBreakProtocolTest, NameStatusAndChannelNameReplies) {
   Deliver(*d, 60, ZelReply(*d, 60, 51, name));
   EXPECT_EQ(d->GetName(), "Stage Left  Box");
   EXPECT_EQ(Hints(kBreakHintNames), 1u);
-  EXPECT_EQ(frame.Count(WM_APP + 105, 0, false), 1u);  // no panel open: the panel word is 0
+  EXPECT_EQ(frame.Count(FrameMsg::kPanelCaption, 0, false), 1u);  // no panel open: the panel word is 0
 
   Deliver(*d, 63, ZelReply(*d, 63, 12, {0x03}));
   EXPECT_TRUE(d->IsNetworkActive());
@@ -205,7 +205,7 @@ TEST_F(ZelBreakProtocolTest, IncompleteReadOutIsReportedThroughTheFrame) {
   Deliver(*d, 63, ZelReply(*d, 63, 12, {0x01}));
   EXPECT_EQ(d->GetWarningBits() & kBreakWarnNotInitialised, kBreakWarnNotInitialised);
   // Widgets bound to "Warnings Active" follow on the UI thread when the frame takes the post.
-  EXPECT_EQ(frame.CountFor(UWM_WARNING_STATUS, d), 1u);
+  EXPECT_EQ(frame.CountFor(FrameMsg::kPropagateWarning, d), 1u);
   EXPECT_NE(d->GetStatusText().find("\nNot Initialised"), std::string::npos);
 }
 

@@ -26,7 +26,7 @@ class ZelBreakRecordsTest : public ZelAmpFixture {
     CZelBreakDevice* d = AddBox(type, 7);
     d->SetName("Foyer Rack");
     for (int c = 0; c < d->GetChannelCount(); ++c) {
-      d->ApplyControlChange(CParamValue(1 + c, -0.5f * float(c + 1), 1));
+      d->ApplyControlChange(CParamValue(1 + c, -0.5f * float(c + 1), ParamKind::kLevel));
       d->ApplyControlChange(MakeTextParamValue(33 + c, "In " + std::to_string(c + 1)));
     }
     d->ApplyControlChange(MakeBoolParamValue(17 + 2, true));
@@ -44,7 +44,7 @@ class ZelBreakRecordsTest : public ZelAmpFixture {
   }
   std::size_t Hints(int hint) const {
     std::size_t n = 0;
-    for (const auto& m : frame.Messages()) n += m.message == UWM_DEVICE_STATUS_EVENT && m.lParam == hint;
+    for (const auto& m : frame.Messages()) n += m.message == FrameMsg::kStatusEvent && m.lParam == hint;
     return n;
   }
   static void ExpectSameSettings(CZelBreakDevice& a, CZelBreakDevice& b) {
@@ -209,7 +209,7 @@ TEST_P(ZelBreakPasteTest, PasteTakesWhatItsCommandNames) {
   EXPECT_EQ(target->GetGpioByte(), p.gpio ? 0x40 + 2 + 7 * 8 : 0);
   EXPECT_EQ(Hints(kBreakHintMixer), p.mixer ? 1u : 0u);
   EXPECT_EQ(Hints(kBreakHintStatus), p.gpio ? 1u : 0u);
-  EXPECT_EQ(frame.Count(UWM_REFRESH_SELECTION_PROPERTIES), 1u);
+  EXPECT_EQ(frame.Count(FrameMsg::kSelectDevice), 1u);
   EXPECT_FALSE(target->IsPollGateSet());
   EXPECT_TRUE(system.IsModified());
   // Connected: the model goes to the unit, channel by channel, then mask and GPIO.
@@ -232,7 +232,7 @@ TEST_F(ZelBreakRecordsTest, PasteWithoutARecordChangesNothing) {
   d->PasteFromClipboard(0);
   EXPECT_EQ(d->GetGain(0), 0);
   EXPECT_FALSE(system.IsModified());
-  EXPECT_EQ(frame.Count(UWM_REFRESH_SELECTION_PROPERTIES), 0u);
+  EXPECT_EQ(frame.Count(FrameMsg::kSelectDevice), 0u);
 
   // A record from an unknown model carries no gains; the mask and GPIO still come.
   std::vector<std::uint8_t> record(28, 0);

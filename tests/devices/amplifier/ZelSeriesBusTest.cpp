@@ -98,7 +98,7 @@ TEST_F(ZelBusTest, ScriptedTemperatureProtectAndLoadFaultsRaiseAndClearTheirAlar
 }
 
 TEST_F(ZelBusTest, ChangesReachTheUnit) {
-  amp->ApplyControlChange(CParamValue(kZelParamGain + 2, -20.0f, 1));
+  amp->ApplyControlChange(CParamValue(kZelParamGain + 2, -20.0f, ParamKind::kLevel));
   amp->ApplyControlChange(MakeBoolParamValue(kZelParamMute + 3, true));
   amp->ApplyControlChange(MakeTextParamValue(kZelParamChannelName, "Main L"));
   amp->ApplyControlChange(MakeIntParamValue(kZelParamAlarmTemperature, 95));

@@ -72,7 +72,7 @@ TEST_F(ZelPropertiesTest, IdEditsRefuseAnIdInUseExceptZero) {
   EXPECT_TRUE(Edit(*d, "ID", std::int64_t(9)));
   EXPECT_EQ(d->GetDeviceId(), 9u);
   EXPECT_TRUE(system.IsModified());
-  EXPECT_GE(frame.Count(WM_APP + 105), 1u);
+  EXPECT_GE(frame.Count(FrameMsg::kPanelCaption), 1u);
 }
 
 struct LimitCase {
@@ -172,41 +172,6 @@ TEST_F(ZelPropertiesTest, ReferenceButtonMessagesInTheirOrder) {
   EXPECT_EQ(Queued(*d).back()[9], 0x26);
   EXPECT_EQ(Queued(*d).back()[10], 0x02);
   EXPECT_FALSE(Edit(*d, "Firmware Version", std::string("x")));
-}
-
-TEST_F(ZelPropertiesTest, PropertyListMirrorsTheGridWithItsOwnFlags) {
-  CZelSeriesDevice* d = Add(51, 1);
-  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0A}, true));
-  std::vector<CPropertyItem> items;
-  d->GetProperties(items);
-  std::vector<std::string> names;
-  for (const auto& item : items) names.push_back(item.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"General", "ID", "Amp Name", "Firmware Version", "Channel 1 Name",
-                                             "Channel 2 Name", "Power On Delay", "Front Panel Pots",
-                                             "Alarm Temp. Threshold", "GPIO Config", "Input", "Output", "Aux Relay",
-                                             "Channel 1 VCA Control", "Channel 2 VCA Control", "Impedance Alarms",
-                                             "Ch 1 Value", "Ch 1 Window", "Ch 2 Value", "Ch 2 Window"}));
-  const CPropertyItem& pots = items[7];
-  EXPECT_EQ(pots.value.GetOptions()->selected, 0u);  // "Disabled": bit 1 is set
-  EXPECT_EQ(items[13].value.GetOptions()->selected, 0u);  // channel 1 VCA "Enabled"
-  EXPECT_EQ(items[14].value.GetOptions()->selected, 1u);
-  EXPECT_EQ(items[8].option1, 1);
-  EXPECT_EQ(items[16].option3, 1);
-
-  // "Disabled" (index 1) clears channel 1's VCA bit; limits and messages are the grid's.
-  CNamedPropertyValue vca;
-  vca.propertyId = items[13].value.propertyId;
-  CPropertyOptions choice;
-  choice.options = {"Enabled", "Disabled"};
-  choice.selected = 1;
-  vca.SetData(kPropOptions, choice);
-  EXPECT_TRUE(d->ValidateProperty(vca));
-  EXPECT_EQ(d->GetStatusFlags(), 0x02);
-  CNamedPropertyValue delay;
-  delay.propertyId = kZelParamPowerOnDelay;
-  delay.SetNumber(61);
-  EXPECT_FALSE(d->ValidateProperty(delay));
-  EXPECT_EQ(delay.text, "Power on delay must be between 0 and 60");
 }
 
 }  // namespace

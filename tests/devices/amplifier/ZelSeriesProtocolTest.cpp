@@ -31,7 +31,7 @@ class ZelProtocolTest : public ZelAmpFixture {
   std::size_t Hints(int hint) const {
     std::size_t n = 0;
     for (const auto& m : frame.Messages())
-      if (m.message == UWM_DEVICE_STATUS_EVENT && m.lParam == hint) ++n;
+      if (m.message == FrameMsg::kStatusEvent && m.lParam == hint) ++n;
     return n;
   }
 };
@@ -187,12 +187,12 @@ TEST_F(ZelProtocolTest, SettingsReplyFillsTheModelAndLogsStandbyEdges) {
   EXPECT_EQ(LogCount("Amplifier ID 9 going into Standby Mode\n"), 1u);
   EXPECT_EQ(Hints(kZelHintState), 1u);
   EXPECT_EQ(Hints(kZelHintControls), 1u);
-  EXPECT_EQ(frame.Count(WM_APP + 129), 1u);
+  EXPECT_EQ(frame.Count(FrameMsg::kShowDeviceProps), 1u);
 
   // The same reply again: no edge, no change, no notice.
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, u, true));
   EXPECT_EQ(Hints(kZelHintControls), 1u);
-  EXPECT_EQ(frame.Count(WM_APP + 129), 1u);
+  EXPECT_EQ(frame.Count(FrameMsg::kShowDeviceProps), 1u);
   Bytes out = u;
   out[12] = 0x12;
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, out, true));
@@ -220,7 +220,7 @@ TEST_F(ZelProtocolTest, NameChannelNameCountersAndReferenceReplies) {
   std::copy(text.begin(), text.end(), name.begin());
   Deliver(*d, 0x3C, ZelReply(*d, 0x3C, 51, name));
   EXPECT_EQ(d->GetName(), "Stage Left Amp");
-  EXPECT_EQ(frame.Count(WM_APP + 105), 1u);
+  EXPECT_EQ(frame.Count(FrameMsg::kPanelCaption), 1u);
   EXPECT_EQ(Hints(kZelHintNames), 1u);
 
   Bytes channel(16, ' ');
@@ -251,7 +251,7 @@ TEST_F(ZelProtocolTest, TemperatureAlarmsRaiseAtTheThresholdAndResetOneBelow) {
   CZelSeriesDevice* d = Add(51, 5);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 80, 0, 0, 0}, true));
   auto temperature = [&](std::uint8_t t) { Deliver(*d, 0x3D, ZelReply(*d, 0x3D, 13, {t, 0})); };
-  const std::size_t warnings = frame.Count(UWM_WARNING_STATUS);
+  const std::size_t warnings = frame.Count(FrameMsg::kPropagateWarning);
   temperature(70);  // the software threshold is 70 by default
   EXPECT_EQ(d->GetTemperature(), 70);
   EXPECT_TRUE(d->GetWarningBits() & kZelWarnTemperatureSoftware);
@@ -267,7 +267,7 @@ TEST_F(ZelProtocolTest, TemperatureAlarmsRaiseAtTheThresholdAndResetOneBelow) {
   temperature(69);
   EXPECT_EQ(LogCount("Temp warning alarm reset (software) on amp ID 5, Temp = 69\xC2\xBA" "C\n"), 1u);
   // One warning post per edge, and the read-out posts of the incomplete device besides.
-  EXPECT_GE(frame.Count(UWM_WARNING_STATUS) - warnings, 4u);
+  EXPECT_GE(frame.Count(FrameMsg::kPropagateWarning) - warnings, 4u);
   EXPECT_EQ(Hints(kZelHintInfo), 5u);
 }
 
@@ -416,7 +416,7 @@ TEST_P(ZelWriteTest, GoldenFrame) {
   EXPECT_TRUE(system.IsModified());
 }
 
-CParamValue Gain(int id, float dB) { return CParamValue(id, dB, 1); }
+CParamValue Gain(int id, float dB) { return CParamValue(id, dB, ParamKind::kLevel); }
 
 // Checksums: the sum of every byte but byte 1, masked with 0x7F (the header F1, type 0x33, ID 5
 // contribute F1+33+05 = 0x129).
@@ -451,7 +451,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ZelProtocolTest, NameWritesArePaddedWithSpaces) {
   CZelSeriesDevice* d = Add(51, 5);
   Connect(*d);
-  const std::size_t racks = frame.Count(UWM_REFRESH_RACK);
+  const std::size_t racks = frame.Count(FrameMsg::kRefreshRack);
   d->ApplyControlChange(MakeTextParamValue(kZelParamAmpName, "Main L"));
   d->ApplyControlChange(MakeTextParamValue(kZelParamChannelName + 1, "Sub"));
   const auto queued = Queued(*d);
@@ -466,7 +466,7 @@ TEST_F(ZelProtocolTest, NameWritesArePaddedWithSpaces) {
   EXPECT_EQ(std::string(queued[1].begin() + 11, queued[1].begin() + 27), "Sub" + std::string(13, ' '));
   EXPECT_EQ(d->GetName(), "Main L");
   EXPECT_EQ(d->GetChannelName(1), "Sub");
-  EXPECT_EQ(frame.Count(UWM_REFRESH_RACK), racks + 1);
+  EXPECT_EQ(frame.Count(FrameMsg::kRefreshRack), racks + 1);
 }
 
 TEST_F(ZelProtocolTest, NewerGainWriteReplacesAQueuedOneButMutesAreAllSent) {
@@ -573,10 +573,10 @@ TEST_F(ZelProtocolTest, StandbyChangeStartsTheHoldOffThatPausesPolling) {
   EXPECT_FALSE(d->GetNextPollMessage(m));
   tick.Set(1000 + 6999);
   EXPECT_FALSE(d->GetNextPollMessage(m));
-  const std::size_t invalidations = frame.Count(UWM_INVALIDATE_PANEL);
+  const std::size_t invalidations = frame.Count(FrameMsg::kInvalidatePanel);
   tick.Set(1000 + 7000);
   EXPECT_TRUE(d->GetNextPollMessage(m));
-  EXPECT_EQ(frame.Count(UWM_INVALIDATE_PANEL), invalidations + 1);
+  EXPECT_EQ(frame.Count(FrameMsg::kInvalidatePanel), invalidations + 1);
   // The same state again sends nothing.
   d->ApplyControlChange(MakeBoolParamValue(kZelParamStandby, true));
   EXPECT_EQ(d->GetQueueSize(), 0u);

@@ -38,15 +38,15 @@ TEST_F(ZelModelTest, ChannelsNamesAndParametersByModel) {
 
   const CParamInfo gain = six->GetParameterAt(8);
   EXPECT_EQ(gain.name, "Ch 4 : Gain");
-  EXPECT_EQ(gain.kind, 1);
+  EXPECT_EQ(gain.kind, ParamKind::kLevel);
   EXPECT_EQ(gain.maximum, 0.0f);
   EXPECT_EQ(gain.minimum, -60.0f);
   EXPECT_EQ(two->GetParameterAt(7).name, "NULL");
-  EXPECT_EQ(two->GetParameterAt(22).extra1, 16u);
+  EXPECT_EQ(two->GetParameterAt(22).textLimit, 16u);
   EXPECT_EQ(two->GetParameterAt(25).name, "Amplifier Name");
-  EXPECT_EQ(two->GetParameterAt(25).extra1, 40u);
-  EXPECT_EQ(two->GetParameterAt(36).extra2, 5u);
-  EXPECT_EQ(two->GetParameterAt(39).extra2, 12u);
+  EXPECT_EQ(two->GetParameterAt(25).textLimit, 40u);
+  EXPECT_EQ(two->GetParameterAt(36).options, 5u);
+  EXPECT_EQ(two->GetParameterAt(39).options, 12u);
   EXPECT_EQ(two->GetParameterAt(13).name, "NULL");  // solos are not offered
   EXPECT_EQ(two->GetParameterAt(90).name, "Warnings Active");
   EXPECT_EQ(two->GetParameterAt(91).name, "NULL");
@@ -67,8 +67,8 @@ TEST_F(ZelModelTest, CurrentValuesFollowTheModel) {
   EXPECT_FALSE(d->GetCurrentValue(kZelParamLimit).flag);  // offline and in standby
   EXPECT_EQ(d->GetCurrentValue(21).text, "Ch 1");
   EXPECT_EQ(d->GetCurrentValue(25).text, "Amp");
-  EXPECT_EQ(d->GetCurrentValue(39).kind, kParamKindNone);
-  EXPECT_EQ(d->GetCurrentValue(7).kind, kParamKindNone);
+  EXPECT_EQ(d->GetCurrentValue(39).kind, ParamKind::kNone);
+  EXPECT_EQ(d->GetCurrentValue(7).kind, ParamKind::kNone);
 
   // Load predicates: a window of 0 switches the channel's monitoring off.
   ZelSeriesMeters meters;
@@ -451,7 +451,7 @@ TEST_F(ZelRecordsTest, PasteReleasesASoloAndSendsAllSettingsWhenConnected) {
   EXPECT_EQ(d->GetMuteOverride(), 0);
   EXPECT_EQ(other->GetMuteOverride(), 0);
   EXPECT_EQ(Queued(*d).size(), 12u);
-  EXPECT_EQ(frame.Count(UWM_REFRESH_SELECTION_PROPERTIES), 1u);
+  EXPECT_EQ(frame.Count(FrameMsg::kSelectDevice), 1u);
 }
 
 TEST_F(ZelRecordsTest, CanPasteNeedsTheFormatAndTheRightToUseControls) {

@@ -14,7 +14,7 @@ namespace {
 
 class NerexCatalogueTest : public ProcessorDeviceTest {};
 
-bool IsNull(const CParamInfo& info) { return info.name == "NULL" && info.id == 0 && info.kind == 0; }
+bool IsNull(const CParamInfo& info) { return info.name == "NULL" && info.id == 0 && info.kind == ParamKind::kUnset; }
 
 struct Row {
   int id;
@@ -92,23 +92,23 @@ TEST_F(NerexCatalogueTest, OneIdOfEveryRangeOnTheTorvexHasItsNameKindRangeAndWor
   for (const Row& r : rows) {
     const CParamInfo info = d.GetParameterAt(r.id);
     EXPECT_EQ(info.name, r.name) << r.id;
-    EXPECT_EQ(info.kind, r.kind) << r.id;
+    EXPECT_EQ(int(info.kind), r.kind) << r.id;
     EXPECT_EQ(info.id, r.id);
     EXPECT_FLOAT_EQ(info.maximum, r.maximum) << r.id;
     EXPECT_FLOAT_EQ(info.minimum, r.minimum) << r.id;
-    EXPECT_EQ(info.extra1, r.textLimit) << r.id;
-    EXPECT_EQ(info.extra2, r.options) << r.id;
-    EXPECT_EQ(info.flag, 0) << r.id;
+    EXPECT_EQ(info.textLimit, r.textLimit) << r.id;
+    EXPECT_EQ(info.options, r.options) << r.id;
+    EXPECT_EQ(info.inactive, 0) << r.id;
   }
   // Ids without a descriptor, but with a value.
   for (int id : {339, 354, 439, 470, 1200, 1311, 1316, 1319, 1412, 1494, 1506, 1578, 1589}) {
     EXPECT_TRUE(IsNull(d.GetParameterAt(id))) << id;
-    EXPECT_NE(d.GetCurrentValue(id).kind, 8) << id;
+    EXPECT_NE(d.GetCurrentValue(id).kind, ParamKind::kNone) << id;
   }
   // Ids of no row at all: the NULL descriptor and the empty value.
   for (int id : {0, 5, 12, 45, 59, 65, 120, 127, 261, 262, 419, 421, 1320, 1323, 1592, 1594, 2000}) {
     EXPECT_TRUE(IsNull(d.GetParameterAt(id))) << id;
-    EXPECT_EQ(d.GetCurrentValue(id).kind, 8) << id;
+    EXPECT_EQ(d.GetCurrentValue(id).kind, ParamKind::kNone) << id;
     EXPECT_EQ(d.GetCurrentValue(id).id, 0) << id;
   }
 }
@@ -125,7 +125,7 @@ TEST_F(NerexCatalogueTest, SmallModelsLackTheirMissingChannelsButStillAnswerValu
   d.GetCurrentSettings().inputs.gains[2] = -75;
   const CParamValue v = d.GetCurrentValue(15);
   EXPECT_EQ(v.id, 15);
-  EXPECT_EQ(v.kind, 1);
+  EXPECT_EQ(v.kind, ParamKind::kLevel);
   EXPECT_FLOAT_EQ(v.value, -7.5f);
 }
 
@@ -135,7 +135,7 @@ TEST_F(NerexCatalogueTest, FennickRangesDelaysAndMatrixGains) {
   EXPECT_FLOAT_EQ(f.GetParameterAt(13).minimum, -40.0f);
   EXPECT_TRUE(IsNull(f.GetParameterAt(249)));
   EXPECT_EQ(f.GetParameterAt(263).name, "Matrix Gain : Output Channel 1 : Input Channel A");
-  EXPECT_EQ(f.GetParameterAt(263).extra2, 2u);
+  EXPECT_EQ(f.GetParameterAt(263).options, 2u);
   EXPECT_EQ(f.GetParameterAt(294).name, "Matrix Gain : Output Channel 8 : Input Channel D");
   f.GetCurrentSettings().inputs.matrixGains[7][3] = -401;
   EXPECT_FLOAT_EQ(f.GetCurrentValue(294).value, -40.1f);
@@ -157,13 +157,13 @@ TEST_F(NerexCatalogueTest, OutputGainFollowsTheTwoGainLocks) {
   CParamInfo info = d.GetParameterAt(19);
   EXPECT_FLOAT_EQ(info.maximum, 12.0f);
   EXPECT_FLOAT_EQ(info.minimum, -12.0f);
-  EXPECT_EQ(info.flag, 0);
+  EXPECT_EQ(info.inactive, 0);
   EXPECT_FLOAT_EQ(d.GetCurrentValue(19).value, 3.5f);
   out.channelGroups[kGroupGainLockB] |= 1u << 2;
   info = d.GetParameterAt(19);
   EXPECT_FLOAT_EQ(info.maximum, 15.0f);
   EXPECT_FLOAT_EQ(info.minimum, -40.0f);
-  EXPECT_EQ(info.flag, 1);
+  EXPECT_EQ(info.inactive, 1);
   EXPECT_FLOAT_EQ(d.GetCurrentValue(19).value, 0.0f);
 }
 
@@ -173,60 +173,60 @@ TEST_F(NerexCatalogueTest, LocksAndFilterTypesDisableTheirParameters) {
   // A 48 dB high-pass takes output bands 6 and 7 (counted from 1); a 48 dB low-pass 8 and 9.
   // Their type code is kept in the Q byte of the crossover record.
   image.outputs.highPass[1].q = 10;
-  EXPECT_EQ(d.GetParameterAt(714).flag, 1);
-  EXPECT_EQ(d.GetParameterAt(715).flag, 1);
-  EXPECT_EQ(d.GetParameterAt(713).flag, 0);
+  EXPECT_EQ(d.GetParameterAt(714).inactive, 1);
+  EXPECT_EQ(d.GetParameterAt(715).inactive, 1);
+  EXPECT_EQ(d.GetParameterAt(713).inactive, 0);
   EXPECT_EQ(d.GetCurrentValue(1117).integer, 10);
   image.outputs.highPass[1].q = 3;
   image.outputs.lowPass[1].q = 11;
-  EXPECT_EQ(d.GetParameterAt(714).flag, 0);
-  EXPECT_EQ(d.GetParameterAt(716).flag, 1);
-  EXPECT_EQ(d.GetParameterAt(717).flag, 1);
+  EXPECT_EQ(d.GetParameterAt(714).inactive, 0);
+  EXPECT_EQ(d.GetParameterAt(716).inactive, 1);
+  EXPECT_EQ(d.GetParameterAt(717).inactive, 1);
   // A band lock disables all five fields of that band.
   image.outputs.channelGroups[kGroupPeqBandLock + 4] = 1u << 0;
-  for (int first : {700, 772, 844, 916, 988}) EXPECT_EQ(d.GetParameterAt(first + 4).flag, 1) << first;
+  for (int first : {700, 772, 844, 916, 988}) EXPECT_EQ(d.GetParameterAt(first + 4).inactive, 1) << first;
   // Input band types: Phase has a phase-angle Q of 2 x the code, Elliptic disables Q, Band Pass
   // disables gain.
   NerexEqBand& band = image.inputs.PeqBand(0, 0);
   band.type = 8;
   band.q = 45;
-  EXPECT_EQ(d.GetParameterAt(540).kind, 9);
+  EXPECT_EQ(d.GetParameterAt(540).kind, ParamKind::kPhase);
   EXPECT_FLOAT_EQ(d.GetCurrentValue(540).value, 90.0f);
   band.type = 11;
-  EXPECT_EQ(d.GetParameterAt(540).flag, 1);
+  EXPECT_EQ(d.GetParameterAt(540).inactive, 1);
   band.type = 6;
-  EXPECT_EQ(d.GetParameterAt(572).flag, 1);
+  EXPECT_EQ(d.GetParameterAt(572).inactive, 1);
   band.type = 0x82;  // bypassed high shelf
-  EXPECT_EQ(d.GetParameterAt(572).flag, 0);
+  EXPECT_EQ(d.GetParameterAt(572).inactive, 0);
   EXPECT_TRUE(d.GetCurrentValue(636).flag);
   EXPECT_EQ(d.GetCurrentValue(604).integer, 2);
   // Limiter lock and automatic limiters.
   image.outputs.autoLimiters = 0;
-  EXPECT_EQ(d.GetParameterAt(315).flag, 0);
-  EXPECT_EQ(d.GetParameterAt(422).flag, 0);
+  EXPECT_EQ(d.GetParameterAt(315).inactive, 0);
+  EXPECT_EQ(d.GetParameterAt(422).inactive, 0);
   image.outputs.channelGroups[kGroupLimiterLock] = 1u << 3;
-  EXPECT_EQ(d.GetParameterAt(318).flag, 1);
-  EXPECT_EQ(d.GetParameterAt(302).flag, 1);
-  EXPECT_EQ(d.GetParameterAt(422).flag, 1);
+  EXPECT_EQ(d.GetParameterAt(318).inactive, 1);
+  EXPECT_EQ(d.GetParameterAt(302).inactive, 1);
+  EXPECT_EQ(d.GetParameterAt(422).inactive, 1);
   image.outputs.autoLimiters = 1;
-  EXPECT_EQ(d.GetParameterAt(315).flag, 1);
+  EXPECT_EQ(d.GetParameterAt(315).inactive, 1);
   // Output links are locked by any lock of either output.
-  EXPECT_EQ(d.GetParameterAt(355 + 8 * 3 + 1).flag, 1);
+  EXPECT_EQ(d.GetParameterAt(355 + 8 * 3 + 1).inactive, 1);
   // Torvex48 in mixing mode: the input delays are disabled.
   image.outputs.mixerFlag = 1;
-  EXPECT_EQ(d.GetParameterAt(249).flag, 1);
+  EXPECT_EQ(d.GetParameterAt(249).inactive, 1);
   // Dynamic-EQ band of kind Full Bandwidth: no frequency, no Q.
   image.deqBands[4].filterKind = 1;
   EXPECT_EQ(GetDeqBandTypeCode(image.deqBands[4]), 13);
-  EXPECT_EQ(d.GetParameterAt(1534).flag, 1);
-  EXPECT_EQ(d.GetParameterAt(1558).flag, 1);
+  EXPECT_EQ(d.GetParameterAt(1534).inactive, 1);
+  EXPECT_EQ(d.GetParameterAt(1558).inactive, 1);
   image.deqBands[4].filterKind = 2;
   EXPECT_EQ(GetDeqBandTypeCode(image.deqBands[4]), 2);
-  EXPECT_EQ(d.GetParameterAt(1534).flag, 0);
+  EXPECT_EQ(d.GetParameterAt(1534).inactive, 0);
   // Compressor limiters disable the compressor times.
   image.outputs.compressorLimiters = 1;
-  EXPECT_EQ(d.GetParameterAt(1380).flag, 1);
-  EXPECT_EQ(d.GetParameterAt(1388).flag, 1);
+  EXPECT_EQ(d.GetParameterAt(1380).inactive, 1);
+  EXPECT_EQ(d.GetParameterAt(1388).inactive, 1);
 }
 
 TEST_F(NerexCatalogueTest, ValuesConvertTheStoredCodes) {
@@ -261,7 +261,7 @@ TEST_F(NerexCatalogueTest, ValuesConvertTheStoredCodes) {
   EXPECT_EQ(d.GetCurrentValue(1497).integer, 2);
   image.inputs.linkMasks[0] = 0x3;
   EXPECT_TRUE(d.GetCurrentValue(340).flag);
-  EXPECT_EQ(d.GetCurrentValue(340).kind, 5);
+  EXPECT_EQ(d.GetCurrentValue(340).kind, ParamKind::kBool);
   image.outputs.routingMasks[2] = 0x4;
   EXPECT_TRUE(d.GetCurrentValue(439 + 8 + 2).flag);
   image.geq.bands[1][3] = -45;
@@ -376,7 +376,7 @@ TEST_F(NerexCatalogueTest, ListMatchingParametersByKindAndAll) {
   device.ListMatchingParameters(d.GetParameterAt(13), levels);
   std::set<int> ids;
   for (const CParamInfo& info : levels) {
-    EXPECT_EQ(info.kind, 1);
+    EXPECT_EQ(info.kind, ParamKind::kLevel);
     ids.insert(info.id);
   }
   for (int id : {13, 17, 263, 299, 307, 572, 844, 1364, 1396, 1446, 1542}) EXPECT_TRUE(ids.count(id)) << id;

@@ -9,18 +9,21 @@
 #include <stdexcept>
 
 #include "core/Confirm.h"
+#include "core/DeviceProperty.h"
 #include "core/Link.h"
+#include "core/SystemMessages.h"
 #include "core/ValueCodes.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "platform/Sync.h"
+#include "tests/support/CollectingGrid.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingUi.h"
 
 namespace {
 
-CParamValue Float(int id, float v, std::int32_t kind = 1) { return CParamValue(id, v, kind); }
+CParamValue Float(int id, float v, ParamKind kind = ParamKind::kLevel) { return CParamValue(id, v, kind); }
 
 // A write frame as the unit receives it, built here from the layout: header, payload (raw bytes
 // 7-bit packed, or plain), checksum.
@@ -103,18 +106,18 @@ const FrameCase kFrameCases[] = {
      true, [](CNerexSeriesMemory& m) { m.outputs.muteMask = 0x10; }},
     {"OutputMute", 120, MakeBoolParamValue(30, true), 3, {0, 2}},
     {"Polarity", 120, MakeBoolParamValue(40, true), 25, {8}},
-    {"InputDelayCoarse", 120, Float(249, SamplesToSeconds(1280), 4), 1, {1, 0x00, 0x05, 0}},
-    {"OutputDelayFine", 120, Float(253, SamplesToSeconds(1000), 4), 1, {5, 0xE8, 0x03, 0}},
+    {"InputDelayCoarse", 120, Float(249, SamplesToSeconds(1280), ParamKind::kDelay), 1, {1, 0x00, 0x05, 0}},
+    {"OutputDelayFine", 120, Float(253, SamplesToSeconds(1000), ParamKind::kDelay), 1, {5, 0xE8, 0x03, 0}},
     {"LimiterLevelClamped", 120, Float(299, -15.0f), 24, {0, 5, 32, 17, 3, 12, 1}, false},
     {"LimiterClipLevel", 120, Float(307, 5.4f), 24, {0, 5, 0, 17, 3, 5, 1}, false},
     {"LimiterAttack", 120, MakeIntParamValue(315, 9), 24, {0, 5, 0, 9, 3, 12, 1}, false},
     {"MatrixRowTorvex", 121, Float(263, 0.0f), 21, {5, 37, 0x80, 0, 0, 0}},
     {"MatrixGainNearOff", 16, Float(264, -39.6f), 39, {1, 2, 0x70, 0xFE}},
     {"MatrixGainOff", 16, Float(263, -40.1f), 39, {1, 1, 0x6F, 0xFE}},
-    {"HighPass", 120, Float(1100, 100.0f, 2), 6, {5, 6, 132, 0}},
-    {"LowPass", 120, Float(1109, 10000.0f, 2), 7, {6, 6, 0x74, 1}},
+    {"HighPass", 120, Float(1100, 100.0f, ParamKind::kFrequency), 6, {5, 6, 132, 0}},
+    {"LowPass", 120, Float(1109, 10000.0f, ParamKind::kFrequency), 7, {6, 6, 0x74, 1}},
     {"HighPassType", 120, MakeIntParamValue(1116, 9), 6, {5, 9, 12, 0}},
-    {"OutputPeqQ", 120, Float(772 + 9 * 2 + 3, 2.0f, 3), 11, {7, 0, 72, 252, 0, 0, 0}},
+    {"OutputPeqQ", 120, Float(772 + 9 * 2 + 3, 2.0f, ParamKind::kQ), 11, {7, 0, 72, 252, 0, 0, 0}},
     {"InputPeqGain", 120, Float(572 + 8 + 2, 3.5f), 10, {2, 0, 60, 252, 0, 35, 0}},
     {"InputPeqBypass", 120, MakeBoolParamValue(636, true), 8, {1, 0x80, 60, 252, 0, 0, 0}},
     {"GeqBand", 120, Float(1200 + 28 + 5, -6.0f), 40, {2, 0, 5, 0xC4, 0xFF}},
@@ -195,10 +198,10 @@ TEST_F(NerexChangeTest, LockedSettingsKeepTheirValueAndRefreshWithIt) {
   };
   const Case cases[] = {
       {kGroupGainLockB, Float(19, 6.0f)},          // with lock A: the gain is locked
-      {kGroupDelayLock, Float(255, 0.01f, 4)},
+      {kGroupDelayLock, Float(255, 0.01f, ParamKind::kDelay)},
       {kGroupLimiterLock, Float(301, -5.0f)},
       {kGroupPhaseLock, MakeBoolParamValue(39, true)},
-      {kGroupHighPassLock, Float(1102, 300.0f, 2)},
+      {kGroupHighPassLock, Float(1102, 300.0f, ParamKind::kFrequency)},
       {kGroupPeqBandLock + 4, Float(844 + 9 * 2 + 4, 6.0f)},
   };
   for (const Case& c : cases) {
@@ -242,13 +245,13 @@ TEST_F(NerexChangeTest, ALockedSettingPassesTheRequestToLinkedDevices) {
   };
   const Case cases[] = {
       {kGroupGainLockB, Float(19, -12.5f), [](const CNerexSeriesMemory& m) { return int(m.outputs.gains[2]); }, -125},
-      {kGroupDelayLock, Float(255, 10.0f, 4),
+      {kGroupDelayLock, Float(255, 10.0f, ParamKind::kDelay),
        [](const CNerexSeriesMemory& m) { return int(m.outputs.delays[2]); }, int(SecondsToSamples(false, 10.0f))},
       {kGroupLimiterLock, Float(301, -5.0f), [](const CNerexSeriesMemory& m) { return int(m.outputs.limiters[2].level); },
        27},
       {kGroupPhaseLock, MakeBoolParamValue(39, true), [](const CNerexSeriesMemory& m) { return int(m.outputs.phaseMask); },
        0x04},
-      {kGroupHighPassLock, Float(1102, IndexToFreq(150), 2),
+      {kGroupHighPassLock, Float(1102, IndexToFreq(150), ParamKind::kFrequency),
        [](const CNerexSeriesMemory& m) { return int(m.outputs.highPass[2].frequency); }, 150},
       {kGroupPeqBandLock + 4, Float(844 + 9 * 2 + 4, 6.0f),
        [](const CNerexSeriesMemory& m) { return int(m.outputs.PeqBand(2, 4).gain); }, 60},
@@ -316,8 +319,8 @@ TEST_F(NerexChangeTest, ValuesFarBeyondTheirRangesGiveTheNearerEndOfTheCodeRange
       {Float(263 + 4 + 2, -9999999999.0f), matrix, 551},
       {Float(263 + 4 + 2, 9999999999.0f), matrix, 0},
       {MakeIntParamValue(315 + 1, 300), limiterAttack, 19},
-      {Float(772 + 9 + 3, 9999999999.0f, 9), phaseQ, 89},
-      {Float(772 + 9 + 3, nan, 9), phaseQ, 0},
+      {Float(772 + 9 + 3, 9999999999.0f, ParamKind::kPhase), phaseQ, 89},
+      {Float(772 + 9 + 3, nan, ParamKind::kPhase), phaseQ, 0},
       {MakeIntParamValue(916 + 9 + 4, 19), [](const CNerexSeriesMemory& m) { return m.outputs.PeqBand(1, 4).type & 0x7F; },
        12},
       {MakeIntParamValue(1124 + 1, 19), [](const CNerexSeriesMemory& m) { return int(m.outputs.lowPass[1].q); }, 11},
@@ -336,15 +339,15 @@ TEST_F(NerexChangeTest, ValuesFarBeyondTheirRangesGiveTheNearerEndOfTheCodeRange
 TEST_F(NerexChangeTest, CrossoverKeepsTheHighPassAtOrBelowTheLowPass) {
   Online(120);
   Image().outputs.lowPass[0].frequency = 300;
-  Change(Float(1100, 20000.0f, 2));  // above the high-pass range and above the low-pass
+  Change(Float(1100, 20000.0f, ParamKind::kFrequency));  // above the high-pass range and above the low-pass
   EXPECT_EQ(Image().outputs.highPass[0].frequency, 300);
   Image().outputs.highPass[1].frequency = 200;
-  Change(Float(1109, 20.0f, 2));  // below the low-pass range and below the high-pass
+  Change(Float(1109, 20.0f, ParamKind::kFrequency));  // below the low-pass range and below the high-pass
   EXPECT_EQ(Image().outputs.lowPass[1].frequency, 200);
   // The high-pass moves the automatic limiter times.
   Image().outputs.lowPass[3].frequency = 433;
   Image().outputs.autoLimiters = 1;
-  Change(Float(1103, IndexToFreq(100), 2));
+  Change(Float(1103, IndexToFreq(100), ParamKind::kFrequency));
   EXPECT_EQ(Image().outputs.limiters[3].attack, 14);
 }
 
@@ -353,16 +356,16 @@ TEST_F(NerexChangeTest, CompressorAttackAndReleaseKeepTheirDistance) {
   NerexCompressor& c = Image().outputs.compressors[2];
   c.attack = 0;
   c.release = 10;
-  Change(Float(1380 + 2, IndexToQuarterStep(51), 11));
+  Change(Float(1380 + 2, IndexToQuarterStep(51), ParamKind::kTime));
   EXPECT_EQ(c.attack, 51);
   EXPECT_EQ(c.release, 14);
   EXPECT_TRUE(Notified(1388 + 2));
   c.release = 20;
   c.attack = 10;
-  Change(Float(1380 + 2, IndexToQuarterStep(51), 11));
+  Change(Float(1380 + 2, IndexToQuarterStep(51), ParamKind::kTime));
   EXPECT_EQ(c.release, 20);
   c.attack = 45;
-  Change(Float(1388 + 2, IndexToQuarterStep(37), 11));  // release code 0
+  Change(Float(1388 + 2, IndexToQuarterStep(37), ParamKind::kTime));  // release code 0
   EXPECT_EQ(c.release, 0);
   EXPECT_EQ(c.attack, 37);
   // Threshold and ratio codes, each clamped; an unchanged code sends nothing.
@@ -370,7 +373,7 @@ TEST_F(NerexChangeTest, CompressorAttackAndReleaseKeepTheirDistance) {
   Change(Float(1364 + 2, 30.0f));
   EXPECT_EQ(c.threshold, 0);
   EXPECT_TRUE(Queued().empty());
-  Change(Float(1372 + 2, 4.0f, 10));
+  Change(Float(1372 + 2, 4.0f, ParamKind::kRatio));
   EXPECT_EQ(c.ratio, 8);
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{23}));
 }
@@ -380,7 +383,7 @@ TEST_F(NerexChangeTest, DynamicEqClampsCouplesAndFollowsTheLinkingFlag) {
   Image().inputs.linkMasks[2] = Image().inputs.linkMasks[3] = 0x0C;
   NerexDeqBand& band = Image().DeqBand(2, 1);
   band.release = 0;
-  Change(Float(1470 + 3 * 2 + 1, IndexToQuarterStep(40), 11));  // attack
+  Change(Float(1470 + 3 * 2 + 1, IndexToQuarterStep(40), ParamKind::kTime));  // attack
   EXPECT_EQ(band.attack, 40);
   EXPECT_EQ(band.release, 11);
   EXPECT_EQ(Image().DeqBand(3, 1).attack, 40);  // channel links
@@ -414,8 +417,8 @@ TEST_F(NerexChangeTest, DynamicEqClampsCouplesAndFollowsTheLinkingFlag) {
 TEST_F(NerexChangeTest, CrossoverChangesSelectTheirBandOfTheOutputCurve) {
   Online(120);
   const std::pair<CParamValue, const char*> cases[] = {
-      {Float(1100 + 2, 200.0f, 2), "SelectOutputEqBand 9 outer"},
-      {Float(1108 + 2, 5000.0f, 2), "SelectOutputEqBand 10 outer"},
+      {Float(1100 + 2, 200.0f, ParamKind::kFrequency), "SelectOutputEqBand 9 outer"},
+      {Float(1108 + 2, 5000.0f, ParamKind::kFrequency), "SelectOutputEqBand 10 outer"},
       {MakeIntParamValue(1116 + 2, 9), "SelectOutputEqBand 9 outer"},
       {MakeIntParamValue(1124 + 2, 4), "SelectOutputEqBand 10 outer"},
   };
@@ -447,7 +450,7 @@ TEST_F(NerexChangeTest, ParametricTypeForcesTheRangesAndRenotifies) {
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{8}));
   // A frequency whose code rounds to 0 changes nothing on the unit.
   m_device->ClearQueue();
-  Change(Float(508, 7.8125f, 2));
+  Change(Float(508, 7.8125f, ParamKind::kFrequency));
   EXPECT_TRUE(Queued().empty());
   EXPECT_EQ(Image().inputs.PeqBand(0, 0).frequency, 252);
 }
@@ -612,7 +615,8 @@ TEST_F(NerexChangeTest, NamesAreSentAsSevenBitTextAndTheFrameHearsOfTheDeviceNam
   std::vector<std::uint32_t> posted;
   const auto messages = m_sink.Messages();
   for (std::size_t i = before; i < messages.size(); ++i) posted.push_back(messages[i].message);
-  EXPECT_EQ(posted, (std::vector<std::uint32_t>{WM_APP + 103, WM_APP + 105, WM_APP + 102}));
+  EXPECT_EQ(posted,
+            (std::vector<std::uint32_t>{FrameMsg::kRefreshRack, FrameMsg::kPanelCaption, FrameMsg::kRedrawMeterEntry}));
   EXPECT_TRUE(Notified(58));
 }
 
@@ -664,14 +668,14 @@ TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
       Float(23, -2.5f),
       MakeBoolParamValue(27, true),
       MakeBoolParamValue(41, true),
-      Float(250, SamplesToSeconds(25600), 4),
-      Float(254, SamplesToSeconds(400), 4),
+      Float(250, SamplesToSeconds(25600), ParamKind::kDelay),
+      Float(254, SamplesToSeconds(400), ParamKind::kDelay),
       Float(300, 10.0f),
       MakeTextParamValue(133, "Sub"),
       MakeTextParamValue(58, "Front Fill"),
-      Float(508 + 8 * 1 + 4, 2500.0f, 2),
+      Float(508 + 8 * 1 + 4, 2500.0f, ParamKind::kFrequency),
       Float(844 + 9 * 3 + 2, -4.5f),
-      Float(1102, 80.0f, 2),
+      Float(1102, 80.0f, ParamKind::kFrequency),
       MakeIntParamValue(1127, 5),
       Float(1200 + 28 * 1 + 9, 3.0f),
       MakeIntParamValue(422, 0),
@@ -729,22 +733,19 @@ INSTANTIATE_TEST_SUITE_P(TwoModels, NerexChangeBusTest, ::testing::Values(120, 1
 
 TEST_F(NerexChangeTest, PropertyEditsOfNameAndDelayDisplayTakeEffect) {
   CNerexSeriesDevice& d = Online(120);
-  auto edit = [&](std::int32_t id, auto set) {
-    CNamedPropertyValue v;
-    v.propertyId = id;
-    set(v);
-    return d.ValidateProperty(v);
+  // Sets the grid row with that id and commits it, as the properties pane does.
+  auto edit = [&](std::uint32_t id, const std::function<void(CDeviceProperty&)>& set) {
+    CCollectingGrid grid;
+    d.FillPropertiesPane(grid);
+    CDeviceProperty* row = grid.Row(id);
+    if (!row) return false;
+    set(*row);
+    return d.OnPropertyChanged(*row);
   };
-  EXPECT_TRUE(edit(58, [](CNamedPropertyValue& v) { v.SetString("Main Hang"); }));
+  EXPECT_TRUE(edit(58, [](CDeviceProperty& row) { row.SetValue(std::string("Main Hang")); }));
   EXPECT_EQ(d.GetName(), "Main Hang");
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{35}));
-  auto choose = [](std::uint32_t index) {
-    return [index](CNamedPropertyValue& v) {
-      CPropertyOptions options;
-      options.selected = index;
-      v.SetData(kPropOptions, options);
-    };
-  };
+  auto choose = [](int index) { return [index](CDeviceProperty& row) { row.SetComboSelection(index); }; };
   EXPECT_TRUE(edit(261, choose(1)));
   EXPECT_EQ(d.GetDelayUnits(), 1u);
   EXPECT_TRUE(edit(262, choose(6)));
@@ -758,12 +759,12 @@ TEST_F(NerexChangeTest, PropertyEditsOfNameAndDelayDisplayTakeEffect) {
 
 TEST_F(NerexChangeTest, DelaysKeepTheBudgetAndAZeroOnZeroSendsNothing) {
   Online(120);
-  Change(Float(249, 0.0f, 4));
+  Change(Float(249, 0.0f, ParamKind::kDelay));
   EXPECT_TRUE(Queued().empty());
   EXPECT_TRUE(Notified(249));
   // Input A feeds every output; output 4's delay leaves it the remainder of the budget.
   Image().outputs.delays[3] = 7000000;
-  Change(Float(249, SamplesToSeconds(2000000), 4));
+  Change(Float(249, SamplesToSeconds(2000000), ParamKind::kDelay));
   EXPECT_EQ(Image().inputs.delays[0], 987200u);
   EXPECT_EQ(Queued(), (std::vector<Bytes>{WriteFrame(120, 1, 1, {1, 0x40, 0x10, 0x0F})}));
 }

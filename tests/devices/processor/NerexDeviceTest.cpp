@@ -1,5 +1,6 @@
 // The processor device's construction, factory entry, Reinitialise queue, status text,
 // security requests and status events.
+#include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include <stdexcept>
@@ -268,7 +269,7 @@ TEST_F(NerexDeviceTest, IgnoringOrDisconnectingDropsTheMetersToTheFloor) {
   Deliver(62, MakeReply(62, Bytes(12, 3)));
   d.OnDisconnected(false);
   EXPECT_FLOAT_EQ(d.GetOutputMeter(7), -112.0f);
-  EXPECT_GE(Posted(UWM_DEVICE_STATUS_EVENT, 104), 2u);
+  EXPECT_GE(Posted(FrameMsg::kStatusEvent, 104), 2u);
 }
 
 TEST_F(NerexDeviceTest, CloneCopiesSettingsPresetsAndOptions) {

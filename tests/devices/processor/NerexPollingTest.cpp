@@ -1,6 +1,7 @@
 // The processor's polling schedule: probes before the security step, the paste gate, the order
 // of the read-back against a simulated unit, the preset passes, and the meter and status
 // counters once the device is initialised.
+#include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include "core/ControlPanel.h"
@@ -113,7 +114,7 @@ TEST_F(NerexPollingTest, TorvexReadBackAsksEveryBlockThenPresetsThenCrossoversTh
   EXPECT_EQ(loop.misses, 0);
   // The initialised edge: warning cleared and the frame told.
   EXPECT_EQ(d.GetWarningBits() & kNerexWarningNotInitialised, 0u);
-  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 105), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 105), 1u);
 }
 
 TEST_F(NerexPollingTest, CalderNeverAsksForGraphicOrDynamicEqAndFennickReadsGeneralAndTimedPresets) {
@@ -152,7 +153,7 @@ TEST_F(NerexPollingTest, PresetPassWithNoUsedMemoryEndsWithoutARequest) {
   CControlMessage m;
   EXPECT_FALSE(d.GetNextPollMessage(m));
   EXPECT_EQ(d.GetReceivedMask() & 0x610, 0x610u);
-  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 107), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 107), 1u);
   ASSERT_TRUE(d.GetNextPollMessage(m));
   EXPECT_EQ(m.command, 51u);
 }

@@ -1,5 +1,6 @@
 // The preset actions of a processor: their confirmations, model changes and exact frames,
 // online and offline, and store and recall against the simulated unit.
+#include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include <QDir>
@@ -84,12 +85,8 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
     m_system.SetUiServices(&m_confirmUi);
     return d;
   }
-  void Act(int id) { m_device->ApplyControlChange(CParamValue(id, 0.0f, kParamKindNone)); }
-  void DialogAct(int id) {
-    CParamValue v(id, 0.0f, kParamKindNone);
-    v.extra = reinterpret_cast<std::uintptr_t>(static_cast<INerexPresetDialog*>(&dialog));
-    m_device->ApplyControlChange(v);
-  }
+  void Act(int id) { m_device->ApplyControlChange(CParamValue(id, 0.0f, ParamKind::kNone)); }
+  void DialogAct(int id) { m_device->ApplyPresetDialogAction(id, dialog); }
   std::vector<std::uint32_t> Commands() const {
     std::vector<std::uint32_t> out;
     for (const Bytes& f : Queued()) out.push_back(f[6]);
@@ -122,7 +119,7 @@ TEST_F(NerexPresetActionsTest, FennickStoreSendsTwoBlocksAndTheNameAndAsksOnlyOv
   EXPECT_EQ(Raw(q[1], 2), (Bytes{2, 0x43}));
   EXPECT_EQ(q[2].size(), 28u);
   EXPECT_EQ(Raw(q[2], 17), (Bytes{2, 'S', 't', 'a', 'g', 'e', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '}));
-  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, kNerexStatusPresets), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kStatusEvent, kNerexStatusPresets), 1u);
 
   // Over a stored memory the overwrite is asked; declining keeps the memory.
   d.ClearQueue();
@@ -313,6 +310,10 @@ TEST_F(NerexPresetActionsTest, DialogNameAndClear) {
   Fill(2, "Two");
   dialog.row = 1;
   dialog.name = "Renamed";
+  // Without the dialog the same ids do nothing: there is no row to act on.
+  for (int id = 497; id <= 500; ++id) Act(id);
+  EXPECT_EQ(Preset(2).name, "Two");
+  EXPECT_TRUE(Commands().empty());
   DialogAct(499);
   EXPECT_EQ(Preset(2).name, "Renamed");
   DialogAct(500);
@@ -359,7 +360,7 @@ TEST(NerexPresetBus, StoreThenRecallReachTheUnit) {
         d.SetControlPanel(&panel);
       },
       [&](int row) { panel.selection = row; },
-      [&](int id) { device->ApplyControlChange(CParamValue(id, 0.0f, kParamKindNone)); },
+      [&](int id) { device->ApplyControlChange(CParamValue(id, 0.0f, ParamKind::kNone)); },
       [&] {
         if (device) device->SetControlPanel(nullptr);
       });

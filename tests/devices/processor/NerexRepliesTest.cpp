@@ -2,6 +2,7 @@
 // check, settings blocks by memory number, names, memory names and section flags, timed presets,
 // general settings with the preset copy and the clock, and the refusal of replies that name
 // memories that do not exist or are shorter than their layout.
+#include "core/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include "devices/processor/NerexBlocks.h"
@@ -59,14 +60,14 @@ TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByteAndReadingsThatDidNotMo
   EXPECT_FLOAT_EQ(d.GetInputMeter(0), 9.0f);
   EXPECT_FLOAT_EQ(d.GetInputMeter(1), -31.0f);
   EXPECT_FLOAT_EQ(d.GetOutputMeter(7), -118.0f);
-  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 104), 1u);
-  EXPECT_EQ(Posted(UWM_REDRAW_METER_ENTRY, 1), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 104), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kRedrawMeterEntry, 1), 1u);
   Deliver(62, MakeReply(62, levels));
-  EXPECT_EQ(Posted(UWM_REDRAW_METER_ENTRY, 1), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kRedrawMeterEntry, 1), 1u);
   levels[4 + 7] = 126;
   Deliver(62, MakeReply(62, levels));
-  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 104), 2u);
-  EXPECT_EQ(Posted(UWM_REDRAW_METER_ENTRY, 1), 2u);
+  EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 104), 2u);
+  EXPECT_EQ(Posted(FrameMsg::kRedrawMeterEntry, 1), 2u);
   // An ignored device keeps its floor.
   d.SetIgnored(true);
   Deliver(62, MakeReply(62, Bytes(12, 0)));
@@ -234,7 +235,7 @@ TEST_F(NerexRepliesTest, NamesReplyFillsSevenCharactersOfEachSlotAndLeavesMissin
   EXPECT_EQ(std::string(d.GetCurrentSettings().outputs.names[0].data(), 8), "zzzzzzz ");
   EXPECT_EQ(std::string(d.GetCurrentSettings().outputs.names[1].data(), 8), "Ch 2    ");
   EXPECT_TRUE(d.GetReceivedMask() & 0x08);
-  EXPECT_EQ(m_sink.Count(UWM_PANEL_CAPTION), 1u);
+  EXPECT_EQ(m_sink.Count(FrameMsg::kPanelCaption), 1u);
 }
 
 TEST_F(NerexRepliesTest, NamesReplyWhileANamesWriteWaitsKeepsTheNamesButStillPostsTheTitle) {
@@ -250,7 +251,7 @@ TEST_F(NerexRepliesTest, NamesReplyWhileANamesWriteWaitsKeepsTheNamesButStillPos
   Deliver(51, MakeReply(51, text));
   EXPECT_EQ(d.GetName(), "From File");
   EXPECT_EQ(d.GetCurrentSettings().inputs.names, inputNames);
-  EXPECT_EQ(m_sink.Count(UWM_PANEL_CAPTION), 1u);
+  EXPECT_EQ(m_sink.Count(FrameMsg::kPanelCaption), 1u);
 }
 
 TEST_F(NerexRepliesTest, MemoryFlagsOnlyForTheMemoryAskedFor) {
@@ -275,7 +276,7 @@ TEST_F(NerexRepliesTest, LastMemoryNameWithoutCrossoversEndsBothPassesAtOnce) {
   Deliver(49, MakePackedReply(49, raw));
   EXPECT_EQ(d.GetPresets()[0]->name, "Concert Hall");
   EXPECT_EQ(d.GetReceivedMask() & 0x610, 0x610u);
-  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 107), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 107), 1u);
 }
 
 TEST_F(NerexRepliesTest, TimedPresetsAreCopiedEntryByEntry) {
@@ -299,7 +300,7 @@ TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecall
   m_sink.Take();
   Deliver(79, GeneralReply(g));
   EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], -150);
-  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 105), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 105), 1u);
   // The same number without the recall flag copies nothing.
   d.GetCurrentSettings().outputs.gains[0] = 0;
   Deliver(79, GeneralReply(g));
@@ -318,7 +319,7 @@ TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecall
   EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], 0);
   EXPECT_EQ(d.GetRefusedReplyCount(), 1u);
   EXPECT_EQ(d.GetGeneralSettings().bytes[15], 12);
-  EXPECT_EQ(Posted(UWM_SHOW_DEVICE_PROPERTIES, 1), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kShowDeviceProps, 1), 1u);
   CNerexSeriesDevice::SetLocalClock(nullptr);
 }
 
@@ -377,8 +378,8 @@ TEST_F(NerexRepliesTest, IncompleteReadBackMarksNotInitialisedOnEveryReplyAndThe
   Deliver(62, MakeReply(62, Bytes(12, 0)));
   Deliver(62, MakeReply(62, Bytes(12, 0)));
   EXPECT_NE(d.GetWarningBits() & kNerexWarningNotInitialised, 0u);
-  EXPECT_EQ(m_sink.Count(UWM_WARNING_STATUS), 2u);
+  EXPECT_EQ(m_sink.Count(FrameMsg::kPropagateWarning), 2u);
   ReadInFull(d);
   EXPECT_EQ(d.GetWarningBits() & kNerexWarningNotInitialised, 0u);
-  EXPECT_EQ(Posted(UWM_DEVICE_STATUS_EVENT, 105), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 105), 1u);
 }

@@ -104,7 +104,7 @@ TEST_F(ProcessorClipboard, ConnectedPasteQueuesItsBlocksAndLeavesThePollFree) {
   target.ClearQueue();
   target.PasteFromClipboard(33878);
   EXPECT_EQ(QueuedCommands(target), (std::vector<std::uint32_t>{80}));
-  EXPECT_EQ(Posted(UWM_SHOW_DEVICE_PROPERTIES), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kShowDeviceProps), 1u);
   target.ClearQueue();
   target.PasteFromClipboard(33869);
   EXPECT_TRUE(QueuedCommands(target).empty());
@@ -235,8 +235,8 @@ TEST_F(ProcessorClipboard, IgnoreToggleSilencesMetersAndTicksTheItem) {
   CNerexSeriesDevice& d = Make(120);
   EXPECT_FALSE(d.OnContextMenuCommand(33881, 0));
   EXPECT_TRUE(d.IsIgnored());
-  EXPECT_GE(Posted(UWM_REDRAW_METER_ENTRY), 1u);
-  EXPECT_GE(Posted(UWM_REFRESH_RACK), 1u);
+  EXPECT_GE(Posted(FrameMsg::kRedrawMeterEntry), 1u);
+  EXPECT_GE(Posted(FrameMsg::kRefreshRack), 1u);
   CCmdUI ui(33881);
   d.OnUpdateContextMenuCommand(ui);
   EXPECT_EQ(ui.GetCheck(), 1);

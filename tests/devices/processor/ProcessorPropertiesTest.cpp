@@ -1,5 +1,8 @@
-// The processor's property list with its refusal messages, and the properties grid rows.
+// The processor's property rows: what they show, what an edit changes and the refusal messages.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
 
 #include "core/DeviceProperty.h"
 #include "core/ParamRecords.h"
@@ -10,46 +13,6 @@ namespace {
 
 using Properties = ProcessorFixture;
 
-std::vector<std::string> Names(const std::vector<CPropertyItem>& items) {
-  std::vector<std::string> names;
-  for (const auto& item : items) names.push_back(item.name);
-  return names;
-}
-
-const CPropertyItem* Find(const std::vector<CPropertyItem>& items, const std::string& name) {
-  for (const auto& item : items)
-    if (item.name == name) return &item;
-  return nullptr;
-}
-
-CNamedPropertyValue Number(std::int32_t id, std::int32_t n) {
-  CNamedPropertyValue v;
-  v.propertyId = id;
-  v.SetNumber(n);
-  return v;
-}
-
-CNamedPropertyValue Text(std::int32_t id, const std::string& text) {
-  CNamedPropertyValue v;
-  v.propertyId = id;
-  v.SetString(text);
-  return v;
-}
-
-CNamedPropertyValue Choice(std::int32_t id, std::uint32_t selected) {
-  CNamedPropertyValue v;
-  v.propertyId = id;
-  CPropertyOptions options;
-  options.selected = selected;
-  v.SetData(kPropOptions, options);
-  return v;
-}
-
-// The refusal text of a value, or "accepted".
-std::string Check(CNerexSeriesDevice& d, CNamedPropertyValue v) {
-  return d.ValidateProperty(v) ? std::string("accepted") : v.text;
-}
-
 // A grid that keeps the groups it is given.
 class CGrid : public IDevicePropertyGrid {
  public:
@@ -57,6 +20,12 @@ class CGrid : public IDevicePropertyGrid {
   CDevicePropertyGroup* Group(const std::string& name) {
     for (auto& g : groups)
       if (g->name == name) return g.get();
+    return nullptr;
+  }
+  CDeviceProperty* Row(std::uint32_t id) {
+    for (auto& g : groups)
+      for (auto& r : g->rows)
+        if (r->GetData() == id) return r.get();
     return nullptr;
   }
   CDeviceProperty* Row(const std::string& name) {
@@ -68,85 +37,82 @@ class CGrid : public IDevicePropertyGrid {
   std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
 };
 
-}  // namespace
-
-TEST_F(Properties, FennickListsEveryRowInOrderForAnEditor) {
-  CNerexSeriesDevice& d = Make(16);
-  std::vector<CPropertyItem> items;
-  d.GetProperties(items);
-  EXPECT_EQ(Names(items),
-            (std::vector<std::string>{"General", "ID", "Name", "Firmware Version", "Auto Update RTC", "GPI Mode",
-                                      "Transmit Preset", "Memory Offset", "LCD Contrast", "On Delay", "LED Timeout",
-                                      "Options", "Delay Multiplier", "Delay Units", "Security", "Security Code",
-                                      "System Lock"}));
-  const CPropertyItem* led = Find(items, "LED Timeout");
-  ASSERT_NE(led->value.GetOptions(), nullptr);
-  EXPECT_EQ(led->value.GetOptions()->options.size(), 18u);
-  EXPECT_EQ(led->value.GetOptions()->options.back(), "90s");
-  EXPECT_EQ(Find(items, "Firmware Version")->description, "The firmware version currently in the amplifier");
-  EXPECT_EQ(Find(items, "Security Code")->value.GetNumber(), 8064);
-  EXPECT_EQ(Find(items, "On Delay")->value.GetOptions()->selected, 1u);  // code 6: 10 s
-  EXPECT_TRUE(Find(items, "Delay Units")->value.GetOptions()->options.empty());
-  EXPECT_EQ(Find(items, "Delay Multiplier")->value.GetOptions()->selected, 1u);  // 10
+// Sets the row with that id as the grid does and commits it: "accepted", or the refusal text.
+std::string Commit(CNerexSeriesDevice& d, std::uint32_t id, const std::function<void(CDeviceProperty&)>& set) {
+  CGrid grid;
+  d.FillPropertiesPane(grid);
+  CDeviceProperty* row = grid.Row(id);
+  if (!row) return "no row";
+  set(*row);
+  return d.OnPropertyChanged(*row) ? std::string("accepted") : row->GetErrorText();
+}
+std::string Number(CNerexSeriesDevice& d, std::uint32_t id, std::int64_t n) {
+  return Commit(d, id, [n](CDeviceProperty& row) { row.SetValue(n); });
+}
+std::string Text(CNerexSeriesDevice& d, std::uint32_t id, const std::string& text) {
+  return Commit(d, id, [&text](CDeviceProperty& row) { row.SetValue(text); });
+}
+std::string Choice(CNerexSeriesDevice& d, std::uint32_t id, int index) {
+  return Commit(d, id, [index](CDeviceProperty& row) { row.SetComboSelection(index); });
 }
 
-TEST_F(Properties, WithoutTheRightAFennickShowsOnlyGeneralAndOptions) {
-  Restrict(0x10);
+}  // namespace
+
+TEST_F(Properties, FennickRowsShowTheStoredSettings) {
   CNerexSeriesDevice& d = Make(16);
-  std::vector<CPropertyItem> items;
-  d.GetProperties(items);
-  EXPECT_EQ(Names(items), (std::vector<std::string>{"General", "ID", "Name", "Firmware Version", "Auto Update RTC",
-                                                    "Options", "Delay Multiplier", "Delay Units"}));
-  EXPECT_EQ(Find(items, "ID")->option1, 0);
-  EXPECT_EQ(Find(items, "Name")->option1, 0);
+  CGrid grid;
+  d.FillPropertiesPane(grid);
+  CDeviceProperty* led = grid.Row("LED Timeout");
+  ASSERT_NE(led, nullptr);
+  EXPECT_EQ(led->GetOptions().size(), 18u);
+  EXPECT_EQ(led->GetOptions().back(), "90s");
+  EXPECT_EQ(grid.Row("Security Code")->GetText(), "8064");
+  EXPECT_EQ(grid.Row("On Delay")->GetText(), "10s");  // code 6
 }
 
 TEST_F(Properties, PresetRowsByModelAndTheIdRowWhileConnected) {
-  std::vector<CPropertyItem> calder, torvex, nerex;
-  Make(110).GetProperties(calder);
-  Make(121).GetProperties(torvex);
+  CGrid calder, nerex, online;
+  Make(110).FillPropertiesPane(calder);
+  ASSERT_NE(calder.Row("Number Presets"), nullptr);
+  EXPECT_EQ(calder.Row("Number Presets")->GetNumber(), 20);
+  EXPECT_NE(calder.Row("Number Xover Presets"), nullptr);
   CNerexSeriesDevice& n = Make(120);
-  EXPECT_NE(Find(calder, "Number XOver Presets"), nullptr);
-  EXPECT_EQ(Find(calder, "Number Presets")->value.GetNumber(), 20);
-  EXPECT_EQ(Find(torvex, "Presets"), nullptr);
-  EXPECT_EQ(Find(torvex, "GPI Mode"), nullptr);
-  n.GetProperties(nerex);
-  EXPECT_EQ(Find(nerex, "ID")->option1, 1);
-  EXPECT_EQ(Find(nerex, "Number Presets")->option2, 1);
+  n.FillPropertiesPane(nerex);
+  EXPECT_TRUE(nerex.Row("ID")->IsEnabled());
+  EXPECT_TRUE(nerex.Row("Number Presets")->IsEnabled());
   Connect(n);
-  nerex.clear();
-  n.GetProperties(nerex);
-  EXPECT_EQ(Find(nerex, "ID")->option1, 0);
-  EXPECT_EQ(Find(nerex, "Number Presets")->option2, 0);
+  n.FillPropertiesPane(online);
+  EXPECT_FALSE(online.Row("ID")->IsEnabled());
+  EXPECT_FALSE(online.Row("Number Presets")->IsEnabled());
 }
 
 TEST_F(Properties, DeviceIdLimitsAndDuplicates) {
   CNerexSeriesDevice& d = Make(120, 1);
   Make(120, 7);
   Make(114, 0);
-  EXPECT_EQ(Check(d, Number(57, 0)), "accepted");  // 0 may be shared
+  EXPECT_EQ(Number(d, 57, 0), "accepted");  // 0 may be shared
   EXPECT_EQ(d.GetDeviceId(), 0u);
-  EXPECT_EQ(Check(d, Number(57, 7)), "Device ID 7 already in use");
-  EXPECT_EQ(Check(d, Number(57, 64)), "Device ID must be between 0 and 63");
-  EXPECT_EQ(Check(d, Number(57, -1)), "Device ID must be between 0 and 63");
-  EXPECT_EQ(Check(d, Number(57, 63)), "accepted");
+  EXPECT_EQ(Number(d, 57, 7), "Device ID 7 already in use");
+  EXPECT_EQ(Number(d, 57, 64), "Device ID must be between 0 and 63");
+  EXPECT_EQ(Number(d, 57, -1), "Device ID must be between 0 and 63");
+  EXPECT_EQ(Number(d, 57, 63), "accepted");
   EXPECT_EQ(d.GetDeviceId(), 63u);
   EXPECT_TRUE(m_system.IsModified());
-  EXPECT_EQ(Posted(UWM_REFRESH_RACK), 2u);
+  EXPECT_EQ(Posted(FrameMsg::kRefreshRack), 2u);
 }
 
 TEST_F(Properties, NameLimitCountsTheCharactersTheWireCarries) {
   CRecordingProcessor& d = MakeRecording(120);
-  EXPECT_EQ(Check(d, Text(58, std::string(40, 'x'))), "accepted");
+  EXPECT_EQ(Text(d, 58, std::string(40, 'x')), "accepted");
   ASSERT_EQ(d.changes.size(), 1u);
   EXPECT_EQ(d.changes[0].id, 58);
   EXPECT_EQ(d.changes[0].text, std::string(40, 'x'));
-  EXPECT_EQ(Check(d, Text(58, std::string(41, 'x'))), "Device name too long - 40 characters max");
+  EXPECT_EQ(Text(d, 58, std::string(41, 'x')), "Device name too long - 40 characters max");
   // 40 two-byte characters travel as 40 bytes.
   std::string accented;
   for (int i = 0; i < 40; ++i) accented += "\xC3\xA9";
-  EXPECT_EQ(Check(d, Text(58, accented)), "accepted");
-  EXPECT_EQ(Check(d, Text(58, accented + "\xC3\xA9")), "Device name too long - 40 characters max");
+  EXPECT_EQ(Text(d, 58, accented), "accepted");
+  EXPECT_EQ(Text(d, 58, accented + "\xC3\xA9"), "Device name too long - 40 characters max");
   EXPECT_EQ(d.changes.size(), 2u);
 }
 
@@ -154,12 +120,12 @@ TEST_F(Properties, GeneralSettingsRowsStoreQueueAndMarkModified) {
   OpenPort();
   CNerexSeriesDevice& d = Make(16);
   Connect(d);
-  EXPECT_EQ(Check(d, Choice(505, 2)), "accepted");  // "20s"
-  EXPECT_EQ(d.GetGeneralSettings().bytes[14], 5);
-  EXPECT_EQ(Check(d, Choice(502, 3)), "accepted");
+  EXPECT_EQ(Choice(d, 505, 2), "accepted");  // "40s": the grid lists the delays from 60s down
+  EXPECT_EQ(d.GetGeneralSettings().bytes[14], 3);
+  EXPECT_EQ(Choice(d, 502, 3), "accepted");
   EXPECT_EQ(d.GetGeneralSettings().bytes[11], 3);
-  EXPECT_EQ(Check(d, Choice(504, 0xFFFFFFFF)), "accepted");  // no selection: nothing
-  EXPECT_EQ(Check(d, Choice(502, 4)), "");  // beyond the list
+  EXPECT_EQ(Choice(d, 504, -1), "accepted");  // no selection: nothing
+  EXPECT_EQ(Choice(d, 502, 4), "accepted");  // beyond the list: nothing changes
   EXPECT_EQ(d.GetGeneralSettings().bytes[11], 3);
   EXPECT_EQ(QueuedCommands(d), (std::vector<std::uint32_t>{80, 80}));
   EXPECT_TRUE(m_system.IsModified());
@@ -167,54 +133,51 @@ TEST_F(Properties, GeneralSettingsRowsStoreQueueAndMarkModified) {
 
 TEST_F(Properties, NumbersAtTheirLimitsWithTheExactMessages) {
   CNerexSeriesDevice& d = Make(16);
-  EXPECT_EQ(Check(d, Number(506, 0)), "LCD Contrast must be between 1 and 16");
-  EXPECT_EQ(Check(d, Number(506, 17)), "LCD Contrast must be between 1 and 16");
-  EXPECT_EQ(Check(d, Number(506, 16)), "accepted");
+  EXPECT_EQ(Number(d, 506, 0), "LCD Contrast must be between 1 and 16");
+  EXPECT_EQ(Number(d, 506, 17), "LCD Contrast must be between 1 and 16");
+  EXPECT_EQ(Number(d, 506, 16), "accepted");
   EXPECT_EQ(d.GetGeneralSettings().bytes[15], 16);
-  EXPECT_EQ(Check(d, Number(503, 17)), "Max Memory Offset = 16");
-  EXPECT_EQ(Check(d, Number(503, -1)), "Max Memory Offset = 16");
-  EXPECT_EQ(Check(d, Number(503, 16)), "accepted");
+  EXPECT_EQ(Number(d, 503, 17), "Max Memory Offset = 16");
+  EXPECT_EQ(Number(d, 503, -1), "Max Memory Offset = 16");
+  EXPECT_EQ(Number(d, 503, 16), "accepted");
   EXPECT_EQ(d.GetGeneralSettings().bytes[12], 16);
 
   CNerexSeriesDevice& c = Make(112);
-  EXPECT_EQ(Check(c, Number(496, 19)), "Number of presets must be more than 20");
-  EXPECT_EQ(Check(c, Number(496, 128)), "Number of presets must be less than 127");
-  EXPECT_EQ(Check(c, Number(496, 127)), "accepted");
+  EXPECT_EQ(Number(c, 496, 19), "Number of presets must be more than 20");
+  EXPECT_EQ(Number(c, 496, 128), "Number of presets must be less than 127");
+  EXPECT_EQ(Number(c, 496, 127), "accepted");
   EXPECT_EQ(c.GetPresets().size(), 127u);
-  EXPECT_EQ(Check(c, Number(496, 20)), "accepted");
+  EXPECT_EQ(Number(c, 496, 20), "accepted");
   EXPECT_EQ(c.GetPresets().size(), 20u);
-  EXPECT_EQ(Check(c, Number(508, 0)), "accepted");
-  EXPECT_EQ(Check(c, Number(508, 127)), "accepted");
+  EXPECT_EQ(Number(c, 508, 0), "accepted");
+  EXPECT_EQ(Number(c, 508, 127), "accepted");
   EXPECT_EQ(c.GetXoverPresets().size(), 127u);
-  EXPECT_EQ(Check(c, Number(508, 128)), "Number of presets must be less than 127");
-  EXPECT_EQ(Check(c, Number(508, -1)), "Number of presets must be less than 127");
+  EXPECT_EQ(Number(c, 508, 128), "Number of presets must be less than 127");
+  EXPECT_EQ(Number(c, 508, -1), "Number of presets must be less than 127");
   EXPECT_EQ(c.GetXoverPresets().size(), 127u);
 }
 
 TEST_F(Properties, SecurityCodeMustBeFourDigits) {
   CNerexSeriesDevice& d = Make(17);
-  EXPECT_EQ(Check(d, Text(431, "0042")), "accepted");
+  EXPECT_EQ(Text(d, 431, "0042"), "accepted");
   EXPECT_EQ(d.GetGeneralSettings().GetSecurityCode(), 42);
   for (const char* bad : {"12", "12345", "12a4", "-123", ""})
-    EXPECT_EQ(Check(d, Text(431, bad)), "Security code must be 4 digits") << bad;
+    EXPECT_EQ(Text(d, 431, bad), "Security code must be 4 digits") << bad;
   EXPECT_EQ(d.GetGeneralSettings().GetSecurityCode(), 42);
 }
 
 TEST_F(Properties, OptionsGoThroughTheChangePathOnlyWhenTheyChange) {
   CRecordingProcessor& d = MakeRecording(120);
-  EXPECT_EQ(Check(d, Choice(262, 1)), "accepted");  // 10: the stored value
+  EXPECT_EQ(Choice(d, 262, 1), "accepted");  // 10: the stored value
   EXPECT_TRUE(d.changes.empty());
-  EXPECT_EQ(Check(d, Choice(262, 6)), "accepted");
+  EXPECT_EQ(Choice(d, 262, 6), "accepted");
   ASSERT_EQ(d.changes.size(), 1u);
   EXPECT_EQ(d.changes[0].id, 262);
   EXPECT_EQ(d.changes[0].integer, 1000000);
-  EXPECT_EQ(Check(d, Choice(262, 7)), "");
-  EXPECT_EQ(Check(d, Choice(261, 2)), "accepted");
+  EXPECT_EQ(Choice(d, 262, 7), "accepted") << "past the list: nothing changes";
+  EXPECT_EQ(d.changes.size(), 1u);
+  EXPECT_EQ(Choice(d, 261, 2), "accepted");
   EXPECT_EQ(d.changes.back().integer, 2);
-  EXPECT_EQ(Check(d, Choice(432, 0)), "accepted");
-  EXPECT_FALSE(d.GetAutoRtcUpdate());
-  EXPECT_EQ(Check(d, Number(9999, 1)), "");
-  EXPECT_EQ(Check(d, Choice(1594, 1)), "");  // the grid's row only
 }
 
 // --- The grid ---
@@ -294,7 +257,7 @@ TEST_F(Properties, GridChangesApplyOrRestoreWithTheErrorText) {
   id.SetValue(std::int64_t(12));
   EXPECT_TRUE(d.OnPropertyChanged(id));
   EXPECT_EQ(std::get<std::int64_t>(id.GetReferenceValue()), 12);
-  EXPECT_EQ(Posted(UWM_PANEL_CAPTION), 1u);
+  EXPECT_EQ(Posted(FrameMsg::kPanelCaption), 1u);
 
   CDeviceProperty& nudge = *grid.Row("Gain Nudge");
   nudge.SetComboSelection(2);

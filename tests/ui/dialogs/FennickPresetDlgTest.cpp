@@ -141,9 +141,9 @@ TEST(FennickTimedPresetDlg, CancelLeavesTheEntries) {
 
 namespace {
 
-class CYes : public IConfirmPrompt {
+class CYes {
  public:
-  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) override { return true; }
+  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) { return true; }
 };
 
 TEST(NerexPresetUi, ThePresetFileDialogsOfferTheirOwnFilters) {

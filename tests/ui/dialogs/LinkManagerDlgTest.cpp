@@ -23,10 +23,10 @@ class CLinkTestDevice : public CTestDevice {
     CParamInfo info;
     info.id = id;
     switch (id) {
-      case 1: info.name = "Gain A"; info.kind = 1; break;
-      case 2: info.name = "Gain B"; info.kind = 1; break;
-      case 3: info.name = "Mute"; info.kind = 5; break;
-      case 4: info.name = "Level"; info.kind = 1; info.extra2 = 4; break;
+      case 1: info.name = "Gain A"; info.kind = ParamKind::kLevel; break;
+      case 2: info.name = "Gain B"; info.kind = ParamKind::kLevel; break;
+      case 3: info.name = "Mute"; info.kind = ParamKind::kBool; break;
+      case 4: info.name = "Level"; info.kind = ParamKind::kLevel; info.options = kParamOptionReadOnly; break;
       default: return CParamInfo{"NULL"};
     }
     return info;

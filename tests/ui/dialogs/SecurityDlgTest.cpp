@@ -13,6 +13,7 @@
 #include "core/SecurityDialog.h"
 #include "core/SerialComms.h"
 #include "core/System.h"
+#include "core/SystemMessages.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
@@ -33,8 +34,8 @@ class CDialogFrame : public CMessageTarget {
 
  protected:
   void OnMessage(const CPostedMessage& m) override {
-    if (m.message == UWM_GO_OFFLINE) ++goOffline;
-    if (m.message != UWM_OPEN_SECURITY_DIALOG) return;
+    if (m.message == FrameMsg::kGoOffline) ++goOffline;
+    if (m.message != FrameMsg::kOpenSecurityDlg) return;
     ++dialogsOpened;
     dialog = std::make_unique<CSecurityDlg>(m_system);
     dialog->SetTitle(m.wParam == 0 ? QStringLiteral("Checking Security...") : QStringLiteral("Updating Security..."));
