@@ -1,7 +1,7 @@
 // The About box: product name, version and the credits of the libraries linked in.
 #pragma once
 
-#include "ui/BitmapDialogEx.h"
+#include "widgets/BitmapDialogEx.h"
 
 class QLabel;
 class QPushButton;

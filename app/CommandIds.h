@@ -1,12 +1,12 @@
 // Command ids of the main frame's menus, toolbars and accelerators, its bars and its timers
-// (the messages it is posted are in core/SystemMessages.h). The numbers are those the rest of
+// (the messages it is posted are in core/support/SystemMessages.h). The numbers are those the rest of
 // the program and the saved workspace use.
 #pragma once
 
 #include <cstdint>
 
-#include "core/DeviceMenu.h"
-#include "core/SystemMessages.h"
+#include "core/model/DeviceMenu.h"
+#include "core/support/SystemMessages.h"
 #include "platform/Types.h"
 
 namespace Cmd {

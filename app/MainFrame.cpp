@@ -21,7 +21,7 @@
 #include "app/RecentFileList.h"
 #include "app/UpdateChecker.h"
 #include "app/UserPrompts.h"
-#include "custom/images/PropertyPickerDialogs.h"
+#include "ui/images/PropertyPickerDialogs.h"
 #include "platform/SettingsStore.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"

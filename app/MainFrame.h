@@ -15,9 +15,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/System.h"
-#include "core/SystemFile.h"
-#include "core/UiServices.h"
+#include "core/model/System.h"
+#include "core/model/SystemFile.h"
+#include "core/model/UiServices.h"
 #include "platform/WindowMessages.h"
 
 class QAction;

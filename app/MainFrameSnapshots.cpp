@@ -4,9 +4,9 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/UserPrompts.h"
-#include "core/Confirm.h"
-#include "core/Snapshot.h"
-#include "core/User.h"
+#include "core/model/Confirm.h"
+#include "core/model/Snapshot.h"
+#include "core/model/User.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/SnapshotDialogs.h"
 

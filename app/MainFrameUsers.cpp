@@ -6,11 +6,11 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/UserPrompts.h"
-#include "core/CPData.h"
-#include "core/ControlPanel.h"
-#include "core/Device.h"
-#include "core/Link.h"
-#include "core/User.h"
+#include "core/model/CPData.h"
+#include "core/model/ControlPanel.h"
+#include "core/model/Device.h"
+#include "core/model/Link.h"
+#include "core/model/User.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "app/AppResources.h"
 #include "app/AppVersion.h"
 #include "app/MainFrame.h"
-#include "core/TextStyle.h"
+#include "core/draw/TextStyle.h"
 #include "custom/CustomControls.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"

@@ -2,7 +2,7 @@
 #include "app/UpdateChecker.h"
 
 #include "app/UserPrompts.h"
-#include "core/AppSettings.h"
+#include "core/support/AppSettings.h"
 
 void CUpdateChecker::Init() {
   m_automatic = CAppSettings::GetCheckForUpdates();

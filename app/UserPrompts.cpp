@@ -9,11 +9,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "custom/images/ImageLibraryManagerDlg.h"
+#include "ui/images/ImageLibraryManagerDlg.h"
 #include "ui/ConfirmDialogsDlg.h"
 #include "ui/ConfirmDlg.h"
 #include "ui/DeleteZoneAskDlg.h"
-#include "ui/FileFilters.h"
+#include "widgets/FileFilters.h"
 #include "ui/GoOnlineAskDlg.h"
 #include "ui/SettingsSheet.h"
 #include "ui/SnapshotDialogs.h"

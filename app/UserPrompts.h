@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/Confirm.h"
+#include "core/model/Confirm.h"
 
 class CSystem;
 class CUser;

@@ -10,12 +10,12 @@
 #include <memory>
 #include <thread>
 
-#include "core/ControlMessage.h"
-#include "core/Device.h"
-#include "core/Discovery.h"
-#include "core/SerialComms.h"
-#include "core/SevenBit.h"
-#include "core/System.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/Device.h"
+#include "core/comms/Discovery.h"
+#include "core/comms/SerialComms.h"
+#include "core/comms/SevenBit.h"
+#include "core/model/System.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/SerialPortMemory.h"
 #include "tools/devsim/SimBus.h"

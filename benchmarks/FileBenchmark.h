@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/System.h"
+#include "core/model/System.h"
 #include "platform/Archive.h"
 
 namespace file_benchmark {

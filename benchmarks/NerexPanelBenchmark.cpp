@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "benchmarks/WidgetBenchmark.h"
-#include "core/SystemMessages.h"
+#include "core/support/SystemMessages.h"
 #include "devices/processor/NerexModelTable.h"
-#include "panels/NerexControlPanel.h"
+#include "panels/processor/NerexControlPanel.h"
 #include "panels/PanelClasses.h"
 #include "tests/support/ProcessorBus.h"
 

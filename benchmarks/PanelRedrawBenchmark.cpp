@@ -6,14 +6,14 @@
 #include <memory>
 
 #include "benchmarks/WidgetBenchmark.h"
-#include "core/BitmapImage.h"
-#include "panels/BitmapFader.h"
-#include "panels/BitmapMeter.h"
-#include "panels/BitmapObject.h"
-#include "panels/BmpButton.h"
-#include "panels/ControlPanelWnd.h"
-#include "panels/Knob.h"
-#include "panels/TextControl.h"
+#include "core/draw/BitmapImage.h"
+#include "panels/framework/BitmapFader.h"
+#include "panels/framework/BitmapMeter.h"
+#include "panels/framework/BitmapObject.h"
+#include "panels/framework/BmpButton.h"
+#include "panels/framework/ControlPanelWnd.h"
+#include "panels/framework/Knob.h"
+#include "panels/framework/TextControl.h"
 #include "platform/Image.h"
 
 namespace {

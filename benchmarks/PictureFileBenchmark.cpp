@@ -12,9 +12,9 @@
 
 #include "benchmarks/BenchmarkMain.h"
 #include "benchmarks/FileBenchmark.h"
-#include "core/CPData.h"
-#include "core/ImageTree.h"
-#include "core/System.h"
+#include "core/model/CPData.h"
+#include "core/file/ImageTree.h"
+#include "core/model/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "benchmarks/BenchmarkMain.h"
-#include "core/ValueCodes.h"
+#include "core/values/ValueCodes.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexPresets.h"
 #include "tests/support/ProcessorBus.h"

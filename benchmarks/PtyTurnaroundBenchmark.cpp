@@ -12,8 +12,8 @@
 #include <cstring>
 
 #include "benchmarks/BenchmarkMain.h"
-#include "core/SerialComms.h"
-#include "core/SevenBit.h"
+#include "core/comms/SerialComms.h"
+#include "core/comms/SevenBit.h"
 #include "tools/devsim/SimBus.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "benchmarks/WidgetBenchmark.h"
-#include "core/System.h"
-#include "core/Zone.h"
+#include "core/model/System.h"
+#include "core/model/Zone.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "ui/DeviceRack.h"

@@ -9,12 +9,12 @@
 
 #include "benchmarks/BenchmarkMain.h"
 #include "benchmarks/FileBenchmark.h"
-#include "core/Device.h"
-#include "core/Link.h"
-#include "core/Snapshot.h"
-#include "core/System.h"
-#include "core/User.h"
-#include "core/Zone.h"
+#include "core/model/Device.h"
+#include "core/model/Link.h"
+#include "core/model/Snapshot.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
+#include "core/model/Zone.h"
 #include "devices/processor/ProcessorFamily.h"
 
 namespace {

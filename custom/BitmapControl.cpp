@@ -3,11 +3,11 @@
 
 #include <cmath>
 
-#include "core/DataStream.h"
-#include "core/ImageTree.h"
+#include "core/file/DataStream.h"
+#include "core/file/ImageTree.h"
 #include "platform/Archive.h"
 #include "platform/Graphics.h"
-#include "core/TextStyle.h"
+#include "core/draw/TextStyle.h"
 #include "custom/WidgetDrawing.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The bitmap widget's two property editors: the image and how it is laid out.
 #include <cmath>
 
-#include "core/ImageTree.h"
+#include "core/file/ImageTree.h"
 #include "custom/BitmapControl.h"
 #include "custom/WidgetProperties.h"
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "core/CustomControlObject.h"
+#include "core/model/CustomControlObject.h"
 #include "custom/WidgetDrawing.h"
-#include "core/TextStyle.h"
+#include "core/draw/TextStyle.h"
 #include "custom/WidgetProperties.h"
 
 class CSnapshot;

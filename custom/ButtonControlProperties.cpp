@@ -1,13 +1,13 @@
 // The button's and the LED's two property editors: action, appearance and text.
 #include <cstdio>
 
-#include "core/CPData.h"
-#include "core/ImageTree.h"
-#include "core/PropertyPickers.h"
-#include "core/Snapshot.h"
-#include "core/System.h"
-#include "core/SystemMessages.h"
-#include "core/UiServices.h"
+#include "core/model/CPData.h"
+#include "core/file/ImageTree.h"
+#include "core/model/PropertyPickers.h"
+#include "core/model/Snapshot.h"
+#include "core/model/System.h"
+#include "core/support/SystemMessages.h"
+#include "core/model/UiServices.h"
 #include "custom/ButtonControl.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "core/DataStream.h"
+#include "core/file/DataStream.h"
 #include "platform/Archive.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"

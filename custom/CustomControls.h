@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/CustomControlObject.h"
+#include "core/model/CustomControlObject.h"
 
 class CDataStream;
 

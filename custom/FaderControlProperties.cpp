@@ -1,5 +1,5 @@
 // The fader's two property editors: range, knob image and colours, orientation and scale.
-#include "core/ImageTree.h"
+#include "core/file/ImageTree.h"
 #include "custom/FaderControl.h"
 
 namespace {

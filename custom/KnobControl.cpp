@@ -5,14 +5,14 @@
 #include <cmath>
 #include <numbers>
 
-#include "core/CPData.h"
-#include "core/DataStream.h"
-#include "core/Device.h"
+#include "core/model/CPData.h"
+#include "core/file/DataStream.h"
+#include "core/model/Device.h"
 #include "custom/WidgetDrawing.h"
 #include "platform/Graphics.h"
 #include "platform/MouseMessages.h"
 #include "platform/Image.h"
-#include "core/ImageTree.h"
+#include "core/file/ImageTree.h"
 #include "custom/CustomControls.h"
 #include "platform/Archive.h"
 

@@ -1,5 +1,5 @@
 // The knob's two property editors: range, image and notch, angles, scale and LED ring.
-#include "core/ImageTree.h"
+#include "core/file/ImageTree.h"
 #include "custom/KnobControl.h"
 #include "platform/TextFormat.h"
 

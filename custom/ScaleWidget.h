@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/CustomControlObject.h"
-#include "core/TextStyle.h"
+#include "core/model/CustomControlObject.h"
+#include "core/draw/TextStyle.h"
 #include "custom/WidgetProperties.h"
 
 class CCCScaleWidget : public CCustomControlObject {

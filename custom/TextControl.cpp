@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-#include "core/DataStream.h"
-#include "core/Device.h"
-#include "core/RoundedBox.h"
-#include "core/ValueCodes.h"
+#include "core/file/DataStream.h"
+#include "core/model/Device.h"
+#include "core/draw/RoundedBox.h"
+#include "core/values/ValueCodes.h"
 #include "custom/WidgetDrawing.h"
 #include "platform/Graphics.h"
 #include "platform/MouseMessages.h"

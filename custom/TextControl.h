@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "core/CustomControlObject.h"
-#include "core/TextStyle.h"
+#include "core/model/CustomControlObject.h"
+#include "core/draw/TextStyle.h"
 #include "custom/TextEdit.h"
 #include "custom/WidgetProperties.h"
 

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cmath>
 
-#include "core/CustomControlObject.h"
-#include "core/Device.h"
-#include "core/ValueCodes.h"
+#include "core/model/CustomControlObject.h"
+#include "core/model/Device.h"
+#include "core/values/ValueCodes.h"
 #include "custom/TextControl.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "core/ParamRecords.h"
+#include "core/values/ParamRecords.h"
 #include "platform/Types.h"
 
 class CCCTextControl;

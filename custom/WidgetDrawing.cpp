@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/TextStyle.h"
+#include "core/draw/TextStyle.h"
 #include "platform/TextFormat.h"
 
 CColour HighlightColour(CColour colour) {

@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/CPData.h"
-#include "core/ImageTree.h"
-#include "core/PropertyPickers.h"
-#include "core/System.h"
-#include "core/ValueCodes.h"
+#include "core/model/CPData.h"
+#include "core/file/ImageTree.h"
+#include "core/model/PropertyPickers.h"
+#include "core/model/System.h"
+#include "core/values/ValueCodes.h"
 
 namespace {
 // The selection band the panel view draws around a selected widget.

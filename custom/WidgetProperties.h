@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "core/CustomControlObject.h"
-#include "core/DeviceProperty.h"
-#include "core/TextStyle.h"
+#include "core/model/CustomControlObject.h"
+#include "core/model/DeviceProperty.h"
+#include "core/draw/TextStyle.h"
 #include "platform/TextFormat.h"
 
 class CSystem;

@@ -2,12 +2,12 @@
 // family whose panel is not listed opens no panel window.
 #include "panels/PanelClasses.h"
 
-#include "panels/ControlPanelWnd.h"
-#include "panels/FennickControlPanel.h"
-#include "panels/NerexControlPanel.h"
-#include "panels/TorvexControlPanel.h"
-#include "panels/ZelBreakControlPanel.h"
-#include "panels/ZelSeriesControlPanel.h"
+#include "panels/framework/ControlPanelWnd.h"
+#include "panels/processor/FennickControlPanel.h"
+#include "panels/processor/NerexControlPanel.h"
+#include "panels/processor/TorvexControlPanel.h"
+#include "panels/amplifier/ZelBreakControlPanel.h"
+#include "panels/amplifier/ZelSeriesControlPanel.h"
 
 void RegisterDevicePanelClasses() {
   RegisterControlPanelClass("CFennickControlPanel", &CFennickControlPanel::CreateObject);

@@ -1,9 +1,11 @@
-# Fails when model code (core/, devices/) includes a header of Qt Widgets: model code draws
-# through Graphics and reaches windows only through posted messages and the UI services.
+# Fails when model code (every folder below widgets/: platform/, resources/, core/, devices/,
+# custom/ and the response curves of panels/processor/response/) includes a header of Qt
+# Widgets: model code draws through Graphics and reaches windows only through posted messages
+# and the UI services.
 # cmake -DSOURCE_DIR=<repository> -DWIDGETS_DIR=<the QtWidgets include folder> -P this file
 # (-DROOTS="a;b" checks other folders of the repository instead).
 if(NOT ROOTS)
-  set(ROOTS core devices)
+  set(ROOTS platform resources core devices custom panels/processor/response)
 endif()
 file(GLOB widgetHeaders RELATIVE "${WIDGETS_DIR}" "${WIDGETS_DIR}/Q*")
 # Names that QtCore or QtGui also give are not Widgets headers of their own.

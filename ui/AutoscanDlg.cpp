@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTimerEvent>
 
-#include "core/System.h"
+#include "core/model/System.h"
 
 CAutoscanDlg::CAutoscanDlg(CSystem& system, QWidget* parent) : CBitmapDialogEx(parent), m_system(system) {
   m_status = new QLabel(this);

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <string>
 
-#include "core/Discovery.h"
-#include "ui/BitmapDialogEx.h"
+#include "core/comms/Discovery.h"
+#include "widgets/BitmapDialogEx.h"
 
 class CSystem;
 class QLabel;

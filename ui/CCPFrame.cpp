@@ -9,10 +9,10 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "core/BitmapImage.h"
-#include "core/CPData.h"
-#include "core/System.h"
-#include "core/User.h"
+#include "core/draw/BitmapImage.h"
+#include "core/model/CPData.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
 #include "platform/Image.h"
 #include "resources/Resources.h"
 

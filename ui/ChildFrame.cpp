@@ -4,9 +4,9 @@
 
 #include <QCloseEvent>
 
-#include "core/ControlPanel.h"
-#include "core/Device.h"
-#include "core/System.h"
+#include "core/model/ControlPanel.h"
+#include "core/model/Device.h"
+#include "core/model/System.h"
 
 CChildFrame::CChildFrame(CSystem* system, CControlPanel* panel, QWidget* view, QWidget* parent)
     : CPanelFrame(parent), m_system(system), m_panel(panel) {

@@ -5,7 +5,7 @@
 #include <QGroupBox>
 #include <QVBoxLayout>
 
-#include "core/Confirm.h"
+#include "core/model/Confirm.h"
 
 namespace {
 const char* const kBoxTexts[CConfirmDialogsDlg::kBoxCount] = {

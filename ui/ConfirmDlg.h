@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "core/Confirm.h"
+#include "core/model/Confirm.h"
 
 class QCheckBox;
 class QHBoxLayout;

@@ -2,8 +2,8 @@
 // widgets, selection frames and handles, ghosts and the band).
 #include <algorithm>
 
-#include "core/CPData.h"
-#include "core/ImageTree.h"
+#include "core/model/CPData.h"
+#include "core/file/ImageTree.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "ui/CustomControlPanelWnd.h"

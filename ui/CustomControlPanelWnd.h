@@ -8,12 +8,12 @@
 #include <functional>
 #include <string>
 
-#include "core/CustomControlObject.h"
-#include "core/DeviceMenu.h"
+#include "core/model/CustomControlObject.h"
+#include "core/model/DeviceMenu.h"
 #include "platform/Types.h"
 #include "platform/WindowMessages.h"
 #include "ui/CustomPanelDesigner.h"
-#include "ui/widgethost/WidgetHostWnd.h"
+#include "widgets/WidgetHostWnd.h"
 
 class CSystem;
 class Graphics;

@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/CustomControlObject.h"
-#include "core/DeviceMenu.h"
+#include "core/model/CustomControlObject.h"
+#include "core/model/DeviceMenu.h"
 #include "platform/Types.h"
 #include "platform/WindowMessages.h"
 

@@ -19,10 +19,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "core/CPData.h"
-#include "core/Device.h"
-#include "core/PropertyPickers.h"
-#include "core/SystemMessages.h"
+#include "core/model/CPData.h"
+#include "core/model/Device.h"
+#include "core/model/PropertyPickers.h"
+#include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
 
 namespace {

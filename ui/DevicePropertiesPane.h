@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/DeviceProperty.h"
+#include "core/model/DeviceProperty.h"
 #include "platform/Types.h"
 
 class CDevice;

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <functional>
 
-#include "core/Device.h"
-#include "core/DeviceMenu.h"
-#include "core/System.h"
+#include "core/model/Device.h"
+#include "core/model/DeviceMenu.h"
+#include "core/model/System.h"
 
 namespace {
 constexpr std::uint32_t kProperties = 32832;

@@ -5,11 +5,11 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "core/Device.h"
-#include "core/System.h"
-#include "core/SystemMessages.h"
-#include "core/UiServices.h"
-#include "core/Zone.h"
+#include "core/model/Device.h"
+#include "core/model/System.h"
+#include "core/support/SystemMessages.h"
+#include "core/model/UiServices.h"
+#include "core/model/Zone.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/WindowMessages.h"

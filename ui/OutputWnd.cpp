@@ -7,7 +7,7 @@
 #include <QMenu>
 #include <QTabWidget>
 
-#include "core/SystemMessages.h"
+#include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
 
 COutputList::COutputList(QWidget* parent) : QListWidget(parent) {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "core/CustomControlObject.h"
-#include "core/System.h"
-#include "core/User.h"
+#include "core/model/CustomControlObject.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
 
 PlacementWords PlacementToWords(const CWindowPlacement& p) {
   const CRect r = NormalizeRect(CPoint{p.normalPosition.left, p.normalPosition.top},

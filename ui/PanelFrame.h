@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "core/DataStream.h"
+#include "core/file/DataStream.h"
 #include "platform/Types.h"
 
 class CSystem;

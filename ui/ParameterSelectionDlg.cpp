@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/CPData.h"
-#include "core/Device.h"
-#include "core/System.h"
-#include "core/Zone.h"
+#include "core/model/CPData.h"
+#include "core/model/Device.h"
+#include "core/model/System.h"
+#include "core/model/Zone.h"
 
 CParameterSelectionDlg::CParameterSelectionDlg(CSystem* system, CCustomControlObject* widget, QWidget* parent)
     : CBitmapDialogEx(parent), m_currentDevice(system->GetParameterDeviceIndex()), m_system(system), m_widget(widget) {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "ui/BitmapDialogEx.h"
+#include "widgets/BitmapDialogEx.h"
 
 class CSystem;
 class CCustomControlObject;

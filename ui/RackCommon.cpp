@@ -1,7 +1,7 @@
 // Tooltips and fonts shared by the device rack and the live meters.
 #include "ui/RackCommon.h"
 
-#include "core/Device.h"
+#include "core/model/Device.h"
 
 namespace {
 constexpr int kMaxTitle = 79;

@@ -20,10 +20,10 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
-#include "core/AppSettings.h"
-#include "core/BitmapImage.h"
-#include "core/ImageTree.h"
-#include "core/System.h"
+#include "core/support/AppSettings.h"
+#include "core/draw/BitmapImage.h"
+#include "core/file/ImageTree.h"
+#include "core/model/System.h"
 
 QIcon PageButtonIcon(std::uint32_t bitmapId) {
   CBitmapImage picture;

@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/Snapshot.h"
-#include "core/System.h"
+#include "core/model/Snapshot.h"
+#include "core/model/System.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/BitmapDialogEx.h"
+#include "widgets/BitmapDialogEx.h"
 
 class CSystem;
 class QCheckBox;

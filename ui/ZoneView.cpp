@@ -8,9 +8,9 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "core/Device.h"
-#include "core/System.h"
-#include "core/Zone.h"
+#include "core/model/Device.h"
+#include "core/model/System.h"
+#include "core/model/Zone.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "ui/RackCommon.h"

@@ -1,7 +1,7 @@
 // The amplifier families' entries of the device factory.
 #include "devices/amplifier/AmplifierFamilies.h"
 
-#include "core/DeviceFactory.h"
+#include "core/model/DeviceFactory.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "devices/amplifier/SornicAmpDevice.h"
 #include "devices/amplifier/ZelBreakDevice.h"

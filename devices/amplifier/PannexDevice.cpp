@@ -1,8 +1,8 @@
 // The Pannex amplifier modules: solo in the module frame layout, queued messages.
 #include "devices/amplifier/PannexDevice.h"
 
-#include "core/ControlMessage.h"
-#include "core/SevenBit.h"
+#include "core/comms/ControlMessage.h"
+#include "core/comms/SevenBit.h"
 #include "platform/Clipboard.h"
 
 namespace {

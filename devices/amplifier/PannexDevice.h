@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "core/Device.h"
+#include "core/model/Device.h"
 #include "platform/Sync.h"
 
 class CPannexDevice : public CDevice {

@@ -3,10 +3,10 @@
 // the property rows and edits of the ID and the names.
 #include <algorithm>
 
-#include "core/ControlMessage.h"
-#include "core/DeviceProperty.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/DeviceProperty.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelBaseDevice.h"
 #include "devices/amplifier/ZelPropertyRows.h"
 #include "platform/Clipboard.h"

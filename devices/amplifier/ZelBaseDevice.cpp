@@ -7,14 +7,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/ControlMessage.h"
-#include "core/SevenBit.h"
-#include "core/AppSettings.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
-#include "core/TextConversion.h"
-#include "core/VersionTable.h"
-#include "core/DeviceMenu.h"
+#include "core/comms/ControlMessage.h"
+#include "core/comms/SevenBit.h"
+#include "core/support/AppSettings.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
+#include "core/file/TextConversion.h"
+#include "core/file/VersionTable.h"
+#include "core/model/DeviceMenu.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Sync.h"

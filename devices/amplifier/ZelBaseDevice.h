@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Device.h"
+#include "core/model/Device.h"
 #include "devices/amplifier/ZelFramedDevice.h"
 #include "platform/Sync.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Discovery.h"
+#include "core/comms/Discovery.h"
 #include "devices/amplifier/ZelBaseDevice.h"
 
 // Parameter ids of the family.

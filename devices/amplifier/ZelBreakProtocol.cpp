@@ -2,11 +2,11 @@
 // list, the reply handlers, the firmware check and the tooltip text. Worker thread unless said.
 #include <algorithm>
 
-#include "core/ControlMessage.h"
-#include "core/SevenBit.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
-#include "core/TextConversion.h"
+#include "core/comms/ControlMessage.h"
+#include "core/comms/SevenBit.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
+#include "core/file/TextConversion.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"

@@ -3,12 +3,12 @@
 // update rule and the status hints. UI thread.
 #include <algorithm>
 
-#include "core/DataStream.h"
-#include "core/Scramble.h"
-#include "core/DeviceMenu.h"
-#include "core/Snapshot.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
+#include "core/file/DataStream.h"
+#include "core/comms/Scramble.h"
+#include "core/model/DeviceMenu.h"
+#include "core/model/Snapshot.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"

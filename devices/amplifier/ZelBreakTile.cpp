@@ -5,9 +5,9 @@
 #include <array>
 #include <memory>
 
-#include "core/BitmapImage.h"
-#include "core/DeviceHost.h"
-#include "core/TextStyle.h"
+#include "core/draw/BitmapImage.h"
+#include "core/model/DeviceHost.h"
+#include "core/draw/TextStyle.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelTileSkins.h"
 #include "platform/Graphics.h"

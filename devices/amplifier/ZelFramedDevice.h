@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/Device.h"
+#include "core/model/Device.h"
 #include "platform/Sync.h"
 
 class CZelFramedDevice : public CDevice {

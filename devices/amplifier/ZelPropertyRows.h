@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/DeviceProperty.h"
-#include "core/ParamRecords.h"
+#include "core/model/DeviceProperty.h"
+#include "core/values/ParamRecords.h"
 #include "platform/TextFormat.h"
 
 namespace zelrows {

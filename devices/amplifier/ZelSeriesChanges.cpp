@@ -2,9 +2,9 @@
 // write frame of each, all settings at once, solo, global mute and the standby hold-off.
 #include <cmath>
 
-#include "core/ControlMessage.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/amplifier/ZelSeriesPanel.h"
 #include "platform/Sync.h"

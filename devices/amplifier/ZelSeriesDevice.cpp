@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "core/ControlMessage.h"
-#include "core/ControlPanel.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/ControlPanel.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesPanel.h"
 #include "devices/amplifier/ZelSeriesTiles.h"
 #include "platform/Clipboard.h"

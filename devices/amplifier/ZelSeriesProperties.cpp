@@ -1,9 +1,9 @@
 // The Zel amplifier's properties: the rows of the properties grid and their edits, and the
 // same settings as a property list with its validation. Both paths share the checks and the
 // message texts. UI thread.
-#include "core/DeviceProperty.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
+#include "core/model/DeviceProperty.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelPropertyRows.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "platform/Sync.h"

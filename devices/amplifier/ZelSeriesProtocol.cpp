@@ -2,11 +2,11 @@
 // log lines, and the warnings of the tooltip text.
 #include <cmath>
 
-#include "core/ControlMessage.h"
-#include "core/SevenBit.h"
-#include "core/AppSettings.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
+#include "core/comms/ControlMessage.h"
+#include "core/comms/SevenBit.h"
+#include "core/support/AppSettings.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/amplifier/ZelSeriesPanel.h"
 #include "platform/Sync.h"

@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/ControlMessage.h"
-#include "core/DataStream.h"
-#include "core/Scramble.h"
-#include "core/Snapshot.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
+#include "core/comms/ControlMessage.h"
+#include "core/file/DataStream.h"
+#include "core/comms/Scramble.h"
+#include "core/model/Snapshot.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/amplifier/ZelSeriesPanel.h"
 #include "platform/Archive.h"

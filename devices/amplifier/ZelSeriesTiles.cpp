@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "core/BitmapImage.h"
-#include "core/RoundedBox.h"
-#include "core/DeviceHost.h"
-#include "core/TextStyle.h"
+#include "core/draw/BitmapImage.h"
+#include "core/draw/RoundedBox.h"
+#include "core/model/DeviceHost.h"
+#include "core/draw/TextStyle.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/amplifier/ZelTileSkins.h"
 #include "platform/Graphics.h"

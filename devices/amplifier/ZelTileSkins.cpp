@@ -1,7 +1,7 @@
 // The rack-tile background of the Zel families.
 #include "devices/amplifier/ZelTileSkins.h"
 
-#include "core/BitmapImage.h"
+#include "core/draw/BitmapImage.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 

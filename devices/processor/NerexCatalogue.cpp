@@ -5,7 +5,7 @@
 #include <iterator>
 #include <optional>
 
-#include "core/ValueCodes.h"
+#include "core/values/ValueCodes.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"

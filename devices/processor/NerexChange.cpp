@@ -13,11 +13,11 @@
 #include <limits>
 #include <span>
 
-#include "core/Confirm.h"
-#include "core/ControlMessage.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
-#include "core/ValueCodes.h"
+#include "core/model/Confirm.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
+#include "core/values/ValueCodes.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ParamRecords.h"
+#include "core/values/ParamRecords.h"
 
 class CNerexSeriesDevice;
 

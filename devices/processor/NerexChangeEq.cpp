@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/Confirm.h"
-#include "core/ControlMessage.h"
-#include "core/DeviceHost.h"
-#include "core/ValueCodes.h"
+#include "core/model/Confirm.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/DeviceHost.h"
+#include "core/values/ValueCodes.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"

@@ -1,8 +1,8 @@
 // The section actions of a processor's change path: the auto-limiter switch and the matrix
 // routing buttons. A routing change is confirmed first and mutes every output. UI thread.
-#include "core/Confirm.h"
-#include "core/ControlMessage.h"
-#include "core/DeviceHost.h"
+#include "core/model/Confirm.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/DeviceHost.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"

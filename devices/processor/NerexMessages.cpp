@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "core/SevenBit.h"
-#include "core/TextConversion.h"
+#include "core/comms/SevenBit.h"
+#include "core/file/TextConversion.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexParamIds.h"

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/ControlMessage.h"
-#include "core/Device.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/Device.h"
 #include "devices/processor/NerexSeriesMemory.h"
 
 class CNerexSeriesDevice;

@@ -1,7 +1,7 @@
 // Parameter notification sweeps of the processor: after a bulk change every parameter a widget,
 // a custom-panel control or a link may be bound to is pushed out again through the base change
 // path. Nothing is sent to the device's own unit. UI thread.
-#include "core/ControlPanel.h"
+#include "core/model/ControlPanel.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexPanel.h"

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/ControlMessage.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"

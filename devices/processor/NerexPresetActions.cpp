@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "core/Confirm.h"
-#include "core/ControlPanel.h"
-#include "core/SevenBit.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
+#include "core/model/Confirm.h"
+#include "core/model/ControlPanel.h"
+#include "core/comms/SevenBit.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"

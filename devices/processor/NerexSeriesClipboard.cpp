@@ -1,10 +1,10 @@
 // The processor's clipboard operations: copy, the can-paste answer and paste by section.
 #include <algorithm>
 
-#include "core/ControlPanel.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
-#include "core/User.h"
+#include "core/model/ControlPanel.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
+#include "core/model/User.h"
 #include "devices/processor/NerexClipboard.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexPanel.h"

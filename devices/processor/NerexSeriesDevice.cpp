@@ -8,13 +8,13 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "core/CPData.h"
-#include "core/ControlMessage.h"
-#include "core/ControlPanel.h"
-#include "core/SevenBit.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
-#include "core/VersionTable.h"
+#include "core/model/CPData.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/ControlPanel.h"
+#include "core/comms/SevenBit.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
+#include "core/file/VersionTable.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"

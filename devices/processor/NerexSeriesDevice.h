@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/Device.h"
-#include "core/SystemMessages.h"
+#include "core/model/Device.h"
+#include "core/support/SystemMessages.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesMemory.h"
 

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "core/DataStream.h"
-#include "core/Scramble.h"
-#include "core/DeviceHost.h"
+#include "core/file/DataStream.h"
+#include "core/comms/Scramble.h"
+#include "core/model/DeviceHost.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"
 #include "devices/processor/NerexMessages.h"

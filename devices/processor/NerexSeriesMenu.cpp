@@ -1,9 +1,9 @@
 // The processor's entries in the device context menu (channel copy, paste by section, cloning,
 // ignoring the device) and the label of the selected preset.
-#include "core/AppSettings.h"
-#include "core/DeviceMenu.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
+#include "core/support/AppSettings.h"
+#include "core/model/DeviceMenu.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexClipboard.h"
 #include "devices/processor/NerexMessages.h"

@@ -4,9 +4,9 @@
 #include <optional>
 #include <utility>
 
-#include "core/DeviceProperty.h"
-#include "core/DeviceHost.h"
-#include "core/SystemMessages.h"
+#include "core/model/DeviceProperty.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"

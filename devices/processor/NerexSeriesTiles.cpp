@@ -8,9 +8,9 @@
 #include <memory>
 #include <optional>
 
-#include "core/BitmapImage.h"
-#include "core/RoundedBox.h"
-#include "core/TextStyle.h"
+#include "core/draw/BitmapImage.h"
+#include "core/draw/RoundedBox.h"
+#include "core/draw/TextStyle.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Graphics.h"

@@ -1,8 +1,8 @@
 // Snapshot images of the processor's live settings, and the device's snapshot operations.
 #include "devices/processor/NerexSnapshot.h"
 
-#include "core/ControlPanel.h"
-#include "core/Snapshot.h"
+#include "core/model/ControlPanel.h"
+#include "core/model/Snapshot.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"

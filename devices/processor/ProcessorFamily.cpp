@@ -1,7 +1,7 @@
 // The processor family's entries of the device factory.
 #include "devices/processor/ProcessorFamily.h"
 
-#include "core/DeviceFactory.h"
+#include "core/model/DeviceFactory.h"
 #include "devices/processor/NerexSeriesDevice.h"
 
 void RegisterProcessorFamily() {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/UserPrompts.h"
-#include "core/System.h"
-#include "core/User.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
 
 class CFakePrompts : public IUserPrompts {
  public:

@@ -4,11 +4,11 @@
 #include <QFileInfo>
 
 #include "app/CommandIds.h"
-#include "core/CPData.h"
-#include "core/Device.h"
-#include "core/ImageTree.h"
-#include "core/System.h"
-#include "core/Zone.h"
+#include "core/model/CPData.h"
+#include "core/model/Device.h"
+#include "core/file/ImageTree.h"
+#include "core/model/System.h"
+#include "core/model/Zone.h"
 #include "custom/CustomControls.h"
 #include "custom/KnobControl.h"
 #include "tests/app/FrameFixture.h"

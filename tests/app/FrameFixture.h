@@ -12,7 +12,7 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
-#include "core/Device.h"
+#include "core/model/Device.h"
 #include "platform/SettingsStore.h"
 #include "tests/app/FakePrompts.h"
 #include "tools/devsim/SimBus.h"

@@ -3,10 +3,10 @@
 #include <QAction>
 
 #include "app/CommandIds.h"
-#include "core/Device.h"
-#include "core/DeviceProperty.h"
-#include "core/System.h"
-#include "core/Zone.h"
+#include "core/model/Device.h"
+#include "core/model/DeviceProperty.h"
+#include "core/model/System.h"
+#include "core/model/Zone.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/SettingsStore.h"

@@ -7,7 +7,7 @@
 #include <QGuiApplication>
 #include <cstdio>
 
-#include "core/System.h"
+#include "core/model/System.h"
 #include "custom/CustomControls.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"

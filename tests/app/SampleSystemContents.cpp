@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <iterator>
 
-#include "core/CPData.h"
-#include "core/Device.h"
-#include "core/System.h"
-#include "core/Zone.h"
+#include "core/model/CPData.h"
+#include "core/model/Device.h"
+#include "core/model/System.h"
+#include "core/model/Zone.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

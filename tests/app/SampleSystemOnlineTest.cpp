@@ -3,8 +3,8 @@
 #include <string>
 
 #include "app/CommandIds.h"
-#include "core/Device.h"
-#include "core/System.h"
+#include "core/model/Device.h"
+#include "core/model/System.h"
 #include "custom/CustomControls.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"

@@ -6,9 +6,9 @@
 #include <QPixmap>
 
 #include "app/CommandIds.h"
-#include "core/Confirm.h"
-#include "core/Device.h"
-#include "core/Snapshot.h"
+#include "core/model/Confirm.h"
+#include "core/model/Device.h"
+#include "core/model/Snapshot.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "tests/app/FrameFixture.h"
 #include "ui/DevicePropertiesPane.h"

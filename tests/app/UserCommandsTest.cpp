@@ -7,10 +7,10 @@
 #include <QTimer>
 
 #include "app/CommandIds.h"
-#include "core/Link.h"
-#include "core/SecurityDialog.h"
-#include "core/System.h"
-#include "core/User.h"
+#include "core/model/Link.h"
+#include "core/comms/SecurityDialog.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/TestDevices.h"
 

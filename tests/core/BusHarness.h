@@ -13,13 +13,13 @@
 #include <thread>
 #include <vector>
 
-#include "core/ControlMessage.h"
-#include "core/Discovery.h"
-#include "core/LogFile.h"
-#include "core/SerialComms.h"
-#include "core/SevenBit.h"
-#include "core/System.h"
-#include "core/SystemMessages.h"
+#include "core/comms/ControlMessage.h"
+#include "core/comms/Discovery.h"
+#include "core/support/LogFile.h"
+#include "core/comms/SerialComms.h"
+#include "core/comms/SevenBit.h"
+#include "core/model/System.h"
+#include "core/support/SystemMessages.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/RecordingUi.h"

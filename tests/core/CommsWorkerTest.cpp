@@ -3,9 +3,9 @@
 // stopping.
 #include <gtest/gtest.h>
 
-#include "core/CommsWorker.h"
-#include "core/Device.h"
-#include "core/SystemMessages.h"
+#include "core/comms/CommsWorker.h"
+#include "core/model/Device.h"
+#include "core/support/SystemMessages.h"
 #include "tests/core/BusHarness.h"
 
 namespace {

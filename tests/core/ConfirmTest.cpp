@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/AppSettings.h"
-#include "core/Confirm.h"
-#include "core/System.h"
+#include "core/support/AppSettings.h"
+#include "core/model/Confirm.h"
+#include "core/model/System.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/RecordingUi.h"
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "core/ControlMessage.h"
-#include "core/SevenBit.h"
+#include "core/comms/ControlMessage.h"
+#include "core/comms/SevenBit.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/DeviceProperty.h"
+#include "core/model/DeviceProperty.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 
 #include <QFile>
 
-#include "core/ControlMessage.h"
-#include "core/LogFile.h"
-#include "core/SerialComms.h"
-#include "core/System.h"
-#include "core/SystemMessages.h"
+#include "core/comms/ControlMessage.h"
+#include "core/support/LogFile.h"
+#include "core/comms/SerialComms.h"
+#include "core/model/System.h"
+#include "core/support/SystemMessages.h"
 #include "platform/Clock.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"

@@ -4,9 +4,9 @@
 
 #include <sstream>
 
-#include "core/DataStream.h"
-#include "core/DeviceMenu.h"
-#include "core/System.h"
+#include "core/file/DataStream.h"
+#include "core/model/DeviceMenu.h"
+#include "core/model/System.h"
 #include "platform/Archive.h"
 #include "tests/support/TestDevices.h"
 

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "core/ControlMessage.h"
-#include "core/DiscoveryFrames.h"
+#include "core/comms/ControlMessage.h"
+#include "core/comms/DiscoveryFrames.h"
 
 namespace {
 

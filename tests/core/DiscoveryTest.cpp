@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
-#include "core/CommsWorker.h"
-#include "core/Device.h"
-#include "core/DiscoveryFrames.h"
-#include "core/SystemMessages.h"
-#include "core/Zone.h"
+#include "core/comms/CommsWorker.h"
+#include "core/model/Device.h"
+#include "core/comms/DiscoveryFrames.h"
+#include "core/support/SystemMessages.h"
+#include "core/model/Zone.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "devices/amplifier/SornicAmpDevice.h"

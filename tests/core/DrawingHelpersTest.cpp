@@ -2,8 +2,8 @@
 // resources.
 #include <gtest/gtest.h>
 
-#include "core/BitmapImage.h"
-#include "core/RoundedBox.h"
+#include "core/draw/BitmapImage.h"
+#include "core/draw/RoundedBox.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 

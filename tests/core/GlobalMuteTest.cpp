@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "core/ControlMessage.h"
-#include "core/Device.h"
-#include "core/GlobalMute.h"
-#include "core/System.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/Device.h"
+#include "core/comms/GlobalMute.h"
+#include "core/model/System.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Link and snapshot records: exact bytes, round trips and damaged counts.
 #include <gtest/gtest.h>
 
-#include "core/Link.h"
-#include "core/Snapshot.h"
+#include "core/model/Link.h"
+#include "core/model/Snapshot.h"
 #include "platform/Archive.h"
 #include "tests/support/FilledUuid.h"
 

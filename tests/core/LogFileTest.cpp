@@ -5,9 +5,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "core/AppSettings.h"
-#include "core/LogFile.h"
-#include "core/SystemMessages.h"
+#include "core/support/AppSettings.h"
+#include "core/support/LogFile.h"
+#include "core/support/SystemMessages.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
 

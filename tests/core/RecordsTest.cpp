@@ -5,11 +5,11 @@
 #include <sstream>
 #include <vector>
 
-#include "core/AppSettings.h"
-#include "core/DataStream.h"
-#include "core/ParamRecords.h"
-#include "core/TextConversion.h"
-#include "core/Uuid.h"
+#include "core/support/AppSettings.h"
+#include "core/file/DataStream.h"
+#include "core/values/ParamRecords.h"
+#include "core/file/TextConversion.h"
+#include "core/file/Uuid.h"
 #include "platform/Archive.h"
 #include "platform/SettingsStore.h"
 

@@ -8,11 +8,11 @@
 #include <future>
 #include <thread>
 
-#include "core/CommsWorker.h"
-#include "core/Device.h"
-#include "core/Security.h"
-#include "core/SecurityDialog.h"
-#include "core/SystemMessages.h"
+#include "core/comms/CommsWorker.h"
+#include "core/model/Device.h"
+#include "core/comms/Security.h"
+#include "core/comms/SecurityDialog.h"
+#include "core/support/SystemMessages.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/core/BusHarness.h"

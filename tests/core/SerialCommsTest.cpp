@@ -5,8 +5,8 @@
 #include <cstring>
 #include <thread>
 
-#include "core/SerialComms.h"
-#include "core/SevenBit.h"
+#include "core/comms/SerialComms.h"
+#include "core/comms/SevenBit.h"
 #include "platform/Clock.h"
 #include "platform/SerialPortMemory.h"
 #include "tools/devsim/SimBus.h"

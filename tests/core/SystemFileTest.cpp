@@ -11,13 +11,13 @@
 #include <csignal>
 #include <functional>
 
-#include "core/Device.h"
-#include "core/Link.h"
-#include "core/Snapshot.h"
-#include "core/System.h"
-#include "core/SystemFile.h"
-#include "core/User.h"
-#include "core/Zone.h"
+#include "core/model/Device.h"
+#include "core/model/Link.h"
+#include "core/model/Snapshot.h"
+#include "core/model/System.h"
+#include "core/model/SystemFile.h"
+#include "core/model/User.h"
+#include "core/model/Zone.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
 #include "tests/support/FileTestDevices.h"

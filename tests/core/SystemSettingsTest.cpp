@@ -4,8 +4,8 @@
 
 #include <set>
 
-#include "core/SerialComms.h"
-#include "core/System.h"
+#include "core/comms/SerialComms.h"
+#include "core/model/System.h"
 #include "platform/AppPaths.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/SettingsStore.h"

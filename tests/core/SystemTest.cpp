@@ -9,12 +9,12 @@
 #include <set>
 #include <thread>
 
-#include "core/CPData.h"
-#include "core/ControlMessage.h"
-#include "core/Link.h"
-#include "core/Snapshot.h"
-#include "core/System.h"
-#include "core/Zone.h"
+#include "core/model/CPData.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/Link.h"
+#include "core/model/Snapshot.h"
+#include "core/model/System.h"
+#include "core/model/Zone.h"
 #include "platform/Clipboard.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/RecordingFrame.h"

@@ -5,8 +5,8 @@
 
 #include <sstream>
 
-#include "core/DataStream.h"
-#include "core/TextStyle.h"
+#include "core/file/DataStream.h"
+#include "core/draw/TextStyle.h"
 
 namespace {
 CLogFont LogFontOfHeight(int height, int weight = 400) {

@@ -1,8 +1,8 @@
 // Users: the 24-byte record, the chained scrambling, the user table and the file records.
 #include <gtest/gtest.h>
 
-#include "core/Scramble.h"
-#include "core/User.h"
+#include "core/comms/Scramble.h"
+#include "core/model/User.h"
 #include "platform/Archive.h"
 #include "tests/support/FilledUuid.h"
 #include "tests/support/FixedTick.h"

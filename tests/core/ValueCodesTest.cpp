@@ -7,8 +7,8 @@
 #include <cstring>
 #include <limits>
 
-#include "core/AesBlock.h"
-#include "core/ValueCodes.h"
+#include "core/comms/AesBlock.h"
+#include "core/values/ValueCodes.h"
 
 namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();

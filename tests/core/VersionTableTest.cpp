@@ -5,7 +5,7 @@
 #include <fstream>
 #include <regex>
 
-#include "core/VersionTable.h"
+#include "core/file/VersionTable.h"
 #include "resources/Resources.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <map>
 
-#include "core/CPData.h"
-#include "core/DataStream.h"
-#include "core/ImageTree.h"
+#include "core/model/CPData.h"
+#include "core/file/DataStream.h"
+#include "core/file/ImageTree.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

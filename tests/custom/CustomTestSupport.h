@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "core/CPData.h"
-#include "core/CustomControlObject.h"
-#include "core/DeviceProperty.h"
+#include "core/model/CPData.h"
+#include "core/model/CustomControlObject.h"
+#include "core/model/DeviceProperty.h"
 #include "tests/support/CollectingGrid.h"
-#include "core/ImageTree.h"
-#include "core/System.h"
-#include "core/Uuid.h"
+#include "core/file/ImageTree.h"
+#include "core/model/System.h"
+#include "core/file/Uuid.h"
 #include "tests/support/FileTestDevices.h"
 
 using Bytes = std::vector<std::uint8_t>;

@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
-#include "core/ImageTree.h"
-#include "core/System.h"
+#include "core/file/ImageTree.h"
+#include "core/model/System.h"
 #include "platform/AppPaths.h"
 #include "platform/Archive.h"
 #include "tests/custom/CustomTestSupport.h"

@@ -4,10 +4,10 @@
 
 #include <cstdlib>
 
-#include "core/CPData.h"
-#include "core/Snapshot.h"
-#include "core/SystemFile.h"
-#include "core/Zone.h"
+#include "core/model/CPData.h"
+#include "core/model/Snapshot.h"
+#include "core/model/SystemFile.h"
+#include "core/model/Zone.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

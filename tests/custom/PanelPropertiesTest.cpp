@@ -6,10 +6,10 @@
 #include <functional>
 #include <string>
 
-#include "core/CPData.h"
-#include "core/ImageTree.h"
-#include "core/PropertyPickers.h"
-#include "core/System.h"
+#include "core/model/CPData.h"
+#include "core/file/ImageTree.h"
+#include "core/model/PropertyPickers.h"
+#include "core/model/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "core/ImageTree.h"
-#include "core/System.h"
+#include "core/file/ImageTree.h"
+#include "core/model/System.h"
 #include "custom/CustomControls.h"
 #include "platform/Archive.h"
 #include "platform/Bitmap.h"

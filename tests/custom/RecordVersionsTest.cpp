@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "core/CPData.h"
-#include "core/ImageTree.h"
+#include "core/model/CPData.h"
+#include "core/file/ImageTree.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

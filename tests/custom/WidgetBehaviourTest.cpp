@@ -8,10 +8,10 @@
 #include <map>
 #include <memory>
 
-#include "core/CPData.h"
-#include "core/Snapshot.h"
-#include "core/SystemMessages.h"
-#include "core/ValueCodes.h"
+#include "core/model/CPData.h"
+#include "core/model/Snapshot.h"
+#include "core/support/SystemMessages.h"
+#include "core/values/ValueCodes.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"

@@ -6,12 +6,12 @@
 #include <functional>
 #include <memory>
 
-#include "core/CPData.h"
-#include "core/ImageTree.h"
-#include "core/PropertyPickers.h"
-#include "core/Snapshot.h"
-#include "core/System.h"
-#include "core/SystemMessages.h"
+#include "core/model/CPData.h"
+#include "core/file/ImageTree.h"
+#include "core/model/PropertyPickers.h"
+#include "core/model/Snapshot.h"
+#include "core/model/System.h"
+#include "core/support/SystemMessages.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"

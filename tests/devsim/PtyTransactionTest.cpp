@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "core/SerialComms.h"
-#include "core/SevenBit.h"
+#include "core/comms/SerialComms.h"
+#include "core/comms/SevenBit.h"
 #include "tools/devsim/SimBus.h"
 
 using Bytes = std::vector<std::uint8_t>;

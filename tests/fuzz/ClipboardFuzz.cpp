@@ -8,9 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "core/DataStream.h"
-#include "core/Device.h"
-#include "core/System.h"
+#include "core/file/DataStream.h"
+#include "core/model/Device.h"
+#include "core/model/System.h"
 #include "devices/processor/NerexClipboard.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Clipboard.h"

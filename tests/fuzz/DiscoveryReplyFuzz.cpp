@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/DiscoveryFrames.h"
-#include "core/SerialComms.h"
+#include "core/comms/DiscoveryFrames.h"
+#include "core/comms/SerialComms.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > CSerialComms::kReceiveBufferSize) return 0;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/ImageTree.h"
-#include "core/System.h"
+#include "core/file/ImageTree.h"
+#include "core/model/System.h"
 #include "platform/AppPaths.h"
 #include "platform/Archive.h"
 #include "tests/fuzz/FuzzSupport.h"

@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/SerialComms.h"
-#include "core/SevenBit.h"
+#include "core/comms/SerialComms.h"
+#include "core/comms/SevenBit.h"
 #include "platform/SerialPortQueue.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/System.h"
-#include "core/SystemFile.h"
+#include "core/model/System.h"
+#include "core/model/SystemFile.h"
 #include "platform/Archive.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/support/RecordingUi.h"

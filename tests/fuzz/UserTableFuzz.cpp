@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "core/Device.h"
-#include "core/SerialComms.h"
-#include "core/System.h"
-#include "core/User.h"
+#include "core/model/Device.h"
+#include "core/comms/SerialComms.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
 #include "platform/Archive.h"
 #include "tests/fuzz/FuzzSupport.h"
 

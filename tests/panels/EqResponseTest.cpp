@@ -5,7 +5,7 @@
 #include <cmath>
 #include <complex>
 
-#include "panels/response/EqResponse.h"
+#include "panels/processor/response/EqResponse.h"
 
 namespace {
 

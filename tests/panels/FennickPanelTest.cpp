@@ -18,16 +18,16 @@
 #include <memory>
 #include <ostream>
 
-#include "core/User.h"
+#include "core/model/User.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/ProcessorFamily.h"
-#include "panels/BitmapMeter.h"
-#include "panels/BmpButton.h"
-#include "panels/CustomComboBox.h"
-#include "panels/FennickControlPanel.h"
+#include "panels/framework/BitmapMeter.h"
+#include "panels/framework/BmpButton.h"
+#include "panels/framework/CustomComboBox.h"
+#include "panels/processor/FennickControlPanel.h"
 #include "panels/PanelClasses.h"
-#include "panels/TextControl.h"
+#include "panels/framework/TextControl.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
 #include "platform/Sync.h"
@@ -35,8 +35,8 @@
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TextInk.h"
-#include "ui/dialogs/FennickPresetDlg.h"
-#include "ui/dialogs/FennickTimedPresetDlg.h"
+#include "panels/processor/FennickPresetDlg.h"
+#include "panels/processor/FennickTimedPresetDlg.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QString>
 #include <QTimer>
 
-#include "ui/dialogs/FennickPresetDlg.h"
+#include "panels/processor/FennickPresetDlg.h"
 
 inline void AnswerPresetNameDialog(const QString& offered, const QString& typed) {
   QTimer::singleShot(0, [offered, typed] {

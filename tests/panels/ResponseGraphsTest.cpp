@@ -6,15 +6,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/ValueCodes.h"
+#include "core/values/ValueCodes.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/NerexSeriesMemory.h"
-#include "panels/CompressorMeter.h"
-#include "panels/NerexSeriesParametricControl.h"
-#include "panels/ResponseGrid.h"
-#include "panels/TorvexSeriesDEQControl.h"
+#include "panels/processor/CompressorMeter.h"
+#include "panels/processor/NerexSeriesParametricControl.h"
+#include "panels/processor/ResponseGrid.h"
+#include "panels/processor/TorvexSeriesDEQControl.h"
 #include "tests/panels/PanelTestSupport.h"
 
 namespace {

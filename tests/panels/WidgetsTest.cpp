@@ -5,7 +5,7 @@
 #include <QListWidget>
 #include <cstdlib>
 
-#include "core/ValueCodes.h"
+#include "core/values/ValueCodes.h"
 #include "tests/panels/PanelTestSupport.h"
 
 namespace {

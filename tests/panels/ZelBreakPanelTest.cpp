@@ -6,15 +6,15 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "core/System.h"
+#include "core/model/System.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
-#include "panels/BitmapObject.h"
-#include "panels/BmpButton.h"
-#include "panels/Knob.h"
+#include "panels/framework/BitmapObject.h"
+#include "panels/framework/BmpButton.h"
+#include "panels/framework/Knob.h"
 #include "panels/PanelClasses.h"
-#include "panels/TextControl.h"
-#include "panels/ZelBreakControlPanel.h"
+#include "panels/framework/TextControl.h"
+#include "panels/amplifier/ZelBreakControlPanel.h"
 #include "platform/MouseMessages.h"
 
 namespace {

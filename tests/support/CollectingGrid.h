@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/DeviceProperty.h"
+#include "core/model/DeviceProperty.h"
 
 // Takes the groups an object fills, as the properties pane would.
 class CCollectingGrid : public IDevicePropertyGrid {

@@ -1,8 +1,8 @@
 // Device families for tests of the system file, links and snapshots.
 #include "tests/support/FileTestDevices.h"
 
-#include "core/DeviceFactory.h"
-#include "core/Snapshot.h"
+#include "core/model/DeviceFactory.h"
+#include "core/model/Snapshot.h"
 #include "platform/Archive.h"
 
 CParamValue CFileTestDevice::GetCurrentValue(int parameterId) {

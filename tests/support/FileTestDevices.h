@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Device.h"
+#include "core/model/Device.h"
 
 class CFileTestDevice : public CDevice {
  public:

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/Uuid.h"
+#include "core/file/Uuid.h"
 
 inline CUuid UuidOf(std::uint8_t fill) {
   CUuid u;

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/VersionTable.h"
+#include "core/file/VersionTable.h"
 
 class CFirmwareTableFile {
  public:

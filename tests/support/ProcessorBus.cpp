@@ -1,14 +1,14 @@
 // The processor test bus and its stand-in of the comms worker.
 #include "tests/support/ProcessorBus.h"
 
-#include "core/Security.h"
+#include "core/comms/Security.h"
 
 #include <chrono>
 #include <cstring>
 #include <thread>
 
-#include "core/ControlMessage.h"
-#include "core/DeviceFactory.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/DeviceFactory.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/Sync.h"
 

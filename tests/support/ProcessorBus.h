@@ -11,9 +11,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/Discovery.h"
-#include "core/SerialComms.h"
-#include "core/System.h"
+#include "core/comms/Discovery.h"
+#include "core/comms/SerialComms.h"
+#include "core/model/System.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"

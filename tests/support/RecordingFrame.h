@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/LogFile.h"
-#include "core/SystemMessages.h"
+#include "core/support/LogFile.h"
+#include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/RecordingUi.h"
 

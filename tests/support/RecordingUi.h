@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/Confirm.h"
-#include "core/UiServices.h"
+#include "core/model/Confirm.h"
+#include "core/model/UiServices.h"
 #include "platform/WindowMessages.h"
 
 class CRecordingUi : public IUiServices {

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/Security.h"
-#include "core/System.h"
+#include "core/comms/Security.h"
+#include "core/model/System.h"
 #include "devices/amplifier/SornicAmpDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tools/devsim/SimBus.h"

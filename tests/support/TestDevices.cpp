@@ -1,7 +1,7 @@
 // The test device family.
 #include "tests/support/TestDevices.h"
 
-#include "core/ControlMessage.h"
+#include "core/comms/ControlMessage.h"
 
 CParamInfo CTestDevice::GetParameterAt(int n) {
   CParamInfo info;

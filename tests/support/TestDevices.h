@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/CPData.h"
-#include "core/ControlPanel.h"
-#include "core/Device.h"
+#include "core/model/CPData.h"
+#include "core/model/ControlPanel.h"
+#include "core/model/Device.h"
 
 class CControlMessage;
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Device.h"
+#include "core/model/Device.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 

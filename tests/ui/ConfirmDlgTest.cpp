@@ -9,9 +9,9 @@
 #include <QSet>
 #include <QTimer>
 
-#include "core/AppSettings.h"
-#include "core/Confirm.h"
-#include "core/System.h"
+#include "core/support/AppSettings.h"
+#include "core/model/Confirm.h"
+#include "core/model/System.h"
 #include "platform/SettingsStore.h"
 #include "ui/ConfirmDialogsDlg.h"
 #include "ui/ConfirmDlg.h"

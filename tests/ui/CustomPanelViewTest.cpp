@@ -15,9 +15,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/CPData.h"
-#include "core/ImageTree.h"
-#include "core/System.h"
+#include "core/model/CPData.h"
+#include "core/file/ImageTree.h"
+#include "core/model/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"

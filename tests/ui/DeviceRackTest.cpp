@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include "core/SystemMessages.h"
+#include "core/support/SystemMessages.h"
 #include "platform/Image.h"
 #include "tests/ui/RackFixture.h"
 #include "ui/DeviceRack.h"

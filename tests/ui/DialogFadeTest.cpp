@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "ui/DialogFade.h"
+#include "widgets/DialogFade.h"
 
 namespace {
 

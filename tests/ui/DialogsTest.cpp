@@ -8,7 +8,7 @@
 #include <QPointer>
 #include <QRadioButton>
 
-#include "ui/BitmapDialogEx.h"
+#include "widgets/BitmapDialogEx.h"
 #include "ui/GoOnlineAskDlg.h"
 #include "ui/SplashScreen.h"
 

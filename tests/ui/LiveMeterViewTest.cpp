@@ -2,7 +2,7 @@
 // clicks, scrolling, the log list and the visibility reports.
 #include <QTabWidget>
 
-#include "core/SystemMessages.h"
+#include "core/support/SystemMessages.h"
 #include "platform/Image.h"
 #include "tests/support/RecordingFrame.h"
 #include "tests/ui/RackFixture.h"

@@ -9,9 +9,9 @@
 #include <QToolBar>
 #include <cstdlib>
 
-#include "core/CPData.h"
-#include "core/System.h"
-#include "core/User.h"
+#include "core/model/CPData.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
 #include "tests/support/TestDevices.h"
 #include "ui/CCPFrame.h"
 #include "ui/ChildFrame.h"

@@ -11,8 +11,8 @@
 #include <QLineEdit>
 #include <functional>
 
-#include "core/System.h"
-#include "core/SystemMessages.h"
+#include "core/model/System.h"
+#include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/TestDevices.h"
 #include "ui/DevicePropertiesPane.h"

@@ -7,8 +7,8 @@
 #include <QApplication>
 #include <vector>
 
-#include "core/System.h"
-#include "core/Zone.h"
+#include "core/model/System.h"
+#include "core/model/Zone.h"
 #include "platform/Graphics.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/RecordingFrame.h"

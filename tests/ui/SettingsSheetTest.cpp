@@ -12,9 +12,9 @@
 #include <QRadioButton>
 #include <QTabBar>
 
-#include "core/AppSettings.h"
-#include "core/ImageTree.h"
-#include "core/System.h"
+#include "core/support/AppSettings.h"
+#include "core/file/ImageTree.h"
+#include "core/model/System.h"
 #include "platform/SettingsStore.h"
 #include "ui/SettingsSheet.h"
 #include "tests/support/RecordingUi.h"

@@ -8,9 +8,9 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "core/Snapshot.h"
-#include "core/System.h"
-#include "core/Zone.h"
+#include "core/model/Snapshot.h"
+#include "core/model/System.h"
+#include "core/model/Zone.h"
 #include "tests/support/TestDevices.h"
 #include "ui/ParameterSelectionDlg.h"
 #include "ui/SnapshotDialogs.h"

@@ -1,7 +1,7 @@
 // Zones: the collapse animations tick by tick, the geometry while they run, and the headers'
 // pixels.
-#include "core/SystemMessages.h"
-#include "core/Uuid.h"
+#include "core/support/SystemMessages.h"
+#include "core/file/Uuid.h"
 #include "platform/Archive.h"
 #include "platform/Image.h"
 #include "tests/ui/RackFixture.h"

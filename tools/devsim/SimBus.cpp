@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/SevenBit.h"
+#include "core/comms/SevenBit.h"
 #include "platform/SerialPort.h"
 #include "platform/SerialPortMemory.h"
 

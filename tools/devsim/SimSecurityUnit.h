@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/User.h"
+#include "core/model/User.h"
 #include "tools/devsim/SimUnit.h"
 
 struct SimSecurityConfig {

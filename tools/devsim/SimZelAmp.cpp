@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/SevenBit.h"
+#include "core/comms/SevenBit.h"
 
 CSimZelAmpUnit::CSimZelAmpUnit(const SimSecurityConfig& config) : CSimZelStateUnit(config) {}
 

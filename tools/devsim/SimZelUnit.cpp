@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/SevenBit.h"
+#include "core/comms/SevenBit.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 
-#include "core/Device.h"
-#include "core/Link.h"
-#include "core/ParamRecords.h"
-#include "core/System.h"
+#include "core/model/Device.h"
+#include "core/model/Link.h"
+#include "core/values/ParamRecords.h"
+#include "core/model/System.h"
 #include "ui/dialogs/TreeCtrlEx.h"
 
 namespace {

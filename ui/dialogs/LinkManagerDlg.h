@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "ui/BitmapDialogEx.h"
+#include "widgets/BitmapDialogEx.h"
 
 class CSystem;
 class CDevice;

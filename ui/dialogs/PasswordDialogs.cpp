@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/System.h"
-#include "core/User.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QTimerEvent>
 
-#include "core/SecurityDialog.h"
-#include "core/System.h"
-#include "core/SystemMessages.h"
+#include "core/comms/SecurityDialog.h"
+#include "core/model/System.h"
+#include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
 
 namespace {

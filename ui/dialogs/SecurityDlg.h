@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "ui/BitmapDialogEx.h"
+#include "widgets/BitmapDialogEx.h"
 
 class CSystem;
 class CSecurityDialogLink;

@@ -11,10 +11,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "core/CPData.h"
-#include "core/Device.h"
-#include "core/System.h"
-#include "core/User.h"
+#include "core/model/CPData.h"
+#include "core/model/Device.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
 #include "ui/dialogs/EditableListBox.h"
 
 const CUserLevelsDialog::Right CUserLevelsDialog::kRights[kRightCount] = {

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <thread>
 
-#include "core/SerialComms.h"
+#include "core/comms/SerialComms.h"
 
 void CSystemLoaderClock::Sleep(std::uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));

@@ -1,8 +1,8 @@
 // The units the loader supports: status texts, loader kinds and automatic firmware names.
 #include <algorithm>
 
-#include "core/TextConversion.h"
-#include "core/VersionTable.h"
+#include "core/file/TextConversion.h"
+#include "core/file/VersionTable.h"
 #include "platform/AppPaths.h"
 #include "ui/loader/Loaders.h"
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/SerialComms.h"
+#include "core/comms/SerialComms.h"
 #include "ui/loader/BootFrames.h"
 #include "ui/loader/Loaders.h"
 

@@ -15,8 +15,8 @@
 #include <QVBoxLayout>
 #include <chrono>
 
-#include "core/SerialComms.h"
-#include "ui/FileFilters.h"
+#include "core/comms/SerialComms.h"
+#include "widgets/FileFilters.h"
 #include "ui/loader/BootFrames.h"
 #include "ui/loader/Loaders.h"
 

@@ -1,6 +1,6 @@
 // Zel amplifiers and breakout boxes, and the Sornic amplifier: units reached by long ID at
 // 57600 baud whose boot loaders take the firmware file as one unanswered stream.
-#include "core/SerialComms.h"
+#include "core/comms/SerialComms.h"
 #include "ui/loader/BootFrames.h"
 #include "ui/loader/Loaders.h"
 

@@ -9,12 +9,12 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
-#include "core/CPData.h"
-#include "core/ImageTree.h"
-#include "core/System.h"
+#include "core/model/CPData.h"
+#include "core/file/ImageTree.h"
+#include "core/model/System.h"
 #include "custom/BitmapControl.h"
-#include "custom/images/ImageLibraryManagerDlg.h"
-#include "custom/images/ImageSelectDlg.h"
+#include "ui/images/ImageLibraryManagerDlg.h"
+#include "ui/images/ImageSelectDlg.h"
 #include "platform/Archive.h"
 #include "platform/Image.h"
 

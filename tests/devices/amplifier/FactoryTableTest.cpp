@@ -5,8 +5,8 @@
 #include <memory>
 #include <set>
 
-#include "core/Device.h"
-#include "core/System.h"
+#include "core/model/Device.h"
+#include "core/model/System.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "devices/amplifier/SornicAmpDevice.h"

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/ControlMessage.h"
-#include "core/DeviceProperty.h"
-#include "core/SevenBit.h"
-#include "core/System.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/DeviceProperty.h"
+#include "core/comms/SevenBit.h"
+#include "core/model/System.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"

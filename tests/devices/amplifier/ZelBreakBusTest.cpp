@@ -4,8 +4,8 @@
 // arrive damaged, late or not at all.
 #include <gtest/gtest.h>
 
-#include "core/Security.h"
-#include "core/Snapshot.h"
+#include "core/comms/Security.h"
+#include "core/model/Snapshot.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "core/SystemMessages.h"
+#include "core/support/SystemMessages.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tests/support/FirmwareTableFile.h"
 

@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 
-#include "core/BitmapImage.h"
-#include "core/SystemMessages.h"
+#include "core/draw/BitmapImage.h"
+#include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelBreakTile.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tests/support/TileImages.h"

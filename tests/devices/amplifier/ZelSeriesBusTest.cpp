@@ -3,7 +3,7 @@
 // change the unit, and replies that arrive damaged, late or not at all.
 #include <gtest/gtest.h>
 
-#include "core/Security.h"
+#include "core/comms/Security.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/core/BusHarness.h"

@@ -2,8 +2,8 @@
 // same settings as a property list.
 #include <gtest/gtest.h>
 
-#include "core/DeviceProperty.h"
-#include "core/SystemMessages.h"
+#include "core/model/DeviceProperty.h"
+#include "core/support/SystemMessages.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 
 namespace {

@@ -3,8 +3,8 @@
 // the standby hold-off and the tooltip.
 #include <gtest/gtest.h>
 
-#include "core/ControlPanel.h"
-#include "core/SystemMessages.h"
+#include "core/model/ControlPanel.h"
+#include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tests/support/FirmwareTableFile.h"

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <sstream>
 
-#include "core/DataStream.h"
-#include "core/DeviceMenu.h"
-#include "core/Snapshot.h"
-#include "core/SystemFile.h"
-#include "core/Zone.h"
-#include "core/SystemMessages.h"
+#include "core/file/DataStream.h"
+#include "core/model/DeviceMenu.h"
+#include "core/model/Snapshot.h"
+#include "core/model/SystemFile.h"
+#include "core/model/Zone.h"
+#include "core/support/SystemMessages.h"
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "core/BitmapImage.h"
+#include "core/draw/BitmapImage.h"
 #include "devices/amplifier/ZelSeriesTiles.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"

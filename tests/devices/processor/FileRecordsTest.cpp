@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <sstream>
 
-#include "core/DataStream.h"
+#include "core/file/DataStream.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesFile.h"
 #include "platform/Archive.h"

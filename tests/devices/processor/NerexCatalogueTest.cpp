@@ -7,7 +7,7 @@
 #include <functional>
 #include <set>
 
-#include "core/ValueCodes.h"
+#include "core/values/ValueCodes.h"
 #include "devices/processor/NerexParamIds.h"
 
 namespace {

@@ -8,11 +8,11 @@
 #include <functional>
 #include <stdexcept>
 
-#include "core/Confirm.h"
-#include "core/DeviceProperty.h"
-#include "core/Link.h"
-#include "core/SystemMessages.h"
-#include "core/ValueCodes.h"
+#include "core/model/Confirm.h"
+#include "core/model/DeviceProperty.h"
+#include "core/model/Link.h"
+#include "core/support/SystemMessages.h"
+#include "core/values/ValueCodes.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"

@@ -1,12 +1,12 @@
 // The processor device's construction, factory entry, Reinitialise queue, status text,
 // security requests and status events.
-#include "core/SystemMessages.h"
+#include "core/support/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include <stdexcept>
 
-#include "core/CPData.h"
-#include "core/DeviceFactory.h"
+#include "core/model/CPData.h"
+#include "core/model/DeviceFactory.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/ProcessorFamily.h"
 

@@ -1,10 +1,10 @@
 // The processor's polling schedule: probes before the security step, the paste gate, the order
 // of the read-back against a simulated unit, the preset passes, and the meter and status
 // counters once the device is initialised.
-#include "core/SystemMessages.h"
+#include "core/support/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
-#include "core/ControlPanel.h"
+#include "core/model/ControlPanel.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexValueRanges.h"
 

@@ -1,6 +1,6 @@
 // The preset actions of a processor: their confirmations, model changes and exact frames,
 // online and offline, and store and recall against the simulated unit.
-#include "core/SystemMessages.h"
+#include "core/support/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // check, settings blocks by memory number, names, memory names and section flags, timed presets,
 // general settings with the preset copy and the clock, and the refusal of replies that name
 // memories that do not exist or are shorter than their layout.
-#include "core/SystemMessages.h"
+#include "core/support/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include "devices/processor/NerexBlocks.h"

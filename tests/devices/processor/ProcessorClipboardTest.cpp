@@ -1,9 +1,9 @@
 // Copy, can-paste and paste on processor devices through the clipboard, and the context menu.
 #include <gtest/gtest.h>
 
-#include "core/ControlPanel.h"
-#include "core/DeviceMenu.h"
-#include "core/SystemMessages.h"
+#include "core/model/ControlPanel.h"
+#include "core/model/DeviceMenu.h"
+#include "core/support/SystemMessages.h"
 #include "devices/processor/NerexClipboard.h"
 #include "devices/processor/NerexPanel.h"
 #include "devices/processor/NerexRecordBytes.h"

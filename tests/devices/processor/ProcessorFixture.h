@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/ControlMessage.h"
-#include "core/SerialComms.h"
-#include "core/System.h"
+#include "core/comms/ControlMessage.h"
+#include "core/comms/SerialComms.h"
+#include "core/model/System.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/SerialPortMemory.h"

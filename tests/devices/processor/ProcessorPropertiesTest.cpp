@@ -4,9 +4,9 @@
 #include <functional>
 #include <string>
 
-#include "core/DeviceProperty.h"
-#include "core/ParamRecords.h"
-#include "core/SystemMessages.h"
+#include "core/model/DeviceProperty.h"
+#include "core/values/ParamRecords.h"
+#include "core/support/SystemMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 
 namespace {

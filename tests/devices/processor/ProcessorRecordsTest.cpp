@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "core/ControlPanel.h"
-#include "core/DataStream.h"
-#include "core/Snapshot.h"
-#include "core/SystemFile.h"
-#include "core/Zone.h"
+#include "core/model/ControlPanel.h"
+#include "core/file/DataStream.h"
+#include "core/model/Snapshot.h"
+#include "core/model/SystemFile.h"
+#include "core/model/Zone.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexSeriesFile.h"
 #include "devices/processor/NerexSnapshot.h"

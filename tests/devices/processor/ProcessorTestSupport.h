@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "core/Confirm.h"
-#include "core/ControlMessage.h"
-#include "core/ControlPanel.h"
-#include "core/SerialComms.h"
-#include "core/SevenBit.h"
-#include "core/System.h"
-#include "core/SystemMessages.h"
+#include "core/model/Confirm.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/ControlPanel.h"
+#include "core/comms/SerialComms.h"
+#include "core/comms/SevenBit.h"
+#include "core/model/System.h"
+#include "core/support/SystemMessages.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexPanel.h"
 #include "devices/processor/NerexSeriesDevice.h"

@@ -1,7 +1,7 @@
 // Processor rack tiles and live-meter columns, drawn offscreen and checked by pixels.
 #include <gtest/gtest.h>
 
-#include "core/BitmapImage.h"
+#include "core/draw/BitmapImage.h"
 #include "devices/processor/NerexTiles.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"

@@ -5,9 +5,9 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "core/Device.h"
-#include "core/Link.h"
-#include "core/System.h"
+#include "core/model/Device.h"
+#include "core/model/Link.h"
+#include "core/model/System.h"
 #include "tests/support/TestDevices.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/LinkManagerDlg.h"

@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "core/System.h"
-#include "core/User.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/PasswordDialogs.h"
 

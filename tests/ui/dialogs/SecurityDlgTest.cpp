@@ -8,12 +8,12 @@
 #include <QPushButton>
 #include <atomic>
 
-#include "core/CommsWorker.h"
-#include "core/LogFile.h"
-#include "core/SecurityDialog.h"
-#include "core/SerialComms.h"
-#include "core/System.h"
-#include "core/SystemMessages.h"
+#include "core/comms/CommsWorker.h"
+#include "core/support/LogFile.h"
+#include "core/comms/SecurityDialog.h"
+#include "core/comms/SerialComms.h"
+#include "core/model/System.h"
+#include "core/support/SystemMessages.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"

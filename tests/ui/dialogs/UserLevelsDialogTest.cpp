@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "core/CPData.h"
-#include "core/System.h"
-#include "core/User.h"
+#include "core/model/CPData.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
 #include "tests/support/TestDevices.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/EditableListBox.h"

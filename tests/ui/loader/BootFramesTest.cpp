@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "core/SerialComms.h"
+#include "core/comms/SerialComms.h"
 #include "tests/ui/loader/BootLineFixture.h"
 #include "ui/loader/BootFrames.h"
 #include "ui/loader/Loaders.h"

@@ -1,8 +1,0 @@
-// Model-side helpers of the control-panel interface.
-#include "core/ControlPanel.h"
-
-#include "core/Device.h"
-
-CParamValue CControlPanel::GetCurrentValue(int parameterId) const {
-  return m_device ? m_device->GetCurrentValue(parameterId) : MakeNoParamValue();
-}

@@ -1,0 +1,336 @@
+// The comms worker: the state machine of the online connection (idle, polling, autoscan, get
+// and set security), the hand-over of replies to the devices, the system command queue, going
+// online and offline.
+#include "core/comms/CommsWorker.h"
+
+#include <cstring>
+#include <iterator>
+
+#include "core/support/AppSettings.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/Device.h"
+#include "core/comms/Discovery.h"
+#include "core/comms/SecurityDialog.h"
+#include "core/support/SystemMessages.h"
+#include "platform/SerialPort.h"
+#include "platform/TextFormat.h"
+
+bool CCommsWorker::TransportHost::IsLogCommsErrorsOn() const { return m_document.GetSettings().logCommsErrors; }
+
+bool CCommsWorker::TransportHost::IsSuperDebugOn() const { return m_document.GetSettings().superDebug; }
+
+std::uint32_t CCommsWorker::TransportHost::GetDeviceIdForLog(const CDevice* device) const {
+  return device ? device->GetDeviceId() : 0;
+}
+
+CCommsWorker::CCommsWorker(ICommsDocument& document)
+    : m_document(document),
+      m_documentLock(document.GetLock()),
+      m_transportHost(document),
+      m_transport(std::make_unique<CSerialComms>()) {
+  m_transport->SetHost(&m_transportHost);
+}
+
+CCommsWorker::~CCommsWorker() {
+  StopCommsThread();
+  if (m_transport->IsOpen()) m_transport->Close();
+}
+
+void CCommsWorker::Start() {
+  // A second start must not replace the events that a running worker waits on.
+  if (m_run) return;
+  m_workerState = kWorkerIdle;
+  m_threadExitEvent = std::make_unique<CManualResetEvent>(false);
+  m_idleEvent = std::make_unique<CManualResetEvent>(false);
+  m_run = true;
+  m_worker.Start([this] { CommsThreadMain(); }, true);
+}
+
+bool CCommsWorker::IsPortOpen() const { return m_transport->IsOpen(); }
+
+void CCommsWorker::Post(std::uint32_t message, WPARAM wParam) {
+  m_document.PostToFrame(CPostedMessage{message, wParam, 0, 0, {}});
+}
+
+// --- System command queue ---
+
+void CCommsWorker::AppendSystemMessage(std::unique_ptr<CControlMessage> message) {
+  if (!message) return;
+  CSingleLock lock(m_stateLock);
+  m_systemQueue.push_back(std::move(message));
+}
+
+bool CCommsWorker::PopSystemMessage(CControlMessage& record) {
+  CSingleLock lock(m_stateLock);
+  if (m_systemQueue.empty()) return false;
+  record = *m_systemQueue.back();
+  m_systemQueue.pop_back();
+  return true;
+}
+
+std::size_t CCommsWorker::GetSystemQueueSize() const {
+  CSingleLock lock(m_stateLock);
+  return m_systemQueue.size();
+}
+
+void CCommsWorker::QueueSystemMessagesBehind(std::vector<std::unique_ptr<CControlMessage>> messages) {
+  CSingleLock lock(m_stateLock);
+  m_systemQueue.insert(m_systemQueue.begin(), std::make_move_iterator(messages.begin()),
+                       std::make_move_iterator(messages.end()));
+}
+
+void CCommsWorker::ClearSystemQueue() {
+  CSingleLock lock(m_stateLock);
+  m_systemQueue.clear();
+}
+
+// --- State and hand-overs ---
+
+void CCommsWorker::SetWorkerState(std::int32_t state) {
+  m_workerState = state;
+  m_wakeEvent.Set();
+}
+
+void CCommsWorker::SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning) {
+  m_scanRunning = scanRunning;
+  m_autoscanDialog = dialog;
+}
+
+void CCommsWorker::ForgetDevice(const CDevice* device) {
+  CSingleLock lock(m_stateLock);
+  std::erase(m_unplacedDevices, device);
+  std::erase_if(m_securityRefused, [device](const SecurityRefusal& r) { return r.device == device; });
+  std::erase_if(m_securityAnswers, [device](const SecurityAnswers& a) { return a.device == device; });
+}
+
+// --- Going online and offline ---
+
+bool CCommsWorker::GoOnline(std::uint32_t choice) {
+  if (!SetOnline(true)) return false;
+  for (CDevice* device : m_document.GetDevices()) device->Reinitialise(choice);
+  ClearSecurityRefusals(true);
+  SetWorkerState(kWorkerOnline);
+  return true;
+}
+
+bool CCommsWorker::SetOnline(bool online) {
+  const CAppSettings& settings = m_document.GetSettings();
+  if (online) {
+    m_document.WriteLog("Going Online\n");
+    if (settings.superDebug) {
+      const std::uint32_t extra = m_document.ReloadCommsTimeoutConstant();
+      m_transport->SetExtraTimeout(extra);
+      m_document.WriteLog(FormatText("Comms timeout = %dms\n", int(extra)));
+    }
+    if (m_transport->IsOpen()) return true;
+    const bool opened = m_transport->Open(settings.comPort, settings.baudRate, true);
+    if (opened) m_transport->ResetErrorCount();
+    return opened;
+  }
+  if (!m_transport->IsOpen()) return true;
+  if (!IsWorkerIdle()) return false;
+  m_document.WriteLog("Going Offline\n");
+  m_transport->Close();
+  for (CDevice* device : m_document.GetDevices()) {
+    if (device->GetCommsLevel() > kConnectedAbove) device->OnDisconnected(true);
+    else device->EndUnconnectedSession();
+  }
+  return true;
+}
+
+// --- Stopping ---
+
+void CCommsWorker::RaiseGoIdle() {
+  m_goIdle = true;
+  m_wakeEvent.Set();
+}
+
+bool CCommsWorker::RequestIdle() {
+  if (!m_idleEvent || !m_worker.IsRunning()) return true;
+  m_idleEvent->Reset();
+  RaiseGoIdle();
+  // Bounded: the passes and scans give up at their next step, so only a worker stuck in the
+  // transport could miss this. The request stays raised: the worker goes idle as soon as it
+  // is out, and until then the port stays open under it.
+  if (m_idleEvent->Wait(m_idleWaitMs)) return true;
+  m_document.WriteLog("The comms worker did not go idle in time\n");
+  return false;
+}
+
+bool CCommsWorker::IsWorkerIdle() const {
+  // The worker leaves the transport alone before it sets its state to idle (a go-idle
+  // request, the end of a scan or pass that failed, a fatal error).
+  return !m_worker.IsRunning() || m_workerState == kWorkerIdle;
+}
+
+void CCommsWorker::StopCommsThread() {
+  if (!m_run) return;
+  // Scans and passes look at this before every step, so the worker reaches idle within one
+  // transaction and the waits below are a safety net only.
+  m_stopping = true;
+  if (m_worker.IsRunning()) {
+    m_idleEvent->Reset();
+    RaiseGoIdle();
+    m_idleEvent->Wait(kStopWaitMs);
+  }
+  m_run = false;
+  m_wakeEvent.Set();
+  if (m_worker.IsRunning()) m_threadExitEvent->Wait(kStopWaitMs);
+  m_worker.Join(kStopWaitMs);
+}
+
+// --- The worker ---
+
+void CCommsWorker::CommsThreadMain() {
+  while (m_run) {
+    switch (m_workerState) {
+      case kWorkerIdle:
+        WorkerIdleStep();
+        break;
+      case kWorkerOnline:
+        WorkerOnlineStep();
+        break;
+      case kWorkerAutoscan:
+        RunAutoscan();
+        EndAutoscan();
+        break;
+      case kWorkerGetSecurity:
+        EndSecurityPass(RunGetSecurityPass(), false);
+        break;
+      case kWorkerSetSecurity:
+        EndSecurityPass(RunSetSecurityPass(), true);
+        break;
+      default:
+        // No such state: rest until something changes rather than spin.
+        m_wakeEvent.Wait(kWorkerIdleWaitMs);
+        break;
+    }
+  }
+  m_threadExitEvent->Set();
+}
+
+void CCommsWorker::WorkerIdleStep() {
+  if (m_goIdle) AcknowledgeGoIdle();
+  // Woken at once by a new state, a request to go idle or the end; the time-out is a safety
+  // net only.
+  if (m_workerState == kWorkerIdle && m_run && !m_goIdle) m_wakeEvent.Wait(kWorkerIdleWaitMs);
+}
+
+void CCommsWorker::AcknowledgeGoIdle() {
+  CSingleLock lock(m_stateLock);
+  // The request is cleared before the event is set: the requester may raise the next request
+  // as soon as it sees the event, and that one must not be lost.
+  m_goIdle = false;
+  m_idleEvent->Set();
+}
+
+void CCommsWorker::EndOnline(std::uint32_t message) {
+  m_workerState = kWorkerIdle;
+  m_goIdle = true;  // acknowledged by the idle state's next turn
+  Post(message);
+}
+
+void CCommsWorker::WorkerOnlineStep() {
+  CSerialComms& comms = *m_transport;
+  CControlMessage& record = comms.Transaction();
+
+  if (comms.GetStatus() == kCommsError) {
+    comms.SetStatus(kCommsIdle);
+    EndOnline(FrameMsg::kFatalCommsError);
+    return;
+  }
+
+  if (comms.GetStatus() == kCommsPending) {
+    if (!comms.IsDone()) {
+      SleepEx(kWorkerPendingSleepMs, true);
+      return;
+    }
+    // The reply hand-over: the device's fields and queue are shared with the UI thread under
+    // the document's lock.
+    CSingleLock lock(m_documentLock);
+    CDevice* device = record.device;
+    if (device && record.receivedLength == record.expectedLength) {
+      if (device->NeedsInitialisation()) {
+        // The reply is dropped until a security pass admits the device.
+        if (IsDueForSecurityPass(device)) m_needSecurityGet = true;
+      } else {
+        const std::uint32_t n = record.receivedLength < CSerialComms::kReceiveBufferSize
+                                    ? record.receivedLength
+                                    : std::uint32_t(CSerialComms::kReceiveBufferSize);
+        std::memcpy(record.frame, comms.ReceiveBuffer(), n);
+        device->ProcessReply(record);
+      }
+    } else if (device) {
+      device->UpdateCommsState(false);
+    }
+    m_pollIndex = m_pollIndex + 1;
+    comms.SetStatus(kCommsIdle);
+    return;
+  }
+
+  // Idle transport: requests first, then the system queue, then the devices in turn.
+  if (m_goIdle) {
+    m_workerState = kWorkerIdle;
+    AcknowledgeGoIdle();
+    return;
+  }
+  if (m_autoscanDialog) {
+    m_workerState = kWorkerAutoscan;
+    return;
+  }
+  if (m_needSecurityGet) {
+    m_workerState = kWorkerGetSecurity;
+    return;
+  }
+  if (m_needSecuritySet) {
+    m_workerState = kWorkerSetSecurity;
+    return;
+  }
+
+  const std::vector<CDevice*> devices = m_document.GetDevices();
+  if (m_pollIndex >= std::int32_t(devices.size())) m_pollIndex = 0;
+  if (PopSystemMessage(record)) {
+    record.noRetry = false;
+    comms.StartWrite(true);
+    return;
+  }
+  for (std::int32_t i = m_pollIndex; i < std::int32_t(devices.size()); ++i) {
+    CDevice* device = devices[std::size_t(i)];
+    m_pollIndex = i;
+    if (device->GetDeviceId() == 0) continue;  // not addressed yet
+    record.noRetry = false;
+    if (device->GetNextPollMessage(record)) {
+      comms.StartWrite(true);
+      return;
+    }
+  }
+  m_pollIndex = std::int32_t(devices.size());
+  SleepEx(kWorkerNothingSleepMs, true);
+}
+
+// --- End of a security pass ---
+
+void CCommsWorker::EndSecurityPass(PassOutcome outcome, bool setPass) {
+  switch (outcome) {
+    case PassOutcome::kTransportError:
+      m_transport->SetStatus(kCommsIdle);
+      EndOnline(FrameMsg::kFatalCommsError);
+      break;
+    case PassOutcome::kCancelled:
+      EndOnline(FrameMsg::kGoOffline);
+      break;
+    case PassOutcome::kDone:
+      m_workerState = kWorkerOnline;
+      break;
+  }
+  // Whatever the outcome the dialog closes, also after a fatal comms error.
+  CloseSecurityDialog();
+  m_needSecurityGet = false;
+  if (setPass) m_needSecuritySet = false;
+}
+
+bool CCommsWorker::RunScanTransaction() {
+  m_transport->StartWrite(true);
+  if (m_transport->GetStatus() == kCommsError) return false;
+  return m_transport->WaitForCompletion();
+}

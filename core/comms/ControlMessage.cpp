@@ -1,0 +1,42 @@
+// Control message record.
+#include "core/comms/ControlMessage.h"
+
+#include <cstring>
+
+CControlMessage::CControlMessage() { std::memset(frame, 0, sizeof frame); }
+
+CControlMessage::CControlMessage(const CControlMessage& other) : CControlMessage() {
+  *this = other;
+}
+
+CControlMessage& CControlMessage::operator=(const CControlMessage& other) {
+  if (this == &other) return *this;
+  write = other.write;
+  command = other.command;
+  replyStart = other.replyStart;
+  frameLength = other.frameLength;
+  expectedLength = other.expectedLength;
+  receivedLength = other.receivedLength;
+  argument = other.argument;
+  timeoutBase = other.timeoutBase;
+  failed = other.failed;
+  device = other.device;
+  replyEchoMask = other.replyEchoMask;
+  std::memcpy(frame, other.frame, other.FrameBytes());
+  return *this;
+}
+
+void CControlMessage::Set(std::uint32_t command_, std::uint32_t frameLength_,
+                          std::uint32_t expectedLength_, CDevice* device_, bool write_,
+                          std::uint8_t replyStart_, std::uint32_t argument_,
+                          std::uint32_t timeoutBase_) {
+  command = command_;
+  frameLength = frameLength_;
+  expectedLength = expectedLength_;
+  device = device_;
+  write = write_;
+  replyStart = replyStart_;
+  argument = argument_;
+  timeoutBase = timeoutBase_;
+  replyEchoMask = 0;
+}

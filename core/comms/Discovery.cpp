@@ -1,0 +1,293 @@
+// The autoscan (worker state 2): short IDs one by one, then a tree search of long IDs with
+// collisions, quieting and re-probes; found units become devices of the file.
+#include "core/comms/Discovery.h"
+
+#include <algorithm>
+
+#include "core/support/AppSettings.h"
+#include "core/comms/CommsWorker.h"
+#include "core/comms/ControlMessage.h"
+#include "core/model/Device.h"
+#include "core/comms/DiscoveryFrames.h"
+#include "core/comms/SerialComms.h"
+#include "core/support/SystemMessages.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+#include "platform/TextFormat.h"
+
+namespace {
+
+// Level byte and progress text of each depth of the long-ID search.
+constexpr std::uint8_t kLevels[4] = {kScanLevel3, kScanLevel2, kScanLevel1, kScanLevel0};
+constexpr const char* kLevelTexts[4] = {"Searching for device ID xxx%u", "Searching for device ID xx%u",
+                                        "Searching for device ID x%u", "Searching for device ID %u"};
+
+}  // namespace
+
+void CCommsWorker::SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup) {
+  m_lastShortId = lastShortId;
+  m_lastGroup = lastGroup;
+}
+
+bool CCommsWorker::IsScanRunning() const {
+  const std::atomic<bool>* running = m_scanRunning;
+  return running && *running && m_run && !m_stopping;
+}
+
+void CCommsWorker::SendScanStatus(const std::string& text) {
+  if (IAutoscanDialog* dialog = m_autoscanDialog) dialog->ShowScanStatus(text);
+}
+
+void CCommsWorker::LogScanDetail(const std::string& text) {
+  if (m_document.GetSettings().superDebug) m_document.WriteLog(text + "\n");
+}
+
+// --- The scan ---
+
+void CCommsWorker::RunAutoscan() {
+  CSerialComms& comms = *m_transport;
+  CControlMessage& record = comms.Transaction();
+  auto failed = [&comms] { return comms.GetStatus() == kCommsError; };
+  comms.SetNoLog(true);
+  {
+    CSingleLock lock(m_stateLock);
+    m_quietedUnknownUnits.clear();
+  }
+
+  // Short IDs.
+  for (std::uint32_t n = 1; n <= m_lastShortId && IsScanRunning(); ++n) {
+    SendScanStatus(FormatText("Searching for device ID %u", unsigned(n)));
+    CScanIdentity identity;
+    bool found = false;
+    for (std::uint32_t attempt = 0; attempt < kScanShortProbeTries && IsScanRunning() && !found; ++attempt) {
+      BuildShortIdProbe(record, n);
+      if (!RunScanTransaction()) return;
+      found = record.receivedLength == record.expectedLength &&
+              ParseShortIdReply(comms.ReceiveBuffer(), record.receivedLength, identity);
+      comms.SetStatus(kCommsIdle);
+      SleepEx(kScanShortProbeSleepMs, false);
+    }
+    if (found) AddFoundDevice(n, identity.typeCode, identity.variant);
+  }
+
+  // Long IDs, pass after pass while a unit still answers the scan-complete check.
+  if (IsScanRunning()) {
+    SendScanReset();
+    if (!failed()) KeepScanQuiet();
+  }
+  for (int pass = 0; IsScanRunning() && !failed(); ++pass) {
+    if (!RunLongIdPass() || !IsScanRunning()) break;
+    KeepScanQuiet();
+    if (failed() || !CheckScanComplete()) break;
+    if (pass + 1 >= kScanMaxLongIdPasses) {
+      LogScanDetail("Units still answer after the last long ID pass - scan ended");
+      break;
+    }
+  }
+  if (!failed()) SendScanReset();
+}
+
+void CCommsWorker::EndAutoscan() {
+  CSerialComms& comms = *m_transport;
+  if (comms.GetStatus() == kCommsError) {
+    comms.SetStatus(kCommsIdle);
+    EndOnline(FrameMsg::kFatalCommsError);
+  } else {
+    m_workerState = kWorkerOnline;
+    if (!m_document.GetDevices().empty()) {
+      ResetBreakoutReadFlags();
+      ClearSecurityRefusals();
+      m_needSecurityGet = true;
+    } else {
+      Post(FrameMsg::kGoOffline);
+    }
+  }
+  comms.SetNoLog(false);
+  comms.Transaction().noRetry = false;
+  // The dialog may close as soon as its flag is clear: nothing of it is touched afterwards.
+  std::atomic<bool>* running = m_scanRunning.exchange(nullptr);
+  m_autoscanDialog = nullptr;
+  if (running) *running = false;
+}
+
+bool CCommsWorker::RunLongIdPass() { return SearchLevel(0, 0); }
+
+bool CCommsWorker::SearchLevel(int depth, std::uint32_t base) {
+  const std::uint32_t step = std::uint32_t(1) << (8 * depth);
+  for (std::uint32_t v = 1; v <= m_lastGroup; ++v) {
+    if (!IsScanRunning() || m_transport->GetStatus() == kCommsError) return false;
+    const std::uint32_t id = base + v * step;
+    KeepScanQuiet();
+    if (m_transport->GetStatus() == kCommsError) return false;
+    SendScanStatus(FormatText(kLevelTexts[depth], unsigned(depth == 0 ? v : id)));
+
+    std::int64_t lastFound = 0;
+    for (int finds = 0;;) {
+      std::uint32_t type = 0, variant = 0;
+      const std::int64_t r = ProbeDeviceId(kLevels[depth], id, type, variant);
+      if (m_transport->GetStatus() == kCommsError) return false;
+      if (r > 0 && type > 0) {
+        // The same unit again means that it ignored the quiet command: move on.
+        if (r == lastFound) break;
+        lastFound = r;
+        TakeFoundUnit(std::uint32_t(r), type, variant);
+        if (m_transport->GetStatus() == kCommsError) return false;
+        if (depth == 3 || ++finds >= kScanMaxFindsPerId || !IsScanRunning()) break;
+        SleepEx(kScanReprobeSleepMs, false);
+        continue;  // another unit may answer the same probe now
+      }
+      if (r == -1 && depth < 3 && !SearchLevel(depth + 1, id)) return false;
+      break;
+    }
+  }
+  return true;
+}
+
+bool CCommsWorker::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
+  if (CDevice* device = AddFoundDevice(id, typeCode, variant)) {
+    SendQuietCommand(device);
+    return true;
+  }
+  // No family takes this type: the unit is quieted all the same (and kept quiet), or it would
+  // answer the scan-complete check for ever.
+  {
+    CSingleLock lock(m_stateLock);
+    const auto unit = std::make_pair(typeCode, id);
+    if (std::find(m_quietedUnknownUnits.begin(), m_quietedUnknownUnits.end(), unit) == m_quietedUnknownUnits.end())
+      m_quietedUnknownUnits.push_back(unit);
+  }
+  SendQuietCommand(typeCode, id);
+  return true;
+}
+
+// --- Scan transactions ---
+
+std::int64_t CCommsWorker::ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
+                                    std::uint32_t& variant) {
+  CSerialComms& comms = *m_transport;
+  CControlMessage& record = comms.Transaction();
+  typeCode = 0;
+  variant = 0;
+
+  BuildLongIdProbe(record, level, id);
+  const std::uint32_t savedExtra = comms.GetExtraTimeout();
+  if (savedExtra < kScanProbeExtraTimeoutMs) comms.SetExtraTimeout(kScanProbeExtraTimeoutMs);
+  const bool ran = RunScanTransaction();
+  comms.SetExtraTimeout(savedExtra);
+  record.noRetry = false;
+  if (!ran) return 0;
+
+  const std::uint8_t* reply = comms.ReceiveBuffer();
+  if (record.receivedLength != record.expectedLength)
+    return record.failed || record.receivedLength > 0 ? -1 : 0;
+  if (record.failed) return -1;
+  std::uint32_t found = 0;
+  if (!ParseLongIdReply(reply, record.receivedLength, found)) return 0;
+
+  LogScanDetail(FormatText("Found Device ID %lld, checking type...", (long long)id));
+  std::uint8_t idBytes[4];
+  std::copy(reply + 3, reply + 7, idBytes);
+  BuildTypeQuery(record, idBytes);
+  if (!RunScanTransaction()) return 0;
+  if (record.receivedLength != record.expectedLength) {
+    LogScanDetail("Can't find device type");
+    return 0;
+  }
+  CScanIdentity identity;
+  if (!ParseTypeQueryReply(comms.ReceiveBuffer(), record.receivedLength, identity)) {
+    LogScanDetail("Error in 0xE0 reply header");
+    return 0;
+  }
+  LogScanDetail(FormatText("Device Type = %u, Variant = %u", unsigned(identity.typeCode), unsigned(identity.variant)));
+  typeCode = identity.typeCode;
+  variant = identity.variant;
+  return found;
+}
+
+void CCommsWorker::SendQuietCommand(const CDevice* device) {
+  if (device) SendQuietCommand(device->GetTypeCode(), device->GetDeviceId());
+}
+
+void CCommsWorker::SendQuietCommand(std::uint32_t typeCode, std::uint32_t id) {
+  BuildQuietCommand(m_transport->Transaction(), typeCode, id);
+  if (RunScanTransaction()) m_transport->SetStatus(kCommsIdle);
+}
+
+void CCommsWorker::KeepScanQuiet() {
+  const std::uint32_t now = GetTickCount();
+  const std::uint32_t last = m_lastQuietRefresh;
+  if (last != 0 && TicksSince(last, now) < kScanQuietRefreshMs) return;
+  m_lastQuietRefresh = now != 0 ? now : 1;  // 0 means "never"
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> units;
+  for (CDevice* device : m_document.GetDevices())
+    if (device->GetDeviceId() > kLongIdAbove) units.emplace_back(device->GetTypeCode(), device->GetDeviceId());
+  {
+    CSingleLock lock(m_stateLock);
+    units.insert(units.end(), m_quietedUnknownUnits.begin(), m_quietedUnknownUnits.end());
+  }
+  for (const auto& [type, id] : units) {
+    SendQuietCommand(type, id);
+    if (m_transport->GetStatus() == kCommsError) return;
+  }
+}
+
+void CCommsWorker::SendScanReset() {
+  BuildScanReset(m_transport->Transaction());
+  if (RunScanTransaction()) m_transport->SetStatus(kCommsIdle);
+  m_lastQuietRefresh = 0;
+}
+
+bool CCommsWorker::CheckScanComplete() {
+  CSerialComms& comms = *m_transport;
+  CControlMessage& record = comms.Transaction();
+  BuildScanCompleteCheck(record);
+  const std::uint32_t savedExtra = comms.GetExtraTimeout();
+  if (savedExtra < kScanCheckExtraTimeoutMs) comms.SetExtraTimeout(kScanCheckExtraTimeoutMs);
+  const bool ran = RunScanTransaction();
+  if (ran) comms.SetStatus(kCommsIdle);
+  comms.SetExtraTimeout(savedExtra);
+  record.noRetry = false;
+  return ran && (record.receivedLength > 0 || record.failed);
+}
+
+// --- Found units ---
+
+CDevice* CCommsWorker::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
+  for (CDevice* device : m_document.GetDevices())
+    if (device->GetTypeCode() == typeCode && device->GetDeviceId() == id) return device;
+  CDevice* device = m_document.CreateDevice(id, typeCode, variant);
+  if (!device) return nullptr;
+  device->Reinitialise(0);
+  {
+    // Into the list and among the unplaced devices at once, so that the UI thread never sees
+    // one without the other.
+    CSingleLock documentLock(m_documentLock);
+    m_document.AppendDevice(device);
+    CSingleLock lock(m_stateLock);
+    m_unplacedDevices.push_back(device);
+  }
+  m_document.PostToFrame(CPostedMessage{FrameMsg::kRedrawMeterEntry, 0, 0, device->GetHandle(), {}});
+  m_document.PostToFrame(CPostedMessage{FrameMsg::kRefreshRack, 0, 0, device->GetHandle(), {}});
+  return device;
+}
+
+std::vector<CDevice*> CCommsWorker::TakeUnplacedDevices() {
+  std::vector<CDevice*> found;
+  CSingleLock lock(m_stateLock);
+  found.swap(m_unplacedDevices);
+  return found;
+}
+
+std::size_t CCommsWorker::GetUnplacedDeviceCount() const {
+  CSingleLock lock(m_stateLock);
+  return m_unplacedDevices.size();
+}
+
+void CCommsWorker::ResetBreakoutReadFlags() {
+  CSingleLock lock(m_documentLock);
+  for (CDevice* device : m_document.GetDevices()) {
+    const std::uint32_t type = device->GetTypeCode();
+    if (type < 34 || type > 47) continue;
+    if (auto* word = dynamic_cast<IBlockReceivedWord*>(device)) word->MaskBlockReceivedWord(kBreakoutReadKeepMask);
+  }
+}

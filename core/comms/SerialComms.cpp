@@ -1,0 +1,537 @@
+// Serial transaction: write, ACK or framed reply, resynchronisation, retries and error lines.
+#include "core/comms/SerialComms.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <climits>
+#include <cstring>
+
+#include "core/comms/SevenBit.h"
+#include "platform/Clock.h"
+#include "platform/TextFormat.h"
+
+namespace {
+// Retries after the first attempt of a transaction.
+constexpr std::uint32_t kMaxRetries = 2;
+// Shortest read time-out constant, ms.
+constexpr std::uint32_t kMinReadConstant = 35;
+// Longest quiet interval a drain waits for, ms, and the most reads it spends on a line that
+// never goes quiet.
+constexpr std::uint32_t kMaxDrainQuietMs = 1000;
+constexpr int kMaxDrainReads = 16;
+// The quiet gap that ends a drain after a failed transaction: this many byte times, and never
+// less than the shortest wait the port can time.
+constexpr std::uint32_t kQuietGapBytes = 4;
+constexpr std::uint32_t kMinQuietGapMs = 2;
+
+}  // namespace
+
+CSerialComms::CSerialComms() : CSerialComms(CreateSerialPort()) {}
+
+CSerialComms::CSerialComms(std::unique_ptr<ISerialPort> port) : m_port(std::move(port)) {}
+
+CSerialComms::~CSerialComms() { Close(); }
+
+void CSerialComms::SetPort(std::unique_ptr<ISerialPort> port) {
+  if (IsOpen()) return;
+  m_port = std::move(port);
+}
+
+bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool overlapped) {
+  if (m_portNumber != 0 || m_port->IsOpen()) return false;
+  if (!m_port->Open(GetComPortDevice(portNumber), baudRate)) return false;
+  m_timeouts = SerialTimeouts{};
+  m_timeouts.readInterval = 0;
+  m_timeouts.readTotalMultiplier = 1;
+  m_timeouts.readTotalConstant = 2;
+  m_timeouts.writeTotalMultiplier = 0;
+  m_timeouts.writeTotalConstant = 0;
+  if (!m_port->SetTimeouts(m_timeouts)) return false;
+  if (!m_port->Purge(kPurgeTx) || !m_port->Purge(kPurgeRx)) return false;
+  m_overlapped = overlapped;
+  m_portNumber = portNumber;
+  m_retryCount = 0;
+  m_drainPending = false;
+  m_lateAnswerPossible = false;
+  m_baudRate = baudRate;
+  return true;
+}
+
+void CSerialComms::Close() {
+  if (m_port) m_port->Close();
+  m_portNumber = 0;
+}
+
+bool CSerialComms::IsOpen() const { return m_port && m_port->IsOpen(); }
+
+bool CSerialComms::PurgeRaw(std::uint32_t flags) { return IsOpen() && m_port->Purge(flags); }
+
+bool CSerialComms::SetRawTimeouts(const SerialTimeouts& timeouts) {
+  if (!IsOpen() || !m_port->SetTimeouts(timeouts)) return false;
+  m_timeouts = timeouts;
+  return true;
+}
+
+std::uint32_t CSerialComms::WriteRaw(const std::uint8_t* data, std::uint32_t n) {
+  std::uint32_t written = 0;
+  if (!IsOpen() || !m_port->Write(data, n, &written)) return 0;
+  return written;
+}
+
+std::uint32_t CSerialComms::ReadRaw(std::uint32_t n) {
+  n = std::min<std::uint32_t>(n, kReceiveBufferSize);
+  std::uint32_t got = 0;
+  if (!IsOpen() || !m_port->Read(m_receive, n, &got)) return 0;
+  return std::min(got, n);
+}
+
+std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
+  m_done = false;
+  const std::uint32_t length = std::uint32_t(m_transaction.FrameBytes());
+  std::memcpy(m_transmit, m_transaction.frame, length);
+  m_transaction.receivedLength = 0;
+  m_transaction.failed = false;
+  if (resetRetries) {
+    // A failed transaction leaves at most the tail of what was on the wire; one that was
+    // answered only after a resend may still have the answer to that resend coming.
+    const std::uint32_t quietMs =
+        m_drainPending ? QuietGapMs() : m_lateAnswerPossible ? m_lateAnswerWindowMs : 0;
+    m_drainPending = false;
+    m_lateAnswerPossible = false;
+    if (quietMs != 0 && !DrainLateReply(quietMs)) {
+      m_status = kCommsError;
+      m_done = true;
+      return 0;
+    }
+  }
+
+  std::uint32_t written = 0;
+  if (m_overlapped) {
+    // A late answer to an earlier request must never be taken for this one.
+    m_port->Purge(kPurgeTx);
+    m_port->Purge(kPurgeRx);
+    if (!m_port->WriteEx(m_transmit, length,
+                         [this](bool ok, std::uint32_t n) { OnWriteComplete(ok, n); })) {
+      m_status = kCommsError;
+      return 0;
+    }
+    m_status = kCommsPending;
+  } else {
+    m_port->Purge(kPurgeTx);
+    m_port->Purge(kPurgeRx);
+    m_port->Write(m_transmit, length, &written);
+  }
+  if (resetRetries) m_retryCount = 0;
+  return written;
+}
+
+void CSerialComms::OnWriteComplete(bool ok, std::uint32_t written) {
+  m_writeEnd = QueryPerformanceCounter();
+  if (!ok) {
+    m_transaction.receivedLength = 0;
+    m_status = kCommsError;
+    return;
+  }
+  if (written < m_transaction.FrameBytes()) {
+    m_transaction.receivedLength = 0;
+    m_retryCount = 0;
+    m_done = true;
+    m_drainPending = true;
+    return;
+  }
+  if (m_transaction.expectedLength == 0) {
+    if (!m_transaction.write) {
+      m_done = true;  // broadcasts and fire-and-forget frames
+      return;
+    }
+    m_transaction.expectedLength = 1;  // the ACK
+  }
+  StartRead();
+}
+
+std::uint32_t CSerialComms::StartRead() {
+  const std::uint32_t expected = m_transaction.expectedLength;
+  if (expected > kReceiveBufferSize) {
+    // More than the receive buffer holds can never be a valid reply.
+    m_transaction.receivedLength = 0;
+    m_transaction.failed = true;
+    m_done = true;
+    return 0;
+  }
+  if (expected != 0) {
+    // Summed without wrapping: a large extra time-out from the settings must not come out short.
+    const std::uint64_t sum = std::uint64_t(m_transaction.timeoutBase) + 2u * std::uint64_t(expected) + m_extraTimeout;
+    std::uint32_t constant = std::uint32_t(std::min<std::uint64_t>(sum, UINT32_MAX));
+    if (constant < kMinReadConstant) constant = kMinReadConstant;
+    m_timeouts.readTotalConstant = constant;
+    if (!m_port->SetTimeouts(m_timeouts)) {
+      m_status = kCommsError;
+      return 0;
+    }
+  }
+  m_bytesHeld = 0;
+  if (!m_overlapped) {
+    std::uint32_t got = 0;
+    m_port->Read(m_receive, expected, &got);
+    return got;
+  }
+  ReadInto(0, expected);
+  return 0;
+}
+
+void CSerialComms::ReadInto(std::uint32_t offset, std::uint32_t count) {
+  if (std::size_t(offset) + count > kReceiveBufferSize ||
+      !m_port->ReadEx(m_receive + offset, count,
+                      [this](bool ok, std::uint32_t n) { OnReadComplete(ok, n); })) {
+    m_status = kCommsError;
+  }
+}
+
+void CSerialComms::GiveUp() {
+  m_transaction.receivedLength = 0;
+  m_done = true;
+  m_retryCount = 0;
+  m_drainPending = true;
+}
+
+void CSerialComms::FailWithoutRetry() {
+  m_done = true;
+  m_transaction.failed = true;
+  m_retryCount = 0;
+  m_drainPending = true;
+}
+
+bool CSerialComms::DrainLateReply(std::uint32_t quietMs) {
+  // Each read ends after quietMs with what came meanwhile; the first that brings nothing shows
+  // the line quiet.
+  SerialTimeouts quiet = m_timeouts;
+  quiet.readInterval = 0;
+  quiet.readTotalMultiplier = 0;
+  quiet.readTotalConstant = quietMs;
+  if (!m_port->SetTimeouts(quiet)) return false;
+  std::uint8_t scratch[kReceiveBufferSize];
+  for (int i = 0; i < kMaxDrainReads; ++i) {
+    std::uint32_t got = 0;
+    if (!m_port->Read(scratch, sizeof scratch, &got) || got == 0) break;
+  }
+  return m_port->SetTimeouts(m_timeouts);
+}
+
+std::uint32_t CSerialComms::QuietGapMs() const {
+  const std::uint32_t baud = m_baudRate != 0 ? m_baudRate : 57600;
+  const std::uint32_t gap = (kQuietGapBytes * 10000 + baud - 1) / baud;
+  return std::max(gap, kMinQuietGapMs);
+}
+
+void CSerialComms::ResendAfterSilence() {
+  // Each send gave the unit the read's limit, after the request's own time on the wire. An
+  // answer taken now may be the one to the first send, so the answers to the later ones can
+  // trail it by as many of those periods as there were sends.
+  const CControlMessage& t = m_transaction;
+  const std::uint32_t baud = m_baudRate != 0 ? m_baudRate : 57600;
+  const std::uint64_t period = std::uint64_t(m_timeouts.readTotalMultiplier) * t.expectedLength +
+                               m_timeouts.readTotalConstant + (std::uint64_t(t.FrameBytes()) * 10000 + baud - 1) / baud;
+  const std::uint64_t sends = std::uint64_t(m_retryCount) + 1;
+  m_lateAnswerWindowMs = std::uint32_t(std::clamp<std::uint64_t>(period * sends, kMinReadConstant, kMaxDrainQuietMs));
+  m_lateAnswerPossible = true;
+  Resend();
+}
+
+template <typename VerboseLine>
+void CSerialComms::RetryReadOrGiveUp(VerboseLine line) {
+  if (m_retryCount >= kMaxRetries) {
+    GiveUp();
+    return;
+  }
+  ++m_retryCount;
+  line();
+  ReadRest();
+}
+
+template <typename VerboseLine>
+void CSerialComms::DropAndRetryRead(VerboseLine line) {
+  m_bytesHeld = 0;
+  m_transaction.receivedLength = 0;
+  RetryReadOrGiveUp(line);
+}
+
+std::uint32_t CSerialComms::FindStartByte(std::uint32_t received) const {
+  for (std::uint32_t p = 1; p < received; ++p) {
+    if (m_receive[p] == m_transaction.replyStart) return p;
+  }
+  return 0;
+}
+
+void CSerialComms::MoveDown(std::uint32_t from, std::uint32_t received) {
+  std::memmove(m_receive, m_receive + from, received - from);
+  m_bytesHeld = received - from;
+}
+
+// The phases of a reply, told apart by what the finished read holds.
+CSerialComms::EReadPhase CSerialComms::ClassifyRead(std::uint32_t heldBefore) const {
+  const CControlMessage& t = m_transaction;
+  const std::uint32_t received = t.receivedLength;
+  if (received == t.expectedLength) {
+    if (t.write) return EReadPhase::kAck;
+    return m_receive[0] == t.replyStart ? EReadPhase::kWholeReply : EReadPhase::kWholeJunk;
+  }
+  if (received == 0) return EReadPhase::kNothing;
+  if (heldBefore > 0) return EReadPhase::kMoreOfReply;
+  return m_receive[0] == t.replyStart ? EReadPhase::kBeginning : EReadPhase::kJunk;
+}
+
+void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
+  if (!ok) {
+    m_transaction.receivedLength = 0;
+    m_status = kCommsError;
+    m_drainPending = true;
+    return;
+  }
+  const double elapsed = ElapsedMs();
+  const std::uint32_t heldBefore = m_bytesHeld;
+  m_transaction.receivedLength = heldBefore + n;
+  switch (ClassifyRead(heldBefore)) {
+    case EReadPhase::kAck: OnAckRead(n, elapsed); break;
+    case EReadPhase::kWholeReply: OnWholeReply(elapsed); break;
+    case EReadPhase::kWholeJunk: OnWholeJunk(elapsed); break;
+    case EReadPhase::kNothing: OnNothingRead(elapsed); break;
+    case EReadPhase::kMoreOfReply:
+      m_bytesHeld = heldBefore + n;
+      RetryReadOrGiveUp([&] { LogWaitingForRest(elapsed); });
+      break;
+    case EReadPhase::kBeginning: OnReplyBeginning(elapsed); break;
+    case EReadPhase::kJunk: OnJunkRead(elapsed); break;
+  }
+}
+
+void CSerialComms::LogWaitingForRest(double elapsed) {
+  LogVerbose(
+      "Waiting for rest of reply to command 0x%X from device ID %u after %.2fms, expecting %u "
+      "bytes return",
+      m_transaction.command, TargetId(), elapsed, m_transaction.expectedLength);
+}
+
+// The one-byte ACK of a write was awaited.
+void CSerialComms::OnAckRead(std::uint32_t n, double elapsed) {
+  CControlMessage& t = m_transaction;
+  if (n == 1 && m_receive[0] == kAck) {
+    m_done = true;
+  } else if (m_retryCount < kMaxRetries) {
+    LogVerbose("No ACK received from device ID %u after %.2fms, Command = 0x%X - waiting...", TargetId(),
+               elapsed, t.command);
+    ++m_retryCount;
+    m_bytesHeld = 0;
+    ReadInto(0, 1);
+  } else {
+    LogCounted("No ACK received from device ID %u after %.2fms, Command = 0x%X - aborting", TargetId(), elapsed,
+               t.command);
+    t.receivedLength = 0;
+    m_done = true;
+    m_drainPending = true;
+  }
+}
+
+// As many bytes as expected, from the start byte on: the whole reply, or the head of a longer one.
+void CSerialComms::OnWholeReply(double elapsed) {
+  CControlMessage& t = m_transaction;
+  const std::uint32_t expected = t.expectedLength;
+  const std::uint32_t length = Get14Bit(m_receive + 1);
+  if (length > expected - 1 && m_receive[1] < 0x80 && m_receive[2] < 0x80 && length + 1 <= kReceiveBufferSize) {
+    // Longer than asked for: read the rest of it. A header announcing more than the receive
+    // buffer holds fails the length check below instead.
+    LogVerbose(
+        "Read %u bytes reply to command 0x%X from device ID %u after %.2fms, but header says "
+        "we need another %u bytes",
+        t.receivedLength, t.command, TargetId(), elapsed, length + 1 - expected);
+    m_bytesHeld = expected;
+    t.expectedLength = length + 1;
+    ReadRest();
+    return;
+  }
+  const bool whole = CheckReply(expected - 1);
+  if (whole && ReplyEchoesRequest()) {
+    m_done = true;
+    return;
+  }
+  // A whole reply that names another unit or command answers another request: a late answer
+  // to an earlier one. It is never taken for this one, and this one's own answer is still due.
+  if (whole) {
+    LogCounted(
+        "Reply to another request received from device ID %u after %.2fms, Command = 0x%X - unit ID or "
+        "command does not match",
+        TargetId(), elapsed, t.command);
+  }
+  if (t.noRetry) {
+    FailWithoutRetry();
+  } else if (m_retryCount < kMaxRetries) {
+    ++m_retryCount;
+    if (whole) {
+      ResendAfterSilence();
+    } else {
+      Resend();
+    }
+  } else {
+    t.failed = true;
+    GiveUp();
+  }
+}
+
+bool CSerialComms::ReplyEchoesRequest() const {
+  const CControlMessage& t = m_transaction;
+  for (std::uint32_t i = 0; i < 32; ++i) {
+    if ((t.replyEchoMask & (1u << i)) == 0) continue;
+    if (i >= t.receivedLength || i >= t.FrameBytes() || m_receive[i] != m_transmit[i]) return false;
+  }
+  return true;
+}
+
+// As many bytes as expected, but junk where the start byte should be: what follows a start byte
+// further on is kept.
+void CSerialComms::OnWholeJunk(double elapsed) {
+  const CControlMessage& t = m_transaction;
+  const std::uint32_t received = t.receivedLength, expected = t.expectedLength;
+  const std::uint32_t p = FindStartByte(received);
+  auto waitingButOnlyGot = [&] {
+    LogVerbose(
+        "Waiting for rest of reply to command 0x%X from device ID %u after %.2fms, expecting "
+        "%u bytes return but only got %u",
+        t.command, TargetId(), elapsed, expected, m_bytesHeld);
+  };
+  if (p != 0) {
+    MoveDown(p, received);
+    LogVerbose(
+        "Received junk in Rx buffer from device ID %u after %.2fms - Good bytes = %u, Still to "
+        "read = %u, Command = 0x%X - retrying",
+        TargetId(), elapsed, m_bytesHeld, expected - m_bytesHeld, t.command);
+    RetryReadOrGiveUp(waitingButOnlyGot);
+  } else if (t.noRetry) {
+    FailWithoutRetry();
+  } else {
+    DropAndRetryRead(waitingButOnlyGot);
+  }
+}
+
+// The read timed out empty: the request goes again.
+void CSerialComms::OnNothingRead(double elapsed) {
+  const CControlMessage& t = m_transaction;
+  if (m_retryCount < kMaxRetries) {
+    ++m_retryCount;
+    LogVerbose(
+        "Waiting for reply to command command 0x%X from device ID %u after %.2fms, expecting "
+        "%u bytes return, Retry count = %u",
+        t.command, TargetId(), elapsed, t.expectedLength, m_retryCount);
+    ResendAfterSilence();
+  } else {
+    LogCounted("No reply received from device ID %u after %.2fms, Command = 0x%X - aborting", TargetId(), elapsed,
+               t.command);
+    GiveUp();
+  }
+}
+
+// Part of a reply, from its start byte on.
+void CSerialComms::OnReplyBeginning(double elapsed) {
+  const CControlMessage& t = m_transaction;
+  m_bytesHeld = t.receivedLength;
+  if (t.write) {
+    m_done = true;
+    return;
+  }
+  LogVerbose(
+      "Only part of return message Received from device ID %u after %.2fms - Good bytes = %u, "
+      "Still to read = %u, Command = 0x%X - retrying",
+      TargetId(), elapsed, m_bytesHeld, t.expectedLength - m_bytesHeld, t.command);
+  RetryReadOrGiveUp([&] { LogWaitingForRest(elapsed); });
+}
+
+// Fewer bytes than expected, not starting with the start byte.
+void CSerialComms::OnJunkRead(double elapsed) {
+  const CControlMessage& t = m_transaction;
+  const std::uint32_t received = t.receivedLength, expected = t.expectedLength;
+  auto waitingForRest = [&] { LogWaitingForRest(elapsed); };
+  const std::uint32_t p = received > 1 ? FindStartByte(received) : 0;
+  if (t.write) {
+    if (p != 0) {
+      m_done = true;
+    } else if (t.noRetry) {
+      FailWithoutRetry();
+    } else {
+      DropAndRetryRead(waitingForRest);
+    }
+    return;
+  }
+  if (p != 0) {
+    MoveDown(p, received);
+    LogVerbose(
+        "Received junk in Rx buffer from device ID %u after %.2fms - Bad bytes = %u, Good bytes "
+        "= %u, Still to read = %u, Command = 0x%X - retrying",
+        TargetId(), elapsed, p, m_bytesHeld, expected - m_bytesHeld, t.command);
+    RetryReadOrGiveUp(waitingForRest);
+  } else if (t.noRetry) {
+    FailWithoutRetry();
+  } else {
+    LogVerbose(
+        "Received junk in Rx buffer from device ID %u after %.2fms - Rejected %u bytes, Still to "
+        "read = %u, Command = 0x%X - retrying",
+        TargetId(), elapsed, received, expected, t.command);
+    DropAndRetryRead(waitingForRest);
+  }
+}
+
+bool CSerialComms::WaitForCompletion() {
+  while (!m_done && m_status == kCommsPending) SleepEx(2, true);
+  if (m_status == kCommsError) return false;
+  m_status = kCommsIdle;
+  return m_done;
+}
+
+bool CSerialComms::CheckReply(std::uint32_t expectedHeaderLength) {
+  const std::uint32_t length = Get14Bit(m_receive + 1);
+  if (length != expectedHeaderLength) {
+    LogCounted("Check buffer failed, Command = 0x%X - length in return = %u should be %u",
+               m_transaction.command, length, expectedHeaderLength);
+    return false;
+  }
+  if (length >= kReceiveBufferSize) return false;
+  return Checksum7Bit(m_receive, length) == m_receive[length];
+}
+
+void CSerialComms::LogCommsError(const char* text, bool counted) {
+  if (m_noLog) return;
+  if (counted) ++m_errorCount;
+  const std::string count = FormatText("Comms Error Count = %u\n", unsigned(m_errorCount));
+  const std::string line = text ? std::string(text) + " - " + count : count;
+  if (m_host) m_host->WriteErrorLog(line);
+}
+
+void CSerialComms::ResetErrorCount() {
+  m_errorCount = 0;
+  if (m_host && m_host->IsLogCommsErrorsOn()) m_host->WriteLog("Comms Error Count Reset\n");
+}
+
+double CSerialComms::ElapsedMs() const {
+  const std::int64_t frequency = QueryPerformanceFrequency();
+  if (frequency <= 0) return 0.0;
+  return double(QueryPerformanceCounter() - m_writeEnd) * 1000.0 / double(frequency);
+}
+
+std::uint32_t CSerialComms::TargetId() const {
+  if (!m_host || !m_transaction.device) return 0;
+  return m_host->GetDeviceIdForLog(m_transaction.device);
+}
+
+void CSerialComms::LogVerbose(const char* format, ...) {
+  if (!Verbose()) return;
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatTextList(format, args);
+  va_end(args);
+  LogCommsError(text.c_str(), false);
+}
+
+void CSerialComms::LogCounted(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatTextList(format, args);
+  va_end(args);
+  LogCommsError(text.c_str(), true);
+}

@@ -1,0 +1,287 @@
+// The widget base: its record, stream record, sizing rule and bound parameter; the factory
+// of widget kinds; the shared pieces of the kinds' records.
+#include "core/model/CustomControlObject.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "core/model/CPData.h"
+#include "core/file/DataStream.h"
+#include "core/model/Device.h"
+#include "core/file/ImageTree.h"
+#include "core/model/PropertyPickers.h"
+#include "core/model/System.h"
+#include "core/file/TextConversion.h"
+#include "core/draw/TextStyle.h"
+#include "platform/Archive.h"
+#include "platform/TextFormat.h"
+
+namespace {
+
+constexpr std::uint32_t kBaseRecordVersion = 1;
+
+std::map<std::uint32_t, CustomControlCreator>& Creators() {
+  static std::map<std::uint32_t, CustomControlCreator> creators;
+  return creators;
+}
+
+}  // namespace
+
+CCustomControlObject::CCustomControlObject(const CCustomControlObject& source)
+    : CObjectProperties(source), m_rect(source.m_rect), m_pView(source.m_pView), m_hitTest(source.m_hitTest) {}
+
+CCPData* CCustomControlObject::GetPanel() const { return m_pView ? m_pView->GetPanelData() : nullptr; }
+
+bool CCustomControlObject::InDesignMode() const {
+  const CCPData* panel = GetPanel();
+  return panel && panel->GetOwner() && panel->GetOwner()->GetDesignMode() == 1;
+}
+
+void CCustomControlObject::FillPropertiesPane(IDevicePropertyGrid& grid) {
+  auto general = std::make_unique<CDevicePropertyGroup>("General");
+  general->Add(std::make_unique<CDeviceProperty>("Position", FormatText("%d, %d", m_rect.left, m_rect.top),
+                                                 "Co-ordinates of the top left corner of the control", 1))
+      .AllowEdit(false);
+  general->Add(std::make_unique<CDeviceProperty>("Size", FormatText("%d, %d", m_rect.Width(), m_rect.Height()),
+                                                 "Size of the control", 2))
+      .AllowEdit(false);
+  grid.AddGroup(std::move(general));
+  const std::uint32_t type = GetControlType();
+  if (type == kControlBitmap || type == kControlButton) return;
+  auto parameter = std::make_unique<CDevicePropertyGroup>("Parameter");
+  CCPData* panel = GetPanel();
+  parameter->Add(std::make_unique<CParameterPropertyCtrl>(panel ? panel->GetOwner() : nullptr, this, "Parameter"))
+      .AllowEdit(false);
+  grid.AddGroup(std::move(parameter));
+}
+
+bool CCustomControlObject::OnPropertyChanged(CDeviceProperty& row) {
+  switch (row.GetData()) {
+    case 1:
+    case 2: return true;
+    case 3: {
+      RefreshState();
+      CCPData* panel = GetPanel();
+      if (panel && panel->GetOwner()) panel->GetOwner()->SetModified();
+      return true;
+    }
+    default: return false;
+  }
+}
+
+void CCustomControlObject::CopyToClipboard(std::uint32_t command) {
+  if (CCPData* panel = GetPanel()) panel->CopyToClipboard(command);
+}
+
+bool CCustomControlObject::CanCopy(std::uint32_t command) {
+  CCPData* panel = GetPanel();
+  return panel && panel->CanCopy(command);
+}
+
+void CCustomControlObject::PasteFromClipboard(std::uint32_t command) {
+  if (CCPData* panel = GetPanel()) panel->PasteFromClipboard(command);
+}
+
+bool CCustomControlObject::CanPaste(std::uint32_t command) {
+  CCPData* panel = GetPanel();
+  return panel && panel->CanPaste(command);
+}
+
+std::uint32_t CCustomControlObject::GetClipboardFormat() {
+  CCPData* panel = GetPanel();
+  return panel ? panel->GetClipboardFormat() : 0;
+}
+
+void CCustomControlObject::Serialize(CArchive& ar, const CRecordLookup& lookup) {
+  if (ar.IsStoring()) {
+    ar.WriteU32(kBaseRecordVersion);
+    ar.WriteI32(m_rect.left);
+    ar.WriteI32(m_rect.right);
+    ar.WriteI32(m_rect.top);
+    ar.WriteI32(m_rect.bottom);
+    CCPData* panel = GetPanel();
+    CUuid panelId = panel ? panel->GetUuid() : CUuid{};
+    ArchiveUuid(ar, panelId);
+    CUuid deviceId = m_pDevice ? m_pDevice->GetUuid() : CUuid{};
+    ArchiveUuid(ar, deviceId);
+    ar.WriteU32(m_parameterId);
+    ar.WriteBool(m_hitTest);
+    return;
+  }
+  // Reading on after a record of another layout would take its bytes for the next fields.
+  ReadRecordVersion(ar, kBaseRecordVersion, kBaseRecordVersion, "widget");
+  m_rect.left = ClampPanelCoordinate(ar.ReadI32());
+  m_rect.right = ClampPanelCoordinate(ar.ReadI32());
+  m_rect.top = ClampPanelCoordinate(ar.ReadI32());
+  m_rect.bottom = ClampPanelCoordinate(ar.ReadI32());
+  CUuid panelId;
+  ArchiveUuid(ar, panelId);
+  CUuid deviceId;
+  ArchiveUuid(ar, deviceId);
+  CCPData* panel = panelId.IsNil() ? nullptr : lookup.FindPanel(panelId);
+  m_pView = panel ? panel->m_pView : nullptr;
+  m_pDevice = deviceId.IsNil() ? nullptr : lookup.FindDevice(deviceId);
+  m_parameterId = ar.ReadU32();
+  m_hitTest = ar.ReadBool();
+}
+
+void CCustomControlObject::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
+  try {
+    if (!ds.Version(kBaseRecordVersion)) return;
+    CRect rect = m_rect;
+    StreamRect(ds, rect);
+    CCPData* panel = GetPanel();
+    CUuid panelId = panel ? panel->GetUuid() : CUuid{};
+    StreamUuid(ds, panelId);
+    CUuid deviceId = m_pDevice ? m_pDevice->GetUuid() : CUuid{};
+    StreamUuid(ds, deviceId);
+    std::uint32_t parameterId = m_parameterId;
+    ds.U32(parameterId);
+    std::uint8_t hitTest = m_hitTest ? 1 : 0;
+    ds.U8(hitTest);
+    if (ds.IsLoading()) {
+      m_rect = CRect{ClampPanelCoordinate(rect.left), ClampPanelCoordinate(rect.top), ClampPanelCoordinate(rect.right),
+                     ClampPanelCoordinate(rect.bottom)};
+      CCPData* found = panelId.IsNil() ? nullptr : lookup.FindPanel(panelId);
+      m_pView = found ? found->m_pView : nullptr;
+      m_pDevice = deviceId.IsNil() ? nullptr : lookup.FindDevice(deviceId);
+      m_parameterId = parameterId;
+      m_hitTest = hitTest != 0;
+    }
+  } catch (const CStreamError&) {
+  }
+}
+
+void CCustomControlObject::RefreshState() {
+  const CRect dirty = OnParameterUpdate(GetParameterValue());
+  if (m_pView && dirty.Width() != 0 && dirty.Height() != 0) m_pView->RedrawRect(dirty);
+}
+
+CRect CCustomControlObject::AdjustSizingRect(const CRect& rect, int handle) const {
+  CRect r = rect;
+  const bool left = handle == 1 || handle == 5 || handle == 7;
+  const bool right = handle == 2 || handle == 6 || handle == 8;
+  const bool top = handle == 3 || handle == 5 || handle == 6;
+  const bool bottom = handle == 4 || handle == 7 || handle == 8;
+  if (left && r.right - r.left < kMinControlSize) r.left = r.right - kMinControlSize;
+  if (right && r.right - r.left < kMinControlSize) r.right = r.left + kMinControlSize;
+  if (top && r.bottom - r.top < kMinControlSize) r.top = r.bottom - kMinControlSize;
+  if (bottom && r.bottom - r.top < kMinControlSize) r.bottom = r.top + kMinControlSize;
+  return r;
+}
+
+CParamInfo CCustomControlObject::GetParameterInfo() const {
+  if (m_pDevice) return m_pDevice->GetParameterAt(int(m_parameterId));
+  CParamInfo info;
+  info.name = "NULL";
+  return info;
+}
+
+CParamValue CCustomControlObject::GetParameterValue() const {
+  if (m_pDevice) return m_pDevice->GetCurrentValue(int(m_parameterId));
+  return CParamValue{};
+}
+
+std::int32_t ClampPanelCoordinate(std::int64_t value) {
+  return std::int32_t(std::clamp<std::int64_t>(value, -kPanelCoordinateLimit, kPanelCoordinateLimit));
+}
+
+std::int32_t ClampPanelLength(std::int64_t value) {
+  return std::int32_t(std::clamp<std::int64_t>(value, 0, kPanelCoordinateLimit));
+}
+
+void DeleteCustomControlObjects(std::vector<CCustomControlObject*>& widgets) {
+  for (CCustomControlObject* w : widgets) delete w;
+  widgets.clear();
+}
+
+// --- Factory ---
+
+void RegisterCustomControl(std::uint32_t controlType, CustomControlCreator creator) {
+  Creators()[controlType] = creator;
+}
+
+CCustomControlObject* CreateCustomControl(std::uint32_t controlType) {
+  auto it = Creators().find(controlType);
+  return it == Creators().end() ? nullptr : it->second();
+}
+
+// --- Record helpers ---
+
+void ArchiveColour(CArchive& ar, CColour& colour) {
+  if (ar.IsStoring())
+    ar.WriteU32(colour.argb);
+  else
+    colour.argb = ar.ReadU32();
+}
+
+void ArchiveTextStyle(CArchive& ar, CTextStyle& style, std::optional<CLogFont>& stored) {
+  if (ar.IsStoring()) {
+    // The record read last is written again while it still gives this style, so that the
+    // fields the style does not keep survive a round trip.
+    CLogFont lf;
+    bool same = false;
+    if (stored) {
+      CTextStyle fromStored;
+      fromStored.FromLogFont(*stored);
+      fromStored.colour = style.colour;
+      same = fromStored == style && fromStored.weight == style.weight;
+    }
+    if (same)
+      lf = *stored;
+    else
+      style.ToLogFont(lf);
+    ar.WriteI32(lf.height);
+    ar.WriteI32(lf.width);
+    ar.WriteI32(lf.escapement);
+    ar.WriteI32(lf.orientation);
+    ar.WriteI32(lf.weight);
+    for (std::uint8_t b : {lf.italic, lf.underline, lf.strikeOut, lf.charSet, lf.outPrecision, lf.clipPrecision,
+                           lf.quality, lf.pitchAndFamily})
+      ar.WriteU8(b);
+    ar.WriteString(CStringToUtf8(lf.faceName));
+    return;
+  }
+  CLogFont lf;
+  lf.height = ar.ReadI32();
+  lf.width = ar.ReadI32();
+  lf.escapement = ar.ReadI32();
+  lf.orientation = ar.ReadI32();
+  lf.weight = ar.ReadI32();
+  for (std::uint8_t* b : {&lf.italic, &lf.underline, &lf.strikeOut, &lf.charSet, &lf.outPrecision, &lf.clipPrecision,
+                          &lf.quality, &lf.pitchAndFamily})
+    *b = ar.ReadU8();
+  // The face field holds 31 characters; a longer stored name is cut there.
+  lf.faceName = Utf8ToCString(ar.ReadString()).substr(0, kLogFontFaceMax);
+  // The colour is not part of the record: the style keeps its own.
+  const CColour colour = style.colour;
+  style.FromLogFont(lf);
+  style.colour = colour;
+  stored = lf;
+}
+
+bool ReleaseImageRef(CCCImage*& ref, const CCCImageBase* image) {
+  if (!ref || ref != image) return false;
+  ref = nullptr;
+  return true;
+}
+
+void ArchiveImageRef(CArchive& ar, CCCImage*& image, const CRecordLookup& lookup) {
+  CUuid id = image ? image->GetId() : CUuid{};
+  ArchiveUuid(ar, id);
+  if (ar.IsLoading()) image = id.IsNil() ? nullptr : lookup.FindImage(id);
+}
+
+bool UnionRects(CRect& out, const CRect& a, const CRect& b) {
+  out = b;
+  if (b.left == b.right || b.top == b.bottom) {
+    out = a;
+  } else {
+    out.left = std::min(out.left, a.left);
+    out.top = std::min(out.top, a.top);
+    out.right = std::max(out.right, a.right);
+    out.bottom = std::max(out.bottom, a.bottom);
+  }
+  return out.left != out.right && out.top != out.bottom;
+}

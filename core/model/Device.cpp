@@ -1,0 +1,475 @@
+// Base behaviour of the device operations, the base records and the outgoing queue.
+#include "core/model/Device.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "core/comms/ControlMessage.h"
+#include "core/model/ControlPanel.h"
+#include "core/file/DataStream.h"
+#include "core/model/Snapshot.h"
+#include "core/model/DeviceHost.h"
+#include "core/support/SystemMessages.h"
+#include "platform/Archive.h"
+#include "platform/Clock.h"
+#include "platform/Graphics.h"
+#include "platform/Sync.h"
+#include "platform/WindowMessages.h"
+#include "platform/TextFormat.h"
+
+namespace {
+// Length word of the archive's placement block: eleven 32-bit words.
+constexpr std::uint32_t kPlacementLength = 44;
+// Height of every base tile.
+constexpr int kTileHeight = 30;
+// ARGB of the veil over an ignored device's tile.
+constexpr std::uint32_t kIgnoredVeil = 0x96323232u;
+// Bounds the walk of GetParameterAt for a family whose list lacks its "NULL" end.
+constexpr int kMaxParameters = 100000;
+
+}  // namespace
+
+CDevice::CDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
+                 std::uint32_t modelIndex)
+    : m_host(host),
+      m_frame(frame),
+      m_uuid(MakeUuid()),
+      m_deviceId(deviceId),
+      m_typeCode(typeCode),
+      m_modelIndex(modelIndex) {}
+
+CDevice::~CDevice() { ClearQueue(); }
+
+// --- CObjectProperties ---
+
+void CDevice::CopyToClipboard(std::uint32_t command) { (void)command; }
+bool CDevice::CanCopy(std::uint32_t command) {
+  (void)command;
+  return false;
+}
+void CDevice::PasteFromClipboard(std::uint32_t command) { (void)command; }
+bool CDevice::CanPaste(std::uint32_t command) {
+  (void)command;
+  return false;
+}
+std::uint32_t CDevice::GetClipboardFormat() { return 0; }
+
+// --- Drawing, naming and menus ---
+
+int CDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
+  (void)blinkPhase;
+  if (rect == CRect{} || !g) return kTileHeight;
+  // A translucent dark grey veil over what the family drew marks an ignored device.
+  if (m_ignored) g->FillRectangle(CBrush::Solid(CColour{kIgnoredVeil}), CRectF::FromRect(rect));
+  return kTileHeight;
+}
+
+bool CDevice::IsTileVisible(int viewMode) {
+  (void)viewMode;
+  return true;
+}
+
+void CDevice::Reinitialise(std::uint32_t mode) {
+  (void)mode;
+  m_needsInitialisation = true;
+}
+
+CSize CDevice::GetPanelSize() { return CSize{300, 300}; }
+
+std::string CDevice::GetDisplayName() {
+  std::string name = m_name.empty() ? GetModelName() : m_name;
+  return name + " - ID: " + std::to_string(std::int32_t(m_deviceId));
+}
+
+void CDevice::BuildContextMenu(CMenu& menu, int argument) {
+  (void)menu;
+  (void)argument;
+}
+
+bool CDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
+  (void)command;
+  (void)argument;
+  return false;
+}
+
+void CDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) { (void)cmdUI; }
+void CDevice::OnStatusEvent(int statusCode) { (void)statusCode; }
+void CDevice::FillPropertiesPane(IDevicePropertyGrid& grid) { (void)grid; }
+bool CDevice::OnPropertyChanged(CDeviceProperty& row) {
+  (void)row;
+  return false;
+}
+
+// --- Parameters ---
+
+void CDevice::ApplyControlChange(const CParamValue& value) { ApplyKeptControlChange(value, value); }
+
+void CDevice::ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested) {
+  if (CControlPanel* panel = m_controlPanel) panel->NotifyParameterChanged(stored);
+  if (m_host) m_host->OnParameterChanged(this, stored, requested);
+}
+
+bool CDevice::IsLinkable() { return true; }
+
+CParamInfo CDevice::GetParameterAt(int n) {
+  (void)n;
+  CParamInfo info;
+  info.name = "NULL";
+  return info;
+}
+
+CParamValue CDevice::GetCurrentValue(int parameterId) {
+  (void)parameterId;
+  return MakeNoParamValue();
+}
+
+void CDevice::ListParameters(int controlKind, std::vector<CParamInfo>& out) {
+  (void)controlKind;
+  (void)out;
+}
+
+void CDevice::ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) {
+  (void)like;
+  (void)out;
+}
+
+CParamInfo CDevice::FindParameter(const CParamInfo& info) {
+  for (int n = 0; n < kMaxParameters; ++n) {
+    CParamInfo entry = GetParameterAt(n);
+    if (entry.name == "NULL") return entry;
+    if (entry == info) return entry;
+  }
+  return CDevice::GetParameterAt(0);
+}
+
+// --- Records ---
+
+void CDevice::Serialize(CArchive& ar) {
+  if (ar.IsStoring()) {
+    ar.WriteU32(2);
+    ArchiveUuid(ar, m_uuid);
+    // Window-placement order: length first, minimised before maximised.
+    ar.WriteU32(kPlacementLength);
+    ar.WriteU32(std::uint32_t(m_placement[kPlFlags]));
+    ar.WriteU32(std::uint32_t(m_placement[kPlShowCmd]));
+    ar.WriteI32(m_placement[kPlMinX]);
+    ar.WriteI32(m_placement[kPlMinY]);
+    ar.WriteI32(m_placement[kPlMaxX]);
+    ar.WriteI32(m_placement[kPlMaxY]);
+    ar.WriteI32(m_placement[kPlLeft]);
+    ar.WriteI32(m_placement[kPlTop]);
+    ar.WriteI32(m_placement[kPlRight]);
+    ar.WriteI32(m_placement[kPlBottom]);
+    ar.WriteU32(m_controlPanel || m_panelWasOpen ? 1u : 0u);
+    ar.WriteI32(m_panelOrder);
+    ar.WriteU32(m_ignored ? 1u : 0u);
+    return;
+  }
+
+  const std::uint32_t version = ar.ReadU32();
+  CArchive::CheckVersion(version, 1, 2, "device record");
+  if (version == 2) ArchiveUuid(ar, m_uuid);
+  ar.ReadU32();  // placement length
+  m_placement[kPlFlags] = ar.ReadI32();
+  m_placement[kPlShowCmd] = ar.ReadI32();
+  m_placement[kPlMinX] = ar.ReadI32();
+  m_placement[kPlMinY] = ar.ReadI32();
+  m_placement[kPlMaxX] = ar.ReadI32();
+  m_placement[kPlMaxY] = ar.ReadI32();
+  m_placement[kPlLeft] = ar.ReadI32();
+  m_placement[kPlTop] = ar.ReadI32();
+  m_placement[kPlRight] = ar.ReadI32();
+  m_placement[kPlBottom] = ar.ReadI32();
+  // The stored word was a window address: it only tells that the panel was open.
+  m_panelWasOpen = ar.ReadU32() != 0;
+  m_panelOrder = ar.ReadI32();
+  if (version == 2) m_ignored = ar.ReadU32() != 0;
+  if (m_placement[kPlRight] < m_placement[kPlLeft]) std::swap(m_placement[kPlLeft], m_placement[kPlRight]);
+  if (m_placement[kPlBottom] < m_placement[kPlTop]) std::swap(m_placement[kPlTop], m_placement[kPlBottom]);
+}
+
+void CDevice::SerializeStream(CDataStream& ds) {
+  if (!ds.IsStoring() && !ds.IsLoading()) return;
+  try {
+    if (!ds.Version(2)) return;
+    StreamUuid(ds, m_uuid);
+    // The stream keeps the device's own order: the maximised point is the first position.
+    CWindowPlacement wp = GetPanelPlacement();
+    std::swap(wp.minPosition, wp.maxPosition);
+    StreamWindowPlacement(ds, wp);
+    std::uint32_t panelOpen = m_controlPanel || m_panelWasOpen ? 1u : 0u;
+    std::int32_t order = m_panelOrder;
+    std::uint8_t ignored = m_ignored ? 1 : 0;
+    if (ds.IsLoading()) {
+      std::swap(wp.minPosition, wp.maxPosition);
+      SetPanelPlacement(wp);
+    }
+    ds.U32(panelOpen);
+    if (ds.IsLoading()) m_panelWasOpen = panelOpen != 0;
+    ds.I32(order);
+    if (ds.IsLoading()) m_panelOrder = order;
+    ds.U8(ignored);
+    if (ds.IsLoading()) m_ignored = ignored != 0;
+  } catch (const CStreamError&) {
+  }
+}
+
+CSnapshotData* CDevice::CreateSnapshotData() { return nullptr; }
+void CDevice::ApplySnapshotData(const CSnapshotData& data) { (void)data; }
+
+// --- Comms ---
+
+bool CDevice::GetNextPollMessage(CControlMessage& record) {
+  (void)record;
+  return false;
+}
+void CDevice::ProcessReply(CControlMessage& record) { (void)record; }
+bool CDevice::BuildReadSecurityMessage(CControlMessage& record) {
+  (void)record;
+  return false;
+}
+bool CDevice::BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users) {
+  (void)record;
+  (void)users;
+  return false;
+}
+bool CDevice::BuildSecurityCheckMessage(CControlMessage& record) {
+  (void)record;
+  return false;
+}
+void CDevice::DecodeSecurityBlock(const std::uint8_t* reply, CUserList& users) {
+  (void)reply;
+  (void)users;
+}
+
+// --- Live meters, LEDs and status ---
+
+int CDevice::DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* dc, int mode) {
+  (void)g;
+  (void)rect;
+  (void)dc;
+  (void)mode;
+  return 0;
+}
+
+CRect CDevice::GetExtraRect(Graphics* dc, const CRect& meterRect) {
+  (void)dc;
+  (void)meterRect;
+  return CRect{};
+}
+
+void CDevice::DrawLed(Graphics& g, int colourCode, int left, int top, int right, int bottom) {
+  CColour centre{0x00000000u};
+  switch (colourCode) {
+    case kLedRed:
+      centre = CColour{0xFFFF0000u};
+      break;
+    case kLedGreen:
+      centre = CColour{0xFF00FF00u};
+      break;
+    case kLedYellow:
+      centre = CColour{0xFFFFFF00u};
+      break;
+    default:
+      break;
+  }
+  const CColour edge{centre.argb & 0x00FFFFFFu};
+  const CColour half = CColour::FromArgb(std::uint8_t(centre.A() / 2), centre.R(), centre.G(), centre.B());
+  const CRectF ellipse{float(left), float(top), float(right - left), float(bottom - top)};
+  CGraphicsPath path;
+  path.AddEllipse(ellipse);
+  // Full colour in the middle, half of it at 70 % of the radius, nothing at the rim.
+  CBrush brush = CBrush::EllipseGradient(ellipse, centre, edge);
+  brush.SetInterpolationColours({{0.0f, centre}, {0.7f, half}, {1.0f, edge}});
+  g.FillPath(brush, path);
+}
+
+void CDevice::OnSystemSolo(bool solo) { (void)solo; }
+std::uint32_t CDevice::HasWarnings() { return m_warningBits; }
+std::string CDevice::GetStatusText() { return m_name; }
+int CDevice::GetOnlineStatusParamId() { return 0; }
+int CDevice::GetOfflineStatusParamId() { return 0; }
+int CDevice::GetWarningStatusParamId() { return 0; }
+
+bool CDevice::SetIgnored(bool ignored) {
+  m_ignored = ignored;
+  return ignored;
+}
+
+std::uint32_t CDevice::GetMessageMergeMask(const CControlMessage& message) {
+  (void)message;
+  return 0;
+}
+
+// --- Connection level ---
+
+void CDevice::Post(std::uint32_t message, LPARAM lParam) {
+  if (m_frame) m_frame->Post(CPostedMessage{message, 0, lParam, m_handle.Value(), {}});
+}
+
+void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {
+  if (!m_host) return;
+  m_host->WriteErrorLog(FormatText("Reply to command 0x%X from device ID %u not used (%s)\n",
+                                     unsigned(record.command), unsigned(m_deviceId), why));
+}
+
+void CDevice::UpdateCommsState(bool replyOk) {
+  bool notify = false;
+  m_missedLastReply = !replyOk;
+  if (replyOk) {
+    if (m_commsLevel > kMaxCommsLevel - 1 || m_ignored) return;
+    const std::int32_t level = ++m_commsLevel;
+    m_missCount = 0;
+    notify = level < 4;
+    if (level == kConnectedAbove + 1 && m_host)
+      m_host->WriteLog("Connected to " + GetModelName() + " " + m_name + " " + " ID: " +
+                         std::to_string(std::int32_t(m_deviceId)) + "\n");
+  } else {
+    ++m_missCount;
+    if (m_commsLevel > 0 && --m_commsLevel == 0) {
+      OnDisconnected(false);
+      notify = true;
+    }
+  }
+  if (!notify) return;
+  Post(FrameMsg::kRedrawMeterEntry);
+  Post(FrameMsg::kRefreshRack);
+  Post(FrameMsg::kPropagateOnline);
+  // The open panel is told whether the device is online now.
+  if (m_controlPanel) Post(FrameMsg::kPanelOnlineState, IsConnected() ? 1 : 0);
+  if (m_host && m_host->IsSelectedDevice(this)) Post(FrameMsg::kSelectDevice);
+}
+
+void CDevice::EndUnconnectedSession() {
+  if (m_commsLevel == 0 && m_warningBits == 0) return;
+  m_commsLevel = 0;
+  m_warningBits = 0;
+  m_replyTimerStart = 0;
+  m_replyTimeout = 0;
+  Post(FrameMsg::kRedrawMeterEntry);
+  Post(FrameMsg::kRefreshRack);
+  Post(FrameMsg::kPropagateOnline);
+  Post(FrameMsg::kPropagateWarning);
+  if (m_controlPanel) Post(FrameMsg::kPanelOnlineState, 0);
+}
+
+void CDevice::OnDisconnected(bool clearWarnings) {
+  m_commsLevel = 0;
+  if (m_controlPanel) Post(FrameMsg::kPanelOnlineState);
+  if (clearWarnings) m_warningBits = 0;
+  m_replyTimerStart = 0;
+  m_replyTimeout = 0;
+  Post(FrameMsg::kInvalidatePanel);
+  Post(FrameMsg::kPropagateOnline);
+  Post(FrameMsg::kPropagateWarning);
+  if (m_host)
+    m_host->WriteLog("Disconnected from " + GetModelName() + " " + m_name + " " + " ID: " +
+                       std::to_string(std::int32_t(m_deviceId)) + "\n");
+}
+
+// --- Placement ---
+
+CWindowPlacement CDevice::GetPanelPlacement() const {
+  CWindowPlacement wp;
+  wp.flags = std::uint32_t(m_placement[kPlFlags]);
+  wp.showCmd = std::uint32_t(m_placement[kPlShowCmd]);
+  wp.minPosition = CPoint{m_placement[kPlMinX], m_placement[kPlMinY]};
+  wp.maxPosition = CPoint{m_placement[kPlMaxX], m_placement[kPlMaxY]};
+  wp.normalPosition =
+      CRect{m_placement[kPlLeft], m_placement[kPlTop], m_placement[kPlRight], m_placement[kPlBottom]};
+  return wp;
+}
+
+void CDevice::SetPanelPlacement(const CWindowPlacement& wp) {
+  m_placement[kPlFlags] = std::int32_t(wp.flags);
+  m_placement[kPlShowCmd] = std::int32_t(wp.showCmd);
+  m_placement[kPlMinX] = wp.minPosition.x;
+  m_placement[kPlMinY] = wp.minPosition.y;
+  m_placement[kPlMaxX] = wp.maxPosition.x;
+  m_placement[kPlMaxY] = wp.maxPosition.y;
+  m_placement[kPlLeft] = wp.normalPosition.left;
+  m_placement[kPlTop] = wp.normalPosition.top;
+  m_placement[kPlRight] = wp.normalPosition.right;
+  m_placement[kPlBottom] = wp.normalPosition.bottom;
+}
+
+// --- Outgoing queue ---
+
+void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message) {
+  if (!message) return;
+  CSingleLock lock(m_host->GetLock());
+  if (!force && (!m_host->IsPortOpen() || !IsConnected())) return;  // dropped
+  const std::uint32_t mask = GetMessageMergeMask(*message);
+  if (mask != 0) {
+    auto same = std::find_if(m_queue.begin(), m_queue.end(), [&](const auto& queued) {
+      if (queued->command != message->command) return false;
+      for (int i = 0; i < 32; ++i)
+        if ((mask >> i) & 1u && queued->frame[i] != message->frame[i]) return false;
+      return true;
+    });
+    if (same != m_queue.end()) m_queue.erase(same);
+  }
+  m_queue.push_back(std::move(message));
+}
+
+void CDevice::ClearQueue() {
+  if (!m_host) {
+    m_queue.clear();
+    return;
+  }
+  CSingleLock lock(m_host->GetLock());
+  m_queue.clear();
+}
+
+bool CDevice::PopMessage(CControlMessage& record) {
+  CSingleLock lock(m_host->GetLock());
+  if (m_queue.empty()) return false;
+  record = *m_queue.front();
+  m_queue.erase(m_queue.begin());
+  return true;
+}
+
+std::size_t CDevice::GetQueueSize() const {
+  CSingleLock lock(m_host->GetLock());
+  return m_queue.size();
+}
+
+bool CDevice::HasQueuedCommand(std::uint32_t command) const {
+  CSingleLock lock(m_host->GetLock());
+  return std::any_of(m_queue.begin(), m_queue.end(),
+                     [command](const auto& message) { return message->command == command; });
+}
+
+bool CDevice::PeekQueuedMessage(std::size_t i, CControlMessage& out) const {
+  CSingleLock lock(m_host->GetLock());
+  if (i >= m_queue.size()) return false;
+  out = *m_queue[i];
+  return true;
+}
+
+void CDevice::StartReplyTimer() {
+  m_replyTimerStart = GetTickCount();
+  m_replyTimeout = kReplyTimeoutMs;
+}
+
+// --- Parameter id set ---
+
+void CDevice::AddParamId(std::uint32_t id) {
+  if (!HasParamId(id)) m_paramIds.push_back(id);
+}
+
+void CDevice::RemoveParamId(std::uint32_t id) {
+  m_paramIds.erase(std::remove(m_paramIds.begin(), m_paramIds.end(), id), m_paramIds.end());
+}
+
+bool CDevice::HasParamId(std::uint32_t id) const {
+  return std::find(m_paramIds.begin(), m_paramIds.end(), id) != m_paramIds.end();
+}
+
+std::optional<std::string> CDevice::DeviceIdInUseRefusal(std::uint64_t id) const {
+  if (id == 0 || !m_host) return std::nullopt;
+  for (const CDevice* other : m_host->GetDevices())
+    if (other != this && other->GetDeviceId() == id) return "Device ID " + std::to_string(id) + " already in use";
+  return std::nullopt;
+}

@@ -1,0 +1,283 @@
+// Base class of every device family: identity, connection level, outgoing queue, the base
+// records in the system file and in data streams, and the virtual operations through which
+// the system, the worker, the rack, the panels and the properties pane reach each family.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/model/ObjectProperties.h"
+#include "core/values/ParamRecords.h"
+#include "core/model/User.h"
+#include "core/file/Uuid.h"
+#include "platform/ObjectHandle.h"
+#include "platform/Types.h"
+
+class CArchive;
+class CCmdUI;
+class CControlMessage;
+class CControlPanel;
+class CDataStream;
+class CDeviceProperty;
+class CMenu;
+class CSnapshotData;
+class Graphics;
+class IDeviceHost;
+class IDevicePropertyGrid;
+class IMessageSink;
+struct CWindowPlacement;
+
+// Connection levels (0 to 6): a device is connected above kConnectedAbove.
+inline constexpr std::int32_t kMaxCommsLevel = 6;
+inline constexpr std::int32_t kConnectedAbove = 2;
+
+// Milliseconds the reply timer runs once started.
+inline constexpr std::uint32_t kReplyTimeoutMs = 7000;
+
+// Colour codes of DrawLed.
+enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
+
+// Threads: every operation runs on the UI thread unless its comment names the worker.
+// The worker calls GetNextPollMessage, ProcessReply, the security operations,
+// UpdateCommsState and OnDisconnected; it holds the system's lock around ProcessReply.
+class CDevice : public CObjectProperties {
+ public:
+  // host is the owning system (null only for a device built on its own); frame receives the
+  // device's posts (may be null).
+  CDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
+          std::uint32_t modelIndex);
+  // Families call ClearQueue first; the base frees whatever is still queued.
+  ~CDevice() override;
+  CDevice(const CDevice&) = delete;
+  CDevice& operator=(const CDevice&) = delete;
+
+  // --- CObjectProperties (base: nothing to copy or paste) ---
+  void CopyToClipboard(std::uint32_t command) override;
+  bool CanCopy(std::uint32_t command) override;
+  void PasteFromClipboard(std::uint32_t command) override;
+  bool CanPaste(std::uint32_t command) override;
+  std::uint32_t GetClipboardFormat() override;
+
+  // --- Drawing, naming and menus ---
+  // Draws the rack tile into rect and returns its height; a null graphics or an empty rect
+  // only asks for the height. The base veils an ignored device's tile and returns 30.
+  virtual int DrawTile(Graphics* g, const CRect& rect, int blinkPhase);
+  virtual bool IsTileVisible(int viewMode);
+  // Marks the device for a full read-back; mode is the going-online choice (0 retrieve, 1 send).
+  virtual void Reinitialise(std::uint32_t mode);
+  virtual CSize GetPanelSize();
+  // The name, or the model name when it is empty, followed by " - ID: <device ID>".
+  virtual std::string GetDisplayName();
+  virtual void BuildContextMenu(CMenu& menu, int argument);
+  // True when the command was handled.
+  virtual bool OnContextMenuCommand(std::uint32_t command, int argument);
+  virtual void OnUpdateContextMenuCommand(CCmdUI& cmdUI);
+  // Status codes 103 to 109 that the family posted with FrameMsg::kStatusEvent.
+  virtual void OnStatusEvent(int statusCode);
+  // Adds the device's groups of rows to the properties grid; the base adds none.
+  virtual void FillPropertiesPane(IDevicePropertyGrid& grid);
+  // True when the change was accepted; false with the row's error text set.
+  virtual bool OnPropertyChanged(CDeviceProperty& row);
+  // Class name of the family's control-panel view; null when the family has none.
+  virtual const char* GetControlPanelClass() = 0;
+  virtual std::string GetModelName() = 0;
+
+  // --- Parameters ---
+  // The family applies, clamps and queues the change, then calls this base, which refreshes
+  // the open panel and the custom panels and spreads the value to linked parameters.
+  virtual void ApplyControlChange(const CParamValue& value);
+  // The base step for a change the device did not take (a lock keeps its setting): the open
+  // panel and the custom panels show stored, the device's stored value, and the linked
+  // parameters receive requested, the value asked for, as they would had it been taken.
+  void ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested);
+  virtual bool IsLinkable();
+  // Parameter n of the device; the entry named "NULL" ends the list.
+  virtual CParamInfo GetParameterAt(int n);
+  virtual CParamValue GetCurrentValue(int parameterId);
+  // Appends copies of the parameters that a widget of this control kind can bind to.
+  virtual void ListParameters(int controlKind, std::vector<CParamInfo>& out);
+  // Appends copies of the parameters of the same kind as like, or of every parameter when like
+  // is the "NULL" entry. Base: nothing.
+  virtual void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out);
+  // The device's entry equal to info (walking GetParameterAt), else the "NULL" entry.
+  virtual CParamInfo FindParameter(const CParamInfo& info);
+
+  // --- Records ---
+  // The base record of the system file; families call it first and append their own.
+  // Loading errors throw CArchiveException.
+  virtual void Serialize(CArchive& ar);
+  // The base record of a data stream; stream errors end it silently.
+  virtual void SerializeStream(CDataStream& ds);
+  // A new settings image for a snapshot (the caller owns it), or null.
+  virtual CSnapshotData* CreateSnapshotData();
+  virtual void ApplySnapshotData(const CSnapshotData& data);
+
+  // --- Comms (worker thread) ---
+  // Fills the record with the next request and returns true, or false with nothing to send.
+  virtual bool GetNextPollMessage(CControlMessage& record);
+  // Parses a completed transaction; runs under the system's lock.
+  virtual void ProcessReply(CControlMessage& record);
+  virtual bool BuildReadSecurityMessage(CControlMessage& record);
+  // With both null only answers whether the family writes a security block.
+  virtual bool BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users);
+  virtual bool BuildSecurityCheckMessage(CControlMessage& record);
+  virtual void DecodeSecurityBlock(const std::uint8_t* reply, CUserList& users);
+
+  // --- Live meters, LEDs and status ---
+  // Draws the live-meter column and returns its width; null graphics only asks the width.
+  virtual int DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* dc, int mode);
+  virtual CRect GetExtraRect(Graphics* dc, const CRect& meterRect);
+  // A round LED with a soft edge; colour codes kLedRed, kLedGreen, kLedYellow, any other
+  // code draws nothing visible.
+  virtual void DrawLed(Graphics& g, int colourCode, int left, int top, int right, int bottom);
+  virtual void OnSystemSolo(bool solo);
+  virtual std::uint32_t HasWarnings();
+  virtual std::string GetStatusText();
+  // The device dropped off the bus (worker thread, or UI thread while offline).
+  virtual void OnDisconnected(bool clearWarnings);
+  virtual int GetOnlineStatusParamId();
+  virtual int GetOfflineStatusParamId();
+  virtual int GetWarningStatusParamId();
+  // Stores the flag and returns it. Any thread.
+  virtual bool SetIgnored(bool ignored);
+  // Bit i set: frame byte i (0 to 31) identifies the setting, so a newer message with equal
+  // bytes there replaces a queued one. 0: never merge. Called under the system's lock.
+  virtual std::uint32_t GetMessageMergeMask(const CControlMessage& message);
+
+  // --- Non-virtual members ---
+  CUuid GetUuid() const { return m_uuid; }
+  std::string GetName() const { return m_name; }
+  void SetName(const std::string& name) { m_name = name; }
+  std::uint32_t GetDeviceId() const { return m_deviceId; }
+  void SetDeviceId(std::uint32_t id) { m_deviceId = id; }
+  // The refusal of id as this device's new ID when another device of the system has it
+  // ("Device ID n already in use"); none for a free ID or 0, which devices not yet addressed share.
+  std::optional<std::string> DeviceIdInUseRefusal(std::uint64_t id) const;
+  std::uint32_t GetTypeCode() const { return m_typeCode; }
+  std::uint32_t GetModelIndex() const { return m_modelIndex; }
+  std::string GetFirmwareVersion() const { return m_firmwareVersion; }
+  // The owning system as the families see it; null only for a device built without one.
+  IDeviceHost* GetHost() const { return m_host; }
+  // Names the device in posted messages: unique in the process and never reused, so a message
+  // that arrives after the device has gone finds nothing (CSystem::FindDeviceByHandle).
+  std::uint64_t GetHandle() const { return m_handle.Value(); }
+  // Posts the message about this device (its handle) to the frame, when there is one. Any thread.
+  void Post(std::uint32_t message, LPARAM lParam = 0);
+
+  // Connection level (Any thread reads; the worker moves it).
+  // Reply ok raises the level (up to 6), a miss lowers it; posts and log lines at the edges.
+  void UpdateCommsState(bool replyOk);
+  bool IsConnected() const { return m_commsLevel > kConnectedAbove; }
+  std::int32_t GetCommsLevel() const { return m_commsLevel; }
+  // Going offline, for a device that is not connected: the level falls to 0 and the warnings
+  // its replies raised go, so that it looks offline; no "Disconnected" line, as it was never
+  // connected or its drop was logged already. UI thread, with the worker idle.
+  void EndUnconnectedSession();
+  std::uint32_t GetMissCount() const { return m_missCount; }
+  // True from a transaction that ended without a complete reply until the next reply: the
+  // unit may have gone silent, and a family can then probe it with a short request instead of
+  // spending a long time-out on every turn. Any thread.
+  bool HasMissedLastReply() const { return m_missedLastReply; }
+  bool IsIgnored() const { return m_ignored; }
+  bool NeedsInitialisation() const { return m_needsInitialisation; }
+  void SetNeedsInitialisation(bool on) { m_needsInitialisation = on; }
+
+  // The open control panel, null when none is open. The frame sets it when it opens the
+  // panel and clears it when the panel closes.
+  CControlPanel* GetControlPanel() const { return m_controlPanel; }
+  // Opening or closing a panel supersedes the mark that a loaded record left.
+  void SetControlPanel(CControlPanel* panel) {
+    m_controlPanel = panel;
+    m_panelWasOpen = false;
+  }
+  // Set by loading a record whose panel was open when it was stored; the frame reads and
+  // clears it before it reopens the panel. Never a window pointer.
+  bool WasPanelOpenWhenStored() const { return m_panelWasOpen; }
+  void ClearPanelWasOpen() { m_panelWasOpen = false; }
+  std::int32_t GetPanelOrder() const { return m_panelOrder; }
+  void SetPanelOrder(std::int32_t order) { m_panelOrder = order; }
+  // The panel frame's placement (positions and normal rectangle in window terms).
+  CWindowPlacement GetPanelPlacement() const;
+  void SetPanelPlacement(const CWindowPlacement& placement);
+
+  // Outgoing queue; every operation takes the system's lock. Any thread.
+  // Appends a message (ownership passes to the queue); without force it is dropped while the
+  // port is closed or the device is not connected. A message for the same setting as a
+  // queued one (see GetMessageMergeMask) replaces it and goes to the back.
+  void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
+  void ClearQueue();
+  // Copies the oldest message into record and removes it; false when the queue is empty.
+  bool PopMessage(CControlMessage& record);
+  std::size_t GetQueueSize() const;
+  // True while a message with that command waits in the queue. Any thread.
+  bool HasQueuedCommand(std::uint32_t command) const;
+  // A copy of queued message i (tests and diagnostics); false when out of range.
+  bool PeekQueuedMessage(std::size_t i, CControlMessage& out) const;
+
+  // Starts the 7-second reply timer (amplifier families, after a change or a paste).
+  void StartReplyTimer();
+  std::uint32_t GetReplyTimerStart() const { return m_replyTimerStart; }
+  std::uint32_t GetReplyTimeout() const { return m_replyTimeout; }
+  // Forgets the reply timer (the hold-off has run out). Any thread.
+  void ClearReplyTimer() {
+    m_replyTimerStart = 0;
+    m_replyTimeout = 0;
+  }
+
+  // Parameter ids the family keeps as a set.
+  void AddParamId(std::uint32_t id);
+  void RemoveParamId(std::uint32_t id);
+  bool HasParamId(std::uint32_t id) const;
+
+ protected:
+  // Writes to the comms error log that a reply to the record's command was answered but not
+  // used, and why. Any thread.
+  void LogUnusedReply(const CControlMessage& record, const char* why);
+
+  // Placement words in the device's own order.
+  enum {
+    kPlFlags,
+    kPlShowCmd,
+    kPlMaxX,
+    kPlMaxY,
+    kPlMinX,
+    kPlMinY,
+    kPlLeft,
+    kPlTop,
+    kPlRight,
+    kPlBottom,
+    kPlacementWords
+  };
+
+  IDeviceHost* m_host;
+  IMessageSink* m_frame;
+  const CObjectHandle m_handle;
+  std::atomic<CControlPanel*> m_controlPanel{nullptr};
+  bool m_panelWasOpen = false;
+  std::array<std::int32_t, kPlacementWords> m_placement{0, 3, -1, -1, -1, -1, -1, -1, 500, 500};
+  std::int32_t m_panelOrder = 0;
+  std::uint32_t m_pollCounter = 0;
+  CUuid m_uuid;
+  std::uint32_t m_deviceId;
+  std::uint32_t m_typeCode;
+  std::uint32_t m_modelIndex;
+  std::string m_name;
+  std::string m_firmwareVersion;
+  std::atomic<std::int32_t> m_commsLevel{0};
+  std::atomic<std::uint32_t> m_warningBits{0};
+  std::atomic<std::uint32_t> m_missCount{0};
+  std::atomic<bool> m_missedLastReply{false};
+  std::atomic<bool> m_ignored{false};
+  std::atomic<bool> m_needsInitialisation{true};
+  std::atomic<std::uint32_t> m_replyTimerStart{0};
+  std::atomic<std::uint32_t> m_replyTimeout{0};
+  std::vector<std::uint32_t> m_paramIds;
+  std::vector<std::unique_ptr<CControlMessage>> m_queue;  // guarded by the system's lock
+
+ private:
+};

@@ -1,0 +1,63 @@
+// What a device family needs of the system that owns it: the lock that guards the device
+// queues and the reply hand-over, the modified flag, the port state, confirmations, notices to
+// the other devices, the log and the current user's rights. The system implements it; the
+// families reach the system only through it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/model/User.h"
+#include "platform/Sync.h"
+
+class CAppSettings;
+class CCPData;
+class CDevice;
+struct CParamValue;
+
+class IDeviceHost {
+ public:
+  // The recursive lock of the device list, the device queues, the reply hand-over and the log.
+  // Any thread.
+  virtual CCriticalSection& GetLock() const = 0;
+  virtual void SetModified(bool modified = true) = 0;
+  // True while the serial port is open. Any thread.
+  virtual bool IsPortOpen() const = 0;
+  // True when the action may go ahead (the user confirmed it, or it needs no confirmation).
+  // UI thread.
+  virtual bool ConfirmAction(std::uint32_t action) = 0;
+  // A parameter of the device changed: the custom panels show stored, the device's value now,
+  // and with linking active the linked parameters receive requested. UI thread.
+  virtual void OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested) = 0;
+  // True when the device is the one selected in the rack. Any thread.
+  virtual bool IsSelectedDevice(const CDevice* device) const = 0;
+  // Shows a file error through the user interface (nothing without one).
+  virtual void ShowFileError(const std::string& text, const std::string& caption) const = 0;
+  // Calls OnSystemSolo(solo) on every device of the list but the caller, in list order.
+  virtual void NotifyOtherDevices(CDevice* caller, bool solo) = 0;
+  // Appends the type code and the device ID of every amplifier and breakout box, in list order.
+  virtual void CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes,
+                                   std::vector<std::uint32_t>& deviceIds) const = 0;
+  // A time-stamped line to the log file and the output pane; the error form only when comms
+  // errors are logged. Any thread.
+  virtual void WriteLog(const std::string& text) = 0;
+  virtual void WriteErrorLog(const std::string& text) = 0;
+  // The current user's rights.
+  virtual bool CanCurrentUserEditDeviceProperties() const = 0;
+  virtual const CUserList& GetUsers() const = 0;
+  virtual int GetCurrentUser() const = 0;
+  virtual const CAppSettings& GetSettings() const = 0;
+  // The System Monitor pane is shown (the families then poll meters). Any thread.
+  virtual bool IsSystemMonitorVisible() const = 0;
+  // True while the system file is read: devices built then have their contents read from it.
+  virtual bool IsReadingFile() const = 0;
+  // The other devices and the custom panels, for commands that copy between devices or look
+  // for widgets bound to a device. The device list is a copy taken under the lock.
+  virtual std::vector<CDevice*> GetDevices() const = 0;
+  virtual CDevice* GetDevice(int index) const = 0;
+  virtual const std::vector<CCPData*>& GetCustomPanels() const = 0;
+
+ protected:
+  ~IDeviceHost() = default;
+};

@@ -1,0 +1,211 @@
+// Device properties grid rows.
+#include "core/model/DeviceProperty.h"
+
+#include <charconv>
+
+CDeviceProperty::CDeviceProperty(std::string name, Value value, std::string description, std::uint32_t data)
+    : m_name(std::move(name)), m_value(value), m_description(std::move(description)), m_data(data), m_reference(value) {}
+
+std::unique_ptr<CDeviceProperty> CDeviceProperty::MakeMaskedEdit(std::string name, std::string text,
+                                                                 std::string description, std::string mask,
+                                                                 std::string templ, std::string validChars,
+                                                                 std::uint32_t data) {
+  auto row = std::make_unique<CDeviceProperty>(std::move(name), Value(std::move(text)), std::move(description), data);
+  row->m_mask = std::move(mask);
+  row->m_template = std::move(templ);
+  row->m_validChars = std::move(validChars);
+  return row;
+}
+
+std::int64_t CDeviceProperty::GetNumber() const {
+  const auto* n = std::get_if<std::int64_t>(&m_value);
+  return n ? *n : 0;
+}
+
+std::string CDeviceProperty::GetText() const {
+  const auto* s = std::get_if<std::string>(&m_value);
+  return s ? *s : std::string();
+}
+
+bool CDeviceProperty::GetBool() const {
+  const auto* b = std::get_if<bool>(&m_value);
+  return b && *b;
+}
+
+float CDeviceProperty::GetFloat() const {
+  if (const auto* f = std::get_if<float>(&m_value)) return *f;
+  if (const auto* n = std::get_if<std::int64_t>(&m_value)) return float(*n);
+  return 0.0f;
+}
+
+void CDeviceProperty::SetComboSelection(int index) {
+  m_comboSelection = index >= 0 && index < int(m_options.size()) ? index : -1;
+  if (m_comboSelection >= 0) m_value = m_options[std::size_t(m_comboSelection)];
+}
+
+std::unique_ptr<CDeviceProperty> MakeChoiceRow(const std::string& name, const std::vector<const char*>& options,
+                                               int selected, const std::string& description, std::uint32_t id) {
+  const std::string shown = selected >= 0 && std::size_t(selected) < options.size() ? options[std::size_t(selected)] : "";
+  auto row = std::make_unique<CDeviceProperty>(name, shown, description, id);
+  for (const char* option : options) row->AddOption(option);
+  row->AllowEdit(false);
+  return row;
+}
+
+int GetPropertyComboSelection(const CDeviceProperty& row) {
+  return row.GetOptions().empty() ? -1 : row.GetComboSelection();
+}
+
+
+// --- Read-back of typed text ---
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+// Leading blanks, an optional sign, then digits up to the first other character; wraps like
+// the fixed-width word it is cut to afterwards.
+std::uint64_t LeadingInteger(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::uint64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10u + std::uint64_t(text[i] - '0');
+  return negative ? ~value + 1u : value;
+}
+
+// The decimal number at the start of text (sign, digits, point, digits, exponent); 0 without one.
+double LeadingReal(const std::string& text) {
+  std::size_t b = 0, e = text.size();
+  while (b < e && IsBlank(text[b])) ++b;
+  while (e > b && IsBlank(text[e - 1])) --e;
+  std::size_t i = b;
+  if (i < e && (text[i] == '+' || text[i] == '-')) ++i;
+  const std::size_t mantissa = i;
+  while (i < e && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i < e && text[i] == '.') ++i;
+  while (i < e && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i == mantissa || (i == mantissa + 1 && text[mantissa] == '.')) return 0.0;
+  if (i < e && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < e && (text[j] == '+' || text[j] == '-')) ++j;
+    if (j < e && text[j] >= '0' && text[j] <= '9') {
+      while (j < e && text[j] >= '0' && text[j] <= '9') ++j;
+      i = j;
+    }
+  }
+  // from_chars takes no leading '+' and is independent of the locale.
+  std::size_t start = b;
+  if (text[start] == '+') ++start;
+  double value = 0.0;
+  std::from_chars(text.data() + start, text.data() + i, value);
+  return value;
+}
+
+// The code of the first character of UTF-8 text.
+std::uint32_t FirstCharacter(const std::string& text) {
+  if (text.empty()) return 0;
+  const auto b0 = std::uint8_t(text[0]);
+  int more = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : b0 >= 0xC0 ? 1 : 0;
+  std::uint32_t code = more == 3 ? (b0 & 0x07u) : more == 2 ? (b0 & 0x0Fu) : more == 1 ? (b0 & 0x1Fu) : b0;
+  for (std::size_t i = 1; more > 0 && i < text.size() && (std::uint8_t(text[i]) & 0xC0) == 0x80; --more, ++i)
+    code = (code << 6) | (std::uint8_t(text[i]) & 0x3Fu);
+  return code;
+}
+
+}  // namespace
+
+CPropertyVariant ReadPropertyText(EPropertyValueType type, const std::string& text) {
+  CPropertyVariant v;
+  v.type = type;
+  switch (type) {
+    case EPropertyValueType::I2: v.integer = std::int16_t(std::uint16_t(LeadingInteger(text))); break;
+    case EPropertyValueType::I4: v.integer = std::int32_t(std::uint32_t(LeadingInteger(text))); break;
+    case EPropertyValueType::UI2: v.integer = std::uint16_t(LeadingInteger(text)); break;
+    case EPropertyValueType::UI4: v.integer = std::uint32_t(LeadingInteger(text)); break;
+    case EPropertyValueType::R4: v.real = double(float(LeadingReal(text))); break;
+    case EPropertyValueType::R8: v.real = LeadingReal(text); break;
+    case EPropertyValueType::Text: v.text = text; break;
+    case EPropertyValueType::Bool: {
+      std::size_t e = text.size();
+      while (e > 0 && IsBlank(text[e - 1])) --e;
+      v.flag = e == 4 && text.compare(0, 4, "True") == 0;
+      break;
+    }
+    case EPropertyValueType::UI1: v.integer = FirstCharacter(text) & 0xFFu; break;
+    case EPropertyValueType::Other: break;
+  }
+  return v;
+}
+
+std::string FormatPropertyVariant(const CPropertyVariant& value) {
+  switch (value.type) {
+    case EPropertyValueType::R4:
+    case EPropertyValueType::R8: {
+      char buffer[64];
+      const auto result = value.type == EPropertyValueType::R4
+                              ? std::to_chars(buffer, buffer + sizeof buffer, float(value.real))
+                              : std::to_chars(buffer, buffer + sizeof buffer, value.real);
+      return std::string(buffer, result.ptr);
+    }
+    case EPropertyValueType::Text: return value.text;
+    case EPropertyValueType::Bool: return value.flag ? "True" : "False";
+    case EPropertyValueType::Other: return std::string();
+    default: return std::to_string(value.integer);
+  }
+}
+
+// --- The row's value as the grid shows and edits it ---
+
+EPropertyValueType CDeviceProperty::GetValueType() const {
+  if (m_valueType) return *m_valueType;
+  switch (m_value.index()) {
+    case 0: return EPropertyValueType::I4;
+    case 1: return EPropertyValueType::Text;
+    case 2: return EPropertyValueType::Bool;
+    default: return EPropertyValueType::R4;
+  }
+}
+
+CPropertyVariant CDeviceProperty::GetVariant() const {
+  CPropertyVariant v;
+  v.type = GetValueType();
+  switch (v.type) {
+    case EPropertyValueType::R4:
+    case EPropertyValueType::R8:
+      v.real = double(GetFloat());
+      break;
+    case EPropertyValueType::Text: v.text = GetText(); break;
+    case EPropertyValueType::Bool: v.flag = GetBool(); break;
+    case EPropertyValueType::Other: break;
+    default: {
+      // The number cut to the type's width, as typed text would read.
+      v = ReadPropertyText(v.type, std::to_string(GetNumber()));
+      break;
+    }
+  }
+  return v;
+}
+
+std::string CDeviceProperty::GetValueText() const { return FormatPropertyVariant(GetVariant()); }
+
+void CDeviceProperty::SetVariant(const CPropertyVariant& value) {
+  switch (value.type) {
+    case EPropertyValueType::R4:
+    case EPropertyValueType::R8: m_value = float(value.real); break;
+    case EPropertyValueType::Text: m_value = value.text; break;
+    case EPropertyValueType::Bool: m_value = value.flag; break;
+    case EPropertyValueType::Other: break;
+    default: m_value = value.integer; break;
+  }
+}
+
+CPropertyVariant CDeviceProperty::GetValueAsVariant() const {
+  return m_editText ? ReadPropertyText(GetValueType(), *m_editText) : GetVariant();
+}
+
+bool CDeviceProperty::HasNewValue() const {
+  if (!m_options.empty() && m_comboSelection >= 0) return true;
+  return GetValueAsVariant() != GetVariant();
+}

@@ -1,0 +1,60 @@
+// Links: named groups of device parameters that move together while linking is active.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/file/Uuid.h"
+
+class CArchive;
+
+// One member of a link: a device (by UUID) and one of its parameter ids.
+class CLinkRef {
+ public:
+  static constexpr std::size_t kRecordSize = 16 + 4 + 4;
+
+  CLinkRef() : m_uuid(MakeUuid()) {}
+  CLinkRef(const CUuid& device, std::uint32_t parameterId) : m_uuid(device), m_parameterId(parameterId) {}
+  const CUuid& GetUuid() const { return m_uuid; }
+
+  // 16 UUID bytes, u32 parameter id, BOOL display flag; no version word.
+  void Serialize(CArchive& ar);
+
+  CUuid m_uuid;
+  std::uint32_t m_parameterId = 0;
+  bool m_displayFlag = false;  // the control view draws the member greyed
+};
+
+class CLink {
+ public:
+  explicit CLink(const std::string& name) : m_name(name) {}
+  ~CLink();
+  CLink(const CLink&) = delete;
+  CLink& operator=(const CLink&) = delete;
+
+  std::string GetName() const { return m_name; }
+  // The first member with this device UUID and parameter id, or null.
+  CLinkRef* FindRef(const CUuid& device, std::uint32_t parameterId) const;
+  // The same, handing the member out; false when there is none.
+  bool FindRef(CLinkRef** out, const CUuid& device, std::uint32_t parameterId) const;
+  // Takes ownership of the member.
+  void AddRef(CLinkRef* ref) { m_members.push_back(ref); }
+  // Appends a new member for the device parameter (display flag clear) and returns it.
+  CLinkRef* AddMember(const CUuid& device, std::uint32_t parameterId);
+  // Deletes every member of the device, whatever its parameter; returns how many.
+  int RemoveDeviceRefs(const CUuid& device);
+  // The member whose value wins when linking is switched on: the one at the master index when
+  // that lies inside the member list, else the first; null for a link without members.
+  CLinkRef* GetMasterRef() const;
+
+  // u32 member count, the members, i32 master, name, BOOL expanded; no version word. Loading
+  // appends the members read. Throws CArchiveException on short or bad data.
+  void Serialize(CArchive& ar);
+
+  std::vector<CLinkRef*> m_members;  // owning, in the order the user added them
+  std::int32_t m_master = -1;        // index of the member whose value wins; -1 the first
+  std::string m_name;
+  bool m_expanded = false;
+};

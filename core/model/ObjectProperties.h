@@ -1,0 +1,21 @@
+// The interface of everything that the properties pane and the clipboard edit:
+// devices, custom widgets and custom-panel data.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/values/ParamRecords.h"
+
+class CObjectProperties {
+ public:
+  virtual ~CObjectProperties() = default;
+
+  // command: 0 for the whole object, or the menu command that asked (for example a channel copy).
+  virtual void CopyToClipboard(std::uint32_t command) = 0;
+  virtual bool CanCopy(std::uint32_t command) = 0;
+  virtual void PasteFromClipboard(std::uint32_t command) = 0;
+  virtual bool CanPaste(std::uint32_t command) = 0;
+  // The registered clipboard format of the object's family, 0 when it has none.
+  virtual std::uint32_t GetClipboardFormat() = 0;
+};

@@ -1,0 +1,109 @@
+// Picker rows of the properties grid.
+#include "core/model/PropertyPickers.h"
+
+#include <cstdio>
+
+#include "core/model/CustomControlObject.h"
+#include "core/model/Device.h"
+#include "core/file/ImageTree.h"
+#include "core/model/System.h"
+#include "core/file/TextConversion.h"
+#include "core/model/UiServices.h"
+#include "platform/TextFormat.h"
+
+CPickerPropertyCtrl::CPickerPropertyCtrl(CSystem* system, std::string name, std::string description,
+                                         std::uint32_t data)
+    : CDeviceProperty(std::move(name), std::string(), std::move(description), data), m_pSystem(system) {
+  SetPickerButton(true);
+}
+
+void CPickerPropertyCtrl::OnClickButton() {
+  m_pressed = true;
+  if (IUiServices* ui = m_pSystem ? m_pSystem->GetUiServices() : nullptr) RunPicker(*ui);
+  m_pressed = false;
+  ShowOwnValue();
+}
+
+void CPickerPropertyCtrl::RestoreReferenceValue() {
+  RestoreFilledValue();
+  ShowOwnValue();
+}
+
+CImagePropertyCtrl::CImagePropertyCtrl(CSystem* system, CCCImageBase* image, std::string name, std::uint32_t data,
+                                       std::string description)
+    : CPickerPropertyCtrl(system, std::move(name), std::move(description), data),
+      m_pImage(image),
+      m_pFilledImage(image) {
+  ShowFilledValue();
+}
+
+std::string CImagePropertyCtrl::FormatProperty() const { return m_pImage ? m_pImage->m_name : "No Image"; }
+
+void CImagePropertyCtrl::RunPicker(IUiServices& ui) {
+  CCCImageBase* chosen = m_pImage;
+  if (ui.PickImage(GetSystem(), chosen)) m_pImage = chosen;
+}
+
+CParameterPropertyCtrl::CParameterPropertyCtrl(CSystem* system, CCustomControlObject* widget, std::string name)
+    : CPickerPropertyCtrl(system, std::move(name), "The parameter that this control is linked to", 3),
+      m_pWidget(widget) {
+  if (m_pWidget) {
+    m_pFilledDevice = m_pWidget->m_pDevice;
+    m_filledParameterId = m_pWidget->m_parameterId;
+  }
+  ShowFilledValue();
+}
+
+void CParameterPropertyCtrl::RestoreFilledValue() {
+  if (!m_pWidget) return;
+  m_pWidget->m_pDevice = m_pFilledDevice;
+  m_pWidget->m_parameterId = m_filledParameterId;
+}
+
+std::string CParameterPropertyCtrl::FormatProperty() const {
+  if (!m_pWidget || !m_pWidget->m_pDevice) return "No Parameter";
+  CDevice* device = m_pWidget->m_pDevice;
+  return device->GetName() + " - " + device->GetParameterAt(int(m_pWidget->m_parameterId)).name;
+}
+
+void CParameterPropertyCtrl::RunPicker(IUiServices& ui) {
+  if (m_pWidget) ui.PickParameter(GetSystem(), m_pWidget);
+}
+
+CColourPropertyCtrl::CColourPropertyCtrl(CSystem* system, std::uint32_t colour, std::string name, std::uint32_t data,
+                                         std::string description)
+    : CPickerPropertyCtrl(system, std::move(name), std::move(description), data),
+      m_colour(colour),
+      m_filledColour(colour) {
+  ShowFilledValue();
+}
+
+std::string CColourPropertyCtrl::FormatProperty() const {
+  return FormatText("%02x%02x%02x", unsigned(m_colour & 0xFF), unsigned((m_colour >> 8) & 0xFF),
+                    unsigned((m_colour >> 16) & 0xFF));
+}
+
+std::uint32_t CColourPropertyCtrl::ToColorRef(const CColour& colour) {
+  return std::uint32_t(colour.R()) | std::uint32_t(colour.G()) << 8 | std::uint32_t(colour.B()) << 16;
+}
+
+CColour CColourPropertyCtrl::FromColorRef(std::uint32_t colour) {
+  return CColour::FromArgb(255, std::uint8_t(colour), std::uint8_t(colour >> 8), std::uint8_t(colour >> 16));
+}
+
+void CColourPropertyCtrl::RunPicker(IUiServices& ui) {
+  std::uint32_t chosen = m_colour;
+  if (ui.PickColour(chosen)) m_colour = chosen & 0xFFFFFF;
+}
+
+CFontPropertyCtrl::CFontPropertyCtrl(CSystem* system, const CLogFont& font, std::string name)
+    : CPickerPropertyCtrl(system, std::move(name), std::string(), 0), m_logFont(font), m_filledFont(font) {
+  ShowFilledValue();
+}
+
+std::string CFontPropertyCtrl::FormatProperty() const { return CStringToUtf8(m_logFont.faceName); }
+
+void CFontPropertyCtrl::RunPicker(IUiServices& ui) {
+  CLogFont chosen = m_logFont;
+  if (ui.PickFont(chosen)) m_logFont = chosen;
+}

@@ -1,0 +1,122 @@
+// Rows of the properties grid whose value is picked in a dialog: an image, the device
+// parameter a custom widget is bound to, a colour and a font. Each row shows its own display
+// text; its "..." button runs the picker of the system's UI services, and the grid then
+// commits the row, so the owner reads the new value from the row's own field (also after a
+// cancelled picker). UI thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/model/DeviceProperty.h"
+#include "core/draw/TextStyle.h"
+#include "platform/Types.h"
+
+class CCCImageBase;
+class CDevice;
+class CCustomControlObject;
+class CSystem;
+class IUiServices;
+
+// The base of the four: the button flag set, the base value holding the display text.
+class CPickerPropertyCtrl : public CDeviceProperty {
+ public:
+  CPickerPropertyCtrl(CSystem* system, std::string name, std::string description, std::uint32_t data);
+  CSystem* GetSystem() const { return m_pSystem; }
+  // The text the row shows for its value.
+  virtual std::string FormatProperty() const = 0;
+  // Marks the button pressed, runs the picker, shows the value again.
+  void OnClickButton() override;
+  bool IsButtonPressed() const { return m_pressed; }
+  // The row shows its own value: text typed into the row is never taken for it.
+  void ShowOwnValue() { SetValue(FormatProperty()); }
+  // A refused commit: the row's own value goes back to the one it was filled with.
+  void RestoreReferenceValue() override;
+
+ protected:
+  // Runs the kind's dialog.
+  virtual void RunPicker(IUiServices& ui) = 0;
+  // Puts back the value the row was constructed with.
+  virtual void RestoreFilledValue() = 0;
+  // Constructors: the display text of the value the row is filled with.
+  void ShowFilledValue() { SetValue(FormatProperty()); SetReferenceValue(FormatProperty()); }
+
+ private:
+  CSystem* m_pSystem;
+  bool m_pressed = false;
+};
+
+class CImagePropertyCtrl : public CPickerPropertyCtrl {
+ public:
+  CImagePropertyCtrl(CSystem* system, CCCImageBase* image, std::string name, std::uint32_t data,
+                     std::string description);
+  // "No Image", or the image's name.
+  std::string FormatProperty() const override;
+  CCCImageBase* m_pImage;  // not owned; null: no image
+
+ protected:
+  void RunPicker(IUiServices& ui) override;
+  void RestoreFilledValue() override { m_pImage = m_pFilledImage; }
+
+ private:
+  CCCImageBase* m_pFilledImage;
+};
+
+class CParameterPropertyCtrl : public CPickerPropertyCtrl {
+ public:
+  // Row id 3, "The parameter that this control is linked to".
+  CParameterPropertyCtrl(CSystem* system, CCustomControlObject* widget, std::string name);
+  // "No Parameter", or "<device name> - <parameter name>".
+  std::string FormatProperty() const override;
+  CCustomControlObject* m_pWidget;  // not owned
+
+ protected:
+  void RunPicker(IUiServices& ui) override;
+  // The picker binds the widget itself: a refusal binds it back.
+  void RestoreFilledValue() override;
+
+ private:
+  CDevice* m_pFilledDevice = nullptr;
+  std::uint32_t m_filledParameterId = 0;
+};
+
+class CColourPropertyCtrl : public CPickerPropertyCtrl {
+ public:
+  CColourPropertyCtrl(CSystem* system, std::uint32_t colour, std::string name, std::uint32_t data,
+                      std::string description);
+  // Six lower-case hex digits of red, green and blue.
+  std::string FormatProperty() const override;
+  // COLORREF from and to a widget colour (alpha dropped; 255 when read back).
+  static std::uint32_t ToColorRef(const CColour& colour);
+  static CColour FromColorRef(std::uint32_t colour);
+  std::uint32_t m_colour;  // COLORREF: red bits 0-7, green 8-15, blue 16-23
+  // Where the grid drew the swatch last, in its viewport's coordinates (right and bottom
+  // exclusive): left + 2, top + 2, left + h - 1, bottom - 1 of the value cell of height h.
+  CRect m_swatch;
+  static CRect SwatchRect(const CRect& cell) {
+    const int h = cell.bottom - cell.top;
+    return CRect{cell.left + 2, cell.top + 2, cell.left + h - 1, cell.bottom - 1};
+  }
+
+ protected:
+  void RunPicker(IUiServices& ui) override;
+  void RestoreFilledValue() override { m_colour = m_filledColour; }
+
+ private:
+  std::uint32_t m_filledColour;
+};
+
+class CFontPropertyCtrl : public CPickerPropertyCtrl {
+ public:
+  CFontPropertyCtrl(CSystem* system, const CLogFont& font, std::string name);
+  // The face name.
+  std::string FormatProperty() const override;
+  CLogFont m_logFont;
+
+ protected:
+  void RunPicker(IUiServices& ui) override;
+  void RestoreFilledValue() override { m_logFont = m_filledFont; }
+
+ private:
+  CLogFont m_filledFont;
+};

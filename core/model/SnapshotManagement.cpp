@@ -1,0 +1,64 @@
+// The system's snapshots: capture, recall, delete and the lit state of snapshot buttons.
+#include "core/model/CPData.h"
+#include "core/model/Device.h"
+#include "core/model/Snapshot.h"
+#include "core/model/System.h"
+
+namespace {
+// Appends every device's settings image now to the snapshot.
+void CaptureImages(const CSystem& system, CSnapshot& snapshot) {
+  for (CDevice* device : system.GetDevices())
+    if (CSnapshotData* image = device->CreateSnapshotData()) snapshot.m_data.push_back(image);
+}
+}  // namespace
+
+CSnapshot* CSystem::AddSnapshot(const std::string& name) {
+  auto* snapshot = new CSnapshot(name);
+  CaptureImages(*this, *snapshot);
+  AppendSnapshot(snapshot);
+  return snapshot;
+}
+
+CSnapshot* CSystem::CaptureSnapshot(int index) {
+  const std::vector<CSnapshot*>& snapshots = GetSnapshots();
+  if (index < 0 || std::size_t(index) >= snapshots.size()) return nullptr;
+  CSnapshot now(snapshots[std::size_t(index)]->m_name);
+  CaptureImages(*this, now);
+  snapshots[std::size_t(index)]->CopyFrom(now);
+  return snapshots[std::size_t(index)];
+}
+
+void CSystem::RecallSnapshot(int index) {
+  const std::vector<CSnapshot*>& snapshots = GetSnapshots();
+  if (index < 0 || std::size_t(index) >= snapshots.size()) return;
+  for (const CSnapshotData* image : snapshots[std::size_t(index)]->m_data)
+    if (CDevice* device = FindDeviceByUuid(image->GetUuid())) device->ApplySnapshotData(*image);
+  const int previous = GetCurrentSnapshot();
+  SetCurrentSnapshot(index);
+  UpdateSnapshotControls(previous);
+  UpdateSnapshotControls(index);
+}
+
+void CSystem::DeleteSnapshot(int index) {
+  if (index < 0 || std::size_t(index) >= m_snapshots.size()) return;
+  if (index == m_currentSnapshot) {
+    m_currentSnapshot = -1;
+    UpdateSnapshotControls(index);
+  } else if (index < m_currentSnapshot) {
+    // The current snapshot moves down one place: it stays the current one.
+    --m_currentSnapshot;
+  }
+  CSnapshot* snapshot = m_snapshots[std::size_t(index)];
+  const CUuid uuid = snapshot->GetUuid();
+  for (CCPData* panel : GetCustomPanels()) panel->ClearSnapshotReference(uuid);
+  for (CCustomControlObject* widget : GetCopiedWidgets()) widget->ClearSnapshotReference(uuid);
+  m_snapshots.erase(m_snapshots.begin() + index);
+  delete snapshot;
+}
+
+void CSystem::UpdateSnapshotControls(int index) {
+  if (index < 0 || std::size_t(index) >= GetSnapshots().size()) return;
+  const CUuid uuid = GetSnapshots()[std::size_t(index)]->GetUuid();
+  for (CCPData* panel : GetCustomPanels())
+    if (panel->m_pView) panel->m_pView->BroadcastSnapshotRecalled(uuid);
+}

@@ -1,0 +1,401 @@
+// The system object: root of the open system file (devices, zones, users, links, snapshots,
+// custom panels, the file's images, settings) and owner of the comms worker, which runs the
+// online connection.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/support/AppSettings.h"
+#include "core/comms/CommsWorker.h"
+#include "core/model/DeviceHost.h"
+#include "core/file/ImageTree.h"
+#include "core/comms/Security.h"
+#include "core/model/User.h"
+#include "core/file/Uuid.h"
+#include "platform/Sync.h"
+#include "platform/Types.h"
+
+class CArchive;
+class CCCImageBase;
+class CCPData;
+class CControlMessage;
+class CControlPanel;
+class CCustomControlPanel;
+class IAutoscanDialog;
+class CCustomControlObject;
+class CDevice;
+class CLink;
+class CLogFile;
+class CSecurityDialogLink;
+struct CSecurityRequest;
+class CSerialComms;
+class CSnapshot;
+class CZone;
+class IUiServices;
+
+// Threads: everything runs on the UI thread unless its comment says otherwise. The worker uses
+// the device list, the device queues, the reply hand-over and the log under GetLock(); its own
+// queue and state have a lock of their own. The device list may grow from the worker; every
+// access to it takes the lock.
+class CSystem final : public IDeviceHost {
+ public:
+  CSystem();
+  // Stops the worker when it still runs, then deletes everything the system owns.
+  ~CSystem();
+  CSystem(const CSystem&) = delete;
+  CSystem& operator=(const CSystem&) = delete;
+
+  // --- Life cycle ---
+  // Defaults of a new file: one user "Admin", one zone "Main Zone", nothing selected. Deletes
+  // nothing: callers empty the containers first.
+  void SetDefaults();
+  // Once, from the main frame's creation: installs the UI services, reads the settings, loads
+  // the image library, creates the worker's events and starts it idle. A second call starts no
+  // second worker. Always true.
+  bool Start(IUiServices* ui);
+  // What the model asks of the user interface: posts to the main frame, message boxes,
+  // confirmations and file errors. Null posts nothing, shows nothing and refuses every
+  // confirmation. Not owned.
+  void SetUiServices(IUiServices* ui);
+  IUiServices* GetUiServices() const { return m_ui; }
+  // Empties everything the file holds (the library images and the settings stay), then
+  // SetDefaults; the clipboard is emptied when it holds one of our formats. Always true.
+  bool Clear();
+
+  // The recursive lock of the device list, the device queues, the reply hand-over and the log.
+  // Any thread.
+  CCriticalSection& GetLock() const override { return m_lock; }
+
+  // --- Devices (any thread; the list takes the lock) ---
+  int GetDeviceCount() const;
+  // Device index, or null when the index is out of range.
+  CDevice* GetDevice(int index) const override;
+  // A copy of the list, for walking it without holding the lock.
+  std::vector<CDevice*> GetDevices() const override;
+  // Index of the device in the list, -1 when it is not there.
+  int GetDeviceIndex(const CDevice* device) const;
+  // Appends a device; the system owns it from now on.
+  void AppendDevice(CDevice* device);
+  CDevice* FindDeviceByUuid(const CUuid& uuid) const;
+  // The device with this handle (CDevice::GetHandle), or null when it is no longer in the list.
+  CDevice* FindDeviceByHandle(std::uint64_t handle) const;
+  // Removes device index with its references from zones, links, custom panels and users, and
+  // deletes it. False when the index is out of range. UI thread, offline.
+  bool DeleteDevice(int index);
+  void DeleteAllDevices();
+
+  int GetSelectedDevice() const { return m_selectedDevice; }
+  void SetSelectedDevice(int index) { m_selectedDevice = index; }
+  // The device the parameter selection dialog preselects next time (an index in the device
+  // array; memory only, 0 for a new system object). UI thread.
+  int GetParameterDeviceIndex() const { return m_parameterDeviceIndex; }
+  void SetParameterDeviceIndex(int index) { m_parameterDeviceIndex = index; }
+  // Any thread.
+  bool IsSelectedDevice(const CDevice* device) const override;
+
+  // --- Zones ---
+  const std::vector<CZone*>& GetZones() const { return m_zones; }
+  // Appends a zone the system then owns.
+  void AppendZone(CZone* zone) { m_zones.push_back(zone); }
+  // Deletes every zone from the last (the devices stay).
+  void DeleteAllZones();
+
+  // --- Users ---
+  CUserList& GetUsers() { return m_users; }
+  const CUserList& GetUsers() const override { return m_users; }
+  int GetCurrentUser() const override { return m_currentUser; }
+  void SetCurrentUser(int index) { m_currentUser = index; }
+  void DeleteAllUsers() { ::DeleteAllUsers(m_users); }
+  // True when the current user may edit device properties; false without a current user.
+  bool CanCurrentUserEditDeviceProperties() const override;
+
+  // --- Links ---
+  const std::vector<CLink*>& GetLinks() const { return m_links; }
+  // Appends a link the system then owns.
+  void AppendLink(CLink* link) { m_links.push_back(link); }
+  void DeleteAllLinks();
+  bool AreLinksActive() const { return m_linksActive; }
+  void SetLinksActive(bool on) { m_linksActive = on; }
+  // Re-entrancy guard of the spreading of a change to linked parameters (UI thread).
+  bool IsLinksBusy() const { return m_linksBusy; }
+  void SetLinksBusy(bool busy) { m_linksBusy = busy; }
+
+  // --- Custom panels ---
+  const std::vector<CCPData*>& GetCustomPanels() const override { return m_customPanels; }
+  // Appends a panel the system then owns.
+  void AppendCustomPanel(CCPData* panel) { m_customPanels.push_back(panel); }
+  // Closes the open panel windows and deletes every panel.
+  void DeleteAllCustomPanels();
+  // Every open custom panel refreshes the widgets bound to this device parameter.
+  void UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId);
+  std::vector<CCustomControlObject*>& GetCopiedWidgets() { return m_copiedWidgets; }
+  const std::vector<CCustomControlObject*>& GetCopiedWidgets() const { return m_copiedWidgets; }
+  void ClearCopiedWidgets();
+  std::int32_t GetDesignMode() const { return m_designMode; }
+  void SetDesignMode(std::int32_t mode) { m_designMode = mode; }
+
+  // --- Snapshots ---
+  const std::vector<CSnapshot*>& GetSnapshots() const { return m_snapshots; }
+  // Appends a snapshot the system then owns.
+  void AppendSnapshot(CSnapshot* snapshot) { m_snapshots.push_back(snapshot); }
+  void DeleteAllSnapshots();
+  std::int32_t GetCurrentSnapshot() const { return m_currentSnapshot; }
+  void SetCurrentSnapshot(std::int32_t index) { m_currentSnapshot = index; }
+
+  // --- Users, links and snapshots (UI thread) ---
+  // Gives users 1 to 9 the record {UUID, may use} for every device and custom panel that they
+  // hold no record for; user 0 never gets records. Runs after every file load.
+  void EnsureUserPermissions();
+  // Appends a new link named "Link n" with the smallest n >= 1 that no link is named with;
+  // the modified flag is not touched.
+  CLink* AddLink();
+  // Removes the link from the system and deletes it with its members; nothing when the link
+  // is not the system's.
+  void DeleteLink(CLink* link);
+  // The custom panels refresh the widgets bound to the parameter, and with linking active
+  // every member of each link holding it receives requested under its own parameter id (one
+  // level: the members' own changes do not spread again).
+  void OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested) override;
+  // True when any link has a member for this device parameter.
+  bool IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const;
+  // With linking active, gives every member of each link the current value of its master
+  // (each under its own parameter id, as a user change); members of deleted devices are skipped.
+  void ApplyLinks();
+  // A new snapshot holding every device's settings image now, appended.
+  CSnapshot* AddSnapshot(const std::string& name);
+  // Replaces snapshot index's images by the devices' settings now; name and UUID stay.
+  // Null when the index is out of range.
+  CSnapshot* CaptureSnapshot(int index);
+  // Applies snapshot index to every device that still exists and makes it the current one.
+  void RecallSnapshot(int index);
+  // Deletes snapshot index and every widget reference to it; the current snapshot stays the
+  // current one (its index moves down when a snapshot before it goes).
+  void DeleteSnapshot(int index);
+  // Open custom panels light up or darken their buttons for snapshot index; -1 does nothing.
+  void UpdateSnapshotControls(int index);
+
+  // --- Images ---
+  CCCImageDirectory& GetFileImages() { return m_fileImages; }
+  CCCImageDirectory& GetLibraryImages() { return m_libraryImages; }
+  // Reads the image library file named by the settings into the library tree; a missing file
+  // is created with an empty library. A file that cannot be read is left alone and the
+  // library stays empty; each failure is shown.
+  void LoadImageLibrary();
+  // Writes the library tree to the library file through a temporary file; false (shown with
+  // the reason) when it cannot be written, and the old file stays. A library file that could
+  // not be read is first copied beside itself (GetImageLibraryBackupPath), so that writing the
+  // library over it loses nothing; no copy, no write.
+  bool SaveImageLibrary();
+  // True while the library file holds something other than the library: it was there but
+  // could not be read at start-up.
+  bool IsImageLibraryUnread() const { return m_libraryUnread; }
+  // Where the next save keeps an unread library file: its name with ".bak" added, or with
+  // ".bak2", ".bak3" ... when that name is taken.
+  std::string GetImageLibraryBackupPath() const;
+  // Reads the library file at path into a temporary tree; only when the whole file was read
+  // does it replace the library and become the setting. False otherwise, with nothing changed
+  // and nothing shown (the settings page tells the user).
+  bool ChangeImageLibraryFile(const std::string& path);
+
+  // --- The open file ---
+  const std::string& GetFilePath() const { return m_filePath; }
+  void SetFilePath(const std::string& path) { m_filePath = path; }
+  bool IsModified() const { return m_modified; }
+  void SetModified(bool modified = true) override { m_modified = modified; }
+  bool IsFullScreenNow() const { return m_fullScreenNow; }
+  void SetFullScreenNow(bool on) { m_fullScreenNow = on; }
+  bool GetUseSystemSecurity() const { return m_useSystemSecurity; }
+  void SetUseSystemSecurity(bool on) { m_useSystemSecurity = on; }
+  bool GetFullScreenOnOpen() const { return m_fullScreenOnOpen; }
+  void SetFullScreenOnOpen(bool on) { m_fullScreenOnOpen = on; }
+  bool GetGoOnlineOnOpen() const { return m_goOnlineOnOpen; }
+  void SetGoOnlineOnOpen(bool on) { m_goOnlineOnOpen = on; }
+  // Set by the frame while a file's panels are reopened.
+  bool IsLoading() const { return m_loading; }
+  void SetLoading(bool on) { m_loading = on; }
+  // True while Serialize reads a file: the devices built then have their whole contents read
+  // from the file's records, so they may leave out defaults that the records replace.
+  bool IsReadingFile() const override { return m_readingFile; }
+  // Bit 0: the "Links" root of the control view's tree is expanded; bit 1: "Controls".
+  std::uint32_t GetTreeState() const { return m_treeState; }
+  void SetTreeState(std::uint32_t state) { m_treeState = state; }
+  // Global mute of every unit on the bus, as last commanded; off at start.
+  bool IsGlobalMute() const { return m_globalMute; }
+  void SetGlobalMute(bool on) { m_globalMute = on; }
+
+  // --- Global mute and notices between devices ---
+  // Queues the nineteen broadcast frames of a global mute or unmute on the system command
+  // queue and records the new state. Frames of an earlier press still queued go out first.
+  // They wait in the queue while the port is closed. UI thread.
+  void SendGlobalMute(bool mute);
+  // Calls OnSystemSolo(solo) on every device of the list but the caller, in list order.
+  void NotifyOtherDevices(CDevice* caller, bool solo) override;
+  // Appends the type code and the device ID of every amplifier (51 to 56) and breakout box
+  // (34 to 47), in list order; neither list is cleared first.
+  void CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes, std::vector<std::uint32_t>& deviceIds) const override;
+
+  // --- Confirmations (UI thread) ---
+  // True when the action may go ahead: at once when the action is not one of the
+  // "ConfirmDialogs" bits or its bit is clear; otherwise after OK in the question box, whose
+  // never-again box then clears the bit. False on any other answer and without a question box.
+  bool ConfirmAction(std::uint32_t action) override;
+
+  // --- The system file (UI thread; the frame offers Open only while offline) ---
+  // Writes the whole system (version 5), or reads a file of version 1 to 5 into fresh objects
+  // that replace the system's contents only when the whole file was read. False after a
+  // reported error; a failed read leaves the system's contents as they were.
+  bool Serialize(CArchive& ar);
+  // Reads the file at path. False when it cannot be read (no message) or when its contents
+  // are refused (reported); the system is then cleared and keeps no path. On success the
+  // path is kept and the file is not modified.
+  bool OpenFile(const std::string& path);
+  // Writes the file at path through a temporary file renamed into place. On failure the old
+  // file is untouched, the failure is reported, the path and the modified flag stay and the
+  // result is false. On success the path is kept and the modified flag cleared.
+  bool SaveFile(const std::string& path);
+  // Shows a file error through the UI services (nothing without them).
+  void ShowFileError(const std::string& text, const std::string& caption) const override;
+
+  // --- Settings ---
+  // Reads every setting, a missing one giving its default.
+  void LoadSettings();
+  const CAppSettings& GetSettings() const override { return m_settings; }
+  std::string GetImageLibraryFilename() const { return m_settings.imageLibraryFilename; }
+  // Each stores the value, writes it to the settings store at once and marks the file modified.
+  void SetComPort(std::uint32_t port);
+  void SetBaudRate(std::uint32_t baud);
+  void SetOnGoOnline(std::uint32_t choice);
+  void SetLoadLastFileOnStartup(bool on);
+  void SetAutoSave(std::uint32_t minutes);
+  void SetLogCommsErrors(bool on);
+  void SetMaxLogFileSizeKB(std::uint32_t kb);
+  void SetTemperatureWarning(std::uint32_t degrees);
+  void SetImageLibraryFilename(const std::string& path);
+  void SetCheckForUpdates(bool on);
+  // Appends every COM number from 1 to 32 whose port opens at the current baud rate.
+  // Offline only: it opens and closes the system's transport.
+  void ListComPorts(std::vector<std::uint32_t>& ports);
+
+  // --- Log (any thread) ---
+  // Writes a time-stamped line to the log file and the output pane.
+  void WriteLog(const std::string& text) override;
+  // The same, only when "LogCommsErrors" is on.
+  void WriteErrorLog(const std::string& text) override;
+  // Copies the whole log file to destination (UI thread). False on any file error.
+  bool ExportLogFile(const std::string& destination);
+
+  // --- Comms worker ---
+  // The worker: the serial transport, the system command queue, the worker thread with its
+  // state, discovery and the security passes.
+  CCommsWorker& GetComms() { return m_comms; }
+  const CCommsWorker& GetComms() const { return m_comms; }
+  // True while the serial port is open. Any thread.
+  bool IsPortOpen() const override { return m_comms.IsPortOpen(); }
+
+  // --- Online connection ---
+  // UI thread, worker idle: opens the port and reinitialises every device with the choice
+  // (0 read the settings from the units, 1 send the file's settings), then sets the worker
+  // polling. On failure shows "Failed to connect - check comms settings" in a message box and
+  // returns false.
+  bool GoOnline(std::uint32_t choice);
+  // The System Monitor pane is shown (the families then poll meters). Any thread.
+  bool IsSystemMonitorVisible() const override { return m_systemMonitorVisible; }
+  void SetSystemMonitorVisible(bool visible) { m_systemMonitorVisible = visible; }
+  // Shows text in a warning box on the main frame through the UI services (UI thread).
+  void ShowMessage(const std::string& text, const std::string& caption);
+  // Replaces the system's users by copies of the network's (at most 10), turns system
+  // security on and logs in the administrator. Under the system's lock; any thread.
+  void ImportNetworkUsers(const CUserList& network);
+  // UI thread: puts the devices found by the worker into the zone (or the first zone when it
+  // is not one of the system's), gives the users their access records and marks the file
+  // modified. The frame calls it when it handles FrameMsg::kRefreshRack.
+  void PlaceFoundDevices(const CZone* selectedZone);
+
+  // --- Device, zone and panel management (DeviceManagement.cpp), UI thread unless said ---
+  // A new device of the type (with its family's Initialise run), or null when no family
+  // takes the type code. Any thread.
+  CDevice* CreateDevice(std::uint32_t deviceId, std::uint32_t typeCode, std::uint32_t modelIndex);
+  // Adds a device with ID 0 to the zone of the selected device (else the first zone). False
+  // when no family takes the type.
+  bool AddDevice(std::uint32_t typeCode, std::uint32_t modelIndex);
+  // The zone that holds the selected device; null when none is selected or no zone holds it.
+  CZone* GetSelectedDeviceZone() const;
+  // A new zone "Zone" at the end; posts the rack and live-meter redraws.
+  CZone* AddZone();
+  // Deletes a zone other than the first; its devices move to the zone before it, or are
+  // deleted with it. Posts the rack and live-meter redraws.
+  void DeleteZone(CZone* zone, bool deleteDevices);
+  // A new custom panel "Panel <n>" (smallest free n); users 1 and up get access to it.
+  CCPData* AddCustomPanel();
+  // Deletes the panel at index with every reference to it; nothing for a bad index.
+  void DeleteCustomPanel(int index);
+  // Deletes an image or a folder of the file's image tree; every widget gives its images up.
+  void DeleteImage(CCCImageBase* node, bool deleteContents);
+
+  // An open panel window: a device control panel or a custom panel view.
+  struct CPanelView {
+    CControlPanel* devicePanel = nullptr;
+    CCustomControlPanel* customPanel = nullptr;
+    friend bool operator==(const CPanelView&, const CPanelView&) = default;
+  };
+  // The open panels ordered by their order numbers, lowest first.
+  void GetOpenPanelViews(std::vector<CPanelView>& views) const;
+  // The view becomes the top panel (highest order number). Nothing while loading.
+  void OnPanelActivated(const CPanelView& view);
+  // The view's order number becomes 0 and those above it move down. Nothing while loading.
+  void OnPanelClosed(const CPanelView& view);
+  // Brings the open panels' windows to the top in order, the highest last.
+  void RestorePanelOrder();
+
+ private:
+  void DestroyContents();
+  // A message about the whole system (no device) to the main frame.
+  void PostToFrame(std::uint32_t message);
+
+  // Panel order helpers (DeviceManagement.cpp).
+  void SetPanelOrder(const CPanelView& view, std::int32_t order);
+  std::int32_t GetPanelOrder(const CPanelView& view) const;
+
+  mutable CCriticalSection m_lock;  // first, so that it outlives every member it guards
+  // Devices, guarded by m_lock.
+  std::vector<CDevice*> m_devices;
+  std::vector<CZone*> m_zones;
+  CUserList m_users;
+  std::vector<CLink*> m_links;
+  CCCImageDirectory m_fileImages;
+  CCCImageDirectory m_libraryImages;
+  bool m_libraryUnread = false;
+  std::vector<CCPData*> m_customPanels;
+  std::vector<CSnapshot*> m_snapshots;
+  CAppSettings m_settings;
+  std::unique_ptr<CLogFile> m_log;
+  std::string m_filePath;
+  bool m_modified = false;
+  bool m_fullScreenNow = false;
+  bool m_useSystemSecurity = false;
+  bool m_fullScreenOnOpen = false;
+  bool m_goOnlineOnOpen = false;
+  bool m_linksActive = true;
+  int m_currentUser = 0;
+  std::atomic<int> m_selectedDevice{-1};
+  int m_parameterDeviceIndex = 0;
+  bool m_loading = false;
+  std::atomic<bool> m_readingFile{false};
+  bool m_linksBusy = false;
+  std::int32_t m_designMode = 0;
+  std::int32_t m_currentSnapshot = -1;
+  std::vector<CCustomControlObject*> m_copiedWidgets;
+  std::uint32_t m_treeState = 0;
+  bool m_globalMute = false;
+  IUiServices* m_ui = nullptr;
+  std::atomic<bool> m_systemMonitorVisible{false};
+
+  // The worker's view of the system, and the worker.
+  class CommsDocument;
+  std::unique_ptr<CommsDocument> m_commsDocument;
+  CCommsWorker m_comms;
+};

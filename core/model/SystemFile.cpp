@@ -1,0 +1,349 @@
+// The system file: CSystem::Serialize (root record, version 5 written, 1 to 5 read),
+// OpenFile and SaveFile.
+#include "core/model/SystemFile.h"
+
+#include <exception>
+#include <memory>
+#include <new>
+#include <set>
+#include <stdexcept>
+
+#include "core/model/CPData.h"
+#include "core/model/Device.h"
+#include "core/file/ImageTree.h"
+#include "core/model/Link.h"
+#include "core/model/Snapshot.h"
+#include "core/model/System.h"
+#include "core/model/User.h"
+#include "core/model/Zone.h"
+#include "platform/Archive.h"
+#include "platform/AtomicFile.h"
+#include "platform/Sync.h"
+
+namespace {
+
+constexpr const char* kMainZoneName = "Main Zone";
+constexpr const char* kLoadedObjectName = "Dummy";
+
+// Least bytes of one entry of each list, checked against the data left before a list is read:
+// a device is its type code, ID and the base record's version; the others their first word.
+constexpr std::size_t kDeviceEntryMinSize = 12;
+constexpr std::size_t kListEntryMinSize = 4;
+
+// Why a load stopped, beyond what the archive itself throws.
+class CLoadRefused : public std::runtime_error {
+ public:
+  explicit CLoadRefused(const char* message) : std::runtime_error(message) {}
+};
+
+void Report(const CSystem& system, const std::string& text) {
+  system.ShowFileError(text, kFileErrorCaption);
+}
+
+// Everything a file holds, read apart from the system and handed over only when the whole file
+// was read; whatever is left here when the load stops is deleted with it.
+struct CFileContents {
+  bool useSystemSecurity = false;
+  bool fullScreenOnOpen = false;
+  bool goOnlineOnOpen = false;
+  std::int32_t currentUser = 0;
+  CUserList users;
+  std::vector<CDevice*> devices;
+  std::int32_t selectedDevice = -1;
+  std::vector<CZone*> zones;
+  std::vector<CLink*> links;
+  bool linksActive = true;
+  std::uint32_t treeState = 0;
+  std::vector<CSnapshot*> snapshots;
+  CCCImageDirectory images;  // the file's own image tree
+  std::vector<CCPData*> panels;
+  CImageLoadReport imageReport;
+  std::vector<std::string> usersLeftOut;  // past the users the system keeps
+
+  CFileContents() = default;
+  CFileContents(const CFileContents&) = delete;
+  CFileContents& operator=(const CFileContents&) = delete;
+  ~CFileContents() {
+    DeleteAllUsers(users);
+    for (CZone* z : zones) delete z;
+    for (CLink* l : links) delete l;
+    for (CSnapshot* s : snapshots) delete s;
+    for (CCPData* p : panels) delete p;
+    for (CDevice* d : devices) delete d;
+  }
+
+  CDevice* FindDevice(const CUuid& uuid) const {
+    for (CDevice* d : devices)
+      if (d->GetUuid() == uuid) return d;
+    return nullptr;
+  }
+};
+
+// Records of the file being read find the devices, panels and images of that file.
+class CFileLookup : public CRecordLookup {
+ public:
+  explicit CFileLookup(const CFileContents& contents) : m_contents(contents) {}
+  CDevice* FindDevice(const CUuid& id) const override { return id.IsNil() ? nullptr : m_contents.FindDevice(id); }
+  CCPData* FindPanel(const CUuid& id) const override {
+    for (CCPData* panel : m_contents.panels)
+      if (panel->GetUuid() == id) return panel;
+    return nullptr;
+  }
+  CCCImage* FindImage(const CUuid& id) const override {
+    return id.IsNil() ? nullptr : m_contents.images.FindImage(id);
+  }
+
+ private:
+  const CFileContents& m_contents;
+};
+
+void StoreContents(CSystem& system, CArchive& ar) {
+  ar.WriteU32(kSystemFileVersion);
+  ar.WriteBool(system.GetUseSystemSecurity());
+  ar.WriteBool(system.GetFullScreenOnOpen());
+  ar.WriteBool(system.GetGoOnlineOnOpen());
+  ar.WriteI32(system.GetCurrentUser());
+  SerializeUsers(ar, system.GetUsers());
+
+  const std::vector<CDevice*> devices = system.GetDevices();
+  ar.WriteU32(std::uint32_t(devices.size()));
+  for (CDevice* device : devices) {
+    ar.WriteU32(device->GetTypeCode());
+    ar.WriteU32(device->GetDeviceId());
+    ar.WriteU32(device->GetModelIndex());
+    device->Serialize(ar);
+  }
+  ar.WriteI32(system.GetSelectedDevice());
+
+  ar.WriteU32(std::uint32_t(system.GetZones().size()));
+  for (CZone* zone : system.GetZones()) zone->Serialize(ar);
+  ar.WriteU32(std::uint32_t(system.GetLinks().size()));
+  for (CLink* link : system.GetLinks()) link->Serialize(ar);
+  ar.WriteBool(system.AreLinksActive());
+  ar.WriteU32(system.GetTreeState());
+  // Images go before the panels, whose records name them by id.
+  system.GetFileImages().Serialize(ar);
+  const CSystemRecordLookup lookup(system);
+  ar.WriteU32(std::uint32_t(system.GetCustomPanels().size()));
+  for (CCPData* panel : system.GetCustomPanels()) panel->Serialize(ar, lookup);
+  ar.WriteU32(std::uint32_t(system.GetSnapshots().size()));
+  for (CSnapshot* snapshot : system.GetSnapshots()) snapshot->Serialize(ar);
+}
+
+// The devices, each built by its type code and read by itself.
+void LoadDevices(CSystem& system, CArchive& ar, std::uint32_t version, CFileContents& c) {
+  const std::uint32_t deviceCount = ar.ReadU32();
+  ar.CheckCount(deviceCount, kDeviceEntryMinSize);
+  for (std::uint32_t i = 0; i < deviceCount; ++i) {
+    const std::uint32_t typeCode = ar.ReadU32();
+    const std::uint32_t deviceId = ar.ReadU32();
+    const std::uint32_t modelIndex = version >= 3 ? ar.ReadU32() : 0;
+    CDevice* device = system.CreateDevice(deviceId, typeCode, modelIndex);
+    if (!device) throw CLoadRefused(kFileBadDeviceTypeText);
+    c.devices.push_back(device);
+    device->Serialize(ar);
+  }
+}
+
+// The zones, with every device in exactly one of them.
+void LoadZones(CSystem& system, CArchive& ar, std::uint32_t version, CFileContents& c) {
+  // Each device goes into the first zone that names it; a UUID that names no device of the
+  // file, or one already placed, is dropped.
+  std::set<const CDevice*> placed;
+  auto placeOnce = [&](const CUuid& uuid) -> CDevice* {
+    CDevice* device = c.FindDevice(uuid);
+    return device && placed.insert(device).second ? device : nullptr;
+  };
+  if (version >= 2) {
+    const std::uint32_t zoneCount = ar.ReadU32();
+    ar.CheckCount(zoneCount, kListEntryMinSize);
+    for (std::uint32_t i = 0; i < zoneCount; ++i) {
+      auto* zone = new CZone(&system);
+      c.zones.push_back(zone);
+      zone->Serialize(ar, placeOnce);
+    }
+  }
+  // Every device belongs to exactly one zone, and there is always a first zone: a version 1
+  // file gets one "Main Zone" holding every device in file order, and devices that no zone
+  // names go to the end of the first zone.
+  if (c.zones.empty()) {
+    auto* zone = new CZone(&system);
+    zone->SetName(kMainZoneName);
+    c.zones.push_back(zone);
+  }
+  for (CDevice* device : c.devices)
+    if (!placed.count(device)) c.zones.front()->AppendDevice(device);
+}
+
+void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
+  const std::uint32_t version = ar.ReadU32();
+  if (version < 1 || version > kSystemFileVersion) throw CLoadRefused(kFileTooNewText);
+  c.useSystemSecurity = ar.ReadBool();
+  if (version == 4) c.fullScreenOnOpen = ar.ReadU8() != 0;
+  if (version == 5) {
+    c.fullScreenOnOpen = ar.ReadBool();
+    c.goOnlineOnOpen = ar.ReadBool();
+  }
+  c.currentUser = ar.ReadI32();
+  SerializeUsers(ar, c.users, &c.usersLeftOut);
+
+  LoadDevices(system, ar, version, c);
+  c.selectedDevice = ar.ReadI32();
+  LoadZones(system, ar, version, c);
+
+  if (version >= 3) {
+    const std::uint32_t linkCount = ar.ReadU32();
+    ar.CheckCount(linkCount, kListEntryMinSize);
+    for (std::uint32_t i = 0; i < linkCount; ++i) {
+      auto* link = new CLink(kLoadedObjectName);
+      c.links.push_back(link);
+      link->Serialize(ar);
+    }
+    c.linksActive = ar.ReadBool();
+    c.treeState = ar.ReadU32();
+    c.images.Serialize(ar, &c.imageReport);
+    const std::uint32_t panelCount = ar.ReadU32();
+    ar.CheckCount(panelCount, kListEntryMinSize);
+    const CFileLookup lookup(c);
+    for (std::uint32_t i = 0; i < panelCount; ++i) {
+      auto* panel = new CCPData(&system);
+      c.panels.push_back(panel);
+      panel->Serialize(ar, lookup);
+    }
+  }
+  if (version >= 4) {
+    const std::uint32_t snapshotCount = ar.ReadU32();
+    ar.CheckCount(snapshotCount, kListEntryMinSize);
+    for (std::uint32_t i = 0; i < snapshotCount; ++i) {
+      auto* snapshot = new CSnapshot(kLoadedObjectName);
+      c.snapshots.push_back(snapshot);
+      snapshot->Serialize(ar);
+    }
+  }
+
+  // The current user decides every right: an index that names no user of the file is damage,
+  // not a reason to fall back to the administrator.
+  if (c.currentUser < 0 || std::size_t(c.currentUser) >= c.users.size()) throw CLoadRefused(kFileDamagedText);
+  if (c.selectedDevice < -1 || c.selectedDevice >= std::int32_t(c.devices.size())) c.selectedDevice = -1;
+}
+
+// Hands the contents over to the system, whose file contents were cleared first.
+void TakeContents(CSystem& system, CFileContents& c) {
+  system.Clear();
+  system.DeleteAllZones();
+  DeleteAllUsers(system.GetUsers());
+  system.SetUseSystemSecurity(c.useSystemSecurity);
+  system.SetFullScreenOnOpen(c.fullScreenOnOpen);
+  system.SetGoOnlineOnOpen(c.goOnlineOnOpen);
+  system.GetUsers().swap(c.users);
+  system.SetCurrentUser(c.currentUser);
+  for (CDevice* device : c.devices) system.AppendDevice(device);
+  c.devices.clear();
+  system.SetSelectedDevice(c.selectedDevice);
+  for (CZone* zone : c.zones) system.AppendZone(zone);
+  c.zones.clear();
+  for (CLink* link : c.links) system.AppendLink(link);
+  c.links.clear();
+  system.SetLinksActive(c.linksActive);
+  system.SetTreeState(c.treeState);
+  for (CSnapshot* snapshot : c.snapshots) system.AppendSnapshot(snapshot);
+  c.snapshots.clear();
+  system.GetFileImages().TakeFrom(c.images);
+  for (CCPData* panel : c.panels) system.AppendCustomPanel(panel);
+  c.panels.clear();
+}
+
+}  // namespace
+
+bool CSystem::Serialize(CArchive& ar) {
+  if (ar.IsStoring()) {
+    // The worker may be parsing a reply into a device's settings while the file is written.
+    CSingleLock lock(GetLock());
+    try {
+      StoreContents(*this, ar);
+      return true;
+    } catch (const std::exception& e) {
+      Report(*this, std::string(kFileSaveFailedText) + "\n" + e.what());
+      return false;
+    }
+  }
+
+  CFileContents contents;
+  struct CReadingFile {
+    std::atomic<bool>& flag;
+    ~CReadingFile() { flag = false; }
+  } reading{m_readingFile};
+  m_readingFile = true;
+  try {
+    LoadContents(*this, ar, contents);
+  } catch (const CLoadRefused& e) {
+    Report(*this, e.what());
+    return false;
+  } catch (const CArchiveException& e) {
+    // A record of a later version cannot be read past: its fields would be taken for the next.
+    if (e.GetCause() == CArchiveException::NewerVersion) Report(*this, kFileTooNewText);
+    else Report(*this, std::string(kFileDamagedText) + "\n(" + e.what() + ")");
+    return false;
+  } catch (const std::bad_alloc&) {
+    Report(*this, std::string(kFileDamagedText) + "\n(not enough memory)");
+    return false;
+  } catch (const std::exception& e) {
+    Report(*this, std::string(kFileDamagedText) + "\n(" + e.what() + ")");
+    return false;
+  }
+  TakeContents(*this, contents);
+  // The file opens with the pictures that decoded; the user hears of each of the others.
+  for (int i = 0; i < contents.imageReport.undecodedImages; ++i) Report(*this, kImageLoadErrorText);
+  if (!contents.usersLeftOut.empty()) {
+    std::string notice = kFileUsersLeftOutText;
+    for (const std::string& name : contents.usersLeftOut) notice += "\n" + name;
+    Report(*this, notice);
+  }
+  SetDesignMode(0);
+  EnsureUserPermissions();
+  SetModified(false);
+  return true;
+}
+
+bool CSystem::OpenFile(const std::string& path) {
+  // Read in pieces as the records go: the file's bytes are never held whole beside what they
+  // become.
+  const std::unique_ptr<CArchive> file = CArchive::LoadFile(path, nullptr);
+  if (!file) return false;
+  CArchive& ar = *file;
+  SetDesignMode(0);
+  if (!Serialize(ar)) {
+    Clear();
+    return false;
+  }
+  SetFilePath(path);
+  SetModified(false);
+  return true;
+}
+
+bool CSystem::SaveFile(const std::string& path) {
+  CAtomicFileWriter file(path);
+  std::string error;
+  auto failed = [&] {
+    Report(*this, std::string(kFileSaveFailedText) + "\n" + path + "\n" + error);
+    return false;
+  };
+  if (!file.Open(&error)) return failed();
+  // The records go to the file block by block as they are stored, not gathered whole first: the
+  // save then costs little more than writing the same bytes. A write that fails stops the store
+  // (Serialize reports it) and the file is left as it was.
+  CArchive ar([&](const std::uint8_t* data, std::size_t size) {
+    if (!file.Write(data, size, &error))
+      throw CArchiveException(CArchiveException::WriteFailed, path + "\n" + error);
+  });
+  if (!Serialize(ar)) return false;
+  try {
+    ar.Flush();
+  } catch (const CArchiveException&) {
+    return failed();
+  }
+  if (!file.Commit(&error)) return failed();
+  SetFilePath(path);
+  SetModified(false);
+  return true;
+}

@@ -1,0 +1,86 @@
+# Fails when a source includes a header of a folder above its own in the layer order below. A
+# folder may include its own headers, those of the folders on its own line (they are one layer)
+# and those of every line above it. Tests, tools and benchmarks stand outside the order.
+# cmake -DSOURCE_DIR=<repository> -P this file
+# (-DAPP_AT_THE_BOTTOM=ON puts app/ first, so that the check must find its includes upward.)
+set(layers
+  "platform"
+  "resources|resources/artgen"
+  "core/support|core/values|core/file"
+  "core/draw"
+  "core/model|core/comms"
+  "devices/processor|devices/amplifier"
+  "custom"
+  "widgets"
+  "panels/framework|panels/processor/response"
+  "panels/processor|panels/amplifier"
+  "panels"
+  "ui|ui/dialogs|ui/images|ui/loader"
+  "app")
+if(APP_AT_THE_BOTTOM)
+  list(REMOVE_ITEM layers "app")
+  list(INSERT layers 0 "app")
+endif()
+
+# The layer of each folder, by its index in the order.
+set(index 0)
+set(known "")
+foreach(line ${layers})
+  string(REPLACE "|" ";" folders "${line}")
+  foreach(folder ${folders})
+    set(layerOf_${folder} ${index})
+    list(APPEND known ${folder})
+  endforeach()
+  math(EXPR index "${index} + 1")
+endforeach()
+
+set(found "")
+set(unplaced "")
+foreach(folder ${known})
+  file(GLOB sources "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+  foreach(source ${sources})
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^[^\"]*\"([^\"]+)\".*$" "\\1" name "${line}")
+      get_filename_component(target "${name}" DIRECTORY)
+      if(target STREQUAL "" OR target STREQUAL folder)
+        continue()
+      endif()
+      file(RELATIVE_PATH shown "${SOURCE_DIR}" "${source}")
+      if(NOT DEFINED layerOf_${target})
+        list(APPEND unplaced "${shown}: ${name}")
+      elseif(layerOf_${target} GREATER layerOf_${folder})
+        list(APPEND found "${shown}: ${name}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+# Every folder holding sources of the program has its place in the order.
+file(GLOB tops LIST_DIRECTORIES true RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
+foreach(top ${tops})
+  if(NOT IS_DIRECTORY "${SOURCE_DIR}/${top}" OR top MATCHES "^(tests|tools|benchmarks|build.*|\\..*)$")
+    continue()
+  endif()
+  file(GLOB_RECURSE all RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/${top}/*.cpp" "${SOURCE_DIR}/${top}/*.h")
+  foreach(source ${all})
+    get_filename_component(folder "${source}" DIRECTORY)
+    if(NOT DEFINED layerOf_${folder})
+      list(APPEND unplaced "${source}: its folder has no layer")
+    endif()
+  endforeach()
+endforeach()
+
+if(found OR unplaced)
+  set(text "")
+  if(found)
+    list(JOIN found "\n  " lines)
+    string(APPEND text "Includes against the layer order:\n  ${lines}\n")
+  endif()
+  if(unplaced)
+    list(JOIN unplaced "\n  " lines)
+    string(APPEND text "Folders outside the order:\n  ${lines}\n")
+  endif()
+  message(FATAL_ERROR "${text}")
+endif()
+message(STATUS "Every include follows the layer order")

@@ -1,0 +1,211 @@
+// The Fennick preset name dialog driven through its widgets.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMouseEvent>
+#include <QTimer>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include <memory>
+
+#include "core/model/Confirm.h"
+#include "core/model/System.h"
+#include "devices/processor/ProcessorFamily.h"
+#include "tests/support/RecordingUi.h"
+#include <QRadioButton>
+#include <QTimeEdit>
+#include <QPushButton>
+
+#include "tests/ui/dialogs/DialogTestSupport.h"
+#include "panels/processor/FennickPresetDlg.h"
+#include "panels/processor/FennickTimedPresetDlg.h"
+#include "panels/processor/NerexPresetUi.h"
+#include "panels/processor/NerexSeriesPresetDlg.h"
+
+namespace {
+
+int Finish(CBitmapDialogEx& dialog) {
+  for (int i = 0; i < 100 && dialog.isVisible(); ++i) dialog.FadeStep();
+  return dialog.isVisible() ? 0 : dialog.result();
+}
+
+TEST(FennickPresetDlg, SaveTakesTheTypedNameOfAtMostSixteenCharacters) {
+  QWidget parent;
+  parent.setGeometry(100, 100, 500, 400);
+  parent.show();
+  CFennickPresetDlg dialog(&parent, 20, 180, QStringLiteral("Store Preset"));
+  dialog.m_name = QStringLiteral("Preset 2");
+  dialog.show();
+  SaveShotIfAsked(dialog, "fennick-preset");
+  EXPECT_EQ(dialog.GetTitle(), "Store Preset");
+  EXPECT_EQ(dialog.NameEdit()->selectedText(), "Preset 2");
+  EXPECT_EQ(dialog.pos(), parent.mapToGlobal(QPoint(20, 180)));
+  dialog.NameEdit()->clear();
+  TypeText(dialog.NameEdit(), QStringLiteral("Main Room Evening Show"));
+  dialog.SaveButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Accepted);
+  EXPECT_EQ(dialog.GetPresetName(), "Main Room Evenin");
+}
+
+TEST(FennickPresetDlg, CancelKeepsTheName) {
+  CFennickPresetDlg dialog(nullptr, 20, 180, QStringLiteral("Rename Preset"));
+  dialog.m_name = QStringLiteral("Old");
+  dialog.show();
+  dialog.NameEdit()->setText(QStringLiteral("New"));
+  dialog.CancelButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Rejected);
+  EXPECT_EQ(dialog.GetPresetName(), "Old");
+}
+
+}  // namespace
+
+namespace {
+
+CNerexMemoryList Memories() {
+  CNerexMemoryList list;
+  ResizePresetList(list, 5);
+  for (int n : {1, 3}) list[std::size_t(n - 1)]->sectionFlags = kSectionInputs;
+  return list;
+}
+
+TEST(FennickTimedPresetDlg, RowsEncodeWeeklyAndOnceEntriesAndKeepUnusedBytes) {
+  const CNerexMemoryList memories = Memories();
+  std::array<TimedPresetEntry, kNerexTimedPresets> entries{};
+  entries[0] = {1, 0, 4, 9, 0, 0};      // off, with an old date
+  entries[5] = {3, 0x41, 2, 2, 6, 15};  // weekly, Sunday and Saturday
+  CFennickTimedPresetDlg dialog(nullptr, 20, 180, QStringLiteral("Configure Timed Presets"), entries.data(), memories);
+  dialog.show();
+  SaveShotIfAsked(dialog, "fennick-timed");
+  const auto& r5 = dialog.GetRow(5);
+  EXPECT_TRUE(r5.enable->isChecked());
+  EXPECT_TRUE(r5.weekly->isChecked());
+  // On the plain dialog face the chosen option carries the dark dot, the other is empty.
+  const QImage face = dialog.grab().toImage();
+  auto centre = [&](QWidget* radio) {
+    const QPoint at = radio->mapTo(&dialog, radio->rect().center());
+    return face.pixelColor(at).lightness();
+  };
+  EXPECT_GT(face.pixelColor(8, dialog.height() / 2).lightness(), 160);
+  EXPECT_LT(centre(r5.weekly), 100);
+  EXPECT_GT(centre(r5.once), 200);
+  EXPECT_TRUE(r5.days[5]->isChecked() && r5.days[6]->isChecked() && !r5.days[0]->isChecked());
+  EXPECT_EQ(r5.preset->currentText(), "3. Preset 3");
+  EXPECT_EQ(dialog.GetRow(0).preset->count(), 2);  // only the stored memories
+
+  // Row 1: memory 3 every Monday and Sunday at 07:30.
+  const auto& r0 = dialog.GetRow(0);
+  r0.enable->setChecked(true);
+  EXPECT_TRUE(r0.once->isChecked());  // switched on from off: once
+  r0.weekly->setChecked(true);
+  r0.preset->setCurrentIndex(1);
+  r0.days[0]->setChecked(true);
+  r0.days[6]->setChecked(true);
+  r0.time->setTime(QTime(7, 30));
+  // Row 2: memory 1 once on the next 24 December at 18:00.
+  const auto& r1 = dialog.GetRow(1);
+  r1.enable->setChecked(true);
+  EXPECT_FALSE(r1.date->date().isNull());  // no stored date: today
+  QDate christmas(QDate::currentDate().year(), 12, 24);
+  if (christmas < QDate::currentDate()) christmas = christmas.addYears(1);
+  r1.date->setDate(christmas);
+  r1.time->setTime(QTime(18, 0));
+  // Row 6: weekly with no day left becomes off.
+  r5.days[5]->setChecked(false);
+  r5.days[6]->setChecked(false);
+  dialog.OkButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Accepted);
+  EXPECT_EQ(entries[0], (TimedPresetEntry{3, 0x60, 4, 9, 7, 30}));
+  EXPECT_EQ(entries[1], (TimedPresetEntry{1, 0x80, 12, 24, 18, 0}));
+  EXPECT_EQ(entries[5].mode, 0);
+  EXPECT_EQ(entries[9], (TimedPresetEntry{1, 0, 0, 0, 0, 0}));
+}
+
+TEST(FennickTimedPresetDlg, CancelLeavesTheEntries) {
+  const CNerexMemoryList memories = Memories();
+  std::array<TimedPresetEntry, kNerexTimedPresets> entries{};
+  CFennickTimedPresetDlg dialog(nullptr, 20, 180, QStringLiteral("Configure Timed Presets"), entries.data(), memories);
+  dialog.show();
+  dialog.GetRow(2).enable->setChecked(true);
+  dialog.CancelButton()->click();
+  EXPECT_EQ(Finish(dialog), QDialog::Rejected);
+  EXPECT_EQ(entries[2], TimedPresetEntry{});
+}
+
+}  // namespace
+
+namespace {
+
+class CYes {
+ public:
+  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) { return true; }
+};
+
+TEST(NerexPresetUi, ThePresetFileDialogsOfferTheirOwnFilters) {
+  std::vector<QStringList> offered;
+  for (bool save : {true, false}) {
+    QTimer::singleShot(0, [&offered] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      offered.push_back(dialog->nameFilters());
+      dialog->reject();
+    });
+    std::string path;
+    EXPECT_FALSE(NerexPresetUi::AskPresetFile(nullptr, save, path));
+  }
+  ASSERT_EQ(offered.size(), 2u);
+  EXPECT_EQ(offered[0], (QStringList{"Fennick Preset Files (*.fnp)", "All Files (*.*)"}));
+  EXPECT_EQ(offered[1], (QStringList{"Fennick Files (*.fnp)"}));
+}
+
+TEST(NerexSeriesPresetDlg, StoreRenameAndClearGoThroughTheDeviceAndTheListFollows) {
+  CYes yes;
+  CRecordingUi ui;
+  ui.SetConfirmPrompt(&yes);
+  CSystem system;
+  system.SetUiServices(&ui);
+  std::unique_ptr<CNerexSeriesDevice> device(
+      static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, nullptr, 116, 1, 0)));
+  CNerexSeriesPresetDlg dialog(nullptr, device.get(), 268, 10, QStringLiteral("Presets"));
+  dialog.show();
+  SaveShotIfAsked(dialog, "nerex-presets");
+  EXPECT_EQ(dialog.List()->item(0)->text(), "1. --");
+  EXPECT_TRUE(dialog.StoreBox(2)->isEnabled());   // graphic EQ on Nerex44
+  EXPECT_FALSE(dialog.StoreBox(3)->isEnabled());  // dynamic EQ only on Torvex48
+  EXPECT_FALSE(dialog.StoreButton()->isEnabled());
+
+  dialog.List()->setCurrentRow(1);
+  EXPECT_TRUE(dialog.StoreButton()->isEnabled());
+  EXPECT_FALSE(dialog.ClearButton()->isEnabled());
+  dialog.StoreBox(1)->setChecked(false);
+  dialog.StoreButton()->click();
+  EXPECT_EQ(device->GetPresets()[1]->sectionFlags, std::uint32_t(kSectionInputs | kSectionGeq));
+  EXPECT_EQ(dialog.List()->item(1)->text(), "2. Preset 2");
+  EXPECT_TRUE(dialog.ClearButton()->isEnabled());
+
+  dialog.List()->item(1)->setText(QStringLiteral("2. Evening"));  // as the in-place editor ends
+  EXPECT_EQ(device->GetPresets()[1]->name, "Evening");
+  EXPECT_EQ(dialog.List()->item(1)->text(), "2. Evening");
+
+  dialog.ClearButton()->click();
+  EXPECT_EQ(device->GetPresets()[1]->sectionFlags, 0u);
+  EXPECT_EQ(dialog.List()->item(1)->text(), "2. --");
+
+  // The close box: its light cross drawn on the title bar, a click in it closes the dialog.
+  ASSERT_TRUE(dialog.IsCloseBoxShown());
+  const QImage face = dialog.grab().toImage();
+  const QRect box = dialog.CloseBoxRect();
+  EXPECT_GT(qGray(face.pixel(box.center())), 0xA0);
+  EXPECT_LT(qGray(face.pixel(box.left() - 20, box.center().y())), 0x90);
+  QMouseEvent click(QEvent::MouseButtonPress, QPointF(box.center()), QPointF(dialog.mapToGlobal(box.center())),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&dialog, &click);
+  EXPECT_FALSE(dialog.IsFadingIn());
+}
+
+}  // namespace

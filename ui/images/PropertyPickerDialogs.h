@@ -1,0 +1,24 @@
+// The dialogs behind the picker rows of the properties grid: image selection, parameter
+// selection, the colour dialog with its custom colours and the font dialog without effects.
+// The main frame's UI services hand the picker rows to one for the life of its properties pane.
+// UI thread.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "core/model/PropertyPickers.h"
+
+class CQtPropertyPickers {
+ public:
+  // The dialogs are owned by parent (the grid).
+  explicit CQtPropertyPickers(QWidget* parent) : m_parent(parent) {}
+
+  bool PickImage(CSystem* system, CCCImageBase*& image);
+  bool PickParameter(CSystem* system, CCustomControlObject* widget);
+  bool PickColour(std::uint32_t& colour);
+  bool PickFont(CLogFont& font);
+
+ private:
+  QPointer<QWidget> m_parent;
+};
