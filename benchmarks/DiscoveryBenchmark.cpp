@@ -75,7 +75,7 @@ void BM_AutoscanFinds16UnitsAmongAllShortIds(benchmark::State& state) {
     bus->Start();
     auto system = std::make_unique<CSystem>();
     system->GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
-    system->GetComms().SetScanRangeForTests(63, 0);  // every short ID; no long-ID groups
+    system->GetComms().Discovery().SetScanRangeForTests(63, 0);  // every short ID; no long-ID groups
     system->Start(nullptr);
     if (!system->GoOnline(0)) {
       state.SkipWithError("cannot go online");
@@ -87,8 +87,9 @@ void BM_AutoscanFinds16UnitsAmongAllShortIds(benchmark::State& state) {
     state.ResumeTiming();
 
     const auto start = std::chrono::steady_clock::now();
-    system->GetComms().SetAutoscanDialog(&dialog, &running);
-    while (running || system->GetComms().GetAutoscanDialog()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    system->GetComms().Discovery().SetAutoscanDialog(&dialog, &running);
+    while (running || system->GetComms().Discovery().GetAutoscanDialog())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     elapsed += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     state.PauseTiming();

@@ -22,7 +22,8 @@ CAutoscanDlg::~CAutoscanDlg() {
   // A dialog that goes while the scan still runs stops it and takes itself back.
   if (m_handedOver && m_running) {
     m_running = false;
-    if (m_system.GetComms().GetAutoscanDialog() == this) m_system.GetComms().SetAutoscanDialog(nullptr, nullptr);
+    CDiscoveryPass& discovery = m_system.GetComms().Discovery();
+    if (discovery.GetAutoscanDialog() == this) discovery.SetAutoscanDialog(nullptr, nullptr);
   }
 }
 
@@ -32,7 +33,7 @@ void CAutoscanDlg::showEvent(QShowEvent* event) {
   m_handedOver = true;
   m_watchTimer = startTimer(kWatchMs);
   m_running = true;
-  m_system.GetComms().SetAutoscanDialog(this, &m_running);
+  m_system.GetComms().Discovery().SetAutoscanDialog(this, &m_running);
 }
 
 void CAutoscanDlg::ShowScanStatus(const std::string& text) {

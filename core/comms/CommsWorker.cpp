@@ -1,6 +1,6 @@
 // The comms worker: the state machine of the online connection (idle, polling, autoscan, get
 // and set security), the hand-over of replies to the devices, the system command queue, going
-// online and offline.
+// online and offline. The scan and the security passes are run by the passes it owns.
 #include "core/comms/CommsWorker.h"
 
 #include <cstring>
@@ -27,7 +27,9 @@ CCommsWorker::CCommsWorker(ICommsDocument& document)
     : m_document(document),
       m_documentLock(document.GetLock()),
       m_transportHost(document),
-      m_transport(std::make_unique<CSerialComms>()) {
+      m_transport(std::make_unique<CSerialComms>()),
+      m_discovery(m_passHost, document),
+      m_security(m_passHost, document) {
   m_transport->SetHost(&m_transportHost);
 }
 
@@ -91,16 +93,9 @@ void CCommsWorker::SetWorkerState(std::int32_t state) {
   m_wakeEvent.Set();
 }
 
-void CCommsWorker::SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning) {
-  m_scanRunning = scanRunning;
-  m_autoscanDialog = dialog;
-}
-
 void CCommsWorker::ForgetDevice(const CDevice* device) {
-  CSingleLock lock(m_stateLock);
-  std::erase(m_unplacedDevices, device);
-  std::erase_if(m_securityRefused, [device](const SecurityRefusal& r) { return r.device == device; });
-  std::erase_if(m_securityAnswers, [device](const SecurityAnswers& a) { return a.device == device; });
+  m_discovery.ForgetDevice(device);
+  m_security.ForgetDevice(device);
 }
 
 // --- Going online and offline ---
@@ -108,7 +103,7 @@ void CCommsWorker::ForgetDevice(const CDevice* device) {
 bool CCommsWorker::GoOnline(std::uint32_t choice) {
   if (!SetOnline(true)) return false;
   for (CDevice* device : m_document.GetDevices()) device->Reinitialise(choice);
-  ClearSecurityRefusals(true);
+  m_security.ClearRefusals(true);
   SetWorkerState(kWorkerOnline);
   return true;
 }
@@ -191,14 +186,14 @@ void CCommsWorker::CommsThreadMain() {
         WorkerOnlineStep();
         break;
       case kWorkerAutoscan:
-        RunAutoscan();
+        m_discovery.Run();
         EndAutoscan();
         break;
       case kWorkerGetSecurity:
-        EndSecurityPass(RunGetSecurityPass(), false);
+        EndSecurityPass(m_security.RunGetPass(), false);
         break;
       case kWorkerSetSecurity:
-        EndSecurityPass(RunSetSecurityPass(), true);
+        EndSecurityPass(m_security.RunSetPass(), true);
         break;
       default:
         // No such state: rest until something changes rather than spin.
@@ -252,7 +247,7 @@ void CCommsWorker::WorkerOnlineStep() {
     if (device && record.receivedLength == record.expectedLength) {
       if (device->NeedsInitialisation()) {
         // The reply is dropped until a security pass admits the device.
-        if (IsDueForSecurityPass(device)) m_needSecurityGet = true;
+        if (m_security.IsDueForPass(device)) m_needSecurityGet = true;
       } else {
         const std::uint32_t n = record.receivedLength < CSerialComms::kReceiveBufferSize
                                     ? record.receivedLength
@@ -274,7 +269,7 @@ void CCommsWorker::WorkerOnlineStep() {
     AcknowledgeGoIdle();
     return;
   }
-  if (m_autoscanDialog) {
+  if (m_discovery.GetAutoscanDialog()) {
     m_workerState = kWorkerAutoscan;
     return;
   }
@@ -308,29 +303,48 @@ void CCommsWorker::WorkerOnlineStep() {
   SleepEx(kWorkerNothingSleepMs, true);
 }
 
-// --- End of a security pass ---
+// --- End of a scan or a security pass ---
 
-void CCommsWorker::EndSecurityPass(PassOutcome outcome, bool setPass) {
+void CCommsWorker::EndAutoscan() {
+  if (m_transport->GetStatus() == kCommsError) {
+    m_transport->SetStatus(kCommsIdle);
+    EndOnline(FrameMsg::kFatalCommsError);
+  } else {
+    m_workerState = kWorkerOnline;
+    if (!m_document.GetDevices().empty()) {
+      m_discovery.ResetBreakoutReadFlags();
+      m_security.ClearRefusals();
+      m_needSecurityGet = true;
+    } else {
+      Post(FrameMsg::kGoOffline);
+    }
+  }
+  // The dialog may close as soon as the scan has let it go: nothing of it is touched afterwards.
+  m_discovery.Finish();
+}
+
+void CCommsWorker::EndSecurityPass(SecurityPassOutcome outcome, bool setPass) {
   switch (outcome) {
-    case PassOutcome::kTransportError:
+    case SecurityPassOutcome::kTransportError:
       m_transport->SetStatus(kCommsIdle);
       EndOnline(FrameMsg::kFatalCommsError);
       break;
-    case PassOutcome::kCancelled:
+    case SecurityPassOutcome::kCancelled:
       EndOnline(FrameMsg::kGoOffline);
       break;
-    case PassOutcome::kDone:
+    case SecurityPassOutcome::kDone:
       m_workerState = kWorkerOnline;
       break;
   }
   // Whatever the outcome the dialog closes, also after a fatal comms error.
-  CloseSecurityDialog();
+  m_security.CloseDialog();
   m_needSecurityGet = false;
   if (setPass) m_needSecuritySet = false;
 }
 
-bool CCommsWorker::RunScanTransaction() {
-  m_transport->StartWrite(true);
-  if (m_transport->GetStatus() == kCommsError) return false;
-  return m_transport->WaitForCompletion();
+bool CCommsWorker::PassHost::RunTransaction() {
+  CSerialComms& transport = *m_worker.m_transport;
+  transport.StartWrite(true);
+  if (transport.GetStatus() == kCommsError) return false;
+  return transport.WaitForCompletion();
 }

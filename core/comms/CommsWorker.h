@@ -1,7 +1,7 @@
 // The comms worker: the serial transport, the worker thread with its events, the state machine
-// of the online connection (idle, polling, autoscan, get and set security), the system command
-// queue, discovery and the security passes. It reaches the open system only through
-// ICommsDocument.
+// of the online connection (idle, polling, autoscan, get and set security) and the system
+// command queue. It owns discovery and the security passes and runs them in their states. It
+// reaches the open system only through ICommsDocument.
 #pragma once
 
 #include <atomic>
@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/comms/CommsPassHost.h"
+#include "core/comms/Discovery.h"
 #include "core/comms/Security.h"
 #include "core/comms/SerialComms.h"
 #include "core/model/User.h"
@@ -21,9 +23,6 @@
 class CAppSettings;
 class CControlMessage;
 class CDevice;
-class CSecurityDialogLink;
-class IAutoscanDialog;
-struct CSecurityRequest;
 
 inline constexpr const char* kFatalCommsErrorText = "Fatal Comms Error - Going Offline";
 inline constexpr const char* kFailedToConnectText = "Failed to connect - check comms settings";
@@ -131,71 +130,17 @@ class CCommsWorker {
   // nothing changes and the result is false.
   bool SetOnline(bool online);
 
-  // --- Dialog hand-overs ---
-  IAutoscanDialog* GetAutoscanDialog() const { return m_autoscanDialog; }
-  // UI thread: the autoscan dialog hands itself and its running flag over; the worker starts
-  // the scan at its next idle turn, and clears the flag and the dialog when the scan ends.
-  void SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning);
-  // The security dialog's link to the worker. The dialog hands it over once it is shown; the
-  // worker sets its finished flag and clears it when the pass ends. A link handed over while
-  // no pass waits for a dialog is finished at once, so a late dialog closes by itself.
-  // Any thread.
-  std::shared_ptr<CSecurityDialogLink> GetSecurityDialog() const;
-  void SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link);
-
-  // --- Device security passes (worker thread unless said) ---
-  bool CheckDeviceSecurity(CDevice* device);
-  bool SendSecurityData(CDevice* device, const CUserList& users);
-  SecurityStep ConnectSecureDevices(const CSecurityGroup& group);
-  void LogCannotConnect(CDevice* device);
-  // Any thread.
-  bool IsSecurityRefused(const CDevice* device) const;
-  // Forgets the refusals of this connection (they are examined at the next pass at once) and,
-  // with answers, what the user answered for each device too.
-  void ClearSecurityRefusals(bool answers = false);
-  const CSecurityTimings& GetSecurityTimings() const { return m_securityTimings; }
-  void SetSecurityTimingsForTests(const CSecurityTimings& timings) { m_securityTimings = timings; }
-
-  // --- Discovery (worker thread unless said) ---
-  std::int64_t ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
-                             std::uint32_t& variant);
-  void SendQuietCommand(const CDevice* device);
-  void SendQuietCommand(std::uint32_t typeCode, std::uint32_t id);
-  void KeepScanQuiet();
-  void SendScanReset();
-  bool CheckScanComplete();
-  CDevice* AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
-  void ResetBreakoutReadFlags();
-  // UI thread: the devices found since the last call, for the system to place in a zone.
-  std::vector<CDevice*> TakeUnplacedDevices();
-  std::size_t GetUnplacedDeviceCount() const;
-  void SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup);
-  std::uint32_t GetLastQuietRefresh() const { return m_lastQuietRefresh; }
-  void SetLastQuietRefresh(std::uint32_t tick) { m_lastQuietRefresh = tick; }
+  // --- The passes the worker runs ---
+  // The autoscan; its dialog hands itself over here (SetAutoscanDialog) to start a scan.
+  CDiscoveryPass& Discovery() { return m_discovery; }
+  // The security passes; the security dialog hands its link over here (SetDialog).
+  CSecurityPass& Security() { return m_security; }
 
   // The device is about to be deleted: nothing of the worker refers to it any more. UI thread,
   // under the system's lock (the worker's own lock is taken inside it).
   void ForgetDevice(const CDevice* device);
 
  private:
-  // A device a get pass refused on this connection. Its replies are dropped without a pass
-  // until its hold-off has run out; the next reply after that makes it due, and the next pass
-  // examines it again. The hold-off doubles with every refusal, so a unit that keeps failing
-  // does not bring the dialog back over and over.
-  struct SecurityRefusal {
-    const CDevice* device;
-    std::uint32_t refusedAt;  // tick count
-    std::uint32_t holdOffMs;
-    bool due;
-  };
-  // What the user answered for a device on this connection: the Admin password accepted for
-  // its user table (empty: none), and whether the import question was answered with it.
-  struct SecurityAnswers {
-    const CDevice* device;
-    std::string password;
-    bool importAnswered;
-  };
-
   // Worker steps.
   void WorkerIdleStep();
   void AcknowledgeGoIdle();
@@ -205,56 +150,9 @@ class CCommsWorker {
   // The worker fails or ends the connection: idle, then the message to the frame.
   void EndOnline(std::uint32_t message);
 
-  // The outcome of a security pass: done, cancelled by the user, or ended by a transport error.
-  enum class PassOutcome { kDone, kCancelled, kTransportError };
-  PassOutcome RunGetSecurityPass();
-  PassOutcome RunSetSecurityPass();
-  void EndSecurityPass(PassOutcome outcome, bool setPass);
-  void OpenSecurityDialog(WPARAM pass);
-  void CloseSecurityDialog();
-  void ShowSecurityProgress(const std::string& text);
-  void ShowSecurityDeviceList(const char* header, const CSecurityGroup& group);
-  std::int32_t AskSecurityDialog(const CSecurityRequest& request);
-  bool IsSecurityPassStopRequested() const;
-  void SecurityPause(std::uint32_t ms);
-  void RefuseDevice(CDevice* device);
-  // Under the document's lock (the worker's reply hand-over): a reply came from a device that waits for
-  // its security step. True when a get pass should examine it: always, unless a pass refused
-  // it and its hold-off has not run out yet.
-  bool IsDueForSecurityPass(const CDevice* device);
-  // Examined by the next get pass: waiting for its step, and not refused or due again.
-  bool IsSecurityCandidate(const CDevice* device) const;
-  // Refusals of devices that are settled now are dropped.
-  void ForgetSettledRefusals();
-  // The answers kept for the device, or null; under m_stateLock.
-  const SecurityAnswers* FindAnswers(const CDevice* device) const;
-  SecurityAnswers& AnswersOf(const CDevice* device);
-  // What the user already answered for these devices on this connection.
-  bool WasPasswordGiven(const CSecurityGroup& group, const std::string& password) const;
-  void RememberPassword(const CSecurityGroup& group, const std::string& password);
-  bool WasImportAnswered(const CSecurityGroup& group) const;
-  void RememberImportAnswered(const CSecurityGroup& group);
-  // Copies of the system's users, taken under the document's lock.
-  void CopySystemUsers(CUserList& out) const;
-  SecurityStep AskGroupPassword(const CSecurityGroup& group);
-  SecurityStep GiveSystemUsers(CDevice* device, const CUserList& users);
-  SecurityStep GiveSystemUsersOrConnect(const CSecurityGroup& group, const CUserList& users,
-                                        const char* connectingText);
-  SecurityStep OfferUserImport(const CSecurityGroup& group);
-  bool IsTransportError() const;
-  void Post(std::uint32_t message, WPARAM wParam = 0);
-  // Runs the transaction in the transport's record and waits; false on a transport error.
-  bool RunScanTransaction();
-
-  // Discovery.
-  void RunAutoscan();
   void EndAutoscan();
-  bool IsScanRunning() const;
-  void SendScanStatus(const std::string& text);
-  void LogScanDetail(const std::string& text);
-  bool RunLongIdPass();
-  bool SearchLevel(int level, std::uint32_t base);
-  bool TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
+  void EndSecurityPass(SecurityPassOutcome outcome, bool setPass);
+  void Post(std::uint32_t message, WPARAM wParam = 0);
 
   // The transport's view of the system.
   class TransportHost : public ICommsHost {
@@ -270,27 +168,34 @@ class CCommsWorker {
     ICommsDocument& m_document;
   };
 
+  // The passes' view of the worker.
+  class PassHost : public ICommsPassHost {
+   public:
+    explicit PassHost(CCommsWorker& worker) : m_worker(worker) {}
+    CSerialComms& Transport() override { return *m_worker.m_transport; }
+    bool RunTransaction() override;
+    bool IsEnding() const override { return m_worker.m_stopping || !m_worker.m_run; }
+    bool IsGoIdleRequested() const override { return m_worker.m_goIdle; }
+    CCriticalSection& StateLock() const override { return m_worker.m_stateLock; }
+
+   private:
+    CCommsWorker& m_worker;
+  };
+
   ICommsDocument& m_document;
   // The document's lock: the reply hand-over, the device list and the devices' queues and
   // fields, which the families share with the UI thread.
   CCriticalSection& m_documentLock;
-  // The worker's own lock: the system command queue, the dialog hand-over, the security
-  // refusals and answers, and the discovery lists. Code holding it calls nothing that takes
-  // the document's lock; code holding the document's lock may take it.
+  // The worker's own lock: the system command queue, and what the passes keep between runs (the
+  // security dialog hand-over, refusals and answers, the discovery lists). Code holding it calls
+  // nothing that takes the document's lock; code holding the document's lock may take it.
   mutable CCriticalSection m_stateLock;
   TransportHost m_transportHost;
   std::unique_ptr<CSerialComms> m_transport;
   std::atomic<std::int32_t> m_pollIndex{0};
-  std::atomic<std::uint32_t> m_lastQuietRefresh{0};
-
-  // Hand-over with the dialogs.
-  std::atomic<IAutoscanDialog*> m_autoscanDialog{nullptr};
-  std::atomic<std::atomic<bool>*> m_scanRunning{nullptr};
-  std::shared_ptr<CSecurityDialogLink> m_securityDialog;  // guarded by m_stateLock
-  bool m_securityDialogWanted = false;                   // guarded by m_stateLock
-  std::vector<SecurityRefusal> m_securityRefused;         // guarded by m_stateLock
-  std::vector<SecurityAnswers> m_securityAnswers;         // guarded by m_stateLock
-  CSecurityTimings m_securityTimings;
+  PassHost m_passHost{*this};
+  CDiscoveryPass m_discovery;
+  CSecurityPass m_security;
 
   // State and events.
   std::atomic<std::int32_t> m_workerState{kWorkerIdle};
@@ -305,13 +210,6 @@ class CCommsWorker {
   std::atomic<bool> m_goIdle{false};
   std::atomic<bool> m_stopping{false};
   std::uint32_t m_idleWaitMs = kStopWaitMs;
-
-  // Discovery: units of unknown type that a scan quieted (type, ID), devices found but not
-  // yet in a zone (both guarded by m_stateLock), and the scan's range.
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> m_quietedUnknownUnits;
-  std::vector<CDevice*> m_unplacedDevices;
-  std::uint32_t m_lastShortId = 63;
-  std::uint32_t m_lastGroup = 127;
 
   CWorkerThread m_worker;  // last: it ends before anything it uses goes
 };

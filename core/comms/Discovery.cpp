@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/support/AppSettings.h"
+#include "core/comms/CommsPassHost.h"
 #include "core/comms/CommsWorker.h"
 #include "core/comms/ControlMessage.h"
 #include "core/model/Device.h"
@@ -24,33 +25,40 @@ constexpr const char* kLevelTexts[4] = {"Searching for device ID xxx%u", "Search
 
 }  // namespace
 
-void CCommsWorker::SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup) {
+CDiscoveryPass::CDiscoveryPass(ICommsPassHost& host, ICommsDocument& document) : m_host(host), m_document(document) {}
+
+void CDiscoveryPass::SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning) {
+  m_scanRunning = scanRunning;
+  m_autoscanDialog = dialog;
+}
+
+void CDiscoveryPass::SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup) {
   m_lastShortId = lastShortId;
   m_lastGroup = lastGroup;
 }
 
-bool CCommsWorker::IsScanRunning() const {
+bool CDiscoveryPass::IsScanRunning() const {
   const std::atomic<bool>* running = m_scanRunning;
-  return running && *running && m_run && !m_stopping;
+  return running && *running && !m_host.IsEnding();
 }
 
-void CCommsWorker::SendScanStatus(const std::string& text) {
+void CDiscoveryPass::SendScanStatus(const std::string& text) {
   if (IAutoscanDialog* dialog = m_autoscanDialog) dialog->ShowScanStatus(text);
 }
 
-void CCommsWorker::LogScanDetail(const std::string& text) {
+void CDiscoveryPass::LogScanDetail(const std::string& text) {
   if (m_document.GetSettings().superDebug) m_document.WriteLog(text + "\n");
 }
 
 // --- The scan ---
 
-void CCommsWorker::RunAutoscan() {
-  CSerialComms& comms = *m_transport;
+void CDiscoveryPass::Run() {
+  CSerialComms& comms = m_host.Transport();
   CControlMessage& record = comms.Transaction();
   auto failed = [&comms] { return comms.GetStatus() == kCommsError; };
   comms.SetNoLog(true);
   {
-    CSingleLock lock(m_stateLock);
+    CSingleLock lock(m_host.StateLock());
     m_quietedUnknownUnits.clear();
   }
 
@@ -61,7 +69,7 @@ void CCommsWorker::RunAutoscan() {
     bool found = false;
     for (std::uint32_t attempt = 0; attempt < kScanShortProbeTries && IsScanRunning() && !found; ++attempt) {
       BuildShortIdProbe(record, n);
-      if (!RunScanTransaction()) return;
+      if (!m_host.RunTransaction()) return;
       found = record.receivedLength == record.expectedLength &&
               ParseShortIdReply(comms.ReceiveBuffer(), record.receivedLength, identity);
       comms.SetStatus(kCommsIdle);
@@ -87,51 +95,38 @@ void CCommsWorker::RunAutoscan() {
   if (!failed()) SendScanReset();
 }
 
-void CCommsWorker::EndAutoscan() {
-  CSerialComms& comms = *m_transport;
-  if (comms.GetStatus() == kCommsError) {
-    comms.SetStatus(kCommsIdle);
-    EndOnline(FrameMsg::kFatalCommsError);
-  } else {
-    m_workerState = kWorkerOnline;
-    if (!m_document.GetDevices().empty()) {
-      ResetBreakoutReadFlags();
-      ClearSecurityRefusals();
-      m_needSecurityGet = true;
-    } else {
-      Post(FrameMsg::kGoOffline);
-    }
-  }
+void CDiscoveryPass::Finish() {
+  CSerialComms& comms = m_host.Transport();
   comms.SetNoLog(false);
   comms.Transaction().noRetry = false;
-  // The dialog may close as soon as its flag is clear: nothing of it is touched afterwards.
   std::atomic<bool>* running = m_scanRunning.exchange(nullptr);
   m_autoscanDialog = nullptr;
   if (running) *running = false;
 }
 
-bool CCommsWorker::RunLongIdPass() { return SearchLevel(0, 0); }
+bool CDiscoveryPass::RunLongIdPass() { return SearchLevel(0, 0); }
 
-bool CCommsWorker::SearchLevel(int depth, std::uint32_t base) {
+bool CDiscoveryPass::SearchLevel(int depth, std::uint32_t base) {
+  const CSerialComms& comms = m_host.Transport();
   const std::uint32_t step = std::uint32_t(1) << (8 * depth);
   for (std::uint32_t v = 1; v <= m_lastGroup; ++v) {
-    if (!IsScanRunning() || m_transport->GetStatus() == kCommsError) return false;
+    if (!IsScanRunning() || comms.GetStatus() == kCommsError) return false;
     const std::uint32_t id = base + v * step;
     KeepScanQuiet();
-    if (m_transport->GetStatus() == kCommsError) return false;
+    if (comms.GetStatus() == kCommsError) return false;
     SendScanStatus(FormatText(kLevelTexts[depth], unsigned(depth == 0 ? v : id)));
 
     std::int64_t lastFound = 0;
     for (int finds = 0;;) {
       std::uint32_t type = 0, variant = 0;
       const std::int64_t r = ProbeDeviceId(kLevels[depth], id, type, variant);
-      if (m_transport->GetStatus() == kCommsError) return false;
+      if (comms.GetStatus() == kCommsError) return false;
       if (r > 0 && type > 0) {
         // The same unit again means that it ignored the quiet command: move on.
         if (r == lastFound) break;
         lastFound = r;
         TakeFoundUnit(std::uint32_t(r), type, variant);
-        if (m_transport->GetStatus() == kCommsError) return false;
+        if (comms.GetStatus() == kCommsError) return false;
         if (depth == 3 || ++finds >= kScanMaxFindsPerId || !IsScanRunning()) break;
         SleepEx(kScanReprobeSleepMs, false);
         continue;  // another unit may answer the same probe now
@@ -143,7 +138,7 @@ bool CCommsWorker::SearchLevel(int depth, std::uint32_t base) {
   return true;
 }
 
-bool CCommsWorker::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
+bool CDiscoveryPass::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
   if (CDevice* device = AddFoundDevice(id, typeCode, variant)) {
     SendQuietCommand(device);
     return true;
@@ -151,7 +146,7 @@ bool CCommsWorker::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::
   // No family takes this type: the unit is quieted all the same (and kept quiet), or it would
   // answer the scan-complete check for ever.
   {
-    CSingleLock lock(m_stateLock);
+    CSingleLock lock(m_host.StateLock());
     const auto unit = std::make_pair(typeCode, id);
     if (std::find(m_quietedUnknownUnits.begin(), m_quietedUnknownUnits.end(), unit) == m_quietedUnknownUnits.end())
       m_quietedUnknownUnits.push_back(unit);
@@ -162,9 +157,9 @@ bool CCommsWorker::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::
 
 // --- Scan transactions ---
 
-std::int64_t CCommsWorker::ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
+std::int64_t CDiscoveryPass::ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
                                     std::uint32_t& variant) {
-  CSerialComms& comms = *m_transport;
+  CSerialComms& comms = m_host.Transport();
   CControlMessage& record = comms.Transaction();
   typeCode = 0;
   variant = 0;
@@ -172,7 +167,7 @@ std::int64_t CCommsWorker::ProbeDeviceId(std::uint8_t level, std::uint32_t id, s
   BuildLongIdProbe(record, level, id);
   const std::uint32_t savedExtra = comms.GetExtraTimeout();
   if (savedExtra < kScanProbeExtraTimeoutMs) comms.SetExtraTimeout(kScanProbeExtraTimeoutMs);
-  const bool ran = RunScanTransaction();
+  const bool ran = m_host.RunTransaction();
   comms.SetExtraTimeout(savedExtra);
   record.noRetry = false;
   if (!ran) return 0;
@@ -188,7 +183,7 @@ std::int64_t CCommsWorker::ProbeDeviceId(std::uint8_t level, std::uint32_t id, s
   std::uint8_t idBytes[4];
   std::copy(reply + 3, reply + 7, idBytes);
   BuildTypeQuery(record, idBytes);
-  if (!RunScanTransaction()) return 0;
+  if (!m_host.RunTransaction()) return 0;
   if (record.receivedLength != record.expectedLength) {
     LogScanDetail("Can't find device type");
     return 0;
@@ -204,16 +199,16 @@ std::int64_t CCommsWorker::ProbeDeviceId(std::uint8_t level, std::uint32_t id, s
   return found;
 }
 
-void CCommsWorker::SendQuietCommand(const CDevice* device) {
+void CDiscoveryPass::SendQuietCommand(const CDevice* device) {
   if (device) SendQuietCommand(device->GetTypeCode(), device->GetDeviceId());
 }
 
-void CCommsWorker::SendQuietCommand(std::uint32_t typeCode, std::uint32_t id) {
-  BuildQuietCommand(m_transport->Transaction(), typeCode, id);
-  if (RunScanTransaction()) m_transport->SetStatus(kCommsIdle);
+void CDiscoveryPass::SendQuietCommand(std::uint32_t typeCode, std::uint32_t id) {
+  BuildQuietCommand(m_host.Transport().Transaction(), typeCode, id);
+  if (m_host.RunTransaction()) m_host.Transport().SetStatus(kCommsIdle);
 }
 
-void CCommsWorker::KeepScanQuiet() {
+void CDiscoveryPass::KeepScanQuiet() {
   const std::uint32_t now = GetTickCount();
   const std::uint32_t last = m_lastQuietRefresh;
   if (last != 0 && TicksSince(last, now) < kScanQuietRefreshMs) return;
@@ -222,28 +217,28 @@ void CCommsWorker::KeepScanQuiet() {
   for (CDevice* device : m_document.GetDevices())
     if (device->GetDeviceId() > kLongIdAbove) units.emplace_back(device->GetTypeCode(), device->GetDeviceId());
   {
-    CSingleLock lock(m_stateLock);
+    CSingleLock lock(m_host.StateLock());
     units.insert(units.end(), m_quietedUnknownUnits.begin(), m_quietedUnknownUnits.end());
   }
   for (const auto& [type, id] : units) {
     SendQuietCommand(type, id);
-    if (m_transport->GetStatus() == kCommsError) return;
+    if (m_host.Transport().GetStatus() == kCommsError) return;
   }
 }
 
-void CCommsWorker::SendScanReset() {
-  BuildScanReset(m_transport->Transaction());
-  if (RunScanTransaction()) m_transport->SetStatus(kCommsIdle);
+void CDiscoveryPass::SendScanReset() {
+  BuildScanReset(m_host.Transport().Transaction());
+  if (m_host.RunTransaction()) m_host.Transport().SetStatus(kCommsIdle);
   m_lastQuietRefresh = 0;
 }
 
-bool CCommsWorker::CheckScanComplete() {
-  CSerialComms& comms = *m_transport;
+bool CDiscoveryPass::CheckScanComplete() {
+  CSerialComms& comms = m_host.Transport();
   CControlMessage& record = comms.Transaction();
   BuildScanCompleteCheck(record);
   const std::uint32_t savedExtra = comms.GetExtraTimeout();
   if (savedExtra < kScanCheckExtraTimeoutMs) comms.SetExtraTimeout(kScanCheckExtraTimeoutMs);
-  const bool ran = RunScanTransaction();
+  const bool ran = m_host.RunTransaction();
   if (ran) comms.SetStatus(kCommsIdle);
   comms.SetExtraTimeout(savedExtra);
   record.noRetry = false;
@@ -252,7 +247,7 @@ bool CCommsWorker::CheckScanComplete() {
 
 // --- Found units ---
 
-CDevice* CCommsWorker::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
+CDevice* CDiscoveryPass::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
   for (CDevice* device : m_document.GetDevices())
     if (device->GetTypeCode() == typeCode && device->GetDeviceId() == id) return device;
   CDevice* device = m_document.CreateDevice(id, typeCode, variant);
@@ -261,9 +256,9 @@ CDevice* CCommsWorker::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, 
   {
     // Into the list and among the unplaced devices at once, so that the UI thread never sees
     // one without the other.
-    CSingleLock documentLock(m_documentLock);
+    CSingleLock documentLock(m_document.GetLock());
     m_document.AppendDevice(device);
-    CSingleLock lock(m_stateLock);
+    CSingleLock lock(m_host.StateLock());
     m_unplacedDevices.push_back(device);
   }
   m_document.PostToFrame(CPostedMessage{FrameMsg::kRedrawMeterEntry, 0, 0, device->GetHandle(), {}});
@@ -271,20 +266,25 @@ CDevice* CCommsWorker::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, 
   return device;
 }
 
-std::vector<CDevice*> CCommsWorker::TakeUnplacedDevices() {
+std::vector<CDevice*> CDiscoveryPass::TakeUnplacedDevices() {
   std::vector<CDevice*> found;
-  CSingleLock lock(m_stateLock);
+  CSingleLock lock(m_host.StateLock());
   found.swap(m_unplacedDevices);
   return found;
 }
 
-std::size_t CCommsWorker::GetUnplacedDeviceCount() const {
-  CSingleLock lock(m_stateLock);
+std::size_t CDiscoveryPass::GetUnplacedDeviceCount() const {
+  CSingleLock lock(m_host.StateLock());
   return m_unplacedDevices.size();
 }
 
-void CCommsWorker::ResetBreakoutReadFlags() {
-  CSingleLock lock(m_documentLock);
+void CDiscoveryPass::ForgetDevice(const CDevice* device) {
+  CSingleLock lock(m_host.StateLock());
+  std::erase(m_unplacedDevices, device);
+}
+
+void CDiscoveryPass::ResetBreakoutReadFlags() {
+  CSingleLock lock(m_document.GetLock());
   for (CDevice* device : m_document.GetDevices()) {
     const std::uint32_t type = device->GetTypeCode();
     if (type < 34 || type > 47) continue;

@@ -1,11 +1,18 @@
-// What the autoscan needs of its dialog and of the breakout boxes, and its limits. The scan
-// itself is a set of CCommsWorker members (Discovery.cpp) that run on the comms worker.
+// The autoscan, a pass the comms worker owns and runs in its autoscan state; what it needs of
+// its dialog and of the breakout boxes, and its limits.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/Types.h"
+
+class CDevice;
+class ICommsDocument;
+class ICommsPassHost;
 
 // The dialog that runs an autoscan. It hands itself and its running flag to the system
 // (CSystem::SetAutoscanDialog); clearing the flag stops the scan before its next probe.
@@ -47,3 +54,64 @@ inline constexpr int kScanMaxFindsPerId = 16;
 
 // Units found by long ID have IDs above this; short IDs run from 1 to 63.
 inline constexpr std::uint32_t kLongIdAbove = 64;
+
+// The autoscan: short IDs one by one, then a tree search of long IDs with collisions, quieting
+// and re-probes; found units become devices of the file. Its steps run on the worker thread
+// unless said.
+class CDiscoveryPass {
+ public:
+  CDiscoveryPass(ICommsPassHost& host, ICommsDocument& document);
+  CDiscoveryPass(const CDiscoveryPass&) = delete;
+  CDiscoveryPass& operator=(const CDiscoveryPass&) = delete;
+
+  // UI thread: the autoscan dialog hands itself and its running flag over; the worker starts
+  // the scan at its next turn, and Finish clears the flag and the dialog. Any thread reads it.
+  void SetAutoscanDialog(IAutoscanDialog* dialog, std::atomic<bool>* scanRunning);
+  IAutoscanDialog* GetAutoscanDialog() const { return m_autoscanDialog; }
+
+  // The whole scan; it stops early when the dialog clears its flag, the worker ends or the
+  // transport fails.
+  void Run();
+  // After the scan: the transport logs and retries again, and the dialog is let go (its flag
+  // cleared last, as the dialog may close as soon as it sees it).
+  void Finish();
+
+  std::int64_t ProbeDeviceId(std::uint8_t level, std::uint32_t id, std::uint32_t& typeCode,
+                             std::uint32_t& variant);
+  void SendQuietCommand(const CDevice* device);
+  void SendQuietCommand(std::uint32_t typeCode, std::uint32_t id);
+  void KeepScanQuiet();
+  void SendScanReset();
+  bool CheckScanComplete();
+  CDevice* AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
+  void ResetBreakoutReadFlags();
+  // UI thread: the devices found since the last call, for the system to place in a zone.
+  std::vector<CDevice*> TakeUnplacedDevices();
+  std::size_t GetUnplacedDeviceCount() const;
+  // The device is about to be deleted; under the worker's state lock.
+  void ForgetDevice(const CDevice* device);
+  void SetScanRangeForTests(std::uint32_t lastShortId, std::uint32_t lastGroup);
+  std::uint32_t GetLastQuietRefresh() const { return m_lastQuietRefresh; }
+  void SetLastQuietRefresh(std::uint32_t tick) { m_lastQuietRefresh = tick; }
+
+ private:
+  bool IsScanRunning() const;
+  void SendScanStatus(const std::string& text);
+  void LogScanDetail(const std::string& text);
+  bool RunLongIdPass();
+  bool SearchLevel(int level, std::uint32_t base);
+  bool TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
+
+  ICommsPassHost& m_host;
+  ICommsDocument& m_document;
+  std::atomic<IAutoscanDialog*> m_autoscanDialog{nullptr};
+  std::atomic<std::atomic<bool>*> m_scanRunning{nullptr};
+  std::atomic<std::uint32_t> m_lastQuietRefresh{0};
+  // Units of unknown type that a scan quieted (type, ID), and devices found but not yet in a
+  // zone; both guarded by the worker's state lock.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> m_quietedUnknownUnits;
+  std::vector<CDevice*> m_unplacedDevices;
+  // The scan's range.
+  std::uint32_t m_lastShortId = 63;
+  std::uint32_t m_lastGroup = 127;
+};

@@ -1,4 +1,4 @@
-// The device security passes of the comms worker (states 3 and 4): reading each device's user
+// The device security passes of the comms worker (its get and set security states): reading each device's user
 // table, grouping devices by it, importing a secured network's users, asking the Admin
 // password of a group, writing user tables, and the hand-over with the security dialog.
 #include "core/comms/Security.h"
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "core/comms/CommsPassHost.h"
 #include "core/comms/CommsWorker.h"
 #include "core/comms/ControlMessage.h"
 #include "core/model/Device.h"
@@ -82,147 +83,157 @@ CSecurityGroup TakeSecurityGroup(CSecurityGroup& records) {
 
 // --- Dialog hand-over ---
 
-std::shared_ptr<CSecurityDialogLink> CCommsWorker::GetSecurityDialog() const {
-  CSingleLock lock(m_stateLock);
-  return m_securityDialog;
+CSecurityPass::CSecurityPass(ICommsPassHost& host, ICommsDocument& document) : m_host(host), m_document(document) {}
+
+std::shared_ptr<CSecurityDialogLink> CSecurityPass::GetDialog() const {
+  CSingleLock lock(m_host.StateLock());
+  return m_dialog;
 }
 
-void CCommsWorker::SetSecurityDialog(std::shared_ptr<CSecurityDialogLink> link) {
-  CSingleLock lock(m_stateLock);
-  if (link && !m_securityDialogWanted) {
+void CSecurityPass::SetDialog(std::shared_ptr<CSecurityDialogLink> link) {
+  CSingleLock lock(m_host.StateLock());
+  if (link && !m_dialogWanted) {
     link->SetFinished();
     return;
   }
-  m_securityDialog = std::move(link);
+  m_dialog = std::move(link);
 }
 
-void CCommsWorker::CloseSecurityDialog() {
-  CSingleLock lock(m_stateLock);
-  if (m_securityDialog) m_securityDialog->SetFinished();
-  m_securityDialog = nullptr;
-  m_securityDialogWanted = false;
+void CSecurityPass::CloseDialog() {
+  CSingleLock lock(m_host.StateLock());
+  if (m_dialog) m_dialog->SetFinished();
+  m_dialog = nullptr;
+  m_dialogWanted = false;
 }
 
-bool CCommsWorker::IsSecurityPassStopRequested() const { return m_stopping || m_goIdle || !m_run; }
+bool CSecurityPass::IsStopRequested() const { return m_host.IsEnding() || m_host.IsGoIdleRequested(); }
 
-void CCommsWorker::SecurityPause(std::uint32_t ms) {
-  const std::uint32_t step = std::max<std::uint32_t>(1, m_securityTimings.pollMs);
-  for (std::uint32_t slept = 0; slept < ms && !IsSecurityPassStopRequested(); slept += step)
+void CSecurityPass::Pause(std::uint32_t ms) {
+  const std::uint32_t step = std::max<std::uint32_t>(1, m_timings.pollMs);
+  for (std::uint32_t slept = 0; slept < ms && !IsStopRequested(); slept += step)
     SleepMs(std::min(step, ms - slept));
 }
 
-void CCommsWorker::OpenSecurityDialog(WPARAM pass) {
+void CSecurityPass::OpenDialog(WPARAM pass) {
   {
-    CSingleLock lock(m_stateLock);
-    m_securityDialog = nullptr;
-    m_securityDialogWanted = true;
+    CSingleLock lock(m_host.StateLock());
+    m_dialog = nullptr;
+    m_dialogWanted = true;
   }
-  Post(FrameMsg::kOpenSecurityDlg, pass);
+  m_document.PostToFrame(CPostedMessage{FrameMsg::kOpenSecurityDlg, pass, 0, 0, {}});
   // Without a dialog the pass still runs: nothing is shown and nobody is asked. One that
   // comes later is still used for the rest of the pass.
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_securityTimings.dialogOpenTimeoutMs);
-  while (!GetSecurityDialog() && !IsSecurityPassStopRequested() && std::chrono::steady_clock::now() < end)
-    SleepMs(m_securityTimings.pollMs);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timings.dialogOpenTimeoutMs);
+  while (!GetDialog() && !IsStopRequested() && std::chrono::steady_clock::now() < end)
+    SleepMs(m_timings.pollMs);
 }
 
-void CCommsWorker::ShowSecurityProgress(const std::string& text) {
-  const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
+void CSecurityPass::ShowProgress(const std::string& text) {
+  const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
   if (!dialog) return;
   CSecurityRequest request;
   request.kind = kSecurityProgressLine;
   request.text = text;
-  dialog->Send(std::move(request), m_securityTimings.dialogSendTimeoutMs);
+  dialog->Send(std::move(request), m_timings.dialogSendTimeoutMs);
 }
 
-void CCommsWorker::ShowSecurityDeviceList(const char* header, const CSecurityGroup& group) {
+void CSecurityPass::ShowDeviceList(const char* header, const CSecurityGroup& group) {
   std::string text = header;
   for (std::size_t i = 0; i < group.size() && i < kListedDevices; ++i) text += group[i]->device->GetName() + "\n";
   if (group.size() > kListedDevices) text += FormatText("+ %d more devices...", int(group.size() - kListedDevices));
-  ShowSecurityProgress(text);
-  SecurityPause(m_securityTimings.messagePauseMs);
+  ShowProgress(text);
+  Pause(m_timings.messagePauseMs);
 }
 
-std::int32_t CCommsWorker::AskSecurityDialog(const CSecurityRequest& request) {
-  const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
+std::int32_t CSecurityPass::AskDialog(const CSecurityRequest& request) {
+  const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
   if (!dialog || dialog->IsClosed()) return kNoSecurityDialog;
-  if (!dialog->Send(request, m_securityTimings.dialogSendTimeoutMs))
-    return IsSecurityPassStopRequested() ? kSecurityAnswerAbort : kNoSecurityDialog;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_securityTimings.answerTimeoutMs);
+  if (!dialog->Send(request, m_timings.dialogSendTimeoutMs))
+    return IsStopRequested() ? kSecurityAnswerAbort : kNoSecurityDialog;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timings.answerTimeoutMs);
   for (;;) {
     const std::int32_t answer = dialog->GetAnswer();
     if (answer == kSecurityAnswerOk || answer == kSecurityAnswerSkip) return answer;
     // Any other answer, a dialog that went away unanswered, a stop or a question left
     // unanswered for too long ends the pass as Abort would.
-    if (answer != kSecurityAnswerNone || dialog->IsClosed() || IsSecurityPassStopRequested() ||
+    if (answer != kSecurityAnswerNone || dialog->IsClosed() || IsStopRequested() ||
         std::chrono::steady_clock::now() >= end)
       return kSecurityAnswerAbort;
-    SleepMs(m_securityTimings.pollMs);
+    SleepMs(m_timings.pollMs);
   }
 }
 
 // --- Device operations ---
 
-bool CCommsWorker::IsTransportError() const { return m_transport->GetStatus() == kCommsError; }
+bool CSecurityPass::IsTransportError() const { return m_host.Transport().GetStatus() == kCommsError; }
 
-bool CCommsWorker::CheckDeviceSecurity(CDevice* device) {
-  CControlMessage& record = m_transport->Transaction();
+bool CSecurityPass::CheckDevice(CDevice* device) {
+  CSerialComms& comms = m_host.Transport();
+  CControlMessage& record = comms.Transaction();
   record.noRetry = false;
   if (!device->BuildSecurityCheckMessage(record)) return true;
-  if (!RunScanTransaction() || record.receivedLength != record.expectedLength) return false;
-  CSingleLock lock(m_documentLock);
+  if (!m_host.RunTransaction() || record.receivedLength != record.expectedLength) return false;
+  CSingleLock lock(m_document.GetLock());
   const std::uint32_t n = std::min<std::uint32_t>(record.receivedLength, CSerialComms::kReceiveBufferSize);
-  std::memcpy(record.frame, m_transport->ReceiveBuffer(), n);
+  std::memcpy(record.frame, comms.ReceiveBuffer(), n);
   device->ProcessReply(record);
   return true;
 }
 
-bool CCommsWorker::SendSecurityData(CDevice* device, const CUserList& users) {
-  CControlMessage& record = m_transport->Transaction();
+bool CSecurityPass::SendUsers(CDevice* device, const CUserList& users) {
+  CSerialComms& comms = m_host.Transport();
+  CControlMessage& record = comms.Transaction();
   record.noRetry = false;
   if (!device->BuildWriteSecurityMessage(&record, &users)) return true;
-  const std::uint32_t extra = m_transport->GetExtraTimeout();
-  m_transport->SetExtraTimeout(std::max(extra, m_securityTimings.writeTimeoutMs));
-  const bool ran = RunScanTransaction();
-  m_transport->SetExtraTimeout(extra);
+  const std::uint32_t extra = comms.GetExtraTimeout();
+  comms.SetExtraTimeout(std::max(extra, m_timings.writeTimeoutMs));
+  const bool ran = m_host.RunTransaction();
+  comms.SetExtraTimeout(extra);
   return ran && record.receivedLength == record.expectedLength;
 }
 
-void CCommsWorker::LogCannotConnect(CDevice* device) {
+void CSecurityPass::LogCannotConnect(CDevice* device) {
   m_document.WriteLog("Cannot connect to " + device->GetModelName() + " " + device->GetName() +
                       FormatText(" ID %d\n", int(device->GetDeviceId())));
 }
 
-bool CCommsWorker::IsSecurityRefused(const CDevice* device) const {
-  CSingleLock lock(m_stateLock);
-  return std::any_of(m_securityRefused.begin(), m_securityRefused.end(),
-                     [device](const SecurityRefusal& r) { return r.device == device; });
+bool CSecurityPass::IsRefused(const CDevice* device) const {
+  CSingleLock lock(m_host.StateLock());
+  return std::any_of(m_refused.begin(), m_refused.end(),
+                     [device](const Refusal& r) { return r.device == device; });
 }
 
-void CCommsWorker::ClearSecurityRefusals(bool answers) {
-  CSingleLock lock(m_stateLock);
-  m_securityRefused.clear();
-  if (answers) m_securityAnswers.clear();
+void CSecurityPass::ClearRefusals(bool answers) {
+  CSingleLock lock(m_host.StateLock());
+  m_refused.clear();
+  if (answers) m_answers.clear();
 }
 
-void CCommsWorker::RefuseDevice(CDevice* device) {
+void CSecurityPass::ForgetDevice(const CDevice* device) {
+  CSingleLock lock(m_host.StateLock());
+  std::erase_if(m_refused, [device](const Refusal& r) { return r.device == device; });
+  std::erase_if(m_answers, [device](const Answers& a) { return a.device == device; });
+}
+
+void CSecurityPass::RefuseDevice(CDevice* device) {
   device->SetNeedsInitialisation(true);
   LogCannotConnect(device);
   const std::uint32_t now = GetTickCount();
-  CSingleLock lock(m_stateLock);
-  for (SecurityRefusal& r : m_securityRefused) {
+  CSingleLock lock(m_host.StateLock());
+  for (Refusal& r : m_refused) {
     if (r.device != device) continue;
-    const std::uint32_t doubled = r.holdOffMs > m_securityTimings.refusedHoldOffMaxMs / 2
-                                      ? m_securityTimings.refusedHoldOffMaxMs
+    const std::uint32_t doubled = r.holdOffMs > m_timings.refusedHoldOffMaxMs / 2
+                                      ? m_timings.refusedHoldOffMaxMs
                                       : 2 * r.holdOffMs;
-    r = {device, now, std::max(doubled, m_securityTimings.refusedHoldOffMs), false};
+    r = {device, now, std::max(doubled, m_timings.refusedHoldOffMs), false};
     return;
   }
-  m_securityRefused.push_back({device, now, m_securityTimings.refusedHoldOffMs, false});
+  m_refused.push_back({device, now, m_timings.refusedHoldOffMs, false});
 }
 
-bool CCommsWorker::IsDueForSecurityPass(const CDevice* device) {
-  CSingleLock lock(m_stateLock);
-  for (SecurityRefusal& r : m_securityRefused) {
+bool CSecurityPass::IsDueForPass(const CDevice* device) {
+  CSingleLock lock(m_host.StateLock());
+  for (Refusal& r : m_refused) {
     if (r.device != device) continue;
     if (!r.due && TicksSince(r.refusedAt, GetTickCount()) >= r.holdOffMs) r.due = true;
     return r.due;
@@ -230,61 +241,61 @@ bool CCommsWorker::IsDueForSecurityPass(const CDevice* device) {
   return true;
 }
 
-bool CCommsWorker::IsSecurityCandidate(const CDevice* device) const {
+bool CSecurityPass::IsCandidate(const CDevice* device) const {
   if (!device->NeedsInitialisation() || device->GetDeviceId() == 0 || device->IsIgnored()) return false;
-  CSingleLock lock(m_stateLock);
-  for (const SecurityRefusal& r : m_securityRefused)
+  CSingleLock lock(m_host.StateLock());
+  for (const Refusal& r : m_refused)
     if (r.device == device) return r.due;
   return true;
 }
 
-void CCommsWorker::ForgetSettledRefusals() {
-  CSingleLock lock(m_stateLock);
-  std::erase_if(m_securityRefused,
-                [](const SecurityRefusal& r) { return !r.device->NeedsInitialisation(); });
+void CSecurityPass::ForgetSettledRefusals() {
+  CSingleLock lock(m_host.StateLock());
+  std::erase_if(m_refused,
+                [](const Refusal& r) { return !r.device->NeedsInitialisation(); });
 }
 
-const CCommsWorker::SecurityAnswers* CCommsWorker::FindAnswers(const CDevice* device) const {
-  for (const SecurityAnswers& a : m_securityAnswers)
+const CSecurityPass::Answers* CSecurityPass::FindAnswers(const CDevice* device) const {
+  for (const Answers& a : m_answers)
     if (a.device == device) return &a;
   return nullptr;
 }
 
-CCommsWorker::SecurityAnswers& CCommsWorker::AnswersOf(const CDevice* device) {
-  for (SecurityAnswers& a : m_securityAnswers)
+CSecurityPass::Answers& CSecurityPass::AnswersOf(const CDevice* device) {
+  for (Answers& a : m_answers)
     if (a.device == device) return a;
-  return m_securityAnswers.emplace_back(SecurityAnswers{device, {}, false});
+  return m_answers.emplace_back(Answers{device, {}, false});
 }
 
-bool CCommsWorker::WasPasswordGiven(const CSecurityGroup& group, const std::string& password) const {
-  CSingleLock lock(m_stateLock);
+bool CSecurityPass::WasPasswordGiven(const CSecurityGroup& group, const std::string& password) const {
+  CSingleLock lock(m_host.StateLock());
   return std::all_of(group.begin(), group.end(), [&](const auto& record) {
-    const SecurityAnswers* answers = FindAnswers(record->device);
+    const Answers* answers = FindAnswers(record->device);
     return answers && !answers->password.empty() && answers->password == password;
   });
 }
 
-void CCommsWorker::RememberPassword(const CSecurityGroup& group, const std::string& password) {
-  CSingleLock lock(m_stateLock);
+void CSecurityPass::RememberPassword(const CSecurityGroup& group, const std::string& password) {
+  CSingleLock lock(m_host.StateLock());
   for (const auto& record : group) AnswersOf(record->device).password = password;
 }
 
-bool CCommsWorker::WasImportAnswered(const CSecurityGroup& group) const {
-  CSingleLock lock(m_stateLock);
+bool CSecurityPass::WasImportAnswered(const CSecurityGroup& group) const {
+  CSingleLock lock(m_host.StateLock());
   return std::all_of(group.begin(), group.end(), [&](const auto& record) {
-    const SecurityAnswers* answers = FindAnswers(record->device);
+    const Answers* answers = FindAnswers(record->device);
     return answers && answers->importAnswered;
   });
 }
 
-void CCommsWorker::RememberImportAnswered(const CSecurityGroup& group) {
-  CSingleLock lock(m_stateLock);
+void CSecurityPass::RememberImportAnswered(const CSecurityGroup& group) {
+  CSingleLock lock(m_host.StateLock());
   for (const auto& record : group) AnswersOf(record->device).importAnswered = true;
 }
 
-void CCommsWorker::CopySystemUsers(CUserList& out) const {
+void CSecurityPass::CopySystemUsers(CUserList& out) const {
   DeleteAllUsers(out);
-  CSingleLock lock(m_documentLock);
+  CSingleLock lock(m_document.GetLock());
   for (const CUser* user : m_document.GetUsers()) {
     auto* copy = new CUser;
     copy->CopyFrom(*user);
@@ -294,7 +305,7 @@ void CCommsWorker::CopySystemUsers(CUserList& out) const {
 
 // --- Settling groups ---
 
-SecurityStep CCommsWorker::AskGroupPassword(const CSecurityGroup& group) {
+SecurityStep CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
   CSecurityRequest request;
   request.kind = kSecurityAskPasswords;
   for (const auto& record : group) request.deviceNames.push_back(record->device->GetName());
@@ -302,9 +313,9 @@ SecurityStep CCommsWorker::AskGroupPassword(const CSecurityGroup& group) {
   // A group whose password the user already gave on this connection (its units are examined
   // again after a failed write) is not asked for it again.
   for (bool given = WasPasswordGiven(group, password); !given;) {
-    const std::int32_t answer = AskSecurityDialog(request);
+    const std::int32_t answer = AskDialog(request);
     if (answer == kSecurityAnswerAbort) {
-      if (auto dialog = GetSecurityDialog()) dialog->SetFinished();
+      if (auto dialog = GetDialog()) dialog->SetFinished();
       return SecurityStep::kAborted;
     }
     if (answer == kNoSecurityDialog) {
@@ -313,39 +324,39 @@ SecurityStep CCommsWorker::AskGroupPassword(const CSecurityGroup& group) {
       return SecurityStep::kGoOn;
     }
     if (answer == kSecurityAnswerSkip) {
-      ShowSecurityDeviceList(kNotConnectingList, group);
+      ShowDeviceList(kNotConnectingList, group);
       for (const auto& record : group) {
         RefuseDevice(record->device);
         record->device->SetIgnored(true);
       }
       return SecurityStep::kGoOn;
     }
-    const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
+    const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
     given = dialog && dialog->GetPasswordText() == password;
     if (given) {
       RememberPassword(group, password);
     } else {
-      ShowSecurityProgress(kIncorrectPassword);
-      SecurityPause(m_securityTimings.messagePauseMs);
+      ShowProgress(kIncorrectPassword);
+      Pause(m_timings.messagePauseMs);
     }
   }
   // The right password: the units give up their own table and take the empty one.
   const CUserList none;
   for (const auto& record : group) {
     CDevice* device = record->device;
-    if (SendSecurityData(device, none)) {
+    if (SendUsers(device, none)) {
       device->SetNeedsInitialisation(false);
       continue;
     }
     if (IsTransportError()) return SecurityStep::kTransportError;
-    ShowSecurityProgress(kSetSecurityFailed + device->GetName());
-    SecurityPause(m_securityTimings.messagePauseMs);
+    ShowProgress(kSetSecurityFailed + device->GetName());
+    Pause(m_timings.messagePauseMs);
     RefuseDevice(device);
   }
   return SecurityStep::kGoOn;
 }
 
-SecurityStep CCommsWorker::GiveSystemUsersOrConnect(const CSecurityGroup& group, const CUserList& users,
+SecurityStep CSecurityPass::GiveSystemUsersOrConnect(const CSecurityGroup& group, const CUserList& users,
                                                     const char* connectingText) {
   for (const auto& record : group) {
     CDevice* device = record->device;
@@ -353,33 +364,33 @@ SecurityStep CCommsWorker::GiveSystemUsersOrConnect(const CSecurityGroup& group,
       const SecurityStep step = GiveSystemUsers(device, users);
       if (step != SecurityStep::kGoOn) return step;
     } else {
-      ShowSecurityProgress(connectingText + device->GetName());
+      ShowProgress(connectingText + device->GetName());
       device->SetNeedsInitialisation(false);
     }
   }
   return SecurityStep::kGoOn;
 }
 
-SecurityStep CCommsWorker::GiveSystemUsers(CDevice* device, const CUserList& users) {
-  ShowSecurityProgress(kSettingSecurityData + device->GetName());
-  const bool ok = SendSecurityData(device, users);
+SecurityStep CSecurityPass::GiveSystemUsers(CDevice* device, const CUserList& users) {
+  ShowProgress(kSettingSecurityData + device->GetName());
+  const bool ok = SendUsers(device, users);
   if (!ok && IsTransportError()) return SecurityStep::kTransportError;
   device->SetNeedsInitialisation(!ok);
   if (ok) {
-    ShowSecurityProgress(kSettingSucceeded + device->GetName());
+    ShowProgress(kSettingSucceeded + device->GetName());
   } else {
     RefuseDevice(device);
-    ShowSecurityProgress(kSettingFailed + device->GetName());
+    ShowProgress(kSettingFailed + device->GetName());
   }
   return SecurityStep::kGoOn;
 }
 
-SecurityStep CCommsWorker::ConnectSecureDevices(const CSecurityGroup& group) {
+SecurityStep CSecurityPass::ConnectGroup(const CSecurityGroup& group) {
   if (group.empty()) return SecurityStep::kGoOn;
   const CDeviceSecurityRecord& first = *group.front();
 
   if (first.kind == CDeviceSecurityRecord::Kind::kNoAnswer) {
-    ShowSecurityDeviceList(kCannotConnectList, group);
+    ShowDeviceList(kCannotConnectList, group);
     for (const auto& record : group) RefuseDevice(record->device);
     return SecurityStep::kGoOn;
   }
@@ -387,7 +398,7 @@ SecurityStep CCommsWorker::ConnectSecureDevices(const CSecurityGroup& group) {
   if (!m_document.GetUseSystemSecurity()) {
     // An empty user table asks for no password: such units are as good as unsecured.
     if (!first.HoldsUsers()) {
-      ShowSecurityDeviceList(kNoSecurityList, group);
+      ShowDeviceList(kNoSecurityList, group);
       for (const auto& record : group) record->device->SetNeedsInitialisation(false);
       return SecurityStep::kGoOn;
     }
@@ -404,7 +415,7 @@ SecurityStep CCommsWorker::ConnectSecureDevices(const CSecurityGroup& group) {
   }
 
   if (AreUserListsEqual(first.users, users)) {
-    ShowSecurityDeviceList(kSecurityDataList, group);
+    ShowDeviceList(kSecurityDataList, group);
     for (const auto& record : group) record->device->SetNeedsInitialisation(false);
     return SecurityStep::kGoOn;
   }
@@ -416,14 +427,14 @@ SecurityStep CCommsWorker::ConnectSecureDevices(const CSecurityGroup& group) {
   return AskGroupPassword(group);
 }
 
-SecurityStep CCommsWorker::OfferUserImport(const CSecurityGroup& group) {
+SecurityStep CSecurityPass::OfferUserImport(const CSecurityGroup& group) {
   // Declined once on this connection for these very units: not asked again when they are
   // examined again.
   if (WasImportAnswered(group)) return SecurityStep::kGoOn;
   const CDeviceSecurityRecord& network = *group.front();
   CSecurityRequest question;
   question.kind = kSecurityAskImport;
-  std::int32_t answer = AskSecurityDialog(question);
+  std::int32_t answer = AskDialog(question);
   if (answer == kSecurityAnswerAbort) return SecurityStep::kAborted;
   if (answer == kNoSecurityDialog) return SecurityStep::kGoOn;
   RememberImportAnswered(group);
@@ -433,68 +444,68 @@ SecurityStep CCommsWorker::OfferUserImport(const CSecurityGroup& group) {
   passwordRequest.kind = kSecurityAskImportPassword;
   const std::string password = network.users.front()->GetPassword();
   for (;;) {
-    answer = AskSecurityDialog(passwordRequest);
+    answer = AskDialog(passwordRequest);
     if (answer == kSecurityAnswerAbort) return SecurityStep::kAborted;
     if (answer != kSecurityAnswerOk) return SecurityStep::kGoOn;
-    const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
+    const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
     if (dialog && dialog->GetPasswordText() == password) {
       m_document.ImportNetworkUsers(network.users);
       return SecurityStep::kGoOn;
     }
-    ShowSecurityProgress(kIncorrectPassword);
-    SecurityPause(m_securityTimings.messagePauseMs);
+    ShowProgress(kIncorrectPassword);
+    Pause(m_timings.messagePauseMs);
   }
 }
 
 // --- The passes ---
 
-CCommsWorker::PassOutcome CCommsWorker::RunGetSecurityPass() {
+SecurityPassOutcome CSecurityPass::RunGetPass() {
   // Devices refused earlier on this connection are examined again only once they answer after
   // their hold-off, so that a unit that keeps failing does not bring the dialog back again and
   // again; with nothing to examine no dialog opens at all.
   std::vector<CDevice*> candidates;
   const std::vector<CDevice*> devices = m_document.GetDevices();
   for (CDevice* device : devices)
-    if (IsSecurityCandidate(device)) candidates.push_back(device);
-  if (candidates.empty()) return PassOutcome::kDone;
+    if (IsCandidate(device)) candidates.push_back(device);
+  if (candidates.empty()) return SecurityPassOutcome::kDone;
 
-  OpenSecurityDialog(kGetPassDialog);
-  ShowSecurityProgress(kGettingSecurityInfo);
+  OpenDialog(kGetPassDialog);
+  ShowProgress(kGettingSecurityInfo);
 
   CSecurityGroup records;
   bool aborted = false;
   bool transportError = false;
   for (CDevice* device : candidates) {
-    const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
-    if (IsSecurityPassStopRequested() || (dialog && dialog->GetAnswer() == kSecurityAnswerAbort)) {
+    const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
+    if (IsStopRequested() || (dialog && dialog->GetAnswer() == kSecurityAnswerAbort)) {
       aborted = true;
       break;
     }
     using Kind = CDeviceSecurityRecord::Kind;
     std::unique_ptr<CDeviceSecurityRecord> record;
-    if (!CheckDeviceSecurity(device)) {
+    if (!CheckDevice(device)) {
       if (IsTransportError()) {
         transportError = true;
         break;
       }
       record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
     } else {
-      CControlMessage& request = m_transport->Transaction();
+      CControlMessage& request = m_host.Transport().Transaction();
       if (!device->BuildReadSecurityMessage(request)) {
         record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoSecurity);
-      } else if (!RunScanTransaction()) {
+      } else if (!m_host.RunTransaction()) {
         transportError = true;
-        SleepMs(m_securityTimings.pollMs);
+        SleepMs(m_timings.pollMs);
         break;
       } else if (request.receivedLength == request.expectedLength) {
         record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kUserList);
-        device->DecodeSecurityBlock(m_transport->ReceiveBuffer(), record->users);
+        device->DecodeSecurityBlock(m_host.Transport().ReceiveBuffer(), record->users);
       } else {
         record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
       }
     }
     records.push_back(std::move(record));
-    SleepMs(m_securityTimings.pollMs);
+    SleepMs(m_timings.pollMs);
   }
 
   const int deviceCount = int(devices.size());
@@ -503,18 +514,18 @@ CCommsWorker::PassOutcome CCommsWorker::RunGetSecurityPass() {
     SecurityStep step = SecurityStep::kGoOn;
     if (int(group.size()) == deviceCount && !m_document.GetUseSystemSecurity() && group.front()->HoldsUsers())
       step = OfferUserImport(group);
-    if (step == SecurityStep::kGoOn) step = ConnectSecureDevices(group);
+    if (step == SecurityStep::kGoOn) step = ConnectGroup(group);
     aborted = step == SecurityStep::kAborted;
     transportError = step == SecurityStep::kTransportError;
   }
 
   ForgetSettledRefusals();
-  if (transportError) return PassOutcome::kTransportError;
-  return aborted ? PassOutcome::kCancelled : PassOutcome::kDone;
+  if (transportError) return SecurityPassOutcome::kTransportError;
+  return aborted ? SecurityPassOutcome::kCancelled : SecurityPassOutcome::kDone;
 }
 
-CCommsWorker::PassOutcome CCommsWorker::RunSetSecurityPass() {
-  OpenSecurityDialog(kSetPassDialog);
+SecurityPassOutcome CSecurityPass::RunSetPass() {
+  OpenDialog(kSetPassDialog);
   // One copy for the whole pass (empty without file security): the users may be edited on the
   // UI thread meanwhile, and an edit raises another set pass.
   CUserCopies copies;
@@ -522,17 +533,17 @@ CCommsWorker::PassOutcome CCommsWorker::RunSetSecurityPass() {
   for (CDevice* device : m_document.GetDevices()) {
     if (device->NeedsInitialisation() || device->GetDeviceId() == 0 || !device->BuildWriteSecurityMessage(nullptr, nullptr))
       continue;
-    if (IsSecurityPassStopRequested()) return PassOutcome::kCancelled;
-    ShowSecurityProgress(kUpdatingSecurityData + device->GetName());
-    SecurityPause(m_securityTimings.updatePauseMs);
-    const bool ok = SendSecurityData(device, copies.List());
-    if (!ok && IsTransportError()) return PassOutcome::kTransportError;
+    if (IsStopRequested()) return SecurityPassOutcome::kCancelled;
+    ShowProgress(kUpdatingSecurityData + device->GetName());
+    Pause(m_timings.updatePauseMs);
+    const bool ok = SendUsers(device, copies.List());
+    if (!ok && IsTransportError()) return SecurityPassOutcome::kTransportError;
     if (!ok) {
-      ShowSecurityProgress(kSetSecurityFailed + device->GetName());
-      SecurityPause(m_securityTimings.messagePauseMs);
+      ShowProgress(kSetSecurityFailed + device->GetName());
+      Pause(m_timings.messagePauseMs);
     }
     device->SetNeedsInitialisation(!ok);
   }
-  const std::shared_ptr<CSecurityDialogLink> dialog = GetSecurityDialog();
-  return dialog && dialog->IsFinished() ? PassOutcome::kCancelled : PassOutcome::kDone;
+  const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
+  return dialog && dialog->IsFinished() ? SecurityPassOutcome::kCancelled : SecurityPassOutcome::kDone;
 }

@@ -1,14 +1,20 @@
 // Device security passes: what the get pass learns of each device, the groups it settles
-// together, and the pauses and time-outs of both passes.
+// together, the pauses and time-outs of both passes, and the passes themselves.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/model/User.h"
+#include "platform/Types.h"
 
 class CDevice;
+class CSecurityDialogLink;
+class ICommsDocument;
+class ICommsPassHost;
+struct CSecurityRequest;
 
 // The security data of one device examined by the get pass.
 struct CDeviceSecurityRecord {
@@ -59,4 +65,105 @@ struct CSecurityTimings {
   // refusal; every further refusal doubles it, up to the most.
   std::uint32_t refusedHoldOffMs = 2000;
   std::uint32_t refusedHoldOffMaxMs = 120000;
+};
+
+// How a pass ended: done, cancelled by the user, or ended by a transport error.
+enum class SecurityPassOutcome { kDone, kCancelled, kTransportError };
+
+// The get pass (the worker's get-security state) reads the user table of each device that waits
+// for its security step, groups devices by it and settles each group: with the system's users,
+// the Admin password or the import of a secured network's users. The set pass (the worker's
+// set-security state) writes the system's users to every connected device. The comms worker
+// owns the passes; their steps run on the worker thread unless said.
+class CSecurityPass {
+ public:
+  CSecurityPass(ICommsPassHost& host, ICommsDocument& document);
+  CSecurityPass(const CSecurityPass&) = delete;
+  CSecurityPass& operator=(const CSecurityPass&) = delete;
+
+  SecurityPassOutcome RunGetPass();
+  SecurityPassOutcome RunSetPass();
+
+  // The security dialog's link. The dialog hands it over once it is shown; CloseDialog sets
+  // its finished flag and clears it when the pass ends. A link handed over while no pass waits
+  // for a dialog is finished at once, so a late dialog closes by itself. Any thread.
+  std::shared_ptr<CSecurityDialogLink> GetDialog() const;
+  void SetDialog(std::shared_ptr<CSecurityDialogLink> link);
+  void CloseDialog();
+
+  bool CheckDevice(CDevice* device);
+  bool SendUsers(CDevice* device, const CUserList& users);
+  SecurityStep ConnectGroup(const CSecurityGroup& group);
+  void LogCannotConnect(CDevice* device);
+
+  // Any thread.
+  bool IsRefused(const CDevice* device) const;
+  // Forgets the refusals of this connection (they are examined at the next pass at once) and,
+  // with answers, what the user answered for each device too.
+  void ClearRefusals(bool answers = false);
+  // Under the document's lock (the worker's reply hand-over): a reply came from a device that
+  // waits for its security step. True when a get pass should examine it: always, unless a pass
+  // refused it and its hold-off has not run out yet.
+  bool IsDueForPass(const CDevice* device);
+  // The device is about to be deleted: its refusal and answers go.
+  void ForgetDevice(const CDevice* device);
+
+  const CSecurityTimings& GetTimings() const { return m_timings; }
+  void SetTimingsForTests(const CSecurityTimings& timings) { m_timings = timings; }
+
+ private:
+  // A device a get pass refused on this connection. Its replies are dropped without a pass
+  // until its hold-off has run out; the next reply after that makes it due, and the next pass
+  // examines it again. The hold-off doubles with every refusal, so a unit that keeps failing
+  // does not bring the dialog back over and over.
+  struct Refusal {
+    const CDevice* device;
+    std::uint32_t refusedAt;  // tick count
+    std::uint32_t holdOffMs;
+    bool due;
+  };
+  // What the user answered for a device on this connection: the Admin password accepted for
+  // its user table (empty: none), and whether the import question was answered with it.
+  struct Answers {
+    const CDevice* device;
+    std::string password;
+    bool importAnswered;
+  };
+
+  void OpenDialog(WPARAM pass);
+  void ShowProgress(const std::string& text);
+  void ShowDeviceList(const char* header, const CSecurityGroup& group);
+  std::int32_t AskDialog(const CSecurityRequest& request);
+  bool IsStopRequested() const;
+  void Pause(std::uint32_t ms);
+  void RefuseDevice(CDevice* device);
+  // Examined by the next get pass: waiting for its step, and not refused or due again.
+  bool IsCandidate(const CDevice* device) const;
+  // Refusals of devices that are settled now are dropped.
+  void ForgetSettledRefusals();
+  // The answers kept for the device, or null; under the state lock.
+  const Answers* FindAnswers(const CDevice* device) const;
+  Answers& AnswersOf(const CDevice* device);
+  // What the user already answered for these devices on this connection.
+  bool WasPasswordGiven(const CSecurityGroup& group, const std::string& password) const;
+  void RememberPassword(const CSecurityGroup& group, const std::string& password);
+  bool WasImportAnswered(const CSecurityGroup& group) const;
+  void RememberImportAnswered(const CSecurityGroup& group);
+  // Copies of the system's users, taken under the document's lock.
+  void CopySystemUsers(CUserList& out) const;
+  SecurityStep AskGroupPassword(const CSecurityGroup& group);
+  SecurityStep GiveSystemUsers(CDevice* device, const CUserList& users);
+  SecurityStep GiveSystemUsersOrConnect(const CSecurityGroup& group, const CUserList& users,
+                                        const char* connectingText);
+  SecurityStep OfferUserImport(const CSecurityGroup& group);
+  bool IsTransportError() const;
+
+  ICommsPassHost& m_host;
+  ICommsDocument& m_document;
+  CSecurityTimings m_timings;
+  // Guarded by the worker's state lock.
+  std::shared_ptr<CSecurityDialogLink> m_dialog;
+  bool m_dialogWanted = false;
+  std::vector<Refusal> m_refused;
+  std::vector<Answers> m_answers;
 };

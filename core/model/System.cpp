@@ -290,7 +290,7 @@ void CSystem::ImportNetworkUsers(const CUserList& network) {
 }
 
 void CSystem::PlaceFoundDevices(const CZone* selectedZone) {
-  const std::vector<CDevice*> found = m_comms.TakeUnplacedDevices();
+  const std::vector<CDevice*> found = m_comms.Discovery().TakeUnplacedDevices();
   if (found.empty() || m_zones.empty()) return;
   CZone* zone = m_zones.front();
   for (CZone* z : m_zones)

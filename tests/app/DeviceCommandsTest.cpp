@@ -166,7 +166,7 @@ TEST_F(DeviceCommands, FoundUnitsJoinTheSelectedZoneAndMeterRepliesOnlyQueue) {
   System().GetZones()[0]->RemoveDevice(first);
   System().GetZones()[1]->AppendDevice(first);
   ProcessEvents();
-  CDevice* found = System().GetComms().AddFoundDevice(9, 114, 0);
+  CDevice* found = System().GetComms().Discovery().AddFoundDevice(9, 114, 0);
   ASSERT_NE(found, nullptr);
   f.PostMessage(FrameMsg::kRefreshRack, 0, 0);
   ProcessEvents();

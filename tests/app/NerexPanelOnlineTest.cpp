@@ -48,7 +48,7 @@ class NerexPanelOnlineTest : public SimBusFrameTest {
 TEST_F(NerexPanelOnlineTest, FoundUnitOpensItsPanelWithItsValuesAndMovingMeters) {
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  system.GetComms().SetScanRangeForTests(kUnitId + 1, 0);
+  system.GetComms().Discovery().SetScanRangeForTests(kUnitId + 1, 0);
   f.RunCommand(Cmd::kAutoscan);
   ASSERT_TRUE(f.IsOnline());
   ASSERT_TRUE(WaitFor([&] { return system.GetDeviceCount() == 1; }, 10000));

@@ -127,7 +127,7 @@ TEST_F(ProcessorOnlineTest, GoingOfflineNeverClosesThePortUnderAWorkerThatHasNot
 TEST_F(OnlineTest, Autoscan_GoesOnlineFindsTheUnitShowsItAndGoesOffline) {
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  system.GetComms().SetScanRangeForTests(kUnitId + 1, 0);
+  system.GetComms().Discovery().SetScanRangeForTests(kUnitId + 1, 0);
   EXPECT_FALSE(f.GetCommand(Cmd::kOnline)->isEnabled());  // no devices yet
 
   // "Ask" with an empty system goes online at once, without the question.

@@ -175,6 +175,6 @@ TEST_F(UserCommandsTest, SecurityDialogOpenedWithoutAPassClosesByItself) {
   f.PostMessage(FrameMsg::kOpenSecurityDlg, 0, 0);
   // The modal dialog runs inside the handler and ends once it sees that no pass waits for it.
   ProcessEvents();
-  EXPECT_EQ(f.GetSystem().GetComms().GetSecurityDialog(), nullptr);
+  EXPECT_EQ(f.GetSystem().GetComms().Security().GetDialog(), nullptr);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

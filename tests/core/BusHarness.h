@@ -126,8 +126,9 @@ class CBusHarness {
   }
   // Hands a dialog to the worker and waits for the scan to end.
   bool RunScan(CTestScanDialog& dialog, std::uint32_t timeoutMs = 60000) {
-    system.GetComms().SetAutoscanDialog(&dialog, &dialog.running);
-    return WaitFor([&] { return system.GetComms().GetAutoscanDialog() == nullptr && !dialog.running; }, timeoutMs);
+    system.GetComms().Discovery().SetAutoscanDialog(&dialog, &dialog.running);
+    return WaitFor([&] { return system.GetComms().Discovery().GetAutoscanDialog() == nullptr && !dialog.running; },
+                   timeoutMs);
   }
   // Requests the bus saw whose first byte is b.
   std::size_t CountRequests(std::uint8_t first) const {

@@ -42,7 +42,7 @@ class DiscoveryTest : public ::testing::Test {
   }
   // Goes online and runs one scan over short IDs 1..lastShortId and long-ID groups 1..lastGroup.
   void Scan(std::uint32_t lastShortId, std::uint32_t lastGroup) {
-    h.system.GetComms().SetScanRangeForTests(lastShortId, lastGroup);
+    h.system.GetComms().Discovery().SetScanRangeForTests(lastShortId, lastGroup);
     if (!h.system.IsPortOpen()) {
       ASSERT_TRUE(h.StartOnline());
     }
@@ -84,7 +84,7 @@ TEST_F(DiscoveryTest, ShortIds_EachUnitBecomesOneDevice_InTheSelectedZone_ASecon
   EXPECT_EQ(h.system.GetComms().GetWorkerState() == kWorkerAutoscan, false);
 
   // The UI thread puts them into the zone that the device view has selected.
-  EXPECT_EQ(h.system.GetComms().GetUnplacedDeviceCount(), 2u);
+  EXPECT_EQ(h.system.GetComms().Discovery().GetUnplacedDeviceCount(), 2u);
   EXPECT_TRUE(second->GetDevices().empty());
   h.system.SetModified(false);
   h.system.PlaceFoundDevices(second);
@@ -110,7 +110,7 @@ TEST_F(DiscoveryTest, ShortIds_EachUnitBecomesOneDevice_InTheSelectedZone_ASecon
   CTestScanDialog again;
   ASSERT_TRUE(h.RunScan(again));
   EXPECT_EQ(h.system.GetDeviceCount(), 2);
-  EXPECT_EQ(h.system.GetComms().GetUnplacedDeviceCount(), 0u);
+  EXPECT_EQ(h.system.GetComms().Discovery().GetUnplacedDeviceCount(), 0u);
 }
 
 TEST_F(DiscoveryTest, ShortReplyForms2And3_AreReadInFullAndParsed) {
@@ -204,7 +204,7 @@ TEST_F(DiscoveryTest, StopDuringTheShortIdPass_EndsBeforeTheNextProbe_NoLongPass
 TEST_F(DiscoveryTest, EmptyBus_AsksToGoOffline_AndHandsTheDialogBack) {
   Scan(1, 1);
   EXPECT_EQ(h.frame.Count(FrameMsg::kGoOffline), 1u);
-  EXPECT_EQ(h.system.GetComms().GetAutoscanDialog(), nullptr);
+  EXPECT_EQ(h.system.GetComms().Discovery().GetAutoscanDialog(), nullptr);
   EXPECT_FALSE(dialog.running);
   EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerOnline);
   EXPECT_FALSE(h.system.GetComms().GetTransport().GetNoLog());
@@ -247,19 +247,19 @@ TEST_F(DiscoveryTest, ProbeDeviceId_FindsCollidesOrMisses_AndRestoresTheTimeOut)
   comms.SetExtraTimeout(10);
   std::uint32_t type = 0, variant = 0;
 
-  EXPECT_EQ(h.system.GetComms().ProbeDeviceId(kScanLevel3, 7, type, variant), 0x0A07);
+  EXPECT_EQ(h.system.GetComms().Discovery().ProbeDeviceId(kScanLevel3, 7, type, variant), 0x0A07);
   EXPECT_EQ(type, 51u);
   EXPECT_EQ(variant, 0x11223344u & 0x7F7F7F7F);
   EXPECT_EQ(comms.GetExtraTimeout(), 10u);
   EXPECT_FALSE(comms.Transaction().noRetry);
 
-  EXPECT_EQ(h.system.GetComms().ProbeDeviceId(kScanLevel3, 3, type, variant), -1);
+  EXPECT_EQ(h.system.GetComms().Discovery().ProbeDeviceId(kScanLevel3, 3, type, variant), -1);
   EXPECT_EQ(type, 0u);
-  EXPECT_EQ(h.system.GetComms().ProbeDeviceId(kScanLevel2, 0x0203, type, variant), 0x0203);
+  EXPECT_EQ(h.system.GetComms().Discovery().ProbeDeviceId(kScanLevel2, 0x0203, type, variant), 0x0203);
   EXPECT_EQ(type, 53u);
 
   comms.SetExtraTimeout(80);
-  EXPECT_EQ(h.system.GetComms().ProbeDeviceId(kScanLevel3, 9, type, variant), 0);
+  EXPECT_EQ(h.system.GetComms().Discovery().ProbeDeviceId(kScanLevel3, 9, type, variant), 0);
   EXPECT_EQ(comms.GetExtraTimeout(), 80u);
   // A silent probe is sent again twice by the transport; a garbled one never.
   EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 9}), 3u);
@@ -278,26 +278,26 @@ TEST_F(DiscoveryTest, KeepScanQuiet_RepeatsTheQuietCommandForLongIdDevicesAtMost
   h.system.AppendDevice(shortOne);
   h.system.AppendDevice(longOne);
 
-  h.system.GetComms().KeepScanQuiet();
+  h.system.GetComms().Discovery().KeepScanQuiet();
   EXPECT_EQ(unit->QuietCount(), 1);
   clock.AdvanceMs(119999);
-  h.system.GetComms().KeepScanQuiet();
+  h.system.GetComms().Discovery().KeepScanQuiet();
   EXPECT_EQ(unit->QuietCount(), 1);
   clock.AdvanceMs(1);
-  h.system.GetComms().KeepScanQuiet();
+  h.system.GetComms().Discovery().KeepScanQuiet();
   EXPECT_EQ(unit->QuietCount(), 2);
   EXPECT_EQ(h.CountRequests(0xF1), 2u);  // never for the short-ID device
-  h.system.GetComms().SendScanReset();
+  h.system.GetComms().Discovery().SendScanReset();
   EXPECT_TRUE(WaitFor([&] { return !unit->IsQuiet(); }, 5000));
-  h.system.GetComms().KeepScanQuiet();
+  h.system.GetComms().Discovery().KeepScanQuiet();
   EXPECT_EQ(unit->QuietCount(), 3);
   SetClockForTests(nullptr);
 }
 
 TEST_F(DiscoveryTest, StopCommsThread_DuringALongScan_ReturnsWithinAProbe) {
-  h.system.GetComms().SetScanRangeForTests(63, 127);
+  h.system.GetComms().Discovery().SetScanRangeForTests(63, 127);
   ASSERT_TRUE(h.StartOnline());
-  h.system.GetComms().SetAutoscanDialog(&dialog, &dialog.running);
+  h.system.GetComms().Discovery().SetAutoscanDialog(&dialog, &dialog.running);
   ASSERT_TRUE(WaitFor([&] { return dialog.Lines().size() >= 2; }));
   const auto start = std::chrono::steady_clock::now();
   h.system.GetComms().StopCommsThread();

@@ -111,7 +111,8 @@ class CScriptedSecurityDialog : public IMessageSink {
 class CSecurityFrame : public CTestFrame {
  public:
   bool Post(CPostedMessage message) override {
-    if (message.message == FrameMsg::kOpenSecurityDlg && dialog && system) system->GetComms().SetSecurityDialog(dialog->Open());
+    if (message.message == FrameMsg::kOpenSecurityDlg && dialog && system)
+      system->GetComms().Security().SetDialog(dialog->Open());
     return CTestFrame::Post(std::move(message));
   }
   CSystem* system = nullptr;
@@ -122,7 +123,7 @@ class SecurityTest : public ::testing::Test {
  protected:
   SecurityTest() {
     system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
-    system.GetComms().SetSecurityTimingsForTests(QuickSecurityTimings());
+    system.GetComms().Security().SetTimingsForTests(QuickSecurityTimings());
     frame.system = &system;
     frame.dialog = &dialog;
   }
@@ -167,9 +168,9 @@ class SecurityTest : public ::testing::Test {
   CDevice* Device(int i) { return system.GetDevice(i); }
   // Refused units are examined again as soon as they answer.
   void ExamineRefusedUnitsAtOnce() {
-    CSecurityTimings timings = system.GetComms().GetSecurityTimings();
+    CSecurityTimings timings = system.GetComms().Security().GetTimings();
     timings.refusedHoldOffMs = 0;
-    system.GetComms().SetSecurityTimingsForTests(timings);
+    system.GetComms().Security().SetTimingsForTests(timings);
   }
 
   CScriptedSecurityDialog dialog;  // outlives the system, whose worker may still hold its link
@@ -292,7 +293,7 @@ TEST_F(SecurityTest, AbortAtThePasswordQuestionTakesTheConnectionOffline) {
   ASSERT_TRUE(WaitFor([&] { return system.GetComms().GetWorkerState() == kWorkerIdle; }));
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
   EXPECT_FALSE(Device(0)->IsIgnored());
-  EXPECT_EQ(system.GetComms().GetSecurityDialog(), nullptr);
+  EXPECT_EQ(system.GetComms().Security().GetDialog(), nullptr);
 }
 
 // --- Import of a secured network ---
@@ -379,7 +380,7 @@ TEST_F(SecurityTest, RefusedDeviceDoesNotBringTheDialogBackWithinItsHoldOff) {
   EXPECT_EQ(dialog.ProgressLines().back(), "Failed to set security data for device Stubborn");
   EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Stubborn ID 5"), 1u);
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
-  EXPECT_TRUE(system.GetComms().IsSecurityRefused(Device(0)));
+  EXPECT_TRUE(system.GetComms().Security().IsRefused(Device(0)));
   // The unit keeps answering the amplifier's probes (reads of its name); within the hold-off
   // none of them opens the dialog again.
   auto* amp = static_cast<CSimZelAmpUnit*>(unit);
@@ -404,7 +405,7 @@ TEST_F(SecurityTest, UnitThatMissedThePassIsExaminedAgainOnceItAnswersAndConnect
   EXPECT_EQ(dialog.PassCount(), 2u);
   EXPECT_TRUE(dialog.Questions().empty());
   EXPECT_EQ(dialog.ProgressLines().back(), "Connecting to devices with no security : \n\nLate\n");
-  EXPECT_FALSE(system.GetComms().IsSecurityRefused(Device(0)));
+  EXPECT_FALSE(system.GetComms().Security().IsRefused(Device(0)));
   EXPECT_FALSE(Device(0)->IsIgnored());
   EXPECT_TRUE(WaitFor([&] { return Device(0)->IsConnected(); }));
 }
@@ -417,7 +418,7 @@ TEST_F(SecurityTest, UnitExaminedAgainIsNotAskedWhatTheUserAnsweredForItAlready)
   // but the unit does not take the empty table.
   dialog.Script({{kSecurityAnswerSkip, ""}, {kSecurityAnswerOk, "pw1"}});
   GoOnlineAndRunPass();
-  EXPECT_TRUE(system.GetComms().IsSecurityRefused(Device(0)));
+  EXPECT_TRUE(system.GetComms().Security().IsRefused(Device(0)));
   EXPECT_GE(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 AmpA ID 5"), 1u);
 
   // Examined again once it answers: it takes the table now, and nothing is asked twice.
@@ -437,7 +438,7 @@ TEST_F(SecurityTest, GoingOnlineAgainGivesRefusedDevicesAnotherChance) {
   CSimSecurityUnit* unit = AddSecureUnit(51, 5, "Late", {});
   unit->SetRefusesSecurityWrites(true);
   GoOnlineAndRunPass();
-  ASSERT_TRUE(system.GetComms().IsSecurityRefused(Device(0)));
+  ASSERT_TRUE(system.GetComms().Security().IsRefused(Device(0)));
 
   system.GetComms().RequestIdle();
   system.GetComms().SetOnline(false);
@@ -445,7 +446,7 @@ TEST_F(SecurityTest, GoingOnlineAgainGivesRefusedDevicesAnotherChance) {
   system.GetComms().SetNeedSecurityGet(true);
   ASSERT_TRUE(system.GoOnline(0));
   ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(2); }));
-  EXPECT_FALSE(system.GetComms().IsSecurityRefused(Device(0)));
+  EXPECT_FALSE(system.GetComms().Security().IsRefused(Device(0)));
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
   EXPECT_EQ(unit->GetUsers(), (Users{{"Admin", "Marigold"}}));
 }
@@ -508,16 +509,17 @@ TEST_F(SecurityTest, PassesWriteTheUsersAsOneWholeCopyWhileTheUiEditsThem) {
 
 TEST_F(SecurityTest, WithoutADialogThePassStillEndsAndRefusesOnlyWhatNeedsAPassword) {
   frame.dialog = nullptr;
-  CSecurityTimings timings = system.GetComms().GetSecurityTimings();
+  CSecurityTimings timings = system.GetComms().Security().GetTimings();
   timings.dialogOpenTimeoutMs = 100;
-  system.GetComms().SetSecurityTimingsForTests(timings);
+  system.GetComms().Security().SetTimingsForTests(timings);
   AddSecureUnit(51, 5, "Locked", {{"Admin", "a"}});
   AddUnsecuredFamily(6, "Module");
   bus.Start();
   system.Start(&frame);
   system.GetComms().SetNeedSecurityGet(true);
   ASSERT_TRUE(system.GoOnline(0));
-  ASSERT_TRUE(WaitFor([&] { return !Device(1)->NeedsInitialisation() && system.GetComms().IsSecurityRefused(Device(0)); }));
+  ASSERT_TRUE(WaitFor(
+      [&] { return !Device(1)->NeedsInitialisation() && system.GetComms().Security().IsRefused(Device(0)); }));
   EXPECT_FALSE(Device(0)->IsIgnored());
   EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Locked ID 5"), 1u);
   EXPECT_EQ(system.GetComms().GetWorkerState(), kWorkerOnline);
@@ -549,14 +551,14 @@ TEST_F(SecurityTest, FatalCommsErrorDuringThePassClosesTheDialogAndGoesOffline) 
   ASSERT_TRUE(WaitFor([&] { return system.GetComms().GetWorkerState() == kWorkerIdle; }));
   EXPECT_TRUE(dialog.Questions().empty());
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
-  EXPECT_FALSE(system.GetComms().IsSecurityRefused(Device(0)));
+  EXPECT_FALSE(system.GetComms().Security().IsRefused(Device(0)));
 }
 
 TEST_F(SecurityTest, DialogHandedOverAfterItsPassEndedClosesAtOnce) {
   auto late = dialog.Open();
-  system.GetComms().SetSecurityDialog(late);
+  system.GetComms().Security().SetDialog(late);
   EXPECT_TRUE(late->IsFinished());
-  EXPECT_EQ(system.GetComms().GetSecurityDialog(), nullptr);
+  EXPECT_EQ(system.GetComms().Security().GetDialog(), nullptr);
 }
 
 // --- The dialog link ---

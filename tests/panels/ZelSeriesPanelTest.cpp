@@ -447,7 +447,7 @@ class ZelPanelBusTest : public ::testing::Test {
     timings.dialogOpenTimeoutMs = 0;
     timings.messagePauseMs = 0;
     timings.updatePauseMs = 0;
-    harness.system.GetComms().SetSecurityTimingsForTests(timings);
+    harness.system.GetComms().Security().SetTimingsForTests(timings);
     // Made once the frame is there, so that its notices reach the frame.
     harness.bus.Start();
     harness.system.Start(&harness.frame);

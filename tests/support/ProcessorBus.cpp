@@ -125,16 +125,16 @@ bool CProcessorBus::StartWorker(std::uint32_t choice) {
   timings.dialogOpenTimeoutMs = 0;
   timings.messagePauseMs = 0;
   timings.updatePauseMs = 0;
-  m_system.GetComms().SetSecurityTimingsForTests(timings);
+  m_system.GetComms().Security().SetTimingsForTests(timings);
   m_bus.Start();
   m_system.Start(&m_frame);
   return m_system.GoOnline(choice);
 }
 
 bool CProcessorBus::Autoscan(std::uint32_t lastShortId, std::uint32_t timeoutMs) {
-  m_system.GetComms().SetScanRangeForTests(lastShortId, 1);
+  m_system.GetComms().Discovery().SetScanRangeForTests(lastShortId, 1);
   m_scanRunning = true;
-  m_system.GetComms().SetAutoscanDialog(&m_scanDialog, &m_scanRunning);
+  m_system.GetComms().Discovery().SetAutoscanDialog(&m_scanDialog, &m_scanRunning);
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (m_scanRunning && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));

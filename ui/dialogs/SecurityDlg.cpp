@@ -99,7 +99,7 @@ void CSecurityDlg::showEvent(QShowEvent* event) {
                      static_cast<QWidget*>(m_devices), static_cast<QWidget*>(m_cancel), static_cast<QWidget*>(m_ok)})
     w->hide();
   m_link = std::make_shared<CSecurityDialogLink>(m_inbox.get());
-  m_system.GetComms().SetSecurityDialog(m_link);
+  m_system.GetComms().Security().SetDialog(m_link);
 }
 
 void CSecurityDlg::TakeRequests() {

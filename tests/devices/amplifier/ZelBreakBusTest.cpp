@@ -47,7 +47,7 @@ class ZelBreakBusTest : public ::testing::Test {
     timings.dialogOpenTimeoutMs = 0;
     timings.messagePauseMs = 0;
     timings.updatePauseMs = 0;
-    system.GetComms().SetSecurityTimingsForTests(timings);
+    system.GetComms().Security().SetTimingsForTests(timings);
     system.SetLogCommsErrors(true);
     ASSERT_TRUE(bus.StartWorker(0));
     ASSERT_TRUE(bus.WaitFor([&] {

@@ -35,7 +35,7 @@ class ZelBusTest : public ::testing::Test {
     timings.dialogOpenTimeoutMs = 0;
     timings.messagePauseMs = 0;
     timings.updatePauseMs = 0;
-    harness.system.GetComms().SetSecurityTimingsForTests(timings);
+    harness.system.GetComms().Security().SetTimingsForTests(timings);
     harness.system.SetLogCommsErrors(true);
     ASSERT_TRUE(harness.StartOnline());
     ASSERT_TRUE(Wait([&] { return amp->IsReadOutComplete() && amp->IsConnected(); }));

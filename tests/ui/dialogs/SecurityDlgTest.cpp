@@ -60,7 +60,7 @@ class SecurityDlgTest : public ::testing::Test {
  protected:
   SecurityDlgTest() {
     system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
-    system.GetComms().SetSecurityTimingsForTests(QuickSecurityTimings());
+    system.GetComms().Security().SetTimingsForTests(QuickSecurityTimings());
   }
   ~SecurityDlgTest() override {
     system.GetComms().StopCommsThread();
@@ -145,9 +145,9 @@ TEST_F(SecurityDlgTest, CancelLeavesTheUnitUnconnectedAndShowsWhichDevicesAreLef
   CSimSecurityUnit* unit = AddSecureUnit(5, "AmpA", {{"Boss", "pw"}});
   AddModule(9);
   // Long enough that the device list is still shown when the test looks.
-  CSecurityTimings timings = system.GetComms().GetSecurityTimings();
+  CSecurityTimings timings = system.GetComms().Security().GetTimings();
   timings.messagePauseMs = 2000;
-  system.GetComms().SetSecurityTimingsForTests(timings);
+  system.GetComms().Security().SetTimingsForTests(timings);
   GoOnline();
   ASSERT_TRUE(WaitForPasswordPrompt());
   PressKey(&Dialog(), Qt::Key_Escape);  // Cancel: the dialog stays open
