@@ -17,7 +17,7 @@ const std::vector<std::string> kImageUseNames = {"Stretch Image", "Fix To Image"
 void CCCBitmap::FillPropertiesPane(IDevicePropertyGrid& grid) {
   CCustomControlObject::FillPropertiesPane(grid);
   auto group = std::make_unique<CDevicePropertyGroup>("Image Appearance");
-  group->Add(MakeImageRow(WidgetSystem(*this), m_pImage, "Image", "Image to be used", kIdImage));
+  group->Add(MakeImageRow(WidgetHost(*this), m_pImage, "Image", "Image to be used", kIdImage));
   if (m_pImage)
     group->Add(MakeNameListRow("Image Use", kImageUseNames, IndexOfBit(m_imageUse, kImageUseBits),
                                "How to use the image", kIdImageUse));

@@ -9,7 +9,7 @@
 #include "core/file/DataStream.h"
 #include "core/file/ImageTree.h"
 #include "core/model/Snapshot.h"
-#include "core/model/System.h"
+#include "core/model/CustomPanelHost.h"
 #include "core/draw/RoundedBox.h"
 #include "core/support/SystemMessages.h"
 #include "custom/WidgetDrawing.h"
@@ -25,8 +25,8 @@ constexpr std::uint32_t kButtonRecordVersion1 = 1;
 
 // Posted, never sent: the panel opens or the recall runs after the mouse handler returned, so
 // the message names its panel or snapshot by UUID and the frame looks it up again.
-void PostById(CSystem& system, std::uint32_t message, const CUuid& id) {
-  if (IUiServices* ui = system.GetUiServices()) ui->Post(CPostedMessage{message, 0, 0, 0, id.ToString()});
+void PostById(ICustomPanelHost& host, std::uint32_t message, const CUuid& id) {
+  if (IUiServices* ui = host.GetUiServices()) ui->Post(CPostedMessage{message, 0, 0, 0, id.ToString()});
 }
 }  // namespace
 
@@ -153,13 +153,13 @@ void CCCButton::RefreshState() {
   }
   if (m_flags & kButtonRecallSnapshot) {
     CCPData* panel = GetPanel();
-    CSystem* system = panel ? panel->GetOwner() : nullptr;
-    if (!system) return;
-    const auto& snapshots = system->GetSnapshots();
+    ICustomPanelHost* host = panel ? panel->GetOwner() : nullptr;
+    if (!host) return;
+    const auto& snapshots = host->GetSnapshots();
     bool lit = false;
     for (std::size_t i = 0; i < snapshots.size(); ++i) {
       if (snapshots[i]->GetUuid() != m_snapshotId) continue;
-      lit = std::int32_t(i) == system->GetCurrentSnapshot();
+      lit = std::int32_t(i) == host->GetCurrentSnapshot();
       break;
     }
     m_state = lit;
@@ -182,8 +182,8 @@ bool CCCButton::ClearSnapshotReference(const CUuid& snapshot) {
   return true;
 }
 
-CSnapshot* CCCButton::FindSnapshot(const CSystem& system, const CUuid& id) {
-  for (CSnapshot* snapshot : system.GetSnapshots())
+CSnapshot* CCCButton::FindSnapshot(const ICustomPanelHost& host, const CUuid& id) {
+  for (CSnapshot* snapshot : host.GetSnapshots())
     if (snapshot->GetUuid() == id) return snapshot;
   return nullptr;
 }
@@ -298,7 +298,7 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
   const int x = point.x, y = point.y;
   if (IsLED()) return;
   CCPData* panel = GetPanel();
-  CSystem* system = panel ? panel->GetOwner() : nullptr;
+  ICustomPanelHost* host = panel ? panel->GetOwner() : nullptr;
   const bool press = message == WM_LBUTTONDOWN || (message == WM_LBUTTONDBLCLK && !designMode);
   if (press) {
     if (!HitTest(x, y) || !m_hitTest || (m_flags & kButtonNoPress)) return;
@@ -313,10 +313,10 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
     } else if (m_flags & kButtonLaunchPanel) {
       m_state = false;
     } else if (m_flags & kButtonRecallSnapshot) {
-      CSnapshot* snapshot = system ? FindSnapshot(*system, m_snapshotId) : nullptr;
+      CSnapshot* snapshot = host ? FindSnapshot(*host, m_snapshotId) : nullptr;
       if (snapshot) {
         m_state = false;
-        PostById(*system, FrameMsg::kRecallSnapshot, snapshot->GetUuid());
+        PostById(*host, FrameMsg::kRecallSnapshot, snapshot->GetUuid());
       }
     }
     return;
@@ -327,7 +327,7 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
   invalid = GetBoundsRect();
   if (m_flags & kButtonLaunchPanel) {
     m_state = true;
-    CCPData* target = system ? FindCustomPanel(*system, m_panelId) : nullptr;
-    if (target) PostById(*system, FrameMsg::kOpenCustomPanel, target->GetUuid());
+    CCPData* target = host ? FindCustomPanel(*host, m_panelId) : nullptr;
+    if (target) PostById(*host, FrameMsg::kOpenCustomPanel, target->GetUuid());
   }
 }

@@ -10,7 +10,7 @@
 #include "custom/WidgetProperties.h"
 
 class CSnapshot;
-class CSystem;
+class ICustomPanelHost;
 
 // Button flags.
 enum : std::uint32_t {
@@ -91,7 +91,7 @@ class CCCButton : public CCustomControlObject {
   CUuid m_snapshotId;  // recalled by Recall Snapshot
   std::optional<CLogFont> m_storedFont;  // the font record read last, if any
 
-  static CSnapshot* FindSnapshot(const CSystem& system, const CUuid& id);
+  static CSnapshot* FindSnapshot(const ICustomPanelHost& host, const CUuid& id);
 
   bool m_held = false;  // pressed and the view's active control until the release
 

@@ -5,7 +5,7 @@
 #include "core/file/ImageTree.h"
 #include "core/model/PropertyPickers.h"
 #include "core/model/Snapshot.h"
-#include "core/model/System.h"
+#include "core/model/CustomPanelHost.h"
 #include "core/support/SystemMessages.h"
 #include "core/model/UiServices.h"
 #include "custom/ButtonControl.h"
@@ -49,17 +49,17 @@ const std::vector<std::string> kVerticalNames = {"Top", "Centre", "Bottom"};
 const std::vector<std::string> kOffOn = {"Off", "On"};
 const std::vector<std::string> kNoYes = {"No", "Yes"};
 
-std::vector<std::string> PanelNames(const CSystem* system) {
+std::vector<std::string> PanelNames(const ICustomPanelHost* host) {
   std::vector<std::string> names;
-  if (system)
-    for (const CCPData* panel : system->GetCustomPanels()) names.push_back(panel->GetName());
+  if (host)
+    for (const CCPData* panel : host->GetCustomPanels()) names.push_back(panel->GetName());
   return names;
 }
 
-std::vector<std::string> SnapshotNames(const CSystem* system) {
+std::vector<std::string> SnapshotNames(const ICustomPanelHost* host) {
   std::vector<std::string> names;
-  if (system)
-    for (const CSnapshot* snapshot : system->GetSnapshots()) names.push_back(snapshot->GetName());
+  if (host)
+    for (const CSnapshot* snapshot : host->GetSnapshots()) names.push_back(snapshot->GetName());
   return names;
 }
 
@@ -72,12 +72,12 @@ int IndexOfId(const std::vector<T*>& list, const CUuid& id) {
   return -1;
 }
 
-int PanelIndex(const CSystem* system, const CUuid& id) {
-  return system ? IndexOfId(system->GetCustomPanels(), id) : -1;
+int PanelIndex(const ICustomPanelHost* host, const CUuid& id) {
+  return host ? IndexOfId(host->GetCustomPanels(), id) : -1;
 }
 
-int SnapshotIndex(const CSystem* system, const CUuid& id) {
-  return system ? IndexOfId(system->GetSnapshots(), id) : -1;
+int SnapshotIndex(const ICustomPanelHost* host, const CUuid& id) {
+  return host ? IndexOfId(host->GetSnapshots(), id) : -1;
 }
 
 // Which names the groups carry: the button's or the LED's.
@@ -88,25 +88,25 @@ const char* TextGroup(bool led) { return led ? "LED Text" : "Button Text"; }
 
 void CCCButton::FillPropertiesPane(IDevicePropertyGrid& grid) {
   CCustomControlObject::FillPropertiesPane(grid);
-  CSystem* system = WidgetSystem(*this);
+  ICustomPanelHost* host = WidgetHost(*this);
   const bool led = IsLED();
   if (!led) {
     auto action = std::make_unique<CDevicePropertyGroup>("Action");
     action->Add(MakeNameListRow("Action", kActionNames, IndexOfBit(m_flags, kActionBits),
                                 "What the button does when pressed", kIdAction));
     if (m_flags & kButtonModifyParameter)
-      action->Add(std::make_unique<CParameterPropertyCtrl>(system, this, "Parameter")).AllowEdit(false);
+      action->Add(std::make_unique<CParameterPropertyCtrl>(host, this, "Parameter")).AllowEdit(false);
     if (m_flags & kButtonLaunchPanel)
-      action->Add(MakeNameListRow("Panel", PanelNames(system), PanelIndex(system, m_panelId),
+      action->Add(MakeNameListRow("Panel", PanelNames(host), PanelIndex(host, m_panelId),
                                   "The Custom Control Panel that this button launches", kIdPanel));
     if (m_flags & kButtonRecallSnapshot)
-      action->Add(MakeNameListRow("Snapshot", SnapshotNames(system), SnapshotIndex(system, m_snapshotId),
+      action->Add(MakeNameListRow("Snapshot", SnapshotNames(host), SnapshotIndex(host, m_snapshotId),
                                   "The Snapshot that this button recalls", kIdSnapshot));
     grid.AddGroup(std::move(action));
   }
 
   auto look = std::make_unique<CDevicePropertyGroup>(AppearanceGroup(led));
-  look->Add(MakeImageRow(system, m_pImage, "Image", "Image to be used for this control", kIdImage));
+  look->Add(MakeImageRow(host, m_pImage, "Image", "Image to be used for this control", kIdImage));
   if (m_pImage) {
     look->Add(MakeNameListRow("Image Use", kImageUseNames, IndexOfBit(m_flags, kImageUseBits),
                               "How to use the control image", kIdImageUse));
@@ -119,19 +119,19 @@ void CCCButton::FillPropertiesPane(IDevicePropertyGrid& grid) {
                               kIdOutlineWidth));
       look->Add(MakeNumberRow("Corner Radius", std::uint32_t(m_cornerRadius), "The radius of the corners in pixels",
                               kIdCornerRadius));
-      look->Add(MakeColourRow(system, m_outlineColour, "Outline Colour", "Colour to be used for the button outline",
+      look->Add(MakeColourRow(host, m_outlineColour, "Outline Colour", "Colour to be used for the button outline",
                               kIdOutlineColour));
     }
     const bool fill = (m_flags & kButtonFill) != 0;
     look->Add(MakeNameListRow("Fill", kOffOn, fill ? 1 : 0, "Whether the control has a fill colour", kIdFill));
     if (fill)
-      look->Add(MakeColourRow(system, m_fillColour, "Fill Colour", "Colour to be used for the button fill", kIdFillColour));
+      look->Add(MakeColourRow(host, m_fillColour, "Fill Colour", "Colour to be used for the button fill", kIdFillColour));
   }
   const bool halo = (m_flags & kButtonHalo) != 0;
   look->Add(MakeNameListRow("Halo", kOffOn, halo ? 1 : 0, "Whether the control has a halo rather than a shading",
                             kIdHalo));
   if (halo) {
-    look->Add(MakeColourRow(system, m_haloColour, "Halo Colour", "Colour to be used for the selection halo", kIdHaloColour));
+    look->Add(MakeColourRow(host, m_haloColour, "Halo Colour", "Colour to be used for the selection halo", kIdHaloColour));
     look->Add(MakeNumberRow("Halo Size", std::uint32_t(m_haloSize), "The width of the halo in pixels", kIdHaloSize));
   }
   grid.AddGroup(std::move(look));
@@ -142,8 +142,8 @@ void CCCButton::FillPropertiesPane(IDevicePropertyGrid& grid) {
                             "Horizontal alignment of the text within the control bounds", kIdHorizontal));
   text->Add(MakeNameListRow("Vertical Alignment", kVerticalNames, IndexOfBit(m_flags, kVerticalBits),
                             "Vertical alignment of the text within the control bounds", kIdVertical));
-  text->Add(MakeFontRow(system, m_textStyle, "Font", kIdFont));
-  text->Add(MakeColourRow(system, m_textColour, "Text Colour", "Colour to be used for the control text", kIdTextColour));
+  text->Add(MakeFontRow(host, m_textStyle, "Font", kIdFont));
+  text->Add(MakeColourRow(host, m_textColour, "Text Colour", "Colour to be used for the control text", kIdTextColour));
   grid.AddGroup(std::move(text));
 }
 
@@ -222,12 +222,12 @@ CWidgetEditResult CCCButton::EditAction(const CWidgetEdit& edit) {
 }
 
 CWidgetEditResult CCCButton::EditTarget(bool panel, const CWidgetEdit& edit) {
-  CSystem* system = WidgetSystem(*this);
-  if (!system || edit.index < 0) return {};
+  ICustomPanelHost* host = WidgetHost(*this);
+  if (!host || edit.index < 0) return {};
   const std::size_t at = std::size_t(edit.index);
   CUuid chosen;
-  if (panel && at < system->GetCustomPanels().size()) chosen = system->GetCustomPanels()[at]->GetUuid();
-  else if (!panel && at < system->GetSnapshots().size()) chosen = system->GetSnapshots()[at]->GetUuid();
+  if (panel && at < host->GetCustomPanels().size()) chosen = host->GetCustomPanels()[at]->GetUuid();
+  else if (!panel && at < host->GetSnapshots().size()) chosen = host->GetSnapshots()[at]->GetUuid();
   else return {};
   CUuid& field = panel ? m_panelId : m_snapshotId;
   if (field != chosen) MarkModified(*this);

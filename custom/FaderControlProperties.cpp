@@ -38,13 +38,13 @@ constexpr CCCScaleWidget::ScaleIds kScaleIds{kIdRangeMax, kIdRangeMin, kIdScaleC
 
 void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
   CCustomControlObject::FillPropertiesPane(grid);
-  CSystem* system = WidgetSystem(*this);
+  ICustomPanelHost* host = WidgetHost(*this);
   AddRangeRows(grid, *this, "Fader Range", Range());
   auto look = std::make_unique<CDevicePropertyGroup>("Fader Appearance");
-  look->Add(MakeImageRow(system, m_pKnobImage, "Image", "Image to be used for the fader knob", kIdImage));
+  look->Add(MakeImageRow(host, m_pKnobImage, "Image", "Image to be used for the fader knob", kIdImage));
   if (!m_pKnobImage) {
-    look->Add(MakeColourRow(system, m_fillColour, "Fill Colour", "Colour to be used for the fader knob", kIdFillColour));
-    look->Add(MakeColourRow(system, m_lineColour, "Line Colour", "Colour to be used for the fader knob line",
+    look->Add(MakeColourRow(host, m_fillColour, "Fill Colour", "Colour to be used for the fader knob", kIdFillColour));
+    look->Add(MakeColourRow(host, m_lineColour, "Line Colour", "Colour to be used for the fader knob line",
                             kIdLineColour));
   }
   look->Add(MakeNameListRow("Horizontal", kGridYesNo, IsHorizontal() ? 0 : 1, "Whether the fader operates horizontally",
@@ -53,7 +53,7 @@ void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
     look->Add(MakeNameListRow("Draw Scale", kGridYesNo, IsScaleShown() ? 0 : 1,
                               "Whether the scale is drawn next to the fader", kIdDrawScale));
   if (IsScaleShown())
-    AddScaleRows(*look, system, ScaleRows(kScaleIds),
+    AddScaleRows(*look, host, ScaleRows(kScaleIds),
                  MakeNameListRow("Scale Location", LocationNames(IsHorizontal()), (m_flags & kFaderScaleBefore) ? 0 : 1,
                                  "Where the scale is drawn in relation to the fader", kIdScaleLocation));
   look->Add(MakeNameListRow("Draw Slot", kGridYesNo, (m_flags & kFaderDrawSlot) ? 0 : 1,

@@ -65,12 +65,12 @@ constexpr CCCScaleWidget::ScaleIds kScaleIds{kIdRangeMax, kIdRangeMin, kIdScaleC
 
 void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
   CCustomControlObject::FillPropertiesPane(grid);
-  CSystem* system = WidgetSystem(*this);
+  ICustomPanelHost* host = WidgetHost(*this);
   const CKnobRows has(*this);
   AddRangeRows(grid, *this, "Knob Range", Range());
   auto look = std::make_unique<CDevicePropertyGroup>("Knob Appearance");
-  look->Add(MakeImageRow(system, m_pImage, "Image", "Image to be used for the knob", kIdImage));
-  if (!has.image) look->Add(MakeColourRow(system, m_knobColour, "Knob Colour", "Colour to be used for the knob", kIdKnobColour));
+  look->Add(MakeImageRow(host, m_pImage, "Image", "Image to be used for the knob", kIdImage));
+  if (!has.image) look->Add(MakeColourRow(host, m_knobColour, "Knob Colour", "Colour to be used for the knob", kIdKnobColour));
   if (has.image)
     look->Add(MakeNameListRow("Rotate Bitmap", kNoYes, has.rotate ? 1 : 0, "Whether the knob bitmap is rotated or static",
                               kIdRotateBitmap));
@@ -80,7 +80,7 @@ void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
   if (has.notch) {
     look->Add(MakeNumberRow("Notch Radius", m_notchRadius, "The radius of the notch from the centre of the control",
                             kIdNotchRadius));
-    look->Add(MakeColourRow(system, m_notchColour, "Notch Colour", "Colour to be used for the knob notch", kIdNotchColour));
+    look->Add(MakeColourRow(host, m_notchColour, "Notch Colour", "Colour to be used for the knob notch", kIdNotchColour));
   }
   look->Add(MakeSignedRow("Max Angle", m_maxAngle,
                           "The maximum angle this control will go to (in degrees from vertical)", kIdMaxAngle));
@@ -89,11 +89,11 @@ void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
   if (has.linked)
     look->Add(MakeNameListRow("Draw Scale", kNoYes, has.scale ? 1 : 0, "Whether the scale is drawn next to the knob",
                               kIdDrawScale));
-  if (has.scale) AddScaleRows(*look, system, ScaleRows(kScaleIds));
+  if (has.scale) AddScaleRows(*look, host, ScaleRows(kScaleIds));
   look->Add(MakeNameListRow("Draw LEDs", kNoYes, has.leds ? 1 : 0, "Whether an LED ring is drawn around the knob",
                             kIdDrawLeds));
   if (has.leds) {
-    look->Add(MakeColourRow(system, m_ledColour, "LED Colour", "Colour to be used for the LED ring", kIdLedColour));
+    look->Add(MakeColourRow(host, m_ledColour, "LED Colour", "Colour to be used for the LED ring", kIdLedColour));
     look->Add(MakeNumberRow("LED Size", m_ledSize, "The size of the LEDs drawn around the edge of the knob", kIdLedSize));
   }
   grid.AddGroup(std::move(look));

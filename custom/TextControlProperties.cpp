@@ -42,7 +42,7 @@ bool HasAppendUnits(const CCCTextControl& w) {
 
 void CCCTextControl::FillPropertiesPane(IDevicePropertyGrid& grid) {
   CCustomControlObject::FillPropertiesPane(grid);
-  CSystem* system = WidgetSystem(*this);
+  ICustomPanelHost* host = WidgetHost(*this);
   auto group = std::make_unique<CDevicePropertyGroup>("Text Appearance");
   if (HasDelayUnits(*this))
     group->Add(MakeNameListRow("Delay Units", kDelayNames, IndexOfBit(m_flags, kDelayBits),
@@ -54,15 +54,15 @@ void CCCTextControl::FillPropertiesPane(IDevicePropertyGrid& grid) {
                              "Horizontal alignment of the text within the button bounds", kIdHorizontal));
   group->Add(MakeNameListRow("Vertical Alignment", kVerticalNames, IndexOfBit(m_flags, kVerticalBits),
                              "Vertical alignment of the text within the button bounds", kIdVertical));
-  group->Add(MakeFontRow(system, m_textStyle, "Font", kIdFont));
-  group->Add(MakeColourRow(system, m_textColour, "Text Colour", "Colour to be used for the button text", kIdTextColour));
+  group->Add(MakeFontRow(host, m_textStyle, "Font", kIdFont));
+  group->Add(MakeColourRow(host, m_textColour, "Text Colour", "Colour to be used for the button text", kIdTextColour));
   const bool outline = (m_flags & kTextOutline) != 0;
   group->Add(MakeNameListRow("Text Outline", kOffOn, outline ? 1 : 0, "Whether an outline is drawn around the text",
                              kIdOutline));
   if (outline) {
     group->Add(MakeNumberRow("Outline Width", m_outlineWidth, "The width of the outline in pixels", kIdOutlineWidth));
     group->Add(MakeNumberRow("Corner Radius", m_cornerRadius, "The radius of the corners in pixels", kIdCornerRadius));
-    group->Add(MakeColourRow(system, m_outlineColour, "Outline Colour", "Colour to be used for the button outline",
+    group->Add(MakeColourRow(host, m_outlineColour, "Outline Colour", "Colour to be used for the button outline",
                              kIdOutlineColour));
   }
   group->Add(MakeNameListRow("Read Only", kNoYes, (m_flags & kTextReadOnly) ? 1 : 0,

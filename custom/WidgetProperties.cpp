@@ -8,7 +8,7 @@
 #include "core/model/CPData.h"
 #include "core/file/ImageTree.h"
 #include "core/model/PropertyPickers.h"
-#include "core/model/System.h"
+#include "core/model/CustomPanelHost.h"
 #include "core/values/ValueCodes.h"
 
 namespace {
@@ -52,13 +52,13 @@ bool FinishRowEdit(CDeviceProperty& row, const CWidgetEditResult& result) {
   return true;
 }
 
-CSystem* WidgetSystem(const CCustomControlObject& widget) {
+ICustomPanelHost* WidgetHost(const CCustomControlObject& widget) {
   CCPData* panel = widget.m_pView ? widget.m_pView->GetPanelData() : nullptr;
   return panel ? panel->GetOwner() : nullptr;
 }
 
 void MarkModified(const CCustomControlObject& widget) {
-  if (CSystem* system = WidgetSystem(widget)) system->SetModified();
+  if (ICustomPanelHost* host = WidgetHost(widget)) host->SetModified();
 }
 
 CRect GrownRect(const CRect& rect, int by) {
@@ -219,7 +219,7 @@ bool SetScaleDecimals(const CCustomControlObject& widget, std::uint32_t& flags, 
   return HasScaleDecimals(widget) && SetOneOf(flags, kScaleDecimalBits, index);
 }
 
-void AddScaleRows(CDevicePropertyGroup& group, CSystem* system, const CScaleRows& scale,
+void AddScaleRows(CDevicePropertyGroup& group, ICustomPanelHost* host, const CScaleRows& scale,
                   std::unique_ptr<CDeviceProperty> placement) {
   group.Add(MakeNumberRow("Number Major Scale Marks", scale.majorMarks, "The number of marks on the major scale",
                           kScaleMajorMarksId));
@@ -229,9 +229,9 @@ void AddScaleRows(CDevicePropertyGroup& group, CSystem* system, const CScaleRows
     group.Add(MakeNameListRow("Scale Decimal Places", kScaleDecimalNames, ScaleDecimalsIndex(scale.flags),
                               "The number of decimal places shown on scale markings", scale.decimalsId));
   if (placement) group.Add(std::move(placement));
-  group.Add(MakeColourRow(system, scale.colour, "Scale Colour", "Colour to be used for the scale and text",
+  group.Add(MakeColourRow(host, scale.colour, "Scale Colour", "Colour to be used for the scale and text",
                           scale.colourId));
-  group.Add(MakeFontRow(system, scale.style, "Scale Font", scale.fontId));
+  group.Add(MakeFontRow(host, scale.style, "Scale Font", scale.fontId));
 }
 
 void FinishChange(const CCustomControlObject& widget, const CRect& before, bool changed) {
@@ -264,26 +264,26 @@ std::unique_ptr<CDeviceProperty> MakeTextRow(const char* name, const std::string
   return std::make_unique<CDeviceProperty>(name, value, description, id);
 }
 
-std::unique_ptr<CDeviceProperty> MakeColourRow(CSystem* system, CColour colour, const char* name,
+std::unique_ptr<CDeviceProperty> MakeColourRow(ICustomPanelHost* host, CColour colour, const char* name,
                                                const char* description, std::uint32_t id) {
-  auto row = std::make_unique<CColourPropertyCtrl>(system, CColourPropertyCtrl::ToColorRef(colour), name, id,
+  auto row = std::make_unique<CColourPropertyCtrl>(host, CColourPropertyCtrl::ToColorRef(colour), name, id,
                                                    description);
   row->AllowEdit(false);
   return row;
 }
 
-std::unique_ptr<CDeviceProperty> MakeFontRow(CSystem* system, const CTextStyle& style, const char* name,
+std::unique_ptr<CDeviceProperty> MakeFontRow(ICustomPanelHost* host, const CTextStyle& style, const char* name,
                                              std::uint32_t id) {
   CLogFont font;
   style.ToLogFont(font);
-  auto row = std::make_unique<CFontPropertyCtrl>(system, font, name);
+  auto row = std::make_unique<CFontPropertyCtrl>(host, font, name);
   row->SetData(id);
   return row;
 }
 
-std::unique_ptr<CDeviceProperty> MakeImageRow(CSystem* system, CCCImage* image, const char* name,
+std::unique_ptr<CDeviceProperty> MakeImageRow(ICustomPanelHost* host, CCCImage* image, const char* name,
                                               const char* description, std::uint32_t id) {
-  return std::make_unique<CImagePropertyCtrl>(system, image, name, id, description);
+  return std::make_unique<CImagePropertyCtrl>(host, image, name, id, description);
 }
 
 std::unique_ptr<CDeviceProperty> MakeNameListRow(const char* name, const std::vector<std::string>& options,

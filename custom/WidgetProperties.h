@@ -14,7 +14,7 @@
 #include "core/draw/TextStyle.h"
 #include "platform/TextFormat.h"
 
-class CSystem;
+class ICustomPanelHost;
 
 // One edited value, read from a grid row (FromRow).
 struct CWidgetEdit {
@@ -43,8 +43,8 @@ struct CWidgetEditResult {
 bool FinishRowEdit(CDeviceProperty& row, const CWidgetEditResult& result);
 
 // --- Owners ---
-// The system of the widget's panel; null while the panel is not open.
-CSystem* WidgetSystem(const CCustomControlObject& widget);
+// The host of the widget's panel; null while the panel is not open.
+ICustomPanelHost* WidgetHost(const CCustomControlObject& widget);
 void MarkModified(const CCustomControlObject& widget);
 CRect GrownRect(const CRect& rect, int by);
 // The area a repaint of the widget must cover: the rectangle with its selection band, and
@@ -119,7 +119,7 @@ struct CScaleRows {
   const CTextStyle& style;
   std::uint32_t decimalsId, colourId, fontId;
 };
-void AddScaleRows(CDevicePropertyGroup& group, CSystem* system, const CScaleRows& scale,
+void AddScaleRows(CDevicePropertyGroup& group, ICustomPanelHost* host, const CScaleRows& scale,
                   std::unique_ptr<CDeviceProperty> placement = nullptr);
 // The end of an edit: when it changed the widget, the file is marked modified and the widget
 // repainted over before and its area now.
@@ -134,11 +134,11 @@ std::unique_ptr<CDeviceProperty> MakeSignedRow(const char* name, std::int32_t va
                                                std::uint32_t id);
 std::unique_ptr<CDeviceProperty> MakeTextRow(const char* name, const std::string& value, const char* description,
                                              std::uint32_t id);
-std::unique_ptr<CDeviceProperty> MakeColourRow(CSystem* system, CColour colour, const char* name,
+std::unique_ptr<CDeviceProperty> MakeColourRow(ICustomPanelHost* host, CColour colour, const char* name,
                                                const char* description, std::uint32_t id);
-std::unique_ptr<CDeviceProperty> MakeFontRow(CSystem* system, const CTextStyle& style, const char* name,
+std::unique_ptr<CDeviceProperty> MakeFontRow(ICustomPanelHost* host, const CTextStyle& style, const char* name,
                                              std::uint32_t id);
-std::unique_ptr<CDeviceProperty> MakeImageRow(CSystem* system, CCCImage* image, const char* name,
+std::unique_ptr<CDeviceProperty> MakeImageRow(ICustomPanelHost* host, CCCImage* image, const char* name,
                                               const char* description, std::uint32_t id);
 // A list row of names (panel or snapshot names, which may repeat).
 std::unique_ptr<CDeviceProperty> MakeNameListRow(const char* name, const std::vector<std::string>& options,

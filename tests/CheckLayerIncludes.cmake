@@ -1,6 +1,8 @@
 # Fails when a source includes a header of a folder above its own in the layer order below. A
 # folder may include its own headers, those of the folders on its own line (they are one layer)
 # and those of every line above it. Tests, tools and benchmarks stand outside the order.
+# The device families and the custom widgets reach the system only through the host interfaces
+# they are given: their sources include no core/model/System.h.
 # cmake -DSOURCE_DIR=<repository> -P this file
 # (-DAPP_AT_THE_BOTTOM=ON puts app/ first, so that the check must find its includes upward.)
 set(layers
@@ -34,6 +36,9 @@ foreach(line ${layers})
   math(EXPR index "${index} + 1")
 endforeach()
 
+# Folders whose code sees the system only through a host interface.
+set(hosted "devices/processor" "devices/amplifier" "custom")
+
 set(found "")
 set(unplaced "")
 foreach(folder ${known})
@@ -47,6 +52,10 @@ foreach(folder ${known})
         continue()
       endif()
       file(RELATIVE_PATH shown "${SOURCE_DIR}" "${source}")
+      list(FIND hosted "${folder}" hostedAt)
+      if(name STREQUAL "core/model/System.h" AND hostedAt GREATER -1)
+        list(APPEND found "${shown}: ${name} (the host interface is enough)")
+      endif()
       if(NOT DEFINED layerOf_${target})
         list(APPEND unplaced "${shown}: ${name}")
       elseif(layerOf_${target} GREATER layerOf_${folder})

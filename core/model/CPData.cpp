@@ -28,7 +28,7 @@ enum { kPlFlags, kPlShowCmd, kPlMaxX, kPlMaxY, kPlMinX, kPlMinY, kPlLeft, kPlTop
 
 }  // namespace
 
-CCPData::CCPData(CSystem* owner) : m_pOwner(owner), m_uuid(MakeUuid()) {}
+CCPData::CCPData(ICustomPanelHost* owner) : m_pOwner(owner), m_uuid(MakeUuid()) {}
 
 CCPData::~CCPData() { DeleteCustomControlObjects(m_widgets); }
 
@@ -270,8 +270,8 @@ void CCPData::ClearSnapshotReference(const CUuid& snapshot) {
 
 // --- Lookups ---
 
-CCPData* FindCustomPanel(const CSystem& system, const CUuid& id) {
-  for (CCPData* panel : system.GetCustomPanels())
+CCPData* FindCustomPanel(const ICustomPanelHost& host, const CUuid& id) {
+  for (CCPData* panel : host.GetCustomPanels())
     if (panel->GetUuid() == id) return panel;
   return nullptr;
 }
@@ -279,6 +279,8 @@ CCPData* FindCustomPanel(const CSystem& system, const CUuid& id) {
 CDevice* CSystemRecordLookup::FindDevice(const CUuid& id) const {
   return id.IsNil() ? nullptr : m_system.FindDeviceByUuid(id);
 }
+
+CCPData* CSystemRecordLookup::FindPanel(const CUuid& id) const { return FindCustomPanel(m_system, id); }
 
 CCCImage* CSystemRecordLookup::FindImage(const CUuid& id) const {
   return id.IsNil() ? nullptr : const_cast<CSystem&>(m_system).GetFileImages().FindImage(id);

@@ -19,6 +19,7 @@ class CCCImageBase;
 class CCCImage;
 class CDevice;
 class CSystem;
+class ICustomPanelHost;
 
 // Name of the clipboard format of custom panels.
 inline constexpr const char* kCustomPanelClipboardFormat = "CustomControlPanel";
@@ -34,7 +35,7 @@ enum : std::uint32_t { kImageUsageTile = 1, kImageUsageCentre = 2, kImageUsageSt
 
 class CCPData : public CObjectProperties, public IPropertyGridOwner {
  public:
-  explicit CCPData(CSystem* owner = nullptr);
+  explicit CCPData(ICustomPanelHost* owner = nullptr);
   ~CCPData() override;
   CCPData(const CCPData&) = delete;
   CCPData& operator=(const CCPData&) = delete;
@@ -61,7 +62,7 @@ class CCPData : public CObjectProperties, public IPropertyGridOwner {
 
   std::string GetName() const { return m_name; }
   const CUuid& GetUuid() const { return m_uuid; }
-  CSystem* GetOwner() const { return m_pOwner; }
+  ICustomPanelHost* GetOwner() const { return m_pOwner; }
 
   // Every widget bound to the device drops the binding (before the device is deleted); its
   // parameter id stays.
@@ -71,7 +72,7 @@ class CCPData : public CObjectProperties, public IPropertyGridOwner {
   void ClearPanelReference(const CUuid& panel);
   void ClearSnapshotReference(const CUuid& snapshot);
 
-  CSystem* m_pOwner = nullptr;
+  ICustomPanelHost* m_pOwner = nullptr;
   CCustomControlPanel* m_pView = nullptr;  // the open view, null when closed; not owned
   std::string m_name;                      // at most 40 characters
   CUuid m_uuid;
@@ -97,15 +98,15 @@ class CCPData : public CObjectProperties, public IPropertyGridOwner {
   void Redraw(CCustomControlObject* widget, bool changed);
 };
 
-// The panel with that id in the system's panel list; null when none has it.
-CCPData* FindCustomPanel(const CSystem& system, const CUuid& id);
+// The panel with that id in the host's panel list; null when none has it.
+CCPData* FindCustomPanel(const ICustomPanelHost& host, const CUuid& id);
 
 // Looks ids up in the system as it stands: its devices, its panels and the file's images.
 class CSystemRecordLookup : public CRecordLookup {
  public:
   explicit CSystemRecordLookup(const CSystem& system) : m_system(system) {}
   CDevice* FindDevice(const CUuid& id) const override;
-  CCPData* FindPanel(const CUuid& id) const override { return FindCustomPanel(m_system, id); }
+  CCPData* FindPanel(const CUuid& id) const override;
   CCCImage* FindImage(const CUuid& id) const override;
 
  private:

@@ -11,7 +11,7 @@
 #include "core/model/Device.h"
 #include "core/file/ImageTree.h"
 #include "core/model/PropertyPickers.h"
-#include "core/model/System.h"
+#include "core/model/CustomPanelHost.h"
 #include "core/file/TextConversion.h"
 #include "core/draw/TextStyle.h"
 #include "platform/Archive.h"

@@ -6,20 +6,20 @@
 #include "core/model/CustomControlObject.h"
 #include "core/model/Device.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/model/CustomPanelHost.h"
 #include "core/file/TextConversion.h"
 #include "core/model/UiServices.h"
 #include "platform/TextFormat.h"
 
-CPickerPropertyCtrl::CPickerPropertyCtrl(CSystem* system, std::string name, std::string description,
+CPickerPropertyCtrl::CPickerPropertyCtrl(ICustomPanelHost* host, std::string name, std::string description,
                                          std::uint32_t data)
-    : CDeviceProperty(std::move(name), std::string(), std::move(description), data), m_pSystem(system) {
+    : CDeviceProperty(std::move(name), std::string(), std::move(description), data), m_pHost(host) {
   SetPickerButton(true);
 }
 
 void CPickerPropertyCtrl::OnClickButton() {
   m_pressed = true;
-  if (IUiServices* ui = m_pSystem ? m_pSystem->GetUiServices() : nullptr) RunPicker(*ui);
+  if (m_pHost && m_pHost->GetUiServices()) RunPicker(*m_pHost);
   m_pressed = false;
   ShowOwnValue();
 }
@@ -29,9 +29,9 @@ void CPickerPropertyCtrl::RestoreReferenceValue() {
   ShowOwnValue();
 }
 
-CImagePropertyCtrl::CImagePropertyCtrl(CSystem* system, CCCImageBase* image, std::string name, std::uint32_t data,
+CImagePropertyCtrl::CImagePropertyCtrl(ICustomPanelHost* host, CCCImageBase* image, std::string name, std::uint32_t data,
                                        std::string description)
-    : CPickerPropertyCtrl(system, std::move(name), std::move(description), data),
+    : CPickerPropertyCtrl(host, std::move(name), std::move(description), data),
       m_pImage(image),
       m_pFilledImage(image) {
   ShowFilledValue();
@@ -39,13 +39,13 @@ CImagePropertyCtrl::CImagePropertyCtrl(CSystem* system, CCCImageBase* image, std
 
 std::string CImagePropertyCtrl::FormatProperty() const { return m_pImage ? m_pImage->m_name : "No Image"; }
 
-void CImagePropertyCtrl::RunPicker(IUiServices& ui) {
+void CImagePropertyCtrl::RunPicker(ICustomPanelHost& host) {
   CCCImageBase* chosen = m_pImage;
-  if (ui.PickImage(GetSystem(), chosen)) m_pImage = chosen;
+  if (host.PickImage(chosen)) m_pImage = chosen;
 }
 
-CParameterPropertyCtrl::CParameterPropertyCtrl(CSystem* system, CCustomControlObject* widget, std::string name)
-    : CPickerPropertyCtrl(system, std::move(name), "The parameter that this control is linked to", 3),
+CParameterPropertyCtrl::CParameterPropertyCtrl(ICustomPanelHost* host, CCustomControlObject* widget, std::string name)
+    : CPickerPropertyCtrl(host, std::move(name), "The parameter that this control is linked to", 3),
       m_pWidget(widget) {
   if (m_pWidget) {
     m_pFilledDevice = m_pWidget->m_pDevice;
@@ -66,13 +66,13 @@ std::string CParameterPropertyCtrl::FormatProperty() const {
   return device->GetName() + " - " + device->GetParameterAt(int(m_pWidget->m_parameterId)).name;
 }
 
-void CParameterPropertyCtrl::RunPicker(IUiServices& ui) {
-  if (m_pWidget) ui.PickParameter(GetSystem(), m_pWidget);
+void CParameterPropertyCtrl::RunPicker(ICustomPanelHost& host) {
+  if (m_pWidget) host.PickParameter(m_pWidget);
 }
 
-CColourPropertyCtrl::CColourPropertyCtrl(CSystem* system, std::uint32_t colour, std::string name, std::uint32_t data,
+CColourPropertyCtrl::CColourPropertyCtrl(ICustomPanelHost* host, std::uint32_t colour, std::string name, std::uint32_t data,
                                          std::string description)
-    : CPickerPropertyCtrl(system, std::move(name), std::move(description), data),
+    : CPickerPropertyCtrl(host, std::move(name), std::move(description), data),
       m_colour(colour),
       m_filledColour(colour) {
   ShowFilledValue();
@@ -91,19 +91,19 @@ CColour CColourPropertyCtrl::FromColorRef(std::uint32_t colour) {
   return CColour::FromArgb(255, std::uint8_t(colour), std::uint8_t(colour >> 8), std::uint8_t(colour >> 16));
 }
 
-void CColourPropertyCtrl::RunPicker(IUiServices& ui) {
+void CColourPropertyCtrl::RunPicker(ICustomPanelHost& host) {
   std::uint32_t chosen = m_colour;
-  if (ui.PickColour(chosen)) m_colour = chosen & 0xFFFFFF;
+  if (host.GetUiServices()->PickColour(chosen)) m_colour = chosen & 0xFFFFFF;
 }
 
-CFontPropertyCtrl::CFontPropertyCtrl(CSystem* system, const CLogFont& font, std::string name)
-    : CPickerPropertyCtrl(system, std::move(name), std::string(), 0), m_logFont(font), m_filledFont(font) {
+CFontPropertyCtrl::CFontPropertyCtrl(ICustomPanelHost* host, const CLogFont& font, std::string name)
+    : CPickerPropertyCtrl(host, std::move(name), std::string(), 0), m_logFont(font), m_filledFont(font) {
   ShowFilledValue();
 }
 
 std::string CFontPropertyCtrl::FormatProperty() const { return CStringToUtf8(m_logFont.faceName); }
 
-void CFontPropertyCtrl::RunPicker(IUiServices& ui) {
+void CFontPropertyCtrl::RunPicker(ICustomPanelHost& host) {
   CLogFont chosen = m_logFont;
-  if (ui.PickFont(chosen)) m_logFont = chosen;
+  if (host.GetUiServices()->PickFont(chosen)) m_logFont = chosen;
 }

@@ -1,6 +1,6 @@
 // Rows of the properties grid whose value is picked in a dialog: an image, the device
 // parameter a custom widget is bound to, a colour and a font. Each row shows its own display
-// text; its "..." button runs the picker of the system's UI services, and the grid then
+// text; its "..." button runs the picker of the host's UI services, and the grid then
 // commits the row, so the owner reads the new value from the row's own field (also after a
 // cancelled picker). UI thread.
 #pragma once
@@ -15,14 +15,13 @@
 class CCCImageBase;
 class CDevice;
 class CCustomControlObject;
-class CSystem;
-class IUiServices;
+class ICustomPanelHost;
 
 // The base of the four: the button flag set, the base value holding the display text.
 class CPickerPropertyCtrl : public CDeviceProperty {
  public:
-  CPickerPropertyCtrl(CSystem* system, std::string name, std::string description, std::uint32_t data);
-  CSystem* GetSystem() const { return m_pSystem; }
+  CPickerPropertyCtrl(ICustomPanelHost* host, std::string name, std::string description, std::uint32_t data);
+  ICustomPanelHost* GetHost() const { return m_pHost; }
   // The text the row shows for its value.
   virtual std::string FormatProperty() const = 0;
   // Marks the button pressed, runs the picker, shows the value again.
@@ -34,28 +33,28 @@ class CPickerPropertyCtrl : public CDeviceProperty {
   void RestoreReferenceValue() override;
 
  protected:
-  // Runs the kind's dialog.
-  virtual void RunPicker(IUiServices& ui) = 0;
+  // Runs the kind's dialog (only when the host has UI services).
+  virtual void RunPicker(ICustomPanelHost& host) = 0;
   // Puts back the value the row was constructed with.
   virtual void RestoreFilledValue() = 0;
   // Constructors: the display text of the value the row is filled with.
   void ShowFilledValue() { SetValue(FormatProperty()); SetReferenceValue(FormatProperty()); }
 
  private:
-  CSystem* m_pSystem;
+  ICustomPanelHost* m_pHost;
   bool m_pressed = false;
 };
 
 class CImagePropertyCtrl : public CPickerPropertyCtrl {
  public:
-  CImagePropertyCtrl(CSystem* system, CCCImageBase* image, std::string name, std::uint32_t data,
+  CImagePropertyCtrl(ICustomPanelHost* host, CCCImageBase* image, std::string name, std::uint32_t data,
                      std::string description);
   // "No Image", or the image's name.
   std::string FormatProperty() const override;
   CCCImageBase* m_pImage;  // not owned; null: no image
 
  protected:
-  void RunPicker(IUiServices& ui) override;
+  void RunPicker(ICustomPanelHost& host) override;
   void RestoreFilledValue() override { m_pImage = m_pFilledImage; }
 
  private:
@@ -65,13 +64,13 @@ class CImagePropertyCtrl : public CPickerPropertyCtrl {
 class CParameterPropertyCtrl : public CPickerPropertyCtrl {
  public:
   // Row id 3, "The parameter that this control is linked to".
-  CParameterPropertyCtrl(CSystem* system, CCustomControlObject* widget, std::string name);
+  CParameterPropertyCtrl(ICustomPanelHost* host, CCustomControlObject* widget, std::string name);
   // "No Parameter", or "<device name> - <parameter name>".
   std::string FormatProperty() const override;
   CCustomControlObject* m_pWidget;  // not owned
 
  protected:
-  void RunPicker(IUiServices& ui) override;
+  void RunPicker(ICustomPanelHost& host) override;
   // The picker binds the widget itself: a refusal binds it back.
   void RestoreFilledValue() override;
 
@@ -82,7 +81,7 @@ class CParameterPropertyCtrl : public CPickerPropertyCtrl {
 
 class CColourPropertyCtrl : public CPickerPropertyCtrl {
  public:
-  CColourPropertyCtrl(CSystem* system, std::uint32_t colour, std::string name, std::uint32_t data,
+  CColourPropertyCtrl(ICustomPanelHost* host, std::uint32_t colour, std::string name, std::uint32_t data,
                       std::string description);
   // Six lower-case hex digits of red, green and blue.
   std::string FormatProperty() const override;
@@ -99,7 +98,7 @@ class CColourPropertyCtrl : public CPickerPropertyCtrl {
   }
 
  protected:
-  void RunPicker(IUiServices& ui) override;
+  void RunPicker(ICustomPanelHost& host) override;
   void RestoreFilledValue() override { m_colour = m_filledColour; }
 
  private:
@@ -108,13 +107,13 @@ class CColourPropertyCtrl : public CPickerPropertyCtrl {
 
 class CFontPropertyCtrl : public CPickerPropertyCtrl {
  public:
-  CFontPropertyCtrl(CSystem* system, const CLogFont& font, std::string name);
+  CFontPropertyCtrl(ICustomPanelHost* host, const CLogFont& font, std::string name);
   // The face name.
   std::string FormatProperty() const override;
   CLogFont m_logFont;
 
  protected:
-  void RunPicker(IUiServices& ui) override;
+  void RunPicker(ICustomPanelHost& host) override;
   void RestoreFilledValue() override { m_logFont = m_filledFont; }
 
  private:

@@ -257,6 +257,10 @@ void CSystem::DeleteAllCustomPanels() {
   m_customPanels.clear();
 }
 
+bool CSystem::PickImage(CCCImageBase*& image) { return m_ui && m_ui->PickImage(this, image); }
+
+bool CSystem::PickParameter(CCustomControlObject* widget) { return m_ui && m_ui->PickParameter(this, widget); }
+
 void CSystem::UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId) {
   for (CCPData* panel : m_customPanels)
     if (panel->m_pView) panel->m_pView->BroadcastParameterUpdate(device, parameterId);

@@ -11,6 +11,7 @@
 
 #include "core/support/AppSettings.h"
 #include "core/comms/CommsWorker.h"
+#include "core/model/CustomPanelHost.h"
 #include "core/model/DeviceHost.h"
 #include "core/file/ImageTree.h"
 #include "core/comms/Security.h"
@@ -41,7 +42,7 @@ class IUiServices;
 // the device list, the device queues, the reply hand-over and the log under GetLock(); its own
 // queue and state have a lock of their own. The device list may grow from the worker; every
 // access to it takes the lock.
-class CSystem final : public IDeviceHost {
+class CSystem final : public IDeviceHost, public ICustomPanelHost {
  public:
   CSystem();
   // Stops the worker when it still runs, then deletes everything the system owns.
@@ -61,7 +62,7 @@ class CSystem final : public IDeviceHost {
   // confirmations and file errors. Null posts nothing, shows nothing and refuses every
   // confirmation. Not owned.
   void SetUiServices(IUiServices* ui);
-  IUiServices* GetUiServices() const { return m_ui; }
+  IUiServices* GetUiServices() const override { return m_ui; }
   // Empties everything the file holds (the library images and the settings stay), then
   // SetDefaults; the clipboard is emptied when it holds one of our formats. Always true.
   bool Clear();
@@ -133,17 +134,20 @@ class CSystem final : public IDeviceHost {
   // Every open custom panel refreshes the widgets bound to this device parameter.
   void UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId);
   std::vector<CCustomControlObject*>& GetCopiedWidgets() { return m_copiedWidgets; }
-  const std::vector<CCustomControlObject*>& GetCopiedWidgets() const { return m_copiedWidgets; }
+  const std::vector<CCustomControlObject*>& GetCopiedWidgets() const override { return m_copiedWidgets; }
   void ClearCopiedWidgets();
-  std::int32_t GetDesignMode() const { return m_designMode; }
+  std::int32_t GetDesignMode() const override { return m_designMode; }
   void SetDesignMode(std::int32_t mode) { m_designMode = mode; }
+  // The pickers of the UI services, run over this system (false without a user interface).
+  bool PickImage(CCCImageBase*& image) override;
+  bool PickParameter(CCustomControlObject* widget) override;
 
   // --- Snapshots ---
-  const std::vector<CSnapshot*>& GetSnapshots() const { return m_snapshots; }
+  const std::vector<CSnapshot*>& GetSnapshots() const override { return m_snapshots; }
   // Appends a snapshot the system then owns.
   void AppendSnapshot(CSnapshot* snapshot) { m_snapshots.push_back(snapshot); }
   void DeleteAllSnapshots();
-  std::int32_t GetCurrentSnapshot() const { return m_currentSnapshot; }
+  std::int32_t GetCurrentSnapshot() const override { return m_currentSnapshot; }
   void SetCurrentSnapshot(std::int32_t index) { m_currentSnapshot = index; }
 
   // --- Users, links and snapshots (UI thread) ---

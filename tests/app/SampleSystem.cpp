@@ -14,6 +14,8 @@
 #include "tests/app/SampleSystem.h"
 
 int main(int argc, char** argv) {
+  // The tool shows no window: it runs on a machine without a display unless told otherwise.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   if (argc != 2) {
     std::fprintf(stderr, "usage: orvak-sample-system OUT.ovd\n");

@@ -9,6 +9,8 @@
 
 #include "core/model/PropertyPickers.h"
 
+class CSystem;
+
 class CQtPropertyPickers {
  public:
   // The dialogs are owned by parent (the grid).
