@@ -72,12 +72,12 @@ struct CCurveBench {
       band.frequency = std::uint16_t(60 + 40 * b);
       band.gain = std::int16_t(b % 2 ? -60 : 90);
       band.q = 72;
-      curve->AddSection(new CCurveData(&band));
+      curve->AddSection(new CCurveData(&band, image.outputs.PeqIds(0, b)));
     }
     image.outputs.highPass[0].q = 11;  // 48 dB Linkwitz-Riley
     image.outputs.lowPass[0].q = 4;    // 24 dB Bessel
-    curve->AddSection(new CCurveData(&image.outputs.highPass[0]));
-    curve->AddSection(new CCurveData(&image.outputs.lowPass[0]));
+    curve->AddSection(new CCurveData(&image.outputs.highPass[0], image.outputs.highPassIds[0]));
+    curve->AddSection(new CCurveData(&image.outputs.lowPass[0], image.outputs.lowPassIds[0]));
     curve->RecomputeStale();
     for (std::size_t k = 0; k < kCurvePoints; ++k) {
       a[k] = std::polar(1.0 + 1e-3 * double(k), 0.01 * double(k));

@@ -11,24 +11,50 @@
 
 namespace {
 
-void SetCrossover(NerexEqBand& band, std::uint8_t type, std::uint16_t frequency, std::uint32_t typeId,
-                  std::uint32_t frequencyId) {
+void SetCrossover(NerexEqBand& band, std::uint8_t type, std::uint16_t frequency) {
   band.type = type;
   band.q = 6;
   band.frequency = frequency;
   band.gain = 0;
-  band.typeId = typeId;
-  band.qId = 0;
-  band.frequencyId = frequencyId;
-  band.gainId = 0;
 }
 
-void SetBandIds(NerexEqBand& band, std::uint32_t typeId, std::uint32_t qId, std::uint32_t frequencyId,
-                std::uint32_t gainId) {
-  band.typeId = typeId;
-  band.qId = qId;
-  band.frequencyId = frequencyId;
-  band.gainId = gainId;
+// The parameter ids of the family, one block of each kind that every image made with the
+// defaults shares.
+struct DefaultIds {
+  NerexInputPeqIds inputPeq;
+  NerexCrossoverIds highPass;
+  NerexCrossoverIds lowPass;
+  NerexOutputPeqIds outputPeq;
+  NerexDeqIds deq;
+
+  DefaultIds() {
+    NerexInputPeqIds::Array in;
+    for (std::uint32_t n = 0; n < in.size(); ++n)
+      in[n] = {kParamInputPeqType + n, kParamInputPeqQ + n, kParamInputPeqFrequency + n, kParamInputPeqGain + n};
+    inputPeq.SetAll(in);
+    NerexCrossoverIds::Array hp, lp;
+    for (std::uint32_t o = 0; o < hp.size(); ++o) {
+      hp[o] = {kParamHighPassType + o, 0, kParamHighPassFrequency + o, 0};
+      lp[o] = {kParamLowPassType + o, 0, kParamLowPassFrequency + o, 0};
+    }
+    highPass.SetAll(hp);
+    lowPass.SetAll(lp);
+    NerexOutputPeqIds::Array out;
+    for (std::uint32_t n = 0; n < out.size(); ++n)
+      out[n] = {kParamOutputPeqType + n, kParamOutputPeqQ + n, kParamOutputPeqFrequency + n, kParamOutputPeqGain + n};
+    outputPeq.SetAll(out);
+    NerexDeqIds::Array d;
+    for (std::uint32_t j = 0; j < d.size(); ++j)
+      d[j] = {kParamDeqMode + j,      kParamDeqQ + j,      kParamDeqFrequency + j,
+              kParamDeqEffect + j,    kParamDeqThreshold + j, kParamDeqRatio + j,
+              kParamDeqAttack + j,    kParamDeqRelease + j,   kParamDeqFilterKind + j};
+    deq.SetAll(d);
+  }
+};
+
+const DefaultIds& GetDefaultIds() {
+  static const DefaultIds ids;
+  return ids;
 }
 
 // What is left of the budget beside a stored delay; none when the stored delay is already
@@ -51,36 +77,17 @@ void FixBand(NerexEqBand& band) {
 }  // namespace
 
 void InitMemoryDefaults(CNerexSeriesMemory& memory) {
-  for (int c = 0; c < kNerexMaxInputs; ++c) {
-    for (int b = 0; b < kNerexInputPeqBands; ++b) {
-      const std::uint32_t n = std::uint32_t(kNerexInputPeqBands * c + b);
-      SetBandIds(memory.inputs.PeqBand(c, b), kParamInputPeqType + n, kParamInputPeqQ + n,
-                 kParamInputPeqFrequency + n, kParamInputPeqGain + n);
-    }
+  const DefaultIds& ids = GetDefaultIds();
+  memory.inputs.peqIds = ids.inputPeq;
+  memory.outputs.highPassIds = ids.highPass;
+  memory.outputs.lowPassIds = ids.lowPass;
+  memory.outputs.peqIds = ids.outputPeq;
+  memory.deqIds = ids.deq;
+  for (int c = 0; c < kNerexMaxInputs; ++c)
     memory.inputs.names[c] = MakeChannelName(std::string("Ch ") + char('A' + c));
-  }
-  for (int k = 0; k < kNerexDeqBands; ++k) {
-    NerexDeqBand& band = memory.deqBands[k];
-    const std::uint32_t j = std::uint32_t(k);
-    band.modeId = kParamDeqMode + j;
-    band.qId = kParamDeqQ + j;
-    band.frequencyId = kParamDeqFrequency + j;
-    band.effectId = kParamDeqEffect + j;
-    band.thresholdId = kParamDeqThreshold + j;
-    band.ratioId = kParamDeqRatio + j;
-    band.attackId = kParamDeqAttack + j;
-    band.releaseId = kParamDeqRelease + j;
-    band.filterKindId = kParamDeqFilterKind + j;
-  }
   for (int o = 0; o < kNerexMaxOutputs; ++o) {
-    const std::uint32_t u = std::uint32_t(o);
-    SetCrossover(memory.outputs.highPass[o], 3, 12, kParamHighPassType + u, kParamHighPassFrequency + u);
-    SetCrossover(memory.outputs.lowPass[o], 4, 433, kParamLowPassType + u, kParamLowPassFrequency + u);
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) {
-      const std::uint32_t n = std::uint32_t(kNerexOutputPeqBands * o + b);
-      SetBandIds(memory.outputs.PeqBand(o, b), kParamOutputPeqType + n, kParamOutputPeqQ + n,
-                 kParamOutputPeqFrequency + n, kParamOutputPeqGain + n);
-    }
+    SetCrossover(memory.outputs.highPass[o], 3, 12);
+    SetCrossover(memory.outputs.lowPass[o], 4, 433);
     memory.outputs.names[o] = MakeChannelName(std::string("Ch ") + char('1' + o));
   }
 }

@@ -4,6 +4,7 @@
 #include "devices/processor/NerexRecordBytes.h"
 
 #include <cassert>
+#include <type_traits>
 
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"
@@ -11,13 +12,13 @@
 namespace {
 
 // The layouts, walked by a CSpanWriter from a const record or by a CSpanReader.
-constexpr auto EqBandFields = [](auto& io, auto& band) {
+constexpr auto EqBandFields = [](auto& io, auto& band, auto& ids) {
   BandValueFields(io, band);
   io.Pad(2);
-  io.U32(band.typeId);
-  io.U32(band.qId);
-  io.U32(band.frequencyId);
-  io.U32(band.gainId);
+  io.U32(ids.typeId);
+  io.U32(ids.qId);
+  io.U32(ids.frequencyId);
+  io.U32(ids.gainId);
 };
 
 constexpr auto CompressorFields = [](auto& io, auto& compressor) {
@@ -29,7 +30,7 @@ constexpr auto CompressorFields = [](auto& io, auto& compressor) {
   io.U8(compressor.bypass);
 };
 
-constexpr auto DeqBandFields = [](auto& io, auto& band) {
+constexpr auto DeqBandFields = [](auto& io, auto& band, auto& ids) {
   io.U8(band.mode);
   io.U8(band.q);
   io.U16(band.frequency);
@@ -41,16 +42,25 @@ constexpr auto DeqBandFields = [](auto& io, auto& band) {
   io.U8(band.filterKind);
   io.U8(band.bypass);
   io.Pad(1);
-  io.U32(band.modeId);
-  io.U32(band.qId);
-  io.U32(band.frequencyId);
-  io.U32(band.effectId);
-  io.U32(band.thresholdId);
-  io.U32(band.ratioId);
-  io.U32(band.attackId);
-  io.U32(band.releaseId);
-  io.U32(band.filterKindId);
+  io.U32(ids.modeId);
+  io.U32(ids.qId);
+  io.U32(ids.frequencyId);
+  io.U32(ids.effectId);
+  io.U32(ids.thresholdId);
+  io.U32(ids.ratioId);
+  io.U32(ids.attackId);
+  io.U32(ids.releaseId);
+  io.U32(ids.filterKindId);
 };
+
+// Bands with the ids of their block, each band's ids after its values as the byte forms hold
+// them; loading sets the block's ids (shared on when they are the same).
+template <class Io, class Bands, class Block, class Fields>
+void BandsWithIds(Io& io, Bands& bands, Block& block, Fields fields) {
+  auto ids = block.All();
+  for (std::size_t i = 0; i < bands.size(); ++i) fields(io, bands[i], ids[i]);
+  if constexpr (!std::is_const_v<Block>) block.SetAll(ids);
+}
 
 constexpr auto InputSectionFields = [](auto& io, auto& inputs) {
   for (auto& m : inputs.linkMasks) io.U8(m);
@@ -58,7 +68,7 @@ constexpr auto InputSectionFields = [](auto& io, auto& inputs) {
   for (auto& d : inputs.delays) io.U32(d);
   io.U8(inputs.muteMask);
   io.Pad(3);
-  for (auto& band : inputs.peqBands) EqBandFields(io, band);
+  BandsWithIds(io, inputs.peqBands, inputs.peqIds, EqBandFields);
   for (auto& name : inputs.names) io.Chars(name);
   for (auto& row : inputs.matrixGains)
     for (auto& g : row) io.I16(g);
@@ -77,9 +87,9 @@ constexpr auto OutputSectionFields = [](auto& io, auto& outputs) {
   io.U8(outputs.muteMask);
   io.U8(outputs.phaseMask);
   io.Pad(2);
-  for (auto& band : outputs.highPass) EqBandFields(io, band);
-  for (auto& band : outputs.lowPass) EqBandFields(io, band);
-  for (auto& band : outputs.peqBands) EqBandFields(io, band);
+  BandsWithIds(io, outputs.highPass, outputs.highPassIds, EqBandFields);
+  BandsWithIds(io, outputs.lowPass, outputs.lowPassIds, EqBandFields);
+  BandsWithIds(io, outputs.peqBands, outputs.peqIds, EqBandFields);
   for (auto& t : outputs.trims) io.I8(t);
   io.U8(outputs.autoLimiters);
   io.U8(outputs.compressorLimiters);
@@ -101,7 +111,7 @@ constexpr auto DeqBlockFields = [](auto& io, auto& image) {
   io.U8(image.deqMode);
   io.U8(image.deqLinking);
   io.Pad(2);
-  for (auto& band : image.deqBands) DeqBandFields(io, band);
+  BandsWithIds(io, image.deqBands, image.deqIds, DeqBandFields);
 };
 
 // Every layout fills its record's bytes exactly.
@@ -121,12 +131,12 @@ void Load(std::span<const std::uint8_t, N> in, Record& record, Fields fields) {
 
 }  // namespace
 
-void StoreRecordBytes(const NerexEqBand& band, std::span<std::uint8_t, kEqBandBytes> out) {
-  Store(band, out, EqBandFields);
+void StoreRecordBytes(const NerexEqBand& band, const NerexEqBandIds& ids, std::span<std::uint8_t, kEqBandBytes> out) {
+  Store(band, out, [&ids](auto& io, auto& b) { EqBandFields(io, b, ids); });
 }
 
-void LoadRecordBytes(std::span<const std::uint8_t, kEqBandBytes> in, NerexEqBand& band) {
-  Load(in, band, EqBandFields);
+void LoadRecordBytes(std::span<const std::uint8_t, kEqBandBytes> in, NerexEqBand& band, NerexEqBandIds& ids) {
+  Load(in, band, [&ids](auto& io, auto& b) { EqBandFields(io, b, ids); });
 }
 
 void StoreRecordBytes(const NerexLimiter& limiter, std::span<std::uint8_t, kLimiterBytes> out) {
@@ -145,12 +155,13 @@ void LoadRecordBytes(std::span<const std::uint8_t, kCompressorBytes> in, NerexCo
   Load(in, compressor, CompressorFields);
 }
 
-void StoreRecordBytes(const NerexDeqBand& band, std::span<std::uint8_t, kDeqBandBytes> out) {
-  Store(band, out, DeqBandFields);
+void StoreRecordBytes(const NerexDeqBand& band, const NerexDeqBandIds& ids,
+                      std::span<std::uint8_t, kDeqBandBytes> out) {
+  Store(band, out, [&ids](auto& io, auto& b) { DeqBandFields(io, b, ids); });
 }
 
-void LoadRecordBytes(std::span<const std::uint8_t, kDeqBandBytes> in, NerexDeqBand& band) {
-  Load(in, band, DeqBandFields);
+void LoadRecordBytes(std::span<const std::uint8_t, kDeqBandBytes> in, NerexDeqBand& band, NerexDeqBandIds& ids) {
+  Load(in, band, [&ids](auto& io, auto& b) { DeqBandFields(io, b, ids); });
 }
 
 void StoreRecordBytes(const NerexInputSection& inputs, std::span<std::uint8_t, kInputSectionBytes> out) {

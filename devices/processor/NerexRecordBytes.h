@@ -51,8 +51,8 @@ enum : std::size_t {
   kOutputOffsetCompressors = 2394,
 };
 
-void StoreRecordBytes(const NerexEqBand& band, std::span<std::uint8_t, kEqBandBytes> out);
-void LoadRecordBytes(std::span<const std::uint8_t, kEqBandBytes> in, NerexEqBand& band);
+void StoreRecordBytes(const NerexEqBand& band, const NerexEqBandIds& ids, std::span<std::uint8_t, kEqBandBytes> out);
+void LoadRecordBytes(std::span<const std::uint8_t, kEqBandBytes> in, NerexEqBand& band, NerexEqBandIds& ids);
 
 void StoreRecordBytes(const NerexLimiter& limiter, std::span<std::uint8_t, kLimiterBytes> out);
 void LoadRecordBytes(std::span<const std::uint8_t, kLimiterBytes> in, NerexLimiter& limiter);
@@ -60,8 +60,9 @@ void LoadRecordBytes(std::span<const std::uint8_t, kLimiterBytes> in, NerexLimit
 void StoreRecordBytes(const NerexCompressor& compressor, std::span<std::uint8_t, kCompressorBytes> out);
 void LoadRecordBytes(std::span<const std::uint8_t, kCompressorBytes> in, NerexCompressor& compressor);
 
-void StoreRecordBytes(const NerexDeqBand& band, std::span<std::uint8_t, kDeqBandBytes> out);
-void LoadRecordBytes(std::span<const std::uint8_t, kDeqBandBytes> in, NerexDeqBand& band);
+void StoreRecordBytes(const NerexDeqBand& band, const NerexDeqBandIds& ids,
+                      std::span<std::uint8_t, kDeqBandBytes> out);
+void LoadRecordBytes(std::span<const std::uint8_t, kDeqBandBytes> in, NerexDeqBand& band, NerexDeqBandIds& ids);
 
 void StoreRecordBytes(const NerexInputSection& inputs, std::span<std::uint8_t, kInputSectionBytes> out);
 void LoadRecordBytes(std::span<const std::uint8_t, kInputSectionBytes> in, NerexInputSection& inputs);

@@ -28,6 +28,21 @@ constexpr const char* kDeqVersionText = "dynamic-EQ record of another version";
   throw CArchiveException(CArchiveException::BadFormat, what);
 }
 
+// A band's type id as a record gives it; the block is written only when it differs.
+template <class Block>
+void SetTypeId(Block& ids, std::size_t i, std::uint32_t typeId) {
+  if (ids[i].typeId == typeId) [[likely]]
+    return;
+  NerexEqBandIds changed = ids[i];
+  changed.typeId = typeId;
+  ids.Set(i, changed);
+}
+
+template <class Out>
+void StoreIds(Out& out, const NerexEqBandIds& ids) {
+  for (std::uint32_t id : {ids.typeId, ids.qId, ids.frequencyId, ids.gainId}) out.U32(id);
+}
+
 
 // One set of field operations that stores or loads by the archive's mode, so that each record
 // is written once for both directions.
@@ -64,18 +79,20 @@ class CArchiveIo {
     m_ar.CheckCount(n, 1);
     m_ar.ReadBytes(bytes, n);
   }
-  // A band record: values, then the four ids; loading takes the first id as the type id.
-  void Band(NerexEqBand& band) {
+  // A band record: values, then the four ids (band i of ids); loading takes the first id as
+  // the type id.
+  template <class Block>
+  void Band(NerexEqBand& band, Block& ids, std::size_t i) {
     I16(band.gain);
     U16(band.frequency);
     U8(band.type);
     U8(band.q);
     if (Storing()) {
-      for (std::uint32_t id : {band.typeId, band.qId, band.frequencyId, band.gainId}) m_ar.WriteU32(id);
+      StoreIds(*this, ids[i]);
       return;
     }
-    band.typeId = m_ar.ReadU32();
-    for (int i = 0; i < 3; ++i) m_ar.ReadU32();
+    SetTypeId(ids, i, m_ar.ReadU32());
+    for (int k = 0; k < 3; ++k) m_ar.ReadU32();
   }
   // A version word: written as given; on loading, true when it was the expected one.
   bool Version(std::uint32_t expected) {
@@ -112,13 +129,14 @@ class CBytesIo {
   // The next n bytes where they lie.
   const std::uint8_t* Bytes(std::size_t n) { return Take(n); }
   // A band record: values, then the four ids, of which the first is kept as the type id.
-  void Band(NerexEqBand& band) {
+  template <class Block>
+  void Band(NerexEqBand& band, Block& ids, std::size_t i) {
     const std::uint8_t* p = Take(kBandRecordBytes);
     band.gain = std::int16_t(LoadU16(p));
     band.frequency = LoadU16(p + 2);
     band.type = p[4];
     band.q = p[5];
-    band.typeId = LoadU32(p + 6);
+    SetTypeId(ids, i, LoadU32(p + 6));
   }
   bool Version(std::uint32_t expected) {
     std::uint32_t v = 0;
@@ -160,12 +178,13 @@ class CBytesWriterIo {
   void Chars(const std::array<char, N>& text) {
     m_out.Chars(text);
   }
-  void Band(const NerexEqBand& band) {
+  template <class Block>
+  void Band(const NerexEqBand& band, const Block& ids, std::size_t i) {
     I16(band.gain);
     U16(band.frequency);
     U8(band.type);
     U8(band.q);
-    for (std::uint32_t id : {band.typeId, band.qId, band.frequencyId, band.gainId}) m_out.U32(id);
+    StoreIds(m_out, ids[i]);
   }
   bool Version(std::uint32_t expected) {
     m_out.U32(expected);
@@ -219,13 +238,16 @@ class CStreamIo {
     if (!bytes.empty()) m_ds.Bytes(bytes.data(), bytes.size());
   }
   // A band of a stream: its own version, the values and the first id only.
-  void Band(NerexEqBand& band) {
+  template <class Block>
+  void Band(NerexEqBand& band, Block& ids, std::size_t i) {
     if (!Version(1)) throw CStreamError("band record of another version");
     I16(band.gain);
     U16(band.frequency);
     U8(band.type);
     U8(band.q);
-    U32(band.typeId);
+    std::uint32_t typeId = ids[i].typeId;
+    U32(typeId);
+    if (!Storing()) SetTypeId(ids, i, typeId);
   }
   bool Version(std::uint32_t expected) { return m_ds.Version(expected); }
 
@@ -251,7 +273,8 @@ class CSizeIo {
   void Chars(const std::array<char, N>&) {
     m_bytes += N;
   }
-  void Band(const NerexEqBand& band) {
+  template <class Block>
+  void Band(const NerexEqBand& band, const Block&, std::size_t) {
     I16(band.gain);
     U16(band.frequency);
     U8(band.type);
@@ -275,7 +298,8 @@ void IoInputSection(Io& io, NerexInputSection& in) {
     io.U8(in.linkMasks[i]);
     io.I16(in.gains[i]);
     io.U32(in.delays[i]);
-    for (int b = 0; b < kNerexInputPeqBands; ++b) io.Band(in.PeqBand(i, b));
+    for (int b = 0; b < kNerexInputPeqBands; ++b)
+      io.Band(in.PeqBand(i, b), in.peqIds, std::size_t(i * kNerexInputPeqBands + b));
     io.Chars(in.names[i]);
     for (int o = 0; o < kNerexMaxOutputs; ++o) io.I16(in.matrixGains[o][i]);
   }
@@ -313,9 +337,10 @@ void IoOldOutputSection(Io& io, NerexOutputSection& out) {
     io.U32(out.delays[o]);
     io.I8(out.trims[o]);
     LimiterFields(io, out.limiters[o]);
-    io.Band(out.highPass[o]);
-    io.Band(out.lowPass[o]);
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) io.Band(out.PeqBand(o, b));
+    io.Band(out.highPass[o], out.highPassIds, std::size_t(o));
+    io.Band(out.lowPass[o], out.lowPassIds, std::size_t(o));
+    for (int b = 0; b < kNerexOutputPeqBands; ++b)
+      io.Band(out.PeqBand(o, b), out.peqIds, std::size_t(o * kNerexOutputPeqBands + b));
     io.Chars(out.names[o]);
   }
   for (int i = 0; i < 8; ++i) io.U8(out.channelGroups[i]);

@@ -10,26 +10,6 @@ NerexChannelName MakeChannelName(std::string_view text) {
   return name;
 }
 
-void NerexEqBand::CopyValues(const NerexEqBand& source) {
-  type = source.type;
-  q = source.q;
-  frequency = source.frequency;
-  gain = source.gain;
-}
-
-void NerexDeqBand::CopyValues(const NerexDeqBand& source) {
-  mode = source.mode;
-  q = source.q;
-  frequency = source.frequency;
-  effect = source.effect;
-  threshold = source.threshold;
-  ratio = source.ratio;
-  attack = source.attack;
-  release = source.release;
-  filterKind = source.filterKind;
-  bypass = source.bypass;
-}
-
 NerexInputSection::NerexInputSection() {
   for (auto& n : names) n.fill(' ');
 }
@@ -39,7 +19,7 @@ void NerexInputSection::CopyFrom(const NerexInputSection& source) {
   gains = source.gains;
   delays = source.delays;
   muteMask = source.muteMask;
-  for (std::size_t i = 0; i < peqBands.size(); ++i) peqBands[i].CopyValues(source.peqBands[i]);
+  peqBands = source.peqBands;
   names = source.names;
   matrixGains = source.matrixGains;
 }
@@ -57,11 +37,9 @@ void NerexOutputSection::CopyFrom(const NerexOutputSection& source) {
   delays = source.delays;
   muteMask = source.muteMask;
   phaseMask = source.phaseMask;
-  for (int o = 0; o < kNerexMaxOutputs; ++o) {
-    highPass[o].CopyValues(source.highPass[o]);
-    lowPass[o].CopyValues(source.lowPass[o]);
-  }
-  for (std::size_t i = 0; i < peqBands.size(); ++i) peqBands[i].CopyValues(source.peqBands[i]);
+  highPass = source.highPass;
+  lowPass = source.lowPass;
+  peqBands = source.peqBands;
   trims = source.trims;
   autoLimiters = source.autoLimiters;
   compressorLimiters = source.compressorLimiters;
@@ -88,7 +66,7 @@ void CopyChannelGroupChannel(std::array<std::uint8_t, kNerexChannelGroupBytes>& 
 void CNerexSeriesMemory::CopyDeqBlockFrom(const CNerexSeriesMemory& source) {
   deqMode = source.deqMode;
   deqLinking = source.deqLinking;
-  for (int k = 0; k < kNerexDeqBands; ++k) deqBands[k].CopyValues(source.deqBands[k]);
+  deqBands = source.deqBands;
 }
 
 void CNerexSeriesMemory::CopyFrom(const CNerexSeriesMemory& source) {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -52,21 +54,74 @@ using NerexChannelName = std::array<char, kNerexNameLength>;
 // The name cut to 8 bytes and padded with blanks.
 NerexChannelName MakeChannelName(std::string_view text);
 
-// One filter band: six value bytes, then the parameter id of each value field (0 = none).
+// One filter band's six value bytes. The parameter ids of its fields are held by its section
+// (NerexEqBandIds).
 struct NerexEqBand {
   // PEQ band: filter type in bits 0-6, bit 7 set when bypassed. Crossover: 3 high-pass, 4 low-pass.
   std::uint8_t type = 0;
   std::uint8_t q = 60;              // Q code (PEQ); slope / type code (crossover)
   std::uint16_t frequency = 252;    // frequency code (252 = 1 kHz)
   std::int16_t gain = 0;            // tenths of a dB (PEQ only)
+
+  // Copies the six value bytes (all a band holds; its ids lie with its section).
+  void CopyValues(const NerexEqBand& source) { *this = source; }
+  friend bool operator==(const NerexEqBand&, const NerexEqBand&) = default;
+};
+
+// The parameter id of each value field of a filter band (0 = none).
+struct NerexEqBandIds {
   std::uint32_t typeId = 0;
   std::uint32_t qId = 0;
   std::uint32_t frequencyId = 0;
   std::uint32_t gainId = 0;
+  friend bool operator==(const NerexEqBandIds&, const NerexEqBandIds&) = default;
+};
 
-  // Copies the six value bytes; the parameter ids stay.
-  void CopyValues(const NerexEqBand& source);
-  friend bool operator==(const NerexEqBand&, const NerexEqBand&) = default;
+// The parameter ids of N bands, held apart from their values. They are the same in nearly
+// every image (the defaults set them), so images share one block: a copy or an assignment
+// shares it, and an image gets a block of its own only when one of its ids is set to something
+// else (copy on write). Equality compares the ids, shared or not. The images of one device are
+// used under its settings lock, as their values are.
+template <class Ids, std::size_t N>
+class CNerexIdBlock {
+ public:
+  using Array = std::array<Ids, N>;
+
+  CNerexIdBlock() : m_ids(Zeros()) {}
+  explicit CNerexIdBlock(std::shared_ptr<Array> ids) : m_ids(std::move(ids)) {}
+  // A moved block keeps its ids: a copy of the pointer is all a move could save.
+  CNerexIdBlock(const CNerexIdBlock&) = default;
+  CNerexIdBlock& operator=(const CNerexIdBlock&) = default;
+
+  const Ids& operator[](std::size_t i) const { return (*m_ids)[i]; }
+  const Array& All() const { return *m_ids; }
+  // Sets the ids of band i; a shared block is copied first when they differ.
+  void Set(std::size_t i, const Ids& ids) {
+    if ((*m_ids)[i] != ids) Own()[i] = ids;
+  }
+  void SetAll(const Array& ids) {
+    if (*m_ids != ids) Own() = ids;
+  }
+  // True when both hold the same block (not merely equal ids).
+  bool SharesWith(const CNerexIdBlock& other) const { return m_ids == other.m_ids; }
+
+  friend bool operator==(const CNerexIdBlock& a, const CNerexIdBlock& b) {
+    return a.m_ids == b.m_ids || *a.m_ids == *b.m_ids;
+  }
+
+ private:
+  Array& Own() {
+    if (m_ids.use_count() != 1) m_ids = std::make_shared<Array>(*m_ids);
+    return *m_ids;
+  }
+  // The block of all-zero ids that new images share; it is never written (this reference
+  // keeps it shared).
+  static const std::shared_ptr<Array>& Zeros() {
+    static const std::shared_ptr<Array> zeros = std::make_shared<Array>();
+    return zeros;
+  }
+
+  std::shared_ptr<Array> m_ids;
 };
 
 struct NerexLimiter {
@@ -89,8 +144,8 @@ struct NerexCompressor {
   friend bool operator==(const NerexCompressor&, const NerexCompressor&) = default;
 };
 
-// One dynamic-EQ band: eleven value bytes, then the parameter ids of the first nine value
-// fields in their order (the bypass field has none). Comments give the bits that travel.
+// One dynamic-EQ band's eleven value bytes; the parameter ids of its fields are held by the
+// image (NerexDeqBandIds). Comments give the bits that travel.
 struct NerexDeqBand {
   std::uint8_t mode = 0;           // 2 bits: 0 cut above, 1 boost above, 2 cut below, 3 boost below
   std::uint8_t q = 60;             // 7 bits
@@ -102,6 +157,15 @@ struct NerexDeqBand {
   std::uint8_t release = 26;       // 6 bits
   std::uint8_t filterKind = 0;     // 2 bits: 0 parametric, 1 full bandwidth, 2 low shelf, 3 high shelf
   std::uint8_t bypass = 0;         // 1 bit
+
+  // Copies the eleven value bytes (all a band holds; its ids lie with the image).
+  void CopyValues(const NerexDeqBand& source) { *this = source; }
+  friend bool operator==(const NerexDeqBand&, const NerexDeqBand&) = default;
+};
+
+// The parameter ids of a dynamic-EQ band's first nine value fields in their order (the bypass
+// field has none; 0 = none).
+struct NerexDeqBandIds {
   std::uint32_t modeId = 0;
   std::uint32_t qId = 0;
   std::uint32_t frequencyId = 0;
@@ -111,11 +175,13 @@ struct NerexDeqBand {
   std::uint32_t attackId = 0;
   std::uint32_t releaseId = 0;
   std::uint32_t filterKindId = 0;
-
-  // Copies the eleven value bytes; the parameter ids stay.
-  void CopyValues(const NerexDeqBand& source);
-  friend bool operator==(const NerexDeqBand&, const NerexDeqBand&) = default;
+  friend bool operator==(const NerexDeqBandIds&, const NerexDeqBandIds&) = default;
 };
+
+using NerexInputPeqIds = CNerexIdBlock<NerexEqBandIds, kNerexMaxInputs * kNerexInputPeqBands>;
+using NerexCrossoverIds = CNerexIdBlock<NerexEqBandIds, kNerexMaxOutputs>;
+using NerexOutputPeqIds = CNerexIdBlock<NerexEqBandIds, kNerexMaxOutputs * kNerexOutputPeqBands>;
+using NerexDeqIds = CNerexIdBlock<NerexDeqBandIds, kNerexDeqBands>;
 
 struct NerexInputSection {
   // Input n's link group: bit k set = linked with input k; own bit only (or 0) = not linked.
@@ -127,11 +193,15 @@ struct NerexInputSection {
   std::array<NerexChannelName, kNerexMaxInputs> names;
   // Fennick / Zel-Fennick mixer gains, [output][input], tenths of a dB.
   std::array<std::array<std::int16_t, kNerexMaxInputs>, kNerexMaxOutputs> matrixGains{};
+  NerexInputPeqIds peqIds;  // the parameter ids of peqBands, index for index
 
   NerexInputSection();
   NerexEqBand& PeqBand(int input, int band) { return peqBands[input * kNerexInputPeqBands + band]; }
   const NerexEqBand& PeqBand(int input, int band) const {
     return peqBands[input * kNerexInputPeqBands + band];
+  }
+  const NerexEqBandIds& PeqIds(int input, int band) const {
+    return peqIds[std::size_t(input * kNerexInputPeqBands + band)];
   }
   // Copies every value field; the band parameter ids stay.
   void CopyFrom(const NerexInputSection& source);
@@ -159,11 +229,18 @@ struct NerexOutputSection {
   std::array<NerexLimiter, kNerexMaxOutputs> limiters{};
   std::array<NerexChannelName, kNerexMaxOutputs> names;
   std::array<NerexCompressor, kNerexMaxOutputs> compressors{};
+  // The parameter ids of highPass, lowPass and peqBands, index for index.
+  NerexCrossoverIds highPassIds;
+  NerexCrossoverIds lowPassIds;
+  NerexOutputPeqIds peqIds;
 
   NerexOutputSection();
   NerexEqBand& PeqBand(int output, int band) { return peqBands[output * kNerexOutputPeqBands + band]; }
   const NerexEqBand& PeqBand(int output, int band) const {
     return peqBands[output * kNerexOutputPeqBands + band];
+  }
+  const NerexEqBandIds& PeqIds(int output, int band) const {
+    return peqIds[std::size_t(output * kNerexOutputPeqBands + band)];
   }
   // Copies every value field; the band parameter ids stay.
   void CopyFrom(const NerexOutputSection& source);
@@ -194,12 +271,16 @@ class CNerexSeriesMemory {
   std::uint8_t deqMode = 0;     // "Dynamic EQ Mode"
   std::uint8_t deqLinking = 0;  // "Dynamic EQ Linking"
   std::array<NerexDeqBand, kNerexDeqBands> deqBands{};  // input i, band b at 3i + b
+  NerexDeqIds deqIds;  // the parameter ids of deqBands, index for index
   std::uint32_t sectionFlags = 0;
   std::string name = "Device";  // UTF-8
 
   NerexDeqBand& DeqBand(int input, int band) { return deqBands[input * kNerexDeqBandsPerInput + band]; }
   const NerexDeqBand& DeqBand(int input, int band) const {
     return deqBands[input * kNerexDeqBandsPerInput + band];
+  }
+  const NerexDeqBandIds& DeqIds(int input, int band) const {
+    return deqIds[std::size_t(input * kNerexDeqBandsPerInput + band)];
   }
 
   // Copies name, section flags and every value field of the four sections. Parameter ids

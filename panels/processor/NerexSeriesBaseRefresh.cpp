@@ -150,7 +150,7 @@ void CNerexSeriesBaseControlPanel::RefreshGeqSection(bool redraw) {
   if (m_geqFlat) m_geqFlat->SetId(torvex_layout::kGeqFlattenId + s);
   if (m_geqCurve) {
     m_geqCurve->ClearSections();
-    for (int b = 0; b < kNerexGeqBands; ++b) m_geqCurve->AddSection(new CCurveData(nullptr));
+    for (int b = 0; b < kNerexGeqBands; ++b) m_geqCurve->AddSection(new CCurveData());
     NerexGeqBlock& geq = device->GetCurrentSettings().geq;
     m_geqCurve->m_graphicEqMode = true;
     m_geqCurve->m_pGeqShape = &geq.modes[std::size_t(s)];
@@ -173,7 +173,8 @@ void CNerexSeriesBaseControlPanel::RefreshPeqSection(bool redraw) {
   if (m_peqCurve) {
     NerexInputSection& in = device->GetCurrentSettings().inputs;
     m_peqCurve->ClearSections();
-    for (int b = 0; b < kNerexInputPeqBands; ++b) m_peqCurve->AddSection(new CCurveData(&in.PeqBand(s, b)));
+    for (int b = 0; b < kNerexInputPeqBands; ++b)
+      m_peqCurve->AddSection(new CCurveData(&in.PeqBand(s, b), in.PeqIds(s, b)));
     selected = m_peqCurve->m_selectedBand;
   }
   SelectInputPeqBand(selected, redraw);
@@ -218,7 +219,7 @@ void CNerexSeriesBaseControlPanel::RefreshDeqSection(bool redraw) {
     m_deqGraph->SetBandMasks(device->GetDeqBandMasks().data());
     CNerexSeriesMemory& settings = device->GetCurrentSettings();
     for (int b = 0; b < kNerexDeqBandsPerInput; ++b)
-      m_deqGraph->AddBand(new CDEQCurveData(&settings.DeqBand(s, b), s, b));
+      m_deqGraph->AddBand(new CDEQCurveData(&settings.DeqBand(s, b), settings.DeqIds(s, b), s, b));
   }
   UpdateInputLinkCaption(false);
   if (redraw) RedrawPanel();
@@ -240,9 +241,10 @@ void CNerexSeriesBaseControlPanel::RefreshOutputEqSection(bool redraw) {
   if (m_outputEqCurve) {
     NerexOutputSection& out = device->GetCurrentSettings().outputs;
     m_outputEqCurve->ClearSections();
-    for (int b = 0; b < kNerexOutputPeqBands; ++b) m_outputEqCurve->AddSection(new CCurveData(&out.PeqBand(o, b)));
-    m_outputEqCurve->AddSection(new CCurveData(&out.highPass[std::size_t(o)]));
-    m_outputEqCurve->AddSection(new CCurveData(&out.lowPass[std::size_t(o)]));
+    for (int b = 0; b < kNerexOutputPeqBands; ++b)
+      m_outputEqCurve->AddSection(new CCurveData(&out.PeqBand(o, b), out.PeqIds(o, b)));
+    m_outputEqCurve->AddSection(new CCurveData(&out.highPass[std::size_t(o)], out.highPassIds[std::size_t(o)]));
+    m_outputEqCurve->AddSection(new CCurveData(&out.lowPass[std::size_t(o)], out.lowPassIds[std::size_t(o)]));
     selected = m_outputEqCurve->m_selectedBand;
   }
   SelectOutputEqBand(selected, redraw);

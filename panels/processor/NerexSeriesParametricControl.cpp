@@ -282,22 +282,24 @@ void CNerexSeriesParametricControl::Draw(Graphics& g, const CRect& clip) {
 void CNerexSeriesParametricControl::DragBand(int x, int y) {
   const NerexEqBand* band = m_sections[std::size_t(m_selectedBand)]->pBand;
   if (!band) return;
+  NerexEqBandIds ids = m_sections[std::size_t(m_selectedBand)]->ids;
   const int type = TypeOf(*band);
   std::int32_t lo = 0, hi = 0;
-  if (HasGain(type) && band->gainId != 0) {
+  if (HasGain(type) && ids.gainId != 0) {
     GetRangeLimits(kRangeGain, type, lo, hi);
     const int tenths = std::clamp(int(std::lround(YToDb(y) * 10.0)), int(lo), int(hi));
     if (tenths != band->gain)
-      SendValue(CParamValue(std::int32_t(band->gainId), float(tenths) / 10.0f, ParamKind::kLevel));
+      SendValue(CParamValue(std::int32_t(ids.gainId), float(tenths) / 10.0f, ParamKind::kLevel));
   }
   // The gain's change may have rebuilt the section list: look the band up again.
   if (m_selectedBand < 0 || m_selectedBand >= int(m_sections.size())) return;
   band = m_sections[std::size_t(m_selectedBand)]->pBand;
-  if (!band || band->frequencyId == 0) return;
+  ids = m_sections[std::size_t(m_selectedBand)]->ids;
+  if (!band || ids.frequencyId == 0) return;
   GetRangeLimits(kRangeFrequency, TypeOf(*band), lo, hi);
   const int code = std::clamp(XToCode(x), int(lo), int(hi));
   if (code != band->frequency)
-    SendValue(CParamValue(std::int32_t(band->frequencyId), IndexToFreq(code), ParamKind::kFrequency));
+    SendValue(CParamValue(std::int32_t(ids.frequencyId), IndexToFreq(code), ParamKind::kFrequency));
 }
 
 void CNerexSeriesParametricControl::DragGeqBand(int y) {
@@ -310,23 +312,24 @@ void CNerexSeriesParametricControl::DragGeqBand(int y) {
 
 void CNerexSeriesParametricControl::WheelBand(int notches) {
   const NerexEqBand* band = m_sections[std::size_t(m_selectedBand)]->pBand;
-  if (!band || band->qId == 0 || IsCrossover(*band) || !m_owner) return;
+  const NerexEqBandIds& ids = m_sections[std::size_t(m_selectedBand)]->ids;
+  if (!band || ids.qId == 0 || IsCrossover(*band) || !m_owner) return;
   const int type = TypeOf(*band);
   std::int32_t lo = 0, hi = 0;
   GetRangeLimits(kRangeQ, type, lo, hi);
-  const CParamValue current = m_owner->GetCurrentValue(std::int32_t(band->qId));
+  const CParamValue current = m_owner->GetCurrentValue(std::int32_t(ids.qId));
   if (type == kSectionPhase) {
     // The phase travels in degrees, two per code; a notch turns one code.
     const int code = std::clamp(int(current.value) / 2 + notches, int(lo), int(hi));
     if (code == band->q) return;
-    CParamValue value(std::int32_t(band->qId), float(2 * code), ParamKind::kPhase);
+    CParamValue value(std::int32_t(ids.qId), float(2 * code), ParamKind::kPhase);
     value.integer = 2 * code;
     SendValue(value);
     return;
   }
   const int code = std::clamp(QToIndex(current.value) - notches, int(lo), int(hi));
   if (code == band->q) return;
-  SendValue(CParamValue(std::int32_t(band->qId), IndexToQ(code), ParamKind::kQ));
+  SendValue(CParamValue(std::int32_t(ids.qId), IndexToQ(code), ParamKind::kQ));
 }
 
 bool CNerexSeriesParametricControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y,

@@ -10,10 +10,9 @@
 #include <vector>
 
 #include "core/draw/TextStyle.h"
+#include "devices/processor/NerexSeriesMemory.h"
 #include "panels/framework/ControlObject.h"
 #include "panels/processor/response/EqResponse.h"
-
-struct NerexEqBand;
 
 enum : int {
   kGraphicEqCurveId = 140,
@@ -24,11 +23,13 @@ enum : int {
 // One section of the graph: a band record of the device's current settings (null for a
 // graphic-EQ band) and its response, recomputed before drawing while stale.
 struct CCurveData {
-  explicit CCurveData(NerexEqBand* band = nullptr) : pBand(band) {}
+  CCurveData() : pBand(nullptr) {}  // a graphic-EQ band
+  CCurveData(NerexEqBand* band, const NerexEqBandIds& bandIds) : pBand(band), ids(bandIds) {}
 
   std::uint8_t stale = 1;
   CCurvePoints points{};  // frequency (Hz), level (dB), phase (degrees)
   NerexEqBand* pBand;     // the device's; null for a graphic-EQ band
+  NerexEqBandIds ids;     // the parameter ids of the band's fields
 };
 
 // The response of a band record: filter type in bits 0-6 of its type byte (3 and 4 are the

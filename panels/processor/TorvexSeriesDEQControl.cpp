@@ -240,16 +240,16 @@ void CTorvexSeriesDEQControl::Draw(Graphics& g, const CRect& clip) {
 // --- Mouse ---
 
 void CTorvexSeriesDEQControl::SendEffect(const CDEQCurveData& band, int effectDb) const {
-  if (effectDb != int(band.pBand->effect) + 6 && band.pBand->effectId != 0)
-    SendValue(CParamValue(std::int32_t(band.pBand->effectId), float(effectDb), ParamKind::kLevel));
+  if (effectDb != int(band.pBand->effect) + 6 && band.ids.effectId != 0)
+    SendValue(CParamValue(std::int32_t(band.ids.effectId), float(effectDb), ParamKind::kLevel));
 }
 
 void CTorvexSeriesDEQControl::SendFrequency(const CDEQCurveData& band, int index) const {
   std::int32_t lo = 0, hi = 0;
   GetRangeLimits(kRangeFrequency, GetFilterTypeCode(*band.pBand), lo, hi);
   index = std::clamp(index, int(lo), int(hi));
-  if (index != int(band.pBand->frequency) && band.pBand->frequencyId != 0)
-    SendValue(CParamValue(std::int32_t(band.pBand->frequencyId), IndexToFreq(index), ParamKind::kFrequency));
+  if (index != int(band.pBand->frequency) && band.ids.frequencyId != 0)
+    SendValue(CParamValue(std::int32_t(band.ids.frequencyId), IndexToFreq(index), ParamKind::kFrequency));
 }
 
 bool CTorvexSeriesDEQControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y,
@@ -316,10 +316,10 @@ bool CTorvexSeriesDEQControl::OnMouseMessage(std::uint32_t message, std::uint32_
     }
     case WM_MOUSEWHEEL: {
       CDEQCurveData* band = SelectedBand();
-      if (!m_pressed || !band || band->pBand->qId == 0 || !m_owner) return true;
+      if (!m_pressed || !band || band->ids.qId == 0 || !m_owner) return true;
       const int notches = int(std::int16_t(flags & 0xFFFF)) / WHEEL_DELTA;
-      const CParamValue current = m_owner->GetCurrentValue(std::int32_t(band->pBand->qId));
-      SendValue(CParamValue(std::int32_t(band->pBand->qId), IndexToQ(QToIndex(current.value) - notches),
+      const CParamValue current = m_owner->GetCurrentValue(std::int32_t(band->ids.qId));
+      SendValue(CParamValue(std::int32_t(band->ids.qId), IndexToQ(QToIndex(current.value) - notches),
                             ParamKind::kQ));
       return true;
     }

@@ -87,7 +87,7 @@ class ResponseGraphTest : public ::testing::Test {
     image.DeqBand(1, 0).threshold = 24;  // 10 dB
     image.DeqBand(1, 1).ratio = 8;
     image.DeqBand(1, 2).ratio = 0;
-    for (int b = 0; b < 3; ++b) panel->deq->AddBand(new CDEQCurveData(&image.DeqBand(1, b), 1, b));
+    for (int b = 0; b < 3; ++b) panel->deq->AddBand(new CDEQCurveData(&image.DeqBand(1, b), image.DeqIds(1, b), 1, b));
     panel->deq->SetBandMasks(masks);
   }
   void TearDown() override { delete panel; }
@@ -154,7 +154,7 @@ TEST_F(ResponseGraphTest, Deq_PlotRectangleHandlesAndPointValuesFollowTheScales)
 
 TEST_F(ResponseGraphTest, Deq_DynamicGainFollowsModeThresholdRatioAndRange) {
   NerexDeqBand band;
-  CDEQCurveData data(&band, 0, 0);
+  CDEQCurveData data(&band, {}, 0, 0);
   band.threshold = 24;  // T = 10 dB
   band.effect = 0;      // M = 6 dB
   auto gain = [&](int mode, int ratio, int level) {
@@ -419,9 +419,9 @@ class EqCurveTest : public ResponseGraphTest {
     out.highPass[2].frequency = 117;  // 37.5 x 2^(...) ~ 80 Hz
     out.lowPass[2].q = kXover12Butterworth;
     out.lowPass[2].frequency = 387;
-    for (int b = 0; b < 9; ++b) panel->eq->AddSection(new CCurveData(&out.PeqBand(2, b)));
-    panel->eq->AddSection(new CCurveData(&out.highPass[2]));
-    panel->eq->AddSection(new CCurveData(&out.lowPass[2]));
+    for (int b = 0; b < 9; ++b) panel->eq->AddSection(new CCurveData(&out.PeqBand(2, b), out.PeqIds(2, b)));
+    panel->eq->AddSection(new CCurveData(&out.highPass[2], out.highPassIds[2]));
+    panel->eq->AddSection(new CCurveData(&out.lowPass[2], out.lowPassIds[2]));
   }
   int HandleX(int section) const {
     const CRect r = panel->eq->GetHandleRect(section);
@@ -627,7 +627,8 @@ CNerexSeriesMemory& ShowProcessorDeq(CSystem& system, CGraphTestPanel& panel, CN
   band.effect = 6;
   band.frequency = 252;
   panel.deq->ClearCurves();
-  for (int b = 0; b < 3; ++b) panel.deq->AddBand(new CDEQCurveData(&settings.DeqBand(input, b), input, b));
+  for (int b = 0; b < 3; ++b)
+    panel.deq->AddBand(new CDEQCurveData(&settings.DeqBand(input, b), settings.DeqIds(input, b), input, b));
   panel.RedrawRect(nullptr, false, true);
   return settings;
 }
@@ -648,9 +649,10 @@ TEST_F(ResponseGraphTest, OnAProcessorsOwnBandsADragSendsThatBandsParameterIds) 
   NerexEqBand& peq = settings.outputs.PeqBand(4, 2);
   peq.gain = 30;
   panel->eq->ClearSections();
-  for (int b = 0; b < 9; ++b) panel->eq->AddSection(new CCurveData(&settings.outputs.PeqBand(4, b)));
-  panel->eq->AddSection(new CCurveData(&settings.outputs.highPass[4]));
-  panel->eq->AddSection(new CCurveData(&settings.outputs.lowPass[4]));
+  NerexOutputSection& out = settings.outputs;
+  for (int b = 0; b < 9; ++b) panel->eq->AddSection(new CCurveData(&out.PeqBand(4, b), out.PeqIds(4, b)));
+  panel->eq->AddSection(new CCurveData(&out.highPass[4], out.highPassIds[4]));
+  panel->eq->AddSection(new CCurveData(&out.lowPass[4], out.lowPassIds[4]));
   processor->applied.clear();
   Redraw();
   const CRect eqHandle = panel->eq->GetHandleRect(2);

@@ -486,9 +486,10 @@ TEST(ReplyDecoding, CrossoversGetTheirKindAndNoGain) {
   CNerexSeriesMemory source = DefaultImage();
   source.outputs.highPass[1] = NerexEqBand{0, 9, 100, 55};
   CNerexSeriesMemory image;
-  image.outputs.highPass[1].typeId = 1117;
+  image.outputs.highPassIds.Set(1, {1117, 0, 0, 0});
   ASSERT_TRUE(DecodeOutputBlock(OutputReply(source.outputs, 8, 120), 8, 120, image));
-  EXPECT_EQ(image.outputs.highPass[1], (NerexEqBand{3, 9, 100, 0, 1117, 0, 0, 0}));
+  EXPECT_EQ(image.outputs.highPass[1], (NerexEqBand{3, 9, 100, 0}));
+  EXPECT_EQ(image.outputs.highPassIds[1], (NerexEqBandIds{1117, 0, 0, 0}));
   EXPECT_EQ(image.outputs.lowPass[1].type, 4);
   EXPECT_EQ(image.outputs.lowPass[1].frequency, 433);
 }
@@ -518,7 +519,7 @@ TEST(ReplyDecoding, DynamicEqFlagsAndBands) {
   EXPECT_EQ(image.deqMode, 1);
   EXPECT_EQ(image.deqLinking, 1);
   for (int k = 0; k < kNerexDeqBands; ++k) {
-    EXPECT_EQ(image.deqBands[k].modeId, 1494u + k);  // ids never travel
+    EXPECT_EQ(image.deqIds[std::size_t(k)].modeId, 1494u + k);  // ids never travel
     NerexDeqBand decoded, expected;
     decoded.CopyValues(image.deqBands[k]);
     expected.CopyValues(source.deqBands[k]);

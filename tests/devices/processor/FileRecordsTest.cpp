@@ -56,15 +56,15 @@ void ExpectSameInputs(const NerexInputSection& a, const NerexInputSection& b) {
 }
 
 // Test-side writers of the records older programs wrote, built field by field.
-void WriteBand(CArchive& ar, const NerexEqBand& b) {
+void WriteBand(CArchive& ar, const NerexEqBand& b, const NerexEqBandIds& ids) {
   ar.WriteU16(std::uint16_t(b.gain));
   ar.WriteU16(b.frequency);
   ar.WriteU8(b.type);
   ar.WriteU8(b.q);
-  ar.WriteU32(b.typeId);
-  ar.WriteU32(b.qId);
-  ar.WriteU32(b.frequencyId);
-  ar.WriteU32(b.gainId);
+  ar.WriteU32(ids.typeId);
+  ar.WriteU32(ids.qId);
+  ar.WriteU32(ids.frequencyId);
+  ar.WriteU32(ids.gainId);
 }
 
 void WriteInputs(CArchive& ar, const NerexInputSection& in) {
@@ -73,7 +73,7 @@ void WriteInputs(CArchive& ar, const NerexInputSection& in) {
     ar.WriteU8(in.linkMasks[i]);
     ar.WriteU16(std::uint16_t(in.gains[i]));
     ar.WriteU32(in.delays[i]);
-    for (int b = 0; b < 8; ++b) WriteBand(ar, in.PeqBand(i, b));
+    for (int b = 0; b < 8; ++b) WriteBand(ar, in.PeqBand(i, b), in.PeqIds(i, b));
     ar.WriteBytes(in.names[i].data(), 8);
     for (int o = 0; o < 8; ++o) ar.WriteU16(std::uint16_t(in.matrixGains[o][i]));
   }
@@ -91,9 +91,9 @@ void WriteOldOutputs(CArchive& ar, const NerexOutputSection& out) {
     ar.WriteU8(std::uint8_t(out.trims[o]));
     const NerexLimiter& l = out.limiters[o];
     for (std::uint8_t b : {l.level, l.attack, l.release, l.clipLevel, l.clipRelease}) ar.WriteU8(b);
-    WriteBand(ar, out.highPass[o]);
-    WriteBand(ar, out.lowPass[o]);
-    for (int b = 0; b < 9; ++b) WriteBand(ar, out.PeqBand(o, b));
+    WriteBand(ar, out.highPass[o], out.highPassIds[std::size_t(o)]);
+    WriteBand(ar, out.lowPass[o], out.lowPassIds[std::size_t(o)]);
+    for (int b = 0; b < 9; ++b) WriteBand(ar, out.PeqBand(o, b), out.PeqIds(o, b));
     ar.WriteBytes(out.names[o].data(), 8);
   }
   for (int i = 0; i < 8; ++i) ar.WriteU8(out.channelGroups[i]);
@@ -257,8 +257,8 @@ TEST(MemoryRecord, RoundTripKeepsEveryValueFieldAndTheTargetsParameterIds) {
     EXPECT_EQ(loaded.deqBands, source.deqBands);
     EXPECT_EQ(loaded.name, source.name);
     EXPECT_EQ(loaded.sectionFlags, 0x80000005u);  // stored as read, bit 31 included
-    EXPECT_EQ(loaded.inputs.PeqBand(2, 3).typeId, 604u + 16 + 3);
-    EXPECT_EQ(loaded.outputs.PeqBand(7, 8).gainId, 844u + 63 + 8);
+    EXPECT_EQ(loaded.inputs.PeqIds(2, 3).typeId, 604u + 16 + 3);
+    EXPECT_EQ(loaded.outputs.PeqIds(7, 8).gainId, 844u + 63 + 8);
   }
 }
 
@@ -579,12 +579,13 @@ TEST(PresetFile, SaveThenLoadGivesBackTheImageAndKeepsTheTargetsIds) {
   ASSERT_TRUE(SaveNerexPresetFile(path, source, &error)) << error;
   CNerexSeriesMemory target;
   InitMemoryDefaults(target);
-  for (auto& band : target.inputs.peqBands) band.typeId = 9999;  // ids that the load must keep
+  for (std::size_t k = 0; k < target.inputs.peqBands.size(); ++k)  // ids that the load must keep
+    target.inputs.peqIds.Set(k, {9999, 0, 0, 0});
   ASSERT_TRUE(LoadNerexPresetFile(path, target, &error)) << error;
   ExpectSameInputs(target.inputs, source.inputs);
   EXPECT_EQ(target.outputs.gains, source.outputs.gains);
   EXPECT_EQ(target.deqBands[4].release, source.deqBands[4].release);
-  EXPECT_EQ(target.inputs.PeqBand(1, 1).typeId, 9999u);
+  EXPECT_EQ(target.inputs.PeqIds(1, 1).typeId, 9999u);
 }
 
 TEST(PresetFile, DamagedOrMissingFileIsRefusedAndChangesNothing) {
@@ -600,3 +601,78 @@ TEST(PresetFile, DamagedOrMissingFileIsRefusedAndChangesNothing) {
   EXPECT_EQ(target, CNerexSeriesMemory());
   EXPECT_FALSE(LoadNerexPresetFile(dir.filePath("missing.fnp").toStdString(), target, &error));
 }
+
+// --- Parameter ids of an image's own ---
+
+// The ways an image reaches another: each returns the image that source became, starting from
+// a new image with the defaults where the way writes into an existing one.
+struct IdCarrier {
+  const char* name;
+  CNerexSeriesMemory (*pass)(const CNerexSeriesMemory& source);
+};
+
+CNerexSeriesMemory WithDefaults() {
+  CNerexSeriesMemory m;
+  InitMemoryDefaults(m);
+  return m;
+}
+
+const IdCarrier kIdCarriers[] = {
+    {"Copy", [](const CNerexSeriesMemory& source) { return CNerexSeriesMemory(source); }},
+    {"Assignment",
+     [](const CNerexSeriesMemory& source) {
+       CNerexSeriesMemory target = WithDefaults();
+       target = source;
+       return target;
+     }},
+    {"MemoryRecord",
+     [](const CNerexSeriesMemory& source) {
+       CNerexSeriesMemory target = WithDefaults();
+       LoadMemory(StoreMemory(source), target);
+       return target;
+     }},
+    {"StreamRecord",
+     [](const CNerexSeriesMemory& source) {
+       std::stringstream s;
+       CDataStream out(static_cast<std::ostream&>(s));
+       CNerexSeriesMemory copy = source;
+       EXPECT_TRUE(copy.SerializeStream(out));
+       CNerexSeriesMemory target = WithDefaults();
+       CDataStream in(static_cast<std::istream&>(s));
+       EXPECT_TRUE(target.SerializeStream(in));
+       return target;
+     }},
+};
+
+class OwnIdsTest : public ::testing::TestWithParam<IdCarrier> {};
+
+// Images share their ids until one of them sets its own: an image whose type id differs from
+// the defaults keeps it on the way, and no later change of either image reaches the other or
+// the defaults of new images.
+TEST_P(OwnIdsTest, ImageKeepsItsOwnIdsAndSharesNoLaterChange) {
+  CNerexSeriesMemory source = WithDefaults();
+  source.inputs.peqIds.Set(13, {7001, 540 + 13, 508 + 13, 572 + 13});
+  ASSERT_FALSE(source.inputs.peqIds.SharesWith(WithDefaults().inputs.peqIds));
+
+  CNerexSeriesMemory result = GetParam().pass(source);
+  EXPECT_EQ(result.inputs.peqIds, source.inputs.peqIds);
+  EXPECT_EQ(result.inputs.PeqIds(1, 5).typeId, 7001u);
+  EXPECT_EQ(result.inputs.PeqIds(1, 4).typeId, 604u + 12);
+  EXPECT_EQ(result.outputs, WithDefaults().outputs);
+  EXPECT_EQ(result.deqIds, WithDefaults().deqIds);
+
+  source.inputs.peqIds.Set(13, {9999, 0, 0, 0});
+  EXPECT_EQ(result.inputs.PeqIds(1, 5).typeId, 7001u);
+  result.inputs.peqIds.Set(14, {8888, 0, 0, 0});
+  EXPECT_EQ(source.inputs.PeqIds(1, 6).typeId, 604u + 14);
+  result.deqIds.Set(0, {});
+  EXPECT_EQ(source.DeqIds(0, 0).modeId, 1494u);
+  EXPECT_EQ(WithDefaults().inputs.PeqIds(1, 5).typeId, 604u + 13);
+  EXPECT_EQ(WithDefaults().inputs.PeqIds(1, 6).typeId, 604u + 14);
+  EXPECT_EQ(WithDefaults().DeqIds(0, 0).modeId, 1494u);
+  // Images with the defaults' ids share one block.
+  EXPECT_TRUE(WithDefaults().outputs.peqIds.SharesWith(result.outputs.peqIds));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, OwnIdsTest, ::testing::ValuesIn(kIdCarriers),
+                         [](const ::testing::TestParamInfo<IdCarrier>& info) { return std::string(info.param.name); });

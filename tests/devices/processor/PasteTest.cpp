@@ -124,7 +124,7 @@ TEST(PasteWhole, SmallerSourceChangesOnlyTheChannelsItCarries) {
   EXPECT_EQ(dev.image.outputs.phaseMask, source.outputs.phaseMask);
   EXPECT_EQ(dev.image.outputs.channelGroups, source.outputs.channelGroups);
   // Parameter ids of the device's image never change.
-  EXPECT_EQ(dev.image.outputs.PeqBand(2, 4).typeId, start.outputs.PeqBand(2, 4).typeId);
+  EXPECT_EQ(dev.image.outputs.PeqIds(2, 4), start.outputs.PeqIds(2, 4));
   // Nerex48 and Nerex24 both carry a graphic EQ.
   EXPECT_EQ(r.writes, (std::vector<W>{W::InputBlock, W::OutputBlock, W::GeqBlock}));
   EXPECT_EQ(dev.image.geq.bands[1], source.geq.bands[1]);

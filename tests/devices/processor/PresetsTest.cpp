@@ -19,7 +19,7 @@ TEST(PresetList, GrowsWithNumberedDefaultMemories) {
   // A new memory is empty and carries its ids, crossovers and names.
   const CNerexSeriesMemory& m = *list[21];
   EXPECT_FALSE(m.HoldsAnySection());
-  EXPECT_EQ(m.inputs.PeqBand(0, 0).frequencyId, 508u);
+  EXPECT_EQ(m.inputs.PeqIds(0, 0).frequencyId, 508u);
   EXPECT_EQ(m.outputs.lowPass[7].frequency, 433);
   EXPECT_EQ(m.outputs.names[0], MakeChannelName("Ch 1"));
 }

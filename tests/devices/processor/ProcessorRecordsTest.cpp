@@ -80,8 +80,8 @@ TEST_F(ProcessorRecords, FileRoundTripOfEveryModelGivesBackEveryFieldAndKeepsIds
     EXPECT_EQ(loaded.GetUuid(), source.GetUuid());
     ExpectSameRecord(source, loaded);
     // The ids of the live image are the constructor's.
-    EXPECT_EQ(loaded.GetCurrentSettings().outputs.PeqBand(3, 2).frequencyId, 700u + 27 + 2);
-    EXPECT_EQ(loaded.GetCurrentSettings().DeqBand(1, 1).releaseId, 1482u + 4);
+    EXPECT_EQ(loaded.GetCurrentSettings().outputs.PeqIds(3, 2).frequencyId, 700u + 27 + 2);
+    EXPECT_EQ(loaded.GetCurrentSettings().DeqIds(1, 1).releaseId, 1482u + 4);
   }
 }
 

@@ -22,8 +22,8 @@ TEST(SettingsImage, NewImageHoldsTheDocumentedDefaults) {
     EXPECT_EQ(b.q, 60);
     EXPECT_EQ(b.frequency, 252);
     EXPECT_EQ(b.gain, 0);
-    EXPECT_EQ(b.typeId, 0u);
   }
+  for (const auto& ids : m.inputs.peqIds.All()) EXPECT_EQ(ids, NerexEqBandIds{});
   EXPECT_EQ(m.outputs.autoLimiters, 1);
   EXPECT_EQ(m.outputs.compressorLimiters, 1);
   EXPECT_EQ(m.outputs.limiters[7], (NerexLimiter{0, 17, 3, 12, 1}));
@@ -43,22 +43,24 @@ TEST(SettingsImage, MemoryDefaultsNumberEveryParameterAndSetCrossoversAndNames) 
   CNerexSeriesMemory m;
   InitMemoryDefaults(m);
   // Input C band 5.
-  const NerexEqBand& in = m.inputs.PeqBand(2, 5);
+  const NerexEqBandIds& in = m.inputs.PeqIds(2, 5);
   EXPECT_EQ(in.typeId, 604u + 21);
   EXPECT_EQ(in.qId, 540u + 21);
   EXPECT_EQ(in.frequencyId, 508u + 21);
   EXPECT_EQ(in.gainId, 572u + 21);
   // Output 8 band 9: the last output PEQ ids.
-  const NerexEqBand& out = m.outputs.PeqBand(7, 8);
+  const NerexEqBandIds& out = m.outputs.PeqIds(7, 8);
   EXPECT_EQ(out.typeId, 987u);
   EXPECT_EQ(out.qId, 843u);
   EXPECT_EQ(out.frequencyId, 771u);
   EXPECT_EQ(out.gainId, 915u);
   // Crossovers: kind, slope and frequency; only the type and frequency ids are set.
-  EXPECT_EQ(m.outputs.highPass[3], (NerexEqBand{3, 6, 12, 0, 1119, 0, 1103, 0}));
-  EXPECT_EQ(m.outputs.lowPass[3], (NerexEqBand{4, 6, 433, 0, 1127, 0, 1111, 0}));
+  EXPECT_EQ(m.outputs.highPass[3], (NerexEqBand{3, 6, 12, 0}));
+  EXPECT_EQ(m.outputs.highPassIds[3], (NerexEqBandIds{1119, 0, 1103, 0}));
+  EXPECT_EQ(m.outputs.lowPass[3], (NerexEqBand{4, 6, 433, 0}));
+  EXPECT_EQ(m.outputs.lowPassIds[3], (NerexEqBandIds{1127, 0, 1111, 0}));
   // Dynamic-EQ band k = 3 x input + band: ids in the order of the value fields.
-  const NerexDeqBand& d = m.DeqBand(3, 2);
+  const NerexDeqBandIds& d = m.DeqIds(3, 2);
   EXPECT_EQ(d.modeId, 1494u + 11);
   EXPECT_EQ(d.qId, 1554u + 11);
   EXPECT_EQ(d.frequencyId, 1530u + 11);
@@ -79,9 +81,9 @@ TEST(SettingsImage, CopyFromCopiesValuesButKeepsTheTargetsParameterIds) {
   const CNerexSeriesMemory preset = MakeRandomImage(7);  // ids all 0
   current.CopyFrom(preset);
 
-  EXPECT_EQ(current.inputs.PeqBand(1, 3).typeId, 604u + 11);
-  EXPECT_EQ(current.outputs.highPass[2].frequencyId, 1102u);
-  EXPECT_EQ(current.DeqBand(2, 0).releaseId, 1482u + 6);
+  EXPECT_EQ(current.inputs.PeqIds(1, 3).typeId, 604u + 11);
+  EXPECT_EQ(current.outputs.highPassIds[2].frequencyId, 1102u);
+  EXPECT_EQ(current.DeqIds(2, 0).releaseId, 1482u + 6);
   // Values: every field of each dynamic-EQ band lands in the same field.
   for (int k = 0; k < kNerexDeqBands; ++k) {
     const NerexDeqBand& expected = preset.deqBands[k];
@@ -140,26 +142,30 @@ TEST(SettingsImage, ChannelGroupCopyOfOneChannelMovesOnlyThatChannelsBits) {
 // Byte forms: the offsets are part of the clipboard format exchanged between instances.
 
 TEST(RecordBytes, EqBandGoldenBytes) {
-  const NerexEqBand band{0x85, 72, 0x01B1, -30, 604, 540, 508, 572};
+  const NerexEqBand band{0x85, 72, 0x01B1, -30};
+  const NerexEqBandIds ids{604, 540, 508, 572};
   std::array<std::uint8_t, kEqBandBytes> bytes{};
   bytes.fill(0xEE);
-  StoreRecordBytes(band, bytes);
+  StoreRecordBytes(band, ids, bytes);
   const std::array<std::uint8_t, kEqBandBytes> expected{
       0x85, 72,   0xB1, 0x01, 0xE2, 0xFF, 0x00, 0x00,  // values, padding
       0x5C, 0x02, 0x00, 0x00, 0x1C, 0x02, 0x00, 0x00,  // type id 604, q id 540
       0xFC, 0x01, 0x00, 0x00, 0x3C, 0x02, 0x00, 0x00};  // frequency id 508, gain id 572
   EXPECT_EQ(bytes, expected);
   NerexEqBand back;
-  LoadRecordBytes(bytes, back);
+  NerexEqBandIds backIds;
+  LoadRecordBytes(bytes, back, backIds);
   EXPECT_EQ(back, band);
+  EXPECT_EQ(backIds, ids);
 }
 
 TEST(RecordBytes, DeqBandGoldenBytes) {
-  NerexDeqBand band{1, 42, 341, 5, 3, 17, 1, 2, 3, 1};
-  band.modeId = 1494;
-  band.filterKindId = 1506;
+  const NerexDeqBand band{1, 42, 341, 5, 3, 17, 1, 2, 3, 1};
+  NerexDeqBandIds ids;
+  ids.modeId = 1494;
+  ids.filterKindId = 1506;
   std::array<std::uint8_t, kDeqBandBytes> bytes{};
-  StoreRecordBytes(band, bytes);
+  StoreRecordBytes(band, ids, bytes);
   const std::array<std::uint8_t, 12> values{1, 42, 0x55, 0x01, 5, 3, 17, 1, 2, 3, 1, 0};
   EXPECT_TRUE(std::equal(values.begin(), values.end(), bytes.begin()));
   EXPECT_EQ(bytes[12], 0xD6);  // 1494
@@ -167,8 +173,10 @@ TEST(RecordBytes, DeqBandGoldenBytes) {
   EXPECT_EQ(bytes[44], 0xE2);  // 1506, the ninth id
   EXPECT_EQ(bytes[45], 0x05);
   NerexDeqBand back;
-  LoadRecordBytes(bytes, back);
+  NerexDeqBandIds backIds;
+  LoadRecordBytes(bytes, back, backIds);
   EXPECT_EQ(back, band);
+  EXPECT_EQ(backIds, ids);
 }
 
 TEST(RecordBytes, SectionFieldsSitAtTheirExchangedOffsets) {
@@ -241,7 +249,9 @@ TEST(RecordBytes, SectionFieldsSitAtTheirExchangedOffsets) {
 TEST(RecordBytes, EveryRecordReadsBackWhatWasStored) {
   CNerexSeriesMemory m = MakeRandomImage(21);
   InitMemoryDefaults(m);  // non-zero ids travel too
-  m.outputs.PeqBand(5, 5).gainId = 0xDEADBEEF;
+  NerexEqBandIds changed = m.outputs.PeqIds(5, 5);
+  changed.gainId = 0xDEADBEEF;
+  m.outputs.peqIds.Set(5 * kNerexOutputPeqBands + 5, changed);
 
   std::array<std::uint8_t, kInputSectionBytes> in{};
   std::array<std::uint8_t, kOutputSectionBytes> out{};
@@ -261,6 +271,7 @@ TEST(RecordBytes, EveryRecordReadsBackWhatWasStored) {
   EXPECT_EQ(back.outputs, m.outputs);
   EXPECT_EQ(back.geq, m.geq);
   EXPECT_EQ(back.deqBands, m.deqBands);
+  EXPECT_EQ(back.deqIds, m.deqIds);
   EXPECT_EQ(back.deqMode, m.deqMode);
   EXPECT_EQ(back.deqLinking, m.deqLinking);
 
