@@ -2,10 +2,12 @@
 // writer and a reader answer the same field calls (U8(field), Pad(n), Chars(text), ...), so a
 // layout written once as a list of fields stores with the one and loads with the other.
 // Callers check lengths first; a cursor that would run past its end throws std::out_of_range
-// rather than touch memory it does not own.
+// rather than touch memory it does not own. CSizedSpanReader leaves that check to its caller,
+// who has checked that the span holds the whole layout it reads.
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -63,10 +65,12 @@ class CSpanWriter {
 };
 
 // Reads from a span. The cursor is a plain pointer: records of thousands of fields are read
-// through it, and a reader that indexes a span on every field costs several times more.
-class CSpanReader {
+// through it, and a reader that indexes a span on every field costs several times more. With
+// kChecked each read is checked against the end; without, only in debug builds.
+template <bool kChecked>
+class CSpanReaderOf {
  public:
-  explicit CSpanReader(std::span<const std::uint8_t> in)
+  explicit CSpanReaderOf(std::span<const std::uint8_t> in)
       : m_begin(in.data()), m_p(in.data()), m_end(in.data() + in.size()) {}
 
   std::uint8_t U8() { return *Need(1); }
@@ -112,7 +116,11 @@ class CSpanReader {
 
  private:
   const std::uint8_t* Need(std::size_t n) {
-    if (n > std::size_t(m_end - m_p)) throw std::out_of_range("record reader past its end");
+    if constexpr (kChecked) {
+      if (n > std::size_t(m_end - m_p)) throw std::out_of_range("record reader past its end");
+    } else {
+      assert(n <= std::size_t(m_end - m_p));
+    }
     const std::uint8_t* p = m_p;
     m_p += n;
     return p;
@@ -121,6 +129,18 @@ class CSpanReader {
   const std::uint8_t* m_begin;
   const std::uint8_t* m_p;
   const std::uint8_t* m_end;
+};
+
+class CSpanReader : public CSpanReaderOf<true> {
+ public:
+  using CSpanReaderOf<true>::CSpanReaderOf;
+};
+
+// For a span checked to hold the whole layout read (a record's fixed-size part): a file holds
+// thousands of them, and the check per field costs as much as the field.
+class CSizedSpanReader : public CSpanReaderOf<false> {
+ public:
+  using CSpanReaderOf<false>::CSpanReaderOf;
 };
 
 // Appends to a growing buffer.

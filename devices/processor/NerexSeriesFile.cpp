@@ -1,6 +1,8 @@
 // Processor records of the system file, of data streams and of Fennick preset files.
 #include "devices/processor/NerexSeriesFile.h"
 
+#include <bit>
+#include <cassert>
 #include <cstring>
 
 #include "core/file/DataStream.h"
@@ -105,33 +107,39 @@ class CArchiveIo {
   CArchive& m_ar;
 };
 
-// Loads fields from a record's bytes handed over whole by the archive (checked to be there):
-// a plain cursor is several times cheaper than a checked archive read per field, and a file
-// holds thousands of records. A read past the end still throws, as the archive would.
+// Loads fields from a record's bytes handed over whole by the archive: a plain cursor is
+// several times cheaper than a checked archive read per field, and a file holds thousands of
+// records. The bytes were measured by CheckMemoryRecordBody, with the same field lists, to
+// hold the record's fixed-size sections, so a field read is not checked again (in debug builds
+// only); a part of the length the record gives (Bytes) still is, and throws as the archive would.
 class CBytesIo {
  public:
   CBytesIo(const std::uint8_t* bytes, std::size_t size) : m_p(bytes), m_end(bytes + size) {}
   bool Storing() const { return false; }
-  void U8(std::uint8_t& v) { v = *Take(1); }
-  void I8(std::int8_t& v) { v = std::int8_t(*Take(1)); }
-  void U16(std::uint16_t& v) { v = LoadU16(Take(2)); }
-  void I16(std::int16_t& v) { v = std::int16_t(LoadU16(Take(2))); }
-  void U32(std::uint32_t& v) { v = LoadU32(Take(4)); }
+  void U8(std::uint8_t& v) { v = *Field(1); }
+  void I8(std::int8_t& v) { v = std::int8_t(*Field(1)); }
+  void U16(std::uint16_t& v) { v = LoadU16(Field(2)); }
+  void I16(std::int16_t& v) { v = std::int16_t(LoadU16(Field(2))); }
+  void U32(std::uint32_t& v) { v = LoadU32(Field(4)); }
   template <std::size_t N>
   void I16s(std::array<std::int16_t, N>& values) {
-    const std::uint8_t* p = Take(2 * N);
-    for (std::size_t i = 0; i < N; ++i) values[i] = std::int16_t(LoadU16(p + 2 * i));
+    const std::uint8_t* p = Field(2 * N);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(values.data(), p, 2 * N);
+    } else {
+      for (std::size_t i = 0; i < N; ++i) values[i] = std::int16_t(LoadU16(p + 2 * i));
+    }
   }
   template <std::size_t N>
   void Chars(std::array<char, N>& text) {
-    std::memcpy(text.data(), Take(N), N);
+    std::memcpy(text.data(), Field(N), N);
   }
   // The next n bytes where they lie.
   const std::uint8_t* Bytes(std::size_t n) { return Take(n); }
   // A band record: values, then the four ids, of which the first is kept as the type id.
   template <class Block>
   void Band(NerexEqBand& band, Block& ids, std::size_t i) {
-    const std::uint8_t* p = Take(kBandRecordBytes);
+    const std::uint8_t* p = Field(kBandRecordBytes);
     band.gain = std::int16_t(LoadU16(p));
     band.frequency = LoadU16(p + 2);
     band.type = p[4];
@@ -150,6 +158,10 @@ class CBytesIo {
   static std::uint16_t LoadU16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
   const std::uint8_t* Take(std::size_t n) {
     if (std::size_t(m_end - m_p) < n) throw CArchiveException(CArchiveException::EndOfFile, "record cut short");
+    return Field(n);
+  }
+  const std::uint8_t* Field(std::size_t n) {
+    assert(n <= std::size_t(m_end - m_p));
     const std::uint8_t* p = m_p;
     m_p += n;
     return p;
@@ -564,9 +576,10 @@ namespace {
 void CompressorField(CSpanWriter& w, const NerexCompressor& c, bool limitersFlag) {
   AppendCompressor(w, c, limitersFlag);
 }
-void CompressorField(CSpanReader& r, NerexCompressor& c, bool) {
+template <bool kChecked>
+void CompressorField(CSpanReaderOf<kChecked>& r, NerexCompressor& c, bool) {
   // Decoded from a reader of its own four bytes, so that r stays local to the parse.
-  CSpanReader bytes(r.Take<4>());
+  CSpanReader bytes(r.template Take<4>());
   ReadCompressor(bytes, c);
 }
 
@@ -628,7 +641,7 @@ ORVAK_FIELD_LIST bool ParseOutputPlainBytes(std::span<const std::uint8_t> plain,
                                             NerexOutputSection& section) {
   if (plain.size() < GetOutputPlainSize(form)) return false;
   // Nothing below can fail once the size is checked: the section is read in place.
-  CSpanReader r(plain);
+  CSizedSpanReader r(plain);
   OutputPlainFields(r, section, form);
   FixCrossoverKinds(section);
   return true;
