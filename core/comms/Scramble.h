@@ -9,6 +9,8 @@
 void ScrambleWords(std::uint8_t* bytes, std::size_t wordCount, std::uint32_t seed);
 // Reverses ScrambleWords with the same seed: wi = ci ^ c(i-1), with c(-1) = seed.
 void UnscrambleWords(std::uint8_t* bytes, std::size_t wordCount, std::uint32_t seed);
+// The same from in to out, which may be in itself or lie apart from it.
+void UnscrambleWords(const std::uint8_t* in, std::uint8_t* out, std::size_t wordCount, std::uint32_t seed);
 
 // Little-endian u32 access to a byte buffer.
 inline std::uint32_t LoadU32(const std::uint8_t* p) {

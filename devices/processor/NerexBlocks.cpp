@@ -181,16 +181,7 @@ std::span<const std::uint8_t> ReplyBody(std::span<const std::uint8_t> reply, std
 // --- Field codecs ---
 
 // Returns bit 7 of the first byte: the compressor-limiters flag as the unit reports it.
-bool ReadCompressor(CSpanReader& r, NerexCompressor& c) {
-  const unsigned b1 = r.U8(), b2 = r.U8(), b3 = r.U8(), b4 = r.U8();
-  c.bypass = std::uint8_t((b1 >> 6) & 1);
-  c.ratio = std::uint8_t(b1 & 0x3F);
-  c.attack = std::uint8_t(b2 >> 1);
-  c.release = std::uint8_t(((b2 & 1) << 5) | (b3 >> 3));
-  c.threshold = std::uint8_t(((b3 & 7) << 4) | (b4 >> 4));
-  c.softKnee = std::uint8_t(b4 & 0x0F);
-  return (b1 >> 7) & 1;
-}
+bool ReadCompressor(CSpanReader& r, NerexCompressor& c) { return DecodeCompressor(r.Take<4>(), c); }
 
 std::uint32_t GetBlockRawSize(int block, int model) {
   if (!IsProcessorModel(model)) return 0;

@@ -88,6 +88,16 @@ void AppendCompressor(Writer& w, const NerexCompressor& c, bool limitersFlag) {
   w.U8(std::uint8_t((threshold << 4) | knee));
 }
 bool ReadCompressor(CSpanReader& r, NerexCompressor& c);
+// The same from its four bytes; inline, as a file's records decode thousands of them.
+inline bool DecodeCompressor(std::span<const std::uint8_t, 4> b, NerexCompressor& c) {
+  c.bypass = std::uint8_t((b[0] >> 6) & 1);
+  c.ratio = std::uint8_t(b[0] & 0x3F);
+  c.attack = std::uint8_t(b[1] >> 1);
+  c.release = std::uint8_t(((b[1] & 1) << 5) | (b[2] >> 3));
+  c.threshold = std::uint8_t(((b[2] & 7) << 4) | (b[3] >> 4));
+  c.softKnee = std::uint8_t(b[3] & 0x0F);
+  return (b[0] >> 7) & 1;
+}
 
 // Dynamic-EQ band in 7 bytes and back; both return the number of bytes used.
 std::size_t PackDeqBand(const NerexDeqBand& band, std::span<std::uint8_t, 7> out);

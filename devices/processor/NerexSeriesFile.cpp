@@ -404,15 +404,15 @@ void IoScrambledOutputSection(CBytesWriterIo& io, NerexOutputSection& out, ENere
   ScrambleWords(bytes.data(), length / 4, key);
 }
 
-// The same loaded from a record's bytes: the words are unscrambled into a buffer on the stack.
+// The same loaded from a record's bytes: the words are unscrambled from where they lie into a
+// buffer on the stack.
 void IoScrambledOutputSection(CBytesIo& io, NerexOutputSection& out, ENerexOutputPlainForm form) {
   std::uint32_t key = 0, length = 0;
   io.U32(key);
   io.U32(length);
   CheckOutputRecordLength(length, form);
   std::array<std::uint8_t, kMaxOutputRecordBytes> plain;
-  std::memcpy(plain.data(), io.Bytes(length), length);
-  UnscrambleWords(plain.data(), length / 4, key);
+  UnscrambleWords(io.Bytes(length), plain.data(), length / 4, key);
   ParseOutputPlainBytes(std::span<const std::uint8_t>(plain.data(), length), form, out);
 }
 
@@ -578,9 +578,7 @@ void CompressorField(CSpanWriter& w, const NerexCompressor& c, bool limitersFlag
 }
 template <bool kChecked>
 void CompressorField(CSpanReaderOf<kChecked>& r, NerexCompressor& c, bool) {
-  // Decoded from a reader of its own four bytes, so that r stays local to the parse.
-  CSpanReader bytes(r.template Take<4>());
-  ReadCompressor(bytes, c);
+  DecodeCompressor(r.template Take<4>(), c);
 }
 
 // The plain bytes' layout in one list: a CSpanWriter stores it from a const section, a

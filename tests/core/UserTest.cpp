@@ -41,6 +41,23 @@ TEST(Scramble, ChainsEachWordWithThePreviousStoredWord) {
   EXPECT_EQ(LoadU32(words + 8), 3u);
 }
 
+// Unscrambling in place and into another buffer gives the words back, for odd and even counts
+// (the words go two at a time where they can).
+TEST(Scramble, UnscrambleInPlaceOrApartRestoresEveryCount) {
+  for (std::size_t count = 0; count <= 9; ++count) {
+    SCOPED_TRACE(count);
+    Bytes plain(4 * count);
+    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = std::uint8_t(37 * i + 11);
+    Bytes scrambled = plain;
+    ScrambleWords(scrambled.data(), count, 0xA5C30F96);
+    Bytes apart(plain.size(), 0xEE);
+    UnscrambleWords(scrambled.data(), apart.data(), count, 0xA5C30F96);
+    EXPECT_EQ(apart, plain);
+    UnscrambleWords(scrambled.data(), count, 0xA5C30F96);
+    EXPECT_EQ(scrambled, plain);
+  }
+}
+
 TEST(UserRecord, LongNameIsCutAndShortPasswordPaddedWithBlanks) {
   CUser user("Technician", "abc");
   user.SetRestrictionMask(0x0000000500000031ull);
