@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <new>
 #include <string>
 
 #include "devices/processor/NerexChannelRules.h"
@@ -105,13 +106,26 @@ void ResizePresetList(CNerexMemoryList& list, std::size_t n) {
     return memory;
   }();
   list.reserve(n);
+  // The room of all new presets is taken first, so that the next one's lines are on their way
+  // into the cache while one is copied: a file's thousands of presets go to memory that has
+  // long left the cache, and copies one after another would each wait for their own.
+  struct Release {
+    void operator()(void* p) const { ::operator delete(p); }
+  };
+  std::vector<std::unique_ptr<void, Release>> room;
+  room.reserve(n - list.size());
+  while (list.size() + room.size() < n) room.emplace_back(::operator new(sizeof(CNerexSeriesMemory)));
   char name[32] = "Preset ";
   constexpr std::size_t kPrefix = 7;
-  while (list.size() < n) {
-    auto memory = std::make_unique<CNerexSeriesMemory>(defaults);
-    const auto end = std::to_chars(name + kPrefix, name + sizeof name, list.size() + 1).ptr;
+  for (std::size_t k = 0; k < room.size(); ++k) {
+    if (k + 1 < room.size())
+      for (std::size_t at = 0; at < sizeof(CNerexSeriesMemory); at += 64)
+        __builtin_prefetch(static_cast<char*>(room[k + 1].get()) + at, 1);
+    auto* memory = new (room[k].get()) CNerexSeriesMemory(defaults);
+    room[k].release();
+    list.push_back(std::unique_ptr<CNerexSeriesMemory>(memory));
+    const auto end = std::to_chars(name + kPrefix, name + sizeof name, list.size()).ptr;
     memory->name.assign(name, end);
-    list.push_back(std::move(memory));
   }
 }
 
