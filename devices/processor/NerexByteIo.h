@@ -10,14 +10,17 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <stdexcept>
 #include <vector>
 
-// Writes into a span of fixed size. The cursor is a plain pointer, as in CSpanReader.
-class CSpanWriter {
+// Writes into a span of fixed size. The cursor is a plain pointer, as in CSpanReader. With
+// kChecked each write is checked against the end; without, only in debug builds.
+template <bool kChecked>
+class CSpanWriterOf {
  public:
-  explicit CSpanWriter(std::span<std::uint8_t> out)
+  explicit CSpanWriterOf(std::span<std::uint8_t> out)
       : m_begin(out.data()), m_p(out.data()), m_end(out.data() + out.size()) {}
 
   void U8(std::uint8_t v) { *Need(1) = v; }
@@ -35,14 +38,10 @@ class CSpanWriter {
     p[2] = std::uint8_t(v >> 16);
     p[3] = std::uint8_t(v >> 24);
   }
-  void Pad(std::size_t n) {
-    std::uint8_t* p = Need(n);
-    for (std::size_t i = 0; i < n; ++i) p[i] = 0;
-  }
+  void Pad(std::size_t n) { std::memset(Need(n), 0, n); }
   template <std::size_t N>
   void Chars(const std::array<char, N>& text) {
-    std::uint8_t* p = Need(N);
-    for (std::size_t i = 0; i < N; ++i) p[i] = std::uint8_t(text[i]);
+    std::memcpy(Need(N), text.data(), N);
   }
   // The next N bytes, for a nested record.
   template <std::size_t N>
@@ -53,7 +52,11 @@ class CSpanWriter {
 
  private:
   std::uint8_t* Need(std::size_t n) {
-    if (n > std::size_t(m_end - m_p)) throw std::out_of_range("record writer past its end");
+    if constexpr (kChecked) {
+      if (n > std::size_t(m_end - m_p)) throw std::out_of_range("record writer past its end");
+    } else {
+      assert(n <= std::size_t(m_end - m_p));
+    }
     std::uint8_t* p = m_p;
     m_p += n;
     return p;
@@ -62,6 +65,18 @@ class CSpanWriter {
   std::uint8_t* m_begin;
   std::uint8_t* m_p;
   std::uint8_t* m_end;
+};
+
+class CSpanWriter : public CSpanWriterOf<true> {
+ public:
+  using CSpanWriterOf<true>::CSpanWriterOf;
+};
+
+// For a span of the exact size of the layout written (room an archive has handed over for a
+// record's fixed-size part): a file holds thousands of them.
+class CSizedSpanWriter : public CSpanWriterOf<false> {
+ public:
+  using CSpanWriterOf<false>::CSpanWriterOf;
 };
 
 // Reads from a span. The cursor is a plain pointer: records of thousands of fields are read

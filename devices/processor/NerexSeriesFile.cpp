@@ -171,7 +171,8 @@ class CBytesIo {
   const std::uint8_t* m_end;
 };
 
-// Stores fields into room the archive has handed over for the whole record: the writing
+// Stores fields into room the archive has handed over for the whole record, measured with the
+// same field lists (so no write is checked again, in debug builds only): the writing
 // counterpart of CBytesIo.
 class CBytesWriterIo {
  public:
@@ -184,7 +185,11 @@ class CBytesWriterIo {
   void U32(const std::uint32_t& v) { m_out.U32(v); }
   template <std::size_t N>
   void I16s(const std::array<std::int16_t, N>& values) {
-    for (std::int16_t v : values) m_out.I16(v);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(m_out.template Take<2 * N>().data(), values.data(), 2 * N);
+    } else {
+      for (std::int16_t v : values) m_out.I16(v);
+    }
   }
   template <std::size_t N>
   void Chars(const std::array<char, N>& text) {
@@ -212,7 +217,7 @@ class CBytesWriterIo {
 
  private:
   std::uint8_t* m_begin;
-  CSpanWriter m_out;
+  CSizedSpanWriter m_out;
 };
 
 // The same over a data stream; stream errors throw CStreamError.
@@ -573,7 +578,8 @@ namespace {
 
 // The compressor's four packed bytes: stored with the section's compressor-limiters flag in
 // bit 7 of the first; on loading that bit repeats the compressor-limiters byte read before.
-void CompressorField(CSpanWriter& w, const NerexCompressor& c, bool limitersFlag) {
+template <bool kChecked>
+void CompressorField(CSpanWriterOf<kChecked>& w, const NerexCompressor& c, bool limitersFlag) {
   AppendCompressor(w, c, limitersFlag);
 }
 template <bool kChecked>
@@ -624,7 +630,9 @@ void OutputPlainFields(Io& io, Section& out, ENerexOutputPlainForm form) {
 
 ORVAK_FIELD_LIST void WriteOutputPlainBytes(const NerexOutputSection& out, ENerexOutputPlainForm form,
                                             std::span<std::uint8_t> bytes) {
-  CSpanWriter w(bytes);
+  if (bytes.size() < GetOutputPlainSize(form)) throw std::out_of_range("output record room too small");
+  // Nothing below can run past the room once its size is checked.
+  CSizedSpanWriter w(bytes);
   OutputPlainFields(w, out, form);
 }
 
