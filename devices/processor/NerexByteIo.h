@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -25,19 +26,9 @@ class CSpanWriterOf {
 
   void U8(std::uint8_t v) { *Need(1) = v; }
   void I8(std::int8_t v) { U8(std::uint8_t(v)); }
-  void U16(std::uint16_t v) {
-    std::uint8_t* p = Need(2);
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-  }
+  void U16(std::uint16_t v) { Store(Need(2), v); }
   void I16(std::int16_t v) { U16(std::uint16_t(v)); }
-  void U32(std::uint32_t v) {
-    std::uint8_t* p = Need(4);
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-    p[2] = std::uint8_t(v >> 16);
-    p[3] = std::uint8_t(v >> 24);
-  }
+  void U32(std::uint32_t v) { Store(Need(4), v); }
   void Pad(std::size_t n) { std::memset(Need(n), 0, n); }
   template <std::size_t N>
   void Chars(const std::array<char, N>& text) {
@@ -51,6 +42,15 @@ class CSpanWriterOf {
   std::size_t Position() const { return std::size_t(m_p - m_begin); }
 
  private:
+  // v little-endian at p: one plain store on a little-endian machine.
+  template <class T>
+  static void Store(std::uint8_t* p, T v) {
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(p, &v, sizeof v);
+    } else {
+      for (std::size_t i = 0; i < sizeof v; ++i) p[i] = std::uint8_t(v >> (8 * i));
+    }
+  }
   std::uint8_t* Need(std::size_t n) {
     if constexpr (kChecked) {
       if (n > std::size_t(m_end - m_p)) throw std::out_of_range("record writer past its end");
