@@ -124,13 +124,12 @@ void CArchive::WriteDouble(double v) {
 }
 
 void CArchive::WriteString(const std::string& utf8) {
-  // ASCII, the text of nearly every name, is the same in UTF-16 and needs no conversion.
+  // ASCII, the text of nearly every name, is the same in UTF-16: it is written as it stands,
+  // with no conversion and no copy.
+  const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return std::uint8_t(c) < 0x80; });
   std::u16string wide;
-  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return std::uint8_t(c) < 0x80; }))
-    wide.assign(utf8.begin(), utf8.end());
-  else
-    wide = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toStdU16String();
-  const std::size_t n = wide.size();
+  if (!ascii) wide = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toStdU16String();
+  const std::size_t n = ascii ? utf8.size() : wide.size();
   WriteU8(0xFF);
   WriteU16(0xFFFE);
   if (n < 0xFF) {
@@ -145,6 +144,13 @@ void CArchive::WriteString(const std::string& utf8) {
   }
   // The text in one piece, little-endian.
   std::uint8_t* out = Room(2 * n);
+  if (ascii) {
+    for (char c : utf8) {
+      *out++ = std::uint8_t(c);
+      *out++ = 0;
+    }
+    return;
+  }
   for (char16_t c : wide) {
     *out++ = std::uint8_t(c);
     *out++ = std::uint8_t(c >> 8);
