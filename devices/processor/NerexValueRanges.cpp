@@ -2,6 +2,7 @@
 #include "devices/processor/NerexValueRanges.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -233,34 +234,43 @@ void CheckImage(Check& check, CNerexSeriesMemory& memory) {
   CheckDeq(check, memory, bands);
 }
 
-// The ranges of the check laid over an image's bytes, 16 at a time, so that whether any value
-// lies outside is found with a few vector operations per 16 bytes instead of two comparisons
-// and a branch per value: a file holds thousands of images. Each 16 bytes that hold fields of
+// The ranges of the check laid over an image's bytes, 32 at a time, so that whether any value
+// lies outside is found with a few vector operations per 32 bytes instead of two comparisons
+// and a branch per value: a file holds thousands of images. Each 32 bytes that hold fields of
 // one width are checked as lanes of that width: a lane is masked, moved into the signed range
 // (unsigned codes have their top bit flipped, which keeps their order) and compared with its
 // bounds; lanes without a field take every value. Built once from the check's own field list,
 // so the two cannot differ.
-template <class Lane>
-using Vector16 [[gnu::vector_size(16)]] = Lane;
+constexpr std::size_t kVectorBytes = 32;
 
 template <class Lane>
+using Vector [[gnu::vector_size(kVectorBytes)]] = Lane;
+
+// Plain arrays, loaded as vectors where they lie: the table needs no alignment of its own.
+template <class Lane>
 struct LaneBounds {
-  std::size_t at = 0;  // the 16 bytes' offset in the image
-  Vector16<Lane> mask{}, flip{}, low{}, high{};
+  using Lanes = std::array<Lane, kVectorBytes / sizeof(Lane)>;
+  std::size_t at = 0;  // the 32 bytes' offset in the image
+  Lanes mask{}, flip{}, low{}, high{};
 };
 
 template <class Lane>
 bool AnyLaneOutside(const unsigned char* image, const std::vector<LaneBounds<Lane>>& table) {
-  Vector16<Lane> outside{};
+  Vector<Lane> outside{}, v, mask, flip, low, high;
   for (const LaneBounds<Lane>& b : table) {
-    Vector16<Lane> v;
     std::memcpy(&v, image + b.at, sizeof v);
-    v = (v & b.mask) ^ b.flip;
-    outside |= (v < b.low) | (v > b.high);
+    std::memcpy(&mask, b.mask.data(), sizeof mask);
+    std::memcpy(&flip, b.flip.data(), sizeof flip);
+    std::memcpy(&low, b.low.data(), sizeof low);
+    std::memcpy(&high, b.high.data(), sizeof high);
+    v = (v & mask) ^ flip;
+    outside |= (v < low) | (v > high);
   }
-  std::uint64_t words[2];
+  std::uint64_t words[kVectorBytes / 8];
   std::memcpy(words, &outside, sizeof words);
-  return (words[0] | words[1]) != 0;
+  std::uint64_t any = 0;
+  for (std::uint64_t w : words) any |= w;
+  return any != 0;
 }
 
 class CBoundsBuilder {
@@ -284,9 +294,9 @@ class CBoundsBuilder {
   void Add(const T& value, T mask, NerexCodeRange range) {
     using Lane = std::make_signed_t<T>;
     const std::size_t offset = std::size_t(reinterpret_cast<const unsigned char*>(&value) - m_base);
-    assert(offset % sizeof(T) == 0 && offset / 16 * 16 + 16 <= sizeof(CNerexSeriesMemory));
-    LaneBounds<Lane>& b = Bounds(Table<Lane>(), offset / 16 * 16);
-    const std::size_t lane = offset % 16 / sizeof(T);
+    assert(offset % sizeof(T) == 0 && offset / kVectorBytes * kVectorBytes + kVectorBytes <= sizeof(CNerexSeriesMemory));
+    LaneBounds<Lane>& b = Bounds(Table<Lane>(), offset / kVectorBytes * kVectorBytes);
+    const std::size_t lane = offset % kVectorBytes / sizeof(T);
     // The range within the type's; an unsigned code c becomes c - half as a signed lane.
     const long long half = 1LL << (8 * sizeof(T) - 1);
     const long long shift = std::is_signed_v<T> ? 0 : half;
@@ -305,14 +315,14 @@ class CBoundsBuilder {
     else return words;
   }
 
-  // The bounds of the 16 bytes at, made with every lane open when new.
+  // The bounds of the 32 bytes at, made with every lane open when new.
   template <class Lane>
   LaneBounds<Lane>& Bounds(std::vector<LaneBounds<Lane>>& table, std::size_t at) {
     for (auto& b : table)
       if (b.at == at) return b;
     LaneBounds<Lane> b;
     b.at = at;
-    for (std::size_t k = 0; k < 16 / sizeof(Lane); ++k) {
+    for (std::size_t k = 0; k < kVectorBytes / sizeof(Lane); ++k) {
       b.low[k] = std::numeric_limits<Lane>::min();
       b.high[k] = std::numeric_limits<Lane>::max();
     }
@@ -333,7 +343,14 @@ const CBoundsBuilder& GetImageBounds() {
   return bounds;
 }
 
-bool AnyValueOutside(const CNerexSeriesMemory& memory) {
+// Where the processor has 32-byte vectors, a copy of this is made for them and chosen at load.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define ORVAK_VECTOR_CLONES [[gnu::target_clones("avx2", "default"), gnu::flatten]]
+#else
+#define ORVAK_VECTOR_CLONES
+#endif
+
+ORVAK_VECTOR_CLONES bool AnyValueOutside(const CNerexSeriesMemory& memory) {
   const CBoundsBuilder& bounds = GetImageBounds();
   const auto* image = reinterpret_cast<const unsigned char*>(&memory);
   return AnyLaneOutside(image, bounds.bytes) || AnyLaneOutside(image, bounds.halves) ||
