@@ -7,6 +7,7 @@
 #include "core/file/DataStream.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesFile.h"
+#include "devices/processor/NerexValueRanges.h"
 #include "platform/Archive.h"
 #include "tests/devices/processor/TestImages.h"
 #include "tests/support/FixedTick.h"
@@ -676,3 +677,69 @@ TEST_P(OwnIdsTest, ImageKeepsItsOwnIdsAndSharesNoLaterChange) {
 
 INSTANTIATE_TEST_SUITE_P(Ways, OwnIdsTest, ::testing::ValuesIn(kIdCarriers),
                          [](const ::testing::TestParamInfo<IdCarrier>& info) { return std::string(info.param.name); });
+
+// --- Range check of a stored image ---
+
+// One value of each width, signedness and place put outside its range: the check finds it,
+// names it and moves it to the nearer end; the same value at its bound passes.
+struct OutsideCase {
+  const char* name;
+  long long outside, bound, clamped;
+  const char* reported;
+  std::int64_t (*field)(CNerexSeriesMemory& m, const long long* set);
+};
+
+template <class T>
+std::int64_t Access(T& field, const long long* set) {
+  if (set) field = static_cast<T>(*set);
+  return static_cast<std::int64_t>(field);
+}
+
+const OutsideCase kOutsideCases[] = {
+    {"InputGain", 32767, 150, 150, "input 1 gain 3276.7 dB",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.inputs.gains[0], v); }},
+    {"InputDelay", 7987201, 7987200, 7987200, "input 4 delay",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.inputs.delays[3], v); }},
+    {"OutputTrim", -121, -120, -120, "output 8 trim -12.1 dB",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.outputs.trims[7], v); }},
+    {"BypassedFilterType", 0x8D, 0x8C, 0x8C, "input 2 band 3 filter type 13",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.inputs.PeqBand(1, 2).type, v); }},
+    {"BandFrequency", 65535, 433, 433, "output 8 band 9 frequency code 65535",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.outputs.PeqBand(7, 8).frequency, v); }},
+    {"MatrixLevel", 552, 551, 551, "output 1 matrix level code 552",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.outputs.matrixLevels[0][3], v); }},
+    {"LowPassFrequency", 434, 433, 433, "output 8 low-pass frequency code 434",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.outputs.lowPass[7].frequency, v); }},
+    {"CompressorRelease", 52, 51, 51, "output 5 compressor release code 52",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.outputs.compressors[4].release, v); }},
+    {"SectionFlag", 2, 1, 1, "outputs compressor limiters flag 2",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.outputs.compressorLimiters, v); }},
+    {"GeqBand", -151, -150, -150, "graphic EQ input 4 band gain -15.1 dB",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.geq.bands[3][27], v); }},
+    {"LastDeqField", 2, 1, 1, "dynamic EQ input 4 band 3 bypass 2",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.DeqBand(3, 2).bypass, v); }},
+};
+
+class OutsideRangeTest : public ::testing::TestWithParam<OutsideCase> {};
+
+TEST_P(OutsideRangeTest, ValueOutsideIsFoundNamedAndMovedAndItsBoundPasses) {
+  const OutsideCase& c = GetParam();
+  CNerexSeriesMemory image = RandomImageWithIds(77, true);
+  ASSERT_EQ(CheckMemoryValues(image, false).count, 0);
+
+  c.field(image, &c.bound);
+  EXPECT_EQ(CheckMemoryValues(image, false).count, 0);
+
+  c.field(image, &c.outside);
+  const NerexRangeReport report = CheckMemoryValues(image, false);
+  EXPECT_EQ(report.count, 1);
+  EXPECT_EQ(report.first.rfind(c.reported, 0), 0u) << report.first;
+  EXPECT_EQ(c.field(image, nullptr), c.outside);  // without clamp the image stays as it is
+
+  EXPECT_EQ(CheckMemoryValues(image, true).count, 1);
+  EXPECT_EQ(c.field(image, nullptr), c.clamped);
+  EXPECT_EQ(CheckMemoryValues(image, false).count, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, OutsideRangeTest, ::testing::ValuesIn(kOutsideCases),
+                         [](const ::testing::TestParamInfo<OutsideCase>& info) { return std::string(info.param.name); });
