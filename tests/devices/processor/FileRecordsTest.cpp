@@ -610,6 +610,7 @@ TEST(PresetFile, DamagedOrMissingFileIsRefusedAndChangesNothing) {
 struct IdCarrier {
   const char* name;
   CNerexSeriesMemory (*pass)(const CNerexSeriesMemory& source);
+  friend void PrintTo(const IdCarrier& c, std::ostream* os) { *os << c.name; }
 };
 
 CNerexSeriesMemory WithDefaults() {
@@ -687,6 +688,7 @@ struct OutsideCase {
   long long outside, bound, clamped;
   const char* reported;
   std::int64_t (*field)(CNerexSeriesMemory& m, const long long* set);
+  friend void PrintTo(const OutsideCase& c, std::ostream* os) { *os << c.name; }
 };
 
 template <class T>
