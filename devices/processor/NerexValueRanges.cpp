@@ -245,6 +245,7 @@ constexpr std::size_t kVectorBytes = 32;
 
 template <class Lane>
 using Vector [[gnu::vector_size(kVectorBytes)]] = Lane;
+static_assert(sizeof(CNerexSeriesMemory) >= kVectorBytes && sizeof(CNerexSeriesMemory) % 8 == 0);
 
 // Plain arrays, loaded as vectors where they lie: the table needs no alignment of its own.
 template <class Lane>
@@ -294,9 +295,12 @@ class CBoundsBuilder {
   void Add(const T& value, T mask, NerexCodeRange range) {
     using Lane = std::make_signed_t<T>;
     const std::size_t offset = std::size_t(reinterpret_cast<const unsigned char*>(&value) - m_base);
-    assert(offset % sizeof(T) == 0 && offset / kVectorBytes * kVectorBytes + kVectorBytes <= sizeof(CNerexSeriesMemory));
-    LaneBounds<Lane>& b = Bounds(Table<Lane>(), offset / kVectorBytes * kVectorBytes);
-    const std::size_t lane = offset % kVectorBytes / sizeof(T);
+    // The 32 bytes the field lies in, the last 32 of the image near its end (the image's size is
+    // a multiple of any field's).
+    const std::size_t at = std::min(offset / kVectorBytes * kVectorBytes, sizeof(CNerexSeriesMemory) - kVectorBytes);
+    assert(offset % sizeof(T) == 0 && at % sizeof(T) == 0);
+    LaneBounds<Lane>& b = Bounds(Table<Lane>(), at);
+    const std::size_t lane = (offset - at) / sizeof(T);
     // The range within the type's; an unsigned code c becomes c - half as a signed lane.
     const long long half = 1LL << (8 * sizeof(T) - 1);
     const long long shift = std::is_signed_v<T> ? 0 : half;
