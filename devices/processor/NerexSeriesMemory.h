@@ -80,15 +80,16 @@ struct NerexEqBandIds {
 // The parameter ids of N bands, held apart from their values. They are the same in nearly
 // every image (the defaults set them), so images share one block: a copy or an assignment
 // shares it, and an image gets a block of its own only when one of its ids is set to something
-// else (copy on write). Equality compares the ids, shared or not. The images of one device are
-// used under its settings lock, as their values are.
+// else (copy on write). Equality compares the ids, shared or not. A block is written in place
+// only while one image alone holds it and a shared one never, so the images of devices used on
+// different threads may share a block; one image is used under its device's settings lock, as
+// its values are.
 template <class Ids, std::size_t N>
 class CNerexIdBlock {
  public:
   using Array = std::array<Ids, N>;
 
   CNerexIdBlock() : m_ids(Zeros()) {}
-  explicit CNerexIdBlock(std::shared_ptr<Array> ids) : m_ids(std::move(ids)) {}
   // A moved block keeps its ids: a copy of the pointer is all a move could save.
   CNerexIdBlock(const CNerexIdBlock&) = default;
   CNerexIdBlock& operator=(const CNerexIdBlock&) = default;
