@@ -41,15 +41,19 @@ TEST(Scramble, ChainsEachWordWithThePreviousStoredWord) {
   EXPECT_EQ(LoadU32(words + 8), 3u);
 }
 
-// Unscrambling in place and into another buffer gives the words back, for odd and even counts
-// (the words go two at a time where they can).
-TEST(Scramble, UnscrambleInPlaceOrApartRestoresEveryCount) {
+// Each scrambled word chains with the one before it, and unscrambling in place and into another
+// buffer gives the words back, for every count up to and past the words taken four at a time.
+TEST(Scramble, ChainsAndUnscramblesInPlaceOrApartForEveryCount) {
   for (std::size_t count = 0; count <= 9; ++count) {
     SCOPED_TRACE(count);
     Bytes plain(4 * count);
     for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = std::uint8_t(37 * i + 11);
     Bytes scrambled = plain;
     ScrambleWords(scrambled.data(), count, 0xA5C30F96);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint32_t before = i ? LoadU32(&scrambled[4 * i - 4]) : 0xA5C30F96u;
+      EXPECT_EQ(LoadU32(&scrambled[4 * i]), LoadU32(&plain[4 * i]) ^ before);
+    }
     Bytes apart(plain.size(), 0xEE);
     UnscrambleWords(scrambled.data(), apart.data(), count, 0xA5C30F96);
     EXPECT_EQ(apart, plain);

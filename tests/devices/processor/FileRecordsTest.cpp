@@ -744,4 +744,6 @@ TEST_P(OutsideRangeTest, ValueOutsideIsFoundNamedAndMovedAndItsBoundPasses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, OutsideRangeTest, ::testing::ValuesIn(kOutsideCases),
-                         [](const ::testing::TestParamInfo<OutsideCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<OutsideCase>& info) {
+                           return std::string(info.param.name);
+                         });
