@@ -10,6 +10,7 @@ set(layers
   "resources|resources/artgen"
   "core/support|core/values|core/file"
   "core/draw"
+  "core/protocol"
   "core/model|core/comms"
   "devices/processor|devices/amplifier"
   "custom"

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "core/model/System.h"
 
 namespace {

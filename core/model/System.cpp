@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "core/model/CPData.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
 #include "core/model/Link.h"

@@ -9,9 +9,9 @@
 #include <stdexcept>
 
 #include "core/model/CPData.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
 #include "core/file/VersionTable.h"

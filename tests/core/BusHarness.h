@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/comms/Discovery.h"
 #include "core/support/LogFile.h"
 #include "core/comms/SerialComms.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "core/model/System.h"
 #include "core/support/SystemMessages.h"
 #include "platform/SerialPortMemory.h"

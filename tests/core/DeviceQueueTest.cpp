@@ -4,7 +4,7 @@
 
 #include <QFile>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/support/LogFile.h"
 #include "core/comms/SerialComms.h"
 #include "core/model/System.h"

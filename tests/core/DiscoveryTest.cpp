@@ -6,7 +6,7 @@
 
 #include "core/comms/CommsWorker.h"
 #include "core/model/Device.h"
-#include "core/comms/DiscoveryFrames.h"
+#include "core/protocol/DiscoveryFrames.h"
 #include "core/support/SystemMessages.h"
 #include "core/model/Zone.h"
 #include "devices/amplifier/AmplifierFamilies.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
 #include "core/comms/GlobalMute.h"
 #include "core/model/System.h"

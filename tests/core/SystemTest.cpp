@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "core/model/CPData.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Link.h"
 #include "core/model/Snapshot.h"
 #include "core/model/System.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
 #include "core/model/System.h"
 #include "platform/Sync.h"

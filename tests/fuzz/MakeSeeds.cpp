@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "core/model/CPData.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/file/DataStream.h"
 #include "core/model/Device.h"
-#include "core/comms/DiscoveryFrames.h"
+#include "core/protocol/DiscoveryFrames.h"
 #include "core/file/ImageTree.h"
 #include "core/model/Link.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "core/model/Snapshot.h"
 #include "core/model/System.h"
 #include "core/model/User.h"

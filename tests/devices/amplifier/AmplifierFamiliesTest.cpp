@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/comms/SerialComms.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "core/model/System.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "devices/amplifier/SornicAmpDevice.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceProperty.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "core/model/System.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/comms/SerialComms.h"
 #include "core/model/System.h"
 #include "devices/processor/NerexParamIds.h"
