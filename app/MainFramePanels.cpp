@@ -10,7 +10,7 @@
 #include "app/MdiClient.h"
 #include "core/model/CPData.h"
 #include "core/model/Confirm.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "ui/CCPFrame.h"
 #include "ui/CustomControlPanelWnd.h"
 #include "ui/DevicePropertiesPane.h"

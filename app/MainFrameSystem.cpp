@@ -17,7 +17,7 @@
 #include "core/model/Device.h"
 #include "core/model/Snapshot.h"
 #include "core/model/User.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "panels/framework/ControlPanelWnd.h"
 #include "ui/ChildFrame.h"
 #include "ui/DevicePropertiesPane.h"

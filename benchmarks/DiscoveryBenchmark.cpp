@@ -15,7 +15,7 @@
 #include "core/comms/Discovery.h"
 #include "core/comms/SerialComms.h"
 #include "core/protocol/SevenBit.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/SerialPortMemory.h"
 #include "tools/devsim/SimBus.h"

@@ -14,7 +14,7 @@
 #include "benchmarks/FileBenchmark.h"
 #include "core/model/CPData.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

@@ -11,7 +11,7 @@
 
 #include "core/draw/BitmapImage.h"
 #include "core/model/CPData.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "platform/Image.h"
 #include "resources/Resources.h"

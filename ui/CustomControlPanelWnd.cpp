@@ -13,7 +13,7 @@
 #include <algorithm>
 
 #include "core/model/CPData.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "custom/TextEdit.h"
 #include "platform/MouseMessages.h"
 #include "ui/CustomPanelGeometry.h"

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "core/model/CPData.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/model/CustomControlObject.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 
 PlacementWords PlacementToWords(const CWindowPlacement& p) {

@@ -11,8 +11,8 @@
 
 #include "core/model/CPData.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 
 CParameterSelectionDlg::CParameterSelectionDlg(CSystem* system, CCustomControlObject* widget, QWidget* parent)
     : CBitmapDialogEx(parent), m_currentDevice(system->GetParameterDeviceIndex()), m_system(system), m_widget(widget) {

@@ -15,7 +15,7 @@
 #include "core/model/DeviceFactory.h"
 #include "core/model/Snapshot.h"
 #include "core/model/User.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "panels/framework/BitmapObject.h"

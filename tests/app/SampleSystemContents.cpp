@@ -7,8 +7,8 @@
 
 #include "core/model/CPData.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

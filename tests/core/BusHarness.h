@@ -18,7 +18,7 @@
 #include "core/support/LogFile.h"
 #include "core/comms/SerialComms.h"
 #include "core/protocol/SevenBit.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"

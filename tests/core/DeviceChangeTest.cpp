@@ -4,7 +4,7 @@
 
 #include "core/model/CPData.h"
 #include "core/model/Link.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "tests/support/TestDevices.h"
 
 namespace {

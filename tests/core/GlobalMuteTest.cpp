@@ -7,7 +7,7 @@
 #include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
 #include "core/comms/GlobalMute.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "core/model/DeviceProperty.h"
 #include "tests/support/CollectingGrid.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/file/Uuid.h"
 #include "tests/support/FileTestDevices.h"
 

@@ -6,8 +6,8 @@
 
 #include "core/model/CPData.h"
 #include "core/model/Snapshot.h"
-#include "core/model/SystemFile.h"
-#include "core/model/Zone.h"
+#include "core/system/SystemFile.h"
+#include "core/system/Zone.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

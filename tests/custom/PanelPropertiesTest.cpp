@@ -9,7 +9,7 @@
 #include "core/model/CPData.h"
 #include "core/file/ImageTree.h"
 #include "core/model/PropertyPickers.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "core/model/CPData.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/Archive.h"
 #include "platform/MouseMessages.h"
 #include "tests/fuzz/FuzzSupport.h"

@@ -13,7 +13,7 @@
 
 #include "core/model/CPData.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "ui/dialogs/EditableListBox.h"
 

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "ui/dialogs/FileDialogEx.h"
 
 namespace {

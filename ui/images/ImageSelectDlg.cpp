@@ -5,7 +5,7 @@
 #include <QVBoxLayout>
 
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 CImageSelectDlg::CImageSelectDlg(CSystem* system, QWidget* parent) : CImageTreeDlgBase(system, parent, 34) {
   m_use = new QPushButton(QStringLiteral("Use Image"), this);

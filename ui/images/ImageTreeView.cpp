@@ -12,7 +12,7 @@
 #include <cmath>
 
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/Image.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QGroupBox>
 
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/file/TextConversion.h"
 #include "ui/images/ImageSelectDlg.h"
 #include "ui/ParameterSelectionDlg.h"

@@ -11,7 +11,7 @@
 
 #include "core/model/CPData.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "ui/images/ImageLibraryManagerDlg.h"
 #include "ui/images/ImageSelectDlg.h"

@@ -12,7 +12,7 @@
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceProperty.h"
 #include "core/protocol/SevenBit.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"

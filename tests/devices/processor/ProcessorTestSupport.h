@@ -16,7 +16,7 @@
 #include "core/model/ControlPanel.h"
 #include "core/comms/SerialComms.h"
 #include "core/protocol/SevenBit.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexPanel.h"

@@ -2,7 +2,7 @@
 #include "core/model/CPData.h"
 #include "core/model/Device.h"
 #include "core/model/Snapshot.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 namespace {
 // Appends every device's settings image now to the snapshot.

@@ -1,5 +1,5 @@
 // The system object's life cycle, containers, removal of devices and its view for the worker.
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 #include <algorithm>
 
@@ -12,7 +12,7 @@
 #include "core/comms/SerialComms.h"
 #include "core/model/Snapshot.h"
 #include "core/model/UiServices.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "platform/Clipboard.h"
 
 namespace {
