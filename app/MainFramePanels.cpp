@@ -8,7 +8,7 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/MdiClient.h"
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Confirm.h"
 #include "core/system/System.h"
 #include "ui/CCPFrame.h"

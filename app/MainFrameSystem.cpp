@@ -11,7 +11,7 @@
 #include "app/MdiClient.h"
 #include "app/RecentFileList.h"
 #include "app/UserPrompts.h"
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Confirm.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"

@@ -12,7 +12,7 @@
 
 #include "benchmarks/BenchmarkMain.h"
 #include "benchmarks/FileBenchmark.h"
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
 #include "core/system/System.h"
 #include "custom/BitmapControl.h"

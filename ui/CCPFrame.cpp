@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "core/draw/BitmapImage.h"
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/system/System.h"
 #include "core/model/User.h"
 #include "platform/Image.h"

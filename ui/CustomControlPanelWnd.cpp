@@ -12,7 +12,7 @@
 #include <QMenu>
 #include <algorithm>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/system/System.h"
 #include "custom/TextEdit.h"
 #include "platform/MouseMessages.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "core/system/System.h"
 #include "core/model/User.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
 #include "core/model/DeviceFactory.h"

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"

@@ -11,7 +11,7 @@
 
 #include "core/support/AppSettings.h"
 #include "core/comms/CommsWorker.h"
-#include "core/model/CustomPanelHost.h"
+#include "custom/CustomPanelHost.h"
 #include "core/model/DeviceHost.h"
 #include "core/file/ImageTree.h"
 #include "core/comms/Security.h"
@@ -127,6 +127,7 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost {
 
   // --- Custom panels ---
   const std::vector<CCPData*>& GetCustomPanels() const override { return m_customPanels; }
+  std::vector<CUuid> GetCustomPanelIds() const override;
   // Appends a panel the system then owns.
   void AppendCustomPanel(CCPData* panel) { m_customPanels.push_back(panel); }
   // Closes the open panel windows and deletes every panel.

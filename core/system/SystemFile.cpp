@@ -8,7 +8,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/file/ImageTree.h"
 #include "core/model/Link.h"

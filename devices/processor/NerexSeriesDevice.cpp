@@ -8,7 +8,6 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "core/model/CPData.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"
 #include "core/protocol/SevenBit.h"
@@ -270,11 +269,11 @@ void CNerexSeriesDevice::DecodeSecurityBlock(const std::uint8_t* reply, CUserLis
   UnpackUserTable(users, table);
   if (!m_host) return;
   const std::vector<CDevice*> devices = m_host->GetDevices();
-  const std::vector<CCPData*>& panels = m_host->GetCustomPanels();
+  const std::vector<CUuid> panels = m_host->GetCustomPanelIds();
   for (CUser* user : users) {
     user->ClearPermissions();
     for (CDevice* device : devices) user->m_devicePermissions.push_back(new CPanelPermissions(device->GetUuid(), 1));
-    for (CCPData* panel : panels) user->m_panelPermissions.push_back(new CPanelPermissions(panel->GetUuid(), 1));
+    for (const CUuid& panel : panels) user->m_panelPermissions.push_back(new CPanelPermissions(panel, 1));
   }
 }
 

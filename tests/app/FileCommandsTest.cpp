@@ -4,7 +4,7 @@
 #include <QFileInfo>
 
 #include "app/CommandIds.h"
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/file/ImageTree.h"
 #include "core/system/System.h"

@@ -18,7 +18,7 @@
 
 #include "app/CommandIds.h"
 #include "app/MdiClient.h"
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
 #include "platform/SettingsStore.h"

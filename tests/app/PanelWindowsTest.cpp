@@ -32,7 +32,7 @@
 #include "ui/DeviceRack.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "custom/ButtonControl.h"
 #include "ui/PanelFrame.h"
 #include "platform/MouseMessages.h"

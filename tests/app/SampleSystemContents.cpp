@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <iterator>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"

@@ -3,7 +3,7 @@
 // of the open panels.
 #include <gtest/gtest.h>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/DeviceFactory.h"
 #include "core/file/ImageTree.h"
 #include "core/model/Link.h"

@@ -1,7 +1,7 @@
 // The system's links, snapshots, access records and zone records.
 #include <gtest/gtest.h>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/model/Link.h"
 #include "core/model/Snapshot.h"

@@ -9,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/Link.h"
 #include "core/model/Snapshot.h"

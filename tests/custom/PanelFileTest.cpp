@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Snapshot.h"
 #include "core/system/SystemFile.h"
 #include "core/system/Zone.h"

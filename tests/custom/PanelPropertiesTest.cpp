@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
-#include "core/model/PropertyPickers.h"
+#include "custom/PropertyPickers.h"
 #include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"

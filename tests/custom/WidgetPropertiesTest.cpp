@@ -6,9 +6,9 @@
 #include <functional>
 #include <memory>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
-#include "core/model/PropertyPickers.h"
+#include "custom/PropertyPickers.h"
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
 #include "core/support/SystemMessages.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/file/DataStream.h"
 #include "core/model/Device.h"

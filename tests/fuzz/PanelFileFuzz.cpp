@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/system/System.h"
 #include "platform/Archive.h"
 #include "platform/MouseMessages.h"

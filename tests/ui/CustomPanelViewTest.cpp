@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
 #include "core/system/System.h"
 #include "custom/BitmapControl.h"

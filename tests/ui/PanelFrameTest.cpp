@@ -9,7 +9,7 @@
 #include <QToolBar>
 #include <cstdlib>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/system/System.h"
 #include "core/model/User.h"
 #include "tests/support/TestDevices.h"

@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "core/model/PropertyPickers.h"
+#include "custom/PropertyPickers.h"
 
 class CSystem;
 

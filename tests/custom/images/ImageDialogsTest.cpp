@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
 #include "core/system/System.h"
 #include "custom/BitmapControl.h"

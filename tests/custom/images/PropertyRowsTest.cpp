@@ -7,9 +7,9 @@
 #include <QColorDialog>
 #include <QTimer>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
-#include "core/model/PropertyPickers.h"
+#include "custom/PropertyPickers.h"
 #include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"

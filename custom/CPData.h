@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/DeviceProperty.h"
 #include "core/model/ObjectProperties.h"
 #include "core/file/Uuid.h"

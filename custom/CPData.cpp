@@ -1,13 +1,13 @@
 // Custom panel data: its record in the system file, the clipboard requests handed to its
 // view, and the references it and its widgets let go of.
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "core/file/ImageTree.h"
-#include "core/model/CustomPanelHost.h"
-#include "core/model/PropertyPickers.h"
+#include "custom/CustomPanelHost.h"
+#include "custom/PropertyPickers.h"
 #include "core/support/SystemMessages.h"
 #include "core/file/TextConversion.h"
 #include "core/model/UiServices.h"
