@@ -3,6 +3,7 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,7 +23,12 @@ CIoCompletionQueue::~CIoCompletionQueue() {
 }
 
 std::shared_ptr<CIoCompletionQueue> CIoCompletionQueue::ForCurrentThread() {
-  thread_local std::shared_ptr<CIoCompletionQueue> queue = std::make_shared<CIoCompletionQueue>();
+  thread_local std::shared_ptr<CIoCompletionQueue> queue = [] {
+    // This thread's waits end on the line's byte times (a reply's last byte, a read's time
+    // limit): let them end on time instead of up to the scheduler's default slack of 50 us late.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    return std::make_shared<CIoCompletionQueue>();
+  }();
   return queue;
 }
 

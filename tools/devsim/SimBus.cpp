@@ -101,6 +101,20 @@ std::size_t CPtyWire::Read(std::uint8_t* dst, std::size_t max, Clock::time_point
   }
 }
 
+namespace {
+
+// Waits until the moment a byte completes on the wire. A sleep alone wakes late by the
+// scheduler's slack and the line would run slower than a real one, so the last stretch is
+// spun: each byte leaves on its bit time.
+void PaceUntil(Clock::time_point at) {
+  constexpr auto kSpin = std::chrono::microseconds(100);
+  if (Clock::now() + kSpin < at) std::this_thread::sleep_until(at - kSpin);
+  while (Clock::now() < at) {
+  }
+}
+
+}  // namespace
+
 void CPtyWire::Write(const std::uint8_t* data, std::size_t n) {
   const Clock::duration byteTime = ByteTime();
   const bool paced = byteTime != Clock::duration::zero();
@@ -110,7 +124,7 @@ void CPtyWire::Write(const std::uint8_t* data, std::size_t n) {
   for (std::size_t i = 0; i < n;) {
     if (paced) {
       at += byteTime;
-      std::this_thread::sleep_until(at);
+      PaceUntil(at);
     }
     const int master = m_master.load();
     if (master < 0) return;
