@@ -99,7 +99,7 @@ class CSystem final : public IDeviceHost,
   // The device the parameter selection dialog preselects next time (an index in the device
   // array; memory only, 0 for a new system object). UI thread.
   int GetParameterDeviceIndex() const override { return m_parameterDeviceIndex; }
-  void SetParameterDeviceIndex(int index) { m_parameterDeviceIndex = index; }
+  void SetParameterDeviceIndex(int index) override { m_parameterDeviceIndex = index; }
   // Any thread.
   bool IsSelectedDevice(const CDevice* device) const override;
 

@@ -1,6 +1,6 @@
 // What the parameter selection dialog needs of the system: the devices zone by zone, their
-// indexes in the device list, and the device the dialog starts from. The system implements
-// it. UI thread.
+// indexes in the device list, and the device the dialog starts from, which the dialog leaves
+// as its last choice. The system implements it. UI thread.
 #pragma once
 
 #include <vector>
@@ -18,6 +18,7 @@ class IZonedDevices {
   virtual int GetDeviceIndex(const CDevice* device) const = 0;
   // The index of the device the dialog preselects.
   virtual int GetParameterDeviceIndex() const = 0;
+  virtual void SetParameterDeviceIndex(int index) = 0;
 
  protected:
   ~IZonedDevices() = default;
