@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/support/AppSettings.h"
+#include "core/model/BlockReceivedWord.h"
 #include "core/comms/CommsPassHost.h"
 #include "core/comms/CommsWorker.h"
 #include "core/protocol/ControlMessage.h"
