@@ -69,11 +69,11 @@ class CMainFrame::UiServices : public IUiServices {
   void ShowFileError(const std::string& text, const std::string& caption) override {
     m_frame.ShowFileError(text, caption);
   }
-  bool PickImage(CSystem* system, CCCImageBase*& image) override {
-    return m_frame.m_pickers && m_frame.m_pickers->PickImage(system, image);
+  bool PickImage(IImageStore* images, CCCImageBase*& image) override {
+    return m_frame.m_pickers && m_frame.m_pickers->PickImage(images, image);
   }
-  bool PickParameter(CSystem* system, CCustomControlObject* widget) override {
-    return m_frame.m_pickers && m_frame.m_pickers->PickParameter(system, widget);
+  bool PickParameter(IZonedDevices* devices, CCustomControlObject* widget) override {
+    return m_frame.m_pickers && m_frame.m_pickers->PickParameter(devices, widget);
   }
   bool PickColour(std::uint32_t& colour) override { return m_frame.m_pickers && m_frame.m_pickers->PickColour(colour); }
   bool PickFont(CLogFont& font) override { return m_frame.m_pickers && m_frame.m_pickers->PickFont(font); }

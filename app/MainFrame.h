@@ -15,8 +15,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/model/System.h"
-#include "core/model/SystemFile.h"
+#include "core/system/System.h"
+#include "core/system/SystemFile.h"
 #include "core/model/UiServices.h"
 #include "platform/WindowMessages.h"
 

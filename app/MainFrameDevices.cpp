@@ -13,7 +13,7 @@
 #include "app/UserPrompts.h"
 #include "core/model/Confirm.h"
 #include "core/model/Device.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"

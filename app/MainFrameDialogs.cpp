@@ -2,7 +2,7 @@
 #include "app/MainFrameDialogs.h"
 
 #include "app/MainFrame.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "ui/AutoscanDlg.h"
 #include "ui/dialogs/SecurityDlg.h"
 

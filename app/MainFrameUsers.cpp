@@ -6,7 +6,7 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/UserPrompts.h"
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
 #include "core/model/Link.h"

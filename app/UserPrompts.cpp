@@ -17,6 +17,7 @@
 #include "ui/GoOnlineAskDlg.h"
 #include "ui/SettingsSheet.h"
 #include "ui/SnapshotDialogs.h"
+#include "core/system/System.h"
 #include "ui/dialogs/LinkManagerDlg.h"
 #include "ui/dialogs/PasswordDialogs.h"
 #include "ui/dialogs/UserLevelsDialog.h"

@@ -10,12 +10,12 @@
 #include <memory>
 #include <thread>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
 #include "core/comms/Discovery.h"
 #include "core/comms/SerialComms.h"
-#include "core/comms/SevenBit.h"
-#include "core/model/System.h"
+#include "core/protocol/SevenBit.h"
+#include "core/system/System.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/SerialPortMemory.h"
 #include "tools/devsim/SimBus.h"

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "benchmarks/WidgetBenchmark.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"

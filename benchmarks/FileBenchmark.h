@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/Archive.h"
 
 namespace file_benchmark {

@@ -35,7 +35,7 @@
 #include "app/RecentFileList.h"
 #include "benchmarks/BenchmarkMain.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "panels/PanelClasses.h"

@@ -12,9 +12,9 @@
 
 #include "benchmarks/BenchmarkMain.h"
 #include "benchmarks/FileBenchmark.h"
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

@@ -13,7 +13,7 @@
 
 #include "benchmarks/BenchmarkMain.h"
 #include "core/comms/SerialComms.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "tools/devsim/SimBus.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "benchmarks/WidgetBenchmark.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "ui/DeviceRack.h"

@@ -12,9 +12,9 @@
 #include "core/model/Device.h"
 #include "core/model/Link.h"
 #include "core/model/Snapshot.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "devices/processor/ProcessorFamily.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "benchmarks/BenchmarkMain.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/Sync.h"
 
 namespace {

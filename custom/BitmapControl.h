@@ -1,7 +1,7 @@
 // The bitmap widget (control type 1): one image of the file's image tree in its rectangle.
 #pragma once
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "custom/WidgetProperties.h"
 
 // How the image is laid out.

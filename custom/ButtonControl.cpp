@@ -4,12 +4,12 @@
 #include <algorithm>
 
 #include "core/model/UiServices.h"
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/file/DataStream.h"
 #include "core/file/ImageTree.h"
 #include "core/model/Snapshot.h"
-#include "core/model/CustomPanelHost.h"
+#include "custom/CustomPanelHost.h"
 #include "core/draw/RoundedBox.h"
 #include "core/support/SystemMessages.h"
 #include "custom/WidgetDrawing.h"

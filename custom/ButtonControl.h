@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "custom/WidgetDrawing.h"
 #include "core/draw/TextStyle.h"
 #include "custom/WidgetProperties.h"

@@ -1,11 +1,11 @@
 // The button's and the LED's two property editors: action, appearance and text.
 #include <cstdio>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
-#include "core/model/PropertyPickers.h"
+#include "custom/PropertyPickers.h"
 #include "core/model/Snapshot.h"
-#include "core/model/CustomPanelHost.h"
+#include "custom/CustomPanelHost.h"
 #include "core/support/SystemMessages.h"
 #include "core/model/UiServices.h"
 #include "custom/ButtonControl.h"

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 
 class CDataStream;
 

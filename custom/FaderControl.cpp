@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/DataStream.h"
 #include "core/model/Device.h"
 #include "custom/WidgetDrawing.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/DataStream.h"
 #include "core/model/Device.h"
 #include "custom/WidgetDrawing.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "core/draw/TextStyle.h"
 #include "custom/WidgetProperties.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "core/draw/TextStyle.h"
 #include "custom/TextEdit.h"
 #include "custom/WidgetProperties.h"

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cmath>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/Device.h"
 #include "core/values/ValueCodes.h"
 #include "custom/TextControl.h"

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
-#include "core/model/PropertyPickers.h"
-#include "core/model/CustomPanelHost.h"
+#include "custom/PropertyPickers.h"
+#include "custom/CustomPanelHost.h"
 #include "core/values/ValueCodes.h"
 
 namespace {

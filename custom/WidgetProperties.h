@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/DeviceProperty.h"
 #include "core/draw/TextStyle.h"
 #include "platform/TextFormat.h"

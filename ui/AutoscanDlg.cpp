@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTimerEvent>
 
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 CAutoscanDlg::CAutoscanDlg(CSystem& system, QWidget* parent) : CBitmapDialogEx(parent), m_system(system) {
   m_status = new QLabel(this);

@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 
 #include "core/draw/BitmapImage.h"
-#include "core/model/CPData.h"
-#include "core/model/System.h"
+#include "custom/CPData.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "platform/Image.h"
 #include "resources/Resources.h"

@@ -6,7 +6,7 @@
 
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 CChildFrame::CChildFrame(CSystem* system, CControlPanel* panel, QWidget* view, QWidget* parent)
     : CPanelFrame(parent), m_system(system), m_panel(panel) {

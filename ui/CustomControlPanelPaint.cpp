@@ -2,7 +2,7 @@
 // widgets, selection frames and handles, ghosts and the band).
 #include <algorithm>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"

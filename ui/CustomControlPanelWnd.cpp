@@ -12,8 +12,8 @@
 #include <QMenu>
 #include <algorithm>
 
-#include "core/model/CPData.h"
-#include "core/model/System.h"
+#include "custom/CPData.h"
+#include "core/system/System.h"
 #include "custom/TextEdit.h"
 #include "platform/MouseMessages.h"
 #include "ui/CustomPanelGeometry.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/DeviceMenu.h"
 #include "platform/Types.h"
 #include "platform/WindowMessages.h"

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/DeviceMenu.h"
 #include "platform/Types.h"
 #include "platform/WindowMessages.h"

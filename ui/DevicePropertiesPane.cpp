@@ -19,9 +19,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
-#include "core/model/PropertyPickers.h"
+#include "custom/PropertyPickers.h"
 #include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
 

@@ -8,7 +8,7 @@
 
 #include "core/model/Device.h"
 #include "core/model/DeviceMenu.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 namespace {
 constexpr std::uint32_t kProperties = 32832;

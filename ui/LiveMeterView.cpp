@@ -6,10 +6,10 @@
 #include <algorithm>
 
 #include "core/model/Device.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "core/model/UiServices.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/WindowMessages.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "core/model/CustomControlObject.h"
-#include "core/model/System.h"
+#include "custom/CustomControlObject.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 
 PlacementWords PlacementToWords(const CWindowPlacement& p) {

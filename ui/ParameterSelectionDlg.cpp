@@ -9,13 +9,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
+#include "core/system/ZonedDevices.h"
 
-CParameterSelectionDlg::CParameterSelectionDlg(CSystem* system, CCustomControlObject* widget, QWidget* parent)
-    : CBitmapDialogEx(parent), m_currentDevice(system->GetParameterDeviceIndex()), m_system(system), m_widget(widget) {
+CParameterSelectionDlg::CParameterSelectionDlg(IZonedDevices* devices, CCustomControlObject* widget, QWidget* parent)
+    : CBitmapDialogEx(parent), m_currentDevice(devices->GetParameterDeviceIndex()), m_source(devices), m_widget(widget) {
   m_devices = new QComboBox(this);
   m_parameters = new QListWidget(this);
   m_remove = new QPushButton(QStringLiteral("Remove Parameter"), this);
@@ -57,15 +57,15 @@ void CParameterSelectionDlg::showEvent(QShowEvent* event) {
 
 void CParameterSelectionDlg::FillDevices() {
   m_devices->clear();
-  for (const CZone* zone : m_system->GetZones()) {
+  for (const CZone* zone : m_source->GetZones()) {
     for (CDevice* device : zone->GetDevices()) {
-      const int index = m_system->GetDeviceIndex(device);
+      const int index = m_source->GetDeviceIndex(device);
       if (index >= 0) m_devices->addItem(QString::fromStdString(device->GetName()), index);
     }
   }
-  if (m_system->GetDeviceCount() == 0) return;
+  if (m_source->GetDeviceCount() == 0) return;
   m_devices->setCurrentIndex(-1);
-  if (m_currentDevice >= 0 && m_currentDevice < int(m_system->GetDeviceCount()))
+  if (m_currentDevice >= 0 && m_currentDevice < int(m_source->GetDeviceCount()))
     m_devices->setCurrentIndex(m_devices->findData(m_currentDevice));
   FillParameters();
   if (m_widget && m_widget->m_parameterId != 0) {
@@ -79,7 +79,7 @@ void CParameterSelectionDlg::FillDevices() {
 }
 
 void CParameterSelectionDlg::FillParameters() {
-  CDevice* device = m_devices->currentIndex() >= 0 ? m_system->GetDevice(m_devices->currentData().toInt()) : nullptr;
+  CDevice* device = m_devices->currentIndex() >= 0 ? m_source->GetDevice(m_devices->currentData().toInt()) : nullptr;
   if (!device) return;
   m_parameters->clear();
   std::vector<CParamInfo> list;
@@ -96,7 +96,7 @@ void CParameterSelectionDlg::OnDeviceChanged() {
 }
 
 void CParameterSelectionDlg::OnUseParameter() {
-  CDevice* device = m_devices->currentIndex() >= 0 ? m_system->GetDevice(m_devices->currentData().toInt()) : nullptr;
+  CDevice* device = m_devices->currentIndex() >= 0 ? m_source->GetDevice(m_devices->currentData().toInt()) : nullptr;
   QListWidgetItem* item = m_parameters->currentItem();
   if (m_widget && device && item) {
     m_widget->m_pDevice = device;

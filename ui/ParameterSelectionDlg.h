@@ -7,8 +7,8 @@
 
 #include "widgets/BitmapDialogEx.h"
 
-class CSystem;
 class CCustomControlObject;
+class IZonedDevices;
 class QComboBox;
 class QListWidget;
 class QPushButton;
@@ -17,7 +17,7 @@ class CParameterSelectionDlg : public CBitmapDialogEx {
  public:
   // Starts from the system's remembered device; the caller stores m_currentDevice back into
   // the system afterwards, whatever the result.
-  CParameterSelectionDlg(CSystem* system, CCustomControlObject* widget, QWidget* parent = nullptr);
+  CParameterSelectionDlg(IZonedDevices* devices, CCustomControlObject* widget, QWidget* parent = nullptr);
 
   // Index in the system's device array of the device chosen in the device list (-1 none).
   std::int32_t m_currentDevice;
@@ -38,7 +38,7 @@ class CParameterSelectionDlg : public CBitmapDialogEx {
   void OnUseParameter();
   void OnRemoveParameter();
 
-  CSystem* m_system;
+  IZonedDevices* m_source;  // the system's devices; not owned
   CCustomControlObject* m_widget;
   QComboBox* m_devices;
   QListWidget* m_parameters;

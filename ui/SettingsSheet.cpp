@@ -23,7 +23,7 @@
 #include "core/support/AppSettings.h"
 #include "core/draw/BitmapImage.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 QIcon PageButtonIcon(std::uint32_t bitmapId) {
   CBitmapImage picture;

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/model/Snapshot.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 namespace {
 

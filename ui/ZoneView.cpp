@@ -9,8 +9,8 @@
 #include <algorithm>
 
 #include "core/model/Device.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "ui/RackCommon.h"

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "core/support/AppSettings.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
 #include "core/comms/Discovery.h"
 #include "core/comms/SecurityDialog.h"

@@ -5,11 +5,12 @@
 #include <algorithm>
 
 #include "core/support/AppSettings.h"
+#include "core/model/BlockReceivedWord.h"
 #include "core/comms/CommsPassHost.h"
 #include "core/comms/CommsWorker.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
-#include "core/comms/DiscoveryFrames.h"
+#include "core/protocol/DiscoveryFrames.h"
 #include "core/comms/SerialComms.h"
 #include "core/support/SystemMessages.h"
 #include "platform/Clock.h"

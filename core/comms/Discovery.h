@@ -1,5 +1,5 @@
 // The autoscan, a pass the comms worker owns and runs in its autoscan state; what it needs of
-// its dialog and of the breakout boxes, and its limits.
+// its dialog, what it leaves of the breakout boxes' block-received words, and its limits.
 #pragma once
 
 #include <atomic>
@@ -24,18 +24,8 @@ class IAutoscanDialog {
   virtual void ShowScanStatus(const std::string& text) = 0;
 };
 
-// A family that keeps a 32-bit word of the read-out blocks it has received from its unit
-// (the breakout boxes). Worker thread.
-class IBlockReceivedWord {
- public:
-  virtual ~IBlockReceivedWord() = default;
-  // word := word & keep.
-  virtual void MaskBlockReceivedWord(std::uint32_t keep) = 0;
-  virtual std::uint32_t GetBlockReceivedWord() const = 0;
-};
-
-// After a scan the breakout boxes keep these bits of their block-received word, so that the
-// block of bit 21 (and bits 24 to 31) is read again.
+// After a scan the breakout boxes keep these bits of their block-received word
+// (IBlockReceivedWord), so that the block of bit 21 (and bits 24 to 31) is read again.
 inline constexpr std::uint32_t kBreakoutReadKeepMask = 0x00DFFFFF;
 
 // Timing of the scan, ms.

@@ -1,12 +1,10 @@
-// Global-mute broadcast frames and the system's notices between devices.
+// Global-mute broadcast frames.
 #include "core/comms/GlobalMute.h"
 
 #include <algorithm>
 
-#include "core/comms/ControlMessage.h"
-#include "core/model/Device.h"
-#include "core/comms/SevenBit.h"
-#include "core/model/System.h"
+#include "core/protocol/ControlMessage.h"
+#include "core/protocol/SevenBit.h"
 
 namespace {
 enum class MuteLayout { k9Byte, k9ByteModule, k12Byte };
@@ -55,29 +53,4 @@ std::vector<std::unique_ptr<CControlMessage>> BuildGlobalMuteMessages(bool mute)
   out.reserve(kGlobalMuteFrameCount);
   for (const MuteTarget& t : kMuteTargets) out.push_back(MakeMuteFrame(t, mute));
   return out;
-}
-
-void CSystem::SendGlobalMute(bool mute) {
-  auto frames = BuildGlobalMuteMessages(mute);
-  CSingleLock lock(m_lock);
-  m_globalMute = mute;
-  // The worker takes the queue from the back. The new frames go in below everything still
-  // waiting, so that a mute followed quickly by an unmute reaches the units in that order and
-  // leaves them unmuted; within one press the last-queued frame still goes out first.
-  m_comms.QueueSystemMessagesBehind(std::move(frames));
-}
-
-void CSystem::NotifyOtherDevices(CDevice* caller, bool solo) {
-  for (CDevice* device : GetDevices())
-    if (device != caller) device->OnSystemSolo(solo);
-}
-
-void CSystem::CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes, std::vector<std::uint32_t>& deviceIds) const {
-  for (CDevice* device : GetDevices()) {
-    const std::uint32_t type = device->GetTypeCode();
-    if ((type >= 51 && type <= 56) || (type >= 34 && type <= 47)) {
-      typeCodes.push_back(type);
-      deviceIds.push_back(device->GetDeviceId());
-    }
-  }
 }

@@ -10,7 +10,7 @@
 
 #include "core/comms/CommsPassHost.h"
 #include "core/comms/CommsWorker.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
 #include "core/comms/SecurityDialog.h"
 #include "core/comms/SerialComms.h"

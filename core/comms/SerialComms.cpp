@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstring>
 
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "platform/Clock.h"
 #include "platform/TextFormat.h"
 

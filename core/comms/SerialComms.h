@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "platform/SerialPort.h"
 
 // What the transport needs of the system it reports to; the system object implements it.

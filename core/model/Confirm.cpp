@@ -1,9 +1,7 @@
-// The confirmation texts, the "ConfirmDialogs" bits and CSystem::ConfirmAction.
+// The confirmation texts and the "ConfirmDialogs" bits.
 #include "core/model/Confirm.h"
 
 #include "core/support/AppSettings.h"
-#include "core/model/System.h"
-#include "core/model/UiServices.h"
 
 namespace {
 struct ConfirmEntry {
@@ -48,16 +46,4 @@ void SetConfirmBit(std::uint32_t bit, bool on) {
   std::uint32_t bits = CAppSettings::GetConfirmDialogs();
   bits = on ? (bits | bit) : (bits & ~bit);
   CAppSettings::SetConfirmDialogs(bits);
-}
-
-bool CSystem::ConfirmAction(std::uint32_t action) {
-  const CConfirmTexts* texts = FindConfirmTexts(action, IsGlobalMute());
-  if (!texts) return true;
-  if (!GetConfirmBit(action)) return true;
-  // Without a question box nobody can agree, so the risky action does not run.
-  if (!m_ui) return false;
-  bool neverAgain = false;
-  if (!m_ui->AskConfirm(texts->caption, texts->question, texts->okText, neverAgain)) return false;
-  if (neverAgain) SetConfirmBit(action, false);
-  return true;
 }

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"
 #include "core/file/DataStream.h"
 #include "core/model/Snapshot.h"

@@ -12,7 +12,6 @@
 #include "platform/Sync.h"
 
 class CAppSettings;
-class CCPData;
 class CDevice;
 struct CParamValue;
 
@@ -52,11 +51,11 @@ class IDeviceHost {
   virtual bool IsSystemMonitorVisible() const = 0;
   // True while the system file is read: devices built then have their contents read from it.
   virtual bool IsReadingFile() const = 0;
-  // The other devices and the custom panels, for commands that copy between devices or look
-  // for widgets bound to a device. The device list is a copy taken under the lock.
+  // The other devices, for commands that copy between devices; the list is a copy taken under
+  // the lock. The ids of the custom panels in list order, for the users' access records.
   virtual std::vector<CDevice*> GetDevices() const = 0;
   virtual CDevice* GetDevice(int index) const = 0;
-  virtual const std::vector<CCPData*>& GetCustomPanels() const = 0;
+  virtual std::vector<CUuid> GetCustomPanelIds() const = 0;
 
  protected:
   ~IDeviceHost() = default;

@@ -9,7 +9,8 @@
 
 class CCCImageBase;
 class CCustomControlObject;
-class CSystem;
+class IImageStore;
+class IZonedDevices;
 struct CLogFont;
 
 class IUiServices : public IMessageSink {
@@ -29,10 +30,11 @@ class IUiServices : public IMessageSink {
 
   // UI thread: the dialogs behind the picker rows of the properties grid; each returns true on
   // OK with the value written.
-  // The image selection dialog; image may come back null ("Remove Image").
-  virtual bool PickImage(CSystem* system, CCCImageBase*& image) = 0;
-  // The parameter selection dialog; it binds the widget itself on OK.
-  virtual bool PickParameter(CSystem* system, CCustomControlObject* widget) = 0;
+  // The image selection dialog over the system's images; image may come back null ("Remove
+  // Image").
+  virtual bool PickImage(IImageStore* images, CCCImageBase*& image) = 0;
+  // The parameter selection dialog over the system's devices; it binds the widget itself on OK.
+  virtual bool PickParameter(IZonedDevices* devices, CCustomControlObject* widget) = 0;
   // The colour dialog with its custom colours shown; colour has red in bits 0-7.
   virtual bool PickColour(std::uint32_t& colour) = 0;
   // The font dialog, screen fonts only and without effects.

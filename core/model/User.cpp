@@ -1,7 +1,7 @@
 // Users, access records, the 24-byte user record, its file records and the user table.
 #include "core/model/User.h"
 
-#include "core/comms/Scramble.h"
+#include "core/protocol/Scramble.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
 

@@ -1,8 +1,8 @@
 // The Pannex amplifier modules: solo in the module frame layout, queued messages.
 #include "devices/amplifier/PannexDevice.h"
 
-#include "core/comms/ControlMessage.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/ControlMessage.h"
+#include "core/protocol/SevenBit.h"
 #include "platform/Clipboard.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // the property rows and edits of the ID and the names.
 #include <algorithm>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceProperty.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/comms/ControlMessage.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/ControlMessage.h"
+#include "core/protocol/SevenBit.h"
 #include "core/support/AppSettings.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"

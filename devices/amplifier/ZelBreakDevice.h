@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/comms/Discovery.h"
+#include "core/model/BlockReceivedWord.h"
 #include "devices/amplifier/ZelBaseDevice.h"
 
 // Parameter ids of the family.

@@ -2,8 +2,8 @@
 // list, the reply handlers, the firmware check and the tooltip text. Worker thread unless said.
 #include <algorithm>
 
-#include "core/comms/ControlMessage.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/ControlMessage.h"
+#include "core/protocol/SevenBit.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
 #include "core/file/TextConversion.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "core/file/DataStream.h"
-#include "core/comms/Scramble.h"
+#include "core/protocol/Scramble.h"
 #include "core/model/DeviceMenu.h"
 #include "core/model/Snapshot.h"
 #include "core/model/DeviceHost.h"

@@ -1,7 +1,7 @@
 // The queue-only device of the F0/F1 frames: poll gate, security frames and solo.
 #include "devices/amplifier/ZelFramedDevice.h"
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "devices/amplifier/ZelBaseDevice.h"
 
 CZelFramedDevice::CZelFramedDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode,

@@ -2,7 +2,7 @@
 // write frame of each, all settings at once, solo, global mute and the standby hold-off.
 #include <cmath>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesDevice.h"

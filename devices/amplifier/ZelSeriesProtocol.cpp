@@ -2,8 +2,8 @@
 // log lines, and the warnings of the tooltip text.
 #include <cmath>
 
-#include "core/comms/ControlMessage.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/ControlMessage.h"
+#include "core/protocol/SevenBit.h"
 #include "core/support/AppSettings.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/file/DataStream.h"
-#include "core/comms/Scramble.h"
+#include "core/protocol/Scramble.h"
 #include "core/model/Snapshot.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"

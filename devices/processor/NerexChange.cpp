@@ -14,7 +14,7 @@
 #include <span>
 
 #include "core/model/Confirm.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
 #include "core/values/ValueCodes.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "core/model/Confirm.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceHost.h"
 #include "core/values/ValueCodes.h"
 #include "devices/processor/NerexChange.h"

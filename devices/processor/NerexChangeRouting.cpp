@@ -1,7 +1,7 @@
 // The section actions of a processor's change path: the auto-limiter switch and the matrix
 // routing buttons. A routing change is confirmed first and mutes every output. UI thread.
 #include "core/model/Confirm.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceHost.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexMessages.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "core/file/TextConversion.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChannelRules.h"

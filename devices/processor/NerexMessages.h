@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
 #include "devices/processor/NerexSeriesMemory.h"
 

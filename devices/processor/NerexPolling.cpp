@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
 #include "devices/processor/NerexBlocks.h"

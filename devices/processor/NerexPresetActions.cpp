@@ -9,7 +9,7 @@
 
 #include "core/model/Confirm.h"
 #include "core/model/ControlPanel.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
 #include "devices/processor/NerexChange.h"

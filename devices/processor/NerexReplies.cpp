@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/ControlMessage.h"
+#include "core/protocol/SevenBit.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
 #include "devices/processor/NerexBlocks.h"

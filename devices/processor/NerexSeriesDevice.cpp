@@ -8,10 +8,9 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "core/model/CPData.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
 #include "core/file/VersionTable.h"
@@ -270,11 +269,11 @@ void CNerexSeriesDevice::DecodeSecurityBlock(const std::uint8_t* reply, CUserLis
   UnpackUserTable(users, table);
   if (!m_host) return;
   const std::vector<CDevice*> devices = m_host->GetDevices();
-  const std::vector<CCPData*>& panels = m_host->GetCustomPanels();
+  const std::vector<CUuid> panels = m_host->GetCustomPanelIds();
   for (CUser* user : users) {
     user->ClearPermissions();
     for (CDevice* device : devices) user->m_devicePermissions.push_back(new CPanelPermissions(device->GetUuid(), 1));
-    for (CCPData* panel : panels) user->m_panelPermissions.push_back(new CPanelPermissions(panel->GetUuid(), 1));
+    for (const CUuid& panel : panels) user->m_panelPermissions.push_back(new CPanelPermissions(panel, 1));
   }
 }
 

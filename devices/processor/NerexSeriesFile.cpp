@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/file/DataStream.h"
-#include "core/comms/Scramble.h"
+#include "core/protocol/Scramble.h"
 #include "core/model/DeviceHost.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "core/draw/BitmapImage.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "panels/framework/BitmapObject.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 
-#include "core/model/System.h"
-#include "core/model/SystemFile.h"
+#include "core/system/System.h"
+#include "core/system/SystemFile.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"

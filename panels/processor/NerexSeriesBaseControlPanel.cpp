@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "core/draw/BitmapImage.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexSeriesDevice.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"

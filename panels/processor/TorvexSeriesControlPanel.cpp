@@ -8,7 +8,7 @@
 #include <span>
 
 #include "core/draw/BitmapImage.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"

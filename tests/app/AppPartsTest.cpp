@@ -16,7 +16,7 @@
 #include "app/UpdateChecker.h"
 #include "app/UserPrompts.h"
 #include "core/support/AppSettings.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "tests/app/FakePrompts.h"
 #include "tests/app/FrameFixture.h"
 #include "ui/AutoscanDlg.h"

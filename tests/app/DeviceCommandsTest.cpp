@@ -9,7 +9,7 @@
 #include "app/CommandIds.h"
 #include "core/model/Confirm.h"
 #include "core/model/Device.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "tests/app/FrameFixture.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/UserPrompts.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 
 class CFakePrompts : public IUserPrompts {

@@ -4,11 +4,11 @@
 #include <QFileInfo>
 
 #include "app/CommandIds.h"
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 #include "custom/CustomControls.h"
 #include "custom/KnobControl.h"
 #include "tests/app/FrameFixture.h"

@@ -18,9 +18,9 @@
 
 #include "app/CommandIds.h"
 #include "app/MdiClient.h"
-#include "core/model/CPData.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "custom/CPData.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 #include "platform/SettingsStore.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/TestDevices.h"

@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "app/CommandIds.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "panels/framework/BitmapFader.h"

@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "app/CommandIds.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"

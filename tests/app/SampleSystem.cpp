@@ -7,7 +7,7 @@
 #include <QGuiApplication>
 #include <cstdio>
 
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "custom/CustomControls.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <iterator>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

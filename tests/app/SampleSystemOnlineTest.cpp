@@ -4,7 +4,7 @@
 
 #include "app/CommandIds.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "custom/CustomControls.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/ProcessorFamily.h"

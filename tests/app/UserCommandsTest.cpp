@@ -9,7 +9,7 @@
 #include "app/CommandIds.h"
 #include "core/model/Link.h"
 #include "core/comms/SecurityDialog.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/TestDevices.h"

@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/comms/Discovery.h"
 #include "core/support/LogFile.h"
 #include "core/comms/SerialComms.h"
-#include "core/comms/SevenBit.h"
-#include "core/model/System.h"
+#include "core/protocol/SevenBit.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"

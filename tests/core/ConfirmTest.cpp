@@ -7,7 +7,7 @@
 
 #include "core/support/AppSettings.h"
 #include "core/model/Confirm.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/RecordingUi.h"
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/ControlMessage.h"
+#include "core/protocol/SevenBit.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -2,9 +2,9 @@
 // every link that holds the changed parameter, one level deep and never in circles.
 #include <gtest/gtest.h>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Link.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "tests/support/TestDevices.h"
 
 namespace {

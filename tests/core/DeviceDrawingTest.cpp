@@ -1,7 +1,7 @@
 // The base tile veil of an ignored device and the soft round LED, checked by pixels.
 #include <gtest/gtest.h>
 
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "tests/support/TestDevices.h"

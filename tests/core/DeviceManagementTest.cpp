@@ -3,13 +3,13 @@
 // of the open panels.
 #include <gtest/gtest.h>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/DeviceFactory.h"
 #include "core/file/ImageTree.h"
 #include "core/model/Link.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/RecordingFrame.h"
 #include "tests/support/TestDevices.h"

@@ -4,10 +4,10 @@
 
 #include <QFile>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/support/LogFile.h"
 #include "core/comms/SerialComms.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "platform/Clock.h"
 #include "platform/SerialPortMemory.h"

@@ -6,7 +6,7 @@
 
 #include "core/file/DataStream.h"
 #include "core/model/DeviceMenu.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/Archive.h"
 #include "tests/support/TestDevices.h"
 

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
-#include "core/comms/DiscoveryFrames.h"
+#include "core/protocol/ControlMessage.h"
+#include "core/protocol/DiscoveryFrames.h"
 
 namespace {
 

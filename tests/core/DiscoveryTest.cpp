@@ -6,9 +6,9 @@
 
 #include "core/comms/CommsWorker.h"
 #include "core/model/Device.h"
-#include "core/comms/DiscoveryFrames.h"
+#include "core/protocol/DiscoveryFrames.h"
 #include "core/support/SystemMessages.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "devices/amplifier/SornicAmpDevice.h"

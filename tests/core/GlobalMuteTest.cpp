@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
 #include "core/comms/GlobalMute.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "core/comms/SerialComms.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "platform/Clock.h"
 #include "platform/SerialPortMemory.h"
 #include "tools/devsim/SimBus.h"

@@ -1,13 +1,13 @@
 // The system's links, snapshots, access records and zone records.
 #include <gtest/gtest.h>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/model/Link.h"
 #include "core/model/Snapshot.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "platform/Archive.h"
 #include "tests/support/FileTestDevices.h"
 #include "tests/support/TestDevices.h"

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "core/comms/SerialComms.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/AppPaths.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/SettingsStore.h"

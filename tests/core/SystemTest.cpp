@@ -9,12 +9,12 @@
 #include <set>
 #include <thread>
 
-#include "core/model/CPData.h"
-#include "core/comms/ControlMessage.h"
+#include "custom/CPData.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Link.h"
 #include "core/model/Snapshot.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 #include "platform/Clipboard.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/RecordingFrame.h"

@@ -1,7 +1,7 @@
 // Users: the 24-byte record, the chained scrambling, the user table and the file records.
 #include <gtest/gtest.h>
 
-#include "core/comms/Scramble.h"
+#include "core/protocol/Scramble.h"
 #include "core/model/User.h"
 #include "platform/Archive.h"
 #include "tests/support/FilledUuid.h"

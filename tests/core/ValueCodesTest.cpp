@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "core/comms/AesBlock.h"
+#include "core/protocol/AesBlock.h"
 #include "core/values/ValueCodes.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/DataStream.h"
 #include "core/file/ImageTree.h"
 #include "custom/BitmapControl.h"

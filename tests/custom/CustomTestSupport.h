@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "core/model/CPData.h"
-#include "core/model/CustomControlObject.h"
+#include "custom/CPData.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/DeviceProperty.h"
 #include "tests/support/CollectingGrid.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/file/Uuid.h"
 #include "tests/support/FileTestDevices.h"
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/AppPaths.h"
 #include "platform/Archive.h"
 #include "tests/custom/CustomTestSupport.h"

@@ -4,10 +4,10 @@
 
 #include <cstdlib>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Snapshot.h"
-#include "core/model/SystemFile.h"
-#include "core/model/Zone.h"
+#include "core/system/SystemFile.h"
+#include "core/system/Zone.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

@@ -6,10 +6,10 @@
 #include <functional>
 #include <string>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
-#include "core/model/PropertyPickers.h"
-#include "core/model/System.h"
+#include "custom/PropertyPickers.h"
+#include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/CustomControls.h"

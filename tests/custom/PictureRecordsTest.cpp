@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "custom/CustomControls.h"
 #include "platform/Archive.h"
 #include "platform/Bitmap.h"

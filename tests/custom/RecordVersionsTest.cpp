@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"

@@ -8,7 +8,7 @@
 #include <map>
 #include <memory>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Snapshot.h"
 #include "core/support/SystemMessages.h"
 #include "core/values/ValueCodes.h"

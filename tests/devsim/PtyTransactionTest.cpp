@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/comms/SerialComms.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "tools/devsim/SimBus.h"
 
 using Bytes = std::vector<std::uint8_t>;

@@ -1,7 +1,7 @@
 // The simulated bus: framing of requests, units' answers, collisions, faults and pacing.
 #include <gtest/gtest.h>
 
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "platform/SerialPortMemory.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimDiscoveryUnit.h"

@@ -10,7 +10,7 @@
 
 #include "core/file/DataStream.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/processor/NerexClipboard.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Clipboard.h"

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <memory>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/Sync.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/comms/DiscoveryFrames.h"
+#include "core/protocol/DiscoveryFrames.h"
 #include "core/comms/SerialComms.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/AppPaths.h"
 #include "platform/Archive.h"
 #include "tests/fuzz/FuzzSupport.h"

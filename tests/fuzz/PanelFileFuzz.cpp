@@ -14,8 +14,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/model/CPData.h"
-#include "core/model/System.h"
+#include "custom/CPData.h"
+#include "core/system/System.h"
 #include "platform/Archive.h"
 #include "platform/MouseMessages.h"
 #include "tests/fuzz/FuzzSupport.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/comms/SerialComms.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "platform/SerialPortQueue.h"
 #include "tests/fuzz/FuzzSupport.h"
 

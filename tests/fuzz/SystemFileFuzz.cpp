@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/model/System.h"
-#include "core/model/SystemFile.h"
+#include "core/system/System.h"
+#include "core/system/SystemFile.h"
 #include "platform/Archive.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/support/RecordingUi.h"

@@ -9,7 +9,7 @@
 
 #include "core/model/Device.h"
 #include "core/comms/SerialComms.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "platform/Archive.h"
 #include "tests/fuzz/FuzzSupport.h"

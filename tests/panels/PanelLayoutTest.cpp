@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/draw/BitmapImage.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"

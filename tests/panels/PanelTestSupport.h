@@ -11,7 +11,7 @@
 
 #include "core/draw/BitmapImage.h"
 #include "core/model/DeviceMenu.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "panels/framework/BitmapFader.h"
 #include "panels/framework/BitmapMeter.h"
 #include "panels/framework/BitmapObject.h"

@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "core/model/Confirm.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "tests/support/RecordingUi.h"
 #include <QRadioButton>

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/draw/BitmapImage.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexMessages.h"

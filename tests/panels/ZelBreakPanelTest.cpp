@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "panels/framework/BitmapObject.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <thread>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceFactory.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/Sync.h"

@@ -13,7 +13,7 @@
 
 #include "core/comms/Discovery.h"
 #include "core/comms/SerialComms.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"

@@ -30,8 +30,8 @@ class CRecordingUi : public IUiServices {
     return m_confirm && m_confirm(caption, question, okText, neverAgain);
   }
   // The property pickers: none runs, nothing is chosen.
-  bool PickImage(CSystem*, CCCImageBase*&) override { return false; }
-  bool PickParameter(CSystem*, CCustomControlObject*) override { return false; }
+  bool PickImage(IImageStore*, CCCImageBase*&) override { return false; }
+  bool PickParameter(IZonedDevices*, CCustomControlObject*) override { return false; }
   bool PickColour(std::uint32_t&) override { return false; }
   bool PickFont(CLogFont&) override { return false; }
   void ShowFileError(const std::string& text, const std::string& caption) override {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/comms/Security.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/amplifier/SornicAmpDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tools/devsim/SimBus.h"

@@ -1,7 +1,7 @@
 // The test device family.
 #include "tests/support/TestDevices.h"
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 
 CParamInfo CTestDevice::GetParameterAt(int n) {
   CParamInfo info;

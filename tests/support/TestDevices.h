@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
 

@@ -11,7 +11,7 @@
 
 #include "core/support/AppSettings.h"
 #include "core/model/Confirm.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/SettingsStore.h"
 #include "ui/ConfirmDialogsDlg.h"
 #include "ui/ConfirmDlg.h"

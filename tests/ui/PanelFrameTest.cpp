@@ -9,8 +9,8 @@
 #include <QToolBar>
 #include <cstdlib>
 
-#include "core/model/CPData.h"
-#include "core/model/System.h"
+#include "custom/CPData.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "tests/support/TestDevices.h"
 #include "ui/CCPFrame.h"

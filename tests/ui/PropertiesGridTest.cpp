@@ -11,7 +11,7 @@
 #include <QLineEdit>
 #include <functional>
 
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/TestDevices.h"

@@ -7,8 +7,8 @@
 #include <QApplication>
 #include <vector>
 
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 #include "platform/Graphics.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/RecordingFrame.h"

@@ -14,7 +14,7 @@
 
 #include "core/support/AppSettings.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/SettingsStore.h"
 #include "ui/SettingsSheet.h"
 #include "tests/support/RecordingUi.h"

@@ -9,8 +9,8 @@
 #include <QPushButton>
 
 #include "core/model/Snapshot.h"
-#include "core/model/System.h"
-#include "core/model/Zone.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
 #include "tests/support/TestDevices.h"
 #include "ui/ParameterSelectionDlg.h"
 #include "ui/SnapshotDialogs.h"

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "platform/SerialPort.h"
 #include "platform/SerialPortMemory.h"
 

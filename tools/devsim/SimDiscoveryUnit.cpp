@@ -1,7 +1,7 @@
 // The autoscan side of a simulated unit.
 #include "tools/devsim/SimDiscoveryUnit.h"
 
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"

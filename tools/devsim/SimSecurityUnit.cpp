@@ -1,7 +1,7 @@
 // The security side of a simulated amplifier or breakout box.
 #include "tools/devsim/SimSecurityUnit.h"
 
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 
 namespace {
 

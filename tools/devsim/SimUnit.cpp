@@ -1,7 +1,7 @@
 // Framed replies and the plain framed unit.
 #include "tools/devsim/SimUnit.h"
 
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 
 SimBytes MakeFramedReply(std::uint8_t start, const SimBytes& body) {
   const std::uint32_t length = std::uint32_t(3 + body.size());

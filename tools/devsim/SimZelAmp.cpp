@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 
 CSimZelAmpUnit::CSimZelAmpUnit(const SimSecurityConfig& config) : CSimZelStateUnit(config) {}
 

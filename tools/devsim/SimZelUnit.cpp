@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "core/model/Device.h"
 #include "core/model/Link.h"
 #include "core/values/ParamRecords.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "ui/dialogs/TreeCtrlEx.h"
 
 namespace {

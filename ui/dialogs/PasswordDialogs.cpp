@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <QTimerEvent>
 
 #include "core/comms/SecurityDialog.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
 

@@ -11,9 +11,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "ui/dialogs/EditableListBox.h"
 

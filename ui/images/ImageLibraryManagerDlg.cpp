@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/ImageStore.h"
 #include "ui/dialogs/FileDialogEx.h"
 
 namespace {
@@ -73,8 +73,8 @@ CCCImageDirectory* FolderOfItem(const QTreeWidgetItem* item) {
 
 }  // namespace
 
-CImageLibraryManagerDlg::CImageLibraryManagerDlg(CSystem* system, QWidget* parent)
-    : CImageTreeDlgBase(system, parent, 60) {
+CImageLibraryManagerDlg::CImageLibraryManagerDlg(IImageStore* images, QWidget* parent)
+    : CImageTreeDlgBase(images, parent, 60) {
   m_toolBar = new QToolBar(this);
   m_toolBar->setIconSize(QSize(16, 16));
   m_addImage = m_toolBar->addAction(ToolIcon(0), QStringLiteral("Add Image"));
@@ -142,12 +142,12 @@ void CImageLibraryManagerDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CImageLibraryManagerDlg::accept() {
-  if (m_libraryEdited) m_system->SaveImageLibrary();
+  if (m_libraryEdited) m_images->SaveImageLibrary();
   CImageTreeDlgBase::accept();
 }
 
 void CImageLibraryManagerDlg::reject() {
-  if (m_libraryEdited) m_system->SaveImageLibrary();
+  if (m_libraryEdited) m_images->SaveImageLibrary();
   CImageTreeDlgBase::reject();
 }
 
@@ -190,7 +190,7 @@ void CImageLibraryManagerDlg::OnAddImage() {
     return;
   }
   FolderOfItem(target)->AddChild(image);
-  if (IsInFileBranch(target)) m_system->SetModified();
+  if (IsInFileBranch(target)) m_images->SetModified();
   NoteEdit(target);
   m_filling = true;
   QTreeWidgetItem* item = InsertImageItem(target, image);
@@ -222,8 +222,8 @@ void CImageLibraryManagerDlg::OnDelete() {
   delete item;
   m_filling = false;
   if (inFile) {
-    m_system->SetModified();
-    m_system->DeleteImage(node, true);
+    m_images->SetModified();
+    m_images->DeleteImage(node, true);
   } else {
     folder->RemoveChild(node, true);
   }
@@ -265,7 +265,7 @@ void CImageLibraryManagerDlg::PlaceNode(QTreeWidgetItem* dragged, QTreeWidgetIte
   QTreeWidgetItem* item = InsertImageItem(folderItem, node, index);
   m_filling = false;
   (after ? after : folderItem)->setExpanded(true);
-  if (IsInFileBranch(folderItem)) m_system->SetModified();
+  if (IsInFileBranch(folderItem)) m_images->SetModified();
   m_tree->setCurrentItem(item);
 }
 
@@ -290,7 +290,7 @@ void CImageLibraryManagerDlg::EndDrag(QTreeWidgetItem* dragged, QTreeWidgetItem*
   }
   if (crossing) {
     const bool toFile = IsInFileBranch(target);
-    const CCCImageDirectory& branch = toFile ? m_system->GetFileImages() : m_system->GetLibraryImages();
+    const CCCImageDirectory& branch = toFile ? m_images->GetFileImages() : m_images->GetLibraryImages();
     if (branch.ContainsImage(node->GetId())) {
       Warn(toFile ? kAlreadyInFileText : kAlreadyInLibraryText);
       return;

@@ -23,7 +23,7 @@ inline constexpr const char* kImageLibraryHelpText =
 
 class CImageLibraryManagerDlg : public CImageTreeDlgBase {
  public:
-  explicit CImageLibraryManagerDlg(CSystem* system, QWidget* parent = nullptr);
+  explicit CImageLibraryManagerDlg(IImageStore* images, QWidget* parent = nullptr);
 
   // Tests and embedders replace the boxes and the file chooser: a warning (exclamation, OK),
   // the help (information, OK), and the open-file dialog (an empty path: cancelled).

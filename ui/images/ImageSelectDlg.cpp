@@ -5,9 +5,9 @@
 #include <QVBoxLayout>
 
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/ImageStore.h"
 
-CImageSelectDlg::CImageSelectDlg(CSystem* system, QWidget* parent) : CImageTreeDlgBase(system, parent, 34) {
+CImageSelectDlg::CImageSelectDlg(IImageStore* images, QWidget* parent) : CImageTreeDlgBase(images, parent, 34) {
   m_use = new QPushButton(QStringLiteral("Use Image"), this);
   m_remove = new QPushButton(QStringLiteral("Remove Image"), this);
   m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -52,14 +52,14 @@ void CImageSelectDlg::OnDblClk() {
 void CImageSelectDlg::OnOK() {
   CCCImage* chosen = m_pSelectedImage;
   if (chosen && !IsInFileBranch(ItemOf(chosen))) {
-    CCCImageDirectory& file = m_system->GetFileImages();
+    CCCImageDirectory& file = m_images->GetFileImages();
     if (CCCImage* own = file.FindImage(chosen->GetId())) {
       m_pSelectedImage = own;
     } else {
       auto* copy = new CCCImage(*chosen);
       file.AddChild(copy);
       m_pSelectedImage = copy;
-      m_system->SetModified();
+      m_images->SetModified();
     }
   }
   accept();

@@ -9,7 +9,7 @@
 
 class CImageSelectDlg : public CImageTreeDlgBase {
  public:
-  explicit CImageSelectDlg(CSystem* system, QWidget* parent = nullptr);
+  explicit CImageSelectDlg(IImageStore* images, QWidget* parent = nullptr);
 
   // The choice after the dialog ended with OK; null for none ("Remove Image").
   CCCImage* m_pSelectedImage = nullptr;

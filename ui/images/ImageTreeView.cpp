@@ -12,7 +12,7 @@
 #include <cmath>
 
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/ImageStore.h"
 #include "platform/Image.h"
 
 namespace {
@@ -220,8 +220,8 @@ CImageInfoTexts ImageInfoTexts(const CCCImage* image) {
 
 // --- Dialog base ---
 
-CImageTreeDlgBase::CImageTreeDlgBase(CSystem* system, QWidget* parent, int topMargin)
-    : CBitmapDialogEx(parent), m_system(system) {
+CImageTreeDlgBase::CImageTreeDlgBase(IImageStore* images, QWidget* parent, int topMargin)
+    : CBitmapDialogEx(parent), m_images(images) {
   m_tree = new CImageTreeWidget(this);
   m_tree->setMinimumSize(245, 300);
   m_preview = new CImagePreviewStatic(this);
@@ -279,8 +279,8 @@ void CImageTreeDlgBase::FillTree() {
     for (CCCImageBase* child : folder.GetChildren()) InsertImageItem(root, child);
     return root;
   };
-  m_fileRoot = makeRoot(QStringLiteral("File"), m_system->GetFileImages());
-  m_libraryRoot = makeRoot(QStringLiteral("Library"), m_system->GetLibraryImages());
+  m_fileRoot = makeRoot(QStringLiteral("File"), m_images->GetFileImages());
+  m_libraryRoot = makeRoot(QStringLiteral("Library"), m_images->GetLibraryImages());
   m_tree->setCurrentItem(nullptr);
   m_tree->clearSelection();
   m_filling = false;

@@ -14,7 +14,7 @@ class CCCImage;
 class CCCImageBase;
 class CCCImageDirectory;
 class CImage;
-class CSystem;
+class IImageStore;
 
 // Shows one picture fitted into the control: a picture that fits keeps its size, a larger one
 // is scaled down keeping its aspect ratio; both centred on white with a black outline.
@@ -76,7 +76,7 @@ CImageInfoTexts ImageInfoTexts(const CCCImage* image);
 // "Library" branches, the preview and the three information texts.
 class CImageTreeDlgBase : public CBitmapDialogEx {
  public:
-  CImageTreeDlgBase(CSystem* system, QWidget* parent, int topMargin);
+  CImageTreeDlgBase(IImageStore* images, QWidget* parent, int topMargin);
 
   CImageTreeWidget* Tree() const { return m_tree; }
   CImagePreviewStatic* Preview() const { return m_preview; }
@@ -100,7 +100,7 @@ class CImageTreeDlgBase : public CBitmapDialogEx {
   // The body's main layout, for the dialog's own buttons below the tree and the preview.
   class QVBoxLayout* Body() const { return m_body; }
 
-  CSystem* m_system;
+  IImageStore* m_images;  // the system's images; not owned
   CImageTreeWidget* m_tree;
   bool m_filling = false;  // set while the tree is being rebuilt
 

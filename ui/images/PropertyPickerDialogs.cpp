@@ -6,15 +6,16 @@
 #include <QFontDialog>
 #include <QGroupBox>
 
+#include "core/system/ImageStore.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
 #include "core/file/TextConversion.h"
+#include "core/system/ZonedDevices.h"
 #include "ui/images/ImageSelectDlg.h"
 #include "ui/ParameterSelectionDlg.h"
 
-bool CQtPropertyPickers::PickImage(CSystem* system, CCCImageBase*& image) {
-  if (!system) return false;
-  CImageSelectDlg dialog(system, m_parent);
+bool CQtPropertyPickers::PickImage(IImageStore* images, CCCImageBase*& image) {
+  if (!images) return false;
+  CImageSelectDlg dialog(images, m_parent);
   dialog.SetTitle(QStringLiteral("Image Selection"));
   dialog.SetTargetOpacity(1.0f);
   if (dialog.exec() != QDialog::Accepted) return false;
@@ -22,14 +23,14 @@ bool CQtPropertyPickers::PickImage(CSystem* system, CCCImageBase*& image) {
   return true;
 }
 
-bool CQtPropertyPickers::PickParameter(CSystem* system, CCustomControlObject* widget) {
-  if (!system) return false;
-  CParameterSelectionDlg dialog(system, widget, m_parent);
+bool CQtPropertyPickers::PickParameter(IZonedDevices* devices, CCustomControlObject* widget) {
+  if (!devices) return false;
+  CParameterSelectionDlg dialog(devices, widget, m_parent);
   dialog.SetTitle(QStringLiteral("Parameter Selection"));
   dialog.SetTargetOpacity(1.0f);
   const bool ok = dialog.exec() == QDialog::Accepted;
   // The next parameter dialog opens on the device chosen in this one, whatever the answer.
-  system->SetParameterDeviceIndex(dialog.m_currentDevice);
+  devices->SetParameterDeviceIndex(dialog.m_currentDevice);
   return ok;
 }
 

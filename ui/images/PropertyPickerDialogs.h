@@ -7,17 +7,18 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "core/model/PropertyPickers.h"
+#include "custom/PropertyPickers.h"
 
-class CSystem;
+class IImageStore;
+class IZonedDevices;
 
 class CQtPropertyPickers {
  public:
   // The dialogs are owned by parent (the grid).
   explicit CQtPropertyPickers(QWidget* parent) : m_parent(parent) {}
 
-  bool PickImage(CSystem* system, CCCImageBase*& image);
-  bool PickParameter(CSystem* system, CCustomControlObject* widget);
+  bool PickImage(IImageStore* images, CCCImageBase*& image);
+  bool PickParameter(IZonedDevices* devices, CCustomControlObject* widget);
   bool PickColour(std::uint32_t& colour);
   bool PickFont(CLogFont& font);
 

@@ -9,9 +9,9 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "ui/images/ImageLibraryManagerDlg.h"
 #include "ui/images/ImageSelectDlg.h"

@@ -7,10 +7,10 @@
 #include <QColorDialog>
 #include <QTimer>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/ImageTree.h"
-#include "core/model/PropertyPickers.h"
-#include "core/model/System.h"
+#include "custom/PropertyPickers.h"
+#include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
 #include "custom/FaderControl.h"
@@ -30,13 +30,13 @@ namespace {
 // real dialogs, run those.
 class CFakePickers : public CRecordingUi {
  public:
-  bool PickImage(CSystem* system, CCCImageBase*& image) override {
-    if (real) return real->PickImage(system, image);
+  bool PickImage(IImageStore* images, CCCImageBase*& image) override {
+    if (real) return real->PickImage(images, image);
     ++calls;
     if (ok) image = nextImage;
     return ok;
   }
-  bool PickParameter(CSystem*, CCustomControlObject* widget) override {
+  bool PickParameter(IZonedDevices*, CCustomControlObject* widget) override {
     ++calls;
     if (ok) {
       widget->m_pDevice = device;

@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/comms/SerialComms.h"
-#include "core/comms/SevenBit.h"
-#include "core/model/System.h"
+#include "core/protocol/SevenBit.h"
+#include "core/system/System.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "devices/amplifier/SornicAmpDevice.h"
 #include "devices/amplifier/ZelBreakDevice.h"

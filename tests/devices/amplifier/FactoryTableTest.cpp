@@ -6,7 +6,7 @@
 #include <set>
 
 #include "core/model/Device.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "devices/amplifier/SornicAmpDevice.h"

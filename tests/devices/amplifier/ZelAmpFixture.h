@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceProperty.h"
-#include "core/comms/SevenBit.h"
-#include "core/model/System.h"
+#include "core/protocol/SevenBit.h"
+#include "core/system/System.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"

@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/DeviceFactory.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/ProcessorFamily.h"

@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/comms/SerialComms.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/SerialPortMemory.h"

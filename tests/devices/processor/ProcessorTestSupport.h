@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "core/model/Confirm.h"
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"
 #include "core/comms/SerialComms.h"
-#include "core/comms/SevenBit.h"
-#include "core/model/System.h"
+#include "core/protocol/SevenBit.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexPanel.h"

@@ -7,7 +7,7 @@
 
 #include "core/model/Device.h"
 #include "core/model/Link.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "tests/support/TestDevices.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/LinkManagerDlg.h"

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/PasswordDialogs.h"

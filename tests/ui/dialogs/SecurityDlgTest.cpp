@@ -12,7 +12,7 @@
 #include "core/support/LogFile.h"
 #include "core/comms/SecurityDialog.h"
 #include "core/comms/SerialComms.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "platform/SerialPortMemory.h"

@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "core/model/CPData.h"
-#include "core/model/System.h"
+#include "custom/CPData.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 #include "tests/support/TestDevices.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"

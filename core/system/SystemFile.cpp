@@ -1,6 +1,6 @@
 // The system file: CSystem::Serialize (root record, version 5 written, 1 to 5 read),
 // OpenFile and SaveFile.
-#include "core/model/SystemFile.h"
+#include "core/system/SystemFile.h"
 
 #include <exception>
 #include <memory>
@@ -8,14 +8,14 @@
 #include <set>
 #include <stdexcept>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/file/ImageTree.h"
 #include "core/model/Link.h"
 #include "core/model/Snapshot.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "platform/Archive.h"
 #include "platform/AtomicFile.h"
 #include "platform/Sync.h"
@@ -95,6 +95,20 @@ class CFileLookup : public CRecordLookup {
 
  private:
   const CFileContents& m_contents;
+};
+
+// Records being written name the system's own devices, panels and images.
+class CSystemRecordLookup : public CRecordLookup {
+ public:
+  explicit CSystemRecordLookup(const CSystem& system) : m_system(system) {}
+  CDevice* FindDevice(const CUuid& id) const override { return id.IsNil() ? nullptr : m_system.FindDeviceByUuid(id); }
+  CCPData* FindPanel(const CUuid& id) const override { return FindCustomPanel(m_system, id); }
+  CCCImage* FindImage(const CUuid& id) const override {
+    return id.IsNil() ? nullptr : const_cast<CSystem&>(m_system).GetFileImages().FindImage(id);
+  }
+
+ private:
+  const CSystem& m_system;
 };
 
 void StoreContents(CSystem& system, CArchive& ar) {

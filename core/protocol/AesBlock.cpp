@@ -1,7 +1,7 @@
 // AES-128 block encryption: key expansion to 44 words, ten rounds of SubBytes, ShiftRows,
 // MixColumns (not in the last round) and AddRoundKey. The S-box is built once from its
 // definition (multiplicative inverse in GF(2^8), then the affine map).
-#include "core/comms/AesBlock.h"
+#include "core/protocol/AesBlock.h"
 
 #include <array>
 

@@ -11,12 +11,14 @@
 
 #include "core/support/AppSettings.h"
 #include "core/comms/CommsWorker.h"
-#include "core/model/CustomPanelHost.h"
+#include "custom/CustomPanelHost.h"
 #include "core/model/DeviceHost.h"
+#include "core/system/ImageStore.h"
 #include "core/file/ImageTree.h"
 #include "core/comms/Security.h"
 #include "core/model/User.h"
 #include "core/file/Uuid.h"
+#include "core/system/ZonedDevices.h"
 #include "platform/Sync.h"
 #include "platform/Types.h"
 
@@ -42,7 +44,10 @@ class IUiServices;
 // the device list, the device queues, the reply hand-over and the log under GetLock(); its own
 // queue and state have a lock of their own. The device list may grow from the worker; every
 // access to it takes the lock.
-class CSystem final : public IDeviceHost, public ICustomPanelHost {
+class CSystem final : public IDeviceHost,
+                      public ICustomPanelHost,
+                      public IImageStore,
+                      public IZonedDevices {
  public:
   CSystem();
   // Stops the worker when it still runs, then deletes everything the system owns.
@@ -72,13 +77,13 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost {
   CCriticalSection& GetLock() const override { return m_lock; }
 
   // --- Devices (any thread; the list takes the lock) ---
-  int GetDeviceCount() const;
+  int GetDeviceCount() const override;
   // Device index, or null when the index is out of range.
   CDevice* GetDevice(int index) const override;
   // A copy of the list, for walking it without holding the lock.
   std::vector<CDevice*> GetDevices() const override;
   // Index of the device in the list, -1 when it is not there.
-  int GetDeviceIndex(const CDevice* device) const;
+  int GetDeviceIndex(const CDevice* device) const override;
   // Appends a device; the system owns it from now on.
   void AppendDevice(CDevice* device);
   CDevice* FindDeviceByUuid(const CUuid& uuid) const;
@@ -93,13 +98,13 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost {
   void SetSelectedDevice(int index) { m_selectedDevice = index; }
   // The device the parameter selection dialog preselects next time (an index in the device
   // array; memory only, 0 for a new system object). UI thread.
-  int GetParameterDeviceIndex() const { return m_parameterDeviceIndex; }
-  void SetParameterDeviceIndex(int index) { m_parameterDeviceIndex = index; }
+  int GetParameterDeviceIndex() const override { return m_parameterDeviceIndex; }
+  void SetParameterDeviceIndex(int index) override { m_parameterDeviceIndex = index; }
   // Any thread.
   bool IsSelectedDevice(const CDevice* device) const override;
 
   // --- Zones ---
-  const std::vector<CZone*>& GetZones() const { return m_zones; }
+  const std::vector<CZone*>& GetZones() const override { return m_zones; }
   // Appends a zone the system then owns.
   void AppendZone(CZone* zone) { m_zones.push_back(zone); }
   // Deletes every zone from the last (the devices stay).
@@ -127,6 +132,7 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost {
 
   // --- Custom panels ---
   const std::vector<CCPData*>& GetCustomPanels() const override { return m_customPanels; }
+  std::vector<CUuid> GetCustomPanelIds() const override;
   // Appends a panel the system then owns.
   void AppendCustomPanel(CCPData* panel) { m_customPanels.push_back(panel); }
   // Closes the open panel windows and deletes every panel.
@@ -183,8 +189,8 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost {
   void UpdateSnapshotControls(int index);
 
   // --- Images ---
-  CCCImageDirectory& GetFileImages() { return m_fileImages; }
-  CCCImageDirectory& GetLibraryImages() { return m_libraryImages; }
+  CCCImageDirectory& GetFileImages() override { return m_fileImages; }
+  CCCImageDirectory& GetLibraryImages() override { return m_libraryImages; }
   // Reads the image library file named by the settings into the library tree; a missing file
   // is created with an empty library. A file that cannot be read is left alone and the
   // library stays empty; each failure is shown.
@@ -193,7 +199,7 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost {
   // the reason) when it cannot be written, and the old file stays. A library file that could
   // not be read is first copied beside itself (GetImageLibraryBackupPath), so that writing the
   // library over it loses nothing; no copy, no write.
-  bool SaveImageLibrary();
+  bool SaveImageLibrary() override;
   // True while the library file holds something other than the library: it was there but
   // could not be read at start-up.
   bool IsImageLibraryUnread() const { return m_libraryUnread; }
@@ -338,7 +344,7 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost {
   // Deletes the panel at index with every reference to it; nothing for a bad index.
   void DeleteCustomPanel(int index);
   // Deletes an image or a folder of the file's image tree; every widget gives its images up.
-  void DeleteImage(CCCImageBase* node, bool deleteContents);
+  void DeleteImage(CCCImageBase* node, bool deleteContents) override;
 
   // An open panel window: a device control panel or a custom panel view.
   struct CPanelView {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/DeviceProperty.h"
 #include "core/model/ObjectProperties.h"
 #include "core/file/Uuid.h"
@@ -18,7 +18,6 @@ class CArchive;
 class CCCImageBase;
 class CCCImage;
 class CDevice;
-class CSystem;
 class ICustomPanelHost;
 
 // Name of the clipboard format of custom panels.
@@ -100,15 +99,3 @@ class CCPData : public CObjectProperties, public IPropertyGridOwner {
 
 // The panel with that id in the host's panel list; null when none has it.
 CCPData* FindCustomPanel(const ICustomPanelHost& host, const CUuid& id);
-
-// Looks ids up in the system as it stands: its devices, its panels and the file's images.
-class CSystemRecordLookup : public CRecordLookup {
- public:
-  explicit CSystemRecordLookup(const CSystem& system) : m_system(system) {}
-  CDevice* FindDevice(const CUuid& id) const override;
-  CCPData* FindPanel(const CUuid& id) const override;
-  CCCImage* FindImage(const CUuid& id) const override;
-
- private:
-  const CSystem& m_system;
-};

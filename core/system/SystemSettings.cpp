@@ -1,5 +1,5 @@
 // The system's copy of the application settings: read at start, written by the setters.
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 #include "core/support/LogFile.h"
 #include "core/comms/SerialComms.h"

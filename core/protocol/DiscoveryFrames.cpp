@@ -1,8 +1,8 @@
 // Frames of the autoscan and the parsers of their replies.
-#include "core/comms/DiscoveryFrames.h"
+#include "core/protocol/DiscoveryFrames.h"
 
-#include "core/comms/ControlMessage.h"
-#include "core/comms/SevenBit.h"
+#include "core/protocol/ControlMessage.h"
+#include "core/protocol/SevenBit.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-// The system's rule that keeps every user's access records complete.
+// The system's rule that keeps every user's access records complete, and the ids they name.
 #include <cstring>
 #include <unordered_set>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/model/User.h"
 
 namespace {
@@ -42,4 +42,11 @@ void CSystem::EnsureUserPermissions() {
         user.m_panelPermissions.push_back(new CPanelPermissions(panel->GetUuid(), CPanelPermissions::kCanUse));
     }
   }
+}
+
+std::vector<CUuid> CSystem::GetCustomPanelIds() const {
+  std::vector<CUuid> ids;
+  ids.reserve(m_customPanels.size());
+  for (const CCPData* panel : m_customPanels) ids.push_back(panel->GetUuid());
+  return ids;
 }

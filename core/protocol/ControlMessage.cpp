@@ -1,5 +1,5 @@
 // Control message record.
-#include "core/comms/ControlMessage.h"
+#include "core/protocol/ControlMessage.h"
 
 #include <cstring>
 

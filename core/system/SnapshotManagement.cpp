@@ -1,8 +1,8 @@
 // The system's snapshots: capture, recall, delete and the lit state of snapshot buttons.
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/model/Snapshot.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 namespace {
 // Appends every device's settings image now to the snapshot.

@@ -1,12 +1,12 @@
 // Picker rows of the properties grid.
-#include "core/model/PropertyPickers.h"
+#include "custom/PropertyPickers.h"
 
 #include <cstdio>
 
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/Device.h"
 #include "core/file/ImageTree.h"
-#include "core/model/CustomPanelHost.h"
+#include "custom/CustomPanelHost.h"
 #include "core/file/TextConversion.h"
 #include "core/model/UiServices.h"
 #include "platform/TextFormat.h"

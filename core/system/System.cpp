@@ -1,10 +1,10 @@
 // The system object's life cycle, containers, removal of devices and its view for the worker.
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 #include <algorithm>
 
-#include "core/model/CPData.h"
-#include "core/comms/ControlMessage.h"
+#include "custom/CPData.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
 #include "core/model/Link.h"
@@ -12,7 +12,7 @@
 #include "core/comms/SerialComms.h"
 #include "core/model/Snapshot.h"
 #include "core/model/UiServices.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "platform/Clipboard.h"
 
 namespace {

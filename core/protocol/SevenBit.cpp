@@ -1,5 +1,5 @@
 // Seven-bit wire coding.
-#include "core/comms/SevenBit.h"
+#include "core/protocol/SevenBit.h"
 
 int Pack7Bit(const std::uint8_t* src, int n, std::uint8_t* dst) {
   if (n < 1) return 0;

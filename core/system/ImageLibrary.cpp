@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "platform/Archive.h"
 #include "platform/TextFormat.h"
 

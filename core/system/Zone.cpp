@@ -1,10 +1,10 @@
 // Zone membership, reordering and the zone record of the system file.
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 
 #include <algorithm>
 
 #include "core/model/Device.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "core/draw/TextStyle.h"
 #include "core/model/UiServices.h"

@@ -1,5 +1,5 @@
 // Chained scrambling of 32-bit words.
-#include "core/comms/Scramble.h"
+#include "core/protocol/Scramble.h"
 
 #include <bit>
 #include <cstring>

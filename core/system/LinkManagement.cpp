@@ -4,7 +4,7 @@
 
 #include "core/model/Device.h"
 #include "core/model/Link.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 
 CLink* CSystem::AddLink() {
   const std::vector<CLink*>& links = GetLinks();

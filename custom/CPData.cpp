@@ -1,14 +1,14 @@
 // Custom panel data: its record in the system file, the clipboard requests handed to its
 // view, and the references it and its widgets let go of.
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "core/file/ImageTree.h"
-#include "core/model/PropertyPickers.h"
+#include "custom/CustomPanelHost.h"
+#include "custom/PropertyPickers.h"
 #include "core/support/SystemMessages.h"
-#include "core/model/System.h"
 #include "core/file/TextConversion.h"
 #include "core/model/UiServices.h"
 #include "platform/Archive.h"
@@ -274,14 +274,4 @@ CCPData* FindCustomPanel(const ICustomPanelHost& host, const CUuid& id) {
   for (CCPData* panel : host.GetCustomPanels())
     if (panel->GetUuid() == id) return panel;
   return nullptr;
-}
-
-CDevice* CSystemRecordLookup::FindDevice(const CUuid& id) const {
-  return id.IsNil() ? nullptr : m_system.FindDeviceByUuid(id);
-}
-
-CCPData* CSystemRecordLookup::FindPanel(const CUuid& id) const { return FindCustomPanel(m_system, id); }
-
-CCCImage* CSystemRecordLookup::FindImage(const CUuid& id) const {
-  return id.IsNil() ? nullptr : const_cast<CSystem&>(m_system).GetFileImages().FindImage(id);
 }

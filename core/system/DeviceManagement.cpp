@@ -4,16 +4,16 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
 #include "core/model/DeviceFactory.h"
 #include "core/file/ImageTree.h"
-#include "core/model/System.h"
+#include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "core/model/UiServices.h"
 #include "core/model/User.h"
-#include "core/model/Zone.h"
+#include "core/system/Zone.h"
 #include "platform/WindowMessages.h"
 #include "platform/TextFormat.h"
 

@@ -1,17 +1,17 @@
 // The widget base: its record, stream record, sizing rule and bound parameter; the factory
 // of widget kinds; the shared pieces of the kinds' records.
-#include "core/model/CustomControlObject.h"
+#include "custom/CustomControlObject.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 
-#include "core/model/CPData.h"
+#include "custom/CPData.h"
 #include "core/file/DataStream.h"
 #include "core/model/Device.h"
 #include "core/file/ImageTree.h"
-#include "core/model/PropertyPickers.h"
-#include "core/model/CustomPanelHost.h"
+#include "custom/PropertyPickers.h"
+#include "custom/CustomPanelHost.h"
 #include "core/file/TextConversion.h"
 #include "core/draw/TextStyle.h"
 #include "platform/Archive.h"
