@@ -347,19 +347,32 @@ const CBoundsBuilder& GetImageBounds() {
   return bounds;
 }
 
-// Where the processor has 32-byte vectors, a copy of this is made for them and chosen at load.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define ORVAK_VECTOR_CLONES [[gnu::target_clones("avx2", "default"), gnu::flatten]]
-#else
-#define ORVAK_VECTOR_CLONES
-#endif
-
-ORVAK_VECTOR_CLONES bool AnyValueOutside(const CNerexSeriesMemory& memory) {
+inline bool AnyValueOutsideOf(const CNerexSeriesMemory& memory) {
   const CBoundsBuilder& bounds = GetImageBounds();
   const auto* image = reinterpret_cast<const unsigned char*>(&memory);
   return AnyLaneOutside(image, bounds.bytes) || AnyLaneOutside(image, bounds.halves) ||
          AnyLaneOutside(image, bounds.words);
 }
+
+[[gnu::flatten]] bool AnyValueOutsidePlain(const CNerexSeriesMemory& memory) { return AnyValueOutsideOf(memory); }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same test built for 32-byte vectors. It is chosen on the first call rather than by the
+// loader's resolver, which runs before a sanitizer's runtime is ready.
+[[gnu::target("avx2"), gnu::flatten]] bool AnyValueOutsideAvx2(const CNerexSeriesMemory& memory) {
+  return AnyValueOutsideOf(memory);
+}
+
+bool AnyValueOutside(const CNerexSeriesMemory& memory) {
+  static const auto test = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? &AnyValueOutsideAvx2 : &AnyValueOutsidePlain;
+  }();
+  return test(memory);
+}
+#else
+bool AnyValueOutside(const CNerexSeriesMemory& memory) { return AnyValueOutsidePlain(memory); }
+#endif
 
 }  // namespace
 
