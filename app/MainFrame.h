@@ -35,7 +35,7 @@ class CControlPanel;
 class CCustomControlPanel;
 class CCustomControlPanelWnd;
 class CCustomControlObject;
-class CUuid;
+struct CUuid;
 class CUser;
 class CRecentFileList;
 class CUpdateChecker;

@@ -22,7 +22,7 @@
 #include "platform/Sync.h"
 
 class CControlMessage;
-class CDevicePropertyGroup;
+struct CDevicePropertyGroup;
 class CMenu;
 
 // Fills bytes 0 to 9 and the checksum of an F0/F1 frame from the message's write flag, command

@@ -139,7 +139,9 @@ std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
     else
       bus.Add<CSimSecurityUnit>(config)->SetUsers(users);
   }
-  for (const auto& [config, name] : options.zelUnits) {
+  for (const auto& [config, unitName] : options.zelUnits) {
+    // Clang before 16 lets no lambda capture a structured binding: a plain reference it may.
+    const std::string& name = unitName;
     if (config.typeCode >= 51) {
       bus.Add<CSimZelAmpUnit>(config)->Update([&](SimZelAmpState& state) { state.name = name; });
     } else {
