@@ -1,11 +1,13 @@
-# Fails when a source includes a header of a folder above its own in the layer order below. A
-# folder may include its own headers, those of the folders on its own line (they are one layer)
-# and those of every line above it. Tests, tools and benchmarks stand outside the order.
+# Fails when a source includes a header of a folder above its own in the layer order below, in
+# quotes or in angle brackets. A folder may include its own headers, those of the folders on its
+# own line (they are one layer) and those of every line above it. Tests, tools and benchmarks
+# stand outside the order.
 # The model knows nothing of the comms worker, and the device families and the custom widgets
 # reach the system only through the host interfaces they are given: core/comms lies above
 # core/model, and core/system (CSystem) above devices/ and custom/.
 # cmake -DSOURCE_DIR=<repository> -P this file
-# (-DAPP_AT_THE_BOTTOM=ON puts app/ first, so that the check must find its includes upward.)
+# (-DAPP_AT_THE_BOTTOM=ON puts app/ first, so that the check must find its includes upward;
+# SOURCE_DIR may also be a small tree made to hold one wrong include.)
 set(layers
   "platform"
   "resources|resources/artgen"
@@ -40,14 +42,37 @@ foreach(line ${layers})
   math(EXPR index "${index} + 1")
 endforeach()
 
+# The first folders of the project's paths: an include in angle brackets that starts with one
+# of them names a project header as surely as one in quotes (the project's root is on every
+# target's include path), and <vector> or <sys/ioctl.h> names none.
+set(projectTops "")
+foreach(folder ${known})
+  string(REGEX REPLACE "/.*$" "" top "${folder}")
+  list(APPEND projectTops "${top}")
+endforeach()
+file(GLOB topEntries LIST_DIRECTORIES true RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
+foreach(top ${topEntries})
+  if(IS_DIRECTORY "${SOURCE_DIR}/${top}")
+    list(APPEND projectTops "${top}")
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES projectTops)
+
 set(found "")
 set(unplaced "")
 foreach(folder ${known})
   file(GLOB sources "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
   foreach(source ${sources})
-    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
     foreach(line ${includes})
-      string(REGEX REPLACE "^[^\"]*\"([^\"]+)\".*$" "\\1" name "${line}")
+      string(REGEX REPLACE "^[^\"<]*[\"<]([^\">]+)[\">].*$" "\\1" name "${line}")
+      if(line MATCHES "^[^\"<]*<")
+        string(REGEX REPLACE "/.*$" "" top "${name}")
+        list(FIND projectTops "${top}" at)
+        if(NOT name MATCHES "/" OR at EQUAL -1)
+          continue()
+        endif()
+      endif()
       get_filename_component(target "${name}" DIRECTORY)
       if(target STREQUAL "" OR target STREQUAL folder)
         continue()
