@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "core/draw/BitmapImage.h"
-#include "core/system/System.h"
+#include "core/model/DeviceHost.h"
 #include "core/model/User.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "panels/framework/BitmapObject.h"
@@ -15,6 +15,7 @@
 #include "panels/framework/SkinCache.h"
 #include "panels/framework/TextControl.h"
 #include "platform/MouseMessages.h"
+#include "platform/Sync.h"
 #include "platform/TextFormat.h"
 #include "resources/ZelPanelLayout.h"
 

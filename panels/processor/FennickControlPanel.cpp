@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-#include "core/system/System.h"
+#include "core/model/DeviceHost.h"
 #include "core/system/SystemFile.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexParamIds.h"
@@ -19,6 +19,7 @@
 #include "resources/FennickPanelLayout.h"
 #include "resources/ProcessorPanelLayout.h"
 #include "panels/processor/NerexPresetUi.h"
+#include "platform/Sync.h"
 
 namespace fl = fennick_layout;
 namespace pl = processor_layout;

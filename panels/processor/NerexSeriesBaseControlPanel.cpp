@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "core/draw/BitmapImage.h"
-#include "core/system/System.h"
+#include "core/model/DeviceHost.h"
 #include "core/model/User.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexSeriesDevice.h"
@@ -24,6 +24,7 @@
 #include "panels/framework/TextControl.h"
 #include "panels/processor/TorvexSeriesDEQControl.h"
 #include "platform/MouseMessages.h"
+#include "platform/Sync.h"
 #include "panels/processor/NerexPresetUi.h"
 #include "platform/TextFormat.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/system/System.h"
+#include "core/model/DeviceHost.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
@@ -19,6 +19,7 @@
 #include "panels/processor/NerexSeriesParametricControl.h"
 #include "panels/framework/TextControl.h"
 #include "panels/processor/TorvexSeriesDEQControl.h"
+#include "platform/Sync.h"
 #include "resources/TorvexPanelLayout.h"
 
 namespace {

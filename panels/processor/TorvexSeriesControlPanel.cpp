@@ -8,7 +8,7 @@
 #include <span>
 
 #include "core/draw/BitmapImage.h"
-#include "core/system/System.h"
+#include "core/model/DeviceHost.h"
 #include "core/model/User.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -29,6 +29,7 @@
 #include "panels/processor/TorvexSeriesDEQControl.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
+#include "platform/Sync.h"
 #include "resources/TorvexPanelLayout.h"
 
 namespace T = torvex_layout;
