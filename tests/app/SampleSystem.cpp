@@ -1,5 +1,6 @@
-// Writes a system file with a unit of every family in two zones and a custom panel holding a
-// widget of every kind, for looking at the application with the simulator:
+// Writes a system file with a unit of every family that the program polls, in two zones, and a
+// custom panel holding a widget of every kind, for looking at the application with the
+// simulator:
 //   orvak-sample-system OUT.ovd
 // Device IDs match "--processor 120:1 --zel-amp 52:2 --zel-break 40:3 --processor 16:4
 // --zel-break 44:5 --zel-amp 56:6 --processor 121:7 --processor 112:8 --processor 17:9

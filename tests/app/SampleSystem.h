@@ -1,6 +1,6 @@
-// The sample system that tests and the sample-system tool write: a unit of every family in two
-// zones and a custom panel holding a widget of every kind, and the simulator options that serve
-// each of its units.
+// The sample system that tests and the sample-system tool write: a unit of every family that
+// the program polls, in two zones, and a custom panel holding a widget of every kind; and the
+// simulator options that serve each of its units.
 #pragma once
 
 class CSystem;

@@ -1,5 +1,5 @@
-// The sample system: a unit of every family in two zones and a custom panel holding a widget
-// of every kind.
+// The sample system: a unit of every family that the program polls, in two zones, and a custom
+// panel holding a widget of every kind.
 #include "tests/app/SampleSystem.h"
 
 #include <cstdint>
