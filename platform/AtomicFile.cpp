@@ -97,6 +97,7 @@ bool CAtomicFileWriter::Open(std::string* error) {
   m_failure.clear();
   m_written = 0;
   if (m_path.empty()) {
+    errno = ELOOP;
     if (error) *error = Reason("The file could not be created", ELOOP);
     return false;
   }
@@ -129,9 +130,10 @@ bool CAtomicFileWriter::Open(std::string* error) {
   // The owner, group and permissions of the file replaced, where the process may set them; the
   // save goes on without. The owner first: a change of owner clears the set-id bits.
   if (replaces) {
-    if ((original.st_uid != ::geteuid() || original.st_gid != ::getegid()) &&
-        ::fchown(m_fd, original.st_uid, original.st_gid) != 0 && ::fchown(m_fd, uid_t(-1), original.st_gid) != 0) {
-      // Neither may be given away: the new file is the writer's.
+    const bool anothers = original.st_uid != ::geteuid() || original.st_gid != ::getegid();
+    if (anothers && ::fchown(m_fd, original.st_uid, original.st_gid) != 0) {
+      // Only root gives a file away; a member of the file's group may still give it the group.
+      [[maybe_unused]] const int group = ::fchown(m_fd, uid_t(-1), original.st_gid);
     }
     [[maybe_unused]] const int kept = ::fchmod(m_fd, original.st_mode & 07777);
   }
