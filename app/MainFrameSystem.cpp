@@ -17,6 +17,7 @@
 #include "core/model/Device.h"
 #include "core/model/Snapshot.h"
 #include "core/model/User.h"
+#include "core/system/SystemFile.h"
 #include "core/system/Zone.h"
 #include "panels/framework/ControlPanelWnd.h"
 #include "ui/ChildFrame.h"
@@ -653,6 +654,10 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
        [](CMainFrame& f, M m) {
          f.m_systemMonitorVisible = m.wParam != 0;
          f.m_system.SetSystemMonitorVisible(f.m_systemMonitorVisible);
+       }},
+      {kImageNotDecoded,
+       [](CMainFrame& f, M m) {
+         f.ShowFileError(kImageLoadErrorText, m.wParam != 0 ? kImageLibraryCaption : kFileErrorCaption);
        }},
       {kSetMessageString, [](CMainFrame& f, M m) { f.OnSetMessageString(std::uint32_t(m.wParam)); }},
   };

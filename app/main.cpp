@@ -5,8 +5,11 @@
 
 #include "app/MainFrame.h"
 #include "app/QuendalApp.h"
+#include "platform/AtomicFile.h"
 
 int main(int argc, char** argv) {
+  // A save past the file-size limit fails and is reported; the session and its edits go on.
+  LetWritesPastTheFileSizeLimitFail();
   QApplication qapp(argc, argv);
   int result = 0;
   {

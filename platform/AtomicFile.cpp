@@ -2,14 +2,18 @@
 #include "platform/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <random>
 
 #include "platform/Archive.h"
@@ -30,17 +34,50 @@ std::string TemporaryNameBeside(const std::string& path) {
   return name;
 }
 
+// The file path names: a symbolic link's target, followed link by link (also a target that does
+// not exist yet), a relative target taken from the folder of the link that holds it. Empty when
+// the links go round or run deeper than the system itself would follow.
+std::string FinalTarget(const std::string& path) {
+  std::string at = path;
+  for (int links = 0; links <= 40; ++links) {
+    struct stat s {};
+    if (::lstat(at.c_str(), &s) != 0 || !S_ISLNK(s.st_mode)) return at;
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(at.c_str(), target, sizeof target);
+    if (n <= 0 || std::size_t(n) >= sizeof target) return at;
+    std::string next(target, std::size_t(n));
+    const std::size_t slash = at.find_last_of('/');
+    if (next[0] != '/' && slash != std::string::npos) next = at.substr(0, slash + 1) + next;
+    at = std::move(next);
+  }
+  return {};
+}
+
+// Why the file may not be written over, or empty when it may. The system's answer first; then
+// the file's own write bits, which a user the system lets write anything (root) still heeds: a
+// file its owner marked read-only stays as it is.
+std::string WhyNotWritable(const std::string& path, const struct stat& file) {
+  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+    return Reason("The file could not be written", errno);
+  const bool own = file.st_uid == ::geteuid();
+  if (own ? (file.st_mode & S_IWUSR) == 0 : (file.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+    return "The file could not be written: the file is read-only";
+  return {};
+}
+
 }  // namespace
+
+void LetWritesPastTheFileSizeLimitFail() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGXFSZ, &ignore, nullptr);
+}
 
 void SetFileSyncForTests(int (*sync)(int fd)) { g_fileSync = sync; }
 
-CAtomicFileWriter::CAtomicFileWriter(const std::string& path) : m_path(path) {
-  // A link keeps pointing where it did: its target is what gets replaced.
-  char resolved[PATH_MAX];
-  struct stat link {};
-  if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && ::realpath(path.c_str(), resolved))
-    m_path = resolved;
-}
+// A link keeps pointing where it did: its target is what gets replaced, or made.
+CAtomicFileWriter::CAtomicFileWriter(const std::string& path) : m_path(FinalTarget(path)) {}
 
 CAtomicFileWriter::~CAtomicFileWriter() { Discard(); }
 
@@ -58,8 +95,27 @@ void CAtomicFileWriter::Discard() {
 bool CAtomicFileWriter::Open(std::string* error) {
   Discard();
   m_failure.clear();
+  m_written = 0;
+  if (m_path.empty()) {
+    errno = ELOOP;
+    if (error) *error = Reason("The file could not be created", ELOOP);
+    return false;
+  }
   struct stat original {};
   const bool replaces = ::stat(m_path.c_str(), &original) == 0;
+  if (replaces) {
+    std::string why = WhyNotWritable(m_path, original);
+    if (!why.empty()) {
+      if (error) *error = std::move(why);
+      return false;
+    }
+  }
+  // Writes that would pass the process's file-size limit fail here, before the system would
+  // stop the process for them.
+  rlimit size {};
+  m_sizeLimit = ::getrlimit(RLIMIT_FSIZE, &size) == 0 && size.rlim_cur != RLIM_INFINITY
+                    ? std::uint64_t(size.rlim_cur)
+                    : std::numeric_limits<std::uint64_t>::max();
   int code = 0;
   for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
     m_temp = TemporaryNameBeside(m_path);
@@ -71,8 +127,14 @@ bool CAtomicFileWriter::Open(std::string* error) {
     if (error) *error = Reason("The file could not be created", code);
     return false;
   }
-  // The permissions of the file replaced, where they can be set; the save goes on without.
+  // The owner, group and permissions of the file replaced, where the process may set them; the
+  // save goes on without. The owner first: a change of owner clears the set-id bits.
   if (replaces) {
+    const bool anothers = original.st_uid != ::geteuid() || original.st_gid != ::getegid();
+    if (anothers && ::fchown(m_fd, original.st_uid, original.st_gid) != 0) {
+      // Only root gives a file away; a member of the file's group may still give it the group.
+      [[maybe_unused]] const int group = ::fchown(m_fd, uid_t(-1), original.st_gid);
+    }
     [[maybe_unused]] const int kept = ::fchmod(m_fd, original.st_mode & 07777);
   }
   return true;
@@ -81,6 +143,8 @@ bool CAtomicFileWriter::Open(std::string* error) {
 bool CAtomicFileWriter::Write(const void* data, std::size_t size, std::string* error) {
   if (m_fd < 0) Fail("The file is not open for writing");
   const auto* bytes = static_cast<const char*>(data);
+  if (m_failure.empty() && size > m_sizeLimit - std::min(m_written, m_sizeLimit))
+    Fail(Reason("The file could not be written", EFBIG));
   while (m_failure.empty() && size > 0) {
     const ssize_t n = ::write(m_fd, bytes, size);
     if (n < 0 && errno == EINTR) continue;
@@ -90,6 +154,7 @@ bool CAtomicFileWriter::Write(const void* data, std::size_t size, std::string* e
     }
     bytes += n;
     size -= std::size_t(n);
+    m_written += std::uint64_t(n);
   }
   if (m_failure.empty()) return true;
   if (error) *error = m_failure;

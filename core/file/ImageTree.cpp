@@ -56,6 +56,8 @@ std::optional<BitmapFormat> ExpectedFormat(std::int32_t format) {
   return std::nullopt;
 }
 
+IImageDecodeNotice* g_decodeNotice = nullptr;
+
 bool IsFileOfFormat(const std::vector<std::uint8_t>& bytes, std::int32_t format) {
   const std::optional<BitmapFormat> found = DetectBitmapFormat(bytes.data(), bytes.size());
   const std::optional<BitmapFormat> expected = ExpectedFormat(format);
@@ -63,6 +65,10 @@ bool IsFileOfFormat(const std::vector<std::uint8_t>& bytes, std::int32_t format)
 }
 
 }  // namespace
+
+void SetImageDecodeNotice(IImageDecodeNotice* notice) { g_decodeNotice = notice; }
+
+IImageDecodeNotice* GetImageDecodeNotice() { return g_decodeNotice; }
 
 void CCCImage::Serialize(CArchive& ar, CImageLoadReport* report) {
   if (ar.IsStoring()) {
@@ -91,6 +97,8 @@ const CImage& CCCImage::GetBitmap() const {
     CImage decoded;
     if (DecodeBitmap(m_stored.data(), m_stored.size(), decoded, nullptr, ExpectedFormat(m_format)))
       m_bitmap = std::move(decoded);
+    else if (g_decodeNotice)
+      g_decodeNotice->OnPictureNotDecoded(*this);
   }
   return m_bitmap;
 }

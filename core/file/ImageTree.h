@@ -24,6 +24,19 @@ inline constexpr const char* kImageLibraryCaption = "Image Library";
 inline constexpr const char* kChangeLibraryFailedText = "Could not change Image Library file";
 inline constexpr const char* kImageLibraryFilter = "Orvak Image Library Files (*.ovl)";
 
+class CCCImage;
+
+// Told of a picture whose bytes passed the load check but did not decode when it was first used
+// (UI thread). The system that shows the user its files installs one.
+class IImageDecodeNotice {
+ public:
+  virtual ~IImageDecodeNotice() = default;
+  virtual void OnPictureNotDecoded(const CCCImage& image) = 0;
+};
+// The one notice of the process (null: nobody is told). Not owned.
+void SetImageDecodeNotice(IImageDecodeNotice* notice);
+IImageDecodeNotice* GetImageDecodeNotice();
+
 class CCCImageBase {
  public:
   CCCImageBase() : m_id(MakeUuid()) {}
@@ -69,7 +82,7 @@ class CCCImage : public CCCImageBase {
   bool LoadFromFile(const std::string& path, std::int32_t format);
 
   // The picture, decoded from the stored bytes when first asked for; null (and no size) when
-  // they did not decode.
+  // they did not decode, which the image decode notice hears of once.
   bool HasBitmap() const { return !GetBitmap().IsNull(); }
   const CImage& GetBitmap() const;
   // A changed picture: it is encoded afresh when next stored.

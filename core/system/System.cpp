@@ -9,6 +9,7 @@
 #include "core/model/Device.h"
 #include "core/model/Link.h"
 #include "core/support/LogFile.h"
+#include "core/support/SystemMessages.h"
 #include "core/comms/SerialComms.h"
 #include "core/model/Snapshot.h"
 #include "core/model/UiServices.h"
@@ -55,6 +56,7 @@ CSystem::CSystem()
 }
 
 CSystem::~CSystem() {
+  if (GetImageDecodeNotice() == this) SetImageDecodeNotice(nullptr);
   m_comms.StopCommsThread();
   if (m_comms.IsPortOpen()) m_comms.GetTransport().Close();
   DestroyContents();
@@ -111,6 +113,23 @@ bool CSystem::Start(IUiServices* ui) {
 void CSystem::SetUiServices(IUiServices* ui) {
   m_ui = ui;
   m_log->SetOutputSink(ui);
+  if (ui) SetImageDecodeNotice(this);
+  else if (GetImageDecodeNotice() == this) SetImageDecodeNotice(nullptr);
+}
+
+namespace {
+bool HoldsImage(const CCCImageDirectory& folder, const CCCImage& image) {
+  for (const CCCImageBase* child : folder.GetChildren()) {
+    if (child == &image) return true;
+    if (child->IsDirectory() && HoldsImage(static_cast<const CCCImageDirectory&>(*child), image)) return true;
+  }
+  return false;
+}
+}  // namespace
+
+void CSystem::OnPictureNotDecoded(const CCCImage& image) {
+  // The picture is often being drawn: the frame shows the notice after the paint, not inside it.
+  if (m_ui) m_ui->PostMessage(FrameMsg::kImageNotDecoded, HoldsImage(m_libraryImages, image) ? 1 : 0);
 }
 
 void CSystem::PostToFrame(std::uint32_t message) {

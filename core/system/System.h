@@ -47,7 +47,8 @@ class IUiServices;
 class CSystem final : public IDeviceHost,
                       public ICustomPanelHost,
                       public IImageStore,
-                      public IZonedDevices {
+                      public IZonedDevices,
+                      private IImageDecodeNotice {
  public:
   CSystem();
   // Stops the worker when it still runs, then deletes everything the system owns.
@@ -65,7 +66,9 @@ class CSystem final : public IDeviceHost,
   bool Start(IUiServices* ui);
   // What the model asks of the user interface: posts to the main frame, message boxes,
   // confirmations and file errors. Null posts nothing, shows nothing and refuses every
-  // confirmation. Not owned.
+  // confirmation. Not owned. A system given services is the process's image decode notice
+  // (until another is, or it goes): a picture of its trees that fails to decode when first
+  // drawn is posted to the frame (FrameMsg::kImageNotDecoded).
   void SetUiServices(IUiServices* ui);
   IUiServices* GetUiServices() const override { return m_ui; }
   // Empties everything the file holds (the library images and the settings stay), then
@@ -403,6 +406,8 @@ class CSystem final : public IDeviceHost,
   bool m_globalMute = false;
   IUiServices* m_ui = nullptr;
   std::atomic<bool> m_systemMonitorVisible{false};
+
+  void OnPictureNotDecoded(const CCCImage& image) override;
 
   // The worker's view of the system, and the worker.
   class CommsDocument;

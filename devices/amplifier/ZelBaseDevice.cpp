@@ -330,10 +330,8 @@ void CZelBaseDevice::ReplyChannelName(const CControlMessage& record) {
   const std::uint32_t channel = record.argument;
   if (channel >= std::uint32_t(m_family.maxChannels)) return RefuseReply(record, "no such channel");
   const std::uint8_t* text = record.frame + kZelPayloadOffset;
-  // A box's bytes are character codes 0 to 255; the model keeps names as UTF-8.
-  m_channelNames[channel] = ZelTrimmedText(
-      m_family.latin1ChannelNames ? Latin1ToUtf8(text, kZelChannelNameBytes) : ReplyText(text, kZelChannelNameBytes),
-      false);
+  // A unit's bytes are character codes 0 to 255; the model keeps names as UTF-8.
+  m_channelNames[channel] = ZelTrimmedText(Latin1ToUtf8(text, kZelChannelNameBytes), false);
   m_haveRead |= m_family.readChannel0 << channel;
   if (int(channel) == GetChannelCount() - 1) {
     Notify(FrameMsg::kStatusEvent, m_family.hintNames);

@@ -155,8 +155,7 @@ struct ZelFamily {
   int paramIdentify;
   std::uint32_t cmdName;
   std::uint32_t cmdChannelName;
-  bool trimNameLeading;     // the name reply loses its leading white space too
-  bool latin1ChannelNames;  // channel names come as one character code a byte
+  bool trimNameLeading;  // the name reply loses its leading white space too
   // haveRead bits of the name, the first channel name and the identity; warning bits of the
   // incomplete read-out and of a firmware other than the table's; the hint of new names.
   std::uint32_t readName;

@@ -55,7 +55,7 @@ const ZelFamily kBreakFamily{
     GetZelBreakChannelCount, kBreakMaxChannels, "CZelBreakControlPanel", CSize{887, 124}, "ZelBreakSettings",
     kLastLinkableId, kBreakParamOnline, kBreakParamOffline, kBreakParamWarnings, kMergeFirst, kMergeLast,
     kBreakParamBoxName, kBreakParamChannelName, kBreakParamIdentify, kBreakCmdBoxName,
-    kBreakCmdChannelName, /*trimNameLeading=*/false, /*latin1ChannelNames=*/true, kBreakReadName,
+    kBreakCmdChannelName, /*trimNameLeading=*/false, kBreakReadName,
     kBreakReadChannel0, kBreakReadIdentity, kBreakWarnNotInitialised, kBreakWarnFirmware, kBreakHintNames,
     kBreakPropId, "Device Name", &g_instances, AcquireZelBreakSkins, ReleaseZelBreakSkins};
 }  // namespace

@@ -113,7 +113,7 @@ const ZelFamily kSeriesFamily{
     GetZelSeriesChannelCount, kZelMaxChannels, "CZelSeriesControlPanel", CSize{887, 189}, "ZelSeriesSettings",
     kLastLinkableId, kZelParamOnline, kZelParamOffline, kZelParamWarnings, kMergeFirst, kMergeLast,
     kZelParamAmpName, kZelParamChannelName, kZelParamIdentify, kZelCmdAmpName,
-    kZelCmdChannelName, /*trimNameLeading=*/true, /*latin1ChannelNames=*/false, kZelReadName, kZelReadChannel0,
+    kZelCmdChannelName, /*trimNameLeading=*/true, kZelReadName, kZelReadChannel0,
     kZelReadIdentity, kZelWarnNotInitialised, kZelWarnFirmware, kZelHintNames, kZelPropId, "Amp Name",
     &g_instances, AcquireZelSeriesSkins, ReleaseZelSeriesSkins};
 }  // namespace

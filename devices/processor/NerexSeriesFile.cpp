@@ -888,7 +888,7 @@ bool SaveNerexPresetFile(const std::string& path, const CNerexSeriesMemory& memo
   return WriteFileAtomically(path, ar.Data(), error);
 }
 
-bool LoadNerexPresetFile(const std::string& path, CNerexSeriesMemory& memory, std::string* error) {
+bool LoadNerexPresetFile(const std::string& path, int model, CNerexSeriesMemory& memory, std::string* error) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(path, bytes, error)) return false;
   CNerexSeriesMemory loaded;
@@ -900,7 +900,7 @@ bool LoadNerexPresetFile(const std::string& path, CNerexSeriesMemory& memory, st
     return false;
   }
   // A preset goes to the unit as it is: one value outside its range refuses the whole file.
-  const NerexRangeReport report = CheckMemoryValues(loaded, false);
+  const NerexRangeReport report = CheckMemoryValues(loaded, model, false);
   if (report.count > 0) {
     if (error)
       *error = "The preset file holds " + std::to_string(report.count) +
@@ -922,7 +922,7 @@ namespace {
 void LimitStoredValues(CNerexSeriesDevice& d) {
   NerexRangeReport total;
   auto check = [&](CNerexSeriesMemory& memory) {
-    NerexRangeReport report = CheckMemoryValues(memory, true);
+    NerexRangeReport report = CheckMemoryValues(memory, d.GetModel(), true);
     if (report.count > 0 && total.count == 0) total.first = std::move(report.first);
     total.count += report.count;
   };
@@ -1009,7 +1009,7 @@ bool CNerexSeriesDevice::SavePresetFile(const std::string& path, std::string* er
 
 bool CNerexSeriesDevice::LoadPresetFile(const std::string& path, std::string* error) {
   CNerexSeriesMemory loaded;
-  if (!LoadNerexPresetFile(path, loaded, error)) return false;
+  if (!LoadNerexPresetFile(path, GetModel(), loaded, error)) return false;
   {
     CSingleLock lock(SettingsLock());
     GetCurrentSettings().CopyFrom(loaded);

@@ -73,10 +73,11 @@ bool SerializeNerexDeviceStream(CDataStream& ds, NerexDeviceRecordFields& fields
 
 // The Fennick preset file: an archive holding one memory record (version 5). Saving goes
 // through a temporary file renamed into place. Loading reads into a fresh image first and
-// changes memory only when the whole record was read (values only: memory's parameter ids stay).
-// Both return false with a reason when the file cannot be written or read.
+// changes memory only when the whole record was read and every value lies within what a stored
+// image of the model may hold (values only: memory's parameter ids stay). Both return false
+// with a reason when the file cannot be written or read.
 bool SaveNerexPresetFile(const std::string& path, const CNerexSeriesMemory& memory, std::string* error);
-bool LoadNerexPresetFile(const std::string& path, CNerexSeriesMemory& memory, std::string* error);
+bool LoadNerexPresetFile(const std::string& path, int model, CNerexSeriesMemory& memory, std::string* error);
 
 // The file dialog's filter and default extension of preset files.
 // The preset file's filters: saving, and opening (which offers the preset files only).

@@ -123,11 +123,11 @@ void CheckBand(Check& check, NerexEqBand& band, const BandRanges& ranges) {
 }
 
 template <class Check>
-void CheckInputs(Check& check, NerexInputSection& in, const BandRanges& bands) {
+void CheckInputs(Check& check, NerexInputSection& in, NerexCodeRange gains, const BandRanges& bands) {
   for (int i = 0; i < kNerexMaxInputs; ++i) {
     const auto u = std::size_t(i);
     check.At("input", i + 1);
-    check.Field(in.gains[u], kStoredInputGainCodes, "gain", EUnit::TenthsDb);
+    check.Field(in.gains[u], gains, "gain", EUnit::TenthsDb);
     check.Field(in.delays[u], kDelayCodes, "delay", EUnit::DelayMs);
     for (int o = 0; o < kNerexMaxOutputs; ++o)
       check.Field(in.matrixGains[std::size_t(o)][u], kMatrixGainCodes, "matrix gain", EUnit::TenthsDb);
@@ -224,11 +224,16 @@ float BoundedForCode(float value) {
 
 namespace {
 
+// The input gains a stored image of the model may hold: the model's own limit, and +15 dB at most.
+NerexCodeRange StoredInputGainCodes(int model) {
+  return {kStoredInputGainCodes.low, std::min(kStoredInputGainCodes.high, GetInputGainHighCode(model))};
+}
+
 // The field list of the check, walked by CRangeCheck and by CBoundsBuilder.
 template <class Check>
-void CheckImage(Check& check, CNerexSeriesMemory& memory) {
+void CheckImage(Check& check, CNerexSeriesMemory& memory, NerexCodeRange inputGains) {
   const BandRanges& bands = GetBandRanges();
-  CheckInputs(check, memory.inputs, bands);
+  CheckInputs(check, memory.inputs, inputGains, bands);
   CheckOutputs(check, memory.outputs, bands);
   CheckGeq(check, memory.geq);
   CheckDeq(check, memory, bands);
@@ -337,48 +342,59 @@ class CBoundsBuilder {
   const unsigned char* m_base;
 };
 
-const CBoundsBuilder& GetImageBounds() {
-  static const CBoundsBuilder bounds = [] {
-    CNerexSeriesMemory image;
-    CBoundsBuilder builder(image);
-    CheckImage(builder, image);
-    return builder;
-  }();
-  return bounds;
+CBoundsBuilder BuildImageBounds(NerexCodeRange inputGains) {
+  CNerexSeriesMemory image;
+  CBoundsBuilder builder(image);
+  CheckImage(builder, image, inputGains);
+  return builder;
 }
 
-inline bool AnyValueOutsideOf(const CNerexSeriesMemory& memory) {
-  const CBoundsBuilder& bounds = GetImageBounds();
+// The bounds of a model's images, built once for each of the two input gain limits models have.
+const CBoundsBuilder& GetImageBounds(int model) {
+  static const NerexCodeRange sixDbGains = StoredInputGainCodes(kModelNerex48);
+  static const CBoundsBuilder sixDb = BuildImageBounds(sixDbGains);
+  static const CBoundsBuilder fifteenDb = BuildImageBounds(kStoredInputGainCodes);
+  const int high = StoredInputGainCodes(model).high;
+  assert(high == sixDbGains.high || high == kStoredInputGainCodes.high);
+  return high == sixDbGains.high ? sixDb : fifteenDb;
+}
+
+inline bool AnyValueOutsideOf(const CNerexSeriesMemory& memory, const CBoundsBuilder& bounds) {
   const auto* image = reinterpret_cast<const unsigned char*>(&memory);
   return AnyLaneOutside(image, bounds.bytes) || AnyLaneOutside(image, bounds.halves) ||
          AnyLaneOutside(image, bounds.words);
 }
 
-[[gnu::flatten]] bool AnyValueOutsidePlain(const CNerexSeriesMemory& memory) { return AnyValueOutsideOf(memory); }
+[[gnu::flatten]] bool AnyValueOutsidePlain(const CNerexSeriesMemory& memory, const CBoundsBuilder& bounds) {
+  return AnyValueOutsideOf(memory, bounds);
+}
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // The same test built for 32-byte vectors. It is chosen on the first call rather than by the
 // loader's resolver, which runs before a sanitizer's runtime is ready.
-[[gnu::target("avx2"), gnu::flatten]] bool AnyValueOutsideAvx2(const CNerexSeriesMemory& memory) {
-  return AnyValueOutsideOf(memory);
+[[gnu::target("avx2"), gnu::flatten]] bool AnyValueOutsideAvx2(const CNerexSeriesMemory& memory,
+                                                                 const CBoundsBuilder& bounds) {
+  return AnyValueOutsideOf(memory, bounds);
 }
 
-bool AnyValueOutside(const CNerexSeriesMemory& memory) {
+bool AnyValueOutside(const CNerexSeriesMemory& memory, const CBoundsBuilder& bounds) {
   static const auto test = [] {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") ? &AnyValueOutsideAvx2 : &AnyValueOutsidePlain;
   }();
-  return test(memory);
+  return test(memory, bounds);
 }
 #else
-bool AnyValueOutside(const CNerexSeriesMemory& memory) { return AnyValueOutsidePlain(memory); }
+bool AnyValueOutside(const CNerexSeriesMemory& memory, const CBoundsBuilder& bounds) {
+  return AnyValueOutsidePlain(memory, bounds);
+}
 #endif
 
 }  // namespace
 
-NerexRangeReport CheckMemoryValues(CNerexSeriesMemory& memory, bool clamp) {
-  if (!AnyValueOutside(memory)) return {};
+NerexRangeReport CheckMemoryValues(CNerexSeriesMemory& memory, int model, bool clamp) {
+  if (!AnyValueOutside(memory, GetImageBounds(model))) return {};
   CRangeCheck check(clamp);
-  CheckImage(check, memory);
+  CheckImage(check, memory, StoredInputGainCodes(model));
   return check.Take();
 }

@@ -57,9 +57,10 @@ struct NerexRangeReport {
   std::string first;
 };
 
-// Checks every value of the image against the range a stored image may hold: the change
-// path's ranges, widened where a new image's defaults lie outside them (the compressor release
-// of a new image is 51) and, for the parametric bands, the widest range of any filter type.
+// Checks every value of the image against the range a stored image of the model may hold: the
+// change path's ranges (the input gains to the model's own limit), widened where a new image's
+// defaults lie outside them (the compressor release of a new image is 51) and, for the
+// parametric bands, the widest range of any filter type.
 // Names, masks, flags words and lock bytes take any value. With clamp each value outside is
 // moved to the nearer end of its range; without, the image is left as it is.
-NerexRangeReport CheckMemoryValues(CNerexSeriesMemory& memory, bool clamp);
+NerexRangeReport CheckMemoryValues(CNerexSeriesMemory& memory, int model, bool clamp);

@@ -304,3 +304,51 @@ TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOne
   EXPECT_EQ(system.GetFilePath(), path);
   EXPECT_FALSE(system.IsModified());
 }
+
+// A background picture whose header is sound and whose pixels are damaged opens without a word;
+// the panel's first paint finds the damage, and the user is told once, after the paint.
+TEST_F(FileCommandsTest, PictureWhosePixelsDoNotDecode_IsToldOnceWhenItsPanelIsDrawn) {
+  RegisterCustomControls();
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  auto* picture = new CCCImage;
+  picture->m_format = kImageFormatPng;
+  CImage pixels(24, 24);
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 24; ++x) pixels.SetPixel(x, y, CColour::FromRgb(std::uint8_t(x * 10), std::uint8_t(y * 9), 77));
+  picture->SetBitmap(std::move(pixels));
+  system.GetFileImages().AddChild(picture);
+  CCPData* panel = system.AddCustomPanel();
+  panel->m_pBackgroundImage = picture;
+  panel->m_panelWasOpen = true;
+  const std::string path = PathOf("pixels.ovd");
+  ASSERT_TRUE(system.SaveFile(path));
+  f.RunCommand(Cmd::kFileNew);
+  QByteArray bytes;
+  {
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    bytes = file.readAll();
+  }
+  const qsizetype idat = bytes.indexOf("IDAT");
+  ASSERT_GT(idat, 0);
+  for (qsizetype i = idat + 4; i < idat + 12; ++i) bytes[i] = char(bytes[i] ^ 0x5A);
+  {
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  }
+
+  ASSERT_TRUE(f.OpenFilePath(path));
+  EXPECT_TRUE(prompts.messages.empty());
+  ASSERT_EQ(system.GetCustomPanels().size(), 1u);
+  auto* view = dynamic_cast<QWidget*>(system.GetCustomPanels()[0]->m_pView);
+  ASSERT_NE(view, nullptr);
+  view->grab();
+  view->grab();
+  ASSERT_TRUE(WaitFor([&] { return !prompts.messages.empty(); }, 2000));
+  ProcessEvents();
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].text, kImageLoadErrorText);
+  EXPECT_EQ(prompts.messages[0].caption, "File Error");
+}

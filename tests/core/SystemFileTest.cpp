@@ -662,6 +662,27 @@ TEST_F(SystemFileTest, Save_ReadOnlyFolder_FailsAndLeavesOriginalIntact) {
   EXPECT_EQ(Entries(m_dir), QStringList{"show.ovd"});
 }
 
+// A file marked read-only is never saved over, whatever the user may: the save says why and
+// the document keeps its edits.
+TEST_F(SystemFileTest, Save_OverAReadOnlyFile_IsRefusedWithTheReason) {
+  const std::string path = PathOf("show.ovd");
+  CSystem s;
+  ASSERT_TRUE(s.SaveFile(path));
+  const Bytes original = ReadAll(path);
+  ASSERT_TRUE(QFile::setPermissions(QString::fromStdString(path), QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                                                    QFileDevice::ReadOther));
+  CRecordingErrors errors;
+  s.SetUiServices(&errors);
+  AddDevice(s, CFileTestDevice::kPlainType, 44);
+  s.SetModified(true);
+  EXPECT_FALSE(s.SaveFile(path));
+  EXPECT_EQ(errors.texts, std::vector<std::string>{std::string(kFileSaveFailedText) + "\n" + path +
+                                                   "\nThe file could not be written: the file is read-only"});
+  EXPECT_TRUE(s.IsModified());
+  EXPECT_EQ(ReadAll(path), original);
+  EXPECT_EQ(Entries(m_dir), QStringList{"show.ovd"});
+}
+
 TEST_F(SystemFileTest, Save_WriteErrorMidway_FailsAndLeavesOriginalIntact) {
   const std::string path = PathOf("show.ovd");
   CSystem s;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <filesystem>
 
 #include "core/file/ImageTree.h"
 #include "core/system/System.h"
@@ -80,6 +81,21 @@ TEST_F(ImageLibraryTest, FirstStart_CreatesAnEmpty28ByteLibraryAtTheDefaultPath)
   PutU32(expected, 0);
   EXPECT_EQ(ReadAll(path), expected);
   EXPECT_EQ(expected.size(), 28u);
+}
+
+// A setting that names a link to a library not made yet (a shared folder's) gets the new
+// library at the link's target; the link stays.
+TEST_F(ImageLibraryTest, FirstStart_ThroughADanglingLinkMakesTheLibraryAtItsTarget) {
+  const std::string link = PathOf("ImageLib.ovl");
+  const std::string target = PathOf("shared.ovl");
+  std::filesystem::create_symlink(target, link);
+  m_system.SetImageLibraryFilename(link);
+  m_system.LoadImageLibrary();
+  EXPECT_TRUE(m_messages.empty());
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadAll(target).size(), 28u);
+  EXPECT_TRUE(m_system.SaveImageLibrary());
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
 }
 
 TEST_F(ImageLibraryTest, SavedLibrary_LoadsElsewhereWithTreeNamesAndIds) {

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
 #include "core/file/ImageTree.h"
+#include "core/support/SystemMessages.h"
 #include "core/system/System.h"
 #include "custom/CustomControls.h"
 #include "platform/Archive.h"
@@ -199,6 +201,73 @@ INSTANTIATE_TEST_SUITE_P(DamagedAndMisfiled, ForeignPictureTest,
                                            ForeignPicture{"xpm-heap-overread.xpm", kImageFormatPng},
                                            ForeignPicture{"xpm-leak.xpm", kImageFormatJpeg},
                                            ForeignPicture{"jpeg", kImageFormatPng}));
+
+// A PNG whose header is sound and whose pixel data is damaged: the load's check passes it, the
+// decode fails.
+Bytes PngWithDamagedPixels() {
+  Bytes png;
+  EXPECT_TRUE(EncodeBitmap(MakePhoto(16, 16, 3), BitmapFormat::Png, png));
+  const std::string idat = "IDAT";
+  const auto at = std::search(png.begin(), png.end(), idat.begin(), idat.end());
+  EXPECT_NE(at, png.end());
+  for (auto p = at + 4; p < at + 12; ++p) *p ^= 0x5A;
+  EXPECT_TRUE(CheckBitmap(png.data(), png.size(), BitmapFormat::Png, nullptr));
+  return png;
+}
+
+// Such a picture loads without a word, as its pixels are decoded when first used; when that
+// decode fails the frame is told once (after the paint that asked for it), with the tree the
+// picture is in, and the picture's bytes are kept as they were read.
+class DamagedPixelsTest : public PictureRecordsTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DamagedPixelsTest, FailedDecodeOnFirstUseIsToldOnce) {
+  const bool library = GetParam();
+  const Bytes png = PngWithDamagedPixels();
+  CSystem s;
+  CRecordingUi ui;
+  CUuid id;
+  if (library) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("lib.ovl").toStdString();
+    CSystem other;
+    other.SetImageLibraryFilename(path);
+    auto* image = new CCCImage;
+    image->m_format = kImageFormatPng;
+    other.GetLibraryImages().AddChild(new CCCImageDirectory("Logos"));
+    static_cast<CCCImageDirectory*>(other.GetLibraryImages().GetChildren()[0])->AddChild(image);
+    id = image->GetId();
+    ASSERT_TRUE(other.SaveImageLibrary());
+    Bytes file;
+    ASSERT_TRUE(ReadWholeFile(path, file, nullptr));
+    // The image's record ends the file with its length word (0).
+    PutU32At(file, file.size() - 4, std::uint32_t(png.size()));
+    file.insert(file.end(), png.begin(), png.end());
+    ASSERT_TRUE(WriteFileAtomically(path, file, nullptr));
+    s.SetUiServices(&ui);
+    ASSERT_TRUE(s.ChangeImageLibraryFile(path));
+  } else {
+    ASSERT_TRUE(Read(s, FileWithImageRecord(kImageFormatPng, png, &id), ui));
+  }
+  EXPECT_TRUE(ui.FileErrors().empty());
+  EXPECT_TRUE(ui.MessageBoxes().empty());
+  CCCImage* image = (library ? s.GetLibraryImages() : s.GetFileImages()).FindImage(id);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(ui.Count(FrameMsg::kImageNotDecoded), 0u);
+  EXPECT_FALSE(image->HasBitmap());
+  EXPECT_FALSE(image->HasBitmap());
+  EXPECT_EQ(image->GetPixelWidth(), 0);
+  const std::vector<CPostedMessage> posted = ui.Messages();
+  ASSERT_EQ(ui.Count(FrameMsg::kImageNotDecoded), 1u);
+  const auto notice = std::find_if(posted.begin(), posted.end(),
+                                   [](const CPostedMessage& m) { return m.message == FrameMsg::kImageNotDecoded; });
+  EXPECT_EQ(notice->wParam, library ? 1u : 0u);
+  EXPECT_EQ(image->GetStoredBytes(), png);
+}
+
+INSTANTIATE_TEST_SUITE_P(Trees, DamagedPixelsTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Library" : "File");
+                         });
 
 TEST_F(PictureRecordsTest, RecordOfNoKnownFormat_DecodesAnyOfTheThree) {
   Bytes jpeg;

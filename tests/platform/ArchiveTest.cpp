@@ -6,7 +6,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <csignal>
+#include <cstring>
 #include <fstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/AtomicFile.h"
@@ -351,6 +355,127 @@ TEST(AtomicWrite, KeepsThePermissionsOfTheFileReplacedAndReplacesALinksTarget) {
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path().toStdString()), fs::directory_iterator()), 2);
+}
+
+// A file whose write permission is off is refused with the reason and kept as it was, by its
+// mode alone: the system lets root write it, and the tests may run as root. Another user's
+// file without any write bit is refused likewise.
+TEST(AtomicWrite, ReadOnlyFileIsRefusedWithTheReasonAndKept) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/a.ovd";
+  for (const bool anothers : {false, true}) {
+    SCOPED_TRACE(anothers);
+    if (anothers && geteuid() != 0) continue;  // only root may give the file away
+    ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9}, nullptr));
+    if (anothers) {
+      ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomically(path, Bytes{1, 2, 3}, &error));
+    EXPECT_EQ(error, "The file could not be written: the file is read-only");
+    ExpectOnlyFileHolds(dir, path, Bytes{9, 9});
+    struct stat kept {};
+    ASSERT_EQ(::stat(path.c_str(), &kept), 0);
+    EXPECT_EQ(kept.st_mode & 07777, 0444u);
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+  }
+}
+
+TEST(AtomicWrite, KeepsTheOwnerAndGroupOfTheFileReplaced) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/a.ovd";
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9}, nullptr));
+  ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 02640), 0);  // set-group-id: a change of owner would clear it
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{1, 2}, &error)) << error;
+  struct stat saved {};
+  ASSERT_EQ(::stat(path.c_str(), &saved), 0);
+  EXPECT_EQ(saved.st_uid, 65534u);
+  EXPECT_EQ(saved.st_gid, 65534u);
+  EXPECT_EQ(saved.st_mode & 07777, 02640u);
+  ExpectOnlyFileHolds(dir, path, Bytes{1, 2});
+}
+
+// Links made in the folder before the save of "link.ovd": (name, target; "@" stands for the
+// folder). The save makes "target.ovd" through them and keeps every link, or is refused when
+// the links go round.
+struct LinkCase {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> links;
+  bool made;
+  friend void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class DanglingLinkTest : public ::testing::TestWithParam<LinkCase> {};
+
+TEST_P(DanglingLinkTest, SaveMakesTheTargetAndKeepsTheLinks) {
+  namespace fs = std::filesystem;
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  for (const auto& [name, target] : GetParam().links) {
+    std::string to = target;
+    if (to[0] == '@') to = folder + to.substr(1);
+    fs::create_symlink(to, folder + "/" + name);
+  }
+  std::string error;
+  EXPECT_EQ(WriteFileAtomically(folder + "/link.ovd", Bytes{2, 3}, &error), GetParam().made) << error;
+  for (const auto& link : GetParam().links) EXPECT_TRUE(fs::is_symlink(folder + "/" + link.first)) << link.first;
+  const std::size_t files = GetParam().links.size() + (GetParam().made ? 1 : 0);
+  EXPECT_EQ(std::size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator())), files);
+  if (!GetParam().made) {
+    EXPECT_FALSE(error.empty());
+    return;
+  }
+  Bytes back;
+  ASSERT_TRUE(ReadWholeFile(folder + "/target.ovd", back, nullptr));
+  EXPECT_EQ(back, (Bytes{2, 3}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, DanglingLinkTest,
+    ::testing::Values(LinkCase{"Absolute", {{"link.ovd", "@/target.ovd"}}, true},
+                      LinkCase{"Relative", {{"link.ovd", "target.ovd"}}, true},
+                      LinkCase{"Chain", {{"link.ovd", "middle.ovd"}, {"middle.ovd", "@/./target.ovd"}}, true},
+                      LinkCase{"Round", {{"link.ovd", "middle.ovd"}, {"middle.ovd", "link.ovd"}}, false}),
+    [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
+
+// A write past the process's file-size limit fails with the reason, keeps the original and
+// leaves no temporary file, and the process goes on: also where SIGXFSZ would end it.
+TEST(AtomicWrite, WritePastTheFileSizeLimitFailsAndKeepsTheOriginal) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/a.ovd";
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9}, nullptr));
+  struct sigaction before {};
+  ASSERT_EQ(::sigaction(SIGXFSZ, nullptr, &before), 0);
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const Bytes piece(3000, 7);
+  for (const bool ignored : {true, false}) {
+    SCOPED_TRACE(ignored);
+    if (ignored) {
+      LetWritesPastTheFileSizeLimitFail();
+    } else {
+      std::signal(SIGXFSZ, SIG_DFL);
+    }
+    rlimit small = limit;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    CAtomicFileWriter file(path);
+    std::string error;
+    const bool opened = file.Open(&error);
+    const bool first = opened && file.Write(piece.data(), piece.size(), &error);
+    const bool second = first && file.Write(piece.data(), piece.size(), &error);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_TRUE(first) << error;
+    EXPECT_FALSE(second);
+    EXPECT_EQ(error, std::string("The file could not be written: ") + std::strerror(EFBIG));
+    EXPECT_FALSE(file.Commit(nullptr));
+    ExpectOnlyFileHolds(dir, path, Bytes{9, 9});
+  }
+  ::sigaction(SIGXFSZ, &before, nullptr);
 }
 
 TEST(AtomicWrite, WriterThatFailsOrIsDroppedLeavesTheOriginalAndNoTemporary) {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/AppPaths.h"
+#include "platform/AtomicFile.h"
 #include "platform/SettingsStore.h"
 
 namespace {
@@ -39,6 +40,7 @@ class CFreshFolders : public ::testing::EmptyTestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
+  LetWritesPastTheFileSizeLimitFail();  // as the application does at start-up
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("ORVAK_TEST_DATA", ORVAK_TEST_DATA_DIR, 0);
   QApplication app(argc, argv);

@@ -233,6 +233,12 @@ TEST_F(ZelProtocolTest, NameChannelNameCountersAndReferenceReplies) {
   Deliver(*d, 0x43, ZelReply(*d, 0x43, 27, channel), 1);
   EXPECT_EQ(Hints(kZelHintNames), 2u);
   EXPECT_EQ(d->GetHaveRead() & 0x06u, 0x06u);
+  // Each byte is one character code 0 to 255, as a breakout box's: 0xE9 is é, 0xB0 the degree
+  // sign, kept as UTF-8.
+  channel = Bytes(16, ' ');
+  for (std::size_t i = 0; i < 5; ++i) channel[i] = Bytes{'C', 0xE9, 'l', 'l', 0xB0}[i];
+  Deliver(*d, 0x43, ZelReply(*d, 0x43, 27, channel), 1);
+  EXPECT_EQ(d->GetChannelName(1), "C\xC3\xA9ll\xC2\xB0");
 
   Deliver(*d, 0x41, ZelReply(*d, 0x41, 24, {0x00, 0x01, 0x02, 0x03, 0x00, 0x00, 0x01, 0x00, 0x12, 0x34, 0x56}, true));
   EXPECT_EQ(d->GetUpTimeCounter1(), 0x00010203u);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <sstream>
 
 #include "core/file/DataStream.h"
@@ -582,7 +583,7 @@ TEST(PresetFile, SaveThenLoadGivesBackTheImageAndKeepsTheTargetsIds) {
   InitMemoryDefaults(target);
   for (std::size_t k = 0; k < target.inputs.peqBands.size(); ++k)  // ids that the load must keep
     target.inputs.peqIds.Set(k, {9999, 0, 0, 0});
-  ASSERT_TRUE(LoadNerexPresetFile(path, target, &error)) << error;
+  ASSERT_TRUE(LoadNerexPresetFile(path, kModelFennick, target, &error)) << error;
   ExpectSameInputs(target.inputs, source.inputs);
   EXPECT_EQ(target.outputs.gains, source.outputs.gains);
   EXPECT_EQ(target.deqBands[4].release, source.deqBands[4].release);
@@ -597,10 +598,10 @@ TEST(PresetFile, DamagedOrMissingFileIsRefusedAndChangesNothing) {
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(path, bytes, &error));
   CNerexSeriesMemory target;
-  EXPECT_FALSE(LoadNerexPresetFile(path, target, &error));
+  EXPECT_FALSE(LoadNerexPresetFile(path, kModelFennick, target, &error));
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(target, CNerexSeriesMemory());
-  EXPECT_FALSE(LoadNerexPresetFile(dir.filePath("missing.fnp").toStdString(), target, &error));
+  EXPECT_FALSE(LoadNerexPresetFile(dir.filePath("missing.fnp").toStdString(), kModelFennick, target, &error));
 }
 
 // --- Parameter ids of an image's own ---
@@ -681,13 +682,14 @@ INSTANTIATE_TEST_SUITE_P(Ways, OwnIdsTest, ::testing::ValuesIn(kIdCarriers),
 
 // --- Range check of a stored image ---
 
-// One value of each width, signedness and place put outside its range: the check finds it,
-// names it and moves it to the nearer end; the same value at its bound passes.
+// One value of each width, signedness and place put outside its range (for the model's images):
+// the check finds it, names it and moves it to the nearer end; the same value at its bound passes.
 struct OutsideCase {
   const char* name;
   long long outside, bound, clamped;
   const char* reported;
   std::int64_t (*field)(CNerexSeriesMemory& m, const long long* set);
+  int model = kModelFennick;
   friend void PrintTo(const OutsideCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -700,6 +702,8 @@ std::int64_t Access(T& field, const long long* set) {
 const OutsideCase kOutsideCases[] = {
     {"InputGain", 32767, 150, 150, "input 1 gain 3276.7 dB",
      [](CNerexSeriesMemory& m, const long long* v) { return Access(m.inputs.gains[0], v); }},
+    {"InputGainOfASixDbModel", 120, 60, 60, "input 3 gain 12.0 dB, outside -40.0 to 6.0 dB",
+     [](CNerexSeriesMemory& m, const long long* v) { return Access(m.inputs.gains[2], v); }, kModelNerex48},
     {"InputDelay", 7987201, 7987200, 7987200, "input 4 delay",
      [](CNerexSeriesMemory& m, const long long* v) { return Access(m.inputs.delays[3], v); }},
     {"OutputTrim", -121, -120, -120, "output 8 trim -12.1 dB",
@@ -727,20 +731,21 @@ class OutsideRangeTest : public ::testing::TestWithParam<OutsideCase> {};
 TEST_P(OutsideRangeTest, ValueOutsideIsFoundNamedAndMovedAndItsBoundPasses) {
   const OutsideCase& c = GetParam();
   CNerexSeriesMemory image = RandomImageWithIds(77, true);
-  ASSERT_EQ(CheckMemoryValues(image, false).count, 0);
+  for (auto& gain : image.inputs.gains) Fold(gain, -400, std::min(150, GetInputGainHighCode(c.model)));
+  ASSERT_EQ(CheckMemoryValues(image, c.model, false).count, 0);
 
   c.field(image, &c.bound);
-  EXPECT_EQ(CheckMemoryValues(image, false).count, 0);
+  EXPECT_EQ(CheckMemoryValues(image, c.model, false).count, 0);
 
   c.field(image, &c.outside);
-  const NerexRangeReport report = CheckMemoryValues(image, false);
+  const NerexRangeReport report = CheckMemoryValues(image, c.model, false);
   EXPECT_EQ(report.count, 1);
   EXPECT_EQ(report.first.rfind(c.reported, 0), 0u) << report.first;
   EXPECT_EQ(c.field(image, nullptr), c.outside);  // without clamp the image stays as it is
 
-  EXPECT_EQ(CheckMemoryValues(image, true).count, 1);
+  EXPECT_EQ(CheckMemoryValues(image, c.model, true).count, 1);
   EXPECT_EQ(c.field(image, nullptr), c.clamped);
-  EXPECT_EQ(CheckMemoryValues(image, false).count, 0);
+  EXPECT_EQ(CheckMemoryValues(image, c.model, false).count, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, OutsideRangeTest, ::testing::ValuesIn(kOutsideCases),

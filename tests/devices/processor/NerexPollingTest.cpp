@@ -44,7 +44,7 @@ TEST_F(NerexPollingTest, ASimulatedUnitReportsCodesWithinTheirWrittenRanges) {
     CSimProcessorUnit unit(model, 1);
     CNerexSeriesDevice& d = Initialised(model, unit);
     CNerexSeriesMemory image = d.GetCurrentSettings();
-    EXPECT_EQ(CheckMemoryValues(image, false).count, 0);
+    EXPECT_EQ(CheckMemoryValues(image, model, false).count, 0);
     for (const NerexCompressor& c : image.outputs.compressors) {
       EXPECT_TRUE(kCompressorReleaseCodes.Holds(c.release)) << int(c.release);
       EXPECT_TRUE(kCompressorAttackCodes.Holds(c.attack)) << int(c.attack);

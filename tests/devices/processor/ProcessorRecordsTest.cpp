@@ -13,6 +13,7 @@
 #include "core/system/SystemFile.h"
 #include "core/system/Zone.h"
 #include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesFile.h"
 #include "devices/processor/NerexSnapshot.h"
 #include "devices/processor/ProcessorFamily.h"
@@ -27,11 +28,11 @@ namespace {
 // Gives a device values in every field its record carries, each within its range.
 void Fill(CNerexSeriesDevice& d, unsigned seed) {
   d.SetName("Proc " + std::to_string(seed));
-  CNerexSeriesMemory image = MakeRandomStoredImage(seed);
+  CNerexSeriesMemory image = MakeRandomStoredImage(seed, d.GetModel());
   image.name = "Live";
   d.GetCurrentSettings().CopyFrom(image);
   ResizePresetList(d.GetPresets(), 24);
-  d.GetPresets()[23]->CopyFrom(MakeRandomStoredImage(seed + 1));
+  d.GetPresets()[23]->CopyFrom(MakeRandomStoredImage(seed + 1, d.GetModel()));
   d.GetPresets()[23]->sectionFlags = 0x3;
   ResizeXoverPresetList(d.GetXoverPresets(), 2);
   d.GetXoverPresets()[1]->outputs.delays[3] = 777;
@@ -104,7 +105,7 @@ TEST_F(ProcessorRecords, SystemFileGivesBackExactlyTheFilesPresetsWithTheirParam
     ResizePresetList(device->GetPresets(), count);
     for (std::size_t i = 0; i < count; ++i) {
       CNerexSeriesMemory& preset = *device->GetPresets()[i];
-      preset.CopyFrom(MakeRandomStoredImage(unsigned(40 + i)));
+      preset.CopyFrom(MakeRandomStoredImage(unsigned(40 + i), device->GetModel()));
       preset.name = "Show " + std::to_string(i);
       preset.sectionFlags = std::uint32_t(i % 16);
     }
@@ -195,6 +196,38 @@ TEST_F(ProcessorRecords, PresetFileWithValuesOutsideTheirRangesIsRefusedWithARea
       << error;
 }
 
+// A preset file holds the input gain that goes to the unit: one above the model's own limit
+// (+12 dB on a unit that takes +6 dB at most) refuses the file, and the model that takes it
+// loads it as it is.
+TEST_F(ProcessorRecords, PresetFileInputGainIsCheckedAgainstTheModelsOwnLimit) {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("hot.fnp").toStdString();
+  CNerexSeriesMemory image;
+  InitMemoryDefaults(image);
+  image.inputs.gains[0] = 120;
+  std::string error;
+  ASSERT_TRUE(SaveNerexPresetFile(path, image, &error)) << error;
+  OpenPort();
+  for (const int model : {int(kModelFennick), int(kModelNerex48), int(kModelTorvex48), int(kModelCalder26)}) {
+    SCOPED_TRACE(model);
+    CNerexSeriesDevice& d = Make(model, std::uint32_t(model));
+    Connect(d);
+    const CNerexSeriesMemory before = d.GetCurrentSettings();
+    const bool takes = GetInputGainHighCode(model) >= 120;
+    EXPECT_EQ(d.LoadPresetFile(path, &error), takes) << error;
+    if (takes) {
+      EXPECT_EQ(d.GetCurrentSettings().inputs.gains[0], 120);
+      EXPECT_FLOAT_EQ(d.GetCurrentValue(kParamInputGain).value, 12.0f);
+      EXPECT_EQ(QueuedCommands(d), (std::vector<std::uint32_t>{26, 31}));
+    } else {
+      EXPECT_NE(error.find("(input 1 gain 12.0 dB, outside -40.0 to 6.0 dB); nothing was loaded."), std::string::npos)
+          << error;
+      EXPECT_TRUE(d.GetCurrentSettings() == before);
+      EXPECT_TRUE(QueuedCommands(d).empty());
+    }
+  }
+}
+
 // A system file's images are read whole: a value outside its range is moved to the nearer end
 // of it and the log says so; the rest of the file loads.
 TEST_F(ProcessorRecords, StoredValuesOutsideTheirRangesAreLimitedOnLoadAndLogged) {
@@ -213,18 +246,18 @@ TEST_F(ProcessorRecords, StoredValuesOutsideTheirRangesAreLimitedOnLoadAndLogged
   CArchive in(out.TakeData());
   loaded.Serialize(in);
   const CNerexSeriesMemory& image = loaded.GetCurrentSettings();
-  EXPECT_EQ(image.inputs.gains[0], 150);
+  EXPECT_EQ(image.inputs.gains[0], 60);  // the Nerex48's input range
   EXPECT_EQ(image.inputs.delays[1], 7987200u);
   EXPECT_EQ(image.outputs.PeqBand(0, 2).frequency, 433);
   EXPECT_EQ(image.outputs.compressors[4].release, 51);
   EXPECT_EQ(loaded.GetPresets()[2]->outputs.gains[1], -400);
-  EXPECT_FLOAT_EQ(loaded.GetCurrentValue(kParamInputGain).value, 6.0f);  // the Nerex48's input range
+  EXPECT_FLOAT_EQ(loaded.GetCurrentValue(kParamInputGain).value, 6.0f);
   const std::vector<std::string> log = m_sink.LogLines();
   ASSERT_EQ(log.size(), 1u);
   EXPECT_NE(log[0].find("Stage - ID: 6: 5 stored values lay outside their ranges and were moved to the nearer end"),
             std::string::npos)
       << log[0];
-  EXPECT_NE(log[0].find("(first: input 1 gain 3276.7 dB, outside -40.0 to 15.0 dB)"), std::string::npos) << log[0];
+  EXPECT_NE(log[0].find("(first: input 1 gain 3276.7 dB, outside -40.0 to 6.0 dB)"), std::string::npos) << log[0];
   m_system.SetUiServices(nullptr);
 }
 

@@ -2,12 +2,15 @@
 // blocks carry, and byte-sequence builders for golden frames.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <random>
 #include <vector>
 
+#include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexSeriesMemory.h"
+#include "devices/processor/NerexValueRanges.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -102,9 +105,10 @@ void Fold(T& v, long long low, long long high) {
   v = T(low + ((static_cast<long long>(v) - low) % span + span) % span);
 }
 
-// A random image whose every value lies within the range a stored image holds (what preset
-// files and system files may carry): MakeRandomImage with each ranged field folded in.
-inline CNerexSeriesMemory MakeRandomStoredImage(unsigned seed) {
+// A random image whose every value lies within the range a stored image of the model holds
+// (what preset files and system files may carry): MakeRandomImage with each ranged field folded
+// in.
+inline CNerexSeriesMemory MakeRandomStoredImage(unsigned seed, int model = kModelFennick) {
   CNerexSeriesMemory m = MakeRandomImage(seed);
   auto band = [](NerexEqBand& b) {
     std::uint8_t type = b.type & 0x7F;
@@ -115,7 +119,7 @@ inline CNerexSeriesMemory MakeRandomStoredImage(unsigned seed) {
     Fold(b.gain, -300, 150);
   };
   for (int i = 0; i < kNerexMaxInputs; ++i) {
-    Fold(m.inputs.gains[i], -400, 150);
+    Fold(m.inputs.gains[i], -400, std::min(150, GetInputGainHighCode(model)));
     Fold(m.inputs.delays[i], 0, 7987200);
   }
   for (auto& b : m.inputs.peqBands) band(b);
