@@ -167,7 +167,7 @@ std::int32_t CSecurityPass::AskDialog(const CSecurityRequest& request) {
 
 bool CSecurityPass::IsTransportError() const { return m_host.Transport().GetStatus() == kCommsError; }
 
-bool CSecurityPass::CheckDevice(CDevice* device) {
+bool CSecurityPass::CheckDeviceSecurity(CDevice* device) {
   CSerialComms& comms = m_host.Transport();
   CControlMessage& record = comms.Transaction();
   record.noRetry = false;
@@ -180,7 +180,7 @@ bool CSecurityPass::CheckDevice(CDevice* device) {
   return true;
 }
 
-bool CSecurityPass::SendUsers(CDevice* device, const CUserList& users) {
+bool CSecurityPass::SendSecurityData(CDevice* device, const CUserList& users) {
   CSerialComms& comms = m_host.Transport();
   CControlMessage& record = comms.Transaction();
   record.noRetry = false;
@@ -344,7 +344,7 @@ SecurityStep CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
   const CUserList none;
   for (const auto& record : group) {
     CDevice* device = record->device;
-    if (SendUsers(device, none)) {
+    if (SendSecurityData(device, none)) {
       device->SetNeedsInitialisation(false);
       continue;
     }
@@ -373,7 +373,7 @@ SecurityStep CSecurityPass::GiveSystemUsersOrConnect(const CSecurityGroup& group
 
 SecurityStep CSecurityPass::GiveSystemUsers(CDevice* device, const CUserList& users) {
   ShowProgress(kSettingSecurityData + device->GetName());
-  const bool ok = SendUsers(device, users);
+  const bool ok = SendSecurityData(device, users);
   if (!ok && IsTransportError()) return SecurityStep::kTransportError;
   device->SetNeedsInitialisation(!ok);
   if (ok) {
@@ -385,7 +385,7 @@ SecurityStep CSecurityPass::GiveSystemUsers(CDevice* device, const CUserList& us
   return SecurityStep::kGoOn;
 }
 
-SecurityStep CSecurityPass::ConnectGroup(const CSecurityGroup& group) {
+SecurityStep CSecurityPass::ConnectSecureDevices(const CSecurityGroup& group) {
   if (group.empty()) return SecurityStep::kGoOn;
   const CDeviceSecurityRecord& first = *group.front();
 
@@ -483,7 +483,7 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
     }
     using Kind = CDeviceSecurityRecord::Kind;
     std::unique_ptr<CDeviceSecurityRecord> record;
-    if (!CheckDevice(device)) {
+    if (!CheckDeviceSecurity(device)) {
       if (IsTransportError()) {
         transportError = true;
         break;
@@ -514,7 +514,7 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
     SecurityStep step = SecurityStep::kGoOn;
     if (int(group.size()) == deviceCount && !m_document.GetUseSystemSecurity() && group.front()->HoldsUsers())
       step = OfferUserImport(group);
-    if (step == SecurityStep::kGoOn) step = ConnectGroup(group);
+    if (step == SecurityStep::kGoOn) step = ConnectSecureDevices(group);
     aborted = step == SecurityStep::kAborted;
     transportError = step == SecurityStep::kTransportError;
   }
@@ -536,7 +536,7 @@ SecurityPassOutcome CSecurityPass::RunSetPass() {
     if (IsStopRequested()) return SecurityPassOutcome::kCancelled;
     ShowProgress(kUpdatingSecurityData + device->GetName());
     Pause(m_timings.updatePauseMs);
-    const bool ok = SendUsers(device, copies.List());
+    const bool ok = SendSecurityData(device, copies.List());
     if (!ok && IsTransportError()) return SecurityPassOutcome::kTransportError;
     if (!ok) {
       ShowProgress(kSetSecurityFailed + device->GetName());
