@@ -62,7 +62,9 @@ class CUserCopies {
 
 bool CDeviceSecurityRecord::HasSameDataAs(const CDeviceSecurityRecord& other) const {
   if (kind != other.kind) return false;
-  return kind != Kind::kUserList || AreUserListsEqual(users, other.users);
+  // Devices are grouped by the tables they hold: families that give the users they read back
+  // access records of their own still hold the same table.
+  return kind != Kind::kUserList || AreUserTablesEqual(users, other.users);
 }
 
 CSecurityGroup TakeSecurityGroup(CSecurityGroup& records) {
@@ -414,13 +416,17 @@ SecurityStep CSecurityPass::ConnectSecureDevices(const CSecurityGroup& group) {
     return GiveSystemUsersOrConnect(group, users, kConnectingNoSecurityData);
   }
 
-  if (AreUserListsEqual(first.users, users)) {
+  // Units keep only what the user table carries (no access records, names and passwords cut to
+  // 8 bytes): what they give back is compared with the system's users in that form, or users
+  // just written would never compare equal and the Admin password would be asked every other
+  // time.
+  if (AreUserTablesEqual(first.users, users)) {
     ShowDeviceList(kSecurityDataList, group);
     for (const auto& record : group) record->device->SetNeedsInitialisation(false);
     return SecurityStep::kGoOn;
   }
 
-  if (!users.empty() && !first.users.front()->DiffersFrom(*users.front())) {
+  if (!users.empty() && !first.users.front()->DiffersInTableFrom(*users.front())) {
     return GiveSystemUsersOrConnect(group, users, kConnectingDevice);
   }
 

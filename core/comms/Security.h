@@ -29,7 +29,7 @@ struct CDeviceSecurityRecord {
   CDeviceSecurityRecord(const CDeviceSecurityRecord&) = delete;
   CDeviceSecurityRecord& operator=(const CDeviceSecurityRecord&) = delete;
 
-  // Same kind, and for user lists lists that compare equal.
+  // Same kind, and for user lists equal user tables (AreUserTablesEqual).
   bool HasSameDataAs(const CDeviceSecurityRecord& other) const;
   // A user list with at least one user: only then is there a password to ask for.
   bool HoldsUsers() const { return kind == Kind::kUserList && !users.empty(); }
