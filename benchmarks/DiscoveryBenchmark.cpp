@@ -29,7 +29,7 @@ constexpr int kUnits = 16;
 
 class CNoDialog : public IAutoscanDialog {
  public:
-  void ShowScanStatus(const std::string&) override {}
+  void OnStatusText(const std::string&) override {}
 };
 
 // A device whose every turn is a 20-byte meter read in the F0/F1 layout.

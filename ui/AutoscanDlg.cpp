@@ -36,7 +36,7 @@ void CAutoscanDlg::showEvent(QShowEvent* event) {
   m_system.GetComms().Discovery().SetAutoscanDialog(this, &m_running);
 }
 
-void CAutoscanDlg::ShowScanStatus(const std::string& text) {
+void CAutoscanDlg::OnStatusText(const std::string& text) {
   const QString line = QString::fromStdString(text);
   // Queued to the dialog's thread; dropped when the dialog is gone by then.
   QMetaObject::invokeMethod(this, [this, line] { m_status->setText(line); }, Qt::QueuedConnection);

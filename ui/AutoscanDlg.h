@@ -20,7 +20,7 @@ class CAutoscanDlg : public CBitmapDialogEx, public IAutoscanDialog {
   ~CAutoscanDlg() override;
 
   // Worker thread: the line is shown on the UI thread.
-  void ShowScanStatus(const std::string& text) override;
+  void OnStatusText(const std::string& text) override;
 
   // Stop: the worker ends the scan before its next probe.
   void reject() override;

@@ -44,7 +44,7 @@ bool CDiscoveryPass::IsScanRunning() const {
 }
 
 void CDiscoveryPass::SendScanStatus(const std::string& text) {
-  if (IAutoscanDialog* dialog = m_autoscanDialog) dialog->ShowScanStatus(text);
+  if (IAutoscanDialog* dialog = m_autoscanDialog) dialog->OnStatusText(text);
 }
 
 void CDiscoveryPass::LogScanDetail(const std::string& text) {

@@ -21,7 +21,7 @@ class IAutoscanDialog {
   virtual ~IAutoscanDialog() = default;
   // Worker thread: one progress line, such as "Searching for device ID 5". The dialog shows it
   // on the UI thread (it queues the text to itself); it must not wait for the UI here.
-  virtual void ShowScanStatus(const std::string& text) = 0;
+  virtual void OnStatusText(const std::string& text) = 0;
 };
 
 // After a scan the breakout boxes keep these bits of their block-received word

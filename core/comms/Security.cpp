@@ -62,7 +62,9 @@ class CUserCopies {
 
 bool CDeviceSecurityRecord::HasSameDataAs(const CDeviceSecurityRecord& other) const {
   if (kind != other.kind) return false;
-  return kind != Kind::kUserList || AreUserListsEqual(users, other.users);
+  // Devices are grouped by the tables they hold: families that give the users they read back
+  // access records of their own still hold the same table.
+  return kind != Kind::kUserList || AreUserTablesEqual(users, other.users);
 }
 
 CSecurityGroup TakeSecurityGroup(CSecurityGroup& records) {
@@ -167,7 +169,7 @@ std::int32_t CSecurityPass::AskDialog(const CSecurityRequest& request) {
 
 bool CSecurityPass::IsTransportError() const { return m_host.Transport().GetStatus() == kCommsError; }
 
-bool CSecurityPass::CheckDevice(CDevice* device) {
+bool CSecurityPass::CheckDeviceSecurity(CDevice* device) {
   CSerialComms& comms = m_host.Transport();
   CControlMessage& record = comms.Transaction();
   record.noRetry = false;
@@ -180,7 +182,7 @@ bool CSecurityPass::CheckDevice(CDevice* device) {
   return true;
 }
 
-bool CSecurityPass::SendUsers(CDevice* device, const CUserList& users) {
+bool CSecurityPass::SendSecurityData(CDevice* device, const CUserList& users) {
   CSerialComms& comms = m_host.Transport();
   CControlMessage& record = comms.Transaction();
   record.noRetry = false;
@@ -344,7 +346,7 @@ SecurityStep CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
   const CUserList none;
   for (const auto& record : group) {
     CDevice* device = record->device;
-    if (SendUsers(device, none)) {
+    if (SendSecurityData(device, none)) {
       device->SetNeedsInitialisation(false);
       continue;
     }
@@ -373,7 +375,7 @@ SecurityStep CSecurityPass::GiveSystemUsersOrConnect(const CSecurityGroup& group
 
 SecurityStep CSecurityPass::GiveSystemUsers(CDevice* device, const CUserList& users) {
   ShowProgress(kSettingSecurityData + device->GetName());
-  const bool ok = SendUsers(device, users);
+  const bool ok = SendSecurityData(device, users);
   if (!ok && IsTransportError()) return SecurityStep::kTransportError;
   device->SetNeedsInitialisation(!ok);
   if (ok) {
@@ -385,7 +387,7 @@ SecurityStep CSecurityPass::GiveSystemUsers(CDevice* device, const CUserList& us
   return SecurityStep::kGoOn;
 }
 
-SecurityStep CSecurityPass::ConnectGroup(const CSecurityGroup& group) {
+SecurityStep CSecurityPass::ConnectSecureDevices(const CSecurityGroup& group) {
   if (group.empty()) return SecurityStep::kGoOn;
   const CDeviceSecurityRecord& first = *group.front();
 
@@ -414,13 +416,17 @@ SecurityStep CSecurityPass::ConnectGroup(const CSecurityGroup& group) {
     return GiveSystemUsersOrConnect(group, users, kConnectingNoSecurityData);
   }
 
-  if (AreUserListsEqual(first.users, users)) {
+  // Units keep only what the user table carries (no access records, names and passwords cut to
+  // 8 bytes): what they give back is compared with the system's users in that form, or users
+  // just written would never compare equal and the Admin password would be asked every other
+  // time.
+  if (AreUserTablesEqual(first.users, users)) {
     ShowDeviceList(kSecurityDataList, group);
     for (const auto& record : group) record->device->SetNeedsInitialisation(false);
     return SecurityStep::kGoOn;
   }
 
-  if (!users.empty() && !first.users.front()->DiffersFrom(*users.front())) {
+  if (!users.empty() && !first.users.front()->DiffersInTableFrom(*users.front())) {
     return GiveSystemUsersOrConnect(group, users, kConnectingDevice);
   }
 
@@ -483,7 +489,7 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
     }
     using Kind = CDeviceSecurityRecord::Kind;
     std::unique_ptr<CDeviceSecurityRecord> record;
-    if (!CheckDevice(device)) {
+    if (!CheckDeviceSecurity(device)) {
       if (IsTransportError()) {
         transportError = true;
         break;
@@ -514,7 +520,7 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
     SecurityStep step = SecurityStep::kGoOn;
     if (int(group.size()) == deviceCount && !m_document.GetUseSystemSecurity() && group.front()->HoldsUsers())
       step = OfferUserImport(group);
-    if (step == SecurityStep::kGoOn) step = ConnectGroup(group);
+    if (step == SecurityStep::kGoOn) step = ConnectSecureDevices(group);
     aborted = step == SecurityStep::kAborted;
     transportError = step == SecurityStep::kTransportError;
   }
@@ -536,7 +542,7 @@ SecurityPassOutcome CSecurityPass::RunSetPass() {
     if (IsStopRequested()) return SecurityPassOutcome::kCancelled;
     ShowProgress(kUpdatingSecurityData + device->GetName());
     Pause(m_timings.updatePauseMs);
-    const bool ok = SendUsers(device, copies.List());
+    const bool ok = SendSecurityData(device, copies.List());
     if (!ok && IsTransportError()) return SecurityPassOutcome::kTransportError;
     if (!ok) {
       ShowProgress(kSetSecurityFailed + device->GetName());

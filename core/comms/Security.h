@@ -29,7 +29,7 @@ struct CDeviceSecurityRecord {
   CDeviceSecurityRecord(const CDeviceSecurityRecord&) = delete;
   CDeviceSecurityRecord& operator=(const CDeviceSecurityRecord&) = delete;
 
-  // Same kind, and for user lists lists that compare equal.
+  // Same kind, and for user lists equal user tables (AreUserTablesEqual).
   bool HasSameDataAs(const CDeviceSecurityRecord& other) const;
   // A user list with at least one user: only then is there a password to ask for.
   bool HoldsUsers() const { return kind == Kind::kUserList && !users.empty(); }
@@ -91,9 +91,14 @@ class CSecurityPass {
   void SetDialog(std::shared_ptr<CSecurityDialogLink> link);
   void CloseDialog();
 
-  bool CheckDevice(CDevice* device);
-  bool SendUsers(CDevice* device, const CUserList& users);
-  SecurityStep ConnectGroup(const CSecurityGroup& group);
+  // The family's security check of the device: true when the family has none, or when its reply
+  // came back complete (and went to the device); false on a transport error or a short reply.
+  bool CheckDeviceSecurity(CDevice* device);
+  // Writes the users as the device's user table: true when the family keeps no table, or when
+  // the write was answered in full.
+  bool SendSecurityData(CDevice* device, const CUserList& users);
+  // Settles one group of devices that hold equal security data.
+  SecurityStep ConnectSecureDevices(const CSecurityGroup& group);
   void LogCannotConnect(CDevice* device);
 
   // Any thread.

@@ -1,6 +1,8 @@
 // Users, access records, the 24-byte user record, its file records and the user table.
 #include "core/model/User.h"
 
+#include <algorithm>
+
 #include "core/protocol/Scramble.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
@@ -33,6 +35,13 @@ std::string UnpackField(const std::uint8_t* in) {
   while (first < n && IsBlank(char(in[first]))) ++first;
   while (n > first && IsBlank(char(in[n - 1]))) --n;
   return std::string(reinterpret_cast<const char*>(in) + first, n - first);
+}
+
+// The field as a unit's user table gives it back.
+std::string AsKeptInTable(const std::string& text) {
+  std::uint8_t field[CUser::kFieldSize];
+  PackField(text, field);
+  return UnpackField(field);
 }
 
 bool ListsDiffer(const PermissionList& a, const PermissionList& b) {
@@ -110,6 +119,12 @@ bool CUser::DiffersFrom(const CUser& other) const {
          ListsDiffer(m_panelPermissions, other.m_panelPermissions);
 }
 
+bool CUser::DiffersInTableFrom(const CUser& other) const {
+  return AsKeptInTable(m_name) != AsKeptInTable(other.m_name) ||
+         AsKeptInTable(m_password) != AsKeptInTable(other.m_password) || m_restrictLow != other.m_restrictLow ||
+         m_restrictHigh != other.m_restrictHigh;
+}
+
 bool CUser::HasPermissionRecord(const CUuid& uuid) const {
   for (const auto* list : {&m_devicePermissions, &m_panelPermissions})
     for (const CPanelPermissions* p : *list)
@@ -177,6 +192,14 @@ bool AreUserListsEqual(const CUserList& a, const CUserList& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (a[i]->DiffersFrom(*b[i])) return false;
+  return true;
+}
+
+bool AreUserTablesEqual(const CUserList& a, const CUserList& b) {
+  const std::size_t n = std::min(a.size(), kMaxUsers);
+  if (n != std::min(b.size(), kMaxUsers)) return false;
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i]->DiffersInTableFrom(*b[i])) return false;
   return true;
 }
 

@@ -65,8 +65,13 @@ class CUser {
   // Name, password and mask, and both access lists refilled with copies of the other's records.
   void CopyFrom(const CUser& other);
   // True when name, password, a mask word or either access list (length, UUID or flags at any
-  // index) differ. Also compares a user read back from a device with the system's.
+  // index) differ.
   bool DiffersFrom(const CUser& other) const;
+  // True when the two users would not come back from a unit's user table alike: the name or
+  // the password as a unit keeps it (its first 8 bytes, blanks around it trimmed) or a mask
+  // word differ. Access records never travel to units, so they are not compared: this is how a
+  // user read back from a unit is compared with the system's user written to it.
+  bool DiffersInTableFrom(const CUser& other) const;
 
   bool HasPermissionRecord(const CUuid& uuid) const;
   // Deletes the first device record with the UUID, or else the first panel record.
@@ -102,6 +107,9 @@ using CUserList = std::vector<CUser*>;
 
 // True when both lists have the same length and no pair at the same index differs.
 bool AreUserListsEqual(const CUserList& a, const CUserList& b);
+// True when both lists give equal user tables: the same number of users (at most 10 count)
+// and no pair at the same index differs in the table (CUser::DiffersInTableFrom).
+bool AreUserTablesEqual(const CUserList& a, const CUserList& b);
 // Deletes every user of the list and empties it.
 void DeleteAllUsers(CUserList& users);
 inline void ClearUserList(CUserList& users) { DeleteAllUsers(users); }

@@ -103,7 +103,7 @@ TEST(SkinnedDialogsTest, BodyKeepsThePlainFaceUnderTheDarkTitleBarAndFrames) {
   about.SetTitle(QStringLiteral("About Orvak"));
   CAutoscanDlg autoscan(system);
   autoscan.SetTitle(QStringLiteral("Autoscanning..."));
-  autoscan.ShowScanStatus("Scanning ID 12");
+  autoscan.OnStatusText("Scanning ID 12");
   ProcessEvents();
   for (CBitmapDialogEx* dialog : {static_cast<CBitmapDialogEx*>(&about), static_cast<CBitmapDialogEx*>(&autoscan)}) {
     const char* name = dialog->metaObject()->className();

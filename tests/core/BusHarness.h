@@ -91,7 +91,7 @@ class CTestFrame : public CRecordingUi {
 // The autoscan dialog: records the progress lines; a test may stop the scan at a line.
 class CTestScanDialog : public IAutoscanDialog {
  public:
-  void ShowScanStatus(const std::string& text) override {
+  void OnStatusText(const std::string& text) override {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lines.push_back(text);
     if (text == stopAt) running = false;

@@ -15,9 +15,11 @@
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/PannexDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
+#include "devices/processor/NerexSeriesDevice.h"
 #include "tests/core/BusHarness.h"
 #include "tests/support/RecordingFrame.h"
 #include "tests/support/SecureUnits.h"
+#include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimSecurityUnit.h"
 
 namespace {
@@ -135,6 +137,27 @@ class SecurityTest : public ::testing::Test {
   // A Zel amplifier (type 51) or a Sornic amplifier (type 60) with its simulated unit.
   CSimSecurityUnit* AddSecureUnit(std::uint8_t type, std::uint32_t id, const std::string& name, const Users& users) {
     return ::AddSecureUnit(bus, system, &frame, type, id, name, users);
+  }
+  // A Fennick processor (model 16 or 17) whose unit holds the users; the device takes the
+  // unit's name, "Sim Processor", from its security check.
+  CSimProcessorUnit* AddFennick(int model, std::uint8_t id, const Users& users) {
+    CSimProcessorUnit* unit = bus.Add<CSimProcessorUnit>(model, id);
+    CUserList held;
+    for (const auto& [user, password] : users) held.push_back(new CUser(user, password));
+    CUserTable table{};
+    PackUserTable(held, table);
+    DeleteAllUsers(held);
+    unit->SetSecurityBlock(table);
+    system.AppendDevice(CreateNerexSeriesDevice(&system, &frame, std::uint32_t(model), id, 0));
+    return unit;
+  }
+  static Users HeldBy(const CSimProcessorUnit& unit) {
+    CUserList held;
+    UnpackUserTable(held, unit.SecurityBlock());
+    Users out;
+    for (const CUser* user : held) out.emplace_back(user->GetName(), user->GetPassword());
+    DeleteAllUsers(held);
+    return out;
   }
   // A Zel amplifier that nothing on the bus answers.
   CDevice* AddUnreachable(std::uint32_t id, const std::string& name) {
@@ -283,6 +306,24 @@ TEST_F(SecurityTest, SixUnreachableDevicesAreListedAsFourNamesAndTwoMore) {
   for (int i = 0; i < 6; ++i) EXPECT_TRUE(Device(i)->NeedsInitialisation());
 }
 
+TEST_F(SecurityTest, UnitsOfTwoFamiliesHoldingOneTableAreOneNetworkAskedOnce) {
+  // A processor gives the users it reads back access records, an amplifier does not; the
+  // tables are the same all the same.
+  CSimSecurityUnit* amp = AddSecureUnit(51, 5, "AmpA", {{"Boss", "pw1"}});
+  CSimProcessorUnit* fennick = AddFennick(16, 8, {{"Boss", "pw1"}});
+  dialog.Script({{kSecurityAnswerSkip, ""}, {kSecurityAnswerOk, "pw1"}, {kSecurityAnswerAbort, ""}});
+  GoOnlineAndRunPass();
+
+  const auto questions = dialog.Questions();
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_EQ(questions[0].kind, kSecurityAskImport);
+  EXPECT_EQ(Names(questions[1]), (std::vector<std::string>{"AmpA", "Sim Processor"}));
+  EXPECT_TRUE(amp->GetUsers().empty());
+  EXPECT_TRUE(HeldBy(*fennick).empty());
+  EXPECT_FALSE(Device(0)->NeedsInitialisation());
+  EXPECT_FALSE(Device(1)->NeedsInitialisation());
+}
+
 TEST_F(SecurityTest, AbortAtThePasswordQuestionTakesTheConnectionOffline) {
   AddSecureUnit(51, 5, "AmpA", {{"Admin", "a"}});
   AddUnsecuredFamily(9, "Module");
@@ -368,6 +409,59 @@ TEST_F(SecurityTest, WithFileSecurityASameAdminUnitIsRewrittenAndAnotherAdminIsA
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
   EXPECT_FALSE(Device(1)->NeedsInitialisation());
 }
+
+// Going online again and again with file security on and two Fennick processors (a restricted
+// user with access records, a name longer than a unit keeps): the users read back from the
+// units compare equal to the file's users written into them, so the Admin password is asked
+// only while the units hold another Admin, and only once.
+struct FennickStart {
+  const char* what;
+  Users unitUsers;  // what both units hold before the first Go Online
+  std::size_t questions;
+};
+void PrintTo(const FennickStart& start, std::ostream* os) { *os << start.what; }
+
+class FennickOnlineAgain : public SecurityTest, public ::testing::WithParamInterface<FennickStart> {};
+
+TEST_P(FennickOnlineAgain, AdminPasswordIsAskedOnlyWhileTheUnitsHoldAnotherAdmin) {
+  const Users fileUsers{{"Admin", "Marigold"}, {"Operators", "pw"}};
+  SetSystemUsers(fileUsers, true);
+  const std::vector<CSimProcessorUnit*> units{AddFennick(16, 8, GetParam().unitUsers),
+                                               AddFennick(17, 9, GetParam().unitUsers)};
+  CUser& op = *system.GetUsers()[1];
+  op.SetRestrictionMask(kRestrictUseDeviceControls | kRestrictEditDeviceProperties);
+  system.EnsureUserPermissions();
+  ASSERT_EQ(op.m_devicePermissions.size(), 2u);
+  op.m_devicePermissions[1]->m_flags = 0;  // may not open the second unit's panel
+  // The expected questions get the other Admin's password; any further one ends its pass.
+  std::vector<CScriptedSecurityDialog::Answer> script(GetParam().questions, {kSecurityAnswerOk, "c"});
+  script.resize(script.size() + 3, {kSecurityAnswerAbort, ""});
+  dialog.Script(script);
+
+  for (std::size_t pass = 1; pass <= 3; ++pass) {
+    if (pass == 1) {
+      GoOnlineAndRunPass();
+    } else {
+      ASSERT_TRUE(system.GetComms().RequestIdle());
+      ASSERT_TRUE(system.GetComms().SetOnline(false));
+      system.GetComms().SetNeedSecurityGet(true);
+      ASSERT_TRUE(system.GoOnline(0));
+      ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(pass); }));
+    }
+    for (int i = 0; i < 2; ++i) EXPECT_FALSE(Device(i)->NeedsInitialisation()) << "pass " << pass;
+  }
+  EXPECT_EQ(dialog.PassCount(), 3u);
+  EXPECT_EQ(dialog.Questions().size(), GetParam().questions);
+  for (const CSimProcessorUnit* unit : units)
+    EXPECT_EQ(HeldBy(*unit), (Users{{"Admin", "Marigold"}, {"Operator", "pw"}}));
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Security, FennickOnlineAgain,
+    ::testing::Values(FennickStart{"EmptyUnits", {}, 0}, FennickStart{"FileUsers", {{"Admin", "Marigold"}, {"Operator", "pw"}}, 0},
+                      FennickStart{"AnotherAdmin", {{"Chief", "c"}}, 1}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 // --- Refusals ---
 

@@ -1,6 +1,8 @@
 // Users: the 24-byte record, the chained scrambling, the user table and the file records.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/protocol/Scramble.h"
 #include "core/model/User.h"
 #include "platform/Archive.h"
@@ -232,9 +234,19 @@ TEST(UserPermissions, CompareCopyRemoveAndAccess) {
   EXPECT_FALSE(b.DiffersFrom(a));
   b.m_panelPermissions[1]->m_flags = 1;
   EXPECT_TRUE(b.DiffersFrom(a));
+  // Access records never reach a unit's table.
+  EXPECT_FALSE(b.DiffersInTableFrom(a));
   b.CopyFrom(a);
   b.SetRestrictionMask(0x10ull << 32);
   EXPECT_TRUE(b.DiffersFrom(a));
+  EXPECT_TRUE(b.DiffersInTableFrom(a));
+
+  // In a table only the first 8 bytes of name and password count, blanks around them trimmed.
+  const CUser kept("Op", "Marigold");
+  for (const auto& [name, password, differs] :
+       {std::tuple{"Op", "Marigold9", false}, std::tuple{" Op ", "Marigold", false},
+        std::tuple{"Op", "marigold", true}, std::tuple{"O", "Marigold", true}})
+    EXPECT_EQ(CUser(name, password).DiffersInTableFrom(kept), differs) << name << "/" << password;
 
   // A UUID in both lists: only the device record goes.
   a.RemovePermission(UuidOf(1));
@@ -253,7 +265,13 @@ TEST(UserPermissions, CompareCopyRemoveAndAccess) {
   EXPECT_TRUE(AreUserListsEqual(x.list, y.list));
   y.list[0]->m_password = "2";
   EXPECT_FALSE(AreUserListsEqual(x.list, y.list));
+  EXPECT_FALSE(AreUserTablesEqual(x.list, y.list));
+  y.list[0]->m_password = "1";
+  y.list[0]->m_devicePermissions.push_back(new CPanelPermissions(UuidOf(4), 1));
+  EXPECT_FALSE(AreUserListsEqual(x.list, y.list));
+  EXPECT_TRUE(AreUserTablesEqual(x.list, y.list));
   delete y.list.back();
   y.list.pop_back();
   EXPECT_FALSE(AreUserListsEqual(x.list, y.list));
+  EXPECT_FALSE(AreUserTablesEqual(x.list, y.list));
 }

@@ -71,7 +71,7 @@ class CProcessorBus {
  private:
   class CScanDialog : public IAutoscanDialog {
    public:
-    void ShowScanStatus(const std::string&) override {}
+    void OnStatusText(const std::string&) override {}
   };
 
   // Runs the transaction now in the transport's record; false on a transport error.
