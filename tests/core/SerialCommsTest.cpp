@@ -588,6 +588,14 @@ class ReplyEchoTest : public SerialCommsTest, public ::testing::WithParamInterfa
     ASSERT_TRUE(Run());
     ASSERT_EQ(Received(), GoodReply());
   }
+  // The next reply names another unit or command, and it is taken for this request.
+  void ExpectWrongReplyTaken() {
+    m_bus.InjectFault(SimFault::Replace(WrongReply()));
+    SetEchoedRead();
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Received(), WrongReply());
+    EXPECT_FALSE(m_comms.Transaction().failed);
+  }
   Bytes GoodReply() const { return MakeFramedReply(0xA8, GetParam().goodBody); }
   Bytes WrongReply() const {
     Bytes body = GetParam().goodBody;
@@ -628,22 +636,14 @@ TEST_P(ReplyEchoTest, OnlyRepliesFromAnotherRequestFailTheTransactionAfterTwoRes
   EXPECT_EQ(m_bus.RequestCount(), 4u);
   EXPECT_EQ(m_host.lines, (std::vector<std::string>{RefusedLine(1), RefusedLine(2), RefusedLine(3)}));
   // Three in a row: the unit at this ID no longer repeats the request, and its reply is taken.
-  m_bus.InjectFault(SimFault::Replace(WrongReply()));
-  SetEchoedRead();
-  ASSERT_TRUE(Run());
-  EXPECT_EQ(Received(), WrongReply());
+  ExpectWrongReplyTaken();
   EXPECT_EQ(m_comms.GetErrorCount(), 3u);
 }
 
 TEST_P(ReplyEchoTest, UnitThatHasNotRepeatedTheRequestHasEveryCheckedReplyTaken) {
   m_host.superDebug = false;
-  for (int i = 0; i < 2; ++i) {
-    m_bus.InjectFault(SimFault::Replace(WrongReply()));
-    SetEchoedRead();
-    ASSERT_TRUE(Run());
-    EXPECT_EQ(Received(), WrongReply());
-    EXPECT_FALSE(m_comms.Transaction().failed);
-  }
+  ExpectWrongReplyTaken();
+  ExpectWrongReplyTaken();
   EXPECT_EQ(m_bus.RequestCount(), 2u);
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
   EXPECT_TRUE(m_host.lines.empty());
@@ -651,10 +651,7 @@ TEST_P(ReplyEchoTest, UnitThatHasNotRepeatedTheRequestHasEveryCheckedReplyTaken)
   ShowUnitRepeatsHeader();
   m_comms.Close();
   ASSERT_TRUE(m_comms.Open(3, 57600, true));
-  m_bus.InjectFault(SimFault::Replace(WrongReply()));
-  SetEchoedRead();
-  ASSERT_TRUE(Run());
-  EXPECT_EQ(Received(), WrongReply());
+  ExpectWrongReplyTaken();
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ReplyEchoTest, ::testing::ValuesIn(kEchoCases), EchoCaseName);

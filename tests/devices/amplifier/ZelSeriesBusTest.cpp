@@ -13,6 +13,17 @@
 
 namespace {
 
+// Goes online with comms errors logged, without waiting for a security dialog or pausing.
+bool GoOnline(CBusHarness& harness) {
+  CSecurityTimings timings;
+  timings.dialogOpenTimeoutMs = 0;
+  timings.messagePauseMs = 0;
+  timings.updatePauseMs = 0;
+  harness.system.GetComms().Security().SetTimingsForTests(timings);
+  harness.system.SetLogCommsErrors(true);
+  return harness.StartOnline();
+}
+
 class ZelBusTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -33,13 +44,7 @@ class ZelBusTest : public ::testing::Test {
     });
     amp = static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(3, 55, 0));
     harness.system.AppendDevice(amp);
-    CSecurityTimings timings;
-    timings.dialogOpenTimeoutMs = 0;
-    timings.messagePauseMs = 0;
-    timings.updatePauseMs = 0;
-    harness.system.GetComms().Security().SetTimingsForTests(timings);
-    harness.system.SetLogCommsErrors(true);
-    ASSERT_TRUE(harness.StartOnline());
+    ASSERT_TRUE(GoOnline(harness));
     ASSERT_TRUE(Wait([&] { return amp->IsReadOutComplete() && amp->IsConnected(); }));
   }
   void TearDown() override { CZelBaseDevice::SetFirmwareTableReader(nullptr); }
@@ -184,13 +189,7 @@ TEST(ZelBus, UnitsAtLongIdsAreReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
     harness.system.AppendDevice(amps.back());
   }
   units.back()->SetRepeatsHeader(false);
-  CSecurityTimings timings;
-  timings.dialogOpenTimeoutMs = 0;
-  timings.messagePauseMs = 0;
-  timings.updatePauseMs = 0;
-  harness.system.GetComms().Security().SetTimingsForTests(timings);
-  harness.system.SetLogCommsErrors(true);
-  ASSERT_TRUE(harness.StartOnline());
+  ASSERT_TRUE(GoOnline(harness));
   EXPECT_TRUE(WaitFor([&] {
     CSingleLock lock(harness.system.GetLock());
     return std::all_of(amps.begin(), amps.end(),
