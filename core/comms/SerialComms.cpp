@@ -374,8 +374,9 @@ void CSerialComms::OnWholeReply(double elapsed) {
     }
   } else {
     t.failed = true;
-    // Three whole replies in a row that did not repeat the request: this unit (another one
-    // now, perhaps, at the device's ID) no longer repeats it, and its replies are taken again.
+    // The last try too ended on a whole reply that did not repeat the request: this unit
+    // (another one now, perhaps, at the device's ID) no longer repeats it, and its replies are
+    // taken again.
     if (whole) m_echoingUnits.erase(t.device);
     GiveUp();
   }

@@ -77,8 +77,8 @@ class CSerialComms {
   bool ReplyEchoesRequest() const;
   // Whether a whole, checked reply is taken for the request. A unit need not repeat the
   // request's header in its reply: until one of its replies has, every reply is taken; from
-  // then on (until the port closes, or three replies in a row do not) only one that repeats
-  // it is, so that a late answer to another request is refused.
+  // then on (until the port closes, or a transaction gives up on replies that do not) only one
+  // that repeats it is, so that a late answer to another request is refused.
   bool ReplyBelongsToRequest();
   // Logs a comms error line (text may be null); counted lines raise the error count.
   void LogCommsError(const char* text, bool counted);
