@@ -53,7 +53,7 @@ void CIoCompletionQueue::PostCompletion(const std::shared_ptr<std::atomic<bool>>
 void CIoCompletionQueue::Wake() {
   if (m_wakeFd < 0) return;
   const std::uint64_t one = 1;
-  (void)!::write(m_wakeFd, &one, sizeof one);
+  (void)!RetryInterrupted([&] { return ::write(m_wakeFd, &one, sizeof one); });
 }
 
 void CIoCompletionQueue::AddWork(std::shared_ptr<IAlertableWork> work) { m_work.push_back(std::move(work)); }
@@ -94,7 +94,7 @@ std::size_t CIoCompletionQueue::WaitAndRun(SteadyClock::time_point deadline) {
     }
     if (fds[0].revents & POLLIN) {
       std::uint64_t count = 0;
-      (void)!::read(m_wakeFd, &count, sizeof count);
+      (void)!RetryInterrupted([&] { return ::read(m_wakeFd, &count, sizeof count); });
     }
     for (std::size_t i = 0; i < m_work.size(); ++i) {
       m_work[i]->EndWait(m_pollSlots[i] != 0 ? fds[m_pollSlots[i]].revents : short(0));

@@ -7,6 +7,7 @@
 #include <poll.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -17,6 +18,16 @@
 #include <vector>
 
 #include "platform/SerialPort.h"
+
+// Runs a system call of the port again for as long as a signal interrupts it (result -1 with
+// EINTR): an interrupted call says nothing about the line, whichever handler the process has.
+template <typename Call>
+auto RetryInterrupted(Call call) {
+  for (;;) {
+    const auto result = call();
+    if (result != -1 || errno != EINTR) return result;
+  }
+}
 
 // I/O in progress that its thread's alertable waits carry on. Owner thread only.
 class IAlertableWork {

@@ -43,7 +43,7 @@ speed_t SpeedOf(std::uint32_t baudRate) {
 // line ends with its first byte.
 bool ConfigureLine(int fd, std::uint32_t baudRate) {
   termios tio{};
-  if (::tcgetattr(fd, &tio) != 0) return false;
+  if (RetryInterrupted([&] { return ::tcgetattr(fd, &tio); }) != 0) return false;
   ::cfmakeraw(&tio);
   tio.c_cflag |= CLOCAL | CREAD | CS8;
   tio.c_cflag &= ~tcflag_t(CSTOPB | PARENB | CRTSCTS);
@@ -52,7 +52,7 @@ bool ConfigureLine(int fd, std::uint32_t baudRate) {
   tio.c_cc[VTIME] = 0;
   const speed_t speed = SpeedOf(baudRate);
   if (speed == B0 || ::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return false;
-  return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+  return RetryInterrupted([&] { return ::tcsetattr(fd, TCSANOW, &tio); }) == 0;
 }
 
 int TimeoutMs(SteadyClock::time_point until) {
@@ -86,18 +86,17 @@ struct CTtyLine {
 bool TakeArrived(int fd, std::uint8_t* to, std::uint32_t count, std::uint32_t& done) {
   const std::uint32_t before = done;
   while (done < count) {
-    const ssize_t got = ::read(fd, to + done, count - done);
+    const ssize_t got = RetryInterrupted([&] { return ::read(fd, to + done, count - done); });
     if (got > 0) {
       done += std::uint32_t(got);
       continue;
     }
-    if (got < 0 && errno == EINTR) continue;
     if (got < 0 && errno != EAGAIN) return false;
     break;
   }
   if (done != before) return true;
   pollfd p{fd, POLLIN, 0};
-  return ::poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+  return RetryInterrupted([&] { return ::poll(&p, 1, 0); }) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
 // One read, carried on by its thread's alertable waits: it waits for the first byte, sleeps
@@ -211,22 +210,22 @@ class CTtySerialPort::Impl {
     CTtyLine& line = *m_line;
     std::lock_guard<std::mutex> lock(line.mutex);
     if (line.fd >= 0 || device.empty()) return false;
-    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = RetryInterrupted([&] { return ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0) return false;
     // Not shared: a second open of the line fails while this one holds it.
-    if (::ioctl(fd, TIOCEXCL) != 0 || !ConfigureLine(fd, baudRate)) {
-      ::ioctl(fd, TIOCNXCL);
+    if (RetryInterrupted([&] { return ::ioctl(fd, TIOCEXCL); }) != 0 || !ConfigureLine(fd, baudRate)) {
+      RetryInterrupted([&] { return ::ioctl(fd, TIOCNXCL); });
       ::close(fd);
       return false;
     }
     // Lines without modem control (pseudo-terminals) refuse DTR and RTS; that is no reason not
     // to talk on them.
     int modem = TIOCM_DTR | TIOCM_RTS;
-    ::ioctl(fd, TIOCMBIS, &modem);
+    RetryInterrupted([&] { return ::ioctl(fd, TIOCMBIS, &modem); });
     // What arrived before the port was opened is stale. Output is left alone: on a pseudo-
     // terminal an output flush drops bytes an earlier open of the line wrote and the other end
     // has not read yet (a boot command sent just before the port reopens at the boot rate).
-    ::tcflush(fd, TCIFLUSH);
+    RetryInterrupted([&] { return ::tcflush(fd, TCIFLUSH); });
     line.fd = fd;
     line.baudRate = baudRate;
     line.failed = false;
@@ -248,7 +247,8 @@ class CTtySerialPort::Impl {
     // A thread waiting on the line looks up, sees the port closed and lets go of it.
     if (auto queue = line.readQueue.lock()) queue->Wake();
     line.idle.wait(lock, [&] { return line.users == 0; });
-    ::ioctl(line.fd, TIOCNXCL);
+    RetryInterrupted([&] { return ::ioctl(line.fd, TIOCNXCL); });
+    // Not run again when interrupted: the descriptor is released either way.
     ::close(line.fd);
     line.fd = -1;
   }
@@ -274,7 +274,8 @@ class CTtySerialPort::Impl {
     // end has not read yet.
     const bool tx = (flags & kPurgeTx) && m_line->wroteSinceOpen, rx = flags & kPurgeRx;
     if (!tx && !rx) return true;
-    return ::tcflush(m_line->fd, tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH) == 0;
+    const int which = tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH;
+    return RetryInterrupted([&] { return ::tcflush(m_line->fd, which); }) == 0;
   }
 
   // The bytes are handed to the driver here, on the calling thread, and the call returns once
@@ -299,23 +300,22 @@ class CTtySerialPort::Impl {
     std::uint32_t written = 0;
     bool ok = true;
     while (ok && written < n) {
-      const ssize_t got = ::write(fd, data + written, n - written);
+      const ssize_t got = RetryInterrupted([&] { return ::write(fd, data + written, n - written); });
       if (got > 0) {
         written += std::uint32_t(got);
-      } else if (got < 0 && errno == EINTR) {
-        continue;
       } else if (got < 0 && errno == EAGAIN) {
         pollfd p{fd, POLLOUT, 0};
-        const int timeout = TimeoutMs(deadline);
-        if (timeout == 0) break;  // a short write: the caller tells by the count
-        if (::poll(&p, 1, timeout) < 0 && errno != EINTR) ok = false;
+        if (TimeoutMs(deadline) == 0) break;  // a short write: the caller tells by the count
+        if (RetryInterrupted([&] { return ::poll(&p, 1, TimeoutMs(deadline)); }) < 0) ok = false;
         if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ok = false;
       } else {
         ok = false;
       }
     }
     // The write ends when the bytes have left the line, so that reply timing holds.
-    if (ok && written > 0 && ::tcdrain(fd) != 0 && errno != ENOTTY && errno != EINVAL && errno != EINTR) ok = false;
+    if (ok && written > 0 && RetryInterrupted([&] { return ::tcdrain(fd); }) != 0 && errno != ENOTTY &&
+        errno != EINVAL)
+      ok = false;
     {
       std::lock_guard<std::mutex> lock(line.mutex);
       --line.users;

@@ -60,6 +60,7 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
 void CSerialComms::Close() {
   if (m_port) m_port->Close();
   m_portNumber = 0;
+  m_echoingUnits.clear();
 }
 
 bool CSerialComms::IsOpen() const { return m_port && m_port->IsOpen(); }
@@ -349,12 +350,13 @@ void CSerialComms::OnWholeReply(double elapsed) {
     return;
   }
   const bool whole = CheckReply(expected - 1);
-  if (whole && ReplyEchoesRequest()) {
+  if (whole && ReplyBelongsToRequest()) {
     m_done = true;
     return;
   }
-  // A whole reply that names another unit or command answers another request: a late answer
-  // to an earlier one. It is never taken for this one, and this one's own answer is still due.
+  // A whole reply that names another unit or command, from a unit whose replies repeat them,
+  // answers another request: a late answer to an earlier one. It is never taken for this one,
+  // and this one's own answer is still due.
   if (whole) {
     LogCounted(
         "Reply to another request received from device ID %u after %.2fms, Command = 0x%X - unit ID or "
@@ -372,6 +374,10 @@ void CSerialComms::OnWholeReply(double elapsed) {
     }
   } else {
     t.failed = true;
+    // The last try too ended on a whole reply that did not repeat the request: this unit
+    // (another one now, perhaps, at the device's ID) no longer repeats it, and its replies are
+    // taken again.
+    if (whole) m_echoingUnits.erase(t.device);
     GiveUp();
   }
 }
@@ -380,9 +386,22 @@ bool CSerialComms::ReplyEchoesRequest() const {
   const CControlMessage& t = m_transaction;
   for (std::uint32_t i = 0; i < 32; ++i) {
     if ((t.replyEchoMask & (1u << i)) == 0) continue;
-    if (i >= t.receivedLength || i >= t.FrameBytes() || m_receive[i] != m_transmit[i]) return false;
+    if (i >= t.receivedLength || i >= t.FrameBytes()) return false;
+    // A unit keeps every byte after the start byte below 0x80: a request byte above it (the
+    // low byte of a long ID) comes back as its low seven bits.
+    if ((m_receive[i] & 0x7F) != (m_transmit[i] & 0x7F)) return false;
   }
   return true;
+}
+
+bool CSerialComms::ReplyBelongsToRequest() {
+  const CControlMessage& t = m_transaction;
+  if (t.replyEchoMask == 0) return true;
+  if (ReplyEchoesRequest()) {
+    m_echoingUnits.insert(t.device);
+    return true;
+  }
+  return m_echoingUnits.count(t.device) == 0;
 }
 
 // As many bytes as expected, but junk where the start byte should be: what follows a start byte

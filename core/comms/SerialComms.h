@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "core/protocol/ControlMessage.h"
@@ -71,8 +72,14 @@ class CSerialComms {
   // Validates a complete reply in the receive buffer against the expected header length.
   bool CheckReply(std::uint32_t expectedHeaderLength);
   // Whether the reply in the receive buffer repeats the request's bytes named by its echo mask
-  // (unit ID and command); a reply too short to hold them does not.
+  // (unit ID and command), compared on their low seven bits; a reply too short to hold them
+  // does not.
   bool ReplyEchoesRequest() const;
+  // Whether a whole, checked reply is taken for the request. A unit need not repeat the
+  // request's header in its reply: until one of its replies has, every reply is taken; from
+  // then on (until the port closes, or a transaction gives up on replies that do not) only one
+  // that repeats it is, so that a late answer to another request is refused.
+  bool ReplyBelongsToRequest();
   // Logs a comms error line (text may be null); counted lines raise the error count.
   void LogCommsError(const char* text, bool counted);
   void ResetErrorCount();
@@ -182,4 +189,6 @@ class CSerialComms {
   ICommsHost* m_host = nullptr;
   std::uint8_t m_receive[kReceiveBufferSize] = {};
   std::uint8_t m_transmit[CControlMessage::kFrameSize] = {};
+  // Target devices whose replies have repeated the header bytes their requests named.
+  std::set<const CDevice*> m_echoingUnits;
 };

@@ -38,8 +38,9 @@ class CControlMessage {
   bool noRetry = false;
   // The device the request is for; null for broadcasts. Not owned.
   CDevice* device = nullptr;
-  // Bytes of the request that a framed reply repeats (its unit ID and command): bit i set means
-  // reply byte i must equal request byte i (i below 32). The transport refuses a reply that
+  // Bytes of the request that a framed reply may repeat (its unit ID and command): bit i set
+  // means reply byte i is compared with request byte i on their low seven bits (i below 32).
+  // Once a unit's replies have repeated them, the transport refuses a reply of that unit that
   // differs there as one to another request. 0 checks nothing. The family's frame builder sets
   // it; Set clears it.
   std::uint32_t replyEchoMask = 0;

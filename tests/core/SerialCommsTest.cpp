@@ -2,6 +2,7 @@
 // lines it writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -432,6 +433,13 @@ TEST_F(SerialCommsTest, AnswerToAResendIsDrainedAndNeverTakenForTheNextRequest) 
 }
 
 TEST_F(SerialCommsTest, LateAnswerToAFailedRequestIsRefusedByTheNextRequestItDoesNotEcho) {
+  // The unit's replies repeat the request's unit ID and command, as one of them has shown.
+  const Bytes body{0x10, 0x05, 0x00, 0x4F, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C};
+  m_unit->SetReply(0x4F, body);
+  SetRead();
+  m_comms.Transaction().replyEchoMask = (1u << 4) | (1u << 6);
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(Received(), MakeFramedReply(0xA8, body));
   // Reads wait 160 ms; the third request's answer comes 70 ms after the transaction gave up,
   // while the next request, to another command, waits for its own slower answer.
   m_comms.SetExtraTimeout(100);
@@ -573,6 +581,21 @@ class ReplyEchoTest : public SerialCommsTest, public ::testing::WithParamInterfa
     t.Set(0x4F, std::uint32_t(c.request.size() + 1), replyLength, kDevice, false, 0xA8, 0, 0);
     t.replyEchoMask = c.mask;
   }
+  // One reply that repeats the request has been taken: the unit is held to it from now on.
+  void ShowUnitRepeatsHeader() {
+    m_bus.InjectFault(SimFault::Replace(GoodReply()));
+    SetEchoedRead();
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(Received(), GoodReply());
+  }
+  // The next reply names another unit or command, and it is taken for this request.
+  void ExpectWrongReplyTaken() {
+    m_bus.InjectFault(SimFault::Replace(WrongReply()));
+    SetEchoedRead();
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Received(), WrongReply());
+    EXPECT_FALSE(m_comms.Transaction().failed);
+  }
   Bytes GoodReply() const { return MakeFramedReply(0xA8, GetParam().goodBody); }
   Bytes WrongReply() const {
     Bytes body = GetParam().goodBody;
@@ -590,41 +613,91 @@ class ReplyEchoTest : public SerialCommsTest, public ::testing::WithParamInterfa
 
 TEST_P(ReplyEchoTest, ReplyNamingAnotherUnitOrCommandIsRefusedCountedAndRequestedAgain) {
   m_host.superDebug = false;
+  ShowUnitRepeatsHeader();
   m_bus.InjectFault(SimFault::Replace(WrongReply()));
   m_bus.InjectFault(SimFault::Replace(GoodReply()));
   SetEchoedRead();
   ASSERT_TRUE(Run());
   EXPECT_EQ(Received(), GoodReply());
   EXPECT_FALSE(m_comms.Transaction().failed);
-  EXPECT_EQ(m_bus.RequestCount(), 2u);
+  EXPECT_EQ(m_bus.RequestCount(), 3u);
   EXPECT_EQ(m_comms.GetErrorCount(), 1u);
   EXPECT_EQ(m_host.lines, std::vector<std::string>{RefusedLine(1)});
 }
 
 TEST_P(ReplyEchoTest, OnlyRepliesFromAnotherRequestFailTheTransactionAfterTwoResends) {
   m_host.superDebug = false;
+  ShowUnitRepeatsHeader();
   m_bus.InjectFaults(SimFault::Replace(WrongReply()), 3);
   SetEchoedRead();
   ASSERT_TRUE(Run());
   EXPECT_EQ(m_comms.Transaction().receivedLength, 0u);
   EXPECT_TRUE(m_comms.Transaction().failed);
-  EXPECT_EQ(m_bus.RequestCount(), 3u);
+  EXPECT_EQ(m_bus.RequestCount(), 4u);
   EXPECT_EQ(m_host.lines, (std::vector<std::string>{RefusedLine(1), RefusedLine(2), RefusedLine(3)}));
+  // Three in a row: the unit at this ID no longer repeats the request, and its reply is taken.
+  ExpectWrongReplyTaken();
+  EXPECT_EQ(m_comms.GetErrorCount(), 3u);
+}
+
+TEST_P(ReplyEchoTest, UnitThatHasNotRepeatedTheRequestHasEveryCheckedReplyTaken) {
+  m_host.superDebug = false;
+  ExpectWrongReplyTaken();
+  ExpectWrongReplyTaken();
+  EXPECT_EQ(m_bus.RequestCount(), 2u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+  EXPECT_TRUE(m_host.lines.empty());
+  // Once it has, the port's next open starts without that knowledge.
+  ShowUnitRepeatsHeader();
+  m_comms.Close();
+  ASSERT_TRUE(m_comms.Open(3, 57600, true));
+  ExpectWrongReplyTaken();
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ReplyEchoTest, ::testing::ValuesIn(kEchoCases), EchoCaseName);
 
-TEST_F(SerialCommsTest, ReplyTooShortToHoldTheEchoedBytesIsRefused) {
+TEST_F(SerialCommsTest, UnitAtALongIdIsKnownByTheLowSevenBitsOfItsIdByte) {
+  // ID 200: the request names the unit by 0xC8, and the reply, whose bytes after the start byte
+  // all stay below 0x80, repeats it as 0x48. ID 201's reply (0x49) answers another request.
+  m_host.superDebug = false;
+  Bytes body(140, 0x11), other;
+  std::copy_n(Bytes{0x78, 0x48, 0x00, 0x33}.begin(), 4, body.begin());
+  other = body;
+  other[1] = 0x49;
+  const Bytes reply = MakeFramedReply(0xA8, body);
+  ASSERT_EQ(Bytes(reply.begin(), reply.begin() + 7), (Bytes{0xA8, 0x01, 0x0F, 0x78, 0x48, 0x00, 0x33}));
+  m_bus.InjectFault(SimFault::Replace(reply));
+  m_bus.InjectFault(SimFault::Replace(MakeFramedReply(0xA8, other)));
+  m_bus.InjectFault(SimFault::Replace(reply));
+  const Bytes request{0xF0, 0x00, 0x08, 0x78, 0xC8, 0x00, 0x33, 0x00};
+  for (int i = 0; i < 2; ++i) {
+    CControlMessage& t = m_comms.Transaction();
+    std::memcpy(t.frame, request.data(), request.size());
+    t.frame[8] = Checksum7Bit(request.data(), request.size());
+    t.Set(0x33, 9, 144, kDevice, false, 0xA8, 0, 0);
+    t.replyEchoMask = (1u << 4) | (1u << 6);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Received(), reply);
+  }
+  EXPECT_EQ(m_bus.RequestCount(), 3u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 1u);  // ID 201's reply, refused
+}
+
+TEST_F(SerialCommsTest, ReplyTooShortToHoldTheEchoedBytesIsRefusedFromAUnitThatRepeatsThem) {
   m_host.superDebug = false;
   // A Zel request's command is byte 9; a 9-byte reply cannot repeat it.
+  const Bytes header{0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E};
+  m_bus.InjectFault(SimFault::Replace(MakeFramedReply(0xA8, header)));
   m_bus.InjectFaults(SimFault::Replace(MakeFramedReply(0xA8, {0x33, 0x01, 0x02, 0x03, 0x04})), 3);
   CControlMessage& t = m_comms.Transaction();
   const Bytes request{0xF0, 0x00, 0x0A, 0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E};
-  std::memcpy(t.frame, request.data(), request.size());
-  t.frame[10] = Checksum7Bit(request.data(), request.size());
-  t.Set(0x3E, 11, 9, kDevice, false, 0xA8, 0, 0);
-  t.replyEchoMask = 0x2F0;
-  ASSERT_TRUE(Run());
+  for (std::uint32_t expected : {11u, 9u}) {
+    std::memcpy(t.frame, request.data(), request.size());
+    t.frame[10] = Checksum7Bit(request.data(), request.size());
+    t.Set(0x3E, 11, expected, kDevice, false, 0xA8, 0, 0);
+    t.replyEchoMask = 0x2F0;
+    ASSERT_TRUE(Run());
+  }
   EXPECT_EQ(t.receivedLength, 0u);
   EXPECT_EQ(m_comms.GetErrorCount(), 3u);
 }

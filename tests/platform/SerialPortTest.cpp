@@ -4,8 +4,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -300,4 +303,51 @@ TEST_F(TtySerialPortTest, BaudRatesWithoutATerminalSpeedAreRefused) {
   EXPECT_FALSE(m_port.IsOpen());
   EXPECT_FALSE(m_port.Open("/dev/does-not-exist", 9600));
   EXPECT_TRUE(m_port.Open(name, 2400));
+}
+
+// A signal whose handler was installed without SA_RESTART interrupts whichever call of the port
+// it meets, the zero-time look at an empty line among them. An interrupted call is run again:
+// it never fails the line.
+TEST_F(TtySerialPortTest, SignalsHandledWithoutRestartNeverFailTheLine) {
+  static std::atomic<int> handled{0};
+  struct sigaction action {};
+  struct sigaction previous {};
+  action.sa_handler = [](int) { handled.fetch_add(1, std::memory_order_relaxed); };
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  ASSERT_EQ(::sigaction(SIGUSR2, &action, &previous), 0);
+  SerialTimeouts immediate;
+  immediate.readInterval = 0xFFFFFFFFu;  // a read takes what is there and ends
+  ASSERT_TRUE(m_port.SetTimeouts(immediate));
+
+  std::atomic<bool> done{false};
+  bool allOk = true;
+  int rounds = 0;
+  std::thread user([&] {
+    const auto end = Clock::now() + std::chrono::milliseconds(400);
+    for (; Clock::now() < end && allOk; ++rounds) {
+      std::uint8_t buffer[4];
+      std::uint32_t got = 0;
+      allOk = m_port.Read(buffer, 4, &got);
+      if (allOk && rounds % 64 == 0) allOk = m_port.Write(buffer, 1, &got) && got == 1;
+    }
+    done = true;
+  });
+  std::thread storm([&, target = user.native_handle()] {
+    while (!done) ::pthread_kill(target, SIGUSR2);
+  });
+  // The unit answers now and then and takes what the port sends.
+  while (!done) {
+    const std::uint8_t byte = 0x55;
+    (void)!::write(m_master, &byte, 1);
+    std::uint8_t sink[64];
+    pollfd p{m_master, POLLIN, 0};
+    if (::poll(&p, 1, 1) > 0) (void)!::read(m_master, sink, sizeof sink);
+  }
+  storm.join();
+  user.join();
+  ASSERT_EQ(::sigaction(SIGUSR2, &previous, nullptr), 0);
+  EXPECT_TRUE(allOk) << "failed in round " << rounds;
+  EXPECT_GT(handled.load(), 0);
+  EXPECT_TRUE(m_port.Purge(kPurgeRx));
 }

@@ -25,7 +25,7 @@ CProcessorBus::~CProcessorBus() {
   m_bus.Stop();
 }
 
-CSimProcessorUnit* CProcessorBus::AddUnit(int model, std::uint8_t deviceId, std::uint32_t hardwareCode) {
+CSimProcessorUnit* CProcessorBus::AddUnit(int model, std::uint32_t deviceId, std::uint32_t hardwareCode) {
   return m_bus.Add<CSimProcessorUnit>(model, deviceId, hardwareCode);
 }
 
@@ -43,7 +43,7 @@ bool CProcessorBus::Open() {
   return m_system.GetComms().SetOnline(true);
 }
 
-CNerexSeriesDevice* CProcessorBus::AddDevice(int model, std::uint8_t deviceId, std::uint32_t hardwareCode,
+CNerexSeriesDevice* CProcessorBus::AddDevice(int model, std::uint32_t deviceId, std::uint32_t hardwareCode,
                                              std::uint32_t mode) {
   DeviceCreator create = FindDeviceCreator(std::uint32_t(model));
   if (!create) return nullptr;

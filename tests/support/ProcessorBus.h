@@ -30,13 +30,13 @@ class CProcessorBus {
   CProcessorBus& operator=(const CProcessorBus&) = delete;
 
   // Before the bus starts.
-  CSimProcessorUnit* AddUnit(int model, std::uint8_t deviceId, std::uint32_t hardwareCode = 0);
+  CSimProcessorUnit* AddUnit(int model, std::uint32_t deviceId, std::uint32_t hardwareCode = 0);
 
   // --- Stand-in worker on the calling thread ---
   // Starts the bus and opens the system's port. False when the port does not open.
   bool Open();
   // A device made by the factory and appended to the system, reinitialised with mode.
-  CNerexSeriesDevice* AddDevice(int model, std::uint8_t deviceId, std::uint32_t hardwareCode = 0,
+  CNerexSeriesDevice* AddDevice(int model, std::uint32_t deviceId, std::uint32_t hardwareCode = 0,
                                 std::uint32_t mode = 0);
   // One worker turn for one device: its next request, the transaction, the outcome. False when
   // the device had nothing to send.

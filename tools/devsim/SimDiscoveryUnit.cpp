@@ -7,11 +7,10 @@ namespace {
 
 std::uint8_t IdGroup(std::uint32_t id, int group) { return std::uint8_t((id >> (8 * group)) & 0x7F); }
 
+// Four bytes, most significant first, each as its low seven bits: a unit keeps every byte
+// after the start byte below 0x80.
 void PutBigEndian(SimBytes& body, std::size_t at, std::uint32_t value) {
-  body[at] = std::uint8_t(value >> 24);
-  body[at + 1] = std::uint8_t(value >> 16);
-  body[at + 2] = std::uint8_t(value >> 8);
-  body[at + 3] = std::uint8_t(value);
+  for (std::size_t i = 0; i < 4; ++i) body[at + i] = IdGroup(value, int(3 - i));
 }
 
 }  // namespace

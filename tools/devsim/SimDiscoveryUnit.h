@@ -18,7 +18,7 @@ enum class ShortReplyForm {
 };
 
 struct SimDiscoveryConfig {
-  std::uint8_t typeCode = 0;
+  std::uint8_t typeCode = 0;  // sent as given: every family's code is below 0x80, a test family's may not be
   std::uint32_t shortId = 0;  // 1 to 63; 0: the unit does not answer short-ID probes
   std::uint32_t longId = 0;   // four 7-bit groups; 0: the unit takes no part in the long-ID search
   std::uint32_t variant = 0;  // each byte below 0x80

@@ -130,7 +130,7 @@ std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
   }
   for (const SimDiscoveryConfig& config : options.scanUnits) bus.Add<CSimDiscoveryUnit>(config);
   for (const SimOptions::Processor& p : options.processors)
-    bus.Add<CSimProcessorUnit>(int(p.type), std::uint8_t(p.id), p.variant);
+    bus.Add<CSimProcessorUnit>(int(p.type), p.id, p.variant);
   for (const auto& [config, users] : options.secureUnits) {
     if (config.typeCode >= 51 && config.typeCode <= 56)
       bus.Add<CSimZelAmpUnit>(config)->SetUsers(users);

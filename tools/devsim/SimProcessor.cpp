@@ -43,6 +43,8 @@ std::uint32_t MemoryNumberOf(const SimBytes& f) {
   return (std::uint32_t(f[9] & 0x7F) << 8) | (f[7] == 1 ? 0x80u : 0u) | (f[8] & 0x7F);
 }
 
+std::uint8_t SevenBits(std::uint32_t value) { return std::uint8_t(value & 0x7F); }
+
 std::string TrimTrailing(std::string text) {
   const auto last = text.find_last_not_of(' ');
   text.erase(last == std::string::npos ? 0 : last + 1);
@@ -61,7 +63,7 @@ NerexChannelName NameFrom(const std::uint8_t* bytes) {
 
 }  // namespace
 
-CSimProcessorUnit::CSimProcessorUnit(int model, std::uint8_t deviceId, std::uint32_t hardwareCode)
+CSimProcessorUnit::CSimProcessorUnit(int model, std::uint32_t deviceId, std::uint32_t hardwareCode)
     : m_model(model), m_deviceId(deviceId), m_hardwareCode(hardwareCode) {
   InitMemoryDefaults(m_current);
   ResizePresetList(m_presets, kNerexDefaultPresetCount);
@@ -111,12 +113,12 @@ std::size_t CSimProcessorUnit::RequestLength(const SimBytes& bytes) const {
 }
 
 SimAnswer CSimProcessorUnit::Handle(const SimBytes& request) {
-  if (request.size() == 2 && request[1] == m_deviceId) {
+  if (request.size() == 2 && request[1] == IdByte()) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (request[0] == 0xE0) {
       const std::uint32_t v = m_hardwareCode;
-      return SimAnswer::Reply(kProbeStart, {m_deviceId, std::uint8_t(m_model), std::uint8_t(v >> 24),
-                                            std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)});
+      return SimAnswer::Reply(kProbeStart, {SevenBits(m_deviceId), SevenBits(m_model), SevenBits(v >> 24),
+                                            SevenBits(v >> 16), SevenBits(v >> 8), SevenBits(v)});
     }
     if (request[0] == 0xB0) {
       ++m_reads[0xB0];
@@ -124,8 +126,8 @@ SimAnswer CSimProcessorUnit::Handle(const SimBytes& request) {
       const bool faulty = TakeFault(0xB0, fault);
       if (faulty && fault.kind == SimProcessorFault::Kind::kSilence) return SimAnswer::Silence();
       std::vector<std::uint8_t> body(17, 0x20);
-      body[0] = std::uint8_t(m_model);
-      body[1] = m_deviceId;
+      body[0] = SevenBits(m_model);
+      body[1] = SevenBits(m_deviceId);
       const std::size_t at = (IsFennickModel(m_model) ? 14 : 15) - 3;
       for (std::size_t i = 0; i < 5; ++i) body[at + i] = i < m_firmware.size() ? std::uint8_t(m_firmware[i] & 0x7F) : 0x20;
       if (faulty && fault.kind == SimProcessorFault::Kind::kCutData)
@@ -134,7 +136,7 @@ SimAnswer CSimProcessorUnit::Handle(const SimBytes& request) {
     }
     return SimAnswer::Silence();
   }
-  if (request.size() < 8 || (request[0] != 0xF0 && request[0] != 0xF1) || request[4] != m_deviceId)
+  if (request.size() < 8 || (request[0] != 0xF0 && request[0] != 0xF1) || request[4] != IdByte())
     return SimAnswer::Silence();
   // A frame with a bad checksum is ignored, as a unit would.
   if (!FrameChecksumOk(request)) return SimAnswer::Silence();
@@ -158,7 +160,9 @@ bool CSimProcessorUnit::TakeFault(std::uint8_t command, SimProcessorFault& fault
 }
 
 SimAnswer CSimProcessorUnit::Framed(std::uint8_t command, const std::vector<std::uint8_t>& payload) const {
-  std::vector<std::uint8_t> body{std::uint8_t(m_model), m_deviceId, 0, command};
+  // Like every byte after the start byte, the unit's ID comes back as its low seven bits.
+  std::vector<std::uint8_t> body{SevenBits(m_model), SevenBits(m_deviceId), 0, SevenBits(command)};
+  if (!m_repeatsHeader) std::fill(body.begin(), body.end(), std::uint8_t(0));
   body.insert(body.end(), payload.begin(), payload.end());
   return SimAnswer::Reply(kReplyStart, body);
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -42,13 +43,14 @@ struct SimProcessorFault {
 class CSimProcessorUnit : public CSimUnit {
  public:
   // model: the type code (16, 17, 110 .. 121); hardwareCode: the variant reported by discovery.
-  CSimProcessorUnit(int model, std::uint8_t deviceId, std::uint32_t hardwareCode = 0);
+  // Requests name the unit by the low byte of its ID.
+  CSimProcessorUnit(int model, std::uint32_t deviceId, std::uint32_t hardwareCode = 0);
 
   std::size_t RequestLength(const SimBytes& bytes) const override;
   SimAnswer Handle(const SimBytes& request) override;
 
   int Model() const { return m_model; }
-  std::uint8_t DeviceId() const { return m_deviceId; }
+  std::uint32_t DeviceId() const { return m_deviceId; }
 
   // --- The unit's state (copies in and out) ---
   CNerexSeriesMemory Current() const;
@@ -65,6 +67,9 @@ class CSimProcessorUnit : public CSimUnit {
   void SetDeviceName(const std::string& name);
   // Five characters at most, e.g. "1.25".
   void SetFirmware(const std::string& version);
+  // Whether framed replies repeat the request's type, ID and command in bytes 3 to 6 (they do
+  // unless told otherwise); a unit that does not leaves zeros there.
+  void SetRepeatsHeader(bool on) { m_repeatsHeader = on; }
   // Raw meter bytes of commands 62 and 63 (32 bytes; the page decides which are sent).
   void SetMeterBytes(const std::array<std::uint8_t, 32>& bytes);
   std::array<std::uint8_t, 20> GeneralSettings() const;
@@ -95,8 +100,10 @@ class CSimProcessorUnit : public CSimUnit {
   SimAnswer Framed(std::uint8_t command, const std::vector<std::uint8_t>& payload) const;
   SimAnswer Packed(std::uint8_t command, const std::vector<std::uint8_t>& raw) const;
 
+  std::uint8_t IdByte() const { return std::uint8_t(m_deviceId & 0xFF); }
+
   const int m_model;
-  const std::uint8_t m_deviceId;
+  const std::uint32_t m_deviceId;
   const std::uint32_t m_hardwareCode;
   mutable std::mutex m_mutex;
   CNerexSeriesMemory m_current;
@@ -111,4 +118,5 @@ class CSimProcessorUnit : public CSimUnit {
   std::map<std::uint8_t, std::deque<SimProcessorFault>> m_faults;
   std::vector<SimBytes> m_writes;
   std::map<std::uint8_t, std::size_t> m_reads;
+  std::atomic<bool> m_repeatsHeader{true};
 };

@@ -1,6 +1,8 @@
 // The security side of a simulated amplifier or breakout box.
 #include "tools/devsim/SimSecurityUnit.h"
 
+#include <algorithm>
+
 #include "core/protocol/SevenBit.h"
 
 namespace {
@@ -42,14 +44,16 @@ bool CSimSecurityUnit::Addressed(const SimBytes& r) const {
 }
 
 SimAnswer CSimSecurityUnit::FramedReply(std::uint8_t command, std::size_t totalLength, const SimBytes& payload) const {
-  // Reply bytes 3 to 9 repeat the request's type, ID and command; the payload follows.
+  // Reply bytes 3 to 9 repeat the request's type, ID and command, each below 0x80 as every
+  // byte after the start byte; the payload follows.
   SimBytes body(totalLength - 4, 0);
-  body[0] = m_typeCode;
+  body[0] = std::uint8_t(m_typeCode & 0x7F);
   body[1] = IdGroup(m_deviceId, 24);
   body[2] = IdGroup(m_deviceId, 16);
   body[3] = IdGroup(m_deviceId, 8);
   body[4] = IdGroup(m_deviceId, 0);
-  body[6] = command;
+  body[6] = std::uint8_t(command & 0x7F);
+  if (!m_repeatsHeader) std::fill(body.begin(), body.begin() + 7, std::uint8_t(0));
   for (std::size_t i = 0; i < payload.size() && kPayloadOffset - 3 + i < body.size(); ++i)
     body[kPayloadOffset - 3 + i] = payload[i];
   return SimAnswer::Reply(0xA8, body);

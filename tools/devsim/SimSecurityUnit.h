@@ -42,6 +42,9 @@ class CSimSecurityUnit : public CSimUnit {
 
   void SetAnswersSecurity(bool on) { m_answersSecurity = on; }
   void SetRefusesSecurityWrites(bool on) { m_refusesWrites = on; }
+  // Whether framed replies repeat the request's type, ID and command in bytes 3 to 9 (they do
+  // unless told otherwise); a unit that does not leaves zeros there.
+  void SetRepeatsHeader(bool on) { m_repeatsHeader = on; }
 
   int SecurityChecks() const { return m_checks; }
   int SecurityReads() const { return m_reads; }
@@ -50,7 +53,7 @@ class CSimSecurityUnit : public CSimUnit {
 
  protected:
   // A reply of totalLength bytes from 0xA8: bytes 3 to 9 repeat the unit's type, ID and the
-  // command, the payload follows from byte 10.
+  // command (see SetRepeatsHeader), the payload follows from byte 10.
   SimAnswer FramedReply(std::uint8_t command, std::size_t totalLength, const SimBytes& payload) const;
 
  private:
@@ -67,4 +70,5 @@ class CSimSecurityUnit : public CSimUnit {
   std::atomic<int> m_reads{0};
   std::atomic<int> m_writes{0};
   std::atomic<int> m_probes{0};
+  std::atomic<bool> m_repeatsHeader{true};
 };

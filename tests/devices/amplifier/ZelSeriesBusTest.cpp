@@ -3,6 +3,8 @@
 // change the unit, and replies that arrive damaged, late or not at all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/comms/Security.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
@@ -10,6 +12,17 @@
 #include "tools/devsim/SimZelAmp.h"
 
 namespace {
+
+// Goes online with comms errors logged, without waiting for a security dialog or pausing.
+bool GoOnline(CBusHarness& harness) {
+  CSecurityTimings timings;
+  timings.dialogOpenTimeoutMs = 0;
+  timings.messagePauseMs = 0;
+  timings.updatePauseMs = 0;
+  harness.system.GetComms().Security().SetTimingsForTests(timings);
+  harness.system.SetLogCommsErrors(true);
+  return harness.StartOnline();
+}
 
 class ZelBusTest : public ::testing::Test {
  protected:
@@ -31,13 +44,7 @@ class ZelBusTest : public ::testing::Test {
     });
     amp = static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(3, 55, 0));
     harness.system.AppendDevice(amp);
-    CSecurityTimings timings;
-    timings.dialogOpenTimeoutMs = 0;
-    timings.messagePauseMs = 0;
-    timings.updatePauseMs = 0;
-    harness.system.GetComms().Security().SetTimingsForTests(timings);
-    harness.system.SetLogCommsErrors(true);
-    ASSERT_TRUE(harness.StartOnline());
+    ASSERT_TRUE(GoOnline(harness));
     ASSERT_TRUE(Wait([&] { return amp->IsReadOutComplete() && amp->IsConnected(); }));
   }
   void TearDown() override { CZelBaseDevice::SetFirmwareTableReader(nullptr); }
@@ -161,6 +168,39 @@ TEST_F(ZelBusTest, RepliesNamingAnotherUnitAreRefusedCountedAndTheReadAskedAgain
   ASSERT_TRUE(Wait([&] { return amp->GetTemperature() == 47; }));
   EXPECT_TRUE(amp->IsConnected());
   EXPECT_EQ(amp->GetRefusedReplyCount(), 0u);
+}
+
+TEST(ZelBus, UnitsAtLongIdsAreReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
+  // The unit at ID 7 leaves reply bytes 3 to 9 at zero.
+  constexpr std::uint32_t kIds[] = {1, 200, 5000, 300, 70000, 7};
+  RegisterAmplifierFamilies();
+  CZelBaseDevice::SetFirmwareTableReader([](const std::string&) { return std::string("1.00"); });
+  CBusHarness harness;
+  std::vector<CSimZelAmpUnit*> units;
+  std::vector<CZelSeriesDevice*> amps;
+  for (std::uint32_t id : kIds) {
+    SimSecurityConfig config;
+    config.typeCode = 55;
+    config.deviceId = id;
+    units.push_back(harness.bus.Add<CSimZelAmpUnit>(config));
+    const std::string name = "Amp " + std::to_string(id);
+    units.back()->Update([&](SimZelAmpState& s) { s.name = name; });
+    amps.push_back(static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(id, 55, 0)));
+    harness.system.AppendDevice(amps.back());
+  }
+  units.back()->SetRepeatsHeader(false);
+  ASSERT_TRUE(GoOnline(harness));
+  EXPECT_TRUE(WaitFor([&] {
+    CSingleLock lock(harness.system.GetLock());
+    return std::all_of(amps.begin(), amps.end(),
+                       [](CZelSeriesDevice* a) { return a->IsReadOutComplete() && a->IsConnected(); });
+  }));
+  {
+    CSingleLock lock(harness.system.GetLock());
+    for (std::size_t i = 0; i < amps.size(); ++i) EXPECT_EQ(amps[i]->GetName(), "Amp " + std::to_string(kIds[i]));
+  }
+  EXPECT_EQ(harness.frame.CountLogLinesStartingWith("Reply to another request"), 0u);
+  CZelBaseDevice::SetFirmwareTableReader(nullptr);
 }
 
 }  // namespace

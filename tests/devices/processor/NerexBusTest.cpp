@@ -281,13 +281,42 @@ TEST(NerexBus, UnitSilentDuringItsReadOutIsProbedShortlyUntilItAnswersThenItsRea
 TEST(NerexBus, ReplyNamingAnotherUnitIsRefusedByTheTransportAndAskedAgain) {
   CProcessorBus bus;
   CSimProcessorUnit* unit = bus.AddUnit(120, 5);
-  unit->SetDeviceName("Stage Left");
-  unit->InjectReplyFault(kCmdReadNames, SimProcessorFault::AnotherUnit(9));
   CNerexSeriesDevice* d = bus.AddDevice(120, 5);
   ASSERT_TRUE(bus.Open());
+  // The unit's replies have repeated its ID and command: from now on it is held to that.
+  ASSERT_TRUE(bus.RunUntil([&] { return d->AllBlocksReceived(); }, 400));
+  unit->SetDeviceName("Stage Left");
+  unit->InjectReplyFault(kCmdReadNames, SimProcessorFault::AnotherUnit(9));
+  const std::size_t namesRead = unit->ReadCount(kCmdReadNames);
+  d->Reinitialise(0);
   ASSERT_TRUE(bus.RunUntil([&] { return d->AllBlocksReceived(); }, 400));
   EXPECT_EQ(d->GetName(), "Stage Left");
   EXPECT_EQ(bus.Comms().GetErrorCount(), 1u);
-  EXPECT_GE(unit->ReadCount(kCmdReadNames), 2u);  // the refused reply's request went again
+  EXPECT_GE(unit->ReadCount(kCmdReadNames), namesRead + 2);  // the refused reply's request went again
   EXPECT_EQ(d->GetRefusedReplyCount(), 0u);       // the device never saw it
+}
+
+TEST(NerexBus, UnitsAtLongIdsConnectAndAreReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
+  // The low byte of 200 (0xC8) and of 5000 (0x1388) has its top bit set: the request carries
+  // it whole, the reply its low seven bits. The unit at ID 7 leaves its reply header at zero.
+  constexpr std::uint32_t kIds[] = {1, 200, 5000, 300, 70000, 7};
+  CProcessorBus bus;
+  std::vector<CSimProcessorUnit*> units;
+  std::vector<CNerexSeriesDevice*> devices;
+  for (std::uint32_t id : kIds) {
+    units.push_back(bus.AddUnit(kModelNerex48, id));
+    units.back()->SetDeviceName("Unit " + std::to_string(id));
+    devices.push_back(bus.AddDevice(kModelNerex48, id));
+    ASSERT_NE(devices.back(), nullptr);
+  }
+  units.back()->SetRepeatsHeader(false);
+  bus.System().SetLogCommsErrors(true);
+  ASSERT_TRUE(bus.StartWorker());
+  ASSERT_TRUE(bus.WaitFor([&] {
+    return std::all_of(devices.begin(), devices.end(),
+                       [](CNerexSeriesDevice* d) { return d->IsConnected() && d->AllBlocksReceived(); });
+  }));
+  for (std::size_t i = 0; i < devices.size(); ++i) EXPECT_EQ(devices[i]->GetName(), "Unit " + std::to_string(kIds[i]));
+  for (const std::string& line : bus.Frame().LogLines())
+    EXPECT_EQ(line.find("Comms Error Count = "), std::string::npos) << line;
 }
