@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <chrono>
 #include <climits>
 #include <cstring>
 
@@ -15,14 +16,17 @@ namespace {
 constexpr std::uint32_t kMaxRetries = 2;
 // Shortest read time-out constant, ms.
 constexpr std::uint32_t kMinReadConstant = 35;
-// Longest quiet interval a drain waits for, ms, and the most reads it spends on a line that
-// never goes quiet.
-constexpr std::uint32_t kMaxDrainQuietMs = 1000;
+// The most reads a drain spends on a line that never goes quiet.
 constexpr int kMaxDrainReads = 16;
 // The quiet gap that ends a drain after a failed transaction: this many byte times, and never
 // less than the shortest wait the port can time.
 constexpr std::uint32_t kQuietGapBytes = 4;
 constexpr std::uint32_t kMinQuietGapMs = 2;
+// How much later than the answer taken an answer to a later send may come, beyond the time
+// the answer taken needed: the unit's turnaround is not the same to the millisecond every time.
+constexpr std::chrono::milliseconds kLateAnswerSlack{35};
+
+using LineClock = std::chrono::steady_clock;
 
 }  // namespace
 
@@ -53,6 +57,7 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
   m_retryCount = 0;
   m_drainPending = false;
   m_lateAnswerPossible = false;
+  m_lateWatch = LateAnswerWatch{};
   m_baudRate = baudRate;
   return true;
 }
@@ -93,17 +98,19 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
   m_transaction.failed = false;
   if (resetRetries) {
     // A failed transaction leaves at most the tail of what was on the wire; one that was
-    // answered only after a resend may still have the answer to that resend coming.
-    const std::uint32_t quietMs =
-        m_drainPending ? QuietGapMs() : m_lateAnswerPossible ? m_lateAnswerWindowMs : 0;
+    // answered only after a resend may still have the answer to a later send coming, which
+    // this request must not take for its own.
+    const bool failedBefore = m_drainPending;
     m_drainPending = false;
     m_lateAnswerPossible = false;
-    if (quietMs != 0 && !DrainLateReply(quietMs)) {
+    m_sends = 0;
+    if ((failedBefore && !DrainLateReply(QuietGapMs())) || (MayTakeLateAnswer() && !DrainLateAnswers())) {
       m_status = kCommsError;
       m_done = true;
       return 0;
     }
   }
+  ++m_sends;
 
   std::uint32_t written = 0;
   if (m_overlapped) {
@@ -127,6 +134,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
 
 void CSerialComms::OnWriteComplete(bool ok, std::uint32_t written) {
   m_writeEnd = QueryPerformanceCounter();
+  if (m_sends <= 1) m_firstSendEnd = LineClock::now();
   if (!ok) {
     m_transaction.receivedLength = 0;
     m_status = kCommsError;
@@ -204,17 +212,98 @@ void CSerialComms::FailWithoutRetry() {
 bool CSerialComms::DrainLateReply(std::uint32_t quietMs) {
   // Each read ends after quietMs with what came meanwhile; the first that brings nothing shows
   // the line quiet.
-  SerialTimeouts quiet = m_timeouts;
-  quiet.readInterval = 0;
-  quiet.readTotalMultiplier = 0;
-  quiet.readTotalConstant = quietMs;
-  if (!m_port->SetTimeouts(quiet)) return false;
   std::uint8_t scratch[kReceiveBufferSize];
   for (int i = 0; i < kMaxDrainReads; ++i) {
     std::uint32_t got = 0;
-    if (!m_port->Read(scratch, sizeof scratch, &got) || got == 0) break;
+    if (!ReadAndDrop(scratch, sizeof scratch, quietMs, &got)) return false;
+    if (got == 0) break;
   }
   return m_port->SetTimeouts(m_timeouts);
+}
+
+bool CSerialComms::ReadAndDrop(std::uint8_t* scratch, std::uint32_t count, std::uint32_t waitMs, std::uint32_t* got) {
+  SerialTimeouts wait = m_timeouts;
+  wait.readInterval = 0;
+  wait.readTotalMultiplier = 0;
+  wait.readTotalConstant = waitMs;
+  *got = 0;
+  if (!m_port->SetTimeouts(wait)) return false;
+  if (!m_port->Read(scratch, count, got)) *got = 0;
+  *got = std::min(*got, count);
+  return true;
+}
+
+void CSerialComms::WatchForLateAnswers() {
+  const bool resent = m_lateAnswerPossible;
+  m_lateAnswerPossible = false;
+  const CControlMessage& t = m_transaction;
+  if (!resent || !m_lateAnswerGuard || m_drainPending || m_sends < 2 || t.receivedLength != t.expectedLength)
+    return;
+  // The answer taken may be the one to the first send, come late. A unit that took that long
+  // answers each later send at most as long after the answer before it: a unit that answers
+  // late in turn, one request after the other, takes no longer for the next.
+  const LineClock::time_point now = LineClock::now();
+  const LineClock::time_point until = now + (m_sends - 1) * (now - m_firstSendEnd) + kLateAnswerSlack;
+  const std::uint32_t due = (m_sends - 1) * t.expectedLength;
+  if (LateAnswerWatchOpen(now)) {
+    // Two watches at once: whatever takes a reply may take one of their answers.
+    m_lateWatch.anyRequest = true;
+    m_lateWatch.until = std::max(m_lateWatch.until, until);
+    m_lateWatch.bytesDue += due;
+    return;
+  }
+  m_lateWatch = LateAnswerWatch{};
+  m_lateWatch.open = true;
+  m_lateWatch.device = t.device;
+  m_lateWatch.write = t.write;
+  m_lateWatch.replyStart = t.replyStart;
+  m_lateWatch.echoMask = t.replyEchoMask;
+  m_lateWatch.bytesDue = due;
+  m_lateWatch.until = until;
+}
+
+bool CSerialComms::LateAnswerWatchOpen(LineClock::time_point now) {
+  if (m_lateWatch.open && now >= m_lateWatch.until) m_lateWatch.open = false;
+  return m_lateWatch.open;
+}
+
+bool CSerialComms::AwaitsLateAnswerFrom(const CDevice* device) {
+  return LateAnswerWatchOpen(LineClock::now()) && (m_lateWatch.anyRequest || m_lateWatch.device == device);
+}
+
+bool CSerialComms::MayTakeLateAnswer() {
+  const CControlMessage& t = m_transaction;
+  if (!LateAnswerWatchOpen(LineClock::now())) return false;
+  if (!t.write && t.expectedLength == 0) return false;  // nothing is read back
+  if (m_lateWatch.anyRequest) return true;
+  // An ACK is one byte that names nobody: any write may take it. A framed reply never passes
+  // for an ACK (its start byte is not one, and its other bytes are below 0x80), nor for a
+  // reply with another start byte.
+  if (m_lateWatch.write || t.write) return m_lateWatch.write && t.write;
+  if (t.replyStart != m_lateWatch.replyStart) return false;
+  // A reply that repeats its unit ID and command is refused by every request to another unit
+  // that checks the same bytes.
+  return t.device == m_lateWatch.device || t.replyEchoMask == 0 || t.replyEchoMask != m_lateWatch.echoMask;
+}
+
+bool CSerialComms::DrainLateAnswers() {
+  // Reads and drops the answers the later sends can still bring, and ends as soon as they are
+  // all in or the watch runs out.
+  std::uint8_t scratch[kReceiveBufferSize];
+  std::uint32_t due = m_lateWatch.bytesDue;
+  const LineClock::time_point until = m_lateWatch.until;
+  m_lateWatch.open = false;
+  bool waited = false;
+  for (int i = 0; i < kMaxDrainReads && due > 0; ++i) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - LineClock::now()).count();
+    if (left <= 0) break;
+    std::uint32_t got = 0;
+    waited = true;
+    if (!ReadAndDrop(scratch, std::min<std::uint32_t>(due, kReceiveBufferSize), std::uint32_t(left), &got))
+      return false;
+    due -= std::min(got, due);
+  }
+  return !waited || m_port->SetTimeouts(m_timeouts);
 }
 
 std::uint32_t CSerialComms::QuietGapMs() const {
@@ -224,15 +313,6 @@ std::uint32_t CSerialComms::QuietGapMs() const {
 }
 
 void CSerialComms::ResendAfterSilence() {
-  // Each send gave the unit the read's limit, after the request's own time on the wire. An
-  // answer taken now may be the one to the first send, so the answers to the later ones can
-  // trail it by as many of those periods as there were sends.
-  const CControlMessage& t = m_transaction;
-  const std::uint32_t baud = m_baudRate != 0 ? m_baudRate : 57600;
-  const std::uint64_t period = std::uint64_t(m_timeouts.readTotalMultiplier) * t.expectedLength +
-                               m_timeouts.readTotalConstant + (std::uint64_t(t.FrameBytes()) * 10000 + baud - 1) / baud;
-  const std::uint64_t sends = std::uint64_t(m_retryCount) + 1;
-  m_lateAnswerWindowMs = std::uint32_t(std::clamp<std::uint64_t>(period * sends, kMinReadConstant, kMaxDrainQuietMs));
   m_lateAnswerPossible = true;
   Resend();
 }
@@ -302,6 +382,7 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
     case EReadPhase::kBeginning: OnReplyBeginning(elapsed); break;
     case EReadPhase::kJunk: OnJunkRead(elapsed); break;
   }
+  if (m_done) WatchForLateAnswers();
 }
 
 void CSerialComms::LogWaitingForRest(double elapsed) {
