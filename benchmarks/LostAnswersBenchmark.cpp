@@ -20,7 +20,7 @@ constexpr std::uint32_t kBaud = 57600;
 constexpr int kModel = 120;
 constexpr int kUnits = 8;
 constexpr double kLoss = 0.05;
-constexpr auto kWindow = std::chrono::seconds(4);
+constexpr auto kWindow = std::chrono::seconds(6);
 
 using Clock = std::chrono::steady_clock;
 
