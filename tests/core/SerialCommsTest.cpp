@@ -83,6 +83,13 @@ class SerialCommsTest : public ::testing::Test {
     t.device = device;
     t.replyEchoMask = (1u << 4) | (1u << 6);
   }
+  // A second unit, ID 6, on the bus.
+  CFramedUnit* AddUnitSix() {
+    m_bus.Stop();
+    CFramedUnit* unit = m_bus.Add<CFramedUnit>(std::uint8_t(6));
+    m_bus.Start();
+    return unit;
+  }
   // A set command 0x18 to device 5, waiting for the ACK.
   void SetWrite() {
     CControlMessage& t = m_comms.Transaction();
@@ -447,9 +454,7 @@ TEST_F(SerialCommsTest, AnswerToAResendIsDrainedAndNeverTakenForTheNextRequest) 
 // Requests to other units need not wait for the answers a resend may still bring: those would
 // not repeat their unit ID. Only a request that could take such an answer drains it.
 TEST_F(SerialCommsTest, AnswerAfterAResendHoldsUpNoRequestToAnotherUnit) {
-  m_bus.Stop();
-  CFramedUnit* other = m_bus.Add<CFramedUnit>(std::uint8_t(6));
-  m_bus.Start();
+  CFramedUnit* other = AddUnitSix();
   // Reads wait 160 ms; the first request goes unanswered, the resend is answered at once.
   m_comms.SetExtraTimeout(100);
   m_bus.InjectFault(SimFault::Silence());
@@ -472,9 +477,7 @@ TEST_F(SerialCommsTest, AnswerAfterAResendHoldsUpNoRequestToAnotherUnit) {
 }
 
 TEST_F(SerialCommsTest, LateAnswerToAResendIsRefusedByARequestToAnotherUnit) {
-  m_bus.Stop();
-  CFramedUnit* other = m_bus.Add<CFramedUnit>(std::uint8_t(6));
-  m_bus.Start();
+  CFramedUnit* other = AddUnitSix();
   // Unit 5 answers each request 300 ms after it has answered the one before: its answer to the
   // first request is taken by the resend at 300 ms, its answer to the resend comes at 600 ms,
   // while unit 6, asked at once, waits behind it and answers 100 ms later.
