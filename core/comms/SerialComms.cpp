@@ -57,7 +57,7 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
   m_retryCount = 0;
   m_drainPending = false;
   m_lateAnswerPossible = false;
-  m_lateWatch = LateAnswerWatch{};
+  m_lateWatches.clear();
   m_baudRate = baudRate;
   return true;
 }
@@ -104,7 +104,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
     m_drainPending = false;
     m_lateAnswerPossible = false;
     m_sends = 0;
-    if ((failedBefore && !DrainLateReply(QuietGapMs())) || (MayTakeLateAnswer() && !DrainLateAnswers())) {
+    if ((failedBefore && !DrainLateReply(QuietGapMs())) || !DrainLateAnswers()) {
       m_status = kCommsError;
       m_done = true;
       return 0;
@@ -243,56 +243,56 @@ void CSerialComms::WatchForLateAnswers() {
   // answers each later send at most as long after the answer before it: a unit that answers
   // late in turn, one request after the other, takes no longer for the next.
   const LineClock::time_point now = LineClock::now();
-  const LineClock::time_point until = now + (m_sends - 1) * (now - m_firstSendEnd) + kLateAnswerSlack;
-  const std::uint32_t due = (m_sends - 1) * t.expectedLength;
-  if (LateAnswerWatchOpen(now)) {
-    // Two watches at once: whatever takes a reply may take one of their answers.
-    m_lateWatch.anyRequest = true;
-    m_lateWatch.until = std::max(m_lateWatch.until, until);
-    m_lateWatch.bytesDue += due;
-    return;
-  }
-  m_lateWatch = LateAnswerWatch{};
-  m_lateWatch.open = true;
-  m_lateWatch.device = t.device;
-  m_lateWatch.write = t.write;
-  m_lateWatch.replyStart = t.replyStart;
-  m_lateWatch.echoMask = t.replyEchoMask;
-  m_lateWatch.bytesDue = due;
-  m_lateWatch.until = until;
+  PruneLateAnswerWatches(now);
+  LateAnswerWatch watch;
+  watch.device = t.device;
+  watch.write = t.write;
+  watch.replyStart = t.replyStart;
+  watch.echoMask = t.replyEchoMask;
+  watch.bytesDue = (m_sends - 1) * t.expectedLength;
+  watch.until = now + (m_sends - 1) * (now - m_firstSendEnd) + kLateAnswerSlack;
+  m_lateWatches.push_back(watch);
 }
 
-bool CSerialComms::LateAnswerWatchOpen(LineClock::time_point now) {
-  if (m_lateWatch.open && now >= m_lateWatch.until) m_lateWatch.open = false;
-  return m_lateWatch.open;
+void CSerialComms::PruneLateAnswerWatches(LineClock::time_point now) {
+  std::erase_if(m_lateWatches, [now](const LateAnswerWatch& w) { return now >= w.until; });
 }
 
 bool CSerialComms::AwaitsLateAnswerFrom(const CDevice* device) {
-  return LateAnswerWatchOpen(LineClock::now()) && (m_lateWatch.anyRequest || m_lateWatch.device == device);
+  PruneLateAnswerWatches(LineClock::now());
+  return std::any_of(m_lateWatches.begin(), m_lateWatches.end(),
+                     [device](const LateAnswerWatch& w) { return w.device == device; });
 }
 
-bool CSerialComms::MayTakeLateAnswer() {
+bool CSerialComms::MayTakeLateAnswer(const LateAnswerWatch& watch) const {
   const CControlMessage& t = m_transaction;
-  if (!LateAnswerWatchOpen(LineClock::now())) return false;
   if (!t.write && t.expectedLength == 0) return false;  // nothing is read back
-  if (m_lateWatch.anyRequest) return true;
   // An ACK is one byte that names nobody: any write may take it. A framed reply never passes
   // for an ACK (its start byte is not one, and its other bytes are below 0x80), nor for a
   // reply with another start byte.
-  if (m_lateWatch.write || t.write) return m_lateWatch.write && t.write;
-  if (t.replyStart != m_lateWatch.replyStart) return false;
+  if (watch.write || t.write) return watch.write && t.write;
+  if (t.replyStart != watch.replyStart) return false;
   // A reply that repeats its unit ID and command is refused by every request to another unit
   // that checks the same bytes.
-  return t.device == m_lateWatch.device || t.replyEchoMask == 0 || t.replyEchoMask != m_lateWatch.echoMask;
+  return t.device == watch.device || t.replyEchoMask == 0 || t.replyEchoMask != watch.echoMask;
 }
 
 bool CSerialComms::DrainLateAnswers() {
-  // Reads and drops the answers the later sends can still bring, and ends as soon as they are
-  // all in or the watch runs out.
+  // Reads and drops the answers that the request could take, and ends as soon as they are all
+  // in or none can come any more.
+  PruneLateAnswerWatches(LineClock::now());
+  std::uint32_t due = 0;
+  LineClock::time_point until{};
+  for (auto w = m_lateWatches.begin(); w != m_lateWatches.end();) {
+    if (!MayTakeLateAnswer(*w)) {
+      ++w;
+      continue;
+    }
+    due += w->bytesDue;
+    until = std::max(until, w->until);
+    w = m_lateWatches.erase(w);
+  }
   std::uint8_t scratch[kReceiveBufferSize];
-  std::uint32_t due = m_lateWatch.bytesDue;
-  const LineClock::time_point until = m_lateWatch.until;
-  m_lateWatch.open = false;
   bool waited = false;
   for (int i = 0; i < kMaxDrainReads && due > 0; ++i) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - LineClock::now()).count();

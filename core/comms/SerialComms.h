@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/protocol/ControlMessage.h"
 #include "platform/SerialPort.h"
@@ -121,6 +122,17 @@ class CSerialComms {
   std::uint32_t ReadRaw(std::uint32_t n);
 
  private:
+  // The answers to the later sends of one transaction that was answered after a resend, until
+  // they can no longer come.
+  struct LateAnswerWatch {
+    const CDevice* device = nullptr;
+    bool write = false;  // the answers are ACKs
+    std::uint8_t replyStart = 0;
+    std::uint32_t echoMask = 0;
+    std::uint32_t bytesDue = 0;  // the bytes those answers make together
+    std::chrono::steady_clock::time_point until{};
+  };
+
   void OnWriteComplete(bool ok, std::uint32_t written);
   void OnReadComplete(bool ok, std::uint32_t n);
   // The receive phases: what a finished read holds decides the next step.
@@ -161,12 +173,14 @@ class CSerialComms {
   // One read of up to count bytes into scratch that waits at most waitMs; false when the
   // time-outs could not be set. The caller restores the transaction's time-outs.
   bool ReadAndDrop(std::uint8_t* scratch, std::uint32_t count, std::uint32_t waitMs, std::uint32_t* got);
-  // At the end of a transaction: opens the late-answer watch when it was answered after a resend.
+  // At the end of a transaction answered after a resend: watches for the answers to its later
+  // sends.
   void WatchForLateAnswers();
-  bool LateAnswerWatchOpen(std::chrono::steady_clock::time_point now);
+  void PruneLateAnswerWatches(std::chrono::steady_clock::time_point now);
   // Whether the request in the record could take an answer the watch waits for.
-  bool MayTakeLateAnswer();
-  // Drops the answers the watch waits for, as they come, until all are in or its time is over.
+  bool MayTakeLateAnswer(const LateAnswerWatch& watch) const;
+  // Drops the answers that the request in the record could take, as they come, until all are
+  // in or none can come any more. False when the time-outs could not be set.
   bool DrainLateAnswers();
   // The quiet gap that ends the drain after a failed transaction: a few byte times.
   std::uint32_t QuietGapMs() const;
@@ -194,18 +208,8 @@ class CSerialComms {
   // Sends of the current transaction, and when the first left the port.
   std::uint32_t m_sends = 0;
   std::chrono::steady_clock::time_point m_firstSendEnd{};
-  // Answers to the later sends of a transaction that was answered after a resend.
-  struct LateAnswerWatch {
-    bool open = false;
-    bool anyRequest = false;  // two watches at once: any request that reads a reply may take one
-    const CDevice* device = nullptr;
-    bool write = false;  // the answers are ACKs
-    std::uint8_t replyStart = 0;
-    std::uint32_t echoMask = 0;
-    std::uint32_t bytesDue = 0;  // the bytes those answers make together
-    std::chrono::steady_clock::time_point until{};
-  };
-  LateAnswerWatch m_lateWatch;
+  // Answers to the later sends of transactions that were answered after a resend.
+  std::vector<LateAnswerWatch> m_lateWatches;
   bool m_lateAnswerGuard = true;
   std::uint32_t m_baudRate = 0;
   std::unique_ptr<ISerialPort> m_port;
