@@ -3,6 +3,7 @@
 // online and offline. The scan and the security passes are run by the passes it owns.
 #include "core/comms/CommsWorker.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -255,8 +256,10 @@ void CCommsWorker::WorkerOnlineStep() {
         std::memcpy(record.frame, comms.ReceiveBuffer(), n);
         device->ProcessReply(record);
       }
+      m_restUntil.erase(device->GetHandle());
     } else if (device) {
       device->UpdateCommsState(false);
+      RestIfSilent(*device);
     }
     m_pollIndex = m_pollIndex + 1;
     comms.SetStatus(kCommsIdle);
@@ -286,21 +289,44 @@ void CCommsWorker::WorkerOnlineStep() {
   if (m_pollIndex >= std::int32_t(devices.size())) m_pollIndex = 0;
   if (PopSystemMessage(record)) {
     record.noRetry = false;
-    comms.StartWrite(true);
+    StartTransaction();
     return;
   }
   for (std::int32_t i = m_pollIndex; i < std::int32_t(devices.size()); ++i) {
     CDevice* device = devices[std::size_t(i)];
     m_pollIndex = i;
     if (device->GetDeviceId() == 0) continue;  // not addressed yet
+    if (SkipsTurn(*device)) continue;
     record.noRetry = false;
     if (device->GetNextPollMessage(record)) {
-      comms.StartWrite(true);
+      StartTransaction();
       return;
     }
   }
   m_pollIndex = std::int32_t(devices.size());
   SleepEx(kWorkerNothingSleepMs, true);
+}
+
+void CCommsWorker::StartTransaction() {
+  m_transactionStart = std::chrono::steady_clock::now();
+  m_transport->StartWrite(true);
+}
+
+void CCommsWorker::RestIfSilent(const CDevice& device) {
+  if (device.IsConnected()) return;
+  const auto now = std::chrono::steady_clock::now();
+  const auto rest = std::min<std::chrono::steady_clock::duration>(
+      kSilentRestFactor * (now - m_transactionStart), std::chrono::milliseconds(kMaxSilentRestMs));
+  m_restUntil[device.GetHandle()] = now + rest;
+}
+
+bool CCommsWorker::SkipsTurn(const CDevice& device) {
+  const auto rest = m_restUntil.find(device.GetHandle());
+  if (rest != m_restUntil.end()) {
+    if (std::chrono::steady_clock::now() < rest->second) return true;
+    m_restUntil.erase(rest);
+  }
+  return m_transport->AwaitsLateAnswerFrom(&device);
 }
 
 // --- End of a scan or a security pass ---

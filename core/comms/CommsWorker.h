@@ -5,9 +5,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -33,6 +35,13 @@ inline constexpr const char* kOnlineErrorCaption = "Online Error";
 inline constexpr std::uint32_t kWorkerIdleWaitMs = 1000;
 inline constexpr std::uint32_t kWorkerPendingSleepMs = 5;
 inline constexpr std::uint32_t kWorkerNothingSleepMs = 1;
+
+// A unit that is not connected and left its last request unanswered is passed over for this
+// many times as long as that request took, at most kMaxSilentRestMs: its tries then hold the
+// line at most a quarter of the time, and it is asked again soon enough to reconnect within a
+// few seconds of answering.
+inline constexpr std::uint32_t kSilentRestFactor = 3;
+inline constexpr std::uint32_t kMaxSilentRestMs = 2000;
 
 // Longest wait of each step of StopCommsThread, ms.
 inline constexpr std::uint32_t kStopWaitMs = 30000;
@@ -152,6 +161,14 @@ class CCommsWorker {
 
   void EndAutoscan();
   void EndSecurityPass(SecurityPassOutcome outcome, bool setPass);
+  // Starts the transaction in the transport's record.
+  void StartTransaction();
+  // After a transaction for the device ended without a complete reply: a device that is not
+  // connected rests (see kSilentRestFactor).
+  void RestIfSilent(const CDevice& device);
+  // Whether the device is passed over on this turn: it rests, or its unit may still send an
+  // answer to an earlier request that its next request could take.
+  bool SkipsTurn(const CDevice& device);
   void Post(std::uint32_t message, WPARAM wParam = 0);
 
   // The transport's view of the system.
@@ -193,6 +210,10 @@ class CCommsWorker {
   TransportHost m_transportHost;
   std::unique_ptr<CSerialComms> m_transport;
   std::atomic<std::int32_t> m_pollIndex{0};
+  // Worker thread only: when the running transaction started, and until when the resting
+  // devices (by handle) are passed over.
+  std::chrono::steady_clock::time_point m_transactionStart{};
+  std::unordered_map<std::uint64_t, std::chrono::steady_clock::time_point> m_restUntil;
   PassHost m_passHost{*this};
   CDiscoveryPass m_discovery;
   CSecurityPass m_security;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <chrono>
 #include <climits>
 #include <cstring>
 
@@ -15,14 +16,17 @@ namespace {
 constexpr std::uint32_t kMaxRetries = 2;
 // Shortest read time-out constant, ms.
 constexpr std::uint32_t kMinReadConstant = 35;
-// Longest quiet interval a drain waits for, ms, and the most reads it spends on a line that
-// never goes quiet.
-constexpr std::uint32_t kMaxDrainQuietMs = 1000;
+// The most reads a drain spends on a line that never goes quiet.
 constexpr int kMaxDrainReads = 16;
 // The quiet gap that ends a drain after a failed transaction: this many byte times, and never
 // less than the shortest wait the port can time.
 constexpr std::uint32_t kQuietGapBytes = 4;
 constexpr std::uint32_t kMinQuietGapMs = 2;
+// How much later than the answer taken an answer to a later send may come, beyond the time
+// the answer taken needed: the unit's turnaround is not the same to the millisecond every time.
+constexpr std::chrono::milliseconds kLateAnswerSlack{35};
+
+using LineClock = std::chrono::steady_clock;
 
 }  // namespace
 
@@ -53,6 +57,7 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
   m_retryCount = 0;
   m_drainPending = false;
   m_lateAnswerPossible = false;
+  m_lateWatches.clear();
   m_baudRate = baudRate;
   return true;
 }
@@ -94,17 +99,19 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
   m_transaction.failed = false;
   if (resetRetries) {
     // A failed transaction leaves at most the tail of what was on the wire; one that was
-    // answered only after a resend may still have the answer to that resend coming.
-    const std::uint32_t quietMs =
-        m_drainPending ? QuietGapMs() : m_lateAnswerPossible ? m_lateAnswerWindowMs : 0;
+    // answered only after a resend may still have the answer to a later send coming, which
+    // this request must not take for its own.
+    const bool failedBefore = m_drainPending;
     m_drainPending = false;
     m_lateAnswerPossible = false;
-    if (quietMs != 0 && !DrainLateReply(quietMs)) {
+    m_sends = 0;
+    if ((failedBefore && !DrainLateReply(QuietGapMs())) || !DrainLateAnswers()) {
       m_status = kCommsError;
       m_done = true;
       return 0;
     }
   }
+  ++m_sends;
 
   std::uint32_t written = 0;
   if (m_overlapped) {
@@ -128,6 +135,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
 
 void CSerialComms::OnWriteComplete(bool ok, std::uint32_t written) {
   m_writeEnd = QueryPerformanceCounter();
+  if (m_sends <= 1) m_firstSendEnd = LineClock::now();
   if (!ok) {
     m_transaction.receivedLength = 0;
     m_status = kCommsError;
@@ -205,17 +213,110 @@ void CSerialComms::FailWithoutRetry() {
 bool CSerialComms::DrainLateReply(std::uint32_t quietMs) {
   // Each read ends after quietMs with what came meanwhile; the first that brings nothing shows
   // the line quiet.
-  SerialTimeouts quiet = m_timeouts;
-  quiet.readInterval = 0;
-  quiet.readTotalMultiplier = 0;
-  quiet.readTotalConstant = quietMs;
-  if (!m_port->SetTimeouts(quiet)) return false;
   std::uint8_t scratch[kReceiveBufferSize];
   for (int i = 0; i < kMaxDrainReads; ++i) {
     std::uint32_t got = 0;
-    if (!m_port->Read(scratch, sizeof scratch, &got) || got == 0) break;
+    if (!ReadAndDrop(scratch, sizeof scratch, quietMs, &got)) return false;
+    if (got == 0) break;
   }
   return m_port->SetTimeouts(m_timeouts);
+}
+
+bool CSerialComms::ReadAndDrop(std::uint8_t* scratch, std::uint32_t count, std::uint32_t waitMs, std::uint32_t* got) {
+  SerialTimeouts wait = m_timeouts;
+  wait.readInterval = 0;
+  wait.readTotalMultiplier = 0;
+  wait.readTotalConstant = waitMs;
+  *got = 0;
+  if (!m_port->SetTimeouts(wait)) return false;
+  if (!m_port->Read(scratch, count, got)) *got = 0;
+  *got = std::min(*got, count);
+  return true;
+}
+
+void CSerialComms::WatchForLateAnswers() {
+  const bool resent = m_lateAnswerPossible;
+  m_lateAnswerPossible = false;
+  const CControlMessage& t = m_transaction;
+  if (!resent || !m_lateAnswerGuard || m_drainPending || m_sends < 2 || t.receivedLength != t.expectedLength)
+    return;
+  // The answer taken may be the one to the first send, come late. A unit that took that long
+  // answers each later send at most as long after the answer before it: a unit that answers
+  // late in turn, one request after the other, takes no longer for the next.
+  const LineClock::time_point now = LineClock::now();
+  PruneLateAnswerWatches(now);
+  LateAnswerWatch watch;
+  watch.device = t.device;
+  watch.write = t.write;
+  watch.replyStart = t.replyStart;
+  watch.echoMask = t.replyEchoMask;
+  CopyEchoedBytes(watch.echoed);
+  watch.bytesDue = (m_sends - 1) * t.expectedLength;
+  watch.until = now + (m_sends - 1) * (now - m_firstSendEnd) + kLateAnswerSlack;
+  m_lateWatches.push_back(watch);
+}
+
+void CSerialComms::PruneLateAnswerWatches(LineClock::time_point now) {
+  std::erase_if(m_lateWatches, [now](const LateAnswerWatch& w) { return now >= w.until; });
+}
+
+bool CSerialComms::AwaitsLateAnswerFrom(const CDevice* device) {
+  PruneLateAnswerWatches(LineClock::now());
+  return std::any_of(m_lateWatches.begin(), m_lateWatches.end(),
+                     [device](const LateAnswerWatch& w) { return w.device == device; });
+}
+
+bool CSerialComms::MayTakeLateAnswer(const LateAnswerWatch& watch) const {
+  const CControlMessage& t = m_transaction;
+  if (!t.write && t.expectedLength == 0) return false;  // nothing is read back
+  // An ACK is one byte that names nobody: any write may take it. A framed reply never passes
+  // for an ACK (its start byte is not one, and its other bytes are below 0x80), nor for a
+  // reply with another start byte.
+  if (watch.write || t.write) return watch.write && t.write;
+  if (t.replyStart != watch.replyStart) return false;
+  // A reply that repeats its unit ID and command is refused by a request to another unit that
+  // checks the same bytes, once that unit has shown it repeats them, unless the two headers
+  // agree in their low seven bits.
+  if (t.device == watch.device || t.replyEchoMask == 0 || t.replyEchoMask != watch.echoMask) return true;
+  if (m_echoingUnits.count(t.device) == 0) return true;
+  std::uint8_t echoed[32] = {};
+  CopyEchoedBytes(echoed);
+  return std::equal(std::begin(echoed), std::end(echoed), std::begin(watch.echoed));
+}
+
+void CSerialComms::CopyEchoedBytes(std::uint8_t (&out)[32]) const {
+  const std::uint32_t mask = m_transaction.replyEchoMask;
+  for (std::uint32_t i = 0; i < 32 && i < CControlMessage::kFrameSize; ++i)
+    out[i] = (mask & (1u << i)) != 0 ? std::uint8_t(m_transmit[i] & 0x7F) : 0;
+}
+
+bool CSerialComms::DrainLateAnswers() {
+  // Reads and drops the answers that the request could take, and ends as soon as they are all
+  // in or none can come any more.
+  PruneLateAnswerWatches(LineClock::now());
+  std::uint32_t due = 0;
+  LineClock::time_point until{};
+  for (auto w = m_lateWatches.begin(); w != m_lateWatches.end();) {
+    if (!MayTakeLateAnswer(*w)) {
+      ++w;
+      continue;
+    }
+    due += w->bytesDue;
+    until = std::max(until, w->until);
+    w = m_lateWatches.erase(w);
+  }
+  std::uint8_t scratch[kReceiveBufferSize];
+  bool waited = false;
+  for (int i = 0; i < kMaxDrainReads && due > 0; ++i) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - LineClock::now()).count();
+    if (left <= 0) break;
+    std::uint32_t got = 0;
+    waited = true;
+    if (!ReadAndDrop(scratch, std::min<std::uint32_t>(due, kReceiveBufferSize), std::uint32_t(left), &got))
+      return false;
+    due -= std::min(got, due);
+  }
+  return !waited || m_port->SetTimeouts(m_timeouts);
 }
 
 std::uint32_t CSerialComms::QuietGapMs() const {
@@ -225,15 +326,6 @@ std::uint32_t CSerialComms::QuietGapMs() const {
 }
 
 void CSerialComms::ResendAfterSilence() {
-  // Each send gave the unit the read's limit, after the request's own time on the wire. An
-  // answer taken now may be the one to the first send, so the answers to the later ones can
-  // trail it by as many of those periods as there were sends.
-  const CControlMessage& t = m_transaction;
-  const std::uint32_t baud = m_baudRate != 0 ? m_baudRate : 57600;
-  const std::uint64_t period = std::uint64_t(m_timeouts.readTotalMultiplier) * t.expectedLength +
-                               m_timeouts.readTotalConstant + (std::uint64_t(t.FrameBytes()) * 10000 + baud - 1) / baud;
-  const std::uint64_t sends = std::uint64_t(m_retryCount) + 1;
-  m_lateAnswerWindowMs = std::uint32_t(std::clamp<std::uint64_t>(period * sends, kMinReadConstant, kMaxDrainQuietMs));
   m_lateAnswerPossible = true;
   Resend();
 }
@@ -303,6 +395,7 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
     case EReadPhase::kBeginning: OnReplyBeginning(elapsed); break;
     case EReadPhase::kJunk: OnJunkRead(elapsed); break;
   }
+  if (m_done) WatchForLateAnswers();
 }
 
 void CSerialComms::LogWaitingForRest(double elapsed) {

@@ -2,10 +2,12 @@
 // with resynchronisation, retries, read time-outs and comms error lines.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "core/protocol/ControlMessage.h"
 #include "platform/SerialPort.h"
@@ -58,10 +60,9 @@ class CSerialComms {
   // Starts the transaction held in Transaction(). Returns the bytes written in blocking mode,
   // 0 in overlapped mode. resetRetries: true for a new transaction, which first drains the
   // line when the last one left answers on their way: after a failed transaction until the line
-  // has been quiet for a few byte times; after one whose request went again because an answer
-  // had not come in time, until it has been quiet as long as the unit had for an answer, so
-  // that the late answer to the earlier send is never taken for this request. A drain that
-  // cannot set its time-outs is a transport error.
+  // has been quiet for a few byte times; while answers to a resent request may still come (see
+  // AwaitsLateAnswerFrom), when this request could take one of them for its own: until they
+  // have come or their time is over. A drain that cannot set its time-outs is a transport error.
   std::uint32_t StartWrite(bool resetRetries);
   // Starts reading the expected reply. Returns the bytes read in blocking mode, else 0.
   std::uint32_t StartRead();
@@ -80,6 +81,17 @@ class CSerialComms {
   // then on (until the port closes, or a transaction gives up on replies that do not) only one
   // that repeats it is, so that a late answer to another request is refused.
   bool ReplyBelongsToRequest();
+  // A transaction answered only after its request went again may have taken the answer to an
+  // earlier send; the unit's answers to the later sends are then still on their way, each at
+  // most as long after the one before as the answer taken needed from the first send (and a
+  // short slack). True
+  // while such answers from the device's unit may still come. A request that could take one
+  // (another to the same unit, or one whose reply check would not tell it apart) first drains
+  // them; others go at once, and refuse such an answer by its unit ID and command.
+  bool AwaitsLateAnswerFrom(const CDevice* device);
+  // Off leaves late answers to the reply checks alone (no watch, no drain); on by default. For
+  // measuring what the drain costs.
+  void SetLateAnswerGuard(bool on) { m_lateAnswerGuard = on; }
   // Logs a comms error line (text may be null); counted lines raise the error count.
   void LogCommsError(const char* text, bool counted);
   void ResetErrorCount();
@@ -117,6 +129,18 @@ class CSerialComms {
   std::uint32_t ReadRaw(std::uint32_t n);
 
  private:
+  // The answers to the later sends of one transaction that was answered after a resend, until
+  // they can no longer come.
+  struct LateAnswerWatch {
+    const CDevice* device = nullptr;
+    bool write = false;  // the answers are ACKs
+    std::uint8_t replyStart = 0;
+    std::uint32_t echoMask = 0;
+    std::uint8_t echoed[32] = {};  // the request's bytes named by the echo mask, low seven bits
+    std::uint32_t bytesDue = 0;  // the bytes those answers make together
+    std::chrono::steady_clock::time_point until{};
+  };
+
   void OnWriteComplete(bool ok, std::uint32_t written);
   void OnReadComplete(bool ok, std::uint32_t n);
   // The receive phases: what a finished read holds decides the next step.
@@ -154,9 +178,24 @@ class CSerialComms {
   // Reads and drops whatever arrives until the line has been quiet for quietMs (see
   // StartWrite). False when the time-outs could not be set.
   bool DrainLateReply(std::uint32_t quietMs);
+  // One read of up to count bytes into scratch that waits at most waitMs; false when the
+  // time-outs could not be set. The caller restores the transaction's time-outs.
+  bool ReadAndDrop(std::uint8_t* scratch, std::uint32_t count, std::uint32_t waitMs, std::uint32_t* got);
+  // At the end of a transaction answered after a resend: watches for the answers to its later
+  // sends.
+  void WatchForLateAnswers();
+  void PruneLateAnswerWatches(std::chrono::steady_clock::time_point now);
+  // Whether the request in the record could take an answer the watch waits for.
+  bool MayTakeLateAnswer(const LateAnswerWatch& watch) const;
+  // The bytes of the request being sent that its echo mask names, low seven bits each.
+  void CopyEchoedBytes(std::uint8_t (&out)[32]) const;
+  // Drops the answers that the request in the record could take, as they come, until all are
+  // in or none can come any more. False when the time-outs could not be set.
+  bool DrainLateAnswers();
   // The quiet gap that ends the drain after a failed transaction: a few byte times.
   std::uint32_t QuietGapMs() const;
-  // Resends a request whose answer has not come in time: that answer may still come.
+  // Resends a request whose answer has not come in time: that answer may still come, and be
+  // taken for the resend's.
   void ResendAfterSilence();
   // Position of the reply start byte in bytes 1 to received - 1, or 0.
   std::uint32_t FindStartByte(std::uint32_t received) const;
@@ -173,10 +212,15 @@ class CSerialComms {
   std::uint32_t m_bytesHeld = 0;
   bool m_overlapped = false;
   bool m_drainPending = false;  // the last transaction failed: bytes may still be on their way
-  // A request of the last transaction went again because its answer had not come in time; the
-  // answer may still come, this long after the last send (ms).
+  // A request of the current transaction went again because its answer had not come in time
+  // (or the reply that came answered another request).
   bool m_lateAnswerPossible = false;
-  std::uint32_t m_lateAnswerWindowMs = 0;
+  // Sends of the current transaction, and when the first left the port.
+  std::uint32_t m_sends = 0;
+  std::chrono::steady_clock::time_point m_firstSendEnd{};
+  // Answers to the later sends of transactions that were answered after a resend.
+  std::vector<LateAnswerWatch> m_lateWatches;
+  bool m_lateAnswerGuard = true;
   std::uint32_t m_baudRate = 0;
   std::unique_ptr<ISerialPort> m_port;
   std::uint32_t m_portNumber = 0;

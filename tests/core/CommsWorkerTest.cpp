@@ -71,6 +71,42 @@ TEST_F(CommsWorkerTest, UnansweredRequests_LowerTheLevel_DisconnectOnlyAtZero) {
   EXPECT_EQ(h.frame.CountFor(FrameMsg::kPropagateWarning, device), 1u);
 }
 
+// A unit that says nothing while silent is set.
+class CSilentUnit : public CFramedUnit {
+ public:
+  using CFramedUnit::CFramedUnit;
+  SimAnswer Handle(const SimBytes& request) override {
+    return silent ? SimAnswer::Silence() : CFramedUnit::Handle(request);
+  }
+  std::atomic<bool> silent{true};
+};
+
+TEST_F(CommsWorkerTest, SilentUnit_LeavesTheLineToTheOthers_IsStillProbed_AndConnectsOnceItAnswers) {
+  std::vector<CPollingTestDevice*> answering;
+  for (std::uint8_t id = 1; id <= 3; ++id) answering.push_back(AddPollingDevice(id));
+  auto* quiet = new CPollingTestDevice(&h.system, 4, &h.frame);
+  h.system.AppendDevice(quiet);
+  CSilentUnit* unit = h.bus.Add<CSilentUnit>(std::uint8_t(4));
+  unit->SetReplyLength(CPollingTestDevice::kReadCommand, CPollingTestDevice::kReplyLength);
+  ASSERT_TRUE(h.StartOnline());
+  ASSERT_TRUE(WaitFor([&] {
+    for (auto* d : answering)
+      if (d->processed < 150) return false;
+    return true;
+  }));
+  // Each request to the silent unit goes three times and waits out its read each time; every
+  // answered one takes a few byte times. The silent unit is asked again only after a rest.
+  std::size_t toSilent = 0, toOthers = 0;
+  for (const auto& r : h.bus.Requests()) (r.size() > 4 && r[4] == 4 ? toSilent : toOthers) += 1;
+  EXPECT_GE(toSilent, 3u);
+  EXPECT_LT(toSilent * 10, toOthers);
+  EXPECT_EQ(quiet->GetCommsLevel(), 0);
+
+  unit->silent = false;
+  ASSERT_TRUE(WaitFor([&] { return quiet->IsConnected(); }));
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Connected to Test Model   ID: 4"), 1u);
+}
+
 TEST_F(CommsWorkerTest, SystemQueue_GoesFirst_NewestFirst_ThenTheDevicesQueues) {
   CPollingTestDevice* device = AddPollingDevice(3);
   device->SetNeedsInitialisation(false);

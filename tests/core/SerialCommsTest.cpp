@@ -17,6 +17,7 @@ using Bytes = std::vector<std::uint8_t>;
 namespace {
 
 CDevice* const kDevice = reinterpret_cast<CDevice*>(std::uintptr_t(0x5000));
+CDevice* const kOtherDevice = reinterpret_cast<CDevice*>(std::uintptr_t(0x6000));
 
 // Verbose lines of the 20-byte read of command 0x4F from device 5, the clock held still.
 std::string WaitingForReplyLine(int retry) {
@@ -70,6 +71,25 @@ class SerialCommsTest : public ::testing::Test {
     std::memcpy(t.frame, frame.data(), frame.size());
     t.frame[7] = Checksum7Bit(frame.data(), frame.size());
     t.Set(command, 8, expected, kDevice, false, 0xA8, 0, 0);
+  }
+  // A read of a command from the unit with the ID (for the device), whose reply must repeat the
+  // unit ID and the command; the unit's reply to it is a 20-byte one that does.
+  void SetCheckedRead(CFramedUnit* unit, std::uint8_t id, CDevice* device, std::uint8_t command, std::uint8_t tag) {
+    unit->SetReply(command, {0x10, id, 0x00, command, tag, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x01, 0x02, 0x03,
+                             0x04, 0x05});
+    SetRead(20, command);
+    CControlMessage& t = m_comms.Transaction();
+    t.frame[4] = id;
+    t.frame[7] = Checksum7Bit(t.frame, 7);
+    t.device = device;
+    t.replyEchoMask = (1u << 4) | (1u << 6);
+  }
+  // A second unit, ID 6, on the bus.
+  CFramedUnit* AddUnitSix() {
+    m_bus.Stop();
+    CFramedUnit* unit = m_bus.Add<CFramedUnit>(std::uint8_t(6));
+    m_bus.Start();
+    return unit;
   }
   // A set command 0x18 to device 5, waiting for the ACK.
   void SetWrite() {
@@ -430,6 +450,56 @@ TEST_F(SerialCommsTest, AnswerToAResendIsDrainedAndNeverTakenForTheNextRequest) 
   EXPECT_EQ(Received(), MakeFramedReply(0xA8, otherBody));
   EXPECT_EQ(m_bus.RequestCount(), 3u);  // the read, its resend and the next request
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+}
+
+// Requests to other units need not wait for the answers a resend may still bring: those would
+// not repeat their unit ID. Only a request that could take such an answer drains it.
+TEST_F(SerialCommsTest, AnswerAfterAResendHoldsUpNoRequestToAnotherUnit) {
+  CFramedUnit* other = AddUnitSix();
+  // Reads wait 160 ms; the first request goes unanswered, the resend is answered at once.
+  m_comms.SetExtraTimeout(100);
+  m_bus.InjectFault(SimFault::Silence());
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(m_comms.Transaction().receivedLength, 20u);
+  ASSERT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));
+  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(kOtherDevice));
+
+  // While an answer to the resend could still come, the other unit is read again and again.
+  int reads = 0;
+  while (m_comms.AwaitsLateAnswerFrom(kDevice) && reads < 1000) {
+    SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(m_comms.Transaction().receivedLength, 20u);
+    ++reads;
+  }
+  EXPECT_GE(reads, 3);
+  EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+}
+
+TEST_F(SerialCommsTest, LateAnswerToAResendIsRefusedByARequestToAnotherUnit) {
+  CFramedUnit* other = AddUnitSix();
+  // Unit 5 answers each request 300 ms after it has answered the one before: its answer to the
+  // first request is taken by the resend at 300 ms, its answer to the resend comes at 600 ms,
+  // while unit 6, asked at once, waits behind it and answers 100 ms later.
+  m_comms.SetExtraTimeout(100);
+  m_bus.InjectFaults(SimFault::Late(300), 2);
+  m_bus.InjectFault(SimFault::Late(100));
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(Received()[7], 1);
+
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+  m_comms.Transaction().timeoutBase = 600;  // long enough for unit 5's late answer to come first
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received()[4], 6);
+  EXPECT_EQ(Received()[7], 2);
+  EXPECT_TRUE(m_bus.WaitForRequests(4, 5000));
+  EXPECT_EQ(m_bus.RequestCount(), 4u);  // the read, its resend, the other read and its resend
+  EXPECT_EQ(m_comms.GetErrorCount(), 1u);
+  EXPECT_EQ(m_host.lines.back(),
+            "Reply to another request received from device ID 99 after 0.00ms, Command = 0x50 - unit ID or command "
+            "does not match - Comms Error Count = 1\n");
 }
 
 TEST_F(SerialCommsTest, LateAnswerToAFailedRequestIsRefusedByTheNextRequestItDoesNotEcho) {

@@ -241,6 +241,17 @@ std::size_t CSimBus::PendingFaults() const {
 
 void CSimBus::SetPacing(std::uint32_t baudRate) { m_wire->SetPacing(baudRate); }
 
+void CSimBus::SetAnswerLoss(double chance, std::uint32_t seed) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_lossChance = chance;
+  m_lossDraw.seed(seed);
+}
+
+std::size_t CSimBus::LostAnswerCount() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_lost;
+}
+
 std::vector<SimBytes> CSimBus::Requests() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_requests;
@@ -314,6 +325,7 @@ void CSimBus::Run() {
 
 void CSimBus::Dispatch(const SimBytes& frame) {
   std::optional<SimFault> fault;
+  bool lose = false;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_requests.push_back(frame);
@@ -321,6 +333,7 @@ void CSimBus::Dispatch(const SimBytes& frame) {
       fault = std::move(m_faults.front());
       m_faults.pop_front();
     }
+    if (m_lossChance > 0.0) lose = std::uniform_real_distribution<double>(0.0, 1.0)(m_lossDraw) < m_lossChance;
   }
 
   // Every addressed unit answers; several answers at once mix on the wire.
@@ -367,6 +380,11 @@ void CSimBus::Dispatch(const SimBytes& frame) {
     delayMs += fault->delayMs;
   }
 
+  if (lose && !answer.empty()) {
+    answer.clear();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_lost;
+  }
   if (!answer.empty()) {
     if (delayMs) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     Send(answer, cuts, gapMs);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,6 +126,11 @@ class CSimBus {
   std::size_t PendingFaults() const;
   // Paces the bytes on the wire at the baud rate (0: no pacing).
   void SetPacing(std::uint32_t baudRate);
+  // Any thread. From now on the answer to each request is lost with this chance (0 to 1), as
+  // on a line that drops replies now and then; the same seed loses the same requests' answers.
+  void SetAnswerLoss(double chance, std::uint32_t seed = 1);
+  // Answers lost that way so far.
+  std::size_t LostAnswerCount() const;
 
   // Every request frame received so far, and their count.
   std::vector<SimBytes> Requests() const;
@@ -149,4 +155,7 @@ class CSimBus {
   std::deque<SimFault> m_faults;
   std::vector<SimBytes> m_requests;
   std::size_t m_handled = 0;
+  double m_lossChance = 0.0;
+  std::mt19937 m_lossDraw;
+  std::size_t m_lost = 0;
 };
