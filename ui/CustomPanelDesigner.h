@@ -96,6 +96,8 @@ class CCustomPanelDesigner {
   void Reset();
   // While a move runs the selection frames are not drawn; the band's rectangle, if any.
   bool IsMoving() const { return m_moving; }
+  // A widget being placed, moved or resized, or a band being drawn: what Escape cancels.
+  bool HasEditToCancel() const { return m_pending || m_moving || m_handle != 0 || m_band; }
   bool IsBandShown() const { return m_band; }
   CRect GetBandRect() const;
 

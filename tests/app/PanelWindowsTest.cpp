@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -484,6 +486,98 @@ TEST_F(PanelWindowsTest, FullScreen_OnlyThePanelAreaCoversTheScreenAndStrayPanel
   ASSERT_TRUE(WaitFor([&] { return frame->geometry() == screen; }));
   frame->RunCommand(Cmd::kFullScreen);
   EXPECT_TRUE(WaitFor([&] { return frame->isMaximized() && frame->menuBar()->isVisible(); }));
+}
+
+// With the menus and bars put away, the panel area shows a "Close Full Screen" button, and
+// Escape that the panel window leaves alone ends full screen too.
+TEST_F(PanelWindowsTest, FullScreen_TheCloseButtonAndEscapeLeaveIt) {
+  RegisterProcessorFamily();
+  RegisterDevicePanelClasses();
+  CSystem& system = frame->GetSystem();
+  frame->RunCommand(33120);
+  frame->OpenDevicePanel(system.GetDevice(0), true);
+  auto* panel = dynamic_cast<CNerexSeriesControlPanel*>(system.GetDevice(0)->GetControlPanel());
+  ASSERT_NE(panel, nullptr);
+  QPushButton* button = frame->GetMdiClient().GetCloseFullScreenButton();
+  ASSERT_NE(button, nullptr);
+  EXPECT_FALSE(button->isVisible());
+  const QRect screen = frame->screen()->geometry();
+  auto enter = [&] {
+    frame->RunCommand(Cmd::kFullScreen);
+    return WaitFor([&] { return frame->geometry() == screen; });
+  };
+  auto leftFullScreen = [&] {
+    return !frame->IsFullScreen() && frame->menuBar()->isVisible() && frame->statusBar()->isVisible() &&
+           !button->isVisible() && !frame->GetCommand(Cmd::kFullScreen)->isChecked();
+  };
+
+  ASSERT_TRUE(enter());
+  ASSERT_TRUE(button->isVisible());
+  EXPECT_EQ(button->text(), QStringLiteral("Close Full Screen"));
+  // At the top-right corner of the area, whole, above the panel window there.
+  CMdiClient& area = frame->GetMdiClient();
+  const QRect place = button->geometry();
+  EXPECT_TRUE(area.rect().contains(place));
+  EXPECT_LT(area.width() - place.right(), 40);
+  EXPECT_LT(place.top(), 40);
+  Windows()[0]->move(area.viewport()->width() - 300, 0);
+  ProcessEvents();
+  const QImage shot = frame->grab().toImage();
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR")) shot.save(QString::fromLocal8Bit(dir) + "/frame-full-screen.png");
+  // The button's face is drawn there: light, unlike the black area and the dark panel.
+  const QPoint centre = button->mapTo(frame.get(), button->rect().center());
+  int light = 0;
+  for (int dx = -20; dx <= 20; ++dx) light += qGray(shot.pixel(centre.x() + dx, centre.y() - 6)) > 150 ? 1 : 0;
+  EXPECT_GT(light, 30);
+
+  // A click on the button.
+  const QPointF inside(button->width() / 2.0, button->height() / 2.0);
+  QMouseEvent press(QEvent::MouseButtonPress, inside, button->mapToGlobal(inside), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, inside, button->mapToGlobal(inside), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(button, &press);
+  QApplication::sendEvent(button, &release);
+  EXPECT_TRUE(WaitFor(leftFullScreen));
+
+  // Escape in the device panel window, and in the bare area.
+  for (QWidget* target : {static_cast<QWidget*>(panel), static_cast<QWidget*>(area.viewport())}) {
+    ASSERT_TRUE(enter());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(target, &escape);
+    EXPECT_TRUE(WaitFor(leftFullScreen)) << target->metaObject()->className();
+  }
+  // Without full screen Escape changes nothing.
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(panel, &escape);
+  EXPECT_FALSE(frame->IsFullScreen());
+}
+
+// While a widget is dragged in design mode, Escape cancels the drag and full screen stays.
+TEST_F(PanelWindowsTest, FullScreen_EscapeInADesignDragCancelsOnlyTheDrag) {
+  AddDevice(1);
+  frame->RunCommand(Cmd::kDesignMode);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  CCPData* data = frame->GetSystem().GetCustomPanels()[0];
+  CCustomControlPanelWnd* view = ViewOf(data);
+  ASSERT_NE(view, nullptr);
+  auto* button = new CCCButton(nullptr, CRect{20, 20, 80, 50});
+  data->m_widgets.push_back(button);
+  view->RebuildDisplay();
+  const QRect screen = frame->screen()->geometry();
+  frame->RunCommand(Cmd::kFullScreen);
+  ASSERT_TRUE(WaitFor([&] { return frame->geometry() == screen; }));
+  view->OnLButtonDown(0, CPoint{30, 30});
+  view->OnMouseMove(MK_LBUTTON, CPoint{70, 60});
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(view, &escape);
+  EXPECT_FALSE(view->Designer().IsMoving());
+  EXPECT_TRUE(frame->IsFullScreen());
+  view->OnLButtonUp(0, CPoint{70, 60});
+  EXPECT_EQ(button->m_rect, (CRect{20, 20, 80, 50}));
+  // Nothing left to cancel: the next Escape leaves full screen.
+  QApplication::sendEvent(view, &escape);
+  EXPECT_TRUE(WaitFor([&] { return !frame->IsFullScreen() && frame->menuBar()->isVisible(); }));
 }
 
 TEST_F(PanelWindowsTest, NextAndPreviousPane_F6AndShiftF6MoveTheFocusAroundTheShownPanes) {
