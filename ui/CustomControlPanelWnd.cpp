@@ -67,6 +67,10 @@ void CCustomControlPanelWnd::ShowWidgetProperties(CCustomControlObject* widget, 
   if (m_showWidgetProperties) m_showWidgetProperties(widget, force);
 }
 
+void CCustomControlPanelWnd::ShowWidgetGeometry(CCustomControlObject* widget, const CRect& rect) {
+  if (m_showWidgetGeometry) m_showWidgetGeometry(widget, rect);
+}
+
 void CCustomControlPanelWnd::SetModified() { m_system.SetModified(true); }
 
 int CCustomControlPanelWnd::GetControlCount() const { return m_data ? int(m_data->m_widgets.size()) : 0; }

@@ -136,6 +136,8 @@ class CCustomPanelDesigner {
   void SetSizingCursor(int handle);
   int SelectionIndex(const CCustomControlObject* widget) const;
   void ShowWidgetProperties(CCustomControlObject* widget, LPARAM force = 0);
+  // One widget selected: the pane shows it, its Position and Size rows those of its rectangle.
+  void ShowSelectedWidgetProperties();
   void ShowPanelProperties();
 
   CCustomControlPanelWnd& m_view;

@@ -20,6 +20,7 @@
 #include <algorithm>
 
 #include "custom/CPData.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/Device.h"
 #include "custom/PropertyPickers.h"
 #include "core/support/SystemMessages.h"
@@ -335,6 +336,16 @@ QTreeWidgetItem* CDevicePropertiesCtrl::ItemOf(const CDeviceProperty* row) const
   return nullptr;
 }
 
+void CDevicePropertiesCtrl::ShowRowValue(std::uint32_t data, const std::string& text) {
+  for (const auto& group : m_groups)
+    for (const auto& row : group->rows) {
+      if (row->GetData() != data || row.get() == m_editRow) continue;
+      row->SetValue(text);
+      row->SetReferenceValue(text);
+      UpdateItemText(*row);
+    }
+}
+
 void CDevicePropertiesCtrl::UpdateItemText(const CDeviceProperty& row) {
   if (QTreeWidgetItem* item = ItemOf(&row)) item->setText(1, QString::fromStdString(row.GetValueText()));
 }
@@ -641,4 +652,10 @@ void CDevicePropertiesPane::RefreshProperties() {
   if (!m_grid->GetCurrentDevice() && !m_grid->GetCurrentPanel() && !m_grid->GetCurrentWidget()) return;
   m_grid->RemoveAll();
   Fill();
+}
+
+void CDevicePropertiesPane::ShowControlGeometry(CCustomControlObject* widget, const CRect& rect) {
+  if (!widget || m_grid->GetCurrentWidget() != widget) return;
+  m_grid->ShowRowValue(kWidgetPositionRow, WidgetPositionText(rect));
+  m_grid->ShowRowValue(kWidgetSizeRow, WidgetSizeText(rect));
 }

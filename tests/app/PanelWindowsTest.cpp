@@ -580,6 +580,78 @@ TEST_F(PanelWindowsTest, FullScreen_EscapeInADesignDragCancelsOnlyTheDrag) {
   EXPECT_TRUE(WaitFor([&] { return !frame->IsFullScreen() && frame->menuBar()->isVisible(); }));
 }
 
+// Design mode: the properties pane's Position and Size rows follow the widget while the mouse
+// moves or resizes it, at the drop, after Escape and after a nudge with the arrow keys.
+TEST_F(PanelWindowsTest, DesignMode_PositionAndSizeRowsFollowTheWidgetWhileItMovesAndResizes) {
+  AddDevice(1);
+  frame->RunCommand(Cmd::kDesignMode);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  CCPData* data = frame->GetSystem().GetCustomPanels()[0];
+  data->m_snapToGrid = false;
+  CCustomControlPanelWnd* view = ViewOf(data);
+  ASSERT_NE(view, nullptr);
+  auto* widget = new CCCButton(nullptr, CRect{20, 50, 80, 80});
+  data->m_widgets.push_back(widget);
+  view->RebuildDisplay();
+  CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+  // The texts the grid shows.
+  auto shown = [&](const char* name) {
+    const CDeviceProperty* row = grid.FindRow(name);
+    const QTreeWidgetItem* item = row ? grid.ItemOf(row) : nullptr;
+    return item ? item->text(1).toStdString() : std::string("(none)");
+  };
+  auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(at), view->mapToGlobal(QPointF(at)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(view, &event);
+  };
+  auto drag = [&](QPoint from, QPoint to) {
+    mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    mouse(QEvent::MouseMove, to, Qt::LeftButton);
+  };
+
+  mouse(QEvent::MouseButtonPress, {30, 60}, Qt::LeftButton);
+  mouse(QEvent::MouseButtonRelease, {30, 60}, Qt::NoButton);
+  ASSERT_EQ(grid.GetCurrentWidget(), widget);
+  EXPECT_EQ(shown("Position"), "20, 50");
+  EXPECT_EQ(shown("Size"), "60, 30");
+
+  // A move: the rows follow the ghost, and keep the place it is dropped at.
+  drag({30, 60}, {70, 190});
+  EXPECT_EQ(shown("Position"), "60, 180");
+  EXPECT_EQ(widget->m_rect.left, 20);
+  mouse(QEvent::MouseButtonRelease, {70, 190}, Qt::NoButton);
+  EXPECT_EQ(widget->m_rect, (CRect{60, 180, 120, 210}));
+  EXPECT_EQ(shown("Position"), "60, 180");
+  EXPECT_EQ(shown("Size"), "60, 30");
+
+  // A resize by the right-hand handle, then one cancelled with Escape.
+  const CRect handle = CCustomPanelDesigner::GetHandleRect(widget, 2);
+  const QPoint grip((handle.left + handle.right) / 2, (handle.top + handle.bottom) / 2);
+  drag(grip, grip + QPoint(170, 0));
+  EXPECT_EQ(shown("Size"), "230, 30");
+  mouse(QEvent::MouseButtonRelease, grip + QPoint(170, 0), Qt::NoButton);
+  EXPECT_EQ(widget->m_rect.Width(), 230);
+  EXPECT_EQ(shown("Size"), "230, 30");
+  const QPoint wider((CCustomPanelDesigner::GetHandleRect(widget, 2).left + CCustomPanelDesigner::GetHandleRect(widget, 2).right) / 2,
+                     grip.y());
+  drag(wider, wider + QPoint(40, 0));
+  EXPECT_EQ(shown("Size"), "270, 30");
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(view, &escape);
+  mouse(QEvent::MouseButtonRelease, wider + QPoint(40, 0), Qt::NoButton);
+  EXPECT_EQ(widget->m_rect.Width(), 230);
+  EXPECT_EQ(shown("Size"), "230, 30");
+
+  // A nudge with the arrow key.
+  QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+  QApplication::sendEvent(view, &right);
+  EXPECT_EQ(widget->m_rect.left, 61);
+  EXPECT_EQ(shown("Position"), "61, 180");
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
+    frame->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-design-rows.png"));
+}
+
 TEST_F(PanelWindowsTest, NextAndPreviousPane_F6AndShiftF6MoveTheFocusAroundTheShownPanes) {
   CSizedTestDevice* device = AddDevice(1);
   frame->OpenDevicePanel(device, true);
