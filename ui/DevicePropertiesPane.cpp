@@ -519,18 +519,26 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   }
   if (!device && !owner) return true;
 
-  // The handler reads the new value from the row (or the chosen item of its list); nothing of
-  // the object has changed when it refuses, and the row takes its reference value back.
-  if (m_comboPicked >= 0 && !row.GetOptions().empty()) {
-    row.SetComboSelection(m_comboPicked);
-  } else if (auto* picker = dynamic_cast<CPickerPropertyCtrl*>(&row)) {
+  // The owner is handed the row before the row takes the edit: it reads the edited value (or
+  // the chosen item of the list) while the row keeps its own, so a refused value is never the
+  // row's. A picker row holds what its picker chose already.
+  const bool choice = m_comboPicked >= 0 && !row.GetOptions().empty();
+  auto* picker = dynamic_cast<CPickerPropertyCtrl*>(&row);
+  if (choice) {
+    row.BeginCommitChoice(m_comboPicked);
+  } else if (picker) {
     picker->ShowOwnValue();
   } else {
-    row.SetVariant(row.GetValueAsVariant());
+    row.BeginCommit(row.GetValueAsVariant());
   }
   row.SetErrorText(std::string());
   const bool accepted = device ? device->OnPropertyChanged(row) : owner->OnPropertyChanged(row);
-  if (accepted) return true;
+  row.EndCommit();
+  if (accepted) {
+    if (choice) row.SetComboSelection(m_comboPicked);
+    else if (!picker) row.SetVariant(row.GetValueAsVariant());
+    return true;
+  }
   row.RestoreReferenceValue();
   row.SetEditText(row.GetValueText());
   m_comboPicked = -1;
