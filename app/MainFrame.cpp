@@ -125,6 +125,9 @@ bool CMainFrame::OnCreate() {
   m_mdiClient = new CMdiClient(this);
   setCentralWidget(m_mdiClient);
   m_mdiClient->SetResizeHandler([this] { OnPanelAreaResized(); });
+  m_mdiClient->SetCloseFullScreenHandler([this] {
+    if (m_fullScreen) OnFullScreen();
+  });
 
   // The system reads its settings, loads the image library and starts its worker, idle; the
   // worker's messages come to this frame.

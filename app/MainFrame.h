@@ -170,6 +170,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void OnMessage(const CPostedMessage& message) override;
   void OnTimer(std::uint32_t id) override;
   void closeEvent(QCloseEvent* event) override;
+  // Escape that no window inside took leaves full screen.
+  void keyPressEvent(QKeyEvent* event) override;
   // The system file's error messages, shown on this window.
   void ShowFileError(const std::string& text, const std::string& caption);
 

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDockWidget>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QScreen>
@@ -209,9 +210,20 @@ void CMainFrame::OnFullScreen() {
     restoreGeometry(m_normalGeometry);
     if (m_wasMaximised) showMaximized();
   }
+  // With the menus and bars put away, the button on the panel area says how to leave.
+  m_mdiClient->ShowCloseFullScreen(m_fullScreen);
   SetFullScreenFlag(m_fullScreen);
   OnPanelAreaResized();
   UpdateCommandUI();
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+  if (m_fullScreen && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    OnFullScreen();
+    event->accept();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
 }
 
 void CMainFrame::OnPanelAreaResized() {

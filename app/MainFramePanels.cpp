@@ -48,6 +48,8 @@ void CMainFrame::OpenCustomPanel(CCPData* panel) {
   view->SetPropertiesHandlers(
       [this](CCustomControlPanel& shown, bool force) { OnShowPanelProperties(&shown, force); },
       [this](CCustomControlObject* widget, bool force) { m_propertiesPane->ShowControlProperties(force, widget); });
+  view->SetGeometryHandler(
+      [this](CCustomControlObject* widget, const CRect& rect) { m_propertiesPane->ShowControlGeometry(widget, rect); });
   view->SetMainCommandHandler([this](std::uint32_t id) {
     if (id == kCmdPanelProperties) RunCommand(Cmd::kPanelProperties);
   });

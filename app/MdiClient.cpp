@@ -3,6 +3,7 @@
 
 #include <QPainter>
 #include <QPaintEvent>
+#include <QPushButton>
 
 CMdiClient::CMdiClient(QWidget* parent) : QMdiArea(parent) {
   m_background = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
@@ -12,6 +13,31 @@ CMdiClient::CMdiClient(QWidget* parent) : QMdiArea(parent) {
   // toolbar) can still be scrolled into view, as in the frame's MDI client.
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+  m_closeFullScreen = new QPushButton(QStringLiteral("Close Full Screen"), this);
+  m_closeFullScreen->setObjectName(QStringLiteral("CloseFullScreen"));
+  m_closeFullScreen->setToolTip(QStringLiteral("Leave full screen (Esc or Ctrl+F)"));
+  m_closeFullScreen->setCursor(Qt::ArrowCursor);
+  m_closeFullScreen->setFocusPolicy(Qt::NoFocus);
+  m_closeFullScreen->hide();
+  connect(m_closeFullScreen, &QPushButton::clicked, this, [this] {
+    if (m_onCloseFullScreen) m_onCloseFullScreen();
+  });
+}
+
+void CMdiClient::ShowCloseFullScreen(bool shown) {
+  m_closeFullScreen->setVisible(shown);
+  if (!shown) return;
+  PlaceCloseFullScreen();
+  m_closeFullScreen->raise();
+}
+
+void CMdiClient::PlaceCloseFullScreen() {
+  // Over the top-right corner of the panel area, clear of a vertical scroll bar.
+  constexpr int kMargin = 8;
+  m_closeFullScreen->adjustSize();
+  const QRect area = viewport()->geometry();
+  m_closeFullScreen->move(area.right() + 1 - kMargin - m_closeFullScreen->width(), area.top() + kMargin);
 }
 
 void CMdiClient::SetLogo(const QImage& logo) {
@@ -36,6 +62,7 @@ void CMdiClient::OnSizeMDIClient() {
 void CMdiClient::resizeEvent(QResizeEvent* event) {
   QMdiArea::resizeEvent(event);
   OnSizeMDIClient();
+  PlaceCloseFullScreen();
   if (m_onResize) m_onResize();
 }
 

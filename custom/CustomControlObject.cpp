@@ -40,11 +40,11 @@ bool CCustomControlObject::InDesignMode() const {
 
 void CCustomControlObject::FillPropertiesPane(IDevicePropertyGrid& grid) {
   auto general = std::make_unique<CDevicePropertyGroup>("General");
-  general->Add(std::make_unique<CDeviceProperty>("Position", FormatText("%d, %d", m_rect.left, m_rect.top),
-                                                 "Co-ordinates of the top left corner of the control", 1))
+  general->Add(std::make_unique<CDeviceProperty>("Position", WidgetPositionText(m_rect),
+                                                 "Co-ordinates of the top left corner of the control",
+                                                 kWidgetPositionRow))
       .AllowEdit(false);
-  general->Add(std::make_unique<CDeviceProperty>("Size", FormatText("%d, %d", m_rect.Width(), m_rect.Height()),
-                                                 "Size of the control", 2))
+  general->Add(std::make_unique<CDeviceProperty>("Size", WidgetSizeText(m_rect), "Size of the control", kWidgetSizeRow))
       .AllowEdit(false);
   grid.AddGroup(std::move(general));
   const std::uint32_t type = GetControlType();

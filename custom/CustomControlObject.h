@@ -24,6 +24,15 @@ class CDataStream;
 class CDevice;
 class Graphics;
 
+// The first rows of every widget's properties: the top-left corner and the size of its
+// rectangle, read-only, shown as "x, y" and "width, height".
+inline constexpr std::uint32_t kWidgetPositionRow = 1;
+inline constexpr std::uint32_t kWidgetSizeRow = 2;
+inline std::string WidgetPositionText(const CRect& r) { return std::to_string(r.left) + ", " + std::to_string(r.top); }
+inline std::string WidgetSizeText(const CRect& r) {
+  return std::to_string(r.Width()) + ", " + std::to_string(r.Height());
+}
+
 // What the system and the widgets ask of an open custom panel view. UI thread.
 class CCustomControlPanel {
  public:

@@ -67,6 +67,10 @@ void CCustomControlPanelWnd::ShowWidgetProperties(CCustomControlObject* widget, 
   if (m_showWidgetProperties) m_showWidgetProperties(widget, force);
 }
 
+void CCustomControlPanelWnd::ShowWidgetGeometry(CCustomControlObject* widget, const CRect& rect) {
+  if (m_showWidgetGeometry) m_showWidgetGeometry(widget, rect);
+}
+
 void CCustomControlPanelWnd::SetModified() { m_system.SetModified(true); }
 
 int CCustomControlPanelWnd::GetControlCount() const { return m_data ? int(m_data->m_widgets.size()) : 0; }
@@ -243,9 +247,17 @@ void CCustomControlPanelWnd::OnMouseMessage(std::uint32_t message, std::uint32_t
 
 void CCustomControlPanelWnd::keyPressEvent(QKeyEvent* event) {
   switch (const int key = VirtualKeyOf(event->key())) {
+    case VK_ESCAPE:
+      // Escape cancels what the mouse is doing in design mode; otherwise the windows around
+      // have it (the frame leaves full screen with it).
+      if (!m_data || !DesignMode() || !m_designer.HasEditToCancel()) {
+        event->ignore();
+        return;
+      }
+      OnKeyDown(key);
+      break;
     case VK_BACK:
     case VK_DELETE:
-    case VK_ESCAPE:
     case VK_LEFT:
     case VK_UP:
     case VK_RIGHT:

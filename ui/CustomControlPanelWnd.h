@@ -36,6 +36,11 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
     m_showPanelProperties = std::move(showPanel);
     m_showWidgetProperties = std::move(showWidget);
   }
+  // Design mode: the rectangle a widget is being moved or resized to, for the properties pane
+  // to show while the mouse moves.
+  void SetGeometryHandler(std::function<void(CCustomControlObject* widget, const CRect& rect)> handler) {
+    m_showWidgetGeometry = std::move(handler);
+  }
   // The main window's commands chosen in the context menu (its Properties).
   void SetMainCommandHandler(std::function<void(std::uint32_t)> handler) { m_mainCommand = std::move(handler); }
   // Closes the window that holds the view (the frame); the view is deleted with it.
@@ -134,6 +139,7 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   void Detach();
   void ShowPanelProperties();
   void ShowWidgetProperties(CCustomControlObject* widget, bool force = false);
+  void ShowWidgetGeometry(CCustomControlObject* widget, const CRect& rect);
   void SetModified();
   // A widget that goes stops being the active one.
   void ForgetActiveControl(const CCustomControlObject* widget);
@@ -149,6 +155,7 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   CCustomPanelDesigner m_designer{*this};
   ShowPanelPropertiesFn m_showPanelProperties;
   ShowWidgetPropertiesFn m_showWidgetProperties;
+  std::function<void(CCustomControlObject*, const CRect&)> m_showWidgetGeometry;
   std::function<void(std::uint32_t)> m_mainCommand;
   std::function<void()> m_close;
   std::function<void(const std::string&)> m_title;

@@ -52,6 +52,14 @@ void CCustomPanelDesigner::ShowWidgetProperties(CCustomControlObject* widget, LP
   m_view.ShowWidgetProperties(widget, force != 0);
 }
 
+void CCustomPanelDesigner::ShowSelectedWidgetProperties() {
+  if (m_selection.size() != 1) return;
+  CCustomControlObject* widget = m_selection.front();
+  ShowWidgetProperties(widget);
+  // Shown already, the rows keep their texts: the rectangle's rows take the widget's own.
+  m_view.ShowWidgetGeometry(widget, widget->m_rect);
+}
+
 void CCustomPanelDesigner::ShowPanelProperties() {
   m_view.ShowPanelProperties();
 }
@@ -146,6 +154,7 @@ void CCustomPanelDesigner::MoveGhosts(CPoint point) {
     m_view.RedrawRect(Grown(At(m_points[i], r), kSelectionBand), true, true);
     m_view.ShowGhost(ghost);
     m_points[i] = CPoint{ghost.left, ghost.top};
+    if (m_selection.size() == 1) m_view.ShowWidgetGeometry(m_selection[i], ghost);
   }
 }
 
@@ -158,6 +167,7 @@ void CCustomPanelDesigner::ResizeGhost(CPoint point) {
   m_view.RedrawRect(Grown(oldGhost, kSelectionBand), true, true);
   m_view.ShowGhost(ghost);
   m_points.back() = s;
+  if (m_selection.size() == 1) m_view.ShowWidgetGeometry(widget, ghost);
 }
 
 void CCustomPanelDesigner::DragBand(CPoint point) {
@@ -200,7 +210,7 @@ void CCustomPanelDesigner::OnLButtonUp(CPoint point) {
       m_view.RedrawRect(Union(Grown(old, kSelectionBand), Grown(moved, kSelectionBand)), true, true);
       m_points[i] = CPoint{moved.left, moved.top};
     }
-    if (m_selection.size() == 1) ShowWidgetProperties(m_selection.front());
+    ShowSelectedWidgetProperties();
     m_view.SetModified();
   } else if (m_handle != 0 && !m_selection.empty()) {
     CCustomControlObject* widget = m_selection.back();
@@ -209,7 +219,7 @@ void CCustomPanelDesigner::OnLButtonUp(CPoint point) {
     widget->SetRect(sized.left, sized.top, sized.right, sized.bottom);
     m_handle = 0;
     m_view.RedrawRect(Union(Grown(old, kSelectionBand), Grown(sized, kSelectionBand)), true, true);
-    if (m_selection.size() == 1) ShowWidgetProperties(widget);
+    ShowSelectedWidgetProperties();
     m_view.SetModified();
   } else if (m_band) {
     EraseBand();
@@ -255,7 +265,7 @@ void CCustomPanelDesigner::CancelEdit() {
       m_view.RedrawRect(Grown(r, kSelectionBand), true, true);
       m_points[i] = CPoint{r.left, r.top};
     }
-    if (m_selection.size() == 1) ShowWidgetProperties(m_selection.front());
+    ShowSelectedWidgetProperties();
   } else if (m_handle != 0 && !m_selection.empty()) {
     CCustomControlObject* widget = m_selection.back();
     const CRect ghost = ResizedRect(widget, m_points.back());
@@ -263,6 +273,7 @@ void CCustomPanelDesigner::CancelEdit() {
     m_view.RedrawRect(Grown(ghost, kSelectionBand), true, true);
     m_view.RedrawRect(Grown(widget->m_rect, kSelectionBand), true, true);
     m_points.back() = CPoint{widget->m_rect.left, widget->m_rect.top};
+    ShowSelectedWidgetProperties();
     m_view.SetModified();
   } else if (m_band) {
     EraseBand();
@@ -305,7 +316,7 @@ void CCustomPanelDesigner::Nudge(int key) {
       m_points[i] = CPoint{moved.left, moved.top};
     }
   }
-  if (m_selection.size() == 1) ShowWidgetProperties(m_selection.front());
+  ShowSelectedWidgetProperties();
   m_view.SetModified();
 }
 

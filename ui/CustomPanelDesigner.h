@@ -96,6 +96,8 @@ class CCustomPanelDesigner {
   void Reset();
   // While a move runs the selection frames are not drawn; the band's rectangle, if any.
   bool IsMoving() const { return m_moving; }
+  // A widget being placed, moved or resized, or a band being drawn: what Escape cancels.
+  bool HasEditToCancel() const { return m_pending || m_moving || m_handle != 0 || m_band; }
   bool IsBandShown() const { return m_band; }
   CRect GetBandRect() const;
 
@@ -134,6 +136,8 @@ class CCustomPanelDesigner {
   void SetSizingCursor(int handle);
   int SelectionIndex(const CCustomControlObject* widget) const;
   void ShowWidgetProperties(CCustomControlObject* widget, LPARAM force = 0);
+  // One widget selected: the pane shows it, its Position and Size rows those of its rectangle.
+  void ShowSelectedWidgetProperties();
   void ShowPanelProperties();
 
   CCustomControlPanelWnd& m_view;

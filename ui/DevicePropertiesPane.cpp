@@ -20,6 +20,7 @@
 #include <algorithm>
 
 #include "custom/CPData.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/Device.h"
 #include "custom/PropertyPickers.h"
 #include "core/support/SystemMessages.h"
@@ -335,6 +336,16 @@ QTreeWidgetItem* CDevicePropertiesCtrl::ItemOf(const CDeviceProperty* row) const
   return nullptr;
 }
 
+void CDevicePropertiesCtrl::ShowRowValue(std::uint32_t data, const std::string& text) {
+  for (const auto& group : m_groups)
+    for (const auto& row : group->rows) {
+      if (row->GetData() != data || row.get() == m_editRow) continue;
+      row->SetValue(text);
+      row->SetReferenceValue(text);
+      UpdateItemText(*row);
+    }
+}
+
 void CDevicePropertiesCtrl::UpdateItemText(const CDeviceProperty& row) {
   if (QTreeWidgetItem* item = ItemOf(&row)) item->setText(1, QString::fromStdString(row.GetValueText()));
 }
@@ -508,18 +519,26 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   }
   if (!device && !owner) return true;
 
-  // The handler reads the new value from the row (or the chosen item of its list); nothing of
-  // the object has changed when it refuses, and the row takes its reference value back.
-  if (m_comboPicked >= 0 && !row.GetOptions().empty()) {
-    row.SetComboSelection(m_comboPicked);
-  } else if (auto* picker = dynamic_cast<CPickerPropertyCtrl*>(&row)) {
+  // The owner is handed the row before the row takes the edit: it reads the edited value (or
+  // the chosen item of the list) while the row keeps its own, so a refused value is never the
+  // row's. A picker row holds what its picker chose already.
+  const bool choice = m_comboPicked >= 0 && !row.GetOptions().empty();
+  auto* picker = dynamic_cast<CPickerPropertyCtrl*>(&row);
+  if (choice) {
+    row.BeginCommitChoice(m_comboPicked);
+  } else if (picker) {
     picker->ShowOwnValue();
   } else {
-    row.SetVariant(row.GetValueAsVariant());
+    row.BeginCommit(row.GetValueAsVariant());
   }
   row.SetErrorText(std::string());
   const bool accepted = device ? device->OnPropertyChanged(row) : owner->OnPropertyChanged(row);
-  if (accepted) return true;
+  row.EndCommit();
+  if (accepted) {
+    if (choice) row.SetComboSelection(m_comboPicked);
+    else if (!picker) row.SetVariant(row.GetValueAsVariant());
+    return true;
+  }
   row.RestoreReferenceValue();
   row.SetEditText(row.GetValueText());
   m_comboPicked = -1;
@@ -641,4 +660,10 @@ void CDevicePropertiesPane::RefreshProperties() {
   if (!m_grid->GetCurrentDevice() && !m_grid->GetCurrentPanel() && !m_grid->GetCurrentWidget()) return;
   m_grid->RemoveAll();
   Fill();
+}
+
+void CDevicePropertiesPane::ShowControlGeometry(CCustomControlObject* widget, const CRect& rect) {
+  if (!widget || m_grid->GetCurrentWidget() != widget) return;
+  m_grid->ShowRowValue(kWidgetPositionRow, WidgetPositionText(rect));
+  m_grid->ShowRowValue(kWidgetSizeRow, WidgetSizeText(rect));
 }

@@ -61,6 +61,9 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   CDeviceProperty* FindRow(const std::string& name) const;
   QTreeWidgetItem* ItemOf(const CDeviceProperty* row) const;
   CDeviceProperty* RowOf(const QTreeWidgetItem* item) const;
+  // The rows whose data word is data take text as their value (and as the value a refusal puts
+  // back), unless one is being edited.
+  void ShowRowValue(std::uint32_t data, const std::string& text);
   // Selects the row and opens its editor (none for read-only and disabled rows). True when an
   // editor opened.
   bool BeginEdit(CDeviceProperty* row);
@@ -143,6 +146,9 @@ class CDevicePropertiesPane : public QDockWidget {
   void ShowControlProperties(bool force, CCustomControlObject* widget);
   // Fills the rows of the current object again (nothing while busy or with nothing shown).
   void RefreshProperties();
+  // Design mode: while the widget shown is moved or resized, its Position and Size rows show
+  // the rectangle it is being given.
+  void ShowControlGeometry(CCustomControlObject* widget, const CRect& rect);
 
  private:
   void Fill();

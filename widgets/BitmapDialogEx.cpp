@@ -10,6 +10,9 @@
 #include <QTimerEvent>
 #include <algorithm>
 
+#include "core/draw/BitmapImage.h"
+#include "platform/Image.h"
+
 namespace {
 constexpr int kTitleHeight = 22;
 
@@ -29,6 +32,8 @@ CBitmapDialogEx::CBitmapDialogEx(QWidget* parent, const QString& title)
   // frames stand out against it and every control keeps its usual colours.
   setAutoFillBackground(true);
 }
+
+CBitmapDialogEx::~CBitmapDialogEx() = default;
 
 void CBitmapDialogEx::PadButtons() {
   for (QPushButton* button : findChildren<QPushButton*>()) {
@@ -51,6 +56,10 @@ void CBitmapDialogEx::showEvent(QShowEvent* event) {
 
 void CBitmapDialogEx::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
+  if (m_backgroundId != 0 && !m_background) {
+    auto bitmap = std::make_unique<CBitmapImage>();
+    if (bitmap->LoadFromResource(CBitmapImage::kResourceBmp, m_backgroundId)) m_background = std::move(bitmap);
+  }
   QPainterPath path;
   path.addRoundedRect(QRectF(rect()), 10, 10);
   setMask(QRegion(path.toFillPolygon().toPolygon()));
@@ -113,6 +122,7 @@ void CBitmapDialogEx::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
   const QRect c = rect();
+  if (m_background && m_background->GetImage()) p.drawImage(c.topLeft(), m_background->GetImage()->Native());
   if (!m_title.isEmpty()) {
     const QRect bar(c.left() - 1, c.top() - 1, c.width() + 2, kTitleHeight);
     QLinearGradient gradient(bar.topLeft(), bar.bottomLeft());

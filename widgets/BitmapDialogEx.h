@@ -5,12 +5,16 @@
 #include <QDialog>
 #include <QString>
 #include <cstdint>
+#include <memory>
 
 #include "widgets/DialogFade.h"
+
+class CBitmapImage;
 
 class CBitmapDialogEx : public QDialog {
  public:
   explicit CBitmapDialogEx(QWidget* parent = nullptr, const QString& title = QString());
+  ~CBitmapDialogEx() override;
 
   void SetTitle(const QString& title) { m_title = title; update(); }
   const QString& GetTitle() const { return m_title; }
@@ -18,6 +22,12 @@ class CBitmapDialogEx : public QDialog {
   void SetTargetOpacity(float opacity) { m_fade.SetTarget(opacity); }
   // Non-zero: the fade-out starts by itself this long after opening.
   void SetAutoCloseDelay(std::uint32_t ms) { m_autoCloseMs = ms; }
+  // Non-zero: the "BMP" resource of that number is drawn at its own size at the top-left
+  // corner of the dialog, under the title bar and the frames. The bitmap is made from the
+  // resource when the dialog is first sized; 0 (every dialog's choice so far): none.
+  void SetBackgroundResource(std::uint16_t id) { m_backgroundId = id; }
+  // The background bitmap; null before it is made, or with no resource or one that does not load.
+  const CBitmapImage* GetBackgroundBitmap() const { return m_background.get(); }
 
   float GetOpacity() const { return m_fade.GetOpacity(); }
   bool IsFadingIn() const { return m_fade.IsFadingIn(); }
@@ -56,6 +66,8 @@ class CBitmapDialogEx : public QDialog {
   void StartFadeTimer();
   void ApplyOpacity();
 
+  std::unique_ptr<CBitmapImage> m_background;
+  std::uint16_t m_backgroundId = 0;
   QString m_title;
   std::uint32_t m_autoCloseMs = 0;
   bool m_closeBoxShown = false;

@@ -17,30 +17,46 @@ std::unique_ptr<CDeviceProperty> CDeviceProperty::MakeMaskedEdit(std::string nam
   return row;
 }
 
-std::int64_t CDeviceProperty::GetNumber() const {
-  const auto* n = std::get_if<std::int64_t>(&m_value);
+namespace {
+
+std::int64_t NumberOf(const CDeviceProperty::Value& value) {
+  const auto* n = std::get_if<std::int64_t>(&value);
   return n ? *n : 0;
 }
 
-std::string CDeviceProperty::GetText() const {
-  const auto* s = std::get_if<std::string>(&m_value);
+std::string TextOf(const CDeviceProperty::Value& value) {
+  const auto* s = std::get_if<std::string>(&value);
   return s ? *s : std::string();
 }
 
-bool CDeviceProperty::GetBool() const {
-  const auto* b = std::get_if<bool>(&m_value);
+bool BoolOf(const CDeviceProperty::Value& value) {
+  const auto* b = std::get_if<bool>(&value);
   return b && *b;
 }
 
-float CDeviceProperty::GetFloat() const {
-  if (const auto* f = std::get_if<float>(&m_value)) return *f;
-  if (const auto* n = std::get_if<std::int64_t>(&m_value)) return float(*n);
+float FloatOf(const CDeviceProperty::Value& value) {
+  if (const auto* f = std::get_if<float>(&value)) return *f;
+  if (const auto* n = std::get_if<std::int64_t>(&value)) return float(*n);
   return 0.0f;
 }
+
+}  // namespace
+
+std::int64_t CDeviceProperty::GetNumber() const { return NumberOf(GetEditedValue()); }
+std::string CDeviceProperty::GetText() const { return TextOf(GetEditedValue()); }
+bool CDeviceProperty::GetBool() const { return BoolOf(GetEditedValue()); }
+float CDeviceProperty::GetFloat() const { return FloatOf(GetEditedValue()); }
 
 void CDeviceProperty::SetComboSelection(int index) {
   m_comboSelection = index >= 0 && index < int(m_options.size()) ? index : -1;
   if (m_comboSelection >= 0) m_value = m_options[std::size_t(m_comboSelection)];
+}
+
+void CDeviceProperty::BeginCommit(const CPropertyVariant& typed) { m_edited = ValueOf(typed); }
+
+void CDeviceProperty::BeginCommitChoice(int index) {
+  m_comboSelection = index >= 0 && index < int(m_options.size()) ? index : -1;
+  m_edited = m_comboSelection >= 0 ? Value(m_options[std::size_t(m_comboSelection)]) : m_value;
 }
 
 std::unique_ptr<CDeviceProperty> MakeChoiceRow(const std::string& name, const std::vector<const char*>& options,
@@ -174,14 +190,14 @@ CPropertyVariant CDeviceProperty::GetVariant() const {
   switch (v.type) {
     case EPropertyValueType::R4:
     case EPropertyValueType::R8:
-      v.real = double(GetFloat());
+      v.real = double(FloatOf(m_value));
       break;
-    case EPropertyValueType::Text: v.text = GetText(); break;
-    case EPropertyValueType::Bool: v.flag = GetBool(); break;
+    case EPropertyValueType::Text: v.text = TextOf(m_value); break;
+    case EPropertyValueType::Bool: v.flag = BoolOf(m_value); break;
     case EPropertyValueType::Other: break;
     default: {
       // The number cut to the type's width, as typed text would read.
-      v = ReadPropertyText(v.type, std::to_string(GetNumber()));
+      v = ReadPropertyText(v.type, std::to_string(NumberOf(m_value)));
       break;
     }
   }
@@ -190,16 +206,18 @@ CPropertyVariant CDeviceProperty::GetVariant() const {
 
 std::string CDeviceProperty::GetValueText() const { return FormatPropertyVariant(GetVariant()); }
 
-void CDeviceProperty::SetVariant(const CPropertyVariant& value) {
+CDeviceProperty::Value CDeviceProperty::ValueOf(const CPropertyVariant& value) const {
   switch (value.type) {
     case EPropertyValueType::R4:
-    case EPropertyValueType::R8: m_value = float(value.real); break;
-    case EPropertyValueType::Text: m_value = value.text; break;
-    case EPropertyValueType::Bool: m_value = value.flag; break;
-    case EPropertyValueType::Other: break;
-    default: m_value = value.integer; break;
+    case EPropertyValueType::R8: return float(value.real);
+    case EPropertyValueType::Text: return value.text;
+    case EPropertyValueType::Bool: return value.flag;
+    case EPropertyValueType::Other: return m_value;
+    default: return value.integer;
   }
 }
+
+void CDeviceProperty::SetVariant(const CPropertyVariant& value) { m_value = ValueOf(value); }
 
 CPropertyVariant CDeviceProperty::GetValueAsVariant() const {
   return m_editText ? ReadPropertyText(GetValueType(), *m_editText) : GetVariant();

@@ -60,14 +60,27 @@ class CDeviceProperty {
   std::uint32_t GetData() const { return m_data; }
   void SetData(std::uint32_t data) { m_data = data; }
 
+  // The row's own value; while an edit is being committed, still the value before it.
   const Value& GetValue() const { return m_value; }
   void SetValue(Value value) { m_value = std::move(value); }
-  // The value as a number (0 when it is not one), as text (empty when not text), as bool.
+  // The value an owner reads (the edited value while an edit is being committed, else the
+  // row's own) as a number (0 when it is not one), as text (empty when not text), as bool.
   std::int64_t GetNumber() const;
   std::string GetText() const;
   bool GetBool() const;
-  // The value as a decimal (a number row converts; 0 otherwise).
+  // The same value as a decimal (a number row converts; 0 otherwise).
   float GetFloat() const;
+
+  // --- An edit being committed ---
+  // The grid hands the row to its owner before the row takes the edit: for that time the
+  // edited value (typed text read back, or the chosen item of the row's list with its index)
+  // is held beside the row's own, and the readers above read it. An owner that refuses leaves
+  // the row as it was; the grid stores the edit only after an owner accepted it.
+  void BeginCommit(const CPropertyVariant& typed);
+  void BeginCommitChoice(int index);
+  void EndCommit() { m_edited.reset(); }
+  // The edited value while an edit is being committed, else the row's own.
+  const Value& GetEditedValue() const { return m_edited ? *m_edited : m_value; }
 
   // List rows: the option texts, each one allowed.
   void AddOption(const std::string& text) { m_options.push_back(text); }
@@ -132,6 +145,9 @@ class CDeviceProperty {
   const std::string& GetValidChars() const { return m_validChars; }
 
  private:
+  // The row's value that a read-back value stands for (the row's own for a type without one).
+  Value ValueOf(const CPropertyVariant& value) const;
+
   std::string m_name;
   Value m_value;
   std::string m_description;
@@ -148,6 +164,7 @@ class CDeviceProperty {
   std::string m_validChars;
   std::optional<EPropertyValueType> m_valueType;
   std::optional<std::string> m_editText;
+  std::optional<Value> m_edited;
   bool m_refresh = false;
   bool m_inClick = false;
   bool m_picker = false;

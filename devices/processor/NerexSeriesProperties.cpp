@@ -493,7 +493,7 @@ bool CNerexSeriesDevice::OnPropertyChanged(CDeviceProperty& row) {
     case kPropSecurityCode:
     case kPropNumberPresets:
     case kPropNumberXovers:
-      row.SetReferenceValue(row.GetValue());
+      row.SetReferenceValue(row.GetEditedValue());
       break;
     default:
       break;

@@ -232,6 +232,14 @@ void CNerexSeriesBaseControlPanel::ShowPage(std::uint32_t page) {
       break;
   }
   RedrawPanel();
+  ShowLatestMeterReadings();
+}
+
+void CNerexSeriesBaseControlPanel::ShowLatestMeterReadings() {
+  // The meters of the page (or channel) that appears show the readings at once: a reading that
+  // has not changed since another page was shown asks for no redraw of its own.
+  RequestMeterUpdate();
+  OnTimer(kMeterTimerId);
 }
 
 void CNerexSeriesBaseControlPanel::ShowPageControls(bool redraw) {
@@ -283,6 +291,7 @@ void CNerexSeriesBaseControlPanel::ShowPageControls(bool redraw) {
     }
   }
   if (redraw && !IsRectEmpty(area)) RedrawRect(&area, true, true);
+  if (redraw) ShowLatestMeterReadings();  // another channel's meters on the Dynamic EQ page
 }
 
 void CNerexSeriesBaseControlPanel::SelectSideTab(std::uint32_t tab, bool redraw) {

@@ -265,6 +265,8 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   void PlacePageTabs(std::span<const processor_layout::Button> places, int rowTop, bool compact);
   // Redraws the whole client area (the background image's rectangle), invalidating it.
   void RedrawPanel();
+  // Draws the latest readings on the meters shown now (a page or channel that just appeared).
+  void ShowLatestMeterReadings();
   // Redraws one widget's rectangle with the background, invalidating it.
   void RedrawControl(const CControlObject* control);
   // Binds the widget to id and hands it the device's current value; skips a null widget.

@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -484,6 +486,170 @@ TEST_F(PanelWindowsTest, FullScreen_OnlyThePanelAreaCoversTheScreenAndStrayPanel
   ASSERT_TRUE(WaitFor([&] { return frame->geometry() == screen; }));
   frame->RunCommand(Cmd::kFullScreen);
   EXPECT_TRUE(WaitFor([&] { return frame->isMaximized() && frame->menuBar()->isVisible(); }));
+}
+
+// With the menus and bars put away, the panel area shows a "Close Full Screen" button, and
+// Escape that the panel window leaves alone ends full screen too.
+TEST_F(PanelWindowsTest, FullScreen_TheCloseButtonAndEscapeLeaveIt) {
+  RegisterProcessorFamily();
+  RegisterDevicePanelClasses();
+  CSystem& system = frame->GetSystem();
+  frame->RunCommand(33120);
+  frame->OpenDevicePanel(system.GetDevice(0), true);
+  auto* panel = dynamic_cast<CNerexSeriesControlPanel*>(system.GetDevice(0)->GetControlPanel());
+  ASSERT_NE(panel, nullptr);
+  QPushButton* button = frame->GetMdiClient().GetCloseFullScreenButton();
+  ASSERT_NE(button, nullptr);
+  EXPECT_FALSE(button->isVisible());
+  const QRect screen = frame->screen()->geometry();
+  auto enter = [&] {
+    frame->RunCommand(Cmd::kFullScreen);
+    return WaitFor([&] { return frame->geometry() == screen; });
+  };
+  auto leftFullScreen = [&] {
+    return !frame->IsFullScreen() && frame->menuBar()->isVisible() && frame->statusBar()->isVisible() &&
+           !button->isVisible() && !frame->GetCommand(Cmd::kFullScreen)->isChecked();
+  };
+
+  ASSERT_TRUE(enter());
+  ASSERT_TRUE(button->isVisible());
+  EXPECT_EQ(button->text(), QStringLiteral("Close Full Screen"));
+  // At the top-right corner of the area, whole, above the panel window there.
+  CMdiClient& area = frame->GetMdiClient();
+  const QRect place = button->geometry();
+  EXPECT_TRUE(area.rect().contains(place));
+  EXPECT_LT(area.width() - place.right(), 40);
+  EXPECT_LT(place.top(), 40);
+  Windows()[0]->move(area.viewport()->width() - 300, 0);
+  ProcessEvents();
+  const QImage shot = frame->grab().toImage();
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR")) shot.save(QString::fromLocal8Bit(dir) + "/frame-full-screen.png");
+  // The button's face is drawn there: light, unlike the black area and the dark panel.
+  const QPoint centre = button->mapTo(frame.get(), button->rect().center());
+  int light = 0;
+  for (int dx = -20; dx <= 20; ++dx) light += qGray(shot.pixel(centre.x() + dx, centre.y() - 6)) > 150 ? 1 : 0;
+  EXPECT_GT(light, 30);
+
+  // A click on the button.
+  const QPointF inside(button->width() / 2.0, button->height() / 2.0);
+  QMouseEvent press(QEvent::MouseButtonPress, inside, button->mapToGlobal(inside), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, inside, button->mapToGlobal(inside), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(button, &press);
+  QApplication::sendEvent(button, &release);
+  EXPECT_TRUE(WaitFor(leftFullScreen));
+
+  // Escape in the device panel window, and in the bare area.
+  for (QWidget* target : {static_cast<QWidget*>(panel), static_cast<QWidget*>(area.viewport())}) {
+    ASSERT_TRUE(enter());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(target, &escape);
+    EXPECT_TRUE(WaitFor(leftFullScreen)) << target->metaObject()->className();
+  }
+  // Without full screen Escape changes nothing.
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(panel, &escape);
+  EXPECT_FALSE(frame->IsFullScreen());
+}
+
+// While a widget is dragged in design mode, Escape cancels the drag and full screen stays.
+TEST_F(PanelWindowsTest, FullScreen_EscapeInADesignDragCancelsOnlyTheDrag) {
+  AddDevice(1);
+  frame->RunCommand(Cmd::kDesignMode);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  CCPData* data = frame->GetSystem().GetCustomPanels()[0];
+  CCustomControlPanelWnd* view = ViewOf(data);
+  ASSERT_NE(view, nullptr);
+  auto* button = new CCCButton(nullptr, CRect{20, 20, 80, 50});
+  data->m_widgets.push_back(button);
+  view->RebuildDisplay();
+  const QRect screen = frame->screen()->geometry();
+  frame->RunCommand(Cmd::kFullScreen);
+  ASSERT_TRUE(WaitFor([&] { return frame->geometry() == screen; }));
+  view->OnLButtonDown(0, CPoint{30, 30});
+  view->OnMouseMove(MK_LBUTTON, CPoint{70, 60});
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(view, &escape);
+  EXPECT_FALSE(view->Designer().IsMoving());
+  EXPECT_TRUE(frame->IsFullScreen());
+  view->OnLButtonUp(0, CPoint{70, 60});
+  EXPECT_EQ(button->m_rect, (CRect{20, 20, 80, 50}));
+  // Nothing left to cancel: the next Escape leaves full screen.
+  QApplication::sendEvent(view, &escape);
+  EXPECT_TRUE(WaitFor([&] { return !frame->IsFullScreen() && frame->menuBar()->isVisible(); }));
+}
+
+// Design mode: the properties pane's Position and Size rows follow the widget while the mouse
+// moves or resizes it, at the drop, after Escape and after a nudge with the arrow keys.
+TEST_F(PanelWindowsTest, DesignMode_PositionAndSizeRowsFollowTheWidgetWhileItMovesAndResizes) {
+  AddDevice(1);
+  frame->RunCommand(Cmd::kDesignMode);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  CCPData* data = frame->GetSystem().GetCustomPanels()[0];
+  data->m_snapToGrid = false;
+  CCustomControlPanelWnd* view = ViewOf(data);
+  ASSERT_NE(view, nullptr);
+  auto* widget = new CCCButton(nullptr, CRect{20, 50, 80, 80});
+  data->m_widgets.push_back(widget);
+  view->RebuildDisplay();
+  CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+  // The texts the grid shows.
+  auto shown = [&](const char* name) {
+    const CDeviceProperty* row = grid.FindRow(name);
+    const QTreeWidgetItem* item = row ? grid.ItemOf(row) : nullptr;
+    return item ? item->text(1).toStdString() : std::string("(none)");
+  };
+  auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(at), view->mapToGlobal(QPointF(at)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(view, &event);
+  };
+  auto drag = [&](QPoint from, QPoint to) {
+    mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    mouse(QEvent::MouseMove, to, Qt::LeftButton);
+  };
+
+  mouse(QEvent::MouseButtonPress, {30, 60}, Qt::LeftButton);
+  mouse(QEvent::MouseButtonRelease, {30, 60}, Qt::NoButton);
+  ASSERT_EQ(grid.GetCurrentWidget(), widget);
+  EXPECT_EQ(shown("Position"), "20, 50");
+  EXPECT_EQ(shown("Size"), "60, 30");
+
+  // A move: the rows follow the ghost, and keep the place it is dropped at.
+  drag({30, 60}, {70, 190});
+  EXPECT_EQ(shown("Position"), "60, 180");
+  EXPECT_EQ(widget->m_rect.left, 20);
+  mouse(QEvent::MouseButtonRelease, {70, 190}, Qt::NoButton);
+  EXPECT_EQ(widget->m_rect, (CRect{60, 180, 120, 210}));
+  EXPECT_EQ(shown("Position"), "60, 180");
+  EXPECT_EQ(shown("Size"), "60, 30");
+
+  // A resize by the right-hand handle, then one cancelled with Escape.
+  const CRect handle = CCustomPanelDesigner::GetHandleRect(widget, 2);
+  const QPoint grip((handle.left + handle.right) / 2, (handle.top + handle.bottom) / 2);
+  drag(grip, grip + QPoint(170, 0));
+  EXPECT_EQ(shown("Size"), "230, 30");
+  mouse(QEvent::MouseButtonRelease, grip + QPoint(170, 0), Qt::NoButton);
+  EXPECT_EQ(widget->m_rect.Width(), 230);
+  EXPECT_EQ(shown("Size"), "230, 30");
+  const QPoint wider((CCustomPanelDesigner::GetHandleRect(widget, 2).left + CCustomPanelDesigner::GetHandleRect(widget, 2).right) / 2,
+                     grip.y());
+  drag(wider, wider + QPoint(40, 0));
+  EXPECT_EQ(shown("Size"), "270, 30");
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(view, &escape);
+  mouse(QEvent::MouseButtonRelease, wider + QPoint(40, 0), Qt::NoButton);
+  EXPECT_EQ(widget->m_rect.Width(), 230);
+  EXPECT_EQ(shown("Size"), "230, 30");
+
+  // A nudge with the arrow key.
+  QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+  QApplication::sendEvent(view, &right);
+  EXPECT_EQ(widget->m_rect.left, 61);
+  EXPECT_EQ(shown("Position"), "61, 180");
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
+    frame->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-design-rows.png"));
 }
 
 TEST_F(PanelWindowsTest, NextAndPreviousPane_F6AndShiftF6MoveTheFocusAroundTheShownPanes) {

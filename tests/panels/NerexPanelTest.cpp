@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <array>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -48,10 +49,10 @@ void Save(const CImage& image, const std::string& name) {
 }
 
 // Opens the panel the device names, as the main frame does: bound, built, refreshed.
-std::unique_ptr<CNerexSeriesControlPanel> OpenPanel(CNerexSeriesDevice& device) {
+template <class Panel = CNerexSeriesControlPanel>
+std::unique_ptr<Panel> OpenPanel(CNerexSeriesDevice& device) {
   RegisterDevicePanelClasses();
-  std::unique_ptr<CNerexSeriesControlPanel> panel(
-      dynamic_cast<CNerexSeriesControlPanel*>(CreateControlPanel(device.GetControlPanelClass())));
+  std::unique_ptr<Panel> panel(dynamic_cast<Panel*>(CreateControlPanel(device.GetControlPanelClass())));
   EXPECT_TRUE(panel);
   if (!panel) return panel;
   panel->SetDevice(&device);
@@ -724,3 +725,78 @@ TEST(NerexPanelOnTheBus, PanelChangesTheUnitAndFollowsItsValuesAndMeters) {
   EXPECT_EQ(panel->GetOutputMeter(7)->GetLevel(), -40);
   device->SetControlPanel(nullptr);
 }
+
+// A panel reopens on the page it was left on. Meter readings that stay the same announce
+// nothing, so the Mixer page's meters must show the readings held when the page appears.
+struct OtherPageCase {
+  int model;
+  std::uint32_t page;
+  const char* png;
+};
+
+class MixerMetersOnTheBus : public ::testing::TestWithParam<OtherPageCase> {};
+
+TEST_P(MixerMetersOnTheBus, MixerPageShowsTheHeldReadingsWhenItAppears) {
+  const OtherPageCase& c = GetParam();
+  CProcessorBus bus;
+  CSimProcessorUnit* unit = bus.AddUnit(c.model, 1);
+  std::array<std::uint8_t, 32> meters{};
+  meters.fill(49);  // -40 dB: the floor
+  meters[0] = 9;    // input A at 0 dB
+  unit->SetMeterBytes(meters);
+  ASSERT_TRUE(bus.Open());
+  CNerexSeriesDevice* device = bus.AddDevice(c.model, 1);
+  ASSERT_TRUE(device);
+  ASSERT_TRUE(bus.RunUntil([&] { return device->AllBlocksReceived() && device->GetInputMeter(0) == 0.0f; }));
+  device->SetPanelPage(c.page);
+  auto panel = OpenPanel<CNerexSeriesBaseControlPanel>(*device);
+  ASSERT_TRUE(panel);
+  struct Unbind {
+    CNerexSeriesDevice* device;
+    ~Unbind() { device->SetControlPanel(nullptr); }
+  } unbind{device};
+  DispatchStatusEvents(bus, *device);
+  panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
+  // The unit goes on answering the same levels: no new reading is announced.
+  for (int turn = 0; turn < 45; ++turn) bus.Turn();
+  DispatchStatusEvents(bus, *device);
+  panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
+  ASSERT_FALSE(panel->IsMeterUpdateRequested());
+
+  // A click on the Mixer tab.
+  const CControlObject* tab = nullptr;
+  for (const CControlObject* w : panel->GetControls())
+    if (int(w->GetId()) == int(kNerexPageMixer) && w->IsVisible()) tab = w;
+  ASSERT_TRUE(tab);
+  const CRect t = tab->GetRect();
+  panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, (t.left + t.right) / 2, (t.top + t.bottom) / 2);
+  panel->DispatchMouseMessage(WM_LBUTTONUP, 0, (t.left + t.right) / 2, (t.top + t.bottom) / 2);
+  ASSERT_EQ(device->GetPanelPage(), std::uint32_t(kNerexPageMixer));
+  EXPECT_EQ(panel->GetInputMeter(0)->GetLevel(), 0);
+  EXPECT_EQ(panel->GetInputMeter(1)->GetLevel(), -40);
+  Save(*panel->GetBackBuffer(), c.png);
+
+  // On the drawn panel input A's meter (0 dB) is lit above input B's (at the floor): the two
+  // meters, drawn from the same pictures, differ where A is lit.
+  const CRect a = panel->GetInputMeter(0)->GetRect();
+  const CRect b = panel->GetInputMeter(1)->GetRect();
+  ASSERT_EQ(a.Width(), b.Width());
+  int differing = 0, brighter = 0;
+  for (int y = a.top; y < a.bottom; ++y)
+    for (int x = 0; x < a.Width(); ++x) {
+      const CColour pa = panel->GetBackBuffer()->GetPixel(a.left + x, y);
+      const CColour pb = panel->GetBackBuffer()->GetPixel(b.left + x, y);
+      const int sumA = int(pa.R()) + int(pa.G()) + int(pa.B());
+      const int sumB = int(pb.R()) + int(pb.G()) + int(pb.B());
+      differing += std::abs(sumA - sumB) > 60 ? 1 : 0;
+      brighter += sumA > sumB + 60 ? 1 : 0;
+    }
+  EXPECT_GT(differing, a.Width() * a.Height() / 10);
+  EXPECT_GT(brighter, differing * 3 / 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, MixerMetersOnTheBus,
+                         ::testing::Values(OtherPageCase{kModelNerex48, kNerexPageInputGeq, "nerex48-mixer-after-geq.png"},
+                                           OtherPageCase{kModelTorvex48, kNerexPageOutputComp,
+                                                         "torvex48-mixer-after-comp.png"}),
+                         [](const auto& info) { return info.param.model == kModelNerex48 ? "Nerex48" : "Torvex48"; });

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -748,3 +749,51 @@ TEST(TorvexPanelBus, AMatrixKnobAndADeqHandleReachTheUnit) {
 }
 
 }  // namespace
+
+// The Input DEQ page shows the detector levels of one input: a click on another input's
+// channel button shows that input's held readings at once, without waiting for a new reading.
+TEST(TorvexPanelBus, AnotherInputOnTheDeqPageShowsItsHeldLevelsAtOnce) {
+  CProcessorBus bus;
+  CSimProcessorUnit* unit = bus.AddUnit(121, 3);
+  std::array<std::uint8_t, 32> meters{};
+  meters.fill(49);
+  // Input A's bands at +10 dB, input B's at -15 dB, where the short and the long meter reply
+  // each carry them.
+  for (std::size_t first : {0u, 12u})
+    for (std::size_t band = 0; band < 3; ++band) {
+      meters[first + band * 4] = 12;
+      meters[first + band * 4 + 1] = 37;
+    }
+  unit->SetMeterBytes(meters);
+  ASSERT_TRUE(bus.Open());
+  CNerexSeriesDevice* d = bus.AddDevice(121, 3);
+  d->SetPanelPage(kNerexPageInputDeq);
+  auto panel = OpenPanel(*d);
+  struct Unbind {
+    CNerexSeriesDevice* device;
+    ~Unbind() { device->SetControlPanel(nullptr); }
+  } unbind{d};
+  ASSERT_TRUE(bus.RunUntil([&] { return d->AllBlocksReceived() && d->GetDeqMeter(1, 2) == -15.0f; }));
+  panel->RequestMeterUpdate();
+  panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
+
+  // The area of the page's level graphs, as drawn.
+  CRect area{};
+  for (const CControlObject* w : panel->GetControls())
+    if (w->IsVisible() && (dynamic_cast<const CCompressorMeter*>(w) || w == panel->GetDeqGraph()))
+      area = UnionRect(area, w->GetRect());
+  ASSERT_FALSE(IsRectEmpty(area));
+  auto drawn = [&] {
+    return panel->GetBackBuffer()->Native().copy(area.left, area.top, area.Width(), area.Height());
+  };
+  const QImage inputA = drawn();
+  Click(*panel, panel->GetChannelSelect(1));
+  ASSERT_EQ(d->GetSelectedInput(), 1u);
+  const QImage shown = drawn();
+  EXPECT_NE(shown, inputA);
+  // Drawing the held readings again changes nothing: they were drawn when the input appeared.
+  panel->RequestMeterUpdate();
+  panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
+  EXPECT_EQ(drawn(), shown);
+  Save(*panel->GetBackBuffer(), "torvex_deq_input_b.png");
+}

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QRadioButton>
 
+#include "core/draw/BitmapImage.h"
+#include "platform/Image.h"
 #include "widgets/BitmapDialogEx.h"
 #include "ui/GoOnlineAskDlg.h"
 #include "ui/SplashScreen.h"
@@ -102,6 +104,43 @@ TEST(BitmapDialogExTest, DrawsTheTitleBarAndCloseBoxOnlyWithATitleAndHighlightsT
                     Qt::NoModifier);
   QApplication::sendEvent(&closed, &press);
   EXPECT_TRUE(closed.IsFadingIn());
+}
+
+// A background bitmap resource is made into the dialog's bitmap when the dialog is first sized
+// and drawn at its own size from the top-left corner; none without a resource that loads.
+TEST(BitmapDialogExTest, BackgroundBitmapIsMadeOnTheFirstSizeAndDrawnAtTheTopLeft) {
+  constexpr std::uint16_t kLogo = 336;  // 400 x 160
+  CBitmapImage logo;
+  ASSERT_TRUE(logo.LoadFromResource(CBitmapImage::kResourceBmp, kLogo));
+  CBitmapDialogEx dialog;
+  dialog.SetBackgroundResource(kLogo);
+  EXPECT_EQ(dialog.GetBackgroundBitmap(), nullptr);
+  dialog.resize(300, 200);
+  const QImage drawn = dialog.grab().toImage();
+  const CBitmapImage* made = dialog.GetBackgroundBitmap();
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->GetWidth(), 400);
+  EXPECT_EQ(made->GetHeight(), 160);
+  const QColor face = dialog.palette().color(QPalette::Window);
+  int unlikeFace = 0;
+  for (const QPoint at : {QPoint(40, 40), QPoint(100, 80), QPoint(150, 60), QPoint(250, 120), QPoint(60, 150)}) {
+    const QColor source = logo.GetImage()->Native().pixelColor(at);
+    EXPECT_EQ(drawn.pixelColor(at).rgb(), source.rgb()) << at.x() << "," << at.y();
+    unlikeFace += source.rgb() != face.rgb() ? 1 : 0;
+  }
+  EXPECT_GT(unlikeFace, 0);
+  // Below the bitmap the plain face; a later size keeps the bitmap made first.
+  EXPECT_EQ(drawn.pixelColor(150, 185), face);
+  dialog.resize(320, 220);
+  (void)dialog.grab();
+  EXPECT_EQ(dialog.GetBackgroundBitmap(), made);
+
+  // A number with no bitmap behind it draws nothing.
+  CBitmapDialogEx missing;
+  missing.SetBackgroundResource(9999);
+  missing.resize(300, 200);
+  EXPECT_EQ(missing.grab().toImage().pixelColor(100, 80), face);
+  EXPECT_EQ(missing.GetBackgroundBitmap(), nullptr);
 }
 
 TEST(SplashScreenTest, DrawsTheVersionInWhiteInItsBoxAndAKeyOnItClosesIt) {

@@ -183,6 +183,44 @@ TEST_F(PropertiesGrid, ARefusalPutsTheOldValueBackAndShowsTheMessageUnderTheRow)
   EXPECT_FALSE(Grid().IsErrorTimerRunning());
 }
 
+// The owner is handed the row before the row takes the edit: while the handler runs the row
+// still holds (and shows) its own value beside the edited one, so a refused value never
+// becomes the row's, not even for the time of the handler.
+TEST_F(PropertiesGrid, TheHandlerReadsTheEditWhileTheRowKeepsAndShowsItsOwnValue) {
+  struct Seen {
+    CDeviceProperty::Value own;
+    std::int64_t number = 0;
+    std::string text;
+    int choice = -1;
+    QString shown;
+  };
+  std::vector<Seen> seen;
+  device->during = [&](CDeviceProperty& row) {
+    seen.push_back({row.GetValue(), row.GetNumber(), row.GetText(), GetPropertyComboSelection(row),
+                    Grid().ItemOf(&row)->text(1)});
+  };
+  Type("Level", "42");  // refused
+  Type("Level", "7");   // accepted
+  ASSERT_TRUE(Grid().BeginEdit(&Row("Mode")));
+  emit Combo()->activated(2);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].own, CDeviceProperty::Value(std::int64_t(4)));
+  EXPECT_EQ(seen[0].number, 42);
+  EXPECT_EQ(seen[0].shown, "4");
+  EXPECT_EQ(seen[1].own, CDeviceProperty::Value(std::int64_t(4)));
+  EXPECT_EQ(seen[1].number, 7);
+  EXPECT_EQ(seen[2].own, CDeviceProperty::Value(std::string("Slow")));
+  EXPECT_EQ(seen[2].text, "Fast");
+  EXPECT_EQ(seen[2].choice, 2);
+  EXPECT_EQ(seen[2].shown, "Slow");
+  // After the answers: the refusal left nothing, the acceptances are the rows' values.
+  EXPECT_EQ(Row("Level").GetValue(), CDeviceProperty::Value(std::int64_t(7)));
+  EXPECT_EQ(Row("Level").GetNumber(), 7);
+  EXPECT_EQ(Shown("Level"), "7");
+  EXPECT_EQ(Row("Mode").GetText(), "Fast");
+  EXPECT_EQ(Shown("Mode"), "Fast");
+}
+
 TEST_F(PropertiesGrid, ARefusalAfterAnAcceptedEditPutsBackTheValueTheRowWasFilledWith) {
   Type("Level", "6");
   Type("Level", "11");
