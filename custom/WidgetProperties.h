@@ -23,7 +23,9 @@ struct CWidgetEdit {
   std::string text;             // a typed text
   bool textAsFilled = false;    // grid: the text is the one the row was filled with
   std::optional<CColour> colour;  // grid: opaque, only red, green and blue count
+  bool fullColour = false;        // list: the colour's four bytes count
   std::optional<CTextStyle> style;
+  bool fromList = false;          // the edit came through the property list
   CCCImage* image = nullptr;       // an image row's or entry's image; null: none
 
   // The grid row after the commit; style starts from current, which a font row changes.

@@ -378,7 +378,34 @@ std::unique_ptr<CDeviceProperty> NumberRow(const char* name, std::int64_t value,
 
 }  // namespace
 
-// --- The property list ---
+// --- The property list: the grid's rows, with the list's wording and choices ---
+
+CListForm CNerexSeriesDevice::ListForm() const {
+  const bool mayEdit = GetHost() && GetHost()->CanCurrentUserEditDeviceProperties();
+  const bool offline = !IsConnected();
+  // Model 121 lists no "Presets"; an edit of its counts still counts.
+  const bool presets = HasPresetGroup(*this, false);
+  const int presetFlags = 1 | (mayEdit && offline ? 1 : 0) << 8;
+  return CListForm{{
+      {.id = kPropFirmware, .description = "The firmware version currently in the amplifier"},
+      {.id = kPropAutoRtc, .options = kOffOn},
+      {.id = kPropOnDelay, .options = SecondsTexts(7, 0, 10)},
+      {.id = kPropDelayMultiplier, .indexOnly = true},
+      {.id = kPropDelayUnits, .indexOnly = true},
+      {.id = kPropGainNudge, .absent = true},
+      {.id = kPropSecurityCode, .type = kPropArray},
+      {.id = kPropNumberPresets, .hidden = !presets, .flags = presetFlags},
+      {.id = kPropNumberXovers, .name = "Number XOver Presets", .hidden = !presets, .flags = presetFlags},
+  }, {}};
+}
+
+void CNerexSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
+  AppendPropertyList(*this, ListForm(), items);
+}
+
+bool CNerexSeriesDevice::ValidateProperty(CNamedPropertyValue& value) {
+  return ValidatePropertyList(*this, ListForm(), value);
+}
 
 // --- The properties grid ---
 
@@ -474,7 +501,8 @@ void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
 
 bool CNerexSeriesDevice::OnPropertyChanged(CDeviceProperty& row) {
   CEdit e;
-  e.grid = true;
+  // A new ID from the property list posts only the rack's refresh.
+  e.grid = row.GetListValue() == nullptr;
   e.id = std::int32_t(row.GetData());
   e.choice = GetPropertyComboSelection(row);
   e.number = RowNumber(row);
