@@ -19,7 +19,6 @@ constexpr std::uint32_t kRangeMaxId = 14;
 constexpr std::uint32_t kRangeMinId = 15;
 // The scale mark counts' ids, likewise.
 constexpr std::uint32_t kScaleMajorMarksId = 18;
-constexpr std::uint32_t kScaleMinorMarksId = 19;
 }  // namespace
 
 CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& current) {

@@ -109,6 +109,8 @@ extern const std::vector<std::string> kScaleDecimalNames;
 bool HasScaleDecimals(const CCustomControlObject& widget);
 int ScaleDecimalsIndex(std::uint32_t flags);
 bool SetScaleDecimals(const CCustomControlObject& widget, std::uint32_t& flags, int index);
+// The minor scale marks' id, the same in both kinds.
+inline constexpr std::uint32_t kScaleMinorMarksId = 19;
 // The scale rows of a fader or knob, shown while its scale is: the mark counts (ids 18 and 19),
 // the decimal places for a bound level or delay, the widget's own placement row or entry if
 // any, then the scale's colour and font.

@@ -142,9 +142,9 @@ CPropertyItem ItemOf(const CDeviceProperty& row, const CListRowForm* form) {
     CPropertyOptions options;
     options.options = ListChoices(row, form);
     const int grid = IsBoolRow(row) ? int(row.GetBool()) : IndexOf(row.GetOptions(), row.GetText());
-    const int index = form && form->indexOnly ? grid
-                      : IsBoolRow(row) ? grid
-                      : IndexOf(options.options, row.GetText());
+    // Choices are matched by text; where the list words them otherwise, by position.
+    const int byText = IndexOf(options.options, row.GetText());
+    const int index = (form && form->indexOnly) || IsBoolRow(row) || byText < 0 ? grid : byText;
     options.selected = index < 0 ? CPropertyOptions::kNoChoice : std::uint32_t(index);
     item = MakeChoicePropertyItem(id, options, name, description, 0, Flag(enabled), Flag(row.HasButton()));
   } else {
@@ -226,7 +226,8 @@ bool ValidatePropertyList(const FillRowsFn& fill, const CommitRowFn& commit, con
       row->SetComboSelection(index);
       if (row->GetComboSelection() < 0) return false;
     } else {
-      row->SetComboSelection(IndexOf(row->GetOptions(), list[std::size_t(index)]));
+      const int byText = IndexOf(row->GetOptions(), list[std::size_t(index)]);
+      row->SetComboSelection(byText < 0 ? index : byText);
     }
   } else if (!row->TakeListValue(value)) {
     if (value.type == kPropString) {
