@@ -414,4 +414,142 @@ INSTANTIATE_TEST_SUITE_P(
                  {12, 13, 14, 15, 19}}),
     [](const ::testing::TestParamInfo<KindCase>& info) { return std::string(info.param.name); });
 
+// --- Edge cases of the list's own forms ---
+
+// The item of that label, or null.
+const CPropertyItem* Item(const std::vector<CPropertyItem>& items, const std::string& name) {
+  for (const CPropertyItem& item : items)
+    if (item.name == name) return &item;
+  return nullptr;
+}
+
+// An edit of the item of that label: "accepted", or the refusal (with its text).
+std::string Edit(CObjectProperties& object, const std::string& name, const std::function<void(CPropertyValue&)>& set) {
+  std::vector<CPropertyItem> items;
+  object.GetProperties(items);
+  const CPropertyItem* item = Item(items, name);
+  if (!item) return "no item";
+  CNamedPropertyValue value;
+  value.propertyId = item->value.propertyId;
+  set(value);
+  return object.ValidateProperty(value) ? "accepted" : "refused: " + value.text;
+}
+auto Choose(std::uint32_t index) {
+  return [index](CPropertyValue& v) { v.SetData(kPropOptions, CPropertyOptions{index, {}}); };
+}
+auto Number(std::int32_t n) {
+  return [n](CPropertyValue& v) { v.SetNumber(n); };
+}
+auto Text(const std::string& text) {
+  return [text](CPropertyValue& v) { v.SetString(text); };
+}
+
+TEST(PropertyListForms, ProcessorListsOnDelayUpwardAndChecksAsTheGridDoes) {
+  CWorld w;
+  CNerexSeriesDevice& fennick = *w.processor;
+  fennick.GetGeneralSettings().bytes[NerexGeneralSettings::kOnDelay] = 1;
+  std::vector<CPropertyItem> items;
+  fennick.GetProperties(items);
+  const CPropertyOptions* onDelay = Item(items, "On Delay")->value.GetOptions();
+  ASSERT_NE(onDelay, nullptr);
+  EXPECT_EQ(onDelay->options.front(), "0s");
+  EXPECT_EQ(onDelay->options.at(onDelay->selected), "60s");
+  EXPECT_EQ(Item(items, "Auto Update RTC")->value.GetOptions()->options, (std::vector<std::string>{"Off", "On"}));
+  EXPECT_EQ(Edit(fennick, "On Delay", Choose(2)), "accepted");
+  EXPECT_EQ(fennick.GetGeneralSettings().bytes[NerexGeneralSettings::kOnDelay], 5);
+  EXPECT_EQ(Edit(fennick, "On Delay", Choose(CPropertyOptions::kNoChoice)), "accepted");
+  EXPECT_EQ(fennick.GetGeneralSettings().bytes[NerexGeneralSettings::kOnDelay], 5);
+
+  EXPECT_EQ(Edit(fennick, "Security Code", Text("0042")), "accepted");
+  EXPECT_EQ(fennick.GetGeneralSettings().GetSecurityCode(), 42);
+  for (const char* bad : {"42", "12345", "12a4"})
+    EXPECT_EQ(Edit(fennick, "Security Code", Text(bad)), "refused: Security code must be 4 digits") << bad;
+  EXPECT_EQ(Edit(fennick, "Delay Multiplier", Choose(6)), "accepted");
+  EXPECT_EQ(fennick.GetDelayMultiplier(), 1000000u);
+  EXPECT_EQ(Edit(fennick, "Delay Multiplier", Choose(7)), "refused: ");
+
+  w.Append(kModelNerex24, 2);
+  EXPECT_EQ(Edit(fennick, "ID", Number(2)), "refused: Device ID 2 already in use");
+  EXPECT_EQ(Edit(fennick, "ID", Number(64)), "refused: Device ID must be between 0 and 63");
+  EXPECT_EQ(Edit(fennick, "ID", Number(0)), "accepted");
+  EXPECT_EQ(Edit(fennick, "Name", Text(std::string(41, 'n'))), "refused: Device name too long - 40 characters max");
+  EXPECT_EQ(Edit(fennick, "LCD Contrast", Number(17)), "refused: LCD Contrast must be between 1 and 16");
+  // An id the list does not know is refused without a word.
+  EXPECT_EQ(Edit(fennick, "Firmware Version", [](CPropertyValue& v) { v.propertyId = 1594; }), "refused: ");
+
+  auto& nerex = *static_cast<CNerexSeriesDevice*>(w.system.GetDevices().back());
+  EXPECT_EQ(Edit(nerex, "Number Presets", Number(19)), "refused: Number of presets must be more than 20");
+  EXPECT_EQ(Edit(nerex, "Number Presets", Number(128)), "refused: Number of presets must be less than 127");
+  EXPECT_EQ(Edit(nerex, "Number Presets", Number(127)), "accepted");
+  EXPECT_EQ(Edit(nerex, "Number XOver Presets", Number(0)), "accepted");
+}
+
+TEST(PropertyListForms, AUserWithoutTheRightSeesGeneralAndOptionsAndNoIdEditWhileConnected) {
+  CWorld w;
+  w.system.GetUsers()[0]->SetRestrictionMask(0x10);
+  for (int i = 0; i < 3; ++i) w.processor->UpdateCommsState(true);
+  std::vector<CPropertyItem> items;
+  w.processor->GetProperties(items);
+  EXPECT_EQ(Names(items), (std::vector<std::string>{"[General]", "ID", "Name", "Firmware Version", "Auto Update RTC",
+                                                    "[Options]", "Delay Multiplier", "Delay Units"}));
+  const CPropertyItem* id = Item(items, "ID");
+  EXPECT_EQ(std::vector<int>({id->option1, id->option2, id->option3}), std::vector<int>({0, 1, 0}));
+  const CPropertyItem* rtc = Item(items, "Auto Update RTC");
+  EXPECT_EQ(std::vector<int>({rtc->option1, rtc->option2, rtc->option3}), std::vector<int>({0, 0, 0}));
+}
+
+TEST(PropertyListForms, ANewBoxIdPostsOnlyTheRacksRefresh) {
+  for (const bool list : {true, false}) {
+    CWorld w;
+    CDevice* box = w.Append(41, 5);
+    if (list) {
+      EXPECT_EQ(Edit(*box, "ID", Number(9)), "accepted");
+    } else {
+      CCollectingGrid grid;
+      box->FillPropertiesPane(grid);
+      CDeviceProperty* row = grid.Row(std::uint32_t(Item(Items(Of(box)), "ID")->value.propertyId));
+      row->SetValue(std::int64_t(9));
+      EXPECT_TRUE(box->OnPropertyChanged(*row));
+    }
+    EXPECT_EQ(box->GetDeviceId(), 9u);
+    EXPECT_EQ(w.frame.Count(FrameMsg::kRefreshRack), 1u);
+    EXPECT_EQ(w.frame.Count(FrameMsg::kPanelCaption), list ? 0u : 1u);
+  }
+}
+
+TEST(PropertyListForms, ListColoursCountAllFourBytesAndListImagesKeepTheRectangle) {
+  CWorld w;
+  const CColour seeThrough = CColour::FromArgb(0x80, 0x10, 0x20, 0x30);
+  w.panel->m_background = CColour::FromRgb(0x10, 0x20, 0x30);
+  EXPECT_EQ(Edit(*w.panel, "Background Colour", [&](CPropertyValue& v) { v.SetData(kPropColour, seeThrough); }),
+            "accepted");
+  EXPECT_EQ(w.panel->m_background, seeThrough);
+
+  auto* bitmap = w.Place(new CCCBitmap, CRect{0, 0, 60, 60});
+  bitmap->m_imageUse = kImageUseFixToImage;
+  EXPECT_EQ(Edit(*bitmap, "Image", [&](CPropertyValue& v) { v.SetData(kPropImage, &w.image); }), "accepted");
+  EXPECT_EQ(bitmap->m_pImage, &w.image);
+  EXPECT_EQ(bitmap->m_rect, (CRect{0, 0, 60, 60}));
+}
+
+TEST(PropertyListForms, YesNoChoicesListNoFirstAndANewBindingAsksForTheListAgain) {
+  CWorld w;
+  auto* fader = w.Place(new CCCFader, CRect{0, 0, 20, 150});
+  std::vector<CPropertyItem> items;
+  fader->GetProperties(items);
+  EXPECT_EQ(Item(items, "Horizontal")->value.GetOptions()->options, (std::vector<std::string>{"No", "Yes"}));
+  EXPECT_EQ(Edit(*fader, "Horizontal", Choose(1)), "accepted");
+  EXPECT_TRUE(fader->m_flags & kFaderHorizontal);
+
+  CNamedPropertyValue bind;
+  bind.propertyId = 3;
+  bind.SetData(kPropParameter, CParameterRef{fader, w.processor, std::uint32_t(kParamInputGain)});
+  ASSERT_TRUE(fader->ValidateProperty(bind));
+  EXPECT_EQ(bind.changed, 1);
+  EXPECT_EQ(fader->m_pDevice, w.processor);
+  bind.changed = 0;
+  ASSERT_TRUE(fader->ValidateProperty(bind));
+  EXPECT_EQ(bind.changed, 0);
+}
+
 }  // namespace
