@@ -43,7 +43,8 @@ CWidgetEditResult CCCBitmap::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit
   const CRect before = WidgetArea(*this);
   m_pImage = edit.image;
   MarkModified(*this);
-  if (m_pImage && (m_imageUse & kImageUseFixToImage))
+  // A list edit keeps the rectangle: only the grid fits it to the new image.
+  if (!edit.fromList && m_pImage && (m_imageUse & kImageUseFixToImage))
     m_rect = CRect{m_rect.left, m_rect.top, m_rect.left + m_pImage->GetPixelWidth(),
                    m_rect.top + m_pImage->GetPixelHeight()};
   RepaintWidget(*this, before);

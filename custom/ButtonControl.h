@@ -72,6 +72,7 @@ class CCCButton : public CCustomControlObject {
 
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
+  CListForm ListForm() const override;
   // Whether a press at (x, y) lands on the button's face or on an opaque pixel of its image.
   bool HitTest(int x, int y) const;
 

@@ -147,6 +147,20 @@ void CCCButton::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(text));
 }
 
+// The list has no halo, offset or font entries; its alignment descriptions are its own, and
+// "Outline" is a "No", "Yes" choice.
+CListForm CCCButton::ListForm() const {
+  return CListForm{{{.id = kIdOutline, .options = kNoYes},
+                    {.id = kIdHorizontal, .description = "Horizontal aligmnent of the text within the control bounds"},
+                    {.id = kIdVertical, .description = "Vertical aligmnent of the text within the control bounds"},
+                    {.id = kIdFont, .absent = true},
+                    {.id = kIdOffset, .absent = true},
+                    {.id = kIdHalo, .absent = true},
+                    {.id = kIdHaloColour, .absent = true},
+                    {.id = kIdHaloSize, .absent = true}},
+                   {}};
+}
+
 bool CCCButton::OnPropertyChanged(CDeviceProperty& row) {
   const std::uint32_t id = row.GetData();
   if (id >= 1 && id <= 3) return CCustomControlObject::OnPropertyChanged(row);

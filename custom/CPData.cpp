@@ -77,7 +77,18 @@ std::uint32_t UsageIndex(std::uint32_t usage) {
 }
 }  // namespace
 
-// --- Properties grid ---
+// --- Property list and grid ---
+
+void CCPData::GetProperties(std::vector<CPropertyItem>& items) { AppendPropertyList(*this, ListForm(), items); }
+
+bool CCPData::ValidateProperty(CNamedPropertyValue& value) { return ValidatePropertyList(*this, ListForm(), value); }
+
+CListForm CCPData::ListForm() const {
+  CListForm form;
+  form.rows.push_back({.id = 7, .absent = true});
+  if (!m_pBackgroundImage) form.rows.push_back({.id = 6, .hidden = true});
+  return form;
+}
 
 void CCPData::FillPropertiesPane(IDevicePropertyGrid& grid) {
   if (!InDesignMode()) return;
@@ -93,11 +104,12 @@ void CCPData::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(general));
 
   auto background = std::make_unique<CDevicePropertyGroup>("Background");
-  background
-      ->Add(std::make_unique<CColourPropertyCtrl>(m_pOwner, CColourPropertyCtrl::ToColorRef(m_background),
-                                                  "Background Colour", 4,
-                                                  "Colour to be used as the background for this control panel"))
-      .AllowEdit(false);
+  auto colour = std::make_unique<CColourPropertyCtrl>(m_pOwner, CColourPropertyCtrl::ToColorRef(m_background),
+                                                      "Background Colour", 4,
+                                                      "Colour to be used as the background for this control panel");
+  colour->m_fullColour = m_background;
+  colour->AllowEdit(false);
+  background->Add(std::move(colour));
   background->Add(std::make_unique<CImagePropertyCtrl>(m_pOwner, m_pBackgroundImage, "Background Image", 5,
                                                        "Image to be used as the background for this control panel"));
   const std::uint32_t usage = UsageIndex(m_imageUsage);
@@ -134,8 +146,8 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
     case 4: {
       auto* colourRow = dynamic_cast<CColourPropertyCtrl*>(&row);
       if (!colourRow) return false;
-      const CColour colour = CColourPropertyCtrl::FromColorRef(colourRow->m_colour);
-      changed = (colour.argb & 0xFFFFFF) != (m_background.argb & 0xFFFFFF);
+      CColour colour;
+      changed = colourRow->EditedColour(m_background, colour);
       if (changed) m_background = colour;
       break;
     }

@@ -39,7 +39,11 @@ class CCPData : public CObjectProperties, public IPropertyGridOwner {
   CCPData(const CCPData&) = delete;
   CCPData& operator=(const CCPData&) = delete;
 
-  // --- CObjectProperties: the clipboard goes to the open view ---
+  // --- CObjectProperties: the property list is the grid's rows without "Disable Close
+  // Panel", and "Image Usage" only with a background image; the clipboard goes to the open
+  // view ---
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
   void PasteFromClipboard(std::uint32_t command) override;
@@ -53,6 +57,7 @@ class CCPData : public CObjectProperties, public IPropertyGridOwner {
   // Applies one committed row; a name over 40 characters or a pitch outside 2 to 20 is
   // refused with its message in the row. Every change marks the file modified.
   bool OnPropertyChanged(CDeviceProperty& row) override;
+  CListForm ListForm() const;
 
   // Stores the panel record (version 2) or loads one (versions 1 and 2). A record of another
   // version, a widget type no kind has, or a damaged widget throws CArchiveException; the

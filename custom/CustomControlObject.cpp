@@ -61,6 +61,13 @@ bool CCustomControlObject::OnPropertyChanged(CDeviceProperty& row) {
     case 1:
     case 2: return true;
     case 3: {
+      if (const CPropertyValue* listed = row.GetListValue()) {
+        const CParameterRef chosen = GetPropertyValue(*listed);
+        if (chosen.device == m_pDevice && chosen.parameterId == m_parameterId) return true;
+        m_pDevice = chosen.device;
+        m_parameterId = chosen.parameterId;
+        row.SetRefresh(true);
+      }
       RefreshState();
       CCPData* panel = GetPanel();
       if (panel && panel->GetOwner()) panel->GetOwner()->SetModified();
@@ -68,6 +75,28 @@ bool CCustomControlObject::OnPropertyChanged(CDeviceProperty& row) {
     }
     default: return false;
   }
+}
+
+void CCustomControlObject::GetProperties(std::vector<CPropertyItem>& items) {
+  AppendPropertyList(*this, ListForm(), items);
+}
+
+bool CCustomControlObject::ValidateProperty(CNamedPropertyValue& value) {
+  return ValidatePropertyList(*this, ListForm(), value);
+}
+
+CPropertyItem MakeParameterPropertyItem(const CParameterRef& parameter, const std::string& name,
+                                        const std::string& description, std::uint8_t o1, std::uint8_t o2,
+                                        std::uint8_t o3) {
+  CPropertyItem item{name, description, {}, o1, o2, o3};
+  item.value.propertyId = 3;
+  item.value.SetData(kPropParameter, parameter);
+  return item;
+}
+
+CParameterRef GetPropertyValue(const CPropertyValue& value) {
+  const CParameterRef* parameter = value.GetData<CParameterRef>();
+  return parameter ? *parameter : CParameterRef{};
 }
 
 void CCustomControlObject::CopyToClipboard(std::uint32_t command) {

@@ -127,7 +127,10 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   CCustomControlObject() = default;
   ~CCustomControlObject() override = default;
 
-  // --- CObjectProperties: the clipboard forwarded to the panel data ---
+  // --- CObjectProperties: the property list made from the grid rows below (with the kind's
+  // ListForm), and the clipboard forwarded to the panel data ---
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
   void PasteFromClipboard(std::uint32_t command) override;
@@ -139,8 +142,11 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   // "Parameter" with the parameter picker row (3).
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   // 1 and 2 accepted unchanged; 3 (the picker has bound the widget) refreshes the widget and
-  // marks the file modified; any other id refused.
+  // marks the file modified; from the list, 3 binds the widget to the value's device and
+  // parameter when they differ, refreshes it and asks for the list again; any other id refused.
   bool OnPropertyChanged(CDeviceProperty& row) override;
+  // How the kind's property list differs from its grid rows.
+  virtual CListForm ListForm() const { return {}; }
 
   // --- Widget operations; the base does what a widget without that trait does ---
   // The area the widget draws in: its rectangle unless a kind draws outside it.
@@ -237,3 +243,15 @@ void ArchiveImageRef(CArchive& ar, CCCImage*& image, const CRecordLookup& lookup
 // The union of two rectangles into out (out = b; when b is empty, a); true when out is not empty.
 bool UnionRects(CRect& out, const CRect& a, const CRect& b);
 inline bool ColourDiffers(CColour a, CColour b) { return a.argb != b.argb; }
+
+// The parameter entry's value: the widget, and the device and parameter it is bound to.
+struct CParameterRef {
+  CCustomControlObject* control = nullptr;
+  CDevice* device = nullptr;
+  std::uint32_t parameterId = 0;
+};
+// The parameter entry (always property id 3), and the reader of an edited one.
+CPropertyItem MakeParameterPropertyItem(const CParameterRef& parameter, const std::string& name,
+                                        const std::string& description, std::uint8_t o1, std::uint8_t o2,
+                                        std::uint8_t o3);
+CParameterRef GetPropertyValue(const CPropertyValue& value);

@@ -68,4 +68,5 @@ class CCCFader : public CCCScaleWidget {
 
  protected:
   CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) override;
+  CListForm ListForm() const override;
 };

@@ -61,6 +61,8 @@ void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(look));
 }
 
+CListForm CCCFader::ListForm() const { return ScaleListForm(kScaleIds); }
+
 CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
   CWidgetEditResult result;
   const CRect before = WidgetArea(*this);

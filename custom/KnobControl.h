@@ -69,6 +69,7 @@ class CCCKnob : public CCCScaleWidget {
 
  protected:
   CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) override;
+  CListForm ListForm() const override;
 
  private:
   // Angles, mark counts, LED size and notch radius read from a record are held to what a

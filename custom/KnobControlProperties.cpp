@@ -99,6 +99,15 @@ void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(look));
 }
 
+// The angles are signed entries; the LED colour is worded as the list words it.
+CListForm CCCKnob::ListForm() const {
+  CListForm form = ScaleListForm(kScaleIds);
+  form.rows.push_back({.id = kIdMaxAngle, .type = kPropObject});
+  form.rows.push_back({.id = kIdMinAngle, .type = kPropObject});
+  form.rows.push_back({.id = kIdLedColour, .description = "Colour to be used for the LED Ring"});
+  return form;
+}
+
 CWidgetEditResult CCCKnob::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
   CWidgetEditResult result;
   const CRect before = WidgetArea(*this);

@@ -5,6 +5,7 @@
 
 #include "custom/CustomControlObject.h"
 #include "core/model/Device.h"
+#include "core/model/PropertyList.h"
 #include "core/file/ImageTree.h"
 #include "custom/CustomPanelHost.h"
 #include "core/file/TextConversion.h"
@@ -106,4 +107,59 @@ std::string CFontPropertyCtrl::FormatProperty() const { return CStringToUtf8(m_l
 void CFontPropertyCtrl::RunPicker(ICustomPanelHost& host) {
   CLogFont chosen = m_logFont;
   if (host.GetUiServices()->PickFont(chosen)) m_logFont = chosen;
+}
+
+// --- The property list's values ---
+
+bool CImagePropertyCtrl::ToListValue(CPropertyValue& value) const {
+  CCCImage* image = m_pImage && !m_pImage->IsDirectory() ? static_cast<CCCImage*>(m_pImage) : nullptr;
+  value.SetData(kPropImage, image);
+  return true;
+}
+
+bool CImagePropertyCtrl::TakeListValue(const CPropertyValue& value) {
+  m_pImage = GetImagePropertyValue(value);
+  return true;
+}
+
+bool CParameterPropertyCtrl::ToListValue(CPropertyValue& value) const {
+  value.SetData(kPropParameter, CParameterRef{m_pWidget, m_pWidget ? m_pWidget->m_pDevice : nullptr,
+                                              m_pWidget ? m_pWidget->m_parameterId : 0});
+  return true;
+}
+
+bool CColourPropertyCtrl::ToListValue(CPropertyValue& value) const {
+  value.SetData(kPropColour, m_fullColour ? *m_fullColour : FromColorRef(m_colour));
+  return true;
+}
+
+bool CColourPropertyCtrl::TakeListValue(const CPropertyValue& value) {
+  m_fullColour = GetColourPropertyValue(value);
+  m_colour = ToColorRef(*m_fullColour);
+  return true;
+}
+
+bool CColourPropertyCtrl::EditedColour(CColour current, CColour& edited) const {
+  if (GetListValue() && m_fullColour) {
+    edited = *m_fullColour;
+    return edited.argb != current.argb;
+  }
+  edited = FromColorRef(m_colour);
+  return (edited.argb & 0xFFFFFFu) != (current.argb & 0xFFFFFFu);
+}
+
+bool CFontPropertyCtrl::ToListValue(CPropertyValue& value) const {
+  CTextStyle style;
+  if (m_style)
+    style = *m_style;
+  else
+    style.FromLogFont(m_logFont);
+  value.SetData(kPropTextStyle, style);
+  return true;
+}
+
+bool CFontPropertyCtrl::TakeListValue(const CPropertyValue& value) {
+  m_style = GetFontPropertyValue(value);
+  m_style->ToLogFont(m_logFont);
+  return true;
 }

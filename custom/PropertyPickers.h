@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/model/DeviceProperty.h"
@@ -51,6 +52,9 @@ class CImagePropertyCtrl : public CPickerPropertyCtrl {
                      std::string description);
   // "No Image", or the image's name.
   std::string FormatProperty() const override;
+  // The list value: the image (a folder counts as none), not owned.
+  bool ToListValue(CPropertyValue& value) const override;
+  bool TakeListValue(const CPropertyValue& value) override;
   CCCImageBase* m_pImage;  // not owned; null: no image
 
  protected:
@@ -67,6 +71,13 @@ class CParameterPropertyCtrl : public CPickerPropertyCtrl {
   CParameterPropertyCtrl(ICustomPanelHost* host, CCustomControlObject* widget, std::string name);
   // "No Parameter", or "<device name> - <parameter name>".
   std::string FormatProperty() const override;
+  // The list value: the widget and the device and parameter it is bound to. An edited one is
+  // bound by the widget's handler, which reads it from the row.
+  bool ToListValue(CPropertyValue& value) const override;
+  bool TakeListValue(const CPropertyValue& value) override {
+    (void)value;
+    return true;
+  }
   CCustomControlObject* m_pWidget;  // not owned
 
  protected:
@@ -88,7 +99,14 @@ class CColourPropertyCtrl : public CPickerPropertyCtrl {
   // COLORREF from and to a widget colour (alpha dropped; 255 when read back).
   static std::uint32_t ToColorRef(const CColour& colour);
   static CColour FromColorRef(std::uint32_t colour);
+  // The list value: all four bytes of the colour the row was filled with (or of an edited one).
+  bool ToListValue(CPropertyValue& value) const override;
+  bool TakeListValue(const CPropertyValue& value) override;
+  // The colour after a commit, and whether it differs from current: a list edit compares all
+  // four bytes, a grid edit red, green and blue (the grid's colours are opaque).
+  bool EditedColour(CColour current, CColour& edited) const;
   std::uint32_t m_colour;  // COLORREF: red bits 0-7, green 8-15, blue 16-23
+  std::optional<CColour> m_fullColour;  // the colour with its alpha, when the owner gave it
   // Where the grid drew the swatch last, in its viewport's coordinates (right and bottom
   // exclusive): left + 2, top + 2, left + h - 1, bottom - 1 of the value cell of height h.
   CRect m_swatch;
@@ -110,7 +128,11 @@ class CFontPropertyCtrl : public CPickerPropertyCtrl {
   CFontPropertyCtrl(ICustomPanelHost* host, const CLogFont& font, std::string name);
   // The face name.
   std::string FormatProperty() const override;
+  // The list value: the text style the row was filled with (or an edited one).
+  bool ToListValue(CPropertyValue& value) const override;
+  bool TakeListValue(const CPropertyValue& value) override;
   CLogFont m_logFont;
+  std::optional<CTextStyle> m_style;  // the whole style, when the owner gave it
 
  protected:
   void RunPicker(ICustomPanelHost& host) override;

@@ -55,6 +55,13 @@ std::optional<CCCScaleWidget::ScaleSteps> CCCScaleWidget::GetScaleSteps() const 
   return ScaleSteps{kind, major, major / float(m_minorMarks + 1)};
 }
 
+CListForm CCCScaleWidget::ScaleListForm(const ScaleIds& ids) {
+  return CListForm{{{.id = kScaleMinorMarksId, .name = "Number Minor Scale Marks",
+                     .description = "The number of marks on the minor scale"},
+                    {.id = ids.scaleFont, .description = "Font to be used for the scale text"}},
+                   {}};
+}
+
 bool CCCScaleWidget::OnPropertyChanged(CDeviceProperty& row) {
   if (const std::optional<bool> shared = CommitSharedRangeRow(*this, row, Range())) return *shared;
   return FinishRowEdit(row, ApplyEdit(row.GetData(), CWidgetEdit::FromRow(row, m_scaleStyle)));

@@ -69,6 +69,8 @@ class CCCScaleWidget : public CCustomControlObject {
   virtual CWidgetEditResult ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) = 0;
   // The scale rows of the kind's ids.
   CScaleRows ScaleRows(const ScaleIds& ids) const;
+  // The list's wording of the scale entries both kinds have.
+  static CListForm ScaleListForm(const ScaleIds& ids);
   // Applies the edit when its id is one of the rows both kinds have (true), with the result
   // and whether the widget changed; false for the kind's own rows.
   bool ApplyScaleEdit(std::uint32_t id, const CWidgetEdit& edit, const ScaleIds& ids, CWidgetEditResult& result,

@@ -66,6 +66,7 @@ class CCCTextControl : public CCustomControlObject {
   // radius and outline width are refused beyond half the height or half the width.
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
+  CListForm ListForm() const override;
 
   std::uint32_t m_flags = kTextDefaultFlags;
   CColour m_textColour = CColour::FromArgb(255, 255, 255, 255);

@@ -70,6 +70,16 @@ void CCCTextControl::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(group));
 }
 
+// The list's wording of the alignment, font and colour entries.
+CListForm CCCTextControl::ListForm() const {
+  return CListForm{{{.id = kIdHorizontal, .description = "Horizontal aligmnent of the text within the control bounds"},
+                    {.id = kIdVertical, .description = "Vertical aligmnent of the text within the control bounds"},
+                    {.id = kIdFont, .description = "Font to be used for the control text"},
+                    {.id = kIdTextColour, .description = "Colour to be used for the control text"},
+                    {.id = kIdOutlineColour, .description = "Colour to be used for the control outline"}},
+                   {}};
+}
+
 bool CCCTextControl::OnPropertyChanged(CDeviceProperty& row) {
   const std::uint32_t id = row.GetData();
   if (id >= 1 && id <= 3) {

@@ -19,7 +19,6 @@ constexpr std::uint32_t kRangeMaxId = 14;
 constexpr std::uint32_t kRangeMinId = 15;
 // The scale mark counts' ids, likewise.
 constexpr std::uint32_t kScaleMajorMarksId = 18;
-constexpr std::uint32_t kScaleMinorMarksId = 19;
 }  // namespace
 
 CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& current) {
@@ -29,11 +28,17 @@ CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& c
   edit.text = row.GetText();
   const auto* filled = std::get_if<std::string>(&row.GetReferenceValue());
   edit.textAsFilled = filled && *filled == edit.text;
-  if (const auto* colour = dynamic_cast<const CColourPropertyCtrl*>(&row))
-    edit.colour = CColourPropertyCtrl::FromColorRef(colour->m_colour);
+  edit.fromList = row.GetListValue() != nullptr;
+  if (const auto* colour = dynamic_cast<const CColourPropertyCtrl*>(&row)) {
+    edit.fullColour = edit.fromList && colour->m_fullColour;
+    edit.colour = edit.fullColour ? *colour->m_fullColour : CColourPropertyCtrl::FromColorRef(colour->m_colour);
+  }
   if (const auto* font = dynamic_cast<const CFontPropertyCtrl*>(&row)) {
     CTextStyle style = current;
-    style.FromLogFont(font->m_logFont);
+    if (edit.fromList && font->m_style)
+      style = *font->m_style;
+    else
+      style.FromLogFont(font->m_logFont);
     edit.style = style;
   }
   if (const auto* image = dynamic_cast<const CImagePropertyCtrl*>(&row)) {
@@ -83,7 +88,8 @@ void RepaintWidget(const CCustomControlObject& widget, const CRect& before) {
 
 bool TakeColour(const CWidgetEdit& edit, CColour& field) {
   if (!edit.colour) return false;
-  if ((edit.colour->argb & 0xFFFFFFu) == (field.argb & 0xFFFFFFu)) return false;
+  const std::uint32_t mask = edit.fullColour ? 0xFFFFFFFFu : 0xFFFFFFu;
+  if ((edit.colour->argb & mask) == (field.argb & mask)) return false;
   field = *edit.colour;
   return true;
 }
@@ -196,7 +202,8 @@ std::optional<bool> CommitSharedRangeRow(CCustomControlObject& widget, CDevicePr
   if (id < 1 || id > 3) return std::nullopt;
   const CRect before = WidgetArea(widget);
   if (!widget.CCustomControlObject::OnPropertyChanged(row)) return false;
-  if (id == 3) {
+  // A list edit that keeps the binding keeps the range too.
+  if (id == 3 && (!row.GetListValue() || row.IsRefresh())) {
     AdoptParameterRange(widget, range, before);
     row.SetRefresh(true);
   }
@@ -268,6 +275,7 @@ std::unique_ptr<CDeviceProperty> MakeColourRow(ICustomPanelHost* host, CColour c
                                                const char* description, std::uint32_t id) {
   auto row = std::make_unique<CColourPropertyCtrl>(host, CColourPropertyCtrl::ToColorRef(colour), name, id,
                                                    description);
+  row->m_fullColour = colour;
   row->AllowEdit(false);
   return row;
 }
@@ -277,6 +285,7 @@ std::unique_ptr<CDeviceProperty> MakeFontRow(ICustomPanelHost* host, const CText
   CLogFont font;
   style.ToLogFont(font);
   auto row = std::make_unique<CFontPropertyCtrl>(host, font, name);
+  row->m_style = style;
   row->SetData(id);
   return row;
 }

@@ -23,7 +23,9 @@ struct CWidgetEdit {
   std::string text;             // a typed text
   bool textAsFilled = false;    // grid: the text is the one the row was filled with
   std::optional<CColour> colour;  // grid: opaque, only red, green and blue count
+  bool fullColour = false;        // list: the colour's four bytes count
   std::optional<CTextStyle> style;
+  bool fromList = false;          // the edit came through the property list
   CCCImage* image = nullptr;       // an image row's or entry's image; null: none
 
   // The grid row after the commit; style starts from current, which a font row changes.
@@ -107,6 +109,8 @@ extern const std::vector<std::string> kScaleDecimalNames;
 bool HasScaleDecimals(const CCustomControlObject& widget);
 int ScaleDecimalsIndex(std::uint32_t flags);
 bool SetScaleDecimals(const CCustomControlObject& widget, std::uint32_t& flags, int index);
+// The minor scale marks' id, the same in both kinds.
+inline constexpr std::uint32_t kScaleMinorMarksId = 19;
 // The scale rows of a fader or knob, shown while its scale is: the mark counts (ids 18 and 19),
 // the decimal places for a bound level or delay, the widget's own placement row or entry if
 // any, then the scale's colour and font.

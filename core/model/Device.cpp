@@ -43,6 +43,11 @@ CDevice::~CDevice() { ClearQueue(); }
 
 // --- CObjectProperties ---
 
+void CDevice::GetProperties(std::vector<CPropertyItem>& items) { (void)items; }
+bool CDevice::ValidateProperty(CNamedPropertyValue& value) {
+  (void)value;
+  return false;
+}
 void CDevice::CopyToClipboard(std::uint32_t command) { (void)command; }
 bool CDevice::CanCopy(std::uint32_t command) {
   (void)command;

@@ -57,6 +57,9 @@ class CDevice : public CObjectProperties {
   CDevice& operator=(const CDevice&) = delete;
 
   // --- CObjectProperties (base: nothing to copy or paste) ---
+  // Base: no property list; every edit refused.
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
   void PasteFromClipboard(std::uint32_t command) override;

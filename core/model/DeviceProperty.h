@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+class CPropertyValue;
+
 // The type of a row's value, which decides how the text typed into the row is read back.
 enum class EPropertyValueType { I2, I4, UI2, UI4, R4, R8, Text, Bool, UI1, Other };
 
@@ -140,6 +142,22 @@ class CDeviceProperty {
   // The message text of a refusal; the same field as the error text.
   std::string GetMessageText() const { return m_errorText; }
 
+  // The property list's value of a row whose value is its own (a picker row); false when the
+  // row's plain value stands for it.
+  virtual bool ToListValue(CPropertyValue& value) const {
+    (void)value;
+    return false;
+  }
+  // Takes an edited list value of the row's own kind; false when the plain value takes it.
+  virtual bool TakeListValue(const CPropertyValue& value) {
+    (void)value;
+    return false;
+  }
+  // The list value an edit came in through (ValidateProperty); null for an edit in the grid.
+  // The few rules that differ between the two read it.
+  const CPropertyValue* GetListValue() const { return m_listValue; }
+  void SetListValue(const CPropertyValue* value) { m_listValue = value; }
+
   const std::string& GetEditMask() const { return m_mask; }
   const std::string& GetEditTemplate() const { return m_template; }
   const std::string& GetValidChars() const { return m_validChars; }
@@ -168,6 +186,7 @@ class CDeviceProperty {
   bool m_refresh = false;
   bool m_inClick = false;
   bool m_picker = false;
+  const CPropertyValue* m_listValue = nullptr;
 };
 
 // A group heading with its rows, added to the grid at once.

@@ -116,7 +116,9 @@ bool CZelBaseDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
 
 bool CZelBaseDevice::OnPropertyChanged(CDeviceProperty& row) {
   std::string message;
-  const ZelPropertyEdit edit{row.GetData(), row.GetNumber(), row.GetText(), GetPropertyComboSelection(row), true};
+  // A new ID from the property list posts only the rack's refresh.
+  const ZelPropertyEdit edit{row.GetData(), row.GetNumber(), row.GetText(), GetPropertyComboSelection(row),
+                             row.GetListValue() == nullptr};
   if (!ApplyPropertyEdit(edit, message)) {
     row.SetErrorText(message);
     return false;
@@ -126,6 +128,14 @@ bool CZelBaseDevice::OnPropertyChanged(CDeviceProperty& row) {
 }
 
 void CZelBaseDevice::OnPropertyApplied(CDeviceProperty& row) { (void)row; }
+
+void CZelBaseDevice::GetProperties(std::vector<CPropertyItem>& items) {
+  AppendPropertyList(*this, ListForm(), items);
+}
+
+bool CZelBaseDevice::ValidateProperty(CNamedPropertyValue& value) {
+  return ValidatePropertyList(*this, ListForm(), value);
+}
 
 std::optional<bool> CZelBaseDevice::ApplySharedPropertyEdit(const ZelPropertyEdit& edit, std::string& message) {
   auto applyName = [&](int parameterId, std::size_t limit, const char* what) {

@@ -280,6 +280,10 @@ class CZelBaseDevice : public CZelFramedDevice {
   // --- Properties ---
   // One row's edit; a refused one shows its message at the row.
   bool OnPropertyChanged(CDeviceProperty& row) override;
+  // The property list: the grid's rows and checks in the family's list form.
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+  virtual CListForm ListForm() const = 0;
 
   // Reads a key of the firmware version table; the default is ReadIniValue ("Orvak.ini"
   // beside the executable). Null restores the default. Any thread.

@@ -179,6 +179,8 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   // Changes and property edits by the family's routing tables.
   bool ChangeControl(const CParamValue& value) override;
   bool ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string& message) override;
+  // The list has the grid's rows and checks; ListForm says where it differs.
+  CListForm ListForm() const override;
 
  private:
   void ReplySettings(const std::vector<std::uint8_t>& u);

@@ -51,6 +51,11 @@ void CZelBreakDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(gpio));
 }
 
+// The list: the channel names under "General", the box's name labelled "Amp Name".
+CListForm CZelBreakDevice::ListForm() const {
+  return CListForm{{{.id = std::uint32_t(kBreakParamBoxName), .name = "Amp Name"}}, {{"Channel Names", ""}}};
+}
+
 bool CZelBreakDevice::ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string& message) {
   if (const std::optional<bool> shared = ApplySharedPropertyEdit(edit, message)) return *shared;
   using Route = ZelRoute<bool (CZelBreakDevice::*)(int, const ZelPropertyEdit&, std::string&)>;

@@ -271,6 +271,8 @@ class CZelSeriesDevice : public CZelBaseDevice {
   bool ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string& message) override;
   // A reference row shows the impedance the unit was given.
   void OnPropertyApplied(CDeviceProperty& row) override;
+  // The list has the grid's rows and checks; ListForm says where it differs.
+  CListForm ListForm() const override;
 
  private:
   void ReplySettings(const std::vector<std::uint8_t>& u);

@@ -88,6 +88,21 @@ void CZelSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(alarms));
 }
 
+// The list: no "Mode"; "Front Panel Pots" a choice; the VCA choices "Enabled" first; the
+// thresholds typed, enabled by the right.
+CListForm CZelSeriesDevice::ListForm() const {
+  const int edit = m_host->CanCurrentUserEditDeviceProperties() ? 1 : 0;
+  CListForm form{{{.id = kPropMode, .hidden = true},
+                  {.id = kZelPropReadOnly, .row = "Front Panel Pots", .options = {"Disabled", "Enabled"}},
+                  {.id = kZelParamAlarmTemperature, .flags = 1 | edit << 8}},
+                 {}};
+  for (std::uint32_t n = 0; n < kZelMaxChannels; ++n) {
+    form.rows.push_back({.id = kPropVca + n, .options = {"Enabled", "Disabled"}});
+    form.rows.push_back({.id = kZelParamWindow + n, .flags = 1 | edit << 8});
+  }
+  return form;
+}
+
 // --- Edits: the routing table and one handler a row kind ---
 
 bool CZelSeriesDevice::ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string& message) {

@@ -327,6 +327,10 @@ class CNerexSeriesDevice : public CDevice {
   // The rows of the grid, group by group.
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;
+  // The property list: the grid's rows and checks in the list's form (ListForm).
+  void GetProperties(std::vector<CPropertyItem>& items) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+  CListForm ListForm() const;
 
   // Rack tile and live-meter column.
   int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;

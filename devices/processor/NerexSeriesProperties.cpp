@@ -102,8 +102,8 @@ struct CEdit {
   std::int64_t number = 0;   // number rows
   std::string text;          // "Name", "Security Code"
   std::int64_t choice = -1;  // list rows: the picked index, -1 none
-  bool flag = false;         // "Auto Update RTC" on the grid
-  bool grid = false;
+  bool flag = false;         // "Auto Update RTC"
+  bool fromList = false;     // came through the property list
 };
 
 // The number a row holds; text that is no number gives a value every range refuses.
@@ -213,7 +213,8 @@ bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
   m_d.SetDeviceId(std::uint32_t(id));
   m_d.Post(FrameMsg::kRefreshRack);
   Modified();
-  if (e.grid) m_d.Post(FrameMsg::kPanelCaption);
+  // The panel's caption follows a new ID from the grid; the list posts only the rack's refresh.
+  if (!e.fromList) m_d.Post(FrameMsg::kPanelCaption);
   return true;
 }
 
@@ -243,7 +244,7 @@ bool CPropertyEditor::ApplyDelayMultiplier(const CEdit& e, std::string& refusal)
 }
 
 bool CPropertyEditor::ApplyGainNudge(const CEdit& e, std::string& refusal) {
-  if (!e.grid || e.choice < 0) return e.grid;
+  if (e.choice < 0) return true;
   if (!ChoiceIn(e, kGainNudges.size())) return false;
   if (std::uint64_t(e.choice) != m_d.GetGainNudge())
     m_d.ApplyControlChange(MakeIntParamValue(kParamGainNudge, std::int32_t(e.choice)));
@@ -276,8 +277,8 @@ bool CPropertyEditor::ApplyGeneralChoice(const CEdit& e, std::string&) {
 bool CPropertyEditor::ApplyOnDelay(const CEdit& e, std::string&) {
   if (e.choice < 0) return true;
   if (!ChoiceIn(e, 7)) return false;
-  // The list runs from "0s" up; the grid's from "60s" down.
-  StoreGeneral(NerexGeneralSettings::kOnDelay, std::uint8_t(e.grid ? e.choice + 1 : 7 - e.choice));
+  // The choices run from "60s" down to "0s".
+  StoreGeneral(NerexGeneralSettings::kOnDelay, std::uint8_t(e.choice + 1));
   return true;
 }
 
@@ -317,12 +318,7 @@ bool CPropertyEditor::ApplySecurityCode(const CEdit& e, std::string& refusal) {
 }
 
 bool CPropertyEditor::ApplyAutoRtc(const CEdit& e, std::string&) {
-  if (e.grid) {
-    m_d.SetAutoRtcUpdate(e.flag);
-  } else {
-    if (e.choice < 0) return true;
-    m_d.SetAutoRtcUpdate(e.choice != 0);
-  }
+  m_d.SetAutoRtcUpdate(e.flag);
   Modified();
   return true;
 }
@@ -378,7 +374,34 @@ std::unique_ptr<CDeviceProperty> NumberRow(const char* name, std::int64_t value,
 
 }  // namespace
 
-// --- The property list ---
+// --- The property list: the grid's rows, with the list's wording and choices ---
+
+CListForm CNerexSeriesDevice::ListForm() const {
+  const bool mayEdit = GetHost() && GetHost()->CanCurrentUserEditDeviceProperties();
+  const bool offline = !IsConnected();
+  // Model 121 lists no "Presets"; an edit of its counts still counts.
+  const bool presets = HasPresetGroup(*this, false);
+  const int presetFlags = 1 | (mayEdit && offline ? 1 : 0) << 8;
+  return CListForm{{
+      {.id = kPropFirmware, .description = "The firmware version currently in the amplifier"},
+      {.id = kPropAutoRtc, .options = kOffOn},
+      {.id = kPropOnDelay, .options = SecondsTexts(7, 0, 10)},
+      {.id = kPropDelayMultiplier, .indexOnly = true},
+      {.id = kPropDelayUnits, .indexOnly = true},
+      {.id = kPropGainNudge, .absent = true},
+      {.id = kPropSecurityCode, .type = kPropArray},
+      {.id = kPropNumberPresets, .hidden = !presets, .flags = presetFlags},
+      {.id = kPropNumberXovers, .name = "Number XOver Presets", .hidden = !presets, .flags = presetFlags},
+  }, {}};
+}
+
+void CNerexSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
+  AppendPropertyList(*this, ListForm(), items);
+}
+
+bool CNerexSeriesDevice::ValidateProperty(CNamedPropertyValue& value) {
+  return ValidatePropertyList(*this, ListForm(), value);
+}
 
 // --- The properties grid ---
 
@@ -474,7 +497,7 @@ void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
 
 bool CNerexSeriesDevice::OnPropertyChanged(CDeviceProperty& row) {
   CEdit e;
-  e.grid = true;
+  e.fromList = row.GetListValue() != nullptr;
   e.id = std::int32_t(row.GetData());
   e.choice = GetPropertyComboSelection(row);
   e.number = RowNumber(row);
