@@ -103,8 +103,10 @@ TEST_F(CommsWorkerTest, SilentUnit_LeavesTheLineToTheOthers_IsStillProbed_AndCon
   EXPECT_EQ(quiet->GetCommsLevel(), 0);
 
   unit->silent = false;
-  ASSERT_TRUE(WaitFor([&] { return quiet->IsConnected(); }));
-  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Connected to Test Model   ID: 4"), 1u);
+  // The connection line is logged just after the device is marked connected.
+  const char* connected = "Connected to Test Model   ID: 4";
+  ASSERT_TRUE(WaitFor([&] { return quiet->IsConnected() && h.frame.CountLogLinesStartingWith(connected) > 0; }));
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith(connected), 1u);
 }
 
 TEST_F(CommsWorkerTest, SystemQueue_GoesFirst_NewestFirst_ThenTheDevicesQueues) {
