@@ -256,7 +256,7 @@ void CCommsWorker::WorkerOnlineStep() {
         std::memcpy(record.frame, comms.ReceiveBuffer(), n);
         device->ProcessReply(record);
       }
-      m_restUntil.erase(device->GetHandle());
+      m_silent.erase(device->GetHandle());
     } else if (device) {
       device->UpdateCommsState(false);
       RestIfSilent(*device);
@@ -292,19 +292,36 @@ void CCommsWorker::WorkerOnlineStep() {
     StartTransaction();
     return;
   }
-  for (std::int32_t i = m_pollIndex; i < std::int32_t(devices.size()); ++i) {
-    CDevice* device = devices[std::size_t(i)];
-    m_pollIndex = i;
-    if (device->GetDeviceId() == 0) continue;  // not addressed yet
-    if (SkipsTurn(*device)) continue;
-    record.noRetry = false;
-    if (device->GetNextPollMessage(record)) {
-      StartTransaction();
-      return;
+  // Round the whole list once from the device whose turn it is, passing over devices that rest
+  // and those whose units may still send a late answer; when none of the others had anything to
+  // send, the latter are asked too (a request that could take such an answer first waits for it).
+  const std::int32_t count = std::int32_t(devices.size());
+  const std::int32_t first = m_pollIndex;
+  std::vector<std::int32_t> awaited;
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t i = (first + k) % count;
+    const CDevice& device = *devices[std::size_t(i)];
+    if (device.GetDeviceId() == 0 || Rests(device)) continue;  // not addressed yet, or resting
+    if (m_transport->AwaitsLateAnswerFrom(&device)) {
+      awaited.push_back(i);
+      continue;
     }
+    if (StartNextRequestOf(devices, i)) return;
   }
-  m_pollIndex = std::int32_t(devices.size());
+  for (std::int32_t i : awaited) {
+    if (StartNextRequestOf(devices, i)) return;
+  }
+  m_pollIndex = first;
   SleepEx(kWorkerNothingSleepMs, true);
+}
+
+bool CCommsWorker::StartNextRequestOf(const std::vector<CDevice*>& devices, std::int32_t index) {
+  CControlMessage& record = m_transport->Transaction();
+  m_pollIndex = index;
+  record.noRetry = false;
+  if (!devices[std::size_t(index)]->GetNextPollMessage(record)) return false;
+  StartTransaction();
+  return true;
 }
 
 void CCommsWorker::StartTransaction() {
@@ -313,20 +330,24 @@ void CCommsWorker::StartTransaction() {
 }
 
 void CCommsWorker::RestIfSilent(const CDevice& device) {
-  if (device.IsConnected()) return;
-  const auto now = std::chrono::steady_clock::now();
-  const auto rest = std::min<std::chrono::steady_clock::duration>(
-      kSilentRestFactor * (now - m_transactionStart), std::chrono::milliseconds(kMaxSilentRestMs));
-  m_restUntil[device.GetHandle()] = now + rest;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point now = Clock::now();
+  const Clock::duration longest = std::chrono::milliseconds(kMaxSilentRestMs);
+  // A unit not heard of for long (removed, readdressed, ignored) no longer counts as silent.
+  std::erase_if(m_silent, [&](const auto& entry) { return entry.second.until + 2 * longest < now; });
+  SilentRest& rest = m_silent[device.GetHandle()];
+  rest.cost = now - m_transactionStart;
+  Clock::duration silentCost{};
+  for (const auto& entry : m_silent) silentCost += entry.second.cost;
+  // Until the silent units' last unanswered requests are that share of the time since this one's
+  // ended, counting those still to come.
+  const Clock::duration wait = silentCost * 100 / kSilentSharePercent - rest.cost;
+  rest.until = now + std::clamp(wait, Clock::duration::zero(), longest);
 }
 
-bool CCommsWorker::SkipsTurn(const CDevice& device) {
-  const auto rest = m_restUntil.find(device.GetHandle());
-  if (rest != m_restUntil.end()) {
-    if (std::chrono::steady_clock::now() < rest->second) return true;
-    m_restUntil.erase(rest);
-  }
-  return m_transport->AwaitsLateAnswerFrom(&device);
+bool CCommsWorker::Rests(const CDevice& device) {
+  const auto rest = m_silent.find(device.GetHandle());
+  return rest != m_silent.end() && std::chrono::steady_clock::now() < rest->second.until;
 }
 
 // --- End of a scan or a security pass ---

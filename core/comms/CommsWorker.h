@@ -36,11 +36,13 @@ inline constexpr std::uint32_t kWorkerIdleWaitMs = 1000;
 inline constexpr std::uint32_t kWorkerPendingSleepMs = 5;
 inline constexpr std::uint32_t kWorkerNothingSleepMs = 1;
 
-// A unit that is not connected and left its last request unanswered is passed over for this
-// many times as long as that request took, at most kMaxSilentRestMs: its tries then hold the
-// line at most a quarter of the time, and it is asked again soon enough to reconnect within a
-// few seconds of answering.
-inline constexpr std::uint32_t kSilentRestFactor = 3;
+// A unit that left its last request unanswered (silent: switched off, say) is passed over for a
+// rest, so that the silent units together hold the line for at most kSilentSharePercent of the
+// time while the others answer: after its unanswered request each silent unit rests until the
+// last unanswered requests of all silent units make that share of the time, at most
+// kMaxSilentRestMs, so that it is asked again soon enough to reconnect within a few seconds of
+// answering.
+inline constexpr std::uint32_t kSilentSharePercent = 40;
 inline constexpr std::uint32_t kMaxSilentRestMs = 2000;
 
 // Longest wait of each step of StopCommsThread, ms.
@@ -163,12 +165,14 @@ class CCommsWorker {
   void EndSecurityPass(SecurityPassOutcome outcome, bool setPass);
   // Starts the transaction in the transport's record.
   void StartTransaction();
-  // After a transaction for the device ended without a complete reply: a device that is not
-  // connected rests (see kSilentRestFactor).
+  // After a transaction for the device ended without a complete reply: the device rests (see
+  // kSilentSharePercent).
   void RestIfSilent(const CDevice& device);
-  // Whether the device is passed over on this turn: it rests, or its unit may still send an
-  // answer to an earlier request that its next request could take.
-  bool SkipsTurn(const CDevice& device);
+  // Whether the device rests now.
+  bool Rests(const CDevice& device);
+  // Asks the device at the index of the list for its next request and starts it; false when it
+  // had nothing to send.
+  bool StartNextRequestOf(const std::vector<CDevice*>& devices, std::int32_t index);
   void Post(std::uint32_t message, WPARAM wParam = 0);
 
   // The transport's view of the system.
@@ -210,10 +214,14 @@ class CCommsWorker {
   TransportHost m_transportHost;
   std::unique_ptr<CSerialComms> m_transport;
   std::atomic<std::int32_t> m_pollIndex{0};
-  // Worker thread only: when the running transaction started, and until when the resting
-  // devices (by handle) are passed over.
+  // Worker thread only: when the running transaction started, and the silent devices (by
+  // handle): how long their last unanswered request took, and until when they rest.
+  struct SilentRest {
+    std::chrono::steady_clock::duration cost{};
+    std::chrono::steady_clock::time_point until{};
+  };
   std::chrono::steady_clock::time_point m_transactionStart{};
-  std::unordered_map<std::uint64_t, std::chrono::steady_clock::time_point> m_restUntil;
+  std::unordered_map<std::uint64_t, SilentRest> m_silent;
   PassHost m_passHost{*this};
   CDiscoveryPass m_discovery;
   CSecurityPass m_security;

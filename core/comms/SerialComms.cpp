@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <chrono>
 #include <climits>
 #include <cstring>
 
@@ -22,11 +21,27 @@ constexpr int kMaxDrainReads = 16;
 // less than the shortest wait the port can time.
 constexpr std::uint32_t kQuietGapBytes = 4;
 constexpr std::uint32_t kMinQuietGapMs = 2;
-// How much later than the answer taken an answer to a later send may come, beyond the time
-// the answer taken needed: the unit's turnaround is not the same to the millisecond every time.
-constexpr std::chrono::milliseconds kLateAnswerSlack{35};
+// How much later than the answer taken needed an answer to a later send may come: the unit's
+// turnaround is not the same to the millisecond every time.
+constexpr std::int64_t kLateAnswerSlackUs = 35000;
+// Late answers to other requests a transaction drops before it treats them as it treats any
+// reply to another request.
+constexpr std::uint32_t kMaxLateAnswersDropped = 4;
 
-using LineClock = std::chrono::steady_clock;
+// Now on the program's clock, in microseconds.
+std::int64_t LineNowUs() {
+  const std::int64_t frequency = QueryPerformanceFrequency();
+  if (frequency <= 0) return 0;
+  const std::int64_t counter = QueryPerformanceCounter();
+  return counter / frequency * 1000000 + counter % frequency * 1000000 / frequency;
+}
+
+// Whether the n bytes at frame are one whole framed reply: both length bytes below 0x80, the
+// length they give n - 1, and the 7-bit sum right.
+bool IsWholeFrame(const std::uint8_t* frame, std::uint32_t n) {
+  return n >= 4 && frame[1] < 0x80 && frame[2] < 0x80 && Get14Bit(frame + 1) + 1 == n &&
+         Checksum7Bit(frame, n - 1) == frame[n - 1];
+}
 
 }  // namespace
 
@@ -57,7 +72,7 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
   m_retryCount = 0;
   m_drainPending = false;
   m_lateAnswerPossible = false;
-  m_lateWatches.clear();
+  m_lateAnswers.clear();
   m_baudRate = baudRate;
   return true;
 }
@@ -105,11 +120,17 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
     m_drainPending = false;
     m_lateAnswerPossible = false;
     m_sends = 0;
-    if ((failedBefore && !DrainLateReply(QuietGapMs())) || !DrainLateAnswers()) {
+    m_lateAnswersDropped = 0;
+    m_requestedLength = m_transaction.expectedLength;
+    if ((failedBefore && !DrainLateReply(QuietGapMs())) || !DrainLateAnswers() || !NoteArrivedLateAnswers()) {
       m_status = kCommsError;
       m_done = true;
       return 0;
     }
+  } else {
+    // A resend asks for the reply the request asked for, not for the length a reply to another
+    // request announced.
+    m_transaction.expectedLength = m_requestedLength;
   }
   ++m_sends;
 
@@ -135,7 +156,8 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
 
 void CSerialComms::OnWriteComplete(bool ok, std::uint32_t written) {
   m_writeEnd = QueryPerformanceCounter();
-  if (m_sends <= 1) m_firstSendEnd = LineClock::now();
+  m_lastSendEndUs = LineNowUs();
+  if (m_sends <= 1) m_firstSendEndUs = m_lastSendEndUs;
   if (!ok) {
     m_transaction.receivedLength = 0;
     m_status = kCommsError;
@@ -234,54 +256,88 @@ bool CSerialComms::ReadAndDrop(std::uint8_t* scratch, std::uint32_t count, std::
   return true;
 }
 
+std::int64_t CSerialComms::ReadLimitUs() const {
+  const auto limit = m_timeouts.ReadLimit(m_transaction.expectedLength);
+  return limit ? std::int64_t(limit->count()) * 1000 : std::int64_t(INT32_MAX) * 1000;
+}
+
 void CSerialComms::WatchForLateAnswers() {
   const bool resent = m_lateAnswerPossible;
   m_lateAnswerPossible = false;
   const CControlMessage& t = m_transaction;
-  if (!resent || !m_lateAnswerGuard || m_drainPending || m_sends < 2 || t.receivedLength != t.expectedLength)
-    return;
+  if (!resent || !m_lateAnswerGuard || m_sends < 2) return;
+  const bool answered = !m_drainPending && t.expectedLength != 0 && t.receivedLength == t.expectedLength;
+  if (!answered && t.write) return;  // an ACK that comes late names nobody
+  const std::int64_t now = LineNowUs();
+  PruneLateAnswers(now);
+  LateAnswers answers;
+  answers.device = t.device;
+  answers.deviceId = TargetId();
+  answers.command = t.command;
+  answers.write = t.write;
+  answers.replyStart = t.replyStart;
+  answers.echoMask = t.replyEchoMask;
+  CopyEchoedBytes(answers.echoed);
+  answers.echoes = t.replyEchoMask != 0 && m_echoingUnits.count(t.device) != 0;
   // The answer taken may be the one to the first send, come late. A unit that took that long
   // answers each later send at most as long after the answer before it: a unit that answers
   // late in turn, one request after the other, takes no longer for the next.
-  const LineClock::time_point now = LineClock::now();
-  PruneLateAnswerWatches(now);
-  LateAnswerWatch watch;
-  watch.device = t.device;
-  watch.write = t.write;
-  watch.replyStart = t.replyStart;
-  watch.echoMask = t.replyEchoMask;
-  CopyEchoedBytes(watch.echoed);
-  watch.bytesDue = (m_sends - 1) * t.expectedLength;
-  watch.until = now + (m_sends - 1) * (now - m_firstSendEnd) + kLateAnswerSlack;
-  m_lateWatches.push_back(watch);
+  const std::int64_t took = std::max<std::int64_t>(0, now - m_firstSendEndUs);
+  if (answered) {
+    answers.replyLength = t.expectedLength;
+    answers.bytesDue = (m_sends - 1) * t.expectedLength;
+    answers.knownUntilUs = now + (m_sends - 1) * took + kLateAnswerSlackUs;
+    // A request that could take one of them waits at most as long as the transaction took: the
+    // answers that a unit slower than that still sends are known when they come, and refused by
+    // any request that can tell them apart. The unit itself is passed over at most one read
+    // time-out of the transaction.
+    answers.holdUntilUs = now + took + kLateAnswerSlackUs;
+    answers.passOverUntilUs = std::min(answers.holdUntilUs, now + ReadLimitUs() + kLateAnswerSlackUs);
+  } else {
+    // Not answered in time after any send: every send's answer may still come, later than a
+    // read time-out after it.
+    answers.replyLength = m_requestedLength;
+    answers.bytesDue = m_sends * m_requestedLength;
+    answers.knownUntilUs = now + took + ReadLimitUs() + kLateAnswerSlackUs;
+  }
+  if (answers.bytesDue != 0) m_lateAnswers.push_back(answers);
 }
 
-void CSerialComms::PruneLateAnswerWatches(LineClock::time_point now) {
-  std::erase_if(m_lateWatches, [now](const LateAnswerWatch& w) { return now >= w.until; });
+void CSerialComms::PruneLateAnswers(std::int64_t nowUs) {
+  std::erase_if(m_lateAnswers, [nowUs](const LateAnswers& a) {
+    return a.bytesDue == 0 || (nowUs >= a.knownUntilUs && nowUs >= a.holdUntilUs);
+  });
 }
 
 bool CSerialComms::AwaitsLateAnswerFrom(const CDevice* device) {
-  PruneLateAnswerWatches(LineClock::now());
-  return std::any_of(m_lateWatches.begin(), m_lateWatches.end(),
-                     [device](const LateAnswerWatch& w) { return w.device == device; });
+  const std::int64_t now = LineNowUs();
+  PruneLateAnswers(now);
+  return std::any_of(m_lateAnswers.begin(), m_lateAnswers.end(),
+                     [device, now](const LateAnswers& a) { return a.device == device && now < a.passOverUntilUs; });
 }
 
-bool CSerialComms::MayTakeLateAnswer(const LateAnswerWatch& watch) const {
+bool CSerialComms::MayTakeLateAnswer(const LateAnswers& answers) const {
   const CControlMessage& t = m_transaction;
   if (!t.write && t.expectedLength == 0) return false;  // nothing is read back
   // An ACK is one byte that names nobody: any write may take it. A framed reply never passes
   // for an ACK (its start byte is not one, and its other bytes are below 0x80), nor for a
   // reply with another start byte.
-  if (watch.write || t.write) return watch.write && t.write;
-  if (t.replyStart != watch.replyStart) return false;
-  // A reply that repeats its unit ID and command is refused by a request to another unit that
-  // checks the same bytes, once that unit has shown it repeats them, unless the two headers
-  // agree in their low seven bits.
-  if (t.device == watch.device || t.replyEchoMask == 0 || t.replyEchoMask != watch.echoMask) return true;
-  if (m_echoingUnits.count(t.device) == 0) return true;
+  if (answers.write || t.write) return answers.write && t.write;
+  if (t.replyStart != answers.replyStart) return false;
+  // A shorter answer fails this request's length check, and is dropped as the late answer it is.
+  if (answers.replyLength < t.expectedLength) return false;
+  // Such an answer repeats its own request's header when its unit repeats headers. This request
+  // refuses it when the two requests differ at a byte both check: a unit known to repeat the
+  // header refuses any reply that does not, and one not yet known refuses a known late answer
+  // that does not repeat this request.
+  if (!answers.echoes) return true;
   std::uint8_t echoed[32] = {};
   CopyEchoedBytes(echoed);
-  return std::equal(std::begin(echoed), std::end(echoed), std::begin(watch.echoed));
+  const std::uint32_t both = t.replyEchoMask & answers.echoMask;
+  for (std::uint32_t i = 0; i < 32; ++i) {
+    if ((both & (1u << i)) != 0 && echoed[i] != answers.echoed[i]) return false;
+  }
+  return true;
 }
 
 void CSerialComms::CopyEchoedBytes(std::uint8_t (&out)[32]) const {
@@ -293,30 +349,85 @@ void CSerialComms::CopyEchoedBytes(std::uint8_t (&out)[32]) const {
 bool CSerialComms::DrainLateAnswers() {
   // Reads and drops the answers that the request could take, and ends as soon as they are all
   // in or none can come any more.
-  PruneLateAnswerWatches(LineClock::now());
+  const std::int64_t now = LineNowUs();
+  PruneLateAnswers(now);
   std::uint32_t due = 0;
-  LineClock::time_point until{};
-  for (auto w = m_lateWatches.begin(); w != m_lateWatches.end();) {
-    if (!MayTakeLateAnswer(*w)) {
-      ++w;
+  std::int64_t until = 0;
+  for (auto a = m_lateAnswers.begin(); a != m_lateAnswers.end();) {
+    if (now >= a->holdUntilUs || !MayTakeLateAnswer(*a)) {
+      ++a;
       continue;
     }
-    due += w->bytesDue;
-    until = std::max(until, w->until);
-    w = m_lateWatches.erase(w);
+    due += a->bytesDue;
+    until = std::max(until, a->holdUntilUs);
+    a = m_lateAnswers.erase(a);
   }
   std::uint8_t scratch[kReceiveBufferSize];
   bool waited = false;
   for (int i = 0; i < kMaxDrainReads && due > 0; ++i) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - LineClock::now()).count();
+    const std::int64_t left = (until - LineNowUs() + 999) / 1000;
     if (left <= 0) break;
     std::uint32_t got = 0;
     waited = true;
-    if (!ReadAndDrop(scratch, std::min<std::uint32_t>(due, kReceiveBufferSize), std::uint32_t(left), &got))
+    if (!ReadAndDrop(scratch, std::min<std::uint32_t>(due, kReceiveBufferSize),
+                     std::uint32_t(std::min<std::int64_t>(left, UINT32_MAX)), &got))
       return false;
     due -= std::min(got, due);
   }
   return !waited || m_port->SetTimeouts(m_timeouts);
+}
+
+bool CSerialComms::NoteArrivedLateAnswers() {
+  const std::int64_t now = LineNowUs();
+  if (std::none_of(m_lateAnswers.begin(), m_lateAnswers.end(),
+                   [now](const LateAnswers& a) { return now < a.holdUntilUs; }))
+    return true;
+  // A look at what has come, without waiting: the purge before the write drops it.
+  SerialTimeouts look = m_timeouts;
+  look.readInterval = 0xFFFFFFFFu;
+  look.readTotalMultiplier = 0;
+  look.readTotalConstant = 0;
+  if (!m_port->SetTimeouts(look)) return false;
+  std::uint8_t scratch[kReceiveBufferSize];
+  std::uint32_t got = 0;
+  if (!m_port->Read(scratch, sizeof scratch, &got)) got = 0;
+  NoteLateAnswersIn(scratch, std::min<std::uint32_t>(got, sizeof scratch));
+  return m_port->SetTimeouts(m_timeouts);
+}
+
+void CSerialComms::NoteLateAnswersIn(const std::uint8_t* bytes, std::uint32_t n) {
+  for (std::uint32_t p = 0; p + 4 <= n;) {
+    const std::uint32_t length = bytes[p + 1] < 0x80 && bytes[p + 2] < 0x80 ? Get14Bit(bytes + p + 1) + 1 : 0;
+    LateAnswers* answers = length >= 4 && length <= n - p && IsWholeFrame(bytes + p, length)
+                               ? FindLateAnswer(bytes + p, length)
+                               : nullptr;
+    if (!answers) {
+      ++p;
+      continue;
+    }
+    CountLateAnswer(answers, length);
+    p += length;
+  }
+}
+
+CSerialComms::LateAnswers* CSerialComms::FindLateAnswer(const std::uint8_t* bytes, std::uint32_t n) {
+  const std::int64_t now = LineNowUs();
+  for (auto a = m_lateAnswers.rbegin(); a != m_lateAnswers.rend(); ++a) {
+    if (a->write || !a->echoes || a->echoMask == 0 || a->bytesDue == 0 || a->replyLength != n ||
+        a->replyStart != bytes[0] || (now >= a->knownUntilUs && now >= a->holdUntilUs))
+      continue;
+    bool same = true;
+    for (std::uint32_t i = 0; i < 32 && same; ++i) {
+      if ((a->echoMask & (1u << i)) != 0) same = i < n && (bytes[i] & 0x7F) == a->echoed[i];
+    }
+    if (same) return &*a;
+  }
+  return nullptr;
+}
+
+void CSerialComms::CountLateAnswer(LateAnswers* answers, std::uint32_t n) {
+  answers->bytesDue -= std::min(answers->bytesDue, n);
+  if (answers->bytesDue == 0) PruneLateAnswers(LineNowUs());
 }
 
 std::uint32_t CSerialComms::QuietGapMs() const {
@@ -442,19 +553,34 @@ void CSerialComms::OnWholeReply(double elapsed) {
     ReadRest();
     return;
   }
-  const bool whole = CheckReply(expected - 1);
-  if (whole && ReplyBelongsToRequest()) {
-    m_done = true;
-    return;
+  // A shorter whole reply in front that is a late answer to another request: this request's
+  // own answer follows it.
+  if (length + 1 < expected && m_lateAnswersDropped < kMaxLateAnswersDropped && IsWholeFrame(m_receive, length + 1)) {
+    if (LateAnswers* late = FindLateAnswer(m_receive, length + 1)) {
+      DropLateAnswer(late, length + 1, elapsed);
+      return;
+    }
   }
-  // A whole reply that names another unit or command, from a unit whose replies repeat them,
-  // answers another request: a late answer to an earlier one. It is never taken for this one,
-  // and this one's own answer is still due.
+  const bool whole = CheckReply(expected - 1);
   if (whole) {
-    LogCounted(
-        "Reply to another request received from device ID %u after %.2fms, Command = 0x%X - unit ID or "
-        "command does not match",
-        TargetId(), elapsed, t.command);
+    LateAnswers* late = nullptr;
+    switch (ReplyOwner(&late)) {
+      case EReplyOwner::kThisRequest:
+        m_done = true;
+        return;
+      case EReplyOwner::kLateAnswer:
+        DropLateAnswer(late, t.receivedLength, elapsed);
+        return;
+      case EReplyOwner::kAnotherRequest:
+        // A whole reply that names another unit or command, from a unit whose replies repeat
+        // them, answers another request that this transport does not know of: the unit being
+        // read answered wrongly, or an answer came late. It is never taken for this one.
+        LogCounted(
+            "Reply to another request received from device ID %u after %.2fms, Command = 0x%X - unit ID or "
+            "command does not match",
+            TargetId(), elapsed, t.command);
+        break;
+    }
   }
   if (t.noRetry) {
     FailWithoutRetry();
@@ -475,6 +601,49 @@ void CSerialComms::OnWholeReply(double elapsed) {
   }
 }
 
+CSerialComms::EReplyOwner CSerialComms::ReplyOwner(LateAnswers** late) {
+  const CControlMessage& t = m_transaction;
+  *late = nullptr;
+  if (t.replyEchoMask == 0) return EReplyOwner::kThisRequest;
+  if (ReplyEchoesRequest()) {
+    m_echoingUnits.insert(t.device);
+    return EReplyOwner::kThisRequest;
+  }
+  // A reply that does not repeat this request but is the late answer to one that this
+  // transport knows is still due, is that answer, whatever is known of this unit.
+  if (m_lateAnswersDropped < kMaxLateAnswersDropped) {
+    *late = FindLateAnswer(m_receive, t.receivedLength);
+    if (*late) return EReplyOwner::kLateAnswer;
+  }
+  return m_echoingUnits.count(t.device) == 0 ? EReplyOwner::kThisRequest : EReplyOwner::kAnotherRequest;
+}
+
+void CSerialComms::DropLateAnswer(LateAnswers* late, std::uint32_t n, double elapsed) {
+  CControlMessage& t = m_transaction;
+  // The unit at fault is the one that answered late; the unit being read has done nothing
+  // wrong, and its own answer is still on its way.
+  LogCounted(
+      "Late answer from device ID %u received after %.2fms while reading device ID %u, Command = 0x%X - not "
+      "taken",
+      late->deviceId, elapsed, TargetId(), late->command);
+  CountLateAnswer(late, n);
+  ++m_lateAnswersDropped;
+  const std::uint32_t received = t.receivedLength;
+  t.expectedLength = m_requestedLength;
+  MoveDown(n, received);
+  if (m_bytesHeld > 0 && m_receive[0] != t.replyStart) {
+    const std::uint32_t p = FindStartByte(m_bytesHeld);
+    if (p != 0) {
+      MoveDown(p, m_bytesHeld);
+    } else {
+      m_bytesHeld = 0;
+    }
+  }
+  t.receivedLength = m_bytesHeld;
+  // A fresh read time-out for the rest: the late answer took part of the first.
+  ReadRest();
+}
+
 bool CSerialComms::ReplyEchoesRequest() const {
   const CControlMessage& t = m_transaction;
   for (std::uint32_t i = 0; i < 32; ++i) {
@@ -488,13 +657,8 @@ bool CSerialComms::ReplyEchoesRequest() const {
 }
 
 bool CSerialComms::ReplyBelongsToRequest() {
-  const CControlMessage& t = m_transaction;
-  if (t.replyEchoMask == 0) return true;
-  if (ReplyEchoesRequest()) {
-    m_echoingUnits.insert(t.device);
-    return true;
-  }
-  return m_echoingUnits.count(t.device) == 0;
+  LateAnswers* late = nullptr;
+  return ReplyOwner(&late) == EReplyOwner::kThisRequest;
 }
 
 // As many bytes as expected, but junk where the start byte should be: what follows a start byte

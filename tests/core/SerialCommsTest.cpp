@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -11,6 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/SerialPortMemory.h"
 #include "tools/devsim/SimBus.h"
+#include "tools/devsim/SimZelAmp.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -18,6 +21,35 @@ namespace {
 
 CDevice* const kDevice = reinterpret_cast<CDevice*>(std::uintptr_t(0x5000));
 CDevice* const kOtherDevice = reinterpret_cast<CDevice*>(std::uintptr_t(0x6000));
+CDevice* const kZelDevice = reinterpret_cast<CDevice*>(std::uintptr_t(0x7000));
+constexpr std::uint32_t kZelId = 100;
+
+// The program's clock in these tests: held still, so that log lines read "after 0.00ms", unless
+// a test lets it run with the machine's; either way a test (or a unit on the bus) moves it on at
+// will. Any thread.
+class CTestClock : public IClock {
+ public:
+  std::uint32_t TickCount() override { return std::uint32_t(NowUs() / 1000); }
+  std::int64_t PerformanceCounter() override { return NowUs(); }
+  std::int64_t PerformanceFrequency() override { return 1000000; }
+  void AdvanceMs(std::int64_t ms) { m_offsetUs += ms * 1000; }
+  void RunWithTheMachine() {
+    m_startUs = MachineUs();
+    m_running = true;
+  }
+
+ private:
+  static std::int64_t MachineUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+  std::int64_t NowUs() const { return m_offsetUs + (m_running ? MachineUs() - m_startUs : 0); }
+
+  std::atomic<std::int64_t> m_offsetUs{0};
+  std::atomic<std::int64_t> m_startUs{0};
+  std::atomic<bool> m_running{false};
+};
+
 
 // Verbose lines of the 20-byte read of command 0x4F from device 5, the clock held still.
 std::string WaitingForReplyLine(int retry) {
@@ -38,7 +70,7 @@ class CRecordingHost : public ICommsHost {
   bool IsLogCommsErrorsOn() const override { return logCommsErrors; }
   bool IsSuperDebugOn() const override { return superDebug; }
   std::uint32_t GetDeviceIdForLog(const CDevice* device) const override {
-    return device == kDevice ? 5 : 99;
+    return device == kDevice ? 5 : device == kZelDevice ? kZelId : 99;
   }
 
   std::vector<std::string> lines;
@@ -59,6 +91,7 @@ class SerialCommsTest : public ::testing::Test {
     ASSERT_TRUE(m_comms.Open(3, 57600, true));
   }
   void TearDown() override {
+    if (HasFailure()) for (auto& l : m_host.lines) printf("DBG %s", l.c_str());
     m_comms.Close();
     m_bus.Stop();
     SetClockForTests(nullptr);
@@ -73,16 +106,43 @@ class SerialCommsTest : public ::testing::Test {
     t.Set(command, 8, expected, kDevice, false, 0xA8, 0, 0);
   }
   // A read of a command from the unit with the ID (for the device), whose reply must repeat the
-  // unit ID and the command; the unit's reply to it is a 20-byte one that does.
-  void SetCheckedRead(CFramedUnit* unit, std::uint8_t id, CDevice* device, std::uint8_t command, std::uint8_t tag) {
-    unit->SetReply(command, {0x10, id, 0x00, command, tag, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x01, 0x02, 0x03,
-                             0x04, 0x05});
-    SetRead(20, command);
+  // unit ID and the command; the unit's reply to it is one of that length (20 bytes unless
+  // given) that does, with the tag as its first payload byte.
+  void SetCheckedRead(CFramedUnit* unit, std::uint8_t id, CDevice* device, std::uint8_t command, std::uint8_t tag,
+                      std::uint32_t length = 20) {
+    Bytes body{0x10, std::uint8_t(id & 0x7F), 0x00, command, tag};
+    for (std::uint8_t filler = 0x22; body.size() + 4 < length; ++filler) body.push_back(filler & 0x7F);
+    unit->SetReply(command, body);
+    SetRead(length, command);
     CControlMessage& t = m_comms.Transaction();
     t.frame[4] = id;
     t.frame[7] = Checksum7Bit(t.frame, 7);
     t.device = device;
     t.replyEchoMask = (1u << 4) | (1u << 6);
+  }
+  // A Zel amplifier (type 55, ID 100) on the bus.
+  CSimZelAmpUnit* AddZelUnit() {
+    m_bus.Stop();
+    SimSecurityConfig config;
+    config.typeCode = 55;
+    config.deviceId = kZelId;
+    auto* unit = m_bus.Add<CSimZelAmpUnit>(config);
+    m_bus.Start();
+    return unit;
+  }
+  // A read of a command from the Zel amplifier in its own layout: F0, length, type, the ID in
+  // four 7-bit groups (bytes 4 to 7), 0, command (byte 9), checksum; its reply repeats bytes 3 to
+  // 9 (counters 0x41: 24 bytes, status 0x3F: 12, name 0x3C: 51).
+  void SetZelRead(std::uint8_t command, std::uint32_t length) {
+    CControlMessage& t = m_comms.Transaction();
+    const Bytes frame{0xF0, 0x00, 0x0A, 55, std::uint8_t(kZelId >> 24 & 0x7F), std::uint8_t(kZelId >> 16 & 0x7F),
+                      std::uint8_t(kZelId >> 8 & 0x7F), std::uint8_t(kZelId & 0x7F), 0x00, command};
+    std::memcpy(t.frame, frame.data(), frame.size());
+    std::uint32_t sum = frame[0];
+    for (std::size_t i = 2; i < frame.size(); ++i) sum += frame[i];
+    t.frame[10] = std::uint8_t(sum & 0x7F);
+    t.Set(command, 11, length, kZelDevice, false, 0xA8, 0, 0);
+    t.replyEchoMask = (0xFu << 4) | (1u << 9);
   }
   // A second unit, ID 6, on the bus.
   CFramedUnit* AddUnitSix() {
@@ -120,7 +180,7 @@ class SerialCommsTest : public ::testing::Test {
     return MakeFramedReply(0xA8, body);
   }
 
-  CManualClock m_clock;
+  CTestClock m_clock;
   std::shared_ptr<CSerialLine> m_line = std::make_shared<CSerialLine>();
   CSimBus m_bus{std::make_unique<CLineWire>(m_line)};
   CFramedUnit* m_unit = nullptr;
@@ -436,7 +496,9 @@ TEST_F(SerialCommsTest, LateReplyToTheFirstRequestIsTakenByTheResend) {
 TEST_F(SerialCommsTest, AnswerToAResendIsDrainedAndNeverTakenForTheNextRequest) {
   // Every read waits 160 ms and the unit answers 300 ms late, one request after the other: the
   // answer to the first request comes during the resend's read and is taken; the resend's own
-  // answer follows 300 ms later, while the next request would be waiting for its reply.
+  // answer follows 300 ms later, while the next request would be waiting for its reply. Nothing
+  // in that request's reply check tells the two answers apart.
+  m_clock.RunWithTheMachine();
   m_comms.SetExtraTimeout(100);
   ASSERT_TRUE(ReadWith(SimFault::Late(300), 2));
   ASSERT_EQ(Received(), UnitReply(20));
@@ -453,7 +515,8 @@ TEST_F(SerialCommsTest, AnswerToAResendIsDrainedAndNeverTakenForTheNextRequest) 
 }
 
 // Requests to other units need not wait for the answers a resend may still bring: those would
-// not repeat their unit ID. Only a request that could take such an answer drains it.
+// not repeat their unit ID. Only a request that could take such an answer drains it. The watch
+// ends by the program's clock.
 TEST_F(SerialCommsTest, AnswerAfterAResendHoldsUpNoRequestToAnotherUnit) {
   CFramedUnit* other = AddUnitSix();
   SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
@@ -467,26 +530,31 @@ TEST_F(SerialCommsTest, AnswerAfterAResendHoldsUpNoRequestToAnotherUnit) {
   ASSERT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));
   EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(kOtherDevice));
 
-  // While an answer to the resend could still come, the other unit is read again and again.
-  int reads = 0;
-  while (m_comms.AwaitsLateAnswerFrom(kDevice) && reads < 1000) {
+  // While an answer to the resend could still come, the other unit is read again and again; none
+  // of its requests drains the watch.
+  for (int reads = 0; reads < 5; ++reads) {
     SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
     ASSERT_TRUE(Run());
     ASSERT_EQ(m_comms.Transaction().receivedLength, 20u);
-    ++reads;
   }
-  EXPECT_GE(reads, 3);
+  EXPECT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+  // The transaction took no time on the held clock: the watch ends 35 ms after it.
+  m_clock.AdvanceMs(34);
+  EXPECT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));
+  m_clock.AdvanceMs(1);
+  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(kDevice));
 }
 
 // Unit 5 answers each request 300 ms after it has answered the one before: its answer to the
 // first request is taken by the resend at 300 ms, its answer to the resend comes at 600 ms, while
-// unit 6, asked next, answers 100 ms after its request. Unit 6 refuses the late answer by its
-// header once its own replies have shown that they repeat it; before that the late answer is
-// drained first, since nothing would tell it from unit 6's own.
+// unit 6, asked next, answers 100 ms after its request. Unit 6's request goes at once: the late
+// answer differs from it in the unit ID, and is known for unit 5's; it is named as such and
+// dropped, and unit 6's own answer is read on, without a resend. So too before unit 6's replies
+// have shown that they repeat its header.
 class LateAnswerToAResend : public SerialCommsTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(LateAnswerToAResend, IsRefusedByAUnitKnownToRepeatItsHeaderAndDrainedBeforeAnother) {
+TEST_P(LateAnswerToAResend, IsNamedForItsUnitAndDroppedByAnotherUnitsRequestThatReadsOn) {
   const bool otherKnownToRepeat = GetParam();
   CFramedUnit* other = AddUnitSix();
   if (otherKnownToRepeat) {
@@ -506,20 +574,247 @@ TEST_P(LateAnswerToAResend, IsRefusedByAUnitKnownToRepeatItsHeaderAndDrainedBefo
   ASSERT_TRUE(Run());
   EXPECT_EQ(Received()[4], 6);
   EXPECT_EQ(Received()[7], 2);
-  // The read and its resend, then the other read, resent after a refusal.
-  const std::size_t requests = otherKnownToRepeat ? 4 : 3;
-  EXPECT_TRUE(m_bus.WaitForRequests(before + requests, 5000));
-  EXPECT_EQ(m_bus.RequestCount(), before + requests);
-  EXPECT_EQ(m_comms.GetErrorCount(), otherKnownToRepeat ? 1u : 0u);
-  if (otherKnownToRepeat) {
-    EXPECT_EQ(m_host.lines.back(),
-              "Reply to another request received from device ID 99 after 0.00ms, Command = 0x50 - unit ID or command "
-              "does not match - Comms Error Count = 1\n");
-  }
+  // The read and its resend, then the other read.
+  EXPECT_TRUE(m_bus.WaitForRequests(before + 3, 5000));
+  EXPECT_EQ(m_bus.RequestCount(), before + 3);
+  EXPECT_EQ(m_comms.GetErrorCount(), 1u);
+  EXPECT_EQ(m_host.lines.back(),
+            "Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = 0x4F - not "
+            "taken - Comms Error Count = 1\n");
+  // Its late answer in, unit 5 is no longer waited for.
+  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(kDevice));
 }
 
 INSTANTIATE_TEST_SUITE_P(OtherUnit, LateAnswerToAResend, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "KnownToRepeat" : "NotYetKnown"; });
+
+// The watch on a unit ends as soon as its late answer has come, also when no read was running
+// then: the next request looks at what came before its write purges it.
+TEST_F(SerialCommsTest, WatchOnTheResentUnitEndsOnceItsLateAnswerHasCome) {
+  CFramedUnit* other = AddUnitSix();
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+  ASSERT_TRUE(Run());
+  m_comms.SetExtraTimeout(100);
+  // Unit 5 answers 200 ms late, one request after the other: the resend takes the first answer
+  // at 200 ms, the second follows at 400 ms while the line is idle.
+  m_bus.InjectFaults(SimFault::Late(200), 2);
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  ASSERT_TRUE(Run());
+  ASSERT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));
+  ASSERT_TRUE(m_bus.WaitForRequests(m_bus.RequestCount(), 5000));  // the second answer has left
+  EXPECT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));              // nobody has read it yet
+
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received()[7], 2);
+  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(kDevice));
+  EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+}
+
+// A unit on the bus that moves the program's clock on by the time given at every request, as if
+// each took that long.
+class CClockMover : public CSimUnit {
+ public:
+  CClockMover(CTestClock& clock, std::int64_t ms) : m_clock(clock), m_ms(ms) {}
+  SimAnswer Handle(const SimBytes&) override {
+    m_clock.AdvanceMs(m_ms);
+    return SimAnswer::Silence();
+  }
+
+ private:
+  CTestClock& m_clock;
+  std::int64_t m_ms;
+};
+
+// Two answers lost, the third send answered: the unit itself is passed over at most one read
+// time-out of the transaction (here 160 ms), not the 1.2 s its sends took on the clock; a request
+// that could take one of its late answers still waits for them as long as the transaction took.
+TEST_F(SerialCommsTest, WatchOnTheResentUnitIsCappedAtOneReadTimeout) {
+  m_bus.Stop();
+  m_bus.Add<CClockMover>(m_clock, 400);
+  m_bus.Start();
+  m_comms.SetExtraTimeout(100);
+  m_bus.InjectFaults(SimFault::Silence(), 2);
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(m_comms.Transaction().receivedLength, 20u);
+  // 160 ms and the 35 ms slack.
+  m_clock.AdvanceMs(194);
+  EXPECT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));
+  m_clock.AdvanceMs(1);
+  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(kDevice));
+}
+
+// A resend to a unit of one family holds up no request to the other: both families answer with
+// 0xA8, but a processor's reply names its ID in byte 4 where a Zel unit's names the top group of
+// its ID (0 for any real ID), so each refuses the other's late answer, whatever its length. The
+// late answer comes during the other unit's read, is named for its unit and dropped, and the
+// other unit's own answer is read on. Only where the two requests agree at every byte both check
+// (a processor at an ID that is a multiple of 128 whose command equals bits 8 to 14 of the Zel
+// unit's ID) does the request wait for the late answer first.
+struct CrossFamilyCase {
+  const char* name;
+  bool zelResent;              // the Zel unit's request was resent, else the processor's
+  std::uint8_t processorId;    // the processor-layout unit's ID byte
+  std::uint8_t command;        // its command
+  std::uint32_t processorLength;
+  bool waits;
+};
+
+const CrossFamilyCase kCrossFamilyCases[] = {
+    {"ZelResentProcessorGoesAtOnce", true, 9, 0x4F, 24, false},
+    {"ZelResentProcessorReadOfFewerBytesGoesAtOnce", true, 9, 0x4F, 20, false},
+    {"ZelResentProcessorReadOfMoreBytesGoesAtOnce", true, 9, 0x4F, 30, false},
+    {"ProcessorResentZelGoesAtOnce", false, 9, 0x4F, 24, false},
+    {"ProcessorAtAMultipleOf128WithTheZelIdsCommandWaits", true, 0x80, 0x00, 24, true},
+};
+
+class CrossFamilyLateAnswer : public SerialCommsTest, public ::testing::WithParamInterface<CrossFamilyCase> {};
+
+TEST_P(CrossFamilyLateAnswer, HoldsUpNoRequestToTheOtherFamilyThatTellsItApart) {
+  const CrossFamilyCase& c = GetParam();
+  m_host.superDebug = false;
+  m_bus.Stop();
+  CFramedUnit* processor = m_bus.Add<CFramedUnit>(c.processorId);
+  m_bus.Start();
+  AddZelUnit();
+  CDevice* const processorDevice = kOtherDevice;
+  auto readProcessor = [&](std::uint8_t tag) {
+    SetCheckedRead(processor, c.processorId, processorDevice, c.command, tag, c.processorLength);
+  };
+  // Both units show that their replies repeat their requests' headers.
+  readProcessor(1);
+  ASSERT_TRUE(Run());
+  SetZelRead(0x41, 24);
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(m_comms.Transaction().receivedLength, 24u);
+  ASSERT_EQ(m_comms.GetErrorCount(), 0u);
+
+  // The resent unit's first answer is held 400 ms while the bus goes on; its read gives up after
+  // 172 ms or less, the resend is answered at once. The other unit's answer is held 600 ms.
+  m_comms.SetExtraTimeout(100);
+  m_bus.InjectFault(SimFault::Held(400));
+  if (c.zelResent) {
+    SetZelRead(0x41, 24);
+  } else {
+    readProcessor(2);
+  }
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(m_comms.Transaction().receivedLength, 24u);
+  const CDevice* resent = c.zelResent ? kZelDevice : processorDevice;
+  ASSERT_TRUE(m_comms.AwaitsLateAnswerFrom(resent));
+  const std::size_t before = m_bus.RequestCount();
+
+  m_bus.InjectFault(SimFault::Held(600));
+  if (c.zelResent) {
+    readProcessor(3);
+  } else {
+    SetZelRead(0x41, 24);
+  }
+  m_comms.Transaction().timeoutBase = 1000;
+  ASSERT_TRUE(Run());
+  const CControlMessage& t = m_comms.Transaction();
+  ASSERT_EQ(t.receivedLength, t.expectedLength);
+  if (c.zelResent) {
+    EXPECT_EQ(Received()[7], 3);  // the processor's own reply
+  } else {
+    EXPECT_EQ(Received()[7], kZelId & 0x7F);
+    EXPECT_EQ(Received()[9], 0x41);
+  }
+  EXPECT_EQ(m_bus.RequestCount(), before + 1);  // no resend
+  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(resent));
+  if (c.waits) {
+    EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+    EXPECT_TRUE(m_host.lines.empty());
+  } else {
+    const std::string reader = c.zelResent ? "99" : "100";
+    const std::string late = c.zelResent ? "100" : "99";
+    const std::string command = c.zelResent ? "0x41" : "0x4F";
+    EXPECT_EQ(m_comms.GetErrorCount(), 1u);
+    EXPECT_EQ(m_host.lines, std::vector<std::string>{"Late answer from device ID " + late +
+                                                     " received after 0.00ms while reading device ID " + reader +
+                                                     ", Command = " + command +
+                                                     " - not taken - Comms Error Count = 1\n"});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, CrossFamilyLateAnswer, ::testing::ValuesIn(kCrossFamilyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// On a bus of alike units one late answer costs one named line and no resend: the unit asked
+// next does not refuse it and resend at once, which made the next unit refuse that one's
+// answer in turn.
+TEST_F(SerialCommsTest, OneLateAnswerOnABusOfAlikeUnitsCostsNoChainOfRefusals) {
+  m_bus.Stop();
+  m_bus.SetPacing(57600);
+  std::vector<CFramedUnit*> units{m_unit};
+  for (std::uint8_t id = 6; id <= 8; ++id) units.push_back(m_bus.Add<CFramedUnit>(id));
+  m_bus.Start();
+  auto read = [&](std::size_t i, std::uint8_t tag) {
+    const auto id = std::uint8_t(5 + i);
+    SetCheckedRead(units[i], id, i == 0 ? kDevice : reinterpret_cast<CDevice*>(std::uintptr_t(0x6000 + i)), 0x3E,
+                   tag);
+  };
+  m_host.superDebug = false;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    read(i, 1);
+    ASSERT_TRUE(Run());
+  }
+  m_comms.SetExtraTimeout(100);
+  // Unit 5's answer leaves 200 ms late; its read gives up after 160 ms and the resend is answered.
+  m_bus.InjectFault(SimFault::Held(200));
+  read(0, 2);
+  ASSERT_TRUE(Run());
+  const std::size_t before = m_bus.RequestCount();
+  // The others are read in turn while the late answer comes.
+  int reads = 0;
+  for (int round = 0; round < 20; ++round) {
+    for (std::size_t i = 1; i < units.size(); ++i, ++reads) {
+      read(i, std::uint8_t(10 + round));
+      ASSERT_TRUE(Run());
+      ASSERT_EQ(m_comms.Transaction().receivedLength, 20u);
+      ASSERT_EQ(Received()[4], 5 + i);
+      ASSERT_EQ(Received()[7], 10 + round);
+    }
+  }
+  EXPECT_TRUE(m_bus.WaitForHeldAnswers(5000));
+  EXPECT_EQ(m_bus.RequestCount(), before + std::size_t(reads));
+  EXPECT_LE(m_comms.GetErrorCount(), 1u);
+  for (const std::string& line : m_host.lines) EXPECT_EQ(line.rfind("Late answer from device ID 5 ", 0), 0u) << line;
+}
+
+// A request resent after silence and never answered in time: its unit's answers that come
+// later are named as that unit's late answers during the next unit's read, not as that unit's
+// replies to another request.
+TEST_F(SerialCommsTest, LateAnswersToAFailedRequestAreNamedForTheirUnit) {
+  CFramedUnit* other = AddUnitSix();
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+  ASSERT_TRUE(Run());
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  ASSERT_TRUE(Run());
+  m_host.superDebug = false;
+  m_comms.SetExtraTimeout(100);
+  // Reads wait 160 ms: the three sends go at 0, 160 and 320 ms and the transaction gives up at
+  // 480 ms; their answers leave at 600, 760 and 920 ms, during unit 6's read, whose own answer
+  // leaves 900 ms after its request.
+  m_bus.InjectFaults(SimFault::Held(600), 3);
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(m_comms.Transaction().receivedLength, 0u);
+  m_bus.InjectFault(SimFault::Held(900));
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+  m_comms.Transaction().timeoutBase = 1500;
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received()[4], 6);
+  EXPECT_EQ(Received()[7], 2);
+  const std::string late =
+      "Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = 0x4F - not taken - "
+      "Comms Error Count = ";
+  EXPECT_EQ(m_host.lines, (std::vector<std::string>{
+                              "No reply received from device ID 5 after 0.00ms, Command = 0x4F - aborting - Comms "
+                              "Error Count = 1\n",
+                              late + "2\n", late + "3\n", late + "4\n"}));
+}
 
 TEST_F(SerialCommsTest, LateAnswerToAFailedRequestIsRefusedByTheNextRequestItDoesNotEcho) {
   // The unit's replies repeat the request's unit ID and command, as one of them has shown.

@@ -198,6 +198,11 @@ SimFault SimFault::Late(std::uint32_t delayMs) {
   f.delayMs = delayMs;
   return f;
 }
+SimFault SimFault::Held(std::uint32_t heldMs) {
+  SimFault f;
+  f.heldMs = heldMs;
+  return f;
+}
 SimFault SimFault::Replace(SimBytes bytes) {
   SimFault f;
   f.replace = std::move(bytes);
@@ -222,6 +227,12 @@ void CSimBus::Stop() {
   if (!m_running.exchange(false)) return;
   m_wire->Wake();
   m_thread.join();
+  m_held.clear();
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_heldPending = 0;
+  }
+  m_cv.notify_all();
 }
 
 void CSimBus::InjectFault(SimFault fault) {
@@ -250,6 +261,34 @@ void CSimBus::SetAnswerLoss(double chance, std::uint32_t seed) {
 std::size_t CSimBus::LostAnswerCount() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_lost;
+}
+
+void CSimBus::SetWrongAnswers(double chance, std::uint32_t seed) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_wrongChance = chance;
+  m_wrongDraw.seed(seed);
+}
+
+std::size_t CSimBus::WrongAnswerCount() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_wrong;
+}
+
+void CSimBus::SetLateAnswers(double chance, std::uint32_t heldMs, std::uint32_t seed) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_lateChance = chance;
+  m_lateHeldMs = heldMs;
+  m_lateDraw.seed(seed);
+}
+
+std::size_t CSimBus::LateAnswerCount() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_late;
+}
+
+bool CSimBus::WaitForHeldAnswers(std::uint32_t timeoutMs) const {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_heldPending == 0; });
 }
 
 std::vector<SimBytes> CSimBus::Requests() const {
@@ -297,7 +336,9 @@ void CSimBus::Run() {
     if (!pending.empty()) {
       deadline = lastByte + (known == kSimUnknownLength ? quiet : std::chrono::milliseconds(100));
     }
-    const std::size_t n = m_wire->Read(chunk, sizeof chunk, deadline);
+    // An answer held back leaves on time, whatever the program sends meanwhile.
+    const Clock::time_point wake = m_held.empty() ? deadline : std::min(deadline, m_held.begin()->first);
+    const std::size_t n = m_wire->Read(chunk, sizeof chunk, wake);
     if (n > 0) {
       pending.insert(pending.end(), chunk, chunk + n);
       lastByte = Clock::now();
@@ -320,12 +361,27 @@ void CSimBus::Run() {
       }
       break;
     }
+    SendHeldAnswers();
+  }
+}
+
+void CSimBus::SendHeldAnswers() {
+  while (!m_held.empty() && m_held.begin()->first <= Clock::now()) {
+    const SimBytes bytes = std::move(m_held.begin()->second);
+    m_held.erase(m_held.begin());
+    Send(bytes, {}, 0);
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      --m_heldPending;
+    }
+    m_cv.notify_all();
   }
 }
 
 void CSimBus::Dispatch(const SimBytes& frame) {
   std::optional<SimFault> fault;
-  bool lose = false;
+  bool lose = false, wrong = false, late = false;
+  std::uint32_t lateHeldMs = 0;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_requests.push_back(frame);
@@ -333,12 +389,18 @@ void CSimBus::Dispatch(const SimBytes& frame) {
       fault = std::move(m_faults.front());
       m_faults.pop_front();
     }
-    if (m_lossChance > 0.0) lose = std::uniform_real_distribution<double>(0.0, 1.0)(m_lossDraw) < m_lossChance;
+    auto draw = [](std::mt19937& g, double chance) {
+      return chance > 0.0 && std::uniform_real_distribution<double>(0.0, 1.0)(g) < chance;
+    };
+    lose = draw(m_lossDraw, m_lossChance);
+    wrong = draw(m_wrongDraw, m_wrongChance);
+    late = draw(m_lateDraw, m_lateChance);
+    lateHeldMs = m_lateHeldMs;
   }
 
   // Every addressed unit answers; several answers at once mix on the wire.
   SimBytes answer;
-  std::uint32_t delayMs = 0;
+  std::uint32_t delayMs = 0, heldMs = 0;
   bool framed = false;
   int answering = 0;
   for (const auto& unit : m_units) {
@@ -354,6 +416,7 @@ void CSimBus::Dispatch(const SimBytes& frame) {
       framed = false;
     }
     delayMs = std::max(delayMs, a.delayMs);
+    heldMs = std::max(heldMs, a.heldMs);
   }
   // Mixed framed replies never pass as a good reply by chance: when the mixture still reads as
   // a whole frame, its last byte fails the 7-bit sum.
@@ -378,16 +441,33 @@ void CSimBus::Dispatch(const SimBytes& frame) {
     cuts = fault->cuts;
     gapMs = fault->gapMs;
     delayMs += fault->delayMs;
+    heldMs += fault->heldMs;
   }
 
-  if (lose && !answer.empty()) {
-    answer.clear();
+  if (wrong && framed && answer.size() >= 6) {
+    // Another unit named where the request's unit should be; still a good frame.
+    answer[4] ^= 0x08;
+    answer.back() = Checksum7Bit(answer.data(), answer.size() - 1);
+  }
+  if (late && !answer.empty()) heldMs += lateHeldMs;
+  {
     std::lock_guard<std::mutex> lock(m_mutex);
-    ++m_lost;
+    if (lose && !answer.empty()) {
+      answer.clear();
+      ++m_lost;
+    }
+    if (wrong && framed && !answer.empty()) ++m_wrong;
+    if (late && !answer.empty()) ++m_late;
+    if (heldMs != 0 && !answer.empty()) ++m_heldPending;
   }
   if (!answer.empty()) {
     if (delayMs) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-    Send(answer, cuts, gapMs);
+    if (heldMs != 0) {
+      m_held.emplace(Clock::now() + std::chrono::milliseconds(heldMs), std::move(answer));
+    } else {
+      SendHeldAnswers();
+      Send(answer, cuts, gapMs);
+    }
   }
   {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -92,6 +93,7 @@ struct SimFault {
   bool badChecksum = false;       // the last byte of a framed reply is wrong
   int lengthDelta = 0;            // added to the header length of a framed reply
   std::uint32_t delayMs = 0;      // the answer starts this much later
+  std::uint32_t heldMs = 0;       // ...or leaves this much later, the bus answering others meanwhile
   std::optional<SimBytes> replace;  // these bytes instead of the answer
 
   static SimFault Silence();
@@ -100,11 +102,16 @@ struct SimFault {
   static SimFault BadChecksum();
   static SimFault WrongLength(int delta);
   static SimFault Late(std::uint32_t delayMs);
+  // The answer leaves heldMs later while the bus goes on answering the requests that follow:
+  // it comes during the transactions of other units.
+  static SimFault Held(std::uint32_t heldMs);
   static SimFault Replace(SimBytes bytes);
 };
 
 class CSimBus {
  public:
+  using Clock = ISimWire::Clock;
+
   explicit CSimBus(std::unique_ptr<ISimWire> wire);
   ~CSimBus();
   CSimBus(const CSimBus&) = delete;
@@ -131,6 +138,17 @@ class CSimBus {
   void SetAnswerLoss(double chance, std::uint32_t seed = 1);
   // Answers lost that way so far.
   std::size_t LostAnswerCount() const;
+  // Any thread. From now on each framed answer is, with this chance, one to another request: its
+  // byte 4 (a processor's ID, the top group of a Zel unit's ID) names another unit, the reply
+  // still well framed and summed. The same seed changes the same requests' answers.
+  void SetWrongAnswers(double chance, std::uint32_t seed = 1);
+  std::size_t WrongAnswerCount() const;
+  // Any thread. From now on each answer leaves heldMs late with this chance, while the bus
+  // answers the requests that follow meanwhile (see SimFault::Held).
+  void SetLateAnswers(double chance, std::uint32_t heldMs, std::uint32_t seed = 1);
+  std::size_t LateAnswerCount() const;
+  // Waits up to timeoutMs until every answer held back so far has been sent.
+  bool WaitForHeldAnswers(std::uint32_t timeoutMs) const;
 
   // Every request frame received so far, and their count.
   std::vector<SimBytes> Requests() const;
@@ -145,6 +163,8 @@ class CSimBus {
   std::size_t FrameLength(const SimBytes& pending) const;
   void Dispatch(const SimBytes& frame);
   void Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, std::uint32_t gapMs);
+  // Bus thread: sends the held answers whose time has come, in their order.
+  void SendHeldAnswers();
 
   std::unique_ptr<ISimWire> m_wire;
   std::vector<std::unique_ptr<CSimUnit>> m_units;
@@ -158,4 +178,14 @@ class CSimBus {
   double m_lossChance = 0.0;
   std::mt19937 m_lossDraw;
   std::size_t m_lost = 0;
+  double m_wrongChance = 0.0;
+  std::mt19937 m_wrongDraw;
+  std::size_t m_wrong = 0;
+  double m_lateChance = 0.0;
+  std::uint32_t m_lateHeldMs = 0;
+  std::mt19937 m_lateDraw;
+  std::size_t m_late = 0;
+  // Answers held back, by the time they leave; the bus thread sends them, the count is shared.
+  std::multimap<Clock::time_point, SimBytes> m_held;
+  std::size_t m_heldPending = 0;
 };

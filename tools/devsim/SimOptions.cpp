@@ -1,8 +1,10 @@
 // The simulator's options and the units they put on the bus.
 #include "tools/devsim/SimOptions.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 
 #include "devices/processor/NerexModelTable.h"
@@ -76,6 +78,54 @@ bool ParseReply(const std::string& value, SimOptions& out) {
   return true;
 }
 
+bool ParseLateUnit(const std::string& value, SimOptions& out) {
+  unsigned id = 0, ms = 0;
+  char end = 0;
+  if (std::sscanf(value.c_str(), "%u:%u%c", &id, &ms, &end) != 2 || ms == 0 || ms > 60000) return false;
+  out.lateUnits.emplace_back(id, ms);
+  return true;
+}
+
+bool ParseSilentUnit(const std::string& value, SimOptions& out) {
+  SimOptions::Silence silence;
+  unsigned id = 0;
+  char end = 0;
+  if (std::sscanf(value.c_str(), "%u:%lf:%lf%c", &id, &silence.afterSeconds, &silence.forSeconds, &end) != 3 ||
+      !(silence.afterSeconds >= 0 && silence.afterSeconds <= 86400) ||
+      !(silence.forSeconds >= 0 && silence.forSeconds <= 86400))
+    return false;
+  silence.id = id;
+  out.silentUnits.push_back(silence);
+  return true;
+}
+
+// Puts the unit on the bus, wrapped when an option makes the units at its ID late or silent.
+// Returns the unit as it was made.
+template <typename Unit>
+Unit* AddUnitAt(const SimOptions& options, std::uint32_t id, std::unique_ptr<Unit> unit, CSimBus& bus) {
+  Unit* made = unit.get();
+  std::unique_ptr<CSimSwitchedUnit> switched;
+  auto wrapped = [&]() -> CSimSwitchedUnit& {
+    if (!switched) switched = std::make_unique<CSimSwitchedUnit>(std::move(unit));
+    return *switched;
+  };
+  for (const auto& [lateId, ms] : options.lateUnits)
+    if (lateId == id) wrapped().SetAnswerHeldMs(ms);
+  for (const SimOptions::Silence& s : options.silentUnits) {
+    if (s.id != id) continue;
+    using Seconds = std::chrono::duration<double>;
+    using Duration = CSimSwitchedUnit::Clock::duration;
+    wrapped().SetSilentPeriod(std::chrono::duration_cast<Duration>(Seconds(s.afterSeconds)),
+                              std::chrono::duration_cast<Duration>(Seconds(s.forSeconds)));
+  }
+  if (switched) {
+    bus.AddUnit(std::move(switched));
+  } else {
+    bus.AddUnit(std::move(unit));
+  }
+  return made;
+}
+
 }  // namespace
 
 bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out) {
@@ -102,6 +152,10 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out) {
       out.bootUnit = value;
     } else if (arg == "--reply") {
       ok = ParseReply(value, out);
+    } else if (arg == "--late-unit") {
+      ok = ParseLateUnit(value, out);
+    } else if (arg == "--silent-unit") {
+      ok = ParseSilentUnit(value, out);
     } else {
       ok = false;
     }
@@ -125,27 +179,29 @@ std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
   if (replies.empty()) replies.emplace_back(62, 20);
 
   for (unsigned id : ids) {
-    auto* unit = bus.Add<CFramedUnit>(std::uint8_t(id));
+    auto* unit = AddUnitAt(options, id, std::make_unique<CFramedUnit>(std::uint8_t(id)), bus);
     for (auto [command, length] : replies) unit->SetReplyLength(std::uint8_t(command), length);
   }
   for (const SimDiscoveryConfig& config : options.scanUnits) bus.Add<CSimDiscoveryUnit>(config);
   for (const SimOptions::Processor& p : options.processors)
-    bus.Add<CSimProcessorUnit>(int(p.type), p.id, p.variant);
+    AddUnitAt(options, p.id, std::make_unique<CSimProcessorUnit>(int(p.type), p.id, p.variant), bus);
   for (const auto& [config, users] : options.secureUnits) {
     if (config.typeCode >= 51 && config.typeCode <= 56)
-      bus.Add<CSimZelAmpUnit>(config)->SetUsers(users);
+      AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus)->SetUsers(users);
     else if (config.typeCode >= 34 && config.typeCode <= 47)
-      bus.Add<CSimZelBreakUnit>(config)->SetUsers(users);
+      AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus)->SetUsers(users);
     else
-      bus.Add<CSimSecurityUnit>(config)->SetUsers(users);
+      AddUnitAt(options, config.deviceId, std::make_unique<CSimSecurityUnit>(config), bus)->SetUsers(users);
   }
   for (const auto& [config, unitName] : options.zelUnits) {
     // Clang before 16 lets no lambda capture a structured binding: a plain reference it may.
     const std::string& name = unitName;
     if (config.typeCode >= 51) {
-      bus.Add<CSimZelAmpUnit>(config)->Update([&](SimZelAmpState& state) { state.name = name; });
+      auto* amp = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus);
+      amp->Update([&](SimZelAmpState& state) { state.name = name; });
     } else {
-      bus.Add<CSimZelBreakUnit>(config)->Update([&](SimZelBreakState& state) { state.name = name; });
+      auto* box = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus);
+      box->Update([&](SimZelBreakState& state) { state.name = name; });
     }
     // An autoscan by short IDs finds it.
     if (config.deviceId >= 1 && config.deviceId <= 63) {

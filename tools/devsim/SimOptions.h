@@ -30,6 +30,16 @@ struct SimOptions {
   std::vector<std::pair<SimSecurityConfig, Users>> secureUnits;       // --secure-unit
   std::vector<std::pair<SimSecurityConfig, std::string>> zelUnits;    // --zel-amp, --zel-break (name)
   std::string bootUnit;                                       // --boot-unit FAMILY:TYPE; empty: the bus
+  // --late-unit ID:MS: every answer of the units at device ID leaves MS ms late.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> lateUnits;
+  // --silent-unit ID:AFTER:FOR: the units at device ID fall silent AFTER seconds after the
+  // start, for FOR seconds (0: for good).
+  struct Silence {
+    std::uint32_t id = 0;
+    double afterSeconds = 0;
+    double forSeconds = 0;
+  };
+  std::vector<Silence> silentUnits;
 };
 
 // Parses the options (without the program's name) into out. False on an unknown option, a
@@ -39,5 +49,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out);
 std::vector<std::string> SplitSimOptions(const std::string& line);
 // Puts the units the options name on the bus, which must not run yet: framed units (one at ID
 // 1 when no other unit is named), scan units, processors, secured units and Zel units, each Zel
-// unit at a short ID also found by an autoscan. Returns the number of units named.
+// unit at a short ID also found by an autoscan; a unit at an ID that --late-unit or
+// --silent-unit names answers late or falls silent as they say (counted from this call).
+// Returns the number of units named.
 std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus);

@@ -75,3 +75,25 @@ std::vector<SimBytes> CFramedUnit::Writes() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_writes;
 }
+
+CSimSwitchedUnit::CSimSwitchedUnit(std::unique_ptr<CSimUnit> unit) : m_unit(std::move(unit)) {}
+
+void CSimSwitchedUnit::SetSilentPeriod(Clock::duration after, Clock::duration length) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_silentFrom = Clock::now() + after;
+  m_silentUntil = length == Clock::duration::zero() ? Clock::time_point::max() : m_silentFrom + length;
+}
+
+bool CSimSwitchedUnit::IsSilent() const {
+  if (m_silent) return true;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const Clock::time_point now = Clock::now();
+  return now >= m_silentFrom && now < m_silentUntil;
+}
+
+SimAnswer CSimSwitchedUnit::Handle(const SimBytes& request) {
+  if (IsSilent()) return SimAnswer::Silence();
+  SimAnswer answer = m_unit->Handle(request);
+  if (answer.kind != SimAnswer::Kind::kSilence) answer.heldMs += m_heldMs;
+  return answer;
+}

@@ -2,9 +2,12 @@
 // their own units by deriving from CSimUnit.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -15,12 +18,16 @@ struct SimAnswer {
   enum class Kind { kSilence, kAck, kBytes };
   Kind kind = Kind::kSilence;
   SimBytes bytes;  // kBytes: exactly the bytes sent
-  // Delay before the answer starts, ms.
+  // Delay before the answer starts, ms; the bus answers nothing else meanwhile (a unit that
+  // answers late, one request after the other).
   std::uint32_t delayMs = 0;
+  // The answer leaves this much later, ms, while the bus goes on answering later requests (a
+  // unit that answers late beside others that answer in time). It waits for the line to be free.
+  std::uint32_t heldMs = 0;
 
   static SimAnswer Silence() { return SimAnswer{}; }
-  static SimAnswer Ack() { return SimAnswer{Kind::kAck, {0xA0}, 0}; }
-  static SimAnswer Bytes(SimBytes bytes) { return SimAnswer{Kind::kBytes, std::move(bytes), 0}; }
+  static SimAnswer Ack() { return SimAnswer{Kind::kAck, {0xA0}, 0, 0}; }
+  static SimAnswer Bytes(SimBytes bytes) { return SimAnswer{Kind::kBytes, std::move(bytes), 0, 0}; }
   // A framed reply: start byte, 14-bit header length L, body, and the 7-bit sum of bytes 0 to
   // L - 1 as byte L (L + 1 bytes in all).
   static SimAnswer Reply(std::uint8_t start, const SimBytes& body);
@@ -75,4 +82,34 @@ class CFramedUnit : public CSimUnit {
   std::map<std::uint8_t, SimBytes> m_replies;
   std::uint32_t m_delayMs = 0;
   std::vector<SimBytes> m_writes;
+};
+
+// A unit that answers as the unit it wraps, except that it can fall silent (switched off, or its
+// cable pulled) and come back, and can answer late beside the other units. Thread-safe.
+class CSimSwitchedUnit : public CSimUnit {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  explicit CSimSwitchedUnit(std::unique_ptr<CSimUnit> unit);
+
+  std::size_t RequestLength(const SimBytes& bytes) const override { return m_unit->RequestLength(bytes); }
+  // Silence while switched off; the wrapped unit sees nothing of it.
+  SimAnswer Handle(const SimBytes& request) override;
+
+  // Switched off or on from now on.
+  void SetSilent(bool silent) { m_silent = silent; }
+  // Switched off from `after` on for `length` (zero: for good), counted from now.
+  void SetSilentPeriod(Clock::duration after, Clock::duration length);
+  bool IsSilent() const;
+  // Every answer leaves this much later, ms, while the bus answers the others meanwhile.
+  void SetAnswerHeldMs(std::uint32_t ms) { m_heldMs = ms; }
+  CSimUnit& Unit() { return *m_unit; }
+
+ private:
+  std::unique_ptr<CSimUnit> m_unit;
+  std::atomic<bool> m_silent{false};
+  mutable std::mutex m_mutex;
+  Clock::time_point m_silentFrom = Clock::time_point::max();
+  Clock::time_point m_silentUntil = Clock::time_point::max();
+  std::atomic<std::uint32_t> m_heldMs{0};
 };

@@ -40,6 +40,11 @@ void Usage() {
                "  --zel-break TYPE:ID[:NAME]\n"
                "                     a Zel breakout box of type code TYPE (34 to 47) at ID, named\n"
                "                     NAME, with an empty user table; an autoscan finds it by its short ID\n"
+               "  --late-unit ID:MS  every answer of the units at device ID leaves MS ms late, while\n"
+               "                     the other units answer meanwhile\n"
+               "  --silent-unit ID:AFTER:FOR\n"
+               "                     the units at device ID fall silent AFTER seconds after the start\n"
+               "                     and answer again FOR seconds later (FOR 0: never)\n"
                "  --boot-unit FAMILY:TYPE\n"
                "                     instead of the bus, one unit for the firmware loader: FAMILY\n"
                "                     amp, zel, sornic or processor, with its type code\n",
