@@ -43,6 +43,15 @@ constexpr WPARAM kSetPassDialog = 1;
 
 void SleepMs(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// Whether what was typed is the password of the unit's user, compared as the unit's user table
+// keeps passwords (its first 8 bytes, blanks around them trimmed): a longer password typed in
+// full is the one the unit was given.
+bool IsPasswordOf(const CUser& unitUser, const std::string& typed) {
+  CUser asTyped(unitUser.GetName(), typed);
+  asTyped.SetRestrictionMask(unitUser.GetRestrictionMask());
+  return !asTyped.DiffersInTableFrom(unitUser);
+}
+
 // Copies of users that go with the holder.
 class CUserCopies {
  public:
@@ -311,7 +320,8 @@ SecurityStep CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
   CSecurityRequest request;
   request.kind = kSecurityAskPasswords;
   for (const auto& record : group) request.deviceNames.push_back(record->device->GetName());
-  const std::string password = group.front()->users.front()->GetPassword();
+  const CUser& admin = *group.front()->users.front();
+  const std::string password = admin.GetPassword();
   // A group whose password the user already gave on this connection (its units are examined
   // again after a failed write) is not asked for it again.
   for (bool given = WasPasswordGiven(group, password); !given;) {
@@ -334,7 +344,7 @@ SecurityStep CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
       return SecurityStep::kGoOn;
     }
     const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
-    given = dialog && dialog->GetPasswordText() == password;
+    given = dialog && IsPasswordOf(admin, dialog->GetPasswordText());
     if (given) {
       RememberPassword(group, password);
     } else {
@@ -448,13 +458,13 @@ SecurityStep CSecurityPass::OfferUserImport(const CSecurityGroup& group) {
 
   CSecurityRequest passwordRequest;
   passwordRequest.kind = kSecurityAskImportPassword;
-  const std::string password = network.users.front()->GetPassword();
+  const CUser& admin = *network.users.front();
   for (;;) {
     answer = AskDialog(passwordRequest);
     if (answer == kSecurityAnswerAbort) return SecurityStep::kAborted;
     if (answer != kSecurityAnswerOk) return SecurityStep::kGoOn;
     const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
-    if (dialog && dialog->GetPasswordText() == password) {
+    if (dialog && IsPasswordOf(admin, dialog->GetPasswordText())) {
       m_document.ImportNetworkUsers(network.users);
       return SecurityStep::kGoOn;
     }

@@ -253,10 +253,12 @@ TEST_F(SecurityTest, BusWithoutSecurityConnectsEveryDeviceWithoutAsking) {
 }
 
 TEST_F(SecurityTest, SecuredGroupWithTheRightPasswordAfterAWrongOneTakesAnEmptyTable) {
-  CSimSecurityUnit* a = AddSecureUnit(51, 5, "AmpA", {{"Boss", "Secret1"}, {"Op", "x"}});
-  CSimSecurityUnit* b = AddSecureUnit(60, 7, "Sornic", {{"Boss", "Secret1"}, {"Op", "x"}});
+  // The units keep the first 8 bytes of the password they were given, "Secret12"; typed in
+  // full it is the right one.
+  CSimSecurityUnit* a = AddSecureUnit(51, 5, "AmpA", {{"Boss", "Secret123"}, {"Op", "x"}});
+  CSimSecurityUnit* b = AddSecureUnit(60, 7, "Sornic", {{"Boss", "Secret123"}, {"Op", "x"}});
   AddUnsecuredFamily(9, "Module");  // so that the group is not the whole network: no import
-  dialog.Script({{kSecurityAnswerOk, "secret1"}, {kSecurityAnswerOk, "Secret1"}});
+  dialog.Script({{kSecurityAnswerOk, "secret123"}, {kSecurityAnswerOk, "Secret123"}});
   GoOnlineAndRunPass();
 
   const auto questions = dialog.Questions();
@@ -342,9 +344,10 @@ TEST_F(SecurityTest, AbortAtThePasswordQuestionTakesTheConnectionOffline) {
 TEST_F(SecurityTest, ImportingTheNetworksUsersNeedsItsAdminPasswordAndLeavesAValidCurrentUser) {
   SetSystemUsers({{"Admin", "Marigold"}, {"A", "1"}, {"B", "2"}, {"C", "3"}}, false);
   system.SetCurrentUser(3);
-  CSimSecurityUnit* a = AddSecureUnit(51, 5, "AmpA", {{"Boss", "pw1"}, {"Op", "pw2"}});
-  AddSecureUnit(60, 6, "Sornic", {{"Boss", "pw1"}, {"Op", "pw2"}});
-  dialog.Script({{kSecurityAnswerOk, ""}, {kSecurityAnswerOk, "PW1"}, {kSecurityAnswerOk, "pw1"}});
+  // The units keep "pw1longe" of the Admin password "pw1longer", which is right typed in full.
+  CSimSecurityUnit* a = AddSecureUnit(51, 5, "AmpA", {{"Boss", "pw1longer"}, {"Op", "pw2"}});
+  AddSecureUnit(60, 6, "Sornic", {{"Boss", "pw1longer"}, {"Op", "pw2"}});
+  dialog.Script({{kSecurityAnswerOk, ""}, {kSecurityAnswerOk, "PW1LONGER"}, {kSecurityAnswerOk, "pw1longer"}});
   GoOnlineAndRunPass();
 
   const auto questions = dialog.Questions();
@@ -354,6 +357,7 @@ TEST_F(SecurityTest, ImportingTheNetworksUsersNeedsItsAdminPasswordAndLeavesAVal
   EXPECT_EQ(questions[2].kind, kSecurityAskImportPassword);
   ASSERT_EQ(system.GetUsers().size(), 2u);
   EXPECT_EQ(system.GetUsers()[0]->GetName(), "Boss");
+  EXPECT_EQ(system.GetUsers()[0]->GetPassword(), "pw1longe");
   EXPECT_EQ(system.GetUsers()[1]->GetPassword(), "pw2");
   EXPECT_TRUE(system.GetUseSystemSecurity());
   EXPECT_EQ(system.GetCurrentUser(), 0);
