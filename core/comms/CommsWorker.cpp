@@ -293,11 +293,13 @@ void CCommsWorker::WorkerOnlineStep() {
     return;
   }
   // Round the whole list once from the device whose turn it is, passing over devices that rest
-  // and those whose units may still send a late answer; when none of the others had anything to
-  // send, the latter are asked too (a request that could take such an answer first waits for it).
+  // and those whose units may still send a late answer. When those are the only ones that could
+  // be asked, they are asked (a request that could take such an answer waits for it, and no
+  // longer than until it has come): the line would be idle meanwhile.
   const std::int32_t count = std::int32_t(devices.size());
   const std::int32_t first = m_pollIndex;
   std::vector<std::int32_t> awaited;
+  bool othersAsked = false;
   for (std::int32_t k = 0; k < count; ++k) {
     const std::int32_t i = (first + k) % count;
     const CDevice& device = *devices[std::size_t(i)];
@@ -306,10 +308,11 @@ void CCommsWorker::WorkerOnlineStep() {
       awaited.push_back(i);
       continue;
     }
+    othersAsked = true;
     if (StartNextRequestOf(devices, i)) return;
   }
   for (std::int32_t i : awaited) {
-    if (StartNextRequestOf(devices, i)) return;
+    if (!othersAsked && StartNextRequestOf(devices, i)) return;
   }
   m_pollIndex = first;
   SleepEx(kWorkerNothingSleepMs, true);
