@@ -40,14 +40,14 @@ class CPolledBus {
   CPolledBus(int processors, int amplifiers) : m_bus(kBaud) {
     RegisterAmplifierFamilies();
     for (int i = 1; i <= processors; ++i) {
-      m_bus.AddUnit(kModel, std::uint8_t(i));
+      m_processorUnits.push_back(m_bus.AddUnit(kModel, std::uint8_t(i)));
       m_processors.push_back(m_bus.AddDevice(kModel, std::uint8_t(i)));
     }
     for (int i = 1; i <= amplifiers; ++i) {
       SimSecurityConfig config;
       config.typeCode = kZelType;
       config.deviceId = std::uint32_t(100 + i);
-      m_bus.Bus().Add<CSimZelAmpUnit>(config);
+      m_amplifierUnits.push_back(m_bus.Bus().Add<CSimSwitchedUnit>(std::make_unique<CSimZelAmpUnit>(config)));
       auto* amp = static_cast<CZelSeriesDevice*>(m_bus.System().CreateDevice(config.deviceId, kZelType, 0));
       m_bus.System().AppendDevice(amp);
       m_amplifiers.push_back(amp);
@@ -67,6 +67,16 @@ class CPolledBus {
   }
 
   CSimBus& Sim() { return m_bus.Bus(); }
+  CSimSwitchedUnit& Amplifier(std::size_t i) { return *m_amplifierUnits[i]; }
+  // Every request the processor units have answered or acknowledged so far.
+  std::size_t ProcessorAnswers() const {
+    std::size_t n = 0;
+    for (const CSimProcessorUnit* unit : m_processorUnits) {
+      n += unit->Writes().size();
+      for (int command = 0; command < 256; ++command) n += unit->ReadCount(std::uint8_t(command));
+    }
+    return n;
+  }
   CSerialComms& Comms() { return m_bus.Comms(); }
 
   // Requests whose answers went out right and in time, and comms errors, so far.
@@ -77,6 +87,8 @@ class CPolledBus {
 
  private:
   CProcessorBus m_bus;
+  std::vector<CSimProcessorUnit*> m_processorUnits;
+  std::vector<CSimSwitchedUnit*> m_amplifierUnits;
   std::vector<CNerexSeriesDevice*> m_processors;
   std::vector<CZelSeriesDevice*> m_amplifiers;
 };
@@ -159,10 +171,35 @@ void BM_MixedBusWithLateAnswers(benchmark::State& state) {
   }
 }
 
+void BM_ProcessorsBesideAZelUnitAnsweringLate(benchmark::State& state) {
+  for (auto _ : state) {
+    CPolledBus faulty(8, 1), reference(8, 1);
+    std::size_t faultyBefore = 0, referenceBefore = 0;
+    const PairRun run = PollSideBySide(faulty, reference, true, [&](CPolledBus& bus) {
+      bus.Amplifier(0).SetAnswerHeldMs(100);
+      faultyBefore = faulty.ProcessorAnswers();
+      referenceBefore = reference.ProcessorAnswers();
+    });
+    if (run.faulty <= 0 || run.reference <= 0) {
+      state.SkipWithError("the units were not read out");
+      break;
+    }
+    const double seconds = std::chrono::duration<double>(kWindow).count();
+    state.SetIterationTime(seconds);
+    const double with = double(faulty.ProcessorAnswers() - faultyBefore) / seconds;
+    const double without = double(reference.ProcessorAnswers() - referenceBefore) / seconds;
+    state.counters["processors_per_s_beside_late_unit"] = with;
+    state.counters["processors_per_s_beside_unit_in_time"] = without;
+    state.counters["ratio"] = with / without;
+    state.counters["errors_per_s"] = run.errorsPerSecond;
+  }
+}
+
 }  // namespace
 
 BENCHMARK(BM_PollingWhileAnswersAreLost)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_MixedBusWithWrongAndLostAnswers)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_MixedBusWithLateAnswers)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ProcessorsBesideAZelUnitAnsweringLate)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }

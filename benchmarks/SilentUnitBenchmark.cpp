@@ -5,16 +5,18 @@
 //   bus, measured in the same run. The silent unit's one unanswered block read (three sends of
 //   about 2.4 s) is the least it can cost; after that it must cost only short probes, not that
 //   block read again on every round (which made the ratio about 160 on this bus).
-// - Ten processors read out and polled, beside a processor or a Zel-6 amplifier that was
-//   connected and falls silent for six seconds: the others' answered requests per second in
-//   those seconds, against the ten alone in the same run (ratio; goal 0.5 or more), and the
-//   time from the silent unit's first answer until it is connected again (goal 3 s or less).
+// - Processors read out and polled beside units that were connected and fall silent for six
+//   seconds, against as many processors alone polled in the same seconds (ratio; goal 0.5 or
+//   more), and the time from the silent units' first answer until all are connected again (goal
+//   5 s or less): ten beside a processor or a Zel-6 amplifier last in the list, ten beside a
+//   Zel-6 first in the list, and six beside four (two processors and two Zel-6 amplifiers, last).
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,6 +25,7 @@
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/processor/NerexMessages.h"
 #include "tests/support/ProcessorBus.h"
+#include "tools/devsim/SimUnit.h"
 #include "tools/devsim/SimZelAmp.h"
 
 namespace {
@@ -92,24 +95,10 @@ void BM_ReadOutBesideAUnitThatFallsSilent(benchmark::State& state) {
   }
 }
 
-// A unit that answers as the one it wraps, except while it is silent.
-class CSwitchedUnit : public CSimUnit {
- public:
-  explicit CSwitchedUnit(std::unique_ptr<CSimUnit> unit) : m_unit(std::move(unit)) {}
-  std::size_t RequestLength(const SimBytes& bytes) const override { return m_unit->RequestLength(bytes); }
-  SimAnswer Handle(const SimBytes& request) override {
-    return silent ? SimAnswer::Silence() : m_unit->Handle(request);
-  }
-  std::atomic<bool> silent{false};
-
- private:
-  std::unique_ptr<CSimUnit> m_unit;
-};
-
 constexpr int kPolled = 10;
-constexpr std::uint32_t kZelId = 100;
+constexpr std::uint32_t kZelType = 55;
 constexpr auto kSilence = std::chrono::seconds(6);
-enum class ESilentUnit { kNone, kProcessor, kZel };
+enum class ESilentUnit { kProcessor, kZel };
 
 // Every request a unit has answered or acknowledged.
 std::size_t Answered(const CSimProcessorUnit& unit) {
@@ -118,97 +107,137 @@ std::size_t Answered(const CSimProcessorUnit& unit) {
   return n;
 }
 
+// Processors that answer, and units that fall silent for a while and come back, in the list
+// order given, behind the system's own comms worker.
+class CBusWithSilentUnits {
+ public:
+  // silent: the units that fall silent, each first or last in the list.
+  CBusWithSilentUnits(int answering, const std::vector<ESilentUnit>& silent, bool silentFirst) : m_bus(kBaud) {
+    RegisterAmplifierFamilies();
+    std::uint8_t nextId = 1;
+    auto addSilent = [&] {
+      for (ESilentUnit kind : silent) AddSilent(kind, nextId++);
+    };
+    if (silentFirst) addSilent();
+    for (int i = 0; i < answering; ++i, ++nextId) {
+      m_units.push_back(m_bus.AddUnit(kModel, nextId));
+      m_answering.push_back(m_bus.AddDevice(kModel, nextId));
+    }
+    if (!silentFirst) addSilent();
+  }
+
+  // Goes online and waits until every unit is connected and read out.
+  bool Start() {
+    return m_bus.StartWorker(0) && m_bus.WaitFor([&] {
+      for (CNerexSeriesDevice* d : m_answering)
+        if (!d->AllBlocksReceived() || !d->IsConnected()) return false;
+      for (const SilentUnit& u : m_silent)
+        if (!u.device->IsConnected() || !u.readOut()) return false;
+      return true;
+    }, 300000);
+  }
+  void SetSilent(bool silent) {
+    for (SilentUnit& u : m_silent) u.unit->SetSilent(silent);
+  }
+  // Requests the answering units have answered so far.
+  std::size_t Answers() const {
+    std::size_t n = 0;
+    for (const CSimProcessorUnit* u : m_units) n += Answered(*u);
+    return n;
+  }
+  // Seconds from now until every silent unit is connected again; negative after a minute.
+  double SecondsUntilAllConnect() {
+    const auto start = std::chrono::steady_clock::now();
+    const bool connected = m_bus.WaitFor([&] {
+      for (const SilentUnit& u : m_silent)
+        if (!u.device->IsConnected()) return false;
+      return true;
+    }, 60000);
+    return connected ? std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() : -1.0;
+  }
+
+ private:
+  struct SilentUnit {
+    CSimSwitchedUnit* unit = nullptr;
+    CDevice* device = nullptr;
+    std::function<bool()> readOut;
+  };
+
+  void AddSilent(ESilentUnit kind, std::uint8_t id) {
+    SilentUnit u;
+    if (kind == ESilentUnit::kProcessor) {
+      u.unit = m_bus.Bus().Add<CSimSwitchedUnit>(std::make_unique<CSimProcessorUnit>(kModel, id));
+      CNerexSeriesDevice* device = m_bus.AddDevice(kModel, id);
+      u.device = device;
+      u.readOut = [device] { return device->AllBlocksReceived(); };
+    } else {
+      SimSecurityConfig config;
+      config.typeCode = kZelType;
+      config.deviceId = 100u + id;
+      u.unit = m_bus.Bus().Add<CSimSwitchedUnit>(std::make_unique<CSimZelAmpUnit>(config));
+      auto* amp = static_cast<CZelSeriesDevice*>(m_bus.System().CreateDevice(config.deviceId, kZelType, 0));
+      m_bus.System().AppendDevice(amp);
+      u.device = amp;
+      u.readOut = [amp] { return amp->IsReadOutComplete(); };
+    }
+    m_silent.push_back(std::move(u));
+  }
+
+  CProcessorBus m_bus;
+  std::vector<CSimProcessorUnit*> m_units;
+  std::vector<CNerexSeriesDevice*> m_answering;
+  std::vector<SilentUnit> m_silent;
+};
+
 struct SilentRun {
-  double othersPerSecond = -1.0;  // negative: the units were not read out
+  double ratio = -1.0;  // the answering units' rate beside the silent ones over theirs alone
   double reconnectSeconds = -1.0;
 };
 
-SilentRun PollBesideASilentUnit(ESilentUnit which) {
-  CProcessorBus bus(kBaud);
-  std::vector<CSimProcessorUnit*> units;
-  std::vector<CNerexSeriesDevice*> polled;
-  for (int i = 1; i <= kPolled; ++i) {
-    units.push_back(bus.AddUnit(kModel, std::uint8_t(i)));
-    polled.push_back(bus.AddDevice(kModel, std::uint8_t(i)));
-  }
-  CSwitchedUnit* switched = nullptr;
-  CDevice* silent = nullptr;
-  std::function<bool()> silentReadOut = [] { return true; };
-  if (which == ESilentUnit::kProcessor) {
-    switched = bus.Bus().Add<CSwitchedUnit>(std::make_unique<CSimProcessorUnit>(kModel, std::uint8_t(kPolled + 1)));
-    CNerexSeriesDevice* device = bus.AddDevice(kModel, std::uint8_t(kPolled + 1));
-    silent = device;
-    silentReadOut = [device] { return device->AllBlocksReceived(); };
-  } else if (which == ESilentUnit::kZel) {
-    RegisterAmplifierFamilies();
-    SimSecurityConfig config;
-    config.typeCode = 55;
-    config.deviceId = kZelId;
-    switched = bus.Bus().Add<CSwitchedUnit>(std::make_unique<CSimZelAmpUnit>(config));
-    auto* amp = static_cast<CZelSeriesDevice*>(bus.System().CreateDevice(kZelId, 55, 0));
-    bus.System().AppendDevice(amp);
-    silent = amp;
-    silentReadOut = [amp] { return amp->IsReadOutComplete(); };
-  }
+// The answering units beside units that fall silent for six seconds, against as many answering
+// units alone polled in the same seconds, and the time until every silent unit is connected
+// again once they answer.
+SilentRun PollBesideSilentUnits(int answering, const std::vector<ESilentUnit>& silent, bool silentFirst) {
   SilentRun run;
-  const bool ready = bus.StartWorker(0) && bus.WaitFor([&] {
-    for (CNerexSeriesDevice* d : polled)
-      if (!d->AllBlocksReceived() || !d->IsConnected()) return false;
-    return !silent || (silent->IsConnected() && silentReadOut());
-  }, 300000);
-  if (!ready) return run;
-
-  if (switched) switched->silent = true;
-  std::size_t before = 0;
-  for (const CSimProcessorUnit* u : units) before += Answered(*u);
-  const auto start = std::chrono::steady_clock::now();
+  CBusWithSilentUnits bus(answering, silent, silentFirst), alone(answering, {}, false);
+  if (!bus.Start() || !alone.Start()) return run;
+  bus.SetSilent(true);
+  const std::size_t before = bus.Answers(), aloneBefore = alone.Answers();
   std::this_thread::sleep_for(kSilence);
-  std::size_t after = 0;
-  for (const CSimProcessorUnit* u : units) after += Answered(*u);
-  const auto end = std::chrono::steady_clock::now();
-  run.othersPerSecond = double(after - before) / std::chrono::duration<double>(end - start).count();
-
-  if (switched) {
-    switched->silent = false;
-    const auto woken = std::chrono::steady_clock::now();
-    if (bus.WaitFor([&] { return silent->IsConnected(); }, 60000))
-      run.reconnectSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - woken).count();
-  }
+  run.ratio = double(bus.Answers() - before) / double(alone.Answers() - aloneBefore);
+  bus.SetSilent(false);
+  run.reconnectSeconds = bus.SecondsUntilAllConnect();
   return run;
 }
 
 void BM_PollRateBesideASilentUnit(benchmark::State& state) {
-  double alone = 0, processor = 0, zel = 0, processorRatio = 0, zelRatio = 0, processorBack = 0, zelBack = 0;
+  struct Case {
+    const char* name;
+    int answering;
+    std::vector<ESilentUnit> silent;
+    bool first;
+  };
+  const std::vector<Case> cases{
+      {"processor", kPolled, {ESilentUnit::kProcessor}, false},
+      {"zel", kPolled, {ESilentUnit::kZel}, false},
+      {"zel_first", kPolled, {ESilentUnit::kZel}, true},
+      {"four", 6, {ESilentUnit::kProcessor, ESilentUnit::kZel, ESilentUnit::kProcessor, ESilentUnit::kZel}, false},
+  };
   for (auto _ : state) {
-    const SilentRun a = PollBesideASilentUnit(ESilentUnit::kNone);
-    const SilentRun p = PollBesideASilentUnit(ESilentUnit::kProcessor);
-    const SilentRun z = PollBesideASilentUnit(ESilentUnit::kZel);
-    if (a.othersPerSecond <= 0 || p.othersPerSecond <= 0 || z.othersPerSecond <= 0) {
-      state.SkipWithError("the units were not read out");
-      break;
+    for (const Case& c : cases) {
+      const SilentRun run = PollBesideSilentUnits(c.answering, c.silent, c.first);
+      if (run.ratio <= 0) {
+        state.SkipWithError("the units were not read out");
+        return;
+      }
+      if (run.reconnectSeconds < 0) {
+        state.SkipWithError("a unit did not connect again");
+        return;
+      }
+      state.counters[std::string("ratio_") + c.name] = run.ratio;
+      state.counters[std::string("reconnect_s_") + c.name] = run.reconnectSeconds;
     }
-    if (p.reconnectSeconds < 0 || z.reconnectSeconds < 0) {
-      state.SkipWithError("a unit did not connect again");
-      break;
-    }
-    state.SetIterationTime(3 * std::chrono::duration<double>(kSilence).count());
-    alone += a.othersPerSecond;
-    processor += p.othersPerSecond;
-    zel += z.othersPerSecond;
-    processorRatio += p.othersPerSecond / a.othersPerSecond;
-    zelRatio += z.othersPerSecond / a.othersPerSecond;
-    processorBack += p.reconnectSeconds;
-    zelBack += z.reconnectSeconds;
-  }
-  const double n = double(state.iterations());
-  if (n > 0) {
-    state.counters["others_per_s_alone"] = alone / n;
-    state.counters["others_per_s_processor_silent"] = processor / n;
-    state.counters["others_per_s_zel_silent"] = zel / n;
-    state.counters["ratio_processor"] = processorRatio / n;
-    state.counters["ratio_zel"] = zelRatio / n;
-    state.counters["reconnect_s_processor"] = processorBack / n;
-    state.counters["reconnect_s_zel"] = zelBack / n;
+    state.SetIterationTime(double(cases.size()) * std::chrono::duration<double>(kSilence).count());
   }
 }
 

@@ -42,8 +42,8 @@ inline constexpr std::uint32_t kWorkerNothingSleepMs = 1;
 // last unanswered requests of all silent units make that share of the time, at most
 // kMaxSilentRestMs, so that it is asked again soon enough to reconnect within a few seconds of
 // answering.
-inline constexpr std::uint32_t kSilentSharePercent = 40;
-inline constexpr std::uint32_t kMaxSilentRestMs = 2000;
+inline constexpr std::uint32_t kSilentSharePercent = 30;
+inline constexpr std::uint32_t kMaxSilentRestMs = 2500;
 
 // Longest wait of each step of StopCommsThread, ms.
 inline constexpr std::uint32_t kStopWaitMs = 30000;
