@@ -6,7 +6,11 @@
 #include "core/comms/CommsWorker.h"
 #include "core/model/Device.h"
 #include "core/support/SystemMessages.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/processor/ProcessorFamily.h"
+#include "platform/Clock.h"
 #include "tests/core/BusHarness.h"
+#include "tools/devsim/SimOptions.h"
 
 namespace {
 
@@ -81,32 +85,135 @@ class CSilentUnit : public CFramedUnit {
   std::atomic<bool> silent{true};
 };
 
-TEST_F(CommsWorkerTest, SilentUnit_LeavesTheLineToTheOthers_IsStillProbed_AndConnectsOnceItAnswers) {
+// Units that never answer beside three that do: one, or four (a part of the rack switched off).
+class SilentUnits : public CommsWorkerTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SilentUnits, LeaveTheLineToTheOthers_AreStillProbed_AndConnectOnceTheyAnswer) {
+  const int silentCount = GetParam();
   std::vector<CPollingTestDevice*> answering;
   for (std::uint8_t id = 1; id <= 3; ++id) answering.push_back(AddPollingDevice(id));
-  auto* quiet = new CPollingTestDevice(&h.system, 4, &h.frame);
-  h.system.AppendDevice(quiet);
-  CSilentUnit* unit = h.bus.Add<CSilentUnit>(std::uint8_t(4));
-  unit->SetReplyLength(CPollingTestDevice::kReadCommand, CPollingTestDevice::kReplyLength);
+  std::vector<CPollingTestDevice*> quiet;
+  std::vector<CSilentUnit*> silentUnits;
+  for (int i = 0; i < silentCount; ++i) {
+    const auto id = std::uint8_t(4 + i);
+    quiet.push_back(new CPollingTestDevice(&h.system, id, &h.frame));
+    h.system.AppendDevice(quiet.back());
+    silentUnits.push_back(h.bus.Add<CSilentUnit>(id));
+    silentUnits.back()->SetReplyLength(CPollingTestDevice::kReadCommand, CPollingTestDevice::kReplyLength);
+  }
   ASSERT_TRUE(h.StartOnline());
   ASSERT_TRUE(WaitFor([&] {
     for (auto* d : answering)
       if (d->processed < 150) return false;
     return true;
   }));
-  // Each request to the silent unit goes three times and waits out its read each time; every
-  // answered one takes a few byte times. The silent unit is asked again only after a rest.
-  std::size_t toSilent = 0, toOthers = 0;
-  for (const auto& r : h.bus.Requests()) (r.size() > 4 && r[4] == 4 ? toSilent : toOthers) += 1;
-  EXPECT_GE(toSilent, 3u);
-  EXPECT_LT(toSilent * 10, toOthers);
-  EXPECT_EQ(quiet->GetCommsLevel(), 0);
+  // Each request to a silent unit goes three times and waits out its read each time; every
+  // answered one takes a few byte times. The silent units rest after each such request, so that
+  // together they hold the line for a share of the time only.
+  std::vector<std::size_t> toSilent(std::size_t(silentCount), 0);
+  std::size_t toOthers = 0;
+  for (const auto& r : h.bus.Requests()) {
+    if (r.size() > 4 && r[4] >= 4) {
+      ++toSilent[std::size_t(r[4] - 4)];
+    } else {
+      ++toOthers;
+    }
+  }
+  std::size_t allSilent = 0;
+  for (std::size_t n : toSilent) {
+    EXPECT_GE(n, 3u);
+    allSilent += n;
+  }
+  EXPECT_LT(allSilent * 10, toOthers);
+  for (const auto* d : quiet) EXPECT_EQ(d->GetCommsLevel(), 0);
 
-  unit->silent = false;
+  for (CSilentUnit* unit : silentUnits) unit->silent = false;
   // The connection line is logged just after the device is marked connected.
-  const char* connected = "Connected to Test Model   ID: 4";
-  ASSERT_TRUE(WaitFor([&] { return quiet->IsConnected() && h.frame.CountLogLinesStartingWith(connected) > 0; }));
-  EXPECT_EQ(h.frame.CountLogLinesStartingWith(connected), 1u);
+  for (int i = 0; i < silentCount; ++i) {
+    const std::string connected = "Connected to Test Model   ID: " + std::to_string(4 + i);
+    ASSERT_TRUE(WaitFor([&] {
+      return quiet[std::size_t(i)]->IsConnected() && h.frame.CountLogLinesStartingWith(connected) > 0;
+    }));
+    EXPECT_EQ(h.frame.CountLogLinesStartingWith(connected), 1u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(OneOrFour, SilentUnits, ::testing::Values(1, 4));
+
+// When the whole line falls silent every unit is marked offline at its sixth missed request, and
+// the silent units take turns on the line: a breakout box, which asks for its status on every
+// 11th of its turns only, is not left connected while the amplifiers, which ask on every turn,
+// miss request after request (they had missed 17 to 23 by the time the last box was marked).
+TEST_F(CommsWorkerTest, WholeLineSilent_EveryUnitGoesOfflineAtItsSixthMiss_TheBoxesNotLeftBehind) {
+  RegisterAmplifierFamilies();
+  RegisterProcessorFamily();
+  SimOptions options;
+  // The sample system's units.
+  ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--processor 120:1 --zel-amp 52:2 --zel-break 40:3 --processor 16:4 "
+                                              "--zel-break 44:5 --zel-amp 56:6 --processor 121:7 --processor 112:8 "
+                                              "--processor 17:9 --zel-amp 55:10 --zel-break 41:11"),
+                              options));
+  AddSimUnits(options, h.bus);
+  std::vector<CDevice*> devices;
+  for (const auto& [id, type] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+           {1, 120}, {2, 52}, {3, 40}, {4, 16}, {5, 44}, {6, 56}, {7, 121}, {8, 112}, {9, 17}, {10, 55}, {11, 41}}) {
+    devices.push_back(h.system.CreateDevice(id, type, 0));
+    h.system.AppendDevice(devices.back());
+  }
+  h.system.SetSystemMonitorVisible(true);
+  ASSERT_TRUE(h.StartOnline());
+  auto allAt = [&](std::int32_t level) {
+    CSingleLock lock(h.system.GetLock());
+    for (const CDevice* d : devices)
+      if (d->GetCommsLevel() != level) return false;
+    return true;
+  };
+  ASSERT_TRUE(WaitFor([&] { return allAt(kMaxCommsLevel); }, 120000));
+
+  h.bus.Stop();
+  std::vector<std::uint32_t> missesWhenOffline(devices.size(), 0);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        CSingleLock lock(h.system.GetLock());
+        bool all = true;
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+          if (missesWhenOffline[i] == 0 && devices[i]->GetCommsLevel() == 0)
+            missesWhenOffline[i] = devices[i]->GetMissCount();
+          all = all && missesWhenOffline[i] != 0;
+        }
+        return all;
+      },
+      120000));
+  std::vector<std::uint32_t> missesWhenAllOffline;
+  {
+    CSingleLock lock(h.system.GetLock());
+    for (const CDevice* d : devices) missesWhenAllOffline.push_back(d->GetMissCount());
+  }
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    EXPECT_EQ(missesWhenOffline[i], 6u) << "device " << i;
+    EXPECT_LE(missesWhenAllOffline[i], 12u) << "device " << i;
+  }
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Disconnected from "), devices.size());
+}
+
+// A unit whose late answer may still come is passed over while other units can be asked; alone
+// on the bus it is asked all the same, its request first waiting for what it could take, and not
+// for the watch to end by the program's clock (held still here, so that the watch never ends by
+// itself).
+TEST_F(CommsWorkerTest, UnitAwaitedForALateAnswer_IsStillAskedWhenNoOtherUnitCanBe) {
+  static CManualClock heldClock;
+  struct ClockBack {
+    ~ClockBack() { SetClockForTests(nullptr); }
+  } clockBack;
+  CPollingTestDevice* device = AddPollingDevice(3);
+  ASSERT_TRUE(h.StartOnline());
+  ASSERT_TRUE(WaitFor([&] { return device->GetCommsLevel() == kMaxCommsLevel; }));
+  SetClockForTests(&heldClock);
+  // One answer lost: the resend is answered, and the unit's answer to the first send may still come.
+  h.bus.InjectFault(SimFault::Silence());
+  const int before = device->processed;
+  EXPECT_TRUE(WaitFor([&] { return device->processed >= before + 5; }));
+  EXPECT_EQ(device->GetCommsLevel(), kMaxCommsLevel);
 }
 
 TEST_F(CommsWorkerTest, SystemQueue_GoesFirst_NewestFirst_ThenTheDevicesQueues) {
@@ -255,3 +362,4 @@ TEST_F(CommsWorkerTest, GoOnline_ReinitialisesEveryDeviceWithTheChoice) {
 }
 
 }  // namespace
+
