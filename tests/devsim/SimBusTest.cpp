@@ -5,6 +5,7 @@
 #include "platform/SerialPortMemory.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimDiscoveryUnit.h"
+#include "tools/devsim/SimOptions.h"
 #include "tools/devsim/SimProcessor.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -35,6 +36,11 @@ struct BusRig {
     return answer;
   }
 };
+
+bool ParseSimOptionsFor(const std::string& line) {
+  SimOptions options;
+  return ParseSimOptions(SplitSimOptions(line), options);
+}
 
 Bytes Framed(Bytes head) {
   Put14Bit(head.data() + 1, std::uint32_t(head.size()));
@@ -141,4 +147,89 @@ TEST(SimBus, PacingAtTheBaudRateTimesTheReply) {
   // 8 request bytes and 48 reply bytes: 58.3 ms on the wire.
   EXPECT_GE(Clock::now() - start, std::chrono::microseconds(58300));
   EXPECT_EQ(rig.line->BytesToPort(), 48u);
+}
+
+TEST(SimBus, HeldAnswerLeavesLaterWhileTheNextRequestIsAnsweredAtOnce) {
+  BusRig rig;
+  rig.bus.Add<CFramedUnit>(std::uint8_t(8))->SetReply(0x3E, {0x08});
+  rig.bus.Add<CFramedUnit>(std::uint8_t(9))->SetReply(0x3E, {0x09});
+  rig.bus.InjectFault(SimFault::Held(150));
+  rig.bus.Start();
+  const Bytes toEight = Framed({0xF0, 0, 0, 0x10, 8, 0, 0x3E}), toNine = Framed({0xF0, 0, 0, 0x10, 9, 0, 0x3E});
+  const Bytes fromEight{0xA8, 0x00, 0x04, 0x08, 0x34}, fromNine{0xA8, 0x00, 0x04, 0x09, 0x35};
+  std::uint32_t n = 0;
+  ASSERT_TRUE(rig.port.Write(toEight.data(), std::uint32_t(toEight.size()), &n));
+  ASSERT_TRUE(rig.bus.WaitForRequests(1, 5000));
+  // Unit 8's answer is held back: unit 9 is asked and answers first.
+  EXPECT_EQ(rig.Exchange(toNine, 5), fromNine);
+  ASSERT_TRUE(rig.bus.WaitForHeldAnswers(5000));
+  Bytes late(5);
+  ASSERT_TRUE(rig.port.Read(late.data(), 5, &n));
+  late.resize(n);
+  EXPECT_EQ(late, fromEight);
+}
+
+TEST(SimBus, ShareOfAnswersNamingAnotherUnitOrComingLate) {
+  BusRig rig;
+  // A reply that repeats the request's header: unit 9 in byte 4, command 0x3E in byte 6.
+  rig.bus.Add<CFramedUnit>(std::uint8_t(9))->SetReply(0x3E, {0x10, 0x09, 0x00, 0x3E});
+  rig.bus.Start();
+  const Bytes read = Framed({0xF0, 0, 0, 0x10, 9, 0, 0x3E});
+  const Bytes answer = Framed({0xA8, 0, 0, 0x10, 0x09, 0x00, 0x3E});
+  rig.bus.SetWrongAnswers(1.0);
+  // Byte 4 names unit 1 instead of 9, and the frame is still whole.
+  EXPECT_EQ(rig.Exchange(read, 8), Framed({0xA8, 0, 0, 0x10, 0x01, 0x00, 0x3E}));
+  EXPECT_EQ(rig.bus.WrongAnswerCount(), 1u);
+  rig.bus.SetWrongAnswers(0.0);
+  rig.bus.SetLateAnswers(1.0, 20);
+  EXPECT_EQ(rig.Exchange(read, 8), answer);
+  EXPECT_EQ(rig.bus.LateAnswerCount(), 1u);
+  rig.bus.SetLateAnswers(0.0, 0);
+  EXPECT_EQ(rig.Exchange(read, 8), answer);
+  EXPECT_EQ(rig.bus.LateAnswerCount(), 1u);
+  EXPECT_EQ(rig.bus.WrongAnswerCount(), 1u);
+}
+
+TEST(SimBus, SwitchedUnitFallsSilentAndComesBackAndCanAnswerLate) {
+  BusRig rig;
+  auto framed = std::make_unique<CFramedUnit>(std::uint8_t(9));
+  framed->SetReply(0x3E, {0x01, 0x02});
+  auto* unit = rig.bus.Add<CSimSwitchedUnit>(std::move(framed));
+  rig.bus.Start();
+  const Bytes read = Framed({0xF0, 0, 0, 0x10, 9, 0, 0x3E});
+  const Bytes answer{0xA8, 0x00, 0x05, 0x01, 0x02, 0x30};
+  unit->SetSilent(true);
+  EXPECT_EQ(rig.Exchange(read, 6), Bytes{});
+  unit->SetSilent(false);
+  EXPECT_EQ(rig.Exchange(read, 6), answer);
+  // Silent from now on for good; silent an hour from now only.
+  unit->SetSilentPeriod(std::chrono::seconds(0), std::chrono::seconds(0));
+  EXPECT_TRUE(unit->IsSilent());
+  EXPECT_EQ(rig.Exchange(read, 6), Bytes{});
+  unit->SetSilentPeriod(std::chrono::hours(1), std::chrono::seconds(5));
+  EXPECT_FALSE(unit->IsSilent());
+  unit->SetAnswerHeldMs(20);
+  EXPECT_EQ(rig.Exchange(read, 6), answer);
+  EXPECT_TRUE(rig.bus.WaitForHeldAnswers(5000));
+}
+
+TEST(SimOptions, LateAndSilentUnitsAreTheUnitsAtTheirIds) {
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --late-unit 7"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --late-unit 7:0"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --silent-unit 7:1"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --silent-unit 7:-1:2"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --silent-unit 7:1:2x"));
+  SimOptions options;
+  ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--unit 5 --unit 6 --late-unit 5:40 --silent-unit 6:0:0"), options));
+  EXPECT_EQ(options.lateUnits, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{5, 40}}));
+  ASSERT_EQ(options.silentUnits.size(), 1u);
+  EXPECT_EQ(options.silentUnits[0].id, 6u);
+
+  BusRig rig;
+  EXPECT_EQ(AddSimUnits(options, rig.bus), 2u);
+  rig.bus.Start();
+  // Unit 5 answers its 20-byte read, late; unit 6 is silent from the start.
+  EXPECT_EQ(rig.Exchange(Framed({0xF0, 0, 0, 0x10, 5, 0, 62}), 20).size(), 20u);
+  EXPECT_TRUE(rig.bus.WaitForHeldAnswers(5000));
+  EXPECT_EQ(rig.Exchange(Framed({0xF0, 0, 0, 0x10, 6, 0, 62}), 20), Bytes{});
 }
