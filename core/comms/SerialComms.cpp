@@ -610,10 +610,12 @@ CSerialComms::EReplyOwner CSerialComms::ReplyOwner(LateAnswers** late) {
     return EReplyOwner::kThisRequest;
   }
   // A reply that does not repeat this request but is the late answer to one that this
-  // transport knows is still due, is that answer, whatever is known of this unit.
-  if (m_lateAnswersDropped < kMaxLateAnswersDropped) {
-    *late = FindLateAnswer(m_receive, t.receivedLength);
-    if (*late) return EReplyOwner::kLateAnswer;
+  // transport knows is still due, is that answer, whatever is known of this unit; past the
+  // transaction's share of them it is refused as any reply to another request.
+  if (LateAnswers* known = FindLateAnswer(m_receive, t.receivedLength)) {
+    if (m_lateAnswersDropped >= kMaxLateAnswersDropped) return EReplyOwner::kAnotherRequest;
+    *late = known;
+    return EReplyOwner::kLateAnswer;
   }
   return m_echoingUnits.count(t.device) == 0 ? EReplyOwner::kThisRequest : EReplyOwner::kAnotherRequest;
 }
