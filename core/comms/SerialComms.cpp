@@ -156,8 +156,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
 
 void CSerialComms::OnWriteComplete(bool ok, std::uint32_t written) {
   m_writeEnd = QueryPerformanceCounter();
-  m_lastSendEndUs = LineNowUs();
-  if (m_sends <= 1) m_firstSendEndUs = m_lastSendEndUs;
+  if (m_sends <= 1) m_firstSendEndUs = LineNowUs();
   if (!ok) {
     m_transaction.receivedLength = 0;
     m_status = kCommsError;

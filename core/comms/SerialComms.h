@@ -248,11 +248,10 @@ class CSerialComms {
   // A request of the current transaction went again because its answer had not come in time
   // (or the reply that came answered another request).
   bool m_lateAnswerPossible = false;
-  // Sends of the current transaction, and when the first and the last left the port (the
-  // program's clock, microseconds).
+  // Sends of the current transaction, and when the first left the port (the program's clock,
+  // microseconds).
   std::uint32_t m_sends = 0;
   std::int64_t m_firstSendEndUs = 0;
-  std::int64_t m_lastSendEndUs = 0;
   // The reply length the transaction asked for; a resend asks for it again.
   std::uint32_t m_requestedLength = 0;
   // Late answers to other requests dropped during the current transaction.
