@@ -257,6 +257,7 @@ void CCommsWorker::WorkerOnlineStep() {
         device->ProcessReply(record);
       }
       m_silent.erase(device->GetHandle());
+      m_lastAnswer = std::chrono::steady_clock::now();
     } else if (device) {
       device->UpdateCommsState(false);
       RestIfSilent(*device);
@@ -343,8 +344,10 @@ void CCommsWorker::RestIfSilent(const CDevice& device) {
   Clock::duration silentCost{};
   for (const auto& entry : m_silent) silentCost += entry.second.cost;
   // Until the silent units' last unanswered requests are that share of the time since this one's
-  // ended, counting those still to come.
-  const Clock::duration wait = silentCost * 100 / kSilentSharePercent - rest.cost;
+  // ended, counting those still to come. With no unit answering there is nobody to leave the
+  // line to: the silent units only take turns.
+  const bool othersAnswer = now - m_lastAnswer < longest;
+  const Clock::duration wait = (othersAnswer ? silentCost * 100 / kSilentSharePercent : silentCost) - rest.cost;
   rest.until = now + std::clamp(wait, Clock::duration::zero(), longest);
 }
 

@@ -38,10 +38,10 @@ inline constexpr std::uint32_t kWorkerNothingSleepMs = 1;
 
 // A unit that left its last request unanswered (silent: switched off, say) is passed over for a
 // rest, so that the silent units together hold the line for at most kSilentSharePercent of the
-// time while the others answer: after its unanswered request each silent unit rests until the
-// last unanswered requests of all silent units make that share of the time, at most
-// kMaxSilentRestMs, so that it is asked again soon enough to reconnect within a few seconds of
-// answering.
+// time while others answer: after its unanswered request each silent unit rests until the last
+// unanswered requests of all silent units make that share of the time (while no unit answers,
+// until the others have had their turn), at most kMaxSilentRestMs, so that it is asked again
+// soon enough to reconnect within a few seconds of answering.
 inline constexpr std::uint32_t kSilentSharePercent = 30;
 inline constexpr std::uint32_t kMaxSilentRestMs = 2500;
 
@@ -214,13 +214,15 @@ class CCommsWorker {
   TransportHost m_transportHost;
   std::unique_ptr<CSerialComms> m_transport;
   std::atomic<std::int32_t> m_pollIndex{0};
-  // Worker thread only: when the running transaction started, and the silent devices (by
-  // handle): how long their last unanswered request took, and until when they rest.
+  // Worker thread only: when the running transaction started, when a device last answered, and
+  // the silent devices (by handle): how long their last unanswered request took, and until when
+  // they rest.
   struct SilentRest {
     std::chrono::steady_clock::duration cost{};
     std::chrono::steady_clock::time_point until{};
   };
   std::chrono::steady_clock::time_point m_transactionStart{};
+  std::chrono::steady_clock::time_point m_lastAnswer{};
   std::unordered_map<std::uint64_t, SilentRest> m_silent;
   PassHost m_passHost{*this};
   CDiscoveryPass m_discovery;
