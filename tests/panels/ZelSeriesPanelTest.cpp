@@ -290,6 +290,58 @@ TEST_F(ZelPanelTest, CountersFitTheDisplayInTheFaceInstalledForIt) {
   }
 }
 
+// A drag redraws only the readout's window: the widest levels must be whole in it, and what the
+// drag drew must be what a full repaint draws.
+TEST_F(ZelPanelTest, GainReadoutShowsTheWholeLevelInItsWindowAfterADrag) {
+  Open(55);
+  CImage& image = *panel->GetBackBuffer();
+  CImage canvas(10, 10);
+  Graphics g(canvas);
+  // Two drags down from 0 dB, at one dB a pixel: to -10 dB, then to the knob's end.
+  for (const auto& [pixels, expected] : {std::pair<int, std::string>{10, "-10.0 dB"}, {50, "-60.0 dB"}}) {
+    SCOPED_TRACE(expected);
+    const CRect k = panel->GetKnob(0)->GetRect();
+    const int x = (k.left + k.right) / 2, y = (k.top + k.bottom) / 2;
+    panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, x, y);
+    panel->DispatchMouseMessage(WM_MOUSEMOVE, MK_LBUTTON, x, y + pixels);
+    panel->DispatchMouseMessage(WM_LBUTTONUP, 0, x, y + pixels);
+    CTextControl* readout = panel->GetGainText(0);
+    ASSERT_EQ(readout->GetText(), expected);
+    const CRect r = readout->GetRect();
+    const CFont* font = readout->GetTextStyle().GetFont();
+    ASSERT_NE(font, nullptr);
+    const CRectF size = g.MeasureString(expected, *font, CRectF{}, CStringFormat(StringAlignment::Near));
+    EXPECT_LE(size.width, float(r.right - r.left)) << expected;
+    // The readout's light ink, as the drag left it, from a few pixels either side of its window.
+    const CRect around{r.left - 6, r.top, r.right + 6, r.bottom};
+    auto ink = [&] {
+      std::vector<bool> lit;
+      for (int py = around.top; py < around.bottom; ++py)
+        for (int px = around.left; px < around.right; ++px) {
+          const CColour c = image.GetPixel(px, py);
+          lit.push_back(c.R() + c.G() + c.B() > 450);
+        }
+      return lit;
+    };
+    const std::vector<bool> dragged = ink();
+    Save(image, pixels == 10 ? "zel_panel_readout_10.png" : "zel_panel_readout_60.png");
+    panel->RedrawRect(nullptr, false, true);
+    EXPECT_EQ(dragged, ink());
+    // The ink lies inside the window and reaches its right half (the "dB").
+    int left = around.right, right = around.left;
+    std::size_t i = 0;
+    for (int py = around.top; py < around.bottom; ++py)
+      for (int px = around.left; px < around.right; ++px)
+        if (dragged[i++]) {
+          left = std::min(left, px);
+          right = std::max(right, px);
+        }
+    EXPECT_GE(left, r.left);
+    EXPECT_LT(right, r.right);
+    EXPECT_GT(right, (r.left + r.right) / 2 + 8);
+  }
+}
+
 TEST_F(ZelPanelTest, LoadPagesShowVoltsAmpsAndImpedanceAndADoubleClickStepsThem) {
   Open(55);
   ZelSeriesMeters meters;
