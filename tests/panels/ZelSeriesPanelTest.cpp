@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -412,6 +413,35 @@ TEST_F(ZelPanelTest, ConnectingTellsTheOpenPanelItIsOnline) {
   for (const auto& m : frame.Messages())
     if (m.message == FrameMsg::kPanelOnlineState) online = m.lParam;
   EXPECT_EQ(online, 0);
+}
+
+// A unit that missed a reply has left the connected level but is not disconnected yet; going
+// offline from there sends the panel only the offline state. Its limit lights go out with it.
+TEST_F(ZelPanelTest, GoingOfflineBelowTheConnectedLevelPutsTheLimitLightsOut) {
+  Open(51);
+  Status(0x6E);  // stereo, not in protect, channel A limiting
+  amp->OnStatusEvent(kZelHintState);
+  ASSERT_TRUE(panel->GetLimitLed(0)->IsLit());
+  ASSERT_FALSE(panel->GetLimitLed(1)->IsLit());
+  while (amp->IsConnected()) amp->UpdateCommsState(false);
+  ASSERT_GT(amp->GetCommsLevel(), 0);
+  const std::size_t before = frame.Messages().size();
+  ASSERT_TRUE(system.GetComms().SetOnline(false));
+  std::vector<std::uint32_t> told;
+  const auto messages = frame.Messages();
+  for (std::size_t i = before; i < messages.size(); ++i) {
+    told.push_back(messages[i].message);
+    if (messages[i].message == FrameMsg::kPanelOnlineState) panel->UpdateOnlineStatus(messages[i].lParam != 0);
+  }
+  ASSERT_EQ(std::count(told.begin(), told.end(), FrameMsg::kPanelOnlineState), 1);
+  EXPECT_EQ(std::count(told.begin(), told.end(), FrameMsg::kStatusEvent), 0);
+  EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
+  for (int ch = 0; ch < 2; ++ch) EXPECT_FALSE(panel->GetLimitLed(ch)->IsLit()) << ch;
+  // The back buffer shows it: channel A's limit LED is drawn as channel B's.
+  const CImage& image = *panel->GetBackBuffer();
+  const CRect a = panel->GetLimitLed(0)->GetRect(), b = panel->GetLimitLed(1)->GetRect();
+  EXPECT_EQ(image.GetPixel((a.left + a.right) / 2, (a.top + a.bottom) / 2).argb,
+            image.GetPixel((b.left + b.right) / 2, (b.top + b.bottom) / 2).argb);
 }
 
 // --- Rights ---
