@@ -38,7 +38,12 @@ CImagePropertyCtrl::CImagePropertyCtrl(ICustomPanelHost* host, CCCImageBase* ima
   ShowFilledValue();
 }
 
-std::string CImagePropertyCtrl::FormatProperty() const { return m_pImage ? m_pImage->m_name : "No Image"; }
+std::string CImagePropertyCtrl::FormatProperty() const {
+  if (!m_pImage) return "No Image";
+  // A picture that did not decode keeps its name, and the row says what is wrong with it.
+  const bool damaged = !m_pImage->IsDirectory() && static_cast<const CCCImage*>(m_pImage)->IsDamaged();
+  return damaged ? m_pImage->m_name + kDamagedImageSuffix : m_pImage->m_name;
+}
 
 void CImagePropertyCtrl::RunPicker(ICustomPanelHost& host) {
   CCCImageBase* chosen = m_pImage;

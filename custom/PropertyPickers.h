@@ -46,11 +46,15 @@ class CPickerPropertyCtrl : public CDeviceProperty {
   bool m_pressed = false;
 };
 
+// What an image row adds to the name of a picture that did not decode.
+inline constexpr const char* kDamagedImageSuffix = " (damaged)";
+
 class CImagePropertyCtrl : public CPickerPropertyCtrl {
  public:
   CImagePropertyCtrl(ICustomPanelHost* host, CCCImageBase* image, std::string name, std::uint32_t data,
                      std::string description);
-  // "No Image", or the image's name.
+  // "No Image", or the image's name; the name of a picture that did not decode is followed by
+  // kDamagedImageSuffix.
   std::string FormatProperty() const override;
   // The list value: the image (a folder counts as none), not owned.
   bool ToListValue(CPropertyValue& value) const override;

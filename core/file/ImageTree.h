@@ -85,6 +85,9 @@ class CCCImage : public CCCImageBase {
   // they did not decode, which the image decode notice hears of once.
   bool HasBitmap() const { return !GetBitmap().IsNull(); }
   const CImage& GetBitmap() const;
+  // True when the image was read with bytes that give no picture (decoded now when that was
+  // not tried yet): a damaged picture, whose bytes are still kept and stored back.
+  bool IsDamaged() const { return !HasBitmap() && !m_stored.empty(); }
   // A changed picture: it is encoded afresh when next stored.
   void SetBitmap(CImage bitmap);
   // The picture's size in pixels, 0 without a picture.
@@ -105,6 +108,10 @@ class CCCImage : public CCCImageBase {
   std::vector<std::uint8_t> m_stored;
   mutable bool m_undecoded = false;  // m_stored holds a picture not decoded yet
 };
+
+// The image when it has a picture to draw, else null: widgets lay out and draw a picture that
+// did not decode as they do no picture, so that it can be seen and replaced.
+inline const CCCImage* DrawablePicture(const CCCImage* image) { return image && image->HasBitmap() ? image : nullptr; }
 
 // A folder of an image tree; it owns its children.
 class CCCImageDirectory : public CCCImageBase {
