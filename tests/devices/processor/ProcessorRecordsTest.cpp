@@ -197,8 +197,15 @@ TEST_F(ProcessorRecords, PresetFileWithValuesOutsideTheirRangesIsRefusedWithARea
 }
 
 // A preset file holds the input gain that goes to the unit: one above the model's own limit
-// (+12 dB on a unit that takes +6 dB at most) refuses the file, and the model that takes it
-// loads it as it is.
+// refuses the file, and a model that takes it loads it as it is. Each model's limit: the
+// Fennick takes +15 dB, the Nerex48, Torvex48 and Calder26 +6 dB; the file asks for +12 dB.
+namespace {
+struct InputGainLimit {
+  int model;
+  const char* refusal;  // null: the model loads the file
+};
+}  // namespace
+
 TEST_F(ProcessorRecords, PresetFileInputGainIsCheckedAgainstTheModelsOwnLimit) {
   QTemporaryDir dir;
   const std::string path = dir.filePath("hot.fnp").toStdString();
@@ -208,20 +215,21 @@ TEST_F(ProcessorRecords, PresetFileInputGainIsCheckedAgainstTheModelsOwnLimit) {
   std::string error;
   ASSERT_TRUE(SaveNerexPresetFile(path, image, &error)) << error;
   OpenPort();
-  for (const int model : {int(kModelFennick), int(kModelNerex48), int(kModelTorvex48), int(kModelCalder26)}) {
-    SCOPED_TRACE(model);
-    CNerexSeriesDevice& d = Make(model, std::uint32_t(model));
+  const char* const aboveSix = "(input 1 gain 12.0 dB, outside -40.0 to 6.0 dB); nothing was loaded.";
+  for (const InputGainLimit& limit : {InputGainLimit{kModelFennick, nullptr}, InputGainLimit{kModelNerex48, aboveSix},
+                                      InputGainLimit{kModelTorvex48, aboveSix}, InputGainLimit{kModelCalder26, aboveSix}}) {
+    SCOPED_TRACE(limit.model);
+    CNerexSeriesDevice& d = Make(limit.model, std::uint32_t(limit.model));
     Connect(d);
     const CNerexSeriesMemory before = d.GetCurrentSettings();
-    const bool takes = GetInputGainHighCode(model) >= 120;
-    EXPECT_EQ(d.LoadPresetFile(path, &error), takes) << error;
-    if (takes) {
+    error.clear();
+    EXPECT_EQ(d.LoadPresetFile(path, &error), limit.refusal == nullptr) << error;
+    if (!limit.refusal) {
       EXPECT_EQ(d.GetCurrentSettings().inputs.gains[0], 120);
       EXPECT_FLOAT_EQ(d.GetCurrentValue(kParamInputGain).value, 12.0f);
       EXPECT_EQ(QueuedCommands(d), (std::vector<std::uint32_t>{26, 31}));
     } else {
-      EXPECT_NE(error.find("(input 1 gain 12.0 dB, outside -40.0 to 6.0 dB); nothing was loaded."), std::string::npos)
-          << error;
+      EXPECT_NE(error.find(limit.refusal), std::string::npos) << error;
       EXPECT_TRUE(d.GetCurrentSettings() == before);
       EXPECT_TRUE(QueuedCommands(d).empty());
     }
@@ -285,8 +293,9 @@ TEST_F(ProcessorRecords, ValidRecordsLoadUnchangedAndSaveBackTheSameBytes) {
   m_system.SetUiServices(nullptr);
 }
 
-// The system file the damaged-input review wrote: it opens, its processor's delay shows 650 ms
-// at most (it showed "1365.33ms") and its band frequencies lie on the curve's scale.
+// A system file whose processor images hold delays and band frequencies beyond their ranges
+// (data/processor/bad-values.ovd): it opens, each input delay shows 650 ms at most (unchecked,
+// one showed "1365.33ms") and the band frequencies lie on the curve's scale.
 TEST(ProcessorSystemFile, DamagedValuesOpenWithinTheirRanges) {
   RegisterProcessorFamily();
   CRecordingFrame frame;
