@@ -24,7 +24,8 @@ inline void LoadDamagedPicture(CCCImage& image, const std::string& name = "damag
   std::vector<std::uint8_t> record = out.TakeData();
   const std::string idat = "IDAT";
   const auto at = std::search(record.begin(), record.end(), idat.begin(), idat.end());
-  for (auto p = at + 4; p < at + 12 && p < record.end(); ++p) *p ^= 0x5A;
+  const std::size_t from = std::size_t(at - record.begin()) + 4;
+  for (std::size_t i = from; i < from + 8 && i < record.size(); ++i) record[i] ^= 0x5A;
   CArchive in(std::move(record));
   image.Serialize(in);
 }
