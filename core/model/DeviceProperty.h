@@ -12,6 +12,7 @@
 #include <vector>
 
 class CPropertyValue;
+struct CPropertyItem;
 
 // The type of a row's value, which decides how the text typed into the row is read back.
 enum class EPropertyValueType { I2, I4, UI2, UI4, R4, R8, Text, Bool, UI1, Other };
@@ -142,13 +143,15 @@ class CDeviceProperty {
   // The message text of a refusal; the same field as the error text.
   std::string GetMessageText() const { return m_errorText; }
 
-  // The property list's value of a row whose value is its own (a picker row); false when the
-  // row's plain value stands for it.
-  virtual bool ToListValue(CPropertyValue& value) const {
-    (void)value;
+  // The property list's item of a row whose value is its own (a picker row), made by the item
+  // builder of its kind with the id, label, description and options already in item; false
+  // when the row's plain value stands for it.
+  virtual bool ToListItem(CPropertyItem& item) const {
+    (void)item;
     return false;
   }
-  // Takes an edited list value of the row's own kind; false when the plain value takes it.
+  // Takes an edited list value of the item's kind into a row whose ToListItem gives its item;
+  // false when the value holds no such thing (the edit is then refused).
   virtual bool TakeListValue(const CPropertyValue& value) {
     (void)value;
     return false;
