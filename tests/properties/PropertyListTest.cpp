@@ -373,7 +373,7 @@ TEST_P(PropertyListKinds, TypedValuesAreAnsweredAsTheGridAnswersThem) {
     for (const CNamedPropertyValue& value : probes) {
       SCOPED_TRACE(item.name + " <- " + Shown(value));
       // The item may have gone with an earlier edit; the twins stay in step.
-      if (!Item(Items(*viaList.list), item.name)) break;  // only compared with null
+      if (!Item(Items(*viaList.list), item.name)) break;
       CCollectingGrid grid;
       viaGrid.fill(grid);
       const std::vector<std::string> before = State(*viaList.list);
