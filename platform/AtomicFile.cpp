@@ -2,6 +2,7 @@
 #include "platform/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -284,6 +285,11 @@ bool CAtomicFileWriter::Write(const void* data, std::size_t size, std::string* e
 
 bool CAtomicFileWriter::CommitInPlace() {
   const int fd = m_fd;
+  // Two saves of the file in place (two instances of the program) take turns, so that neither
+  // cuts the other's bytes short; the lock goes with the descriptor. A file system without such
+  // locks goes on without.
+  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
   struct stat now {};
   if (::fstat(fd, &now) != 0) {
     Fail(Reason("The file could not be written", errno));

@@ -4,12 +4,14 @@
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <thread>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -410,6 +412,42 @@ TEST(AtomicWrite, HardLinkedFileIsWrittenInPlaceForEveryName) {
   ExpectOnlyFileHolds(dir, two, Bytes{1, 2, 3}, 2);
   EXPECT_EQ(StatOf(one).st_ino, StatOf(two).st_ino);
   EXPECT_EQ(StatOf(one).st_nlink, 2u);
+}
+
+// Two saves of one file in place at once (two instances of the program) take turns: the file
+// ends as one of them wrote it, never cut short by the other.
+TEST(AtomicWrite, SavesInPlaceAtOnceTakeTurns) {
+  QTemporaryDir dir;
+  const std::string one = dir.path().toStdString() + "/one.ovd";
+  ASSERT_TRUE(WriteFileAtomically(one, Bytes{9}, nullptr));
+  ASSERT_EQ(::link(one.c_str(), (dir.path().toStdString() + "/two.ovd").c_str()), 0);
+  const Bytes longer(64 * 1024, 'a');
+  const Bytes shorter(1024, 'b');
+  // Each round both saves start together; the file is looked at once both are done.
+  std::atomic<int> arrived{0};
+  std::atomic<int> done{0};
+  std::atomic<int> failures{0};
+  int mixed = 0;
+  constexpr int kRounds = 150;
+  auto save = [&](const Bytes& bytes, bool looks) {
+    for (int round = 0; round < kRounds; ++round) {
+      ++arrived;
+      while (arrived.load() < 2 * (round + 1)) std::this_thread::yield();
+      if (!WriteFileAtomically(one, bytes, nullptr)) ++failures;
+      ++done;
+      while (done.load() < 2 * (round + 1)) std::this_thread::yield();
+      Bytes back;
+      if (looks && (!ReadWholeFile(one, back, nullptr) || (back != longer && back != shorter))) ++mixed;
+    }
+  };
+  SetFileSyncForTests([](int) { return 0; });  // the turns are the point, not the disk
+  std::thread first(save, std::cref(longer), true);
+  std::thread second(save, std::cref(shorter), false);
+  first.join();
+  second.join();
+  SetFileSyncForTests(nullptr);
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(mixed, 0);
 }
 
 // Another user's file, or one of a group the user is not in, cannot be handed back to its owner
