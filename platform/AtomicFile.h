@@ -22,7 +22,7 @@
 // and group (another user's file in a shared folder). The bytes are then held until Commit,
 // which reserves the room for them first, writes them over the file, cuts it to their length
 // and flushes it; when that fails part-way the file's earlier bytes are written back (where the
-// user may read the file).
+// user may read the file). Two such saves of one file take turns, under a lock on the file.
 //
 // Each step returns false with a reason when it fails, and the writer then takes nothing more.
 // One thread drives it.
