@@ -533,10 +533,11 @@ TEST_F(ZelPanelBusTest, TypedNamesReachTheUnitAndOneItCannotHoldIsNotSent) {
   panel->GetAmpName()->CommitEdit("Stage \xC2\xB0");
   EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
   EXPECT_EQ(panel->GetAmpName()->GetText(), "Stage");
-  EXPECT_EQ(amp->GetChannelName(1), "Sub (L+R)");
-  EXPECT_EQ(amp->GetName(), "Stage");
   EXPECT_EQ(amp->GetQueueSize(), 0u);
   EXPECT_EQ(unit->Writes().size(), writes);
+  CSingleLock lock(harness.system.GetLock());
+  EXPECT_EQ(amp->GetChannelName(1), "Sub (L+R)");
+  EXPECT_EQ(amp->GetName(), "Stage");
 }
 
 }  // namespace
