@@ -111,7 +111,9 @@ class ZelOnlineTest : public SimBusFrameTest {
     f.RunCommand(Cmd::kOnline);
     ASSERT_TRUE(f.IsOnline());
     ASSERT_TRUE(WaitFor(
-        [&] { return amp->IsConnected() && amp->IsReadOutComplete() && box->IsConnected() && box->IsReadOutComplete(); },
+        [&] {
+          return amp->IsConnected() && amp->IsReadOutComplete() && box->IsConnected() && box->IsReadOutComplete();
+        },
         20000));
   }
 

@@ -140,9 +140,10 @@ TEST_P(ZelNameRowTest, FitsByCharactersAndRefusesWhatTheFieldCannotCarry) {
   EXPECT_EQ(d.GetQueueSize(), 2u);
 
   // Each typed name with the first character that the field cannot carry.
-  const std::pair<std::string, std::string> refused[] = {{"C\xC3\xA9llo 20\xC2\xB0", "\xC3\xA9"},
-                                                         {"\xC2\xB0", "\xC2\xB0"},
-                                                         {std::string(c.limit / 2, 'x') + "\xE2\x82\xAC", "\xE2\x82\xAC"}};
+  const std::pair<std::string, std::string> refused[] = {
+      {"C\xC3\xA9llo 20\xC2\xB0", "\xC3\xA9"},
+      {"\xC2\xB0", "\xC2\xB0"},
+      {std::string(c.limit / 2, 'x') + "\xE2\x82\xAC", "\xE2\x82\xAC"}};
   for (const auto& [typed, first] : refused) {
     SCOPED_TRACE(typed);
     system.SetModified(false);
@@ -156,9 +157,19 @@ TEST_P(ZelNameRowTest, FitsByCharactersAndRefusesWhatTheFieldCannotCarry) {
   // Every ASCII character goes as it was typed.
   EXPECT_TRUE(Edit(d, c.row, std::string("Ch ~1/2 (L+R) #3")));
   EXPECT_EQ(Held(d), "Ch ~1/2 (L+R) #3");
-  const Bytes sent = Queued(d).back();
-  const std::size_t at = std::string(c.what) == "Channel" ? 11 : 10;
-  EXPECT_EQ(std::string(sent.begin() + std::ptrdiff_t(at), sent.begin() + std::ptrdiff_t(at + 16)), "Ch ~1/2 (L+R) #3");
+  // The frame byte for byte: F1, length - 1 in two 7-bit bytes, type, ID groups, 0, command,
+  // [channel,] the name's bytes padded with spaces, and the checksum (sum less byte 1, 7 bits).
+  const bool channel = std::string(c.what) == "Channel";
+  Bytes expected{0xF1, 0x00, std::uint8_t(channel ? 27 : 50), std::uint8_t(d.GetTypeCode()), 0, 0, 0,
+                 std::uint8_t(d.GetDeviceId()), 0, std::uint8_t(channel ? 0x21 : 0x11)};
+  const int firstChannelId = c.box ? int(kBreakParamChannelName) : int(kZelParamChannelName);
+  if (channel) expected.push_back(std::uint8_t(c.parameterId - firstChannelId));
+  const std::string name = "Ch ~1/2 (L+R) #3" + std::string(c.limit - 16, ' ');
+  expected.insert(expected.end(), name.begin(), name.end());
+  unsigned sum = 0;
+  for (std::size_t i = 0; i < expected.size(); ++i) sum += i == 1 ? 0 : expected[i];
+  expected.push_back(std::uint8_t(sum & 0x7F));
+  EXPECT_EQ(Queued(d).back(), expected);
 }
 
 // From a panel's text, a widget or a link the change has no message to give: the name the
