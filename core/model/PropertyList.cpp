@@ -232,9 +232,16 @@ bool ValidatePropertyList(const FillRowsFn& fill, const CommitRowFn& commit, con
   } else if (!row->TakeListValue(value)) {
     if (value.type == kPropString) {
       const std::string text = value.GetString();
-      if (std::holds_alternative<std::int64_t>(row->GetValue()))
+      if (std::holds_alternative<std::int64_t>(row->GetValue())) {
+        // Text that is no number of the row's type is refused, as in the grid.
+        const std::string refusal = PropertyTextRefusal(row->GetValueType(), text);
+        if (!refusal.empty()) {
+          row->SetListValue(nullptr);
+          value.text = refusal;
+          return false;
+        }
         row->SetVariant(ReadPropertyText(row->GetValueType(), text));
-      else
+      } else
         row->SetValue(text);
     } else if (const auto* real = value.GetData<float>()) {
       row->SetValue(*real);
