@@ -69,9 +69,10 @@ class CCCImage : public CCCImageBase {
   CCCImage(const CCCImage& source) = default;
   CCCImage& operator=(const CCCImage&) = delete;
 
-  // Stores the picture's bytes as they were read or made while the picture is unchanged (a
-  // picture of another format than the record's is encoded afresh). Loading keeps the bytes
-  // and checks them without decoding the pixels; the pixels are decoded on first use.
+  // Stores the picture's bytes as they were read or made while the picture and its format are
+  // unchanged (a picture whose format was changed since is encoded afresh in the new one).
+  // Loading keeps the bytes and checks them without decoding the pixels, as the picture file
+  // they are whatever format the record names; the pixels are decoded on first use.
   void Serialize(CArchive& ar, CImageLoadReport* report = nullptr) override;
   bool IsDirectory() const override { return false; }
 
@@ -106,6 +107,7 @@ class CCCImage : public CCCImageBase {
 
   mutable CImage m_bitmap;  // null until decoded, and when the picture did not decode
   std::vector<std::uint8_t> m_stored;
+  std::int32_t m_storedFormat = kImageFormatNone;  // the format m_stored was read or made under
   mutable bool m_undecoded = false;  // m_stored holds a picture not decoded yet
 };
 

@@ -2,6 +2,7 @@
 // bringing an open one to the top, closing, and reopening the panels a file was saved with.
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -39,6 +40,7 @@
 #include "ui/OutputWnd.h"
 #include "custom/CPData.h"
 #include "custom/ButtonControl.h"
+#include "custom/KnobControl.h"
 #include "ui/PanelFrame.h"
 #include "platform/MouseMessages.h"
 
@@ -753,6 +755,59 @@ TEST_F(PanelWindowsTest, DesignMode_PositionAndSizeRowsFollowTheWidgetWhileItMov
   EXPECT_EQ(shown("Position"), "61, 180");
   if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
     frame->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-design-rows.png"));
+}
+
+// Design mode, the properties pane on a knob: letters typed into its number rows are refused
+// with a word and the knob keeps its angle; after a refused radius the row shows the radius the
+// knob took last, not the one it had when the pane was filled.
+TEST_F(PanelWindowsTest, DesignMode_KnobRowsRefuseTextThatIsNoNumberAndShowWhatTheKnobHolds) {
+  AddDevice(1);
+  frame->RunCommand(Cmd::kDesignMode);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  CCPData* data = frame->GetSystem().GetCustomPanels()[0];
+  CCustomControlPanelWnd* view = ViewOf(data);
+  ASSERT_NE(view, nullptr);
+  auto* knob = new CCCKnob(nullptr, CRect{20, 20, 120, 120});
+  data->m_widgets.push_back(knob);
+  view->RebuildDisplay();
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(70, 70), view->mapToGlobal(QPointF(70, 70)), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(70, 70), view->mapToGlobal(QPointF(70, 70)),
+                      Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(view, &release);
+  CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+  ASSERT_EQ(grid.GetCurrentWidget(), knob);
+  auto type = [&](const char* name, const char* text) {
+    ASSERT_TRUE(grid.BeginEdit(grid.FindRow(name))) << name;
+    auto* edit = grid.GetEditor()->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QString::fromLatin1(text));
+    emit edit->textEdited(edit->text());
+    emit edit->returnPressed();
+  };
+  auto shown = [&](const char* name) { return grid.ItemOf(grid.FindRow(name))->text(1).toStdString(); };
+
+  const std::int32_t angle = knob->m_maxAngle;
+  type("Max Angle", "ten");
+  EXPECT_EQ(knob->m_maxAngle, angle);
+  EXPECT_EQ(shown("Max Angle"), std::to_string(angle));
+  EXPECT_EQ(grid.GetErrorTipText(), "\"ten\" is not a number");
+  type("Max Angle", "4294967308");
+  EXPECT_EQ(knob->m_maxAngle, angle);
+  EXPECT_EQ(grid.GetErrorTipText(), "4294967308 is out of range");
+
+  type("Notch Radius", "20");
+  EXPECT_EQ(knob->m_notchRadius, 20u);
+  type("Notch Radius", "999");
+  EXPECT_EQ(knob->m_notchRadius, 20u);
+  EXPECT_EQ(grid.GetErrorTipText(), "Radius cannot be greater than 49");
+  EXPECT_EQ(shown("Notch Radius"), "20");
+  type("Notch Radius", "12abc");
+  EXPECT_EQ(knob->m_notchRadius, 20u);
+  EXPECT_EQ(shown("Notch Radius"), "20");
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
+    frame->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-knob-refusal.png"));
 }
 
 TEST_F(PanelWindowsTest, NextAndPreviousPane_F6AndShiftF6MoveTheFocusAroundTheShownPanes) {

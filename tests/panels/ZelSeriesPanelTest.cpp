@@ -604,4 +604,22 @@ TEST_F(ZelPanelBusTest, GainAndMuteReachTheUnitAndAnAlarmLightsOnThePanel) {
   EXPECT_FALSE(panel->GetActiveLed()->IsLit());
 }
 
+// Names typed on the panel go to the unit as typed; one with a character the unit's field
+// cannot carry is not sent, and the panel shows the name the amplifier and its unit hold.
+TEST_F(ZelPanelBusTest, TypedNamesReachTheUnitAndOneItCannotHoldIsNotSent) {
+  panel->GetNameText(1)->CommitEdit("Sub (L+R)");
+  ASSERT_TRUE(WaitFor([&] { return Unit().channelNames[1] == "Sub (L+R)"; }));
+  EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
+  const std::size_t writes = unit->Writes().size();
+  panel->GetNameText(1)->CommitEdit("S\xC3\xBC\x62");
+  panel->GetAmpName()->CommitEdit("Stage \xC2\xB0");
+  EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
+  EXPECT_EQ(panel->GetAmpName()->GetText(), "Stage");
+  EXPECT_EQ(amp->GetQueueSize(), 0u);
+  EXPECT_EQ(unit->Writes().size(), writes);
+  CSingleLock lock(harness.system.GetLock());
+  EXPECT_EQ(amp->GetChannelName(1), "Sub (L+R)");
+  EXPECT_EQ(amp->GetName(), "Stage");
+}
+
 }  // namespace
