@@ -362,6 +362,18 @@ namespace {
 
 CCustomControlPanelWnd* ViewOf(const CCPData* panel) { return dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView); }
 
+// Design mode on, a new custom panel (its snap to the grid off when asked), and widget placed on
+// it; the panel's data.
+CCPData* NewDesignPanelWith(CFrameUnderTest& frame, CCustomControlObject* widget, bool snapOff = false) {
+  frame.RunCommand(Cmd::kDesignMode);
+  frame.RunCommand(Cmd::kNewCustomPanel);
+  CCPData* data = frame.GetSystem().GetCustomPanels()[0];
+  if (snapOff) data->m_snapToGrid = false;
+  data->m_widgets.push_back(widget);
+  if (CCustomControlPanelWnd* view = ViewOf(data)) view->RebuildDisplay();
+  return data;
+}
+
 }  // namespace
 
 TEST_F(PanelWindowsTest, NewCustomPanel_OnlyInDesignModeWithDevices_OpensItAndChoosesItInTheCombo) {
@@ -661,14 +673,10 @@ TEST_F(PanelWindowsTest, FullScreen_TheCloseButtonAndEscapeLeaveIt) {
 // While a widget is dragged in design mode, Escape cancels the drag and full screen stays.
 TEST_F(PanelWindowsTest, FullScreen_EscapeInADesignDragCancelsOnlyTheDrag) {
   AddDevice(1);
-  frame->RunCommand(Cmd::kDesignMode);
-  frame->RunCommand(Cmd::kNewCustomPanel);
-  CCPData* data = frame->GetSystem().GetCustomPanels()[0];
+  auto* button = new CCCButton(nullptr, CRect{20, 20, 80, 50});
+  CCPData* data = NewDesignPanelWith(*frame, button);
   CCustomControlPanelWnd* view = ViewOf(data);
   ASSERT_NE(view, nullptr);
-  auto* button = new CCCButton(nullptr, CRect{20, 20, 80, 50});
-  data->m_widgets.push_back(button);
-  view->RebuildDisplay();
   const QRect screen = frame->screen()->geometry();
   frame->RunCommand(Cmd::kFullScreen);
   ASSERT_TRUE(WaitFor([&] { return frame->geometry() == screen; }));
@@ -689,15 +697,10 @@ TEST_F(PanelWindowsTest, FullScreen_EscapeInADesignDragCancelsOnlyTheDrag) {
 // moves or resizes it, at the drop, after Escape and after a nudge with the arrow keys.
 TEST_F(PanelWindowsTest, DesignMode_PositionAndSizeRowsFollowTheWidgetWhileItMovesAndResizes) {
   AddDevice(1);
-  frame->RunCommand(Cmd::kDesignMode);
-  frame->RunCommand(Cmd::kNewCustomPanel);
-  CCPData* data = frame->GetSystem().GetCustomPanels()[0];
-  data->m_snapToGrid = false;
+  auto* widget = new CCCButton(nullptr, CRect{20, 50, 80, 80});
+  CCPData* data = NewDesignPanelWith(*frame, widget, false);
   CCustomControlPanelWnd* view = ViewOf(data);
   ASSERT_NE(view, nullptr);
-  auto* widget = new CCCButton(nullptr, CRect{20, 50, 80, 80});
-  data->m_widgets.push_back(widget);
-  view->RebuildDisplay();
   CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
   // The texts the grid shows.
   auto shown = [&](const char* name) {
@@ -762,14 +765,10 @@ TEST_F(PanelWindowsTest, DesignMode_PositionAndSizeRowsFollowTheWidgetWhileItMov
 // knob took last, not the one it had when the pane was filled.
 TEST_F(PanelWindowsTest, DesignMode_KnobRowsRefuseTextThatIsNoNumberAndShowWhatTheKnobHolds) {
   AddDevice(1);
-  frame->RunCommand(Cmd::kDesignMode);
-  frame->RunCommand(Cmd::kNewCustomPanel);
-  CCPData* data = frame->GetSystem().GetCustomPanels()[0];
+  auto* knob = new CCCKnob(nullptr, CRect{20, 20, 120, 120});
+  CCPData* data = NewDesignPanelWith(*frame, knob);
   CCustomControlPanelWnd* view = ViewOf(data);
   ASSERT_NE(view, nullptr);
-  auto* knob = new CCCKnob(nullptr, CRect{20, 20, 120, 120});
-  data->m_widgets.push_back(knob);
-  view->RebuildDisplay();
   QMouseEvent press(QEvent::MouseButtonPress, QPointF(70, 70), view->mapToGlobal(QPointF(70, 70)), Qt::LeftButton,
                     Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(view, &press);

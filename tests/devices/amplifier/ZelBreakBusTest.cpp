@@ -10,6 +10,7 @@
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
+#include "tests/support/CollectingGrid.h"
 #include "tests/support/ProcessorBus.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
@@ -128,24 +129,11 @@ TEST_F(ZelBreakBusTest, ChangesReachTheUnit) {
   ASSERT_TRUE(bus.WaitFor([&] { return small->State().gains[6] == 30; }));
 }
 
-// The properties pane's rows of a device as far as an edit needs them.
-class CRowsOf : public IDevicePropertyGrid {
- public:
-  explicit CRowsOf(CDevice& d) { d.FillPropertiesPane(*this); }
-  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
-  CDeviceProperty* Find(const std::string& name) {
-    for (auto& group : groups)
-      for (auto& row : group->rows)
-        if (row->GetName() == name) return row.get();
-    return nullptr;
-  }
-  std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
-};
-
 // Types a name into the device's row as the pane hands it over; the refusal's text, empty when
 // the device took it.
 std::string TypeName(CDevice& d, const std::string& row, const std::string& text) {
-  CRowsOf rows(d);
+  CCollectingGrid rows;
+  d.FillPropertiesPane(rows);
   CDeviceProperty* property = rows.Find(row);
   if (!property) return "no row " + row;
   property->SetValue(text);
