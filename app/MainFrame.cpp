@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QVBoxLayout>
 #include <QWidgetAction>
 #include <algorithm>
 
@@ -122,8 +123,15 @@ QString CMainFrame::ProductName() { return AppString(kStrProductName); }
 
 bool CMainFrame::OnCreate() {
   if (m_created) return true;
-  m_mdiClient = new CMdiClient(this);
-  setCentralWidget(m_mdiClient);
+  // The panel area under the bar that holds its "Close Full Screen" button in full screen.
+  auto* centre = new QWidget(this);
+  m_mdiClient = new CMdiClient(centre);
+  auto* column = new QVBoxLayout(centre);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(m_mdiClient->GetCloseFullScreenBar());
+  column->addWidget(m_mdiClient, 1);
+  setCentralWidget(centre);
   m_mdiClient->SetResizeHandler([this] { OnPanelAreaResized(); });
   m_mdiClient->SetCloseFullScreenHandler([this] {
     if (m_fullScreen) OnFullScreen();

@@ -78,8 +78,11 @@ void CMainFrame::OpenCustomPanel(CCPData* panel) {
   frame->LayoutForMode();
   frame->show();
   view->RebuildDisplay();
-  // A frame never placed gets its place from the area when it is shown: recorded after.
-  if (neverPlaced) frame->SavePlacement();
+  // A frame never placed gets its place from the area when it is shown: recorded after. One
+  // whose close button lies out of view is moved, and keeps its new place.
+  const QPoint shownAt = frame->pos();
+  m_mdiClient->BringCloseButtonIntoView(frame);
+  if (neverPlaced || frame->pos() != shownAt) frame->SavePlacement();
   frame->raise();
   m_mdiClient->setActiveSubWindow(frame);
   UpdateDesignToolBars();

@@ -384,8 +384,10 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
     device->SetControlPanel(view);
     view->UpdateAllControls();
     frame->SizeToPanel(device->GetPanelSize());
-    // A frame never placed gets its place from the area when it is shown: recorded after.
+    // A frame never placed gets its place from the area when it is shown: recorded after, once
+    // its close button is in view.
     frame->show();
+    m_mdiClient->BringCloseButtonIntoView(frame);
     frame->SavePlacement();
     if (activate) m_mdiClient->setActiveSubWindow(frame);
     panel = view;

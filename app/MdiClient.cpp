@@ -3,7 +3,15 @@
 
 #include <QPainter>
 #include <QPaintEvent>
+#include <QHBoxLayout>
 #include <QPushButton>
+#include <algorithm>
+
+namespace {
+// The full-screen bar's grey and the room around its button.
+constexpr int kBarGrey = 24;
+constexpr int kBarPadding = 4;
+}  // namespace
 
 CMdiClient::CMdiClient(QWidget* parent) : QMdiArea(parent) {
   m_background = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
@@ -14,30 +22,39 @@ CMdiClient::CMdiClient(QWidget* parent) : QMdiArea(parent) {
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-  m_closeFullScreen = new QPushButton(QStringLiteral("Close Full Screen"), this);
+  // The bar is dark like the area, so that full screen still reads as one black surface.
+  m_closeFullScreenBar = new QWidget(this);
+  m_closeFullScreenBar->setObjectName(QStringLiteral("CloseFullScreenBar"));
+  m_closeFullScreenBar->setAutoFillBackground(true);
+  QPalette barColours = m_closeFullScreenBar->palette();
+  barColours.setColor(QPalette::Window, QColor(kBarGrey, kBarGrey, kBarGrey));
+  m_closeFullScreenBar->setPalette(barColours);
+  m_closeFullScreen = new QPushButton(QStringLiteral("Close Full Screen"), m_closeFullScreenBar);
   m_closeFullScreen->setObjectName(QStringLiteral("CloseFullScreen"));
   m_closeFullScreen->setToolTip(QStringLiteral("Leave full screen (Esc or Ctrl+F)"));
   m_closeFullScreen->setCursor(Qt::ArrowCursor);
   m_closeFullScreen->setFocusPolicy(Qt::NoFocus);
-  m_closeFullScreen->hide();
+  auto* row = new QHBoxLayout(m_closeFullScreenBar);
+  row->setContentsMargins(kBarPadding, kBarPadding, kBarPadding, kBarPadding);
+  row->addStretch(1);
+  row->addWidget(m_closeFullScreen);
+  m_closeFullScreenBar->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  m_closeFullScreenBar->hide();
   connect(m_closeFullScreen, &QPushButton::clicked, this, [this] {
     if (m_onCloseFullScreen) m_onCloseFullScreen();
   });
 }
 
-void CMdiClient::ShowCloseFullScreen(bool shown) {
-  m_closeFullScreen->setVisible(shown);
-  if (!shown) return;
-  PlaceCloseFullScreen();
-  m_closeFullScreen->raise();
-}
+void CMdiClient::ShowCloseFullScreen(bool shown) { m_closeFullScreenBar->setVisible(shown); }
 
-void CMdiClient::PlaceCloseFullScreen() {
-  // Over the top-right corner of the panel area, clear of a vertical scroll bar.
-  constexpr int kMargin = 8;
-  m_closeFullScreen->adjustSize();
-  const QRect area = viewport()->geometry();
-  m_closeFullScreen->move(area.right() + 1 - kMargin - m_closeFullScreen->width(), area.top() + kMargin);
+void CMdiClient::BringCloseButtonIntoView(QWidget* window) {
+  const QRect area = viewport()->rect();
+  if (!window || !viewport()->isVisible() || area.isEmpty()) return;
+  const QRect r = window->geometry();
+  int x = std::min(r.x(), area.right() + 1 - r.width());
+  if (r.width() <= area.width()) x = std::max(x, 0);
+  const int y = std::max(0, std::min(r.y(), area.bottom() + 1 - r.height()));
+  if (x != r.x() || y != r.y()) window->move(x, y);
 }
 
 void CMdiClient::SetLogo(const QImage& logo) {
@@ -62,7 +79,6 @@ void CMdiClient::OnSizeMDIClient() {
 void CMdiClient::resizeEvent(QResizeEvent* event) {
   QMdiArea::resizeEvent(event);
   OnSizeMDIClient();
-  PlaceCloseFullScreen();
   if (m_onResize) m_onResize();
 }
 

@@ -17,11 +17,20 @@ class CMdiClient : public QMdiArea {
   const QImage& GetBackground() const { return m_background; }
   // Called after every change of the area's size (the frame's full-screen step waits for it).
   void SetResizeHandler(std::function<void()> handler) { m_onResize = std::move(handler); }
-  // The "Close Full Screen" button at the area's top-right corner, above the panel windows:
-  // shown while the frame is full screen; a click runs the handler.
+  // The "Close Full Screen" button, shown while the frame is full screen, at the right end of a
+  // bar of its own: the frame lays the bar out above the area, so the button never hides a
+  // part of a panel window or a scroll bar. The bar is made as the area's child and hidden; it
+  // is shown and hidden with the button. A click runs the handler.
   void ShowCloseFullScreen(bool shown);
   void SetCloseFullScreenHandler(std::function<void()> handler) { m_onCloseFullScreen = std::move(handler); }
   QPushButton* GetCloseFullScreenButton() const { return m_closeFullScreen; }
+  QWidget* GetCloseFullScreenBar() const { return m_closeFullScreenBar; }
+
+  // Moves a panel window that was just opened so that the right end of its title bar, where
+  // its close button is, lies in the visible part of the area, and its top too: a window wider
+  // than the area leaves its left part to the scroll bar instead, one that fits is moved wholly
+  // into view. Nothing while the area is not shown (its size is not known yet).
+  void BringCloseButtonIntoView(QWidget* window);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -30,11 +39,11 @@ class CMdiClient : public QMdiArea {
  private:
   // Redraws the cache at the viewport's size and invalidates the client area.
   void OnSizeMDIClient();
-  void PlaceCloseFullScreen();
 
   QImage m_logo;
   QImage m_background;
   std::function<void()> m_onResize;
+  QWidget* m_closeFullScreenBar = nullptr;
   QPushButton* m_closeFullScreen = nullptr;
   std::function<void()> m_onCloseFullScreen;
 };

@@ -1,8 +1,9 @@
 // A 256 KiB firmware load into a simulated unit at the loader's baud rates, on the line's own
 // clock: the amplifier module's Intel HEX at 9600 baud (50-byte chunks, each answered) and a
 // processor's image at 115200 baud (133-byte blocks, each acknowledged). over_wire is the load's
-// time on the line over the wire time of every byte sent and received plus the waits the
-// dialogue prescribes (goal: at most 1.2); the benchmark's own time is the computing cost.
+// time on the line over the wire time of every byte sent and received plus the pauses the
+// loader sleeps through on its clock (goal: at most 1.2); the benchmark's own time is the
+// computing cost.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>

@@ -93,14 +93,15 @@ void CCCBitmap::Draw(Graphics& g, const CRect& paint, bool designMode) {
   if (!m_hitTest) return;
   const CRepaintClip clip(g, paint);
   const CRectF r = CRectF::FromRect(m_rect);
-  if (m_pImage) {
-    const int w = m_pImage->GetPixelWidth();
-    const int h = m_pImage->GetPixelHeight();
-    if (m_pImage->HasBitmap() && w > 0 && h > 0 && !r.IsEmpty()) {
+  // A picture that did not decode shows as no picture does, so that it can be found and replaced.
+  if (const CCCImage* picture = DrawablePicture(m_pImage)) {
+    const int w = picture->GetPixelWidth();
+    const int h = picture->GetPixelHeight();
+    if (w > 0 && h > 0 && !r.IsEmpty()) {
       if (m_imageUse & (kImageUseStretch | kImageUseAspectRatio))
-        g.DrawImage(m_pImage->GetBitmap(), r, CRectF{0, 0, float(w), float(h)});
+        g.DrawImage(picture->GetBitmap(), r, CRectF{0, 0, float(w), float(h)});
       else if (m_imageUse & kImageUseFixToImage)
-        g.DrawImage(m_pImage->GetBitmap(), CRectF{r.x, r.y, float(w), float(h)}, CRectF{0, 0, float(w), float(h)});
+        g.DrawImage(picture->GetBitmap(), CRectF{r.x, r.y, float(w), float(h)}, CRectF{0, 0, float(w), float(h)});
     }
   } else {
     g.FillRectangle(CBrush(CColour{0xFF000000u}), r);

@@ -25,7 +25,8 @@ class CCCBitmap : public CCustomControlObject {
   // The widget's own fields only: version 1, image use, the image id.
   void SerializeStream(CDataStream& ds, const CRecordLookup& lookup) override;
   std::uint32_t GetControlType() const override { return kControlBitmap; }
-  // The image laid out by the image use, or "No Image" on black without one.
+  // The image laid out by the image use, or "No Image" on black without one (also for an image
+  // whose picture did not decode).
   void Draw(Graphics& g, const CRect& paint, bool designMode) override;
   // No handles for an image fixed to its size; otherwise free.
   std::uint32_t GetSizingMode() const override;

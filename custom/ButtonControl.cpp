@@ -227,7 +227,8 @@ void CCCButton::Draw(Graphics& g, const CRect& paint, bool designMode) {
     g.SetSmoothingMode(SmoothingMode::HighQuality);
     const bool halo = lit && (m_flags & kButtonHalo);
     const int haloSize = std::max(0, m_haloSize);
-    if (!m_pImage) {
+    const CCCImage* picture = DrawablePicture(m_pImage);
+    if (!picture) {
       if (w > 0 && h > 0) {
         // Kept as an image with room for the halo and the offset.
         const int margin = (halo ? haloSize : 0) + 1;
@@ -250,9 +251,9 @@ void CCCButton::Draw(Graphics& g, const CRect& paint, bool designMode) {
         g.FillPath(CBrush(CColour{0xAA808080u}), path);
       }
     } else {
-      const int iw = m_pImage->GetPixelWidth(), ih = m_pImage->GetPixelHeight();
-      if (m_pImage->HasBitmap() && iw > 0 && ih > 0) {
-        const CImage& image = m_pImage->GetBitmap();
+      const int iw = picture->GetPixelWidth(), ih = picture->GetPixelHeight();
+      if (iw > 0 && ih > 0) {
+        const CImage& image = picture->GetBitmap();
         const CRectF source{0, 0, float(iw), float(ih)};
         if (halo) {
           const float r = float((m_haloColour.argb >> 16) & 0xFF) / 255.0f;
@@ -278,13 +279,13 @@ void CCCButton::Draw(Graphics& g, const CRect& paint, bool designMode) {
 }
 
 bool CCCButton::HitTest(int x, int y) const {
-  if (m_pImage) {
+  if (const CCCImage* picture = DrawablePicture(m_pImage)) {
     const int w = m_rect.Width(), h = m_rect.Height();
     if (w <= 0 || h <= 0) return false;
-    const int column = int(double(x - m_rect.left) * (double(m_pImage->GetPixelWidth()) / w));
-    const int row = int(double(y - m_rect.top) * (double(m_pImage->GetPixelHeight()) / h));
+    const int column = int(double(x - m_rect.left) * (double(picture->GetPixelWidth()) / w));
+    const int row = int(double(y - m_rect.top) * (double(picture->GetPixelHeight()) / h));
     CColour pixel{0xFF000000u};
-    if (!m_pImage->HasBitmap() || !m_pImage->GetBitmap().GetPixel(column, row, pixel)) pixel = CColour{0xFF000000u};
+    if (!picture->GetBitmap().GetPixel(column, row, pixel)) pixel = CColour{0xFF000000u};
     return (pixel.argb >> 24) != 0;
   }
   CGraphicsPath path;

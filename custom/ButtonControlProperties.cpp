@@ -147,14 +147,22 @@ void CCCButton::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(text));
 }
 
-// The list has no halo, offset or font entries; its alignment descriptions are its own, and
-// "Outline" is a "No", "Yes" choice.
+// The list has no halo, offset or font entries, yet takes a font and the offset look (which
+// has no row in either editor); its alignment descriptions are its own, and "Outline" is a
+// "No", "Yes" choice. A panel or snapshot past the list's end is the owner's to take.
 CListForm CCCButton::ListForm() const {
-  return CListForm{{{.id = kIdOutline, .options = kNoYes},
+  const ICustomPanelHost* host = WidgetHost(*this);
+  auto listed = [](int index) { return std::optional<std::uint32_t>(std::uint32_t(index)); };
+  const bool offset = (m_flags & kButtonOffset) != 0;
+  return CListForm{{{.id = kIdOutline, .choices = {{"No", 0}, {"Yes", 1}}},
                     {.id = kIdHorizontal, .description = "Horizontal aligmnent of the text within the control bounds"},
                     {.id = kIdVertical, .description = "Vertical aligmnent of the text within the control bounds"},
-                    {.id = kIdFont, .absent = true},
-                    {.id = kIdOffset, .absent = true},
+                    {.id = kIdFont, .hidden = true},
+                    {.id = kIdOffset,
+                     .rowless = [offset] { return MakeNameListRow("", kOffOn, offset ? 1 : 0, "", kIdOffset); }},
+                    // Two panels or snapshots of one name are told apart by their place.
+                    {.id = kIdPanel, .pastEnd = true, .selected = listed(PanelIndex(host, m_panelId))},
+                    {.id = kIdSnapshot, .pastEnd = true, .selected = listed(SnapshotIndex(host, m_snapshotId))},
                     {.id = kIdHalo, .absent = true},
                     {.id = kIdHaloColour, .absent = true},
                     {.id = kIdHaloSize, .absent = true}},
@@ -231,7 +239,13 @@ CWidgetEditResult CCCButton::EditAction(const CWidgetEdit& edit) {
   result.structure = SetOneOf(m_flags, kActionBits, edit.index);
   if (!result.structure) return result;
   MarkModified(*this);
-  // The grid asks for its rows again through the edited row.
+  // The grid asks for its rows again through the edited row; an edit through the list has the
+  // properties pane shown again too.
+  if (edit.fromList) {
+    ICustomPanelHost* host = WidgetHost(*this);
+    if (IUiServices* ui = host ? host->GetUiServices() : nullptr)
+      ui->Post(CPostedMessage{FrameMsg::kShowWidgetProps, 0, 1, GetHandle(), {}});
+  }
   return result;
 }
 

@@ -68,6 +68,16 @@ void CCPData::Rebuilt() {
 }
 
 namespace {
+// The ids of the panel's property rows.
+enum : std::uint32_t {
+  kPanelRowName = 1,
+  kPanelRowGridPitch = 3,
+  kPanelRowBackground = 4,
+  kPanelRowImage = 5,
+  kPanelRowImageUsage = 6,
+  kPanelRowDisableClose = 7,
+};
+
 // The choice index of an image usage: 0 tile, 1 centre, 2 stretch; none when no bit is set.
 std::uint32_t UsageIndex(std::uint32_t usage) {
   if (usage & kImageUsageTile) return 0;
@@ -83,45 +93,47 @@ void CCPData::GetProperties(std::vector<CPropertyItem>& items) { AppendPropertyL
 
 bool CCPData::ValidateProperty(CNamedPropertyValue& value) { return ValidatePropertyList(*this, ListForm(), value); }
 
+// The list has no "Disable Close Panel" entry, and "Image Usage" only with an image.
 CListForm CCPData::ListForm() const {
   CListForm form;
-  form.rows.push_back({.id = 7, .absent = true});
-  if (!m_pBackgroundImage) form.rows.push_back({.id = 6, .hidden = true});
+  form.rows.push_back({.id = kPanelRowDisableClose, .absent = true});
+  if (!m_pBackgroundImage) form.rows.push_back({.id = kPanelRowImageUsage, .hidden = true});
   return form;
 }
 
 void CCPData::FillPropertiesPane(IDevicePropertyGrid& grid) {
   if (!InDesignMode()) return;
   auto general = std::make_unique<CDevicePropertyGroup>("General");
-  general->Add(std::make_unique<CDeviceProperty>("Name", m_name, "Set the control panel name", 1));
+  general->Add(std::make_unique<CDeviceProperty>("Name", m_name, "Set the control panel name", kPanelRowName));
   general->Add(MakeChoiceRow("Disable Close Panel", {"No", "Yes"}, m_disableClosePanel ? 1 : 0,
                          "Whether to disable the close panel button so that the window can never be closed "
                          "(apart from by admin users)",
-                         7));
+                         kPanelRowDisableClose));
   CDeviceProperty& pitch = general->Add(
-      std::make_unique<CDeviceProperty>("Grid Pitch", std::int64_t(m_gridPitch), "The pitch of the grid in pixels", 3));
+      std::make_unique<CDeviceProperty>("Grid Pitch", std::int64_t(m_gridPitch), "The pitch of the grid in pixels",
+                                        kPanelRowGridPitch));
   pitch.SetValueType(EPropertyValueType::UI4);
   grid.AddGroup(std::move(general));
 
   auto background = std::make_unique<CDevicePropertyGroup>("Background");
   auto colour = std::make_unique<CColourPropertyCtrl>(m_pOwner, CColourPropertyCtrl::ToColorRef(m_background),
-                                                      "Background Colour", 4,
+                                                      "Background Colour", kPanelRowBackground,
                                                       "Colour to be used as the background for this control panel");
   colour->m_fullColour = m_background;
   colour->AllowEdit(false);
   background->Add(std::move(colour));
-  background->Add(std::make_unique<CImagePropertyCtrl>(m_pOwner, m_pBackgroundImage, "Background Image", 5,
+  background->Add(std::make_unique<CImagePropertyCtrl>(m_pOwner, m_pBackgroundImage, "Background Image", kPanelRowImage,
                                                        "Image to be used as the background for this control panel"));
   const std::uint32_t usage = UsageIndex(m_imageUsage);
   background->Add(MakeChoiceRow("Image Usage", {"Tile", "Centre", "Stretch"}, usage > 2 ? -1 : int(usage),
-                            "How to use the background image", 6));
+                            "How to use the background image", kPanelRowImageUsage));
   grid.AddGroup(std::move(background));
 }
 
 bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
   bool changed = false;
   switch (row.GetData()) {
-    case 1: {
+    case kPanelRowName: {
       const std::string name = row.GetText();
       if (Utf8ToCString(name).size() > kPanelNameMax) {
         row.SetErrorText(kPanelNameTooLongText);
@@ -133,7 +145,7 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
       if (m_pView) m_pView->SetPanelTitle(m_name);
       break;
     }
-    case 3: {
+    case kPanelRowGridPitch: {
       const std::int64_t pitch = row.GetNumber();
       if (pitch < kGridPitchMin || pitch > kGridPitchMax) {
         row.SetErrorText(FormatText(kGridPitchRangeText, kGridPitchMin, kGridPitchMax));
@@ -143,7 +155,7 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
       m_gridPitch = std::int32_t(pitch);
       break;
     }
-    case 4: {
+    case kPanelRowBackground: {
       auto* colourRow = dynamic_cast<CColourPropertyCtrl*>(&row);
       if (!colourRow) return false;
       CColour colour;
@@ -151,7 +163,7 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
       if (changed) m_background = colour;
       break;
     }
-    case 5: {
+    case kPanelRowImage: {
       auto* imageRow = dynamic_cast<CImagePropertyCtrl*>(&row);
       if (!imageRow) return false;
       CCCImageBase* node = imageRow->m_pImage;
@@ -160,7 +172,7 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
       m_pBackgroundImage = image;
       break;
     }
-    case 6: {
+    case kPanelRowImageUsage: {
       const int index = GetPropertyComboSelection(row);
       if (index < 0 || index > 2) return true;
       const std::uint32_t usage = (m_imageUsage & ~0x7u) | (1u << index);
@@ -168,7 +180,7 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
       m_imageUsage = usage;
       break;
     }
-    case 7: {
+    case kPanelRowDisableClose: {
       const bool disable = GetPropertyComboSelection(row) != 0;
       changed = disable != m_disableClosePanel;
       m_disableClosePanel = disable;
@@ -178,7 +190,7 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
   }
   if (changed && m_pOwner) m_pOwner->SetModified();
   const std::uint32_t id = row.GetData();
-  if (id >= 3 && id <= 6 && m_pView) m_pView->RebuildDisplay();
+  if (id >= kPanelRowGridPitch && id <= kPanelRowImageUsage && m_pView) m_pView->RebuildDisplay();
   return true;
 }
 

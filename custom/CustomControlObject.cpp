@@ -64,6 +64,7 @@ bool CCustomControlObject::OnPropertyChanged(CDeviceProperty& row) {
       if (const CPropertyValue* listed = row.GetListValue()) {
         const CParameterRef chosen = GetPropertyValue(*listed);
         if (chosen.device == m_pDevice && chosen.parameterId == m_parameterId) return true;
+        if (!MayBindTo(chosen)) return false;
         m_pDevice = chosen.device;
         m_parameterId = chosen.parameterId;
         row.SetRefresh(true);
@@ -75,6 +76,19 @@ bool CCustomControlObject::OnPropertyChanged(CDeviceProperty& row) {
     }
     default: return false;
   }
+}
+
+bool CCustomControlObject::MayBindTo(const CParameterRef& binding) const {
+  // No device: the widget is unbound, as the parameter picker leaves it.
+  if (!binding.device) return binding.parameterId == 0;
+  const CCPData* panel = GetPanel();
+  const ICustomPanelHost* host = panel ? panel->GetOwner() : nullptr;
+  if (!host || host->GetDeviceIndex(binding.device) < 0) return false;
+  // A parameter the picker would offer for this kind of widget.
+  std::vector<CParamInfo> offered;
+  binding.device->ListParameters(int(GetControlType()), offered);
+  return std::any_of(offered.begin(), offered.end(),
+                     [&](const CParamInfo& info) { return std::uint32_t(info.id) == binding.parameterId; });
 }
 
 void CCustomControlObject::GetProperties(std::vector<CPropertyItem>& items) {

@@ -23,6 +23,7 @@ class CCustomControlObject;
 class CDataStream;
 class CDevice;
 class Graphics;
+struct CParameterRef;
 
 // The first rows of every widget's properties: the top-left corner and the size of its
 // rectangle, read-only, shown as "x, y" and "width, height".
@@ -143,10 +144,15 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   // 1 and 2 accepted unchanged; 3 (the picker has bound the widget) refreshes the widget and
   // marks the file modified; from the list, 3 binds the widget to the value's device and
-  // parameter when they differ, refreshes it and asks for the list again; any other id refused.
+  // parameter when they differ (refused unless MayBindTo), refreshes it and asks for the list
+  // again; any other id refused.
   bool OnPropertyChanged(CDeviceProperty& row) override;
   // How the kind's property list differs from its grid rows.
   virtual CListForm ListForm() const { return {}; }
+  // True for a binding the parameter picker could make: no device (and parameter 0), or a
+  // device of the system that owns the widget's panel with a parameter it offers for this kind
+  // of widget.
+  bool MayBindTo(const CParameterRef& binding) const;
 
   // --- Widget operations; the base does what a widget without that trait does ---
   // The area the widget draws in: its rectangle unless a kind draws outside it.

@@ -10,6 +10,7 @@
 
 class CCCImageBase;
 class CCPData;
+class CDevice;
 class CCustomControlObject;
 class CSnapshot;
 class IUiServices;
@@ -25,6 +26,8 @@ class ICustomPanelHost {
   virtual std::int32_t GetCurrentSnapshot() const = 0;
   // The widgets on the panel clipboard.
   virtual const std::vector<CCustomControlObject*>& GetCopiedWidgets() const = 0;
+  // The index of device in the system's device list, -1 when the system does not hold it.
+  virtual int GetDeviceIndex(const CDevice* device) const = 0;
   // Null without a user interface: nothing is posted and no picker runs.
   virtual IUiServices* GetUiServices() const = 0;
   // The image selection dialog over the file's images and the library; image may come back

@@ -69,7 +69,7 @@ void CCCFader::SerializeStream(CDataStream& ds, const CRecordLookup& lookup) {
 }
 
 std::uint32_t CCCFader::GetSizingMode() const {
-  if (!m_pKnobImage) return 3;
+  if (!DrawablePicture(m_pKnobImage)) return 3;
   return (m_flags & kFaderHorizontal) ? 1 : 2;
 }
 
@@ -77,8 +77,8 @@ bool CCCFader::ReleaseImage(CCCImageBase* image) { return ReleaseImageRef(m_pKno
 
 CSize CCCFader::GetKnobSize() const {
   const int w = m_rect.Width(), h = m_rect.Height();
-  if (m_pKnobImage) {
-    const int iw = m_pKnobImage->GetPixelWidth(), ih = m_pKnobImage->GetPixelHeight();
+  if (const CCCImage* picture = DrawablePicture(m_pKnobImage)) {
+    const int iw = picture->GetPixelWidth(), ih = picture->GetPixelHeight();
     return IsHorizontal() ? CSize{ih, iw} : CSize{iw, ih};
   }
   const bool scale = IsScaleShown();
@@ -99,13 +99,14 @@ CPoint CCCFader::GetKnobPosition() const {
   const int along = int(t * float(travel));
   const CSize knob = GetKnobSize();
   CPoint p{m_rect.left, m_rect.top};
-  const int imageWidth = m_pKnobImage ? m_pKnobImage->GetPixelWidth() : 0;
+  const CCCImage* picture = DrawablePicture(m_pKnobImage);
+  const int imageWidth = picture ? picture->GetPixelWidth() : 0;
   if (IsHorizontal()) {
     p.x = m_rect.right - along - knob.cx;
-    if (IsScaleBefore()) p.y = m_rect.top + (m_pKnobImage ? imageWidth : m_rect.Height() / 2);
+    if (IsScaleBefore()) p.y = m_rect.top + (picture ? imageWidth : m_rect.Height() / 2);
   } else {
     p.y = m_rect.top + along;
-    if (IsScaleBefore()) p.x = m_rect.left + (m_pKnobImage ? imageWidth : m_rect.Width() / 2);
+    if (IsScaleBefore()) p.x = m_rect.left + (picture ? imageWidth : m_rect.Width() / 2);
   }
   return p;
 }
@@ -126,8 +127,8 @@ bool CCCFader::HitTestKnob(int x, int y) const {
 
 CRect CCCFader::AdjustSizingRect(const CRect& rect, int handle) const {
   CRect r = CCustomControlObject::AdjustSizingRect(rect, handle);
-  if (m_pKnobImage) {
-    const int width = m_pKnobImage->GetPixelWidth() * (IsScaleShown() ? 2 : 1);
+  if (const CCCImage* picture = DrawablePicture(m_pKnobImage)) {
+    const int width = picture->GetPixelWidth() * (IsScaleShown() ? 2 : 1);
     if (IsHorizontal()) r.bottom = r.top + width;
     else r.right = r.left + width;
   } else if (IsHorizontal()) {
@@ -237,18 +238,18 @@ void CCCFader::Draw(Graphics& g, const CRect& paint, bool designMode) {
   if (!info.inactive) {
     const CPoint p = GetKnobPosition();
     int outline = 0;
-    if (m_pKnobImage && m_pKnobImage->HasBitmap()) {
-      const CImage& image = m_pKnobImage->GetBitmap();
+    if (const CCCImage* picture = DrawablePicture(m_pKnobImage)) {
+      const CImage& image = picture->GetBitmap();
       if (IsHorizontal()) {
         const CMatrix saved = g.GetTransform();
-        g.TranslateTransform(float(p.x), float(p.y + m_pKnobImage->GetPixelWidth()));
+        g.TranslateTransform(float(p.x), float(p.y + picture->GetPixelWidth()));
         g.RotateTransform(270.0f);
         g.DrawImage(image, 0.0f, 0.0f);
         g.SetTransform(saved);
       } else {
         g.DrawImage(image, float(p.x), float(p.y));
       }
-    } else if (!m_pKnobImage) {
+    } else {
       outline = 1;
       const CColour highlight = HighlightColour(m_fillColour);
       const int side = IsHorizontal() ? knob.cy : knob.cx;

@@ -61,7 +61,12 @@ void CCCFader::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(look));
 }
 
-CListForm CCCFader::ListForm() const { return ScaleListForm(kScaleIds); }
+// Id 16 has no row in either editor; an edit of it is accepted and changes nothing.
+CListForm CCCFader::ListForm() const {
+  CListForm form = ScaleListForm(kScaleIds);
+  form.rows.push_back({.id = kIdUnused, .inert = true});
+  return form;
+}
 
 CWidgetEditResult CCCFader::ApplyEdit(std::uint32_t id, const CWidgetEdit& edit) {
   CWidgetEditResult result;

@@ -115,8 +115,9 @@ float CCCKnob::DragStep() const {
 
 CRect CCCKnob::AdjustSizingRect(const CRect& rect, int handle) const {
   CRect r = rect;
-  const int minimum = m_pImage ? m_pImage->GetPixelWidth() : 0;
-  if (!m_pImage) {
+  const CCCImage* picture = DrawablePicture(m_pImage);
+  const int minimum = picture ? picture->GetPixelWidth() : 0;
+  if (!picture) {
     r = CCustomControlObject::AdjustSizingRect(rect, handle);
   } else {
     const bool left = handle == 1 || handle == 5 || handle == 7;
@@ -197,7 +198,7 @@ void CCCKnob::DrawBody(Graphics& g, float angle) const {
   const int w = m_rect.Width(), h = m_rect.Height();
   const float cx = float(m_rect.left) + 0.5f * float(w), cy = float(m_rect.top) + 0.5f * float(h);
   const bool leds = (m_flags & kKnobDrawLeds) != 0;
-  if (!m_pImage) {
+  if (!DrawablePicture(m_pImage)) {
     CRectF body = CRectF::FromRect(m_rect);
     if (leds) {
       g.FillEllipse(CBrush(CColour{0xFF000000u}), body);
@@ -233,24 +234,23 @@ void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
     g.SetSmoothingMode(SmoothingMode::HighQuality);
     const float angle = ValueToAngle(m_value);
     const bool leds = (m_flags & kKnobDrawLeds) != 0;
+    const CCCImage* picture = DrawablePicture(m_pImage);
     if (!locked) {
-      if (m_pImage) {
-        if (m_pImage->HasBitmap()) {
-          const CMatrix saved = g.GetTransform();
-          g.TranslateTransform(cx, cy);
-          if (m_flags & kKnobRotateBitmap) g.RotateTransform(angle);
-          const float iw = float(m_pImage->GetPixelWidth()), ih = float(m_pImage->GetPixelHeight());
-          g.DrawImage(m_pImage->GetBitmap(), -(iw - 1.0f) / 2.0f, -(ih - 1.0f) / 2.0f);
-          g.SetTransform(saved);
-        }
+      if (picture) {
+        const CMatrix saved = g.GetTransform();
+        g.TranslateTransform(cx, cy);
+        if (m_flags & kKnobRotateBitmap) g.RotateTransform(angle);
+        const float iw = float(picture->GetPixelWidth()), ih = float(picture->GetPixelHeight());
+        g.DrawImage(picture->GetBitmap(), -(iw - 1.0f) / 2.0f, -(ih - 1.0f) / 2.0f);
+        g.SetTransform(saved);
       }
-      if (!m_pImage || leds) {
+      if (!picture || leds) {
         // Without an image the body is drawn too; with one, only the ring.
         const std::uint32_t ticks = leds ? std::uint32_t(LitTicks(m_minAngle, int(angle))) : 0u;
         // The ring's pen reaches past the rectangle by less than a pixel.
         const int x0 = m_rect.left - 1, y0 = m_rect.top - 1;
         m_bodyCache.Draw(g, x0, y0, w + 2, h + 2, SmoothingMode::HighQuality,
-                         {m_pImage ? 1u : 0u, leds ? 1u : 0u, m_ledSize, m_knobColour.argb, m_ledColour.argb,
+                         {picture ? 1u : 0u, leds ? 1u : 0u, m_ledSize, m_knobColour.argb, m_ledColour.argb,
                           std::uint32_t(m_minAngle), ticks},
                          [&](Graphics& cache) {
                            cache.TranslateTransform(-float(x0), -float(y0));
@@ -259,7 +259,7 @@ void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
       }
     }
     if (IsScaleShown()) DrawScale(g, true);
-    const bool notch = (m_flags & kKnobDrawNotch) || !m_pImage || !(m_flags & kKnobRotateBitmap);
+    const bool notch = (m_flags & kKnobDrawNotch) || !picture || !(m_flags & kKnobRotateBitmap);
     if (!locked && notch) {
       const CPointF c = PointAt(cx, cy, angle, float(m_notchRadius));
       g.FillEllipse(CBrush(m_notchColour), CRectF{c.x - 2.0f, c.y - 2.0f, 4.0f, 4.0f});

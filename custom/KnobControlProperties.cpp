@@ -99,12 +99,24 @@ void CCCKnob::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(look));
 }
 
-// The angles are signed entries; the LED colour is worded as the list words it.
+// The angles are signed entries; the LED colour is worded as the list words it; the colours
+// are typed entries and the scale font is not. The reversed look has no row in either editor,
+// and a decimal places index past the four is the knob's to take.
 CListForm CCCKnob::ListForm() const {
+  constexpr int kTyped = 1 | 1 << 8, kPicked = 1 << 8;
   CListForm form = ScaleListForm(kScaleIds);
+  for (CListRowForm& row : form.rows)
+    if (row.id == kIdScaleFont) row.flags = kPicked;
+  for (std::uint32_t colour : {kIdKnobColour, kIdNotchColour, kIdScaleColour})
+    form.rows.push_back({.id = colour, .flags = kTyped});
+  form.rows.push_back({.id = kIdLedColour, .description = "Colour to be used for the LED Ring", .flags = kTyped});
   form.rows.push_back({.id = kIdMaxAngle, .type = kPropObject});
   form.rows.push_back({.id = kIdMinAngle, .type = kPropObject});
-  form.rows.push_back({.id = kIdLedColour, .description = "Colour to be used for the LED Ring"});
+  form.rows.push_back({.id = kIdDecimals, .pastEnd = true});
+  const bool reversed = (m_flags & kKnobReversed) != 0;
+  form.rows.push_back({.id = kIdReversed, .rowless = [reversed] {
+                         return MakeNameListRow("", kNoYes, reversed ? 1 : 0, "", kIdReversed);
+                       }});
   return form;
 }
 

@@ -38,7 +38,12 @@ CImagePropertyCtrl::CImagePropertyCtrl(ICustomPanelHost* host, CCCImageBase* ima
   ShowFilledValue();
 }
 
-std::string CImagePropertyCtrl::FormatProperty() const { return m_pImage ? m_pImage->m_name : "No Image"; }
+std::string CImagePropertyCtrl::FormatProperty() const {
+  if (!m_pImage) return "No Image";
+  // A picture that did not decode keeps its name, and the row says what is wrong with it.
+  const bool damaged = !m_pImage->IsDirectory() && static_cast<const CCCImage*>(m_pImage)->IsDamaged();
+  return damaged ? m_pImage->m_name + kDamagedImageSuffix : m_pImage->m_name;
+}
 
 void CImagePropertyCtrl::RunPicker(ICustomPanelHost& host) {
   CCCImageBase* chosen = m_pImage;
@@ -109,33 +114,44 @@ void CFontPropertyCtrl::RunPicker(ICustomPanelHost& host) {
   if (host.GetUiServices()->PickFont(chosen)) m_logFont = chosen;
 }
 
-// --- The property list's values ---
+// --- The property list's items and edited values ---
 
-bool CImagePropertyCtrl::ToListValue(CPropertyValue& value) const {
+bool CImagePropertyCtrl::ToListItem(CPropertyItem& item) const {
   CCCImage* image = m_pImage && !m_pImage->IsDirectory() ? static_cast<CCCImage*>(m_pImage) : nullptr;
-  value.SetData(kPropImage, image);
+  item = MakeImagePropertyItem(item.value.propertyId, image, item.name, item.description, item.option1, item.option2,
+                               item.option3);
   return true;
 }
 
 bool CImagePropertyCtrl::TakeListValue(const CPropertyValue& value) {
-  m_pImage = GetImagePropertyValue(value);
+  CCCImage* const* image = value.GetData<CCCImage*>();
+  if (!image) return false;
+  m_pImage = *image;
   return true;
 }
 
-bool CParameterPropertyCtrl::ToListValue(CPropertyValue& value) const {
-  value.SetData(kPropParameter, CParameterRef{m_pWidget, m_pWidget ? m_pWidget->m_pDevice : nullptr,
-                                              m_pWidget ? m_pWidget->m_parameterId : 0});
+bool CParameterPropertyCtrl::ToListItem(CPropertyItem& item) const {
+  const CParameterRef binding{m_pWidget, m_pWidget ? m_pWidget->m_pDevice : nullptr,
+                              m_pWidget ? m_pWidget->m_parameterId : 0};
+  item = MakeParameterPropertyItem(binding, item.name, item.description, item.option1, item.option2, item.option3);
   return true;
 }
 
-bool CColourPropertyCtrl::ToListValue(CPropertyValue& value) const {
-  value.SetData(kPropColour, m_fullColour ? *m_fullColour : FromColorRef(m_colour));
+bool CParameterPropertyCtrl::TakeListValue(const CPropertyValue& value) {
+  return value.GetData<CParameterRef>() != nullptr;
+}
+
+bool CColourPropertyCtrl::ToListItem(CPropertyItem& item) const {
+  item = MakeColourPropertyItem(item.value.propertyId, m_fullColour ? *m_fullColour : FromColorRef(m_colour), item.name,
+                                item.description, item.option1, item.option2, item.option3);
   return true;
 }
 
 bool CColourPropertyCtrl::TakeListValue(const CPropertyValue& value) {
-  m_fullColour = GetColourPropertyValue(value);
-  m_colour = ToColorRef(*m_fullColour);
+  const CColour* colour = value.GetData<CColour>();
+  if (!colour) return false;
+  m_fullColour = *colour;
+  m_colour = ToColorRef(*colour);
   return true;
 }
 
@@ -148,18 +164,21 @@ bool CColourPropertyCtrl::EditedColour(CColour current, CColour& edited) const {
   return (edited.argb & 0xFFFFFFu) != (current.argb & 0xFFFFFFu);
 }
 
-bool CFontPropertyCtrl::ToListValue(CPropertyValue& value) const {
+bool CFontPropertyCtrl::ToListItem(CPropertyItem& item) const {
   CTextStyle style;
   if (m_style)
     style = *m_style;
   else
     style.FromLogFont(m_logFont);
-  value.SetData(kPropTextStyle, style);
+  item = MakeFontPropertyItem(item.value.propertyId, style, item.name, item.description, item.option1, item.option2,
+                              item.option3);
   return true;
 }
 
 bool CFontPropertyCtrl::TakeListValue(const CPropertyValue& value) {
-  m_style = GetFontPropertyValue(value);
+  const CTextStyle* style = value.GetData<CTextStyle>();
+  if (!style) return false;
+  m_style = *style;
   m_style->ToLogFont(m_logFont);
   return true;
 }

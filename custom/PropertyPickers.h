@@ -46,14 +46,18 @@ class CPickerPropertyCtrl : public CDeviceProperty {
   bool m_pressed = false;
 };
 
+// What an image row adds to the name of a picture that did not decode.
+inline constexpr const char* kDamagedImageSuffix = " (damaged)";
+
 class CImagePropertyCtrl : public CPickerPropertyCtrl {
  public:
   CImagePropertyCtrl(ICustomPanelHost* host, CCCImageBase* image, std::string name, std::uint32_t data,
                      std::string description);
-  // "No Image", or the image's name.
+  // "No Image", or the image's name; the name of a picture that did not decode is followed by
+  // kDamagedImageSuffix.
   std::string FormatProperty() const override;
-  // The list value: the image (a folder counts as none), not owned.
-  bool ToListValue(CPropertyValue& value) const override;
+  // The list item: the image (a folder counts as none), not owned.
+  bool ToListItem(CPropertyItem& item) const override;
   bool TakeListValue(const CPropertyValue& value) override;
   CCCImageBase* m_pImage;  // not owned; null: no image
 
@@ -71,13 +75,10 @@ class CParameterPropertyCtrl : public CPickerPropertyCtrl {
   CParameterPropertyCtrl(ICustomPanelHost* host, CCustomControlObject* widget, std::string name);
   // "No Parameter", or "<device name> - <parameter name>".
   std::string FormatProperty() const override;
-  // The list value: the widget and the device and parameter it is bound to. An edited one is
-  // bound by the widget's handler, which reads it from the row.
-  bool ToListValue(CPropertyValue& value) const override;
-  bool TakeListValue(const CPropertyValue& value) override {
-    (void)value;
-    return true;
-  }
+  // The list item: the widget and the device and parameter it is bound to. An edited one is
+  // checked and bound by the widget's handler, which reads it from the row's list value.
+  bool ToListItem(CPropertyItem& item) const override;
+  bool TakeListValue(const CPropertyValue& value) override;
   CCustomControlObject* m_pWidget;  // not owned
 
  protected:
@@ -99,8 +100,8 @@ class CColourPropertyCtrl : public CPickerPropertyCtrl {
   // COLORREF from and to a widget colour (alpha dropped; 255 when read back).
   static std::uint32_t ToColorRef(const CColour& colour);
   static CColour FromColorRef(std::uint32_t colour);
-  // The list value: all four bytes of the colour the row was filled with (or of an edited one).
-  bool ToListValue(CPropertyValue& value) const override;
+  // The list item: all four bytes of the colour the row was filled with (or of an edited one).
+  bool ToListItem(CPropertyItem& item) const override;
   bool TakeListValue(const CPropertyValue& value) override;
   // The colour after a commit, and whether it differs from current: a list edit compares all
   // four bytes, a grid edit red, green and blue (the grid's colours are opaque).
@@ -128,8 +129,8 @@ class CFontPropertyCtrl : public CPickerPropertyCtrl {
   CFontPropertyCtrl(ICustomPanelHost* host, const CLogFont& font, std::string name);
   // The face name.
   std::string FormatProperty() const override;
-  // The list value: the text style the row was filled with (or an edited one).
-  bool ToListValue(CPropertyValue& value) const override;
+  // The list item: the text style the row was filled with (or an edited one).
+  bool ToListItem(CPropertyItem& item) const override;
   bool TakeListValue(const CPropertyValue& value) override;
   CLogFont m_logFont;
   std::optional<CTextStyle> m_style;  // the whole style, when the owner gave it

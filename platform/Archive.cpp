@@ -1,16 +1,16 @@
-// Archive reads and writes, a file loaded in pieces, and whole-file reads on QFile.
+// Archive reads and writes, a file loaded in pieces, and whole-file reads of regular files.
 #include "platform/Archive.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <QFileInfo>
 #include <QString>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 CArchive::CArchive() : m_storing(true) {}
 
@@ -24,15 +24,39 @@ CArchive::~CArchive() {
   if (m_fd >= 0) ::close(m_fd);
 }
 
-std::unique_ptr<CArchive> CArchive::LoadFile(const std::string& path, std::string* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat info {};
-  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    const int code = fd < 0 ? errno : S_ISREG(info.st_mode) ? errno : EISDIR;
-    if (fd >= 0) ::close(fd);
-    if (error) *error = std::strerror(code);
-    return nullptr;
+namespace {
+
+constexpr const char* kNotRegularFileText = "Not a regular file";
+
+// Opens path for reading when it names a regular file, and gives its status; -1 with a reason
+// otherwise. Its type is looked at before it is opened: the open of a pipe waits for a writer
+// for good, and a device may act on being opened or never end (/dev/zero).
+int OpenRegularFile(const std::string& path, struct stat& info, std::string* error) {
+  auto refuse = [error](const char* why) {
+    if (error) *error = why;
+    return -1;
+  };
+  if (::stat(path.c_str(), &info) != 0) return refuse(std::strerror(errno));
+  if (S_ISDIR(info.st_mode)) return refuse(std::strerror(EISDIR));
+  if (!S_ISREG(info.st_mode)) return refuse(kNotRegularFileText);
+  // Not waiting, in case a pipe was put at the path meanwhile; what was opened is looked at
+  // again.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return refuse(std::strerror(errno));
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return refuse(kNotRegularFileText);
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<CArchive> CArchive::LoadFile(const std::string& path, std::string* error) {
+  struct stat info {};
+  const int fd = OpenRegularFile(path, info, error);
+  if (fd < 0) return nullptr;
   std::unique_ptr<CArchive> ar(new CArchive(std::vector<std::uint8_t>()));
   ar->m_fd = fd;
   ar->m_total = std::size_t(info.st_size);
@@ -253,47 +277,60 @@ void CArchive::CheckVersion(std::uint32_t version, std::uint32_t oldest, std::ui
 namespace {
 
 // Reads the whole file through grow(n), which makes room for n bytes in all and returns where
-// they start; the file's size is the first guess, and a file that grows meanwhile is read to
-// its new end. The bytes read in all go to got.
+// they start; the file's size is the first guess, and a file that grows meanwhile (or claims no
+// size, as those under /proc do) is read to its new end. Only a regular file of at most maxBytes
+// is read. The bytes read in all go to got.
 template <class Grow>
-bool ReadWholeFileInto(const std::string& path, Grow grow, std::size_t& got, std::string* error) {
-  QFile file(QString::fromStdString(path));
+bool ReadWholeFileInto(const std::string& path, std::size_t maxBytes, Grow grow, std::size_t& got,
+                       std::string* error) {
   got = 0;
-  if (!file.open(QIODevice::ReadOnly)) {
-    if (error) *error = file.errorString().toStdString();
+  struct stat info {};
+  const int fd = OpenRegularFile(path, info, error);
+  if (fd < 0) return false;
+  auto fail = [&](int code) {
+    ::close(fd);
+    if (error) *error = std::strerror(code);
     return false;
-  }
-  std::size_t room = std::size_t(std::max<qint64>(file.size(), 0));
-  std::uint8_t* data = grow(room);
-  for (;;) {
-    qint64 n = 0;
-    if (got < room) {
-      n = file.read(reinterpret_cast<char*>(data + got), qint64(room - got));
-    } else {
-      // Past the size the file had: the room grows only when there is more to read.
-      char more[4096];
-      n = file.read(more, sizeof more);
-      if (n > 0) {
-        room = std::max(2 * room, got + std::size_t(n));
-        data = grow(room);
-        std::memcpy(data + got, more, std::size_t(n));
+  };
+  const std::size_t claimed = std::size_t(std::max<off_t>(info.st_size, 0));
+  if (claimed > maxBytes) return fail(EFBIG);
+  try {
+    std::size_t room = claimed;
+    std::uint8_t* data = grow(room);
+    for (;;) {
+      ssize_t n = 0;
+      if (got < room) {
+        n = ::read(fd, data + got, room - got);
+      } else {
+        // Past the size the file had: the room grows only when there is more to read.
+        char more[4096];
+        n = ::read(fd, more, sizeof more);
+        if (n > 0) {
+          if (std::size_t(n) > maxBytes - got) return fail(EFBIG);
+          room = std::min(std::max(2 * room, got + std::size_t(n)), maxBytes);
+          data = grow(room);
+          std::memcpy(data + got, more, std::size_t(n));
+        }
       }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return fail(errno);
+      if (n == 0) break;
+      got += std::size_t(n);
     }
-    if (n < 0) {
-      if (error) *error = file.errorString().toStdString();
-      return false;
-    }
-    if (n == 0) return true;
-    got += std::size_t(n);
+  } catch (const std::bad_alloc&) {
+    return fail(ENOMEM);
   }
+  ::close(fd);
+  return true;
 }
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error) {
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error,
+                   std::size_t maxBytes) {
   std::size_t got = 0;
   const bool read = ReadWholeFileInto(
-      path,
+      path, maxBytes,
       [&](std::size_t n) {
         bytes.resize(n);
         return bytes.data();

@@ -41,8 +41,9 @@ class CArchive {
   // An archive that loads from the given bytes.
   explicit CArchive(std::vector<std::uint8_t> data);
   // An archive that loads from the file at path, read in pieces as the records need them, so
-  // that a large file is never held whole; null with a reason when the file cannot be opened.
-  // A read error later throws CArchiveException(EndOfFile).
+  // that a large file is never held whole; null with a reason when the file cannot be opened
+  // or is no regular file (a folder, a device or a pipe, which is never waited on). A read
+  // error later throws CArchiveException(EndOfFile).
   static std::unique_ptr<CArchive> LoadFile(const std::string& path, std::string* error);
   ~CArchive();
   CArchive(const CArchive&) = delete;
@@ -213,15 +214,22 @@ inline CArchive& operator>>(CArchive& ar, float& v) { v = ar.ReadFloat(); return
 inline CArchive& operator>>(CArchive& ar, double& v) { v = ar.ReadDouble(); return ar; }
 inline CArchive& operator>>(CArchive& ar, std::string& v) { v = ar.ReadString(); return ar; }
 
-// Reads a whole file; false with a reason when it cannot be read.
 // The size of the file at path, 0 when there is none.
 std::size_t GetFileSize(const std::string& path);
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error);
-// The whole of bytes written through a CAtomicFileWriter (platform/AtomicFile.h): a temporary
-// file beside path, flushed to the disk and renamed over path only when every byte got there;
-// on failure path is untouched and no temporary file is left.
+// The most bytes a file read whole may hold by default: far more than any library, picture or
+// preset file that a person makes, and still a read that the machine can hold.
+constexpr std::size_t kMaxWholeFileBytes = std::size_t(1) << 30;
+// Reads a whole file; false with a reason when it cannot be read, when it is no regular file (a
+// folder, a device, a pipe: "Not a regular file") or when it holds more than maxBytes ("File
+// too large"). Neither of those is waited on or read far.
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error,
+                   std::size_t maxBytes = kMaxWholeFileBytes);
+// The whole of bytes written through a CAtomicFileWriter (platform/AtomicFile.h): as a rule a
+// temporary file beside path, flushed to the disk and renamed over path only when every byte
+// got there, else written in place; on failure path is untouched and no temporary file is left.
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                          std::string* error);
-// Tests: the call that flushes a file descriptor's data to the disk (fdatasync when null); it
-// returns -1 and sets errno on failure.
+// Tests: the call that flushes a file descriptor's data, or a folder's entries, to the disk
+// (fdatasync for a file and fsync for a folder when null); it returns -1 and sets errno on
+// failure.
 void SetFileSyncForTests(int (*sync)(int fd));

@@ -129,13 +129,13 @@ bool PngChunksComplete(const std::uint8_t* data, std::size_t size) {
 }
 
 // The format check and the header: after it, the FreeImage format to load with.
-bool CheckHeader(const std::uint8_t* data, std::size_t size, std::optional<BitmapFormat> expected, std::string* error,
-                 FREE_IMAGE_FORMAT& fif, int* width, int* height) {
+bool CheckHeader(const std::uint8_t* data, std::size_t size, std::string* error, FREE_IMAGE_FORMAT& fif, int* width,
+                 int* height) {
   if (!data || size == 0) return Fail(error, "no picture data");
   if (size > std::size_t(0x7FFFFFFF)) return Fail(error, "picture data too large");
+  // The decoder is the one of the format the bytes themselves are in.
   const std::optional<BitmapFormat> format = DetectBitmapFormat(data, size);
   if (!format) return Fail(error, "not a BMP, JPEG or PNG picture");
-  if (expected && *format != *expected) return Fail(error, "picture data of another format than its record's");
   if (*format == BitmapFormat::Png && !PngChunksComplete(data, size)) return Fail(error, "picture data damaged");
   fif = FreeImageFormatOf(*format);
   EnsureInitialised();
@@ -159,16 +159,14 @@ bool CheckHeader(const std::uint8_t* data, std::size_t size, std::optional<Bitma
 
 }  // namespace
 
-bool CheckBitmap(const std::uint8_t* data, std::size_t size, std::optional<BitmapFormat> expected, std::string* error,
-                 int* width, int* height) {
+bool CheckBitmap(const std::uint8_t* data, std::size_t size, std::string* error, int* width, int* height) {
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
-  return CheckHeader(data, size, expected, error, fif, width, height);
+  return CheckHeader(data, size, error, fif, width, height);
 }
 
-bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::string* error,
-                  std::optional<BitmapFormat> expected) {
+bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::string* error) {
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
-  if (!CheckHeader(data, size, expected, error, fif, nullptr, nullptr)) return false;
+  if (!CheckHeader(data, size, error, fif, nullptr, nullptr)) return false;
   FreeImageIO io = MemoryIo();
   MemoryBlock block{data, size, 0};
   DibHolder loaded(FreeImage_LoadFromHandle(fif, &io, &block, 0));

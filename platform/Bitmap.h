@@ -27,17 +27,17 @@ enum class BitmapFormat : int { Bmp = 1, Jpeg = 2, Png = 3 };
 std::optional<BitmapFormat> DetectBitmapFormat(const std::uint8_t* data, std::size_t size);
 
 // What can be known of a picture without decoding its pixels: the bytes are a BMP, JPEG or PNG
-// file (of the expected format when one is given), its header reads, its size lies within the
-// limits above and, for a PNG, its chunks run whole up to the closing one. False with a reason
-// otherwise. width and height (when given) receive the size. Any thread.
-bool CheckBitmap(const std::uint8_t* data, std::size_t size, std::optional<BitmapFormat> expected,
-                 std::string* error = nullptr, int* width = nullptr, int* height = nullptr);
+// file, told by their own signature whatever format a record names for them, its header reads,
+// its size lies within the limits above and, for a PNG, its chunks run whole up to the closing
+// one. False with a reason otherwise. width and height (when given) receive the size. Any
+// thread.
+bool CheckBitmap(const std::uint8_t* data, std::size_t size, std::string* error = nullptr, int* width = nullptr,
+                 int* height = nullptr);
 
 // Decodes the bytes into a 32-bit picture, top row first, after the checks of CheckBitmap.
 // Returns false with a reason, leaving out untouched, when a check fails or the pixels do not
 // decode. Any thread.
-bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::string* error = nullptr,
-                  std::optional<BitmapFormat> expected = std::nullopt);
+bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::string* error = nullptr);
 
 // The version and the copyright line of the image library this program runs with.
 std::string GetImageLibraryVersion();

@@ -82,6 +82,11 @@ class ISerialPort {
                          std::shared_ptr<CIoCompletionQueue> queue, SerialCompletion done) = 0;
 };
 
+// The port numbers the program offers and scans: COM1 to COM32, as many as the device names below
+// cover without a link.
+inline constexpr std::uint32_t kFirstComPort = 1;
+inline constexpr std::uint32_t kLastComPort = 32;
+
 // "<app-data>/Orvak/ports/": a link com<n> there names the device that "COM<n>" opens.
 std::string GetComPortLinkFolder();
 // The device that port number n opens: the target of the link com<n> in the ports folder when

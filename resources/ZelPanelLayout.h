@@ -36,7 +36,9 @@ inline constexpr int kChannels = 4;
 inline constexpr int kChannelPitch = 84;
 inline constexpr Spot kPlate{68, 35};
 inline constexpr Box kKnob{95, 65, 123, 93};
-inline constexpr Box kGainText{90, 106, 127, 117};
+// The gain readout is as wide as its widest level ("-60.0 dB") with a little room, centred
+// under the knob, clear of the level column on its left.
+inline constexpr Box kGainText{85, 106, 133, 117};
 inline constexpr Spot kMute{83, 133};
 inline constexpr Spot kSolo{119, 133};
 inline constexpr Box kChannelName{70, 148, 150, 160};

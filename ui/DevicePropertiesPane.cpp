@@ -508,22 +508,31 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
     ~Busy() { flag = false; }
   } busy(m_locked);
 
+  const bool choice = m_comboPicked >= 0 && !row.GetOptions().empty();
+  auto* picker = dynamic_cast<CPickerPropertyCtrl*>(&row);
+  // Typed text that is no value of the row's type (letters in a number row, a number its word
+  // cannot hold) is refused before anything else: it never reaches the owner as 0 or wrapped.
+  const std::string unreadable = choice || picker ? std::string() : row.GetEditRefusal();
+
   IPropertyGridOwner* owner = nullptr;
   CDevice* device = m_device;
   if (device) {
     const bool picked = m_comboPicked >= 0;
-    if (!picked && !row.HasNewValue() && !row.HasButton()) return true;  // nothing changed
     if (row.HasButton() && !row.IsInClick()) return true;  // only the button commits
+    if (!picked && unreadable.empty() && !row.HasNewValue() && !row.HasButton()) return true;  // nothing changed
   } else {
     owner = GetCurrentOwner();
   }
   if (!device && !owner) return true;
+  if (!unreadable.empty()) {
+    row.SetErrorText(unreadable);
+    RefuseEdit(row);
+    return true;
+  }
 
   // The owner is handed the row before the row takes the edit: it reads the edited value (or
   // the chosen item of the list) while the row keeps its own, so a refused value is never the
   // row's. A picker row holds what its picker chose already.
-  const bool choice = m_comboPicked >= 0 && !row.GetOptions().empty();
-  auto* picker = dynamic_cast<CPickerPropertyCtrl*>(&row);
   if (choice) {
     row.BeginCommitChoice(m_comboPicked);
   } else if (picker) {
@@ -537,13 +546,46 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   if (accepted) {
     if (choice) row.SetComboSelection(m_comboPicked);
     else if (!picker) row.SetVariant(row.GetValueAsVariant());
+    // What the object took is what a later refusal goes back to.
+    if (!picker) row.SetReferenceValue(row.GetValue());
     return true;
   }
+  RefuseEdit(row);
+  return true;
+}
+
+void CDevicePropertiesCtrl::RefuseEdit(CDeviceProperty& row) {
+  // The row shows what the object holds now, which a change made since the pane was filled
+  // (an accepted edit, a unit's report) may have moved; a picker row puts back its own choice.
+  if (!dynamic_cast<CPickerPropertyCtrl*>(&row))
+    if (std::optional<CDeviceProperty::Value> held = HeldValue(row)) row.SetReferenceValue(std::move(*held));
   row.RestoreReferenceValue();
   row.SetEditText(row.GetValueText());
   m_comboPicked = -1;
   ShowErrorTip(row);
-  return true;
+}
+
+namespace {
+
+// The rows an object fills, kept aside from the grid the user sees.
+class CRowsAside : public IDevicePropertyGrid {
+ public:
+  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
+  std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
+};
+
+}  // namespace
+
+std::optional<CDeviceProperty::Value> CDevicePropertiesCtrl::HeldValue(const CDeviceProperty& row) const {
+  CRowsAside aside;
+  if (m_device)
+    m_device->FillPropertiesPane(aside);
+  else if (IPropertyGridOwner* owner = GetCurrentOwner())
+    owner->FillPropertiesPane(aside);
+  for (const auto& group : aside.groups)
+    for (const auto& filled : group->rows)
+      if (filled->GetData() == row.GetData() && filled->GetName() == row.GetName()) return filled->GetValue();
+  return std::nullopt;
 }
 
 void CDevicePropertiesCtrl::OnPropertyChanged(CDeviceProperty& row) {

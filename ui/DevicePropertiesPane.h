@@ -79,8 +79,10 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   void OnClickButton();
 
   // --- The commit ---
-  // Hands the edited row to the current object's handler; a refusal puts back the row's
-  // reference value and shows the tip. Always true: the edit always ends.
+  // Hands the edited row to the current object's handler. Typed text that is no value of the
+  // row's type is refused without it. A refused row shows the value the object holds (a
+  // picker row its own choice) and the tip; an accepted value becomes the row's reference
+  // value. Always true: the edit always ends.
   bool ValidateItemData(CDeviceProperty& row);
   // After the row's stored value changed: a rebuild the handler asked for is posted.
   void OnPropertyChanged(CDeviceProperty& row);
@@ -108,6 +110,12 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
 
  private:
   void ShowErrorTip(const CDeviceProperty& row);
+  // A refusal: the row takes the value the object holds, its editor that text, and the tip
+  // shows the row's message.
+  void RefuseEdit(CDeviceProperty& row);
+  // The value the current object gives the row when it fills the grid now (the row found by
+  // its data word and name); none when the object has no such row.
+  std::optional<CDeviceProperty::Value> HeldValue(const CDeviceProperty& row) const;
   void UpdateItemText(const CDeviceProperty& row);
   void UpdateDescription();
   void CloseEditor();

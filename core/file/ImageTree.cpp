@@ -48,8 +48,8 @@ void CCCImageBase::SerializeStream(CDataStream& ds) {
 
 namespace {
 
-// The format a record's bytes must be in: the record's own, or any of the three for a record
-// of no known format (stored as PNG by this program).
+// The format a record names for its bytes, which a new encoding is made in: none for a record
+// of no known format (any of the three is its format; this program stores it as PNG).
 std::optional<BitmapFormat> ExpectedFormat(std::int32_t format) {
   if (format == kImageFormatBmp || format == kImageFormatJpeg || format == kImageFormatPng)
     return BitmapFormat(format);
@@ -85,9 +85,11 @@ void CCCImage::Serialize(CArchive& ar, CImageLoadReport* report) {
   const std::uint32_t length = ar.ReadU32();
   ar.CheckCount(length, 1);
   ar.ReadBytes(m_stored, length);
+  m_storedFormat = m_format;
   m_bitmap = CImage();
-  // Bytes of another format than the record's never reach a decoder; they are kept as read.
-  m_undecoded = CheckBitmap(m_stored.data(), m_stored.size(), ExpectedFormat(m_format));
+  // The bytes are checked, and later decoded, as the picture file they are, whatever format the
+  // record names; they are kept as read either way.
+  m_undecoded = CheckBitmap(m_stored.data(), m_stored.size());
   if (!m_undecoded && report) ++report->undecodedImages;
 }
 
@@ -95,7 +97,7 @@ const CImage& CCCImage::GetBitmap() const {
   if (m_undecoded) {
     m_undecoded = false;
     CImage decoded;
-    if (DecodeBitmap(m_stored.data(), m_stored.size(), decoded, nullptr, ExpectedFormat(m_format)))
+    if (DecodeBitmap(m_stored.data(), m_stored.size(), decoded))
       m_bitmap = std::move(decoded);
     else if (g_decodeNotice)
       g_decodeNotice->OnPictureNotDecoded(*this);
@@ -110,14 +112,19 @@ void CCCImage::SetBitmap(CImage bitmap) {
 }
 
 const std::vector<std::uint8_t>& CCCImage::BytesToStore() {
-  // Unchanged bytes go back as they are, those that are no picture included; a picture whose
-  // format was changed since is encoded in the new one when it decodes.
-  if (!m_stored.empty() && (IsFileOfFormat(m_stored, m_format) || !HasBitmap())) return m_stored;
+  // Unchanged bytes go back as they are, those that are no picture and those of a picture file
+  // of another format than the record's included; a picture whose format was changed since is
+  // encoded in the new one when it decodes.
+  if (!m_stored.empty() && (m_format == m_storedFormat || IsFileOfFormat(m_stored, m_format) || !HasBitmap()))
+    return m_stored;
   if (m_stored.empty() && !HasBitmap()) return m_stored;
   const BitmapFormat format = ExpectedFormat(m_format).value_or(BitmapFormat::Png);
   std::vector<std::uint8_t> encoded;
   // An encoder failure (out of memory) stores what was there, no bytes for a new picture.
-  if (EncodeBitmap(m_bitmap, format, encoded)) m_stored = std::move(encoded);
+  if (EncodeBitmap(m_bitmap, format, encoded)) {
+    m_stored = std::move(encoded);
+    m_storedFormat = m_format;
+  }
   return m_stored;
 }
 
@@ -132,6 +139,7 @@ bool CCCImage::LoadFromFile(const std::string& path, std::int32_t format) {
   // A file of the image's format is stored as it is, without a second encoding.
   if (IsFileOfFormat(bytes, format)) m_stored = std::move(bytes);
   else m_stored.clear();
+  m_storedFormat = format;
   std::string name = path.substr(path.find_last_of('/') + 1);
   name.resize(name.size() > 4 ? name.size() - 4 : 0);
   m_name = name;

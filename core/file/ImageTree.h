@@ -69,9 +69,10 @@ class CCCImage : public CCCImageBase {
   CCCImage(const CCCImage& source) = default;
   CCCImage& operator=(const CCCImage&) = delete;
 
-  // Stores the picture's bytes as they were read or made while the picture is unchanged (a
-  // picture of another format than the record's is encoded afresh). Loading keeps the bytes
-  // and checks them without decoding the pixels; the pixels are decoded on first use.
+  // Stores the picture's bytes as they were read or made while the picture and its format are
+  // unchanged (a picture whose format was changed since is encoded afresh in the new one).
+  // Loading keeps the bytes and checks them without decoding the pixels, as the picture file
+  // they are whatever format the record names; the pixels are decoded on first use.
   void Serialize(CArchive& ar, CImageLoadReport* report = nullptr) override;
   bool IsDirectory() const override { return false; }
 
@@ -85,6 +86,9 @@ class CCCImage : public CCCImageBase {
   // they did not decode, which the image decode notice hears of once.
   bool HasBitmap() const { return !GetBitmap().IsNull(); }
   const CImage& GetBitmap() const;
+  // True when the image was read with bytes that give no picture (decoded now when that was
+  // not tried yet): a damaged picture, whose bytes are still kept and stored back.
+  bool IsDamaged() const { return !HasBitmap() && !m_stored.empty(); }
   // A changed picture: it is encoded afresh when next stored.
   void SetBitmap(CImage bitmap);
   // The picture's size in pixels, 0 without a picture.
@@ -103,8 +107,13 @@ class CCCImage : public CCCImageBase {
 
   mutable CImage m_bitmap;  // null until decoded, and when the picture did not decode
   std::vector<std::uint8_t> m_stored;
+  std::int32_t m_storedFormat = kImageFormatNone;  // the format m_stored was read or made under
   mutable bool m_undecoded = false;  // m_stored holds a picture not decoded yet
 };
+
+// The image when it has a picture to draw, else null: widgets lay out and draw a picture that
+// did not decode as they do no picture, so that it can be seen and replaced.
+inline const CCCImage* DrawablePicture(const CCCImage* image) { return image && image->HasBitmap() ? image : nullptr; }
 
 // A folder of an image tree; it owns its children.
 class CCCImageDirectory : public CCCImageBase {

@@ -1,6 +1,8 @@
 // Version texts and the firmware version table reader.
 #include "core/file/VersionTable.h"
 
+#include <sys/stat.h>
+
 #include <boost/format.hpp>
 #include <fstream>
 #include <iterator>
@@ -34,6 +36,10 @@ std::string ReadIniValue(const std::string& key) {
 
 std::string ReadIniValueFromFile(const std::string& path, const std::string& key) {
   if (key.empty()) return std::string();
+  // Only a regular file is read: a pipe or a device put in the table's place would hold up the
+  // read (and start-up with it) for good.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::string();
   std::ifstream file(path, std::ios::binary);
   if (!file) return std::string();
   std::string content(std::size_t(kMaxTableBytes), '\0');

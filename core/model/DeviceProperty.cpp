@@ -2,6 +2,8 @@
 #include "core/model/DeviceProperty.h"
 
 #include <charconv>
+#include <cmath>
+#include <string_view>
 
 CDeviceProperty::CDeviceProperty(std::string name, Value value, std::string description, std::uint32_t data)
     : m_name(std::move(name)), m_value(value), m_description(std::move(description)), m_data(data), m_reference(value) {}
@@ -130,7 +132,96 @@ std::uint32_t FirstCharacter(const std::string& text) {
   return code;
 }
 
+// Text trimmed of blanks at both ends.
+std::string_view Trimmed(std::string_view text) {
+  std::size_t b = 0, e = text.size();
+  while (b < e && IsBlank(text[b])) ++b;
+  while (e > b && IsBlank(text[e - 1])) --e;
+  return text.substr(b, e - b);
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// True when the whole text is a decimal integer: an optional sign, then digits only.
+bool IsWholeNumber(std::string_view text) {
+  std::size_t i = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+  if (i == text.size()) return false;
+  for (; i < text.size(); ++i)
+    if (!IsDigit(text[i])) return false;
+  return true;
+}
+
+// True when the whole text is a decimal number: an optional sign, digits with at most one
+// point (at least one digit), and an optional exponent with its own digits.
+bool IsDecimalNumber(std::string_view text) {
+  std::size_t i = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+  std::size_t digits = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i) ++digits;
+  if (i < text.size() && text[i] == '.')
+    for (++i; i < text.size() && IsDigit(text[i]); ++i) ++digits;
+  if (digits == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const std::size_t exponent = i;
+    while (i < text.size() && IsDigit(text[i])) ++i;
+    if (i == exponent) return false;
+  }
+  return i == text.size();
+}
+
+// The typed text as a message shows it: at most 24 bytes, not cut inside a character.
+std::string Shown(std::string_view text) {
+  constexpr std::size_t kMost = 24;
+  if (text.size() <= kMost) return std::string(text);
+  std::size_t n = kMost;
+  while (n > 0 && (std::uint8_t(text[n]) & 0xC0) == 0x80) --n;
+  return std::string(text.substr(0, n)) + "...";
+}
+
+std::string Quoted(std::string_view text) { return "\"" + Shown(text) + "\""; }
+
+// Bits of the word an integer type is cut to.
+int WordBits(EPropertyValueType type) {
+  return type == EPropertyValueType::I2 || type == EPropertyValueType::UI2 ? 16 : 32;
+}
+
 }  // namespace
+
+std::string PropertyTextRefusal(EPropertyValueType type, const std::string& typed) {
+  const std::string_view text = Trimmed(typed);
+  switch (type) {
+    case EPropertyValueType::I2:
+    case EPropertyValueType::I4:
+    case EPropertyValueType::UI2:
+    case EPropertyValueType::UI4: {
+      if (text.empty()) return "Enter a number";
+      if (!IsWholeNumber(text))
+        return Quoted(text) + (IsDecimalNumber(text) ? " is not a whole number" : " is not a number");
+      // Any number the word holds, read signed or unsigned: -2^(n-1) to 2^n - 1.
+      const long long half = 1LL << (WordBits(type) - 1);
+      long long value = 0;
+      const char* first = text.data() + (text[0] == '+' ? 1 : 0);
+      const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
+      (void)end;
+      if (error != std::errc() || value < -half || value > 2 * half - 1) return Shown(text) + " is out of range";
+      return std::string();
+    }
+    case EPropertyValueType::R4:
+    case EPropertyValueType::R8: {
+      if (text.empty()) return "Enter a number";
+      if (!IsDecimalNumber(text)) return Quoted(text) + " is not a number";
+      double value = 0.0;
+      const char* first = text.data() + (text[0] == '+' ? 1 : 0);
+      const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
+      (void)end;
+      const bool fits = type == EPropertyValueType::R4 ? std::isfinite(float(value)) : std::isfinite(value);
+      if (error != std::errc() || !fits) return Shown(text) + " is out of range";
+      return std::string();
+    }
+    default: return std::string();
+  }
+}
 
 CPropertyVariant ReadPropertyText(EPropertyValueType type, const std::string& text) {
   CPropertyVariant v;
@@ -221,6 +312,11 @@ void CDeviceProperty::SetVariant(const CPropertyVariant& value) { m_value = Valu
 
 CPropertyVariant CDeviceProperty::GetValueAsVariant() const {
   return m_editText ? ReadPropertyText(GetValueType(), *m_editText) : GetVariant();
+}
+
+std::string CDeviceProperty::GetEditRefusal() const {
+  if (!m_editText || *m_editText == GetValueText()) return std::string();
+  return PropertyTextRefusal(GetValueType(), *m_editText);
 }
 
 bool CDeviceProperty::HasNewValue() const {

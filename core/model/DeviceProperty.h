@@ -12,6 +12,7 @@
 #include <vector>
 
 class CPropertyValue;
+struct CPropertyItem;
 
 // The type of a row's value, which decides how the text typed into the row is read back.
 enum class EPropertyValueType { I2, I4, UI2, UI4, R4, R8, Text, Bool, UI1, Other };
@@ -31,10 +32,19 @@ struct CPropertyVariant {
 };
 
 // The value that text stands for in a row of that type. Integers: leading blanks skipped, an
-// optional sign, digits up to the first other character (none gives 0), cut to the type's width.
-// Reals: blanks trimmed at both ends, the leading number (none gives 0). Text: exactly as typed.
-// Bool: blanks trimmed at the right, true exactly for "True". UI1: the first character's code.
+// optional sign, digits up to the first other character, cut to the type's width. Reals:
+// blanks trimmed at both ends, the leading number. Text: exactly as typed. Bool: blanks
+// trimmed at the right, true exactly for "True". UI1: the first character's code. Text that
+// PropertyTextRefusal refuses reads as its leading number (0 without one); callers that take
+// typed text refuse it first.
 CPropertyVariant ReadPropertyText(EPropertyValueType type, const std::string& text);
+// Why text cannot stand for a value of the type, as a refusal shows it; empty when it can. The
+// integer types take the whole text (blanks around it aside) as a decimal integer that the
+// type's word holds, read signed or unsigned (-2^(n-1) to 2^n - 1): "abc", "12abc", "12.5" and
+// numbers the word cannot hold (4294967308 for a 32-bit row) are refused, never read as 0 or
+// wrapped. The real types take the whole text as a decimal number within the type's range.
+// Empty text is no number. Text, Bool, UI1 and Other take any text.
+std::string PropertyTextRefusal(EPropertyValueType type, const std::string& text);
 // The text a row shows for a value ("True"/"False" for a flag, the shortest form of a real).
 std::string FormatPropertyVariant(const CPropertyVariant& value);
 
@@ -124,6 +134,9 @@ class CDeviceProperty {
   void SetEditText(std::optional<std::string> text) { m_editText = std::move(text); }
   // The value that the in-place editor's text stands for (the row's own value without one).
   CPropertyVariant GetValueAsVariant() const;
+  // Why the in-place editor's text cannot be taken (PropertyTextRefusal); empty when it can, and
+  // when the text is the one the row shows.
+  std::string GetEditRefusal() const;
   // True when the row's list has a picked item (any, the current one included), else when
   // the editor's text stands for another value than the row holds.
   bool HasNewValue() const;
@@ -142,13 +155,15 @@ class CDeviceProperty {
   // The message text of a refusal; the same field as the error text.
   std::string GetMessageText() const { return m_errorText; }
 
-  // The property list's value of a row whose value is its own (a picker row); false when the
-  // row's plain value stands for it.
-  virtual bool ToListValue(CPropertyValue& value) const {
-    (void)value;
+  // The property list's item of a row whose value is its own (a picker row), made by the item
+  // builder of its kind with the id, label, description and options already in item; false
+  // when the row's plain value stands for it.
+  virtual bool ToListItem(CPropertyItem& item) const {
+    (void)item;
     return false;
   }
-  // Takes an edited list value of the row's own kind; false when the plain value takes it.
+  // Takes an edited list value of the item's kind into a row whose ToListItem gives its item;
+  // false when the value holds no such thing (the edit is then refused).
   virtual bool TakeListValue(const CPropertyValue& value) {
     (void)value;
     return false;

@@ -13,6 +13,11 @@ void CPropertyValue::Clear() {
   type = kPropNone;
 }
 
+void CNamedPropertyValue::Clear() {
+  CPropertyValue::Clear();
+  text.clear();
+}
+
 std::string CPropertyValue::GetString() const {
   const auto* s = GetData<std::string>();
   return s ? *s : std::string();
@@ -100,6 +105,12 @@ CCCImage* GetImagePropertyValue(const CPropertyValue& value) {
 
 // --- The list built from the grid rows ---
 
+std::vector<CListChoice> SameOrderChoices(const std::vector<std::string>& texts) {
+  std::vector<CListChoice> choices;
+  for (std::size_t i = 0; i < texts.size(); ++i) choices.push_back({texts[i], int(i)});
+  return choices;
+}
+
 const CListRowForm* CListForm::Find(std::uint32_t id, const std::string* label) const {
   for (const CListRowForm& row : rows)
     if (row.id == id && (!row.row || !label || *label == row.row)) return &row;
@@ -114,15 +125,11 @@ class CRowsGrid : public IDevicePropertyGrid {
 };
 
 const std::vector<std::string> kYesNo{"Yes", "No"};
-const std::vector<std::string> kNoYes{"No", "Yes"};
 
 bool IsBoolRow(const CDeviceProperty& row) { return std::holds_alternative<bool>(row.GetValue()); }
 
-// The choices the list shows for a choice or true/false row.
-std::vector<std::string> ListChoices(const CDeviceProperty& row, const CListRowForm* form) {
-  if (form && (form->indexOnly || !form->options.empty())) return form->indexOnly ? std::vector<std::string>{} : form->options;
-  if (IsBoolRow(row) || row.GetOptions() == kYesNo) return kNoYes;
-  return row.GetOptions();
+bool IsChoiceRow(const CDeviceProperty& row, const CListRowForm* form) {
+  return !row.GetOptions().empty() || IsBoolRow(row) || (form && !form->choices.empty());
 }
 
 int IndexOf(const std::vector<std::string>& texts, const std::string& text) {
@@ -130,7 +137,78 @@ int IndexOf(const std::vector<std::string>& texts, const std::string& text) {
   return at == texts.end() ? -1 : int(at - texts.begin());
 }
 
+// The choices a choice row lists, each tied to the grid's choice it stands for. A true/false
+// row and a "Yes", "No" row list "No" first.
+std::vector<CListChoice> ListChoices(const CDeviceProperty& row, const CListRowForm* form) {
+  if (form && !form->choices.empty()) return form->choices;
+  if (form && form->indexOnly) return {};
+  if (IsBoolRow(row)) return {{"No", 0}, {"Yes", 1}};
+  if (row.GetOptions() == kYesNo) return {{"No", 1}, {"Yes", 0}};
+  return SameOrderChoices(row.GetOptions());
+}
+
+// The grid's choice that a list index stands for; -1 past the list's choices.
+int GridChoice(const CDeviceProperty& row, const CListRowForm* form, std::uint32_t index) {
+  if (form && form->indexOnly) return index < row.GetOptions().size() ? int(index) : -1;
+  const std::vector<CListChoice> choices = ListChoices(row, form);
+  return index < choices.size() ? choices[index].grid : -1;
+}
+
+// The list index of the choice the row shows; none when the grid shows none.
+std::uint32_t ListSelection(const CDeviceProperty& row, const CListRowForm* form) {
+  if (form && form->selected) return *form->selected;
+  const bool textRow = row.GetOptions().empty() && !IsBoolRow(row);
+  const int grid = IsBoolRow(row) ? int(row.GetBool()) : IndexOf(row.GetOptions(), row.GetText());
+  if (form && form->indexOnly) return grid < 0 ? CPropertyOptions::kNoChoice : std::uint32_t(grid);
+  const std::vector<CListChoice> choices = ListChoices(row, form);
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    // A text the list offers as a choice is matched by its wording.
+    if (textRow ? choices[i].text == row.GetText() : grid >= 0 && choices[i].grid == grid) return std::uint32_t(i);
+  }
+  return CPropertyOptions::kNoChoice;
+}
+
 std::uint8_t Flag(bool on) { return on ? 1 : 0; }
+
+// The kind of item a row's plain value lists as.
+std::int32_t PlainType(const CDeviceProperty& row) {
+  if (std::holds_alternative<std::int64_t>(row.GetValue())) return kPropArray;
+  if (std::holds_alternative<float>(row.GetValue())) return kPropObject13;
+  return kPropString;
+}
+
+bool HasOwnListItem(const CDeviceProperty& row) {
+  CPropertyItem probe;
+  return row.ToListItem(probe);
+}
+
+// The item of a row whose plain value stands for it; item holds the label, description and
+// options.
+CPropertyItem PlainItem(const CDeviceProperty& row, const CListRowForm* form, const CPropertyItem& item) {
+  const auto id = item.value.propertyId;
+  const std::int32_t type = form && form->type ? form->type : PlainType(row);
+  const auto* number = std::get_if<std::int64_t>(&row.GetValue());
+  switch (type) {
+    case kPropArray: {
+      // A number listed for a row that holds its text reads the text as the row reads it.
+      const std::int64_t n = number ? *number : ReadPropertyText(EPropertyValueType::I4, row.GetValueText()).integer;
+      return MakeTextPropertyItem(id, std::int32_t(n), item.name, item.description, item.option1, item.option2,
+                                  item.option3);
+    }
+    case kPropObject:
+      return MakeSignedPropertyItem(id, std::int32_t(number ? *number : 0), item.name, item.description,
+                                    item.option1, item.option2, item.option3);
+    case kPropObject13: {
+      CPropertyItem real{item.name, item.description, {}, 0, Flag(row.IsEnabled()), item.option3};
+      real.value.propertyId = id;
+      real.value.SetData(kPropObject13, row.GetFloat());
+      return real;
+    }
+    default:
+      return MakeStringPropertyItem(id, row.GetText(), item.name, item.description, item.option1, item.option2,
+                                    item.option3);
+  }
+}
 
 CPropertyItem ItemOf(const CDeviceProperty& row, const CListRowForm* form) {
   const std::string name = form && form->name ? form->name : row.GetName();
@@ -138,32 +216,15 @@ CPropertyItem ItemOf(const CDeviceProperty& row, const CListRowForm* form) {
   const auto id = std::int32_t(row.GetData());
   const bool enabled = row.IsEnabled();
   CPropertyItem item;
-  if (!row.GetOptions().empty() || IsBoolRow(row) || (form && !form->options.empty())) {
+  if (IsChoiceRow(row, form)) {
     CPropertyOptions options;
-    options.options = ListChoices(row, form);
-    const int grid = IsBoolRow(row) ? int(row.GetBool()) : IndexOf(row.GetOptions(), row.GetText());
-    // Choices are matched by text; where the list words them otherwise, by position.
-    const int byText = IndexOf(options.options, row.GetText());
-    const int index = (form && form->indexOnly) || IsBoolRow(row) || byText < 0 ? grid : byText;
-    options.selected = index < 0 ? CPropertyOptions::kNoChoice : std::uint32_t(index);
+    for (const CListChoice& choice : ListChoices(row, form)) options.options.push_back(choice.text);
+    options.selected = ListSelection(row, form);
     item = MakeChoicePropertyItem(id, options, name, description, 0, Flag(enabled), Flag(row.HasButton()));
   } else {
-    const bool typed = row.IsAllowEdit() && enabled;
-    item = MakeStringPropertyItem(id, row.GetText(), name, description, Flag(typed), 1, Flag(row.HasButton()));
-    if (form && form->type == kPropArray) {
-      item.value.SetNumber(std::int32_t(ReadPropertyText(EPropertyValueType::I4, row.GetValueText()).integer));
-    } else if (!row.ToListValue(item.value)) {
-      if (const auto* number = std::get_if<std::int64_t>(&row.GetValue())) {
-        if (form && form->type == kPropObject)
-          item.value.SetData(kPropObject, std::int32_t(*number));
-        else
-          item.value.SetNumber(std::int32_t(*number));
-      } else if (const auto* real = std::get_if<float>(&row.GetValue())) {
-        item.value.SetData(kPropObject13, *real);
-        item.option1 = 0;
-        item.option2 = Flag(enabled);
-      }
-    }
+    item = CPropertyItem{name, description, {}, Flag(row.IsAllowEdit() && enabled), 1, Flag(row.HasButton())};
+    item.value.propertyId = id;
+    if (!row.ToListItem(item)) item = PlainItem(row, form, item);
   }
   if (form && form->flags >= 0) {
     item.option1 = std::uint8_t(form->flags & 0xFF);
@@ -177,6 +238,64 @@ std::string ListHeading(const CListForm& form, const std::string& group) {
   for (const auto& [grid, list] : form.groups)
     if (grid == group) return list;
   return group;
+}
+
+// True when the value's data is what its type code names (the kinds this layer knows; a
+// row of its own kind checks its own).
+bool HoldsItsType(const CPropertyValue& value) {
+  switch (value.type) {
+    case kPropOptions: return value.GetOptions() != nullptr;
+    case kPropArray: {
+      const auto* cells = value.GetData<std::vector<std::int32_t>>();
+      return cells && !cells->empty();
+    }
+    case kPropObject: return value.GetData<std::int32_t>() != nullptr;
+    case kPropString: return value.GetData<std::string>() != nullptr;
+    case kPropObject13: return value.GetData<float>() != nullptr;
+    default: return value.HasData();
+  }
+}
+
+// True when the row takes a value of that kind: the kind of its item, or, where the form lists
+// it as another kind, also the row's own.
+bool TakesKindOf(const CDeviceProperty& row, const CListRowForm* form, const CPropertyValue& value) {
+  const std::int32_t listed = ItemOf(row, form).value.type;
+  const bool kind = value.type == listed || (form && form->type && value.type == PlainType(row));
+  return kind && HoldsItsType(value);
+}
+
+// Puts a choice into the row as the grid's choice it stands for; false when the row takes no
+// such choice.
+bool PutChoice(CDeviceProperty& row, const CListRowForm* form, std::uint32_t index) {
+  int grid = GridChoice(row, form, index);
+  if (IsBoolRow(row)) {
+    if (grid < 0) return false;
+    row.SetValue(grid != 0);
+    return true;
+  }
+  if (row.GetOptions().empty()) return false;
+  if (grid < 0) {
+    if (!form || !form->pastEnd) return false;
+    // The owner reads the index one past its last choice and applies its own rule to it.
+    grid = int(row.GetOptions().size());
+    row.AddOption(std::string());
+  }
+  row.SetComboSelection(grid);
+  return true;
+}
+
+// Puts a plain value (a number, a text or a decimal, of a kind the row takes) into the row.
+void PutPlain(CDeviceProperty& row, const CPropertyValue& value) {
+  if (value.type == kPropString) {
+    row.SetValue(value.GetString());
+  } else if (const auto* real = value.GetData<float>()) {
+    row.SetValue(*real);
+  } else if (std::holds_alternative<std::int64_t>(row.GetValue())) {
+    row.SetValue(std::int64_t(value.GetNumber()));
+  } else {
+    // A text row listed as a number (the security code) reads the number's digits.
+    row.SetValue(std::to_string(value.GetNumber()));
+  }
 }
 }  // namespace
 
@@ -202,49 +321,33 @@ void AppendPropertyList(const FillRowsFn& fill, const CListForm& form, std::vect
 bool ValidatePropertyList(const FillRowsFn& fill, const CommitRowFn& commit, const CListForm& form,
                           CNamedPropertyValue& value) {
   const auto id = std::uint32_t(value.propertyId);
+  value.text.clear();
   CRowsGrid grid;
   fill(grid);
   CDeviceProperty* row = nullptr;
   for (const auto& group : grid.groups)
     for (const auto& candidate : group->rows)
       if (!row && candidate->GetData() == id) row = candidate.get();
-  CDeviceProperty bare("", std::string(), "", id);
-  if (!row) row = &bare;
-  const CListRowForm* rowForm = form.Find(id, row == &bare ? nullptr : &row->GetName());
-  if (rowForm && rowForm->absent) return false;
+  const CListRowForm* rowForm = form.Find(id, row ? &row->GetName() : nullptr);
+  std::unique_ptr<CDeviceProperty> rowless;
+  if (!row && rowForm && rowForm->inert) return true;
+  if (!row && rowForm && rowForm->rowless) {
+    rowless = rowForm->rowless();
+    row = rowless.get();
+  }
+  // The grid does not offer it now, or offers it without letting it be changed.
+  if (!row || (rowForm && rowForm->absent) || !row->IsEnabled()) return false;
+  if (!TakesKindOf(*row, rowForm, value)) return false;
 
-  row->SetListValue(&value);
   if (const CPropertyOptions* options = value.GetOptions()) {
     if (options->selected == CPropertyOptions::kNoChoice) return true;
-    const std::vector<std::string> list = ListChoices(*row, rowForm);
-    const int index = int(options->selected);
-    const bool inList = std::size_t(index) < list.size();
-    if (IsBoolRow(*row)) {
-      row->SetValue(index != 0);
-    } else if (list.empty() || !inList) {
-      // Offered without texts, or beyond them: the index goes to the row as it came.
-      row->SetComboSelection(index);
-      if (row->GetComboSelection() < 0) return false;
-    } else {
-      const int byText = IndexOf(row->GetOptions(), list[std::size_t(index)]);
-      row->SetComboSelection(byText < 0 ? index : byText);
-    }
-  } else if (!row->TakeListValue(value)) {
-    if (value.type == kPropString) {
-      const std::string text = value.GetString();
-      if (std::holds_alternative<std::int64_t>(row->GetValue()))
-        row->SetVariant(ReadPropertyText(row->GetValueType(), text));
-      else
-        row->SetValue(text);
-    } else if (const auto* real = value.GetData<float>()) {
-      row->SetValue(*real);
-    } else if (value.type == kPropArray || value.type == kPropObject) {
-      if (std::holds_alternative<std::string>(row->GetValue()) && row != &bare)
-        row->SetValue(std::to_string(value.GetNumber()));
-      else
-        row->SetValue(std::int64_t(value.GetNumber()));
-    }
+    if (!PutChoice(*row, rowForm, options->selected)) return false;
+  } else if (HasOwnListItem(*row)) {
+    if (!row->TakeListValue(value)) return false;
+  } else {
+    PutPlain(*row, value);
   }
+  row->SetListValue(&value);
   const bool accepted = commit(*row);
   row->SetListValue(nullptr);
   if (!accepted) {

@@ -2,13 +2,18 @@
 // a choice list, one row), their builders, and the list built from an owner's grid rows. The
 // list and the grid are one path: GetProperties reads the rows that FillPropertiesPane makes,
 // and ValidateProperty puts the edited value into its row and hands it to OnPropertyChanged,
-// so every check and message is the grid's. What a kind's list shows differently (a label, a
-// description, the order of a choice, a row it leaves out) is its CListForm. UI thread.
+// so every check and message is the grid's. The list takes what the grid takes: an edit of a
+// row the grid does not show or does not enable at that moment is refused, and so is a value
+// of another kind than the row's item. What a kind's list shows differently (a label, a
+// description, the order or wording of a choice, a row it leaves out) is its CListForm. UI
+// thread.
 #pragma once
 
 #include <any>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,8 +59,14 @@ class CPropertyValue {
   std::int32_t propertyId = 0;
   std::int32_t type = kPropNone;
 
-  // Frees what the value holds and zeroes id, type and the changed byte.
-  void Clear();
+  CPropertyValue() = default;
+  CPropertyValue(const CPropertyValue&) = default;
+  CPropertyValue& operator=(const CPropertyValue&) = default;
+  virtual ~CPropertyValue() = default;
+
+  // Frees what the value holds and zeroes id, type and the changed byte (a named value also
+  // empties its text, whichever type it is cleared through).
+  virtual void Clear();
 
   bool HasData() const { return m_data.has_value(); }
   template <class T>
@@ -84,10 +95,7 @@ class CPropertyValue {
 class CNamedPropertyValue : public CPropertyValue {
  public:
   std::string text;
-  void Clear() {
-    CPropertyValue::Clear();
-    text.clear();
-  }
+  void Clear() override;
 };
 
 // One row of a property list. The options are flags for the consumer: the first allows typing
@@ -131,19 +139,41 @@ CCCImage* GetImagePropertyValue(const CPropertyValue& value);
 
 // --- The list built from the grid rows ---
 
+// One choice as the list offers it: its text, and the index of the grid's choice it stands for
+// (on a true/false row 0 is false and 1 true). The index, not the text, ties the two, so each
+// keeps its own wording.
+struct CListChoice {
+  std::string text;
+  int grid = 0;
+};
+// The texts as choices that stand for the grid's choices in the same order.
+std::vector<CListChoice> SameOrderChoices(const std::vector<std::string>& texts);
+
 // How one row shows in a kind's list where it differs from the grid.
 struct CListRowForm {
   std::uint32_t id = 0;
   const char* row = nullptr;          // the grid's label, where rows share an id
   const char* name = nullptr;         // the list's label
   const char* description = nullptr;  // the list's description
-  // The list's choices, matched to the grid's by text (a true/false row: false, true).
-  std::vector<std::string> options;
-  bool indexOnly = false;  // a choice without texts: the selected index is the grid's
-  bool hidden = false;     // not listed; an edit of it still counts
-  bool absent = false;     // not listed, and an edit of it is refused
-  int flags = -1;          // option1 | option2 << 8 | option3 << 16, when not the default
-  std::int32_t type = 0;   // the value's type, when not the default of the row
+  // The list's choices in its order, where it words or orders them otherwise; empty: the grid's
+  // ("Yes", "No" and true/false rows list "No" first).
+  std::vector<CListChoice> choices;
+  bool indexOnly = false;  // a choice listed without texts: index n stands for the grid's choice n
+  // An index past the choices reaches the owner as the index one past the grid's last choice,
+  // for the owner's own rule to take (elsewhere it is refused).
+  bool pastEnd = false;
+  bool hidden = false;  // not listed; an edit of it still goes to its row
+  bool absent = false;  // not listed, and an edit of it is refused
+  bool inert = false;   // an id without a row whose edit is accepted and changes nothing
+  // The selected index listed, where the grid's text cannot give it (a stored value outside
+  // the choices).
+  std::optional<std::uint32_t> selected;
+  int flags = -1;         // option1 | option2 << 8 | option3 << 16, when not the default
+  std::int32_t type = 0;  // the value's type, when not the default of the row (an edit may
+                          // come as either)
+  // A property with no grid row that the list edits: an edit of it goes into the row this
+  // makes, as the grid makes its rows. Not listed.
+  std::function<std::unique_ptr<CDeviceProperty>()> rowless;
 };
 
 // A kind's list form: its row differences, and the list heading of each grid group that does
@@ -158,13 +188,16 @@ struct CListForm {
 using FillRowsFn = std::function<void(IDevicePropertyGrid&)>;
 using CommitRowFn = std::function<bool(CDeviceProperty&)>;
 
-// Appends the rows fill makes as list items: a heading per group, then its rows. A choice row
-// lists the choice showing; a "Yes", "No" choice lists "No" first. Default options: a typed row
-// (typing, enabled, 0), any other (0, enabled, 0); the third is set on a row with a button.
+// Appends the rows fill makes as list items: a heading per group, then its rows, each made by
+// the item builder of its kind. A choice row lists the choice showing. Default options: a typed
+// row (typing when enabled, 1, 0), any other (0, enabled, 0); the third is set on a row with a
+// button.
 void AppendPropertyList(const FillRowsFn& fill, const CListForm& form, std::vector<CPropertyItem>& items);
-// Puts the edited value into the row of its id (a bare row when fill makes none) and commits it
-// with commit: a refusal's message goes into value.text, a refill request sets value.changed.
-// A choice with no selection is accepted and changes nothing.
+// Puts the edited value into the row of its id and commits it with commit: a refusal's message
+// goes into value.text, a refill request sets value.changed. Refused without a message: an id
+// with no row (but for a form's rowless and inert ids), a row the grid disables, a value of
+// another kind than the row's item, a choice index past the choices (but where the form says
+// pastEnd). A choice with no selection is accepted and changes nothing.
 bool ValidatePropertyList(const FillRowsFn& fill, const CommitRowFn& commit, const CListForm& form,
                           CNamedPropertyValue& value);
 

@@ -3,12 +3,7 @@
 
 #include "core/support/LogFile.h"
 #include "core/comms/SerialComms.h"
-
-namespace {
-// COM numbers that ListComPorts tries.
-constexpr std::uint32_t kFirstComPort = 1;
-constexpr std::uint32_t kLastComPort = 32;
-}  // namespace
+#include "platform/SerialPort.h"
 
 void CSystem::LoadSettings() { m_settings.Load(); }
 
@@ -65,6 +60,7 @@ void CSystem::SetCheckForUpdates(bool on) {
 void CSystem::ListComPorts(std::vector<std::uint32_t>& ports) {
   // The scan opens and closes the transport: never while a connection uses it.
   if (m_comms.GetTransport().IsOpen()) return;
+  // Every number the program offers, kFirstComPort to kLastComPort.
   for (std::uint32_t n = kFirstComPort; n <= kLastComPort; ++n) {
     if (m_comms.GetTransport().Open(n, m_settings.baudRate, false)) ports.push_back(n);
     // A port that opened but could not be set up is still open: close it either way.

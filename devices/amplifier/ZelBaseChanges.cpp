@@ -23,6 +23,11 @@ void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
 
 bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
   const std::string text = value.GetText();
+  // A name the unit cannot hold as typed stays as it was, and what shows it shows that again.
+  if (!ZelNameCharacterRefused(text).empty()) {
+    Refresh(m_family.paramChannelName + channel);
+    return false;
+  }
   {
     CSingleLock lock(m_host->GetLock());
     m_channelNames[std::size_t(channel)] = text;
@@ -38,6 +43,10 @@ bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
 bool CZelBaseDevice::ChangeName(int offset, const CParamValue& value) {
   (void)offset;
   const std::string text = value.GetText();
+  if (!ZelNameCharacterRefused(text).empty()) {
+    Refresh(m_family.paramName);
+    return false;
+  }
   {
     CSingleLock lock(m_host->GetLock());
     m_name = text;
@@ -139,6 +148,13 @@ bool CZelBaseDevice::ValidateProperty(CNamedPropertyValue& value) {
 
 std::optional<bool> CZelBaseDevice::ApplySharedPropertyEdit(const ZelPropertyEdit& edit, std::string& message) {
   auto applyName = [&](int parameterId, std::size_t limit, const char* what) {
+    // The name fields carry one 7-bit byte per character: a name is refused rather than sent
+    // garbled, and an accepted one has as many bytes as characters.
+    if (const std::string refused = ZelNameCharacterRefused(edit.text); !refused.empty()) {
+      message = FormatText("%s name cannot contain \"%s\" - the unit takes ASCII characters only", what,
+                           refused.c_str());
+      return false;
+    }
     if (edit.text.size() > limit) {
       message = FormatText("%s name too long - %lld characters max", what, (long long)limit);
       return false;

@@ -71,6 +71,15 @@ std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t cou
   return bytes;
 }
 
+std::string ZelNameCharacterRefused(const std::string& text) {
+  const auto at = std::find_if(text.begin(), text.end(), [](char c) { return std::uint8_t(c) >= 0x80; });
+  if (at == text.end()) return std::string();
+  // The whole character: its lead byte and the continuation bytes after it.
+  auto end = at + 1;
+  while (end != text.end() && end - at < 4 && (std::uint8_t(*end) & 0xC0) == 0x80) ++end;
+  return std::string(at, end);
+}
+
 std::string ZelTrimmedText(std::string text, bool leading) {
   const auto last = text.find_last_not_of(" \t\r\n");
   text.erase(last == std::string::npos ? 0 : last + 1);
@@ -319,7 +328,8 @@ std::optional<std::vector<std::uint8_t>> CZelBaseDevice::UnpackedReply(const CCo
 }
 
 void CZelBaseDevice::ReplyName(const CControlMessage& record) {
-  m_name = ZelTrimmedText(ReplyText(record.frame + kZelPayloadOffset, kZelNameBytes), m_family.trimNameLeading);
+  // A unit's bytes are character codes 0 to 255, as in its channel names.
+  m_name = ZelTrimmedText(Latin1ToUtf8(record.frame + kZelPayloadOffset, kZelNameBytes), m_family.trimNameLeading);
   m_haveRead |= m_family.readName;
   Notify(FrameMsg::kPanelCaption);
   Notify(FrameMsg::kStatusEvent, m_family.hintNames);

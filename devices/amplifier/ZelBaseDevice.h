@@ -91,7 +91,13 @@ std::vector<std::uint8_t> UnpackZelReply(const CControlMessage& record);
 // Bytes of the reply that the transport received, at most the frame buffer.
 std::size_t ZelReceivedBytes(const CControlMessage& record);
 // The first count bytes of a name, padded with spaces to count (the name fields of the frames).
+// The fields carry one 7-bit byte per character, so only a name that ZelNameCharacterRefused
+// lets through reaches a unit as it stands.
 std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t count);
+// The first character of a UTF-8 name that a name field cannot carry (a code above 0x7F: the
+// fields are not packed, and every byte after a frame's start byte keeps its top bit clear);
+// empty when the field carries every character.
+std::string ZelNameCharacterRefused(const std::string& text);
 // A name field of a reply without its trailing white space (and its leading one when asked).
 std::string ZelTrimmedText(std::string text, bool leading);
 
@@ -335,8 +341,9 @@ class CZelBaseDevice : public CZelFramedDevice {
   virtual bool ChangeControl(const CParamValue& value) = 0;
   // Routes both families share: a channel's name (offset the channel) and the name are
   // stored, written padded to their fields and refreshed (the name also redraws the rack, the
-  // panel caption and the meter entry); identify queues the identity query and leaves the file
-  // alone.
+  // panel caption and the meter entry); a name with a character the field cannot carry is
+  // neither stored nor written, and the refresh shows the name held again. Identify queues the
+  // identity query and leaves the file alone.
   bool ChangeChannelName(int channel, const CParamValue& value);
   bool ChangeName(int offset, const CParamValue& value);
   bool Identify(int offset, const CParamValue& value);
@@ -355,8 +362,9 @@ class CZelBaseDevice : public CZelFramedDevice {
   // The edits both families share, nothing for other ids. A device ID: refused with "Device ID
   // <n> already in use" while another device has it (0 is always taken); else stored, the rack
   // refreshed and, from the grid, the panel caption too; the file is marked modified. A name or
-  // channel name: refused when longer than its field ("Device name too long - 40 characters
-  // max"), else applied as the text parameter.
+  // channel name: refused when it holds a character the field cannot carry ("Channel name cannot
+  // contain "é" - the unit takes ASCII characters only"), or more characters than the field
+  // ("Device name too long - 40 characters max"), else applied as the text parameter.
   std::optional<bool> ApplySharedPropertyEdit(const ZelPropertyEdit& edit, std::string& message);
   // The "General" group with the ID, name and firmware rows; and one name row a channel.
   // Under the system's lock.

@@ -93,11 +93,12 @@ void CZelSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
 CListForm CZelSeriesDevice::ListForm() const {
   const int edit = m_host->CanCurrentUserEditDeviceProperties() ? 1 : 0;
   CListForm form{{{.id = kPropMode, .hidden = true},
-                  {.id = kZelPropReadOnly, .row = "Front Panel Pots", .options = {"Disabled", "Enabled"}},
+                  {.id = kZelPropReadOnly, .row = "Front Panel Pots", .choices = {{"Disabled", 0}, {"Enabled", 1}}},
                   {.id = kZelParamAlarmTemperature, .flags = 1 | edit << 8}},
                  {}};
   for (std::uint32_t n = 0; n < kZelMaxChannels; ++n) {
-    form.rows.push_back({.id = kPropVca + n, .options = {"Enabled", "Disabled"}});
+    // The grid offers "Disabled", "Enabled".
+    form.rows.push_back({.id = kPropVca + n, .choices = {{"Enabled", 1}, {"Disabled", 0}}});
     form.rows.push_back({.id = kZelParamWindow + n, .flags = 1 | edit << 8});
   }
   return form;

@@ -382,12 +382,27 @@ CListForm CNerexSeriesDevice::ListForm() const {
   // Model 121 lists no "Presets"; an edit of its counts still counts.
   const bool presets = HasPresetGroup(*this, false);
   const int presetFlags = 1 | (mayEdit && offline ? 1 : 0) << 8;
+  NerexGeneralSettings general;
+  {
+    CSingleLock lock(SettingsLock());
+    general = GetGeneralSettings();
+  }
+  const auto& g = general.bytes;
+  // The list runs from "0s" up to "60s", the grid from "60s" down.
+  std::vector<CListChoice> onDelay;
+  const std::vector<std::string> seconds = SecondsTexts(7, 0, 10);
+  for (std::size_t i = 0; i < seconds.size(); ++i) onDelay.push_back({seconds[i], int(seconds.size() - 1 - i)});
+  // A stored byte or setting is listed as the index it holds, inside its choices or not.
+  auto raw = [](std::uint32_t index) { return std::optional<std::uint32_t>(index); };
   return CListForm{{
       {.id = kPropFirmware, .description = "The firmware version currently in the amplifier"},
-      {.id = kPropAutoRtc, .options = kOffOn},
-      {.id = kPropOnDelay, .options = SecondsTexts(7, 0, 10)},
-      {.id = kPropDelayMultiplier, .indexOnly = true},
-      {.id = kPropDelayUnits, .indexOnly = true},
+      {.id = kPropAutoRtc, .choices = SameOrderChoices(kOffOn)},
+      {.id = kPropGpiMode, .selected = raw(g[NerexGeneralSettings::kGpiMode])},
+      {.id = kPropOnDelay, .choices = onDelay, .selected = raw(7u - g[NerexGeneralSettings::kOnDelay])},
+      {.id = kPropLedTimeout, .selected = raw(g[NerexGeneralSettings::kLedTimeout])},
+      {.id = kPropSystemLock, .selected = raw(g[NerexGeneralSettings::kSystemLock])},
+      {.id = kPropDelayMultiplier, .indexOnly = true, .selected = raw(MultiplierIndex(GetDelayMultiplier()))},
+      {.id = kPropDelayUnits, .indexOnly = true, .selected = raw(GetDelayUnits())},
       {.id = kPropGainNudge, .absent = true},
       {.id = kPropSecurityCode, .type = kPropArray},
       {.id = kPropNumberPresets, .hidden = !presets, .flags = presetFlags},

@@ -2,6 +2,7 @@
 #include "devices/processor/NerexSnapshot.h"
 
 #include "core/model/ControlPanel.h"
+#include "core/model/DeviceHost.h"
 #include "core/model/Snapshot.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -58,7 +59,8 @@ std::vector<std::uint8_t> EncodeNerexSnapshot(const CNerexSeriesMemory& image, i
   return out;
 }
 
-ENerexSnapshotApply DecodeNerexSnapshot(std::span<const std::uint8_t> data, int model, CNerexSeriesMemory& image) {
+ENerexSnapshotApply DecodeNerexSnapshot(std::span<const std::uint8_t> data, int model, CNerexSeriesMemory& image,
+                                        NerexRangeReport* limited) {
   if (data.empty()) return ENerexSnapshotApply::Refused;
   const int format = data[0];
   if (format != 1 && format != 2) return ENerexSnapshotApply::UnknownFormat;
@@ -77,6 +79,9 @@ ENerexSnapshotApply DecodeNerexSnapshot(std::span<const std::uint8_t> data, int 
   at += s.geq;
   if (ok && s.deq) ok = DecodeDeqBlock(format, data.subspan(at, s.deq), kNerexMaxInputs, model, m);
   if (!ok) return ENerexSnapshotApply::Refused;
+  // The blocks go to the unit as the image holds them: nothing beyond what the model takes.
+  NerexRangeReport report = CheckMemoryValues(m, model, true);
+  if (limited) *limited = std::move(report);
   image = std::move(m);
   return ENerexSnapshotApply::Applied;
 }
@@ -90,9 +95,17 @@ CSnapshotData* CNerexSeriesDevice::CreateSnapshotData() {
 
 void CNerexSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
   ENerexSnapshotApply result;
+  NerexRangeReport limited;
   {
     CSingleLock lock(SettingsLock());
-    result = DecodeNerexSnapshot(data.m_data, GetModel(), GetCurrentSettings());
+    result = DecodeNerexSnapshot(data.m_data, GetModel(), GetCurrentSettings(), &limited);
+  }
+  if (limited.count > 0 && GetHost()) {
+    const bool one = limited.count == 1;
+    GetHost()->WriteLog(GetDisplayName() + ": " + std::to_string(limited.count) +
+                        (one ? " value of the recalled snapshot lay outside its range and was"
+                             : " values of the recalled snapshot lay outside their ranges and were") +
+                        " moved to the nearer end (first: " + limited.first + ")\n");
   }
   // An image that does not fit this model is refused whole; an unknown format still re-sends
   // the live settings as they are.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "devices/processor/NerexSeriesMemory.h"
+#include "devices/processor/NerexValueRanges.h"
 
 inline constexpr std::uint8_t kNerexSnapshotFormat = 2;
 
@@ -23,5 +24,9 @@ enum class ENerexSnapshotApply {
   UnknownFormat,  // a format byte other than 1 and 2: the image is unchanged
   Refused,        // a length that does not fit the model: the image is unchanged
 };
-// Decodes a snapshot of format 1 or 2 into the image (parameter ids stay).
-ENerexSnapshotApply DecodeNerexSnapshot(std::span<const std::uint8_t> data, int model, CNerexSeriesMemory& image);
+// Decodes a snapshot of format 1 or 2 into the image (parameter ids stay). The image that
+// results is held to the ranges a stored image of the model holds, as a system file's images
+// are (CheckMemoryValues): a value outside is moved to the nearer end, and limited (when
+// given) says how many and the first; values within their ranges are taken as they are.
+ENerexSnapshotApply DecodeNerexSnapshot(std::span<const std::uint8_t> data, int model, CNerexSeriesMemory& image,
+                                        NerexRangeReport* limited = nullptr);

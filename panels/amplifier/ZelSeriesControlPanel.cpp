@@ -330,6 +330,12 @@ void CZelSeriesControlPanel::UpdateOnlineStatus(bool online) {
   RedrawRect(&strip, true, false);
   RefreshInfoDisplay(true);
   RefreshLevelMeters();
+  if (CZelSeriesDevice* amp = Amp()) {
+    for (int ch = 0; ch < ChannelCount(); ++ch) {
+      const CRect changed = m_limits[std::size_t(ch)]->UpdateFromParameter(amp->GetCurrentValue(kZelParamLimit + ch));
+      if (!IsRectEmpty(changed)) Redraw(changed);
+    }
+  }
 }
 
 void CZelSeriesControlPanel::DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y) {

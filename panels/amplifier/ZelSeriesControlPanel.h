@@ -83,6 +83,9 @@ class CZelSeriesControlPanel : public CControlPanelWnd, public IZelSeriesPanel {
   bool Create() override;
   void UpdateAllControls() override;
   void ApplyPermissions(bool redraw) override;
+  // The online or offline strip, and what lights only while the unit is connected: the
+  // display, the level, temperature and limit LEDs. A unit can leave the connected level
+  // before it is disconnected, and go offline from there without another status hint.
   void UpdateOnlineStatus(bool online) override;
   // A double-click on the information display steps its page; the rest goes to the widgets.
   void DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y) override;

@@ -93,7 +93,10 @@ TEST_F(FrameTest, Create_BuildsSixToolbarsWithCombosStatusBarAndThreePanes) {
   QStringList indicators;
   for (QLabel* label : f.statusBar()->findChildren<QLabel*>()) indicators << label->text();
   EXPECT_TRUE(indicators.contains("CAP") && indicators.contains("NUM") && indicators.contains("SCRL"));
-  EXPECT_EQ(qobject_cast<QMdiArea*>(f.centralWidget()), &f.GetMdiClient());
+  // The panel area fills the frame's centre; its full-screen bar above it is hidden.
+  EXPECT_EQ(f.GetMdiClient().parentWidget(), f.centralWidget());
+  EXPECT_EQ(f.GetMdiClient().geometry(), f.centralWidget()->rect());
+  EXPECT_FALSE(f.GetMdiClient().GetCloseFullScreenBar()->isVisible());
   EXPECT_EQ(f.windowTitle(), "Orvak - Untitled");
   // The window icon is the square application icon, not the toolbar strip of the same number.
   EXPECT_EQ(f.windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});

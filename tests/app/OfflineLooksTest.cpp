@@ -116,9 +116,10 @@ TEST_F(OfflineLooksTest, AfterRetrieveThePropertiesPaneShowsTheNameTheUnitSent) 
   ProcessEvents();
   ASSERT_EQ(ShownName(f, "Name"), "File 1");
   ASSERT_TRUE(GoOnlineAndReadOut(f));
-  ProcessEvents();
   EXPECT_EQ(system.GetDevice(0)->GetName(), "Sim Processor");
-  EXPECT_EQ(ShownName(f, "Name"), "Sim Processor");
+  // The pane follows the message that the reply posts, which may come just after the read-out
+  // is seen complete.
+  EXPECT_TRUE(WaitFor([&] { return ShownName(f, "Name") == "Sim Processor"; })) << ShownName(f, "Name");
   // The same for an amplifier that is selected while the names arrive.
   f.RunCommand(Cmd::kOnline);
   system.GetDevice(2)->SetName("File 2");
@@ -126,8 +127,7 @@ TEST_F(OfflineLooksTest, AfterRetrieveThePropertiesPaneShowsTheNameTheUnitSent) 
   ProcessEvents();
   ASSERT_EQ(ShownName(f, "Amp Name"), "File 2");
   ASSERT_TRUE(GoOnlineAndReadOut(f));
-  ProcessEvents();
-  EXPECT_EQ(ShownName(f, "Amp Name"), "Sim Amplifier");
+  EXPECT_TRUE(WaitFor([&] { return ShownName(f, "Amp Name") == "Sim Amplifier"; })) << ShownName(f, "Amp Name");
 }
 
 TEST_F(OfflineLooksTest, UnitsThatDroppedOutWithWarningsLookOfflineAfterGoingOffline) {

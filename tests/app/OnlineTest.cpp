@@ -1,12 +1,16 @@
 // Going online and offline through the frame's commands against the simulated bus, served on a
 // pseudo-terminal that is linked as a COM port.
 #include <QAction>
+#include <QLineEdit>
 
 #include "app/CommandIds.h"
 #include "core/model/Device.h"
 #include "core/model/DeviceProperty.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/amplifier/ZelBreakDevice.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/SettingsStore.h"
@@ -15,6 +19,8 @@
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimDiscoveryUnit.h"
 #include "tools/devsim/SimProcessor.h"
+#include "tools/devsim/SimZelAmp.h"
+#include "tools/devsim/SimZelBreak.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/OutputWnd.h"
 
@@ -76,7 +82,111 @@ class ProcessorOnlineTest : public SimBusFrameTest {
   }
 };
 
+// A Zel-3 amplifier (ID 2, its alarm threshold at 80) and an XB-16 breakout box (ID 11) on the
+// simulated bus, online, their rows edited through the properties pane as a user types.
+class ZelOnlineTest : public SimBusFrameTest {
+ protected:
+  void SetUp() override {
+    SimBusFrameTest::SetUp();
+    RegisterAmplifierFamilies();
+    StartBus(kComPort, [this](CSimBus& units) {
+      SimSecurityConfig ampConfig;
+      ampConfig.typeCode = 52;
+      ampConfig.deviceId = 2;
+      ampUnit = units.Add<CSimZelAmpUnit>(ampConfig);
+      SimSecurityConfig boxConfig;
+      boxConfig.typeCode = 41;
+      boxConfig.deviceId = 11;
+      boxUnit = units.Add<CSimZelBreakUnit>(boxConfig);
+    });
+    CFrameUnderTest& f = MakeFrame();
+    CSystem& system = f.GetSystem();
+    amp = static_cast<CZelSeriesDevice*>(system.CreateDevice(2, 52, 0));
+    box = static_cast<CZelBreakDevice*>(system.CreateDevice(11, 41, 0));
+    for (CDevice* device : {static_cast<CDevice*>(amp), static_cast<CDevice*>(box)}) {
+      system.AppendDevice(device);
+      system.GetZones()[0]->AppendDevice(device);
+    }
+    prompts.goOnlineChoice = 0;  // the units' settings into the file
+    f.RunCommand(Cmd::kOnline);
+    ASSERT_TRUE(f.IsOnline());
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          return amp->IsConnected() && amp->IsReadOutComplete() && box->IsConnected() && box->IsReadOutComplete();
+        },
+        20000));
+  }
+
+  CDevicePropertiesCtrl& Grid() { return frame->GetPropertiesPane().GetGrid(); }
+  void Show(CDevice* device) {
+    PostAbout(*frame, FrameMsg::kSelectDevice, device, 1);
+    ProcessEvents();
+    ASSERT_EQ(Grid().GetCurrentDevice(), device);
+  }
+  // Types text into the row's editor and presses Enter.
+  void Type(const char* row, const std::string& text) {
+    ASSERT_TRUE(Grid().BeginEdit(Grid().FindRow(row))) << row;
+    auto* edit = Grid().GetEditor()->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QString::fromStdString(text));
+    emit edit->textEdited(edit->text());
+    emit edit->returnPressed();
+  }
+  std::string Shown(const char* row) { return Grid().ItemOf(Grid().FindRow(row))->text(1).toStdString(); }
+
+  CSimZelAmpUnit* ampUnit = nullptr;
+  CSimZelBreakUnit* boxUnit = nullptr;
+  CZelSeriesDevice* amp = nullptr;
+  CZelBreakDevice* box = nullptr;
+};
+
 }  // namespace
+
+// A refused threshold leaves the row at the one the amplifier holds: 70, accepted and sent
+// since the pane was filled with 80, not the 80 it was filled with.
+TEST_F(ZelOnlineTest, ARefusedThresholdShowsTheThresholdTheAmplifierHolds) {
+  Show(amp);
+  EXPECT_EQ(Shown("Alarm Temp. Threshold"), "80");
+  Type("Alarm Temp. Threshold", "70");
+  ASSERT_TRUE(WaitFor([&] { return ampUnit->State().alarmTemperature == 70 && amp->GetAlarmTemperature() == 70; }));
+  Type("Alarm Temp. Threshold", "999");
+  EXPECT_EQ(Grid().GetErrorTipText(), "Temperature alarm threshold must be between 40 and 110");
+  EXPECT_EQ(Shown("Alarm Temp. Threshold"), "70");
+  Type("Alarm Temp. Threshold", "seventy");
+  EXPECT_EQ(Grid().GetErrorTipText(), "\"seventy\" is not a number");
+  EXPECT_EQ(Shown("Alarm Temp. Threshold"), "70");
+  ProcessEvents();
+  EXPECT_EQ(ampUnit->State().alarmTemperature, 70);
+  EXPECT_EQ(amp->GetAlarmTemperature(), 70);
+}
+
+// Names typed in the pane reach amplifier and box as typed; one the units' fields cannot carry
+// is refused with a message, and the row shows the name the unit holds.
+TEST_F(ZelOnlineTest, NamesTypedInThePaneReachTheUnitsOrAreRefusedWithAMessage) {
+  Show(amp);
+  Type("Channel 1 Name", "Cello 20 (L)");
+  Type("Amp Name", "C\xC3\xA9llo 20\xC2\xB0");
+  EXPECT_EQ(Grid().GetErrorTipText(),
+            QString::fromUtf8("Device name cannot contain \"\xC3\xA9\" - the unit takes ASCII characters only"));
+  EXPECT_EQ(Shown("Amp Name"), "Sim Amplifier");
+  Show(box);
+  Type("Channel 2 Name", "Vox \xE2\x84\x96 2");
+  EXPECT_EQ(Grid().GetErrorTipText(),
+            QString::fromUtf8("Channel name cannot contain \"\xE2\x84\x96\" - the unit takes ASCII characters only"));
+  EXPECT_EQ(Shown("Channel 2 Name"), "Input 2");
+  Type("Device Name", "Stage Right ~#2");
+  ASSERT_TRUE(WaitFor([&] {
+    return ampUnit->State().channelNames[0] == "Cello 20 (L)" && boxUnit->State().name == "Stage Right ~#2";
+  }));
+  EXPECT_EQ(ampUnit->State().name, "Sim Amplifier");
+  EXPECT_EQ(boxUnit->State().channelNames[1], "Input 2");
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    Type("Channel 2 Name", "Vox \xC3\xA4");
+    frame->GetPropertiesPane().grab().save(folder + "/zel-name-refused.png");
+    for (QWidget* w : Grid().findChildren<QWidget*>())
+      if (w->isWindow() && w->isVisible()) w->grab().save(folder + "/zel-name-tip.png");
+  }
+}
 
 TEST_F(ProcessorOnlineTest, SelectedUnitReadOutAfterGoingOnlineShowsItsNameAndFirmwareInTheProperties) {
   StartProcessorBus(true);

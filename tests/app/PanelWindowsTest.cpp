@@ -2,12 +2,16 @@
 // bringing an open one to the top, closing, and reopening the panels a file was saved with.
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QToolBar>
 #include <cstdlib>
 
@@ -36,6 +40,7 @@
 #include "ui/OutputWnd.h"
 #include "custom/CPData.h"
 #include "custom/ButtonControl.h"
+#include "custom/KnobControl.h"
 #include "ui/PanelFrame.h"
 #include "platform/MouseMessages.h"
 
@@ -174,6 +179,88 @@ TEST_F(PanelWindowsTest, ZelAmplifier_OpensItsOwnPanelFromTheRackAtItsSize) {
   EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
 }
 
+namespace {
+
+// Where the window's title bar draws its close button, in the area's viewport.
+QRect CloseButtonInArea(const CMdiClient& area, QMdiSubWindow& window) {
+  QStyleOptionTitleBar bar;
+  bar.initFrom(&window);
+  bar.titleBarFlags = window.windowFlags();
+  bar.titleBarState = int(window.windowState());
+  bar.subControls = QStyle::SC_All;
+  const int height = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, &window);
+  bar.rect = QRect(0, 0, window.width(), height);
+  const QRect button = window.style()->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarCloseButton, &window);
+  return QRect(window.mapTo(area.viewport(), button.topLeft()), button.size());
+}
+
+// Clicks the middle of a rectangle of the viewport, on the widget there, as the pointer would.
+void ClickAt(QWidget* viewport, const QRect& where) {
+  QWidget* target = viewport->childAt(where.center());
+  ASSERT_NE(target, nullptr);
+  const QPointF at = target->mapFrom(viewport, where.center());
+  const QPointF global = target->mapToGlobal(at);
+  QMouseEvent move(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &move);
+  QApplication::sendEvent(target, &press);
+  QApplication::sendEvent(target, &release);
+}
+
+}  // namespace
+
+// A panel wider or taller than the panel area, or one whose stored place lies past the area's
+// right edge, opens with its close button in view (a Zel amplifier's panel is 887 pixels wide),
+// keeps the place it was moved to, and the close button works.
+TEST_F(PanelWindowsTest, Open_APanelLargerThanTheAreaOrPlacedPastItShowsItsCloseButton) {
+  RegisterAmplifierFamilies();
+  RegisterDevicePanelClasses();
+  CSystem& system = frame->GetSystem();
+  CMdiClient& area = frame->GetMdiClient();
+  frame->resize(1300, 820);
+  ASSERT_TRUE(WaitFor([&] { return frame->size() == QSize(1300, 820); }));
+  const QSize room = area.viewport()->size();
+  ASSERT_LT(room.width(), 887);
+  CDevice* amp = system.CreateDevice(4, 55, 0);
+  system.AppendDevice(amp);
+  system.GetZones()[0]->AppendDevice(amp);
+  CSizedTestDevice* tall = AddDevice(5);
+  tall->size = CSize{200, room.height() + 150};
+  CSizedTestDevice* placed = AddDevice(6);
+  CWindowPlacement far;
+  far.showCmd = SW_SHOWNORMAL;
+  far.normalPosition = CRect{room.width() - 60, 30, room.width() + 240, 230};
+  placed->SetPanelPlacement(far);
+  // One panel already open, so that the area places the next ones away from its corner.
+  frame->OpenDevicePanel(AddDevice(7), true);
+  for (CDevice* device : std::initializer_list<CDevice*>{amp, tall, placed}) {
+    SCOPED_TRACE(device->GetDeviceId());
+    frame->OpenDevicePanel(device, true);
+    QMdiSubWindow* window = Windows().back();
+    ProcessEvents();
+    const QRect button = CloseButtonInArea(area, *window);
+    EXPECT_TRUE(area.viewport()->rect().contains(button)) << button.x() << "," << button.y();
+    EXPECT_GE(window->y(), 0);
+    if (window->width() <= room.width()) {
+      EXPECT_GE(window->x(), 0);
+    }
+    EXPECT_EQ(device->GetPanelPlacement().normalPosition.left, window->x());
+    EXPECT_EQ(device->GetPanelPlacement().normalPosition.top, window->y());
+    // The button is drawn there, on the title bar rather than the area's black.
+    const QImage shot = area.viewport()->grab().toImage();
+    if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
+      shot.save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-close-button-%1.png").arg(device->GetDeviceId()));
+    int drawn = 0;
+    for (int y = button.top(); y <= button.bottom(); ++y)
+      for (int x = button.left(); x <= button.right(); ++x) drawn += qGray(shot.pixel(x, y)) > 40 ? 1 : 0;
+    EXPECT_GT(drawn, button.width() * button.height() / 2);
+    ClickAt(area.viewport(), button);
+    DeleteClosedWindows();
+    EXPECT_EQ(device->GetControlPanel(), nullptr);
+  }
+}
+
 TEST_F(PanelWindowsTest, ClosingOrDeleting_TheDeviceWindowUnbindsThePanel) {
   CSizedTestDevice* device = AddDevice(7);
   frame->OpenDevicePanel(device, true);
@@ -274,6 +361,18 @@ TEST_F(PanelWindowsTest, APanelThatCannotBeBuilt_OpensNothingAndKeepsTheStoredLa
 namespace {
 
 CCustomControlPanelWnd* ViewOf(const CCPData* panel) { return dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView); }
+
+// Design mode on, a new custom panel (its snap to the grid off when asked), and widget placed on
+// it; the panel's data.
+CCPData* NewDesignPanelWith(CFrameUnderTest& frame, CCustomControlObject* widget, bool snapOff = false) {
+  frame.RunCommand(Cmd::kDesignMode);
+  frame.RunCommand(Cmd::kNewCustomPanel);
+  CCPData* data = frame.GetSystem().GetCustomPanels()[0];
+  if (snapOff) data->m_snapToGrid = false;
+  data->m_widgets.push_back(widget);
+  if (CCustomControlPanelWnd* view = ViewOf(data)) view->RebuildDisplay();
+  return data;
+}
 
 }  // namespace
 
@@ -446,7 +545,10 @@ TEST_F(PanelWindowsTest, FullScreen_OnlyThePanelAreaCoversTheScreenAndStrayPanel
   const QRect screen = frame->screen()->geometry();
   ASSERT_TRUE(WaitFor([&] { return frame->geometry() == screen && leftWindow->pos() == QPoint(0, 0); }));
   CMdiClient& area = frame->GetMdiClient();
-  EXPECT_EQ(QRect(area.mapToGlobal(QPoint(0, 0)), area.size()), screen);
+  // The full-screen bar and the area below it.
+  QWidget* bar = area.GetCloseFullScreenBar();
+  EXPECT_EQ(QRect(bar->mapToGlobal(QPoint(0, 0)), QSize(area.width(), bar->height() + area.height())), screen);
+  EXPECT_EQ(area.mapToGlobal(QPoint(0, 0)).y(), bar->mapToGlobal(QPoint(0, 0)).y() + bar->height());
   for (QWidget* around : std::initializer_list<QWidget*>{frame->menuBar(), frame->statusBar(), &frame->GetDeviceView(),
                                                          &frame->GetOutputPane(), &frame->GetPropertiesPane()})
     EXPECT_FALSE(around->isVisible());
@@ -514,21 +616,36 @@ TEST_F(PanelWindowsTest, FullScreen_TheCloseButtonAndEscapeLeaveIt) {
   ASSERT_TRUE(enter());
   ASSERT_TRUE(button->isVisible());
   EXPECT_EQ(button->text(), QStringLiteral("Close Full Screen"));
-  // At the top-right corner of the area, whole, above the panel window there.
+  // At the right end of a bar of its own above the area, whole: panel windows and scroll bars
+  // lie below the bar, also a window at the area's top-right corner.
   CMdiClient& area = frame->GetMdiClient();
-  const QRect place = button->geometry();
-  EXPECT_TRUE(area.rect().contains(place));
-  EXPECT_LT(area.width() - place.right(), 40);
-  EXPECT_LT(place.top(), 40);
+  QWidget* bar = area.GetCloseFullScreenBar();
+  ASSERT_TRUE(bar->isVisible());
+  auto global = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+  const QRect place = global(button);
+  EXPECT_TRUE(global(bar).contains(place));
+  EXPECT_LT(global(bar).right() - place.right(), 40);
+  EXPECT_LT(place.top() - global(bar).top(), 40);
+  EXPECT_EQ(bar->width(), area.width());
+  EXPECT_LT(global(bar).bottom(), global(area.viewport()).top());
+  Windows()[0]->move(area.viewport()->width() - 300, area.viewport()->height() - 100);
+  ProcessEvents();
+  ASSERT_TRUE(area.verticalScrollBar()->isVisible());
+  EXPECT_FALSE(global(area.verticalScrollBar()).intersects(global(bar)));
   Windows()[0]->move(area.viewport()->width() - 300, 0);
   ProcessEvents();
+  EXPECT_FALSE(global(Windows()[0]).intersects(global(bar)));
   const QImage shot = frame->grab().toImage();
   if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR")) shot.save(QString::fromLocal8Bit(dir) + "/frame-full-screen.png");
-  // The button's face is drawn there: light, unlike the black area and the dark panel.
+  // The button's face is drawn there: light, unlike the dark bar; the panel's top right, just
+  // below the button, shows the panel's own drawing.
   const QPoint centre = button->mapTo(frame.get(), button->rect().center());
   int light = 0;
   for (int dx = -20; dx <= 20; ++dx) light += qGray(shot.pixel(centre.x() + dx, centre.y() - 6)) > 150 ? 1 : 0;
   EXPECT_GT(light, 30);
+  const QImage own = Windows()[0]->grab().toImage();
+  for (const QPoint inWindow : {QPoint(260, 4), QPoint(260, 40)})
+    EXPECT_EQ(shot.pixel(Windows()[0]->mapTo(frame.get(), inWindow)), own.pixel(inWindow));
 
   // A click on the button.
   const QPointF inside(button->width() / 2.0, button->height() / 2.0);
@@ -556,14 +673,10 @@ TEST_F(PanelWindowsTest, FullScreen_TheCloseButtonAndEscapeLeaveIt) {
 // While a widget is dragged in design mode, Escape cancels the drag and full screen stays.
 TEST_F(PanelWindowsTest, FullScreen_EscapeInADesignDragCancelsOnlyTheDrag) {
   AddDevice(1);
-  frame->RunCommand(Cmd::kDesignMode);
-  frame->RunCommand(Cmd::kNewCustomPanel);
-  CCPData* data = frame->GetSystem().GetCustomPanels()[0];
+  auto* button = new CCCButton(nullptr, CRect{20, 20, 80, 50});
+  CCPData* data = NewDesignPanelWith(*frame, button);
   CCustomControlPanelWnd* view = ViewOf(data);
   ASSERT_NE(view, nullptr);
-  auto* button = new CCCButton(nullptr, CRect{20, 20, 80, 50});
-  data->m_widgets.push_back(button);
-  view->RebuildDisplay();
   const QRect screen = frame->screen()->geometry();
   frame->RunCommand(Cmd::kFullScreen);
   ASSERT_TRUE(WaitFor([&] { return frame->geometry() == screen; }));
@@ -584,15 +697,10 @@ TEST_F(PanelWindowsTest, FullScreen_EscapeInADesignDragCancelsOnlyTheDrag) {
 // moves or resizes it, at the drop, after Escape and after a nudge with the arrow keys.
 TEST_F(PanelWindowsTest, DesignMode_PositionAndSizeRowsFollowTheWidgetWhileItMovesAndResizes) {
   AddDevice(1);
-  frame->RunCommand(Cmd::kDesignMode);
-  frame->RunCommand(Cmd::kNewCustomPanel);
-  CCPData* data = frame->GetSystem().GetCustomPanels()[0];
-  data->m_snapToGrid = false;
+  auto* widget = new CCCButton(nullptr, CRect{20, 50, 80, 80});
+  CCPData* data = NewDesignPanelWith(*frame, widget, false);
   CCustomControlPanelWnd* view = ViewOf(data);
   ASSERT_NE(view, nullptr);
-  auto* widget = new CCCButton(nullptr, CRect{20, 50, 80, 80});
-  data->m_widgets.push_back(widget);
-  view->RebuildDisplay();
   CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
   // The texts the grid shows.
   auto shown = [&](const char* name) {
@@ -650,6 +758,55 @@ TEST_F(PanelWindowsTest, DesignMode_PositionAndSizeRowsFollowTheWidgetWhileItMov
   EXPECT_EQ(shown("Position"), "61, 180");
   if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
     frame->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-design-rows.png"));
+}
+
+// Design mode, the properties pane on a knob: letters typed into its number rows are refused
+// with a word and the knob keeps its angle; after a refused radius the row shows the radius the
+// knob took last, not the one it had when the pane was filled.
+TEST_F(PanelWindowsTest, DesignMode_KnobRowsRefuseTextThatIsNoNumberAndShowWhatTheKnobHolds) {
+  AddDevice(1);
+  auto* knob = new CCCKnob(nullptr, CRect{20, 20, 120, 120});
+  CCPData* data = NewDesignPanelWith(*frame, knob);
+  CCustomControlPanelWnd* view = ViewOf(data);
+  ASSERT_NE(view, nullptr);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(70, 70), view->mapToGlobal(QPointF(70, 70)), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(70, 70), view->mapToGlobal(QPointF(70, 70)),
+                      Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(view, &release);
+  CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+  ASSERT_EQ(grid.GetCurrentWidget(), knob);
+  auto type = [&](const char* name, const char* text) {
+    ASSERT_TRUE(grid.BeginEdit(grid.FindRow(name))) << name;
+    auto* edit = grid.GetEditor()->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QString::fromLatin1(text));
+    emit edit->textEdited(edit->text());
+    emit edit->returnPressed();
+  };
+  auto shown = [&](const char* name) { return grid.ItemOf(grid.FindRow(name))->text(1).toStdString(); };
+
+  const std::int32_t angle = knob->m_maxAngle;
+  type("Max Angle", "ten");
+  EXPECT_EQ(knob->m_maxAngle, angle);
+  EXPECT_EQ(shown("Max Angle"), std::to_string(angle));
+  EXPECT_EQ(grid.GetErrorTipText(), "\"ten\" is not a number");
+  type("Max Angle", "4294967308");
+  EXPECT_EQ(knob->m_maxAngle, angle);
+  EXPECT_EQ(grid.GetErrorTipText(), "4294967308 is out of range");
+
+  type("Notch Radius", "20");
+  EXPECT_EQ(knob->m_notchRadius, 20u);
+  type("Notch Radius", "999");
+  EXPECT_EQ(knob->m_notchRadius, 20u);
+  EXPECT_EQ(grid.GetErrorTipText(), "Radius cannot be greater than 49");
+  EXPECT_EQ(shown("Notch Radius"), "20");
+  type("Notch Radius", "12abc");
+  EXPECT_EQ(knob->m_notchRadius, 20u);
+  EXPECT_EQ(shown("Notch Radius"), "20");
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
+    frame->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-knob-refusal.png"));
 }
 
 TEST_F(PanelWindowsTest, NextAndPreviousPane_F6AndShiftF6MoveTheFocusAroundTheShownPanes) {

@@ -155,6 +155,17 @@ TEST_F(SnapshotCommands, SelectedProcessorShowsItsRowsAndAGridEditReachesIt) {
   EXPECT_EQ(device->GetDeviceId(), oldId);
   EXPECT_EQ(grid.GetErrorTipText(), "Device ID must be between 0 and 63");
   EXPECT_FALSE(System().IsModified());
+  // Text that is no number never readdresses the unit: not as ID 0, not wrapped to ID 12.
+  const std::pair<const char*, const char*> refused[] = {{"abc", "\"abc\" is not a number"},
+                                                          {"12abc", "\"12abc\" is not a number"},
+                                                          {"4294967308", "4294967308 is out of range"}};
+  for (const auto& [typed, message] : refused) {
+    type("ID", typed);
+    EXPECT_EQ(device->GetDeviceId(), oldId) << typed;
+    EXPECT_EQ(grid.GetErrorTipText(), message);
+    EXPECT_EQ(grid.ItemOf(grid.FindRow("ID"))->text(1), QString::number(oldId));
+  }
+  EXPECT_FALSE(System().IsModified());
 
   if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
     frame->GetPropertiesPane().resize(320, 560);

@@ -1,6 +1,8 @@
 // Version texts and the firmware version table on present, missing and damaged files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QTemporaryDir>
 #include <fstream>
 #include <regex>
@@ -75,4 +77,12 @@ TEST(VersionTextTest, NamedTextsOfTheVersionBlock) {
   EXPECT_EQ(GetProductNameText(), "Orvak");
   EXPECT_EQ(GetVersionInfoString("CompanyName"), "ZYRQOL");
   EXPECT_EQ(GetVersionInfoString("NoSuchName"), "");
+}
+
+TEST_F(FirmwareTableTest, PipeOrFolderInTheTablesPlace_GivesEmptyTextWithoutWaiting) {
+  const std::string pipe = m_dir.path().toStdString() + "/pipe.ini";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(ReadIniValueFromFile(pipe, "Fennick"), "");
+  EXPECT_EQ(ReadIniValueFromFile(m_dir.path().toStdString(), "Fennick"), "");
+  EXPECT_EQ(ReadIniValueFromFile("/dev/zero", "Fennick"), "");
 }

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "core/file/ImageTree.h"
 #include "core/system/System.h"
@@ -201,7 +202,35 @@ TEST_F(ImageLibraryTest, UnreadLibrary_IsKeptBesideTheLibraryFirstWrittenOverIt)
   EXPECT_FALSE(QFile::exists(QString::fromStdString(path + ".bak3")));
 }
 
-// Libraries holding a picture that is no picture of its record's format: a damaged GIF that
+// A pipe or a device named as the library is refused at once with the usual message: start-up
+// neither waits for a writer for good nor reads /dev/zero until memory runs out. The library is
+// then never written over it, and neither can be changed to nor added as a picture.
+TEST_F(ImageLibraryTest, PipeOrDeviceAsTheLibrary_IsRefusedAtOnceAndNeverWrittenOver) {
+  const std::string pipe = PathOf("ImageLib.ovl");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+  for (const std::string& path : {pipe, std::string("/dev/zero")}) {
+    SCOPED_TRACE(path);
+    m_messages.clear();
+    m_system.SetImageLibraryFilename(path);
+    m_system.LoadImageLibrary();
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Image Library: Exception while opening Image Library file"});
+    EXPECT_TRUE(m_system.IsImageLibraryUnread());
+    EXPECT_TRUE(m_system.GetLibraryImages().GetChildren().empty());
+    EXPECT_FALSE(m_system.SaveImageLibrary());
+    EXPECT_FALSE(std::filesystem::exists(m_system.GetImageLibraryBackupPath() + "2"));
+    CSystem other;
+    EXPECT_FALSE(other.ChangeImageLibraryFile(path));
+    CCCImage picture;
+    EXPECT_FALSE(picture.LoadFromFile(path, kImageFormatPng));
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/zero"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.path().toStdString()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+// Libraries holding a picture that is no BMP, JPEG or PNG picture: a damaged GIF that
 // hung the program at start-up, an EXR that decoded for ever, an XPM that read past its buffer.
 class UndecodableLibraryTest : public ImageLibraryTest, public ::testing::WithParamInterface<const char*> {};
 

@@ -160,8 +160,8 @@ TEST_F(PictureRecordsTest, ChangedPictureOrFormat_IsEncodedAfreshInTheRecordsFor
   EXPECT_TRUE(ui.FileErrors().empty());
 }
 
-// Bytes that are no picture of their record's format: other formats (damaged pictures that hung
-// or over-read their decoders) and a JPEG in a PNG record.
+// Bytes that are no BMP, JPEG or PNG picture: other formats (damaged pictures that hung or
+// over-read their decoders).
 struct ForeignPicture {
   const char* name;
   std::int32_t format;
@@ -170,13 +170,8 @@ struct ForeignPicture {
 class ForeignPictureTest : public PictureRecordsTest, public ::testing::WithParamInterface<ForeignPicture> {};
 
 TEST_P(ForeignPictureTest, IsNeverDecodedAndIsStoredBackUnchanged) {
-  Bytes data;
-  if (std::string(GetParam().name) == "jpeg") {
-    ASSERT_TRUE(EncodeBitmap(MakePhoto(8, 8, 1), BitmapFormat::Jpeg, data));
-  } else {
-    data = ReadTestData(GetParam().name);
-    ASSERT_FALSE(data.empty());
-  }
+  const Bytes data = ReadTestData(GetParam().name);
+  ASSERT_FALSE(data.empty());
   CUuid id;
   const Bytes file = FileWithImageRecord(GetParam().format, data, &id);
   CSystem back;
@@ -193,14 +188,13 @@ TEST_P(ForeignPictureTest, IsNeverDecodedAndIsStoredBackUnchanged) {
   EXPECT_EQ(FirstDifference(Store(back), file), -1);
 }
 
-INSTANTIATE_TEST_SUITE_P(DamagedAndMisfiled, ForeignPictureTest,
+INSTANTIATE_TEST_SUITE_P(Damaged, ForeignPictureTest,
                          ::testing::Values(ForeignPicture{"gif-hang.gif", kImageFormatPng},
                                            ForeignPicture{"gif-252-bytes-1.9GB.gif", kImageFormatNone},
                                            ForeignPicture{"exr-34-bytes-hang.exr", kImageFormatBmp},
                                            ForeignPicture{"exr-106-bytes-spin.exr", kImageFormatPng},
                                            ForeignPicture{"xpm-heap-overread.xpm", kImageFormatPng},
-                                           ForeignPicture{"xpm-leak.xpm", kImageFormatJpeg},
-                                           ForeignPicture{"jpeg", kImageFormatPng}));
+                                           ForeignPicture{"xpm-leak.xpm", kImageFormatJpeg}));
 
 // A PNG whose header is sound and whose pixel data is damaged: the load's check passes it, the
 // decode fails.
@@ -211,7 +205,7 @@ Bytes PngWithDamagedPixels() {
   const auto at = std::search(png.begin(), png.end(), idat.begin(), idat.end());
   EXPECT_NE(at, png.end());
   for (auto p = at + 4; p < at + 12; ++p) *p ^= 0x5A;
-  EXPECT_TRUE(CheckBitmap(png.data(), png.size(), BitmapFormat::Png, nullptr));
+  EXPECT_TRUE(CheckBitmap(png.data(), png.size(), nullptr));
   return png;
 }
 
@@ -269,22 +263,53 @@ INSTANTIATE_TEST_SUITE_P(Trees, DamagedPixelsTest, ::testing::Values(false, true
                            return std::string(info.param ? "Library" : "File");
                          });
 
-TEST_F(PictureRecordsTest, RecordOfNoKnownFormat_DecodesAnyOfTheThree) {
-  Bytes jpeg;
-  ASSERT_TRUE(EncodeBitmap(MakePhoto(8, 6, 2), BitmapFormat::Jpeg, jpeg));
-  for (std::int32_t format : {std::int32_t(kImageFormatNone), 9}) {
-    CUuid id;
-    const Bytes file = FileWithImageRecord(format, jpeg, &id);
-    CSystem back;
-    CRecordingUi ui;
-    ASSERT_TRUE(Read(back, file, ui));
-    EXPECT_TRUE(ui.FileErrors().empty());
-    CCCImage* image = back.GetFileImages().FindImage(id);
-    ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->GetPixelWidth(), 8);
-    EXPECT_EQ(FirstDifference(Store(back), file), -1);
+// A BMP, JPEG or PNG picture is decoded as the file it is, whatever format its record names
+// (none, an unknown one, or another of the three), and its bytes go back as they were read
+// through any number of saves.
+struct MisfiledPicture {
+  const char* name;
+  BitmapFormat data;     // the picture file the record holds
+  std::int32_t format;   // the format the record names
+};
+
+class MisfiledPictureTest : public PictureRecordsTest, public ::testing::WithParamInterface<MisfiledPicture> {};
+
+TEST_P(MisfiledPictureTest, IsDecodedAndStoredBackUnchanged) {
+  const CImage photo = MakePhoto(8, 6, 2);
+  Bytes data;
+  ASSERT_TRUE(EncodeBitmap(photo, GetParam().data, data));
+  CUuid id;
+  const Bytes file = FileWithImageRecord(GetParam().format, data, &id);
+  CSystem back;
+  CRecordingUi ui;
+  ASSERT_TRUE(Read(back, file, ui));
+  EXPECT_TRUE(ui.FileErrors().empty());
+  CCCImage* image = back.GetFileImages().FindImage(id);
+  ASSERT_NE(image, nullptr);
+  ASSERT_TRUE(image->HasBitmap());
+  EXPECT_EQ(image->GetPixelWidth(), 8);
+  EXPECT_EQ(image->GetPixelHeight(), 6);
+  if (GetParam().data != BitmapFormat::Jpeg) {
+    EXPECT_TRUE(SamePixels(image->GetBitmap(), photo));
   }
+  EXPECT_EQ(ui.Count(FrameMsg::kImageNotDecoded), 0u);
+  const Bytes saved = Store(back);
+  EXPECT_EQ(FirstDifference(saved, file), -1);
+  CSystem again;
+  ASSERT_TRUE(Read(again, saved, ui));
+  EXPECT_EQ(again.GetFileImages().FindImage(id)->GetStoredBytes(), data);
+  EXPECT_EQ(FirstDifference(Store(again), file), -1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, MisfiledPictureTest,
+    ::testing::Values(MisfiledPicture{"PngAsBmp", BitmapFormat::Png, kImageFormatBmp},
+                      MisfiledPicture{"PngAsJpeg", BitmapFormat::Png, kImageFormatJpeg},
+                      MisfiledPicture{"JpegAsPng", BitmapFormat::Jpeg, kImageFormatPng},
+                      MisfiledPicture{"BmpAsJpeg", BitmapFormat::Bmp, kImageFormatJpeg},
+                      MisfiledPicture{"JpegAsNone", BitmapFormat::Jpeg, kImageFormatNone},
+                      MisfiledPicture{"JpegAsUnknown", BitmapFormat::Jpeg, 9}),
+    [](const ::testing::TestParamInfo<MisfiledPicture>& info) { return std::string(info.param.name); });
 
 TEST_F(PictureRecordsTest, SystemFileWithADamagedGif_OpensWithANoticeAndSavesItBack) {
   QTemporaryDir dir;

@@ -23,6 +23,7 @@
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
 #include "tests/custom/CustomTestSupport.h"
+#include "tests/support/DamagedPicture.h"
 #include "tests/support/RecordingFrame.h"
 
 namespace {
@@ -548,6 +549,43 @@ TEST_F(WidgetPixelsTest, BitmapWithoutImageShowsNoImageOnBlack) {
   const CImage fixed = Render(bitmap, false);
   EXPECT_EQ(Green(fixed.GetPixel(11, 11)), 200);
   EXPECT_EQ(fixed.GetPixel(40, 40).argb, 0xFF000028u);
+}
+
+// A picture that did not decode draws as no picture does: the bitmap's "No Image" on black, the
+// button's face, the knob's body and the fader's own knob, in operate and design mode.
+TEST_F(WidgetPixelsTest, APictureThatDidNotDecodeDrawsAsNoPicture) {
+  CCCImage damaged;
+  LoadDamagedPicture(damaged);
+  CCCBitmap bitmap(&m_view, CRect{10, 10, 70, 70});
+  CCCButton button(&m_view, CRect{10, 10, 70, 40});
+  button.m_text = "Mute";
+  button.m_flags |= kButtonFill | kButtonOutline;
+  CCCKnob knob(&m_view, CRect{20, 20, 60, 60});
+  CCCFader fader(&m_view, CRect{20, 10, 60, 150});
+  fader.m_flags |= kFaderDrawSlot;
+  const std::vector<std::pair<CCustomControlObject*, CCCImage**>> widgets = {
+      {&bitmap, &bitmap.m_pImage}, {&button, &button.m_pImage}, {&knob, &knob.m_pImage}, {&fader, &fader.m_pKnobImage}};
+  for (const auto& [widget, image] : widgets) {
+    SCOPED_TRACE(widget->GetControlType());
+    for (const bool design : {false, true}) {
+      *image = nullptr;
+      const CImage without = Render(*widget, design);
+      *image = &damaged;
+      const CImage with = Render(*widget, design);
+      int differing = 0, drawn = 0;
+      for (int y = 0; y < without.Height(); ++y)
+        for (int x = 0; x < without.Width(); ++x) {
+          differing += with.GetPixel(x, y) != without.GetPixel(x, y);
+          drawn += without.GetPixel(x, y).argb != 0xFF000028u;
+        }
+      EXPECT_EQ(differing, 0) << (design ? "design" : "operate");
+      EXPECT_GT(drawn, 100);
+    }
+  }
+  EXPECT_FALSE(damaged.HasBitmap());
+  EXPECT_TRUE(damaged.IsDamaged());
+  // Nor does it tie the fader's handles to a knob picture of no pixels.
+  EXPECT_EQ(fader.GetSizingMode(), 3u);
 }
 
 TEST_F(WidgetPixelsTest, ButtonLitUnlitAndDesignLooks) {

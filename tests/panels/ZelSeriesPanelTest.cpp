@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -290,6 +291,58 @@ TEST_F(ZelPanelTest, CountersFitTheDisplayInTheFaceInstalledForIt) {
   }
 }
 
+// A drag redraws only the readout's window: the widest levels must be whole in it, and what the
+// drag drew must be what a full repaint draws.
+TEST_F(ZelPanelTest, GainReadoutShowsTheWholeLevelInItsWindowAfterADrag) {
+  Open(55);
+  CImage& image = *panel->GetBackBuffer();
+  CImage canvas(10, 10);
+  Graphics g(canvas);
+  // Two drags down from 0 dB, at one dB a pixel: to -10 dB, then to the knob's end.
+  for (const auto& [pixels, expected] : {std::pair<int, std::string>{10, "-10.0 dB"}, {50, "-60.0 dB"}}) {
+    SCOPED_TRACE(expected);
+    const CRect k = panel->GetKnob(0)->GetRect();
+    const int x = (k.left + k.right) / 2, y = (k.top + k.bottom) / 2;
+    panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, x, y);
+    panel->DispatchMouseMessage(WM_MOUSEMOVE, MK_LBUTTON, x, y + pixels);
+    panel->DispatchMouseMessage(WM_LBUTTONUP, 0, x, y + pixels);
+    CTextControl* readout = panel->GetGainText(0);
+    ASSERT_EQ(readout->GetText(), expected);
+    const CRect r = readout->GetRect();
+    const CFont* font = readout->GetTextStyle().GetFont();
+    ASSERT_NE(font, nullptr);
+    const CRectF size = g.MeasureString(expected, *font, CRectF{}, CStringFormat(StringAlignment::Near));
+    EXPECT_LE(size.width, float(r.right - r.left)) << expected;
+    // The readout's light ink, as the drag left it, from a few pixels either side of its window.
+    const CRect around{r.left - 6, r.top, r.right + 6, r.bottom};
+    auto ink = [&] {
+      std::vector<bool> lit;
+      for (int py = around.top; py < around.bottom; ++py)
+        for (int px = around.left; px < around.right; ++px) {
+          const CColour c = image.GetPixel(px, py);
+          lit.push_back(c.R() + c.G() + c.B() > 450);
+        }
+      return lit;
+    };
+    const std::vector<bool> dragged = ink();
+    Save(image, pixels == 10 ? "zel_panel_readout_10.png" : "zel_panel_readout_60.png");
+    panel->RedrawRect(nullptr, false, true);
+    EXPECT_EQ(dragged, ink());
+    // The ink lies inside the window and reaches its right half (the "dB").
+    int left = around.right, right = around.left;
+    std::size_t i = 0;
+    for (int py = around.top; py < around.bottom; ++py)
+      for (int px = around.left; px < around.right; ++px)
+        if (dragged[i++]) {
+          left = std::min(left, px);
+          right = std::max(right, px);
+        }
+    EXPECT_GE(left, r.left);
+    EXPECT_LT(right, r.right);
+    EXPECT_GT(right, (r.left + r.right) / 2 + 8);
+  }
+}
+
 TEST_F(ZelPanelTest, LoadPagesShowVoltsAmpsAndImpedanceAndADoubleClickStepsThem) {
   Open(55);
   ZelSeriesMeters meters;
@@ -360,6 +413,35 @@ TEST_F(ZelPanelTest, ConnectingTellsTheOpenPanelItIsOnline) {
   for (const auto& m : frame.Messages())
     if (m.message == FrameMsg::kPanelOnlineState) online = m.lParam;
   EXPECT_EQ(online, 0);
+}
+
+// A unit that missed a reply has left the connected level but is not disconnected yet; going
+// offline from there sends the panel only the offline state. Its limit lights go out with it.
+TEST_F(ZelPanelTest, GoingOfflineBelowTheConnectedLevelPutsTheLimitLightsOut) {
+  Open(51);
+  Status(0x6E);  // stereo, not in protect, channel A limiting
+  amp->OnStatusEvent(kZelHintState);
+  ASSERT_TRUE(panel->GetLimitLed(0)->IsLit());
+  ASSERT_FALSE(panel->GetLimitLed(1)->IsLit());
+  while (amp->IsConnected()) amp->UpdateCommsState(false);
+  ASSERT_GT(amp->GetCommsLevel(), 0);
+  const std::size_t before = frame.Messages().size();
+  ASSERT_TRUE(system.GetComms().SetOnline(false));
+  std::vector<std::uint32_t> told;
+  const auto messages = frame.Messages();
+  for (std::size_t i = before; i < messages.size(); ++i) {
+    told.push_back(messages[i].message);
+    if (messages[i].message == FrameMsg::kPanelOnlineState) panel->UpdateOnlineStatus(messages[i].lParam != 0);
+  }
+  ASSERT_EQ(std::count(told.begin(), told.end(), FrameMsg::kPanelOnlineState), 1);
+  EXPECT_EQ(std::count(told.begin(), told.end(), FrameMsg::kStatusEvent), 0);
+  EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
+  for (int ch = 0; ch < 2; ++ch) EXPECT_FALSE(panel->GetLimitLed(ch)->IsLit()) << ch;
+  // The back buffer shows it: channel A's limit LED is drawn as channel B's.
+  const CImage& image = *panel->GetBackBuffer();
+  const CRect a = panel->GetLimitLed(0)->GetRect(), b = panel->GetLimitLed(1)->GetRect();
+  EXPECT_EQ(image.GetPixel((a.left + a.right) / 2, (a.top + a.bottom) / 2).argb,
+            image.GetPixel((b.left + b.right) / 2, (b.top + b.bottom) / 2).argb);
 }
 
 // --- Rights ---
@@ -520,6 +602,24 @@ TEST_F(ZelPanelBusTest, GainAndMuteReachTheUnitAndAnAlarmLightsOnThePanel) {
   }));
   EXPECT_TRUE(panel->GetStandbyLed()->IsLit());
   EXPECT_FALSE(panel->GetActiveLed()->IsLit());
+}
+
+// Names typed on the panel go to the unit as typed; one with a character the unit's field
+// cannot carry is not sent, and the panel shows the name the amplifier and its unit hold.
+TEST_F(ZelPanelBusTest, TypedNamesReachTheUnitAndOneItCannotHoldIsNotSent) {
+  panel->GetNameText(1)->CommitEdit("Sub (L+R)");
+  ASSERT_TRUE(WaitFor([&] { return Unit().channelNames[1] == "Sub (L+R)"; }));
+  EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
+  const std::size_t writes = unit->Writes().size();
+  panel->GetNameText(1)->CommitEdit("S\xC3\xBC\x62");
+  panel->GetAmpName()->CommitEdit("Stage \xC2\xB0");
+  EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
+  EXPECT_EQ(panel->GetAmpName()->GetText(), "Stage");
+  EXPECT_EQ(amp->GetQueueSize(), 0u);
+  EXPECT_EQ(unit->Writes().size(), writes);
+  CSingleLock lock(harness.system.GetLock());
+  EXPECT_EQ(amp->GetChannelName(1), "Sub (L+R)");
+  EXPECT_EQ(amp->GetName(), "Stage");
 }
 
 }  // namespace

@@ -4,13 +4,18 @@
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <filesystem>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <optional>
+#include <thread>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/AtomicFile.h"
@@ -246,15 +251,86 @@ TEST(Archive, WrongDirectionIsRefused) {
 }
 
 namespace {
-// The file at path holds bytes and is the only file in its folder: no temporary file is left.
-void ExpectOnlyFileHolds(const QTemporaryDir& dir, const std::string& path, const Bytes& bytes) {
+namespace fs = std::filesystem;
+
+// The file at path holds bytes and its folder holds files names in all (the file's own names):
+// no temporary file is left.
+void ExpectOnlyFileHolds(const QTemporaryDir& dir, const std::string& path, const Bytes& bytes, int names = 1) {
   Bytes back;
   ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
   EXPECT_EQ(back, bytes);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()),
-                          std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path().toStdString()), fs::directory_iterator()), names);
 }
+
+struct stat StatOf(const std::string& path) {
+  struct stat s {};
+  EXPECT_EQ(::stat(path.c_str(), &s), 0) << path;
+  return s;
+}
+
+// The user and group the cases of another user run as (when the tests run as root).
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNogroup = 65534;
+
+struct SaveResult {
+  bool saved = false;
+  std::string error;
+};
+
+// Saves bytes at path as the user uid with the group gid and no other groups: in a child
+// process that takes that user when the test runs as root, or directly when the test runs as
+// that user. None when it runs as another user: the case then needs root.
+std::optional<SaveResult> SaveAs(uid_t uid, gid_t gid, const std::string& path, const Bytes& bytes) {
+  SaveResult result;
+  if (::geteuid() == uid) {
+    result.saved = WriteFileAtomically(path, bytes, &result.error);
+    return result;
+  }
+  if (::geteuid() != 0) return std::nullopt;
+  int ends[2];
+  if (::pipe(ends) != 0) return std::nullopt;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(ends[0]);
+    std::string error = "the user could not be taken";
+    char saved = 0;
+    if (::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0)
+      saved = WriteFileAtomically(path, bytes, &error) ? 1 : 0;
+    const std::string answer = saved + error;
+    [[maybe_unused]] const ssize_t sent = ::write(ends[1], answer.data(), answer.size());
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  std::string answer;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(ends[0], buffer, sizeof buffer)) != 0;) {
+    if (n > 0) answer.append(buffer, std::size_t(n));
+    else if (errno != EINTR) break;
+  }
+  ::close(ends[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (answer.empty()) return SaveResult{false, "the saving process gave no answer"};
+  return SaveResult{answer[0] == 1, answer.substr(1)};
+}
+
+// The user a case runs as: nobody when the tests run as root, else the test's own.
+uid_t CaseUser() { return ::geteuid() == 0 ? kNobody : ::geteuid(); }
+gid_t CaseGroup() { return ::geteuid() == 0 ? kNogroup : ::getegid(); }
+
+// What the flushes of a save met, in order: a folder or a file, its inode and permissions.
+struct Flush {
+  bool folder;
+  ino_t inode;
+  mode_t mode;
+};
+std::vector<Flush> g_flushes;
+int RecordFlush(int fd) {
+  struct stat s {};
+  if (::fstat(fd, &s) == 0) g_flushes.push_back({S_ISDIR(s.st_mode), s.st_ino, mode_t(s.st_mode & 07777)});
+  return ::fsync(fd);
+}
+
 }  // namespace
 
 TEST(AtomicWrite, ReplacesFileAndLeavesNoTemporary) {
@@ -262,29 +338,206 @@ TEST(AtomicWrite, ReplacesFileAndLeavesNoTemporary) {
   std::string path = dir.path().toStdString() + "/a.ovd";
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(path, Bytes{1, 2, 3}, &error)) << error;
+  const ino_t first = StatOf(path).st_ino;
   ASSERT_TRUE(WriteFileAtomically(path, Bytes{4, 5}, &error)) << error;
   ExpectOnlyFileHolds(dir, path, Bytes{4, 5});
+  // A new file took the old one's place: the rename is the rule.
+  EXPECT_NE(StatOf(path).st_ino, first);
 }
 
-TEST(AtomicWrite, ReadOnlyFolderLeavesOriginalIntact) {
-  if (geteuid() == 0) {
-    // root writes anywhere; use a path whose folder does not exist instead.
-    std::string error;
-    EXPECT_FALSE(WriteFileAtomically("/nonexistent-folder/x.ovd", Bytes{1}, &error));
-    EXPECT_FALSE(error.empty());
-    return;
-  }
+// The temporary file has the permissions, owner and group of the file it replaces by its first
+// flush (a new file the usual ones); after the rename the folder is flushed too.
+TEST(AtomicWrite, TemporaryHasTheFinalPermissionsAndTheFolderIsFlushedAfterTheRename) {
   QTemporaryDir dir;
-  std::string path = dir.path().toStdString() + "/a.ovd";
-  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9}, nullptr));
-  std::filesystem::permissions(dir.path().toStdString(), std::filesystem::perms::owner_read |
-                                                             std::filesystem::perms::owner_exec);
+  const std::string path = dir.path().toStdString() + "/a.ovd";
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9}, nullptr));
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  g_flushes.clear();
+  SetFileSyncForTests(RecordFlush);
   std::string error;
-  EXPECT_FALSE(WriteFileAtomically(path, Bytes{1, 2, 3}, &error));
-  std::filesystem::permissions(dir.path().toStdString(), std::filesystem::perms::owner_all);
-  Bytes back;
-  ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
-  EXPECT_EQ(back, (Bytes{9, 9}));
+  const bool written = WriteFileAtomically(path, Bytes{1, 2}, &error);
+  SetFileSyncForTests(nullptr);
+  ASSERT_TRUE(written) << error;
+  ASSERT_EQ(g_flushes.size(), 2u);
+  EXPECT_FALSE(g_flushes[0].folder);
+  EXPECT_EQ(g_flushes[0].mode, 0640u);
+  EXPECT_EQ(g_flushes[0].inode, StatOf(path).st_ino);
+  EXPECT_TRUE(g_flushes[1].folder);
+  EXPECT_EQ(g_flushes[1].inode, StatOf(dir.path().toStdString()).st_ino);
+  ExpectOnlyFileHolds(dir, path, Bytes{1, 2});
+}
+
+// A file the user may write in a folder the user may not: no temporary file can be made beside
+// it, so it is written in place. A read-only file there is still refused, and a new file cannot
+// be made.
+TEST(AtomicWrite, WritableFileInAFolderNotWritableIsWrittenInPlace) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  const std::string path = folder + "/a.ovd";
+  const std::string locked = folder + "/locked.ovd";
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9, 9, 9}, nullptr));
+  ASSERT_TRUE(WriteFileAtomically(locked, Bytes{7}, nullptr));
+  ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+  for (const std::string& p : {folder, path, locked}) ASSERT_EQ(::chown(p.c_str(), CaseUser(), CaseGroup()), 0);
+  const ino_t inode = StatOf(path).st_ino;
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+
+  for (const Bytes& bytes : {Bytes{1, 2, 3, 4, 5, 6}, Bytes{1, 2}}) {  // longer, then shorter
+    const std::optional<SaveResult> save = SaveAs(CaseUser(), CaseGroup(), path, bytes);
+    ASSERT_TRUE(save);
+    EXPECT_TRUE(save->saved) << save->error;
+    ExpectOnlyFileHolds(dir, path, bytes, 2);
+    EXPECT_EQ(StatOf(path).st_ino, inode);
+  }
+  const std::optional<SaveResult> readOnly = SaveAs(CaseUser(), CaseGroup(), locked, Bytes{1});
+  const std::optional<SaveResult> made = SaveAs(CaseUser(), CaseGroup(), folder + "/new.ovd", Bytes{1});
+  ::chmod(folder.c_str(), 0755);
+  ASSERT_TRUE(readOnly && made);
+  EXPECT_FALSE(readOnly->saved);
+  EXPECT_EQ(readOnly->error, "The file could not be written: the file is read-only");
+  EXPECT_FALSE(made->saved);
+  EXPECT_EQ(made->error, std::string("The file could not be created: ") + std::strerror(EACCES));
+  ExpectOnlyFileHolds(dir, path, Bytes{1, 2}, 2);
+}
+
+// A file that has other names is written in place, so that every name shows the new bytes.
+TEST(AtomicWrite, HardLinkedFileIsWrittenInPlaceForEveryName) {
+  QTemporaryDir dir;
+  const std::string one = dir.path().toStdString() + "/one.ovd";
+  const std::string two = dir.path().toStdString() + "/two.ovd";
+  ASSERT_TRUE(WriteFileAtomically(one, Bytes{9, 9}, nullptr));
+  ASSERT_EQ(::link(one.c_str(), two.c_str()), 0);
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(one, Bytes{1, 2, 3}, &error)) << error;
+  ExpectOnlyFileHolds(dir, two, Bytes{1, 2, 3}, 2);
+  EXPECT_EQ(StatOf(one).st_ino, StatOf(two).st_ino);
+  EXPECT_EQ(StatOf(one).st_nlink, 2u);
+}
+
+// Two saves of one file in place at once (two instances of the program) take turns: the file
+// ends as one of them wrote it, never cut short by the other.
+TEST(AtomicWrite, SavesInPlaceAtOnceTakeTurns) {
+  QTemporaryDir dir;
+  const std::string one = dir.path().toStdString() + "/one.ovd";
+  ASSERT_TRUE(WriteFileAtomically(one, Bytes{9}, nullptr));
+  ASSERT_EQ(::link(one.c_str(), (dir.path().toStdString() + "/two.ovd").c_str()), 0);
+  const Bytes longer(64 * 1024, 'a');
+  const Bytes shorter(1024, 'b');
+  // Each round both saves start together; the file is looked at once both are done.
+  std::atomic<int> arrived{0};
+  std::atomic<int> done{0};
+  std::atomic<int> failures{0};
+  int mixed = 0;
+  constexpr int kRounds = 150;
+  auto save = [&](const Bytes& bytes, bool looks) {
+    for (int round = 0; round < kRounds; ++round) {
+      ++arrived;
+      while (arrived.load() < 2 * (round + 1)) std::this_thread::yield();
+      if (!WriteFileAtomically(one, bytes, nullptr)) ++failures;
+      ++done;
+      while (done.load() < 2 * (round + 1)) std::this_thread::yield();
+      Bytes back;
+      if (looks && (!ReadWholeFile(one, back, nullptr) || (back != longer && back != shorter))) ++mixed;
+    }
+  };
+  SetFileSyncForTests([](int) { return 0; });  // the turns are the point, not the disk
+  std::thread first(save, std::cref(longer), true);
+  std::thread second(save, std::cref(shorter), false);
+  first.join();
+  second.join();
+  SetFileSyncForTests(nullptr);
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(mixed, 0);
+}
+
+// Another user's file, or one of a group the user is not in, cannot be handed back to its owner
+// and group by a user who is not root: it is written in place and stays theirs, in a shared
+// sticky folder (where only the owner may rename over the file) and in an open folder alike.
+// The user's own file there is saved through a temporary file as ever.
+struct OwnerCase {
+  const char* name;
+  mode_t folderMode;
+  uid_t uid;
+  gid_t gid;
+  bool inPlace;
+  friend void PrintTo(const OwnerCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class FileOwnerTest : public ::testing::TestWithParam<OwnerCase> {};
+
+TEST_P(FileOwnerTest, FileWhoseOwnerCannotBeKeptIsWrittenInPlaceAndStaysTheirs) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may make another user's file";
+  const OwnerCase& c = GetParam();
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  const std::string path = folder + "/shared.ovd";
+  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9, 9}, nullptr));
+  ASSERT_EQ(::chown(path.c_str(), c.uid, c.gid), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), c.folderMode), 0);
+  const ino_t inode = StatOf(path).st_ino;
+  const std::optional<SaveResult> save = SaveAs(kNobody, kNogroup, path, Bytes{1, 2});
+  ASSERT_TRUE(save);
+  EXPECT_TRUE(save->saved) << save->error;
+  ExpectOnlyFileHolds(dir, path, Bytes{1, 2});
+  const struct stat after = StatOf(path);
+  EXPECT_EQ(after.st_uid, c.uid);
+  EXPECT_EQ(after.st_gid, c.gid);
+  EXPECT_EQ(after.st_mode & 07777, 0666u);
+  EXPECT_EQ(after.st_ino == inode, c.inPlace);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Owners, FileOwnerTest,
+    ::testing::Values(OwnerCase{"RootsFileInAStickyFolder", 01777, 0, 0, true},
+                      OwnerCase{"RootsFileInAnOpenFolder", 0777, 0, 0, true},
+                      OwnerCase{"OwnFileOfAnotherGroup", 0777, kNobody, 0, true},
+                      OwnerCase{"OwnFileInAStickyFolder", 01777, kNobody, kNogroup, false}),
+    [](const ::testing::TestParamInfo<OwnerCase>& info) { return std::string(info.param.name); });
+
+// Names of 249 to 255 bytes, whose temporary name would be longer than a file name may be: the
+// temporary file takes a shortened name (cut at a character's start), and the save stays a
+// rename. A new file of such a name is made.
+TEST(AtomicWrite, NamesNearTheLongestAFolderTakesAreSaved) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  if (::pathconf(folder.c_str(), _PC_NAME_MAX) < 255) GTEST_SKIP() << "the folder takes shorter names";
+  std::vector<std::string> names;
+  for (std::size_t length = 249; length <= 255; ++length) names.push_back(std::string(length - 4, 'n') + ".ovd");
+  std::string accented = "x";
+  while (accented.size() < 249) accented += "\xC3\xA9";  // "é": the cut may not split it
+  names.push_back(accented + ".ovd");
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name.size());
+    const std::string path = folder + "/" + name;
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(path, Bytes{9}, &error)) << error;
+    const ino_t first = StatOf(path).st_ino;
+    ASSERT_TRUE(WriteFileAtomically(path, Bytes{1, 2}, &error)) << error;
+    ExpectOnlyFileHolds(dir, path, Bytes{1, 2});
+    EXPECT_NE(StatOf(path).st_ino, first);
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+  }
+}
+
+// A folder, a pipe or a device at the path is refused at once and left as it is: nothing is
+// renamed over it and no pipe is waited on.
+TEST(AtomicWrite, PathThatIsNoRegularFileIsRefusedAndKept) {
+  QTemporaryDir dir;
+  const std::string pipe = dir.path().toStdString() + "/pipe.ovd";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+  std::string error;
+  EXPECT_FALSE(WriteFileAtomically(pipe, Bytes{1}, &error));
+  EXPECT_EQ(error, "The file could not be written: it is not a regular file");
+  EXPECT_TRUE(fs::is_fifo(pipe));
+  const std::string folder = dir.path().toStdString() + "/folder.ovd";
+  ASSERT_TRUE(fs::create_directory(folder));
+  EXPECT_FALSE(WriteFileAtomically(folder, Bytes{1}, &error));
+  EXPECT_EQ(error, std::string("The file could not be written: ") + std::strerror(EISDIR));
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_FALSE(WriteFileAtomically("/dev/null", Bytes{1}, &error));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path().toStdString()), fs::directory_iterator()), 2);
 }
 
 TEST(AtomicWrite, WholeFileReadsBackLargeFilesExactly) {
@@ -322,24 +575,166 @@ TEST(AtomicWrite, WholeFileReadsFilesThatClaimNoSizeToTheirEnd) {
   EXPECT_FALSE(error.empty());
 }
 
-TEST(AtomicWrite, FailedFlushToDiskKeepsTheOriginalAndReportsIt) {
+// Only a regular file of at most the size asked for is read whole: a pipe (whose open would
+// wait for a writer for good) and a device (/dev/zero never ends) are refused before they are
+// opened, a file larger than the bound before a byte is read, and one that claims no size as
+// soon as it passes the bound. The archive's file load refuses pipes and devices alike.
+TEST(WholeFileRead, OnlyARegularFileOfASaneSizeIsRead) {
   QTemporaryDir dir;
-  const std::string path = dir.path().toStdString() + "/a.ovd";
-  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9}, nullptr));
+  const std::string pipe = dir.path().toStdString() + "/pipe.ovl";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+  const std::string huge = dir.path().toStdString() + "/huge.ovl";
+  {
+    std::ofstream make(huge);
+  }
+  ASSERT_EQ(::truncate(huge.c_str(), off_t(kMaxWholeFileBytes) + 1), 0);  // a sparse file
+
+  const std::string tooLarge = std::strerror(EFBIG);
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {pipe, "Not a regular file"},
+      {"/dev/zero", "Not a regular file"},
+      {dir.path().toStdString(), std::strerror(EISDIR)},
+      {huge, tooLarge}};
+  for (const auto& [path, reason] : refused) {
+    SCOPED_TRACE(path);
+    Bytes bytes{1};
+    std::string error;
+    EXPECT_FALSE(ReadWholeFile(path, bytes, &error));
+    EXPECT_EQ(error, reason);
+  }
+  std::string error;
+  Bytes bytes;
+  EXPECT_FALSE(ReadWholeFile("/proc/self/cmdline", bytes, &error, 4));
+  EXPECT_EQ(error, tooLarge);
+  ASSERT_TRUE(ReadWholeFile("/proc/self/cmdline", bytes, &error, 4096)) << error;
+
+  for (const std::string& path : {pipe, std::string("/dev/zero")}) {
+    EXPECT_EQ(CArchive::LoadFile(path, &error), nullptr);
+    EXPECT_EQ(error, "Not a regular file");
+  }
+}
+
+// The guarantees of a save hold whether the file is renamed into place or written in place (a
+// file with a second name).
+class SaveGuaranteeTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(WriteFileAtomically(m_path, Bytes{9, 9}, nullptr));
+    if (InPlace()) {
+      ASSERT_EQ(::link(m_path.c_str(), (m_dir.path().toStdString() + "/other.ovd").c_str()), 0);
+    }
+  }
+  static bool InPlace() { return GetParam(); }
+  int Names() const { return InPlace() ? 2 : 1; }
+
+  QTemporaryDir m_dir;
+  const std::string m_path = m_dir.path().toStdString() + "/a.ovd";
+};
+
+TEST_P(SaveGuaranteeTest, WriterOpensTheWayTheFileAsks) {
+  CAtomicFileWriter file(m_path);
+  ASSERT_TRUE(file.Open(nullptr));
+  EXPECT_EQ(file.WritesInPlace(), InPlace());
+}
+
+TEST_P(SaveGuaranteeTest, FailedFlushToDiskKeepsTheOriginalAndReportsIt) {
   SetFileSyncForTests([](int) {
     errno = EIO;
     return -1;
   });
   std::string error;
-  const bool written = WriteFileAtomically(path, Bytes{1, 2, 3}, &error);
+  const bool written = WriteFileAtomically(m_path, Bytes{1, 2, 3}, &error);
   SetFileSyncForTests(nullptr);
   EXPECT_FALSE(written);
   EXPECT_NE(error.find("flushed to the disk"), std::string::npos) << error;
-  ExpectOnlyFileHolds(dir, path, Bytes{9, 9});
+  ExpectOnlyFileHolds(m_dir, m_path, Bytes{9, 9}, Names());
 }
 
+// A file whose write permission is off is refused with the reason and kept as it was, by its
+// mode alone: the system lets root write it, and the tests may run as root. Another user's
+// file without any write bit is refused likewise.
+TEST_P(SaveGuaranteeTest, ReadOnlyFileIsRefusedWithTheReasonAndKept) {
+  for (const bool anothers : {false, true}) {
+    SCOPED_TRACE(anothers);
+    if (anothers && geteuid() != 0) continue;  // only root may give the file away
+    if (anothers) {
+      ASSERT_EQ(::chown(m_path.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(m_path.c_str(), 0444), 0);
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomically(m_path, Bytes{1, 2, 3}, &error));
+    EXPECT_EQ(error, "The file could not be written: the file is read-only");
+    ExpectOnlyFileHolds(m_dir, m_path, Bytes{9, 9}, Names());
+    EXPECT_EQ(StatOf(m_path).st_mode & 07777, 0444u);
+  }
+}
+
+TEST_P(SaveGuaranteeTest, KeepsTheOwnerAndGroupOfTheFileReplaced) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+  ASSERT_EQ(::chown(m_path.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(m_path.c_str(), 02640), 0);  // set-group-id: a change of owner would clear it
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(m_path, Bytes{1, 2}, &error)) << error;
+  const struct stat saved = StatOf(m_path);
+  EXPECT_EQ(saved.st_uid, 65534u);
+  EXPECT_EQ(saved.st_gid, 65534u);
+  EXPECT_EQ(saved.st_mode & 07777, 02640u);
+  ExpectOnlyFileHolds(m_dir, m_path, Bytes{1, 2}, Names());
+}
+
+// A write past the process's file-size limit fails with the reason, keeps the original and
+// leaves no temporary file, and the process goes on: also where SIGXFSZ would end it.
+TEST_P(SaveGuaranteeTest, WritePastTheFileSizeLimitFailsAndKeepsTheOriginal) {
+  struct sigaction before {};
+  ASSERT_EQ(::sigaction(SIGXFSZ, nullptr, &before), 0);
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const Bytes piece(3000, 7);
+  for (const bool ignored : {true, false}) {
+    SCOPED_TRACE(ignored);
+    if (ignored) {
+      LetWritesPastTheFileSizeLimitFail();
+    } else {
+      std::signal(SIGXFSZ, SIG_DFL);
+    }
+    rlimit small = limit;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    CAtomicFileWriter file(m_path);
+    std::string error;
+    const bool opened = file.Open(&error);
+    const bool first = opened && file.Write(piece.data(), piece.size(), &error);
+    const bool second = first && file.Write(piece.data(), piece.size(), &error);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_TRUE(first) << error;
+    EXPECT_FALSE(second);
+    EXPECT_EQ(error, std::string("The file could not be written: ") + std::strerror(EFBIG));
+    EXPECT_FALSE(file.Commit(nullptr));
+    ExpectOnlyFileHolds(m_dir, m_path, Bytes{9, 9}, Names());
+  }
+  ::sigaction(SIGXFSZ, &before, nullptr);
+}
+
+TEST_P(SaveGuaranteeTest, WriterThatFailsOrIsDroppedLeavesTheOriginalAndNoTemporary) {
+  {
+    CAtomicFileWriter dropped(m_path);
+    ASSERT_TRUE(dropped.Open(nullptr));
+    ASSERT_TRUE(dropped.Write("abc", 3, nullptr));
+  }
+  CAtomicFileWriter unopened(m_path);
+  std::string error;
+  EXPECT_FALSE(unopened.Write("abc", 3, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(unopened.Commit(&error));
+  ExpectOnlyFileHolds(m_dir, m_path, Bytes{9, 9}, Names());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, SaveGuaranteeTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "InPlace" : "Renamed");
+                         });
+
 TEST(AtomicWrite, KeepsThePermissionsOfTheFileReplacedAndReplacesALinksTarget) {
-  namespace fs = std::filesystem;
   QTemporaryDir dir;
   const std::string target = dir.path().toStdString() + "/target.ovd";
   const std::string link = dir.path().toStdString() + "/link.ovd";
@@ -357,48 +752,6 @@ TEST(AtomicWrite, KeepsThePermissionsOfTheFileReplacedAndReplacesALinksTarget) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path().toStdString()), fs::directory_iterator()), 2);
 }
 
-// A file whose write permission is off is refused with the reason and kept as it was, by its
-// mode alone: the system lets root write it, and the tests may run as root. Another user's
-// file without any write bit is refused likewise.
-TEST(AtomicWrite, ReadOnlyFileIsRefusedWithTheReasonAndKept) {
-  QTemporaryDir dir;
-  const std::string path = dir.path().toStdString() + "/a.ovd";
-  for (const bool anothers : {false, true}) {
-    SCOPED_TRACE(anothers);
-    if (anothers && geteuid() != 0) continue;  // only root may give the file away
-    ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9}, nullptr));
-    if (anothers) {
-      ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
-    }
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    std::string error;
-    EXPECT_FALSE(WriteFileAtomically(path, Bytes{1, 2, 3}, &error));
-    EXPECT_EQ(error, "The file could not be written: the file is read-only");
-    ExpectOnlyFileHolds(dir, path, Bytes{9, 9});
-    struct stat kept {};
-    ASSERT_EQ(::stat(path.c_str(), &kept), 0);
-    EXPECT_EQ(kept.st_mode & 07777, 0444u);
-    ASSERT_EQ(::unlink(path.c_str()), 0);
-  }
-}
-
-TEST(AtomicWrite, KeepsTheOwnerAndGroupOfTheFileReplaced) {
-  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
-  QTemporaryDir dir;
-  const std::string path = dir.path().toStdString() + "/a.ovd";
-  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9}, nullptr));
-  ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
-  ASSERT_EQ(::chmod(path.c_str(), 02640), 0);  // set-group-id: a change of owner would clear it
-  std::string error;
-  ASSERT_TRUE(WriteFileAtomically(path, Bytes{1, 2}, &error)) << error;
-  struct stat saved {};
-  ASSERT_EQ(::stat(path.c_str(), &saved), 0);
-  EXPECT_EQ(saved.st_uid, 65534u);
-  EXPECT_EQ(saved.st_gid, 65534u);
-  EXPECT_EQ(saved.st_mode & 07777, 02640u);
-  ExpectOnlyFileHolds(dir, path, Bytes{1, 2});
-}
-
 // Links made in the folder before the save of "link.ovd": (name, target; "@" stands for the
 // folder). The save makes "target.ovd" through them and keeps every link, or is refused when
 // the links go round.
@@ -412,7 +765,6 @@ struct LinkCase {
 class DanglingLinkTest : public ::testing::TestWithParam<LinkCase> {};
 
 TEST_P(DanglingLinkTest, SaveMakesTheTargetAndKeepsTheLinks) {
-  namespace fs = std::filesystem;
   QTemporaryDir dir;
   const std::string folder = dir.path().toStdString();
   for (const auto& [name, target] : GetParam().links) {
@@ -441,59 +793,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LinkCase{"Chain", {{"link.ovd", "middle.ovd"}, {"middle.ovd", "@/./target.ovd"}}, true},
                       LinkCase{"Round", {{"link.ovd", "middle.ovd"}, {"middle.ovd", "link.ovd"}}, false}),
     [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
-
-// A write past the process's file-size limit fails with the reason, keeps the original and
-// leaves no temporary file, and the process goes on: also where SIGXFSZ would end it.
-TEST(AtomicWrite, WritePastTheFileSizeLimitFailsAndKeepsTheOriginal) {
-  QTemporaryDir dir;
-  const std::string path = dir.path().toStdString() + "/a.ovd";
-  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9}, nullptr));
-  struct sigaction before {};
-  ASSERT_EQ(::sigaction(SIGXFSZ, nullptr, &before), 0);
-  rlimit limit{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-  const Bytes piece(3000, 7);
-  for (const bool ignored : {true, false}) {
-    SCOPED_TRACE(ignored);
-    if (ignored) {
-      LetWritesPastTheFileSizeLimitFail();
-    } else {
-      std::signal(SIGXFSZ, SIG_DFL);
-    }
-    rlimit small = limit;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    CAtomicFileWriter file(path);
-    std::string error;
-    const bool opened = file.Open(&error);
-    const bool first = opened && file.Write(piece.data(), piece.size(), &error);
-    const bool second = first && file.Write(piece.data(), piece.size(), &error);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    EXPECT_TRUE(first) << error;
-    EXPECT_FALSE(second);
-    EXPECT_EQ(error, std::string("The file could not be written: ") + std::strerror(EFBIG));
-    EXPECT_FALSE(file.Commit(nullptr));
-    ExpectOnlyFileHolds(dir, path, Bytes{9, 9});
-  }
-  ::sigaction(SIGXFSZ, &before, nullptr);
-}
-
-TEST(AtomicWrite, WriterThatFailsOrIsDroppedLeavesTheOriginalAndNoTemporary) {
-  QTemporaryDir dir;
-  const std::string path = dir.path().toStdString() + "/a.ovd";
-  ASSERT_TRUE(WriteFileAtomically(path, Bytes{9, 9}, nullptr));
-  {
-    CAtomicFileWriter dropped(path);
-    ASSERT_TRUE(dropped.Open(nullptr));
-    ASSERT_TRUE(dropped.Write("abc", 3, nullptr));
-  }
-  CAtomicFileWriter unopened(path);
-  std::string error;
-  EXPECT_FALSE(unopened.Write("abc", 3, &error));
-  EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(unopened.Commit(&error));
-  ExpectOnlyFileHolds(dir, path, Bytes{9, 9});
-}
 
 TEST(AtomicWrite, MissingFileReadFails) {
   Bytes b;

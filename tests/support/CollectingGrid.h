@@ -27,5 +27,11 @@ class CCollectingGrid : public IDevicePropertyGrid {
         if (row->GetData() == id) return row.get();
     return nullptr;
   }
+  CDeviceProperty* Find(const std::string& name) const {
+    for (const auto& group : groups)
+      for (const auto& row : group->rows)
+        if (row->GetName() == name) return row.get();
+    return nullptr;
+  }
   std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
 };

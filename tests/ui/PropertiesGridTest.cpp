@@ -120,11 +120,12 @@ class PropertiesGrid : public ::testing::Test {
   QComboBox* Combo() { return Grid().GetEditor() ? Grid().GetEditor()->findChild<QComboBox*>() : nullptr; }
   QString Shown(const char* name) { return Grid().ItemOf(&Row(name))->text(1); }
 
-  // Opens the row's editor, types text over its value and presses Enter.
+  // Opens the row's editor, types text over its value (or deletes it) and presses Enter.
   void Type(const char* name, const QString& text) {
     ASSERT_TRUE(Grid().BeginEdit(&Row(name)));
     ASSERT_NE(Edit(), nullptr);
     Edit()->selectAll();
+    if (text.isEmpty()) Key(Edit(), Qt::Key_Backspace);
     KeyClicks(Edit(), text);
     Key(Edit(), Qt::Key_Return);
   }
@@ -175,9 +176,6 @@ TEST_F(PropertiesGrid, ARefusalPutsTheOldValueBackAndShowsTheMessageUnderTheRow)
   EXPECT_EQ(Grid().GetErrorTipWidth(), Grid().viewport()->width() - 20);
   EXPECT_TRUE(Grid().IsErrorTimerRunning());
 
-  // Text that is no number reads as 0, which the device accepts.
-  Type("Level", "abc");
-  EXPECT_EQ(device->level, 0);
   Grid().OnErrorTimer();  // timer 77 ends the tip
   EXPECT_FALSE(Grid().IsErrorTipVisible());
   EXPECT_FALSE(Grid().IsErrorTimerRunning());
@@ -221,11 +219,57 @@ TEST_F(PropertiesGrid, TheHandlerReadsTheEditWhileTheRowKeepsAndShowsItsOwnValue
   EXPECT_EQ(Shown("Mode"), "Fast");
 }
 
-TEST_F(PropertiesGrid, ARefusalAfterAnAcceptedEditPutsBackTheValueTheRowWasFilledWith) {
+// After a refusal the row shows what the object holds: the value of an edit it accepted since
+// the pane was filled, or one it took by another way (a unit's report) before the pane knew.
+TEST_F(PropertiesGrid, ARefusalShowsTheValueTheObjectHoldsNow) {
   Type("Level", "6");
   Type("Level", "11");
   EXPECT_EQ(device->level, 6);
-  EXPECT_EQ(Shown("Level"), "4");  // the device did not make 6 the row's reference value
+  EXPECT_EQ(Shown("Level"), "6");
+  EXPECT_EQ(Row("Level").GetNumber(), 6);
+  device->level = 9;  // the grid was not told
+  Type("Level", "12");
+  EXPECT_EQ(Shown("Level"), "9");
+  // An accepted value is what an unchanged commit compares with.
+  Type("Level", "9");
+  EXPECT_EQ(device->calls.size(), 3u);
+}
+
+// Text that is no value of a number row (letters, a number with more after it, a fraction,
+// nothing, a number its word cannot hold) is refused as such: the owner never sees it as 0 or
+// wrapped, the row keeps what the object holds and the tip says why. A number the word holds
+// still goes to the owner, which refuses it with its own words.
+TEST_F(PropertiesGrid, TextThatIsNoNumberOfTheRowIsRefusedBeforeTheOwner) {
+  device->level = 0;  // text that reads as 0 must not pass as "unchanged" either
+  pane.ShowDeviceProperties(true, device);
+  const std::pair<const char*, const char*> refused[] = {{"abc", "\"abc\" is not a number"},
+                                                          {"7abc", "\"7abc\" is not a number"},
+                                                          {"2.5", "\"2.5\" is not a whole number"},
+                                                          {"", "Enter a number"},
+                                                          {"4294967303", "4294967303 is out of range"}};
+  for (const auto& [typed, message] : refused) {
+    SCOPED_TRACE(typed);
+    Type("Level", typed);
+    EXPECT_TRUE(device->calls.empty());
+    EXPECT_EQ(device->level, 0);
+    EXPECT_EQ(Shown("Level"), "0");
+    ASSERT_TRUE(Grid().IsErrorTipVisible());
+    EXPECT_EQ(Grid().GetErrorTipText(), message);
+  }
+  Type("Level", "4294967295");  // the word's -1
+  EXPECT_EQ(device->calls, std::vector<std::uint32_t>{kRowLevel});
+  EXPECT_EQ(Grid().GetErrorTipText(), "Level must be between 0 and 10");
+  EXPECT_EQ(Shown("Level"), "0");
+  Type("Label", "abc");  // a text row takes any text
+  EXPECT_EQ(device->label, "abc");
+
+  // A widget's handler runs at every commit, but not for text that is no number.
+  CGridWidget widget;
+  pane.ShowControlProperties(false, &widget);
+  Type("Width", "ten");
+  EXPECT_EQ(widget.calls, 0);
+  EXPECT_EQ(Grid().GetErrorTipText(), "\"ten\" is not a number");
+  EXPECT_EQ(Shown("Width"), "40");
 }
 
 TEST_F(PropertiesGrid, AListChoiceIsCommittedWhenTheListClosesEvenForTheCurrentItem) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/SerialPort.h"
 #include "tools/devsim/SimBootServer.h"
@@ -17,10 +18,13 @@ volatile std::sig_atomic_t g_stop = 0;
 
 void OnSignal(int) { g_stop = 1; }
 
-void Usage() {
-  std::fprintf(stderr,
+// The usage goes to stdout when asked for with --help, else to stderr beside the error.
+void Usage(std::FILE* out) {
+  std::fprintf(out,
                "usage: orvak-devsim --com N [--baud B] [--unit ID]... [--reply CMD:LENGTH]...\n"
                "  Links com<N> in %s to a new pseudo-terminal and answers on it.\n"
+               "  N is %u to %u, the ports that the program offers and scans.\n"
+               "  --help             this text\n"
                "  --baud B           pace the answers at B baud (default 57600, 0 = no pacing)\n"
                "  --unit ID          a framed unit at device ID (default: one unit at ID 1)\n"
                "  --reply CMD:LENGTH every unit answers reads of command CMD with LENGTH bytes\n"
@@ -48,22 +52,33 @@ void Usage() {
                "  --boot-unit FAMILY:TYPE\n"
                "                     instead of the bus, one unit for the firmware loader: FAMILY\n"
                "                     amp, zel, sornic or processor, with its type code\n",
-               GetComPortLinkFolder().c_str());
+               GetComPortLinkFolder().c_str(), unsigned(kFirstComPort), unsigned(kLastComPort));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    Usage(stdout);
+    return 0;
+  }
   SimOptions options;
-  if (!ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options) || options.com == 0) {
-    Usage();
+  if (!ParseSimOptions(args, options) || options.com == 0) {
+    Usage(stderr);
+    return 2;
+  }
+  // A link the program never opens would serve nobody.
+  if (options.com < kFirstComPort || options.com > kLastComPort) {
+    std::fprintf(stderr, "orvak-devsim: --com %u: the program opens COM%u to COM%u only\n", unsigned(options.com),
+                 unsigned(kFirstComPort), unsigned(kLastComPort));
     return 2;
   }
   std::unique_ptr<CSimBootUnit> bootUnit;
   if (!options.bootUnit.empty()) {
     bootUnit = MakeBootUnit(options.bootUnit);
     if (!bootUnit) {
-      Usage();
+      Usage(stderr);
       return 2;
     }
   }

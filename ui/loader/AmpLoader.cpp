@@ -76,8 +76,8 @@ PassResult SendChunks(const CLoaderContext& c, CSerialComms& port, const BootByt
     for (std::uint32_t i = 0; i < got; ++i) {
       if (port.ReceiveBuffer()[i] != '_') refused = true;
     }
-    const float percent = float(position) * 100.0f / float(file.size());
-    log.LogLine(FormatText("Sending Hex file %.1f%% done", double(percent)), true);
+    const double percent = SentPercent(position, file.size());
+    log.LogLine(FormatText("Sending Hex file %.1f%% done", percent), true);
     log.Progress(int(percent));
   }
   return refused ? PassResult::kRefused : PassResult::kLoaded;
@@ -90,8 +90,9 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
     log.LogLine(FormatText("Cannot open firmware file %s!!", c.job.firmwarePath.c_str()), false);
     return PassResult::kFailed;
   }
-  // Empty, cut short or not Intel HEX: nothing of it may reach the unit.
-  if (!ScanHexFile(file).wellFormed) {
+  // Empty, cut short, not Intel HEX or without a data record (no image at all): nothing of it
+  // may reach the unit.
+  if (const HexScan hex = ScanHexFile(file); !hex.wellFormed || hex.dataCharacters.empty()) {
     log.LogLine(kDamagedFirmwareText, false);
     return PassResult::kFailed;
   }

@@ -1,11 +1,10 @@
 // Boot-load frames, scan probes and Intel HEX checks.
 #include "ui/loader/BootFrames.h"
 
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "core/comms/SerialComms.h"
+#include "platform/Archive.h"
 
 void CSystemLoaderClock::Sleep(std::uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -177,9 +176,8 @@ bool HexFileHasSignature(const BootBytes& file, const std::string& signature) {
 bool ReadWholeFile(const std::string& path, BootBytes& contents) {
   contents.clear();
   if (path.empty()) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  contents.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  if (::ReadWholeFile(path, contents, nullptr, kMaxLoaderFileBytes)) return true;
+  contents.clear();
+  return false;
 }
 

@@ -2,6 +2,7 @@
 // Intel HEX firmware files (record stepping and the unit signature).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -55,6 +56,11 @@ HexScan ScanHexFile(const BootBytes& file);
 // Whether the signature occurs among the data characters (it may span records).
 bool HexFileHasSignature(const BootBytes& file, const std::string& signature);
 
+// The share of a file sent, in percent, for the progress line and bar: exactly 100 once every
+// byte is sent (single precision would give 99.99999 for some lengths, and the bar would stop
+// at 99).
+inline double SentPercent(std::size_t sent, std::size_t total) { return double(sent) * 100.0 / double(total); }
+
 // Writes bytes to the unit; when the port takes them no more (unplugged, hung up) the log gets
 // "Failed to write to COM port" and the result is false.
 bool WriteOrReport(CSerialComms& port, ILoaderReport& log, const std::uint8_t* data, std::uint32_t n);
@@ -62,6 +68,10 @@ inline bool WriteOrReport(CSerialComms& port, ILoaderReport& log, const BootByte
   return WriteOrReport(port, log, bytes.data(), std::uint32_t(bytes.size()));
 }
 
-// The whole file; false when it cannot be opened or read.
+// The most bytes a firmware or preset file may hold: more than the largest processor image
+// (16 MB) and than Intel HEX text of an image that size (under 48 MB).
+constexpr std::size_t kMaxLoaderFileBytes = std::size_t(64) << 20;
+// The whole file; false when it cannot be opened or read, or is no regular file of at most
+// kMaxLoaderFileBytes (a pipe is never waited on, a device never read).
 bool ReadWholeFile(const std::string& path, BootBytes& contents);
 

@@ -48,9 +48,10 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
     log.LogLine(FormatText("Cannot open firmware file %s!!", path.c_str()), false);
     return false;
   }
-  // An empty image has nothing to load (and no length to count progress by); a block address
-  // must fit its three bytes below the end block's FF FF FF.
-  if (file.empty() || file.size() > kProcessorEndAddress + 1 - kBlockBytes) {
+  // An image is whole blocks and at most one partial block at its end: a file shorter than one
+  // block (an empty one, a line of text) is no firmware and never reaches the unit. A block
+  // address must fit its three bytes below the end block's FF FF FF.
+  if (file.size() < kBlockBytes || file.size() > kProcessorEndAddress + 1 - kBlockBytes) {
     log.LogLine(kDamagedFirmwareText, false);
     return false;
   }
@@ -88,8 +89,9 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
       }
       if (last) std::memcpy(endBlock, block, kBlockBytes);
     }
-    const float percent = float(k) * 12800.0f / float(file.size());
-    log.LogLine(FormatText("Sending Hex file %.1f%% done", double(percent)), true);
+    // The share of the file sent with this block, so that the last line reads 100.
+    const double percent = SentPercent(start + got, file.size());
+    log.LogLine(FormatText("Sending Hex file %.1f%% done", percent), true);
     log.Progress(int(percent));
     if (last) break;
   }

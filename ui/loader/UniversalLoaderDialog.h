@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/SerialPort.h"
 #include "ui/dialogs/HListBox.h"
 #include "ui/loader/LoaderContext.h"
 
@@ -28,7 +29,7 @@ class CUniversalLoaderDialog : public QDialog {
   static constexpr int kScanTimer = 101;
   static constexpr int kScanPeriodMs = 200;
   // Port numbers the scan tries, COM1 to COM32.
-  static constexpr std::uint32_t kLastPort = 32;
+  static constexpr std::uint32_t kLastPort = kLastComPort;
 
   // clock: the waits of the probes and the loaders; null uses the machine's clock. UI thread.
   explicit CUniversalLoaderDialog(QWidget* parent = nullptr, ILoaderClock* clock = nullptr);

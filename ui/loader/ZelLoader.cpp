@@ -37,9 +37,9 @@ bool FindUnitAndFile(const CLoaderContext& c, bool sornic, CSerialComms& port, C
   }
   const HexScan hex = ScanHexFile(file);
   if (!sornic) log.LogLine("Checking firmware file...", false);
-  // Empty, cut short or not Intel HEX files never reach the unit; the Sornic amplifier's
-  // files carry no signature.
-  if (!hex.wellFormed) {
+  // Empty, cut short or not Intel HEX files never reach the unit, nor one that holds no data
+  // record (no image at all); the Sornic amplifier's files carry no signature.
+  if (!hex.wellFormed || hex.dataCharacters.empty()) {
     log.LogLine(kDamagedFirmwareText, false);
     return false;
   }
@@ -87,8 +87,8 @@ bool SendFile(const CLoaderContext& c, CSerialComms& port, const BootBytes& file
     const std::size_t chunk = position + kChunkBytes >= file.size() ? file.size() - position : kChunkBytes;
     if (!WriteOrReport(port, log, file.data() + position, std::uint32_t(chunk))) return false;
     position += chunk;
-    const float percent = float(position) * 100.0f / float(file.size());
-    log.LogLine(FormatText("Sending Hex file %.1f%% done", double(percent)), true);
+    const double percent = SentPercent(position, file.size());
+    log.LogLine(FormatText("Sending Hex file %.1f%% done", percent), true);
     log.Progress(int(percent));
   }
   return true;

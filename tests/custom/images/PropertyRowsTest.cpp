@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QTimer>
+#include <cstdlib>
 
 #include "custom/CPData.h"
 #include "core/file/ImageTree.h"
@@ -19,6 +20,7 @@
 #include "platform/WindowMessages.h"
 #include "ui/images/ImageSelectDlg.h"
 #include "ui/images/PropertyPickerDialogs.h"
+#include "tests/support/DamagedPicture.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TestDevices.h"
 #include "ui/DevicePropertiesPane.h"
@@ -250,6 +252,39 @@ TEST_F(PropertyRows, WidgetsShowTheSharedRowsAndTheParameterRowBindsThroughItsPi
   EXPECT_EQ(text->m_pDevice, device);
   EXPECT_EQ(Shown("Parameter").toStdString(), "Amp - " + device->GetParameterAt(1).name);
   EXPECT_TRUE(system.IsModified());
+}
+
+// An image row names a picture that did not decode and says it is damaged, on a widget and on
+// the panel; a picture that decodes shows its name alone.
+TEST_F(PropertyRows, AnImageRowSaysWhenItsPictureDidNotDecode) {
+  auto* damaged = new CCCImage;
+  LoadDamagedPicture(*damaged, "good");
+  system.GetFileImages().AddChild(damaged);
+  auto* sound = new CCCImage;
+  sound->m_name = "Stage photo";
+  sound->SetBitmap(CImage(4, 4));
+  system.GetFileImages().AddChild(sound);
+  auto* bitmap = new CCCBitmap;
+  bitmap->m_pView = &view;
+  panel->m_widgets = {bitmap};
+  for (CCCImage* picture : {damaged, sound}) {
+    bitmap->m_pImage = picture;
+    panel->m_pBackgroundImage = picture;
+    const std::string expected = picture == damaged ? "good (damaged)" : "Stage photo";
+    pane.ShowControlProperties(false, bitmap);
+    EXPECT_EQ(Shown("Image").toStdString(), expected);
+    if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
+      pane.grab().save(QString::fromLocal8Bit(dir) + (picture == damaged ? "/image-row-damaged.png" : "/image-row.png"));
+    pane.ShowPanelProperties(false, &view);
+    EXPECT_EQ(Shown("Background Image").toStdString(), expected);
+  }
+  // The row still holds the picture: choosing nothing else keeps it on the widget.
+  bitmap->m_pImage = damaged;
+  pane.ShowControlProperties(false, bitmap);
+  pickers.ok = false;
+  Click("Image");
+  EXPECT_EQ(bitmap->m_pImage, damaged);
+  EXPECT_EQ(Shown("Image").toStdString(), "good (damaged)");
 }
 
 TEST_F(PropertyRows, FontRowShowsOnlyTheFaceName) {

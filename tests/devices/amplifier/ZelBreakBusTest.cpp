@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "core/comms/Security.h"
+#include "core/model/DeviceProperty.h"
 #include "core/model/Snapshot.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
+#include "tests/support/CollectingGrid.h"
 #include "tests/support/ProcessorBus.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
@@ -26,7 +28,7 @@ class ZelBreakBusTest : public ::testing::Test {
     SimSecurityConfig ampConfig;
     ampConfig.typeCode = 55;
     ampConfig.deviceId = 3;
-    bus.Bus().Add<CSimZelAmpUnit>(ampConfig);
+    ampUnit = bus.Bus().Add<CSimZelAmpUnit>(ampConfig);
     big->Update([](SimZelBreakState& s) {
       s.gains[0] = 12;
       s.gains[15] = 48;
@@ -70,6 +72,7 @@ class ZelBreakBusTest : public ::testing::Test {
   CSimProcessorUnit* processorUnit = nullptr;
   CSimZelBreakUnit* big = nullptr;
   CSimZelBreakUnit* small = nullptr;
+  CSimZelAmpUnit* ampUnit = nullptr;
   CNerexSeriesDevice* processor = nullptr;
   CZelBreakDevice* bigBox = nullptr;
   CZelBreakDevice* smallBox = nullptr;
@@ -124,6 +127,50 @@ TEST_F(ZelBreakBusTest, ChangesReachTheUnit) {
   snapshot->m_data[5 + 6] = 30;
   smallBox->ApplySnapshotData(*snapshot);
   ASSERT_TRUE(bus.WaitFor([&] { return small->State().gains[6] == 30; }));
+}
+
+// Types a name into the device's row as the pane hands it over; the refusal's text, empty when
+// the device took it.
+std::string TypeName(CDevice& d, const std::string& row, const std::string& text) {
+  CCollectingGrid rows;
+  d.FillPropertiesPane(rows);
+  CDeviceProperty* property = rows.Find(row);
+  if (!property) return "no row " + row;
+  property->SetValue(text);
+  return d.OnPropertyChanged(*property) ? std::string() : property->GetErrorText();
+}
+
+// Names typed in the properties reach amplifiers and boxes as typed, and a new read-out gives
+// back the same: what the program shows is what the units hold. A name with a character the
+// unit's field cannot carry is refused, and unit and program keep the name they had.
+TEST_F(ZelBreakBusTest, TypedNamesReachTheUnitsAndReadBackAsTyped) {
+  EXPECT_EQ(TypeName(*amp, "Channel 2 Name", "Sub-1 (L/R) 20dB"), "");
+  EXPECT_EQ(TypeName(*bigBox, "Device Name", "Stage Right ~#2"), "");
+  EXPECT_EQ(TypeName(*bigBox, "Channel 16 Name", "Talk & Cue"), "");
+  EXPECT_EQ(TypeName(*amp, "Amp Name", "C\xC3\xA9llo 20\xC2\xB0"),
+            "Device name cannot contain \"\xC3\xA9\" - the unit takes ASCII characters only");
+  EXPECT_EQ(TypeName(*bigBox, "Channel 3 Name", "Vox \xC3\xA4"),
+            "Channel name cannot contain \"\xC3\xA4\" - the unit takes ASCII characters only");
+  ASSERT_TRUE(bus.WaitFor([&] { return big->State().channelNames[15] == "Talk & Cue"; }));
+  ASSERT_TRUE(bus.WaitFor([&] { return ampUnit->State().channelNames[1] == "Sub-1 (L/R) 20dB"; }));
+  EXPECT_EQ(big->State().name, "Stage Right ~#2");
+  EXPECT_EQ(big->State().channelNames[2], "Input 3");
+  EXPECT_EQ(ampUnit->State().name, "Sim Amplifier");
+
+  // Read out again: the names come back from the units exactly as they were typed.
+  const std::size_t ampNames = ampUnit->ReadCount(0x3C), boxNames = big->ReadCount(60);
+  amp->Reinitialise(0);
+  bigBox->Reinitialise(0);
+  ASSERT_TRUE(bus.WaitFor([&] {
+    return ampUnit->ReadCount(0x3C) > ampNames && big->ReadCount(60) > boxNames && amp->IsReadOutComplete() &&
+           bigBox->IsReadOutComplete();
+  }));
+  CSingleLock lock(bus.System().GetLock());
+  EXPECT_EQ(amp->GetChannelName(1), "Sub-1 (L/R) 20dB");
+  EXPECT_EQ(amp->GetName(), "Sim Amplifier");
+  EXPECT_EQ(bigBox->GetName(), "Stage Right ~#2");
+  EXPECT_EQ(bigBox->GetChannelName(15), "Talk & Cue");
+  EXPECT_EQ(bigBox->GetChannelName(2), "Input 3");
 }
 
 struct BusFaultCase {

@@ -181,6 +181,11 @@ TEST_F(ZelBreakProtocolTest, NameStatusAndChannelNameReplies) {
   for (std::size_t i = 0; i < 5; ++i) channel[i] = Bytes{'C', 0xE9, 'l', 'l', 0xB0}[i];
   Deliver(*d, 67, ZelReply(*d, 67, 27, channel), 2);
   EXPECT_EQ(d->GetChannelName(2), "C\xC3\xA9ll\xC2\xB0");
+  // The box name's bytes are character codes 0 to 255 as well, never '?'.
+  name[5] = 0xE9;
+  name[6] = 0xB0;
+  Deliver(*d, 60, ZelReply(*d, 60, 51, name));
+  EXPECT_EQ(d->GetName(), "Stage\xC3\xA9\xC2\xB0" "eft  Box");
   // A channel index the box cannot have is refused.
   Deliver(*d, 67, ZelReply(*d, 67, 27, channel), 16);
   EXPECT_EQ(d->GetRefusedReplyCount(), 1u);

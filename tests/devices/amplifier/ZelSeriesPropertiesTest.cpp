@@ -106,22 +106,98 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Temperature alarm threshold must be between 40 and 110"},
                       LimitCase{"Ch 1 Window", 100, 101, "Window value must be between 0 and 100"}));
 
-TEST_F(ZelPropertiesTest, NamesCountUtf8BytesAndAreSentEvenWhenUnchanged) {
-  CZelSeriesDevice* d = Add(51, 1);
-  Connect(*d);
-  EXPECT_TRUE(Edit(*d, "Amp Name", std::string(40, 'a')));
-  EXPECT_FALSE(Edit(*d, "Amp Name", std::string(41, 'a')));
-  EXPECT_EQ(message, "Device name too long - 40 characters max");
-  std::string twenty;
-  for (int i = 0; i < 20; ++i) twenty += "\xC3\xA9";
-  EXPECT_TRUE(Edit(*d, "Amp Name", twenty));
-  EXPECT_TRUE(Edit(*d, "Channel 2 Name", std::string(16, 'b')));
-  EXPECT_FALSE(Edit(*d, "Channel 2 Name", std::string(17, 'b')));
-  EXPECT_EQ(message, "Channel name too long - 16 characters max");
-  EXPECT_TRUE(Edit(*d, "Channel 2 Name", std::string(16, 'b')));
-  EXPECT_EQ(d->GetQueueSize(), 4u);
-  EXPECT_EQ(d->GetChannelName(1), std::string(16, 'b'));
+// A name row of either family: the amplifier's and the breakout box's own name and a channel's.
+struct NameRowCase {
+  const char* label;
+  bool box;
+  const char* row;
+  int parameterId;
+  std::size_t limit;
+  const char* what;  // "Device" or "Channel", as the messages begin
+};
+
+class ZelNameRowTest : public ZelPropertiesTest, public ::testing::WithParamInterface<NameRowCase> {
+ protected:
+  CDevice& Make() {
+    CDevice* d = GetParam().box ? static_cast<CDevice*>(AddBox(41, 7)) : static_cast<CDevice*>(Add(51, 1));
+    Connect(*d);
+    return *d;
+  }
+  std::string Held(CDevice& d) { return d.GetCurrentValue(GetParam().parameterId).text; }
+};
+
+// The name fields carry one 7-bit byte per character and are not packed: a name fits by its
+// characters, is sent even when unchanged, and a character above 0x7F is refused with a
+// message rather than sent with its top bit stripped.
+TEST_P(ZelNameRowTest, FitsByCharactersAndRefusesWhatTheFieldCannotCarry) {
+  const NameRowCase& c = GetParam();
+  CDevice& d = Make();
+  const std::string full(c.limit, 'a');
+  EXPECT_TRUE(Edit(d, c.row, full));
+  EXPECT_TRUE(Edit(d, c.row, full));
+  EXPECT_FALSE(Edit(d, c.row, std::string(c.limit + 1, 'a')));
+  EXPECT_EQ(message, std::string(c.what) + " name too long - " + std::to_string(c.limit) + " characters max");
+  EXPECT_EQ(d.GetQueueSize(), 2u);
+
+  // Each typed name with the first character that the field cannot carry.
+  const std::pair<std::string, std::string> refused[] = {
+      {"C\xC3\xA9llo 20\xC2\xB0", "\xC3\xA9"},
+      {"\xC2\xB0", "\xC2\xB0"},
+      {std::string(c.limit / 2, 'x') + "\xE2\x82\xAC", "\xE2\x82\xAC"}};
+  for (const auto& [typed, first] : refused) {
+    SCOPED_TRACE(typed);
+    system.SetModified(false);
+    EXPECT_FALSE(Edit(d, c.row, typed));
+    EXPECT_EQ(message, std::string(c.what) + " name cannot contain \"" + first +
+                           "\" - the unit takes ASCII characters only");
+    EXPECT_EQ(Held(d), full);
+    EXPECT_EQ(d.GetQueueSize(), 2u);
+    EXPECT_FALSE(system.IsModified());
+  }
+  // Every ASCII character goes as it was typed.
+  EXPECT_TRUE(Edit(d, c.row, std::string("Ch ~1/2 (L+R) #3")));
+  EXPECT_EQ(Held(d), "Ch ~1/2 (L+R) #3");
+  // The frame byte for byte: F1, length - 1 in two 7-bit bytes, type, ID groups, 0, command,
+  // [channel,] the name's bytes padded with spaces, and the checksum (sum less byte 1, 7 bits).
+  const bool channel = std::string(c.what) == "Channel";
+  Bytes expected{0xF1, 0x00, std::uint8_t(channel ? 27 : 50), std::uint8_t(d.GetTypeCode()), 0, 0, 0,
+                 std::uint8_t(d.GetDeviceId()), 0, std::uint8_t(channel ? 0x21 : 0x11)};
+  const int firstChannelId = c.box ? int(kBreakParamChannelName) : int(kZelParamChannelName);
+  if (channel) expected.push_back(std::uint8_t(c.parameterId - firstChannelId));
+  const std::string name = "Ch ~1/2 (L+R) #3" + std::string(c.limit - 16, ' ');
+  expected.insert(expected.end(), name.begin(), name.end());
+  unsigned sum = 0;
+  for (std::size_t i = 0; i < expected.size(); ++i) sum += i == 1 ? 0 : expected[i];
+  expected.push_back(std::uint8_t(sum & 0x7F));
+  EXPECT_EQ(Queued(d).back(), expected);
 }
+
+// From a panel's text, a widget or a link the change has no message to give: the name the
+// unit holds stays, and what showed the typed text is handed the held name again.
+TEST_P(ZelNameRowTest, AChangeTheFieldCannotCarryKeepsTheNameAndShowsItAgain) {
+  const NameRowCase& c = GetParam();
+  CDevice& d = Make();
+  d.ApplyControlChange(MakeTextParamValue(c.parameterId, "Vox"));
+  CTestControlPanel panel;
+  d.SetControlPanel(&panel);
+  system.SetModified(false);
+  d.ApplyControlChange(MakeTextParamValue(c.parameterId, "V\xC3\xB6x"));
+  d.SetControlPanel(nullptr);
+  EXPECT_EQ(Held(d), "Vox");
+  EXPECT_EQ(d.GetQueueSize(), 1u);
+  EXPECT_FALSE(system.IsModified());
+  ASSERT_EQ(panel.notified.size(), 1u);
+  EXPECT_EQ(panel.notified[0].id, c.parameterId);
+  EXPECT_EQ(panel.notified[0].text, "Vox");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ZelNameRowTest,
+    ::testing::Values(NameRowCase{"AmpName", false, "Amp Name", kZelParamAmpName, 40, "Device"},
+                      NameRowCase{"AmpChannel2", false, "Channel 2 Name", kZelParamChannelName + 1, 16, "Channel"},
+                      NameRowCase{"BoxName", true, "Device Name", kBreakParamBoxName, 40, "Device"},
+                      NameRowCase{"BoxChannel3", true, "Channel 3 Name", kBreakParamChannelName + 2, 16, "Channel"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(ZelPropertiesTest, ModeGpioAndVcaChoices) {
   CZelSeriesDevice* two = Add(51, 1);

@@ -239,6 +239,11 @@ TEST_F(ZelProtocolTest, NameChannelNameCountersAndReferenceReplies) {
   for (std::size_t i = 0; i < 5; ++i) channel[i] = Bytes{'C', 0xE9, 'l', 'l', 0xB0}[i];
   Deliver(*d, 0x43, ZelReply(*d, 0x43, 27, channel), 1);
   EXPECT_EQ(d->GetChannelName(1), "C\xC3\xA9ll\xC2\xB0");
+  // The amplifier name's bytes are character codes 0 to 255, as its channel names', never '?'.
+  name[14] = 0xE9;
+  name[17] = 0xB0;
+  Deliver(*d, 0x3C, ZelReply(*d, 0x3C, 51, name));
+  EXPECT_EQ(d->GetName(), "Stage Left A\xC3\xA9p \xC2\xB0");
 
   Deliver(*d, 0x41, ZelReply(*d, 0x41, 24, {0x00, 0x01, 0x02, 0x03, 0x00, 0x00, 0x01, 0x00, 0x12, 0x34, 0x56}, true));
   EXPECT_EQ(d->GetUpTimeCounter1(), 0x00010203u);

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <sstream>
+#include <sys/stat.h>
 
 #include "core/file/DataStream.h"
 #include "devices/processor/NerexPresets.h"
@@ -602,6 +603,14 @@ TEST(PresetFile, DamagedOrMissingFileIsRefusedAndChangesNothing) {
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(target, CNerexSeriesMemory());
   EXPECT_FALSE(LoadNerexPresetFile(dir.filePath("missing.fnp").toStdString(), kModelFennick, target, &error));
+  // A pipe is not waited on and a device is not read: neither is a regular file.
+  const std::string pipe = dir.filePath("pipe.fnp").toStdString();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+  for (const std::string& path : {pipe, std::string("/dev/zero")}) {
+    EXPECT_FALSE(LoadNerexPresetFile(path, kModelFennick, target, &error));
+    EXPECT_EQ(error, "Not a regular file");
+  }
+  EXPECT_EQ(target, CNerexSeriesMemory());
 }
 
 // --- Parameter ids of an image's own ---

@@ -197,8 +197,15 @@ TEST_F(ProcessorRecords, PresetFileWithValuesOutsideTheirRangesIsRefusedWithARea
 }
 
 // A preset file holds the input gain that goes to the unit: one above the model's own limit
-// (+12 dB on a unit that takes +6 dB at most) refuses the file, and the model that takes it
-// loads it as it is.
+// refuses the file, and a model that takes it loads it as it is. Each model's limit: the
+// Fennick takes +15 dB, the Nerex48, Torvex48 and Calder26 +6 dB; the file asks for +12 dB.
+namespace {
+struct InputGainLimit {
+  int model;
+  const char* refusal;  // null: the model loads the file
+};
+}  // namespace
+
 TEST_F(ProcessorRecords, PresetFileInputGainIsCheckedAgainstTheModelsOwnLimit) {
   QTemporaryDir dir;
   const std::string path = dir.filePath("hot.fnp").toStdString();
@@ -208,20 +215,21 @@ TEST_F(ProcessorRecords, PresetFileInputGainIsCheckedAgainstTheModelsOwnLimit) {
   std::string error;
   ASSERT_TRUE(SaveNerexPresetFile(path, image, &error)) << error;
   OpenPort();
-  for (const int model : {int(kModelFennick), int(kModelNerex48), int(kModelTorvex48), int(kModelCalder26)}) {
-    SCOPED_TRACE(model);
-    CNerexSeriesDevice& d = Make(model, std::uint32_t(model));
+  const char* const aboveSix = "(input 1 gain 12.0 dB, outside -40.0 to 6.0 dB); nothing was loaded.";
+  for (const InputGainLimit& limit : {InputGainLimit{kModelFennick, nullptr}, InputGainLimit{kModelNerex48, aboveSix},
+                                      InputGainLimit{kModelTorvex48, aboveSix}, InputGainLimit{kModelCalder26, aboveSix}}) {
+    SCOPED_TRACE(limit.model);
+    CNerexSeriesDevice& d = Make(limit.model, std::uint32_t(limit.model));
     Connect(d);
     const CNerexSeriesMemory before = d.GetCurrentSettings();
-    const bool takes = GetInputGainHighCode(model) >= 120;
-    EXPECT_EQ(d.LoadPresetFile(path, &error), takes) << error;
-    if (takes) {
+    error.clear();
+    EXPECT_EQ(d.LoadPresetFile(path, &error), limit.refusal == nullptr) << error;
+    if (!limit.refusal) {
       EXPECT_EQ(d.GetCurrentSettings().inputs.gains[0], 120);
       EXPECT_FLOAT_EQ(d.GetCurrentValue(kParamInputGain).value, 12.0f);
       EXPECT_EQ(QueuedCommands(d), (std::vector<std::uint32_t>{26, 31}));
     } else {
-      EXPECT_NE(error.find("(input 1 gain 12.0 dB, outside -40.0 to 6.0 dB); nothing was loaded."), std::string::npos)
-          << error;
+      EXPECT_NE(error.find(limit.refusal), std::string::npos) << error;
       EXPECT_TRUE(d.GetCurrentSettings() == before);
       EXPECT_TRUE(QueuedCommands(d).empty());
     }
@@ -285,8 +293,9 @@ TEST_F(ProcessorRecords, ValidRecordsLoadUnchangedAndSaveBackTheSameBytes) {
   m_system.SetUiServices(nullptr);
 }
 
-// The system file the damaged-input review wrote: it opens, its processor's delay shows 650 ms
-// at most (it showed "1365.33ms") and its band frequencies lie on the curve's scale.
+// A system file whose processor images hold delays and band frequencies beyond their ranges
+// (data/processor/bad-values.ovd): it opens, each input delay shows 650 ms at most (unchecked,
+// one showed "1365.33ms") and the band frequencies lie on the curve's scale.
 TEST(ProcessorSystemFile, DamagedValuesOpenWithinTheirRanges) {
   RegisterProcessorFamily();
   CRecordingFrame frame;
@@ -341,19 +350,97 @@ TEST_F(ProcessorRecords, SnapshotSlotsHoldTheBlocksWithTwoZeroBytesAtTheirEnds) 
   EXPECT_EQ(b.back(), 0);
 }
 
+// Settings within their ranges come back from a snapshot byte for byte, without a word.
 TEST_F(ProcessorRecords, CaptureAndRecallRestoresTheLiveSettings) {
+  m_system.SetUiServices(&m_sink);
   for (const ModelCase& m : AllModels()) {
     SCOPED_TRACE(m.model);
     CNerexSeriesDevice& d = Make(m.model);
-    d.GetCurrentSettings().CopyFrom(MakeRandomImage(unsigned(m.model)));
+    d.GetCurrentSettings().CopyFrom(MakeRandomStoredImage(unsigned(m.model), m.model));
     std::unique_ptr<CSnapshotData> data(d.CreateSnapshotData());
     const CNerexSeriesMemory captured = d.GetCurrentSettings();
-    d.GetCurrentSettings().CopyFrom(MakeRandomImage(unsigned(m.model) + 1));
+    d.GetCurrentSettings().CopyFrom(MakeRandomStoredImage(unsigned(m.model) + 1, m.model));
     d.ApplySnapshotData(*data);
     std::unique_ptr<CSnapshotData> again(d.CreateSnapshotData());
     EXPECT_EQ(again->m_data, data->m_data);
     EXPECT_EQ(d.GetCurrentSettings().inputs.gains[1], captured.inputs.gains[1]);
   }
+  EXPECT_TRUE(m_sink.LogLines().empty());
+  m_system.SetUiServices(nullptr);
+}
+
+// A snapshot's values go to the unit as the live settings hold them, so a recall holds them to
+// the model's ranges as a system file's are: each value outside is moved to the nearer end,
+// the log says so, the blocks sent carry the limited values, and a preset file saved from the
+// settings loads again. The image holds +12 dB of input gain on a Nerex48 (+6 dB at most), a
+// band Q and frequency code, a limiter level and a delay beyond their ranges.
+TEST_F(ProcessorRecords, ARecalledSnapshotIsHeldToTheModelsRangesAndLogged) {
+  m_system.SetUiServices(&m_sink);
+  OpenPort();
+  CNerexSeriesDevice& source = Make(120, 5);
+  CNerexSeriesMemory hot = MakeRandomStoredImage(3, 120);
+  hot.inputs.gains[0] = 120;
+  hot.outputs.PeqBand(0, 1).q = 200;
+  hot.outputs.PeqBand(0, 1).frequency = 600;
+  hot.outputs.limiters[1].level = 40;
+  hot.outputs.delays[2] = 16773120;  // 1365 ms
+  source.GetCurrentSettings().CopyFrom(hot);
+  std::unique_ptr<CSnapshotData> data(source.CreateSnapshotData());
+
+  CNerexSeriesDevice& d = Make(120, 6);
+  d.SetName("Stage");
+  Connect(d);
+  d.ApplySnapshotData(*data);
+  const CNerexSeriesMemory& image = d.GetCurrentSettings();
+  EXPECT_EQ(image.inputs.gains[0], 60);
+  EXPECT_EQ(image.outputs.PeqBand(0, 1).q, 108);
+  EXPECT_EQ(image.outputs.PeqBand(0, 1).frequency, 433);
+  EXPECT_EQ(image.outputs.limiters[1].level, 32);
+  EXPECT_EQ(image.outputs.delays[2], 7987200u);
+  EXPECT_EQ(image.inputs.gains[1], hot.inputs.gains[1]);  // the values within their ranges as they were
+  EXPECT_EQ(image.outputs.PeqBand(3, 4), hot.outputs.PeqBand(3, 4));
+  EXPECT_FLOAT_EQ(d.GetCurrentValue(kParamInputGain).value, 6.0f);
+  // The lines about the recall (the connection has its own).
+  auto recallLines = [&] {
+    std::vector<std::string> lines;
+    for (const std::string& line : m_sink.LogLines())
+      if (line.find("snapshot") != std::string::npos) lines.push_back(line);
+    return lines;
+  };
+  const std::vector<std::string> log = recallLines();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("Stage - ID: 6: 5 values of the recalled snapshot lay outside their ranges and were moved "
+                        "to the nearer end (first: input 1 gain 12.0 dB, outside -40.0 to 6.0 dB)"),
+            std::string::npos)
+      << log[0];
+
+  // The blocks queued are those of the limited settings: a snapshot of them, recalled, queues
+  // the same frames and logs nothing more.
+  const std::vector<std::uint32_t> blocks{26, 31, 42};
+  ASSERT_EQ(QueuedCommands(d), blocks);
+  std::vector<Bytes> sent;
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    const CControlMessage m = QueuedMessage(d, i);
+    sent.emplace_back(m.frame, m.frame + m.frameLength);
+  }
+  std::unique_ptr<CSnapshotData> limited(d.CreateSnapshotData());
+  d.ClearQueue();
+  d.ApplySnapshotData(*limited);
+  ASSERT_EQ(QueuedCommands(d), blocks);
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    const CControlMessage m = QueuedMessage(d, i);
+    EXPECT_EQ(Bytes(m.frame, m.frame + m.frameLength), sent[i]) << blocks[i];
+  }
+  EXPECT_EQ(recallLines().size(), 1u);
+
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("recalled.fnp").toStdString();
+  std::string error;
+  ASSERT_TRUE(SaveNerexPresetFile(path, d.GetCurrentSettings(), &error)) << error;
+  CNerexSeriesMemory reloaded;
+  EXPECT_TRUE(LoadNerexPresetFile(path, 120, reloaded, &error)) << error;
+  EXPECT_EQ(reloaded.inputs.gains[0], 60);
+  m_system.SetUiServices(nullptr);
 }
 
 TEST_F(ProcessorRecords, RecallQueuesForcedBlocksOnlyWhileConnected) {
@@ -375,13 +462,13 @@ TEST_F(ProcessorRecords, RecallQueuesForcedBlocksOnlyWhileConnected) {
 TEST_F(ProcessorRecords, FormatOneOnATorvexKeepsDynamicsAndMixer) {
   CNerexSeriesDevice& d = Make(121);
   const CNerexSeriesMemory before = [&] {
-    d.GetCurrentSettings().CopyFrom(MakeRandomImage(4));
+    d.GetCurrentSettings().CopyFrom(MakeRandomStoredImage(4, 121));
     return d.GetCurrentSettings();
   }();
   std::vector<std::uint8_t> bytes(GetNerexSnapshotLength(121, 1), 0);
   bytes[0] = 1;
   std::vector<std::uint8_t> block;
-  CNerexSeriesMemory other = MakeRandomImage(5);
+  CNerexSeriesMemory other = MakeRandomStoredImage(5, 121);
   EncodeInputBlock(other.inputs, 4, 121, block);
   std::copy(block.begin(), block.end(), bytes.begin() + 1);
   d.ApplySnapshotData(CSnapshotData(d.GetUuid(), bytes));

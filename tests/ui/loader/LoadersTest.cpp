@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <sys/stat.h>
 
 #include "tests/ui/loader/BootLineFixture.h"
 #include "ui/loader/Loaders.h"
@@ -164,6 +165,10 @@ std::vector<BadFileCase> BadFiles() {
   const BootBytes cut(good.begin(), good.end() - 25);
   const std::string text = "not a firmware file\r\n";
   const BootBytes notHex(text.begin(), text.end());
+  // A well-formed HEX file with no data record: no image at all.
+  const std::string end = ":00000001FF\r\n";
+  const BootBytes endOnly(end.begin(), end.end());
+  const std::string line = "garbage text\n";  // 13 bytes
   return {
       {"AmpEmpty", Family::kAmpModule, 0x31, {}},
       {"AmpTruncated", Family::kAmpModule, 0x31, cut},
@@ -171,7 +176,11 @@ std::vector<BadFileCase> BadFiles() {
       {"SornicEmpty", Family::kSornic, 0x3C, {}},
       {"SornicTruncated", Family::kSornic, 0x3C, cut},
       {"SornicNotHex", Family::kSornic, 0x3C, notHex},
+      {"AmpEndRecordOnly", Family::kAmpModule, 0x31, endOnly},
+      {"SornicEndRecordOnly", Family::kSornic, 0x3C, endOnly},
       {"ProcessorEmpty", Family::kProcessor, 0x72, {}},
+      {"ProcessorLineOfText", Family::kProcessor, 0x78, BootBytes(line.begin(), line.end())},
+      {"ProcessorOneByteShortOfABlock", Family::kProcessor, 0x72, BootBytes(127, 0x00)},
   };
 }
 
@@ -252,11 +261,16 @@ TEST_F(AmpPresetTest, FileEndingBeforeItsLastFrameTouchesNoSlot) {
   EXPECT_EQ(Written(), (std::vector<SimBootBytes>{{0xE0, 0x01}}));
 }
 
+// A missing file, a pipe (never waited on) and a device (never read) cannot be opened.
 TEST_F(AmpPresetTest, SilentUnitAndMissingFile) {
-  m_job.presetPath = m_folder.path().toStdString() + "/none.bin";
-  EXPECT_FALSE(LoadAmpPresets(Context()));
-  EXPECT_EQ(m_report.lines, (Lines{"Cannot open preset file " + m_job.presetPath}));
-  m_report.lines.clear();
+  const std::string pipe = m_folder.path().toStdString() + "/pipe.bin";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+  for (const std::string& path : {m_folder.path().toStdString() + "/none.bin", pipe, std::string("/dev/zero")}) {
+    m_job.presetPath = path;
+    EXPECT_FALSE(LoadAmpPresets(Context()));
+    EXPECT_EQ(m_report.lines, (Lines{"Cannot open preset file " + m_job.presetPath}));
+    m_report.lines.clear();
+  }
   m_job.presetPath = PresetFile(0, {});
   m_unit->SetSilent(true);
   EXPECT_FALSE(LoadAmpPresets(Context()));
@@ -408,9 +422,22 @@ TEST_F(ProcessorFirmwareTest, PartialLastBlockIsPaddedAndRepeatedInTheEndBlock) 
   padded.resize(384, 0xFF);
   EXPECT_EQ(m_unit->ImageBytes(), padded);
   EXPECT_EQ(m_unit->EndBlock(), SimBootBytes(padded.begin() + 256, padded.end()));
-  EXPECT_EQ(m_report.lines, (Lines{"Sending Hex file 85.3% done"}));
-  EXPECT_EQ(m_report.progress, (std::vector<int>{0, 42, 85}));
+  // The progress counts each block's bytes once it is sent, and ends at what was sent.
+  EXPECT_EQ(m_report.lines, (Lines{"Sending Hex file 100.0% done"}));
+  EXPECT_EQ(m_report.progress, (std::vector<int>{42, 85, 100}));
   EXPECT_TRUE(WroteFrame(BuildProcessorBootCommand(0x73)));
+}
+
+// A length whose share, taken in single precision, ends just below 100 (99.99999): the bar
+// still ends full.
+TEST_F(ProcessorFirmwareTest, ProgressEndsAtAHundredForALengthThatRoundsBelowIt) {
+  constexpr std::size_t kLength = 671089;
+  ASSERT_LT(int(float(kLength) * 100.0f / float(kLength)), 100);
+  Load(Image(kLength));
+  EXPECT_TRUE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"Sending Hex file 100.0% done"}));
+  ASSERT_FALSE(m_report.progress.empty());
+  EXPECT_EQ(m_report.progress.back(), 100);
 }
 
 TEST_F(ProcessorFirmwareTest, WholeBlocksEndWithABlankEndBlockAndBlankBlocksAreSkipped) {
@@ -462,6 +489,20 @@ TEST_F(ProcessorFirmwareTest, FennickWithoutAVersionInTheTableSaysSoAndLoadsNoth
   EXPECT_FALSE(LoadProcessorFirmware(Context()));
   EXPECT_EQ(m_report.lines,
             (Lines{"No firmware version is configured for this unit: Orvak.ini has no \"Fennick\" entry"}));
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
+}
+
+// A pipe or a device chosen as the image is refused at once: the loader neither waits for a
+// writer nor reads for ever.
+TEST_F(ProcessorFirmwareTest, PipeOrDeviceChosenAsTheImageCannotBeOpened) {
+  const std::string pipe = m_folder.path().toStdString() + "/pipe.hex";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+  for (const std::string& path : {pipe, std::string("/dev/zero")}) {
+    m_job.firmwarePath = path;
+    EXPECT_FALSE(LoadProcessorFirmware(Context()));
+    EXPECT_EQ(m_report.lines, (Lines{"Cannot open firmware file " + path + "!!"}));
+    m_report.lines.clear();
+  }
   EXPECT_EQ(m_unit->BootCommands(), 0u);
 }
 
