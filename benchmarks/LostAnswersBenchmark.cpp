@@ -117,11 +117,19 @@ PairRun PollSideBySide(CPolledBus& faulty, CPolledBus& reference, bool monitorSh
 }
 
 // Adds the pair's figures to the state's counters, prefixed by what is measured.
-void Report(benchmark::State& state, const PairRun& run, const char* faulty, const char* reference) {
+// The pair's rates and their ratio as the iteration's counters; false, with the run marked
+// failed, when either bus read nothing.
+bool Report(benchmark::State& state, const PairRun& run, const char* faulty, const char* reference) {
+  if (run.faulty <= 0 || run.reference <= 0) {
+    state.SkipWithError("the units were not read out");
+    return false;
+  }
+  state.SetIterationTime(std::chrono::duration<double>(kWindow).count());
   state.counters[faulty] = run.faulty;
   state.counters[reference] = run.reference;
   state.counters["ratio"] = run.faulty / run.reference;
   state.counters["errors_per_s"] = run.errorsPerSecond;
+  return true;
 }
 
 void BM_PollingWhileAnswersAreLost(benchmark::State& state) {
@@ -132,12 +140,7 @@ void BM_PollingWhileAnswersAreLost(benchmark::State& state) {
       with.Sim().SetAnswerLoss(0.05, 48);
       without.Sim().SetAnswerLoss(0.05, 48);
     });
-    if (run.faulty <= 0 || run.reference <= 0) {
-      state.SkipWithError("the units were not read out");
-      break;
-    }
-    state.SetIterationTime(std::chrono::duration<double>(kWindow).count());
-    Report(state, run, "per_s_with_watch", "per_s_without_watch");
+    if (!Report(state, run, "per_s_with_watch", "per_s_without_watch")) break;
   }
 }
 
@@ -148,12 +151,7 @@ void BM_MixedBusWithWrongAndLostAnswers(benchmark::State& state) {
       bus.Sim().SetWrongAnswers(0.03, 7);
       bus.Sim().SetAnswerLoss(0.03, 48);
     });
-    if (run.faulty <= 0 || run.reference <= 0) {
-      state.SkipWithError("the units were not read out");
-      break;
-    }
-    state.SetIterationTime(std::chrono::duration<double>(kWindow).count());
-    Report(state, run, "per_s_with_faults", "per_s_without_faults");
+    if (!Report(state, run, "per_s_with_faults", "per_s_without_faults")) break;
   }
 }
 
@@ -162,12 +160,7 @@ void BM_MixedBusWithLateAnswers(benchmark::State& state) {
     CPolledBus faulty(4, 4), reference(4, 4);
     const PairRun run = PollSideBySide(faulty, reference, true,
                                        [](CPolledBus& bus) { bus.Sim().SetLateAnswers(0.03, 100, 11); });
-    if (run.faulty <= 0 || run.reference <= 0) {
-      state.SkipWithError("the units were not read out");
-      break;
-    }
-    state.SetIterationTime(std::chrono::duration<double>(kWindow).count());
-    Report(state, run, "per_s_with_late_answers", "per_s_without");
+    if (!Report(state, run, "per_s_with_late_answers", "per_s_without")) break;
   }
 }
 
@@ -180,18 +173,12 @@ void BM_ProcessorsBesideAZelUnitAnsweringLate(benchmark::State& state) {
       faultyBefore = faulty.ProcessorAnswers();
       referenceBefore = reference.ProcessorAnswers();
     });
-    if (run.faulty <= 0 || run.reference <= 0) {
-      state.SkipWithError("the units were not read out");
-      break;
-    }
+    // The processors' rates alone, beside the late unit and beside the same unit in time.
     const double seconds = std::chrono::duration<double>(kWindow).count();
-    state.SetIterationTime(seconds);
-    const double with = double(faulty.ProcessorAnswers() - faultyBefore) / seconds;
-    const double without = double(reference.ProcessorAnswers() - referenceBefore) / seconds;
-    state.counters["processors_per_s_beside_late_unit"] = with;
-    state.counters["processors_per_s_beside_unit_in_time"] = without;
-    state.counters["ratio"] = with / without;
-    state.counters["errors_per_s"] = run.errorsPerSecond;
+    PairRun processors = run;
+    processors.faulty = run.faulty > 0 ? double(faulty.ProcessorAnswers() - faultyBefore) / seconds : 0;
+    processors.reference = run.reference > 0 ? double(reference.ProcessorAnswers() - referenceBefore) / seconds : 0;
+    if (!Report(state, processors, "processors_per_s_beside_late_unit", "processors_per_s_beside_unit_in_time")) break;
   }
 }
 
