@@ -107,6 +107,19 @@ QString QtInputMask(const CDeviceProperty& row) {
   return mask;
 }
 
+// The grid is busy for a scope, and afterwards as it was before.
+class CBusyScope {
+ public:
+  explicit CBusyScope(bool& flag) : m_flag(flag), m_was(flag) { flag = true; }
+  ~CBusyScope() { m_flag = m_was; }
+  CBusyScope(const CBusyScope&) = delete;
+  CBusyScope& operator=(const CBusyScope&) = delete;
+
+ private:
+  bool& m_flag;
+  bool m_was;
+};
+
 CDeviceProperty* RowAt(const QModelIndex& index) {
   return reinterpret_cast<CDeviceProperty*>(index.siblingAtColumn(0).data(kRowRole).value<quintptr>());
 }
@@ -291,27 +304,57 @@ void CDevicePropertiesCtrl::RemoveAll() {
 }
 
 void CDevicePropertiesCtrl::SetCurrentDevice(CDevice* device) {
+  ClearCurrent();
   m_device = device;
-  m_panel = nullptr;
-  m_widget = nullptr;
+  m_currentHandle = device ? device->GetHandle() : 0;
 }
 
 void CDevicePropertiesCtrl::SetCurrentPanel(CCustomControlPanel* panel) {
-  m_device = nullptr;
+  ClearCurrent();
   m_panel = panel;
-  m_widget = nullptr;
+  m_currentHandle = panel ? panel->GetHandle() : 0;
 }
 
 void CDevicePropertiesCtrl::SetCurrentWidget(CCustomControlObject* widget) {
-  m_device = nullptr;
-  m_panel = nullptr;
+  ClearCurrent();
   m_widget = widget;
+  m_currentHandle = widget ? widget->GetHandle() : 0;
 }
 
 void CDevicePropertiesCtrl::ClearCurrent() {
   m_device = nullptr;
   m_panel = nullptr;
   m_widget = nullptr;
+  m_currentHandle = 0;
+}
+
+void CDevicePropertiesCtrl::OnObjectEnded(std::uint64_t handle) {
+  // The rows of an ended object, and those naming it, must never reach it again.
+  bool named = false;
+  for (const auto& group : m_groups)
+    for (const auto& row : group->rows) {
+      auto* picker = dynamic_cast<CPickerPropertyCtrl*>(row.get());
+      if (picker && picker->ForgetObject(handle)) {
+        named = true;
+        UpdateItemText(*picker);
+      }
+    }
+  if (handle != m_currentHandle) {
+    if (named) PostRebuild();
+    return;
+  }
+  ClearCurrent();
+  if (!m_locked) {
+    RemoveAll();
+    return;
+  }
+  // A handler is running with one of the rows: they go once it is over.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (!m_locked && !m_device && !m_panel && !m_widget) RemoveAll();
+      },
+      Qt::QueuedConnection);
 }
 
 CDeviceProperty* CDevicePropertiesCtrl::FindRow(const std::string& name) const {
@@ -484,7 +527,11 @@ void CDevicePropertiesCtrl::OnClickButton() {
     row->SetInClick(false);
     return;
   }
-  row->OnClickButton();
+  {
+    // The row's dialog runs meanwhile: nothing may empty the grid under it.
+    const CBusyScope busy(m_locked);
+    row->OnClickButton();
+  }
   if (m_editRow == row) {
     row->SetEditText(row->GetValueText());
     EndEdit(true);
@@ -502,11 +549,7 @@ IPropertyGridOwner* CDevicePropertiesCtrl::GetCurrentOwner() const {
 }
 
 bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
-  struct Busy {
-    bool& flag;
-    explicit Busy(bool& f) : flag(f) { flag = true; }
-    ~Busy() { flag = false; }
-  } busy(m_locked);
+  const CBusyScope busy(m_locked);
 
   const bool choice = m_comboPicked >= 0 && !row.GetOptions().empty();
   auto* picker = dynamic_cast<CPickerPropertyCtrl*>(&row);
