@@ -497,4 +497,100 @@ TEST_P(WindowsLetGoTest, ThePaneLetsGoOfWhatTheCommandRemoves) {
 INSTANTIATE_TEST_SUITE_P(EveryPath, WindowsLetGoTest, ::testing::ValuesIn(kGoneCases),
                          [](const ::testing::TestParamInfo<CGoneCase>& info) { return std::string(info.param.name); });
 
+// --- A deletion or a change of order on a custom panel is a change of the file ---
+
+// The panel frame's design toolbar button of a command.
+void FromTheToolbar(CShownSample& t, std::uint32_t id) {
+  auto* panelFrame = dynamic_cast<CCCPFrame*>(FindPanelFrame(t.View()));
+  ASSERT_NE(panelFrame, nullptr);
+  t.frame->UpdateCommandUI();
+  for (QAction* action : panelFrame->GetDesignToolBar()->actions()) {
+    if (action->isSeparator() || action->data().toUInt() != id) continue;
+    ASSERT_TRUE(action->isEnabled());
+    action->trigger();
+    return;
+  }
+  FAIL() << "no toolbar button " << id;
+}
+
+// The command chosen in the view's context menu, opened by a right click on the widget shown.
+void FromTheContextMenu(CShownSample& t, std::uint32_t id) {
+  bool chosen = false;
+  auto* poll = new QTimer;
+  poll->setInterval(0);
+  QObject::connect(poll, &QTimer::timeout, [poll, id, &chosen] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    poll->stop();
+    poll->deleteLater();
+    for (QAction* action : menu->actions())
+      if (!action->isSeparator() && action->data().toUInt() == id) {
+        menu->setActiveAction(action);
+        chosen = true;
+      }
+    QKeyEvent enter(QEvent::KeyPress, chosen ? Qt::Key_Return : Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(menu, &enter);
+  });
+  poll->start();
+  CCustomControlObject* widget = t.Grid().GetCurrentWidget();
+  ASSERT_NE(widget, nullptr);
+  const QPoint at((widget->m_rect.left + widget->m_rect.right) / 2, (widget->m_rect.top + widget->m_rect.bottom) / 2);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, t.View()->mapToGlobal(at));
+  QApplication::sendEvent(t.View(), &event);
+  EXPECT_TRUE(chosen) << "no menu item " << id;
+}
+
+struct CChangeCase {
+  const char* name;
+  void (*act)(CShownSample&);
+};
+void PrintTo(const CChangeCase& change, std::ostream* out) { *out << change.name; }
+
+class DeletionsAreChangesTest : public CShownSample, public ::testing::WithParamInterface<CChangeCase> {
+ protected:
+  void SetUp() override {
+    CShownSample::SetUp();
+    OpenSample(false);
+  }
+};
+
+const CChangeCase kChangeCases[] = {
+    {"DeleteControlFromTheToolbar", [](CShownSample& t) { FromTheToolbar(t, kCmdDeleteControl); }},
+    {"DeleteControlFromTheContextMenu", [](CShownSample& t) { FromTheContextMenu(t, kCmdDeleteControl); }},
+    {"DeleteKey", DeleteKey},
+    {"RaiseFromTheToolbar", [](CShownSample& t) { FromTheToolbar(t, kCmdRaise); }},
+    {"LowerFromTheContextMenu", [](CShownSample& t) { FromTheContextMenu(t, kCmdLower); }},
+    {"RaiseToTopFromTheContextMenu", [](CShownSample& t) { FromTheContextMenu(t, kCmdRaiseToTop); }},
+    {"LowerToBottomFromTheToolbar", [](CShownSample& t) { FromTheToolbar(t, kCmdLowerToBottom); }},
+    {"DeletePanelWhoseWindowIsClosed",
+     [](CShownSample& t) {
+       ClosePanelWindow(t);
+       t.frame->RunCommand(Cmd::kFileSave);
+       ASSERT_FALSE(t.System().IsModified());
+       DeletePanel(t);
+     }},
+};
+
+TEST_P(DeletionsAreChangesTest, MarkTheFileModifiedSoThatNewAsksToSaveThem) {
+  frame->RunCommand(Cmd::kFileSave);
+  ASSERT_FALSE(System().IsModified());
+  Show(EShown::kKnob, 0);
+  const std::vector<CCustomControlObject*> before = Panel()->m_widgets;
+  ASSERT_FALSE(System().IsModified());
+
+  GetParam().act(*this);
+  if (Panel()) {
+    EXPECT_NE(Panel()->m_widgets, before);
+  }
+  EXPECT_TRUE(System().IsModified());
+  prompts.answers = {IUserPrompts::Answer::Cancel};
+  frame->RunCommand(Cmd::kFileNew);
+  ASSERT_EQ(prompts.questions.size(), 1u);
+  EXPECT_EQ(prompts.questions[0].text, "This file has been modified, do you want to save it?");
+  EXPECT_EQ(System().GetDeviceCount(), kSampleSystemUnitCount);  // cancelled: nothing dropped
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCommand, DeletionsAreChangesTest, ::testing::ValuesIn(kChangeCases),
+                         [](const ::testing::TestParamInfo<CChangeCase>& info) { return std::string(info.param.name); });
+
 }  // namespace letgo
