@@ -25,6 +25,7 @@
 #include "custom/PropertyPickers.h"
 #include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
+#include "widgets/ErrorTip.h"
 
 namespace {
 
@@ -188,48 +189,6 @@ class CSwatchLabel : public QWidget {
 };
 
 }  // namespace
-
-// The tip under a refused row: the label "Error" in bold, then the message text.
-class CPropertyErrorTip : public QWidget {
- public:
-  explicit CPropertyErrorTip(QWidget* parent) : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint) {
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    m_label = new QLabel(QStringLiteral("Error"), this);
-    QFont bold = m_label->font();
-    bold.setBold(true);
-    m_label->setFont(bold);
-    m_text = new QLabel(this);
-    m_text->setWordWrap(true);
-    for (QLabel* l : {m_label, m_text}) {
-      QPalette pal = l->palette();
-      pal.setColor(QPalette::WindowText, QColor(0x20, 0x20, 0x20));
-      l->setPalette(pal);
-    }
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 5, 8, 6);
-    layout->setSpacing(2);
-    layout->addWidget(m_label);
-    layout->addWidget(m_text);
-  }
-  void SetMessage(const QString& text) {
-    m_text->setText(text);
-    m_text->setVisible(!text.isEmpty());
-  }
-  QString Message() const { return m_text->text(); }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0x76, 0x76, 0x76), 1));
-    p.setBrush(QColor(0xFF, 0xFF, 0xE1));
-    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-  }
-
- private:
-  QLabel* m_label;
-  QLabel* m_text;
-};
 
 // --- The grid ---
 
@@ -651,19 +610,13 @@ void CDevicePropertiesCtrl::PostRebuild() {
 // --- The error tip ---
 
 void CDevicePropertiesCtrl::ShowErrorTip(const CDeviceProperty& row) {
-  if (!m_errorTip) m_errorTip = new CPropertyErrorTip(this);
+  if (!m_errorTip) m_errorTip = new CErrorTip(this);
   QRect rect = visualItemRect(ItemOf(&row));
   if (!rect.isValid()) rect = QRect(0, 0, viewport()->width(), 0);
   rect.setLeft(0);
   rect.setRight(viewport()->width() - 1);
-  const QPoint anchor = viewport()->mapToGlobal(rect.bottomLeft());
-  m_errorTip->SetMessage(QString::fromStdString(row.GetMessageText()));
-  const int width = std::max(rect.width() - 20, 60);
-  m_errorTip->setFixedWidth(width);
-  m_errorTip->adjustSize();
-  m_errorTip->move(anchor);
-  m_errorTip->show();
-  m_errorTip->raise();
+  m_errorTip->ShowAt(viewport()->mapToGlobal(rect.bottomLeft()), std::max(rect.width() - 20, 60),
+                     QString::fromStdString(row.GetMessageText()));
   if (m_errorTimer) killTimer(m_errorTimer);
   m_errorTimer = startTimer(kErrorTipMs);
 }

@@ -22,7 +22,7 @@ class CCustomControlObject;
 class IMessageSink;
 class QLabel;
 class QTreeWidgetItem;
-class CPropertyErrorTip;
+class CErrorTip;
 
 class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
  public:
@@ -143,7 +143,7 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   std::string m_editStartText;  // the row's value text when the edit began
   int m_comboPicked = -1;        // the list item chosen in this edit, -1 none
 
-  CPropertyErrorTip* m_errorTip = nullptr;
+  CErrorTip* m_errorTip = nullptr;
   int m_errorTimer = 0;  // Qt's id of timer 77, 0 while it does not run
 };
 
