@@ -54,21 +54,6 @@ namespace letgo {
 
 constexpr std::uint32_t kLetGoPort = 14;
 
-// Answers the next modal dialog of type T from inside its own event loop.
-template <class T>
-void AnswerNextModal(std::function<void(T&)> answer) {
-  auto* poll = new QTimer;
-  poll->setInterval(0);
-  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-    auto* dialog = dynamic_cast<T*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    poll->stop();
-    poll->deleteLater();
-    answer(*dialog);
-  });
-  poll->start();
-}
-
 void DeleteClosedWindows() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 // What the pane shows before the command.
