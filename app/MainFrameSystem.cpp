@@ -411,6 +411,7 @@ void CMainFrame::OnOnline() {
     m_online = false;
     m_outputPane->GetLiveMeterView().Redraw();
     m_deviceView->GetRack().Refresh();
+    m_system.RedrawCustomPanels(nullptr);
     ShowSelectedDeviceProperties();
     UpdateCommandUI();
     return;
@@ -436,6 +437,8 @@ void CMainFrame::OnOnline() {
   if (choice == kGoOnlineRetrieve || choice == kGoOnlineSend) connected = m_system.GoOnline(choice);
   if (connected) {
     m_online = true;
+    // Until their units connect, the widgets take no changes.
+    m_system.RedrawCustomPanels(nullptr);
   } else {
     m_system.GetComms().RequestIdle();
     m_system.GetComms().SetNeedSecurityGet(false);
@@ -583,7 +586,10 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
       {kStatusText, [](CMainFrame& f, M m) { f.SetStatusText(QString::fromStdString(m.text)); }},
       {kStatusEvent,
        [](CMainFrame& f, M m) {
-         if (CDevice* device = f.MessageDevice(m)) device->OnStatusEvent(int(m.lParam));
+         // The families post status events from their units' replies: what the event announces
+         // again is what the unit holds, for the windows, and never a change to spread.
+         if (CDevice* device = f.MessageDevice(m))
+           device->AnnounceUnitValues([&] { device->OnStatusEvent(int(m.lParam)); });
        }},
       {kInvalidatePanel,
        [](CMainFrame& f, M m) {
@@ -729,6 +735,8 @@ void CMainFrame::PropagateOnlineStatus(CDevice* device) {
     // The base change path only: panels and linked widgets follow, nothing goes to the unit.
     device->CDevice::ApplyControlChange(device->GetCurrentValue(id));
   }
+  // Its widgets take changes again, or no longer.
+  m_system.RedrawCustomPanels(device);
 }
 
 void CMainFrame::PropagateWarningStatus(CDevice* device) {

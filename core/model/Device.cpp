@@ -115,6 +115,20 @@ void CDevice::ApplyKeptControlChange(const CParamValue& stored, const CParamValu
   if (m_host) m_host->OnParameterChanged(this, stored, requested);
 }
 
+bool CDevice::IsAwayOnline() const { return m_host && m_host->IsPortOpen() && !IsConnected(); }
+
+bool CDevice::RefuseChangeWhileAway(int parameterId) {
+  if (!IsAwayOnline()) return false;
+  // A setting shows its held value again; a command (no value) has nothing to show.
+  const CParamValue held = GetCurrentValue(parameterId);
+  if (held.id == parameterId && !held.IsNone()) AnnounceUnitValues([&] { CDevice::ApplyControlChange(held); });
+  return true;
+}
+
+std::string CDevice::GetUnitText() {
+  return GetModelName() + (m_name.empty() ? "" : " " + m_name) + " ID: " + std::to_string(std::int32_t(m_deviceId));
+}
+
 bool CDevice::IsLinkable() { return true; }
 
 CParamInfo CDevice::GetParameterAt(int n) {

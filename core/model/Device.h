@@ -39,6 +39,9 @@ inline constexpr std::int32_t kConnectedAbove = 2;
 // Milliseconds the reply timer runs once started.
 inline constexpr std::uint32_t kReplyTimeoutMs = 7000;
 
+// The refusal of a properties row edited while the device is away online.
+inline constexpr const char* kNotConnectedRefusal = "Cannot change settings - the unit is not connected";
+
 // Colour codes of DrawLed.
 enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
 
@@ -98,6 +101,31 @@ class CDevice : public CObjectProperties {
   // panel and the custom panels show stored, the device's stored value, and the linked
   // parameters receive requested, the value asked for, as they would had it been taken.
   void ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested);
+  // Runs announce with the device's change path showing only what its unit reported: the open
+  // panel and the custom panels follow, the links do not (a value read from a unit is no change
+  // of the person's, and spread over a link it would be written to the other units). UI thread.
+  template <class Announce>
+  void AnnounceUnitValues(Announce&& announce) {
+    ++m_announcingUnitValues;
+    struct Done {
+      std::int32_t& depth;
+      ~Done() { --depth; }
+    } done{m_announcingUnitValues};
+    announce();
+  }
+  bool IsAnnouncingUnitValues() const { return m_announcingUnitValues > 0; }
+  // True while the system is online and the unit is not connected (or the device is ignored):
+  // a change of one of its settings would reach the file and the windows but never the unit.
+  // The families refuse such changes and the custom widgets show the parameter inactive; a
+  // snapshot recall passes the device by. Any thread.
+  bool IsAwayOnline() const;
+  // For a family's change path: while the device is away online, shows the held value of the
+  // parameter again where the change was made (the open panel and the custom panels, not the
+  // links) and returns true: the change is refused. False, doing nothing, otherwise. UI thread.
+  bool RefuseChangeWhileAway(int parameterId);
+  // The model, the name when there is one, and the ID, for log lines and messages:
+  // "Nerex48 Main PA ID: 4".
+  std::string GetUnitText();
   virtual bool IsLinkable();
   // Parameter n of the device; the entry named "NULL" ends the list.
   virtual CParamInfo GetParameterAt(int n);
@@ -277,6 +305,7 @@ class CDevice : public CObjectProperties {
   std::atomic<bool> m_missedLastReply{false};
   std::atomic<bool> m_ignored{false};
   std::atomic<bool> m_needsInitialisation{true};
+  std::int32_t m_announcingUnitValues = 0;  // UI thread
   std::atomic<std::uint32_t> m_replyTimerStart{0};
   std::atomic<std::uint32_t> m_replyTimeout{0};
   std::vector<std::uint32_t> m_paramIds;

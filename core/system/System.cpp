@@ -285,6 +285,15 @@ void CSystem::UpdateCustomPanelControls(CDevice* device, std::uint32_t parameter
     if (panel->m_pView) panel->m_pView->BroadcastParameterUpdate(device, parameterId);
 }
 
+void CSystem::RedrawCustomPanels(const CDevice* device) {
+  for (CCPData* panel : m_customPanels) {
+    if (!panel->m_pView) continue;
+    const bool bound = !device || std::any_of(panel->m_widgets.begin(), panel->m_widgets.end(),
+                                              [device](const CCustomControlObject* w) { return w->m_pDevice == device; });
+    if (bound) panel->m_pView->RebuildDisplay();
+  }
+}
+
 void CSystem::ClearCopiedWidgets() { DeleteCustomControlObjects(m_copiedWidgets); }
 
 void CSystem::DeleteAllSnapshots() {
