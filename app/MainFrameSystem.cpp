@@ -439,12 +439,31 @@ void CMainFrame::OnOnline() {
     m_online = true;
     // Until their units connect, the widgets take no changes.
     m_system.RedrawCustomPanels(nullptr);
+    TellUnaddressedUnits();
   } else {
     m_system.GetComms().RequestIdle();
     m_system.GetComms().SetNeedSecurityGet(false);
   }
   ShowSelectedDeviceProperties();
   UpdateCommandUI();
+}
+
+void CMainFrame::TellUnaddressedUnits() {
+  std::string units;
+  int count = 0;
+  for (CDevice* device : m_system.GetDevices()) {
+    if (device->GetDeviceId() != 0) continue;
+    m_system.WriteLog("Left out until it has an ID of its own: " + device->GetUnitText() + "\n");
+    units += "\n" + device->GetUnitText();
+    ++count;
+  }
+  if (count == 0) return;
+  Prompts().ShowMessage(ProductName().toStdString(),
+                        std::string(count == 1 ? "This unit has" : "These units have") +
+                            " ID 0, the address of every unit of a model. Nothing is sent to them or read from "
+                            "them until each has an ID of its own.\n" +
+                            units,
+                        IUserPrompts::Icon::Exclamation);
 }
 
 void CMainFrame::SetDesignMode(std::int32_t mode) {

@@ -185,7 +185,17 @@ class CDevice : public CObjectProperties {
   std::string GetName() const { return m_name; }
   void SetName(const std::string& name) { m_name = name; }
   std::uint32_t GetDeviceId() const { return m_deviceId; }
-  void SetDeviceId(std::uint32_t id) { m_deviceId = id; }
+  // A new ID drops what was queued for the old one (its frames name the old ID) and ends a
+  // conflict found at the old ID.
+  void SetDeviceId(std::uint32_t id);
+  // True when the worker may address the device: it has an ID of its own (ID 0 addresses every
+  // unit of a model on the bus) and no unit of another model answers at that ID. Any thread.
+  bool IsAddressable() const { return m_deviceId != 0 && m_otherModelAtId == 0; }
+  // The type code of a unit of another model that an autoscan found at the device's ID, 0 when
+  // none. Such a device is not polled, so that no frame of its model goes to that unit; going
+  // online again (or a new ID) ends it. Any thread.
+  std::uint32_t GetOtherModelAtId() const { return m_otherModelAtId; }
+  void SetOtherModelAtId(std::uint32_t typeCode) { m_otherModelAtId = typeCode; }
   // The refusal of id as this device's new ID when another device of the system has it
   // ("Device ID n already in use"); none for a free ID or 0, which devices not yet addressed share.
   std::optional<std::string> DeviceIdInUseRefusal(std::uint64_t id) const;
@@ -238,8 +248,9 @@ class CDevice : public CObjectProperties {
 
   // Outgoing queue; every operation takes the system's lock. Any thread.
   // Appends a message (ownership passes to the queue); without force it is dropped while the
-  // port is closed or the device is not connected. A message for the same setting as a
-  // queued one (see GetMessageMergeMask) replaces it and goes to the back.
+  // port is closed or the device is not connected, and always while the device's ID is 0. A
+  // message for the same setting as a queued one (see GetMessageMergeMask) replaces it and goes
+  // to the back.
   void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
   void ClearQueue();
   // Copies the oldest message into record and removes it; false when the queue is empty.
@@ -305,6 +316,7 @@ class CDevice : public CObjectProperties {
   std::atomic<bool> m_missedLastReply{false};
   std::atomic<bool> m_ignored{false};
   std::atomic<bool> m_needsInitialisation{true};
+  std::atomic<std::uint32_t> m_otherModelAtId{0};
   std::int32_t m_announcingUnitValues = 0;  // UI thread
   std::atomic<std::uint32_t> m_replyTimerStart{0};
   std::atomic<std::uint32_t> m_replyTimeout{0};

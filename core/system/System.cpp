@@ -145,6 +145,8 @@ void CSystem::ShowFileError(const std::string& text, const std::string& caption)
 }
 
 bool CSystem::GoOnline(std::uint32_t choice) {
+  // A unit of another model that a scan found at a device's ID is looked for anew.
+  for (CDevice* device : GetDevices()) device->SetOtherModelAtId(0);
   if (m_comms.GoOnline(choice)) return true;
   if (m_ui) m_ui->ShowMessageBox(kFailedToConnectText, kOnlineErrorCaption);
   return false;

@@ -1,6 +1,10 @@
 // What reaches the units online, against the simulator on a pseudo-terminal linked as a COM
 // port: "Retrieve" writes nothing (a recall made offline, the links, values read from a unit),
-// and a change or a recall made while a unit is away is refused where the person made it.
+// a change or a recall made while a unit is away is refused where the person made it, nothing
+// goes to ID 0, and an autoscan polls one device per ID.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -26,6 +30,7 @@
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
+#include "ui/AutoscanDlg.h"
 #include "ui/CustomControlPanelWnd.h"
 #include "ui/OutputWnd.h"
 
@@ -181,6 +186,15 @@ class UnitsOnlineTest : public SimBusFrameTest {
     for (int i = 0; i < list.count(); ++i)
       if (list.item(i)->text().toStdString().find(text) != std::string::npos) return true;
     return false;
+  }
+  // Types text into a row of the properties pane for the device, as a person does, and presses
+  // Enter.
+  void TypeInPane(CDevice* device, const char* row, const std::string& text) {
+    PostAbout(*frame, FrameMsg::kSelectDevice, device, 1);
+    ProcessEvents();
+    CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+    ASSERT_EQ(grid.GetCurrentDevice(), device);
+    TypeIntoRow(grid, row, text);
   }
   static int GainA(const CNerexSeriesDevice& d) { return d.GetCurrentSettings().inputs.gains[0]; }
   static int GainA(const CSimProcessorUnit& u) { return u.Current().inputs.gains[0]; }
@@ -400,4 +414,104 @@ TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLog
   Settle();
   EXPECT_EQ(GainA(*p4), -200);
   EXPECT_EQ(GainA(*d4), -200);
+}
+
+// Units added by hand have ID 0, the address of every unit of a model: going online ("Send")
+// names them and queues nothing for them, and once their IDs are set in the pane no frame ever
+// went to ID 0; the units keep their presets and settings, which the file then reads.
+TEST_F(UnitsOnlineTest, NothingGoesToIdZeroAndGoingOnlineNamesTheUnitsThatHaveIt) {
+  CSimProcessorUnit* processor = nullptr;
+  CSimZelAmpUnit* amplifier = nullptr;
+  CNerexSeriesMemory stored;
+  StartBus(kPort, [&](CSimBus& units) {
+    processor = units.Add<CSimProcessorUnit>(120, 20);
+    amplifier = units.Add<CSimZelAmpUnit>(Zel(55, 3));
+  });
+  stored = processor->Current();
+  stored.inputs.gains[0] = -60;
+  stored.sectionFlags = kSectionAll;
+  stored.name = "Unit preset";
+  processor->SetPreset(1, stored);
+  amplifier->Update([](SimZelAmpState& s) { s.alarmTemperature = 85; });
+  CSystem& system = MakeFrame().GetSystem();
+  ASSERT_TRUE(system.AddDevice(120, 0));
+  ASSERT_TRUE(system.AddDevice(55, 0));
+  CDevice* nerex = system.GetDevice(0);
+  auto* zel = static_cast<CZelSeriesDevice*>(system.GetDevice(1));
+  ASSERT_EQ(nerex->GetDeviceId(), 0u);
+
+  prompts.goOnlineChoice = 1;  // the file's settings to the units
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  EXPECT_EQ(prompts.messages.size(), 1u);
+  for (const CFakePrompts::Asked& message : prompts.messages)
+    EXPECT_EQ(message.text,
+              "These units have ID 0, the address of every unit of a model. Nothing is sent to them or read from "
+              "them until each has an ID of its own.\n\nNerex48 ID: 0\nZel-6 ID: 0");
+  EXPECT_TRUE(WaitFor([&] { return LogHas("Left out until it has an ID of its own: Zel-6 ID: 0"); }));
+  EXPECT_EQ(nerex->GetQueueSize(), 0u);
+  EXPECT_EQ(zel->GetQueueSize(), 0u);
+
+  TypeInPane(nerex, "ID", "20");
+  TypeInPane(zel, "ID", "3");
+  ASSERT_EQ(nerex->GetDeviceId(), 20u);
+  ASSERT_EQ(zel->GetDeviceId(), 3u);
+  ASSERT_TRUE(WaitFor([&] { return nerex->IsConnected() && zel->IsConnected() && zel->IsReadOutComplete(); }, 60000));
+  Settle();
+  std::vector<Frame> toIdZero;
+  for (const SimBytes& r : bus->Requests())
+    if (const Frame f = Decode(r); (f.type == 120 || f.type == 55) && f.id == 0) toIdZero.push_back(f);
+  EXPECT_TRUE(toIdZero.empty()) << Describe(toIdZero);
+  EXPECT_TRUE(processor->Preset(1) == stored);
+  EXPECT_EQ(amplifier->State().alarmTemperature, 85);
+  EXPECT_EQ(zel->GetAlarmTemperature(), 85);
+}
+
+// An autoscan that finds a Nerex48 at the ID where the file has a Nerex24 says so in the log
+// and in its dialog, adds no second device at that ID, and from then on no Nerex24 frame goes
+// to the Nerex48; another unit is found and polled as ever.
+TEST_F(UnitsOnlineTest, AutoscanOfAnotherModelAtAnIdOfTheFileSaysSoAndPollsOneDeviceThere) {
+  StartBus(kPort, [&](CSimBus& units) {
+    units.Add<CSimProcessorUnit>(120, 3);
+    units.Add<CSimProcessorUnit>(115, 5);
+  });
+  CSystem& system = MakeFrame().GetSystem();
+  CDevice* nerex24 = Append(system, 3, 114);
+  system.GetComms().Discovery().SetScanRangeForTests(6, 0);
+  prompts.goOnlineChoice = 0;
+
+  // The dialog stays open after the scan with its list until OK.
+  QString notes;
+  std::size_t scanEnded = 0;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* dialog = dynamic_cast<CAutoscanDlg*>(w);
+      auto* ok = dialog ? dialog->findChild<QAbstractButton*>() : nullptr;
+      if (!ok || ok->text() != "OK" || !notes.isEmpty()) continue;
+      notes = dialog->GetNotesText();
+      scanEnded = bus->RequestCount();
+      if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+        dialog->grab().save(folder + "/autoscan-other-model.png");
+      ok->click();
+    }
+  });
+  closer.start(20);
+  frame->RunCommand(Cmd::kAutoscan);
+  closer.stop();
+
+  EXPECT_EQ(notes, "ID 3: the file has a Nerex24, the unit is a Nerex48");
+  EXPECT_TRUE(LogHas("ID 3: the file has a Nerex24, the unit is a Nerex48 - the unit is not added and the Nerex24 is not polled"));
+  ASSERT_EQ(system.GetDeviceCount(), 2);  // the Nerex24 and the Nerex26 found at ID 5
+  EXPECT_EQ(system.GetDevice(0), nerex24);
+  EXPECT_EQ(system.GetDevice(1)->GetTypeCode(), 115u);
+  ASSERT_TRUE(WaitFor([&] { return system.GetDevice(1)->IsConnected(); }, 30000));
+  const std::size_t before = bus->RequestCount();
+  ASSERT_TRUE(WaitFor([&] { return bus->RequestCount() >= before + 40; }, 30000));
+  EXPECT_FALSE(nerex24->IsConnected());
+  const std::vector<SimBytes> requests = bus->Requests();
+  std::vector<Frame> toOtherModel;
+  for (std::size_t i = scanEnded; i < requests.size(); ++i)
+    if (const Frame f = Decode(requests[i]); f.type == 114) toOtherModel.push_back(f);
+  EXPECT_TRUE(toOtherModel.empty()) << Describe(toOtherModel);
 }
