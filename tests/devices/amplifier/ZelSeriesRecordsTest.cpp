@@ -400,6 +400,7 @@ class ZelPasteTest : public ZelAmpFixture, public ::testing::WithParamInterface<
 TEST_P(ZelPasteTest, APasteIsHeldToTheTargetsRows) {
   const PasteCase& c = GetParam();
   CZelSeriesDevice* source = Add(c.sourceType, 7);
+  Connect(*source);  // online, a unit that is not connected takes no edit
   if (GetZelSeriesChannelCount(c.sourceType) == 2) {
     ASSERT_TRUE(Edit(*source, "Mode", {}, 0));  // "Mono"
   }
