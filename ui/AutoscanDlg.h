@@ -42,10 +42,10 @@ class CAutoscanDlg : public CBitmapDialogEx, public IAutoscanDialog {
   void timerEvent(QTimerEvent* event) override;
 
  private:
-  CSystem& m_system;
   // Shows the notes under the progress line and sizes the dialog to them.
   void AddNote(const QString& line);
 
+  CSystem& m_system;
   std::atomic<bool> m_running{false};
   bool m_handedOver = false;
   bool m_scanEnded = false;
