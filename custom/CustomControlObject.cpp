@@ -215,7 +215,13 @@ CRect CCustomControlObject::AdjustSizingRect(const CRect& rect, int handle) cons
 }
 
 CParamInfo CCustomControlObject::GetParameterInfo() const {
-  if (m_pDevice) return m_pDevice->GetParameterAt(int(m_parameterId));
+  if (m_pDevice) {
+    CParamInfo info = m_pDevice->GetParameterAt(int(m_parameterId));
+    // Online with the unit away, a setting takes no change: the widget shows what the device
+    // holds and ignores input until the unit is back.
+    if (!(info.options & kParamOptionReadOnly) && m_pDevice->IsAwayOnline()) info.inactive = 1;
+    return info;
+  }
   CParamInfo info;
   info.name = "NULL";
   return info;

@@ -198,7 +198,8 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   // The pointer left the view. Base: nothing.
   virtual void OnMouseLeave() {}
 
-  // The bound parameter's description; "NULL" with every other value zero when unbound.
+  // The bound parameter's description, inactive too while the device is away online (a
+  // setting, not an indication); "NULL" with every other value zero when unbound.
   CParamInfo GetParameterInfo() const;
   // The bound parameter's current value; the empty value when unbound.
   CParamValue GetParameterValue() const;

@@ -145,6 +145,8 @@ void CSystem::ShowFileError(const std::string& text, const std::string& caption)
 }
 
 bool CSystem::GoOnline(std::uint32_t choice) {
+  // A unit of another model that a scan found at a device's ID is looked for anew.
+  for (CDevice* device : GetDevices()) device->SetOtherModelAtId(0);
   if (m_comms.GoOnline(choice)) return true;
   if (m_ui) m_ui->ShowMessageBox(kFailedToConnectText, kOnlineErrorCaption);
   return false;
@@ -283,6 +285,15 @@ bool CSystem::PickParameter(CCustomControlObject* widget) { return m_ui && m_ui-
 void CSystem::UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId) {
   for (CCPData* panel : m_customPanels)
     if (panel->m_pView) panel->m_pView->BroadcastParameterUpdate(device, parameterId);
+}
+
+void CSystem::RedrawCustomPanels(const CDevice* device) {
+  for (CCPData* panel : m_customPanels) {
+    if (!panel->m_pView) continue;
+    const bool bound = !device || std::any_of(panel->m_widgets.begin(), panel->m_widgets.end(),
+                                              [device](const CCustomControlObject* w) { return w->m_pDevice == device; });
+    if (bound) panel->m_pView->RebuildDisplay();
+  }
 }
 
 void CSystem::ClearCopiedWidgets() { DeleteCustomControlObjects(m_copiedWidgets); }

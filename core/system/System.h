@@ -142,6 +142,9 @@ class CSystem final : public IDeviceHost,
   void DeleteAllCustomPanels();
   // Every open custom panel refreshes the widgets bound to this device parameter.
   void UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId);
+  // Every open custom panel with a widget bound to the device (null: every open panel) draws
+  // itself again, so that its widgets show whether their parameters can be changed now.
+  void RedrawCustomPanels(const CDevice* device);
   std::vector<CCustomControlObject*>& GetCopiedWidgets() { return m_copiedWidgets; }
   const std::vector<CCustomControlObject*>& GetCopiedWidgets() const override { return m_copiedWidgets; }
   void ClearCopiedWidgets();

@@ -18,6 +18,8 @@ using namespace zelrows;
 // --- Control changes ---
 
 void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
+  // Online with the unit away, a setting would change in the file and the windows only.
+  if (!IsPanelOnlyParameter(value.id) && RefuseChangeWhileAway(value.id)) return;
   if (ChangeControl(value)) m_host->SetModified(true);
 }
 
@@ -125,6 +127,11 @@ bool CZelBaseDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
 
 bool CZelBaseDevice::OnPropertyChanged(CDeviceProperty& row) {
   std::string message;
+  // Online with the unit away only the ID, which the program alone keeps, may change.
+  if (IsAwayOnline() && row.GetData() != m_family.propId) {
+    row.SetErrorText(kNotConnectedRefusal);
+    return false;
+  }
   // A new ID from the property list posts only the rack's refresh.
   const ZelPropertyEdit edit{row.GetData(), row.GetNumber(), row.GetText(), GetPropertyComboSelection(row),
                              row.GetListValue() == nullptr};

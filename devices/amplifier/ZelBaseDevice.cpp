@@ -242,6 +242,8 @@ std::string CZelBaseDevice::GetModelNameForType(std::uint32_t typeCode) {
 void CZelBaseDevice::Reinitialise(std::uint32_t mode) {
   CDevice::Reinitialise(mode);
   m_haveRead = 0;
+  // Nothing queued before is sent: the unit gets the file's settings (mode 1) or is read.
+  ClearQueue();
   if (mode == 1) SendAllSettings();
 }
 
@@ -447,7 +449,9 @@ bool CurrentUserMayUseDeviceControls(const IDeviceHost* system) {
 }
 
 bool CanPasteAmplifierSettings(CDevice& device) {
-  return IsClipboardFormatAvailable(device.GetClipboardFormat()) && CurrentUserMayUseDeviceControls(device.GetHost());
+  // Online with the unit away, a paste would change the file but not the unit.
+  return IsClipboardFormatAvailable(device.GetClipboardFormat()) && CurrentUserMayUseDeviceControls(device.GetHost()) &&
+         !device.IsAwayOnline();
 }
 
 void InsertAmplifierMenuItems(CMenu& menu) {

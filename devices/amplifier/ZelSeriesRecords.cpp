@@ -146,7 +146,8 @@ void CZelSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
     for (std::size_t n = 0; n < kZelMaxChannels; ++n) m_gainIndex[n] = GainStep(d[2 + n]);
     standby = (d[6] & 0x01) != 0;
   }
-  SendAllSettings();
+  // Offline the recall changes the file only: going online sends it or reads the unit.
+  if (IsConnected()) SendAllSettings();
   ApplyControlChange(MakeBoolParamValue(kZelParamStandby, standby));
   RefreshEachChannel({kZelParamGain, kZelParamMute});
 }
@@ -216,6 +217,12 @@ void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t co
   Post(FrameMsg::kStatusEvent, kZelHintControls);
   Post(FrameMsg::kSelectDevice);
   m_host->SetModified(true);
+  // Pasted controls are the person's change: they follow over the links (the posted hints
+  // only show what the device holds).
+  if (command == 0 || command == kZelCmdPasteControls) {
+    RefreshEachChannel({kZelParamGain, kZelParamMute});
+    Refresh(kZelParamStandby);
+  }
 }
 
 // --- Status hints ---

@@ -444,6 +444,13 @@ void ShowPage(CNerexSeriesDevice& d, std::uint32_t page) {
   if (INerexSeriesPanel* panel = d.GetNerexPanel()) panel->ShowPage(page);
 }
 
+// The ids that only steer the open panel or the way it shows values, and reach no unit.
+bool IsPanelOnlyId(int id) {
+  return InRange(id, kNerexPageMixer, 7) || InRange(id, 120, 8) || InRange(id, 221, 8) || InRange(id, 241, 8) ||
+         InRange(id, 229, 12) || id == kParamDelayUnits || id == kParamDelayMultiplier ||
+         InRange(id, kNerexSideTabSource, 3) || id == kParamGainNudge;
+}
+
 bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
   const int id = value.id;
   INerexSeriesPanel* panel = d.GetNerexPanel();
@@ -576,6 +583,8 @@ bool CNerexSeriesDevice::IsOutermostChange(int id) const {
 
 void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {
   const int id = value.id;
+  // Online with the unit away, a setting would change in the file and the windows only.
+  if (!IsPanelOnlyId(id) && RefuseChangeWhileAway(id)) return;
   // A change that comes back to the same id (through links or re-notification) stops here.
   if (AddParameterIdToDeviceList(id)) return;
   // The exit runs however the change ends: done, refused, declined or thrown out of.

@@ -1,5 +1,7 @@
 // The processor's device properties: the property list with its validation, and the rows of
 // the properties grid with their changes. Both paths share the checks and message texts.
+#include <algorithm>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -195,6 +197,14 @@ const std::pair<std::int32_t, CPropertyEditor::Handler> CPropertyEditor::kHandle
 
 bool CPropertyEditor::Apply(const CEdit& e, std::string& refusal) {
   refusal.clear();
+  // The rows kept by the program alone stay open while the unit is away online; the others
+  // would change the file but not the unit.
+  static constexpr std::int32_t kProgramRows[] = {kPropId,      kPropDelayUnits,    kPropDelayMultiplier, kPropGainNudge,
+                                                  kPropAutoRtc, kPropNumberPresets, kPropNumberXovers};
+  if (m_d.IsAwayOnline() && std::find(std::begin(kProgramRows), std::end(kProgramRows), e.id) == std::end(kProgramRows)) {
+    refusal = kNotConnectedRefusal;
+    return false;
+  }
   for (const auto& [id, handler] : kHandlers)
     if (id == e.id) return (this->*handler)(e, refusal);
   return false;

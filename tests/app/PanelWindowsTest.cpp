@@ -777,14 +777,7 @@ TEST_F(PanelWindowsTest, DesignMode_KnobRowsRefuseTextThatIsNoNumberAndShowWhatT
   QApplication::sendEvent(view, &release);
   CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
   ASSERT_EQ(grid.GetCurrentWidget(), knob);
-  auto type = [&](const char* name, const char* text) {
-    ASSERT_TRUE(grid.BeginEdit(grid.FindRow(name))) << name;
-    auto* edit = grid.GetEditor()->findChild<QLineEdit*>();
-    ASSERT_NE(edit, nullptr);
-    edit->setText(QString::fromLatin1(text));
-    emit edit->textEdited(edit->text());
-    emit edit->returnPressed();
-  };
+  auto type = [&](const char* name, const char* text) { TypeIntoRow(grid, name, text); };
   auto shown = [&](const char* name) { return grid.ItemOf(grid.FindRow(name))->text(1).toStdString(); };
 
   const std::int32_t angle = knob->m_maxAngle;

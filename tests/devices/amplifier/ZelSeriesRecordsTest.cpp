@@ -16,6 +16,7 @@
 #include "core/support/SystemMessages.h"
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"
+#include "core/model/Link.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tests/support/TestDevices.h"
 #include "tests/support/RecordingUi.h"
@@ -351,8 +352,16 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   const auto record = source->MakeClipboardRecord();
 
   CZelSeriesDevice* controls = Add(51, 8);
+  // Pasted controls are the person's change: an amplifier linked to the target follows.
+  CZelSeriesDevice* follower = Add(51, 10);
+  Connect(*follower);
+  auto* link = new CLink("Ch 2");
+  link->AddRef(new CLinkRef(controls->GetUuid(), kZelParamGain + 1));
+  link->AddRef(new CLinkRef(follower->GetUuid(), kZelParamGain + 1));
+  system.AppendLink(link);
   controls->PasteRecord(record, kZelCmdPasteControls);
   EXPECT_EQ(controls->GetGainIndex(1), 6);
+  EXPECT_EQ(follower->GetGainIndex(1), 6);
   EXPECT_EQ(controls->GetMuteMask(), 0x03);
   EXPECT_TRUE(controls->IsInStandby());
   EXPECT_EQ(controls->GetPowerOnDelay(), 0);
@@ -391,6 +400,7 @@ class ZelPasteTest : public ZelAmpFixture, public ::testing::WithParamInterface<
 TEST_P(ZelPasteTest, APasteIsHeldToTheTargetsRows) {
   const PasteCase& c = GetParam();
   CZelSeriesDevice* source = Add(c.sourceType, 7);
+  Connect(*source);  // online, a unit that is not connected takes no edit
   if (GetZelSeriesChannelCount(c.sourceType) == 2) {
     ASSERT_TRUE(Edit(*source, "Mode", {}, 0));  // "Mono"
   }
@@ -517,11 +527,13 @@ TEST_F(ZelRecordsTest, PasteReleasesASoloAndSendsAllSettingsWhenConnected) {
   EXPECT_EQ(frame.Count(FrameMsg::kSelectDevice), 1u);
 }
 
-TEST_F(ZelRecordsTest, CanPasteNeedsTheFormatAndTheRightToUseControls) {
+TEST_F(ZelRecordsTest, CanPasteNeedsTheFormatTheRightToUseControlsAndTheUnit) {
   CZelSeriesDevice* d = Add(51, 7);
   EmptyClipboard();
   EXPECT_FALSE(d->CanPaste(0));
   d->CopyToClipboard(0);
+  EXPECT_FALSE(d->CanPaste(0));  // online and not connected: it would change the file only
+  Connect(*d);
   EXPECT_TRUE(d->CanPaste(0));
   system.GetUsers()[0]->SetRestrictionMask(kRestrictUseDeviceControls);
   EXPECT_FALSE(d->CanPaste(0));

@@ -76,10 +76,13 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
   void TearDown() override {
     if (m_device) m_device->SetControlPanel(nullptr);
   }
+  // Online: the port open and the unit connected; offline: the port closed.
   CNerexSeriesDevice& Ready(int model, bool online) {
     CNerexSeriesDevice& d = Make(model);
-    OpenPort();
-    if (online) Connect();
+    if (online) {
+      OpenPort();
+      Connect();
+    }
     d.SetControlPanel(&panel);
     m_confirmUi.SetConfirmPrompt(&answer);
     m_system.SetUiServices(&m_confirmUi);
@@ -166,6 +169,7 @@ TEST_F(NerexPresetActionsTest, FennickRecallOnlineAsksTheUnitAndOfflineCopiesAtO
   EXPECT_EQ(Queued()[1].size(), 8u);
   EXPECT_NE(d.GetCurrentSettings().inputs.gains[1], -50);
 
+  m_system.GetComms().GetTransport().Close();  // offline
   Make(16);
   m_device->SetControlPanel(&panel);
   Fill(3, "Three");
