@@ -31,6 +31,14 @@ QIcon PageButtonIcon(std::uint32_t bitmapId) {
   return QIcon(QPixmap::fromImage(picture.GetImage()->Native()));
 }
 
+void CSettingsPage::Warn(const QString& text) {
+  if (m_message) {
+    m_message(text);
+  } else {
+    QMessageBox::warning(this, window()->windowTitle(), text);
+  }
+}
+
 // --- General ---
 
 CGeneralAppSettingsDialog::CGeneralAppSettingsDialog(CSystem* system, QWidget* parent)
@@ -332,6 +340,14 @@ void CSettingsSheet::AddPage(const QString& name, CSettingsPage* page) {
 }
 
 void CSettingsSheet::accept() {
+  // Every page is asked, so that each one that read what has changed since reads it again.
+  int refused = -1;
+  for (std::size_t i = 0; i < m_pageList.size(); ++i)
+    if (!m_pageList[i]->ReadyToApply() && refused < 0) refused = int(i);
+  if (refused >= 0) {
+    m_tabs->setCurrentIndex(refused);
+    return;
+  }
   for (CSettingsPage* page : m_pageList) page->Apply();
   QDialog::accept();
 }

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class CSystem;
@@ -28,8 +29,20 @@ QIcon PageButtonIcon(std::uint32_t bitmapId);
 class CSettingsPage : public QWidget {
  public:
   using QWidget::QWidget;
+  // Asked of every page before any page is applied: false keeps the sheet open, the page
+  // having told the person why. UI thread.
+  virtual bool ReadyToApply() { return true; }
   // Stores the page's values through the system's setters. UI thread.
   virtual void Apply() = 0;
+  // How the page tells the person something: a warning box over the page unless replaced
+  // (tests).
+  void SetMessageHandler(std::function<void(const QString&)> handler) { m_message = std::move(handler); }
+
+ protected:
+  void Warn(const QString& text);
+
+ private:
+  std::function<void(const QString&)> m_message;
 };
 
 class CGeneralAppSettingsDialog : public CSettingsPage {
@@ -97,7 +110,8 @@ class CErrorLogSettingsDlg : public CSettingsPage {
   QLineEdit* m_logSize;
 };
 
-// A sheet of pages with a navigation list on the left (100 pixels wide); OK applies every page.
+// A sheet of pages with a navigation list on the left (100 pixels wide); OK applies every page
+// once every page is ready to, and otherwise shows the first page that is not.
 // A sheet in the notebook look: a coloured tab a page along the top, the shown page on a light
 // tint of its tab's colour, OK and Cancel below.
 class CSettingsSheet : public QDialog {

@@ -116,20 +116,20 @@ TEST_F(SnapshotCommands, DeleteKeepsTheChosenIndexWhileItLastsAndEmptiesTheCombo
   EXPECT_FALSE(Enabled(Cmd::kDeleteSnapshot));
 }
 
-TEST_F(SnapshotCommands, RenameTakesTheTypedNameUncheckedAndKeepsTheChoice) {
+TEST_F(SnapshotCommands, RenameTakesTheTypedNameAndKeepsTheChoice) {
   NewSnapshot("A");
   NewSnapshot("B");
   Combo().setCurrentIndex(1);
   System().SetModified(false);
-  prompts.snapshotRename = "A";  // a duplicate is accepted
+  prompts.snapshotRename = "C";
   frame->RunCommand(Cmd::kRenameSnapshot);
   EXPECT_EQ(prompts.renamedFrom, std::vector<std::string>{"B"});
-  EXPECT_EQ(Items(), (std::vector<std::string>{"A", "A"}));
+  EXPECT_EQ(Items(), (std::vector<std::string>{"A", "C"}));
   EXPECT_EQ(Combo().currentIndex(), 1);
   EXPECT_TRUE(System().IsModified());
   prompts.snapshotRename.reset();
   frame->RunCommand(Cmd::kRenameSnapshot);
-  EXPECT_EQ(System().GetSnapshots()[1]->m_name, "A");
+  EXPECT_EQ(System().GetSnapshots()[1]->m_name, "C");
 }
 
 // --- The properties pane on the selected processor ---

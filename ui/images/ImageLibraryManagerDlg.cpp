@@ -95,7 +95,6 @@ CImageLibraryManagerDlg::CImageLibraryManagerDlg(IImageStore* images, QWidget* p
   m_tree->setDefaultDropAction(Qt::MoveAction);
   m_tree->onDrop = [this](QTreeWidgetItem* dragged, QTreeWidgetItem* target) { EndDrag(dragged, target); };
 
-  m_message = [this](const QString& text) { QMessageBox::warning(this, GetTitle(), text); };
   m_help = [this](const QString& text) { QMessageBox::information(this, GetTitle(), text); };
   m_chooseFile = [this]() -> QString {
     CFileDialogEx dialog(true, QStringLiteral("*.bmp;*.png;*.jpg"), QStringLiteral("*.bmp;*.png;*.jpg"),
@@ -156,7 +155,7 @@ void CImageLibraryManagerDlg::NoteEdit(const QTreeWidgetItem* item) {
 }
 
 void CImageLibraryManagerDlg::Warn(const char* text) {
-  if (m_message) m_message(QString::fromUtf8(text));
+  ShowWarning(QString::fromUtf8(text));
 }
 
 void CImageLibraryManagerDlg::OnSelChanged() {
