@@ -123,7 +123,7 @@ TEST(FennickTimedPresetDlg, RowsEncodeWeeklyAndOnceEntriesAndKeepUnusedBytes) {
   EXPECT_EQ(entries[0], (TimedPresetEntry{3, 0x60, 4, 9, 7, 30}));
   EXPECT_EQ(entries[1], (TimedPresetEntry{1, 0x80, 12, 24, 18, 0}));
   EXPECT_EQ(entries[5].mode, 0);
-  EXPECT_EQ(entries[9], (TimedPresetEntry{1, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(entries[9], TimedPresetEntry{});  // untouched
 }
 
 TEST(FennickTimedPresetDlg, CancelLeavesTheEntries) {
