@@ -56,4 +56,7 @@ bool ApplyEqDynamicsChange(CNerexSeriesDevice& device, const CParamValue& value)
 bool ApplyPresetActionChange(CNerexSeriesDevice& device, const CParamValue& value);
 // A preset name as the unit keeps it: 7-bit characters (others become '?'), at most 16.
 std::string PresetNameBytes(const std::string& utf8);
+// Why a typed preset name would not reach the unit as typed (a character beyond ASCII, a
+// control character, more than 16 characters), or empty when it would.
+std::string PresetNameRefusal(const std::string& utf8);
 bool ApplySectionActionChange(CNerexSeriesDevice& device, const CParamValue& value);
