@@ -35,6 +35,8 @@ void CSystem::RecallSnapshot(int index) {
     if (CDevice* device = FindDeviceByUuid(image->GetUuid())) device->ApplySnapshotData(*image);
   const int previous = GetCurrentSnapshot();
   SetCurrentSnapshot(index);
+  // The devices' settings and the current snapshot are kept in the file.
+  SetModified(true);
   UpdateSnapshotControls(previous);
   UpdateSnapshotControls(index);
 }

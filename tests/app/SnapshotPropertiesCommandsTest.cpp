@@ -82,8 +82,14 @@ TEST_F(SnapshotCommands, NewPreselectsTheChosenSnapshotAndOverwritesItInPlace) {
 TEST_F(SnapshotCommands, ChoosingInTheComboRecallsAfterTheQuestionAndMovesTheStar) {
   NewSnapshot("A");
   NewSnapshot("B");
+  System().SetModified(false);
   Choose(1);
   EXPECT_EQ(System().GetCurrentSnapshot(), 1);
+  // The devices' settings and the current snapshot changed: New asks before dropping them.
+  EXPECT_TRUE(System().IsModified());
+  frame->RunCommand(Cmd::kFileNew);
+  EXPECT_EQ(prompts.questions.size(), 1u);
+  EXPECT_EQ(System().GetSnapshots().size(), 2u);
   EXPECT_EQ(Items(), (std::vector<std::string>{"A", "B*"}));
   EXPECT_EQ(Combo().currentIndex(), 1);
   prompts.confirmOk = false;

@@ -394,6 +394,28 @@ TEST_F(CustomPanelViewTest, CommandsEnableBySelectionAndMoveInZOrder) {
   EXPECT_EQ(menu.actions().size(), 2);
 }
 
+// Show Grid and Snap To Grid are kept in the panel's record: each toggle is a change of the
+// file, and the file keeps it.
+class GridCommandTest : public CustomPanelViewTest, public ::testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(GridCommandTest, EachToggleMarksTheFileAndComesBackFromIt) {
+  Open();
+  const bool grid = data->m_showGrid, snap = data->m_snapToGrid;
+  view->OnCommand(GetParam());
+  EXPECT_TRUE(system.IsModified());
+  EXPECT_EQ(data->m_showGrid, GetParam() == kCmdShowGrid ? !grid : grid);
+  EXPECT_EQ(data->m_snapToGrid, GetParam() == kCmdSnapToGrid ? !snap : snap);
+  QTemporaryDir dir;
+  const std::string path = dir.filePath(QStringLiteral("grid.ovd")).toStdString();
+  ASSERT_TRUE(system.SaveFile(path));
+  CSystem back;
+  ASSERT_TRUE(back.OpenFile(path));
+  EXPECT_EQ(back.GetCustomPanels().at(0)->m_showGrid, data->m_showGrid);
+  EXPECT_EQ(back.GetCustomPanels().at(0)->m_snapToGrid, data->m_snapToGrid);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, GridCommandTest, ::testing::Values(kCmdShowGrid, kCmdSnapToGrid));
+
 TEST_F(CustomPanelViewTest, PasteOffsetsBesideTheGroupOrAtThePointer) {
   auto* knob = new CCCKnob(nullptr, CRect{10, 20, 50, 60});
   auto* led = new CCCLED(nullptr, CRect{60, 20, 80, 40});

@@ -67,7 +67,8 @@ class CImageLibraryManagerDlg : public CImageTreeDlgBase {
   // new item is selected.
   void PlaceNode(QTreeWidgetItem* dragged, QTreeWidgetItem* folderItem, QTreeWidgetItem* after, bool copy);
   void Warn(const char* text);
-  // An edit at the item: one in the Library branch has the library saved on closing.
+  // An edit at the item: one in the file's branch marks the file modified, one in the Library
+  // branch has the library saved on closing.
   void NoteEdit(const QTreeWidgetItem* item);
 
   QToolBar* m_toolBar;
