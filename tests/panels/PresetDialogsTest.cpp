@@ -222,6 +222,7 @@ TEST(NerexSeriesPresetDlg, StoreNeedsASectionTicked) {
   ASSERT_TRUE(dialog.StoreButton()->isEnabled());
   for (int bit = 0; bit < 4; ++bit) dialog.StoreBox(bit)->setChecked(false);
   EXPECT_FALSE(dialog.StoreButton()->isEnabled());
+  SaveShotIfAsked(dialog, "nerex-presets-no-section");
   dialog.StoreButton()->click();
   EXPECT_EQ(device->GetPresets()[0]->sectionFlags, std::uint32_t(kSectionInputs));
   dialog.StoreBox(2)->setChecked(true);

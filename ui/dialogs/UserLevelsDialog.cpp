@@ -414,11 +414,13 @@ CGeneralFilePropertiesDialog::CGeneralFilePropertiesDialog(CSystem* system, QWid
 }
 
 bool CGeneralFilePropertiesDialog::ReadyToApply() {
-  if (m_system->GetUserImports() == m_imports) return true;
-  // An import turned security on since the page read it; the users page says so.
-  m_security->setChecked(m_system->GetUseSystemSecurity());
-  m_imports = m_system->GetUserImports();
-  return false;
+  // An import turned security on since the page read it: the box shows it again, so that an
+  // apply keeps it (the users page tells the person and keeps the sheet open).
+  if (m_system->GetUserImports() != m_imports) {
+    m_security->setChecked(m_system->GetUseSystemSecurity());
+    m_imports = m_system->GetUserImports();
+  }
+  return true;
 }
 
 void CGeneralFilePropertiesDialog::Apply() {

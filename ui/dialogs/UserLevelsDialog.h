@@ -110,8 +110,8 @@ class CUserLevelsDialog : public CSettingsPage {
 class CGeneralFilePropertiesDialog : public CSettingsPage {
  public:
   explicit CGeneralFilePropertiesDialog(CSystem* system, QWidget* parent = nullptr);
-  // False when users were imported since the page read the security flag: the box then shows
-  // the flag again (the users page tells the person).
+  // When users were imported since the page read the security flag, the box shows the flag
+  // again (the users page tells the person and refuses).
   bool ReadyToApply() override;
   void Apply() override;
 

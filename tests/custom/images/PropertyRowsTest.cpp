@@ -385,6 +385,15 @@ TEST_P(FontSizeAtDensity, APickedFontComesBackAtItsSize) {
     EXPECT_EQ(loaded->m_textStyle.size, 1000) << "round " << round;
     ASSERT_NE(loaded->m_textStyle.GetFont(), nullptr);
     EXPECT_NEAR(loaded->m_textStyle.GetFont()->emPixels, 13.333f, 0.01f);
+    if (const QByteArray shots = qgetenv("ORVAK_SHOTS_DIR"); !shots.isEmpty() && round == 1) {
+      loaded->m_caption = "Stage Left 10 pt";
+      CImage canvas(120, 30);
+      Graphics g(canvas);
+      g.FillRectangle(CBrush(CColour::FromRgb(0, 0, 40)), CRectF{0, 0, 120, 30});
+      loaded->m_rect = CRect{0, 0, 120, 30};
+      loaded->Draw(g, CRect{0, 0, 120, 30}, false);
+      canvas.SavePng(shots.toStdString() + "/panel-font-" + std::to_string(GetParam()) + "dpi.png");
+    }
     back = std::move(next);
     source = back.get();
   }

@@ -266,6 +266,8 @@ TEST_F(SecurityDlgTest, ASheetOpenedBeforeAnImportNeverUndoesIt) {
   ASSERT_EQ(users->UserList()->count(), 2);
   EXPECT_EQ(users->UserList()->item(1)->text(), "Op");
   ASSERT_EQ(users->GetWorkingUsers()[1]->m_devicePermissions.size(), 1u);
+  users->UserList()->setCurrentRow(1);
+  SaveShotIfAsked(sheet, "file-properties-reread");
 
   // Applied now: the unit is given the users it holds.
   const int dialogs = frame.dialogsOpened;
