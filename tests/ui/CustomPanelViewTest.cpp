@@ -125,6 +125,16 @@ class CustomPanelViewTest : public ::testing::Test {
     system.SetModified(false);
   }
   CColour Pixel(int x, int y) const { return view->GetBackBuffer()->GetPixel(x, y); }
+  // The system saved to a file and opened again.
+  std::unique_ptr<CSystem> Reopened() {
+    RegisterCustomControls();
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("panel.ovd")).toStdString();
+    auto back = std::make_unique<CSystem>();
+    EXPECT_TRUE(system.SaveFile(path));
+    EXPECT_TRUE(back->OpenFile(path));
+    return back;
+  }
   void Drag(CPoint from, CPoint to, std::uint32_t flags = 0) {
     view->OnLButtonDown(flags, from);
     view->OnMouseMove(MK_LBUTTON, to);
@@ -405,13 +415,10 @@ TEST_P(GridCommandTest, EachToggleMarksTheFileAndComesBackFromIt) {
   EXPECT_TRUE(system.IsModified());
   EXPECT_EQ(data->m_showGrid, GetParam() == kCmdShowGrid ? !grid : grid);
   EXPECT_EQ(data->m_snapToGrid, GetParam() == kCmdSnapToGrid ? !snap : snap);
-  QTemporaryDir dir;
-  const std::string path = dir.filePath(QStringLiteral("grid.ovd")).toStdString();
-  ASSERT_TRUE(system.SaveFile(path));
-  CSystem back;
-  ASSERT_TRUE(back.OpenFile(path));
-  EXPECT_EQ(back.GetCustomPanels().at(0)->m_showGrid, data->m_showGrid);
-  EXPECT_EQ(back.GetCustomPanels().at(0)->m_snapToGrid, data->m_snapToGrid);
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetCustomPanels().size(), 1u);
+  EXPECT_EQ(back->GetCustomPanels()[0]->m_showGrid, data->m_showGrid);
+  EXPECT_EQ(back->GetCustomPanels()[0]->m_snapToGrid, data->m_snapToGrid);
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, GridCommandTest, ::testing::Values(kCmdShowGrid, kCmdSnapToGrid));
@@ -472,14 +479,10 @@ TEST_F(CustomPanelViewTest, PastesFromTheMenuLandInTheWindowAndComeBackFromTheFi
   EXPECT_EQ(data->m_widgets[2]->m_rect, (CRect{80, 20, 120, 60}));
   EXPECT_EQ(data->m_widgets[7]->m_rect, (CRect{270, 20, 290, 40}));
   DeleteCustomControlObjects(system.GetCopiedWidgets());
-  RegisterCustomControls();
-  QTemporaryDir dir;
-  const std::string path = dir.filePath(QStringLiteral("pasted.ovd")).toStdString();
-  ASSERT_TRUE(system.SaveFile(path));
-  CSystem back;
-  ASSERT_TRUE(back.OpenFile(path));
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetCustomPanels().size(), 1u);
   std::vector<CRect> read;
-  for (const CCustomControlObject* widget : back.GetCustomPanels().at(0)->m_widgets) read.push_back(widget->m_rect);
+  for (const CCustomControlObject* widget : back->GetCustomPanels()[0]->m_widgets) read.push_back(widget->m_rect);
   EXPECT_EQ(read, pasted);
 }
 
@@ -505,13 +508,9 @@ TEST_F(CustomPanelViewTest, AnAspectRatioPictureStaysWithinTheLargestPanel) {
   EXPECT_EQ(bitmap->m_rect.left, 10);
   EXPECT_EQ(bitmap->m_rect.top, 10);
   const CRect shaped = bitmap->m_rect;
-  RegisterCustomControls();
-  QTemporaryDir dir;
-  const std::string path = dir.filePath(QStringLiteral("banner.ovd")).toStdString();
-  ASSERT_TRUE(system.SaveFile(path));
-  CSystem back;
-  ASSERT_TRUE(back.OpenFile(path));
-  EXPECT_EQ(back.GetCustomPanels().at(0)->m_widgets.at(0)->m_rect, shaped);
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetCustomPanels().size(), 1u);
+  EXPECT_EQ(back->GetCustomPanels()[0]->m_widgets.at(0)->m_rect, shaped);
 }
 
 TEST_F(CustomPanelViewTest, OperateModeClickChangesTheBoundParameterAndEveryPanelShowsIt) {
@@ -666,7 +665,6 @@ TEST_P(TextWidgetNameTest, TakesNoLongerNameThanThePane) {
   const BoundName& c = GetParam();
   RegisterProcessorFamily();
   RegisterAmplifierFamilies();
-  RegisterCustomControls();
   CDevice* unit = system.CreateDevice(7, c.type, 0);
   ASSERT_NE(unit, nullptr);
   system.AppendDevice(unit);
@@ -692,13 +690,9 @@ TEST_P(TextWidgetNameTest, TakesNoLongerNameThanThePane) {
   // Saved without the test device, which the file cannot keep.
   ASSERT_TRUE(system.DeleteDevice(system.GetDeviceIndex(device)));
   device = nullptr;
-  QTemporaryDir dir;
-  const std::string path = dir.filePath(QStringLiteral("names.ovd")).toStdString();
-  ASSERT_TRUE(system.SaveFile(path));
-  CSystem back;
-  ASSERT_TRUE(back.OpenFile(path));
-  ASSERT_EQ(back.GetDeviceCount(), 1);
-  EXPECT_EQ(back.GetDevice(0)->GetCurrentValue(c.parameter).GetText(), longest);
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetDeviceCount(), 1);
+  EXPECT_EQ(back->GetDevice(0)->GetCurrentValue(c.parameter).GetText(), longest);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, TextWidgetNameTest,
