@@ -332,7 +332,7 @@ const char* CUserLevelsDialog::UsersImportedText() {
          "and security setting: make your changes again.";
 }
 
-bool CUserLevelsDialog::ReadyToApply() {
+bool CUserLevelsDialog::Validate() {
   if (m_system->GetUserImports() != m_imports) {
     // What the sheet holds was read before the import: applied, it would put the old users
     // back and take the unit's users off it.
@@ -413,7 +413,7 @@ CGeneralFilePropertiesDialog::CGeneralFilePropertiesDialog(CSystem* system, QWid
   m_imports = m_system->GetUserImports();
 }
 
-bool CGeneralFilePropertiesDialog::ReadyToApply() {
+bool CGeneralFilePropertiesDialog::Validate() {
   // An import turned security on since the page read it: the box shows it again, so that an
   // apply keeps it (the users page tells the person and keeps the sheet open).
   if (m_system->GetUserImports() != m_imports) {

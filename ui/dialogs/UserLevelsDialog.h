@@ -34,7 +34,7 @@ class CUserLevelsDialog : public CSettingsPage {
   // False, with a message, when users were imported from a unit since the page read them
   // (the page then reads them again), or when a password would not come back from the file
   // as typed (that user is then shown).
-  bool ReadyToApply() override;
+  bool Validate() override;
   // Copies the working users back, marks the file modified and, online, asks the worker to
   // write the users to the devices. A page the user never opened applies nothing, as a
   // property sheet applies only the pages it has shown.
@@ -112,7 +112,7 @@ class CGeneralFilePropertiesDialog : public CSettingsPage {
   explicit CGeneralFilePropertiesDialog(CSystem* system, QWidget* parent = nullptr);
   // When users were imported since the page read the security flag, the box shows the flag
   // again (the users page tells the person and refuses).
-  bool ReadyToApply() override;
+  bool Validate() override;
   void Apply() override;
 
   QCheckBox* FullScreenBox() const { return m_fullScreen; }
