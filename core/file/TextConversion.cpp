@@ -46,6 +46,10 @@ std::string FirstCharacterBeyondAscii(const std::string& utf8) {
   return std::string(at, end);
 }
 
+bool HoldsControlCharacter(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return std::uint8_t(c) < 0x20 || c == 0x7F; });
+}
+
 std::size_t EraseChar(char c, std::string& text) {
   auto it = std::remove(text.begin(), text.end(), c);
   std::size_t removed = std::size_t(text.end() - it);

@@ -193,8 +193,7 @@ void CUser::Serialize(CArchive& ar) {
 std::string UserFieldCharacterRefusal(const std::string& text, const char* what) {
   if (const std::string beyond = FirstCharacterBeyondAscii(text); !beyond.empty())
     return FormatText("%s cannot contain \"%s\" - the file keeps ASCII characters only", what, beyond.c_str());
-  if (std::any_of(text.begin(), text.end(), [](char c) { return std::uint8_t(c) < 0x20 || c == 0x7F; }))
-    return FormatText("%s cannot contain control characters", what);
+  if (HoldsControlCharacter(text)) return FormatText("%s cannot contain control characters", what);
   return std::string();
 }
 

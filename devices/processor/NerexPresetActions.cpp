@@ -419,8 +419,7 @@ std::string PresetNameBytes(const std::string& utf8) {
 std::string PresetNameRefusal(const std::string& utf8) {
   if (const std::string beyond = FirstCharacterBeyondAscii(utf8); !beyond.empty())
     return FormatText("Preset name cannot contain \"%s\" - the unit takes ASCII characters only", beyond.c_str());
-  if (std::any_of(utf8.begin(), utf8.end(), [](char c) { return std::uint8_t(c) < 0x20 || c == 0x7F; }))
-    return "Preset name cannot contain control characters";
+  if (HoldsControlCharacter(utf8)) return "Preset name cannot contain control characters";
   if (utf8.size() > kPresetNameChars)
     return FormatText("Preset name too long - %d characters max", int(kPresetNameChars));
   return std::string();

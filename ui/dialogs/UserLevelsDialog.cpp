@@ -89,16 +89,20 @@ void CUserLevelsDialog::LoadUsers() {
   m_userList->clear();
   m_users.clear();
   m_origins.clear();
-  m_imports = m_system->GetUserImports();
-  // The working copies, in the system's order.
-  const CUserList& systemUsers = m_system->GetUsers();
-  for (std::size_t i = 0; i < systemUsers.size() && i < kMaxUsers; ++i) {
-    auto copy = std::make_unique<CUser>();
-    copy->CopyFrom(*systemUsers[i]);
-    m_userList->addItem(QString::fromStdString(copy->GetName()));
-    SetRowUser(m_userList->count() - 1, copy.get());
-    m_users.push_back(std::move(copy));
-    m_origins.push_back(int(i));
+  {
+    // The worker replaces the users under the lock when it imports them.
+    CSingleLock lock(m_system->GetLock());
+    m_imports = m_system->GetUserImports();
+    // The working copies, in the system's order.
+    const CUserList& systemUsers = m_system->GetUsers();
+    for (std::size_t i = 0; i < systemUsers.size() && i < kMaxUsers; ++i) {
+      auto copy = std::make_unique<CUser>();
+      copy->CopyFrom(*systemUsers[i]);
+      m_userList->addItem(QString::fromStdString(copy->GetName()));
+      SetRowUser(m_userList->count() - 1, copy.get());
+      m_users.push_back(std::move(copy));
+      m_origins.push_back(int(i));
+    }
   }
   m_loading = false;
   const int current = m_system->GetCurrentUser();

@@ -2,12 +2,10 @@
 // secured unit, answered through the dialog's own widgets.
 #include <gtest/gtest.h>
 
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTabBar>
 #include <atomic>
 
 #include "core/comms/CommsWorker.h"
@@ -21,9 +19,8 @@
 #include "platform/WindowMessages.h"
 #include "tests/support/SecureUnits.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
-#include "ui/SettingsSheet.h"
+#include "tests/ui/dialogs/FilePropertiesSheet.h"
 #include "ui/dialogs/SecurityDlg.h"
-#include "ui/dialogs/UserLevelsDialog.h"
 #include "tests/support/RecordingUi.h"
 
 namespace {
@@ -232,15 +229,10 @@ TEST_F(SecurityDlgTest, DialogWithoutAPassShowsOnlyAbortTakesEnterAsOkAndClosesI
 // unit's users on the unit. The imported users may open the unit's panel at once.
 TEST_F(SecurityDlgTest, ASheetOpenedBeforeAnImportNeverUndoesIt) {
   CSimSecurityUnit* unit = AddSecureUnit(5, "AmpA", {{"Boss", "pw1"}, {"Op", "pw2"}});
-  CSettingsSheet sheet(QStringLiteral("File Properties"));
-  auto* general = new CGeneralFilePropertiesDialog(&system);
-  auto* users = new CUserLevelsDialog(&system);
-  sheet.AddPage(QStringLiteral("General"), general);
-  sheet.AddPage(QStringLiteral("User Levels"), users);
-  QStringList messages;
-  users->SetMessageHandler([&](const QString& text) { messages << text; });
-  sheet.show();
-  sheet.Tabs()->setCurrentIndex(1);
+  FilePropertiesSheet open(system);
+  CSettingsSheet& sheet = open.sheet;
+  CGeneralFilePropertiesDialog* general = open.general;
+  CUserLevelsDialog* users = open.users;
   users->AddButton()->click();
   EXPECT_FALSE(general->SecurityBox()->isChecked());
 
@@ -256,10 +248,9 @@ TEST_F(SecurityDlgTest, ASheetOpenedBeforeAnImportNeverUndoesIt) {
   ASSERT_EQ(op.m_devicePermissions.size(), 1u);
   EXPECT_TRUE(op.CanAccessPanel(system.GetDevice(0)->GetUuid()));
 
-  QPushButton* ok = sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
-  ok->click();
+  open.PressOk();
   EXPECT_TRUE(sheet.isVisible());
-  EXPECT_EQ(messages, QStringList{CUserLevelsDialog::UsersImportedText()});
+  EXPECT_EQ(open.messages, QStringList{CUserLevelsDialog::UsersImportedText()});
   EXPECT_EQ(system.GetUsers()[0]->GetName(), "Boss");
   EXPECT_TRUE(system.GetUseSystemSecurity());
   EXPECT_TRUE(general->SecurityBox()->isChecked());
@@ -271,7 +262,7 @@ TEST_F(SecurityDlgTest, ASheetOpenedBeforeAnImportNeverUndoesIt) {
 
   // Applied now: the unit is given the users it holds.
   const int dialogs = frame.dialogsOpened;
-  ok->click();
+  open.PressOk();
   EXPECT_FALSE(sheet.isVisible());
   ASSERT_TRUE(WaitForUi([&] { return frame.dialogsOpened > dialogs && !Dialog().isVisible(); }));
   EXPECT_EQ(unit->GetUsers(), (SimUsers{{"Boss", "pw1"}, {"Op", "pw2"}}));

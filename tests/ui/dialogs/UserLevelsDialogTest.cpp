@@ -3,13 +3,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -18,6 +16,7 @@
 #include "core/model/User.h"
 #include "tests/support/TestDevices.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
+#include "tests/ui/dialogs/FilePropertiesSheet.h"
 #include "ui/dialogs/EditableListBox.h"
 #include "ui/SettingsSheet.h"
 #include "ui/dialogs/PasswordDialogs.h"
@@ -284,26 +283,6 @@ TEST_F(UserLevelsTest, GeneralPageStoresTheThreeOptionsOnApply) {
 // --- What the boxes take is what the file keeps ---
 
 namespace {
-
-// The "File Properties" sheet as the frame opens it, on the "User Levels" page, its messages
-// recorded.
-struct FilePropertiesSheet {
-  explicit FilePropertiesSheet(CSystem& system) : sheet(QStringLiteral("File Properties")) {
-    general = new CGeneralFilePropertiesDialog(&system);
-    users = new CUserLevelsDialog(&system);
-    sheet.AddPage(QStringLiteral("General"), general);
-    sheet.AddPage(QStringLiteral("User Levels"), users);
-    for (CSettingsPage* page : {static_cast<CSettingsPage*>(general), static_cast<CSettingsPage*>(users)})
-      page->SetMessageHandler([this](const QString& text) { messages << text; });
-    sheet.show();
-    sheet.Tabs()->setCurrentIndex(1);
-  }
-  void PressOk() { sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click(); }
-  CSettingsSheet sheet;
-  CGeneralFilePropertiesDialog* general;
-  CUserLevelsDialog* users;
-  QStringList messages;
-};
 
 // The system saved and opened again into back.
 void SaveAndReopen(CSystem& system, CSystem& back) {
