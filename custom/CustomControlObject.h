@@ -122,6 +122,10 @@ inline constexpr std::int32_t kPanelSizeLimit = 8192;
 // A coordinate, or a radius or line width in pixels, held within those bounds.
 std::int32_t ClampPanelCoordinate(std::int64_t value);
 std::int32_t ClampPanelLength(std::int64_t value);
+// A widget's rectangle held within the coordinate bounds as a whole: one that lies past them is
+// moved back inside, keeping its size (edges held one by one would leave it 0 wide); only one
+// larger than the whole range is cut.
+CRect HoldPanelRect(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom);
 
 class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner {
  public:

@@ -46,6 +46,8 @@ void CSystem::RecallSnapshot(int index) {
   }
   const int previous = GetCurrentSnapshot();
   SetCurrentSnapshot(index);
+  // The devices' settings and the current snapshot are kept in the file.
+  SetModified(true);
   UpdateSnapshotControls(previous);
   UpdateSnapshotControls(index);
 }

@@ -316,7 +316,11 @@ void CSystem::ImportNetworkUsers(const CUserList& network) {
   CSingleLock lock(m_lock);
   m_users.swap(imported);
   ::DeleteAllUsers(imported);
+  // Units keep no access records: without them every restricted user could open no panel
+  // until the file was opened again.
+  EnsureUserPermissions();
   m_useSystemSecurity = true;
+  ++m_userImports;
   // The old index may point past the new list or at another person: the administrator, whose
   // password was just given, is the one logged in now.
   m_currentUser = 0;

@@ -323,9 +323,14 @@ class CSystem final : public IDeviceHost,
   void SetSystemMonitorVisible(bool visible) { m_systemMonitorVisible = visible; }
   // Shows text in a warning box on the main frame through the UI services (UI thread).
   void ShowMessage(const std::string& text, const std::string& caption);
-  // Replaces the system's users by copies of the network's (at most 10), turns system
-  // security on and logs in the administrator. Under the system's lock; any thread.
+  // Replaces the system's users by copies of the network's (at most 10), gives them an access
+  // record of every device and custom panel that they have none of (as opening the file
+  // would), turns system security on and logs in the administrator. Under the system's lock;
+  // any thread.
   void ImportNetworkUsers(const CUserList& network);
+  // How many times users were imported from a unit: a window that read the users or the
+  // security flag compares it to learn that they were replaced since. Any thread.
+  std::uint32_t GetUserImports() const { return m_userImports.load(); }
   // UI thread: puts the devices found by the worker into the zone (or the first zone when it
   // is not one of the system's), gives the users their access records and marks the file
   // modified. The frame calls it when it handles FrameMsg::kRefreshRack.
@@ -393,6 +398,7 @@ class CSystem final : public IDeviceHost,
   bool m_modified = false;
   bool m_fullScreenNow = false;
   bool m_useSystemSecurity = false;
+  std::atomic<std::uint32_t> m_userImports{0};
   bool m_fullScreenOnOpen = false;
   bool m_goOnlineOnOpen = false;
   bool m_linksActive = true;

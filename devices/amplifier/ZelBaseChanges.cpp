@@ -25,8 +25,9 @@ void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
 
 bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
   const std::string text = value.GetText();
-  // A name the unit cannot hold as typed stays as it was, and what shows it shows that again.
-  if (!ZelNameCharacterRefused(text).empty()) {
+  // A name the unit cannot hold as typed (a character beyond ASCII, or longer than its field)
+  // stays as it was, whichever control edited it, and what shows it shows that again.
+  if (!ZelNameCharacterRefused(text).empty() || text.size() > kZelChannelNameBytes) {
     Refresh(m_family.paramChannelName + channel);
     return false;
   }
@@ -45,7 +46,7 @@ bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
 bool CZelBaseDevice::ChangeName(int offset, const CParamValue& value) {
   (void)offset;
   const std::string text = value.GetText();
-  if (!ZelNameCharacterRefused(text).empty()) {
+  if (!ZelNameCharacterRefused(text).empty() || text.size() > kZelNameBytes) {
     Refresh(m_family.paramName);
     return false;
   }

@@ -53,7 +53,11 @@ void CZelSeriesDevice::TakeRecord(const ZelSeriesRecord& r) {
   CSingleLock lock(m_host->GetLock());
   m_name = r.name;
   std::copy(r.channelNames.begin(), r.channelNames.end(), m_channelNames.begin());
-  m_muteOverride = r.muteOverride;
+  // A solo or the system mute is a state of the running units, not of the file: read back it
+  // would show the amplifier muted with dead mute buttons while the units may play (and a Send
+  // would play them). Each amplifier comes back with its own mutes; the field stays in the
+  // record for the files that carry it.
+  m_muteOverride = 0;
   m_displayPage = r.displayPage;
   m_muteMask = r.muteMask;
   m_powerOnDelay = r.powerOnDelay;

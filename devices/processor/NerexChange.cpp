@@ -278,6 +278,12 @@ void QueueNames(CNerexSeriesDevice& d) {
 }
 
 void DeviceName(CNerexSeriesDevice& d, const std::string& text) {
+  // A name longer than the unit keeps is refused from every control that edits it (the grid,
+  // a text widget), and what shows it shows the name kept again.
+  if (NameWireCharacters(text) > kNerexDeviceNameCharacters) {
+    Renotify(d, kParamDeviceName);
+    return;
+  }
   {
     CSingleLock lock(d.SettingsLock());
     d.SetName(text);
@@ -494,6 +500,17 @@ bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
 }
 
 }  // namespace
+
+std::size_t NameWireCharacters(const std::string& utf8) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < utf8.size(); ++count) {
+    const auto b = std::uint8_t(utf8[i++]);
+    int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    if (b < 0x80) more = 0;
+    for (; more > 0 && i < utf8.size() && (std::uint8_t(utf8[i]) & 0xC0) == 0x80; --more) ++i;
+  }
+  return count;
+}
 
 // --- Shared pieces ---
 

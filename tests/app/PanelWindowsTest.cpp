@@ -471,10 +471,12 @@ TEST_F(PanelWindowsTest, PanelButtons_OpenTheirPanelAndRecallTheirSnapshotByIdTh
   EXPECT_EQ(prompts.confirms.size(), 1u);
   EXPECT_NE(system.GetCurrentSnapshot(), 1);
   prompts.confirmOk = true;
+  system.SetModified(false);
   view->OnLButtonDown(MK_LBUTTON, CPoint{30, 60});
   view->OnLButtonUp(0, CPoint{30, 60});
   ProcessEvents();
   EXPECT_EQ(system.GetCurrentSnapshot(), 1);
+  EXPECT_TRUE(system.IsModified());
   EXPECT_TRUE(recall->m_state);  // lit again by the recall's notice
 
   // A panel or snapshot deleted while its message waits is not found: nothing happens.

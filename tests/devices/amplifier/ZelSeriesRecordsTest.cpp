@@ -3,6 +3,8 @@
 // and its paste, the context menu and the status hints.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -146,7 +148,7 @@ TEST_F(ZelRecordsTest, FileRecordRoundTripKeepsSettingsAndDropsMonitoredValues) 
   EXPECT_EQ(copy.GetUuid(), d->GetUuid());
   EXPECT_EQ(copy.GetName(), "Amp");
   EXPECT_EQ(copy.GetChannelName(2), "Fill");
-  EXPECT_EQ(copy.GetMuteOverride(), 0x12);
+  EXPECT_EQ(copy.GetMuteOverride(), 0);  // the solo is the running units' state, not the file's
   EXPECT_EQ(copy.GetDisplayPage(), 1u);
   EXPECT_EQ(copy.GetMuteMask(), 0x05);
   EXPECT_EQ(copy.GetPowerOnDelay(), 9);
@@ -525,6 +527,54 @@ TEST_F(ZelRecordsTest, PasteReleasesASoloAndSendsAllSettingsWhenConnected) {
   EXPECT_EQ(other->GetMuteOverride(), 0);
   EXPECT_EQ(Queued(*d).size(), 11u);  // every setting but the threshold that was never set
   EXPECT_EQ(frame.Count(FrameMsg::kSelectDevice), 1u);
+}
+
+// A file saved during a solo (or while another unit's solo mutes this one) opens with every
+// amplifier showing its own mutes: no solo is shown, the mute buttons send, and what Send
+// gives the units is what the panels show.
+TEST_F(ZelRecordsTest, AFileSavedDuringASoloOpensWithEachAmplifiersOwnMutes) {
+  CZelSeriesDevice* soloed = Add(51, 7);
+  CZelSeriesDevice* other = Add(51, 8);
+  Connect(*soloed);
+  Connect(*other);
+  other->ApplyControlChange(MakeBoolParamValue(kZelParamMute, true));  // its own mask: channel 1
+  soloed->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 1, true));
+  ASSERT_EQ(other->GetMuteOverride(), 0x20);
+  ASSERT_TRUE(other->GetCurrentValue(kZelParamMute + 1).flag);
+  QTemporaryDir dir;
+  const std::string path = dir.filePath(QStringLiteral("solo.ovd")).toStdString();
+  ASSERT_TRUE(system.SaveFile(path));
+
+  ASSERT_TRUE(system.OpenFile(path));
+  ASSERT_EQ(system.GetDeviceCount(), 2);
+  auto* a = static_cast<CZelSeriesDevice*>(system.GetDevice(0));
+  auto* b = static_cast<CZelSeriesDevice*>(system.GetDevice(1));
+  for (CZelSeriesDevice* d : {a, b}) {
+    EXPECT_EQ(d->GetMuteOverride(), 0) << d->GetDeviceId();
+    for (int n = 0; n < 2; ++n) EXPECT_FALSE(d->GetCurrentValue(kZelParamSolo + n).flag) << d->GetDeviceId();
+  }
+  EXPECT_FALSE(a->GetCurrentValue(kZelParamMute).flag);
+  EXPECT_FALSE(a->GetCurrentValue(kZelParamMute + 1).flag);
+  EXPECT_TRUE(b->GetCurrentValue(kZelParamMute).flag);
+  EXPECT_FALSE(b->GetCurrentValue(kZelParamMute + 1).flag);
+
+  // Send gives each unit the mutes its panel shows.
+  for (CZelSeriesDevice* d : {a, b}) {
+    d->SendAllSettings();
+    const auto frames = Queued(*d);
+    const auto mute = std::find_if(frames.begin(), frames.end(), [](const Bytes& f) { return f[9] == 0x09; });
+    ASSERT_NE(mute, frames.end());
+    EXPECT_EQ((*mute)[10], d == b ? 0x01 : 0x00) << d->GetDeviceId();
+    d->ClearQueue();
+  }
+  // The mute buttons send.
+  Connect(*b);
+  b->ApplyControlChange(MakeBoolParamValue(kZelParamMute, false));
+  const auto frames = Queued(*b);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0][9], 0x09);
+  EXPECT_EQ(frames[0][10], 0x00);
+  EXPECT_FALSE(b->GetCurrentValue(kZelParamMute).flag);
 }
 
 TEST_F(ZelRecordsTest, CanPasteNeedsTheFormatTheRightToUseControlsAndTheUnit) {
