@@ -1,6 +1,7 @@
 # orvak-devsim's command line, run as a user runs it: --help lists every option on stdout and
 # exits 0; a --com number that the program neither offers nor scans (it has COM1 to COM32) is
-# refused with a message, before any link is made; 32 passes that check.
+# refused with a message, before any link is made; 32 passes that check; a number that is no
+# number of the range at all gets the usage.
 # Run with -DDEVSIM=<the executable> -DWORK=<an empty folder for HOME>.
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
@@ -37,4 +38,18 @@ execute_process(COMMAND "${DEVSIM}" --com 32 --boot-unit nothing:1 RESULT_VARIAB
                 ERROR_VARIABLE err)
 if(NOT rc EQUAL 2 OR err MATCHES "the program opens" OR NOT err MATCHES "usage: orvak-devsim")
   message(FATAL_ERROR "--com 32 gave ${rc}: ${out}${err}")
+endif()
+
+# A number that would wrap round into a port in range, or one with a sign, is no port number:
+# refused with the usage before anything is served or linked.
+foreach(com 4294967319 -3 23x)
+  execute_process(COMMAND "${DEVSIM}" --com ${com} --unit 1 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
+                  TIMEOUT 20)
+  if(NOT rc EQUAL 2 OR NOT err MATCHES "usage: orvak-devsim")
+    message(FATAL_ERROR "--com ${com} gave ${rc}: ${out}${err}")
+  endif()
+endforeach()
+file(GLOB_RECURSE made "${WORK}/*")
+if(made)
+  message(FATAL_ERROR "a refused --com left ${made}")
 endif()
