@@ -3,6 +3,8 @@
 
 #include <QFile>
 #include <QString>
+#include <filesystem>
+#include <system_error>
 
 class CFile::Impl {
  public:
@@ -38,6 +40,13 @@ std::int64_t CFile::Write(const void* data, std::int64_t n) {
 bool CFile::Resize(std::int64_t size) { return m_impl->file.resize(size); }
 
 bool CFile::Flush() { return m_impl->file.flush(); }
+
+std::string FullFilePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.lexically_normal().string();
+}
 
 bool CopyWholeFile(const std::string& source, const std::string& destination) {
   QFile in(QString::fromStdString(source));

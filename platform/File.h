@@ -38,3 +38,6 @@ class CFile {
 
 // Copies the whole of source to destination (created or truncated). False on any file error.
 bool CopyWholeFile(const std::string& source, const std::string& destination);
+// The path from the root, as the current folder makes it ("show.ovd" run in /home/a gives
+// "/home/a/show.ovd"), without "." and ".." steps; a link keeps its own name. Empty stays empty.
+std::string FullFilePath(const std::string& path);
