@@ -703,6 +703,34 @@ bool CAtomicFileWriter::Commit(std::string* error) {
   return done;
 }
 
+bool SaveFileTail(const std::string& source, std::uint64_t from, const std::string& destination,
+                  std::string* error) {
+  const int in = ::open(source.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  struct stat s {};
+  if (in < 0 || ::fstat(in, &s) != 0 || !S_ISREG(s.st_mode)) {
+    const int code = in < 0 ? errno : EINVAL;
+    if (in >= 0) ::close(in);
+    if (error) *error = Reason("The file could not be read", code);
+    return false;
+  }
+  CAtomicFileWriter out(destination);
+  std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[kCopyBlock]);
+  bool saved = block && out.Open(error);
+  const std::uint64_t size = std::uint64_t(s.st_size);
+  for (std::uint64_t at = from; saved && at < size;) {
+    const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, size - at));
+    if (!ReadAllAt(in, block.get(), n, at)) {
+      if (error) *error = Reason("The file could not be read", errno);
+      saved = false;
+    } else {
+      saved = out.Write(block.get(), n, error);
+    }
+    at += n;
+  }
+  ::close(in);
+  return saved && out.Commit(error);
+}
+
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string* error) {
   CAtomicFileWriter file(path);
   return file.Open(error) && file.Write(bytes.data(), bytes.size(), error) && file.Commit(error);

@@ -80,6 +80,12 @@ class CAtomicFileWriter {
   std::string m_failure;  // why the writer failed; empty while it has not
 };
 
+// Saves the bytes of the file at source from the offset from to its end as the file at
+// destination, through a CAtomicFileWriter, a block at a time. source may be destination
+// itself, which then keeps only that part. False with a reason.
+bool SaveFileTail(const std::string& source, std::uint64_t from, const std::string& destination,
+                  std::string* error);
+
 // The copy of a file's earlier bytes that a save in place cut short left behind.
 struct CKeptCopy {
   std::string file;        // the file that save wrote (its full path)

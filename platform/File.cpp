@@ -47,14 +47,3 @@ std::string FullFilePath(const std::string& path) {
   const std::filesystem::path full = std::filesystem::absolute(path, ec);
   return ec ? path : full.lexically_normal().string();
 }
-
-bool CopyWholeFile(const std::string& source, const std::string& destination) {
-  QFile in(QString::fromStdString(source));
-  if (!in.open(QIODevice::ReadOnly)) return false;
-  const QByteArray content = in.readAll();
-  if (in.error() != QFileDevice::NoError) return false;
-  QFile out(QString::fromStdString(destination));
-  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  if (out.write(content) != content.size()) return false;
-  return out.flush();
-}
