@@ -1,8 +1,9 @@
 // Save and open of a system file, each timed beside plain system calls on the same bytes in the
 // same run: a save beside a raw write of its bytes to a temporary file with fdatasync, a rename
-// over the target and an fsync of the folder (the steps a save takes), an open beside a raw read of the file into a new buffer. Saves and
-// opens alternate with their references, and ratio_to_raw is the median of the per-pair ratios,
-// so that a load spike on a shared machine moves one pair, not the figure.
+// over the target and an fsync of the folder (the steps a save takes), an open beside a raw read
+// of the file into a new buffer. Saves and opens alternate with their references, and
+// ratio_to_raw is the median of the per-pair ratios, so that a load spike on a shared machine
+// moves one pair, not the figure.
 #pragma once
 
 #include <benchmark/benchmark.h>

@@ -30,15 +30,12 @@ namespace {
 
 constexpr const char* kNotRegularFileText = "Not a regular file";
 
-// Opens path for reading when it names a regular file, and gives its status; -1 with a reason
-// otherwise. Its type is looked at before it is opened: the open of a pipe waits for a writer
-// for good, and a device may act on being opened or never end (/dev/zero).
+std::atomic<void (*)()> g_readWaitHook{nullptr};
+
 // A save that writes the file in place (platform/AtomicFile.h) holds the file's lock until the
 // file is whole again: the read waits for it, so that it reads the file whole, and holds a
 // shared lock while it reads. Ten seconds at most: a lock held longer, by whatever holds it, and
 // a file system without such locks leave the file read as it is.
-std::atomic<void (*)()> g_readWaitHook{nullptr};
-
 void WaitForASaveInPlace(int fd) {
   constexpr int kTries = 500;
   constexpr useconds_t kPauseUs = 20000;
@@ -49,6 +46,9 @@ void WaitForASaveInPlace(int fd) {
   }
 }
 
+// Opens path for reading when it names a regular file, and gives its status; -1 with a reason
+// otherwise. Its type is looked at before it is opened: the open of a pipe waits for a writer
+// for good, and a device may act on being opened or never end (/dev/zero).
 int OpenRegularFile(const std::string& path, struct stat& info, std::string* error) {
   auto refuse = [error](const char* why) {
     if (error) *error = why;

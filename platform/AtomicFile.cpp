@@ -389,28 +389,43 @@ std::string GetKeptCopyFolder() {
   return folder;
 }
 
-std::vector<CKeptCopy> FindKeptCopies(const std::string& file) {
-  std::vector<CKeptCopy> found;
-  const std::string folder = GetKeptCopyFolder();
+namespace {
+
+// Calls found for each copy in the kept-copies folder that no running save holds and that is
+// whole, with the descriptor it holds locked and what its start says; one that is not whole (its
+// save stopped before its file changed) is removed on the way. Of one file only when file is
+// given.
+void EachUnheldCopy(const std::string& file,
+                    const std::function<void(int folderFd, const std::string& name, int fd, const CCopyHeader&)>& found) {
   const std::size_t endLength = std::strlen(kKeptCopyEnd);
   EachUnheldFile(
-      folder,
+      GetKeptCopyFolder(),
       [endLength](const std::string& name) {
         return name.size() > endLength && name.compare(name.size() - endLength, endLength, kKeptCopyEnd) == 0;
       },
       [&](int folderFd, const std::string& name, int fd) {
         CCopyHeader header;
         if (!ReadCopyHeader(fd, header, false)) {
-          ::unlinkat(folderFd, name.c_str(), 0);  // not whole: its file never changed
-          return;
-        }
-        if (!file.empty() && !SameFile(file, header.file)) return;
-        if (!ReadCopyHeader(fd, header, true) || FileHoldsTheCopy(header.file, fd, header)) {
           ::unlinkat(folderFd, name.c_str(), 0);
-          return;
+        } else if (file.empty() || SameFile(file, header.file)) {
+          found(folderFd, name, fd, header);
         }
-        found.push_back(CKeptCopy{header.file, folder + name, header.size});
       });
+}
+
+}  // namespace
+
+std::vector<CKeptCopy> FindKeptCopies(const std::string& file) {
+  std::vector<CKeptCopy> found;
+  const std::string folder = GetKeptCopyFolder();
+  EachUnheldCopy(file, [&](int folderFd, const std::string& name, int fd, const CCopyHeader& start) {
+    CCopyHeader header = start;
+    if (!ReadCopyHeader(fd, header, true) || FileHoldsTheCopy(header.file, fd, header)) {
+      ::unlinkat(folderFd, name.c_str(), 0);
+      return;
+    }
+    found.push_back(CKeptCopy{header.file, folder + name, header.size});
+  });
   return found;
 }
 
@@ -658,7 +673,9 @@ bool CAtomicFileWriter::CommitInPlace() {
   // The new bytes are on the disk: the copy goes, and with the lock still held, so do the
   // copies that earlier saves of the file left when they were cut short.
   CloseKeptCopy(true);
-  for (const CKeptCopy& left : FindKeptCopies(m_path)) DiscardKeptCopy(left);
+  EachUnheldCopy(m_path, [](int folderFd, const std::string& name, int, const CCopyHeader&) {
+    ::unlinkat(folderFd, name.c_str(), 0);
+  });
   const int fd = m_fd;
   m_fd = -1;
   if (::close(fd) != 0) {
