@@ -20,6 +20,8 @@
 #include "core/system/SystemFile.h"
 #include "core/system/Zone.h"
 #include "panels/framework/ControlPanelWnd.h"
+#include "platform/AtomicFile.h"
+#include "platform/File.h"
 #include "ui/ChildFrame.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
@@ -147,8 +149,9 @@ void CMainFrame::UpdateTitle() {
 }
 
 bool CMainFrame::StoreFile(const std::string& path) {
-  if (!m_system.SaveFile(path)) return false;
-  m_recentFiles.Add(path);
+  const std::string full = FullFilePath(path);
+  if (!m_system.SaveFile(full)) return false;
+  m_recentFiles.Add(full);
   return true;
 }
 
@@ -254,7 +257,34 @@ void CMainFrame::ShowSelectedDeviceProperties() {
   m_propertiesPane->ShowDeviceProperties(true, m_system.GetDevice(m_system.GetSelectedDevice()));
 }
 
-bool CMainFrame::OpenFilePath(const std::string& path) {
+bool CMainFrame::OfferKeptCopies(const std::string& path) {
+  bool putBack = false;
+  for (const CKeptCopy& kept : FindKeptCopies(path)) {
+    const std::string text = "A save of " + kept.file +
+                             " did not finish: the program stopped while it wrote the file, which may now be "
+                             "damaged. The file as it was before that save has been kept.\n\n"
+                             "Put the kept file back? No deletes it; Cancel asks again at the next start.";
+    switch (Prompts().AskYesNoCancel(ProductName().toStdString(), text)) {
+      case IUserPrompts::Answer::Yes: {
+        std::string error;
+        if (PutKeptCopyBack(kept, &error)) {
+          putBack = true;
+        } else {
+          Prompts().ShowMessage(ProductName().toStdString(),
+                                "The kept file could not be put back: " + error + "\nIt stays in " + kept.copy,
+                                IUserPrompts::Icon::Exclamation);
+        }
+        break;
+      }
+      case IUserPrompts::Answer::No: DiscardKeptCopy(kept); break;
+      case IUserPrompts::Answer::Cancel: break;
+    }
+  }
+  return putBack;
+}
+
+bool CMainFrame::OpenFilePath(const std::string& given) {
+  const std::string path = FullFilePath(given);
   // Nothing is asked or dropped for a file that cannot be read.
   if (!CheckFileReadable(path)) return false;
   if (m_system.IsModified()) {
@@ -267,7 +297,8 @@ bool CMainFrame::OpenFilePath(const std::string& path) {
     }
   }
   m_system.Clear();
-  if (!m_system.OpenFile(path)) {
+  // A file that does not open may be one a save cut short: its earlier bytes may be kept.
+  if (!m_system.OpenFile(path) && !(OfferKeptCopies(path) && m_system.OpenFile(path))) {
     // The system is empty now: the panes must not keep showing the old file.
     RefreshAfterClear();
     return false;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "custom/CustomControlObject.h"
 #include "core/model/DeviceMenu.h"
@@ -148,6 +149,8 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   static void DrawFrame(Graphics& g, const CRect& rect);
   // Draws the frame into the back buffer and invalidates its grown area.
   void ShowGhost(const CRect& rect);
+  // The same for many rectangles, shown in one update.
+  void ShowGhosts(const std::vector<CRect>& rects);
 
   CSystem& m_system;
   CCPData* m_data = nullptr;

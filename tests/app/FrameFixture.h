@@ -8,13 +8,19 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 #include "core/model/Device.h"
+#include "platform/AtomicFile.h"
 #include "platform/SettingsStore.h"
 #include "tests/app/FakePrompts.h"
 #include "tools/devsim/SimBus.h"
@@ -69,6 +75,38 @@ inline void TypeIntoRow(CDevicePropertiesCtrl& grid, const char* row, const std:
   emit edit->textEdited(edit->text());
   emit edit->returnPressed();
 }
+
+// Leaves the file at path as a save in place that its process did not live to finish leaves
+// it: its first bytes overwritten, its earlier bytes kept (platform/AtomicFile.h). The file
+// gets a second name first, so that the save is written in place; the save's process ends
+// without the commit, as a killed one does.
+inline void CutASaveInPlaceShort(const std::string& path) {
+  ASSERT_EQ(::link(path.c_str(), (path + ".link").c_str()), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    CAtomicFileWriter file(path);
+    const std::vector<std::uint8_t> garbage(64, 0xFF);
+    ::_exit(file.Open(nullptr) && file.Write(garbage.data(), garbage.size(), nullptr) ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_EQ(FindKeptCopies(path).size(), 1u);
+}
+
+// The current folder, changed for the scope and changed back after.
+class CWorkingFolder {
+ public:
+  explicit CWorkingFolder(const std::string& folder) : m_before(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~CWorkingFolder() { std::filesystem::current_path(m_before); }
+  CWorkingFolder(const CWorkingFolder&) = delete;
+  CWorkingFolder& operator=(const CWorkingFolder&) = delete;
+
+ private:
+  std::filesystem::path m_before;
+};
 
 // The frame with its timers callable at once.
 class CFrameUnderTest : public CMainFrame {

@@ -1,6 +1,8 @@
 // The simulated bus: framing of requests, units' answers, collisions, faults and pacing.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "core/protocol/SevenBit.h"
 #include "platform/SerialPortMemory.h"
 #include "tools/devsim/SimBus.h"
@@ -232,4 +234,63 @@ TEST(SimOptions, LateAndSilentUnitsAreTheUnitsAtTheirIds) {
   EXPECT_EQ(rig.Exchange(Framed({0xF0, 0, 0, 0x10, 5, 0, 62}), 20).size(), 20u);
   EXPECT_TRUE(rig.bus.WaitForHeldAnswers(5000));
   EXPECT_EQ(rig.Exchange(Framed({0xF0, 0, 0, 0x10, 6, 0, 62}), 20), Bytes{});
+}
+
+// Every number of an option is read whole and within the option's range: a sign, trailing
+// letters or a number that would wrap round into a smaller one (4294967319 into 23) refuses the
+// line, and a number in range reads as written.
+struct OptionNumbersCase {
+  const char* line;
+  bool accepted;
+  friend void PrintTo(const OptionNumbersCase& c, std::ostream* os) { *os << c.line; }
+};
+
+class SimOptionNumbersTest : public ::testing::TestWithParam<OptionNumbersCase> {};
+
+TEST_P(SimOptionNumbersTest, RefusesWhatIsNoNumberOfTheOptionsRange) {
+  EXPECT_EQ(ParseSimOptionsFor(GetParam().line), GetParam().accepted) << GetParam().line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SimOptionNumbersTest,
+    ::testing::Values(OptionNumbersCase{"--com 23", true}, OptionNumbersCase{"--com 4294967319", false},
+                      OptionNumbersCase{"--com -3", false}, OptionNumbersCase{"--com 5x", false},
+                      OptionNumbersCase{"--com +5", false}, OptionNumbersCase{"--com ''", false},
+                      OptionNumbersCase{"--baud 57600", true}, OptionNumbersCase{"--baud 99999999999", false},
+                      OptionNumbersCase{"--unit 7", true}, OptionNumbersCase{"--unit 263", false},
+                      OptionNumbersCase{"--processor 120:7", true}, OptionNumbersCase{"--processor 376:7", false},
+                      OptionNumbersCase{"--processor 120:-57", false}, OptionNumbersCase{"--processor 120:7:1x", false},
+                      OptionNumbersCase{"--scan-unit 0x78:5:0x01020304", true},
+                      OptionNumbersCase{"--scan-unit 376:5", false}, OptionNumbersCase{"--scan-unit 120:64", false},
+                      OptionNumbersCase{"--scan-unit 120:5:0x101020304", false},
+                      OptionNumbersCase{"--zel-amp 52:2:Stage:Left", true}, OptionNumbersCase{"--zel-amp 308:2", false},
+                      OptionNumbersCase{"--zel-break 40:-1", false},
+                      OptionNumbersCase{"--secure-unit 51:5:Boss:se:cret", true},
+                      OptionNumbersCase{"--secure-unit 307:5", false}, OptionNumbersCase{"--secure-unit 51:5x", false},
+                      OptionNumbersCase{"--reply 62:20", true}, OptionNumbersCase{"--reply 318:20", false},
+                      OptionNumbersCase{"--reply 62:4294967316", false}, OptionNumbersCase{"--late-unit 7:100", true},
+                      OptionNumbersCase{"--late-unit -1:100", false}, OptionNumbersCase{"--late-unit 7:4294967396", false},
+                      OptionNumbersCase{"--silent-unit 7:1:2", true}, OptionNumbersCase{"--silent-unit 4294967303:1:2", false}),
+    [](const ::testing::TestParamInfo<OptionNumbersCase>& info) {
+      // The line in letters and digits: "--com -3" becomes "com_minus3".
+      std::string name;
+      for (const char* c = info.param.line; *c; ++c) {
+        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+        else if (*c == '-' && c[1] >= '0' && c[1] <= '9') name += "minus";
+        else if (*c == '+') name += "plus";
+        else if (!name.empty() && name.back() != '_') name += '_';
+      }
+      return name + "_" + std::to_string(info.index);
+    });
+
+TEST(SimOptions, NumbersInRangeReadAsWritten) {
+  SimOptions options;
+  ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--com 32 --scan-unit 0x78:5:0x01020304 --zel-amp 52:2:A:B"), options));
+  EXPECT_EQ(options.com, 32u);
+  ASSERT_EQ(options.scanUnits.size(), 1u);
+  EXPECT_EQ(options.scanUnits[0].typeCode, 0x78);
+  EXPECT_EQ(options.scanUnits[0].shortId, 5u);
+  EXPECT_EQ(options.scanUnits[0].longId, 0x01020304u);
+  ASSERT_EQ(options.zelUnits.size(), 1u);
+  EXPECT_EQ(options.zelUnits[0].second, "A:B");
 }

@@ -102,7 +102,7 @@ constexpr CColour kBackground = CColour::FromRgb(0, 0, 40);
 }  // namespace
 
 class CustomPanelViewTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     data = new CCPData(&system);
     data->m_background = kBackground;
@@ -166,6 +166,43 @@ TEST_F(CustomPanelViewTest, DrawsBackgroundGridInDesignModeAndWidgetsInArrayOrde
   system.SetDesignMode(0);
   view->RebuildDisplay();
   EXPECT_EQ(Pixel(200, 150), kBackground);  // no grid in operate mode
+}
+
+// A tiled background picture lies side by side from the panel's top-left corner, pixel for
+// pixel, in a whole redraw and in a redraw of part of the panel alike; a clear pixel of it shows
+// the background colour, and the design grid's dots lie over it.
+TEST_F(CustomPanelViewTest, TiledBackgroundCoversThePanelFromItsCornerPixelForPixel) {
+  const std::vector<CColour> cells{CColour::FromRgb(250, 0, 0), CColour::FromRgb(0, 250, 0),
+                                   CColour::FromRgb(0, 0, 250), CColour::FromRgb(250, 250, 0),
+                                   CColour::FromRgb(0, 250, 250), CColour{0x00000000u}};
+  CImage pixels(3, 2);
+  for (int i = 0; i < 6; ++i) pixels.SetPixel(i % 3, i / 3, cells[std::size_t(i)]);
+  auto* picture = new CCCImage;
+  picture->SetBitmap(pixels);
+  system.GetFileImages().AddChild(picture);
+  data->m_pBackgroundImage = picture;
+  data->m_imageUsage = kImageUsageTile;
+  data->m_showGrid = false;
+  Open();
+  auto expected = [&](int x, int y) {
+    const CColour cell = cells[std::size_t((y % 2) * 3 + x % 3)];
+    return cell.argb == 0 ? kBackground : cell;
+  };
+  for (const CPoint p : {CPoint{0, 0}, CPoint{1, 0}, CPoint{2, 1}, CPoint{5, 1}, CPoint{157, 88}, CPoint{299, 199}})
+    EXPECT_EQ(Pixel(p.x, p.y), expected(p.x, p.y)) << p.x << "," << p.y;
+  view->GetBackBuffer()->Fill(CColour::FromRgb(9, 9, 9));
+  view->RedrawRect(CRect{101, 51, 150, 90});
+  for (int y = 51; y < 90; ++y)
+    for (int x = 101; x < 150; ++x) ASSERT_EQ(Pixel(x, y), expected(x, y)) << x << "," << y;
+  EXPECT_EQ(Pixel(100, 51), CColour::FromRgb(9, 9, 9));  // outside the part: untouched
+  EXPECT_EQ(Pixel(150, 60), CColour::FromRgb(9, 9, 9));
+
+  data->m_showGrid = true;
+  view->RebuildDisplay();
+  EXPECT_EQ(Pixel(200, 150), CColour::FromRgb(255, 255, 255));
+  EXPECT_EQ(Pixel(0, 0), CColour::FromRgb(255, 255, 255));
+  EXPECT_EQ(Pixel(201, 150), expected(201, 150));
+  data->m_pBackgroundImage = nullptr;
 }
 
 // A repaint of part of the panel stays inside that part whatever the widgets drawn before do
@@ -514,6 +551,85 @@ TEST_F(CustomPanelViewTest, AnAspectRatioPictureStaysWithinTheLargestPanel) {
   ASSERT_EQ(back->GetCustomPanels().size(), 1u);
   EXPECT_EQ(back->GetCustomPanels()[0]->m_widgets.at(0)->m_rect, shaped);
 }
+
+// A command over many widgets redraws the panel once, not once per widget: each widget is asked
+// for its bounds a few times in all, however many widgets the command takes. A Paste, a Delete,
+// a band drawn over every widget and a click that drops a large selection; 300 swatches (which
+// count the asking) and 100 LEDs, 8 pixels wide on a 10-pixel grid.
+struct ManyWidgetsCase {
+  const char* name;
+  std::function<void(CustomPanelViewTest&)> ready;
+  std::function<void(CustomPanelViewTest&)> run;
+  std::size_t widgetsAfter;
+  std::size_t selectedAfter;
+  friend void PrintTo(const ManyWidgetsCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ManyWidgetsTest : public CustomPanelViewTest, public ::testing::WithParamInterface<ManyWidgetsCase> {
+ public:
+  static constexpr int kSwatches = 300;
+  static constexpr int kLeds = 100;
+  std::vector<CCustomControlObject*> leds;
+};
+
+namespace {
+// A swatch that counts how often the view asks for its bounds.
+class CCountedSwatch : public CSwatch {
+ public:
+  CCountedSwatch(CRect rect, int& asked) : CSwatch(rect, kRed), m_asked(asked) {}
+  CRect GetBoundsRect() const override {
+    ++m_asked;
+    return m_rect;
+  }
+
+ private:
+  int& m_asked;
+};
+
+void SelectAll(CustomPanelViewTest& t) {
+  for (CCustomControlObject* widget : t.data->m_widgets) t.view->Designer().AddToSelection(widget);
+}
+}  // namespace
+
+TEST_P(ManyWidgetsTest, RedrawsOnceAndAsksEachWidgetAFewTimes) {
+  int asked = 0;
+  for (int i = 0; i < kSwatches + kLeds; ++i) {
+    const int x = (i % 30) * 10, y = (i / 30) * 10;
+    const CRect rect{x + 1, y + 1, x + 9, y + 9};
+    if (i < kSwatches) {
+      data->m_widgets.push_back(new CCountedSwatch(rect, asked));
+    } else {
+      leds.push_back(new CCCLED(nullptr, rect));
+      data->m_widgets.push_back(leds.back());
+    }
+  }
+  Open();
+  GetParam().ready(*this);
+  asked = 0;
+  GetParam().run(*this);
+  EXPECT_LE(asked, 4 * kSwatches);
+  EXPECT_EQ(data->m_widgets.size(), GetParam().widgetsAfter);
+  EXPECT_EQ(view->Designer().GetSelection().size(), GetParam().selectedAfter);
+  DeleteCustomControlObjects(system.GetCopiedWidgets());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, ManyWidgetsTest,
+    ::testing::Values(
+        ManyWidgetsCase{"PasteOfTheLeds",
+                        [](CustomPanelViewTest& t) {
+                          for (CCustomControlObject* led : static_cast<ManyWidgetsTest&>(t).leds)
+                            t.view->Designer().AddToSelection(led);
+                          t.view->CopySelection();
+                        },
+                        [](CustomPanelViewTest& t) { t.view->PasteControls(); }, 500, 100},
+        ManyWidgetsCase{"DeleteOfEveryWidget", SelectAll, [](CustomPanelViewTest& t) { t.view->OnKeyDown(VK_DELETE); },
+                        0, 0},
+        ManyWidgetsCase{"BandOverEveryWidget", [](CustomPanelViewTest& t) { t.view->OnLButtonDown(0, CPoint{0, 0}); },
+                        [](CustomPanelViewTest& t) { t.view->OnMouseMove(MK_LBUTTON, CPoint{299, 199}); }, 400, 400},
+        ManyWidgetsCase{"ClickBesideASelectionOfEveryWidget", SelectAll,
+                        [](CustomPanelViewTest& t) { t.view->OnLButtonDown(0, CPoint{150, 180}); }, 400, 0}),
+    [](const ::testing::TestParamInfo<ManyWidgetsCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CustomPanelViewTest, OperateModeClickChangesTheBoundParameterAndEveryPanelShowsIt) {
   auto* device = new CTestDevice(&system, 1);
