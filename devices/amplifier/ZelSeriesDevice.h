@@ -283,6 +283,13 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void ReplyReference(const std::vector<std::uint8_t>& u);
   // One alarm edge: sets or clears the warning bit, logs the line and posts FrameMsg::kPropagateWarning.
   void AlarmEdge(std::uint32_t bit, bool on, const std::string& line);
+  // Under the system's lock: each channel's load alarm follows its Check state now (a load fault
+  // reported while load monitoring is on), raised or cleared with the load warning bit; returns
+  // the log line of each edge. Nothing while no meter reply has been read since the read-out.
+  std::vector<std::string> FollowLoadAlarms();
+  // UI thread, after a window change: the edges of FollowLoadAlarms logged and propagated, and
+  // the channel LEDs refreshed.
+  void FollowLoadAlarmsNow();
 
   // Routes of the control changes (offset: the channel; ZelSeriesChanges.cpp). Each returns
   // whether the file is modified.
@@ -346,4 +353,5 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::uint32_t m_mode = 2;
   std::uint8_t m_notInProtect = 1;
   ZelSeriesMeters m_meters;
+  std::uint8_t m_loadAlarms = 0;  // bit n: the load alarm of channel n is raised
 };
