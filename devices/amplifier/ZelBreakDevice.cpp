@@ -146,7 +146,7 @@ CParamValue CZelBreakDevice::GetCurrentValue(int id) {
     case kBreakParamOffline: return MakeBoolParamValue(id, !connected);
     case kBreakParamNetworkActive: return MakeBoolParamValue(id, m_networkActive && connected);
     case kBreakParamIdentify: return MakeBoolParamValue(id, true);
-    case kBreakParamWarnings: return MakeBoolParamValue(id, m_warningBits != 0);
+    case kBreakParamWarnings: return MakeBoolParamValue(id, HasWarnings() != 0);
     default: return MakeNoParamValue();
   }
 }

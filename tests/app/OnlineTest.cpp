@@ -21,6 +21,11 @@
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
+#include "panels/PanelClasses.h"
+#include "panels/amplifier/ZelBreakControlPanel.h"
+#include "panels/framework/BitmapObject.h"
+#include "platform/Graphics.h"
+#include "platform/Image.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
 #include "ui/LiveMeterView.h"
@@ -243,6 +248,57 @@ TEST_F(ZelOnlineTest, AWindowTypedUnderAStandingLoadFaultRaisesItsAlarmAndClears
   ASSERT_TRUE(WaitFor([&] { return LogHolds(*frame, "Amplifier ID 2 Load Error Cleared on Channel 1"); }));
   EXPECT_FALSE(DeviceToolTip(*amp, true).contains("Load Alarm"));
   EXPECT_TRUE(WaitFor([&] { return ampUnit->State().impedanceWindow[0] == 0; }));
+}
+
+// The box reports its network lost and an alarm: its open panel's Network LED goes out, the log
+// says so, the rack tile's LED turns yellow and its tooltip names both; then all is well again.
+TEST_F(ZelOnlineTest, ABreakoutBoxAlarmAndItsNetworkReachThePanelTheLogAndTheRack) {
+  RegisterDevicePanelClasses();
+  PostAbout(*frame, FrameMsg::kOpenDevicePanel, box);
+  ProcessEvents();
+  auto* panel = dynamic_cast<CZelBreakControlPanel*>(box->GetControlPanel());
+  ASSERT_NE(panel, nullptr);
+  CBitmapLED* network = nullptr;
+  for (CControlObject* control : panel->GetControls())
+    if (control->GetId() == kBreakParamNetworkActive) network = dynamic_cast<CBitmapLED*>(control);
+  ASSERT_NE(network, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return network->IsLit(); }));
+  // The tile's LED, drawn in the phase that shows it: green, yellow with a warning.
+  auto tileLed = [&] {
+    CImage image(240, 23);
+    image.Fill(CColour{0xFF202020u});
+    Graphics g(image);
+    box->DrawTile(&g, CRect{0, 0, 240, 23}, 0);
+    return image.GetPixel(240 - 25, 11);
+  };
+  EXPECT_LT(tileLed().R(), 90);
+
+  boxUnit->Update([](SimZelBreakState& s) {
+    s.networkActive = false;
+    s.alarm = true;
+  });
+  ASSERT_TRUE(WaitFor([&] { return LogHolds(*frame, "Breakout Box ID 11 Alarm Active"); }, 20000));
+  EXPECT_TRUE(WaitFor([&] { return !network->IsLit(); }));
+  const QString tip = DeviceToolTip(*box, true);
+  EXPECT_TRUE(tip.contains("Alarm Active")) << tip.toStdString();
+  EXPECT_TRUE(tip.contains("Network Not Active")) << tip.toStdString();
+  const CColour yellow = tileLed();
+  EXPECT_TRUE(yellow.R() > 150 && yellow.G() > 150 && yellow.B() < 100);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    panel->GetBackBuffer()->SavePng((folder + "/zel-box-panel-alarm.png").toStdString());
+    frame->GetDeviceView().GetRack().UpdateDevice(true);  // the blink's phase that shows the LED
+    ProcessEvents();
+    frame->grab().save(folder + "/zel-box-alarm-frame.png");
+  }
+
+  boxUnit->Update([](SimZelBreakState& s) {
+    s.networkActive = true;
+    s.alarm = false;
+  });
+  ASSERT_TRUE(WaitFor([&] { return LogHolds(*frame, "Breakout Box ID 11 Alarm Cleared"); }, 20000));
+  EXPECT_TRUE(WaitFor([&] { return network->IsLit(); }));
+  EXPECT_TRUE(DeviceToolTip(*box, true).isEmpty());
+  EXPECT_LT(tileLed().R(), 90);
 }
 
 TEST_F(ProcessorOnlineTest, SelectedUnitReadOutAfterGoingOnlineShowsItsNameAndFirmwareInTheProperties) {
