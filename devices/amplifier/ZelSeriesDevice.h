@@ -187,6 +187,8 @@ class CZelSeriesDevice : public CZelBaseDevice {
   // --- Model ---
   CParamInfo GetParameterAt(int id) override;
   CParamValue GetCurrentValue(int id) override;
+  // A gain moves along the unit's table: 1 dB steps to -12 dB, 2 dB to -36 dB, 3 dB below.
+  float NudgeLevel(int id, float value, float delta) override;
   void ListParameters(int controlKind, std::vector<CParamInfo>& out) override;
   std::uint32_t HasWarnings() override;
   void OnDisconnected(bool clearWarnings) override;
