@@ -9,7 +9,9 @@
 #include "app/CommandIds.h"
 #include "core/model/Confirm.h"
 #include "core/model/Device.h"
+#include "core/model/Link.h"
 #include "core/system/Zone.h"
+#include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "tests/app/FrameFixture.h"
@@ -91,6 +93,66 @@ TEST_F(DeviceCommands, DeleteDevice_OnlyWithTheConfirmationAndASelection) {
   EXPECT_EQ(System().GetDeviceCount(), 0);
   EXPECT_EQ(f.GetPropertiesPane().GetGrid().GetCurrentDevice(), nullptr);
 }
+
+// Delete Device on a linked unit keeps the link's master: the same unit when another goes (a
+// member before it shifts no index onto the next unit), the one after it when the master goes.
+// Linking Status then copies the master's level, and the file keeps that master.
+struct LinkedDeleteCase {
+  const char* name;
+  int master;   // index of A, B, C, whose input A gains are -10, -20, -30 dB
+  int deleted;
+  int kept;     // the master afterwards
+};
+
+class DeleteLinkedDevice : public DeviceCommands, public ::testing::WithParamInterface<LinkedDeleteCase> {};
+
+TEST_P(DeleteLinkedDevice, KeepsTheLinksMasterThroughApplyingSaveAndReopen) {
+  const LinkedDeleteCase& c = GetParam();
+  CMainFrame& f = Frame();
+  for (int i = 0; i < 3; ++i) f.RunCommand(33120);  // three Nerex48
+  std::vector<CDevice*> units = System().GetDevices();
+  const std::vector<std::string> names{"A", "B", "C"};
+  CLink* link = System().AddLink();
+  for (int i = 0; i < 3; ++i) {
+    units[std::size_t(i)]->SetName(names[std::size_t(i)]);
+    units[std::size_t(i)]->ApplyControlChange(CParamValue(kParamInputGain, -10.0f * float(i + 1), ParamKind::kLevel));
+    link->AddMember(units[std::size_t(i)]->GetUuid(), kParamInputGain);
+  }
+  link->m_master = c.master;
+  System().SetLinksActive(false);
+  const float masterLevel = -10.0f * float(c.kept + 1);
+
+  SetConfirmDeviceDelete(true);
+  prompts.confirmOk = true;
+  System().SetSelectedDevice(c.deleted);
+  f.RunCommand(Cmd::kDeleteDevice);
+  ASSERT_EQ(System().GetDeviceCount(), 2);
+  ASSERT_EQ(link->m_members.size(), 2u);
+  f.RunCommand(Cmd::kLinkingStatus);  // on: the links are applied
+  ASSERT_TRUE(System().AreLinksActive());
+  for (CDevice* unit : System().GetDevices())
+    EXPECT_FLOAT_EQ(unit->GetCurrentValue(kParamInputGain).value, masterLevel) << unit->GetName();
+
+  const std::string path = PathOf("linked.ovd");
+  ASSERT_TRUE(System().SaveFile(path));
+  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_EQ(System().GetLinks().size(), 1u);
+  const CLinkRef* master = System().GetLinks()[0]->GetMasterRef();
+  ASSERT_NE(master, nullptr);
+  const CDevice* kept = System().FindDeviceByUuid(master->GetUuid());
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->GetName(), names[std::size_t(c.kept)]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Members, DeleteLinkedDevice,
+                         ::testing::Values(LinkedDeleteCase{"MemberBeforeTheMasterB", 1, 0, 1},
+                                           LinkedDeleteCase{"MemberBeforeTheMasterC", 2, 0, 2},
+                                           LinkedDeleteCase{"MemberAfterTheMaster", 1, 2, 1},
+                                           LinkedDeleteCase{"TheMasterItself", 1, 1, 2},
+                                           LinkedDeleteCase{"TheLastMasterItself", 2, 2, 1}),
+                         [](const ::testing::TestParamInfo<LinkedDeleteCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(DeviceCommands, DeleteZone_CancelKeepsEverythingThenKeepOrDeleteTheDevices) {
   CMainFrame& f = Frame();

@@ -309,6 +309,23 @@ INSTANTIATE_TEST_SUITE_P(
                   "Minimum value cannot be less than -80.0 for this parameter"},
         LimitCase{"FaderMinimumAtTheMaximum", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); },
                   15, "10", "Minimum value must be less than maximum value"},
+        // Letters are no number: the range rows refuse them as every number row does.
+        LimitCase{"FaderMaximumLetters", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 14,
+                  "abc", "\"abc\" is not a number"},
+        LimitCase{"FaderMaximumNumberThenALetter",
+                  [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 14, "5x",
+                  "\"5x\" is not a number"},
+        LimitCase{"FaderMinimumEmptied", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 15, "",
+                  "Enter a number"},
+        LimitCase{"FaderMinimumSignOnly", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 15,
+                  "-", "\"-\" is not a number"},
+        LimitCase{"FaderMinimumBeyondAValue",
+                  [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 15, "-1e999",
+                  "-1e999 is out of range"},
+        LimitCase{"FaderDelayMaximumInDecibels", [](auto& f) { return BoundFader(f, ParamKind::kDelay, 0.0f, 20.0f); },
+                  14, "5 dB", "\"5 dB\" is not a number"},
+        LimitCase{"KnobMinimumLetters", [](auto& f) { return BoundKnob(f, false); }, 15, "abc",
+                  "\"abc\" is not a number"},
         LimitCase{"FaderTwentyScaleMarks", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 18,
                   "20", "Cannot have more than 20 scale marks"},
         LimitCase{"KnobTwentyOneScaleMarks", [](auto& f) { return BoundKnob(f, false); }, 18, "21",
@@ -523,7 +540,7 @@ TEST_F(WidgetEdits, KnobAdoptsTheRangeAndItsLedSizeShrinksTheNotch) {
   // A kind with no upper check of its own still takes no endless maximum.
   device->SetKind(ParamKind::kPhase, 0.0f, 180.0f);
   EXPECT_FALSE(Enter(*knob, 14, "inf"));
-  EXPECT_EQ(m_row->GetErrorText(), "Maximum value cannot be greater than 180.0 for this parameter");
+  EXPECT_EQ(m_row->GetErrorText(), "inf is out of range");
   EXPECT_FLOAT_EQ(knob->m_rangeMax, 6.05f);
   ASSERT_TRUE(Enter(*knob, 14, "170"));
   EXPECT_FLOAT_EQ(knob->m_rangeMax, 170.0f);

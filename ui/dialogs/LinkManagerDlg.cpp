@@ -238,18 +238,7 @@ void CLinkManagerDlg::OnRemoveMember() {
     FillParameterList();
     return;
   }
-  const int removed = int(it - link->m_members.begin());
-  const int last = int(link->m_members.size()) - 1;
-  int master = link->m_master;
-  if (master == removed) {
-    // The one that followed takes over; the one before, when it was the last.
-    master = removed < last ? removed : removed - 1;
-  } else if (master > removed) {
-    --master;
-  }
-  delete member;
-  link->m_members.erase(it);
-  link->m_master = link->m_members.empty() ? -1 : master;
+  link->RemoveMemberAt(std::size_t(it - link->m_members.begin()));
   delete item;
   ShowMaster(linkItem);
   FillParameterList();
