@@ -42,7 +42,7 @@ CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& c
     edit.style = style;
   }
   if (const auto* image = dynamic_cast<const CImagePropertyCtrl*>(&row)) {
-    CCCImageBase* node = image->m_pImage;
+    CCCImageBase* node = image->GetImage();
     edit.image = node && !node->IsDirectory() ? static_cast<CCCImage*>(node) : nullptr;
   }
   return edit;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/model/Device.h"
 #include "core/values/ValueCodes.h"
 #include "panels/framework/ControlPanelWnd.h"
 #include "platform/Graphics.h"
@@ -204,5 +205,13 @@ bool CTextControl::ParseEditedText(const std::string& text, CParamValue& out) co
 
 void CTextControl::CommitEdit(const std::string& text) {
   CParamValue value;
-  if (ParseEditedText(text, value)) SendValue(value);
+  if (!ParseEditedText(text, value)) return;
+  // What the device would not take is not sent: the widget keeps showing what it holds, and
+  // the panel says why.
+  CDevice* device = m_owner ? m_owner->GetDevice() : nullptr;
+  if (const std::string refusal = device ? device->ControlChangeRefusal(value) : std::string(); !refusal.empty()) {
+    m_owner->ShowRefusal(m_rect, refusal);
+    return;
+  }
+  SendValue(value);
 }

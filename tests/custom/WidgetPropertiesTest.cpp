@@ -396,7 +396,7 @@ TEST_F(WidgetEdits, ButtonFixToImageAndNewImagesResizeFromTheTopLeftCorner) {
   auto* button = Place(new CCCButton, CRect{10, 20, 60, 40});
   button->m_pImage = &tall;
   ASSERT_TRUE(Commit(*button, 16, [this](CDeviceProperty& row) {
-    static_cast<CImagePropertyCtrl&>(row).m_pImage = &wide;
+    static_cast<CImagePropertyCtrl&>(row).SetImage(&wide);
   }));
   EXPECT_EQ(button->m_rect, (CRect{10, 20, 60, 40})) << "stretched: the rectangle stays";
   EXPECT_TRUE(Refreshes());
@@ -404,10 +404,10 @@ TEST_F(WidgetEdits, ButtonFixToImageAndNewImagesResizeFromTheTopLeftCorner) {
   EXPECT_EQ(button->m_rect, (CRect{10, 20, 110, 60}));
   ASSERT_FALSE(view.repainted.empty());
   ASSERT_TRUE(Commit(*button, 16, [this](CDeviceProperty& row) {
-    static_cast<CImagePropertyCtrl&>(row).m_pImage = &tall;
+    static_cast<CImagePropertyCtrl&>(row).SetImage(&tall);
   }));
   EXPECT_EQ(button->m_rect, (CRect{10, 20, 40, 80}));
-  ASSERT_TRUE(Commit(*button, 16, [](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = nullptr; }));
+  ASSERT_TRUE(Commit(*button, 16, [](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).SetImage(nullptr); }));
   EXPECT_EQ(button->m_pImage, nullptr);
   EXPECT_EQ(button->m_rect, (CRect{10, 20, 40, 80})) << "clearing the image keeps the rectangle";
 }
@@ -456,7 +456,7 @@ TEST_F(WidgetEdits, FaderKnobImageHidesTheColoursAndSetsTheWidthAcrossTheTravel)
   auto* fader = Place(new CCCFader, CRect{0, 0, 15, 150});
   Bind(fader);
   fader->m_flags |= kFaderDrawScale;
-  ASSERT_TRUE(Commit(*fader, 11, [this](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = &tall; }));
+  ASSERT_TRUE(Commit(*fader, 11, [this](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).SetImage(&tall); }));
   EXPECT_TRUE(Refreshes());
   EXPECT_EQ(fader->m_rect, (CRect{0, 0, 60, 150})) << "twice the image's width beside a scale";
   grid.groups.clear();
@@ -479,7 +479,7 @@ TEST_F(WidgetEdits, BitmapImageUseFitsTheImageOrItsAspectRatio) {
   ASSERT_TRUE(Choose(*bitmap, 12, 0));
   EXPECT_EQ(bitmap->m_rect, (CRect{0, 0, 150, 60})) << "stretching keeps the rectangle";
   EXPECT_TRUE(system.IsModified());
-  ASSERT_TRUE(Commit(*bitmap, 11, [](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = nullptr; }));
+  ASSERT_TRUE(Commit(*bitmap, 11, [](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).SetImage(nullptr); }));
   EXPECT_EQ(bitmap->m_pImage, nullptr);
   EXPECT_TRUE(Refreshes());
 }
