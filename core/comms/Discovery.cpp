@@ -68,16 +68,25 @@ void CDiscoveryPass::Run() {
   for (std::uint32_t n = 1; n <= m_lastShortId && IsScanRunning(); ++n) {
     SendScanStatus(FormatText("Searching for device ID %u", unsigned(n)));
     CScanIdentity identity;
-    bool found = false;
+    bool found = false, answered = false;
     for (std::uint32_t attempt = 0; attempt < kScanShortProbeTries && IsScanRunning() && !found; ++attempt) {
       BuildShortIdProbe(record, n);
+      const std::uint64_t heard = comms.GetBytesHeard();
       if (!m_host.RunTransaction()) return;
+      answered = answered || comms.GetBytesHeard() != heard;
       found = record.receivedLength == record.expectedLength &&
               ParseShortIdReply(comms.ReceiveBuffer(), record.receivedLength, identity);
       comms.SetStatus(kCommsIdle);
       SleepEx(kScanShortProbeSleepMs, false);
     }
-    if (found) AddFoundDevice(n, identity.typeCode, identity.variant);
+    if (found) {
+      AddFoundDevice(n, identity.typeCode, identity.variant);
+    } else if (answered) {
+      // Bytes came, but never a whole well-formed answer: two units answering at one ID garble
+      // each other's reply, and neither is added.
+      m_document.WriteLog(
+          FormatText("Autoscan: unreadable answer at ID %u (two units with the same ID?)\n", unsigned(n)));
+    }
   }
 
   // Long IDs, pass after pass while a unit still answers the scan-complete check.

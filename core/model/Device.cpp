@@ -143,6 +143,11 @@ CParamValue CDevice::GetCurrentValue(int parameterId) {
   return MakeNoParamValue();
 }
 
+float CDevice::NudgeLevel(int parameterId, float value, float delta) {
+  (void)parameterId;
+  return value + delta;
+}
+
 void CDevice::ListParameters(int controlKind, std::vector<CParamInfo>& out) {
   (void)controlKind;
   (void)out;

@@ -137,6 +137,11 @@ class CDevice : public CObjectProperties {
   // Parameter n of the device; the entry named "NULL" ends the list.
   virtual CParamInfo GetParameterAt(int n);
   virtual CParamValue GetCurrentValue(int parameterId);
+  // The level a nudge of the level parameter sends (a wheel notch, a key, a drag step): value
+  // moved by delta, and at least one of the unit's own steps in delta's direction where the unit
+  // keeps the level in coarser steps than the nudge (the change would else be taken back). The
+  // base moves by delta.
+  virtual float NudgeLevel(int parameterId, float value, float delta);
   // Appends copies of the parameters that a widget of this control kind can bind to.
   virtual void ListParameters(int controlKind, std::vector<CParamInfo>& out);
   // Appends copies of the parameters of the same kind as like, or of every parameter when like

@@ -130,6 +130,13 @@ CParamInfo MakeZelParamInfo(int id, std::string name, ParamKind kind, std::uint3
   return info;
 }
 
+float NudgeZelStep(float value, float delta, int last, int (*stepOf)(float), float (*levelOf)(int)) {
+  const int from = stepOf(value);
+  int to = stepOf(value + delta);
+  if (to == from && delta != 0.0f) to = std::clamp(from + (delta > 0.0f ? -1 : 1), 0, last);
+  return levelOf(to);
+}
+
 int GetZelBreakChannelCount(std::uint32_t typeCode) {
   if (typeCode < 34 || typeCode > 47) return 0;
   return typeCode % 2 == 0 ? 8 : 16;

@@ -111,6 +111,11 @@ CParamInfo ZelNullParamInfo();
 CParamInfo MakeZelParamInfo(int id, std::string name, ParamKind kind, std::uint32_t flags = 0,
                             std::uint32_t textLength = 0, float maximum = 0.0f, float minimum = 0.0f);
 
+// The level a nudge from value by delta reaches on a table of attenuation steps (step 0 the
+// highest level, step last the lowest; stepOf gives a level's step, levelOf a step's level): the
+// step of value + delta, or the next step in delta's direction when that is value's own step.
+float NudgeZelStep(float value, float delta, int last, int (*stepOf)(float), float (*levelOf)(int));
+
 // Channels of a breakout box by type code: 8 for the even codes 34 to 46, 16 for the odd codes
 // 35 to 47, else 0.
 int GetZelBreakChannelCount(std::uint32_t typeCode);

@@ -192,8 +192,27 @@ bool CZelSeriesDevice::ChangeGpio(int offset, const CParamValue& value) {
 }
 
 bool CZelSeriesDevice::ChangeWindow(int channel, const CParamValue& value) {
+  {
+    CSingleLock lock(m_host->GetLock());
+    m_impedanceWindow[std::size_t(channel)] = std::uint8_t(value.integer);
+  }
   Write(kZelCmdWindow, {std::uint8_t(channel), std::uint8_t(value.integer)});
+  FollowLoadAlarmsNow();
   return true;
+}
+
+void CZelSeriesDevice::FollowLoadAlarmsNow() {
+  std::vector<std::string> lines;
+  {
+    CSingleLock lock(m_host->GetLock());
+    // The meters of a unit no longer connected tell nothing of its load now.
+    if (IsConnected()) lines = FollowLoadAlarms();
+  }
+  for (const std::string& line : lines) {
+    m_host->WriteLog(line);
+    Post(FrameMsg::kPropagateWarning);
+  }
+  Post(FrameMsg::kStatusEvent, kZelHintState);
 }
 
 bool CZelSeriesDevice::TakeReference(int channel, const CParamValue& value) {

@@ -196,6 +196,8 @@ class CZelSeriesDevice : public CZelBaseDevice {
   // --- Model ---
   CParamInfo GetParameterAt(int id) override;
   CParamValue GetCurrentValue(int id) override;
+  // A gain moves along the unit's table: 1 dB steps to -12 dB, 2 dB to -36 dB, 3 dB below.
+  float NudgeLevel(int id, float value, float delta) override;
   void ListParameters(int controlKind, std::vector<CParamInfo>& out) override;
   std::uint32_t HasWarnings() override;
   void OnDisconnected(bool clearWarnings) override;
@@ -300,6 +302,13 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void ReplyReference(const std::vector<std::uint8_t>& u);
   // One alarm edge: sets or clears the warning bit, logs the line and posts FrameMsg::kPropagateWarning.
   void AlarmEdge(std::uint32_t bit, bool on, const std::string& line);
+  // Under the system's lock: each channel's load alarm follows its Check state now (a load fault
+  // reported while load monitoring is on), raised or cleared with the load warning bit; returns
+  // the log line of each edge. Nothing while no meter reply has been read since the read-out.
+  std::vector<std::string> FollowLoadAlarms();
+  // UI thread, after a window change: the edges of FollowLoadAlarms logged and propagated, and
+  // the channel LEDs refreshed.
+  void FollowLoadAlarmsNow();
 
   // Routes of the control changes (offset: the channel; ZelSeriesChanges.cpp). Each returns
   // whether the file is modified.
@@ -363,4 +372,5 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::uint32_t m_mode = 2;
   std::uint8_t m_notInProtect = 1;
   ZelSeriesMeters m_meters;
+  std::uint8_t m_loadAlarms = 0;  // bit n: the load alarm of channel n is raised
 };

@@ -217,7 +217,7 @@ void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t co
   }
   if (IsConnected()) SendAllSettings();
   if (m_pollGate) m_pollGate->Reset();
-  Post(FrameMsg::kStatusEvent, kZelHintState);
+  FollowLoadAlarmsNow();  // the pasted windows switch load monitoring on or off; posts the state hint
   Post(FrameMsg::kStatusEvent, kZelHintControls);
   Post(FrameMsg::kSelectDevice);
   m_host->SetModified(true);

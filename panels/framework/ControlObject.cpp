@@ -78,6 +78,11 @@ void CControlObject::SendValue(const CParamValue& value) const {
   if (CDevice* device = m_owner->GetDevice()) device->ApplyControlChange(value);
 }
 
+float CControlObject::NudgedLevel(float value, float delta) const {
+  CDevice* device = m_owner ? m_owner->GetDevice() : nullptr;
+  return device ? device->NudgeLevel(m_id, value, delta) : value + delta;
+}
+
 void CControlObject::DrawDisabledLook(Graphics& g) const {
   g.FillRectangle(CBrush(CColour{0x90303030u}), CRectF::FromRect(m_rect));
 }

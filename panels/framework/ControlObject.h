@@ -87,6 +87,9 @@ class CControlObject {
  protected:
   // Hands the value to the owner panel's device (ApplyControlChange); nothing without one.
   void SendValue(const CParamValue& value) const;
+  // The level a nudge by delta from value sends: at least one of the unit's own steps
+  // (CDevice::NudgeLevel); value + delta without a device.
+  float NudgedLevel(float value, float delta) const;
   // The grey veil of a disabled widget, over its rectangle.
   void DrawDisabledLook(Graphics& g) const;
 

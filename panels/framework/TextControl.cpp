@@ -133,7 +133,7 @@ bool CTextControl::NudgedValue(const CParamValue& current, int notches, CParamVa
     case ParamKind::kInteger: out = MakeIntParamValue(m_id, current.integer + steps); return true;
     case ParamKind::kLevel: {
       const float step = (m_formatFlags & kTextFineNudge) ? 0.1f : 1.0f;
-      next = v + float(steps) * step;
+      next = NudgedLevel(v, float(steps) * step);
       break;
     }
     case ParamKind::kFrequency: next = IndexToFreq(std::max(0, FreqToIndex(v) + steps)); break;

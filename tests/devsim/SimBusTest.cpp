@@ -294,3 +294,68 @@ TEST(SimOptions, NumbersInRangeReadAsWritten) {
   ASSERT_EQ(options.zelUnits.size(), 1u);
   EXPECT_EQ(options.zelUnits[0].second, "A:B");
 }
+
+namespace {
+
+// A read of a Zel unit at its short ID: F0, the length, type, ID groups, 0, command, sum.
+Bytes ZelRead(std::uint8_t type, std::uint8_t id, std::uint8_t command) {
+  Bytes frame{0xF0, 0, 0, type, 0, 0, 0, id, 0, command, 0};
+  Put14Bit(frame.data() + 1, std::uint32_t(frame.size() - 1));
+  std::uint32_t sum = frame[0];
+  for (std::size_t i = 2; i + 1 < frame.size(); ++i) sum += frame[i];
+  frame.back() = std::uint8_t(sum & 0x7F);
+  return frame;
+}
+
+}  // namespace
+
+TEST(SimOptions, ZelStatesNameTheirUnitsKeysAndValues) {
+  for (const char* refused : {
+           "--zel-amp 52:2 --zel-state 2:0:temp",            // no value
+           "--zel-state 2:0:temp=65",                        // no unit at ID 2
+           "--zel-amp 52:2 --zel-state 3:0:temp=65",         // none at ID 3
+           "--zel-amp 52:2 --zel-state 2:0:alarm=1",         // a box's key on an amplifier
+           "--zel-break 40:3 --zel-state 3:0:protect=1",     // an amplifier's key on a box
+           "--zel-amp 52:2 --zel-state 2:0:load-fault=16",   // four channels at most
+           "--zel-amp 52:2 --zel-state 2:0:temp=128",        // beyond the reply byte
+           "--zel-amp 52:2 --zel-state 2:-1:temp=60",        // before the start
+           "--zel-amp 52:2 --zel-state 2:0:colour=1",        // no such key
+           "--zel-amp 52:2 --zel-state 2:0:temp=60x",        // trailing junk
+           "--boot-unit amp:49 --boot-silent-after x",
+           "--boot-unit amp:49 --boot-silent-after -3",
+       }) {
+    EXPECT_FALSE(ParseSimOptionsFor(refused)) << refused;
+  }
+  SimOptions options;
+  ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--boot-unit amp:49 --boot-silent-after 7"), options));
+  EXPECT_EQ(options.bootSilentAfter, 7u);
+}
+
+// What --zel-state gives a unit it reports from the start of its time (after 0 s); a state due
+// an hour later is not reported yet.
+TEST(SimOptions, ZelUnitsReportTheStatesTheOptionsGiveThem) {
+  SimOptions options;
+  ASSERT_TRUE(ParseSimOptions(
+      SplitSimOptions("--zel-amp 52:2 --zel-break 40:3 --zel-state 2:0:temp=65 --zel-state 2:0:protect=1 "
+                      "--zel-state 2:0:load-fault=5 --zel-state 3:0:alarm=1 --zel-state 3:0:network=0 "
+                      "--zel-state 2:3600:temp=90"),
+      options));
+  ASSERT_EQ(options.zelReports.size(), 6u);
+  BusRig rig;
+  EXPECT_EQ(AddSimUnits(options, rig.bus), 2u);
+  rig.bus.Start();
+  const Bytes temperature = rig.Exchange(ZelRead(52, 2, 0x3D), 13);
+  ASSERT_EQ(temperature.size(), 13u);
+  EXPECT_EQ(temperature[10], 65);
+  const Bytes status = rig.Exchange(ZelRead(52, 2, 0x3F), 12);
+  ASSERT_EQ(status.size(), 12u);
+  EXPECT_EQ(status[10] & 0x40, 0);  // in protect
+  const Bytes meters = rig.Exchange(ZelRead(52, 2, 0x44), 24);
+  ASSERT_EQ(meters.size(), 24u);
+  std::uint8_t unpacked[11] = {};
+  Unpack7Bit(meters.data() + 10, 11, unpacked);
+  EXPECT_EQ(unpacked[8], 5);  // load faults on channels 1 and 3
+  const Bytes box = rig.Exchange(ZelRead(40, 3, 63), 12);
+  ASSERT_EQ(box.size(), 12u);
+  EXPECT_EQ(box[10], 0x02);  // the network lost, an alarm
+}

@@ -609,6 +609,56 @@ TEST_F(ZelPanelBusTest, GainAndMuteReachTheUnitAndAnAlarmLightsOnThePanel) {
   EXPECT_FALSE(panel->GetActiveLed()->IsLit());
 }
 
+// A wheel notch or a key on a gain knob moves the unit's gain at least one step of its table (1 dB
+// down to -12 dB, 2 dB down to -36 dB, 3 dB below), where the knob's own 1 dB step would be taken
+// back by the unit.
+enum class Nudge { kWheelUp, kWheelDown, kKeyUp, kKeyDown, kPageDown };
+struct NudgeCase {
+  const char* name;
+  int from;  // gain steps of the table
+  Nudge nudge;
+  int to;
+};
+
+class ZelKnobNudgeTest : public ZelPanelBusTest, public ::testing::WithParamInterface<NudgeCase> {};
+
+TEST_P(ZelKnobNudgeTest, MovesTheUnitsGainAStepOfItsTable) {
+  const NudgeCase& c = GetParam();
+  CKnob* knob = panel->GetKnob(0);
+  auto holds = [&](int step) {
+    RunStatusHints();
+    CSingleLock lock(harness.system.GetLock());
+    return Unit().gainIndex[0] == step && amp->GetGainIndex(0) == step &&
+           knob->GetValue() == GetZelGainStepValue(step);
+  };
+  amp->ApplyControlChange(CParamValue(kZelParamGain, GetZelGainStepValue(c.from), ParamKind::kLevel));
+  ASSERT_TRUE(WaitFor([&] { return holds(c.from); }));
+  // A click gives the knob the keys.
+  const CRect r = knob->GetRect();
+  const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+  panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, x, y);
+  panel->DispatchMouseMessage(WM_LBUTTONUP, 0, x, y);
+  switch (c.nudge) {
+    case Nudge::kWheelUp: panel->DispatchMouseMessage(WM_MOUSEWHEEL, std::uint32_t(WHEEL_DELTA), x, y); break;
+    case Nudge::kWheelDown: panel->DispatchMouseMessage(WM_MOUSEWHEEL, std::uint32_t(-WHEEL_DELTA), x, y); break;
+    case Nudge::kKeyUp: EXPECT_TRUE(panel->DispatchKeyDown(VK_UP, 0)); break;
+    case Nudge::kKeyDown: EXPECT_TRUE(panel->DispatchKeyDown(VK_DOWN, 0)); break;
+    case Nudge::kPageDown: EXPECT_TRUE(panel->DispatchKeyDown(VK_NEXT, 0)); break;
+  }
+  EXPECT_TRUE(WaitFor([&] { return holds(c.to); })) << int(Unit().gainIndex[0]) << " " << knob->GetValue();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ZelKnobNudgeTest,
+    ::testing::Values(NudgeCase{"WheelUpFromMinus14", 13, Nudge::kWheelUp, 12},
+                      NudgeCase{"WheelDownFromMinus14", 13, Nudge::kWheelDown, 14},
+                      NudgeCase{"KeyUpFromMinus39", 25, Nudge::kKeyUp, 24},
+                      NudgeCase{"KeyDownFromMinus39", 25, Nudge::kKeyDown, 26},
+                      NudgeCase{"KeyUpFromMinus6", 6, Nudge::kKeyUp, 5},
+                      NudgeCase{"PageDownFromMinus6", 6, Nudge::kPageDown, 14},
+                      NudgeCase{"WheelDownAtMinus60", 32, Nudge::kWheelDown, 32}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Names typed on the panel go to the unit as typed; one with a character the unit's field
 // cannot carry is not sent, the panel shows the name the amplifier and its unit hold, and the
 // tip under the box says why in the words of the properties pane.

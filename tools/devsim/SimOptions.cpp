@@ -1,6 +1,7 @@
 // The simulator's options and the units they put on the bus.
 #include "tools/devsim/SimOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -124,6 +125,74 @@ bool ParseSilentUnit(const std::string& value, SimOptions& out) {
   return true;
 }
 
+// What each --zel-state key changes, and the largest value it takes.
+struct ZelStateKey {
+  const char* key;
+  bool box;
+  unsigned maximum;
+};
+constexpr ZelStateKey kZelStateKeys[] = {
+    {"temp", false, 127}, {"protect", false, 1}, {"load-fault", false, 15}, {"alarm", true, 1}, {"network", true, 1},
+};
+
+const ZelStateKey* FindZelStateKey(const std::string& key) {
+  for (const ZelStateKey& k : kZelStateKeys)
+    if (key == k.key) return &k;
+  return nullptr;
+}
+
+bool ParseZelState(const std::string& value, SimOptions& out) {
+  SimOptions::ZelReport report;
+  const std::vector<std::string_view> f = Fields(value, 3);
+  if (f.size() != 3 || !ReadNumber(f[0], report.id)) return false;
+  const char* last = f[1].data() + f[1].size();
+  const auto [end, error] = std::from_chars(f[1].data(), last, report.afterSeconds);
+  if (f[1].empty() || error != std::errc{} || end != last || !(report.afterSeconds >= 0 && report.afterSeconds <= 86400))
+    return false;
+  const std::size_t equals = f[2].find('=');
+  if (equals == std::string_view::npos) return false;
+  report.key = std::string(f[2].substr(0, equals));
+  const ZelStateKey* known = FindZelStateKey(report.key);
+  if (!known || !ReadNumber(f[2].substr(equals + 1), report.value, known->maximum)) return false;
+  out.zelReports.push_back(report);
+  return true;
+}
+
+// Each --zel-state names a Zel unit of its key's kind at its ID.
+bool ZelStatesHaveTheirUnits(const SimOptions& options) {
+  for (const SimOptions::ZelReport& report : options.zelReports) {
+    const bool box = FindZelStateKey(report.key)->box;
+    const bool found = std::any_of(options.zelUnits.begin(), options.zelUnits.end(), [&](const auto& unit) {
+      const unsigned type = unit.first.typeCode;
+      return unit.first.deviceId == report.id && (box ? type <= 47 : type >= 51);
+    });
+    if (!found) return false;
+  }
+  return true;
+}
+
+// The state change of a --zel-state report on an amplifier and on a breakout box.
+void ApplyZelReport(const SimOptions::ZelReport& r, SimZelAmpState& s) {
+  if (r.key == "temp") s.temperature = std::uint8_t(r.value);
+  if (r.key == "protect") s.protect = r.value != 0;
+  if (r.key == "load-fault") s.meters[8] = std::uint8_t(r.value);
+}
+void ApplyZelReport(const SimOptions::ZelReport& r, SimZelBreakState& s) {
+  if (r.key == "alarm") s.alarm = r.value != 0;
+  if (r.key == "network") s.networkActive = r.value != 0;
+}
+
+// Schedules the --zel-state reports of the unit's ID on it.
+template <typename Unit>
+void ScheduleZelReports(const SimOptions& options, std::uint32_t id, Unit& unit) {
+  using Seconds = std::chrono::duration<double>;
+  for (const SimOptions::ZelReport& report : options.zelReports) {
+    if (report.id != id) continue;
+    unit.UpdateAfter(std::chrono::duration_cast<std::chrono::steady_clock::duration>(Seconds(report.afterSeconds)),
+                     [report](auto& state) { ApplyZelReport(report, state); });
+  }
+}
+
 // Puts the unit on the bus, wrapped when an option makes the units at its ID late or silent.
 // Returns the unit as it was made.
 template <typename Unit>
@@ -182,12 +251,16 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out) {
       ok = ParseLateUnit(value, out);
     } else if (arg == "--silent-unit") {
       ok = ParseSilentUnit(value, out);
+    } else if (arg == "--zel-state") {
+      ok = ParseZelState(value, out);
+    } else if (arg == "--boot-silent-after") {
+      ok = ReadNumber(value, out.bootSilentAfter);
     } else {
       ok = false;
     }
     if (!ok) return false;
   }
-  return true;
+  return ZelStatesHaveTheirUnits(out);
 }
 
 std::vector<std::string> SplitSimOptions(const std::string& line) {
@@ -225,9 +298,11 @@ std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
     if (config.typeCode >= 51) {
       auto* amp = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus);
       amp->Update([&](SimZelAmpState& state) { state.name = name; });
+      ScheduleZelReports(options, config.deviceId, *amp);
     } else {
       auto* box = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus);
       box->Update([&](SimZelBreakState& state) { state.name = name; });
+      ScheduleZelReports(options, config.deviceId, *box);
     }
     // An autoscan by short IDs finds it.
     if (config.deviceId >= 1 && config.deviceId <= 63) {

@@ -9,6 +9,7 @@
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/core/BusHarness.h"
+#include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tools/devsim/SimZelAmp.h"
 
 namespace {
@@ -96,14 +97,77 @@ TEST_F(ZelBusTest, ScriptedTemperatureProtectAndLoadFaultsRaiseAndClearTheirAlar
   ASSERT_TRUE(Wait([&] { return (amp->GetWarningBits() & kZelWarnLoad) == 0; }));
   EXPECT_TRUE(Logged("Amplifier ID 3 Load Error Cleared on Channel 1"));
 
-  // Protect is read with the status, which the panel's poll asks for.
-  CTestControlPanel panel;
-  amp->SetControlPanel(&panel);
+  // Protect is read with the status once a poll cycle, whether or not a panel is open.
+  ASSERT_EQ(amp->GetControlPanel(), nullptr);
   unit->Update([](SimZelAmpState& s) { s.protect = true; });
   ASSERT_TRUE(Wait([&] { return (amp->GetWarningBits() & kZelWarnProtect) != 0; }));
   EXPECT_TRUE(Logged("Amplifier ID 3 in Protect Mode"));
-  amp->SetControlPanel(nullptr);
+  EXPECT_NE(amp->GetStatusText().find("\nProtect Warning"), std::string::npos);
 }
+
+// The unit reports a load fault on channel 3 while its load monitoring is off (window 0): no
+// alarm. Load monitoring switched on under the standing fault (a window typed in the pane, set
+// at the unit, or pasted) raises the alarm the channel's Check LED shows; switched off, it clears
+// with its line.
+enum class WindowFrom { kPane, kUnit, kPaste };
+
+class ZelBusLoadAlarmTest : public ZelBusTest, public ::testing::WithParamInterface<WindowFrom> {
+ protected:
+  void SetWindow(std::uint8_t percent) {
+    switch (GetParam()) {
+      case WindowFrom::kPane: {
+        Grid grid;
+        amp->FillPropertiesPane(grid);
+        CDeviceProperty* row = grid.Find("Ch 3 Window");
+        ASSERT_NE(row, nullptr);
+        row->SetValue(std::int64_t(percent));
+        ASSERT_TRUE(amp->OnPropertyChanged(*row));
+        break;
+      }
+      case WindowFrom::kUnit: unit->Update([&](SimZelAmpState& s) { s.impedanceWindow[2] = percent; }); break;
+      case WindowFrom::kPaste: {
+        // The amplifier's own properties with the one window changed, as copied from another.
+        std::unique_ptr<CZelSeriesDevice> source(
+            static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(9, 55, 0)));
+        source->PasteRecord(amp->MakeClipboardRecord(), 0);
+        source->SetImpedanceWindowForTests(2, percent);
+        amp->PasteRecord(source->MakeClipboardRecord(), kZelCmdPasteProperties);
+        break;
+      }
+    }
+  }
+  bool Warned() { return (amp->GetWarningBits() & kZelWarnLoad) != 0; }
+};
+
+TEST_P(ZelBusLoadAlarmTest, AlarmFollowsTheCheckLedWhenMonitoringIsSwitchedUnderAStandingFault) {
+  unit->Update([](SimZelAmpState& s) { s.meters[8] = 0x04; });
+  const std::size_t meters = unit->ReadCount(0x44);
+  ASSERT_TRUE(WaitFor([&] { return unit->ReadCount(0x44) >= meters + 2; }));
+  ASSERT_TRUE(Wait([&] { return amp->GetMeters().loadFaultBits == 0x04; }));
+  EXPECT_FALSE(Warned());
+  EXPECT_FALSE(amp->IsChannelCheck(2));
+
+  SetWindow(20);
+  ASSERT_TRUE(Wait([&] { return amp->IsChannelCheck(2) && Warned(); }));
+  ASSERT_TRUE(WaitFor([&] { return Logged("Amplifier ID 3 Load Error on Channel 3"); }));
+  EXPECT_TRUE(amp->GetCurrentValue(kZelParamWarnings).flag);
+  EXPECT_NE(amp->GetStatusText().find("\nLoad Alarm on Channel 3"), std::string::npos);
+  EXPECT_TRUE(WaitFor([&] { return unit->State().impedanceWindow[2] == 20; }));
+
+  SetWindow(0);
+  ASSERT_TRUE(Wait([&] { return !amp->IsChannelCheck(2) && !Warned(); }));
+  ASSERT_TRUE(WaitFor([&] { return Logged("Amplifier ID 3 Load Error Cleared on Channel 3"); }));
+  EXPECT_FALSE(amp->GetCurrentValue(kZelParamWarnings).flag);
+  EXPECT_EQ(amp->GetStatusText().find("Load Alarm"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, ZelBusLoadAlarmTest,
+                         ::testing::Values(WindowFrom::kPane, WindowFrom::kUnit, WindowFrom::kPaste),
+                         [](const auto& info) {
+                           return std::string(info.param == WindowFrom::kPane   ? "Pane"
+                                              : info.param == WindowFrom::kUnit ? "Unit"
+                                                                                : "Paste");
+                         });
 
 TEST_F(ZelBusTest, ChangesReachTheUnit) {
   amp->ApplyControlChange(CParamValue(kZelParamGain + 2, -20.0f, ParamKind::kLevel));
