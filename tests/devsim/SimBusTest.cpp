@@ -321,6 +321,8 @@ TEST(SimOptions, ZelStatesNameTheirUnitsKeysAndValues) {
            "--zel-amp 52:2 --zel-state 2:-1:temp=60",        // before the start
            "--zel-amp 52:2 --zel-state 2:0:colour=1",        // no such key
            "--zel-amp 52:2 --zel-state 2:0:temp=60x",        // trailing junk
+           "--zel-amp 52:2 --zel-state 4294967298:0:temp=60",  // an ID that would wrap round to 2
+           "--zel-amp 52:2 --zel-state 2:0:temp=+60",        // a sign
            "--boot-unit amp:49 --boot-silent-after x",
            "--boot-unit amp:49 --boot-silent-after -3",
        }) {
