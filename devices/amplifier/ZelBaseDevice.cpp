@@ -438,16 +438,8 @@ CParamInfo CZelBaseDevice::FindParameter(const CParamInfo& info) {
   return ZelNullParamInfo();
 }
 
-bool CurrentUserMayUseDeviceControls(const IDeviceHost* system) {
-  if (!system) return false;
-  const CUserList& users = system->GetUsers();
-  const int current = system->GetCurrentUser();
-  if (current < 0 || std::size_t(current) >= users.size() || !users[std::size_t(current)]) return false;
-  return (users[std::size_t(current)]->GetRestrictionMask() & kRestrictUseDeviceControls) == 0;
-}
-
 bool CanPasteAmplifierSettings(CDevice& device) {
-  return IsClipboardFormatAvailable(device.GetClipboardFormat()) && CurrentUserMayUseDeviceControls(device.GetHost());
+  return IsClipboardFormatAvailable(device.GetClipboardFormat()) && CurrentUserHolds(device.GetHost(), kRestrictUseDeviceControls);
 }
 
 void InsertAmplifierMenuItems(CMenu& menu) {
