@@ -99,7 +99,7 @@ const WidgetCase kWidgetCases[] = {
        const QPoint knob = r.Centre(r.widget);
        Drag(*r.view, knob, knob - QPoint(0, 30));
      },
-     [](CustomPanelRig& r) { return std::to_string(r.processorUnit->Current().inputs.gains[0]); }},
+     [](CustomPanelRig& r) { return std::to_string(r.twins.processor->Current().inputs.gains[0]); }},
     {"KnobOnAZelAmplifiersGain",
      [](CustomPanelRig& r) { return r.Place(new CCCKnob(nullptr, CRect{20, 20, 70, 70}), r.amp, kZelParamGain); },
      {},
@@ -107,7 +107,7 @@ const WidgetCase kWidgetCases[] = {
        const QPoint knob = r.Centre(r.widget);
        Drag(*r.view, knob, knob + QPoint(0, 40));
      },
-     [](CustomPanelRig& r) { return std::to_string(r.ampUnit->State().gainIndex[0]); }},
+     [](CustomPanelRig& r) { return std::to_string(r.twins.amp->State().gainIndex[0]); }},
     {"FaderOnABreakoutBoxsGain",
      [](CustomPanelRig& r) {
        auto* fader = r.Place(new CCCFader(nullptr, CRect{20, 20, 40, 200}), r.box, kBreakParamGain + 2);
@@ -121,17 +121,17 @@ const WidgetCase kWidgetCases[] = {
        const QPoint grip(knob.x + 3, knob.y + 3);
        Drag(*r.view, grip, grip + QPoint(0, 60));
      },
-     [](CustomPanelRig& r) { return std::to_string(r.boxUnit->State().gains[2]); }},
+     [](CustomPanelRig& r) { return std::to_string(r.twins.box->State().gains[2]); }},
     {"ButtonOnAProcessorsOutputMute",
      [](CustomPanelRig& r) {
        return r.Place(new CCCButton(nullptr, CRect{20, 20, 80, 50}), r.processor, kParamOutputMute + 1);
      },
      {}, [](CustomPanelRig& r) { Click(*r.view, r.Centre(r.widget)); },
-     [](CustomPanelRig& r) { return std::to_string(r.processorUnit->Current().outputs.muteMask); }},
+     [](CustomPanelRig& r) { return std::to_string(r.twins.processor->Current().outputs.muteMask); }},
     {"ButtonOnAZelAmplifiersMute",
      [](CustomPanelRig& r) { return r.Place(new CCCButton(nullptr, CRect{20, 20, 80, 50}), r.amp, kZelParamMute + 1); },
      {}, [](CustomPanelRig& r) { Click(*r.view, r.Centre(r.widget)); },
-     [](CustomPanelRig& r) { return std::to_string(r.ampUnit->State().muteMask); }},
+     [](CustomPanelRig& r) { return std::to_string(r.twins.amp->State().muteMask); }},
     {"TextDraggedOnAProcessorsOutputGain",
      [](CustomPanelRig& r) {
        return r.Place(new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 100, 120, 120}),
@@ -142,21 +142,21 @@ const WidgetCase kWidgetCases[] = {
        const QPoint text = r.Centre(r.widget);
        Drag(*r.view, text, text - QPoint(0, 4));
      },
-     [](CustomPanelRig& r) { return std::to_string(r.processorUnit->Current().outputs.gains[2]); }},
+     [](CustomPanelRig& r) { return std::to_string(r.twins.processor->Current().outputs.gains[2]); }},
     {"TextTypedInAProcessorsInputGain",
      [](CustomPanelRig& r) {
        return r.Place(new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 100, 120, 120}),
                       r.processor, kParamInputGain + 3);
      },
      {}, [](CustomPanelRig& r) { r.EditText(r.widget, "-6"); },
-     [](CustomPanelRig& r) { return std::to_string(r.processorUnit->Current().inputs.gains[3]); }},
+     [](CustomPanelRig& r) { return std::to_string(r.twins.processor->Current().inputs.gains[3]); }},
     {"TextTypedInAProcessorsInputName",
      [](CustomPanelRig& r) {
        return r.Place(new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 100, 120, 120}),
                       r.processor, kParamInputName + 1);
      },
      {}, [](CustomPanelRig& r) { r.EditText(r.widget, "Choir"); },
-     [](CustomPanelRig& r) { return NameOf(r.processorUnit->Current().inputs.names[1]); }},
+     [](CustomPanelRig& r) { return NameOf(r.twins.processor->Current().inputs.names[1]); }},
     {"TextBoxOpenedBeforeTheSwitchOnAZelChannelName",
      [](CustomPanelRig& r) {
        return r.Place(new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 100, 120, 120}), r.amp,
@@ -164,7 +164,7 @@ const WidgetCase kWidgetCases[] = {
      },
      [](CustomPanelRig& r) { DoubleClick(*r.view, r.Centre(r.widget)); },
      [](CustomPanelRig& r) { TypeAndEnter(r.view->GetTextEditorBox(), "Lead"); },
-     [](CustomPanelRig& r) { return r.ampUnit->State().channelNames[0]; }},
+     [](CustomPanelRig& r) { return r.twins.amp->State().channelNames[0]; }},
 };
 
 struct WidgetRun {

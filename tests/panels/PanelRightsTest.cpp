@@ -91,9 +91,9 @@ class PanelRig : public RightsFixture {
 
   CZelSeriesDevice& Amp() const { return *static_cast<CZelSeriesDevice*>(device); }
   CNerexSeriesDevice& Processor() const { return *static_cast<CNerexSeriesDevice*>(device); }
-  SimZelAmpState AmpHolds() const { return ampUnit->State(); }
-  SimZelBreakState BoxHolds() const { return boxUnit->State(); }
-  CNerexSeriesMemory ProcessorHolds() const { return processorUnit->Current(); }
+  SimZelAmpState AmpHolds() const { return twins.amp->State(); }
+  SimZelBreakState BoxHolds() const { return twins.box->State(); }
+  CNerexSeriesMemory ProcessorHolds() const { return twins.processor->Current(); }
 
   CDevice* device = nullptr;
   std::unique_ptr<CControlPanelWnd> panel;
@@ -158,7 +158,7 @@ const ControlCase kControlCases[] = {
      [](PanelRig& r) {
        Click(*r.panel, r.Centre<CBmpButton>(kZelParamIdentify));
      },
-     [](PanelRig& r) { return std::to_string(r.ampUnit->ReadCount(0xB0)); }},
+     [](PanelRig& r) { return std::to_string(r.twins.amp->ReadCount(0xB0)); }},
     {"ZelDisplayPage", kZel2, 0, 0, {},
      [](PanelRig& r) {
        Click(*r.panel, r.Centre<CBmpButton>(kZelParamPanelPage));
@@ -191,7 +191,7 @@ const ControlCase kControlCases[] = {
      [](PanelRig& r) { return r.BoxHolds().name; }},
     {"BoxIdentify", kBox8, 0, 0, {},
      [](PanelRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kBreakParamIdentify)); },
-     [](PanelRig& r) { return std::to_string(r.boxUnit->ReadCount(0xB0)); }},
+     [](PanelRig& r) { return std::to_string(r.twins.box->ReadCount(0xB0)); }},
 
     // --- Processors ---
     {"NerexInputFaderDrag", kModelNerex48, 0, kControls, {},
@@ -224,7 +224,7 @@ const ControlCase kControlCases[] = {
     {"NerexInputName", kModelNerex48, 0, kNames, {}, [](PanelRig& r) { r.EditText(kParamInputName, "Vox"); },
      [](PanelRig& r) { return Text(r.ProcessorHolds().inputs.names[0]); }},
     {"NerexDeviceName", kModelNerex48, 0, kNames, {}, [](PanelRig& r) { r.EditText(kParamDeviceName, "Foyer"); },
-     [](PanelRig& r) { return r.processorUnit->DeviceName(); }},
+     [](PanelRig& r) { return r.twins.processor->DeviceName(); }},
     {"NerexPageTab", kModelNerex48, 0, 0, {},
      [](PanelRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kNerexPageOutputEq)); },
      [](PanelRig& r) { return std::to_string(r.Processor().GetPanelPage()); }},
