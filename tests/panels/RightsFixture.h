@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "core/model/User.h"
 #include "core/system/System.h"
@@ -40,6 +42,24 @@ class RightsFixture : public ::testing::Test {
     system.SetCurrentUser(int(system.GetUsers().size()) - 1);
   }
   void BecomeAdmin() { system.SetCurrentUser(0); }
+
+  // Runs the act on the device's control and reads what the unit holds before and after (the
+  // frames queued before the act reach it first): for a user without the right no frame
+  // leaves and nothing changes; for one with it the unit holds something else.
+  void ExpectAChangeOnlyWithTheRight(CDevice& device, bool withheld, const std::function<void()>& act,
+                                     const std::function<std::string()>& holds) {
+    DeliverQueued(device);
+    const std::string before = holds();
+    act();
+    const std::size_t frames = DeliverQueued(device);
+    const std::string after = holds();
+    if (withheld) {
+      EXPECT_EQ(frames, 0u) << "a frame left for a user without the right";
+      EXPECT_EQ(after, before);
+    } else {
+      EXPECT_NE(after, before) << "the unit holds " << after;
+    }
+  }
 
   CSystem system;
   CUnitTwins twins{system};

@@ -9,14 +9,23 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "core/comms/SerialComms.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/system/System.h"
+#include "devices/processor/NerexSeriesMemory.h"
 #include "platform/SerialPortMemory.h"
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
+
+// A processor channel's name as the unit holds it, without the padding blanks.
+inline std::string NameOf(const NerexChannelName& name) {
+  std::string text(name.begin(), name.end());
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
 
 // Type codes of the families' units: Zel amplifiers 51..56, breakout boxes 34..47, the
 // processors by model.
