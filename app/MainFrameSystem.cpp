@@ -85,7 +85,6 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kCheckForUpdates:
     case kQuickStartGuide:
     case kAddLink:
-    case kDeleteLink:
     case kPanelProperties:
     case kViewDeviceView:
     case kViewSystemMonitor:
@@ -116,6 +115,9 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kFileProperties:
     case kImageLibraryManager:
     case kLinkingStatus: return !CurrentUserHasRestriction(~std::uint64_t(0));
+    // Links are deleted in the Link Manager (its "-"); the menu's Delete Link has no link to
+    // act on and stays greyed rather than seem to work.
+    case kDeleteLink:
     case kVisualLinker: return false;
     case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));
     case kSwitchUsers: return m_system.GetUseSystemSecurity() && m_system.GetUsers().size() > 1;

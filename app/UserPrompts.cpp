@@ -76,8 +76,8 @@ bool CQtUserPrompts::AskGoOnline(std::uint32_t& choice, bool& always) {
   return true;
 }
 
-bool CQtUserPrompts::AskDeleteZone(bool& deleteDevices) {
-  CDeleteZoneAskDlg dialog(m_owner);
+bool CQtUserPrompts::AskDeleteZone(const std::string& zoneName, int deviceCount, bool& deleteDevices) {
+  CDeleteZoneAskDlg dialog(QString::fromStdString(zoneName), deviceCount, m_owner);
   if (dialog.exec() != QDialog::Accepted) return false;
   deleteDevices = dialog.m_bDeleteDevices != 0;
   return true;

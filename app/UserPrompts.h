@@ -40,8 +40,9 @@ class IUserPrompts {
   // The go-online question: choice 0 retrieve settings from the units, 1 send them; always is
   // the "don't ask me again" box. False when the user cancelled.
   virtual bool AskGoOnline(std::uint32_t& choice, bool& always) = 0;
-  // The "Delete Zone" question: deleteDevices is the answer; false when the user cancelled.
-  virtual bool AskDeleteZone(bool& deleteDevices) = 0;
+  // The "Delete Zone" question about the zone named zoneName, which holds deviceCount devices:
+  // deleteDevices is the answer; false when the user cancelled.
+  virtual bool AskDeleteZone(const std::string& zoneName, int deviceCount, bool& deleteDevices) = 0;
   // The "Settings" sheet of the Options command on the system's settings; true when it ended
   // with OK (its pages have then applied their values).
   virtual bool RunSettingsSheet(CSystem& system) = 0;
@@ -78,7 +79,7 @@ class CQtUserPrompts : public IUserPrompts {
   bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) override;
   bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) override;
   bool AskGoOnline(std::uint32_t& choice, bool& always) override;
-  bool AskDeleteZone(bool& deleteDevices) override;
+  bool AskDeleteZone(const std::string& zoneName, int deviceCount, bool& deleteDevices) override;
   bool RunSettingsSheet(CSystem& system) override;
   void RunLoaderDialog() override;
   bool RunSnapshotCreate(CSystem& system, std::int32_t& index, std::string& name, bool& isNew) override;

@@ -233,9 +233,7 @@ void CCustomPanelDesigner::OnKeyDown(int key) {
   switch (key) {
     case VK_BACK:
     case VK_DELETE:
-      if (m_selection.empty()) return;
       DeleteSelection();
-      m_view.SetModified();
       return;
     case VK_ESCAPE: CancelEdit(); return;
     case VK_LEFT:
@@ -402,6 +400,7 @@ void CCustomPanelDesigner::UpdateContextMenu(QMenu& menu) const {
 }
 
 void CCustomPanelDesigner::DeleteSelection() {
+  if (m_selection.empty()) return;
   auto& widgets = m_view.GetPanelData()->m_widgets;
   while (!m_selection.empty()) {
     CCustomControlObject* widget = m_selection.front();
@@ -416,6 +415,7 @@ void CCustomPanelDesigner::DeleteSelection() {
     m_view.RedrawRect(area, true, true);
   }
   ShowPanelProperties();
+  m_view.SetModified();
 }
 
 void CCustomPanelDesigner::MoveInZOrder(std::uint32_t id) {
@@ -435,6 +435,7 @@ void CCustomPanelDesigner::MoveInZOrder(std::uint32_t id) {
   widgets.erase(it);
   widgets.insert(widgets.begin() + to, widget);
   m_view.RedrawRect(Union(widget->GetBoundsRect(), GetControlRect(widget)), true, true);
+  m_view.SetModified();
 }
 
 void CCustomPanelDesigner::CopySelection() {

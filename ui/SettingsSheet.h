@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QWidget>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class CSystem;
@@ -30,6 +31,9 @@ class CSettingsPage : public QWidget {
   using QWidget::QWidget;
   // Stores the page's values through the system's setters. UI thread.
   virtual void Apply() = 0;
+  // Whether every box holds a value the page takes; a page that refuses one says why on the
+  // page and puts the focus on that box. OK applies nothing while a page refuses.
+  virtual bool Validate() { return true; }
 };
 
 class CGeneralAppSettingsDialog : public CSettingsPage {
@@ -84,17 +88,27 @@ class CErrorLogSettingsDlg : public CSettingsPage {
   explicit CErrorLogSettingsDlg(CSystem* system, QWidget* parent = nullptr);
   void Apply() override;
 
+  // Refuses a degrees box (while ticked) that holds no whole number from 40 to 110 and a size
+  // box that holds no whole number of 0 or more that 32 bits hold.
+  bool Validate() override;
+
   QCheckBox* TemperatureBox() const { return m_tempBox; }
   QLineEdit* TemperatureEdit() const { return m_temp; }
   QLineEdit* LogSizeEdit() const { return m_logSize; }
+  // The words of the last refusal, shown under the boxes (empty and blank while none).
+  QLabel* RefusalText() const { return m_refusal; }
   // Digits up to the first other character, as an unsigned decimal (non-numbers read 0).
   static std::uint32_t ReadUnsigned(const QString& text);
+  // Why the box's text is no setting: the words of the refusal, empty when it is one.
+  static std::string TemperatureRefusal(const QString& text);
+  static std::string LogSizeRefusal(const QString& text);
 
  private:
   CSystem* m_system;
   QCheckBox* m_tempBox;
   QLineEdit* m_temp;
   QLineEdit* m_logSize;
+  QLabel* m_refusal;
 };
 
 // A sheet of pages with a navigation list on the left (100 pixels wide); OK applies every page.

@@ -94,6 +94,13 @@ class CDevice : public CObjectProperties {
   // The family applies, clamps and queues the change, then calls this base, which refreshes
   // the open panel and the custom panels and spreads the value to linked parameters.
   virtual void ApplyControlChange(const CParamValue& value);
+  // Why the device would not take this change as it stands (a name its unit cannot carry), in
+  // the words the properties pane shows for the same refusal; empty when it takes it. A panel
+  // asks before it sends what a person typed. Base: every change is taken.
+  virtual std::string ControlChangeRefusal(const CParamValue& value) const {
+    (void)value;
+    return {};
+  }
   // The base step for a change the device did not take (a lock keeps its setting): the open
   // panel and the custom panels show stored, the device's stored value, and the linked
   // parameters receive requested, the value asked for, as they would had it been taken.

@@ -259,6 +259,9 @@ class CZelBaseDevice : public CZelFramedDevice {
   // The family's routes of the change, then the file marked modified unless the route says
   // the change leaves it alone (a page turn, an identify). UI thread.
   void ApplyControlChange(const CParamValue& value) override;
+  // The name and the channel names: refused with the grid's words for a character the field
+  // cannot carry or more characters than it holds.
+  std::string ControlChangeRefusal(const CParamValue& value) const override;
   // Queues every setting, forced. UI thread.
   virtual void SendAllSettings() = 0;
   // "\nDevice Ignored" alone while ignored; else the warnings ("\nNot Initialised", then the

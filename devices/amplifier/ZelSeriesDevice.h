@@ -130,6 +130,15 @@ inline constexpr std::uint32_t kZelPropId = 51;
 inline constexpr std::size_t kZelSnapshotRecordSize = 7;
 // Least output current (A) of a channel whose impedance can be taken as its reference.
 inline constexpr float kZelMinReferenceCurrent = 0.1f;
+// What the units take: alarm thresholds in degrees C (a stored one outside them, 0 for one
+// never set, is never sent), power-on delays and load-monitor windows (percent).
+inline constexpr std::uint8_t kZelMinAlarmTemperature = 40;
+inline constexpr std::uint8_t kZelMaxAlarmTemperature = 110;
+inline constexpr std::uint8_t kZelMaxPowerOnDelay = 60;
+inline constexpr std::uint8_t kZelMaxWindow = 100;
+constexpr bool IsZelAlarmTemperatureTaken(std::int64_t degrees) {
+  return degrees >= kZelMinAlarmTemperature && degrees <= kZelMaxAlarmTemperature;
+}
 
 // Channels of an amplifier by type code: 4 on the Zel-6 (55), else 2.
 int GetZelSeriesChannelCount(std::uint32_t typeCode);
@@ -201,10 +210,17 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::string GetAuxRelayText() const { return ZelSeriesAuxRelayText(m_gpioAuxRelay); }
   std::uint8_t GetGpioByte() const { return PackZelSeriesGpioConfig(m_gpioInput, m_gpioOutput, m_gpioAuxRelay); }
   bool IsInStandby() const { return (m_statusFlags & 0x01) != 0; }
+  // Whether the model offers the mode (1 mono, 2 stereo, 3 bridge): mono on the two-channel
+  // models only.
+  bool OffersMode(std::uint32_t mode) const;
+  // The channel whose controls the mode hides on the panel: the last one (the second, the
+  // fourth on the Zel-6) in mono and bridge; -1 in stereo.
+  int HiddenChannel(std::uint32_t mode) const;
 
   // --- Protocol ---
   void OnSystemSolo(bool muteAll) override;
-  // Queues every setting, forced: gains, mute, standby, mode, delay, GPIO, threshold, windows.
+  // Queues every setting, forced: gains, mute, standby, mode, delay, GPIO, threshold (one the
+  // unit does not take stays unsent), windows.
   void SendAllSettings() override;
 
   // --- Records, clipboard, menu, hints ---

@@ -1,6 +1,7 @@
 // The Zel amplifier on the bus: the poll schedule, the reply handlers with their alarm edges and
 // log lines, and the warnings of the tooltip text.
 #include <cmath>
+#include <cstdint>
 
 #include "core/protocol/ControlMessage.h"
 #include "core/protocol/SevenBit.h"
@@ -152,7 +153,7 @@ void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
   m_temperatureByte2 = second;
   m_haveRead |= kZelReadTemperature;
   const std::int32_t id = std::int32_t(m_deviceId);
-  auto alarm = [&](std::uint32_t bit, std::int32_t threshold, const char* kind) {
+  auto alarm = [&](std::uint32_t bit, std::int64_t threshold, const char* kind) {
     const bool set = (m_warningBits & bit) != 0;
     auto line = [&](const char* what) {
       return FormatText("Temp warning %s (%s) on amp ID %d, Temp = %d%s\n", what, kind, id, t, kDegrees);
@@ -162,9 +163,11 @@ void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
     else if (t < threshold && set)
       AlarmEdge(bit, false, line("alarm reset"));
   };
-  alarm(kZelWarnTemperatureSoftware, std::int32_t(m_host ? m_host->GetSettings().temperatureWarning : 70),
-        "software");
-  alarm(kZelWarnTemperatureHardware, std::int32_t(m_alarmTemperature), "hardware");
+  // The warning setting is unsigned, and 0 is off: no temperature reaches it, so a raised
+  // warning is reset.
+  const std::uint32_t warning = m_host ? m_host->GetSettings().temperatureWarning : 70;
+  alarm(kZelWarnTemperatureSoftware, warning == 0 ? INT64_MAX : std::int64_t(warning), "software");
+  alarm(kZelWarnTemperatureHardware, std::int64_t(m_alarmTemperature), "hardware");
   if (changed) {
     Notify(FrameMsg::kStatusEvent, kZelHintInfo);
     Notify(FrameMsg::kRedrawMeterEntry, 1);

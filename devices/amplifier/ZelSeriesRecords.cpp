@@ -194,14 +194,16 @@ void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t co
       m_statusFlags = std::uint8_t((m_statusFlags & ~0x01) | standby);
       for (std::size_t n = 0; n < channels; ++n) m_gainIndex[n] = GainStep(r[kClipGains + n]);
       m_muteMask = r[kClipMuteMask];
-      m_mode = LoadU32(&r[kClipMode]);
+      // Every value is held to this model's rows: a mode it does not offer (a Zel-2's mono on
+      // a Zel-6) keeps its own, as does a threshold the unit does not take (a fresh unit's 0).
+      if (const std::uint32_t mode = LoadU32(&r[kClipMode]); OffersMode(mode)) m_mode = mode;
     }
     if (command == 0 || command == kZelCmdPasteProperties) {
-      m_alarmTemperature = r[kClipAlarm];
-      m_powerOnDelay = r[kClipDelay];
+      if (IsZelAlarmTemperatureTaken(r[kClipAlarm])) m_alarmTemperature = r[kClipAlarm];
+      m_powerOnDelay = std::min(r[kClipDelay], kZelMaxPowerOnDelay);
       m_statusFlags = std::uint8_t((r[kClipFlags] & ~0x01) | (m_statusFlags & 0x01));
       UnpackZelSeriesGpioConfig(r[kClipGpio], m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
-      for (std::size_t n = 0; n < channels; ++n) m_impedanceWindow[n] = r[kClipWindows + n];
+      for (std::size_t n = 0; n < channels; ++n) m_impedanceWindow[n] = std::min(r[kClipWindows + n], kZelMaxWindow);
     }
   }
   if (standbyChanged) {

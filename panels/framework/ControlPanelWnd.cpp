@@ -35,6 +35,7 @@
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
+#include "widgets/ErrorTip.h"
 
 namespace {
 
@@ -433,6 +434,20 @@ void CControlPanelWnd::EndTextEdit(bool commit) {
     const CRect r = control->GetRect();
     RedrawRect(&r, true, true);
   }
+}
+
+void CControlPanelWnd::ShowRefusal(const CRect& rect, const std::string& message) {
+  if (!m_refusalTip) {
+    m_refusalTip = new CErrorTip(this);
+    m_refusalTimer = new QTimer(this);
+    m_refusalTimer->setSingleShot(true);
+    connect(m_refusalTimer, &QTimer::timeout, m_refusalTip, &QWidget::hide);
+  }
+  // As wide as the widget, and wide enough for a few words; kept inside the panel's width.
+  const int tipWidth = std::min(std::max(rect.Width(), 220), std::max(width(), 220));
+  const int left = std::max(0, std::min(rect.left, width() - tipWidth));
+  m_refusalTip->ShowAt(mapToGlobal(QPoint(left, rect.bottom + 2)), tipWidth, QString::fromStdString(message));
+  m_refusalTimer->start(kRefusalTipMs);
 }
 
 void CControlPanelWnd::OnEditBoxKey(int key) { EndTextEdit(key == VK_RETURN); }

@@ -17,12 +17,14 @@
 class CBitmapImage;
 class CControlObject;
 class CCustomComboBox;
+class CErrorTip;
 class CImage;
 class CMenu;
 class CTextControl;
 class Graphics;
 class QLineEdit;
 class QListWidget;
+class QTimer;
 
 class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
  public:
@@ -128,6 +130,11 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   // Closes the list; the item at index goes to the combo when index is not negative.
   void CloseDropDown(int index);
   QListWidget* GetDropDown() const { return m_dropDown; }
+  // Says why an edit of the widget at rect was refused: the refusal tip under it, for
+  // kRefusalTipMs. The tip, null before the first refusal.
+  void ShowRefusal(const CRect& rect, const std::string& message);
+  CErrorTip* GetRefusalTip() const { return m_refusalTip; }
+  static constexpr int kRefusalTipMs = 3000;
 
   // Milliseconds the device's reply timer still runs (0: no reply awaited); while it runs the
   // window shows "Waiting..." over the panel.
@@ -177,6 +184,8 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   CTextControl* m_pEdited = nullptr;
   QListWidget* m_dropDown = nullptr;
   CCustomComboBox* m_pDropCombo = nullptr;
+  CErrorTip* m_refusalTip = nullptr;
+  QTimer* m_refusalTimer = nullptr;
 };
 
 // Registry of the device panel classes by the name a family's GetControlPanelClass gives.

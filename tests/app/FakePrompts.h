@@ -44,8 +44,9 @@ class CFakePrompts : public IUserPrompts {
     return true;
   }
 
-  bool AskDeleteZone(bool& deleteDevices) override {
+  bool AskDeleteZone(const std::string& zoneName, int deviceCount, bool& deleteDevices) override {
     ++deleteZoneAsked;
+    deleteZoneNames.push_back(zoneName + ":" + std::to_string(deviceCount));
     if (!deleteZoneOk) return false;
     deleteDevices = deleteZoneDevices;
     return true;
@@ -155,6 +156,7 @@ class CFakePrompts : public IUserPrompts {
   bool deleteZoneOk = true;
   bool deleteZoneDevices = false;
   int deleteZoneAsked = 0;
+  std::vector<std::string> deleteZoneNames;  // "name:device count" of each question
   // The settings sheet: what "the user" changes, and whether it ends with OK.
   std::function<void(CSystem&)> onSettingsSheet;
   bool settingsOk = true;

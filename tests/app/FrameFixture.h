@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -26,6 +27,21 @@ inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   return true;
+}
+
+// Answers the next modal dialog of type T from inside its own event loop.
+template <class T>
+void AnswerNextModal(std::function<void(T&)> answer) {
+  auto* poll = new QTimer;
+  poll->setInterval(0);
+  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+    auto* dialog = dynamic_cast<T*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    poll->stop();
+    poll->deleteLater();
+    answer(*dialog);
+  });
+  poll->start();
 }
 
 inline void ProcessEvents() {

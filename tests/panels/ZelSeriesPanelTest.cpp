@@ -3,7 +3,11 @@
 // against the simulated amplifier on the bus.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +29,7 @@
 #include "platform/MouseMessages.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tools/devsim/SimZelAmp.h"
+#include "widgets/ErrorTip.h"
 
 namespace {
 
@@ -605,16 +610,47 @@ TEST_F(ZelPanelBusTest, GainAndMuteReachTheUnitAndAnAlarmLightsOnThePanel) {
 }
 
 // Names typed on the panel go to the unit as typed; one with a character the unit's field
-// cannot carry is not sent, and the panel shows the name the amplifier and its unit hold.
-TEST_F(ZelPanelBusTest, TypedNamesReachTheUnitAndOneItCannotHoldIsNotSent) {
+// cannot carry is not sent, the panel shows the name the amplifier and its unit hold, and the
+// tip under the box says why in the words of the properties pane.
+TEST_F(ZelPanelBusTest, TypedNamesReachTheUnitAndOneItCannotHoldIsRefusedWithWords) {
   panel->GetNameText(1)->CommitEdit("Sub (L+R)");
   ASSERT_TRUE(WaitFor([&] { return Unit().channelNames[1] == "Sub (L+R)"; }));
   EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
   const std::size_t writes = unit->Writes().size();
-  panel->GetNameText(1)->CommitEdit("S\xC3\xBC\x62");
-  panel->GetAmpName()->CommitEdit("Stage \xC2\xB0");
-  EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
+  const CSize size = amp->GetPanelSize();
+  panel->resize(size.cx, size.cy);
+  panel->show();
+  EXPECT_EQ(panel->GetRefusalTip(), nullptr);
+  // The amplifier's name typed into its box on the panel, and Enter.
+  panel->BeginTextEdit(panel->GetAmpName());
+  QLineEdit* box = panel->GetInPlaceEditor();
+  ASSERT_NE(box, nullptr);
+  box->setText(QString::fromUtf8("B\xC3\xBChne"));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(box, &enter);
+  EXPECT_EQ(panel->GetInPlaceEditor(), nullptr);
   EXPECT_EQ(panel->GetAmpName()->GetText(), "Stage");
+  const CErrorTip* tip = panel->GetRefusalTip();
+  ASSERT_NE(tip, nullptr);
+  EXPECT_TRUE(tip->isVisible());
+  EXPECT_EQ(tip->Message().toStdString(), "Device name cannot contain \"\xC3\xBC\" - the unit takes ASCII characters only");
+  const CRect name = panel->GetAmpName()->GetRect();
+  EXPECT_EQ(tip->pos().y(), panel->mapToGlobal(QPoint(0, name.bottom + 2)).y());
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR")) {
+    // The panel with the tip where it stands over it.
+    QImage shot(panel->width(), std::max(panel->height(), tip->geometry().bottom() - panel->mapToGlobal(QPoint()).y()),
+                QImage::Format_ARGB32);
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    panel->render(&painter);
+    const_cast<CErrorTip*>(tip)->render(&painter, tip->pos() - panel->mapToGlobal(QPoint()));
+    painter.end();
+    shot.save(QString::fromLocal8Bit(dir) + QStringLiteral("/zel-name-refused.png"));
+  }
+
+  panel->GetNameText(1)->CommitEdit("S\xC3\xBC\x62");
+  EXPECT_EQ(tip->Message().toStdString(), "Channel name cannot contain \"\xC3\xBC\" - the unit takes ASCII characters only");
+  EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
   EXPECT_EQ(amp->GetQueueSize(), 0u);
   EXPECT_EQ(unit->Writes().size(), writes);
   CSingleLock lock(harness.system.GetLock());

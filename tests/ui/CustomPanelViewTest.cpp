@@ -23,11 +23,15 @@
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
+#include "core/protocol/ControlMessage.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
+#include "platform/SerialPortMemory.h"
 #include "tests/support/TestDevices.h"
 #include "ui/CustomControlPanelWnd.h"
 
@@ -556,6 +560,96 @@ TEST_F(CustomPanelEditorTest, NumbersThatAreNotFiniteNeverReachTheUnit) {
   }
   text->m_pDevice = nullptr;
 }
+
+// A box bound to a unit's parameter, emptied or left with no number in it ("-", ".", "dB",
+// "ms", a number beyond any value) and then left with Enter or a click elsewhere, changes
+// nothing: nothing is queued for the unit, the file keeps its value and the widget shows it
+// again. A number is sent, and decoded here, as typed.
+struct UnitEditCase {
+  const char* name;
+  bool amplifier;       // a Zel-2's channel 1 gain at -36 dB, else a processor parameter
+  CParamValue before;   // the processor's parameter and its value
+  const char* typed;    // typed after Backspace emptied the box; pasted when it has an 'e'
+  bool enter;           // left with Enter, else with a click elsewhere
+  std::vector<std::uint8_t> sent;  // the Zel write's command and payload; empty: nothing sent
+};
+
+class CustomPanelUnitEditTest : public CustomPanelEditorTest, public ::testing::WithParamInterface<UnitEditCase> {
+ protected:
+  void TearDown() override {
+    text->m_pDevice = nullptr;
+    system.GetComms().SetOnline(false);
+    CustomPanelEditorTest::TearDown();
+  }
+};
+
+TEST_P(CustomPanelUnitEditTest, ABoxWithoutANumberChangesNothingOnTheUnit) {
+  const UnitEditCase& c = GetParam();
+  RegisterProcessorFamily();
+  RegisterAmplifierFamilies();
+  // The port open on a line nobody serves: what is queued for a connected unit stays queued.
+  system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
+  ASSERT_TRUE(system.GetComms().SetOnline(true));
+  CDevice* unit = system.CreateDevice(2, c.amplifier ? 51 : 114, 0);
+  ASSERT_NE(unit, nullptr);
+  system.AppendDevice(unit);
+  const CParamValue before = c.amplifier ? CParamValue(kZelParamGain, -36.0f, ParamKind::kLevel) : c.before;
+  unit->ApplyControlChange(before);
+  unit->SetNeedsInitialisation(false);
+  for (int i = 0; i < 3; ++i) unit->UpdateCommsState(true);
+  ASSERT_TRUE(unit->IsConnected());
+  text->m_pDevice = unit;
+  text->m_parameterId = std::uint32_t(before.id);
+  text->RefreshState();
+  const std::string shown = text->GetText();
+  const float held = unit->GetCurrentValue(before.id).value;
+  unit->ClearQueue();
+
+  DoubleClick(30, 30);
+  ASSERT_NE(Box(), nullptr);
+  EXPECT_EQ(Box()->text().toStdString(), shown);
+  Key(Qt::Key_Backspace);  // the caption was all selected
+  EXPECT_TRUE(Box()->text().isEmpty());
+  const std::string typed = c.typed;
+  if (typed.find('e') != std::string::npos) {
+    Box()->setText(QString::fromStdString(typed));  // pasted: no filter
+  } else {
+    for (char ch : typed) Key(Qt::Key_unknown, QString(QChar(ch)));
+  }
+  ASSERT_EQ(Box()->text().toStdString(), typed);
+  if (c.enter) Key(Qt::Key_Return);
+  else FocusOut(Qt::MouseFocusReason);
+  ASSERT_EQ(Box(), nullptr);
+
+  std::vector<std::vector<std::uint8_t>> queued;
+  CControlMessage m;
+  for (std::size_t i = 0; unit->PeekQueuedMessage(i, m); ++i) queued.emplace_back(m.frame + 9, m.frame + m.frameLength - 1);
+  if (c.sent.empty()) {
+    EXPECT_TRUE(queued.empty());
+    EXPECT_EQ(unit->GetCurrentValue(before.id).value, held);
+    EXPECT_EQ(text->GetText(), shown);
+  } else {
+    EXPECT_EQ(queued, std::vector<std::vector<std::uint8_t>>{c.sent});
+    EXPECT_NE(text->GetText(), shown);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CustomPanelUnitEditTest,
+    ::testing::Values(
+        UnitEditCase{"ZelGainEmptiedThenEnter", true, {}, "", true, {}},
+        UnitEditCase{"ZelGainSignThenClick", true, {}, "-", false, {}},
+        UnitEditCase{"ZelGainPointThenEnter", true, {}, ".", true, {}},
+        UnitEditCase{"ZelGainUnitOnlyThenClick", true, {}, "dB", false, {}},
+        UnitEditCase{"ZelGainBeyondAValue", true, {}, "1e999", true, {}},
+        UnitEditCase{"ZelGainNumberIsSent", true, {}, "-20", true, {0x08, 0x00, 16}},  // step 16
+        UnitEditCase{"ProcessorGainEmptiedThenClick", false, CParamValue(kParamInputGain, 3.0f, ParamKind::kLevel),
+                     "", false, {}},
+        UnitEditCase{"ProcessorDelayUnitOnlyThenEnter", false,
+                     CParamValue(kParamInputDelay, 10.0f, ParamKind::kDelay), "ms", true, {}},
+        UnitEditCase{"ProcessorQSignThenEnter", false, CParamValue(kParamInputPeqQ, 2.0f, ParamKind::kQ), "-", true,
+                     {}}),
+    [](const ::testing::TestParamInfo<UnitEditCase>& info) { return std::string(info.param.name); });
 
 // Characters that reach the box other than as one typed character each, from an input method
 // or as a character beyond 16 bits, go through the same filter.

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <memory>
 
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
@@ -211,6 +212,20 @@ TEST_F(ParameterSelection, RemoveClearsTheBindingAndCancelKeepsIt) {
   EXPECT_EQ(Finish(dialog), QDialog::Accepted);
   EXPECT_EQ(widget.m_pDevice, nullptr);
   EXPECT_EQ(widget.m_parameterId, 0u);
+}
+
+// The widget goes while the dialog is open (its panel was deleted): the dialog ends as Cancel
+// does, and its buttons reach no widget afterwards.
+TEST_F(ParameterSelection, AWidgetThatEndsWhileTheDialogIsOpenEndsItAsCancel) {
+  auto ending = std::make_unique<CKnobWidget>();
+  CParameterSelectionDlg dialog(&system, ending.get());
+  dialog.show();
+  dialog.ParameterList()->setCurrentRow(0);
+  ending.reset();
+  EXPECT_EQ(Finish(dialog), QDialog::Rejected);
+  dialog.RemoveButton()->click();
+  dialog.UseButton()->click();
+  EXPECT_EQ(widget.m_pDevice, nullptr);
 }
 
 TEST(ParameterSelectionEmpty, WithoutDevicesUseChangesNothing) {

@@ -422,7 +422,7 @@ TEST_F(PropertyRows, ARefusedPickPutsBackTheValueThePaneWasFilledWith) {
   pickers.nextImage = image;
   Click("Picture");
   EXPECT_EQ(Shown("Picture"), "No Image");
-  EXPECT_EQ(dynamic_cast<CImagePropertyCtrl&>(Row("Picture")).m_pImage, nullptr);
+  EXPECT_EQ(dynamic_cast<CImagePropertyCtrl&>(Row("Picture")).GetImage(), nullptr);
 }
 
 struct SizeLimitCase {

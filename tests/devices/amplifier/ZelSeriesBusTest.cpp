@@ -13,15 +13,16 @@
 
 namespace {
 
-// Goes online with comms errors logged, without waiting for a security dialog or pausing.
-bool GoOnline(CBusHarness& harness) {
+// Goes online with comms errors logged, without waiting for a security dialog or pausing,
+// reading the units (choice 0) or sending the file's settings (1).
+bool GoOnline(CBusHarness& harness, std::uint32_t choice = 0) {
   CSecurityTimings timings;
   timings.dialogOpenTimeoutMs = 0;
   timings.messagePauseMs = 0;
   timings.updatePauseMs = 0;
   harness.system.GetComms().Security().SetTimingsForTests(timings);
   harness.system.SetLogCommsErrors(true);
-  return harness.StartOnline();
+  return harness.StartOnline(choice);
 }
 
 class ZelBusTest : public ::testing::Test {
@@ -170,6 +171,27 @@ TEST_F(ZelBusTest, RepliesNamingAnotherUnitAreRefusedCountedAndTheReadAskedAgain
   EXPECT_EQ(amp->GetRefusedReplyCount(), 0u);
 }
 
+// A simulated amplifier of the type at the ID on the harness's bus, and the system's device for it.
+std::pair<CSimZelAmpUnit*, CZelSeriesDevice*> AddAmp(CBusHarness& harness, std::uint32_t type, std::uint32_t id) {
+  SimSecurityConfig config;
+  config.typeCode = type;
+  config.deviceId = id;
+  auto* unit = harness.bus.Add<CSimZelAmpUnit>(config);
+  auto* amp = static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(id, type, 0));
+  harness.system.AppendDevice(amp);
+  return {unit, amp};
+}
+
+// Waits until every amplifier is connected and read out, its temperature too.
+bool AllReadOut(CBusHarness& harness, const std::vector<CZelSeriesDevice*>& amps) {
+  return WaitFor([&] {
+    CSingleLock lock(harness.system.GetLock());
+    return std::all_of(amps.begin(), amps.end(), [](CZelSeriesDevice* a) {
+      return a->IsReadOutComplete() && a->IsConnected() && (a->GetHaveRead() & kZelReadTemperature) != 0;
+    });
+  });
+}
+
 TEST(ZelBus, UnitsAtLongIdsAreReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
   // The unit at ID 7 leaves reply bytes 3 to 9 at zero.
   constexpr std::uint32_t kIds[] = {1, 200, 5000, 300, 70000, 7};
@@ -179,27 +201,62 @@ TEST(ZelBus, UnitsAtLongIdsAreReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
   std::vector<CSimZelAmpUnit*> units;
   std::vector<CZelSeriesDevice*> amps;
   for (std::uint32_t id : kIds) {
-    SimSecurityConfig config;
-    config.typeCode = 55;
-    config.deviceId = id;
-    units.push_back(harness.bus.Add<CSimZelAmpUnit>(config));
+    const auto [unit, amp] = AddAmp(harness, 55, id);
     const std::string name = "Amp " + std::to_string(id);
-    units.back()->Update([&](SimZelAmpState& s) { s.name = name; });
-    amps.push_back(static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(id, 55, 0)));
-    harness.system.AppendDevice(amps.back());
+    unit->Update([&](SimZelAmpState& s) { s.name = name; });
+    units.push_back(unit);
+    amps.push_back(amp);
   }
   units.back()->SetRepeatsHeader(false);
   ASSERT_TRUE(GoOnline(harness));
-  EXPECT_TRUE(WaitFor([&] {
-    CSingleLock lock(harness.system.GetLock());
-    return std::all_of(amps.begin(), amps.end(),
-                       [](CZelSeriesDevice* a) { return a->IsReadOutComplete() && a->IsConnected(); });
-  }));
+  EXPECT_TRUE(AllReadOut(harness, amps));
   {
     CSingleLock lock(harness.system.GetLock());
     for (std::size_t i = 0; i < amps.size(); ++i) EXPECT_EQ(amps[i]->GetName(), "Amp " + std::to_string(kIds[i]));
   }
   EXPECT_EQ(harness.frame.CountLogLinesStartingWith("Reply to another request"), 0u);
+  CZelBaseDevice::SetFirmwareTableReader(nullptr);
+}
+
+// Every model added by hand holds a threshold that was never set (0). "Send settings to the
+// units" writes the other settings and leaves each unit its own threshold: no unit is told to
+// alarm at any temperature, and the threshold read back is the unit's.
+TEST(ZelBus, SendAtGoingOnlineLeavesEachUnitTheThresholdTheFileNeverSet) {
+  constexpr std::uint32_t kTypes[] = {51, 52, 53, 54, 55, 56};
+  RegisterAmplifierFamilies();
+  CZelBaseDevice::SetFirmwareTableReader([](const std::string&) { return std::string("1.00"); });
+  CBusHarness harness;
+  std::vector<CSimZelAmpUnit*> units;
+  std::vector<CZelSeriesDevice*> amps;
+  for (std::uint32_t type : kTypes) {
+    const auto [unit, amp] = AddAmp(harness, type, type - 50);
+    unit->Update([&](SimZelAmpState& s) { s.alarmTemperature = std::uint8_t(30 + type); });
+    ASSERT_EQ(amp->GetAlarmTemperature(), 0);
+    units.push_back(unit);
+    amps.push_back(amp);
+  }
+  ASSERT_TRUE(GoOnline(harness, 1));
+  EXPECT_TRUE(AllReadOut(harness, amps));
+  auto written = [&](std::uint8_t command) {
+    std::size_t n = 0;
+    for (const SimBytes& request : harness.bus.Requests())
+      if (request.size() > 10 && request[0] == 0xF1 && request[9] == command) ++n;
+    return n;
+  };
+  // The file's settings went out, each unit's last write (its windows) too.
+  EXPECT_TRUE(WaitFor([&] {
+    return written(kZelCmdWindow) == 4 * std::size(kTypes) &&
+           std::all_of(amps.begin(), amps.end(), [](CZelSeriesDevice* a) { return a->GetQueueSize() == 0; });
+  }));
+  EXPECT_EQ(written(kZelCmdMode), std::size(kTypes));
+  EXPECT_EQ(written(kZelCmdAlarmTemperature), 0u);
+  CSingleLock lock(harness.system.GetLock());
+  for (std::size_t i = 0; i < amps.size(); ++i) {
+    SCOPED_TRACE(kTypes[i]);
+    EXPECT_EQ(units[i]->State().alarmTemperature, 30 + kTypes[i]);
+    EXPECT_EQ(amps[i]->GetAlarmTemperature(), 30 + kTypes[i]);
+    EXPECT_EQ(amps[i]->GetWarningBits() & kZelWarnTemperatureHardware, 0u);
+  }
   CZelBaseDevice::SetFirmwareTableReader(nullptr);
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <sstream>
 
 #include "core/file/DataStream.h"
@@ -303,13 +305,13 @@ TEST_F(ZelRecordsTest, StreamRecordRoundTripAndACutStreamChangesNothing) {
 TEST_F(ZelRecordsTest, SnapshotRecordAndRecall) {
   CZelSeriesDevice* d = Add(51, 7);
   Connect(*d);
-  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {4, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x09}, true));
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {4, 8, 0, 0, 0, 0, 0, 0, 0, 90, 0, 0x02, 0x09}, true));
   std::unique_ptr<CSnapshotData> snap(d->CreateSnapshotData());
   EXPECT_EQ(snap->m_data, (Bytes{1, 0x02, 4, 8, 0, 0, 0x09}));
   EXPECT_EQ(snap->GetUuid(), d->GetUuid());
 
   // Recall onto a device out of standby with other gains: fields, all settings, standby on.
-  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, true));
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 90, 0, 0, 0}, true));
   d->ClearQueue();
   d->ApplySnapshotData(*snap);
   EXPECT_EQ(d->GetGainIndex(1), 8);
@@ -371,6 +373,67 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   EXPECT_EQ(properties->GetImpedanceWindow(1), 22);
   EXPECT_FALSE(properties->GetPollGate()->IsSet());
 }
+
+// A paste onto a connected amplifier is held to the target model's rows, whatever the source
+// held: a threshold the unit does not take (a fresh unit's 0) and a mode the model does not
+// offer (mono on the Zel-6) keep the target's own, a longer delay or a wider window are cut to
+// the rows' limits; what goes to the unit is what the target then holds.
+struct PasteCase {
+  const char* name;
+  std::uint32_t sourceType;
+  std::function<void(ZelClipboardRecord&)> damage;  // applied to the copied record
+  std::uint32_t command;
+  std::uint8_t alarm, delay, window, mode;  // the target's afterwards
+};
+
+class ZelPasteTest : public ZelAmpFixture, public ::testing::WithParamInterface<PasteCase> {};
+
+TEST_P(ZelPasteTest, APasteIsHeldToTheTargetsRows) {
+  const PasteCase& c = GetParam();
+  CZelSeriesDevice* source = Add(c.sourceType, 7);
+  if (GetZelSeriesChannelCount(c.sourceType) == 2) {
+    ASSERT_TRUE(Edit(*source, "Mode", {}, 0));  // "Mono"
+  }
+  ZelClipboardRecord record = source->MakeClipboardRecord();
+  if (c.damage) c.damage(record);
+  ASSERT_TRUE(SetClipboardData(RegisterClipboardFormat("ZelSeriesSettings"), Bytes(record.begin(), record.end())));
+
+  CZelSeriesDevice* target = Add(55, 5);  // a Zel-6 read out from its unit: threshold 90, stereo
+  Connect(*target);
+  ReadOut(*target);
+  Deliver(*target, 0x3F, ZelReply(*target, 0x3F, 12, {0x6F}));  // stereo, not in protect
+  ASSERT_EQ(target->GetAlarmTemperature(), 90);
+  ASSERT_EQ(target->GetMode(), 2u);
+  target->ClearQueue();
+  target->PasteFromClipboard(c.command);  // the rack menu's paste, whole or a half
+  EXPECT_EQ(target->GetAlarmTemperature(), c.alarm);
+  EXPECT_EQ(target->GetPowerOnDelay(), c.delay);
+  EXPECT_EQ(target->GetImpedanceWindow(0), c.window);
+  EXPECT_EQ(target->GetMode(), c.mode);
+  std::map<int, Bytes> sent;
+  for (const Bytes& f : Queued(*target))
+    if (f[9] != kZelCmdWindow || f[10] == 0) sent[f[9]] = Bytes(f.begin() + 10, f.end() - 1);
+  EXPECT_EQ(sent[kZelCmdAlarmTemperature], Bytes{c.alarm});
+  EXPECT_EQ(sent[kZelCmdPowerOnDelay], Bytes{c.delay});
+  EXPECT_EQ(sent[kZelCmdWindow], (Bytes{0, c.window}));
+  EXPECT_EQ(sent[kZelCmdMode], (Bytes{0, c.mode}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, ZelPasteTest,
+    ::testing::Values(
+        PasteCase{"PropertiesOfAFreshUnitKeepTheThreshold", 52, nullptr, kZelCmdPasteProperties, 90, 0, 0, 2},
+        PasteCase{"ControlsOfAMonoZelTwoKeepTheStereo", 51, nullptr, kZelCmdPasteControls, 90, 0, 0, 2},
+        PasteCase{"AllOfAMonoZelTwoWithAThresholdTakeIt", 51, [](ZelClipboardRecord& r) { r[24] = 75; }, 0, 75, 0, 0,
+                  2},
+        PasteCase{"ADamagedDelayAndWindowAreCutToTheRows", 55,
+                  [](ZelClipboardRecord& r) {
+                    r[12] = 200;
+                    r[14] = 150;
+                    r[8] = 3;  // bridge, which the Zel-6 offers
+                  },
+                  0, 90, 60, 100, 3}),
+    [](const ::testing::TestParamInfo<PasteCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ZelRecordsTest, APasteFillsAsManyStoredEntriesAsTheRecordHasChannels) {
   // A Zel-6 record onto a two-channel amplifier: all four gains and windows are taken, and the
@@ -450,7 +513,7 @@ TEST_F(ZelRecordsTest, PasteReleasesASoloAndSendsAllSettingsWhenConnected) {
   d->PasteFromClipboard(0);
   EXPECT_EQ(d->GetMuteOverride(), 0);
   EXPECT_EQ(other->GetMuteOverride(), 0);
-  EXPECT_EQ(Queued(*d).size(), 12u);
+  EXPECT_EQ(Queued(*d).size(), 11u);  // every setting but the threshold that was never set
   EXPECT_EQ(frame.Count(FrameMsg::kSelectDevice), 1u);
 }
 
