@@ -46,7 +46,6 @@ QRect ToQRect(const CRect& r) { return QRect(r.left, r.top, r.Width(), r.Height(
 // states stay legible.
 constexpr CColour kLockedShade{0xA8181818u};
 
-
 std::map<std::string, ControlPanelCreator>& PanelClasses() {
   static std::map<std::string, ControlPanelCreator> classes;
   return classes;

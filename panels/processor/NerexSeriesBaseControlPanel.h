@@ -95,7 +95,7 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   void UpdateAllControls() override;
   // The current user's rights: 0x10 (edit device properties) makes the device and channel names
   // editable; 0x04 (recall presets) shows the preset manager button on the Mixer page; 0x02
-  // (use device controls) veils the controls that change the unit (GetNeededRights); the
+  // (use device controls) shades the controls that change the unit (GetNeededRights); the
   // panel is redrawn when asked.
   void ApplyPermissions(bool redraw) override;
   void UpdateOnlineStatus(bool online) override { (void)online; }
