@@ -234,6 +234,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // The snapshot named by its UUID text, after the confirmation; nothing when none has it.
   void OnRecallSnapshot(const std::string& snapshotId);
   void PropagateOnlineStatus(CDevice* device);
+  // Going online: the units that still have ID 0 go to the log and a message.
+  void TellUnaddressedUnits();
   void PropagateWarningStatus(CDevice* device);
   // The device a message names, or null when it is no longer in the system (a message that
   // was queued before its device was deleted).

@@ -65,7 +65,7 @@ void CMainFrame::OnRenameSnapshot() {
   if (index < 0 || index >= int(m_system.GetSnapshots().size())) return;
   CSnapshot* snapshot = m_system.GetSnapshots()[std::size_t(index)];
   std::string name = snapshot->m_name;
-  if (!Prompts().RunSnapshotRename(name)) return;
+  if (!Prompts().RunSnapshotRename(m_system, index, name)) return;
   snapshot->m_name = name;
   FillSnapshotCombo();
   m_system.SetModified(true);

@@ -413,6 +413,7 @@ void CMainFrame::OnOnline() {
     m_online = false;
     m_outputPane->GetLiveMeterView().Redraw();
     m_deviceView->GetRack().Refresh();
+    m_system.RedrawCustomPanels(nullptr);
     ShowSelectedDeviceProperties();
     UpdateCommandUI();
     return;
@@ -438,12 +439,33 @@ void CMainFrame::OnOnline() {
   if (choice == kGoOnlineRetrieve || choice == kGoOnlineSend) connected = m_system.GoOnline(choice);
   if (connected) {
     m_online = true;
+    // Until their units connect, the widgets take no changes.
+    m_system.RedrawCustomPanels(nullptr);
+    TellUnaddressedUnits();
   } else {
     m_system.GetComms().RequestIdle();
     m_system.GetComms().SetNeedSecurityGet(false);
   }
   ShowSelectedDeviceProperties();
   UpdateCommandUI();
+}
+
+void CMainFrame::TellUnaddressedUnits() {
+  std::string units;
+  int count = 0;
+  for (CDevice* device : m_system.GetDevices()) {
+    if (device->GetDeviceId() != 0) continue;
+    m_system.WriteLog("Left out until it has an ID of its own: " + device->GetUnitText() + "\n");
+    units += "\n" + device->GetUnitText();
+    ++count;
+  }
+  if (count == 0) return;
+  Prompts().ShowMessage(ProductName().toStdString(),
+                        std::string(count == 1 ? "This unit has" : "These units have") +
+                            " ID 0, the address of every unit of a model. Nothing is sent to them or read from "
+                            "them until each has an ID of its own.\n" +
+                            units,
+                        IUserPrompts::Icon::Exclamation);
 }
 
 void CMainFrame::SetDesignMode(std::int32_t mode) {
@@ -585,7 +607,10 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
       {kStatusText, [](CMainFrame& f, M m) { f.SetStatusText(QString::fromStdString(m.text)); }},
       {kStatusEvent,
        [](CMainFrame& f, M m) {
-         if (CDevice* device = f.MessageDevice(m)) device->OnStatusEvent(int(m.lParam));
+         // The families post status events from their units' replies: what the event announces
+         // again is what the unit holds, for the windows, and never a change to spread.
+         if (CDevice* device = f.MessageDevice(m))
+           device->AnnounceUnitValues([&] { device->OnStatusEvent(int(m.lParam)); });
        }},
       {kInvalidatePanel,
        [](CMainFrame& f, M m) {
@@ -732,6 +757,8 @@ void CMainFrame::PropagateOnlineStatus(CDevice* device) {
     // The base change path only: panels and linked widgets follow, nothing goes to the unit.
     device->CDevice::ApplyControlChange(device->GetCurrentValue(id));
   }
+  // Its widgets take changes again, or no longer.
+  m_system.RedrawCustomPanels(device);
 }
 
 void CMainFrame::PropagateWarningStatus(CDevice* device) {

@@ -169,8 +169,8 @@ bool CQtUserPrompts::RunSnapshotCreate(CSystem& system, std::int32_t& index, std
   return true;
 }
 
-bool CQtUserPrompts::RunSnapshotRename(std::string& name) {
-  CSnapshotRenameDlg dialog(m_owner);
+bool CQtUserPrompts::RunSnapshotRename(CSystem& system, std::int32_t index, std::string& name) {
+  CSnapshotRenameDlg dialog(m_owner, &system, index);
   dialog.m_name = QString::fromStdString(name);
   if (dialog.exec() != QDialog::Accepted) return false;
   name = dialog.m_name.toStdString();

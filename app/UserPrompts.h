@@ -52,8 +52,8 @@ class IUserPrompts {
   // overwriting. After OK, isNew with the typed name, or an existing snapshot's index (-1
   // none). False when cancelled.
   virtual bool RunSnapshotCreate(CSystem& system, std::int32_t& index, std::string& name, bool& isNew) = 0;
-  // "Rename Snapshot" on the name; false when cancelled.
-  virtual bool RunSnapshotRename(std::string& name) = 0;
+  // "Rename Snapshot" on the name of snapshot index; false when cancelled.
+  virtual bool RunSnapshotRename(CSystem& system, std::int32_t index, std::string& name) = 0;
   // The "File Properties" sheet (general options and user levels); true when it ended with OK
   // (its pages have then applied their values).
   virtual bool RunFileProperties(CSystem& system) = 0;
@@ -83,7 +83,7 @@ class CQtUserPrompts : public IUserPrompts {
   bool RunSettingsSheet(CSystem& system) override;
   void RunLoaderDialog() override;
   bool RunSnapshotCreate(CSystem& system, std::int32_t& index, std::string& name, bool& isNew) override;
-  bool RunSnapshotRename(std::string& name) override;
+  bool RunSnapshotRename(CSystem& system, std::int32_t index, std::string& name) override;
   bool RunFileProperties(CSystem& system) override;
   bool RunSwitchUser(CSystem& system) override;
   bool RunChangePassword(CUser& user) override;

@@ -122,6 +122,10 @@ inline constexpr std::int32_t kPanelSizeLimit = 8192;
 // A coordinate, or a radius or line width in pixels, held within those bounds.
 std::int32_t ClampPanelCoordinate(std::int64_t value);
 std::int32_t ClampPanelLength(std::int64_t value);
+// A widget's rectangle held within the coordinate bounds as a whole: one that lies past them is
+// moved back inside, keeping its size (edges held one by one would leave it 0 wide); only one
+// larger than the whole range is cut.
+CRect HoldPanelRect(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom);
 
 class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner {
  public:
@@ -205,7 +209,8 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   // The pointer left the view. Base: nothing.
   virtual void OnMouseLeave() {}
 
-  // The bound parameter's description; "NULL" with every other value zero when unbound.
+  // The bound parameter's description, inactive too while the device is away online (a
+  // setting, not an indication); "NULL" with every other value zero when unbound.
   CParamInfo GetParameterInfo() const;
   // The bound parameter's current value; the empty value when unbound.
   CParamValue GetParameterValue() const;

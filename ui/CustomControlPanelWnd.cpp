@@ -322,12 +322,15 @@ void CCustomControlPanelWnd::contextMenuEvent(QContextMenuEvent* event) {
 void CCustomControlPanelWnd::OnCommand(std::uint32_t id) {
   if (!m_data) return;
   switch (id) {
+    // Both settings are kept in the panel's record: a change of the file.
     case kCmdShowGrid:
       m_data->m_showGrid = !m_data->m_showGrid;
+      SetModified();
       RebuildDisplay();
       break;
     case kCmdSnapToGrid:
       m_data->m_snapToGrid = !m_data->m_snapToGrid;
+      SetModified();
       RebuildDisplay();
       break;
     default: m_designer.OnCommand(id); break;

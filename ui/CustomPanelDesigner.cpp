@@ -44,6 +44,22 @@ CRect At(CPoint point, const CRect& size) {
   return CRect{point.x, point.y, point.x + size.Width(), point.y + size.Height()};
 }
 
+// Where the count-th paste without the pointer over the panel puts the copied group, as an
+// offset from where it was copied: in slots of the group's size, one group further right along
+// its own row while it stays in the window, then from the window's left edge row by row below
+// it, and from the top again past the bottom. A copy lands where the person can see it, and
+// every copy lies within the window (at its top-left corner when it is larger).
+CPoint PasteOffset(const CRect& group, int count, int windowWidth, int windowHeight) {
+  const int width = std::max(1, group.Width()), height = std::max(1, group.Height());
+  const int alongRow = std::max(0, (windowWidth - group.right) / width);
+  if (count <= alongRow) return CPoint{width * count, 0};
+  const int slot = count - alongRow - 1;
+  const int columns = std::max(1, windowWidth / width), rows = std::max(1, windowHeight / height);
+  const int firstRow = (std::max(0, group.bottom) + height - 1) / height;
+  const int column = slot % columns, row = (firstRow + slot / columns) % rows;
+  return CPoint{column * width - group.left, row * height - group.top};
+}
+
 }  // namespace
 
 CCustomPanelDesigner::CCustomPanelDesigner(CCustomControlPanelWnd& view) : m_view(view) {}
@@ -461,7 +477,7 @@ void CCustomPanelDesigner::PasteControls() {
       offset = CPoint{pointer.x - group.left, pointer.y - group.top};
     } else {
       ++m_pasteCounter;
-      offset = CPoint{group.Width() * m_pasteCounter, 0};
+      offset = PasteOffset(group, m_pasteCounter, m_view.width(), m_view.height());
     }
     ClearSelection();
     for (const CCustomControlObject* source : copied) {

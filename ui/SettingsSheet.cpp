@@ -34,6 +34,14 @@ QIcon PageButtonIcon(std::uint32_t bitmapId) {
   return QIcon(QPixmap::fromImage(picture.GetImage()->Native()));
 }
 
+void CSettingsPage::Warn(const QString& text) {
+  if (m_message) {
+    m_message(text);
+  } else {
+    QMessageBox::warning(this, window()->windowTitle(), text);
+  }
+}
+
 // --- General ---
 
 CGeneralAppSettingsDialog::CGeneralAppSettingsDialog(CSystem* system, QWidget* parent)

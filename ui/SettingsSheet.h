@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,19 @@ class CSettingsPage : public QWidget {
   using QWidget::QWidget;
   // Stores the page's values through the system's setters. UI thread.
   virtual void Apply() = 0;
-  // Whether every box holds a value the page takes; a page that refuses one says why on the
-  // page and puts the focus on that box. OK applies nothing while a page refuses.
+  // Whether every box holds a value the page takes; a page that refuses one says why and puts
+  // the focus on that box. OK applies nothing while a page refuses. Asked before any page is
+  // applied, so a page may also read again here what changed under it.
   virtual bool Validate() { return true; }
+  // How the page tells the person something: a warning box over the page unless replaced
+  // (tests).
+  void SetMessageHandler(std::function<void(const QString&)> handler) { m_message = std::move(handler); }
+
+ protected:
+  void Warn(const QString& text);
+
+ private:
+  std::function<void(const QString&)> m_message;
 };
 
 class CGeneralAppSettingsDialog : public CSettingsPage {

@@ -304,7 +304,8 @@ void CCommsWorker::WorkerOnlineStep() {
   for (std::int32_t k = 0; k < count; ++k) {
     const std::int32_t i = (first + k) % count;
     const CDevice& device = *devices[std::size_t(i)];
-    if (device.GetDeviceId() == 0 || Rests(device)) continue;  // not addressed yet, or resting
+    // Not addressable (ID 0, or another model answers at its ID), or resting.
+    if (!device.IsAddressable() || Rests(device)) continue;
     if (m_transport->AwaitsLateAnswerFrom(&device)) {
       awaited.push_back(i);
       continue;

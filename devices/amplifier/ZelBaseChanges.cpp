@@ -18,13 +18,16 @@ using namespace zelrows;
 // --- Control changes ---
 
 void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
+  // Online with the unit away, a setting would change in the file and the windows only.
+  if (!IsPanelOnlyParameter(value.id) && RefuseChangeWhileAway(value.id)) return;
   if (ChangeControl(value)) m_host->SetModified(true);
 }
 
 bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
   const std::string text = value.GetText();
-  // A name the unit cannot hold as typed stays as it was, and what shows it shows that again.
-  if (!ZelNameCharacterRefused(text).empty()) {
+  // A name the unit cannot hold as typed (a character beyond ASCII, or longer than its field)
+  // stays as it was, whichever control edited it, and what shows it shows that again.
+  if (!ZelNameCharacterRefused(text).empty() || text.size() > kZelChannelNameBytes) {
     Refresh(m_family.paramChannelName + channel);
     return false;
   }
@@ -43,7 +46,7 @@ bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
 bool CZelBaseDevice::ChangeName(int offset, const CParamValue& value) {
   (void)offset;
   const std::string text = value.GetText();
-  if (!ZelNameCharacterRefused(text).empty()) {
+  if (!ZelNameCharacterRefused(text).empty() || text.size() > kZelNameBytes) {
     Refresh(m_family.paramName);
     return false;
   }
@@ -125,6 +128,11 @@ bool CZelBaseDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
 
 bool CZelBaseDevice::OnPropertyChanged(CDeviceProperty& row) {
   std::string message;
+  // Online with the unit away only the ID, which the program alone keeps, may change.
+  if (IsAwayOnline() && row.GetData() != m_family.propId) {
+    row.SetErrorText(kNotConnectedRefusal);
+    return false;
+  }
   // A new ID from the property list posts only the rack's refresh.
   const ZelPropertyEdit edit{row.GetData(), row.GetNumber(), row.GetText(), GetPropertyComboSelection(row),
                              row.GetListValue() == nullptr};

@@ -71,14 +71,7 @@ std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t cou
   return bytes;
 }
 
-std::string ZelNameCharacterRefused(const std::string& text) {
-  const auto at = std::find_if(text.begin(), text.end(), [](char c) { return std::uint8_t(c) >= 0x80; });
-  if (at == text.end()) return std::string();
-  // The whole character: its lead byte and the continuation bytes after it.
-  auto end = at + 1;
-  while (end != text.end() && end - at < 4 && (std::uint8_t(*end) & 0xC0) == 0x80) ++end;
-  return std::string(at, end);
-}
+std::string ZelNameCharacterRefused(const std::string& text) { return FirstCharacterBeyondAscii(text); }
 
 std::string ZelTrimmedText(std::string text, bool leading) {
   const auto last = text.find_last_not_of(" \t\r\n");
@@ -242,6 +235,8 @@ std::string CZelBaseDevice::GetModelNameForType(std::uint32_t typeCode) {
 void CZelBaseDevice::Reinitialise(std::uint32_t mode) {
   CDevice::Reinitialise(mode);
   m_haveRead = 0;
+  // Nothing queued before is sent: the unit gets the file's settings (mode 1) or is read.
+  ClearQueue();
   if (mode == 1) SendAllSettings();
 }
 
@@ -439,7 +434,9 @@ CParamInfo CZelBaseDevice::FindParameter(const CParamInfo& info) {
 }
 
 bool CanPasteAmplifierSettings(CDevice& device) {
-  return IsClipboardFormatAvailable(device.GetClipboardFormat()) && CurrentUserHolds(device.GetHost(), kRestrictUseDeviceControls);
+  // Online with the unit away, a paste would change the file but not the unit.
+  return IsClipboardFormatAvailable(device.GetClipboardFormat()) &&
+         CurrentUserHolds(device.GetHost(), kRestrictUseDeviceControls) && !device.IsAwayOnline();
 }
 
 void InsertAmplifierMenuItems(CMenu& menu) {

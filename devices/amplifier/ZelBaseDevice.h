@@ -340,6 +340,12 @@ class CZelBaseDevice : public CZelFramedDevice {
 
   // The change's route in the family's table; whether it modified the file. UI thread.
   virtual bool ChangeControl(const CParamValue& value) = 0;
+  // True for a parameter that only steers the open panel and reaches no unit: it may change
+  // while the unit is away online. Base: none.
+  virtual bool IsPanelOnlyParameter(int id) const {
+    (void)id;
+    return false;
+  }
   // Routes both families share: a channel's name (offset the channel) and the name are
   // stored, written padded to their fields and refreshed (the name also redraws the rack, the
   // panel caption and the meter entry); a name with a character the field cannot carry is

@@ -284,6 +284,7 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void AppendWarningTexts(std::uint32_t bits, std::string& text) override;
   // Changes and property edits by the family's routing tables.
   bool ChangeControl(const CParamValue& value) override;
+  bool IsPanelOnlyParameter(int id) const override { return id == kZelParamPanelPage; }
   bool ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string& message) override;
   // A reference row shows the impedance the unit was given.
   void OnPropertyApplied(CDeviceProperty& row) override;

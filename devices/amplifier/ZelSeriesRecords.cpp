@@ -53,7 +53,11 @@ void CZelSeriesDevice::TakeRecord(const ZelSeriesRecord& r) {
   CSingleLock lock(m_host->GetLock());
   m_name = r.name;
   std::copy(r.channelNames.begin(), r.channelNames.end(), m_channelNames.begin());
-  m_muteOverride = r.muteOverride;
+  // A solo or the system mute is a state of the running units, not of the file: read back it
+  // would show the amplifier muted with dead mute buttons while the units may play (and a Send
+  // would play them). Each amplifier comes back with its own mutes; the field stays in the
+  // record for the files that carry it.
+  m_muteOverride = 0;
   m_displayPage = r.displayPage;
   m_muteMask = r.muteMask;
   m_powerOnDelay = r.powerOnDelay;
@@ -146,7 +150,8 @@ void CZelSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
     for (std::size_t n = 0; n < kZelMaxChannels; ++n) m_gainIndex[n] = GainStep(d[2 + n]);
     standby = (d[6] & 0x01) != 0;
   }
-  SendAllSettings();
+  // Offline the recall changes the file only: going online sends it or reads the unit.
+  if (IsConnected()) SendAllSettings();
   ApplyControlChange(MakeBoolParamValue(kZelParamStandby, standby));
   RefreshEachChannel({kZelParamGain, kZelParamMute});
 }
@@ -216,6 +221,12 @@ void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t co
   Post(FrameMsg::kStatusEvent, kZelHintControls);
   Post(FrameMsg::kSelectDevice);
   m_host->SetModified(true);
+  // Pasted controls are the person's change: they follow over the links (the posted hints
+  // only show what the device holds).
+  if (command == 0 || command == kZelCmdPasteControls) {
+    RefreshEachChannel({kZelParamGain, kZelParamMute});
+    Refresh(kZelParamStandby);
+  }
 }
 
 // --- Status hints ---

@@ -70,7 +70,7 @@ class CFakePrompts : public IUserPrompts {
     index = snapshotCreate->index;
     return true;
   }
-  bool RunSnapshotRename(std::string& name) override {
+  bool RunSnapshotRename(CSystem&, std::int32_t, std::string& name) override {
     renamedFrom.push_back(name);
     if (!snapshotRename) return false;
     name = *snapshotRename;

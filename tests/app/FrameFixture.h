@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "platform/SettingsStore.h"
 #include "tests/app/FakePrompts.h"
 #include "tools/devsim/SimBus.h"
+#include "ui/DevicePropertiesPane.h"
 
 // Runs the event loop until done() or the time-out; true when done() became true.
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
@@ -56,6 +58,16 @@ inline void PostLogLine(IMessageSink& frame, const std::string& text) {
 // A message about the device (null: no device), as the devices post them.
 inline void PostAbout(IMessageSink& frame, std::uint32_t message, const CDevice* device, LPARAM lParam = 0) {
   frame.Post(CPostedMessage{message, 0, lParam, device ? device->GetHandle() : 0, {}});
+}
+
+// Types text into a row of the properties grid as a person does, and presses Enter.
+inline void TypeIntoRow(CDevicePropertiesCtrl& grid, const char* row, const std::string& text) {
+  ASSERT_TRUE(grid.BeginEdit(grid.FindRow(row))) << row;
+  auto* edit = grid.GetEditor()->findChild<QLineEdit*>();
+  ASSERT_NE(edit, nullptr);
+  edit->setText(QString::fromStdString(text));
+  emit edit->textEdited(edit->text());
+  emit edit->returnPressed();
 }
 
 // The frame with its timers callable at once.

@@ -124,14 +124,7 @@ class ZelOnlineTest : public SimBusFrameTest {
     ASSERT_EQ(Grid().GetCurrentDevice(), device);
   }
   // Types text into the row's editor and presses Enter.
-  void Type(const char* row, const std::string& text) {
-    ASSERT_TRUE(Grid().BeginEdit(Grid().FindRow(row))) << row;
-    auto* edit = Grid().GetEditor()->findChild<QLineEdit*>();
-    ASSERT_NE(edit, nullptr);
-    edit->setText(QString::fromStdString(text));
-    emit edit->textEdited(edit->text());
-    emit edit->returnPressed();
-  }
+  void Type(const char* row, const std::string& text) { TypeIntoRow(Grid(), row, text); }
   std::string Shown(const char* row) { return Grid().ItemOf(Grid().FindRow(row))->text(1).toStdString(); }
 
   CSimZelAmpUnit* ampUnit = nullptr;

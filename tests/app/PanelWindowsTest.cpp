@@ -471,10 +471,12 @@ TEST_F(PanelWindowsTest, PanelButtons_OpenTheirPanelAndRecallTheirSnapshotByIdTh
   EXPECT_EQ(prompts.confirms.size(), 1u);
   EXPECT_NE(system.GetCurrentSnapshot(), 1);
   prompts.confirmOk = true;
+  system.SetModified(false);
   view->OnLButtonDown(MK_LBUTTON, CPoint{30, 60});
   view->OnLButtonUp(0, CPoint{30, 60});
   ProcessEvents();
   EXPECT_EQ(system.GetCurrentSnapshot(), 1);
+  EXPECT_TRUE(system.IsModified());
   EXPECT_TRUE(recall->m_state);  // lit again by the recall's notice
 
   // A panel or snapshot deleted while its message waits is not found: nothing happens.
@@ -777,14 +779,7 @@ TEST_F(PanelWindowsTest, DesignMode_KnobRowsRefuseTextThatIsNoNumberAndShowWhatT
   QApplication::sendEvent(view, &release);
   CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
   ASSERT_EQ(grid.GetCurrentWidget(), knob);
-  auto type = [&](const char* name, const char* text) {
-    ASSERT_TRUE(grid.BeginEdit(grid.FindRow(name))) << name;
-    auto* edit = grid.GetEditor()->findChild<QLineEdit*>();
-    ASSERT_NE(edit, nullptr);
-    edit->setText(QString::fromLatin1(text));
-    emit edit->textEdited(edit->text());
-    emit edit->returnPressed();
-  };
+  auto type = [&](const char* name, const char* text) { TypeIntoRow(grid, name, text); };
   auto shown = [&](const char* name) { return grid.ItemOf(grid.FindRow(name))->text(1).toStdString(); };
 
   const std::int32_t angle = knob->m_maxAngle;

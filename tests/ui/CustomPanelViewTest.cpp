@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QWheelEvent>
 #include <functional>
 #include <memory>
@@ -20,10 +21,12 @@
 #include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
+#include "custom/CustomControls.h"
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
 #include "core/protocol/ControlMessage.h"
+#include "core/system/Zone.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/processor/NerexParamIds.h"
@@ -124,6 +127,16 @@ class CustomPanelViewTest : public ::testing::Test {
     system.SetModified(false);
   }
   CColour Pixel(int x, int y) const { return view->GetBackBuffer()->GetPixel(x, y); }
+  // The system saved to a file and opened again.
+  std::unique_ptr<CSystem> Reopened() {
+    RegisterCustomControls();
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("panel.ovd")).toStdString();
+    auto back = std::make_unique<CSystem>();
+    EXPECT_TRUE(system.SaveFile(path));
+    EXPECT_TRUE(back->OpenFile(path));
+    return back;
+  }
   void Drag(CPoint from, CPoint to, std::uint32_t flags = 0) {
     view->OnLButtonDown(flags, from);
     view->OnMouseMove(MK_LBUTTON, to);
@@ -393,6 +406,25 @@ TEST_F(CustomPanelViewTest, CommandsEnableBySelectionAndMoveInZOrder) {
   EXPECT_EQ(menu.actions().size(), 2);
 }
 
+// Show Grid and Snap To Grid are kept in the panel's record: each toggle is a change of the
+// file, and the file keeps it.
+class GridCommandTest : public CustomPanelViewTest, public ::testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(GridCommandTest, EachToggleMarksTheFileAndComesBackFromIt) {
+  Open();
+  const bool grid = data->m_showGrid, snap = data->m_snapToGrid;
+  view->OnCommand(GetParam());
+  EXPECT_TRUE(system.IsModified());
+  EXPECT_EQ(data->m_showGrid, GetParam() == kCmdShowGrid ? !grid : grid);
+  EXPECT_EQ(data->m_snapToGrid, GetParam() == kCmdSnapToGrid ? !snap : snap);
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetCustomPanels().size(), 1u);
+  EXPECT_EQ(back->GetCustomPanels()[0]->m_showGrid, data->m_showGrid);
+  EXPECT_EQ(back->GetCustomPanels()[0]->m_snapToGrid, data->m_snapToGrid);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, GridCommandTest, ::testing::Values(kCmdShowGrid, kCmdSnapToGrid));
+
 TEST_F(CustomPanelViewTest, PasteOffsetsBesideTheGroupOrAtThePointer) {
   auto* knob = new CCCKnob(nullptr, CRect{10, 20, 50, 60});
   auto* led = new CCCLED(nullptr, CRect{60, 20, 80, 40});
@@ -425,6 +457,62 @@ TEST_F(CustomPanelViewTest, PasteOffsetsBesideTheGroupOrAtThePointer) {
   data->m_widgets.erase(data->m_widgets.begin());  // the knob goes before the device
   delete knob;
   DeleteCustomControlObjects(system.GetCopiedWidgets());
+}
+
+// Pasted from the menu again and again, every copy lands inside the window, and each comes
+// back from the file as it was pasted.
+TEST_F(CustomPanelViewTest, PastesFromTheMenuLandInTheWindowAndComeBackFromTheFile) {
+  data->m_widgets = {new CCCKnob(nullptr, CRect{10, 20, 50, 60}), new CCCLED(nullptr, CRect{60, 20, 80, 40})};
+  Open();
+  view->Designer().AddToSelection(data->m_widgets[0]);
+  view->Designer().AddToSelection(data->m_widgets[1]);
+  view->CopySelection();
+  for (int i = 0; i < 250; ++i) view->PasteControls();
+  ASSERT_EQ(data->m_widgets.size(), 502u);
+  const CRect window{0, 0, view->width(), view->height()};
+  std::vector<CRect> pasted;
+  for (const CCustomControlObject* widget : data->m_widgets) {
+    pasted.push_back(widget->m_rect);
+    const CRect& r = widget->m_rect;
+    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= window.right && r.bottom <= window.bottom)
+        << r.left << ", " << r.top;
+  }
+  // The first ones still walk right along the group's row.
+  EXPECT_EQ(data->m_widgets[2]->m_rect, (CRect{80, 20, 120, 60}));
+  EXPECT_EQ(data->m_widgets[7]->m_rect, (CRect{270, 20, 290, 40}));
+  DeleteCustomControlObjects(system.GetCopiedWidgets());
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetCustomPanels().size(), 1u);
+  std::vector<CRect> read;
+  for (const CCustomControlObject* widget : back->GetCustomPanels()[0]->m_widgets) read.push_back(widget->m_rect);
+  EXPECT_EQ(read, pasted);
+}
+
+// A picture widget that keeps a thin picture's aspect ratio grows no wider than the largest
+// panel when it is made taller, and comes back from the file with the same shape.
+TEST_F(CustomPanelViewTest, AnAspectRatioPictureStaysWithinTheLargestPanel) {
+  auto* picture = new CCCImage;
+  picture->m_name = "banner";
+  picture->SetBitmap(CImage(8000, 1));
+  system.GetFileImages().AddChild(picture);
+  auto* bitmap = new CCCBitmap;
+  bitmap->m_rect = CRect{10, 10, 70, 70};
+  bitmap->m_pImage = picture;
+  bitmap->m_imageUse = kImageUseAspectRatio;
+  data->m_widgets = {bitmap};
+  Open();
+  view->OnLButtonDown(0, CPoint{40, 40});
+  view->OnLButtonUp(0, CPoint{40, 40});
+  const CRect handle = CCustomPanelDesigner::GetHandleRect(bitmap, 4);  // the bottom one
+  const CPoint at{(handle.left + handle.right) / 2, (handle.top + handle.bottom) / 2};
+  Drag(at, CPoint{at.x, at.y + 20});
+  EXPECT_LE(bitmap->m_rect.Width(), kPanelSizeLimit);
+  EXPECT_EQ(bitmap->m_rect.left, 10);
+  EXPECT_EQ(bitmap->m_rect.top, 10);
+  const CRect shaped = bitmap->m_rect;
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetCustomPanels().size(), 1u);
+  EXPECT_EQ(back->GetCustomPanels()[0]->m_widgets.at(0)->m_rect, shaped);
 }
 
 TEST_F(CustomPanelViewTest, OperateModeClickChangesTheBoundParameterAndEveryPanelShowsIt) {
@@ -560,6 +648,60 @@ TEST_F(CustomPanelEditorTest, NumbersThatAreNotFiniteNeverReachTheUnit) {
   }
   text->m_pDevice = nullptr;
 }
+
+// A text widget bound to a unit's name takes no more than the properties pane does: a longer
+// name is refused, the unit's device keeps its name and the widget shows it; the longest one
+// taken comes back from the file.
+struct BoundName {
+  const char* name;
+  std::uint32_t type;
+  std::int32_t parameter;
+  int limit;
+};
+
+void PrintTo(const BoundName& c, std::ostream* os) { *os << c.name; }
+
+class TextWidgetNameTest : public CustomPanelEditorTest, public ::testing::WithParamInterface<BoundName> {};
+
+TEST_P(TextWidgetNameTest, TakesNoLongerNameThanThePane) {
+  const BoundName& c = GetParam();
+  RegisterProcessorFamily();
+  RegisterAmplifierFamilies();
+  CDevice* unit = system.CreateDevice(7, c.type, 0);
+  ASSERT_NE(unit, nullptr);
+  system.AppendDevice(unit);
+  system.GetZones()[0]->AppendDevice(unit);
+  text->m_pDevice = unit;
+  text->m_parameterId = std::uint32_t(c.parameter);
+  const std::string before = unit->GetCurrentValue(c.parameter).GetText();
+  text->RefreshState();
+  for (const int length : {c.limit + 1, 303}) {
+    DoubleClick(30, 30);
+    ASSERT_NE(Box(), nullptr);
+    Box()->setText(QString(length, QLatin1Char('N')));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(unit->GetCurrentValue(c.parameter).GetText(), before) << length;
+    EXPECT_EQ(text->GetText(), before) << length;
+  }
+  const std::string longest(std::size_t(c.limit), 'L');
+  DoubleClick(30, 30);
+  ASSERT_NE(Box(), nullptr);
+  Box()->setText(QString::fromStdString(longest));
+  Key(Qt::Key_Return);
+  EXPECT_EQ(unit->GetCurrentValue(c.parameter).GetText(), longest);
+  // Saved without the test device, which the file cannot keep.
+  ASSERT_TRUE(system.DeleteDevice(system.GetDeviceIndex(device)));
+  device = nullptr;
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetDeviceCount(), 1);
+  EXPECT_EQ(back->GetDevice(0)->GetCurrentValue(c.parameter).GetText(), longest);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, TextWidgetNameTest,
+                         ::testing::Values(BoundName{"ZelAmplifierName", 52, kZelParamAmpName, 40},
+                                           BoundName{"ZelChannelName", 52, kZelParamChannelName + 1, 16},
+                                           BoundName{"ProcessorName", 120, kParamDeviceName, 40}),
+                         [](const ::testing::TestParamInfo<BoundName>& info) { return std::string(info.param.name); });
 
 // A box bound to a unit's parameter, emptied or left with no number in it ("-", ".", "dB",
 // "ms", a number beyond any value) and then left with Enter or a click elsewhere, changes

@@ -500,12 +500,14 @@ TEST_F(ZelProtocolTest, NewerGainWriteReplacesAQueuedOneButMutesAreAllSent) {
   EXPECT_EQ(d->GetMessageMergeMask(CControlMessage()), 0u);
 }
 
-TEST_F(ZelProtocolTest, WritesAreDroppedWhileNotConnectedAndPanelPageOrIdentifyLeaveTheFileAlone) {
+TEST_F(ZelProtocolTest, ChangesAreRefusedWhileNotConnectedAndPanelPageOrIdentifyLeaveTheFileAlone) {
   CZelSeriesDevice* d = Add(55, 5);
+  system.SetModified(false);
+  // Online with the unit away the file keeps what the unit holds; only the panel's page turns.
   d->ApplyControlChange(Gain(5, -3.0f));
   EXPECT_EQ(d->GetQueueSize(), 0u);
-  EXPECT_EQ(d->GetGainIndex(0), 3);
-  system.SetModified(false);
+  EXPECT_EQ(d->GetGainIndex(0), 0);
+  EXPECT_FALSE(system.IsModified());
   for (std::uint32_t page : {1u, 2u, 0u}) {
     d->ApplyControlChange(MakeBoolParamValue(kZelParamPanelPage, true));
     EXPECT_EQ(d->GetDisplayPage(), page);

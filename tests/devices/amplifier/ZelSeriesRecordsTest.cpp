@@ -3,6 +3,8 @@
 // and its paste, the context menu and the status hints.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -16,6 +18,7 @@
 #include "core/support/SystemMessages.h"
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"
+#include "core/model/Link.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tests/support/TestDevices.h"
 #include "tests/support/RecordingUi.h"
@@ -145,7 +148,7 @@ TEST_F(ZelRecordsTest, FileRecordRoundTripKeepsSettingsAndDropsMonitoredValues) 
   EXPECT_EQ(copy.GetUuid(), d->GetUuid());
   EXPECT_EQ(copy.GetName(), "Amp");
   EXPECT_EQ(copy.GetChannelName(2), "Fill");
-  EXPECT_EQ(copy.GetMuteOverride(), 0x12);
+  EXPECT_EQ(copy.GetMuteOverride(), 0);  // the solo is the running units' state, not the file's
   EXPECT_EQ(copy.GetDisplayPage(), 1u);
   EXPECT_EQ(copy.GetMuteMask(), 0x05);
   EXPECT_EQ(copy.GetPowerOnDelay(), 9);
@@ -351,8 +354,16 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   const auto record = source->MakeClipboardRecord();
 
   CZelSeriesDevice* controls = Add(51, 8);
+  // Pasted controls are the person's change: an amplifier linked to the target follows.
+  CZelSeriesDevice* follower = Add(51, 10);
+  Connect(*follower);
+  auto* link = new CLink("Ch 2");
+  link->AddRef(new CLinkRef(controls->GetUuid(), kZelParamGain + 1));
+  link->AddRef(new CLinkRef(follower->GetUuid(), kZelParamGain + 1));
+  system.AppendLink(link);
   controls->PasteRecord(record, kZelCmdPasteControls);
   EXPECT_EQ(controls->GetGainIndex(1), 6);
+  EXPECT_EQ(follower->GetGainIndex(1), 6);
   EXPECT_EQ(controls->GetMuteMask(), 0x03);
   EXPECT_TRUE(controls->IsInStandby());
   EXPECT_EQ(controls->GetPowerOnDelay(), 0);
@@ -391,6 +402,7 @@ class ZelPasteTest : public ZelAmpFixture, public ::testing::WithParamInterface<
 TEST_P(ZelPasteTest, APasteIsHeldToTheTargetsRows) {
   const PasteCase& c = GetParam();
   CZelSeriesDevice* source = Add(c.sourceType, 7);
+  Connect(*source);  // online, a unit that is not connected takes no edit
   if (GetZelSeriesChannelCount(c.sourceType) == 2) {
     ASSERT_TRUE(Edit(*source, "Mode", {}, 0));  // "Mono"
   }
@@ -517,11 +529,61 @@ TEST_F(ZelRecordsTest, PasteReleasesASoloAndSendsAllSettingsWhenConnected) {
   EXPECT_EQ(frame.Count(FrameMsg::kSelectDevice), 1u);
 }
 
-TEST_F(ZelRecordsTest, CanPasteNeedsTheFormatAndTheRightToUseControls) {
+// A file saved during a solo (or while another unit's solo mutes this one) opens with every
+// amplifier showing its own mutes: no solo is shown, the mute buttons send, and what Send
+// gives the units is what the panels show.
+TEST_F(ZelRecordsTest, AFileSavedDuringASoloOpensWithEachAmplifiersOwnMutes) {
+  CZelSeriesDevice* soloed = Add(51, 7);
+  CZelSeriesDevice* other = Add(51, 8);
+  Connect(*soloed);
+  Connect(*other);
+  other->ApplyControlChange(MakeBoolParamValue(kZelParamMute, true));  // its own mask: channel 1
+  soloed->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 1, true));
+  ASSERT_EQ(other->GetMuteOverride(), 0x20);
+  ASSERT_TRUE(other->GetCurrentValue(kZelParamMute + 1).flag);
+  QTemporaryDir dir;
+  const std::string path = dir.filePath(QStringLiteral("solo.ovd")).toStdString();
+  ASSERT_TRUE(system.SaveFile(path));
+
+  ASSERT_TRUE(system.OpenFile(path));
+  ASSERT_EQ(system.GetDeviceCount(), 2);
+  auto* a = static_cast<CZelSeriesDevice*>(system.GetDevice(0));
+  auto* b = static_cast<CZelSeriesDevice*>(system.GetDevice(1));
+  for (CZelSeriesDevice* d : {a, b}) {
+    EXPECT_EQ(d->GetMuteOverride(), 0) << d->GetDeviceId();
+    for (int n = 0; n < 2; ++n) EXPECT_FALSE(d->GetCurrentValue(kZelParamSolo + n).flag) << d->GetDeviceId();
+  }
+  EXPECT_FALSE(a->GetCurrentValue(kZelParamMute).flag);
+  EXPECT_FALSE(a->GetCurrentValue(kZelParamMute + 1).flag);
+  EXPECT_TRUE(b->GetCurrentValue(kZelParamMute).flag);
+  EXPECT_FALSE(b->GetCurrentValue(kZelParamMute + 1).flag);
+
+  // Send gives each unit the mutes its panel shows.
+  for (CZelSeriesDevice* d : {a, b}) {
+    d->SendAllSettings();
+    const auto frames = Queued(*d);
+    const auto mute = std::find_if(frames.begin(), frames.end(), [](const Bytes& f) { return f[9] == 0x09; });
+    ASSERT_NE(mute, frames.end());
+    EXPECT_EQ((*mute)[10], d == b ? 0x01 : 0x00) << d->GetDeviceId();
+    d->ClearQueue();
+  }
+  // The mute buttons send.
+  Connect(*b);
+  b->ApplyControlChange(MakeBoolParamValue(kZelParamMute, false));
+  const auto frames = Queued(*b);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0][9], 0x09);
+  EXPECT_EQ(frames[0][10], 0x00);
+  EXPECT_FALSE(b->GetCurrentValue(kZelParamMute).flag);
+}
+
+TEST_F(ZelRecordsTest, CanPasteNeedsTheFormatTheRightToUseControlsAndTheUnit) {
   CZelSeriesDevice* d = Add(51, 7);
   EmptyClipboard();
   EXPECT_FALSE(d->CanPaste(0));
   d->CopyToClipboard(0);
+  EXPECT_FALSE(d->CanPaste(0));  // online and not connected: it would change the file only
+  Connect(*d);
   EXPECT_TRUE(d->CanPaste(0));
   system.GetUsers()[0]->SetRestrictionMask(kRestrictUseDeviceControls);
   EXPECT_FALSE(d->CanPaste(0));
