@@ -26,8 +26,8 @@ std::optional<bool> CMainFrame::IsSnapshotCommandEnabled(std::uint32_t id) const
 void CMainFrame::OnSnapshotCombo() {
   if (!IsCommandEnabled(Cmd::kSnapshotCombo)) return;
   const int index = m_snapshotCombo->currentIndex();
-  if (index >= 0 && index < int(m_system.GetSnapshots().size()) && m_system.ConfirmAction(kConfirmSnapshotRecall)) {
-    m_system.RecallSnapshot(index);
+  if (index >= 0 && index < int(m_system.GetSnapshots().size()) && m_system.ConfirmAction(kConfirmSnapshotRecall) &&
+      m_system.RecallSnapshot(index)) {
     FillSnapshotCombo();
   } else {
     m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());

@@ -9,6 +9,8 @@
 #include "custom/CPData.h"
 #include "core/file/DataStream.h"
 #include "core/model/Device.h"
+#include "core/model/DeviceHost.h"
+#include "core/model/User.h"
 #include "core/file/ImageTree.h"
 #include "custom/PropertyPickers.h"
 #include "custom/CustomPanelHost.h"
@@ -36,6 +38,10 @@ CCPData* CCustomControlObject::GetPanel() const { return m_pView ? m_pView->GetP
 bool CCustomControlObject::InDesignMode() const {
   const CCPData* panel = GetPanel();
   return panel && panel->GetOwner() && panel->GetOwner()->GetDesignMode() == 1;
+}
+
+bool CCustomControlObject::CurrentUserMayUse() const {
+  return !ChangesDevice() || CurrentUserHolds(m_pDevice->GetHost(), kRestrictUseDeviceControls);
 }
 
 void CCustomControlObject::FillPropertiesPane(IDevicePropertyGrid& grid) {

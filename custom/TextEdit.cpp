@@ -138,7 +138,8 @@ void CCCTextEdit::Close() {
 }
 
 void CCCTextEdit::Commit(const std::string& text) {
-  if (!m_pWidget) return;
+  // The right is the one of whoever is the current user when the edit ends.
+  if (!m_pWidget || !m_pWidget->CurrentUserMayUse()) return;
   m_pWidget->m_caption = text;
   if (m_pView) m_pView->RedrawControl(m_pWidget);
   const CParamValue current = m_pWidget->GetParameterValue();

@@ -190,11 +190,12 @@ void CCustomControlPanelWnd::DispatchMouseMessage(std::uint32_t message, std::ui
   bool handled = false;
   if (m_active) {
     CCustomControlObject* active = m_active;
-    active->OnMouseMessage(message, flags, design, point, redraw);
+    if (active->CurrentUserMayUse()) active->OnMouseMessage(message, flags, design, point, redraw);
     handled = m_active == active;
   }
   if (!handled) {
-    if (CCustomControlObject* widget = HitTest(point)) widget->OnMouseMessage(message, flags, design, point, redraw);
+    CCustomControlObject* widget = HitTest(point);
+    if (widget && widget->CurrentUserMayUse()) widget->OnMouseMessage(message, flags, design, point, redraw);
   }
   if (!IsEmpty(redraw)) RedrawRect(redraw, true, true);
 }

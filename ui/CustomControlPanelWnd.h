@@ -87,7 +87,8 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   int GetControlCount() const;
 
   // --- Operate mode ---
-  // Delivery of a mouse message to the active widget, then the topmost one under the point.
+  // Delivery of a mouse message to the active widget, then the topmost one under the point;
+  // a widget the current user may not use gets nothing (CurrentUserMayUse).
   void DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y);
   // The topmost widget whose hit-test flag is set and whose rectangle holds the point, edges
   // included; null when none.

@@ -22,6 +22,7 @@
 #include "custom/CPData.h"
 #include "custom/CustomControlObject.h"
 #include "core/model/Device.h"
+#include "core/model/DeviceHost.h"
 #include "custom/PropertyPickers.h"
 #include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
@@ -30,6 +31,8 @@
 namespace {
 
 constexpr int kRowRole = Qt::UserRole + 1;
+// A device row committed while the current user lacks the right to edit device properties.
+constexpr const char* kNoRightToEdit = "The current user cannot edit device properties";
 
 // The "Set" button of a row in Set-button mode: a grey gradient in a rounded outline.
 class CSetButton : public QAbstractButton {
@@ -526,8 +529,12 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
     owner = GetCurrentOwner();
   }
   if (!device && !owner) return true;
-  if (!unreadable.empty()) {
-    row.SetErrorText(unreadable);
+  std::string refusal = unreadable;
+  // The right is the current user's now: the rows may have been filled for another user.
+  const IDeviceHost* host = device ? device->GetHost() : nullptr;
+  if (refusal.empty() && device && !(host && host->CanCurrentUserEditDeviceProperties())) refusal = kNoRightToEdit;
+  if (!refusal.empty()) {
+    row.SetErrorText(refusal);
     RefuseEdit(row);
     return true;
   }

@@ -82,7 +82,8 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
 
   // --- The commit ---
   // Hands the edited row to the current object's handler. Typed text that is no value of the
-  // row's type is refused without it. A refused row shows the value the object holds (a
+  // row's type is refused without it, as is a device's row while the current user (now, not
+  // when the rows were filled) lacks the right to edit device properties. A refused row shows the value the object holds (a
   // picker row its own choice) and the tip; an accepted value becomes the row's reference
   // value. Always true: the edit always ends.
   bool ValidateItemData(CDeviceProperty& row);

@@ -1,6 +1,8 @@
 // The system's snapshots: capture, recall, delete and the lit state of snapshot buttons.
 #include "custom/CPData.h"
 #include "core/model/Device.h"
+#include "core/model/DeviceHost.h"
+#include "core/model/User.h"
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
 
@@ -28,9 +30,11 @@ CSnapshot* CSystem::CaptureSnapshot(int index) {
   return snapshots[std::size_t(index)];
 }
 
-void CSystem::RecallSnapshot(int index) {
+bool CSystem::MayCurrentUserRecallSnapshots() const { return CurrentUserHolds(this, kRestrictRecallSnapshots); }
+
+bool CSystem::RecallSnapshot(int index) {
   const std::vector<CSnapshot*>& snapshots = GetSnapshots();
-  if (index < 0 || std::size_t(index) >= snapshots.size()) return;
+  if (index < 0 || std::size_t(index) >= snapshots.size() || !MayCurrentUserRecallSnapshots()) return false;
   const CSnapshot& snapshot = *snapshots[std::size_t(index)];
   for (const CSnapshotData* image : snapshot.m_data) {
     CDevice* device = FindDeviceByUuid(image->GetUuid());
@@ -50,6 +54,7 @@ void CSystem::RecallSnapshot(int index) {
   SetModified(true);
   UpdateSnapshotControls(previous);
   UpdateSnapshotControls(index);
+  return true;
 }
 
 void CSystem::DeleteSnapshot(int index) {

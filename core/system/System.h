@@ -187,7 +187,11 @@ class CSystem final : public IDeviceHost,
   // Null when the index is out of range.
   CSnapshot* CaptureSnapshot(int index);
   // Applies snapshot index to every device that still exists and makes it the current one.
-  void RecallSnapshot(int index);
+  // False, and nothing recalled, when the index is out of range or the current user may not
+  // recall snapshots (decided now, whichever command or button asked).
+  bool RecallSnapshot(int index);
+  // True when the current user holds the right to recall snapshots.
+  bool MayCurrentUserRecallSnapshots() const;
   // Deletes snapshot index and every widget reference to it; the current snapshot stays the
   // current one (its index moves down when a snapshot before it goes).
   void DeleteSnapshot(int index);

@@ -440,18 +440,10 @@ CParamInfo CZelBaseDevice::FindParameter(const CParamInfo& info) {
   return ZelNullParamInfo();
 }
 
-bool CurrentUserMayUseDeviceControls(const IDeviceHost* system) {
-  if (!system) return false;
-  const CUserList& users = system->GetUsers();
-  const int current = system->GetCurrentUser();
-  if (current < 0 || std::size_t(current) >= users.size() || !users[std::size_t(current)]) return false;
-  return (users[std::size_t(current)]->GetRestrictionMask() & kRestrictUseDeviceControls) == 0;
-}
-
 bool CanPasteAmplifierSettings(CDevice& device) {
   // Online with the unit away, a paste would change the file but not the unit.
-  return IsClipboardFormatAvailable(device.GetClipboardFormat()) && CurrentUserMayUseDeviceControls(device.GetHost()) &&
-         !device.IsAwayOnline();
+  return IsClipboardFormatAvailable(device.GetClipboardFormat()) &&
+         CurrentUserHolds(device.GetHost(), kRestrictUseDeviceControls) && !device.IsAwayOnline();
 }
 
 void InsertAmplifierMenuItems(CMenu& menu) {

@@ -136,8 +136,6 @@ void InsertAmplifierMenuItems(CMenu& menu);
 // is re-initialised with the "OnGoOnline" setting, another one disconnected, then the flag is
 // inverted and the meter and rack redraws posted (false); other commands false.
 bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command);
-// Whether the current user of the system may use device controls.
-bool CurrentUserMayUseDeviceControls(const IDeviceHost* system);
 
 inline constexpr std::uint32_t kAmpCmdPasteControls = 0x844C;
 inline constexpr std::uint32_t kAmpCmdPasteProperties = 0x844D;

@@ -32,6 +32,8 @@ CTextControl::CTextControl(CControlPanelWnd* owner, int id, bool editable, const
                            std::uint32_t colour, std::uint32_t formatFlags, const CRect& rect)
     : CControlObject(owner, id, rect), m_editable(editable), m_formatFlags(formatFlags) {
   m_style.Set(face, points, CColour{colour});
+  // A text that is neither typed in nor nudged by the wheel takes no input.
+  if (!editable && !(formatFlags & kTextWheelNudge)) SetNeededRights(0);
 }
 
 void CTextControl::Draw(Graphics& g, const CRect& clip) {
