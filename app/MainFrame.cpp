@@ -98,9 +98,11 @@ CMainFrame::~CMainFrame() {
   m_closing = true;
   m_system.GetComms().StopCommsThread();
   if (m_mdiClient) m_mdiClient->SetResizeHandler(nullptr);
-  // Panel windows go before the system object: their views point at its devices.
+  // Panel windows go before the system object: their views point at it and its devices. A
+  // window closed by the program (Switch Users closes and reopens the custom panels) waits for
+  // its deferred deletion outside the area's list, so every frame among the children goes.
   if (m_mdiClient) {
-    for (QMdiSubWindow* frame : m_mdiClient->subWindowList()) delete frame;
+    for (QMdiSubWindow* frame : m_mdiClient->findChildren<QMdiSubWindow*>()) delete frame;
   }
   DispatchPendingMessages();
   // The panes outlive this object's message target and the system while the window base
