@@ -442,6 +442,7 @@ void CMainFrame::OnOnline() {
       return;
     }
     m_online = false;
+    TellPanelsOnlineState();
     m_outputPane->GetLiveMeterView().Redraw();
     m_deviceView->GetRack().Refresh();
     m_system.RedrawCustomPanels(nullptr);
@@ -470,8 +471,9 @@ void CMainFrame::OnOnline() {
   if (choice == kGoOnlineRetrieve || choice == kGoOnlineSend) connected = m_system.GoOnline(choice);
   if (connected) {
     m_online = true;
-    // Until their units connect, the widgets take no changes.
+    // Until their units connect, the widgets and the panels take no changes.
     m_system.RedrawCustomPanels(nullptr);
+    TellPanelsOnlineState();
     TellUnaddressedUnits();
   } else {
     m_system.GetComms().RequestIdle();
@@ -497,6 +499,11 @@ void CMainFrame::TellUnaddressedUnits() {
                             "them until each has an ID of its own.\n" +
                             units,
                         IUserPrompts::Icon::Exclamation);
+}
+
+void CMainFrame::TellPanelsOnlineState() {
+  for (CDevice* device : m_system.GetDevices())
+    if (CControlPanel* panel = device->GetControlPanel()) panel->UpdateOnlineStatus(device->IsConnected());
 }
 
 void CMainFrame::SetDesignMode(std::int32_t mode) {
