@@ -493,12 +493,12 @@ void CMainFrame::TellUnaddressedUnits() {
     ++count;
   }
   if (count == 0) return;
-  Prompts().ShowMessage(ProductName().toStdString(),
-                        std::string(count == 1 ? "This unit has" : "These units have") +
-                            " ID 0, the address of every unit of a model. Nothing is sent to them or read from "
-                            "them until each has an ID of its own.\n" +
-                            units,
-                        IUserPrompts::Icon::Exclamation);
+  const std::string told =
+      count == 1 ? "This unit has ID 0, the address of every unit of a model. Nothing is sent to it or read from it "
+                   "until it has an ID of its own.\n"
+                 : "These units have ID 0, the address of every unit of a model. Nothing is sent to them or read "
+                   "from them until each has an ID of its own.\n";
+  Prompts().ShowMessage(ProductName().toStdString(), told + units, IUserPrompts::Icon::Exclamation);
 }
 
 void CMainFrame::TellPanelsOnlineState() {
