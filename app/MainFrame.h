@@ -243,6 +243,9 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void PropagateOnlineStatus(CDevice* device);
   // Going online: the units that still have ID 0 go to the log and a message.
   void TellUnaddressedUnits();
+  // Going online or offline: each open device panel shows whether its unit is connected now (a
+  // unit away at that moment posts nothing of its own).
+  void TellPanelsOnlineState();
   void PropagateWarningStatus(CDevice* device);
   // The device a message names, or null when it is no longer in the system (a message that
   // was queued before its device was deleted).

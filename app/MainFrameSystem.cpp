@@ -442,6 +442,7 @@ void CMainFrame::OnOnline() {
       return;
     }
     m_online = false;
+    TellPanelsOnlineState();
     m_outputPane->GetLiveMeterView().Redraw();
     m_deviceView->GetRack().Refresh();
     m_system.RedrawCustomPanels(nullptr);
@@ -470,8 +471,9 @@ void CMainFrame::OnOnline() {
   if (choice == kGoOnlineRetrieve || choice == kGoOnlineSend) connected = m_system.GoOnline(choice);
   if (connected) {
     m_online = true;
-    // Until their units connect, the widgets take no changes.
+    // Until their units connect, the widgets and the panels take no changes.
     m_system.RedrawCustomPanels(nullptr);
+    TellPanelsOnlineState();
     TellUnaddressedUnits();
   } else {
     m_system.GetComms().RequestIdle();
@@ -491,12 +493,17 @@ void CMainFrame::TellUnaddressedUnits() {
     ++count;
   }
   if (count == 0) return;
-  Prompts().ShowMessage(ProductName().toStdString(),
-                        std::string(count == 1 ? "This unit has" : "These units have") +
-                            " ID 0, the address of every unit of a model. Nothing is sent to them or read from "
-                            "them until each has an ID of its own.\n" +
-                            units,
-                        IUserPrompts::Icon::Exclamation);
+  const std::string told =
+      count == 1 ? "This unit has ID 0, the address of every unit of a model. Nothing is sent to it or read from it "
+                   "until it has an ID of its own.\n"
+                 : "These units have ID 0, the address of every unit of a model. Nothing is sent to them or read "
+                   "from them until each has an ID of its own.\n";
+  Prompts().ShowMessage(ProductName().toStdString(), told + units, IUserPrompts::Icon::Exclamation);
+}
+
+void CMainFrame::TellPanelsOnlineState() {
+  for (CDevice* device : m_system.GetDevices())
+    if (CControlPanel* panel = device->GetControlPanel()) panel->UpdateOnlineStatus(device->IsConnected());
 }
 
 void CMainFrame::SetDesignMode(std::int32_t mode) {

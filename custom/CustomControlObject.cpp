@@ -224,8 +224,9 @@ CParamInfo CCustomControlObject::GetParameterInfo() const {
   if (m_pDevice) {
     CParamInfo info = m_pDevice->GetParameterAt(int(m_parameterId));
     // Online with the unit away, a setting takes no change: the widget shows what the device
-    // holds and ignores input until the unit is back.
-    if (!(info.options & kParamOptionReadOnly) && m_pDevice->IsAwayOnline()) info.inactive = 1;
+    // holds and ignores input until the unit is back. In design mode the widget changes no
+    // setting, and is drawn whole so that the person sees what they place.
+    if (!(info.options & kParamOptionReadOnly) && !InDesignMode() && m_pDevice->IsAwayOnline()) info.inactive = 1;
     return info;
   }
   CParamInfo info;

@@ -210,7 +210,8 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   virtual void OnMouseLeave() {}
 
   // The bound parameter's description, inactive too while the device is away online (a
-  // setting, not an indication); "NULL" with every other value zero when unbound.
+  // setting, not an indication) and the panel is in operate mode; "NULL" with every other
+  // value zero when unbound.
   CParamInfo GetParameterInfo() const;
   // The bound parameter's current value; the empty value when unbound.
   CParamValue GetParameterValue() const;

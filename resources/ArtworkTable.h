@@ -76,9 +76,10 @@ ORVAK_ARTWORK(4157, "BMP", "tile_zel_break_quill_right", 46, 23)
 ORVAK_ARTWORK(4158, "BMP", "tile_zel_break_quill_middle", 1, 23)
 
 // Zel amplifier control panel (887 x 189): a background per type code (56, 51 to 55), the
-// channel plates A to D, the online and offline strips, the standby cover over the information
-// display, the covers of the channel and status areas shown without the right to use device
-// controls, the button face and the LEDs (green, red, amber, and the level LED).
+// channel plates A to D, the strips for a unit connected, for the file offline and for a unit
+// away online, the standby cover over the information display, the covers of the channel and
+// status areas shown without the right to use device controls, the button face and the LEDs
+// (green, red, amber, and the level LED).
 ORVAK_ARTWORK(4124, "PNG", "zel_panel_zel1", 887, 189)
 ORVAK_ARTWORK(4125, "PNG", "zel_panel_zel2", 887, 189)
 ORVAK_ARTWORK(4126, "PNG", "zel_panel_zel3", 887, 189)
@@ -91,6 +92,7 @@ ORVAK_ARTWORK(4134, "BMP", "zel_plate_c", 71, 96)
 ORVAK_ARTWORK(4135, "BMP", "zel_plate_d", 71, 96)
 ORVAK_ARTWORK(4136, "PNG", "zel_strip_online", 875, 28)
 ORVAK_ARTWORK(4137, "PNG", "zel_strip_offline", 875, 28)
+ORVAK_ARTWORK(4141, "PNG", "zel_strip_away", 875, 28)
 ORVAK_ARTWORK(4138, "PNG", "zel_cover_standby", 172, 109)
 ORVAK_ARTWORK(4139, "PNG", "zel_cover_channels", 344, 133)
 ORVAK_ARTWORK(4140, "PNG", "zel_cover_status", 138, 133)

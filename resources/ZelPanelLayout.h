@@ -26,6 +26,7 @@ enum : int {
   kPlateId = 67,  // + channel
   kOnlineStripId = 71,
   kOfflineStripId = 72,
+  kAwayStripId = 73,
   kStandbyCoverId = 71,
 };
 

@@ -129,6 +129,10 @@ std::string CDevice::GetUnitText() {
   return GetModelName() + (m_name.empty() ? "" : " " + m_name) + " ID: " + std::to_string(std::int32_t(m_deviceId));
 }
 
+std::string CDevice::GetListText() {
+  return m_name + " (" + GetModelName() + ", ID " + std::to_string(m_deviceId) + ")";
+}
+
 bool CDevice::IsLinkable() { return true; }
 
 CParamInfo CDevice::GetParameterAt(int n) {

@@ -45,7 +45,7 @@ constexpr std::uint32_t kSoloFlags = 0x100C;
 constexpr CSkinCache::Skin kSkins[] = {
     {4124, true}, {4125, true}, {4126, true}, {4127, true}, {4128, true}, {4129, true}, {4132, false},
     {4133, false}, {4134, false}, {4135, false}, {4136, true}, {4137, true}, {4138, true}, {4139, true},
-    {4140, true}, {4104, false}, {4105, false}, {4106, false}, {4107, false}, {4123, false},
+    {4140, true}, {4141, true}, {4104, false}, {4105, false}, {4106, false}, {4107, false}, {4123, false},
 };
 
 CSkinCache& Skins() {
@@ -163,6 +163,8 @@ bool CZelSeriesControlPanel::Create() {
                                         SizedFrom(zl::kStatusStrip, kZelSkinOnlineStrip)));
   m_offlineStrip = Add(new CBitmapObject(this, zl::kOfflineStripId, Skin(kZelSkinOfflineStrip),
                                          SizedFrom(zl::kStatusStrip, kZelSkinOfflineStrip)));
+  m_awayStrip = Add(new CBitmapObject(this, zl::kAwayStripId, Skin(kZelSkinAwayStrip),
+                                      SizedFrom(zl::kStatusStrip, kZelSkinAwayStrip)));
   m_standbyCover = Add(new CBitmapObject(this, zl::kStandbyCoverId, Skin(kZelSkinStandbyCover),
                                          SizedFrom(zl::kStandbyCover, kZelSkinStandbyCover)));
   for (int ch = 0; ch < zl::kChannels; ++ch) CreateChannel(ch);
@@ -279,9 +281,7 @@ void CZelSeriesControlPanel::UpdateAllControls() {
       w->SetVisible(shown);
     for (CBitmapLED* level : m_levels[c]) level->SetVisible(shown);
   }
-  const bool online = amp->IsConnected();
-  m_onlineStrip->SetVisible(online);
-  m_offlineStrip->SetVisible(!online);
+  ShowStrip(amp->IsConnected());
   ApplyPermissions(false);
 
   for (int ch = 0; ch < 4; ++ch) {
@@ -322,9 +322,16 @@ void CZelSeriesControlPanel::ApplyPermissions(bool redraw) {
   if (redraw) RedrawRect(nullptr, true, true);
 }
 
-void CZelSeriesControlPanel::UpdateOnlineStatus(bool online) {
+void CZelSeriesControlPanel::ShowStrip(bool online) {
+  const CDevice* device = GetDevice();
+  const bool away = !online && device && device->IsAwayOnline();
   m_onlineStrip->SetVisible(online);
-  m_offlineStrip->SetVisible(!online);
+  m_awayStrip->SetVisible(away);
+  m_offlineStrip->SetVisible(!online && !away);
+}
+
+void CZelSeriesControlPanel::UpdateOnlineStatus(bool online) {
+  ShowStrip(online);
   const CRect strip = m_onlineStrip->GetRect();
   RedrawRect(&strip, true, false);
   RefreshInfoDisplay(true);

@@ -28,6 +28,7 @@ enum : std::uint32_t {
   kZelSkinPlateA = 4132,          // 4132 to 4135: channel plates A to D
   kZelSkinOnlineStrip = 4136,
   kZelSkinOfflineStrip = 4137,
+  kZelSkinAwayStrip = 4141,
   kZelSkinStandbyCover = 4138,
   kZelSkinChannelCover = 4139,
   kZelSkinStatusCover = 4140,
@@ -83,9 +84,9 @@ class CZelSeriesControlPanel : public CControlPanelWnd, public IZelSeriesPanel {
   bool Create() override;
   void UpdateAllControls() override;
   void ApplyPermissions(bool redraw) override;
-  // The online or offline strip, and what lights only while the unit is connected: the
-  // display, the level, temperature and limit LEDs. A unit can leave the connected level
-  // before it is disconnected, and go offline from there without another status hint.
+  // The status strip, and what lights only while the unit is connected: the display, the
+  // level, temperature and limit LEDs. A unit can leave the connected level before it is
+  // disconnected, and go offline from there without another status hint.
   void UpdateOnlineStatus(bool online) override;
   // A double-click on the information display steps its page; the rest goes to the widgets.
   void DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y) override;
@@ -104,6 +105,7 @@ class CZelSeriesControlPanel : public CControlPanelWnd, public IZelSeriesPanel {
   CBitmapObject* GetPlate(int ch) const { return m_plates[std::size_t(ch)]; }
   CBitmapObject* GetOnlineStrip() const { return m_onlineStrip; }
   CBitmapObject* GetOfflineStrip() const { return m_offlineStrip; }
+  CBitmapObject* GetAwayStrip() const { return m_awayStrip; }
   CBitmapObject* GetStandbyCover() const { return m_standbyCover; }
   CBitmapObject* GetChannelCover() const { return m_channelCover; }
   CBitmapObject* GetStatusCover() const { return m_statusCover; }
@@ -136,6 +138,10 @@ class CZelSeriesControlPanel : public CControlPanelWnd, public IZelSeriesPanel {
   T* Add(T* widget);
   void CreateChannel(int ch);
   void CreateStatusWidgets();
+  // Shows the strip that says where a change goes: the unit's when online is set; none while
+  // the system is online and the unit away, as the amplifier then refuses every change; else
+  // the file's.
+  void ShowStrip(bool online);
 
   CZelSeriesDevice* Amp() const;
   int ChannelCount() const;
@@ -150,6 +156,7 @@ class CZelSeriesControlPanel : public CControlPanelWnd, public IZelSeriesPanel {
   std::array<CBitmapObject*, 4> m_plates{};
   CBitmapObject* m_onlineStrip = nullptr;
   CBitmapObject* m_offlineStrip = nullptr;
+  CBitmapObject* m_awayStrip = nullptr;
   CBitmapObject* m_standbyCover = nullptr;
   CBitmapObject* m_channelCover = nullptr;
   CBitmapObject* m_statusCover = nullptr;

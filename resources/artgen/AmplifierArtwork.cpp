@@ -251,24 +251,33 @@ const ArtRegistrar kPlateB("zel_plate_b", [](QPainter& p, QSize s) { Plate(p, s,
 const ArtRegistrar kPlateC("zel_plate_c", [](QPainter& p, QSize s) { Plate(p, s, 'C'); });
 const ArtRegistrar kPlateD("zel_plate_d", [](QPainter& p, QSize s) { Plate(p, s, 'D'); });
 
-void Strip(QPainter& p, QSize s, bool online) {
+// The status strip: its lamp, its state and where a change goes.
+void Strip(QPainter& p, QSize s, const QColor& lamp, const QString& state, const QColor& ink, const QString& changes) {
   ShadedBox(p, s, QColor(26, 28, 32), QColor(16, 17, 20), QColor(8, 9, 10), 4);
-  const QColor lamp = online ? QColor(70, 220, 90) : QColor(120, 124, 130);
   QRadialGradient glow(QPointF(20, s.height() / 2.0), 8);
   glow.setColorAt(0.0, lamp.lighter(140));
   glow.setColorAt(1.0, lamp.darker(160));
   p.setPen(QPen(QColor(6, 7, 8), 1));
   p.setBrush(glow);
   p.drawEllipse(QPointF(20, s.height() / 2.0), 6, 6);
-  Label(p, QRectF(34, 0, 200, s.height()), online ? QStringLiteral("ONLINE") : QStringLiteral("OFFLINE"), 12,
-        Qt::AlignLeft | Qt::AlignVCenter, online ? QColor(120, 230, 130) : kZelSoftInk);
-  Label(p, QRectF(s.width() - 330, 0, 318, s.height()),
-        online ? QStringLiteral("Controls are sent to the amplifier") : QStringLiteral("Changes are kept in the system file"),
-        10, Qt::AlignRight | Qt::AlignVCenter, kZelSoftInk, false);
+  Label(p, QRectF(34, 0, 200, s.height()), state, 12, Qt::AlignLeft | Qt::AlignVCenter, ink);
+  Label(p, QRectF(s.width() - 330, 0, 318, s.height()), changes, 10, Qt::AlignRight | Qt::AlignVCenter, kZelSoftInk,
+        false);
 }
 
-const ArtRegistrar kOnline("zel_strip_online", [](QPainter& p, QSize s) { Strip(p, s, true); });
-const ArtRegistrar kOffline("zel_strip_offline", [](QPainter& p, QSize s) { Strip(p, s, false); });
+const ArtRegistrar kOnline("zel_strip_online", [](QPainter& p, QSize s) {
+  Strip(p, s, QColor(70, 220, 90), QStringLiteral("ONLINE"), QColor(120, 230, 130),
+        QStringLiteral("Controls are sent to the amplifier"));
+});
+const ArtRegistrar kOffline("zel_strip_offline", [](QPainter& p, QSize s) {
+  Strip(p, s, QColor(120, 124, 130), QStringLiteral("OFFLINE"), kZelSoftInk,
+        QStringLiteral("Changes are kept in the system file"));
+});
+// Online with the unit not answering: a change is refused until the unit is back.
+const ArtRegistrar kAway("zel_strip_away", [](QPainter& p, QSize s) {
+  Strip(p, s, QColor(230, 160, 40), QStringLiteral("NOT CONNECTED"), QColor(235, 175, 70),
+        QStringLiteral("Cannot change settings - the unit is not connected"));
+});
 
 // The display switched off: dark glass, on which the display's black texts vanish.
 const ArtRegistrar kStandby("zel_cover_standby", [](QPainter& p, QSize s) {

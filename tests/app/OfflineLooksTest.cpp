@@ -152,10 +152,17 @@ TEST_F(OfflineLooksTest, UnitsThatDroppedOutWithWarningsLookOfflineAfterGoingOff
     return panel->GetOnlineStrip()->IsVisible() && panel->GetLimitLed(0)->IsLit() && panel->GetLevelLed(0, 4)->IsLit();
   }));
   bus->InjectFaults(SimFault::Silence(), 100000);
-  ASSERT_TRUE(
-      WaitFor([&] { return fennick->GetCommsLevel() == 0 && system.GetDevice(0)->GetCommsLevel() == 0; }, 60000));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return fennick->GetCommsLevel() == 0 && system.GetDevice(0)->GetCommsLevel() == 0 && !amp->IsConnected();
+      },
+      60000));
   EXPECT_NE(fennick->HasWarnings(),
             0u);  // while online the dropped unit keeps its warning
+  // Online with its unit away, the amplifier takes no change, and its panel says so.
+  ProcessEvents();
+  EXPECT_TRUE(panel->GetAwayStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetOfflineStrip()->IsVisible());
 
   f.RunCommand(Cmd::kOnline);
   ASSERT_FALSE(f.IsOnline());
@@ -183,6 +190,7 @@ TEST_F(OfflineLooksTest, UnitsThatDroppedOutWithWarningsLookOfflineAfterGoingOff
   // temperature; the mode and standby settings the file keeps stay shown.
   EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
   EXPECT_FALSE(panel->GetOnlineStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetAwayStrip()->IsVisible());
   for (int ch = 0; ch < 2; ++ch) {
     EXPECT_FALSE(panel->GetLimitLed(ch)->IsLit()) << ch;
     for (int j = 0; j < 5; ++j) EXPECT_FALSE(panel->GetLevelLed(ch, j)->IsLit()) << ch << " " << j;
@@ -193,4 +201,34 @@ TEST_F(OfflineLooksTest, UnitsThatDroppedOutWithWarningsLookOfflineAfterGoingOff
   if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
     f.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-offline-after-drop.png"));
   CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
+}
+
+// A panel open before going online shows at once that its amplifier takes no change while the
+// unit does not answer (here there is none at its ID), and the file's strip again once offline.
+TEST_F(OfflineLooksTest, AnAmplifierPanelOpenWhenGoingOnlineSaysItsUnitIsNotConnected) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  AddUnits(system);
+  CDevice* missing = system.CreateDevice(9, 55, 0);
+  system.AppendDevice(missing);
+  system.GetZones()[0]->AppendDevice(missing);
+  PostAbout(f, FrameMsg::kOpenDevicePanel, missing);
+  ProcessEvents();
+  auto* panel = dynamic_cast<CZelSeriesControlPanel*>(missing->GetControlPanel());
+  ASSERT_NE(panel, nullptr);
+  ASSERT_TRUE(panel->GetOfflineStrip()->IsVisible());
+
+  prompts.goOnlineChoice = 0;
+  f.RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(f.IsOnline());
+  ProcessEvents();
+  EXPECT_TRUE(panel->GetAwayStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetOfflineStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetOnlineStrip()->IsVisible());
+
+  f.RunCommand(Cmd::kOnline);
+  ASSERT_FALSE(f.IsOnline());
+  ProcessEvents();
+  EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetAwayStrip()->IsVisible());
 }

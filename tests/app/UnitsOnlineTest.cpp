@@ -443,11 +443,7 @@ TEST_F(UnitsOnlineTest, NothingGoesToIdZeroAndGoingOnlineNamesTheUnitsThatHaveIt
   prompts.goOnlineChoice = 1;  // the file's settings to the units
   frame->RunCommand(Cmd::kOnline);
   ASSERT_TRUE(frame->IsOnline());
-  EXPECT_EQ(prompts.messages.size(), 1u);
-  for (const CFakePrompts::Asked& message : prompts.messages)
-    EXPECT_EQ(message.text,
-              "These units have ID 0, the address of every unit of a model. Nothing is sent to them or read from "
-              "them until each has an ID of its own.\n\nNerex48 ID: 0\nZel-6 ID: 0");
+  EXPECT_EQ(prompts.messages.size(), 1u);  // its words: UnaddressedUnitsTest
   EXPECT_TRUE(WaitFor([&] { return LogHas("Left out until it has an ID of its own: Zel-6 ID: 0"); }));
   EXPECT_EQ(nerex->GetQueueSize(), 0u);
   EXPECT_EQ(zel->GetQueueSize(), 0u);
@@ -466,6 +462,37 @@ TEST_F(UnitsOnlineTest, NothingGoesToIdZeroAndGoingOnlineNamesTheUnitsThatHaveIt
   EXPECT_EQ(amplifier->State().alarmTemperature, 85);
   EXPECT_EQ(zel->GetAlarmTemperature(), 85);
 }
+
+// Going online names the units that have ID 0 in one message, in words for one unit or many.
+struct UnaddressedCase {
+  const char* name;
+  std::vector<std::uint32_t> types;
+  const char* message;
+};
+
+class UnaddressedUnitsTest : public UnitsOnlineTest, public ::testing::WithParamInterface<UnaddressedCase> {};
+
+TEST_P(UnaddressedUnitsTest, GoingOnlineNamesThemInOneMessage) {
+  StartBus(kPort, [](CSimBus&) {});
+  CSystem& system = MakeFrame().GetSystem();
+  for (std::uint32_t type : GetParam().types) ASSERT_TRUE(system.AddDevice(type, 0));
+  prompts.goOnlineChoice = 1;
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].text, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Units, UnaddressedUnitsTest,
+    ::testing::Values(UnaddressedCase{"One", {55},
+                                      "This unit has ID 0, the address of every unit of a model. Nothing is sent to "
+                                      "it or read from it until it has an ID of its own.\n\nZel-6 ID: 0"},
+                      UnaddressedCase{"Two", {120, 55},
+                                      "These units have ID 0, the address of every unit of a model. Nothing is sent "
+                                      "to them or read from them until each has an ID of its own.\n\nNerex48 ID: "
+                                      "0\nZel-6 ID: 0"}),
+    [](const ::testing::TestParamInfo<UnaddressedCase>& info) { return std::string(info.param.name); });
 
 // An autoscan that finds a Nerex48 at the ID where the file has a Nerex24 says so in the log
 // and in its dialog, adds no second device at that ID, and from then on no Nerex24 frame goes

@@ -401,10 +401,14 @@ TEST_F(ZelPanelTest, ProtectTurnsTheWholeDisplayRedAndBack) {
   EXPECT_EQ(panel->GetDisplayText(5)->GetBrushColour(), 0xFF000000u);
 }
 
+// Online, the strip says where a change goes: to the unit once it is connected; nowhere while it
+// is away, as the amplifier then refuses every change; into the file once the system is offline.
 TEST_F(ZelPanelTest, ConnectingTellsTheOpenPanelItIsOnline) {
   amp = Add(51);
   panel = OpenPanel(*amp);
-  EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
+  EXPECT_TRUE(panel->GetAwayStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetOfflineStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetOnlineStrip()->IsVisible());
   Connect(*amp);
   // The frame hands the last refresh's online flag to the panel.
   LPARAM online = -1;
@@ -414,10 +418,20 @@ TEST_F(ZelPanelTest, ConnectingTellsTheOpenPanelItIsOnline) {
   panel->UpdateOnlineStatus(online != 0);
   EXPECT_TRUE(panel->GetOnlineStrip()->IsVisible());
   EXPECT_FALSE(panel->GetOfflineStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetAwayStrip()->IsVisible());
   amp->OnDisconnected(false);
   for (const auto& m : frame.Messages())
     if (m.message == FrameMsg::kPanelOnlineState) online = m.lParam;
   EXPECT_EQ(online, 0);
+  panel->UpdateOnlineStatus(false);
+  EXPECT_TRUE(panel->GetAwayStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetOfflineStrip()->IsVisible());
+  Save(*panel->GetBackBuffer(), "zel_panel_away.png");
+  ASSERT_TRUE(system.GetComms().SetOnline(false));
+  panel->UpdateOnlineStatus(false);
+  EXPECT_TRUE(panel->GetOfflineStrip()->IsVisible());
+  EXPECT_FALSE(panel->GetAwayStrip()->IsVisible());
+  ASSERT_TRUE(system.GetComms().SetOnline(true));
 }
 
 // A unit that missed a reply has left the connected level but is not disconnected yet; going

@@ -650,6 +650,58 @@ TEST_F(CustomPanelViewTest, OperateModeClickChangesTheBoundParameterAndEveryPane
   fader->m_pDevice = nullptr;
 }
 
+// A widget bound to a unit that is away while the system is online shows the parameter
+// inactive in operate mode, where it would change the unit; in design mode, where it changes
+// nothing, it is drawn as it is offline, so that the person sees what they place.
+struct AwayWidgetCase {
+  const char* name;
+  std::function<CCustomControlObject*()> make;
+};
+
+class AwayUnitWidgetTest : public CustomPanelViewTest, public ::testing::WithParamInterface<AwayWidgetCase> {};
+
+TEST_P(AwayUnitWidgetTest, IsDrawnWholeInDesignModeAndInactiveInOperateMode) {
+  auto* device = new CTestDevice(&system, 1);
+  system.AppendDevice(device);
+  device->values[kTestGain] = CParamValue(kTestGain, -3.0f, ParamKind::kLevel);
+  CCustomControlObject* widget = GetParam().make();
+  widget->m_pDevice = device;
+  widget->m_parameterId = kTestGain;
+  data->m_widgets.push_back(widget);
+  const CRect r = widget->m_rect;
+  auto drawn = [&](std::int32_t designMode) {
+    system.SetDesignMode(designMode);
+    Open();
+    std::vector<std::uint32_t> pixels;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) pixels.push_back(Pixel(x, y).argb);
+    return pixels;
+  };
+  const std::vector<std::uint32_t> design = drawn(1), operate = drawn(0);
+
+  // Online on a line nobody serves: the unit never answers.
+  system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
+  ASSERT_TRUE(system.GetComms().SetOnline(true));
+  ASSERT_TRUE(device->IsAwayOnline());
+  EXPECT_TRUE(drawn(1) == design);
+  EXPECT_EQ(widget->GetParameterInfo().inactive, 0);
+  EXPECT_TRUE(drawn(0) != operate);
+  EXPECT_EQ(widget->GetParameterInfo().inactive, 1);
+  system.GetComms().SetOnline(false);
+  widget->m_pDevice = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Widgets, AwayUnitWidgetTest,
+    ::testing::Values(AwayWidgetCase{"Knob", [] { return new CCCKnob(nullptr, CRect{20, 20, 80, 80}); }},
+                      AwayWidgetCase{"Fader", [] { return new CCCFader(nullptr, CRect{20, 20, 40, 180}); }},
+                      AwayWidgetCase{"Text",
+                                     [] {
+                                       return new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags,
+                                                                 CRect{20, 20, 90, 40});
+                                     }}),
+    [](const ::testing::TestParamInfo<AwayWidgetCase>& info) { return std::string(info.param.name); });
+
 // --- The text widgets' edit box in the window ---
 
 class CustomPanelEditorTest : public CustomPanelViewTest {

@@ -181,23 +181,33 @@ class ParameterSelection : public ::testing::Test {
   CKnobWidget widget;
 };
 
+// Each entry names the device with its model and ID, so that units of one name (as units
+// read out often are) are told apart.
 TEST_F(ParameterSelection, ListsDevicesZoneByZoneAndPreselectsTheRememberedOne) {
   system.SetParameterDeviceIndex(1);  // B
   widget.m_pDevice = devices[0];
   widget.m_parameterId = 24;
+  {
+    CParameterSelectionDlg dialog(&system, &widget);
+    dialog.show();
+    EXPECT_EQ(DeviceEntries(dialog), (std::vector<QString>{"C (Test Model, ID 3)", "A (Test Model, ID 1)",
+                                                           "B (Test Model, ID 2)"}));
+    EXPECT_EQ(dialog.DeviceList()->currentText(), "B (Test Model, ID 2)");
+    ASSERT_EQ(dialog.ParameterList()->count(), 2);
+    EXPECT_EQ(dialog.ParameterList()->item(0)->text(), "B P14");
+    EXPECT_EQ(dialog.ParameterList()->currentRow(), 1);  // the widget's parameter id 24
+  }
+  devices[2]->SetName("A");
   CParameterSelectionDlg dialog(&system, &widget);
   dialog.show();
-  EXPECT_EQ(DeviceEntries(dialog), (std::vector<QString>{"C", "A", "B"}));
-  EXPECT_EQ(dialog.DeviceList()->currentText(), "B");
-  ASSERT_EQ(dialog.ParameterList()->count(), 2);
-  EXPECT_EQ(dialog.ParameterList()->item(0)->text(), "B P14");
-  EXPECT_EQ(dialog.ParameterList()->currentRow(), 1);  // the widget's parameter id 24
+  EXPECT_EQ(DeviceEntries(dialog), (std::vector<QString>{"A (Test Model, ID 3)", "A (Test Model, ID 1)",
+                                                         "B (Test Model, ID 2)"}));
 }
 
 TEST_F(ParameterSelection, UseBindsTheWidgetToTheChosenDeviceAndParameter) {
   CParameterSelectionDlg dialog(&system, &widget);
   dialog.show();
-  EXPECT_EQ(dialog.DeviceList()->currentText(), "A");  // remembered index 0
+  EXPECT_EQ(dialog.DeviceList()->currentText(), "A (Test Model, ID 1)");  // remembered index 0
   EXPECT_EQ(dialog.ParameterList()->currentRow(), -1);  // parameter id 0: nothing chosen
   dialog.DeviceList()->setCurrentIndex(0);  // C
   EXPECT_EQ(dialog.m_currentDevice, 2);

@@ -28,11 +28,6 @@ constexpr int kWidth = kListX + kListWidth + kMargin;
 constexpr int kHeight = 420;
 constexpr int kPointerRole = Qt::UserRole;
 
-// A device as the dialog names it: units of one name are told apart by their model and ID.
-std::string DeviceLabel(CDevice& device) {
-  return device.GetName() + " (" + device.GetModelName() + ", ID " + std::to_string(device.GetDeviceId()) + ")";
-}
-
 // Link names are typed in an editor of at most 30 characters.
 class CLinkNameDelegate : public QStyledItemDelegate {
  public:
@@ -115,7 +110,7 @@ void CLinkManagerDlg::showEvent(QShowEvent* event) {
 QString CLinkManagerDlg::MemberText(const CLinkRef& member) const {
   CDevice* device = m_system.FindDeviceByUuid(member.GetUuid());
   if (!device) return QString();
-  return QString::fromStdString(DeviceLabel(*device) + " - " + device->GetParameterAt(int(member.m_parameterId)).name);
+  return QString::fromStdString(device->GetListText() + " - " + device->GetParameterAt(int(member.m_parameterId)).name);
 }
 
 QTreeWidgetItem* CLinkManagerDlg::AddLinkItem(CLink* link) {
@@ -158,7 +153,7 @@ void CLinkManagerDlg::OnInitDialog() {
   m_filling = true;
   m_devices->clear();
   for (CDevice* device : m_system.GetDevices()) {
-    const QString label = QString::fromStdString(DeviceLabel(*device));
+    const QString label = QString::fromStdString(device->GetListText());
     m_devices->addItem(label);
     m_devices->setItemData(m_devices->count() - 1, label, Qt::ToolTipRole);
   }
