@@ -24,6 +24,10 @@ std::uint32_t CCommsWorker::TransportHost::GetDeviceIdForLog(const CDevice* devi
   return device ? device->GetDeviceId() : 0;
 }
 
+std::uint64_t CCommsWorker::TransportHost::GetDeviceHandle(const CDevice* device) const {
+  return device ? device->GetHandle() : 0;
+}
+
 CCommsWorker::CCommsWorker(ICommsDocument& document)
     : m_document(document),
       m_documentLock(document.GetLock()),
@@ -305,7 +309,7 @@ void CCommsWorker::WorkerOnlineStep() {
     const std::int32_t i = (first + k) % count;
     const CDevice& device = *devices[std::size_t(i)];
     if (device.GetDeviceId() == 0 || Rests(device)) continue;  // not addressed yet, or resting
-    if (m_transport->AwaitsLateAnswerFrom(&device)) {
+    if (m_transport->AwaitsLateAnswerFrom(device.GetHandle())) {
       awaited.push_back(i);
       continue;
     }

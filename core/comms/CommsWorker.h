@@ -184,6 +184,7 @@ class CCommsWorker {
     bool IsLogCommsErrorsOn() const override;
     bool IsSuperDebugOn() const override;
     std::uint32_t GetDeviceIdForLog(const CDevice* device) const override;
+    std::uint64_t GetDeviceHandle(const CDevice* device) const override;
 
    private:
     ICommsDocument& m_document;
