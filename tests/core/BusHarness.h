@@ -160,6 +160,7 @@ class CPollingTestDevice : public CTestDevice {
     record.Set(kReadCommand, 8, kReplyLength, this, false, 0xA8, 0, timeoutBase);
     for (int i = 0; i < 7; ++i) record.frame[i] = bytes[i];
     record.frame[7] = Checksum7Bit(bytes, 7);
+    if (repliesRepeatTheHeader) record.replyEchoMask = (1u << 4) | (1u << 6);
     return true;
   }
   void ProcessReply(CControlMessage& record) override {
@@ -179,6 +180,9 @@ class CPollingTestDevice : public CTestDevice {
   }
 
   std::atomic<std::uint32_t> timeoutBase{0};  // added to each read time-out, ms; tests change it online
+  // The unit's replies repeat the read's ID (byte 4) and command (byte 6), and the transport is
+  // told to hold them to it.
+  std::atomic<bool> repliesRepeatTheHeader{false};
   std::atomic<int> polls{0};
   std::atomic<int> processed{0};
   std::atomic<int> processedWhileUninitialised{0};

@@ -10,6 +10,7 @@
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/Clock.h"
 #include "tests/core/BusHarness.h"
+#include "tests/support/TestClock.h"
 #include "tools/devsim/SimOptions.h"
 
 namespace {
@@ -82,71 +83,172 @@ class CSilentUnit : public CFramedUnit {
   SimAnswer Handle(const SimBytes& request) override {
     return silent ? SimAnswer::Silence() : CFramedUnit::Handle(request);
   }
-  std::atomic<bool> silent{true};
+  std::atomic<bool> silent{false};
 };
 
-// Units that never answer beside three that do: one, or four (a part of the rack switched off).
-class SilentUnits : public CommsWorkerTest, public ::testing::WithParamInterface<int> {};
+// The worker on the program's clock, which only the requests move on, each by the time it takes
+// on a 57600-baud line: a 20-byte read answered at once about 4 ms, one met by silence its read
+// time-out, 60 ms. So what the worker decides by its clock (rests, watches) follows the requests
+// on the bus, whatever the speed of the machine. Each request is noted with the clock after it.
+class WorkerOnTheClock : public CommsWorkerTest {
+ protected:
+  static constexpr std::int64_t kAnsweredUs = 4000;
+  static constexpr std::int64_t kSilentUs = 60000;
+  struct Stamp {
+    std::int64_t us;
+    std::uint8_t id;  // byte 4: the unit asked
+  };
 
-TEST_P(SilentUnits, LeaveTheLineToTheOthers_AreStillProbed_AndConnectOnceTheyAnswer) {
-  const int silentCount = GetParam();
-  std::vector<CPollingTestDevice*> answering;
-  for (std::uint8_t id = 1; id <= 3; ++id) answering.push_back(AddPollingDevice(id));
-  std::vector<CPollingTestDevice*> quiet;
-  std::vector<CSilentUnit*> silentUnits;
-  for (int i = 0; i < silentCount; ++i) {
-    const auto id = std::uint8_t(4 + i);
-    quiet.push_back(new CPollingTestDevice(&h.system, id, &h.frame));
-    h.system.AppendDevice(quiet.back());
-    silentUnits.push_back(h.bus.Add<CSilentUnit>(id));
-    silentUnits.back()->SetReplyLength(CPollingTestDevice::kReadCommand, CPollingTestDevice::kReplyLength);
+  // Added before the units: silent tells whether a request goes unanswered.
+  void AddBusTime(std::function<bool(const SimBytes&)> silent) {
+    h.bus.Add<CClockMover>(m_clock, [this, silent](const SimBytes& r) {
+      const std::int64_t us = silent(r) ? kSilentUs : kAnsweredUs;
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_stamps.push_back({m_clock.NowUs() + us, r.size() > 4 ? r[4] : std::uint8_t(0)});
+      return us;
+    });
   }
-  ASSERT_TRUE(h.StartOnline());
-  ASSERT_TRUE(WaitFor([&] {
-    for (auto* d : answering)
-      if (d->processed < 150) return false;
+  CSilentUnit* AddSwitchedDevice(std::uint8_t id) {
+    h.system.AppendDevice(new CPollingTestDevice(&h.system, id, &h.frame));
+    CSilentUnit* unit = h.bus.Add<CSilentUnit>(id);
+    unit->SetReplyLength(CPollingTestDevice::kReadCommand, CPollingTestDevice::kReplyLength);
+    return unit;
+  }
+  std::vector<Stamp> Stamps() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_stamps;
+  }
+  bool AllAtLevel(std::int32_t level) {
+    CSingleLock lock(h.system.GetLock());
+    for (const CDevice* d : h.system.GetDevices())
+      if (d->GetCommsLevel() != level) return false;
     return true;
-  }));
-  // Each request to a silent unit goes three times and waits out its read each time; every
-  // answered one takes a few byte times. The silent units rest after each such request, so that
-  // together they hold the line for a share of the time only.
-  std::vector<std::size_t> toSilent(std::size_t(silentCount), 0);
-  std::size_t toOthers = 0;
-  for (const auto& r : h.bus.Requests()) {
-    if (r.size() > 4 && r[4] >= 4) {
-      ++toSilent[std::size_t(r[4] - 4)];
-    } else {
-      ++toOthers;
-    }
   }
-  std::size_t allSilent = 0;
-  for (std::size_t n : toSilent) {
-    EXPECT_GE(n, 3u);
-    allSilent += n;
+  void TearDown() override {
+    // The worker and the bus read the clock: both end before it goes.
+    h.system.GetComms().StopCommsThread();
+    h.bus.Stop();
   }
-  EXPECT_LT(allSilent * 10, toOthers);
-  for (const auto* d : quiet) EXPECT_EQ(d->GetCommsLevel(), 0);
 
-  for (CSilentUnit* unit : silentUnits) unit->silent = false;
-  // The connection line is logged just after the device is marked connected.
-  for (int i = 0; i < silentCount; ++i) {
-    const std::string connected = "Connected to Test Model   ID: " + std::to_string(4 + i);
-    ASSERT_TRUE(WaitFor([&] {
-      return quiet[std::size_t(i)]->IsConnected() && h.frame.CountLogLinesStartingWith(connected) > 0;
-    }));
-    EXPECT_EQ(h.frame.CountLogLinesStartingWith(connected), 1u);
-  }
+  CTestClock m_clock;
+  CClockInUse m_clockInUse{m_clock};
+  mutable std::mutex m_mutex;
+  std::vector<Stamp> m_stamps;
+};
+
+// One lost answer (all three sends of a read) does not rest a connected unit: it is asked again at
+// its next turn, after each other unit once, and stays connected.
+TEST_F(WorkerOnTheClock, ConnectedUnitThatMissesOneRead_IsAskedAgainAtItsNextTurn) {
+  AddBusTime([](const SimBytes&) { return false; });
+  for (std::uint8_t id = 1; id <= 3; ++id) AddPollingDevice(id);
+  ASSERT_TRUE(h.StartOnline());
+  ASSERT_TRUE(WaitFor([&] { return AllAtLevel(kMaxCommsLevel); }));
+  const std::size_t before = h.bus.RequestCount();
+  h.bus.InjectFaults(SimFault::Silence(), 3);
+  ASSERT_TRUE(h.bus.WaitForRequests(before + 9, 20000));
+  const std::vector<SimBytes> requests = h.bus.Requests();
+  const std::uint8_t missed = requests[before][4];
+  EXPECT_EQ(requests[before + 1][4], missed);
+  EXPECT_EQ(requests[before + 2][4], missed);
+  // The other two, then the unit again.
+  EXPECT_NE(requests[before + 3][4], missed);
+  EXPECT_NE(requests[before + 4][4], missed);
+  EXPECT_EQ(requests[before + 5][4], missed);
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Disconnected from "), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(OneOrFour, SilentUnits, ::testing::Values(1, 4));
+// Units that were connected are switched off together beside units that answer: each goes offline
+// at its sixth miss, its first read sent three times and every later one once, within a few
+// seconds on the clock; from then on the silent units hold about a share of the line, the
+// others the rest; and they connect again once they answer.
+struct SwitchedOffCase {
+  const char* name;
+  int answering;
+  int switchedOff;
+  std::int64_t offlineWithinUs;  // on the clock, from the switch-off
+};
+
+const SwitchedOffCase kSwitchedOffCases[] = {
+    {"OneBesideThree", 3, 1, 1500000},
+    {"FourBesideFour", 4, 4, 5000000},
+    {"SixBesideTwo", 2, 6, 5000000},
+};
+
+class SwitchedOff : public WorkerOnTheClock, public ::testing::WithParamInterface<SwitchedOffCase> {};
+
+TEST_P(SwitchedOff, UnitsGoOfflineInSecondsAtTheirSixthMiss_LeaveTheOthersTheLine_AndComeBack) {
+  const SwitchedOffCase& c = GetParam();
+  std::vector<CSilentUnit*> off;
+  const auto firstOff = std::uint8_t(c.answering + 1);
+  AddBusTime([&off, firstOff](const SimBytes& r) {
+    return r.size() > 4 && r[4] >= firstOff && r[4] < firstOff + off.size() && off[r[4] - firstOff]->silent;
+  });
+  for (int i = 0; i < c.answering; ++i) AddPollingDevice(std::uint8_t(1 + i));
+  for (int i = 0; i < c.switchedOff; ++i) off.push_back(AddSwitchedDevice(std::uint8_t(firstOff + i)));
+  ASSERT_TRUE(h.StartOnline());
+  ASSERT_TRUE(WaitFor([&] { return AllAtLevel(kMaxCommsLevel); }));
+
+  const std::size_t stampsBefore = Stamps().size();
+  const std::int64_t switchedAt = m_clock.NowUs();
+  for (CSilentUnit* unit : off) unit->silent = true;
+  const std::vector<CDevice*> devices = h.system.GetDevices();
+  auto offline = [&] {
+    CSingleLock lock(h.system.GetLock());
+    for (int i = 0; i < c.switchedOff; ++i)
+      if (devices[std::size_t(c.answering + i)]->GetCommsLevel() != 0) return false;
+    return true;
+  };
+  ASSERT_TRUE(WaitFor(offline, 60000));
+  const std::int64_t offlineAt = m_clock.NowUs();
+  std::vector<Stamp> stamps = Stamps();
+  std::vector<int> sends(std::size_t(c.switchedOff), 0);
+  std::int64_t lastSixthMiss = 0;
+  for (std::size_t k = stampsBefore; k < stamps.size(); ++k) {
+    const int i = stamps[k].id - firstOff;
+    if (i < 0 || i >= c.switchedOff) continue;
+    // Three sends at the first miss, one at each of the next five: the eighth ends the sixth miss.
+    if (++sends[std::size_t(i)] == 8) lastSixthMiss = std::max(lastSixthMiss, stamps[k].us);
+  }
+  for (int i = 0; i < c.switchedOff; ++i) EXPECT_EQ(sends[std::size_t(i)], 8) << "unit " << firstOff + i;
+  EXPECT_LE(lastSixthMiss - switchedAt, c.offlineWithinUs);
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Disconnected from "), std::size_t(c.switchedOff));
+
+  // Offline, the silent units hold about kSilentSharePercent of the clock's time between them.
+  const std::size_t answeredBefore = Stamps().size();
+  ASSERT_TRUE(WaitFor([&] { return m_clock.NowUs() > offlineAt + 5000000; }, 60000));
+  stamps = Stamps();
+  std::int64_t silentUs = 0, allUs = 0;
+  for (std::size_t k = answeredBefore; k < stamps.size(); ++k) {
+    const std::int64_t us = stamps[k].us - stamps[k - 1].us;
+    allUs += us;
+    if (stamps[k].id >= firstOff) silentUs += us;
+  }
+  EXPECT_LE(silentUs * 100, allUs * (kSilentSharePercent + 5));
+  EXPECT_GE(silentUs * 100, allUs * (kSilentSharePercent - 10));
+
+  for (CSilentUnit* unit : off) unit->silent = false;
+  ASSERT_TRUE(WaitFor([&] {
+    CSingleLock lock(h.system.GetLock());
+    for (int i = 0; i < c.switchedOff; ++i)
+      if (!devices[std::size_t(c.answering + i)]->IsConnected()) return false;
+    return true;
+  }));
+  for (int i = 0; i < c.switchedOff; ++i)
+    EXPECT_EQ(h.frame.CountLogLinesStartingWith("Connected to Test Model   ID: " + std::to_string(firstOff + i)), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, SwitchedOff, ::testing::ValuesIn(kSwitchedOffCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // When the whole line falls silent every unit is marked offline at its sixth missed request, and
 // the silent units take turns on the line: a breakout box, which asks for its status on every
 // 11th of its turns only, is not left connected while the amplifiers, which ask on every turn,
-// miss request after request (they had missed 17 to 23 by the time the last box was marked).
-TEST_F(CommsWorkerTest, WholeLineSilent_EveryUnitGoesOfflineAtItsSixthMiss_TheBoxesNotLeftBehind) {
+// miss request after request.
+TEST_F(WorkerOnTheClock, WholeLineSilent_EveryUnitGoesOfflineAtItsSixthMiss_TheBoxesNotLeftBehind) {
   RegisterAmplifierFamilies();
   RegisterProcessorFamily();
+  std::atomic<bool> dead{false};
+  AddBusTime([&dead](const SimBytes&) { return dead.load(); });
   SimOptions options;
   // The sample system's units.
   ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--processor 120:1 --zel-amp 52:2 --zel-break 40:3 --processor 16:4 "
@@ -162,15 +264,11 @@ TEST_F(CommsWorkerTest, WholeLineSilent_EveryUnitGoesOfflineAtItsSixthMiss_TheBo
   }
   h.system.SetSystemMonitorVisible(true);
   ASSERT_TRUE(h.StartOnline());
-  auto allAt = [&](std::int32_t level) {
-    CSingleLock lock(h.system.GetLock());
-    for (const CDevice* d : devices)
-      if (d->GetCommsLevel() != level) return false;
-    return true;
-  };
-  ASSERT_TRUE(WaitFor([&] { return allAt(kMaxCommsLevel); }, 120000));
+  ASSERT_TRUE(WaitFor([&] { return AllAtLevel(kMaxCommsLevel); }, 120000));
 
-  h.bus.Stop();
+  const std::int64_t deadAt = m_clock.NowUs();
+  dead = true;
+  h.bus.InjectFaults(SimFault::Silence(), 50000);
   std::vector<std::uint32_t> missesWhenOffline(devices.size(), 0);
   ASSERT_TRUE(WaitFor(
       [&] {
@@ -184,6 +282,7 @@ TEST_F(CommsWorkerTest, WholeLineSilent_EveryUnitGoesOfflineAtItsSixthMiss_TheBo
         return all;
       },
       120000));
+  const std::int64_t allOfflineAt = m_clock.NowUs();
   std::vector<std::uint32_t> missesWhenAllOffline;
   {
     CSingleLock lock(h.system.GetLock());
@@ -194,27 +293,64 @@ TEST_F(CommsWorkerTest, WholeLineSilent_EveryUnitGoesOfflineAtItsSixthMiss_TheBo
     EXPECT_LE(missesWhenAllOffline[i], 12u) << "device " << i;
   }
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Disconnected from "), devices.size());
+  // Within 8 s, sends counted at 60 ms each.
+  EXPECT_LE(allOfflineAt - deadAt, 8000000);
 }
 
-// A unit whose late answer may still come is passed over while other units can be asked; alone
-// on the bus it is asked all the same, its request first waiting for what it could take, and not
-// for the watch to end by the program's clock (held still here, so that the watch never ends by
-// itself).
-TEST_F(CommsWorkerTest, UnitAwaitedForALateAnswer_IsStillAskedWhenNoOtherUnitCanBe) {
-  static CManualClock heldClock;
-  struct ClockBack {
-    ~ClockBack() { SetClockForTests(nullptr); }
-  } clockBack;
+// A unit whose late answer may still come is passed over while other units can be asked, for as
+// long as its own request would wait for that answer; then it is asked again, and its request
+// no longer waits. One unit's first send goes unanswered and its resend is answered after the
+// clock moved 100 ms: it is passed over for 135 ms, while the other unit's reads (4 ms each) go on.
+TEST_F(WorkerOnTheClock, UnitAwaitedForALateAnswer_IsPassedOverWhileOthersHaveWork_AsLongAsItsRequestWouldWait) {
+  std::atomic<int> sinceFault{-1};
+  h.bus.Add<CClockMover>(m_clock, [&sinceFault](const SimBytes&) -> std::int64_t {
+    const int n = sinceFault < 0 ? -1 : sinceFault++;
+    return n == 0 ? 0 : n == 1 ? 100000 : kAnsweredUs;  // the silent send, the answered resend
+  });
+  // Replies that repeat the header: a request to the other unit tells the late answer apart.
+  for (std::uint8_t id = 1; id <= 2; ++id) {
+    AddPollingDevice(id)->repliesRepeatTheHeader = true;
+    SimBytes body{0x10, id, 0x00, CPollingTestDevice::kReadCommand};
+    body.resize(CPollingTestDevice::kReplyLength - 4, 0x11);
+    units.back()->SetReply(CPollingTestDevice::kReadCommand, body);
+  }
+  ASSERT_TRUE(h.StartOnline());
+  ASSERT_TRUE(WaitFor([&] { return AllAtLevel(kMaxCommsLevel); }));
+  // Between two transactions: the next request, whoever it is for, goes unanswered.
+  ASSERT_TRUE(h.system.GetComms().RequestIdle());
+  const std::size_t before = h.bus.RequestCount();
+  h.bus.InjectFault(SimFault::Silence());
+  sinceFault = 0;
+  h.system.GetComms().SetWorkerState(kWorkerOnline);
+  ASSERT_TRUE(h.bus.WaitForRequests(before + 40, 20000));
+  const std::vector<SimBytes> requests = h.bus.Requests();
+  const std::uint8_t awaited = requests[before][4];
+  ASSERT_EQ(requests[before + 1][4], awaited);  // the resend
+  std::size_t others = 0;
+  for (std::size_t k = before + 2; requests[k][4] != awaited; ++k) ++others;
+  EXPECT_EQ(others, 34u);  // 34 x 4 ms: the first at or past the 135 ms
+}
+
+// When the awaited unit is the only one with work (alone on the bus, or beside a unit that never
+// has anything to send), it is asked all the same, its request first waiting for what it could
+// take, and not for the watch to end by the program's clock (held still here, so that the watch
+// never ends by itself).
+class AwaitedUnit : public WorkerOnTheClock, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(AwaitedUnit, IsStillAskedWhenNoOtherUnitHasWork) {
   CPollingTestDevice* device = AddPollingDevice(3);
+  if (GetParam()) h.system.AppendDevice(new CTestDevice(&h.system, 4, &h.frame));  // never polls
   ASSERT_TRUE(h.StartOnline());
   ASSERT_TRUE(WaitFor([&] { return device->GetCommsLevel() == kMaxCommsLevel; }));
-  SetClockForTests(&heldClock);
   // One answer lost: the resend is answered, and the unit's answer to the first send may still come.
   h.bus.InjectFault(SimFault::Silence());
   const int before = device->processed;
   EXPECT_TRUE(WaitFor([&] { return device->processed >= before + 5; }));
   EXPECT_EQ(device->GetCommsLevel(), kMaxCommsLevel);
 }
+
+INSTANTIATE_TEST_SUITE_P(Beside, AwaitedUnit, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "AUnitWithoutWork" : "Nobody"; });
 
 TEST_F(CommsWorkerTest, SystemQueue_GoesFirst_NewestFirst_ThenTheDevicesQueues) {
   CPollingTestDevice* device = AddPollingDevice(3);
