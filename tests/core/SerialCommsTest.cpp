@@ -887,6 +887,8 @@ TEST_P(WrongReplyNamingAnotherUnit, IsRefusedUnlessItCannotBeToldFromThatUnitsLa
   readOther(2);
   ASSERT_TRUE(Run());
   ASSERT_EQ(Received()[7], 2);
+  // Only a send met by silence owes an answer, for which unit 6 is passed over.
+  EXPECT_EQ(Awaits(kOtherDevice), c.otherSentAgainAfterSilence);
   const std::uint32_t errorsBefore = m_comms.GetErrorCount();
   const std::size_t requestsBefore = m_bus.RequestCount();
   m_host.lines.clear();
