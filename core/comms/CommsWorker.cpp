@@ -274,6 +274,8 @@ void CCommsWorker::WorkerOnlineStep() {
 
   // Idle transport: requests first, then the system queue, then the devices in turn.
   if (m_goIdle) {
+    // Going offline: requests waiting aside go with the session, as the devices' queues do.
+    m_waiting.clear();
     m_workerState = kWorkerIdle;
     AcknowledgeGoIdle();
     return;
@@ -300,15 +302,26 @@ void CCommsWorker::WorkerOnlineStep() {
   }
   // Round the whole list once from the device whose turn it is, passing over devices that rest
   // and those whose units may still send a late answer. When nobody else had anything to send,
-  // those are asked (a request that could take such an answer waits for it, and no longer than
-  // until it has come): the line would be idle meanwhile.
+  // those are asked too; a request of theirs that could take such an answer for its own waits
+  // aside, and goes once the answer has come or can no longer come, while the others go on.
   const std::int32_t count = std::int32_t(devices.size());
   const std::int32_t first = m_pollIndex;
+  if (!m_waiting.empty()) ForgetWaitingOfDevicesGone(devices);
   std::vector<std::int32_t> awaited;
   for (std::int32_t k = 0; k < count; ++k) {
     const std::int32_t i = (first + k) % count;
     const CDevice& device = *devices[std::size_t(i)];
     if (device.GetDeviceId() == 0 || Rests(device)) continue;  // not addressed yet, or resting
+    const auto waiting = m_waiting.find(device.GetHandle());
+    if (waiting != m_waiting.end()) {
+      if (m_transport->WaitsForLateAnswers(waiting->second)) continue;
+      m_pollIndex = i;
+      record.noRetry = false;
+      record = waiting->second;
+      m_waiting.erase(waiting);
+      StartTransaction();
+      return;
+    }
     if (m_transport->AwaitsLateAnswerFrom(device.GetHandle())) {
       awaited.push_back(i);
       continue;
@@ -319,6 +332,8 @@ void CCommsWorker::WorkerOnlineStep() {
     if (StartNextRequestOf(devices, i)) return;
   }
   m_pollIndex = first;
+  // Late answers that have come meanwhile end their watch, and free the requests waiting aside.
+  if (!m_waiting.empty()) m_transport->LookForLateAnswers();
   SleepEx(kWorkerNothingSleepMs, true);
 }
 
@@ -328,12 +343,22 @@ bool CCommsWorker::StartNextRequestOf(const std::vector<CDevice*>& devices, std:
   record.noRetry = false;
   CDevice& device = *devices[std::size_t(index)];
   if (!device.GetNextPollMessage(record)) return false;
+  if (m_transport->WaitsForLateAnswers(record)) {
+    m_waiting.insert_or_assign(device.GetHandle(), record);
+    return false;
+  }
   // A unit that heard nothing of its last request is most likely switched off: it is asked
   // once, not three times, until it answers again, so that it shows offline within seconds.
   const auto silent = m_silent.find(device.GetHandle());
   if (silent != m_silent.end() && silent->second.heardNothing) m_transport->GiveUpAtFirstSilence();
   StartTransaction();
   return true;
+}
+
+void CCommsWorker::ForgetWaitingOfDevicesGone(const std::vector<CDevice*>& devices) {
+  std::erase_if(m_waiting, [&](const auto& entry) {
+    return std::none_of(devices.begin(), devices.end(), [&](const CDevice* d) { return d->GetHandle() == entry.first; });
+  });
 }
 
 void CCommsWorker::StartTransaction() {
@@ -359,7 +384,8 @@ void CCommsWorker::AfterMiss(const CDevice& device) {
   // ended, counting those still to come. With no unit answering there is nobody to leave the
   // line to: the silent units only take turns.
   const bool othersAnswer = now - m_lastAnswerUs < longest;
-  const std::int64_t wait = (othersAnswer ? silentCost * 100 / kSilentSharePercent : silentCost) - rest.costUs;
+  const std::int64_t share = device.GetCommsLevel() > 0 ? kCountdownSharePercent : kSilentSharePercent;
+  const std::int64_t wait = (othersAnswer ? silentCost * 100 / share : silentCost) - rest.costUs;
   rest.untilUs = now + std::clamp<std::int64_t>(wait, 0, longest);
 }
 

@@ -42,9 +42,11 @@ inline constexpr std::uint32_t kWorkerNothingSleepMs = 1;
 // (while no unit answers, until the others have had their turn), at most kMaxSilentRestMs, so
 // that it is asked again soon enough to reconnect within a few seconds of answering. A unit
 // still connected is asked again at its next turn, and one that heard nothing of its last
-// request is asked once at a time (see CSerialComms::GiveUpAtFirstSilence): units switched off
+// request is asked once at a time (see CSerialComms::GiveUpAtFirstSilence); until it shows
+// offline (its level down to 0) its rest is sized on kCountdownSharePercent: units switched off
 // show offline within seconds.
 inline constexpr std::uint32_t kSilentSharePercent = 30;
+inline constexpr std::uint32_t kCountdownSharePercent = 50;
 inline constexpr std::uint32_t kMaxSilentRestMs = 2500;
 
 // Longest wait of each step of StopCommsThread, ms.
@@ -172,6 +174,8 @@ class CCommsWorker {
   void AfterMiss(const CDevice& device);
   // Whether the device rests now.
   bool Rests(const CDevice& device) const;
+  // Drops the requests waiting aside for devices no longer in the list.
+  void ForgetWaitingOfDevicesGone(const std::vector<CDevice*>& devices);
   // Asks the device at the index of the list for its next request and starts it; false when it
   // had nothing to send.
   bool StartNextRequestOf(const std::vector<CDevice*>& devices, std::int32_t index);
@@ -227,6 +231,9 @@ class CCommsWorker {
   };
   std::int64_t m_transactionStartUs = 0;
   std::int64_t m_lastAnswerUs = 0;
+  // Worker thread only: requests taken from devices (by handle) that wait aside until a late
+  // answer they could take has come or can no longer come.
+  std::unordered_map<std::uint64_t, CControlMessage> m_waiting;
   std::unordered_map<std::uint64_t, SilentRest> m_silent;
   PassHost m_passHost{*this};
   CDiscoveryPass m_discovery;

@@ -115,6 +115,12 @@ CLateAnswerBook::Drain CLateAnswerBook::TakeAnswersTheRequestCouldTake(const Lat
   return drain;
 }
 
+bool CLateAnswerBook::CouldTakeAny(const LateAnswerRequest& request, std::int64_t nowUs) const {
+  return std::any_of(m_records.begin(), m_records.end(), [&](const Record& a) {
+    return a.bytesDue != 0 && nowUs < a.holdUntilUs && CouldTake(request, a);
+  });
+}
+
 bool CLateAnswerBook::IsWatching(std::int64_t nowUs) const {
   return std::any_of(m_records.begin(), m_records.end(),
                      [nowUs](const Record& a) { return a.bytesDue != 0 && nowUs < a.holdUntilUs; });

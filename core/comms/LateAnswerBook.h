@@ -77,6 +77,8 @@ class CLateAnswerBook {
     std::int64_t untilUs = 0;
   };
   Drain TakeAnswersTheRequestCouldTake(const LateAnswerRequest& request, std::int64_t nowUs);
+  // Whether the request would wait for answers of a watch still open (see above).
+  bool CouldTakeAny(const LateAnswerRequest& request, std::int64_t nowUs) const;
   // Whether a watch is still open (bytes that came meanwhile are worth a look).
   bool IsWatching(std::int64_t nowUs) const;
   // True while answers from the unit are watched for: it is passed over while others have work.

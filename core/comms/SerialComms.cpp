@@ -107,9 +107,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
     m_nextGivesUpAtFirstSilence = false;
     m_lateAnswersDropped = 0;
     m_requestedLength = m_transaction.expectedLength;
-    m_unit = !m_transaction.device ? 0
-             : m_host               ? m_host->GetDeviceHandle(m_transaction.device)
-                                    : std::uint64_t(reinterpret_cast<std::uintptr_t>(m_transaction.device));
+    m_unit = UnitOf(m_transaction.device);
     if ((failedBefore && !DrainLateReply(QuietGapMs())) || !DrainLateAnswers() || !NoteArrivedLateAnswers()) {
       m_status = kCommsError;
       m_done = true;
@@ -248,18 +246,23 @@ std::int64_t CSerialComms::ReadLimitUs() const {
   return limit ? std::int64_t(limit->count()) * 1000 : std::int64_t(INT32_MAX) * 1000;
 }
 
-LateAnswerRequest CSerialComms::DescribeRequest(std::uint32_t replyLength) const {
-  const CControlMessage& t = m_transaction;
+std::uint64_t CSerialComms::UnitOf(const CDevice* device) const {
+  if (!device) return 0;
+  return m_host ? m_host->GetDeviceHandle(device) : std::uint64_t(reinterpret_cast<std::uintptr_t>(device));
+}
+
+LateAnswerRequest CSerialComms::Describe(const CControlMessage& message, const std::uint8_t* frame,
+                                         std::uint32_t replyLength) const {
   LateAnswerRequest r;
-  r.unit = m_unit;
-  r.deviceId = TargetId();
-  r.command = t.command;
-  r.write = t.write;
-  r.replyStart = t.replyStart;
+  r.unit = UnitOf(message.device);
+  r.deviceId = m_host && message.device ? m_host->GetDeviceIdForLog(message.device) : 0;
+  r.command = message.command;
+  r.write = message.write;
+  r.replyStart = message.replyStart;
   r.replyLength = replyLength;
-  r.echoMask = t.replyEchoMask;
+  r.echoMask = message.replyEchoMask;
   for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes && i < CControlMessage::kFrameSize; ++i)
-    r.echoed[i] = (r.echoMask & (1u << i)) != 0 ? std::uint8_t(m_transmit[i] & 0x7F) : 0;
+    r.echoed[i] = (r.echoMask & (1u << i)) != 0 ? std::uint8_t(frame[i] & 0x7F) : 0;
   return r;
 }
 
@@ -274,6 +277,15 @@ void CSerialComms::RecordLateAnswers() {
 }
 
 bool CSerialComms::AwaitsLateAnswerFrom(std::uint64_t unit) { return m_book.PassesOver(unit, ClockMicroseconds()); }
+
+bool CSerialComms::WaitsForLateAnswers(const CControlMessage& request) {
+  return m_lateAnswerGuard &&
+         m_book.CouldTakeAny(Describe(request, request.frame, request.expectedLength), ClockMicroseconds());
+}
+
+void CSerialComms::LookForLateAnswers() {
+  if (IsOpen() && !NoteArrivedLateAnswers()) m_status = kCommsError;
+}
 
 bool CSerialComms::DrainLateAnswers() {
   // Reads and drops the answers that the request could take, and ends as soon as they are all

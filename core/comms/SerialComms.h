@@ -83,6 +83,11 @@ class CSerialComms {
   // once, and drop such an answer, named as its unit's late answer, when it comes during their
   // read. Times are read from the program's clock (platform/Clock.h).
   bool AwaitsLateAnswerFrom(std::uint64_t unit);
+  // Whether the request, started now, would first wait for such answers (see above).
+  bool WaitsForLateAnswers(const CControlMessage& request);
+  // Between transactions: notes the late answers that have come meanwhile, so that a watch whose
+  // answers are all in ends at once. A port that cannot be read so is a transport error.
+  void LookForLateAnswers();
   // Off leaves late answers to the reply checks alone (no watch, no drain, no late answer named
   // as such); on by default. For measuring what the watch costs.
   void SetLateAnswerGuard(bool on) { m_lateAnswerGuard = on; }
@@ -172,9 +177,14 @@ class CSerialComms {
   // One read of up to count bytes into scratch that waits at most waitMs; false when the
   // time-outs could not be set. The caller restores the transaction's time-outs.
   bool ReadAndDrop(std::uint8_t* scratch, std::uint32_t count, std::uint32_t waitMs, std::uint32_t* got);
-  // The request being run as the late-answer book sees it (its echoed bytes from the transmit
-  // buffer), asking for replyLength bytes.
-  LateAnswerRequest DescribeRequest(std::uint32_t replyLength) const;
+  // A request as the late-answer book sees it: the message with its frame bytes, asking for
+  // replyLength bytes; DescribeRequest, the one being run (its bytes in the transmit buffer).
+  LateAnswerRequest Describe(const CControlMessage& message, const std::uint8_t* frame, std::uint32_t replyLength) const;
+  LateAnswerRequest DescribeRequest(std::uint32_t replyLength) const {
+    return Describe(m_transaction, m_transmit, replyLength);
+  }
+  // The handle the device is known by (0 for none).
+  std::uint64_t UnitOf(const CDevice* device) const;
   // At the end of a transaction with sends met by silence: records the answers to them that may
   // still come.
   void RecordLateAnswers();

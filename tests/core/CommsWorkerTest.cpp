@@ -332,25 +332,48 @@ TEST_F(WorkerOnTheClock, UnitAwaitedForALateAnswer_IsPassedOverWhileOthersHaveWo
 }
 
 // When the awaited unit is the only one with work (alone on the bus, or beside a unit that never
-// has anything to send), it is asked all the same, its request first waiting for what it could
-// take, and not for the watch to end by the program's clock (held still here, so that the watch
-// never ends by itself).
-class AwaitedUnit : public WorkerOnTheClock, public ::testing::WithParamInterface<bool> {};
+// has anything to send), it is asked all the same; a request of its own that could take the late
+// answer waits aside for it, and goes as soon as it has come (the clock held still: not because
+// the watch ran out), or, when it never comes, once the watch has run out.
+struct AwaitedCase {
+  const char* name;
+  bool besideAUnitWithoutWork;
+  bool lateAnswerComes;
+};
+
+class AwaitedUnit : public WorkerOnTheClock, public ::testing::WithParamInterface<AwaitedCase> {};
 
 TEST_P(AwaitedUnit, IsStillAskedWhenNoOtherUnitHasWork) {
+  const AwaitedCase& c = GetParam();
   CPollingTestDevice* device = AddPollingDevice(3);
-  if (GetParam()) h.system.AppendDevice(new CTestDevice(&h.system, 4, &h.frame));  // never polls
+  device->repliesRepeatTheHeader = true;
+  units.back()->SetReply(CPollingTestDevice::kReadCommand,
+                         {0x10, 0x03, 0x00, CPollingTestDevice::kReadCommand, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16,
+                          0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C});
+  if (c.besideAUnitWithoutWork) h.system.AppendDevice(new CTestDevice(&h.system, 4, &h.frame));  // never polls
   ASSERT_TRUE(h.StartOnline());
   ASSERT_TRUE(WaitFor([&] { return device->GetCommsLevel() == kMaxCommsLevel; }));
-  // One answer lost: the resend is answered, and the unit's answer to the first send may still come.
-  h.bus.InjectFault(SimFault::Silence());
-  const int before = device->processed;
-  EXPECT_TRUE(WaitFor([&] { return device->processed >= before + 5; }));
+  // The first send's answer comes late or never; the resend is answered.
+  const std::size_t before = h.bus.RequestCount();
+  h.bus.InjectFault(c.lateAnswerComes ? SimFault::HeldUntil(0) : SimFault::Silence());
+  const int processed = device->processed;
+  if (c.lateAnswerComes) {
+    ASSERT_TRUE(h.bus.WaitForRequests(before + 2, 20000));
+    ASSERT_TRUE(WaitFor([&] { return device->processed > processed; }));
+    h.bus.ReleaseHeldAnswers();
+  } else {
+    m_clock.RunWithTheMachine();
+  }
+  EXPECT_TRUE(WaitFor([&] { return device->processed >= processed + 5; }));
   EXPECT_EQ(device->GetCommsLevel(), kMaxCommsLevel);
+  EXPECT_EQ(h.system.GetComms().GetTransport().GetErrorCount(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Beside, AwaitedUnit, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "AUnitWithoutWork" : "Nobody"; });
+INSTANTIATE_TEST_SUITE_P(Cases, AwaitedUnit,
+                         ::testing::Values(AwaitedCase{"AloneItsLateAnswerComing", false, true},
+                                           AwaitedCase{"BesideAUnitWithoutWorkItsLateAnswerComing", true, true},
+                                           AwaitedCase{"BesideAUnitWithoutWorkItsLateAnswerLost", true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CommsWorkerTest, SystemQueue_GoesFirst_NewestFirst_ThenTheDevicesQueues) {
   CPollingTestDevice* device = AddPollingDevice(3);
