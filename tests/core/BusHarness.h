@@ -118,6 +118,13 @@ class CBusHarness {
     bus.Stop();
   }
 
+  // Reads wait long for answers that come, and end as soon as the units have sent all they send
+  // for the request (see CSimBus::SetSilenceEndsReads): what a transaction reads then follows
+  // what the units send, not how fast the machine runs.
+  void DecideOnEvents() {
+    bus.SetSilenceEndsReads(true);
+    system.GetComms().GetTransport().SetExtraTimeout(kLongReadWaitMs);
+  }
   // Starts the bus and the worker, and goes online.
   bool StartOnline() {
     bus.Start();

@@ -32,6 +32,14 @@ void CLineWire::SetPacing(std::uint32_t baudRate) { m_line->SetBaudRate(baudRate
 
 Clock::duration CLineWire::ByteTime() const { return m_line->ByteTime(); }
 
+void CLineWire::WriteLast(const std::uint8_t* data, std::size_t n) {
+  if (n == 0) {
+    m_line->EndReadWhenNothingMore();
+    return;
+  }
+  std::this_thread::sleep_until(m_line->DeviceWrite(data, n, true));
+}
+
 CPtyWire::CPtyWire() {
   if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0) m_wake[0] = m_wake[1] = -1;
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -554,13 +562,15 @@ void CSimBus::Dispatch(const SimBytes& frame) {
       m_held.emplace(Clock::now() + std::chrono::milliseconds(answer.heldMs), std::move(bytes));
     } else if (restHeld) {
       SendHeldAnswers();
-      Send(SimBytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(cuts.front())), {}, 0);
+      Send(SimBytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(cuts.front())), {}, 0, m_silenceEndsReads);
       m_heldForRequests.push_back({0, SimBytes(bytes.begin() + std::ptrdiff_t(cuts.front()), bytes.end())});
     } else {
       SendHeldAnswers();
-      Send(bytes, cuts, gapMs);
+      Send(bytes, cuts, gapMs, m_silenceEndsReads);
     }
   }
+  // Nothing more for this request now: no answer, or one held back whole.
+  if (m_silenceEndsReads && (bytes.empty() || heldForRequests || answer.heldMs != 0)) m_wire->WriteLast(nullptr, 0);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_handled;
@@ -568,7 +578,7 @@ void CSimBus::Dispatch(const SimBytes& frame) {
   m_cv.notify_all();
 }
 
-void CSimBus::Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, std::uint32_t gapMs) {
+void CSimBus::Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, std::uint32_t gapMs, bool last) {
   std::size_t from = 0;
   for (std::size_t cut : cuts) {
     if (cut <= from || cut >= bytes.size()) continue;
@@ -576,5 +586,9 @@ void CSimBus::Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, 
     std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
     from = cut;
   }
-  m_wire->Write(bytes.data() + from, bytes.size() - from);
+  if (last) {
+    m_wire->WriteLast(bytes.data() + from, bytes.size() - from);
+  } else {
+    m_wire->Write(bytes.data() + from, bytes.size() - from);
+  }
 }

@@ -34,6 +34,10 @@ class ISimWire {
   // Paces the bytes at the baud rate (ten bits a byte); 0 sends them at once.
   virtual void SetPacing(std::uint32_t baudRate) = 0;
   virtual Clock::duration ByteTime() const = 0;
+  // Sends the last bytes for the request just answered, and tells the port that nothing more
+  // comes for now (see CSerialLine::EndReadWhenNothingMore); with no bytes, tells it only. A wire
+  // that cannot tell the port only sends.
+  virtual void WriteLast(const std::uint8_t* data, std::size_t n) { Write(data, n); }
 };
 
 // The device end of an in-memory line (both directions are paced by the line).
@@ -45,6 +49,7 @@ class CLineWire : public ISimWire {
   void Wake() override;
   void SetPacing(std::uint32_t baudRate) override;
   Clock::duration ByteTime() const override;
+  void WriteLast(const std::uint8_t* data, std::size_t n) override;
 
  private:
   std::shared_ptr<CSerialLine> m_line;
@@ -121,6 +126,9 @@ struct SimFault {
   static SimFault Replace(SimBytes bytes);
 };
 
+// The extra read time-out that tests give the transport with CSimBus::SetSilenceEndsReads, ms.
+inline constexpr std::uint32_t kLongReadWaitMs = 10000;
+
 // What a wrong answer names instead of the request's unit or command; the reply stays a whole,
 // well summed frame, so only its header tells it from the right one.
 enum class SimWrong {
@@ -154,6 +162,12 @@ class CSimBus {
   std::size_t PendingFaults() const;
   // Paces the bytes on the wire at the baud rate (0: no pacing).
   void SetPacing(std::uint32_t baudRate);
+  // Tests: once a request has been answered with all that goes now (nothing, an answer cut or
+  // held back, a short one), the port's read ends at once rather than at its time-out, where the
+  // wire can tell the port so. Silence then costs no time, and a test may give reads long
+  // time-outs, so that whether an answer makes its read depends on what the bus sends, not on
+  // how fast the machine runs.
+  void SetSilenceEndsReads(bool on) { m_silenceEndsReads = on; }
   // Any thread. From now on the answer to each request is lost with this chance (0 to 1), as
   // on a line that drops replies now and then; the same seed loses the same requests' answers.
   void SetAnswerLoss(double chance, std::uint32_t seed = 1);
@@ -212,7 +226,8 @@ class CSimBus {
   // Bus thread: the answer made wrong as the kind says; false when it cannot be (no other unit
   // of its layout asked for yet).
   bool MakeWrong(Answer& answer, const SimBytes& frame, SimWrong kind);
-  void Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, std::uint32_t gapMs);
+  // Sends the answer, its pieces cut and paused as given; last: nothing more follows it for now.
+  void Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, std::uint32_t gapMs, bool last = false);
   // Bus thread: sends the held answers whose time or request has come (all of those held until
   // a request when released), in their order.
   void SendHeldAnswers();
@@ -235,6 +250,7 @@ class CSimBus {
   std::multimap<Clock::time_point, SimBytes> m_held;
   std::vector<HeldForRequests> m_heldForRequests;
   std::atomic<bool> m_release{false};
+  std::atomic<bool> m_silenceEndsReads{false};
   std::size_t m_heldPending = 0;
   // Bus thread: the IDs the bus was asked for, by layout (ID width), in the order first seen; and
   // per unit the last command it answered.

@@ -13,8 +13,10 @@
 
 namespace {
 
-// Goes online with comms errors logged, without waiting for a security dialog or pausing.
+// Goes online with comms errors logged, without waiting for a security dialog or pausing, and
+// with reads that follow what the units send, not the machine's speed.
 bool GoOnline(CBusHarness& harness) {
+  harness.DecideOnEvents();
   CSecurityTimings timings;
   timings.dialogOpenTimeoutMs = 0;
   timings.messagePauseMs = 0;
