@@ -76,8 +76,15 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void OnFileSaveAs();
   // n = 1 to 4.
   void OnRecentFile(int n);
-  // True when the file was opened; false when the user cancelled or the load failed.
+  // True when the file was opened; false when the user cancelled or the load failed. The file
+  // is known by its full path from here on (the title, the recent files, its saves), whatever
+  // folder the path was given from. A file that does not open, of which a save cut short kept
+  // the earlier bytes, is offered to be put back and opened again.
   bool OpenFilePath(const std::string& path);
+  // Each copy of a file's earlier bytes that a save cut short kept (platform/AtomicFile.h), of
+  // every file or of the file at path: the user puts it back over the file (Yes), deletes it
+  // (No) or is asked again at the next start (Cancel). True when one was put back.
+  bool OfferKeptCopies(const std::string& path = {});
   // True when the caller may drop the file (saved, not modified, or No); false on Cancel and
   // when the save did not happen.
   bool AskSaveChanges();
@@ -234,6 +241,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // The snapshot named by its UUID text, after the confirmation; nothing when none has it.
   void OnRecallSnapshot(const std::string& snapshotId);
   void PropagateOnlineStatus(CDevice* device);
+  // Going online: the units that still have ID 0 go to the log and a message.
+  void TellUnaddressedUnits();
   void PropagateWarningStatus(CDevice* device);
   // The device a message names, or null when it is no longer in the system (a message that
   // was queued before its device was deleted).

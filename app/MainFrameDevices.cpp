@@ -151,8 +151,10 @@ void CMainFrame::OnDeleteZone() {
   CZone* zone = m_system.GetSelectedDeviceZone();
   const auto& zones = m_system.GetZones();
   if (!zone || zones.empty() || zone == zones.front() || m_online) return;
+  // A click on a zone's header selects nothing: the question names the zone the command takes,
+  // the selected device's, so that no other zone is deleted unawares.
   bool deleteDevices = false;
-  if (!Prompts().AskDeleteZone(deleteDevices)) return;
+  if (!Prompts().AskDeleteZone(zone->GetName(), int(zone->GetDevices().size()), deleteDevices)) return;
   m_system.DeleteZone(zone, deleteDevices);
   if (m_deviceView->isVisible()) m_deviceView->GetRack().Refresh();
   m_outputPane->GetLiveMeterView().Redraw();

@@ -26,8 +26,8 @@ std::optional<bool> CMainFrame::IsSnapshotCommandEnabled(std::uint32_t id) const
 void CMainFrame::OnSnapshotCombo() {
   if (!IsCommandEnabled(Cmd::kSnapshotCombo)) return;
   const int index = m_snapshotCombo->currentIndex();
-  if (index >= 0 && index < int(m_system.GetSnapshots().size()) && m_system.ConfirmAction(kConfirmSnapshotRecall)) {
-    m_system.RecallSnapshot(index);
+  if (index >= 0 && index < int(m_system.GetSnapshots().size()) && m_system.ConfirmAction(kConfirmSnapshotRecall) &&
+      m_system.RecallSnapshot(index)) {
     FillSnapshotCombo();
   } else {
     m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());
@@ -65,7 +65,7 @@ void CMainFrame::OnRenameSnapshot() {
   if (index < 0 || index >= int(m_system.GetSnapshots().size())) return;
   CSnapshot* snapshot = m_system.GetSnapshots()[std::size_t(index)];
   std::string name = snapshot->m_name;
-  if (!Prompts().RunSnapshotRename(name)) return;
+  if (!Prompts().RunSnapshotRename(m_system, index, name)) return;
   snapshot->m_name = name;
   FillSnapshotCombo();
   m_system.SetModified(true);

@@ -20,6 +20,8 @@
 #include "core/system/SystemFile.h"
 #include "core/system/Zone.h"
 #include "panels/framework/ControlPanelWnd.h"
+#include "platform/AtomicFile.h"
+#include "platform/File.h"
 #include "ui/ChildFrame.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
@@ -85,7 +87,6 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kCheckForUpdates:
     case kQuickStartGuide:
     case kAddLink:
-    case kDeleteLink:
     case kPanelProperties:
     case kViewDeviceView:
     case kViewSystemMonitor:
@@ -116,6 +117,9 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kFileProperties:
     case kImageLibraryManager:
     case kLinkingStatus: return !CurrentUserHasRestriction(~std::uint64_t(0));
+    // Links are deleted in the Link Manager (its "-"); the menu's Delete Link has no link to
+    // act on and stays greyed rather than seem to work.
+    case kDeleteLink:
     case kVisualLinker: return false;
     case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));
     case kSwitchUsers: return m_system.GetUseSystemSecurity() && m_system.GetUsers().size() > 1;
@@ -145,8 +149,9 @@ void CMainFrame::UpdateTitle() {
 }
 
 bool CMainFrame::StoreFile(const std::string& path) {
-  if (!m_system.SaveFile(path)) return false;
-  m_recentFiles.Add(path);
+  const std::string full = FullFilePath(path);
+  if (!m_system.SaveFile(full)) return false;
+  m_recentFiles.Add(full);
   return true;
 }
 
@@ -252,7 +257,34 @@ void CMainFrame::ShowSelectedDeviceProperties() {
   m_propertiesPane->ShowDeviceProperties(true, m_system.GetDevice(m_system.GetSelectedDevice()));
 }
 
-bool CMainFrame::OpenFilePath(const std::string& path) {
+bool CMainFrame::OfferKeptCopies(const std::string& path) {
+  bool putBack = false;
+  for (const CKeptCopy& kept : FindKeptCopies(path)) {
+    const std::string text = "A save of " + kept.file +
+                             " did not finish: the program stopped while it wrote the file, which may now be "
+                             "damaged. The file as it was before that save has been kept.\n\n"
+                             "Put the kept file back? No deletes it; Cancel asks again at the next start.";
+    switch (Prompts().AskYesNoCancel(ProductName().toStdString(), text)) {
+      case IUserPrompts::Answer::Yes: {
+        std::string error;
+        if (PutKeptCopyBack(kept, &error)) {
+          putBack = true;
+        } else {
+          Prompts().ShowMessage(ProductName().toStdString(),
+                                "The kept file could not be put back: " + error + "\nIt stays in " + kept.copy,
+                                IUserPrompts::Icon::Exclamation);
+        }
+        break;
+      }
+      case IUserPrompts::Answer::No: DiscardKeptCopy(kept); break;
+      case IUserPrompts::Answer::Cancel: break;
+    }
+  }
+  return putBack;
+}
+
+bool CMainFrame::OpenFilePath(const std::string& given) {
+  const std::string path = FullFilePath(given);
   // Nothing is asked or dropped for a file that cannot be read.
   if (!CheckFileReadable(path)) return false;
   if (m_system.IsModified()) {
@@ -265,7 +297,8 @@ bool CMainFrame::OpenFilePath(const std::string& path) {
     }
   }
   m_system.Clear();
-  if (!m_system.OpenFile(path)) {
+  // A file that does not open may be one a save cut short: its earlier bytes may be kept.
+  if (!m_system.OpenFile(path) && !(OfferKeptCopies(path) && m_system.OpenFile(path))) {
     // The system is empty now: the panes must not keep showing the old file.
     RefreshAfterClear();
     return false;
@@ -411,6 +444,7 @@ void CMainFrame::OnOnline() {
     m_online = false;
     m_outputPane->GetLiveMeterView().Redraw();
     m_deviceView->GetRack().Refresh();
+    m_system.RedrawCustomPanels(nullptr);
     ShowSelectedDeviceProperties();
     UpdateCommandUI();
     return;
@@ -436,12 +470,33 @@ void CMainFrame::OnOnline() {
   if (choice == kGoOnlineRetrieve || choice == kGoOnlineSend) connected = m_system.GoOnline(choice);
   if (connected) {
     m_online = true;
+    // Until their units connect, the widgets take no changes.
+    m_system.RedrawCustomPanels(nullptr);
+    TellUnaddressedUnits();
   } else {
     m_system.GetComms().RequestIdle();
     m_system.GetComms().SetNeedSecurityGet(false);
   }
   ShowSelectedDeviceProperties();
   UpdateCommandUI();
+}
+
+void CMainFrame::TellUnaddressedUnits() {
+  std::string units;
+  int count = 0;
+  for (CDevice* device : m_system.GetDevices()) {
+    if (device->GetDeviceId() != 0) continue;
+    m_system.WriteLog("Left out until it has an ID of its own: " + device->GetUnitText() + "\n");
+    units += "\n" + device->GetUnitText();
+    ++count;
+  }
+  if (count == 0) return;
+  Prompts().ShowMessage(ProductName().toStdString(),
+                        std::string(count == 1 ? "This unit has" : "These units have") +
+                            " ID 0, the address of every unit of a model. Nothing is sent to them or read from "
+                            "them until each has an ID of its own.\n" +
+                            units,
+                        IUserPrompts::Icon::Exclamation);
 }
 
 void CMainFrame::SetDesignMode(std::int32_t mode) {
@@ -583,7 +638,10 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
       {kStatusText, [](CMainFrame& f, M m) { f.SetStatusText(QString::fromStdString(m.text)); }},
       {kStatusEvent,
        [](CMainFrame& f, M m) {
-         if (CDevice* device = f.MessageDevice(m)) device->OnStatusEvent(int(m.lParam));
+         // The families post status events from their units' replies: what the event announces
+         // again is what the unit holds, for the windows, and never a change to spread.
+         if (CDevice* device = f.MessageDevice(m))
+           device->AnnounceUnitValues([&] { device->OnStatusEvent(int(m.lParam)); });
        }},
       {kInvalidatePanel,
        [](CMainFrame& f, M m) {
@@ -713,8 +771,9 @@ void CMainFrame::OnRecallSnapshot(const std::string& snapshotId) {
   const auto& snapshots = m_system.GetSnapshots();
   for (std::size_t i = 0; i < snapshots.size(); ++i) {
     if (snapshots[i]->GetUuid().ToString() != snapshotId) continue;
-    if (m_system.ConfirmAction(kConfirmSnapshotRecall)) {
-      m_system.RecallSnapshot(int(i));
+    // A user who may not recall is not asked; the button shows the current snapshot again.
+    if (m_system.MayCurrentUserRecallSnapshots() && m_system.ConfirmAction(kConfirmSnapshotRecall) &&
+        m_system.RecallSnapshot(int(i))) {
       FillSnapshotCombo();
     } else {
       m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());
@@ -729,6 +788,8 @@ void CMainFrame::PropagateOnlineStatus(CDevice* device) {
     // The base change path only: panels and linked widgets follow, nothing goes to the unit.
     device->CDevice::ApplyControlChange(device->GetCurrentValue(id));
   }
+  // Its widgets take changes again, or no longer.
+  m_system.RedrawCustomPanels(device);
 }
 
 void CMainFrame::PropagateWarningStatus(CDevice* device) {

@@ -11,6 +11,7 @@
 #include "core/model/Device.h"
 #include "core/model/Link.h"
 #include "core/model/User.h"
+#include "ui/DevicePropertiesPane.h"
 
 namespace {
 
@@ -40,6 +41,8 @@ void CMainFrame::OnSwitchUsers() {
   if (!Prompts().RunSwitchUser(m_system)) return;
   const CUser* user = CurrentUser();
   if (user && user->GetRestrictionMask() != 0 && m_system.GetDesignMode() != 0) SetDesignMode(0);
+  // The rows are enabled by the rights of the user they were filled for.
+  m_propertiesPane->RefreshProperties();
   for (CDevice* device : m_system.GetDevices()) {
     CControlPanel* panel = device->GetControlPanel();
     if (!panel) continue;

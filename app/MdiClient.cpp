@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QHBoxLayout>
+#include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QPushButton>
 #include <algorithm>
 
@@ -47,14 +49,49 @@ CMdiClient::CMdiClient(QWidget* parent) : QMdiArea(parent) {
 
 void CMdiClient::ShowCloseFullScreen(bool shown) { m_closeFullScreenBar->setVisible(shown); }
 
-void CMdiClient::BringCloseButtonIntoView(QWidget* window) {
-  const QRect area = viewport()->rect();
-  if (!window || !viewport()->isVisible() || area.isEmpty()) return;
-  const QRect r = window->geometry();
-  int x = std::min(r.x(), area.right() + 1 - r.width());
+namespace {
+
+// Where a window at r goes in an area of this size: its title bar's right end and its top in
+// view, its left end too when it fits.
+QPoint PlacedIn(const QRect& r, const QSize& area) {
+  int x = std::min(r.x(), area.width() - r.width());
   if (r.width() <= area.width()) x = std::max(x, 0);
-  const int y = std::max(0, std::min(r.y(), area.bottom() + 1 - r.height()));
-  if (x != r.x() || y != r.y()) window->move(x, y);
+  const int y = std::max(0, std::min(r.y(), area.height() - r.height()));
+  return QPoint(x, y);
+}
+
+}  // namespace
+
+void CMdiClient::BringCloseButtonIntoView(QWidget* window) {
+  if (!window || !viewport()->isVisible() || viewport()->rect().isEmpty()) return;
+  // The area shows its scroll bars only after the window is in place, and a bar takes its room
+  // from the area: the bars that the windows will bring are reckoned first, as the area
+  // reckons them (a horizontal bar makes a vertical one likelier, and the other way round).
+  const QSize full = maximumViewportSize();
+  const int barWidth = verticalScrollBar()->sizeHint().width();
+  const int barHeight = horizontalScrollBar()->sizeHint().height();
+  QRect others;
+  for (QMdiSubWindow* other : subWindowList()) {
+    if (other != window && other->isVisible()) others |= other->geometry();
+  }
+  QSize room = full;
+  QPoint place = window->pos();
+  for (int pass = 0; pass < 3; ++pass) {
+    place = PlacedIn(window->geometry(), room);
+    const QRect content = others | QRect(place, window->size());
+    auto past = [&content](int width, int height, Qt::Orientation along) {
+      return along == Qt::Horizontal ? content.left() < 0 || content.right() >= width
+                                     : content.top() < 0 || content.bottom() >= height;
+    };
+    bool horizontal = past(full.width(), full.height(), Qt::Horizontal);
+    bool vertical = past(full.width(), full.height(), Qt::Vertical);
+    if (horizontal && !vertical) vertical = past(full.width(), full.height() - barHeight, Qt::Vertical);
+    if (vertical && !horizontal) horizontal = past(full.width() - barWidth, full.height(), Qt::Horizontal);
+    const QSize next(full.width() - (vertical ? barWidth : 0), full.height() - (horizontal ? barHeight : 0));
+    if (next == room) break;
+    room = next;
+  }
+  if (place != window->pos()) window->move(place);
 }
 
 void CMdiClient::SetLogo(const QImage& logo) {

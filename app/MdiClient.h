@@ -29,7 +29,8 @@ class CMdiClient : public QMdiArea {
   // Moves a panel window that was just opened so that the right end of its title bar, where
   // its close button is, lies in the visible part of the area, and its top too: a window wider
   // than the area leaves its left part to the scroll bar instead, one that fits is moved wholly
-  // into view. Nothing while the area is not shown (its size is not known yet).
+  // into view; the scroll bars the windows then bring are reckoned, so that none covers the
+  // button. Nothing while the area is not shown (its size is not known yet).
   void BringCloseButtonIntoView(QWidget* window);
 
  protected:

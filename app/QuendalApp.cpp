@@ -63,6 +63,9 @@ bool CQuendalApp::InitInstance(const QStringList& args) {
   const QStringList files = parser.positionalArguments();
 
   m_frame->show();
+  // A save that the program did not live to finish kept the file's earlier bytes: offered
+  // back before any file opens.
+  m_frame->OfferKeptCopies();
 
   if (!files.isEmpty()) {
     m_frame->OpenFilePath(files.first().toStdString());

@@ -76,8 +76,8 @@ bool CQtUserPrompts::AskGoOnline(std::uint32_t& choice, bool& always) {
   return true;
 }
 
-bool CQtUserPrompts::AskDeleteZone(bool& deleteDevices) {
-  CDeleteZoneAskDlg dialog(m_owner);
+bool CQtUserPrompts::AskDeleteZone(const std::string& zoneName, int deviceCount, bool& deleteDevices) {
+  CDeleteZoneAskDlg dialog(QString::fromStdString(zoneName), deviceCount, m_owner);
   if (dialog.exec() != QDialog::Accepted) return false;
   deleteDevices = dialog.m_bDeleteDevices != 0;
   return true;
@@ -169,8 +169,8 @@ bool CQtUserPrompts::RunSnapshotCreate(CSystem& system, std::int32_t& index, std
   return true;
 }
 
-bool CQtUserPrompts::RunSnapshotRename(std::string& name) {
-  CSnapshotRenameDlg dialog(m_owner);
+bool CQtUserPrompts::RunSnapshotRename(CSystem& system, std::int32_t index, std::string& name) {
+  CSnapshotRenameDlg dialog(m_owner, &system, index);
   dialog.m_name = QString::fromStdString(name);
   if (dialog.exec() != QDialog::Accepted) return false;
   name = dialog.m_name.toStdString();

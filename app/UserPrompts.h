@@ -40,8 +40,9 @@ class IUserPrompts {
   // The go-online question: choice 0 retrieve settings from the units, 1 send them; always is
   // the "don't ask me again" box. False when the user cancelled.
   virtual bool AskGoOnline(std::uint32_t& choice, bool& always) = 0;
-  // The "Delete Zone" question: deleteDevices is the answer; false when the user cancelled.
-  virtual bool AskDeleteZone(bool& deleteDevices) = 0;
+  // The "Delete Zone" question about the zone named zoneName, which holds deviceCount devices:
+  // deleteDevices is the answer; false when the user cancelled.
+  virtual bool AskDeleteZone(const std::string& zoneName, int deviceCount, bool& deleteDevices) = 0;
   // The "Settings" sheet of the Options command on the system's settings; true when it ended
   // with OK (its pages have then applied their values).
   virtual bool RunSettingsSheet(CSystem& system) = 0;
@@ -51,8 +52,8 @@ class IUserPrompts {
   // overwriting. After OK, isNew with the typed name, or an existing snapshot's index (-1
   // none). False when cancelled.
   virtual bool RunSnapshotCreate(CSystem& system, std::int32_t& index, std::string& name, bool& isNew) = 0;
-  // "Rename Snapshot" on the name; false when cancelled.
-  virtual bool RunSnapshotRename(std::string& name) = 0;
+  // "Rename Snapshot" on the name of snapshot index; false when cancelled.
+  virtual bool RunSnapshotRename(CSystem& system, std::int32_t index, std::string& name) = 0;
   // The "File Properties" sheet (general options and user levels); true when it ended with OK
   // (its pages have then applied their values).
   virtual bool RunFileProperties(CSystem& system) = 0;
@@ -78,11 +79,11 @@ class CQtUserPrompts : public IUserPrompts {
   bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) override;
   bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) override;
   bool AskGoOnline(std::uint32_t& choice, bool& always) override;
-  bool AskDeleteZone(bool& deleteDevices) override;
+  bool AskDeleteZone(const std::string& zoneName, int deviceCount, bool& deleteDevices) override;
   bool RunSettingsSheet(CSystem& system) override;
   void RunLoaderDialog() override;
   bool RunSnapshotCreate(CSystem& system, std::int32_t& index, std::string& name, bool& isNew) override;
-  bool RunSnapshotRename(std::string& name) override;
+  bool RunSnapshotRename(CSystem& system, std::int32_t index, std::string& name) override;
   bool RunFileProperties(CSystem& system) override;
   bool RunSwitchUser(CSystem& system) override;
   bool RunChangePassword(CUser& user) override;

@@ -1,8 +1,9 @@
 // Save and open of a system file, each timed beside plain system calls on the same bytes in the
-// same run: a save beside a raw write of its bytes to a temporary file with fdatasync and a
-// rename over the target, an open beside a raw read of the file into a new buffer. Saves and
-// opens alternate with their references, and ratio_to_raw is the median of the per-pair ratios,
-// so that a load spike on a shared machine moves one pair, not the figure.
+// same run: a save beside a raw write of its bytes to a temporary file with fdatasync, a rename
+// over the target and an fsync of the folder (the steps a save takes), an open beside a raw read
+// of the file into a new buffer. Saves and opens alternate with their references, and
+// ratio_to_raw is the median of the per-pair ratios, so that a load spike on a shared machine
+// moves one pair, not the figure.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -38,7 +39,7 @@ inline double Median(std::vector<double> values) {
 }
 
 // The reference of a save: the bytes written to a new file beside path, flushed with fdatasync
-// and renamed over path.
+// and renamed over path, then the folder flushed so that the rename is on the disk too.
 inline bool RawWrite(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   const std::string temp = path + ".raw";
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -50,7 +51,13 @@ inline bool RawWrite(const std::string& path, const std::vector<std::uint8_t>& b
     done += std::size_t(n);
   }
   const bool written = done == bytes.size() && ::fdatasync(fd) == 0;
-  return ::close(fd) == 0 && written && ::rename(temp.c_str(), path.c_str()) == 0;
+  if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) return false;
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return false;
+  const bool flushed = ::fsync(dir) == 0;
+  return ::close(dir) == 0 && flushed;
 }
 
 // The reference of an open: the file read whole into a buffer of its size.

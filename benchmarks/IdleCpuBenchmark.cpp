@@ -6,6 +6,8 @@
 // same time (the units' answers, ten bits a byte), so that a quiet bus cannot pass for a frugal
 // program; cpu_us_per_request is the CPU spent per request sent; ui_share is the UI thread's part
 // of cpu_share (the rest is mostly the comms worker, which also waits for the replies' bytes).
+// Offline, the frame with a file of 1,000 or 5,000 processors open and nothing to do: the same
+// cpu_share (goal: below 0.01 at both sizes, so that a large rack costs no more at rest).
 #include <benchmark/benchmark.h>
 
 #include <signal.h>
@@ -34,6 +36,7 @@
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 #include "benchmarks/BenchmarkMain.h"
+#include "benchmarks/ProcessorRack.h"
 #include "core/model/Device.h"
 #include "core/system/System.h"
 #include "devices/processor/NerexSeriesDevice.h"
@@ -238,8 +241,62 @@ void BM_IdleOnlineWith16Processors(benchmark::State& state) {
   frame.reset();
 }
 
+// The frame offline with a file of as many processors open (System Monitor shown), at rest for
+// the given seconds: its blink timer and whatever else runs while nobody does anything.
+void BM_IdleOfflineWithManyProcessors(benchmark::State& state) {
+  constexpr double kOfflineGoal = 0.01;
+  const int units = int(state.range(0));
+  const std::string file = GetAppDataFolder() + "rack-" + std::to_string(units) + ".ovd";
+  {
+    CSystem system;
+    processor_rack::Populate(system, units, 0);
+    if (!system.SaveFile(file)) {
+      state.SkipWithError("cannot make the system file");
+      return;
+    }
+  }
+  RegisterDevicePanelClasses();
+  CRecentFileList recent;
+  CFakePrompts prompts;
+  auto frame = std::make_unique<CMainFrame>(recent);
+  frame->SetUserPrompts(&prompts);
+  if (!frame->OnCreate()) {
+    state.SkipWithError("cannot make the main frame");
+    return;
+  }
+  frame->RestoreDocking();
+  frame->show();
+  if (!frame->OpenFilePath(file)) {
+    state.SkipWithError("cannot open the system file");
+    return;
+  }
+  RunEventLoop(2000);  // settled: the first draws and layouts are done
+  const int seconds = int(state.range(1));
+  double cpu = 0, wall = 0;
+  for (auto _ : state) {
+    const double cpuBefore = CpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    RunEventLoop(seconds * 1000);
+    wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cpu += CpuSeconds() - cpuBefore;
+  }
+  state.counters["cpu_share"] = cpu / wall;
+  state.counters["goal_share"] = kOfflineGoal;
+  state.counters["monitor_shown"] = frame->GetSystem().IsSystemMonitorVisible() ? 1 : 0;
+  frame->GetSystem().SetModified(false);
+  frame.reset();
+  std::filesystem::remove(file);
+}
+
 }  // namespace
 
+BENCHMARK(BM_IdleOfflineWithManyProcessors)
+    ->ArgNames({"units", "seconds"})
+    ->Args({1000, 10})
+    ->Args({5000, 10})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 BENCHMARK(BM_IdleOnlineWith16Processors)->Arg(20)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv) {

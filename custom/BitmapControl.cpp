@@ -58,8 +58,10 @@ CRect CCCBitmap::AdjustSizingRect(const CRect& rect, int handle) const {
   const float ratio = float(ih) / float(iw);
   const int w = r.right - r.left;
   const int h = r.bottom - r.top;
-  const int byWidth = int(std::trunc(float(w) * ratio));
-  const int byHeight = int(std::trunc(float(h) / ratio));
+  // A thin picture would otherwise make the widget as long as no panel is: no side grows past
+  // the largest panel.
+  const int byWidth = int(std::min(std::trunc(float(w) * ratio), float(kPanelSizeLimit)));
+  const int byHeight = int(std::min(std::trunc(float(h) / ratio), float(kPanelSizeLimit)));
   switch (handle) {
     case 1:
     case 2: r.bottom = r.top + byWidth; break;

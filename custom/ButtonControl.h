@@ -69,6 +69,9 @@ class CCCButton : public CCustomControlObject {
   bool ClearPanelReference(const CUuid& panel) override;
   bool ClearSnapshotReference(const CUuid& snapshot) override;
   bool IsLED() const { return GetControlType() == kControlLed; }
+  // Only a button that sets its parameter changes its device; one that opens a panel or
+  // recalls a snapshot does not (the recall has a right of its own).
+  bool ChangesDevice() const override { return IsLinked() && (m_flags & kButtonModifyParameter) != 0; }
 
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;

@@ -166,7 +166,7 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
     case kPanelRowImage: {
       auto* imageRow = dynamic_cast<CImagePropertyCtrl*>(&row);
       if (!imageRow) return false;
-      CCCImageBase* node = imageRow->m_pImage;
+      CCCImageBase* node = imageRow->GetImage();
       CCCImage* image = node && !node->IsDirectory() ? static_cast<CCCImage*>(node) : nullptr;
       changed = image != m_pBackgroundImage;
       m_pBackgroundImage = image;

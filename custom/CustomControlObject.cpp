@@ -9,6 +9,8 @@
 #include "custom/CPData.h"
 #include "core/file/DataStream.h"
 #include "core/model/Device.h"
+#include "core/model/DeviceHost.h"
+#include "core/model/User.h"
 #include "core/file/ImageTree.h"
 #include "custom/PropertyPickers.h"
 #include "custom/CustomPanelHost.h"
@@ -36,6 +38,10 @@ CCPData* CCustomControlObject::GetPanel() const { return m_pView ? m_pView->GetP
 bool CCustomControlObject::InDesignMode() const {
   const CCPData* panel = GetPanel();
   return panel && panel->GetOwner() && panel->GetOwner()->GetDesignMode() == 1;
+}
+
+bool CCustomControlObject::CurrentUserMayUse() const {
+  return !ChangesDevice() || CurrentUserHolds(m_pDevice->GetHost(), kRestrictUseDeviceControls);
 }
 
 void CCustomControlObject::FillPropertiesPane(IDevicePropertyGrid& grid) {
@@ -154,10 +160,11 @@ void CCustomControlObject::Serialize(CArchive& ar, const CRecordLookup& lookup) 
   }
   // Reading on after a record of another layout would take its bytes for the next fields.
   ReadRecordVersion(ar, kBaseRecordVersion, kBaseRecordVersion, "widget");
-  m_rect.left = ClampPanelCoordinate(ar.ReadI32());
-  m_rect.right = ClampPanelCoordinate(ar.ReadI32());
-  m_rect.top = ClampPanelCoordinate(ar.ReadI32());
-  m_rect.bottom = ClampPanelCoordinate(ar.ReadI32());
+  const std::int32_t left = ar.ReadI32();
+  const std::int32_t right = ar.ReadI32();
+  const std::int32_t top = ar.ReadI32();
+  const std::int32_t bottom = ar.ReadI32();
+  m_rect = HoldPanelRect(left, top, right, bottom);
   CUuid panelId;
   ArchiveUuid(ar, panelId);
   CUuid deviceId;
@@ -184,8 +191,7 @@ void CCustomControlObject::SerializeStream(CDataStream& ds, const CRecordLookup&
     std::uint8_t hitTest = m_hitTest ? 1 : 0;
     ds.U8(hitTest);
     if (ds.IsLoading()) {
-      m_rect = CRect{ClampPanelCoordinate(rect.left), ClampPanelCoordinate(rect.top), ClampPanelCoordinate(rect.right),
-                     ClampPanelCoordinate(rect.bottom)};
+      m_rect = HoldPanelRect(rect.left, rect.top, rect.right, rect.bottom);
       CCPData* found = panelId.IsNil() ? nullptr : lookup.FindPanel(panelId);
       m_pView = found ? found->m_pView : nullptr;
       m_pDevice = deviceId.IsNil() ? nullptr : lookup.FindDevice(deviceId);
@@ -215,7 +221,13 @@ CRect CCustomControlObject::AdjustSizingRect(const CRect& rect, int handle) cons
 }
 
 CParamInfo CCustomControlObject::GetParameterInfo() const {
-  if (m_pDevice) return m_pDevice->GetParameterAt(int(m_parameterId));
+  if (m_pDevice) {
+    CParamInfo info = m_pDevice->GetParameterAt(int(m_parameterId));
+    // Online with the unit away, a setting takes no change: the widget shows what the device
+    // holds and ignores input until the unit is back.
+    if (!(info.options & kParamOptionReadOnly) && m_pDevice->IsAwayOnline()) info.inactive = 1;
+    return info;
+  }
   CParamInfo info;
   info.name = "NULL";
   return info;
@@ -228,6 +240,23 @@ CParamValue CCustomControlObject::GetParameterValue() const {
 
 std::int32_t ClampPanelCoordinate(std::int64_t value) {
   return std::int32_t(std::clamp<std::int64_t>(value, -kPanelCoordinateLimit, kPanelCoordinateLimit));
+}
+
+CRect HoldPanelRect(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) {
+  auto hold = [](std::int64_t& a, std::int64_t& b) {
+    const std::int64_t low = std::min(a, b), high = std::max(a, b);
+    std::int64_t shift = 0;
+    if (high - low <= 2 * std::int64_t(kPanelCoordinateLimit)) {
+      if (high > kPanelCoordinateLimit) shift = kPanelCoordinateLimit - high;
+      if (low < -kPanelCoordinateLimit) shift = -kPanelCoordinateLimit - low;
+    }
+    a += shift;
+    b += shift;
+  };
+  hold(left, right);
+  hold(top, bottom);
+  return CRect{ClampPanelCoordinate(left), ClampPanelCoordinate(top), ClampPanelCoordinate(right),
+               ClampPanelCoordinate(bottom)};
 }
 
 std::int32_t ClampPanelLength(std::int64_t value) {

@@ -122,6 +122,10 @@ inline constexpr std::int32_t kPanelSizeLimit = 8192;
 // A coordinate, or a radius or line width in pixels, held within those bounds.
 std::int32_t ClampPanelCoordinate(std::int64_t value);
 std::int32_t ClampPanelLength(std::int64_t value);
+// A widget's rectangle held within the coordinate bounds as a whole: one that lies past them is
+// moved back inside, keeping its size (edges held one by one would leave it 0 wide); only one
+// larger than the whole range is cut.
+CRect HoldPanelRect(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom);
 
 class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner {
  public:
@@ -195,10 +199,18 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   }
   // The widget loses the mouse (focus left the view, another widget took it). Base: nothing.
   virtual void Deactivate() {}
+  // True when the widget's input may change the device it is bound to, so that a user without
+  // the right to use device controls gives it none. Base: whenever it is bound.
+  virtual bool ChangesDevice() const { return IsLinked(); }
+  // False while the widget's input would change its device and the current user of the
+  // device's system lacks the right to use device controls: the widget then takes no input
+  // and changes nothing. Decided when asked, as the person acts.
+  bool CurrentUserMayUse() const;
   // The pointer left the view. Base: nothing.
   virtual void OnMouseLeave() {}
 
-  // The bound parameter's description; "NULL" with every other value zero when unbound.
+  // The bound parameter's description, inactive too while the device is away online (a
+  // setting, not an indication); "NULL" with every other value zero when unbound.
   CParamInfo GetParameterInfo() const;
   // The bound parameter's current value; the empty value when unbound.
   CParamValue GetParameterValue() const;

@@ -288,7 +288,10 @@ void CCCKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool de
   } else if (message == WM_LBUTTONUP) {
     m_dragging = false;
   } else if (message == WM_MOUSEMOVE && m_dragging && !locked) {
-    const float value = ClampToRange(float(m_lastPoint.y - y) * DragStep() + m_value, m_rangeMin, m_rangeMax);
+    // Each pixel moves the drag step, and at least one of the unit's own steps.
+    const float delta = float(m_lastPoint.y - y) * DragStep();
+    const float moved = IsLinked() ? m_pDevice->NudgeLevel(int(m_parameterId), m_value, delta) : m_value + delta;
+    const float value = ClampToRange(delta == 0.0f ? m_value : moved, m_rangeMin, m_rangeMax);
     if (value != m_value && IsLinked())
       m_pDevice->ApplyControlChange(CParamValue(std::int32_t(m_parameterId), value, GetParameterValue().kind));
     m_lastPoint = CPoint{x, y};

@@ -32,32 +32,71 @@ void CPickerPropertyCtrl::RestoreReferenceValue() {
 
 CImagePropertyCtrl::CImagePropertyCtrl(ICustomPanelHost* host, CCCImageBase* image, std::string name, std::uint32_t data,
                                        std::string description)
-    : CPickerPropertyCtrl(host, std::move(name), std::move(description), data),
-      m_pImage(image),
-      m_pFilledImage(image) {
+    : CPickerPropertyCtrl(host, std::move(name), std::move(description), data) {
+  m_image.Set(image);
+  m_filledImage = m_image;
   ShowFilledValue();
 }
 
+void CImagePropertyCtrl::CNamedImage::Set(CCCImageBase* image) {
+  node = image;
+  handle = image ? image->GetHandle() : 0;
+}
+
+bool CImagePropertyCtrl::CNamedImage::Forget(std::uint64_t ending) {
+  if (!node || handle != ending) return false;
+  node = nullptr;
+  handle = 0;
+  return true;
+}
+
 std::string CImagePropertyCtrl::FormatProperty() const {
-  if (!m_pImage) return "No Image";
+  const CCCImageBase* image = m_image.node;
+  if (!image) return "No Image";
   // A picture that did not decode keeps its name, and the row says what is wrong with it.
-  const bool damaged = !m_pImage->IsDirectory() && static_cast<const CCCImage*>(m_pImage)->IsDamaged();
-  return damaged ? m_pImage->m_name + kDamagedImageSuffix : m_pImage->m_name;
+  const bool damaged = !image->IsDirectory() && static_cast<const CCCImage*>(image)->IsDamaged();
+  return damaged ? image->m_name + kDamagedImageSuffix : image->m_name;
+}
+
+bool CImagePropertyCtrl::ForgetObject(std::uint64_t handle) {
+  const bool shown = m_image.Forget(handle);
+  const bool filled = m_filledImage.Forget(handle);
+  if (shown || filled) ShowOwnValue();
+  return shown || filled;
 }
 
 void CImagePropertyCtrl::RunPicker(ICustomPanelHost& host) {
-  CCCImageBase* chosen = m_pImage;
-  if (host.PickImage(chosen)) m_pImage = chosen;
+  CCCImageBase* chosen = m_image.node;
+  if (host.PickImage(chosen)) m_image.Set(chosen);
 }
 
 CParameterPropertyCtrl::CParameterPropertyCtrl(ICustomPanelHost* host, CCustomControlObject* widget, std::string name)
     : CPickerPropertyCtrl(host, std::move(name), "The parameter that this control is linked to", 3),
       m_pWidget(widget) {
   if (m_pWidget) {
+    m_widgetHandle = m_pWidget->GetHandle();
     m_pFilledDevice = m_pWidget->m_pDevice;
+    m_filledDeviceHandle = m_pFilledDevice ? m_pFilledDevice->GetHandle() : 0;
     m_filledParameterId = m_pWidget->m_parameterId;
   }
   ShowFilledValue();
+}
+
+bool CParameterPropertyCtrl::ForgetObject(std::uint64_t handle) {
+  if (m_pWidget && handle == m_widgetHandle) {
+    m_pWidget = nullptr;
+    m_pFilledDevice = nullptr;
+    ShowOwnValue();
+    return true;
+  }
+  if (m_pFilledDevice && handle == m_filledDeviceHandle) {
+    // The value shown stays until the row is built again: the widget may still name the
+    // ending device, which is not read now.
+    m_pFilledDevice = nullptr;
+    m_filledParameterId = 0;
+    return true;
+  }
+  return false;
 }
 
 void CParameterPropertyCtrl::RestoreFilledValue() {
@@ -117,7 +156,8 @@ void CFontPropertyCtrl::RunPicker(ICustomPanelHost& host) {
 // --- The property list's items and edited values ---
 
 bool CImagePropertyCtrl::ToListItem(CPropertyItem& item) const {
-  CCCImage* image = m_pImage && !m_pImage->IsDirectory() ? static_cast<CCCImage*>(m_pImage) : nullptr;
+  CCCImageBase* node = m_image.node;
+  CCCImage* image = node && !node->IsDirectory() ? static_cast<CCCImage*>(node) : nullptr;
   item = MakeImagePropertyItem(item.value.propertyId, image, item.name, item.description, item.option1, item.option2,
                                item.option3);
   return true;
@@ -126,7 +166,7 @@ bool CImagePropertyCtrl::ToListItem(CPropertyItem& item) const {
 bool CImagePropertyCtrl::TakeListValue(const CPropertyValue& value) {
   CCCImage* const* image = value.GetData<CCCImage*>();
   if (!image) return false;
-  m_pImage = *image;
+  m_image.Set(*image);
   return true;
 }
 

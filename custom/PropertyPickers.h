@@ -32,6 +32,12 @@ class CPickerPropertyCtrl : public CDeviceProperty {
   void ShowOwnValue() { SetValue(FormatProperty()); }
   // A refused commit: the row's own value goes back to the one it was filled with.
   void RestoreReferenceValue() override;
+  // The object with this handle is ending: the row lets go of it wherever it names it (its
+  // value, the value it was filled with) without reading it. True when it named it.
+  virtual bool ForgetObject(std::uint64_t handle) {
+    (void)handle;
+    return false;
+  }
 
  protected:
   // Runs the kind's dialog (only when the host has UI services).
@@ -59,14 +65,25 @@ class CImagePropertyCtrl : public CPickerPropertyCtrl {
   // The list item: the image (a folder counts as none), not owned.
   bool ToListItem(CPropertyItem& item) const override;
   bool TakeListValue(const CPropertyValue& value) override;
-  CCCImageBase* m_pImage;  // not owned; null: no image
+  bool ForgetObject(std::uint64_t handle) override;
+  // The image chosen; not owned; null: no image.
+  CCCImageBase* GetImage() const { return m_image.node; }
+  void SetImage(CCCImageBase* image) { m_image.Set(image); }
 
  protected:
   void RunPicker(ICustomPanelHost& host) override;
-  void RestoreFilledValue() override { m_pImage = m_pFilledImage; }
+  void RestoreFilledValue() override { m_image = m_filledImage; }
 
  private:
-  CCCImageBase* m_pFilledImage;
+  // An image the row names, with its handle, by which the row hears that it ends.
+  struct CNamedImage {
+    CCCImageBase* node = nullptr;
+    std::uint64_t handle = 0;
+    void Set(CCCImageBase* image);
+    bool Forget(std::uint64_t ending);
+  };
+  CNamedImage m_image;
+  CNamedImage m_filledImage;
 };
 
 class CParameterPropertyCtrl : public CPickerPropertyCtrl {
@@ -79,6 +96,9 @@ class CParameterPropertyCtrl : public CPickerPropertyCtrl {
   // checked and bound by the widget's handler, which reads it from the row's list value.
   bool ToListItem(CPropertyItem& item) const override;
   bool TakeListValue(const CPropertyValue& value) override;
+  // The widget ending leaves the row with none; the device it was bound to ending leaves a
+  // refusal nothing to bind the widget back to.
+  bool ForgetObject(std::uint64_t handle) override;
   CCustomControlObject* m_pWidget;  // not owned
 
  protected:
@@ -87,7 +107,9 @@ class CParameterPropertyCtrl : public CPickerPropertyCtrl {
   void RestoreFilledValue() override;
 
  private:
+  std::uint64_t m_widgetHandle = 0;
   CDevice* m_pFilledDevice = nullptr;
+  std::uint64_t m_filledDeviceHandle = 0;
   std::uint32_t m_filledParameterId = 0;
 };
 

@@ -249,7 +249,10 @@ void CCCTextControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, 
     bool send = true;
     float value = x0;
     switch (info.kind) {
-      case ParamKind::kLevel: value = x0 + float(d); break;
+      case ParamKind::kLevel:
+        // One pixel moves 1 dB, and at least one of the unit's own steps.
+        value = m_pDevice ? m_pDevice->NudgeLevel(int(m_parameterId), x0, float(d)) : x0 + float(d);
+        break;
       case ParamKind::kFrequency: value = IndexToFreq(FreqToIndex(x0) + d); break;
       case ParamKind::kQ: value = IndexToQ(QToIndex(x0) + d); break;
       case ParamKind::kDelay: value = std::max(0.0f, float(m_delayDragStep) * float(d) * 0.0001f + x0); break;

@@ -52,10 +52,10 @@ float ParseDelay(const std::string& text, std::uint32_t delayUnit) {
 }  // namespace
 
 std::optional<float> ParseEditedValue(ParamKind kind, const std::string& text, std::uint32_t delayUnit) {
-  if (!IsNumberKind(kind)) return std::nullopt;
-  // A leading number without a finite value ("nan", "inf", or one beyond the range of a value)
-  // stands for no value at all: a unit must never be sent one.
-  if (!std::isfinite(ParseParameterValue(CParamValue(0, 0.0f, ParamKind::kLevel), text))) return std::nullopt;
+  // A text that is not one number with the kind's units (an emptied box, "-", "dB", "5x"), or
+  // a number without a finite value ("nan", "inf", one beyond the range of a value), stands for
+  // no value at all: a unit must never be sent one.
+  if (!IsNumberKind(kind) || ClassifyTypedValue(kind, text) != ETypedValue::kNumber) return std::nullopt;
   const float value =
       kind == ParamKind::kDelay ? ParseDelay(text, delayUnit) : ParseParameterValue(CParamValue(0, 0.0f, kind), text);
   if (!std::isfinite(value)) return std::nullopt;
@@ -138,7 +138,8 @@ void CCCTextEdit::Close() {
 }
 
 void CCCTextEdit::Commit(const std::string& text) {
-  if (!m_pWidget) return;
+  // The right is the one of whoever is the current user when the edit ends.
+  if (!m_pWidget || !m_pWidget->CurrentUserMayUse()) return;
   m_pWidget->m_caption = text;
   if (m_pView) m_pView->RedrawControl(m_pWidget);
   const CParamValue current = m_pWidget->GetParameterValue();
@@ -149,7 +150,7 @@ void CCCTextEdit::Commit(const std::string& text) {
   } else if (const auto number = ParseEditedValue(current.kind, text, m_pWidget->GetDelayUnit())) {
     value = CParamValue(id, *number, current.kind);
   } else {
-    // A number without a finite value was refused: the widget shows the value it still has.
+    // A text without a value was refused: the widget shows the value the device still has.
     if (IsNumberKind(current.kind) && m_pWidget->IsLinked()) m_pWidget->RefreshState();
     return;
   }

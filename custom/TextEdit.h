@@ -17,7 +17,8 @@ class CCustomControlPanel;
 // The number a typed text stands for, by the value kind of the widget's parameter: gains and
 // angles as typed, frequencies with their "1k5" and "1k 5" forms snapped to the grid, Q values
 // snapped, delays in ms, mm, cm, m or ft (else in the widget's delay unit) snapped. Nothing for
-// the kinds that have no number.
+// the kinds that have no number, and for text that is not one number with the kind's units
+// (ClassifyTypedValue): an emptied box, "-", ".", "dB", "5x", "nan", "1e999".
 std::optional<float> ParseEditedValue(ParamKind kind, const std::string& text, std::uint32_t delayUnit);
 // Whether the character may be typed for a parameter of that value kind.
 bool IsEditCharAllowed(ParamKind kind, char32_t ch);

@@ -42,7 +42,7 @@ CWidgetEdit CWidgetEdit::FromRow(const CDeviceProperty& row, const CTextStyle& c
     edit.style = style;
   }
   if (const auto* image = dynamic_cast<const CImagePropertyCtrl*>(&row)) {
-    CCCImageBase* node = image->m_pImage;
+    CCCImageBase* node = image->GetImage();
     edit.image = node && !node->IsDirectory() ? static_cast<CCCImage*>(node) : nullptr;
   }
   return edit;
@@ -153,14 +153,14 @@ CWidgetEditResult ApplyRangeEdit(CCustomControlObject& widget, const CWidgetEdit
   if (edit.textAsFilled) return {};
   const CParamValue current = widget.GetParameterValue();
   const CParamInfo info = widget.GetParameterInfo();
+  // Letters are no number, and a range without end would turn every drag into a value that is
+  // not one: the text must be a value of the parameter's kind, with its units.
+  if (std::string refusal = ParameterTextRefusal(current.kind, edit.text); !refusal.empty())
+    return CWidgetEditResult::Refuse(std::move(refusal));
   const float value = ParseParameterValue(current, edit.text);
   if (isMax) {
     if (value == range.maximum) return {};
     if (!(value > range.minimum)) return CWidgetEditResult::Refuse("Maximum value must be greater than minimum value");
-    // A range without end would turn every drag into a value that is not a number.
-    if (std::isinf(value))
-      return CWidgetEditResult::Refuse(
-          FormatText("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));
     if (current.kind == ParamKind::kLevel && std::trunc(value * 10.0f) > std::trunc(info.maximum * 10.0f))
       return CWidgetEditResult::Refuse(
           FormatText("Maximum value cannot be greater than %.1f for this parameter", double(info.maximum)));

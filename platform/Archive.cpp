@@ -2,12 +2,14 @@
 #include "platform/Archive.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFileInfo>
 #include <QString>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -28,6 +30,22 @@ namespace {
 
 constexpr const char* kNotRegularFileText = "Not a regular file";
 
+std::atomic<void (*)()> g_readWaitHook{nullptr};
+
+// A save that writes the file in place (platform/AtomicFile.h) holds the file's lock until the
+// file is whole again: the read waits for it, so that it reads the file whole, and holds a
+// shared lock while it reads. Ten seconds at most: a lock held longer, by whatever holds it, and
+// a file system without such locks leave the file read as it is.
+void WaitForASaveInPlace(int fd) {
+  constexpr int kTries = 500;
+  constexpr useconds_t kPauseUs = 20000;
+  for (int i = 0; i < kTries; ++i) {
+    if (::flock(fd, LOCK_SH | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR)) return;
+    if (void (*hook)() = g_readWaitHook.load()) hook();
+    ::usleep(kPauseUs);
+  }
+}
+
 // Opens path for reading when it names a regular file, and gives its status; -1 with a reason
 // otherwise. Its type is looked at before it is opened: the open of a pipe waits for a writer
 // for good, and a device may act on being opened or never end (/dev/zero).
@@ -43,6 +61,7 @@ int OpenRegularFile(const std::string& path, struct stat& info, std::string* err
   // again.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return refuse(std::strerror(errno));
+  WaitForASaveInPlace(fd);
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
     return refuse(kNotRegularFileText);
@@ -52,6 +71,8 @@ int OpenRegularFile(const std::string& path, struct stat& info, std::string* err
 }
 
 }  // namespace
+
+void SetReadWaitHookForTests(void (*hook)()) { g_readWaitHook = hook; }
 
 std::unique_ptr<CArchive> CArchive::LoadFile(const std::string& path, std::string* error) {
   struct stat info {};

@@ -43,7 +43,8 @@ class CArchive {
   // An archive that loads from the file at path, read in pieces as the records need them, so
   // that a large file is never held whole; null with a reason when the file cannot be opened
   // or is no regular file (a folder, a device or a pipe, which is never waited on). A read
-  // error later throws CArchiveException(EndOfFile).
+  // error later throws CArchiveException(EndOfFile). A save of the file in place by another
+  // process is waited for (platform/AtomicFile.h), and no such save starts while it reads.
   static std::unique_ptr<CArchive> LoadFile(const std::string& path, std::string* error);
   ~CArchive();
   CArchive(const CArchive&) = delete;
@@ -221,15 +222,19 @@ std::size_t GetFileSize(const std::string& path);
 constexpr std::size_t kMaxWholeFileBytes = std::size_t(1) << 30;
 // Reads a whole file; false with a reason when it cannot be read, when it is no regular file (a
 // folder, a device, a pipe: "Not a regular file") or when it holds more than maxBytes ("File
-// too large"). Neither of those is waited on or read far.
+// too large"). Neither of those is waited on or read far; a save of the file in place by
+// another process is waited for, as by LoadFile.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error,
                    std::size_t maxBytes = kMaxWholeFileBytes);
 // The whole of bytes written through a CAtomicFileWriter (platform/AtomicFile.h): as a rule a
 // temporary file beside path, flushed to the disk and renamed over path only when every byte
-// got there, else written in place; on failure path is untouched and no temporary file is left.
+// got there, else written in place behind a kept copy of the earlier bytes; on failure path
+// holds its earlier bytes and no temporary file is left.
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                          std::string* error);
 // Tests: the call that flushes a file descriptor's data, or a folder's entries, to the disk
 // (fdatasync for a file and fsync for a folder when null); it returns -1 and sets errno on
 // failure.
 void SetFileSyncForTests(int (*sync)(int fd));
+// Tests: called each time a read finds the file held by a save in place and waits (null: none).
+void SetReadWaitHookForTests(void (*hook)());

@@ -1,6 +1,8 @@
-// The atomic file writer on POSIX calls, with its write in place.
+// The atomic file writer on POSIX calls: the temporary file renamed into place, the write in
+// place behind a kept copy of the earlier bytes, and the kept copies a save cut short leaves.
 #include "platform/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -9,20 +11,32 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <new>
 #include <random>
 
+#include "platform/AppPaths.h"
 #include "platform/Archive.h"
+#include "platform/File.h"
 
 namespace {
 
 std::atomic<int (*)(int)> g_fileSync{nullptr};
+std::atomic<void (*)(int)> g_stepHook{nullptr};
+std::atomic<int> g_step{0};
+
+// Tells the test hook of the next step that changes the disk.
+void Step() {
+  if (void (*hook)(int) = g_stepHook.load()) hook(++g_step);
+}
 
 std::string Reason(const std::string& what, int code) { return what + ": " + std::strerror(code); }
 
@@ -43,50 +57,135 @@ std::string FolderOf(const std::string& path) {
   return start == 1 ? "/" : path.substr(0, start - 1);
 }
 
+// Flushes the folder's entries (a file made, renamed or removed there) to the disk; 0 or errno.
+int SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int code = SyncToDisk(fd, true) == 0 ? 0 : errno;
+  ::close(fd);
+  return code;
+}
+
 // The longest file name the folder of path takes, in bytes.
 std::size_t LongestNameIn(const std::string& path) {
   const long longest = ::pathconf(FolderOf(path).c_str(), _PC_NAME_MAX);
   return longest > 0 ? std::size_t(longest) : std::size_t(NAME_MAX);
 }
 
-// A name beside path that no file has yet: the file's name, a dot and six random letters or
-// digits. A name too long to take the seven more bytes is cut first, at the start of a
-// character, so that a file whose name is near the longest the folder allows is still saved
-// through a temporary file.
-std::string TemporaryNameBeside(const std::string& path, std::size_t longestName) {
+// The first bytes of a name, at most keep of them, cut at the start of a character.
+std::string CutName(std::string name, std::size_t keep) {
+  if (name.size() <= keep) return name;
+  while (keep > 0 && (std::uint8_t(name[keep]) & 0xC0) == 0x80) --keep;
+  name.resize(keep);
+  return name;
+}
+
+constexpr std::size_t kRandomLetters = 6;
+constexpr const char* kTemporaryEnd = ".saving";
+constexpr const char* kKeptCopyEnd = ".kept";
+
+std::string RandomLetters() {
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  constexpr std::size_t kAdded = 7;
   thread_local std::mt19937 random{std::random_device{}()};
   std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-  const std::size_t start = NameStart(path);
-  std::string name = path.substr(start);
-  if (longestName > kAdded && name.size() + kAdded > longestName) {
-    std::size_t keep = longestName - kAdded;
-    while (keep > 0 && (std::uint8_t(name[keep]) & 0xC0) == 0x80) --keep;
-    name.resize(keep);
+  std::string letters;
+  for (std::size_t i = 0; i < kRandomLetters; ++i) letters += kLetters[pick(random)];
+  return letters;
+}
+
+// Whether name is what the name stem, a dot, six letters or digits and the end make.
+bool IsNameOf(const std::string& name, const std::string& stem, const std::string& end) {
+  if (name.size() != stem.size() + 1 + kRandomLetters + end.size()) return false;
+  if (name.compare(0, stem.size(), stem) != 0 || name[stem.size()] != '.') return false;
+  if (name.compare(name.size() - end.size(), end.size(), end) != 0) return false;
+  return std::all_of(name.begin() + std::ptrdiff_t(stem.size() + 1), name.end() - std::ptrdiff_t(end.size()),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// The stem of the temporary files beside path: the file's name, cut at the start of a
+// character when it is too long to take the temporary's ending within the folder's longest
+// name, so that a file whose name is near that length is still saved through a temporary.
+std::string TemporaryStem(const std::string& path, std::size_t longestName) {
+  const std::size_t added = 1 + kRandomLetters + std::strlen(kTemporaryEnd);
+  const std::string name = path.substr(NameStart(path));
+  return longestName > added ? CutName(name, longestName - added) : name;
+}
+
+// Makes the file at path, which may not exist yet, and locks it for this save: another save
+// sweeping its folder leaves a locked file alone. -1 with errno set when it cannot be made
+// (EEXIST also when a sweep removed it before the lock was taken: another name is tried).
+int MakeLockedFile(const std::string& path, mode_t mode) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) return -1;
+  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
   }
-  std::string temp = path.substr(0, start) + name + ".";
-  for (std::size_t i = 1; i < kAdded; ++i) temp += kLetters[pick(random)];
-  return temp;
+  struct stat made {};
+  if (::fstat(fd, &made) == 0 && made.st_nlink == 0) {
+    ::close(fd);
+    errno = EEXIST;
+    return -1;
+  }
+  return fd;
+}
+
+// Calls found(folder descriptor, name, open descriptor) for each regular file of the user in
+// folder whose name passes named and that no save holds (its lock is taken, and held during
+// the call).
+void EachUnheldFile(const std::string& folder, const std::function<bool(const std::string&)>& named,
+                    const std::function<void(int, const std::string&, int)>& found) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const int folderFd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (!named(name)) continue;
+    const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat s {};
+    if (::fstat(fd, &s) == 0 && S_ISREG(s.st_mode) && s.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      found(folderFd, name, fd);
+    ::close(fd);
+  }
+  ::closedir(dir);
+}
+
+// Removes the temporary files that earlier saves of path left beside it when they were cut
+// short: the user's own, of this file's name, that no running save holds.
+void RemoveLeftTemporaries(const std::string& path, std::size_t longestName) {
+  const std::string stem = TemporaryStem(path, longestName);
+  EachUnheldFile(
+      FolderOf(path), [&](const std::string& name) { return IsNameOf(name, stem, kTemporaryEnd); },
+      [](int folderFd, const std::string& name, int) { ::unlinkat(folderFd, name.c_str(), 0); });
 }
 
 // The file path names: a symbolic link's target, followed link by link (also a target that does
-// not exist yet), a relative target taken from the folder of the link that holds it. Empty when
-// the links go round or run deeper than the system itself would follow.
-std::string FinalTarget(const std::string& path) {
+// not exist yet), a relative target taken from the folder of the link that holds it. A link in
+// a folder that everybody may write and whose sticky bit is set is followed only when it is the
+// user's own or the folder owner's: another user may have put it there to have the save write
+// where they could not. Else refused, and also when the links go round or run deeper than the
+// system itself would follow.
+struct CTarget {
+  std::string path;
+  std::string refused;
+};
+CTarget FinalTarget(const std::string& path) {
   std::string at = path;
   for (int links = 0; links <= 40; ++links) {
     struct stat s {};
-    if (::lstat(at.c_str(), &s) != 0 || !S_ISLNK(s.st_mode)) return at;
+    if (::lstat(at.c_str(), &s) != 0 || !S_ISLNK(s.st_mode)) return {at, {}};
+    struct stat folder {};
+    if (::stat(FolderOf(at).c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH) &&
+        s.st_uid != ::geteuid() && s.st_uid != folder.st_uid)
+      return {{}, "The file could not be written: it is a link that another user made in a shared folder"};
     char target[PATH_MAX];
     const ssize_t n = ::readlink(at.c_str(), target, sizeof target);
-    if (n <= 0 || std::size_t(n) >= sizeof target) return at;
+    if (n <= 0 || std::size_t(n) >= sizeof target) return {at, {}};
     std::string next(target, std::size_t(n));
     const std::size_t slash = at.find_last_of('/');
     if (next[0] != '/' && slash != std::string::npos) next = at.substr(0, slash + 1) + next;
     at = std::move(next);
   }
-  return {};
+  return {{}, Reason("The file could not be created", ELOOP)};
 }
 
 // Why the file may not be written over, or empty when it may. Only a regular file is: a folder,
@@ -104,10 +203,11 @@ std::string WhyNotWritable(const std::string& path, const struct stat& file) {
   return {};
 }
 
-// Writes size bytes at offset 0 of the file; false with errno set when the file takes no more.
-bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t size) {
+// Writes size bytes at offset; false with errno set when the file takes no more.
+bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset) {
   for (std::size_t done = 0; done < size;) {
-    const ssize_t n = ::pwrite(fd, data + done, size - done, off_t(done));
+    Step();
+    const ssize_t n = ::pwrite(fd, data + done, size - done, off_t(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = ENOSPC;
@@ -118,20 +218,152 @@ bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
-// The file's first size bytes; false when they cannot be read (a file opened for writing only).
-bool ReadAllAt(int fd, std::size_t size, std::vector<std::uint8_t>& bytes) {
-  try {
-    bytes.resize(size);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+// Reads size bytes at offset; false with errno set when they are not all there.
+bool ReadAllAt(int fd, std::uint8_t* data, std::size_t size, std::uint64_t offset) {
   for (std::size_t done = 0; done < size;) {
-    const ssize_t n = ::pread(fd, bytes.data() + done, size - done, off_t(done));
+    const ssize_t n = ::pread(fd, data + done, size - done, off_t(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
     done += std::size_t(n);
   }
   return true;
+}
+
+// A check word of bytes, carried on from an earlier part's word.
+std::uint64_t CheckWord(std::uint64_t word, const std::uint8_t* data, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) word = (word ^ data[i]) * 0x100000001B3ull;
+  return word;
+}
+constexpr std::uint64_t kCheckStart = 0xCBF29CE484222325ull;
+
+// Streams count bytes from one file to another, block by block; each block read is passed to
+// seen (when given). 0, or the errno of the step that failed.
+constexpr std::size_t kCopyBlock = 1 << 20;
+int CopyBytes(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset, std::uint64_t count,
+              const std::function<void(const std::uint8_t*, std::size_t)>& seen = {}) {
+  std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[kCopyBlock]);
+  if (!block) return ENOMEM;
+  for (std::uint64_t done = 0; done < count;) {
+    const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, count - done));
+    if (!ReadAllAt(from, block.get(), n, fromOffset + done)) return errno;
+    if (seen) seen(block.get(), n);
+    if (!WriteAllAt(to, block.get(), n, toOffset + done)) return errno;
+    done += n;
+  }
+  return 0;
+}
+
+// A kept copy: the 8 bytes "OVKEPT01", the length of the file's path (u32, little-endian), the
+// path, the earlier bytes' length (u64), the earlier bytes, and a check word of them (u64).
+constexpr char kCopyMagic[8] = {'O', 'V', 'K', 'E', 'P', 'T', '0', '1'};
+constexpr std::size_t kCheckBytes = 8;
+
+void PutWord(std::vector<std::uint8_t>& out, std::uint64_t word, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(std::uint8_t(word >> (8 * i)));
+}
+std::uint64_t TakeWord(const std::uint8_t* in, int bytes) {
+  std::uint64_t word = 0;
+  for (int i = bytes; i-- > 0;) word = (word << 8) | in[i];
+  return word;
+}
+
+std::vector<std::uint8_t> CopyHeader(const std::string& file, std::uint64_t size) {
+  std::vector<std::uint8_t> header(kCopyMagic, kCopyMagic + sizeof kCopyMagic);
+  PutWord(header, file.size(), 4);
+  header.insert(header.end(), file.begin(), file.end());
+  PutWord(header, size, 8);
+  return header;
+}
+
+// The copy open at fd, read and checked: its file, the earlier bytes' length and where they
+// start. False for a copy that is not whole (its save stopped while it was made).
+struct CCopyHeader {
+  std::string file;
+  std::uint64_t size = 0;
+  std::uint64_t dataStart = 0;
+};
+bool ReadCopyHeader(int fd, CCopyHeader& header, bool checkData) {
+  struct stat s {};
+  std::uint8_t fixed[sizeof kCopyMagic + 4];
+  if (::fstat(fd, &s) != 0 || !ReadAllAt(fd, fixed, sizeof fixed, 0) ||
+      std::memcmp(fixed, kCopyMagic, sizeof kCopyMagic) != 0)
+    return false;
+  const std::uint64_t pathLength = TakeWord(fixed + sizeof kCopyMagic, 4);
+  if (pathLength == 0 || pathLength > PATH_MAX) return false;
+  std::string file(std::size_t(pathLength), '\0');
+  std::uint8_t length[8];
+  if (!ReadAllAt(fd, reinterpret_cast<std::uint8_t*>(file.data()), file.size(), sizeof fixed) ||
+      !ReadAllAt(fd, length, sizeof length, sizeof fixed + pathLength))
+    return false;
+  header.file = std::move(file);
+  header.size = TakeWord(length, 8);
+  header.dataStart = sizeof fixed + pathLength + sizeof length;
+  if (std::uint64_t(s.st_size) != header.dataStart + header.size + kCheckBytes) return false;
+  if (!checkData) return true;
+  std::uint8_t stored[kCheckBytes];
+  if (!ReadAllAt(fd, stored, sizeof stored, header.dataStart + header.size)) return false;
+  std::uint64_t word = kCheckStart;
+  std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[kCopyBlock]);
+  if (!block) return false;
+  for (std::uint64_t done = 0; done < header.size;) {
+    const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, header.size - done));
+    if (!ReadAllAt(fd, block.get(), n, header.dataStart + done)) return false;
+    word = CheckWord(word, block.get(), n);
+    done += n;
+  }
+  return word == TakeWord(stored, 8);
+}
+
+// Whether the file at path holds exactly the copy's earlier bytes.
+bool FileHoldsTheCopy(const std::string& path, int copyFd, const CCopyHeader& header) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat s {};
+  bool same = ::fstat(fd, &s) == 0 && S_ISREG(s.st_mode) && std::uint64_t(s.st_size) == header.size;
+  std::unique_ptr<std::uint8_t[]> ours(new (std::nothrow) std::uint8_t[kCopyBlock]);
+  std::unique_ptr<std::uint8_t[]> theirs(new (std::nothrow) std::uint8_t[kCopyBlock]);
+  same = same && ours && theirs;
+  for (std::uint64_t done = 0; same && done < header.size;) {
+    const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, header.size - done));
+    same = ReadAllAt(fd, ours.get(), n, done) && ReadAllAt(copyFd, theirs.get(), n, header.dataStart + done) &&
+           std::memcmp(ours.get(), theirs.get(), n) == 0;
+    done += n;
+  }
+  ::close(fd);
+  return same;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (FullFilePath(a) == FullFilePath(b)) return true;
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// Removes a copy by name and flushes the folder, so that the removal too is on the disk.
+void RemoveCopy(const std::string& copy) {
+  Step();
+  ::unlink(copy.c_str());
+  SyncFolder(FolderOf(copy));
+}
+
+// Writes the copy's earlier bytes over the file open at fd and cuts it to their length; 0 or
+// the errno of the step that failed.
+int PutBytesBack(int copyFd, const CCopyHeader& header, int fd) {
+  if (const int code = CopyBytes(copyFd, header.dataStart, fd, 0, header.size)) return code;
+  Step();
+  if (::ftruncate(fd, off_t(header.size)) != 0) return errno;
+  Step();
+  return SyncToDisk(fd, false) == 0 ? 0 : errno;
+}
+
+// Takes the file's lock for a save: two saves of one file take turns. A file system without
+// such locks goes on without.
+void LockForSave(int fd) {
+  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
 }
 
 }  // namespace
@@ -145,8 +377,99 @@ void LetWritesPastTheFileSizeLimitFail() {
 
 void SetFileSyncForTests(int (*sync)(int)) { g_fileSync = sync; }
 
+void SetSaveStepHookForTests(void (*hook)(int step)) {
+  g_step = 0;
+  g_stepHook = hook;
+}
+
+std::string GetKeptCopyFolder() {
+  const std::string folder = GetAppDataFolder() + "KeptCopies/";
+  // The copies hold what the files held: for the user alone.
+  ::mkdir(folder.c_str(), 0700);
+  return folder;
+}
+
+namespace {
+
+// Calls found for each copy in the kept-copies folder that no running save holds and that is
+// whole, with the descriptor it holds locked and what its start says; one that is not whole (its
+// save stopped before its file changed) is removed on the way. Of one file only when file is
+// given.
+void EachUnheldCopy(const std::string& file,
+                    const std::function<void(int folderFd, const std::string& name, int fd, const CCopyHeader&)>& found) {
+  const std::size_t endLength = std::strlen(kKeptCopyEnd);
+  EachUnheldFile(
+      GetKeptCopyFolder(),
+      [endLength](const std::string& name) {
+        return name.size() > endLength && name.compare(name.size() - endLength, endLength, kKeptCopyEnd) == 0;
+      },
+      [&](int folderFd, const std::string& name, int fd) {
+        CCopyHeader header;
+        if (!ReadCopyHeader(fd, header, false)) {
+          ::unlinkat(folderFd, name.c_str(), 0);
+        } else if (file.empty() || SameFile(file, header.file)) {
+          found(folderFd, name, fd, header);
+        }
+      });
+}
+
+}  // namespace
+
+std::vector<CKeptCopy> FindKeptCopies(const std::string& file) {
+  std::vector<CKeptCopy> found;
+  const std::string folder = GetKeptCopyFolder();
+  EachUnheldCopy(file, [&](int folderFd, const std::string& name, int fd, const CCopyHeader& start) {
+    CCopyHeader header = start;
+    if (!ReadCopyHeader(fd, header, true) || FileHoldsTheCopy(header.file, fd, header)) {
+      ::unlinkat(folderFd, name.c_str(), 0);
+      return;
+    }
+    found.push_back(CKeptCopy{header.file, folder + name, header.size});
+  });
+  return found;
+}
+
+bool PutKeptCopyBack(const CKeptCopy& kept, std::string* error) {
+  auto fail = [error](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  const int copyFd = ::open(kept.copy.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (copyFd < 0) return fail(Reason("The kept copy could not be read", errno));
+  CCopyHeader header;
+  if (::flock(copyFd, LOCK_EX | LOCK_NB) != 0 || !ReadCopyHeader(copyFd, header, true)) {
+    ::close(copyFd);
+    return fail("The kept copy could not be read: it is in use or not whole");
+  }
+  const int fd = ::open(header.file.c_str(), O_RDWR | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
+  struct stat s {};
+  if (fd < 0 || ::fstat(fd, &s) != 0 || !S_ISREG(s.st_mode)) {
+    const int code = fd < 0 ? errno : EINVAL;
+    if (fd >= 0) ::close(fd);
+    ::close(copyFd);
+    return fail(Reason("The file could not be written", code));
+  }
+  LockForSave(fd);
+  const int code = PutBytesBack(copyFd, header, fd);
+  ::close(fd);
+  if (code == 0) RemoveCopy(kept.copy);
+  ::close(copyFd);
+  return code == 0 || fail(Reason("The file could not be written", code));
+}
+
+void DiscardKeptCopy(const CKeptCopy& kept) {
+  const int fd = ::open(kept.copy.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) RemoveCopy(kept.copy);
+  ::close(fd);
+}
+
 // A link keeps pointing where it did: its target is what gets replaced, or made.
-CAtomicFileWriter::CAtomicFileWriter(const std::string& path) : m_path(FinalTarget(path)) {}
+CAtomicFileWriter::CAtomicFileWriter(const std::string& path) {
+  CTarget target = FinalTarget(path);
+  m_path = std::move(target.path);
+  m_refused = std::move(target.refused);
+}
 
 CAtomicFileWriter::~CAtomicFileWriter() { Discard(); }
 
@@ -155,13 +478,33 @@ void CAtomicFileWriter::Fail(std::string reason) {
 }
 
 void CAtomicFileWriter::Discard() {
-  m_pending.clear();
-  m_pending.shrink_to_fit();
   if (m_fd < 0) return;
+  if (m_inPlace) {
+    PutEarlierBytesBack();
+  } else {
+    // Removed while it is still locked: no sweep of another save takes it meanwhile.
+    ::unlink(m_temp.c_str());
+  }
   ::close(m_fd);
   m_fd = -1;
-  // Written in place, the file itself is what is open: it stays.
-  if (!m_inPlace) ::unlink(m_temp.c_str());
+}
+
+void CAtomicFileWriter::PutEarlierBytesBack() {
+  if (m_copyFd < 0) return;
+  CCopyHeader header;
+  int code = ReadCopyHeader(m_copyFd, header, false) ? 0 : EIO;
+  if (code == 0) code = PutBytesBack(m_copyFd, header, m_fd);
+  if (code != 0 && !m_failure.empty())
+    m_failure += "; the file's earlier bytes could not be put back (" + std::string(std::strerror(code)) +
+                 ") and are kept in " + m_copy;
+  CloseKeptCopy(code == 0);
+}
+
+void CAtomicFileWriter::CloseKeptCopy(bool remove) {
+  if (m_copyFd < 0) return;
+  if (remove) RemoveCopy(m_copy);
+  ::close(m_copyFd);
+  m_copyFd = -1;
 }
 
 bool CAtomicFileWriter::Open(std::string* error) {
@@ -170,9 +513,8 @@ bool CAtomicFileWriter::Open(std::string* error) {
   m_written = 0;
   m_inPlace = false;
   m_temp.clear();
-  if (m_path.empty()) {
-    errno = ELOOP;
-    if (error) *error = Reason("The file could not be created", ELOOP);
+  if (!m_refused.empty()) {
+    if (error) *error = m_refused;
     return false;
   }
   struct stat original {};
@@ -198,10 +540,13 @@ bool CAtomicFileWriter::Open(std::string* error) {
   // not. A new file has the usual permissions from the start.
   const mode_t mode = replaces ? (original.st_mode & S_IRWXU) : 0666;
   const std::size_t longestName = LongestNameIn(m_path);
+  RemoveLeftTemporaries(m_path, longestName);
+  const std::string stem = m_path.substr(0, NameStart(m_path)) + TemporaryStem(m_path, longestName);
   int code = 0;
   for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-    m_temp = TemporaryNameBeside(m_path, longestName);
-    m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    m_temp = stem + "." + RandomLetters() + kTemporaryEnd;
+    Step();
+    m_fd = MakeLockedFile(m_temp, mode);
     code = errno;
     if (m_fd < 0 && code != EEXIST) break;
   }
@@ -231,100 +576,108 @@ bool CAtomicFileWriter::Open(std::string* error) {
 }
 
 bool CAtomicFileWriter::OpenInPlace(std::string* error) {
-  // Read access too where the user has it, so that the earlier bytes can be put back when the
-  // write fails part-way. A pipe put at the path meanwhile is never waited on.
-  int fd = ::open(m_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0 && errno == EACCES) fd = ::open(m_path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    if (error) *error = Reason("The file could not be written", errno);
+  auto refuse = [&](const std::string& why) {
+    if (m_copyFd >= 0) CloseKeptCopy(true);
+    if (error) *error = why;
     return false;
-  }
+  };
+  // Read access too, to keep the earlier bytes. A pipe put at the path meanwhile is never
+  // waited on.
+  const int fd = ::open(m_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return refuse(Reason("The file could not be written", errno));
   struct stat opened {};
   if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
     ::close(fd);
-    if (error) *error = "The file could not be written: it is not a regular file";
-    return false;
+    return refuse("The file could not be written: it is not a regular file");
+  }
+  // From here to the end of the save the file is this save's: another save in place waits, and
+  // so does a whole-file read.
+  LockForSave(fd);
+  if (::fstat(fd, &opened) != 0) {
+    const int code = errno;
+    ::close(fd);
+    return refuse(Reason("The file could not be written", code));
+  }
+  m_earlierSize = std::uint64_t(opened.st_size);
+
+  // The earlier bytes go to a copy in the user's own folder first, flushed to the disk with
+  // the copy's name before a byte of the file changes: a save cut short leaves them there.
+  const std::string folder = GetKeptCopyFolder();
+  const std::string full = FullFilePath(m_path);
+  for (int attempt = 0; attempt < 100 && m_copyFd < 0; ++attempt) {
+    m_copy = folder + CutName(full.substr(NameStart(full)), 100) + "." + RandomLetters() + kKeptCopyEnd;
+    Step();
+    m_copyFd = MakeLockedFile(m_copy, 0600);
+    if (m_copyFd < 0 && errno != EEXIST) break;
+  }
+  int code = m_copyFd < 0 ? errno : 0;
+  if (code == 0) {
+    const std::vector<std::uint8_t> header = CopyHeader(full, m_earlierSize);
+    std::uint64_t word = kCheckStart;
+    if (!WriteAllAt(m_copyFd, header.data(), header.size(), 0)) code = errno;
+    if (code == 0) {
+      code = CopyBytes(fd, 0, m_copyFd, header.size(), m_earlierSize,
+                       [&word](const std::uint8_t* data, std::size_t n) { word = CheckWord(word, data, n); });
+    }
+    std::vector<std::uint8_t> check;
+    PutWord(check, word, 8);
+    if (code == 0 && !WriteAllAt(m_copyFd, check.data(), check.size(), header.size() + m_earlierSize)) code = errno;
+    if (code == 0) {
+      Step();
+      if (SyncToDisk(m_copyFd, false) != 0) code = errno;
+    }
+    if (code == 0) {
+      Step();
+      code = SyncFolder(folder);
+    }
+  }
+  if (code != 0) {
+    ::close(fd);
+    return refuse(Reason("The file could not be written: a copy of its earlier bytes could not be kept or flushed to the disk",
+                         code));
   }
   m_fd = fd;
   m_inPlace = true;
-  m_pending.clear();
   return true;
 }
 
 bool CAtomicFileWriter::Write(const void* data, std::size_t size, std::string* error) {
   if (m_fd < 0) Fail("The file is not open for writing");
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
   if (m_failure.empty() && size > m_sizeLimit - std::min(m_written, m_sizeLimit))
     Fail(Reason("The file could not be written", EFBIG));
-  if (m_failure.empty() && m_inPlace && size > 0) {
-    // Held until Commit: the file keeps its bytes while the save is still being made.
-    try {
-      m_pending.insert(m_pending.end(), bytes, bytes + size);
-      m_written += size;
-      size = 0;
-    } catch (const std::bad_alloc&) {
-      Fail(Reason("The file could not be written", ENOMEM));
-    }
+  // In place the bytes go straight over the file: its earlier ones are kept in the copy.
+  if (m_failure.empty() && !WriteAllAt(m_fd, static_cast<const std::uint8_t*>(data), size, m_written))
+    Fail(Reason("The file could not be written", errno));
+  if (m_failure.empty()) {
+    m_written += size;
+    return true;
   }
-  while (m_failure.empty() && size > 0) {
-    const ssize_t n = ::write(m_fd, bytes, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      Fail(Reason("The file could not be written", n < 0 ? errno : ENOSPC));
-      break;
-    }
-    bytes += n;
-    size -= std::size_t(n);
-    m_written += std::uint64_t(n);
-  }
-  if (m_failure.empty()) return true;
-  if (error) *error = m_failure;
   Discard();
+  if (error) *error = m_failure;
   return false;
 }
 
 bool CAtomicFileWriter::CommitInPlace() {
-  const int fd = m_fd;
-  // Two saves of the file in place (two instances of the program) take turns, so that neither
-  // cuts the other's bytes short; the lock goes with the descriptor. A file system without such
-  // locks goes on without.
-  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
-  struct stat now {};
-  if (::fstat(fd, &now) != 0) {
-    Fail(Reason("The file could not be written", errno));
-    return false;
-  }
-  const std::size_t size = m_pending.size();
-  const std::size_t before = std::size_t(now.st_size);
-  // Room for the new bytes first: a full disk or quota refuses them before the file changes.
-  // A file system that reserves no room goes on without.
-  if (size > before && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(size)) != 0 &&
-      (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) {
-    Fail(Reason("The file could not be written", errno));
-    return false;
-  }
-  std::vector<std::uint8_t> earlier;
-  const bool restorable = ReadAllAt(fd, before, earlier);
-  std::string failure;
-  if (!WriteAllAt(fd, m_pending.data(), size))
-    failure = Reason("The file could not be written", errno);
-  else if (size < before && ::ftruncate(fd, off_t(size)) != 0)
-    failure = Reason("The file could not be written", errno);
-  else if (SyncToDisk(fd, false) != 0)
-    failure = Reason("The file could not be flushed to the disk", errno);
-  if (!failure.empty()) {
-    // The file's earlier bytes and length, as far as the disk takes them back.
-    if (restorable && WriteAllAt(fd, earlier.data(), before)) {
-      [[maybe_unused]] const int cut = ::ftruncate(fd, off_t(before));
-      [[maybe_unused]] const int flushed = SyncToDisk(fd, false);
+  if (m_written < m_earlierSize) {
+    Step();
+    if (::ftruncate(m_fd, off_t(m_written)) != 0) {
+      Fail(Reason("The file could not be written", errno));
+      return false;
     }
-    Fail(failure);
+  }
+  Step();
+  if (SyncToDisk(m_fd, false) != 0) {
+    Fail(Reason("The file could not be flushed to the disk", errno));
     return false;
   }
+  // The new bytes are on the disk: the copy goes, and with the lock still held, so do the
+  // copies that earlier saves of the file left when they were cut short.
+  CloseKeptCopy(true);
+  EachUnheldCopy(m_path, [](int folderFd, const std::string& name, int, const CCopyHeader&) {
+    ::unlinkat(folderFd, name.c_str(), 0);
+  });
+  const int fd = m_fd;
   m_fd = -1;
-  m_pending.clear();
-  m_pending.shrink_to_fit();
   if (::close(fd) != 0) {
     Fail(Reason("The file could not be written", errno));
     return false;
@@ -339,34 +692,60 @@ bool CAtomicFileWriter::Commit(std::string* error) {
     done = CommitInPlace();
   } else if (done) {
     // The bytes must be on the disk before the rename replaces the original: a flush that
-    // fails keeps the original and is reported.
+    // fails keeps the original and is reported. The file is renamed while it is still locked,
+    // so that no other save takes it for one cut short.
+    Step();
     if (SyncToDisk(m_fd, false) != 0) {
       Fail(Reason("The file could not be flushed to the disk", errno));
-      done = false;
+    } else {
+      Step();
+      if (::rename(m_temp.c_str(), m_path.c_str()) != 0) Fail(Reason("The file could not be replaced", errno));
     }
-  }
-  if (done && !m_inPlace) {
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) Fail(Reason("The file could not be written", errno));
-    else if (::rename(m_temp.c_str(), m_path.c_str()) != 0) Fail(Reason("The file could not be replaced", errno));
     done = m_failure.empty();
-    if (!done) ::unlink(m_temp.c_str());
     if (done) {
+      const int fd = m_fd;
+      m_fd = -1;
+      // Flushed already: what close could still report has reached the disk.
+      ::close(fd);
       // The rename reaches the disk with the folder's entries. The file is replaced by now,
       // whatever this flush says, so its result is not reported.
-      const int folder = ::open(FolderOf(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      if (folder >= 0) {
-        [[maybe_unused]] const int flushed = SyncToDisk(folder, true);
-        ::close(folder);
-      }
+      Step();
+      SyncFolder(FolderOf(m_path));
     }
   }
   if (!done) {
-    if (error) *error = m_failure;
     Discard();
+    if (error) *error = m_failure;
   }
   return done;
+}
+
+bool SaveFileTail(const std::string& source, std::uint64_t from, const std::string& destination,
+                  std::string* error) {
+  const int in = ::open(source.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  struct stat s {};
+  if (in < 0 || ::fstat(in, &s) != 0 || !S_ISREG(s.st_mode)) {
+    const int code = in < 0 ? errno : EINVAL;
+    if (in >= 0) ::close(in);
+    if (error) *error = Reason("The file could not be read", code);
+    return false;
+  }
+  CAtomicFileWriter out(destination);
+  std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[kCopyBlock]);
+  bool saved = block && out.Open(error);
+  const std::uint64_t size = std::uint64_t(s.st_size);
+  for (std::uint64_t at = from; saved && at < size;) {
+    const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, size - at));
+    if (!ReadAllAt(in, block.get(), n, at)) {
+      if (error) *error = Reason("The file could not be read", errno);
+      saved = false;
+    } else {
+      saved = out.Write(block.get(), n, error);
+    }
+    at += n;
+  }
+  ::close(in);
+  return saved && out.Commit(error);
 }
 
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string* error) {

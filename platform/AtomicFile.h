@@ -1,6 +1,6 @@
-// A file saved whole or not at all. As a rule it is written as a temporary file beside its path,
-// flushed to the disk and renamed over the path only when every byte got there. Where that
-// cannot be done for a file the user may write, the file is written in place instead.
+// A file saved whole or not at all, also when the process dies or the machine stops during the
+// save: it is renamed into place once every byte is on the disk, or it is written in place
+// behind a copy of its earlier bytes on the disk, which a save cut short leaves to be put back.
 #pragma once
 
 #include <cstddef>
@@ -8,21 +8,32 @@
 #include <string>
 #include <vector>
 
-// Until Commit, and when a step fails or the writer goes without a commit, the file at path is
-// untouched and no temporary file is left. A file whose write permission is off for the user
-// (by its mode, even for a user the system lets write anything) is refused by Open, as is a path
-// that names a folder, a device or a pipe, and a write past the process's file-size limit. The
-// new file keeps the owner, group and permissions of the one it replaces; a path that is a
-// symbolic link has its target replaced, or made when the link dangles. After the rename the
-// folder is flushed to the disk too.
+// Until Commit, and when a step fails or the writer goes without a commit, the file at path
+// holds its earlier bytes and no temporary file is left. A file whose write permission is off
+// for the user (by its mode, even for a user the system lets write anything) is refused by
+// Open, as is a path that names a folder, a device or a pipe, and a write past the process's
+// file-size limit. The new file keeps the owner, group and permissions of the one it replaces.
+// A path that is a symbolic link has its target replaced, or made when the link dangles; a link
+// in a shared folder (one that everybody may write, with the sticky bit) is followed only when
+// it belongs to the user saving or to the folder's owner, as the system itself would.
+//
+// As a rule the bytes go to a temporary file beside the file ("<name>.XXXXXX.saving"), which is
+// flushed to the disk, renamed over the file, and the folder flushed after. A save that is cut
+// short there leaves the file as it was; the temporary file it leaves is removed by the next
+// save of that file.
 //
 // An existing file is written in place, keeping its inode, where the rename would change what
 // the file is: when no temporary file can be made beside it (a folder the user may not write),
 // when the file has more than one hard link, or when the new file could not be given its owner
-// and group (another user's file in a shared folder). The bytes are then held until Commit,
-// which reserves the room for them first, writes them over the file, cuts it to their length
-// and flushes it; when that fails part-way the file's earlier bytes are written back (where the
-// user may read the file). Two such saves of one file take turns, under a lock on the file.
+// and group (another user's file in a shared folder). Open then copies the file's earlier bytes
+// to the kept-copies folder and flushes the copy to the disk before a byte of the file changes;
+// the new bytes go straight over the file as they come, and Commit cuts the file to their length,
+// flushes it and removes the copy. A save that fails puts the earlier bytes back from the copy;
+// one cut short (the process killed, the machine stopped) leaves the copy, which
+// FindKeptCopies finds and PutKeptCopyBack puts back. A file whose earlier bytes cannot be read
+// or copied is refused before it changes. The save holds a lock on the file from Open to the
+// end: two such saves of one file take turns, and a whole-file read (platform/Archive.h) waits
+// for a save in place to end before it reads.
 //
 // Each step returns false with a reason when it fails, and the writer then takes nothing more.
 // One thread drives it.
@@ -33,34 +44,73 @@ class CAtomicFileWriter {
   CAtomicFileWriter(const CAtomicFileWriter&) = delete;
   CAtomicFileWriter& operator=(const CAtomicFileWriter&) = delete;
 
-  // Creates the temporary file, or opens the file to be written in place.
+  // Creates the temporary file, or keeps the earlier bytes and opens the file to be written in
+  // place.
   bool Open(std::string* error);
   // Appends size bytes.
   bool Write(const void* data, std::size_t size, std::string* error);
-  // Flushes the file's data to the disk, closes it and renames it into place; or writes the
-  // bytes over the file and flushes it.
+  // Flushes the file's data to the disk, closes it and renames it into place; or cuts the file
+  // written in place to its new length, flushes it and removes the copy of its earlier bytes.
   bool Commit(std::string* error);
   // After a successful Open: whether the file is written in place.
   bool WritesInPlace() const { return m_inPlace; }
 
  private:
   void Fail(std::string reason);
+  // Ends the save without a commit: the temporary file goes, or the earlier bytes go back.
   void Discard();
-  // Opens the existing file at m_path for the write in place; false with a reason.
+  // Opens the existing file at m_path for the write in place behind a copy of its earlier
+  // bytes; false with a reason.
   bool OpenInPlace(std::string* error);
   bool CommitInPlace();
+  // Writes the kept earlier bytes back over the file; on success the copy goes.
+  void PutEarlierBytesBack();
+  void CloseKeptCopy(bool remove);
 
-  std::string m_path;  // the file replaced (a link's target); empty when the links go round
-  std::string m_temp;  // the temporary file; empty when writing in place
+  std::string m_path;     // the file replaced (a link's target)
+  std::string m_refused;  // why the path may not be saved (the links), found by the constructor
+  std::string m_temp;     // the temporary file; empty when writing in place
   int m_fd = -1;
   bool m_inPlace = false;
-  std::vector<std::uint8_t> m_pending;  // in place: the bytes written, held until Commit
+  std::string m_copy;     // in place: the copy of the earlier bytes
+  int m_copyFd = -1;      // ... held open, and locked, until the save ends
+  std::uint64_t m_earlierSize = 0;  // in place: the file's length before the save
   std::uint64_t m_written = 0;    // bytes taken by Write
   std::uint64_t m_sizeLimit = 0;  // the process's file-size limit, read by Open
   std::string m_failure;  // why the writer failed; empty while it has not
 };
 
+// Saves the bytes of the file at source from the offset from to its end as the file at
+// destination, through a CAtomicFileWriter, a block at a time. source may be destination
+// itself, which then keeps only that part. False with a reason.
+bool SaveFileTail(const std::string& source, std::uint64_t from, const std::string& destination,
+                  std::string* error);
+
+// The copy of a file's earlier bytes that a save in place cut short left behind.
+struct CKeptCopy {
+  std::string file;        // the file that save wrote (its full path)
+  std::string copy;        // the copy, in the kept-copies folder
+  std::uint64_t size = 0;  // the earlier bytes' length
+};
+// "<application-data folder>/KeptCopies/": where saves in place keep the earlier bytes.
+std::string GetKeptCopyFolder();
+// The copies that no running save holds, of every file or of one file (named as the save named
+// it, or by another path to it). A copy that was not finished (its save stopped before the file
+// changed) and one whose file holds the same bytes again are removed on the way: nothing is
+// lost with them.
+std::vector<CKeptCopy> FindKeptCopies(const std::string& file = {});
+// Writes the copy's bytes over its file (in place, or making it when it is gone), flushes them
+// and removes the copy; false with a reason, the copy then kept.
+bool PutKeptCopyBack(const CKeptCopy& kept, std::string* error);
+// Removes the copy.
+void DiscardKeptCopy(const CKeptCopy& kept);
+
 // Makes a write past the process's file-size limit fail (EFBIG) instead of ending the process
 // with SIGXFSZ, so that a save can report it and keep the user's work. Called once at start-up,
 // before any thread starts.
 void LetWritesPastTheFileSizeLimitFail();
+
+// Tests: called with 1, 2, 3 ... at each step of a save that changes what is on the disk
+// (a file made, each write, a flush, a cut, a rename, a copy removed), before the step; null
+// calls nothing. A test process that kills itself there shows what each step leaves behind.
+void SetSaveStepHookForTests(void (*hook)(int step));

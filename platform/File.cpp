@@ -3,6 +3,8 @@
 
 #include <QFile>
 #include <QString>
+#include <filesystem>
+#include <system_error>
 
 class CFile::Impl {
  public:
@@ -39,13 +41,9 @@ bool CFile::Resize(std::int64_t size) { return m_impl->file.resize(size); }
 
 bool CFile::Flush() { return m_impl->file.flush(); }
 
-bool CopyWholeFile(const std::string& source, const std::string& destination) {
-  QFile in(QString::fromStdString(source));
-  if (!in.open(QIODevice::ReadOnly)) return false;
-  const QByteArray content = in.readAll();
-  if (in.error() != QFileDevice::NoError) return false;
-  QFile out(QString::fromStdString(destination));
-  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  if (out.write(content) != content.size()) return false;
-  return out.flush();
+std::string FullFilePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.lexically_normal().string();
 }

@@ -1,5 +1,5 @@
-// A file opened for reading and writing at positions, and a whole-file copy: what the log
-// writer needs of the file system.
+// A file opened for reading and writing at positions, as the log writer needs it, and a file's
+// full path.
 #pragma once
 
 #include <cstdint>
@@ -36,5 +36,6 @@ class CFile {
   std::unique_ptr<Impl> m_impl;
 };
 
-// Copies the whole of source to destination (created or truncated). False on any file error.
-bool CopyWholeFile(const std::string& source, const std::string& destination);
+// The path from the root, as the current folder makes it ("show.ovd" run in /home/a gives
+// "/home/a/show.ovd"), without "." and ".." steps; a link keeps its own name. Empty stays empty.
+std::string FullFilePath(const std::string& path);

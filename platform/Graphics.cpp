@@ -826,6 +826,30 @@ float Graphics::GetLineSpacing(const CFont& font) const {
   return float(QFontMetricsF(ToQFont(font, device, m_state.textHint), device).lineSpacing());
 }
 
+void Graphics::FillTiled(const CImage& image, const CRectF& area, CPointF origin) {
+  if (!m_painter || image.IsNull() || area.IsEmpty()) return;
+  // A tiny image is laid side by side into one of at least 64 pixels each way first: a fill
+  // fetches each pixel from the texture, and a texture that small costs several times more per
+  // pixel.
+  constexpr int kLeastSide = 64;
+  const QImage& native = image.Native();
+  QImage texture = native;
+  if (native.width() < kLeastSide || native.height() < kLeastSide) {
+    const int width = native.width() * ((kLeastSide + native.width() - 1) / native.width());
+    const int height = native.height() * ((kLeastSide + native.height() - 1) / native.height());
+    texture = QImage(width, height, native.format());
+    QPainter laying(&texture);
+    laying.setCompositionMode(QPainter::CompositionMode_Source);
+    laying.fillRect(texture.rect(), QBrush(native));
+  }
+  QBrush tiles(texture);
+  tiles.setTransform(QTransform::fromTranslate(origin.x, origin.y));
+  const bool smooth = m_painter->testRenderHint(QPainter::SmoothPixmapTransform);
+  m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+  m_painter->fillRect(ToQRect(area), tiles);
+  m_painter->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+}
+
 void Graphics::DrawImage(const CImage& image, float x, float y) {
   DrawImage(image, CRectF{x, y, float(image.Width()), float(image.Height())});
 }

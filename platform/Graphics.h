@@ -307,6 +307,10 @@ class Graphics {
   void DrawImage(const CImage& image, const CRectF& dest);
   void DrawImage(const CImage& image, const CRectF& dest, const CRectF& source,
                  const CColourMatrix* colours = nullptr);
+  // Fills area with copies of the image side by side, pixel for pixel, one of them with its
+  // top-left corner at origin: one fill however small the image, where drawing it copy by copy
+  // would cost a call per copy.
+  void FillTiled(const CImage& image, const CRectF& area, CPointF origin);
 
   QPainter* Native() const { return m_painter; }
 

@@ -1,6 +1,7 @@
 // Custom panel view: the back buffer and what is painted into it (background, image, grid,
 // widgets, selection frames and handles, ghosts and the band).
 #include <algorithm>
+#include <map>
 
 #include "custom/CPData.h"
 #include "core/file/ImageTree.h"
@@ -14,6 +15,18 @@ using namespace panelgeometry;
 namespace {
 constexpr CColour kFrameColour{0xB4C8C8C8u};
 constexpr CColour kBandFill{0x50FFFFFFu};
+
+// One cell of the design grid: a white dot in the top-left corner of a clear square the pitch
+// wide. Tiled over an area from the panel's corner, it draws every dot of the grid there.
+const CImage& GridCell(int pitch) {
+  static std::map<int, CImage> cells;
+  CImage& cell = cells[pitch];
+  if (cell.IsNull()) {
+    cell = CImage(pitch, pitch);
+    cell.SetPixel(0, 0, CColour::FromRgb(255, 255, 255));
+  }
+  return cell;
+}
 }  // namespace
 
 void CCustomControlPanelWnd::CreateBackBuffer(int width, int height) { ResetBackBuffer(width, height); }
@@ -74,9 +87,9 @@ void CCustomControlPanelWnd::DrawBackground(Graphics& g, const CRect& clip) {
       g.DrawImage(bitmap, CRectF::FromRect(part), CRectF::FromRect(Offset(part, -x, -y)));
     };
     if (usage & kImageUsageTile) {
-      for (int y = 0; y < ch && ih > 0; y += ih) {
-        for (int x = 0; x < cw && iw > 0; x += iw) drawPart(x, y);
-      }
+      // Copies from the panel's top-left corner over the panel, within the clip.
+      const CRect part{clip.left, clip.top, std::min(clip.right, cw), std::min(clip.bottom, ch)};
+      if (part.right > part.left && part.bottom > part.top) g.FillTiled(bitmap, CRectF::FromRect(part), CPointF{0, 0});
     } else if (usage & kImageUsageCentre) {
       drawPart((cw - iw) / 2, (ch - ih) / 2);
     } else if ((usage & kImageUsageStretch) && cw > 0 && ch > 0) {
@@ -86,13 +99,11 @@ void CCustomControlPanelWnd::DrawBackground(Graphics& g, const CRect& clip) {
     }
   }
   if (DesignMode() && m_data->m_showGrid && m_data->m_gridPitch > 0) {
-    const int pitch = m_data->m_gridPitch;
-    const CColour white = CColour::FromRgb(255, 255, 255);
-    const int right = std::min(clip.right, GetBackBuffer()->Width() - 1);
-    const int bottom = std::min(clip.bottom, GetBackBuffer()->Height() - 1);
-    for (int y = (clip.top / pitch) * pitch; y <= bottom; y += pitch) {
-      for (int x = (clip.left / pitch) * pitch; x <= right; x += pitch) g.SetPixel(x, y, white);
-    }
+    // Every dot of the grid within the clip, in one fill.
+    const CRect part{clip.left, clip.top, std::min(clip.right, GetBackBuffer()->Width()),
+                     std::min(clip.bottom, GetBackBuffer()->Height())};
+    if (part.right > part.left && part.bottom > part.top)
+      g.FillTiled(GridCell(m_data->m_gridPitch), CRectF::FromRect(part), CPointF{0, 0});
   }
 }
 
@@ -119,6 +130,20 @@ void CCustomControlPanelWnd::ShowGhost(const CRect& rect) {
     DrawFrame(g, rect);
   }
   InvalidateRect(Grown(rect, kSelectionBand));
+}
+
+void CCustomControlPanelWnd::ShowGhosts(const std::vector<CRect>& rects) {
+  CImage* buffer = GetBackBuffer();
+  if (!buffer || rects.empty()) return;
+  CRect shown;
+  {
+    Graphics g(*buffer);
+    for (const CRect& rect : rects) {
+      DrawFrame(g, rect);
+      shown = Union(shown, Grown(rect, kSelectionBand));
+    }
+  }
+  InvalidateRect(shown);
 }
 
 void CCustomControlPanelWnd::RedrawControl(CCustomControlObject* widget) {

@@ -190,11 +190,12 @@ void CCustomControlPanelWnd::DispatchMouseMessage(std::uint32_t message, std::ui
   bool handled = false;
   if (m_active) {
     CCustomControlObject* active = m_active;
-    active->OnMouseMessage(message, flags, design, point, redraw);
+    if (active->CurrentUserMayUse()) active->OnMouseMessage(message, flags, design, point, redraw);
     handled = m_active == active;
   }
   if (!handled) {
-    if (CCustomControlObject* widget = HitTest(point)) widget->OnMouseMessage(message, flags, design, point, redraw);
+    CCustomControlObject* widget = HitTest(point);
+    if (widget && widget->CurrentUserMayUse()) widget->OnMouseMessage(message, flags, design, point, redraw);
   }
   if (!IsEmpty(redraw)) RedrawRect(redraw, true, true);
 }
@@ -321,12 +322,15 @@ void CCustomControlPanelWnd::contextMenuEvent(QContextMenuEvent* event) {
 void CCustomControlPanelWnd::OnCommand(std::uint32_t id) {
   if (!m_data) return;
   switch (id) {
+    // Both settings are kept in the panel's record: a change of the file.
     case kCmdShowGrid:
       m_data->m_showGrid = !m_data->m_showGrid;
+      SetModified();
       RebuildDisplay();
       break;
     case kCmdSnapToGrid:
       m_data->m_snapToGrid = !m_data->m_snapToGrid;
+      SetModified();
       RebuildDisplay();
       break;
     default: m_designer.OnCommand(id); break;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "custom/CustomControlObject.h"
 #include "core/model/DeviceMenu.h"
@@ -86,7 +87,8 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   int GetControlCount() const;
 
   // --- Operate mode ---
-  // Delivery of a mouse message to the active widget, then the topmost one under the point.
+  // Delivery of a mouse message to the active widget, then the topmost one under the point;
+  // a widget the current user may not use gets nothing (CurrentUserMayUse).
   void DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y);
   // The topmost widget whose hit-test flag is set and whose rectangle holds the point, edges
   // included; null when none.
@@ -148,6 +150,8 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   static void DrawFrame(Graphics& g, const CRect& rect);
   // Draws the frame into the back buffer and invalidates its grown area.
   void ShowGhost(const CRect& rect);
+  // The same for many rectangles, shown in one update.
+  void ShowGhosts(const std::vector<CRect>& rects);
 
   CSystem& m_system;
   CCPData* m_data = nullptr;

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QMenu>
 #include <algorithm>
+#include <unordered_set>
 
 #include "custom/CPData.h"
 #include "core/system/System.h"
@@ -42,6 +43,22 @@ CPoint Anchor(const CRect& r, int handle) {
 // The rectangle of a widget at point (its top-left corner), the widget's size.
 CRect At(CPoint point, const CRect& size) {
   return CRect{point.x, point.y, point.x + size.Width(), point.y + size.Height()};
+}
+
+// Where the count-th paste without the pointer over the panel puts the copied group, as an
+// offset from where it was copied: in slots of the group's size, one group further right along
+// its own row while it stays in the window, then from the window's left edge row by row below
+// it, and from the top again past the bottom. A copy lands where the person can see it, and
+// every copy lies within the window (at its top-left corner when it is larger).
+CPoint PasteOffset(const CRect& group, int count, int windowWidth, int windowHeight) {
+  const int width = std::max(1, group.Width()), height = std::max(1, group.Height());
+  const int alongRow = std::max(0, (windowWidth - group.right) / width);
+  if (count <= alongRow) return CPoint{width * count, 0};
+  const int slot = count - alongRow - 1;
+  const int columns = std::max(1, windowWidth / width), rows = std::max(1, windowHeight / height);
+  const int firstRow = (std::max(0, group.bottom) + height - 1) / height;
+  const int column = slot % columns, row = (firstRow + slot / columns) % rows;
+  return CPoint{column * width - group.left, row * height - group.top};
 }
 
 }  // namespace
@@ -148,14 +165,19 @@ void CCustomPanelDesigner::OnMouseMove(CPoint point) {
 void CCustomPanelDesigner::MoveGhosts(CPoint point) {
   m_moved = true;
   const CPoint off = MoveOffset(point);
+  // The old ghosts go in one redraw, then every new ghost is drawn.
+  CRect old;
+  std::vector<CRect> ghosts;
+  ghosts.reserve(m_selection.size());
   for (std::size_t i = 0; i < m_selection.size(); ++i) {
     const CRect& r = m_selection[i]->m_rect;
-    const CRect ghost = Offset(r, off.x, off.y);
-    m_view.RedrawRect(Grown(At(m_points[i], r), kSelectionBand), true, true);
-    m_view.ShowGhost(ghost);
-    m_points[i] = CPoint{ghost.left, ghost.top};
-    if (m_selection.size() == 1) m_view.ShowWidgetGeometry(m_selection[i], ghost);
+    old = Union(old, Grown(At(m_points[i], r), kSelectionBand));
+    ghosts.push_back(Offset(r, off.x, off.y));
+    m_points[i] = CPoint{ghosts.back().left, ghosts.back().top};
   }
+  m_view.RedrawRect(old, true, true);
+  m_view.ShowGhosts(ghosts);
+  if (m_selection.size() == 1) m_view.ShowWidgetGeometry(m_selection.front(), ghosts.front());
 }
 
 void CCustomPanelDesigner::ResizeGhost(CPoint point) {
@@ -179,37 +201,46 @@ void CCustomPanelDesigner::DragBand(CPoint point) {
     return HoldsPoint(band, CPoint{w->m_rect.left, w->m_rect.top}) &&
            HoldsPoint(band, CPoint{w->m_rect.right, w->m_rect.bottom});
   };
+  // The widgets that come into the band and those that leave it are drawn again with the band,
+  // in one redraw.
+  CRect dirty = Grown(Union(oldBand, band), 1);
   const auto& widgets = m_view.GetPanelData()->m_widgets;
   for (auto it = widgets.rbegin(); it != widgets.rend(); ++it) {
     if (inside(*it) && !IsSelected(*it)) {
       AddToSelection(*it);
-      m_view.RedrawRect(GetControlRect(*it), true, true);
+      dirty = Union(dirty, GetControlRect(*it));
     }
   }
-  for (std::size_t i = 0; i < m_selection.size();) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < m_selection.size(); ++i) {
     CCustomControlObject* widget = m_selection[i];
     if (inside(widget)) {
-      ++i;
-      continue;
+      m_selection[kept] = widget;
+      m_points[kept++] = m_points[i];
+    } else {
+      m_selected.erase(widget);
+      dirty = Union(dirty, GetControlRect(widget));
     }
-    m_selection.erase(m_selection.begin() + std::ptrdiff_t(i));
-    m_points.erase(m_points.begin() + std::ptrdiff_t(i));
-    m_view.RedrawRect(GetControlRect(widget), true, true);
   }
+  m_selection.resize(kept);
+  m_points.resize(kept);
+  m_view.RedrawRect(dirty, true, true);
 }
 
 void CCustomPanelDesigner::OnLButtonUp(CPoint point) {
   if (m_moving && m_moved) {
     m_moving = false;
     const CPoint off = MoveOffset(point);
+    CRect dirty;
     for (std::size_t i = 0; i < m_selection.size(); ++i) {
       CCustomControlObject* widget = m_selection[i];
       const CRect old = widget->m_rect;
       const CRect moved = Offset(old, off.x, off.y);
       widget->SetRect(moved.left, moved.top, moved.right, moved.bottom);
-      m_view.RedrawRect(Union(Grown(old, kSelectionBand), Grown(moved, kSelectionBand)), true, true);
+      dirty = Union(dirty, Union(Grown(old, kSelectionBand), Grown(moved, kSelectionBand)));
       m_points[i] = CPoint{moved.left, moved.top};
     }
+    m_view.RedrawRect(dirty, true, true);
     ShowSelectedWidgetProperties();
     m_view.SetModified();
   } else if (m_handle != 0 && !m_selection.empty()) {
@@ -233,9 +264,7 @@ void CCustomPanelDesigner::OnKeyDown(int key) {
   switch (key) {
     case VK_BACK:
     case VK_DELETE:
-      if (m_selection.empty()) return;
       DeleteSelection();
-      m_view.SetModified();
       return;
     case VK_ESCAPE: CancelEdit(); return;
     case VK_LEFT:
@@ -258,13 +287,15 @@ void CCustomPanelDesigner::CancelEdit() {
   if (m_moving && m_moved) {
     m_moving = false;
     const CPoint off = MoveOffset(m_view.PointerPosition());
+    CRect dirty;
     for (std::size_t i = 0; i < m_selection.size(); ++i) {
       const CRect& r = m_selection[i]->m_rect;
-      m_view.RedrawRect(Grown(Offset(r, off.x, off.y), kSelectionBand), true, true);
-      m_view.RedrawRect(Grown(At(m_points[i], r), kSelectionBand), true, true);
-      m_view.RedrawRect(Grown(r, kSelectionBand), true, true);
+      dirty = Union(dirty, Grown(Offset(r, off.x, off.y), kSelectionBand));
+      dirty = Union(dirty, Grown(At(m_points[i], r), kSelectionBand));
+      dirty = Union(dirty, Grown(r, kSelectionBand));
       m_points[i] = CPoint{r.left, r.top};
     }
+    m_view.RedrawRect(dirty, true, true);
     ShowSelectedWidgetProperties();
   } else if (m_handle != 0 && !m_selection.empty()) {
     CCustomControlObject* widget = m_selection.back();
@@ -307,14 +338,16 @@ void CCustomPanelDesigner::Nudge(int key) {
     return HoldsPoint(client, CPoint{w->m_rect.left + dx, w->m_rect.top + dy});
   });
   if (fits) {
+    CRect dirty;
     for (std::size_t i = 0; i < m_selection.size(); ++i) {
       CCustomControlObject* widget = m_selection[i];
       const CRect old = Union(Grown(widget->m_rect, kSelectionBand), widget->GetBoundsRect());
       const CRect moved = Offset(widget->m_rect, dx, dy);
       widget->SetRect(moved.left, moved.top, moved.right, moved.bottom);
-      m_view.RedrawRect(Union(old, Union(Grown(moved, kSelectionBand), widget->GetBoundsRect())), true, true);
+      dirty = Union(dirty, Union(old, Union(Grown(moved, kSelectionBand), widget->GetBoundsRect())));
       m_points[i] = CPoint{moved.left, moved.top};
     }
+    m_view.RedrawRect(dirty, true, true);
   }
   ShowSelectedWidgetProperties();
   m_view.SetModified();
@@ -402,20 +435,24 @@ void CCustomPanelDesigner::UpdateContextMenu(QMenu& menu) const {
 }
 
 void CCustomPanelDesigner::DeleteSelection() {
+  if (m_selection.empty()) return;
+  // One pass over the panel's widgets takes every selected one out, and one redraw shows it.
   auto& widgets = m_view.GetPanelData()->m_widgets;
-  while (!m_selection.empty()) {
-    CCustomControlObject* widget = m_selection.front();
-    m_selection.erase(m_selection.begin());
-    m_points.erase(m_points.begin());
-    const CRect area = Union(Grown(widget->m_rect, kSelectionBand), widget->GetBoundsRect());
-    if (const auto it = std::find(widgets.begin(), widgets.end(), widget); it != widgets.end()) {
-      m_view.ForgetActiveControl(widget);
-      widgets.erase(it);
-      delete widget;
-    }
-    m_view.RedrawRect(area, true, true);
-  }
+  const std::unordered_set<const CCustomControlObject*> selected = std::move(m_selected);
+  m_selected.clear();
+  m_selection.clear();
+  m_points.clear();
+  CRect area;
+  std::erase_if(widgets, [&](CCustomControlObject* widget) {
+    if (!selected.count(widget)) return false;
+    area = Union(area, Union(Grown(widget->m_rect, kSelectionBand), widget->GetBoundsRect()));
+    m_view.ForgetActiveControl(widget);
+    delete widget;
+    return true;
+  });
+  m_view.RedrawRect(area, true, true);
   ShowPanelProperties();
+  m_view.SetModified();
 }
 
 void CCustomPanelDesigner::MoveInZOrder(std::uint32_t id) {
@@ -435,6 +472,7 @@ void CCustomPanelDesigner::MoveInZOrder(std::uint32_t id) {
   widgets.erase(it);
   widgets.insert(widgets.begin() + to, widget);
   m_view.RedrawRect(Union(widget->GetBoundsRect(), GetControlRect(widget)), true, true);
+  m_view.SetModified();
 }
 
 void CCustomPanelDesigner::CopySelection() {
@@ -460,9 +498,10 @@ void CCustomPanelDesigner::PasteControls() {
       offset = CPoint{pointer.x - group.left, pointer.y - group.top};
     } else {
       ++m_pasteCounter;
-      offset = CPoint{group.Width() * m_pasteCounter, 0};
+      offset = PasteOffset(group, m_pasteCounter, m_view.width(), m_view.height());
     }
     ClearSelection();
+    CRect pasted;
     for (const CCustomControlObject* source : copied) {
       CCustomControlObject* widget = CopyCustomControl(*source);
       if (!widget) continue;
@@ -471,8 +510,9 @@ void CCustomPanelDesigner::PasteControls() {
       data->m_widgets.push_back(widget);
       widget->m_pView = &m_view;
       AddToSelection(widget);
-      m_view.RedrawRect(Grown(widget->m_rect, kSelectionBand), true, true);
+      pasted = Union(pasted, Grown(widget->m_rect, kSelectionBand));
     }
+    m_view.RedrawRect(pasted, true, true);
     ShowWidgetProperties(copied.size() == 1 ? data->m_widgets.back() : nullptr, copied.size() == 1 ? 1 : 0);
   }
   m_view.SetModified();
@@ -498,7 +538,8 @@ int CCustomPanelDesigner::SelectionIndex(const CCustomControlObject* widget) con
 }
 
 void CCustomPanelDesigner::AddToSelection(CCustomControlObject* widget) {
-  if (const int i = SelectionIndex(widget); i >= 0) {
+  if (!m_selected.insert(widget).second) {
+    const int i = SelectionIndex(widget);
     m_selection.erase(m_selection.begin() + i);
     m_points.erase(m_points.begin() + i);
   }
@@ -507,16 +548,16 @@ void CCustomPanelDesigner::AddToSelection(CCustomControlObject* widget) {
 }
 
 void CCustomPanelDesigner::ClearSelection() {
-  while (!m_selection.empty()) {
-    CCustomControlObject* widget = m_selection.front();
-    m_selection.erase(m_selection.begin());
-    m_points.erase(m_points.begin());
-    m_view.RedrawRect(Grown(widget->m_rect, kSelectionBand), true, true);
-  }
+  CRect frames;
+  for (const CCustomControlObject* widget : m_selection) frames = Union(frames, Grown(widget->m_rect, kSelectionBand));
+  Reset();
+  // The frames go in one redraw, now that no widget is selected.
+  m_view.RedrawRect(frames, true, true);
 }
 
 void CCustomPanelDesigner::Reset() {
   m_selection.clear();
+  m_selected.clear();
   m_points.clear();
 }
 

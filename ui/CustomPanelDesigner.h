@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "custom/CustomControlObject.h"
@@ -89,7 +90,7 @@ class CCustomPanelDesigner {
 
   // --- Selection ---
   const std::vector<CCustomControlObject*>& GetSelection() const { return m_selection; }
-  bool IsSelected(const CCustomControlObject* widget) const { return SelectionIndex(widget) >= 0; }
+  bool IsSelected(const CCustomControlObject* widget) const { return m_selected.count(widget) != 0; }
   void AddToSelection(CCustomControlObject* widget);
   void ClearSelection();
   // Forgets the selection and what the mouse was doing (the panel data goes).
@@ -152,6 +153,10 @@ class CCustomPanelDesigner {
   bool m_band = false;
   CPoint m_bandStart;
   CPoint m_bandEnd;
+  // The selection in the order it was made (the last one leads a move), the same widgets as a
+  // set (a panel of thousands asks of each widget whether it is selected at every redraw), and
+  // one point per selected widget.
   std::vector<CCustomControlObject*> m_selection;
-  std::vector<CPoint> m_points;  // one per selected widget
+  std::unordered_set<const CCustomControlObject*> m_selected;
+  std::vector<CPoint> m_points;
 };

@@ -8,9 +8,24 @@
 
 #include "ui/ConfirmDlg.h"
 
-CDeleteZoneAskDlg::CDeleteZoneAskDlg(QWidget* parent) : QDialog(parent) {
+namespace {
+
+// A zone name is cut short past this many characters in the question.
+constexpr int kShownZoneNameChars = 40;
+
+}  // namespace
+
+QString CDeleteZoneAskDlg::QuestionText(const QString& zoneName, int deviceCount) {
+  QString name = zoneName;
+  if (name.size() > kShownZoneNameChars) name = name.left(kShownZoneNameChars - 1) + QChar(0x2026);
+  const QString count = deviceCount == 1 ? QStringLiteral("1 device") : QStringLiteral("%1 devices").arg(deviceCount);
+  return QStringLiteral("Zone \"%1\" holds %2.\nDo you want to delete the devices in this zone?").arg(name, count);
+}
+
+CDeleteZoneAskDlg::CDeleteZoneAskDlg(const QString& zoneName, int deviceCount, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Delete Zone"));
-  auto* text = new QLabel(QStringLiteral("Do you want to delete the devices in this zone?"), this);
+  m_question = new QLabel(QuestionText(zoneName, deviceCount), this);
+  m_question->setTextFormat(Qt::PlainText);
   m_delete = new QPushButton(QStringLiteral("Delete Devices"), this);
   m_keep = new QPushButton(QStringLiteral("Don't Delete Devices"), this);
   m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -24,7 +39,7 @@ CDeleteZoneAskDlg::CDeleteZoneAskDlg(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);
   layout->setContentsMargins(16, 16, 16, 12);
-  layout->addLayout(MakeQuestionRow(this, text));
+  layout->addLayout(MakeQuestionRow(this, m_question));
   layout->addSpacing(12);
   layout->addLayout(buttons);
   connect(m_delete, &QPushButton::clicked, this, [this] {

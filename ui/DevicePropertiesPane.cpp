@@ -22,13 +22,17 @@
 #include "custom/CPData.h"
 #include "custom/CustomControlObject.h"
 #include "core/model/Device.h"
+#include "core/model/DeviceHost.h"
 #include "custom/PropertyPickers.h"
 #include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
+#include "widgets/ErrorTip.h"
 
 namespace {
 
 constexpr int kRowRole = Qt::UserRole + 1;
+// A device row committed while the current user lacks the right to edit device properties.
+constexpr const char* kNoRightToEdit = "The current user cannot edit device properties";
 
 // The "Set" button of a row in Set-button mode: a grey gradient in a rounded outline.
 class CSetButton : public QAbstractButton {
@@ -107,6 +111,19 @@ QString QtInputMask(const CDeviceProperty& row) {
   return mask;
 }
 
+// The grid is busy for a scope, and afterwards as it was before.
+class CBusyScope {
+ public:
+  explicit CBusyScope(bool& flag) : m_flag(flag), m_was(flag) { flag = true; }
+  ~CBusyScope() { m_flag = m_was; }
+  CBusyScope(const CBusyScope&) = delete;
+  CBusyScope& operator=(const CBusyScope&) = delete;
+
+ private:
+  bool& m_flag;
+  bool m_was;
+};
+
 CDeviceProperty* RowAt(const QModelIndex& index) {
   return reinterpret_cast<CDeviceProperty*>(index.siblingAtColumn(0).data(kRowRole).value<quintptr>());
 }
@@ -175,48 +192,6 @@ class CSwatchLabel : public QWidget {
 };
 
 }  // namespace
-
-// The tip under a refused row: the label "Error" in bold, then the message text.
-class CPropertyErrorTip : public QWidget {
- public:
-  explicit CPropertyErrorTip(QWidget* parent) : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint) {
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    m_label = new QLabel(QStringLiteral("Error"), this);
-    QFont bold = m_label->font();
-    bold.setBold(true);
-    m_label->setFont(bold);
-    m_text = new QLabel(this);
-    m_text->setWordWrap(true);
-    for (QLabel* l : {m_label, m_text}) {
-      QPalette pal = l->palette();
-      pal.setColor(QPalette::WindowText, QColor(0x20, 0x20, 0x20));
-      l->setPalette(pal);
-    }
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 5, 8, 6);
-    layout->setSpacing(2);
-    layout->addWidget(m_label);
-    layout->addWidget(m_text);
-  }
-  void SetMessage(const QString& text) {
-    m_text->setText(text);
-    m_text->setVisible(!text.isEmpty());
-  }
-  QString Message() const { return m_text->text(); }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0x76, 0x76, 0x76), 1));
-    p.setBrush(QColor(0xFF, 0xFF, 0xE1));
-    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-  }
-
- private:
-  QLabel* m_label;
-  QLabel* m_text;
-};
 
 // --- The grid ---
 
@@ -291,27 +266,57 @@ void CDevicePropertiesCtrl::RemoveAll() {
 }
 
 void CDevicePropertiesCtrl::SetCurrentDevice(CDevice* device) {
+  ClearCurrent();
   m_device = device;
-  m_panel = nullptr;
-  m_widget = nullptr;
+  m_currentHandle = device ? device->GetHandle() : 0;
 }
 
 void CDevicePropertiesCtrl::SetCurrentPanel(CCustomControlPanel* panel) {
-  m_device = nullptr;
+  ClearCurrent();
   m_panel = panel;
-  m_widget = nullptr;
+  m_currentHandle = panel ? panel->GetHandle() : 0;
 }
 
 void CDevicePropertiesCtrl::SetCurrentWidget(CCustomControlObject* widget) {
-  m_device = nullptr;
-  m_panel = nullptr;
+  ClearCurrent();
   m_widget = widget;
+  m_currentHandle = widget ? widget->GetHandle() : 0;
 }
 
 void CDevicePropertiesCtrl::ClearCurrent() {
   m_device = nullptr;
   m_panel = nullptr;
   m_widget = nullptr;
+  m_currentHandle = 0;
+}
+
+void CDevicePropertiesCtrl::OnObjectEnded(std::uint64_t handle) {
+  // The rows of an ended object, and those naming it, must never reach it again.
+  bool named = false;
+  for (const auto& group : m_groups)
+    for (const auto& row : group->rows) {
+      auto* picker = dynamic_cast<CPickerPropertyCtrl*>(row.get());
+      if (picker && picker->ForgetObject(handle)) {
+        named = true;
+        UpdateItemText(*picker);
+      }
+    }
+  if (handle != m_currentHandle) {
+    if (named) PostRebuild();
+    return;
+  }
+  ClearCurrent();
+  if (!m_locked) {
+    RemoveAll();
+    return;
+  }
+  // A handler is running with one of the rows: they go once it is over.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (!m_locked && !m_device && !m_panel && !m_widget) RemoveAll();
+      },
+      Qt::QueuedConnection);
 }
 
 CDeviceProperty* CDevicePropertiesCtrl::FindRow(const std::string& name) const {
@@ -484,7 +489,11 @@ void CDevicePropertiesCtrl::OnClickButton() {
     row->SetInClick(false);
     return;
   }
-  row->OnClickButton();
+  {
+    // The row's dialog runs meanwhile: nothing may empty the grid under it.
+    const CBusyScope busy(m_locked);
+    row->OnClickButton();
+  }
   if (m_editRow == row) {
     row->SetEditText(row->GetValueText());
     EndEdit(true);
@@ -502,11 +511,7 @@ IPropertyGridOwner* CDevicePropertiesCtrl::GetCurrentOwner() const {
 }
 
 bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
-  struct Busy {
-    bool& flag;
-    explicit Busy(bool& f) : flag(f) { flag = true; }
-    ~Busy() { flag = false; }
-  } busy(m_locked);
+  const CBusyScope busy(m_locked);
 
   const bool choice = m_comboPicked >= 0 && !row.GetOptions().empty();
   auto* picker = dynamic_cast<CPickerPropertyCtrl*>(&row);
@@ -524,8 +529,12 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
     owner = GetCurrentOwner();
   }
   if (!device && !owner) return true;
-  if (!unreadable.empty()) {
-    row.SetErrorText(unreadable);
+  std::string refusal = unreadable;
+  // The right is the current user's now: the rows may have been filled for another user.
+  const IDeviceHost* host = device ? device->GetHost() : nullptr;
+  if (refusal.empty() && device && !(host && host->CanCurrentUserEditDeviceProperties())) refusal = kNoRightToEdit;
+  if (!refusal.empty()) {
+    row.SetErrorText(refusal);
     RefuseEdit(row);
     return true;
   }
@@ -608,19 +617,13 @@ void CDevicePropertiesCtrl::PostRebuild() {
 // --- The error tip ---
 
 void CDevicePropertiesCtrl::ShowErrorTip(const CDeviceProperty& row) {
-  if (!m_errorTip) m_errorTip = new CPropertyErrorTip(this);
+  if (!m_errorTip) m_errorTip = new CErrorTip(this);
   QRect rect = visualItemRect(ItemOf(&row));
   if (!rect.isValid()) rect = QRect(0, 0, viewport()->width(), 0);
   rect.setLeft(0);
   rect.setRight(viewport()->width() - 1);
-  const QPoint anchor = viewport()->mapToGlobal(rect.bottomLeft());
-  m_errorTip->SetMessage(QString::fromStdString(row.GetMessageText()));
-  const int width = std::max(rect.width() - 20, 60);
-  m_errorTip->setFixedWidth(width);
-  m_errorTip->adjustSize();
-  m_errorTip->move(anchor);
-  m_errorTip->show();
-  m_errorTip->raise();
+  m_errorTip->ShowAt(viewport()->mapToGlobal(rect.bottomLeft()), std::max(rect.width() - 20, 60),
+                     QString::fromStdString(row.GetMessageText()));
   if (m_errorTimer) killTimer(m_errorTimer);
   m_errorTimer = startTimer(kErrorTipMs);
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/model/DeviceProperty.h"
+#include "platform/ObjectHandle.h"
 #include "platform/Types.h"
 
 class CDevice;
@@ -21,7 +22,7 @@ class CCustomControlObject;
 class IMessageSink;
 class QLabel;
 class QTreeWidgetItem;
-class CPropertyErrorTip;
+class CErrorTip;
 
 class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
  public:
@@ -37,7 +38,8 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   CDevice* GetCurrentDevice() const { return m_device; }
   CCustomControlPanel* GetCurrentPanel() const { return m_panel; }
   CCustomControlObject* GetCurrentWidget() const { return m_widget; }
-  // One of the three (the others become null).
+  // One of the three (the others become null). The grid lets go of it when it ends, whatever
+  // ended it: it then shows nothing (at once, or once the events run when the grid was busy).
   void SetCurrentDevice(CDevice* device);
   void SetCurrentPanel(CCustomControlPanel* panel);
   void SetCurrentWidget(CCustomControlObject* widget);
@@ -80,7 +82,8 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
 
   // --- The commit ---
   // Hands the edited row to the current object's handler. Typed text that is no value of the
-  // row's type is refused without it. A refused row shows the value the object holds (a
+  // row's type is refused without it, as is a device's row while the current user (now, not
+  // when the rows were filled) lacks the right to edit device properties. A refused row shows the value the object holds (a
   // picker row its own choice) and the tip; an accepted value becomes the row's reference
   // value. Always true: the edit always ends.
   bool ValidateItemData(CDeviceProperty& row);
@@ -122,10 +125,15 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   // The name column as wide as its longest name, within 45 percent to two thirds of the grid.
   void FitNameColumn();
   void PostRebuild();
+  // An object ended (its handle): the current one is dropped with its rows; a row that names
+  // another one (a picture, a bound device) lets go of it, and the rows are built again.
+  void OnObjectEnded(std::uint64_t handle);
 
   CDevice* m_device = nullptr;
   CCustomControlPanel* m_panel = nullptr;
   CCustomControlObject* m_widget = nullptr;
+  std::uint64_t m_currentHandle = 0;  // the current object's, 0 for none
+  CObjectEndWatch m_endWatch{[this](std::uint64_t handle) { OnObjectEnded(handle); }};
   bool m_locked = false;
   IMessageSink* m_sink = nullptr;
   QLabel* m_description = nullptr;
@@ -136,7 +144,7 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   std::string m_editStartText;  // the row's value text when the edit began
   int m_comboPicked = -1;        // the list item chosen in this edit, -1 none
 
-  CPropertyErrorTip* m_errorTip = nullptr;
+  CErrorTip* m_errorTip = nullptr;
   int m_errorTimer = 0;  // Qt's id of timer 77, 0 while it does not run
 };
 

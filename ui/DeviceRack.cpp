@@ -69,6 +69,12 @@ CRect CDeviceRack::GetDeviceRect(const CDevice* device) {
   return CRect{};
 }
 
+void CDeviceRack::EachDeviceRect(const TileVisitor& each) {
+  if (!m_pSystem) return;
+  CRect cursor{0, 0, GetClientWidth(), 0};
+  for (CZone* zone : m_pSystem->GetZones()) zone->EachDeviceRect(cursor, each);
+}
+
 CZone* CDeviceRack::FindZoneOfDevice(const CDevice* device) const {
   if (!m_pSystem) return nullptr;
   for (CZone* zone : m_pSystem->GetZones())

@@ -32,6 +32,7 @@ class CDeviceRack : public CZoneView {
   int GetContentHeight();
   int GetClientWidth() const;
   CRect GetDeviceRect(const CDevice* device) override;
+  void EachDeviceRect(const TileVisitor& each) override;
   CRect GetZoneHeaderRect(const CZone* zone);
   CZone* FindZoneOfDevice(const CDevice* device) const;
   void Rebuild() override;

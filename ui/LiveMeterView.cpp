@@ -70,6 +70,12 @@ CRect CLiveMeterView::GetDeviceRect(const CDevice* device) {
   return CRect{};
 }
 
+void CLiveMeterView::EachDeviceRect(const TileVisitor& each) {
+  if (!m_pSystem) return;
+  CRect cursor{0, 0, 0, GetClientHeight()};
+  for (CZone* zone : m_pSystem->GetZones()) zone->EachMeterRect(cursor, each);
+}
+
 void CLiveMeterView::Redraw() {
   Rebuild();
   update();

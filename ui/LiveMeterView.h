@@ -34,6 +34,7 @@ class CLiveMeterView : public CZoneView {
   int GetContentWidth();
   int GetClientHeight() const;
   CRect GetDeviceRect(const CDevice* device) override;
+  void EachDeviceRect(const TileVisitor& each) override;
   CRect GetZoneHeaderRect(const CZone* zone);
   std::size_t GetQueueSize() const { return m_queueDevices.size(); }
   // The content area painted by the last drain (empty when nothing was drawn).

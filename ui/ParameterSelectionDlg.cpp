@@ -15,7 +15,16 @@
 #include "core/system/ZonedDevices.h"
 
 CParameterSelectionDlg::CParameterSelectionDlg(IZonedDevices* devices, CCustomControlObject* widget, QWidget* parent)
-    : CBitmapDialogEx(parent), m_currentDevice(devices->GetParameterDeviceIndex()), m_source(devices), m_widget(widget) {
+    : CBitmapDialogEx(parent),
+      m_currentDevice(devices->GetParameterDeviceIndex()),
+      m_source(devices),
+      m_widget(widget),
+      m_widgetHandle(widget ? widget->GetHandle() : 0),
+      m_endWatch([this](std::uint64_t handle) {
+        if (!m_widget || handle != m_widgetHandle) return;
+        m_widget = nullptr;
+        reject();
+      }) {
   m_devices = new QComboBox(this);
   m_parameters = new QListWidget(this);
   m_remove = new QPushButton(QStringLiteral("Remove Parameter"), this);

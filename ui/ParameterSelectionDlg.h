@@ -1,10 +1,12 @@
 // "Parameter Selection": binds a custom widget to one parameter of one device. The device
 // list holds every device zone by zone; the parameter list what the chosen device offers for
-// the widget's kind. The dialog writes the widget's binding itself. UI thread.
+// the widget's kind. The dialog writes the widget's binding itself; a widget that ends while
+// the dialog is open ends it as Cancel does. UI thread.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/ObjectHandle.h"
 #include "widgets/BitmapDialogEx.h"
 
 class CCustomControlObject;
@@ -40,6 +42,8 @@ class CParameterSelectionDlg : public CBitmapDialogEx {
 
   IZonedDevices* m_source;  // the system's devices; not owned
   CCustomControlObject* m_widget;
+  std::uint64_t m_widgetHandle = 0;
+  CObjectEndWatch m_endWatch;
   QComboBox* m_devices;
   QListWidget* m_parameters;
   QPushButton* m_remove;

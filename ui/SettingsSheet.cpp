@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -23,12 +24,22 @@
 #include "core/support/AppSettings.h"
 #include "core/draw/BitmapImage.h"
 #include "core/file/ImageTree.h"
+#include "core/model/DeviceProperty.h"
 #include "core/system/System.h"
+#include "platform/TextFormat.h"
 
 QIcon PageButtonIcon(std::uint32_t bitmapId) {
   CBitmapImage picture;
   if (!picture.LoadFromResource(CBitmapImage::kResourceBmp, bitmapId)) return QIcon();
   return QIcon(QPixmap::fromImage(picture.GetImage()->Native()));
+}
+
+void CSettingsPage::Warn(const QString& text) {
+  if (m_message) {
+    m_message(text);
+  } else {
+    QMessageBox::warning(this, window()->windowTitle(), text);
+  }
 }
 
 // --- General ---
@@ -168,6 +179,26 @@ std::uint32_t CErrorLogSettingsDlg::ReadUnsigned(const QString& text) {
   return std::uint32_t(value);
 }
 
+namespace {
+// The box's text as the whole number it is (PropertyTextRefusal took it).
+long long WholeNumberOf(const QString& text) { return text.trimmed().toLongLong(); }
+}  // namespace
+
+std::string CErrorLogSettingsDlg::TemperatureRefusal(const QString& text) {
+  std::string refusal = PropertyTextRefusal(EPropertyValueType::UI4, text.toStdString());
+  if (!refusal.empty()) return refusal;
+  const long long degrees = WholeNumberOf(text);
+  if (degrees < kMinTemperatureWarning || degrees > kMaxTemperatureWarning)
+    return FormatText("Temperature must be between %u and %u", kMinTemperatureWarning, kMaxTemperatureWarning);
+  return std::string();
+}
+
+std::string CErrorLogSettingsDlg::LogSizeRefusal(const QString& text) {
+  std::string refusal = PropertyTextRefusal(EPropertyValueType::UI4, text.toStdString());
+  if (refusal.empty() && WholeNumberOf(text) < 0) refusal = "Max log file size cannot be less than 0";
+  return refusal;
+}
+
 CErrorLogSettingsDlg::CErrorLogSettingsDlg(CSystem* system, QWidget* parent)
     : CSettingsPage(parent), m_system(system) {
   const CAppSettings& settings = system->GetSettings();
@@ -195,17 +226,46 @@ CErrorLogSettingsDlg::CErrorLogSettingsDlg(CSystem* system, QWidget* parent)
   sizeRow->addWidget(m_logSize);
   sizeRow->addWidget(new QLabel(QStringLiteral("Kb"), this));
   sizeRow->addStretch();
+  // A refusal's words in dark red under the boxes; the line is kept while empty, so that the
+  // page does not grow when one is shown.
+  m_refusal = new QLabel(this);
+  m_refusal->setWordWrap(true);
+  m_refusal->setMinimumHeight(2 * m_refusal->fontMetrics().lineSpacing());
+  m_refusal->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QPalette refusalColours = m_refusal->palette();
+  refusalColours.setColor(QPalette::WindowText, QColor(0xB0, 0x10, 0x10));
+  m_refusal->setPalette(refusalColours);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_tempBox);
   layout->addLayout(tempRow);
   layout->addSpacing(8);
   layout->addLayout(sizeRow);
+  layout->addSpacing(8);
+  layout->addWidget(m_refusal);
   layout->addStretch();
 }
 
+bool CErrorLogSettingsDlg::Validate() {
+  std::string refusal;
+  QLineEdit* box = nullptr;
+  if (m_tempBox->isChecked() && !(refusal = TemperatureRefusal(m_temp->text())).empty())
+    box = m_temp;
+  else if (!(refusal = LogSizeRefusal(m_logSize->text())).empty())
+    box = m_logSize;
+  m_refusal->setText(QString::fromStdString(refusal));
+  if (!box) return true;
+  box->setFocus();
+  box->selectAll();
+  return false;
+}
+
 void CErrorLogSettingsDlg::Apply() {
-  m_system->SetTemperatureWarning(m_tempBox->isChecked() ? ReadUnsigned(m_temp->text()) : 0);
-  m_system->SetMaxLogFileSizeKB(ReadUnsigned(m_logSize->text()));
+  // A box that holds no setting leaves its setting as it was.
+  if (!m_tempBox->isChecked())
+    m_system->SetTemperatureWarning(0);
+  else if (TemperatureRefusal(m_temp->text()).empty())
+    m_system->SetTemperatureWarning(ReadUnsigned(m_temp->text()));
+  if (LogSizeRefusal(m_logSize->text()).empty()) m_system->SetMaxLogFileSizeKB(ReadUnsigned(m_logSize->text()));
 }
 
 // --- The sheet ---
@@ -332,6 +392,13 @@ void CSettingsSheet::AddPage(const QString& name, CSettingsPage* page) {
 }
 
 void CSettingsSheet::accept() {
+  // A page that refuses a box is shown, and the sheet stays open.
+  for (std::size_t i = 0; i < m_pageList.size(); ++i) {
+    if (!m_pageList[i]->Validate()) {
+      m_tabs->setCurrentIndex(int(i));
+      return;
+    }
+  }
   for (CSettingsPage* page : m_pageList) page->Apply();
   QDialog::accept();
 }

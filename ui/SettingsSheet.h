@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 class CSystem;
@@ -30,6 +32,19 @@ class CSettingsPage : public QWidget {
   using QWidget::QWidget;
   // Stores the page's values through the system's setters. UI thread.
   virtual void Apply() = 0;
+  // Whether every box holds a value the page takes; a page that refuses one says why and puts
+  // the focus on that box. OK applies nothing while a page refuses. Asked before any page is
+  // applied, so a page may also read again here what changed under it.
+  virtual bool Validate() { return true; }
+  // How the page tells the person something: a warning box over the page unless replaced
+  // (tests).
+  void SetMessageHandler(std::function<void(const QString&)> handler) { m_message = std::move(handler); }
+
+ protected:
+  void Warn(const QString& text);
+
+ private:
+  std::function<void(const QString&)> m_message;
 };
 
 class CGeneralAppSettingsDialog : public CSettingsPage {
@@ -84,17 +99,27 @@ class CErrorLogSettingsDlg : public CSettingsPage {
   explicit CErrorLogSettingsDlg(CSystem* system, QWidget* parent = nullptr);
   void Apply() override;
 
+  // Refuses a degrees box (while ticked) that holds no whole number from 40 to 110 and a size
+  // box that holds no whole number of 0 or more that 32 bits hold.
+  bool Validate() override;
+
   QCheckBox* TemperatureBox() const { return m_tempBox; }
   QLineEdit* TemperatureEdit() const { return m_temp; }
   QLineEdit* LogSizeEdit() const { return m_logSize; }
+  // The words of the last refusal, shown under the boxes (empty and blank while none).
+  QLabel* RefusalText() const { return m_refusal; }
   // Digits up to the first other character, as an unsigned decimal (non-numbers read 0).
   static std::uint32_t ReadUnsigned(const QString& text);
+  // Why the box's text is no setting: the words of the refusal, empty when it is one.
+  static std::string TemperatureRefusal(const QString& text);
+  static std::string LogSizeRefusal(const QString& text);
 
  private:
   CSystem* m_system;
   QCheckBox* m_tempBox;
   QLineEdit* m_temp;
   QLineEdit* m_logSize;
+  QLabel* m_refusal;
 };
 
 // A sheet of pages with a navigation list on the left (100 pixels wide); OK applies every page.

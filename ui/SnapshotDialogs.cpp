@@ -6,7 +6,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -66,7 +65,13 @@ CSnapshotCreateDlg::CSnapshotCreateDlg(QWidget* parent, CSystem* system, const Q
   connect(m_overwrite, &QCheckBox::clicked, this, [this] { UpdateEnabling(); });
   connect(m_ok, &QPushButton::clicked, this, [this] { OnOK(); });
   connect(m_cancel, &QPushButton::clicked, this, [this] { reject(); });
-  m_message = [this](const QString& text) { QMessageBox::warning(this, GetTitle(), text); };
+}
+
+bool CSnapshotCreateDlg::IsNameTaken(const CSystem& system, const std::string& name, int index) {
+  const std::vector<CSnapshot*>& snapshots = system.GetSnapshots();
+  for (std::size_t i = 0; i < snapshots.size(); ++i)
+    if (int(i) != index && snapshots[i]->m_name == name) return true;
+  return false;
 }
 
 void CSnapshotCreateDlg::showEvent(QShowEvent* event) {
@@ -99,19 +104,17 @@ void CSnapshotCreateDlg::OnOK() {
     return;
   }
   m_newSnapshot = 1;
-  const std::string name = m_name.toStdString();
-  for (const CSnapshot* s : m_system->GetSnapshots()) {
-    if (s->m_name == name) {
-      m_message(QString::fromLatin1(DuplicateNameText()));
-      return;
-    }
+  if (IsNameTaken(*m_system, m_name.toStdString())) {
+    ShowWarning(QString::fromLatin1(DuplicateNameText()));
+    return;
   }
   accept();
 }
 
 // --- Rename Snapshot ---
 
-CSnapshotRenameDlg::CSnapshotRenameDlg(QWidget* parent) : CBitmapDialogEx(parent, QStringLiteral("Rename Snapshot")) {
+CSnapshotRenameDlg::CSnapshotRenameDlg(QWidget* parent, CSystem* system, int index)
+    : CBitmapDialogEx(parent, QStringLiteral("Rename Snapshot")), m_system(system), m_index(index) {
   m_edit = new QLineEdit(this);
   m_edit->setMinimumWidth(220);
   m_ok = new QPushButton(QStringLiteral("OK"), this);
@@ -121,6 +124,11 @@ CSnapshotRenameDlg::CSnapshotRenameDlg(QWidget* parent) : CBitmapDialogEx(parent
   layout->addSpacing(6);
   layout->addLayout(OkCancelRow(m_ok, m_cancel));
   connect(m_ok, &QPushButton::clicked, this, [this] {
+    // Two snapshots of one name could not be told apart where one is picked to overwrite.
+    if (CSnapshotCreateDlg::IsNameTaken(*m_system, m_edit->text().toStdString(), m_index)) {
+      ShowWarning(QString::fromLatin1(CSnapshotCreateDlg::DuplicateNameText()));
+      return;
+    }
     m_name = m_edit->text();
     accept();
   });

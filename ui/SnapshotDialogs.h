@@ -27,9 +27,6 @@ class CSnapshotCreateDlg : public CBitmapDialogEx {
   std::int32_t m_newSnapshot = 1;
   std::int32_t m_snapshotIndex = 0;
 
-  // The box that tells the user the name is taken; a message box unless replaced (tests).
-  void SetMessageHandler(std::function<void(const QString&)> handler) { m_message = std::move(handler); }
-
   QLineEdit* NameEdit() const { return m_edit; }
   QCheckBox* OverwriteBox() const { return m_overwrite; }
   QComboBox* SnapshotList() const { return m_list; }
@@ -37,6 +34,8 @@ class CSnapshotCreateDlg : public CBitmapDialogEx {
   QPushButton* CancelButton() const { return m_cancel; }
 
   static const char* DuplicateNameText() { return "A snapshot with that name exists already"; }
+  // True when a snapshot other than index is named name (exactly).
+  static bool IsNameTaken(const CSystem& system, const std::string& name, int index = -1);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -51,13 +50,14 @@ class CSnapshotCreateDlg : public CBitmapDialogEx {
   QComboBox* m_list;
   QPushButton* m_ok;
   QPushButton* m_cancel;
-  std::function<void(const QString&)> m_message;
   bool m_opened = false;
 };
 
 class CSnapshotRenameDlg : public CBitmapDialogEx {
  public:
-  explicit CSnapshotRenameDlg(QWidget* parent);
+  // Renames snapshot index of the system: OK refuses a name that another snapshot has, as New
+  // Snapshot does.
+  CSnapshotRenameDlg(QWidget* parent, CSystem* system, int index);
 
   // The current name on entry, the typed name after OK.
   QString m_name;
@@ -70,6 +70,8 @@ class CSnapshotRenameDlg : public CBitmapDialogEx {
   void showEvent(QShowEvent* event) override;
 
  private:
+  CSystem* m_system;
+  int m_index;
   QLineEdit* m_edit;
   QPushButton* m_ok;
   QPushButton* m_cancel;

@@ -7,6 +7,8 @@
 #include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "core/model/Device.h"
 #include "core/system/System.h"
@@ -143,7 +145,13 @@ void CZoneView::InvalidateContent(const CRect& rect) {
 }
 
 void CZoneView::ForgetDeletedDevices() {
-  auto gone = [this](CDevice* d) { return !m_pSystem || m_pSystem->GetDeviceIndex(d) < 0; };
+  if (m_litDevices.empty() && m_unlitDevices.empty()) return;
+  std::unordered_set<const CDevice*> present;
+  if (m_pSystem) {
+    const std::vector<CDevice*> devices = m_pSystem->GetDevices();
+    present.insert(devices.begin(), devices.end());
+  }
+  auto gone = [&present](CDevice* d) { return !present.count(d); };
   std::erase_if(m_litDevices, gone);
   std::erase_if(m_unlitDevices, gone);
 }
@@ -163,13 +171,23 @@ void CZoneView::Blink(bool phase, int state, int stopState, bool listShownOnly) 
   current.clear();
   if (!m_pSystem) return;
   ForgetDeletedDevices();
-  for (CDevice* device : m_pSystem->GetDevices()) {
-    const CRect tile = GetDeviceRect(device);
+  const std::vector<CDevice*> devices = m_pSystem->GetDevices();
+  const std::unordered_set<const CDevice*> stopping(other.begin(), other.end());
+  auto blinks = [](CDevice* d) { return d->HasWarnings() != 0 && d->GetCommsLevel() >= 3; };
+  auto drawn = [&](CDevice* d) { return blinks(d) || stopping.count(d) != 0; };
+  if (std::none_of(devices.begin(), devices.end(), drawn)) return;
+  std::unordered_map<const CDevice*, CRect> tiles;
+  EachDeviceRect([&](CDevice* d, const CRect& tile) {
+    if (drawn(d)) tiles.emplace(d, tile);
+  });
+  for (CDevice* device : devices) {
+    const auto found = tiles.find(device);
+    const CRect tile = found == tiles.end() ? CRect{} : found->second;
     const bool shown = tile != CRect{};
-    if (device->HasWarnings() != 0 && device->GetCommsLevel() >= 3 && (shown || !listShownOnly)) {
+    if (blinks(device) && (shown || !listShownOnly)) {
       RedrawTile(device, tile, state);
       current.push_back(device);
-    } else if (std::find(other.begin(), other.end(), device) != other.end()) {
+    } else if (stopping.count(device)) {
       RedrawTile(device, tile, stopState);
     }
   }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -41,6 +42,9 @@ class CZoneView : public CNumberedTimerWidget {
 
   // The tile of a device in content coordinates, empty when it is not shown.
   virtual CRect GetDeviceRect(const CDevice* device) = 0;
+  // Each device whose tile is shown, with its tile, in one walk of the zones.
+  using TileVisitor = std::function<void(CDevice*, const CRect&)>;
+  virtual void EachDeviceRect(const TileVisitor& each) = 0;
   // Lays the zones out again and redraws the whole back buffer.
   virtual void Rebuild() = 0;
 
@@ -88,7 +92,9 @@ class CZoneView : public CNumberedTimerWidget {
   CDevice* DeviceAt(const CPoint& content, CRect& tile);
   // Draws the device's tile again in the state when it has warnings and is connected (and
   // lists it as drawn in this phase), or in stopState when it was listed in the other phase.
-  // Tiles that are not shown are skipped unless listShownOnly is false.
+  // Tiles that are not shown are skipped unless listShownOnly is false. Only those devices'
+  // tiles are looked for, all in one walk: a rack of thousands of quiet units costs a glance at
+  // each unit per phase.
   void Blink(bool phase, int state, int stopState, bool listShownOnly);
   virtual void RedrawTile(CDevice* device, const CRect& tile, int state) = 0;
 

@@ -2,6 +2,7 @@
 #include "widgets/BitmapDialogEx.h"
 
 #include <QLinearGradient>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QPainter>
@@ -34,6 +35,14 @@ CBitmapDialogEx::CBitmapDialogEx(QWidget* parent, const QString& title)
 }
 
 CBitmapDialogEx::~CBitmapDialogEx() = default;
+
+void CBitmapDialogEx::ShowWarning(const QString& text) {
+  if (m_message) {
+    m_message(text);
+  } else {
+    QMessageBox::warning(this, m_title, text);
+  }
+}
 
 void CBitmapDialogEx::PadButtons() {
   for (QPushButton* button : findChildren<QPushButton*>()) {

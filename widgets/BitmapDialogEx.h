@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "widgets/DialogFade.h"
@@ -51,7 +52,12 @@ class CBitmapDialogEx : public QDialog {
   // The close box's hit rectangle in client co-ordinates.
   QRect CloseBoxRect() const;
 
+  // How the dialog tells the person something: a warning box captioned with the dialog's
+  // title unless replaced (tests).
+  void SetMessageHandler(std::function<void(const QString&)> handler) { m_message = std::move(handler); }
+
  protected:
+  void ShowWarning(const QString& text);
   void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -77,4 +83,5 @@ class CBitmapDialogEx : public QDialog {
   bool m_initialised = false;
   int m_fadeTimerId = 0;
   int m_autoCloseTimerId = 0;
+  std::function<void(const QString&)> m_message;
 };

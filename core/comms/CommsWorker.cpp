@@ -311,7 +311,8 @@ void CCommsWorker::WorkerOnlineStep() {
   for (std::int32_t k = 0; k < count; ++k) {
     const std::int32_t i = (first + k) % count;
     const CDevice& device = *devices[std::size_t(i)];
-    if (device.GetDeviceId() == 0 || Rests(device)) continue;  // not addressed yet, or resting
+    // Not addressable (ID 0, or another model answers at its ID), or resting.
+    if (!device.IsAddressable() || Rests(device)) continue;
     const auto waiting = m_waiting.find(device.GetHandle());
     if (waiting != m_waiting.end()) {
       if (m_transport->WaitsForLateAnswers(waiting->second)) continue;

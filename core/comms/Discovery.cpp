@@ -3,6 +3,7 @@
 #include "core/comms/Discovery.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "core/support/AppSettings.h"
 #include "core/model/BlockReceivedWord.h"
@@ -67,16 +68,25 @@ void CDiscoveryPass::Run() {
   for (std::uint32_t n = 1; n <= m_lastShortId && IsScanRunning(); ++n) {
     SendScanStatus(FormatText("Searching for device ID %u", unsigned(n)));
     CScanIdentity identity;
-    bool found = false;
+    bool found = false, answered = false;
     for (std::uint32_t attempt = 0; attempt < kScanShortProbeTries && IsScanRunning() && !found; ++attempt) {
       BuildShortIdProbe(record, n);
+      const std::uint64_t heard = comms.GetBytesHeard();
       if (!m_host.RunTransaction()) return;
+      answered = answered || comms.GetBytesHeard() != heard;
       found = record.receivedLength == record.expectedLength &&
               ParseShortIdReply(comms.ReceiveBuffer(), record.receivedLength, identity);
       comms.SetStatus(kCommsIdle);
       SleepEx(kScanShortProbeSleepMs, false);
     }
-    if (found) AddFoundDevice(n, identity.typeCode, identity.variant);
+    if (found) {
+      AddFoundDevice(n, identity.typeCode, identity.variant);
+    } else if (answered) {
+      // Bytes came, but never a whole well-formed answer: two units answering at one ID garble
+      // each other's reply, and neither is added.
+      m_document.WriteLog(
+          FormatText("Autoscan: unreadable answer at ID %u (two units with the same ID?)\n", unsigned(n)));
+    }
   }
 
   // Long IDs, pass after pass while a unit still answers the scan-complete check.
@@ -249,8 +259,20 @@ bool CDiscoveryPass::CheckScanComplete() {
 // --- Found units ---
 
 CDevice* CDiscoveryPass::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
-  for (CDevice* device : m_document.GetDevices())
-    if (device->GetTypeCode() == typeCode && device->GetDeviceId() == id) return device;
+  // One device per ID is polled: the file's devices at this ID of another model than the unit
+  // are set aside, so that no frame of their model goes to it.
+  CDevice* same = nullptr;
+  bool other = false;
+  for (CDevice* device : m_document.GetDevices()) {
+    if (device->GetDeviceId() != id) continue;
+    if (device->GetTypeCode() == typeCode) {
+      same = device;
+    } else {
+      other = true;
+      if (device->GetOtherModelAtId() != typeCode) SetAsideOtherModel(*device, typeCode, variant);
+    }
+  }
+  if (same || other) return same;
   CDevice* device = m_document.CreateDevice(id, typeCode, variant);
   if (!device) return nullptr;
   device->Reinitialise(0);
@@ -265,6 +287,18 @@ CDevice* CDiscoveryPass::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode
   m_document.PostToFrame(CPostedMessage{FrameMsg::kRedrawMeterEntry, 0, 0, device->GetHandle(), {}});
   m_document.PostToFrame(CPostedMessage{FrameMsg::kRefreshRack, 0, 0, device->GetHandle(), {}});
   return device;
+}
+
+void CDiscoveryPass::SetAsideOtherModel(CDevice& device, std::uint32_t foundType, std::uint32_t variant) {
+  device.SetOtherModelAtId(foundType);
+  // The found model's name, from a device of that type made for the purpose only.
+  const std::unique_ptr<CDevice> probe(m_document.CreateDevice(device.GetDeviceId(), foundType, variant));
+  const std::string found = probe ? probe->GetModelName() : FormatText("unit of type %u", unsigned(foundType));
+  const std::string text = FormatText("ID %u: the file has a %s, the unit is a %s", unsigned(device.GetDeviceId()),
+                                      device.GetModelName().c_str(), found.c_str());
+  m_document.WriteLog(text + " - the unit is not added and the " + device.GetModelName() + " is not polled\n");
+  if (IAutoscanDialog* dialog = m_autoscanDialog) dialog->OnUnitNotAdded(text);
+  m_document.PostToFrame(CPostedMessage{FrameMsg::kRefreshRack, 0, 0, device.GetHandle(), {}});
 }
 
 std::vector<CDevice*> CDiscoveryPass::TakeUnplacedDevices() {

@@ -22,6 +22,9 @@ class IAutoscanDialog {
   // Worker thread: one progress line, such as "Searching for device ID 5". The dialog shows it
   // on the UI thread (it queues the text to itself); it must not wait for the UI here.
   virtual void OnStatusText(const std::string& text) = 0;
+  // Worker thread: a found unit that was not added, and why, such as "ID 3: the file has a
+  // Nerex24, the unit is a Nerex48". The dialog keeps every such line for the person to read.
+  virtual void OnUnitNotAdded(const std::string& text) { (void)text; }
 };
 
 // After a scan the breakout boxes keep these bits of their block-received word
@@ -73,6 +76,9 @@ class CDiscoveryPass {
   void KeepScanQuiet();
   void SendScanReset();
   bool CheckScanComplete();
+  // The device of the file with that type and ID, or a new one; null when the factory knows no
+  // class for the type, or when the file has only devices of other models at that ID: those are
+  // set aside (not polled) and the conflict goes to the log and the dialog.
   CDevice* AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
   void ResetBreakoutReadFlags();
   // UI thread: the devices found since the last call, for the system to place in a zone.
@@ -91,6 +97,8 @@ class CDiscoveryPass {
   bool RunLongIdPass();
   bool SearchLevel(int level, std::uint32_t base);
   bool TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
+  // Sets aside a device of the file whose ID a unit of another model answers at, and says so.
+  void SetAsideOtherModel(CDevice& device, std::uint32_t foundType, std::uint32_t variant);
 
   ICommsPassHost& m_host;
   ICommsDocument& m_document;

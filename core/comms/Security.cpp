@@ -253,7 +253,7 @@ bool CSecurityPass::IsDueForPass(const CDevice* device) {
 }
 
 bool CSecurityPass::IsCandidate(const CDevice* device) const {
-  if (!device->NeedsInitialisation() || device->GetDeviceId() == 0 || device->IsIgnored()) return false;
+  if (!device->NeedsInitialisation() || !device->IsAddressable() || device->IsIgnored()) return false;
   CSingleLock lock(m_host.StateLock());
   for (const Refusal& r : m_refused)
     if (r.device == device) return r.due;
@@ -547,7 +547,7 @@ SecurityPassOutcome CSecurityPass::RunSetPass() {
   CUserCopies copies;
   if (m_document.GetUseSystemSecurity()) CopySystemUsers(copies.List());
   for (CDevice* device : m_document.GetDevices()) {
-    if (device->NeedsInitialisation() || device->GetDeviceId() == 0 || !device->BuildWriteSecurityMessage(nullptr, nullptr))
+    if (device->NeedsInitialisation() || !device->IsAddressable() || !device->BuildWriteSecurityMessage(nullptr, nullptr))
       continue;
     if (IsStopRequested()) return SecurityPassOutcome::kCancelled;
     ShowProgress(kUpdatingSecurityData + device->GetName());

@@ -189,6 +189,7 @@ std::uint32_t CSerialComms::StartRead() {
   if (!m_overlapped) {
     std::uint32_t got = 0;
     m_port->Read(m_receive, expected, &got);
+    m_bytesHeard += got;
     return got;
   }
   ReadInto(0, expected);
@@ -382,6 +383,7 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
   }
   const double elapsed = ElapsedMs();
   const std::uint32_t heldBefore = m_bytesHeld;
+  m_bytesHeard += n;
   m_transaction.receivedLength = heldBefore + n;
   if (n > 0) m_heardBytes = true;
   switch (ClassifyRead(heldBefore)) {

@@ -119,6 +119,9 @@ class CSerialComms {
   bool GetNoLog() const { return m_noLog; }
   void SetNoLog(bool noLog) { m_noLog = noLog; }
   std::uint32_t GetErrorCount() const { return m_errorCount; }
+  // Bytes read from the line so far, whether or not they made a reply (an answer garbled by
+  // two units at once is dropped, but was heard).
+  std::uint64_t GetBytesHeard() const { return m_bytesHeard; }
   // The system that receives log lines; null drops them.
   void SetHost(ICommsHost* host) { m_host = host; }
   const SerialTimeouts& GetTimeouts() const { return m_timeouts; }
@@ -254,6 +257,7 @@ class CSerialComms {
   std::int64_t m_writeEnd = 0;
   bool m_noLog = false;
   std::uint32_t m_errorCount = 0;
+  std::uint64_t m_bytesHeard = 0;
   ICommsHost* m_host = nullptr;
   std::uint8_t m_receive[kReceiveBufferSize] = {};
   std::uint8_t m_transmit[CControlMessage::kFrameSize] = {};

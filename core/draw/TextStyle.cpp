@@ -17,6 +17,8 @@
 namespace {
 std::atomic<int> g_pixelsPerInch{96};
 constexpr std::int32_t kDefaultSize = 1000;
+// The density of the pixel heights in font records.
+constexpr double kFontPixelsPerInch = 96.0;
 // The largest whole point size whose hundredths fit in the 32-bit size.
 constexpr int kMaxPoints = INT32_MAX / 100;
 }  // namespace
@@ -77,15 +79,17 @@ void CTextStyle::FromLogFont(const CLogFont& lf) {
   // Taken as an em height whatever its sign, so a cell height (positive) gives a positive
   // size too; a height of 0 (the platform default) gives the default 10 points.
   const double height = -std::abs(double(lf.height));
-  // A damaged record's height is kept to sizes that hundredths of a point can hold.
-  const int points = std::min(RoundNearestHalfDown(float(height * -72.0 / GetScreenPixelsPerInch())), kMaxPoints);
+  // The height is in pixels at the density ToLogFont writes it (96 per inch), whatever the
+  // screen's: read at the screen's, every font would change size at each save and reopen. A
+  // damaged record's height is kept to sizes that hundredths of a point can hold.
+  const int points = std::min(RoundNearestHalfDown(float(height * -72.0 / kFontPixelsPerInch)), kMaxPoints);
   size = points == 0 ? kDefaultSize : points * 100;
   m_font = MakeFont();
 }
 
 void CTextStyle::ToLogFont(CLogFont& lf) const {
   lf = CLogFont{};
-  lf.height = RoundNearestHalfDown(float(double(size) * -96.0 / 7200.0));
+  lf.height = RoundNearestHalfDown(float(double(size) * -kFontPixelsPerInch / 7200.0));
   lf.weight = weight;
   lf.italic = (styleFlags & kTextStyleItalic) ? 1 : 0;
   lf.quality = kClearTypeQuality;

@@ -10,6 +10,7 @@
 
 #include "core/file/Uuid.h"
 #include "platform/Image.h"
+#include "platform/ObjectHandle.h"
 
 class CArchive;
 class CDataStream;
@@ -50,6 +51,8 @@ class CCCImageBase {
 
   CUuid GetId() const { return m_id; }
   std::string GetImageName() const { return m_name; }
+  // Names the node while it exists; a copy has its own.
+  std::uint64_t GetHandle() const { return m_handle.Value(); }
 
   std::string m_name;  // UTF-8; empty for a root
   CUuid m_id;
@@ -57,6 +60,9 @@ class CCCImageBase {
  protected:
   CCCImageBase(const CCCImageBase&) = default;
   CCCImageBase& operator=(const CCCImageBase&) = default;
+
+ private:
+  CObjectHandle m_handle;
 };
 
 // The formats an image is stored in (0: none of them; stored as PNG).

@@ -115,6 +115,20 @@ void CDevice::ApplyKeptControlChange(const CParamValue& stored, const CParamValu
   if (m_host) m_host->OnParameterChanged(this, stored, requested);
 }
 
+bool CDevice::IsAwayOnline() const { return m_host && m_host->IsPortOpen() && !IsConnected(); }
+
+bool CDevice::RefuseChangeWhileAway(int parameterId) {
+  if (!IsAwayOnline()) return false;
+  // A setting shows its held value again; a command (no value) has nothing to show.
+  const CParamValue held = GetCurrentValue(parameterId);
+  if (held.id == parameterId && !held.IsNone()) AnnounceUnitValues([&] { CDevice::ApplyControlChange(held); });
+  return true;
+}
+
+std::string CDevice::GetUnitText() {
+  return GetModelName() + (m_name.empty() ? "" : " " + m_name) + " ID: " + std::to_string(std::int32_t(m_deviceId));
+}
+
 bool CDevice::IsLinkable() { return true; }
 
 CParamInfo CDevice::GetParameterAt(int n) {
@@ -127,6 +141,11 @@ CParamInfo CDevice::GetParameterAt(int n) {
 CParamValue CDevice::GetCurrentValue(int parameterId) {
   (void)parameterId;
   return MakeNoParamValue();
+}
+
+float CDevice::NudgeLevel(int parameterId, float value, float delta) {
+  (void)parameterId;
+  return value + delta;
 }
 
 void CDevice::ListParameters(int controlKind, std::vector<CParamInfo>& out) {
@@ -404,6 +423,8 @@ void CDevice::SetPanelPlacement(const CWindowPlacement& wp) {
 void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message) {
   if (!message) return;
   CSingleLock lock(m_host->GetLock());
+  // ID 0 is the address of every unit of the model: a frame built for it goes to none or to all.
+  if (m_deviceId == 0) return;
   if (!force && (!m_host->IsPortOpen() || !IsConnected())) return;  // dropped
   const std::uint32_t mask = GetMessageMergeMask(*message);
   if (mask != 0) {
@@ -470,6 +491,13 @@ void CDevice::RemoveParamId(std::uint32_t id) {
 
 bool CDevice::HasParamId(std::uint32_t id) const {
   return std::find(m_paramIds.begin(), m_paramIds.end(), id) != m_paramIds.end();
+}
+
+void CDevice::SetDeviceId(std::uint32_t id) {
+  if (id == m_deviceId) return;
+  ClearQueue();
+  m_deviceId = id;
+  m_otherModelAtId = 0;
 }
 
 std::optional<std::string> CDevice::DeviceIdInUseRefusal(std::uint64_t id) const {

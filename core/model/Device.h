@@ -39,6 +39,9 @@ inline constexpr std::int32_t kConnectedAbove = 2;
 // Milliseconds the reply timer runs once started.
 inline constexpr std::uint32_t kReplyTimeoutMs = 7000;
 
+// The refusal of a properties row edited while the device is away online.
+inline constexpr const char* kNotConnectedRefusal = "Cannot change settings - the unit is not connected";
+
 // Colour codes of DrawLed.
 enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
 
@@ -94,14 +97,51 @@ class CDevice : public CObjectProperties {
   // The family applies, clamps and queues the change, then calls this base, which refreshes
   // the open panel and the custom panels and spreads the value to linked parameters.
   virtual void ApplyControlChange(const CParamValue& value);
+  // Why the device would not take this change as it stands (a name its unit cannot carry), in
+  // the words the properties pane shows for the same refusal; empty when it takes it. A panel
+  // asks before it sends what a person typed. Base: every change is taken.
+  virtual std::string ControlChangeRefusal(const CParamValue& value) const {
+    (void)value;
+    return {};
+  }
   // The base step for a change the device did not take (a lock keeps its setting): the open
   // panel and the custom panels show stored, the device's stored value, and the linked
   // parameters receive requested, the value asked for, as they would had it been taken.
   void ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested);
+  // Runs announce with the device's change path showing only what its unit reported: the open
+  // panel and the custom panels follow, the links do not (a value read from a unit is no change
+  // of the person's, and spread over a link it would be written to the other units). UI thread.
+  template <class Announce>
+  void AnnounceUnitValues(Announce&& announce) {
+    ++m_announcingUnitValues;
+    struct Done {
+      std::int32_t& depth;
+      ~Done() { --depth; }
+    } done{m_announcingUnitValues};
+    announce();
+  }
+  bool IsAnnouncingUnitValues() const { return m_announcingUnitValues > 0; }
+  // True while the system is online and the unit is not connected (or the device is ignored):
+  // a change of one of its settings would reach the file and the windows but never the unit.
+  // The families refuse such changes and the custom widgets show the parameter inactive; a
+  // snapshot recall passes the device by. Any thread.
+  bool IsAwayOnline() const;
+  // For a family's change path: while the device is away online, shows the held value of the
+  // parameter again where the change was made (the open panel and the custom panels, not the
+  // links) and returns true: the change is refused. False, doing nothing, otherwise. UI thread.
+  bool RefuseChangeWhileAway(int parameterId);
+  // The model, the name when there is one, and the ID, for log lines and messages:
+  // "Nerex48 Main PA ID: 4".
+  std::string GetUnitText();
   virtual bool IsLinkable();
   // Parameter n of the device; the entry named "NULL" ends the list.
   virtual CParamInfo GetParameterAt(int n);
   virtual CParamValue GetCurrentValue(int parameterId);
+  // The level a nudge of the level parameter sends (a wheel notch, a key, a drag step): value
+  // moved by delta, and at least one of the unit's own steps in delta's direction where the unit
+  // keeps the level in coarser steps than the nudge (the change would else be taken back). The
+  // base moves by delta.
+  virtual float NudgeLevel(int parameterId, float value, float delta);
   // Appends copies of the parameters that a widget of this control kind can bind to.
   virtual void ListParameters(int controlKind, std::vector<CParamInfo>& out);
   // Appends copies of the parameters of the same kind as like, or of every parameter when like
@@ -157,7 +197,17 @@ class CDevice : public CObjectProperties {
   std::string GetName() const { return m_name; }
   void SetName(const std::string& name) { m_name = name; }
   std::uint32_t GetDeviceId() const { return m_deviceId; }
-  void SetDeviceId(std::uint32_t id) { m_deviceId = id; }
+  // A new ID drops what was queued for the old one (its frames name the old ID) and ends a
+  // conflict found at the old ID.
+  void SetDeviceId(std::uint32_t id);
+  // True when the worker may address the device: it has an ID of its own (ID 0 addresses every
+  // unit of a model on the bus) and no unit of another model answers at that ID. Any thread.
+  bool IsAddressable() const { return m_deviceId != 0 && m_otherModelAtId == 0; }
+  // The type code of a unit of another model that an autoscan found at the device's ID, 0 when
+  // none. Such a device is not polled, so that no frame of its model goes to that unit; going
+  // online again (or a new ID) ends it. Any thread.
+  std::uint32_t GetOtherModelAtId() const { return m_otherModelAtId; }
+  void SetOtherModelAtId(std::uint32_t typeCode) { m_otherModelAtId = typeCode; }
   // The refusal of id as this device's new ID when another device of the system has it
   // ("Device ID n already in use"); none for a free ID or 0, which devices not yet addressed share.
   std::optional<std::string> DeviceIdInUseRefusal(std::uint64_t id) const;
@@ -210,8 +260,9 @@ class CDevice : public CObjectProperties {
 
   // Outgoing queue; every operation takes the system's lock. Any thread.
   // Appends a message (ownership passes to the queue); without force it is dropped while the
-  // port is closed or the device is not connected. A message for the same setting as a
-  // queued one (see GetMessageMergeMask) replaces it and goes to the back.
+  // port is closed or the device is not connected, and always while the device's ID is 0. A
+  // message for the same setting as a queued one (see GetMessageMergeMask) replaces it and goes
+  // to the back.
   void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
   void ClearQueue();
   // Copies the oldest message into record and removes it; false when the queue is empty.
@@ -277,6 +328,8 @@ class CDevice : public CObjectProperties {
   std::atomic<bool> m_missedLastReply{false};
   std::atomic<bool> m_ignored{false};
   std::atomic<bool> m_needsInitialisation{true};
+  std::atomic<std::uint32_t> m_otherModelAtId{0};
+  std::int32_t m_announcingUnitValues = 0;  // UI thread
   std::atomic<std::uint32_t> m_replyTimerStart{0};
   std::atomic<std::uint32_t> m_replyTimeout{0};
   std::vector<std::uint32_t> m_paramIds;

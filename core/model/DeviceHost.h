@@ -60,3 +60,17 @@ class IDeviceHost {
  protected:
   ~IDeviceHost() = default;
 };
+
+// The current user's restriction mask (a set bit withholds a right, User.h), read now: every
+// right is withheld without a system or when the current-user index names no user. UI thread.
+inline std::uint64_t CurrentUserRestrictions(const IDeviceHost* host) {
+  if (!host) return ~std::uint64_t{0};
+  const CUserList& users = host->GetUsers();
+  const int index = host->GetCurrentUser();
+  if (index < 0 || std::size_t(index) >= users.size() || !users[std::size_t(index)]) return ~std::uint64_t{0};
+  return users[std::size_t(index)]->GetRestrictionMask();
+}
+// True when the current user holds every right of the restriction bits.
+inline bool CurrentUserHolds(const IDeviceHost* host, std::uint64_t rights) {
+  return (CurrentUserRestrictions(host) & rights) == 0;
+}

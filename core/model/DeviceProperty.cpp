@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "core/values/ValueCodes.h"
+
 CDeviceProperty::CDeviceProperty(std::string name, Value value, std::string description, std::uint32_t data)
     : m_name(std::move(name)), m_value(value), m_description(std::move(description)), m_data(data), m_reference(value) {}
 
@@ -221,6 +223,17 @@ std::string PropertyTextRefusal(EPropertyValueType type, const std::string& type
     }
     default: return std::string();
   }
+}
+
+std::string ParameterTextRefusal(ParamKind kind, const std::string& typed) {
+  const std::string_view text = Trimmed(typed);
+  if (text.empty()) return "Enter a number";
+  switch (ClassifyTypedValue(kind, typed)) {
+    case ETypedValue::kNumber: return std::string();
+    case ETypedValue::kOutOfRange: return Shown(text) + " is out of range";
+    case ETypedValue::kNotANumber: break;
+  }
+  return Quoted(text) + " is not a number";
 }
 
 CPropertyVariant ReadPropertyText(EPropertyValueType type, const std::string& text) {

@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "core/values/ParamRecords.h"
+
 class CPropertyValue;
 struct CPropertyItem;
 
@@ -45,6 +47,9 @@ CPropertyVariant ReadPropertyText(EPropertyValueType type, const std::string& te
 // wrapped. The real types take the whole text as a decimal number within the type's range.
 // Empty text is no number. Text, Bool, UI1 and Other take any text.
 std::string PropertyTextRefusal(EPropertyValueType type, const std::string& text);
+// The same words for text typed as a value of a parameter kind (ClassifyTypedValue): "Enter a
+// number", "\"5x\" is not a number", "1e999 is out of range"; empty when the text is a value.
+std::string ParameterTextRefusal(ParamKind kind, const std::string& text);
 // The text a row shows for a value ("True"/"False" for a flag, the shortest form of a real).
 std::string FormatPropertyVariant(const CPropertyVariant& value);
 

@@ -36,12 +36,25 @@ bool CLink::FindRef(CLinkRef** out, const CUuid& device, std::uint32_t parameter
   return found != nullptr;
 }
 
+bool CLink::RemoveMemberAt(std::size_t index) {
+  if (index >= m_members.size()) return false;
+  const auto removed = std::int32_t(index);
+  const auto last = std::int32_t(m_members.size()) - 1;
+  if (m_master == removed)
+    m_master = removed < last ? removed : removed - 1;
+  else if (m_master > removed)
+    --m_master;
+  delete m_members[index];
+  m_members.erase(m_members.begin() + std::ptrdiff_t(index));
+  if (m_members.empty()) m_master = -1;
+  return true;
+}
+
 int CLink::RemoveDeviceRefs(const CUuid& device) {
   int removed = 0;
   for (std::size_t i = 0; i < m_members.size();) {
     if (m_members[i]->GetUuid() == device) {
-      delete m_members[i];
-      m_members.erase(m_members.begin() + std::ptrdiff_t(i));
+      RemoveMemberAt(i);
       ++removed;
     } else {
       ++i;

@@ -43,7 +43,12 @@ class CLink {
   void AddRef(CLinkRef* ref) { m_members.push_back(ref); }
   // Appends a new member for the device parameter (display flag clear) and returns it.
   CLinkRef* AddMember(const CUuid& device, std::uint32_t parameterId);
-  // Deletes every member of the device, whatever its parameter; returns how many.
+  // Deletes the member at index; the master stays the same member, and when it is the one
+  // deleted the member after it takes over (the one before, when it was the last). False when
+  // index is out of range.
+  bool RemoveMemberAt(std::size_t index);
+  // Deletes every member of the device, whatever its parameter, as RemoveMemberAt does;
+  // returns how many.
   int RemoveDeviceRefs(const CUuid& device);
   // The member whose value wins when linking is switched on: the one at the master index when
   // that lies inside the member list, else the first; null for a link without members.

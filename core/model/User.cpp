@@ -3,9 +3,11 @@
 
 #include <algorithm>
 
+#include "core/file/TextConversion.h"
 #include "core/protocol/Scramble.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -186,6 +188,22 @@ void CUser::Serialize(CArchive& ar) {
     SerializePermissionList(ar, m_devicePermissions);
     SerializePermissionList(ar, m_panelPermissions);
   }
+}
+
+std::string UserFieldCharacterRefusal(const std::string& text, const char* what) {
+  if (const std::string beyond = FirstCharacterBeyondAscii(text); !beyond.empty())
+    return FormatText("%s cannot contain \"%s\" - the file keeps ASCII characters only", what, beyond.c_str());
+  if (HoldsControlCharacter(text)) return FormatText("%s cannot contain control characters", what);
+  return std::string();
+}
+
+std::string UserFieldRefusal(const std::string& text, const char* what) {
+  if (std::string refusal = UserFieldCharacterRefusal(text, what); !refusal.empty()) return refusal;
+  if (!text.empty() && (text.front() == ' ' || text.back() == ' '))
+    return FormatText("%s cannot begin or end with a blank", what);
+  if (text.size() > CUser::kFieldSize)
+    return FormatText("%s too long - %d characters max", what, int(CUser::kFieldSize));
+  return std::string();
 }
 
 bool AreUserListsEqual(const CUserList& a, const CUserList& b) {

@@ -102,6 +102,13 @@ class CUser {
   std::vector<CPanelPermissions*> m_panelPermissions;   // owning
 };
 
+// Why a user's name or password (what names it: "User name", "Password") cannot be kept as
+// typed, or empty when it can. The record keeps 8 bytes with the blanks at both ends trimmed,
+// so the file keeps ASCII characters other than control characters (the character rule), no
+// blank at either end and at most 8 characters (the whole rule).
+std::string UserFieldCharacterRefusal(const std::string& text, const char* what);
+std::string UserFieldRefusal(const std::string& text, const char* what);
+
 // A list of users that owns them.
 using CUserList = std::vector<CUser*>;
 

@@ -24,6 +24,11 @@ inline constexpr const char* kConfirmDialogs = "ConfirmDialogs";
 inline constexpr const char* kCheckForUpdates = "CheckForUpdates";
 }  // namespace SettingKeys
 
+// The temperature warnings a person may set, in degrees C ("TemperatureWarning" 0 is off): the
+// range the amplifiers' own alarm threshold takes.
+inline constexpr std::uint32_t kMinTemperatureWarning = 40;
+inline constexpr std::uint32_t kMaxTemperatureWarning = 110;
+
 // Go-online choices of "OnGoOnline".
 enum : std::uint32_t { kGoOnlineRetrieve = 0, kGoOnlineSend = 1, kGoOnlineAsk = 2 };
 

@@ -3,12 +3,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <new>
-#include <vector>
 
 #include "core/support/AppSettings.h"
 #include "core/support/SystemMessages.h"
 #include "platform/AppPaths.h"
+#include "platform/AtomicFile.h"
 #include "platform/File.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
@@ -38,14 +37,6 @@ void CLogFile::WriteLog(const std::string& text) {
     localtime_r(&now, &local);
   }
   const std::string line = FormatLine(local, text);
-
-  // A new limit drops the old trim buffer; trimming grows a new one to the size of the file it
-  // trims, never to the limit itself, which the user may have typed as large as 4 TB.
-  const std::uint32_t limitKB = m_settings.maxLogFileSizeKB;
-  if (limitKB != m_trimLimitKB) {
-    m_trimLimitKB = limitKB;
-    std::vector<char>().swap(m_trimBuffer);
-  }
   WriteLogFile(line);
 
   if (m_sink) m_sink->Post(CPostedMessage{FrameMsg::kLogLine, 0, 0, 0, line});
@@ -67,39 +58,41 @@ void CLogFile::WriteLogFile(const std::string& line) {
   file.Seek(file.Size());
   file.Write(bytes.data(), std::int64_t(bytes.size()));
   file.Flush();
-  TrimLogFile(file);
+  const std::int64_t size = file.Size();
   file.Close();
+  TrimLogFile(size);
 }
 
-// Drops whole leading lines, each up to and including its CR, until the file is below the
-// limit; the LF after a dropped CR stays at the start of the kept text. A limit of 0 trims
-// nothing.
-void CLogFile::TrimLogFile(CFile& file) {
+// Once the file reaches the limit, drops whole leading lines, each up to and including its CR
+// (the LF after the last one dropped stays at the start of the kept text), until the file is
+// below three quarters of the limit: the log is rewritten once for every quarter of the limit
+// that is logged, not at every line, so a line costs about the same at any limit. The kept part
+// becomes the log only once it is whole on the disk (platform/AtomicFile.h): a trim cut short
+// leaves the log as it was, never empty. A limit of 0 trims nothing.
+void CLogFile::TrimLogFile(std::int64_t size) {
   const std::int64_t limit = std::int64_t(m_settings.maxLogFileSizeKB) * 1024;
-  const std::int64_t size = file.Size();
   if (limit == 0 || size < limit) return;
-  try {
-    if (m_trimBuffer.size() < std::size_t(size)) m_trimBuffer.resize(std::size_t(size));
-  } catch (const std::bad_alloc&) {
-    return;  // the file stays as it is; the line is written
+  const std::int64_t below = limit - limit / 4;
+  // The kept part starts after the first CR that leaves less than that behind it.
+  CFile file;
+  if (!file.Open(GetLogFilePath(), CFile::Mode::kRead) || !file.Seek(size - below)) return;
+  std::int64_t start = size;
+  char block[64 * 1024];
+  for (std::int64_t at = size - below; at < size;) {
+    const std::int64_t n = file.Read(block, std::min<std::int64_t>(sizeof block, size - at));
+    if (n <= 0) return;
+    if (const char* cr = std::find(block, block + n, '\r'); cr != block + n) {
+      start = at + (cr - block) + 1;
+      break;
+    }
+    at += n;
   }
-  file.Seek(0);
-  const std::int64_t read = file.Read(m_trimBuffer.data(), size);
-  if (read != size) return;
-  std::int64_t start = 0;
-  while (size - start > 0 && size - start >= limit) {
-    const char* begin = m_trimBuffer.data();
-    const char* end = begin + size;
-    const char* cr = std::find(begin + start, end, '\r');
-    start = (cr - begin) + (cr == end ? 0 : 1);
-  }
-  file.Resize(0);
-  file.Seek(0);
-  file.Write(m_trimBuffer.data() + start, size - start);
-  file.Flush();
+  file.Close();
+  SaveFileTail(GetLogFilePath(), std::uint64_t(start), GetLogFilePath(), nullptr);
 }
 
 bool CLogFile::ReadLogFile(const std::string& destination) {
   CSingleLock lock(m_lock);
-  return CopyWholeFile(GetLogFilePath(), destination);
+  // As a system file is saved: the destination holds its earlier bytes or the whole log.
+  return SaveFileTail(GetLogFilePath(), 0, destination, nullptr);
 }

@@ -1,5 +1,6 @@
 // The log: every line gets a local time stamp and goes to "LogFile.txt" in the application-data
-// folder (CR LF line ends, oldest lines dropped above the size limit) and to the output pane.
+// folder (CR LF line ends; once the file reaches the size limit, the oldest lines are dropped
+// down to three quarters of it) and to the output pane.
 #pragma once
 
 #include <cstdint>
@@ -37,8 +38,8 @@ class CLogFile {
   void WriteLog(const std::string& text);
   // Any thread. As WriteLog while "LogCommsErrors" is on; otherwise drops the text.
   void WriteErrorLog(const std::string& text);
-  // Copies the whole log file to the destination (created or truncated). False on any file
-  // error.
+  // Copies the whole log file to the destination, saved as a system file is (its earlier bytes
+  // stay until the copy is whole on the disk). False on any file error.
   bool ReadLogFile(const std::string& destination);
 
   // Tests: the local time that stamps the lines (empty restores the machine's).
@@ -46,13 +47,11 @@ class CLogFile {
 
  private:
   void WriteLogFile(const std::string& line);
-  void TrimLogFile(CFile& file);
+  // size: the file's length after the line.
+  void TrimLogFile(std::int64_t size);
 
   CCriticalSection& m_lock;
   const CAppSettings& m_settings;
   IMessageSink* m_sink = nullptr;
   std::function<std::tm()> m_now;
-  // Holds the file while trimming, grown to the file's size; dropped when the limit changes.
-  std::vector<char> m_trimBuffer;
-  std::uint32_t m_trimLimitKB = 0;
 };

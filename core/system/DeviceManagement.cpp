@@ -127,6 +127,7 @@ void CSystem::DeleteCustomPanel(int index) {
   }
   m_customPanels.erase(m_customPanels.begin() + index);
   delete panel;
+  m_modified = true;
 }
 
 // --- Images ---

@@ -57,7 +57,8 @@ void CSystem::OnParameterChanged(CDevice* device, const CParamValue& stored, con
   UpdateCustomPanelControls(device, std::uint32_t(stored.id));
   // The busy flag stops the linked devices' own changes from spreading again, so a change
   // travels one level, to the direct members of each link that holds the source parameter.
-  if (!AreLinksActive() || IsLinksBusy()) return;
+  // A value the device only announces as its unit reported it is no change to spread.
+  if (!AreLinksActive() || IsLinksBusy() || device->IsAnnouncingUnitValues()) return;
   SetLinksBusy(true);
   struct ClearBusy {
     CSystem& s;

@@ -1,6 +1,8 @@
 // The system's snapshots: capture, recall, delete and the lit state of snapshot buttons.
 #include "custom/CPData.h"
 #include "core/model/Device.h"
+#include "core/model/DeviceHost.h"
+#include "core/model/User.h"
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
 
@@ -28,15 +30,31 @@ CSnapshot* CSystem::CaptureSnapshot(int index) {
   return snapshots[std::size_t(index)];
 }
 
-void CSystem::RecallSnapshot(int index) {
+bool CSystem::MayCurrentUserRecallSnapshots() const { return CurrentUserHolds(this, kRestrictRecallSnapshots); }
+
+bool CSystem::RecallSnapshot(int index) {
   const std::vector<CSnapshot*>& snapshots = GetSnapshots();
-  if (index < 0 || std::size_t(index) >= snapshots.size()) return;
-  for (const CSnapshotData* image : snapshots[std::size_t(index)]->m_data)
-    if (CDevice* device = FindDeviceByUuid(image->GetUuid())) device->ApplySnapshotData(*image);
+  if (index < 0 || std::size_t(index) >= snapshots.size() || !MayCurrentUserRecallSnapshots()) return false;
+  const CSnapshot& snapshot = *snapshots[std::size_t(index)];
+  for (const CSnapshotData* image : snapshot.m_data) {
+    CDevice* device = FindDeviceByUuid(image->GetUuid());
+    if (!device) continue;
+    // Online, a unit that is not connected would miss the recall while the file and the
+    // windows showed it: the device keeps what its unit holds, and the log names it.
+    if (device->IsAwayOnline()) {
+      WriteLog("Snapshot \"" + snapshot.m_name + "\" not recalled on " + device->GetUnitText() +
+               " (not connected)\n");
+      continue;
+    }
+    device->ApplySnapshotData(*image);
+  }
   const int previous = GetCurrentSnapshot();
   SetCurrentSnapshot(index);
+  // The devices' settings and the current snapshot are kept in the file.
+  SetModified(true);
   UpdateSnapshotControls(previous);
   UpdateSnapshotControls(index);
+  return true;
 }
 
 void CSystem::DeleteSnapshot(int index) {

@@ -145,6 +145,8 @@ void CSystem::ShowFileError(const std::string& text, const std::string& caption)
 }
 
 bool CSystem::GoOnline(std::uint32_t choice) {
+  // A unit of another model that a scan found at a device's ID is looked for anew.
+  for (CDevice* device : GetDevices()) device->SetOtherModelAtId(0);
   if (m_comms.GoOnline(choice)) return true;
   if (m_ui) m_ui->ShowMessageBox(kFailedToConnectText, kOnlineErrorCaption);
   return false;
@@ -285,6 +287,15 @@ void CSystem::UpdateCustomPanelControls(CDevice* device, std::uint32_t parameter
     if (panel->m_pView) panel->m_pView->BroadcastParameterUpdate(device, parameterId);
 }
 
+void CSystem::RedrawCustomPanels(const CDevice* device) {
+  for (CCPData* panel : m_customPanels) {
+    if (!panel->m_pView) continue;
+    const bool bound = !device || std::any_of(panel->m_widgets.begin(), panel->m_widgets.end(),
+                                              [device](const CCustomControlObject* w) { return w->m_pDevice == device; });
+    if (bound) panel->m_pView->RebuildDisplay();
+  }
+}
+
 void CSystem::ClearCopiedWidgets() { DeleteCustomControlObjects(m_copiedWidgets); }
 
 void CSystem::DeleteAllSnapshots() {
@@ -305,7 +316,11 @@ void CSystem::ImportNetworkUsers(const CUserList& network) {
   CSingleLock lock(m_lock);
   m_users.swap(imported);
   ::DeleteAllUsers(imported);
+  // Units keep no access records: without them every restricted user could open no panel
+  // until the file was opened again.
+  EnsureUserPermissions();
   m_useSystemSecurity = true;
+  ++m_userImports;
   // The old index may point past the new list or at another person: the administrator, whose
   // password was just given, is the one logged in now.
   m_currentUser = 0;

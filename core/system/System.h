@@ -142,6 +142,9 @@ class CSystem final : public IDeviceHost,
   void DeleteAllCustomPanels();
   // Every open custom panel refreshes the widgets bound to this device parameter.
   void UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId);
+  // Every open custom panel with a widget bound to the device (null: every open panel) draws
+  // itself again, so that its widgets show whether their parameters can be changed now.
+  void RedrawCustomPanels(const CDevice* device);
   std::vector<CCustomControlObject*>& GetCopiedWidgets() { return m_copiedWidgets; }
   const std::vector<CCustomControlObject*>& GetCopiedWidgets() const override { return m_copiedWidgets; }
   void ClearCopiedWidgets();
@@ -184,7 +187,11 @@ class CSystem final : public IDeviceHost,
   // Null when the index is out of range.
   CSnapshot* CaptureSnapshot(int index);
   // Applies snapshot index to every device that still exists and makes it the current one.
-  void RecallSnapshot(int index);
+  // False, and nothing recalled, when the index is out of range or the current user may not
+  // recall snapshots (decided now, whichever command or button asked).
+  bool RecallSnapshot(int index);
+  // True when the current user holds the right to recall snapshots.
+  bool MayCurrentUserRecallSnapshots() const;
   // Deletes snapshot index and every widget reference to it; the current snapshot stays the
   // current one (its index moves down when a snapshot before it goes).
   void DeleteSnapshot(int index);
@@ -320,9 +327,14 @@ class CSystem final : public IDeviceHost,
   void SetSystemMonitorVisible(bool visible) { m_systemMonitorVisible = visible; }
   // Shows text in a warning box on the main frame through the UI services (UI thread).
   void ShowMessage(const std::string& text, const std::string& caption);
-  // Replaces the system's users by copies of the network's (at most 10), turns system
-  // security on and logs in the administrator. Under the system's lock; any thread.
+  // Replaces the system's users by copies of the network's (at most 10), gives them an access
+  // record of every device and custom panel that they have none of (as opening the file
+  // would), turns system security on and logs in the administrator. Under the system's lock;
+  // any thread.
   void ImportNetworkUsers(const CUserList& network);
+  // How many times users were imported from a unit: a window that read the users or the
+  // security flag compares it to learn that they were replaced since. Any thread.
+  std::uint32_t GetUserImports() const { return m_userImports.load(); }
   // UI thread: puts the devices found by the worker into the zone (or the first zone when it
   // is not one of the system's), gives the users their access records and marks the file
   // modified. The frame calls it when it handles FrameMsg::kRefreshRack.
@@ -390,6 +402,7 @@ class CSystem final : public IDeviceHost,
   bool m_modified = false;
   bool m_fullScreenNow = false;
   bool m_useSystemSecurity = false;
+  std::atomic<std::uint32_t> m_userImports{0};
   bool m_fullScreenOnOpen = false;
   bool m_goOnlineOnOpen = false;
   bool m_linksActive = true;

@@ -3,6 +3,7 @@
 #include "core/system/SystemFile.h"
 
 #include <exception>
+#include <map>
 #include <memory>
 #include <new>
 #include <set>
@@ -72,11 +73,21 @@ struct CFileContents {
     for (CDevice* d : devices) delete d;
   }
 
+  // The first device of the file with that UUID. Every zone member and every bound widget is
+  // looked up, so the devices are indexed once they are all read, not searched each time.
   CDevice* FindDevice(const CUuid& uuid) const {
-    for (CDevice* d : devices)
-      if (d->GetUuid() == uuid) return d;
-    return nullptr;
+    if (indexed != devices.size()) {
+      byUuid.clear();
+      for (CDevice* d : devices) byUuid.emplace(d->GetUuid(), d);
+      indexed = devices.size();
+    }
+    const auto found = byUuid.find(uuid);
+    return found == byUuid.end() ? nullptr : found->second;
   }
+
+ private:
+  mutable std::map<CUuid, CDevice*> byUuid;
+  mutable std::size_t indexed = 0;  // how many of the devices byUuid holds
 };
 
 // Records of the file being read find the devices, panels and images of that file.

@@ -260,44 +260,67 @@ void CZone::DrawMeterHeader(Graphics& g, const CRect& column) {
 
 // --- Geometry ---
 
-CRect CZone::GetDeviceRect(const CDevice* device, CRect& cursor) {
-  const int zoneTop = cursor.top;
-  const bool animating = IsAnimating(m_nAnimState);
-  cursor.top += kZoneHeaderSize;
-  if (!m_bCollapsed) {
+namespace {
+
+// The zone's tiles along one axis: pos enters at the zone's start edge and moves past its
+// header, then past each tile, size(device) long, while a running animation has not cut the
+// zone off before the tile's end. visit(device, start, length) returns true to stop there (pos
+// then at the tile's start); otherwise pos leaves where the zone ends.
+template <typename Visit>
+bool WalkTiles(const std::vector<CDevice*>& devices, bool collapsed, bool animating, int animatedSize,
+               int (*size)(CDevice*), int& pos, Visit visit) {
+  const int zoneStart = pos;
+  pos += kZoneHeaderSize;
+  if (!collapsed) {
     int offset = kZoneHeaderSize;
-    for (CDevice* d : m_devices) {
-      const int h = TileHeight(d);
-      if (d == device) {
-        if (animating && offset + h > m_nAnimHeight) break;  // cut off by the animation
-        return CRect{cursor.left, cursor.top, cursor.right, cursor.top + h};
-      }
-      cursor.top += h;
-      offset += h;
+    for (CDevice* d : devices) {
+      const int length = size(d);
+      if (animating && offset + length > animatedSize) break;  // cut off by the animation
+      if (visit(d, pos, length)) return true;
+      pos += length;
+      offset += length;
     }
   }
-  if (animating) cursor.top = zoneTop + m_nAnimHeight;
-  return CRect{};
+  if (animating) pos = zoneStart + animatedSize;
+  return false;
+}
+
+}  // namespace
+
+CRect CZone::GetDeviceRect(const CDevice* device, CRect& cursor) {
+  CRect tile;
+  WalkTiles(m_devices, m_bCollapsed, IsAnimating(m_nAnimState), m_nAnimHeight, TileHeight, cursor.top,
+            [&](CDevice* d, int top, int height) {
+              if (d == device) tile = CRect{cursor.left, top, cursor.right, top + height};
+              return d == device;
+            });
+  return tile;
 }
 
 CRect CZone::GetMeterRect(const CDevice* device, CRect& cursor) {
-  const int zoneLeft = cursor.left;
-  const bool animating = IsAnimating(m_nMeterAnimState);
-  cursor.left += kZoneHeaderSize;
-  if (!m_bMeterCollapsed) {
-    int offset = kZoneHeaderSize;
-    for (CDevice* d : m_devices) {
-      const int w = TileWidth(d);
-      if (d == device) {
-        if (animating && offset + w > m_nMeterAnimWidth) break;  // cut off by the animation
-        return CRect{cursor.left, cursor.top, cursor.left + w, cursor.bottom};
-      }
-      cursor.left += w;
-      offset += w;
-    }
-  }
-  if (animating) cursor.left = zoneLeft + m_nMeterAnimWidth;
-  return CRect{};
+  CRect tile;
+  WalkTiles(m_devices, m_bMeterCollapsed, IsAnimating(m_nMeterAnimState), m_nMeterAnimWidth, TileWidth, cursor.left,
+            [&](CDevice* d, int left, int width) {
+              if (d == device) tile = CRect{left, cursor.top, left + width, cursor.bottom};
+              return d == device;
+            });
+  return tile;
+}
+
+void CZone::EachDeviceRect(CRect& cursor, const TileVisitor& each) {
+  WalkTiles(m_devices, m_bCollapsed, IsAnimating(m_nAnimState), m_nAnimHeight, TileHeight, cursor.top,
+            [&](CDevice* d, int top, int height) {
+              each(d, CRect{cursor.left, top, cursor.right, top + height});
+              return false;
+            });
+}
+
+void CZone::EachMeterRect(CRect& cursor, const TileVisitor& each) {
+  WalkTiles(m_devices, m_bMeterCollapsed, IsAnimating(m_nMeterAnimState), m_nMeterAnimWidth, TileWidth, cursor.left,
+            [&](CDevice* d, int left, int width) {
+              each(d, CRect{left, cursor.top, left + width, cursor.bottom});
+              return false;
+            });
 }
 
 CDevice* CZone::HitTestDevice(int x, int y, CRect& cursor) {

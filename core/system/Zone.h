@@ -68,6 +68,11 @@ class CZone {
   // cursor enters holding the zone's top (rack) or left edge (strip) and leaves past the zone.
   CRect GetDeviceRect(const CDevice* device, CRect& cursor);
   CRect GetMeterRect(const CDevice* device, CRect& cursor);
+  // Each device of this zone whose tile is shown, with that tile, in order: the tiles that
+  // GetDeviceRect and GetMeterRect give, in one walk of the zone. The cursor moves as theirs.
+  using TileVisitor = std::function<void(CDevice*, const CRect&)>;
+  void EachDeviceRect(CRect& cursor, const TileVisitor& each);
+  void EachMeterRect(CRect& cursor, const TileVisitor& each);
   // The device whose tile holds the point, else null; the cursor moves past the zone. Tiles of
   // a zone that is collapsing are still hit, those of one that is expanding are not.
   CDevice* HitTestDevice(int x, int y, CRect& cursor);

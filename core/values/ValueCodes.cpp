@@ -8,7 +8,9 @@
 #include <cctype>
 #include <charconv>
 #include <climits>
+#include <cfloat>
 #include <cmath>
+#include <string_view>
 
 namespace {
 constexpr double kFreqBase = 7.8125;
@@ -64,6 +66,61 @@ double LeadingNumber(const std::string& text, std::size_t from, std::size_t* end
   }
   if (end) *end = std::size_t(ptr - text.data());
   return ec == std::errc() ? value : 0.0;
+}
+
+bool IsBlankChar(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+void SkipBlanks(std::string_view& rest) {
+  while (!rest.empty() && IsBlankChar(rest.front())) rest.remove_prefix(1);
+}
+
+// Takes the word off the front of rest when it starts with it, letters case-blind.
+bool TakeWord(std::string_view& rest, std::string_view word) {
+  if (rest.size() < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(rest[i])) != word[i]) return false;
+  rest.remove_prefix(word.size());
+  return true;
+}
+
+// True when what follows a typed number is only blanks and the units of the kind.
+bool IsUnitTail(ParamKind kind, std::string_view rest) {
+  switch (kind) {
+    case ParamKind::kLevel:
+      SkipBlanks(rest);
+      TakeWord(rest, "db");
+      break;
+    case ParamKind::kFrequency:
+      // The k right after the number, as ParseParameterValue reads it, then its fraction.
+      if (TakeWord(rest, "k")) {
+        if (rest.size() > 1 && rest[0] == ' ' && std::isdigit(static_cast<unsigned char>(rest[1])))
+          rest.remove_prefix(1);
+        while (!rest.empty() && std::isdigit(static_cast<unsigned char>(rest.front()))) rest.remove_prefix(1);
+      }
+      SkipBlanks(rest);
+      TakeWord(rest, "hz");
+      break;
+    case ParamKind::kDelay:
+      SkipBlanks(rest);
+      (void)(TakeWord(rest, "ms") || TakeWord(rest, "mm") || TakeWord(rest, "cm") || TakeWord(rest, "m") ||
+             TakeWord(rest, "ft"));
+      break;
+    case ParamKind::kTime:
+      SkipBlanks(rest);
+      TakeWord(rest, "ms");
+      break;
+    case ParamKind::kRatio:
+      SkipBlanks(rest);
+      TakeWord(rest, ":1");
+      break;
+    case ParamKind::kPhase:
+      SkipBlanks(rest);
+      (void)(TakeWord(rest, "\xCB\x9A") || TakeWord(rest, "\xC2\xB0"));  // ring above, degree sign
+      break;
+    default: break;
+  }
+  SkipBlanks(rest);
+  return rest.empty();
 }
 
 bool EndsWithPair(const std::string& text, char a, char b) {
@@ -164,6 +221,22 @@ std::string FormatParameterValue(const CParamInfo& info, float value, const CPar
     default:
       return std::string();
   }
+}
+
+ETypedValue ClassifyTypedValue(ParamKind kind, const std::string& text, double* number) {
+  std::size_t start = 0;
+  while (start < text.size() && IsBlankChar(text[start])) ++start;
+  if (start < text.size() && text[start] == '+') ++start;
+  const char* first = text.data() + start;
+  const char* last = text.data() + text.size();
+  double value = 0.0;
+  const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
+  if (ec == std::errc::invalid_argument || ptr == first || std::isnan(value)) return ETypedValue::kNotANumber;
+  if (!IsUnitTail(kind, std::string_view(ptr, std::size_t(last - ptr)))) return ETypedValue::kNotANumber;
+  // Values are kept in single precision.
+  if (ec != std::errc() || !(std::fabs(value) <= double(FLT_MAX))) return ETypedValue::kOutOfRange;
+  if (number) *number = value;
+  return ETypedValue::kNumber;
 }
 
 float ParseParameterValue(const CParamValue& current, const std::string& text) {

@@ -55,3 +55,14 @@ std::string FormatParameterValue(const CParamInfo& info, float value, const CPar
 // accept the "1k 50" and "2k5" forms and are snapped to the grid, Q values snapped, delays
 // taken in ms, mm, cm, m or ft and snapped; other kinds give the record's current value.
 float ParseParameterValue(const CParamValue& current, const std::string& text);
+
+// How a typed text reads as a value of a kind. A value is one number (blanks around it, a
+// leading sign, a point, an exponent), followed by nothing but blanks and the units that the
+// kind's own texts show: "dB" for levels; "k" with its fraction digits and "Hz" for
+// frequencies ("1k 50 Hz", "2k5"); "ms", "mm", "cm", "m" or "ft" for delays; "ms" for times;
+// ":1" for ratios; a degree mark for angles; nothing for the other kinds. Letters case-blind.
+// kOutOfRange: such a number beyond what a value holds ("1e999", "inf"); kNotANumber: any
+// other text, the empty one too ("", "-", ".", "dB", "5x", "nan"). The number, read with a
+// decimal point whatever the locale, goes to number when it is one.
+enum class ETypedValue { kNumber, kNotANumber, kOutOfRange };
+ETypedValue ClassifyTypedValue(ParamKind kind, const std::string& text, double* number = nullptr);

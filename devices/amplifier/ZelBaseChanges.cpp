@@ -18,13 +18,16 @@ using namespace zelrows;
 // --- Control changes ---
 
 void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
+  // Online with the unit away, a setting would change in the file and the windows only.
+  if (!IsPanelOnlyParameter(value.id) && RefuseChangeWhileAway(value.id)) return;
   if (ChangeControl(value)) m_host->SetModified(true);
 }
 
 bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
   const std::string text = value.GetText();
-  // A name the unit cannot hold as typed stays as it was, and what shows it shows that again.
-  if (!ZelNameCharacterRefused(text).empty()) {
+  // A name the unit cannot hold as typed (a character beyond ASCII, or longer than its field)
+  // stays as it was, whichever control edited it, and what shows it shows that again.
+  if (!ZelNameCharacterRefused(text).empty() || text.size() > kZelChannelNameBytes) {
     Refresh(m_family.paramChannelName + channel);
     return false;
   }
@@ -43,7 +46,7 @@ bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
 bool CZelBaseDevice::ChangeName(int offset, const CParamValue& value) {
   (void)offset;
   const std::string text = value.GetText();
-  if (!ZelNameCharacterRefused(text).empty()) {
+  if (!ZelNameCharacterRefused(text).empty() || text.size() > kZelNameBytes) {
     Refresh(m_family.paramName);
     return false;
   }
@@ -125,6 +128,11 @@ bool CZelBaseDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
 
 bool CZelBaseDevice::OnPropertyChanged(CDeviceProperty& row) {
   std::string message;
+  // Online with the unit away only the ID, which the program alone keeps, may change.
+  if (IsAwayOnline() && row.GetData() != m_family.propId) {
+    row.SetErrorText(kNotConnectedRefusal);
+    return false;
+  }
   // A new ID from the property list posts only the rack's refresh.
   const ZelPropertyEdit edit{row.GetData(), row.GetNumber(), row.GetText(), GetPropertyComboSelection(row),
                              row.GetListValue() == nullptr};
@@ -146,20 +154,32 @@ bool CZelBaseDevice::ValidateProperty(CNamedPropertyValue& value) {
   return ValidatePropertyList(*this, ListForm(), value);
 }
 
+namespace {
+
+// The name fields carry one 7-bit byte per character: a name is refused rather than sent
+// garbled, and an accepted one has as many bytes as characters. Empty when taken.
+std::string NameRefusal(const std::string& text, std::size_t limit, const char* what) {
+  if (const std::string refused = ZelNameCharacterRefused(text); !refused.empty())
+    return FormatText("%s name cannot contain \"%s\" - the unit takes ASCII characters only", what, refused.c_str());
+  if (text.size() > limit) return FormatText("%s name too long - %lld characters max", what, (long long)limit);
+  return {};
+}
+
+}  // namespace
+
+std::string CZelBaseDevice::ControlChangeRefusal(const CParamValue& value) const {
+  if (value.id == m_family.paramName) return NameRefusal(value.GetText(), kZelNameBytes, "Device");
+  const std::int64_t channel = std::int64_t(value.id) - m_family.paramChannelName;
+  if (channel >= 0 && channel < GetChannelCount()) return NameRefusal(value.GetText(), kZelChannelNameBytes, "Channel");
+  return {};
+}
+
 std::optional<bool> CZelBaseDevice::ApplySharedPropertyEdit(const ZelPropertyEdit& edit, std::string& message) {
-  auto applyName = [&](int parameterId, std::size_t limit, const char* what) {
-    // The name fields carry one 7-bit byte per character: a name is refused rather than sent
-    // garbled, and an accepted one has as many bytes as characters.
-    if (const std::string refused = ZelNameCharacterRefused(edit.text); !refused.empty()) {
-      message = FormatText("%s name cannot contain \"%s\" - the unit takes ASCII characters only", what,
-                           refused.c_str());
-      return false;
-    }
-    if (edit.text.size() > limit) {
-      message = FormatText("%s name too long - %lld characters max", what, (long long)limit);
-      return false;
-    }
-    ApplyControlChange(MakeTextParamValue(parameterId, edit.text));
+  auto applyName = [&](int parameterId) {
+    const CParamValue name = MakeTextParamValue(parameterId, edit.text);
+    message = ControlChangeRefusal(name);
+    if (!message.empty()) return false;
+    ApplyControlChange(name);
     return true;
   };
   if (edit.id == m_family.propId) {
@@ -173,10 +193,9 @@ std::optional<bool> CZelBaseDevice::ApplySharedPropertyEdit(const ZelPropertyEdi
     m_host->SetModified(true);
     return true;
   }
-  if (edit.id == std::uint32_t(m_family.paramName)) return applyName(m_family.paramName, kZelNameBytes, "Device");
+  if (edit.id == std::uint32_t(m_family.paramName)) return applyName(m_family.paramName);
   const std::int64_t channel = std::int64_t(edit.id) - m_family.paramChannelName;
-  if (channel >= 0 && channel < GetChannelCount())
-    return applyName(int(edit.id), kZelChannelNameBytes, "Channel");
+  if (channel >= 0 && channel < GetChannelCount()) return applyName(int(edit.id));
   return std::nullopt;
 }
 

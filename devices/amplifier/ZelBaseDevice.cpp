@@ -71,14 +71,7 @@ std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t cou
   return bytes;
 }
 
-std::string ZelNameCharacterRefused(const std::string& text) {
-  const auto at = std::find_if(text.begin(), text.end(), [](char c) { return std::uint8_t(c) >= 0x80; });
-  if (at == text.end()) return std::string();
-  // The whole character: its lead byte and the continuation bytes after it.
-  auto end = at + 1;
-  while (end != text.end() && end - at < 4 && (std::uint8_t(*end) & 0xC0) == 0x80) ++end;
-  return std::string(at, end);
-}
+std::string ZelNameCharacterRefused(const std::string& text) { return FirstCharacterBeyondAscii(text); }
 
 std::string ZelTrimmedText(std::string text, bool leading) {
   const auto last = text.find_last_not_of(" \t\r\n");
@@ -135,6 +128,13 @@ CParamInfo MakeZelParamInfo(int id, std::string name, ParamKind kind, std::uint3
   info.textLimit = textLength;
   info.options = flags;
   return info;
+}
+
+float NudgeZelStep(float value, float delta, int last, int (*stepOf)(float), float (*levelOf)(int)) {
+  const int from = stepOf(value);
+  int to = stepOf(value + delta);
+  if (to == from && delta != 0.0f) to = std::clamp(from + (delta > 0.0f ? -1 : 1), 0, last);
+  return levelOf(to);
 }
 
 int GetZelBreakChannelCount(std::uint32_t typeCode) {
@@ -242,6 +242,8 @@ std::string CZelBaseDevice::GetModelNameForType(std::uint32_t typeCode) {
 void CZelBaseDevice::Reinitialise(std::uint32_t mode) {
   CDevice::Reinitialise(mode);
   m_haveRead = 0;
+  // Nothing queued before is sent: the unit gets the file's settings (mode 1) or is read.
+  ClearQueue();
   if (mode == 1) SendAllSettings();
 }
 
@@ -438,16 +440,10 @@ CParamInfo CZelBaseDevice::FindParameter(const CParamInfo& info) {
   return ZelNullParamInfo();
 }
 
-bool CurrentUserMayUseDeviceControls(const IDeviceHost* system) {
-  if (!system) return false;
-  const CUserList& users = system->GetUsers();
-  const int current = system->GetCurrentUser();
-  if (current < 0 || std::size_t(current) >= users.size() || !users[std::size_t(current)]) return false;
-  return (users[std::size_t(current)]->GetRestrictionMask() & kRestrictUseDeviceControls) == 0;
-}
-
 bool CanPasteAmplifierSettings(CDevice& device) {
-  return IsClipboardFormatAvailable(device.GetClipboardFormat()) && CurrentUserMayUseDeviceControls(device.GetHost());
+  // Online with the unit away, a paste would change the file but not the unit.
+  return IsClipboardFormatAvailable(device.GetClipboardFormat()) &&
+         CurrentUserHolds(device.GetHost(), kRestrictUseDeviceControls) && !device.IsAwayOnline();
 }
 
 void InsertAmplifierMenuItems(CMenu& menu) {

@@ -111,6 +111,11 @@ CParamInfo ZelNullParamInfo();
 CParamInfo MakeZelParamInfo(int id, std::string name, ParamKind kind, std::uint32_t flags = 0,
                             std::uint32_t textLength = 0, float maximum = 0.0f, float minimum = 0.0f);
 
+// The level a nudge from value by delta reaches on a table of attenuation steps (step 0 the
+// highest level, step last the lowest; stepOf gives a level's step, levelOf a step's level): the
+// step of value + delta, or the next step in delta's direction when that is value's own step.
+float NudgeZelStep(float value, float delta, int last, int (*stepOf)(float), float (*levelOf)(int));
+
 // Channels of a breakout box by type code: 8 for the even codes 34 to 46, 16 for the odd codes
 // 35 to 47, else 0.
 int GetZelBreakChannelCount(std::uint32_t typeCode);
@@ -131,8 +136,6 @@ void InsertAmplifierMenuItems(CMenu& menu);
 // is re-initialised with the "OnGoOnline" setting, another one disconnected, then the flag is
 // inverted and the meter and rack redraws posted (false); other commands false.
 bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command);
-// Whether the current user of the system may use device controls.
-bool CurrentUserMayUseDeviceControls(const IDeviceHost* system);
 
 inline constexpr std::uint32_t kAmpCmdPasteControls = 0x844C;
 inline constexpr std::uint32_t kAmpCmdPasteProperties = 0x844D;
@@ -261,6 +264,9 @@ class CZelBaseDevice : public CZelFramedDevice {
   // The family's routes of the change, then the file marked modified unless the route says
   // the change leaves it alone (a page turn, an identify). UI thread.
   void ApplyControlChange(const CParamValue& value) override;
+  // The name and the channel names: refused with the grid's words for a character the field
+  // cannot carry or more characters than it holds.
+  std::string ControlChangeRefusal(const CParamValue& value) const override;
   // Queues every setting, forced. UI thread.
   virtual void SendAllSettings() = 0;
   // "\nDevice Ignored" alone while ignored; else the warnings ("\nNot Initialised", then the
@@ -339,6 +345,12 @@ class CZelBaseDevice : public CZelFramedDevice {
 
   // The change's route in the family's table; whether it modified the file. UI thread.
   virtual bool ChangeControl(const CParamValue& value) = 0;
+  // True for a parameter that only steers the open panel and reaches no unit: it may change
+  // while the unit is away online. Base: none.
+  virtual bool IsPanelOnlyParameter(int id) const {
+    (void)id;
+    return false;
+  }
   // Routes both families share: a channel's name (offset the channel) and the name are
   // stored, written padded to their fields and refreshed (the name also redraws the rack, the
   // panel caption and the meter entry); a name with a character the field cannot carry is

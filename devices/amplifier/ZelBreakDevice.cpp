@@ -46,6 +46,8 @@ std::uint8_t ZelBreakGainToStep(float dB) {
   return steps >= float(kBreakMaxGain) ? kBreakMaxGain : std::uint8_t(steps);
 }
 
+float ZelBreakStepToGain(int step) { return step == 0 ? 0.0f : -0.5f * float(step); }
+
 // --- Lifecycle ---
 
 namespace {
@@ -132,8 +134,7 @@ CParamValue CZelBreakDevice::GetCurrentValue(int id) {
   CSingleLock lock(m_host->GetLock());
   const bool connected = IsConnected();
   if (id >= kBreakParamGain && id < kBreakParamGain + kBreakMaxChannels) {
-    const std::uint8_t step = m_gains[std::size_t(id - kBreakParamGain)];
-    return CParamValue(id, step == 0 ? 0.0f : -0.5f * float(step), ParamKind::kLevel);  // 0 dB, never -0 dB
+    return CParamValue(id, ZelBreakStepToGain(m_gains[std::size_t(id - kBreakParamGain)]), ParamKind::kLevel);
   }
   if (id >= kBreakParamMute && id < kBreakParamMute + kBreakMaxChannels)
     return MakeBoolParamValue(id, (m_muteMask >> (id - kBreakParamMute)) & 1u);
@@ -146,9 +147,16 @@ CParamValue CZelBreakDevice::GetCurrentValue(int id) {
     case kBreakParamOffline: return MakeBoolParamValue(id, !connected);
     case kBreakParamNetworkActive: return MakeBoolParamValue(id, m_networkActive && connected);
     case kBreakParamIdentify: return MakeBoolParamValue(id, true);
-    case kBreakParamWarnings: return MakeBoolParamValue(id, m_warningBits != 0);
+    case kBreakParamWarnings: return MakeBoolParamValue(id, HasWarnings() != 0);
     default: return MakeNoParamValue();
   }
+}
+
+float CZelBreakDevice::NudgeLevel(int id, float value, float delta) {
+  if (id < kBreakParamGain || id >= kBreakParamGain + kBreakMaxChannels)
+    return CZelBaseDevice::NudgeLevel(id, value, delta);
+  return NudgeZelStep(value, delta, kBreakMaxGain, [](float dB) { return int(ZelBreakGainToStep(dB)); },
+                      ZelBreakStepToGain);
 }
 
 void CZelBreakDevice::ListParameters(int controlKind, std::vector<CParamInfo>& out) {

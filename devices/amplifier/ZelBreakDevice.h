@@ -93,6 +93,8 @@ std::uint8_t PackZelBreakGpioConfig(std::uint32_t input, std::uint32_t output, b
 void UnpackZelBreakGpioConfig(std::uint8_t gpio, std::uint32_t& input, std::uint32_t& output, bool& pulse);
 // Attenuation step of a gain in dB: -2 x dB truncated toward zero, held to 0 to 48.
 std::uint8_t ZelBreakGainToStep(float dB);
+// The gain of an attenuation step: -0.5 dB a step (0 dB, never -0 dB, for step 0).
+float ZelBreakStepToGain(int step);
 
 // The settings the system file and streams keep, in their order there.
 struct ZelBreakRecord {
@@ -116,6 +118,8 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   // --- Model ---
   CParamInfo GetParameterAt(int id) override;
   CParamValue GetCurrentValue(int id) override;
+  // A gain moves along the unit's 0.5 dB steps.
+  float NudgeLevel(int id, float value, float delta) override;
   void ListParameters(int controlKind, std::vector<CParamInfo>& out) override;
   std::uint32_t HasWarnings() override;
   void OnDisconnected(bool clearWarnings) override;

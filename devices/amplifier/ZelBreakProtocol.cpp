@@ -9,6 +9,7 @@
 #include "core/file/TextConversion.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 #include "platform/WindowMessages.h"
 
 namespace {
@@ -110,9 +111,18 @@ void CZelBreakDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
 
 void CZelBreakDevice::ReplyStatus(const CControlMessage& record) {
   const std::uint8_t status = record.frame[kZelPayloadOffset];
-  m_networkActive = (status & 0x01) != 0;
-  m_alarmActive = (status & 0x02) != 0;
+  const bool network = (status & 0x01) != 0, alarm = (status & 0x02) != 0;
+  const bool changed = network != m_networkActive || alarm != m_alarmActive || !(m_haveRead & kBreakReadStatus);
+  const bool alarmEdge = alarm != m_alarmActive;
+  m_networkActive = network;
+  m_alarmActive = alarm;
   m_haveRead |= kBreakReadStatus;
+  if (alarmEdge) {
+    Log(FormatText("Breakout Box ID %d Alarm %s\n", std::int32_t(m_deviceId), alarm ? "Active" : "Cleared"));
+    Notify(FrameMsg::kPropagateWarning);
+  }
+  // The panel's LEDs and the widgets bound to them follow.
+  if (changed) Notify(FrameMsg::kStatusEvent, kBreakHintStatus);
 }
 
 void CZelBreakDevice::ReplyNetworkList(const CControlMessage& record) {
@@ -128,4 +138,6 @@ std::string CZelBreakDevice::ExpectedFirmware() const { return ReadFirmwareTable
 
 void CZelBreakDevice::AppendWarningTexts(std::uint32_t bits, std::string& text) {
   if (bits & kBreakWarnFirmware) text += FirmwareWarningText();
+  if (m_alarmActive) text += "\nAlarm Active";
+  if (IsConnected() && (m_haveRead & kBreakReadStatus) && !m_networkActive) text += "\nNetwork Not Active";
 }

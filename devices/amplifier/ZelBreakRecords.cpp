@@ -122,7 +122,8 @@ void CZelBreakDevice::ApplySnapshotData(const CSnapshotData& data) {
     m_muteMask = LoadU32(&d[kSnapMuteMask]);
     for (std::size_t c = 0; c < std::size_t(GetChannelCount()); ++c) m_gains[c] = GainStep(d[kSnapGains + c]);
   }
-  SendAllSettings();
+  // Offline the recall changes the file only: going online sends it or reads the unit.
+  if (IsConnected()) SendAllSettings();
   RefreshEachChannel({kBreakParamGain, kBreakParamMute});
 }
 
@@ -162,6 +163,9 @@ void CZelBreakDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t com
     Post(FrameMsg::kSelectDevice);
     m_host->SetModified(true);
   }
+  // Pasted controls are the person's change: they follow over the links (the posted hint only
+  // shows what the device holds).
+  if (mixer) RefreshEachChannel({kBreakParamGain, kBreakParamMute});
 }
 
 void CZelBreakDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) {

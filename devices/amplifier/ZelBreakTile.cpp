@@ -80,7 +80,7 @@ int CZelBreakDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
       g->DrawString(name, font ? *font : CFont{}, CRectF{float(L + 30), float(T + 5), float(W - 52), 12.0f},
                     CStringFormat(StringAlignment::Near), CBrush::Solid(kWhite));
     }
-    const int led = !IsConnected() ? kLedRed : m_warningBits != 0 ? kLedYellow : kLedGreen;
+    const int led = !IsConnected() ? kLedRed : HasWarnings() != 0 ? kLedYellow : kLedGreen;
     const int ledRight = LineOf(m_typeCode) == kLineXb ? R - 20 : R - 30;
     DrawLed(*g, led, ledRight - 10, T + 7, ledRight, rect.bottom - 6);
   }

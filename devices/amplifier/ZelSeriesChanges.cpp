@@ -114,14 +114,24 @@ bool CZelSeriesDevice::TurnPanelPage(int offset, const CParamValue& value) {
   return false;  // a page turn leaves the file unmodified
 }
 
+bool CZelSeriesDevice::OffersMode(std::uint32_t mode) const {
+  return mode == 2 || mode == 3 || (mode == 1 && GetChannelCount() == 2);
+}
+
+int CZelSeriesDevice::HiddenChannel(std::uint32_t mode) const {
+  return mode == 1 || mode == 3 ? GetChannelCount() - 1 : -1;
+}
+
 bool CZelSeriesDevice::ChangeMode(int offset, const CParamValue& value) {
   (void)offset;
   (void)value;
-  // Leaving bridge mode on a two-channel model ends a solo of its second channel.
+  // A mode that hides the soloed channel's controls ends its solo: nothing on the panel could
+  // release it, and every other amplifier would stay muted.
   bool releaseSolo = false;
   {
     CSingleLock lock(m_host->GetLock());
-    releaseSolo = GetChannelCount() == 2 && m_mode == 3 && m_muteOverride == 0x12;
+    const int hidden = HiddenChannel(m_mode);
+    releaseSolo = hidden >= 0 && m_muteOverride == 0x10 + (1u << hidden);
   }
   if (releaseSolo) ReleaseSolo();
   Write(kZelCmdMode, {0, std::uint8_t(GetMode())});
@@ -182,8 +192,27 @@ bool CZelSeriesDevice::ChangeGpio(int offset, const CParamValue& value) {
 }
 
 bool CZelSeriesDevice::ChangeWindow(int channel, const CParamValue& value) {
+  {
+    CSingleLock lock(m_host->GetLock());
+    m_impedanceWindow[std::size_t(channel)] = std::uint8_t(value.integer);
+  }
   Write(kZelCmdWindow, {std::uint8_t(channel), std::uint8_t(value.integer)});
+  FollowLoadAlarmsNow();
   return true;
+}
+
+void CZelSeriesDevice::FollowLoadAlarmsNow() {
+  std::vector<std::string> lines;
+  {
+    CSingleLock lock(m_host->GetLock());
+    // The meters of a unit no longer connected tell nothing of its load now.
+    if (IsConnected()) lines = FollowLoadAlarms();
+  }
+  for (const std::string& line : lines) {
+    m_host->WriteLog(line);
+    Post(FrameMsg::kPropagateWarning);
+  }
+  Post(FrameMsg::kStatusEvent, kZelHintState);
 }
 
 bool CZelSeriesDevice::TakeReference(int channel, const CParamValue& value) {
@@ -205,6 +234,8 @@ bool CZelSeriesDevice::TakeReference(int channel, const CParamValue& value) {
 
 bool CZelSeriesDevice::ChangeAlarmTemperature(int offset, const CParamValue& value) {
   (void)offset;
+  // A threshold the unit does not take is neither kept nor sent, whoever asks for it.
+  if (!IsZelAlarmTemperatureTaken(value.integer)) return false;
   return ChangeByte(m_alarmTemperature, kZelCmdAlarmTemperature, value);
 }
 
@@ -226,7 +257,8 @@ void CZelSeriesDevice::SendAllSettings() {
     add(kZelCmdMode, {0, std::uint8_t(m_mode)});
     add(kZelCmdPowerOnDelay, {m_powerOnDelay});
     add(kZelCmdGpio, {GetGpioByte(), std::uint8_t(m_statusFlags >> 3)});
-    add(kZelCmdAlarmTemperature, {m_alarmTemperature});
+    // A threshold never set (0) or one the unit does not take stays unsent: the unit keeps its own.
+    if (IsZelAlarmTemperatureTaken(m_alarmTemperature)) add(kZelCmdAlarmTemperature, {m_alarmTemperature});
     for (int n = 0; n < kZelMaxChannels; ++n) add(kZelCmdWindow, {std::uint8_t(n), m_impedanceWindow[std::size_t(n)]});
   }
   for (std::size_t i = 0; i < frames.size(); ++i) Write(commands[i], frames[i], true);

@@ -227,6 +227,12 @@ CParamValue CZelSeriesDevice::GetCurrentValue(int id) {
   return none;
 }
 
+float CZelSeriesDevice::NudgeLevel(int id, float value, float delta) {
+  int channel = 0;
+  if (!InRange(id, kZelParamGain, channel)) return CZelBaseDevice::NudgeLevel(id, value, delta);
+  return NudgeZelStep(value, delta, kZelGainSteps - 1, ZelGainToIndex, GetZelGainStepValue);
+}
+
 void CZelSeriesDevice::ListParameters(int controlKind, std::vector<CParamInfo>& out) {
   const int channels = GetChannelCount();
   auto add = [&](int id) { out.push_back(GetParameterAt(id)); };

@@ -130,6 +130,15 @@ inline constexpr std::uint32_t kZelPropId = 51;
 inline constexpr std::size_t kZelSnapshotRecordSize = 7;
 // Least output current (A) of a channel whose impedance can be taken as its reference.
 inline constexpr float kZelMinReferenceCurrent = 0.1f;
+// What the units take: alarm thresholds in degrees C (a stored one outside them, 0 for one
+// never set, is never sent), power-on delays and load-monitor windows (percent).
+inline constexpr std::uint8_t kZelMinAlarmTemperature = 40;
+inline constexpr std::uint8_t kZelMaxAlarmTemperature = 110;
+inline constexpr std::uint8_t kZelMaxPowerOnDelay = 60;
+inline constexpr std::uint8_t kZelMaxWindow = 100;
+constexpr bool IsZelAlarmTemperatureTaken(std::int64_t degrees) {
+  return degrees >= kZelMinAlarmTemperature && degrees <= kZelMaxAlarmTemperature;
+}
 
 // Channels of an amplifier by type code: 4 on the Zel-6 (55), else 2.
 int GetZelSeriesChannelCount(std::uint32_t typeCode);
@@ -187,6 +196,8 @@ class CZelSeriesDevice : public CZelBaseDevice {
   // --- Model ---
   CParamInfo GetParameterAt(int id) override;
   CParamValue GetCurrentValue(int id) override;
+  // A gain moves along the unit's table: 1 dB steps to -12 dB, 2 dB to -36 dB, 3 dB below.
+  float NudgeLevel(int id, float value, float delta) override;
   void ListParameters(int controlKind, std::vector<CParamInfo>& out) override;
   std::uint32_t HasWarnings() override;
   void OnDisconnected(bool clearWarnings) override;
@@ -201,10 +212,17 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::string GetAuxRelayText() const { return ZelSeriesAuxRelayText(m_gpioAuxRelay); }
   std::uint8_t GetGpioByte() const { return PackZelSeriesGpioConfig(m_gpioInput, m_gpioOutput, m_gpioAuxRelay); }
   bool IsInStandby() const { return (m_statusFlags & 0x01) != 0; }
+  // Whether the model offers the mode (1 mono, 2 stereo, 3 bridge): mono on the two-channel
+  // models only.
+  bool OffersMode(std::uint32_t mode) const;
+  // The channel whose controls the mode hides on the panel: the last one (the second, the
+  // fourth on the Zel-6) in mono and bridge; -1 in stereo.
+  int HiddenChannel(std::uint32_t mode) const;
 
   // --- Protocol ---
   void OnSystemSolo(bool muteAll) override;
-  // Queues every setting, forced: gains, mute, standby, mode, delay, GPIO, threshold, windows.
+  // Queues every setting, forced: gains, mute, standby, mode, delay, GPIO, threshold (one the
+  // unit does not take stays unsent), windows.
   void SendAllSettings() override;
 
   // --- Records, clipboard, menu, hints ---
@@ -268,6 +286,7 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void AppendWarningTexts(std::uint32_t bits, std::string& text) override;
   // Changes and property edits by the family's routing tables.
   bool ChangeControl(const CParamValue& value) override;
+  bool IsPanelOnlyParameter(int id) const override { return id == kZelParamPanelPage; }
   bool ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string& message) override;
   // A reference row shows the impedance the unit was given.
   void OnPropertyApplied(CDeviceProperty& row) override;
@@ -283,6 +302,13 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void ReplyReference(const std::vector<std::uint8_t>& u);
   // One alarm edge: sets or clears the warning bit, logs the line and posts FrameMsg::kPropagateWarning.
   void AlarmEdge(std::uint32_t bit, bool on, const std::string& line);
+  // Under the system's lock: each channel's load alarm follows its Check state now (a load fault
+  // reported while load monitoring is on), raised or cleared with the load warning bit; returns
+  // the log line of each edge. Nothing while no meter reply has been read since the read-out.
+  std::vector<std::string> FollowLoadAlarms();
+  // UI thread, after a window change: the edges of FollowLoadAlarms logged and propagated, and
+  // the channel LEDs refreshed.
+  void FollowLoadAlarmsNow();
 
   // Routes of the control changes (offset: the channel; ZelSeriesChanges.cpp). Each returns
   // whether the file is modified.
@@ -346,4 +372,5 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::uint32_t m_mode = 2;
   std::uint8_t m_notInProtect = 1;
   ZelSeriesMeters m_meters;
+  std::uint8_t m_loadAlarms = 0;  // bit n: the load alarm of channel n is raised
 };

@@ -22,10 +22,6 @@ enum : std::uint32_t {
   kPropMode = 87,
 };
 
-constexpr std::int64_t kMaxPowerOnDelay = 60;
-constexpr std::int64_t kMinAlarmTemperature = 40, kMaxAlarmTemperature = 110;
-constexpr std::int64_t kMaxWindow = 100;
-
 std::string ModeText(std::uint32_t mode) {
   switch (mode) {
     case 1: return "Mono";
@@ -150,12 +146,12 @@ bool CZelSeriesDevice::EditNumber(const ZelPropertyEdit& edit, int parameterId, 
 
 bool CZelSeriesDevice::EditPowerOnDelay(int offset, const ZelPropertyEdit& edit, std::string& message) {
   (void)offset;
-  return EditNumber(edit, kZelParamPowerOnDelay, 0, kMaxPowerOnDelay, "Power on delay", GetPowerOnDelay(), message);
+  return EditNumber(edit, kZelParamPowerOnDelay, 0, kZelMaxPowerOnDelay, "Power on delay", GetPowerOnDelay(), message);
 }
 
 bool CZelSeriesDevice::EditAlarmTemperature(int offset, const ZelPropertyEdit& edit, std::string& message) {
   (void)offset;
-  return EditNumber(edit, kZelParamAlarmTemperature, kMinAlarmTemperature, kMaxAlarmTemperature,
+  return EditNumber(edit, kZelParamAlarmTemperature, kZelMinAlarmTemperature, kZelMaxAlarmTemperature,
                     "Temperature alarm threshold", GetAlarmTemperature(), message);
 }
 
@@ -187,8 +183,8 @@ bool CZelSeriesDevice::EditVca(int channel, const ZelPropertyEdit& edit, std::st
 void CZelSeriesDevice::SendGpio() { ApplyControlChange(MakeIntParamValue(kZelParamGpio, GetGpioByte())); }
 
 bool CZelSeriesDevice::EditWindow(int channel, const ZelPropertyEdit& edit, std::string& message) {
-  if (edit.number < 0 || edit.number > kMaxWindow) {
-    message = FormatText("Window value must be between 0 and %lld", (long long)kMaxWindow);
+  if (edit.number < 0 || edit.number > kZelMaxWindow) {
+    message = FormatText("Window value must be between 0 and %d", int(kZelMaxWindow));
     return false;
   }
   {

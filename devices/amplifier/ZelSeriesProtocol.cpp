@@ -1,6 +1,7 @@
 // The Zel amplifier on the bus: the poll schedule, the reply handlers with their alarm edges and
 // log lines, and the warnings of the tooltip text.
 #include <cmath>
+#include <cstdint>
 
 #include "core/protocol/ControlMessage.h"
 #include "core/protocol/SevenBit.h"
@@ -15,7 +16,8 @@
 
 namespace {
 
-// Periodic cycle: 201 counter values, then the status read (panel open) or a pause.
+// Periodic cycle: 201 counter values, then the status read (protect, limits and mode), whether
+// or not the panel is open: a unit that goes into protect is noticed with its panel closed.
 constexpr std::uint32_t kCycleEnd = 200;
 constexpr std::uint32_t kTemperatureEvery = 57;
 constexpr std::uint32_t kMetersEvery = 19;
@@ -56,7 +58,6 @@ bool CZelSeriesDevice::PollCycle(CControlMessage& record) {
   const std::uint32_t c = m_pollCounter;
   if (c > kCycleEnd) {
     m_pollCounter = 0;
-    if (!GetControlPanel()) return false;
     FillZelRead(record, *this, kZelCmdReadStatus, kZelReplyStatus);
     return true;
   }
@@ -112,11 +113,12 @@ void CZelSeriesDevice::DecodeFamilyReply(const CControlMessage& record) {
 }
 
 void CZelSeriesDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
-  bool changed = false;
+  bool changed = false, windowsChanged = false;
   for (std::size_t n = 0; n < kZelMaxChannels; ++n) {
     const auto index = std::uint8_t(std::min<int>(u[n], kZelGainSteps - 1));
     changed = changed || index != m_gainIndex[n];
     m_gainIndex[n] = index;
+    windowsChanged = windowsChanged || u[4 + n] != m_impedanceWindow[n];
     m_impedanceWindow[n] = u[4 + n];
   }
   const std::uint8_t oldDelay = m_powerOnDelay, oldAlarm = m_alarmTemperature, oldGpio = GetGpioByte();
@@ -140,6 +142,14 @@ void CZelSeriesDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
   }
   if (edge || changed) Notify(FrameMsg::kStatusEvent, kZelHintControls);
   m_standbyShadow = standby;
+  // A window the unit reports switches load monitoring on or off under a fault it reports.
+  if (windowsChanged) {
+    for (const std::string& line : FollowLoadAlarms()) {
+      Log(line);
+      Notify(FrameMsg::kPropagateWarning);
+    }
+    Notify(FrameMsg::kStatusEvent, kZelHintState);
+  }
   if (m_powerOnDelay != oldDelay || m_alarmTemperature != oldAlarm || GetGpioByte() != oldGpio ||
       m_statusFlags != oldFlags)
     Notify(FrameMsg::kShowDeviceProps, 1);
@@ -152,7 +162,7 @@ void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
   m_temperatureByte2 = second;
   m_haveRead |= kZelReadTemperature;
   const std::int32_t id = std::int32_t(m_deviceId);
-  auto alarm = [&](std::uint32_t bit, std::int32_t threshold, const char* kind) {
+  auto alarm = [&](std::uint32_t bit, std::int64_t threshold, const char* kind) {
     const bool set = (m_warningBits & bit) != 0;
     auto line = [&](const char* what) {
       return FormatText("Temp warning %s (%s) on amp ID %d, Temp = %d%s\n", what, kind, id, t, kDegrees);
@@ -162,12 +172,15 @@ void CZelSeriesDevice::ReplyTemperature(const CControlMessage& record) {
     else if (t < threshold && set)
       AlarmEdge(bit, false, line("alarm reset"));
   };
-  alarm(kZelWarnTemperatureSoftware, std::int32_t(m_host ? m_host->GetSettings().temperatureWarning : 70),
-        "software");
-  alarm(kZelWarnTemperatureHardware, std::int32_t(m_alarmTemperature), "hardware");
+  // The warning setting is unsigned, and 0 is off: no temperature reaches it, so a raised
+  // warning is reset.
+  const std::uint32_t warning = m_host ? m_host->GetSettings().temperatureWarning : 70;
+  alarm(kZelWarnTemperatureSoftware, warning == 0 ? INT64_MAX : std::int64_t(warning), "software");
+  alarm(kZelWarnTemperatureHardware, std::int64_t(m_alarmTemperature), "hardware");
   if (changed) {
     Notify(FrameMsg::kStatusEvent, kZelHintInfo);
-    Notify(FrameMsg::kRedrawMeterEntry, 1);
+    // The thermometer is the whole System Monitor column's meter: the column is drawn again.
+    Notify(FrameMsg::kRedrawMeterEntry);
   }
 }
 
@@ -201,29 +214,37 @@ void CZelSeriesDevice::ReplyCounters(const std::vector<std::uint8_t>& u) {
 }
 
 void CZelSeriesDevice::ReplyMeters(const std::vector<std::uint8_t>& u) {
-  std::array<bool, kZelMaxChannels> before{};
-  for (int n = 0; n < kZelMaxChannels; ++n) before[std::size_t(n)] = IsChannelCheck(n);
   DecodeZelSeriesMeters(u.data(), u.size(), m_meters);
   Notify(FrameMsg::kStatusEvent, kZelHintInfo);
   Notify(FrameMsg::kStatusEvent, kZelHintMeters);
   Notify(FrameMsg::kStatusEvent, kZelHintState);
-  const std::int32_t id = std::int32_t(m_deviceId);
-  const bool firstMeters = (m_haveRead & kZelReadMeters) == 0;
-  bool anyAlarm = false;
-  for (int n = 0; n < kZelMaxChannels; ++n) {
-    const bool now = IsChannelCheck(n);
-    anyAlarm = anyAlarm || now;
-    auto line = [&](const char* what) {
-      return FormatText("Amplifier ID %d Load Error %son Channel %d\n", id, what, n + 1);
-    };
-    if (now != before[std::size_t(n)]) AlarmEdge(kZelWarnLoad, true, line(now ? "" : "Cleared "));
-    if (now && firstMeters) AlarmEdge(kZelWarnLoad, true, line(""));
-  }
-  if (!anyAlarm) {
-    if (m_warningBits & kZelWarnLoad) Notify(FrameMsg::kPropagateWarning);
-    m_warningBits &= ~kZelWarnLoad;
-  }
+  // The first meters after a read-out raise every alarm they show again.
+  if ((m_haveRead & kZelReadMeters) == 0) m_loadAlarms = 0;
   m_haveRead |= kZelReadMeters;
+  for (const std::string& line : FollowLoadAlarms()) {
+    Log(line);
+    Notify(FrameMsg::kPropagateWarning);
+  }
+}
+
+std::vector<std::string> CZelSeriesDevice::FollowLoadAlarms() {
+  std::vector<std::string> lines;
+  if ((m_haveRead & kZelReadMeters) == 0) return lines;
+  // Warnings cleared meanwhile (a disconnection) took the raised alarms with them.
+  if ((m_warningBits & kZelWarnLoad) == 0) m_loadAlarms = 0;
+  for (int n = 0; n < kZelMaxChannels; ++n) {
+    const auto bit = std::uint8_t(1u << n);
+    const bool check = IsChannelCheck(n);
+    if (check == ((m_loadAlarms & bit) != 0)) continue;
+    m_loadAlarms = std::uint8_t(m_loadAlarms ^ bit);
+    lines.push_back(FormatText("Amplifier ID %d Load Error %son Channel %d\n", std::int32_t(m_deviceId),
+                               check ? "" : "Cleared ", n + 1));
+  }
+  if (m_loadAlarms != 0)
+    m_warningBits |= kZelWarnLoad;
+  else
+    m_warningBits &= ~kZelWarnLoad;
+  return lines;
 }
 
 void CZelSeriesDevice::ReplyReference(const std::vector<std::uint8_t>& u) {

@@ -53,7 +53,11 @@ void CZelSeriesDevice::TakeRecord(const ZelSeriesRecord& r) {
   CSingleLock lock(m_host->GetLock());
   m_name = r.name;
   std::copy(r.channelNames.begin(), r.channelNames.end(), m_channelNames.begin());
-  m_muteOverride = r.muteOverride;
+  // A solo or the system mute is a state of the running units, not of the file: read back it
+  // would show the amplifier muted with dead mute buttons while the units may play (and a Send
+  // would play them). Each amplifier comes back with its own mutes; the field stays in the
+  // record for the files that carry it.
+  m_muteOverride = 0;
   m_displayPage = r.displayPage;
   m_muteMask = r.muteMask;
   m_powerOnDelay = r.powerOnDelay;
@@ -146,7 +150,8 @@ void CZelSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
     for (std::size_t n = 0; n < kZelMaxChannels; ++n) m_gainIndex[n] = GainStep(d[2 + n]);
     standby = (d[6] & 0x01) != 0;
   }
-  SendAllSettings();
+  // Offline the recall changes the file only: going online sends it or reads the unit.
+  if (IsConnected()) SendAllSettings();
   ApplyControlChange(MakeBoolParamValue(kZelParamStandby, standby));
   RefreshEachChannel({kZelParamGain, kZelParamMute});
 }
@@ -194,14 +199,16 @@ void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t co
       m_statusFlags = std::uint8_t((m_statusFlags & ~0x01) | standby);
       for (std::size_t n = 0; n < channels; ++n) m_gainIndex[n] = GainStep(r[kClipGains + n]);
       m_muteMask = r[kClipMuteMask];
-      m_mode = LoadU32(&r[kClipMode]);
+      // Every value is held to this model's rows: a mode it does not offer (a Zel-2's mono on
+      // a Zel-6) keeps its own, as does a threshold the unit does not take (a fresh unit's 0).
+      if (const std::uint32_t mode = LoadU32(&r[kClipMode]); OffersMode(mode)) m_mode = mode;
     }
     if (command == 0 || command == kZelCmdPasteProperties) {
-      m_alarmTemperature = r[kClipAlarm];
-      m_powerOnDelay = r[kClipDelay];
+      if (IsZelAlarmTemperatureTaken(r[kClipAlarm])) m_alarmTemperature = r[kClipAlarm];
+      m_powerOnDelay = std::min(r[kClipDelay], kZelMaxPowerOnDelay);
       m_statusFlags = std::uint8_t((r[kClipFlags] & ~0x01) | (m_statusFlags & 0x01));
       UnpackZelSeriesGpioConfig(r[kClipGpio], m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
-      for (std::size_t n = 0; n < channels; ++n) m_impedanceWindow[n] = r[kClipWindows + n];
+      for (std::size_t n = 0; n < channels; ++n) m_impedanceWindow[n] = std::min(r[kClipWindows + n], kZelMaxWindow);
     }
   }
   if (standbyChanged) {
@@ -210,10 +217,16 @@ void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t co
   }
   if (IsConnected()) SendAllSettings();
   if (m_pollGate) m_pollGate->Reset();
-  Post(FrameMsg::kStatusEvent, kZelHintState);
+  FollowLoadAlarmsNow();  // the pasted windows switch load monitoring on or off; posts the state hint
   Post(FrameMsg::kStatusEvent, kZelHintControls);
   Post(FrameMsg::kSelectDevice);
   m_host->SetModified(true);
+  // Pasted controls are the person's change: they follow over the links (the posted hints
+  // only show what the device holds).
+  if (command == 0 || command == kZelCmdPasteControls) {
+    RefreshEachChannel({kZelParamGain, kZelParamMute});
+    Refresh(kZelParamStandby);
+  }
 }
 
 // --- Status hints ---

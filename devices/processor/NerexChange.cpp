@@ -278,6 +278,12 @@ void QueueNames(CNerexSeriesDevice& d) {
 }
 
 void DeviceName(CNerexSeriesDevice& d, const std::string& text) {
+  // A name longer than the unit keeps is refused from every control that edits it (the grid,
+  // a text widget), and what shows it shows the name kept again.
+  if (NameWireCharacters(text) > kNerexDeviceNameCharacters) {
+    Renotify(d, kParamDeviceName);
+    return;
+  }
   {
     CSingleLock lock(d.SettingsLock());
     d.SetName(text);
@@ -444,6 +450,13 @@ void ShowPage(CNerexSeriesDevice& d, std::uint32_t page) {
   if (INerexSeriesPanel* panel = d.GetNerexPanel()) panel->ShowPage(page);
 }
 
+// The ids that only steer the open panel or the way it shows values, and reach no unit.
+bool IsPanelOnlyId(int id) {
+  return InRange(id, kNerexPageMixer, 7) || InRange(id, 120, 8) || InRange(id, 221, 8) || InRange(id, 241, 8) ||
+         InRange(id, 229, 12) || id == kParamDelayUnits || id == kParamDelayMultiplier ||
+         InRange(id, kNerexSideTabSource, 3) || id == kParamGainNudge;
+}
+
 bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
   const int id = value.id;
   INerexSeriesPanel* panel = d.GetNerexPanel();
@@ -487,6 +500,17 @@ bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
 }
 
 }  // namespace
+
+std::size_t NameWireCharacters(const std::string& utf8) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < utf8.size(); ++count) {
+    const auto b = std::uint8_t(utf8[i++]);
+    int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    if (b < 0x80) more = 0;
+    for (; more > 0 && i < utf8.size() && (std::uint8_t(utf8[i]) & 0xC0) == 0x80; --more) ++i;
+  }
+  return count;
+}
 
 // --- Shared pieces ---
 
@@ -576,6 +600,8 @@ bool CNerexSeriesDevice::IsOutermostChange(int id) const {
 
 void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {
   const int id = value.id;
+  // Online with the unit away, a setting would change in the file and the windows only.
+  if (!IsPanelOnlyId(id) && RefuseChangeWhileAway(id)) return;
   // A change that comes back to the same id (through links or re-notification) stops here.
   if (AddParameterIdToDeviceList(id)) return;
   // The exit runs however the change ends: done, refused, declined or thrown out of.

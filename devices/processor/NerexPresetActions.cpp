@@ -12,6 +12,7 @@
 #include "core/protocol/SevenBit.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
+#include "core/file/TextConversion.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
@@ -20,6 +21,7 @@
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -252,12 +254,17 @@ void TimedPresets(CNerexSeriesDevice& d) {
 void LcdRecall(CNerexSeriesDevice& d) {
   const int n = int(d.GetSelectedPreset());
   if (!Stored(d, n) || !Confirm(d, kConfirmPresetRecall)) return;
-  QueueRecall(d, std::uint32_t(n), kSectionInputs | kSectionOutputs);
+  constexpr std::uint32_t kRecalled = kSectionInputs | kSectionOutputs;
+  QueueRecall(d, std::uint32_t(n), kRecalled);
   {
+    // The unit recalls the inputs and outputs that the memory holds: the app takes the same.
     CSingleLock lock(d.SettingsLock());
-    d.GetCurrentSettings().CopyFrom(*Memory(d, n));
+    const CNerexSeriesMemory& m = *Memory(d, n);
+    CopySections(d.GetCurrentSettings(), m, kRecalled & m.sectionFlags);
+    d.GetCurrentSettings().name = m.name;
     d.GetGeneralSettings().bytes[NerexGeneralSettings::kCurrentPreset] = std::uint8_t(n);
   }
+  RefreshAll(d);
   RefreshLcd(d);
 }
 
@@ -288,8 +295,10 @@ void DialogStore(CNerexSeriesDevice& d, const INerexPresetDialog& dlg) {
     CSingleLock lock(d.SettingsLock());
     if (!Memory(d, n)) return;
   }
-  if (Stored(d, n) && !Confirm(d, kConfirmPresetOverwrite)) return;
   const std::uint32_t ticked = dlg.GetStoreMask() & kSectionAll;
+  // A store of no section would empty the memory here while the unit keeps it.
+  if (ticked == 0) return;
+  if (Stored(d, n) && !Confirm(d, kConfirmPresetOverwrite)) return;
   std::string name;
   {
     CSingleLock lock(d.SettingsLock());
@@ -405,6 +414,15 @@ std::string PresetNameBytes(const std::string& utf8) {
     else if ((c & 0xC0) != 0x80) out += '?';  // one mark for each character outside 7 bits
   }
   return out;
+}
+
+std::string PresetNameRefusal(const std::string& utf8) {
+  if (const std::string beyond = FirstCharacterBeyondAscii(utf8); !beyond.empty())
+    return FormatText("Preset name cannot contain \"%s\" - the unit takes ASCII characters only", beyond.c_str());
+  if (HoldsControlCharacter(utf8)) return "Preset name cannot contain control characters";
+  if (utf8.size() > kPresetNameChars)
+    return FormatText("Preset name too long - %d characters max", int(kPresetNameChars));
+  return std::string();
 }
 
 void CNerexSeriesDevice::ApplyPresetDialogAction(int id, const INerexPresetDialog& dialog) {

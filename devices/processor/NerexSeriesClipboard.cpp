@@ -17,9 +17,6 @@
 
 namespace {
 
-// Restriction bit that withholds "Can Use Device Controls".
-constexpr std::uint64_t kRestrictDeviceControls = 0x2;
-
 // A channel name as a parameter value: the stored 8 characters without the padding blanks.
 std::string TrimmedName(const NerexChannelName& name) {
   std::string text(name.begin(), name.end());
@@ -71,16 +68,6 @@ void QueuePasteWrites(CNerexSeriesDevice& d, const std::vector<ENerexPasteWrite>
 
 }  // namespace
 
-bool CNerexSeriesDevice::CurrentUserMayUseControls() const {
-  const IDeviceHost* system = GetHost();
-  if (!system) return false;
-  const CUserList& users = system->GetUsers();
-  const int current = system->GetCurrentUser();
-  // No valid current user: no rights.
-  if (current < 0 || std::size_t(current) >= users.size() || !users[std::size_t(current)]) return false;
-  return (users[std::size_t(current)]->GetRestrictionMask() & kRestrictDeviceControls) == 0;
-}
-
 bool CNerexSeriesDevice::CanCopy(std::uint32_t command) {
   (void)command;
   return true;
@@ -111,9 +98,11 @@ void CNerexSeriesDevice::CopyToClipboard(std::uint32_t command) {
 }
 
 bool CNerexSeriesDevice::CanPaste(std::uint32_t command) {
+  // Online with the unit away, a paste would change the file but not the unit.
+  if (IsAwayOnline()) return false;
   std::vector<std::uint8_t> bytes;
   if (!GetClipboardData(GetClipboardFormat(), bytes)) return false;
-  if (!CurrentUserMayUseControls()) return false;
+  if (!CurrentUserHolds(GetHost(), kRestrictUseDeviceControls)) return false;
   NerexClipboardRecord record;
   if (!LoadClipboardRecord(bytes, record)) return false;
   CSingleLock lock(SettingsLock());

@@ -356,8 +356,6 @@ class CNerexSeriesDevice : public CDevice {
  private:
   // Devices whose settings the clone submenu offers, with their index in the system's list.
   std::vector<std::pair<int, CNerexSeriesDevice*>> FindCloneSources() const;
-  // Whether the current user may use device controls (restriction bit 0x2 clear).
-  bool CurrentUserMayUseControls() const;
   // The clone submenu, made on first use and kept with the device.
   std::shared_ptr<CMenu> m_cloneMenu;
 

@@ -1,5 +1,7 @@
 // The processor's device properties: the property list with its validation, and the rows of
 // the properties grid with their changes. Both paths share the checks and message texts.
+#include <algorithm>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -7,6 +9,7 @@
 #include "core/model/DeviceProperty.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"
@@ -40,7 +43,6 @@ enum : std::int32_t {
 };
 
 constexpr std::uint32_t kMaxDeviceId = 63;
-constexpr std::size_t kMaxNameCharacters = 40;
 constexpr std::int64_t kMaxMemoryOffset = 16;
 constexpr std::int64_t kMinContrast = 1, kMaxContrast = 16;
 constexpr std::int64_t kMinPresets = 20, kMaxPresets = 127;
@@ -75,19 +77,6 @@ std::uint32_t MultiplierOfIndex(std::uint32_t index) {
   std::uint32_t value = 1;
   for (std::uint32_t i = 0; i < index; ++i) value *= 10;
   return value;
-}
-
-// The names frame carries one byte per character of the name, so the limit counts characters
-// as that frame walks them (an invalid byte is one character).
-std::size_t WireCharacters(const std::string& utf8) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < utf8.size(); ++count) {
-    const auto b = std::uint8_t(utf8[i++]);
-    int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-    if (b < 0x80) more = 0;
-    for (; more > 0 && i < utf8.size() && (std::uint8_t(utf8[i]) & 0xC0) == 0x80; --more) ++i;
-  }
-  return count;
 }
 
 bool IsFennick(const CNerexSeriesDevice& d) { return IsFennickModel(d.GetModel()); }
@@ -195,6 +184,14 @@ const std::pair<std::int32_t, CPropertyEditor::Handler> CPropertyEditor::kHandle
 
 bool CPropertyEditor::Apply(const CEdit& e, std::string& refusal) {
   refusal.clear();
+  // The rows kept by the program alone stay open while the unit is away online; the others
+  // would change the file but not the unit.
+  static constexpr std::int32_t kProgramRows[] = {kPropId,      kPropDelayUnits,    kPropDelayMultiplier, kPropGainNudge,
+                                                  kPropAutoRtc, kPropNumberPresets, kPropNumberXovers};
+  if (m_d.IsAwayOnline() && std::find(std::begin(kProgramRows), std::end(kProgramRows), e.id) == std::end(kProgramRows)) {
+    refusal = kNotConnectedRefusal;
+    return false;
+  }
   for (const auto& [id, handler] : kHandlers)
     if (id == e.id) return (this->*handler)(e, refusal);
   return false;
@@ -219,8 +216,8 @@ bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
 }
 
 bool CPropertyEditor::ApplyName(const CEdit& e, std::string& refusal) {
-  if (WireCharacters(e.text) > kMaxNameCharacters) {
-    refusal = FormatText("Device name too long - %d characters max", int(kMaxNameCharacters));
+  if (NameWireCharacters(e.text) > kNerexDeviceNameCharacters) {
+    refusal = FormatText("Device name too long - %d characters max", int(kNerexDeviceNameCharacters));
     return false;
   }
   m_d.ApplyControlChange(MakeTextParamValue(kParamDeviceName, e.text));

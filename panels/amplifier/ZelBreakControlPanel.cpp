@@ -5,6 +5,7 @@
 
 #include "core/draw/BitmapImage.h"
 #include "core/model/Device.h"
+#include "core/model/User.h"
 #include "core/draw/RoundedBox.h"
 #include "core/draw/TextStyle.h"
 #include "devices/amplifier/ZelBreakDevice.h"
@@ -28,6 +29,9 @@ constexpr CColour kAccent{0xFFE07B20u};
 // The header on the left, then the strips up to the right margin.
 constexpr int kHeaderWidth = 168;
 constexpr int kStripsRight = CZelBreakControlPanel::kWidth - 6;
+// What the strips' cover hides: every strip, top to bottom; the cover's plate.
+constexpr CRect kStripArea{kHeaderWidth, 2, kStripsRight, CZelBreakControlPanel::kHeight - 2};
+constexpr CColour kCoverPlate{0xFF16181Du};
 
 CFont Font(float points, bool bold = false) {
   CTextStyle style;
@@ -97,10 +101,11 @@ bool CZelBreakControlPanel::Create() {
   DrawBackground();
 
   // Header: the box name (typed in place), model and ID, the LEDs and identify.
-  auto* name = new CTextControl(this, kBreakParamBoxName, true, kFace, 10.0f, kWhite,
-                                kTextVCentre | kTextSingleLine, CRect{14, 6, kHeaderWidth - 8, 26});
-  name->SetMaxLength(int(kBreakBoxNameBytes));
-  AddControl(name);
+  m_boxName = new CTextControl(this, kBreakParamBoxName, true, kFace, 10.0f, kWhite,
+                               kTextVCentre | kTextSingleLine, CRect{14, 6, kHeaderWidth - 8, 26});
+  m_boxName->SetMaxLength(int(kBreakBoxNameBytes));
+  m_boxName->SetNeededRights(kRestrictEditDeviceProperties);
+  AddControl(m_boxName);
   m_modelText = new CTextControl(this, 0, false, kFace, 7.5f, kSoft, kTextVCentre | kTextSingleLine,
                                  CRect{14, 26, kHeaderWidth - 8, 42});
   AddControl(m_modelText);
@@ -108,6 +113,8 @@ bool CZelBreakControlPanel::Create() {
   AddControl(new CBitmapLED(this, kBreakParamNetworkActive, m_led.get(), CRect{14, 72, 26, 84}, false));
   auto* identify = new CBmpButton(this, kBreakParamIdentify, m_identifyFace.get(), CRect{14, 94, 98, 114},
                                   kButtonMomentary | kButtonFace | kButtonRedrawOnPress);
+  // Asking the box to show itself changes nothing.
+  identify->SetNeededRights(0);
   AddControl(identify);
 
   // One strip a channel.
@@ -119,7 +126,10 @@ bool CZelBreakControlPanel::Create() {
                                      kTextCentre | kTextVCentre | kTextSingleLine,
                                      CRect{x + 2, 4, x + width - 2, 18});
     channel->SetMaxLength(int(kBreakChannelNameBytes));
+    // Under the cover, and a name besides.
+    channel->SetNeededRights(kRestrictUseDeviceControls | kRestrictEditDeviceProperties);
     AddControl(channel);
+    m_channelNames.push_back(channel);
     auto* knob = new CKnob(this, kBreakParamGain + c, CRect{mid - 16, 20, mid + 16, 52});
     knob->m_minimum = -24;
     knob->m_maximum = 0;
@@ -133,6 +143,12 @@ bool CZelBreakControlPanel::Create() {
     AddControl(new CBmpButton(this, kBreakParamMute + c, m_muteFace.get(), CRect{mid - 20, 72, mid + 20, 96},
                               kButtonFace | kButtonLedRed | kButtonRedrawOnPress));
   }
+  // A plate of the panel's darkest grey, laid over the strips at half opacity.
+  m_coverImage = Transparent(kStripArea.Width(), kStripArea.Height());
+  m_coverImage->GetImage()->Fill(kCoverPlate);
+  m_stripCover = new CBitmapObject(this, 0, m_coverImage.get(), kStripArea, kBitmapHalfOpacity);
+  m_stripCover->SetVisible(false);
+  AddControl(m_stripCover);
   return true;
 }
 
@@ -170,7 +186,17 @@ void CZelBreakControlPanel::UpdateAllControls() {
   if (CDevice* device = GetDevice()) {
     if (m_modelText) m_modelText->SetText(device->GetModelName() + "   ID " + std::to_string(device->GetDeviceId()));
   }
+  ApplyPermissions(false);
   ReloadAllControls();
+}
+
+void CZelBreakControlPanel::ApplyPermissions(bool redraw) {
+  const std::uint64_t mask = GetUserRestrictions();
+  if (m_stripCover) m_stripCover->SetVisible((mask & kRestrictUseDeviceControls) != 0);
+  const bool editable = (mask & kRestrictEditDeviceProperties) == 0;
+  if (m_boxName) m_boxName->SetEditable(editable);
+  for (CTextControl* name : m_channelNames) name->SetEditable(editable);
+  if (redraw) RedrawRect(nullptr, true, true);
 }
 
 void CZelBreakControlPanel::UpdateOnlineStatus(bool online) {

@@ -170,6 +170,7 @@ bool CZelSeriesControlPanel::Create() {
   m_ampName =
       Add(new CTextControl(this, kZelParamAmpName, true, kNameFace, 14, kWhite, kTextCentre, ToRect(zl::kAmpName)));
   m_ampName->SetMaxLength(kAmpNameChars);
+  m_ampName->SetNeededRights(kRestrictEditDeviceProperties);
   for (int row = 0; row < kDisplayTexts; ++row) {
     const DisplayRow& d = kDisplayRows[row];
     CTextControl* text =
@@ -199,6 +200,8 @@ void CZelSeriesControlPanel::CreateChannel(int ch) {
   CTextControl* name = Add(new CTextControl(this, kZelParamChannelName + ch, true, kNameFace, 7, kWhite, kTextRight,
                                             ToRect(zl::kChannelName.Moved(dx, 0))));
   name->SetMaxLength(kChannelNameChars);
+  // Under the channel cover, and a name besides.
+  name->SetNeededRights(kRestrictUseDeviceControls | kRestrictEditDeviceProperties);
   m_names[c] = name;
   m_limits[c] = Add(
       new CBitmapLED(this, kZelParamLimit + ch, Skin(kZelSkinLedRed), SizedFrom(at(zl::kLimitLed), kZelSkinLedRed)));
@@ -237,6 +240,9 @@ void CZelSeriesControlPanel::CreateStatusWidgets() {
   m_standbyButton = button(kZelParamStandby, zl::kStandbyButton);
   m_pageButton = button(kZelParamPanelPage, zl::kPageButton);
   m_identifyButton = button(kZelParamIdentify, zl::kIdentifyButton);
+  // Turning the display's page and asking the unit to show itself change nothing.
+  m_pageButton->SetNeededRights(0);
+  m_identifyButton->SetNeededRights(0);
   m_channelCover = Add(new CBitmapObject(this, zl::kChannelCoverId, Skin(kZelSkinChannelCover),
                                          SizedFrom(zl::kChannelCover, kZelSkinChannelCover), kBitmapHalfOpacity));
   m_statusCover = Add(new CBitmapObject(this, zl::kStatusCoverId, Skin(kZelSkinStatusCover),
@@ -306,14 +312,7 @@ void CZelSeriesControlPanel::UpdateAllControls() {
 }
 
 void CZelSeriesControlPanel::ApplyPermissions(bool redraw) {
-  std::uint64_t mask = 0;
-  if (const CDevice* device = GetDevice(); device && device->GetHost()) {
-    const IDeviceHost& system = *device->GetHost();
-    const int index = system.GetCurrentUser();
-    // Without a current user nothing is withheld; the system keeps the index valid.
-    if (index >= 0 && std::size_t(index) < system.GetUsers().size())
-      mask = system.GetUsers()[std::size_t(index)]->GetRestrictionMask();
-  }
+  const std::uint64_t mask = GetUserRestrictions();
   const bool covered = (mask & kRestrictUseDeviceControls) != 0;
   m_channelCover->SetVisible(covered);
   m_statusCover->SetVisible(covered);

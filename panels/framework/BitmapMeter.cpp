@@ -19,7 +19,9 @@ CBitmapMeter::CBitmapMeter(CControlPanelWnd* owner, int id, CBitmapImage* image,
       m_level(floor),
       m_peak(floor),
       m_drawnLevel(floor),
-      m_drawnPeak(floor) {}
+      m_drawnPeak(floor) {
+  SetNeededRights(0);
+}
 
 void CBitmapMeter::SetLevel(int level) {
   m_level = std::clamp(level, std::min(m_floor, m_top), std::max(m_floor, m_top));

@@ -19,7 +19,9 @@ void DrawClipped(Graphics& g, const CImage& image, const CRect& rect, const CCol
 
 CBitmapObject::CBitmapObject(CControlPanelWnd* owner, int id, CBitmapImage* image, const CRect& rect,
                              std::uint32_t flags)
-    : CControlObject(owner, id, rect), m_pImage(image), m_flags(flags) {}
+    : CControlObject(owner, id, rect), m_pImage(image), m_flags(flags) {
+  SetNeededRights(0);
+}
 
 void CBitmapObject::Draw(Graphics& g, const CRect& clip) {
   (void)clip;

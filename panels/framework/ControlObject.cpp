@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/model/Device.h"
+#include "core/model/User.h"
 #include "panels/framework/ControlPanelWnd.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
@@ -35,7 +36,7 @@ const CImage& CTintedImage::Get(const CImage& source) {
 }
 
 CControlObject::CControlObject(CControlPanelWnd* owner, int id, const CRect& rect)
-    : m_rect(rect), m_owner(owner), m_id(id) {}
+    : m_rect(rect), m_owner(owner), m_id(id), m_neededRights(kRestrictUseDeviceControls) {}
 
 void CControlObject::Draw(Graphics& g, const CRect& clip) {
   (void)g;
@@ -74,8 +75,14 @@ void CControlObject::MoveTo(int left, int top) {
 }
 
 void CControlObject::SendValue(const CParamValue& value) const {
-  if (!m_owner) return;
+  // The right is decided now, by who is the current user when the widget acts.
+  if (!m_owner || !m_owner->UserMayUse(*this)) return;
   if (CDevice* device = m_owner->GetDevice()) device->ApplyControlChange(value);
+}
+
+float CControlObject::NudgedLevel(float value, float delta) const {
+  CDevice* device = m_owner ? m_owner->GetDevice() : nullptr;
+  return device ? device->NudgeLevel(m_id, value, delta) : value + delta;
 }
 
 void CControlObject::DrawDisabledLook(Graphics& g) const {

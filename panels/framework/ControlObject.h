@@ -83,10 +83,21 @@ class CControlObject {
   void SetEnabled(bool enabled) { m_enabled = enabled; }
   bool IsParameterDisabled() const { return m_parameterDisabled; }
   void SetParameterDisabled(bool disabled) { m_parameterDisabled = disabled; }
+  // The rights the widget's input needs: restriction bits of a user's mask (User.h). A current
+  // user who lacks one of them gets no input to the widget, and the widget sends nothing while
+  // that user is current (the panel may decide otherwise by the widget, GetNeededRights of the
+  // panel). Widgets start needing the right to use device controls; pictures, LEDs, meters and
+  // texts that take no input need none, and the panels free what only moves the panel.
+  std::uint64_t GetNeededRights() const { return m_neededRights; }
+  void SetNeededRights(std::uint64_t rights) { m_neededRights = rights; }
 
  protected:
-  // Hands the value to the owner panel's device (ApplyControlChange); nothing without one.
+  // Hands the value to the owner panel's device (ApplyControlChange); nothing without one, nor
+  // while the current user lacks a right the widget needs.
   void SendValue(const CParamValue& value) const;
+  // The level a nudge by delta from value sends: at least one of the unit's own steps
+  // (CDevice::NudgeLevel); value + delta without a device.
+  float NudgedLevel(float value, float delta) const;
   // The grey veil of a disabled widget, over its rectangle.
   void DrawDisabledLook(Graphics& g) const;
 
@@ -96,4 +107,5 @@ class CControlObject {
   bool m_visible = true;
   bool m_enabled = true;
   bool m_parameterDisabled = false;
+  std::uint64_t m_neededRights;
 };

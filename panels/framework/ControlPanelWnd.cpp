@@ -25,7 +25,9 @@
 
 #include "core/draw/BitmapImage.h"
 #include "core/model/Device.h"
+#include "core/model/DeviceHost.h"
 #include "core/model/DeviceMenu.h"
+#include "core/model/User.h"
 #include "panels/framework/ControlObject.h"
 #include "panels/framework/CustomComboBox.h"
 #include "panels/framework/TextControl.h"
@@ -33,10 +35,16 @@
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
+#include "widgets/ErrorTip.h"
 
 namespace {
 
 QRect ToQRect(const CRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
+
+// The shade over a control that the current user may not use: darker than a disabled
+// widget's veil, so that the whole set of controls reads as out of reach, while values and
+// states stay legible.
+constexpr CColour kLockedShade{0xA8181818u};
 
 std::map<std::string, ControlPanelCreator>& PanelClasses() {
   static std::map<std::string, ControlPanelCreator> classes;
@@ -154,6 +162,37 @@ void CControlPanelWnd::EndMousePress() {
   RedrawRect(&r, true, true);
 }
 
+// --- Rights ---
+
+std::uint64_t CControlPanelWnd::GetUserRestrictions() const {
+  const CDevice* device = GetDevice();
+  return CurrentUserRestrictions(device ? device->GetHost() : nullptr);
+}
+
+std::uint64_t CControlPanelWnd::GetNeededRights(const CControlObject& control) const {
+  return control.GetNeededRights();
+}
+
+bool CControlPanelWnd::UserMayUse(const CControlObject& control) const {
+  const std::uint64_t needed = GetNeededRights(control);
+  return needed == 0 || (GetUserRestrictions() & needed) == 0;
+}
+
+bool CControlPanelWnd::IsCovered(const CControlObject& control) const {
+  const auto it = std::find(m_controls.begin(), m_controls.end(), &control);
+  if (it == m_controls.end()) return false;
+  const CRect r = control.GetRect();
+  const int x = (r.left + r.right) / 2;
+  const int y = (r.top + r.bottom) / 2;
+  return std::any_of(it + 1, m_controls.end(), [&](const CControlObject* above) {
+    return above->IsVisible() && above->HitTest(x, y);
+  });
+}
+
+bool CControlPanelWnd::TakesInput(const CControlObject& control) const {
+  return control.IsVisible() && control.IsEnabled() && UserMayUse(control) && !IsCovered(control);
+}
+
 // --- Drawing ---
 
 void CControlPanelWnd::CreateBackBuffer(int width, int height) {
@@ -184,18 +223,24 @@ void CControlPanelWnd::RedrawRect(const CRect* rect, bool invalidate, bool drawB
       g.DrawImage(*m_pBackgroundImage->GetImage(), area, area);
     }
   }
+  const bool locked = (GetUserRestrictions() & kRestrictUseDeviceControls) != 0;
   for (CControlObject* control : m_controls) {
-    if (control->IsVisible() && RectsIntersect(control->GetRect(), r)) control->Draw(g, r);
+    if (!control->IsVisible() || !RectsIntersect(control->GetRect(), r)) continue;
+    control->Draw(g, r);
+    if (locked && (GetNeededRights(*control) & kRestrictUseDeviceControls) && !IsCovered(*control))
+      g.FillRectangle(CBrush(kLockedShade), CRectF::FromRect(control->GetRect()));
   }
   g.Restore(state);
   if (invalidate) InvalidateRect(r);
 }
 
 void CControlPanelWnd::DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y) {
+  // A pressed widget that stopped taking input (covered, hidden, its right gone) lets go.
+  if (m_pActive && !TakesInput(*m_pActive)) EndMousePress();
   CControlObject* target = m_pActive ? m_pActive : HitTest(x, y);
   bool handled = false;
   CRect redraw{};
-  if (target && target->IsEnabled()) handled = target->OnMouseMessage(message, flags, x, y, redraw);
+  if (target && TakesInput(*target)) handled = target->OnMouseMessage(message, flags, x, y, redraw);
   if (!IsRectEmpty(redraw)) RedrawRect(&redraw, true, true);
   if (message == WM_RBUTTONUP && !handled) {
     OnRightClick(x, y);
@@ -205,7 +250,7 @@ void CControlPanelWnd::DispatchMouseMessage(std::uint32_t message, std::uint32_t
 
 bool CControlPanelWnd::DispatchKeyDown(int key, std::uint32_t flags) {
   CControlObject* target = m_pActive ? m_pActive : m_pPrevActive;
-  if (!target || !target->IsVisible() || !target->IsEnabled()) return false;
+  if (!target || !TakesInput(*target)) return false;
   CRect redraw{};
   const bool handled = target->OnKeyDown(key, flags, redraw);
   if (!IsRectEmpty(redraw)) RedrawRect(&redraw, true, true);
@@ -388,6 +433,20 @@ void CControlPanelWnd::EndTextEdit(bool commit) {
     const CRect r = control->GetRect();
     RedrawRect(&r, true, true);
   }
+}
+
+void CControlPanelWnd::ShowRefusal(const CRect& rect, const std::string& message) {
+  if (!m_refusalTip) {
+    m_refusalTip = new CErrorTip(this);
+    m_refusalTimer = new QTimer(this);
+    m_refusalTimer->setSingleShot(true);
+    connect(m_refusalTimer, &QTimer::timeout, m_refusalTip, &QWidget::hide);
+  }
+  // As wide as the widget, and wide enough for a few words; kept inside the panel's width.
+  const int tipWidth = std::min(std::max(rect.Width(), 220), std::max(width(), 220));
+  const int left = std::max(0, std::min(rect.left, width() - tipWidth));
+  m_refusalTip->ShowAt(mapToGlobal(QPoint(left, rect.bottom + 2)), tipWidth, QString::fromStdString(message));
+  m_refusalTimer->start(kRefusalTipMs);
 }
 
 void CControlPanelWnd::OnEditBoxKey(int key) { EndTextEdit(key == VK_RETURN); }

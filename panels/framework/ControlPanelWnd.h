@@ -17,12 +17,14 @@
 class CBitmapImage;
 class CControlObject;
 class CCustomComboBox;
+class CErrorTip;
 class CImage;
 class CMenu;
 class CTextControl;
 class Graphics;
 class QLineEdit;
 class QListWidget;
+class QTimer;
 
 class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
  public:
@@ -55,6 +57,20 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   // the keyboard focus or is hidden.
   void EndMousePress();
 
+  // --- The current user's rights, decided when the person acts ---
+  // The current user's restriction mask, read now from the device's system (every right
+  // withheld without a device or a system).
+  std::uint64_t GetUserRestrictions() const;
+  // The rights the widget's input needs on this panel. Base: what the widget says.
+  virtual std::uint64_t GetNeededRights(const CControlObject& control) const;
+  // True when the current user holds every right the widget's input needs.
+  bool UserMayUse(const CControlObject& control) const;
+  // True when a widget shown above it takes the clicks at its centre (a cover over it).
+  bool IsCovered(const CControlObject& control) const;
+  // True when the widget takes input now: shown, enabled, not covered and usable by the
+  // current user. A widget that does not takes no click, wheel or key at all.
+  bool TakesInput(const CControlObject& control) const;
+
   // --- Drawing ---
   // Creates the back buffer on the first call; later calls keep the one there is.
   void CreateBackBuffer(int width, int height);
@@ -64,14 +80,17 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   void SetBackgroundImage(CBitmapImage* image) { m_pBackgroundImage = image; }
   CBitmapImage* GetBackgroundImage() const { return m_pBackgroundImage; }
   // Redraws the area (null: the whole buffer) into the back buffer: the background part when
-  // asked, then every visible widget that meets it in list order; invalidates it in the window
-  // when asked.
+  // asked, then every visible widget that meets it in list order, a widget that needs the right
+  // to use device controls under a dark shade while the current user lacks it and no cover
+  // hides the widget; invalidates it in the window when asked.
   virtual void RedrawRect(const CRect* rect, bool invalidate, bool drawBackground);
   // Routes a mouse message to the active widget, else to the top-most visible widget under
-  // the point, and redraws what the widget returns. An unhandled right click opens the
-  // device's context menu.
+  // the point, and redraws what the widget returns; a widget that takes no input now gets
+  // nothing (an active one that stopped taking input loses the press). An unhandled right click
+  // opens the device's context menu.
   virtual void DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y);
-  // Routes a key to the active widget, else to the one active last.
+  // Routes a key to the active widget, else to the one active last, when that widget takes
+  // input now.
   virtual bool DispatchKeyDown(int key, std::uint32_t flags);
   // A right click that no widget took, before the context menu opens. Base: nothing.
   virtual void OnRightClick(int x, int y);
@@ -111,6 +130,11 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   // Closes the list; the item at index goes to the combo when index is not negative.
   void CloseDropDown(int index);
   QListWidget* GetDropDown() const { return m_dropDown; }
+  // Says why an edit of the widget at rect was refused: the refusal tip under it, for
+  // kRefusalTipMs. The tip, null before the first refusal.
+  void ShowRefusal(const CRect& rect, const std::string& message);
+  CErrorTip* GetRefusalTip() const { return m_refusalTip; }
+  static constexpr int kRefusalTipMs = 3000;
 
   // Milliseconds the device's reply timer still runs (0: no reply awaited); while it runs the
   // window shows "Waiting..." over the panel.
@@ -160,6 +184,8 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   CTextControl* m_pEdited = nullptr;
   QListWidget* m_dropDown = nullptr;
   CCustomComboBox* m_pDropCombo = nullptr;
+  CErrorTip* m_refusalTip = nullptr;
+  QTimer* m_refusalTimer = nullptr;
 };
 
 // Registry of the device panel classes by the name a family's GetControlPanelClass gives.

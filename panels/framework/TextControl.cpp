@@ -6,8 +6,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
+#include "core/model/Device.h"
 #include "core/values/ValueCodes.h"
 #include "panels/framework/ControlPanelWnd.h"
 #include "platform/Graphics.h"
@@ -16,12 +16,10 @@
 
 namespace {
 
-// The number the text starts with (blanks first allowed); false when it starts with none.
-bool LeadingNumber(const std::string& text, double& out) {
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  out = std::strtod(begin, &end);
-  return end != begin && std::isfinite(out);
+// The number a typed text holds when it is one number with the kind's units and nothing else
+// (ClassifyTypedValue); false for any other text.
+bool TypedNumber(ParamKind kind, const std::string& text, double& out) {
+  return ClassifyTypedValue(kind, text, &out) == ETypedValue::kNumber;
 }
 
 bool HasLetter(const std::string& text) {
@@ -34,6 +32,8 @@ CTextControl::CTextControl(CControlPanelWnd* owner, int id, bool editable, const
                            std::uint32_t colour, std::uint32_t formatFlags, const CRect& rect)
     : CControlObject(owner, id, rect), m_editable(editable), m_formatFlags(formatFlags) {
   m_style.Set(face, points, CColour{colour});
+  // A text that is neither typed in nor nudged by the wheel takes no input.
+  if (!editable && !(formatFlags & kTextWheelNudge)) SetNeededRights(0);
 }
 
 void CTextControl::Draw(Graphics& g, const CRect& clip) {
@@ -135,7 +135,7 @@ bool CTextControl::NudgedValue(const CParamValue& current, int notches, CParamVa
     case ParamKind::kInteger: out = MakeIntParamValue(m_id, current.integer + steps); return true;
     case ParamKind::kLevel: {
       const float step = (m_formatFlags & kTextFineNudge) ? 0.1f : 1.0f;
-      next = v + float(steps) * step;
+      next = NudgedLevel(v, float(steps) * step);
       break;
     }
     case ParamKind::kFrequency: next = IndexToFreq(std::max(0, FreqToIndex(v) + steps)); break;
@@ -171,7 +171,7 @@ bool CTextControl::ParseEditedText(const std::string& text, CParamValue& out) co
         out = MakeBoolParamValue(m_id, true);
       } else if (lower == "off" || lower == "false") {
         out = MakeBoolParamValue(m_id, false);
-      } else if (LeadingNumber(text, number)) {
+      } else if (TypedNumber(ParamKind::kBool, text, number)) {
         out = MakeBoolParamValue(m_id, number != 0.0);
       } else {
         return false;
@@ -179,12 +179,12 @@ bool CTextControl::ParseEditedText(const std::string& text, CParamValue& out) co
       return true;
     }
     case ParamKind::kInteger:
-      if (!LeadingNumber(text, number) || std::fabs(number) > 2147483647.0) return false;
+      if (!TypedNumber(current.kind, text, number) || std::fabs(number) > 2147483647.0) return false;
       out = MakeIntParamValue(m_id, std::int32_t(std::lround(number)));
       return true;
     default: break;
   }
-  if (!LeadingNumber(text, number)) return false;
+  if (!TypedNumber(current.kind, text, number)) return false;
   float value = float(number);
   switch (current.kind) {
     case ParamKind::kFrequency:
@@ -207,5 +207,13 @@ bool CTextControl::ParseEditedText(const std::string& text, CParamValue& out) co
 
 void CTextControl::CommitEdit(const std::string& text) {
   CParamValue value;
-  if (ParseEditedText(text, value)) SendValue(value);
+  if (!ParseEditedText(text, value)) return;
+  // What the device would not take is not sent: the widget keeps showing what it holds, and
+  // the panel says why.
+  CDevice* device = m_owner ? m_owner->GetDevice() : nullptr;
+  if (const std::string refusal = device ? device->ControlChangeRefusal(value) : std::string(); !refusal.empty()) {
+    m_owner->ShowRefusal(m_rect, refusal);
+    return;
+  }
+  SendValue(value);
 }

@@ -86,7 +86,8 @@ class CTextControl : public CControlObject {
   // (delays in the readout's unit when the text names none). False when the text gives no
   // value of that kind.
   bool ParseEditedText(const std::string& text, CParamValue& out) const;
-  // The editor's text was committed: the value goes to the device.
+  // The editor's text was committed: the value goes to the device, unless the device refuses
+  // it (ControlChangeRefusal), which the panel then shows under the widget.
   void CommitEdit(const std::string& text);
 
  private:

@@ -40,7 +40,7 @@ bool CValueControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, i
       return true;
     case WM_MOUSEWHEEL: {
       const int notches = std::int32_t(flags) / WHEEL_DELTA;
-      if (notches != 0) ChangeValue(m_value + float(notches) * GetStep(), redraw);
+      if (notches != 0) ChangeValue(NudgedLevel(m_value, float(notches) * GetStep()), redraw);
       return true;
     }
     default: return false;
@@ -60,7 +60,7 @@ bool CValueControl::OnKeyDown(int key, std::uint32_t flags, CRect& redraw) {
     case VK_NEXT: steps = -10.0f; break;
     default: return false;
   }
-  ChangeValue(m_value + steps * GetStep(), redraw);
+  ChangeValue(NudgedLevel(m_value, steps * GetStep()), redraw);
   return true;
 }
 

@@ -11,10 +11,10 @@ class CValueControl : public CControlObject {
  public:
   CValueControl(CControlPanelWnd* owner, int id, const CRect& rect) : CControlObject(owner, id, rect) {}
 
-  // Release ends a drag; the wheel moves a step per notch. Derived widgets handle the press
-  // and the drag itself and pass the rest here.
+  // Release ends a drag; the wheel moves a step per notch, and at least one of the unit's own
+  // steps. Derived widgets handle the press and the drag itself and pass the rest here.
   bool OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) override;
-  // Up/Right and Down/Left move a step, Page Up/Down ten.
+  // Up/Right and Down/Left move a step, Page Up/Down ten; each at least one of the unit's steps.
   bool OnKeyDown(int key, std::uint32_t flags, CRect& redraw) override;
   // A number (ignored while the user drags: his drag leads).
   CRect UpdateFromParameter(const CParamValue& value) override;

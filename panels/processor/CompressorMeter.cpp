@@ -23,7 +23,9 @@ const CPen& CurvePen() {
 }  // namespace
 
 CCompressorMeter::CCompressorMeter(CControlPanelWnd* owner, int id, CBitmapImage* image, const CRect& rect)
-    : CControlObject(owner, id, rect), m_pImage(image) {}
+    : CControlObject(owner, id, rect), m_pImage(image) {
+  SetNeededRights(0);
+}
 
 CCompressorMeter::~CCompressorMeter() = default;
 

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "devices/processor/NerexChange.h"
+
 CFennickPresetDlg::CFennickPresetDlg(QWidget* parent, int x, int y, const QString& caption)
     : CBitmapDialogEx(parent, caption), m_offset(x, y) {
   auto* label = new QLabel(QStringLiteral("Preset Name"), this);
@@ -31,6 +33,10 @@ CFennickPresetDlg::CFennickPresetDlg(QWidget* parent, int x, int y, const QStrin
   layout->addLayout(buttons);
 
   connect(m_save, &QPushButton::clicked, this, [this] {
+    if (const std::string refusal = PresetNameRefusal(m_edit->text().toStdString()); !refusal.empty()) {
+      ShowWarning(QString::fromStdString(refusal));
+      return;
+    }
     m_name = m_edit->text();
     accept();
   });

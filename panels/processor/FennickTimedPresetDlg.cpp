@@ -18,11 +18,28 @@ namespace {
 
 constexpr std::uint8_t kModeOnce = 0x80;
 
+// Today on the PC's clock, as the unit is set from it.
+QDate Today() {
+  const NerexClockReading now = CNerexSeriesDevice::ReadLocalClock();
+  const QDate date(2000 + now.yearOfCentury, now.month, now.day);
+  return date.isValid() ? date : QDate::currentDate();
+}
+
+// The next day on or after today that has the month and day (29 February may be years away);
+// an invalid date when no year has it.
+QDate NextDate(int month, int day, const QDate& today) {
+  for (int year = today.year(); year <= today.year() + 8; ++year) {
+    const QDate date(year, month, day);
+    if (date.isValid() && date >= today) return date;
+  }
+  return QDate();
+}
+
 }  // namespace
 
 CFennickTimedPresetDlg::CFennickTimedPresetDlg(QWidget* parent, int x, int y, const QString& caption,
                                                TimedPresetEntry* entries, const CNerexMemoryList& memories)
-    : CBitmapDialogEx(parent, caption), m_entries(entries), m_offset(x, y) {
+    : CBitmapDialogEx(parent, caption), m_entries(entries), m_memoryCount(int(memories.size())), m_offset(x, y) {
   for (std::size_t k = 0; k < memories.size(); ++k)
     if (memories[k] && memories[k]->HoldsAnySection())
       m_stored.emplace_back(int(k + 1), QStringLiteral("%1. %2").arg(k + 1).arg(QString::fromUtf8(memories[k]->name)));
@@ -36,7 +53,7 @@ CFennickTimedPresetDlg::CFennickTimedPresetDlg(QWidget* parent, int x, int y, co
                           QStringLiteral("F"), QStringLiteral("S"), QStringLiteral("S"), QStringLiteral("Time"),
                           QStringLiteral("Date")};
   for (int c = 0; c < heads.size(); ++c) grid->addWidget(new QLabel(heads[c], this), 0, c, Qt::AlignCenter);
-  const QDate today = QDate::currentDate();
+  m_today = Today();
   for (int i = 0; i < kNerexTimedPresets; ++i) {
     Row& row = m_rows[std::size_t(i)];
     row.enable = new QCheckBox(QString::number(i + 1), this);
@@ -50,7 +67,6 @@ CFennickTimedPresetDlg::CFennickTimedPresetDlg(QWidget* parent, int x, int y, co
     row.time = new QTimeEdit(this);
     row.time->setDisplayFormat(QStringLiteral("HH:mm"));
     row.date = new QDateEdit(this);
-    row.date->setDateRange(today, today.addDays(364));
     row.date->setDisplayFormat(QStringLiteral("dd MMM"));
     row.date->setCalendarPopup(true);
     int c = 0;
@@ -65,6 +81,7 @@ CFennickTimedPresetDlg::CFennickTimedPresetDlg(QWidget* parent, int x, int y, co
     grid->addWidget(row.time, i + 1, c++);
     grid->addWidget(row.date, i + 1, c++);
     FillRow(i);
+    m_shown[std::size_t(i)] = Shown(i);
     connect(row.enable, &QCheckBox::toggled, this, [this, i](bool on) {
       // A row switched on from off starts as a once entry.
       Row& r = m_rows[std::size_t(i)];
@@ -93,6 +110,13 @@ CFennickTimedPresetDlg::CFennickTimedPresetDlg(QWidget* parent, int x, int y, co
 void CFennickTimedPresetDlg::FillRow(int i) {
   Row& row = m_rows[std::size_t(i)];
   const TimedPresetEntry& e = m_entries[i];
+  // An entry may recall a memory that is not stored (read from a unit or a file): the row
+  // offers it too, as "n. --", so that it shows the entry's own preset.
+  if (e.preset >= 1 && e.preset <= m_memoryCount && row.preset->findData(int(e.preset)) < 0) {
+    int at = 0;
+    while (at < row.preset->count() && row.preset->itemData(at).toInt() < e.preset) ++at;
+    row.preset->insertItem(at, QStringLiteral("%1. --").arg(e.preset), int(e.preset));
+  }
   const int found = row.preset->findData(int(e.preset));
   row.preset->setCurrentIndex(found >= 0 ? found : 0);
   row.enable->setChecked(e.mode != 0);
@@ -102,10 +126,26 @@ void CFennickTimedPresetDlg::FillRow(int i) {
   for (std::size_t d = 0; d < row.days.size(); ++d)
     row.days[d]->setChecked(e.mode != kModeOnce && ((e.mode >> kDayBits[d]) & 1));
   row.time->setTime(QTime(std::min<int>(e.hour, 23), std::min<int>(e.minute, 59)));
-  // A stored date is shown in the current year; an entry without a valid one shows today.
-  const QDate date(QDate::currentDate().year(), e.month, e.day);
-  row.date->setDate(date.isValid() ? date : QDate::currentDate());
+  // A stored date is shown in the year it next falls in; an entry without a valid one shows
+  // today. The box offers the coming year, and that date when it lies further.
+  const QDate next = NextDate(e.month, e.day, m_today);
+  const QDate date = next.isValid() ? next : m_today;
+  row.date->setDateRange(m_today, std::max(m_today.addDays(364), date));
+  row.date->setDate(date);
   UpdateRow(i);
+}
+
+CFennickTimedPresetDlg::RowShown CFennickTimedPresetDlg::Shown(int i) const {
+  const Row& row = m_rows[std::size_t(i)];
+  RowShown shown;
+  shown.enabled = row.enable->isChecked();
+  shown.preset = row.preset->currentIndex();
+  shown.once = row.once->isChecked();
+  for (std::size_t d = 0; d < row.days.size(); ++d)
+    if (row.days[d]->isChecked()) shown.days |= 1u << d;
+  shown.time = row.time->time();
+  shown.date = row.date->date();
+  return shown;
 }
 
 void CFennickTimedPresetDlg::UpdateRow(int i) {
@@ -122,6 +162,9 @@ void CFennickTimedPresetDlg::UpdateRow(int i) {
 
 void CFennickTimedPresetDlg::Save() {
   for (int i = 0; i < kNerexTimedPresets; ++i) {
+    // A row the person left as it was shown keeps its entry's bytes: what it shows of a date
+    // or a preset that the boxes cannot hold is no change.
+    if (Shown(i) == m_shown[std::size_t(i)]) continue;
     const Row& row = m_rows[std::size_t(i)];
     TimedPresetEntry& e = m_entries[i];
     if (row.preset->currentIndex() >= 0) e.preset = std::uint8_t(row.preset->currentData().toInt());

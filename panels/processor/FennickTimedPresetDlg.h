@@ -1,9 +1,13 @@
 // The Fennick panel's timed-preset editor: ten rows, each an enable box, the stored preset it
 // recalls, weekly or once ("One Shot"), the seven day boxes M T W T F S S, a time and a date.
-// It edits the caller's ten entries in place when the user confirms.
+// It edits the caller's ten entries in place when the user confirms; a row left as it was shown
+// keeps its entry as it was. Dates are taken in the year they next fall in, by the PC's clock
+// (CNerexSeriesDevice::ReadLocalClock).
 #pragma once
 
+#include <QDate>
 #include <QString>
+#include <QTime>
 #include <array>
 #include <utility>
 #include <vector>
@@ -45,11 +49,26 @@ class CFennickTimedPresetDlg : public CBitmapDialogEx {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // What a row's boxes show, to tell a row the person changed.
+  struct RowShown {
+    bool enabled = false;
+    int preset = -1;
+    bool once = false;
+    std::uint32_t days = 0;
+    QTime time;
+    QDate date;
+    friend bool operator==(const RowShown&, const RowShown&) = default;
+  };
   void FillRow(int i);
   void UpdateRow(int i);
+  RowShown Shown(int i) const;
+  // Writes the rows the person changed back into their entries.
   void Save();
 
   TimedPresetEntry* m_entries;
+  int m_memoryCount;
+  QDate m_today;
+  std::array<RowShown, kNerexTimedPresets> m_shown{};
   std::vector<std::pair<int, QString>> m_stored;  // memory number, "%d. name"
   std::array<Row, kNerexTimedPresets> m_rows{};
   QPushButton* m_ok;

@@ -12,6 +12,7 @@
 #include "core/model/DeviceHost.h"
 #include "core/model/User.h"
 #include "devices/processor/NerexMessages.h"
+#include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "panels/framework/BitmapMeter.h"
 #include "panels/framework/BitmapObject.h"
@@ -27,20 +28,34 @@
 #include "platform/Sync.h"
 #include "panels/processor/NerexPresetUi.h"
 #include "platform/TextFormat.h"
+#include "resources/ProcessorPanelLayout.h"
 
 namespace {
 
 // Restriction bit of the right to recall presets (a set bit withholds it).
 constexpr std::uint64_t kRestrictRecallPresets = 0x04;
+// The Fennick's preset list and preset actions (store, recall, rename, save and load file,
+// timed presets, delete); 422 between them is the auto-limiters setting.
+constexpr int kFennickPresetIds[] = {419, 420, 421, 423, 424, 425, 426, 427};
 
-// The current user's restriction mask; every right withheld without a valid current user.
-std::uint64_t CurrentRestrictions(const CDevice* device) {
-  const IDeviceHost* system = device ? device->GetHost() : nullptr;
-  if (!system) return ~std::uint64_t{0};
-  const CUserList& users = system->GetUsers();
-  const int index = system->GetCurrentUser();
-  if (index < 0 || std::size_t(index) >= users.size() || !users[std::size_t(index)]) return ~std::uint64_t{0};
-  return users[std::size_t(index)]->GetRestrictionMask();
+// What the input of a widget with this id needs: the ids that only move the panel (pages, side
+// tabs, channel selects, shortcuts) nothing; the preset widgets nothing either, as the right to
+// recall presets shows or hides them; names the right to edit device properties; every other
+// id changes the unit and needs the right to use device controls.
+std::uint64_t RightsForId(int id) {
+  namespace pl = processor_layout;
+  const auto in = [id](int first, int last) { return id >= first && id <= last; };
+  // Ids the device takes no action on (pictures, captions, the model legend, the compact view)
+  // and the ids that only move the panel.
+  if (in(428, 435) || in(471, 494) || id == 496 || in(pl::kPageMixer, pl::kPageOutputComp) ||
+      in(pl::kSideTabSource, pl::kSideTabLinking) || in(pl::kChannelSelectId, pl::kChannelSelectId + 7) ||
+      in(pl::kOutputCompShortcutId, pl::kOutputEqShortcutId + 7))
+    return 0;
+  if (std::find(std::begin(kFennickPresetIds), std::end(kFennickPresetIds), id) != std::end(kFennickPresetIds) ||
+      in(pl::kLcdRecallId, pl::kLcdPreviousId) || id == pl::kPresetManagerId)
+    return 0;
+  if (id == kParamDeviceName || in(kParamInputName, kParamOutputName + 7)) return kRestrictEditDeviceProperties;
+  return kRestrictUseDeviceControls;
 }
 
 QRect ToQRect(const CRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
@@ -75,11 +90,16 @@ int CNerexSeriesBaseControlPanel::GetOutputCount() const {
 }
 
 bool CNerexSeriesBaseControlPanel::UserMayRecallPresets() const {
-  return (CurrentRestrictions(GetDevice()) & kRestrictRecallPresets) == 0;
+  return (GetUserRestrictions() & kRestrictRecallPresets) == 0;
 }
 
 bool CNerexSeriesBaseControlPanel::UserMayEditDeviceProperties() const {
-  return (CurrentRestrictions(GetDevice()) & kRestrictEditDeviceProperties) == 0;
+  return (GetUserRestrictions() & kRestrictEditDeviceProperties) == 0;
+}
+
+std::uint64_t CNerexSeriesBaseControlPanel::GetNeededRights(const CControlObject& control) const {
+  // A widget that takes no input needs nothing, whatever its id.
+  return control.GetNeededRights() == 0 ? 0 : RightsForId(control.GetId());
 }
 
 // --- Groups and drawing helpers ---

@@ -94,11 +94,17 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   // device's current page.
   void UpdateAllControls() override;
   // The current user's rights: 0x10 (edit device properties) makes the device and channel names
-  // editable; 0x04 (recall presets) shows the preset manager button on the Mixer page.
+  // editable; 0x04 (recall presets) shows the preset manager button on the Mixer page; 0x02
+  // (use device controls) shades the controls that change the unit (GetNeededRights); the
+  // panel is redrawn when asked.
   void ApplyPermissions(bool redraw) override;
   void UpdateOnlineStatus(bool online) override { (void)online; }
 
   // --- CControlPanelWnd ---
+  // By the widget's id: nothing for what only moves the panel and for the preset widgets, the
+  // right to edit device properties for the names, the right to use device controls for the
+  // rest (a widget that takes no input needs nothing).
+  std::uint64_t GetNeededRights(const CControlObject& control) const override;
   // Also ties the equaliser readouts to the band selection of the curve shown.
   CControlObject* SetActiveObject(CControlObject* control) override;
   // Also ends a band drag of the curve shown once the pointer leaves it.

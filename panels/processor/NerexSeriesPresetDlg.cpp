@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexModelTable.h"
 #include "platform/Sync.h"
 
@@ -80,6 +81,7 @@ CNerexSeriesPresetDlg::CNerexSeriesPresetDlg(QWidget* parent, CNerexSeriesDevice
 
   Refill();
   connect(m_list, &QListWidget::currentRowChanged, this, [this] { UpdateButtons(); });
+  for (QCheckBox* box : m_storeBoxes) connect(box, &QCheckBox::toggled, this, [this] { UpdateButtons(); });
   connect(m_list, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { OnRenamed(item); });
   connect(m_store, &QPushButton::clicked, this, [this] { Raise(497); });
   connect(m_recall, &QPushButton::clicked, this, [this] { Raise(498); });
@@ -115,7 +117,8 @@ void CNerexSeriesPresetDlg::UpdateButtons() {
     CSingleLock lock(m_device->SettingsLock());
     stored = m_device->GetPresets()[std::size_t(row)]->HoldsAnySection();
   }
-  m_store->setEnabled(memory && row < kRowsWithStore);
+  // A store needs a section to hold.
+  m_store->setEnabled(memory && row < kRowsWithStore && GetStoreMask() != 0);
   m_clear->setEnabled(memory && stored && row < kRowsWithStore);
   m_recall->setEnabled(row >= 0);
 }
@@ -152,6 +155,11 @@ void CNerexSeriesPresetDlg::OnRenamed(QListWidgetItem* item) {
   if (text.startsWith(prefix)) text = text.mid(prefix.size());
   m_renamed = text.trimmed();
   m_list->setCurrentRow(row);
+  if (const std::string refusal = PresetNameRefusal(m_renamed.toStdString()); !refusal.empty()) {
+    Refill();  // the row shows the name the memory keeps
+    ShowWarning(QString::fromStdString(refusal));
+    return;
+  }
   Raise(499);
 }
 

@@ -4,15 +4,22 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
+#include <cstdlib>
+#include <ostream>
 
 #include "app/CommandIds.h"
 #include "core/model/Confirm.h"
 #include "core/model/Device.h"
+#include "core/model/Link.h"
 #include "core/system/Zone.h"
+#include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "tests/app/FrameFixture.h"
+#include "ui/DeleteZoneAskDlg.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
@@ -92,6 +99,66 @@ TEST_F(DeviceCommands, DeleteDevice_OnlyWithTheConfirmationAndASelection) {
   EXPECT_EQ(f.GetPropertiesPane().GetGrid().GetCurrentDevice(), nullptr);
 }
 
+// Delete Device on a linked unit keeps the link's master: the same unit when another goes (a
+// member before it shifts no index onto the next unit), the one after it when the master goes.
+// Linking Status then copies the master's level, and the file keeps that master.
+struct LinkedDeleteCase {
+  const char* name;
+  int master;   // index of A, B, C, whose input A gains are -10, -20, -30 dB
+  int deleted;
+  int kept;     // the master afterwards
+};
+
+class DeleteLinkedDevice : public DeviceCommands, public ::testing::WithParamInterface<LinkedDeleteCase> {};
+
+TEST_P(DeleteLinkedDevice, KeepsTheLinksMasterThroughApplyingSaveAndReopen) {
+  const LinkedDeleteCase& c = GetParam();
+  CMainFrame& f = Frame();
+  for (int i = 0; i < 3; ++i) f.RunCommand(33120);  // three Nerex48
+  std::vector<CDevice*> units = System().GetDevices();
+  const std::vector<std::string> names{"A", "B", "C"};
+  CLink* link = System().AddLink();
+  for (int i = 0; i < 3; ++i) {
+    units[std::size_t(i)]->SetName(names[std::size_t(i)]);
+    units[std::size_t(i)]->ApplyControlChange(CParamValue(kParamInputGain, -10.0f * float(i + 1), ParamKind::kLevel));
+    link->AddMember(units[std::size_t(i)]->GetUuid(), kParamInputGain);
+  }
+  link->m_master = c.master;
+  System().SetLinksActive(false);
+  const float masterLevel = -10.0f * float(c.kept + 1);
+
+  SetConfirmDeviceDelete(true);
+  prompts.confirmOk = true;
+  System().SetSelectedDevice(c.deleted);
+  f.RunCommand(Cmd::kDeleteDevice);
+  ASSERT_EQ(System().GetDeviceCount(), 2);
+  ASSERT_EQ(link->m_members.size(), 2u);
+  f.RunCommand(Cmd::kLinkingStatus);  // on: the links are applied
+  ASSERT_TRUE(System().AreLinksActive());
+  for (CDevice* unit : System().GetDevices())
+    EXPECT_FLOAT_EQ(unit->GetCurrentValue(kParamInputGain).value, masterLevel) << unit->GetName();
+
+  const std::string path = PathOf("linked.ovd");
+  ASSERT_TRUE(System().SaveFile(path));
+  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_EQ(System().GetLinks().size(), 1u);
+  const CLinkRef* master = System().GetLinks()[0]->GetMasterRef();
+  ASSERT_NE(master, nullptr);
+  const CDevice* kept = System().FindDeviceByUuid(master->GetUuid());
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->GetName(), names[std::size_t(c.kept)]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Members, DeleteLinkedDevice,
+                         ::testing::Values(LinkedDeleteCase{"MemberBeforeTheMasterB", 1, 0, 1},
+                                           LinkedDeleteCase{"MemberBeforeTheMasterC", 2, 0, 2},
+                                           LinkedDeleteCase{"MemberAfterTheMaster", 1, 2, 1},
+                                           LinkedDeleteCase{"TheMasterItself", 1, 1, 2},
+                                           LinkedDeleteCase{"TheLastMasterItself", 2, 2, 1}),
+                         [](const ::testing::TestParamInfo<LinkedDeleteCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
 TEST_F(DeviceCommands, DeleteZone_CancelKeepsEverythingThenKeepOrDeleteTheDevices) {
   CMainFrame& f = Frame();
   f.RunCommand(33120);
@@ -127,6 +194,69 @@ TEST_F(DeviceCommands, DeleteZone_CancelKeepsEverythingThenKeepOrDeleteTheDevice
   EXPECT_EQ(System().GetZones().size(), 1u);
   EXPECT_EQ(System().GetDeviceCount(), 1);
 }
+
+// Delete Zone, the frame's own question: it names the zone the command takes (the selected
+// device's, whatever zone header was clicked last) and how many devices that zone holds; each
+// button does what it says.
+struct CZoneAnswer {
+  const char* name;
+  const char* zoneName;
+  int devices;  // in the zone
+  const char* button;
+  const char* question;
+  std::size_t zonesAfter;
+  int devicesAfter;
+};
+void PrintTo(const CZoneAnswer& answer, std::ostream* out) { *out << answer.name; }
+
+class DeleteZoneQuestion : public DeviceCommands, public ::testing::WithParamInterface<CZoneAnswer> {};
+
+const CZoneAnswer kZoneAnswers[] = {
+    {"KeepSevenDevices", "Stage", 7, "Don't Delete Devices",
+     "Zone \"Stage\" holds 7 devices.\nDo you want to delete the devices in this zone?", 2, 8},
+    {"DeleteTheOneDevice", "Stage", 1, "Delete Devices",
+     "Zone \"Stage\" holds 1 device.\nDo you want to delete the devices in this zone?", 2, 1},
+    {"Cancel", "Stage", 2, "Cancel", "Zone \"Stage\" holds 2 devices.\nDo you want to delete the devices in this zone?",
+     3, 3},
+    {"ALongNameCutShort", "Balcony left and right delay towers, upper tier", 3, "Cancel",
+     "Zone \"Balcony left and right delay towers, up\u2026\" holds 3 devices.\nDo you want to delete the devices in "
+     "this zone?",
+     3, 4},
+};
+
+TEST_P(DeleteZoneQuestion, NamesTheZoneAndItsDevicesAndDoesWhatTheButtonSays) {
+  const CZoneAnswer& c = GetParam();
+  CMainFrame& f = Frame();
+  f.RunCommand(33120);  // in Main Zone
+  f.RunCommand(Cmd::kAddZone);
+  CZone* zone = System().GetZones()[1];
+  zone->SetName(c.zoneName);
+  for (int i = 0; i < c.devices; ++i) {
+    f.RunCommand(33114);  // joins the selected device's zone, and becomes the selected one
+    CDevice* added = System().GetDevice(System().GetSelectedDevice());
+    if (System().GetZones()[0]->RemoveDevice(added)) zone->AppendDevice(added);
+  }
+  ASSERT_EQ(zone->GetDevices().size(), std::size_t(c.devices));
+  f.RunCommand(Cmd::kAddZone);  // empty, last: the header a person may have clicked
+
+  f.SetUserPrompts(nullptr);
+  QString asked;
+  AnswerNextModal<CDeleteZoneAskDlg>([&](CDeleteZoneAskDlg& dialog) {
+    asked = dialog.Question()->text();
+    if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
+      dialog.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/delete-zone-%1.png").arg(c.name));
+    for (QPushButton* button : {dialog.DeleteButton(), dialog.KeepButton(), dialog.CancelButton()})
+      if (button->text() == QString::fromUtf8(c.button)) button->click();
+  });
+  f.RunCommand(Cmd::kDeleteZone);
+  EXPECT_EQ(asked.toStdString(), c.question);
+  EXPECT_EQ(System().GetZones().size(), c.zonesAfter);
+  EXPECT_EQ(System().GetDeviceCount(), c.devicesAfter);
+  EXPECT_EQ(System().GetZones().back()->GetDevices().size(), 0u);  // the empty zone stays
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DeleteZoneQuestion, ::testing::ValuesIn(kZoneAnswers),
+                         [](const ::testing::TestParamInfo<CZoneAnswer>& info) { return std::string(info.param.name); });
 
 TEST_F(DeviceCommands, CopyAndPaste_FollowTheDeviceShownInTheGrid) {
   CMainFrame& f = Frame();

@@ -44,8 +44,9 @@ class CFakePrompts : public IUserPrompts {
     return true;
   }
 
-  bool AskDeleteZone(bool& deleteDevices) override {
+  bool AskDeleteZone(const std::string& zoneName, int deviceCount, bool& deleteDevices) override {
     ++deleteZoneAsked;
+    deleteZoneNames.push_back(zoneName + ":" + std::to_string(deviceCount));
     if (!deleteZoneOk) return false;
     deleteDevices = deleteZoneDevices;
     return true;
@@ -69,7 +70,7 @@ class CFakePrompts : public IUserPrompts {
     index = snapshotCreate->index;
     return true;
   }
-  bool RunSnapshotRename(std::string& name) override {
+  bool RunSnapshotRename(CSystem&, std::int32_t, std::string& name) override {
     renamedFrom.push_back(name);
     if (!snapshotRename) return false;
     name = *snapshotRename;
@@ -155,6 +156,7 @@ class CFakePrompts : public IUserPrompts {
   bool deleteZoneOk = true;
   bool deleteZoneDevices = false;
   int deleteZoneAsked = 0;
+  std::vector<std::string> deleteZoneNames;  // "name:device count" of each question
   // The settings sheet: what "the user" changes, and whether it ends with OK.
   std::function<void(CSystem&)> onSettingsSheet;
   bool settingsOk = true;

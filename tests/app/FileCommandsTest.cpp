@@ -1,5 +1,6 @@
 // New, Open, Save, Save As, the recent files, autosave, the title and the close question,
 // driven through the frame's commands with scripted answers.
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -272,6 +273,75 @@ TEST_F(FileCommandsTest, DamagedFile_IsReportedAndLeavesAnEmptyUntitledSystem) {
   EXPECT_EQ(system.GetFilePath(), "");
   EXPECT_EQ(f.windowTitle(), "Orvak - Untitled");
   EXPECT_EQ(recent.Get(0), "");
+}
+
+// A file opened by a name relative to the current folder (as a shell passes it) is known by its
+// full path: the recent files, the title and every later save name that file, whatever folder
+// the program is in by then.
+TEST_F(FileCommandsTest, RelativeName_IsKnownByItsFullPathInTheListAndTheSaves) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  ASSERT_TRUE(QDir(temp.path()).mkpath("a") && QDir(temp.path()).mkpath("b"));
+  {
+    CSystem other;
+    AddDevice(other, "A");
+    ASSERT_TRUE(other.SaveFile(PathOf("a/show.ovd")));
+    other.Clear();
+    AddDevice(other, "B");
+    ASSERT_TRUE(other.SaveFile(PathOf("b/show.ovd")));
+  }
+  {
+    CWorkingFolder inA(PathOf("a"));
+    ASSERT_TRUE(f.OpenFilePath("show.ovd"));
+  }
+  EXPECT_EQ(recent.Get(0), PathOf("a/show.ovd"));
+  EXPECT_EQ(system.GetFilePath(), PathOf("a/show.ovd"));
+  EXPECT_EQ(f.windowTitle(), "Orvak - show.ovd");
+
+  CWorkingFolder inB(PathOf("b"));
+  AddDevice(system, "A2");
+  ASSERT_TRUE(f.OnFileSave());
+  CSystem reread;
+  ASSERT_TRUE(reread.OpenFile(PathOf("a/show.ovd")));
+  EXPECT_EQ(reread.GetDeviceCount(), 2);
+  ASSERT_TRUE(reread.OpenFile(PathOf("b/show.ovd")));
+  EXPECT_EQ(reread.GetDevice(0)->GetName(), "B");  // untouched
+  system.Clear();
+  f.RunCommand(Cmd::kRecentFile1);
+  ASSERT_EQ(system.GetDeviceCount(), 2);
+  EXPECT_EQ(system.GetDevice(0)->GetName(), "A");
+  EXPECT_EQ(recent.Get(0), PathOf("a/show.ovd"));
+}
+
+// A file that does not open because a save of it was cut short is offered its earlier bytes,
+// which that save kept: Yes puts them back and opens the file, No deletes them and Cancel keeps
+// them for the next start; the file stays unopened with either.
+TEST_F(FileCommandsTest, FileThatASaveCutShortLeftDamaged_IsOfferedItsKeptEarlierBytes) {
+  for (const Answer answer : {Answer::Cancel, Answer::No, Answer::Yes}) {
+    SCOPED_TRACE(int(answer));
+    CFrameUnderTest& f = MakeFrame();
+    CSystem& system = f.GetSystem();
+    const std::string path = PathOf("cut" + std::to_string(int(answer)) + ".ovd");
+    AddDevice(system, "Earlier");
+    ASSERT_TRUE(system.SaveFile(path));
+    system.Clear();
+    system.SetModified(false);
+    CutASaveInPlaceShort(path);
+    prompts.questions.clear();
+    prompts.answers = {answer};
+    EXPECT_EQ(f.OpenFilePath(path), answer == Answer::Yes);
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_NE(prompts.questions[0].text.find("A save of " + path + " did not finish"), std::string::npos);
+    EXPECT_EQ(FindKeptCopies(path).size(), answer == Answer::Cancel ? 1u : 0u);
+    if (answer == Answer::Yes) {
+      ASSERT_EQ(system.GetDeviceCount(), 1);
+      EXPECT_EQ(system.GetDevice(0)->GetName(), "Earlier");
+      EXPECT_EQ(recent.Get(0), path);
+    } else {
+      EXPECT_EQ(system.GetDeviceCount(), 0);
+    }
+    frame.reset();
+  }
 }
 
 TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOneMessage) {

@@ -5,17 +5,26 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 #include "core/model/Device.h"
+#include "platform/AtomicFile.h"
 #include "platform/SettingsStore.h"
 #include "tests/app/FakePrompts.h"
 #include "tools/devsim/SimBus.h"
+#include "ui/DevicePropertiesPane.h"
 
 // Runs the event loop until done() or the time-out; true when done() became true.
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
@@ -26,6 +35,21 @@ inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   return true;
+}
+
+// Answers the next modal dialog of type T from inside its own event loop.
+template <class T>
+void AnswerNextModal(std::function<void(T&)> answer) {
+  auto* poll = new QTimer;
+  poll->setInterval(0);
+  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+    auto* dialog = dynamic_cast<T*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    poll->stop();
+    poll->deleteLater();
+    answer(*dialog);
+  });
+  poll->start();
 }
 
 inline void ProcessEvents() {
@@ -41,6 +65,48 @@ inline void PostLogLine(IMessageSink& frame, const std::string& text) {
 inline void PostAbout(IMessageSink& frame, std::uint32_t message, const CDevice* device, LPARAM lParam = 0) {
   frame.Post(CPostedMessage{message, 0, lParam, device ? device->GetHandle() : 0, {}});
 }
+
+// Types text into a row of the properties grid as a person does, and presses Enter.
+inline void TypeIntoRow(CDevicePropertiesCtrl& grid, const char* row, const std::string& text) {
+  ASSERT_TRUE(grid.BeginEdit(grid.FindRow(row))) << row;
+  auto* edit = grid.GetEditor()->findChild<QLineEdit*>();
+  ASSERT_NE(edit, nullptr);
+  edit->setText(QString::fromStdString(text));
+  emit edit->textEdited(edit->text());
+  emit edit->returnPressed();
+}
+
+// Leaves the file at path as a save in place that its process did not live to finish leaves
+// it: its first bytes overwritten, its earlier bytes kept (platform/AtomicFile.h). The file
+// gets a second name first, so that the save is written in place; the save's process ends
+// without the commit, as a killed one does.
+inline void CutASaveInPlaceShort(const std::string& path) {
+  ASSERT_EQ(::link(path.c_str(), (path + ".link").c_str()), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    CAtomicFileWriter file(path);
+    const std::vector<std::uint8_t> garbage(64, 0xFF);
+    ::_exit(file.Open(nullptr) && file.Write(garbage.data(), garbage.size(), nullptr) ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_EQ(FindKeptCopies(path).size(), 1u);
+}
+
+// The current folder, changed for the scope and changed back after.
+class CWorkingFolder {
+ public:
+  explicit CWorkingFolder(const std::string& folder) : m_before(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~CWorkingFolder() { std::filesystem::current_path(m_before); }
+  CWorkingFolder(const CWorkingFolder&) = delete;
+  CWorkingFolder& operator=(const CWorkingFolder&) = delete;
+
+ private:
+  std::filesystem::path m_before;
+};
 
 // The frame with its timers callable at once.
 class CFrameUnderTest : public CMainFrame {

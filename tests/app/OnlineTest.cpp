@@ -21,13 +21,30 @@
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
+#include "panels/PanelClasses.h"
+#include "panels/amplifier/ZelBreakControlPanel.h"
+#include "panels/framework/BitmapObject.h"
+#include "platform/Graphics.h"
+#include "platform/Image.h"
 #include "ui/DevicePropertiesPane.h"
+#include "ui/DeviceView.h"
+#include "ui/LiveMeterView.h"
 #include "ui/OutputWnd.h"
+#include "ui/RackCommon.h"
 
 namespace {
 
 constexpr std::uint32_t kComPort = 7;
 constexpr std::uint32_t kUnitId = 5;
+
+// Whether a line of the frame's log holds the text.
+bool LogHolds(CFrameUnderTest& f, const QString& text) {
+  COutputList& list = f.GetOutputPane().GetLogList();
+  for (int i = 0; i < list.count(); ++i) {
+    if (list.item(i)->text().contains(text)) return true;
+  }
+  return false;
+}
 
 class OnlineTest : public SimBusFrameTest {
  protected:
@@ -42,13 +59,7 @@ class OnlineTest : public SimBusFrameTest {
     });
   }
 
-  bool LogHas(const QString& text) {
-    COutputList& list = frame->GetOutputPane().GetLogList();
-    for (int i = 0; i < list.count(); ++i) {
-      if (list.item(i)->text().endsWith(text)) return true;
-    }
-    return false;
-  }
+  bool LogHas(const QString& text) { return LogHolds(*frame, text); }
 };
 
 // A processor of the file (named "P1" there) and its unit (named "Main PA"), or no unit at all.
@@ -124,14 +135,7 @@ class ZelOnlineTest : public SimBusFrameTest {
     ASSERT_EQ(Grid().GetCurrentDevice(), device);
   }
   // Types text into the row's editor and presses Enter.
-  void Type(const char* row, const std::string& text) {
-    ASSERT_TRUE(Grid().BeginEdit(Grid().FindRow(row))) << row;
-    auto* edit = Grid().GetEditor()->findChild<QLineEdit*>();
-    ASSERT_NE(edit, nullptr);
-    edit->setText(QString::fromStdString(text));
-    emit edit->textEdited(edit->text());
-    emit edit->returnPressed();
-  }
+  void Type(const char* row, const std::string& text) { TypeIntoRow(Grid(), row, text); }
   std::string Shown(const char* row) { return Grid().ItemOf(Grid().FindRow(row))->text(1).toStdString(); }
 
   CSimZelAmpUnit* ampUnit = nullptr;
@@ -186,6 +190,108 @@ TEST_F(ZelOnlineTest, NamesTypedInThePaneReachTheUnitsOrAreRefusedWithAMessage) 
     for (QWidget* w : Grid().findChildren<QWidget*>())
       if (w->isWindow() && w->isVisible()) w->grab().save(folder + "/zel-name-tip.png");
   }
+}
+
+// The amplifier's System Monitor column follows the temperature its unit reports: the
+// thermometer, covered grey from the top down to the temperature, uncovers as the unit warms.
+TEST_F(ZelOnlineTest, TheSystemMonitorThermometerFollowsTheTemperatureTheUnitReports) {
+  frame->GetOutputPane().show();
+  frame->GetOutputPane().GetTabs().setCurrentIndex(0);
+  ProcessEvents();
+  CLiveMeterView& meters = frame->GetOutputPane().GetLiveMeterView();
+  meters.Redraw();
+  ASSERT_TRUE(WaitFor([&] { return amp->GetTemperature() == 35 && meters.GetDeviceRect(amp) != CRect{}; }));
+  // The column's middle at the 50 degree mark: covered at 35, bare at 65.
+  const CRect tile = meters.GetDeviceRect(amp);
+  const int h = tile.Height() - 70;
+  const int x = tile.left + 32, y = tile.top + 10 + int(40.0f / 90.0f * float(h));
+  auto bare = [&] {
+    const CColour c = meters.GetBackBuffer()->GetPixel(x, y);
+    return c.R() > 150 && c.B() < 60;
+  };
+  ASSERT_TRUE(WaitFor([&] { return !bare(); }));
+  ampUnit->Update([](SimZelAmpState& s) { s.temperature = 65; });
+  ASSERT_TRUE(WaitFor([&] { return amp->GetTemperature() == 65; }, 20000));
+  EXPECT_TRUE(WaitFor(bare, 2000));
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    meters.grab().save(folder + "/zel-monitor-65.png");
+  ampUnit->Update([](SimZelAmpState& s) { s.temperature = 35; });
+  EXPECT_TRUE(WaitFor([&] { return !bare(); }, 20000));
+}
+
+// The unit reports a load fault on channel 1 while its load monitoring is off; a window typed in
+// the pane switches monitoring on under the standing fault: the alarm reaches the log and the
+// rack's tooltip, and the window typed back to 0 clears it with its line.
+TEST_F(ZelOnlineTest, AWindowTypedUnderAStandingLoadFaultRaisesItsAlarmAndClearsIt) {
+  ampUnit->Update([](SimZelAmpState& s) { s.meters[8] = 0x01; });
+  ASSERT_TRUE(WaitFor([&] { return amp->GetMeters().loadFaultBits == 0x01; }, 20000));
+  EXPECT_FALSE(amp->IsChannelCheck(0));
+  Show(amp);
+  Type("Ch 1 Window", "20");
+  ASSERT_TRUE(WaitFor([&] { return LogHolds(*frame, "Amplifier ID 2 Load Error on Channel 1"); }));
+  EXPECT_TRUE(DeviceToolTip(*amp, true).contains("Load Alarm on Channel 1"));
+  EXPECT_NE(amp->HasWarnings(), 0u);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    frame->GetDeviceView().GetRack().UpdateDevice(true);
+    frame->GetOutputPane().GetLiveMeterView().UpdateDeviceMeters(true);
+    ProcessEvents();
+    frame->grab().save(folder + "/zel-load-alarm-frame.png");
+  }
+  Type("Ch 1 Window", "0");
+  ASSERT_TRUE(WaitFor([&] { return LogHolds(*frame, "Amplifier ID 2 Load Error Cleared on Channel 1"); }));
+  EXPECT_FALSE(DeviceToolTip(*amp, true).contains("Load Alarm"));
+  EXPECT_TRUE(WaitFor([&] { return ampUnit->State().impedanceWindow[0] == 0; }));
+}
+
+// The box reports its network lost and an alarm: its open panel's Network LED goes out, the log
+// says so, the rack tile's LED turns yellow and its tooltip names both; then all is well again.
+TEST_F(ZelOnlineTest, ABreakoutBoxAlarmAndItsNetworkReachThePanelTheLogAndTheRack) {
+  RegisterDevicePanelClasses();
+  PostAbout(*frame, FrameMsg::kOpenDevicePanel, box);
+  ProcessEvents();
+  auto* panel = dynamic_cast<CZelBreakControlPanel*>(box->GetControlPanel());
+  ASSERT_NE(panel, nullptr);
+  CBitmapLED* network = nullptr;
+  for (CControlObject* control : panel->GetControls())
+    if (control->GetId() == kBreakParamNetworkActive) network = dynamic_cast<CBitmapLED*>(control);
+  ASSERT_NE(network, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return network->IsLit(); }));
+  // The tile's LED, drawn in the phase that shows it: green, yellow with a warning.
+  auto tileLed = [&] {
+    CImage image(240, 23);
+    image.Fill(CColour{0xFF202020u});
+    Graphics g(image);
+    box->DrawTile(&g, CRect{0, 0, 240, 23}, 0);
+    return image.GetPixel(240 - 25, 11);
+  };
+  EXPECT_LT(tileLed().R(), 90);
+
+  boxUnit->Update([](SimZelBreakState& s) {
+    s.networkActive = false;
+    s.alarm = true;
+  });
+  ASSERT_TRUE(WaitFor([&] { return LogHolds(*frame, "Breakout Box ID 11 Alarm Active"); }, 20000));
+  EXPECT_TRUE(WaitFor([&] { return !network->IsLit(); }));
+  const QString tip = DeviceToolTip(*box, true);
+  EXPECT_TRUE(tip.contains("Alarm Active")) << tip.toStdString();
+  EXPECT_TRUE(tip.contains("Network Not Active")) << tip.toStdString();
+  const CColour yellow = tileLed();
+  EXPECT_TRUE(yellow.R() > 150 && yellow.G() > 150 && yellow.B() < 100);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    panel->GetBackBuffer()->SavePng((folder + "/zel-box-panel-alarm.png").toStdString());
+    frame->GetDeviceView().GetRack().UpdateDevice(true);  // the blink's phase that shows the LED
+    ProcessEvents();
+    frame->grab().save(folder + "/zel-box-alarm-frame.png");
+  }
+
+  boxUnit->Update([](SimZelBreakState& s) {
+    s.networkActive = true;
+    s.alarm = false;
+  });
+  ASSERT_TRUE(WaitFor([&] { return LogHolds(*frame, "Breakout Box ID 11 Alarm Cleared"); }, 20000));
+  EXPECT_TRUE(WaitFor([&] { return network->IsLit(); }));
+  EXPECT_TRUE(DeviceToolTip(*box, true).isEmpty());
+  EXPECT_LT(tileLed().R(), 90);
 }
 
 TEST_F(ProcessorOnlineTest, SelectedUnitReadOutAfterGoingOnlineShowsItsNameAndFirmwareInTheProperties) {

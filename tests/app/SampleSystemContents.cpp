@@ -15,6 +15,7 @@
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
 
 namespace {
 
@@ -51,6 +52,9 @@ bool BuildSampleSystem(CSystem& system) {
     CDevice* device = system.CreateDevice(unit.id, unit.type, unit.model);
     if (!device) return false;
     device->SetName(unit.name);
+    // The amplifiers' alarm threshold at 80 degrees C, one the units take ("Send" writes it).
+    if (auto* amplifier = dynamic_cast<CZelSeriesDevice*>(device))
+      amplifier->ApplyControlChange(MakeIntParamValue(kZelParamAlarmTemperature, kSampleAlarmTemperature));
     system.AppendDevice(device);
     system.GetZones()[std::size_t(unit.zone)]->AppendDevice(device);
   }

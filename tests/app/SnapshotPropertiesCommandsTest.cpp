@@ -82,8 +82,14 @@ TEST_F(SnapshotCommands, NewPreselectsTheChosenSnapshotAndOverwritesItInPlace) {
 TEST_F(SnapshotCommands, ChoosingInTheComboRecallsAfterTheQuestionAndMovesTheStar) {
   NewSnapshot("A");
   NewSnapshot("B");
+  System().SetModified(false);
   Choose(1);
   EXPECT_EQ(System().GetCurrentSnapshot(), 1);
+  // The devices' settings and the current snapshot changed: New asks before dropping them.
+  EXPECT_TRUE(System().IsModified());
+  frame->RunCommand(Cmd::kFileNew);
+  EXPECT_EQ(prompts.questions.size(), 1u);
+  EXPECT_EQ(System().GetSnapshots().size(), 2u);
   EXPECT_EQ(Items(), (std::vector<std::string>{"A", "B*"}));
   EXPECT_EQ(Combo().currentIndex(), 1);
   prompts.confirmOk = false;
@@ -116,20 +122,20 @@ TEST_F(SnapshotCommands, DeleteKeepsTheChosenIndexWhileItLastsAndEmptiesTheCombo
   EXPECT_FALSE(Enabled(Cmd::kDeleteSnapshot));
 }
 
-TEST_F(SnapshotCommands, RenameTakesTheTypedNameUncheckedAndKeepsTheChoice) {
+TEST_F(SnapshotCommands, RenameTakesTheTypedNameAndKeepsTheChoice) {
   NewSnapshot("A");
   NewSnapshot("B");
   Combo().setCurrentIndex(1);
   System().SetModified(false);
-  prompts.snapshotRename = "A";  // a duplicate is accepted
+  prompts.snapshotRename = "C";
   frame->RunCommand(Cmd::kRenameSnapshot);
   EXPECT_EQ(prompts.renamedFrom, std::vector<std::string>{"B"});
-  EXPECT_EQ(Items(), (std::vector<std::string>{"A", "A"}));
+  EXPECT_EQ(Items(), (std::vector<std::string>{"A", "C"}));
   EXPECT_EQ(Combo().currentIndex(), 1);
   EXPECT_TRUE(System().IsModified());
   prompts.snapshotRename.reset();
   frame->RunCommand(Cmd::kRenameSnapshot);
-  EXPECT_EQ(System().GetSnapshots()[1]->m_name, "A");
+  EXPECT_EQ(System().GetSnapshots()[1]->m_name, "C");
 }
 
 // --- The properties pane on the selected processor ---

@@ -1,5 +1,6 @@
 // Start-up of the application object: the command-line file, the last file, the splash.
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -139,6 +140,50 @@ TEST_F(StartupTest, AStartupFileThatCannotBeOpenedLeavesAnEmptySystem) {
   EXPECT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(app.GetMainFrame()->GetSystem().GetDeviceCount(), 0);
   EXPECT_EQ(app.GetMainFrame()->windowTitle(), "Orvak - Untitled");
+}
+
+// A file named on the command line relative to the folder the program starts in is listed by
+// its full path: "Load last file on startup" from another folder, which holds a file of the
+// same name, opens the first file.
+TEST_F(StartupTest, ARelativeCommandLineFileIsListedByItsFullPath) {
+  ASSERT_TRUE(QDir(temp.path()).mkpath("a") && QDir(temp.path()).mkpath("b"));
+  const std::string first = MakeFile("a/show.ovd", "First");
+  MakeFile("b/show.ovd", "Other");
+  CSettingsStore::WriteInt("Settings", "LoadLastFileOnStartup", 1);
+  {
+    CWorkingFolder inA(temp.path().toStdString() + "/a");
+    CQuendalApp app;
+    app.SetUserPrompts(&prompts);
+    app.SetSplashTime(0);
+    ASSERT_TRUE(app.InitInstance({"show.ovd"}));
+    EXPECT_EQ(app.GetRecentFileName(0), first);
+    EXPECT_EQ(app.GetMainFrame()->GetSystem().GetFilePath(), first);
+  }
+  CWorkingFolder inB(temp.path().toStdString() + "/b");
+  CQuendalApp app;
+  app.SetUserPrompts(&prompts);
+  app.SetSplashTime(0);
+  ASSERT_TRUE(app.InitInstance({}));
+  EXPECT_EQ(OpenDeviceName(app), "First");
+}
+
+// A save that its process did not live to finish is offered back at the start, before the last
+// file opens: put back, the file opens as it was before that save.
+TEST_F(StartupTest, ASaveCutShortIsOfferedBackBeforeTheLastFileOpens) {
+  const std::string last = MakeFile("last.ovd", "Last");
+  CRecentFileList list;
+  list.Add(last);
+  CSettingsStore::WriteInt("Settings", "LoadLastFileOnStartup", 1);
+  CutASaveInPlaceShort(last);
+  prompts.answers = {IUserPrompts::Answer::Yes};
+  CQuendalApp app;
+  app.SetUserPrompts(&prompts);
+  app.SetSplashTime(0);
+  ASSERT_TRUE(app.InitInstance({}));
+  ASSERT_EQ(prompts.questions.size(), 1u);
+  EXPECT_NE(prompts.questions[0].text.find("A save of " + last + " did not finish"), std::string::npos);
+  EXPECT_EQ(OpenDeviceName(app), "Last");
+  EXPECT_TRUE(FindKeptCopies().empty());
 }
 
 TEST_F(StartupTest, AnUnknownCommandLineOptionEndsStartUp) {

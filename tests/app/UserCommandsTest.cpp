@@ -44,7 +44,7 @@ TEST_F(UserCommandsTest, EnableRulesFollowSecurityRestrictionsAndDevices) {
   EXPECT_TRUE(Enabled(f, Cmd::kAddLink));
   EXPECT_TRUE(Enabled(f, Cmd::kQuickStartGuide));
   EXPECT_TRUE(Enabled(f, Cmd::kImageLibraryManager));
-  EXPECT_TRUE(Enabled(f, Cmd::kDeleteLink));
+  EXPECT_FALSE(Enabled(f, Cmd::kDeleteLink));  // links are deleted in the Link Manager
   EXPECT_FALSE(Enabled(f, Cmd::kVisualLinker));
   EXPECT_TRUE(f.GetCommand(Cmd::kLinkingStatus)->isChecked());
 
@@ -65,7 +65,7 @@ TEST_F(UserCommandsTest, EnableRulesFollowSecurityRestrictionsAndDevices) {
   EXPECT_FALSE(Enabled(f, Cmd::kImageLibraryManager));
   EXPECT_FALSE(Enabled(f, Cmd::kChangePassword));
   EXPECT_TRUE(Enabled(f, Cmd::kSwitchUsers));
-  EXPECT_TRUE(Enabled(f, Cmd::kDeleteLink));
+  EXPECT_FALSE(Enabled(f, Cmd::kDeleteLink));
 }
 
 TEST_F(UserCommandsTest, SwitchUsersMakesTheChosenUserCurrentAndTheStatusNamesIt) {
@@ -123,6 +123,23 @@ TEST_F(UserCommandsTest, ImageLibraryManagerOpensTheDialog) {
   CFrameUnderTest& f = MakeFrame();
   f.RunCommand(Cmd::kImageLibraryManager);
   EXPECT_EQ(prompts.imageLibraryManagers, 1);
+}
+
+// Design > Delete Link is greyed in the menu: choosing it deletes no link and changes nothing.
+TEST_F(UserCommandsTest, DeleteLinkIsGreyedAndLeavesTheLinks) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  system.AppendDevice(new CTestDevice(&system, 1, &f));
+  f.RunCommand(Cmd::kAddLink);
+  system.SetModified(false);
+  f.UpdateCommandUI();
+  QAction* item = f.GetCommand(Cmd::kDeleteLink);
+  ASSERT_NE(item, nullptr);
+  EXPECT_FALSE(item->isEnabled());
+  item->trigger();
+  f.RunCommand(Cmd::kDeleteLink);
+  EXPECT_EQ(system.GetLinks().size(), 1u);
+  EXPECT_FALSE(system.IsModified());
 }
 
 TEST_F(UserCommandsTest, LinkingStatusAndAddLinkChangeTheFile) {

@@ -125,11 +125,12 @@ class CBusHarness {
     bus.SetSilenceEndsReads(true);
     system.GetComms().GetTransport().SetExtraTimeout(kLongReadWaitMs);
   }
-  // Starts the bus and the worker, and goes online.
-  bool StartOnline() {
+  // Starts the bus and the worker, and goes online reading the units (0) or sending the file's
+  // settings (1).
+  bool StartOnline(std::uint32_t choice = 0) {
     bus.Start();
     system.Start(&frame);
-    return system.GoOnline(0);
+    return system.GoOnline(choice);
   }
   // Hands a dialog to the worker and waits for the scan to end.
   bool RunScan(CTestScanDialog& dialog, std::uint32_t timeoutMs = 60000) {

@@ -62,6 +62,19 @@ TEST(DeviceQueueOnlineTest, PortOpen_DropsOnlyWhileTheDeviceIsNotConnected) {
   EXPECT_EQ(device.GetQueueSize(), 1u);
 }
 
+// ID 0 addresses every unit of a model: nothing is queued for it, forced or not; a new ID
+// drops what was queued for the old one, whose frames name the old ID.
+TEST_F(DeviceQueueTest, IdZeroQueuesNothingAndANewIdDropsWhatWasQueuedForTheOldOne) {
+  CTestDevice unaddressed{&system, 0, &frame};
+  unaddressed.QueueMessage(true, CTestDevice::MakeMessage(1, {0xF1}));
+  EXPECT_EQ(unaddressed.GetQueueSize(), 0u);
+  Queue(1, 2, 3);
+  device.SetDeviceId(7);  // the same ID: kept
+  EXPECT_EQ(device.GetQueueSize(), 1u);
+  device.SetDeviceId(8);
+  EXPECT_EQ(device.GetQueueSize(), 0u);
+}
+
 TEST_F(DeviceQueueTest, NoMergeMask_KeepsEveryMessageInOrder) {
   Queue(5, 1, 10);
   Queue(5, 1, 11);

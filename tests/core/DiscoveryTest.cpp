@@ -294,6 +294,20 @@ TEST_F(DiscoveryTest, KeepScanQuiet_RepeatsTheQuietCommandForLongIdDevicesAtMost
   SetClockForTests(nullptr);
 }
 
+// A Zel-3 and a breakout box both at short ID 2 garble each other's answer: neither can be
+// added, and the log says why, once, for that ID only.
+TEST_F(DiscoveryTest, TwoUnitsAtOneShortId_NeitherIsAdded_TheLogSaysWhy) {
+  AddUnit(52, 2, 0);
+  AddUnit(41, 2, 0);
+  AddUnit(53, 4, 0);
+  Scan(6, 0);
+  ASSERT_EQ(h.system.GetDeviceCount(), 1);
+  EXPECT_EQ(h.system.GetDevice(0)->GetDeviceId(), 4u);
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Autoscan: unreadable answer at ID 2 (two units with the same ID?)"),
+            1u);
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Autoscan: unreadable answer"), 1u);
+}
+
 TEST_F(DiscoveryTest, StopCommsThread_DuringALongScan_ReturnsWithinAProbe) {
   h.system.GetComms().Discovery().SetScanRangeForTests(63, 127);
   ASSERT_TRUE(h.StartOnline());

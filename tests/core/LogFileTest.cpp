@@ -4,10 +4,14 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "core/support/AppSettings.h"
 #include "core/support/LogFile.h"
 #include "core/support/SystemMessages.h"
+#include "platform/AtomicFile.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
 
@@ -37,7 +41,7 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 }
 
 class LogFileTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     QFile::remove(QString::fromStdString(CLogFile::GetLogFilePath()));
     m_log.SetLocalTimeForTests([] { return At(7, 3, 2025, 9, 5, 3); });
@@ -85,7 +89,9 @@ TEST_F(LogFileTest, CommsErrorLinesNeedLogCommsErrors) {
   EXPECT_EQ(m_sink.Count(FrameMsg::kLogLine), 2u);
 }
 
-TEST_F(LogFileTest, TrimDropsWholeLeadingLinesUntilBelowTheLimit) {
+// Once the file reaches the limit, whole leading lines go until it is below three quarters of
+// the limit: the next quarter of the limit is logged before the file is rewritten again.
+TEST_F(LogFileTest, TrimDropsWholeLeadingLinesUntilBelowThreeQuartersOfTheLimit) {
   m_settings.maxLogFileSizeKB = 1;
   // 1500 bytes of 100-byte lines (98 characters, CR, LF).
   std::string old;
@@ -93,12 +99,19 @@ TEST_F(LogFileTest, TrimDropsWholeLeadingLinesUntilBelowTheLimit) {
   WriteAll(CLogFile::GetLogFilePath(), old);
   m_log.WriteLog("new\n");
   const std::string kept = ReadAll(CLogFile::GetLogFilePath());
-  EXPECT_LT(kept.size(), 1024u);
+  EXPECT_LT(kept.size(), 768u);
   // Each dropped line goes up to its CR; its LF stays in front of the kept text.
   const std::string tail = old + "07-03-2025 09:05:03    new\r\n";
   EXPECT_EQ(kept, tail.substr(tail.size() - kept.size()));
   EXPECT_EQ(kept[0], '\n');
-  EXPECT_GT(kept.size(), 1024u - 100u);
+  EXPECT_GT(kept.size(), 768u - 100u);
+  // Lines are added without a trim until the file reaches the limit again.
+  std::string log = kept;
+  while (log.size() + 29 < 1024) {
+    m_log.WriteLog("more\n");
+    log += "07-03-2025 09:05:03    more\r\n";
+    ASSERT_EQ(ReadAll(CLogFile::GetLogFilePath()), log);
+  }
 }
 
 TEST_F(LogFileTest, NewLimitTakesEffectAtTheNextLine) {
@@ -132,6 +145,77 @@ TEST_F(LogFileTest, HugeSizeLimitTakesNoMemoryUpFrontAndStillLogs) {
   EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()),
             "07-03-2025 09:05:03    first\r\n07-03-2025 09:05:03    second\r\n");
   EXPECT_EQ(m_sink.Count(FrameMsg::kLogLine), 2u);
+}
+
+// A log line that makes the log trim it, and an export of the log over an earlier file, killed
+// (a real process, killed for good) before any one step of their saves: the log holds all its
+// lines or the trimmed ones, never none; the export's file holds its earlier bytes or the log.
+class LogKilledTest : public LogFileTest, public ::testing::WithParamInterface<bool> {};
+
+namespace {
+int g_killAt = 0;
+void KillAt(int step) {
+  if (step == g_killAt) ::kill(::getpid(), SIGKILL);
+}
+}  // namespace
+
+TEST_P(LogKilledTest, ATrimOrAnExportKilledAtAnyStepLosesNoLine) {
+  const bool exports = GetParam();
+  const std::string log = CLogFile::GetLogFilePath();
+  QTemporaryDir dir;
+  const std::string copy = dir.path().toStdString() + "/export.txt";
+  m_settings.maxLogFileSizeKB = exports ? 0 : 64;
+  std::string full;
+  for (int i = 0; full.size() < 64 * 1024 - 10; ++i) full += "line " + std::to_string(i) + " of the log\r\n";
+  const std::string line = "the line over the limit\n";
+  const std::string lineInFile = "07-03-2025 09:05:03    the line over the limit\r\n";
+  int steps = 0;
+  for (int step = 1; step < 100; ++step, ++steps) {
+    SCOPED_TRACE(step);
+    WriteAll(log, full);
+    WriteAll(copy, "the earlier export");
+    const pid_t child = ::fork();
+    if (child == 0) {
+      g_killAt = step;
+      SetSaveStepHookForTests(KillAt);
+      if (exports) {
+        ::_exit(m_log.ReadLogFile(copy) ? 0 : 1);
+      }
+      m_log.WriteLog(line);
+      ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (exports) {
+      const std::string exported = ReadAll(copy);
+      EXPECT_TRUE(exported == "the earlier export" || exported == full) << exported.size();
+    } else {
+      const std::string now = ReadAll(log);
+      const std::string all = full + lineInFile;
+      EXPECT_FALSE(now.empty());
+      EXPECT_TRUE(now == all || (now.size() < 48 * 1024 && now == all.substr(all.size() - now.size())))
+          << now.size();
+    }
+    if (!WIFSIGNALED(status)) break;
+  }
+  EXPECT_GT(steps, 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Saves, LogKilledTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Export" : "Trim");
+                         });
+
+// An export over a file whose owner marked it read-only is refused and leaves it as it was
+// (also for root, whom the system would let write it).
+TEST_F(LogFileTest, ExportOverAReadOnlyFileIsRefusedAndKeepsIt) {
+  m_log.WriteLog("one\n");
+  QTemporaryDir dir;
+  const std::string copy = dir.path().toStdString() + "/export.txt";
+  WriteAll(copy, "keep");
+  ASSERT_TRUE(QFile::setPermissions(QString::fromStdString(copy), QFileDevice::ReadOwner));
+  EXPECT_FALSE(m_log.ReadLogFile(copy));
+  EXPECT_EQ(ReadAll(copy), "keep");
 }
 
 TEST_F(LogFileTest, ExportCopiesTheWholeFileAndReportsFailure) {

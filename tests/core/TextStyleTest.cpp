@@ -160,14 +160,26 @@ TEST(TextStyleTest, NoFontForASizeThatIsNotPositive) {
   EXPECT_EQ(style.GetFont(), nullptr);
 }
 
-TEST(TextStyleTest, FontPixelsDoNotDependOnTheScreenResolution) {
+// Font records are pixel heights at 96 per inch, written and read alike on any screen: a size
+// read back is the size written.
+TEST(TextStyleTest, FontPixelsAndRecordsDoNotDependOnTheScreenResolution) {
   PixelsPerInchGuard guard;
-  SetScreenPixelsPerInch(120);
-  CTextStyle style;
-  ASSERT_NE(style.Font(), nullptr);
-  EXPECT_NEAR(style.Font()->emPixels, 13.333f, 0.01f);
-  style.FromLogFont(LogFontOfHeight(-20));
-  EXPECT_EQ(style.size, 1200);
+  for (int dpi : {72, 120, 144}) {
+    SetScreenPixelsPerInch(dpi);
+    CTextStyle style;
+    ASSERT_NE(style.Font(), nullptr);
+    EXPECT_NEAR(style.Font()->emPixels, 13.333f, 0.01f) << dpi;
+    style.FromLogFont(LogFontOfHeight(-20));
+    EXPECT_EQ(style.size, 1500) << dpi;
+    for (float points : {6.0f, 10.0f, 12.0f, 24.0f, 72.0f}) {
+      style.Set("Arial", points, CColour());
+      CLogFont lf;
+      style.ToLogFont(lf);
+      CTextStyle back;
+      back.FromLogFont(lf);
+      EXPECT_EQ(back.size, style.size) << dpi << " dpi, " << points << " pt";
+    }
+  }
 }
 
 TEST(TextStyleTest, StreamRecordRoundTrips) {

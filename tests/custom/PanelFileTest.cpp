@@ -461,6 +461,37 @@ TEST_F(PanelFileTest, Deleting_DevicesImagesPanelsAndSnapshots_ClearsTheirRefere
   EXPECT_TRUE(Read(back, Store(s), &errors));
 }
 
+// --- Widgets past the coordinate limits ---
+
+struct FarRect {
+  CRect stored;
+  CRect read;
+};
+
+class FarWidget : public PanelFileTest, public ::testing::WithParamInterface<FarRect> {};
+
+// A widget past the limits (walked there by pastes, or dragged) is read back moved inside them
+// with its size.
+TEST_P(FarWidget, IsReadMovedWithItsSize) {
+  CSystem s;
+  auto* panel = new CCPData(&s);
+  s.AppendCustomPanel(panel);
+  auto* knob = new CCCKnob(nullptr, GetParam().stored);
+  panel->m_widgets.push_back(knob);
+  CSystem back;
+  CRecordingErrors errors;
+  ASSERT_TRUE(Read(back, Store(s), &errors));
+  EXPECT_EQ(back.GetCustomPanels().at(0)->m_widgets.at(0)->m_rect, GetParam().read);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rects, FarWidget,
+    ::testing::Values(FarRect{CRect{18010, 20, 18050, 60}, CRect{16344, 20, 16384, 60}},
+                      FarRect{CRect{-30015, -30030, -29975, -29990}, CRect{-16384, -16384, -16344, -16344}},
+                      FarRect{CRect{100, 16400, 140, 16440}, CRect{100, 16344, 140, 16384}},
+                      FarRect{CRect{16380, 10, 16300, 50}, CRect{16380, 10, 16300, 50}},
+                      FarRect{CRect{-20000, 0, 20000, 30}, CRect{-16384, 0, 16384, 30}}));
+
 // --- Sizes from damaged files ---
 
 Bytes ReadDataFile(const std::string& name) {

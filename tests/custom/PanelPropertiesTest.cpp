@@ -103,7 +103,7 @@ TEST_F(PanelPropertiesTest, Edits_NameAndPitchLimitsColourImageAndUsage) {
   EXPECT_GT(m_view.rebuilds, rebuilds);
 
   CCCImage image;
-  EXPECT_TRUE(Commit(5, [&image](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = &image; }));
+  EXPECT_TRUE(Commit(5, [&image](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).SetImage(&image); }));
   EXPECT_EQ(m_panel->m_pBackgroundImage, &image);
   EXPECT_TRUE(Choose(6, 2));
   EXPECT_EQ(m_panel->m_imageUsage, kImageUsageStretch);

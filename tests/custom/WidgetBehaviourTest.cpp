@@ -19,6 +19,8 @@
 #include "custom/TextControl.h"
 #include "custom/TextEdit.h"
 #include "custom/WidgetDrawing.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
@@ -453,6 +455,62 @@ TEST_F(WidgetTest, TextDragStepsByKind) {
   Mouse(text, WM_MOUSEMOVE, 10, 0);
   EXPECT_EQ(m_device->applied.size(), 2u);
 }
+
+// A drag of a text or knob widget bound to a Zel amplifier's gain moves it at least one step of
+// the unit's table for each move, where the widget's own step (1 dB a pixel for the text, the
+// knob's drag step) would be taken back: from -14 dB up, from -36 dB down.
+struct ZelDragCase {
+  const char* name;
+  bool knob;
+  int from;    // gain steps of the table
+  int pixels;  // upwards
+  int to;
+};
+
+class ZelGainDragTest : public WidgetTest, public ::testing::WithParamInterface<ZelDragCase> {};
+
+TEST_P(ZelGainDragTest, EachMoveTakesTheGainAStepOfTheUnitsTable) {
+  const ZelDragCase& c = GetParam();
+  RegisterAmplifierFamilies();
+  CDevice* device = m_system.CreateDevice(5, 51, 0);
+  ASSERT_NE(device, nullptr);
+  m_system.AppendDevice(device);
+  auto* amp = static_cast<CZelSeriesDevice*>(device);
+  amp->ApplyControlChange(CParamValue(kZelParamGain, GetZelGainStepValue(c.from), ParamKind::kLevel));
+  ASSERT_EQ(amp->GetGainIndex(0), c.from);
+  std::unique_ptr<CCustomControlObject> widget;
+  if (c.knob) {
+    auto knob = std::make_unique<CCCKnob>(&m_view, CRect{0, 0, 40, 40});
+    knob->m_rangeMin = -60.0f;
+    knob->m_rangeMax = 0.0f;
+    knob->m_majorMarks = 12;
+    knob->m_minorMarks = 10;  // half a dB a pixel
+    widget = std::move(knob);
+  } else {
+    widget = std::make_unique<CCCTextControl>(&m_view, "Arial", 10.0f, kTextDefaultFlags | kTextDragEnabled,
+                                              CRect{0, 0, 50, 20});
+  }
+  widget->m_pView = &m_view;
+  widget->m_pDevice = amp;
+  widget->m_parameterId = kZelParamGain;
+  widget->m_lastInactive = 0;
+  widget->OnParameterUpdate(amp->GetCurrentValue(kZelParamGain));
+  Mouse(*widget, WM_LBUTTONDOWN, 20, 10);
+  Mouse(*widget, WM_MOUSEMOVE, 20, 10 - c.pixels);
+  EXPECT_EQ(amp->GetGainIndex(0), c.to);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Widgets, ZelGainDragTest,
+    ::testing::Values(ZelDragCase{"TextUpFromMinus14", false, 13, 1, 12},
+                      ZelDragCase{"TextDownFromMinus36", false, 24, -1, 25},
+                      ZelDragCase{"TextDownFromMinus14", false, 13, -1, 14},
+                      ZelDragCase{"TextUpFromMinus6", false, 6, 1, 5},
+                      ZelDragCase{"TextUpFivePixelsFromMinus20", false, 16, 5, 14},
+                      ZelDragCase{"KnobUpFromMinus14", true, 13, 1, 12},
+                      ZelDragCase{"KnobDownFromMinus39", true, 25, -1, 26},
+                      ZelDragCase{"KnobUpTenPixelsFromMinus6", true, 6, 10, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WidgetTest, EditorCommitsOncePerEditAndEscapeKeepsEverything) {
   auto text = std::make_unique<CCCTextControl>(&m_view, "Arial", 10.0f, kTextDefaultFlags, CRect{10, 10, 60, 30});

@@ -309,6 +309,23 @@ INSTANTIATE_TEST_SUITE_P(
                   "Minimum value cannot be less than -80.0 for this parameter"},
         LimitCase{"FaderMinimumAtTheMaximum", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); },
                   15, "10", "Minimum value must be less than maximum value"},
+        // Letters are no number: the range rows refuse them as every number row does.
+        LimitCase{"FaderMaximumLetters", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 14,
+                  "abc", "\"abc\" is not a number"},
+        LimitCase{"FaderMaximumNumberThenALetter",
+                  [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 14, "5x",
+                  "\"5x\" is not a number"},
+        LimitCase{"FaderMinimumEmptied", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 15, "",
+                  "Enter a number"},
+        LimitCase{"FaderMinimumSignOnly", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 15,
+                  "-", "\"-\" is not a number"},
+        LimitCase{"FaderMinimumBeyondAValue",
+                  [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 15, "-1e999",
+                  "-1e999 is out of range"},
+        LimitCase{"FaderDelayMaximumInDecibels", [](auto& f) { return BoundFader(f, ParamKind::kDelay, 0.0f, 20.0f); },
+                  14, "5 dB", "\"5 dB\" is not a number"},
+        LimitCase{"KnobMinimumLetters", [](auto& f) { return BoundKnob(f, false); }, 15, "abc",
+                  "\"abc\" is not a number"},
         LimitCase{"FaderTwentyScaleMarks", [](auto& f) { return BoundFader(f, ParamKind::kLevel, -80.0f, 10.0f); }, 18,
                   "20", "Cannot have more than 20 scale marks"},
         LimitCase{"KnobTwentyOneScaleMarks", [](auto& f) { return BoundKnob(f, false); }, 18, "21",
@@ -379,7 +396,7 @@ TEST_F(WidgetEdits, ButtonFixToImageAndNewImagesResizeFromTheTopLeftCorner) {
   auto* button = Place(new CCCButton, CRect{10, 20, 60, 40});
   button->m_pImage = &tall;
   ASSERT_TRUE(Commit(*button, 16, [this](CDeviceProperty& row) {
-    static_cast<CImagePropertyCtrl&>(row).m_pImage = &wide;
+    static_cast<CImagePropertyCtrl&>(row).SetImage(&wide);
   }));
   EXPECT_EQ(button->m_rect, (CRect{10, 20, 60, 40})) << "stretched: the rectangle stays";
   EXPECT_TRUE(Refreshes());
@@ -387,10 +404,10 @@ TEST_F(WidgetEdits, ButtonFixToImageAndNewImagesResizeFromTheTopLeftCorner) {
   EXPECT_EQ(button->m_rect, (CRect{10, 20, 110, 60}));
   ASSERT_FALSE(view.repainted.empty());
   ASSERT_TRUE(Commit(*button, 16, [this](CDeviceProperty& row) {
-    static_cast<CImagePropertyCtrl&>(row).m_pImage = &tall;
+    static_cast<CImagePropertyCtrl&>(row).SetImage(&tall);
   }));
   EXPECT_EQ(button->m_rect, (CRect{10, 20, 40, 80}));
-  ASSERT_TRUE(Commit(*button, 16, [](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = nullptr; }));
+  ASSERT_TRUE(Commit(*button, 16, [](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).SetImage(nullptr); }));
   EXPECT_EQ(button->m_pImage, nullptr);
   EXPECT_EQ(button->m_rect, (CRect{10, 20, 40, 80})) << "clearing the image keeps the rectangle";
 }
@@ -439,7 +456,7 @@ TEST_F(WidgetEdits, FaderKnobImageHidesTheColoursAndSetsTheWidthAcrossTheTravel)
   auto* fader = Place(new CCCFader, CRect{0, 0, 15, 150});
   Bind(fader);
   fader->m_flags |= kFaderDrawScale;
-  ASSERT_TRUE(Commit(*fader, 11, [this](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = &tall; }));
+  ASSERT_TRUE(Commit(*fader, 11, [this](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).SetImage(&tall); }));
   EXPECT_TRUE(Refreshes());
   EXPECT_EQ(fader->m_rect, (CRect{0, 0, 60, 150})) << "twice the image's width beside a scale";
   grid.groups.clear();
@@ -462,7 +479,7 @@ TEST_F(WidgetEdits, BitmapImageUseFitsTheImageOrItsAspectRatio) {
   ASSERT_TRUE(Choose(*bitmap, 12, 0));
   EXPECT_EQ(bitmap->m_rect, (CRect{0, 0, 150, 60})) << "stretching keeps the rectangle";
   EXPECT_TRUE(system.IsModified());
-  ASSERT_TRUE(Commit(*bitmap, 11, [](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).m_pImage = nullptr; }));
+  ASSERT_TRUE(Commit(*bitmap, 11, [](CDeviceProperty& row) { static_cast<CImagePropertyCtrl&>(row).SetImage(nullptr); }));
   EXPECT_EQ(bitmap->m_pImage, nullptr);
   EXPECT_TRUE(Refreshes());
 }
@@ -523,7 +540,7 @@ TEST_F(WidgetEdits, KnobAdoptsTheRangeAndItsLedSizeShrinksTheNotch) {
   // A kind with no upper check of its own still takes no endless maximum.
   device->SetKind(ParamKind::kPhase, 0.0f, 180.0f);
   EXPECT_FALSE(Enter(*knob, 14, "inf"));
-  EXPECT_EQ(m_row->GetErrorText(), "Maximum value cannot be greater than 180.0 for this parameter");
+  EXPECT_EQ(m_row->GetErrorText(), "inf is out of range");
   EXPECT_FLOAT_EQ(knob->m_rangeMax, 6.05f);
   ASSERT_TRUE(Enter(*knob, 14, "170"));
   EXPECT_FLOAT_EQ(knob->m_rangeMax, 170.0f);

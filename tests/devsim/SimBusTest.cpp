@@ -1,6 +1,7 @@
 // The simulated bus: framing of requests, units' answers, collisions, faults and pacing.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 
 #include "core/protocol/SevenBit.h"
@@ -364,4 +365,130 @@ TEST(SimOptions, LateAndSilentUnitsAreTheUnitsAtTheirIds) {
   EXPECT_EQ(rig.Exchange(Framed({0xF0, 0, 0, 0x10, 5, 0, 62}), 20).size(), 20u);
   EXPECT_TRUE(rig.bus.WaitForHeldAnswers(5000));
   EXPECT_EQ(rig.Exchange(Framed({0xF0, 0, 0, 0x10, 6, 0, 62}), 0), Bytes{});
+}
+
+// Every number of an option is read whole and within the option's range: a sign, trailing
+// letters or a number that would wrap round into a smaller one (4294967319 into 23) refuses the
+// line, and a number in range reads as written.
+struct OptionNumbersCase {
+  const char* line;
+  bool accepted;
+  friend void PrintTo(const OptionNumbersCase& c, std::ostream* os) { *os << c.line; }
+};
+
+class SimOptionNumbersTest : public ::testing::TestWithParam<OptionNumbersCase> {};
+
+TEST_P(SimOptionNumbersTest, RefusesWhatIsNoNumberOfTheOptionsRange) {
+  EXPECT_EQ(ParseSimOptionsFor(GetParam().line), GetParam().accepted) << GetParam().line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SimOptionNumbersTest,
+    ::testing::Values(OptionNumbersCase{"--com 23", true}, OptionNumbersCase{"--com 4294967319", false},
+                      OptionNumbersCase{"--com -3", false}, OptionNumbersCase{"--com 5x", false},
+                      OptionNumbersCase{"--com +5", false}, OptionNumbersCase{"--com ''", false},
+                      OptionNumbersCase{"--baud 57600", true}, OptionNumbersCase{"--baud 99999999999", false},
+                      OptionNumbersCase{"--unit 7", true}, OptionNumbersCase{"--unit 263", false},
+                      OptionNumbersCase{"--processor 120:7", true}, OptionNumbersCase{"--processor 376:7", false},
+                      OptionNumbersCase{"--processor 120:-57", false}, OptionNumbersCase{"--processor 120:7:1x", false},
+                      OptionNumbersCase{"--scan-unit 0x78:5:0x01020304", true},
+                      OptionNumbersCase{"--scan-unit 376:5", false}, OptionNumbersCase{"--scan-unit 120:64", false},
+                      OptionNumbersCase{"--scan-unit 120:5:0x101020304", false},
+                      OptionNumbersCase{"--zel-amp 52:2:Stage:Left", true}, OptionNumbersCase{"--zel-amp 308:2", false},
+                      OptionNumbersCase{"--zel-break 40:-1", false},
+                      OptionNumbersCase{"--secure-unit 51:5:Boss:se:cret", true},
+                      OptionNumbersCase{"--secure-unit 307:5", false}, OptionNumbersCase{"--secure-unit 51:5x", false},
+                      OptionNumbersCase{"--reply 62:20", true}, OptionNumbersCase{"--reply 318:20", false},
+                      OptionNumbersCase{"--reply 62:4294967316", false}, OptionNumbersCase{"--late-unit 7:100", true},
+                      OptionNumbersCase{"--late-unit -1:100", false}, OptionNumbersCase{"--late-unit 7:4294967396", false},
+                      OptionNumbersCase{"--silent-unit 7:1:2", true}, OptionNumbersCase{"--silent-unit 4294967303:1:2", false}),
+    [](const ::testing::TestParamInfo<OptionNumbersCase>& info) {
+      // The line in letters and digits: "--com -3" becomes "com_minus3".
+      std::string name;
+      for (const char* c = info.param.line; *c; ++c) {
+        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+        else if (*c == '-' && c[1] >= '0' && c[1] <= '9') name += "minus";
+        else if (*c == '+') name += "plus";
+        else if (!name.empty() && name.back() != '_') name += '_';
+      }
+      return name + "_" + std::to_string(info.index);
+    });
+
+TEST(SimOptions, NumbersInRangeReadAsWritten) {
+  SimOptions options;
+  ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--com 32 --scan-unit 0x78:5:0x01020304 --zel-amp 52:2:A:B"), options));
+  EXPECT_EQ(options.com, 32u);
+  ASSERT_EQ(options.scanUnits.size(), 1u);
+  EXPECT_EQ(options.scanUnits[0].typeCode, 0x78);
+  EXPECT_EQ(options.scanUnits[0].shortId, 5u);
+  EXPECT_EQ(options.scanUnits[0].longId, 0x01020304u);
+  ASSERT_EQ(options.zelUnits.size(), 1u);
+  EXPECT_EQ(options.zelUnits[0].second, "A:B");
+}
+
+namespace {
+
+// A read of a Zel unit at its short ID: F0, the length, type, ID groups, 0, command, sum.
+Bytes ZelRead(std::uint8_t type, std::uint8_t id, std::uint8_t command) {
+  Bytes frame{0xF0, 0, 0, type, 0, 0, 0, id, 0, command, 0};
+  Put14Bit(frame.data() + 1, std::uint32_t(frame.size() - 1));
+  std::uint32_t sum = frame[0];
+  for (std::size_t i = 2; i + 1 < frame.size(); ++i) sum += frame[i];
+  frame.back() = std::uint8_t(sum & 0x7F);
+  return frame;
+}
+
+}  // namespace
+
+TEST(SimOptions, ZelStatesNameTheirUnitsKeysAndValues) {
+  for (const char* refused : {
+           "--zel-amp 52:2 --zel-state 2:0:temp",            // no value
+           "--zel-state 2:0:temp=65",                        // no unit at ID 2
+           "--zel-amp 52:2 --zel-state 3:0:temp=65",         // none at ID 3
+           "--zel-amp 52:2 --zel-state 2:0:alarm=1",         // a box's key on an amplifier
+           "--zel-break 40:3 --zel-state 3:0:protect=1",     // an amplifier's key on a box
+           "--zel-amp 52:2 --zel-state 2:0:load-fault=16",   // four channels at most
+           "--zel-amp 52:2 --zel-state 2:0:temp=128",        // beyond the reply byte
+           "--zel-amp 52:2 --zel-state 2:-1:temp=60",        // before the start
+           "--zel-amp 52:2 --zel-state 2:0:colour=1",        // no such key
+           "--zel-amp 52:2 --zel-state 2:0:temp=60x",        // trailing junk
+           "--zel-amp 52:2 --zel-state 4294967298:0:temp=60",  // an ID that would wrap round to 2
+           "--zel-amp 52:2 --zel-state 2:0:temp=+60",        // a sign
+           "--boot-unit amp:49 --boot-silent-after x",
+           "--boot-unit amp:49 --boot-silent-after -3",
+       }) {
+    EXPECT_FALSE(ParseSimOptionsFor(refused)) << refused;
+  }
+  SimOptions options;
+  ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--boot-unit amp:49 --boot-silent-after 7"), options));
+  EXPECT_EQ(options.bootSilentAfter, 7u);
+}
+
+// What --zel-state gives a unit it reports from the start of its time (after 0 s); a state due
+// an hour later is not reported yet.
+TEST(SimOptions, ZelUnitsReportTheStatesTheOptionsGiveThem) {
+  SimOptions options;
+  ASSERT_TRUE(ParseSimOptions(
+      SplitSimOptions("--zel-amp 52:2 --zel-break 40:3 --zel-state 2:0:temp=65 --zel-state 2:0:protect=1 "
+                      "--zel-state 2:0:load-fault=5 --zel-state 3:0:alarm=1 --zel-state 3:0:network=0 "
+                      "--zel-state 2:3600:temp=90"),
+      options));
+  ASSERT_EQ(options.zelReports.size(), 6u);
+  BusRig rig;
+  EXPECT_EQ(AddSimUnits(options, rig.bus), 2u);
+  rig.bus.Start();
+  const Bytes temperature = rig.Exchange(ZelRead(52, 2, 0x3D), 13);
+  ASSERT_EQ(temperature.size(), 13u);
+  EXPECT_EQ(temperature[10], 65);
+  const Bytes status = rig.Exchange(ZelRead(52, 2, 0x3F), 12);
+  ASSERT_EQ(status.size(), 12u);
+  EXPECT_EQ(status[10] & 0x40, 0);  // in protect
+  const Bytes meters = rig.Exchange(ZelRead(52, 2, 0x44), 24);
+  ASSERT_EQ(meters.size(), 24u);
+  std::uint8_t unpacked[11] = {};
+  Unpack7Bit(meters.data() + 10, 11, unpacked);
+  EXPECT_EQ(unpacked[8], 5);  // load faults on channels 1 and 3
+  const Bytes box = rig.Exchange(ZelRead(40, 3, 63), 12);
+  ASSERT_EQ(box.size(), 12u);
+  EXPECT_EQ(box[10], 0x02);  // the network lost, an alarm
 }

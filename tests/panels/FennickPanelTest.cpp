@@ -5,6 +5,8 @@
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QTimeEdit>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <ostream>
 
 #include "core/model/User.h"
+#include "core/protocol/SevenBit.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/ProcessorFamily.h"
@@ -35,6 +38,7 @@
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TextInk.h"
+#include "tests/ui/dialogs/DialogTestSupport.h"
 #include "panels/processor/FennickPresetDlg.h"
 #include "panels/processor/FennickTimedPresetDlg.h"
 
@@ -515,3 +519,81 @@ TEST(FennickPanelBus, StoreAndRecallThroughThePanelReachTheUnit) {
 }
 
 }  // namespace
+
+// --- Timed presets: OK changes only what the person changed ---
+
+namespace {
+
+NerexClockReading g_today;
+NerexClockReading Today() { return g_today; }
+
+struct TimedDay {
+  const char* name;
+  int year, month, day;
+};
+
+void PrintTo(const TimedDay& c, std::ostream* os) { *os << c.name; }
+
+class FennickTimedPresetsTest : public FennickPanelTest, public ::testing::WithParamInterface<TimedDay> {
+ protected:
+  ~FennickTimedPresetsTest() override { CNerexSeriesDevice::SetLocalClock(nullptr); }
+  // The ten entries of the last timed-preset frame queued.
+  std::array<TimedPresetEntry, kNerexTimedPresets> SentEntries() const {
+    std::array<TimedPresetEntry, kNerexTimedPresets> sent{};
+    const std::vector<Bytes> frames = Queued();
+    const auto last = std::find_if(frames.rbegin(), frames.rend(), [](const Bytes& f) { return f[6] == 77; });
+    EXPECT_NE(last, frames.rend());
+    if (last == frames.rend()) return sent;
+    std::array<std::uint8_t, 6 * kNerexTimedPresets> raw{};
+    Unpack7Bit(last->data() + 7, int(raw.size()), raw.data());
+    for (int i = 0; i < kNerexTimedPresets; ++i) {
+      const std::uint8_t* b = raw.data() + 6 * i;
+      sent[std::size_t(i)] = {b[0], b[1], b[2], b[3], b[4], b[5]};
+    }
+    return sent;
+  }
+};
+
+}  // namespace
+
+// Entries as a unit or a file may hold them: a one-shot for 5 January, one for 29 February, a
+// weekly entry of a memory that is not stored, switched-off rows with old bytes. OK without a
+// touch sends them as they were; a new time on three rows sends only the new times, each
+// date in the year it falls in and each preset its own.
+TEST_P(FennickTimedPresetsTest, UntouchedRowsKeepTheirBytesAndDatesTheirDay) {
+  const TimedDay& c = GetParam();
+  g_today = NerexClockReading{c.year % 100, c.month, c.day, 1, 12, 0};
+  CNerexSeriesDevice::SetLocalClock(&Today);
+  CNerexSeriesDevice& d = Ready(16);
+  std::array<TimedPresetEntry, kNerexTimedPresets> entries{};
+  entries[0] = {5, 0x80, 1, 5, 7, 30};
+  entries[1] = {3, 0x20, 0, 0, 8, 0};  // memory 3 is not stored
+  entries[2] = {2, 0x80, 2, 29, 9, 0};
+  entries[4] = {9, 0, 4, 9, 6, 45};
+  d.GetTimedPresets() = entries;
+
+  dialogs.Next<CFennickTimedPresetDlg>([](CFennickTimedPresetDlg& dialog) {
+    EXPECT_EQ(dialog.GetRow(1).preset->currentText(), "3. --");
+    SaveShotIfAsked(dialog, "fennick-timed-kept");
+    dialog.OkButton()->click();
+  });
+  Click(*panel, *panel->GetActionButton(426));
+  ASSERT_EQ(dialogs.answered, 1);
+  EXPECT_EQ(d.GetTimedPresets(), entries);
+  EXPECT_EQ(SentEntries(), entries);
+
+  dialogs.Next<CFennickTimedPresetDlg>([](CFennickTimedPresetDlg& dialog) {
+    for (int row : {0, 1, 2}) dialog.GetRow(row).time->setTime(dialog.GetRow(row).time->time().addSecs(60));
+    dialog.OkButton()->click();
+  });
+  Click(*panel, *panel->GetActionButton(426));
+  ASSERT_EQ(dialogs.answered, 2);
+  for (int row : {0, 1, 2}) ++entries[std::size_t(row)].minute;
+  EXPECT_EQ(d.GetTimedPresets(), entries);
+  EXPECT_EQ(SentEntries(), entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(Days, FennickTimedPresetsTest,
+                         ::testing::Values(TimedDay{"December", 2025, 12, 8}, TimedDay{"NewYear", 2024, 1, 3},
+                                           TimedDay{"LeapDay", 2028, 2, 29}, TimedDay{"MarchOfALeapYear", 2024, 3, 1}),
+                         [](const ::testing::TestParamInfo<TimedDay>& info) { return std::string(info.param.name); });

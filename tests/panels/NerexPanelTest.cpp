@@ -6,16 +6,19 @@
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 #include <array>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/draw/BitmapImage.h"
 #include "core/model/User.h"
+#include "core/protocol/SevenBit.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "panels/framework/BitmapFader.h"
@@ -255,6 +258,71 @@ TEST_F(NerexPanelTest, GainReadoutShowsItsDigitsInTheLcdFaceAndItsUnitInLetters)
             ResolveFontFace(CompanionFontFor(*readout->GetTextStyle().GetFont()).face));
   panel.EndTextEdit(false);
 }
+
+// A gain readout takes a number, with its "dB" or without, and refuses any other text as it
+// refuses letters: "-5x", an emptied box, "-" or "dB" alone leave the unit as it is and the
+// readout showing its value. What is taken goes to the unit; its frame is decoded here.
+struct ReadoutCase {
+  const char* name;
+  const char* typed;
+  std::optional<int> tenths;  // the input gain that goes to the unit; none: nothing is sent
+};
+
+class NerexReadoutTest : public NerexPanelTest, public ::testing::WithParamInterface<ReadoutCase> {};
+
+TEST_P(NerexReadoutTest, AGainReadoutTakesANumberOnly) {
+  const ReadoutCase& c = GetParam();
+  CNerexSeriesDevice& device = Make(kModelNerex48);
+  OpenPort();
+  Connect(device);
+  device.ApplyControlChange(CParamValue(kParamInputGain + 1, -3.0f, ParamKind::kLevel));
+  CNerexSeriesControlPanel& panel = Open(device);
+  CTextControl* readout = panel.GetInputGainText(1);
+  ASSERT_EQ(readout->GetText(), "-3.0 dB");
+  device.ClearQueue();
+  const CRect r = readout->GetRect();
+  panel.DispatchMouseMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  ASSERT_NE(panel.GetInPlaceEditor(), nullptr);
+  panel.GetInPlaceEditor()->setText(QString::fromUtf8(c.typed));
+  panel.EndTextEdit(true);
+
+  std::vector<int> sent;  // the input gains of the queued frames, in tenths of a dB
+  for (std::size_t i = 0; i < device.GetQueueSize(); ++i) {
+    const CControlMessage m = QueuedMessage(device, i);
+    ASSERT_EQ(m.frame[6], 2) << "a channel gain";
+    std::uint8_t raw[3] = {};
+    Unpack7Bit(m.frame + 7, 3, raw);
+    EXPECT_EQ(raw[0], 2) << "input B";
+    sent.push_back(std::int16_t(raw[1] | raw[2] << 8));
+  }
+  EXPECT_EQ(sent, c.tenths ? std::vector<int>{*c.tenths} : std::vector<int>{});
+  const float held = c.tenths ? float(*c.tenths) / 10.0f : -3.0f;
+  EXPECT_FLOAT_EQ(device.GetCurrentValue(kParamInputGain + 1).value, held);
+  EXPECT_EQ(readout->GetText(), readout->FormatValue(device.GetCurrentValue(kParamInputGain + 1)));
+  // The readout while "-5x" is typed, and after: for looking at when ORVAK_PANEL_PNG_DIR is set.
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"); dir && std::string(c.name) == "NumberThenALetter") {
+    const QRect around(r.left - 60, r.top - 40, r.right - r.left + 120, r.bottom - r.top + 60);
+    panel.DispatchMouseMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    QLineEdit* editor = panel.GetInPlaceEditor();
+    editor->setText(QString::fromUtf8(c.typed));
+    QImage typing = panel.GetBackBuffer()->Native().copy(around);
+    QPainter(&typing).drawPixmap(editor->geometry().topLeft() - around.topLeft(), editor->grab());
+    typing.save(QString::fromLocal8Bit(dir) + "/nerex-readout-typing.png");
+    panel.EndTextEdit(true);
+    panel.GetBackBuffer()->Native().copy(around).save(QString::fromLocal8Bit(dir) + "/nerex-readout-refused.png");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, NerexReadoutTest,
+                         ::testing::Values(ReadoutCase{"NumberThenALetter", "-5x", std::nullopt},
+                                           ReadoutCase{"Emptied", "", std::nullopt},
+                                           ReadoutCase{"SignOnly", "-", std::nullopt},
+                                           ReadoutCase{"UnitOnly", "dB", std::nullopt},
+                                           ReadoutCase{"Letters", "abc", std::nullopt},
+                                           ReadoutCase{"Number", "-5", -50},
+                                           ReadoutCase{"NumberWithItsUnit", " -5.5 dB ", -55},
+                                           ReadoutCase{"AboveTheModelsLimit", "12", 60}),
+                         [](const ::testing::TestParamInfo<ReadoutCase>& info) { return std::string(info.param.name); });
 
 // The strip widgets carry the device's ids whatever channels the model has: a small model's
 // routing buttons still send the ids of their place in the full matrix.

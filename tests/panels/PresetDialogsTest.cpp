@@ -123,7 +123,7 @@ TEST(FennickTimedPresetDlg, RowsEncodeWeeklyAndOnceEntriesAndKeepUnusedBytes) {
   EXPECT_EQ(entries[0], (TimedPresetEntry{3, 0x60, 4, 9, 7, 30}));
   EXPECT_EQ(entries[1], (TimedPresetEntry{1, 0x80, 12, 24, 18, 0}));
   EXPECT_EQ(entries[5].mode, 0);
-  EXPECT_EQ(entries[9], (TimedPresetEntry{1, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(entries[9], TimedPresetEntry{});  // untouched
 }
 
 TEST(FennickTimedPresetDlg, CancelLeavesTheEntries) {
@@ -207,5 +207,79 @@ TEST(NerexSeriesPresetDlg, StoreRenameAndClearGoThroughTheDeviceAndTheListFollow
   QApplication::sendEvent(&dialog, &click);
   EXPECT_FALSE(dialog.IsFadingIn());
 }
+
+
+// Store with no section box ticked is not offered: it would empty the memory in the app while
+// the unit keeps it.
+TEST(NerexSeriesPresetDlg, StoreNeedsASectionTicked) {
+  CSystem system;
+  std::unique_ptr<CNerexSeriesDevice> device(
+      static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, nullptr, 120, 1, 0)));
+  device->GetPresets()[0]->sectionFlags = kSectionInputs;
+  CNerexSeriesPresetDlg dialog(nullptr, device.get(), 268, 10, QStringLiteral("Presets"));
+  dialog.show();
+  dialog.List()->setCurrentRow(0);
+  ASSERT_TRUE(dialog.StoreButton()->isEnabled());
+  for (int bit = 0; bit < 4; ++bit) dialog.StoreBox(bit)->setChecked(false);
+  EXPECT_FALSE(dialog.StoreButton()->isEnabled());
+  SaveShotIfAsked(dialog, "nerex-presets-no-section");
+  dialog.StoreButton()->click();
+  EXPECT_EQ(device->GetPresets()[0]->sectionFlags, std::uint32_t(kSectionInputs));
+  dialog.StoreBox(2)->setChecked(true);
+  EXPECT_TRUE(dialog.StoreButton()->isEnabled());
+}
+
+// A preset name is sent one 7-bit byte a character, at most 16: a name that would not reach
+// the unit as typed is refused with a message, in the name dialog and in the preset manager's
+// list alike, and the memory keeps its name.
+struct PresetNameCase {
+  const char* typed;
+  const char* message;  // empty: taken
+};
+
+class PresetNameTest : public ::testing::TestWithParam<PresetNameCase> {};
+
+TEST_P(PresetNameTest, TheNameDialogTakesOnlyWhatTheUnitKeeps) {
+  const PresetNameCase& c = GetParam();
+  CFennickPresetDlg dialog(nullptr, 20, 180, QStringLiteral("Store Preset"));
+  std::vector<QString> messages;
+  dialog.SetMessageHandler([&](const QString& text) { messages.push_back(text); });
+  dialog.m_name = QStringLiteral("Old");
+  dialog.show();
+  dialog.NameEdit()->setText(QString::fromUtf8(c.typed));
+  dialog.SaveButton()->click();
+  const bool taken = std::string(c.message).empty();
+  EXPECT_EQ(messages, taken ? std::vector<QString>{} : std::vector<QString>{QString::fromUtf8(c.message)});
+  EXPECT_EQ(Finish(dialog), taken ? QDialog::Accepted : 0);
+  EXPECT_EQ(dialog.GetPresetName(), taken ? QString::fromUtf8(c.typed) : QStringLiteral("Old"));
+}
+
+TEST_P(PresetNameTest, TheManagerListTakesOnlyWhatTheUnitKeeps) {
+  const PresetNameCase& c = GetParam();
+  CSystem system;
+  std::unique_ptr<CNerexSeriesDevice> device(
+      static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, nullptr, 120, 1, 0)));
+  device->GetPresets()[1]->sectionFlags = kSectionInputs;
+  device->GetPresets()[1]->name = "Two";
+  CNerexSeriesPresetDlg dialog(nullptr, device.get(), 268, 10, QStringLiteral("Presets"));
+  std::vector<QString> messages;
+  dialog.SetMessageHandler([&](const QString& text) { messages.push_back(text); });
+  dialog.show();
+  dialog.List()->setCurrentRow(1);
+  dialog.List()->item(1)->setText(QStringLiteral("2. ") + QString::fromUtf8(c.typed));  // as the editor ends
+  const bool taken = std::string(c.message).empty();
+  EXPECT_EQ(messages, taken ? std::vector<QString>{} : std::vector<QString>{QString::fromUtf8(c.message)});
+  const std::string kept = taken ? std::string(c.typed) : std::string("Two");
+  EXPECT_EQ(device->GetPresets()[1]->name, kept);
+  EXPECT_EQ(dialog.List()->item(1)->text(), QStringLiteral("2. ") + QString::fromStdString(kept));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PresetNameTest,
+    ::testing::Values(PresetNameCase{"Evening", ""}, PresetNameCase{"Main Room Show 2", ""},
+                      PresetNameCase{"a\tb", "Preset name cannot contain control characters"},
+                      PresetNameCase{"x\x7Fy", "Preset name cannot contain control characters"},
+                      PresetNameCase{"\u00E9t\u00E9", "Preset name cannot contain \"\u00E9\" - the unit takes ASCII characters only"},
+                      PresetNameCase{"Show \U0001F3B5", "Preset name cannot contain \"\U0001F3B5\" - the unit takes ASCII characters only"}));
 
 }  // namespace

@@ -106,6 +106,26 @@ TEST_P(ZelBreakPanelTest, ControlsReachTheBoxAndTheBoxReachesThem) {
   EXPECT_FALSE(Find<CBitmapLED>(kBreakParamNetworkActive)->IsLit());  // not connected
 }
 
+// Single wheel notches on a gain readout move the box's attenuation one of its 0.5 dB steps
+// either way (its fine nudge of 0.1 dB alone would be taken back going down).
+TEST_P(ZelBreakPanelTest, WheelNotchesOnTheGainReadoutMoveOneStepOfTheBox) {
+  CTextControl* readout = nullptr;
+  for (CControlObject* control : panel->GetControls())
+    if (control->GetId() == kBreakParamGain + 1)
+      if (auto* text = dynamic_cast<CTextControl*>(control)) readout = text;
+  ASSERT_NE(readout, nullptr);
+  const CRect r = readout->GetRect();
+  const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+  ASSERT_EQ(box->GetGain(1), 12);  // -6.0 dB
+  const std::pair<int, int> notches[] = {{-1, 13}, {-1, 14}, {1, 13}, {1, 12}, {1, 11}};
+  for (const auto& [notch, step] : notches) {
+    panel->DispatchMouseMessage(WM_MOUSEWHEEL, std::uint32_t(notch * WHEEL_DELTA), x, y);
+    EXPECT_EQ(box->GetGain(1), step) << notch;
+  }
+  EXPECT_EQ(readout->GetText(), "-5.5 dB");
+  Keep("zel_break_panel_wheel_" + std::to_string(GetParam()) + ".png");
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, ZelBreakPanelTest, ::testing::Values(40u, 41u));
 
 }  // namespace

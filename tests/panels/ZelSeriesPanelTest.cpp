@@ -3,7 +3,11 @@
 // against the simulated amplifier on the bus.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +29,7 @@
 #include "platform/MouseMessages.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tools/devsim/SimZelAmp.h"
+#include "widgets/ErrorTip.h"
 
 namespace {
 
@@ -605,17 +610,98 @@ TEST_F(ZelPanelBusTest, GainAndMuteReachTheUnitAndAnAlarmLightsOnThePanel) {
   EXPECT_FALSE(panel->GetActiveLed()->IsLit());
 }
 
+// A wheel notch or a key on a gain knob moves the unit's gain at least one step of its table (1 dB
+// down to -12 dB, 2 dB down to -36 dB, 3 dB below), where the knob's own 1 dB step would be taken
+// back by the unit.
+enum class Nudge { kWheelUp, kWheelDown, kKeyUp, kKeyDown, kPageDown };
+struct NudgeCase {
+  const char* name;
+  int from;  // gain steps of the table
+  Nudge nudge;
+  int to;
+};
+
+class ZelKnobNudgeTest : public ZelPanelBusTest, public ::testing::WithParamInterface<NudgeCase> {};
+
+TEST_P(ZelKnobNudgeTest, MovesTheUnitsGainAStepOfItsTable) {
+  const NudgeCase& c = GetParam();
+  CKnob* knob = panel->GetKnob(0);
+  auto holds = [&](int step) {
+    RunStatusHints();
+    CSingleLock lock(harness.system.GetLock());
+    return Unit().gainIndex[0] == step && amp->GetGainIndex(0) == step &&
+           knob->GetValue() == GetZelGainStepValue(step);
+  };
+  amp->ApplyControlChange(CParamValue(kZelParamGain, GetZelGainStepValue(c.from), ParamKind::kLevel));
+  ASSERT_TRUE(WaitFor([&] { return holds(c.from); }));
+  // A click gives the knob the keys.
+  const CRect r = knob->GetRect();
+  const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+  panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, x, y);
+  panel->DispatchMouseMessage(WM_LBUTTONUP, 0, x, y);
+  switch (c.nudge) {
+    case Nudge::kWheelUp: panel->DispatchMouseMessage(WM_MOUSEWHEEL, std::uint32_t(WHEEL_DELTA), x, y); break;
+    case Nudge::kWheelDown: panel->DispatchMouseMessage(WM_MOUSEWHEEL, std::uint32_t(-WHEEL_DELTA), x, y); break;
+    case Nudge::kKeyUp: EXPECT_TRUE(panel->DispatchKeyDown(VK_UP, 0)); break;
+    case Nudge::kKeyDown: EXPECT_TRUE(panel->DispatchKeyDown(VK_DOWN, 0)); break;
+    case Nudge::kPageDown: EXPECT_TRUE(panel->DispatchKeyDown(VK_NEXT, 0)); break;
+  }
+  EXPECT_TRUE(WaitFor([&] { return holds(c.to); })) << int(Unit().gainIndex[0]) << " " << knob->GetValue();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ZelKnobNudgeTest,
+    ::testing::Values(NudgeCase{"WheelUpFromMinus14", 13, Nudge::kWheelUp, 12},
+                      NudgeCase{"WheelDownFromMinus14", 13, Nudge::kWheelDown, 14},
+                      NudgeCase{"KeyUpFromMinus39", 25, Nudge::kKeyUp, 24},
+                      NudgeCase{"KeyDownFromMinus39", 25, Nudge::kKeyDown, 26},
+                      NudgeCase{"KeyUpFromMinus6", 6, Nudge::kKeyUp, 5},
+                      NudgeCase{"PageDownFromMinus6", 6, Nudge::kPageDown, 14},
+                      NudgeCase{"WheelDownAtMinus60", 32, Nudge::kWheelDown, 32}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Names typed on the panel go to the unit as typed; one with a character the unit's field
-// cannot carry is not sent, and the panel shows the name the amplifier and its unit hold.
-TEST_F(ZelPanelBusTest, TypedNamesReachTheUnitAndOneItCannotHoldIsNotSent) {
+// cannot carry is not sent, the panel shows the name the amplifier and its unit hold, and the
+// tip under the box says why in the words of the properties pane.
+TEST_F(ZelPanelBusTest, TypedNamesReachTheUnitAndOneItCannotHoldIsRefusedWithWords) {
   panel->GetNameText(1)->CommitEdit("Sub (L+R)");
   ASSERT_TRUE(WaitFor([&] { return Unit().channelNames[1] == "Sub (L+R)"; }));
   EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
   const std::size_t writes = unit->Writes().size();
-  panel->GetNameText(1)->CommitEdit("S\xC3\xBC\x62");
-  panel->GetAmpName()->CommitEdit("Stage \xC2\xB0");
-  EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
+  const CSize size = amp->GetPanelSize();
+  panel->resize(size.cx, size.cy);
+  panel->show();
+  EXPECT_EQ(panel->GetRefusalTip(), nullptr);
+  // The amplifier's name typed into its box on the panel, and Enter.
+  panel->BeginTextEdit(panel->GetAmpName());
+  QLineEdit* box = panel->GetInPlaceEditor();
+  ASSERT_NE(box, nullptr);
+  box->setText(QString::fromUtf8("B\xC3\xBChne"));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(box, &enter);
+  EXPECT_EQ(panel->GetInPlaceEditor(), nullptr);
   EXPECT_EQ(panel->GetAmpName()->GetText(), "Stage");
+  const CErrorTip* tip = panel->GetRefusalTip();
+  ASSERT_NE(tip, nullptr);
+  EXPECT_TRUE(tip->isVisible());
+  EXPECT_EQ(tip->Message().toStdString(), "Device name cannot contain \"\xC3\xBC\" - the unit takes ASCII characters only");
+  const CRect name = panel->GetAmpName()->GetRect();
+  EXPECT_EQ(tip->pos().y(), panel->mapToGlobal(QPoint(0, name.bottom + 2)).y());
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR")) {
+    // The panel with the tip where it stands over it.
+    QImage shot(panel->width(), std::max(panel->height(), tip->geometry().bottom() - panel->mapToGlobal(QPoint()).y()),
+                QImage::Format_ARGB32);
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    panel->render(&painter);
+    const_cast<CErrorTip*>(tip)->render(&painter, tip->pos() - panel->mapToGlobal(QPoint()));
+    painter.end();
+    shot.save(QString::fromLocal8Bit(dir) + QStringLiteral("/zel-name-refused.png"));
+  }
+
+  panel->GetNameText(1)->CommitEdit("S\xC3\xBC\x62");
+  EXPECT_EQ(tip->Message().toStdString(), "Channel name cannot contain \"\xC3\xBC\" - the unit takes ASCII characters only");
+  EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
   EXPECT_EQ(amp->GetQueueSize(), 0u);
   EXPECT_EQ(unit->Writes().size(), writes);
   CSingleLock lock(harness.system.GetLock());

@@ -12,12 +12,15 @@
 #include <fstream>
 #include <optional>
 #include <thread>
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -287,6 +290,13 @@ std::optional<SaveResult> SaveAs(uid_t uid, gid_t gid, const std::string& path, 
     return result;
   }
   if (::geteuid() != 0) return std::nullopt;
+  // The user's own data folder, where a save in place keeps the earlier bytes.
+  char home[] = "/tmp/orvak-user-XXXXXX";
+  if (!::mkdtemp(home) || ::chown(home, uid, gid) != 0) return std::nullopt;
+  struct RemoveHome {
+    const char* path;
+    ~RemoveHome() { fs::remove_all(path); }
+  } removeHome{home};
   int ends[2];
   if (::pipe(ends) != 0) return std::nullopt;
   const pid_t child = ::fork();
@@ -294,8 +304,10 @@ std::optional<SaveResult> SaveAs(uid_t uid, gid_t gid, const std::string& path, 
     ::close(ends[0]);
     std::string error = "the user could not be taken";
     char saved = 0;
-    if (::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0)
+    if (::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0) {
+      SetUserDataRootForTests(home);
       saved = WriteFileAtomically(path, bytes, &error) ? 1 : 0;
+    }
     const std::string answer = saved + error;
     [[maybe_unused]] const ssize_t sent = ::write(ends[1], answer.data(), answer.size());
     ::_exit(0);
@@ -800,3 +812,236 @@ TEST(AtomicWrite, MissingFileReadFails) {
   EXPECT_FALSE(ReadWholeFile("/nonexistent-folder/none.ovd", b, &error));
   EXPECT_FALSE(error.empty());
 }
+
+// --- Saves cut short ---
+
+namespace {
+
+int g_killAtStep = 0;
+void KillAtStep(int step) {
+  if (step == g_killAtStep) ::kill(::getpid(), SIGKILL);
+}
+
+// Saves bytes at path in 64 KiB pieces, in a child process that kills itself before the given
+// step of the save; whether it was killed (else it saved).
+bool SaveKilledAtStep(const std::string& path, const Bytes& bytes, int step) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    g_killAtStep = step;
+    SetSaveStepHookForTests(KillAtStep);
+    const bool saved = [&] {
+      CAtomicFileWriter file(path);
+      bool written = file.Open(nullptr);
+      for (std::size_t at = 0; written && at < bytes.size(); at += 65536)
+        written = file.Write(bytes.data() + at, std::min<std::size_t>(65536, bytes.size() - at), nullptr);
+      return written && file.Commit(nullptr);
+    }();
+    ::_exit(saved ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (WIFSIGNALED(status)) return WTERMSIG(status) == SIGKILL;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  return false;
+}
+
+Bytes Pattern(std::size_t size, int seed) {
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = std::uint8_t(i * std::size_t(seed) + (i >> 12));
+  return bytes;
+}
+
+std::size_t FilesIn(const QTemporaryDir& dir) {
+  return std::size_t(std::distance(fs::directory_iterator(dir.path().toStdString()), fs::directory_iterator()));
+}
+
+}  // namespace
+
+// A save killed before any one of its steps (a real process, killed for good) leaves the file
+// with its old or its new bytes; a save written in place may leave a mix of them, and then the
+// old bytes are kept, found and put back. What the killed saves leave beside the file and in
+// the kept copies goes with the next save.
+struct KilledSaveCase {
+  const char* name;
+  bool inPlace;
+  std::size_t oldSize;
+  std::size_t newSize;
+  friend void PrintTo(const KilledSaveCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class KilledSaveTest : public ::testing::TestWithParam<KilledSaveCase> {};
+
+TEST_P(KilledSaveTest, AtEveryStepTheFileHoldsItsOldOrNewBytesOrTheOldOnesAreKept) {
+  const KilledSaveCase& c = GetParam();
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/a.ovd";
+  const Bytes old = Pattern(c.oldSize, 7), now = Pattern(c.newSize, 13);
+  ASSERT_TRUE(WriteFileAtomically(path, old, nullptr));
+  if (c.inPlace) {
+    ASSERT_EQ(::link(path.c_str(), (dir.path().toStdString() + "/b.ovd").c_str()), 0);
+  }
+  const std::size_t names = c.inPlace ? 2 : 1;
+  int torn = 0, leftBeside = 0, step = 1;
+  for (; step < 200; ++step) {
+    SCOPED_TRACE(step);
+    const bool killed = SaveKilledAtStep(path, now, step);
+    if (FilesIn(dir) > names) ++leftBeside;
+    Bytes back;
+    ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
+    const std::vector<CKeptCopy> kept = FindKeptCopies(path);
+    if (back != old && back != now) {
+      ++torn;
+      ASSERT_EQ(kept.size(), 1u);
+      EXPECT_EQ(kept[0].file, path);
+      std::string error;
+      ASSERT_TRUE(PutKeptCopyBack(kept[0], &error)) << error;
+      ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
+      EXPECT_EQ(back, old);
+      EXPECT_TRUE(FindKeptCopies().empty());
+    } else if (back == old) {
+      EXPECT_TRUE(kept.empty());  // a copy of the bytes the file holds is no copy to offer
+    }
+    if (!killed) {
+      EXPECT_EQ(back, now);
+      break;
+    }
+    // The next save takes away what the killed one left beside the file and in the copies.
+    ASSERT_TRUE(WriteFileAtomically(path, old, nullptr));
+    ASSERT_EQ(FilesIn(dir), names);
+    ASSERT_TRUE(FindKeptCopies().empty());
+  }
+  EXPECT_GT(step, 8);
+  if (c.inPlace) {
+    EXPECT_GT(torn, 0);
+    EXPECT_EQ(leftBeside, 0);
+  } else {
+    EXPECT_EQ(torn, 0);
+    EXPECT_GT(leftBeside, 0);
+  }
+  ASSERT_TRUE(WriteFileAtomically(path, old, nullptr));
+  ExpectOnlyFileHolds(dir, path, old, int(names));
+  EXPECT_TRUE(FindKeptCopies().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Saves, KilledSaveTest,
+                         ::testing::Values(KilledSaveCase{"Renamed", false, 300000, 400000},
+                                           KilledSaveCase{"InPlaceGrowing", true, 300000, 400000},
+                                           KilledSaveCase{"InPlaceShrinking", true, 400000, 300000}),
+                         [](const ::testing::TestParamInfo<KilledSaveCase>& info) { return std::string(info.param.name); });
+
+namespace {
+int g_release = -1;
+bool g_released = false;
+void ReleaseTheSave() {
+  if (g_released) return;
+  g_released = true;
+  [[maybe_unused]] const ssize_t sent = ::write(g_release, "go", 1);
+}
+}  // namespace
+
+// A read of a file that another process is writing in place waits for that save to end and
+// reads the new file whole, not the new bytes' first half over the old ones.
+TEST(AtomicWrite, AReadWaitsForASaveInPlaceOfAnotherProcessToEnd) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/a.ovd";
+  const Bytes old = Pattern(200000, 7), now = Pattern(200000, 13);
+  ASSERT_TRUE(WriteFileAtomically(path, old, nullptr));
+  ASSERT_EQ(::link(path.c_str(), (dir.path().toStdString() + "/b.ovd").c_str()), 0);
+  int paused[2], release[2];
+  ASSERT_EQ(::pipe(paused), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    CAtomicFileWriter file(path);
+    bool saved = file.Open(nullptr) && file.Write(now.data(), now.size() / 2, nullptr);
+    char go = 0;
+    saved = saved && ::write(paused[1], "p", 1) == 1 && ::read(release[0], &go, 1) == 1;
+    saved = saved && file.Write(now.data() + now.size() / 2, now.size() - now.size() / 2, nullptr) && file.Commit(nullptr);
+    ::_exit(saved ? 0 : 1);
+  }
+  char mark = 0;
+  ASSERT_EQ(::read(paused[0], &mark, 1), 1);  // the file is half new now
+  g_release = release[1];
+  g_released = false;
+  SetReadWaitHookForTests(ReleaseTheSave);
+  Bytes back;
+  const bool read = ReadWholeFile(path, back, nullptr);
+  SetReadWaitHookForTests(nullptr);
+  ReleaseTheSave();  // when the read did not wait
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  for (int fd : {paused[0], paused[1], release[0], release[1]}) ::close(fd);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_TRUE(read);
+  EXPECT_TRUE(back == now) << "the read took a file that was neither old nor new";
+}
+
+// The next save of a file takes away the temporary files its own earlier saves left when they
+// were cut short, and nothing else: not a file of the user's named like one, not another file's
+// temporary, not the temporary of a save that still runs.
+TEST(AtomicWrite, TheNextSaveRemovesOnlyTheTemporariesThatItsFileLeft) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString() + "/";
+  const std::vector<std::string> left{"a.ovd.Xy12Zq.saving", "a.ovd.000000.saving"};
+  const std::vector<std::string> kept{"a.ovd.backup", "a.ovd.Xy12Zq", "b.ovd.Xy12Zq.saving", "a.ovd.Xy1Zq.saving",
+                                      "a.ovd.Live01.saving"};
+  for (const std::string& name : left) ASSERT_TRUE(WriteFileAtomically(folder + name, Bytes{1}, nullptr));
+  for (const std::string& name : kept) ASSERT_TRUE(WriteFileAtomically(folder + name, Bytes{2}, nullptr));
+  const int live = ::open((folder + "a.ovd.Live01.saving").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(live, LOCK_EX), 0);  // a save that still runs holds its temporary
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(folder + "a.ovd", Bytes{3}, &error)) << error;
+  ::close(live);
+  for (const std::string& name : left) EXPECT_FALSE(fs::exists(folder + name)) << name;
+  for (const std::string& name : kept) EXPECT_TRUE(fs::exists(folder + name)) << name;
+  EXPECT_EQ(FilesIn(dir), kept.size() + 1);
+}
+
+// A symbolic link in a folder that everybody may write and whose sticky bit is set is followed
+// only when it belongs to the user saving or to the folder's owner: another user could have put
+// it there to make root's save overwrite root's own file. Refused with the reason; the target
+// stays as it was. A link of another user in a folder that is not shared is followed.
+struct StickyLinkCase {
+  const char* name;
+  mode_t folderMode;
+  uid_t folderOwner;
+  uid_t linkOwner;
+  bool followed;
+  friend void PrintTo(const StickyLinkCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StickyLinkTest : public ::testing::TestWithParam<StickyLinkCase> {};
+
+TEST_P(StickyLinkTest, ALinkInASharedFolderIsFollowedOnlyWhenItsOwnerMayBeTrusted) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may make another user's link";
+  const StickyLinkCase& c = GetParam();
+  QTemporaryDir dir;
+  const std::string target = dir.path().toStdString() + "/roots.ovd";
+  const std::string shared = dir.path().toStdString() + "/shared";
+  ASSERT_TRUE(WriteFileAtomically(target, Bytes{9, 9}, nullptr));
+  ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
+  ASSERT_TRUE(fs::create_directory(shared));
+  ASSERT_EQ(::chown(shared.c_str(), c.folderOwner, c.folderOwner), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), c.folderMode), 0);
+  const std::string link = shared + "/show.ovd";
+  fs::create_symlink(target, link);
+  ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+  std::string error;
+  EXPECT_EQ(WriteFileAtomically(link, Bytes{1, 2, 3}, &error), c.followed) << error;
+  Bytes back;
+  ASSERT_TRUE(ReadWholeFile(target, back, nullptr));
+  EXPECT_EQ(back, c.followed ? (Bytes{1, 2, 3}) : (Bytes{9, 9}));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 1);
+  if (!c.followed) {
+    EXPECT_EQ(error, "The file could not be written: it is a link that another user made in a shared folder");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, StickyLinkTest,
+    ::testing::Values(StickyLinkCase{"AnotherUsersLinkInASharedFolder", 01777, 0, kNobody, false},
+                      StickyLinkCase{"TheSaversOwnLinkInASharedFolder", 01777, kNobody, 0, true},
+                      StickyLinkCase{"TheFolderOwnersLinkInASharedFolder", 01777, kNobody, kNobody, true},
+                      StickyLinkCase{"AnotherUsersLinkInAFolderWithoutTheStickyBit", 0777, 0, kNobody, true}),
+    [](const ::testing::TestParamInfo<StickyLinkCase>& info) { return std::string(info.param.name); });

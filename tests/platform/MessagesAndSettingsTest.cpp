@@ -86,6 +86,39 @@ TEST(ObjectHandles, NeverZeroNeverReusedAndNewForEveryCopy) {
   }
 }
 
+
+// The watches of a thread hear of every handle that ends there, in the order they were made;
+// a watch may end, or another be made, or another object end, while they are being told.
+TEST(ObjectHandles, WatchesHearOfEveryEndOnTheirThread) {
+  std::vector<std::pair<char, std::uint64_t>> heard;
+  auto first = std::make_unique<CObjectHandle>();
+  const std::uint64_t firstValue = first->Value();
+  auto inner = std::make_unique<CObjectHandle>();
+  const std::uint64_t innerValue = inner->Value();
+  std::unique_ptr<CObjectEndWatch> late;
+  std::unique_ptr<CObjectEndWatch> b;
+  CObjectEndWatch a([&](std::uint64_t value) {
+    heard.emplace_back('a', value);
+    if (value != firstValue) return;
+    b.reset();                   // ends while being told: it hears no more
+    inner.reset();               // another object ends inside the notice
+    late = std::make_unique<CObjectEndWatch>([&](std::uint64_t v) { heard.emplace_back('l', v); });
+  });
+  b = std::make_unique<CObjectEndWatch>([&](std::uint64_t value) { heard.emplace_back('b', value); });
+  first.reset();
+  EXPECT_EQ(heard, (std::vector<std::pair<char, std::uint64_t>>{{'a', firstValue}, {'a', innerValue}}));
+
+  heard.clear();
+  std::uint64_t offThread = 0;
+  std::thread([&] {
+    CObjectHandle elsewhere;  // ends on a thread without watches
+    offThread = elsewhere.Value();
+  }).join();
+  EXPECT_TRUE(heard.empty()) << offThread;
+  { CObjectHandle last; }
+  EXPECT_EQ(heard.size(), 2u);  // a, then the watch made while the first end was told
+  late.reset();
+}
 TEST(Timers, NumberedTimersFireAndStop) {
   CCollectingTarget target;
   target.SetTimer(79, 5);

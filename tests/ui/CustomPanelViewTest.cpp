@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QWheelEvent>
 #include <functional>
 #include <memory>
@@ -20,14 +21,20 @@
 #include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
+#include "custom/CustomControls.h"
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
+#include "core/protocol/ControlMessage.h"
+#include "core/system/Zone.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
+#include "platform/SerialPortMemory.h"
 #include "tests/support/TestDevices.h"
 #include "ui/CustomControlPanelWnd.h"
 
@@ -95,7 +102,7 @@ constexpr CColour kBackground = CColour::FromRgb(0, 0, 40);
 }  // namespace
 
 class CustomPanelViewTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     data = new CCPData(&system);
     data->m_background = kBackground;
@@ -120,6 +127,16 @@ class CustomPanelViewTest : public ::testing::Test {
     system.SetModified(false);
   }
   CColour Pixel(int x, int y) const { return view->GetBackBuffer()->GetPixel(x, y); }
+  // The system saved to a file and opened again.
+  std::unique_ptr<CSystem> Reopened() {
+    RegisterCustomControls();
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("panel.ovd")).toStdString();
+    auto back = std::make_unique<CSystem>();
+    EXPECT_TRUE(system.SaveFile(path));
+    EXPECT_TRUE(back->OpenFile(path));
+    return back;
+  }
   void Drag(CPoint from, CPoint to, std::uint32_t flags = 0) {
     view->OnLButtonDown(flags, from);
     view->OnMouseMove(MK_LBUTTON, to);
@@ -149,6 +166,43 @@ TEST_F(CustomPanelViewTest, DrawsBackgroundGridInDesignModeAndWidgetsInArrayOrde
   system.SetDesignMode(0);
   view->RebuildDisplay();
   EXPECT_EQ(Pixel(200, 150), kBackground);  // no grid in operate mode
+}
+
+// A tiled background picture lies side by side from the panel's top-left corner, pixel for
+// pixel, in a whole redraw and in a redraw of part of the panel alike; a clear pixel of it shows
+// the background colour, and the design grid's dots lie over it.
+TEST_F(CustomPanelViewTest, TiledBackgroundCoversThePanelFromItsCornerPixelForPixel) {
+  const std::vector<CColour> cells{CColour::FromRgb(250, 0, 0), CColour::FromRgb(0, 250, 0),
+                                   CColour::FromRgb(0, 0, 250), CColour::FromRgb(250, 250, 0),
+                                   CColour::FromRgb(0, 250, 250), CColour{0x00000000u}};
+  CImage pixels(3, 2);
+  for (int i = 0; i < 6; ++i) pixels.SetPixel(i % 3, i / 3, cells[std::size_t(i)]);
+  auto* picture = new CCCImage;
+  picture->SetBitmap(pixels);
+  system.GetFileImages().AddChild(picture);
+  data->m_pBackgroundImage = picture;
+  data->m_imageUsage = kImageUsageTile;
+  data->m_showGrid = false;
+  Open();
+  auto expected = [&](int x, int y) {
+    const CColour cell = cells[std::size_t((y % 2) * 3 + x % 3)];
+    return cell.argb == 0 ? kBackground : cell;
+  };
+  for (const CPoint p : {CPoint{0, 0}, CPoint{1, 0}, CPoint{2, 1}, CPoint{5, 1}, CPoint{157, 88}, CPoint{299, 199}})
+    EXPECT_EQ(Pixel(p.x, p.y), expected(p.x, p.y)) << p.x << "," << p.y;
+  view->GetBackBuffer()->Fill(CColour::FromRgb(9, 9, 9));
+  view->RedrawRect(CRect{101, 51, 150, 90});
+  for (int y = 51; y < 90; ++y)
+    for (int x = 101; x < 150; ++x) ASSERT_EQ(Pixel(x, y), expected(x, y)) << x << "," << y;
+  EXPECT_EQ(Pixel(100, 51), CColour::FromRgb(9, 9, 9));  // outside the part: untouched
+  EXPECT_EQ(Pixel(150, 60), CColour::FromRgb(9, 9, 9));
+
+  data->m_showGrid = true;
+  view->RebuildDisplay();
+  EXPECT_EQ(Pixel(200, 150), CColour::FromRgb(255, 255, 255));
+  EXPECT_EQ(Pixel(0, 0), CColour::FromRgb(255, 255, 255));
+  EXPECT_EQ(Pixel(201, 150), expected(201, 150));
+  data->m_pBackgroundImage = nullptr;
 }
 
 // A repaint of part of the panel stays inside that part whatever the widgets drawn before do
@@ -389,6 +443,25 @@ TEST_F(CustomPanelViewTest, CommandsEnableBySelectionAndMoveInZOrder) {
   EXPECT_EQ(menu.actions().size(), 2);
 }
 
+// Show Grid and Snap To Grid are kept in the panel's record: each toggle is a change of the
+// file, and the file keeps it.
+class GridCommandTest : public CustomPanelViewTest, public ::testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(GridCommandTest, EachToggleMarksTheFileAndComesBackFromIt) {
+  Open();
+  const bool grid = data->m_showGrid, snap = data->m_snapToGrid;
+  view->OnCommand(GetParam());
+  EXPECT_TRUE(system.IsModified());
+  EXPECT_EQ(data->m_showGrid, GetParam() == kCmdShowGrid ? !grid : grid);
+  EXPECT_EQ(data->m_snapToGrid, GetParam() == kCmdSnapToGrid ? !snap : snap);
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetCustomPanels().size(), 1u);
+  EXPECT_EQ(back->GetCustomPanels()[0]->m_showGrid, data->m_showGrid);
+  EXPECT_EQ(back->GetCustomPanels()[0]->m_snapToGrid, data->m_snapToGrid);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, GridCommandTest, ::testing::Values(kCmdShowGrid, kCmdSnapToGrid));
+
 TEST_F(CustomPanelViewTest, PasteOffsetsBesideTheGroupOrAtThePointer) {
   auto* knob = new CCCKnob(nullptr, CRect{10, 20, 50, 60});
   auto* led = new CCCLED(nullptr, CRect{60, 20, 80, 40});
@@ -422,6 +495,141 @@ TEST_F(CustomPanelViewTest, PasteOffsetsBesideTheGroupOrAtThePointer) {
   delete knob;
   DeleteCustomControlObjects(system.GetCopiedWidgets());
 }
+
+// Pasted from the menu again and again, every copy lands inside the window, and each comes
+// back from the file as it was pasted.
+TEST_F(CustomPanelViewTest, PastesFromTheMenuLandInTheWindowAndComeBackFromTheFile) {
+  data->m_widgets = {new CCCKnob(nullptr, CRect{10, 20, 50, 60}), new CCCLED(nullptr, CRect{60, 20, 80, 40})};
+  Open();
+  view->Designer().AddToSelection(data->m_widgets[0]);
+  view->Designer().AddToSelection(data->m_widgets[1]);
+  view->CopySelection();
+  for (int i = 0; i < 250; ++i) view->PasteControls();
+  ASSERT_EQ(data->m_widgets.size(), 502u);
+  const CRect window{0, 0, view->width(), view->height()};
+  std::vector<CRect> pasted;
+  for (const CCustomControlObject* widget : data->m_widgets) {
+    pasted.push_back(widget->m_rect);
+    const CRect& r = widget->m_rect;
+    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= window.right && r.bottom <= window.bottom)
+        << r.left << ", " << r.top;
+  }
+  // The first ones still walk right along the group's row.
+  EXPECT_EQ(data->m_widgets[2]->m_rect, (CRect{80, 20, 120, 60}));
+  EXPECT_EQ(data->m_widgets[7]->m_rect, (CRect{270, 20, 290, 40}));
+  DeleteCustomControlObjects(system.GetCopiedWidgets());
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetCustomPanels().size(), 1u);
+  std::vector<CRect> read;
+  for (const CCustomControlObject* widget : back->GetCustomPanels()[0]->m_widgets) read.push_back(widget->m_rect);
+  EXPECT_EQ(read, pasted);
+}
+
+// A picture widget that keeps a thin picture's aspect ratio grows no wider than the largest
+// panel when it is made taller, and comes back from the file with the same shape.
+TEST_F(CustomPanelViewTest, AnAspectRatioPictureStaysWithinTheLargestPanel) {
+  auto* picture = new CCCImage;
+  picture->m_name = "banner";
+  picture->SetBitmap(CImage(8000, 1));
+  system.GetFileImages().AddChild(picture);
+  auto* bitmap = new CCCBitmap;
+  bitmap->m_rect = CRect{10, 10, 70, 70};
+  bitmap->m_pImage = picture;
+  bitmap->m_imageUse = kImageUseAspectRatio;
+  data->m_widgets = {bitmap};
+  Open();
+  view->OnLButtonDown(0, CPoint{40, 40});
+  view->OnLButtonUp(0, CPoint{40, 40});
+  const CRect handle = CCustomPanelDesigner::GetHandleRect(bitmap, 4);  // the bottom one
+  const CPoint at{(handle.left + handle.right) / 2, (handle.top + handle.bottom) / 2};
+  Drag(at, CPoint{at.x, at.y + 20});
+  EXPECT_LE(bitmap->m_rect.Width(), kPanelSizeLimit);
+  EXPECT_EQ(bitmap->m_rect.left, 10);
+  EXPECT_EQ(bitmap->m_rect.top, 10);
+  const CRect shaped = bitmap->m_rect;
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetCustomPanels().size(), 1u);
+  EXPECT_EQ(back->GetCustomPanels()[0]->m_widgets.at(0)->m_rect, shaped);
+}
+
+// A command over many widgets redraws the panel once, not once per widget: each widget is asked
+// for its bounds a few times in all, however many widgets the command takes. A Paste, a Delete,
+// a band drawn over every widget and a click that drops a large selection; 300 swatches (which
+// count the asking) and 100 LEDs, 8 pixels wide on a 10-pixel grid.
+struct ManyWidgetsCase {
+  const char* name;
+  std::function<void(CustomPanelViewTest&)> ready;
+  std::function<void(CustomPanelViewTest&)> run;
+  std::size_t widgetsAfter;
+  std::size_t selectedAfter;
+  friend void PrintTo(const ManyWidgetsCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ManyWidgetsTest : public CustomPanelViewTest, public ::testing::WithParamInterface<ManyWidgetsCase> {
+ public:
+  static constexpr int kSwatches = 300;
+  static constexpr int kLeds = 100;
+  std::vector<CCustomControlObject*> leds;
+};
+
+namespace {
+// A swatch that counts how often the view asks for its bounds.
+class CCountedSwatch : public CSwatch {
+ public:
+  CCountedSwatch(CRect rect, int& asked) : CSwatch(rect, kRed), m_asked(asked) {}
+  CRect GetBoundsRect() const override {
+    ++m_asked;
+    return m_rect;
+  }
+
+ private:
+  int& m_asked;
+};
+
+void SelectAll(CustomPanelViewTest& t) {
+  for (CCustomControlObject* widget : t.data->m_widgets) t.view->Designer().AddToSelection(widget);
+}
+}  // namespace
+
+TEST_P(ManyWidgetsTest, RedrawsOnceAndAsksEachWidgetAFewTimes) {
+  int asked = 0;
+  for (int i = 0; i < kSwatches + kLeds; ++i) {
+    const int x = (i % 30) * 10, y = (i / 30) * 10;
+    const CRect rect{x + 1, y + 1, x + 9, y + 9};
+    if (i < kSwatches) {
+      data->m_widgets.push_back(new CCountedSwatch(rect, asked));
+    } else {
+      leds.push_back(new CCCLED(nullptr, rect));
+      data->m_widgets.push_back(leds.back());
+    }
+  }
+  Open();
+  GetParam().ready(*this);
+  asked = 0;
+  GetParam().run(*this);
+  EXPECT_LE(asked, 4 * kSwatches);
+  EXPECT_EQ(data->m_widgets.size(), GetParam().widgetsAfter);
+  EXPECT_EQ(view->Designer().GetSelection().size(), GetParam().selectedAfter);
+  DeleteCustomControlObjects(system.GetCopiedWidgets());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, ManyWidgetsTest,
+    ::testing::Values(
+        ManyWidgetsCase{"PasteOfTheLeds",
+                        [](CustomPanelViewTest& t) {
+                          for (CCustomControlObject* led : static_cast<ManyWidgetsTest&>(t).leds)
+                            t.view->Designer().AddToSelection(led);
+                          t.view->CopySelection();
+                        },
+                        [](CustomPanelViewTest& t) { t.view->PasteControls(); }, 500, 100},
+        ManyWidgetsCase{"DeleteOfEveryWidget", SelectAll, [](CustomPanelViewTest& t) { t.view->OnKeyDown(VK_DELETE); },
+                        0, 0},
+        ManyWidgetsCase{"BandOverEveryWidget", [](CustomPanelViewTest& t) { t.view->OnLButtonDown(0, CPoint{0, 0}); },
+                        [](CustomPanelViewTest& t) { t.view->OnMouseMove(MK_LBUTTON, CPoint{299, 199}); }, 400, 400},
+        ManyWidgetsCase{"ClickBesideASelectionOfEveryWidget", SelectAll,
+                        [](CustomPanelViewTest& t) { t.view->OnLButtonDown(0, CPoint{150, 180}); }, 400, 0}),
+    [](const ::testing::TestParamInfo<ManyWidgetsCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CustomPanelViewTest, OperateModeClickChangesTheBoundParameterAndEveryPanelShowsIt) {
   auto* device = new CTestDevice(&system, 1);
@@ -556,6 +764,150 @@ TEST_F(CustomPanelEditorTest, NumbersThatAreNotFiniteNeverReachTheUnit) {
   }
   text->m_pDevice = nullptr;
 }
+
+// A text widget bound to a unit's name takes no more than the properties pane does: a longer
+// name is refused, the unit's device keeps its name and the widget shows it; the longest one
+// taken comes back from the file.
+struct BoundName {
+  const char* name;
+  std::uint32_t type;
+  std::int32_t parameter;
+  int limit;
+};
+
+void PrintTo(const BoundName& c, std::ostream* os) { *os << c.name; }
+
+class TextWidgetNameTest : public CustomPanelEditorTest, public ::testing::WithParamInterface<BoundName> {};
+
+TEST_P(TextWidgetNameTest, TakesNoLongerNameThanThePane) {
+  const BoundName& c = GetParam();
+  RegisterProcessorFamily();
+  RegisterAmplifierFamilies();
+  CDevice* unit = system.CreateDevice(7, c.type, 0);
+  ASSERT_NE(unit, nullptr);
+  system.AppendDevice(unit);
+  system.GetZones()[0]->AppendDevice(unit);
+  text->m_pDevice = unit;
+  text->m_parameterId = std::uint32_t(c.parameter);
+  const std::string before = unit->GetCurrentValue(c.parameter).GetText();
+  text->RefreshState();
+  for (const int length : {c.limit + 1, 303}) {
+    DoubleClick(30, 30);
+    ASSERT_NE(Box(), nullptr);
+    Box()->setText(QString(length, QLatin1Char('N')));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(unit->GetCurrentValue(c.parameter).GetText(), before) << length;
+    EXPECT_EQ(text->GetText(), before) << length;
+  }
+  const std::string longest(std::size_t(c.limit), 'L');
+  DoubleClick(30, 30);
+  ASSERT_NE(Box(), nullptr);
+  Box()->setText(QString::fromStdString(longest));
+  Key(Qt::Key_Return);
+  EXPECT_EQ(unit->GetCurrentValue(c.parameter).GetText(), longest);
+  // Saved without the test device, which the file cannot keep.
+  ASSERT_TRUE(system.DeleteDevice(system.GetDeviceIndex(device)));
+  device = nullptr;
+  const std::unique_ptr<CSystem> back = Reopened();
+  ASSERT_EQ(back->GetDeviceCount(), 1);
+  EXPECT_EQ(back->GetDevice(0)->GetCurrentValue(c.parameter).GetText(), longest);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, TextWidgetNameTest,
+                         ::testing::Values(BoundName{"ZelAmplifierName", 52, kZelParamAmpName, 40},
+                                           BoundName{"ZelChannelName", 52, kZelParamChannelName + 1, 16},
+                                           BoundName{"ProcessorName", 120, kParamDeviceName, 40}),
+                         [](const ::testing::TestParamInfo<BoundName>& info) { return std::string(info.param.name); });
+
+// A box bound to a unit's parameter, emptied or left with no number in it ("-", ".", "dB",
+// "ms", a number beyond any value) and then left with Enter or a click elsewhere, changes
+// nothing: nothing is queued for the unit, the file keeps its value and the widget shows it
+// again. A number is sent, and decoded here, as typed.
+struct UnitEditCase {
+  const char* name;
+  bool amplifier;       // a Zel-2's channel 1 gain at -36 dB, else a processor parameter
+  CParamValue before;   // the processor's parameter and its value
+  const char* typed;    // typed after Backspace emptied the box; pasted when it has an 'e'
+  bool enter;           // left with Enter, else with a click elsewhere
+  std::vector<std::uint8_t> sent;  // the Zel write's command and payload; empty: nothing sent
+};
+
+class CustomPanelUnitEditTest : public CustomPanelEditorTest, public ::testing::WithParamInterface<UnitEditCase> {
+ protected:
+  void TearDown() override {
+    text->m_pDevice = nullptr;
+    system.GetComms().SetOnline(false);
+    CustomPanelEditorTest::TearDown();
+  }
+};
+
+TEST_P(CustomPanelUnitEditTest, ABoxWithoutANumberChangesNothingOnTheUnit) {
+  const UnitEditCase& c = GetParam();
+  RegisterProcessorFamily();
+  RegisterAmplifierFamilies();
+  // The port open on a line nobody serves: what is queued for a connected unit stays queued.
+  system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
+  ASSERT_TRUE(system.GetComms().SetOnline(true));
+  CDevice* unit = system.CreateDevice(2, c.amplifier ? 51 : 114, 0);
+  ASSERT_NE(unit, nullptr);
+  system.AppendDevice(unit);
+  const CParamValue before = c.amplifier ? CParamValue(kZelParamGain, -36.0f, ParamKind::kLevel) : c.before;
+  unit->ApplyControlChange(before);
+  unit->SetNeedsInitialisation(false);
+  for (int i = 0; i < 3; ++i) unit->UpdateCommsState(true);
+  ASSERT_TRUE(unit->IsConnected());
+  text->m_pDevice = unit;
+  text->m_parameterId = std::uint32_t(before.id);
+  text->RefreshState();
+  const std::string shown = text->GetText();
+  const float held = unit->GetCurrentValue(before.id).value;
+  unit->ClearQueue();
+
+  DoubleClick(30, 30);
+  ASSERT_NE(Box(), nullptr);
+  EXPECT_EQ(Box()->text().toStdString(), shown);
+  Key(Qt::Key_Backspace);  // the caption was all selected
+  EXPECT_TRUE(Box()->text().isEmpty());
+  const std::string typed = c.typed;
+  if (typed.find('e') != std::string::npos) {
+    Box()->setText(QString::fromStdString(typed));  // pasted: no filter
+  } else {
+    for (char ch : typed) Key(Qt::Key_unknown, QString(QChar(ch)));
+  }
+  ASSERT_EQ(Box()->text().toStdString(), typed);
+  if (c.enter) Key(Qt::Key_Return);
+  else FocusOut(Qt::MouseFocusReason);
+  ASSERT_EQ(Box(), nullptr);
+
+  std::vector<std::vector<std::uint8_t>> queued;
+  CControlMessage m;
+  for (std::size_t i = 0; unit->PeekQueuedMessage(i, m); ++i) queued.emplace_back(m.frame + 9, m.frame + m.frameLength - 1);
+  if (c.sent.empty()) {
+    EXPECT_TRUE(queued.empty());
+    EXPECT_EQ(unit->GetCurrentValue(before.id).value, held);
+    EXPECT_EQ(text->GetText(), shown);
+  } else {
+    EXPECT_EQ(queued, std::vector<std::vector<std::uint8_t>>{c.sent});
+    EXPECT_NE(text->GetText(), shown);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CustomPanelUnitEditTest,
+    ::testing::Values(
+        UnitEditCase{"ZelGainEmptiedThenEnter", true, {}, "", true, {}},
+        UnitEditCase{"ZelGainSignThenClick", true, {}, "-", false, {}},
+        UnitEditCase{"ZelGainPointThenEnter", true, {}, ".", true, {}},
+        UnitEditCase{"ZelGainUnitOnlyThenClick", true, {}, "dB", false, {}},
+        UnitEditCase{"ZelGainBeyondAValue", true, {}, "1e999", true, {}},
+        UnitEditCase{"ZelGainNumberIsSent", true, {}, "-20", true, {0x08, 0x00, 16}},  // step 16
+        UnitEditCase{"ProcessorGainEmptiedThenClick", false, CParamValue(kParamInputGain, 3.0f, ParamKind::kLevel),
+                     "", false, {}},
+        UnitEditCase{"ProcessorDelayUnitOnlyThenEnter", false,
+                     CParamValue(kParamInputDelay, 10.0f, ParamKind::kDelay), "ms", true, {}},
+        UnitEditCase{"ProcessorQSignThenEnter", false, CParamValue(kParamInputPeqQ, 2.0f, ParamKind::kQ), "-", true,
+                     {}}),
+    [](const ::testing::TestParamInfo<UnitEditCase>& info) { return std::string(info.param.name); });
 
 // Characters that reach the box other than as one typed character each, from an input method
 // or as a character beyond 16 bits, go through the same filter.

@@ -2,11 +2,13 @@
 // renaming, blinking and its zone timers.
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <utility>
 
 #include "core/support/SystemMessages.h"
 #include "platform/Image.h"
 #include "tests/ui/RackFixture.h"
 #include "ui/DeviceRack.h"
+#include "ui/LiveMeterView.h"
 #include "ui/RackCommon.h"
 
 namespace {
@@ -259,6 +261,49 @@ TEST_F(Rack, Blink_RedrawsWarnedConnectedTilesAndOnceMoreWhenTheyStop) {
   system.DeleteDevice(0);
   rack.Refresh();
   rack.UpdateDevice(true);
+}
+
+// A blink phase of a rack of many units measures no tile while no unit blinks, and each tile at
+// most once (one walk of the zones) while some do, in the rack and in the meter strip alike;
+// the blinking tiles in view are drawn in their looks all the same.
+TEST_F(Rack, Blink_MeasuresEachTileAtMostOncePerPhaseHoweverManyUnits) {
+  std::vector<CSizedDevice*> units{a, b, c, d};
+  for (int i = 0; i < 400; ++i) units.push_back(&AddDevice(Zone(i % 2 == 0 ? 0 : 2)));
+  Show(200, 300);
+  CLiveMeterView strip;
+  strip.resize(400, 100);
+  strip.SetSystem(&system);
+  strip.show();
+  QApplication::processEvents();
+  auto measured = [&units] {
+    int count = 0;
+    for (CSizedDevice* unit : units) count += std::exchange(unit->measures, 0);
+    return count;
+  };
+  auto blinkBoth = [&](bool phase) {
+    rack.UpdateDevice(phase);
+    strip.UpdateDeviceMeters(phase);
+  };
+  measured();
+  blinkBoth(false);
+  blinkBoth(true);
+  EXPECT_EQ(measured(), 0);
+
+  CSizedDevice* early = units[4];
+  CSizedDevice* late = units.back();
+  for (CSizedDevice* unit : {early, late}) {
+    unit->warnings = 1;
+    unit->Connect();
+    unit->tileStates.clear();
+    unit->monitorStates.clear();
+  }
+  blinkBoth(false);
+  EXPECT_LE(measured(), 2 * int(units.size()));
+  blinkBoth(true);
+  EXPECT_LE(measured(), 2 * int(units.size()));
+  EXPECT_EQ(early->tileStates, (std::vector<int>{2, 1}));
+  EXPECT_EQ(early->monitorStates.size(), 2u);
+  EXPECT_TRUE(late->tileStates.empty());  // far below the window: not drawn
 }
 
 TEST_F(Rack, ZoneTimers_TickTheirZoneAndStopWhenTheZoneIsGone) {

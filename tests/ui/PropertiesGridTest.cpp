@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "core/system/System.h"
+#include "custom/FaderControl.h"
 #include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/TestDevices.h"
@@ -365,6 +366,45 @@ TEST_F(PropertiesGrid, AWidgetsHandlerRunsAtEveryCommitChangedOrNot) {
   EXPECT_EQ(Grid().GetErrorTipText(), "");  // the label "Error" only
   pane.ShowControlProperties(false, nullptr);
   EXPECT_EQ(Grid().GetCurrentWidget(), nullptr);
+}
+
+// A bound fader's Range rows refuse letters as every number row does: the row keeps its value
+// and the tip under it says why.
+TEST_F(PropertiesGrid, AFadersRangeRowsRefuseLettersWithTheRowsWords) {
+  // A device whose every parameter is the test family's gain, a level from -80 to 10 dB.
+  class CGainDevice : public CTestDevice {
+   public:
+    using CTestDevice::CTestDevice;
+    CParamInfo GetParameterAt(int) override { return CTestDevice::GetParameterAt(0); }
+  };
+  auto* gain = new CGainDevice(&system, 2);
+  system.AppendDevice(gain);
+  gain->values[kTestGain] = CParamValue(kTestGain, -3.0f, ParamKind::kLevel);
+  CCCFader fader;
+  fader.m_rect = CRect{0, 0, 15, 150};
+  fader.m_pDevice = gain;
+  fader.m_parameterId = kTestGain;
+  fader.m_rangeMin = -40.0f;
+  fader.m_rangeMax = 10.0f;
+  pane.ShowControlProperties(false, &fader);
+  for (const auto& [row, typed] : {std::pair<const char*, QString>{"Range Min", "abc"}, {"Range Max", "5x"}}) {
+    SCOPED_TRACE(row);
+    const QString before = Shown(row);
+    Type(row, typed);
+    EXPECT_EQ(Shown(row), before);
+    ASSERT_TRUE(Grid().IsErrorTipVisible());
+    EXPECT_EQ(Grid().GetErrorTipText(), "\"" + typed + "\" is not a number");
+  }
+  EXPECT_FLOAT_EQ(fader.m_rangeMin, -40.0f);
+  EXPECT_FLOAT_EQ(fader.m_rangeMax, 10.0f);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    pane.grab().save(folder + "/fader-range-refused.png");
+    for (QWidget* w : Grid().findChildren<QWidget*>())
+      if (w->isWindow() && w->isVisible()) w->grab().save(folder + "/fader-range-tip.png");
+  }
+  Type("Range Max", "5 dB");
+  EXPECT_FLOAT_EQ(fader.m_rangeMax, 5.0f);
+  pane.ShowControlProperties(false, nullptr);
 }
 
 TEST_F(PropertiesGrid, FocusLeavingTheGridLeavesTheEditOpenAndEscapeCancelsIt) {

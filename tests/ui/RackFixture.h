@@ -15,13 +15,15 @@
 #include "tests/support/TestDevices.h"
 
 // A device whose rack tile is `height` high and whose monitor tile is `width` wide, each filled
-// with its colour; it records the states it was drawn with and its meters-only redraws.
+// with its colour; it records the states it was drawn with, its meters-only redraws and how
+// often its tiles were measured (drawn without a graphics).
 class CSizedDevice : public CTestDevice {
  public:
   CSizedDevice(IDeviceHost* system, std::uint32_t id, int tileHeight, int tileWidth, CColour colour)
       : CTestDevice(system, id), height(tileHeight), width(tileWidth), fill(colour) {}
 
   int DrawTile(Graphics* g, const CRect& rect, int state) override {
+    if (!g) ++measures;
     if (g && rect != CRect{}) {
       g->FillRectangle(CBrush::Solid(fill), CRectF::FromRect(rect));
       tileStates.push_back(state);
@@ -30,6 +32,7 @@ class CSizedDevice : public CTestDevice {
   }
   int DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* dc, int state) override {
     (void)dc;
+    if (!g) ++measures;
     if (g && rect != CRect{}) {
       g->FillRectangle(CBrush::Solid(fill), CRectF::FromRect(rect));
       monitorStates.push_back(state);
@@ -52,6 +55,7 @@ class CSizedDevice : public CTestDevice {
   std::vector<int> tileStates;
   std::vector<int> monitorStates;
   int meterRedraws = 0;
+  int measures = 0;
 };
 
 class RackFixture : public ::testing::Test {

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
@@ -78,7 +79,8 @@ TEST(SettingsPagesTest, ErrorLogPage_UntickedTemperatureStoresZeroAndReopensDisa
     EXPECT_TRUE(page.TemperatureBox()->isChecked());
     EXPECT_EQ(page.TemperatureEdit()->text(), "70");
     page.TemperatureBox()->setChecked(false);
-    page.LogSizeEdit()->setText("250kb");
+    page.TemperatureEdit()->setText("abc");  // not read while unticked
+    page.LogSizeEdit()->setText("250");
     page.Apply();
   }
   EXPECT_EQ(system.GetSettings().temperatureWarning, 0u);
@@ -91,7 +93,78 @@ TEST(SettingsPagesTest, ErrorLogPage_UntickedTemperatureStoresZeroAndReopensDisa
   EXPECT_EQ(CErrorLogSettingsDlg::ReadUnsigned("99999999999"), 0xFFFFFFFFu);
 }
 
+// OK on the sheet refuses a box of the Error Log page that holds no setting: the page comes to
+// the front with the refusal's words under its boxes and the focus in that box, the sheet stays
+// open and nothing is stored.
+struct ErrorLogRefusalCase {
+  const char* name;
+  const char* degrees;
+  const char* logSize;
+  bool inDegrees;  // the box refused
+  const char* words;
+};
+
+class ErrorLogRefusalTest : public ::testing::TestWithParam<ErrorLogRefusalCase> {};
+
+TEST_P(ErrorLogRefusalTest, OkKeepsTheSheetOpenOnTheRefusedBox) {
+  const ErrorLogRefusalCase& c = GetParam();
+  CSystem system;
+  system.LoadSettings();
+  system.SetTemperatureWarning(70);
+  system.SetMaxLogFileSizeKB(100);
+  CSettingsSheet sheet(QStringLiteral("Settings"));
+  sheet.AddPage(QStringLiteral("General"), new CGeneralAppSettingsDialog(&system));
+  auto* page = new CErrorLogSettingsDlg(&system);
+  sheet.AddPage(QStringLiteral("Error Log"), page);
+  sheet.show();
+  const QSize size = sheet.size();
+  EXPECT_TRUE(page->RefusalText()->text().isEmpty());
+  page->TemperatureEdit()->setText(QString::fromUtf8(c.degrees));
+  page->LogSizeEdit()->setText(QString::fromUtf8(c.logSize));
+  sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  EXPECT_TRUE(sheet.isVisible());
+  EXPECT_NE(sheet.result(), QDialog::Accepted);
+  EXPECT_EQ(sheet.Tabs()->currentIndex(), 1);
+  EXPECT_EQ(page->RefusalText()->text().toStdString(), c.words);
+  QLineEdit* refused = c.inDegrees ? page->TemperatureEdit() : page->LogSizeEdit();
+  EXPECT_EQ(sheet.focusWidget(), refused);
+  EXPECT_EQ(refused->selectedText(), refused->text());
+  EXPECT_EQ(sheet.size(), size);  // the words have their room on the page
+  EXPECT_EQ(system.GetSettings().temperatureWarning, 70u);
+  EXPECT_EQ(system.GetSettings().maxLogFileSizeKB, 100u);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    sheet.grab().save(folder + "/error-log-" + c.name + ".png");
+
+  // Mended, the sheet takes both.
+  page->TemperatureEdit()->setText(QStringLiteral("110"));
+  page->LogSizeEdit()->setText(QStringLiteral(" 0 "));
+  sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  EXPECT_EQ(sheet.result(), QDialog::Accepted);
+  EXPECT_TRUE(page->RefusalText()->text().isEmpty());
+  EXPECT_EQ(system.GetSettings().temperatureWarning, 110u);
+  EXPECT_EQ(system.GetSettings().maxLogFileSizeKB, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, ErrorLogRefusalTest,
+    ::testing::Values(
+        ErrorLogRefusalCase{"DegreesLetters", "abc", "100", true, "\"abc\" is not a number"},
+        ErrorLogRefusalCase{"DegreesEmpty", "", "100", true, "Enter a number"},
+        ErrorLogRefusalCase{"DegreesFraction", "45.5", "100", true, "\"45.5\" is not a whole number"},
+        ErrorLogRefusalCase{"DegreesZero", "0", "100", true, "Temperature must be between 40 and 110"},
+        ErrorLogRefusalCase{"DegreesBelow", "39", "100", true, "Temperature must be between 40 and 110"},
+        ErrorLogRefusalCase{"DegreesAbove", "111", "100", true, "Temperature must be between 40 and 110"},
+        ErrorLogRefusalCase{"DegreesNegativeAsUnsigned", "2147483648", "100", true,
+                            "Temperature must be between 40 and 110"},
+        ErrorLogRefusalCase{"DegreesBeyondAWord", "99999999999", "100", true, "99999999999 is out of range"},
+        ErrorLogRefusalCase{"SizeLetters", "70", "abc", false, "\"abc\" is not a number"},
+        ErrorLogRefusalCase{"SizeWithItsUnit", "70", "250kb", false, "\"250kb\" is not a number"},
+        ErrorLogRefusalCase{"SizeNegative", "70", "-5", false, "Max log file size cannot be less than 0"},
+        ErrorLogRefusalCase{"SizeBeyondAWord", "70", "4294967296", false, "4294967296 is out of range"}),
+    [](const ::testing::TestParamInfo<ErrorLogRefusalCase>& info) { return std::string(info.param.name); });
+
 namespace {
+// The texts of the message boxes shown.namespace {
 // The texts of the message boxes shown.
 class CMessageRecorder : public CRecordingUi {
  public:

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <memory>
 
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
@@ -104,16 +105,32 @@ TEST_F(SnapshotDialogs, CancelEndsWithoutAChoice) {
   EXPECT_EQ(Finish(dialog), QDialog::Rejected);
 }
 
-TEST_F(SnapshotDialogs, RenameShowsTheNameSelectedAndReturnsTheTypedOne) {
-  CSnapshotRenameDlg dialog(nullptr);
+// Rename refuses the name of another snapshot as New Snapshot does (the overwrite list could
+// not tell the two apart), and takes its own or one in another case.
+TEST_F(SnapshotDialogs, RenameReturnsTheTypedNameUnlessAnotherSnapshotHasIt) {
+  AddSnapshots({"Stage", "Hall"});
+  CSnapshotRenameDlg dialog(nullptr, &system, 0);
+  std::vector<QString> messages;
+  dialog.SetMessageHandler([&](const QString& text) { messages.push_back(text); });
   dialog.m_name = "Stage";
   dialog.show();
   EXPECT_EQ(dialog.GetTitle(), "Rename Snapshot");
   EXPECT_EQ(dialog.NameEdit()->selectedText(), "Stage");
-  dialog.NameEdit()->setText("Stage Left");
+  dialog.NameEdit()->setText("Hall");
   dialog.OkButton()->click();
-  EXPECT_EQ(Finish(dialog), QDialog::Accepted);
-  EXPECT_EQ(dialog.m_name, "Stage Left");
+  EXPECT_EQ(messages, std::vector<QString>{"A snapshot with that name exists already"});
+  EXPECT_EQ(Finish(dialog), 0);  // still open
+  EXPECT_EQ(dialog.m_name, "Stage");
+  for (const char* name : {"Stage", "hall", "Stage Left"}) {
+    CSnapshotRenameDlg again(nullptr, &system, 0);
+    again.m_name = "Stage";
+    again.show();
+    again.NameEdit()->setText(name);
+    again.OkButton()->click();
+    EXPECT_EQ(Finish(again), QDialog::Accepted) << name;
+    EXPECT_EQ(again.m_name, name);
+  }
+  EXPECT_EQ(messages.size(), 1u);
 }
 
 // --- Parameter selection ---
@@ -213,6 +230,20 @@ TEST_F(ParameterSelection, RemoveClearsTheBindingAndCancelKeepsIt) {
   EXPECT_EQ(widget.m_parameterId, 0u);
 }
 
+// The widget goes while the dialog is open (its panel was deleted): the dialog ends as Cancel
+// does, and its buttons reach no widget afterwards.
+TEST_F(ParameterSelection, AWidgetThatEndsWhileTheDialogIsOpenEndsItAsCancel) {
+  auto ending = std::make_unique<CKnobWidget>();
+  CParameterSelectionDlg dialog(&system, ending.get());
+  dialog.show();
+  dialog.ParameterList()->setCurrentRow(0);
+  ending.reset();
+  EXPECT_EQ(Finish(dialog), QDialog::Rejected);
+  dialog.RemoveButton()->click();
+  dialog.UseButton()->click();
+  EXPECT_EQ(widget.m_pDevice, nullptr);
+}
+
 TEST(ParameterSelectionEmpty, WithoutDevicesUseChangesNothing) {
   CSystem system;
   CKnobWidget widget;
@@ -268,7 +299,7 @@ TEST(DialogPictures, EveryControlLiesInsideItsDialogAndShowsItsText) {
   CSnapshotCreateDlg create(nullptr, &system, "New Snapshot", "Snapshot 2");
   ExpectControlsDrawn(create, "create",
                       {create.NameEdit(), create.OverwriteBox(), create.OkButton(), create.CancelButton()});
-  CSnapshotRenameDlg rename(nullptr);
+  CSnapshotRenameDlg rename(nullptr, &system, 0);
   rename.m_name = "Stage";
   ExpectControlsDrawn(rename, "rename", {rename.NameEdit(), rename.OkButton(), rename.CancelButton()});
 

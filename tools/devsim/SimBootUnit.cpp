@@ -73,6 +73,17 @@ void CSimBootUnit::SetSilent(bool silent) {
   m_silent = silent;
 }
 
+void CSimBootUnit::FallSilentAfter(std::size_t count) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_silentAfter = count;
+}
+
+void CSimBootUnit::FallSilentAt(std::size_t taken) {
+  if (m_silentAfter == 0 || taken < m_silentAfter) return;
+  m_silent = true;
+  m_pending.clear();
+}
+
 void CSimBootUnit::SetRefuseBoot(bool refuse) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_refuseBoot = refuse;
@@ -354,6 +365,7 @@ void CSimBootUnit::HandleRecord(const std::string& line, std::uint64_t nowUs, st
     m_complete = true;
     Reboot(nowUs);
   }
+  FallSilentAt(m_records);
 }
 
 bool CSimBootUnit::TakeProcessorBlock(std::uint64_t nowUs, std::vector<SimBootByte>& out) {
@@ -386,6 +398,7 @@ bool CSimBootUnit::TakeProcessorBlock(std::uint64_t nowUs, std::vector<SimBootBy
     for (std::size_t i = 0; i < 128; ++i) m_image[address + std::uint32_t(i)] = f[4 + i];
   }
   Send({std::uint8_t(good ? 0xFA : 0xFE)}, at, BootBaud(), out);
+  FallSilentAt(m_blocks);
   return true;
 }
 

@@ -50,6 +50,9 @@ class CSimBootUnit {
   // block (processor, counted from 0) is answered with FE instead of FA, once; a unit that
   // never reboots stays silent after its transfer.
   void SetSilent(bool silent);
+  // The unit falls silent for good once its boot loader has taken and answered count records
+  // (blocks on a processor) since the erase: it lost power or its cable in the transfer. 0: never.
+  void FallSilentAfter(std::size_t count);
   void SetRefuseBoot(bool refuse);
   void RefuseRecord(std::size_t index);
   void FailBlock(std::size_t index);
@@ -104,6 +107,8 @@ class CSimBootUnit {
   void EnterBootLoader(std::uint64_t nowUs, std::vector<SimBootByte>& out);
   void SendBanner(std::uint64_t atUs, std::vector<SimBootByte>& out);
   void Reboot(std::uint64_t nowUs);
+  // After the record or block numbered taken: falls silent when FallSilentAfter says so.
+  void FallSilentAt(std::size_t taken);
 
   mutable std::mutex m_mutex;
   const Family m_family;
@@ -113,6 +118,7 @@ class CSimBootUnit {
   std::array<std::uint8_t, 6> m_unitCode{0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F};
 
   bool m_silent = false;
+  std::size_t m_silentAfter = 0;
   bool m_refuseBoot = false;
   bool m_neverReboots = false;
   std::size_t m_bannerLength = 0;

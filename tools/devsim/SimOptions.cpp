@@ -1,11 +1,14 @@
 // The simulator's options and the units they put on the bus.
 #include "tools/devsim/SimOptions.h"
 
+#include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
+#include <limits>
 #include <memory>
 #include <sstream>
+#include <string_view>
 
 #include "devices/processor/NerexModelTable.h"
 #include "tools/devsim/SimBus.h"
@@ -15,88 +18,179 @@
 
 namespace {
 
+// The whole of text as a number from 0 to max: decimal digits, or "0x" and hexadecimal digits
+// where hex allows them. Nothing else is a number: no sign, blank or letter, and no number past
+// max, so that no value wraps round into another.
+template <typename Number>
+bool ReadNumber(std::string_view text, Number& out, std::uint64_t max = std::numeric_limits<Number>::max(),
+                bool hex = false) {
+  int base = 10;
+  if (hex && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  std::uint64_t value = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, value, base);
+  if (text.empty() || error != std::errc{} || end != last || value > max) return false;
+  out = Number(value);
+  return true;
+}
+
+// The value's fields between colons: at most count, the last one keeping any colons of its own
+// (a name or a password may hold them).
+std::vector<std::string_view> Fields(std::string_view value, std::size_t count) {
+  std::vector<std::string_view> fields;
+  while (fields.size() + 1 < count) {
+    const std::size_t colon = value.find(':');
+    if (colon == std::string_view::npos) break;
+    fields.push_back(value.substr(0, colon));
+    value.remove_prefix(colon + 1);
+  }
+  fields.push_back(value);
+  return fields;
+}
+
 bool ParseScanUnit(const std::string& value, SimOptions& out) {
-  char* end = nullptr;
   SimDiscoveryConfig config;
-  config.typeCode = std::uint8_t(std::strtoul(value.c_str(), &end, 0));
-  if (*end == ':') config.shortId = std::uint32_t(std::strtoul(end + 1, &end, 0));
-  if (*end == ':') config.longId = std::uint32_t(std::strtoul(end + 1, &end, 0));
-  if (*end != 0 || config.shortId > 63 || (config.longId & 0x80808080u) != 0) return false;
+  const std::vector<std::string_view> f = Fields(value, 3);
+  if (!ReadNumber(f[0], config.typeCode, 0xFF, true) || (f.size() > 1 && !ReadNumber(f[1], config.shortId, 63, true)) ||
+      (f.size() > 2 && !ReadNumber(f[2], config.longId, 0xFFFFFFFFu, true)) || (config.longId & 0x80808080u) != 0)
+    return false;
   out.scanUnits.push_back(config);
   return true;
 }
 
 bool ParseProcessor(const std::string& value, SimOptions& out) {
   SimOptions::Processor p;
-  if (std::sscanf(value.c_str(), "%u:%u:%u", &p.type, &p.id, &p.variant) < 2 || p.id < 1 || p.id > 63 ||
-      GetInputCount(int(p.type)) == 0)
+  const std::vector<std::string_view> f = Fields(value, 3);
+  if (f.size() < 2 || !ReadNumber(f[0], p.type, 0xFF) || !ReadNumber(f[1], p.id, 63) || p.id < 1 ||
+      (f.size() > 2 && !ReadNumber(f[2], p.variant)) || GetInputCount(int(p.type)) == 0)
     return false;
   out.processors.push_back(p);
   return true;
 }
 
 bool ParseSecureUnit(const std::string& value, SimOptions& out) {
-  char* end = nullptr;
   SimSecurityConfig config;
-  config.typeCode = std::uint8_t(std::strtoul(value.c_str(), &end, 0));
-  if (*end != ':') return false;
-  config.deviceId = std::uint32_t(std::strtoul(end + 1, &end, 0));
-  SimOptions::Users users;
-  if (*end == ':') {
-    const std::string rest = end + 1;
-    const std::size_t colon = rest.find(':');
-    if (colon == std::string::npos) return false;
-    users.emplace_back(rest.substr(0, colon), rest.substr(colon + 1));
-  } else if (*end != 0) {
+  const std::vector<std::string_view> f = Fields(value, 4);
+  if (f.size() == 3 || !ReadNumber(f[0], config.typeCode, 0xFF) || f.size() < 2 || !ReadNumber(f[1], config.deviceId))
     return false;
-  }
+  SimOptions::Users users;
+  if (f.size() == 4) users.emplace_back(std::string(f[2]), std::string(f[3]));
   out.secureUnits.emplace_back(config, users);
   return true;
 }
 
 bool ParseZelUnit(const std::string& value, bool box, SimOptions& out) {
-  char* end = nullptr;
   SimSecurityConfig config;
-  config.typeCode = std::uint8_t(std::strtoul(value.c_str(), &end, 0));
+  const std::vector<std::string_view> f = Fields(value, 3);
+  if (f.size() < 2 || !ReadNumber(f[0], config.typeCode, 0xFF) || !ReadNumber(f[1], config.deviceId)) return false;
   const bool known =
       box ? config.typeCode >= 34 && config.typeCode <= 47 : config.typeCode >= 51 && config.typeCode <= 56;
-  if (*end != ':' || !known) return false;
-  config.deviceId = std::uint32_t(std::strtoul(end + 1, &end, 0));
-  std::string name = box ? "Sim Breakout" : "Sim Amplifier";
-  if (*end == ':')
-    name = end + 1;
-  else if (*end != 0)
-    return false;
+  if (!known) return false;
+  const std::string name = f.size() > 2 ? std::string(f[2]) : box ? "Sim Breakout" : "Sim Amplifier";
   out.zelUnits.emplace_back(config, name);
   return true;
 }
 
 bool ParseReply(const std::string& value, SimOptions& out) {
   unsigned command = 0, length = 0;
-  if (std::sscanf(value.c_str(), "%u:%u", &command, &length) != 2 || length < 4 || length > 1024) return false;
+  const std::vector<std::string_view> f = Fields(value, 2);
+  if (f.size() != 2 || !ReadNumber(f[0], command, 0xFF) || !ReadNumber(f[1], length, 1024) || length < 4) return false;
   out.replies.emplace_back(command, length);
   return true;
 }
 
 bool ParseLateUnit(const std::string& value, SimOptions& out) {
-  unsigned id = 0, ms = 0;
-  char end = 0;
-  if (std::sscanf(value.c_str(), "%u:%u%c", &id, &ms, &end) != 2 || ms == 0 || ms > 60000) return false;
+  std::uint32_t id = 0, ms = 0;
+  const std::vector<std::string_view> f = Fields(value, 2);
+  if (f.size() != 2 || !ReadNumber(f[0], id) || !ReadNumber(f[1], ms, 60000) || ms == 0) return false;
   out.lateUnits.emplace_back(id, ms);
   return true;
 }
 
 bool ParseSilentUnit(const std::string& value, SimOptions& out) {
   SimOptions::Silence silence;
-  unsigned id = 0;
+  const std::vector<std::string_view> f = Fields(value, 2);
+  double after = 0, during = 0;
   char end = 0;
-  if (std::sscanf(value.c_str(), "%u:%lf:%lf%c", &id, &silence.afterSeconds, &silence.forSeconds, &end) != 3 ||
-      !(silence.afterSeconds >= 0 && silence.afterSeconds <= 86400) ||
-      !(silence.forSeconds >= 0 && silence.forSeconds <= 86400))
+  if (f.size() != 2 || !ReadNumber(f[0], silence.id) ||
+      std::sscanf(std::string(f[1]).c_str(), "%lf:%lf%c", &after, &during, &end) != 2 || !(after >= 0 && after <= 86400) ||
+      !(during >= 0 && during <= 86400))
     return false;
-  silence.id = id;
+  silence.afterSeconds = after;
+  silence.forSeconds = during;
   out.silentUnits.push_back(silence);
   return true;
+}
+
+// What each --zel-state key changes, and the largest value it takes.
+struct ZelStateKey {
+  const char* key;
+  bool box;
+  unsigned maximum;
+};
+constexpr ZelStateKey kZelStateKeys[] = {
+    {"temp", false, 127}, {"protect", false, 1}, {"load-fault", false, 15}, {"alarm", true, 1}, {"network", true, 1},
+};
+
+const ZelStateKey* FindZelStateKey(const std::string& key) {
+  for (const ZelStateKey& k : kZelStateKeys)
+    if (key == k.key) return &k;
+  return nullptr;
+}
+
+bool ParseZelState(const std::string& value, SimOptions& out) {
+  SimOptions::ZelReport report;
+  const std::vector<std::string_view> f = Fields(value, 3);
+  if (f.size() != 3 || !ReadNumber(f[0], report.id)) return false;
+  const char* last = f[1].data() + f[1].size();
+  const auto [end, error] = std::from_chars(f[1].data(), last, report.afterSeconds);
+  if (f[1].empty() || error != std::errc{} || end != last || !(report.afterSeconds >= 0 && report.afterSeconds <= 86400))
+    return false;
+  const std::size_t equals = f[2].find('=');
+  if (equals == std::string_view::npos) return false;
+  report.key = std::string(f[2].substr(0, equals));
+  const ZelStateKey* known = FindZelStateKey(report.key);
+  if (!known || !ReadNumber(f[2].substr(equals + 1), report.value, known->maximum)) return false;
+  out.zelReports.push_back(report);
+  return true;
+}
+
+// Each --zel-state names a Zel unit of its key's kind at its ID.
+bool ZelStatesHaveTheirUnits(const SimOptions& options) {
+  for (const SimOptions::ZelReport& report : options.zelReports) {
+    const bool box = FindZelStateKey(report.key)->box;
+    const bool found = std::any_of(options.zelUnits.begin(), options.zelUnits.end(), [&](const auto& unit) {
+      const unsigned type = unit.first.typeCode;
+      return unit.first.deviceId == report.id && (box ? type <= 47 : type >= 51);
+    });
+    if (!found) return false;
+  }
+  return true;
+}
+
+// The state change of a --zel-state report on an amplifier and on a breakout box.
+void ApplyZelReport(const SimOptions::ZelReport& r, SimZelAmpState& s) {
+  if (r.key == "temp") s.temperature = std::uint8_t(r.value);
+  if (r.key == "protect") s.protect = r.value != 0;
+  if (r.key == "load-fault") s.meters[8] = std::uint8_t(r.value);
+}
+void ApplyZelReport(const SimOptions::ZelReport& r, SimZelBreakState& s) {
+  if (r.key == "alarm") s.alarm = r.value != 0;
+  if (r.key == "network") s.networkActive = r.value != 0;
+}
+
+// Schedules the --zel-state reports of the unit's ID on it.
+template <typename Unit>
+void ScheduleZelReports(const SimOptions& options, std::uint32_t id, Unit& unit) {
+  using Seconds = std::chrono::duration<double>;
+  for (const SimOptions::ZelReport& report : options.zelReports) {
+    if (report.id != id) continue;
+    unit.UpdateAfter(std::chrono::duration_cast<std::chrono::steady_clock::duration>(Seconds(report.afterSeconds)),
+                     [report](auto& state) { ApplyZelReport(report, state); });
+  }
 }
 
 // Puts the unit on the bus, wrapped when an option makes the units at its ID late or silent.
@@ -135,11 +229,12 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out) {
     const std::string& value = args[++i];
     bool ok = true;
     if (arg == "--com") {
-      out.com = std::uint32_t(std::strtoul(value.c_str(), nullptr, 10));
+      ok = ReadNumber(value, out.com);
     } else if (arg == "--baud") {
-      out.baud = std::uint32_t(std::strtoul(value.c_str(), nullptr, 10));
+      ok = ReadNumber(value, out.baud);
     } else if (arg == "--unit") {
-      out.ids.push_back(unsigned(std::strtoul(value.c_str(), nullptr, 10)));
+      out.ids.push_back(0);
+      ok = ReadNumber(value, out.ids.back(), 0xFF);
     } else if (arg == "--scan-unit") {
       ok = ParseScanUnit(value, out);
     } else if (arg == "--processor") {
@@ -156,12 +251,16 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out) {
       ok = ParseLateUnit(value, out);
     } else if (arg == "--silent-unit") {
       ok = ParseSilentUnit(value, out);
+    } else if (arg == "--zel-state") {
+      ok = ParseZelState(value, out);
+    } else if (arg == "--boot-silent-after") {
+      ok = ReadNumber(value, out.bootSilentAfter);
     } else {
       ok = false;
     }
     if (!ok) return false;
   }
-  return true;
+  return ZelStatesHaveTheirUnits(out);
 }
 
 std::vector<std::string> SplitSimOptions(const std::string& line) {
@@ -199,9 +298,11 @@ std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
     if (config.typeCode >= 51) {
       auto* amp = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus);
       amp->Update([&](SimZelAmpState& state) { state.name = name; });
+      ScheduleZelReports(options, config.deviceId, *amp);
     } else {
       auto* box = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus);
       box->Update([&](SimZelBreakState& state) { state.name = name; });
+      ScheduleZelReports(options, config.deviceId, *box);
     }
     // An autoscan by short IDs finds it.
     if (config.deviceId >= 1 && config.deviceId <= 63) {

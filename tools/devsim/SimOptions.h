@@ -40,16 +40,31 @@ struct SimOptions {
     double forSeconds = 0;
   };
   std::vector<Silence> silentUnits;
+  // --zel-state ID:AFTER:KEY=VALUE: AFTER seconds after the start the Zel unit at ID reports
+  // VALUE for KEY: an amplifier's "temp" (degrees), "protect" (0 or 1) and "load-fault" (a mask
+  // of channels, bit 0 the first), a breakout box's "alarm" and "network" (0 or 1).
+  struct ZelReport {
+    std::uint32_t id = 0;
+    double afterSeconds = 0;
+    std::string key;
+    unsigned value = 0;
+  };
+  std::vector<ZelReport> zelReports;
+  // --boot-silent-after N: the boot-load unit falls silent after taking N records (blocks on a
+  // processor) of a transfer; 0 never.
+  std::size_t bootSilentAfter = 0;
 };
 
 // Parses the options (without the program's name) into out. False on an unknown option, a
-// missing value or a value out of its range; out is then incomplete.
+// missing value, a value out of its range or a --zel-state for no Zel unit of its kind at that
+// ID; out is then incomplete.
 bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out);
 // The words of an option line, split at blanks.
 std::vector<std::string> SplitSimOptions(const std::string& line);
 // Puts the units the options name on the bus, which must not run yet: framed units (one at ID
 // 1 when no other unit is named), scan units, processors, secured units and Zel units, each Zel
 // unit at a short ID also found by an autoscan; a unit at an ID that --late-unit or
-// --silent-unit names answers late or falls silent as they say (counted from this call).
+// --silent-unit names answers late or falls silent as they say, and a Zel unit reports the
+// states --zel-state gives it (each counted from this call).
 // Returns the number of units named.
 std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus);

@@ -32,6 +32,7 @@ bool CSimZelUnit::IsAddressed(const SimBytes& r) const {
 }
 
 SimAnswer CSimZelUnit::Handle(const SimBytes& r) {
+  ApplyDueChanges();
   if (r.size() == 5 && r[0] == 0xB0) return Identity(r);
   if (TakeBroadcast(r)) return SimAnswer::Silence();
   if (!IsAddressed(r)) return SimAnswer::Silence();

@@ -4,8 +4,10 @@
 // answers while a test reads and changes the unit.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -59,6 +61,8 @@ class CSimZelUnit : public CSimSecurityUnit {
   virtual SimAnswer Read(const SimBytes& request, std::uint8_t command) = 0;
   virtual void ApplyWrite(const SimBytes& request, std::uint8_t command) = 0;
 
+  // Changes of the state whose time has come, applied before a frame is handled. Base: none.
+  virtual void ApplyDueChanges() {}
   // An F0/F1 frame addressed to this unit's ID.
   bool IsAddressed(const SimBytes& request) const;
   // The identity query answered by the security side, counted and given its fault.
@@ -106,7 +110,25 @@ class CSimZelStateUnit : public CSimZelUnit {
     std::lock_guard<std::mutex> lock(m_stateMutex);
     change(m_state);
   }
+  // Changes the state `after` from now: the unit reports it from the first frame it handles
+  // after that time (a unit that overheats, goes into protect or raises an alarm on its own).
+  void UpdateAfter(std::chrono::steady_clock::duration after, std::function<void(UnitState&)> change) {
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    m_scheduled.emplace(std::chrono::steady_clock::now() + after, std::move(change));
+  }
 
  protected:
+  void ApplyDueChanges() override {
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    const auto now = std::chrono::steady_clock::now();
+    while (!m_scheduled.empty() && m_scheduled.begin()->first <= now) {
+      m_scheduled.begin()->second(m_state);
+      m_scheduled.erase(m_scheduled.begin());
+    }
+  }
+
   UnitState m_state;
+
+ private:
+  std::multimap<std::chrono::steady_clock::time_point, std::function<void(UnitState&)>> m_scheduled;
 };

@@ -49,9 +49,17 @@ void Usage(std::FILE* out) {
                "  --silent-unit ID:AFTER:FOR\n"
                "                     the units at device ID fall silent AFTER seconds after the start\n"
                "                     and answer again FOR seconds later (FOR 0: never)\n"
+               "  --zel-state ID:AFTER:KEY=VALUE\n"
+               "                     AFTER seconds after the start the Zel unit at ID reports VALUE:\n"
+               "                     an amplifier's temp (degrees), protect (0, 1) or load-fault\n"
+               "                     (a mask of channels: 1 the first, 15 all four), a breakout box's\n"
+               "                     alarm or network (0, 1)\n"
                "  --boot-unit FAMILY:TYPE\n"
                "                     instead of the bus, one unit for the firmware loader: FAMILY\n"
-               "                     amp, zel, sornic or processor, with its type code\n",
+               "                     amp, zel, sornic or processor, with its type code\n"
+               "  --boot-silent-after N\n"
+               "                     the boot-load unit falls silent after taking N records of a\n"
+               "                     transfer (blocks on a processor)\n",
                GetComPortLinkFolder().c_str(), unsigned(kFirstComPort), unsigned(kLastComPort));
 }
 
@@ -81,6 +89,7 @@ int main(int argc, char** argv) {
       Usage(stderr);
       return 2;
     }
+    bootUnit->FallSilentAfter(options.bootSilentAfter);
   }
   const std::uint32_t com = options.com;
 

@@ -17,9 +17,21 @@
 
 namespace {
 
-constexpr int kWidth = 520;
-constexpr int kHeight = 384;
+// The links tree on the left, the device and its parameters on the right, "<<" and ">>"
+// between: wide enough for a member named by its device's name, model and ID and its parameter.
+constexpr int kMargin = 14;
+constexpr int kTreeWidth = 420;
+constexpr int kButtonsX = kMargin + kTreeWidth + 10;
+constexpr int kListX = kButtonsX + 50;
+constexpr int kListWidth = 330;
+constexpr int kWidth = kListX + kListWidth + kMargin;
+constexpr int kHeight = 420;
 constexpr int kPointerRole = Qt::UserRole;
+
+// A device as the dialog names it: units of one name are told apart by their model and ID.
+std::string DeviceLabel(CDevice& device) {
+  return device.GetName() + " (" + device.GetModelName() + ", ID " + std::to_string(device.GetDeviceId()) + ")";
+}
 
 // Link names are typed in an editor of at most 30 characters.
 class CLinkNameDelegate : public QStyledItemDelegate {
@@ -45,32 +57,32 @@ void SetPointer(QTreeWidgetItem* item, const void* p) {
 
 CLinkManagerDlg::CLinkManagerDlg(CSystem& system, QWidget* parent) : CBitmapDialogEx(parent), m_system(system) {
   auto* linksLabel = new QLabel(QStringLiteral("Links"), this);
-  linksLabel->setGeometry(14, 32, 100, 20);
+  linksLabel->setGeometry(kMargin, 32, 100, 20);
   m_addLink = new QPushButton(QStringLiteral("+"), this);
-  m_addLink->setGeometry(170, 30, 32, 24);
+  m_addLink->setGeometry(kMargin + kTreeWidth - 70, 30, 32, 24);
   m_deleteLink = new QPushButton(QStringLiteral("-"), this);
-  m_deleteLink->setGeometry(208, 30, 32, 24);
+  m_deleteLink->setGeometry(kMargin + kTreeWidth - 32, 30, 32, 24);
   m_tree = new CTreeCtrlEx(this);
-  m_tree->setGeometry(14, 58, 226, kHeight - 72);
+  m_tree->setGeometry(kMargin, 58, kTreeWidth, kHeight - 72);
   m_tree->setItemDelegate(new CLinkNameDelegate(m_tree));
   m_tree->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
   m_tree->setDragDropMode(QAbstractItemView::NoDragDrop);
   m_tree->setExpandsOnDoubleClick(true);
 
   m_addMember = new QPushButton(QStringLiteral("<<"), this);
-  m_addMember->setGeometry(250, 170, 40, 26);
+  m_addMember->setGeometry(kButtonsX, 190, 40, 26);
   m_removeMember = new QPushButton(QStringLiteral(">>"), this);
-  m_removeMember->setGeometry(250, 206, 40, 26);
+  m_removeMember->setGeometry(kButtonsX, 226, 40, 26);
   m_removeMember->setEnabled(false);
 
   auto* deviceLabel = new QLabel(QStringLiteral("Device"), this);
-  deviceLabel->setGeometry(300, 32, 200, 20);
+  deviceLabel->setGeometry(kListX, 32, 200, 20);
   m_devices = new QComboBox(this);
-  m_devices->setGeometry(300, 56, kWidth - 314, 24);
+  m_devices->setGeometry(kListX, 56, kListWidth, 24);
   auto* parameterLabel = new QLabel(QStringLiteral("Parameter"), this);
-  parameterLabel->setGeometry(300, 88, 200, 20);
+  parameterLabel->setGeometry(kListX, 88, 200, 20);
   m_parameters = new QListWidget(this);
-  m_parameters->setGeometry(300, 112, kWidth - 314, kHeight - 126);
+  m_parameters->setGeometry(kListX, 112, kListWidth, kHeight - 126);
 
   for (QPushButton* button : {m_addLink, m_deleteLink, m_addMember, m_removeMember}) button->setAutoDefault(false);
   connect(m_addLink, &QPushButton::clicked, this, [this] { OnAddLink(); });
@@ -103,8 +115,7 @@ void CLinkManagerDlg::showEvent(QShowEvent* event) {
 QString CLinkManagerDlg::MemberText(const CLinkRef& member) const {
   CDevice* device = m_system.FindDeviceByUuid(member.GetUuid());
   if (!device) return QString();
-  return QString::fromStdString(device->GetName() + " - " +
-                                device->GetParameterAt(int(member.m_parameterId)).name);
+  return QString::fromStdString(DeviceLabel(*device) + " - " + device->GetParameterAt(int(member.m_parameterId)).name);
 }
 
 QTreeWidgetItem* CLinkManagerDlg::AddLinkItem(CLink* link) {
@@ -119,6 +130,7 @@ QTreeWidgetItem* CLinkManagerDlg::AddLinkItem(CLink* link) {
 QTreeWidgetItem* CLinkManagerDlg::AddMemberItem(QTreeWidgetItem* linkItem, CLinkRef* member) {
   m_filling = true;
   auto* item = new QTreeWidgetItem(linkItem, {MemberText(*member)});
+  item->setToolTip(0, item->text(0));  // the whole text, should a long name be cut
   SetPointer(item, member);
   item->setFlags(item->flags() & ~Qt::ItemIsEditable);
   if (member->m_displayFlag) m_tree->SetItemGrey(item);
@@ -145,7 +157,11 @@ void CLinkManagerDlg::OnInitDialog() {
   }
   m_filling = true;
   m_devices->clear();
-  for (const CDevice* device : m_system.GetDevices()) m_devices->addItem(QString::fromStdString(device->GetName()));
+  for (CDevice* device : m_system.GetDevices()) {
+    const QString label = QString::fromStdString(DeviceLabel(*device));
+    m_devices->addItem(label);
+    m_devices->setItemData(m_devices->count() - 1, label, Qt::ToolTipRole);
+  }
   m_filling = false;
   const int count = m_devices->count();
   if (count == 0) return;
@@ -238,18 +254,7 @@ void CLinkManagerDlg::OnRemoveMember() {
     FillParameterList();
     return;
   }
-  const int removed = int(it - link->m_members.begin());
-  const int last = int(link->m_members.size()) - 1;
-  int master = link->m_master;
-  if (master == removed) {
-    // The one that followed takes over; the one before, when it was the last.
-    master = removed < last ? removed : removed - 1;
-  } else if (master > removed) {
-    --master;
-  }
-  delete member;
-  link->m_members.erase(it);
-  link->m_master = link->m_members.empty() ? -1 : master;
+  link->RemoveMemberAt(std::size_t(it - link->m_members.begin()));
   delete item;
   ShowMaster(linkItem);
   FillParameterList();

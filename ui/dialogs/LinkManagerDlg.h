@@ -1,5 +1,7 @@
 // "Link Manager": creates, renames and deletes the system's links and chooses their members and
 // master. It works on the system's links directly: every change is made at once, with no undo.
+// Devices are named by their name, model and ID ("Stage (Nerex48, ID 3)"), in the device list
+// and in the members ("Stage (Nerex48, ID 3) - Input Channel A Gain").
 #pragma once
 
 #include <cstdint>

@@ -99,6 +99,12 @@ void CChangePasswordDialog::accept() {
     m_errorBox(QString::fromLatin1(kChangeWrongPassword), QString::fromLatin1(kPasswordError));
     return;
   }
-  m_user.m_password = m_new->text().toStdString();
+  // A password the file would not keep as typed would lock its user out once it is reopened.
+  const std::string password = m_new->text().toStdString();
+  if (const std::string refusal = UserFieldRefusal(password, "Password"); !refusal.empty()) {
+    m_errorBox(QString::fromStdString(refusal), QString::fromLatin1(kPasswordError));
+    return;
+  }
+  m_user.m_password = password;
   QDialog::accept();
 }

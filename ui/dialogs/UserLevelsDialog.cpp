@@ -33,7 +33,7 @@ constexpr int kUserRole = Qt::UserRole;
 
 CUserLevelsDialog::CUserLevelsDialog(CSystem* system, QWidget* parent) : CSettingsPage(parent), m_system(system) {
   m_userList = new CEditableListBox(this);
-  m_userList->SetRowRenamedHandler([this](int index, const QString&) { OnUserRenamed(index); });
+  m_userList->SetRowRenamedHandler([this](int index, const QString& oldText) { OnUserRenamed(index, oldText); });
   m_add = new QPushButton(QStringLiteral("Add"), this);
   m_delete = new QPushButton(QStringLiteral("Delete"), this);
   m_add->setIcon(PageButtonIcon(kAddBitmap));
@@ -76,26 +76,40 @@ CUserLevelsDialog::CUserLevelsDialog(CSystem* system, QWidget* parent) : CSettin
     connect(m_rights[i], &QCheckBox::clicked, this, [this, i] { OnRightClicked(i); });
   connect(m_password, &QLineEdit::textChanged, this, [this](const QString& text) { OnChangePassword(text); });
 
-  // The working copies, in the system's order.
-  const CUserList& systemUsers = m_system->GetUsers();
-  m_loading = true;
-  for (std::size_t i = 0; i < systemUsers.size() && i < kMaxUsers; ++i) {
-    auto copy = std::make_unique<CUser>();
-    copy->CopyFrom(*systemUsers[i]);
-    m_userList->addItem(QString::fromStdString(copy->GetName()));
-    SetRowUser(m_userList->count() - 1, copy.get());
-    m_users.push_back(std::move(copy));
-    m_origins.push_back(int(i));
-  }
-  m_loading = false;
-  const int current = m_system->GetCurrentUser();
-  m_userList->setCurrentRow(current >= 0 && current < m_userList->count() ? current : -1);
-  OnSelchangeUserList();
+  LoadUsers();
   setMinimumSize(480, 340);
   for (QWidget* control : findChildren<QWidget*>()) control->installEventFilter(this);
 }
 
 CUserLevelsDialog::~CUserLevelsDialog() = default;
+
+void CUserLevelsDialog::LoadUsers() {
+  m_loading = true;
+  m_shownUser = nullptr;
+  m_userList->clear();
+  m_users.clear();
+  m_origins.clear();
+  {
+    // The worker replaces the users under the lock when it imports them.
+    CSingleLock lock(m_system->GetLock());
+    m_imports = m_system->GetUserImports();
+    // The working copies, in the system's order.
+    const CUserList& systemUsers = m_system->GetUsers();
+    for (std::size_t i = 0; i < systemUsers.size() && i < kMaxUsers; ++i) {
+      auto copy = std::make_unique<CUser>();
+      copy->CopyFrom(*systemUsers[i]);
+      m_userList->addItem(QString::fromStdString(copy->GetName()));
+      SetRowUser(m_userList->count() - 1, copy.get());
+      m_users.push_back(std::move(copy));
+      m_origins.push_back(int(i));
+    }
+  }
+  m_loading = false;
+  const int current = m_system->GetCurrentUser();
+  m_userList->setCurrentRow(current >= 0 && current < m_userList->count() ? current : -1);
+  OnSelchangeUserList();
+  m_modified = false;
+}
 
 CUser* CUserLevelsDialog::RowUser(int row) const {
   if (row < 0 || row >= m_userList->count()) return nullptr;
@@ -207,7 +221,17 @@ void CUserLevelsDialog::OnChangePassword(const QString& text) {
   if (m_loading) return;
   CUser* user = RowUser(m_userList->currentRow());
   if (!user) return;
-  user->m_password = text.toStdString();
+  const std::string password = text.toStdString();
+  // A character the file cannot keep is refused as it is typed; blanks at the ends are
+  // refused at OK, as a blank typed last may be followed by more.
+  if (const std::string refusal = UserFieldCharacterRefusal(password, "Password"); !refusal.empty()) {
+    m_loading = true;
+    m_password->setText(QString::fromStdString(user->m_password));
+    m_loading = false;
+    Warn(QString::fromStdString(refusal));
+    return;
+  }
+  user->m_password = password;
   m_modified = true;
 }
 
@@ -256,12 +280,23 @@ void CUserLevelsDialog::OnBnClickedDeleteUser() {
   m_modified = true;
 }
 
-void CUserLevelsDialog::OnUserRenamed(int index) {
+void CUserLevelsDialog::OnUserRenamed(int index, const QString& oldText) {
   const int row = m_userList->currentRow();
   (void)index;
   if (row < 0 || std::size_t(row) >= m_users.size()) return;
   CUser* user = m_users[std::size_t(row)].get();
-  user->m_name = m_userList->item(row)->text().toStdString();
+  const std::string name = m_userList->item(row)->text().toStdString();
+  // Names tell the users apart in Switch Users: each is one the file keeps, and no two alike.
+  std::string refusal = name.empty() ? std::string("User name cannot be empty") : UserFieldRefusal(name, "User name");
+  for (std::size_t i = 0; refusal.empty() && i < m_users.size(); ++i)
+    if (int(i) != row && m_users[i]->GetName() == name) refusal = "A user named \"" + name + "\" exists already";
+  if (!refusal.empty()) {
+    m_userList->item(row)->setText(oldText);
+    SetRowUser(row, user);
+    Warn(QString::fromStdString(refusal));
+    return;
+  }
+  user->m_name = name;
   SetRowUser(row, user);
   m_modified = true;
 }
@@ -294,6 +329,39 @@ bool CUserLevelsDialog::eventFilter(QObject* watched, QEvent* event) {
 void CUserLevelsDialog::showEvent(QShowEvent* event) {
   CSettingsPage::showEvent(event);
   m_shown = true;
+}
+
+const char* CUserLevelsDialog::UsersImportedText() {
+  return "Users were imported from a unit while this sheet was open.\n\nThe sheet now shows the imported users "
+         "and security setting: make your changes again.";
+}
+
+bool CUserLevelsDialog::Validate() {
+  if (m_system->GetUserImports() != m_imports) {
+    // What the sheet holds was read before the import: applied, it would put the old users
+    // back and take the unit's users off it.
+    LoadUsers();
+    Warn(QString::fromLatin1(UsersImportedText()));
+    return false;
+  }
+  if (!m_shown) return true;
+  const CUserList& systemUsers = m_system->GetUsers();
+  for (std::size_t i = 0; i < m_users.size(); ++i) {
+    const CUser& user = *m_users[i];
+    // A password the file gave is what the file keeps: only those typed here are checked.
+    const int origin = m_origins[i];
+    if (origin >= 0 && std::size_t(origin) < systemUsers.size() &&
+        systemUsers[std::size_t(origin)]->GetPassword() == user.GetPassword())
+      continue;
+    const std::string refusal = UserFieldRefusal(user.GetPassword(), ("The password of " + user.GetName()).c_str());
+    if (!refusal.empty()) {
+      m_userList->setCurrentRow(int(i));
+      m_password->setFocus();
+      Warn(QString::fromStdString(refusal));
+      return false;
+    }
+  }
+  return true;
 }
 
 void CUserLevelsDialog::Apply() {
@@ -346,6 +414,17 @@ CGeneralFilePropertiesDialog::CGeneralFilePropertiesDialog(CSystem* system, QWid
   m_fullScreen->setChecked(m_system->GetFullScreenOnOpen());
   m_security->setChecked(m_system->GetUseSystemSecurity());
   m_goOnline->setChecked(m_system->GetGoOnlineOnOpen());
+  m_imports = m_system->GetUserImports();
+}
+
+bool CGeneralFilePropertiesDialog::Validate() {
+  // An import turned security on since the page read it: the box shows it again, so that an
+  // apply keeps it (the users page tells the person and keeps the sheet open).
+  if (m_system->GetUserImports() != m_imports) {
+    m_security->setChecked(m_system->GetUseSystemSecurity());
+    m_imports = m_system->GetUserImports();
+  }
+  return true;
 }
 
 void CGeneralFilePropertiesDialog::Apply() {

@@ -31,10 +31,15 @@ class CUserLevelsDialog : public CSettingsPage {
   explicit CUserLevelsDialog(CSystem* system, QWidget* parent = nullptr);
   ~CUserLevelsDialog() override;
 
+  // False, with a message, when users were imported from a unit since the page read them
+  // (the page then reads them again), or when a password would not come back from the file
+  // as typed (that user is then shown).
+  bool Validate() override;
   // Copies the working users back, marks the file modified and, online, asks the worker to
   // write the users to the devices. A page the user never opened applies nothing, as a
   // property sheet applies only the pages it has shown.
   void Apply() override;
+  static const char* UsersImportedText();
   bool IsModified() const { return m_modified; }
 
   // The working users, in list order.
@@ -56,8 +61,9 @@ class CUserLevelsDialog : public CSettingsPage {
   void OnSelchangeUserList();
   void OnBnClickedAddUser();
   void OnBnClickedDeleteUser();
-  // The list renamed row index in place.
-  void OnUserRenamed(int index);
+  // The list renamed row index in place: a name the file would not keep, an empty one or one
+  // that another user has is refused with a message and the row shows oldText again.
+  void OnUserRenamed(int index, const QString& oldText);
   // "User%d" with the smallest n >= 1 that no working user is named.
   std::string MakeUniqueUserName() const;
 
@@ -72,6 +78,8 @@ class CUserLevelsDialog : public CSettingsPage {
  private:
   // True when the key ended a rename (or would have): Enter, Return or Escape.
   bool TakeRenameKey(const QKeyEvent& key);
+  // Fills the list with working copies of the system's users, the current one selected.
+  void LoadUsers();
   CUser* RowUser(int row) const;
   void SetRowUser(int row, CUser* user);
   void OnRightClicked(int i);
@@ -95,12 +103,16 @@ class CUserLevelsDialog : public CSettingsPage {
   bool m_loading = false;
   bool m_modified = false;
   bool m_shown = false;
+  std::uint32_t m_imports = 0;  // the system's count of imports when the users were read
 };
 
 // "General", the first page of the "File Properties" sheet: the three options of the file.
 class CGeneralFilePropertiesDialog : public CSettingsPage {
  public:
   explicit CGeneralFilePropertiesDialog(CSystem* system, QWidget* parent = nullptr);
+  // When users were imported since the page read the security flag, the box shows the flag
+  // again (the users page tells the person and refuses).
+  bool Validate() override;
   void Apply() override;
 
   QCheckBox* FullScreenBox() const { return m_fullScreen; }
@@ -112,4 +124,5 @@ class CGeneralFilePropertiesDialog : public CSettingsPage {
   QCheckBox* m_fullScreen;
   QCheckBox* m_security;
   QCheckBox* m_goOnline;
+  std::uint32_t m_imports = 0;
 };

@@ -95,7 +95,6 @@ CImageLibraryManagerDlg::CImageLibraryManagerDlg(IImageStore* images, QWidget* p
   m_tree->setDefaultDropAction(Qt::MoveAction);
   m_tree->onDrop = [this](QTreeWidgetItem* dragged, QTreeWidgetItem* target) { EndDrag(dragged, target); };
 
-  m_message = [this](const QString& text) { QMessageBox::warning(this, GetTitle(), text); };
   m_help = [this](const QString& text) { QMessageBox::information(this, GetTitle(), text); };
   m_chooseFile = [this]() -> QString {
     CFileDialogEx dialog(true, QStringLiteral("*.bmp;*.png;*.jpg"), QStringLiteral("*.bmp;*.png;*.jpg"),
@@ -152,11 +151,17 @@ void CImageLibraryManagerDlg::reject() {
 }
 
 void CImageLibraryManagerDlg::NoteEdit(const QTreeWidgetItem* item) {
-  if (item && !IsInFileBranch(item)) m_libraryEdited = true;
+  if (!item) return;
+  // The file's pictures and folders are part of the file: any edit of them is a change of it.
+  if (IsInFileBranch(item)) {
+    m_images->SetModified();
+  } else {
+    m_libraryEdited = true;
+  }
 }
 
 void CImageLibraryManagerDlg::Warn(const char* text) {
-  if (m_message) m_message(QString::fromUtf8(text));
+  ShowWarning(QString::fromUtf8(text));
 }
 
 void CImageLibraryManagerDlg::OnSelChanged() {
@@ -190,7 +195,6 @@ void CImageLibraryManagerDlg::OnAddImage() {
     return;
   }
   FolderOfItem(target)->AddChild(image);
-  if (IsInFileBranch(target)) m_images->SetModified();
   NoteEdit(target);
   m_filling = true;
   QTreeWidgetItem* item = InsertImageItem(target, image);
@@ -222,7 +226,6 @@ void CImageLibraryManagerDlg::OnDelete() {
   delete item;
   m_filling = false;
   if (inFile) {
-    m_images->SetModified();
     m_images->DeleteImage(node, true);
   } else {
     folder->RemoveChild(node, true);
@@ -265,7 +268,6 @@ void CImageLibraryManagerDlg::PlaceNode(QTreeWidgetItem* dragged, QTreeWidgetIte
   QTreeWidgetItem* item = InsertImageItem(folderItem, node, index);
   m_filling = false;
   (after ? after : folderItem)->setExpanded(true);
-  if (IsInFileBranch(folderItem)) m_images->SetModified();
   m_tree->setCurrentItem(item);
 }
 

@@ -27,7 +27,6 @@ class CImageLibraryManagerDlg : public CImageTreeDlgBase {
 
   // Tests and embedders replace the boxes and the file chooser: a warning (exclamation, OK),
   // the help (information, OK), and the open-file dialog (an empty path: cancelled).
-  void SetMessageHandler(std::function<void(const QString&)> handler) { m_message = std::move(handler); }
   void SetHelpHandler(std::function<void(const QString&)> handler) { m_help = std::move(handler); }
   void SetFileChooser(std::function<QString()> chooser) { m_chooseFile = std::move(chooser); }
 
@@ -68,7 +67,8 @@ class CImageLibraryManagerDlg : public CImageTreeDlgBase {
   // new item is selected.
   void PlaceNode(QTreeWidgetItem* dragged, QTreeWidgetItem* folderItem, QTreeWidgetItem* after, bool copy);
   void Warn(const char* text);
-  // An edit at the item: one in the Library branch has the library saved on closing.
+  // An edit at the item: one in the file's branch marks the file modified, one in the Library
+  // branch has the library saved on closing.
   void NoteEdit(const QTreeWidgetItem* item);
 
   QToolBar* m_toolBar;
@@ -78,7 +78,6 @@ class CImageLibraryManagerDlg : public CImageTreeDlgBase {
   QAction* m_helpAction;
   bool m_opened = false;
   bool m_libraryEdited = false;
-  std::function<void(const QString&)> m_message;
   std::function<void(const QString&)> m_help;
   std::function<QString()> m_chooseFile;
 };

@@ -5,10 +5,13 @@
 #include <QColorDialog>
 #include <QFontDialog>
 #include <QGroupBox>
+#include <algorithm>
+#include <cstdlib>
 
 #include "core/system/ImageStore.h"
 #include "core/file/ImageTree.h"
 #include "core/file/TextConversion.h"
+#include "core/values/ValueCodes.h"
 #include "core/system/ZonedDevices.h"
 #include "ui/images/ImageSelectDlg.h"
 #include "ui/ParameterSelectionDlg.h"
@@ -45,7 +48,10 @@ bool CQtPropertyPickers::PickColour(std::uint32_t& colour) {
 
 bool CQtPropertyPickers::PickFont(CLogFont& font) {
   QFont initial(QString::fromStdU16String(font.faceName));
-  if (font.height != 0) initial.setPixelSize(font.height < 0 ? -font.height : font.height);
+  // The record's height is in pixels at 96 per inch: the dialog offers it in points, as it
+  // gives the choice back, so that the size shown is the size kept whatever the screen.
+  if (font.height != 0)
+    initial.setPointSize(std::max(1, RoundNearestHalfDown(float(std::abs(font.height)) * 72.0f / 96.0f)));
   if (font.weight != 0) initial.setWeight(font.weight >= 700 ? QFont::Bold : QFont::Normal);
   initial.setItalic(font.italic != 0);
   QFontDialog dialog(initial, m_parent);

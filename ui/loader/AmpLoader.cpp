@@ -1,4 +1,5 @@
 // Amplifier modules: firmware through the boot loader at 9600 baud, and preset sets.
+#include <algorithm>
 #include <bitset>
 #include <cstring>
 
@@ -10,6 +11,8 @@ namespace {
 
 constexpr std::uint32_t kChunkBytes = 50;
 constexpr int kRebootTries = 30;
+// A unit that answered none of this many last chunks may have stopped during the transfer.
+constexpr int kSilentChunks = 5;
 
 // Writes a frame, waits 100 ms and tells whether the unit answered with the ACK.
 bool SendAcknowledged(CSerialComms& port, ILoaderClock& clock, const std::uint8_t* frame, std::uint32_t n) {
@@ -28,8 +31,10 @@ bool SendPresetName(CSerialComms& port, ILoaderClock& clock, const std::string& 
   return SendAcknowledged(port, clock, frame.data(), std::uint32_t(frame.size()));
 }
 
-// After the transfer: reopens the port and waits for the unit to answer again.
-bool FinishAmpLoad(const CLoaderContext& c, CSerialComms& port) {
+// After the transfer: reopens the port and waits for the unit to answer again. A unit that
+// does not come back is only warned about when it answered the end of the transfer; one that
+// fell silent before it may hold part of the file on erased firmware, and the load fails.
+bool FinishAmpLoad(const CLoaderContext& c, CSerialComms& port, bool fellSilent) {
   c.report.LogLine("Done", false);
   port.Close();
   c.clock.Sleep(100);
@@ -45,6 +50,10 @@ bool FinishAmpLoad(const CLoaderContext& c, CSerialComms& port) {
     c.report.LogLine(waiting, true);
     if (QueryTypeShortId(port, c.clock) != 0) return true;
   }
+  if (fellSilent) {
+    c.report.LogLine(kStoppedRespondingText, false);
+    return false;
+  }
   c.report.LogLine("Warning - cannot reconnect to amp", false);
   return true;
 }
@@ -52,8 +61,9 @@ bool FinishAmpLoad(const CLoaderContext& c, CSerialComms& port) {
 enum class PassResult { kLoaded, kRefused, kFailed };
 
 // Sends the file in chunks, each answered by the unit: sent whole (kLoaded), one refused
-// (kRefused) or a failed write (kFailed).
-PassResult SendChunks(const CLoaderContext& c, CSerialComms& port, const BootBytes& file) {
+// (kRefused) or a failed write (kFailed). A missing or late answer does not stop the transfer;
+// fellSilent tells whether the unit answered none of the last kSilentChunks chunks.
+PassResult SendChunks(const CLoaderContext& c, CSerialComms& port, const BootBytes& file, bool& fellSilent) {
   ILoaderReport& log = c.report;
   log.LogLine("Sending Hex file 0% done", false);
   port.PurgeRaw(kPurgeRx);
@@ -61,6 +71,7 @@ PassResult SendChunks(const CLoaderContext& c, CSerialComms& port, const BootByt
   std::size_t position = 0;
   bool last = false;
   bool refused = false;
+  int chunks = 0, unanswered = 0;  // chunks sent, and since the last answer
   while (!last && !refused) {
     std::size_t chunk = kChunkBytes;
     if (position + kChunkBytes >= file.size()) {
@@ -76,10 +87,14 @@ PassResult SendChunks(const CLoaderContext& c, CSerialComms& port, const BootByt
     for (std::uint32_t i = 0; i < got; ++i) {
       if (port.ReceiveBuffer()[i] != '_') refused = true;
     }
+    ++chunks;
+    unanswered = got > 0 ? 0 : unanswered + 1;
     const double percent = SentPercent(position, file.size());
     log.LogLine(FormatText("Sending Hex file %.1f%% done", percent), true);
     log.Progress(int(percent));
   }
+  // A file of fewer chunks counts as unanswered when none of them was answered.
+  fellSilent = unanswered >= std::min(kSilentChunks, chunks);
   return refused ? PassResult::kRefused : PassResult::kLoaded;
 }
 
@@ -142,8 +157,9 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
     log.LogLine("Load command to amp failed", false);
     return PassResult::kFailed;
   }
-  switch (SendChunks(c, port, file)) {
-    case PassResult::kLoaded: return FinishAmpLoad(c, port) ? PassResult::kLoaded : PassResult::kFailed;
+  bool fellSilent = false;
+  switch (SendChunks(c, port, file, fellSilent)) {
+    case PassResult::kLoaded: return FinishAmpLoad(c, port, fellSilent) ? PassResult::kLoaded : PassResult::kFailed;
     case PassResult::kRefused:
       log.LogLine("Sector 1 load complete.  Starting sector 2...", false);
       return PassResult::kRefused;

@@ -10,6 +10,8 @@
 // The log line for a firmware file that cannot be loaded as it is (empty, cut short, not in
 // the format the unit takes); a file for another unit gets "Incompatible firmware file !!".
 inline constexpr const char* kDamagedFirmwareText = "Firmware file is damaged or in the wrong format !!";
+// The log line of a unit that stopped answering during a load, which then fails.
+inline constexpr const char* kStoppedRespondingText = "Device has stopped responding";
 
 // Amplifier modules (0x30 to 0x32): Intel HEX firmware through the boot loader at 9600 baud.
 bool LoadAmpFirmware(const CLoaderContext& context);

@@ -84,7 +84,7 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
       port.PurgeRaw(kPurgeRx);
       port.WriteRaw(frame.data(), std::uint32_t(frame.size()));
       if (!Acknowledged(port)) {
-        log.LogLine("Device has stopped responding", false);
+        log.LogLine(kStoppedRespondingText, false);
         return false;
       }
       if (last) std::memcpy(endBlock, block, kBlockBytes);

@@ -115,7 +115,9 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
   }
   log.LogLine("Done", false);
 
-  // The load is done whether or not the unit answers again.
+  // The unit answers no chunk of the stream: only its answer after the reboot tells that it took
+  // the whole file. One that never answers again may have stopped at any point of the stream,
+  // its firmware erased, and the load fails.
   std::string waiting = "Waiting for device to reboot";
   log.LogLine(waiting, false);
   for (int i = 0; i < kRebootTries; ++i) {
@@ -124,8 +126,8 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
     log.LogLine(waiting, true);
     if (QueryLongId(port, c.clock) != 0) return true;
   }
-  log.LogLine("Warning - cannot reconnect to device", false);
-  return true;
+  log.LogLine(kStoppedRespondingText, false);
+  return false;
 }
 
 }  // namespace

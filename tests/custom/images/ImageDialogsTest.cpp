@@ -320,12 +320,17 @@ TEST_F(ImageManager, AnyOtherExtensionGivesFormatNoneAndAPictureThatFailsAddsNot
   EXPECT_EQ(system.GetFileImages().GetChildren().size(), 3u);
 }
 
-TEST_F(ImageManager, AddDirectoryAppendsNewFolderUnselectedWithoutMarkingTheFile) {
+// A folder added to the file's pictures is a change of the file.
+TEST_F(ImageManager, AddDirectoryAppendsNewFolderUnselectedAndMarksTheFile) {
   Select(logo);
   dialog->AddDirectoryAction()->trigger();
   EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Parts", "New Folder"}));
   EXPECT_EQ(Children(dialog->FileRootItem()), QStringList({"logo", "Parts", "New Folder"}));
   EXPECT_EQ(dialog->Tree()->currentItem(), Item(logo));
+  EXPECT_TRUE(system.IsModified());
+  system.SetModified(false);
+  Select(star);
+  dialog->AddDirectoryAction()->trigger();  // in the library
   EXPECT_FALSE(system.IsModified());
 }
 
@@ -351,14 +356,25 @@ TEST_F(ImageManager, DeletingALibraryNodeLeavesTheFileAndItsPanelsAlone) {
   EXPECT_FALSE(system.IsModified());
 }
 
+// A picture or folder of the file renamed is a change of the file; one of the library is not.
 TEST_F(ImageManager, RenameTakesAnyTextTheEmptyOneIncludedRootsAreNotEditable) {
   QTreeWidgetItem* item = Item(logo);
   Select(logo);
   item->setText(0, "");
   EXPECT_EQ(logo->m_name, "");
   EXPECT_EQ(dialog->NameText()->text(), "Name : ");
+  EXPECT_TRUE(system.IsModified());
+  system.SetModified(false);
   item->setText(0, "Brand");
   EXPECT_EQ(logo->m_name, "Brand");
+  EXPECT_TRUE(system.IsModified());
+  system.SetModified(false);
+  Item(parts)->setText(0, "Pieces");
+  EXPECT_EQ(parts->m_name, "Pieces");
+  EXPECT_TRUE(system.IsModified());
+  system.SetModified(false);
+  Item(icons)->setText(0, "Symbols");
+  EXPECT_EQ(icons->m_name, "Symbols");
   EXPECT_FALSE(system.IsModified());
   EXPECT_FALSE(dialog->FileRootItem()->flags() & Qt::ItemIsEditable);
   EXPECT_FALSE(dialog->LibraryRootItem()->flags() & Qt::ItemIsDragEnabled);

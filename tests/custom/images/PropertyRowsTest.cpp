@@ -5,15 +5,20 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QFontDialog>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
+#include <memory>
 
 #include "custom/CPData.h"
+#include "core/draw/TextStyle.h"
 #include "core/file/ImageTree.h"
 #include "custom/PropertyPickers.h"
 #include "core/system/System.h"
 #include "custom/BitmapControl.h"
 #include "custom/ButtonControl.h"
+#include "custom/CustomControls.h"
 #include "custom/FaderControl.h"
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
@@ -52,6 +57,7 @@ class CFakePickers : public CRecordingUi {
     return ok;
   }
   bool PickFont(CLogFont& font) override {
+    if (real) return real->PickFont(font);
     ++calls;
     if (ok) font = nextFont;
     return ok;
@@ -331,6 +337,70 @@ TEST_F(PropertyRows, TheColourPickerPresetsTheColourAndReturnsTheChoice) {
   EXPECT_EQ(colour, 0x030201u);
 }
 
+// A font chosen with the real font dialog keeps its size, and so after the file is saved and
+// opened again, whatever density the screen has.
+class FontSizeAtDensity : public PropertyRows, public ::testing::WithParamInterface<int> {
+ protected:
+  void TearDown() override {
+    SetScreenPixelsPerInch(96);
+    PropertyRows::TearDown();
+  }
+};
+
+TEST_P(FontSizeAtDensity, APickedFontComesBackAtItsSize) {
+  SetScreenPixelsPerInch(GetParam());
+  CQtPropertyPickers real(&Grid());
+  pickers.real = &real;
+  auto* text = new CCCTextControl;
+  text->m_rect = CRect{0, 0, 100, 30};
+  text->m_pView = &view;
+  text->m_textStyle.Set("DejaVu Sans", 10.0f, CColour());
+  panel->m_widgets = {text};
+  pane.ShowControlProperties(false, text);
+  int shownPoints = 0;
+  for (int pick = 0; pick < 2; ++pick) {
+    QTimer::singleShot(0, [&shownPoints] {
+      auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      shownPoints = dialog->currentFont().pointSize();
+      dialog->accept();
+    });
+    Click("Font");
+    EXPECT_EQ(shownPoints, 10) << "pick " << pick;
+    EXPECT_EQ(text->m_textStyle.size, 1000) << "pick " << pick;
+  }
+  QTemporaryDir dir;
+  const std::string path = dir.filePath(QStringLiteral("fonts.ovd")).toStdString();
+  // Saved and opened twice over (without the fixture's picture, which holds no pixels).
+  system.DeleteImage(image, true);
+  RegisterCustomControls();
+  std::unique_ptr<CSystem> back;
+  CSystem* source = &system;
+  for (int round = 0; round < 2; ++round) {
+    auto next = std::make_unique<CSystem>();
+    ASSERT_TRUE(source->SaveFile(path));
+    ASSERT_TRUE(next->OpenFile(path));
+    auto* loaded = dynamic_cast<CCCTextControl*>(next->GetCustomPanels().at(0)->m_widgets.at(0));
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->m_textStyle.size, 1000) << "round " << round;
+    ASSERT_NE(loaded->m_textStyle.GetFont(), nullptr);
+    EXPECT_NEAR(loaded->m_textStyle.GetFont()->emPixels, 13.333f, 0.01f);
+    if (const QByteArray shots = qgetenv("ORVAK_SHOTS_DIR"); !shots.isEmpty() && round == 1) {
+      loaded->m_caption = "Stage Left 10 pt";
+      CImage canvas(120, 30);
+      Graphics g(canvas);
+      g.FillRectangle(CBrush(CColour::FromRgb(0, 0, 40)), CRectF{0, 0, 120, 30});
+      loaded->m_rect = CRect{0, 0, 120, 30};
+      loaded->Draw(g, CRect{0, 0, 120, 30}, false);
+      canvas.SavePng(shots.toStdString() + "/panel-font-" + std::to_string(GetParam()) + "dpi.png");
+    }
+    back = std::move(next);
+    source = back.get();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(DotsPerInch, FontSizeAtDensity, ::testing::Values(72, 96, 120, 144));
+
 TEST_F(PropertyRows, TextWidgetRowsFollowTheOutlineSettingAndRefillTheGrid) {
   RecordingSink sink;
   Grid().SetMessageSink(&sink);
@@ -422,7 +492,7 @@ TEST_F(PropertyRows, ARefusedPickPutsBackTheValueThePaneWasFilledWith) {
   pickers.nextImage = image;
   Click("Picture");
   EXPECT_EQ(Shown("Picture"), "No Image");
-  EXPECT_EQ(dynamic_cast<CImagePropertyCtrl&>(Row("Picture")).m_pImage, nullptr);
+  EXPECT_EQ(dynamic_cast<CImagePropertyCtrl&>(Row("Picture")).GetImage(), nullptr);
 }
 
 struct SizeLimitCase {

@@ -2,8 +2,10 @@
 // security requests and of solo, and the poll contract with the comms worker.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
+#include "core/model/Snapshot.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/comms/SerialComms.h"
 #include "core/protocol/SevenBit.h"
@@ -201,6 +203,25 @@ TEST_F(AmplifierFamiliesTest, PollContract_NothingWhileIgnoredOrGated_QueueFirst
   amp.ProcessReply(record);
   EXPECT_EQ(amp.GetCommsLevel(), 1);
   system.GetComms().StopCommsThread();
+}
+
+// Offline a snapshot recall changes the file only, and going online starts from an empty queue
+// whatever was queued before: the unit gets the file's settings ("Send") or is read, never
+// stale frames.
+TEST_F(AmplifierFamiliesTest, ZelUnits_RecallOfflineQueuesNothingAndGoingOnlineEmptiesTheQueue) {
+  for (std::uint32_t type : {55u, 41u}) {
+    SCOPED_TRACE(type);
+    std::unique_ptr<CZelBaseDevice> device;
+    if (type == 55) device = std::make_unique<CZelSeriesDevice>(&system, nullptr, type, 3);
+    else device = std::make_unique<CZelBreakDevice>(&system, nullptr, type, 3);
+    device->Initialise();
+    std::unique_ptr<CSnapshotData> image(device->CreateSnapshotData());
+    device->ApplySnapshotData(*image);
+    EXPECT_EQ(device->GetQueueSize(), 0u);
+    device->QueueMessage(true, std::make_unique<CControlMessage>());
+    device->Reinitialise(0);
+    EXPECT_EQ(device->GetQueueSize(), 0u);
+  }
 }
 
 TEST_F(AmplifierFamiliesTest, ProcessorPoll_IdentifiesEvery12thTurnWhileUninitialised_ThenSendsItsQueue) {

@@ -111,6 +111,14 @@ class ZelAmpFixture : public ::testing::Test {
       Deliver(d, 67, ZelReply(d, 67, 27, channel), std::uint32_t(c));
     }
   }
+  // Runs change with the system offline (the port closed), as the file is edited, then goes
+  // online again: online, a unit that is not connected takes no change.
+  template <class Change>
+  void Offline(Change change) {
+    ASSERT_TRUE(system.GetComms().SetOnline(false));
+    change();
+    ASSERT_TRUE(system.GetComms().SetOnline(true));
+  }
   // Connected, security done: writes that are not forced are kept.
   static void Connect(CDevice& d) {
     d.SetNeedsInitialisation(false);

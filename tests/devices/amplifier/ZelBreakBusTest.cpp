@@ -4,6 +4,8 @@
 // arrive damaged, late or not at all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/comms/Security.h"
 #include "core/model/DeviceProperty.h"
 #include "core/model/Snapshot.h"
@@ -198,6 +200,46 @@ INSTANTIATE_TEST_SUITE_P(Faults, ZelBreakBusFaultTest,
                                            BusFaultCase{"short", {SimZelFault::Kind::kShort, 4}},
                                            BusFaultCase{"late", {SimZelFault::Kind::kLate, 20}}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The unit reports its network lost and an alarm, then both over: each alarm edge is one log
+// line, the alarm a warning (tooltip, "Warnings Active"), and the network state shows in the
+// tooltip and in "Network Active".
+TEST_F(ZelBreakBusTest, AnAlarmAndTheNetworkStateTheUnitReportsReachTheLogTooltipAndWidgets) {
+  auto logged = [&](const std::string& text) {
+    const auto lines = bus.Frame().LogLines();
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != l.npos; });
+  };
+  EXPECT_TRUE(bigBox->IsNetworkActive());
+  EXPECT_EQ(bigBox->GetStatusText(), "");
+
+  big->Update([](SimZelBreakState& s) {
+    s.networkActive = false;
+    s.alarm = true;
+  });
+  ASSERT_TRUE(bus.WaitFor([&] { return logged("Breakout Box ID 7 Alarm Active\n") == 1; }));
+  EXPECT_EQ(bigBox->GetStatusText(), "\nAlarm Active\nNetwork Not Active");
+  EXPECT_TRUE(bigBox->GetCurrentValue(kBreakParamWarnings).flag);
+  EXPECT_FALSE(bigBox->GetCurrentValue(kBreakParamNetworkActive).flag);
+  // The same status again says nothing more.
+  const std::size_t reads = big->ReadCount(63);
+  ASSERT_TRUE(bus.WaitFor([&] { return big->ReadCount(63) >= reads + 2; }));
+  EXPECT_EQ(logged("Breakout Box ID 7 Alarm"), 1);
+
+  big->Update([](SimZelBreakState& s) {
+    s.networkActive = true;
+    s.alarm = false;
+  });
+  ASSERT_TRUE(bus.WaitFor([&] { return logged("Breakout Box ID 7 Alarm Cleared\n") == 1; }));
+  EXPECT_EQ(bigBox->GetStatusText(), "");
+  EXPECT_FALSE(bigBox->GetCurrentValue(kBreakParamWarnings).flag);
+  EXPECT_TRUE(bigBox->GetCurrentValue(kBreakParamNetworkActive).flag);
+  // The network alone is no warning.
+  big->Update([](SimZelBreakState& s) { s.networkActive = false; });
+  ASSERT_TRUE(bus.WaitFor([&] { return !bigBox->IsNetworkActive(); }));
+  EXPECT_EQ(bigBox->GetStatusText(), "\nNetwork Not Active");
+  EXPECT_EQ(bigBox->HasWarnings(), 0u);
+  EXPECT_EQ(logged("Breakout Box ID 7 Alarm"), 2);
+}
 
 TEST_F(ZelBreakBusTest, AUnitThatMiscountsTheListKeepsBeingSentIt) {
   big->Update([](SimZelBreakState& s) { s.networkCountSkew = 1; });

@@ -238,6 +238,7 @@ TEST_F(ZelBreakModelTest, IdentifyQueuesTheRawQueryOnlyWhileConnected) {
 
 TEST_F(ZelBreakModelTest, OfflineWritesKeepTheModelAndSendAllSettingsIsForced) {
   CZelBreakDevice* d = AddBox(40, 7);  // 8 channels
+  ASSERT_TRUE(system.GetComms().SetOnline(false));
   d->ApplyControlChange(CParamValue(2, -3.0f, ParamKind::kLevel));
   d->ApplyControlChange(MakeBoolParamValue(17, true));
   d->ApplyControlChange(MakeIntParamValue(59, 0x0A));

@@ -3,6 +3,7 @@
 // damaged replies, the firmware check and the tooltip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "core/support/SystemMessages.h"
@@ -189,6 +190,42 @@ TEST_F(ZelBreakProtocolTest, NameStatusAndChannelNameReplies) {
   // A channel index the box cannot have is refused.
   Deliver(*d, 67, ZelReply(*d, 67, 27, channel), 16);
   EXPECT_EQ(d->GetRefusedReplyCount(), 1u);
+}
+
+// Every change of the status byte goes to the panel and the bound widgets (status hint); an
+// alarm edge is a log line and a warning notice as well, and the alarm counts as a warning.
+TEST_F(ZelBreakProtocolTest, StatusChangesHintThePanelAndAlarmEdgesLogAndWarn) {
+  CZelBreakDevice* d = AddBox(40, 7);
+  Connect(*d);
+  ReadOutBox(*d);  // its status: network active, no alarm
+  ASSERT_TRUE(d->IsReadOutComplete());
+  EXPECT_EQ(Hints(kBreakHintStatus), 1u);  // the first status is news to the panel
+  struct Step {
+    std::uint8_t status;  // bit 0 network active, bit 1 alarm
+    std::size_t hints, warnings, raised, cleared;  // counted from the read-out
+  };
+  const Step steps[] = {
+      {0x01, 0, 0, 0, 0},  // the same again: nothing
+      {0x02, 1, 1, 1, 0},  // network lost, alarm
+      {0x02, 1, 1, 1, 0},
+      {0x03, 2, 1, 1, 0},  // the network back, the alarm still on
+      {0x01, 3, 2, 1, 1},  // the alarm over
+      {0x00, 4, 2, 1, 1},  // the network lost without an alarm
+  };
+  const std::size_t hints = Hints(kBreakHintStatus), warnings = frame.Count(FrameMsg::kPropagateWarning);
+  auto logged = [&](const std::string& line) {
+    const auto lines = frame.LogLines();
+    return std::size_t(std::count(lines.begin(), lines.end(), line));
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(int(step.status));
+    Deliver(*d, 63, ZelReply(*d, 63, 12, {step.status}));
+    EXPECT_EQ(Hints(kBreakHintStatus) - hints, step.hints);
+    EXPECT_EQ(frame.Count(FrameMsg::kPropagateWarning) - warnings, step.warnings);
+    EXPECT_EQ(logged("Breakout Box ID 7 Alarm Active\n"), step.raised);
+    EXPECT_EQ(logged("Breakout Box ID 7 Alarm Cleared\n"), step.cleared);
+    EXPECT_EQ(d->GetCurrentValue(kBreakParamWarnings).flag != 0, (step.status & 0x02) != 0);
+  }
 }
 
 TEST_F(ZelBreakProtocolTest, ShortAndMisframedRepliesChangeNothing) {

@@ -25,12 +25,14 @@ class ZelBreakRecordsTest : public ZelAmpFixture {
   CZelBreakDevice* Configured(std::uint32_t type) {
     CZelBreakDevice* d = AddBox(type, 7);
     d->SetName("Foyer Rack");
-    for (int c = 0; c < d->GetChannelCount(); ++c) {
-      d->ApplyControlChange(CParamValue(1 + c, -0.5f * float(c + 1), ParamKind::kLevel));
-      d->ApplyControlChange(MakeTextParamValue(33 + c, "In " + std::to_string(c + 1)));
-    }
-    d->ApplyControlChange(MakeBoolParamValue(17 + 2, true));
-    d->ApplyControlChange(MakeIntParamValue(59, 0x40 + 2 + 7 * 8));
+    Offline([&] {
+      for (int c = 0; c < d->GetChannelCount(); ++c) {
+        d->ApplyControlChange(CParamValue(1 + c, -0.5f * float(c + 1), ParamKind::kLevel));
+        d->ApplyControlChange(MakeTextParamValue(33 + c, "In " + std::to_string(c + 1)));
+      }
+      d->ApplyControlChange(MakeBoolParamValue(17 + 2, true));
+      d->ApplyControlChange(MakeIntParamValue(59, 0x40 + 2 + 7 * 8));
+    });
     return d;
   }
   static std::vector<std::uint8_t> Store(CDevice& d) {
@@ -142,6 +144,7 @@ TEST_F(ZelBreakRecordsTest, SnapshotCarriesMaskAndGainsAndSendsOnRecall) {
   EXPECT_EQ(snapshot->GetUuid(), d->GetUuid());
 
   // Recalled on an 8-channel box: 8 gains, the whole mask, then gains, mutes and GPIO sent.
+  Connect(*d);
   CSnapshotData other = *snapshot;
   other.m_data[1] = 0xFF;
   other.m_data[2] = 0xFF;
@@ -151,7 +154,7 @@ TEST_F(ZelBreakRecordsTest, SnapshotCarriesMaskAndGainsAndSendsOnRecall) {
   EXPECT_EQ(d->GetGain(7), 20);
   EXPECT_EQ(d->GetGain(8), 0);
   const auto queued = Queued(*d);
-  ASSERT_EQ(queued.size(), 10u);  // forced, though the box is not connected
+  ASSERT_EQ(queued.size(), 10u);
   EXPECT_EQ(queued[8][9], 9);
   EXPECT_EQ(queued[9][9], 37);
 
@@ -196,8 +199,8 @@ TEST_P(ZelBreakPasteTest, PasteTakesWhatItsCommandNames) {
   const PasteCase& p = GetParam();
   Configured(p.sourceType)->CopyToClipboard(0);
   CZelBreakDevice* target = AddBox(p.targetType, 20);
-  target->ApplyControlChange(MakeBoolParamValue(17 + 12, true));
   Connect(*target);
+  target->ApplyControlChange(MakeBoolParamValue(17 + 12, true));
   target->ClearQueue();
   system.SetModified(false);
   target->PasteFromClipboard(p.command);
@@ -252,6 +255,9 @@ TEST_F(ZelBreakRecordsTest, ContextMenuRuleAndStatusHints) {
   d->OnUpdateContextMenuCommand(paste);
   EXPECT_FALSE(paste.IsEnabled());
   d->CopyToClipboard(0);
+  d->OnUpdateContextMenuCommand(paste);
+  EXPECT_FALSE(paste.IsEnabled());  // online and not connected: the paste would reach the file only
+  Connect(*d);
   d->OnUpdateContextMenuCommand(paste);
   EXPECT_TRUE(paste.IsEnabled());
   d->SetIgnored(true);

@@ -9,13 +9,15 @@
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/core/BusHarness.h"
+#include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tools/devsim/SimZelAmp.h"
 
 namespace {
 
-// Goes online with comms errors logged, without waiting for a security dialog or pausing, and
-// with reads that follow what the units send, not the machine's speed.
-bool GoOnline(CBusHarness& harness) {
+// Goes online with comms errors logged, without waiting for a security dialog or pausing,
+// reading the units (choice 0) or sending the file's settings (1), and with reads that follow
+// what the units send, not the machine's speed.
+bool GoOnline(CBusHarness& harness, std::uint32_t choice = 0) {
   harness.DecideOnEvents();
   CSecurityTimings timings;
   timings.dialogOpenTimeoutMs = 0;
@@ -23,7 +25,7 @@ bool GoOnline(CBusHarness& harness) {
   timings.updatePauseMs = 0;
   harness.system.GetComms().Security().SetTimingsForTests(timings);
   harness.system.SetLogCommsErrors(true);
-  return harness.StartOnline();
+  return harness.StartOnline(choice);
 }
 
 class ZelBusTest : public ::testing::Test {
@@ -97,14 +99,77 @@ TEST_F(ZelBusTest, ScriptedTemperatureProtectAndLoadFaultsRaiseAndClearTheirAlar
   ASSERT_TRUE(Wait([&] { return (amp->GetWarningBits() & kZelWarnLoad) == 0; }));
   EXPECT_TRUE(Logged("Amplifier ID 3 Load Error Cleared on Channel 1"));
 
-  // Protect is read with the status, which the panel's poll asks for.
-  CTestControlPanel panel;
-  amp->SetControlPanel(&panel);
+  // Protect is read with the status once a poll cycle, whether or not a panel is open.
+  ASSERT_EQ(amp->GetControlPanel(), nullptr);
   unit->Update([](SimZelAmpState& s) { s.protect = true; });
   ASSERT_TRUE(Wait([&] { return (amp->GetWarningBits() & kZelWarnProtect) != 0; }));
   EXPECT_TRUE(Logged("Amplifier ID 3 in Protect Mode"));
-  amp->SetControlPanel(nullptr);
+  EXPECT_NE(amp->GetStatusText().find("\nProtect Warning"), std::string::npos);
 }
+
+// The unit reports a load fault on channel 3 while its load monitoring is off (window 0): no
+// alarm. Load monitoring switched on under the standing fault (a window typed in the pane, set
+// at the unit, or pasted) raises the alarm the channel's Check LED shows; switched off, it clears
+// with its line.
+enum class WindowFrom { kPane, kUnit, kPaste };
+
+class ZelBusLoadAlarmTest : public ZelBusTest, public ::testing::WithParamInterface<WindowFrom> {
+ protected:
+  void SetWindow(std::uint8_t percent) {
+    switch (GetParam()) {
+      case WindowFrom::kPane: {
+        Grid grid;
+        amp->FillPropertiesPane(grid);
+        CDeviceProperty* row = grid.Find("Ch 3 Window");
+        ASSERT_NE(row, nullptr);
+        row->SetValue(std::int64_t(percent));
+        ASSERT_TRUE(amp->OnPropertyChanged(*row));
+        break;
+      }
+      case WindowFrom::kUnit: unit->Update([&](SimZelAmpState& s) { s.impedanceWindow[2] = percent; }); break;
+      case WindowFrom::kPaste: {
+        // The amplifier's own properties with the one window changed, as copied from another.
+        std::unique_ptr<CZelSeriesDevice> source(
+            static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(9, 55, 0)));
+        source->PasteRecord(amp->MakeClipboardRecord(), 0);
+        source->SetImpedanceWindowForTests(2, percent);
+        amp->PasteRecord(source->MakeClipboardRecord(), kZelCmdPasteProperties);
+        break;
+      }
+    }
+  }
+  bool Warned() { return (amp->GetWarningBits() & kZelWarnLoad) != 0; }
+};
+
+TEST_P(ZelBusLoadAlarmTest, AlarmFollowsTheCheckLedWhenMonitoringIsSwitchedUnderAStandingFault) {
+  unit->Update([](SimZelAmpState& s) { s.meters[8] = 0x04; });
+  const std::size_t meters = unit->ReadCount(0x44);
+  ASSERT_TRUE(WaitFor([&] { return unit->ReadCount(0x44) >= meters + 2; }));
+  ASSERT_TRUE(Wait([&] { return amp->GetMeters().loadFaultBits == 0x04; }));
+  EXPECT_FALSE(Warned());
+  EXPECT_FALSE(amp->IsChannelCheck(2));
+
+  SetWindow(20);
+  ASSERT_TRUE(Wait([&] { return amp->IsChannelCheck(2) && Warned(); }));
+  ASSERT_TRUE(WaitFor([&] { return Logged("Amplifier ID 3 Load Error on Channel 3"); }));
+  EXPECT_TRUE(amp->GetCurrentValue(kZelParamWarnings).flag);
+  EXPECT_NE(amp->GetStatusText().find("\nLoad Alarm on Channel 3"), std::string::npos);
+  EXPECT_TRUE(WaitFor([&] { return unit->State().impedanceWindow[2] == 20; }));
+
+  SetWindow(0);
+  ASSERT_TRUE(Wait([&] { return !amp->IsChannelCheck(2) && !Warned(); }));
+  ASSERT_TRUE(WaitFor([&] { return Logged("Amplifier ID 3 Load Error Cleared on Channel 3"); }));
+  EXPECT_FALSE(amp->GetCurrentValue(kZelParamWarnings).flag);
+  EXPECT_EQ(amp->GetStatusText().find("Load Alarm"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, ZelBusLoadAlarmTest,
+                         ::testing::Values(WindowFrom::kPane, WindowFrom::kUnit, WindowFrom::kPaste),
+                         [](const auto& info) {
+                           return std::string(info.param == WindowFrom::kPane   ? "Pane"
+                                              : info.param == WindowFrom::kUnit ? "Unit"
+                                                                                : "Paste");
+                         });
 
 TEST_F(ZelBusTest, ChangesReachTheUnit) {
   amp->ApplyControlChange(CParamValue(kZelParamGain + 2, -20.0f, ParamKind::kLevel));
@@ -172,6 +237,27 @@ TEST_F(ZelBusTest, RepliesNamingAnotherUnitAreRefusedCountedAndTheReadAskedAgain
   EXPECT_EQ(amp->GetRefusedReplyCount(), 0u);
 }
 
+// A simulated amplifier of the type at the ID on the harness's bus, and the system's device for it.
+std::pair<CSimZelAmpUnit*, CZelSeriesDevice*> AddAmp(CBusHarness& harness, std::uint32_t type, std::uint32_t id) {
+  SimSecurityConfig config;
+  config.typeCode = type;
+  config.deviceId = id;
+  auto* unit = harness.bus.Add<CSimZelAmpUnit>(config);
+  auto* amp = static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(id, type, 0));
+  harness.system.AppendDevice(amp);
+  return {unit, amp};
+}
+
+// Waits until every amplifier is connected and read out, its temperature too.
+bool AllReadOut(CBusHarness& harness, const std::vector<CZelSeriesDevice*>& amps) {
+  return WaitFor([&] {
+    CSingleLock lock(harness.system.GetLock());
+    return std::all_of(amps.begin(), amps.end(), [](CZelSeriesDevice* a) {
+      return a->IsReadOutComplete() && a->IsConnected() && (a->GetHaveRead() & kZelReadTemperature) != 0;
+    });
+  });
+}
+
 TEST(ZelBus, UnitsAtLongIdsAreReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
   // The unit at ID 7 leaves reply bytes 3 to 9 at zero.
   constexpr std::uint32_t kIds[] = {1, 200, 5000, 300, 70000, 7};
@@ -181,27 +267,62 @@ TEST(ZelBus, UnitsAtLongIdsAreReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
   std::vector<CSimZelAmpUnit*> units;
   std::vector<CZelSeriesDevice*> amps;
   for (std::uint32_t id : kIds) {
-    SimSecurityConfig config;
-    config.typeCode = 55;
-    config.deviceId = id;
-    units.push_back(harness.bus.Add<CSimZelAmpUnit>(config));
+    const auto [unit, amp] = AddAmp(harness, 55, id);
     const std::string name = "Amp " + std::to_string(id);
-    units.back()->Update([&](SimZelAmpState& s) { s.name = name; });
-    amps.push_back(static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(id, 55, 0)));
-    harness.system.AppendDevice(amps.back());
+    unit->Update([&](SimZelAmpState& s) { s.name = name; });
+    units.push_back(unit);
+    amps.push_back(amp);
   }
   units.back()->SetRepeatsHeader(false);
   ASSERT_TRUE(GoOnline(harness));
-  EXPECT_TRUE(WaitFor([&] {
-    CSingleLock lock(harness.system.GetLock());
-    return std::all_of(amps.begin(), amps.end(),
-                       [](CZelSeriesDevice* a) { return a->IsReadOutComplete() && a->IsConnected(); });
-  }));
+  EXPECT_TRUE(AllReadOut(harness, amps));
   {
     CSingleLock lock(harness.system.GetLock());
     for (std::size_t i = 0; i < amps.size(); ++i) EXPECT_EQ(amps[i]->GetName(), "Amp " + std::to_string(kIds[i]));
   }
   EXPECT_EQ(harness.frame.CountLogLinesStartingWith("Reply to another request"), 0u);
+  CZelBaseDevice::SetFirmwareTableReader(nullptr);
+}
+
+// Every model added by hand holds a threshold that was never set (0). "Send settings to the
+// units" writes the other settings and leaves each unit its own threshold: no unit is told to
+// alarm at any temperature, and the threshold read back is the unit's.
+TEST(ZelBus, SendAtGoingOnlineLeavesEachUnitTheThresholdTheFileNeverSet) {
+  constexpr std::uint32_t kTypes[] = {51, 52, 53, 54, 55, 56};
+  RegisterAmplifierFamilies();
+  CZelBaseDevice::SetFirmwareTableReader([](const std::string&) { return std::string("1.00"); });
+  CBusHarness harness;
+  std::vector<CSimZelAmpUnit*> units;
+  std::vector<CZelSeriesDevice*> amps;
+  for (std::uint32_t type : kTypes) {
+    const auto [unit, amp] = AddAmp(harness, type, type - 50);
+    unit->Update([&](SimZelAmpState& s) { s.alarmTemperature = std::uint8_t(30 + type); });
+    ASSERT_EQ(amp->GetAlarmTemperature(), 0);
+    units.push_back(unit);
+    amps.push_back(amp);
+  }
+  ASSERT_TRUE(GoOnline(harness, 1));
+  EXPECT_TRUE(AllReadOut(harness, amps));
+  auto written = [&](std::uint8_t command) {
+    std::size_t n = 0;
+    for (const SimBytes& request : harness.bus.Requests())
+      if (request.size() > 10 && request[0] == 0xF1 && request[9] == command) ++n;
+    return n;
+  };
+  // The file's settings went out, each unit's last write (its windows) too.
+  EXPECT_TRUE(WaitFor([&] {
+    return written(kZelCmdWindow) == 4 * std::size(kTypes) &&
+           std::all_of(amps.begin(), amps.end(), [](CZelSeriesDevice* a) { return a->GetQueueSize() == 0; });
+  }));
+  EXPECT_EQ(written(kZelCmdMode), std::size(kTypes));
+  EXPECT_EQ(written(kZelCmdAlarmTemperature), 0u);
+  CSingleLock lock(harness.system.GetLock());
+  for (std::size_t i = 0; i < amps.size(); ++i) {
+    SCOPED_TRACE(kTypes[i]);
+    EXPECT_EQ(units[i]->State().alarmTemperature, 30 + kTypes[i]);
+    EXPECT_EQ(amps[i]->GetAlarmTemperature(), 30 + kTypes[i]);
+    EXPECT_EQ(amps[i]->GetWarningBits() & kZelWarnTemperatureHardware, 0u);
+  }
   CZelBaseDevice::SetFirmwareTableReader(nullptr);
 }
 

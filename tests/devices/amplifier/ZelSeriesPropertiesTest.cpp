@@ -230,7 +230,11 @@ TEST_F(ZelPropertiesTest, ModeGpioAndVcaChoices) {
 TEST_F(ZelPropertiesTest, ReferenceButtonMessagesInTheirOrder) {
   CZelSeriesDevice* d = Add(51, 1);
   EXPECT_FALSE(Edit(*d, "Ch 1 Value", 0.0f));
+  EXPECT_EQ(message, kNotConnectedRefusal);  // online, the unit not connected: no row but the ID
+  ASSERT_TRUE(system.GetComms().SetOnline(false));
+  EXPECT_FALSE(Edit(*d, "Ch 1 Value", 0.0f));
   EXPECT_EQ(message, "Cannot set reference impedance - not online");
+  ASSERT_TRUE(system.GetComms().SetOnline(true));
   Connect(*d);
   ZelSeriesMeters meters;
   meters.outputVoltage = {24.0f, 20.0f, 0, 0};

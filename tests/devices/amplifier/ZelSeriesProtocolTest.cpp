@@ -3,9 +3,12 @@
 // the standby hold-off and the tooltip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/model/ControlPanel.h"
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
+#include "platform/TextFormat.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tests/support/FirmwareTableFile.h"
 #include "tests/support/FixedTick.h"
@@ -147,9 +150,9 @@ TEST_F(ZelProtocolTest, PeriodicScheduleByTheCounter) {
   EXPECT_EQ(at(114), 0x3Du);
   EXPECT_EQ(at(190), 0x44u);
   EXPECT_EQ(at(200), 0x3Bu);
-  EXPECT_EQ(at(201), 0u);  // panel closed: the cycle restarts without a request
+  // The cycle ends with the status read (protect, limits, mode), the panel closed or open.
+  EXPECT_EQ(at(201), 0x3Fu);
   EXPECT_EQ(d->GetPollCounter(), 0u);
-
   CTestControlPanel panel;
   d->SetControlPanel(&panel);
   EXPECT_EQ(at(201), 0x3Fu);
@@ -185,7 +188,7 @@ TEST_F(ZelProtocolTest, SettingsReplyFillsTheModelAndLogsStandbyEdges) {
   EXPECT_EQ(d->GetStatusFlags(), 0x13);
   EXPECT_TRUE(d->GetHaveRead() & kZelReadSettings);
   EXPECT_EQ(LogCount("Amplifier ID 9 going into Standby Mode\n"), 1u);
-  EXPECT_EQ(Hints(kZelHintState), 1u);
+  EXPECT_EQ(Hints(kZelHintState), 2u);  // the standby edge, and the new windows (OK and Check LEDs)
   EXPECT_EQ(Hints(kZelHintControls), 1u);
   EXPECT_EQ(frame.Count(FrameMsg::kShowDeviceProps), 1u);
 
@@ -331,12 +334,12 @@ TEST_F(ZelProtocolTest, MetersDecodeAndLoadAlarmEdges) {
   Deliver(*d, 0x44, ZelReply(*d, 0x44, 24, alarm, true));
   EXPECT_EQ(LogCount(error), 2u);
 
-  // After a re-initialisation, a new edge on the first meter reply is written twice.
+  // After a re-initialisation, the first meter reply raises the alarm it shows once more.
   d->Reinitialise(0);
   Deliver(*d, 0x44, ZelReply(*d, 0x44, 24, clear, true));
   d->Reinitialise(0);
   Deliver(*d, 0x44, ZelReply(*d, 0x44, 24, alarm, true));
-  EXPECT_EQ(LogCount(error), 4u);
+  EXPECT_EQ(LogCount(error), 3u);
 }
 
 TEST_F(ZelProtocolTest, IdentityChecksTheFirmwareTable) {
@@ -497,12 +500,14 @@ TEST_F(ZelProtocolTest, NewerGainWriteReplacesAQueuedOneButMutesAreAllSent) {
   EXPECT_EQ(d->GetMessageMergeMask(CControlMessage()), 0u);
 }
 
-TEST_F(ZelProtocolTest, WritesAreDroppedWhileNotConnectedAndPanelPageOrIdentifyLeaveTheFileAlone) {
+TEST_F(ZelProtocolTest, ChangesAreRefusedWhileNotConnectedAndPanelPageOrIdentifyLeaveTheFileAlone) {
   CZelSeriesDevice* d = Add(55, 5);
+  system.SetModified(false);
+  // Online with the unit away the file keeps what the unit holds; only the panel's page turns.
   d->ApplyControlChange(Gain(5, -3.0f));
   EXPECT_EQ(d->GetQueueSize(), 0u);
-  EXPECT_EQ(d->GetGainIndex(0), 3);
-  system.SetModified(false);
+  EXPECT_EQ(d->GetGainIndex(0), 0);
+  EXPECT_FALSE(system.IsModified());
   for (std::uint32_t page : {1u, 2u, 0u}) {
     d->ApplyControlChange(MakeBoolParamValue(kZelParamPanelPage, true));
     EXPECT_EQ(d->GetDisplayPage(), page);
@@ -542,21 +547,51 @@ TEST_F(ZelProtocolTest, SoloMutesTheOtherChannelsAndEveryOtherDevice_ReleaseRest
   EXPECT_EQ(other->GetMuteOverride(), 0);
 }
 
-TEST_F(ZelProtocolTest, ModeChangeOfABridgedTwoChannelModelReleasesTheSoloOfChannel2) {
-  CZelSeriesDevice* d = Add(51, 5);
+// A mode chosen in the pane that hides the soloed channel's controls (the last channel in mono
+// and bridge) ends the solo first: the unit gets its own mutes back, then the mode, and every
+// other amplifier is let go. A solo on a channel that stays shown stays.
+struct ModeSoloCase {
+  const char* name;
+  std::uint32_t type;
+  int soloed;
+  std::uint8_t modeByte;  // 1 mono, 2 stereo, 3 bridge
+  bool released;
+};
+
+class ZelModeSoloTest : public ZelProtocolTest, public ::testing::WithParamInterface<ModeSoloCase> {};
+
+TEST_P(ZelModeSoloTest, AModeThatHidesTheSoloedChannelReleasesItsSolo) {
+  const ModeSoloCase& c = GetParam();
+  CZelSeriesDevice* d = Add(c.type, 5);
+  CZelSeriesDevice* other = Add(51, 6);
   Connect(*d);
-  Deliver(*d, 0x3F, ZelReply(*d, 0x3F, 12, {0x7F}));  // bridge, not in protect
-  d->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 1, true));
-  ASSERT_EQ(d->GetMuteOverride(), 0x12);
+  Connect(*other);
+  d->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + c.soloed, true));
+  ASSERT_EQ(other->GetMuteOverride(), 0x20);
   d->ClearQueue();
-  d->ApplyControlChange(MakeIntParamValue(kZelParamMode, 3));
-  const auto queued = Queued(*d);
-  ASSERT_EQ(queued.size(), 2u);
-  EXPECT_EQ(queued[0][9], 0x09);
-  EXPECT_EQ(queued[1][9], 0x23);
-  EXPECT_EQ(queued[1][11], 3);
-  EXPECT_EQ(d->GetMuteOverride(), 0);
+  const int choice = c.type == 55 ? int(c.modeByte) - 2 : int(c.modeByte) - 1;
+  ASSERT_TRUE(Edit(*d, "Mode", {}, choice));
+  std::vector<std::pair<int, Bytes>> sent;
+  for (const Bytes& f : Queued(*d)) sent.emplace_back(f[9], Bytes(f.begin() + 10, f.end() - 1));
+  std::vector<std::pair<int, Bytes>> want;
+  if (c.released) want.emplace_back(0x09, Bytes{0x00});
+  want.emplace_back(0x23, Bytes{0x00, c.modeByte});
+  EXPECT_EQ(sent, want);
+  EXPECT_EQ(d->GetMode(), c.modeByte);
+  EXPECT_EQ(d->GetCurrentValue(kZelParamSolo + c.soloed).flag != 0, !c.released);
+  EXPECT_EQ(other->GetMuteOverride(), c.released ? 0 : 0x20);
+  EXPECT_EQ(other->GetCurrentValue(kZelParamMute).flag != 0, !c.released);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, ZelModeSoloTest,
+    ::testing::Values(ModeSoloCase{"TwoChannelMonoHidesB", 51, 1, 1, true},
+                      ModeSoloCase{"TwoChannelBridgeHidesB", 51, 1, 3, true},
+                      ModeSoloCase{"TwoChannelMonoKeepsA", 51, 0, 1, false},
+                      ModeSoloCase{"ZelOneMonoHidesB", 56, 1, 1, true},
+                      ModeSoloCase{"ZelSixBridgeHidesD", 55, 3, 3, true},
+                      ModeSoloCase{"ZelSixBridgeKeepsC", 55, 2, 3, false}),
+    [](const ::testing::TestParamInfo<ModeSoloCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ZelProtocolTest, SendAllSettingsQueuesEverySettingForcedInOrder) {
   CZelSeriesDevice* d = Add(51, 5);  // not connected: only forced writes are kept
@@ -568,6 +603,75 @@ TEST_F(ZelProtocolTest, SendAllSettingsQueuesEverySettingForcedInOrder) {
                                                 {0x23, {0, 2}},  {0x24, {7}},      {0x25, {0x09, 0x03}}, {0x22, {85}},
                                                 {0x27, {0, 10}}, {0x27, {1, 20}},  {0x27, {2, 0}},   {0x27, {3, 0}}};
   EXPECT_EQ(got, want);
+}
+
+// A threshold the units do not take never leaves: a fresh amplifier's 0 stays unsent with its
+// other settings at "Send", and a change to one outside 40 to 110, whoever asks, is neither
+// kept nor sent.
+TEST_F(ZelProtocolTest, AThresholdTheUnitsDoNotTakeIsNeverSent) {
+  for (std::uint32_t type : {51u, 52u, 53u, 54u, 55u, 56u}) {
+    SCOPED_TRACE(type);
+    CZelSeriesDevice* d = Add(type, 5);
+    ASSERT_EQ(d->GetAlarmTemperature(), 0);
+    d->Reinitialise(1);  // going online with "Send settings to the units"
+    std::vector<int> commands;
+    for (const Bytes& f : Queued(*d)) commands.push_back(f[9]);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), int(kZelCmdAlarmTemperature)), 0);
+    EXPECT_EQ(commands.size(), std::size_t(d->GetChannelCount() + 9));  // every other setting
+    Connect(*d);
+    d->ClearQueue();
+    for (int degrees : {0, 39, 111, 255}) {
+      d->ApplyControlChange(MakeIntParamValue(kZelParamAlarmTemperature, degrees));
+      EXPECT_EQ(d->GetAlarmTemperature(), 0) << degrees;
+      EXPECT_TRUE(Queued(*d).empty()) << degrees;
+    }
+    for (int degrees : {40, 110}) {
+      d->ApplyControlChange(MakeIntParamValue(kZelParamAlarmTemperature, degrees));
+      ASSERT_FALSE(Queued(*d).empty());
+      const Bytes f = Queued(*d).back();
+      EXPECT_EQ(Bytes(f.begin() + 9, f.end() - 1), (Bytes{0x22, std::uint8_t(degrees)}));
+    }
+  }
+}
+
+// The software warning against the Options setting: 0 is off, and the setting is unsigned
+// (2147483648 and more is no negative threshold that every temperature reaches).
+struct WarningCase {
+  std::uint32_t setting;
+  std::uint8_t temperature;
+  bool warned;
+};
+
+class ZelWarningSettingTest : public ZelProtocolTest, public ::testing::WithParamInterface<WarningCase> {};
+
+TEST_P(ZelWarningSettingTest, WarnsAtOrAboveAWarningThatIsOn) {
+  const WarningCase& c = GetParam();
+  CZelSeriesDevice* d = Add(51, 5);
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 110, 0, 0, 0}, true));
+  system.SetTemperatureWarning(c.setting);
+  Deliver(*d, 0x3D, ZelReply(*d, 0x3D, 13, {c.temperature, 0}));
+  EXPECT_EQ((d->GetWarningBits() & kZelWarnTemperatureSoftware) != 0, c.warned);
+  EXPECT_EQ(LogCount(FormatText("Temp warning threshold exceeded alarm level (software) on amp ID 5, Temp = %d\xC2\xBA" "C\n",
+                                int(c.temperature))),
+            c.warned ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, ZelWarningSettingTest,
+                         ::testing::Values(WarningCase{0, 35, false}, WarningCase{0, 255, false},
+                                           WarningCase{2147483648u, 35, false}, WarningCase{4294967295u, 100, false},
+                                           WarningCase{70, 69, false}, WarningCase{70, 70, true},
+                                           WarningCase{40, 35, false}, WarningCase{40, 41, true}));
+
+// Turning the warning off resets one that is raised at the next reading.
+TEST_F(ZelProtocolTest, AWarningTurnedOffIsResetAtTheNextTemperature) {
+  CZelSeriesDevice* d = Add(51, 5);
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 110, 0, 0, 0}, true));
+  Deliver(*d, 0x3D, ZelReply(*d, 0x3D, 13, {75, 0}));
+  ASSERT_TRUE(d->GetWarningBits() & kZelWarnTemperatureSoftware);
+  system.SetTemperatureWarning(0);
+  Deliver(*d, 0x3D, ZelReply(*d, 0x3D, 13, {75, 0}));
+  EXPECT_FALSE(d->GetWarningBits() & kZelWarnTemperatureSoftware);
+  EXPECT_EQ(LogCount("Temp warning alarm reset (software) on amp ID 5, Temp = 75\xC2\xBA" "C\n"), 1u);
 }
 
 TEST_F(ZelProtocolTest, StandbyChangeStartsTheHoldOffThatPausesPolling) {

@@ -3,7 +3,11 @@
 // and its paste, the context menu and the status hints.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <sstream>
 
 #include "core/file/DataStream.h"
@@ -14,6 +18,7 @@
 #include "core/support/SystemMessages.h"
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"
+#include "core/model/Link.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tests/support/TestDevices.h"
 #include "tests/support/RecordingUi.h"
@@ -143,7 +148,7 @@ TEST_F(ZelRecordsTest, FileRecordRoundTripKeepsSettingsAndDropsMonitoredValues) 
   EXPECT_EQ(copy.GetUuid(), d->GetUuid());
   EXPECT_EQ(copy.GetName(), "Amp");
   EXPECT_EQ(copy.GetChannelName(2), "Fill");
-  EXPECT_EQ(copy.GetMuteOverride(), 0x12);
+  EXPECT_EQ(copy.GetMuteOverride(), 0);  // the solo is the running units' state, not the file's
   EXPECT_EQ(copy.GetDisplayPage(), 1u);
   EXPECT_EQ(copy.GetMuteMask(), 0x05);
   EXPECT_EQ(copy.GetPowerOnDelay(), 9);
@@ -303,13 +308,13 @@ TEST_F(ZelRecordsTest, StreamRecordRoundTripAndACutStreamChangesNothing) {
 TEST_F(ZelRecordsTest, SnapshotRecordAndRecall) {
   CZelSeriesDevice* d = Add(51, 7);
   Connect(*d);
-  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {4, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x09}, true));
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {4, 8, 0, 0, 0, 0, 0, 0, 0, 90, 0, 0x02, 0x09}, true));
   std::unique_ptr<CSnapshotData> snap(d->CreateSnapshotData());
   EXPECT_EQ(snap->m_data, (Bytes{1, 0x02, 4, 8, 0, 0, 0x09}));
   EXPECT_EQ(snap->GetUuid(), d->GetUuid());
 
   // Recall onto a device out of standby with other gains: fields, all settings, standby on.
-  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, true));
+  Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 90, 0, 0, 0}, true));
   d->ClearQueue();
   d->ApplySnapshotData(*snap);
   EXPECT_EQ(d->GetGainIndex(1), 8);
@@ -349,8 +354,16 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   const auto record = source->MakeClipboardRecord();
 
   CZelSeriesDevice* controls = Add(51, 8);
+  // Pasted controls are the person's change: an amplifier linked to the target follows.
+  CZelSeriesDevice* follower = Add(51, 10);
+  Connect(*follower);
+  auto* link = new CLink("Ch 2");
+  link->AddRef(new CLinkRef(controls->GetUuid(), kZelParamGain + 1));
+  link->AddRef(new CLinkRef(follower->GetUuid(), kZelParamGain + 1));
+  system.AppendLink(link);
   controls->PasteRecord(record, kZelCmdPasteControls);
   EXPECT_EQ(controls->GetGainIndex(1), 6);
+  EXPECT_EQ(follower->GetGainIndex(1), 6);
   EXPECT_EQ(controls->GetMuteMask(), 0x03);
   EXPECT_TRUE(controls->IsInStandby());
   EXPECT_EQ(controls->GetPowerOnDelay(), 0);
@@ -371,6 +384,68 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   EXPECT_EQ(properties->GetImpedanceWindow(1), 22);
   EXPECT_FALSE(properties->GetPollGate()->IsSet());
 }
+
+// A paste onto a connected amplifier is held to the target model's rows, whatever the source
+// held: a threshold the unit does not take (a fresh unit's 0) and a mode the model does not
+// offer (mono on the Zel-6) keep the target's own, a longer delay or a wider window are cut to
+// the rows' limits; what goes to the unit is what the target then holds.
+struct PasteCase {
+  const char* name;
+  std::uint32_t sourceType;
+  std::function<void(ZelClipboardRecord&)> damage;  // applied to the copied record
+  std::uint32_t command;
+  std::uint8_t alarm, delay, window, mode;  // the target's afterwards
+};
+
+class ZelPasteTest : public ZelAmpFixture, public ::testing::WithParamInterface<PasteCase> {};
+
+TEST_P(ZelPasteTest, APasteIsHeldToTheTargetsRows) {
+  const PasteCase& c = GetParam();
+  CZelSeriesDevice* source = Add(c.sourceType, 7);
+  Connect(*source);  // online, a unit that is not connected takes no edit
+  if (GetZelSeriesChannelCount(c.sourceType) == 2) {
+    ASSERT_TRUE(Edit(*source, "Mode", {}, 0));  // "Mono"
+  }
+  ZelClipboardRecord record = source->MakeClipboardRecord();
+  if (c.damage) c.damage(record);
+  ASSERT_TRUE(SetClipboardData(RegisterClipboardFormat("ZelSeriesSettings"), Bytes(record.begin(), record.end())));
+
+  CZelSeriesDevice* target = Add(55, 5);  // a Zel-6 read out from its unit: threshold 90, stereo
+  Connect(*target);
+  ReadOut(*target);
+  Deliver(*target, 0x3F, ZelReply(*target, 0x3F, 12, {0x6F}));  // stereo, not in protect
+  ASSERT_EQ(target->GetAlarmTemperature(), 90);
+  ASSERT_EQ(target->GetMode(), 2u);
+  target->ClearQueue();
+  target->PasteFromClipboard(c.command);  // the rack menu's paste, whole or a half
+  EXPECT_EQ(target->GetAlarmTemperature(), c.alarm);
+  EXPECT_EQ(target->GetPowerOnDelay(), c.delay);
+  EXPECT_EQ(target->GetImpedanceWindow(0), c.window);
+  EXPECT_EQ(target->GetMode(), c.mode);
+  std::map<int, Bytes> sent;
+  for (const Bytes& f : Queued(*target))
+    if (f[9] != kZelCmdWindow || f[10] == 0) sent[f[9]] = Bytes(f.begin() + 10, f.end() - 1);
+  EXPECT_EQ(sent[kZelCmdAlarmTemperature], Bytes{c.alarm});
+  EXPECT_EQ(sent[kZelCmdPowerOnDelay], Bytes{c.delay});
+  EXPECT_EQ(sent[kZelCmdWindow], (Bytes{0, c.window}));
+  EXPECT_EQ(sent[kZelCmdMode], (Bytes{0, c.mode}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, ZelPasteTest,
+    ::testing::Values(
+        PasteCase{"PropertiesOfAFreshUnitKeepTheThreshold", 52, nullptr, kZelCmdPasteProperties, 90, 0, 0, 2},
+        PasteCase{"ControlsOfAMonoZelTwoKeepTheStereo", 51, nullptr, kZelCmdPasteControls, 90, 0, 0, 2},
+        PasteCase{"AllOfAMonoZelTwoWithAThresholdTakeIt", 51, [](ZelClipboardRecord& r) { r[24] = 75; }, 0, 75, 0, 0,
+                  2},
+        PasteCase{"ADamagedDelayAndWindowAreCutToTheRows", 55,
+                  [](ZelClipboardRecord& r) {
+                    r[12] = 200;
+                    r[14] = 150;
+                    r[8] = 3;  // bridge, which the Zel-6 offers
+                  },
+                  0, 90, 60, 100, 3}),
+    [](const ::testing::TestParamInfo<PasteCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ZelRecordsTest, APasteFillsAsManyStoredEntriesAsTheRecordHasChannels) {
   // A Zel-6 record onto a two-channel amplifier: all four gains and windows are taken, and the
@@ -450,15 +525,65 @@ TEST_F(ZelRecordsTest, PasteReleasesASoloAndSendsAllSettingsWhenConnected) {
   d->PasteFromClipboard(0);
   EXPECT_EQ(d->GetMuteOverride(), 0);
   EXPECT_EQ(other->GetMuteOverride(), 0);
-  EXPECT_EQ(Queued(*d).size(), 12u);
+  EXPECT_EQ(Queued(*d).size(), 11u);  // every setting but the threshold that was never set
   EXPECT_EQ(frame.Count(FrameMsg::kSelectDevice), 1u);
 }
 
-TEST_F(ZelRecordsTest, CanPasteNeedsTheFormatAndTheRightToUseControls) {
+// A file saved during a solo (or while another unit's solo mutes this one) opens with every
+// amplifier showing its own mutes: no solo is shown, the mute buttons send, and what Send
+// gives the units is what the panels show.
+TEST_F(ZelRecordsTest, AFileSavedDuringASoloOpensWithEachAmplifiersOwnMutes) {
+  CZelSeriesDevice* soloed = Add(51, 7);
+  CZelSeriesDevice* other = Add(51, 8);
+  Connect(*soloed);
+  Connect(*other);
+  other->ApplyControlChange(MakeBoolParamValue(kZelParamMute, true));  // its own mask: channel 1
+  soloed->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 1, true));
+  ASSERT_EQ(other->GetMuteOverride(), 0x20);
+  ASSERT_TRUE(other->GetCurrentValue(kZelParamMute + 1).flag);
+  QTemporaryDir dir;
+  const std::string path = dir.filePath(QStringLiteral("solo.ovd")).toStdString();
+  ASSERT_TRUE(system.SaveFile(path));
+
+  ASSERT_TRUE(system.OpenFile(path));
+  ASSERT_EQ(system.GetDeviceCount(), 2);
+  auto* a = static_cast<CZelSeriesDevice*>(system.GetDevice(0));
+  auto* b = static_cast<CZelSeriesDevice*>(system.GetDevice(1));
+  for (CZelSeriesDevice* d : {a, b}) {
+    EXPECT_EQ(d->GetMuteOverride(), 0) << d->GetDeviceId();
+    for (int n = 0; n < 2; ++n) EXPECT_FALSE(d->GetCurrentValue(kZelParamSolo + n).flag) << d->GetDeviceId();
+  }
+  EXPECT_FALSE(a->GetCurrentValue(kZelParamMute).flag);
+  EXPECT_FALSE(a->GetCurrentValue(kZelParamMute + 1).flag);
+  EXPECT_TRUE(b->GetCurrentValue(kZelParamMute).flag);
+  EXPECT_FALSE(b->GetCurrentValue(kZelParamMute + 1).flag);
+
+  // Send gives each unit the mutes its panel shows.
+  for (CZelSeriesDevice* d : {a, b}) {
+    d->SendAllSettings();
+    const auto frames = Queued(*d);
+    const auto mute = std::find_if(frames.begin(), frames.end(), [](const Bytes& f) { return f[9] == 0x09; });
+    ASSERT_NE(mute, frames.end());
+    EXPECT_EQ((*mute)[10], d == b ? 0x01 : 0x00) << d->GetDeviceId();
+    d->ClearQueue();
+  }
+  // The mute buttons send.
+  Connect(*b);
+  b->ApplyControlChange(MakeBoolParamValue(kZelParamMute, false));
+  const auto frames = Queued(*b);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0][9], 0x09);
+  EXPECT_EQ(frames[0][10], 0x00);
+  EXPECT_FALSE(b->GetCurrentValue(kZelParamMute).flag);
+}
+
+TEST_F(ZelRecordsTest, CanPasteNeedsTheFormatTheRightToUseControlsAndTheUnit) {
   CZelSeriesDevice* d = Add(51, 7);
   EmptyClipboard();
   EXPECT_FALSE(d->CanPaste(0));
   d->CopyToClipboard(0);
+  EXPECT_FALSE(d->CanPaste(0));  // online and not connected: it would change the file only
+  Connect(*d);
   EXPECT_TRUE(d->CanPaste(0));
   system.GetUsers()[0]->SetRestrictionMask(kRestrictUseDeviceControls);
   EXPECT_FALSE(d->CanPaste(0));

@@ -261,6 +261,7 @@ TEST_F(NerexChangeTest, ALockedSettingPassesTheRequestToLinkedDevices) {
     CNerexSeriesDevice& locked = Online(120);
     auto* follower = static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&m_system, &m_sink, 120, 2, 0));
     m_system.AppendDevice(follower);
+    for (int i = 0; i < 3; ++i) follower->UpdateCommsState(true);  // connected: it takes the change
     auto* link = new CLink("Output 3");
     link->AddRef(new CLinkRef(locked.GetUuid(), std::uint32_t(c.value.id)));
     link->AddRef(new CLinkRef(follower->GetUuid(), std::uint32_t(c.value.id)));

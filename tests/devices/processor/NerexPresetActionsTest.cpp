@@ -11,6 +11,7 @@
 #include <array>
 
 #include "devices/processor/NerexChange.h"
+#include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "platform/Sync.h"
 #include "tests/support/ProcessorBus.h"
@@ -76,10 +77,13 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
   void TearDown() override {
     if (m_device) m_device->SetControlPanel(nullptr);
   }
+  // Online: the port open and the unit connected; offline: the port closed.
   CNerexSeriesDevice& Ready(int model, bool online) {
     CNerexSeriesDevice& d = Make(model);
-    OpenPort();
-    if (online) Connect();
+    if (online) {
+      OpenPort();
+      Connect();
+    }
     d.SetControlPanel(&panel);
     m_confirmUi.SetConfirmPrompt(&answer);
     m_system.SetUiServices(&m_confirmUi);
@@ -166,6 +170,7 @@ TEST_F(NerexPresetActionsTest, FennickRecallOnlineAsksTheUnitAndOfflineCopiesAtO
   EXPECT_EQ(Queued()[1].size(), 8u);
   EXPECT_NE(d.GetCurrentSettings().inputs.gains[1], -50);
 
+  m_system.GetComms().GetTransport().Close();  // offline
   Make(16);
   m_device->SetControlPanel(&panel);
   Fill(3, "Three");
@@ -269,11 +274,67 @@ TEST_P(NerexDialogStoreTest, BlocksCarryTheFlagRuleThenTheName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sections, NerexDialogStoreTest,
-    ::testing::Values(StoreCase{0, {}}, StoreCase{kSectionDeq, {{43, 0x08}}},
+    ::testing::Values(StoreCase{kSectionDeq, {{43, 0x08}}},
                       StoreCase{kSectionInputs | kSectionDeq, {{26, 0x80}, {43, 0x49}}},
                       StoreCase{kSectionGeq | kSectionOutputs, {{42, 0x80}, {31, 0x46}}},
                       StoreCase{kSectionInputs | kSectionGeq | kSectionDeq, {{26, 0x80}, {42, 0xC0}, {43, 0x4D}}},
                       StoreCase{kSectionAll, {{26, 0x80}, {42, 0xC0}, {31, 0xC0}, {43, 0x4F}}}));
+
+// A store of no section is refused: the memory and the unit keep what they hold.
+TEST_F(NerexPresetActionsTest, DialogStoreOfNoSectionLeavesTheMemory) {
+  Ready(121, true);
+  Fill(4, "Four", kSectionGeq);
+  dialog.row = 3;
+  dialog.store = 0;
+  DialogAct(497);
+  EXPECT_EQ(Preset(4).sectionFlags, std::uint32_t(kSectionGeq));
+  EXPECT_EQ(answer.asked, 0);
+  EXPECT_TRUE(Queued().empty());
+}
+
+// The LCD recall against the simulated unit: the unit recalls the inputs and outputs that the
+// memory holds, and the app then shows the same settings.
+struct LcdRecallCase {
+  const char* name;
+  std::uint32_t flags;
+};
+
+void PrintTo(const LcdRecallCase& c, std::ostream* os) { *os << c.name; }
+
+class LcdRecallOnTheBusTest : public ::testing::TestWithParam<LcdRecallCase> {};
+
+TEST_P(LcdRecallOnTheBusTest, TheAppShowsWhatTheUnitRuns) {
+  CAnswer answer;
+  CProcessorBus bus;
+  CSimProcessorUnit* unit = bus.AddUnit(kModelNerex24, 3);
+  CNerexSeriesMemory stored = unit->Current();
+  stored.inputs.gains[0] = -200;
+  stored.geq.bands[0][0] = 60;
+  stored.name = "Show";
+  stored.sectionFlags = GetParam().flags;
+  unit->SetPreset(1, stored);
+  CNerexSeriesMemory now = unit->Current();
+  now.inputs.gains[0] = 50;
+  now.geq.bands[0][0] = -30;
+  unit->SetCurrent(now);
+  CNerexSeriesDevice* d = bus.AddDevice(kModelNerex24, 3);
+  bus.Frame().SetConfirmPrompt(&answer);
+  ASSERT_TRUE(bus.StartAndReadOut(d));
+  d->SetSelectedPreset(1);
+  d->ApplyControlChange(CParamValue(436, 0.0f, ParamKind::kNone));
+  ASSERT_TRUE(bus.WaitFor([&] { return unit->GeneralSettings()[7] == 1; }));
+  const CNerexSeriesMemory running = unit->Current();
+  CSingleLock lock(bus.System().GetLock());
+  EXPECT_EQ(d->GetCurrentSettings().inputs.gains[0], running.inputs.gains[0]);
+  EXPECT_EQ(d->GetCurrentSettings().geq.bands[0][0], running.geq.bands[0][0]);
+  EXPECT_EQ(d->GetGeneralSettings().GetCurrentPreset(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Memories, LcdRecallOnTheBusTest,
+                         ::testing::Values(LcdRecallCase{"GraphicEqOnly", kSectionGeq},
+                                           LcdRecallCase{"InputsAndGraphicEq", kSectionInputs | kSectionGeq},
+                                           LcdRecallCase{"InputsAndOutputs", kSectionInputs | kSectionOutputs}),
+                         [](const ::testing::TestParamInfo<LcdRecallCase>& info) { return std::string(info.param.name); });
 
 TEST_F(NerexPresetActionsTest, DialogRecallOfACrossoverRowSendsItsWireNumber) {
   CNerexSeriesDevice& d = Ready(120, true);

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QListWidget>
 #include <QPushButton>
 
 #include "core/model/Device.h"
 #include "core/model/Link.h"
 #include "core/system/System.h"
+#include "devices/processor/ProcessorFamily.h"
 #include "tests/support/TestDevices.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/LinkManagerDlg.h"
@@ -110,7 +112,7 @@ TEST_F(LinkManagerTest, FirstMemberBecomesTheBoldMasterAndRestrictsTheParameters
   EXPECT_EQ(link.m_members[0]->m_parameterId, 1u);
   EXPECT_EQ(link.m_members[0]->GetUuid(), system.GetDevice(0)->GetUuid());
   ASSERT_EQ(linkItem->childCount(), 1);
-  EXPECT_EQ(linkItem->child(0)->text(0), "Left - Gain A");
+  EXPECT_EQ(linkItem->child(0)->text(0), "Left (Test Model, ID 1) - Gain A");
   EXPECT_TRUE(CTreeCtrlEx::IsItemBold(linkItem->child(0)));
   EXPECT_TRUE(linkItem->isExpanded());
   // Only gains now, and not the one already linked.
@@ -150,7 +152,7 @@ TEST_F(LinkManagerTest, RemovingMembersMovesTheMasterAsTheRulesSay) {
   EXPECT_EQ(BoldChildren(linkItem), (QList<bool>{false, true, false}));
   remove(1);  // the master: the one after it takes over
   EXPECT_EQ(link.m_master, 1);
-  EXPECT_EQ(linkItem->child(1)->text(0), "Sub - Gain A");
+  EXPECT_EQ(linkItem->child(1)->text(0), "Sub (Test Model, ID 1) - Gain A");
   EXPECT_EQ(BoldChildren(linkItem), (QList<bool>{false, true}));
   remove(1);  // the master and the last: the one before it
   EXPECT_EQ(link.m_master, 0);
@@ -182,7 +184,7 @@ TEST_F(LinkManagerTest, OpensOnTheRememberedDeviceAndShowsStoredLinksWithTheirMa
   QTreeWidgetItem* item = dialog.LinkTree()->topLevelItem(0);
   EXPECT_EQ(item->text(0), "Mains");
   EXPECT_FALSE(item->isExpanded());
-  EXPECT_EQ(item->child(1)->text(0), "Right - Gain B");
+  EXPECT_EQ(item->child(1)->text(0), "Right (Test Model, ID 1) - Gain B");
   EXPECT_EQ(BoldChildren(item), (QList<bool>{false, true}));
   EXPECT_EQ(item->child(1)->foreground(0).color(), CTreeCtrlEx::GreyColour());
   EXPECT_EQ(dialog.DeviceList()->currentIndex(), 0);
@@ -234,4 +236,50 @@ TEST_F(LinkManagerTest, CloseBoxEndsTheDialogWithCancel) {
   for (int i = 0; i < 30 && dialog.isVisible(); ++i) dialog.FadeStep();
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+// Two units that carry the same name (as an autoscan leaves them) are told apart by their model
+// and ID, in the device list and in the links' members; every text shows whole.
+TEST(LinkManagerNames, UnitsOfOneNameAreToldApartByModelAndId) {
+  RegisterProcessorFamily();
+  CSystem system;
+  for (const auto& [id, type] : {std::pair{3u, 120u}, {4u, 120u}, {9u, 121u}}) {
+    CDevice* device = system.CreateDevice(id, type, 0);
+    ASSERT_NE(device, nullptr);
+    device->SetName("Sim Processor");
+    system.AppendDevice(device);
+  }
+  CLinkManagerDlg dialog(system);
+  dialog.SetTitle("Link Manager");
+  dialog.SetCloseBoxShown(true);
+  dialog.show();
+  WaitForUi([&] { return dialog.isVisible(); });
+  QStringList devices;
+  for (int i = 0; i < dialog.DeviceList()->count(); ++i) devices << dialog.DeviceList()->itemText(i);
+  EXPECT_EQ(devices.join('|').toStdString(),
+            "Sim Processor (Nerex48, ID 3)|Sim Processor (Nerex48, ID 4)|Sim Processor (Torvex48, ID 9)");
+
+  dialog.AddLinkButton()->click();
+  QTreeWidgetItem* linkItem = dialog.LinkTree()->topLevelItem(0);
+  for (int device : {0, 1, 2}) {
+    dialog.LinkTree()->setCurrentItem(linkItem);
+    dialog.DeviceList()->setCurrentIndex(device);
+    dialog.ParameterList()->setCurrentRow(0);
+    dialog.AddMemberButton()->click();
+  }
+  ASSERT_EQ(linkItem->childCount(), 3);
+  EXPECT_TRUE(linkItem->child(0)->text(0).startsWith("Sim Processor (Nerex48, ID 3) - "));
+  EXPECT_TRUE(linkItem->child(1)->text(0).startsWith("Sim Processor (Nerex48, ID 4) - "));
+  EXPECT_TRUE(linkItem->child(2)->text(0).startsWith("Sim Processor (Torvex48, ID 9) - "));
+  SaveShotIfAsked(dialog, "link-manager-names");
+
+  // Whole: the longest member and the chosen device fit their boxes.
+  const QFontMetrics tree(dialog.LinkTree()->font());
+  for (int i = 0; i < linkItem->childCount(); ++i) {
+    const QRect row = dialog.LinkTree()->visualItemRect(linkItem->child(i));
+    EXPECT_LE(row.left() + tree.horizontalAdvance(linkItem->child(i)->text(0)), dialog.LinkTree()->viewport()->width())
+        << linkItem->child(i)->text(0).toStdString();
+  }
+  const QFontMetrics combo(dialog.DeviceList()->font());
+  EXPECT_LT(combo.horizontalAdvance(dialog.DeviceList()->itemText(2)), dialog.DeviceList()->width() - 30);
 }

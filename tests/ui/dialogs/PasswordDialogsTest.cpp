@@ -97,3 +97,37 @@ TEST_F(PasswordDialogsTest, ChangePasswordNeedsTheCurrentOneAndTakesEightCharact
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(bob.GetPassword(), "");
 }
+
+namespace {
+
+struct RefusedPassword {
+  const char* typed;
+  const char* message;
+};
+
+class ChangePasswordRefusalTest : public PasswordDialogsTest, public ::testing::WithParamInterface<RefusedPassword> {};
+
+}  // namespace
+
+// A new password the file would not keep as typed is refused with its reason, and the old one
+// stays.
+TEST_P(ChangePasswordRefusalTest, ANewPasswordTheFileWouldCutIsRefused) {
+  CUser& bob = *system.GetUsers()[1];
+  CChangePasswordDialog dialog(bob);
+  dialog.SetErrorBox(Recorder());
+  dialog.CurrentEdit()->setText("Secret");
+  dialog.NewEdit()->setText(QString::fromUtf8(GetParam().typed));
+  dialog.OkButton()->click();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, QString::fromUtf8(GetParam().message));
+  EXPECT_EQ(boxes[0].caption, "Password Error");
+  EXPECT_EQ(dialog.result(), 0);
+  EXPECT_EQ(bob.GetPassword(), "Secret");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, ChangePasswordRefusalTest,
+    ::testing::Values(RefusedPassword{"Geheim\u20AC", "Password cannot contain \"\u20AC\" - the file keeps ASCII characters only"},
+                      RefusedPassword{" pw", "Password cannot begin or end with a blank"},
+                      RefusedPassword{"abc ", "Password cannot begin or end with a blank"},
+                      RefusedPassword{"a\tb", "Password cannot contain control characters"}));

@@ -19,6 +19,7 @@
 #include "platform/WindowMessages.h"
 #include "tests/support/SecureUnits.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
+#include "tests/ui/dialogs/FilePropertiesSheet.h"
 #include "ui/dialogs/SecurityDlg.h"
 #include "tests/support/RecordingUi.h"
 
@@ -221,4 +222,49 @@ TEST_F(SecurityDlgTest, DialogWithoutAPassShowsOnlyAbortTakesEnterAsOkAndClosesI
   EXPECT_TRUE(dialog.isVisible());
   ASSERT_TRUE(WaitForUi([&] { return !dialog.isVisible(); }));
   EXPECT_TRUE(dialog.GetLink()->IsClosed());
+}
+
+// File Properties open while the unit's users are imported: its OK then puts neither the users
+// nor the security flag it read back, but reads them again and says so; the next OK keeps the
+// unit's users on the unit. The imported users may open the unit's panel at once.
+TEST_F(SecurityDlgTest, ASheetOpenedBeforeAnImportNeverUndoesIt) {
+  CSimSecurityUnit* unit = AddSecureUnit(5, "AmpA", {{"Boss", "pw1"}, {"Op", "pw2"}});
+  FilePropertiesSheet open(system);
+  CSettingsSheet& sheet = open.sheet;
+  CGeneralFilePropertiesDialog* general = open.general;
+  CUserLevelsDialog* users = open.users;
+  users->AddButton()->click();
+  EXPECT_FALSE(general->SecurityBox()->isChecked());
+
+  GoOnline();
+  ASSERT_TRUE(WaitForUi([&] { return Dialog().OkButton()->text() == "Import"; }));
+  Dialog().OkButton()->click();
+  ASSERT_TRUE(WaitForPasswordPrompt());
+  TypeText(Dialog().PasswordEdit(), "pw1");
+  Dialog().OkButton()->click();
+  ASSERT_TRUE(WaitForDialogEnd());
+  ASSERT_EQ(system.GetUsers().size(), 2u);
+  const CUser& op = *system.GetUsers()[1];
+  ASSERT_EQ(op.m_devicePermissions.size(), 1u);
+  EXPECT_TRUE(op.CanAccessPanel(system.GetDevice(0)->GetUuid()));
+
+  open.PressOk();
+  EXPECT_TRUE(sheet.isVisible());
+  EXPECT_EQ(open.messages, QStringList{CUserLevelsDialog::UsersImportedText()});
+  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Boss");
+  EXPECT_TRUE(system.GetUseSystemSecurity());
+  EXPECT_TRUE(general->SecurityBox()->isChecked());
+  ASSERT_EQ(users->UserList()->count(), 2);
+  EXPECT_EQ(users->UserList()->item(1)->text(), "Op");
+  ASSERT_EQ(users->GetWorkingUsers()[1]->m_devicePermissions.size(), 1u);
+  users->UserList()->setCurrentRow(1);
+  SaveShotIfAsked(sheet, "file-properties-reread");
+
+  // Applied now: the unit is given the users it holds.
+  const int dialogs = frame.dialogsOpened;
+  open.PressOk();
+  EXPECT_FALSE(sheet.isVisible());
+  ASSERT_TRUE(WaitForUi([&] { return frame.dialogsOpened > dialogs && !Dialog().isVisible(); }));
+  EXPECT_EQ(unit->GetUsers(), (SimUsers{{"Boss", "pw1"}, {"Op", "pw2"}}));
+  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Boss");
 }

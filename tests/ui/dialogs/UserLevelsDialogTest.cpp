@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 
 #include "custom/CPData.h"
@@ -14,8 +16,10 @@
 #include "core/model/User.h"
 #include "tests/support/TestDevices.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
+#include "tests/ui/dialogs/FilePropertiesSheet.h"
 #include "ui/dialogs/EditableListBox.h"
 #include "ui/SettingsSheet.h"
+#include "ui/dialogs/PasswordDialogs.h"
 #include "ui/dialogs/UserLevelsDialog.h"
 
 namespace {
@@ -275,3 +279,129 @@ TEST_F(UserLevelsTest, GeneralPageStoresTheThreeOptionsOnApply) {
   EXPECT_FALSE(system.GetGoOnlineOnOpen());
   EXPECT_TRUE(system.IsModified());
 }
+
+// --- What the boxes take is what the file keeps ---
+
+namespace {
+
+// The system saved and opened again into back.
+void SaveAndReopen(CSystem& system, CSystem& back) {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath(QStringLiteral("users.ovd")).toStdString();
+  ASSERT_TRUE(system.SaveFile(path));
+  ASSERT_TRUE(back.OpenFile(path));
+}
+
+struct TypedPassword {
+  const char* typed;
+  const char* shown;    // what the box holds once every key was typed
+  const char* message;  // the first message, or empty
+  bool taken;           // OK applies it
+};
+
+// A system of users only, which the file keeps whole.
+class UserFileTest : public ::testing::Test {
+ protected:
+  void AddSystemUser(const std::string& name) {
+    auto* user = new CUser(name, name + "pw");
+    user->SetRestrictionMask(0x02);
+    system.GetUsers().push_back(user);
+  }
+  CSystem system;
+};
+
+class PasswordBoxTest : public UserFileTest, public ::testing::WithParamInterface<TypedPassword> {};
+
+}  // namespace
+
+// A password typed for Admin: a character the file cannot keep is refused as it is typed, a
+// blank at either end at OK; what OK takes works in Switch Users after the file is saved and
+// opened again.
+TEST_P(PasswordBoxTest, WhatTheBoxTakesLetsItsUserInAfterReopening) {
+  const TypedPassword& c = GetParam();
+  AddSystemUser("Op");
+  FilePropertiesSheet open(system);
+  open.users->UserList()->setCurrentRow(0);
+  QLineEdit* box = open.users->PasswordEdit();
+  box->selectAll();
+  PressKey(box, Qt::Key_Backspace);
+  TypeText(box, QString::fromUtf8(c.typed));
+  EXPECT_EQ(box->text(), QString::fromUtf8(c.shown));
+  if (std::string(c.typed) == "a b") SaveShotIfAsked(open.sheet, "user-levels-password");
+  open.PressOk();
+  EXPECT_EQ(open.messages.value(0), QString::fromUtf8(c.message));
+  EXPECT_EQ(open.sheet.isVisible(), !c.taken);
+  if (!c.taken) {
+    EXPECT_EQ(system.GetUsers()[0]->GetPassword(), "Marigold");
+    EXPECT_EQ(open.users->UserList()->currentRow(), 0);  // the user whose password is refused
+    return;
+  }
+  system.SetCurrentUser(1);
+  CSystem back;
+  SaveAndReopen(system, back);
+  CSwitchUserDialog switchUser(back);
+  switchUser.SetErrorBox([&](const QString& text, const QString&) { ADD_FAILURE() << text.toStdString(); });
+  ASSERT_EQ(switchUser.UserList()->currentText(), "Admin");
+  switchUser.PasswordEdit()->setText(QString::fromUtf8(c.shown));
+  switchUser.OkButton()->click();
+  EXPECT_EQ(back.GetCurrentUser(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, PasswordBoxTest,
+    ::testing::Values(TypedPassword{"12345678", "12345678", "", true},
+                      TypedPassword{"Geheim\u20AC", "Geheim",
+                                    "Password cannot contain \"\u20AC\" - the file keeps ASCII characters only", true},
+                      TypedPassword{"p\u00E4ssw\u00F6r", "psswr",
+                                    "Password cannot contain \"\u00E4\" - the file keeps ASCII characters only", true},
+                      TypedPassword{"\u043F\u0430\u0440\u043E\u043B\u044C12", "12",
+                                    "Password cannot contain \"\u043F\" - the file keeps ASCII characters only", true},
+                      TypedPassword{" pw", " pw", "The password of Admin cannot begin or end with a blank", false},
+                      TypedPassword{"abc ", "abc ", "The password of Admin cannot begin or end with a blank", false},
+                      TypedPassword{"a b", "a b", "", true}));
+
+namespace {
+
+struct RenamedUser {
+  const char* typed;
+  const char* message;  // empty: taken
+};
+
+class UserRenameTest : public UserFileTest, public ::testing::WithParamInterface<RenamedUser> {};
+
+}  // namespace
+
+// A rename in place: a name the file would not keep, an empty one or one another user has is
+// refused with a message and the row keeps its name; a name taken comes back from the file.
+TEST_P(UserRenameTest, NamesAreKeptAsTypedAndTellTheUsersApart) {
+  const RenamedUser& c = GetParam();
+  AddSystemUser("Op");
+  AddSystemUser("Operator");
+  FilePropertiesSheet open(system);
+  open.users->UserList()->setCurrentRow(1);
+  open.users->UserList()->BeginEdit();
+  ASSERT_TRUE(open.users->UserList()->IsEditing());
+  open.users->UserList()->GetEditor()->setText(QString::fromUtf8(c.typed));
+  PressKey(open.users, Qt::Key_Return);
+  const bool taken = std::string(c.message).empty();
+  const QString expected = taken ? QString::fromUtf8(c.typed).left(8) : QStringLiteral("Op");
+  EXPECT_EQ(open.messages.value(0), QString::fromUtf8(c.message));
+  EXPECT_EQ(open.users->UserList()->item(1)->text(), expected);
+  EXPECT_EQ(QString::fromStdString(open.users->GetWorkingUsers()[1]->GetName()), expected);
+  open.PressOk();
+  EXPECT_FALSE(open.sheet.isVisible());
+  CSystem back;
+  SaveAndReopen(system, back);
+  ASSERT_EQ(back.GetUsers().size(), 3u);
+  EXPECT_EQ(QString::fromStdString(back.GetUsers()[1]->GetName()), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, UserRenameTest,
+    ::testing::Values(RenamedUser{"Op2", ""}, RenamedUser{"", "User name cannot be empty"},
+                      RenamedUser{"Admin", "A user named \"Admin\" exists already"},
+                      // Cut to the editor's eight characters: the name of another user.
+                      RenamedUser{"Operator2", "A user named \"Operator\" exists already"},
+                      RenamedUser{"B\u00E4cker", "User name cannot contain \"\u00E4\" - the file keeps ASCII characters only"},
+                      RenamedUser{" Op3", "User name cannot begin or end with a blank"},
+                      RenamedUser{"Op\tx", "User name cannot contain control characters"}));

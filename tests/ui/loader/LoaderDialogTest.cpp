@@ -194,6 +194,29 @@ TEST_F(LoaderDialogTest, LoadRunsOnTheWorkerAndClosingWaitsForIt) {
   EXPECT_FALSE(dialog->isVisible());
 }
 
+// A module that loses power a third of the way through its firmware: the dialog ends with the
+// line that says so and "Load failed!", never "Load complete!".
+TEST_F(LoaderDialogTest, AModuleThatFallsSilentMidTransferEndsInLoadFailed) {
+  Attach(Family::kAmpModule, 0x31);
+  const SimBootBytes data = FirmwareData(480, {0x12, 0x34, 0x56, 0x78}, 40);
+  m_nextChoice = WriteFile("amp.hex", MakeHex(data));
+  m_unit->FallSilentAfter(10);
+  auto dialog = Open();
+  dialog->show();
+  dialog->ScanStep();
+  dialog->FirmwareButton()->click();
+  dialog->LoadButton()->click();
+  WaitForLoad(*dialog);
+  const QStringList log = dialog->GetLogLines();
+  ASSERT_GE(log.size(), 4);
+  EXPECT_EQ(log[log.size() - 3], "Device has stopped responding");
+  EXPECT_EQ(log[log.size() - 2], "Load failed!");
+  EXPECT_FALSE(log.contains("Load complete!"));
+  EXPECT_FALSE(m_unit->IsComplete());
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    dialog->grab().save(folder + "/loader-silent-mid-transfer.png");
+}
+
 TEST_F(LoaderDialogTest, SornicLoadWithoutFileFails) {
   Attach(Family::kSornic, 0x3C);
   auto dialog = Open();

@@ -146,14 +146,22 @@ struct BadFileCase {
 
 class BadFirmwareFileTest : public BootLineTest, public ::testing::WithParamInterface<BadFileCase> {};
 
+// The family's firmware loader.
+bool LoadFirmware(Family family, const CLoaderContext& context) {
+  switch (family) {
+    case Family::kAmpModule: return LoadAmpFirmware(context);
+    case Family::kZel: return LoadZelFirmware(context);
+    case Family::kSornic: return LoadSornicAmpFirmware(context);
+    case Family::kProcessor: return LoadProcessorFirmware(context);
+  }
+  return false;
+}
+
 TEST_P(BadFirmwareFileTest, IsRefusedBeforeAnythingReachesTheBootLoader) {
   const BadFileCase& c = GetParam();
   CSimBootUnit& unit = Attach(c.family, c.type);
   m_job.firmwarePath = WriteFile("bad.hex", c.file);
-  const bool ok = c.family == Family::kAmpModule ? LoadAmpFirmware(Context())
-                  : c.family == Family::kSornic  ? LoadSornicAmpFirmware(Context())
-                                                 : LoadProcessorFirmware(Context());
-  EXPECT_FALSE(ok);
+  EXPECT_FALSE(LoadFirmware(c.family, Context()));
   // Its own line: not the one of a file made for another unit.
   EXPECT_EQ(m_report.lines.back(), "Firmware file is damaged or in the wrong format !!");
   EXPECT_EQ(unit.BootCommands(), 0u);
@@ -185,6 +193,58 @@ std::vector<BadFileCase> BadFiles() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BadFirmwareFileTest, ::testing::ValuesIn(BadFiles()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A unit that loses power or its cable a third of the way through the transfer: the loaders
+// that get no answer to the rest go on to the end (a late or lost answer does not stop them),
+// but the unit never comes back, and the load fails with a line that says so instead of
+// calling a unit that holds a third of its firmware complete.
+struct SilentUnitCase {
+  const char* name;
+  Family family;
+  std::uint8_t type;
+};
+
+class SilentMidTransferTest : public BootLineTest, public ::testing::WithParamInterface<SilentUnitCase> {};
+
+TEST_P(SilentMidTransferTest, FailsTheLoadWithALineThatSaysSo) {
+  const SilentUnitCase& c = GetParam();
+  CSimBootUnit& unit = Attach(c.family, c.type);
+  SimBootBytes data;
+  std::size_t parts = 0;  // records (blocks on a processor) of the transfer
+  if (c.family == Family::kProcessor) {
+    data = FirmwareData(1280, {}, 0);
+    parts = 10;
+    m_job.firmwarePath = WriteFile("nerex.hex", data);
+  } else if (c.family == Family::kZel) {
+    unit.SetUnitCode({0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F});
+    std::ofstream(m_job.programFolder + "Orvak.ini") << "ZEL_SERIES=2.14\r\n";
+    data = FirmwareData(480, kZelCode, 30);
+    WriteFile("ZelAmpFirmware_v2_14.hex", MakeHex(data));
+  } else {
+    data = FirmwareData(480, c.family == Family::kAmpModule ? kAmpCode : std::vector<std::uint8_t>{0x01}, 100);
+    m_job.firmwarePath = WriteFile("unit.hex", MakeHex(data));
+  }
+  if (parts == 0) parts = data.size() / 16 + 1;  // 16 bytes a record, and the end record
+  unit.FallSilentAfter(parts / 3);
+
+  EXPECT_FALSE(LoadFirmware(c.family, Context()));
+  EXPECT_EQ(m_report.lines.back(), "Device has stopped responding");
+  EXPECT_EQ(CountOf(m_report.lines, "Warning - cannot reconnect to amp"), 0u);
+  EXPECT_EQ(CountOf(m_report.lines, "Warning - cannot reconnect to device"), 0u);
+  EXPECT_FALSE(unit.IsComplete());
+  EXPECT_LT(unit.ImageBytes().size(), data.size() / 2);
+  // The streaming loaders went on to the end of the file before they gave up on the unit.
+  if (c.family != Family::kProcessor) {
+    EXPECT_EQ(m_report.progress.back(), 100);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, SilentMidTransferTest,
+                         ::testing::Values(SilentUnitCase{"AmpModule", Family::kAmpModule, 0x31},
+                                           SilentUnitCase{"Zel", Family::kZel, 0x33},
+                                           SilentUnitCase{"Sornic", Family::kSornic, 0x3C},
+                                           SilentUnitCase{"Processor", Family::kProcessor, 0x73}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // --- Presets ---
@@ -342,12 +402,14 @@ TEST_F(ZelFirmwareTest, PortThatDiesMidTransferFailsTheLoadWithALine) {
   EXPECT_FALSE(m_unit->IsComplete());
 }
 
-TEST_F(ZelFirmwareTest, BrokenStreamLeavesTheUnitInItsBootLoaderWithAWarning) {
+// The stream gets no answers: a unit that never answers again may have stopped anywhere in it
+// (here its boot loader refused a record and took no more), so the load fails.
+TEST_F(ZelFirmwareTest, BrokenStreamLeavesTheUnitInItsBootLoaderAndFailsTheLoad) {
   m_unit->RefuseRecord(4);
-  EXPECT_TRUE(LoadZelFirmware(Context()));
+  EXPECT_FALSE(LoadZelFirmware(Context()));
   EXPECT_FALSE(m_unit->IsComplete());
   EXPECT_EQ(m_report.lines[m_report.lines.size() - 2], "Waiting for device to reboot" + std::string(30, '.'));
-  EXPECT_EQ(m_report.lines.back(), "Warning - cannot reconnect to device");
+  EXPECT_EQ(m_report.lines.back(), "Device has stopped responding");
 }
 
 // The Zel boot loader's answer to the boot command is only counted: 50 to 61 bytes will do.
@@ -395,8 +457,8 @@ TEST_F(SornicFirmwareTest, EmptyPathAndAUnitThatNeverComesBack) {
   m_job.firmwarePath = WriteFile("sornic.hex", MakeHex(m_data));
   m_unit->SetNeverReboots(true);
   const std::uint64_t start = m_line->NowUs();
-  EXPECT_TRUE(LoadSornicAmpFirmware(Context()));
-  EXPECT_EQ(m_report.lines.back(), "Warning - cannot reconnect to device");
+  EXPECT_FALSE(LoadSornicAmpFirmware(Context()));
+  EXPECT_EQ(m_report.lines.back(), "Device has stopped responding");
   // Each reconnection query waits out its five-second read time-out.
   EXPECT_GT(m_line->NowUs() - start, 30ull * 6000000);
 }

@@ -1,0 +1,517 @@
+// What reaches the units online, against the simulator on a pseudo-terminal linked as a COM
+// port: "Retrieve" writes nothing (a recall made offline, the links, values read from a unit),
+// a change or a recall made while a unit is away is refused where the person made it, nothing
+// goes to ID 0, and an autoscan polls one device per ID.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <sstream>
+
+#include "app/CommandIds.h"
+#include "core/model/Device.h"
+#include "core/model/Link.h"
+#include "core/model/Snapshot.h"
+#include "core/system/System.h"
+#include "core/system/Zone.h"
+#include "custom/ButtonControl.h"
+#include "custom/CPData.h"
+#include "custom/FaderControl.h"
+#include "custom/KnobControl.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/amplifier/ZelBreakDevice.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
+#include "devices/processor/NerexSeriesDevice.h"
+#include "devices/processor/ProcessorFamily.h"
+#include "platform/MouseMessages.h"
+#include "tests/app/FrameFixture.h"
+#include "tools/devsim/SimProcessor.h"
+#include "tools/devsim/SimZelAmp.h"
+#include "tools/devsim/SimZelBreak.h"
+#include "ui/AutoscanDlg.h"
+#include "ui/CustomControlPanelWnd.h"
+#include "ui/OutputWnd.h"
+
+namespace {
+
+constexpr std::uint32_t kPort = 12;
+
+// Parameter ids: a processor's Input A gain, a Zel amplifier's channel 1 gain, a box's
+// channel 1 mute.
+constexpr int kProcessorGainA = 13;
+constexpr int kAmpGain1 = 5;
+constexpr int kBoxMute1 = 17;
+
+// A frame on the bus, as far as the tests read it: the write flag, the model byte, the device
+// ID (one byte for processors, four for the Zel units) and the command.
+struct Frame {
+  bool write = false;
+  int type = 0;
+  std::uint32_t id = 0;
+  int command = 0;
+};
+
+bool IsZelType(int type) { return type >= 34 && type <= 56; }
+
+Frame Decode(const SimBytes& r) {
+  Frame f;
+  if (r.size() < 8 || (r[0] != 0xF0 && r[0] != 0xF1)) return f;
+  f.write = r[0] == 0xF1;
+  f.type = r[3];
+  if (IsZelType(f.type) && r.size() >= 10) {
+    f.id = std::uint32_t(r[4]) << 24 | std::uint32_t(r[5]) << 16 | std::uint32_t(r[6]) << 8 | r[7];
+    f.command = r[9];
+  } else {
+    f.id = r[4];
+    f.command = r[6];
+  }
+  return f;
+}
+
+std::string Describe(const std::vector<Frame>& frames) {
+  std::ostringstream out;
+  for (const Frame& f : frames) out << " [type " << f.type << " ID " << f.id << " command " << f.command << "]";
+  return out.str();
+}
+
+class UnitsOnlineTest : public SimBusFrameTest {
+ protected:
+  void SetUp() override {
+    SimBusFrameTest::SetUp();
+    RegisterProcessorFamily();
+    RegisterAmplifierFamilies();
+  }
+
+  // The units: a Fennick processor at ID 3 (it reports a preset recalled on its front panel), a
+  // Nerex48 at ID 4, two Zel-3 amplifiers at IDs 2 and 5 and an XB-16 box at ID 11, each holding
+  // settings of its own; the Nerex48, amplifier 2 and the box can be switched off and on.
+  void StartUnits() {
+    StartBus(kPort, [this](CSimBus& units) {
+      p3 = units.Add<CSimProcessorUnit>(16, 3);
+      p4Switch = units.Add<CSimSwitchedUnit>(std::make_unique<CSimProcessorUnit>(120, 4));
+      p4 = static_cast<CSimProcessorUnit*>(&p4Switch->Unit());
+      a2Switch = units.Add<CSimSwitchedUnit>(std::make_unique<CSimZelAmpUnit>(Zel(52, 2)));
+      a2 = static_cast<CSimZelAmpUnit*>(&a2Switch->Unit());
+      a5 = units.Add<CSimZelAmpUnit>(Zel(52, 5));
+      boxSwitch = units.Add<CSimSwitchedUnit>(std::make_unique<CSimZelBreakUnit>(Zel(41, 11)));
+      box = static_cast<CSimZelBreakUnit*>(&boxSwitch->Unit());
+    });
+    SetGainA(*p3, -100);
+    SetGainA(*p4, -200);
+    a2->Update([](SimZelAmpState& s) {
+      s.gainIndex[0] = 10;
+      s.alarmTemperature = 85;
+      s.mode = 3;
+    });
+    a5->Update([](SimZelAmpState& s) { s.gainIndex[0] = 30; });
+    box->Update([](SimZelBreakState& s) {
+      s.muteMask = 0x00F0;
+      s.gains[0] = 4;
+    });
+  }
+  static SimSecurityConfig Zel(std::uint8_t type, std::uint32_t id) {
+    SimSecurityConfig config;
+    config.typeCode = type;
+    config.deviceId = id;
+    return config;
+  }
+  static void SetGainA(CSimProcessorUnit& unit, std::int16_t tenths) {
+    CNerexSeriesMemory image = unit.Current();
+    image.inputs.gains[0] = tenths;
+    unit.SetCurrent(image);
+  }
+
+  // The file: a device of each unit with the defaults of one added offline.
+  void MakeFile() {
+    CSystem& system = MakeFrame().GetSystem();
+    d3 = static_cast<CNerexSeriesDevice*>(Append(system, 3, 16));
+    d3->SetAutoRtcUpdate(false);  // the Fennick's clock is not set either: nothing is written
+    d4 = static_cast<CNerexSeriesDevice*>(Append(system, 4, 120));
+    amp2 = static_cast<CZelSeriesDevice*>(Append(system, 2, 52));
+    amp5 = static_cast<CZelSeriesDevice*>(Append(system, 5, 52));
+    dbox = static_cast<CZelBreakDevice*>(Append(system, 11, 41));
+  }
+  static CDevice* Append(CSystem& system, std::uint32_t id, std::uint32_t type) {
+    CDevice* device = system.CreateDevice(id, type, 0);
+    system.AppendDevice(device);
+    system.GetZones()[0]->AppendDevice(device);
+    return device;
+  }
+  // A link of one parameter of two devices; linking is on in a new file.
+  void Link(CDevice& a, CDevice& b, int id) {
+    auto* link = new CLink("Link " + std::to_string(id));
+    link->AddRef(new CLinkRef(a.GetUuid(), std::uint32_t(id)));
+    link->AddRef(new CLinkRef(b.GetUuid(), std::uint32_t(id)));
+    frame->GetSystem().AppendLink(link);
+    ASSERT_TRUE(frame->GetSystem().AreLinksActive());
+  }
+
+  // Goes online with "Retrieve" and waits until every unit has been read out in full.
+  void GoOnlineAndReadOut() {
+    prompts.goOnlineChoice = 0;
+    frame->RunCommand(Cmd::kOnline);
+    ASSERT_TRUE(frame->IsOnline());
+    ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  }
+  bool ReadOut() const {
+    return d3->IsConnected() && d3->AllBlocksReceived() && d4->IsConnected() && d4->AllBlocksReceived() &&
+           amp2->IsConnected() && amp2->IsReadOutComplete() && amp5->IsConnected() && amp5->IsReadOutComplete() &&
+           dbox->IsConnected() && dbox->IsReadOutComplete();
+  }
+  // Lets the frame handle what the read-out posted and the worker send what was queued: every
+  // queue empty, then more requests on the bus.
+  void Settle(std::size_t requests = 60) {
+    CSystem& system = frame->GetSystem();
+    auto queued = [&] {
+      std::size_t n = 0;
+      for (CDevice* device : system.GetDevices()) n += device->GetQueueSize();
+      return n;
+    };
+    ASSERT_TRUE(WaitFor([&] { return queued() == 0; }, 20000));
+    const std::size_t before = bus->RequestCount();
+    ASSERT_TRUE(WaitFor([&] { return bus->RequestCount() >= before + requests; }, 30000));
+  }
+  // Every frame on the bus from request from on that writes to a unit.
+  std::vector<Frame> Writes(std::size_t from = 0) const {
+    std::vector<Frame> out;
+    const std::vector<SimBytes> requests = bus->Requests();
+    for (std::size_t i = from; i < requests.size(); ++i)
+      if (const Frame f = Decode(requests[i]); f.write) out.push_back(f);
+    return out;
+  }
+  bool LogHas(const std::string& text) {
+    COutputList& list = frame->GetOutputPane().GetLogList();
+    for (int i = 0; i < list.count(); ++i)
+      if (list.item(i)->text().toStdString().find(text) != std::string::npos) return true;
+    return false;
+  }
+  // Types text into a row of the properties pane for the device, as a person does, and presses
+  // Enter.
+  void TypeInPane(CDevice* device, const char* row, const std::string& text) {
+    PostAbout(*frame, FrameMsg::kSelectDevice, device, 1);
+    ProcessEvents();
+    CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+    ASSERT_EQ(grid.GetCurrentDevice(), device);
+    TypeIntoRow(grid, row, text);
+  }
+  static int GainA(const CNerexSeriesDevice& d) { return d.GetCurrentSettings().inputs.gains[0]; }
+  static int GainA(const CSimProcessorUnit& u) { return u.Current().inputs.gains[0]; }
+
+  CSimProcessorUnit* p3 = nullptr;
+  CSimProcessorUnit* p4 = nullptr;
+  CSimZelAmpUnit* a2 = nullptr;
+  CSimZelAmpUnit* a5 = nullptr;
+  CSimZelBreakUnit* box = nullptr;
+  CSimSwitchedUnit* p4Switch = nullptr;
+  CSimSwitchedUnit* a2Switch = nullptr;
+  CSimSwitchedUnit* boxSwitch = nullptr;
+  CNerexSeriesDevice* d3 = nullptr;
+  CNerexSeriesDevice* d4 = nullptr;
+  CZelSeriesDevice* amp2 = nullptr;
+  CZelSeriesDevice* amp5 = nullptr;
+  CZelBreakDevice* dbox = nullptr;
+};
+
+}  // namespace
+
+// What the file holds before "Retrieve": a snapshot of its devices recalled offline, or links
+// between the processors' Input A gains and the amplifiers' channel 1 gains.
+struct RetrieveCase {
+  const char* name;
+  bool offlineRecall;
+  bool links;
+};
+
+class RetrieveTest : public UnitsOnlineTest, public ::testing::WithParamInterface<RetrieveCase> {};
+
+// "Retrieve" takes the units' settings into the file and writes nothing: no recall made offline
+// is sent, and nothing read from one linked unit is written to the other.
+TEST_P(RetrieveTest, WritesNothingAndEveryUnitKeepsItsOwnSettings) {
+  StartUnits();
+  MakeFile();
+  CSystem& system = frame->GetSystem();
+  if (GetParam().offlineRecall) {
+    system.AddSnapshot("Offline");
+    system.RecallSnapshot(0);
+    EXPECT_EQ(system.GetCurrentSnapshot(), 0);
+  }
+  if (GetParam().links) {
+    Link(*d3, *d4, kProcessorGainA);
+    Link(*amp2, *amp5, kAmpGain1);
+  }
+  GoOnlineAndReadOut();
+  Settle();
+
+  EXPECT_TRUE(Writes().empty()) << Describe(Writes());
+  EXPECT_EQ(GainA(*p3), -100);
+  EXPECT_EQ(GainA(*p4), -200);
+  const SimZelAmpState two = a2->State();
+  EXPECT_EQ(two.gainIndex[0], 10);
+  EXPECT_EQ(two.alarmTemperature, 85);
+  EXPECT_EQ(two.mode, 3);
+  EXPECT_EQ(a5->State().gainIndex[0], 30);
+  EXPECT_EQ(box->State().muteMask, 0x00F0);
+  EXPECT_EQ(box->State().gains[0], 4);
+  // The file holds what each unit holds.
+  EXPECT_EQ(GainA(*d3), -100);
+  EXPECT_EQ(GainA(*d4), -200);
+  EXPECT_EQ(amp2->GetGainIndex(0), 10);
+  EXPECT_EQ(amp2->GetAlarmTemperature(), 85);
+  EXPECT_EQ(amp5->GetGainIndex(0), 30);
+  EXPECT_EQ(dbox->GetMuteMask(), 0x00F0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, RetrieveTest,
+                         ::testing::Values(RetrieveCase{"recall_made_offline", true, false},
+                                           RetrieveCase{"links_between_units", false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A value that a unit reports (a preset recalled on its front panel, a gain turned on an
+// amplifier) shows in the file and the windows and stays there; a person's change still
+// follows the link to the other unit.
+TEST_F(UnitsOnlineTest, ValuesAUnitReportsDoNotSpreadOverLinksButAPersonsChangeDoes) {
+  StartUnits();
+  CNerexSeriesMemory preset = p3->Current();
+  preset.inputs.gains[0] = -60;
+  preset.sectionFlags = kSectionAll;
+  preset.name = "Quiet";
+  p3->SetPreset(1, preset);
+  MakeFile();
+  Link(*d3, *d4, kProcessorGainA);
+  Link(*amp2, *amp5, kAmpGain1);
+  GoOnlineAndReadOut();
+  Settle();
+  const std::size_t from = bus->RequestCount();
+
+  // Preset 1 recalled on unit 3's front panel; amplifier 2's gain turned on the unit.
+  p3->SetCurrent(preset);
+  std::array<std::uint8_t, 20> general = p3->GeneralSettings();
+  general[NerexGeneralSettings::kCurrentPreset] = 1;
+  p3->SetGeneralSettings(general);
+  a2->Update([](SimZelAmpState& s) { s.gainIndex[0] = 20; });
+  ASSERT_TRUE(WaitFor([&] { return GainA(*d3) == -60 && amp2->GetGainIndex(0) == 20; }, 30000))
+      << GainA(*d3) << " " << int(amp2->GetGainIndex(0)) << " presets " << p3->PresetCount() << " "
+      << d3->GetPresets().size() << " flags " << d3->GetPresets()[0]->sectionFlags << " reads79 " << p3->ReadCount(79);
+  Settle();
+  EXPECT_TRUE(Writes(from).empty()) << Describe(Writes(from));
+  EXPECT_EQ(GainA(*p4), -200);
+  EXPECT_EQ(GainA(*d4), -200);
+  EXPECT_EQ(a5->State().gainIndex[0], 30);
+  EXPECT_EQ(amp5->GetGainIndex(0), 30);
+
+  // The person's change reaches both units.
+  amp2->ApplyControlChange(CParamValue(kAmpGain1, -5.0f, ParamKind::kLevel));
+  ASSERT_TRUE(WaitFor([&] { return a2->State().gainIndex[0] == 5 && a5->State().gainIndex[0] == 5; }));
+  d3->ApplyControlChange(CParamValue(kProcessorGainA, -3.0f, ParamKind::kLevel));
+  EXPECT_TRUE(WaitFor([&] { return GainA(*p3) == -30 && GainA(*p4) == -30; }));
+}
+
+// Widgets of a custom panel bound to a unit that goes away take no change until it is back: the
+// fader (Nerex48 Input A gain), the knob (amplifier channel 1 gain) and the Modify Parameter
+// button (box channel 1 mute) show the parameter inactive and what the unit holds, the file
+// keeps it; once the units are back a change reaches them again.
+TEST_F(UnitsOnlineTest, WidgetsOfAUnitThatIsAwayTakeNoChangeAndShowWhatTheUnitHolds) {
+  StartUnits();
+  MakeFile();
+  CSystem& system = frame->GetSystem();
+  auto* panel = new CCPData(&system);
+  auto* fader = new CCCFader(nullptr, CRect{10, 10, 40, 210});
+  auto* knob = new CCCKnob(nullptr, CRect{60, 10, 120, 70});
+  auto* button = new CCCButton(nullptr, CRect{140, 10, 200, 40});
+  button->m_flags = (button->m_flags & ~kButtonActions) | kButtonModifyParameter;
+  const struct {
+    CCustomControlObject* widget;
+    CDevice* device;
+    int id;
+  } bindings[] = {{fader, d4, kProcessorGainA}, {knob, amp2, kAmpGain1}, {button, dbox, kBoxMute1}};
+  for (const auto& b : bindings) {
+    b.widget->m_pDevice = b.device;
+    b.widget->m_parameterId = std::uint32_t(b.id);
+    panel->m_widgets.push_back(b.widget);
+  }
+  fader->m_rangeMin = -40.0f;
+  fader->m_rangeMax = 6.0f;
+  knob->m_rangeMin = -60.0f;
+  knob->m_rangeMax = 0.0f;
+  system.AppendCustomPanel(panel);
+  GoOnlineAndReadOut();
+  frame->OpenCustomPanel(panel);
+  auto* view = dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView);
+  ASSERT_NE(view, nullptr);
+  Settle();
+  auto act = [&] {
+    // The fader's knob dragged to the top, the knob dragged 10 pixels down, the button pressed.
+    const CPoint knobAt = fader->GetKnobPosition();
+    const CPoint grip{knobAt.x + 3, knobAt.y + 3};
+    view->OnLButtonDown(MK_LBUTTON, grip);
+    view->OnMouseMove(MK_LBUTTON, CPoint{grip.x, -300});
+    view->OnLButtonUp(0, CPoint{grip.x, -300});
+    view->OnLButtonDown(MK_LBUTTON, CPoint{90, 40});
+    for (int y = 41; y <= 50; ++y) view->OnMouseMove(MK_LBUTTON, CPoint{90, y});
+    view->OnLButtonUp(0, CPoint{90, 50});
+    view->OnLButtonDown(MK_LBUTTON, CPoint{170, 25});
+    view->OnLButtonUp(0, CPoint{170, 25});
+    ProcessEvents();
+  };
+  auto expectHeld = [&](const char* when) {
+    SCOPED_TRACE(when);
+    EXPECT_EQ(GainA(*d4), -200);
+    EXPECT_EQ(amp2->GetGainIndex(0), 10);
+    EXPECT_EQ(dbox->GetMuteMask(), 0x00F0u);
+    EXPECT_FALSE(button->m_state);  // not lit: the unit's channel 1 plays
+    EXPECT_EQ(GainA(*p4), -200);
+    EXPECT_EQ(a2->State().gainIndex[0], 10);
+    EXPECT_EQ(box->State().muteMask, 0x00F0);
+  };
+
+  for (CSimSwitchedUnit* unit : {p4Switch, a2Switch, boxSwitch}) unit->SetSilent(true);
+  ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected() && !dbox->IsConnected(); }, 60000));
+  ProcessEvents();
+  for (const auto& b : bindings) EXPECT_EQ(b.widget->GetParameterInfo().inactive, 1) << b.id;
+  act();
+  expectHeld("while away");
+
+  for (CSimSwitchedUnit* unit : {p4Switch, a2Switch, boxSwitch}) unit->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+  expectHeld("back");
+  for (const auto& b : bindings) EXPECT_EQ(b.widget->GetParameterInfo().inactive, 0) << b.id;
+  act();
+  EXPECT_NE(amp2->GetGainIndex(0), 10);
+  EXPECT_TRUE(WaitFor([&] {
+    return GainA(*p4) == 60 && a2->State().gainIndex[0] == amp2->GetGainIndex(0) && box->State().muteMask == 0x00F1;
+  })) << GainA(*p4) << " " << int(a2->State().gainIndex[0]) << " " << box->State().muteMask;
+  EXPECT_TRUE(button->m_state);
+}
+
+// A snapshot recalled while one of its units is away reaches the others; the one away keeps
+// what its unit holds, in the file too, and the log names it.
+TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLogged) {
+  StartUnits();
+  MakeFile();
+  CSystem& system = frame->GetSystem();
+  GoOnlineAndReadOut();
+  for (CNerexSeriesDevice* d : {d3, d4}) d->ApplyControlChange(CParamValue(kProcessorGainA, -10.0f, ParamKind::kLevel));
+  CSnapshot* snapshot = system.AddSnapshot("S-10");
+  for (CNerexSeriesDevice* d : {d3, d4}) d->ApplyControlChange(CParamValue(kProcessorGainA, -20.0f, ParamKind::kLevel));
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -200 && GainA(*p4) == -200; }));
+
+  p4Switch->SetSilent(true);
+  ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected(); }, 60000));
+  // As a panel's snapshot button asks the frame.
+  frame->Post(CPostedMessage{FrameMsg::kRecallSnapshot, 0, 0, 0, snapshot->GetUuid().ToString()});
+  ProcessEvents();
+  EXPECT_EQ(system.GetCurrentSnapshot(), 0);
+  EXPECT_TRUE(WaitFor([&] { return GainA(*p3) == -100; }));
+  EXPECT_EQ(GainA(*d3), -100);
+  EXPECT_EQ(GainA(*d4), -200);
+  EXPECT_TRUE(WaitFor([&] { return LogHas("Snapshot \"S-10\" not recalled on Nerex48 Sim Processor ID: 4 (not connected)"); }));
+
+  p4Switch->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return d4->IsConnected(); }, 60000));
+  Settle();
+  EXPECT_EQ(GainA(*p4), -200);
+  EXPECT_EQ(GainA(*d4), -200);
+}
+
+// Units added by hand have ID 0, the address of every unit of a model: going online ("Send")
+// names them and queues nothing for them, and once their IDs are set in the pane no frame ever
+// went to ID 0; the units keep their presets and settings, which the file then reads.
+TEST_F(UnitsOnlineTest, NothingGoesToIdZeroAndGoingOnlineNamesTheUnitsThatHaveIt) {
+  CSimProcessorUnit* processor = nullptr;
+  CSimZelAmpUnit* amplifier = nullptr;
+  CNerexSeriesMemory stored;
+  StartBus(kPort, [&](CSimBus& units) {
+    processor = units.Add<CSimProcessorUnit>(120, 20);
+    amplifier = units.Add<CSimZelAmpUnit>(Zel(55, 3));
+  });
+  stored = processor->Current();
+  stored.inputs.gains[0] = -60;
+  stored.sectionFlags = kSectionAll;
+  stored.name = "Unit preset";
+  processor->SetPreset(1, stored);
+  amplifier->Update([](SimZelAmpState& s) { s.alarmTemperature = 85; });
+  CSystem& system = MakeFrame().GetSystem();
+  ASSERT_TRUE(system.AddDevice(120, 0));
+  ASSERT_TRUE(system.AddDevice(55, 0));
+  CDevice* nerex = system.GetDevice(0);
+  auto* zel = static_cast<CZelSeriesDevice*>(system.GetDevice(1));
+  ASSERT_EQ(nerex->GetDeviceId(), 0u);
+
+  prompts.goOnlineChoice = 1;  // the file's settings to the units
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  EXPECT_EQ(prompts.messages.size(), 1u);
+  for (const CFakePrompts::Asked& message : prompts.messages)
+    EXPECT_EQ(message.text,
+              "These units have ID 0, the address of every unit of a model. Nothing is sent to them or read from "
+              "them until each has an ID of its own.\n\nNerex48 ID: 0\nZel-6 ID: 0");
+  EXPECT_TRUE(WaitFor([&] { return LogHas("Left out until it has an ID of its own: Zel-6 ID: 0"); }));
+  EXPECT_EQ(nerex->GetQueueSize(), 0u);
+  EXPECT_EQ(zel->GetQueueSize(), 0u);
+
+  TypeInPane(nerex, "ID", "20");
+  TypeInPane(zel, "ID", "3");
+  ASSERT_EQ(nerex->GetDeviceId(), 20u);
+  ASSERT_EQ(zel->GetDeviceId(), 3u);
+  ASSERT_TRUE(WaitFor([&] { return nerex->IsConnected() && zel->IsConnected() && zel->IsReadOutComplete(); }, 60000));
+  Settle();
+  std::vector<Frame> toIdZero;
+  for (const SimBytes& r : bus->Requests())
+    if (const Frame f = Decode(r); (f.type == 120 || f.type == 55) && f.id == 0) toIdZero.push_back(f);
+  EXPECT_TRUE(toIdZero.empty()) << Describe(toIdZero);
+  EXPECT_TRUE(processor->Preset(1) == stored);
+  EXPECT_EQ(amplifier->State().alarmTemperature, 85);
+  EXPECT_EQ(zel->GetAlarmTemperature(), 85);
+}
+
+// An autoscan that finds a Nerex48 at the ID where the file has a Nerex24 says so in the log
+// and in its dialog, adds no second device at that ID, and from then on no Nerex24 frame goes
+// to the Nerex48; another unit is found and polled as ever.
+TEST_F(UnitsOnlineTest, AutoscanOfAnotherModelAtAnIdOfTheFileSaysSoAndPollsOneDeviceThere) {
+  StartBus(kPort, [&](CSimBus& units) {
+    units.Add<CSimProcessorUnit>(120, 3);
+    units.Add<CSimProcessorUnit>(115, 5);
+  });
+  CSystem& system = MakeFrame().GetSystem();
+  CDevice* nerex24 = Append(system, 3, 114);
+  system.GetComms().Discovery().SetScanRangeForTests(6, 0);
+  prompts.goOnlineChoice = 0;
+
+  // The dialog stays open after the scan with its list until OK.
+  QString notes;
+  std::size_t scanEnded = 0;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* dialog = dynamic_cast<CAutoscanDlg*>(w);
+      auto* ok = dialog ? dialog->findChild<QAbstractButton*>() : nullptr;
+      if (!ok || ok->text() != "OK" || !notes.isEmpty()) continue;
+      notes = dialog->GetNotesText();
+      scanEnded = bus->RequestCount();
+      if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+        dialog->grab().save(folder + "/autoscan-other-model.png");
+      ok->click();
+    }
+  });
+  closer.start(20);
+  frame->RunCommand(Cmd::kAutoscan);
+  closer.stop();
+
+  EXPECT_EQ(notes, "ID 3: the file has a Nerex24, the unit is a Nerex48");
+  EXPECT_TRUE(LogHas("ID 3: the file has a Nerex24, the unit is a Nerex48 - the unit is not added and the Nerex24 is not polled"));
+  ASSERT_EQ(system.GetDeviceCount(), 2);  // the Nerex24 and the Nerex26 found at ID 5
+  EXPECT_EQ(system.GetDevice(0), nerex24);
+  EXPECT_EQ(system.GetDevice(1)->GetTypeCode(), 115u);
+  ASSERT_TRUE(WaitFor([&] { return system.GetDevice(1)->IsConnected(); }, 30000));
+  const std::size_t before = bus->RequestCount();
+  ASSERT_TRUE(WaitFor([&] { return bus->RequestCount() >= before + 40; }, 30000));
+  EXPECT_FALSE(nerex24->IsConnected());
+  const std::vector<SimBytes> requests = bus->Requests();
+  std::vector<Frame> toOtherModel;
+  for (std::size_t i = scanEnded; i < requests.size(); ++i)
+    if (const Frame f = Decode(requests[i]); f.type == 114) toOtherModel.push_back(f);
+  EXPECT_TRUE(toOtherModel.empty()) << Describe(toOtherModel);
+}

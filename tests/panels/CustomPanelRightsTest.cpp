@@ -1,0 +1,198 @@
+// What a custom panel's widgets let the current user do in operate mode, through the panel's
+// window: a widget bound to a unit's parameter changes it only for a user who holds "Can Use
+// Device Controls", whether dragged, clicked or typed in, and an edit opened before the user
+// changed ends without a change. The frames that leave are handed to the simulated units.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "custom/ButtonControl.h"
+#include "custom/CPData.h"
+#include "custom/FaderControl.h"
+#include "custom/KnobControl.h"
+#include "custom/TextControl.h"
+#include "devices/amplifier/ZelBreakDevice.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
+#include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexParamIds.h"
+#include "tests/panels/RightsFixture.h"
+#include "ui/CustomControlPanelWnd.h"
+
+namespace {
+
+class CustomPanelRig : public RightsFixture {
+ public:
+  void SetUp() override {
+    RightsFixture::SetUp();
+    processor = AddUnit(kModelNerex48, 1);
+    amp = AddUnit(51, 5);
+    box = AddUnit(40, 7);
+    data = new CCPData(&system);
+    system.AppendCustomPanel(data);
+  }
+  void TearDown() override {
+    view.reset();
+    RightsFixture::TearDown();
+  }
+
+  // The widget, bound to the device's parameter, on the panel.
+  template <class T>
+  T* Place(T* widget, CDevice* device, int parameterId) {
+    widget->m_pDevice = device;
+    widget->m_parameterId = std::uint32_t(parameterId);
+    data->m_widgets.push_back(widget);
+    bound = device;
+    return widget;
+  }
+  // The panel's window in operate mode, shown offscreen.
+  void Open() {
+    system.SetDesignMode(0);
+    view = std::make_unique<CCustomControlPanelWnd>(system);
+    view->resize(320, 240);
+    view->SetPanelData(data);
+    view->show();
+    view->RebuildDisplay();
+    QApplication::processEvents();
+  }
+  static QPoint Centre(const CCustomControlObject* widget) {
+    const CRect r = widget->m_rect;
+    return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  }
+  // Double-clicks the text widget, types the text and ends with Enter (when a box opened).
+  void EditText(const CCustomControlObject* widget, const QString& text) {
+    DoubleClick(*view, Centre(widget));
+    TypeAndEnter(view->GetTextEditorBox(), text);
+  }
+
+  CDevice* processor = nullptr;
+  CDevice* amp = nullptr;
+  CDevice* box = nullptr;
+  CDevice* bound = nullptr;  // the device the case's widget is bound to
+  CCPData* data = nullptr;
+  std::unique_ptr<CCustomControlPanelWnd> view;
+  CCustomControlObject* widget = nullptr;
+};
+
+struct WidgetCase {
+  const char* name;
+  // Places the widget, bound, on the panel.
+  std::function<CCustomControlObject*(CustomPanelRig&)> place;
+  // What a user with every right did before the guest became current (may be empty).
+  std::function<void(CustomPanelRig&)> before;
+  // What the guest does, through the window.
+  std::function<void(CustomPanelRig&)> act;
+  // What the bound unit holds that the act changes.
+  std::function<std::string(CustomPanelRig&)> holds;
+};
+
+const WidgetCase kWidgetCases[] = {
+    {"KnobOnAProcessorsInputGain",
+     [](CustomPanelRig& r) { return r.Place(new CCCKnob(nullptr, CRect{20, 20, 70, 70}), r.processor, kParamInputGain); },
+     {},
+     [](CustomPanelRig& r) {
+       const QPoint knob = r.Centre(r.widget);
+       Drag(*r.view, knob, knob - QPoint(0, 30));
+     },
+     [](CustomPanelRig& r) { return std::to_string(r.twins.processor->Current().inputs.gains[0]); }},
+    {"KnobOnAZelAmplifiersGain",
+     [](CustomPanelRig& r) { return r.Place(new CCCKnob(nullptr, CRect{20, 20, 70, 70}), r.amp, kZelParamGain); },
+     {},
+     [](CustomPanelRig& r) {
+       const QPoint knob = r.Centre(r.widget);
+       Drag(*r.view, knob, knob + QPoint(0, 40));
+     },
+     [](CustomPanelRig& r) { return std::to_string(r.twins.amp->State().gainIndex[0]); }},
+    {"FaderOnABreakoutBoxsGain",
+     [](CustomPanelRig& r) {
+       auto* fader = r.Place(new CCCFader(nullptr, CRect{20, 20, 40, 200}), r.box, kBreakParamGain + 2);
+       fader->m_rangeMin = -24.0f;
+       fader->m_rangeMax = 0.0f;
+       return fader;
+     },
+     {},
+     [](CustomPanelRig& r) {
+       const CPoint knob = static_cast<CCCFader*>(r.widget)->GetKnobPosition();
+       const QPoint grip(knob.x + 3, knob.y + 3);
+       Drag(*r.view, grip, grip + QPoint(0, 60));
+     },
+     [](CustomPanelRig& r) { return std::to_string(r.twins.box->State().gains[2]); }},
+    {"ButtonOnAProcessorsOutputMute",
+     [](CustomPanelRig& r) {
+       return r.Place(new CCCButton(nullptr, CRect{20, 20, 80, 50}), r.processor, kParamOutputMute + 1);
+     },
+     {}, [](CustomPanelRig& r) { Click(*r.view, r.Centre(r.widget)); },
+     [](CustomPanelRig& r) { return std::to_string(r.twins.processor->Current().outputs.muteMask); }},
+    {"ButtonOnAZelAmplifiersMute",
+     [](CustomPanelRig& r) { return r.Place(new CCCButton(nullptr, CRect{20, 20, 80, 50}), r.amp, kZelParamMute + 1); },
+     {}, [](CustomPanelRig& r) { Click(*r.view, r.Centre(r.widget)); },
+     [](CustomPanelRig& r) { return std::to_string(r.twins.amp->State().muteMask); }},
+    {"TextDraggedOnAProcessorsOutputGain",
+     [](CustomPanelRig& r) {
+       return r.Place(new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 100, 120, 120}),
+                      r.processor, kParamOutputGain + 2);
+     },
+     {},
+     [](CustomPanelRig& r) {
+       const QPoint text = r.Centre(r.widget);
+       Drag(*r.view, text, text - QPoint(0, 4));
+     },
+     [](CustomPanelRig& r) { return std::to_string(r.twins.processor->Current().outputs.gains[2]); }},
+    {"TextTypedInAProcessorsInputGain",
+     [](CustomPanelRig& r) {
+       return r.Place(new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 100, 120, 120}),
+                      r.processor, kParamInputGain + 3);
+     },
+     {}, [](CustomPanelRig& r) { r.EditText(r.widget, "-6"); },
+     [](CustomPanelRig& r) { return std::to_string(r.twins.processor->Current().inputs.gains[3]); }},
+    {"TextTypedInAProcessorsInputName",
+     [](CustomPanelRig& r) {
+       return r.Place(new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 100, 120, 120}),
+                      r.processor, kParamInputName + 1);
+     },
+     {}, [](CustomPanelRig& r) { r.EditText(r.widget, "Choir"); },
+     [](CustomPanelRig& r) { return NameOf(r.twins.processor->Current().inputs.names[1]); }},
+    {"TextBoxOpenedBeforeTheSwitchOnAZelChannelName",
+     [](CustomPanelRig& r) {
+       return r.Place(new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 100, 120, 120}), r.amp,
+                      kZelParamChannelName);
+     },
+     [](CustomPanelRig& r) { DoubleClick(*r.view, r.Centre(r.widget)); },
+     [](CustomPanelRig& r) { TypeAndEnter(r.view->GetTextEditorBox(), "Lead"); },
+     [](CustomPanelRig& r) { return r.twins.amp->State().channelNames[0]; }},
+};
+
+struct WidgetRun {
+  const WidgetCase* widget;
+  bool withheld;  // the guest lacks "Can Use Device Controls" (and holds every other right)
+};
+
+std::vector<WidgetRun> WidgetRuns() {
+  std::vector<WidgetRun> runs;
+  for (const WidgetCase& c : kWidgetCases) {
+    runs.push_back({&c, false});
+    runs.push_back({&c, true});
+  }
+  return runs;
+}
+
+class CustomPanelRightsTest : public CustomPanelRig, public ::testing::WithParamInterface<WidgetRun> {};
+
+}  // namespace
+
+TEST_P(CustomPanelRightsTest, TheWidgetChangesItsUnitOnlyForAUserWhoMayUseDeviceControls) {
+  const WidgetRun& run = GetParam();
+  const WidgetCase& c = *run.widget;
+  widget = c.place(*this);
+  Open();
+  if (c.before) c.before(*this);
+  BecomeGuest(run.withheld ? std::uint64_t{kRestrictUseDeviceControls} : kEveryRight & ~std::uint64_t{kRestrictUseDeviceControls});
+  ExpectAChangeOnlyWithTheRight(*bound, run.withheld, [&] { c.act(*this); }, [&] { return c.holds(*this); });
+  if (run.withheld) {
+    EXPECT_EQ(view->GetTextEditorBox(), nullptr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, CustomPanelRightsTest, ::testing::ValuesIn(WidgetRuns()),
+                         [](const ::testing::TestParamInfo<WidgetRun>& info) {
+                           return std::string(info.param.widget->name) + (info.param.withheld ? "_Withheld" : "_Held");
+                         });

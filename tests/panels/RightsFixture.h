@@ -1,0 +1,66 @@
+// A system whose port is open on an in-memory line, with units of every family and their
+// simulated twins (UnitTwins.h); a second user, "Guest", becomes the current one with the
+// rights a case gives. Windows are driven with Qt's own events (WindowInput.h).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/model/User.h"
+#include "core/system/System.h"
+#include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/processor/ProcessorFamily.h"
+#include "tests/support/UnitTwins.h"
+#include "tests/support/WindowInput.h"
+
+// Every right a restriction mask can withhold here.
+inline constexpr std::uint64_t kEveryRight = kRestrictChangePassword | kRestrictUseDeviceControls | 0x04 |
+                                             kRestrictApplicationSettings | kRestrictEditDeviceProperties |
+                                             kRestrictRecallSnapshots;
+
+class RightsFixture : public ::testing::Test {
+ public:
+  void SetUp() override {
+    RegisterProcessorFamily();
+    RegisterAmplifierFamilies();
+    ASSERT_TRUE(twins.OpenPort());
+    system.GetUsers().push_back(new CUser("Guest", "guest"));
+  }
+  void TearDown() override { twins.ClosePort(); }
+
+  CDevice* AddUnit(std::uint32_t type, std::uint32_t id, std::uint32_t hardware = 0) {
+    return twins.Add(type, id, hardware);
+  }
+  std::size_t DeliverQueued(CDevice& device) { return twins.DeliverQueued(device); }
+
+  // The guest becomes the current user, withholding the rights of the mask.
+  void BecomeGuest(std::uint64_t mask) {
+    system.GetUsers().back()->SetRestrictionMask(mask);
+    system.SetCurrentUser(int(system.GetUsers().size()) - 1);
+  }
+  void BecomeAdmin() { system.SetCurrentUser(0); }
+
+  // Runs the act on the device's control and reads what the unit holds before and after (the
+  // frames queued before the act reach it first): for a user without the right no frame
+  // leaves and nothing changes; for one with it the unit holds something else.
+  void ExpectAChangeOnlyWithTheRight(CDevice& device, bool withheld, const std::function<void()>& act,
+                                     const std::function<std::string()>& holds) {
+    DeliverQueued(device);
+    const std::string before = holds();
+    act();
+    const std::size_t frames = DeliverQueued(device);
+    const std::string after = holds();
+    if (withheld) {
+      EXPECT_EQ(frames, 0u) << "a frame left for a user without the right";
+      EXPECT_EQ(after, before);
+    } else {
+      EXPECT_NE(after, before) << "the unit holds " << after;
+    }
+  }
+
+  CSystem system;
+  CUnitTwins twins{system};
+};

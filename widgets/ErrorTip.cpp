@@ -1,0 +1,46 @@
+// The refusal tip.
+#include "widgets/ErrorTip.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+CErrorTip::CErrorTip(QWidget* parent) : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint) {
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  m_label = new QLabel(QStringLiteral("Error"), this);
+  QFont bold = m_label->font();
+  bold.setBold(true);
+  m_label->setFont(bold);
+  m_text = new QLabel(this);
+  m_text->setWordWrap(true);
+  for (QLabel* l : {m_label, m_text}) {
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, QColor(0x20, 0x20, 0x20));
+    l->setPalette(pal);
+  }
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(8, 5, 8, 6);
+  layout->setSpacing(2);
+  layout->addWidget(m_label);
+  layout->addWidget(m_text);
+}
+
+void CErrorTip::ShowAt(const QPoint& anchor, int width, const QString& message) {
+  m_text->setText(message);
+  m_text->setVisible(!message.isEmpty());
+  setFixedWidth(width);
+  adjustSize();
+  move(anchor);
+  show();
+  raise();
+}
+
+QString CErrorTip::Message() const { return m_text->text(); }
+
+void CErrorTip::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(0x76, 0x76, 0x76), 1));
+  p.setBrush(QColor(0xFF, 0xFF, 0xE1));
+  p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+}
