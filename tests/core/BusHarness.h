@@ -125,6 +125,14 @@ class CBusHarness {
     bus.SetSilenceEndsReads(true);
     system.GetComms().GetTransport().SetExtraTimeout(kLongReadWaitMs);
   }
+  // No security dialog opens in these tests: the security passes neither wait for one nor pause.
+  void SkipSecurityDialog() {
+    CSecurityTimings timings;
+    timings.dialogOpenTimeoutMs = 0;
+    timings.messagePauseMs = 0;
+    timings.updatePauseMs = 0;
+    system.GetComms().Security().SetTimingsForTests(timings);
+  }
   // Starts the bus and the worker, and goes online reading the units (0) or sending the file's
   // settings (1).
   bool StartOnline(std::uint32_t choice = 0) {

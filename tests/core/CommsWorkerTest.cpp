@@ -19,14 +19,9 @@ namespace {
 
 class CommsWorkerTest : public ::testing::Test {
  protected:
-  // No security dialog opens here: the passes do not wait for one, nor pause.
   CommsWorkerTest() {
     h.DecideOnEvents();
-    CSecurityTimings timings;
-    timings.dialogOpenTimeoutMs = 0;
-    timings.messagePauseMs = 0;
-    timings.updatePauseMs = 0;
-    h.system.GetComms().Security().SetTimingsForTests(timings);
+    h.SkipSecurityDialog();
   }
 
   CPollingTestDevice* AddPollingDevice(std::uint8_t id) {

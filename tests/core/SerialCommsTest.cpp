@@ -772,27 +772,41 @@ TEST_F(SerialCommsTest, OneLateAnswerOnABusOfAlikeUnitsCostsNoChainOfRefusals) {
                                      "Command = 0x3E - not taken - Comms Error Count = 1\n"});
 }
 
-// A request resent after silence and never answered in time: its unit's answers that come
-// later are named as that unit's late answers during the next unit's read, not as that unit's
-// replies to another request.
-TEST_F(SerialCommsTest, LateAnswersToAFailedRequestAreNamedForTheirUnit) {
+// A request resent after silence and never answered in time: its unit's three answers come
+// later, during the next unit's read and ahead of its own reply, and each is named as that
+// unit's late answer and dropped, never taken for the reply nor refused as one to another
+// request; the reply is read whole behind them. So too at the first read-out, when nothing is
+// known yet of the late unit, and its 27-byte answers come in front of a 790-byte reply (not
+// refused as "length in return = 26").
+struct FailedRequestCase {
+  const char* name;
+  bool lateUnitKnownToRepeat;
+  std::uint32_t lateLength, replyLength;
+};
+
+class LateAnswersToAFailedRequest : public SerialCommsTest, public ::testing::WithParamInterface<FailedRequestCase> {};
+
+TEST_P(LateAnswersToAFailedRequest, AreNamedForTheirUnitDuringTheNextUnitsRead) {
+  const FailedRequestCase& c = GetParam();
   CFramedUnit* other = AddUnitSix();
-  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
-  ASSERT_TRUE(Run());
-  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
-  ASSERT_TRUE(Run());
+  if (c.lateUnitKnownToRepeat) {
+    SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+    ASSERT_TRUE(Run());
+    SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1, c.lateLength);
+    ASSERT_TRUE(Run());
+  }
   m_host.superDebug = false;
-  // The three sends go unanswered in time; their answers come during unit 6's read, ahead of its own.
+  const std::size_t before = m_bus.RequestCount();
   m_bus.InjectFault(SimFault::HeldUntil(3));
   m_bus.InjectFault(SimFault::HeldUntil(2));
   m_bus.InjectFault(SimFault::HeldUntil(1));
-  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1, c.lateLength);
   ASSERT_TRUE(Run());
   ASSERT_EQ(m_comms.Transaction().receivedLength, 0u);
-  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2, c.replyLength);
   ASSERT_TRUE(Run());
-  EXPECT_EQ(Received()[4], 6);
-  EXPECT_EQ(Received()[7], 2);
+  EXPECT_EQ(Received(), MakeFramedReply(0xA8, CheckedReplyBody(6, 0x50, 2, c.replyLength)));
+  EXPECT_EQ(m_bus.RequestCount(), before + 4);
   const std::string late =
       "Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = 0x4F - not taken - "
       "Comms Error Count = ";
@@ -802,31 +816,10 @@ TEST_F(SerialCommsTest, LateAnswersToAFailedRequestAreNamedForTheirUnit) {
                               late + "2\n", late + "3\n", late + "4\n"}));
 }
 
-// At the first read-out nothing is known yet of a unit that answers late: its first request goes
-// unanswered in time three times, and its three 27-byte answers come in front of the next unit's
-// 790-byte reply. Each repeats its request's header, and each is named as that unit's late answer
-// and dropped; the long reply is read whole behind them, not refused as "length in return = 26".
-TEST_F(SerialCommsTest, LateAnswersOfAUnitNotYetKnownToRepeatItsHeaderAreNamedInFrontOfALongReply) {
-  m_host.superDebug = false;
-  CFramedUnit* other = AddUnitSix();
-  m_bus.InjectFault(SimFault::HeldUntil(3));
-  m_bus.InjectFault(SimFault::HeldUntil(2));
-  m_bus.InjectFault(SimFault::HeldUntil(1));
-  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1, 27);
-  ASSERT_TRUE(Run());
-  ASSERT_EQ(m_comms.Transaction().receivedLength, 0u);
-  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2, 790);
-  ASSERT_TRUE(Run());
-  EXPECT_EQ(Received(), MakeFramedReply(0xA8, CheckedReplyBody(6, 0x50, 2, 790)));
-  EXPECT_EQ(m_bus.RequestCount(), 4u);
-  const std::string late =
-      "Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = 0x4F - not taken - "
-      "Comms Error Count = ";
-  EXPECT_EQ(m_host.lines, (std::vector<std::string>{
-                              "No reply received from device ID 5 after 0.00ms, Command = 0x4F - aborting - Comms "
-                              "Error Count = 1\n",
-                              late + "2\n", late + "3\n", late + "4\n"}));
-}
+INSTANTIATE_TEST_SUITE_P(Cases, LateAnswersToAFailedRequest,
+                         ::testing::Values(FailedRequestCase{"UnitKnownToRepeatItsHeader", true, 20, 20},
+                                           FailedRequestCase{"FirstReadOutInFrontOfALongReply", false, 27, 790}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SerialCommsTest, LateAnswerToAFailedRequestIsRefusedByTheNextRequestItDoesNotEcho) {
   // The unit's replies repeat the request's unit ID and command, as one of them has shown.

@@ -19,11 +19,7 @@ namespace {
 // what the units send, not the machine's speed.
 bool GoOnline(CBusHarness& harness, std::uint32_t choice = 0) {
   harness.DecideOnEvents();
-  CSecurityTimings timings;
-  timings.dialogOpenTimeoutMs = 0;
-  timings.messagePauseMs = 0;
-  timings.updatePauseMs = 0;
-  harness.system.GetComms().Security().SetTimingsForTests(timings);
+  harness.SkipSecurityDialog();
   harness.system.SetLogCommsErrors(true);
   return harness.StartOnline(choice);
 }
