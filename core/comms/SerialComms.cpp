@@ -102,7 +102,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
     m_drainPending = false;
     m_sends = 0;
     m_unansweredSends = 0;
-    m_heardBytes = false;
+    m_bytesHeardBefore = m_bytesHeard;
     m_givesUpAtFirstSilence = m_nextGivesUpAtFirstSilence;
     m_nextGivesUpAtFirstSilence = false;
     m_lateAnswersDropped = 0;
@@ -385,7 +385,6 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
   const std::uint32_t heldBefore = m_bytesHeld;
   m_bytesHeard += n;
   m_transaction.receivedLength = heldBefore + n;
-  if (n > 0) m_heardBytes = true;
   switch (ClassifyRead(heldBefore)) {
     case EReadPhase::kAck: OnAckRead(n, elapsed); break;
     case EReadPhase::kWholeReply: OnWholeReply(elapsed); break;

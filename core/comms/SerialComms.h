@@ -96,7 +96,7 @@ class CSerialComms {
   // request unanswered, whose sends would most likely all go unanswered again.
   void GiveUpAtFirstSilence() { m_nextGivesUpAtFirstSilence = true; }
   // Whether the last transaction received nothing at all, on any of its sends.
-  bool HeardNothing() const { return !m_heardBytes; }
+  bool HeardNothing() const { return m_bytesHeard == m_bytesHeardBefore; }
   // Logs a comms error line (text may be null); counted lines raise the error count.
   void LogCommsError(const char* text, bool counted);
   void ResetErrorCount();
@@ -234,8 +234,8 @@ class CSerialComms {
   std::uint32_t m_sends = 0;
   std::uint32_t m_unansweredSends = 0;
   std::int64_t m_firstSendEndUs = 0;
-  // A read of the current transaction received bytes.
-  bool m_heardBytes = false;
+  // The bytes heard before the current transaction.
+  std::uint64_t m_bytesHeardBefore = 0;
   // The current transaction ends at its first read that times out empty; set for the next one.
   bool m_givesUpAtFirstSilence = false;
   bool m_nextGivesUpAtFirstSilence = false;
