@@ -489,6 +489,30 @@ bool CSimBus::MakeWrong(Answer& answer, const SimBytes& frame, SimWrong kind) {
   return true;
 }
 
+CSimBus::Leaving CSimBus::ApplyFault(const SimFault& fault, Answer& answer, std::size_t requestNumber) {
+  SimBytes& bytes = answer.bytes;
+  if (fault.replace) bytes = *fault.replace;
+  if (fault.silence) bytes.clear();
+  if (!bytes.empty() && answer.framed && bytes.size() >= 4) {
+    if (fault.lengthDelta != 0) {
+      const std::uint32_t length = std::uint32_t(int(Get14Bit(bytes.data() + 1)) + fault.lengthDelta);
+      Put14Bit(bytes.data() + 1, length);
+      bytes.back() = Checksum7Bit(bytes.data(), bytes.size() - 1);
+    }
+    if (fault.badChecksum) bytes.back() = std::uint8_t((bytes.back() + 1) & 0x7F);
+  }
+  if (!bytes.empty()) bytes.insert(bytes.begin(), fault.junkBefore.begin(), fault.junkBefore.end());
+  answer.delayMs += fault.delayMs;
+  answer.heldMs += fault.heldMs;
+  Leaving leaving;
+  leaving.cuts = fault.cuts;
+  leaving.gapMs = fault.gapMs;
+  leaving.heldForRequests = fault.heldUntilReleased;
+  leaving.restHeld = fault.restUntilReleased && !fault.cuts.empty() && fault.cuts.front() < bytes.size();
+  leaving.untilRequest = fault.heldForRequests != 0 ? requestNumber + fault.heldForRequests : 0;
+  return leaving;
+}
+
 void CSimBus::Dispatch(const SimBytes& frame) {
   std::optional<SimFault> fault;
   bool lose = false, late = false, wrong[3] = {};
@@ -512,30 +536,7 @@ void CSimBus::Dispatch(const SimBytes& frame) {
 
   Answer answer = CollectAnswer(frame);
   SimBytes& bytes = answer.bytes;
-  std::vector<std::size_t> cuts;
-  std::uint32_t gapMs = 0;
-  bool heldForRequests = false, restHeld = false;
-  std::size_t untilRequest = 0;
-  if (fault) {
-    if (fault->replace) bytes = *fault->replace;
-    if (fault->silence) bytes.clear();
-    if (!bytes.empty() && answer.framed && bytes.size() >= 4) {
-      if (fault->lengthDelta != 0) {
-        const std::uint32_t length = std::uint32_t(int(Get14Bit(bytes.data() + 1)) + fault->lengthDelta);
-        Put14Bit(bytes.data() + 1, length);
-        bytes.back() = Checksum7Bit(bytes.data(), bytes.size() - 1);
-      }
-      if (fault->badChecksum) bytes.back() = std::uint8_t((bytes.back() + 1) & 0x7F);
-    }
-    if (!bytes.empty()) bytes.insert(bytes.begin(), fault->junkBefore.begin(), fault->junkBefore.end());
-    cuts = fault->cuts;
-    gapMs = fault->gapMs;
-    answer.delayMs += fault->delayMs;
-    answer.heldMs += fault->heldMs;
-    heldForRequests = fault->heldUntilReleased;
-    restHeld = fault->restUntilReleased && !cuts.empty() && cuts.front() < bytes.size();
-    untilRequest = fault->heldForRequests != 0 ? requestNumber + fault->heldForRequests : 0;
-  }
+  const Leaving leaving = fault ? ApplyFault(*fault, answer, requestNumber) : Leaving{};
   // At most one wrong answer of one kind, the first drawn that applies.
   int madeWrong = -1;
   for (std::size_t k = 0; k < 3 && madeWrong < 0; ++k) {
@@ -552,25 +553,26 @@ void CSimBus::Dispatch(const SimBytes& frame) {
     }
     if (madeWrong >= 0 && !bytes.empty()) ++m_wrong[madeWrong].count;
     if (late && !bytes.empty()) ++m_late.count;
-    if ((answer.heldMs != 0 || heldForRequests || restHeld) && !bytes.empty()) ++m_heldPending;
+    if ((answer.heldMs != 0 || leaving.heldForRequests || leaving.restHeld) && !bytes.empty()) ++m_heldPending;
   }
   if (!bytes.empty()) {
     if (answer.delayMs) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
-    if (heldForRequests) {
-      m_heldForRequests.push_back({untilRequest, std::move(bytes)});
+    if (leaving.heldForRequests) {
+      m_heldForRequests.push_back({leaving.untilRequest, bytes});
     } else if (answer.heldMs != 0) {
-      m_held.emplace(Clock::now() + std::chrono::milliseconds(answer.heldMs), std::move(bytes));
-    } else if (restHeld) {
+      m_held.emplace(Clock::now() + std::chrono::milliseconds(answer.heldMs), bytes);
+    } else if (leaving.restHeld) {
+      const auto cut = bytes.begin() + std::ptrdiff_t(leaving.cuts.front());
       SendHeldAnswers();
-      Send(SimBytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(cuts.front())), {}, 0, m_silenceEndsReads);
-      m_heldForRequests.push_back({0, SimBytes(bytes.begin() + std::ptrdiff_t(cuts.front()), bytes.end())});
+      Send(SimBytes(bytes.begin(), cut), {}, 0, m_silenceEndsReads);
+      m_heldForRequests.push_back({0, SimBytes(cut, bytes.end())});
     } else {
       SendHeldAnswers();
-      Send(bytes, cuts, gapMs, m_silenceEndsReads);
+      Send(bytes, leaving.cuts, leaving.gapMs, m_silenceEndsReads);
     }
   }
   // Nothing more for this request now: no answer, or one held back whole.
-  if (m_silenceEndsReads && (bytes.empty() || heldForRequests || answer.heldMs != 0)) m_wire->WriteLast(nullptr, 0);
+  if (m_silenceEndsReads && (bytes.empty() || leaving.heldForRequests || answer.heldMs != 0)) m_wire->WriteLast(nullptr, 0);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_handled;

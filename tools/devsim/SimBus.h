@@ -223,6 +223,18 @@ class CSimBus {
     std::uint32_t delayMs = 0, heldMs = 0;
   };
   Answer CollectAnswer(const SimBytes& frame);
+  // How an answer leaves: now (in pieces, with pauses), held whole until a later request (the
+  // request number it waits for; 0: until released), or its rest after the first cut held until
+  // released.
+  struct Leaving {
+    std::vector<std::size_t> cuts;
+    std::uint32_t gapMs = 0;
+    bool heldForRequests = false;
+    bool restHeld = false;
+    std::size_t untilRequest = 0;
+  };
+  // The fault applied to the answer of the request with that number.
+  Leaving ApplyFault(const SimFault& fault, Answer& answer, std::size_t requestNumber);
   // Bus thread: the answer made wrong as the kind says; false when it cannot be (no other unit
   // of its layout asked for yet).
   bool MakeWrong(Answer& answer, const SimBytes& frame, SimWrong kind);
