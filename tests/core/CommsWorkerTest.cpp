@@ -339,13 +339,15 @@ TEST_F(WorkerOnTheClock, WholeLineSilent_EveryUnitGoesOfflineAtItsSixthMiss_TheB
 }
 
 // A unit whose late answer may still come is passed over while other units can be asked, for as
-// long as its own request would wait for that answer; then it is asked again, and its request
-// no longer waits. One unit's first send goes unanswered and its resend is answered after the
-// clock moved 100 ms: it is passed over for 135 ms, while the other unit's reads (4 ms each) go on.
+// long as its own request would wait for that answer (not only one read time-out, here about
+// 1.1 s); then it is asked again, and its request no longer waits. One unit's first send goes
+// unanswered and its resend is answered after the clock moved 2 s: it is passed over for 2.035 s,
+// while the other unit's reads (4 ms each) go on.
 TEST_F(WorkerOnTheClock, UnitAwaitedForALateAnswer_IsPassedOverWhileOthersHaveWork_AsLongAsItsRequestWouldWait) {
+  h.system.GetComms().GetTransport().SetExtraTimeout(1000);
   h.bus.Add<CClockMover>(m_clock, [this](const SimBytes&) -> std::int64_t {
     const int n = m_sinceFault < 0 ? -1 : m_sinceFault++;
-    return n == 0 ? 0 : n == 1 ? 100000 : kAnsweredUs;  // the silent send, the answered resend
+    return n == 0 ? 0 : n == 1 ? 2000000 : kAnsweredUs;  // the silent send, the answered resend
   });
   // Replies that repeat the header: a request to the other unit tells the late answer apart.
   for (std::uint8_t id = 1; id <= 2; ++id) {
@@ -362,13 +364,13 @@ TEST_F(WorkerOnTheClock, UnitAwaitedForALateAnswer_IsPassedOverWhileOthersHaveWo
   h.bus.InjectFault(SimFault::Silence());
   m_sinceFault = 0;
   h.system.GetComms().SetWorkerState(kWorkerOnline);
-  ASSERT_TRUE(h.bus.WaitForRequests(before + 40, 20000));
+  ASSERT_TRUE(h.bus.WaitForRequests(before + 520, 20000));
   const std::vector<SimBytes> requests = h.bus.Requests();
   const std::uint8_t awaited = requests[before][4];
   ASSERT_EQ(requests[before + 1][4], awaited);  // the resend
   std::size_t others = 0;
   for (std::size_t k = before + 2; requests[k][4] != awaited; ++k) ++others;
-  EXPECT_EQ(others, 34u);  // 34 x 4 ms: the first at or past the 135 ms
+  EXPECT_EQ(others, 509u);  // 509 x 4 ms: the first at or past the 2.035 s
 }
 
 // When the awaited unit is the only one with work (alone on the bus, or beside a unit that never

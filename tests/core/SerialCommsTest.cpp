@@ -614,21 +614,22 @@ TEST_F(SerialCommsTest, WatchOnTheResentUnitEndsOnceItsLateAnswerHasCome) {
 
 // Two answers lost, the third send answered: the unit is passed over (while others have work) as
 // long as a request of its own that could take a late answer would wait for it, that is as long
-// as its sends took on the clock, and 35 ms: not only one read time-out, after which its next
-// request would hold the line for the rest.
+// as its sends took on the clock, and 35 ms: not only one read time-out (here about 1.1 s), after
+// which its next request would hold the line for the rest.
 TEST_F(SerialCommsTest, WatchOnTheResentUnitLastsAsLongAsItsTransactionTook) {
+  m_comms.SetExtraTimeout(1000);
   m_bus.Stop();
-  m_bus.Add<CClockMover>(m_clock, 400);
+  m_bus.Add<CClockMover>(m_clock, 1000);
   m_bus.Start();
   m_bus.InjectFaults(SimFault::Silence(), 2);
   SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
   ASSERT_TRUE(Run());
   ASSERT_EQ(m_comms.Transaction().receivedLength, 20u);
-  // The sends took 800 ms on the clock from the end of the first (1200 ms when the bus moved the
-  // clock before that end was taken).
-  m_clock.AdvanceMs(834);
+  // The sends took 2 s on the clock from the end of the first (3 s when the bus moved the clock
+  // before that end was taken).
+  m_clock.AdvanceMs(2034);
   EXPECT_TRUE(Awaits(kDevice));
-  m_clock.AdvanceMs(1235 - 834);
+  m_clock.AdvanceMs(3035 - 2034);
   EXPECT_FALSE(Awaits(kDevice));
 }
 
