@@ -5,11 +5,14 @@
 //   bus, measured in the same run. The silent unit's one unanswered block read (three sends of
 //   about 2.4 s) is the least it can cost; after that it must cost only short probes, not that
 //   block read again on every round (which made the ratio about 160 on this bus).
-// - Processors read out and polled beside units that were connected and fall silent for six
-//   seconds, against as many processors alone polled in the same seconds (ratio; goal 0.5 or
-//   more), and the time from the silent units' first answer until all are connected again (goal
-//   5 s or less): ten beside a processor or a Zel-6 amplifier last in the list, ten beside a
-//   Zel-6 first in the list, and six beside four (two processors and two Zel-6 amplifiers, last).
+// - Processors read out and polled beside units that were connected and are switched off together
+//   for ten seconds: the time until all of them show offline (goal 5 s or less while up to half the
+//   units are switched off), the answering processors' rate over the ten seconds against as many
+//   processors alone polled in the same seconds (ratio; goal 0.5 or more), and the time from the
+//   silent units' first answer until all are connected again (goal 5 s or less): ten beside a
+//   processor or a Zel-6 amplifier last in the list, ten beside a Zel-6 first in the list, six
+//   beside four (two processors and two Zel-6 amplifiers, last), five beside five (three
+//   processors and two Zel-6), and the whole line of ten falling silent (goal: offline within 8 s).
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -97,7 +100,7 @@ void BM_ReadOutBesideAUnitThatFallsSilent(benchmark::State& state) {
 
 constexpr int kPolled = 10;
 constexpr std::uint32_t kZelType = 55;
-constexpr auto kSilence = std::chrono::seconds(6);
+constexpr auto kSilence = std::chrono::seconds(10);
 enum class ESilentUnit { kProcessor, kZel };
 
 // Every request a unit has answered or acknowledged.
@@ -145,18 +148,22 @@ class CBusWithSilentUnits {
     for (const CSimProcessorUnit* u : m_units) n += Answered(*u);
     return n;
   }
-  // Seconds from now until every silent unit is connected again; negative after a minute.
-  double SecondsUntilAllConnect() {
-    const auto start = std::chrono::steady_clock::now();
-    const bool connected = m_bus.WaitFor([&] {
-      for (const SilentUnit& u : m_silent)
-        if (!u.device->IsConnected()) return false;
-      return true;
-    }, 60000);
-    return connected ? std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() : -1.0;
-  }
+  // Seconds from now until every silent unit is connected again, or has gone offline;
+  // negative after a minute.
+  double SecondsUntilAllConnect() { return SecondsUntil(true); }
+  double SecondsUntilAllOffline() { return SecondsUntil(false); }
 
  private:
+  double SecondsUntil(bool connected) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool reached = m_bus.WaitFor([&] {
+      for (const SilentUnit& u : m_silent)
+        if (connected ? !u.device->IsConnected() : u.device->GetCommsLevel() != 0) return false;
+      return true;
+    }, 60000);
+    return reached ? std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() : -1.0;
+  }
+
   struct SilentUnit {
     CSimSwitchedUnit* unit = nullptr;
     CDevice* device = nullptr;
@@ -190,21 +197,27 @@ class CBusWithSilentUnits {
 };
 
 struct SilentRun {
-  double ratio = -1.0;  // the answering units' rate beside the silent ones over theirs alone
-  double reconnectSeconds = -1.0;
+  double offlineSeconds = -1.0;    // from the switch-off until every silent unit shows offline
+  double ratio = -1.0;             // the answering units' rate beside the silent ones over theirs alone
+  double reconnectSeconds = -1.0;  // from their first answer until every one is connected again
 };
 
-// The answering units beside units that fall silent for six seconds, against as many answering
-// units alone polled in the same seconds, and the time until every silent unit is connected
-// again once they answer.
+// The answering units beside units switched off for ten seconds, against as many answering units
+// alone polled in the same seconds, and the time until every silent unit is connected again once
+// they answer.
 SilentRun PollBesideSilentUnits(int answering, const std::vector<ESilentUnit>& silent, bool silentFirst) {
   SilentRun run;
-  CBusWithSilentUnits bus(answering, silent, silentFirst), alone(answering, {}, false);
-  if (!bus.Start() || !alone.Start()) return run;
+  CBusWithSilentUnits bus(answering, silent, silentFirst);
+  // With nobody answering there is no rate to compare.
+  std::unique_ptr<CBusWithSilentUnits> alone;
+  if (answering > 0) alone = std::make_unique<CBusWithSilentUnits>(answering, std::vector<ESilentUnit>{}, false);
+  if (!bus.Start() || (alone && !alone->Start())) return run;
+  const std::size_t before = bus.Answers(), aloneBefore = alone ? alone->Answers() : 0;
+  const auto start = std::chrono::steady_clock::now();
   bus.SetSilent(true);
-  const std::size_t before = bus.Answers(), aloneBefore = alone.Answers();
-  std::this_thread::sleep_for(kSilence);
-  run.ratio = double(bus.Answers() - before) / double(alone.Answers() - aloneBefore);
+  run.offlineSeconds = bus.SecondsUntilAllOffline();
+  std::this_thread::sleep_until(start + kSilence);
+  if (alone) run.ratio = double(bus.Answers() - before) / double(alone->Answers() - aloneBefore);
   bus.SetSilent(false);
   run.reconnectSeconds = bus.SecondsUntilAllConnect();
   return run;
@@ -217,24 +230,29 @@ void BM_PollRateBesideASilentUnit(benchmark::State& state) {
     std::vector<ESilentUnit> silent;
     bool first;
   };
+  using E = ESilentUnit;
   const std::vector<Case> cases{
-      {"processor", kPolled, {ESilentUnit::kProcessor}, false},
-      {"zel", kPolled, {ESilentUnit::kZel}, false},
-      {"zel_first", kPolled, {ESilentUnit::kZel}, true},
-      {"four", 6, {ESilentUnit::kProcessor, ESilentUnit::kZel, ESilentUnit::kProcessor, ESilentUnit::kZel}, false},
+      {"processor", kPolled, {E::kProcessor}, false},
+      {"zel", kPolled, {E::kZel}, false},
+      {"zel_first", kPolled, {E::kZel}, true},
+      {"four", 6, {E::kProcessor, E::kZel, E::kProcessor, E::kZel}, false},
+      {"half", 5, {E::kProcessor, E::kZel, E::kProcessor, E::kZel, E::kProcessor}, false},
+      {"dead", 0, {E::kProcessor, E::kZel, E::kProcessor, E::kZel, E::kProcessor, E::kProcessor, E::kZel,
+                   E::kProcessor, E::kProcessor, E::kZel}, false},
   };
   for (auto _ : state) {
     for (const Case& c : cases) {
       const SilentRun run = PollBesideSilentUnits(c.answering, c.silent, c.first);
-      if (run.ratio <= 0) {
-        state.SkipWithError("the units were not read out");
+      if (run.offlineSeconds < 0 || (c.answering > 0 && run.ratio <= 0)) {
+        state.SkipWithError("the units were not read out, or did not go offline");
         return;
       }
       if (run.reconnectSeconds < 0) {
         state.SkipWithError("a unit did not connect again");
         return;
       }
-      state.counters[std::string("ratio_") + c.name] = run.ratio;
+      state.counters[std::string("offline_s_") + c.name] = run.offlineSeconds;
+      if (c.answering > 0) state.counters[std::string("ratio_") + c.name] = run.ratio;
       state.counters[std::string("reconnect_s_") + c.name] = run.reconnectSeconds;
     }
     state.SetIterationTime(double(cases.size()) * std::chrono::duration<double>(kSilence).count());

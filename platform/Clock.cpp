@@ -29,4 +29,12 @@ std::atomic<IClock*> g_clock{&g_steady};
 std::uint32_t GetTickCount() { return g_clock.load()->TickCount(); }
 std::int64_t QueryPerformanceCounter() { return g_clock.load()->PerformanceCounter(); }
 std::int64_t QueryPerformanceFrequency() { return g_clock.load()->PerformanceFrequency(); }
+std::int64_t ClockMicroseconds() {
+  IClock* clock = g_clock.load();
+  const std::int64_t frequency = clock->PerformanceFrequency();
+  if (frequency <= 0) return 0;
+  // Split so that counter * 1e6 cannot overflow for any frequency below 9.2e12.
+  const std::int64_t counter = clock->PerformanceCounter();
+  return counter / frequency * 1000000 + counter % frequency * 1000000 / frequency;
+}
 void SetClockForTests(IClock* clock) { g_clock.store(clock ? clock : &g_steady); }

@@ -18,6 +18,8 @@ class IClock {
 std::uint32_t GetTickCount();
 std::int64_t QueryPerformanceCounter();
 std::int64_t QueryPerformanceFrequency();
+// The high-resolution counter in microseconds (0 when the clock has no frequency).
+std::int64_t ClockMicroseconds();
 
 // Milliseconds from start to now across the 32-bit wrap.
 inline std::uint32_t TicksSince(std::uint32_t start, std::uint32_t now) { return now - start; }

@@ -53,12 +53,13 @@ std::size_t CSerialLine::Arrived(const std::deque<Byte>& queue, Clock::time_poin
   return count;
 }
 
-Clock::time_point CSerialLine::DeviceWrite(const std::uint8_t* data, std::size_t n) {
+Clock::time_point CSerialLine::DeviceWrite(const std::uint8_t* data, std::size_t n, bool thenNothingMore) {
   Clock::time_point last;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     last = Append(m_toPort, m_toPortFree, data, n);
     m_sentToPort += n;
+    m_endReadWhenNothingMore = thenNothingMore;
   }
   m_cv.notify_all();
   return last;
@@ -94,6 +95,14 @@ void CSerialLine::SetHangup(bool on) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hangup = on;
+  }
+  m_cv.notify_all();
+}
+
+void CSerialLine::EndReadWhenNothingMore() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_endReadWhenNothingMore = true;
   }
   m_cv.notify_all();
 }
@@ -212,7 +221,9 @@ class CMemorySerialPort::Driver {
           for (std::size_t i = 0; i < take; ++i) m_read->readTo[m_read->done + i] = queue[i].value;
           queue.erase(queue.begin(), queue.begin() + std::ptrdiff_t(take));
           m_read->done += std::uint32_t(take);
-          if (m_read->done == m_read->count || (m_read->deadline && now >= *m_read->deadline)) {
+          // Nothing more on its way: the read ends as at its time-out.
+          const bool nothingMore = m_line.m_endReadWhenNothingMore && queue.empty();
+          if (m_read->done == m_read->count || (m_read->deadline && now >= *m_read->deadline) || nothingMore) {
             Complete(m_read, true, m_readBusy);
           } else {
             if (!queue.empty()) wake = std::min(wake, queue.front().at);
@@ -285,6 +296,7 @@ bool CMemorySerialPort::Purge(std::uint32_t flags) {
     m_line->m_toDeviceFree = std::min(m_line->m_toDeviceFree, now);
   }
   if (flags & kPurgeRx) {
+    m_line->m_endReadWhenNothingMore = false;
     auto& queue = m_line->m_toPort;
     queue.erase(queue.begin(),
                 queue.begin() + std::ptrdiff_t(CSerialLine::Arrived(queue, now)));

@@ -31,13 +31,20 @@ class CSerialLine {
   std::uint32_t GetBaudRate() const;
   Clock::duration ByteTime() const;
 
-  // Device end. Sends bytes towards the port; returns when the last one arrives there.
-  Clock::time_point DeviceWrite(const std::uint8_t* data, std::size_t n);
+  // Device end. Sends bytes towards the port; returns when the last one arrives there. With
+  // thenNothingMore, they are all the device end sends for now (see EndReadWhenNothingMore);
+  // otherwise more is on its way.
+  Clock::time_point DeviceWrite(const std::uint8_t* data, std::size_t n, bool thenNothingMore = false);
   // Waits until a byte from the port has arrived or the deadline passes, then takes up to max
   // of the bytes that have arrived. Returns 0 at the deadline.
   std::size_t DeviceRead(std::uint8_t* dst, std::size_t max, Clock::time_point deadline);
   // Wakes a device end waiting in DeviceRead (it then returns 0).
   void WakeDevice();
+  // The device end sends nothing more for now (a test's unit that stays silent): the port's reads
+  // end as soon as they have taken every byte sent so far, as when their time-out runs out, until
+  // the receive queue is purged or the device end sends again. Tests only: a silence then costs
+  // no time, so reads may wait long for answers that do come.
+  void EndReadWhenNothingMore();
 
   // Faults seen by the port end: with hang-up set the port reports data but gives none, so a
   // read fails; FailNextRead makes the next read end with an I/O error; with open refused the
@@ -77,6 +84,7 @@ class CSerialLine {
   bool m_hangup = false;
   int m_failReads = 0;
   bool m_openRefused = false;
+  bool m_endReadWhenNothingMore = false;
   bool m_portOpen = false;
   std::uint64_t m_deviceWakes = 0;
   std::string m_openedDevice;

@@ -13,6 +13,7 @@
 #include "core/comms/Discovery.h"
 #include "core/comms/SecurityDialog.h"
 #include "core/support/SystemMessages.h"
+#include "platform/Clock.h"
 #include "platform/SerialPort.h"
 #include "platform/TextFormat.h"
 
@@ -22,6 +23,10 @@ bool CCommsWorker::TransportHost::IsSuperDebugOn() const { return m_document.Get
 
 std::uint32_t CCommsWorker::TransportHost::GetDeviceIdForLog(const CDevice* device) const {
   return device ? device->GetDeviceId() : 0;
+}
+
+std::uint64_t CCommsWorker::TransportHost::GetDeviceHandle(const CDevice* device) const {
+  return device ? device->GetHandle() : 0;
 }
 
 CCommsWorker::CCommsWorker(ICommsDocument& document)
@@ -257,10 +262,10 @@ void CCommsWorker::WorkerOnlineStep() {
         device->ProcessReply(record);
       }
       m_silent.erase(device->GetHandle());
-      m_lastAnswer = std::chrono::steady_clock::now();
+      m_lastAnswerUs = ClockMicroseconds();
     } else if (device) {
       device->UpdateCommsState(false);
-      RestIfSilent(*device);
+      AfterMiss(*device);
     }
     m_pollIndex = m_pollIndex + 1;
     comms.SetStatus(kCommsIdle);
@@ -269,6 +274,8 @@ void CCommsWorker::WorkerOnlineStep() {
 
   // Idle transport: requests first, then the system queue, then the devices in turn.
   if (m_goIdle) {
+    // Going offline: requests waiting aside go with the session, as the devices' queues do.
+    m_waiting.clear();
     m_workerState = kWorkerIdle;
     AcknowledgeGoIdle();
     return;
@@ -294,29 +301,40 @@ void CCommsWorker::WorkerOnlineStep() {
     return;
   }
   // Round the whole list once from the device whose turn it is, passing over devices that rest
-  // and those whose units may still send a late answer. When those are the only ones that could
-  // be asked, they are asked (a request that could take such an answer waits for it, and no
-  // longer than until it has come): the line would be idle meanwhile.
+  // and those whose units may still send a late answer. When nobody else had anything to send,
+  // those are asked too; a request of theirs that could take such an answer for its own waits
+  // aside, and goes once the answer has come or can no longer come, while the others go on.
   const std::int32_t count = std::int32_t(devices.size());
   const std::int32_t first = m_pollIndex;
+  if (!m_waiting.empty()) ForgetWaitingOfDevicesGone(devices);
   std::vector<std::int32_t> awaited;
-  bool othersAsked = false;
   for (std::int32_t k = 0; k < count; ++k) {
     const std::int32_t i = (first + k) % count;
     const CDevice& device = *devices[std::size_t(i)];
     // Not addressable (ID 0, or another model answers at its ID), or resting.
     if (!device.IsAddressable() || Rests(device)) continue;
-    if (m_transport->AwaitsLateAnswerFrom(&device)) {
+    const auto waiting = m_waiting.find(device.GetHandle());
+    if (waiting != m_waiting.end()) {
+      if (m_transport->WaitsForLateAnswers(waiting->second)) continue;
+      m_pollIndex = i;
+      record.noRetry = false;
+      record = waiting->second;
+      m_waiting.erase(waiting);
+      StartTransaction();
+      return;
+    }
+    if (m_transport->AwaitsLateAnswerFrom(device.GetHandle())) {
       awaited.push_back(i);
       continue;
     }
-    othersAsked = true;
     if (StartNextRequestOf(devices, i)) return;
   }
   for (std::int32_t i : awaited) {
-    if (!othersAsked && StartNextRequestOf(devices, i)) return;
+    if (StartNextRequestOf(devices, i)) return;
   }
   m_pollIndex = first;
+  // Late answers that have come meanwhile end their watch, and free the requests waiting aside.
+  if (!m_waiting.empty()) m_transport->LookForLateAnswers();
   SleepEx(kWorkerNothingSleepMs, true);
 }
 
@@ -324,37 +342,57 @@ bool CCommsWorker::StartNextRequestOf(const std::vector<CDevice*>& devices, std:
   CControlMessage& record = m_transport->Transaction();
   m_pollIndex = index;
   record.noRetry = false;
-  if (!devices[std::size_t(index)]->GetNextPollMessage(record)) return false;
+  CDevice& device = *devices[std::size_t(index)];
+  if (!device.GetNextPollMessage(record)) return false;
+  if (m_transport->WaitsForLateAnswers(record)) {
+    m_waiting.insert_or_assign(device.GetHandle(), record);
+    return false;
+  }
+  // A unit that heard nothing of its last request is most likely switched off: it is asked
+  // once, not three times, until it answers again, so that it shows offline within seconds.
+  const auto silent = m_silent.find(device.GetHandle());
+  if (silent != m_silent.end() && silent->second.heardNothing) m_transport->GiveUpAtFirstSilence();
   StartTransaction();
   return true;
 }
 
+void CCommsWorker::ForgetWaitingOfDevicesGone(const std::vector<CDevice*>& devices) {
+  std::erase_if(m_waiting, [&](const auto& entry) {
+    return std::none_of(devices.begin(), devices.end(), [&](const CDevice* d) { return d->GetHandle() == entry.first; });
+  });
+}
+
 void CCommsWorker::StartTransaction() {
-  m_transactionStart = std::chrono::steady_clock::now();
+  m_transactionStartUs = ClockMicroseconds();
   m_transport->StartWrite(true);
 }
 
-void CCommsWorker::RestIfSilent(const CDevice& device) {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point now = Clock::now();
-  const Clock::duration longest = std::chrono::milliseconds(kMaxSilentRestMs);
+void CCommsWorker::AfterMiss(const CDevice& device) {
+  const std::int64_t now = ClockMicroseconds();
+  const std::int64_t longest = std::int64_t(kMaxSilentRestMs) * 1000;
   // A unit not heard of for long (removed, readdressed, ignored) no longer counts as silent.
-  std::erase_if(m_silent, [&](const auto& entry) { return entry.second.until + 2 * longest < now; });
+  std::erase_if(m_silent, [&](const auto& entry) { return entry.second.untilUs + 2 * longest < now; });
   SilentRest& rest = m_silent[device.GetHandle()];
-  rest.cost = now - m_transactionStart;
-  Clock::duration silentCost{};
-  for (const auto& entry : m_silent) silentCost += entry.second.cost;
+  rest.costUs = now - m_transactionStartUs;
+  rest.heardNothing = m_transport->HeardNothing();
+  rest.untilUs = now;
+  // A connected unit that missed a reply is asked again at its next turn: one lost reply must
+  // not freeze its meters and hold back its changes.
+  if (device.IsConnected()) return;
+  std::int64_t silentCost = 0;
+  for (const auto& entry : m_silent) silentCost += entry.second.costUs;
   // Until the silent units' last unanswered requests are that share of the time since this one's
   // ended, counting those still to come. With no unit answering there is nobody to leave the
   // line to: the silent units only take turns.
-  const bool othersAnswer = now - m_lastAnswer < longest;
-  const Clock::duration wait = (othersAnswer ? silentCost * 100 / kSilentSharePercent : silentCost) - rest.cost;
-  rest.until = now + std::clamp(wait, Clock::duration::zero(), longest);
+  const bool othersAnswer = now - m_lastAnswerUs < longest;
+  const std::int64_t share = device.GetCommsLevel() > 0 ? kCountdownSharePercent : kSilentSharePercent;
+  const std::int64_t wait = (othersAnswer ? silentCost * 100 / share : silentCost) - rest.costUs;
+  rest.untilUs = now + std::clamp<std::int64_t>(wait, 0, longest);
 }
 
-bool CCommsWorker::Rests(const CDevice& device) {
+bool CCommsWorker::Rests(const CDevice& device) const {
   const auto rest = m_silent.find(device.GetHandle());
-  return rest != m_silent.end() && std::chrono::steady_clock::now() < rest->second.until;
+  return rest != m_silent.end() && ClockMicroseconds() < rest->second.untilUs;
 }
 
 // --- End of a scan or a security pass ---

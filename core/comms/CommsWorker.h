@@ -5,7 +5,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,13 +35,18 @@ inline constexpr std::uint32_t kWorkerIdleWaitMs = 1000;
 inline constexpr std::uint32_t kWorkerPendingSleepMs = 5;
 inline constexpr std::uint32_t kWorkerNothingSleepMs = 1;
 
-// A unit that left its last request unanswered (silent: switched off, say) is passed over for a
-// rest, so that the silent units together hold the line for at most kSilentSharePercent of the
-// time while others answer: after its unanswered request each silent unit rests until the last
-// unanswered requests of all silent units make that share of the time (while no unit answers,
-// until the others have had their turn), at most kMaxSilentRestMs, so that it is asked again
-// soon enough to reconnect within a few seconds of answering.
+// A unit that is not connected and left its last request unanswered (silent: switched off, say)
+// is passed over for a rest, so that the silent units together hold the line for at most
+// kSilentSharePercent of the time while others answer: after its unanswered request each silent
+// unit rests until the last unanswered requests of all silent units make that share of the time
+// (while no unit answers, until the others have had their turn), at most kMaxSilentRestMs, so
+// that it is asked again soon enough to reconnect within a few seconds of answering. A unit
+// still connected is asked again at its next turn, and one that heard nothing of its last
+// request is asked once at a time (see CSerialComms::GiveUpAtFirstSilence); until it shows
+// offline (its level down to 0) its rest is sized on kCountdownSharePercent: units switched off
+// show offline within seconds.
 inline constexpr std::uint32_t kSilentSharePercent = 30;
+inline constexpr std::uint32_t kCountdownSharePercent = 50;
 inline constexpr std::uint32_t kMaxSilentRestMs = 2500;
 
 // Longest wait of each step of StopCommsThread, ms.
@@ -165,11 +169,13 @@ class CCommsWorker {
   void EndSecurityPass(SecurityPassOutcome outcome, bool setPass);
   // Starts the transaction in the transport's record.
   void StartTransaction();
-  // After a transaction for the device ended without a complete reply: the device rests (see
-  // kSilentSharePercent).
-  void RestIfSilent(const CDevice& device);
+  // After a transaction for the device ended without a complete reply: the device rests, or is
+  // asked once at a time (see kSilentSharePercent).
+  void AfterMiss(const CDevice& device);
   // Whether the device rests now.
-  bool Rests(const CDevice& device);
+  bool Rests(const CDevice& device) const;
+  // Drops the requests waiting aside for devices no longer in the list.
+  void ForgetWaitingOfDevicesGone(const std::vector<CDevice*>& devices);
   // Asks the device at the index of the list for its next request and starts it; false when it
   // had nothing to send.
   bool StartNextRequestOf(const std::vector<CDevice*>& devices, std::int32_t index);
@@ -184,6 +190,7 @@ class CCommsWorker {
     bool IsLogCommsErrorsOn() const override;
     bool IsSuperDebugOn() const override;
     std::uint32_t GetDeviceIdForLog(const CDevice* device) const override;
+    std::uint64_t GetDeviceHandle(const CDevice* device) const override;
 
    private:
     ICommsDocument& m_document;
@@ -214,15 +221,19 @@ class CCommsWorker {
   TransportHost m_transportHost;
   std::unique_ptr<CSerialComms> m_transport;
   std::atomic<std::int32_t> m_pollIndex{0};
-  // Worker thread only: when the running transaction started, when a device last answered, and
-  // the silent devices (by handle): how long their last unanswered request took, and until when
-  // they rest.
+  // Worker thread only, on the program's clock (microseconds): when the running transaction
+  // started, when a device last answered, and the silent devices (by handle): how long their
+  // last unanswered request took, until when they rest, and whether they heard nothing of it.
   struct SilentRest {
-    std::chrono::steady_clock::duration cost{};
-    std::chrono::steady_clock::time_point until{};
+    std::int64_t costUs = 0;
+    std::int64_t untilUs = 0;
+    bool heardNothing = false;
   };
-  std::chrono::steady_clock::time_point m_transactionStart{};
-  std::chrono::steady_clock::time_point m_lastAnswer{};
+  std::int64_t m_transactionStartUs = 0;
+  std::int64_t m_lastAnswerUs = 0;
+  // Worker thread only: requests taken from devices (by handle) that wait aside until a late
+  // answer they could take has come or can no longer come.
+  std::unordered_map<std::uint64_t, CControlMessage> m_waiting;
   std::unordered_map<std::uint64_t, SilentRest> m_silent;
   PassHost m_passHost{*this};
   CDiscoveryPass m_discovery;

@@ -21,27 +21,9 @@ constexpr int kMaxDrainReads = 16;
 // less than the shortest wait the port can time.
 constexpr std::uint32_t kQuietGapBytes = 4;
 constexpr std::uint32_t kMinQuietGapMs = 2;
-// How much later than the answer taken needed an answer to a later send may come: the unit's
-// turnaround is not the same to the millisecond every time.
-constexpr std::int64_t kLateAnswerSlackUs = 35000;
 // Late answers to other requests a transaction drops before it treats them as it treats any
 // reply to another request.
 constexpr std::uint32_t kMaxLateAnswersDropped = 4;
-
-// Now on the program's clock, in microseconds.
-std::int64_t LineNowUs() {
-  const std::int64_t frequency = QueryPerformanceFrequency();
-  if (frequency <= 0) return 0;
-  const std::int64_t counter = QueryPerformanceCounter();
-  return counter / frequency * 1000000 + counter % frequency * 1000000 / frequency;
-}
-
-// Whether the n bytes at frame are one whole framed reply: both length bytes below 0x80, the
-// length they give n - 1, and the 7-bit sum right.
-bool IsWholeFrame(const std::uint8_t* frame, std::uint32_t n) {
-  return n >= 4 && frame[1] < 0x80 && frame[2] < 0x80 && Get14Bit(frame + 1) + 1 == n &&
-         Checksum7Bit(frame, n - 1) == frame[n - 1];
-}
 
 }  // namespace
 
@@ -71,8 +53,8 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
   m_portNumber = portNumber;
   m_retryCount = 0;
   m_drainPending = false;
-  m_lateAnswerPossible = false;
-  m_lateAnswers.clear();
+  m_unansweredSends = 0;
+  m_book.ClearAnswers();
   m_baudRate = baudRate;
   return true;
 }
@@ -80,7 +62,7 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
 void CSerialComms::Close() {
   if (m_port) m_port->Close();
   m_portNumber = 0;
-  m_echoingUnits.clear();
+  m_book.Clear();
 }
 
 bool CSerialComms::IsOpen() const { return m_port && m_port->IsOpen(); }
@@ -118,10 +100,14 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
     // this request must not take for its own.
     const bool failedBefore = m_drainPending;
     m_drainPending = false;
-    m_lateAnswerPossible = false;
     m_sends = 0;
+    m_unansweredSends = 0;
+    m_bytesHeardBefore = m_bytesHeard;
+    m_givesUpAtFirstSilence = m_nextGivesUpAtFirstSilence;
+    m_nextGivesUpAtFirstSilence = false;
     m_lateAnswersDropped = 0;
     m_requestedLength = m_transaction.expectedLength;
+    m_unit = UnitOf(m_transaction.device);
     if ((failedBefore && !DrainLateReply(QuietGapMs())) || !DrainLateAnswers() || !NoteArrivedLateAnswers()) {
       m_status = kCommsError;
       m_done = true;
@@ -156,7 +142,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
 
 void CSerialComms::OnWriteComplete(bool ok, std::uint32_t written) {
   m_writeEnd = QueryPerformanceCounter();
-  if (m_sends <= 1) m_firstSendEndUs = LineNowUs();
+  if (m_sends <= 1) m_firstSendEndUs = ClockMicroseconds();
   if (!ok) {
     m_transaction.receivedLength = 0;
     m_status = kCommsError;
@@ -261,111 +247,57 @@ std::int64_t CSerialComms::ReadLimitUs() const {
   return limit ? std::int64_t(limit->count()) * 1000 : std::int64_t(INT32_MAX) * 1000;
 }
 
-void CSerialComms::WatchForLateAnswers() {
-  const bool resent = m_lateAnswerPossible;
-  m_lateAnswerPossible = false;
+std::uint64_t CSerialComms::UnitOf(const CDevice* device) const {
+  if (!device) return 0;
+  return m_host ? m_host->GetDeviceHandle(device) : std::uint64_t(reinterpret_cast<std::uintptr_t>(device));
+}
+
+LateAnswerRequest CSerialComms::Describe(const CControlMessage& message, const std::uint8_t* frame,
+                                         std::uint32_t replyLength) const {
+  LateAnswerRequest r;
+  r.unit = UnitOf(message.device);
+  r.deviceId = m_host && message.device ? m_host->GetDeviceIdForLog(message.device) : 0;
+  r.command = message.command;
+  r.write = message.write;
+  r.replyStart = message.replyStart;
+  r.replyLength = replyLength;
+  r.echoMask = message.replyEchoMask;
+  for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes && i < CControlMessage::kFrameSize; ++i)
+    r.echoed[i] = (r.echoMask & (1u << i)) != 0 ? std::uint8_t(frame[i] & 0x7F) : 0;
+  return r;
+}
+
+void CSerialComms::RecordLateAnswers() {
+  const std::uint32_t unanswered = m_unansweredSends;
+  m_unansweredSends = 0;
+  if (unanswered == 0 || !m_lateAnswerGuard) return;
   const CControlMessage& t = m_transaction;
-  if (!resent || !m_lateAnswerGuard || m_sends < 2) return;
   const bool answered = !m_drainPending && t.expectedLength != 0 && t.receivedLength == t.expectedLength;
-  if (!answered && t.write) return;  // an ACK that comes late names nobody
-  const std::int64_t now = LineNowUs();
-  PruneLateAnswers(now);
-  LateAnswers answers;
-  answers.device = t.device;
-  answers.deviceId = TargetId();
-  answers.command = t.command;
-  answers.write = t.write;
-  answers.replyStart = t.replyStart;
-  answers.echoMask = t.replyEchoMask;
-  CopyEchoedBytes(answers.echoed);
-  answers.echoes = t.replyEchoMask != 0 && m_echoingUnits.count(t.device) != 0;
-  // The answer taken may be the one to the first send, come late. A unit that took that long
-  // answers each later send at most as long after the answer before it: a unit that answers
-  // late in turn, one request after the other, takes no longer for the next.
-  const std::int64_t took = std::max<std::int64_t>(0, now - m_firstSendEndUs);
-  if (answered) {
-    answers.replyLength = t.expectedLength;
-    answers.bytesDue = (m_sends - 1) * t.expectedLength;
-    answers.knownUntilUs = now + (m_sends - 1) * took + kLateAnswerSlackUs;
-    // A request that could take one of them waits at most as long as the transaction took: the
-    // answers that a unit slower than that still sends are known when they come, and refused by
-    // any request that can tell them apart. The unit itself is passed over at most one read
-    // time-out of the transaction.
-    answers.holdUntilUs = now + took + kLateAnswerSlackUs;
-    answers.passOverUntilUs = std::min(answers.holdUntilUs, now + ReadLimitUs() + kLateAnswerSlackUs);
-  } else {
-    // Not answered in time after any send: every send's answer may still come, later than a
-    // read time-out after it.
-    answers.replyLength = m_requestedLength;
-    answers.bytesDue = m_sends * m_requestedLength;
-    answers.knownUntilUs = now + took + ReadLimitUs() + kLateAnswerSlackUs;
-  }
-  if (answers.bytesDue != 0) m_lateAnswers.push_back(answers);
+  m_book.OnTransactionEnd(DescribeRequest(answered ? t.expectedLength : m_requestedLength), unanswered, answered,
+                          m_firstSendEndUs, ReadLimitUs(), ClockMicroseconds());
 }
 
-void CSerialComms::PruneLateAnswers(std::int64_t nowUs) {
-  std::erase_if(m_lateAnswers, [nowUs](const LateAnswers& a) {
-    return a.bytesDue == 0 || (nowUs >= a.knownUntilUs && nowUs >= a.holdUntilUs);
-  });
+bool CSerialComms::AwaitsLateAnswerFrom(std::uint64_t unit) { return m_book.PassesOver(unit, ClockMicroseconds()); }
+
+bool CSerialComms::WaitsForLateAnswers(const CControlMessage& request) {
+  return m_lateAnswerGuard &&
+         m_book.CouldTakeAny(Describe(request, request.frame, request.expectedLength), ClockMicroseconds());
 }
 
-bool CSerialComms::AwaitsLateAnswerFrom(const CDevice* device) {
-  const std::int64_t now = LineNowUs();
-  PruneLateAnswers(now);
-  return std::any_of(m_lateAnswers.begin(), m_lateAnswers.end(),
-                     [device, now](const LateAnswers& a) { return a.device == device && now < a.passOverUntilUs; });
-}
-
-bool CSerialComms::MayTakeLateAnswer(const LateAnswers& answers) const {
-  const CControlMessage& t = m_transaction;
-  if (!t.write && t.expectedLength == 0) return false;  // nothing is read back
-  // An ACK is one byte that names nobody: any write may take it. A framed reply never passes
-  // for an ACK (its start byte is not one, and its other bytes are below 0x80), nor for a
-  // reply with another start byte.
-  if (answers.write || t.write) return answers.write && t.write;
-  if (t.replyStart != answers.replyStart) return false;
-  // A shorter answer fails this request's length check, and is dropped as the late answer it is.
-  if (answers.replyLength < t.expectedLength) return false;
-  // Such an answer repeats its own request's header when its unit repeats headers. This request
-  // refuses it when the two requests differ at a byte both check: a unit known to repeat the
-  // header refuses any reply that does not, and one not yet known refuses a known late answer
-  // that does not repeat this request.
-  if (!answers.echoes) return true;
-  std::uint8_t echoed[32] = {};
-  CopyEchoedBytes(echoed);
-  const std::uint32_t both = t.replyEchoMask & answers.echoMask;
-  for (std::uint32_t i = 0; i < 32; ++i) {
-    if ((both & (1u << i)) != 0 && echoed[i] != answers.echoed[i]) return false;
-  }
-  return true;
-}
-
-void CSerialComms::CopyEchoedBytes(std::uint8_t (&out)[32]) const {
-  const std::uint32_t mask = m_transaction.replyEchoMask;
-  for (std::uint32_t i = 0; i < 32 && i < CControlMessage::kFrameSize; ++i)
-    out[i] = (mask & (1u << i)) != 0 ? std::uint8_t(m_transmit[i] & 0x7F) : 0;
+void CSerialComms::LookForLateAnswers() {
+  if (IsOpen() && !NoteArrivedLateAnswers()) m_status = kCommsError;
 }
 
 bool CSerialComms::DrainLateAnswers() {
   // Reads and drops the answers that the request could take, and ends as soon as they are all
   // in or none can come any more.
-  const std::int64_t now = LineNowUs();
-  PruneLateAnswers(now);
-  std::uint32_t due = 0;
-  std::int64_t until = 0;
-  for (auto a = m_lateAnswers.begin(); a != m_lateAnswers.end();) {
-    if (now >= a->holdUntilUs || !MayTakeLateAnswer(*a)) {
-      ++a;
-      continue;
-    }
-    due += a->bytesDue;
-    until = std::max(until, a->holdUntilUs);
-    a = m_lateAnswers.erase(a);
-  }
+  const CLateAnswerBook::Drain drain =
+      m_book.TakeAnswersTheRequestCouldTake(DescribeRequest(m_transaction.expectedLength), ClockMicroseconds());
+  std::uint32_t due = drain.bytes;
   std::uint8_t scratch[kReceiveBufferSize];
   bool waited = false;
   for (int i = 0; i < kMaxDrainReads && due > 0; ++i) {
-    const std::int64_t left = (until - LineNowUs() + 999) / 1000;
+    const std::int64_t left = (drain.untilUs - ClockMicroseconds() + 999) / 1000;
     if (left <= 0) break;
     std::uint32_t got = 0;
     waited = true;
@@ -378,10 +310,8 @@ bool CSerialComms::DrainLateAnswers() {
 }
 
 bool CSerialComms::NoteArrivedLateAnswers() {
-  const std::int64_t now = LineNowUs();
-  if (std::none_of(m_lateAnswers.begin(), m_lateAnswers.end(),
-                   [now](const LateAnswers& a) { return now < a.holdUntilUs; }))
-    return true;
+  const std::int64_t now = ClockMicroseconds();
+  if (!m_book.IsWatching(now)) return true;
   // A look at what has come, without waiting: the purge before the write drops it.
   SerialTimeouts look = m_timeouts;
   look.readInterval = 0xFFFFFFFFu;
@@ -391,54 +321,14 @@ bool CSerialComms::NoteArrivedLateAnswers() {
   std::uint8_t scratch[kReceiveBufferSize];
   std::uint32_t got = 0;
   if (!m_port->Read(scratch, sizeof scratch, &got)) got = 0;
-  NoteLateAnswersIn(scratch, std::min<std::uint32_t>(got, sizeof scratch));
+  m_book.CountIn(scratch, std::min<std::uint32_t>(got, sizeof scratch), now);
   return m_port->SetTimeouts(m_timeouts);
-}
-
-void CSerialComms::NoteLateAnswersIn(const std::uint8_t* bytes, std::uint32_t n) {
-  for (std::uint32_t p = 0; p + 4 <= n;) {
-    const std::uint32_t length = bytes[p + 1] < 0x80 && bytes[p + 2] < 0x80 ? Get14Bit(bytes + p + 1) + 1 : 0;
-    LateAnswers* answers = length >= 4 && length <= n - p && IsWholeFrame(bytes + p, length)
-                               ? FindLateAnswer(bytes + p, length)
-                               : nullptr;
-    if (!answers) {
-      ++p;
-      continue;
-    }
-    CountLateAnswer(answers, length);
-    p += length;
-  }
-}
-
-CSerialComms::LateAnswers* CSerialComms::FindLateAnswer(const std::uint8_t* bytes, std::uint32_t n) {
-  const std::int64_t now = LineNowUs();
-  for (auto a = m_lateAnswers.rbegin(); a != m_lateAnswers.rend(); ++a) {
-    if (a->write || !a->echoes || a->echoMask == 0 || a->bytesDue == 0 || a->replyLength != n ||
-        a->replyStart != bytes[0] || (now >= a->knownUntilUs && now >= a->holdUntilUs))
-      continue;
-    bool same = true;
-    for (std::uint32_t i = 0; i < 32 && same; ++i) {
-      if ((a->echoMask & (1u << i)) != 0) same = i < n && (bytes[i] & 0x7F) == a->echoed[i];
-    }
-    if (same) return &*a;
-  }
-  return nullptr;
-}
-
-void CSerialComms::CountLateAnswer(LateAnswers* answers, std::uint32_t n) {
-  answers->bytesDue -= std::min(answers->bytesDue, n);
-  if (answers->bytesDue == 0) PruneLateAnswers(LineNowUs());
 }
 
 std::uint32_t CSerialComms::QuietGapMs() const {
   const std::uint32_t baud = m_baudRate != 0 ? m_baudRate : 57600;
   const std::uint32_t gap = (kQuietGapBytes * 10000 + baud - 1) / baud;
   return std::max(gap, kMinQuietGapMs);
-}
-
-void CSerialComms::ResendAfterSilence() {
-  m_lateAnswerPossible = true;
-  Resend();
 }
 
 template <typename VerboseLine>
@@ -507,7 +397,7 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
     case EReadPhase::kBeginning: OnReplyBeginning(elapsed); break;
     case EReadPhase::kJunk: OnJunkRead(elapsed); break;
   }
-  if (m_done) WatchForLateAnswers();
+  if (m_done) RecordLateAnswers();
 }
 
 void CSerialComms::LogWaitingForRest(double elapsed) {
@@ -557,20 +447,20 @@ void CSerialComms::OnWholeReply(double elapsed) {
   // A shorter whole reply in front that is a late answer to another request: this request's
   // own answer follows it.
   if (length + 1 < expected && m_lateAnswersDropped < kMaxLateAnswersDropped && IsWholeFrame(m_receive, length + 1)) {
-    if (LateAnswers* late = FindLateAnswer(m_receive, length + 1)) {
-      DropLateAnswer(late, length + 1, elapsed);
+    if (const std::optional<LateAnswerMatch> late = m_book.Match(m_receive, length + 1, ClockMicroseconds())) {
+      DropLateAnswer(*late, length + 1, elapsed);
       return;
     }
   }
   const bool whole = CheckReply(expected - 1);
   if (whole) {
-    LateAnswers* late = nullptr;
+    std::optional<LateAnswerMatch> late;
     switch (ReplyOwner(&late)) {
       case EReplyOwner::kThisRequest:
         m_done = true;
         return;
       case EReplyOwner::kLateAnswer:
-        DropLateAnswer(late, t.receivedLength, elapsed);
+        DropLateAnswer(*late, t.receivedLength, elapsed);
         return;
       case EReplyOwner::kAnotherRequest:
         // A whole reply that names another unit or command, from a unit whose replies repeat
@@ -587,49 +477,46 @@ void CSerialComms::OnWholeReply(double elapsed) {
     FailWithoutRetry();
   } else if (m_retryCount < kMaxRetries) {
     ++m_retryCount;
-    if (whole) {
-      ResendAfterSilence();
-    } else {
-      Resend();
-    }
+    // A refused reply answered the send, wrongly: that send's answer is not still to come.
+    Resend();
   } else {
     t.failed = true;
     // The last try too ended on a whole reply that did not repeat the request: this unit
     // (another one now, perhaps, at the device's ID) no longer repeats it, and its replies are
     // taken again.
-    if (whole) m_echoingUnits.erase(t.device);
+    if (whole) m_book.ForgetRepeatsHeader(m_unit);
     GiveUp();
   }
 }
 
-CSerialComms::EReplyOwner CSerialComms::ReplyOwner(LateAnswers** late) {
+CSerialComms::EReplyOwner CSerialComms::ReplyOwner(std::optional<LateAnswerMatch>* late) {
   const CControlMessage& t = m_transaction;
-  *late = nullptr;
+  late->reset();
   if (t.replyEchoMask == 0) return EReplyOwner::kThisRequest;
   if (ReplyEchoesRequest()) {
-    m_echoingUnits.insert(t.device);
+    m_book.NoteRepeatsHeader(DescribeRequest(t.expectedLength), m_receive, t.receivedLength);
     return EReplyOwner::kThisRequest;
   }
   // A reply that does not repeat this request but is the late answer to one that this
   // transport knows is still due, is that answer, whatever is known of this unit; past the
   // transaction's share of them it is refused as any reply to another request.
-  if (LateAnswers* known = FindLateAnswer(m_receive, t.receivedLength)) {
+  if (std::optional<LateAnswerMatch> known = m_book.Match(m_receive, t.receivedLength, ClockMicroseconds())) {
     if (m_lateAnswersDropped >= kMaxLateAnswersDropped) return EReplyOwner::kAnotherRequest;
     *late = known;
     return EReplyOwner::kLateAnswer;
   }
-  return m_echoingUnits.count(t.device) == 0 ? EReplyOwner::kThisRequest : EReplyOwner::kAnotherRequest;
+  return m_book.RepeatsHeader(m_unit) ? EReplyOwner::kAnotherRequest : EReplyOwner::kThisRequest;
 }
 
-void CSerialComms::DropLateAnswer(LateAnswers* late, std::uint32_t n, double elapsed) {
+void CSerialComms::DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, double elapsed) {
   CControlMessage& t = m_transaction;
   // The unit at fault is the one that answered late; the unit being read has done nothing
   // wrong, and its own answer is still on its way.
   LogCounted(
       "Late answer from device ID %u received after %.2fms while reading device ID %u, Command = 0x%X - not "
       "taken",
-      late->deviceId, elapsed, TargetId(), late->command);
-  CountLateAnswer(late, n);
+      late.deviceId, elapsed, TargetId(), late.command);
+  m_book.Count(late.record, n, ClockMicroseconds());
   ++m_lateAnswersDropped;
   const std::uint32_t received = t.receivedLength;
   t.expectedLength = m_requestedLength;
@@ -657,11 +544,6 @@ bool CSerialComms::ReplyEchoesRequest() const {
     if ((m_receive[i] & 0x7F) != (m_transmit[i] & 0x7F)) return false;
   }
   return true;
-}
-
-bool CSerialComms::ReplyBelongsToRequest() {
-  LateAnswers* late = nullptr;
-  return ReplyOwner(&late) == EReplyOwner::kThisRequest;
 }
 
 // As many bytes as expected, but junk where the start byte should be: what follows a start byte
@@ -693,13 +575,15 @@ void CSerialComms::OnWholeJunk(double elapsed) {
 // The read timed out empty: the request goes again.
 void CSerialComms::OnNothingRead(double elapsed) {
   const CControlMessage& t = m_transaction;
-  if (m_retryCount < kMaxRetries) {
+  // Nothing came to this send: its answer may still come, later, and be taken for another's.
+  ++m_unansweredSends;
+  if (m_retryCount < kMaxRetries && !m_givesUpAtFirstSilence) {
     ++m_retryCount;
     LogVerbose(
         "Waiting for reply to command command 0x%X from device ID %u after %.2fms, expecting "
         "%u bytes return, Retry count = %u",
         t.command, TargetId(), elapsed, t.expectedLength, m_retryCount);
-    ResendAfterSilence();
+    Resend();
   } else {
     LogCounted("No reply received from device ID %u after %.2fms, Command = 0x%X - aborting", TargetId(), elapsed,
                t.command);

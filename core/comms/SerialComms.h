@@ -4,10 +4,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/comms/LateAnswerBook.h"
 #include "core/protocol/ControlMessage.h"
 #include "platform/SerialPort.h"
 
@@ -25,6 +26,8 @@ class ICommsHost {
   virtual bool IsSuperDebugOn() const = 0;
   // The device ID printed in log lines for a transaction's target device (never null).
   virtual std::uint32_t GetDeviceIdForLog(const CDevice* device) const = 0;
+  // The handle that the transport knows the target device by (never null).
+  virtual std::uint64_t GetDeviceHandle(const CDevice* device) const = 0;
 };
 
 // Transport status.
@@ -71,31 +74,29 @@ class CSerialComms {
   bool WaitForCompletion();
   // Validates a complete reply in the receive buffer against the expected header length.
   bool CheckReply(std::uint32_t expectedHeaderLength);
-  // Whether the reply in the receive buffer repeats the request's bytes named by its echo mask
-  // (unit ID and command), compared on their low seven bits; a reply too short to hold them
-  // does not.
-  bool ReplyEchoesRequest() const;
-  // Whether a whole, checked reply is taken for the request. A unit need not repeat the
-  // request's header in its reply: until one of its replies has, every reply is taken; from
-  // then on (until the port closes, or a transaction gives up on replies that do not) only one
-  // that repeats it is, so that a late answer to another request is refused. A reply that does
-  // not repeat the request but is a late answer this transport knows is still due from another
-  // request (see AwaitsLateAnswerFrom) is refused by a unit not yet known to repeat it too.
-  bool ReplyBelongsToRequest();
   // A transaction answered only after its request went again may have taken the answer to an
-  // earlier send; the unit's answers to the later sends are then still on their way, each at
-  // most as long after the one before as the answer taken needed from the first send (and a
-  // short slack). A request that could take one (another to the same unit and command, or one
-  // whose reply check would not tell it apart) first drains them, for at most that long once;
-  // others go at once, and refuse such an answer by the header bytes they check, or by its
-  // length, and name it as the late answer of its unit. True while such answers from the
-  // device's unit may still come and have not all come yet, for at most one read time-out of the
-  // transaction: the worker passes over the unit meanwhile while others have work. Times are
-  // read from the program's clock (platform/Clock.h).
-  bool AwaitsLateAnswerFrom(const CDevice* device);
+  // earlier send, and the unit's answers to the sends that were met by silence are then still
+  // on their way (see CLateAnswerBook). True while they are watched for: the worker passes the
+  // unit (by its device handle) over meanwhile while others have work. A request that could
+  // take one of them (another to the same unit and command, or one whose reply check would not
+  // tell it apart) first drains them, for at most as long as the transaction took; others go at
+  // once, and drop such an answer, named as its unit's late answer, when it comes during their
+  // read. Times are read from the program's clock (platform/Clock.h).
+  bool AwaitsLateAnswerFrom(std::uint64_t unit);
+  // Whether the request, started now, would first wait for such answers (see above).
+  bool WaitsForLateAnswers(const CControlMessage& request);
+  // Between transactions: notes the late answers that have come meanwhile, so that a watch whose
+  // answers are all in ends at once. A port that cannot be read so is a transport error.
+  void LookForLateAnswers();
   // Off leaves late answers to the reply checks alone (no watch, no drain, no late answer named
   // as such); on by default. For measuring what the watch costs.
   void SetLateAnswerGuard(bool on) { m_lateAnswerGuard = on; }
+  // The next transaction started afresh (StartWrite with resetRetries) ends unanswered at its
+  // first read that times out empty, without sending again: for a unit that left its last
+  // request unanswered, whose sends would most likely all go unanswered again.
+  void GiveUpAtFirstSilence() { m_nextGivesUpAtFirstSilence = true; }
+  // Whether the last transaction received nothing at all, on any of its sends.
+  bool HeardNothing() const { return m_bytesHeard == m_bytesHeardBefore; }
   // Logs a comms error line (text may be null); counted lines raise the error count.
   void LogCommsError(const char* text, bool counted);
   void ResetErrorCount();
@@ -136,26 +137,6 @@ class CSerialComms {
   std::uint32_t ReadRaw(std::uint32_t n);
 
  private:
-  // Answers that may still come to the sends of an earlier transaction: those of one answered
-  // only after a resend (watched: a request that could take one waits for them until holdUntil),
-  // and those of one resent after silence and never answered (known only). Either kind is named
-  // as the late answer it is when it comes during another read, and dropped there.
-  struct LateAnswers {
-    const CDevice* device = nullptr;  // compared only: the device may be gone by then
-    std::uint32_t deviceId = 0;       // for log lines
-    std::uint32_t command = 0;
-    bool write = false;  // the answers are ACKs
-    std::uint8_t replyStart = 0;
-    std::uint32_t echoMask = 0;
-    std::uint8_t echoed[32] = {};  // the request's bytes named by the echo mask, low seven bits
-    // The unit's replies repeat its requests' header: these answers carry echoed at echoMask.
-    bool echoes = false;
-    std::uint32_t replyLength = 0;  // bytes of each answer
-    std::uint32_t bytesDue = 0;     // the bytes those answers make together, less those seen
-    std::int64_t holdUntilUs = 0;   // end of the watch on the program's clock; 0: known only
-    std::int64_t passOverUntilUs = 0;  // the unit's own turns are passed over until then
-    std::int64_t knownUntilUs = 0;  // until then an answer that comes is known for one of these
-  };
   // Who a whole, checked reply that does not repeat the request's header is from.
   enum class EReplyOwner { kThisRequest, kLateAnswer, kAnotherRequest };
 
@@ -199,40 +180,40 @@ class CSerialComms {
   // One read of up to count bytes into scratch that waits at most waitMs; false when the
   // time-outs could not be set. The caller restores the transaction's time-outs.
   bool ReadAndDrop(std::uint8_t* scratch, std::uint32_t count, std::uint32_t waitMs, std::uint32_t* got);
-  // At the end of a transaction that went again after silence or a refused reply: watches for
-  // the answers to its later sends when it was answered, and keeps the answers to all its sends
-  // known when it was not.
-  void WatchForLateAnswers();
-  void PruneLateAnswers(std::int64_t nowUs);
-  // Whether the request in the record could take an answer the watch waits for.
-  bool MayTakeLateAnswer(const LateAnswers& answers) const;
-  // The bytes of the request being sent that its echo mask names, low seven bits each.
-  void CopyEchoedBytes(std::uint8_t (&out)[32]) const;
+  // A request as the late-answer book sees it: the message with its frame bytes, asking for
+  // replyLength bytes; DescribeRequest, the one being run (its bytes in the transmit buffer).
+  LateAnswerRequest Describe(const CControlMessage& message, const std::uint8_t* frame, std::uint32_t replyLength) const;
+  LateAnswerRequest DescribeRequest(std::uint32_t replyLength) const {
+    return Describe(m_transaction, m_transmit, replyLength);
+  }
+  // The handle the device is known by (0 for none).
+  std::uint64_t UnitOf(const CDevice* device) const;
+  // At the end of a transaction with sends met by silence: records the answers to them that may
+  // still come.
+  void RecordLateAnswers();
   // Drops the answers that the request in the record could take, as they come, until all are
   // in or none can come any more. False when the time-outs could not be set.
   bool DrainLateAnswers();
   // Notes the late answers among bytes that came before this request and are about to be purged,
   // so that a watch whose answers are all in ends. False when the time-outs could not be set.
   bool NoteArrivedLateAnswers();
-  // Counts the whole late answers known to the watches among n bytes read and dropped.
-  void NoteLateAnswersIn(const std::uint8_t* bytes, std::uint32_t n);
-  // The known late answers that the n-byte frame at bytes is one of (a whole frame of their
-  // length and start byte that repeats their request's header), or null.
-  LateAnswers* FindLateAnswer(const std::uint8_t* bytes, std::uint32_t n);
-  // Takes one answer of n bytes off what the late answers still owe; ends them when all are in.
-  void CountLateAnswer(LateAnswers* answers, std::uint32_t n);
+  // Whether the whole, checked reply in the receive buffer repeats the request's bytes named by
+  // its echo mask (unit ID and command), compared on their low seven bits; a reply too short to
+  // hold them does not.
+  bool ReplyEchoesRequest() const;
   // Who the whole, checked reply in the receive buffer is from; a late answer is returned in late.
-  EReplyOwner ReplyOwner(LateAnswers** late);
+  // A unit need not repeat the request's header in its reply: until one of its replies has, every
+  // reply is taken; from then on (until the port closes, or a transaction gives up on replies
+  // that do not) only one that repeats it is. A reply that carries the header of a late answer
+  // known to be due is that answer, whatever is known of this unit.
+  EReplyOwner ReplyOwner(std::optional<LateAnswerMatch>* late);
   // The first n bytes in the receive buffer are a late answer to another request: logged
   // against the unit it came from and dropped, and this request's own answer read on.
-  void DropLateAnswer(LateAnswers* late, std::uint32_t n, double elapsed);
+  void DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, double elapsed);
   // The read time-out of the transaction's reply, in microseconds.
   std::int64_t ReadLimitUs() const;
   // The quiet gap that ends the drain after a failed transaction: a few byte times.
   std::uint32_t QuietGapMs() const;
-  // Resends a request whose answer has not come in time: that answer may still come, and be
-  // taken for the resend's.
-  void ResendAfterSilence();
   // Position of the reply start byte in bytes 1 to received - 1, or 0.
   std::uint32_t FindStartByte(std::uint32_t received) const;
   void MoveDown(std::uint32_t from, std::uint32_t received);
@@ -248,19 +229,24 @@ class CSerialComms {
   std::uint32_t m_bytesHeld = 0;
   bool m_overlapped = false;
   bool m_drainPending = false;  // the last transaction failed: bytes may still be on their way
-  // A request of the current transaction went again because its answer had not come in time
-  // (or the reply that came answered another request).
-  bool m_lateAnswerPossible = false;
-  // Sends of the current transaction, and when the first left the port (the program's clock,
-  // microseconds).
+  // Sends of the current transaction, those met by a read that timed out empty, and when the
+  // first left the port (the program's clock, microseconds).
   std::uint32_t m_sends = 0;
+  std::uint32_t m_unansweredSends = 0;
   std::int64_t m_firstSendEndUs = 0;
+  // The bytes heard before the current transaction.
+  std::uint64_t m_bytesHeardBefore = 0;
+  // The current transaction ends at its first read that times out empty; set for the next one.
+  bool m_givesUpAtFirstSilence = false;
+  bool m_nextGivesUpAtFirstSilence = false;
+  // The device handle of the current transaction's target (0 for none).
+  std::uint64_t m_unit = 0;
   // The reply length the transaction asked for; a resend asks for it again.
   std::uint32_t m_requestedLength = 0;
   // Late answers to other requests dropped during the current transaction.
   std::uint32_t m_lateAnswersDropped = 0;
-  // Answers still on their way to earlier transactions.
-  std::vector<LateAnswers> m_lateAnswers;
+  // Answers still on their way to earlier transactions, and the units that repeat their header.
+  CLateAnswerBook m_book;
   bool m_lateAnswerGuard = true;
   std::uint32_t m_baudRate = 0;
   std::unique_ptr<ISerialPort> m_port;
@@ -275,6 +261,4 @@ class CSerialComms {
   ICommsHost* m_host = nullptr;
   std::uint8_t m_receive[kReceiveBufferSize] = {};
   std::uint8_t m_transmit[CControlMessage::kFrameSize] = {};
-  // Target devices whose replies have repeated the header bytes their requests named.
-  std::set<const CDevice*> m_echoingUnits;
 };

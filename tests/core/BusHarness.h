@@ -118,6 +118,21 @@ class CBusHarness {
     bus.Stop();
   }
 
+  // Reads wait long for answers that come, and end as soon as the units have sent all they send
+  // for the request (see CSimBus::SetSilenceEndsReads): what a transaction reads then follows
+  // what the units send, not how fast the machine runs.
+  void DecideOnEvents() {
+    bus.SetSilenceEndsReads(true);
+    system.GetComms().GetTransport().SetExtraTimeout(kLongReadWaitMs);
+  }
+  // No security dialog opens in these tests: the security passes neither wait for one nor pause.
+  void SkipSecurityDialog() {
+    CSecurityTimings timings;
+    timings.dialogOpenTimeoutMs = 0;
+    timings.messagePauseMs = 0;
+    timings.updatePauseMs = 0;
+    system.GetComms().Security().SetTimingsForTests(timings);
+  }
   // Starts the bus and the worker, and goes online reading the units (0) or sending the file's
   // settings (1).
   bool StartOnline(std::uint32_t choice = 0) {
@@ -161,6 +176,7 @@ class CPollingTestDevice : public CTestDevice {
     record.Set(kReadCommand, 8, kReplyLength, this, false, 0xA8, 0, timeoutBase);
     for (int i = 0; i < 7; ++i) record.frame[i] = bytes[i];
     record.frame[7] = Checksum7Bit(bytes, 7);
+    if (repliesRepeatTheHeader) record.replyEchoMask = (1u << 4) | (1u << 6);
     return true;
   }
   void ProcessReply(CControlMessage& record) override {
@@ -180,6 +196,9 @@ class CPollingTestDevice : public CTestDevice {
   }
 
   std::atomic<std::uint32_t> timeoutBase{0};  // added to each read time-out, ms; tests change it online
+  // The unit's replies repeat the read's ID (byte 4) and command (byte 6), and the transport is
+  // told to hold them to it.
+  std::atomic<bool> repliesRepeatTheHeader{false};
   std::atomic<int> polls{0};
   std::atomic<int> processed{0};
   std::atomic<int> processedWhileUninitialised{0};

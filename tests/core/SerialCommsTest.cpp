@@ -6,12 +6,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "core/comms/SerialComms.h"
 #include "core/protocol/SevenBit.h"
 #include "platform/Clock.h"
 #include "platform/SerialPortMemory.h"
+#include "tests/support/TestClock.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimZelAmp.h"
 
@@ -24,33 +26,6 @@ CDevice* const kOtherDevice = reinterpret_cast<CDevice*>(std::uintptr_t(0x6000))
 CDevice* const kZelDevice = reinterpret_cast<CDevice*>(std::uintptr_t(0x7000));
 constexpr std::uint32_t kZelId = 100;
 
-// The program's clock in these tests: held still, so that log lines read "after 0.00ms", unless
-// a test lets it run with the machine's; either way a test (or a unit on the bus) moves it on at
-// will. Any thread.
-class CTestClock : public IClock {
- public:
-  std::uint32_t TickCount() override { return std::uint32_t(NowUs() / 1000); }
-  std::int64_t PerformanceCounter() override { return NowUs(); }
-  std::int64_t PerformanceFrequency() override { return 1000000; }
-  void AdvanceMs(std::int64_t ms) { m_offsetUs += ms * 1000; }
-  void RunWithTheMachine() {
-    m_startUs = MachineUs();
-    m_running = true;
-  }
-
- private:
-  static std::int64_t MachineUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-  }
-  std::int64_t NowUs() const { return m_offsetUs + (m_running ? MachineUs() - m_startUs : 0); }
-
-  std::atomic<std::int64_t> m_offsetUs{0};
-  std::atomic<std::int64_t> m_startUs{0};
-  std::atomic<bool> m_running{false};
-};
-
-
 // Verbose lines of the 20-byte read of command 0x4F from device 5, the clock held still.
 std::string WaitingForReplyLine(int retry) {
   return "Waiting for reply to command command 0x4F from device ID 5 after 0.00ms, expecting 20 bytes return, "
@@ -61,33 +36,45 @@ const std::string kWaitingForRestLine =
     "Waiting for rest of reply to command 0x4F from device ID 5 after 0.00ms, expecting 20 bytes return - Comms "
     "Error Count = 0\n";
 
+// The handle the transport knows a device by: its address, in these tests.
+std::uint64_t Unit(const CDevice* device) { return std::uint64_t(reinterpret_cast<std::uintptr_t>(device)); }
+
 class CRecordingHost : public ICommsHost {
  public:
   void WriteLog(const std::string& text) override { lines.push_back(text); }
   void WriteErrorLog(const std::string& text) override {
     if (logCommsErrors) lines.push_back(text);
+    if (onLine) onLine(text);
   }
   bool IsLogCommsErrorsOn() const override { return logCommsErrors; }
   bool IsSuperDebugOn() const override { return superDebug; }
   std::uint32_t GetDeviceIdForLog(const CDevice* device) const override {
     return device == kDevice ? 5 : device == kZelDevice ? kZelId : 99;
   }
+  std::uint64_t GetDeviceHandle(const CDevice* device) const override { return Unit(device); }
 
   std::vector<std::string> lines;
+  // Called with every comms line, written or not (a test reacts to a step of the transaction).
+  std::function<void(const std::string&)> onLine;
   bool logCommsErrors = true;
   bool superDebug = true;
 };
 
 // A transport on an in-memory line with one framed unit (ID 5) behind it. The clock is held
-// still so that the elapsed times in log lines read 0.00ms.
+// still so that the elapsed times in log lines read 0.00ms. Reads wait long for answers (an
+// extra time-out of kLongReadWaitMs), and end at once when the bus has sent all it sends for the
+// request: what a transaction reads depends on what the bus sends, not on the machine's speed.
+
 class SerialCommsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetClockForTests(&m_clock);
     m_unit = m_bus.Add<CFramedUnit>(std::uint8_t(5));
     m_unit->SetReplyLength(0x4F, 20);
+    m_bus.SetSilenceEndsReads(true);
     m_bus.Start();
     m_comms.SetHost(&m_host);
+    m_comms.SetExtraTimeout(kLongReadWaitMs);
     ASSERT_TRUE(m_comms.Open(3, 57600, true));
   }
   void TearDown() override {
@@ -110,9 +97,7 @@ class SerialCommsTest : public ::testing::Test {
   // given) that does, with the tag as its first payload byte.
   void SetCheckedRead(CFramedUnit* unit, std::uint8_t id, CDevice* device, std::uint8_t command, std::uint8_t tag,
                       std::uint32_t length = 20) {
-    Bytes body{0x10, std::uint8_t(id & 0x7F), 0x00, command, tag};
-    for (std::uint8_t filler = 0x22; body.size() + 4 < length; ++filler) body.push_back(filler & 0x7F);
-    unit->SetReply(command, body);
+    unit->SetReply(command, CheckedReplyBody(id, command, tag, length));
     SetRead(length, command);
     CControlMessage& t = m_comms.Transaction();
     t.frame[4] = id;
@@ -120,6 +105,24 @@ class SerialCommsTest : public ::testing::Test {
     t.device = device;
     t.replyEchoMask = (1u << 4) | (1u << 6);
   }
+  // The body of such a reply from a unit of the type (byte 3 of the reply).
+  static Bytes CheckedReplyBody(std::uint8_t id, std::uint8_t command, std::uint8_t tag, std::uint32_t length,
+                                std::uint8_t type = 0x10) {
+    Bytes body{type, std::uint8_t(id & 0x7F), 0x00, command, tag};
+    for (std::uint8_t filler = 0x22; body.size() + 4 < length; ++filler) body.push_back(filler & 0x7F);
+    return body;
+  }
+  // The bus sends its held answers when the transport writes a comms line that starts so, and
+  // they have reached the port when the transport goes on.
+  void ReleaseHeldAnswersAtLineStarting(const std::string& start) {
+    m_host.onLine = [this, start](const std::string& line) {
+      if (line.rfind(start, 0) != 0) return;
+      m_bus.ReleaseHeldAnswers();
+      ASSERT_TRUE(m_bus.WaitForHeldAnswers(5000));
+    };
+  }
+  // Whether the transport passes the device's unit over, awaiting its late answers.
+  bool Awaits(const CDevice* device) { return m_comms.AwaitsLateAnswerFrom(Unit(device)); }
   // A Zel amplifier (type 55, ID 100) on the bus.
   CSimZelAmpUnit* AddZelUnit() {
     m_bus.Stop();
@@ -222,6 +225,7 @@ TEST_F(SerialCommsTest, WriteAnsweredWithAckEndsAfterOneByte) {
 }
 
 TEST_F(SerialCommsTest, GoodReplyIsReceivedWhole) {
+  m_comms.SetExtraTimeout(0);
   SetRead();
   ASSERT_TRUE(Run());
   const auto& t = m_comms.Transaction();
@@ -234,6 +238,7 @@ TEST_F(SerialCommsTest, GoodReplyIsReceivedWhole) {
 }
 
 TEST_F(SerialCommsTest, ReadTimeoutAddsBaseAndExtraAndHasAFloorOf35) {
+  m_comms.SetExtraTimeout(0);
   SetRead(4);
   m_unit->SetReplyLength(0x4F, 4);
   ASSERT_TRUE(Run());
@@ -312,12 +317,12 @@ TEST_F(SerialCommsTest, ShortJunkAloneIsRejectedThenTheRequestResent) {
                 kWaitingForRestLine, WaitingForReplyLine(2)}));
 }
 
-// With an extra time-out of 100 ms a 20-byte read waits 160 ms and the read of the rest starts
-// then and waits another 140 ms and more; a pause of 240 ms falls well inside that second read.
+// The rest of a cut reply leaves once the first read has ended on its part, before the read of
+// the rest starts, whatever the machine's speed.
 TEST_F(SerialCommsTest, PartialJunkThenStartByteKeepsTheGoodBytes) {
-  m_comms.SetExtraTimeout(100);
+  ReleaseHeldAnswersAtLineStarting("Received junk in Rx buffer");
   // Two junk bytes and the first six reply bytes, then the pause.
-  SimFault fault = SimFault::Split({8}, 240);
+  SimFault fault = SimFault::SplitUntilReleased(8);
   fault.junkBefore = {0x11, 0x22};
   ASSERT_TRUE(ReadWith(fault));
   EXPECT_EQ(Received(), UnitReply(20));
@@ -336,8 +341,8 @@ TEST_F(SerialCommsTest, ReplySplitWithinTheTimeoutIsReadInOneGo) {
 }
 
 TEST_F(SerialCommsTest, ReplySplitBeyondTheTimeoutIsCompletedByASecondRead) {
-  m_comms.SetExtraTimeout(100);
-  ASSERT_TRUE(ReadWith(SimFault::Split({5}, 240)));
+  ReleaseHeldAnswersAtLineStarting("Only part of return message");
+  ASSERT_TRUE(ReadWith(SimFault::SplitUntilReleased(5)));
   EXPECT_EQ(Received(), UnitReply(20));
   EXPECT_EQ(m_bus.RequestCount(), 1u);
   EXPECT_EQ(m_host.lines,
@@ -484,34 +489,36 @@ TEST_F(SerialCommsTest, ThreeWrongBytesInsteadOfAckAbortWithACountedLine) {
 }
 
 TEST_F(SerialCommsTest, LateReplyToTheFirstRequestIsTakenByTheResend) {
-  // The first read gives up after 160 ms; the late answer comes at 240 ms, inside the second.
-  m_comms.SetExtraTimeout(100);
-  ASSERT_TRUE(ReadWith(SimFault::Late(240)));
+  // The first read times out; the late answer leaves when the resend comes, ahead of the
+  // resend's own answer.
+  ASSERT_TRUE(ReadWith(SimFault::HeldUntil(1)));
   EXPECT_EQ(Received(), UnitReply(20));
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
   EXPECT_EQ(m_host.lines,
             (std::vector<std::string>{WaitingForReplyLine(1)}));
 }
 
+// The first send's answer comes late and is taken by the resend; the resend's own answer comes
+// before the next request to the same unit, which could take it: nothing in that request's reply
+// check tells the two answers apart. It is drained first.
 TEST_F(SerialCommsTest, AnswerToAResendIsDrainedAndNeverTakenForTheNextRequest) {
-  // Every read waits 160 ms and the unit answers 300 ms late, one request after the other: the
-  // answer to the first request comes during the resend's read and is taken; the resend's own
-  // answer follows 300 ms later, while the next request would be waiting for its reply. Nothing
-  // in that request's reply check tells the two answers apart.
-  m_clock.RunWithTheMachine();
-  m_comms.SetExtraTimeout(100);
-  ASSERT_TRUE(ReadWith(SimFault::Late(300), 2));
+  m_bus.InjectFault(SimFault::HeldUntil(1));
+  m_bus.InjectFault(SimFault::HeldUntil(0));
+  SetRead();
+  ASSERT_TRUE(Run());
   ASSERT_EQ(Received(), UnitReply(20));
+  ASSERT_TRUE(Awaits(kDevice));
+  m_bus.ReleaseHeldAnswers();
+  ASSERT_TRUE(m_bus.WaitForHeldAnswers(5000));
 
   const Bytes otherBody(16, 0x33);
   m_unit->SetReply(0x50, otherBody);
-  m_bus.InjectFault(SimFault::Late(200));
   SetRead(20, 0x50);
-  m_comms.Transaction().timeoutBase = 300;  // this read waits long enough for the stale answer
   ASSERT_TRUE(Run());
   EXPECT_EQ(Received(), MakeFramedReply(0xA8, otherBody));
   EXPECT_EQ(m_bus.RequestCount(), 3u);  // the read, its resend and the next request
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
+  EXPECT_FALSE(Awaits(kDevice));
 }
 
 // Requests to other units need not wait for the answers a resend may still bring: those would
@@ -521,14 +528,13 @@ TEST_F(SerialCommsTest, AnswerAfterAResendHoldsUpNoRequestToAnotherUnit) {
   CFramedUnit* other = AddUnitSix();
   SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
   ASSERT_TRUE(Run());  // unit 6 shows that its replies repeat the request's header
-  // Reads wait 160 ms; the first request goes unanswered, the resend is answered at once.
-  m_comms.SetExtraTimeout(100);
+  // The first request goes unanswered, the resend is answered at once.
   m_bus.InjectFault(SimFault::Silence());
   SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
   ASSERT_TRUE(Run());
   ASSERT_EQ(m_comms.Transaction().receivedLength, 20u);
-  ASSERT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));
-  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(kOtherDevice));
+  ASSERT_TRUE(Awaits(kDevice));
+  EXPECT_FALSE(Awaits(kOtherDevice));
 
   // While an answer to the resend could still come, the other unit is read again and again; none
   // of its requests drains the watch.
@@ -537,21 +543,20 @@ TEST_F(SerialCommsTest, AnswerAfterAResendHoldsUpNoRequestToAnotherUnit) {
     ASSERT_TRUE(Run());
     ASSERT_EQ(m_comms.Transaction().receivedLength, 20u);
   }
-  EXPECT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));
+  EXPECT_TRUE(Awaits(kDevice));
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
   // The transaction took no time on the held clock: the watch ends 35 ms after it.
   m_clock.AdvanceMs(34);
-  EXPECT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));
+  EXPECT_TRUE(Awaits(kDevice));
   m_clock.AdvanceMs(1);
-  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(kDevice));
+  EXPECT_FALSE(Awaits(kDevice));
 }
 
-// Unit 5 answers each request 300 ms after it has answered the one before: its answer to the
-// first request is taken by the resend at 300 ms, its answer to the resend comes at 600 ms, while
-// unit 6, asked next, answers 100 ms after its request. Unit 6's request goes at once: the late
-// answer differs from it in the unit ID, and is known for unit 5's; it is named as such and
-// dropped, and unit 6's own answer is read on, without a resend. So too before unit 6's replies
-// have shown that they repeat its header.
+// Unit 5's first send goes unanswered in time: its answer comes with the resend and is taken,
+// and the answer to the resend comes while unit 6, asked next, is read, just ahead of unit 6's
+// own. Unit 6's request goes at once: the late answer differs from it in the unit ID, and is
+// known for unit 5's; it is named as such and dropped, and unit 6's own answer is read on,
+// without a resend. So too before unit 6's replies have shown that they repeat its header.
 class LateAnswerToAResend : public SerialCommsTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(LateAnswerToAResend, IsNamedForItsUnitAndDroppedByAnotherUnitsRequestThatReadsOn) {
@@ -562,27 +567,23 @@ TEST_P(LateAnswerToAResend, IsNamedForItsUnitAndDroppedByAnotherUnitsRequestThat
     ASSERT_TRUE(Run());
   }
   const std::size_t before = m_bus.RequestCount();
-  m_comms.SetExtraTimeout(100);
-  m_bus.InjectFaults(SimFault::Late(300), 2);
-  m_bus.InjectFault(SimFault::Late(100));
+  m_bus.InjectFaults(SimFault::HeldUntil(1), 2);
   SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
   ASSERT_TRUE(Run());
   ASSERT_EQ(Received()[7], 1);
 
   SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
-  m_comms.Transaction().timeoutBase = 600;  // long enough for unit 5's late answer to come first
   ASSERT_TRUE(Run());
   EXPECT_EQ(Received()[4], 6);
   EXPECT_EQ(Received()[7], 2);
   // The read and its resend, then the other read.
-  EXPECT_TRUE(m_bus.WaitForRequests(before + 3, 5000));
   EXPECT_EQ(m_bus.RequestCount(), before + 3);
   EXPECT_EQ(m_comms.GetErrorCount(), 1u);
   EXPECT_EQ(m_host.lines.back(),
             "Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = 0x4F - not "
             "taken - Comms Error Count = 1\n");
   // Its late answer in, unit 5 is no longer waited for.
-  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(kDevice));
+  EXPECT_FALSE(Awaits(kDevice));
 }
 
 INSTANTIATE_TEST_SUITE_P(OtherUnit, LateAnswerToAResend, ::testing::Bool(),
@@ -594,55 +595,42 @@ TEST_F(SerialCommsTest, WatchOnTheResentUnitEndsOnceItsLateAnswerHasCome) {
   CFramedUnit* other = AddUnitSix();
   SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
   ASSERT_TRUE(Run());
-  m_comms.SetExtraTimeout(100);
-  // Unit 5 answers 200 ms late, one request after the other: the resend takes the first answer
-  // at 200 ms, the second follows at 400 ms while the line is idle.
-  m_bus.InjectFaults(SimFault::Late(200), 2);
+  // The first send's answer comes with the resend; the resend's own answer while the line is idle.
+  m_bus.InjectFault(SimFault::HeldUntil(1));
+  m_bus.InjectFault(SimFault::HeldUntil(0));
   SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
   ASSERT_TRUE(Run());
-  ASSERT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));
-  ASSERT_TRUE(m_bus.WaitForRequests(m_bus.RequestCount(), 5000));  // the second answer has left
-  EXPECT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));              // nobody has read it yet
+  ASSERT_TRUE(Awaits(kDevice));
+  m_bus.ReleaseHeldAnswers();
+  ASSERT_TRUE(m_bus.WaitForHeldAnswers(5000));
+  EXPECT_TRUE(Awaits(kDevice));  // nobody has read it yet
 
   SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
   ASSERT_TRUE(Run());
   EXPECT_EQ(Received()[7], 2);
-  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(kDevice));
+  EXPECT_FALSE(Awaits(kDevice));
   EXPECT_EQ(m_comms.GetErrorCount(), 0u);
 }
 
-// A unit on the bus that moves the program's clock on by the time given at every request, as if
-// each took that long.
-class CClockMover : public CSimUnit {
- public:
-  CClockMover(CTestClock& clock, std::int64_t ms) : m_clock(clock), m_ms(ms) {}
-  SimAnswer Handle(const SimBytes&) override {
-    m_clock.AdvanceMs(m_ms);
-    return SimAnswer::Silence();
-  }
-
- private:
-  CTestClock& m_clock;
-  std::int64_t m_ms;
-};
-
-// Two answers lost, the third send answered: the unit itself is passed over at most one read
-// time-out of the transaction (here 160 ms), not the 1.2 s its sends took on the clock; a request
-// that could take one of its late answers still waits for them as long as the transaction took.
-TEST_F(SerialCommsTest, WatchOnTheResentUnitIsCappedAtOneReadTimeout) {
+// Two answers lost, the third send answered: the unit is passed over (while others have work) as
+// long as a request of its own that could take a late answer would wait for it, that is as long
+// as its sends took on the clock, and 35 ms: not only one read time-out (here about 1.1 s), after
+// which its next request would hold the line for the rest.
+TEST_F(SerialCommsTest, WatchOnTheResentUnitLastsAsLongAsItsTransactionTook) {
+  m_comms.SetExtraTimeout(1000);
   m_bus.Stop();
-  m_bus.Add<CClockMover>(m_clock, 400);
+  m_bus.Add<CClockMover>(m_clock, 1000);
   m_bus.Start();
-  m_comms.SetExtraTimeout(100);
   m_bus.InjectFaults(SimFault::Silence(), 2);
   SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
   ASSERT_TRUE(Run());
   ASSERT_EQ(m_comms.Transaction().receivedLength, 20u);
-  // 160 ms and the 35 ms slack.
-  m_clock.AdvanceMs(194);
-  EXPECT_TRUE(m_comms.AwaitsLateAnswerFrom(kDevice));
-  m_clock.AdvanceMs(1);
-  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(kDevice));
+  // The sends took 2 s on the clock from the end of the first (3 s when the bus moved the clock
+  // before that end was taken).
+  m_clock.AdvanceMs(2034);
+  EXPECT_TRUE(Awaits(kDevice));
+  m_clock.AdvanceMs(3035 - 2034);
+  EXPECT_FALSE(Awaits(kDevice));
 }
 
 // A resend to a unit of one family holds up no request to the other: both families answer with
@@ -651,7 +639,7 @@ TEST_F(SerialCommsTest, WatchOnTheResentUnitIsCappedAtOneReadTimeout) {
 // late answer comes during the other unit's read, is named for its unit and dropped, and the
 // other unit's own answer is read on. Only where the two requests agree at every byte both check
 // (a processor at an ID that is a multiple of 128 whose command equals bits 8 to 14 of the Zel
-// unit's ID) does the request wait for the late answer first.
+// unit's ID) is the late answer drained first (here it has come before that request).
 struct CrossFamilyCase {
   const char* name;
   bool zelResent;              // the Zel unit's request was resent, else the processor's
@@ -690,10 +678,10 @@ TEST_P(CrossFamilyLateAnswer, HoldsUpNoRequestToTheOtherFamilyThatTellsItApart) 
   ASSERT_EQ(m_comms.Transaction().receivedLength, 24u);
   ASSERT_EQ(m_comms.GetErrorCount(), 0u);
 
-  // The resent unit's first answer is held 400 ms while the bus goes on; its read gives up after
-  // 172 ms or less, the resend is answered at once. The other unit's answer is held 600 ms.
-  m_comms.SetExtraTimeout(100);
-  m_bus.InjectFault(SimFault::Held(400));
+  // The resent unit's first answer waits while the resend is answered at once, and leaves when
+  // the other unit is asked, just ahead of that unit's answer; or, where the other unit's request
+  // could take it, before that request.
+  m_bus.InjectFault(c.waits ? SimFault::HeldUntil(0) : SimFault::HeldUntil(2));
   if (c.zelResent) {
     SetZelRead(0x41, 24);
   } else {
@@ -702,16 +690,18 @@ TEST_P(CrossFamilyLateAnswer, HoldsUpNoRequestToTheOtherFamilyThatTellsItApart) 
   ASSERT_TRUE(Run());
   ASSERT_EQ(m_comms.Transaction().receivedLength, 24u);
   const CDevice* resent = c.zelResent ? kZelDevice : processorDevice;
-  ASSERT_TRUE(m_comms.AwaitsLateAnswerFrom(resent));
+  ASSERT_TRUE(Awaits(resent));
   const std::size_t before = m_bus.RequestCount();
+  if (c.waits) {
+    m_bus.ReleaseHeldAnswers();
+    ASSERT_TRUE(m_bus.WaitForHeldAnswers(5000));
+  }
 
-  m_bus.InjectFault(SimFault::Held(600));
   if (c.zelResent) {
     readProcessor(3);
   } else {
     SetZelRead(0x41, 24);
   }
-  m_comms.Transaction().timeoutBase = 1000;
   ASSERT_TRUE(Run());
   const CControlMessage& t = m_comms.Transaction();
   ASSERT_EQ(t.receivedLength, t.expectedLength);
@@ -722,7 +712,7 @@ TEST_P(CrossFamilyLateAnswer, HoldsUpNoRequestToTheOtherFamilyThatTellsItApart) 
     EXPECT_EQ(Received()[9], 0x41);
   }
   EXPECT_EQ(m_bus.RequestCount(), before + 1);  // no resend
-  EXPECT_FALSE(m_comms.AwaitsLateAnswerFrom(resent));
+  EXPECT_FALSE(Awaits(resent));
   if (c.waits) {
     EXPECT_EQ(m_comms.GetErrorCount(), 0u);
     EXPECT_TRUE(m_host.lines.empty());
@@ -746,7 +736,6 @@ INSTANTIATE_TEST_SUITE_P(Families, CrossFamilyLateAnswer, ::testing::ValuesIn(kC
 // answer in turn.
 TEST_F(SerialCommsTest, OneLateAnswerOnABusOfAlikeUnitsCostsNoChainOfRefusals) {
   m_bus.Stop();
-  m_bus.SetPacing(57600);
   std::vector<CFramedUnit*> units{m_unit};
   for (std::uint8_t id = 6; id <= 8; ++id) units.push_back(m_bus.Add<CFramedUnit>(id));
   m_bus.Start();
@@ -760,13 +749,13 @@ TEST_F(SerialCommsTest, OneLateAnswerOnABusOfAlikeUnitsCostsNoChainOfRefusals) {
     read(i, 1);
     ASSERT_TRUE(Run());
   }
-  m_comms.SetExtraTimeout(100);
-  // Unit 5's answer leaves 200 ms late; its read gives up after 160 ms and the resend is answered.
-  m_bus.InjectFault(SimFault::Held(200));
+  // Unit 5's first answer comes late: the resend is answered, and the late answer comes during
+  // unit 6's read, ahead of unit 6's own.
+  m_bus.InjectFault(SimFault::HeldUntil(2));
   read(0, 2);
   ASSERT_TRUE(Run());
   const std::size_t before = m_bus.RequestCount();
-  // The others are read in turn while the late answer comes.
+  // The others are read in turn.
   int reads = 0;
   for (int round = 0; round < 20; ++round) {
     for (std::size_t i = 1; i < units.size(); ++i, ++reads) {
@@ -779,34 +768,46 @@ TEST_F(SerialCommsTest, OneLateAnswerOnABusOfAlikeUnitsCostsNoChainOfRefusals) {
   }
   EXPECT_TRUE(m_bus.WaitForHeldAnswers(5000));
   EXPECT_EQ(m_bus.RequestCount(), before + std::size_t(reads));
-  EXPECT_LE(m_comms.GetErrorCount(), 1u);
-  for (const std::string& line : m_host.lines) EXPECT_EQ(line.rfind("Late answer from device ID 5 ", 0), 0u) << line;
+  EXPECT_EQ(m_host.lines,
+            std::vector<std::string>{"Late answer from device ID 5 received after 0.00ms while reading device ID 99, "
+                                     "Command = 0x3E - not taken - Comms Error Count = 1\n"});
 }
 
-// A request resent after silence and never answered in time: its unit's answers that come
-// later are named as that unit's late answers during the next unit's read, not as that unit's
-// replies to another request.
-TEST_F(SerialCommsTest, LateAnswersToAFailedRequestAreNamedForTheirUnit) {
+// A request resent after silence and never answered in time: its unit's three answers come
+// later, during the next unit's read and ahead of its own reply, and each is named as that
+// unit's late answer and dropped, never taken for the reply nor refused as one to another
+// request; the reply is read whole behind them. So too at the first read-out, when nothing is
+// known yet of the late unit, and its 27-byte answers come in front of a 790-byte reply (not
+// refused as "length in return = 26").
+struct FailedRequestCase {
+  const char* name;
+  bool lateUnitKnownToRepeat;
+  std::uint32_t lateLength, replyLength;
+};
+
+class LateAnswersToAFailedRequest : public SerialCommsTest, public ::testing::WithParamInterface<FailedRequestCase> {};
+
+TEST_P(LateAnswersToAFailedRequest, AreNamedForTheirUnitDuringTheNextUnitsRead) {
+  const FailedRequestCase& c = GetParam();
   CFramedUnit* other = AddUnitSix();
-  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
-  ASSERT_TRUE(Run());
-  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
-  ASSERT_TRUE(Run());
+  if (c.lateUnitKnownToRepeat) {
+    SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+    ASSERT_TRUE(Run());
+    SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1, c.lateLength);
+    ASSERT_TRUE(Run());
+  }
   m_host.superDebug = false;
-  m_comms.SetExtraTimeout(100);
-  // Reads wait 160 ms: the three sends go at 0, 160 and 320 ms and the transaction gives up at
-  // 480 ms; their answers leave at 600, 760 and 920 ms, during unit 6's read, whose own answer
-  // leaves 900 ms after its request.
-  m_bus.InjectFaults(SimFault::Held(600), 3);
-  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  const std::size_t before = m_bus.RequestCount();
+  m_bus.InjectFault(SimFault::HeldUntil(3));
+  m_bus.InjectFault(SimFault::HeldUntil(2));
+  m_bus.InjectFault(SimFault::HeldUntil(1));
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1, c.lateLength);
   ASSERT_TRUE(Run());
   ASSERT_EQ(m_comms.Transaction().receivedLength, 0u);
-  m_bus.InjectFault(SimFault::Held(900));
-  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
-  m_comms.Transaction().timeoutBase = 1500;
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2, c.replyLength);
   ASSERT_TRUE(Run());
-  EXPECT_EQ(Received()[4], 6);
-  EXPECT_EQ(Received()[7], 2);
+  EXPECT_EQ(Received(), MakeFramedReply(0xA8, CheckedReplyBody(6, 0x50, 2, c.replyLength)));
+  EXPECT_EQ(m_bus.RequestCount(), before + 4);
   const std::string late =
       "Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = 0x4F - not taken - "
       "Comms Error Count = ";
@@ -816,6 +817,11 @@ TEST_F(SerialCommsTest, LateAnswersToAFailedRequestAreNamedForTheirUnit) {
                               late + "2\n", late + "3\n", late + "4\n"}));
 }
 
+INSTANTIATE_TEST_SUITE_P(Cases, LateAnswersToAFailedRequest,
+                         ::testing::Values(FailedRequestCase{"UnitKnownToRepeatItsHeader", true, 20, 20},
+                                           FailedRequestCase{"FirstReadOutInFrontOfALongReply", false, 27, 790}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(SerialCommsTest, LateAnswerToAFailedRequestIsRefusedByTheNextRequestItDoesNotEcho) {
   // The unit's replies repeat the request's unit ID and command, as one of them has shown.
   const Bytes body{0x10, 0x05, 0x00, 0x4F, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C};
@@ -824,20 +830,17 @@ TEST_F(SerialCommsTest, LateAnswerToAFailedRequestIsRefusedByTheNextRequestItDoe
   m_comms.Transaction().replyEchoMask = (1u << 4) | (1u << 6);
   ASSERT_TRUE(Run());
   ASSERT_EQ(Received(), MakeFramedReply(0xA8, body));
-  // Reads wait 160 ms; the third request's answer comes 70 ms after the transaction gave up,
-  // while the next request, to another command, waits for its own slower answer.
-  m_comms.SetExtraTimeout(100);
+  // A request that names no bytes to compare: nothing tells its late answers apart. The third
+  // send's answer comes while the next request, to another command, waits for its own.
   m_bus.InjectFaults(SimFault::Silence(), 2);
-  m_bus.InjectFault(SimFault::Late(230));
+  m_bus.InjectFault(SimFault::HeldUntil(1));
   SetRead();
   ASSERT_TRUE(Run());
   ASSERT_EQ(m_comms.Transaction().receivedLength, 0u);
 
   const Bytes otherBody{0x10, 0x05, 0x00, 0x50, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x01, 0x02, 0x03, 0x04, 0x05};
   m_unit->SetReply(0x50, otherBody);
-  m_bus.InjectFault(SimFault::Late(150));
   SetRead(20, 0x50);
-  m_comms.Transaction().timeoutBase = 300;  // long enough for the stale answer to come first
   m_comms.Transaction().replyEchoMask = (1u << 4) | (1u << 6);
   ASSERT_TRUE(Run());
   EXPECT_EQ(Received(), MakeFramedReply(0xA8, otherBody));
@@ -846,6 +849,71 @@ TEST_F(SerialCommsTest, LateAnswerToAFailedRequestIsRefusedByTheNextRequestItDoe
             "Reply to another request received from device ID 5 after 0.00ms, Command = 0x50 - unit ID or command "
             "does not match - Comms Error Count = 2\n");
 }
+
+// A unit answers wrongly, naming another unit, whose late answer to the same command may be
+// due. That wrong reply is refused and the request sent again at once; it is not taken for the
+// other unit's late answer (and its read not left to run out) unless nothing tells the two
+// apart: a late answer is owed only by a send that went unanswered (one answered wrongly has had
+// its answer), and each unit's replies carry its own type in byte 3.
+struct WrongReplyCase {
+  const char* name;
+  bool otherSentAgainAfterSilence;  // else after a wrong reply of its own
+  std::uint8_t otherType;
+  bool takenForTheLateAnswer;
+};
+
+const WrongReplyCase kWrongReplyCases[] = {
+    {"OtherUnitAskedAgainAfterAWrongReplyOwesNothing", false, 0x10, false},
+    {"OtherUnitOfAnotherTypeOwingAnAnswer", true, 0x11, false},
+    {"OtherUnitOfTheSameTypeOwingAnAnswer", true, 0x10, true},
+};
+
+class WrongReplyNamingAnotherUnit : public SerialCommsTest, public ::testing::WithParamInterface<WrongReplyCase> {};
+
+TEST_P(WrongReplyNamingAnotherUnit, IsRefusedUnlessItCannotBeToldFromThatUnitsLateAnswer) {
+  const WrongReplyCase& c = GetParam();
+  m_host.superDebug = false;
+  CFramedUnit* other = AddUnitSix();
+  auto readOther = [&](std::uint8_t tag) {
+    SetCheckedRead(other, 6, kOtherDevice, 0x4F, tag);
+    other->SetReply(0x4F, CheckedReplyBody(6, 0x4F, tag, 20, c.otherType));
+  };
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  ASSERT_TRUE(Run());
+  readOther(1);
+  ASSERT_TRUE(Run());
+  // Unit 6's first send is met by silence, or by a wrong reply (naming unit 7); the resend is answered.
+  m_bus.InjectFault(c.otherSentAgainAfterSilence
+                        ? SimFault::Silence()
+                        : SimFault::Replace(MakeFramedReply(0xA8, CheckedReplyBody(7, 0x4F, 2, 20, c.otherType))));
+  readOther(2);
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(Received()[7], 2);
+  // Only a send met by silence owes an answer, for which unit 6 is passed over.
+  EXPECT_EQ(Awaits(kOtherDevice), c.otherSentAgainAfterSilence);
+  const std::uint32_t errorsBefore = m_comms.GetErrorCount();
+  const std::size_t requestsBefore = m_bus.RequestCount();
+  m_host.lines.clear();
+
+  // Unit 5 answers naming unit 6, then answers right.
+  m_bus.InjectFault(SimFault::Replace(MakeFramedReply(0xA8, CheckedReplyBody(6, 0x4F, 3, 20))));
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 4);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), MakeFramedReply(0xA8, CheckedReplyBody(5, 0x4F, 4, 20)));
+  EXPECT_EQ(m_bus.RequestCount(), requestsBefore + 2);
+  const std::string line =
+      c.takenForTheLateAnswer
+          ? "Late answer from device ID 99 received after 0.00ms while reading device ID 5, Command = 0x4F - not taken"
+          : "Reply to another request received from device ID 5 after 0.00ms, Command = 0x4F - unit ID or command "
+            "does not match";
+  // (Taken for the late answer, the wrong reply also costs a read that runs out for nothing.)
+  EXPECT_EQ(m_comms.GetErrorCount(), errorsBefore + 1);
+  EXPECT_EQ(m_host.lines,
+            std::vector<std::string>{line + " - Comms Error Count = " + std::to_string(errorsBefore + 1) + "\n"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WrongReplyNamingAnotherUnit, ::testing::ValuesIn(kWrongReplyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SerialCommsTest, BroadcastWithoutReplyIsDoneWhenTheWriteCompletes) {
   CControlMessage& t = m_comms.Transaction();

@@ -724,6 +724,7 @@ void DispatchStatusEvents(CProcessorBus& bus, CNerexSeriesDevice& device) {
 
 TEST(NerexPanelOnTheBus, PanelChangesTheUnitAndFollowsItsValuesAndMeters) {
   CProcessorBus bus;
+  bus.DecideOnEvents();
   CSimProcessorUnit* unit = bus.AddUnit(kModelNerex48, 1);
   CNerexSeriesMemory image = unit->Current();
   image.inputs.gains[1] = -123;
@@ -807,6 +808,7 @@ class MixerMetersOnTheBus : public ::testing::TestWithParam<OtherPageCase> {};
 TEST_P(MixerMetersOnTheBus, MixerPageShowsTheHeldReadingsWhenItAppears) {
   const OtherPageCase& c = GetParam();
   CProcessorBus bus;
+  bus.DecideOnEvents();
   CSimProcessorUnit* unit = bus.AddUnit(c.model, 1);
   std::array<std::uint8_t, 32> meters{};
   meters.fill(49);  // -40 dB: the floor

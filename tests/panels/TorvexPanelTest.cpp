@@ -689,6 +689,7 @@ TEST_F(TorvexPanelTest, RenderedPanelShowsTheLitTabsAndStripsAtTheirPlaces) {
 
 TEST(TorvexPanelBus, AMatrixKnobAndADeqHandleReachTheUnit) {
   CProcessorBus bus;
+  bus.DecideOnEvents();
   CSimProcessorUnit* unit = bus.AddUnit(121, 3);
   CNerexSeriesMemory image = unit->Current();
   image.outputs.mixerFlag = 1;
@@ -754,6 +755,7 @@ TEST(TorvexPanelBus, AMatrixKnobAndADeqHandleReachTheUnit) {
 // channel button shows that input's held readings at once, without waiting for a new reading.
 TEST(TorvexPanelBus, AnotherInputOnTheDeqPageShowsItsHeldLevelsAtOnce) {
   CProcessorBus bus;
+  bus.DecideOnEvents();
   CSimProcessorUnit* unit = bus.AddUnit(121, 3);
   std::array<std::uint8_t, 32> meters{};
   meters.fill(49);

@@ -539,6 +539,7 @@ class ZelPanelBusTest : public ::testing::Test {
   void SetUp() override {
     RegisterAmplifierFamilies();
     CZelBaseDevice::SetFirmwareTableReader([](const std::string&) { return std::string("1.00"); });
+    harness.DecideOnEvents();
     SimSecurityConfig config;
     config.typeCode = 51;
     config.deviceId = 4;

@@ -19,6 +19,11 @@ CProcessorBus::CProcessorBus(std::uint32_t baudRate)
   m_system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(m_line));
 }
 
+void CProcessorBus::DecideOnEvents() {
+  m_bus.SetSilenceEndsReads(true);
+  Comms().SetExtraTimeout(kLongReadWaitMs);
+}
+
 CProcessorBus::~CProcessorBus() {
   m_system.GetComms().StopCommsThread();
   m_system.GetComms().SetOnline(false);

@@ -32,6 +32,12 @@ class CProcessorBus {
   // Before the bus starts.
   CSimProcessorUnit* AddUnit(int model, std::uint32_t deviceId, std::uint32_t hardwareCode = 0);
 
+  // Tests: reads wait long for answers that come, and end as soon as the units have sent all
+  // they send for the request (see CSimBus::SetSilenceEndsReads): what a transaction reads then
+  // follows what the units send, not how fast the machine runs. Benchmarks keep the real read
+  // time-outs.
+  void DecideOnEvents();
+
   // --- Stand-in worker on the calling thread ---
   // Starts the bus and opens the system's port. False when the port does not open.
   bool Open();

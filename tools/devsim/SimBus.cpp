@@ -32,6 +32,14 @@ void CLineWire::SetPacing(std::uint32_t baudRate) { m_line->SetBaudRate(baudRate
 
 Clock::duration CLineWire::ByteTime() const { return m_line->ByteTime(); }
 
+void CLineWire::WriteLast(const std::uint8_t* data, std::size_t n) {
+  if (n == 0) {
+    m_line->EndReadWhenNothingMore();
+    return;
+  }
+  std::this_thread::sleep_until(m_line->DeviceWrite(data, n, true));
+}
+
 CPtyWire::CPtyWire() {
   if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0) m_wake[0] = m_wake[1] = -1;
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -183,6 +191,12 @@ SimFault SimFault::Split(std::vector<std::size_t> cuts, std::uint32_t gapMs) {
   f.gapMs = gapMs;
   return f;
 }
+SimFault SimFault::SplitUntilReleased(std::size_t cut) {
+  SimFault f;
+  f.cuts = {cut};
+  f.restUntilReleased = true;
+  return f;
+}
 SimFault SimFault::BadChecksum() {
   SimFault f;
   f.badChecksum = true;
@@ -201,6 +215,12 @@ SimFault SimFault::Late(std::uint32_t delayMs) {
 SimFault SimFault::Held(std::uint32_t heldMs) {
   SimFault f;
   f.heldMs = heldMs;
+  return f;
+}
+SimFault SimFault::HeldUntil(std::size_t requests) {
+  SimFault f;
+  f.heldForRequests = requests;
+  f.heldUntilReleased = true;
   return f;
 }
 SimFault SimFault::Replace(SimBytes bytes) {
@@ -228,6 +248,7 @@ void CSimBus::Stop() {
   m_wire->Wake();
   m_thread.join();
   m_held.clear();
+  m_heldForRequests.clear();
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_heldPending = 0;
@@ -254,36 +275,44 @@ void CSimBus::SetPacing(std::uint32_t baudRate) { m_wire->SetPacing(baudRate); }
 
 void CSimBus::SetAnswerLoss(double chance, std::uint32_t seed) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_lossChance = chance;
-  m_lossDraw.seed(seed);
+  m_loss.chance = chance;
+  m_loss.draw.seed(seed);
 }
 
 std::size_t CSimBus::LostAnswerCount() const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return m_lost;
+  return m_loss.count;
 }
 
-void CSimBus::SetWrongAnswers(double chance, std::uint32_t seed) {
+void CSimBus::SetWrongAnswers(double chance, std::uint32_t seed, SimWrong kind) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_wrongChance = chance;
-  m_wrongDraw.seed(seed);
+  Share& share = m_wrong[std::size_t(kind)];
+  share.chance = chance;
+  share.draw.seed(seed);
 }
 
 std::size_t CSimBus::WrongAnswerCount() const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return m_wrong;
+  std::size_t n = 0;
+  for (const Share& share : m_wrong) n += share.count;
+  return n;
 }
 
 void CSimBus::SetLateAnswers(double chance, std::uint32_t heldMs, std::uint32_t seed) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_lateChance = chance;
+  m_late.chance = chance;
   m_lateHeldMs = heldMs;
-  m_lateDraw.seed(seed);
+  m_late.draw.seed(seed);
 }
 
 std::size_t CSimBus::LateAnswerCount() const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return m_late;
+  return m_late.count;
+}
+
+void CSimBus::ReleaseHeldAnswers() {
+  m_release = true;
+  m_wire->Wake();
 }
 
 bool CSimBus::WaitForHeldAnswers(std::uint32_t timeoutMs) const {
@@ -366,109 +395,184 @@ void CSimBus::Run() {
 }
 
 void CSimBus::SendHeldAnswers() {
-  while (!m_held.empty() && m_held.begin()->first <= Clock::now()) {
-    const SimBytes bytes = std::move(m_held.begin()->second);
-    m_held.erase(m_held.begin());
-    Send(bytes, {}, 0);
+  auto sent = [this] {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
       --m_heldPending;
     }
     m_cv.notify_all();
+  };
+  const bool release = m_release.exchange(false);
+  const std::size_t requests = RequestCount();
+  while (!m_heldForRequests.empty() &&
+         (release || (m_heldForRequests.front().untilRequest != 0 && m_heldForRequests.front().untilRequest <= requests))) {
+    const SimBytes bytes = std::move(m_heldForRequests.front().bytes);
+    m_heldForRequests.erase(m_heldForRequests.begin());
+    Send(bytes, {}, 0);
+    sent();
+  }
+  while (!m_held.empty() && m_held.begin()->first <= Clock::now()) {
+    const SimBytes bytes = std::move(m_held.begin()->second);
+    m_held.erase(m_held.begin());
+    Send(bytes, {}, 0);
+    sent();
   }
 }
 
-void CSimBus::Dispatch(const SimBytes& frame) {
-  std::optional<SimFault> fault;
-  bool lose = false, wrong = false, late = false;
-  std::uint32_t lateHeldMs = 0;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_requests.push_back(frame);
-    if (!m_faults.empty()) {
-      fault = std::move(m_faults.front());
-      m_faults.pop_front();
-    }
-    auto draw = [](std::mt19937& g, double chance) {
-      return chance > 0.0 && std::uniform_real_distribution<double>(0.0, 1.0)(g) < chance;
-    };
-    lose = draw(m_lossDraw, m_lossChance);
-    wrong = draw(m_wrongDraw, m_wrongChance);
-    late = draw(m_lateDraw, m_lateChance);
-    lateHeldMs = m_lateHeldMs;
-  }
-
+CSimBus::Answer CSimBus::CollectAnswer(const SimBytes& frame) {
   // Every addressed unit answers; several answers at once mix on the wire.
-  SimBytes answer;
-  std::uint32_t delayMs = 0, heldMs = 0;
-  bool framed = false;
+  Answer answer;
   int answering = 0;
   for (const auto& unit : m_units) {
     const SimAnswer a = unit->Handle(frame);
     if (a.kind == SimAnswer::Kind::kSilence) continue;
     const SimBytes wire = a.Wire();
     if (++answering == 1) {
-      answer = wire;
-      framed = a.kind == SimAnswer::Kind::kBytes;
+      answer.bytes = wire;
+      answer.framed = a.kind == SimAnswer::Kind::kBytes;
+      answer.unit = unit.get();
     } else {
-      if (wire.size() > answer.size()) answer.resize(wire.size(), 0);
-      for (std::size_t i = 0; i < wire.size(); ++i) answer[i] |= wire[i];
-      framed = false;
+      if (wire.size() > answer.bytes.size()) answer.bytes.resize(wire.size(), 0);
+      for (std::size_t i = 0; i < wire.size(); ++i) answer.bytes[i] |= wire[i];
+      answer.framed = false;
+      answer.unit = nullptr;
     }
-    delayMs = std::max(delayMs, a.delayMs);
-    heldMs = std::max(heldMs, a.heldMs);
+    answer.delayMs = std::max(answer.delayMs, a.delayMs);
+    answer.heldMs = std::max(answer.heldMs, a.heldMs);
   }
   // Mixed framed replies never pass as a good reply by chance: when the mixture still reads as
   // a whole frame, its last byte fails the 7-bit sum.
-  if (answering > 1 && answer.size() >= 4 && Get14Bit(answer.data() + 1) + 1 == answer.size() &&
-      answer.back() == Checksum7Bit(answer.data(), answer.size() - 1))
-    answer.back() = std::uint8_t((answer.back() + 1) & 0x7F);
-
-  std::vector<std::size_t> cuts;
-  std::uint32_t gapMs = 0;
-  if (fault) {
-    if (fault->replace) answer = *fault->replace;
-    if (fault->silence) answer.clear();
-    if (!answer.empty() && framed && answer.size() >= 4) {
-      if (fault->lengthDelta != 0) {
-        const std::uint32_t length = std::uint32_t(int(Get14Bit(answer.data() + 1)) + fault->lengthDelta);
-        Put14Bit(answer.data() + 1, length);
-        answer.back() = Checksum7Bit(answer.data(), answer.size() - 1);
-      }
-      if (fault->badChecksum) answer.back() = std::uint8_t((answer.back() + 1) & 0x7F);
+  SimBytes& bytes = answer.bytes;
+  if (answering > 1 && bytes.size() >= 4 && Get14Bit(bytes.data() + 1) + 1 == bytes.size() &&
+      bytes.back() == Checksum7Bit(bytes.data(), bytes.size() - 1))
+    bytes.back() = std::uint8_t((bytes.back() + 1) & 0x7F);
+  // What a wrong answer may name: the IDs asked for, the unit's last command.
+  if (answer.unit) {
+    const SimHeader h = answer.unit->Header();
+    if (frame.size() > h.idAt + h.idBytes && frame.size() > h.commandAt) {
+      std::vector<SimBytes>& seen = m_idsSeen[h.idBytes];
+      const SimBytes id(frame.begin() + std::ptrdiff_t(h.idAt), frame.begin() + std::ptrdiff_t(h.idAt + h.idBytes));
+      if (std::find(seen.begin(), seen.end(), id) == seen.end()) seen.push_back(id);
     }
-    if (!answer.empty()) answer.insert(answer.begin(), fault->junkBefore.begin(), fault->junkBefore.end());
-    cuts = fault->cuts;
-    gapMs = fault->gapMs;
-    delayMs += fault->delayMs;
-    heldMs += fault->heldMs;
   }
+  return answer;
+}
 
-  if (wrong && framed && answer.size() >= 6) {
-    // Another unit named where the request's unit should be; still a good frame.
-    answer[4] ^= 0x08;
-    answer.back() = Checksum7Bit(answer.data(), answer.size() - 1);
+bool CSimBus::MakeWrong(Answer& answer, const SimBytes& frame, SimWrong kind) {
+  SimBytes& bytes = answer.bytes;
+  const SimHeader h = answer.unit ? answer.unit->Header() : SimHeader{};
+  switch (kind) {
+    case SimWrong::kUnitNotOnTheBus:
+      bytes[4] ^= 0x08;
+      break;
+    case SimWrong::kUnitOnTheBus: {
+      // The next unit of the same layout after this one, in the order the bus was first asked
+      // for them.
+      const std::vector<SimBytes>& seen = m_idsSeen[h.idBytes];
+      if (frame.size() <= h.idAt + h.idBytes || bytes.size() <= h.idAt + h.idBytes + 1) return false;
+      const SimBytes id(frame.begin() + std::ptrdiff_t(h.idAt), frame.begin() + std::ptrdiff_t(h.idAt + h.idBytes));
+      const auto at = std::find(seen.begin(), seen.end(), id);
+      if (seen.size() < 2 || at == seen.end()) return false;
+      const SimBytes& other = std::next(at) == seen.end() ? seen.front() : *std::next(at);
+      for (std::size_t i = 0; i < h.idBytes; ++i) bytes[h.idAt + i] = std::uint8_t(other[i] & 0x7F);
+      break;
+    }
+    case SimWrong::kCommand: {
+      if (frame.size() <= h.commandAt || bytes.size() <= h.commandAt + 1) return false;
+      const std::uint8_t asked = frame[h.commandAt] & 0x7F;
+      const auto last = m_lastCommand.find(answer.unit);
+      bytes[h.commandAt] = last != m_lastCommand.end() && last->second != asked ? last->second : std::uint8_t(asked ^ 0x01);
+      break;
+    }
   }
-  if (late && !answer.empty()) heldMs += lateHeldMs;
+  bytes.back() = Checksum7Bit(bytes.data(), bytes.size() - 1);
+  return true;
+}
+
+CSimBus::Leaving CSimBus::ApplyFault(const SimFault& fault, Answer& answer, std::size_t requestNumber) {
+  SimBytes& bytes = answer.bytes;
+  if (fault.replace) bytes = *fault.replace;
+  if (fault.silence) bytes.clear();
+  if (!bytes.empty() && answer.framed && bytes.size() >= 4) {
+    if (fault.lengthDelta != 0) {
+      const std::uint32_t length = std::uint32_t(int(Get14Bit(bytes.data() + 1)) + fault.lengthDelta);
+      Put14Bit(bytes.data() + 1, length);
+      bytes.back() = Checksum7Bit(bytes.data(), bytes.size() - 1);
+    }
+    if (fault.badChecksum) bytes.back() = std::uint8_t((bytes.back() + 1) & 0x7F);
+  }
+  if (!bytes.empty()) bytes.insert(bytes.begin(), fault.junkBefore.begin(), fault.junkBefore.end());
+  answer.delayMs += fault.delayMs;
+  answer.heldMs += fault.heldMs;
+  Leaving leaving;
+  leaving.cuts = fault.cuts;
+  leaving.gapMs = fault.gapMs;
+  leaving.heldForRequests = fault.heldUntilReleased;
+  leaving.restHeld = fault.restUntilReleased && !fault.cuts.empty() && fault.cuts.front() < bytes.size();
+  leaving.untilRequest = fault.heldForRequests != 0 ? requestNumber + fault.heldForRequests : 0;
+  return leaving;
+}
+
+void CSimBus::Dispatch(const SimBytes& frame) {
+  std::optional<SimFault> fault;
+  bool lose = false, late = false, wrong[3] = {};
+  std::uint32_t lateHeldMs = 0;
+  std::size_t requestNumber = 0;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (lose && !answer.empty()) {
-      answer.clear();
-      ++m_lost;
+    m_requests.push_back(frame);
+    requestNumber = m_requests.size();
+    if (!m_faults.empty()) {
+      fault = std::move(m_faults.front());
+      m_faults.pop_front();
     }
-    if (wrong && framed && !answer.empty()) ++m_wrong;
-    if (late && !answer.empty()) ++m_late;
-    if (heldMs != 0 && !answer.empty()) ++m_heldPending;
+    lose = m_loss.Draw();
+    for (std::size_t k = 0; k < 3; ++k) wrong[k] = m_wrong[k].Draw();
+    late = m_late.Draw();
+    lateHeldMs = m_lateHeldMs;
   }
-  if (!answer.empty()) {
-    if (delayMs) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-    if (heldMs != 0) {
-      m_held.emplace(Clock::now() + std::chrono::milliseconds(heldMs), std::move(answer));
+  // Answers held until this request leave ahead of its own.
+  SendHeldAnswers();
+
+  Answer answer = CollectAnswer(frame);
+  SimBytes& bytes = answer.bytes;
+  const Leaving leaving = fault ? ApplyFault(*fault, answer, requestNumber) : Leaving{};
+  // At most one wrong answer of one kind, the first drawn that applies.
+  int madeWrong = -1;
+  for (std::size_t k = 0; k < 3 && madeWrong < 0; ++k) {
+    if (wrong[k] && answer.framed && bytes.size() >= 6 && MakeWrong(answer, frame, SimWrong(k))) madeWrong = int(k);
+  }
+  if (answer.unit && frame.size() > answer.unit->Header().commandAt)
+    m_lastCommand[answer.unit] = frame[answer.unit->Header().commandAt] & 0x7F;
+  if (late && !bytes.empty()) answer.heldMs += lateHeldMs;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (lose && !bytes.empty()) {
+      bytes.clear();
+      ++m_loss.count;
+    }
+    if (madeWrong >= 0 && !bytes.empty()) ++m_wrong[madeWrong].count;
+    if (late && !bytes.empty()) ++m_late.count;
+    if ((answer.heldMs != 0 || leaving.heldForRequests || leaving.restHeld) && !bytes.empty()) ++m_heldPending;
+  }
+  if (!bytes.empty()) {
+    if (answer.delayMs) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
+    if (leaving.heldForRequests) {
+      m_heldForRequests.push_back({leaving.untilRequest, bytes});
+    } else if (answer.heldMs != 0) {
+      m_held.emplace(Clock::now() + std::chrono::milliseconds(answer.heldMs), bytes);
+    } else if (leaving.restHeld) {
+      const auto cut = bytes.begin() + std::ptrdiff_t(leaving.cuts.front());
+      SendHeldAnswers();
+      Send(SimBytes(bytes.begin(), cut), {}, 0, m_silenceEndsReads);
+      m_heldForRequests.push_back({0, SimBytes(cut, bytes.end())});
     } else {
       SendHeldAnswers();
-      Send(answer, cuts, gapMs);
+      Send(bytes, leaving.cuts, leaving.gapMs, m_silenceEndsReads);
     }
   }
+  // Nothing more for this request now: no answer, or one held back whole.
+  if (m_silenceEndsReads && (bytes.empty() || leaving.heldForRequests || answer.heldMs != 0)) m_wire->WriteLast(nullptr, 0);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_handled;
@@ -476,7 +580,7 @@ void CSimBus::Dispatch(const SimBytes& frame) {
   m_cv.notify_all();
 }
 
-void CSimBus::Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, std::uint32_t gapMs) {
+void CSimBus::Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, std::uint32_t gapMs, bool last) {
   std::size_t from = 0;
   for (std::size_t cut : cuts) {
     if (cut <= from || cut >= bytes.size()) continue;
@@ -484,5 +588,9 @@ void CSimBus::Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, 
     std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
     from = cut;
   }
-  m_wire->Write(bytes.data() + from, bytes.size() - from);
+  if (last) {
+    m_wire->WriteLast(bytes.data() + from, bytes.size() - from);
+  } else {
+    m_wire->Write(bytes.data() + from, bytes.size() - from);
+  }
 }

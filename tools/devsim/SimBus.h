@@ -34,6 +34,10 @@ class ISimWire {
   // Paces the bytes at the baud rate (ten bits a byte); 0 sends them at once.
   virtual void SetPacing(std::uint32_t baudRate) = 0;
   virtual Clock::duration ByteTime() const = 0;
+  // Sends the last bytes for the request just answered, and tells the port that nothing more
+  // comes for now (see CSerialLine::EndReadWhenNothingMore); with no bytes, tells it only. A wire
+  // that cannot tell the port only sends.
+  virtual void WriteLast(const std::uint8_t* data, std::size_t n) { Write(data, n); }
 };
 
 // The device end of an in-memory line (both directions are paced by the line).
@@ -45,6 +49,7 @@ class CLineWire : public ISimWire {
   void Wake() override;
   void SetPacing(std::uint32_t baudRate) override;
   Clock::duration ByteTime() const override;
+  void WriteLast(const std::uint8_t* data, std::size_t n) override;
 
  private:
   std::shared_ptr<CSerialLine> m_line;
@@ -94,18 +99,42 @@ struct SimFault {
   int lengthDelta = 0;            // added to the header length of a framed reply
   std::uint32_t delayMs = 0;      // the answer starts this much later
   std::uint32_t heldMs = 0;       // ...or leaves this much later, the bus answering others meanwhile
+  // ...or leaves when this many more requests have come (see HeldUntil); heldForRequests 0 with
+  // heldUntilReleased: only at ReleaseHeldAnswers.
+  std::size_t heldForRequests = 0;
+  bool heldUntilReleased = false;
+  bool restUntilReleased = false;  // the pieces after the first cut wait for ReleaseHeldAnswers
   std::optional<SimBytes> replace;  // these bytes instead of the answer
 
   static SimFault Silence();
   static SimFault Junk(SimBytes junk);
   static SimFault Split(std::vector<std::size_t> cuts, std::uint32_t gapMs);
+  // The answer's first cut bytes leave at once, the rest when the test calls ReleaseHeldAnswers:
+  // a reply cut short for as long as the test says.
+  static SimFault SplitUntilReleased(std::size_t cut);
   static SimFault BadChecksum();
   static SimFault WrongLength(int delta);
   static SimFault Late(std::uint32_t delayMs);
   // The answer leaves heldMs later while the bus goes on answering the requests that follow:
   // it comes during the transactions of other units.
   static SimFault Held(std::uint32_t heldMs);
+  // The answer waits while the bus goes on answering the requests that follow, and leaves when
+  // the requests-th of them has come, just ahead of that one's answer (0: when the test calls
+  // ReleaseHeldAnswers), or at ReleaseHeldAnswers if that comes first. Decided by events, not by
+  // time: a late answer that is sure to come during a given later read, or between two reads.
+  static SimFault HeldUntil(std::size_t requests);
   static SimFault Replace(SimBytes bytes);
+};
+
+// The extra read time-out that tests give the transport with CSimBus::SetSilenceEndsReads, ms.
+inline constexpr std::uint32_t kLongReadWaitMs = 10000;
+
+// What a wrong answer names instead of the request's unit or command; the reply stays a whole,
+// well summed frame, so only its header tells it from the right one.
+enum class SimWrong {
+  kUnitNotOnTheBus,  // byte 4 names another unit (a processor's ID, the top group of a Zel ID)
+  kUnitOnTheBus,     // the ID of another unit of the same layout that the bus has been asked for
+  kCommand,          // another command: the last other one the unit answered, else a neighbour
 };
 
 class CSimBus {
@@ -133,15 +162,22 @@ class CSimBus {
   std::size_t PendingFaults() const;
   // Paces the bytes on the wire at the baud rate (0: no pacing).
   void SetPacing(std::uint32_t baudRate);
+  // Tests: once a request has been answered with all that goes now (nothing, an answer cut or
+  // held back, a short one), the port's read ends at once rather than at its time-out, where the
+  // wire can tell the port so. Silence then costs no time, and a test may give reads long
+  // time-outs, so that whether an answer makes its read depends on what the bus sends, not on
+  // how fast the machine runs.
+  void SetSilenceEndsReads(bool on) { m_silenceEndsReads = on; }
   // Any thread. From now on the answer to each request is lost with this chance (0 to 1), as
   // on a line that drops replies now and then; the same seed loses the same requests' answers.
   void SetAnswerLoss(double chance, std::uint32_t seed = 1);
   // Answers lost that way so far.
   std::size_t LostAnswerCount() const;
-  // Any thread. From now on each framed answer is, with this chance, one to another request: its
-  // byte 4 (a processor's ID, the top group of a Zel unit's ID) names another unit, the reply
-  // still well framed and summed. The same seed changes the same requests' answers.
-  void SetWrongAnswers(double chance, std::uint32_t seed = 1);
+  // Any thread. From now on each framed answer is, with this chance, one to another request: it
+  // names another unit or command as the kind says, the reply still well framed and summed. Each
+  // kind has its own share and draw; the same seed changes the same requests' answers.
+  void SetWrongAnswers(double chance, std::uint32_t seed = 1, SimWrong kind = SimWrong::kUnitNotOnTheBus);
+  // Wrong answers of every kind so far.
   std::size_t WrongAnswerCount() const;
   // Any thread. From now on each answer leaves heldMs late with this chance, while the bus
   // answers the requests that follow meanwhile (see SimFault::Held).
@@ -149,6 +185,9 @@ class CSimBus {
   std::size_t LateAnswerCount() const;
   // Waits up to timeoutMs until every answer held back so far has been sent.
   bool WaitForHeldAnswers(std::uint32_t timeoutMs) const;
+  // Any thread. Sends every answer held until a later request (SimFault::HeldUntil) now, in the
+  // order they were held; WaitForHeldAnswers tells when they have left.
+  void ReleaseHeldAnswers();
 
   // Every request frame received so far, and their count.
   std::vector<SimBytes> Requests() const;
@@ -159,11 +198,50 @@ class CSimBus {
   ISimWire& Wire() { return *m_wire; }
 
  private:
+  // A share of the answers that some fault befalls, drawn with its own generator.
+  struct Share {
+    double chance = 0.0;
+    std::mt19937 draw;
+    std::size_t count = 0;
+    // Under m_mutex.
+    bool Draw() { return chance > 0.0 && std::uniform_real_distribution<double>(0.0, 1.0)(draw) < chance; }
+  };
+  // An answer held until a later request.
+  struct HeldForRequests {
+    std::size_t untilRequest = 0;  // leaves when this many requests have come; 0: at release
+    SimBytes bytes;
+  };
+
   void Run();
   std::size_t FrameLength(const SimBytes& pending) const;
   void Dispatch(const SimBytes& frame);
-  void Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, std::uint32_t gapMs);
-  // Bus thread: sends the held answers whose time has come, in their order.
+  // Every unit's answer to the frame, mixed when several answer; framed when one framed reply.
+  struct Answer {
+    SimBytes bytes;
+    bool framed = false;
+    const CSimUnit* unit = nullptr;  // the one unit that answered
+    std::uint32_t delayMs = 0, heldMs = 0;
+  };
+  Answer CollectAnswer(const SimBytes& frame);
+  // How an answer leaves: now (in pieces, with pauses), held whole until a later request (the
+  // request number it waits for; 0: until released), or its rest after the first cut held until
+  // released.
+  struct Leaving {
+    std::vector<std::size_t> cuts;
+    std::uint32_t gapMs = 0;
+    bool heldForRequests = false;
+    bool restHeld = false;
+    std::size_t untilRequest = 0;
+  };
+  // The fault applied to the answer of the request with that number.
+  Leaving ApplyFault(const SimFault& fault, Answer& answer, std::size_t requestNumber);
+  // Bus thread: the answer made wrong as the kind says; false when it cannot be (no other unit
+  // of its layout asked for yet).
+  bool MakeWrong(Answer& answer, const SimBytes& frame, SimWrong kind);
+  // Sends the answer, its pieces cut and paused as given; last: nothing more follows it for now.
+  void Send(const SimBytes& bytes, const std::vector<std::size_t>& cuts, std::uint32_t gapMs, bool last = false);
+  // Bus thread: sends the held answers whose time or request has come (all of those held until
+  // a request when released), in their order.
   void SendHeldAnswers();
 
   std::unique_ptr<ISimWire> m_wire;
@@ -175,17 +253,19 @@ class CSimBus {
   std::deque<SimFault> m_faults;
   std::vector<SimBytes> m_requests;
   std::size_t m_handled = 0;
-  double m_lossChance = 0.0;
-  std::mt19937 m_lossDraw;
-  std::size_t m_lost = 0;
-  double m_wrongChance = 0.0;
-  std::mt19937 m_wrongDraw;
-  std::size_t m_wrong = 0;
-  double m_lateChance = 0.0;
+  Share m_loss;
+  Share m_wrong[3];
+  Share m_late;
   std::uint32_t m_lateHeldMs = 0;
-  std::mt19937 m_lateDraw;
-  std::size_t m_late = 0;
-  // Answers held back, by the time they leave; the bus thread sends them, the count is shared.
+  // Answers held back, by the time they leave or the request they wait for; the bus thread sends
+  // them, the count is shared.
   std::multimap<Clock::time_point, SimBytes> m_held;
+  std::vector<HeldForRequests> m_heldForRequests;
+  std::atomic<bool> m_release{false};
+  std::atomic<bool> m_silenceEndsReads{false};
   std::size_t m_heldPending = 0;
+  // Bus thread: the IDs the bus was asked for, by layout (ID width), in the order first seen; and
+  // per unit the last command it answered.
+  std::map<std::size_t, std::vector<SimBytes>> m_idsSeen;
+  std::map<const CSimUnit*, std::uint8_t> m_lastCommand;
 };

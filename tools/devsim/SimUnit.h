@@ -38,6 +38,14 @@ struct SimAnswer {
 // Builds a framed reply (see SimAnswer::Reply).
 SimBytes MakeFramedReply(std::uint8_t start, const SimBytes& body);
 
+// Where a unit's requests, and its replies that repeat them, name the unit and the command:
+// the unit's ID in idBytes bytes from byte idAt, the command at byte commandAt.
+struct SimHeader {
+  std::size_t idAt = 4;
+  std::size_t idBytes = 1;
+  std::size_t commandAt = 6;
+};
+
 // Request lengths that a unit reports to the bus.
 constexpr std::size_t kSimNeedMoreBytes = 0;
 constexpr std::size_t kSimUnknownLength = static_cast<std::size_t>(-1);
@@ -55,6 +63,10 @@ class CSimUnit {
   // The answer to one whole request frame; silence when the unit is not addressed. Runs on
   // the bus thread.
   virtual SimAnswer Handle(const SimBytes& request) = 0;
+
+  // The unit's frame layout; the default is the processors' F0/F1 layout (ID in byte 4,
+  // command in byte 6).
+  virtual SimHeader Header() const { return {}; }
 };
 
 // A plain framed unit at a device ID (frame byte 4, the F0/F1 layout): acknowledges every
@@ -93,6 +105,7 @@ class CSimSwitchedUnit : public CSimUnit {
   explicit CSimSwitchedUnit(std::unique_ptr<CSimUnit> unit);
 
   std::size_t RequestLength(const SimBytes& bytes) const override { return m_unit->RequestLength(bytes); }
+  SimHeader Header() const override { return m_unit->Header(); }
   // Silence while switched off; the wrapped unit sees nothing of it.
   SimAnswer Handle(const SimBytes& request) override;
 

@@ -36,6 +36,8 @@ class CSimZelUnit : public CSimSecurityUnit {
   // block's write and the unit's own writes (acknowledged), the unit's reads, and whatever the
   // unit does not read itself by the security side.
   SimAnswer Handle(const SimBytes& request) override;
+  // The ID in four 7-bit groups from byte 4, the command in byte 9.
+  SimHeader Header() const override { return {4, 4, 9}; }
 
   // The next reply to command (0xB0 for the identity query) gets the fault; faults of one
   // command are used in order.

@@ -24,6 +24,7 @@ class ZelBreakBusTest : public ::testing::Test {
   void SetUp() override {
     RegisterAmplifierFamilies();
     CZelBaseDevice::SetFirmwareTableReader([](const std::string&) { return std::string("1.00"); });
+    bus.DecideOnEvents();
     processorUnit = bus.AddUnit(120, 5);
     big = AddBoxUnit(41, 7, "Stage Left");
     small = AddBoxUnit(34, 8, "Booth");

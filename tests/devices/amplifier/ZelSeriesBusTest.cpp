@@ -15,13 +15,11 @@
 namespace {
 
 // Goes online with comms errors logged, without waiting for a security dialog or pausing,
-// reading the units (choice 0) or sending the file's settings (1).
+// reading the units (choice 0) or sending the file's settings (1), and with reads that follow
+// what the units send, not the machine's speed.
 bool GoOnline(CBusHarness& harness, std::uint32_t choice = 0) {
-  CSecurityTimings timings;
-  timings.dialogOpenTimeoutMs = 0;
-  timings.messagePauseMs = 0;
-  timings.updatePauseMs = 0;
-  harness.system.GetComms().Security().SetTimingsForTests(timings);
+  harness.DecideOnEvents();
+  harness.SkipSecurityDialog();
   harness.system.SetLogCommsErrors(true);
   return harness.StartOnline(choice);
 }

@@ -107,6 +107,7 @@ class NerexBusModelTest : public ::testing::TestWithParam<int> {};
 TEST_P(NerexBusModelTest, UnitIsDiscoveredReadInFullAndThenPolled) {
   const int model = GetParam();
   CProcessorBus bus;
+  bus.DecideOnEvents();
   CSimProcessorUnit* unit = bus.AddUnit(model, 1, model == 112 ? 0x1C4A21 : 0);
   CNerexSeriesMemory image;
   InitMemoryDefaults(image);
@@ -151,6 +152,7 @@ INSTANTIATE_TEST_SUITE_P(EveryModel, NerexBusModelTest, ::testing::ValuesIn(kMod
 TEST(NerexBus, SendingTheFileGivesTheUnitEverySettingByteForByte) {
   for (int model : {16, 114, 121}) {
     CProcessorBus bus;
+    bus.DecideOnEvents();
     CSimProcessorUnit* unit = bus.AddUnit(model, 2);
     unit->SetPresetCount(3);
     CNerexSeriesDevice* d = bus.AddDevice(model, 2);
@@ -188,6 +190,7 @@ TEST(NerexBus, SendingTheFileGivesTheUnitEverySettingByteForByte) {
 
 TEST(NerexBus, ChangeMadeInTheModelReachesTheUnitByteForByte) {
   CProcessorBus bus;
+  bus.DecideOnEvents();
   CSimProcessorUnit* unit = bus.AddUnit(120, 5);
   CNerexSeriesDevice* d = bus.AddDevice(120, 5);
   ASSERT_TRUE(bus.StartWorker(0));
@@ -216,6 +219,7 @@ TEST(NerexBus, ChangeMadeInTheModelReachesTheUnitByteForByte) {
 
 TEST(NerexBus, RepliesWithFaultsAreRefusedAndCountedAndTheReadBackStillCompletes) {
   CProcessorBus bus;
+  bus.DecideOnEvents();
   CSimProcessorUnit* unit = bus.AddUnit(121, 4);
   unit->SetPresetCount(3);
   CNerexSeriesMemory used;
@@ -251,6 +255,7 @@ TEST(NerexBus, RepliesWithFaultsAreRefusedAndCountedAndTheReadBackStillCompletes
 
 TEST(NerexBus, UnitSilentDuringItsReadOutIsProbedShortlyUntilItAnswersThenItsReadOutGoesOn) {
   CProcessorBus bus;
+  bus.DecideOnEvents();
   CSimProcessorUnit* quiet = bus.AddUnit(120, 1);
   bus.AddUnit(120, 2);
   CNerexSeriesDevice* d1 = bus.AddDevice(120, 1);
@@ -280,6 +285,7 @@ TEST(NerexBus, UnitSilentDuringItsReadOutIsProbedShortlyUntilItAnswersThenItsRea
 
 TEST(NerexBus, ReplyNamingAnotherUnitIsRefusedByTheTransportAndAskedAgain) {
   CProcessorBus bus;
+  bus.DecideOnEvents();
   CSimProcessorUnit* unit = bus.AddUnit(120, 5);
   CNerexSeriesDevice* d = bus.AddDevice(120, 5);
   ASSERT_TRUE(bus.Open());
@@ -301,6 +307,7 @@ TEST(NerexBus, UnitsAtLongIdsConnectAndAreReadOutWhetherOrNotTheyRepeatTheReques
   // it whole, the reply its low seven bits. The unit at ID 7 leaves its reply header at zero.
   constexpr std::uint32_t kIds[] = {1, 200, 5000, 300, 70000, 7};
   CProcessorBus bus;
+  bus.DecideOnEvents();
   std::vector<CSimProcessorUnit*> units;
   std::vector<CNerexSeriesDevice*> devices;
   for (std::uint32_t id : kIds) {

@@ -651,6 +651,7 @@ class NerexChangeBusTest : public ::testing::TestWithParam<int> {};
 TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
   const int model = GetParam();
   CProcessorBus bus;
+  bus.DecideOnEvents();
   CSimProcessorUnit* unit = bus.AddUnit(model, 3);
   CNerexSeriesMemory start = unit->Current();
   start.outputs.channelGroups[kGroupGainLockA] = 1u << 6;  // output 7 takes a trim

@@ -215,6 +215,7 @@ inline void CheckFennickStoreAndRecallOnTheBus(const std::function<void(CNerexSe
                                                const std::function<void()>& close) {
   CAnswer answer;
   CProcessorBus bus;
+  bus.DecideOnEvents();
   struct CCloser {
     const std::function<void()>& close;
     ~CCloser() { close(); }

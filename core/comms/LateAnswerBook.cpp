@@ -1,0 +1,179 @@
+// Answers still on their way to earlier requests, and the units that repeat their header.
+#include "core/comms/LateAnswerBook.h"
+
+#include <algorithm>
+
+#include "core/protocol/SevenBit.h"
+
+bool IsWholeFrame(const std::uint8_t* frame, std::uint32_t n) {
+  return n >= 4 && frame[1] < 0x80 && frame[2] < 0x80 && Get14Bit(frame + 1) + 1 == n &&
+         Checksum7Bit(frame, n - 1) == frame[n - 1];
+}
+
+namespace {
+
+// The highest byte a mask names, or -1.
+int TopByte(std::uint32_t mask) {
+  int top = -1;
+  for (int i = 0; i < 32; ++i) {
+    if ((mask & (1u << i)) != 0) top = i;
+  }
+  return top;
+}
+
+}  // namespace
+
+void CLateAnswerBook::Clear() {
+  m_records.clear();
+  m_headers.clear();
+}
+
+void CLateAnswerBook::NoteRepeatsHeader(const LateAnswerRequest& request, const std::uint8_t* reply,
+                                        std::uint32_t n) {
+  UnitHeader header;
+  const int top = std::min<int>(TopByte(request.echoMask), int(n) - 1);
+  for (int i = 3; i <= top; ++i) {
+    if ((request.echoMask & (1u << i)) != 0) continue;
+    header.mask |= 1u << i;
+    header.bytes[i] = std::uint8_t(reply[i] & 0x7F);
+  }
+  m_headers[request.unit] = header;
+}
+
+void CLateAnswerBook::OnTransactionEnd(const LateAnswerRequest& request, std::uint32_t unansweredSends,
+                                       bool answered, std::int64_t firstSendEndUs, std::int64_t readLimitUs,
+                                       std::int64_t nowUs) {
+  if (unansweredSends == 0) return;
+  if (!answered && request.write) return;
+  Prune(nowUs);
+  Record answers;
+  answers.id = m_nextId++;
+  answers.request = request;
+  const auto header = m_headers.find(request.unit);
+  answers.echoes = request.echoMask != 0 && header != m_headers.end();
+  answers.headerMask = request.echoMask;
+  std::copy(std::begin(request.echoed), std::end(request.echoed), std::begin(answers.header));
+  if (header != m_headers.end()) {
+    answers.headerMask |= header->second.mask;
+    for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes; ++i) {
+      if ((header->second.mask & (1u << i)) != 0) answers.header[i] = header->second.bytes[i];
+    }
+  }
+  answers.bytesDue = unansweredSends * request.replyLength;
+  // The answer taken may be the one to an earlier send, come late. A unit that took that long
+  // answers each later send at most as long after the answer before it: a unit that answers
+  // late in turn, one request after the other, takes no longer for the next.
+  const std::int64_t took = std::max<std::int64_t>(0, nowUs - firstSendEndUs);
+  if (answered) {
+    answers.knownUntilUs = nowUs + unansweredSends * took + kSlackUs;
+    // A request that could take one of them waits at most as long as the transaction took: the
+    // answers that a unit slower than that still sends are known when they come, and refused by
+    // any request that can tell them apart. The unit is passed over as long, while others have
+    // work, so that its own next request seldom has to wait.
+    answers.holdUntilUs = nowUs + took + kSlackUs;
+  } else {
+    answers.knownUntilUs = nowUs + took + readLimitUs + kSlackUs;
+  }
+  if (answers.bytesDue != 0) m_records.push_back(answers);
+}
+
+void CLateAnswerBook::Prune(std::int64_t nowUs) {
+  std::erase_if(m_records, [nowUs](const Record& r) { return !IsLive(r, nowUs); });
+}
+
+bool CLateAnswerBook::CouldTake(const LateAnswerRequest& request, const Record& answers) {
+  if (!request.write && request.replyLength == 0) return false;  // nothing is read back
+  // An ACK is one byte that names nobody: any write may take it. A framed reply never passes
+  // for an ACK (its start byte is not one, and its other bytes are below 0x80), nor for a
+  // reply with another start byte.
+  if (answers.request.write || request.write) return answers.request.write && request.write;
+  if (request.replyStart != answers.request.replyStart) return false;
+  // A shorter answer fails this request's length check, and is dropped as the late answer it is.
+  if (answers.request.replyLength < request.replyLength) return false;
+  // Such an answer repeats its own request's header when its unit repeats headers. This request
+  // refuses it when the two requests differ at a byte both check: a unit known to repeat the
+  // header refuses any reply that does not, and one not yet known refuses a known late answer
+  // that does not repeat this request.
+  if (!answers.echoes) return true;
+  const std::uint32_t both = request.echoMask & answers.request.echoMask;
+  for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes; ++i) {
+    if ((both & (1u << i)) != 0 && request.echoed[i] != answers.request.echoed[i]) return false;
+  }
+  return true;
+}
+
+CLateAnswerBook::Drain CLateAnswerBook::TakeAnswersTheRequestCouldTake(const LateAnswerRequest& request,
+                                                                       std::int64_t nowUs) {
+  Prune(nowUs);
+  Drain drain;
+  std::erase_if(m_records, [&](const Record& a) {
+    if (nowUs >= a.holdUntilUs || !CouldTake(request, a)) return false;
+    drain.bytes += a.bytesDue;
+    drain.untilUs = std::max(drain.untilUs, a.holdUntilUs);
+    return true;
+  });
+  return drain;
+}
+
+bool CLateAnswerBook::CouldTakeAny(const LateAnswerRequest& request, std::int64_t nowUs) const {
+  return std::any_of(m_records.begin(), m_records.end(), [&](const Record& a) {
+    return a.bytesDue != 0 && nowUs < a.holdUntilUs && CouldTake(request, a);
+  });
+}
+
+bool CLateAnswerBook::IsWatching(std::int64_t nowUs) const {
+  return std::any_of(m_records.begin(), m_records.end(),
+                     [nowUs](const Record& a) { return a.bytesDue != 0 && nowUs < a.holdUntilUs; });
+}
+
+bool CLateAnswerBook::PassesOver(std::uint64_t unit, std::int64_t nowUs) {
+  Prune(nowUs);
+  return std::any_of(m_records.begin(), m_records.end(),
+                     [unit, nowUs](const Record& a) { return a.request.unit == unit && nowUs < a.holdUntilUs; });
+}
+
+std::optional<LateAnswerMatch> CLateAnswerBook::Match(const std::uint8_t* frame, std::uint32_t n,
+                                                      std::int64_t nowUs) const {
+  for (auto a = m_records.rbegin(); a != m_records.rend(); ++a) {
+    const LateAnswerRequest& r = a->request;
+    if (r.write || r.echoMask == 0 || r.replyLength != n || n == 0 || r.replyStart != frame[0] || !IsLive(*a, nowUs))
+      continue;
+    bool same = true;
+    for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes && same; ++i) {
+      if ((a->headerMask & (1u << i)) != 0) same = i < n && (frame[i] & 0x7F) == a->header[i];
+    }
+    if (same) return LateAnswerMatch{a->id, r.deviceId, r.command};
+  }
+  return std::nullopt;
+}
+
+void CLateAnswerBook::Count(std::uint64_t record, std::uint32_t n, std::int64_t nowUs) {
+  for (Record& a : m_records) {
+    if (a.id == record) a.bytesDue -= std::min(a.bytesDue, n);
+  }
+  Prune(nowUs);
+}
+
+void CLateAnswerBook::CountIn(const std::uint8_t* bytes, std::uint32_t n, std::int64_t nowUs) {
+  for (std::uint32_t p = 0; p + 4 <= n;) {
+    const std::uint32_t length = bytes[p + 1] < 0x80 && bytes[p + 2] < 0x80 ? Get14Bit(bytes + p + 1) + 1 : 0;
+    const std::optional<LateAnswerMatch> late =
+        length >= 4 && length <= n - p && IsWholeFrame(bytes + p, length) ? Match(bytes + p, length, nowUs)
+                                                                         : std::nullopt;
+    if (!late) {
+      ++p;
+      continue;
+    }
+    Count(late->record, length, nowUs);
+    p += length;
+  }
+}
+
+std::uint32_t CLateAnswerBook::BytesOwedBy(std::uint64_t unit, std::int64_t nowUs) {
+  Prune(nowUs);
+  std::uint32_t owed = 0;
+  for (const Record& a : m_records) {
+    if (a.request.unit == unit) owed += a.bytesDue;
+  }
+  return owed;
+}

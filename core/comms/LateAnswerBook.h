@@ -1,0 +1,132 @@
+// What the transport knows of answers still on their way to earlier requests: a unit that did
+// not answer a send in time may answer it later, while another request waits for its own reply.
+// The book records those answers when a transaction ends, tells a request whether it could take
+// one of them for its own (and must wait for them first), recognises one among the bytes read,
+// and says which units to pass over meanwhile. It also keeps which units repeat their requests'
+// header in their replies. No port: it works on request descriptions, reply bytes and times in
+// microseconds on the program's clock, given by the caller. Units are known by their device
+// handle, never by address, so a unit removed and another made in its place inherits nothing.
+// Not locked: the transport's thread only.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+// One request as the book sees it.
+struct LateAnswerRequest {
+  static constexpr std::uint32_t kHeaderBytes = 32;
+
+  std::uint64_t unit = 0;      // the device's handle; 0 for none
+  std::uint32_t deviceId = 0;  // for log lines
+  std::uint32_t command = 0;
+  bool write = false;  // answered by the one-byte ACK
+  std::uint8_t replyStart = 0xA8;
+  std::uint32_t replyLength = 0;  // bytes of the reply it asks for
+  // The request bytes its reply repeats: bit i names byte i; echoed holds them, low seven bits.
+  std::uint32_t echoMask = 0;
+  std::uint8_t echoed[kHeaderBytes] = {};
+};
+
+// A late answer recognised among bytes read: which record it is, and what names it in log lines.
+struct LateAnswerMatch {
+  std::uint64_t record = 0;
+  std::uint32_t deviceId = 0;
+  std::uint32_t command = 0;
+};
+
+class CLateAnswerBook {
+ public:
+  // How much later than the answer taken needed an answer to a later send may come: the unit's
+  // turnaround is not the same to the millisecond every time.
+  static constexpr std::int64_t kSlackUs = 35000;
+
+  // Forgets every answer on its way (the port opened again).
+  void ClearAnswers() { m_records.clear(); }
+  // Forgets which units repeat their header too (the port closed).
+  void Clear();
+
+  // --- Units that repeat their requests' header ---
+  // A reply of n bytes that repeats the request's header was taken: from now on the unit is
+  // held to it. The reply's other header bytes (from byte 3 to the last byte the request names,
+  // those it does not name: a type code, a fixed zero) are kept as the unit's own, so that its
+  // late answers are told apart from another unit's reply that names it.
+  void NoteRepeatsHeader(const LateAnswerRequest& request, const std::uint8_t* reply, std::uint32_t n);
+  bool RepeatsHeader(std::uint64_t unit) const { return m_headers.count(unit) != 0; }
+  // Its replies no longer repeat the header (another unit now at its ID, perhaps).
+  void ForgetRepeatsHeader(std::uint64_t unit) { m_headers.erase(unit); }
+
+  // --- Recording ---
+  // The transaction of the request has ended; unansweredSends of its sends were met by a read
+  // that timed out empty (a send answered by a reply, even one refused, has had its answer).
+  // Answered: its reply came after a resend, and may be the answer to an earlier send; the
+  // answers to the unanswered sends may still come, each at most as long after the one before as
+  // the transaction took, and a request that could take one waits for them as long as the
+  // transaction took. Not answered: every unanswered send's answer may still come, later than a
+  // read time-out after it. An ACK that comes late names nobody and is not recorded.
+  void OnTransactionEnd(const LateAnswerRequest& request, std::uint32_t unansweredSends, bool answered,
+                        std::int64_t firstSendEndUs, std::int64_t readLimitUs, std::int64_t nowUs);
+
+  // --- Before a request is sent ---
+  // The answers of the watches still open that the request could take for its own (another to
+  // the same unit and command, or one whose reply check would not tell them apart): their bytes
+  // and the end of their watch. The watches are closed: the caller drains their bytes.
+  struct Drain {
+    std::uint32_t bytes = 0;
+    std::int64_t untilUs = 0;
+  };
+  Drain TakeAnswersTheRequestCouldTake(const LateAnswerRequest& request, std::int64_t nowUs);
+  // Whether the request would wait for answers of a watch still open (see above).
+  bool CouldTakeAny(const LateAnswerRequest& request, std::int64_t nowUs) const;
+  // Whether a watch is still open (bytes that came meanwhile are worth a look).
+  bool IsWatching(std::int64_t nowUs) const;
+  // True while answers from the unit are watched for: it is passed over while others have work.
+  bool PassesOver(std::uint64_t unit, std::int64_t nowUs);
+
+  // --- Recognising late answers ---
+  // The known late answer that the n-byte frame is (a whole frame of its length and start byte
+  // that carries its unit's header), if any.
+  std::optional<LateAnswerMatch> Match(const std::uint8_t* frame, std::uint32_t n, std::int64_t nowUs) const;
+  // One answer of n bytes of the record came: what it still owes goes down, and a record that
+  // owes nothing more ends.
+  void Count(std::uint64_t record, std::uint32_t n, std::int64_t nowUs);
+  // Counts the whole late answers among n bytes that came outside any read (before a purge).
+  void CountIn(const std::uint8_t* bytes, std::uint32_t n, std::int64_t nowUs);
+
+  // The bytes still owed by the unit's late answers (tests and log lines).
+  std::uint32_t BytesOwedBy(std::uint64_t unit, std::int64_t nowUs);
+
+ private:
+  struct Record {
+    std::uint64_t id = 0;
+    LateAnswerRequest request;
+    // The unit repeats its requests' header: these answers carry header at headerMask.
+    bool echoes = false;
+    std::uint32_t headerMask = 0;
+    std::uint8_t header[LateAnswerRequest::kHeaderBytes] = {};
+    std::uint32_t bytesDue = 0;     // the bytes those answers make together, less those seen
+    std::int64_t holdUntilUs = 0;   // end of the watch; 0: known only
+    std::int64_t knownUntilUs = 0;  // until then an answer that comes is known for one of these
+  };
+  // The header bytes a unit's replies are known to carry besides those its requests name.
+  struct UnitHeader {
+    std::uint32_t mask = 0;
+    std::uint8_t bytes[LateAnswerRequest::kHeaderBytes] = {};
+  };
+
+  void Prune(std::int64_t nowUs);
+  static bool IsLive(const Record& r, std::int64_t nowUs) {
+    return r.bytesDue != 0 && (nowUs < r.knownUntilUs || nowUs < r.holdUntilUs);
+  }
+  // Whether the request could take one of the record's answers for its own.
+  static bool CouldTake(const LateAnswerRequest& request, const Record& answers);
+
+  std::vector<Record> m_records;
+  std::map<std::uint64_t, UnitHeader> m_headers;
+  std::uint64_t m_nextId = 1;
+};
+
+// Whether the n bytes at frame are one whole framed reply: both length bytes below 0x80, the
+// length they give n - 1, and the 7-bit sum right.
+bool IsWholeFrame(const std::uint8_t* frame, std::uint32_t n);

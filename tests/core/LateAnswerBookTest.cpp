@@ -1,0 +1,250 @@
+// The book of late answers on its own: requests and reply frames as bytes, times in
+// microseconds, no port and no bus.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "core/comms/LateAnswerBook.h"
+#include "core/protocol/SevenBit.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+constexpr std::uint64_t kUnitFive = 0x5005;  // device handles
+constexpr std::uint64_t kUnitSix = 0x6006;
+constexpr std::uint64_t kZelUnit = 0x7007;
+constexpr std::int64_t kSlack = CLateAnswerBook::kSlackUs;
+
+// A processor-layout read of the command from the unit: its reply repeats the ID (byte 4) and the
+// command (byte 6).
+LateAnswerRequest ProcessorRead(std::uint64_t unit, std::uint8_t id, std::uint8_t command, std::uint32_t length = 20) {
+  LateAnswerRequest r;
+  r.unit = unit;
+  r.deviceId = id;
+  r.command = command;
+  r.replyLength = length;
+  r.echoMask = (1u << 4) | (1u << 6);
+  r.echoed[4] = std::uint8_t(id & 0x7F);
+  r.echoed[6] = command;
+  return r;
+}
+
+// A Zel-layout read: the ID in four 7-bit groups (bytes 4 to 7), the command in byte 9.
+LateAnswerRequest ZelRead(std::uint64_t unit, std::uint32_t id, std::uint8_t command, std::uint32_t length = 24) {
+  LateAnswerRequest r;
+  r.unit = unit;
+  r.deviceId = id;
+  r.command = command;
+  r.replyLength = length;
+  r.echoMask = (0xFu << 4) | (1u << 9);
+  for (int i = 0; i < 4; ++i) r.echoed[4 + i] = std::uint8_t((id >> (24 - 8 * i)) & 0x7F);
+  r.echoed[9] = command;
+  return r;
+}
+
+LateAnswerRequest Write(std::uint64_t unit) {
+  LateAnswerRequest r;
+  r.unit = unit;
+  r.write = true;
+  r.replyLength = 1;
+  return r;
+}
+
+// A whole reply of the length whose header bytes 3 on are those given, the rest filler.
+Bytes Reply(const Bytes& header, std::size_t length) {
+  Bytes frame(length, 0x11);
+  frame[0] = 0xA8;
+  Put14Bit(frame.data() + 1, std::uint32_t(length - 1));
+  std::copy(header.begin(), header.end(), frame.begin() + 3);
+  frame.back() = Checksum7Bit(frame.data(), length - 1);
+  return frame;
+}
+
+// Processor reply: type, ID, 0, command.
+Bytes ProcessorReply(std::uint8_t type, std::uint8_t id, std::uint8_t command, std::size_t length = 20) {
+  return Reply({type, id, 0x00, command}, length);
+}
+
+}  // namespace
+
+TEST(LateAnswerBook, AnsweredAfterSilenceOwesTheSilentSendsAnswersAndPassesItsUnitOverAsLongAsItTook) {
+  CLateAnswerBook book;
+  // First send ended at 1 000 000 us, answered (on the third send) at 1 300 000: two sends were met by silence.
+  book.OnTransactionEnd(ProcessorRead(kUnitFive, 5, 0x3E), 2, true, 1000000, 60000, 1300000);
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, 1300000), 40u);
+  EXPECT_EQ(book.BytesOwedBy(kUnitSix, 1300000), 0u);
+  EXPECT_TRUE(book.IsWatching(1300000));
+  // Passed over as long as the transaction took and the slack: not only one read time-out.
+  EXPECT_TRUE(book.PassesOver(kUnitFive, 1300000 + 300000 + kSlack - 1));
+  EXPECT_FALSE(book.PassesOver(kUnitSix, 1300000));
+  EXPECT_FALSE(book.PassesOver(kUnitFive, 1300000 + 300000 + kSlack));
+  EXPECT_FALSE(book.IsWatching(1300000 + 300000 + kSlack));
+  // Still known until each of the two may have come, each as long after the one before.
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, 1300000 + 2 * 300000 + kSlack - 1), 40u);
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, 1300000 + 2 * 300000 + kSlack), 0u);
+}
+
+TEST(LateAnswerBook, UnansweredTransactionsAnswersAreKnownForAReadTimeOutMoreAndPassNobodyOver) {
+  CLateAnswerBook book;
+  book.OnTransactionEnd(ProcessorRead(kUnitFive, 5, 0x3E), 3, false, 1000000, 60000, 1180000);
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, 1180000), 60u);
+  EXPECT_FALSE(book.PassesOver(kUnitFive, 1180000));
+  EXPECT_FALSE(book.IsWatching(1180000));
+  const std::int64_t knownUntil = 1180000 + 180000 + 60000 + kSlack;
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, knownUntil - 1), 60u);
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, knownUntil), 0u);
+}
+
+TEST(LateAnswerBook, NothingIsOwedWithoutASilentSendNorByAnUnansweredWrite) {
+  CLateAnswerBook book;
+  // Sends answered, even wrongly, have had their answers.
+  book.OnTransactionEnd(ProcessorRead(kUnitFive, 5, 0x3E), 0, true, 0, 60000, 100000);
+  // An ACK that comes late names nobody.
+  book.OnTransactionEnd(Write(kUnitFive), 3, false, 0, 36000, 100000);
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, 100000), 0u);
+  // An answered write owes its silent sends' ACKs.
+  book.OnTransactionEnd(Write(kUnitFive), 1, true, 0, 36000, 100000);
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, 100000), 1u);
+}
+
+namespace {
+
+// A frame read and whether it is a late answer owed by unit 5 (type 0x10 once learned) to its
+// read of command 0x3E, a 20-byte reply.
+struct MatchCase {
+  const char* name;
+  Bytes frame;
+  bool unitKnownToRepeat;  // a reply of unit 5 that repeated its request was taken before
+  bool match;
+};
+
+const MatchCase kMatchCases[] = {
+    {"ItsOwnAnswer", ProcessorReply(0x10, 5, 0x3E), true, true},
+    {"ItsOwnAnswerBeforeAnyReplyOfItsWasTaken", ProcessorReply(0x10, 5, 0x3E), false, true},
+    {"AnotherUnitsReplyNamingItsCommand", ProcessorReply(0x10, 6, 0x3E), true, false},
+    {"ItsAnswerToAnotherCommand", ProcessorReply(0x10, 5, 0x3F), true, false},
+    {"AWrongReplyOfAUnitOfAnotherTypeNamingIt", ProcessorReply(0x11, 5, 0x3E), true, false},
+    {"AWrongReplyOfAnotherTypeBeforeItsTypeIsKnown", ProcessorReply(0x11, 5, 0x3E), false, true},
+    {"OfAnotherLength", ProcessorReply(0x10, 5, 0x3E, 24), true, false},
+    {"WithAnotherStartByte", [] {
+       Bytes f = ProcessorReply(0x10, 5, 0x3E);
+       f[0] = 0xB8;
+       f.back() = Checksum7Bit(f.data(), f.size() - 1);
+       return f;
+     }(), true, false},
+};
+
+class LateAnswerFrames : public ::testing::TestWithParam<MatchCase> {};
+
+}  // namespace
+
+TEST_P(LateAnswerFrames, IsTheAnswerOwedWhenItCarriesEveryHeaderByteItsUnitIsKnownToSend) {
+  const MatchCase& c = GetParam();
+  CLateAnswerBook book;
+  const LateAnswerRequest read = ProcessorRead(kUnitFive, 5, 0x3E);
+  if (c.unitKnownToRepeat) {
+    const Bytes earlier = ProcessorReply(0x10, 5, 0x3E);
+    book.NoteRepeatsHeader(read, earlier.data(), std::uint32_t(earlier.size()));
+  }
+  book.OnTransactionEnd(read, 1, true, 0, 60000, 100000);
+  const auto late = book.Match(c.frame.data(), std::uint32_t(c.frame.size()), 100000);
+  ASSERT_EQ(late.has_value(), c.match);
+  if (!late) return;
+  EXPECT_EQ(late->deviceId, 5u);
+  EXPECT_EQ(late->command, 0x3Eu);
+  book.Count(late->record, std::uint32_t(c.frame.size()), 100000);
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, 100000), 0u);
+  EXPECT_FALSE(book.PassesOver(kUnitFive, 100000));
+  EXPECT_FALSE(book.Match(c.frame.data(), std::uint32_t(c.frame.size()), 100000).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(Frames, LateAnswerFrames, ::testing::ValuesIn(kMatchCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LateAnswerBook, AnswersOwedAreCountedAmongBytesThatCameOutsideAnyRead) {
+  CLateAnswerBook book;
+  book.OnTransactionEnd(ProcessorRead(kUnitFive, 5, 0x3E), 2, true, 0, 60000, 100000);
+  // Junk, one owed answer, a reply of another unit, the other owed answer.
+  Bytes bytes{0x01, 0xA8, 0x02};
+  for (const Bytes& f : {ProcessorReply(0x10, 5, 0x3E), ProcessorReply(0x10, 6, 0x3E), ProcessorReply(0x10, 5, 0x3E)})
+    bytes.insert(bytes.end(), f.begin(), f.end());
+  book.CountIn(bytes.data(), std::uint32_t(bytes.size() - 1), 100000);  // the last cut short
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, 100000), 20u);
+  book.CountIn(bytes.data(), std::uint32_t(bytes.size()), 100000);
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, 100000), 0u);
+  EXPECT_FALSE(book.IsWatching(100000));
+}
+
+TEST(LateAnswerBook, UnitsAreKnownByTheirHandleNeverByAnother) {
+  CLateAnswerBook book;
+  const LateAnswerRequest read = ProcessorRead(kUnitFive, 5, 0x3E);
+  const Bytes reply = ProcessorReply(0x10, 5, 0x3E);
+  book.NoteRepeatsHeader(read, reply.data(), std::uint32_t(reply.size()));
+  EXPECT_TRUE(book.RepeatsHeader(kUnitFive));
+  // Another device at the same ID inherits nothing.
+  EXPECT_FALSE(book.RepeatsHeader(kUnitSix));
+  book.OnTransactionEnd(read, 1, true, 0, 60000, 100000);
+  EXPECT_FALSE(book.PassesOver(kUnitSix, 100000));
+  book.ForgetRepeatsHeader(kUnitFive);
+  EXPECT_FALSE(book.RepeatsHeader(kUnitFive));
+  book.Clear();
+  EXPECT_EQ(book.BytesOwedBy(kUnitFive, 100000), 0u);
+}
+
+namespace {
+
+// A watched transaction of one request, and a later request: whether that one could take an
+// answer of the watch for its own (and so drains it first).
+struct TakeCase {
+  const char* name;
+  LateAnswerRequest watched;
+  bool watchedUnitKnownToRepeat;
+  LateAnswerRequest next;
+  bool couldTake;
+};
+
+const TakeCase kTakeCases[] = {
+    {"SameUnitAndCommand", ProcessorRead(kUnitFive, 5, 0x3E), true, ProcessorRead(kUnitFive, 5, 0x3E), true},
+    {"SameUnitOtherCommand", ProcessorRead(kUnitFive, 5, 0x3E), true, ProcessorRead(kUnitFive, 5, 0x3F), false},
+    {"OtherUnit", ProcessorRead(kUnitFive, 5, 0x3E), true, ProcessorRead(kUnitSix, 6, 0x3E), false},
+    {"OtherUnitWhileTheLateOneIsNotKnownToRepeat", ProcessorRead(kUnitFive, 5, 0x3E), false,
+     ProcessorRead(kUnitSix, 6, 0x3E), true},
+    {"LongerReply", ProcessorRead(kUnitFive, 5, 0x3E, 20), false, ProcessorRead(kUnitSix, 6, 0x3E, 24), false},
+    {"WriteAfterWrite", Write(kUnitFive), false, Write(kUnitSix), true},
+    {"ReadAfterWrite", Write(kUnitFive), false, ProcessorRead(kUnitSix, 6, 0x3E), false},
+    {"ProcessorAfterZel", ZelRead(kZelUnit, 100, 0x41), true, ProcessorRead(kUnitSix, 9, 0x41, 24), false},
+    {"ProcessorAt128WithTheZelIdsCommandAfterZel", ZelRead(kZelUnit, 100, 0x41), true,
+     ProcessorRead(kUnitSix, 0x80, 0x00, 24), true},
+};
+
+class LateAnswerTake : public ::testing::TestWithParam<TakeCase> {};
+
+}  // namespace
+
+TEST_P(LateAnswerTake, OnlyARequestWhoseReplyCheckCannotTellTheAnswerApartDrainsIt) {
+  const TakeCase& c = GetParam();
+  CLateAnswerBook book;
+  if (c.watchedUnitKnownToRepeat) {
+    Bytes reply(c.watched.replyLength, 0x11);
+    for (std::uint32_t i = 0; i < 32; ++i) {
+      if ((c.watched.echoMask & (1u << i)) != 0) reply[i] = c.watched.echoed[i];
+    }
+    book.NoteRepeatsHeader(c.watched, reply.data(), std::uint32_t(reply.size()));
+  }
+  // Answered 100 ms after the first send: the watch holds until 135 ms after.
+  book.OnTransactionEnd(c.watched, 1, true, 0, 60000, 100000);
+  const CLateAnswerBook::Drain drain = book.TakeAnswersTheRequestCouldTake(c.next, 150000);
+  EXPECT_EQ(drain.bytes, c.couldTake ? c.watched.replyLength : 0u);
+  EXPECT_EQ(drain.untilUs, c.couldTake ? 100000 + 100000 + kSlack : 0);
+  // Taken for draining, the watch is over; otherwise it goes on.
+  EXPECT_EQ(book.PassesOver(c.watched.unit, 150000), !c.couldTake);
+  // After the hold nothing is drained any more.
+  CLateAnswerBook later;
+  later.OnTransactionEnd(c.watched, 1, true, 0, 60000, 100000);
+  EXPECT_EQ(later.TakeAnswersTheRequestCouldTake(c.next, 100000 + 100000 + kSlack).bytes, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, LateAnswerTake, ::testing::ValuesIn(kTakeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
