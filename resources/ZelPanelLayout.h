@@ -42,7 +42,8 @@ inline constexpr Box kKnob{95, 65, 123, 93};
 inline constexpr Box kGainText{85, 106, 133, 117};
 inline constexpr Spot kMute{83, 133};
 inline constexpr Spot kSolo{119, 133};
-inline constexpr Box kChannelName{70, 148, 150, 160};
+// A name ends inside its plate, so that the last channel's stays under the channels' cover.
+inline constexpr Box kChannelName{66, 148, 146, 160};
 inline constexpr Spot kLimitLed{69, 60};
 // The level column: LED j (0 the top) kLedPitch x j below the first.
 inline constexpr Spot kLevelLed{69, 73};
