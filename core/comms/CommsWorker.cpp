@@ -313,12 +313,18 @@ void CCommsWorker::WorkerOnlineStep() {
     const CDevice& device = *devices[std::size_t(i)];
     // Not addressable (ID 0, or another model answers at its ID), or resting.
     if (!device.IsAddressable() || Rests(device)) continue;
-    const auto waiting = m_waiting.find(device.GetHandle());
+    auto waiting = m_waiting.find(device.GetHandle());
+    // A device given a new ID meanwhile drops the request that names the old one, as it drops
+    // its queue.
+    if (waiting != m_waiting.end() && waiting->second.deviceId != device.GetDeviceId()) {
+      m_waiting.erase(waiting);
+      waiting = m_waiting.end();
+    }
     if (waiting != m_waiting.end()) {
-      if (m_transport->WaitsForLateAnswers(waiting->second)) continue;
+      if (m_transport->WaitsForLateAnswers(waiting->second.request)) continue;
       m_pollIndex = i;
       record.noRetry = false;
-      record = waiting->second;
+      record = waiting->second.request;
       m_waiting.erase(waiting);
       StartTransaction();
       return;
@@ -343,9 +349,11 @@ bool CCommsWorker::StartNextRequestOf(const std::vector<CDevice*>& devices, std:
   m_pollIndex = index;
   record.noRetry = false;
   CDevice& device = *devices[std::size_t(index)];
+  // Read before the frame is made: a new ID given while it is made then drops it too.
+  const std::uint32_t id = device.GetDeviceId();
   if (!device.GetNextPollMessage(record)) return false;
   if (m_transport->WaitsForLateAnswers(record)) {
-    m_waiting.insert_or_assign(device.GetHandle(), record);
+    m_waiting.insert_or_assign(device.GetHandle(), WaitingRequest{record, id});
     return false;
   }
   // A unit that heard nothing of its last request is most likely switched off: it is asked

@@ -232,8 +232,12 @@ class CCommsWorker {
   std::int64_t m_transactionStartUs = 0;
   std::int64_t m_lastAnswerUs = 0;
   // Worker thread only: requests taken from devices (by handle) that wait aside until a late
-  // answer they could take has come or can no longer come.
-  std::unordered_map<std::uint64_t, CControlMessage> m_waiting;
+  // answer they could take has come or can no longer come, each with the ID its frame names.
+  struct WaitingRequest {
+    CControlMessage request;
+    std::uint32_t deviceId = 0;
+  };
+  std::unordered_map<std::uint64_t, WaitingRequest> m_waiting;
   std::unordered_map<std::uint64_t, SilentRest> m_silent;
   PassHost m_passHost{*this};
   CDiscoveryPass m_discovery;

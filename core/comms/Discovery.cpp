@@ -71,9 +71,8 @@ void CDiscoveryPass::Run() {
     bool found = false, answered = false;
     for (std::uint32_t attempt = 0; attempt < kScanShortProbeTries && IsScanRunning() && !found; ++attempt) {
       BuildShortIdProbe(record, n);
-      const std::uint64_t heard = comms.GetBytesHeard();
       if (!m_host.RunTransaction()) return;
-      answered = answered || comms.GetBytesHeard() != heard;
+      answered = answered || !comms.HeardNothing();
       found = record.receivedLength == record.expectedLength &&
               ParseShortIdReply(comms.ReceiveBuffer(), record.receivedLength, identity);
       comms.SetStatus(kCommsIdle);

@@ -2,6 +2,7 @@
 #include "core/comms/LateAnswerBook.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "core/protocol/SevenBit.h"
 
@@ -9,19 +10,6 @@ bool IsWholeFrame(const std::uint8_t* frame, std::uint32_t n) {
   return n >= 4 && frame[1] < 0x80 && frame[2] < 0x80 && Get14Bit(frame + 1) + 1 == n &&
          Checksum7Bit(frame, n - 1) == frame[n - 1];
 }
-
-namespace {
-
-// The highest byte a mask names, or -1.
-int TopByte(std::uint32_t mask) {
-  int top = -1;
-  for (int i = 0; i < 32; ++i) {
-    if ((mask & (1u << i)) != 0) top = i;
-  }
-  return top;
-}
-
-}  // namespace
 
 void CLateAnswerBook::Clear() {
   m_records.clear();
@@ -31,7 +19,8 @@ void CLateAnswerBook::Clear() {
 void CLateAnswerBook::NoteRepeatsHeader(const LateAnswerRequest& request, const std::uint8_t* reply,
                                         std::uint32_t n) {
   UnitHeader header;
-  const int top = std::min<int>(TopByte(request.echoMask), int(n) - 1);
+  // Up to the highest byte the request names, within the reply.
+  const int top = std::min<int>(int(std::bit_width(request.echoMask)) - 1, int(n) - 1);
   for (int i = 3; i <= top; ++i) {
     if ((request.echoMask & (1u << i)) != 0) continue;
     header.mask |= 1u << i;
@@ -107,7 +96,7 @@ CLateAnswerBook::Drain CLateAnswerBook::TakeAnswersTheRequestCouldTake(const Lat
   Prune(nowUs);
   Drain drain;
   std::erase_if(m_records, [&](const Record& a) {
-    if (nowUs >= a.holdUntilUs || !CouldTake(request, a)) return false;
+    if (!IsWatched(a, nowUs) || !CouldTake(request, a)) return false;
     drain.bytes += a.bytesDue;
     drain.untilUs = std::max(drain.untilUs, a.holdUntilUs);
     return true;
@@ -116,20 +105,18 @@ CLateAnswerBook::Drain CLateAnswerBook::TakeAnswersTheRequestCouldTake(const Lat
 }
 
 bool CLateAnswerBook::CouldTakeAny(const LateAnswerRequest& request, std::int64_t nowUs) const {
-  return std::any_of(m_records.begin(), m_records.end(), [&](const Record& a) {
-    return a.bytesDue != 0 && nowUs < a.holdUntilUs && CouldTake(request, a);
-  });
+  return std::any_of(m_records.begin(), m_records.end(),
+                     [&](const Record& a) { return IsWatched(a, nowUs) && CouldTake(request, a); });
 }
 
 bool CLateAnswerBook::IsWatching(std::int64_t nowUs) const {
-  return std::any_of(m_records.begin(), m_records.end(),
-                     [nowUs](const Record& a) { return a.bytesDue != 0 && nowUs < a.holdUntilUs; });
+  return std::any_of(m_records.begin(), m_records.end(), [nowUs](const Record& a) { return IsWatched(a, nowUs); });
 }
 
 bool CLateAnswerBook::PassesOver(std::uint64_t unit, std::int64_t nowUs) {
   Prune(nowUs);
   return std::any_of(m_records.begin(), m_records.end(),
-                     [unit, nowUs](const Record& a) { return a.request.unit == unit && nowUs < a.holdUntilUs; });
+                     [unit, nowUs](const Record& a) { return a.request.unit == unit && IsWatched(a, nowUs); });
 }
 
 std::optional<LateAnswerMatch> CLateAnswerBook::Match(const std::uint8_t* frame, std::uint32_t n,

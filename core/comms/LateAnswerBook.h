@@ -119,6 +119,8 @@ class CLateAnswerBook {
   static bool IsLive(const Record& r, std::int64_t nowUs) {
     return r.bytesDue != 0 && (nowUs < r.knownUntilUs || nowUs < r.holdUntilUs);
   }
+  // Whether the record's watch is still open: a request that could take its answers waits.
+  static bool IsWatched(const Record& r, std::int64_t nowUs) { return r.bytesDue != 0 && nowUs < r.holdUntilUs; }
   // Whether the request could take one of the record's answers for its own.
   static bool CouldTake(const LateAnswerRequest& request, const Record& answers);
 

@@ -95,7 +95,9 @@ class CSerialComms {
   // first read that times out empty, without sending again: for a unit that left its last
   // request unanswered, whose sends would most likely all go unanswered again.
   void GiveUpAtFirstSilence() { m_nextGivesUpAtFirstSilence = true; }
-  // Whether the last transaction received nothing at all, on any of its sends.
+  // Whether the last transaction received nothing at all, on any of its sends: bytes count
+  // whether or not they made a reply (an answer garbled by two units at once is dropped, but was
+  // heard).
   bool HeardNothing() const { return m_bytesHeard == m_bytesHeardBefore; }
   // Logs a comms error line (text may be null); counted lines raise the error count.
   void LogCommsError(const char* text, bool counted);
@@ -119,9 +121,6 @@ class CSerialComms {
   bool GetNoLog() const { return m_noLog; }
   void SetNoLog(bool noLog) { m_noLog = noLog; }
   std::uint32_t GetErrorCount() const { return m_errorCount; }
-  // Bytes read from the line so far, whether or not they made a reply (an answer garbled by
-  // two units at once is dropped, but was heard).
-  std::uint64_t GetBytesHeard() const { return m_bytesHeard; }
   // The system that receives log lines; null drops them.
   void SetHost(ICommsHost* host) { m_host = host; }
   const SerialTimeouts& GetTimeouts() const { return m_timeouts; }
@@ -257,6 +256,7 @@ class CSerialComms {
   std::int64_t m_writeEnd = 0;
   bool m_noLog = false;
   std::uint32_t m_errorCount = 0;
+  // Bytes read from the line by the transactions' reads so far.
   std::uint64_t m_bytesHeard = 0;
   ICommsHost* m_host = nullptr;
   std::uint8_t m_receive[kReceiveBufferSize] = {};

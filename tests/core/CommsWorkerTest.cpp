@@ -3,7 +3,9 @@
 // stopping.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <optional>
+#include <thread>
 
 #include "core/comms/CommsWorker.h"
 #include "core/model/Device.h"
@@ -416,6 +418,39 @@ INSTANTIATE_TEST_SUITE_P(Cases, AwaitedUnit,
                                            AwaitedCase{"BesideAUnitWithoutWorkItsLateAnswerComing", true, true},
                                            AwaitedCase{"BesideAUnitWithoutWorkItsLateAnswerLost", true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A request waiting aside for a late answer names the ID its device had when it was taken; given
+// a new ID meanwhile, the device drops it as it drops its queue, and nothing more goes to the old
+// ID once the late answer has come.
+TEST_F(WorkerOnTheClock, ARequestWaitingAsideIsDroppedWhenItsDeviceGetsANewId) {
+  CPollingTestDevice* device = AddPollingDevice(3);
+  device->repliesRepeatTheHeader = true;
+  units.back()->SetReply(CPollingTestDevice::kReadCommand,
+                         {0x10, 0x03, 0x00, CPollingTestDevice::kReadCommand, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16,
+                          0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C});
+  ASSERT_TRUE(h.StartOnline());
+  ASSERT_TRUE(WaitFor([&] { return device->GetCommsLevel() == kMaxCommsLevel; }));
+  // Between two transactions: the next request's answer is held back, its resend is answered,
+  // and the request after, which could take the held answer, is made and set aside (the clock
+  // held still: the watch stays).
+  ASSERT_TRUE(h.system.GetComms().RequestIdle());
+  const int polls = device->polls;
+  h.bus.InjectFault(SimFault::HeldUntil(0));
+  h.system.GetComms().SetWorkerState(kWorkerOnline);
+  ASSERT_TRUE(WaitFor([&] { return device->polls >= polls + 2; }));
+  // Only so that the request has surely been made with the old ID: the outcome does not hang on it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const std::size_t aside = h.bus.RequestCount();
+  {
+    CSingleLock lock(h.system.GetLock());
+    device->SetDeviceId(5);
+  }
+  h.bus.ReleaseHeldAnswers();
+  ASSERT_TRUE(WaitFor([&] { return device->polls > polls + 2; }));
+  ASSERT_TRUE(h.bus.WaitForRequests(aside + 1, 20000));
+  const std::vector<SimBytes> requests = h.bus.Requests();
+  for (std::size_t k = aside; k < requests.size(); ++k) EXPECT_EQ(requests[k][4], 5) << "request " << k;
+}
 
 TEST_F(CommsWorkerTest, SystemQueue_GoesFirst_NewestFirst_ThenTheDevicesQueues) {
   CPollingTestDevice* device = AddPollingDevice(3);

@@ -71,6 +71,16 @@ Bytes Framed(Bytes head) {
   return head;
 }
 
+// A read of a Zel unit at its short ID: F0, the length, type, ID groups, 0, command, sum.
+Bytes ZelRead(std::uint8_t type, std::uint8_t id, std::uint8_t command) {
+  Bytes frame{0xF0, 0, 0, type, 0, 0, 0, id, 0, command, 0};
+  Put14Bit(frame.data() + 1, std::uint32_t(frame.size() - 1));
+  std::uint32_t sum = frame[0];
+  for (std::size_t i = 2; i + 1 < frame.size(); ++i) sum += frame[i];
+  frame.back() = std::uint8_t(sum & 0x7F);
+  return frame;
+}
+
 // A unit that answers a two-byte E0 probe of its short ID, a frame no unit can measure.
 class CProbeUnit : public CSimUnit {
  public:
@@ -264,14 +274,7 @@ TEST_P(SimWrongAnswers, NameAnotherUnitOnTheBusOrAnotherCommandInTheUnitsOwnLayo
       config.deviceId = id;
       rig.bus.Add<CSimZelAmpUnit>(config);
     }
-    request = [](int unit, std::uint8_t command) {
-      Bytes f{0xF0, 0, 0, 55, 0, 0, 0, std::uint8_t(101 + unit), 0, command};
-      Put14Bit(f.data() + 1, std::uint32_t(f.size()));
-      std::uint32_t sum = f[0];
-      for (std::size_t i = 2; i < f.size(); ++i) sum += f[i];
-      f.push_back(std::uint8_t(sum & 0x7F));
-      return f;
-    };
+    request = [](int unit, std::uint8_t command) { return ZelRead(55, std::uint8_t(101 + unit), command); };
     replyLength = 24;
     otherLength = 13;
   } else {
@@ -425,20 +428,6 @@ TEST(SimOptions, NumbersInRangeReadAsWritten) {
   ASSERT_EQ(options.zelUnits.size(), 1u);
   EXPECT_EQ(options.zelUnits[0].second, "A:B");
 }
-
-namespace {
-
-// A read of a Zel unit at its short ID: F0, the length, type, ID groups, 0, command, sum.
-Bytes ZelRead(std::uint8_t type, std::uint8_t id, std::uint8_t command) {
-  Bytes frame{0xF0, 0, 0, type, 0, 0, 0, id, 0, command, 0};
-  Put14Bit(frame.data() + 1, std::uint32_t(frame.size() - 1));
-  std::uint32_t sum = frame[0];
-  for (std::size_t i = 2; i + 1 < frame.size(); ++i) sum += frame[i];
-  frame.back() = std::uint8_t(sum & 0x7F);
-  return frame;
-}
-
-}  // namespace
 
 TEST(SimOptions, ZelStatesNameTheirUnitsKeysAndValues) {
   for (const char* refused : {

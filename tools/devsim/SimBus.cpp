@@ -451,7 +451,7 @@ CSimBus::Answer CSimBus::CollectAnswer(const SimBytes& frame) {
     const SimHeader h = answer.unit->Header();
     if (frame.size() > h.idAt + h.idBytes && frame.size() > h.commandAt) {
       std::vector<SimBytes>& seen = m_idsSeen[h.idBytes];
-      const SimBytes id(frame.begin() + std::ptrdiff_t(h.idAt), frame.begin() + std::ptrdiff_t(h.idAt + h.idBytes));
+      const SimBytes id = h.IdIn(frame);
       if (std::find(seen.begin(), seen.end(), id) == seen.end()) seen.push_back(id);
     }
   }
@@ -470,8 +470,7 @@ bool CSimBus::MakeWrong(Answer& answer, const SimBytes& frame, SimWrong kind) {
       // for them.
       const std::vector<SimBytes>& seen = m_idsSeen[h.idBytes];
       if (frame.size() <= h.idAt + h.idBytes || bytes.size() <= h.idAt + h.idBytes + 1) return false;
-      const SimBytes id(frame.begin() + std::ptrdiff_t(h.idAt), frame.begin() + std::ptrdiff_t(h.idAt + h.idBytes));
-      const auto at = std::find(seen.begin(), seen.end(), id);
+      const auto at = std::find(seen.begin(), seen.end(), h.IdIn(frame));
       if (seen.size() < 2 || at == seen.end()) return false;
       const SimBytes& other = std::next(at) == seen.end() ? seen.front() : *std::next(at);
       for (std::size_t i = 0; i < h.idBytes; ++i) bytes[h.idAt + i] = std::uint8_t(other[i] & 0x7F);
@@ -515,7 +514,7 @@ CSimBus::Leaving CSimBus::ApplyFault(const SimFault& fault, Answer& answer, std:
 
 void CSimBus::Dispatch(const SimBytes& frame) {
   std::optional<SimFault> fault;
-  bool lose = false, late = false, wrong[3] = {};
+  bool lose = false, late = false, wrong[kSimWrongKinds] = {};
   std::uint32_t lateHeldMs = 0;
   std::size_t requestNumber = 0;
   {
@@ -527,7 +526,7 @@ void CSimBus::Dispatch(const SimBytes& frame) {
       m_faults.pop_front();
     }
     lose = m_loss.Draw();
-    for (std::size_t k = 0; k < 3; ++k) wrong[k] = m_wrong[k].Draw();
+    for (std::size_t k = 0; k < kSimWrongKinds; ++k) wrong[k] = m_wrong[k].Draw();
     late = m_late.Draw();
     lateHeldMs = m_lateHeldMs;
   }
@@ -539,7 +538,7 @@ void CSimBus::Dispatch(const SimBytes& frame) {
   const Leaving leaving = fault ? ApplyFault(*fault, answer, requestNumber) : Leaving{};
   // At most one wrong answer of one kind, the first drawn that applies.
   int madeWrong = -1;
-  for (std::size_t k = 0; k < 3 && madeWrong < 0; ++k) {
+  for (std::size_t k = 0; k < kSimWrongKinds && madeWrong < 0; ++k) {
     if (wrong[k] && answer.framed && bytes.size() >= 6 && MakeWrong(answer, frame, SimWrong(k))) madeWrong = int(k);
   }
   if (answer.unit && frame.size() > answer.unit->Header().commandAt)

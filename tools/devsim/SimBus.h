@@ -136,6 +136,8 @@ enum class SimWrong {
   kUnitOnTheBus,     // the ID of another unit of the same layout that the bus has been asked for
   kCommand,          // another command: the last other one the unit answered, else a neighbour
 };
+// How many kinds of wrong answer there are.
+inline constexpr std::size_t kSimWrongKinds = 3;
 
 class CSimBus {
  public:
@@ -254,7 +256,7 @@ class CSimBus {
   std::vector<SimBytes> m_requests;
   std::size_t m_handled = 0;
   Share m_loss;
-  Share m_wrong[3];
+  Share m_wrong[kSimWrongKinds];
   Share m_late;
   std::uint32_t m_lateHeldMs = 0;
   // Answers held back, by the time they leave or the request they wait for; the bus thread sends

@@ -82,13 +82,15 @@ bool ParseSecureUnit(const std::string& value, SimOptions& out) {
   return true;
 }
 
+// The type codes of the Zel amplifiers and of the breakout boxes.
+bool IsZelAmpType(unsigned type) { return type >= 51 && type <= 56; }
+bool IsZelBoxType(unsigned type) { return type >= 34 && type <= 47; }
+
 bool ParseZelUnit(const std::string& value, bool box, SimOptions& out) {
   SimSecurityConfig config;
   const std::vector<std::string_view> f = Fields(value, 3);
   if (f.size() < 2 || !ReadNumber(f[0], config.typeCode, 0xFF) || !ReadNumber(f[1], config.deviceId)) return false;
-  const bool known =
-      box ? config.typeCode >= 34 && config.typeCode <= 47 : config.typeCode >= 51 && config.typeCode <= 56;
-  if (!known) return false;
+  if (!(box ? IsZelBoxType(config.typeCode) : IsZelAmpType(config.typeCode))) return false;
   const std::string name = f.size() > 2 ? std::string(f[2]) : box ? "Sim Breakout" : "Sim Amplifier";
   out.zelUnits.emplace_back(config, name);
   return true;
@@ -164,7 +166,7 @@ bool ZelStatesHaveTheirUnits(const SimOptions& options) {
     const bool box = FindZelStateKey(report.key)->box;
     const bool found = std::any_of(options.zelUnits.begin(), options.zelUnits.end(), [&](const auto& unit) {
       const unsigned type = unit.first.typeCode;
-      return unit.first.deviceId == report.id && (box ? type <= 47 : type >= 51);
+      return unit.first.deviceId == report.id && (box ? IsZelBoxType(type) : IsZelAmpType(type));
     });
     if (!found) return false;
   }
@@ -285,9 +287,9 @@ std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
   for (const SimOptions::Processor& p : options.processors)
     AddUnitAt(options, p.id, std::make_unique<CSimProcessorUnit>(int(p.type), p.id, p.variant), bus);
   for (const auto& [config, users] : options.secureUnits) {
-    if (config.typeCode >= 51 && config.typeCode <= 56)
+    if (IsZelAmpType(config.typeCode))
       AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus)->SetUsers(users);
-    else if (config.typeCode >= 34 && config.typeCode <= 47)
+    else if (IsZelBoxType(config.typeCode))
       AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus)->SetUsers(users);
     else
       AddUnitAt(options, config.deviceId, std::make_unique<CSimSecurityUnit>(config), bus)->SetUsers(users);
@@ -295,7 +297,7 @@ std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
   for (const auto& [config, unitName] : options.zelUnits) {
     // Clang before 16 lets no lambda capture a structured binding: a plain reference it may.
     const std::string& name = unitName;
-    if (config.typeCode >= 51) {
+    if (IsZelAmpType(config.typeCode)) {
       auto* amp = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus);
       amp->Update([&](SimZelAmpState& state) { state.name = name; });
       ScheduleZelReports(options, config.deviceId, *amp);

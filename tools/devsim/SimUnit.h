@@ -44,6 +44,11 @@ struct SimHeader {
   std::size_t idAt = 4;
   std::size_t idBytes = 1;
   std::size_t commandAt = 6;
+
+  // The ID bytes of a frame of this layout, which must hold them.
+  SimBytes IdIn(const SimBytes& frame) const {
+    return SimBytes(frame.begin() + std::ptrdiff_t(idAt), frame.begin() + std::ptrdiff_t(idAt + idBytes));
+  }
 };
 
 // Request lengths that a unit reports to the bus.
