@@ -111,14 +111,20 @@ std::string TemporaryStem(const std::string& path, std::size_t longestName) {
   return longestName > added ? CutName(name, longestName - added) : name;
 }
 
+// Takes the file's lock for a save: two saves of one file take turns. A file system without
+// such locks goes on without.
+void LockForSave(int fd) {
+  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
 // Makes the file at path, which may not exist yet, and locks it for this save: another save
 // sweeping its folder leaves a locked file alone. -1 with errno set when it cannot be made
 // (EEXIST also when a sweep removed it before the lock was taken: another name is tried).
 int MakeLockedFile(const std::string& path, mode_t mode) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) return -1;
-  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
+  LockForSave(fd);
   struct stat made {};
   if (::fstat(fd, &made) == 0 && made.st_nlink == 0) {
     ::close(fd);
@@ -362,13 +368,6 @@ int PutBytesBack(int copyFd, const CCopyHeader& header, int fd) {
   if (::ftruncate(fd, off_t(header.size)) != 0) return errno;
   Step();
   return SyncToDisk(fd, false) == 0 ? 0 : errno;
-}
-
-// Takes the file's lock for a save: two saves of one file take turns. A file system without
-// such locks goes on without.
-void LockForSave(int fd) {
-  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
 }
 
 }  // namespace
