@@ -111,14 +111,20 @@ std::string TemporaryStem(const std::string& path, std::size_t longestName) {
   return longestName > added ? CutName(name, longestName - added) : name;
 }
 
+// Takes the file's lock for a save: two saves of one file take turns. A file system without
+// such locks goes on without.
+void LockForSave(int fd) {
+  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
 // Makes the file at path, which may not exist yet, and locks it for this save: another save
 // sweeping its folder leaves a locked file alone. -1 with errno set when it cannot be made
 // (EEXIST also when a sweep removed it before the lock was taken: another name is tried).
 int MakeLockedFile(const std::string& path, mode_t mode) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) return -1;
-  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
+  LockForSave(fd);
   struct stat made {};
   if (::fstat(fd, &made) == 0 && made.st_nlink == 0) {
     ::close(fd);
@@ -239,21 +245,31 @@ std::uint64_t CheckWord(std::uint64_t word, const std::uint8_t* data, std::size_
 }
 constexpr std::uint64_t kCheckStart = 0xCBF29CE484222325ull;
 
-// Streams count bytes from one file to another, block by block; each block read is passed to
-// seen (when given). 0, or the errno of the step that failed.
+// Reads count bytes of the file from offset, block by block, and passes each block to take with
+// how many bytes came before it; a take that returns other than 0 stops the walk with that
+// code. 0, the code, or the errno of the read that failed.
 constexpr std::size_t kCopyBlock = 1 << 20;
-int CopyBytes(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset, std::uint64_t count,
-              const std::function<void(const std::uint8_t*, std::size_t)>& seen = {}) {
+int EachBlock(int fd, std::uint64_t offset, std::uint64_t count,
+              const std::function<int(const std::uint8_t*, std::size_t, std::uint64_t done)>& take) {
   std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[kCopyBlock]);
   if (!block) return ENOMEM;
   for (std::uint64_t done = 0; done < count;) {
     const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, count - done));
-    if (!ReadAllAt(from, block.get(), n, fromOffset + done)) return errno;
-    if (seen) seen(block.get(), n);
-    if (!WriteAllAt(to, block.get(), n, toOffset + done)) return errno;
+    if (!ReadAllAt(fd, block.get(), n, offset + done)) return errno;
+    if (const int code = take(block.get(), n, done)) return code;
     done += n;
   }
   return 0;
+}
+
+// Streams count bytes from one file to another, block by block; each block read is passed to
+// seen (when given). 0, or the errno of the step that failed.
+int CopyBytes(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset, std::uint64_t count,
+              const std::function<void(const std::uint8_t*, std::size_t)>& seen = {}) {
+  return EachBlock(from, fromOffset, count, [&](const std::uint8_t* data, std::size_t n, std::uint64_t done) {
+    if (seen) seen(data, n);
+    return WriteAllAt(to, data, n, toOffset + done) ? 0 : errno;
+  });
 }
 
 // A kept copy: the 8 bytes "OVKEPT01", the length of the file's path (u32, little-endian), the
@@ -306,15 +322,12 @@ bool ReadCopyHeader(int fd, CCopyHeader& header, bool checkData) {
   std::uint8_t stored[kCheckBytes];
   if (!ReadAllAt(fd, stored, sizeof stored, header.dataStart + header.size)) return false;
   std::uint64_t word = kCheckStart;
-  std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[kCopyBlock]);
-  if (!block) return false;
-  for (std::uint64_t done = 0; done < header.size;) {
-    const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, header.size - done));
-    if (!ReadAllAt(fd, block.get(), n, header.dataStart + done)) return false;
-    word = CheckWord(word, block.get(), n);
-    done += n;
-  }
-  return word == TakeWord(stored, 8);
+  const int code = EachBlock(fd, header.dataStart, header.size,
+                             [&word](const std::uint8_t* data, std::size_t n, std::uint64_t) {
+                               word = CheckWord(word, data, n);
+                               return 0;
+                             });
+  return code == 0 && word == TakeWord(stored, 8);
 }
 
 // Whether the file at path holds exactly the copy's earlier bytes.
@@ -323,15 +336,13 @@ bool FileHoldsTheCopy(const std::string& path, int copyFd, const CCopyHeader& he
   if (fd < 0) return false;
   struct stat s {};
   bool same = ::fstat(fd, &s) == 0 && S_ISREG(s.st_mode) && std::uint64_t(s.st_size) == header.size;
-  std::unique_ptr<std::uint8_t[]> ours(new (std::nothrow) std::uint8_t[kCopyBlock]);
   std::unique_ptr<std::uint8_t[]> theirs(new (std::nothrow) std::uint8_t[kCopyBlock]);
-  same = same && ours && theirs;
-  for (std::uint64_t done = 0; same && done < header.size;) {
-    const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, header.size - done));
-    same = ReadAllAt(fd, ours.get(), n, done) && ReadAllAt(copyFd, theirs.get(), n, header.dataStart + done) &&
-           std::memcmp(ours.get(), theirs.get(), n) == 0;
-    done += n;
-  }
+  same = same && theirs &&
+         EachBlock(fd, 0, header.size, [&](const std::uint8_t* ours, std::size_t n, std::uint64_t done) {
+           const bool alike = ReadAllAt(copyFd, theirs.get(), n, header.dataStart + done) &&
+                              std::memcmp(ours, theirs.get(), n) == 0;
+           return alike ? 0 : EIO;
+         }) == 0;
   ::close(fd);
   return same;
 }
@@ -357,13 +368,6 @@ int PutBytesBack(int copyFd, const CCopyHeader& header, int fd) {
   if (::ftruncate(fd, off_t(header.size)) != 0) return errno;
   Step();
   return SyncToDisk(fd, false) == 0 ? 0 : errno;
-}
-
-// Takes the file's lock for a save: two saves of one file take turns. A file system without
-// such locks goes on without.
-void LockForSave(int fd) {
-  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
 }
 
 }  // namespace

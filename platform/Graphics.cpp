@@ -309,6 +309,16 @@ QImage ApplyColourMatrix(const QImage& source, const CColourMatrix& m) {
   }
   return img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
+
+// Runs draw with smooth image scaling off, then gives the painter its setting back: a copy of
+// whole pixels gains nothing from it and costs the painter's slower path.
+template <typename Draw>
+void WithoutSmoothScaling(QPainter& painter, Draw draw) {
+  const bool smooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  draw();
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -844,10 +854,7 @@ void Graphics::FillTiled(const CImage& image, const CRectF& area, CPointF origin
   }
   QBrush tiles(texture);
   tiles.setTransform(QTransform::fromTranslate(origin.x, origin.y));
-  const bool smooth = m_painter->testRenderHint(QPainter::SmoothPixmapTransform);
-  m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
-  m_painter->fillRect(ToQRect(area), tiles);
-  m_painter->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+  WithoutSmoothScaling(*m_painter, [&] { m_painter->fillRect(ToQRect(area), tiles); });
 }
 
 void Graphics::DrawImage(const CImage& image, float x, float y) {
@@ -871,10 +878,8 @@ void Graphics::DrawImage(const CImage& image, const CRectF& dest, const CRectF& 
                             t.dy() == std::round(t.dy());
     if (wholeShift && to.size() == from.size() && to.topLeft() == QPointF(to.topLeft().toPoint()) &&
         from.topLeft() == QPointF(from.topLeft().toPoint()) && from.size() == QSizeF(from.size().toSize())) {
-      const bool smooth = m_painter->testRenderHint(QPainter::SmoothPixmapTransform);
-      m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
-      m_painter->drawImage(to.topLeft().toPoint(), image.Native(), from.toRect());
-      m_painter->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+      WithoutSmoothScaling(*m_painter,
+                           [&] { m_painter->drawImage(to.topLeft().toPoint(), image.Native(), from.toRect()); });
       return;
     }
     m_painter->drawImage(to, image.Native(), from);

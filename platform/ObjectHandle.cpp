@@ -12,15 +12,22 @@ namespace {
 struct CEndWatches {
   std::vector<CObjectEndWatch*> watches;
   int telling = 0;
-
-  void Sweep() {
-    if (telling == 0) watches.erase(std::remove(watches.begin(), watches.end(), nullptr), watches.end());
-  }
 };
 
 // Made with the thread's first watch and freed with its last, so that objects ending after the
 // thread's own storage has gone (at exit) find no list rather than a destroyed one.
 thread_local CEndWatches* t_watches = nullptr;
+
+// Once no end is being told, sweeps the null slots out of the thread's list, and frees the
+// list when no watch is left.
+void SweepWatches(CEndWatches* list) {
+  if (list->telling != 0) return;
+  list->watches.erase(std::remove(list->watches.begin(), list->watches.end(), nullptr), list->watches.end());
+  if (list->watches.empty()) {
+    delete list;
+    t_watches = nullptr;
+  }
+}
 
 }  // namespace
 
@@ -40,11 +47,7 @@ CObjectHandle::~CObjectHandle() {
     if (CObjectEndWatch* watch = list->watches[i]) watch->m_onEnd(m_value);
   }
   --list->telling;
-  list->Sweep();
-  if (list->watches.empty() && list->telling == 0) {
-    delete list;
-    t_watches = nullptr;
-  }
+  SweepWatches(list);
 }
 
 CObjectEndWatch::CObjectEndWatch(std::function<void(std::uint64_t)> onEnd) : m_onEnd(std::move(onEnd)) {
@@ -57,9 +60,5 @@ CObjectEndWatch::~CObjectEndWatch() {
   if (!list) return;
   std::replace(list->watches.begin(), list->watches.end(), static_cast<CObjectEndWatch*>(this),
                static_cast<CObjectEndWatch*>(nullptr));
-  list->Sweep();
-  if (list->watches.empty() && list->telling == 0) {
-    delete list;
-    t_watches = nullptr;
-  }
+  SweepWatches(list);
 }

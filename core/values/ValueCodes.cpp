@@ -49,15 +49,22 @@ std::uint32_t RoundToStep(std::uint32_t n, std::uint32_t step) {
   return r <= step / 2 ? n - r : n - r + step;
 }
 
+bool IsBlankChar(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// Where the number of text read from from starts for std::from_chars: past white space and a
+// leading '+', which from_chars does not take.
+std::size_t NumberStart(const std::string& text, std::size_t from) {
+  std::size_t start = from;
+  while (start < text.size() && IsBlankChar(text[start])) ++start;
+  if (start < text.size() && text[start] == '+') ++start;
+  return start;
+}
+
 // Reads a leading number the way strtod does (white space, sign, digits, point, exponent),
 // but always with a decimal point, whatever the process locale. No number gives 0.
 double LeadingNumber(const std::string& text, std::size_t from, std::size_t* end) {
-  std::size_t i = from;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  std::size_t start = i;
-  if (i < text.size() && text[i] == '+') start = ++i;
   double value = 0.0;
-  const char* first = text.data() + start;
+  const char* first = text.data() + NumberStart(text, from);
   const char* last = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
   if (ec == std::errc::invalid_argument || ptr == first) {
@@ -67,8 +74,6 @@ double LeadingNumber(const std::string& text, std::size_t from, std::size_t* end
   if (end) *end = std::size_t(ptr - text.data());
   return ec == std::errc() ? value : 0.0;
 }
-
-bool IsBlankChar(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
 void SkipBlanks(std::string_view& rest) {
   while (!rest.empty() && IsBlankChar(rest.front())) rest.remove_prefix(1);
@@ -224,10 +229,7 @@ std::string FormatParameterValue(const CParamInfo& info, float value, const CPar
 }
 
 ETypedValue ClassifyTypedValue(ParamKind kind, const std::string& text, double* number) {
-  std::size_t start = 0;
-  while (start < text.size() && IsBlankChar(text[start])) ++start;
-  if (start < text.size() && text[start] == '+') ++start;
-  const char* first = text.data() + start;
+  const char* first = text.data() + NumberStart(text, 0);
   const char* last = text.data() + text.size();
   double value = 0.0;
   const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);

@@ -86,7 +86,6 @@ TEST(ObjectHandles, NeverZeroNeverReusedAndNewForEveryCopy) {
   }
 }
 
-
 // The watches of a thread hear of every handle that ends there, in the order they were made;
 // a watch may end, or another be made, or another object end, while they are being told.
 TEST(ObjectHandles, WatchesHearOfEveryEndOnTheirThread) {
@@ -119,6 +118,7 @@ TEST(ObjectHandles, WatchesHearOfEveryEndOnTheirThread) {
   EXPECT_EQ(heard.size(), 2u);  // a, then the watch made while the first end was told
   late.reset();
 }
+
 TEST(Timers, NumberedTimersFireAndStop) {
   CCollectingTarget target;
   target.SetTimer(79, 5);
