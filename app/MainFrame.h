@@ -129,6 +129,9 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // the confirmation; New names a new snapshot or overwrites one; Delete and Rename act on the
   // combo's chosen snapshot.
   void OnSnapshotCombo();
+  // After a recall was asked for: the combo filled again when the snapshot was recalled, else
+  // the snapshot controls showing the current snapshot again.
+  void ShowSnapshotRecall(bool recalled);
   void OnNewSnapshot();
   void OnDeleteSnapshot();
   void OnRenameSnapshot();

@@ -26,8 +26,12 @@ std::optional<bool> CMainFrame::IsSnapshotCommandEnabled(std::uint32_t id) const
 void CMainFrame::OnSnapshotCombo() {
   if (!IsCommandEnabled(Cmd::kSnapshotCombo)) return;
   const int index = m_snapshotCombo->currentIndex();
-  if (index >= 0 && index < int(m_system.GetSnapshots().size()) && m_system.ConfirmAction(kConfirmSnapshotRecall) &&
-      m_system.RecallSnapshot(index)) {
+  ShowSnapshotRecall(index >= 0 && index < int(m_system.GetSnapshots().size()) &&
+                     m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.RecallSnapshot(index));
+}
+
+void CMainFrame::ShowSnapshotRecall(bool recalled) {
+  if (recalled) {
     FillSnapshotCombo();
   } else {
     m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());

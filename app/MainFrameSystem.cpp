@@ -779,12 +779,8 @@ void CMainFrame::OnRecallSnapshot(const std::string& snapshotId) {
   for (std::size_t i = 0; i < snapshots.size(); ++i) {
     if (snapshots[i]->GetUuid().ToString() != snapshotId) continue;
     // A user who may not recall is not asked; the button shows the current snapshot again.
-    if (m_system.MayCurrentUserRecallSnapshots() && m_system.ConfirmAction(kConfirmSnapshotRecall) &&
-        m_system.RecallSnapshot(int(i))) {
-      FillSnapshotCombo();
-    } else {
-      m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());
-    }
+    ShowSnapshotRecall(m_system.MayCurrentUserRecallSnapshots() && m_system.ConfirmAction(kConfirmSnapshotRecall) &&
+                       m_system.RecallSnapshot(int(i)));
     return;
   }
 }

@@ -439,9 +439,7 @@ void CCustomPanelDesigner::DeleteSelection() {
   // One pass over the panel's widgets takes every selected one out, and one redraw shows it.
   auto& widgets = m_view.GetPanelData()->m_widgets;
   const std::unordered_set<const CCustomControlObject*> selected = std::move(m_selected);
-  m_selected.clear();
-  m_selection.clear();
-  m_points.clear();
+  Reset();
   CRect area;
   std::erase_if(widgets, [&](CCustomControlObject* widget) {
     if (!selected.count(widget)) return false;

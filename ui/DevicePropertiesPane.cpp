@@ -13,6 +13,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 #include <QTimerEvent>
 #include <QToolButton>
@@ -110,19 +111,6 @@ QString QtInputMask(const CDeviceProperty& row) {
   if (!templ.empty()) mask += QLatin1Char(';') + QChar(QLatin1Char(templ[0]));
   return mask;
 }
-
-// The grid is busy for a scope, and afterwards as it was before.
-class CBusyScope {
- public:
-  explicit CBusyScope(bool& flag) : m_flag(flag), m_was(flag) { flag = true; }
-  ~CBusyScope() { m_flag = m_was; }
-  CBusyScope(const CBusyScope&) = delete;
-  CBusyScope& operator=(const CBusyScope&) = delete;
-
- private:
-  bool& m_flag;
-  bool m_was;
-};
 
 CDeviceProperty* RowAt(const QModelIndex& index) {
   return reinterpret_cast<CDeviceProperty*>(index.siblingAtColumn(0).data(kRowRole).value<quintptr>());
@@ -491,7 +479,7 @@ void CDevicePropertiesCtrl::OnClickButton() {
   }
   {
     // The row's dialog runs meanwhile: nothing may empty the grid under it.
-    const CBusyScope busy(m_locked);
+    const QScopedValueRollback<bool> busy(m_locked, true);
     row->OnClickButton();
   }
   if (m_editRow == row) {
@@ -511,7 +499,7 @@ IPropertyGridOwner* CDevicePropertiesCtrl::GetCurrentOwner() const {
 }
 
 bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
-  const CBusyScope busy(m_locked);
+  const QScopedValueRollback<bool> busy(m_locked, true);
 
   const bool choice = m_comboPicked >= 0 && !row.GetOptions().empty();
   auto* picker = dynamic_cast<CPickerPropertyCtrl*>(&row);

@@ -261,11 +261,13 @@ bool CErrorLogSettingsDlg::Validate() {
 
 void CErrorLogSettingsDlg::Apply() {
   // A box that holds no setting leaves its setting as it was.
+  // What is stored is the number the refusal checked ("+60" is 60, not the digits before the sign).
   if (!m_tempBox->isChecked())
     m_system->SetTemperatureWarning(0);
   else if (TemperatureRefusal(m_temp->text()).empty())
-    m_system->SetTemperatureWarning(ReadUnsigned(m_temp->text()));
-  if (LogSizeRefusal(m_logSize->text()).empty()) m_system->SetMaxLogFileSizeKB(ReadUnsigned(m_logSize->text()));
+    m_system->SetTemperatureWarning(std::uint32_t(WholeNumberOf(m_temp->text())));
+  if (LogSizeRefusal(m_logSize->text()).empty())
+    m_system->SetMaxLogFileSizeKB(std::uint32_t(WholeNumberOf(m_logSize->text())));
 }
 
 // --- The sheet ---

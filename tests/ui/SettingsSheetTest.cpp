@@ -163,6 +163,42 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorLogRefusalCase{"SizeBeyondAWord", "70", "4294967296", false, "4294967296 is out of range"}),
     [](const ::testing::TestParamInfo<ErrorLogRefusalCase>& info) { return std::string(info.param.name); });
 
+// What the Error Log page takes is stored as the number the box shows, sign and blanks aside,
+// and the page reopens with it.
+struct ErrorLogTakenCase {
+  const char* degrees;
+  const char* logSize;
+  std::uint32_t storedDegrees;
+  std::uint32_t storedSize;
+};
+
+class ErrorLogTakenTest : public ::testing::TestWithParam<ErrorLogTakenCase> {};
+
+TEST_P(ErrorLogTakenTest, IsStoredAsTheNumberItShows) {
+  const ErrorLogTakenCase& c = GetParam();
+  CSystem system;
+  system.LoadSettings();
+  system.SetTemperatureWarning(70);
+  system.SetMaxLogFileSizeKB(100);
+  {
+    CErrorLogSettingsDlg page(&system);
+    page.TemperatureEdit()->setText(QString::fromUtf8(c.degrees));
+    page.LogSizeEdit()->setText(QString::fromUtf8(c.logSize));
+    ASSERT_TRUE(page.Validate());
+    page.Apply();
+  }
+  EXPECT_EQ(system.GetSettings().temperatureWarning, c.storedDegrees);
+  EXPECT_EQ(system.GetSettings().maxLogFileSizeKB, c.storedSize);
+  CErrorLogSettingsDlg again(&system);
+  EXPECT_TRUE(again.TemperatureBox()->isChecked());
+  EXPECT_EQ(again.TemperatureEdit()->text().toUInt(), c.storedDegrees);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ErrorLogTakenTest,
+                         ::testing::Values(ErrorLogTakenCase{"+60", "+100", 60, 100},
+                                           ErrorLogTakenCase{" 45 ", "007", 45, 7},
+                                           ErrorLogTakenCase{"110", "4294967295", 110, 4294967295u}));
+
 namespace {
 // The texts of the message boxes shown.namespace {
 // The texts of the message boxes shown.
