@@ -15,6 +15,19 @@
 
 using namespace zelrows;
 
+namespace {
+
+// The name fields carry one 7-bit byte per character: a name is refused rather than sent
+// garbled, and an accepted one has as many bytes as characters. Empty when taken.
+std::string NameRefusal(const std::string& text, std::size_t limit, const char* what) {
+  if (const std::string refused = ZelNameCharacterRefused(text); !refused.empty())
+    return FormatText("%s name cannot contain \"%s\" - the unit takes ASCII characters only", what, refused.c_str());
+  if (text.size() > limit) return FormatText("%s name too long - %lld characters max", what, (long long)limit);
+  return {};
+}
+
+}  // namespace
+
 // --- Control changes ---
 
 void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
@@ -27,7 +40,7 @@ bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
   const std::string text = value.GetText();
   // A name the unit cannot hold as typed (a character beyond ASCII, or longer than its field)
   // stays as it was, whichever control edited it, and what shows it shows that again.
-  if (!ZelNameCharacterRefused(text).empty() || text.size() > kZelChannelNameBytes) {
+  if (!NameRefusal(text, kZelChannelNameBytes, "Channel").empty()) {
     Refresh(m_family.paramChannelName + channel);
     return false;
   }
@@ -46,7 +59,7 @@ bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
 bool CZelBaseDevice::ChangeName(int offset, const CParamValue& value) {
   (void)offset;
   const std::string text = value.GetText();
-  if (!ZelNameCharacterRefused(text).empty() || text.size() > kZelNameBytes) {
+  if (!NameRefusal(text, kZelNameBytes, "Device").empty()) {
     Refresh(m_family.paramName);
     return false;
   }
@@ -153,19 +166,6 @@ void CZelBaseDevice::GetProperties(std::vector<CPropertyItem>& items) {
 bool CZelBaseDevice::ValidateProperty(CNamedPropertyValue& value) {
   return ValidatePropertyList(*this, ListForm(), value);
 }
-
-namespace {
-
-// The name fields carry one 7-bit byte per character: a name is refused rather than sent
-// garbled, and an accepted one has as many bytes as characters. Empty when taken.
-std::string NameRefusal(const std::string& text, std::size_t limit, const char* what) {
-  if (const std::string refused = ZelNameCharacterRefused(text); !refused.empty())
-    return FormatText("%s name cannot contain \"%s\" - the unit takes ASCII characters only", what, refused.c_str());
-  if (text.size() > limit) return FormatText("%s name too long - %lld characters max", what, (long long)limit);
-  return {};
-}
-
-}  // namespace
 
 std::string CZelBaseDevice::ControlChangeRefusal(const CParamValue& value) const {
   if (value.id == m_family.paramName) return NameRefusal(value.GetText(), kZelNameBytes, "Device");

@@ -183,18 +183,13 @@ bool CZelSeriesDevice::EditVca(int channel, const ZelPropertyEdit& edit, std::st
 void CZelSeriesDevice::SendGpio() { ApplyControlChange(MakeIntParamValue(kZelParamGpio, GetGpioByte())); }
 
 bool CZelSeriesDevice::EditWindow(int channel, const ZelPropertyEdit& edit, std::string& message) {
-  if (edit.number < 0 || edit.number > kZelMaxWindow) {
-    message = FormatText("Window value must be between 0 and %d", int(kZelMaxWindow));
-    return false;
-  }
+  std::uint8_t current = 0;
   {
     CSingleLock lock(m_host->GetLock());
-    std::uint8_t& window = m_impedanceWindow[std::size_t(channel)];
-    if (edit.number == window) return true;
-    window = std::uint8_t(edit.number);
+    current = m_impedanceWindow[std::size_t(channel)];
   }
-  ApplyControlChange(MakeIntParamValue(int(edit.id), std::int32_t(edit.number)));
-  return true;
+  // ChangeWindow keeps the new window and follows the load alarms.
+  return EditNumber(edit, int(edit.id), 0, kZelMaxWindow, "Window value", current, message);
 }
 
 bool CZelSeriesDevice::EditReference(int channel, const ZelPropertyEdit& edit, std::string& message) {

@@ -501,17 +501,6 @@ bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
 
 }  // namespace
 
-std::size_t NameWireCharacters(const std::string& utf8) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < utf8.size(); ++count) {
-    const auto b = std::uint8_t(utf8[i++]);
-    int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-    if (b < 0x80) more = 0;
-    for (; more > 0 && i < utf8.size() && (std::uint8_t(utf8[i]) & 0xC0) == 0x80; --more) ++i;
-  }
-  return count;
-}
-
 // --- Shared pieces ---
 
 unsigned InputLinkGroup(const CNerexSeriesDevice& d, int input) {

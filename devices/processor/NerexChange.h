@@ -54,10 +54,6 @@ bool ApplyChannelSettingChange(CNerexSeriesDevice& device, const CParamValue& va
 bool ApplyEqDynamicsChange(CNerexSeriesDevice& device, const CParamValue& value);
 // The preset, preset-file and timed-preset actions (ids 420-427, 436-438, 495, 497-500).
 bool ApplyPresetActionChange(CNerexSeriesDevice& device, const CParamValue& value);
-// The most characters of a device name. The names frame carries one byte per character, so the
-// limit counts characters as that frame walks them (an invalid byte is one character).
-inline constexpr std::size_t kNerexDeviceNameCharacters = 40;
-std::size_t NameWireCharacters(const std::string& utf8);
 // A preset name as the unit keeps it: 7-bit characters (others become '?'), at most 16.
 std::string PresetNameBytes(const std::string& utf8);
 // Why a typed preset name would not reach the unit as typed (a character beyond ASCII, a

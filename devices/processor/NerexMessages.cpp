@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr std::size_t kDeviceNameBytes = 40;
 constexpr std::size_t kMemoryNameBytes = 16;
 
 // Sets the fields every write of the family shares.
@@ -107,6 +106,12 @@ std::string ToSevenBitText(std::string_view utf8, std::size_t length) {
   }
   out.resize(length, ' ');
   return out;
+}
+
+std::size_t NameWireCharacters(std::string_view utf8) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < utf8.size(); ++count) NextCodePoint(utf8, i);
+  return count;
 }
 
 std::uint8_t MemoryBlockMode(std::uint32_t sectionFlags, int block) {
@@ -233,7 +238,7 @@ bool BuildBlock35Message(CNerexSeriesDevice& device, CControlMessage& message) {
   {
     CSingleLock lock(device.SettingsLock());
     const CNerexSeriesMemory& image = device.GetCurrentSettings();
-    text = ToSevenBitText(device.GetName(), kDeviceNameBytes);
+    text = ToSevenBitText(device.GetName(), kNerexDeviceNameCharacters);
     for (const auto& name : image.inputs.names)
       text += ToSevenBitText(std::string_view(name.data(), name.size()), kNerexNameLength);
     for (const auto& name : image.outputs.names)

@@ -79,6 +79,11 @@ std::uint32_t GetMemoryNumber(const std::uint8_t* src);
 // Text as it travels in the unpacked names frame: one byte per character, a character that
 // does not fit in 7 bits becomes '?', cut at length bytes and padded with blanks to length.
 std::string ToSevenBitText(std::string_view utf8, std::size_t length);
+// The most characters of a device name: the names frame's field, one byte per character.
+inline constexpr std::size_t kNerexDeviceNameCharacters = 40;
+// The characters of a text as the names frame walks them (an invalid byte is one character),
+// to hold a name to the field.
+std::size_t NameWireCharacters(std::string_view utf8);
 
 // Mode bytes of the blocks of one stored memory, in the order inputs, graphic EQ, outputs,
 // dynamic EQ, only those whose section flag is set: 0x80 when another block follows, 0x40 when

@@ -9,7 +9,6 @@
 #include "core/model/DeviceProperty.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
-#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"
