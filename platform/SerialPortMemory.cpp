@@ -59,7 +59,7 @@ Clock::time_point CSerialLine::DeviceWrite(const std::uint8_t* data, std::size_t
     std::lock_guard<std::mutex> lock(m_mutex);
     last = Append(m_toPort, m_toPortFree, data, n);
     m_sentToPort += n;
-    m_endReadWhenNothingMore = thenNothingMore;
+    m_endReadWhenNothingMore = thenNothingMore && m_toDevice.empty();
   }
   m_cv.notify_all();
   return last;
@@ -102,7 +102,9 @@ void CSerialLine::SetHangup(bool on) {
 void CSerialLine::EndReadWhenNothingMore() {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_endReadWhenNothingMore = true;
+    // Bytes from the port the device end has not taken yet are a request after the one this
+    // silence answers: it no longer holds.
+    if (m_toDevice.empty()) m_endReadWhenNothingMore = true;
   }
   m_cv.notify_all();
 }
@@ -315,6 +317,8 @@ bool CMemorySerialPort::StartWrite(const std::uint8_t* data, std::uint32_t n,
     op.done = n;
     op.drainAt = m_line->Append(m_line->m_toDevice, m_line->m_toDeviceFree, data, n);
     m_line->m_sentToDevice += n;
+    // What the port sends next is answered afresh: an earlier silence ends no read of it.
+    m_line->m_endReadWhenNothingMore = false;
     op.queue = std::move(queue);
     op.routine = std::move(done);
     m_driver->m_write = std::move(op);

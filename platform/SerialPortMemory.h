@@ -42,8 +42,10 @@ class CSerialLine {
   void WakeDevice();
   // The device end sends nothing more for now (a test's unit that stays silent): the port's reads
   // end as soon as they have taken every byte sent so far, as when their time-out runs out, until
-  // the receive queue is purged or the device end sends again. Tests only: a silence then costs
-  // no time, so reads may wait long for answers that do come.
+  // the receive queue is purged, the port writes or the device end sends again. It is ignored
+  // while the port has sent bytes the device end has not taken: it then answers an earlier
+  // request. Tests only: a silence then costs no time, so reads may wait long for answers that
+  // do come.
   void EndReadWhenNothingMore();
 
   // Faults seen by the port end: with hang-up set the port reports data but gives none, so a
