@@ -163,9 +163,13 @@ class SerialCommsTest : public ::testing::Test {
     t.Set(0x18, 9, 0, kDevice, true, 0xA8, 0, 0);
   }
   // Runs the transaction to its end; false on a transport error.
+  // Runs one transaction, and returns once the bus has done with every request of it too: a read
+  // can end on answers let go ahead of a request's own while the bus still holds that request's.
   bool Run() {
     m_comms.StartWrite(true);
-    return m_comms.WaitForCompletion();
+    const bool done = m_comms.WaitForCompletion();
+    EXPECT_TRUE(m_bus.WaitForRequests(m_bus.RequestCount(), 20000));
+    return done;
   }
   // Runs the read of SetRead with the fault on the next count requests.
   bool ReadWith(const SimFault& fault, std::size_t count = 1) {
