@@ -320,7 +320,8 @@ class CDevice : public CObjectProperties {
   std::int32_t m_panelOrder = 0;
   std::uint32_t m_pollCounter = 0;
   CUuid m_uuid;
-  std::uint32_t m_deviceId;
+  // Set on the window thread (a new ID from the property list) while the comms worker polls.
+  std::atomic<std::uint32_t> m_deviceId;
   std::uint32_t m_typeCode;
   std::uint32_t m_modelIndex;
   std::string m_name;
