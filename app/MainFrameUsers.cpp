@@ -23,7 +23,7 @@ std::string LinksState(const CSystem& system) {
   std::ostringstream out;
   for (const CLink* link : system.GetLinks()) {
     out << link << '|' << link->m_name << '|' << link->m_master;
-    for (const CLinkRef* member : link->m_members) out << '|' << member << ':' << member->m_parameterId;
+    for (const CLinkRef* member : link->GetMembers()) out << '|' << member << ':' << member->m_parameterId;
     out << '\n';
   }
   return out.str();

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 class CArchive;
@@ -18,6 +19,16 @@ struct CUuid {
   std::string ToString() const;  // lower-case 8-4-4-4-12 form, for logs and tests
   friend bool operator==(const CUuid&, const CUuid&) = default;
   friend auto operator<=>(const CUuid&, const CUuid&) = default;
+};
+
+// Hash of a UUID for unordered containers: UUIDs are random, so their first eight bytes hash
+// them well.
+struct CUuidHash {
+  std::size_t operator()(const CUuid& uuid) const {
+    std::uint64_t h;
+    std::memcpy(&h, uuid.bytes.data(), sizeof h);
+    return std::size_t(h);
+  }
 };
 
 // The nil UUID when nil is set, else a fresh random version-4 UUID. Any thread.

@@ -18,16 +18,34 @@ CLink::~CLink() {
   for (CLinkRef* r : m_members) delete r;
 }
 
+void CLink::AddRef(CLinkRef* ref) {
+  m_members.push_back(ref);
+  // An earlier member of the same parameter stays the one found.
+  if (!m_indexStale) m_index.emplace(MemberKey{ref->GetUuid(), ref->m_parameterId}, ref);
+}
+
 CLinkRef* CLink::AddMember(const CUuid& device, std::uint32_t parameterId) {
   auto* ref = new CLinkRef(device, parameterId);
-  m_members.push_back(ref);
+  AddRef(ref);
   return ref;
 }
 
+void CLink::IndexMembers() const {
+  m_index.clear();
+  for (CLinkRef* r : m_members) m_index.emplace(MemberKey{r->GetUuid(), r->m_parameterId}, r);
+  m_indexStale = false;
+}
+
 CLinkRef* CLink::FindRef(const CUuid& device, std::uint32_t parameterId) const {
-  for (CLinkRef* r : m_members)
-    if (r->m_parameterId == parameterId && r->GetUuid() == device) return r;
-  return nullptr;
+  if (m_indexStale) IndexMembers();
+  const MemberKey key{device, parameterId};
+  auto found = m_index.find(key);
+  // A member whose fields were changed after it was indexed is looked up afresh.
+  if (found != m_index.end() && !(found->second->GetUuid() == device && found->second->m_parameterId == parameterId)) {
+    IndexMembers();
+    found = m_index.find(key);
+  }
+  return found == m_index.end() ? nullptr : found->second;
 }
 
 bool CLink::FindRef(CLinkRef** out, const CUuid& device, std::uint32_t parameterId) const {
@@ -46,6 +64,7 @@ bool CLink::RemoveMemberAt(std::size_t index) {
     --m_master;
   delete m_members[index];
   m_members.erase(m_members.begin() + std::ptrdiff_t(index));
+  m_indexStale = true;
   if (m_members.empty()) m_master = -1;
   return true;
 }
@@ -80,6 +99,8 @@ void CLink::Serialize(CArchive& ar) {
   }
   const std::uint32_t count = ar.ReadU32();
   ar.CheckCount(count, CLinkRef::kRecordSize);
+  // The members are filled in after they joined the list: the index is built at the next look-up.
+  m_indexStale = true;
   for (std::uint32_t i = 0; i < count; ++i) {
     auto* ref = new CLinkRef;
     m_members.push_back(ref);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/file/Uuid.h"
@@ -35,12 +36,16 @@ class CLink {
   CLink& operator=(const CLink&) = delete;
 
   std::string GetName() const { return m_name; }
-  // The first member with this device UUID and parameter id, or null.
+  // The members in the order the user added them; the link owns them.
+  const std::vector<CLinkRef*>& GetMembers() const { return m_members; }
+  // The first member with this device UUID and parameter id, or null. Found through an index
+  // of the members, so that a link of hundreds of units answers at once for every parameter a
+  // recall or a sweep pushes.
   CLinkRef* FindRef(const CUuid& device, std::uint32_t parameterId) const;
   // The same, handing the member out; false when there is none.
   bool FindRef(CLinkRef** out, const CUuid& device, std::uint32_t parameterId) const;
   // Takes ownership of the member.
-  void AddRef(CLinkRef* ref) { m_members.push_back(ref); }
+  void AddRef(CLinkRef* ref);
   // Appends a new member for the device parameter (display flag clear) and returns it.
   CLinkRef* AddMember(const CUuid& device, std::uint32_t parameterId);
   // Deletes the member at index; the master stays the same member, and when it is the one
@@ -58,8 +63,25 @@ class CLink {
   // appends the members read. Throws CArchiveException on short or bad data.
   void Serialize(CArchive& ar);
 
-  std::vector<CLinkRef*> m_members;  // owning, in the order the user added them
-  std::int32_t m_master = -1;        // index of the member whose value wins; -1 the first
+  std::int32_t m_master = -1;  // index of the member whose value wins; -1 the first
   std::string m_name;
   bool m_expanded = false;
+
+ private:
+  struct MemberKey {
+    CUuid device;
+    std::uint32_t parameterId = 0;
+    friend bool operator==(const MemberKey&, const MemberKey&) = default;
+  };
+  struct MemberKeyHash {
+    std::size_t operator()(const MemberKey& key) const { return CUuidHash{}(key.device) ^ key.parameterId; }
+  };
+  // Indexes the members again when the list changed since the last look-up.
+  void IndexMembers() const;
+
+  std::vector<CLinkRef*> m_members;  // owning, in the order the user added them
+  // The first member of each device parameter; rebuilt on the next look-up once m_indexStale
+  // is set by a change of the list that an insertion cannot keep up with.
+  mutable std::unordered_map<MemberKey, CLinkRef*, MemberKeyHash> m_index;
+  mutable bool m_indexStale = false;
 };

@@ -36,13 +36,20 @@ bool CSystem::IsParameterLinked(const CUuid& device, std::uint32_t parameterId) 
 
 void CSystem::ApplyLinks() {
   if (!AreLinksActive()) return;
+  // Each member takes its master's value once. Were the members' own changes to spread, every
+  // member would hand the same value to every other member again: a link of n units would
+  // make n * n changes.
+  WithoutSpreading([this] { ApplyEachLinkFromItsMaster(); });
+}
+
+void CSystem::ApplyEachLinkFromItsMaster() {
   for (const CLink* link : GetLinks()) {
     const CLinkRef* master = link->GetMasterRef();
     if (!master) continue;
     CDevice* source = FindDeviceByUuid(master->GetUuid());
     if (!source) continue;
     const CParamValue value = source->GetCurrentValue(std::int32_t(master->m_parameterId));
-    for (const CLinkRef* member : link->m_members) {
+    for (const CLinkRef* member : link->GetMembers()) {
       if (member == master) continue;
       CDevice* target = FindDeviceByUuid(member->GetUuid());
       if (!target) continue;
@@ -59,20 +66,18 @@ void CSystem::OnParameterChanged(CDevice* device, const CParamValue& stored, con
   // travels one level, to the direct members of each link that holds the source parameter.
   // A value the device only announces as its unit reported it is no change to spread.
   if (!AreLinksActive() || IsLinksBusy() || device->IsAnnouncingUnitValues()) return;
-  SetLinksBusy(true);
-  struct ClearBusy {
-    CSystem& s;
-    ~ClearBusy() { s.SetLinksBusy(false); }
-  } clearBusy{*this};
+  WithoutSpreading([&] { SpreadToLinkedParameters(device, requested); });
+}
 
+void CSystem::SpreadToLinkedParameters(CDevice* device, const CParamValue& requested) {
   const CUuid self = device->GetUuid();
   const auto parameterId = std::uint32_t(requested.id);
   // By index: a member's change may reach code that walks the lists again.
   for (std::size_t l = 0; l < m_links.size(); ++l) {
     const CLink* link = m_links[l];
     if (!link->FindRef(self, parameterId)) continue;
-    for (std::size_t m = 0; m < link->m_members.size(); ++m) {
-      const CLinkRef* member = link->m_members[m];
+    for (std::size_t m = 0; m < link->GetMembers().size(); ++m) {
+      const CLinkRef* member = link->GetMembers()[m];
       if (member->GetUuid() == self && member->m_parameterId == parameterId) continue;
       CDevice* target = FindDeviceByUuid(member->GetUuid());
       if (!target) continue;

@@ -36,6 +36,19 @@ bool CSystem::RecallSnapshot(int index) {
   const std::vector<CSnapshot*>& snapshots = GetSnapshots();
   if (index < 0 || std::size_t(index) >= snapshots.size() || !MayCurrentUserRecallSnapshots()) return false;
   const CSnapshot& snapshot = *snapshots[std::size_t(index)];
+  // Each device announces its recalled values to its panels and custom panels; were they to
+  // spread over the links, each unit's recall would overwrite the members recalled before it.
+  WithoutSpreading([&] { ApplyImages(snapshot); });
+  const int previous = GetCurrentSnapshot();
+  SetCurrentSnapshot(index);
+  // The devices' settings and the current snapshot are kept in the file.
+  SetModified(true);
+  UpdateSnapshotControls(previous);
+  UpdateSnapshotControls(index);
+  return true;
+}
+
+void CSystem::ApplyImages(const CSnapshot& snapshot) {
   for (const CSnapshotData* image : snapshot.m_data) {
     CDevice* device = FindDeviceByUuid(image->GetUuid());
     if (!device) continue;
@@ -48,13 +61,6 @@ bool CSystem::RecallSnapshot(int index) {
     }
     device->ApplySnapshotData(*image);
   }
-  const int previous = GetCurrentSnapshot();
-  SetCurrentSnapshot(index);
-  // The devices' settings and the current snapshot are kept in the file.
-  SetModified(true);
-  UpdateSnapshotControls(previous);
-  UpdateSnapshotControls(index);
-  return true;
 }
 
 void CSystem::DeleteSnapshot(int index) {

@@ -67,6 +67,8 @@ void CSystem::DestroyContents() {
     CSingleLock lock(m_lock);
     for (CDevice* d : m_devices) delete d;
     m_devices.clear();
+    m_devicesByUuid.clear();
+    m_devicesByUuidStale = false;
   }
   m_comms.ClearSystemQueue();
   DeleteAllUsers();
@@ -195,13 +197,26 @@ int CSystem::GetDeviceIndex(const CDevice* device) const {
 void CSystem::AppendDevice(CDevice* device) {
   CSingleLock lock(m_lock);
   m_devices.push_back(device);
+  // An earlier device of the same UUID stays the one found.
+  if (!m_devicesByUuidStale) m_devicesByUuid.emplace(device->GetUuid(), device);
+}
+
+void CSystem::IndexDevicesByUuid() const {
+  m_devicesByUuid.clear();
+  for (CDevice* d : m_devices) m_devicesByUuid.emplace(d->GetUuid(), d);
+  m_devicesByUuidStale = false;
 }
 
 CDevice* CSystem::FindDeviceByUuid(const CUuid& uuid) const {
   CSingleLock lock(m_lock);
-  for (CDevice* d : m_devices)
-    if (d->GetUuid() == uuid) return d;
-  return nullptr;
+  if (m_devicesByUuidStale) IndexDevicesByUuid();
+  auto found = m_devicesByUuid.find(uuid);
+  // A device whose record was read again after it joined the list is looked up afresh.
+  if (found != m_devicesByUuid.end() && !(found->second->GetUuid() == uuid)) {
+    IndexDevicesByUuid();
+    found = m_devicesByUuid.find(uuid);
+  }
+  return found == m_devicesByUuid.end() ? nullptr : found->second;
 }
 
 CDevice* CSystem::FindDeviceByHandle(std::uint64_t handle) const {
@@ -237,6 +252,7 @@ bool CSystem::DeleteDevice(int index) {
   {
     CSingleLock lock(m_lock);
     m_devices.erase(m_devices.begin() + index);
+    m_devicesByUuidStale = true;
     m_comms.ForgetDevice(device);
   }
   delete device;

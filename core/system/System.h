@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/support/AppSettings.h"
@@ -89,6 +90,8 @@ class CSystem final : public IDeviceHost,
   int GetDeviceIndex(const CDevice* device) const override;
   // Appends a device; the system owns it from now on.
   void AppendDevice(CDevice* device);
+  // The first device with this UUID, or null; through an index, so that links and snapshots of
+  // hundreds of units find their devices at once.
   CDevice* FindDeviceByUuid(const CUuid& uuid) const;
   // The device with this handle (CDevice::GetHandle), or null when it is no longer in the list.
   CDevice* FindDeviceByHandle(std::uint64_t handle) const;
@@ -132,6 +135,19 @@ class CSystem final : public IDeviceHost,
   // Re-entrancy guard of the spreading of a change to linked parameters (UI thread).
   bool IsLinksBusy() const { return m_linksBusy; }
   void SetLinksBusy(bool busy) { m_linksBusy = busy; }
+  // Runs apply with the spreading held off (links busy), then restores the guard as it was:
+  // the changes made inside reach their own devices and no linked one. UI thread.
+  template <class Apply>
+  void WithoutSpreading(Apply&& apply) {
+    const bool was = m_linksBusy;
+    m_linksBusy = true;
+    struct Restore {
+      bool& busy;
+      bool was;
+      ~Restore() { busy = was; }
+    } restore{m_linksBusy, was};
+    apply();
+  }
 
   // --- Custom panels ---
   const std::vector<CCPData*>& GetCustomPanels() const override { return m_customPanels; }
@@ -179,7 +195,8 @@ class CSystem final : public IDeviceHost,
   // True when any link has a member for this device parameter.
   bool IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const;
   // With linking active, gives every member of each link the current value of its master
-  // (each under its own parameter id, as a user change); members of deleted devices are skipped.
+  // (each under its own parameter id, as a user change, once: the members' changes do not
+  // spread again); members of deleted devices are skipped.
   void ApplyLinks();
   // A new snapshot holding every device's settings image now, appended.
   CSnapshot* AddSnapshot(const std::string& name);
@@ -187,8 +204,10 @@ class CSystem final : public IDeviceHost,
   // Null when the index is out of range.
   CSnapshot* CaptureSnapshot(int index);
   // Applies snapshot index to every device that still exists and makes it the current one.
-  // False, and nothing recalled, when the index is out of range or the current user may not
-  // recall snapshots (decided now, whichever command or button asked).
+  // Each device takes its own image; links do not spread the recalled values, so a member
+  // set apart from its link keeps the level the snapshot holds for it. False, and nothing
+  // recalled, when the index is out of range or the current user may not recall snapshots
+  // (decided now, whichever command or button asked).
   bool RecallSnapshot(int index);
   // True when the current user holds the right to recall snapshots.
   bool MayCurrentUserRecallSnapshots() const;
@@ -378,6 +397,13 @@ class CSystem final : public IDeviceHost,
 
  private:
   void DestroyContents();
+  // The two halves of the links' work, run while the spreading is held off (LinkManagement.cpp).
+  void ApplyEachLinkFromItsMaster();
+  void SpreadToLinkedParameters(CDevice* device, const CParamValue& requested);
+  // Hands each device of the snapshot its image (SnapshotManagement.cpp).
+  void ApplyImages(const CSnapshot& snapshot);
+  // Indexes the devices by UUID afresh; the lock is held.
+  void IndexDevicesByUuid() const;
   // A message about the whole system (no device) to the main frame.
   void PostToFrame(std::uint32_t message);
 
@@ -388,6 +414,10 @@ class CSystem final : public IDeviceHost,
   mutable CCriticalSection m_lock;  // first, so that it outlives every member it guards
   // Devices, guarded by m_lock.
   std::vector<CDevice*> m_devices;
+  // The first device of the list with each UUID, for FindDeviceByUuid; guarded by m_lock and
+  // rebuilt on the next look-up once a removal set m_devicesByUuidStale.
+  mutable std::unordered_map<CUuid, CDevice*, CUuidHash> m_devicesByUuid;
+  mutable bool m_devicesByUuidStale = false;
   std::vector<CZone*> m_zones;
   CUserList m_users;
   std::vector<CLink*> m_links;

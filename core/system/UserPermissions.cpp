@@ -1,24 +1,10 @@
 // The system's rule that keeps every user's access records complete, and the ids they name.
-#include <cstring>
 #include <unordered_set>
 
 #include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/system/System.h"
 #include "core/model/User.h"
-
-namespace {
-
-// UUIDs are random: their first eight bytes hash them well.
-struct CUuidHash {
-  std::size_t operator()(const CUuid& uuid) const {
-    std::uint64_t h;
-    std::memcpy(&h, uuid.bytes.data(), sizeof h);
-    return std::size_t(h);
-  }
-};
-
-}  // namespace
 
 void CSystem::EnsureUserPermissions() {
   CUserList& users = GetUsers();

@@ -132,7 +132,7 @@ TEST_P(DeleteLinkedDevice, KeepsTheLinksMasterThroughApplyingSaveAndReopen) {
   System().SetSelectedDevice(c.deleted);
   f.RunCommand(Cmd::kDeleteDevice);
   ASSERT_EQ(System().GetDeviceCount(), 2);
-  ASSERT_EQ(link->m_members.size(), 2u);
+  ASSERT_EQ(link->GetMembers().size(), 2u);
   f.RunCommand(Cmd::kLinkingStatus);  // on: the links are applied
   ASSERT_TRUE(System().AreLinksActive());
   for (CDevice* unit : System().GetDevices())

@@ -416,6 +416,69 @@ TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLog
   EXPECT_EQ(GainA(*d4), -200);
 }
 
+// A snapshot whose units were set apart while linking was off, recalled with linking on: every
+// unit of both processors, both amplifiers and the box's two linked channels ends at the level
+// its own image holds, on the unit and in the file, and no linked member is sent another unit's
+// level after its own image.
+TEST_F(UnitsOnlineTest, ARecallWithLinkingOnPutsEveryUnitAtItsOwnRecalledLevel) {
+  StartUnits();
+  MakeFile();
+  CSystem& system = frame->GetSystem();
+  Link(*d3, *d4, kProcessorGainA);
+  Link(*amp2, *amp5, kAmpGain1);
+  auto* channels = new CLink("Box channels");
+  channels->AddMember(dbox->GetUuid(), kBreakParamGain);
+  channels->AddMember(dbox->GetUuid(), kBreakParamGain + 1);
+  system.AppendLink(channels);
+  GoOnlineAndReadOut();
+  Settle();
+
+  const auto set = [](CDevice* device, int id, float level) {
+    device->ApplyControlChange(CParamValue(id, level, ParamKind::kLevel));
+  };
+  system.SetLinksActive(false);
+  set(d3, kProcessorGainA, -10.0f);
+  set(d4, kProcessorGainA, -20.0f);
+  set(amp2, kAmpGain1, -4.0f);
+  set(amp5, kAmpGain1, -8.0f);
+  set(dbox, kBreakParamGain, -2.0f);
+  set(dbox, kBreakParamGain + 1, -6.0f);
+  const std::uint8_t amp2Gain = amp2->GetGainIndex(0), amp5Gain = amp5->GetGainIndex(0);
+  const std::uint8_t boxGain1 = dbox->GetGain(0), boxGain2 = dbox->GetGain(1);
+  ASSERT_NE(amp2Gain, amp5Gain);
+  ASSERT_NE(boxGain1, boxGain2);
+  system.AddSnapshot("Apart");
+  for (CDevice* d : {static_cast<CDevice*>(d3), static_cast<CDevice*>(d4)}) set(d, kProcessorGainA, 0.0f);
+  for (CDevice* d : {static_cast<CDevice*>(amp2), static_cast<CDevice*>(amp5)}) set(d, kAmpGain1, 0.0f);
+  set(dbox, kBreakParamGain, 0.0f);
+  set(dbox, kBreakParamGain + 1, 0.0f);
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == 0 && GainA(*p4) == 0 && box->State().gains[1] == dbox->GetGain(1); }));
+  Settle();
+  system.SetLinksActive(true);
+
+  const std::size_t from = bus->RequestCount();
+  ASSERT_TRUE(system.RecallSnapshot(0));
+  Settle();
+  // The processors take their images as block writes; none gets the other's single value.
+  std::vector<Frame> singleValues;
+  for (const Frame& f : Writes(from))
+    if ((f.type == 16 || f.type == 120) && f.command == 2) singleValues.push_back(f);
+  EXPECT_TRUE(singleValues.empty()) << Describe(singleValues);
+  EXPECT_EQ(GainA(*p3), -100);
+  EXPECT_EQ(GainA(*p4), -200);
+  EXPECT_EQ(GainA(*d3), -100);
+  EXPECT_EQ(GainA(*d4), -200);
+  EXPECT_EQ(a2->State().gainIndex[0], amp2Gain);
+  EXPECT_EQ(a5->State().gainIndex[0], amp5Gain);
+  EXPECT_EQ(amp2->GetGainIndex(0), amp2Gain);
+  EXPECT_EQ(amp5->GetGainIndex(0), amp5Gain);
+  EXPECT_EQ(box->State().gains[0], boxGain1);
+  EXPECT_EQ(box->State().gains[1], boxGain2);
+  EXPECT_EQ(dbox->GetGain(0), boxGain1);
+  EXPECT_EQ(dbox->GetGain(1), boxGain2);
+  EXPECT_EQ(system.GetCurrentSnapshot(), 0);
+}
+
 // Units added by hand have ID 0, the address of every unit of a model: going online ("Send")
 // names them and queues nothing for them, and once their IDs are set in the pane no frame ever
 // went to ID 0; the units keep their presets and settings, which the file then reads.

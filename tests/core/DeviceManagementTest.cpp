@@ -165,8 +165,8 @@ TEST_F(DeviceManagementTest, DeleteZone_WithItsDevices_DeletesThemWithEveryRefer
   ASSERT_EQ(system.GetDeviceCount(), 1);
   EXPECT_EQ(system.GetDevice(0), keep);
   EXPECT_EQ(system.FindDeviceByUuid(goneUuid), nullptr);
-  ASSERT_EQ(link->m_members.size(), 1u);
-  EXPECT_EQ(link->m_members[0]->m_uuid, keep->GetUuid());
+  ASSERT_EQ(link->GetMembers().size(), 1u);
+  EXPECT_EQ(link->GetMembers()[0]->m_uuid, keep->GetUuid());
   EXPECT_EQ(widget->m_pDevice, nullptr);
   EXPECT_FALSE(system.GetUsers()[1]->HasPermissionRecord(goneUuid));
   EXPECT_TRUE(system.GetUsers()[1]->HasPermissionRecord(keep->GetUuid()));

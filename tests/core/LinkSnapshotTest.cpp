@@ -17,7 +17,7 @@ TEST(LinkRecord, GoldenBytesHaveNoVersionWord) {
   CLink link("L");
   link.AddRef(new CLinkRef(UuidOf(0x11), 13));
   link.AddRef(new CLinkRef(UuidOf(0x22), 0x102));
-  link.m_members[1]->m_displayFlag = true;
+  link.GetMembers()[1]->m_displayFlag = true;
   link.m_master = 1;
   link.m_expanded = true;
   CArchive out;
@@ -38,11 +38,11 @@ TEST(LinkRecord, GoldenBytesHaveNoVersionWord) {
   CLink back("Dummy");
   back.Serialize(in);
   EXPECT_EQ(back.GetName(), "L");
-  ASSERT_EQ(back.m_members.size(), 2u);
-  EXPECT_EQ(back.m_members[1]->m_uuid, UuidOf(0x22));
-  EXPECT_EQ(back.m_members[1]->m_parameterId, 0x102u);
-  EXPECT_TRUE(back.m_members[1]->m_displayFlag);
-  EXPECT_FALSE(back.m_members[0]->m_displayFlag);
+  ASSERT_EQ(back.GetMembers().size(), 2u);
+  EXPECT_EQ(back.GetMembers()[1]->m_uuid, UuidOf(0x22));
+  EXPECT_EQ(back.GetMembers()[1]->m_parameterId, 0x102u);
+  EXPECT_TRUE(back.GetMembers()[1]->m_displayFlag);
+  EXPECT_FALSE(back.GetMembers()[0]->m_displayFlag);
   EXPECT_EQ(back.m_master, 1);
   EXPECT_TRUE(back.m_expanded);
 }
@@ -53,7 +53,7 @@ TEST(LinkRecord, MemberCountBeyondTheDataIsRefused) {
   CArchive in(bytes);
   CLink link("Dummy");
   EXPECT_THROW(link.Serialize(in), CArchiveException);
-  EXPECT_TRUE(link.m_members.empty());
+  EXPECT_TRUE(link.GetMembers().empty());
 }
 
 TEST(SnapshotRecord, GoldenBytesWithTheNameLast) {

@@ -106,7 +106,7 @@ class SystemFileTest : public ::testing::Test {
     CLink* l1 = s.AddLink();
     l1->AddRef(new CLinkRef(a->GetUuid(), CFileTestDevice::kLevel));
     l1->AddRef(new CLinkRef(c->GetUuid(), CFileTestDevice::kTrim));
-    l1->m_members[1]->m_displayFlag = true;
+    l1->GetMembers()[1]->m_displayFlag = true;
     l1->m_master = 1;
     l1->m_expanded = true;
     CLink* l2 = s.AddLink();
@@ -263,10 +263,10 @@ TEST_F(SystemFileTest, FullSystem_RoundTripKeepsEveryRecord) {
   EXPECT_EQ(l1->GetName(), "Link 1");
   EXPECT_EQ(l1->m_master, 1);
   EXPECT_TRUE(l1->m_expanded);
-  ASSERT_EQ(l1->m_members.size(), 2u);
-  EXPECT_EQ(l1->m_members[1]->GetUuid(), s.GetDevice(2)->GetUuid());
-  EXPECT_EQ(l1->m_members[1]->m_parameterId, std::uint32_t(CFileTestDevice::kTrim));
-  EXPECT_TRUE(l1->m_members[1]->m_displayFlag);
+  ASSERT_EQ(l1->GetMembers().size(), 2u);
+  EXPECT_EQ(l1->GetMembers()[1]->GetUuid(), s.GetDevice(2)->GetUuid());
+  EXPECT_EQ(l1->GetMembers()[1]->m_parameterId, std::uint32_t(CFileTestDevice::kTrim));
+  EXPECT_TRUE(l1->GetMembers()[1]->m_displayFlag);
   EXPECT_EQ(back.GetLinks()[1]->GetName(), "Mains");
   EXPECT_FALSE(back.AreLinksActive());
   EXPECT_EQ(back.GetTreeState(), 2u);

@@ -87,13 +87,66 @@ TEST_F(SystemModelTest, ApplyLinks_MasterOutOfRangeUsesTheFirstAndSkipsDeletedDe
   link->m_master = 5;
   CLink* single = Link({{b, CFileTestDevice::kTrim}});
   ASSERT_TRUE(s.DeleteDevice(2));
-  EXPECT_EQ(link->m_members.size(), 2u);  // the deleted device's member went with it
+  EXPECT_EQ(link->GetMembers().size(), 2u);  // the deleted device's member went with it
   link->AddRef(new CLinkRef(MakeUuid(), CFileTestDevice::kLevel));  // a device that is gone
   s.ApplyLinks();
   EXPECT_EQ(b->level, 5);
   EXPECT_EQ(a->level, 5);
   for (const CParamValue& v : b->applied) EXPECT_EQ(v.id, CFileTestDevice::kLevel);  // nothing from the single-member link
-  EXPECT_EQ(single->m_members.size(), 1u);
+  EXPECT_EQ(single->GetMembers().size(), 1u);
+}
+
+// A member's own change does not spread again: with the links applied every member takes the
+// master's value once, not once from the master and again from every other member.
+TEST_F(SystemModelTest, ApplyLinks_GivesEachMemberItsMastersValueOnce) {
+  std::vector<CFileTestDevice*> devices;
+  CLink* link = s.AddLink();
+  for (int i = 0; i < 10; ++i) {
+    devices.push_back(Add());
+    link->AddMember(devices.back()->GetUuid(), CFileTestDevice::kLevel);
+  }
+  devices[0]->level = 7;
+  s.ApplyLinks();
+  EXPECT_TRUE(devices[0]->applied.empty());
+  for (std::size_t i = 1; i < devices.size(); ++i) {
+    EXPECT_EQ(devices[i]->level, 7) << i;
+    EXPECT_EQ(devices[i]->applied.size(), 1u) << i;
+  }
+  EXPECT_FALSE(s.IsLinksBusy());
+}
+
+// The look-ups behind every spread answer as the lists stand after each change: members added,
+// a first one of two for the same parameter removed, a device's members removed, a link read
+// from its record; devices deleted and added.
+TEST_F(SystemModelTest, LinkMembersAndDevicesAreFoundAfterEveryChange) {
+  CFileTestDevice* a = Add();
+  CFileTestDevice* b = Add();
+  CLink* link = Link({{a, CFileTestDevice::kLevel}, {b, CFileTestDevice::kLevel}, {a, CFileTestDevice::kLevel}});
+  EXPECT_EQ(link->FindRef(a->GetUuid(), CFileTestDevice::kLevel), link->GetMembers()[0]);
+  EXPECT_EQ(link->FindRef(a->GetUuid(), CFileTestDevice::kTrim), nullptr);
+  ASSERT_TRUE(link->RemoveMemberAt(0));
+  EXPECT_EQ(link->FindRef(a->GetUuid(), CFileTestDevice::kLevel), link->GetMembers()[1]);
+  EXPECT_EQ(link->RemoveDeviceRefs(a->GetUuid()), 1);
+  EXPECT_EQ(link->FindRef(a->GetUuid(), CFileTestDevice::kLevel), nullptr);
+  CLinkRef* trim = link->AddMember(a->GetUuid(), CFileTestDevice::kTrim);
+  EXPECT_EQ(link->FindRef(a->GetUuid(), CFileTestDevice::kTrim), trim);
+
+  CArchive out;
+  link->Serialize(out);
+  CArchive in(out.TakeData());
+  CLink read("Dummy");
+  read.Serialize(in);
+  ASSERT_EQ(read.GetMembers().size(), 2u);
+  EXPECT_EQ(read.FindRef(b->GetUuid(), CFileTestDevice::kLevel), read.GetMembers()[0]);
+  EXPECT_EQ(read.FindRef(a->GetUuid(), CFileTestDevice::kTrim), read.GetMembers()[1]);
+
+  const CUuid first = a->GetUuid();
+  ASSERT_TRUE(s.DeleteDevice(0));
+  EXPECT_EQ(s.FindDeviceByUuid(first), nullptr);
+  EXPECT_EQ(s.FindDeviceByUuid(b->GetUuid()), b);
+  CFileTestDevice* c = Add();
+  EXPECT_EQ(s.FindDeviceByUuid(c->GetUuid()), c);
+  EXPECT_EQ(s.FindDeviceByUuid(b->GetUuid()), b);
 }
 
 TEST_F(SystemModelTest, ApplyLinks_DoesNothingWhileLinkingIsOff) {

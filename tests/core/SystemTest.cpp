@@ -175,8 +175,8 @@ TEST(SystemTest, DeleteDevice_RemovesEveryReferenceToIt) {
   EXPECT_EQ(s.GetDeviceCount(), 1);
   EXPECT_EQ(s.GetSelectedDevice(), 0);
   EXPECT_EQ(s.GetZones()[0]->GetDevices(), std::vector<CDevice*>{keep});
-  ASSERT_EQ(link->m_members.size(), 1u);
-  EXPECT_EQ(link->m_members[0]->GetUuid(), keep->GetUuid());
+  ASSERT_EQ(link->GetMembers().size(), 1u);
+  EXPECT_EQ(link->GetMembers()[0]->GetUuid(), keep->GetUuid());
   EXPECT_EQ(bound->m_pDevice, nullptr);
   EXPECT_EQ(copied->m_pDevice, nullptr);
   EXPECT_FALSE(user->HasPermissionRecord(goneUuid));

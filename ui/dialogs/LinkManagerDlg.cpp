@@ -147,7 +147,7 @@ void CLinkManagerDlg::OnInitDialog() {
   m_lastLinkItem = nullptr;
   for (CLink* link : m_system.GetLinks()) {
     QTreeWidgetItem* linkItem = AddLinkItem(link);
-    for (CLinkRef* member : link->m_members) AddMemberItem(linkItem, member);
+    for (CLinkRef* member : link->GetMembers()) AddMemberItem(linkItem, member);
     ShowMaster(linkItem);
   }
   m_filling = true;
@@ -185,8 +185,8 @@ void CLinkManagerDlg::FillParameterList() {
   // Only parameters that go with the link's first member, or all of them.
   CParamInfo reference;
   reference.name = "NULL";
-  if (const CLink* link = ItemLink(SelectedLinkItem()); link && !link->m_members.empty()) {
-    const CLinkRef* first = link->m_members.front();
+  if (const CLink* link = ItemLink(SelectedLinkItem()); link && !link->GetMembers().empty()) {
+    const CLinkRef* first = link->GetMembers().front();
     if (CDevice* firstDevice = m_system.FindDeviceByUuid(first->GetUuid()))
       reference = firstDevice->GetParameterAt(int(first->m_parameterId));
   }
@@ -228,7 +228,7 @@ void CLinkManagerDlg::OnAddMember() {
   QTreeWidgetItem* memberItem = AddMemberItem(linkItem, member);
   linkItem->setExpanded(true);
   delete m_parameters->takeItem(m_parameters->row(parameter));
-  if (link->m_members.size() == 1) {
+  if (link->GetMembers().size() == 1) {
     link->m_master = 0;
     FillParameterList();
     m_filling = true;
@@ -243,13 +243,14 @@ void CLinkManagerDlg::OnRemoveMember() {
   if (!member) return;
   QTreeWidgetItem* linkItem = item->parent();
   CLink* link = ItemLink(linkItem);
-  auto it = link ? std::find(link->m_members.begin(), link->m_members.end(), member) : std::vector<CLinkRef*>::iterator();
-  if (!link || it == link->m_members.end()) {
+  const std::vector<CLinkRef*>* members = link ? &link->GetMembers() : nullptr;
+  const auto it = members ? std::find(members->begin(), members->end(), member) : std::vector<CLinkRef*>::const_iterator();
+  if (!members || it == members->end()) {
     delete item;
     FillParameterList();
     return;
   }
-  link->RemoveMemberAt(std::size_t(it - link->m_members.begin()));
+  link->RemoveMemberAt(std::size_t(it - members->begin()));
   delete item;
   ShowMaster(linkItem);
   FillParameterList();

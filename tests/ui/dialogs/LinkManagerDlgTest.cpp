@@ -107,10 +107,10 @@ TEST_F(LinkManagerTest, FirstMemberBecomesTheBoldMasterAndRestrictsTheParameters
   QTreeWidgetItem* linkItem = dialog.LinkTree()->topLevelItem(0);
   AddMember(dialog, linkItem, 0, "Gain A");
   CLink& link = *system.GetLinks()[0];
-  ASSERT_EQ(link.m_members.size(), 1u);
+  ASSERT_EQ(link.GetMembers().size(), 1u);
   EXPECT_EQ(link.m_master, 0);
-  EXPECT_EQ(link.m_members[0]->m_parameterId, 1u);
-  EXPECT_EQ(link.m_members[0]->GetUuid(), system.GetDevice(0)->GetUuid());
+  EXPECT_EQ(link.GetMembers()[0]->m_parameterId, 1u);
+  EXPECT_EQ(link.GetMembers()[0]->GetUuid(), system.GetDevice(0)->GetUuid());
   ASSERT_EQ(linkItem->childCount(), 1);
   EXPECT_EQ(linkItem->child(0)->text(0), "Left (Test Model, ID 1) - Gain A");
   EXPECT_TRUE(CTreeCtrlEx::IsItemBold(linkItem->child(0)));
@@ -137,7 +137,7 @@ TEST_F(LinkManagerTest, RemovingMembersMovesTheMasterAsTheRulesSay) {
     AddMember(dialog, linkItem, 0, "Gain A");
     AddMember(dialog, linkItem, 1, "Gain A");
     AddMember(dialog, linkItem, 2, "Gain A");
-    ASSERT_EQ(link.m_members.size(), 3u);
+    ASSERT_EQ(link.GetMembers().size(), 3u);
   };
   auto remove = [&](int index) {
     dialog.LinkTree()->setCurrentItem(linkItem->child(index));
@@ -158,7 +158,7 @@ TEST_F(LinkManagerTest, RemovingMembersMovesTheMasterAsTheRulesSay) {
   EXPECT_EQ(link.m_master, 0);
   remove(0);  // the last member: no master
   EXPECT_EQ(link.m_master, -1);
-  EXPECT_TRUE(link.m_members.empty());
+  EXPECT_TRUE(link.GetMembers().empty());
   dialog.DeviceList()->setCurrentIndex(0);
   EXPECT_EQ(Parameters(dialog), (QStringList{"Gain A", "Gain B", "Mute"}));
 
@@ -166,7 +166,7 @@ TEST_F(LinkManagerTest, RemovingMembersMovesTheMasterAsTheRulesSay) {
   master(2);
   remove(0);  // before the master: the master stays, one place down
   EXPECT_EQ(link.m_master, 1);
-  EXPECT_EQ(link.m_members[1]->GetUuid(), system.GetDevice(2)->GetUuid());
+  EXPECT_EQ(link.GetMembers()[1]->GetUuid(), system.GetDevice(2)->GetUuid());
   EXPECT_EQ(BoldChildren(linkItem), (QList<bool>{false, true}));
   dialog.LinkTree()->setCurrentItem(linkItem);
   EXPECT_FALSE(dialog.RemoveMemberButton()->isEnabled());
@@ -221,7 +221,7 @@ TEST_F(LinkManagerTest, WithoutDevicesLinksCanStillBeMadeRenamedAndDeleted) {
   dialog.AddLinkButton()->click();
   dialog.LinkTree()->setCurrentItem(dialog.LinkTree()->topLevelItem(0));
   dialog.AddMemberButton()->click();  // nothing to add: nothing happens
-  EXPECT_TRUE(empty.GetLinks()[0]->m_members.empty());
+  EXPECT_TRUE(empty.GetLinks()[0]->GetMembers().empty());
   dialog.DeleteLinkButton()->click();
   EXPECT_TRUE(empty.GetLinks().empty());
 }
