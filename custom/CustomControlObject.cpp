@@ -17,6 +17,8 @@
 #include "core/file/TextConversion.h"
 #include "core/draw/TextStyle.h"
 #include "platform/Archive.h"
+#include "platform/Graphics.h"
+#include "platform/Image.h"
 #include "platform/TextFormat.h"
 
 namespace {
@@ -220,18 +222,68 @@ CRect CCustomControlObject::AdjustSizingRect(const CRect& rect, int handle) cons
   return r;
 }
 
-CParamInfo CCustomControlObject::GetParameterInfo() const {
+CParamInfo CCustomControlObject::GetDrawnParameterInfo(std::uint8_t& shownInactive) const {
   if (m_pDevice) {
-    CParamInfo info = m_pDevice->GetParameterAt(int(m_parameterId));
+    const CParamInfo info = m_pDevice->GetParameterAt(int(m_parameterId));
     // Online with the unit away, a setting takes no change: the widget shows what the device
     // holds and ignores input until the unit is back. In design mode the widget changes no
     // setting, and is drawn whole so that the person sees what they place.
-    if (!(info.options & kParamOptionReadOnly) && !InDesignMode() && m_pDevice->IsAwayOnline()) info.inactive = 1;
+    const bool away = !(info.options & kParamOptionReadOnly) && !InDesignMode() && m_pDevice->IsAwayOnline();
+    shownInactive = away ? 1 : info.inactive;
     return info;
   }
   CParamInfo info;
   info.name = "NULL";
+  shownInactive = info.inactive;
   return info;
+}
+
+CParamInfo CCustomControlObject::GetParameterInfo() const {
+  std::uint8_t shownInactive = 0;
+  CParamInfo info = GetDrawnParameterInfo(shownInactive);
+  info.inactive = shownInactive;
+  return info;
+}
+
+bool CCustomControlObject::IsUnitAway() const {
+  // The cheap questions first: this runs at every draw of a bound widget.
+  if (!m_pDevice || !m_pDevice->IsAwayOnline() || InDesignMode()) return false;
+  return !(m_pDevice->GetParameterAt(int(m_parameterId)).options & kParamOptionReadOnly);
+}
+
+namespace {
+// A widget whose unit is away: each pixel of its drawing in the grey of its brightness, at
+// 55 % of its opacity.
+CColourMatrix AwayLook() {
+  CColourMatrix look;
+  constexpr float kWeights[3] = {0.30f, 0.59f, 0.11f};
+  for (int from = 0; from < 3; ++from)
+    for (int to = 0; to < 3; ++to) look.m[from][to] = kWeights[from];
+  look.m[3][3] = 0.55f;
+  look.m[4][4] = 1.0f;
+  return look;
+}
+}  // namespace
+
+void CCustomControlObject::DrawInPanel(Graphics& graphics, const CRect& clip, bool designMode) {
+  if (!IsUnitAway()) {
+    Draw(graphics, clip, designMode);
+    return;
+  }
+  // The drawing is made on a layer of the part being repainted, then laid on the panel.
+  const CRect drawn = GetDrawnRect();
+  const CRect area{std::max(drawn.left, clip.left), std::max(drawn.top, clip.top), std::min(drawn.right, clip.right),
+                   std::min(drawn.bottom, clip.bottom)};
+  if (area.right <= area.left || area.bottom <= area.top) return;
+  CImage layer(area.Width(), area.Height());
+  {
+    Graphics onLayer(layer);
+    onLayer.TranslateTransform(-float(area.left), -float(area.top));
+    Draw(onLayer, area, designMode);
+  }
+  const CColourMatrix look = AwayLook();
+  graphics.DrawImage(layer, CRectF::FromRect(area), CRectF{0.0f, 0.0f, float(area.Width()), float(area.Height())},
+                     &look);
 }
 
 CParamValue CCustomControlObject::GetParameterValue() const {

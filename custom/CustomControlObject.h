@@ -161,6 +161,9 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   // --- Widget operations; the base does what a widget without that trait does ---
   // The area the widget draws in: its rectangle unless a kind draws outside it.
   virtual CRect GetBoundsRect() const { return m_rect; }
+  // Everything the widget's drawing may cover in the panel's present mode: the bounds, unless a
+  // kind draws outside them (a fader's or a knob's scale in operate mode).
+  virtual CRect GetDrawnRect() const { return GetBoundsRect(); }
   // The base record (version 1, rectangle as left, right, top, bottom, owning panel id, device
   // id, parameter id, hit-test flag); every kind's record writes it first. A base record of
   // another version throws CArchiveException (BadFormat).
@@ -190,6 +193,10 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   virtual void Draw(Graphics& graphics, const CRect& clip, bool designMode) {
     (void)graphics, (void)clip, (void)designMode;
   }
+  // How the panel view draws the widget: Draw, and for a widget whose unit is away
+  // (IsUnitAway) that drawing in grey and half transparent, so that the panel still shows the
+  // widget and that it takes nothing now.
+  void DrawInPanel(Graphics& graphics, const CRect& clip, bool designMode);
   // A mouse message (numbers of platform/MouseMessages.h) at a point of the view; the wheel
   // message carries its signed delta in flags. The widget widens redraw by what it wants
   // repainted. Base: nothing.
@@ -213,6 +220,8 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   // setting, not an indication) and the panel is in operate mode; "NULL" with every other
   // value zero when unbound.
   CParamInfo GetParameterInfo() const;
+  // True while GetParameterInfo shows the parameter inactive because its unit is away online.
+  bool IsUnitAway() const;
   // The bound parameter's current value; the empty value when unbound.
   CParamValue GetParameterValue() const;
   bool IsLinked() const { return m_pDevice && m_parameterId; }
@@ -234,6 +243,11 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   CCPData* GetPanel() const;
   // Whether the owning panel's system is in design mode.
   bool InDesignMode() const;
+  // The bound parameter's description for the kinds' drawing: inactive only while the parameter
+  // itself cannot be used now, as a unit that is away dims the whole widget instead
+  // (DrawInPanel). shownInactive receives the flag GetParameterInfo gives, which the kinds keep
+  // as the flag of their last drawing.
+  CParamInfo GetDrawnParameterInfo(std::uint8_t& shownInactive) const;
 
  private:
   CObjectHandle m_handle;  // a copy gets its own

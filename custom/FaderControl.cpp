@@ -221,7 +221,8 @@ void CCCFader::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)paint;
   (void)designMode;
   if (!m_hitTest) return;
-  const CParamInfo info = GetParameterInfo();
+  std::uint8_t shownInactive = 0;
+  const CParamInfo info = GetDrawnParameterInfo(shownInactive);
   const CSize knob = GetKnobSize();
   const int w = m_rect.Width(), h = m_rect.Height();
   if (m_flags & kFaderDrawSlot) {
@@ -272,7 +273,7 @@ void CCCFader::Draw(Graphics& g, const CRect& paint, bool designMode) {
       g.DrawLine(shade, CPointF{sx, float(p.y + 3)}, CPointF{sx, sy - 1.0f});
     }
   }
-  m_lastInactive = info.inactive;
+  m_lastInactive = shownInactive;
 }
 
 void CCCFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,

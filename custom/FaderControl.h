@@ -47,7 +47,7 @@ class CCCFader : public CCCScaleWidget {
 
   bool IsHorizontal() const { return (m_flags & kFaderHorizontal) != 0; }
   // The scale needs the draw bit and a binding.
-  bool IsScaleShown() const { return (m_flags & kFaderDrawScale) && IsLinked(); }
+  bool IsScaleShown() const override { return (m_flags & kFaderDrawScale) && IsLinked(); }
   bool IsScaleBefore() const { return (m_flags & kFaderScaleBefore) && (m_flags & kFaderDrawScale); }
   bool IsScaleAfter() const { return (m_flags & kFaderScaleAfter) && (m_flags & kFaderDrawScale); }
   // The knob's width and height on screen.

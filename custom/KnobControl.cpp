@@ -224,7 +224,8 @@ void CCCKnob::DrawBody(Graphics& g, float angle) const {
 
 void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)designMode;
-  const CParamInfo info = GetParameterInfo();
+  std::uint8_t shownInactive = 0;
+  const CParamInfo info = GetDrawnParameterInfo(shownInactive);
   const bool locked = info.inactive != 0;
   if (m_hitTest) {
     const CRepaintClip clip(g, paint);
@@ -266,7 +267,7 @@ void CCCKnob::Draw(Graphics& g, const CRect& paint, bool designMode) {
     }
     g.SetSmoothingMode(savedMode);
   }
-  m_lastInactive = info.inactive;
+  m_lastInactive = shownInactive;
 }
 
 void CCCKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,

@@ -46,7 +46,7 @@ class CCCKnob : public CCCScaleWidget {
   void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
                       CRect& redraw) override;
 
-  bool IsScaleShown() const { return (m_flags & kKnobDrawScale) && IsLinked(); }
+  bool IsScaleShown() const override { return (m_flags & kKnobDrawScale) && IsLinked(); }
   // Degrees clockwise from straight up for a value.
   float ValueToAngle(float value) const;
   // The value one pixel of upward drag adds (negative when reversed).

@@ -105,6 +105,10 @@ void CParameterPropertyCtrl::RestoreFilledValue() {
   m_pWidget->m_parameterId = m_filledParameterId;
 }
 
+bool CParameterPropertyCtrl::ChangedBinding() const {
+  return m_pWidget && (m_pWidget->m_pDevice != m_pFilledDevice || m_pWidget->m_parameterId != m_filledParameterId);
+}
+
 std::string CParameterPropertyCtrl::FormatProperty() const {
   if (!m_pWidget || !m_pWidget->m_pDevice) return "No Parameter";
   CDevice* device = m_pWidget->m_pDevice;

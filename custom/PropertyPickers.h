@@ -99,6 +99,9 @@ class CParameterPropertyCtrl : public CPickerPropertyCtrl {
   // The widget ending leaves the row with none; the device it was bound to ending leaves a
   // refusal nothing to bind the widget back to.
   bool ForgetObject(std::uint64_t handle) override;
+  // True when the widget is bound otherwise than when the row was filled: its picker chose
+  // another parameter (or none). False for an edit that leaves the binding as it was.
+  bool ChangedBinding() const;
   CCustomControlObject* m_pWidget;  // not owned
 
  protected:

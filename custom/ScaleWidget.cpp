@@ -32,6 +32,12 @@ CRect CCCScaleWidget::OnParameterUpdate(const CParamValue& value) {
   return TakeRangeValue(value, m_rangeMin, m_rangeMax, inactiveChanged, m_value) ? GetBoundsRect() : CRect{};
 }
 
+CRect CCCScaleWidget::GetDrawnRect() const {
+  CRect drawn = GetBoundsRect();
+  if (IsScaleShown()) UnionRects(drawn, drawn, MeasureScale(*this));
+  return drawn;
+}
+
 void CCCScaleWidget::CheckReadRange() {
   m_rangeMax = CheckedRangeBound(m_rangeMax);
   m_rangeMin = CheckedRangeBound(m_rangeMin);

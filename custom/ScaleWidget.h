@@ -20,6 +20,10 @@ class CCCScaleWidget : public CCustomControlObject {
   CRect OnParameterUpdate(const CParamValue& value) override;
   // Draws the scale (or only measures it) and returns the rectangle with its labels.
   virtual CRect DrawScale(Graphics& g, bool draw) = 0;
+  // True when the widget draws its scale: the kind's flag is set and the widget is bound.
+  virtual bool IsScaleShown() const = 0;
+  // The bounds and, when shown, the scale with its labels.
+  CRect GetDrawnRect() const override;
 
   // The binding's rows and the range first (through the shared range handling), then the
   // kind's own edit.

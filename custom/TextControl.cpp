@@ -172,7 +172,8 @@ CRect CCCTextControl::OnParameterUpdate(const CParamValue& value) {
 
 void CCCTextControl::Draw(Graphics& g, const CRect& paint, bool designMode) {
   (void)designMode;
-  const CParamInfo info = GetParameterInfo();
+  std::uint8_t shownInactive = 0;
+  const CParamInfo info = GetDrawnParameterInfo(shownInactive);
   if (!m_caption.empty() && m_hitTest) {
     const CRepaintClip clip(g, paint);
     const SmoothingMode savedMode = g.GetSmoothingMode();
@@ -210,7 +211,7 @@ void CCCTextControl::Draw(Graphics& g, const CRect& paint, bool designMode) {
     g.SetSmoothingMode(savedMode);
     g.SetTextRenderingHint(savedHint);
   }
-  m_lastInactive = info.inactive;
+  m_lastInactive = shownInactive;
 }
 
 void CCCTextControl::Deactivate() {

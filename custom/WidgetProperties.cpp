@@ -202,8 +202,13 @@ std::optional<bool> CommitSharedRangeRow(CCustomControlObject& widget, CDevicePr
   if (id < 1 || id > 3) return std::nullopt;
   const CRect before = WidgetArea(widget);
   if (!widget.CCustomControlObject::OnPropertyChanged(row)) return false;
-  // A list edit that keeps the binding keeps the range too.
-  if (id == 3 && (!row.GetListValue() || row.IsRefresh())) {
+  // A new binding brings its parameter's range: a list edit that binds anew asks for the rows
+  // again, and in the grid the row's picker has bound the widget already. An edit that keeps
+  // the binding (the row entered and left, the picker cancelled, the same parameter chosen)
+  // keeps the range the widget has.
+  const auto* picker = dynamic_cast<const CParameterPropertyCtrl*>(&row);
+  const bool rebound = row.GetListValue() ? row.IsRefresh() : picker && picker->ChangedBinding();
+  if (id == 3 && rebound) {
     AdoptParameterRange(widget, range, before);
     row.SetRefresh(true);
   }

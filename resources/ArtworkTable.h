@@ -62,6 +62,13 @@ ORVAK_ARTWORK(4116, "BMP", "tile_zel_amp_left", 30, 30)
 ORVAK_ARTWORK(4117, "BMP", "tile_zel_amp_right", 30, 30)
 ORVAK_ARTWORK(4118, "BMP", "tile_zel_amp_middle", 1, 30)
 
+// Rack tile of the amplifier families that have no artwork of their own (the Sornic amplifier
+// and the Pannex modules), 30 high: a plain front with a grey stripe, its LED recess and ears
+// where the Zel amplifier tile has them.
+ORVAK_ARTWORK(4159, "BMP", "tile_module_left", 30, 30)
+ORVAK_ARTWORK(4160, "BMP", "tile_module_right", 30, 30)
+ORVAK_ARTWORK(4161, "BMP", "tile_module_middle", 1, 30)
+
 // Zel breakout box rack tiles, 23 high, one set per model line (XB, Fennick, Quill): left end,
 // right end (with the status LED's recess 6 to 16 pixels from its left edge, 7 to 17 from the
 // top) and the 1-pixel middle piece.

@@ -54,7 +54,7 @@ void CCustomControlPanelWnd::RedrawRect(const CRect& rect, bool invalidate, bool
         CRect area = widget->GetBoundsRect();
         if (selected) area = Union(area, Grown(widget->m_rect, kSelectionBand));
         if (!Meets(area, clip)) continue;
-        if (widget->m_hitTest) widget->Draw(g, clip, design);
+        if (widget->m_hitTest) widget->DrawInPanel(g, clip, design);
         if (selected && !m_designer.IsMoving()) DrawSelection(g, widget);
       }
     }

@@ -150,7 +150,7 @@ void CSecurityPass::ShowProgress(const std::string& text) {
 
 void CSecurityPass::ShowDeviceList(const char* header, const CSecurityGroup& group) {
   std::string text = header;
-  for (std::size_t i = 0; i < group.size() && i < kListedDevices; ++i) text += group[i]->device->GetName() + "\n";
+  for (std::size_t i = 0; i < group.size() && i < kListedDevices; ++i) text += group[i]->device->GetListText() + "\n";
   if (group.size() > kListedDevices) text += FormatText("+ %d more devices...", int(group.size() - kListedDevices));
   ShowProgress(text);
   Pause(m_timings.messagePauseMs);
@@ -319,7 +319,7 @@ void CSecurityPass::CopySystemUsers(CUserList& out) const {
 SecurityStep CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
   CSecurityRequest request;
   request.kind = kSecurityAskPasswords;
-  for (const auto& record : group) request.deviceNames.push_back(record->device->GetName());
+  for (const auto& record : group) request.deviceNames.push_back(record->device->GetListText());
   const CUser& admin = *group.front()->users.front();
   const std::string password = admin.GetPassword();
   // A group whose password the user already gave on this connection (its units are examined

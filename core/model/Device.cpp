@@ -130,7 +130,8 @@ std::string CDevice::GetUnitText() {
 }
 
 std::string CDevice::GetListText() {
-  return m_name + " (" + GetModelName() + ", ID " + std::to_string(m_deviceId) + ")";
+  const std::string unit = "(" + GetModelName() + ", ID " + std::to_string(m_deviceId) + ")";
+  return m_name.empty() ? unit : m_name + " " + unit;
 }
 
 bool CDevice::IsLinkable() { return true; }

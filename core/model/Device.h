@@ -133,8 +133,9 @@ class CDevice : public CObjectProperties {
   // The model, the name when there is one, and the ID, for log lines and messages:
   // "Nerex48 Main PA ID: 4".
   std::string GetUnitText();
-  // The name, then the model and the ID, as the lists of devices that a person picks from show
-  // it, so that units of one name are told apart: "Main PA (Nerex48, ID 4)".
+  // The name, then the model and the ID, as the lists of devices that a person picks from or is
+  // asked about show it, so that units of one name, or of none, are told apart: "Main PA
+  // (Nerex48, ID 4)", "(Sornic, ID 5)" for a unit without a name.
   std::string GetListText();
   virtual bool IsLinkable();
   // Parameter n of the device; the entry named "NULL" ends the list.

@@ -1,8 +1,10 @@
-// The Pannex amplifier modules: solo in the module frame layout, queued messages.
+// The Pannex amplifier modules: solo in the module frame layout, queued messages, and what the
+// windows show of them.
 #include "devices/amplifier/PannexDevice.h"
 
 #include "core/protocol/ControlMessage.h"
 #include "core/protocol/SevenBit.h"
+#include "devices/amplifier/UnpolledUnits.h"
 #include "platform/Clipboard.h"
 
 namespace {
@@ -40,3 +42,10 @@ void CPannexDevice::OnSystemSolo(bool solo) {
   message->frame[kModuleFrameLength - 1] = Checksum7Bit(bytes, kModuleFrameLength - 1);
   QueueMessage(false, std::move(message));
 }
+
+int CPannexDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
+  return DrawUnpolledTile(*this, g, rect, blinkPhase);
+}
+std::string CPannexDevice::GetStatusText() { return UnpolledStatusText(*this); }
+void CPannexDevice::FillPropertiesPane(IDevicePropertyGrid& grid) { FillUnpolledRows(*this, grid); }
+bool CPannexDevice::OnPropertyChanged(CDeviceProperty& row) { return ApplyUnpolledRow(*this, row); }

@@ -22,6 +22,12 @@ class CPannexDevice : public CDevice {
   // The format registered as "PannexSettings".
   std::uint32_t GetClipboardFormat() override;
 
+  // What the rack and the properties pane show: model, ID and name (devices/amplifier/UnpolledUnits.h).
+  int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
+  std::string GetStatusText() override;
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+
   // Worker thread. Queued messages once the security step is through; nothing while ignored
   // or while a paste runs.
   bool GetNextPollMessage(CControlMessage& record) override;

@@ -1,6 +1,7 @@
-// The Sornic amplifier: its security check and its clipboard format.
+// The Sornic amplifier: its security check, its clipboard format and what the windows show of it.
 #include "devices/amplifier/SornicAmpDevice.h"
 
+#include "devices/amplifier/UnpolledUnits.h"
 #include "platform/Clipboard.h"
 
 namespace {
@@ -13,3 +14,10 @@ CSornicAmpDevice::CSornicAmpDevice(IDeviceHost* host, IMessageSink* frame, std::
     : CZelFramedDevice(host, frame, typeCode, deviceId, modelIndex, kSornicCheckCommand, kSornicCheckReplyLength) {}
 
 std::uint32_t CSornicAmpDevice::GetClipboardFormat() { return RegisterClipboardFormat("SornicAmpSettings"); }
+
+int CSornicAmpDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
+  return DrawUnpolledTile(*this, g, rect, blinkPhase);
+}
+std::string CSornicAmpDevice::GetStatusText() { return UnpolledStatusText(*this); }
+void CSornicAmpDevice::FillPropertiesPane(IDevicePropertyGrid& grid) { FillUnpolledRows(*this, grid); }
+bool CSornicAmpDevice::OnPropertyChanged(CDeviceProperty& row) { return ApplyUnpolledRow(*this, row); }

@@ -15,4 +15,10 @@ class CSornicAmpDevice : public CZelFramedDevice {
   std::string GetModelName() override { return "Sornic"; }
   // The format registered as "SornicAmpSettings".
   std::uint32_t GetClipboardFormat() override;
+
+  // What the rack and the properties pane show: model, ID and name (devices/amplifier/UnpolledUnits.h).
+  int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
+  std::string GetStatusText() override;
+  void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+  bool OnPropertyChanged(CDeviceProperty& row) override;
 };

@@ -102,7 +102,6 @@ int CZelSeriesDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
   const CBitmapImage* left = GetZelSeriesSkin(0);
   const CBitmapImage* right = GetZelSeriesSkin(1);
   const CBitmapImage* middle = GetZelSeriesSkin(2);
-  const int L = rect.left, T = rect.top, R = rect.right, W = rect.Width();
   if (DrawZelTileSkins(*g, rect, left, right, middle)) {
     const bool warning = HasWarnings() != 0;
     if (blinkPhase == 0 || blinkPhase == 1 || !warning) {
@@ -111,12 +110,7 @@ int CZelSeriesDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
         CSingleLock lock(m_host->GetLock());
         name = m_name;
       }
-      CTextHintScope hint(*g);
-      const CRectF line1{float(L + 30), float(T + 2), float(W - 52), 12.0f};
-      Text(*g, name, 8.0f, line1);
-      Text(*g, GetModelName() + "   " + FormatText("ID : %d", int(m_deviceId)), 8.0f, CRectF{line1.x, line1.y + 12.0f, line1.width, 12.0f});
-      const int led = !IsConnected() ? kLedRed : m_warningBits != 0 ? kLedYellow : kLedGreen;
-      DrawLed(*g, led, R - 30, T + 10, R - 20, rect.bottom - 10);
+      DrawAmplifierTileFace(*this, *g, rect, name, !IsConnected() ? kLedRed : m_warningBits != 0 ? kLedYellow : kLedGreen);
     }
   }
   CDevice::DrawTile(g, rect, blinkPhase);

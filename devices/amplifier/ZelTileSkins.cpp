@@ -2,8 +2,11 @@
 #include "devices/amplifier/ZelTileSkins.h"
 
 #include "core/draw/BitmapImage.h"
+#include "core/draw/TextStyle.h"
+#include "core/model/Device.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -12,6 +15,8 @@ void DrawSkin(Graphics& g, const CBitmapImage* skin, int x, int y) {
 }
 
 int SkinWidth(const CBitmapImage* skin) { return skin ? skin->GetWidth() : 0; }
+
+constexpr CColour kWhite{0xFFFFFFFFu};
 
 }  // namespace
 
@@ -36,4 +41,19 @@ bool DrawZelTileSkins(Graphics& g, const CRect& rect, const CBitmapImage* left, 
     g.DrawImage(*right->GetImage(), CRectF{float(L + lw), float(T), shown, height}, CRectF{0.0f, 0.0f, shown, height});
   }
   return false;
+}
+
+void DrawAmplifierTileFace(CDevice& device, Graphics& g, const CRect& rect, const std::string& name, int ledColour) {
+  CTextStyle style;
+  style.Set("HandelGotDLig", 8.0f, kWhite);
+  const CFont font = style.GetFont() ? *style.GetFont() : CFont{};
+  {
+    CTextHintScope hint(g);
+    const CRectF line1{float(rect.left + 30), float(rect.top + 2), float(rect.Width() - 52), 12.0f};
+    const CStringFormat near(StringAlignment::Near);
+    g.DrawString(name, font, line1, near, CBrush::Solid(kWhite));
+    g.DrawString(device.GetModelName() + "   " + FormatText("ID : %d", int(device.GetDeviceId())), font,
+                 CRectF{line1.x, line1.y + 12.0f, line1.width, 12.0f}, near, CBrush::Solid(kWhite));
+  }
+  device.DrawLed(g, ledColour, rect.right - 30, rect.top + 10, rect.right - 20, rect.bottom - 10);
 }

@@ -14,17 +14,17 @@ namespace {
 
 const QColor kZelOrange(224, 123, 32);
 
-// Rack ear with a screw, the Zel stripe and a short vent grille before the name.
-const ArtRegistrar kLeft("tile_zel_amp_left", [](QPainter& p, QSize s) {
+// Rack ear with a screw, the line's stripe and a short vent grille before the name.
+void AmplifierLeft(QPainter& p, QSize s, const QColor& line) {
   TileBody(p, s);
   p.fillRect(QRect(0, 1, 12, s.height() - 2), QColor(30, 32, 37));
   Screw(p, QPointF(6, s.height() / 2.0));
-  p.fillRect(QRect(15, 4, 3, s.height() - 8), kZelOrange);
+  p.fillRect(QRect(15, 4, 3, s.height() - 8), line);
   for (int y = 7; y < s.height() - 6; y += 3) p.fillRect(QRect(21, y, 5, 1), QColor(22, 24, 28));
-});
+}
 
 // The status LED's recess (x 0 to 10, y 10 to 20) and the right rack ear.
-const ArtRegistrar kRight("tile_zel_amp_right", [](QPainter& p, QSize s) {
+void AmplifierRight(QPainter& p, QSize s) {
   TileBody(p, s);
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(QPen(QColor(16, 17, 20), 1));
@@ -32,9 +32,17 @@ const ArtRegistrar kRight("tile_zel_amp_right", [](QPainter& p, QSize s) {
   p.drawRoundedRect(QRectF(-1.5, 8.5, 13, 13), 3, 3);
   p.fillRect(QRect(s.width() - 12, 1, 12, s.height() - 2), QColor(30, 32, 37));
   Screw(p, QPointF(s.width() - 6, s.height() / 2.0));
-});
+}
 
+const ArtRegistrar kLeft("tile_zel_amp_left", [](QPainter& p, QSize s) { AmplifierLeft(p, s, kZelOrange); });
+const ArtRegistrar kRight("tile_zel_amp_right", AmplifierRight);
 const ArtRegistrar kMiddle("tile_zel_amp_middle", [](QPainter& p, QSize s) { TileBody(p, s); });
+
+// The families without artwork of their own: the same front with a neutral grey stripe.
+const ArtRegistrar kModuleLeft("tile_module_left",
+                               [](QPainter& p, QSize s) { AmplifierLeft(p, s, QColor(150, 156, 166)); });
+const ArtRegistrar kModuleRight("tile_module_right", AmplifierRight);
+const ArtRegistrar kModuleMiddle("tile_module_middle", [](QPainter& p, QSize s) { TileBody(p, s); });
 
 // Breakout box tiles: a slim rack ear with a screw, the model line's stripe on the left end,
 // a network-port row on the right end beside the status LED's recess (x 6 to 16, y 7 to 17).

@@ -6,21 +6,29 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QHelpEvent>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QToolTip>
 #include <cstdlib>
 #include <ostream>
 
 #include "app/CommandIds.h"
 #include "core/model/Confirm.h"
 #include "core/model/Device.h"
+#include "core/draw/TextStyle.h"
 #include "core/model/Link.h"
+#include "core/model/User.h"
 #include "core/system/Zone.h"
+#include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "tests/app/FrameFixture.h"
+#include "tests/support/TextInk.h"
 #include "ui/DeleteZoneAskDlg.h"
 #include "ui/DevicePropertiesPane.h"
+#include "ui/DeviceRack.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
 
@@ -371,6 +379,113 @@ TEST_F(DeviceCommands, ContextMenu_AProcessorRenamesPasteInPlaceAndItStillPastes
   ASSERT_TRUE(paste->isEnabled());
   paste->trigger();
   EXPECT_EQ(target->GetCurrentSettings().inputs.muteMask, 0x5);
+}
+
+// Sornic and Pannex units are never polled, so their names are never read: in the rack each
+// tile still carries the model and the ID on the plain amplifier front, its tooltip names model,
+// ID and name, and the pane shows the three as rows, the ID editable as for any unit (with the
+// same refusals) and kept by the file.
+TEST_F(DeviceCommands, UnpolledUnits_ShowModelIdAndNameInTheRackTooltipAndPaneAndKeepANewId) {
+  RegisterAmplifierFamilies();
+  CMainFrame& f = Frame();
+  struct Unit {
+    std::uint32_t type, id;
+    const char* model;
+  };
+  const Unit units[] = {{60, 5, "Sornic"}, {49, 6, "Pannex"}, {50, 0x01020304, "Pannex"}};
+  std::vector<CDevice*> devices;
+  for (const Unit& u : units) {
+    devices.push_back(System().CreateDevice(u.id, u.type, 0));
+    ASSERT_NE(devices.back(), nullptr);
+    System().AppendDevice(devices.back());
+    System().GetZones()[0]->AppendDevice(devices.back());
+  }
+  CDeviceRack& rack = f.GetDeviceView().GetRack();
+  rack.Refresh();
+  ProcessEvents();
+
+  CTextStyle style;
+  style.Set("HandelGotDLig", 8.0f, CColour{0xFFFFFFFFu});
+  ASSERT_NE(style.GetFont(), nullptr);
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    SCOPED_TRACE(units[i].model + std::string(" ") + std::to_string(units[i].id));
+    const CRect tile = rack.GetDeviceRect(devices[i]);
+    ASSERT_EQ(tile.Height(), 30);
+    const CImage& shown = *rack.GetBackBuffer();
+    // The second line reads "<model>   ID : <id>"; the LED is red, as the unit never connects.
+    const CInkMask line = InkOf(shown, CRect{tile.left + 30, tile.top + 14, tile.right - 22, tile.top + 27});
+    EXPECT_GT(BestMatch(line, InkOfWord(units[i].model, *style.GetFont())), 0.8);
+    const CColour led = shown.GetPixel(tile.right - 25, tile.top + 15);
+    EXPECT_GT(led.R(), 150);
+    EXPECT_LT(led.G(), 80);
+
+    const QPoint centre((tile.left + tile.right) / 2, (tile.top + tile.bottom) / 2);
+    QHelpEvent help(QEvent::ToolTip, centre, rack.mapToGlobal(centre));
+    QApplication::sendEvent(&rack, &help);
+    const QString tip = QToolTip::text();
+    EXPECT_TRUE(tip.contains(QStringLiteral("ID : %1").arg(units[i].id))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("Model : %1").arg(QLatin1String(units[i].model)))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("Name : (none)"))) << tip.toStdString();
+    if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->inherits("QTipLabel")) w->grab().save(folder + QStringLiteral("/tip-%1.png").arg(i));
+  }
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    rack.GetBackBuffer()->SavePng((folder + "/rack-sornic-pannex.png").toStdString());
+
+  // A click on the Sornic's tile: the pane shows its rows.
+  const CRect sornicTile = rack.GetDeviceRect(devices[0]);
+  const QPoint at((sornicTile.left + sornicTile.right) / 2, sornicTile.top + 15);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), rack.mapToGlobal(QPointF(at)), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&rack, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), rack.mapToGlobal(QPointF(at)), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(&rack, &release);
+  ProcessEvents();
+  CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
+  ASSERT_EQ(grid.GetCurrentDevice(), devices[0]);
+  auto shown = [&](const char* name) {
+    const CDeviceProperty* row = grid.FindRow(name);
+    return row ? grid.ItemOf(row)->text(1).toStdString() : std::string("(no row)");
+  };
+  EXPECT_EQ(shown("Model"), "Sornic");
+  EXPECT_EQ(shown("ID"), "5");
+  EXPECT_EQ(shown("Name"), "");
+  EXPECT_FALSE(grid.BeginEdit(grid.FindRow("Model")));
+  EXPECT_FALSE(grid.BeginEdit(grid.FindRow("Name")));
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    f.grab().save(folder + "/frame-sornic-selected.png");
+
+  System().SetModified(false);
+  const std::pair<const char*, const char*> refused[] = {{"6", "Device ID 6 already in use"},
+                                                          {"abc", "\"abc\" is not a number"},
+                                                          {"4294967308", "4294967308 is out of range"}};
+  for (const auto& [typed, message] : refused) {
+    TypeIntoRow(grid, "ID", typed);
+    EXPECT_EQ(devices[0]->GetDeviceId(), 5u) << typed;
+    EXPECT_EQ(grid.GetErrorTipText().toStdString(), message);
+    EXPECT_EQ(shown("ID"), "5");
+  }
+  EXPECT_FALSE(System().IsModified());
+  TypeIntoRow(grid, "ID", "12");
+  EXPECT_EQ(devices[0]->GetDeviceId(), 12u);
+  EXPECT_TRUE(System().IsModified());
+  ProcessEvents();
+  EXPECT_EQ(shown("ID"), "12");
+
+  // Without the right to edit device properties the ID row takes nothing.
+  System().GetUsers()[0]->SetRestrictionMask(kRestrictEditDeviceProperties);
+  f.GetPropertiesPane().ShowDeviceProperties(true, devices[0]);
+  EXPECT_FALSE(grid.BeginEdit(grid.FindRow("ID")));
+  System().GetUsers()[0]->SetRestrictionMask(0);
+
+  const std::string path = PathOf("unpolled.ovd");
+  ASSERT_TRUE(System().SaveFile(path));
+  ASSERT_TRUE(f.OpenFilePath(path));
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> reopened;
+  for (CDevice* d : System().GetDevices()) reopened.emplace_back(d->GetTypeCode(), d->GetDeviceId());
+  EXPECT_EQ(reopened, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{60, 12}, {49, 6}, {50, 0x01020304}}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -13,6 +14,7 @@
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <cstdlib>
 
 #include "app/CommandIds.h"
@@ -38,6 +40,7 @@
 #include "ui/DeviceRack.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
+#include "ui/ParameterSelectionDlg.h"
 #include "custom/CPData.h"
 #include "custom/ButtonControl.h"
 #include "custom/KnobControl.h"
@@ -812,6 +815,91 @@ TEST_F(PanelWindowsTest, DesignMode_KnobRowsRefuseTextThatIsNoNumberAndShowWhatT
   EXPECT_EQ(shown("Notch Radius"), "20");
   if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
     frame->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-knob-refusal.png"));
+}
+
+// Design mode, the properties pane on a knob bound to a processor's gain with its range held to
+// +4 dB: entering the Parameter row and leaving it, or cancelling its "...", keeps the range the
+// knob and the pane show; a parameter chosen in the dialog brings its own range.
+TEST_F(PanelWindowsTest, DesignMode_AKnobKeepsItsRangeWhenItsParameterRowIsLeftUnchanged) {
+  RegisterProcessorFamily();
+  CSystem& system = frame->GetSystem();
+  frame->RunCommand(33120);  // a Nerex48
+  CDevice* nerex = system.GetDevice(0);
+  auto* knob = new CCCKnob(nullptr, CRect{20, 20, 120, 120});
+  knob->m_pDevice = nerex;
+  knob->m_parameterId = 13;  // Input A gain
+  const CParamInfo gain = knob->GetParameterInfo();
+  ASSERT_GT(gain.maximum, 4.5f);
+  knob->m_rangeMax = gain.maximum;
+  knob->m_rangeMin = gain.minimum;
+  CCustomControlPanelWnd* view = ViewOf(NewDesignPanelWith(*frame, knob));
+  ASSERT_NE(view, nullptr);
+  knob->m_pView = view;
+  auto click = [&](QPoint at) {
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), view->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), view->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &release);
+    ProcessEvents();
+  };
+  click({70, 70});
+  CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+  ASSERT_EQ(grid.GetCurrentWidget(), knob);
+  auto shown = [&](const char* name) { return grid.ItemOf(grid.FindRow(name))->text(1).toStdString(); };
+  TypeIntoRow(grid, "Range Max", "4");
+  ASSERT_FLOAT_EQ(knob->m_rangeMax, 4.0f);
+  ProcessEvents();
+  ASSERT_EQ(shown("Range Max"), "4.0 dB");
+  auto expectFourDb = [&](const char* after) {
+    SCOPED_TRACE(after);
+    EXPECT_FLOAT_EQ(knob->m_rangeMax, 4.0f);
+    EXPECT_FLOAT_EQ(knob->m_rangeMin, gain.minimum);
+    EXPECT_EQ(shown("Range Max"), "4.0 dB");
+    // The pane filled again, as a click beside the knob and on it fills it.
+    click({200, 200});
+    click({70, 70});
+    ASSERT_EQ(grid.GetCurrentWidget(), knob);
+    EXPECT_EQ(shown("Range Max"), "4.0 dB");
+  };
+
+  // The Parameter row entered, then another row clicked (which commits it) and left by Escape.
+  ASSERT_TRUE(grid.BeginEdit(grid.FindRow("Parameter")));
+  ASSERT_TRUE(grid.BeginEdit(grid.FindRow("Knob Colour")));
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(grid.GetEditor()->findChild<QLineEdit*>(), &escape);
+  ProcessEvents();
+  expectFourDb("the row entered and left");
+
+  // The "..." pressed and the dialog cancelled.
+  auto pick = [&](const std::function<void(CParameterSelectionDlg&)>& answer) {
+    ASSERT_TRUE(grid.BeginEdit(grid.FindRow("Parameter")));
+    auto* more = grid.GetEditor()->findChild<QToolButton*>(QStringLiteral("RowButton"));
+    ASSERT_NE(more, nullptr);
+    AnswerNextModal<CParameterSelectionDlg>(answer);
+    more->click();
+    ProcessEvents();
+  };
+  pick([](CParameterSelectionDlg& dialog) { dialog.CancelButton()->click(); });
+  expectFourDb("the dialog cancelled");
+  EXPECT_EQ(knob->m_parameterId, 13u);
+
+  // Another parameter chosen: the knob takes its range.
+  pick([](CParameterSelectionDlg& dialog) {
+    QListWidget* list = dialog.ParameterList();
+    for (int row = 0; row < list->count(); ++row)
+      if (list->item(row)->text().contains(QStringLiteral("Gain")) && row != list->currentRow()) {
+        list->setCurrentRow(row);
+        break;
+      }
+    dialog.UseButton()->click();
+  });
+  ASSERT_NE(knob->m_parameterId, 13u);
+  const CParamInfo chosen = knob->GetParameterInfo();
+  EXPECT_FLOAT_EQ(knob->m_rangeMax, chosen.maximum);
+  EXPECT_FLOAT_EQ(knob->m_rangeMin, chosen.minimum);
+  EXPECT_NE(shown("Range Max"), "4.0 dB");
 }
 
 TEST_F(PanelWindowsTest, NextAndPreviousPane_F6AndShiftF6MoveTheFocusAroundTheShownPanes) {

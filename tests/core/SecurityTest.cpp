@@ -247,8 +247,8 @@ TEST_F(SecurityTest, BusWithoutSecurityConnectsEveryDeviceWithoutAsking) {
   const auto lines = dialog.ProgressLines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "Getting security info from devices");
-  EXPECT_EQ(lines[1], "Connecting to devices with no security : \n\nAmpEmpty\n");
-  EXPECT_EQ(lines[2], "Connecting to devices with no security : \n\nModule\n");
+  EXPECT_EQ(lines[1], "Connecting to devices with no security : \n\nAmpEmpty (Zel-2, ID 5)\n");
+  EXPECT_EQ(lines[2], "Connecting to devices with no security : \n\nModule (Pannex, ID 6)\n");
   // Connected devices no longer need initialisation, so that they are polled.
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
   EXPECT_FALSE(Device(1)->NeedsInitialisation());
@@ -267,7 +267,7 @@ TEST_F(SecurityTest, SecuredGroupWithTheRightPasswordAfterAWrongOneTakesAnEmptyT
   const auto questions = dialog.Questions();
   ASSERT_EQ(questions.size(), 2u);
   EXPECT_EQ(questions[0].kind, kSecurityAskPasswords);
-  EXPECT_EQ(Names(questions[0]), (std::vector<std::string>{"AmpA", "Sornic"}));
+  EXPECT_EQ(Names(questions[0]), (std::vector<std::string>{"AmpA (Zel-2, ID 5)", "Sornic (Sornic, ID 7)"}));
   const auto lines = dialog.ProgressLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Incorrect Password"), lines.end());
   EXPECT_TRUE(a->GetUsers().empty());
@@ -288,15 +288,15 @@ TEST_F(SecurityTest, DifferentUserListsAreAskedOneGroupAtATimeAndSkipIgnoresTheG
 
   const auto questions = dialog.Questions();
   ASSERT_EQ(questions.size(), 2u);
-  EXPECT_EQ(Names(questions[0]), (std::vector<std::string>{"AmpA", "AmpC"}));
-  EXPECT_EQ(Names(questions[1]), (std::vector<std::string>{"AmpB"}));
+  EXPECT_EQ(Names(questions[0]), (std::vector<std::string>{"AmpA (Zel-2, ID 5)", "AmpC (Zel-4, ID 7)"}));
+  EXPECT_EQ(Names(questions[1]), (std::vector<std::string>{"AmpB (Zel-3, ID 6)"}));
   EXPECT_TRUE(a->GetUsers().empty());
   EXPECT_EQ(b->GetUsers(), (Users{{"Admin", "b"}}));
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
   EXPECT_FALSE(Device(2)->NeedsInitialisation());
   EXPECT_TRUE(Device(1)->NeedsInitialisation());
   EXPECT_TRUE(Device(1)->IsIgnored());
-  EXPECT_EQ(dialog.ProgressLines().back(), "Not connecting to the following devices : \n\nAmpB\n");
+  EXPECT_EQ(dialog.ProgressLines().back(), "Not connecting to the following devices : \n\nAmpB (Zel-3, ID 6)\n");
   EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-3 AmpB ID 6"), 1u);
 }
 
@@ -306,7 +306,9 @@ TEST_F(SecurityTest, SixUnreachableDevicesAreListedAsFourNamesAndTwoMore) {
 
   const auto lines = dialog.ProgressLines();
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[1], "Cannot connect to the following devices : \n\nAmp1\nAmp2\nAmp3\nAmp4\n+ 2 more devices...");
+  EXPECT_EQ(lines[1],
+            "Cannot connect to the following devices : \n\nAmp1 (Zel-2, ID 1)\nAmp2 (Zel-2, ID 2)\n"
+            "Amp3 (Zel-2, ID 3)\nAmp4 (Zel-2, ID 4)\n+ 2 more devices...");
   EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Amp"), 6u);
   for (int i = 0; i < 6; ++i) EXPECT_TRUE(Device(i)->NeedsInitialisation());
 }
@@ -322,7 +324,7 @@ TEST_F(SecurityTest, UnitsOfTwoFamiliesHoldingOneTableAreOneNetworkAskedOnce) {
   const auto questions = dialog.Questions();
   ASSERT_EQ(questions.size(), 2u);
   EXPECT_EQ(questions[0].kind, kSecurityAskImport);
-  EXPECT_EQ(Names(questions[1]), (std::vector<std::string>{"AmpA", "Sim Processor"}));
+  EXPECT_EQ(Names(questions[1]), (std::vector<std::string>{"AmpA (Zel-2, ID 5)", "Sim Processor (Fennick, ID 8)"}));
   EXPECT_TRUE(amp->GetUsers().empty());
   EXPECT_TRUE(HeldBy(*fennick).empty());
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
@@ -365,7 +367,8 @@ TEST_F(SecurityTest, ImportingTheNetworksUsersNeedsItsAdminPasswordAndLeavesAVal
   EXPECT_TRUE(system.GetUseSystemSecurity());
   EXPECT_EQ(system.GetCurrentUser(), 0);
   // The units hold the file's users now: connected as they are, nothing written.
-  EXPECT_EQ(dialog.ProgressLines().back(), "Connecting to devices with security data : \n\nAmpA\nSornic\n");
+  EXPECT_EQ(dialog.ProgressLines().back(),
+            "Connecting to devices with security data : \n\nAmpA (Zel-2, ID 5)\nSornic (Sornic, ID 6)\n");
   EXPECT_EQ(a->SecurityWrites(), 0);
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
   EXPECT_FALSE(Device(1)->NeedsInitialisation());
@@ -411,7 +414,7 @@ TEST_F(SecurityTest, WithFileSecurityASameAdminUnitIsRewrittenAndAnotherAdminIsA
 
   EXPECT_EQ(same->GetUsers(), (Users{{"Admin", "Marigold"}, {"Op", "pw"}}));
   ASSERT_EQ(dialog.Questions().size(), 1u);
-  EXPECT_EQ(Names(dialog.Questions()[0]), (std::vector<std::string>{"Other"}));
+  EXPECT_EQ(Names(dialog.Questions()[0]), (std::vector<std::string>{"Other (Zel-3, ID 6)"}));
   EXPECT_TRUE(other->GetUsers().empty());
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
   EXPECT_FALSE(Device(1)->NeedsInitialisation());
@@ -498,14 +501,14 @@ TEST_F(SecurityTest, UnitThatMissedThePassIsExaminedAgainOnceItAnswersAndConnect
   // unanswered.
   bus.InjectFaults(SimFault::Silence(), 3);
   GoOnlineAndRunPass();
-  EXPECT_EQ(dialog.ProgressLines().back(), "Cannot connect to the following devices : \n\nLate\n");
+  EXPECT_EQ(dialog.ProgressLines().back(), "Cannot connect to the following devices : \n\nLate (Zel-2, ID 5)\n");
 
   // Its next answer to a probe brings a second pass, which connects it.
   ASSERT_TRUE(WaitFor([&] { return !Device(0)->NeedsInitialisation(); }));
   ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(2); }));
   EXPECT_EQ(dialog.PassCount(), 2u);
   EXPECT_TRUE(dialog.Questions().empty());
-  EXPECT_EQ(dialog.ProgressLines().back(), "Connecting to devices with no security : \n\nLate\n");
+  EXPECT_EQ(dialog.ProgressLines().back(), "Connecting to devices with no security : \n\nLate (Zel-2, ID 5)\n");
   EXPECT_FALSE(system.GetComms().Security().IsRefused(Device(0)));
   EXPECT_FALSE(Device(0)->IsIgnored());
   EXPECT_TRUE(WaitFor([&] { return Device(0)->IsConnected(); }));

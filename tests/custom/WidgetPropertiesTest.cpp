@@ -490,8 +490,8 @@ TEST_F(WidgetEdits, FaderTurnsAboutItsCornerAndTakesTheParametersRangeWhenBound)
   EXPECT_EQ(fader->m_rect, (CRect{5, 5, 105, 25}));
   EXPECT_TRUE(Refreshes());
 
-  Bind(fader);
-  ASSERT_TRUE(Commit(*fader, 3, [](CDeviceProperty&) {}));
+  // The row's picker binds the fader while the row is open; the commit then takes the range.
+  ASSERT_TRUE(Commit(*fader, 3, [&](CDeviceProperty&) { Bind(fader); }));
   EXPECT_EQ(fader->m_rangeMin, -6.0f);
   EXPECT_EQ(fader->m_rangeMax, 6.0f);
   device->info.maximum = 10.0f;
@@ -524,8 +524,7 @@ TEST_F(WidgetEdits, KnobAdoptsTheRangeAndItsLedSizeShrinksTheNotch) {
   ASSERT_TRUE(Enter(*knob, 20, "179"));
   EXPECT_EQ(knob->m_maxAngle, 179);
 
-  Bind(knob);
-  ASSERT_TRUE(Commit(*knob, 3, [](CDeviceProperty&) {}));
+  ASSERT_TRUE(Commit(*knob, 3, [&](CDeviceProperty&) { Bind(knob); }));
   EXPECT_EQ(knob->m_rangeMin, -6.0f);
   EXPECT_EQ(knob->m_rangeMax, 6.0f);
   EXPECT_TRUE(Refreshes());

@@ -651,8 +651,10 @@ TEST_F(CustomPanelViewTest, OperateModeClickChangesTheBoundParameterAndEveryPane
 }
 
 // A widget bound to a unit that is away while the system is online shows the parameter
-// inactive in operate mode, where it would change the unit; in design mode, where it changes
-// nothing, it is drawn as it is offline, so that the person sees what they place.
+// inactive in operate mode, where it would change the unit: it takes no input and is drawn
+// whole but dimmed, so that the panel still shows every widget and which of them wait for
+// their unit. In design mode, where it changes nothing, it is drawn as it is offline, so that
+// the person sees what they place.
 struct AwayWidgetCase {
   const char* name;
   std::function<CCustomControlObject*()> make;
@@ -660,7 +662,7 @@ struct AwayWidgetCase {
 
 class AwayUnitWidgetTest : public CustomPanelViewTest, public ::testing::WithParamInterface<AwayWidgetCase> {};
 
-TEST_P(AwayUnitWidgetTest, IsDrawnWholeInDesignModeAndInactiveInOperateMode) {
+TEST_P(AwayUnitWidgetTest, IsDrawnWholeInDesignModeAndDimmedInOperateMode) {
   auto* device = new CTestDevice(&system, 1);
   system.AppendDevice(device);
   device->values[kTestGain] = CParamValue(kTestGain, -3.0f, ParamKind::kLevel);
@@ -668,16 +670,41 @@ TEST_P(AwayUnitWidgetTest, IsDrawnWholeInDesignModeAndInactiveInOperateMode) {
   widget->m_pDevice = device;
   widget->m_parameterId = kTestGain;
   data->m_widgets.push_back(widget);
-  const CRect r = widget->m_rect;
+  const CRect r{widget->m_rect.left - 8, widget->m_rect.top - 8, widget->m_rect.right + 8, widget->m_rect.bottom + 8};
   auto drawn = [&](std::int32_t designMode) {
     system.SetDesignMode(designMode);
     Open();
-    std::vector<std::uint32_t> pixels;
+    std::vector<CColour> pixels;
     for (int y = r.top; y < r.bottom; ++y)
-      for (int x = r.left; x < r.right; ++x) pixels.push_back(Pixel(x, y).argb);
+      for (int x = r.left; x < r.right; ++x) pixels.push_back(Pixel(x, y));
     return pixels;
   };
-  const std::vector<std::uint32_t> design = drawn(1), operate = drawn(0);
+  // The pixels the widget covers, and how far they stand from the panel's colour on average.
+  struct Ink {
+    int covered = 0;
+    double strength = 0.0;
+  };
+  auto ink = [](const std::vector<CColour>& pixels) {
+    Ink out;
+    for (const CColour c : pixels) {
+      const int distance = std::abs(c.R() - kBackground.R()) + std::abs(c.G() - kBackground.G()) +
+                           std::abs(c.B() - kBackground.B());
+      if (distance == 0) continue;
+      ++out.covered;
+      out.strength += distance;
+    }
+    if (out.covered) out.strength /= out.covered;
+    return out;
+  };
+  const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES");
+  auto keep = [&](const char* look) {
+    if (!folder.isEmpty())
+      view->GetBackBuffer()->SavePng((folder + "/" + look + "-" + GetParam().name + ".png").toStdString());
+  };
+  const std::vector<CColour> design = drawn(1), operate = drawn(0);
+  keep("active");
+  const Ink active = ink(operate);
+  ASSERT_GT(active.covered, 20);
 
   // Online on a line nobody serves: the unit never answers.
   system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
@@ -685,10 +712,21 @@ TEST_P(AwayUnitWidgetTest, IsDrawnWholeInDesignModeAndInactiveInOperateMode) {
   ASSERT_TRUE(device->IsAwayOnline());
   EXPECT_TRUE(drawn(1) == design);
   EXPECT_EQ(widget->GetParameterInfo().inactive, 0);
-  EXPECT_TRUE(drawn(0) != operate);
+  const std::vector<CColour> away = drawn(0);
   EXPECT_EQ(widget->GetParameterInfo().inactive, 1);
+  keep("away");
+  const Ink dimmed = ink(away);
+  EXPECT_GE(dimmed.covered, active.covered * 8 / 10) << "the widget is still there";
+  EXPECT_LT(dimmed.strength, active.strength * 0.8) << "and dimmed";
   system.GetComms().SetOnline(false);
+  EXPECT_TRUE(drawn(0) == operate);
   widget->m_pDevice = nullptr;
+}
+
+CCCButton* ModifyingButton(CCCButton* button) {
+  button->m_flags = (button->m_flags & ~kButtonActions) | kButtonModifyParameter | kButtonFill;
+  button->m_text = "Mute";
+  return button;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -699,6 +737,19 @@ INSTANTIATE_TEST_SUITE_P(
                                      [] {
                                        return new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags,
                                                                  CRect{20, 20, 90, 40});
+                                     }},
+                      AwayWidgetCase{"Button",
+                                     [] { return ModifyingButton(new CCCButton(nullptr, CRect{20, 20, 90, 44})); }},
+                      AwayWidgetCase{"Led", [] { return new CCCLED(nullptr, CRect{20, 20, 40, 40}); }},
+                      AwayWidgetCase{"BitmapButton",
+                                     [] {
+                                       static CCCImage picture;
+                                       CImage bitmap(40, 24);
+                                       bitmap.Fill(CColour::FromRgb(230, 160, 30));
+                                       picture.SetBitmap(std::move(bitmap));
+                                       CCCButton* button = ModifyingButton(new CCCButton(nullptr, CRect{20, 20, 60, 44}));
+                                       button->m_pImage = &picture;
+                                       return button;
                                      }}),
     [](const ::testing::TestParamInfo<AwayWidgetCase>& info) { return std::string(info.param.name); });
 

@@ -176,9 +176,10 @@ void CUserLevelsDialog::FillPanelTree() {
     const bool allOn = !records.empty() && ticked == int(records.size());
     root->setCheckState(0, allOn ? Qt::Checked : Qt::Unchecked);
   };
+  // Units are named as in the other lists of devices, so that one without a name shows too.
   fill(m_devicesRoot, user->m_devicePermissions, [this](const CUuid& uuid) {
-    const CDevice* device = m_system->FindDeviceByUuid(uuid);
-    return device ? device->GetName() : std::string();
+    CDevice* device = m_system->FindDeviceByUuid(uuid);
+    return device ? device->GetListText() : std::string();
   });
   fill(m_panelsRoot, user->m_panelPermissions, [this](const CUuid& uuid) {
     for (const CCPData* panel : m_system->GetCustomPanels())

@@ -246,4 +246,24 @@ TEST_F(AmplifierFamiliesTest, ProcessorPoll_IdentifiesEvery12thTurnWhileUninitia
   EXPECT_TRUE(processor.NeedsInitialisation());
 }
 
+// The tooltip's text of the families that are not polled: model, ID and name, then what holds
+// the unit back (never connected online, or ignored); a list names a unit without a name by
+// model and ID.
+TEST_F(AmplifierFamiliesTest, UnpolledUnits_StatusTextNamesModelIdAndNameAndWhyTheyWait) {
+  CSornicAmpDevice sornic(&system, nullptr, 60, 5, 0);
+  CPannexDevice pannex(&system, nullptr, 50, 0x01020304);
+  pannex.SetName("Cab 2");
+  EXPECT_EQ(sornic.GetStatusText(), "Model : Sornic\nID : 5\nName : (none)");
+  EXPECT_EQ(pannex.GetStatusText(), "Model : Pannex\nID : 16909060\nName : Cab 2");
+  EXPECT_EQ(sornic.GetListText(), "(Sornic, ID 5)");
+  EXPECT_EQ(pannex.GetListText(), "Cab 2 (Pannex, ID 16909060)");
+
+  system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
+  ASSERT_TRUE(system.GetComms().SetOnline(true));
+  EXPECT_EQ(sornic.GetStatusText(), "Model : Sornic\nID : 5\nName : (none)\nNot Connected");
+  pannex.SetIgnored(true);
+  EXPECT_EQ(pannex.GetStatusText(), "Model : Pannex\nID : 16909060\nName : Cab 2\nDevice Ignored");
+  system.GetComms().SetOnline(false);
+}
+
 }  // namespace

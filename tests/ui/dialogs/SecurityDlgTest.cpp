@@ -116,7 +116,7 @@ TEST_F(SecurityDlgTest, SecuredUnitAsksForItsPasswordRefusesAWrongOneAndConnects
   EXPECT_EQ(dialog.HeaderLine()->text(), "The following devices need passwords to connect :");
   EXPECT_EQ(dialog.PromptLine()->text(), "Please enter Admin password (case sensitive) :");
   ASSERT_EQ(dialog.DeviceList()->count(), 1);
-  EXPECT_EQ(dialog.DeviceList()->item(0)->text(), "AmpA");
+  EXPECT_EQ(dialog.DeviceList()->item(0)->text(), "AmpA (Zel-2, ID 5)");
   EXPECT_FALSE(dialog.MessageArea()->isVisible());
   EXPECT_TRUE(dialog.AbortButton()->isVisible());
   EXPECT_EQ(dialog.CancelButton()->text(), "Cancel");
@@ -153,13 +153,30 @@ TEST_F(SecurityDlgTest, CancelLeavesTheUnitUnconnectedAndShowsWhichDevicesAreLef
   ASSERT_TRUE(WaitForPasswordPrompt());
   PressKey(&Dialog(), Qt::Key_Escape);  // Cancel: the dialog stays open
   ASSERT_TRUE(WaitForUi([&] { return Dialog().MessageArea()->isVisible(); }));
-  EXPECT_EQ(Dialog().MessageArea()->text(), "Not connecting to the following devices : \n\nAmpA\n");
+  EXPECT_EQ(Dialog().MessageArea()->text(), "Not connecting to the following devices : \n\nAmpA (Zel-2, ID 5)\n");
   EXPECT_FALSE(Dialog().OkButton()->isVisible());
   SaveShotIfAsked(Dialog(), "security-progress");
   ASSERT_TRUE(WaitForDialogEnd());
   EXPECT_EQ(unit->GetUsers().size(), 1u);
   EXPECT_TRUE(system.GetDevice(0)->NeedsInitialisation());
   EXPECT_TRUE(system.GetDevice(0)->IsIgnored());
+}
+
+// A Sornic is not polled, so its name is never read: the question names it by model and ID.
+TEST_F(SecurityDlgTest, ASornicWithoutANameIsNamedByModelAndIdInThePasswordQuestion) {
+  ::AddSecureUnit(bus, system, &frame, 60, 5, "", {{"Boss", "secret"}});
+  AddSecureUnit(7, "Stage Amp", {{"Boss", "secret"}});
+  AddModule(9);
+  GoOnline();
+  ASSERT_TRUE(WaitForPasswordPrompt());
+  ASSERT_EQ(Dialog().DeviceList()->count(), 2);
+  EXPECT_EQ(Dialog().DeviceList()->item(0)->text(), "(Sornic, ID 5)");
+  EXPECT_EQ(Dialog().DeviceList()->item(1)->text(), "Stage Amp (Zel-2, ID 7)");
+  SaveShotIfAsked(Dialog(), "security-sornic");
+  TypeText(Dialog().PasswordEdit(), "secret");
+  Dialog().OkButton()->click();
+  ASSERT_TRUE(WaitForDialogEnd());
+  EXPECT_FALSE(system.GetDevice(0)->NeedsInitialisation());
 }
 
 TEST_F(SecurityDlgTest, ImportOfTheNetworksUsersNeedsItsAdminPassword) {

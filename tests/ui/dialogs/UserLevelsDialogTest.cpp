@@ -28,7 +28,7 @@ class UserLevelsTest : public ::testing::Test {
  protected:
   UserLevelsTest() {
     for (const char* name : {"Amp", "Desk"}) {
-      auto* device = new CTestDevice(&system, 1);
+      auto* device = new CTestDevice(&system, std::uint32_t(system.GetDeviceCount() + 1));
       device->SetName(name);
       system.AppendDevice(device);
     }
@@ -91,7 +91,7 @@ TEST_F(UserLevelsTest, AddedUsersTakeTheFreeNumbersTheirNameAsPasswordAndEveryDe
   EXPECT_EQ(page.DevicesRoot()->text(0), "Devices");
   EXPECT_EQ(page.PanelsRoot()->text(0), "Custom Control Panels");
   ASSERT_EQ(page.DevicesRoot()->childCount(), 2);
-  EXPECT_EQ(page.DevicesRoot()->child(1)->text(0), "Desk");
+  EXPECT_EQ(page.DevicesRoot()->child(1)->text(0), "Desk (Test Model, ID 2)");
   EXPECT_EQ(page.DevicesRoot()->child(1)->checkState(0), Qt::Checked);
   EXPECT_EQ(page.DevicesRoot()->checkState(0), Qt::Checked);
   EXPECT_EQ(page.PanelsRoot()->child(0)->text(0), "Stage");
@@ -101,6 +101,19 @@ TEST_F(UserLevelsTest, AddedUsersTakeTheFreeNumbersTheirNameAsPasswordAndEveryDe
   for (int i = 0; i < 5; ++i) page.AddButton()->click();
   EXPECT_EQ(page.GetWorkingUsers().size(), 10u);
   EXPECT_EQ(system.GetUsers().size(), 3u);  // nothing applied yet
+}
+
+// A unit whose name was never read (a Sornic or a Pannex module) still has its line, by model
+// and ID.
+TEST_F(UserLevelsTest, DevicesAreListedWithModelAndIdAndAUnitWithoutANameToo) {
+  system.GetDevice(0)->SetName("");
+  AddSystemUser("User1", 0x02);
+  CUserLevelsDialog page(&system);
+  page.UserList()->setCurrentRow(1);
+  ASSERT_NE(page.DevicesRoot(), nullptr);
+  ASSERT_EQ(page.DevicesRoot()->childCount(), 2);
+  EXPECT_EQ(page.DevicesRoot()->child(0)->text(0), "(Test Model, ID 1)");
+  EXPECT_EQ(page.DevicesRoot()->child(1)->text(0), "Desk (Test Model, ID 2)");
 }
 
 // The buttons' pictures: a blue user in the upper left, and in the lower right quarter a green
