@@ -203,8 +203,9 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   // the right to use device controls gives it none. Base: whenever it is bound.
   virtual bool ChangesDevice() const { return IsLinked(); }
   // False while the widget's input would change its device and the current user of the
-  // device's system lacks the right to use device controls: the widget then takes no input
-  // and changes nothing. Decided when asked, as the person acts.
+  // device's system lacks a right the device names for its parameter
+  // (CDevice::MayCurrentUserChange): the widget then takes no input and changes nothing.
+  // Decided when asked, as the person acts.
   bool CurrentUserMayUse() const;
   // The pointer left the view. Base: nothing.
   virtual void OnMouseLeave() {}

@@ -32,8 +32,6 @@
 namespace {
 
 constexpr int kRowRole = Qt::UserRole + 1;
-// A device row committed while the current user lacks the right to edit device properties.
-constexpr const char* kNoRightToEdit = "The current user cannot edit device properties";
 
 // The "Set" button of a row in Set-button mode: a grey gradient in a rounded outline.
 class CSetButton : public QAbstractButton {
@@ -518,9 +516,6 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   }
   if (!device && !owner) return true;
   std::string refusal = unreadable;
-  // The right is the current user's now: the rows may have been filled for another user.
-  const IDeviceHost* host = device ? device->GetHost() : nullptr;
-  if (refusal.empty() && device && !(host && host->CanCurrentUserEditDeviceProperties())) refusal = kNoRightToEdit;
   if (!refusal.empty()) {
     row.SetErrorText(refusal);
     RefuseEdit(row);
@@ -538,7 +533,9 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
     row.BeginCommit(row.GetValueAsVariant());
   }
   row.SetErrorText(std::string());
-  const bool accepted = device ? device->OnPropertyChanged(row) : owner->OnPropertyChanged(row);
+  // A device judges its rows by the current user's right now: they may have been filled for
+  // another user.
+  const bool accepted = device ? device->ApplyUserPropertyChange(row) : owner->OnPropertyChanged(row);
   row.EndCommit();
   if (accepted) {
     if (choice) row.SetComboSelection(m_comboPicked);

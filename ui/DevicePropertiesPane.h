@@ -81,11 +81,12 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   void OnClickButton();
 
   // --- The commit ---
-  // Hands the edited row to the current object's handler. Typed text that is no value of the
-  // row's type is refused without it, as is a device's row while the current user (now, not
-  // when the rows were filled) lacks the right to edit device properties. A refused row shows the value the object holds (a
-  // picker row its own choice) and the tip; an accepted value becomes the row's reference
-  // value. Always true: the edit always ends.
+  // Hands the edited row to the current object's handler (a device's through
+  // CDevice::ApplyUserPropertyChange, which refuses it while the current user, now, not when
+  // the rows were filled, lacks the right to edit device properties). Typed text that is no
+  // value of the row's type is refused without it. A refused row shows the value the object
+  // holds (a picker row its own choice) and the tip; an accepted value becomes the row's
+  // reference value. Always true: the edit always ends.
   bool ValidateItemData(CDeviceProperty& row);
   // After the row's stored value changed: a rebuild the handler asked for is posted.
   void OnPropertyChanged(CDeviceProperty& row);

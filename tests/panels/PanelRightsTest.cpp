@@ -113,13 +113,6 @@ struct ControlCase {
   std::function<std::string(PanelRig&)> holds;
 };
 
-// Zel-2 amplifier, ID 5.
-constexpr std::uint32_t kZel2 = 51;
-// Zel breakout box of 8 channels, ID 7.
-constexpr std::uint32_t kBox8 = 40;
-constexpr std::uint64_t kControls = kRestrictUseDeviceControls;
-constexpr std::uint64_t kNames = kRestrictEditDeviceProperties;
-
 const ControlCase kControlCases[] = {
     // --- Zel amplifier ---
     {"ZelKnobDrag", kZel2, 0, kControls, {},

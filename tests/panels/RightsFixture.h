@@ -17,9 +17,15 @@
 #include "tests/support/WindowInput.h"
 
 // Every right a restriction mask can withhold here.
-inline constexpr std::uint64_t kEveryRight = kRestrictChangePassword | kRestrictUseDeviceControls | 0x04 |
+inline constexpr std::uint64_t kEveryRight = kRestrictChangePassword | kRestrictUseDeviceControls | kRestrictRecallPresets |
                                              kRestrictApplicationSettings | kRestrictEditDeviceProperties |
                                              kRestrictRecallSnapshots;
+
+// Zel-2 amplifier and Zel breakout box of 8 channels; the rights of controls and of names.
+inline constexpr std::uint32_t kZel2 = 51;
+inline constexpr std::uint32_t kBox8 = 40;
+inline constexpr std::uint64_t kControls = kRestrictUseDeviceControls;
+inline constexpr std::uint64_t kNames = kRestrictEditDeviceProperties;
 
 class RightsFixture : public ::testing::Test {
  public:

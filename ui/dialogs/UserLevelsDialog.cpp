@@ -18,12 +18,12 @@
 #include "ui/dialogs/EditableListBox.h"
 
 const CUserLevelsDialog::Right CUserLevelsDialog::kRights[kRightCount] = {
-    {0x01, "Can Change Password"},
-    {0x02, "Can Use Device Controls"},
-    {0x04, "Can Recall Presets"},
-    {0x08, "Can Change Application Settings"},
-    {0x10, "Can Edit Device Properties"},
-    {0x20, "Can Recall Snapshots"},
+    {kRestrictChangePassword, "Can Change Password"},
+    {kRestrictUseDeviceControls, "Can Use Device Controls"},
+    {kRestrictRecallPresets, "Can Recall Presets"},
+    {kRestrictApplicationSettings, "Can Change Application Settings"},
+    {kRestrictEditDeviceProperties, "Can Edit Device Properties"},
+    {kRestrictRecallSnapshots, "Can Recall Snapshots"},
 };
 
 namespace {
