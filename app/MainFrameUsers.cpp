@@ -39,8 +39,7 @@ void CMainFrame::OnFileProperties() {
 
 void CMainFrame::OnSwitchUsers() {
   if (!Prompts().RunSwitchUser(m_system)) return;
-  const CUser* user = CurrentUser();
-  if (user && user->GetRestrictionMask() != 0 && m_system.GetDesignMode() != 0) SetDesignMode(0);
+  if (m_system.IsCurrentUserRestricted() && m_system.GetDesignMode() != 0) SetDesignMode(0);
   // The rows are enabled by the rights of the user they were filled for.
   m_propertiesPane->RefreshProperties();
   for (CDevice* device : m_system.GetDevices()) {
@@ -68,10 +67,13 @@ void CMainFrame::OnSwitchUsers() {
 void CMainFrame::OnChangePassword() {
   const int index = m_system.GetCurrentUser();
   CUserList& users = m_system.GetUsers();
-  if (index < 0 || std::size_t(index) >= users.size()) return;
-  // The dialog works on a copy: the comms worker may be reading the users meanwhile.
+  // The dialog works on a copy: the comms worker may replace the users meanwhile.
   CUser edited;
-  edited.CopyFrom(*users[std::size_t(index)]);
+  {
+    CSingleLock lock(m_system.GetLock());
+    if (index < 0 || std::size_t(index) >= users.size()) return;
+    edited.CopyFrom(*users[std::size_t(index)]);
+  }
   if (!Prompts().RunChangePassword(edited)) return;
   {
     CSingleLock lock(m_system.GetLock());

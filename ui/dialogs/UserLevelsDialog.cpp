@@ -345,14 +345,18 @@ bool CUserLevelsDialog::Validate() {
     return false;
   }
   if (!m_shown) return true;
-  const CUserList& systemUsers = m_system->GetUsers();
   for (std::size_t i = 0; i < m_users.size(); ++i) {
     const CUser& user = *m_users[i];
     // A password the file gave is what the file keeps: only those typed here are checked.
     const int origin = m_origins[i];
-    if (origin >= 0 && std::size_t(origin) < systemUsers.size() &&
-        systemUsers[std::size_t(origin)]->GetPassword() == user.GetPassword())
-      continue;
+    bool fromTheFile = false;
+    {
+      CSingleLock lock(m_system->GetLock());
+      const CUserList& systemUsers = m_system->GetUsers();
+      fromTheFile = origin >= 0 && std::size_t(origin) < systemUsers.size() &&
+                    systemUsers[std::size_t(origin)]->GetPassword() == user.GetPassword();
+    }
+    if (fromTheFile) continue;
     const std::string refusal = UserFieldRefusal(user.GetPassword(), ("The password of " + user.GetName()).c_str());
     if (!refusal.empty()) {
       m_userList->setCurrentRow(int(i));
@@ -389,10 +393,10 @@ void CUserLevelsDialog::Apply() {
       user->CopyFrom(*m_users[i]);
       systemUsers.push_back(user);
     }
+    m_system->SetCurrentUser(newCurrent);
   }
   // The working copies now stand for the system's users at the same index.
   for (std::size_t i = 0; i < m_origins.size(); ++i) m_origins[i] = int(i);
-  m_system->SetCurrentUser(newCurrent);
   m_system->SetModified(true);
   if (m_system->IsPortOpen()) m_system->GetComms().SetNeedSecuritySet(true);
   m_modified = false;
