@@ -7,6 +7,7 @@
 #include "app/MainFrame.h"
 #include "app/UserPrompts.h"
 #include "custom/CPData.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
 #include "core/model/Link.h"
@@ -40,8 +41,6 @@ void CMainFrame::OnFileProperties() {
 void CMainFrame::OnSwitchUsers() {
   if (!Prompts().RunSwitchUser(m_system)) return;
   if (m_system.IsCurrentUserRestricted() && m_system.GetDesignMode() != 0) SetDesignMode(0);
-  // The rows are enabled by the rights of the user they were filled for.
-  m_propertiesPane->RefreshProperties();
   for (CDevice* device : m_system.GetDevices()) {
     CControlPanel* panel = device->GetControlPanel();
     if (!panel) continue;
@@ -57,6 +56,15 @@ void CMainFrame::OnSwitchUsers() {
     panel->m_pView->DestroyPanelWindow();
     panel->m_pView = nullptr;
     if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
+  }
+  // The pane is decided once the panels are: a widget outlives its panel's view, so one whose
+  // panel stayed closed for the new user gives way to the selected device; the rows that stay
+  // are filled again, enabled by the new user's rights.
+  const CCustomControlObject* widget = m_propertiesPane->GetGrid().GetCurrentWidget();
+  if (widget && !widget->m_pView) {
+    ShowSelectedDeviceProperties();
+  } else {
+    m_propertiesPane->RefreshProperties();
   }
   FillCustomPanelCombo();
   m_system.SetModified(true);

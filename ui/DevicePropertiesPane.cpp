@@ -516,6 +516,9 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   }
   if (!device && !owner) return true;
   std::string refusal = unreadable;
+  // A panel's or widget's row needs the right the current user holds now, as a device's does
+  // (below): the rows may have been filled for another user.
+  if (refusal.empty() && owner && !MayEditPanelRows()) refusal = kNoRightToEditRefusal;
   if (!refusal.empty()) {
     row.SetErrorText(refusal);
     RefuseEdit(row);
@@ -548,6 +551,10 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   return true;
 }
 
+bool CDevicePropertiesCtrl::MayEditPanelRows() const {
+  return !m_rightsHost || m_rightsHost->CanCurrentUserEditDeviceProperties();
+}
+
 void CDevicePropertiesCtrl::RefuseEdit(CDeviceProperty& row) {
   // The row shows what the object holds now, which a change made since the pane was filled
   // (an accepted edit, a unit's report) may have moved; a picker row puts back its own choice.
@@ -566,6 +573,19 @@ class CRowsAside : public IDevicePropertyGrid {
  public:
   void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
   std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
+};
+
+// Hands the rows an object fills to the grid disabled: shown grey, opening no editor.
+class CDisabledRows : public IDevicePropertyGrid {
+ public:
+  explicit CDisabledRows(IDevicePropertyGrid& grid) : m_grid(grid) {}
+  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override {
+    for (const auto& row : group->rows) row->Enable(false);
+    m_grid.AddGroup(std::move(group));
+  }
+
+ private:
+  IDevicePropertyGrid& m_grid;
 };
 
 }  // namespace
@@ -660,7 +680,10 @@ void CDevicePropertiesPane::Fill() {
   if (CDevice* device = m_grid->GetCurrentDevice()) {
     device->FillPropertiesPane(*m_grid);
   } else if (IPropertyGridOwner* owner = m_grid->GetCurrentOwner()) {
-    owner->FillPropertiesPane(*m_grid);
+    // A device disables the rows its user may not edit; a panel's and a widget's rows are
+    // disabled here, by the same right.
+    CDisabledRows disabled(*m_grid);
+    owner->FillPropertiesPane(m_grid->MayEditPanelRows() ? static_cast<IDevicePropertyGrid&>(*m_grid) : disabled);
   }
   m_grid->ExpandAll();
 }
