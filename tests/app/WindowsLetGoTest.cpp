@@ -608,17 +608,6 @@ class PaneAcrossSwitchUsersTest : public CShownSample {
       }
     return names;
   }
-  void TypeRangeMax(const char* text) {
-    ASSERT_TRUE(Grid().BeginEdit(Grid().FindRow("Range Max")));
-    auto* edit = Grid().GetEditor()->findChild<QLineEdit*>();
-    ASSERT_NE(edit, nullptr);
-    edit->setText(QString::fromLatin1(text));
-    emit edit->textEdited(edit->text());
-  }
-  void EndTyping() {
-    if (auto* edit = Grid().GetEditor() ? Grid().GetEditor()->findChild<QLineEdit*>() : nullptr)
-      emit edit->returnPressed();
-  }
 };
 
 TEST_F(PaneAcrossSwitchUsersTest, AWidgetOfAPanelTheUserMayNotOpenLeavesThePane) {
@@ -653,9 +642,9 @@ TEST_F(PaneAcrossSwitchUsersTest, AWidgetsRowsNeedTheRightToEditPropertiesAndARe
   // An edit begun while the right was held and ended after it went is refused with words.
   System().SetCurrentUser(0);
   Pane().RefreshProperties();
-  TypeRangeMax("5");
+  BeginTypingIntoRow(Grid(), "Range Max", "5");
   System().SetCurrentUser(1);
-  EndTyping();
+  PressEnterInRow(Grid());
   EXPECT_EQ(Grid().GetErrorTipText(), "The current user cannot edit device properties");
   EXPECT_EQ(fader->m_rangeMax, rangeMax);
   System().SetCurrentUser(0);

@@ -103,22 +103,7 @@ const GateCase kGateCases[] = {
      [](GateRig& r) { return r.twins.processor->DeviceName(); }},
 };
 
-// One run: the guest holds the rights the change needs (and lacks every other one), or lacks
-// one of them (and holds every other one).
-struct GateRun {
-  const GateCase* gate;
-  std::uint64_t withheld;  // 0: held
-};
-
-std::vector<GateRun> GateRuns() {
-  std::vector<GateRun> runs;
-  for (const GateCase& c : kGateCases) {
-    runs.push_back({&c, 0});
-    for (std::uint64_t bit = 1; bit <= kEveryRight; bit <<= 1)
-      if (c.rights & bit) runs.push_back({&c, bit});
-  }
-  return runs;
-}
+using GateRun = RightsRun<GateCase>;
 
 class UserChangeGateTest : public GateRig, public ::testing::WithParamInterface<GateRun> {};
 using PresetManagerRightsTest = GateRig;
@@ -127,7 +112,7 @@ using PresetManagerRightsTest = GateRig;
 
 TEST_P(UserChangeGateTest, TheDeviceTakesAPersonsChangeOnlyFromAUserWithItsRights) {
   const GateRun& run = GetParam();
-  const GateCase& c = *run.gate;
+  const GateCase& c = *run.c;
   ASSERT_NE(Make(c.type), nullptr);
   BecomeGuest(run.withheld ? run.withheld : kEveryRight & ~c.rights);
   bool taken = false;
@@ -140,12 +125,8 @@ TEST_P(UserChangeGateTest, TheDeviceTakesAPersonsChangeOnlyFromAUserWithItsRight
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, UserChangeGateTest, ::testing::ValuesIn(GateRuns()),
-                         [](const ::testing::TestParamInfo<GateRun>& info) {
-                           const GateRun& run = info.param;
-                           return std::string(run.gate->name) +
-                                  (run.withheld == 0 ? "_Held" : "_Withheld" + std::to_string(run.withheld));
-                         });
+INSTANTIATE_TEST_SUITE_P(Families, UserChangeGateTest, ::testing::ValuesIn(RightsRuns(kGateCases)),
+                         RightsRunName<GateCase>);
 
 // The preset manager's buttons check no right of their own (the button that opens it is shown
 // only to a user who may recall presets): the device refuses their changes for a user who may
