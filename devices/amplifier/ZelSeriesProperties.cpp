@@ -154,8 +154,8 @@ bool CZelSeriesDevice::EditNumber(const ZelPropertyEdit& edit, int parameterId, 
 
 bool CZelSeriesDevice::EditPowerOnDelay(int offset, const ZelPropertyEdit& edit, std::string& message) {
   (void)offset;
-  return EditNumber(edit, kZelParamPowerOnDelay, 0, kZelMaxPowerOnDelay, "Power on delay", ReadLocked(*m_host, m_powerOnDelay),
-                    message);
+  return EditNumber(edit, kZelParamPowerOnDelay, 0, kZelMaxPowerOnDelay, "Power on delay",
+                    ReadLocked(*m_host, m_powerOnDelay), message);
 }
 
 bool CZelSeriesDevice::EditAlarmTemperature(int offset, const ZelPropertyEdit& edit, std::string& message) {

@@ -18,9 +18,9 @@
 #include "tests/support/WindowInput.h"
 
 // Every right a restriction mask can withhold here.
-inline constexpr std::uint64_t kEveryRight = kRestrictChangePassword | kRestrictUseDeviceControls | kRestrictRecallPresets |
-                                             kRestrictApplicationSettings | kRestrictEditDeviceProperties |
-                                             kRestrictRecallSnapshots;
+inline constexpr std::uint64_t kEveryRight = kRestrictChangePassword | kRestrictUseDeviceControls |
+                                             kRestrictRecallPresets | kRestrictApplicationSettings |
+                                             kRestrictEditDeviceProperties | kRestrictRecallSnapshots;
 
 // Zel-2 amplifier and Zel breakout box of 8 channels; the rights of controls and of names.
 inline constexpr std::uint32_t kZel2 = 51;

@@ -62,14 +62,16 @@ struct GateCase {
 
 const GateCase kGateCases[] = {
     // --- Zel amplifier ---
-    {"ZelGain", kZel2, kControls, [](GateRig& r) { return r.Change(CParamValue(kZelParamGain, -20.0f, ParamKind::kLevel)); },
+    {"ZelGain", kZel2, kControls,
+     [](GateRig& r) { return r.Change(CParamValue(kZelParamGain, -20.0f, ParamKind::kLevel)); },
      [](GateRig& r) { return std::to_string(r.twins.amp->State().gainIndex[0]); }},
     {"ZelMute", kZel2, kControls, [](GateRig& r) { return r.Change(MakeBoolParamValue(kZelParamMute + 1, true)); },
      [](GateRig& r) { return std::to_string(r.twins.amp->State().muteMask); }},
     {"ZelChannelName", kZel2, kControls | kNames,
      [](GateRig& r) { return r.Change(MakeTextParamValue(kZelParamChannelName, "Lead")); },
      [](GateRig& r) { return r.twins.amp->State().channelNames[0]; }},
-    {"ZelAmpName", kZel2, kNames, [](GateRig& r) { return r.Change(MakeTextParamValue(kZelParamAmpName, "Stage Left")); },
+    {"ZelAmpName", kZel2, kNames,
+     [](GateRig& r) { return r.Change(MakeTextParamValue(kZelParamAmpName, "Stage Left")); },
      [](GateRig& r) { return r.twins.amp->State().name; }},
     {"ZelIdentify", kZel2, 0, [](GateRig& r) { return r.Change(MakeBoolParamValue(kZelParamIdentify, true)); },
      [](GateRig& r) { return std::to_string(r.twins.amp->ReadCount(0xB0)); }},
@@ -78,7 +80,8 @@ const GateCase kGateCases[] = {
      [](GateRig& r) { return std::to_string(r.twins.amp->State().alarmTemperature); }},
 
     // --- Zel breakout box ---
-    {"BoxGain", kBox8, kControls, [](GateRig& r) { return r.Change(CParamValue(kBreakParamGain + 1, -12.0f, ParamKind::kLevel)); },
+    {"BoxGain", kBox8, kControls,
+     [](GateRig& r) { return r.Change(CParamValue(kBreakParamGain + 1, -12.0f, ParamKind::kLevel)); },
      [](GateRig& r) { return std::to_string(r.twins.box->State().gains[1]); }},
     {"BoxName", kBox8, kNames, [](GateRig& r) { return r.Change(MakeTextParamValue(kBreakParamBoxName, "Renamed")); },
      [](GateRig& r) { return r.twins.box->State().name; }},
@@ -94,7 +97,8 @@ const GateCase kGateCases[] = {
     {"NerexOutputMute", kModelNerex48, kControls,
      [](GateRig& r) { return r.Change(MakeBoolParamValue(kParamOutputMute + 2, true)); },
      [](GateRig& r) { return std::to_string(r.twins.processor->Current().outputs.muteMask); }},
-    {"NerexInputName", kModelNerex48, kNames, [](GateRig& r) { return r.Change(MakeTextParamValue(kParamInputName, "Vox")); },
+    {"NerexInputName", kModelNerex48, kNames,
+     [](GateRig& r) { return r.Change(MakeTextParamValue(kParamInputName, "Vox")); },
      [](GateRig& r) { return NameOf(r.twins.processor->Current().inputs.names[0]); }},
     {"NerexPageTab", kModelNerex48, 0,
      [](GateRig& r) { return r.Change(CParamValue(kNerexPageOutputEq, 0.0f, ParamKind::kNone)); },
@@ -135,7 +139,8 @@ TEST_F(PresetManagerRightsTest, ItsStoreChangesNothingForAUserWhoMayNotRecallPre
   ASSERT_NE(Make(kModelNerex48), nullptr);
   for (const bool withheld : {true, false}) {
     SCOPED_TRACE(withheld ? "withheld" : "held");
-    BecomeGuest(withheld ? std::uint64_t{kRestrictRecallPresets} : kEveryRight & ~std::uint64_t{kRestrictRecallPresets});
+    const std::uint64_t presets = kRestrictRecallPresets;
+    BecomeGuest(withheld ? presets : kEveryRight & ~presets);
     CNerexSeriesPresetDlg dialog(nullptr, &Processor(), 268, 10, QStringLiteral("Presets"));
     dialog.show();
     dialog.List()->setCurrentRow(2);
