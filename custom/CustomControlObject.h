@@ -200,7 +200,7 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   // The widget loses the mouse (focus left the view, another widget took it). Base: nothing.
   virtual void Deactivate() {}
   // True when the widget's input may change the device it is bound to, so that a user without
-  // the right to use device controls gives it none. Base: whenever it is bound.
+  // the rights of its parameter gives it none. Base: whenever it is bound.
   virtual bool ChangesDevice() const { return IsLinked(); }
   // False while the widget's input would change its device and the current user of the
   // device's system lacks a right the device names for its parameter
