@@ -44,7 +44,7 @@ TEST(WindowReadsTest, TheCurrentUsersRightsAreReadWhileAUserImportReplacesTheUse
   CUserList second = UnitUsers("Back", kRestrictRecallSnapshots);
 
   // The security pass's import, again and again, once the window thread asks.
-  constexpr int kImports = 2000;
+  constexpr int kImports = 20000;
   std::atomic<bool> asking{false};
   std::atomic<bool> done{false};
   std::thread worker([&] {
