@@ -461,6 +461,7 @@ bool CMainFrame::CreateDockingWindows() {
   m_propertiesPane = new CDevicePropertiesPane(AppString(kStrProperties), this);
   m_propertiesPane->setObjectName(QStringLiteral("PropertiesPane"));
   m_propertiesPane->GetGrid().SetMessageSink(this);
+  m_propertiesPane->GetGrid().SetRightsHost(&m_system);
   m_pickers = std::make_unique<CQtPropertyPickers>(&m_propertiesPane->GetGrid());
   m_propertiesPane->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
   m_propertiesPane->resize(100, 100);

@@ -269,8 +269,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // False, with a message, when path names no file that can be read.
   bool CheckFileReadable(const std::string& path);
 
-  // The current user and its rights. A current-user index that names no user has no rights.
-  const CUser* CurrentUser() const;
+  // The current user's rights, read through the system, which reads them under its lock. A
+  // current-user index that names no user has no rights.
   bool CurrentUserHasRestriction(std::uint64_t bits) const;
   bool CurrentUserMayUse(const CUuid& uuid) const;
 

@@ -50,23 +50,11 @@ bool HasExtension(const std::string& path) { return FileNameOf(path).find('.') !
 
 // --- The current user ---
 
-const CUser* CMainFrame::CurrentUser() const {
-  const int index = m_system.GetCurrentUser();
-  const auto& users = m_system.GetUsers();
-  if (index < 0 || index > 9 || std::size_t(index) >= users.size()) return nullptr;
-  return &*users[std::size_t(index)];
-}
-
 bool CMainFrame::CurrentUserHasRestriction(std::uint64_t bits) const {
-  const CUser* user = CurrentUser();
-  return !user || (user->GetRestrictionMask() & bits) != 0;
+  return (m_system.GetCurrentUserRestrictions() & bits) != 0;
 }
 
-
-bool CMainFrame::CurrentUserMayUse(const CUuid& uuid) const {
-  const CUser* user = CurrentUser();
-  return user && user->CanAccessPanel(uuid);
-}
+bool CMainFrame::CurrentUserMayUse(const CUuid& uuid) const { return m_system.CurrentUserMayOpen(uuid); }
 
 // --- Command states ---
 
@@ -734,9 +722,7 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
 void CMainFrame::OnSetMessageString(std::uint32_t id) {
   if (id != Cmd::kIdleMessage) return;
   if (m_system.GetUseSystemSecurity()) {
-    const CUser* user = CurrentUser();
-    SetStatusText(QStringLiteral("Current User - ") +
-                  QString::fromStdString(user ? user->GetName() : std::string()));
+    SetStatusText(QStringLiteral("Current User - ") + QString::fromStdString(m_system.GetCurrentUserName()));
   } else {
     SetStatusText(QStringLiteral("Ready (File Security Disabled)"));
   }

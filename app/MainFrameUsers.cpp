@@ -7,6 +7,7 @@
 #include "app/MainFrame.h"
 #include "app/UserPrompts.h"
 #include "custom/CPData.h"
+#include "custom/CustomControlObject.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
 #include "core/model/Link.h"
@@ -39,10 +40,7 @@ void CMainFrame::OnFileProperties() {
 
 void CMainFrame::OnSwitchUsers() {
   if (!Prompts().RunSwitchUser(m_system)) return;
-  const CUser* user = CurrentUser();
-  if (user && user->GetRestrictionMask() != 0 && m_system.GetDesignMode() != 0) SetDesignMode(0);
-  // The rows are enabled by the rights of the user they were filled for.
-  m_propertiesPane->RefreshProperties();
+  if (m_system.IsCurrentUserRestricted() && m_system.GetDesignMode() != 0) SetDesignMode(0);
   for (CDevice* device : m_system.GetDevices()) {
     CControlPanel* panel = device->GetControlPanel();
     if (!panel) continue;
@@ -59,6 +57,15 @@ void CMainFrame::OnSwitchUsers() {
     panel->m_pView = nullptr;
     if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
   }
+  // The pane is decided once the panels are: a widget outlives its panel's view, so one whose
+  // panel stayed closed for the new user gives way to the selected device; the rows that stay
+  // are filled again, enabled by the new user's rights.
+  const CCustomControlObject* widget = m_propertiesPane->GetGrid().GetCurrentWidget();
+  if (widget && !widget->m_pView) {
+    ShowSelectedDeviceProperties();
+  } else {
+    m_propertiesPane->RefreshProperties();
+  }
   FillCustomPanelCombo();
   m_system.SetModified(true);
   PostMessage(FrameMsg::kSetMessageString, Cmd::kIdleMessage, 0);
@@ -68,10 +75,13 @@ void CMainFrame::OnSwitchUsers() {
 void CMainFrame::OnChangePassword() {
   const int index = m_system.GetCurrentUser();
   CUserList& users = m_system.GetUsers();
-  if (index < 0 || std::size_t(index) >= users.size()) return;
-  // The dialog works on a copy: the comms worker may be reading the users meanwhile.
+  // The dialog works on a copy: the comms worker may replace the users meanwhile.
   CUser edited;
-  edited.CopyFrom(*users[std::size_t(index)]);
+  {
+    CSingleLock lock(m_system.GetLock());
+    if (index < 0 || std::size_t(index) >= users.size()) return;
+    edited.CopyFrom(*users[std::size_t(index)]);
+  }
   if (!Prompts().RunChangePassword(edited)) return;
   {
     CSingleLock lock(m_system.GetLock());

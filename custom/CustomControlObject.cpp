@@ -9,8 +9,6 @@
 #include "custom/CPData.h"
 #include "core/file/DataStream.h"
 #include "core/model/Device.h"
-#include "core/model/DeviceHost.h"
-#include "core/model/User.h"
 #include "core/file/ImageTree.h"
 #include "custom/PropertyPickers.h"
 #include "custom/CustomPanelHost.h"
@@ -43,7 +41,7 @@ bool CCustomControlObject::InDesignMode() const {
 }
 
 bool CCustomControlObject::CurrentUserMayUse() const {
-  return !ChangesDevice() || CurrentUserHolds(m_pDevice->GetHost(), kRestrictUseDeviceControls);
+  return !ChangesDevice() || m_pDevice->MayCurrentUserChange(int(m_parameterId));
 }
 
 void CCustomControlObject::FillPropertiesPane(IDevicePropertyGrid& grid) {

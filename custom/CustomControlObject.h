@@ -207,11 +207,12 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   // The widget loses the mouse (focus left the view, another widget took it). Base: nothing.
   virtual void Deactivate() {}
   // True when the widget's input may change the device it is bound to, so that a user without
-  // the right to use device controls gives it none. Base: whenever it is bound.
+  // the rights of its parameter gives it none. Base: whenever it is bound.
   virtual bool ChangesDevice() const { return IsLinked(); }
   // False while the widget's input would change its device and the current user of the
-  // device's system lacks the right to use device controls: the widget then takes no input
-  // and changes nothing. Decided when asked, as the person acts.
+  // device's system lacks a right the device names for its parameter
+  // (CDevice::MayCurrentUserChange): the widget then takes no input and changes nothing.
+  // Decided when asked, as the person acts.
   bool CurrentUserMayUse() const;
   // The pointer left the view. Base: nothing.
   virtual void OnMouseLeave() {}

@@ -154,5 +154,5 @@ void CCCTextEdit::Commit(const std::string& text) {
     if (IsNumberKind(current.kind) && m_pWidget->IsLinked()) m_pWidget->RefreshState();
     return;
   }
-  if (m_pWidget->m_pDevice) m_pWidget->m_pDevice->ApplyControlChange(value);
+  if (m_pWidget->m_pDevice) m_pWidget->m_pDevice->ApplyUserChange(value);
 }

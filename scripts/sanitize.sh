@@ -3,8 +3,8 @@
 #   address  AddressSanitizer + UndefinedBehaviorSanitizer (halting on the first report) over
 #            the whole suite, each test program running all its cases in one process, in
 #            build-asan
-#   thread   ThreadSanitizer over the threaded tests (comms, security, simulator), in
-#            build-tsan
+#   thread   ThreadSanitizer over the threaded tests (comms, security, simulator, the window
+#            thread's reads beside the worker), in build-tsan
 # Installs what is missing first and uses ccache when present. ORVAK_BUILD_JOBS limits the
 # parallel build jobs and test processes (default: all cores).
 set -euo pipefail
@@ -71,14 +71,15 @@ else
   # The threaded suites whose threads hand over through our own locks and atomics: the comms
   # worker and discovery, the security passes, the serial transaction on the simulated bus and
   # on a pseudo-terminal, the serial ports and their completion queues, the firmware loaders'
-  # dialogues, and the simulator itself. The application online and the loader dialog hand
+  # dialogues, the simulator itself, and what the window thread reads while the worker changes
+  # it. The application online and the loader dialog hand
   # over through Qt's event queues, which the sanitizer cannot see into without a Qt built for
   # it; AddressSanitizer runs them.
-  targets=(comms_tests security_tests serial_comms_tests devsim_tests platform_tests loader_tests)
+  targets=(comms_tests security_tests serial_comms_tests devsim_tests window_reads_tests platform_tests loader_tests)
   build --target "${targets[@]}"
   cd "$dir"
   ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600 \
-    -L '^(comms_tests|security_tests|serial_comms_tests|devsim_tests)$'
+    -L '^(comms_tests|security_tests|serial_comms_tests|devsim_tests|window_reads_tests)$'
   ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600 \
     -L '^platform_tests$' -R '^(TtySerialPortTest|MemorySerialPort|AlertableWait)\.'
   ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600 \

@@ -12,7 +12,6 @@
 #include "core/draw/BitmapImage.h"
 #include "custom/CPData.h"
 #include "core/system/System.h"
-#include "core/model/User.h"
 #include "platform/Image.h"
 #include "resources/Resources.h"
 
@@ -140,8 +139,7 @@ void CCCPFrame::RestorePlacement(const CWindowPlacement& stored) {
 bool CCCPFrame::IsCloseRefused() const {
   const CCPData* data = GetPanelData();
   if (!data || !data->m_disableClosePanel) return false;
-  const CUser* user = GetCurrentUser(*m_system);
-  return user && user->GetRestrictionMask() != 0;
+  return m_system->IsCurrentUserRestricted();
 }
 
 void CCCPFrame::CloseFromProgram() {

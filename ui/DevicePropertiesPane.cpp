@@ -32,8 +32,6 @@
 namespace {
 
 constexpr int kRowRole = Qt::UserRole + 1;
-// A device row committed while the current user lacks the right to edit device properties.
-constexpr const char* kNoRightToEdit = "The current user cannot edit device properties";
 
 // The "Set" button of a row in Set-button mode: a grey gradient in a rounded outline.
 class CSetButton : public QAbstractButton {
@@ -518,9 +516,9 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   }
   if (!device && !owner) return true;
   std::string refusal = unreadable;
-  // The right is the current user's now: the rows may have been filled for another user.
-  const IDeviceHost* host = device ? device->GetHost() : nullptr;
-  if (refusal.empty() && device && !(host && host->CanCurrentUserEditDeviceProperties())) refusal = kNoRightToEdit;
+  // A panel's or widget's row needs the right the current user holds now, as a device's does
+  // (below): the rows may have been filled for another user.
+  if (refusal.empty() && owner && !MayEditPanelRows()) refusal = kNoRightToEditRefusal;
   if (!refusal.empty()) {
     row.SetErrorText(refusal);
     RefuseEdit(row);
@@ -538,7 +536,9 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
     row.BeginCommit(row.GetValueAsVariant());
   }
   row.SetErrorText(std::string());
-  const bool accepted = device ? device->OnPropertyChanged(row) : owner->OnPropertyChanged(row);
+  // A device judges its rows by the current user's right now: they may have been filled for
+  // another user.
+  const bool accepted = device ? device->ApplyUserPropertyChange(row) : owner->OnPropertyChanged(row);
   row.EndCommit();
   if (accepted) {
     if (choice) row.SetComboSelection(m_comboPicked);
@@ -549,6 +549,10 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   }
   RefuseEdit(row);
   return true;
+}
+
+bool CDevicePropertiesCtrl::MayEditPanelRows() const {
+  return !m_rightsHost || m_rightsHost->CanCurrentUserEditDeviceProperties();
 }
 
 void CDevicePropertiesCtrl::RefuseEdit(CDeviceProperty& row) {
@@ -569,6 +573,19 @@ class CRowsAside : public IDevicePropertyGrid {
  public:
   void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
   std::vector<std::unique_ptr<CDevicePropertyGroup>> groups;
+};
+
+// Hands the rows an object fills to the grid disabled: shown grey, opening no editor.
+class CDisabledRows : public IDevicePropertyGrid {
+ public:
+  explicit CDisabledRows(IDevicePropertyGrid& grid) : m_grid(grid) {}
+  void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override {
+    for (const auto& row : group->rows) row->Enable(false);
+    m_grid.AddGroup(std::move(group));
+  }
+
+ private:
+  IDevicePropertyGrid& m_grid;
 };
 
 }  // namespace
@@ -663,7 +680,10 @@ void CDevicePropertiesPane::Fill() {
   if (CDevice* device = m_grid->GetCurrentDevice()) {
     device->FillPropertiesPane(*m_grid);
   } else if (IPropertyGridOwner* owner = m_grid->GetCurrentOwner()) {
-    owner->FillPropertiesPane(*m_grid);
+    // A device disables the rows its user may not edit; a panel's and a widget's rows are
+    // disabled here, by the same right.
+    CDisabledRows disabled(*m_grid);
+    owner->FillPropertiesPane(m_grid->MayEditPanelRows() ? static_cast<IDevicePropertyGrid&>(*m_grid) : disabled);
   }
   m_grid->ExpandAll();
 }

@@ -17,6 +17,7 @@
 #include "platform/Types.h"
 
 class CDevice;
+class IDeviceHost;
 class CCustomControlPanel;
 class CCustomControlObject;
 class IMessageSink;
@@ -55,6 +56,12 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
 
   // Where the rebuild requests go (the main window).
   void SetMessageSink(IMessageSink* sink) { m_sink = sink; }
+  // The system whose current user the rows of a custom panel or widget are judged by: they need
+  // the right to edit device properties, as a device's rows do (a device asks its own system).
+  // Without one (a grid on its own) they need no right. Not owned.
+  void SetRightsHost(const IDeviceHost* host) { m_rightsHost = host; }
+  // True when the current user may edit a panel's or a widget's rows now.
+  bool MayEditPanelRows() const;
   // The description area that shows the selected row's name and description.
   void SetDescriptionLabel(QLabel* label) { m_description = label; }
 
@@ -81,11 +88,13 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   void OnClickButton();
 
   // --- The commit ---
-  // Hands the edited row to the current object's handler. Typed text that is no value of the
-  // row's type is refused without it, as is a device's row while the current user (now, not
-  // when the rows were filled) lacks the right to edit device properties. A refused row shows the value the object holds (a
-  // picker row its own choice) and the tip; an accepted value becomes the row's reference
-  // value. Always true: the edit always ends.
+  // Hands the edited row to the current object's handler (a device's through
+  // CDevice::ApplyUserPropertyChange, which refuses it while the current user, now, not when
+  // the rows were filled, lacks the right to edit device properties). Typed text that is no
+  // value of the row's type is refused without it, as is a panel's or widget's row while the
+  // current user lacks that right. A refused row shows the value the object holds (a picker
+  // row its own choice) and the tip; an accepted value becomes the row's reference value.
+  // Always true: the edit always ends.
   bool ValidateItemData(CDeviceProperty& row);
   // After the row's stored value changed: a rebuild the handler asked for is posted.
   void OnPropertyChanged(CDeviceProperty& row);
@@ -136,6 +145,7 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
   CObjectEndWatch m_endWatch{[this](std::uint64_t handle) { OnObjectEnded(handle); }};
   bool m_locked = false;
   IMessageSink* m_sink = nullptr;
+  const IDeviceHost* m_rightsHost = nullptr;
   QLabel* m_description = nullptr;
   std::vector<std::unique_ptr<CDevicePropertyGroup>> m_groups;
 

@@ -7,7 +7,6 @@
 
 #include "custom/CustomControlObject.h"
 #include "core/system/System.h"
-#include "core/model/User.h"
 
 PlacementWords PlacementToWords(const CWindowPlacement& p) {
   const CRect r = NormalizeRect(CPoint{p.normalPosition.left, p.normalPosition.top},
@@ -33,13 +32,6 @@ CRect NormalizeRect(CPoint a, CPoint b) {
 
 bool RectsEqual(const CRect& a, const CRect& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-const CUser* GetCurrentUser(const CSystem& system) {
-  const int index = system.GetCurrentUser();
-  const auto& users = system.GetUsers();
-  if (index < 0 || index > 9 || std::size_t(index) >= users.size()) return nullptr;
-  return &*users[std::size_t(index)];
 }
 
 CPanelFrame::CPanelFrame(QWidget* parent) : QMdiSubWindow(parent) {

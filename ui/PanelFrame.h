@@ -10,7 +10,6 @@
 #include "platform/Types.h"
 
 class CSystem;
-class CUser;
 
 // Show commands of a stored placement.
 inline constexpr std::uint32_t SW_SHOWNORMAL = 1;
@@ -28,8 +27,6 @@ CWindowPlacement MakeWindowPlacement(const PlacementWords& words);
 // The rectangle two corner points span, left not above right and top not above bottom.
 CRect NormalizeRect(CPoint a, CPoint b);
 bool RectsEqual(const CRect& a, const CRect& b);
-// The system's current user: the user at the current-user index when it is 0 to 9, else none.
-const CUser* GetCurrentUser(const CSystem& system);
 
 class CPanelFrame;
 // The panel frame that holds view (a device panel or custom panel view), or null.

@@ -10,6 +10,7 @@
 #include "core/file/DataStream.h"
 #include "core/model/Snapshot.h"
 #include "core/model/DeviceHost.h"
+#include "core/model/DeviceProperty.h"
 #include "core/support/SystemMessages.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
@@ -119,10 +120,42 @@ bool CDevice::IsAwayOnline() const { return m_host && m_host->IsPortOpen() && !I
 
 bool CDevice::RefuseChangeWhileAway(int parameterId) {
   if (!IsAwayOnline()) return false;
-  // A setting shows its held value again; a command (no value) has nothing to show.
+  ShowHeldValue(parameterId);
+  return true;
+}
+
+void CDevice::ShowHeldValue(int parameterId) {
   const CParamValue held = GetCurrentValue(parameterId);
   if (held.id == parameterId && !held.IsNone()) AnnounceUnitValues([&] { CDevice::ApplyControlChange(held); });
+}
+
+// --- A person's changes ---
+
+std::uint64_t CDevice::RightsNeededFor(int parameterId) const {
+  (void)parameterId;
+  return kRestrictUseDeviceControls;
+}
+
+bool CDevice::MayCurrentUserChange(int parameterId) const {
+  const std::uint64_t needed = RightsNeededFor(parameterId);
+  return needed == 0 || (m_host && CurrentUserHolds(m_host, needed));
+}
+
+bool CDevice::ApplyUserChange(const CParamValue& value) {
+  if (!MayCurrentUserChange(value.id)) {
+    ShowHeldValue(value.id);
+    return false;
+  }
+  ApplyControlChange(value);
   return true;
+}
+
+bool CDevice::ApplyUserPropertyChange(CDeviceProperty& row) {
+  if (!m_host || !m_host->CanCurrentUserEditDeviceProperties()) {
+    row.SetErrorText(kNoRightToEditRefusal);
+    return false;
+  }
+  return OnPropertyChanged(row);
 }
 
 std::string CDevice::GetUnitText() {

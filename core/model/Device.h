@@ -41,6 +41,8 @@ inline constexpr std::uint32_t kReplyTimeoutMs = 7000;
 
 // The refusal of a properties row edited while the device is away online.
 inline constexpr const char* kNotConnectedRefusal = "Cannot change settings - the unit is not connected";
+// The refusal of a properties row committed by a user without the right to edit properties.
+inline constexpr const char* kNoRightToEditRefusal = "The current user cannot edit device properties";
 
 // Colour codes of DrawLed.
 enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
@@ -93,6 +95,24 @@ class CDevice : public CObjectProperties {
   virtual const char* GetControlPanelClass() = 0;
   virtual std::string GetModelName() = 0;
 
+  // --- A person's changes ---
+  // Where a change that a person makes enters the model: a panel's control, a custom widget or
+  // a preset dialog hands its value here. Refused (false) while the current user lacks a right
+  // that RightsNeededFor names, the place where it was made then showing the held value again;
+  // otherwise the family's change path, ApplyControlChange (true). A value the unit reported,
+  // a snapshot recall (CSystem::RecallSnapshot holds its own gate) and a link spreading a
+  // change already taken go to ApplyControlChange directly. UI thread.
+  bool ApplyUserChange(const CParamValue& value);
+  // The same for a row of the properties pane: refused with kNoRightToEditRefusal as the row's
+  // message while the current user lacks the right to edit device properties; otherwise
+  // OnPropertyChanged. UI thread.
+  bool ApplyUserPropertyChange(CDeviceProperty& row);
+  // The rights (restriction bits, User.h) that a person's change of the parameter needs; 0 for
+  // a parameter whose change reaches no unit. Base: the right to use device controls.
+  virtual std::uint64_t RightsNeededFor(int parameterId) const;
+  // True when the current user holds those rights; false without a system, which has no user.
+  bool MayCurrentUserChange(int parameterId) const;
+
   // --- Parameters ---
   // The family applies, clamps and queues the change, then calls this base, which refreshes
   // the open panel and the custom panels and spreads the value to linked parameters.
@@ -130,6 +150,9 @@ class CDevice : public CObjectProperties {
   // parameter again where the change was made (the open panel and the custom panels, not the
   // links) and returns true: the change is refused. False, doing nothing, otherwise. UI thread.
   bool RefuseChangeWhileAway(int parameterId);
+  // Shows the held value of the parameter again where a refused change was made (the open
+  // panel and the custom panels, not the links); a command, which holds no value, shows nothing.
+  void ShowHeldValue(int parameterId);
   // The model, the name when there is one, and the ID, for log lines and messages:
   // "Nerex48 Main PA ID: 4".
   std::string GetUnitText();

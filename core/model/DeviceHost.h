@@ -42,10 +42,12 @@ class IDeviceHost {
   // errors are logged. Any thread.
   virtual void WriteLog(const std::string& text) = 0;
   virtual void WriteErrorLog(const std::string& text) = 0;
-  // The current user's rights.
+  // The current user's restriction mask (a set bit withholds a right, User.h), read so that a
+  // user import on the comms worker cannot free what it reads: every right is withheld when
+  // the current-user index names no user. Any thread.
+  virtual std::uint64_t GetCurrentUserRestrictions() const = 0;
+  // True when the current user holds the right to edit device properties. Any thread.
   virtual bool CanCurrentUserEditDeviceProperties() const = 0;
-  virtual const CUserList& GetUsers() const = 0;
-  virtual int GetCurrentUser() const = 0;
   virtual const CAppSettings& GetSettings() const = 0;
   // The System Monitor pane is shown (the families then poll meters). Any thread.
   virtual bool IsSystemMonitorVisible() const = 0;
@@ -61,14 +63,9 @@ class IDeviceHost {
   ~IDeviceHost() = default;
 };
 
-// The current user's restriction mask (a set bit withholds a right, User.h), read now: every
-// right is withheld without a system or when the current-user index names no user. UI thread.
+// The current user's restriction mask; every right withheld without a system.
 inline std::uint64_t CurrentUserRestrictions(const IDeviceHost* host) {
-  if (!host) return ~std::uint64_t{0};
-  const CUserList& users = host->GetUsers();
-  const int index = host->GetCurrentUser();
-  if (index < 0 || std::size_t(index) >= users.size() || !users[std::size_t(index)]) return ~std::uint64_t{0};
-  return users[std::size_t(index)]->GetRestrictionMask();
+  return host ? host->GetCurrentUserRestrictions() : ~std::uint64_t{0};
 }
 // True when the current user holds every right of the restriction bits.
 inline bool CurrentUserHolds(const IDeviceHost* host, std::uint64_t rights) {

@@ -15,10 +15,11 @@ class CArchive;
 // At most this many users in a system; user 0 is the administrator.
 inline constexpr std::size_t kMaxUsers = 10;
 
-// Bits of the restriction mask (a set bit withholds the right).
+// Bits of the restriction mask (a set bit withholds the right), as the users page names them.
 enum : std::uint32_t {
   kRestrictChangePassword = 0x01,
   kRestrictUseDeviceControls = 0x02,
+  kRestrictRecallPresets = 0x04,
   kRestrictApplicationSettings = 0x08,
   kRestrictEditDeviceProperties = 0x10,
   kRestrictRecallSnapshots = 0x20,

@@ -273,9 +273,39 @@ void CSystem::DeleteAllZones() {
   }
 }
 
+namespace {
+
+// The questions about the current user read it under the lock, as the worker's import deletes
+// the users it replaces; none is the answer when the index names no user.
+template <class Read, class Answer>
+Answer AskCurrentUser(const CSystem& system, Read read, Answer none) {
+  CSingleLock lock(system.GetLock());
+  const CUserList& users = system.GetUsers();
+  const int index = system.GetCurrentUser();
+  if (index < 0 || std::size_t(index) >= std::min(users.size(), kMaxUsers) || !users[std::size_t(index)]) return none;
+  return read(*users[std::size_t(index)]);
+}
+
+}  // namespace
+
+std::uint64_t CSystem::GetCurrentUserRestrictions() const {
+  return AskCurrentUser(*this, [](const CUser& user) { return user.GetRestrictionMask(); }, ~std::uint64_t{0});
+}
+
 bool CSystem::CanCurrentUserEditDeviceProperties() const {
-  if (m_currentUser < 0 || std::size_t(m_currentUser) >= std::min(m_users.size(), kMaxUsers)) return false;
-  return (m_users[std::size_t(m_currentUser)]->m_restrictLow & kRestrictEditDeviceProperties) == 0;
+  return (GetCurrentUserRestrictions() & kRestrictEditDeviceProperties) == 0;
+}
+
+bool CSystem::CurrentUserMayOpen(const CUuid& uuid) const {
+  return AskCurrentUser(*this, [&](const CUser& user) { return user.CanAccessPanel(uuid); }, false);
+}
+
+bool CSystem::IsCurrentUserRestricted() const {
+  return AskCurrentUser(*this, [](const CUser& user) { return user.GetRestrictionMask() != 0; }, false);
+}
+
+std::string CSystem::GetCurrentUserName() const {
+  return AskCurrentUser(*this, [](const CUser& user) { return user.GetName(); }, std::string());
 }
 
 void CSystem::DeleteAllLinks() {
@@ -353,8 +383,12 @@ void CSystem::PlaceFoundDevices(const CZone* selectedZone) {
     if (GetDeviceIndex(device) < 0) continue;
     zone->AppendDevice(device);
     const CUuid uuid = device->GetUuid();
-    for (std::size_t u = 1; u < m_users.size() && u < kMaxUsers; ++u)
-      m_users[u]->m_devicePermissions.push_back(new CPanelPermissions(uuid, 1));
+    {
+      // A security pass may be replacing the users meanwhile.
+      CSingleLock lock(m_lock);
+      for (std::size_t u = 1; u < m_users.size() && u < kMaxUsers; ++u)
+        m_users[u]->m_devicePermissions.push_back(new CPanelPermissions(uuid, 1));
+    }
     m_modified = true;
   }
 }

@@ -117,13 +117,26 @@ class CSystem final : public IDeviceHost,
   void DeleteAllZones();
 
   // --- Users ---
+  // While online the comms worker's user import (ImportNetworkUsers) replaces the users and
+  // the current index under the lock: a window that reads a user there takes the lock, or asks
+  // one of the current-user questions below, which do.
   CUserList& GetUsers() { return m_users; }
-  const CUserList& GetUsers() const override { return m_users; }
-  int GetCurrentUser() const override { return m_currentUser; }
-  void SetCurrentUser(int index) { m_currentUser = index; }
+  const CUserList& GetUsers() const { return m_users; }
+  // The current user's index; it names a user when it is below 10 and in the list. Any thread.
+  int GetCurrentUser() const { return m_currentUser.load(); }
+  void SetCurrentUser(int index) { m_currentUser.store(index); }
   void DeleteAllUsers() { ::DeleteAllUsers(m_users); }
-  // True when the current user may edit device properties; false without a current user.
+  // Every right withheld without a current user. Any thread.
+  std::uint64_t GetCurrentUserRestrictions() const override;
+  // False without a current user. Any thread.
   bool CanCurrentUserEditDeviceProperties() const override;
+  // May the current user open the panel of the device or custom panel with this UUID
+  // (CUser::CanAccessPanel)? False without a current user. Any thread.
+  bool CurrentUserMayOpen(const CUuid& uuid) const;
+  // True when the index names a user who lacks some right. Any thread.
+  bool IsCurrentUserRestricted() const;
+  // The current user's name; empty without one. Any thread.
+  std::string GetCurrentUserName() const;
 
   // --- Links ---
   const std::vector<CLink*>& GetLinks() const { return m_links; }
@@ -431,12 +444,12 @@ class CSystem final : public IDeviceHost,
   std::string m_filePath;
   bool m_modified = false;
   bool m_fullScreenNow = false;
-  bool m_useSystemSecurity = false;
+  std::atomic<bool> m_useSystemSecurity{false};  // turned on by the worker's import
   std::atomic<std::uint32_t> m_userImports{0};
   bool m_fullScreenOnOpen = false;
   bool m_goOnlineOnOpen = false;
   bool m_linksActive = true;
-  int m_currentUser = 0;
+  std::atomic<int> m_currentUser{0};  // replaced by the worker's import under m_lock
   std::atomic<int> m_selectedDevice{-1};
   int m_parameterDeviceIndex = 0;
   bool m_loading = false;

@@ -36,6 +36,14 @@ void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
   if (ChangeControl(value)) m_host->SetModified(true);
 }
 
+std::uint64_t CZelBaseDevice::RightsNeededFor(int id) const {
+  if (IsPanelOnlyParameter(id) || id == m_family.paramIdentify) return 0;
+  if (id == m_family.paramName) return kRestrictEditDeviceProperties;
+  const int channel = id - m_family.paramChannelName;
+  if (channel >= 0 && channel < GetChannelCount()) return kRestrictUseDeviceControls | kRestrictEditDeviceProperties;
+  return kRestrictUseDeviceControls;
+}
+
 bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
   const std::string text = value.GetText();
   // A name the unit cannot hold as typed (a character beyond ASCII, or longer than its field)

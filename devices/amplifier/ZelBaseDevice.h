@@ -264,6 +264,10 @@ class CZelBaseDevice : public CZelFramedDevice {
   // The family's routes of the change, then the file marked modified unless the route says
   // the change leaves it alone (a page turn, an identify). UI thread.
   void ApplyControlChange(const CParamValue& value) override;
+  // Nothing to turn the panel's page or to identify the unit (neither changes a setting); the
+  // right to edit device properties for the name, with the right to use device controls for a
+  // channel's name; the right to use device controls for every other id.
+  std::uint64_t RightsNeededFor(int parameterId) const override;
   // The name and the channel names: refused with the grid's words for a character the field
   // cannot carry or more characters than it holds.
   std::string ControlChangeRefusal(const CParamValue& value) const override;

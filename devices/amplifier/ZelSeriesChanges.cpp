@@ -128,13 +128,15 @@ bool CZelSeriesDevice::ChangeMode(int offset, const CParamValue& value) {
   // A mode that hides the soloed channel's controls ends its solo: nothing on the panel could
   // release it, and every other amplifier would stay muted.
   bool releaseSolo = false;
+  std::uint32_t mode = 0;
   {
     CSingleLock lock(m_host->GetLock());
-    const int hidden = HiddenChannel(m_mode);
+    mode = m_mode;
+    const int hidden = HiddenChannel(mode);
     releaseSolo = hidden >= 0 && m_muteOverride == 0x10 + (1u << hidden);
   }
   if (releaseSolo) ReleaseSolo();
-  Write(kZelCmdMode, {0, std::uint8_t(GetMode())});
+  Write(kZelCmdMode, {0, std::uint8_t(mode)});
   RefreshAll({kZelParamMonoLed, kZelParamStereoLed, kZelParamBridgeLed});
   if (IZelSeriesPanel* panel = GetZelPanel()) panel->UpdateStateWidgets();
   return true;

@@ -243,7 +243,8 @@ class CZelSeriesDevice : public CZelBaseDevice {
   // --- Properties ---
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
 
-  // --- Fields (read by the panel and tests; the worker writes them under the system's lock) ---
+  // --- Fields (read by the panel and tests; the worker writes them under the system's lock, so
+  // a reader on the window thread takes that lock too) ---
   std::uint32_t GetDisplayPage() const { return m_displayPage; }
   std::int32_t GetTemperature() const { return m_temperature; }
   std::uint8_t GetGainIndex(int channel) const { return m_gainIndex[std::size_t(channel & 3)]; }
@@ -356,6 +357,8 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::array<std::uint8_t, kZelMaxChannels> m_gainIndex{};
   std::array<std::uint8_t, kZelMaxChannels> m_impedanceWindow{};
   std::array<float, kZelMaxChannels> m_referenceImpedance{};
+  // The power-on delay, the alarm threshold and the mode come from the unit's reports too: the
+  // worker writes them under the system's lock, and window-thread readers lock.
   std::uint8_t m_powerOnDelay = 0;
   std::uint8_t m_alarmTemperature = 0;
   std::uint8_t m_muteMask = 0;
@@ -369,7 +372,7 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::uint32_t m_gpioOutput = 0;
   std::uint32_t m_gpioAuxRelay = 0;
   std::uint32_t m_limitBits = 15;
-  std::uint32_t m_mode = 2;
+  std::uint32_t m_mode = 2;  // locked like m_powerOnDelay
   std::uint8_t m_notInProtect = 1;
   ZelSeriesMeters m_meters;
   std::uint8_t m_loadAlarms = 0;  // bit n: the load alarm of channel n is raised

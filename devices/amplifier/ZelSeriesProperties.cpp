@@ -22,6 +22,13 @@ enum : std::uint32_t {
   kPropMode = 87,
 };
 
+// A field the comms worker writes under the system's lock (a unit's report), read under it.
+template <class T>
+T ReadLocked(const IDeviceHost& host, const T& field) {
+  CSingleLock lock(host.GetLock());
+  return field;
+}
+
 std::string ModeText(std::uint32_t mode) {
   switch (mode) {
     case 1: return "Mono";
@@ -125,9 +132,10 @@ bool CZelSeriesDevice::EditMode(int offset, const ZelPropertyEdit& edit, std::st
   std::uint32_t mode = 0;
   if (channels == 4 && edit.selection >= 0 && edit.selection <= 1) mode = std::uint32_t(edit.selection + 2);
   if (channels == 2 && edit.selection >= 0 && edit.selection <= 2) mode = std::uint32_t(edit.selection + 1);
-  if (mode == 0 || mode == GetMode()) return true;
+  if (mode == 0) return true;
   {
     CSingleLock lock(m_host->GetLock());
+    if (m_mode == mode) return true;
     m_mode = mode;
   }
   ApplyControlChange(MakeIntParamValue(kZelParamMode, std::int32_t(mode)));
@@ -146,13 +154,14 @@ bool CZelSeriesDevice::EditNumber(const ZelPropertyEdit& edit, int parameterId, 
 
 bool CZelSeriesDevice::EditPowerOnDelay(int offset, const ZelPropertyEdit& edit, std::string& message) {
   (void)offset;
-  return EditNumber(edit, kZelParamPowerOnDelay, 0, kZelMaxPowerOnDelay, "Power on delay", GetPowerOnDelay(), message);
+  return EditNumber(edit, kZelParamPowerOnDelay, 0, kZelMaxPowerOnDelay, "Power on delay",
+                    ReadLocked(*m_host, m_powerOnDelay), message);
 }
 
 bool CZelSeriesDevice::EditAlarmTemperature(int offset, const ZelPropertyEdit& edit, std::string& message) {
   (void)offset;
   return EditNumber(edit, kZelParamAlarmTemperature, kZelMinAlarmTemperature, kZelMaxAlarmTemperature,
-                    "Temperature alarm threshold", GetAlarmTemperature(), message);
+                    "Temperature alarm threshold", ReadLocked(*m_host, m_alarmTemperature), message);
 }
 
 bool CZelSeriesDevice::EditGpio(int offset, const ZelPropertyEdit& edit, std::string& message) {

@@ -452,9 +452,36 @@ void ShowPage(CNerexSeriesDevice& d, std::uint32_t page) {
 
 // The ids that only steer the open panel or the way it shows values, and reach no unit.
 bool IsPanelOnlyId(int id) {
-  return InRange(id, kNerexPageMixer, 7) || InRange(id, 120, 8) || InRange(id, 221, 8) || InRange(id, 241, 8) ||
-         InRange(id, 229, 12) || id == kParamDelayUnits || id == kParamDelayMultiplier ||
+  return InRange(id, kNerexPageMixer, 7) || InRange(id, kNerexChannelSelect, 8) ||
+         InRange(id, kNerexOutputCompShortcut, 8) || InRange(id, kNerexOutputEqShortcut, 8) ||
+         InRange(id, kNerexInputShortcuts, 12) || id == kParamDelayUnits || id == kParamDelayMultiplier ||
          InRange(id, kNerexSideTabSource, 3) || id == kParamGainNudge;
+}
+
+bool IsNoActionId(int id) {
+  return id == kNoActionPresetList || (id >= kNoActionPicturesFirst && id <= kNoActionPicturesLast) ||
+         (id >= kNoActionPanelPartsFirst && id <= kNoActionPanelPartsLast) || id == kNoActionPresetCount;
+}
+
+bool IsPresetActionId(int id) {
+  switch (id) {
+    case kPresetActionStore:
+    case kPresetActionRecall:
+    case kPresetActionRename:
+    case kPresetActionSaveFile:
+    case kPresetActionLoadFile:
+    case kPresetActionTimed:
+    case kPresetActionDelete:
+    case kPresetActionLcdRecall:
+    case kPresetActionLcdNext:
+    case kPresetActionLcdPrevious:
+    case kPresetActionManager:
+    case kPresetActionDialogStore:
+    case kPresetActionDialogRecall:
+    case kPresetActionDialogName:
+    case kPresetActionDialogClear: return true;
+    default: return false;
+  }
 }
 
 bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
@@ -462,10 +489,10 @@ bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
   INerexSeriesPanel* panel = d.GetNerexPanel();
   if (InRange(id, kNerexPageMixer, 7)) {
     ShowPage(d, std::uint32_t(id));
-  } else if (InRange(id, 120, 8)) {
+  } else if (InRange(id, kNerexChannelSelect, 8)) {
     // Channel select buttons: the equaliser page follows the channel's link master. A channel
     // the model does not have selects nothing.
-    const int c = id - 120;
+    const int c = id - kNerexChannelSelect;
     const std::uint32_t page = d.GetPanelPage();
     if ((page == kNerexPageInputGeq || page == kNerexPageInputPeq || page == kNerexPageInputDeq) &&
         c < d.GetInputCount())
@@ -473,13 +500,14 @@ bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
     if ((page == kNerexPageOutputEq || page == kNerexPageOutputComp) && c < d.GetOutputCount())
       d.SetSelectedOutput(std::uint32_t(OutputLinkMaster(d, c)));
     if (panel) panel->ShowPageControls(true);
-  } else if (InRange(id, 221, 8) || InRange(id, 241, 8)) {
-    const bool compressor = id < 241;
-    d.SetSelectedOutput(std::uint32_t(OutputLinkMaster(d, id - (compressor ? 221 : 241))));
+  } else if (InRange(id, kNerexOutputCompShortcut, 8) || InRange(id, kNerexOutputEqShortcut, 8)) {
+    const bool compressor = id < kNerexOutputEqShortcut;
+    d.SetSelectedOutput(
+        std::uint32_t(OutputLinkMaster(d, id - (compressor ? kNerexOutputCompShortcut : kNerexOutputEqShortcut))));
     ShowPage(d, compressor ? kNerexPageOutputComp : kNerexPageOutputEq);
-  } else if (InRange(id, 229, 12)) {
-    const int group = (id - 229) / 4;
-    d.SetSelectedInput(std::uint32_t(InputLinkMaster(d, (id - 229) % 4)));
+  } else if (InRange(id, kNerexInputShortcuts, 12)) {
+    const int group = (id - kNerexInputShortcuts) / 4;
+    d.SetSelectedInput(std::uint32_t(InputLinkMaster(d, (id - kNerexInputShortcuts) % 4)));
     ShowPage(d, group == 0 ? kNerexPageInputDeq : group == 1 ? kNerexPageInputPeq : kNerexPageInputGeq);
   } else if (id == kParamDelayUnits) {
     d.SetDelayUnits(std::uint32_t(value.integer));
@@ -585,6 +613,14 @@ void CNerexSeriesDevice::RemoveParameterIdFromDeviceList(int id) {
 
 bool CNerexSeriesDevice::IsOutermostChange(int id) const {
   return m_paramIds.size() == 1 && m_paramIds.front() == std::uint32_t(id);
+}
+
+std::uint64_t CNerexSeriesDevice::RightsNeededFor(int id) const {
+  if (IsPanelOnlyId(id) || IsNoActionId(id)) return 0;
+  if (IsPresetActionId(id)) return kRestrictRecallPresets;
+  if (id == kParamDeviceName || InRange(id, kParamInputName, 4) || InRange(id, kParamOutputName, 8))
+    return kRestrictEditDeviceProperties;
+  return kRestrictUseDeviceControls;
 }
 
 void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {

@@ -70,3 +70,35 @@ enum ENerexParamId : std::int32_t {
   kParamMixerOn = 1595,
   kParamMixerOff = 1596,
 };
+
+// The preset actions (a change of one carries no value): the Fennick panel's buttons, the
+// preset display's, the preset manager and its dialog's buttons. Each needs the right to
+// recall presets.
+enum ENerexPresetActionId : std::int32_t {
+  kPresetActionStore = 420,
+  kPresetActionRecall = 421,
+  kPresetActionRename = 423,
+  kPresetActionSaveFile = 424,
+  kPresetActionLoadFile = 425,
+  kPresetActionTimed = 426,
+  kPresetActionDelete = 427,
+  kPresetActionLcdRecall = 436,
+  kPresetActionLcdNext = 437,
+  kPresetActionLcdPrevious = 438,
+  kPresetActionManager = 495,
+  kPresetActionDialogStore = 497,
+  kPresetActionDialogRecall = 498,
+  kPresetActionDialogName = 499,
+  kPresetActionDialogClear = 500,
+};
+
+// Ids the processor takes no action on, as the panels' own widgets carry them: a change of one
+// only marks the file modified.
+enum : std::int32_t {
+  kNoActionPresetList = 419,      // the Fennick panel's list; the preset actions read its choice
+  kNoActionPicturesFirst = 428,   // pictures and captions, to the compact page (435)
+  kNoActionPicturesLast = 435,
+  kNoActionPanelPartsFirst = 471,  // strips, sections, page pictures and the model legend
+  kNoActionPanelPartsLast = 494,
+  kNoActionPresetCount = 496,
+};

@@ -25,24 +25,6 @@
 
 namespace {
 
-enum : int {
-  kIdStore = 420,
-  kIdRecall = 421,
-  kIdRename = 423,
-  kIdSaveFile = 424,
-  kIdLoadFile = 425,
-  kIdTimedPresets = 426,
-  kIdDelete = 427,
-  kIdLcdRecall = 436,
-  kIdLcdNext = 437,
-  kIdLcdPrevious = 438,
-  kIdPresetManager = 495,
-  kIdDialogStore = 497,
-  kIdDialogRecall = 498,
-  kIdDialogName = 499,
-  kIdDialogClear = 500,
-};
-
 constexpr std::uint32_t kCmdRecallPreset = 27;
 constexpr std::uint32_t kXoverWireFirst = 257;
 constexpr std::size_t kPresetNameChars = 16;
@@ -432,29 +414,29 @@ void CNerexSeriesDevice::ApplyPresetDialogAction(int id, const INerexPresetDialo
     ~Active() { slot = nullptr; }
   } active{m_activePresetDialog};
   m_activePresetDialog = &dialog;
-  ApplyControlChange(CParamValue(id, 0.0f, ParamKind::kNone));
+  ApplyUserChange(CParamValue(id, 0.0f, ParamKind::kNone));
 }
 
 bool ApplyPresetActionChange(CNerexSeriesDevice& d, const CParamValue& value) {
   const INerexPresetDialog* dlg = d.GetActivePresetDialog();
   switch (value.id) {
-    case kIdStore: StoreWithName(d); break;
-    case kIdRecall: Recall(d); break;
-    case kIdRename: Rename(d); break;
-    case kIdSaveFile: SaveFile(d); break;
-    case kIdLoadFile: LoadFile(d); break;
-    case kIdTimedPresets: TimedPresets(d); break;
-    case kIdDelete: Delete(d); break;
-    case kIdLcdRecall: LcdRecall(d); break;
-    case kIdLcdNext: LcdStep(d, true); break;
-    case kIdLcdPrevious: LcdStep(d, false); break;
-    case kIdPresetManager:
+    case kPresetActionStore: StoreWithName(d); break;
+    case kPresetActionRecall: Recall(d); break;
+    case kPresetActionRename: Rename(d); break;
+    case kPresetActionSaveFile: SaveFile(d); break;
+    case kPresetActionLoadFile: LoadFile(d); break;
+    case kPresetActionTimed: TimedPresets(d); break;
+    case kPresetActionDelete: Delete(d); break;
+    case kPresetActionLcdRecall: LcdRecall(d); break;
+    case kPresetActionLcdNext: LcdStep(d, true); break;
+    case kPresetActionLcdPrevious: LcdStep(d, false); break;
+    case kPresetActionManager:
       if (INerexSeriesPanel* panel = d.GetNerexPanel()) panel->OpenPresetManager();
       break;
-    case kIdDialogStore: if (dlg) DialogStore(d, *dlg); break;
-    case kIdDialogRecall: if (dlg) DialogRecall(d, *dlg); break;
-    case kIdDialogName: if (dlg) DialogName(d, *dlg); break;
-    case kIdDialogClear: if (dlg) DialogClear(d, *dlg); break;
+    case kPresetActionDialogStore: if (dlg) DialogStore(d, *dlg); break;
+    case kPresetActionDialogRecall: if (dlg) DialogRecall(d, *dlg); break;
+    case kPresetActionDialogName: if (dlg) DialogName(d, *dlg); break;
+    case kPresetActionDialogClear: if (dlg) DialogClear(d, *dlg); break;
     default: return false;
   }
   return true;

@@ -120,6 +120,16 @@ enum : std::uint32_t {
   kNerexSideTabSource = 295,
 };
 
+// Ids of the panel's buttons that show a channel: a channel select (+ channel 0 to 7) shows it
+// on the equaliser page in view; a shortcut shows the channel on a page (the inputs' shortcuts
+// four per page: dynamic EQ, parametric EQ, graphic EQ).
+enum : int {
+  kNerexChannelSelect = 120,
+  kNerexOutputCompShortcut = 221,  // + output
+  kNerexInputShortcuts = 229,      // + 4 x page + input
+  kNerexOutputEqShortcut = 241,    // + output
+};
+
 // Output gain state from the two gain locks: free (lock A clear), trim (A set, B clear),
 // locked (both set).
 bool IsChannelFlagClear(const NerexOutputSection& outputs, int output);
@@ -196,6 +206,10 @@ class CNerexSeriesDevice : public CDevice {
   // the stored values to the panel, the custom panels and the links. Every change that is not
   // already in progress marks the file modified, however it ends.
   void ApplyControlChange(const CParamValue& value) override;
+  // Nothing for the ids that only steer the panel or that the device takes no action on; the
+  // right to recall presets for the preset actions, to edit device properties for the names,
+  // to use device controls for every other id.
+  std::uint64_t RightsNeededFor(int parameterId) const override;
   // The ids of the changes in progress, nested through links and re-notification. Add returns
   // true (and leaves the list alone) when the id is already there.
   bool AddParameterIdToDeviceList(int id);
@@ -290,9 +304,10 @@ class CNerexSeriesDevice : public CDevice {
   // The open panel when it is a processor panel, else null.
   INerexSeriesPanel* GetNerexPanel() const;
 
-  // The preset manager's Store, Recall, rename and Clear (ids 497 to 500): the change of that id
-  // runs while the device reads the selected row and the section boxes from dialog. The same
-  // ids through ApplyControlChange alone, with no dialog, do nothing. UI thread.
+  // The preset manager's Store, Recall, rename and Clear (ids 497 to 500), a person's change
+  // (ApplyUserChange): the change of that id runs while the device reads the selected row and
+  // the section boxes from dialog. The same ids through ApplyControlChange alone, with no
+  // dialog, do nothing. UI thread.
   void ApplyPresetDialogAction(int id, const INerexPresetDialog& dialog);
   // The dialog of the preset manager action under way, else null.
   const INerexPresetDialog* GetActivePresetDialog() const { return m_activePresetDialog; }

@@ -350,7 +350,7 @@ void CZelSeriesControlPanel::DispatchMouseMessage(std::uint32_t message, std::ui
       CParamValue step;
       step.id = kZelParamPanelPage;
       step.kind = ParamKind::kNone;
-      device->ApplyControlChange(step);
+      device->ApplyUserChange(step);
     }
     return;
   }

@@ -75,9 +75,10 @@ void CControlObject::MoveTo(int left, int top) {
 }
 
 void CControlObject::SendValue(const CParamValue& value) const {
-  // The right is decided now, by who is the current user when the widget acts.
+  // The right is decided now, by who is the current user when the widget acts; the device
+  // judges the value it is handed again.
   if (!m_owner || !m_owner->UserMayUse(*this)) return;
-  if (CDevice* device = m_owner->GetDevice()) device->ApplyControlChange(value);
+  if (CDevice* device = m_owner->GetDevice()) device->ApplyUserChange(value);
 }
 
 float CControlObject::NudgedLevel(float value, float delta) const {

@@ -32,32 +32,6 @@
 
 namespace {
 
-// Restriction bit of the right to recall presets (a set bit withholds it).
-constexpr std::uint64_t kRestrictRecallPresets = 0x04;
-// The Fennick's preset list and preset actions (store, recall, rename, save and load file,
-// timed presets, delete); 422 between them is the auto-limiters setting.
-constexpr int kFennickPresetIds[] = {419, 420, 421, 423, 424, 425, 426, 427};
-
-// What the input of a widget with this id needs: the ids that only move the panel (pages, side
-// tabs, channel selects, shortcuts) nothing; the preset widgets nothing either, as the right to
-// recall presets shows or hides them; names the right to edit device properties; every other
-// id changes the unit and needs the right to use device controls.
-std::uint64_t RightsForId(int id) {
-  namespace pl = processor_layout;
-  const auto in = [id](int first, int last) { return id >= first && id <= last; };
-  // Ids the device takes no action on (pictures, captions, the model legend, the compact view)
-  // and the ids that only move the panel.
-  if (in(428, 435) || in(471, 494) || id == 496 || in(pl::kPageMixer, pl::kPageOutputComp) ||
-      in(pl::kSideTabSource, pl::kSideTabLinking) || in(pl::kChannelSelectId, pl::kChannelSelectId + 7) ||
-      in(pl::kOutputCompShortcutId, pl::kOutputEqShortcutId + 7))
-    return 0;
-  if (std::find(std::begin(kFennickPresetIds), std::end(kFennickPresetIds), id) != std::end(kFennickPresetIds) ||
-      in(pl::kLcdRecallId, pl::kLcdPreviousId) || id == pl::kPresetManagerId)
-    return 0;
-  if (id == kParamDeviceName || in(kParamInputName, kParamOutputName + 7)) return kRestrictEditDeviceProperties;
-  return kRestrictUseDeviceControls;
-}
-
 QRect ToQRect(const CRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
 // A meter reading in whole dB, truncated toward zero.
@@ -98,8 +72,12 @@ bool CNerexSeriesBaseControlPanel::UserMayEditDeviceProperties() const {
 }
 
 std::uint64_t CNerexSeriesBaseControlPanel::GetNeededRights(const CControlObject& control) const {
-  // A widget that takes no input needs nothing, whatever its id.
-  return control.GetNeededRights() == 0 ? 0 : RightsForId(control.GetId());
+  // A widget that takes no input needs nothing, whatever its id; the device names what a change
+  // of the others needs: nothing for the ids that only move the panel or that it takes no
+  // action on, so their pictures are never shaded.
+  const CDevice* device = GetDevice();
+  if (control.GetNeededRights() == 0 || !device) return control.GetNeededRights();
+  return device->RightsNeededFor(control.GetId());
 }
 
 // --- Groups and drawing helpers ---

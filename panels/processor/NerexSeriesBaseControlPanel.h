@@ -101,9 +101,10 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   void UpdateOnlineStatus(bool online) override { (void)online; }
 
   // --- CControlPanelWnd ---
-  // By the widget's id: nothing for what only moves the panel and for the preset widgets, the
-  // right to edit device properties for the names, the right to use device controls for the
-  // rest (a widget that takes no input needs nothing).
+  // What the device needs for a change of the widget's id (CDevice::RightsNeededFor): nothing
+  // for what only moves the panel, the right to recall presets for the preset widgets (which
+  // that right also shows), the right to edit device properties for the names, the right to
+  // use device controls for the rest. A widget that takes no input needs nothing.
   std::uint64_t GetNeededRights(const CControlObject& control) const override;
   // Also ties the equaliser readouts to the band selection of the curve shown.
   CControlObject* SetActiveObject(CControlObject* control) override;

@@ -2,7 +2,7 @@
 // of an input or the parametric EQ and crossover of an output (the panel's graph ids). It
 // draws each section's response and their sum over a grid, with a handle per band; a band is
 // selected by its handle and dragged to change its frequency and gain, the wheel changes its
-// Q. Every edit goes to the device through ApplyControlChange. UI thread only.
+// Q. Every edit goes to the device through ApplyUserChange. UI thread only.
 #pragma once
 
 #include <cstdint>

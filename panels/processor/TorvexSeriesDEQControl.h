@@ -2,7 +2,7 @@
 // bands the response at full range (a line), the response at the gain the band applies now
 // (a filled area graded from green to red that follows the live detector level), and a handle
 // per band that is dragged to change the band's frequency and effect; the wheel changes its Q.
-// Every edit goes to the device through ApplyControlChange. UI thread only.
+// Every edit goes to the device through ApplyUserChange. UI thread only.
 #pragma once
 
 #include <array>

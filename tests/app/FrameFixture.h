@@ -66,14 +66,21 @@ inline void PostAbout(IMessageSink& frame, std::uint32_t message, const CDevice*
   frame.Post(CPostedMessage{message, 0, lParam, device ? device->GetHandle() : 0, {}});
 }
 
-// Types text into a row of the properties grid as a person does, and presses Enter.
-inline void TypeIntoRow(CDevicePropertiesCtrl& grid, const char* row, const std::string& text) {
+// Opens a row of the properties grid and types text into it as a person does, leaving the
+// edit open; Enter ends it.
+inline void BeginTypingIntoRow(CDevicePropertiesCtrl& grid, const char* row, const std::string& text) {
   ASSERT_TRUE(grid.BeginEdit(grid.FindRow(row))) << row;
   auto* edit = grid.GetEditor()->findChild<QLineEdit*>();
   ASSERT_NE(edit, nullptr);
   edit->setText(QString::fromStdString(text));
   emit edit->textEdited(edit->text());
-  emit edit->returnPressed();
+}
+inline void PressEnterInRow(CDevicePropertiesCtrl& grid) {
+  if (auto* edit = grid.GetEditor() ? grid.GetEditor()->findChild<QLineEdit*>() : nullptr) emit edit->returnPressed();
+}
+inline void TypeIntoRow(CDevicePropertiesCtrl& grid, const char* row, const std::string& text) {
+  BeginTypingIntoRow(grid, row, text);
+  PressEnterInRow(grid);
 }
 
 // Leaves the file at path as a save in place that its process did not live to finish leaves

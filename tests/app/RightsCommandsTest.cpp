@@ -4,7 +4,6 @@
 // properties pane holds the new user's rows, and a row committed is judged by the user current
 // then; a panel left open across the switch takes no key on a control the new user may not use.
 #include <QComboBox>
-#include <QLineEdit>
 
 #include "app/CommandIds.h"
 #include "core/model/Confirm.h"
@@ -168,18 +167,8 @@ const PaneCase kPaneCases[] = {
 class PaneRightsTest : public RightsFrameTest, public ::testing::WithParamInterface<PaneCase> {
  protected:
   CDevicePropertiesCtrl& Grid() { return frame->GetPropertiesPane().GetGrid(); }
-  // Opens the row's editor and types the text, without ending the edit.
-  void BeginTyping(const char* row, const char* text) {
-    ASSERT_TRUE(Grid().BeginEdit(Grid().FindRow(row)));
-    auto* edit = Grid().GetEditor()->findChild<QLineEdit*>();
-    ASSERT_NE(edit, nullptr);
-    edit->setText(QString::fromUtf8(text));
-    emit edit->textEdited(edit->text());
-  }
-  void EndTyping() {
-    if (auto* edit = Grid().GetEditor() ? Grid().GetEditor()->findChild<QLineEdit*>() : nullptr)
-      emit edit->returnPressed();
-  }
+  void BeginTyping(const char* row, const char* text) { BeginTypingIntoRow(Grid(), row, text); }
+  void EndTyping() { PressEnterInRow(Grid()); }
 };
 
 }  // namespace

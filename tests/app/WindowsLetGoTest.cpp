@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <functional>
 #include <ostream>
 #include <vector>
@@ -48,6 +49,7 @@
 #include "ui/dialogs/LinkManagerDlg.h"
 #include "ui/dialogs/TreeCtrlEx.h"
 #include "ui/dialogs/UserLevelsDialog.h"
+#include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/images/ImageLibraryManagerDlg.h"
 
 namespace letgo {
@@ -577,5 +579,83 @@ TEST_P(DeletionsAreChangesTest, MarkTheFileModifiedSoThatNewAsksToSaveThem) {
 
 INSTANTIATE_TEST_SUITE_P(EveryCommand, DeletionsAreChangesTest, ::testing::ValuesIn(kChangeCases),
                          [](const ::testing::TestParamInfo<CChangeCase>& info) { return std::string(info.param.name); });
+
+// --- The pane after Switch Users follows the user who is there ---
+
+class PaneAcrossSwitchUsersTest : public CShownSample {
+ protected:
+  void SetUp() override {
+    CShownSample::SetUp();
+    OpenSample(false);
+    // Bob may not open the panel, use device controls or edit properties.
+    Bob().SetRestrictionMask(kRestrictUseDeviceControls | kRestrictEditDeviceProperties);
+  }
+  CUser& Bob() { return *System().GetUsers()[1]; }
+  void SwitchUsers(int to) {
+    prompts.switchToUser = to;
+    frame->RunCommand(Cmd::kSwitchUsers);
+    DeleteClosedWindows();
+    ProcessEvents();
+  }
+  // The rows of the pane by name, and those of them drawn grey.
+  std::vector<std::string> Rows(bool greyOnly = false) {
+    std::vector<std::string> names;
+    const QBrush grey = Grid().palette().brush(QPalette::Disabled, QPalette::Text);
+    for (const auto& group : Grid().GetGroups())
+      for (const auto& row : group->rows) {
+        QTreeWidgetItem* item = Grid().ItemOf(row.get());
+        if (!greyOnly || (item && item->foreground(1) == grey)) names.push_back(row->GetName());
+      }
+    return names;
+  }
+};
+
+TEST_F(PaneAcrossSwitchUsersTest, AWidgetOfAPanelTheUserMayNotOpenLeavesThePane) {
+  Show(EShown::kFader, 2);
+  ASSERT_NE(Grid().FindRow("Range Max"), nullptr);
+
+  SwitchUsers(1);
+  SaveShotIfAsked(Pane(), "pane-after-switch-users");
+  EXPECT_EQ(Panel()->m_pView, nullptr);
+  EXPECT_EQ(Grid().GetCurrentWidget(), nullptr);
+  // The selected unit's rows, grey for a user who may not edit them; none of the fader's.
+  EXPECT_EQ(Grid().GetCurrentDevice(), System().GetDevice(2));
+  const std::vector<std::string> rows = Rows();
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(Rows(true), rows);
+  for (const char* faders : {"Range Max", "Range Min", "Parameter", "Position"})
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), std::string(faders)), 0) << faders;
+}
+
+TEST_F(PaneAcrossSwitchUsersTest, AWidgetsRowsNeedTheRightToEditPropertiesAndARefusedRangeIsNotKept) {
+  Show(EShown::kFader, 0);
+  auto* fader = Find<CCCFader>();
+  const float rangeMax = fader->m_rangeMax;
+
+  // Filled for a user without the right, the fader's rows are grey and none opens.
+  System().SetCurrentUser(1);
+  Pane().RefreshProperties();
+  SaveShotIfAsked(Pane(), "pane-widget-rows-without-the-right");
+  EXPECT_EQ(Rows(true), Rows());
+  EXPECT_FALSE(Grid().BeginEdit(Grid().FindRow("Range Max")));
+
+  // An edit begun while the right was held and ended after it went is refused with words.
+  System().SetCurrentUser(0);
+  Pane().RefreshProperties();
+  BeginTypingIntoRow(Grid(), "Range Max", "5");
+  System().SetCurrentUser(1);
+  PressEnterInRow(Grid());
+  EXPECT_EQ(Grid().GetErrorTipText(), "The current user cannot edit device properties");
+  EXPECT_EQ(fader->m_rangeMax, rangeMax);
+  System().SetCurrentUser(0);
+
+  // What the file keeps is the range as it was.
+  frame->RunCommand(Cmd::kFileSave);
+  ASSERT_TRUE(frame->OpenFilePath(path));
+  DeleteClosedWindows();
+  auto* reopened = Find<CCCFader>();
+  ASSERT_NE(reopened, nullptr);
+  EXPECT_EQ(reopened->m_rangeMax, rangeMax);
+}
 
 }  // namespace letgo

@@ -4,6 +4,7 @@
 
 #include "custom/CPData.h"
 #include "core/model/Link.h"
+#include "core/model/User.h"
 #include "core/system/System.h"
 #include "tests/support/TestDevices.h"
 
@@ -129,4 +130,30 @@ TEST_F(DeviceChangeTest, LinkedDevicesRefreshTheirOwnOpenPanels) {
   devices[0]->ApplyControlChange(MakeIntParamValue(kTestGain, 3));
   ASSERT_EQ(panel.notified.size(), 1u);
   EXPECT_EQ(panel.notified[0].id, kTestMute);
+}
+
+// A person's change (ApplyUserChange) goes down the change path only for a current user who
+// holds "Can Use Device Controls"; refused, the open panel shows the held value again and
+// nothing else moves. A device without a system has no such user.
+TEST_F(DeviceChangeTest, APersonsChangeNeedsTheRightAndARefusalShowsTheHeldValueAgain) {
+  CTestControlPanel panel;
+  devices[0]->SetControlPanel(&panel);
+  devices[0]->values[kTestGain] = MakeIntParamValue(kTestGain, -6);
+  system.GetUsers().push_back(new CUser("Guest", "guest"));
+  system.GetUsers().back()->SetRestrictionMask(kRestrictUseDeviceControls);
+  system.SetCurrentUser(1);
+
+  EXPECT_FALSE(devices[0]->ApplyUserChange(MakeIntParamValue(kTestGain, -12)));
+  EXPECT_TRUE(devices[0]->applied.empty());
+  ASSERT_EQ(panel.notified.size(), 1u);
+  EXPECT_EQ(panel.notified[0].integer, -6);
+
+  system.SetCurrentUser(0);
+  EXPECT_TRUE(devices[0]->ApplyUserChange(MakeIntParamValue(kTestGain, -12)));
+  ASSERT_EQ(devices[0]->applied.size(), 1u);
+  EXPECT_EQ(devices[0]->applied[0].integer, -12);
+
+  CTestDevice alone(nullptr, 9);
+  EXPECT_FALSE(alone.ApplyUserChange(MakeIntParamValue(kTestGain, -12)));
+  EXPECT_TRUE(alone.applied.empty());
 }

@@ -1,7 +1,8 @@
 // What a custom panel's widgets let the current user do in operate mode, through the panel's
-// window: a widget bound to a unit's parameter changes it only for a user who holds "Can Use
-// Device Controls", whether dragged, clicked or typed in, and an edit opened before the user
-// changed ends without a change. The frames that leave are handed to the simulated units.
+// window: a widget bound to a unit's parameter changes it only for a user who holds the rights
+// the device names for that parameter ("Can Use Device Controls"; "Can Edit Device Properties"
+// for a name), whether dragged, clicked or typed in, and an edit opened before the user changed
+// ends without a change. The frames that leave are handed to the simulated units.
 #include <functional>
 #include <string>
 #include <vector>
@@ -83,6 +84,8 @@ struct WidgetCase {
   std::function<void(CustomPanelRig&)> act;
   // What the bound unit holds that the act changes.
   std::function<std::string(CustomPanelRig&)> holds;
+  // The rights a change of the bound parameter needs.
+  std::uint64_t needed = kRestrictUseDeviceControls;
 };
 
 const WidgetCase kWidgetCases[] = {
@@ -150,7 +153,15 @@ const WidgetCase kWidgetCases[] = {
                       r.processor, kParamInputName + 1);
      },
      {}, [](CustomPanelRig& r) { r.EditText(r.widget, "Choir"); },
-     [](CustomPanelRig& r) { return NameOf(r.twins.processor->Current().inputs.names[1]); }},
+     [](CustomPanelRig& r) { return NameOf(r.twins.processor->Current().inputs.names[1]); },
+     kRestrictEditDeviceProperties},
+    {"TextTypedInABreakoutBoxsName",
+     [](CustomPanelRig& r) {
+       return r.Place(new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 100, 120, 120}), r.box,
+                      kBreakParamBoxName);
+     },
+     {}, [](CustomPanelRig& r) { r.EditText(r.widget, "Rack"); },
+     [](CustomPanelRig& r) { return r.twins.box->State().name; }, kRestrictEditDeviceProperties},
     {"TextBoxOpenedBeforeTheSwitchOnAZelChannelName",
      [](CustomPanelRig& r) {
        return r.Place(new CCCTextControl(nullptr, "Arial", 10.0f, kTextDefaultFlags, CRect{20, 100, 120, 120}), r.amp,
@@ -158,12 +169,13 @@ const WidgetCase kWidgetCases[] = {
      },
      [](CustomPanelRig& r) { DoubleClick(*r.view, r.Centre(r.widget)); },
      [](CustomPanelRig& r) { TypeAndEnter(r.view->GetTextEditorBox(), "Lead"); },
-     [](CustomPanelRig& r) { return r.twins.amp->State().channelNames[0]; }},
+     [](CustomPanelRig& r) { return r.twins.amp->State().channelNames[0]; },
+     kRestrictUseDeviceControls | kRestrictEditDeviceProperties},
 };
 
 struct WidgetRun {
   const WidgetCase* widget;
-  bool withheld;  // the guest lacks "Can Use Device Controls" (and holds every other right)
+  bool withheld;  // the guest lacks the rights the parameter needs (and holds every other one)
 };
 
 std::vector<WidgetRun> WidgetRuns() {
@@ -179,13 +191,13 @@ class CustomPanelRightsTest : public CustomPanelRig, public ::testing::WithParam
 
 }  // namespace
 
-TEST_P(CustomPanelRightsTest, TheWidgetChangesItsUnitOnlyForAUserWhoMayUseDeviceControls) {
+TEST_P(CustomPanelRightsTest, TheWidgetChangesItsUnitOnlyForAUserWhoHoldsTheRightsOfItsParameter) {
   const WidgetRun& run = GetParam();
   const WidgetCase& c = *run.widget;
   widget = c.place(*this);
   Open();
   if (c.before) c.before(*this);
-  BecomeGuest(run.withheld ? std::uint64_t{kRestrictUseDeviceControls} : kEveryRight & ~std::uint64_t{kRestrictUseDeviceControls});
+  BecomeGuest(run.withheld ? c.needed : kEveryRight & ~c.needed);
   ExpectAChangeOnlyWithTheRight(*bound, run.withheld, [&] { c.act(*this); }, [&] { return c.holds(*this); });
   if (run.withheld) {
     EXPECT_EQ(view->GetTextEditorBox(), nullptr);

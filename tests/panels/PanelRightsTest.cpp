@@ -113,13 +113,6 @@ struct ControlCase {
   std::function<std::string(PanelRig&)> holds;
 };
 
-// Zel-2 amplifier, ID 5.
-constexpr std::uint32_t kZel2 = 51;
-// Zel breakout box of 8 channels, ID 7.
-constexpr std::uint32_t kBox8 = 40;
-constexpr std::uint64_t kControls = kRestrictUseDeviceControls;
-constexpr std::uint64_t kNames = kRestrictEditDeviceProperties;
-
 const ControlCase kControlCases[] = {
     // --- Zel amplifier ---
     {"ZelKnobDrag", kZel2, 0, kControls, {},
@@ -248,27 +241,7 @@ const ControlCase kControlCases[] = {
      [](PanelRig& r) { return std::to_string(r.ProcessorHolds().inputs.muteMask); }},
 };
 
-// One run of a case: the guest holds every right the control needs (and lacks every other
-// one), or lacks one of them (and holds every other one).
-struct ControlRun {
-  const ControlCase* control;
-  std::uint64_t withheld;  // 0: the guest holds what the control needs
-};
-
-std::vector<ControlRun> ControlRuns() {
-  std::vector<ControlRun> runs;
-  for (const ControlCase& c : kControlCases) {
-    runs.push_back({&c, 0});
-    for (std::uint64_t bit = 1; bit <= kEveryRight; bit <<= 1)
-      if (c.rights & bit) runs.push_back({&c, bit});
-  }
-  return runs;
-}
-
-std::string RunName(const ::testing::TestParamInfo<ControlRun>& info) {
-  const ControlRun& run = info.param;
-  return std::string(run.control->name) + (run.withheld == 0 ? "_Held" : "_Withheld" + std::to_string(run.withheld));
-}
+using ControlRun = RightsRun<ControlCase>;
 
 class PanelRightsTest : public PanelRig, public ::testing::WithParamInterface<ControlRun> {
  protected:
@@ -282,7 +255,7 @@ class PanelRightsTest : public PanelRig, public ::testing::WithParamInterface<Co
 
 TEST_P(PanelRightsTest, TheControlChangesTheUnitOnlyForAUserWithItsRights) {
   const ControlRun& run = GetParam();
-  const ControlCase& c = *run.control;
+  const ControlCase& c = *run.c;
   Open(c.type, c.hardware);
   if (HasFatalFailure()) return;
   if (c.before) c.before(*this);
@@ -296,7 +269,8 @@ TEST_P(PanelRightsTest, TheControlChangesTheUnitOnlyForAUserWithItsRights) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, PanelRightsTest, ::testing::ValuesIn(ControlRuns()), RunName);
+INSTANTIATE_TEST_SUITE_P(Families, PanelRightsTest, ::testing::ValuesIn(RightsRuns(kControlCases)),
+                         RightsRunName<ControlCase>);
 
 // --- The look ---
 

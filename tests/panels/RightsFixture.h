@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/model/User.h"
 #include "core/system/System.h"
@@ -17,9 +18,15 @@
 #include "tests/support/WindowInput.h"
 
 // Every right a restriction mask can withhold here.
-inline constexpr std::uint64_t kEveryRight = kRestrictChangePassword | kRestrictUseDeviceControls | 0x04 |
-                                             kRestrictApplicationSettings | kRestrictEditDeviceProperties |
-                                             kRestrictRecallSnapshots;
+inline constexpr std::uint64_t kEveryRight = kRestrictChangePassword | kRestrictUseDeviceControls |
+                                             kRestrictRecallPresets | kRestrictApplicationSettings |
+                                             kRestrictEditDeviceProperties | kRestrictRecallSnapshots;
+
+// Zel-2 amplifier and Zel breakout box of 8 channels; the rights of controls and of names.
+inline constexpr std::uint32_t kZel2 = 51;
+inline constexpr std::uint32_t kBox8 = 40;
+inline constexpr std::uint64_t kControls = kRestrictUseDeviceControls;
+inline constexpr std::uint64_t kNames = kRestrictEditDeviceProperties;
 
 class RightsFixture : public ::testing::Test {
  public:
@@ -64,3 +71,30 @@ class RightsFixture : public ::testing::Test {
   CSystem system;
   CUnitTwins twins{system};
 };
+
+// One run of a case that needs the rights of its field rights: the guest holds them (and lacks
+// every other right), or lacks one of them (and holds every other one).
+template <class Case>
+struct RightsRun {
+  const Case* c;
+  std::uint64_t withheld;  // 0: the guest holds what the case needs
+};
+
+// Every run of every case: held, then each right it needs withheld in turn.
+template <class Case, std::size_t N>
+std::vector<RightsRun<Case>> RightsRuns(const Case (&cases)[N]) {
+  std::vector<RightsRun<Case>> runs;
+  for (const Case& c : cases) {
+    runs.push_back({&c, 0});
+    for (std::uint64_t bit = 1; bit <= kEveryRight; bit <<= 1)
+      if (c.rights & bit) runs.push_back({&c, bit});
+  }
+  return runs;
+}
+
+// "<case>_Held" or "<case>_Withheld<bit>".
+template <class Case>
+std::string RightsRunName(const ::testing::TestParamInfo<RightsRun<Case>>& info) {
+  const RightsRun<Case>& run = info.param;
+  return std::string(run.c->name) + (run.withheld == 0 ? "_Held" : "_Withheld" + std::to_string(run.withheld));
+}

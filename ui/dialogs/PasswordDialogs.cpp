@@ -52,11 +52,15 @@ CSwitchUserDialog::CSwitchUserDialog(CSystem& system, QWidget* parent)
   m_ok = AddButtons(this, layout);
   setMinimumWidth(300);
 
-  // Every user but the current one, in order, the first selected.
-  const CUserList& users = m_system.GetUsers();
-  for (std::size_t i = 0; i < users.size() && i < kMaxUsers; ++i) {
-    if (int(i) == m_system.GetCurrentUser()) continue;
-    m_users->addItem(QString::fromStdString(users[i]->GetName()), QVariant::fromValue(int(i)));
+  // Every user but the current one, in order, the first selected. Read under the lock, as the
+  // comms worker's user import replaces the users.
+  {
+    CSingleLock lock(m_system.GetLock());
+    const CUserList& users = m_system.GetUsers();
+    for (std::size_t i = 0; i < users.size() && i < kMaxUsers; ++i) {
+      if (int(i) == m_system.GetCurrentUser()) continue;
+      m_users->addItem(QString::fromStdString(users[i]->GetName()), QVariant::fromValue(int(i)));
+    }
   }
   if (m_users->count() > 0) m_users->setCurrentIndex(0);
   m_password->setFocus();
@@ -64,10 +68,15 @@ CSwitchUserDialog::CSwitchUserDialog(CSystem& system, QWidget* parent)
 
 void CSwitchUserDialog::accept() {
   const int row = m_users->currentIndex();
-  const CUserList& users = m_system.GetUsers();
   const int index = row < 0 ? -1 : m_users->itemData(row).toInt();
-  if (index < 0 || std::size_t(index) >= users.size()) return;
-  if (m_password->text() != QString::fromStdString(users[std::size_t(index)]->GetPassword())) {
+  std::string password;
+  {
+    CSingleLock lock(m_system.GetLock());
+    const CUserList& users = m_system.GetUsers();
+    if (index < 0 || std::size_t(index) >= users.size()) return;
+    password = users[std::size_t(index)]->GetPassword();
+  }
+  if (m_password->text() != QString::fromStdString(password)) {
     m_errorBox(QString::fromLatin1(kSwitchWrongPassword), QString::fromLatin1(kPasswordError));
     return;
   }

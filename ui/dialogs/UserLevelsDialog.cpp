@@ -18,12 +18,12 @@
 #include "ui/dialogs/EditableListBox.h"
 
 const CUserLevelsDialog::Right CUserLevelsDialog::kRights[kRightCount] = {
-    {0x01, "Can Change Password"},
-    {0x02, "Can Use Device Controls"},
-    {0x04, "Can Recall Presets"},
-    {0x08, "Can Change Application Settings"},
-    {0x10, "Can Edit Device Properties"},
-    {0x20, "Can Recall Snapshots"},
+    {kRestrictChangePassword, "Can Change Password"},
+    {kRestrictUseDeviceControls, "Can Use Device Controls"},
+    {kRestrictRecallPresets, "Can Recall Presets"},
+    {kRestrictApplicationSettings, "Can Change Application Settings"},
+    {kRestrictEditDeviceProperties, "Can Edit Device Properties"},
+    {kRestrictRecallSnapshots, "Can Recall Snapshots"},
 };
 
 namespace {
@@ -346,14 +346,18 @@ bool CUserLevelsDialog::Validate() {
     return false;
   }
   if (!m_shown) return true;
-  const CUserList& systemUsers = m_system->GetUsers();
   for (std::size_t i = 0; i < m_users.size(); ++i) {
     const CUser& user = *m_users[i];
     // A password the file gave is what the file keeps: only those typed here are checked.
     const int origin = m_origins[i];
-    if (origin >= 0 && std::size_t(origin) < systemUsers.size() &&
-        systemUsers[std::size_t(origin)]->GetPassword() == user.GetPassword())
-      continue;
+    bool fromTheFile = false;
+    {
+      CSingleLock lock(m_system->GetLock());
+      const CUserList& systemUsers = m_system->GetUsers();
+      fromTheFile = origin >= 0 && std::size_t(origin) < systemUsers.size() &&
+                    systemUsers[std::size_t(origin)]->GetPassword() == user.GetPassword();
+    }
+    if (fromTheFile) continue;
     const std::string refusal = UserFieldRefusal(user.GetPassword(), ("The password of " + user.GetName()).c_str());
     if (!refusal.empty()) {
       m_userList->setCurrentRow(int(i));
@@ -390,10 +394,10 @@ void CUserLevelsDialog::Apply() {
       user->CopyFrom(*m_users[i]);
       systemUsers.push_back(user);
     }
+    m_system->SetCurrentUser(newCurrent);
   }
   // The working copies now stand for the system's users at the same index.
   for (std::size_t i = 0; i < m_origins.size(); ++i) m_origins[i] = int(i);
-  m_system->SetCurrentUser(newCurrent);
   m_system->SetModified(true);
   if (m_system->IsPortOpen()) m_system->GetComms().SetNeedSecuritySet(true);
   m_modified = false;

@@ -42,6 +42,16 @@ inline Bytes ZelReply(const CDevice& d, std::uint8_t command, std::size_t totalL
   return MakeFramedReply(0xA8, body);
 }
 
+// Hands a reply to the device as the worker does: the request's command and argument, the
+// reply bytes in the frame.
+inline void DeliverZelReply(CDevice& d, std::uint32_t command, const Bytes& reply, std::uint32_t argument = 0) {
+  CControlMessage m;
+  m.Set(command, 11, std::uint32_t(reply.size()), &d, false, 0xA8, argument, 0);
+  std::copy(reply.begin(), reply.end(), m.frame);
+  m.receivedLength = std::uint32_t(reply.size());
+  d.ProcessReply(m);
+}
+
 // The properties pane's grid as far as a device fills it: its groups of rows.
 class Grid : public IDevicePropertyGrid {
  public:
@@ -131,14 +141,8 @@ class ZelAmpFixture : public ::testing::Test {
     for (std::size_t i = 0; d.PeekQueuedMessage(i, m); ++i) out.push_back(FrameOf(m));
     return out;
   }
-  // Hands a reply to the device as the worker does: the request's command and argument, the
-  // reply bytes in the frame.
   static void Deliver(CDevice& d, std::uint32_t command, const Bytes& reply, std::uint32_t argument = 0) {
-    CControlMessage m;
-    m.Set(command, 11, std::uint32_t(reply.size()), &d, false, 0xA8, argument, 0);
-    std::copy(reply.begin(), reply.end(), m.frame);
-    m.receivedLength = std::uint32_t(reply.size());
-    d.ProcessReply(m);
+    DeliverZelReply(d, command, reply, argument);
   }
   // Sets every read-out bit by delivering the read-out replies of a quiet unit that keeps the
   // device's name, runs firmware "1.00" and has its alarm threshold at 90 unless told.

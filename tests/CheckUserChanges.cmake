@@ -1,0 +1,33 @@
+# Fails when the windows or the custom panels' widgets (panels/, custom/, ui/, app/) hand a
+# device a change through ApplyControlChange: what a person does there goes through
+# CDevice::ApplyUserChange, which refuses it while the current user lacks the right. Calls of
+# the base path itself, CDevice::ApplyControlChange, only show a value the device holds, and
+# comment lines do not count.
+# cmake -DSOURCE_DIR=<repository> -P this file (-DROOTS="a;b" checks other folders instead).
+if(NOT ROOTS)
+  set(ROOTS panels custom ui app)
+endif()
+
+set(found "")
+foreach(root ${ROOTS})
+  file(GLOB_RECURSE sources "${SOURCE_DIR}/${root}/*.h" "${SOURCE_DIR}/${root}/*.cpp")
+  foreach(source ${sources})
+    file(STRINGS "${source}" lines REGEX "ApplyControlChange[ \t]*\\(")
+    foreach(line ${lines})
+      if(line MATCHES "^[ \t]*//")
+        continue()
+      endif()
+      string(REPLACE "CDevice::ApplyControlChange" "" rest "${line}")
+      if(rest MATCHES "ApplyControlChange[ \t]*\\(")
+        file(RELATIVE_PATH shown "${SOURCE_DIR}" "${source}")
+        string(STRIP "${line}" line)
+        list(APPEND found "${shown}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(found)
+  list(JOIN found "\n  " text)
+  message(FATAL_ERROR "A person's change reaches a device past CDevice::ApplyUserChange:\n  ${text}")
+endif()
+message(STATUS "Every change a person makes in ${ROOTS} goes through CDevice::ApplyUserChange")
