@@ -68,7 +68,8 @@ class CUniversalLoaderDialog : public QDialog {
   QProgressBar* ProgressBar() const { return m_progress; }
   QListWidget* LogList() const { return m_log; }
 
-  // Enter and Escape end the dialog only while no load runs.
+  // Enter and Escape end the dialog only while no load runs; while one runs, they and the close
+  // box put a line in the log that says the load cannot be interrupted and how long it may last.
   void accept() override;
   void reject() override;
 
@@ -93,6 +94,12 @@ class CUniversalLoaderDialog : public QDialog {
   void OnLogLine(const QString& text, bool replaceLast);
   void OnLoadFinished(bool ok);
   void AddLogLine(const QString& text);
+  // The refusal to end the dialog while a load runs: its line, put last in the log (in place of
+  // an earlier one), which the worker's lines then follow.
+  void ShowBusyNotice();
+  void RemoveBusyNotice();
+  // Whether the unit's family loads a file the user chooses and none is chosen.
+  bool ChosenFileMissing() const;
 
   CSystemLoaderClock m_systemClock;
   ILoaderClock& m_clock;
@@ -113,6 +120,9 @@ class CUniversalLoaderDialog : public QDialog {
   std::string m_firmwarePath;
   std::string m_presetPath;
   int m_finishedLoads = 0;
+  // When the running load ends at the latest, on m_clock; the log row of the busy notice, or -1.
+  std::uint64_t m_loadEndsByMs = 0;
+  int m_noticeRow = -1;
 
   QTimer m_scanTimer;
   QLabel* m_status;
