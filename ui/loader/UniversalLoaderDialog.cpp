@@ -313,6 +313,7 @@ void CUniversalLoaderDialog::WorkerLoop() {
     m_loading = 0;
     QMetaObject::invokeMethod(this, [this, ok] { OnLoadFinished(ok); }, Qt::QueuedConnection);
   }
+  m_workerEnded = true;
 }
 
 bool CUniversalLoaderDialog::RunLoad(const CLoaderJob& job, ILoaderReport& report) {
@@ -383,8 +384,10 @@ void CUniversalLoaderDialog::OnLoadFinished(bool ok) {
 void CUniversalLoaderDialog::StopWorker() {
   m_runFlag = 0;
   if (!m_worker.joinable()) return;
-  // A load still running reports to this thread; let it through until the worker ends.
-  while (IsLoading()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  // A load still running reports to this thread; let it through until the worker ends. A load
+  // asked for but not yet taken up is never started (then loading stays set), so the wait is
+  // for the worker itself.
+  while (!m_workerEnded.load()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   m_worker.join();
 }
 

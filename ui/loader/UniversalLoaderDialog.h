@@ -85,7 +85,8 @@ class CUniversalLoaderDialog : public QDialog {
   void ShowFirmwareControls(bool shown);
   void ShowPresetControls(bool shown);
   void LostSteps();
-  // Clears runFlag and waits for the worker to end.
+  // Clears runFlag and waits for the worker to end, letting the messages of a load it still
+  // runs through.
   void StopWorker();
   void WorkerLoop();
   bool RunLoad(const CLoaderJob& job, ILoaderReport& report);
@@ -106,9 +107,11 @@ class CUniversalLoaderDialog : public QDialog {
   std::function<std::string(const std::string&)> m_chooser;
   std::string m_programFolder;
 
-  // Shared with the worker: loading is set here and cleared there; runFlag is cleared here.
+  // Shared with the worker: loading is set here and cleared there; runFlag is cleared here;
+  // workerEnded is set there as the worker's last step.
   std::atomic<int> m_loading{0};
   std::atomic<int> m_runFlag{0};
+  std::atomic<bool> m_workerEnded{false};
   std::thread m_worker;
   // The worker's copy of the load it runs; written only while loading is 0.
   CLoaderJob m_job;

@@ -410,6 +410,20 @@ TEST_F(LoaderDialogTest, EscapeAndCloseDuringALoadSayItCannotBeInterruptedAndFor
   EXPECT_FALSE(dialog->isVisible());
 }
 
+// A dialog ended just as Load was pressed (the program quitting) waits for its worker, which
+// ends whether or not it took the load up.
+TEST_F(LoaderDialogTest, ADialogEndedRightAfterLoadEndsItsWorker) {
+  Attach(Family::kProcessor, 0x72);
+  m_nextChoice = WriteFile("nerex.hex", FirmwareData(300, {}, 0));
+  for (int i = 0; i < 20; ++i) {
+    auto dialog = Open();
+    dialog->ScanStep();
+    dialog->FirmwareButton()->click();
+    dialog->LoadButton()->click();
+    EXPECT_TRUE(dialog->IsLoading());
+  }
+}
+
 // The previous unit's load is not shown for the next one: when a unit is found, the log and the bar
 // start empty. Until then the log stays to be read.
 TEST_F(LoaderDialogTest, TheNextUnitFoundStartsWithAnEmptyLogAndBar) {
