@@ -36,6 +36,16 @@ class LoaderDialogTest : public BootLineTest {
     while (dialog.GetFinishedLoads() == finished) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   }
   static bool Shown(QWidget* widget) { return widget->isVisibleTo(widget->window()); }
+  // Opens the dialog, finds the unit, chooses m_nextChoice as its firmware and loads it.
+  std::unique_ptr<CUniversalLoaderDialog> OpenAndLoad() {
+    auto dialog = Open();
+    dialog->show();
+    dialog->ScanStep();
+    dialog->FirmwareButton()->click();
+    dialog->LoadButton()->click();
+    WaitForLoad(*dialog);
+    return dialog;
+  }
   // Saves the dialog as it looks when ORVAK_TEST_PICTURES names a folder.
   static void Picture(QWidget& dialog, const char* name) {
     if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
@@ -208,12 +218,7 @@ TEST_F(LoaderDialogTest, AModuleThatFallsSilentMidTransferEndsInLoadFailed) {
   const SimBootBytes data = FirmwareData(480, {0x12, 0x34, 0x56, 0x78}, 40);
   m_nextChoice = WriteFile("amp.hex", MakeHex(data));
   m_unit->FallSilentAfter(10);
-  auto dialog = Open();
-  dialog->show();
-  dialog->ScanStep();
-  dialog->FirmwareButton()->click();
-  dialog->LoadButton()->click();
-  WaitForLoad(*dialog);
+  auto dialog = OpenAndLoad();
   const QStringList log = dialog->GetLogLines();
   ASSERT_EQ(log.size(), 9);
   EXPECT_EQ(log[log.size() - 3], "Device has stopped responding");
@@ -429,12 +434,7 @@ TEST_F(LoaderDialogTest, ADialogEndedRightAfterLoadEndsItsWorker) {
 TEST_F(LoaderDialogTest, TheNextUnitFoundStartsWithAnEmptyLogAndBar) {
   Attach(Family::kAmpModule, 0x31);
   m_nextChoice = WriteFile("amp.hex", MakeHex(FirmwareData(300, {0x12, 0x34, 0x56, 0x78}, 40)));
-  auto dialog = Open();
-  dialog->show();
-  dialog->ScanStep();
-  dialog->FirmwareButton()->click();
-  dialog->LoadButton()->click();
-  WaitForLoad(*dialog);
+  auto dialog = OpenAndLoad();
   const QStringList loaded = dialog->GetLogLines();
   ASSERT_TRUE(loaded.contains("Load complete!"));
   m_line->SetPlugged(false);
@@ -474,20 +474,12 @@ TEST_F(LoaderDialogTest, FirmwareOfAnotherKindIsRefusedWithWordsAndNothingIsLoad
              "loader-sornic-refuses-zel-firmware"}}) {
     SCOPED_TRACE(c.fileName);
     Attach(c.family, c.type);
-    auto dialog = Open();
-    dialog->show();
-    dialog->ScanStep();
-    ASSERT_TRUE(dialog->IsConnected());
     m_nextChoice = WriteFile(c.fileName, c.file);
-    dialog->FirmwareButton()->click();
-    const std::size_t scanned = m_line->Writes().size();
-    dialog->LoadButton()->click();
-    WaitForLoad(*dialog);
+    auto dialog = OpenAndLoad();
     EXPECT_EQ(dialog->GetLogLines(), (QStringList{c.line, "Load failed!",
                                                   "Disconnect this device to start scanning for the next device to load."}));
     EXPECT_EQ(m_unit->BootCommands(), 0u);
-    const auto writes = m_line->Writes();
-    for (std::size_t i = scanned; i < writes.size(); ++i) EXPECT_LE(writes[i].bytes.size(), 5u);  // scan probes
+    for (const auto& write : m_line->Writes()) EXPECT_LE(write.bytes.size(), 5u);  // the scan's probes
     if (c.picture) Picture(*dialog, c.picture);
   }
 }
