@@ -28,6 +28,7 @@ class CountingClock : public ILoaderClock {
     m_line.AdvanceMs(ms);
     waitedUs += std::uint64_t(ms) * 1000;
   }
+  std::uint64_t NowMs() const override { return m_line.NowUs() / 1000; }
   std::uint64_t waitedUs = 0;
 
  private:

@@ -1,11 +1,12 @@
-// libFuzzer target of the firmware file checks and of the simulated boot loader's record
-// parser: any bytes give a verdict, never a read past the data.
+// libFuzzer target of the firmware file checks (records, signatures, other kinds of file) and of
+// the simulated boot loader's record parser: any bytes give a verdict, never a read past the data.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "tools/devsim/SimBootUnit.h"
 #include "ui/loader/BootFrames.h"
+#include "ui/loader/FirmwareFiles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const BootBytes file(data, data + size);
@@ -13,6 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The data characters are never more than the file holds.
   if (scan.dataCharacters.size() > size) __builtin_trap();
   HexFileHasSignature(file, "1234567812345678");
+  // What the file plainly is, for both kinds of loader.
+  ForeignFirmwareText(file, FirmwareFormat::kRawImage, "FennickFirmware_v1.hex");
+  ForeignFirmwareText(file, FirmwareFormat::kIntelHex, std::string());
 
   // The same bytes streamed into an amplifier module's boot loader after its erase.
   CSimBootUnit unit(CSimBootUnit::Family::kAmpModule, 0x31);

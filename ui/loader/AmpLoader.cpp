@@ -5,19 +5,32 @@
 
 #include "core/comms/SerialComms.h"
 #include "ui/loader/BootFrames.h"
+#include "ui/loader/FirmwareFiles.h"
 #include "ui/loader/Loaders.h"
 
 namespace {
 
 constexpr std::uint32_t kChunkBytes = 50;
+// Up to this many answer bytes are read for a chunk.
+constexpr std::uint32_t kChunkAnswerBytes = 5;
 constexpr int kRebootTries = 30;
+constexpr std::uint32_t kRebootTryMs = 1000;
 // A unit that answered none of this many last chunks may have stopped during the transfer.
 constexpr int kSilentChunks = 5;
+// The boot loader's pauses: before its banner (after the boot command or "1") and while it
+// erases; the pause before a port is opened again.
+constexpr std::uint32_t kBootWaitMs = 2000;
+constexpr std::uint32_t kEraseWaitMs = 2000;
+constexpr std::uint32_t kReopenWaitMs = 100;
+constexpr std::uint32_t kBannerBytes = 69;
+constexpr std::uint32_t kEraseAnswerBytes = 20;
+// A preset frame or command waits this long for its one-byte answer.
+constexpr std::uint32_t kPresetAnswerWaitMs = 100;
 
 // Writes a frame, waits 100 ms and tells whether the unit answered with the ACK.
 bool SendAcknowledged(CSerialComms& port, ILoaderClock& clock, const std::uint8_t* frame, std::uint32_t n) {
   if (port.WriteRaw(frame, n) < n) return false;
-  clock.Sleep(100);
+  clock.Sleep(kPresetAnswerWaitMs);
   return port.ReadRaw(1) == 1 && port.ReceiveBuffer()[0] == CSerialComms::kAck;
 }
 
@@ -31,24 +44,29 @@ bool SendPresetName(CSerialComms& port, ILoaderClock& clock, const std::string& 
   return SendAcknowledged(port, clock, frame.data(), std::uint32_t(frame.size()));
 }
 
-// After the transfer: reopens the port and waits for the unit to answer again. A unit that
-// does not come back is only warned about when it answered the end of the transfer; one that
-// fell silent before it may hold part of the file on erased firmware, and the load fails.
+// After the transfer: reopens the port and waits for the unit to answer again. "Done" says that
+// the unit took the file: at once for one that answered to the end of it, and only once it
+// answers again for one that fell silent before (until then it may hold part of the file on
+// erased firmware). One that answered to the end and does not come back is only warned about;
+// one that fell silent and does not come back fails the load.
 bool FinishAmpLoad(const CLoaderContext& c, CSerialComms& port, bool fellSilent) {
-  c.report.LogLine("Done", false);
   port.Close();
-  c.clock.Sleep(100);
+  c.clock.Sleep(kReopenWaitMs);
   if (!port.Open(c.job.connectedPort, kScanBaud, false)) {
     c.report.LogLine("Failed to re-open COM port", false);
     return false;
   }
+  if (!fellSilent) c.report.LogLine("Done", false);
   std::string waiting = "Waiting for amp to reboot";
   c.report.LogLine(waiting, false);
   for (int i = 0; i < kRebootTries; ++i) {
-    c.clock.Sleep(1000);
+    c.clock.Sleep(kRebootTryMs);
     waiting += ".";
     c.report.LogLine(waiting, true);
-    if (QueryTypeShortId(port, c.clock) != 0) return true;
+    if (QueryTypeShortId(port, c.clock) != 0) {
+      if (fellSilent) c.report.LogLine("Done", false);
+      return true;
+    }
   }
   if (fellSilent) {
     c.report.LogLine(kStoppedRespondingText, false);
@@ -62,13 +80,16 @@ enum class PassResult { kLoaded, kRefused, kFailed };
 
 // Sends the file in chunks, each answered by the unit: sent whole (kLoaded), one refused
 // (kRefused) or a failed write (kFailed). A missing or late answer does not stop the transfer;
-// fellSilent tells whether the unit answered none of the last kSilentChunks chunks.
+// fellSilent tells whether the unit answered none of the last kSilentChunks chunks, and then
+// the progress line and bar go back to the share it answered for, with a line that says so:
+// what reached the unit, not what went into a silent line.
 PassResult SendChunks(const CLoaderContext& c, CSerialComms& port, const BootBytes& file, bool& fellSilent) {
   ILoaderReport& log = c.report;
   log.LogLine("Sending Hex file 0% done", false);
   port.PurgeRaw(kPurgeRx);
 
   std::size_t position = 0;
+  std::size_t answered = 0;  // the file up to the last chunk answered
   bool last = false;
   bool refused = false;
   int chunks = 0, unanswered = 0;  // chunks sent, and since the last answer
@@ -82,19 +103,26 @@ PassResult SendChunks(const CLoaderContext& c, CSerialComms& port, const BootByt
     position += chunk;
     // An answer that comes after this read has given up is purged with the rest; the unit
     // keeps taking chunks, and only an answer other than "_" refuses one.
-    const std::uint32_t got = port.ReadRaw(5);
+    const std::uint32_t got = port.ReadRaw(kChunkAnswerBytes);
     port.PurgeRaw(kPurgeRx);
     for (std::uint32_t i = 0; i < got; ++i) {
       if (port.ReceiveBuffer()[i] != '_') refused = true;
     }
     ++chunks;
     unanswered = got > 0 ? 0 : unanswered + 1;
+    if (got > 0) answered = position;
     const double percent = SentPercent(position, file.size());
     log.LogLine(FormatText("Sending Hex file %.1f%% done", percent), true);
     log.Progress(int(percent));
   }
   // A file of fewer chunks counts as unanswered when none of them was answered.
   fellSilent = unanswered >= std::min(kSilentChunks, chunks);
+  if (fellSilent && !refused) {
+    const double percent = SentPercent(answered, file.size());
+    log.LogLine(FormatText("Sending Hex file %.1f%% done", percent), true);
+    log.Progress(int(percent));
+    log.LogLine("The amp answered no chunk after that", false);
+  }
   return refused ? PassResult::kRefused : PassResult::kLoaded;
 }
 
@@ -105,12 +133,9 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
     log.LogLine(FormatText("Cannot open firmware file %s!!", c.job.firmwarePath.c_str()), false);
     return PassResult::kFailed;
   }
-  // Empty, cut short, not Intel HEX or without a data record (no image at all): nothing of it
-  // may reach the unit.
-  if (const HexScan hex = ScanHexFile(file); !hex.wellFormed || hex.dataCharacters.empty()) {
-    log.LogLine(kDamagedFirmwareText, false);
-    return PassResult::kFailed;
-  }
+  // Another kind of file, empty, cut short, not Intel HEX or without a data record (no image at
+  // all): nothing of it may reach the unit.
+  if (HexScan hex; !HexFirmwareHolds(log, file, c.job.firmwarePath, hex)) return PassResult::kFailed;
   CSerialComms port;
   if (!port.Open(c.job.connectedPort, kScanBaud, false)) {
     log.LogLine(FormatText("Cannot open COM%u", c.job.connectedPort), false);
@@ -134,26 +159,26 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
       log.LogLine("Retrying to see if amp is already in boot load mode", false);
     }
     port.Close();
-    c.clock.Sleep(100);
+    c.clock.Sleep(kReopenWaitMs);
     if (!port.Open(c.job.connectedPort, kBootLoaderBaud, false)) return PassResult::kFailed;
     port.PurgeRaw(kPurgeRx);
     const std::uint8_t start = '1';
     if (!WriteOrReport(port, log, &start, 1)) return PassResult::kFailed;
   }
-  c.clock.Sleep(2000);
+  c.clock.Sleep(kBootWaitMs);
   if (!reopened) {
     log.LogLine("Failed to open COM port", false);
     return PassResult::kFailed;
   }
-  if (port.ReadRaw(69) < 69) {
+  if (port.ReadRaw(kBannerBytes) < kBannerBytes) {
     log.LogLine("Boot command to amp failed", false);
     return PassResult::kFailed;
   }
   if (firstPass) log.LogLine("Erasing current firmware...", false);
   const std::uint8_t erase = 'y';
   if (!WriteOrReport(port, log, &erase, 1)) return PassResult::kFailed;
-  c.clock.Sleep(2000);
-  if (port.ReadRaw(20) < 20) {
+  c.clock.Sleep(kEraseWaitMs);
+  if (port.ReadRaw(kEraseAnswerBytes) < kEraseAnswerBytes) {
     log.LogLine("Load command to amp failed", false);
     return PassResult::kFailed;
   }
@@ -168,6 +193,24 @@ PassResult RunAmpPass(const CLoaderContext& c, bool firstPass) {
 }
 
 }  // namespace
+
+// Two passes, the second after a refused chunk; the wait for the unit's restart ends the load.
+std::uint64_t LongestAmpFirmwareMs(std::uint64_t fileBytes) {
+  const std::uint64_t chunks = std::max<std::uint64_t>(1, (fileBytes + kChunkBytes - 1) / kChunkBytes);
+  const std::uint64_t boot = std::max(WireMs(BuildShortBootCommand(0).size(), kScanBaud),
+                                      kReopenWaitMs + WireMs(1, kBootLoaderBaud));  // boot command or "1"
+  const std::uint64_t pass = ShortTypeQueryLongestMs() + boot + kBootWaitMs + ReadLimitMs(kBannerBytes) +
+                             WireMs(1, kBootLoaderBaud) + kEraseWaitMs + ReadLimitMs(kEraseAnswerBytes) +
+                             WireMs(fileBytes, kBootLoaderBaud) + chunks * ReadLimitMs(kChunkAnswerBytes);
+  return 2 * pass + kReopenWaitMs + kRebootTries * (kRebootTryMs + ShortTypeQueryLongestMs());
+}
+
+// The frames of the file and the loader's own, each followed by its wait and one-byte answer.
+std::uint64_t LongestAmpPresetsMs(std::uint64_t fileBytes) {
+  const std::uint64_t ownFrames = 10 * BuildClearPresetCommand(0, 1).size() + BuildPresetNameCommand(0, "").size();
+  return ShortTypeQueryLongestMs() + WireMs(fileBytes + ownFrames, kScanBaud) +
+         11 * (kPresetAnswerWaitMs + ReadLimitMs(1));
+}
 
 bool LoadAmpFirmware(const CLoaderContext& context) {
   for (bool firstPass : {true, false}) {

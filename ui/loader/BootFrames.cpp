@@ -1,6 +1,7 @@
 // Boot-load frames, scan probes and Intel HEX checks.
 #include "ui/loader/BootFrames.h"
 
+#include <chrono>
 #include <thread>
 
 #include "core/comms/SerialComms.h"
@@ -8,6 +9,11 @@
 
 void CSystemLoaderClock::Sleep(std::uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+std::uint64_t CSystemLoaderClock::NowMs() const {
+  const auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
 std::uint8_t BootChecksum(const std::uint8_t* data, std::size_t n) {
@@ -102,15 +108,30 @@ bool WriteOrReport(CSerialComms& port, ILoaderReport& log, const std::uint8_t* d
   return false;
 }
 
+// The probes' waits and the longest replies they read.
+constexpr std::uint32_t kShortQueryWaitMs = 10;
+constexpr std::uint32_t kShortReplyBytes = 10;
+constexpr std::uint32_t kLongIdWaitMs = 100;
+constexpr std::uint32_t kLongIdReplyBytes = 24;
+
+std::uint64_t ShortTypeQueryLongestMs() {
+  return WireMs(2, kScanBaud) + kShortQueryWaitMs + ReadLimitMs(kShortReplyBytes);
+}
+
+// Both long-ID probes send five bytes.
+std::uint64_t LongIdQueryLongestMs(std::uint32_t readConstantMs) {
+  return WireMs(5, kLongIdBaud) + kLongIdWaitMs + ReadLimitMs(kLongIdReplyBytes, readConstantMs);
+}
+
 std::uint8_t QueryTypeShortId(CSerialComms& port, ILoaderClock& clock) {
-  const std::uint32_t got = Ask(port, clock, {0xE0, 0x01}, 10, 10);
+  const std::uint32_t got = Ask(port, clock, {0xE0, 0x01}, kShortQueryWaitMs, kShortReplyBytes);
   const std::uint8_t* reply = port.ReceiveBuffer();
   if (got != 10 || reply[0] != 0xE8 || reply[1] != 0x00 || reply[2] != 0x09) return 0;
   return reply[4];
 }
 
 std::uint32_t QueryLongId(CSerialComms& port, ILoaderClock& clock) {
-  const std::uint32_t got = Ask(port, clock, {0xBF, 0x00, 0x00, 0x00, 0x00}, 100, 24);
+  const std::uint32_t got = Ask(port, clock, {0xBF, 0x00, 0x00, 0x00, 0x00}, kLongIdWaitMs, kLongIdReplyBytes);
   const std::uint8_t* reply = port.ReceiveBuffer();
   if (!ReplyHolds(reply, got, 0xB8, 23)) return 0;
   return std::uint32_t(reply[3]) << 24 | std::uint32_t(reply[4]) << 16 | std::uint32_t(reply[5]) << 8 | reply[6];
@@ -119,7 +140,7 @@ std::uint32_t QueryLongId(CSerialComms& port, ILoaderClock& clock) {
 std::uint8_t QueryTypeLongId(CSerialComms& port, ILoaderClock& clock, std::uint32_t longId) {
   BootBytes request{0xE0};
   AppendLongId(request, longId);
-  const std::uint32_t got = Ask(port, clock, request, 100, 24);
+  const std::uint32_t got = Ask(port, clock, request, kLongIdWaitMs, kLongIdReplyBytes);
   const std::uint8_t* reply = port.ReceiveBuffer();
   if (!ReplyHolds(reply, got, 0xE8, 14)) return 0;
   return reply[7];

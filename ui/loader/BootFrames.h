@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/loader/LoaderContext.h"
+#include "platform/SerialPort.h"
 #include "platform/TextFormat.h"
 
 class CSerialComms;
@@ -39,6 +40,22 @@ constexpr std::uint32_t kProcessorEndAddress = 0xFFFFFF;
 std::uint8_t QueryTypeShortId(CSerialComms& port, ILoaderClock& clock);
 std::uint32_t QueryLongId(CSerialComms& port, ILoaderClock& clock);
 std::uint8_t QueryTypeLongId(CSerialComms& port, ILoaderClock& clock, std::uint32_t longId);
+
+// Bounds of the loaders' time, in ms, for the longest each load can last. The wire time of n
+// bytes at a baud rate (ten bits a byte), rounded up.
+constexpr std::uint64_t WireMs(std::uint64_t n, std::uint32_t baud) { return (n * 10000 + baud - 1) / baud; }
+// A port as CSerialComms opens it reads for 1 ms a byte plus this; the Sornic and processor
+// loaders set the long time-outs before their boot commands.
+constexpr std::uint32_t kOpenReadConstantMs = 2;
+constexpr SerialTimeouts kLongReadTimeouts{0, 1, 5000, 0, 0};
+// A read of n bytes that times out.
+constexpr std::uint64_t ReadLimitMs(std::uint64_t n, std::uint32_t constantMs = kOpenReadConstantMs) {
+  return n + constantMs;
+}
+// The probes at their longest, on a port opened at the baud rate they use (a reply that never
+// comes); the long-ID probes also under the long time-outs.
+std::uint64_t ShortTypeQueryLongestMs();
+std::uint64_t LongIdQueryLongestMs(std::uint32_t readConstantMs = kOpenReadConstantMs);
 
 // Upper-case hexadecimal digits of the bytes, high nibble first, written twice in a row.
 std::string BuildUnitSignature(const std::uint8_t* code, std::size_t n);

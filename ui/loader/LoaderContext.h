@@ -12,12 +12,15 @@ class ILoaderClock {
   virtual ~ILoaderClock() = default;
   // Calling thread: returns after ms milliseconds of this clock.
   virtual void Sleep(std::uint32_t ms) = 0;
+  // Where this clock stands, in milliseconds from a start of its own. Any thread.
+  virtual std::uint64_t NowMs() const = 0;
 };
 
 // The machine's clock.
 class CSystemLoaderClock : public ILoaderClock {
  public:
   void Sleep(std::uint32_t ms) override;
+  std::uint64_t NowMs() const override;
 };
 
 // Where a loader reports. Loader worker thread: each call returns once the dialog has taken

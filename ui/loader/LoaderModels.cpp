@@ -1,9 +1,13 @@
 // The units the loader supports: status texts, loader kinds and automatic firmware names.
 #include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
 
 #include "core/file/TextConversion.h"
 #include "core/file/VersionTable.h"
 #include "platform/AppPaths.h"
+#include "ui/loader/BootFrames.h"
 #include "ui/loader/Loaders.h"
 
 namespace {
@@ -69,22 +73,44 @@ std::string ConnectedText(std::uint8_t type) {
 
 namespace {
 
-// The prefix and the version-table key of the firmware file a type code's loader picks itself.
+// The firmware files that loaders pick themselves: the name's prefix, the version-table key of
+// its version, and the units it is for.
 struct AutomaticFirmware {
-  const char* prefix = nullptr;
-  const char* key = nullptr;
+  const char* prefix;
+  const char* key;
+  const char* owner;
 };
 
-AutomaticFirmware AutomaticFirmwareOf(std::uint8_t type) {
+constexpr AutomaticFirmware kZelCobra{"ZelXBCobraFirmware_v", "ZEL_BREAK", "the Zel Cobranet breakout boxes"};
+constexpr AutomaticFirmware kZelEther{"ZelXBEtherFirmware_v", "ZEL_BREAK", "the Zel Ethersound breakout boxes"};
+constexpr AutomaticFirmware kZelDante{"ZelXBDanteFirmware_v", "ZEL_BREAK", "the Zel Dante and Quill breakout boxes"};
+constexpr AutomaticFirmware kZelAmp{"ZelAmpFirmware_v", "ZEL_SERIES", "the Zel-1 to Zel-5 amplifiers"};
+constexpr AutomaticFirmware kZel6{"Zel6Firmware_v", "ZEL_6", "the Zel-6 amplifiers"};
+constexpr AutomaticFirmware kFennick{"FennickFirmware_v", "Fennick", "the Fennick processors"};
+constexpr const AutomaticFirmware* kAutomaticFirmware[] = {&kZelCobra, &kZelEther, &kZelDante,
+                                                           &kZelAmp,   &kZel6,     &kFennick};
+
+// The file a type code's loader picks itself; null for codes whose file the user chooses.
+const AutomaticFirmware* AutomaticFirmwareOf(std::uint8_t type) {
   switch (type) {
-    case 0x22: case 0x23: case 0x28: case 0x29: return {"ZelXBCobraFirmware_v", "ZEL_BREAK"};
-    case 0x24: case 0x25: case 0x2A: case 0x2B: return {"ZelXBEtherFirmware_v", "ZEL_BREAK"};
-    case 0x26: case 0x27: case 0x2C: case 0x2D: case 0x2E: case 0x2F: return {"ZelXBDanteFirmware_v", "ZEL_BREAK"};
-    case 0x33: case 0x34: case 0x35: case 0x36: case 0x38: return {"ZelAmpFirmware_v", "ZEL_SERIES"};
-    case 0x37: return {"Zel6Firmware_v", "ZEL_6"};
-    case 0x10: case 0x11: return {"FennickFirmware_v", "Fennick"};
-    default: return {};
+    case 0x22: case 0x23: case 0x28: case 0x29: return &kZelCobra;
+    case 0x24: case 0x25: case 0x2A: case 0x2B: return &kZelEther;
+    case 0x26: case 0x27: case 0x2C: case 0x2D: case 0x2E: case 0x2F: return &kZelDante;
+    case 0x33: case 0x34: case 0x35: case 0x36: case 0x38: return &kZelAmp;
+    case 0x37: return &kZel6;
+    case 0x10: case 0x11: return &kFennick;
+    default: return nullptr;
   }
+}
+
+bool StartsWithNoCase(const std::string& text, const char* start) {
+  const std::size_t n = std::strlen(start);
+  if (text.size() < n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(start[i])))
+      return false;
+  }
+  return true;
 }
 
 std::string ProgramFolderOr(const std::string& programFolder) {
@@ -94,24 +120,33 @@ std::string ProgramFolderOr(const std::string& programFolder) {
 }  // namespace
 
 std::string AutomaticFirmwareVersion(std::uint8_t type, const std::string& programFolder) {
-  const AutomaticFirmware firmware = AutomaticFirmwareOf(type);
-  if (!firmware.key) return std::string();
-  return ReadIniValueFromFile(ProgramFolderOr(programFolder) + kFirmwareTableName, firmware.key);
+  const AutomaticFirmware* firmware = AutomaticFirmwareOf(type);
+  if (!firmware) return std::string();
+  return ReadIniValueFromFile(ProgramFolderOr(programFolder) + kFirmwareTableName, firmware->key);
 }
 
 std::string AutomaticFirmwarePath(std::uint8_t type, const std::string& programFolder) {
-  const AutomaticFirmware firmware = AutomaticFirmwareOf(type);
-  if (!firmware.prefix) return std::string();
+  const AutomaticFirmware* firmware = AutomaticFirmwareOf(type);
+  if (!firmware) return std::string();
   std::string version = AutomaticFirmwareVersion(type, programFolder);
   std::replace(version.begin(), version.end(), '.', '_');
-  return ProgramFolderOr(programFolder) + firmware.prefix + version + ".hex";
+  return ProgramFolderOr(programFolder) + firmware->prefix + version + ".hex";
 }
 
 std::string NoFirmwareVersionText(std::uint8_t type) {
-  const AutomaticFirmware firmware = AutomaticFirmwareOf(type);
+  const AutomaticFirmware* firmware = AutomaticFirmwareOf(type);
   std::string text = "No firmware version is configured for this unit: ";
-  text.append(kFirmwareTableName).append(" has no \"").append(firmware.key ? firmware.key : "").append("\" entry");
+  text.append(kFirmwareTableName).append(" has no \"").append(firmware ? firmware->key : "").append("\" entry");
   return text;
+}
+
+std::string AutomaticFirmwareOwner(const std::string& fileName) {
+  const std::size_t n = fileName.size();
+  if (n < 4 || !StartsWithNoCase(fileName.substr(n - 4), ".hex")) return std::string();
+  for (const AutomaticFirmware* firmware : kAutomaticFirmware) {
+    if (StartsWithNoCase(fileName, firmware->prefix)) return firmware->owner;
+  }
+  return std::string();
 }
 
 std::string PresetSetName(const std::string& path) {
@@ -120,4 +155,34 @@ std::string PresetSetName(const std::string& path) {
   std::string bytes;
   for (std::size_t i = 0; i < name.size() && i < 40; ++i) bytes += char(name[i] & 0xFF);
   return bytes;
+}
+
+namespace {
+
+// The size of the file at path, 0 when there is none to read.
+std::uint64_t FileBytes(const std::string& path) {
+  std::error_code error;
+  if (path.empty() || !std::filesystem::is_regular_file(path, error)) return 0;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : std::min<std::uint64_t>(size, kMaxLoaderFileBytes);
+}
+
+}  // namespace
+
+std::uint64_t LongestLoadMs(const CLoaderJob& job) {
+  const std::uint8_t type = job.deviceType;
+  switch (LoaderKindOf(type)) {
+    case LoaderKind::kAmpModule:
+      return (job.firmwarePath.empty() ? 0 : LongestAmpFirmwareMs(FileBytes(job.firmwarePath))) +
+             (job.presetPath.empty() ? 0 : LongestAmpPresetsMs(FileBytes(job.presetPath)));
+    case LoaderKind::kZel:
+      return LongestLongIdFirmwareMs(FileBytes(AutomaticFirmwarePath(type, job.programFolder)), false);
+    case LoaderKind::kSornic: return LongestLongIdFirmwareMs(FileBytes(job.firmwarePath), true);
+    case LoaderKind::kProcessor: {
+      const std::string automatic = AutomaticFirmwarePath(type, job.programFolder);
+      return LongestProcessorFirmwareMs(FileBytes(automatic.empty() ? job.firmwarePath : automatic));
+    }
+    case LoaderKind::kNone: break;
+  }
+  return 0;
 }

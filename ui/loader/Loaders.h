@@ -40,6 +40,19 @@ std::string AutomaticFirmwarePath(std::uint8_t type, const std::string& programF
 std::string AutomaticFirmwareVersion(std::uint8_t type, const std::string& programFolder);
 // The loader's line when the table names no version for the type code's file.
 std::string NoFirmwareVersionText(std::uint8_t type);
+// The units whose loader picks a file of this name itself ("the Fennick processors" for
+// "FennickFirmware_v1_25.hex"; letter case aside); empty for any other name.
+std::string AutomaticFirmwareOwner(const std::string& fileName);
+
+// The longest a load can last, in milliseconds of the loader's clock: the loader's waits and
+// read time-outs, with the unit answering as late as they allow or not at all, and the file's
+// bytes at the boot loader's baud rate. Each loader's is beside it; LongestLoadMs adds up the
+// job's (the size of each file it names, none when it cannot be read).
+std::uint64_t LongestAmpFirmwareMs(std::uint64_t fileBytes);
+std::uint64_t LongestAmpPresetsMs(std::uint64_t fileBytes);
+std::uint64_t LongestLongIdFirmwareMs(std::uint64_t fileBytes, bool sornic);
+std::uint64_t LongestProcessorFirmwareMs(std::uint64_t fileBytes);
+std::uint64_t LongestLoadMs(const CLoaderJob& job);
 
 // The name a preset set is stored under: the file's name (after the last separator), its first
 // 40 characters, each cut to its low 8 bits.

@@ -4,29 +4,83 @@
 
 #include "core/comms/SerialComms.h"
 #include "ui/loader/BootFrames.h"
+#include "ui/loader/FirmwareFiles.h"
 #include "ui/loader/Loaders.h"
 
 namespace {
 
 constexpr std::uint32_t kBlockBytes = 128;
 constexpr std::uint8_t kBlockAck = 0xFA;
+constexpr std::uint32_t kIdentityWaitMs = 10;
+constexpr std::uint32_t kIdentityBytes = 21;
+// The pauses before and after the boot command.
+constexpr std::uint32_t kSettleMs = 1000;
+constexpr std::uint32_t kBootWaitMs = 3000;
+// The time a unit that keeps answering takes to acknowledge a block, at most, for the bound of
+// the load's time (a unit that stops answering ends the load after one read time-out).
+constexpr std::uint32_t kBlockAnswerMs = 20;
 
 bool AnswersIdentity(CSerialComms& port, ILoaderClock& clock) {
   const std::uint8_t query[] = {0xB0, 0x01};
   port.PurgeRaw(kPurgeTx);
   port.PurgeRaw(kPurgeRx);
   port.WriteRaw(query, 2);
-  clock.Sleep(10);
+  clock.Sleep(kIdentityWaitMs);
   const std::uint8_t* reply = port.ReceiveBuffer();
-  return port.ReadRaw(21) == 21 && reply[0] == 0xB8 && reply[1] == 0x00 && reply[2] == 0x14;
+  return port.ReadRaw(kIdentityBytes) == kIdentityBytes && reply[0] == 0xB8 && reply[1] == 0x00 && reply[2] == 0x14;
+}
+
+bool IsAutomatic(std::uint8_t type) { return type == 0x10 || type == 0x11; }
+
+// The image for a unit of this type: the file its loader picks itself (Fennick family) or the
+// one the user chose, read whole; false, reported, when there is none, it cannot be read, or it
+// is plainly no processor image (Intel HEX text, a picture, an archive, another family's file)
+// or no image at all: shorter than a block (an empty file, a line of text), or so long that a
+// block address would not fit its three bytes below the end block's FF FF FF.
+bool ReadImage(const CLoaderContext& c, std::uint8_t type, BootBytes& file) {
+  ILoaderReport& log = c.report;
+  const bool automatic = IsAutomatic(type);
+  if (automatic && AutomaticFirmwareVersion(type, c.job.programFolder).empty()) {
+    log.LogLine(NoFirmwareVersionText(type), false);
+    return false;
+  }
+  const std::string path = automatic ? AutomaticFirmwarePath(type, c.job.programFolder) : c.job.firmwarePath;
+  if (!ReadWholeFile(path, file)) {
+    log.LogLine(FormatText("Cannot open firmware file %s!!", path.c_str()), false);
+    return false;
+  }
+  const std::string foreign = ForeignFirmwareText(file, FirmwareFormat::kRawImage, automatic ? "" : path);
+  if (!foreign.empty()) {
+    log.LogLine(foreign, false);
+    return false;
+  }
+  if (file.size() < kBlockBytes || file.size() > kProcessorEndAddress + 1 - kBlockBytes) {
+    log.LogLine(kDamagedFirmwareText, false);
+    return false;
+  }
+  return true;
 }
 
 bool Acknowledged(CSerialComms& port) { return port.ReadRaw(1) == 1 && port.ReceiveBuffer()[0] == kBlockAck; }
 
 }  // namespace
 
+// The probes, the pauses around the boot command and its answer, the blocks with their answers,
+// one block that goes unanswered, and the end block.
+std::uint64_t LongestProcessorFirmwareMs(std::uint64_t fileBytes) {
+  const std::uint64_t blocks = fileBytes / kBlockBytes + 1;
+  const std::uint64_t frame = kBlockBytes + 5;
+  const std::uint64_t longRead = ReadLimitMs(1, kLongReadTimeouts.readTotalConstant);
+  return ShortTypeQueryLongestMs() + WireMs(2, kScanBaud) + kIdentityWaitMs + ReadLimitMs(kIdentityBytes) +
+         kSettleMs + WireMs(BuildProcessorBootCommand(0).size(), kScanBaud) + kBootWaitMs + longRead +
+         WireMs(blocks * frame, kScanBaud) + blocks * kBlockAnswerMs + longRead + WireMs(frame, kScanBaud);
+}
+
 bool LoadProcessorFirmware(const CLoaderContext& c) {
   ILoaderReport& log = c.report;
+  // The file the scan's unit takes is read and checked before any byte goes to the unit.
+  BootBytes file;
+  if (!ReadImage(c, c.job.deviceType, file)) return false;
   CSerialComms port;
   if (!port.Open(c.job.connectedPort, kScanBaud, false)) {
     log.LogLine(FormatText("Cannot open COM%u", c.job.connectedPort), false);
@@ -37,32 +91,17 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
     log.LogLine("Cannot connect to device", false);
     return false;
   }
-  const bool automatic = type == 0x10 || type == 0x11;
-  if (automatic && AutomaticFirmwareVersion(type, c.job.programFolder).empty()) {
-    log.LogLine(NoFirmwareVersionText(type), false);
+  // Another unit answered since the scan: it takes the file of its own type.
+  if (type != c.job.deviceType && (IsAutomatic(type) || IsAutomatic(c.job.deviceType)) && !ReadImage(c, type, file))
     return false;
-  }
-  const std::string path = automatic ? AutomaticFirmwarePath(type, c.job.programFolder) : c.job.firmwarePath;
-  BootBytes file;
-  if (!ReadWholeFile(path, file)) {
-    log.LogLine(FormatText("Cannot open firmware file %s!!", path.c_str()), false);
-    return false;
-  }
-  // An image is whole blocks and at most one partial block at its end: a file shorter than one
-  // block (an empty one, a line of text) is no firmware and never reaches the unit. A block
-  // address must fit its three bytes below the end block's FF FF FF.
-  if (file.size() < kBlockBytes || file.size() > kProcessorEndAddress + 1 - kBlockBytes) {
-    log.LogLine(kDamagedFirmwareText, false);
-    return false;
-  }
-  port.SetRawTimeouts(SerialTimeouts{0, 1, 5000, 0, 0});
-  c.clock.Sleep(1000);
+  port.SetRawTimeouts(kLongReadTimeouts);
+  c.clock.Sleep(kSettleMs);
   log.LogLine("Sending boot command", false);
   port.PurgeRaw(kPurgeTx);
   port.PurgeRaw(kPurgeRx);
   const BootBytes boot = BuildProcessorBootCommand(type);
   port.WriteRaw(boot.data(), std::uint32_t(boot.size()));
-  c.clock.Sleep(3000);
+  c.clock.Sleep(kBootWaitMs);
   if (!Acknowledged(port)) {
     log.LogLine("Boot command to device failed", false);
     return false;

@@ -24,6 +24,19 @@ namespace {
 
 const char kFirmwareFilter[] = "Firmware Files (*.hex)|*.hex|All Files (*.*)|*.*||";
 const char kPresetFilter[] = "Preset Files (*.bin)|*.bin|All Files (*.*)|*.*||";
+const char kChooseFileText[] = "No firmware file is chosen: choose one with the Firmware button.";
+
+// The busy notice, with the longest the rest of the load may take ("3 min 12 s").
+QString BusyNoticeText(std::uint64_t remainingMs) {
+  if (remainingMs == 0) return QStringLiteral("The load cannot be interrupted. Please wait for it to end.");
+  const std::uint64_t seconds = (remainingMs + 999) / 1000;
+  QString wait = QStringLiteral("%1 s").arg(seconds);
+  if (seconds >= 60) {
+    wait = seconds % 60 == 0 ? QStringLiteral("%1 min").arg(seconds / 60)
+                             : QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
+  }
+  return QStringLiteral("The load cannot be interrupted. Please wait: it ends within %1 at the latest.").arg(wait);
+}
 
 }  // namespace
 
@@ -96,7 +109,7 @@ CUniversalLoaderDialog::CUniversalLoaderDialog(QWidget* parent, ILoaderClock* cl
   layout->addWidget(statusBox);
   layout->addWidget(m_log, 1);
   layout->addWidget(progressBox);
-  resize(520, 440);
+  resize(560, 440);
 
   connect(m_firmwareButton, &QPushButton::clicked, this, [this] { OnBnClickedFirmware(); });
   connect(m_presetsButton, &QPushButton::clicked, this, [this] { OnBnClickedPresets(); });
@@ -162,6 +175,9 @@ void CUniversalLoaderDialog::ScanStep() {
     }
     if (LoaderKindOf(type) != LoaderKind::kNone) {
       if (!m_connected) {
+        // A unit found anew starts with an empty log and bar: the last load's were another's.
+        m_log->ResetContent();
+        m_progress->setValue(0);
         m_connected = true;
         m_deviceType = type;
         m_status->setText(QString::fromStdString(ConnectedText(type)));
@@ -248,8 +264,23 @@ void CUniversalLoaderDialog::OnBnClickedFirmware() { ChooseFile(kFirmwareFilter,
 
 void CUniversalLoaderDialog::OnBnClickedPresets() { ChooseFile(kPresetFilter, m_presetPath, m_presetText); }
 
+bool CUniversalLoaderDialog::ChosenFileMissing() const {
+  switch (LoaderKindOf(m_deviceType)) {
+    case LoaderKind::kAmpModule: return m_firmwarePath.empty() && m_presetPath.empty();
+    case LoaderKind::kSornic: return m_firmwarePath.empty();
+    case LoaderKind::kProcessor: return m_deviceType != 0x10 && m_deviceType != 0x11 && m_firmwarePath.empty();
+    default: return false;
+  }
+}
+
 void CUniversalLoaderDialog::OnBnClickedLoad() {
   if (IsLoading() || !m_loadButton->isEnabled()) return;
+  if (ChosenFileMissing()) {
+    // Nothing to send: say what to do rather than start a load that can only fail.
+    if (m_log->count() == 0 || m_log->item(m_log->count() - 1)->text() != QLatin1String(kChooseFileText))
+      AddLogLine(QString::fromLatin1(kChooseFileText));
+    return;
+  }
   m_scanTimer.stop();
   m_loadButton->setEnabled(false);
   m_firmwareButton->setEnabled(false);
@@ -261,6 +292,11 @@ void CUniversalLoaderDialog::OnBnClickedLoad() {
   m_job.firmwarePath = m_firmwarePath;
   m_job.presetPath = m_presetPath;
   m_job.programFolder = m_programFolder;
+  // The loaders' own bound, and a twentieth and a second more for the machine's delays
+  // (opening ports, the threads' turns) that the bound leaves out.
+  const std::uint64_t longest = LongestLoadMs(m_job);
+  m_loadEndsByMs = m_clock.NowMs() + longest + longest / 20 + 1000;
+  m_noticeRow = -1;
   m_loading = 1;
 }
 
@@ -277,6 +313,7 @@ void CUniversalLoaderDialog::WorkerLoop() {
     m_loading = 0;
     QMetaObject::invokeMethod(this, [this, ok] { OnLoadFinished(ok); }, Qt::QueuedConnection);
   }
+  m_workerEnded = true;
 }
 
 bool CUniversalLoaderDialog::RunLoad(const CLoaderJob& job, ILoaderReport& report) {
@@ -302,8 +339,26 @@ void CUniversalLoaderDialog::OnProgress(int percent) {
 }
 
 void CUniversalLoaderDialog::OnLogLine(const QString& text, bool replaceLast) {
-  if (replaceLast && m_log->count() > 0) m_log->DeleteString(m_log->count() - 1);
+  // The worker's last line is the last row, or the one above the busy notice.
+  int last = m_log->count() - 1;
+  if (last >= 0 && last == m_noticeRow) --last;
+  if (replaceLast && last >= 0) {
+    m_log->DeleteString(last);
+    if (last < m_noticeRow) --m_noticeRow;
+  }
   AddLogLine(text);
+}
+
+void CUniversalLoaderDialog::ShowBusyNotice() {
+  const std::uint64_t now = m_clock.NowMs();
+  RemoveBusyNotice();
+  AddLogLine(BusyNoticeText(m_loadEndsByMs > now ? m_loadEndsByMs - now : 0));
+  m_noticeRow = m_log->count() - 1;
+}
+
+void CUniversalLoaderDialog::RemoveBusyNotice() {
+  if (m_noticeRow >= 0) m_log->DeleteString(m_noticeRow);
+  m_noticeRow = -1;
 }
 
 void CUniversalLoaderDialog::AddLogLine(const QString& text) {
@@ -313,6 +368,8 @@ void CUniversalLoaderDialog::AddLogLine(const QString& text) {
 
 void CUniversalLoaderDialog::OnLoadFinished(bool ok) {
   ++m_finishedLoads;
+  // The refusal ends with the load.
+  RemoveBusyNotice();
   m_loadButton->setEnabled(true);
   m_progress->setEnabled(true);
   m_firmwareButton->setEnabled(true);
@@ -327,25 +384,28 @@ void CUniversalLoaderDialog::OnLoadFinished(bool ok) {
 void CUniversalLoaderDialog::StopWorker() {
   m_runFlag = 0;
   if (!m_worker.joinable()) return;
-  // A load still running reports to this thread; let it through until the worker ends.
-  while (IsLoading()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  // A load still running reports to this thread; let it through until the worker ends. A load
+  // asked for but not yet taken up is never started (then loading stays set), so the wait is
+  // for the worker itself.
+  while (!m_workerEnded.load()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   m_worker.join();
 }
 
 void CUniversalLoaderDialog::accept() {
-  if (IsLoading()) return;
+  if (IsLoading()) return ShowBusyNotice();
   StopWorker();
   QDialog::accept();
 }
 
 void CUniversalLoaderDialog::reject() {
-  if (IsLoading()) return;
+  if (IsLoading()) return ShowBusyNotice();
   StopWorker();
   QDialog::reject();
 }
 
 void CUniversalLoaderDialog::closeEvent(QCloseEvent* event) {
   if (IsLoading()) {
+    ShowBusyNotice();
     event->ignore();
     return;
   }

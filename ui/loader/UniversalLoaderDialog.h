@@ -68,7 +68,8 @@ class CUniversalLoaderDialog : public QDialog {
   QProgressBar* ProgressBar() const { return m_progress; }
   QListWidget* LogList() const { return m_log; }
 
-  // Enter and Escape end the dialog only while no load runs.
+  // Enter and Escape end the dialog only while no load runs; while one runs, they and the close
+  // box put a line in the log that says the load cannot be interrupted and how long it may last.
   void accept() override;
   void reject() override;
 
@@ -84,7 +85,8 @@ class CUniversalLoaderDialog : public QDialog {
   void ShowFirmwareControls(bool shown);
   void ShowPresetControls(bool shown);
   void LostSteps();
-  // Clears runFlag and waits for the worker to end.
+  // Clears runFlag and waits for the worker to end, letting the messages of a load it still
+  // runs through.
   void StopWorker();
   void WorkerLoop();
   bool RunLoad(const CLoaderJob& job, ILoaderReport& report);
@@ -93,15 +95,23 @@ class CUniversalLoaderDialog : public QDialog {
   void OnLogLine(const QString& text, bool replaceLast);
   void OnLoadFinished(bool ok);
   void AddLogLine(const QString& text);
+  // The refusal to end the dialog while a load runs: its line, put last in the log (in place of
+  // an earlier one), which the worker's lines then follow.
+  void ShowBusyNotice();
+  void RemoveBusyNotice();
+  // Whether the unit's family loads a file the user chooses and none is chosen.
+  bool ChosenFileMissing() const;
 
   CSystemLoaderClock m_systemClock;
   ILoaderClock& m_clock;
   std::function<std::string(const std::string&)> m_chooser;
   std::string m_programFolder;
 
-  // Shared with the worker: loading is set here and cleared there; runFlag is cleared here.
+  // Shared with the worker: loading is set here and cleared there; runFlag is cleared here;
+  // workerEnded is set there as the worker's last step.
   std::atomic<int> m_loading{0};
   std::atomic<int> m_runFlag{0};
+  std::atomic<bool> m_workerEnded{false};
   std::thread m_worker;
   // The worker's copy of the load it runs; written only while loading is 0.
   CLoaderJob m_job;
@@ -113,6 +123,9 @@ class CUniversalLoaderDialog : public QDialog {
   std::string m_firmwarePath;
   std::string m_presetPath;
   int m_finishedLoads = 0;
+  // When the running load ends at the latest, on m_clock; the log row of the busy notice, or -1.
+  std::uint64_t m_loadEndsByMs = 0;
+  int m_noticeRow = -1;
 
   QTimer m_scanTimer;
   QLabel* m_status;

@@ -2,12 +2,21 @@
 // 57600 baud whose boot loaders take the firmware file as one unanswered stream.
 #include "core/comms/SerialComms.h"
 #include "ui/loader/BootFrames.h"
+#include "ui/loader/FirmwareFiles.h"
 #include "ui/loader/Loaders.h"
 
 namespace {
 
 constexpr std::uint32_t kChunkBytes = 50;
 constexpr int kRebootTries = 30;
+constexpr std::uint32_t kRebootTryMs = 1000;
+// The boot loader's pauses: before its banner (Zel family; a Sornic's read waits instead) and
+// while it erases; the least and most banner bytes read, and the erase answer's length.
+constexpr std::uint32_t kBootWaitMs = 5000;
+constexpr std::uint32_t kEraseWaitMs = 5000;
+constexpr std::uint32_t kBannerLeast = 50;
+constexpr std::uint32_t kBannerBytes = 61;
+constexpr std::uint32_t kEraseAnswerBytes = 16;
 
 // The unit on the port.
 struct CLongIdUnit {
@@ -15,8 +24,20 @@ struct CLongIdUnit {
   std::uint8_t type = 0;
 };
 
-// Finds the unit and reads the firmware file meant for it, checked against the unit's
-// signature; false, reported, when either is missing or the file does not fit.
+// Reads the Sornic amplifier's firmware, the file the user chose, before any byte goes to the
+// unit; false, reported, when it cannot be opened or is no Intel HEX firmware. Its files carry
+// no signature to check against the unit.
+bool ReadSornicFile(const CLoaderContext& c, BootBytes& file) {
+  if (!ReadWholeFile(c.job.firmwarePath, file)) {
+    c.report.LogLine(FormatText("Cannot open firmware file %s!!", c.job.firmwarePath.c_str()), false);
+    return false;
+  }
+  HexScan hex;
+  return HexFirmwareHolds(c.report, file, c.job.firmwarePath, hex);
+}
+
+// Finds the unit, and for the Zel family reads the firmware file meant for it, checked against
+// the unit's signature; false, reported, when either is missing or the file does not fit.
 bool FindUnitAndFile(const CLoaderContext& c, bool sornic, CSerialComms& port, CLongIdUnit& unit, BootBytes& file) {
   ILoaderReport& log = c.report;
   unit.longId = QueryLongId(port, c.clock);
@@ -25,25 +46,23 @@ bool FindUnitAndFile(const CLoaderContext& c, bool sornic, CSerialComms& port, C
     log.LogLine("Cannot connect to device", false);
     return false;
   }
+  if (sornic) return true;
   const std::string signature = BuildUnitSignature(port.ReceiveBuffer() + 8, 6);
-  if (!sornic && AutomaticFirmwareVersion(unit.type, c.job.programFolder).empty()) {
+  if (AutomaticFirmwareVersion(unit.type, c.job.programFolder).empty()) {
     log.LogLine(NoFirmwareVersionText(unit.type), false);
     return false;
   }
-  const std::string path = sornic ? c.job.firmwarePath : AutomaticFirmwarePath(unit.type, c.job.programFolder);
+  const std::string path = AutomaticFirmwarePath(unit.type, c.job.programFolder);
   if (!ReadWholeFile(path, file)) {
     log.LogLine(FormatText("Cannot open firmware file %s!!", path.c_str()), false);
     return false;
   }
-  const HexScan hex = ScanHexFile(file);
-  if (!sornic) log.LogLine("Checking firmware file...", false);
-  // Empty, cut short or not Intel HEX files never reach the unit, nor one that holds no data
-  // record (no image at all); the Sornic amplifier's files carry no signature.
-  if (!hex.wellFormed || hex.dataCharacters.empty()) {
-    log.LogLine(kDamagedFirmwareText, false);
-    return false;
-  }
-  if (!sornic && hex.dataCharacters.find(signature) == std::string::npos) {
+  log.LogLine("Checking firmware file...", false);
+  // Another kind of file, empty, cut short or not Intel HEX never reaches the unit, nor one
+  // that holds no data record (no image at all).
+  HexScan hex;
+  if (!HexFirmwareHolds(log, file, std::string(), hex)) return false;
+  if (hex.dataCharacters.find(signature) == std::string::npos) {
     log.LogLine("Incompatible firmware file !!", false);
     return false;
   }
@@ -54,15 +73,15 @@ bool FindUnitAndFile(const CLoaderContext& c, bool sornic, CSerialComms& port, C
 // loader does not answer.
 bool BootAndErase(const CLoaderContext& c, bool sornic, CSerialComms& port, const CLongIdUnit& unit) {
   ILoaderReport& log = c.report;
-  if (sornic) port.SetRawTimeouts(SerialTimeouts{0, 1, 5000, 0, 0});
+  if (sornic) port.SetRawTimeouts(kLongReadTimeouts);
   log.LogLine("Sending boot command", false);
   if (!WriteOrReport(port, log, BuildLongBootCommand(unit.type, unit.longId))) return false;
   if (!sornic) {
     port.Close();
     port.Open(c.job.connectedPort, kBootLoaderBaud, false);
-    c.clock.Sleep(5000);
+    c.clock.Sleep(kBootWaitMs);
   }
-  if (port.ReadRaw(61) < 50) {
+  if (port.ReadRaw(kBannerBytes) < kBannerLeast) {
     log.LogLine("Boot command to device failed", false);
     return false;
   }
@@ -70,8 +89,8 @@ bool BootAndErase(const CLoaderContext& c, bool sornic, CSerialComms& port, cons
   port.PurgeRaw(kPurgeRx);
   const std::uint8_t erase = 'y';
   if (!WriteOrReport(port, log, &erase, 1)) return false;
-  c.clock.Sleep(5000);
-  if (port.ReadRaw(16) < 16) {
+  c.clock.Sleep(kEraseWaitMs);
+  if (port.ReadRaw(kEraseAnswerBytes) < kEraseAnswerBytes) {
     log.LogLine("Load command to device failed", false);
     return false;
   }
@@ -96,13 +115,14 @@ bool SendFile(const CLoaderContext& c, CSerialComms& port, const BootBytes& file
 
 bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
   ILoaderReport& log = c.report;
+  BootBytes file;
+  if (sornic && !ReadSornicFile(c, file)) return false;
   CSerialComms port;
   if (!port.Open(c.job.connectedPort, kLongIdBaud, false)) {
     log.LogLine(FormatText("Cannot open COM%u", c.job.connectedPort), false);
     return false;
   }
   CLongIdUnit unit;
-  BootBytes file;
   if (!FindUnitAndFile(c, sornic, port, unit, file) || !BootAndErase(c, sornic, port, unit) ||
       !SendFile(c, port, file))
     return false;
@@ -113,24 +133,37 @@ bool LoadLongIdFirmware(const CLoaderContext& c, bool sornic) {
       return false;
     }
   }
-  log.LogLine("Done", false);
 
   // The unit answers no chunk of the stream: only its answer after the reboot tells that it took
-  // the whole file. One that never answers again may have stopped at any point of the stream,
-  // its firmware erased, and the load fails.
+  // the whole file, and only then is the load "Done". One that never answers again may have
+  // stopped at any point of the stream, its firmware erased, and the load fails.
   std::string waiting = "Waiting for device to reboot";
   log.LogLine(waiting, false);
   for (int i = 0; i < kRebootTries; ++i) {
-    c.clock.Sleep(1000);
+    c.clock.Sleep(kRebootTryMs);
     waiting += ".";
     log.LogLine(waiting, true);
-    if (QueryLongId(port, c.clock) != 0) return true;
+    if (QueryLongId(port, c.clock) != 0) {
+      log.LogLine("Done", false);
+      return true;
+    }
   }
   log.LogLine(kStoppedRespondingText, false);
   return false;
 }
 
 }  // namespace
+
+// The unit's two long-ID probes, its boot loader's answers and pauses, the stream, and the
+// reconnection queries, which wait out the long read time-out on a Sornic.
+std::uint64_t LongestLongIdFirmwareMs(std::uint64_t fileBytes, bool sornic) {
+  const std::uint32_t bootBaud = sornic ? kLongIdBaud : kBootLoaderBaud;
+  const std::uint32_t readConstant = sornic ? kLongReadTimeouts.readTotalConstant : kOpenReadConstantMs;
+  return 2 * LongIdQueryLongestMs() + WireMs(BuildLongBootCommand(0, 0).size(), kLongIdBaud) +
+         (sornic ? 0 : kBootWaitMs) + ReadLimitMs(kBannerBytes, readConstant) + WireMs(1, bootBaud) + kEraseWaitMs +
+         ReadLimitMs(kEraseAnswerBytes, readConstant) + WireMs(fileBytes, bootBaud) +
+         kRebootTries * (kRebootTryMs + LongIdQueryLongestMs(readConstant));
+}
 
 bool LoadZelFirmware(const CLoaderContext& context) { return LoadLongIdFirmware(context, false); }
 

@@ -22,6 +22,7 @@ class CLineClock : public ILoaderClock {
  public:
   explicit CLineClock(CSimBootLine& line) : m_line(line) {}
   void Sleep(std::uint32_t ms) override { m_line.AdvanceMs(ms); }
+  std::uint64_t NowMs() const override { return m_line.NowUs() / 1000; }
 
  private:
   CSimBootLine& m_line;
@@ -92,3 +93,6 @@ class BootLineTest : public ::testing::Test {
 inline BootBytes MakeHex(const SimBootBytes& data, bool lowerCase = false) { return MakeIntelHex(data, lowerCase); }
 // Firmware data of the given size whose bytes at offset are the code twice in a row.
 SimBootBytes FirmwareData(std::size_t size, const std::vector<std::uint8_t>& code, std::size_t offset);
+// A file that opens with start, then bytes of an image up to size.
+BootBytes Opening(const std::string& start, std::size_t size = 600);
+inline BootBytes Text(const std::string& text) { return BootBytes(text.begin(), text.end()); }

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <tuple>
 
 #include "tests/ui/loader/BootLineFixture.h"
@@ -34,6 +36,21 @@ class LoaderDialogTest : public BootLineTest {
     while (dialog.GetFinishedLoads() == finished) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   }
   static bool Shown(QWidget* widget) { return widget->isVisibleTo(widget->window()); }
+  // Opens the dialog, finds the unit, chooses m_nextChoice as its firmware and loads it.
+  std::unique_ptr<CUniversalLoaderDialog> OpenAndLoad() {
+    auto dialog = Open();
+    dialog->show();
+    dialog->ScanStep();
+    dialog->FirmwareButton()->click();
+    dialog->LoadButton()->click();
+    WaitForLoad(*dialog);
+    return dialog;
+  }
+  // Saves the dialog as it looks when ORVAK_TEST_PICTURES names a folder.
+  static void Picture(QWidget& dialog, const char* name) {
+    if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+      dialog.grab().save(folder + "/" + name + ".png");
+  }
 
   std::string m_nextChoice;
   std::vector<std::string> m_filters;
@@ -201,31 +218,39 @@ TEST_F(LoaderDialogTest, AModuleThatFallsSilentMidTransferEndsInLoadFailed) {
   const SimBootBytes data = FirmwareData(480, {0x12, 0x34, 0x56, 0x78}, 40);
   m_nextChoice = WriteFile("amp.hex", MakeHex(data));
   m_unit->FallSilentAfter(10);
-  auto dialog = Open();
-  dialog->show();
-  dialog->ScanStep();
-  dialog->FirmwareButton()->click();
-  dialog->LoadButton()->click();
-  WaitForLoad(*dialog);
+  auto dialog = OpenAndLoad();
   const QStringList log = dialog->GetLogLines();
-  ASSERT_GE(log.size(), 4);
+  ASSERT_EQ(log.size(), 9);
   EXPECT_EQ(log[log.size() - 3], "Device has stopped responding");
   EXPECT_EQ(log[log.size() - 2], "Load failed!");
   EXPECT_FALSE(log.contains("Load complete!"));
   EXPECT_FALSE(m_unit->IsComplete());
-  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
-    dialog->grab().save(folder + "/loader-silent-mid-transfer.png");
+  // What the unit answered for, never the whole file, and never "Done".
+  EXPECT_FALSE(log.contains("Done"));
+  EXPECT_TRUE(log[3].startsWith("Sending Hex file ")) << log[3].toStdString();
+  EXPECT_NE(log[3], "Sending Hex file 100.0% done");
+  EXPECT_EQ(log[4], "The amp answered no chunk after that");
+  EXPECT_LT(dialog->ProgressBar()->value(), 50);
+  Picture(*dialog, "loader-silent-mid-transfer");
 }
 
-TEST_F(LoaderDialogTest, SornicLoadWithoutFileFails) {
+// Load stays offered to a Sornic before a file is chosen; pressed, it says what to do and starts
+// no load, however often it is pressed.
+TEST_F(LoaderDialogTest, SornicLoadWithoutFileSaysToChooseOneAndSendsNothing) {
   Attach(Family::kSornic, 0x3C);
   auto dialog = Open();
+  dialog->show();
   dialog->ScanStep();
-  dialog->OnBnClickedLoad();
-  WaitForLoad(*dialog);
-  EXPECT_EQ(dialog->GetLogLines(),
-            (QStringList{"Cannot open firmware file !!", "Load failed!",
-                         "Disconnect this device to start scanning for the next device to load."}));
+  const std::uint64_t scanned = m_line->BytesWritten();
+  dialog->LoadButton()->click();
+  dialog->LoadButton()->click();
+  EXPECT_FALSE(dialog->IsLoading());
+  EXPECT_TRUE(dialog->IsScanning());
+  EXPECT_EQ(dialog->GetLogLines(), (QStringList{"No firmware file is chosen: choose one with the Firmware button."}));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dialog->GetFinishedLoads(), 0);
+  EXPECT_EQ(m_line->BytesWritten(), scanned);
+  Picture(*dialog, "loader-sornic-no-file");
 }
 
 TEST_F(LoaderDialogTest, PresetsAreNotLoadedAfterAFailedFirmwareLoad) {
@@ -310,6 +335,152 @@ TEST_F(LoaderDialogTest, AFileThatIsNotHexGetsItsOwnLineNotTheWrongUnitOne) {
               (QStringList{"Firmware file is damaged or in the wrong format !!", "Load failed!",
                            "Disconnect this device to start scanning for the next device to load."}));
     EXPECT_EQ(m_unit->BootCommands(), 0u);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The seconds of the wait the busy line names ("... within 3 min 12 s at the latest."), or -1.
+int NoticeSeconds(const QString& line) {
+  static const QRegularExpression pattern(
+      QStringLiteral("^The load cannot be interrupted\\. Please wait: it ends within (?:(\\d+) min)? ?(?:(\\d+) s)? "
+                     "at the latest\\.$"));
+  const QRegularExpressionMatch match = pattern.match(line);
+  if (!match.hasMatch()) return -1;
+  return match.captured(1).toInt() * 60 + match.captured(2).toInt();
+}
+
+// A Sornic that never comes back holds its load for minutes. Escape at half the file and the close
+// box at its end do not end the dialog: each puts one line last in the log, saying that the load
+// cannot be interrupted and how long the rest may last, the worker's lines go on below it, and
+// the line goes when the load ends. Each press comes while the worker waits for the dialog to
+// take its progress, so the line's clock stands still then.
+TEST_F(LoaderDialogTest, EscapeAndCloseDuringALoadSayItCannotBeInterruptedAndForHowLong) {
+  Attach(Family::kSornic, 0x3C).SetNeverReboots(true);
+  m_nextChoice = WriteFile("sornic.hex", MakeHex(FirmwareData(4000, {0x01}, 0)));
+  auto dialog = Open();
+  dialog->show();
+  dialog->ScanStep();
+  dialog->FirmwareButton()->click();
+
+  struct Press {
+    int atPercent;
+    std::uint64_t atMs = 0;
+    QStringList log;
+    bool visible = false;
+  };
+  std::vector<Press> presses{{50}, {100}};
+  QObject::connect(dialog->ProgressBar(), &QProgressBar::valueChanged, [&](int value) {
+    for (Press& press : presses) {
+      if (value != press.atPercent || press.atMs != 0) continue;
+      press.atMs = m_line->NowUs() / 1000;
+      if (value == 50) {
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(dialog.get(), &escape);
+      } else {
+        dialog->close();
+        Picture(*dialog, "loader-load-cannot-be-interrupted");
+      }
+      press.visible = dialog->isVisible();
+      press.log = dialog->GetLogLines();
+    }
+  });
+  dialog->LoadButton()->click();
+  WaitForLoad(*dialog);
+  const std::uint64_t endMs = m_line->NowUs() / 1000;
+
+  for (const Press& press : presses) {
+    SCOPED_TRACE(press.atPercent);
+    ASSERT_GE(press.log.size(), 2);
+    EXPECT_TRUE(press.visible);
+    const int seconds = NoticeSeconds(press.log.back());
+    EXPECT_GT(seconds, 0) << press.log.back().toStdString();
+    // The wait it names is the longest the rest may last: the load ended within it, not far inside.
+    const std::uint64_t rest = endMs - press.atMs;
+    EXPECT_GE(std::uint64_t(seconds) * 1000, rest);
+    EXPECT_LE(std::uint64_t(seconds) * 1000, rest * 5 / 4 + 2000);
+    EXPECT_EQ(press.log.filter(QStringLiteral("The load cannot be interrupted")).size(), 1);
+    EXPECT_TRUE(press.log[press.log.size() - 2].startsWith(
+        press.atPercent == 50 ? QStringLiteral("Sending Hex file 50.") : QStringLiteral("Sending Hex file 100.0%")));
+  }
+  const QStringList log = dialog->GetLogLines();
+  EXPECT_EQ(log, (QStringList{"Sending boot command", "Erasing current firmware...", "Sending Hex file 100.0% done",
+                              "Waiting for device to reboot" + QString(30, QLatin1Char('.')),
+                              "Device has stopped responding", "Load failed!",
+                              "Disconnect this device to start scanning for the next device to load."}));
+  EXPECT_TRUE(dialog->isVisible());
+  dialog->close();
+  EXPECT_FALSE(dialog->isVisible());
+}
+
+// A dialog ended just as Load was pressed (the program quitting) waits for its worker, which
+// ends whether or not it took the load up.
+TEST_F(LoaderDialogTest, ADialogEndedRightAfterLoadEndsItsWorker) {
+  Attach(Family::kProcessor, 0x72);
+  m_nextChoice = WriteFile("nerex.hex", FirmwareData(300, {}, 0));
+  for (int i = 0; i < 20; ++i) {
+    auto dialog = Open();
+    dialog->ScanStep();
+    dialog->FirmwareButton()->click();
+    dialog->LoadButton()->click();
+    EXPECT_TRUE(dialog->IsLoading());
+  }
+}
+
+// The previous unit's load is not shown for the next one: when a unit is found, the log and the bar
+// start empty. Until then the log stays to be read.
+TEST_F(LoaderDialogTest, TheNextUnitFoundStartsWithAnEmptyLogAndBar) {
+  Attach(Family::kAmpModule, 0x31);
+  m_nextChoice = WriteFile("amp.hex", MakeHex(FirmwareData(300, {0x12, 0x34, 0x56, 0x78}, 40)));
+  auto dialog = OpenAndLoad();
+  const QStringList loaded = dialog->GetLogLines();
+  ASSERT_TRUE(loaded.contains("Load complete!"));
+  m_line->SetPlugged(false);
+  dialog->ScanStep();
+  EXPECT_EQ(dialog->GetStatusText(), "Device disconnected");
+  EXPECT_EQ(dialog->GetLogLines(), loaded);
+  EXPECT_EQ(dialog->ProgressBar()->value(), 100);
+  m_line->SetPlugged(true);
+  dialog->ScanStep();  // COM4 to COM32
+  dialog->ScanStep();  // from COM1 again
+  ASSERT_TRUE(dialog->IsConnected());
+  EXPECT_EQ(dialog->GetLogLines(), QStringList());
+  EXPECT_EQ(dialog->ProgressBar()->value(), 0);
+  Picture(*dialog, "loader-next-unit-found");
+}
+
+// Firmware of another kind gets the line that names it, then "Load failed!"; the dialog's load sends
+// nothing (only the scan's probes reach the line).
+TEST_F(LoaderDialogTest, FirmwareOfAnotherKindIsRefusedWithWordsAndNothingIsLoaded) {
+  const BootBytes moduleHex = MakeHex(FirmwareData(400, {0x12, 0x34, 0x56, 0x78}, 100));
+  struct Case {
+    Family family;
+    std::uint8_t type;
+    std::string fileName;
+    BootBytes file;
+    QString line;
+    const char* picture;
+  };
+  for (const Case& c :
+       {Case{Family::kProcessor, 0x78, "amp_ok.hex", moduleHex,
+             "Firmware file is Intel HEX (amplifier or Zel firmware), not a processor image !!",
+             "loader-nerex-refuses-module-hex"},
+        Case{Family::kProcessor, 0x78, "pic0.png", Opening("\x89PNG\r\n\x1A\n"),
+             "Firmware file is a PNG picture, not a processor image !!", nullptr},
+        Case{Family::kSornic, 0x3C, "ZelAmpFirmware_v2_14.hex", moduleHex,
+             "Firmware file is for the Zel-1 to Zel-5 amplifiers, not for this unit !!",
+             "loader-sornic-refuses-zel-firmware"}}) {
+    SCOPED_TRACE(c.fileName);
+    Attach(c.family, c.type);
+    m_nextChoice = WriteFile(c.fileName, c.file);
+    auto dialog = OpenAndLoad();
+    EXPECT_EQ(dialog->GetLogLines(), (QStringList{c.line, "Load failed!",
+                                                  "Disconnect this device to start scanning for the next device to load."}));
+    EXPECT_EQ(m_unit->BootCommands(), 0u);
+    for (const auto& write : m_line->Writes()) EXPECT_LE(write.bytes.size(), 5u);  // the scan's probes
+    if (c.picture) Picture(*dialog, c.picture);
   }
 }
 

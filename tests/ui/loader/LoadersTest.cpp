@@ -112,6 +112,27 @@ TEST_F(AmpFirmwareTest, UnitThatNeverComesBackIsOnlyWarnedAbout) {
   EXPECT_EQ(log.back(), "Warning - cannot reconnect to amp");
 }
 
+// The module answers each chunk: one that stops answering partway is shown at the share of the
+// file it answered for, the bar too, never "Done", and the load fails when it does not come back.
+TEST_F(AmpFirmwareTest, UnitThatFallsSilentIsShownAtTheShareItAnsweredAndIsNeverDone) {
+  const BootBytes hex = MakeHex(m_data);
+  constexpr std::size_t kRecords = 7;
+  m_unit->FallSilentAfter(kRecords);
+  // The chunk that carried the last answered record's line end.
+  std::size_t lineEnds = 0, at = 0;
+  while (lineEnds < kRecords) lineEnds += hex[at++] == '\n' ? 1 : 0;
+  const std::size_t answered = std::min(hex.size(), (at + 49) / 50 * 50);
+  const double percent = double(answered) * 100.0 / double(hex.size());
+
+  EXPECT_FALSE(LoadAmpFirmware(Context()));
+  EXPECT_EQ(m_report.lines,
+            (Lines{"Checking firmware file...!!", "Sending boot command", "Erasing current firmware...",
+                   FormatText("Sending Hex file %.1f%% done", percent), "The amp answered no chunk after that",
+                   "Waiting for amp to reboot" + std::string(30, '.'), "Device has stopped responding"}));
+  EXPECT_EQ(m_report.progress.back(), int(percent));
+  EXPECT_LT(percent, 50.0);
+}
+
 TEST_F(AmpFirmwareTest, FileForAnotherUnitIsRefusedBeforeTheBootCommand) {
   m_unit->SetHardwareCode({0x12, 0x34, 0x56, 0x79});
   EXPECT_FALSE(LoadAmpFirmware(Context()));
@@ -234,9 +255,13 @@ TEST_P(SilentMidTransferTest, FailsTheLoadWithALineThatSaysSo) {
   EXPECT_EQ(CountOf(m_report.lines, "Warning - cannot reconnect to device"), 0u);
   EXPECT_FALSE(unit.IsComplete());
   EXPECT_LT(unit.ImageBytes().size(), data.size() / 2);
-  // The streaming loaders went on to the end of the file before they gave up on the unit.
-  if (c.family != Family::kProcessor) {
+  // The log never calls the load done; the streams that get no answers went on to the end of the
+  // file and say so, the module says how far it answered.
+  EXPECT_EQ(CountOf(m_report.lines, "Done"), 0u);
+  if (c.family == Family::kZel || c.family == Family::kSornic) {
     EXPECT_EQ(m_report.progress.back(), 100);
+  } else {
+    EXPECT_LT(m_report.progress.back(), 50);
   }
 }
 
@@ -354,12 +379,14 @@ TEST_F(ZelFirmwareTest, StreamsTheVersionedFileAndWaitsForTheRestart) {
   EXPECT_TRUE(LoadZelFirmware(Context()));
   EXPECT_EQ(m_unit->ImageBytes(), m_data);
   EXPECT_TRUE(WroteFrame(BuildLongBootCommand(0x33, 0x01020304)));
+  // The stream gets no answers: the load is "Done" once the unit answers after its restart.
   const Lines& log = m_report.lines;
   ASSERT_EQ(log.size(), 6u);
-  EXPECT_EQ(Lines(log.begin(), log.begin() + 5),
+  EXPECT_EQ(Lines(log.begin(), log.begin() + 4),
             (Lines{"Checking firmware file...", "Sending boot command", "Erasing current firmware...",
-                   "Sending Hex file 100.0% done", "Done"}));
-  EXPECT_TRUE(StartsWith(log[5], "Waiting for device to reboot."));
+                   "Sending Hex file 100.0% done"}));
+  EXPECT_TRUE(StartsWith(log[4], "Waiting for device to reboot."));
+  EXPECT_EQ(log[5], "Done");
   // The stream went at the boot loader's 9600 baud.
   for (const auto& write : m_line->Writes()) {
     if (write.bytes.size() > 20) {
@@ -581,5 +608,163 @@ TEST_F(ProcessorFirmwareTest, BootCommandNotAcknowledged) {
   EXPECT_FALSE(LoadProcessorFirmware(Context()));
   EXPECT_EQ(m_report.lines, (Lines{"Sending boot command", "Boot command to device failed"}));
 }
+
+// --- Files of another kind ---
+
+// A file that plainly is not the unit's firmware (another family's, Intel HEX where a raw image
+// is due, a picture or an archive) is refused with a line that says what it is, before a byte of
+// it, or of the load, goes to the unit. With table set, the loader picks the file by that name.
+struct ForeignFileCase {
+  const char* name;
+  Family family;
+  std::uint8_t type;
+  std::string fileName;
+  BootBytes file;
+  std::string line;
+  const char* table = nullptr;
+};
+
+class ForeignFirmwareTest : public BootLineTest, public ::testing::WithParamInterface<ForeignFileCase> {};
+
+TEST_P(ForeignFirmwareTest, IsRefusedWithWordsBeforeAByteIsSent) {
+  const ForeignFileCase& c = GetParam();
+  CSimBootUnit& unit = Attach(c.family, c.type);
+  if (c.table) {
+    std::ofstream(m_job.programFolder + "Orvak.ini") << c.table;
+    WriteFile(c.fileName, c.file);
+  } else {
+    m_job.firmwarePath = WriteFile(c.fileName, c.file);
+  }
+  EXPECT_FALSE(LoadFirmware(c.family, Context()));
+  EXPECT_EQ(m_report.lines.back(), c.line);
+  EXPECT_EQ(unit.BootCommands(), 0u);
+  if (c.family == Family::kZel) {
+    EXPECT_EQ(m_report.lines, (Lines{"Checking firmware file...", c.line}));  // after the unit's probes
+    for (const auto& write : m_line->Writes()) EXPECT_LE(write.bytes.size(), 5u);
+  } else {
+    EXPECT_EQ(m_report.lines, (Lines{c.line}));
+    EXPECT_EQ(m_line->BytesWritten(), 0u);
+  }
+}
+
+std::vector<ForeignFileCase> ForeignFiles() {
+  const BootBytes moduleHex = MakeHex(FirmwareData(400, kAmpCode, 100));
+  std::string lineFeeds(moduleHex.begin(), moduleHex.end());
+  for (std::size_t at; (at = lineFeeds.find("\r\n")) != std::string::npos;) lineFeeds.erase(at, 1);
+  const BootBytes png = Opening("\x89PNG\r\n\x1A\n");
+  const std::string notImage = ", not a processor image !!";
+  const std::string notHex = ", not Intel HEX firmware !!";
+  return {
+      {"NerexGetsModuleHex", Family::kProcessor, 0x78, "amp_ok.hex", moduleHex,
+       "Firmware file is Intel HEX (amplifier or Zel firmware), not a processor image !!"},
+      {"NerexGetsHexWithLineFeeds", Family::kProcessor, 0x72, "amp.hex", BootBytes(lineFeeds.begin(), lineFeeds.end()),
+       "Firmware file is Intel HEX (amplifier or Zel firmware), not a processor image !!"},
+      {"NerexGetsPng", Family::kProcessor, 0x78, "pic0.png", png, "Firmware file is a PNG picture" + notImage},
+      {"NerexGetsZip", Family::kProcessor, 0x74, "fw.hex", Opening("PK\3\4"),
+       "Firmware file is a ZIP archive" + notImage},
+      {"NerexGetsElf", Family::kProcessor, 0x76, "fw.elf", Opening("\x7F" "ELF"),
+       "Firmware file is an ELF program" + notImage},
+      {"NerexGetsFennickImage", Family::kProcessor, 0x78, "FennickFirmware_v1_25.hex", FirmwareData(4096, {}, 0),
+       "Firmware file is for the Fennick processors, not for this unit !!"},
+      {"FennickFileIsAPicture", Family::kProcessor, 0x10, "FennickFirmware_v1_25.hex", Opening("GIF89a"),
+       "Firmware file is a GIF picture" + notImage, "Fennick=1.25\n"},
+      {"SornicGetsZelFirmware", Family::kSornic, 0x3C, "ZelAmpFirmware_v2_14.hex",
+       MakeHex(FirmwareData(300, kZelCode, 30)),
+       "Firmware file is for the Zel-1 to Zel-5 amplifiers, not for this unit !!"},
+      {"SornicGetsPng", Family::kSornic, 0x3C, "sornic.hex", png, "Firmware file is a PNG picture" + notHex},
+      {"ModuleGetsGzip", Family::kAmpModule, 0x31, "amp.hex", Opening(std::string("\x1F\x8B\x08\0", 4)),
+       "Firmware file is a gzip archive" + notHex},
+      {"ModuleGetsZel6Firmware", Family::kAmpModule, 0x32, "Zel6Firmware_v1_0.hex", moduleHex,
+       "Firmware file is for the Zel-6 amplifiers, not for this unit !!"},
+      {"ZelFileIsAPdf", Family::kZel, 0x33, "ZelAmpFirmware_v2_14.hex", Opening("%PDF-1.4"),
+       "Firmware file is a PDF document" + notHex, "ZEL_SERIES=2.14\r\n"},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ForeignFirmwareTest, ::testing::ValuesIn(ForeignFiles()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Plain image bytes still load, also those that open like a text or a signature but are none.
+class RawImageTest : public ProcessorFirmwareTest,
+                     public ::testing::WithParamInterface<std::pair<const char*, BootBytes>> {};
+
+TEST_P(RawImageTest, LoadsWhole) {
+  const BootBytes& image = GetParam().second;
+  Load(image);
+  EXPECT_TRUE(LoadProcessorFirmware(Context()));
+  SimBootBytes padded = image;
+  padded.resize((image.size() + 127) / 128 * 128, 0xFF);
+  EXPECT_EQ(m_unit->ImageBytes(), padded);
+  EXPECT_EQ(m_report.lines, (Lines{"Sending Hex file 100.0% done"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, RawImageTest,
+    ::testing::Values(std::pair<const char*, BootBytes>{"Plain", FirmwareData(1000, {}, 0)},
+                      std::pair<const char*, BootBytes>{"Colon", Opening(":10000000")},
+                      std::pair<const char*, BootBytes>{"ColonRecordWithoutLineEnd", Opening(":00000001FF\x01")},
+                      std::pair<const char*, BootBytes>{"Bm", Opening("BM\x12\x34\x56\x78")},
+                      std::pair<const char*, BootBytes>{"Pk", Opening("PK\x01\x02")},
+                      std::pair<const char*, BootBytes>{"FfD8", Opening("\xFF\xD8\xFF\xFF")},
+                      std::pair<const char*, BootBytes>{"Zeros", BootBytes(300, 0x00)}),
+    [](const auto& info) { return std::string(info.param.first); });
+
+// --- How long a load can last ---
+
+// Each family's load at its longest: the time on the line stays within the loader's bound, and
+// where the case is the worst the bound allows, near it.
+struct LongestCase {
+  const char* name;
+  Family family;
+  std::uint8_t type;
+  void (*fault)(CSimBootUnit&);
+  double nearBound;  // the load's share of the bound, at least
+};
+
+class LongestLoadTest : public BootLineTest, public ::testing::WithParamInterface<LongestCase> {};
+
+TEST_P(LongestLoadTest, StaysWithinTheBound) {
+  const LongestCase& c = GetParam();
+  CSimBootUnit& unit = Attach(c.family, c.type);
+  const SimBootBytes data = FirmwareData(4000, c.family == Family::kZel ? kZelCode : kAmpCode, 100);
+  const BootBytes file = c.family == Family::kProcessor ? data : MakeHex(data);
+  std::uint64_t bound = 0;
+  switch (c.family) {
+    case Family::kAmpModule: bound = LongestAmpFirmwareMs(file.size()); break;
+    case Family::kZel: bound = LongestLongIdFirmwareMs(file.size(), false); break;
+    case Family::kSornic: bound = LongestLongIdFirmwareMs(file.size(), true); break;
+    case Family::kProcessor: bound = LongestProcessorFirmwareMs(file.size()); break;
+  }
+  if (c.family == Family::kZel) {
+    std::ofstream(m_job.programFolder + "Orvak.ini") << "ZEL_SERIES=2.14\r\n";
+    WriteFile("ZelAmpFirmware_v2_14.hex", file);
+  } else {
+    m_job.firmwarePath = WriteFile("unit.hex", file);
+  }
+  // The dialog's job names the same file.
+  EXPECT_EQ(LongestLoadMs(m_job), bound);
+  if (c.fault) c.fault(unit);
+  const std::uint64_t start = m_line->NowUs();
+  LoadFirmware(c.family, Context());
+  const double ms = double(m_line->NowUs() - start) / 1000.0;
+  EXPECT_LE(ms, double(bound));
+  EXPECT_GE(ms, c.nearBound * double(bound));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, LongestLoadTest,
+    ::testing::Values(
+        LongestCase{"AmpLoads", Family::kAmpModule, 0x31, nullptr, 0},
+        LongestCase{"AmpSecondPassNeverBack", Family::kAmpModule, 0x31,
+                    [](CSimBootUnit& u) { u.RefuseRecord(200); u.SetNeverReboots(true); }, 0.8},
+        LongestCase{"AmpFallsSilent", Family::kAmpModule, 0x31, [](CSimBootUnit& u) { u.FallSilentAfter(3); }, 0.5},
+        LongestCase{"AmpInItsBootLoaderNeverBack", Family::kAmpModule, 0x31,
+                    [](CSimBootUnit& u) { u.StartInBootLoader(); u.SetNeverReboots(true); }, 0.5},
+        LongestCase{"ZelNeverBack", Family::kZel, 0x33, [](CSimBootUnit& u) { u.SetNeverReboots(true); }, 0.9},
+        LongestCase{"SornicNeverBack", Family::kSornic, 0x3C, [](CSimBootUnit& u) { u.SetNeverReboots(true); }, 0.9},
+        LongestCase{"ProcessorLoads", Family::kProcessor, 0x78, nullptr, 0},
+        LongestCase{"ProcessorLastBlockUnanswered", Family::kProcessor, 0x78,
+                    [](CSimBootUnit& u) { u.FallSilentAfter(31); }, 0.5}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
