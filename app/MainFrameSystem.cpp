@@ -232,8 +232,7 @@ void CMainFrame::OnFileOpen() {
 }
 
 bool CMainFrame::CheckFileReadable(const std::string& path) {
-  const QFileInfo info(QString::fromStdString(path));
-  if (info.isFile() && info.isReadable()) return true;
+  if (IsReadableFile(path)) return true;
   Prompts().ShowMessage(ProductName().toStdString(), "Cannot open file " + path,
                         IUserPrompts::Icon::Exclamation);
   return false;
