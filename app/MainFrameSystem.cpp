@@ -1,9 +1,11 @@
 // Main frame: file commands, online commands and the messages of the worker and devices.
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QString>
 #include <QWidget>
+#include <algorithm>
+#include <filesystem>
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
@@ -172,8 +174,18 @@ void CMainFrame::OnFileSaveAs() { SaveAsDialog(); }
 int CMainFrame::SaveAsDialog(bool* stored) {
   if (stored) *stored = false;
   std::string path;
-  if (!Prompts().ChooseFileToSave({kSaveFilter, kExtension, kInitialName}, path)) return 2;
-  if (!HasExtension(path)) path += std::string(".") + kExtension;
+  for (;;) {
+    if (!Prompts().ChooseFileToSave({kSaveFilter, kExtension, kInitialName}, path)) return 2;
+    if (HasExtension(path)) break;
+    // A dialog that gave back the name without its extension asked, if at all, about that name:
+    // the file written is the one with ".ovd", asked about here before it is replaced. No
+    // chooses another name.
+    path += std::string(".") + kExtension;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec) ||
+        Prompts().AskYesNo("Save As", FileNameOf(path) + " already exists.\nDo you want to replace it?"))
+      break;
+  }
   const bool ok = StoreFile(path);
   if (stored) *stored = ok;
   UpdateTitle();

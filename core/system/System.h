@@ -305,8 +305,10 @@ class CSystem final : public IDeviceHost,
   void WriteLog(const std::string& text) override;
   // The same, only when "LogCommsErrors" is on.
   void WriteErrorLog(const std::string& text) override;
-  // Copies the whole log file to destination (UI thread). False on any file error.
-  bool ExportLogFile(const std::string& destination);
+  // Copies the whole log file to destination (UI thread), saved as a system file is: the
+  // destination keeps its earlier bytes unless the whole copy is on the disk. False on any file
+  // error, with the reason in error (when given).
+  bool ExportLogFile(const std::string& destination, std::string* error = nullptr);
 
   // --- Comms worker ---
   // The worker: the serial transport, the system command queue, the worker thread with its

@@ -1,17 +1,31 @@
 // New, Open, Save, Save As, the recent files, autosave, the title and the close question,
 // driven through the frame's commands with scripted answers.
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <optional>
+
+#include <unistd.h>
 
 #include "app/CommandIds.h"
+#include "app/UserPrompts.h"
 #include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/file/ImageTree.h"
+#include "core/model/User.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
 #include "custom/CustomControls.h"
 #include "custom/KnobControl.h"
+#include "platform/File.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
 #include "tests/support/TestDevices.h"
@@ -42,9 +56,159 @@ class FileCommandsTest : public FrameTest {
     QFile file(QString::fromStdString(path));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
+
+  // A system holding one device named name, saved at path apart from the frame.
+  static void SaveSystemWith(const std::string& path, const std::string& name) {
+    CSystem other;
+    AddDevice(other, name);
+    ASSERT_TRUE(other.SaveFile(path));
+  }
+
+  // How many lines of the frame's log hold text.
+  int LogLinesWith(const std::string& text) {
+    ProcessEvents();
+    COutputList& list = frame->GetOutputPane().GetLogList();
+    int n = 0;
+    for (int i = 0; i < list.count(); ++i) n += list.item(i)->text().toStdString().find(text) != std::string::npos;
+    return n;
+  }
+};
+
+// Answers the next modal window of type T from inside its own event loop; a window that never
+// comes is not waited for after the object goes.
+template <class T>
+class CNextModal {
+ public:
+  explicit CNextModal(std::function<void(T&)> answer) : m_answer(std::move(answer)) {
+    QObject::connect(&m_poll, &QTimer::timeout, [this] {
+      auto* modal = dynamic_cast<T*>(QApplication::activeModalWidget());
+      if (!modal) return;
+      m_poll.stop();
+      m_answered = true;
+      m_answer(*modal);
+    });
+    m_poll.start(0);
+  }
+  bool Answered() const { return m_answered; }
+
+ private:
+  std::function<void(T&)> m_answer;
+  QTimer m_poll;
+  bool m_answered = false;
+};
+
+// The roads that ask for a name to save under: Save As, Save of an untitled system, and "Yes"
+// to the "Close File" question on Exit and before a recent file opens.
+enum class ESaveRoad { kSaveAs, kFirstSave, kExit, kRecentFile };
+struct SaveRoadCase {
+  const char* name;
+  ESaveRoad road;
+};
+
+class SaveRoadTest : public FileCommandsTest, public ::testing::WithParamInterface<SaveRoadCase> {
+ protected:
+  // "gig.ovd" holds a system of its own, a recent file is listed, and the frame holds an
+  // untitled system with a change.
+  void SetUp() override {
+    FileCommandsTest::SetUp();
+    SaveSystemWith(gig, "Kept");
+    gigBytes = FileBytes(gig);
+    SaveSystemWith(PathOf("recent.ovd"), "Recent");
+    recent.Add(PathOf("recent.ovd"));
+    AddDevice(MakeFrame().GetSystem(), "New");
+  }
+  bool AsksCloseFileFirst() const { return GetParam().road == ESaveRoad::kExit || GetParam().road == ESaveRoad::kRecentFile; }
+  // Takes the road; false when the frame refused to close.
+  bool Run() {
+    switch (GetParam().road) {
+      case ESaveRoad::kSaveAs: frame->RunCommand(Cmd::kFileSaveAs); break;
+      case ESaveRoad::kFirstSave: frame->RunCommand(Cmd::kFileSave); break;
+      case ESaveRoad::kExit: return frame->close();
+      case ESaveRoad::kRecentFile: frame->RunCommand(Cmd::kRecentFile1); break;
+    }
+    return true;
+  }
+
+  const std::string gig = PathOf("gig.ovd");
+  QByteArray gigBytes;
 };
 
 }  // namespace
+
+// A name typed without ".ovd" where "<name>.ovd" exists is asked about before that file is
+// replaced. No keeps it byte for byte and asks for a name again; Yes replaces it.
+TEST_P(SaveRoadTest, ANameTypedWithoutOvdAsksBeforeTheOvdFileIsReplaced) {
+  CSystem& system = frame->GetSystem();
+  prompts.answers = {Answer::No};
+  if (AsksCloseFileFirst()) prompts.answers.push_front(Answer::Yes);
+  prompts.paths = {PathOf("gig"), ""};
+  const bool closed = Run();
+  EXPECT_TRUE(GetParam().road != ESaveRoad::kExit || !closed);
+  ASSERT_EQ(prompts.questions.size(), AsksCloseFileFirst() ? 2u : 1u);
+  EXPECT_EQ(prompts.questions.back().caption, "Save As");
+  EXPECT_EQ(prompts.questions.back().text, "gig.ovd already exists.\nDo you want to replace it?");
+  EXPECT_EQ(prompts.saveSpecs.size(), 2u);  // No: the dialog again, for another name
+  EXPECT_EQ(FileBytes(gig), gigBytes);
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0)->GetName(), "New");
+  EXPECT_TRUE(system.IsModified());
+
+  prompts.answers = {Answer::Yes};
+  if (AsksCloseFileFirst()) prompts.answers.push_front(Answer::Yes);
+  prompts.paths = {PathOf("gig")};
+  EXPECT_TRUE(Run());
+  CSystem back;
+  ASSERT_TRUE(back.OpenFile(gig));
+  ASSERT_EQ(back.GetDeviceCount(), 1);
+  EXPECT_EQ(back.GetDevice(0)->GetName(), "New");
+}
+
+// The same through the real save dialog, typed into as a person types: the dialog adds ".ovd"
+// before it looks for a file to replace, so its own question names "gig.ovd"; No leaves the
+// dialog open and the file as it was.
+TEST_P(SaveRoadTest, TheSaveDialogAsksAboutTheOvdFileItWouldWrite) {
+  const bool nativeDialogs = !QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs);
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+  CQtUserPrompts dialogs(frame.get());
+  frame->SetUserPrompts(&dialogs);
+  std::optional<CNextModal<QMessageBox>> closeFile;
+  if (AsksCloseFileFirst()) closeFile.emplace([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+  QString asked;
+  bool dialogStayed = false;
+  CNextModal<QFileDialog> dialog([&](QFileDialog& d) {
+    auto* name = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    name->setText(QString::fromStdString(PathOf("gig")));
+    CNextModal<QMessageBox> replace([&](QMessageBox& box) {
+      asked = box.text();
+      if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+        d.grab().save(folder + QStringLiteral("/save-dialog.png"));
+        box.grab().save(folder + QStringLiteral("/save-dialog-replace.png"));
+      }
+      box.button(QMessageBox::No)->click();
+    });
+    auto* buttons = d.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    ASSERT_NE(buttons, nullptr);
+    buttons->button(QDialogButtonBox::Save)->click();
+    dialogStayed = d.isVisible();
+    d.reject();
+  });
+  Run();
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, !nativeDialogs);
+  EXPECT_TRUE(dialog.Answered());
+  EXPECT_EQ(asked, "gig.ovd already exists.\nDo you want to replace it?");
+  EXPECT_TRUE(dialogStayed);
+  EXPECT_EQ(FileBytes(gig), gigBytes);
+  EXPECT_TRUE(frame->GetSystem().IsModified());
+  frame->SetUserPrompts(&prompts);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, SaveRoadTest,
+                         ::testing::Values(SaveRoadCase{"SaveAs", ESaveRoad::kSaveAs},
+                                           SaveRoadCase{"FirstSave", ESaveRoad::kFirstSave},
+                                           SaveRoadCase{"Exit", ESaveRoad::kExit},
+                                           SaveRoadCase{"RecentFile", ESaveRoad::kRecentFile}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FileCommandsTest, NewSaveOpenClose_ThroughTheCommands_TitleAfterEach) {
   CFrameUnderTest& f = MakeFrame();
