@@ -586,3 +586,207 @@ TEST_F(FileCommandsTest, PictureWhosePixelsDoNotDecode_IsToldOnceWhenItsPanelIsD
   EXPECT_EQ(prompts.messages[0].text, kImageLoadErrorText);
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
 }
+
+// Autosave writes a system that holds what its file does not, and nothing else: a file opened
+// and left alone stays as it is on the disk, also one whose open left users out.
+TEST_F(FileCommandsTest, Autosave_WritesOnlyWhatChangedSinceTheFileWasReadOrSaved) {
+  const std::string path = PathOf("many.ovd");
+  {
+    CSystem many;
+    AddDevice(many, "A");
+    for (int n = 1; many.GetUsers().size() < kMaxUsers + 2; ++n)
+      many.GetUsers().push_back(new CUser("Extra" + std::to_string(n), "pw"));
+    ASSERT_TRUE(many.SaveFile(path));
+  }
+  const QByteArray before = FileBytes(path);
+  CFrameUnderTest& f = MakeFrame();
+  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_EQ(prompts.messages.size(), 1u);  // the users left out
+  f.Tick(FrameTimer::kAutosave);
+  f.Tick(FrameTimer::kAutosave);
+  EXPECT_EQ(FileBytes(path), before);
+
+  AddDevice(f.GetSystem(), "B");
+  f.Tick(FrameTimer::kAutosave);
+  CSystem reread;
+  ASSERT_TRUE(reread.OpenFile(path));
+  EXPECT_EQ(reread.GetDeviceCount(), 2);
+  const auto saved = WriteMark(path);
+    f.Tick(FrameTimer::kAutosave);  // nothing changed since that save
+  EXPECT_EQ(WriteMark(path), saved);
+  EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+// Another program saved the file since it was opened: autosave does not write over it, says so
+// once in the log and keeps saying so in the status bar; the changes stay until the user saves,
+// and that save goes as any other.
+TEST_F(FileCommandsTest, Autosave_LeavesAFileAnotherProgramSavedMeanwhileAlone) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  const std::string path = PathOf("show.ovd");
+  AddDevice(system, "Mine");
+  prompts.paths = {path};
+  f.RunCommand(Cmd::kFileSave);
+  AddDevice(system, "Unsaved");
+
+  // The other program: the sample-system tool, saving its own system under the same name.
+  QProcess other;
+  other.start(QStringLiteral(ORVAK_SAMPLE_SYSTEM_TOOL), {QString::fromStdString(path)});
+  ASSERT_TRUE(other.waitForFinished(60000));
+  ASSERT_EQ(other.exitCode(), 0);
+  const QByteArray theirs = FileBytes(path);
+
+  const std::string told = "Autosave left " + path + " alone: another program has changed or removed it";
+  for (int tick = 0; tick < 3; ++tick) {
+    f.Tick(FrameTimer::kAutosave);
+    f.Tick(FrameTimer::kBlink);  // the idle text of the status bar
+    ProcessEvents();
+    EXPECT_EQ(FileBytes(path), theirs);
+    EXPECT_EQ(LogLinesWith(told), 1);
+    EXPECT_EQ(f.GetStatusText(),
+              "Autosave left show.ovd alone: another program changed or removed it. Save to keep your changes.");
+  }
+  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_TRUE(system.IsModified());
+  ASSERT_EQ(system.GetDeviceCount(), 2);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    f.grab().save(folder + QStringLiteral("/autosave-left-alone.png"));
+
+  f.RunCommand(Cmd::kFileSave);
+  CSystem reread;
+  ASSERT_TRUE(reread.OpenFile(path));
+  ASSERT_EQ(reread.GetDeviceCount(), 2);
+  EXPECT_EQ(reread.GetDevice(1)->GetName(), "Unsaved");
+  f.Tick(FrameTimer::kBlink);
+  ProcessEvents();
+  EXPECT_EQ(f.GetStatusText(), "Ready (File Security Disabled)");
+}
+
+// A tick that comes while the "Close File" question is up writes nothing: "No" then leaves the
+// file as it was saved.
+TEST_F(FileCommandsTest, Autosave_WritesNothingWhileTheCloseQuestionIsOpen) {
+  CFrameUnderTest& f = MakeFrame();
+  const std::string path = PathOf("show.ovd");
+  AddDevice(f.GetSystem(), "Saved");
+  prompts.paths = {path};
+  f.RunCommand(Cmd::kFileSave);
+  const QByteArray saved = FileBytes(path);
+  AddDevice(f.GetSystem(), "Declined");
+
+  CQtUserPrompts dialogs(&f);
+  f.SetUserPrompts(&dialogs);
+  CNextModal<QMessageBox> question([&](QMessageBox& box) {
+    f.Tick(FrameTimer::kAutosave);
+    box.button(QMessageBox::No)->click();
+  });
+  EXPECT_TRUE(f.close());
+  EXPECT_TRUE(question.Answered());
+  EXPECT_EQ(FileBytes(path), saved);
+}
+
+// A failed autosave is told once, with its reason; the ticks after it try again without a word
+// but the status bar's, until a save succeeds. A file nobody changed is not written at all, so
+// a read-only file left alone brings no message.
+TEST_F(FileCommandsTest, Autosave_AFailedSaveIsToldOnceUntilASaveSucceeds) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  const std::string path = PathOf("show.ovd");
+  AddDevice(system, "A");
+  prompts.paths = {path};
+  f.RunCommand(Cmd::kFileSave);
+  QFile file(QString::fromStdString(path));
+  const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+  ASSERT_TRUE(file.setPermissions(readOnly));
+  f.Tick(FrameTimer::kAutosave);
+  EXPECT_TRUE(prompts.messages.empty());
+
+  AddDevice(system, "B");
+  for (int tick = 0; tick < 3; ++tick) {
+    f.Tick(FrameTimer::kAutosave);
+    f.Tick(FrameTimer::kBlink);
+    ProcessEvents();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "File Error");
+    EXPECT_NE(prompts.messages[0].text.find("the file is read-only"), std::string::npos);
+    EXPECT_EQ(LogLinesWith("Autosave of " + path + " failed"), 1);
+    EXPECT_EQ(f.GetStatusText(), "Autosave of show.ovd failed: the changes are not saved.");
+  }
+
+  ASSERT_TRUE(file.setPermissions(readOnly | QFileDevice::WriteOwner));
+  f.Tick(FrameTimer::kAutosave);
+  CSystem reread;
+  ASSERT_TRUE(reread.OpenFile(path));
+  EXPECT_EQ(reread.GetDeviceCount(), 2);
+  ASSERT_TRUE(file.setPermissions(readOnly));
+  AddDevice(system, "C");
+  f.Tick(FrameTimer::kAutosave);
+  EXPECT_EQ(prompts.messages.size(), 2u);  // failed again after a save that succeeded
+}
+
+// A path through a link to a folder and then ".." names the file the system opens for it (as a
+// shell's "cat" would), not the one that dropping the link and ".." by their names would give. A
+// link to a file is known by the link's own name.
+TEST_F(FileCommandsTest, PathThroughALinkAndDotDotOpensTheFileTheSystemOpens) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  ASSERT_TRUE(QDir(temp.path()).mkpath("lx/real/sub") && QDir(temp.path()).mkpath("lx/a"));
+  ASSERT_EQ(::symlink("../real/sub", PathOf("lx/a/ln").c_str()), 0);
+  SaveSystemWith(PathOf("lx/real/show.ovd"), "Real");
+  SaveSystemWith(PathOf("lx/a/show.ovd"), "Other");
+
+  ASSERT_TRUE(f.OpenFilePath(PathOf("lx/a/ln/../show.ovd")));
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0)->GetName(), "Real");
+  EXPECT_EQ(system.GetFilePath(), PathOf("lx/real/show.ovd"));
+  EXPECT_EQ(recent.Get(0), PathOf("lx/real/show.ovd"));
+
+  ASSERT_EQ(::symlink("real/show.ovd", PathOf("lx/alias.ovd").c_str()), 0);
+  ASSERT_TRUE(f.OpenFilePath(PathOf("lx/alias.ovd")));
+  EXPECT_EQ(system.GetFilePath(), PathOf("lx/alias.ovd"));
+  EXPECT_EQ(f.windowTitle(), "Orvak - alias.ovd");
+}
+
+// An "&" in a recent file's path is shown as itself in the File menu, not taken for the mark of
+// a mnemonic.
+TEST_F(FileCommandsTest, RecentFileWithAnAmpersandShowsItInTheMenu) {
+  const std::string path = PathOf("A&B.ovd");
+  SaveSystemWith(path, "A");
+  recent.Add(path);
+  CFrameUnderTest& f = MakeFrame();
+  f.UpdateCommandUI();
+  QString shown = QString::fromStdString(path);
+  shown.replace(QStringLiteral("&"), QStringLiteral("&&"));
+  EXPECT_EQ(f.GetCommand(Cmd::kRecentFile1)->text(), QStringLiteral("&1 ") + shown);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    QMenu* file = f.menuBar()->actions().first()->menu();
+    file->popup(f.mapToGlobal(QPoint(0, 20)));
+    ProcessEvents();
+    file->grab().save(folder + QStringLiteral("/recent-ampersand.png"));
+    file->hide();
+  }
+  f.RunCommand(Cmd::kRecentFile1);
+  EXPECT_EQ(f.GetSystem().GetFilePath(), path);
+}
+
+// A file whose name is not UTF-8 (made in another encoding) opens, is listed and opens again
+// from the list, byte for byte the name it has on the disk.
+TEST_F(FileCommandsTest, FileWhoseNameIsNotUtf8OpensAndOpensAgainFromTheList) {
+  // Made apart from PathOf, whose QString would not keep the byte.
+  const std::string path = temp.path().toStdString() + "/caf\xe9.ovd";
+  SaveSystemWith(path, "Latin-1");
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  ASSERT_TRUE(f.OpenFilePath(path));
+  EXPECT_TRUE(prompts.messages.empty());
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0)->GetName(), "Latin-1");
+
+  f.RunCommand(Cmd::kFileNew);
+  CRecentFileList stored;
+  stored.Load();
+  EXPECT_EQ(stored.Get(0), path);
+  f.RunCommand(Cmd::kRecentFile1);
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetFilePath(), path);
+  EXPECT_TRUE(prompts.messages.empty());
+}
