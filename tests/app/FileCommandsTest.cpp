@@ -64,6 +64,16 @@ class FileCommandsTest : public FrameTest {
     ASSERT_TRUE(other.SaveFile(path));
   }
 
+  // The frame's system with a device named name, saved through File > Save as "show.ovd"; the
+  // file's path.
+  std::string SaveShowThroughTheFrame(const std::string& name) {
+    const std::string path = PathOf("show.ovd");
+    AddDevice(frame->GetSystem(), name);
+    prompts.paths = {path};
+    frame->RunCommand(Cmd::kFileSave);
+    return path;
+  }
+
   // How many lines of the frame's log hold text.
   int LogLinesWith(const std::string& text) {
     ProcessEvents();
@@ -623,10 +633,7 @@ TEST_F(FileCommandsTest, Autosave_WritesOnlyWhatChangedSinceTheFileWasReadOrSave
 TEST_F(FileCommandsTest, Autosave_LeavesAFileAnotherProgramSavedMeanwhileAlone) {
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  const std::string path = PathOf("show.ovd");
-  AddDevice(system, "Mine");
-  prompts.paths = {path};
-  f.RunCommand(Cmd::kFileSave);
+  const std::string path = SaveShowThroughTheFrame("Mine");
   AddDevice(system, "Unsaved");
 
   // The other program: the sample-system tool, saving its own system under the same name.
@@ -666,10 +673,7 @@ TEST_F(FileCommandsTest, Autosave_LeavesAFileAnotherProgramSavedMeanwhileAlone) 
 // file as it was saved.
 TEST_F(FileCommandsTest, Autosave_WritesNothingWhileTheCloseQuestionIsOpen) {
   CFrameUnderTest& f = MakeFrame();
-  const std::string path = PathOf("show.ovd");
-  AddDevice(f.GetSystem(), "Saved");
-  prompts.paths = {path};
-  f.RunCommand(Cmd::kFileSave);
+  const std::string path = SaveShowThroughTheFrame("Saved");
   const QByteArray saved = FileBytes(path);
   AddDevice(f.GetSystem(), "Declined");
 
@@ -690,10 +694,7 @@ TEST_F(FileCommandsTest, Autosave_WritesNothingWhileTheCloseQuestionIsOpen) {
 TEST_F(FileCommandsTest, Autosave_AFailedSaveIsToldOnceUntilASaveSucceeds) {
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  const std::string path = PathOf("show.ovd");
-  AddDevice(system, "A");
-  prompts.paths = {path};
-  f.RunCommand(Cmd::kFileSave);
+  const std::string path = SaveShowThroughTheFrame("A");
   QFile file(QString::fromStdString(path));
   const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
   ASSERT_TRUE(file.setPermissions(readOnly));
