@@ -223,8 +223,11 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void ForgetSystemInPanes();
   // Checks and texts that follow the system's state.
   void UpdateSystemCommandUI();
-  // Timer 78.
+  // Timer 78: stores a system that holds changes its file does not, unless a question is open
+  // or another program changed the file since it was read or saved.
   void OnAutosave();
+  // Shows text in the status bar in place of the idle text while the file stays the open one.
+  void SetAutosaveNotice(const std::string& text);
   // Stops the comms worker and waits for it (closing).
   void StopSystem();
   void SetFullScreenFlag(bool on);
@@ -264,8 +267,9 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void RefreshAfterClear();
   // Empties the properties grid, then shows the selected device (none: stays empty).
   void ShowSelectedDeviceProperties();
-  // Stores the file to path; true when it was stored.
-  bool StoreFile(const std::string& path);
+  // Stores the file to path; true when it was stored. A failure is reported, or, when failure
+  // is given, its text goes there instead.
+  bool StoreFile(const std::string& path, std::string* failure = nullptr);
   // False, with a message, when path names no file that can be read.
   bool CheckFileReadable(const std::string& path);
 
@@ -321,5 +325,12 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   bool m_recoverPanelsPending = false;
   // The device the link manager showed last time (not stored in the file).
   std::int32_t m_linkManagerDevice = 0;
+  // What autosave could not do, for the file at the notice's path, until a save succeeds; the
+  // file's stamp on the disk that another program's change was last told for; the file whose
+  // failed autosave was told.
+  std::string m_autosaveNotice;
+  std::string m_autosaveNoticePath;
+  std::optional<CFileStamp> m_toldOutsideChange;
+  std::string m_autosaveFailureTold;
   QByteArray m_normalGeometry;
 };

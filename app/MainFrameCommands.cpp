@@ -144,7 +144,10 @@ void CMainFrame::FillRecentFileMenu() {
       action->setVisible(i == 0);
       if (i == 0) action->setEnabled(false);
     } else {
-      action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QString::fromStdString(path)));
+      // An "&" of the path is shown as itself, not taken for the mnemonic's mark.
+      QString shown = QString::fromStdString(path);
+      shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+      action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
       action->setVisible(true);
     }
   }

@@ -3,8 +3,6 @@
 #include <QAction>
 #include <QCursor>
 #include <QMenu>
-#include <cerrno>
-#include <cstdio>
 
 #include "app/AppResources.h"
 #include "app/CommandIds.h"
@@ -199,8 +197,8 @@ void CMainFrame::OnExportLogFile() {
   std::string path;
   const std::string initial = ProductName().toStdString() + "LogFile.txt";
   if (!Prompts().ChooseFileToSave({"Text Files (*.txt)|*.txt|All Files (*.*)|*.*||", "txt", initial}, path)) return;
-  errno = 0;
-  if (m_system.ExportLogFile(path)) return;
-  Prompts().ShowMessage(ProductName().toStdString(), FormatText("Failed to copy log file.  GetLastError = %d", errno),
+  std::string error;
+  if (m_system.ExportLogFile(path, &error)) return;
+  Prompts().ShowMessage(ProductName().toStdString(), "Failed to copy log file.\n" + error,
                         IUserPrompts::Icon::Exclamation);
 }

@@ -1,9 +1,11 @@
 // Main frame: file commands, online commands and the messages of the worker and devices.
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QString>
 #include <QWidget>
+#include <algorithm>
+#include <filesystem>
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
@@ -136,10 +138,13 @@ void CMainFrame::UpdateTitle() {
   setWindowTitle(ProductName() + QStringLiteral(" - ") + name);
 }
 
-bool CMainFrame::StoreFile(const std::string& path) {
+bool CMainFrame::StoreFile(const std::string& path, std::string* failure) {
   const std::string full = FullFilePath(path);
-  if (!m_system.SaveFile(full)) return false;
+  if (!m_system.SaveFile(full, failure)) return false;
   m_recentFiles.Add(full);
+  // Saved: what autosave said about this file holds no longer.
+  m_autosaveNotice.clear();
+  m_autosaveFailureTold.clear();
   return true;
 }
 
@@ -160,8 +165,18 @@ void CMainFrame::OnFileSaveAs() { SaveAsDialog(); }
 int CMainFrame::SaveAsDialog(bool* stored) {
   if (stored) *stored = false;
   std::string path;
-  if (!Prompts().ChooseFileToSave({kSaveFilter, kExtension, kInitialName}, path)) return 2;
-  if (!HasExtension(path)) path += std::string(".") + kExtension;
+  for (;;) {
+    if (!Prompts().ChooseFileToSave({kSaveFilter, kExtension, kInitialName}, path)) return 2;
+    if (HasExtension(path)) break;
+    // A dialog that gave back the name without its extension asked, if at all, about that name:
+    // the file written is the one with ".ovd", asked about here before it is replaced. No
+    // chooses another name.
+    path += std::string(".") + kExtension;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec) ||
+        Prompts().AskYesNo("Save As", FileNameOf(path) + " already exists.\nDo you want to replace it?"))
+      break;
+  }
   const bool ok = StoreFile(path);
   if (stored) *stored = ok;
   UpdateTitle();
@@ -220,8 +235,7 @@ void CMainFrame::OnFileOpen() {
 }
 
 bool CMainFrame::CheckFileReadable(const std::string& path) {
-  const QFileInfo info(QString::fromStdString(path));
-  if (info.isFile() && info.isReadable()) return true;
+  if (IsReadableFile(path)) return true;
   Prompts().ShowMessage(ProductName().toStdString(), "Cannot open file " + path,
                         IUserPrompts::Icon::Exclamation);
   return false;
@@ -325,8 +339,44 @@ bool CMainFrame::OpenFilePath(const std::string& given) {
 void CMainFrame::OnAutosave() {
   const std::string path = m_system.GetFilePath();
   if (path.empty()) return;
+  // A question is open (whether to save or drop this system, among others): its answer
+  // decides, the tick passes.
+  if (QApplication::activeModalWidget()) return;
+  // Nothing to keep: the file holds the system as it is.
+  if (!m_system.HasChangesSinceStored()) return;
+  if (m_system.IsFileChangedOnDisk()) {
+    // Another program's save is not written over: the changes stay here until the user saves.
+    // The status bar says so while it lasts, the log once for each change of the file.
+    SetAutosaveNotice("Autosave left " + FileNameOf(path) +
+                      " alone: another program changed or removed it. Save to keep your changes.");
+    if (const std::optional<CFileStamp> onDisk = ReadFileStamp(path); m_toldOutsideChange != onDisk) {
+      m_toldOutsideChange = onDisk;
+      m_system.WriteLog("Autosave left " + path +
+                        " alone: another program has changed or removed it since it was opened or saved here. The "
+                        "changes stay here until they are saved.\n");
+    }
+    return;
+  }
   SetStatusText(QStringLiteral("Autosaving file %1").arg(QString::fromStdString(path)));
-  StoreFile(path);
+  std::string failure;
+  if (StoreFile(path, &failure)) {
+    UpdateTitle();
+    return;
+  }
+  // Told once, with the reason; the later ticks try again and only the status says it.
+  SetAutosaveNotice("Autosave of " + FileNameOf(path) + " failed: the changes are not saved.");
+  if (m_autosaveFailureTold == path) return;
+  m_autosaveFailureTold = path;
+  std::string line = failure;
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  m_system.WriteLog("Autosave of " + path + " failed: " + line + "\n");
+  ShowFileError(failure, kFileErrorCaption);
+}
+
+void CMainFrame::SetAutosaveNotice(const std::string& text) {
+  m_autosaveNotice = text;
+  m_autosaveNoticePath = m_system.GetFilePath();
+  SetStatusText(QString::fromStdString(text));
 }
 
 // --- Combos ---
@@ -721,7 +771,10 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
 
 void CMainFrame::OnSetMessageString(std::uint32_t id) {
   if (id != Cmd::kIdleMessage) return;
-  if (m_system.GetUseSystemSecurity()) {
+  // What autosave could not do stays in view while it is so for the open file.
+  if (!m_autosaveNotice.empty() && m_autosaveNoticePath == m_system.GetFilePath()) {
+    SetStatusText(QString::fromStdString(m_autosaveNotice));
+  } else if (m_system.GetUseSystemSecurity()) {
     SetStatusText(QStringLiteral("Current User - ") + QString::fromStdString(m_system.GetCurrentUserName()));
   } else {
     SetStatusText(QStringLiteral("Ready (File Security Disabled)"));

@@ -2,8 +2,8 @@
 #include "app/QuendalApp.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QScreen>
+#include <cstdio>
 
 #include "app/AboutDlg.h"
 #include "app/AppResources.h"
@@ -17,6 +17,41 @@
 #include "platform/Graphics.h"
 #include "ui/SplashScreen.h"
 
+namespace {
+
+const char* const kUsage =
+    "usage: orvak [FILE.ovd]\n"
+    "  starts Orvak and opens the system file FILE.ovd\n"
+    "  (-- FILE.ovd, or ./FILE.ovd, for a name that starts with -)\n"
+    "  -h, --help  prints this text\n";
+
+// What the command line asks for: the usage, a file to open (its bytes as given, which need not
+// be UTF-8), or nothing that can be done, for an option this program does not know.
+struct CCommandLine {
+  bool help = false;
+  std::string refused;  // the first option not known
+  std::string file;     // the first file named; the others are ignored
+};
+
+CCommandLine ReadCommandLine(const std::vector<std::string>& args) {
+  CCommandLine line;
+  bool options = true;
+  for (const std::string& arg : args) {
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && (arg == "-h" || arg == "--help")) {
+      line.help = true;
+    } else if (options && arg.size() > 1 && arg[0] == '-') {
+      if (line.refused.empty()) line.refused = arg;
+    } else if (line.file.empty()) {
+      line.file = arg;
+    }
+  }
+  return line;
+}
+
+}  // namespace
+
 CQuendalApp::CQuendalApp() = default;
 
 CQuendalApp::~CQuendalApp() {
@@ -24,7 +59,22 @@ CQuendalApp::~CQuendalApp() {
   m_updateChecker.Cleanup();
 }
 
-bool CQuendalApp::InitInstance(const QStringList& args) {
+bool CQuendalApp::InitInstance(const std::vector<std::string>& args) {
+  // The command line is read before anything starts: the usage and a refused option end the
+  // program with words and without a window.
+  const CCommandLine line = ReadCommandLine(args);
+  if (!line.refused.empty()) {
+    std::fprintf(stderr, "orvak: unknown option '%s'\n%s", line.refused.c_str(), kUsage);
+    m_exitCode = 2;
+    return false;
+  }
+  if (line.help) {
+    std::fputs(kUsage, stdout);
+    m_exitCode = 0;
+    return false;
+  }
+  m_exitCode = 1;
+
   // The screen's vertical resolution, which turns text sizes in points into font heights.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     SetScreenPixelsPerInch(int(screen->logicalDotsPerInchY() + 0.5));
@@ -56,19 +106,13 @@ bool CQuendalApp::InitInstance(const QStringList& args) {
   if (!m_frame->OnCreate()) return false;
   m_frame->RestoreDocking();
 
-  // The command line: at most one file to open; the shell opens nothing by itself.
-  QCommandLineParser parser;
-  parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("System file to open"));
-  if (!parser.parse(QStringList{QCoreApplication::applicationFilePath()} + args)) return false;
-  const QStringList files = parser.positionalArguments();
-
   m_frame->show();
   // A save that the program did not live to finish kept the file's earlier bytes: offered
   // back before any file opens.
   m_frame->OfferKeptCopies();
 
-  if (!files.isEmpty()) {
-    m_frame->OpenFilePath(files.first().toStdString());
+  if (!line.file.empty()) {
+    m_frame->OpenFilePath(line.file);
   } else if (m_frame->GetLoadLastFileOnStartup()) {
     m_frame->OnRecentFile(1);
     m_frame->UpdateTitle();

@@ -2,9 +2,9 @@
 // the start-up file, shows the splash, and tears the services down at exit.
 #pragma once
 
-#include <QStringList>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/RecentFileList.h"
 #include "app/UpdateChecker.h"
@@ -20,9 +20,15 @@ class CQuendalApp {
   CQuendalApp(const CQuendalApp&) = delete;
   CQuendalApp& operator=(const CQuendalApp&) = delete;
 
-  // Start-up. args: the command line without the program name. False when the application
-  // must end at once. UI thread, once.
-  bool InitInstance(const QStringList& args);
+  // Start-up. args: the command line without the program name and without the options that
+  // Qt took, as the system gave them (bytes: a file name need not be UTF-8). At most one file
+  // is opened; "-h" and "--help" print the usage, and any other word that starts with "-"
+  // (before a "--") is refused with words. False when the application must end at once, with
+  // StartupExitCode() as its exit code. UI thread, once.
+  bool InitInstance(const std::vector<std::string>& args);
+  // After InitInstance returned false: 0 after the usage, 2 after a refused option, 1 when the
+  // program could not start.
+  int StartupExitCode() const { return m_exitCode; }
   int ExitInstance();
 
   // The About box (command 57664).
@@ -48,4 +54,5 @@ class CQuendalApp {
   std::unique_ptr<CMainFrame> m_frame;
   IUserPrompts* m_prompts = nullptr;
   unsigned m_splashMs = kSplashMs;
+  int m_exitCode = 1;
 };

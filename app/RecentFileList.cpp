@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/File.h"
 #include "platform/SettingsStore.h"
 
 namespace {
@@ -14,15 +15,19 @@ void CRecentFileList::Load() {
   m_paths.clear();
   for (std::size_t i = 0; i < kSize; ++i) {
     std::string path = CSettingsStore::GetString(kSection, KeyOf(i), "");
-    if (!path.empty() && std::find(m_paths.begin(), m_paths.end(), path) == m_paths.end()) {
-      m_paths.push_back(path);
-    }
+    if (!path.empty() && Find(path) == m_paths.end()) m_paths.push_back(path);
   }
+}
+
+std::vector<std::string>::iterator CRecentFileList::Find(const std::string& path) {
+  return std::find_if(m_paths.begin(), m_paths.end(), [&](const std::string& entry) { return IsSameFile(entry, path); });
 }
 
 void CRecentFileList::Add(const std::string& path) {
   if (path.empty()) return;
-  m_paths.erase(std::remove(m_paths.begin(), m_paths.end(), path), m_paths.end());
+  // What another instance listed meanwhile stays: the list is read again and changed.
+  Load();
+  if (const auto it = Find(path); it != m_paths.end()) m_paths.erase(it);
   m_paths.insert(m_paths.begin(), path);
   if (m_paths.size() > kSize) m_paths.resize(kSize);
   Save();
@@ -30,7 +35,9 @@ void CRecentFileList::Add(const std::string& path) {
 
 void CRecentFileList::Remove(std::size_t index) {
   if (index >= m_paths.size()) return;
-  m_paths.erase(m_paths.begin() + std::ptrdiff_t(index));
+  const std::string path = m_paths[index];
+  Load();
+  m_paths.erase(std::remove(m_paths.begin(), m_paths.end(), path), m_paths.end());
   Save();
 }
 

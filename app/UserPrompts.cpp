@@ -33,6 +33,11 @@ IUserPrompts::Answer CQtUserPrompts::AskYesNoCancel(const std::string& caption,
   return Answer::Cancel;
 }
 
+bool CQtUserPrompts::AskYesNo(const std::string& caption, const std::string& text) {
+  return QMessageBox::question(m_owner, QString::fromStdString(caption), QString::fromStdString(text),
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
 void CQtUserPrompts::ShowMessage(const std::string& caption, const std::string& text, Icon icon) {
   const QString c = QString::fromStdString(caption);
   const QString t = QString::fromStdString(text);
@@ -61,10 +66,16 @@ bool CQtUserPrompts::ChooseFileToSave(const FileDialogSpec& spec, std::string& p
   const QString start = spec.initialName.find('*') == std::string::npos
                             ? QString::fromStdString(spec.initialName)
                             : QString();
-  const QString chosen = QFileDialog::getSaveFileName(
-      m_owner, QObject::tr("Save As"), start, QString::fromStdString(ToQtFilter(spec.filter)));
-  if (chosen.isEmpty()) return false;
-  path = chosen.toStdString();
+  QFileDialog dialog(m_owner, QObject::tr("Save As"), QString(), QString::fromStdString(ToQtFilter(spec.filter)));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // A name typed without an extension gets it before the dialog looks for a file to replace.
+  dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExtension));
+  if (!start.isEmpty()) dialog.selectFile(start);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty() || chosen.first().isEmpty()) return false;
+  path = chosen.first().toStdString();
   return true;
 }
 

@@ -33,9 +33,13 @@ class IUserPrompts {
 
   // UI thread, all of them; each returns when the user has answered.
   virtual Answer AskYesNoCancel(const std::string& caption, const std::string& text) = 0;
+  // A question that risks data, with Yes and No, No the default: true for Yes.
+  virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
   virtual void ShowMessage(const std::string& caption, const std::string& text, Icon icon) = 0;
   // Full path (UTF-8) of the chosen file; false when the user cancelled.
   virtual bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) = 0;
+  // The save dialog adds the default extension to a name typed without one, and asks before it
+  // names a file that exists: the question is about the file that will be written.
   virtual bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) = 0;
   // The go-online question: choice 0 retrieve settings from the units, 1 send them; always is
   // the "don't ask me again" box. False when the user cancelled.
@@ -75,6 +79,7 @@ class CQtUserPrompts : public IUserPrompts {
   explicit CQtUserPrompts(QWidget* owner) : m_owner(owner) {}
 
   Answer AskYesNoCancel(const std::string& caption, const std::string& text) override;
+  bool AskYesNo(const std::string& caption, const std::string& text) override;
   void ShowMessage(const std::string& caption, const std::string& text, Icon icon) override;
   bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) override;
   bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) override;

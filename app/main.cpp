@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/MainFrame.h"
 #include "app/QuendalApp.h"
@@ -15,7 +17,9 @@ int main(int argc, char** argv) {
   {
     CQuendalApp app;
     if (const char* splash = std::getenv("ORVAK_SPLASH_MS")) app.SetSplashTime(unsigned(std::atoi(splash)));
-    if (!app.InitInstance(QApplication::arguments().mid(1))) return 1;
+    // argv without the options that QApplication took; the words stay bytes, as a file name
+    // that is not UTF-8 would not survive a QString.
+    if (!app.InitInstance(std::vector<std::string>(argv + 1, argv + argc))) return app.StartupExitCode();
 
     // ORVAK_AUTOQUIT_MS closes the main window after that many ms (used by the start-up test).
     if (const char* quit = std::getenv("ORVAK_AUTOQUIT_MS")) {

@@ -24,9 +24,22 @@ class CSteadyClock : public IClock {
 CSteadyClock g_steady;
 std::atomic<IClock*> g_clock{&g_steady};
 
+thread_local bool t_tickHeld = false;
+thread_local std::uint32_t t_heldTick = 0;
+
 }  // namespace
 
-std::uint32_t GetTickCount() { return g_clock.load()->TickCount(); }
+CHeldTickCount::CHeldTickCount(std::uint32_t tick) : m_wasHeld(t_tickHeld), m_previous(t_heldTick) {
+  t_tickHeld = true;
+  t_heldTick = tick;
+}
+
+CHeldTickCount::~CHeldTickCount() {
+  t_tickHeld = m_wasHeld;
+  t_heldTick = m_previous;
+}
+
+std::uint32_t GetTickCount() { return t_tickHeld ? t_heldTick : g_clock.load()->TickCount(); }
 std::int64_t QueryPerformanceCounter() { return g_clock.load()->PerformanceCounter(); }
 std::int64_t QueryPerformanceFrequency() { return g_clock.load()->PerformanceFrequency(); }
 std::int64_t ClockMicroseconds() {

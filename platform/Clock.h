@@ -27,6 +27,21 @@ inline std::uint32_t TicksSince(std::uint32_t start, std::uint32_t now) { return
 // Replaces the clock (null restores the machine clock). Tests only; not thread-safe against readers.
 void SetClockForTests(IClock* clock);
 
+// While it lives, GetTickCount on the thread that made it returns tick, whatever the clock says:
+// what keys bytes by the tick count (the scrambled sections of a record) writes the same bytes
+// each time. The other threads read the clock as before.
+class CHeldTickCount {
+ public:
+  explicit CHeldTickCount(std::uint32_t tick);
+  ~CHeldTickCount();
+  CHeldTickCount(const CHeldTickCount&) = delete;
+  CHeldTickCount& operator=(const CHeldTickCount&) = delete;
+
+ private:
+  bool m_wasHeld;
+  std::uint32_t m_previous;
+};
+
 // A clock that moves only when told to.
 class CManualClock : public IClock {
  public:

@@ -24,6 +24,14 @@ QString KeyOf(const std::string& section, const std::string& key) {
   return QString::fromStdString(section + "/" + key);
 }
 
+// A string is stored as text; one that is not UTF-8 (a file name in another encoding) as its
+// bytes, which text would not keep.
+QVariant StoredString(const std::string& value) {
+  const QString text = QString::fromStdString(value);
+  if (text.toStdString() == value) return text;
+  return QByteArray::fromStdString(value);
+}
+
 }  // namespace
 
 std::uint32_t CSettingsStore::GetInt(const std::string& section, const std::string& key,
@@ -49,13 +57,14 @@ std::string CSettingsStore::GetString(const std::string& section, const std::str
   auto store = OpenStore();
   QVariant v = store->value(KeyOf(section, key));
   if (!v.isValid()) return def;
+  if (v.typeId() == QMetaType::QByteArray) return v.toByteArray().toStdString();
   return v.toString().toStdString();
 }
 
 void CSettingsStore::WriteString(const std::string& section, const std::string& key,
                                  const std::string& value) {
   auto store = OpenStore();
-  store->setValue(KeyOf(section, key), QString::fromStdString(value));
+  store->setValue(KeyOf(section, key), StoredString(value));
   store->sync();
 }
 

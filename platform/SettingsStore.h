@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// Typed reads with defaults and writes that reach the store at once. Any thread.
+// Typed reads with defaults and writes that reach the store at once. Any thread. Strings are
+// kept byte for byte, also those that are not UTF-8.
 class CSettingsStore {
  public:
   static std::uint32_t GetInt(const std::string& section, const std::string& key, std::uint32_t def);

@@ -143,12 +143,20 @@ void CSystem::ShowMessage(const std::string& text, const std::string& caption) {
 }
 
 void CSystem::ShowFileError(const std::string& text, const std::string& caption) const {
+  if (m_fileErrorCapture) {
+    *m_fileErrorCapture += (m_fileErrorCapture->empty() ? "" : "\n") + text;
+    return;
+  }
   if (m_ui) m_ui->ShowFileError(text, caption);
 }
 
 bool CSystem::GoOnline(std::uint32_t choice) {
   // A unit of another model that a scan found at a device's ID is looked for anew.
   for (CDevice* device : GetDevices()) device->SetOtherModelAtId(0);
+  // Online, the units' values may change the devices' settings without marking the file
+  // modified: the devices as they stand now (an earlier edit is in the modified flag) are what
+  // tells later whether they did.
+  if (!m_storedDevicesPrint) m_storedDevicesPrint = PrintDevicesRecords();
   if (m_comms.GoOnline(choice)) return true;
   if (m_ui) m_ui->ShowMessageBox(kFailedToConnectText, kOnlineErrorCaption);
   return false;
@@ -168,6 +176,8 @@ bool CSystem::Clear() {
   SetDefaults();
   m_filePath.clear();
   m_modified = false;
+  m_fileStamp.reset();
+  m_storedDevicesPrint.reset();
   return true;
 }
 

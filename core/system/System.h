@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "core/model/User.h"
 #include "core/file/Uuid.h"
 #include "core/system/ZonedDevices.h"
+#include "platform/File.h"
 #include "platform/Sync.h"
 #include "platform/Types.h"
 
@@ -306,9 +308,18 @@ class CSystem final : public IDeviceHost,
   // path is kept and the file is not modified.
   bool OpenFile(const std::string& path);
   // Writes the file at path through a temporary file renamed into place. On failure the old
-  // file is untouched, the failure is reported, the path and the modified flag stay and the
-  // result is false. On success the path is kept and the modified flag cleared.
-  bool SaveFile(const std::string& path);
+  // file is untouched, the failure is reported (or, when failure is given, its text goes there
+  // instead), the path and the modified flag stay and the result is false. On success the path
+  // is kept and the modified flag cleared.
+  bool SaveFile(const std::string& path, std::string* failure = nullptr);
+  // True when the system holds what its file, as last read or saved, does not: an edit (the
+  // modified flag), or device settings that changed since the comms went online, as the
+  // values read from the units do (those leave the modified flag, and so File > Save, alone).
+  // UI thread.
+  bool HasChangesSinceStored();
+  // True when the file at the system's path is no longer the one it read or saved last: a
+  // program wrote over it, replaced or removed it since. False without a file. UI thread.
+  bool IsFileChangedOnDisk() const;
   // Shows a file error through the UI services (nothing without them).
   void ShowFileError(const std::string& text, const std::string& caption) const override;
 
@@ -337,8 +348,10 @@ class CSystem final : public IDeviceHost,
   void WriteLog(const std::string& text) override;
   // The same, only when "LogCommsErrors" is on.
   void WriteErrorLog(const std::string& text) override;
-  // Copies the whole log file to destination (UI thread). False on any file error.
-  bool ExportLogFile(const std::string& destination);
+  // Copies the whole log file to destination (UI thread), saved as a system file is: the
+  // destination keeps its earlier bytes unless the whole copy is on the disk. False on any file
+  // error, with the reason in error (when given).
+  bool ExportLogFile(const std::string& destination, std::string* error = nullptr);
 
   // --- Comms worker ---
   // The worker: the serial transport, the system command queue, the worker thread with its
@@ -419,6 +432,9 @@ class CSystem final : public IDeviceHost,
   void IndexDevicesByUuid() const;
   // A message about the whole system (no device) to the main frame.
   void PostToFrame(std::uint32_t message);
+  // A print of every device's record as the file stores it (SystemFile.cpp): equal prints, equal
+  // records. None when a record could not be stored.
+  std::optional<std::uint64_t> PrintDevicesRecords();
 
   // Panel order helpers (DeviceManagement.cpp).
   void SetPanelOrder(const CPanelView& view, std::int32_t order);
@@ -443,6 +459,13 @@ class CSystem final : public IDeviceHost,
   std::unique_ptr<CLogFile> m_log;
   std::string m_filePath;
   bool m_modified = false;
+  // The file as this system last read or saved it: its stamp on the disk, and, from the time
+  // the comms went online until the next open or offline save, a print of the devices' records
+  // as they were stored.
+  std::optional<CFileStamp> m_fileStamp;
+  std::optional<std::uint64_t> m_storedDevicesPrint;
+  // While set, a file error shown through ShowFileError goes here instead of to the user.
+  std::string* m_fileErrorCapture = nullptr;
   bool m_fullScreenNow = false;
   std::atomic<bool> m_useSystemSecurity{false};  // turned on by the worker's import
   std::atomic<std::uint32_t> m_userImports{0};

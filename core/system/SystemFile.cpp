@@ -19,6 +19,7 @@
 #include "core/system/Zone.h"
 #include "platform/Archive.h"
 #include "platform/AtomicFile.h"
+#include "platform/Clock.h"
 #include "platform/Sync.h"
 
 namespace {
@@ -335,6 +336,9 @@ bool CSystem::OpenFile(const std::string& path) {
   // become.
   const std::unique_ptr<CArchive> file = CArchive::LoadFile(path, nullptr);
   if (!file) return false;
+  // The file's stamp once it is open, before a record is read: a write by another program while
+  // it is read makes it another file than the one this system holds.
+  const std::optional<CFileStamp> stamp = ReadFileStamp(path);
   CArchive& ar = *file;
   SetDesignMode(0);
   if (!Serialize(ar)) {
@@ -343,10 +347,17 @@ bool CSystem::OpenFile(const std::string& path) {
   }
   SetFilePath(path);
   SetModified(false);
+  m_fileStamp = stamp;
+  m_storedDevicesPrint.reset();
   return true;
 }
 
-bool CSystem::SaveFile(const std::string& path) {
+bool CSystem::SaveFile(const std::string& path, std::string* failure) {
+  struct CCapture {
+    std::string*& capture;
+    ~CCapture() { capture = nullptr; }
+  } capture{m_fileErrorCapture};
+  m_fileErrorCapture = failure;
   CAtomicFileWriter file(path);
   std::string error;
   auto failed = [&] {
@@ -370,5 +381,41 @@ bool CSystem::SaveFile(const std::string& path) {
   if (!file.Commit(&error)) return failed();
   SetFilePath(path);
   SetModified(false);
+  m_fileStamp = ReadFileStamp(path);
+  // Online the units may still change the settings just stored.
+  m_storedDevicesPrint.reset();
+  if (IsPortOpen()) m_storedDevicesPrint = PrintDevicesRecords();
   return true;
+}
+
+bool CSystem::HasChangesSinceStored() {
+  return IsModified() || (m_storedDevicesPrint && PrintDevicesRecords() != m_storedDevicesPrint);
+}
+
+bool CSystem::IsFileChangedOnDisk() const {
+  return !m_filePath.empty() && m_fileStamp && ReadFileStamp(m_filePath) != m_fileStamp;
+}
+
+std::optional<std::uint64_t> CSystem::PrintDevicesRecords() {
+  // FNV-1a over the bytes of the records as they would be stored.
+  std::uint64_t print = 0xcbf29ce484222325ull;
+  CArchive ar([&](const std::uint8_t* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) print = (print ^ data[i]) * 0x100000001b3ull;
+  });
+  // The worker may be parsing a reply into a device's settings meanwhile. Scrambled sections
+  // take the same key each time, so that equal records give equal bytes.
+  CSingleLock lock(GetLock());
+  const CHeldTickCount sameKeys(0);
+  try {
+    for (CDevice* device : m_devices) {
+      ar.WriteU32(device->GetTypeCode());
+      ar.WriteU32(device->GetDeviceId());
+      ar.WriteU32(device->GetModelIndex());
+      device->Serialize(ar);
+    }
+    ar.Flush();
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  return print;
 }

@@ -3,6 +3,7 @@
 
 #include "core/support/LogFile.h"
 #include "core/comms/SerialComms.h"
+#include "platform/AtomicFile.h"
 #include "platform/SerialPort.h"
 
 void CSystem::LoadSettings() { m_settings.Load(); }
@@ -72,4 +73,8 @@ void CSystem::WriteLog(const std::string& text) { m_log->WriteLog(text); }
 
 void CSystem::WriteErrorLog(const std::string& text) { m_log->WriteErrorLog(text); }
 
-bool CSystem::ExportLogFile(const std::string& destination) { return m_log->ReadLogFile(destination); }
+bool CSystem::ExportLogFile(const std::string& destination, std::string* error) {
+  // The lock holds the log's writers off while it is copied.
+  CSingleLock lock(m_lock);
+  return SaveFileTail(CLogFile::GetLogFilePath(), 0, destination, error);
+}

@@ -5,11 +5,15 @@
 #include <FreeImage.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <boost/version.hpp>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/AboutDlg.h"
 #include "app/RecentFileList.h"
@@ -42,6 +46,69 @@ TEST(RecentFileListTest, NewestFirstNoDuplicatesFourAtMostAndPersisted) {
   again.Remove(0);
   EXPECT_EQ(again.Get(0), "/e.ovd");
   EXPECT_EQ(again.Get(4), "");
+}
+
+// Two instances of the program share the list in the settings: each change is made to the list
+// as the other instance left it, newest first.
+TEST(RecentFileListTest, EntriesAnotherInstanceAddedOrRemovedStaySo) {
+  CRecentFileList mine;
+  mine.Load();
+  mine.Add("/a.ovd");
+  mine.Add("/b.ovd");
+  // Another process, with its own list read from the store, opens a file and forgets another.
+  const pid_t other = ::fork();
+  if (other == 0) {
+    CRecentFileList theirs;
+    theirs.Load();
+    theirs.Add("/c.ovd");
+    theirs.Remove(2);  // "/a.ovd"
+    ::_exit(theirs.Count() == 2 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(other, &status, 0), other);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  mine.Add("/d.ovd");
+  CRecentFileList stored;
+  stored.Load();
+  for (const CRecentFileList* list : {&mine, &stored}) {
+    ASSERT_EQ(list->Count(), 3u);
+    EXPECT_EQ(list->Get(0), "/d.ovd");
+    EXPECT_EQ(list->Get(1), "/c.ovd");
+    EXPECT_EQ(list->Get(2), "/b.ovd");
+  }
+  mine.Remove(1);
+  stored.Load();
+  EXPECT_EQ(stored.Get(1), "/b.ovd");
+  EXPECT_EQ(stored.Count(), 2u);
+}
+
+// A file opened by another name (a symbolic link to it, or another hard link) is one entry,
+// under the name it was last opened by.
+TEST(RecentFileListTest, OneFileByTwoNamesIsListedOnce) {
+  QTemporaryDir dir;
+  const std::string real = (dir.path() + "/real.ovd").toStdString();
+  const std::string alias = (dir.path() + "/alias.ovd").toStdString();
+  const std::string hard = (dir.path() + "/hard.ovd").toStdString();
+  const std::string other = (dir.path() + "/other.ovd").toStdString();
+  for (const std::string& path : {real, other}) {
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  ASSERT_EQ(::symlink(real.c_str(), alias.c_str()), 0);
+  ASSERT_EQ(::link(real.c_str(), hard.c_str()), 0);
+
+  CRecentFileList list;
+  list.Load();
+  list.Add(real);
+  list.Add(other);
+  list.Add(alias);
+  ASSERT_EQ(list.Count(), 2u);
+  EXPECT_EQ(list.Get(0), alias);
+  EXPECT_EQ(list.Get(1), other);
+  list.Add(hard);
+  ASSERT_EQ(list.Count(), 2u);
+  EXPECT_EQ(list.Get(0), hard);
 }
 
 TEST(UpdateCheckerTest, KeepsFeedAndSettingAndOnlyTellsTheUser) {

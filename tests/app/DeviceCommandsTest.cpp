@@ -277,11 +277,21 @@ TEST_F(DeviceCommands, CopyAndPaste_FollowTheDeviceShownInTheGrid) {
   EXPECT_FALSE(Enabled(Cmd::kEditCopy));
 }
 
-TEST_F(DeviceCommands, ExportLogFile_CopiesTheLogOrReportsTheFailure) {
+// A copy that fails says why, in the words of the writer that refused it, and the file that was
+// there keeps its bytes.
+TEST_F(DeviceCommands, ExportLogFile_CopiesTheLogOrReportsTheWritersReason) {
   CMainFrame& f = Frame();
   System().WriteLog("exported line\n");
   const std::string target = PathOf("copy.txt");
-  prompts.paths = {target, PathOf("missing/folder/copy.txt")};
+  const std::string readOnly = PathOf("read-only.txt");
+  {
+    QFile file(QString::fromStdString(readOnly));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("kept");
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner));
+  }
+  prompts.paths = {target, PathOf("missing/folder/copy.txt"), readOnly};
   f.RunCommand(Cmd::kExportLogFile);
   ASSERT_EQ(prompts.saveSpecs.size(), 1u);
   EXPECT_EQ(prompts.saveSpecs[0].defaultExtension, "txt");
@@ -293,7 +303,15 @@ TEST_F(DeviceCommands, ExportLogFile_CopiesTheLogOrReportsTheFailure) {
 
   f.RunCommand(Cmd::kExportLogFile);
   ASSERT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(prompts.messages[0].text.rfind("Failed to copy log file.  GetLastError = ", 0), 0u);
+  EXPECT_EQ(prompts.messages[0].text,
+            "Failed to copy log file.\nThe file could not be created: No such file or directory");
+
+  f.RunCommand(Cmd::kExportLogFile);
+  ASSERT_EQ(prompts.messages.size(), 2u);
+  EXPECT_EQ(prompts.messages[1].text, "Failed to copy log file.\nThe file could not be written: the file is read-only");
+  QFile kept(QString::fromStdString(readOnly));
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), "kept");
 }
 
 TEST_F(DeviceCommands, FoundUnitsJoinTheSelectedZoneAndMeterRepliesOnlyQueue) {

@@ -25,6 +25,10 @@ class CFakePrompts : public IUserPrompts {
     answers.pop_front();
     return a;
   }
+  // From the same queue: Yes is true, anything else (an empty queue too) false.
+  bool AskYesNo(const std::string& caption, const std::string& text) override {
+    return AskYesNoCancel(caption, text) == Answer::Yes;
+  }
   void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
     messages.push_back({caption, text});
   }

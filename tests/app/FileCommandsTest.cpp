@@ -1,17 +1,31 @@
 // New, Open, Save, Save As, the recent files, autosave, the title and the close question,
 // driven through the frame's commands with scripted answers.
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <optional>
+
+#include <unistd.h>
 
 #include "app/CommandIds.h"
+#include "app/UserPrompts.h"
 #include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/file/ImageTree.h"
+#include "core/model/User.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
 #include "custom/CustomControls.h"
 #include "custom/KnobControl.h"
+#include "platform/File.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
 #include "tests/support/TestDevices.h"
@@ -42,9 +56,169 @@ class FileCommandsTest : public FrameTest {
     QFile file(QString::fromStdString(path));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
+
+  // A system holding one device named name, saved at path apart from the frame.
+  static void SaveSystemWith(const std::string& path, const std::string& name) {
+    CSystem other;
+    AddDevice(other, name);
+    ASSERT_TRUE(other.SaveFile(path));
+  }
+
+  // The frame's system with a device named name, saved through File > Save as "show.ovd"; the
+  // file's path.
+  std::string SaveShowThroughTheFrame(const std::string& name) {
+    const std::string path = PathOf("show.ovd");
+    AddDevice(frame->GetSystem(), name);
+    prompts.paths = {path};
+    frame->RunCommand(Cmd::kFileSave);
+    return path;
+  }
+
+  // How many lines of the frame's log hold text.
+  int LogLinesWith(const std::string& text) {
+    ProcessEvents();
+    COutputList& list = frame->GetOutputPane().GetLogList();
+    int n = 0;
+    for (int i = 0; i < list.count(); ++i) n += list.item(i)->text().toStdString().find(text) != std::string::npos;
+    return n;
+  }
+};
+
+// Answers the next modal window of type T from inside its own event loop; a window that never
+// comes is not waited for after the object goes.
+template <class T>
+class CNextModal {
+ public:
+  explicit CNextModal(std::function<void(T&)> answer) : m_answer(std::move(answer)) {
+    QObject::connect(&m_poll, &QTimer::timeout, [this] {
+      auto* modal = dynamic_cast<T*>(QApplication::activeModalWidget());
+      if (!modal) return;
+      m_poll.stop();
+      m_answered = true;
+      m_answer(*modal);
+    });
+    m_poll.start(0);
+  }
+  bool Answered() const { return m_answered; }
+
+ private:
+  std::function<void(T&)> m_answer;
+  QTimer m_poll;
+  bool m_answered = false;
+};
+
+// The roads that ask for a name to save under: Save As, Save of an untitled system, and "Yes"
+// to the "Close File" question on Exit and before a recent file opens.
+enum class ESaveRoad { kSaveAs, kFirstSave, kExit, kRecentFile };
+struct SaveRoadCase {
+  const char* name;
+  ESaveRoad road;
+};
+
+class SaveRoadTest : public FileCommandsTest, public ::testing::WithParamInterface<SaveRoadCase> {
+ protected:
+  // "gig.ovd" holds a system of its own, a recent file is listed, and the frame holds an
+  // untitled system with a change.
+  void SetUp() override {
+    FileCommandsTest::SetUp();
+    SaveSystemWith(gig, "Kept");
+    gigBytes = FileBytes(gig);
+    SaveSystemWith(PathOf("recent.ovd"), "Recent");
+    recent.Add(PathOf("recent.ovd"));
+    AddDevice(MakeFrame().GetSystem(), "New");
+  }
+  bool AsksCloseFileFirst() const { return GetParam().road == ESaveRoad::kExit || GetParam().road == ESaveRoad::kRecentFile; }
+  // Takes the road; false when the frame refused to close.
+  bool Run() {
+    switch (GetParam().road) {
+      case ESaveRoad::kSaveAs: frame->RunCommand(Cmd::kFileSaveAs); break;
+      case ESaveRoad::kFirstSave: frame->RunCommand(Cmd::kFileSave); break;
+      case ESaveRoad::kExit: return frame->close();
+      case ESaveRoad::kRecentFile: frame->RunCommand(Cmd::kRecentFile1); break;
+    }
+    return true;
+  }
+
+  const std::string gig = PathOf("gig.ovd");
+  QByteArray gigBytes;
 };
 
 }  // namespace
+
+// A name typed without ".ovd" where "<name>.ovd" exists is asked about before that file is
+// replaced. No keeps it byte for byte and asks for a name again; Yes replaces it.
+TEST_P(SaveRoadTest, ANameTypedWithoutOvdAsksBeforeTheOvdFileIsReplaced) {
+  CSystem& system = frame->GetSystem();
+  prompts.answers = {Answer::No};
+  if (AsksCloseFileFirst()) prompts.answers.push_front(Answer::Yes);
+  prompts.paths = {PathOf("gig"), ""};
+  const bool closed = Run();
+  EXPECT_TRUE(GetParam().road != ESaveRoad::kExit || !closed);
+  ASSERT_EQ(prompts.questions.size(), AsksCloseFileFirst() ? 2u : 1u);
+  EXPECT_EQ(prompts.questions.back().caption, "Save As");
+  EXPECT_EQ(prompts.questions.back().text, "gig.ovd already exists.\nDo you want to replace it?");
+  EXPECT_EQ(prompts.saveSpecs.size(), 2u);  // No: the dialog again, for another name
+  EXPECT_EQ(FileBytes(gig), gigBytes);
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0)->GetName(), "New");
+  EXPECT_TRUE(system.IsModified());
+
+  prompts.answers = {Answer::Yes};
+  if (AsksCloseFileFirst()) prompts.answers.push_front(Answer::Yes);
+  prompts.paths = {PathOf("gig")};
+  EXPECT_TRUE(Run());
+  CSystem back;
+  ASSERT_TRUE(back.OpenFile(gig));
+  ASSERT_EQ(back.GetDeviceCount(), 1);
+  EXPECT_EQ(back.GetDevice(0)->GetName(), "New");
+}
+
+// The same through the real save dialog, typed into as a person types: the dialog adds ".ovd"
+// before it looks for a file to replace, so its own question names "gig.ovd"; No leaves the
+// dialog open and the file as it was.
+TEST_P(SaveRoadTest, TheSaveDialogAsksAboutTheOvdFileItWouldWrite) {
+  const bool nativeDialogs = !QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs);
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+  CQtUserPrompts dialogs(frame.get());
+  frame->SetUserPrompts(&dialogs);
+  std::optional<CNextModal<QMessageBox>> closeFile;
+  if (AsksCloseFileFirst()) closeFile.emplace([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+  QString asked;
+  bool dialogStayed = false;
+  CNextModal<QFileDialog> dialog([&](QFileDialog& d) {
+    auto* name = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    name->setText(QString::fromStdString(PathOf("gig")));
+    CNextModal<QMessageBox> replace([&](QMessageBox& box) {
+      asked = box.text();
+      if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+        d.grab().save(folder + QStringLiteral("/save-dialog.png"));
+        box.grab().save(folder + QStringLiteral("/save-dialog-replace.png"));
+      }
+      box.button(QMessageBox::No)->click();
+    });
+    auto* buttons = d.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    ASSERT_NE(buttons, nullptr);
+    buttons->button(QDialogButtonBox::Save)->click();
+    dialogStayed = d.isVisible();
+    d.reject();
+  });
+  Run();
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, !nativeDialogs);
+  EXPECT_TRUE(dialog.Answered());
+  EXPECT_EQ(asked, "gig.ovd already exists.\nDo you want to replace it?");
+  EXPECT_TRUE(dialogStayed);
+  EXPECT_EQ(FileBytes(gig), gigBytes);
+  EXPECT_TRUE(frame->GetSystem().IsModified());
+  frame->SetUserPrompts(&prompts);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, SaveRoadTest,
+                         ::testing::Values(SaveRoadCase{"SaveAs", ESaveRoad::kSaveAs},
+                                           SaveRoadCase{"FirstSave", ESaveRoad::kFirstSave},
+                                           SaveRoadCase{"Exit", ESaveRoad::kExit},
+                                           SaveRoadCase{"RecentFile", ESaveRoad::kRecentFile}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FileCommandsTest, NewSaveOpenClose_ThroughTheCommands_TitleAfterEach) {
   CFrameUnderTest& f = MakeFrame();
@@ -421,4 +595,199 @@ TEST_F(FileCommandsTest, PictureWhosePixelsDoNotDecode_IsToldOnceWhenItsPanelIsD
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].text, kImageLoadErrorText);
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
+}
+
+// Autosave writes a system that holds what its file does not, and nothing else: a file opened
+// and left alone stays as it is on the disk, also one whose open left users out.
+TEST_F(FileCommandsTest, Autosave_WritesOnlyWhatChangedSinceTheFileWasReadOrSaved) {
+  const std::string path = PathOf("many.ovd");
+  {
+    CSystem many;
+    AddDevice(many, "A");
+    for (int n = 1; many.GetUsers().size() < kMaxUsers + 2; ++n)
+      many.GetUsers().push_back(new CUser("Extra" + std::to_string(n), "pw"));
+    ASSERT_TRUE(many.SaveFile(path));
+  }
+  const QByteArray before = FileBytes(path);
+  CFrameUnderTest& f = MakeFrame();
+  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_EQ(prompts.messages.size(), 1u);  // the users left out
+  f.Tick(FrameTimer::kAutosave);
+  f.Tick(FrameTimer::kAutosave);
+  EXPECT_EQ(FileBytes(path), before);
+
+  AddDevice(f.GetSystem(), "B");
+  f.Tick(FrameTimer::kAutosave);
+  CSystem reread;
+  ASSERT_TRUE(reread.OpenFile(path));
+  EXPECT_EQ(reread.GetDeviceCount(), 2);
+  const auto saved = WriteMark(path);
+    f.Tick(FrameTimer::kAutosave);  // nothing changed since that save
+  EXPECT_EQ(WriteMark(path), saved);
+  EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+// Another program saved the file since it was opened: autosave does not write over it, says so
+// once in the log and keeps saying so in the status bar; the changes stay until the user saves,
+// and that save goes as any other.
+TEST_F(FileCommandsTest, Autosave_LeavesAFileAnotherProgramSavedMeanwhileAlone) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  const std::string path = SaveShowThroughTheFrame("Mine");
+  AddDevice(system, "Unsaved");
+
+  // The other program: the sample-system tool, saving its own system under the same name.
+  QProcess other;
+  other.start(QStringLiteral(ORVAK_SAMPLE_SYSTEM_TOOL), {QString::fromStdString(path)});
+  ASSERT_TRUE(other.waitForFinished(60000));
+  ASSERT_EQ(other.exitCode(), 0);
+  const QByteArray theirs = FileBytes(path);
+
+  const std::string told = "Autosave left " + path + " alone: another program has changed or removed it";
+  for (int tick = 0; tick < 3; ++tick) {
+    f.Tick(FrameTimer::kAutosave);
+    f.Tick(FrameTimer::kBlink);  // the idle text of the status bar
+    ProcessEvents();
+    EXPECT_EQ(FileBytes(path), theirs);
+    EXPECT_EQ(LogLinesWith(told), 1);
+    EXPECT_EQ(f.GetStatusText(),
+              "Autosave left show.ovd alone: another program changed or removed it. Save to keep your changes.");
+  }
+  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_TRUE(system.IsModified());
+  ASSERT_EQ(system.GetDeviceCount(), 2);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    f.grab().save(folder + QStringLiteral("/autosave-left-alone.png"));
+
+  f.RunCommand(Cmd::kFileSave);
+  CSystem reread;
+  ASSERT_TRUE(reread.OpenFile(path));
+  ASSERT_EQ(reread.GetDeviceCount(), 2);
+  EXPECT_EQ(reread.GetDevice(1)->GetName(), "Unsaved");
+  f.Tick(FrameTimer::kBlink);
+  ProcessEvents();
+  EXPECT_EQ(f.GetStatusText(), "Ready (File Security Disabled)");
+}
+
+// A tick that comes while the "Close File" question is up writes nothing: "No" then leaves the
+// file as it was saved.
+TEST_F(FileCommandsTest, Autosave_WritesNothingWhileTheCloseQuestionIsOpen) {
+  CFrameUnderTest& f = MakeFrame();
+  const std::string path = SaveShowThroughTheFrame("Saved");
+  const QByteArray saved = FileBytes(path);
+  AddDevice(f.GetSystem(), "Declined");
+
+  CQtUserPrompts dialogs(&f);
+  f.SetUserPrompts(&dialogs);
+  CNextModal<QMessageBox> question([&](QMessageBox& box) {
+    f.Tick(FrameTimer::kAutosave);
+    box.button(QMessageBox::No)->click();
+  });
+  EXPECT_TRUE(f.close());
+  EXPECT_TRUE(question.Answered());
+  EXPECT_EQ(FileBytes(path), saved);
+}
+
+// A failed autosave is told once, with its reason; the ticks after it try again without a word
+// but the status bar's, until a save succeeds. A file nobody changed is not written at all, so
+// a read-only file left alone brings no message.
+TEST_F(FileCommandsTest, Autosave_AFailedSaveIsToldOnceUntilASaveSucceeds) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  const std::string path = SaveShowThroughTheFrame("A");
+  QFile file(QString::fromStdString(path));
+  const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+  ASSERT_TRUE(file.setPermissions(readOnly));
+  f.Tick(FrameTimer::kAutosave);
+  EXPECT_TRUE(prompts.messages.empty());
+
+  AddDevice(system, "B");
+  for (int tick = 0; tick < 3; ++tick) {
+    f.Tick(FrameTimer::kAutosave);
+    f.Tick(FrameTimer::kBlink);
+    ProcessEvents();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "File Error");
+    EXPECT_NE(prompts.messages[0].text.find("the file is read-only"), std::string::npos);
+    EXPECT_EQ(LogLinesWith("Autosave of " + path + " failed"), 1);
+    EXPECT_EQ(f.GetStatusText(), "Autosave of show.ovd failed: the changes are not saved.");
+  }
+
+  ASSERT_TRUE(file.setPermissions(readOnly | QFileDevice::WriteOwner));
+  f.Tick(FrameTimer::kAutosave);
+  CSystem reread;
+  ASSERT_TRUE(reread.OpenFile(path));
+  EXPECT_EQ(reread.GetDeviceCount(), 2);
+  ASSERT_TRUE(file.setPermissions(readOnly));
+  AddDevice(system, "C");
+  f.Tick(FrameTimer::kAutosave);
+  EXPECT_EQ(prompts.messages.size(), 2u);  // failed again after a save that succeeded
+}
+
+// A path through a link to a folder and then ".." names the file the system opens for it (as a
+// shell's "cat" would), not the one that dropping the link and ".." by their names would give. A
+// link to a file is known by the link's own name.
+TEST_F(FileCommandsTest, PathThroughALinkAndDotDotOpensTheFileTheSystemOpens) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  ASSERT_TRUE(QDir(temp.path()).mkpath("lx/real/sub") && QDir(temp.path()).mkpath("lx/a"));
+  ASSERT_EQ(::symlink("../real/sub", PathOf("lx/a/ln").c_str()), 0);
+  SaveSystemWith(PathOf("lx/real/show.ovd"), "Real");
+  SaveSystemWith(PathOf("lx/a/show.ovd"), "Other");
+
+  ASSERT_TRUE(f.OpenFilePath(PathOf("lx/a/ln/../show.ovd")));
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0)->GetName(), "Real");
+  EXPECT_EQ(system.GetFilePath(), PathOf("lx/real/show.ovd"));
+  EXPECT_EQ(recent.Get(0), PathOf("lx/real/show.ovd"));
+
+  ASSERT_EQ(::symlink("real/show.ovd", PathOf("lx/alias.ovd").c_str()), 0);
+  ASSERT_TRUE(f.OpenFilePath(PathOf("lx/alias.ovd")));
+  EXPECT_EQ(system.GetFilePath(), PathOf("lx/alias.ovd"));
+  EXPECT_EQ(f.windowTitle(), "Orvak - alias.ovd");
+}
+
+// An "&" in a recent file's path is shown as itself in the File menu, not taken for the mark of
+// a mnemonic.
+TEST_F(FileCommandsTest, RecentFileWithAnAmpersandShowsItInTheMenu) {
+  const std::string path = PathOf("A&B.ovd");
+  SaveSystemWith(path, "A");
+  recent.Add(path);
+  CFrameUnderTest& f = MakeFrame();
+  f.UpdateCommandUI();
+  QString shown = QString::fromStdString(path);
+  shown.replace(QStringLiteral("&"), QStringLiteral("&&"));
+  EXPECT_EQ(f.GetCommand(Cmd::kRecentFile1)->text(), QStringLiteral("&1 ") + shown);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    QMenu* file = f.menuBar()->actions().first()->menu();
+    file->popup(f.mapToGlobal(QPoint(0, 20)));
+    ProcessEvents();
+    file->grab().save(folder + QStringLiteral("/recent-ampersand.png"));
+    file->hide();
+  }
+  f.RunCommand(Cmd::kRecentFile1);
+  EXPECT_EQ(f.GetSystem().GetFilePath(), path);
+}
+
+// A file whose name is not UTF-8 (made in another encoding) opens, is listed and opens again
+// from the list, byte for byte the name it has on the disk.
+TEST_F(FileCommandsTest, FileWhoseNameIsNotUtf8OpensAndOpensAgainFromTheList) {
+  // Made apart from PathOf, whose QString would not keep the byte.
+  const std::string path = temp.path().toStdString() + "/caf\xe9.ovd";
+  SaveSystemWith(path, "Latin-1");
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  ASSERT_TRUE(f.OpenFilePath(path));
+  EXPECT_TRUE(prompts.messages.empty());
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0)->GetName(), "Latin-1");
+
+  f.RunCommand(Cmd::kFileNew);
+  CRecentFileList stored;
+  stored.Load();
+  EXPECT_EQ(stored.Get(0), path);
+  f.RunCommand(Cmd::kRecentFile1);
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetFilePath(), path);
+  EXPECT_TRUE(prompts.messages.empty());
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +100,14 @@ inline void CutASaveInPlaceShort(const std::string& path) {
   ::waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   ASSERT_EQ(FindKeptCopies(path).size(), 1u);
+}
+
+// Which file a name leads to and when it was last written, to the nanosecond: equal marks, no
+// write between them.
+inline std::pair<std::uint64_t, std::int64_t> WriteMark(const std::string& path) {
+  struct stat s {};
+  if (::stat(path.c_str(), &s) != 0) return {0, 0};
+  return {std::uint64_t(s.st_ino), std::int64_t(s.st_mtim.tv_sec) * 1000000000 + s.st_mtim.tv_nsec};
 }
 
 // The current folder, changed for the scope and changed back after.

@@ -3,7 +3,16 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSettings>
 #include <QTimer>
+#include <chrono>
+#include <thread>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
@@ -65,7 +74,7 @@ TEST_F(StartupTest, CommandLineFileWinsOverLoadLastFileOnStartup) {
   CQuendalApp app;
   app.SetUserPrompts(&prompts);
   app.SetSplashTime(0);
-  ASSERT_TRUE(app.InitInstance({QString::fromStdString(named)}));
+  ASSERT_TRUE(app.InitInstance({named}));
   EXPECT_EQ(OpenDeviceName(app), "Named");
   EXPECT_EQ(app.GetMainFrame()->windowTitle(), "Orvak - named.ovd");
   EXPECT_EQ(app.GetRecentFileName(0), named);
@@ -136,7 +145,7 @@ TEST_F(StartupTest, AStartupFileThatCannotBeOpenedLeavesAnEmptySystem) {
   CQuendalApp app;
   app.SetUserPrompts(&prompts);
   app.SetSplashTime(0);
-  ASSERT_TRUE(app.InitInstance({temp.path() + "/missing.ovd"}));
+  ASSERT_TRUE(app.InitInstance({(temp.path() + "/missing.ovd").toStdString()}));
   EXPECT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(app.GetMainFrame()->GetSystem().GetDeviceCount(), 0);
   EXPECT_EQ(app.GetMainFrame()->windowTitle(), "Orvak - Untitled");
@@ -186,9 +195,63 @@ TEST_F(StartupTest, ASaveCutShortIsOfferedBackBeforeTheLastFileOpens) {
   EXPECT_TRUE(FindKeptCopies().empty());
 }
 
+// An option it does not know, and the usage, end start-up before a window is made; "--" lets a
+// file whose name starts with "-" be named.
 TEST_F(StartupTest, AnUnknownCommandLineOptionEndsStartUp) {
+  for (const auto& [args, code] : std::vector<std::pair<std::vector<std::string>, int>>{
+           {{"--no-such-option"}, 2}, {{"show.ovd", "-x"}, 2}, {{"--help"}, 0}, {{"-h", "show.ovd"}, 0}}) {
+    CQuendalApp app;
+    app.SetUserPrompts(&prompts);
+    app.SetSplashTime(0);
+    EXPECT_FALSE(app.InitInstance(args));
+    EXPECT_EQ(app.StartupExitCode(), code);
+    EXPECT_EQ(app.GetMainFrame(), nullptr);
+  }
+  CWorkingFolder here(temp.path().toStdString());
+  MakeFile("-x.ovd", "Dashed");
   CQuendalApp app;
   app.SetUserPrompts(&prompts);
   app.SetSplashTime(0);
-  EXPECT_FALSE(app.InitInstance({"--no-such-option"}));
+  ASSERT_TRUE(app.InitInstance({"--", "-x.ovd"}));
+  EXPECT_EQ(OpenDeviceName(app), "Dashed");
+}
+
+// The program, started as a shell starts it, with a file whose name is not UTF-8 (made in another
+// encoding): the name goes from the command line to the open and to the recent list byte for
+// byte, and the program opens the file instead of saying it cannot.
+TEST_F(StartupTest, TheProgramOpensACommandLineFileWhoseNameIsNotUtf8) {
+  const std::string path = temp.path().toStdString() + "/caf\xe9.ovd";
+  {
+    CSystem empty;
+    ASSERT_TRUE(empty.SaveFile(path));
+  }
+  const std::string home = temp.path().toStdString() + "/home";
+  std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "ORVAK_AUTOQUIT_MS=300", "ORVAK_SPLASH_MS=0",
+                               "XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data"};
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("QT_QPA_PLATFORM=", 0) != 0 && entry.rfind("ORVAK_", 0) != 0 && entry.rfind("XDG_", 0) != 0)
+      env.push_back(entry);
+  }
+  std::vector<char*> envp;
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::string program = ORVAK_EXECUTABLE;
+  std::string file = path;
+  char* argv[] = {program.data(), file.data(), nullptr};
+  pid_t child = 0;
+  ASSERT_EQ(::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+  // A program that stopped at a message box is ended, and the test fails.
+  int status = 0;
+  for (int waited = 0; ::waitpid(child, &status, WNOHANG) == 0; ++waited) {
+    if (waited == 3000) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      FAIL() << "the program did not end by itself";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  QSettings settings(QString::fromStdString(home + "/config/ZYRQOL/Orvak.conf"), QSettings::IniFormat);
+  EXPECT_EQ(settings.value(QStringLiteral("Recent File List/File1")).toByteArray().toStdString(), path);
 }

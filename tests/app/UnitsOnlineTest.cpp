@@ -605,3 +605,38 @@ TEST_F(UnitsOnlineTest, AutoscanOfAnotherModelAtAnIdOfTheFileSaysSoAndPollsOneDe
     if (const Frame f = Decode(requests[i]); f.type == 114) toOtherModel.push_back(f);
   EXPECT_TRUE(toOtherModel.empty()) << Describe(toOtherModel);
 }
+
+// What "Retrieve" takes from the units is no edit of the person's: File > Save stays greyed.
+// Autosave still keeps it: it stores the file once after the read-out, then nothing while the
+// units report what the file holds, and again once a unit reports a value of its own.
+TEST_F(UnitsOnlineTest, AutosaveKeepsWhatTheUnitsReportedAndNothingMore) {
+  StartUnits();
+  MakeFile();
+  CSystem& system = frame->GetSystem();
+  const std::string path = PathOf("retrieved.ovd");
+  ASSERT_TRUE(system.SaveFile(path));
+  GoOnlineAndReadOut();
+  Settle();
+  EXPECT_FALSE(system.IsModified());
+  frame->UpdateCommandUI();
+  EXPECT_FALSE(frame->GetCommand(Cmd::kFileSave)->isEnabled());
+  auto storedGain = [&] {
+    CSystem stored;
+    EXPECT_TRUE(stored.OpenFile(path));
+    return stored.GetDeviceCount() == 5 ? int(static_cast<CZelSeriesDevice*>(stored.GetDevice(2))->GetGainIndex(0)) : -1;
+  };
+  ASSERT_EQ(storedGain(), 0);
+
+  frame->Tick(FrameTimer::kAutosave);
+  EXPECT_EQ(storedGain(), 10);
+  const auto saved = WriteMark(path);
+  Settle();
+  frame->Tick(FrameTimer::kAutosave);
+  EXPECT_EQ(WriteMark(path), saved);
+
+  a2->Update([](SimZelAmpState& s) { s.gainIndex[0] = 20; });
+  ASSERT_TRUE(WaitFor([&] { return amp2->GetGainIndex(0) == 20; }, 30000));
+  frame->Tick(FrameTimer::kAutosave);
+  EXPECT_EQ(storedGain(), 20);
+  EXPECT_TRUE(prompts.messages.empty());
+}

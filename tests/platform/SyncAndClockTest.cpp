@@ -19,6 +19,29 @@ TEST(Clock, TickDifferenceSurvivesWrap) {
   EXPECT_GT(QueryPerformanceFrequency(), 1000);
 }
 
+// A held tick count is what this thread reads, nested holds give way in turn, and every other
+// thread reads the clock all the while.
+TEST(Clock, AHeldTickCountHoldsOnItsOwnThreadOnly) {
+  CManualClock clock;
+  clock.SetTick(500);
+  SetClockForTests(&clock);
+  {
+    const CHeldTickCount held(7);
+    EXPECT_EQ(GetTickCount(), 7u);
+    {
+      const CHeldTickCount inner(9);
+      EXPECT_EQ(GetTickCount(), 9u);
+    }
+    EXPECT_EQ(GetTickCount(), 7u);
+    std::uint32_t elsewhere = 0;
+    std::thread other([&] { elsewhere = GetTickCount(); });
+    other.join();
+    EXPECT_EQ(elsewhere, 500u);
+  }
+  EXPECT_EQ(GetTickCount(), 500u);
+  SetClockForTests(nullptr);
+}
+
 TEST(ManualResetEvent, StartsUnsetAndStaysSetUntilReset) {
   CManualResetEvent ev;
   EXPECT_FALSE(ev.IsSet());
