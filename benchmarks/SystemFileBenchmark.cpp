@@ -27,6 +27,14 @@ void BM_SaveSystemFile(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveSystemFile)->ArgName("snapshots")->Arg(20)->Arg(0)->Unit(benchmark::kMillisecond);
 
+// The same saves written in place (the file has a second name), each behind its kept copy.
+void BM_SaveSystemFileInPlace(benchmark::State& state) {
+  CSystem s;
+  Populate(s, int(state.range(0)));
+  file_benchmark::MeasureSaveInPlace(state, s);
+}
+BENCHMARK(BM_SaveSystemFileInPlace)->ArgName("snapshots")->Arg(20)->Arg(0)->Unit(benchmark::kMillisecond);
+
 void BM_OpenSystemFile(benchmark::State& state) {
   file_benchmark::MeasureOpen(state, [&state](CSystem& s) { Populate(s, int(state.range(0))); });
 }
