@@ -120,40 +120,17 @@ inline double ResidentBytes(const char* field = "VmRSS:") {
 }
 
 // Saves system again and again, each time beside a raw write of the bytes of its first save.
-inline void MeasureSave(benchmark::State& state, CSystem& system) {
+// inPlace: the file and the raw one have second names, so that each save goes in place behind a
+// kept copy of the earlier bytes, beside a raw save in place.
+inline void MeasureSave(benchmark::State& state, CSystem& system, bool inPlace = false) {
   QTemporaryDir dir;
   const std::string path = dir.filePath("bench.ovd").toStdString();
   const std::string rawPath = dir.filePath("raw.bin").toStdString();
   if (!system.SaveFile(path)) state.SkipWithError("save failed");
   std::vector<std::uint8_t> bytes;
   ReadWholeFile(path, bytes, nullptr);
-  std::vector<double> ratios;
-  for (auto _ : state) {
-    auto t = Clock::now();
-    if (!system.SaveFile(path)) state.SkipWithError("save failed");
-    const double save = Seconds(t);
-    state.PauseTiming();
-    t = Clock::now();
-    if (!RawWrite(rawPath, bytes)) state.SkipWithError("raw write failed");
-    ratios.push_back(save / Seconds(t));
-    state.ResumeTiming();
-  }
-  state.counters["bytes"] = double(bytes.size());
-  state.counters["ratio_to_raw"] = Median(ratios);
-}
-
-// Saves system again and again over a file with a second name, so that each save goes in place
-// behind a kept copy of the earlier bytes, each time beside a raw save in place of the same bytes
-// (the bytes of the first save, over a file of their own with a second name).
-inline void MeasureSaveInPlace(benchmark::State& state, CSystem& system) {
-  QTemporaryDir dir;
-  const std::string path = dir.filePath("bench.ovd").toStdString();
-  const std::string rawPath = dir.filePath("raw.bin").toStdString();
-  if (!system.SaveFile(path)) state.SkipWithError("save failed");
-  std::vector<std::uint8_t> bytes;
-  ReadWholeFile(path, bytes, nullptr);
-  if (!WriteFileAtomically(rawPath, bytes, nullptr) || ::link(path.c_str(), dir.filePath("bench2.ovd").toUtf8().constData()) != 0 ||
-      ::link(rawPath.c_str(), dir.filePath("raw2.bin").toUtf8().constData()) != 0)
+  if (inPlace && (!WriteFileAtomically(rawPath, bytes, nullptr) || ::link(path.c_str(), (path + "2").c_str()) != 0 ||
+                  ::link(rawPath.c_str(), (rawPath + "2").c_str()) != 0))
     state.SkipWithError("the second names could not be made");
   const std::string copies = GetKeptCopyFolder();
   std::vector<double> ratios;
@@ -163,7 +140,8 @@ inline void MeasureSaveInPlace(benchmark::State& state, CSystem& system) {
     const double save = Seconds(t);
     state.PauseTiming();
     t = Clock::now();
-    if (!RawWriteInPlace(rawPath, copies, bytes)) state.SkipWithError("raw write failed");
+    if (!(inPlace ? RawWriteInPlace(rawPath, copies, bytes) : RawWrite(rawPath, bytes)))
+      state.SkipWithError("raw write failed");
     ratios.push_back(save / Seconds(t));
     state.ResumeTiming();
   }
