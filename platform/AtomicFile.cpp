@@ -595,9 +595,11 @@ bool PutKeptCopyBack(const CKeptCopy& kept, std::string* error) {
   const int copyFd = OpenUnheldCopy(kept.copy);
   if (copyFd < 0) return fail("The kept copy could not be read: it is gone or in use");
   CCopyHeader header;
-  if (!ReadCopyHeader(copyFd, header) || !CopyIsSound(copyFd, header)) {
+  const bool whole = ReadCopyHeader(copyFd, header);
+  if (!whole || !CopyIsSound(copyFd, header)) {
     ::close(copyFd);
-    return fail("The kept copy is damaged: its bytes do not match their check word");
+    return fail(whole ? "The kept copy is damaged: its bytes do not match their check word"
+                      : "The kept copy could not be read: it is not whole");
   }
   const int fd = ::open(header.file.c_str(), O_RDWR | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
   struct stat s {};
