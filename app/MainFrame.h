@@ -37,6 +37,7 @@ class CCustomControlPanelWnd;
 class CCustomControlObject;
 struct CUuid;
 class CUser;
+struct CKeptCopy;
 class CRecentFileList;
 class CUpdateChecker;
 class CZone;
@@ -82,8 +83,10 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // the earlier bytes, is offered to be put back and opened again.
   bool OpenFilePath(const std::string& path);
   // Each copy of a file's earlier bytes that a save cut short kept (platform/AtomicFile.h), of
-  // every file or of the file at path: the user puts it back over the file (Yes), deletes it
-  // (No) or is asked again at the next start (Cancel). True when one was put back.
+  // every file or of the file at path, offered with what its file is now (gone, not opening,
+  // or whole and saved since): the user puts it back over the file, saves it under another
+  // name, deletes it, or keeps it to be asked again at the next start (saves of its file leave
+  // it meanwhile). True when one was put back.
   bool OfferKeptCopies(const std::string& path = {});
   // True when the caller may drop the file (saved, not modified, or No); false on Cancel and
   // when the save did not happen.
@@ -272,6 +275,14 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   bool StoreFile(const std::string& path, std::string* failure = nullptr);
   // False, with a message, when path names no file that can be read.
   bool CheckFileReadable(const std::string& path);
+  // The question about one kept copy; opens tells whether its file opens (looked at when not
+  // given), untilSaved that Keep lasts until the file is next saved. True when it was put back.
+  bool OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens, bool untilSaved);
+  // Says what copies of the file at path are kept, as it is opened (opened: whether it
+  // opened): asks about each that was not asked about before, or each when the file did not
+  // open, and names the others. told gets those left; true when one was put back (the rest then
+  // wait).
+  bool TellOfKeptCopies(const std::string& path, bool opened, std::vector<CKeptCopy>& told);
 
   // The current user's rights, read through the system, which reads them under its lock. A
   // current-user index that names no user has no rights.

@@ -2,10 +2,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QString>
 #include <QWidget>
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
@@ -24,6 +27,7 @@
 #include "panels/framework/ControlPanelWnd.h"
 #include "platform/AtomicFile.h"
 #include "platform/File.h"
+#include "platform/TextFormat.h"
 #include "ui/ChildFrame.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
@@ -259,36 +263,154 @@ void CMainFrame::ShowSelectedDeviceProperties() {
   m_propertiesPane->ShowDeviceProperties(true, m_system.GetDevice(m_system.GetSelectedDevice()));
 }
 
-bool CMainFrame::OfferKeptCopies(const std::string& path) {
-  bool putBack = false;
-  for (const CKeptCopy& kept : FindKeptCopies(path)) {
-    const std::string text = "A save of " + kept.file +
-                             " did not finish: the program stopped while it wrote the file, which may now be "
-                             "damaged. The file as it was before that save has been kept.\n\n"
-                             "Put the kept file back? No deletes it; Cancel asks again at the next start.";
-    switch (Prompts().AskYesNoCancel(ProductName().toStdString(), text)) {
-      case IUserPrompts::Answer::Yes: {
-        std::string error;
-        if (PutKeptCopyBack(kept, &error)) {
-          putBack = true;
-        } else {
-          Prompts().ShowMessage(ProductName().toStdString(),
-                                "The kept file could not be put back: " + error + "\nIt stays in " + kept.copy,
-                                IUserPrompts::Icon::Exclamation);
-        }
+namespace {
+
+// A file time (ns since the epoch) in local time, as the log stamps its lines.
+std::string LocalTimeText(std::int64_t ns) {
+  const std::time_t seconds = std::time_t(ns / 1000000000);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  return FormatText("%.2d-%.2d-%d %.2d:%.2d:%.2d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
+                    local.tm_hour, local.tm_min, local.tm_sec);
+}
+
+// Whether the system file at path opens, read into a system of its own that tells nobody.
+bool SystemFileOpens(const std::string& path) {
+  CSystem probe;
+  return probe.OpenFile(path);
+}
+
+// The question about a kept copy: its words, its buttons, and which of them Enter presses.
+struct CKeptCopyQuestion {
+  enum class Choice { PutBack, SaveAs, Delete, Keep };
+  std::string text;
+  std::vector<Choice> choices;
+  Choice byDefault = Choice::Keep;
+};
+
+// Tells the state of the copy and of its file, and offers what fits it: a copy is put back over
+// a file that does not open (Enter does that), and over one that does only when asked for
+// (Enter keeps both); a damaged copy is never put back, and none where its file's folder is gone.
+// opens: whether the file opens. untilSaved: Keep leaves the copy until the file is next saved,
+// else until the next start.
+CKeptCopyQuestion AskAboutKeptCopy(const CKeptCopy& kept, bool opens, bool untilSaved) {
+  using Choice = CKeptCopyQuestion::Choice;
+  const std::string folder = kept.file.substr(0, kept.file.find_last_of('/'));
+  const bool folderGone = !kept.fileChangedAt && !QFileInfo(QString::fromStdString(folder)).isDir();
+  const std::string keptIn = "\n\nThe file as it was before that save is kept in\n" + kept.copy + "\n(copied at " +
+                             LocalTimeText(kept.keptAt) + ").";
+  CKeptCopyQuestion q;
+  if (kept.damaged) {
+    q.text = "A copy of " + kept.file + " that a save which did not finish kept in\n" + kept.copy +
+             "\nis damaged: its bytes no longer match their check word, so it is not put back over the file.";
+  } else if (folderGone) {
+    q.text = "A save of " + kept.file + " did not finish, and the folder " + folder +
+             " is no longer there to put the file back in." + keptIn;
+    q.byDefault = Choice::SaveAs;
+  } else if (!kept.fileChangedAt) {
+    q.text = "A save of " + kept.file + " did not finish, and the file is no longer there." + keptIn;
+    q.byDefault = Choice::PutBack;
+  } else if (!opens) {
+    q.text = "A save of " + kept.file +
+             " did not finish: the program stopped while it wrote the file, which does not open now." + keptIn;
+    q.byDefault = Choice::PutBack;
+  } else if (*kept.fileChangedAt >= kept.keptAt) {
+    q.text = "A save of " + kept.file + " did not finish, but the file opens whole and was saved at " +
+             LocalTimeText(*kept.fileChangedAt) + ", after the copy of its earlier bytes was made." + keptIn;
+  } else {
+    q.text = "A save of " + kept.file + " did not finish. The file opens, and was last written at " +
+             LocalTimeText(*kept.fileChangedAt) + ", before the copy of its earlier bytes was made." + keptIn;
+  }
+  q.text += "\n\n";
+  if (!kept.damaged && !folderGone) {
+    q.choices.push_back(Choice::PutBack);
+    q.text += "Put Back writes the kept file over the file; ";
+  }
+  q.choices.insert(q.choices.end(), {Choice::SaveAs, Choice::Delete, Choice::Keep});
+  q.text += kept.damaged ? "Save As... writes what it holds under another name, to be looked at; "
+                         : "Save As... puts it back under another name; ";
+  q.text += "Delete removes it; Keep leaves it where it is";
+  q.text += untilSaved ? " until this file is saved again." : " and asks again at the next start.";
+  return q;
+}
+
+const char* ChoiceWords(CKeptCopyQuestion::Choice choice) {
+  switch (choice) {
+    case CKeptCopyQuestion::Choice::PutBack: return "Put Back";
+    case CKeptCopyQuestion::Choice::SaveAs: return "Save As...";
+    case CKeptCopyQuestion::Choice::Delete: return "Delete";
+    case CKeptCopyQuestion::Choice::Keep: break;
+  }
+  return "Keep";
+}
+
+}  // namespace
+
+bool CMainFrame::OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens, bool untilSaved) {
+  using Choice = CKeptCopyQuestion::Choice;
+  if (!opens) opens = kept.fileChangedAt && !kept.damaged && SystemFileOpens(kept.file);
+  const CKeptCopyQuestion q = AskAboutKeptCopy(kept, *opens, untilSaved);
+  std::vector<std::string> buttons;
+  for (const Choice choice : q.choices) buttons.emplace_back(ChoiceWords(choice));
+  const auto indexOf = [&q](Choice choice) {
+    return std::size_t(std::find(q.choices.begin(), q.choices.end(), choice) - q.choices.begin());
+  };
+  const std::string caption = ProductName().toStdString();
+  const auto icon = q.byDefault == Choice::Keep ? IUserPrompts::Icon::Question : IUserPrompts::Icon::Warning;
+  // Asked again after a way back that failed, or a name not given: the copy goes only by a
+  // choice that took effect.
+  for (;;) {
+    std::string error, destination;
+    switch (q.choices.at(Prompts().AskChoice(caption, q.text, icon, buttons, indexOf(q.byDefault), indexOf(Choice::Keep)))) {
+      case Choice::PutBack:
+        if (PutKeptCopyBack(kept, &error)) return true;
+        Prompts().ShowMessage(caption, "The kept file could not be put back: " + error + "\nIt stays in " + kept.copy,
+                              IUserPrompts::Icon::Exclamation);
         break;
-      }
-      case IUserPrompts::Answer::No: DiscardKeptCopy(kept); break;
-      case IUserPrompts::Answer::Cancel: break;
+      case Choice::SaveAs:
+        if (!Prompts().ChooseFileToSave({kSaveFilter, kExtension, FileNameOf(kept.file)}, destination)) break;
+        if (SaveKeptCopyAs(kept, destination, &error)) return false;
+        Prompts().ShowMessage(caption, "The kept file could not be saved as " + destination + ": " + error +
+                                           "\nIt stays in " + kept.copy,
+                              IUserPrompts::Icon::Exclamation);
+        break;
+      case Choice::Delete: DiscardKeptCopy(kept); return false;
+      case Choice::Keep: SetKeptCopyAside(kept); return false;
     }
   }
+}
+
+bool CMainFrame::OfferKeptCopies(const std::string& path) {
+  bool putBack = false;
+  for (const CKeptCopy& kept : FindKeptCopies(path)) putBack = OfferKeptCopy(kept, std::nullopt, false) || putBack;
   return putBack;
+}
+
+bool CMainFrame::TellOfKeptCopies(const std::string& path, bool opened, std::vector<CKeptCopy>& told) {
+  for (const CKeptCopy& kept : FindKeptCopies(path)) {
+    if (!kept.setAside || !opened) {
+      // Not asked about yet (made since the start, or by another instance), or wanted now.
+      if (OfferKeptCopy(kept, opened, opened)) return true;  // the rest wait: the file is another now
+    } else {
+      Prompts().ShowMessage(ProductName().toStdString(),
+                            "A copy of " + kept.file + " as it was before a save that did not finish is kept in\n" +
+                                kept.copy + "\n(copied at " + LocalTimeText(kept.keptAt) +
+                                ").\n\nIt goes when this file is saved again; until then it is offered back at each "
+                                "start.",
+                            IUserPrompts::Icon::Information);
+    }
+    told.push_back(kept);
+  }
+  return false;
 }
 
 bool CMainFrame::OpenFilePath(const std::string& given) {
   const std::string path = FullFilePath(given);
   // Nothing is asked or dropped for a file that cannot be read.
   if (!CheckFileReadable(path)) return false;
+  // A kept copy itself is offered back, and its file opened once it is put back.
+  if (const std::optional<CKeptCopy> kept = FindKeptCopyAt(path))
+    return OfferKeptCopy(*kept, std::nullopt, false) && OpenFilePath(kept->file);
   if (m_system.IsModified()) {
     switch (Prompts().AskYesNoCancel("Open File", kSaveQuestion)) {
       case IUserPrompts::Answer::Yes:
@@ -299,12 +421,21 @@ bool CMainFrame::OpenFilePath(const std::string& given) {
     }
   }
   m_system.Clear();
-  // A file that does not open may be one a save cut short: its earlier bytes may be kept.
-  if (!m_system.OpenFile(path) && !(OfferKeptCopies(path) && m_system.OpenFile(path))) {
+  // While a save of the file cut short has left a copy of its earlier bytes, opening it says
+  // so; one that does not open may be put back from that copy.
+  bool opened = m_system.OpenFile(path);
+  std::vector<CKeptCopy> told;
+  if (TellOfKeptCopies(path, opened, told)) {
+    m_system.Clear();
+    opened = m_system.OpenFile(path);
+  }
+  if (!opened) {
     // The system is empty now: the panes must not keep showing the old file.
     RefreshAfterClear();
     return false;
   }
+  // The person knows of the copies left: the next save of the file takes them away.
+  for (const CKeptCopy& kept : told) ReleaseKeptCopy(kept);
   m_recentFiles.Add(path);
 
   UpdateTitle();

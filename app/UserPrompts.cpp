@@ -1,10 +1,13 @@
 // The real message boxes and file dialogs behind IUserPrompts.
 #include "app/UserPrompts.h"
 
+#include <algorithm>
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -47,6 +50,24 @@ void CQtUserPrompts::ShowMessage(const std::string& caption, const std::string& 
     case Icon::Warning:
     case Icon::Exclamation: QMessageBox::warning(m_owner, c, t); break;
   }
+}
+
+std::size_t CQtUserPrompts::AskChoice(const std::string& caption, const std::string& text, Icon icon,
+                                      const std::vector<std::string>& buttons, std::size_t defaultButton,
+                                      std::size_t cancelButton) {
+  static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Warning,
+                                                 QMessageBox::Warning, QMessageBox::Question};
+  QMessageBox box(kIcons[int(icon)], QString::fromStdString(caption), QString::fromStdString(text),
+                  QMessageBox::NoButton, m_owner);
+  std::vector<QPushButton*> pushed;
+  for (std::size_t i = 0; i < buttons.size(); ++i)
+    pushed.push_back(box.addButton(QString::fromStdString(buttons[i]),
+                                   i == cancelButton ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+  if (defaultButton < pushed.size()) box.setDefaultButton(pushed[defaultButton]);
+  if (cancelButton < pushed.size()) box.setEscapeButton(pushed[cancelButton]);
+  box.exec();
+  const auto clicked = std::find(pushed.begin(), pushed.end(), box.clickedButton());
+  return clicked == pushed.end() ? cancelButton : std::size_t(clicked - pushed.begin());
 }
 
 std::string CQtUserPrompts::ToQtFilter(const std::string& filter) { return ToQtNameFilters(filter).toStdString(); }

@@ -2,8 +2,10 @@
 // through this interface so that tests replace it and no test ever blocks on a dialog.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/model/Confirm.h"
 
@@ -36,6 +38,11 @@ class IUserPrompts {
   // A question that risks data, with Yes and No, No the default: true for Yes.
   virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
   virtual void ShowMessage(const std::string& caption, const std::string& text, Icon icon) = 0;
+  // A question answered by one of buttons, in the caller's words: the index of the one pressed.
+  // Enter presses defaultButton; Escape and the close box press cancelButton.
+  virtual std::size_t AskChoice(const std::string& caption, const std::string& text, Icon icon,
+                                const std::vector<std::string>& buttons, std::size_t defaultButton,
+                                std::size_t cancelButton) = 0;
   // Full path (UTF-8) of the chosen file; false when the user cancelled.
   virtual bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) = 0;
   // The save dialog adds the default extension to a name typed without one, and asks before it
@@ -81,6 +88,9 @@ class CQtUserPrompts : public IUserPrompts {
   Answer AskYesNoCancel(const std::string& caption, const std::string& text) override;
   bool AskYesNo(const std::string& caption, const std::string& text) override;
   void ShowMessage(const std::string& caption, const std::string& text, Icon icon) override;
+  std::size_t AskChoice(const std::string& caption, const std::string& text, Icon icon,
+                        const std::vector<std::string>& buttons, std::size_t defaultButton,
+                        std::size_t cancelButton) override;
   bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) override;
   bool ChooseFileToSave(const FileDialogSpec& spec, std::string& path) override;
   bool AskGoOnline(std::uint32_t& choice, bool& always) override;

@@ -24,6 +24,7 @@
 
 #include "core/system/System.h"
 #include "platform/Archive.h"
+#include "platform/AtomicFile.h"
 
 namespace file_benchmark {
 
@@ -60,6 +61,32 @@ inline bool RawWrite(const std::string& path, const std::vector<std::uint8_t>& b
   return ::close(dir) == 0 && flushed;
 }
 
+// The reference of a save in place: what such a save must do at least. The file's earlier
+// bytes read and written to a new file in the copies' folder, which is flushed with that folder;
+// the bytes written over the file, which is cut to their length and flushed; the copy removed
+// and its folder flushed.
+inline bool RawWriteInPlace(const std::string& path, const std::string& copyFolder, const std::vector<std::uint8_t>& bytes) {
+  const std::string copy = copyFolder + "/raw.copy";
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  const int out = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int folder = ::open(copyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  bool done = fd >= 0 && out >= 0 && folder >= 0;
+  std::vector<std::uint8_t> block(1 << 20);
+  for (ssize_t n; done && (n = ::read(fd, block.data(), block.size())) != 0;)
+    done = n > 0 && ::write(out, block.data(), std::size_t(n)) == n;
+  done = done && ::fdatasync(out) == 0 && ::fsync(folder) == 0;
+  for (std::size_t at = 0; done && at < bytes.size();) {
+    const ssize_t n = ::pwrite(fd, bytes.data() + at, bytes.size() - at, off_t(at));
+    done = n > 0;
+    at += done ? std::size_t(n) : 0;
+  }
+  done = done && ::ftruncate(fd, off_t(bytes.size())) == 0 && ::fdatasync(fd) == 0 && ::unlink(copy.c_str()) == 0 &&
+         ::fsync(folder) == 0;
+  for (const int open : {fd, out, folder})
+    if (open >= 0) ::close(open);
+  return done;
+}
+
 // The reference of an open: the file read whole into a buffer of its size.
 inline bool RawRead(const std::string& path, std::unique_ptr<std::uint8_t[]>& buffer) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -93,13 +120,19 @@ inline double ResidentBytes(const char* field = "VmRSS:") {
 }
 
 // Saves system again and again, each time beside a raw write of the bytes of its first save.
-inline void MeasureSave(benchmark::State& state, CSystem& system) {
+// inPlace: the file and the raw one have second names, so that each save goes in place behind a
+// kept copy of the earlier bytes, beside a raw save in place.
+inline void MeasureSave(benchmark::State& state, CSystem& system, bool inPlace = false) {
   QTemporaryDir dir;
   const std::string path = dir.filePath("bench.ovd").toStdString();
   const std::string rawPath = dir.filePath("raw.bin").toStdString();
   if (!system.SaveFile(path)) state.SkipWithError("save failed");
   std::vector<std::uint8_t> bytes;
   ReadWholeFile(path, bytes, nullptr);
+  if (inPlace && (!WriteFileAtomically(rawPath, bytes, nullptr) || ::link(path.c_str(), (path + "2").c_str()) != 0 ||
+                  ::link(rawPath.c_str(), (rawPath + "2").c_str()) != 0))
+    state.SkipWithError("the second names could not be made");
+  const std::string copies = GetKeptCopyFolder();
   std::vector<double> ratios;
   for (auto _ : state) {
     auto t = Clock::now();
@@ -107,7 +140,8 @@ inline void MeasureSave(benchmark::State& state, CSystem& system) {
     const double save = Seconds(t);
     state.PauseTiming();
     t = Clock::now();
-    if (!RawWrite(rawPath, bytes)) state.SkipWithError("raw write failed");
+    if (!(inPlace ? RawWriteInPlace(rawPath, copies, bytes) : RawWrite(rawPath, bytes)))
+      state.SkipWithError("raw write failed");
     ratios.push_back(save / Seconds(t));
     state.ResumeTiming();
   }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,8 @@
 // As a rule the bytes go to a temporary file beside the file ("<name>.XXXXXX.saving"), which is
 // flushed to the disk, renamed over the file, and the folder flushed after. A save that is cut
 // short there leaves the file as it was; the temporary file it leaves is removed by the next
-// save of that file.
+// save of that file. The disk starts writing the bytes as each megabyte of them comes, so that
+// the flush at the end waits for little more than the last of them.
 //
 // An existing file is written in place, keeping its inode, where the rename would change what
 // the file is: when no temporary file can be made beside it (a folder the user may not write),
@@ -30,7 +32,9 @@
 // the new bytes go straight over the file as they come, and Commit cuts the file to their length,
 // flushes it and removes the copy. A save that fails puts the earlier bytes back from the copy;
 // one cut short (the process killed, the machine stopped) leaves the copy, which
-// FindKeptCopies finds and PutKeptCopyBack puts back. A file whose earlier bytes cannot be read
+// FindKeptCopies finds and PutKeptCopyBack puts back. Every save that commits, by either road,
+// removes the copies that earlier saves of its file left (but those set aside, below): the file
+// is whole again, and newer than they are. A file whose earlier bytes cannot be read
 // or copied is refused before it changes. The save holds a lock on the file from Open to the
 // end: two such saves of one file take turns, and a whole-file read (platform/Archive.h) waits
 // for a save in place to end before it reads.
@@ -76,6 +80,7 @@ class CAtomicFileWriter {
   int m_copyFd = -1;      // ... held open, and locked, until the save ends
   std::uint64_t m_earlierSize = 0;  // in place: the file's length before the save
   std::uint64_t m_written = 0;    // bytes taken by Write
+  std::uint64_t m_writingOut = 0;  // bytes that the disk has been told to start writing
   std::uint64_t m_sizeLimit = 0;  // the process's file-size limit, read by Open
   std::string m_failure;  // why the writer failed; empty while it has not
 };
@@ -91,19 +96,34 @@ struct CKeptCopy {
   std::string file;        // the file that save wrote (its full path)
   std::string copy;        // the copy, in the kept-copies folder
   std::uint64_t size = 0;  // the earlier bytes' length
+  bool damaged = false;    // its bytes no longer match their check word
+  bool setAside = false;   // kept by the person's choice: saves of its file leave it
+  std::int64_t keptAt = 0;                    // when the copy was made, ns since the epoch
+  std::optional<std::int64_t> fileChangedAt;  // when the file was last written; none when it is gone
 };
 // "<application-data folder>/KeptCopies/": where saves in place keep the earlier bytes.
 std::string GetKeptCopyFolder();
 // The copies that no running save holds, of every file or of one file (named as the save named
 // it, or by another path to it). A copy that was not finished (its save stopped before the file
 // changed) and one whose file holds the same bytes again are removed on the way: nothing is
-// lost with them.
+// lost with them. A damaged copy is found, marked so, and kept.
 std::vector<CKeptCopy> FindKeptCopies(const std::string& file = {});
+// The copy at the path copy itself (a file of the kept-copies folder), when no save holds it.
+std::optional<CKeptCopy> FindKeptCopyAt(const std::string& copy);
 // Writes the copy's bytes over its file (in place, or making it when it is gone), flushes them
-// and removes the copy; false with a reason, the copy then kept.
+// and removes the copy; false with a reason, the copy then kept. A damaged copy is refused.
 bool PutKeptCopyBack(const CKeptCopy& kept, std::string* error);
+// Saves the copy's bytes, as they stand also when it is damaged, as the plain file at
+// destination (through a CAtomicFileWriter), and then removes the copy; false with a reason,
+// the copy then kept.
+bool SaveKeptCopyAs(const CKeptCopy& kept, const std::string& destination, std::string* error);
 // Removes the copy.
 void DiscardKeptCopy(const CKeptCopy& kept);
+// Every save of a file that commits removes the copies of that file, which it has made
+// needless, except those set aside here (the person chose to keep one before being told what
+// a save would do): the copy is made read-only. Released, the next save removes it again.
+void SetKeptCopyAside(const CKeptCopy& kept);
+void ReleaseKeptCopy(const CKeptCopy& kept);
 
 // Makes a write past the process's file-size limit fail (EFBIG) instead of ending the process
 // with SIGXFSZ, so that a save can report it and keep the user's work. Called once at start-up,

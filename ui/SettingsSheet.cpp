@@ -193,9 +193,11 @@ std::string CErrorLogSettingsDlg::TemperatureRefusal(const QString& text) {
   return std::string();
 }
 
+// A log of no size would hold no line: the least is 1 Kb.
 std::string CErrorLogSettingsDlg::LogSizeRefusal(const QString& text) {
   std::string refusal = PropertyTextRefusal(EPropertyValueType::UI4, text.toStdString());
   if (refusal.empty() && WholeNumberOf(text) < 0) refusal = "Max log file size cannot be less than 0";
+  if (refusal.empty() && WholeNumberOf(text) == 0) refusal = "Max log file size must be at least 1 Kb";
   return refusal;
 }
 

@@ -1,6 +1,8 @@
 // The log: every line gets a local time stamp and goes to "LogFile.txt" in the application-data
 // folder (CR LF line ends; once the file reaches the size limit, the oldest lines are dropped
-// down to three quarters of it) and to the output pane.
+// down to three quarters of it) and to the output pane. A trim that cannot be written is said
+// once in the log and tried again only once another quarter of the limit has been logged, or
+// the limit or the file has changed.
 #pragma once
 
 #include <cstdint>
@@ -46,12 +48,18 @@ class CLogFile {
   void SetLocalTimeForTests(std::function<std::tm()> now) { m_now = std::move(now); }
 
  private:
-  void WriteLogFile(const std::string& line);
+  // Both return what the log should say of a trim that could not be written, once.
+  std::string WriteLogFile(const std::string& line);
   // size: the file's length after the line.
-  void TrimLogFile(std::int64_t size);
+  std::string TrimLogFile(std::int64_t size);
 
   CCriticalSection& m_lock;
   const CAppSettings& m_settings;
   IMessageSink* m_sink = nullptr;
   std::function<std::tm()> m_now;
+  // The last trim that could not be written: the file's length then (-1: none failed since the
+  // last that was), the limit and the file it was for.
+  std::int64_t m_trimFailedAt = -1;
+  std::int64_t m_trimFailedLimit = 0;
+  std::string m_trimFailedPath;
 };

@@ -1,6 +1,7 @@
 // Scripted answers for the frame's questions and file dialogs, with a record of what was asked.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -31,6 +32,25 @@ class CFakePrompts : public IUserPrompts {
   }
   void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
     messages.push_back({caption, text});
+  }
+  // A choice asked: answered by the button whose words come next in choiceAnswers (kEnter: the
+  // default button), or by the cancel button when none does.
+  static constexpr const char* kEnter = "(Enter)";
+  struct Choice {
+    std::string text;
+    std::vector<std::string> buttons;
+    std::string defaultButton;
+    std::string cancelButton;
+  };
+  std::size_t AskChoice(const std::string&, const std::string& text, Icon, const std::vector<std::string>& buttons,
+                        std::size_t defaultButton, std::size_t cancelButton) override {
+    choices.push_back({text, buttons, buttons.at(defaultButton), buttons.at(cancelButton)});
+    if (choiceAnswers.empty()) return cancelButton;
+    const std::string answer = choiceAnswers.front();
+    choiceAnswers.pop_front();
+    if (answer == kEnter) return defaultButton;
+    const auto pressed = std::find(buttons.begin(), buttons.end(), answer);
+    return pressed == buttons.end() ? cancelButton : std::size_t(pressed - buttons.begin());
   }
   bool ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) override {
     openSpecs.push_back(spec);
@@ -145,6 +165,8 @@ class CFakePrompts : public IUserPrompts {
 
   // Answers in order; an empty queue answers Cancel.
   std::deque<Answer> answers;
+  std::deque<std::string> choiceAnswers;
+  std::vector<Choice> choices;
   // Paths the file dialogs return in order; an empty string (or none left) is Cancel.
   std::deque<std::string> paths;
   bool goOnlineOk = true;

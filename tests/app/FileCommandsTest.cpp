@@ -488,26 +488,31 @@ TEST_F(FileCommandsTest, RelativeName_IsKnownByItsFullPathInTheListAndTheSaves) 
 }
 
 // A file that does not open because a save of it was cut short is offered its earlier bytes,
-// which that save kept: Yes puts them back and opens the file, No deletes them and Cancel keeps
-// them for the next start; the file stays unopened with either.
+// which that save kept: Put Back (Enter) puts them back and opens the file, Delete deletes them
+// and Keep keeps them for the next start; the file stays unopened with either.
 TEST_F(FileCommandsTest, FileThatASaveCutShortLeftDamaged_IsOfferedItsKeptEarlierBytes) {
-  for (const Answer answer : {Answer::Cancel, Answer::No, Answer::Yes}) {
-    SCOPED_TRACE(int(answer));
+  for (const std::string answer : {"Keep", "Delete", "Put Back"}) {
+    SCOPED_TRACE(answer);
     CFrameUnderTest& f = MakeFrame();
     CSystem& system = f.GetSystem();
-    const std::string path = PathOf("cut" + std::to_string(int(answer)) + ".ovd");
+    const std::string path = PathOf("cut" + std::to_string(answer.size()) + ".ovd");
     AddDevice(system, "Earlier");
     ASSERT_TRUE(system.SaveFile(path));
     system.Clear();
     system.SetModified(false);
     CutASaveInPlaceShort(path);
-    prompts.questions.clear();
-    prompts.answers = {answer};
-    EXPECT_EQ(f.OpenFilePath(path), answer == Answer::Yes);
-    ASSERT_EQ(prompts.questions.size(), 1u);
-    EXPECT_NE(prompts.questions[0].text.find("A save of " + path + " did not finish"), std::string::npos);
-    EXPECT_EQ(FindKeptCopies(path).size(), answer == Answer::Cancel ? 1u : 0u);
-    if (answer == Answer::Yes) {
+    prompts.choices.clear();
+    prompts.choiceAnswers = {answer};
+    EXPECT_EQ(f.OpenFilePath(path), answer == "Put Back");
+    ASSERT_EQ(prompts.choices.size(), 1u);
+    EXPECT_NE(prompts.choices[0].text.find("A save of " + path +
+                                           " did not finish: the program stopped while it wrote the file, which "
+                                           "does not open now."),
+              std::string::npos);
+    EXPECT_EQ(prompts.choices[0].buttons, (std::vector<std::string>{"Put Back", "Save As...", "Delete", "Keep"}));
+    EXPECT_EQ(prompts.choices[0].defaultButton, "Put Back");
+    EXPECT_EQ(FindKeptCopies(path).size(), answer == "Keep" ? 1u : 0u);
+    if (answer == "Put Back") {
       ASSERT_EQ(system.GetDeviceCount(), 1);
       EXPECT_EQ(system.GetDevice(0)->GetName(), "Earlier");
       EXPECT_EQ(recent.Get(0), path);

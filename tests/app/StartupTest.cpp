@@ -184,13 +184,13 @@ TEST_F(StartupTest, ASaveCutShortIsOfferedBackBeforeTheLastFileOpens) {
   list.Add(last);
   CSettingsStore::WriteInt("Settings", "LoadLastFileOnStartup", 1);
   CutASaveInPlaceShort(last);
-  prompts.answers = {IUserPrompts::Answer::Yes};
+  prompts.choiceAnswers = {"Put Back"};
   CQuendalApp app;
   app.SetUserPrompts(&prompts);
   app.SetSplashTime(0);
   ASSERT_TRUE(app.InitInstance({}));
-  ASSERT_EQ(prompts.questions.size(), 1u);
-  EXPECT_NE(prompts.questions[0].text.find("A save of " + last + " did not finish"), std::string::npos);
+  ASSERT_EQ(prompts.choices.size(), 1u);
+  EXPECT_NE(prompts.choices[0].text.find("A save of " + last + " did not finish"), std::string::npos);
   EXPECT_EQ(OpenDeviceName(app), "Last");
   EXPECT_TRUE(FindKeptCopies().empty());
 }

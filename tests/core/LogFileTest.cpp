@@ -5,12 +5,18 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "core/support/AppSettings.h"
 #include "core/support/LogFile.h"
 #include "core/support/SystemMessages.h"
+#include "platform/AppPaths.h"
+#include "platform/Archive.h"
 #include "platform/AtomicFile.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
@@ -145,6 +151,120 @@ TEST_F(LogFileTest, HugeSizeLimitTakesNoMemoryUpFrontAndStillLogs) {
   EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()),
             "07-03-2025 09:05:03    first\r\n07-03-2025 09:05:03    second\r\n");
   EXPECT_EQ(m_sink.Count(FrameMsg::kLogLine), 2u);
+}
+
+namespace {
+
+int g_flushes = 0;
+bool g_flushFails = false;
+int CountedFlush(int fd) {
+  ++g_flushes;
+  if (!g_flushFails) return ::fsync(fd);
+  errno = EIO;
+  return -1;
+}
+
+// A text that makes a line of 100 bytes in the file: the stamp, 75 characters, CR LF.
+const std::string kHundredBytes = std::string(75, 'x') + "\n";
+
+std::int64_t LogSize() { return std::int64_t(ReadAll(CLogFile::GetLogFilePath()).size()); }
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+const char* const kTrimFailed = "The log file could not be cut down to below its limit of ";
+
+}  // namespace
+
+// A trim that cannot be written (here the disk fails its flush) is said once, in the log and in
+// the output pane, and tried again only once another quarter of the limit has been logged, not
+// at each line; the first try after the disk works again cuts the log down.
+TEST_F(LogFileTest, AFailedTrimIsSaidOnceAndTriedAgainAfterAnotherQuarterOfTheLimit) {
+  m_settings.maxLogFileSizeKB = 64;
+  const std::int64_t limit = 64 * 1024;
+  while (LogSize() < limit - 100) m_log.WriteLog(kHundredBytes);
+  m_sink.Take();
+  SetFileSyncForTests(CountedFlush);
+  struct CFlushBack {
+    ~CFlushBack() { SetFileSyncForTests(nullptr); }
+  } flushBack;
+  g_flushFails = true;
+  std::vector<std::int64_t> triedAt;
+  for (int i = 0; i < 400; ++i) {  // 0.6 of the limit
+    const int before = g_flushes;
+    m_log.WriteLog(kHundredBytes);
+    if (g_flushes != before) triedAt.push_back(LogSize());
+  }
+  ASSERT_EQ(triedAt.size(), 3u);
+  EXPECT_LT(triedAt[0], limit + 300);
+  // Each try a quarter after the last one's line, which the words of the first failure follow.
+  for (std::size_t i = 1; i < triedAt.size(); ++i) EXPECT_GE(triedAt[i] - triedAt[i - 1], limit / 4 - 300);
+  const std::string said = "07-03-2025 09:05:03    " + std::string(kTrimFailed) +
+                           "64 KB: The file could not be flushed to the disk: " + std::strerror(EIO) +
+                           ". It is tried again once another quarter of that has been logged.\n";
+  EXPECT_EQ(Occurrences(ReadAll(CLogFile::GetLogFilePath()), kTrimFailed), 1u);
+  std::size_t posted = 0;
+  for (const CPostedMessage& message : m_sink.Take()) posted += message.text == said ? 1 : 0;
+  EXPECT_EQ(posted, 1u);
+  // Another limit may have taken the cause away: tried at the next line, and not said again.
+  m_settings.maxLogFileSizeKB = 63;
+  const int before = g_flushes;
+  m_log.WriteLog(kHundredBytes);
+  EXPECT_GT(g_flushes, before);
+  EXPECT_EQ(Occurrences(ReadAll(CLogFile::GetLogFilePath()), kTrimFailed), 1u);
+
+  m_settings.maxLogFileSizeKB = 64;
+  g_flushFails = false;
+  for (int i = 0; i < 1000 && LogSize() > limit - limit / 4; ++i) m_log.WriteLog(kHundredBytes);
+  EXPECT_LT(LogSize(), limit - limit / 4);
+  EXPECT_GE(LogSize(), limit - limit / 4 - 200);
+}
+
+// A log folder that takes no new file (read-only for its user) fails the trim the same way:
+// said once, and not tried again at each line.
+TEST_F(LogFileTest, ATrimInAFolderThatTakesNoFileIsNotTriedAtEachLine) {
+  char home[] = "/tmp/orvak-log-XXXXXX";
+  ASSERT_TRUE(::mkdtemp(home));
+  constexpr uid_t kNobody = 65534;
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(home, kNobody, kNobody), 0);
+  }
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(ends[0]);
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+      ::_exit(1);
+    SetUserDataRootForTests(home);
+    m_settings.maxLogFileSizeKB = 16;
+    while (LogSize() < 16 * 1024 - 100) m_log.WriteLog(kHundredBytes);
+    ::chmod(GetAppDataFolder().c_str(), 0555);
+    g_flushes = 0;
+    SetSaveStepHookForTests([](int) { ++g_flushes; });
+    for (int i = 0; i < 100; ++i) m_log.WriteLog(kHundredBytes);  // 0.6 of the limit
+    const std::string result = std::to_string(g_flushes) + " " +
+                               std::to_string(Occurrences(ReadAll(CLogFile::GetLogFilePath()), kTrimFailed));
+    [[maybe_unused]] const ssize_t sent = ::write(ends[1], result.data(), result.size());
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  char answer[64] = {};
+  [[maybe_unused]] const ssize_t got = ::read(ends[0], answer, sizeof answer - 1);
+  ::close(ends[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::chmod((std::string(home) + "/Orvak").c_str(), 0755);
+  std::filesystem::remove_all(home);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  int steps = -1, said = -1;
+  ASSERT_EQ(std::sscanf(answer, "%d %d", &steps, &said), 2) << answer;
+  EXPECT_GT(steps, 0);
+  EXPECT_LE(steps, 3 * 2);  // three tries, each looking for a temporary file and a kept copy
+  EXPECT_EQ(said, 1);
 }
 
 // A log line that makes the log trim it, and an export of the log over an earlier file, killed

@@ -137,12 +137,12 @@ TEST_P(ErrorLogRefusalTest, OkKeepsTheSheetOpenOnTheRefusedBox) {
 
   // Mended, the sheet takes both.
   page->TemperatureEdit()->setText(QStringLiteral("110"));
-  page->LogSizeEdit()->setText(QStringLiteral(" 0 "));
+  page->LogSizeEdit()->setText(QStringLiteral(" 1 "));
   sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
   EXPECT_EQ(sheet.result(), QDialog::Accepted);
   EXPECT_TRUE(page->RefusalText()->text().isEmpty());
   EXPECT_EQ(system.GetSettings().temperatureWarning, 110u);
-  EXPECT_EQ(system.GetSettings().maxLogFileSizeKB, 0u);
+  EXPECT_EQ(system.GetSettings().maxLogFileSizeKB, 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -160,6 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorLogRefusalCase{"SizeLetters", "70", "abc", false, "\"abc\" is not a number"},
         ErrorLogRefusalCase{"SizeWithItsUnit", "70", "250kb", false, "\"250kb\" is not a number"},
         ErrorLogRefusalCase{"SizeNegative", "70", "-5", false, "Max log file size cannot be less than 0"},
+        ErrorLogRefusalCase{"SizeZero", "70", "0", false, "Max log file size must be at least 1 Kb"},
+        ErrorLogRefusalCase{"SizeZeroWithItsSign", "70", " +0 ", false, "Max log file size must be at least 1 Kb"},
         ErrorLogRefusalCase{"SizeBeyondAWord", "70", "4294967296", false, "4294967296 is out of range"}),
     [](const ::testing::TestParamInfo<ErrorLogRefusalCase>& info) { return std::string(info.param.name); });
 
