@@ -504,6 +504,9 @@ void CDevice::SetDeviceId(std::uint32_t id) {
   ClearQueue();
   m_deviceId = id;
   m_otherModelAtId = 0;
+  // Online the unit at the new ID has had nothing of the session: it gets what going online
+  // gave the old one, the file's settings or a read-out.
+  if (m_host && m_host->IsPortOpen()) Reinitialise(m_sessionMode);
 }
 
 std::string CDevice::DeviceIdRangeRefusal(std::uint64_t id) const {

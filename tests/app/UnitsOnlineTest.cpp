@@ -396,7 +396,9 @@ TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLog
 
 // Units added by hand have ID 0, the address of every unit of a model: going online ("Send")
 // names them and queues nothing for them, and once their IDs are set in the pane no frame ever
-// went to ID 0; the units keep their presets and settings, which the file then reads.
+// went to ID 0; the units then get the file's settings at their IDs, as at going online: the
+// hand-added Nerex48's empty preset clears the unit's, and the threshold the file never set
+// stays the amplifier's.
 TEST_F(UnitsOnlineTest, NothingGoesToIdZeroAndGoingOnlineNamesTheUnitsThatHaveIt) {
   CSimProcessorUnit* processor = nullptr;
   CSimZelAmpUnit* amplifier = nullptr;
@@ -436,7 +438,8 @@ TEST_F(UnitsOnlineTest, NothingGoesToIdZeroAndGoingOnlineNamesTheUnitsThatHaveIt
   for (const SimBytes& r : bus->Requests())
     if (const Frame f = Decode(r); (f.type == 120 || f.type == 55) && f.id == 0) toIdZero.push_back(f);
   EXPECT_TRUE(toIdZero.empty()) << Describe(toIdZero);
-  EXPECT_TRUE(processor->Preset(1) == stored);
+  EXPECT_EQ(processor->Preset(1).sectionFlags, 0u);
+  EXPECT_EQ(processor->DeviceName(), nerex->GetName());
   EXPECT_EQ(amplifier->State().alarmTemperature, 85);
   EXPECT_EQ(zel->GetAlarmTemperature(), 85);
 }
@@ -630,3 +633,89 @@ TEST_F(UnitsOnlineTest, IdsTheFramesCannotCarryAreNamedAtGoingOnlineNeverPolledA
   ASSERT_TRUE(WaitFor([&] { return zel->IsConnected(); }, 60000));
   EXPECT_GT(at61->ReadCount(0x3C), 0u);
 }
+
+// A device that could not connect at its ID is given its unit's ID in the pane while online. In
+// a "Send" session the unit gets the file's settings at the new ID, as at going online, and the
+// file keeps them; in a "Retrieve" session the unit is read into the file and nothing is written.
+struct NewIdCase {
+  const char* name;
+  std::uint32_t type;
+  std::uint32_t session;
+};
+
+class NewIdInASessionTest : public UnitsOnlineTest, public ::testing::WithParamInterface<NewIdCase> {};
+
+TEST_P(NewIdInASessionTest, TheUnitAtTheNewIdIsTakenUpAsAtGoingOnline) {
+  const NewIdCase& c = GetParam();
+  const bool processor = c.type >= 110;
+  CSimProcessorUnit* nerexUnit = nullptr;
+  CSimZelAmpUnit* zelUnit = nullptr;
+  StartBus(kPort, [&](CSimBus& units) {
+    if (processor) {
+      nerexUnit = units.Add<CSimProcessorUnit>(int(c.type), 12);
+    } else {
+      zelUnit = units.Add<CSimZelAmpUnit>(Zel(std::uint8_t(c.type), 12));
+    }
+  });
+  if (processor) SetGainA(*nerexUnit, -200);
+  if (!processor) zelUnit->Update([](SimZelAmpState& s) { s.gainIndex[0] = 30; });
+  CSystem& system = MakeFrame().GetSystem();
+  CDevice* device = Append(system, 1, c.type);
+  device->SetName("Front of House");
+  const int gainId = processor ? kProcessorGainA : kAmpGain1;
+  device->ApplyControlChange(CParamValue(gainId, -6.0f, ParamKind::kLevel));
+  auto fileGain = [&] {
+    CSingleLock lock(system.GetLock());
+    return processor ? GainA(*static_cast<CNerexSeriesDevice*>(device))
+                     : int(static_cast<CZelSeriesDevice*>(device)->GetGainIndex(0));
+  };
+  auto unitGain = [&] { return processor ? GainA(*nerexUnit) : int(zelUnit->State().gainIndex[0]); };
+  const int filesGain = fileGain();
+  const int unitsGain = unitGain();
+  ASSERT_NE(filesGain, unitsGain);
+
+  prompts.goOnlineChoice = int(c.session);
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_TRUE(WaitFor([&] { return LogHas("Cannot connect to " + device->GetModelName() + " Front of House ID 1"); }, 60000));
+  const std::size_t before = bus->RequestCount();
+  TypeInPane(device, "ID", "12");
+  ASSERT_EQ(device->GetDeviceId(), 12u);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        if (!device->IsConnected()) return false;
+        if (processor) return static_cast<CNerexSeriesDevice*>(device)->AllBlocksReceived();
+        return static_cast<CZelSeriesDevice*>(device)->IsReadOutComplete();
+      },
+      60000));
+  Settle();
+
+  const std::vector<Frame> writes = Writes(before);
+  if (c.session == 1) {
+    ASSERT_FALSE(writes.empty());
+    for (const Frame& f : writes) EXPECT_EQ(f.id, 12u) << Describe({f});
+    if (processor) {
+      // The presets, the current settings and the names, as at going online.
+      auto sent = [&](int command) {
+        return std::any_of(writes.begin(), writes.end(), [&](const Frame& f) { return f.command == command; });
+      };
+      EXPECT_TRUE(sent(0x1E) && sent(0x1A) && sent(0x1F) && sent(0x23)) << Describe(writes);
+      EXPECT_EQ(device->GetName(), "Front of House");
+      EXPECT_EQ(nerexUnit->DeviceName(), "Front of House");
+    }
+    EXPECT_EQ(fileGain(), filesGain);
+    EXPECT_EQ(unitGain(), filesGain);
+  } else {
+    EXPECT_TRUE(writes.empty()) << Describe(writes);
+    EXPECT_EQ(fileGain(), unitsGain);
+    EXPECT_EQ(unitGain(), unitsGain);
+    if (processor) {
+      EXPECT_EQ(device->GetName(), "Sim Processor");
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, NewIdInASessionTest,
+                         ::testing::Values(NewIdCase{"Nerex48_Send", 120, 1}, NewIdCase{"Nerex48_Retrieve", 120, 0},
+                                           NewIdCase{"Zel3_Send", 52, 1}, NewIdCase{"Zel3_Retrieve", 52, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
