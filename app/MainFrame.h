@@ -250,7 +250,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // The snapshot named by its UUID text, after the confirmation; nothing when none has it.
   void OnRecallSnapshot(const std::string& snapshotId);
   void PropagateOnlineStatus(CDevice* device);
-  // Going online: the units that still have ID 0 go to the log and a message.
+  // Going online: the units that still have ID 0, and those whose IDs their frames cannot carry,
+  // go to the log and one message.
   void TellUnaddressedUnits();
   // Going online or offline: each open device panel shows whether its unit is connected now (a
   // unit away at that moment posts nothing of its own).

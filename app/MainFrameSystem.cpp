@@ -653,21 +653,39 @@ void CMainFrame::OnOnline() {
 }
 
 void CMainFrame::TellUnaddressedUnits() {
-  std::string units;
-  int count = 0;
+  std::string units, beyond;
+  int count = 0, beyondCount = 0;
   for (CDevice* device : m_system.GetDevices()) {
-    if (device->GetDeviceId() != 0) continue;
-    m_system.WriteLog("Left out until it has an ID of its own: " + device->GetUnitText() + "\n");
-    units += "\n" + device->GetUnitText();
-    ++count;
+    if (device->GetDeviceId() == 0) {
+      m_system.WriteLog("Left out until it has an ID of its own: " + device->GetUnitText() + "\n");
+      units += "\n" + device->GetUnitText();
+      ++count;
+      continue;
+    }
+    // The family's frames would carry such an ID to the unit at another ID.
+    const std::string refusal = device->DeviceIdRangeRefusal(device->GetDeviceId());
+    if (refusal.empty()) continue;
+    m_system.WriteLog("Left out until it has an ID its frames carry: " + device->GetUnitText() + " - " + refusal + "\n");
+    beyond += "\n" + device->GetUnitText() + " - " + refusal;
+    ++beyondCount;
   }
-  if (count == 0) return;
-  const std::string told =
-      count == 1 ? "This unit has ID 0, the address of every unit of a model. Nothing is sent to it or read from it "
-                   "until it has an ID of its own.\n"
-                 : "These units have ID 0, the address of every unit of a model. Nothing is sent to them or read "
-                   "from them until each has an ID of its own.\n";
-  Prompts().ShowMessage(ProductName().toStdString(), told + units, IUserPrompts::Icon::Exclamation);
+  std::string told;
+  if (count > 0)
+    told = (count == 1 ? "This unit has ID 0, the address of every unit of a model. Nothing is sent to it or read from "
+                         "it until it has an ID of its own.\n"
+                       : "These units have ID 0, the address of every unit of a model. Nothing is sent to them or read "
+                         "from them until each has an ID of its own.\n") +
+           units;
+  if (beyondCount > 0)
+    told += (told.empty() ? "" : "\n\n") +
+            std::string(beyondCount == 1
+                            ? "This unit has an ID that its frames cannot carry: they would reach another unit. "
+                              "Nothing is sent to it or read from it until it has an ID they carry.\n"
+                            : "These units have IDs that their frames cannot carry: they would reach other units. "
+                              "Nothing is sent to them or read from them until each has an ID they carry.\n") +
+            beyond;
+  if (told.empty()) return;
+  Prompts().ShowMessage(ProductName().toStdString(), told, IUserPrompts::Icon::Exclamation);
 }
 
 void CMainFrame::TellPanelsOnlineState() {

@@ -9,7 +9,9 @@ constexpr int kMaxTitle = 79;
 
 CDeviceTip MakeDeviceTip(CDevice& device, bool idWhenNameEmpty) {
   CDeviceTip tip;
-  tip.description = QString::fromStdString(device.GetStatusText());
+  // A unit of another model at the device's ID heads the status lines.
+  const std::string otherModel = device.GetOtherModelNote();
+  tip.description = QString::fromStdString((otherModel.empty() ? "" : "\n" + otherModel) + device.GetStatusText());
   if (tip.description.isEmpty()) return tip;
   QString title = QString::fromStdString(device.GetName());
   while (!title.isEmpty() && title.back().isSpace()) title.chop(1);

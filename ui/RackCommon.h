@@ -7,7 +7,8 @@
 class CDevice;
 
 // A device's tooltip: the title (the name without trailing blanks, at most 79 characters) and
-// the status text. Without a status text there is no tooltip. A device without a name has the
+// the status text, after the words naming the unit of another model that answers at the
+// device's ID, if any. Without a status text there is no tooltip. A device without a name has the
 // title "ID : <id>" when idWhenNameEmpty is set, else an empty title.
 struct CDeviceTip {
   QString title;

@@ -224,8 +224,10 @@ void CDiscoveryPass::KeepScanQuiet() {
   if (last != 0 && TicksSince(last, now) < kScanQuietRefreshMs) return;
   m_lastQuietRefresh = now != 0 ? now : 1;  // 0 means "never"
   std::vector<std::pair<std::uint32_t, std::uint32_t>> units;
+  // A device whose ID its frames cannot carry would have another unit quieted.
   for (CDevice* device : m_document.GetDevices())
-    if (device->GetDeviceId() > kLongIdAbove) units.emplace_back(device->GetTypeCode(), device->GetDeviceId());
+    if (device->GetDeviceId() > kLongIdAbove && device->IsAddressable())
+      units.emplace_back(device->GetTypeCode(), device->GetDeviceId());
   {
     CSingleLock lock(m_host.StateLock());
     units.insert(units.end(), m_quietedUnknownUnits.begin(), m_quietedUnknownUnits.end());
@@ -268,12 +270,22 @@ CDevice* CDiscoveryPass::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode
       same = device;
     } else {
       other = true;
-      if (device->GetOtherModelAtId() != typeCode) SetAsideOtherModel(*device, typeCode, variant);
+      SetAsideOtherModel(*device, typeCode, variant);
     }
   }
   if (same || other) return same;
   CDevice* device = m_document.CreateDevice(id, typeCode, variant);
   if (!device) return nullptr;
+  // A unit at an ID that its family's frames cannot carry would have every frame of the device
+  // reach the unit at another ID: it is not added (and is quieted as a unit of no family is).
+  if (const std::string refusal = device->DeviceIdRangeRefusal(id); !refusal.empty()) {
+    const std::string text =
+        FormatText("ID %u: a %s is not added - %s", unsigned(id), device->GetModelName().c_str(), refusal.c_str());
+    delete device;
+    m_document.WriteLog(text + "\n");
+    if (IAutoscanDialog* dialog = m_autoscanDialog) dialog->OnUnitNotAdded(text);
+    return nullptr;
+  }
   device->Reinitialise(0);
   {
     // Into the list and among the unplaced devices at once, so that the UI thread never sees
@@ -289,15 +301,15 @@ CDevice* CDiscoveryPass::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode
 }
 
 void CDiscoveryPass::SetAsideOtherModel(CDevice& device, std::uint32_t foundType, std::uint32_t variant) {
-  device.SetOtherModelAtId(foundType);
-  // The found model's name, from a device of that type made for the purpose only.
-  const std::unique_ptr<CDevice> probe(m_document.CreateDevice(device.GetDeviceId(), foundType, variant));
-  const std::string found = probe ? probe->GetModelName() : FormatText("unit of type %u", unsigned(foundType));
-  const std::string text = FormatText("ID %u: the file has a %s, the unit is a %s", unsigned(device.GetDeviceId()),
-                                      device.GetModelName().c_str(), found.c_str());
+  if (device.GetOtherModelAtId() != foundType) {
+    // The found model's name, from a device of that type made for the purpose only.
+    const std::unique_ptr<CDevice> probe(m_document.CreateDevice(device.GetDeviceId(), foundType, variant));
+    device.SetAside(foundType, probe ? probe->GetModelName() : device.ModelNameOfType(foundType));
+  }
+  // The scan tells what it did not add, also of a unit that a reply named before.
+  const std::string text = device.GetOtherModelNote();
   m_document.WriteLog(text + " - the unit is not added and the " + device.GetModelName() + " is not polled\n");
   if (IAutoscanDialog* dialog = m_autoscanDialog) dialog->OnUnitNotAdded(text);
-  m_document.PostToFrame(CPostedMessage{FrameMsg::kRefreshRack, 0, 0, device.GetHandle(), {}});
 }
 
 std::vector<CDevice*> CDiscoveryPass::TakeUnplacedDevices() {

@@ -77,8 +77,9 @@ class CDiscoveryPass {
   void SendScanReset();
   bool CheckScanComplete();
   // The device of the file with that type and ID, or a new one; null when the factory knows no
-  // class for the type, or when the file has only devices of other models at that ID: those are
-  // set aside (not polled) and the conflict goes to the log and the dialog.
+  // class for the type, when the family's frames cannot carry the ID (said in the log and the
+  // dialog), or when the file has only devices of other models at that ID: those are set aside
+  // (CDevice::SetAside) and the conflict goes to the log and the dialog.
   CDevice* AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
   void ResetBreakoutReadFlags();
   // UI thread: the devices found since the last call, for the system to place in a zone.

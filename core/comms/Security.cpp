@@ -505,6 +505,10 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
         break;
       }
       record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
+    } else if (device->IsSetAside()) {
+      // The check's answer came from a unit of another model: nothing more is read from it,
+      // and no user table is written to it.
+      continue;
     } else {
       CControlMessage& request = m_host.Transport().Transaction();
       if (!device->BuildReadSecurityMessage(request)) {
@@ -547,7 +551,8 @@ SecurityPassOutcome CSecurityPass::RunSetPass() {
   CUserCopies copies;
   if (m_document.GetUseSystemSecurity()) CopySystemUsers(copies.List());
   for (CDevice* device : m_document.GetDevices()) {
-    if (device->NeedsInitialisation() || !device->IsAddressable() || !device->BuildWriteSecurityMessage(nullptr, nullptr))
+    if (device->NeedsInitialisation() || !device->IsAddressable() || device->IsSetAside() ||
+        !device->BuildWriteSecurityMessage(nullptr, nullptr))
       continue;
     if (IsStopRequested()) return SecurityPassOutcome::kCancelled;
     ShowProgress(kUpdatingSecurityData + device->GetName());

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "core/protocol/ControlMessage.h"
@@ -77,7 +78,7 @@ bool CDevice::IsTileVisible(int viewMode) {
 }
 
 void CDevice::Reinitialise(std::uint32_t mode) {
-  (void)mode;
+  m_sessionMode = mode;
   m_needsInitialisation = true;
 }
 
@@ -461,8 +462,9 @@ void CDevice::SetPanelPlacement(const CWindowPlacement& wp) {
 void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message) {
   if (!message) return;
   CSingleLock lock(m_host->GetLock());
-  // ID 0 is the address of every unit of the model: a frame built for it goes to none or to all.
-  if (m_deviceId == 0) return;
+  // ID 0 is the address of every unit of the model: a frame built for it goes to none or to all;
+  // one built for an ID the frame cannot carry goes to the unit at another ID.
+  if (!IsAddressable()) return;
   if (!force && (!m_host->IsPortOpen() || !IsConnected())) return;  // dropped
   const std::uint32_t mask = GetMessageMergeMask(*message);
   if (mask != 0) {
@@ -536,6 +538,69 @@ void CDevice::SetDeviceId(std::uint32_t id) {
   ClearQueue();
   m_deviceId = id;
   m_otherModelAtId = 0;
+  // Online the unit at the new ID has had nothing of the session: it gets what going online
+  // gave the old one, the file's settings or a read-out.
+  if (m_host && m_host->IsPortOpen()) Reinitialise(m_sessionMode);
+}
+
+std::string CDevice::DeviceIdRangeRefusal(std::uint64_t id) const {
+  if (id <= 0xFFFFFFFFu) return {};
+  return FormatText("Device ID must be between 0 and %u", 0xFFFFFFFFu);
+}
+
+std::string CDevice::ModelNameOfType(std::uint32_t typeCode) const {
+  return FormatText("unit of type %u", unsigned(typeCode));
+}
+
+std::string CDevice::SetAside(std::uint32_t unitType, const std::string& unitModel) {
+  // Whoever holds the lock sees the device either as it was or wholly set aside.
+  std::optional<CSingleLock> lock;
+  if (m_host) lock.emplace(m_host->GetLock());
+  if (m_otherModelAtId == unitType) return {};
+  m_otherModelAtId = unitType;
+  m_otherModelName = unitModel;
+  // Nothing queued for the device's own model goes to this unit, and no security step writes
+  // to it: the device sends only its probes, whose replies it reads itself.
+  ClearQueue();
+  m_needsInitialisation = false;
+  if (IsConnected()) {
+    OnDisconnected(false);
+  } else {
+    m_commsLevel = 0;
+  }
+  Post(FrameMsg::kRedrawMeterEntry);
+  Post(FrameMsg::kRefreshRack);
+  Post(FrameMsg::kPropagateOnline);
+  if (m_controlPanel) Post(FrameMsg::kPanelOnlineState, 0);
+  if (m_host && m_host->IsSelectedDevice(this)) Post(FrameMsg::kSelectDevice);
+  return GetOtherModelNote();
+}
+
+std::string CDevice::GetOtherModelNote() {
+  std::optional<CSingleLock> lock;
+  if (m_host) lock.emplace(m_host->GetLock());
+  if (m_otherModelAtId == 0) return {};
+  return FormatText("ID %u: the file has a %s, the unit is a %s", unsigned(m_deviceId),
+                    GetModelName().c_str(), m_otherModelName.c_str());
+}
+
+bool CDevice::TakeUnitModel(std::uint32_t unitType) {
+  // A reply that leaves its header empty tells no model.
+  if (unitType == 0) return !IsSetAside();
+  if ((unitType & 0x7F) != (m_typeCode & 0x7F)) {
+    const std::string note = SetAside(unitType, ModelNameOfType(unitType));
+    if (!note.empty() && m_host) m_host->WriteLog(note + " - nothing is sent to that unit or read from it\n");
+    return false;
+  }
+  if (!IsSetAside()) return true;
+  m_otherModelAtId = 0;
+  if (m_host)
+    m_host->WriteLog(FormatText("ID %u: the unit is a %s again\n", unsigned(m_deviceId), GetModelName().c_str()));
+  // As at going online: the file's settings in a "Send" session, a read-out otherwise, each
+  // after the security step.
+  Reinitialise(m_sessionMode);
+  Post(FrameMsg::kRefreshRack);
+  return false;
 }
 
 std::optional<std::string> CDevice::DeviceIdInUseRefusal(std::uint64_t id) const {

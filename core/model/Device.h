@@ -76,7 +76,8 @@ class CDevice : public CObjectProperties {
   // only asks for the height. The base veils an ignored device's tile and returns 30.
   virtual int DrawTile(Graphics* g, const CRect& rect, int blinkPhase);
   virtual bool IsTileVisible(int viewMode);
-  // Marks the device for a full read-back; mode is the going-online choice (0 retrieve, 1 send).
+  // Marks the device for a full read-back; mode is the going-online choice (0 retrieve, 1 send),
+  // which the device keeps for the session (GetSessionMode). Families call this base.
   virtual void Reinitialise(std::uint32_t mode);
   virtual CSize GetPanelSize();
   // The name, or the model name when it is empty, followed by " - ID: <device ID>".
@@ -225,19 +226,40 @@ class CDevice : public CObjectProperties {
   void SetName(const std::string& name) { m_name = name; }
   std::uint32_t GetDeviceId() const { return m_deviceId; }
   // A new ID drops what was queued for the old one (its frames name the old ID) and ends a
-  // conflict found at the old ID.
+  // conflict found at the old ID. Online the unit at the new ID is taken up as at going online:
+  // in a "Send" session it gets the file's settings, in a "Retrieve" session it is read.
   void SetDeviceId(std::uint32_t id);
   // True when the worker may address the device: it has an ID of its own (ID 0 addresses every
-  // unit of a model on the bus) and no unit of another model answers at that ID. Any thread.
-  bool IsAddressable() const { return m_deviceId != 0 && m_otherModelAtId == 0; }
-  // The type code of a unit of another model that an autoscan found at the device's ID, 0 when
-  // none. Such a device is not polled, so that no frame of its model goes to that unit; going
-  // online again (or a new ID) ends it. Any thread.
+  // unit of a model on the bus) that its frames carry as it is. Any thread.
+  bool IsAddressable() const { return m_deviceId != 0 && DeviceIdRangeRefusal(m_deviceId).empty(); }
+  // Why the family's frames cannot carry id as it is (they would reach the unit at another ID),
+  // in the words of the properties pane; empty when they carry it. Base: every 32-bit ID. Any
+  // thread.
+  virtual std::string DeviceIdRangeRefusal(std::uint64_t id) const;
+  // The type code of a unit of another model that answers at the device's ID (found by a reply
+  // or by an autoscan), 0 when none. Such a device is set aside: nothing is written to it and
+  // no reply is taken into the file; it is only asked, now and then, what answers there, and
+  // taken up again when a unit of its own model does. Going online again or a new ID ends it.
+  // Any thread.
   std::uint32_t GetOtherModelAtId() const { return m_otherModelAtId; }
+  bool IsSetAside() const { return m_otherModelAtId != 0; }
   void SetOtherModelAtId(std::uint32_t typeCode) { m_otherModelAtId = typeCode; }
+  // Sets the device aside for the unit of type unitType, model name unitModel, found at its ID:
+  // what was queued for it goes, a connection ends, and the polls probe only. Returns the words
+  // that name both models ("ID 3: the file has a Nerex24, the unit is a Nerex48"), or an empty
+  // text when the device was set aside for that unit already. Any thread.
+  std::string SetAside(std::uint32_t unitType, const std::string& unitModel);
+  // The words that name both models while the device is set aside; empty otherwise. Any thread.
+  std::string GetOtherModelNote();
+  // The model name of a unit of the device's family that reports typeCode, for the words of
+  // SetAside; base: "unit of type n".
+  virtual std::string ModelNameOfType(std::uint32_t typeCode) const;
   // The refusal of id as this device's new ID when another device of the system has it
   // ("Device ID n already in use"); none for a free ID or 0, which devices not yet addressed share.
   std::optional<std::string> DeviceIdInUseRefusal(std::uint64_t id) const;
+  // The going-online choice the device was last reinitialised with (0 retrieve, 1 send). Any
+  // thread.
+  std::uint32_t GetSessionMode() const { return m_sessionMode; }
   std::uint32_t GetTypeCode() const { return m_typeCode; }
   std::uint32_t GetModelIndex() const { return m_modelIndex; }
   std::string GetFirmwareVersion() const { return m_firmwareVersion; }
@@ -287,9 +309,9 @@ class CDevice : public CObjectProperties {
 
   // Outgoing queue; every operation takes the system's lock. Any thread.
   // Appends a message (ownership passes to the queue); without force it is dropped while the
-  // port is closed or the device is not connected, and always while the device's ID is 0. A
-  // message for the same setting as a queued one (see GetMessageMergeMask) replaces it and goes
-  // to the back.
+  // port is closed or the device is not connected, and always while the device is not
+  // addressable (IsAddressable). A message for the same setting as a queued one (see
+  // GetMessageMergeMask) replaces it and goes to the back.
   void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
   void ClearQueue();
   // Copies the oldest message into record and removes it; false when the queue is empty.
@@ -319,6 +341,12 @@ class CDevice : public CObjectProperties {
   // Writes to the comms error log that a reply to the record's command was answered but not
   // used, and why. Any thread.
   void LogUnusedReply(const CControlMessage& record, const char* why);
+  // For a family's ProcessReply, before anything of a reply is taken: unitType is the type code
+  // that the reply repeats (0: the reply tells none). True when the reply may be taken. A unit
+  // of another model sets the device aside (logged once); while set aside, a unit of the
+  // device's own model takes the device up again as at going online, and the reply itself is
+  // not taken. Worker thread, under the system's lock.
+  bool TakeUnitModel(std::uint32_t unitType);
 
   // Placement words in the device's own order.
   enum {
@@ -357,6 +385,8 @@ class CDevice : public CObjectProperties {
   std::atomic<bool> m_ignored{false};
   std::atomic<bool> m_needsInitialisation{true};
   std::atomic<std::uint32_t> m_otherModelAtId{0};
+  std::string m_otherModelName;  // guarded by the system's lock
+  std::atomic<std::uint32_t> m_sessionMode{0};
   std::int32_t m_announcingUnitValues = 0;  // UI thread
   std::atomic<std::uint32_t> m_replyTimerStart{0};
   std::atomic<std::uint32_t> m_replyTimeout{0};

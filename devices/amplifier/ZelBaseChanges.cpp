@@ -2,6 +2,7 @@
 // and identify routes, writes and refreshes, the clipboard copy and paste, the context menu and
 // the property rows and edits of the ID and the names.
 #include <algorithm>
+#include <utility>
 
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceProperty.h"
@@ -191,11 +192,16 @@ std::optional<bool> CZelBaseDevice::ApplySharedPropertyEdit(const ZelPropertyEdi
     return true;
   };
   if (edit.id == m_family.propId) {
-    if (std::optional<std::string> refusal = DeviceIdInUseRefusal(std::uint32_t(edit.number))) {
+    const auto id = std::uint64_t(edit.number);
+    if (std::optional<std::string> refusal = DeviceIdInUseRefusal(id)) {
       message = *refusal;
       return false;
     }
-    SetDeviceId(std::uint32_t(edit.number));
+    if (std::string range = DeviceIdRangeRefusal(id); !range.empty()) {
+      message = std::move(range);
+      return false;
+    }
+    SetDeviceId(std::uint32_t(id));
     Post(FrameMsg::kRefreshRack);
     if (edit.grid) Post(FrameMsg::kPanelCaption);
     m_host->SetModified(true);

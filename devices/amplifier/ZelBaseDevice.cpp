@@ -22,8 +22,6 @@
 
 namespace {
 
-// Turns a device waiting for its security step sends nothing but every 12th.
-constexpr std::uint32_t kSecurityProbeTurns = 11;
 constexpr std::uint32_t kSecurityCheckCommand = 60;
 constexpr std::uint32_t kSecurityCheckReplyLength = 51;
 constexpr std::size_t kPayloadOffset = kZelPayloadOffset;
@@ -256,7 +254,7 @@ std::string CZelBaseDevice::GetChannelName(int channel) const {
 // --- Poll schedule (worker) ---
 
 bool CZelBaseDevice::PollWhileSecurityPending(CControlMessage& record) {
-  if (m_pollCounter < kSecurityProbeTurns) {
+  if (m_pollCounter < kZelProbeTurns) {
     ++m_pollCounter;
     return false;
   }
@@ -282,6 +280,7 @@ void CZelBaseDevice::ProcessReply(CControlMessage& record) {
   bool before = false, after = false;
   {
     CSingleLock lock(m_host->GetLock());
+    if (!TakesReply(record)) return;
     before = IsReadOutComplete();
     // Writes are answered by their ACK only.
     if (!record.write) DecodeReply(record);

@@ -3,6 +3,7 @@
 
 #include "core/protocol/ControlMessage.h"
 #include "devices/amplifier/ZelBaseDevice.h"
+#include "platform/TextFormat.h"
 
 CZelFramedDevice::CZelFramedDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode,
                                    std::uint32_t deviceId, std::uint32_t modelIndex, std::uint32_t checkCommand,
@@ -17,6 +18,14 @@ void CZelFramedDevice::Initialise() { m_pollGate = std::make_unique<CManualReset
 
 bool CZelFramedDevice::GetNextPollMessage(CControlMessage& record) {
   if (m_ignored || IsPollGateSet()) return false;
+  if (IsSetAside()) {
+    if (m_pollCounter < kZelProbeTurns) {
+      ++m_pollCounter;
+      return false;
+    }
+    m_pollCounter = 0;
+    return BuildSecurityCheckMessage(record);
+  }
   if (m_needsInitialisation) return PollWhileSecurityPending(record);
   return PopMessage(record) || PollWhenIdle(record);
 }
@@ -32,8 +41,24 @@ bool CZelFramedDevice::PollWhenIdle(CControlMessage& record) {
 }
 
 void CZelFramedDevice::ProcessReply(CControlMessage& record) {
-  (void)record;
-  UpdateCommsState(true);
+  if (TakesReply(record)) UpdateCommsState(true);
+}
+
+bool CZelFramedDevice::TakesReply(const CControlMessage& record) {
+  if (record.write || record.command == kZelIdentityCommand || record.receivedLength <= 3) return !IsSetAside();
+  return TakeUnitModel(record.frame[3]);
+}
+
+std::string CZelFramedDevice::DeviceIdRangeRefusal(std::uint64_t id) const {
+  if ((id & ~std::uint64_t{0x7F7F7F7F}) == 0) return {};
+  const auto carried = std::uint32_t(id & 0x7F7F7F7F);
+  return FormatText("Device ID %llu would address ID %u - each byte of the ID must be 0 to 127",
+                    static_cast<unsigned long long>(id), unsigned(carried));
+}
+
+std::string CZelFramedDevice::ModelNameOfType(std::uint32_t typeCode) const {
+  const std::string name = CZelBaseDevice::GetModelNameForType(typeCode);
+  return name.empty() ? CDevice::ModelNameOfType(typeCode) : name;
 }
 
 bool CZelFramedDevice::BuildSecurityCheckMessage(CControlMessage& record) {

@@ -9,6 +9,10 @@
 #include "core/model/Device.h"
 #include "platform/Sync.h"
 
+// Turns a device that waits for its security step, or that is set aside for a unit of another
+// model, sends nothing before its next probe.
+inline constexpr std::uint32_t kZelProbeTurns = 11;
+
 class CZelFramedDevice : public CDevice {
  public:
   // checkCommand and checkReplyLength give the security check: an 11-byte read of that
@@ -20,12 +24,18 @@ class CZelFramedDevice : public CDevice {
   // Creates the poll gate (manual reset, not signalled). Called once by the factory.
   virtual void Initialise();
 
-  // Worker thread. Nothing while ignored or while the poll gate is signalled; while the
+  // Worker thread. Nothing while ignored or while the poll gate is signalled; while the device
+  // is set aside the security check now and then (its reply tells the unit's model); while the
   // security step is pending what PollWhileSecurityPending gives; then a queued message, else
   // what PollWhenIdle gives.
   bool GetNextPollMessage(CControlMessage& record) override;
-  // Worker thread, under the system's lock: an answer raises the connection level.
+  // Worker thread, under the system's lock: an answer of the device's model raises the
+  // connection level.
   void ProcessReply(CControlMessage& record) override;
+  // The frames carry the ID as four bytes of seven bits each: an ID with a byte above 127 would
+  // reach the unit at the ID with that bit cleared.
+  std::string DeviceIdRangeRefusal(std::uint64_t id) const override;
+  std::string ModelNameOfType(std::uint32_t typeCode) const override;
 
   // Check: the device's check command, 11 bytes. Read: command 74, 291-byte reply. Write:
   // command 75, 291 bytes carrying the user table packed 8-to-7.
@@ -47,6 +57,10 @@ class CZelFramedDevice : public CDevice {
   virtual bool PollWhileSecurityPending(CControlMessage& record);
   // Worker thread. What a device sends when nothing is queued; the base sends nothing.
   virtual bool PollWhenIdle(CControlMessage& record);
+  // Worker thread, under the system's lock, before anything of a reply is taken: true when the
+  // reply may be taken. A framed reply repeats the unit's type in byte 3 (CDevice::TakeUnitModel);
+  // the ACK of a write and the identity reply tell no type.
+  bool TakesReply(const CControlMessage& record);
 
   std::unique_ptr<CManualResetEvent> m_pollGate;
 

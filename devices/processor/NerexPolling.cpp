@@ -66,7 +66,8 @@ void CNerexSeriesDevice::QueueMemoryRead(std::uint32_t command, std::uint32_t me
 
 bool CNerexSeriesDevice::GetNextPollMessage(CControlMessage& record) {
   if (IsPasteInProgress() || IsIgnored()) return false;
-  if (NeedsInitialisation()) {
+  // A device set aside for a unit of another model asks only, now and then, which unit answers.
+  if (NeedsInitialisation() || IsSetAside()) {
     if (m_pollCounter <= kProbeTurns) {
       ++m_pollCounter;
       return false;

@@ -21,6 +21,7 @@
 #include "devices/processor/NerexPanel.h"
 #include "platform/Clipboard.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -117,7 +118,7 @@ int CNerexSeriesDevice::GetInstanceCount() { return g_instances; }
 void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
   {
     CSingleLock lock(SettingsLock());
-    m_needsInitialisation = true;
+    CDevice::Reinitialise(mode);
     m_receivedMask = 0;
     m_memoryFlagsIndex = 0;
     m_memoryNameIndex = 0;
@@ -177,6 +178,16 @@ const char* CNerexSeriesDevice::GetControlPanelClass() {
 }
 
 std::string CNerexSeriesDevice::GetModelName() { return ::GetModelName(GetModel(), GetHardwareCode()); }
+
+std::string CNerexSeriesDevice::DeviceIdRangeRefusal(std::uint64_t id) const {
+  if (id <= kNerexMaxDeviceId) return {};
+  return FormatText("Device ID must be between 0 and %d", int(kNerexMaxDeviceId));
+}
+
+std::string CNerexSeriesDevice::ModelNameOfType(std::uint32_t typeCode) const {
+  const std::string name = ::GetModelName(int(typeCode), 0);
+  return name.empty() ? CDevice::ModelNameOfType(typeCode) : name;
+}
 
 std::string CNerexSeriesDevice::GetMemoryName(int index) const {
   CSingleLock lock(SettingsLock());

@@ -139,6 +139,8 @@ int GetDeqBandTypeCode(const NerexDeqBand& band);
 
 // Meter readings start (and fall back) at this level, dB.
 inline constexpr float kNerexMeterFloor = -112.0f;
+// The highest device ID of the family; its frames carry the ID in one byte.
+inline constexpr std::uint32_t kNerexMaxDeviceId = 63;
 
 // The factory's creator (RegisterProcessorFamily registers it): constructs and initialises one
 // processor; null for another type code. The Fennick models keep model index 0.
@@ -166,6 +168,9 @@ class CNerexSeriesDevice : public CDevice {
   void Reinitialise(std::uint32_t mode) override;
   const char* GetControlPanelClass() override;
   std::string GetModelName() override;
+  // IDs 0 to 63: the frames carry the ID in one byte (a long ID would reach another unit).
+  std::string DeviceIdRangeRefusal(std::uint64_t id) const override;
+  std::string ModelNameOfType(std::uint32_t typeCode) const override;
   CSize GetPanelSize() override;
   std::uint32_t GetClipboardFormat() override;
   void OnStatusEvent(int statusCode) override;

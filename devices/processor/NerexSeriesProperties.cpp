@@ -41,7 +41,6 @@ enum : std::int32_t {
   kPropGainNudge = 1594,
 };
 
-constexpr std::uint32_t kMaxDeviceId = 63;
 constexpr std::int64_t kMaxMemoryOffset = 16;
 constexpr std::int64_t kMinContrast = 1, kMaxContrast = 16;
 constexpr std::int64_t kMinPresets = 20, kMaxPresets = 127;
@@ -202,8 +201,8 @@ bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
     refusal = *inUse;
     return false;
   }
-  if (id > kMaxDeviceId) {
-    refusal = FormatText("Device ID must be between 0 and %d", int(kMaxDeviceId));
+  if (std::string range = m_d.DeviceIdRangeRefusal(id); !range.empty()) {
+    refusal = std::move(range);
     return false;
   }
   m_d.SetDeviceId(std::uint32_t(id));

@@ -5,10 +5,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QTimer>
+#include <QToolTip>
+#include <QHelpEvent>
 
 #include <algorithm>
 #include <array>
-#include <sstream>
 
 #include "app/CommandIds.h"
 #include "core/model/Device.h"
@@ -27,11 +28,14 @@
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/MouseMessages.h"
 #include "tests/app/FrameFixture.h"
+#include "tests/support/BusFrames.h"
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
 #include "ui/AutoscanDlg.h"
 #include "ui/CustomControlPanelWnd.h"
+#include "ui/DeviceRack.h"
+#include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
 
 namespace {
@@ -44,37 +48,9 @@ constexpr int kProcessorGainA = 13;
 constexpr int kAmpGain1 = 5;
 constexpr int kBoxMute1 = 17;
 
-// A frame on the bus, as far as the tests read it: the write flag, the model byte, the device
-// ID (one byte for processors, four for the Zel units) and the command.
-struct Frame {
-  bool write = false;
-  int type = 0;
-  std::uint32_t id = 0;
-  int command = 0;
-};
-
-bool IsZelType(int type) { return type >= 34 && type <= 56; }
-
-Frame Decode(const SimBytes& r) {
-  Frame f;
-  if (r.size() < 8 || (r[0] != 0xF0 && r[0] != 0xF1)) return f;
-  f.write = r[0] == 0xF1;
-  f.type = r[3];
-  if (IsZelType(f.type) && r.size() >= 10) {
-    f.id = std::uint32_t(r[4]) << 24 | std::uint32_t(r[5]) << 16 | std::uint32_t(r[6]) << 8 | r[7];
-    f.command = r[9];
-  } else {
-    f.id = r[4];
-    f.command = r[6];
-  }
-  return f;
-}
-
-std::string Describe(const std::vector<Frame>& frames) {
-  std::ostringstream out;
-  for (const Frame& f : frames) out << " [type " << f.type << " ID " << f.id << " command " << f.command << "]";
-  return out.str();
-}
+using Frame = BusFrame;
+Frame Decode(const SimBytes& r) { return DecodeBusFrame(r); }
+std::string Describe(const std::vector<Frame>& frames) { return DescribeBusFrames(frames); }
 
 class UnitsOnlineTest : public SimBusFrameTest {
  protected:
@@ -181,11 +157,13 @@ class UnitsOnlineTest : public SimBusFrameTest {
       if (const Frame f = Decode(requests[i]); f.write) out.push_back(f);
     return out;
   }
-  bool LogHas(const std::string& text) {
+  bool LogHas(const std::string& text) { return LogCount(text) > 0; }
+  int LogCount(const std::string& text) {
     COutputList& list = frame->GetOutputPane().GetLogList();
+    int n = 0;
     for (int i = 0; i < list.count(); ++i)
-      if (list.item(i)->text().toStdString().find(text) != std::string::npos) return true;
-    return false;
+      if (list.item(i)->text().toStdString().find(text) != std::string::npos) ++n;
+    return n;
   }
   // Types text into a row of the properties pane for the device, as a person does, and presses
   // Enter.
@@ -481,7 +459,9 @@ TEST_F(UnitsOnlineTest, ARecallWithLinkingOnPutsEveryUnitAtItsOwnRecalledLevel) 
 
 // Units added by hand have ID 0, the address of every unit of a model: going online ("Send")
 // names them and queues nothing for them, and once their IDs are set in the pane no frame ever
-// went to ID 0; the units keep their presets and settings, which the file then reads.
+// went to ID 0; the units then get the file's settings at their IDs, as at going online: the
+// hand-added Nerex48's empty preset clears the unit's, and the threshold the file never set
+// stays the amplifier's.
 TEST_F(UnitsOnlineTest, NothingGoesToIdZeroAndGoingOnlineNamesTheUnitsThatHaveIt) {
   CSimProcessorUnit* processor = nullptr;
   CSimZelAmpUnit* amplifier = nullptr;
@@ -521,7 +501,8 @@ TEST_F(UnitsOnlineTest, NothingGoesToIdZeroAndGoingOnlineNamesTheUnitsThatHaveIt
   for (const SimBytes& r : bus->Requests())
     if (const Frame f = Decode(r); (f.type == 120 || f.type == 55) && f.id == 0) toIdZero.push_back(f);
   EXPECT_TRUE(toIdZero.empty()) << Describe(toIdZero);
-  EXPECT_TRUE(processor->Preset(1) == stored);
+  EXPECT_EQ(processor->Preset(1).sectionFlags, 0u);
+  EXPECT_EQ(processor->DeviceName(), nerex->GetName());
   EXPECT_EQ(amplifier->State().alarmTemperature, 85);
   EXPECT_EQ(zel->GetAlarmTemperature(), 85);
 }
@@ -640,3 +621,199 @@ TEST_F(UnitsOnlineTest, AutosaveKeepsWhatTheUnitsReportedAndNothingMore) {
   EXPECT_EQ(storedGain(), 20);
   EXPECT_TRUE(prompts.messages.empty());
 }
+
+// Units of another model at two devices' IDs, found going online ("Send"): the log names each
+// once, each device's rack tooltip names both models, nothing is written to either unit, and
+// the unit of the file's model at another ID gets the file's settings.
+TEST_F(UnitsOnlineTest, AnotherModelAtADevicesIdIsNamedInTheLogAndTheRackTooltipAndIsSentNothing) {
+  StartBus(kPort, [&](CSimBus& units) {
+    units.Add<CSimProcessorUnit>(121, 1);
+    units.Add<CSimZelAmpUnit>(Zel(55, 2));
+    units.Add<CSimProcessorUnit>(120, 4);
+  });
+  CSystem& system = MakeFrame().GetSystem();
+  CDevice* nerex = Append(system, 1, 120);
+  nerex->SetName("Front of House");
+  CDevice* zel = Append(system, 2, 52);
+  zel->SetName("Main Amp");
+  CDevice* own = Append(system, 4, 120);
+  prompts.goOnlineChoice = 1;
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_TRUE(WaitFor([&] { return nerex->GetOtherModelAtId() == 121 && zel->GetOtherModelAtId() == 55 && own->IsConnected(); },
+                      60000));
+  Settle();
+
+  const struct {
+    CDevice* device;
+    const char* note;
+  } cases[] = {{nerex, "ID 1: the file has a Nerex48, the unit is a Torvex48"},
+               {zel, "ID 2: the file has a Zel-3, the unit is a Zel-6"}};
+  std::vector<Frame> toOtherModels, toOwnModel;
+  for (const Frame& f : Writes()) (f.id == 4 ? toOwnModel : toOtherModels).push_back(f);
+  EXPECT_TRUE(toOtherModels.empty()) << Describe(toOtherModels);
+  EXPECT_FALSE(toOwnModel.empty());
+  CDeviceRack& rack = frame->GetDeviceView().GetRack();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.note);
+    EXPECT_EQ(LogCount(std::string(c.note) + " - nothing is sent to that unit or read from it"), 1);
+    EXPECT_FALSE(c.device->IsConnected());
+    // The tooltip the rack shows over the device's tile.
+    const CRect tile = rack.GetDeviceRect(c.device);
+    ASSERT_GT(tile.Width(), 0);
+    const QPoint at(tile.left + 20, tile.top + 10 - rack.GetScrollPos());
+    QHelpEvent help(QEvent::ToolTip, at, rack.mapToGlobal(at));
+    QApplication::sendEvent(&rack, &help);
+    EXPECT_TRUE(QToolTip::text().contains(c.note)) << QToolTip::text().toStdString();
+    EXPECT_TRUE(QToolTip::text().contains("Not Connected")) << QToolTip::text().toStdString();
+    if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+      rack.grab().save(folder + "/rack-other-model.png");
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && QByteArray(w->metaObject()->className()) == "QTipLabel")
+          w->grab().save(folder + "/rack-other-model-tip-" + QString::number(c.device->GetDeviceId()) + ".png");
+    }
+    QToolTip::hideText();
+  }
+}
+
+// A file holding IDs that the frames cannot carry, a Zel-1 at 189 (it would go out as 61) and a
+// Nerex48 at 100 (the processors' frames carry 0 to 63): going online names both in one message
+// and in the log and polls neither, so that the unit at ID 61 hears nothing. The ID row refuses
+// such an ID in the same words and takes one the frames carry.
+TEST_F(UnitsOnlineTest, IdsTheFramesCannotCarryAreNamedAtGoingOnlineNeverPolledAndRefusedInThePane) {
+  CSimZelAmpUnit* at61 = nullptr;
+  StartBus(kPort, [&](CSimBus& units) {
+    at61 = units.Add<CSimZelAmpUnit>(Zel(56, 61));
+    units.Add<CSimProcessorUnit>(120, 4);
+  });
+  CSystem& system = MakeFrame().GetSystem();
+  CDevice* zel = Append(system, 189, 56);
+  zel->SetName("Stage Amp");
+  CDevice* nerex = Append(system, 100, 120);
+  CDevice* own = Append(system, 4, 120);
+  prompts.goOnlineChoice = 0;
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].text,
+            "These units have IDs that their frames cannot carry: they would reach other units. Nothing is sent to "
+            "them or read from them until each has an ID they carry.\n\nZel-1 Stage Amp ID: 189 - Device ID 189 "
+            "would address ID 61 - each byte of the ID must be 0 to 127\nNerex48 ID: 100 - Device ID must be "
+            "between 0 and 63");
+  EXPECT_TRUE(WaitFor([&] {
+    return LogHas("Left out until it has an ID its frames carry: Zel-1 Stage Amp ID: 189 - Device ID 189 would "
+                  "address ID 61 - each byte of the ID must be 0 to 127") &&
+           LogHas("Left out until it has an ID its frames carry: Nerex48 ID: 100 - Device ID must be between 0 and 63");
+  }));
+  ASSERT_TRUE(WaitFor([&] { return own->IsConnected(); }, 60000));
+  Settle();
+  std::vector<Frame> toOthers;
+  for (const Frame& f : DecodeBusFrames(bus->Requests()))
+    if (f.id != 4 && f.command != 0) toOthers.push_back(f);
+  EXPECT_TRUE(toOthers.empty()) << Describe(toOthers);
+  EXPECT_FALSE(zel->IsConnected());
+  EXPECT_FALSE(nerex->IsConnected());
+
+  // The pane: 190 (it would go out as 62) is refused in the same words; 61 is taken, and the
+  // unit there is read.
+  TypeInPane(zel, "ID", "190");
+  CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+  EXPECT_EQ(zel->GetDeviceId(), 189u);
+  ASSERT_TRUE(grid.IsErrorTipVisible());
+  EXPECT_EQ(grid.GetErrorTipText(), "Device ID 190 would address ID 62 - each byte of the ID must be 0 to 127");
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    frame->GetPropertiesPane().grab().save(folder + "/pane-zel-id-refused.png");
+    for (QWidget* w : grid.findChildren<QWidget*>())
+      if (w->isWindow() && w->isVisible()) w->grab().save(folder + "/pane-zel-id-refused-tip.png");
+  }
+  TypeInPane(zel, "ID", "61");
+  EXPECT_EQ(zel->GetDeviceId(), 61u);
+  ASSERT_TRUE(WaitFor([&] { return zel->IsConnected(); }, 60000));
+  EXPECT_GT(at61->ReadCount(0x3C), 0u);
+}
+
+// A device that could not connect at its ID is given its unit's ID in the pane while online. In
+// a "Send" session the unit gets the file's settings at the new ID, as at going online, and the
+// file keeps them; in a "Retrieve" session the unit is read into the file and nothing is written.
+struct NewIdCase {
+  const char* name;
+  std::uint32_t type;
+  std::uint32_t session;
+};
+
+class NewIdInASessionTest : public UnitsOnlineTest, public ::testing::WithParamInterface<NewIdCase> {};
+
+TEST_P(NewIdInASessionTest, TheUnitAtTheNewIdIsTakenUpAsAtGoingOnline) {
+  const NewIdCase& c = GetParam();
+  const bool processor = c.type >= 110;
+  CSimProcessorUnit* nerexUnit = nullptr;
+  CSimZelAmpUnit* zelUnit = nullptr;
+  StartBus(kPort, [&](CSimBus& units) {
+    if (processor) {
+      nerexUnit = units.Add<CSimProcessorUnit>(int(c.type), 12);
+    } else {
+      zelUnit = units.Add<CSimZelAmpUnit>(Zel(std::uint8_t(c.type), 12));
+    }
+  });
+  if (processor) SetGainA(*nerexUnit, -200);
+  if (!processor) zelUnit->Update([](SimZelAmpState& s) { s.gainIndex[0] = 30; });
+  CSystem& system = MakeFrame().GetSystem();
+  CDevice* device = Append(system, 1, c.type);
+  device->SetName("Front of House");
+  const int gainId = processor ? kProcessorGainA : kAmpGain1;
+  device->ApplyControlChange(CParamValue(gainId, -6.0f, ParamKind::kLevel));
+  auto fileGain = [&] {
+    CSingleLock lock(system.GetLock());
+    return processor ? GainA(*static_cast<CNerexSeriesDevice*>(device))
+                     : int(static_cast<CZelSeriesDevice*>(device)->GetGainIndex(0));
+  };
+  auto unitGain = [&] { return processor ? GainA(*nerexUnit) : int(zelUnit->State().gainIndex[0]); };
+  const int filesGain = fileGain();
+  const int unitsGain = unitGain();
+  ASSERT_NE(filesGain, unitsGain);
+
+  prompts.goOnlineChoice = int(c.session);
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_TRUE(WaitFor([&] { return LogHas("Cannot connect to " + device->GetModelName() + " Front of House ID 1"); }, 60000));
+  const std::size_t before = bus->RequestCount();
+  TypeInPane(device, "ID", "12");
+  ASSERT_EQ(device->GetDeviceId(), 12u);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        if (!device->IsConnected()) return false;
+        if (processor) return static_cast<CNerexSeriesDevice*>(device)->AllBlocksReceived();
+        return static_cast<CZelSeriesDevice*>(device)->IsReadOutComplete();
+      },
+      60000));
+  Settle();
+
+  const std::vector<Frame> writes = Writes(before);
+  if (c.session == 1) {
+    ASSERT_FALSE(writes.empty());
+    for (const Frame& f : writes) EXPECT_EQ(f.id, 12u) << Describe({f});
+    if (processor) {
+      // The presets, the current settings and the names, as at going online.
+      auto sent = [&](int command) {
+        return std::any_of(writes.begin(), writes.end(), [&](const Frame& f) { return f.command == command; });
+      };
+      EXPECT_TRUE(sent(0x1E) && sent(0x1A) && sent(0x1F) && sent(0x23)) << Describe(writes);
+      EXPECT_EQ(device->GetName(), "Front of House");
+      EXPECT_EQ(nerexUnit->DeviceName(), "Front of House");
+    }
+    EXPECT_EQ(fileGain(), filesGain);
+    EXPECT_EQ(unitGain(), filesGain);
+  } else {
+    EXPECT_TRUE(writes.empty()) << Describe(writes);
+    EXPECT_EQ(fileGain(), unitsGain);
+    EXPECT_EQ(unitGain(), unitsGain);
+    if (processor) {
+      EXPECT_EQ(device->GetName(), "Sim Processor");
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, NewIdInASessionTest,
+                         ::testing::Values(NewIdCase{"Nerex48_Send", 120, 1}, NewIdCase{"Nerex48_Retrieve", 120, 0},
+                                           NewIdCase{"Zel3_Send", 52, 1}, NewIdCase{"Zel3_Retrieve", 52, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -170,6 +170,38 @@ TEST_F(DiscoveryTest, LongIdUnitOfUnknownType_IsQuietedToo_SoOnePassEndsTheScan)
   EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 1}), 3u);
 }
 
+// A processor's frames carry IDs 0 to 63 in their one ID byte: one found at long ID 257 would
+// be addressed as unit 1. It is not added, the log says why, and it is quieted so that the scan
+// ends; a Zel unit at a long ID, whose frames carry it, is added.
+TEST_F(DiscoveryTest, LongIdThatTheFamilysFramesCannotCarry_IsNotAddedButQuieted) {
+  CSimDiscoveryUnit* processor = AddUnit(120, 0, 0x0101);
+  AddUnit(53, 0, 0x0102);
+  Scan(0, 2);
+
+  ASSERT_EQ(h.system.GetDeviceCount(), 1);
+  EXPECT_EQ(h.system.GetDevice(0)->GetTypeCode(), 53u);
+  EXPECT_EQ(h.system.GetDevice(0)->GetDeviceId(), 0x0102u);
+  const auto log = h.frame.LogLines();
+  EXPECT_NE(std::find(log.begin(), log.end(), "ID 257: a Nerex48 is not added - Device ID must be between 0 and 63\n"),
+            log.end());
+  EXPECT_GE(processor->QuietCount(), 1);
+  EXPECT_EQ(CountRequest({0xBF, 0, 0, 0, 0}), 3u);  // one pass: every unit is quiet
+}
+
+// A device of the file whose ID its frames cannot carry (129 goes out as 1) is not kept quiet
+// during a scan: the quiet command would silence the unit at ID 1, which is found.
+TEST_F(DiscoveryTest, DeviceAtAnIdItsFramesCannotCarry_IsNotKeptQuiet) {
+  CSimDiscoveryUnit* unit = AddUnit(56, 0, 0x01);
+  CDevice* beyond = h.system.CreateDevice(0x81, 56, 0);
+  h.system.AppendDevice(beyond);
+  Scan(0, 1);
+
+  EXPECT_FALSE(beyond->IsAddressable());
+  ASSERT_EQ(h.system.GetDeviceCount(), 2);
+  EXPECT_EQ(h.system.GetDevice(1)->GetDeviceId(), 1u);
+  EXPECT_EQ(unit->QuietCount(), 1);  // once found
+}
+
 TEST_F(DiscoveryTest, UnitThatIgnoresTheQuietCommand_EndsAfterTheLastAllowedPass) {
   SimDiscoveryConfig config;
   config.typeCode = 53;

@@ -370,6 +370,25 @@ TEST(SimOptions, LateAndSilentUnitsAreTheUnitsAtTheirIds) {
   EXPECT_EQ(rig.Exchange(Framed({0xF0, 0, 0, 0x10, 6, 0, 62}), 0), Bytes{});
 }
 
+// The units at a swapped ID take turns: the first answers until the turn, the next from then on.
+TEST(SimOptions, SwappedUnitsAtAnIdTakeTurns) {
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --swap-unit 7"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --swap-unit 7:-1"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --swap-unit 7:1x"));
+  SimOptions now, later;
+  ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--processor 120:7 --processor 121:7 --swap-unit 7:0"), now));
+  ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--processor 120:7 --processor 121:7 --swap-unit 7:3600"), later));
+  for (const auto& [options, model] : {std::pair{&now, 0x79}, std::pair{&later, 0x78}}) {
+    BusRig rig;
+    EXPECT_EQ(AddSimUnits(*options, rig.bus), 2u);
+    rig.bus.Start();
+    // Only one unit answers the identification request, with its own model in byte 3.
+    const Bytes reply = rig.Exchange({0xB0, 7}, 21);
+    ASSERT_EQ(reply.size(), 21u);
+    EXPECT_EQ(reply[3], model);
+  }
+}
+
 // Every number of an option is read whole and within the option's range: a sign, trailing
 // letters or a number that would wrap round into a smaller one (4294967319 into 23) refuses the
 // line, and a number in range reads as written.

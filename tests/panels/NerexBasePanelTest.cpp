@@ -291,7 +291,7 @@ class NerexBasePanelTest : public ProcessorDeviceTest {
   void DeliverMeters(int inputLevel, int outputLevel) {
     const int n = m_device->GetInputCount();
     Bytes body(std::size_t(4 + n + m_device->GetOutputCount()), std::uint8_t(9 - outputLevel));
-    body[0] = 0x10;
+    body[0] = std::uint8_t(m_device->GetModel());
     body[1] = 0x01;
     body[2] = 0x00;
     body[3] = std::uint8_t(kCmdMeters);

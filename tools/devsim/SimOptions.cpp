@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string_view>
@@ -127,6 +128,18 @@ bool ParseSilentUnit(const std::string& value, SimOptions& out) {
   return true;
 }
 
+bool ParseSwapUnit(const std::string& value, SimOptions& out) {
+  std::uint32_t id = 0;
+  double after = 0;
+  const std::vector<std::string_view> f = Fields(value, 2);
+  if (f.size() != 2 || !ReadNumber(f[0], id)) return false;
+  const char* last = f[1].data() + f[1].size();
+  const auto [end, error] = std::from_chars(f[1].data(), last, after);
+  if (f[1].empty() || error != std::errc{} || end != last || !(after >= 0 && after <= 86400)) return false;
+  out.swapUnits.emplace_back(id, after);
+  return true;
+}
+
 // What each --zel-state key changes, and the largest value it takes.
 struct ZelStateKey {
   const char* key;
@@ -195,11 +208,13 @@ void ScheduleZelReports(const SimOptions& options, std::uint32_t id, Unit& unit)
   }
 }
 
-// Puts the unit on the bus, wrapped when an option makes the units at its ID late or silent.
-// Returns the unit as it was made.
+// Puts the unit on the bus, wrapped when an option makes the units at its ID late, silent or
+// take turns; placed counts the units put at each ID so far. Returns the unit as it was made.
 template <typename Unit>
-Unit* AddUnitAt(const SimOptions& options, std::uint32_t id, std::unique_ptr<Unit> unit, CSimBus& bus) {
+Unit* AddUnitAt(const SimOptions& options, std::uint32_t id, std::unique_ptr<Unit> unit, CSimBus& bus,
+                std::map<std::uint32_t, int>& placed) {
   Unit* made = unit.get();
+  const bool first = placed[id]++ == 0;
   std::unique_ptr<CSimSwitchedUnit> switched;
   auto wrapped = [&]() -> CSimSwitchedUnit& {
     if (!switched) switched = std::make_unique<CSimSwitchedUnit>(std::move(unit));
@@ -213,6 +228,17 @@ Unit* AddUnitAt(const SimOptions& options, std::uint32_t id, std::unique_ptr<Uni
     using Duration = CSimSwitchedUnit::Clock::duration;
     wrapped().SetSilentPeriod(std::chrono::duration_cast<Duration>(Seconds(s.afterSeconds)),
                               std::chrono::duration_cast<Duration>(Seconds(s.forSeconds)));
+  }
+  for (const auto& [swapId, after] : options.swapUnits) {
+    if (swapId != id) continue;
+    using Duration = CSimSwitchedUnit::Clock::duration;
+    const auto turn = std::chrono::duration_cast<Duration>(std::chrono::duration<double>(after));
+    // The first answers until the turn and is silent for good after it; the others are silent until it.
+    if (first) {
+      wrapped().SetSilentPeriod(turn, Duration::zero());
+    } else if (turn > Duration::zero()) {
+      wrapped().SetSilentPeriod(Duration::zero(), turn);
+    }
   }
   if (switched) {
     bus.AddUnit(std::move(switched));
@@ -253,6 +279,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out) {
       ok = ParseLateUnit(value, out);
     } else if (arg == "--silent-unit") {
       ok = ParseSilentUnit(value, out);
+    } else if (arg == "--swap-unit") {
+      ok = ParseSwapUnit(value, out);
     } else if (arg == "--zel-state") {
       ok = ParseZelState(value, out);
     } else if (arg == "--boot-silent-after") {
@@ -278,31 +306,32 @@ std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
     ids.push_back(1);
   std::vector<std::pair<unsigned, unsigned>> replies = options.replies;
   if (replies.empty()) replies.emplace_back(62, 20);
+  std::map<std::uint32_t, int> placed;
 
   for (unsigned id : ids) {
-    auto* unit = AddUnitAt(options, id, std::make_unique<CFramedUnit>(std::uint8_t(id)), bus);
+    auto* unit = AddUnitAt(options, id, std::make_unique<CFramedUnit>(std::uint8_t(id)), bus, placed);
     for (auto [command, length] : replies) unit->SetReplyLength(std::uint8_t(command), length);
   }
   for (const SimDiscoveryConfig& config : options.scanUnits) bus.Add<CSimDiscoveryUnit>(config);
   for (const SimOptions::Processor& p : options.processors)
-    AddUnitAt(options, p.id, std::make_unique<CSimProcessorUnit>(int(p.type), p.id, p.variant), bus);
+    AddUnitAt(options, p.id, std::make_unique<CSimProcessorUnit>(int(p.type), p.id, p.variant), bus, placed);
   for (const auto& [config, users] : options.secureUnits) {
     if (IsZelAmpType(config.typeCode))
-      AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus)->SetUsers(users);
+      AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus, placed)->SetUsers(users);
     else if (IsZelBoxType(config.typeCode))
-      AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus)->SetUsers(users);
+      AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus, placed)->SetUsers(users);
     else
-      AddUnitAt(options, config.deviceId, std::make_unique<CSimSecurityUnit>(config), bus)->SetUsers(users);
+      AddUnitAt(options, config.deviceId, std::make_unique<CSimSecurityUnit>(config), bus, placed)->SetUsers(users);
   }
   for (const auto& [config, unitName] : options.zelUnits) {
     // Clang before 16 lets no lambda capture a structured binding: a plain reference it may.
     const std::string& name = unitName;
     if (IsZelAmpType(config.typeCode)) {
-      auto* amp = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus);
+      auto* amp = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus, placed);
       amp->Update([&](SimZelAmpState& state) { state.name = name; });
       ScheduleZelReports(options, config.deviceId, *amp);
     } else {
-      auto* box = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus);
+      auto* box = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus, placed);
       box->Update([&](SimZelBreakState& state) { state.name = name; });
       ScheduleZelReports(options, config.deviceId, *box);
     }

@@ -40,6 +40,10 @@ struct SimOptions {
     double forSeconds = 0;
   };
   std::vector<Silence> silentUnits;
+  // --swap-unit ID:AFTER: the units at device ID take turns: the first put on the bus answers
+  // until AFTER seconds after the start, the others from then on (a unit of another model that
+  // takes the place of a unit while the program is online).
+  std::vector<std::pair<std::uint32_t, double>> swapUnits;
   // --zel-state ID:AFTER:KEY=VALUE: AFTER seconds after the start the Zel unit at ID reports
   // VALUE for KEY: an amplifier's "temp" (degrees), "protect" (0 or 1) and "load-fault" (a mask
   // of channels, bit 0 the first), a breakout box's "alarm" and "network" (0 or 1).
@@ -63,8 +67,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out);
 std::vector<std::string> SplitSimOptions(const std::string& line);
 // Puts the units the options name on the bus, which must not run yet: framed units (one at ID
 // 1 when no other unit is named), scan units, processors, secured units and Zel units, each Zel
-// unit at a short ID also found by an autoscan; a unit at an ID that --late-unit or
-// --silent-unit names answers late or falls silent as they say, and a Zel unit reports the
-// states --zel-state gives it (each counted from this call).
+// unit at a short ID also found by an autoscan; a unit at an ID that --late-unit,
+// --silent-unit or --swap-unit names answers late, falls silent or takes turns as they say, and
+// a Zel unit reports the states --zel-state gives it (each counted from this call).
 // Returns the number of units named.
 std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus);

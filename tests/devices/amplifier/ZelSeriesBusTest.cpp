@@ -254,28 +254,36 @@ bool AllReadOut(CBusHarness& harness, const std::vector<CZelSeriesDevice*>& amps
   });
 }
 
-TEST(ZelBus, UnitsAtLongIdsAreReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
-  // The unit at ID 7 leaves reply bytes 3 to 9 at zero.
+TEST(ZelBus, UnitsAtLongIdsTheFramesCarryAreReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
+  // The frames carry each ID byte in seven bits: 200 and 5000 would go out as 72 and 4872, which
+  // are other units, and are left out. The unit at ID 7 leaves reply bytes 3 to 9 at zero.
   constexpr std::uint32_t kIds[] = {1, 200, 5000, 300, 70000, 7};
   RegisterAmplifierFamilies();
   CZelBaseDevice::SetFirmwareTableReader([](const std::string&) { return std::string("1.00"); });
   CBusHarness harness;
   std::vector<CSimZelAmpUnit*> units;
-  std::vector<CZelSeriesDevice*> amps;
+  std::vector<CZelSeriesDevice*> amps, carried;
   for (std::uint32_t id : kIds) {
     const auto [unit, amp] = AddAmp(harness, 55, id);
     const std::string name = "Amp " + std::to_string(id);
     unit->Update([&](SimZelAmpState& s) { s.name = name; });
     units.push_back(unit);
     amps.push_back(amp);
+    if (id != 200 && id != 5000) carried.push_back(amp);
   }
   units.back()->SetRepeatsHeader(false);
   ASSERT_TRUE(GoOnline(harness));
-  EXPECT_TRUE(AllReadOut(harness, amps));
+  EXPECT_TRUE(AllReadOut(harness, carried));
   {
     CSingleLock lock(harness.system.GetLock());
-    for (std::size_t i = 0; i < amps.size(); ++i) EXPECT_EQ(amps[i]->GetName(), "Amp " + std::to_string(kIds[i]));
+    for (std::size_t i = 0; i < amps.size(); ++i) {
+      const bool left = kIds[i] == 200 || kIds[i] == 5000;
+      EXPECT_EQ(amps[i]->IsAddressable(), !left) << kIds[i];
+      EXPECT_EQ(amps[i]->GetName(), left ? "" : "Amp " + std::to_string(kIds[i])) << kIds[i];
+    }
   }
+  EXPECT_EQ(units[1]->ReadCount(0x3C), 0u);
+  EXPECT_EQ(units[2]->ReadCount(0x3C), 0u);
   EXPECT_EQ(harness.frame.CountLogLinesStartingWith("Reply to another request"), 0u);
   CZelBaseDevice::SetFirmwareTableReader(nullptr);
 }

@@ -75,6 +75,44 @@ TEST_F(ZelPropertiesTest, IdEditsRefuseAnIdInUseExceptZero) {
   EXPECT_GE(frame.Count(FrameMsg::kPanelCaption), 1u);
 }
 
+// An ID whose bytes the frames carry (each 0 to 127) is taken; any other would address the unit
+// at the ID with the top bits cleared, and is refused in words that say which: on amplifiers and
+// breakout boxes alike.
+struct ZelIdCase {
+  std::int64_t id;
+  const char* refusal;  // null: taken
+};
+
+class ZelIdRowTest : public ZelAmpFixture, public ::testing::WithParamInterface<ZelIdCase> {};
+
+TEST_P(ZelIdRowTest, TakesOnlyIdsTheFramesCarry) {
+  const ZelIdCase& c = GetParam();
+  for (CDevice* d : std::initializer_list<CDevice*>{Add(55, 1), AddBox(41, 2)}) {
+    SCOPED_TRACE(d->GetModelName());
+    const std::uint32_t before = d->GetDeviceId();
+    EXPECT_EQ(Edit(*d, "ID", c.id), c.refusal == nullptr);
+    if (c.refusal) {
+      EXPECT_EQ(message, c.refusal);
+      EXPECT_EQ(d->GetDeviceId(), before);
+    } else {
+      EXPECT_EQ(d->GetDeviceId(), std::uint32_t(c.id));
+      Edit(*d, "ID", std::int64_t(before));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ids, ZelIdRowTest,
+    ::testing::Values(ZelIdCase{127, nullptr}, ZelIdCase{256, nullptr}, ZelIdCase{0x7F7F7F7F, nullptr},
+                      ZelIdCase{128, "Device ID 128 would address ID 0 - each byte of the ID must be 0 to 127"},
+                      ZelIdCase{189, "Device ID 189 would address ID 61 - each byte of the ID must be 0 to 127"},
+                      ZelIdCase{0x8001, "Device ID 32769 would address ID 1 - each byte of the ID must be 0 to 127"},
+                      ZelIdCase{0x80000005,
+                                "Device ID 2147483653 would address ID 5 - each byte of the ID must be 0 to 127"},
+                      ZelIdCase{0x100000009,
+                                "Device ID 4294967305 would address ID 9 - each byte of the ID must be 0 to 127"}),
+    [](const auto& info) { return "Id" + std::to_string(info.param.id); });
+
 struct LimitCase {
   const char* row;
   std::int64_t accepted;

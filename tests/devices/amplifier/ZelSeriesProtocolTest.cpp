@@ -405,6 +405,7 @@ TEST_F(ZelProtocolTest, ShortRepliesAreCountedAndChangeNothing) {
   CControlMessage m;
   m.Set(0x44, 11, 24, d, false, 0xA8, 0, 0);
   std::fill(std::begin(m.frame), std::end(m.frame), 0x01);
+  m.frame[3] = 51;  // the unit's type
   m.receivedLength = 5000;
   d->ProcessReply(m);
   EXPECT_EQ(d->GetMeters().loadFaultBits, 0x01);

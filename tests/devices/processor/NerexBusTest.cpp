@@ -302,9 +302,10 @@ TEST(NerexBus, ReplyNamingAnotherUnitIsRefusedByTheTransportAndAskedAgain) {
   EXPECT_EQ(d->GetRefusedReplyCount(), 0u);       // the device never saw it
 }
 
-TEST(NerexBus, UnitsAtLongIdsConnectAndAreReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
-  // The low byte of 200 (0xC8) and of 5000 (0x1388) has its top bit set: the request carries
-  // it whole, the reply its low seven bits. The unit at ID 7 leaves its reply header at zero.
+TEST(NerexBus, UnitsAtLongIdsAreLeftOutAndTheOthersReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
+  // The frames carry the ID in one byte: 200, 5000, 300 and 70000 would go out as 0xC8, 0x88,
+  // 0x2C and 0x70, which reach other units (44 and 112 among them). The unit at ID 7 leaves its
+  // reply header at zero.
   constexpr std::uint32_t kIds[] = {1, 200, 5000, 300, 70000, 7};
   CProcessorBus bus;
   bus.DecideOnEvents();
@@ -319,11 +320,20 @@ TEST(NerexBus, UnitsAtLongIdsConnectAndAreReadOutWhetherOrNotTheyRepeatTheReques
   units.back()->SetRepeatsHeader(false);
   bus.System().SetLogCommsErrors(true);
   ASSERT_TRUE(bus.StartWorker());
-  ASSERT_TRUE(bus.WaitFor([&] {
-    return std::all_of(devices.begin(), devices.end(),
-                       [](CNerexSeriesDevice* d) { return d->IsConnected() && d->AllBlocksReceived(); });
-  }));
-  for (std::size_t i = 0; i < devices.size(); ++i) EXPECT_EQ(devices[i]->GetName(), "Unit " + std::to_string(kIds[i]));
+  auto readOut = [](CNerexSeriesDevice* d) { return d->IsConnected() && d->AllBlocksReceived(); };
+  ASSERT_TRUE(bus.WaitFor([&] { return readOut(devices.front()) && readOut(devices.back()); }));
+  ASSERT_TRUE(bus.Bus().WaitForRequests(bus.Bus().RequestCount() + 40, 20000));
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    const bool carried = kIds[i] <= 63;
+    EXPECT_EQ(devices[i]->IsAddressable(), carried) << kIds[i];
+    EXPECT_EQ(readOut(devices[i]), carried) << kIds[i];
+    EXPECT_EQ(devices[i]->GetName(), carried ? "Unit " + std::to_string(kIds[i]) : "") << kIds[i];
+  }
+  // Every request names unit 1 or unit 7.
+  for (const Bytes& r : bus.Bus().Requests()) {
+    const std::uint8_t id = r.size() == 2 ? r[1] : r.size() > 4 ? r[4] : 0;
+    EXPECT_TRUE(id == 1 || id == 7) << int(id);
+  }
   for (const std::string& line : bus.Frame().LogLines())
     EXPECT_EQ(line.find("Comms Error Count = "), std::string::npos) << line;
 }
