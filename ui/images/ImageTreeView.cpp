@@ -21,15 +21,19 @@ constexpr int kNodeRole = Qt::UserRole + 1;
 
 // --- Preview ---
 
-CImagePreviewStatic::CImagePreviewStatic(QWidget* parent) : QWidget(parent) {
+CImagePreviewStatic::CImagePreviewStatic(QWidget* parent) : QWidget(parent), m_bitmap(std::make_unique<CImage>()) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void CImagePreviewStatic::SetBitmap(const CImage* bitmap) {
-  m_bitmap = bitmap && !bitmap->IsNull() ? bitmap : nullptr;
+CImagePreviewStatic::~CImagePreviewStatic() = default;
+
+void CImagePreviewStatic::SetBitmap(const CImage& bitmap) {
+  *m_bitmap = bitmap;
   update();
 }
+
+const CImage* CImagePreviewStatic::GetBitmap() const { return m_bitmap->IsNull() ? nullptr : m_bitmap.get(); }
 
 QRect CImagePreviewStatic::PlacePicture(const QRect& inner, int width, int height) {
   if (width <= 0 || height <= 0 || inner.width() <= 0 || inner.height() <= 0) return QRect();
@@ -54,7 +58,7 @@ void CImagePreviewStatic::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   const QRect r = rect();
   const QRect inner(r.left() + 1, r.top() + 1, r.width() - 2, r.height() - 2);
-  if (!m_bitmap) {
+  if (m_bitmap->IsNull()) {
     p.fillRect(r, palette().window());
     p.fillRect(inner, QColor(20, 20, 20));
     p.setRenderHint(QPainter::Antialiasing);
@@ -301,7 +305,10 @@ void CImageTreeDlgBase::ShowImageInfo(const CCCImage* image) {
 CCCImage* CImageTreeDlgBase::ShowSelection() {
   CCCImageBase* node = NodeOfItem(m_tree->currentItem());
   CCCImage* image = node && !node->IsDirectory() ? static_cast<CCCImage*>(node) : nullptr;
-  m_preview->SetBitmap(image ? &image->GetBitmap() : nullptr);
+  // The picture shown before is let go first, so that the budget of decoded pictures may give
+  // its memory to the next.
+  m_preview->SetBitmap(CImage());
+  m_preview->SetBitmap(image ? image->GetBitmap() : CImage());
   ShowImageInfo(image);
   m_preview->repaint();
   return image;

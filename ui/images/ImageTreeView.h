@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "widgets/BitmapDialogEx.h"
 
@@ -22,9 +23,12 @@ class IImageStore;
 class CImagePreviewStatic : public QWidget {
  public:
   explicit CImagePreviewStatic(QWidget* parent = nullptr);
-  // Not owned; null shows "No Image". Repaints at once.
-  void SetBitmap(const CImage* bitmap);
-  const CImage* GetBitmap() const { return m_bitmap; }
+  ~CImagePreviewStatic() override;
+  // The picture to show, held (its pixels shared) until the next; a null one shows "No Image".
+  // Repaints at once.
+  void SetBitmap(const CImage& bitmap);
+  // The picture shown; null for none.
+  const CImage* GetBitmap() const;
   // Where the picture lands inside the inner rectangle (left+1, top+1, width-2, height-2).
   static QRect PlacePicture(const QRect& inner, int width, int height);
 
@@ -32,7 +36,7 @@ class CImagePreviewStatic : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  const CImage* m_bitmap = nullptr;
+  std::unique_ptr<CImage> m_bitmap;  // never null; a null picture while none is shown
 };
 
 // The tree of both image dialogs. A drop inside it goes to onDrop (dragged item, target) and

@@ -124,7 +124,7 @@ TEST_F(ImageDialogs, PreviewDrawsNoImageOnDarkGreyAndAPictureOnWhiteWithABlackOu
 
   CImage red(10, 10);
   red.Fill(CColour::FromArgb(255, 255, 0, 0));
-  preview.SetBitmap(&red);
+  preview.SetBitmap(red);
   shot = preview.grab().toImage();
   EXPECT_EQ(QColor(shot.pixel(0, 0)), QColor(Qt::black));
   EXPECT_EQ(QColor(shot.pixel(119, 79)), QColor(Qt::black));
@@ -152,7 +152,8 @@ TEST_F(ImageDialogs, SelectionShowsBothBranchesCollapsedAndFollowsTheSelection) 
   EXPECT_EQ(dialog.NameText()->text(), "Name : badge");
   EXPECT_EQ(dialog.SizeText()->text(), "Size : 300W x 100H");
   EXPECT_EQ(dialog.TypeText()->text(), "Type : PNG");
-  EXPECT_EQ(dialog.Preview()->GetBitmap(), &badge->GetBitmap());
+  ASSERT_NE(dialog.Preview()->GetBitmap(), nullptr);
+  EXPECT_EQ(dialog.Preview()->GetBitmap()->Native().cacheKey(), badge->GetBitmap().Native().cacheKey());
   tree->setCurrentItem(dialog.ItemOf(icons));
   EXPECT_EQ(dialog.m_pSelectedImage, nullptr);
   EXPECT_FALSE(dialog.UseButton()->isEnabled());
