@@ -39,6 +39,21 @@ class CImagePreviewStatic : public QWidget {
   std::unique_ptr<CImage> m_bitmap;  // never null; a null picture while none is shown
 };
 
+// A one-line text that is cut with "..." to the width its layout gives it, rather than
+// widening its window; its tooltip then tells the whole text. text() is the whole text.
+class CElidedLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QSize minimumSizeHint() const override;
+  QSize sizeHint() const override;
+  // The text as it is drawn now.
+  QString ShownText() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;
+};
+
 // The tree of both image dialogs. A drop inside it goes to onDrop (dragged item, target) and
 // never moves items by itself. The target is the item under the pointer; over empty space it
 // is the last item the drag passed over, which stays highlighted there.
@@ -101,6 +116,11 @@ class CImageTreeDlgBase : public CBitmapDialogEx {
   CCCImage* ShowSelection();
 
  protected:
+  // The dialog is kept within the available area of its screen: no wider or higher, and moved
+  // inside it.
+  void showEvent(QShowEvent* event) override;
+  void KeepOnScreen();
+
   // The body's main layout, for the dialog's own buttons below the tree and the preview.
   class QVBoxLayout* Body() const { return m_body; }
 
@@ -110,9 +130,9 @@ class CImageTreeDlgBase : public CBitmapDialogEx {
 
  private:
   CImagePreviewStatic* m_preview;
-  QLabel* m_name;
-  QLabel* m_size;
-  QLabel* m_type;
+  CElidedLabel* m_name;
+  CElidedLabel* m_size;
+  CElidedLabel* m_type;
   QTreeWidgetItem* m_fileRoot = nullptr;
   QTreeWidgetItem* m_libraryRoot = nullptr;
   class QVBoxLayout* m_body;
