@@ -148,7 +148,8 @@ bool CheckHeader(const std::uint8_t* data, std::size_t size, std::string* error,
   // The decoder is the one of the format the bytes themselves are in.
   const std::optional<BitmapFormat> format = DetectBitmapFormat(data, size);
   if (!format) return fail(BitmapFault::NotAPicture, "not a BMP, JPEG or PNG picture");
-  if (*format == BitmapFormat::Png && !PngChunksComplete(data, size)) return fail(BitmapFault::Damaged, "picture data damaged");
+  if (*format == BitmapFormat::Png && !PngChunksComplete(data, size))
+    return fail(BitmapFault::Damaged, "picture data damaged");
   fif = FreeImageFormatOf(*format);
   EnsureInitialised();
 

@@ -167,5 +167,5 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   std::function<void(const std::string&)> m_title;
   std::function<void()> m_raise;
   CCCTextEdit* m_editing = nullptr;  // the editor the edit box reports to; not owned
-  CPictureHold m_pictures;            // the pictures the window draws
+  CPictureHold m_pictures;           // the pictures the window draws
 };

@@ -119,8 +119,9 @@ void CGeneralAppSettingsDialog::OnLibraryChosen(const QString& path) {
 }
 
 void CGeneralAppSettingsDialog::RefuseLibrary(const std::string& path, const std::string& refusal) {
-  const QString text = QStringLiteral("%1\n\n%2\n%3").arg(QString::fromUtf8(kChangeLibraryFailedText),
-                                                          QString::fromStdString(path), QString::fromStdString(refusal));
+  const QString text = QStringLiteral("%1\n\n%2\n%3")
+                           .arg(QString::fromUtf8(kChangeLibraryFailedText), QString::fromStdString(path),
+                                QString::fromStdString(refusal));
   m_system->ShowMessage(text.toStdString(), kImageLibraryCaption);
 }
 

@@ -67,13 +67,15 @@ bool IsFileOfFormat(const std::vector<std::uint8_t>& bytes, std::int32_t format)
   return found && (!expected || *found == *expected);
 }
 
-std::size_t PixelBytes(int width, int height) { return std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0)) * 4; }
+std::size_t PixelBytes(int width, int height) {
+  return std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0)) * 4;
+}
 
 // "1,200".
-std::string WithThousands(long long value) {
-  std::string digits = std::to_string(value < 0 ? -value : value);
+std::string WithThousands(std::uint64_t value) {
+  std::string digits = std::to_string(value);
   for (int at = int(digits.size()) - 3; at > 0; at -= 3) digits.insert(std::size_t(at), ",");
-  return value < 0 ? "-" + digits : digits;
+  return digits;
 }
 
 }  // namespace
@@ -102,7 +104,7 @@ class CDecodedPictures {
     if (image.m_keptBytes) m_order.splice(m_order.end(), m_order, image.m_use);
   }
   // Lets go of the least recently used pictures that can be decoded again and that nobody else
-  // holds, but never of except, until need more bytes fit the limit (all of them: everything).
+  // holds, but never of except, until need more bytes fit the limit (all: of every one of them).
   void MakeRoom(std::size_t need, const CCCImage* except, bool all = false) {
     for (auto it = m_order.begin(); it != m_order.end() && (all || m_bytes + need > m_limit);) {
       const CCCImage* image = *it++;
@@ -164,16 +166,18 @@ std::string PicturesNotReadText(int count, const std::vector<std::string>& first
     if (i) names += i + 1 == firstNames.size() && int(firstNames.size()) == count ? " and " : ", ";
     names += QuotedPictureName(firstNames[i]);
   }
-  if (count > int(firstNames.size())) names += " and " + WithThousands(count - int(firstNames.size())) + " more";
+  if (count > int(firstNames.size()))
+    names += " and " + WithThousands(std::uint64_t(count) - firstNames.size()) + " more";
   std::string text = std::string(kImageLoadErrorText) + "\n\n";
   const bool one = count == 1;
   if (fault == BitmapFault::NoMemory) {
     text += one ? "There was not enough memory to show the picture " + names + where + "."
-                : "There was not enough memory to show " + WithThousands(count) + " pictures" + where + ": " + names + ".";
+                : "There was not enough memory to show " + WithThousands(std::uint64_t(count)) + " pictures" + where +
+                      ": " + names + ".";
     text += one ? "\nIt is tried again when it is next shown." : "\nThey are tried again when they are next shown.";
   } else {
     text += one ? "The picture " + names + where + " could not be read."
-                : WithThousands(count) + " pictures" + where + " could not be read: " + names + ".";
+                : WithThousands(std::uint64_t(count)) + " pictures" + where + " could not be read: " + names + ".";
     text += one ? "\nIt is kept as it is and shown without a picture."
                 : "\nThey are kept as they are and shown without a picture.";
   }
@@ -187,9 +191,10 @@ std::string PictureRefusalText(BitmapFault fault, int width, int height) {
     case BitmapFault::NotAPicture: return "The file is not a BMP, JPEG or PNG picture.";
     case BitmapFault::Damaged: return "The picture's data is damaged.";
     case BitmapFault::TooLarge:
-      return "The picture is " + WithThousands(width) + " x " + WithThousands(height) +
-             " pixels; a picture may have up to " + WithThousands(kMaxBitmapSide) + " pixels a side and " +
-             WithThousands(kMaxBitmapPixels) + " pixels in all.";
+      return "The picture is " + WithThousands(std::uint64_t(std::max(width, 0))) + " x " +
+             WithThousands(std::uint64_t(std::max(height, 0))) + " pixels; a picture may have up to " +
+             WithThousands(kMaxBitmapSide) + " pixels a side and " + WithThousands(std::uint64_t(kMaxBitmapPixels)) +
+             " pixels in all.";
     case BitmapFault::NoMemory: return "There is not enough memory to open the picture.";
   }
   return {};

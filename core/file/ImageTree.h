@@ -24,7 +24,7 @@ inline constexpr std::size_t kNamedPictures = 5;
 
 // What a load of image records met that the user is told about once it is over.
 struct CImageLoadReport {
-  int undecodedImages = 0;             // images kept without a picture
+  int undecodedImages = 0;              // images kept without a picture
   std::vector<std::string> firstNames;  // the names of the first kNamedPictures of them
 };
 
@@ -193,7 +193,7 @@ class CCCImage : public CCCImageBase {
   mutable CImage m_bitmap;  // null while not decoded, and when the picture did not decode
   std::vector<std::uint8_t> m_stored;
   std::int32_t m_storedFormat = kImageFormatNone;  // the format m_stored was read or made under
-  mutable int m_width = 0;                          // from the bytes' header, or the picture's
+  mutable int m_width = 0;                         // from the bytes' header, or the picture's
   mutable int m_height = 0;
   mutable bool m_undecoded = false;  // m_stored holds a picture not decoded now
   mutable bool m_decodes = false;    // m_stored gave a picture before (or the picture is held)

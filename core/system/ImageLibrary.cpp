@@ -52,7 +52,8 @@ void CSystem::LoadImageLibrary() {
     return;
   }
   m_libraryImages.TakeFrom(loaded);
-  if (report.undecodedImages) ShowMessage(PicturesNotReadText(report.undecodedImages, report.firstNames, true), kImageLibraryCaption);
+  if (report.undecodedImages)
+    ShowMessage(PicturesNotReadText(report.undecodedImages, report.firstNames, true), kImageLibraryCaption);
 }
 
 std::string CSystem::GetImageLibraryBackupPath() const {
@@ -91,7 +92,8 @@ bool CSystem::ChangeImageLibraryFile(const std::string& path, std::string* refus
   m_libraryImages.TakeFrom(loaded);
   m_libraryUnread = false;
   SetImageLibraryFilename(path);
-  if (report.undecodedImages) ShowMessage(PicturesNotReadText(report.undecodedImages, report.firstNames, true), kImageLibraryCaption);
+  if (report.undecodedImages)
+    ShowMessage(PicturesNotReadText(report.undecodedImages, report.firstNames, true), kImageLibraryCaption);
   return true;
 }
 

@@ -363,8 +363,9 @@ TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOne
 
   EXPECT_TRUE(f.OpenFilePath(path));
   ASSERT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(prompts.messages[0].text, "Error loading image\n\nThe picture \"broken\" of this file could not be read.\n"
-                                      "It is kept as it is and shown without a picture.");
+  EXPECT_EQ(prompts.messages[0].text,
+            "Error loading image\n\nThe picture \"broken\" of this file could not be read.\n"
+            "It is kept as it is and shown without a picture.");
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
   ASSERT_EQ(system.GetCustomPanels().size(), 1u);
   CCPData* loaded = system.GetCustomPanels()[0];
@@ -419,7 +420,8 @@ TEST_F(FileCommandsTest, PicturesWhosePixelsDoNotDecode_AreToldInOneNoticeWhenTh
     picture->m_format = kImageFormatPng;
     CImage pixels(24, 24);
     for (int y = 0; y < 24; ++y)
-      for (int x = 0; x < 24; ++x) pixels.SetPixel(x, y, CColour::FromRgb(std::uint8_t(x * 10), std::uint8_t(y * 9), 77));
+      for (int x = 0; x < 24; ++x)
+        pixels.SetPixel(x, y, CColour::FromRgb(std::uint8_t(x * 10), std::uint8_t(y * 9), 77));
     picture->SetBitmap(std::move(pixels));
     system.GetFileImages().AddChild(picture);
     if (!panel->m_pBackgroundImage) {
@@ -461,7 +463,8 @@ TEST_F(FileCommandsTest, PicturesWhosePixelsDoNotDecode_AreToldInOneNoticeWhenTh
   ASSERT_TRUE(WaitFor([&] { return !prompts.messages.empty(); }, 2000));
   ProcessEvents();
   ASSERT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(prompts.messages[0].text, "Error loading image\n\n3 pictures of this file could not be read: \"back\", "
-                                      "\"left\" and \"right\".\nThey are kept as they are and shown without a picture.");
+  EXPECT_EQ(prompts.messages[0].text,
+            "Error loading image\n\n3 pictures of this file could not be read: \"back\", "
+            "\"left\" and \"right\".\nThey are kept as they are and shown without a picture.");
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
 }

@@ -181,8 +181,9 @@ TEST_P(ForeignPictureTest, IsNeverDecodedAndIsStoredBackUnchanged) {
   CRecordingUi ui;
   ASSERT_TRUE(Read(back, file, ui));
   ASSERT_EQ(ui.FileErrors().size(), 1u);
-  EXPECT_EQ(ui.FileErrors()[0].first, "Error loading image\n\nThe picture \"picture\" of this file could not be read.\n"
-                                      "It is kept as it is and shown without a picture.");
+  EXPECT_EQ(ui.FileErrors()[0].first,
+            "Error loading image\n\nThe picture \"picture\" of this file could not be read.\n"
+            "It is kept as it is and shown without a picture.");
   CCCImage* image = back.GetFileImages().FindImage(id);
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(image->m_name, "picture");
@@ -422,8 +423,9 @@ TEST_F(PictureBudgetTest, ADecodeWithoutMemoryIsNotDamageAndIsTriedAgainAtTheNex
   const std::vector<CSystem::CPictureNotice> notices = m_system.TakePictureNotices();
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_EQ(notices[0].caption, "File Error");
-  EXPECT_EQ(notices[0].text, "Error loading image\n\nThere was not enough memory to show the picture \"pic0\" of "
-                             "this file.\nIt is tried again when it is next shown.");
+  EXPECT_EQ(notices[0].text,
+            "Error loading image\n\nThere was not enough memory to show the picture \"pic0\" of "
+            "this file.\nIt is tried again when it is next shown.");
 
   SetPictureMemoryLimitForTests(0);
   EXPECT_TRUE(image->HasBitmap());
@@ -456,7 +458,9 @@ TEST_F(PictureBudgetTest, ARealAllocationFailureIsToldAsNoMemory) {
     std::string error;
     const bool decoded = DecodeBitmap(png.data(), png.size(), out, &error, &fault);
     if (decoded) std::_Exit(1);
-    std::_Exit(fault != BitmapFault::NoMemory ? 10 + int(fault) : error == "out of memory while decoding picture" ? 0 : 3);
+    std::_Exit(fault != BitmapFault::NoMemory                    ? 10 + int(fault)
+               : error == "out of memory while decoding picture" ? 0
+                                                                 : 3);
   };
   EXPECT_EXIT(decodeWithoutRoom(), ::testing::ExitedWithCode(0), "");
 }

@@ -229,7 +229,8 @@ TEST(SettingsPagesTest, GeneralPage_SwitchesTheImageLibraryOnlyToAFileThatReads)
   page.LibraryFileText()->setText(QString::fromStdString(other));  // a file gone since it was chosen
   page.Apply();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].rfind("Could not change Image Library file\n\n" + other + "\nThe file could not be read: ", 0), 0u)
+  EXPECT_EQ(messages[0].rfind("Could not change Image Library file\n\n" + other + "\nThe file could not be read: ", 0),
+            0u)
       << messages[0];
   EXPECT_EQ(system.GetImageLibraryFilename(), current);
   EXPECT_EQ(system.GetLibraryImages().GetChildren().size(), 1u);

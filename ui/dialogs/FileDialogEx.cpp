@@ -46,7 +46,8 @@ QImage CFileDialogEx::Thumbnail(const QString& path, NoThumbnail* why) {
   if (!size.isValid() || size.isEmpty()) return none(NoThumbnail::Unreadable);
   const qint64 pixels = qint64(size.width()) * size.height();
   const qint64 most = *format == BitmapFormat::Jpeg ? kMaxBitmapPixels : kThumbnailPixels;
-  if (size.width() > kMaxBitmapSide || size.height() > kMaxBitmapSide || pixels > most) return none(NoThumbnail::TooLarge);
+  if (size.width() > kMaxBitmapSide || size.height() > kMaxBitmapSide || pixels > most)
+    return none(NoThumbnail::TooLarge);
   reader.setScaledSize(size.scaled(kThumbnailSize, kThumbnailSize, Qt::KeepAspectRatio));
   const QImage image = reader.read();
   return image.isNull() ? none(NoThumbnail::Unreadable) : image;

@@ -89,17 +89,21 @@ QString DeleteQuestion(const CCCImageBase& node, bool inLibrary) {
   QString question;
   if (node.IsDirectory()) {
     const int count = CountPictures(static_cast<const CCCImageDirectory&>(node));
-    const QString what = count == 0   ? QStringLiteral("It holds no pictures.")
-                         : count == 1 ? QStringLiteral("The picture in it goes with it.")
-                                      : QStringLiteral("The %1 pictures in it go with it.").arg(QLocale(QLocale::English).toString(count));
+    QString what = QStringLiteral("The %1 pictures in it go with it.").arg(QLocale(QLocale::English).toString(count));
+    if (count == 0) what = QStringLiteral("It holds no pictures.");
+    if (count == 1) what = QStringLiteral("The picture in it goes with it.");
     question = QStringLiteral("Delete the folder %1 from %2?\n%3").arg(Quoted(node.m_name), from, what);
   } else if (inLibrary) {
     question = QStringLiteral("Delete the picture %1 from %2?").arg(Quoted(node.m_name), from);
   } else {
     return QString();
   }
-  question += inLibrary ? QStringLiteral("\nEvery file on this computer shares the library: what is deleted cannot be brought back.")
-                        : QStringLiteral("\nPanels that show its pictures lose them; closing the file without saving brings them back.");
+  if (inLibrary)
+    question += QStringLiteral("\nEvery file on this computer shares the library: what is deleted cannot be "
+                               "brought back.");
+  else
+    question += QStringLiteral("\nPanels that show its pictures lose them; closing the file without saving "
+                               "brings them back.");
   return question;
 }
 
@@ -221,8 +225,9 @@ void CImageLibraryManagerDlg::OnAddImage() {
   std::string refusal;
   if (!image->LoadFromFile(path.toStdString(), FormatOfExtension(path), &refusal)) {
     delete image;
-    ShowWarning(QStringLiteral("%1\n\n%2\n%3")
-                    .arg(QString::fromUtf8(kImageLoadErrorText), QFileInfo(path).fileName(), QString::fromStdString(refusal)));
+    ShowWarning(
+        QStringLiteral("%1\n\n%2\n%3")
+            .arg(QString::fromUtf8(kImageLoadErrorText), QFileInfo(path).fileName(), QString::fromStdString(refusal)));
     return;
   }
   QTreeWidgetItem* target = TargetFolderItem();

@@ -105,8 +105,10 @@ void CElidedLabel::paintEvent(QPaintEvent* event) {
 bool CElidedLabel::event(QEvent* event) {
   if (event->type() == QEvent::ToolTip) {
     // The whole text, only when it is cut.
-    if (ShownText() != text()) QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
-    else QToolTip::hideText();
+    if (ShownText() != text())
+      QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+    else
+      QToolTip::hideText();
     return true;
   }
   return QLabel::event(event);

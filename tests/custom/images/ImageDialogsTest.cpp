@@ -325,7 +325,8 @@ TEST_F(ImageManager, AnyOtherExtensionGivesFormatNoneAndAPictureThatFailsAddsNot
   broken.close();
   chosen = broken.fileName().toStdString();
   dialog->AddImageAction()->trigger();
-  EXPECT_EQ(messages, std::vector<QString>{"Error loading image\n\nbroken.png\nThe file is not a BMP, JPEG or PNG picture."});
+  EXPECT_EQ(messages,
+            std::vector<QString>{"Error loading image\n\nbroken.png\nThe file is not a BMP, JPEG or PNG picture."});
   EXPECT_EQ(system.GetFileImages().GetChildren().size(), 3u);
 
   chosen.clear();  // cancelled
@@ -618,11 +619,12 @@ TEST_F(ImageManager, DeletingAFolderOrALibraryNodeAsksFirstAndNoKeepsEverything)
   }
   const QString library = "\nEvery file on this computer shares the library: what is deleted cannot be brought back.";
   const QString file = "\nPanels that show its pictures lose them; closing the file without saving brings them back.";
-  EXPECT_EQ(questions, (std::vector<QString>{
-                           "Delete the folder \"small\" from this file?\nThe 1,200 pictures in it go with it." + file,
-                           "Delete the folder \"Parts\" from this file?\nThe picture in it goes with it." + file,
-                           "Delete the folder \"Icons\" from the image library?\nThe picture in it goes with it." + library,
-                           "Delete the picture \"badge\" from the image library?" + library}));
+  EXPECT_EQ(questions,
+            (std::vector<QString>{
+                "Delete the folder \"small\" from this file?\nThe 1,200 pictures in it go with it." + file,
+                "Delete the folder \"Parts\" from this file?\nThe picture in it goes with it." + file,
+                "Delete the folder \"Icons\" from the image library?\nThe picture in it goes with it." + library,
+                "Delete the picture \"badge\" from the image library?" + library}));
   EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Parts", "small"}));
   EXPECT_EQ(small->GetChildren().size(), 1200u);
   EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons"}));
@@ -697,7 +699,8 @@ TEST_P(AddImageRefusal, SaysWhyAndAddsNothing) {
   chosen = path.toStdString();
   Select(&system.GetLibraryImages());
   dialog->AddImageAction()->trigger();
-  EXPECT_EQ(messages, std::vector<QString>{QStringLiteral("Error loading image\n\n%1\n%2").arg(GetParam().file, GetParam().reason)});
+  EXPECT_EQ(messages, std::vector<QString>{
+                          QStringLiteral("Error loading image\n\n%1\n%2").arg(GetParam().file, GetParam().reason)});
   EXPECT_EQ(system.GetLibraryImages().GetChildren().size(), 2u);
 }
 
@@ -710,7 +713,9 @@ Bytes CutPng() {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, AddImageRefusal,
-    ::testing::Values(RefusalCase{"text.png", {'j', 'u', 's', 't', ' ', 't', 'e', 'x', 't'}, "The file is not a BMP, JPEG or PNG picture."},
+    ::testing::Values(RefusalCase{"text.png",
+                                  {'j', 'u', 's', 't', ' ', 't', 'e', 'x', 't'},
+                                  "The file is not a BMP, JPEG or PNG picture."},
                       RefusalCase{"cut.png", CutPng(), "The picture's data is damaged."},
                       RefusalCase{"empty.bmp", {}, "The file is empty."},
                       RefusalCase{"bomb20k.png", PngClaiming(20000, 20000),
@@ -788,7 +793,8 @@ TEST_F(ImageDialogs, ALongNameIsCutInTheViewAndNeitherDialogOutgrowsTheScreen) {
     EXPECT_TRUE(shown.startsWith("Name : LLL") && shown.endsWith(QChar(0x2026))) << shown.toStdString();
     const QRect inside = dialog->rect();
     EXPECT_TRUE(inside.contains(dialog->CloseBoxRect()));
-    EXPECT_TRUE(inside.contains(dialog->NameText()->geometry().translated(dialog->NameText()->parentWidget()->mapTo(dialog, QPoint(0, 0)))));
+    EXPECT_TRUE(inside.contains(
+        dialog->NameText()->geometry().translated(dialog->NameText()->parentWidget()->mapTo(dialog, QPoint(0, 0)))));
   }
   for (QPushButton* button : {select.UseButton(), select.RemoveButton(), select.CancelButton()})
     EXPECT_TRUE(select.rect().contains(QRect(button->mapTo(&select, QPoint(0, 0)), button->size())))

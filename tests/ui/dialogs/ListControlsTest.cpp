@@ -270,11 +270,12 @@ TEST(FileDialogExTest, ThumbnailsAreReadOnlyFromPicturesOfASizeToRead) {
     QString path;
     Why why;
   };
-  for (const Case& c : {Case{write("bomb.png", PngClaiming(20000, 20000)), Why::TooLarge},
-                        Case{write("wide.png", PngClaiming(10000, 8000)), Why::TooLarge},
-                        Case{png, Why::TooLarge},
-                        Case{write("notes.png", {'n', 'o', 't', 'e', 's'}), Why::NotAPicture},
-                        Case{jpeg, Why::None}}) {
+  const Case cases[] = {{write("bomb.png", PngClaiming(20000, 20000)), Why::TooLarge},
+                        {write("wide.png", PngClaiming(10000, 8000)), Why::TooLarge},
+                        {png, Why::TooLarge},
+                        {write("notes.png", {'n', 'o', 't', 'e', 's'}), Why::NotAPicture},
+                        {jpeg, Why::None}};
+  for (const Case& c : cases) {
     Why why = Why::Unreadable;
     const QImage thumb = CFileDialogEx::Thumbnail(c.path, &why);
     EXPECT_EQ(why, c.why) << c.path.toStdString();
@@ -285,4 +286,3 @@ TEST(FileDialogExTest, ThumbnailsAreReadOnlyFromPicturesOfASizeToRead) {
   EXPECT_GT(thumb.pixelColor(32, 20).blue(), 240);
   EXPECT_LT(thumb.pixelColor(32, 20).red(), 16);
 }
-
