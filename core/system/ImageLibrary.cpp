@@ -109,8 +109,14 @@ bool ReadImageLibraryFile(const std::string& path, CCCImageDirectory& root, CIma
     CArchive ar(bytes);
     root.Serialize(ar, &report);
     return true;
+  } catch (const CArchiveException& e) {
+    if (refusal && e.GetCause() == CArchiveException::NewerVersion)
+      *refusal = "The file is not an image library file, or one written by a later version of the program.";
+    else if (refusal)
+      *refusal = std::string("The file is not an image library file, or it is damaged (") + e.what() + ").";
+    return false;
   } catch (const std::exception& e) {
-    if (refusal) *refusal = std::string("The file is not an image library file (") + e.what() + ").";
+    if (refusal) *refusal = std::string("The file could not be read: ") + e.what();
     return false;
   }
 }
