@@ -113,6 +113,9 @@ bool CSystem::Start(IUiServices* ui) {
 
 void CSystem::SetUiServices(IUiServices* ui) {
   m_ui = ui;
+  // Pictures gathered for other services are never told there.
+  for (auto& kinds : m_undecodedPictures)
+    for (CUndecodedPictures& pictures : kinds) pictures = CUndecodedPictures();
   m_log->SetOutputSink(ui);
   if (ui) SetImageDecodeNotice(this);
   else if (GetImageDecodeNotice() == this) SetImageDecodeNotice(nullptr);
