@@ -910,8 +910,9 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
          f.m_system.SetSystemMonitorVisible(f.m_systemMonitorVisible);
        }},
       {kImageNotDecoded,
-       [](CMainFrame& f, M m) {
-         f.ShowFileError(kImageLoadErrorText, m.wParam != 0 ? kImageLibraryCaption : kFileErrorCaption);
+       [](CMainFrame& f, M) {
+         for (const CSystem::CPictureNotice& notice : f.m_system.TakePictureNotices())
+           f.ShowFileError(notice.text, notice.caption);
        }},
       {kSetMessageString, [](CMainFrame& f, M m) { f.OnSetMessageString(std::uint32_t(m.wParam)); }},
   };

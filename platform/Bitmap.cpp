@@ -1,7 +1,7 @@
 // FreeImage decoding from a memory block: the format is told by its signature (only BMP, JPEG
-// and PNG are let through), the block is read through FreeImage's I/O callbacks, the picture
-// converted to 32 bits and flipped so that its top row comes first. Encoding goes the other
-// way, into one of FreeImage's memory streams.
+// and PNG are let through), the block is read through FreeImage's I/O callbacks, and the rows
+// are copied into the picture's own memory, taken first, top row first and premultiplied.
+// Encoding goes the other way, into one of FreeImage's memory streams.
 #include "platform/Bitmap.h"
 
 #include <FreeImage.h>
@@ -9,6 +9,9 @@
 #include <QImage>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -65,9 +68,14 @@ FreeImageIO MemoryIo() {
   return io;
 }
 
+void DLL_CALLCONV KeepMessage(FREE_IMAGE_FORMAT, const char* message);
+
 void EnsureInitialised() {
   static std::once_flag once;
-  std::call_once(once, [] { FreeImage_Initialise(FALSE); });
+  std::call_once(once, [] {
+    FreeImage_Initialise(FALSE);
+    FreeImage_SetOutputMessage(KeepMessage);
+  });
 }
 
 bool Fail(std::string* error, const char* reason) {
@@ -129,14 +137,19 @@ bool PngChunksComplete(const std::uint8_t* data, std::size_t size) {
 }
 
 // The format check and the header: after it, the FreeImage format to load with.
-bool CheckHeader(const std::uint8_t* data, std::size_t size, std::string* error, FREE_IMAGE_FORMAT& fif, int* width,
-                 int* height) {
-  if (!data || size == 0) return Fail(error, "no picture data");
-  if (size > std::size_t(0x7FFFFFFF)) return Fail(error, "picture data too large");
+bool CheckHeader(const std::uint8_t* data, std::size_t size, std::string* error, BitmapFault* fault,
+                 FREE_IMAGE_FORMAT& fif, int* width, int* height) {
+  auto fail = [&](BitmapFault why, const char* reason) {
+    if (fault) *fault = why;
+    return Fail(error, reason);
+  };
+  if (!data || size == 0) return fail(BitmapFault::NoData, "no picture data");
+  if (size > std::size_t(0x7FFFFFFF)) return fail(BitmapFault::Damaged, "picture data too large");
   // The decoder is the one of the format the bytes themselves are in.
   const std::optional<BitmapFormat> format = DetectBitmapFormat(data, size);
-  if (!format) return Fail(error, "not a BMP, JPEG or PNG picture");
-  if (*format == BitmapFormat::Png && !PngChunksComplete(data, size)) return Fail(error, "picture data damaged");
+  if (!format) return fail(BitmapFault::NotAPicture, "not a BMP, JPEG or PNG picture");
+  if (*format == BitmapFormat::Png && !PngChunksComplete(data, size))
+    return fail(BitmapFault::Damaged, "picture data damaged");
   fif = FreeImageFormatOf(*format);
   EnsureInitialised();
 
@@ -144,46 +157,123 @@ bool CheckHeader(const std::uint8_t* data, std::size_t size, std::string* error,
   FreeImageIO io = MemoryIo();
   MemoryBlock block{data, size, 0};
   DibHolder header(FreeImage_LoadFromHandle(fif, &io, &block, FIF_LOAD_NOPIXELS));
-  if (!header.dib) return Fail(error, "picture data damaged");
+  if (!header.dib) return fail(BitmapFault::Damaged, "picture data damaged");
   const std::int64_t w = FreeImage_GetWidth(header.dib);
   const std::int64_t h = FreeImage_GetHeight(header.dib);
-  if (w <= 0 || h <= 0 || w > kMaxBitmapSide || h > kMaxBitmapSide || w * h > kMaxBitmapPixels)
-    return Fail(error, "picture size out of range");
+  if (w > 0 && h > 0) {
+    if (width) *width = int(std::min<std::int64_t>(w, INT32_MAX));
+    if (height) *height = int(std::min<std::int64_t>(h, INT32_MAX));
+  }
+  if (w <= 0 || h <= 0) return fail(BitmapFault::Damaged, "picture size out of range");
+  if (w > kMaxBitmapSide || h > kMaxBitmapSide || w * h > kMaxBitmapPixels)
+    return fail(BitmapFault::TooLarge, "picture size out of range");
   // A damaged header can claim a size that its few bytes could never fill; the pixels are
   // taken (several times over, while converting) before the data runs out.
-  if (w * h > std::int64_t(size) * kMaxPixelsPerDataByte) return Fail(error, "picture data too short for its size");
-  if (width) *width = int(w);
-  if (height) *height = int(h);
+  if (w * h > std::int64_t(size) * kMaxPixelsPerDataByte)
+    return fail(BitmapFault::Damaged, "picture data too short for its size");
   return true;
+}
+
+std::atomic<std::int64_t> g_pictureMemoryLimit{0};
+
+// What FreeImage last said on this thread: its loaders say why they gave up only this way.
+thread_local std::string t_lastMessage;
+
+void DLL_CALLCONV KeepMessage(FREE_IMAGE_FORMAT, const char* message) { t_lastMessage = message ? message : ""; }
+
+// Pictures are 96 dots per inch, as every picture of ours (platform/Image).
+constexpr int kDotsPerMeter96 = 3780;
+
+bool SaysNoMemory(const std::string& message) {
+  const QByteArray lower = QByteArray::fromStdString(message).toLower();
+  return lower.contains("allocation failed") || lower.contains("insufficient memory") ||
+         lower.contains("out of memory");
+}
+
+// The picture's own memory, opaque black until the rows are copied in; null when there is none.
+QImage AllocatePicture(int width, int height) {
+  const std::int64_t bytes = std::int64_t(width) * height * 4;
+  const std::int64_t limit = g_pictureMemoryLimit.load();
+  if (limit > 0 && bytes > limit) return QImage();
+  return QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+}
+
+// Rows of a FreeImage bitmap of 24 or 32 bits (B, G, R and, at 32, straight A), bottom row
+// first, into the picture's premultiplied rows, top row first.
+void CopyRows(FIBITMAP* dib, QImage& picture) {
+  const int width = picture.width();
+  const int height = picture.height();
+  const unsigned step = FreeImage_GetBPP(dib) / 8;
+  for (int y = 0; y < height; ++y) {
+    const BYTE* src = FreeImage_GetScanLine(dib, height - 1 - y);
+    auto* dst = reinterpret_cast<QRgb*>(picture.scanLine(y));
+    for (int x = 0; x < width; ++x, src += step) {
+      const int alpha = step == 4 ? src[FI_RGBA_ALPHA] : 255;
+      dst[x] = qPremultiply(qRgba(src[FI_RGBA_RED], src[FI_RGBA_GREEN], src[FI_RGBA_BLUE], alpha));
+    }
+  }
 }
 
 }  // namespace
 
-bool CheckBitmap(const std::uint8_t* data, std::size_t size, std::string* error, int* width, int* height) {
+void SetPictureMemoryLimitForTests(std::int64_t bytes) { g_pictureMemoryLimit = bytes; }
+
+bool CheckBitmap(const std::uint8_t* data, std::size_t size, std::string* error, int* width, int* height,
+                 BitmapFault* fault) {
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
-  return CheckHeader(data, size, error, fif, width, height);
+  if (fault) *fault = BitmapFault::None;
+  return CheckHeader(data, size, error, fault, fif, width, height);
 }
 
-bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::string* error) {
+bool DecodeBitmap(const std::uint8_t* data, std::size_t size, CImage& out, std::string* error, BitmapFault* fault) {
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
-  if (!CheckHeader(data, size, error, fif, nullptr, nullptr)) return false;
+  int width = 0;
+  int height = 0;
+  if (fault) *fault = BitmapFault::None;
+  if (!CheckHeader(data, size, error, fault, fif, &width, &height)) return false;
+  auto noMemory = [&](const char* reason) {
+    if (fault) *fault = BitmapFault::NoMemory;
+    return Fail(error, reason);
+  };
+  QImage picture = AllocatePicture(width, height);
+  if (picture.isNull()) return noMemory("out of memory for picture");
+
   FreeImageIO io = MemoryIo();
   MemoryBlock block{data, size, 0};
+  t_lastMessage.clear();
   DibHolder loaded(FreeImage_LoadFromHandle(fif, &io, &block, 0));
-  if (!loaded.dib || !FreeImage_HasPixels(loaded.dib)) return Fail(error, "picture data damaged");
-  DibHolder converted(FreeImage_ConvertTo32Bits(loaded.dib));
-  if (!converted.dib) return Fail(error, "picture conversion failed");
-  // FreeImage keeps the bottom row first; flipped, the rows run top first.
-  if (!FreeImage_FlipVertical(converted.dib)) return Fail(error, "picture flip failed");
-
-  const int width = int(FreeImage_GetWidth(converted.dib));
-  const int height = int(FreeImage_GetHeight(converted.dib));
-  const int pitch = int(FreeImage_GetPitch(converted.dib));
+  if (!loaded.dib || !FreeImage_HasPixels(loaded.dib)) {
+    if (SaysNoMemory(t_lastMessage)) return noMemory("out of memory while decoding picture");
+    if (fault) *fault = BitmapFault::Damaged;
+    return Fail(error, "picture data damaged");
+  }
+  if (int(FreeImage_GetWidth(loaded.dib)) != width || int(FreeImage_GetHeight(loaded.dib)) != height) {
+    if (fault) *fault = BitmapFault::Damaged;
+    return Fail(error, "picture data damaged");
+  }
+  const unsigned bpp = FreeImage_GetBPP(loaded.dib);
+  if (FreeImage_GetImageType(loaded.dib) == FIT_BITMAP && (bpp == 24 || bpp == 32)) {
+    CopyRows(loaded.dib, picture);
+  } else {
+    // Palettes, grey levels and 16-bit samples go through FreeImage's own conversion.
+    DibHolder converted(FreeImage_ConvertTo32Bits(loaded.dib));
+    if (!converted.dib) {
+      const bool convertible = FreeImage_GetImageType(loaded.dib) == FIT_BITMAP ||
+                               FreeImage_GetImageType(loaded.dib) == FIT_RGB16 ||
+                               FreeImage_GetImageType(loaded.dib) == FIT_RGBA16;
+      if (convertible) return noMemory("out of memory while converting picture");
+      if (fault) *fault = BitmapFault::Damaged;
+      return Fail(error, "picture conversion failed");
+    }
+    FreeImage_Unload(loaded.dib);
+    loaded.dib = nullptr;
+    CopyRows(converted.dib, picture);
+  }
   static_assert(FI_RGBA_BLUE == 0 && FI_RGBA_GREEN == 1 && FI_RGBA_RED == 2 && FI_RGBA_ALPHA == 3,
                 "FreeImage must keep 32-bit pixels as B, G, R, A");
-  CImage image = CImage::FromBgraPixels(width, height, pitch, FreeImage_GetBits(converted.dib));
-  if (image.IsNull()) return Fail(error, "out of memory for picture");
-  out = std::move(image);
+  picture.setDotsPerMeterX(kDotsPerMeter96);
+  picture.setDotsPerMeterY(kDotsPerMeter96);
+  out.Native() = std::move(picture);
   return true;
 }
 

@@ -69,6 +69,7 @@ CImage CImage::FromBgraPixels(int width, int height, int strideBytes, const std:
 }
 
 bool CImage::IsNull() const { return m_image->isNull(); }
+bool CImage::IsShared() const { return !m_image->isNull() && !m_image->isDetached(); }
 int CImage::Width() const { return m_image->width(); }
 int CImage::Height() const { return m_image->height(); }
 

@@ -28,6 +28,8 @@ class CImage {
   static CImage FromBgraPixels(int width, int height, int strideBytes, const std::uint8_t* pixels);
 
   bool IsNull() const;
+  // True while another CImage holds the same pixels (a copy shares them until either writes).
+  bool IsShared() const;
   int Width() const;
   int Height() const;
 

@@ -44,6 +44,9 @@ void CCustomControlPanelWnd::RedrawRect(const CRect& rect, bool invalidate, bool
   const CRect clip{std::max(rect.left, 0), std::max(rect.top, 0), rect.right, rect.bottom};
   if (clip.right <= clip.left || clip.bottom <= clip.top) return;
   const bool design = DesignMode();
+  if (clip.left == 0 && clip.top == 0 && clip.right >= buffer->Width() && clip.bottom >= buffer->Height())
+    m_pictures.Clear();
+  const CPictureUse use(m_pictures);
   {
     Graphics g(*buffer);
     g.SetClip(clip);
@@ -74,8 +77,8 @@ void CCustomControlPanelWnd::DrawBackground(Graphics& g, const CRect& clip) {
   g.FillRectangle(CBrush(m_data->m_background), area);
   const int cw = width();
   const int ch = height();
-  if (const CCCImage* image = m_data->m_pBackgroundImage; image && image->HasBitmap()) {
-    const CImage& bitmap = image->GetBitmap();
+  const CImage bitmap = m_data->m_pBackgroundImage ? m_data->m_pBackgroundImage->GetBitmap() : CImage();
+  if (!bitmap.IsNull()) {
     const int iw = bitmap.Width();
     const int ih = bitmap.Height();
     const std::uint32_t usage = m_data->m_imageUsage;

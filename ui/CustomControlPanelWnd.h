@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file/ImageTree.h"
 #include "custom/CustomControlObject.h"
 #include "core/model/DeviceMenu.h"
 #include "platform/Types.h"
@@ -81,7 +82,8 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   // --- Painting (CustomControlPanelPaint.cpp) ---
   // Repaints one rectangle of the back buffer: background, image, grid in design mode,
   // widgets that meet it with their selection frames, the band; invalidate copies it to the
-  // screen. Nothing before the first back buffer.
+  // screen. Nothing before the first back buffer. The pictures drawn stay decoded while the
+  // window shows them (a repaint of the whole window starts the count afresh).
   void RedrawRect(const CRect& rect, bool invalidate, bool drawBackground);
   void CreateBackBuffer(int width, int height);
   int GetControlCount() const;
@@ -165,4 +167,5 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   std::function<void(const std::string&)> m_title;
   std::function<void()> m_raise;
   CCCTextEdit* m_editing = nullptr;  // the editor the edit box reports to; not owned
+  CPictureHold m_pictures;           // the pictures the window draws
 };

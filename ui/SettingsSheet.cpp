@@ -58,7 +58,7 @@ CGeneralAppSettingsDialog::CGeneralAppSettingsDialog(CSystem* system, QWidget* p
   connect(m_browse, &QPushButton::clicked, this, [this] {
     const QString path =
         QFileDialog::getOpenFileName(this, QString(), m_libraryFile->text(), QString::fromLatin1(kImageLibraryFilter));
-    if (!path.isEmpty()) m_libraryFile->setText(path);
+    if (!path.isEmpty()) OnLibraryChosen(path);
   });
   m_updates = new QCheckBox(QStringLiteral("Check for Updates Automatically"), this);
 
@@ -100,9 +100,29 @@ void CGeneralAppSettingsDialog::Apply() {
   }
   // A library file that does not read leaves the current library in use.
   const std::string library = m_libraryFile->text().toStdString();
+  std::string refusal;
   if (!library.empty() && library != m_system->GetImageLibraryFilename() &&
-      !m_system->ChangeImageLibraryFile(library))
-    m_system->ShowMessage(kChangeLibraryFailedText, kImageLibraryCaption);
+      !m_system->ChangeImageLibraryFile(library, &refusal))
+    RefuseLibrary(library, refusal);
+}
+
+void CGeneralAppSettingsDialog::OnLibraryChosen(const QString& path) {
+  const std::string chosen = path.toStdString();
+  CCCImageDirectory library;
+  CImageLoadReport report;
+  std::string refusal;
+  if (chosen != m_system->GetImageLibraryFilename() && !ReadImageLibraryFile(chosen, library, report, &refusal)) {
+    RefuseLibrary(chosen, refusal);
+    return;
+  }
+  m_libraryFile->setText(path);
+}
+
+void CGeneralAppSettingsDialog::RefuseLibrary(const std::string& path, const std::string& refusal) {
+  const QString text = QStringLiteral("%1\n\n%2\n%3")
+                           .arg(QString::fromUtf8(kChangeLibraryFailedText), QString::fromStdString(path),
+                                QString::fromStdString(refusal));
+  m_system->ShowMessage(text.toStdString(), kImageLibraryCaption);
 }
 
 // --- Comms ---

@@ -58,8 +58,14 @@ class CGeneralAppSettingsDialog : public CSettingsPage {
   QCheckBox* UpdatesBox() const { return m_updates; }
   QLabel* LibraryFileText() const { return m_libraryFile; }
   QPushButton* LibraryBrowseButton() const { return m_browse; }
+  // A file chosen with "...": it becomes the page's library file only when it reads as an image
+  // library; otherwise the user is told why at once and the page keeps the file it had.
+  void OnLibraryChosen(const QString& path);
 
  private:
+  // kChangeLibraryFailedText, then the file and why it was refused.
+  void RefuseLibrary(const std::string& path, const std::string& refusal);
+
   CSystem* m_system;
   QCheckBox* m_loadLast;
   QCheckBox* m_autoSave;

@@ -4,20 +4,28 @@
 // UI thread only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <list>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "core/file/Uuid.h"
+#include "platform/Bitmap.h"
 #include "platform/Image.h"
 #include "platform/ObjectHandle.h"
 
 class CArchive;
 class CDataStream;
 
+// How many pictures a notice names; the others are counted.
+inline constexpr std::size_t kNamedPictures = 5;
+
 // What a load of image records met that the user is told about once it is over.
 struct CImageLoadReport {
-  int undecodedImages = 0;  // images kept without a picture
+  int undecodedImages = 0;              // images kept without a picture
+  std::vector<std::string> firstNames;  // the names of the first kNamedPictures of them
 };
 
 inline constexpr const char* kImageLoadErrorText = "Error loading image";
@@ -25,14 +33,28 @@ inline constexpr const char* kImageLibraryCaption = "Image Library";
 inline constexpr const char* kChangeLibraryFailedText = "Could not change Image Library file";
 inline constexpr const char* kImageLibraryFilter = "Orvak Image Library Files (*.ovl)";
 
+// The one notice about pictures that gave no picture: kImageLoadErrorText, then how many, the
+// first names (each cut short when long), and what becomes of them. inLibrary: pictures of the
+// image library, else of the file; fault NoMemory: there was no memory for them, which a later
+// use tries again; any other: they do not read, and are kept as they are.
+std::string PicturesNotReadText(int count, const std::vector<std::string>& firstNames, bool inLibrary,
+                                BitmapFault fault = BitmapFault::Damaged);
+// Why a picture file was refused, in the user's words; width and height are the size its
+// header gave (for TooLarge).
+std::string PictureRefusalText(BitmapFault fault, int width, int height);
+// A picture's name as notices and questions quote it: at most 48 characters, a longer one cut
+// with "..." (UTF-8 in and out).
+std::string QuotedPictureName(const std::string& name);
+
 class CCCImage;
 
-// Told of a picture whose bytes passed the load check but did not decode when it was first used
-// (UI thread). The system that shows the user its files installs one.
+// Told of a picture whose bytes passed the load check but did not decode when it was used, with
+// why (UI thread): once, until it decodes again. The system that shows the user its files
+// installs one.
 class IImageDecodeNotice {
  public:
   virtual ~IImageDecodeNotice() = default;
-  virtual void OnPictureNotDecoded(const CCCImage& image) = 0;
+  virtual void OnPictureNotDecoded(const CCCImage& image, BitmapFault fault) = 0;
 };
 // The one notice of the process (null: nobody is told). Not owned.
 void SetImageDecodeNotice(IImageDecodeNotice* notice);
@@ -68,38 +90,85 @@ class CCCImageBase {
 // The formats an image is stored in (0: none of them; stored as PNG).
 enum : std::int32_t { kImageFormatNone = 0, kImageFormatBmp = 1, kImageFormatJpeg = 2, kImageFormatPng = 3 };
 
+// The decoded pictures of every image share one budget of memory. A picture kept as bytes is
+// decoded when it is used and stays decoded while the pictures decoded since fit the budget;
+// past it, the least recently used that nobody else holds (no window draws them and no copy
+// lives) are let go, to be decoded again at their next use. UI thread.
+inline constexpr std::size_t kDefaultDecodedPictureLimit = std::size_t(64) << 20;
+void SetDecodedPictureLimit(std::size_t bytes);
+// The bytes of pixels that the images hold decoded now.
+std::size_t GetDecodedPictureBytes();
+
+// Keeps the pictures handed out while a CPictureUse of it is open, until Clear or its end: a
+// window that draws them at every paint holds them, so that the budget never lets go of a
+// picture it shows. UI thread.
+class CPictureHold {
+ public:
+  void Clear() { m_pictures.clear(); }
+  std::size_t Count() const { return m_pictures.size(); }
+
+ private:
+  friend class CCCImage;
+  std::map<std::uint64_t, CImage> m_pictures;  // by the image's handle
+};
+
+// While it lives, every picture that CCCImage::GetBitmap hands out is kept by the hold too.
+// Uses nest; the innermost keeps.
+class CPictureUse {
+ public:
+  explicit CPictureUse(CPictureHold& hold);
+  ~CPictureUse();
+  CPictureUse(const CPictureUse&) = delete;
+  CPictureUse& operator=(const CPictureUse&) = delete;
+
+ private:
+  CPictureHold* m_outer;
+};
+
 class CCCImage : public CCCImageBase {
  public:
   CCCImage() = default;
-  // Same id, name and format, and a copy of the picture and of its stored bytes.
-  CCCImage(const CCCImage& source) = default;
+  // Same id, name, format and stored bytes. A picture kept as bytes is decoded anew when the
+  // copy is first used; one without bytes (a changed picture not stored since) is shared.
+  CCCImage(const CCCImage& source);
   CCCImage& operator=(const CCCImage&) = delete;
+  ~CCCImage() override;
 
   // Stores the picture's bytes as they were read or made while the picture and its format are
   // unchanged (a picture whose format was changed since is encoded afresh in the new one).
   // Loading keeps the bytes and checks them without decoding the pixels, as the picture file
-  // they are whatever format the record names; the pixels are decoded on first use.
+  // they are whatever format the record names; the pixels are decoded on use.
   void Serialize(CArchive& ar, CImageLoadReport* report = nullptr) override;
   bool IsDirectory() const override { return false; }
 
   // Decodes a picture file (BMP, JPEG or PNG). The format is taken first; an image that already
   // has a picture refuses (false). On success the name becomes the file's name without folder
   // and without its last four characters, and the file's bytes are kept to be stored as they
-  // are when they are a file of the image's format.
-  bool LoadFromFile(const std::string& path, std::int32_t format);
+  // are when they are a file of the image's format. A refused file leaves why in refusal (when
+  // given), in the user's words: its size is told from its header before any pixel is decoded.
+  bool LoadFromFile(const std::string& path, std::int32_t format, std::string* refusal = nullptr);
 
-  // The picture, decoded from the stored bytes when first asked for; null (and no size) when
-  // they did not decode, which the image decode notice hears of once.
-  bool HasBitmap() const { return !GetBitmap().IsNull(); }
-  const CImage& GetBitmap() const;
+  // The picture, decoded from the stored bytes when it is not held decoded now (the budget
+  // above); the copy shares its pixels and keeps them while it lives. Null when the bytes give
+  // no picture, which the image decode notice hears of once. A decode that found no memory is
+  // tried again at the next use, after the budget let go of every picture it could.
+  CImage GetBitmap() const;
+  // True when there is a picture: held, or bytes that decoded before (decoding only bytes that
+  // were never decoded, or found no memory).
+  bool HasBitmap() const;
+  // True while the pixels are held decoded.
+  bool IsDecoded() const { return !m_bitmap.IsNull(); }
+  // Why the last decode gave no picture; None when it gave one or none was tried.
+  BitmapFault GetFault() const { return m_fault; }
   // True when the image was read with bytes that give no picture (decoded now when that was
-  // not tried yet): a damaged picture, whose bytes are still kept and stored back.
-  bool IsDamaged() const { return !HasBitmap() && !m_stored.empty(); }
+  // not tried yet): a damaged picture, whose bytes are still kept and stored back. One that
+  // found no memory is not damaged.
+  bool IsDamaged() const { return !HasBitmap() && !m_stored.empty() && m_fault != BitmapFault::NoMemory; }
   // A changed picture: it is encoded afresh when next stored.
   void SetBitmap(CImage bitmap);
   // The picture's size in pixels, 0 without a picture.
-  int GetPixelWidth() const { return HasBitmap() ? m_bitmap.Width() : 0; }
-  int GetPixelHeight() const { return HasBitmap() ? m_bitmap.Height() : 0; }
+  int GetPixelWidth() const { return HasBitmap() ? m_width : 0; }
+  int GetPixelHeight() const { return HasBitmap() ? m_height : 0; }
   // The bytes the next store writes while the picture is unchanged: those it was read with
   // (also when they did not decode), the file it was added from, or its last encoding. Empty
   // for a new or changed picture that was not stored since.
@@ -108,13 +177,31 @@ class CCCImage : public CCCImageBase {
   std::int32_t m_format = kImageFormatNone;
 
  private:
+  friend class CDecodedPictures;
+
   // The bytes to store in the image's format: the kept ones, or the picture encoded afresh.
   const std::vector<std::uint8_t>& BytesToStore();
+  // Decodes the stored bytes into m_bitmap, or notes why they gave none.
+  void Decode() const;
+  // Takes the decoded picture into the budget (UI thread).
+  void Keep(CImage picture) const;
+  // Gives the decoded pixels up; the bytes stay, to be decoded again.
+  void LetPixelsGo() const;
+  // Drops the decoded picture without a decode to come (a new picture or new bytes follow).
+  void Forget() const;
 
-  mutable CImage m_bitmap;  // null until decoded, and when the picture did not decode
+  mutable CImage m_bitmap;  // null while not decoded, and when the picture did not decode
   std::vector<std::uint8_t> m_stored;
   std::int32_t m_storedFormat = kImageFormatNone;  // the format m_stored was read or made under
-  mutable bool m_undecoded = false;  // m_stored holds a picture not decoded yet
+  mutable int m_width = 0;                         // from the bytes' header, or the picture's
+  mutable int m_height = 0;
+  mutable bool m_undecoded = false;  // m_stored holds a picture not decoded now
+  mutable bool m_decodes = false;    // m_stored gave a picture before (or the picture is held)
+  mutable BitmapFault m_fault = BitmapFault::None;
+  mutable bool m_faultTold = false;  // the notice heard of m_fault
+  // The image's place in the budget's order of use while it holds pixels.
+  mutable std::list<const CCCImage*>::iterator m_use;
+  mutable std::size_t m_keptBytes = 0;  // 0: not in the budget
 };
 
 // The image when it has a picture to draw, else null: widgets lay out and draw a picture that

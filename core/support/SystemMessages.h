@@ -73,8 +73,8 @@ enum Id : std::uint32_t {
   // The System Monitor strip was shown or hidden (wParam 1 visible); devices poll their meters
   // only while it shows.
   kSystemMonitorVisible = WM_APP + 139,
-  // A picture did not decode when first used: show "Error loading image" (no handle; wParam 1:
-  // a picture of the image library, 0: of the file).
+  // Pictures did not decode when used: show the system's picture notices (CSystem::
+  // TakePictureNotices; no handle).
   kImageNotDecoded = WM_APP + 140,
   // The frame to itself, after a command or a change of user: show the idle status text again
   // (wParam the string id). Below WM_APP, apart from the messages of the model.

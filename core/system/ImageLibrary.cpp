@@ -22,17 +22,6 @@ std::vector<std::uint8_t> StoreTree(CCCImageDirectory& root) {
   return ar.TakeData();
 }
 
-// Reads a whole library file into root; false when the bytes are no complete folder record.
-bool LoadTree(const std::vector<std::uint8_t>& bytes, CCCImageDirectory& root, CImageLoadReport& report) {
-  try {
-    CArchive ar(bytes);
-    root.Serialize(ar, &report);
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
 }  // namespace
 
 void CSystem::LoadImageLibrary() {
@@ -55,16 +44,16 @@ void CSystem::LoadImageLibrary() {
   }
 
   // A file that is there but cannot be read is never overwritten here.
-  std::vector<std::uint8_t> bytes;
   CCCImageDirectory loaded;
   CImageLoadReport report;
-  if (!ReadWholeFile(path, bytes, nullptr) || !LoadTree(bytes, loaded, report)) {
+  if (!ReadImageLibraryFile(path, loaded, report, nullptr)) {
     m_libraryUnread = true;
     ShowMessage(kOpenFailedText, kImageLibraryCaption);
     return;
   }
   m_libraryImages.TakeFrom(loaded);
-  for (int i = 0; i < report.undecodedImages; ++i) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
+  if (report.undecodedImages)
+    ShowMessage(PicturesNotReadText(report.undecodedImages, report.firstNames, true), kImageLibraryCaption);
 }
 
 std::string CSystem::GetImageLibraryBackupPath() const {
@@ -96,14 +85,38 @@ bool CSystem::SaveImageLibrary() {
   return true;
 }
 
-bool CSystem::ChangeImageLibraryFile(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
+bool CSystem::ChangeImageLibraryFile(const std::string& path, std::string* refusal) {
   CCCImageDirectory loaded;
   CImageLoadReport report;
-  if (!ReadWholeFile(path, bytes, nullptr) || !LoadTree(bytes, loaded, report)) return false;
+  if (!ReadImageLibraryFile(path, loaded, report, refusal)) return false;
   m_libraryImages.TakeFrom(loaded);
   m_libraryUnread = false;
   SetImageLibraryFilename(path);
-  for (int i = 0; i < report.undecodedImages; ++i) ShowMessage(kImageLoadErrorText, kImageLibraryCaption);
+  if (report.undecodedImages)
+    ShowMessage(PicturesNotReadText(report.undecodedImages, report.firstNames, true), kImageLibraryCaption);
   return true;
+}
+
+bool ReadImageLibraryFile(const std::string& path, CCCImageDirectory& root, CImageLoadReport& report,
+                          std::string* refusal) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(path, bytes, &error)) {
+    if (refusal) *refusal = "The file could not be read" + (error.empty() ? std::string(".") : ": " + error);
+    return false;
+  }
+  try {
+    CArchive ar(bytes);
+    root.Serialize(ar, &report);
+    return true;
+  } catch (const CArchiveException& e) {
+    if (refusal && e.GetCause() == CArchiveException::NewerVersion)
+      *refusal = "The file is not an image library file, or one written by a later version of the program.";
+    else if (refusal)
+      *refusal = std::string("The file is not an image library file, or it is damaged (") + e.what() + ").";
+    return false;
+  } catch (const std::exception& e) {
+    if (refusal) *refusal = std::string("The file could not be read: ") + e.what();
+    return false;
+  }
 }

@@ -13,6 +13,7 @@
 #include "core/comms/SerialComms.h"
 #include "core/model/Snapshot.h"
 #include "core/model/UiServices.h"
+#include "core/system/SystemFile.h"
 #include "core/system/Zone.h"
 #include "platform/Clipboard.h"
 
@@ -114,6 +115,9 @@ bool CSystem::Start(IUiServices* ui) {
 
 void CSystem::SetUiServices(IUiServices* ui) {
   m_ui = ui;
+  // Pictures gathered for other services are never told there.
+  for (auto& kinds : m_undecodedPictures)
+    for (CUndecodedPictures& pictures : kinds) pictures = CUndecodedPictures();
   m_log->SetOutputSink(ui);
   if (ui) SetImageDecodeNotice(this);
   else if (GetImageDecodeNotice() == this) SetImageDecodeNotice(nullptr);
@@ -129,9 +133,32 @@ bool HoldsImage(const CCCImageDirectory& folder, const CCCImage& image) {
 }
 }  // namespace
 
-void CSystem::OnPictureNotDecoded(const CCCImage& image) {
-  // The picture is often being drawn: the frame shows the notice after the paint, not inside it.
-  if (m_ui) m_ui->PostMessage(FrameMsg::kImageNotDecoded, HoldsImage(m_libraryImages, image) ? 1 : 0);
+void CSystem::OnPictureNotDecoded(const CCCImage& image, BitmapFault fault) {
+  bool waiting = false;
+  for (const auto& kinds : m_undecodedPictures)
+    for (const CUndecodedPictures& pictures : kinds) waiting = waiting || pictures.count > 0;
+  CUndecodedPictures& pictures =
+      m_undecodedPictures[HoldsImage(m_libraryImages, image) ? 1 : 0][fault == BitmapFault::NoMemory ? 1 : 0];
+  ++pictures.count;
+  if (pictures.firstNames.size() < kNamedPictures) pictures.firstNames.push_back(image.m_name);
+  // The picture is often being drawn: the frame shows the notice after the paint, not inside it,
+  // and once for all the pictures that fail until then.
+  if (!waiting && m_ui) m_ui->PostMessage(FrameMsg::kImageNotDecoded);
+}
+
+std::vector<CSystem::CPictureNotice> CSystem::TakePictureNotices() {
+  std::vector<CPictureNotice> notices;
+  for (int library = 0; library < 2; ++library) {
+    for (int noMemory = 0; noMemory < 2; ++noMemory) {
+      CUndecodedPictures& pictures = m_undecodedPictures[library][noMemory];
+      if (pictures.count == 0) continue;
+      notices.push_back({library ? kImageLibraryCaption : kFileErrorCaption,
+                         PicturesNotReadText(pictures.count, pictures.firstNames, library != 0,
+                                             noMemory ? BitmapFault::NoMemory : BitmapFault::Damaged)});
+      pictures = CUndecodedPictures();
+    }
+  }
+  return notices;
 }
 
 void CSystem::PostToFrame(std::uint32_t message) {

@@ -70,8 +70,9 @@ class CSystem final : public IDeviceHost,
   // What the model asks of the user interface: posts to the main frame, message boxes,
   // confirmations and file errors. Null posts nothing, shows nothing and refuses every
   // confirmation. Not owned. A system given services is the process's image decode notice
-  // (until another is, or it goes): a picture of its trees that fails to decode when first
-  // drawn is posted to the frame (FrameMsg::kImageNotDecoded).
+  // (until another is, or it goes): pictures of its trees that fail to decode when drawn are
+  // gathered for TakePictureNotices, and the frame is told with FrameMsg::kImageNotDecoded
+  // when the first of them arrives.
   void SetUiServices(IUiServices* ui);
   IUiServices* GetUiServices() const override { return m_ui; }
   // Empties everything the file holds (the library images and the settings stay), then
@@ -233,6 +234,14 @@ class CSystem final : public IDeviceHost,
   void UpdateSnapshotControls(int index);
 
   // --- Images ---
+  // What the pictures that did not decode since the last call make: one notice each for the
+  // file's and the library's, the damaged and those without memory, with the count and the
+  // first names; nothing is gathered afterwards until another picture fails. UI thread.
+  struct CPictureNotice {
+    std::string caption;
+    std::string text;
+  };
+  std::vector<CPictureNotice> TakePictureNotices();
   CCCImageDirectory& GetFileImages() override { return m_fileImages; }
   CCCImageDirectory& GetLibraryImages() override { return m_libraryImages; }
   // Reads the image library file named by the settings into the library tree; a missing file
@@ -252,8 +261,9 @@ class CSystem final : public IDeviceHost,
   std::string GetImageLibraryBackupPath() const;
   // Reads the library file at path into a temporary tree; only when the whole file was read
   // does it replace the library and become the setting. False otherwise, with nothing changed
-  // and nothing shown (the settings page tells the user).
-  bool ChangeImageLibraryFile(const std::string& path);
+  // and nothing shown: refusal (when given) says why, for the settings page to tell the user.
+  // Pictures of the new library that do not read are told of in one notice.
+  bool ChangeImageLibraryFile(const std::string& path, std::string* refusal = nullptr);
 
   // --- The open file ---
   const std::string& GetFilePath() const { return m_filePath; }
@@ -486,10 +496,24 @@ class CSystem final : public IDeviceHost,
   IUiServices* m_ui = nullptr;
   std::atomic<bool> m_systemMonitorVisible{false};
 
-  void OnPictureNotDecoded(const CCCImage& image) override;
+  void OnPictureNotDecoded(const CCCImage& image, BitmapFault fault) override;
+  // The pictures that did not decode since the frame last took them: [in the library][for want
+  // of memory].
+  struct CUndecodedPictures {
+    int count = 0;
+    std::vector<std::string> firstNames;
+  };
+  CUndecodedPictures m_undecodedPictures[2][2];
 
   // The worker's view of the system, and the worker.
   class CommsDocument;
   std::unique_ptr<CommsDocument> m_commsDocument;
   CCommsWorker m_comms;
 };
+
+// Reads the image library file at path into root (empty before), counting its pictures that do
+// not read in report. False when the file cannot be read or is not a whole library, with why in
+// the user's words in refusal (when given); root then holds what was read before the fault.
+// UI thread.
+bool ReadImageLibraryFile(const std::string& path, CCCImageDirectory& root, CImageLoadReport& report,
+                          std::string* refusal);

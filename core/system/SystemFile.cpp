@@ -318,8 +318,9 @@ bool CSystem::Serialize(CArchive& ar) {
     return false;
   }
   TakeContents(*this, contents);
-  // The file opens with the pictures that decoded; the user hears of each of the others.
-  for (int i = 0; i < contents.imageReport.undecodedImages; ++i) Report(*this, kImageLoadErrorText);
+  // The file opens with the pictures that decoded; the user hears of the others in one notice.
+  if (const CImageLoadReport& images = contents.imageReport; images.undecodedImages)
+    Report(*this, PicturesNotReadText(images.undecodedImages, images.firstNames, false));
   if (!contents.usersLeftOut.empty()) {
     std::string notice = kFileUsersLeftOutText;
     for (const std::string& name : contents.usersLeftOut) notice += "\n" + name;

@@ -23,6 +23,7 @@
 #include "core/model/User.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
+#include "custom/BitmapControl.h"
 #include "custom/CustomControls.h"
 #include "custom/KnobControl.h"
 #include "platform/File.h"
@@ -541,7 +542,9 @@ TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOne
 
   EXPECT_TRUE(f.OpenFilePath(path));
   ASSERT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(prompts.messages[0].text, kImageLoadErrorText);
+  EXPECT_EQ(prompts.messages[0].text,
+            "Error loading image\n\nThe picture \"broken\" of this file could not be read.\n"
+            "It is kept as it is and shown without a picture.");
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
   ASSERT_EQ(system.GetCustomPanels().size(), 1u);
   CCPData* loaded = system.GetCustomPanels()[0];
@@ -554,21 +557,61 @@ TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOne
   EXPECT_FALSE(system.IsModified());
 }
 
-// A background picture whose header is sound and whose pixels are damaged opens without a word;
-// the panel's first paint finds the damage, and the user is told once, after the paint.
-TEST_F(FileCommandsTest, PictureWhosePixelsDoNotDecode_IsToldOnceWhenItsPanelIsDrawn) {
+// A file of 1,200 pictures that do not read opens after one notice, which counts them and names
+// the first; each is kept.
+TEST_F(FileCommandsTest, FileWithAThousandPicturesThatDoNotRead_OpensAfterOneNotice) {
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  auto* small = new CCCImageDirectory("small");
+  system.GetFileImages().AddChild(small);
+  for (int i = 0; i < 1200; ++i) {
+    auto* blank = new CCCImage;
+    blank->m_name = "pic" + std::to_string(100000 + i);
+    small->AddChild(blank);
+  }
+  const std::string path = PathOf("many.ovd");
+  ASSERT_TRUE(system.SaveFile(path));
+  f.RunCommand(Cmd::kFileNew);
+
+  EXPECT_TRUE(f.OpenFilePath(path));
+  ProcessEvents();
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].caption, "File Error");
+  EXPECT_EQ(prompts.messages[0].text,
+            "Error loading image\n\n1,200 pictures of this file could not be read: \"pic100000\", \"pic100001\", "
+            "\"pic100002\", \"pic100003\", \"pic100004\" and 1,195 more.\nThey are kept as they are and shown without "
+            "a picture.");
+  ASSERT_EQ(system.GetFileImages().GetChildren().size(), 1u);
+  EXPECT_EQ(static_cast<CCCImageDirectory*>(system.GetFileImages().GetChildren()[0])->GetChildren().size(), 1200u);
+}
+
+// A background and two widget pictures whose headers are sound and whose pixels are damaged open
+// without a word; the panel's first paint finds the damage, and the user is told once, after
+// the paint, of all three.
+TEST_F(FileCommandsTest, PicturesWhosePixelsDoNotDecode_AreToldInOneNoticeWhenTheirPanelIsDrawn) {
   RegisterCustomControls();
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  auto* picture = new CCCImage;
-  picture->m_format = kImageFormatPng;
-  CImage pixels(24, 24);
-  for (int y = 0; y < 24; ++y)
-    for (int x = 0; x < 24; ++x) pixels.SetPixel(x, y, CColour::FromRgb(std::uint8_t(x * 10), std::uint8_t(y * 9), 77));
-  picture->SetBitmap(std::move(pixels));
-  system.GetFileImages().AddChild(picture);
   CCPData* panel = system.AddCustomPanel();
-  panel->m_pBackgroundImage = picture;
+  for (const char* name : {"back", "left", "right"}) {
+    auto* picture = new CCCImage;
+    picture->m_name = name;
+    picture->m_format = kImageFormatPng;
+    CImage pixels(24, 24);
+    for (int y = 0; y < 24; ++y)
+      for (int x = 0; x < 24; ++x)
+        pixels.SetPixel(x, y, CColour::FromRgb(std::uint8_t(x * 10), std::uint8_t(y * 9), 77));
+    picture->SetBitmap(std::move(pixels));
+    system.GetFileImages().AddChild(picture);
+    if (!panel->m_pBackgroundImage) {
+      panel->m_pBackgroundImage = picture;
+    } else {
+      const int x = panel->m_widgets.empty() ? 10 : 60;
+      auto* widget = new CCCBitmap(nullptr, CRect{x, 10, x + 30, 40});
+      widget->m_pImage = picture;
+      panel->m_widgets.push_back(widget);
+    }
+  }
   panel->m_panelWasOpen = true;
   const std::string path = PathOf("pixels.ovd");
   ASSERT_TRUE(system.SaveFile(path));
@@ -579,9 +622,10 @@ TEST_F(FileCommandsTest, PictureWhosePixelsDoNotDecode_IsToldOnceWhenItsPanelIsD
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     bytes = file.readAll();
   }
-  const qsizetype idat = bytes.indexOf("IDAT");
-  ASSERT_GT(idat, 0);
-  for (qsizetype i = idat + 4; i < idat + 12; ++i) bytes[i] = char(bytes[i] ^ 0x5A);
+  int damaged = 0;
+  for (qsizetype idat = bytes.indexOf("IDAT"); idat > 0; idat = bytes.indexOf("IDAT", idat + 12), ++damaged)
+    for (qsizetype i = idat + 4; i < idat + 12; ++i) bytes[i] = char(bytes[i] ^ 0x5A);
+  ASSERT_EQ(damaged, 3);
   {
     QFile file(QString::fromStdString(path));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -598,7 +642,9 @@ TEST_F(FileCommandsTest, PictureWhosePixelsDoNotDecode_IsToldOnceWhenItsPanelIsD
   ASSERT_TRUE(WaitFor([&] { return !prompts.messages.empty(); }, 2000));
   ProcessEvents();
   ASSERT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(prompts.messages[0].text, kImageLoadErrorText);
+  EXPECT_EQ(prompts.messages[0].text,
+            "Error loading image\n\n3 pictures of this file could not be read: \"back\", "
+            "\"left\" and \"right\".\nThey are kept as they are and shown without a picture.");
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
 }
 

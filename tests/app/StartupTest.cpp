@@ -18,6 +18,7 @@ extern char** environ;
 #include "app/MainFrame.h"
 #include "app/QuendalApp.h"
 #include "core/model/Device.h"
+#include "core/file/ImageTree.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
 #include "platform/SettingsStore.h"
@@ -193,6 +194,38 @@ TEST_F(StartupTest, ASaveCutShortIsOfferedBackBeforeTheLastFileOpens) {
   EXPECT_NE(prompts.choices[0].text.find("A save of " + last + " did not finish"), std::string::npos);
   EXPECT_EQ(OpenDeviceName(app), "Last");
   EXPECT_TRUE(FindKeptCopies().empty());
+}
+
+// An image library of a thousand pictures that do not read gives one notice at the start, with
+// their count and the first names, and the main window opens after it.
+TEST_F(StartupTest, ALibraryOfAThousandPicturesThatDoNotReadGivesOneNoticeAtTheStart) {
+  const std::string library = (temp.path() + "/bad1000.ovl").toStdString();
+  {
+    CSystem writer;
+    writer.SetImageLibraryFilename(library);
+    for (int i = 0; i < 1000; ++i) {
+      auto* blank = new CCCImage;  // stored without bytes: no picture to read
+      blank->m_name = "pic" + std::to_string(200000 + i);
+      writer.GetLibraryImages().AddChild(blank);
+    }
+    ASSERT_TRUE(writer.SaveImageLibrary());
+  }
+  CSettingsStore::WriteInt("Settings", "LoadLastFileOnStartup", 0);
+  {
+    CQuendalApp app;
+    app.SetUserPrompts(&prompts);
+    app.SetSplashTime(0);
+    ASSERT_TRUE(app.InitInstance({}));
+    EXPECT_TRUE(app.GetMainFrame()->isVisible());
+    EXPECT_EQ(app.GetMainFrame()->GetSystem().GetLibraryImages().GetChildren().size(), 1000u);
+  }
+  CSettingsStore::Remove("Settings", "ImageLibraryFilename");
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].caption, "Image Library");
+  EXPECT_EQ(prompts.messages[0].text,
+            "Error loading image\n\n1,000 pictures of the image library could not be read: \"pic200000\", "
+            "\"pic200001\", \"pic200002\", \"pic200003\", \"pic200004\" and 995 more.\nThey are kept as they are and "
+            "shown without a picture.");
 }
 
 // An option it does not know, and the usage, end start-up before a window is made; "--" lets a

@@ -138,29 +138,53 @@ TEST_F(ImageLibraryTest, DamagedLibrary_IsLeftAloneWithOneMessage) {
   EXPECT_EQ(ReadAll(path), damaged);
 }
 
-TEST_F(ImageLibraryTest, UndecodablePictures_AreEachReportedOnceAndKeptByName) {
+// A thousand pictures that do not read give one notice, at start-up and at a change of the
+// file alike, with their count and the first names; each stays in the library by its name.
+TEST_F(ImageLibraryTest, UndecodablePictures_AreToldInOneNoticeWithTheirCountAndFirstNames) {
   const std::string path = PathOf("blank.ovl");
   CSystem other;
   other.SetImageLibraryFilename(path);
-  for (const char* name : {"first", "second"}) {
-    auto* blank = new CCCImage;  // no picture: stored with no bytes, which decode to nothing
-    blank->m_name = name;
-    other.GetLibraryImages().AddChild(blank);
-  }
   auto* fine = new CCCImage;
   fine->SetBitmap(CImage(2, 2));
   other.GetLibraryImages().AddChild(fine);
+  auto* folder = new CCCImageDirectory("small");
+  other.GetLibraryImages().AddChild(folder);
+  for (int i = 0; i < 1000; ++i) {
+    auto* blank = new CCCImage;  // no picture: stored with no bytes, which decode to nothing
+    blank->m_name = "pic" + std::to_string(i);
+    folder->AddChild(blank);
+  }
   ASSERT_TRUE(other.SaveImageLibrary());
 
-  const std::vector<std::string> twice(2, "Image Library: Error loading image");
+  const std::vector<std::string> once{
+      "Image Library: Error loading image\n\n1,000 pictures of the image library could not be read: \"pic0\", "
+      "\"pic1\", \"pic2\", \"pic3\", \"pic4\" and 995 more.\nThey are kept as they are and shown without a picture."};
   m_system.SetImageLibraryFilename(path);
   m_system.LoadImageLibrary();
-  EXPECT_EQ(m_messages, twice);
-  ASSERT_EQ(m_system.GetLibraryImages().GetChildren().size(), 3u);
-  EXPECT_EQ(m_system.GetLibraryImages().GetChildren()[1]->m_name, "second");
+  EXPECT_EQ(m_messages, once);
+  ASSERT_EQ(m_system.GetLibraryImages().GetChildren().size(), 2u);
+  const auto* small = static_cast<const CCCImageDirectory*>(m_system.GetLibraryImages().GetChildren()[1]);
+  ASSERT_EQ(small->GetChildren().size(), 1000u);
+  EXPECT_EQ(small->GetChildren()[999]->m_name, "pic999");
+  EXPECT_FALSE(static_cast<const CCCImage*>(small->GetChildren()[999])->HasBitmap());
   m_messages.clear();
   EXPECT_TRUE(m_system.ChangeImageLibraryFile(path));
-  EXPECT_EQ(m_messages, twice);
+  EXPECT_EQ(m_messages, once);
+}
+
+// The notice quotes long names cut short, counts in the singular for one, and tells a want of
+// memory apart from pictures that do not read.
+TEST(PictureNoticeTest, NamesAreCutShortAndMemoryIsToldApart) {
+  const std::string longName(300, 'L');
+  EXPECT_EQ(QuotedPictureName(longName), "\"" + std::string(48, 'L') + "...\"");
+  EXPECT_EQ(QuotedPictureName("\u00e9t\u00e9"), "\"\u00e9t\u00e9\"");
+  EXPECT_EQ(QuotedPictureName(std::string(47, 'a') + "\u00e9\u00e9"), "\"" + std::string(47, 'a') + "\u00e9...\"");
+  EXPECT_EQ(PicturesNotReadText(1, {longName}, false),
+            "Error loading image\n\nThe picture \"" + std::string(48, 'L') +
+                "...\" of this file could not be read.\nIt is kept as it is and shown without a picture.");
+  EXPECT_EQ(PicturesNotReadText(3, {"a", "b", "c"}, true, BitmapFault::NoMemory),
+            "Error loading image\n\nThere was not enough memory to show 3 pictures of the image library: \"a\", \"b\" "
+            "and \"c\".\nThey are tried again when they are next shown.");
 }
 
 TEST_F(ImageLibraryTest, MissingFolder_CannotCreateOrSaveAndSaysSo) {
@@ -241,7 +265,8 @@ TEST_P(UndecodableLibraryTest, LoadsWithANoticeAndIsSavedBackByteForByte) {
   ASSERT_TRUE(WriteFileAtomically(path, original, nullptr));
   m_system.SetImageLibraryFilename(path);
   m_system.LoadImageLibrary();
-  EXPECT_EQ(m_messages, std::vector<std::string>{"Image Library: Error loading image"});
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].rfind("Image Library: Error loading image\n\nThe picture ", 0), 0u) << m_messages[0];
   EXPECT_FALSE(m_system.IsImageLibraryUnread());
   ASSERT_EQ(m_system.GetLibraryImages().GetChildren().size(), 2u);
   const auto* skins = static_cast<const CCCImageDirectory*>(m_system.GetLibraryImages().GetChildren()[0]);

@@ -334,8 +334,11 @@ TEST_F(PanelFileTest, ImageRecords_UndecodableBmp24AndFolderTags) {
   CSystem back;
   CRecordingErrors errors;
   ASSERT_TRUE(Read(back, file, &errors));
-  // One notice for each picture that does not decode.
-  EXPECT_EQ(errors.texts, (std::vector<std::string>{kImageLoadErrorText, kImageLoadErrorText}));
+  // One notice for the pictures that do not decode, naming them.
+  EXPECT_EQ(errors.texts, std::vector<std::string>{PicturesNotReadText(2, {"junk", "zero"}, false)});
+  EXPECT_EQ(errors.texts[0],
+            "Error loading image\n\n2 pictures of this file could not be read: \"junk\" and \"zero\".\n"
+            "They are kept as they are and shown without a picture.");
   const auto& children = back.GetFileImages().GetChildren();
   ASSERT_EQ(children.size(), 4u);
   auto* junkImage = static_cast<CCCImage*>(children[0]);

@@ -3,6 +3,9 @@
 // record's format are never decoded and go back unchanged.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
@@ -178,7 +181,9 @@ TEST_P(ForeignPictureTest, IsNeverDecodedAndIsStoredBackUnchanged) {
   CRecordingUi ui;
   ASSERT_TRUE(Read(back, file, ui));
   ASSERT_EQ(ui.FileErrors().size(), 1u);
-  EXPECT_EQ(ui.FileErrors()[0].first, kImageLoadErrorText);
+  EXPECT_EQ(ui.FileErrors()[0].first,
+            "Error loading image\n\nThe picture \"picture\" of this file could not be read.\n"
+            "It is kept as it is and shown without a picture.");
   CCCImage* image = back.GetFileImages().FindImage(id);
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(image->m_name, "picture");
@@ -250,11 +255,12 @@ TEST_P(DamagedPixelsTest, FailedDecodeOnFirstUseIsToldOnce) {
   EXPECT_FALSE(image->HasBitmap());
   EXPECT_FALSE(image->HasBitmap());
   EXPECT_EQ(image->GetPixelWidth(), 0);
-  const std::vector<CPostedMessage> posted = ui.Messages();
   ASSERT_EQ(ui.Count(FrameMsg::kImageNotDecoded), 1u);
-  const auto notice = std::find_if(posted.begin(), posted.end(),
-                                   [](const CPostedMessage& m) { return m.message == FrameMsg::kImageNotDecoded; });
-  EXPECT_EQ(notice->wParam, library ? 1u : 0u);
+  const std::vector<CSystem::CPictureNotice> notices = s.TakePictureNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].caption, library ? "Image Library" : "File Error");
+  EXPECT_EQ(notices[0].text, PicturesNotReadText(1, {image->m_name}, library));
+  EXPECT_TRUE(s.TakePictureNotices().empty());
   EXPECT_EQ(image->GetStoredBytes(), png);
 }
 
@@ -324,7 +330,7 @@ TEST_F(PictureRecordsTest, SystemFileWithADamagedGif_OpensWithANoticeAndSavesItB
   s.SetUiServices(&ui);
   ASSERT_TRUE(s.OpenFile(path));
   ASSERT_EQ(ui.FileErrors().size(), 1u);
-  EXPECT_EQ(ui.FileErrors()[0].first, kImageLoadErrorText);
+  EXPECT_EQ(ui.FileErrors()[0].first.rfind(std::string(kImageLoadErrorText) + "\n\nThe picture ", 0), 0u);
   // The GIF's bytes stay in the file as they were.
   ASSERT_TRUE(s.SaveFile(path));
   Bytes saved;
@@ -333,3 +339,128 @@ TEST_F(PictureRecordsTest, SystemFileWithADamagedGif_OpensWithANoticeAndSavesItB
 }
 
 }  // namespace
+
+// --- Decoded pictures and their budget ---
+
+// A file of pictures kept as bytes, as a file opens them: each a photograph side by side pixels
+// stored as PNG, named "pic0", "pic1" ...
+class PictureBudgetTest : public PictureRecordsTest {
+ protected:
+  void TearDown() override {
+    SetDecodedPictureLimit(kDefaultDecodedPictureLimit);
+    SetPictureMemoryLimitForTests(0);
+  }
+  void OpenPictures(int count, int side) {
+    CSystem s;
+    for (int i = 0; i < count; ++i)
+      s.GetFileImages().AddChild(MakeImage("pic" + std::to_string(i), kImageFormatPng, MakePhoto(side, side, i)));
+    m_file = Store(s);
+    ASSERT_TRUE(Read(m_system, m_file, m_ui));
+  }
+  static constexpr int kSide = 64;
+  static constexpr std::size_t kEach = kSide * kSide * 4;
+  Bytes m_file;
+  CSystem m_system;
+  CRecordingUi m_ui;
+};
+
+TEST_F(PictureBudgetTest, WalkedPicturesStayWithinTheBudgetAndComeBackTheSame) {
+  OpenPictures(20, kSide);
+  SetDecodedPictureLimit(3 * kEach);
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_TRUE(SamePixels(ImageAt(m_system, std::size_t(i))->GetBitmap(), MakePhoto(kSide, kSide, i)));
+    EXPECT_LE(GetDecodedPictureBytes(), 3 * kEach) << "after picture " << i;
+  }
+  CCCImage* first = ImageAt(m_system, 0);
+  EXPECT_FALSE(first->IsDecoded());
+  EXPECT_TRUE(ImageAt(m_system, 19)->IsDecoded());
+  // A picture let go still has its picture and its size, told without decoding it.
+  EXPECT_TRUE(first->HasBitmap());
+  EXPECT_EQ(first->GetPixelWidth(), kSide);
+  EXPECT_FALSE(first->IsDecoded());
+  EXPECT_TRUE(SamePixels(first->GetBitmap(), MakePhoto(kSide, kSide, 0)));
+  EXPECT_LE(GetDecodedPictureBytes(), 3 * kEach);
+  EXPECT_FALSE(ImageAt(m_system, 17)->IsDecoded());
+  EXPECT_TRUE(m_ui.FileErrors().empty());
+  EXPECT_EQ(m_ui.Count(FrameMsg::kImageNotDecoded), 0u);
+  EXPECT_EQ(FirstDifference(Store(m_system), m_file), -1);
+}
+
+TEST_F(PictureBudgetTest, PicturesAWindowHoldsStayBeyondTheBudgetUntilItLetsGo) {
+  OpenPictures(6, kSide);
+  SetDecodedPictureLimit(kEach);
+  CPictureHold hold;
+  {
+    const CPictureUse use(hold);
+    ImageAt(m_system, 0)->GetBitmap();
+    ImageAt(m_system, 1)->GetBitmap();
+  }
+  EXPECT_EQ(hold.Count(), 2u);
+  ImageAt(m_system, 2)->GetBitmap();
+  ImageAt(m_system, 3)->GetBitmap();
+  EXPECT_TRUE(ImageAt(m_system, 0)->IsDecoded());
+  EXPECT_TRUE(ImageAt(m_system, 1)->IsDecoded());
+  EXPECT_FALSE(ImageAt(m_system, 2)->IsDecoded());
+  EXPECT_TRUE(ImageAt(m_system, 3)->IsDecoded());
+  hold.Clear();
+  ImageAt(m_system, 4)->GetBitmap();
+  EXPECT_FALSE(ImageAt(m_system, 0)->IsDecoded());
+  EXPECT_FALSE(ImageAt(m_system, 1)->IsDecoded());
+  EXPECT_LE(GetDecodedPictureBytes(), kEach);
+}
+
+// A good picture that finds no memory is not damaged: the user hears of it once, as a want of
+// memory, and its next use decodes it once there is memory.
+TEST_F(PictureBudgetTest, ADecodeWithoutMemoryIsNotDamageAndIsTriedAgainAtTheNextUse) {
+  OpenPictures(1, kSide);
+  CCCImage* image = ImageAt(m_system, 0);
+  SetPictureMemoryLimitForTests(1024);
+  EXPECT_FALSE(image->HasBitmap());
+  EXPECT_EQ(image->GetFault(), BitmapFault::NoMemory);
+  EXPECT_FALSE(image->IsDamaged());
+  EXPECT_TRUE(image->GetBitmap().IsNull());
+  EXPECT_EQ(m_ui.Count(FrameMsg::kImageNotDecoded), 1u);
+  const std::vector<CSystem::CPictureNotice> notices = m_system.TakePictureNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].caption, "File Error");
+  EXPECT_EQ(notices[0].text,
+            "Error loading image\n\nThere was not enough memory to show the picture \"pic0\" of "
+            "this file.\nIt is tried again when it is next shown.");
+
+  SetPictureMemoryLimitForTests(0);
+  EXPECT_TRUE(image->HasBitmap());
+  EXPECT_TRUE(SamePixels(image->GetBitmap(), MakePhoto(kSide, kSide, 0)));
+  EXPECT_EQ(image->GetFault(), BitmapFault::None);
+  EXPECT_EQ(m_ui.Count(FrameMsg::kImageNotDecoded), 1u);
+}
+
+// The memory a picture needs taken away for real: an address space that holds the picture's
+// own pixels but not the decoder's is told as a want of memory, not as damage. The picture is
+// larger than the 64 MiB that an idle thread's malloc arena keeps in reserve.
+TEST_F(PictureBudgetTest, ARealAllocationFailureIsToldAsNoMemory) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers' allocators need address space of their own";
+#endif
+  CImage large(4500, 4000);
+  large.Fill(CColour::FromArgb(200, 10, 120, 240));
+  Bytes png;
+  ASSERT_TRUE(EncodeBitmap(large, BitmapFormat::Png, png));
+  large = CImage();
+  // Room for the picture's 72 MB and a little more; the decoder's bitmap of as many does not fit.
+  auto decodeWithoutRoom = [&png] {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t used = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE));
+    const rlimit limit{used + (rlim_t(96) << 20), RLIM_INFINITY};
+    if (::setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(2);
+    CImage out;
+    BitmapFault fault = BitmapFault::None;
+    std::string error;
+    const bool decoded = DecodeBitmap(png.data(), png.size(), out, &error, &fault);
+    if (decoded) std::_Exit(1);
+    std::_Exit(fault != BitmapFault::NoMemory                    ? 10 + int(fault)
+               : error == "out of memory while decoding picture" ? 0
+                                                                 : 3);
+  };
+  EXPECT_EXIT(decodeWithoutRoom(), ::testing::ExitedWithCode(0), "");
+}

@@ -251,6 +251,38 @@ TEST_F(CustomPanelViewTest, DeletingTheBackgroundImageRepaintsTheOpenPanel) {
   EXPECT_EQ(Pixel(0, 0), kBackground);
 }
 
+// An open panel keeps its picture decoded while other pictures come and go through a budget
+// too small for both; once the window is gone, the budget may let go of it.
+TEST_F(CustomPanelViewTest, AnOpenPanelKeepsItsBackgroundDecodedUntilItCloses) {
+  QTemporaryDir dir;
+  auto pictureFile = [&](const char* name, QColor colour) {
+    QImage pixels(40, 30, QImage::Format_RGB32);
+    pixels.fill(colour);
+    const QString path = dir.filePath(name);
+    EXPECT_TRUE(pixels.save(path, "PNG"));
+    auto* image = new CCCImage;
+    EXPECT_TRUE(image->LoadFromFile(path.toStdString(), kImageFormatPng));
+    system.GetFileImages().AddChild(image);
+    return image;
+  };
+  CCCImage* back = pictureFile("back.png", QColor(200, 120, 0));
+  std::vector<CCCImage*> others;
+  for (int i = 0; i < 4; ++i) others.push_back(pictureFile(("other" + std::to_string(i) + ".png").c_str(), Qt::blue));
+  data->m_pBackgroundImage = back;
+  data->m_imageUsage = kImageUsageTile;
+  SetDecodedPictureLimit(40 * 30 * 4);
+  Open();
+  for (CCCImage* other : others) EXPECT_FALSE(other->GetBitmap().IsNull());
+  EXPECT_TRUE(back->IsDecoded());
+  EXPECT_FALSE(others[0]->IsDecoded());
+  view->RedrawRect(CRect{100, 100, 120, 120});
+  EXPECT_EQ(Pixel(113, 114), CColour::FromRgb(200, 120, 0));
+  view.reset();
+  others[0]->GetBitmap();
+  EXPECT_FALSE(back->IsDecoded());
+  SetDecodedPictureLimit(kDefaultDecodedPictureLimit);
+}
+
 TEST_F(CustomPanelViewTest, SelectionFrameAndHandlesFollowTheSizingMode) {
   CSwatch* fixed = Add(CRect{40, 40, 80, 80}, kRed, 0);
   CSwatch* wide = Add(CRect{150, 40, 190, 80}, kRed, 1);

@@ -228,9 +228,12 @@ TEST(SettingsPagesTest, GeneralPage_SwitchesTheImageLibraryOnlyToAFileThatReads)
   CGeneralAppSettingsDialog page(&system);
   EXPECT_EQ(page.LibraryFileText()->text().toStdString(), current);
   EXPECT_EQ(page.LibraryBrowseButton()->text(), "...");
-  page.LibraryFileText()->setText(QString::fromStdString(other));  // as the file dialog would
+  page.LibraryFileText()->setText(QString::fromStdString(other));  // a file gone since it was chosen
   page.Apply();
-  EXPECT_EQ(messages, std::vector<std::string>{"Could not change Image Library file"});
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("Could not change Image Library file\n\n" + other + "\nThe file could not be read: ", 0),
+            0u)
+      << messages[0];
   EXPECT_EQ(system.GetImageLibraryFilename(), current);
   EXPECT_EQ(system.GetLibraryImages().GetChildren().size(), 1u);
 
@@ -243,6 +246,44 @@ TEST(SettingsPagesTest, GeneralPage_SwitchesTheImageLibraryOnlyToAFileThatReads)
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(system.GetImageLibraryFilename(), other);
   EXPECT_TRUE(system.GetLibraryImages().GetChildren().empty());
+}
+
+// A file that is no image library is refused when it is chosen, with why; the page keeps the
+// library it had, and OK changes nothing.
+TEST(SettingsPagesTest, GeneralPage_AFileThatIsNoLibraryIsRefusedWithWhyWhenChosen) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string current = dir.filePath("current.ovl").toStdString();
+  CSystem system;
+  system.SetImageLibraryFilename(current);
+  ASSERT_TRUE(system.SaveImageLibrary());
+  CMessageRecorder recorder;
+  system.SetUiServices(&recorder);
+  const QString text = dir.filePath("text.png");
+  QFile file(text);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("this is not a picture");
+  file.close();
+
+  CGeneralAppSettingsDialog page(&system);
+  page.OnLibraryChosen(text);
+  ASSERT_EQ(recorder.messages.size(), 1u);
+  EXPECT_EQ(recorder.messages[0], "Could not change Image Library file\n\n" + text.toStdString() +
+                                     "\nThe file is not an image library file, or one written by a later version of "
+                                     "the program.");
+  EXPECT_EQ(page.LibraryFileText()->text().toStdString(), current);
+  page.Apply();
+  EXPECT_EQ(recorder.messages.size(), 1u);
+  EXPECT_EQ(system.GetImageLibraryFilename(), current);
+
+  const QString good = dir.filePath("good.ovl");
+  CSystem writer;
+  writer.SetImageLibraryFilename(good.toStdString());
+  ASSERT_TRUE(writer.SaveImageLibrary());
+  system.SetImageLibraryFilename(current);
+  page.OnLibraryChosen(good);
+  EXPECT_EQ(page.LibraryFileText()->text(), good);
+  EXPECT_EQ(recorder.messages.size(), 1u);
 }
 
 // The baud-rate guidelines button shows its round blue picture, not a text.

@@ -2,22 +2,22 @@
 #include "ui/dialogs/FileDialogEx.h"
 
 #include <QAbstractFileIconProvider>
+#include <QFile>
 #include <QImageReader>
 #include <QListView>
 #include <QMetaObject>
 #include <QPixmap>
+#include <optional>
+
+#include "platform/Bitmap.h"
 
 namespace {
 
 class CThumbnailIconProvider : public QAbstractFileIconProvider {
  public:
   QIcon icon(const QFileInfo& info) const override {
-    if (info.isFile() && !QImageReader::imageFormat(info.filePath()).isEmpty()) {
-      QImageReader reader(info.filePath());
-      const QSize size = reader.size();
-      if (size.isValid()) reader.setScaledSize(size.scaled(CFileDialogEx::kThumbnailSize, CFileDialogEx::kThumbnailSize,
-                                                           Qt::KeepAspectRatio));
-      const QImage image = reader.read();
+    if (info.isFile()) {
+      const QImage image = CFileDialogEx::Thumbnail(info.filePath());
       if (!image.isNull()) return QIcon(QPixmap::fromImage(image));
     }
     return QAbstractFileIconProvider::icon(info);
@@ -25,6 +25,33 @@ class CThumbnailIconProvider : public QAbstractFileIconProvider {
 };
 
 }  // namespace
+
+QImage CFileDialogEx::Thumbnail(const QString& path, NoThumbnail* why) {
+  auto none = [why](NoThumbnail reason) {
+    if (why) *why = reason;
+    return QImage();
+  };
+  if (why) *why = NoThumbnail::None;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return none(NoThumbnail::Unreadable);
+  const QByteArray head = file.read(16);
+  const std::optional<BitmapFormat> format =
+      DetectBitmapFormat(reinterpret_cast<const std::uint8_t*>(head.constData()), std::size_t(head.size()));
+  if (!format) return none(NoThumbnail::NotAPicture);
+  const QByteArray name = *format == BitmapFormat::Png ? "png" : *format == BitmapFormat::Jpeg ? "jpeg" : "bmp";
+  QImageReader reader(&file, name);
+  reader.setAutoDetectImageFormat(false);
+  file.seek(0);
+  const QSize size = reader.size();
+  if (!size.isValid() || size.isEmpty()) return none(NoThumbnail::Unreadable);
+  const qint64 pixels = qint64(size.width()) * size.height();
+  const qint64 most = *format == BitmapFormat::Jpeg ? kMaxBitmapPixels : kThumbnailPixels;
+  if (size.width() > kMaxBitmapSide || size.height() > kMaxBitmapSide || pixels > most)
+    return none(NoThumbnail::TooLarge);
+  reader.setScaledSize(size.scaled(kThumbnailSize, kThumbnailSize, Qt::KeepAspectRatio));
+  const QImage image = reader.read();
+  return image.isNull() ? none(NoThumbnail::Unreadable) : image;
+}
 
 CFileDialogEx::CFileDialogEx(bool open, const QString& defaultExtension, const QString& fileName,
                              const QString& filter, QWidget* parent)

@@ -2,7 +2,9 @@
 #include "ui/images/ImageLibraryManagerDlg.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
 #include <QToolBar>
@@ -71,7 +73,39 @@ CCCImageDirectory* FolderOfItem(const QTreeWidgetItem* item) {
   return static_cast<CCCImageDirectory*>(NodeOfItem(item));
 }
 
+int CountPictures(const CCCImageDirectory& folder) {
+  int count = 0;
+  for (const CCCImageBase* child : folder.GetChildren())
+    count += child->IsDirectory() ? CountPictures(*static_cast<const CCCImageDirectory*>(child)) : 1;
+  return count;
+}
+
+QString Quoted(const std::string& name) { return QString::fromStdString(QuotedPictureName(name)); }
+
 }  // namespace
+
+QString DeleteQuestion(const CCCImageBase& node, bool inLibrary) {
+  const QString from = inLibrary ? QStringLiteral("the image library") : QStringLiteral("this file");
+  QString question;
+  if (node.IsDirectory()) {
+    const int count = CountPictures(static_cast<const CCCImageDirectory&>(node));
+    QString what = QStringLiteral("The %1 pictures in it go with it.").arg(QLocale(QLocale::English).toString(count));
+    if (count == 0) what = QStringLiteral("It holds no pictures.");
+    if (count == 1) what = QStringLiteral("The picture in it goes with it.");
+    question = QStringLiteral("Delete the folder %1 from %2?\n%3").arg(Quoted(node.m_name), from, what);
+  } else if (inLibrary) {
+    question = QStringLiteral("Delete the picture %1 from %2?").arg(Quoted(node.m_name), from);
+  } else {
+    return QString();
+  }
+  if (inLibrary)
+    question += QStringLiteral("\nEvery file on this computer shares the library: what is deleted cannot be "
+                               "brought back.");
+  else
+    question += QStringLiteral("\nPanels that show its pictures lose them; closing the file without saving "
+                               "brings them back.");
+  return question;
+}
 
 CImageLibraryManagerDlg::CImageLibraryManagerDlg(IImageStore* images, QWidget* parent)
     : CImageTreeDlgBase(images, parent, 60) {
@@ -96,6 +130,10 @@ CImageLibraryManagerDlg::CImageLibraryManagerDlg(IImageStore* images, QWidget* p
   m_tree->onDrop = [this](QTreeWidgetItem* dragged, QTreeWidgetItem* target) { EndDrag(dragged, target); };
 
   m_help = [this](const QString& text) { QMessageBox::information(this, GetTitle(), text); };
+  m_ask = [this](const QString& text) {
+    return QMessageBox::warning(this, GetTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+  };
   m_chooseFile = [this]() -> QString {
     CFileDialogEx dialog(true, QStringLiteral("*.bmp;*.png;*.jpg"), QStringLiteral("*.bmp;*.png;*.jpg"),
                          QStringLiteral("Image Files (*.bmp *.png *.jpg);;All Files (*)"), this);
@@ -184,9 +222,12 @@ void CImageLibraryManagerDlg::OnAddImage() {
   const QString path = m_chooseFile ? m_chooseFile() : QString();
   if (path.isEmpty()) return;
   auto* image = new CCCImage;
-  if (!image->LoadFromFile(path.toStdString(), FormatOfExtension(path))) {
+  std::string refusal;
+  if (!image->LoadFromFile(path.toStdString(), FormatOfExtension(path), &refusal)) {
     delete image;
-    Warn(kImageLoadErrorText);
+    ShowWarning(
+        QStringLiteral("%1\n\n%2\n%3")
+            .arg(QString::fromUtf8(kImageLoadErrorText), QFileInfo(path).fileName(), QString::fromStdString(refusal)));
     return;
   }
   QTreeWidgetItem* target = TargetFolderItem();
@@ -220,6 +261,8 @@ void CImageLibraryManagerDlg::OnDelete() {
   CCCImageBase* node = NodeOfItem(item);
   if (!item || !node || !item->parent()) return;
   const bool inFile = IsInFileBranch(item);
+  const QString question = DeleteQuestion(*node, !inFile);
+  if (!question.isEmpty() && !(m_ask && m_ask(question))) return;
   NoteEdit(item);
   CCCImageDirectory* folder = FolderOfItem(item->parent());
   m_filling = true;

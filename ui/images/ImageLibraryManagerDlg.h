@@ -15,6 +15,10 @@ class QToolBar;
 inline constexpr const char* kDirectoryCrossingText = "Cannot copy directories between the file and library";
 inline constexpr const char* kAlreadyInLibraryText = "This image is already in the library";
 inline constexpr const char* kAlreadyInFileText = "This image is already in the file";
+
+// The question before a delete of node, a folder or a node of the library (inLibrary); empty
+// for a picture of the file, which goes unasked.
+QString DeleteQuestion(const CCCImageBase& node, bool inLibrary);
 inline constexpr const char* kImageLibraryHelpText =
     "Image Library Help\n\nYou can add BMP, JPG or PNG files.\nThe file branch shows images embedded into this "
     "file.\nThe library branch shows images available for every file on this computer.\nDrag images and directories "
@@ -26,8 +30,10 @@ class CImageLibraryManagerDlg : public CImageTreeDlgBase {
   explicit CImageLibraryManagerDlg(IImageStore* images, QWidget* parent = nullptr);
 
   // Tests and embedders replace the boxes and the file chooser: a warning (exclamation, OK),
-  // the help (information, OK), and the open-file dialog (an empty path: cancelled).
+  // the help (information, OK), the question before a delete (Yes: true; No, the default:
+  // false), and the open-file dialog (an empty path: cancelled).
   void SetHelpHandler(std::function<void(const QString&)> handler) { m_help = std::move(handler); }
+  void SetQuestionHandler(std::function<bool(const QString&)> handler) { m_ask = std::move(handler); }
   void SetFileChooser(std::function<QString()> chooser) { m_chooseFile = std::move(chooser); }
 
   QToolBar* ToolBar() const { return m_toolBar; }
@@ -37,8 +43,13 @@ class CImageLibraryManagerDlg : public CImageTreeDlgBase {
   QAction* HelpAction() const { return m_helpAction; }
 
   // The commands and notifications, public so that tests drive them as the widgets do.
+  // A picture that cannot be added is refused with why: no BMP, JPEG or PNG picture, damaged,
+  // larger than a picture may be (told from its header), no memory, a file that does not read.
   void OnAddImage();
   void OnAddDirectory();
+  // A folder, or anything of the library that every file shares, goes only after the question
+  // that names it and how many pictures go with it has been answered Yes; a picture of the file
+  // goes at once (not saving the file brings it back).
   void OnDelete();
   void OnHelp();
   void OnSelChanged();
@@ -79,5 +90,6 @@ class CImageLibraryManagerDlg : public CImageTreeDlgBase {
   bool m_opened = false;
   bool m_libraryEdited = false;
   std::function<void(const QString&)> m_help;
+  std::function<bool(const QString&)> m_ask;
   std::function<QString()> m_chooseFile;
 };

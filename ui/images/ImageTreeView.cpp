@@ -6,7 +6,9 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QStyleOption>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -21,15 +23,19 @@ constexpr int kNodeRole = Qt::UserRole + 1;
 
 // --- Preview ---
 
-CImagePreviewStatic::CImagePreviewStatic(QWidget* parent) : QWidget(parent) {
+CImagePreviewStatic::CImagePreviewStatic(QWidget* parent) : QWidget(parent), m_bitmap(std::make_unique<CImage>()) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void CImagePreviewStatic::SetBitmap(const CImage* bitmap) {
-  m_bitmap = bitmap && !bitmap->IsNull() ? bitmap : nullptr;
+CImagePreviewStatic::~CImagePreviewStatic() = default;
+
+void CImagePreviewStatic::SetBitmap(const CImage& bitmap) {
+  *m_bitmap = bitmap;
   update();
 }
+
+const CImage* CImagePreviewStatic::GetBitmap() const { return m_bitmap->IsNull() ? nullptr : m_bitmap.get(); }
 
 QRect CImagePreviewStatic::PlacePicture(const QRect& inner, int width, int height) {
   if (width <= 0 || height <= 0 || inner.width() <= 0 || inner.height() <= 0) return QRect();
@@ -54,7 +60,7 @@ void CImagePreviewStatic::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   const QRect r = rect();
   const QRect inner(r.left() + 1, r.top() + 1, r.width() - 2, r.height() - 2);
-  if (!m_bitmap) {
+  if (m_bitmap->IsNull()) {
     p.fillRect(r, palette().window());
     p.fillRect(inner, QColor(20, 20, 20));
     p.setRenderHint(QPainter::Antialiasing);
@@ -73,6 +79,39 @@ void CImagePreviewStatic::paintEvent(QPaintEvent* event) {
   const QRect place = PlacePicture(inner, picture.width(), picture.height());
   p.setRenderHint(QPainter::SmoothPixmapTransform);
   p.drawImage(place, picture, picture.rect());
+}
+
+// --- Texts ---
+
+QSize CElidedLabel::minimumSizeHint() const {
+  QSize size = QLabel::minimumSizeHint();
+  size.setWidth(std::min(size.width(), fontMetrics().horizontalAdvance(QStringLiteral("Name : ..."))));
+  return size;
+}
+
+QSize CElidedLabel::sizeHint() const { return minimumSizeHint(); }
+
+QString CElidedLabel::ShownText() const {
+  return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+}
+
+void CElidedLabel::paintEvent(QPaintEvent* event) {
+  (void)event;
+  QPainter p(this);
+  style()->drawItemText(&p, contentsRect(), int(alignment()) | Qt::TextSingleLine, palette(), isEnabled(), ShownText(),
+                        foregroundRole());
+}
+
+bool CElidedLabel::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    // The whole text, only when it is cut.
+    if (ShownText() != text())
+      QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+    else
+      QToolTip::hideText();
+    return true;
+  }
+  return QLabel::event(event);
 }
 
 // --- Tree ---
@@ -226,9 +265,9 @@ CImageTreeDlgBase::CImageTreeDlgBase(IImageStore* images, QWidget* parent, int t
   m_tree->setMinimumSize(245, 300);
   m_preview = new CImagePreviewStatic(this);
   m_preview->setMinimumSize(316, 184);
-  m_name = new QLabel(QStringLiteral("Name"), this);
-  m_size = new QLabel(QStringLiteral("Size"), this);
-  m_type = new QLabel(QStringLiteral("Type"), this);
+  m_name = new CElidedLabel(QStringLiteral("Name"), this);
+  m_size = new CElidedLabel(QStringLiteral("Size"), this);
+  m_type = new CElidedLabel(QStringLiteral("Type"), this);
 
   auto* left = new QVBoxLayout;
   left->setSpacing(4);
@@ -301,8 +340,28 @@ void CImageTreeDlgBase::ShowImageInfo(const CCCImage* image) {
 CCCImage* CImageTreeDlgBase::ShowSelection() {
   CCCImageBase* node = NodeOfItem(m_tree->currentItem());
   CCCImage* image = node && !node->IsDirectory() ? static_cast<CCCImage*>(node) : nullptr;
-  m_preview->SetBitmap(image ? &image->GetBitmap() : nullptr);
+  // The picture shown before is let go first, so that the budget of decoded pictures may give
+  // its memory to the next.
+  m_preview->SetBitmap(CImage());
+  m_preview->SetBitmap(image ? image->GetBitmap() : CImage());
   ShowImageInfo(image);
   m_preview->repaint();
   return image;
+}
+
+void CImageTreeDlgBase::showEvent(QShowEvent* event) {
+  CBitmapDialogEx::showEvent(event);
+  KeepOnScreen();
+}
+
+void CImageTreeDlgBase::KeepOnScreen() {
+  const QScreen* shown = screen();
+  if (!shown) return;
+  const QRect area = shown->availableGeometry();
+  setMaximumSize(area.size());
+  if (width() > area.width() || height() > area.height()) resize(size().boundedTo(area.size()));
+  QPoint at = pos();
+  at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - width())));
+  at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
+  if (at != pos()) move(at);
 }

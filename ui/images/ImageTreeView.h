@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "widgets/BitmapDialogEx.h"
 
@@ -22,9 +23,12 @@ class IImageStore;
 class CImagePreviewStatic : public QWidget {
  public:
   explicit CImagePreviewStatic(QWidget* parent = nullptr);
-  // Not owned; null shows "No Image". Repaints at once.
-  void SetBitmap(const CImage* bitmap);
-  const CImage* GetBitmap() const { return m_bitmap; }
+  ~CImagePreviewStatic() override;
+  // The picture to show, held (its pixels shared) until the next; a null one shows "No Image".
+  // Repaints at once.
+  void SetBitmap(const CImage& bitmap);
+  // The picture shown; null for none.
+  const CImage* GetBitmap() const;
   // Where the picture lands inside the inner rectangle (left+1, top+1, width-2, height-2).
   static QRect PlacePicture(const QRect& inner, int width, int height);
 
@@ -32,7 +36,22 @@ class CImagePreviewStatic : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  const CImage* m_bitmap = nullptr;
+  std::unique_ptr<CImage> m_bitmap;  // never null; a null picture while none is shown
+};
+
+// A one-line text that is cut with "..." to the width its layout gives it, rather than
+// widening its window; its tooltip then tells the whole text. text() is the whole text.
+class CElidedLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QSize minimumSizeHint() const override;
+  QSize sizeHint() const override;
+  // The text as it is drawn now.
+  QString ShownText() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;
 };
 
 // The tree of both image dialogs. A drop inside it goes to onDrop (dragged item, target) and
@@ -97,6 +116,11 @@ class CImageTreeDlgBase : public CBitmapDialogEx {
   CCCImage* ShowSelection();
 
  protected:
+  // The dialog is kept within the available area of its screen: no wider or higher, and moved
+  // inside it.
+  void showEvent(QShowEvent* event) override;
+  void KeepOnScreen();
+
   // The body's main layout, for the dialog's own buttons below the tree and the preview.
   class QVBoxLayout* Body() const { return m_body; }
 
@@ -106,9 +130,9 @@ class CImageTreeDlgBase : public CBitmapDialogEx {
 
  private:
   CImagePreviewStatic* m_preview;
-  QLabel* m_name;
-  QLabel* m_size;
-  QLabel* m_type;
+  CElidedLabel* m_name;
+  CElidedLabel* m_size;
+  CElidedLabel* m_type;
   QTreeWidgetItem* m_fileRoot = nullptr;
   QTreeWidgetItem* m_libraryRoot = nullptr;
   class QVBoxLayout* m_body;

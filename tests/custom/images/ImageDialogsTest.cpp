@@ -5,8 +5,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdlib>
 
 #include "custom/CPData.h"
@@ -16,7 +20,9 @@
 #include "ui/images/ImageLibraryManagerDlg.h"
 #include "ui/images/ImageSelectDlg.h"
 #include "platform/Archive.h"
+#include "platform/Bitmap.h"
 #include "platform/Image.h"
+#include "tests/support/ClaimingPicture.h"
 
 namespace {
 
@@ -124,7 +130,7 @@ TEST_F(ImageDialogs, PreviewDrawsNoImageOnDarkGreyAndAPictureOnWhiteWithABlackOu
 
   CImage red(10, 10);
   red.Fill(CColour::FromArgb(255, 255, 0, 0));
-  preview.SetBitmap(&red);
+  preview.SetBitmap(red);
   shot = preview.grab().toImage();
   EXPECT_EQ(QColor(shot.pixel(0, 0)), QColor(Qt::black));
   EXPECT_EQ(QColor(shot.pixel(119, 79)), QColor(Qt::black));
@@ -152,7 +158,8 @@ TEST_F(ImageDialogs, SelectionShowsBothBranchesCollapsedAndFollowsTheSelection) 
   EXPECT_EQ(dialog.NameText()->text(), "Name : badge");
   EXPECT_EQ(dialog.SizeText()->text(), "Size : 300W x 100H");
   EXPECT_EQ(dialog.TypeText()->text(), "Type : PNG");
-  EXPECT_EQ(dialog.Preview()->GetBitmap(), &badge->GetBitmap());
+  ASSERT_NE(dialog.Preview()->GetBitmap(), nullptr);
+  EXPECT_EQ(dialog.Preview()->GetBitmap()->Native().cacheKey(), badge->GetBitmap().Native().cacheKey());
   tree->setCurrentItem(dialog.ItemOf(icons));
   EXPECT_EQ(dialog.m_pSelectedImage, nullptr);
   EXPECT_FALSE(dialog.UseButton()->isEnabled());
@@ -250,6 +257,10 @@ class ImageManager : public ImageDialogs {
     dialog = std::make_unique<CImageLibraryManagerDlg>(&system);
     dialog->SetMessageHandler([this](const QString& text) { messages.push_back(text); });
     dialog->SetHelpHandler([this](const QString& text) { messages.push_back(text); });
+    dialog->SetQuestionHandler([this](const QString& text) {
+      questions.push_back(text);
+      return answer;
+    });
     dialog->SetFileChooser([this] { return QString::fromStdString(chosen); });
     dialog->show();
   }
@@ -259,6 +270,8 @@ class ImageManager : public ImageDialogs {
 
   std::unique_ptr<CImageLibraryManagerDlg> dialog;
   std::vector<QString> messages;
+  std::vector<QString> questions;
+  bool answer = true;  // to the question before a delete
   std::string chosen;
 };
 
@@ -312,7 +325,8 @@ TEST_F(ImageManager, AnyOtherExtensionGivesFormatNoneAndAPictureThatFailsAddsNot
   broken.close();
   chosen = broken.fileName().toStdString();
   dialog->AddImageAction()->trigger();
-  EXPECT_EQ(messages, std::vector<QString>{"Error loading image"});
+  EXPECT_EQ(messages,
+            std::vector<QString>{"Error loading image\n\nbroken.png\nThe file is not a BMP, JPEG or PNG picture."});
   EXPECT_EQ(system.GetFileImages().GetChildren().size(), 3u);
 
   chosen.clear();  // cancelled
@@ -582,6 +596,209 @@ TEST_F(ImageManager, ALibraryThatFailedToLoadIsWrittenOnlyAfterALibraryEditAndKe
   CSystem other;
   ASSERT_TRUE(other.ChangeImageLibraryFile(path));
   EXPECT_EQ(Names(other.GetLibraryImages()), std::vector<std::string>{"New Folder"});
+}
+
+// --- Deleting ---
+
+// A folder, and anything of the library, goes only after a question that names it and counts
+// its pictures; No keeps everything, the library file included. A picture of the file goes
+// unasked, as not saving the file brings it back.
+TEST_F(ImageManager, DeletingAFolderOrALibraryNodeAsksFirstAndNoKeepsEverything) {
+  auto* small = new CCCImageDirectory("small");
+  for (int i = 0; i < 1200; ++i) small->AddChild(MakeImage(("pic" + std::to_string(i)).c_str()));
+  system.GetFileImages().AddChild(small);
+  dialog->FillTree();
+  const std::string path = m_dir.filePath("ImageLib.ovl").toStdString();
+  const Bytes before = {'o', 'l', 'd'};
+  ASSERT_TRUE(WriteFileAtomically(path, before, nullptr));
+
+  answer = false;
+  for (const CCCImageBase* node : std::initializer_list<const CCCImageBase*>{small, parts, icons, badge}) {
+    Select(node);
+    dialog->DeleteAction()->trigger();
+  }
+  const QString library = "\nEvery file on this computer shares the library: what is deleted cannot be brought back.";
+  const QString file = "\nPanels that show its pictures lose them; closing the file without saving brings them back.";
+  EXPECT_EQ(questions,
+            (std::vector<QString>{
+                "Delete the folder \"small\" from this file?\nThe 1,200 pictures in it go with it." + file,
+                "Delete the folder \"Parts\" from this file?\nThe picture in it goes with it." + file,
+                "Delete the folder \"Icons\" from the image library?\nThe picture in it goes with it." + library,
+                "Delete the picture \"badge\" from the image library?" + library}));
+  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Parts", "small"}));
+  EXPECT_EQ(small->GetChildren().size(), 1200u);
+  EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons"}));
+  EXPECT_EQ(Children(dialog->LibraryRootItem()), QStringList({"badge", "Icons"}));
+  EXPECT_FALSE(system.IsModified());
+
+  questions.clear();
+  Select(logo);
+  dialog->DeleteAction()->trigger();
+  EXPECT_TRUE(questions.empty());
+  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"Parts", "small"}));
+  dialog->reject();
+  Finish(*dialog);
+  Bytes after;
+  ASSERT_TRUE(ReadWholeFile(path, after, nullptr));
+  EXPECT_EQ(after, before);
+}
+
+TEST_F(ImageManager, YesDeletesTheLibraryFolderAndTheLibraryIsWrittenWithoutIt) {
+  Select(icons);
+  dialog->DeleteAction()->trigger();
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(Names(system.GetLibraryImages()), std::vector<std::string>{"badge"});
+  dialog->reject();
+  Finish(*dialog);
+  CSystem other;
+  ASSERT_TRUE(other.ChangeImageLibraryFile(m_dir.filePath("ImageLib.ovl").toStdString()));
+  EXPECT_EQ(Names(other.GetLibraryImages()), std::vector<std::string>{"badge"});
+}
+
+// The question is a warning box whose default answer is No.
+TEST_F(ImageDialogs, TheDeleteQuestionIsAWarningBoxThatDefaultsToNo) {
+  CImageLibraryManagerDlg manager(&system);
+  manager.SetTitle("Image Library Manager");
+  manager.show();
+  manager.Tree()->setCurrentItem(manager.ItemOf(icons));
+  QString text;
+  QString caption;
+  bool noIsTheDefault = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    poll.stop();
+    text = box->text();
+    caption = box->windowTitle();
+    noIsTheDefault = box->defaultButton() == box->button(QMessageBox::No);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(box, &enter);
+  });
+  poll.start(0);
+  manager.DeleteAction()->trigger();
+  EXPECT_EQ(caption, "Image Library Manager");
+  EXPECT_TRUE(text.startsWith("Delete the folder \"Icons\" from the image library?")) << text.toStdString();
+  EXPECT_TRUE(noIsTheDefault);
+  EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons"}));
+}
+
+// --- Refusals of Add Image ---
+
+struct RefusalCase {
+  const char* file;
+  Bytes bytes;
+  const char* reason;
+};
+
+class AddImageRefusal : public ImageManager, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(AddImageRefusal, SaysWhyAndAddsNothing) {
+  const QString path = m_dir.filePath(GetParam().file);
+  ASSERT_TRUE(WriteFileAtomically(path.toStdString(), GetParam().bytes, nullptr));
+  chosen = path.toStdString();
+  Select(&system.GetLibraryImages());
+  dialog->AddImageAction()->trigger();
+  EXPECT_EQ(messages, std::vector<QString>{
+                          QStringLiteral("Error loading image\n\n%1\n%2").arg(GetParam().file, GetParam().reason)});
+  EXPECT_EQ(system.GetLibraryImages().GetChildren().size(), 2u);
+}
+
+Bytes CutPng() {
+  Bytes png;
+  EXPECT_TRUE(EncodeBitmap(CImage(40, 30), BitmapFormat::Png, png));
+  png.resize(png.size() / 2);
+  return png;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, AddImageRefusal,
+    ::testing::Values(RefusalCase{"text.png",
+                                  {'j', 'u', 's', 't', ' ', 't', 'e', 'x', 't'},
+                                  "The file is not a BMP, JPEG or PNG picture."},
+                      RefusalCase{"cut.png", CutPng(), "The picture's data is damaged."},
+                      RefusalCase{"empty.bmp", {}, "The file is empty."},
+                      RefusalCase{"bomb20k.png", PngClaiming(20000, 20000),
+                                  "The picture is 20,000 x 20,000 pixels; a picture may have up to 16,384 pixels a "
+                                  "side and 67,108,864 pixels in all."},
+                      RefusalCase{"wide.png", PngClaiming(10000, 8000),
+                                  "The picture is 10,000 x 8,000 pixels; a picture may have up to 16,384 pixels a "
+                                  "side and 67,108,864 pixels in all."}),
+    [](const ::testing::TestParamInfo<RefusalCase>& info) {
+      std::string name = info.param.file;
+      return name.substr(0, name.find('.'));
+    });
+
+// --- Memory ---
+
+// The manager walked through pictures kept as bytes shows each, while the pictures it holds
+// decoded stay within the budget; one walked past is decoded again when shown again.
+TEST_F(ImageManager, WalkingThePicturesKeepsTheDecodedOnesWithinTheBudget) {
+  constexpr int kCount = 12;
+  std::vector<CCCImage*> walked;
+  auto* folder = new CCCImageDirectory("large");
+  for (int i = 0; i < kCount; ++i) {
+    const QString path = m_dir.filePath(QStringLiteral("p%1.png").arg(i));
+    QImage picture(400, 300, QImage::Format_RGB32);
+    picture.fill(QColor(i * 20, 255 - i * 20, 90));
+    ASSERT_TRUE(picture.save(path, "PNG"));
+    auto* image = new CCCImage;
+    ASSERT_TRUE(image->LoadFromFile(path.toStdString(), kImageFormatPng));
+    folder->AddChild(image);
+    walked.push_back(image);
+  }
+  system.GetFileImages().AddChild(folder);
+  dialog->FillTree();
+  const std::size_t each = 400 * 300 * 4;
+  SetDecodedPictureLimit(2 * each);
+  auto shownColour = [&] {
+    const QImage shot = dialog->Preview()->grab().toImage();
+    return shot.pixelColor(shot.width() / 2, shot.height() / 2);
+  };
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < kCount; ++i) {
+      Select(walked[std::size_t(i)]);
+      EXPECT_EQ(shownColour(), QColor(i * 20, 255 - i * 20, 90)) << "picture " << i;
+      EXPECT_EQ(dialog->SizeText()->text(), "Size : 400W x 300H");
+      EXPECT_LE(GetDecodedPictureBytes(), 2 * each) << "picture " << i;
+    }
+    EXPECT_FALSE(walked.front()->IsDecoded());
+    EXPECT_TRUE(walked.back()->IsDecoded());
+  }
+  SetDecodedPictureLimit(kDefaultDecodedPictureLimit);
+}
+
+// --- Long names ---
+
+// A 300-character name is cut in the view: neither dialog grows, both stay on the screen with
+// their buttons and close box, and the whole name is kept.
+TEST_F(ImageDialogs, ALongNameIsCutInTheViewAndNeitherDialogOutgrowsTheScreen) {
+  const std::string name(300, 'L');
+  badge->m_name = name;
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  CImageLibraryManagerDlg manager(&system);
+  CImageSelectDlg select(&system);
+  for (CImageTreeDlgBase* dialog : std::initializer_list<CImageTreeDlgBase*>{&manager, &select}) {
+    dialog->SetCloseBoxShown(true);
+    dialog->resize(625, 398);
+    dialog->show();
+    const int width = dialog->width();
+    dialog->Tree()->setCurrentItem(dialog->ItemOf(badge));
+    QApplication::processEvents();
+    EXPECT_EQ(dialog->width(), width);
+    EXPECT_TRUE(screen.contains(dialog->frameGeometry())) << dialog->frameGeometry().width();
+    EXPECT_EQ(dialog->NameText()->text().toStdString(), "Name : " + name);
+    const QString shown = static_cast<CElidedLabel*>(dialog->NameText())->ShownText();
+    EXPECT_LT(shown.size(), 100);
+    EXPECT_TRUE(shown.startsWith("Name : LLL") && shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    const QRect inside = dialog->rect();
+    EXPECT_TRUE(inside.contains(dialog->CloseBoxRect()));
+    EXPECT_TRUE(inside.contains(
+        dialog->NameText()->geometry().translated(dialog->NameText()->parentWidget()->mapTo(dialog, QPoint(0, 0)))));
+  }
+  for (QPushButton* button : {select.UseButton(), select.RemoveButton(), select.CancelButton()})
+    EXPECT_TRUE(select.rect().contains(QRect(button->mapTo(&select, QPoint(0, 0)), button->size())))
+        << button->text().toStdString();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QScrollBar>
 
+#include "tests/support/ClaimingPicture.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/EditableListBox.h"
 #include "ui/dialogs/FileDialogEx.h"
@@ -244,4 +245,44 @@ TEST(FileDialogExTest, ShowsThumbnailsOfImagesOnceShown) {
   EXPECT_EQ(thumb.pixelColor(32, thumb.height() / 2), QColor(Qt::red));
   EXPECT_TRUE(dialog.IconFor(text).pixmap(QSize(64, 64)).toImage().pixelColor(32, 32) != QColor(Qt::red));
   dialog.reject();
+}
+
+// Only a BMP, JPEG or PNG by its signature is read for a thumbnail, and a picture larger than
+// a picture may be, or than a thumbnail is read from (a JPEG is read at an eighth of its size),
+// is refused from its header, before any pixel is read.
+TEST(FileDialogExTest, ThumbnailsAreReadOnlyFromPicturesOfASizeToRead) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  auto write = [&](const char* name, const std::vector<std::uint8_t>& bytes) {
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    return file.fileName();
+  };
+  QImage photo(3000, 2000, QImage::Format_RGB32);
+  photo.fill(Qt::blue);
+  const QString jpeg = dir.filePath("photo.jpg");
+  const QString png = dir.filePath("screen.png");
+  ASSERT_TRUE(photo.save(jpeg, "JPEG"));
+  ASSERT_TRUE(photo.save(png, "PNG"));
+  using Why = CFileDialogEx::NoThumbnail;
+  struct Case {
+    QString path;
+    Why why;
+  };
+  const Case cases[] = {{write("bomb.png", PngClaiming(20000, 20000)), Why::TooLarge},
+                        {write("wide.png", PngClaiming(10000, 8000)), Why::TooLarge},
+                        {png, Why::TooLarge},
+                        {write("notes.png", {'n', 'o', 't', 'e', 's'}), Why::NotAPicture},
+                        {jpeg, Why::None}};
+  for (const Case& c : cases) {
+    Why why = Why::Unreadable;
+    const QImage thumb = CFileDialogEx::Thumbnail(c.path, &why);
+    EXPECT_EQ(why, c.why) << c.path.toStdString();
+    EXPECT_EQ(thumb.isNull(), c.why != Why::None) << c.path.toStdString();
+  }
+  const QImage thumb = CFileDialogEx::Thumbnail(jpeg);
+  EXPECT_EQ(thumb.size(), QSize(64, 42));
+  EXPECT_GT(thumb.pixelColor(32, 20).blue(), 240);
+  EXPECT_LT(thumb.pixelColor(32, 20).red(), 16);
 }
