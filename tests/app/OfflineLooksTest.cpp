@@ -159,9 +159,9 @@ TEST_F(OfflineLooksTest, UnitsThatDroppedOutWithWarningsLookOfflineAfterGoingOff
       60000));
   EXPECT_NE(fennick->HasWarnings(),
             0u);  // while online the dropped unit keeps its warning
-  // Online with its unit away, the amplifier takes no change, and its panel says so.
-  ProcessEvents();
-  EXPECT_TRUE(panel->GetAwayStrip()->IsVisible());
+  // Online with its unit away, the amplifier takes no change, and its panel says so once the
+  // frame has handled the drop the worker posted.
+  EXPECT_TRUE(WaitFor([&] { return panel->GetAwayStrip()->IsVisible(); }));
   EXPECT_FALSE(panel->GetOfflineStrip()->IsVisible());
 
   f.RunCommand(Cmd::kOnline);
