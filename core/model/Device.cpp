@@ -360,6 +360,17 @@ bool CDevice::SetIgnored(bool ignored) {
   return ignored;
 }
 
+void CDevice::ToggleIgnored() {
+  const bool ignored = IsIgnored();
+  if (ignored)
+    Reinitialise(m_sessionMode);
+  else
+    OnDisconnected(false);
+  SetIgnored(!ignored);
+  Post(FrameMsg::kRedrawMeterEntry);
+  Post(FrameMsg::kRefreshRack);
+}
+
 std::uint32_t CDevice::GetMessageMergeMask(const CControlMessage& message) {
   (void)message;
   return 0;

@@ -216,6 +216,11 @@ class CDevice : public CObjectProperties {
   virtual int GetWarningStatusParamId();
   // Stores the flag and returns it. Any thread.
   virtual bool SetIgnored(bool ignored);
+  // "Ignore Device When Online": an ignored device is taken up again as at going online, with
+  // the session's choice (the file's settings in a "Send" session, a read-out otherwise), so a
+  // unit in a "Send" session is never read over the file; one newly ignored drops off the bus.
+  // UI thread.
+  void ToggleIgnored();
   // Bit i set: frame byte i (0 to 31) identifies the setting, so a newer message with equal
   // bytes there replaces a queued one. 0: never merge. Called under the system's lock.
   virtual std::uint32_t GetMessageMergeMask(const CControlMessage& message);
