@@ -397,8 +397,7 @@ void CDevice::UpdateCommsState(bool replyOk) {
     m_missCount = 0;
     notify = level < 4;
     if (level == kConnectedAbove + 1 && m_host)
-      m_host->WriteLog("Connected to " + GetModelName() + " " + m_name + " " + " ID: " +
-                         std::to_string(std::int32_t(m_deviceId)) + "\n");
+      m_host->WriteLog("Connected to " + GetUnitText() + "\n");
   } else {
     ++m_missCount;
     if (m_commsLevel > 0 && --m_commsLevel == 0) {
@@ -438,8 +437,7 @@ void CDevice::OnDisconnected(bool clearWarnings) {
   Post(FrameMsg::kPropagateOnline);
   Post(FrameMsg::kPropagateWarning);
   if (m_host)
-    m_host->WriteLog("Disconnected from " + GetModelName() + " " + m_name + " " + " ID: " +
-                       std::to_string(std::int32_t(m_deviceId)) + "\n");
+    m_host->WriteLog("Disconnected from " + GetUnitText() + "\n");
 }
 
 // --- Placement ---
