@@ -369,6 +369,8 @@ void CDevice::ToggleIgnored() {
   SetIgnored(!ignored);
   Post(FrameMsg::kRedrawMeterEntry);
   Post(FrameMsg::kRefreshRack);
+  // The pane's rows follow: a unit that is not connected takes a new ID, and no other edit.
+  if (m_host && m_host->IsSelectedDevice(this)) Post(FrameMsg::kShowDeviceProps, 1);
 }
 
 std::uint32_t CDevice::GetMessageMergeMask(const CControlMessage& message) {

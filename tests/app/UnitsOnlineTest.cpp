@@ -848,11 +848,22 @@ TEST_P(TakeUpInASessionTest, TheUnitAtANewIdIsTakenUpAsAtGoingOnline) {
 
 // A device ignored while online, whose unit is changed at its front meanwhile, is taken up with
 // the session's choice when "Ignore Device When Online" is turned off: neither the "Ask" setting
-// nor the other choice set in the options during the session decides it.
+// nor the other choice set in the options during the session decides it. The pane follows the
+// device as it is ignored.
 TEST_P(TakeUpInASessionTest, TurningIgnoreOffTakesTheUnitUpAsTheSessionChose) {
   GoOnlineWithTheUnitAt12(12);
   ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
   Settle();
+  frame->GetSystem().SetSelectedDevice(frame->GetSystem().GetDeviceIndex(device));
+  PostAbout(*frame, FrameMsg::kSelectDevice, device, 1);
+  ProcessEvents();
+  CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
+  auto idRowEditable = [&] {
+    const CDeviceProperty* row = grid.FindRow("ID");
+    return row && row->IsEnabled();
+  };
+  ASSERT_EQ(grid.GetCurrentDevice(), device);
+  EXPECT_FALSE(idRowEditable());
   const std::uint32_t other = GetParam().session == kGoOnlineSend ? kGoOnlineRetrieve : kGoOnlineSend;
   for (const std::uint32_t setting : {std::uint32_t(kGoOnlineAsk), other}) {
     SCOPED_TRACE(setting);
@@ -860,6 +871,8 @@ TEST_P(TakeUpInASessionTest, TurningIgnoreOffTakesTheUnitUpAsTheSessionChose) {
     ChooseIgnoreDevice();
     ASSERT_TRUE(device->IsIgnored());
     EXPECT_FALSE(device->IsConnected());
+    // The pane shows the device as one whose unit is not connected: its ID can be set.
+    EXPECT_TRUE(idRowEditable());
     SetUnitGain(setting == kGoOnlineAsk ? 1 : 2);
     const std::size_t before = bus->RequestCount();
     ChooseIgnoreDevice();
