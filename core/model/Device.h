@@ -277,7 +277,8 @@ class CDevice : public CObjectProperties {
   void Post(std::uint32_t message, LPARAM lParam = 0);
 
   // Connection level (Any thread reads; the worker moves it).
-  // Reply ok raises the level (up to 6), a miss lowers it; posts and log lines at the edges.
+  // Reply ok raises the level (up to 6), a miss lowers it; posts and log lines at the edges, where
+  // the pane of the selected device is filled again (its rows differ for a connected unit).
   void UpdateCommsState(bool replyOk);
   bool IsConnected() const { return m_commsLevel > kConnectedAbove; }
   std::int32_t GetCommsLevel() const { return m_commsLevel; }

@@ -176,6 +176,18 @@ class UnitsOnlineTest : public SimBusFrameTest {
     ASSERT_EQ(grid.GetCurrentDevice(), device);
     TypeIntoRow(grid, row, text);
   }
+  // Chooses the device, as a click on its tile does, and shows it in the pane.
+  void ChooseDevice(CDevice* device) {
+    frame->GetSystem().SetSelectedDevice(frame->GetSystem().GetDeviceIndex(device));
+    PostAbout(*frame, FrameMsg::kSelectDevice, device, 1);
+    ProcessEvents();
+    ASSERT_EQ(frame->GetPropertiesPane().GetGrid().GetCurrentDevice(), device);
+  }
+  // Whether the pane's ID row takes an edit, as it does while the device's unit is not connected.
+  bool PaneIdEditable() {
+    const CDeviceProperty* row = frame->GetPropertiesPane().GetGrid().FindRow("ID");
+    return row && row->IsEnabled();
+  }
   static int GainA(const CNerexSeriesDevice& d) { return d.GetCurrentSettings().inputs.gains[0]; }
   static int GainA(const CSimProcessorUnit& u) { return u.Current().inputs.gains[0]; }
 
@@ -364,6 +376,25 @@ TEST_F(UnitsOnlineTest, WidgetsOfAUnitThatIsAwayTakeNoChangeAndShowWhatTheUnitHo
     return GainA(*p4) == 60 && a2->State().gainIndex[0] == amp2->GetGainIndex(0) && box->State().muteMask == 0x00F1;
   })) << GainA(*p4) << " " << int(a2->State().gainIndex[0]) << " " << box->State().muteMask;
   EXPECT_TRUE(button->m_state);
+}
+
+// The pane shows the chosen device as its unit is: a unit that falls silent can be given another
+// ID there, one that answers again cannot, for the processors and both Zel families.
+TEST_F(UnitsOnlineTest, ThePaneFollowsTheChosenDeviceAsItsUnitGoesAndComesBack) {
+  StartUnits();
+  MakeFile();
+  GoOnlineAndReadOut();
+  const std::pair<CDevice*, CSimSwitchedUnit*> units[] = {{d4, p4Switch}, {amp2, a2Switch}, {dbox, boxSwitch}};
+  for (const auto& [device, unit] : units) {
+    SCOPED_TRACE(device->GetModelName());
+    ChooseDevice(device);
+    EXPECT_FALSE(PaneIdEditable());
+    // The pane is filled again once the frame has the device's notice.
+    unit->SetSilent(true);
+    EXPECT_TRUE(WaitFor([&] { return device->GetCommsLevel() == 0 && PaneIdEditable(); }, 30000));
+    unit->SetSilent(false);
+    EXPECT_TRUE(WaitFor([&] { return device->IsConnected() && !PaneIdEditable(); }, 30000));
+  }
 }
 
 // A snapshot recalled while one of its units is away reaches the others; the one away keeps
@@ -854,16 +885,8 @@ TEST_P(TakeUpInASessionTest, TurningIgnoreOffTakesTheUnitUpAsTheSessionChose) {
   GoOnlineWithTheUnitAt12(12);
   ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
   Settle();
-  frame->GetSystem().SetSelectedDevice(frame->GetSystem().GetDeviceIndex(device));
-  PostAbout(*frame, FrameMsg::kSelectDevice, device, 1);
-  ProcessEvents();
-  CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
-  auto idRowEditable = [&] {
-    const CDeviceProperty* row = grid.FindRow("ID");
-    return row && row->IsEnabled();
-  };
-  ASSERT_EQ(grid.GetCurrentDevice(), device);
-  EXPECT_FALSE(idRowEditable());
+  ChooseDevice(device);
+  EXPECT_FALSE(PaneIdEditable());
   const std::uint32_t other = GetParam().session == kGoOnlineSend ? kGoOnlineRetrieve : kGoOnlineSend;
   for (const std::uint32_t setting : {std::uint32_t(kGoOnlineAsk), other}) {
     SCOPED_TRACE(setting);
@@ -872,7 +895,7 @@ TEST_P(TakeUpInASessionTest, TurningIgnoreOffTakesTheUnitUpAsTheSessionChose) {
     ASSERT_TRUE(device->IsIgnored());
     EXPECT_FALSE(device->IsConnected());
     // The pane shows the device as one whose unit is not connected: its ID can be set.
-    EXPECT_TRUE(idRowEditable());
+    EXPECT_TRUE(PaneIdEditable());
     SetUnitGain(setting == kGoOnlineAsk ? 1 : 2);
     const std::size_t before = bus->RequestCount();
     ChooseIgnoreDevice();
