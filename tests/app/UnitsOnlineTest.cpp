@@ -850,15 +850,20 @@ class TakeUpInASessionTest : public UnitsOnlineTest, public ::testing::WithParam
       }
     }
   }
-  // "Ignore Device When Online" from the device's menu in the rack.
-  void ChooseIgnoreDevice() {
+  // "Ignore Device When Online" from the device's menu in the rack, ticked while the device is
+  // ignored: chosen, or whether it is ticked.
+  void ChooseIgnoreDevice() { IgnoreDeviceItem(true); }
+  bool IgnoreDeviceTicked() { return IgnoreDeviceItem(false); }
+  bool IgnoreDeviceItem(bool choose) {
     std::unique_ptr<QMenu> menu(frame->GetDeviceView().BuildContextMenu(device));
     QAction* ignore = nullptr;
     for (QAction* a : menu->actions())
       if (a->text() == "Ignore Device When Online") ignore = a;
-    ASSERT_NE(ignore, nullptr);
-    ignore->trigger();
+    EXPECT_NE(ignore, nullptr);
+    if (!ignore) return false;
+    if (choose) ignore->trigger();
     ProcessEvents();
+    return ignore->isChecked();
   }
 
   CSimProcessorUnit* nerexUnit = nullptr;
@@ -880,7 +885,7 @@ TEST_P(TakeUpInASessionTest, TheUnitAtANewIdIsTakenUpAsAtGoingOnline) {
 // A device ignored while online, whose unit is changed at its front meanwhile, is taken up with
 // the session's choice when "Ignore Device When Online" is turned off: neither the "Ask" setting
 // nor the other choice set in the options during the session decides it. The pane follows the
-// device as it is ignored.
+// device as it is ignored, and the menu item is ticked while it is.
 TEST_P(TakeUpInASessionTest, TurningIgnoreOffTakesTheUnitUpAsTheSessionChose) {
   GoOnlineWithTheUnitAt12(12);
   ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
@@ -893,6 +898,7 @@ TEST_P(TakeUpInASessionTest, TurningIgnoreOffTakesTheUnitUpAsTheSessionChose) {
     frame->GetSystem().SetOnGoOnline(setting);
     ChooseIgnoreDevice();
     ASSERT_TRUE(device->IsIgnored());
+    EXPECT_TRUE(IgnoreDeviceTicked());
     EXPECT_FALSE(device->IsConnected());
     // The pane shows the device as one whose unit is not connected: its ID can be set.
     EXPECT_TRUE(PaneIdEditable());
@@ -900,6 +906,7 @@ TEST_P(TakeUpInASessionTest, TurningIgnoreOffTakesTheUnitUpAsTheSessionChose) {
     const std::size_t before = bus->RequestCount();
     ChooseIgnoreDevice();
     ASSERT_FALSE(device->IsIgnored());
+    EXPECT_FALSE(IgnoreDeviceTicked());
     ExpectTakenUpAsTheSessionChose(before);
   }
   frame->GetSystem().SetOnGoOnline(kGoOnlineAsk);
