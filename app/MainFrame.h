@@ -279,6 +279,10 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // The question about one kept copy; opens tells whether its file opens (looked at when not
   // given), untilSaved that Keep lasts until the file is next saved. True when it was put back.
   bool OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens, bool untilSaved);
+  // The save dialog for a system file, starting at initialName: a name given back without an
+  // extension becomes the ".ovd" file, asked about before one of that name is replaced (No asks
+  // for a name again). False when no name was given.
+  bool ChooseSystemFileToSave(const std::string& initialName, std::string& path);
   // Says what copies of the file at path are kept, as it is opened (opened: whether it
   // opened): asks about each that was not asked about before, or each when the file did not
   // open, and names the others. told gets those left; true when one was put back (the rest then

@@ -166,12 +166,10 @@ bool CMainFrame::OnFileSave() {
 
 void CMainFrame::OnFileSaveAs() { SaveAsDialog(); }
 
-int CMainFrame::SaveAsDialog(bool* stored) {
-  if (stored) *stored = false;
-  std::string path;
+bool CMainFrame::ChooseSystemFileToSave(const std::string& initialName, std::string& path) {
   for (;;) {
-    if (!Prompts().ChooseFileToSave({kSaveFilter, kExtension, kInitialName}, path)) return 2;
-    if (HasExtension(path)) break;
+    if (!Prompts().ChooseFileToSave({kSaveFilter, kExtension, initialName}, path)) return false;
+    if (HasExtension(path)) return true;
     // A dialog that gave back the name without its extension asked, if at all, about that name:
     // the file written is the one with ".ovd", asked about here before it is replaced. No
     // chooses another name.
@@ -179,8 +177,14 @@ int CMainFrame::SaveAsDialog(bool* stored) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec) ||
         Prompts().AskYesNo("Save As", FileNameOf(path) + " already exists.\nDo you want to replace it?"))
-      break;
+      return true;
   }
+}
+
+int CMainFrame::SaveAsDialog(bool* stored) {
+  if (stored) *stored = false;
+  std::string path;
+  if (!ChooseSystemFileToSave(kInitialName, path)) return 2;
   const bool ok = StoreFile(path);
   if (stored) *stored = ok;
   UpdateTitle();
@@ -368,7 +372,7 @@ bool CMainFrame::OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens,
                               IUserPrompts::Icon::Exclamation);
         break;
       case Choice::SaveAs:
-        if (!Prompts().ChooseFileToSave({kSaveFilter, kExtension, FileNameOf(kept.file)}, destination)) break;
+        if (!ChooseSystemFileToSave(FileNameOf(kept.file), destination)) break;
         if (SaveKeptCopyAs(kept, destination, &error)) return false;
         Prompts().ShowMessage(caption, "The kept file could not be saved as " + destination + ": " + error +
                                            "\nIt stays in " + kept.copy,

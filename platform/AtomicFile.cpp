@@ -440,12 +440,6 @@ bool FileHoldsTheCopy(const std::string& path, int copyFd, const CCopyHeader& he
   return same;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  if (FullFilePath(a) == FullFilePath(b)) return true;
-  struct stat sa {}, sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 // Removes a copy by name and flushes the folder, so that the removal too is on the disk.
 void RemoveCopy(const std::string& copy) {
   Step();
@@ -514,7 +508,7 @@ void EachUnheldCopy(const std::string& file,
         CCopyHeader header;
         if (!ReadCopyHeader(fd, header)) {
           ::unlinkat(folderFd, name.c_str(), 0);
-        } else if (file.empty() || SameFile(file, header.file)) {
+        } else if (file.empty() || IsSameFile(file, header.file)) {
           found(folderFd, name, fd, header);
         }
       });

@@ -67,7 +67,7 @@ bool IsReadableFile(const std::string& path) {
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {
-  if (a == b) return true;
+  if (a == b || FullFilePath(a) == FullFilePath(b)) return true;
   struct stat sa {}, sb {};
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;

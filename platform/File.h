@@ -48,7 +48,8 @@ class CFile {
 std::string FullFilePath(const std::string& path);
 // True when path names a file (or a link to one) that the user may read.
 bool IsReadableFile(const std::string& path);
-// True when a and b name one file: the same path, or a link or another hard link to it.
+// True when a and b name one file: the same full path (FullFilePath), also for a file that is
+// not there (yet, or any more), or a link or another hard link to a file that is.
 bool IsSameFile(const std::string& a, const std::string& b);
 
 // What changes when a file is written or replaced: which file the name leads to, its length and

@@ -204,7 +204,9 @@ bool CSecurityPass::SendSecurityData(CDevice* device, const CUserList& users) {
 }
 
 void CSecurityPass::LogCannotConnect(CDevice* device) {
-  m_document.WriteLog("Cannot connect to " + device->GetModelName() + " " + device->GetName() +
+  // A unit without a name is named by its model alone.
+  const std::string name = device->GetName();
+  m_document.WriteLog("Cannot connect to " + device->GetModelName() + (name.empty() ? "" : " " + name) +
                       FormatText(" ID %d\n", int(device->GetDeviceId())));
 }
 

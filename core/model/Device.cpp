@@ -360,6 +360,19 @@ bool CDevice::SetIgnored(bool ignored) {
   return ignored;
 }
 
+void CDevice::ToggleIgnored() {
+  const bool ignored = IsIgnored();
+  if (ignored)
+    Reinitialise(m_sessionMode);
+  else
+    OnDisconnected(false);
+  SetIgnored(!ignored);
+  Post(FrameMsg::kRedrawMeterEntry);
+  Post(FrameMsg::kRefreshRack);
+  // The pane's rows follow: a unit that is not connected takes a new ID, and no other edit.
+  if (m_host && m_host->IsSelectedDevice(this)) Post(FrameMsg::kShowDeviceProps, 1);
+}
+
 std::uint32_t CDevice::GetMessageMergeMask(const CControlMessage& message) {
   (void)message;
   return 0;
@@ -379,20 +392,21 @@ void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {
 
 void CDevice::UpdateCommsState(bool replyOk) {
   bool notify = false;
+  // Connected, or gone: the rows the pane offers for the device change.
+  bool edge = false;
   m_missedLastReply = !replyOk;
   if (replyOk) {
     if (m_commsLevel > kMaxCommsLevel - 1 || m_ignored) return;
     const std::int32_t level = ++m_commsLevel;
     m_missCount = 0;
     notify = level < 4;
-    if (level == kConnectedAbove + 1 && m_host)
-      m_host->WriteLog("Connected to " + GetModelName() + " " + m_name + " " + " ID: " +
-                         std::to_string(std::int32_t(m_deviceId)) + "\n");
+    edge = level == kConnectedAbove + 1;
+    if (edge && m_host) m_host->WriteLog("Connected to " + GetUnitText() + "\n");
   } else {
     ++m_missCount;
     if (m_commsLevel > 0 && --m_commsLevel == 0) {
       OnDisconnected(false);
-      notify = true;
+      notify = edge = true;
     }
   }
   if (!notify) return;
@@ -401,7 +415,7 @@ void CDevice::UpdateCommsState(bool replyOk) {
   Post(FrameMsg::kPropagateOnline);
   // The open panel is told whether the device is online now.
   if (m_controlPanel) Post(FrameMsg::kPanelOnlineState, IsConnected() ? 1 : 0);
-  if (m_host && m_host->IsSelectedDevice(this)) Post(FrameMsg::kSelectDevice);
+  if (m_host && m_host->IsSelectedDevice(this)) Post(FrameMsg::kSelectDevice, edge ? 1 : 0);
 }
 
 void CDevice::EndUnconnectedSession() {
@@ -427,8 +441,7 @@ void CDevice::OnDisconnected(bool clearWarnings) {
   Post(FrameMsg::kPropagateOnline);
   Post(FrameMsg::kPropagateWarning);
   if (m_host)
-    m_host->WriteLog("Disconnected from " + GetModelName() + " " + m_name + " " + " ID: " +
-                       std::to_string(std::int32_t(m_deviceId)) + "\n");
+    m_host->WriteLog("Disconnected from " + GetUnitText() + "\n");
 }
 
 // --- Placement ---
@@ -572,7 +585,7 @@ std::string CDevice::SetAside(std::uint32_t unitType, const std::string& unitMod
   Post(FrameMsg::kRefreshRack);
   Post(FrameMsg::kPropagateOnline);
   if (m_controlPanel) Post(FrameMsg::kPanelOnlineState, 0);
-  if (m_host && m_host->IsSelectedDevice(this)) Post(FrameMsg::kSelectDevice);
+  if (m_host && m_host->IsSelectedDevice(this)) Post(FrameMsg::kSelectDevice, 1);
   return GetOtherModelNote();
 }
 

@@ -216,6 +216,11 @@ class CDevice : public CObjectProperties {
   virtual int GetWarningStatusParamId();
   // Stores the flag and returns it. Any thread.
   virtual bool SetIgnored(bool ignored);
+  // "Ignore Device When Online": an ignored device is taken up again as at going online, with
+  // the session's choice (the file's settings in a "Send" session, a read-out otherwise), so a
+  // unit in a "Send" session is never read over the file; one newly ignored drops off the bus.
+  // UI thread.
+  void ToggleIgnored();
   // Bit i set: frame byte i (0 to 31) identifies the setting, so a newer message with equal
   // bytes there replaces a queued one. 0: never merge. Called under the system's lock.
   virtual std::uint32_t GetMessageMergeMask(const CControlMessage& message);
@@ -272,7 +277,8 @@ class CDevice : public CObjectProperties {
   void Post(std::uint32_t message, LPARAM lParam = 0);
 
   // Connection level (Any thread reads; the worker moves it).
-  // Reply ok raises the level (up to 6), a miss lowers it; posts and log lines at the edges.
+  // Reply ok raises the level (up to 6), a miss lowers it; posts and log lines at the edges, where
+  // the pane of the selected device is filled again (its rows differ for a connected unit).
   void UpdateCommsState(bool replyOk);
   bool IsConnected() const { return m_commsLevel > kConnectedAbove; }
   std::int32_t GetCommsLevel() const { return m_commsLevel; }

@@ -122,8 +122,8 @@ std::string CLogFile::TrimLogFile(std::int64_t size) {
                     m_settings.maxLogFileSizeKB, error.c_str());
 }
 
-bool CLogFile::ReadLogFile(const std::string& destination) {
+bool CLogFile::ReadLogFile(const std::string& destination, std::string* error) {
   CSingleLock lock(m_lock);
   // As a system file is saved: the destination holds its earlier bytes or the whole log.
-  return SaveFileTail(GetLogFilePath(), 0, destination, nullptr);
+  return SaveFileTail(GetLogFilePath(), 0, destination, error);
 }

@@ -40,9 +40,10 @@ class CLogFile {
   void WriteLog(const std::string& text);
   // Any thread. As WriteLog while "LogCommsErrors" is on; otherwise drops the text.
   void WriteErrorLog(const std::string& text);
-  // Copies the whole log file to the destination, saved as a system file is (its earlier bytes
-  // stay until the copy is whole on the disk). False on any file error.
-  bool ReadLogFile(const std::string& destination);
+  // Any thread. Copies the whole log file to the destination, saved as a system file is (its
+  // earlier bytes stay until the copy is whole on the disk), while no line is written. False on
+  // any file error, with the writer's reason in error when given.
+  bool ReadLogFile(const std::string& destination, std::string* error = nullptr);
 
   // Tests: the local time that stamps the lines (empty restores the machine's).
   void SetLocalTimeForTests(std::function<std::tm()> now) { m_now = std::move(now); }

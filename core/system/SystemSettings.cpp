@@ -3,7 +3,6 @@
 
 #include "core/support/LogFile.h"
 #include "core/comms/SerialComms.h"
-#include "platform/AtomicFile.h"
 #include "platform/SerialPort.h"
 
 void CSystem::LoadSettings() { m_settings.Load(); }
@@ -74,7 +73,5 @@ void CSystem::WriteLog(const std::string& text) { m_log->WriteLog(text); }
 void CSystem::WriteErrorLog(const std::string& text) { m_log->WriteErrorLog(text); }
 
 bool CSystem::ExportLogFile(const std::string& destination, std::string* error) {
-  // The lock holds the log's writers off while it is copied.
-  CSingleLock lock(m_lock);
-  return SaveFileTail(CLogFile::GetLogFilePath(), 0, destination, error);
+  return m_log->ReadLogFile(destination, error);
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/model/DeviceMenu.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceProperty.h"
 #include "core/model/DeviceHost.h"
@@ -124,6 +125,8 @@ bool CZelBaseDevice::CanCopy(std::uint32_t command) {
 }
 
 void CZelBaseDevice::PasteFromClipboard(std::uint32_t command) {
+  // A person's paste: refused here whichever menu or key asked for it.
+  if (!CanPaste(command)) return;
   std::vector<std::uint8_t> bytes;
   if (!GetClipboardData(GetClipboardFormat(), bytes) || bytes.size() < kZelClipboardRecordBytes) return;
   ZelClipboardRecord record{};
@@ -144,6 +147,15 @@ void CZelBaseDevice::BuildContextMenu(CMenu& menu, int argument) {
 bool CZelBaseDevice::OnContextMenuCommand(std::uint32_t command, int argument) {
   (void)argument;
   return OnAmplifierMenuCommand(*this, command);
+}
+
+void CZelBaseDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) {
+  switch (cmdUI.GetId()) {
+    case kAmpCmdPasteControls:
+    case kAmpCmdPasteProperties: cmdUI.Enable(CanPaste(0)); break;
+    case kAmpCmdIgnoreDevice: cmdUI.SetCheck(m_ignored ? 1 : 0); break;
+    default: break;
+  }
 }
 
 // --- Properties ---

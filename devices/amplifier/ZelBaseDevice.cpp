@@ -459,15 +459,7 @@ bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command) {
     device.PasteFromClipboard(command);
     return true;
   }
-  if (command != kAmpCmdIgnoreDevice) return false;
-  const bool ignored = device.IsIgnored();
-  if (ignored)
-    device.Reinitialise(device.GetHost() ? device.GetHost()->GetSettings().onGoOnline : 0);
-  else
-    device.OnDisconnected(false);
-  device.SetIgnored(!ignored);
-  device.Post(FrameMsg::kRedrawMeterEntry);
-  device.Post(FrameMsg::kRefreshRack);
+  if (command == kAmpCmdIgnoreDevice) device.ToggleIgnored();
   return false;
 }
 

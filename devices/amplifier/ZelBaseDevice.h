@@ -132,9 +132,8 @@ bool CanPasteAmplifierSettings(CDevice& device);
 // "Paste Controls Only" (0x844C), "Paste Properties Only" (0x844D), a separator and
 // "Ignore Device When Online" (0x844E).
 void InsertAmplifierMenuItems(CMenu& menu);
-// 0x844C and 0x844D paste with that command (true); 0x844E toggles ignoring: an ignored device
-// is re-initialised with the "OnGoOnline" setting, another one disconnected, then the flag is
-// inverted and the meter and rack redraws posted (false); other commands false.
+// 0x844C and 0x844D paste with that command (true); 0x844E toggles ignoring
+// (CDevice::ToggleIgnored; false); other commands false.
 bool OnAmplifierMenuCommand(CDevice& device, std::uint32_t command);
 
 inline constexpr std::uint32_t kAmpCmdPasteControls = 0x844C;
@@ -280,7 +279,8 @@ class CZelBaseDevice : public CZelFramedDevice {
   // --- Clipboard and menu ---
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
-  // Data shorter than the record is not one: nothing changes.
+  // Nothing changes where CanPaste refuses (a user without the right to use device controls, a
+  // unit away online), nor for data shorter than the record.
   void PasteFromClipboard(std::uint32_t command) override;
   // The format registered under the family's name.
   std::uint32_t GetClipboardFormat() override;
@@ -292,6 +292,9 @@ class CZelBaseDevice : public CZelFramedDevice {
   bool CanPaste(std::uint32_t command) override;
   void BuildContextMenu(CMenu& menu, int argument) override;
   bool OnContextMenuCommand(std::uint32_t command, int argument) override;
+  // The two paste items are enabled as CanPaste(0) says; "Ignore Device When Online" is ticked
+  // while the device is ignored.
+  void OnUpdateContextMenuCommand(CCmdUI& cmdUI) override;
 
   // --- Properties ---
   // One row's edit; a refused one shows its message at the row.

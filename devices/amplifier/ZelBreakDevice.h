@@ -138,7 +138,6 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   void SerializeStream(CDataStream& ds) override;
   CSnapshotData* CreateSnapshotData() override;
   void ApplySnapshotData(const CSnapshotData& data) override;
-  void OnUpdateContextMenuCommand(CCmdUI& cmdUI) override;
   void OnStatusEvent(int hint) override;
   // The clipboard record (format "ZelBreakSettings") and its paste: command 0 all,
   // kAmpCmdPasteControls the mixer, kAmpCmdPasteProperties the GPIO.

@@ -168,15 +168,6 @@ void CZelBreakDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t com
   if (mixer) RefreshEachChannel({kBreakParamGain, kBreakParamMute});
 }
 
-void CZelBreakDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) {
-  switch (cmdUI.GetId()) {
-    case kAmpCmdPasteControls:
-    case kAmpCmdPasteProperties: cmdUI.Enable(CanPaste(0)); break;
-    case kAmpCmdIgnoreDevice: cmdUI.SetCheck(m_ignored ? 1 : 0); break;
-    default: break;
-  }
-}
-
 // --- Status hints ---
 
 void CZelBreakDevice::OnStatusEvent(int hint) {

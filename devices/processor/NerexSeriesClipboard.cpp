@@ -110,6 +110,8 @@ bool CNerexSeriesDevice::CanPaste(std::uint32_t command) {
 }
 
 void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
+  // A person's paste: refused here whichever menu or key asked for it.
+  if (!CanPaste(command)) return;
   std::vector<std::uint8_t> bytes;
   if (!GetClipboardData(GetClipboardFormat(), bytes)) return;
   NerexClipboardRecord record;

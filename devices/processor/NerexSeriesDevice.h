@@ -362,6 +362,8 @@ class CNerexSeriesDevice : public CDevice {
   // Clipboard and paste by section.
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
+  // Nothing changes where CanPaste refuses (a user without the right to use device controls, a
+  // unit away online, a record the command cannot take).
   void PasteFromClipboard(std::uint32_t command) override;
   bool CanPaste(std::uint32_t command) override;
 

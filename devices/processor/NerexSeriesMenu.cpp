@@ -104,14 +104,7 @@ bool CNerexSeriesDevice::OnContextMenuCommand(std::uint32_t command, int argumen
   }
   if (command == kCmdLastPaste) return true;
   if (command == kCmdIgnoreDevice) {
-    const bool ignored = IsIgnored();
-    if (!ignored)
-      OnDisconnected(false);
-    else
-      Reinitialise(GetHost() ? GetHost()->GetSettings().onGoOnline : 0);
-    SetIgnored(!ignored);
-    Post(FrameMsg::kRedrawMeterEntry);
-    Post(FrameMsg::kRefreshRack);
+    ToggleIgnored();
     return false;
   }
   if (IsCloneId(command) && GetHost()) {

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <boost/version.hpp>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -109,6 +110,26 @@ TEST(RecentFileListTest, OneFileByTwoNamesIsListedOnce) {
   list.Add(hard);
   ASSERT_EQ(list.Count(), 2u);
   EXPECT_EQ(list.Get(0), hard);
+}
+
+// A file named through a link to its folder is the file named through the folder itself, also
+// while it is not there (removed since, or on a drive not mounted now): one entry.
+TEST(RecentFileListTest, AFileThatIsGoneIsListedOnceThroughALinkToItsFolder) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  ASSERT_EQ(::mkdir((folder + "/shows").c_str(), 0700), 0);
+  ASSERT_EQ(::symlink((folder + "/shows").c_str(), (folder + "/linked").c_str()), 0);
+  const std::string gone = folder + "/shows/gone.ovd";
+  const std::string throughLink = folder + "/linked/gone.ovd";
+  const std::string other = folder + "/other.ovd";
+  CRecentFileList list;
+  list.Load();
+  list.Add(gone);
+  list.Add(other);
+  list.Add(throughLink);
+  ASSERT_EQ(list.Count(), 2u);
+  EXPECT_EQ(list.Get(0), throughLink);
+  EXPECT_EQ(list.Get(1), other);
 }
 
 TEST(UpdateCheckerTest, KeepsFeedAndSettingAndOnlyTellsTheUser) {

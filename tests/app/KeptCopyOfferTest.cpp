@@ -289,3 +289,32 @@ TEST_F(KeptCopyOfferTest, TheOfferIsAMessageBoxWhoseEnterButtonFitsTheFile) {
   EXPECT_EQ(left[0].file, whole);
   EXPECT_TRUE(left[0].setAside);
 }
+
+// A name given without ".ovd" at the copy's Save As... is the ".ovd" file, as at the frame's own
+// Save As: asked about before a system of that name is replaced, No keeping it and asking for a
+// name again, and a free name written with ".ovd".
+TEST_F(KeptCopyOfferTest, ACopySavedUnderANameWithoutOvdIsWrittenAsTheOvdFileAskedAboutFirst) {
+  ASSERT_TRUE(std::filesystem::create_directory(PathOf("gone")));
+  const std::string path = PathOf("gone/show.ovd");
+  SaveSystem(path, 3, "Earlier");
+  CutASaveInPlaceShort(path);
+  std::filesystem::remove_all(PathOf("gone"));
+  const Bytes taken = SaveSystem(PathOf("taken.ovd"), 2, "Taken");
+  CFrameUnderTest& f = MakeFrame();
+  prompts.choiceAnswers = {"Save As..."};
+  prompts.paths = {PathOf("taken"), PathOf("back")};
+  prompts.answers = {IUserPrompts::Answer::No};
+  f.OfferKeptCopies();
+  ASSERT_EQ(prompts.questions.size(), 1u);
+  EXPECT_EQ(prompts.questions[0].text, "taken.ovd already exists.\nDo you want to replace it?");
+  EXPECT_EQ(BytesOf(PathOf("taken.ovd")), taken);
+  ASSERT_EQ(prompts.saveSpecs.size(), 2u);
+  EXPECT_EQ(prompts.saveSpecs[0].defaultExtension, "ovd");
+  EXPECT_EQ(prompts.saveSpecs[0].initialName, "show.ovd");
+  EXPECT_FALSE(std::filesystem::exists(PathOf("taken")));
+  EXPECT_FALSE(std::filesystem::exists(PathOf("back")));
+  EXPECT_TRUE(FindKeptCopies().empty());
+  ASSERT_TRUE(f.OpenFilePath(PathOf("back.ovd")));
+  EXPECT_EQ(f.GetSystem().GetDeviceCount(), 3);
+  EXPECT_EQ(DeviceName(0), "Earlier");
+}

@@ -2,8 +2,13 @@
 // are handed to their simulated twins: a snapshot is recalled, by a custom panel's button or
 // the toolbar list, only for a user who may recall snapshots; after Users > Switch Users the
 // properties pane holds the new user's rows, and a row committed is judged by the user current
-// then; a panel left open across the switch takes no key on a control the new user may not use.
+// then; a panel left open across the switch takes no key on a control the new user may not use;
+// a paste is offered and taken only for a user who may use the device controls.
+#include <QAction>
 #include <QComboBox>
+#include <QMenu>
+
+#include <map>
 
 #include "app/CommandIds.h"
 #include "core/model/Confirm.h"
@@ -26,6 +31,7 @@
 #include "tests/support/UnitTwins.h"
 #include "tests/support/WindowInput.h"
 #include "ui/CustomControlPanelWnd.h"
+#include "ui/DeviceView.h"
 #include "ui/DevicePropertiesPane.h"
 
 namespace {
@@ -256,4 +262,65 @@ TEST_P(SwitchedPanelKeysTest, KeysToTheControlPressedBeforeTheSwitchChangeNothin
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, SwitchedPanelKeysTest, ::testing::ValuesIn(kKeyCases),
+                         [](const ::testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
+
+// --- Paste ---
+
+namespace {
+
+class PasteRightsTest : public RightsFrameTest, public ::testing::WithParamInterface<KeyCase> {
+ protected:
+  // The texts of the device's paste items in the rack's menu, each with whether it is enabled.
+  std::map<std::string, bool> RackPasteItems(CDevice* device) {
+    std::unique_ptr<QMenu> menu(frame->GetDeviceView().BuildContextMenu(device));
+    std::map<std::string, bool> items;
+    for (QAction* a : menu->actions())
+      if (a->text().startsWith(QStringLiteral("Paste "))) items[a->text().toStdString()] = a->isEnabled();
+    return items;
+  }
+  // Every paste the device offers, as its menus ask for it.
+  void PasteEverything(CDevice* device) {
+    if (IsZelAmpType(GetParam().type) || IsZelBoxType(GetParam().type)) {
+      device->OnContextMenuCommand(kAmpCmdPasteControls, 0);
+      device->OnContextMenuCommand(kAmpCmdPasteProperties, 0);
+    }
+    device->PasteFromClipboard(0);
+  }
+};
+
+}  // namespace
+
+// Settings copied by Admin are pasted only by a user who may use the device controls: for one who
+// may not, the paste items of the rack's menu are greyed, and a paste asked for anyway (a menu
+// left open across Switch Users, a key) changes neither the device nor its unit.
+TEST_P(PasteRightsTest, APasteIsOfferedAndTakenOnlyForAUserWhoMayUseTheDeviceControls) {
+  const KeyCase& c = GetParam();
+  CDevice* device = AddUnit(c.type, c.id);
+  const std::string copied = c.holds(*twins);
+  device->CopyToClipboard(0);
+  CParamValue lower = device->GetCurrentValue(c.control);
+  lower.value -= 6.0f;
+  device->ApplyControlChange(lower);
+  ASSERT_GT(twins->DeliverQueued(*device), 0u);
+  const std::string held = c.holds(*twins);
+  ASSERT_NE(held, copied);
+
+  SwitchToGuest(kRestrictUseDeviceControls);
+  for (const auto& [text, enabled] : RackPasteItems(device)) EXPECT_FALSE(enabled) << text;
+  PasteEverything(device);
+  EXPECT_EQ(twins->DeliverQueued(*device), 0u);
+  EXPECT_EQ(c.holds(*twins), held);
+  EXPECT_EQ(device->GetCurrentValue(c.control).value, lower.value);
+
+  SwitchToGuest(kEveryRight & ~std::uint64_t{kRestrictUseDeviceControls});
+  if (IsZelAmpType(c.type) || IsZelBoxType(c.type)) {
+    EXPECT_EQ(RackPasteItems(device), (std::map<std::string, bool>{{"Paste Controls Only", true},
+                                                                    {"Paste Properties Only", true}}));
+  }
+  PasteEverything(device);
+  EXPECT_GT(twins->DeliverQueued(*device), 0u);
+  EXPECT_EQ(c.holds(*twins), copied);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, PasteRightsTest, ::testing::ValuesIn(kKeyCases),
                          [](const ::testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });

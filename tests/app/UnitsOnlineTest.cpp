@@ -3,6 +3,8 @@
 // a change or a recall made while a unit is away is refused where the person made it, nothing
 // goes to ID 0, and an autoscan polls one device per ID.
 #include <QAbstractButton>
+#include <QAction>
+#include <QMenu>
 #include <QApplication>
 #include <QTimer>
 #include <QToolTip>
@@ -173,6 +175,18 @@ class UnitsOnlineTest : public SimBusFrameTest {
     CDevicePropertiesCtrl& grid = frame->GetPropertiesPane().GetGrid();
     ASSERT_EQ(grid.GetCurrentDevice(), device);
     TypeIntoRow(grid, row, text);
+  }
+  // Chooses the device, as a click on its tile does, and shows it in the pane.
+  void ChooseDevice(CDevice* device) {
+    frame->GetSystem().SetSelectedDevice(frame->GetSystem().GetDeviceIndex(device));
+    PostAbout(*frame, FrameMsg::kSelectDevice, device, 1);
+    ProcessEvents();
+    ASSERT_EQ(frame->GetPropertiesPane().GetGrid().GetCurrentDevice(), device);
+  }
+  // Whether the pane's ID row takes an edit, as it does while the device's unit is not connected.
+  bool PaneIdEditable() {
+    const CDeviceProperty* row = frame->GetPropertiesPane().GetGrid().FindRow("ID");
+    return row && row->IsEnabled();
   }
   static int GainA(const CNerexSeriesDevice& d) { return d.GetCurrentSettings().inputs.gains[0]; }
   static int GainA(const CSimProcessorUnit& u) { return u.Current().inputs.gains[0]; }
@@ -362,6 +376,25 @@ TEST_F(UnitsOnlineTest, WidgetsOfAUnitThatIsAwayTakeNoChangeAndShowWhatTheUnitHo
     return GainA(*p4) == 60 && a2->State().gainIndex[0] == amp2->GetGainIndex(0) && box->State().muteMask == 0x00F1;
   })) << GainA(*p4) << " " << int(a2->State().gainIndex[0]) << " " << box->State().muteMask;
   EXPECT_TRUE(button->m_state);
+}
+
+// The pane shows the chosen device as its unit is: a unit that falls silent can be given another
+// ID there, one that answers again cannot, for the processors and both Zel families.
+TEST_F(UnitsOnlineTest, ThePaneFollowsTheChosenDeviceAsItsUnitGoesAndComesBack) {
+  StartUnits();
+  MakeFile();
+  GoOnlineAndReadOut();
+  const std::pair<CDevice*, CSimSwitchedUnit*> units[] = {{d4, p4Switch}, {amp2, a2Switch}, {dbox, boxSwitch}};
+  for (const auto& [device, unit] : units) {
+    SCOPED_TRACE(device->GetModelName());
+    ChooseDevice(device);
+    EXPECT_FALSE(PaneIdEditable());
+    // The pane is filled again once the frame has the device's notice.
+    unit->SetSilent(true);
+    EXPECT_TRUE(WaitFor([&] { return device->GetCommsLevel() == 0 && PaneIdEditable(); }, 30000));
+    unit->SetSilent(false);
+    EXPECT_TRUE(WaitFor([&] { return device->IsConnected() && !PaneIdEditable(); }, 30000));
+  }
 }
 
 // A snapshot recalled while one of its units is away reaches the others; the one away keeps
@@ -732,88 +765,156 @@ TEST_F(UnitsOnlineTest, IdsTheFramesCannotCarryAreNamedAtGoingOnlineNeverPolledA
   EXPECT_GT(at61->ReadCount(0x3C), 0u);
 }
 
-// A device that could not connect at its ID is given its unit's ID in the pane while online. In
-// a "Send" session the unit gets the file's settings at the new ID, as at going online, and the
+// A device taken up again while online, in a session whose choice was made at the "Ask"
+// question: the unit gets the file's settings in a "Send" session, as at going online, and the
 // file keeps them; in a "Retrieve" session the unit is read into the file and nothing is written.
-struct NewIdCase {
+struct TakeUpCase {
   const char* name;
   std::uint32_t type;
   std::uint32_t session;
 };
 
-class NewIdInASessionTest : public UnitsOnlineTest, public ::testing::WithParamInterface<NewIdCase> {};
+class TakeUpInASessionTest : public UnitsOnlineTest, public ::testing::WithParamInterface<TakeUpCase> {
+ protected:
+  bool IsProcessor() const { return GetParam().type >= 110; }
+  // The unit at ID 12, holding a gain of its own, and the file with a device of its model at
+  // id, named "Front of House", holding another; online in the session the case names, chosen
+  // at the question.
+  void GoOnlineWithTheUnitAt12(std::uint32_t id) {
+    const TakeUpCase& c = GetParam();
+    StartBus(kPort, [&](CSimBus& units) {
+      if (IsProcessor()) {
+        nerexUnit = units.Add<CSimProcessorUnit>(int(c.type), 12);
+      } else {
+        zelUnit = units.Add<CSimZelAmpUnit>(Zel(std::uint8_t(c.type), 12));
+      }
+    });
+    SetUnitGain(0);
+    CSystem& system = MakeFrame().GetSystem();
+    system.SetOnGoOnline(kGoOnlineAsk);
+    device = Append(system, id, c.type);
+    device->SetName("Front of House");
+    device->ApplyControlChange(CParamValue(IsProcessor() ? kProcessorGainA : kAmpGain1, -6.0f, ParamKind::kLevel));
+    filesGain = FileGain();
+    ASSERT_NE(filesGain, UnitGain());
+    prompts.goOnlineChoice = int(c.session);
+    frame->RunCommand(Cmd::kOnline);
+    ASSERT_TRUE(frame->IsOnline());
+  }
+  // A gain of the unit's own, changed at the unit: one of three that the file never holds.
+  void SetUnitGain(int which) {
+    if (IsProcessor()) {
+      SetGainA(*nerexUnit, std::int16_t(-200 - 50 * which));
+    } else {
+      zelUnit->Update([&](SimZelAmpState& s) { s.gainIndex[0] = std::uint8_t(30 - 5 * which); });
+    }
+  }
+  int FileGain() {
+    CSingleLock lock(frame->GetSystem().GetLock());
+    return IsProcessor() ? GainA(*static_cast<CNerexSeriesDevice*>(device))
+                         : int(static_cast<CZelSeriesDevice*>(device)->GetGainIndex(0));
+  }
+  int UnitGain() const { return IsProcessor() ? GainA(*nerexUnit) : int(zelUnit->State().gainIndex[0]); }
+  bool ReadOut() const {
+    if (!device->IsConnected()) return false;
+    if (IsProcessor()) return static_cast<CNerexSeriesDevice*>(device)->AllBlocksReceived();
+    return static_cast<CZelSeriesDevice*>(device)->IsReadOutComplete();
+  }
+  // What the session did from request before on: the file's settings sent to ID 12 and kept, or
+  // the unit's gain read into the file with nothing written.
+  void ExpectTakenUpAsTheSessionChose(std::size_t before) {
+    ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+    Settle();
+    const int unitsGain = UnitGain();
+    const std::vector<Frame> writes = Writes(before);
+    if (GetParam().session == kGoOnlineSend) {
+      ASSERT_FALSE(writes.empty());
+      for (const Frame& f : writes) EXPECT_EQ(f.id, 12u) << Describe({f});
+      if (IsProcessor()) {
+        // The presets, the current settings and the names, as at going online.
+        auto sent = [&](int command) {
+          return std::any_of(writes.begin(), writes.end(), [&](const Frame& f) { return f.command == command; });
+        };
+        EXPECT_TRUE(sent(0x1E) && sent(0x1A) && sent(0x1F) && sent(0x23)) << Describe(writes);
+        EXPECT_EQ(device->GetName(), "Front of House");
+        EXPECT_EQ(nerexUnit->DeviceName(), "Front of House");
+      }
+      EXPECT_EQ(FileGain(), filesGain);
+      EXPECT_EQ(unitsGain, filesGain);
+    } else {
+      EXPECT_TRUE(writes.empty()) << Describe(writes);
+      EXPECT_NE(unitsGain, filesGain);
+      EXPECT_EQ(FileGain(), unitsGain);
+      if (IsProcessor()) {
+        EXPECT_EQ(device->GetName(), "Sim Processor");
+      }
+    }
+  }
+  // "Ignore Device When Online" from the device's menu in the rack, ticked while the device is
+  // ignored: chosen, or whether it is ticked.
+  void ChooseIgnoreDevice() { IgnoreDeviceItem(true); }
+  bool IgnoreDeviceTicked() { return IgnoreDeviceItem(false); }
+  bool IgnoreDeviceItem(bool choose) {
+    std::unique_ptr<QMenu> menu(frame->GetDeviceView().BuildContextMenu(device));
+    QAction* ignore = nullptr;
+    for (QAction* a : menu->actions())
+      if (a->text() == "Ignore Device When Online") ignore = a;
+    EXPECT_NE(ignore, nullptr);
+    if (!ignore) return false;
+    if (choose) ignore->trigger();
+    ProcessEvents();
+    return ignore->isChecked();
+  }
 
-TEST_P(NewIdInASessionTest, TheUnitAtTheNewIdIsTakenUpAsAtGoingOnline) {
-  const NewIdCase& c = GetParam();
-  const bool processor = c.type >= 110;
   CSimProcessorUnit* nerexUnit = nullptr;
   CSimZelAmpUnit* zelUnit = nullptr;
-  StartBus(kPort, [&](CSimBus& units) {
-    if (processor) {
-      nerexUnit = units.Add<CSimProcessorUnit>(int(c.type), 12);
-    } else {
-      zelUnit = units.Add<CSimZelAmpUnit>(Zel(std::uint8_t(c.type), 12));
-    }
-  });
-  if (processor) SetGainA(*nerexUnit, -200);
-  if (!processor) zelUnit->Update([](SimZelAmpState& s) { s.gainIndex[0] = 30; });
-  CSystem& system = MakeFrame().GetSystem();
-  CDevice* device = Append(system, 1, c.type);
-  device->SetName("Front of House");
-  const int gainId = processor ? kProcessorGainA : kAmpGain1;
-  device->ApplyControlChange(CParamValue(gainId, -6.0f, ParamKind::kLevel));
-  auto fileGain = [&] {
-    CSingleLock lock(system.GetLock());
-    return processor ? GainA(*static_cast<CNerexSeriesDevice*>(device))
-                     : int(static_cast<CZelSeriesDevice*>(device)->GetGainIndex(0));
-  };
-  auto unitGain = [&] { return processor ? GainA(*nerexUnit) : int(zelUnit->State().gainIndex[0]); };
-  const int filesGain = fileGain();
-  const int unitsGain = unitGain();
-  ASSERT_NE(filesGain, unitsGain);
+  CDevice* device = nullptr;
+  int filesGain = 0;
+};
 
-  prompts.goOnlineChoice = int(c.session);
-  frame->RunCommand(Cmd::kOnline);
-  ASSERT_TRUE(frame->IsOnline());
+// A device that could not connect at its ID is given its unit's ID in the pane while online.
+TEST_P(TakeUpInASessionTest, TheUnitAtANewIdIsTakenUpAsAtGoingOnline) {
+  GoOnlineWithTheUnitAt12(1);
   ASSERT_TRUE(WaitFor([&] { return LogHas("Cannot connect to " + device->GetModelName() + " Front of House ID 1"); }, 60000));
   const std::size_t before = bus->RequestCount();
   TypeInPane(device, "ID", "12");
   ASSERT_EQ(device->GetDeviceId(), 12u);
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        if (!device->IsConnected()) return false;
-        if (processor) return static_cast<CNerexSeriesDevice*>(device)->AllBlocksReceived();
-        return static_cast<CZelSeriesDevice*>(device)->IsReadOutComplete();
-      },
-      60000));
-  Settle();
-
-  const std::vector<Frame> writes = Writes(before);
-  if (c.session == 1) {
-    ASSERT_FALSE(writes.empty());
-    for (const Frame& f : writes) EXPECT_EQ(f.id, 12u) << Describe({f});
-    if (processor) {
-      // The presets, the current settings and the names, as at going online.
-      auto sent = [&](int command) {
-        return std::any_of(writes.begin(), writes.end(), [&](const Frame& f) { return f.command == command; });
-      };
-      EXPECT_TRUE(sent(0x1E) && sent(0x1A) && sent(0x1F) && sent(0x23)) << Describe(writes);
-      EXPECT_EQ(device->GetName(), "Front of House");
-      EXPECT_EQ(nerexUnit->DeviceName(), "Front of House");
-    }
-    EXPECT_EQ(fileGain(), filesGain);
-    EXPECT_EQ(unitGain(), filesGain);
-  } else {
-    EXPECT_TRUE(writes.empty()) << Describe(writes);
-    EXPECT_EQ(fileGain(), unitsGain);
-    EXPECT_EQ(unitGain(), unitsGain);
-    if (processor) {
-      EXPECT_EQ(device->GetName(), "Sim Processor");
-    }
-  }
+  ExpectTakenUpAsTheSessionChose(before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sessions, NewIdInASessionTest,
-                         ::testing::Values(NewIdCase{"Nerex48_Send", 120, 1}, NewIdCase{"Nerex48_Retrieve", 120, 0},
-                                           NewIdCase{"Zel3_Send", 52, 1}, NewIdCase{"Zel3_Retrieve", 52, 0}),
+// A device ignored while online, whose unit is changed at its front meanwhile, is taken up with
+// the session's choice when "Ignore Device When Online" is turned off: neither the "Ask" setting
+// nor the other choice set in the options during the session decides it. The pane follows the
+// device as it is ignored, and the menu item is ticked while it is.
+TEST_P(TakeUpInASessionTest, TurningIgnoreOffTakesTheUnitUpAsTheSessionChose) {
+  GoOnlineWithTheUnitAt12(12);
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+  ChooseDevice(device);
+  EXPECT_FALSE(PaneIdEditable());
+  const std::uint32_t other = GetParam().session == kGoOnlineSend ? kGoOnlineRetrieve : kGoOnlineSend;
+  for (const std::uint32_t setting : {std::uint32_t(kGoOnlineAsk), other}) {
+    SCOPED_TRACE(setting);
+    frame->GetSystem().SetOnGoOnline(setting);
+    ChooseIgnoreDevice();
+    ASSERT_TRUE(device->IsIgnored());
+    EXPECT_TRUE(IgnoreDeviceTicked());
+    EXPECT_FALSE(device->IsConnected());
+    // The pane shows the device as one whose unit is not connected: its ID can be set.
+    EXPECT_TRUE(PaneIdEditable());
+    SetUnitGain(setting == kGoOnlineAsk ? 1 : 2);
+    const std::size_t before = bus->RequestCount();
+    ChooseIgnoreDevice();
+    ASSERT_FALSE(device->IsIgnored());
+    EXPECT_FALSE(IgnoreDeviceTicked());
+    ExpectTakenUpAsTheSessionChose(before);
+  }
+  frame->GetSystem().SetOnGoOnline(kGoOnlineAsk);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, TakeUpInASessionTest,
+                         ::testing::Values(TakeUpCase{"Nerex48_Send", 120, kGoOnlineSend},
+                                           TakeUpCase{"Nerex48_Retrieve", 120, kGoOnlineRetrieve},
+                                           TakeUpCase{"Zel3_Send", 52, kGoOnlineSend},
+                                           TakeUpCase{"Zel3_Retrieve", 52, kGoOnlineRetrieve}),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -65,7 +65,7 @@ TEST_F(CommsWorkerTest, GoOnline_ReadsRepliesIntoDevicesUntilConnected_LogsConne
   EXPECT_EQ(reply[2], CPollingTestDevice::kReplyLength - 1);
 
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Going Online"), 1u);
-  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Connected to Test Model   ID: 7"), 1u);
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Connected to Test Model ID: 7\n"), 1u);
   // Levels 1, 2 and 3 post; the higher ones do not.
   EXPECT_EQ(h.frame.CountFor(FrameMsg::kPropagateOnline, device), 3u);
   EXPECT_EQ(h.frame.CountFor(FrameMsg::kRefreshRack, device), 3u);
@@ -80,7 +80,7 @@ TEST_F(CommsWorkerTest, UnansweredRequests_LowerTheLevel_DisconnectOnlyAtZero) {
   h.system.GetComms().RequestIdle();
 
   EXPECT_GE(device->GetMissCount(), 6u);
-  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Disconnected from Test Model   ID: 9"), 1u);
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Disconnected from Test Model ID: 9\n"), 1u);
   EXPECT_EQ(h.frame.CountFor(FrameMsg::kInvalidatePanel, device), 1u);
   EXPECT_EQ(h.frame.CountFor(FrameMsg::kPropagateWarning, device), 1u);
 }
@@ -283,7 +283,7 @@ TEST_P(SwitchedOff, UnitsGoOfflineInSecondsAtTheirSixthMiss_LeaveTheOthersTheLin
     return true;
   }));
   for (int i = 0; i < c.switchedOff; ++i)
-    EXPECT_EQ(h.frame.CountLogLinesStartingWith("Connected to Test Model   ID: " + std::to_string(firstOff + i)), 2u);
+    EXPECT_EQ(h.frame.CountLogLinesStartingWith("Connected to Test Model ID: " + std::to_string(firstOff + i) + "\n"), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, SwitchedOff, ::testing::ValuesIn(kSwitchedOffCases),

@@ -222,13 +222,13 @@ TEST_F(DeviceQueueTest, CommsLevel_ConnectAndDisconnectLinesAreLoggedOnceEach) {
   device.SetName("Stage");
   for (int i = 0; i < 6; ++i) device.UpdateCommsState(true);
   std::string log = LogFileText();
-  EXPECT_NE(log.find("    Connected to Test Model Stage  ID: 7\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("    Connected to Test Model Stage ID: 7\r\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("Connected to", log.find("Connected to") + 1), std::string::npos);
   for (int i = 0; i < 5; ++i) device.UpdateCommsState(false);
   EXPECT_EQ(LogFileText().find("Disconnected"), std::string::npos);
   device.UpdateCommsState(false);
   log = LogFileText();
-  EXPECT_NE(log.find("    Disconnected from Test Model Stage  ID: 7\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("    Disconnected from Test Model Stage ID: 7\r\n"), std::string::npos) << log;
 }
 
 TEST_F(DeviceQueueTest, ErrorLog_WritesOnlyWhileLogCommsErrorsIsOn) {

@@ -326,15 +326,17 @@ INSTANTIATE_TEST_SUITE_P(Saves, LogKilledTest, ::testing::Values(false, true),
                            return std::string(info.param ? "Export" : "Trim");
                          });
 
-// An export over a file whose owner marked it read-only is refused and leaves it as it was
-// (also for root, whom the system would let write it).
+// An export over a file whose owner marked it read-only is refused with the writer's reason and
+// leaves it as it was (also for root, whom the system would let write it).
 TEST_F(LogFileTest, ExportOverAReadOnlyFileIsRefusedAndKeepsIt) {
   m_log.WriteLog("one\n");
   QTemporaryDir dir;
   const std::string copy = dir.path().toStdString() + "/export.txt";
   WriteAll(copy, "keep");
   ASSERT_TRUE(QFile::setPermissions(QString::fromStdString(copy), QFileDevice::ReadOwner));
-  EXPECT_FALSE(m_log.ReadLogFile(copy));
+  std::string error;
+  EXPECT_FALSE(m_log.ReadLogFile(copy, &error));
+  EXPECT_EQ(error, "The file could not be written: the file is read-only");
   EXPECT_EQ(ReadAll(copy), "keep");
 }
 
@@ -345,5 +347,7 @@ TEST_F(LogFileTest, ExportCopiesTheWholeFileAndReportsFailure) {
   WriteAll(copy, "old content that is longer than the log file itself, to be truncated");
   ASSERT_TRUE(m_log.ReadLogFile(copy));
   EXPECT_EQ(ReadAll(copy), "07-03-2025 09:05:03    one\r\n");
-  EXPECT_FALSE(m_log.ReadLogFile(dir.path().toStdString() + "/no/such/folder/x.txt"));
+  std::string error;
+  EXPECT_FALSE(m_log.ReadLogFile(dir.path().toStdString() + "/no/such/folder/x.txt", &error));
+  EXPECT_EQ(error, "The file could not be created: No such file or directory");
 }

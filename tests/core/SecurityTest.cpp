@@ -300,6 +300,15 @@ TEST_F(SecurityTest, DifferentUserListsAreAskedOneGroupAtATimeAndSkipIgnoresTheG
   EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-3 AmpB ID 6"), 1u);
 }
 
+// A unit whose name was never read is named in the log by its model alone, beside a named one.
+TEST_F(SecurityTest, AnUnreachableUnitWithoutANameIsLoggedByItsModelAlone) {
+  AddUnreachable(2, "");
+  AddUnreachable(3, "Amp3");
+  GoOnlineAndRunPass();
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 ID 2\n"), 1u);
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Amp3 ID 3\n"), 1u);
+}
+
 TEST_F(SecurityTest, SixUnreachableDevicesAreListedAsFourNamesAndTwoMore) {
   for (std::uint32_t id = 1; id <= 6; ++id) AddUnreachable(id, "Amp" + std::to_string(id));
   GoOnlineAndRunPass();

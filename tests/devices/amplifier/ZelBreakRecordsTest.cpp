@@ -243,7 +243,10 @@ TEST_F(ZelBreakRecordsTest, PasteWithoutARecordChangesNothing) {
   record[4] = 9;
   record[20] = 0x01;
   SetClipboardData(d->GetClipboardFormat(), record);
+  // Online the unit is away and takes no paste; offline the file takes it.
   d->PasteFromClipboard(0);
+  EXPECT_EQ(d->GetMuteMask(), 0u);
+  Offline([&] { d->PasteFromClipboard(0); });
   EXPECT_EQ(d->GetGain(0), 0);
   EXPECT_EQ(d->GetMuteMask(), 1u);
   EXPECT_TRUE(Queued(*d).empty());  // not connected: the model only

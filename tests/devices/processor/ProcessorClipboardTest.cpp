@@ -110,14 +110,17 @@ TEST_F(ProcessorClipboard, ConnectedPasteQueuesItsBlocksAndLeavesThePollFree) {
   EXPECT_TRUE(QueuedCommands(target).empty());
 }
 
-TEST_F(ProcessorClipboard, OfflinePasteChangesTheImageAndQueuesNothing) {
+// Online with the unit away, a paste would change the file but not the unit: it is refused
+// whoever asks for it, as its menu items are greyed.
+TEST_F(ProcessorClipboard, PasteWhileTheUnitIsAwayChangesNothingAndQueuesNothing) {
   OpenPort();
   CNerexSeriesDevice& source = Make(120, 1);
   source.GetCurrentSettings().outputs.gains[4] = -33;
   CNerexSeriesDevice& target = Make(120, 2);
+  const CNerexSeriesMemory before = target.GetCurrentSettings();
   source.CopyToClipboard(0);
   target.PasteFromClipboard(33871);
-  EXPECT_EQ(target.GetCurrentSettings().outputs.gains[4], -33);
+  EXPECT_EQ(target.GetCurrentSettings(), before);
   EXPECT_TRUE(QueuedCommands(target).empty());
 }
 
