@@ -523,12 +523,6 @@ std::size_t CDevice::GetQueueSize() const {
   return m_queue.size();
 }
 
-bool CDevice::HasQueuedCommand(std::uint32_t command) const {
-  CSingleLock lock(m_host->GetLock());
-  return std::any_of(m_queue.begin(), m_queue.end(),
-                     [command](const auto& message) { return message->command == command; });
-}
-
 bool CDevice::PeekQueuedMessage(std::size_t i, CControlMessage& out) const {
   CSingleLock lock(m_host->GetLock());
   if (i >= m_queue.size()) return false;

@@ -324,8 +324,6 @@ class CDevice : public CObjectProperties {
   // taken off the queue is stamped (StampRead) as it is taken.
   bool PopMessage(CControlMessage& record);
   std::size_t GetQueueSize() const;
-  // True while a message with that command waits in the queue. Any thread.
-  bool HasQueuedCommand(std::uint32_t command) const;
   // A copy of queued message i (tests and diagnostics); false when out of range.
   bool PeekQueuedMessage(std::size_t i, CControlMessage& out) const;
 
