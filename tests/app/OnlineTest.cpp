@@ -340,6 +340,45 @@ TEST_F(ProcessorOnlineTest, GoingOfflineNeverClosesThePortUnderAWorkerThatHasNot
   EXPECT_FALSE(system.IsPortOpen());
 }
 
+// The line hangs up under a connected processor whose properties are shown: the frame goes
+// offline and says so, the log names the port and why, and the pane shows the unit as offline
+// (its ID editable again) without another device being chosen.
+TEST_F(ProcessorOnlineTest, LineThatHangsUpEndsOnlineAndThePaneShowsTheUnitOffline) {
+  StartProcessorBus(true);
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  auto* device = dynamic_cast<CNerexSeriesDevice*>(AddFileProcessor(system));
+  ASSERT_NE(device, nullptr);
+  prompts.goOnlineChoice = 0;
+  f.RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(f.IsOnline());
+  ASSERT_TRUE(WaitFor([&] { return device->AllBlocksReceived() && device->IsConnected(); }, 20000));
+  PostAbout(f, FrameMsg::kShowDeviceProps, device);
+  ProcessEvents();
+  CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
+  auto idLooksEditable = [&] {
+    const CDeviceProperty* row = grid.FindRow("ID");
+    return row && row->IsEnabled() &&
+           grid.ItemOf(row)->foreground(0).color() != grid.palette().color(QPalette::Disabled, QPalette::Text);
+  };
+  ASSERT_TRUE(WaitFor([&] { return !idLooksEditable(); }));
+
+  bus->Stop();
+  dynamic_cast<CPtyWire&>(bus->Wire()).HangUp();
+  ASSERT_TRUE(WaitFor([&] { return !prompts.messages.empty(); }, 20000));
+  EXPECT_EQ(prompts.messages[0].text, "Fatal Comms Error - Going Offline");
+  EXPECT_FALSE(f.IsOnline());
+  EXPECT_TRUE(LogHolds(f, QString("Fatal Comms Error on COM%1 (").arg(kComPort)));
+  EXPECT_TRUE(LogHolds(f, QStringLiteral("failed: ")));
+  EXPECT_TRUE(idLooksEditable());
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    f.GetPropertiesPane().grab().save(folder + "/fatal-comms-error-pane.png");
+    COutputList& log = f.GetOutputPane().GetLogList();
+    log.resize(900, 200);
+    log.grab().save(folder + "/fatal-comms-error-log.png");
+  }
+}
+
 TEST_F(OnlineTest, Autoscan_GoesOnlineFindsTheUnitShowsItAndGoesOffline) {
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
