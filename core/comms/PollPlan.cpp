@@ -59,13 +59,15 @@ std::int32_t CPollPlan::Next(const std::vector<PollUnit>& units, IPollSource& so
   for (std::size_t i : awaited) {
     if (Take(units[i], i, source, record, nowUs)) return std::int32_t(i);
   }
-  // A rest leaves the line to units with work; with none, the line does not idle: the units
-  // resting are asked, the one whose rest ends first first.
-  std::stable_sort(resting.begin(), resting.end(), [&](std::size_t a, std::size_t b) {
-    return m_silent.at(units[a].handle).untilUs < m_silent.at(units[b].handle).untilUs;
-  });
-  for (std::size_t i : resting) {
-    if (!m_aside.count(units[i].handle) && Take(units[i], i, source, record, nowUs)) return std::int32_t(i);
+  // A rest leaves the line to the units that answer. On a silent line none does, and the line
+  // does not idle: the units resting are asked, the one whose rest ends first first.
+  if (m_silentStreak >= kSilentLineStreak) {
+    std::stable_sort(resting.begin(), resting.end(), [&](std::size_t a, std::size_t b) {
+      return m_silent.at(units[a].handle).untilUs < m_silent.at(units[b].handle).untilUs;
+    });
+    for (std::size_t i : resting) {
+      if (!m_aside.count(units[i].handle) && Take(units[i], i, source, record, nowUs)) return std::int32_t(i);
+    }
   }
   m_turn = first;
   return -1;
@@ -125,28 +127,24 @@ void CPollPlan::OnOutcome(const PollUnit& unit, bool answered, bool heardNothing
   std::erase_if(m_silent, [&](const auto& entry) { return entry.second.untilUs + 2 * longest < nowUs; });
   Silence& silence = m_silent[unit.handle];
   silence.costUs = nowUs - m_startUs;
-  silence.nextCostUs = silence.costUs;
   silence.heardNothing = heardNothing;
   silence.untilUs = nowUs;
   if (heardNothing) {
     // Every send met silence: the next request costs a read time-out for each of its sends.
     const std::uint32_t next = SilentSendsFor(unit, nowUs);
-    silence.nextCostUs = silence.costUs / m_sends * (next == 0 ? CControlMessage::kMaxSends : next);
+    silence.costUs = silence.costUs / m_sends * (next == 0 ? CControlMessage::kMaxSends : next);
   }
   // A connected unit that missed a reply is asked again at its next turn: one lost reply must
   // not freeze its meters and hold back its changes.
   if (unit.connected) return;
-  std::int64_t lastCost = 0, nextCost = 0;
-  for (const auto& entry : m_silent) {
-    lastCost += entry.second.costUs;
-    nextCost += entry.second.nextCostUs;
-  }
+  std::int64_t silentCost = 0;
+  for (const auto& entry : m_silent) silentCost += entry.second.costUs;
   // Until the silent units' next unanswered requests are that share of the time since this one's
-  // ended, counting those still to come. With no unit answering (none has since the silent units
-  // last had their turn each) there is nobody to leave the line to: they only take turns.
-  const bool othersAnswer = nowUs - m_lastAnswerUs <= lastCost;
+  // ended, counting those still to come. With no unit answering there is nobody to leave the
+  // line to: they only take turns.
+  const bool othersAnswer = nowUs - m_lastAnswerUs < longest;
   const std::int64_t share = unit.level > 0 ? kCountdownSharePercent : kSilentSharePercent;
-  const std::int64_t wait = (othersAnswer ? nextCost * 100 / share : nextCost) - silence.nextCostUs;
+  const std::int64_t wait = (othersAnswer ? silentCost * 100 / share : silentCost) - silence.costUs;
   silence.untilUs = nowUs + std::clamp<std::int64_t>(wait, 0, longest);
 }
 

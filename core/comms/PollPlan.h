@@ -65,7 +65,7 @@ class CPollPlan {
   // Rounds the list once from the device whose turn it is and fills record with the first
   // request to go, passing over devices that are not addressable, that rest, and whose units may
   // still send a late answer; when nobody else had anything to send, those are asked too (the
-  // awaited first, then the resting, whose rest ends first first). A
+  // awaited, and on a silent line the resting, whose rest ends first first). A
   // request that could take a late answer still on its way for its own is set aside, and goes
   // once that answer has come or can no longer come, while others go on. Returns the device's
   // index with the request in record (its silent sends' limit set), or -1 when nobody has work
@@ -89,12 +89,11 @@ class CPollPlan {
   bool Rests(std::uint64_t unit, std::int64_t nowUs) const;
 
  private:
-  // What is known of a unit whose last transaction ended unanswered: how long that took, and how
-  // long its next one is likely to take (when nothing was heard, a read time-out for each send it
-  // may spend on silence), until when it rests, and whether nothing at all was heard.
+  // What is known of a unit whose last transaction ended unanswered: how long its next one is
+  // likely to take (as long as that one, or when nothing was heard, a read time-out for each send
+  // it may spend on silence), until when it rests, and whether nothing at all was heard.
   struct Silence {
-    std::int64_t costUs = 0;      // the last transaction's time
-    std::int64_t nextCostUs = 0;  // the next one's, likely
+    std::int64_t costUs = 0;  // the next transaction's time, likely
     std::int64_t untilUs = 0;
     bool heardNothing = false;
   };

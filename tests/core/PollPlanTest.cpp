@@ -224,7 +224,7 @@ TEST_F(PollPlanTest, ASilentUnitRestsForItsShareOfTheLine) {
   EXPECT_EQ(other.silentSends, 1u);
 }
 
-// A unit whose unit may still answer late is passed over while others have work, and asked when
+// A device whose unit may still answer late is passed over while others have work, and asked when
 // nobody else has; a request that could take that answer for its own waits aside, goes when it no
 // longer would, and is dropped when its device has a new ID or is gone.
 TEST_F(PollPlanTest, AwaitedUnitsWaitForOthers_AndRequestsAsideGoWhenTheyMay) {
