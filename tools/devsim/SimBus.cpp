@@ -273,22 +273,23 @@ std::size_t CSimBus::PendingFaults() const {
 
 void CSimBus::SetPacing(std::uint32_t baudRate) { m_wire->SetPacing(baudRate); }
 
-void CSimBus::SetAnswerLoss(double chance, std::uint32_t seed) {
+void CSimBus::SetShare(Share& share, double chance, std::uint32_t seed) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_loss.chance = chance;
-  m_loss.draw.seed(seed);
-}
-
-std::size_t CSimBus::LostAnswerCount() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_loss.count;
-}
-
-void CSimBus::SetWrongAnswers(double chance, std::uint32_t seed, SimWrong kind) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  Share& share = m_wrong[std::size_t(kind)];
   share.chance = chance;
   share.draw.seed(seed);
+}
+
+std::size_t CSimBus::CountOf(const Share& share) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return share.count;
+}
+
+void CSimBus::SetAnswerLoss(double chance, std::uint32_t seed) { SetShare(m_loss, chance, seed); }
+
+std::size_t CSimBus::LostAnswerCount() const { return CountOf(m_loss); }
+
+void CSimBus::SetWrongAnswers(double chance, std::uint32_t seed, SimWrong kind) {
+  SetShare(m_wrong[std::size_t(kind)], chance, seed);
 }
 
 std::size_t CSimBus::WrongAnswerCount() const {
@@ -305,21 +306,11 @@ void CSimBus::SetLateAnswers(double chance, std::uint32_t heldMs, std::uint32_t 
   m_late.draw.seed(seed);
 }
 
-void CSimBus::SetChangedLengths(double chance, std::uint32_t seed) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_changedLength.chance = chance;
-  m_changedLength.draw.seed(seed);
-}
+void CSimBus::SetChangedLengths(double chance, std::uint32_t seed) { SetShare(m_changedLength, chance, seed); }
 
-std::size_t CSimBus::ChangedLengthCount() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_changedLength.count;
-}
+std::size_t CSimBus::ChangedLengthCount() const { return CountOf(m_changedLength); }
 
-std::size_t CSimBus::LateAnswerCount() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_late.count;
-}
+std::size_t CSimBus::LateAnswerCount() const { return CountOf(m_late); }
 
 void CSimBus::ReleaseHeldAnswers() {
   m_release = true;

@@ -224,6 +224,9 @@ class CSimBus {
     SimBytes bytes;
   };
 
+  // A share's chance and seed; its count so far. Any thread.
+  void SetShare(Share& share, double chance, std::uint32_t seed);
+  std::size_t CountOf(const Share& share) const;
   void Run();
   std::size_t FrameLength(const SimBytes& pending) const;
   void Dispatch(const SimBytes& frame);
