@@ -22,6 +22,7 @@ CControlMessage& CControlMessage::operator=(const CControlMessage& other) {
   failed = other.failed;
   device = other.device;
   replyEchoMask = other.replyEchoMask;
+  maxSilentSends = other.maxSilentSends;
   std::memcpy(frame, other.frame, other.FrameBytes());
   return *this;
 }
@@ -39,4 +40,5 @@ void CControlMessage::Set(std::uint32_t command_, std::uint32_t frameLength_,
   argument = argument_;
   timeoutBase = timeoutBase_;
   replyEchoMask = 0;
+  maxSilentSends = 0;
 }
