@@ -951,9 +951,14 @@ void CMainFrame::OnSelectDevice(CDevice* device, bool force) {
 void CMainFrame::OnFatalCommsError() {
   m_online = false;
   m_system.GetComms().SetOnline(false);
+  // Everything shows offline as after Go Offline: the panels, the custom panels and the
+  // selected device's properties too.
+  TellPanelsOnlineState();
   m_outputPane->GetLiveMeterView().Rebuild();
   m_outputPane->GetLiveMeterView().update();
   m_deviceView->GetRack().Refresh();
+  m_system.RedrawCustomPanels(nullptr);
+  ShowSelectedDeviceProperties();
   UpdateCommandUI();
   Prompts().ShowMessage(ProductName().toStdString(), "Fatal Comms Error - Going Offline",
                         IUserPrompts::Icon::Exclamation);

@@ -18,6 +18,10 @@
 // - The same mixed bus while 3 % of the answers come 100 ms late, while the bus goes on, against
 //   the same bus without faults: late answers are dropped by the reads they come into, named for
 //   their units, without a chain of resends. Goal 0.7 or more.
+// - The same mixed bus while 5 % of the answers carry a length byte changed on the line that
+//   announces 100 to 800 bytes more than come, against the same bus without faults: each such
+//   reply is judged wrong once the line has gone quiet and asked for again, rather than every
+//   unit waiting while the missing bytes' read time-out runs out. Goal 0.7 or more.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -88,7 +92,8 @@ class CPolledBus {
   // Requests whose answers went out right and in time, and comms errors, so far.
   std::size_t GoodAnswers() {
     CSimBus& sim = m_bus.Bus();
-    return sim.RequestCount() - sim.LostAnswerCount() - sim.WrongAnswerCount() - sim.LateAnswerCount();
+    return sim.RequestCount() - sim.LostAnswerCount() - sim.WrongAnswerCount() - sim.LateAnswerCount() -
+           sim.ChangedLengthCount();
   }
 
  private:
@@ -186,6 +191,15 @@ void BM_MixedBusWithLateAnswers(benchmark::State& state) {
   }
 }
 
+void BM_MixedBusWithChangedLengthBytes(benchmark::State& state) {
+  for (auto _ : state) {
+    CPolledBus faulty(4, 4), reference(4, 4);
+    const PairRun run = PollSideBySide(faulty, reference, true,
+                                       [](CPolledBus& bus) { bus.Sim().SetChangedLengths(0.05, 13); });
+    if (!Report(state, run, "per_s_with_changed_lengths", "per_s_without")) break;
+  }
+}
+
 void BM_ProcessorsBesideAZelUnitAnsweringLate(benchmark::State& state) {
   for (auto _ : state) {
     CPolledBus faulty(8, 1), reference(8, 1);
@@ -218,6 +232,7 @@ BENCHMARK(BM_WrongUnitsAndCommands)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 BENCHMARK(BM_MixedBusWithLateAnswers)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_MixedBusWithChangedLengthBytes)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ProcessorsBesideAZelUnitAnsweringLate)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }

@@ -59,6 +59,9 @@ class ISerialPort {
   virtual bool IsOpen() const = 0;
   virtual bool SetTimeouts(const SerialTimeouts& timeouts) = 0;
   virtual bool Purge(std::uint32_t flags) = 0;
+  // Why the last failed operation of this open of the port failed, in the system's words (the
+  // text of its I/O error, or that the line hung up); empty while none has failed. Any thread.
+  virtual std::string GetLastErrorText() const { return {}; }
 
   // Overlapped write: the completion runs on the calling thread, inside its alertable waits,
   // once every byte has left the port (drained). A port may send the bytes before the call

@@ -4,6 +4,8 @@
 #include <sys/prctl.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <atomic>
 #include <optional>
 #include <thread>
@@ -196,6 +198,7 @@ class CMemorySerialPort::Driver {
   std::atomic<bool> m_writeBusy{false};
   std::shared_ptr<std::atomic<bool>> m_live = std::make_shared<std::atomic<bool>>(true);
   bool m_stop = false;
+  std::string m_lastError;  // why the last failed operation failed
 
  private:
   void Run() {
@@ -214,6 +217,7 @@ class CMemorySerialPort::Driver {
       }
       if (m_read) {
         if (m_line.m_failReads > 0 || m_line.m_hangup) {
+          m_lastError = m_line.m_failReads > 0 ? std::strerror(EIO) : "the line hung up";
           if (m_line.m_failReads > 0) --m_line.m_failReads;
           Complete(m_read, false, m_readBusy);
         } else {
@@ -258,6 +262,7 @@ bool CMemorySerialPort::Open(const std::string& device, std::uint32_t baudRate) 
   m_driver->Cancel();
   m_driver->m_open = true;
   m_driver->m_timeouts = SerialTimeouts{};
+  m_driver->m_lastError.clear();
   m_line->m_portOpen = true;
   m_line->m_openedDevice = device;
   m_line->m_openedBaudRate = baudRate;
@@ -287,6 +292,11 @@ bool CMemorySerialPort::SetTimeouts(const SerialTimeouts& timeouts) {
   return true;
 }
 
+std::string CMemorySerialPort::GetLastErrorText() const {
+  std::lock_guard<std::mutex> lock(m_line->m_mutex);
+  return m_driver->m_lastError;
+}
+
 bool CMemorySerialPort::Purge(std::uint32_t flags) {
   std::lock_guard<std::mutex> lock(m_line->m_mutex);
   if (!m_driver->m_open) return false;
@@ -311,6 +321,7 @@ bool CMemorySerialPort::StartWrite(const std::uint8_t* data, std::uint32_t n,
                                    SerialCompletion done) {
   {
     std::lock_guard<std::mutex> lock(m_line->m_mutex);
+    if (m_driver->m_open && m_line->m_hangup) m_driver->m_lastError = "the line hung up";
     if (!m_driver->m_open || m_line->m_hangup || m_driver->m_writeBusy.exchange(true)) return false;
     Driver::Operation op;
     op.count = n;

@@ -107,6 +107,7 @@ class CMemorySerialPort : public ISerialPort {
   bool IsOpen() const override;
   bool SetTimeouts(const SerialTimeouts& timeouts) override;
   bool Purge(std::uint32_t flags) override;
+  std::string GetLastErrorText() const override;
 
   const std::shared_ptr<CSerialLine>& Line() const { return m_line; }
 

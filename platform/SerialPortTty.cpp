@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -76,14 +77,22 @@ struct CTtyLine {
   std::weak_ptr<CIoCompletionQueue> readQueue;
   std::atomic<bool> readBusy{false};
   std::atomic<bool> writeBusy{false};
-  bool wroteSinceOpen = false;  // whether this open of the line has sent anything
+  // A write of this open of the line may have left bytes in the output queue: its drain did not
+  // succeed. Every other write ends once its bytes have left.
+  bool outputMayWait = false;
+  std::string lastError;  // why the last failed operation failed
   std::atomic<std::uint64_t> wakeups{0};
 };
 
+// Why the last call failed, from errno.
+std::string ErrorText() { return std::strerror(errno); }
+constexpr const char* kHungUpText = "the line hung up";
+
 // Takes what has arrived into the read; the line's mutex is held. False when the line has
 // failed: an I/O error, or nothing to read on a line that reports a hang-up (a look made only
-// for an empty read).
-bool TakeArrived(int fd, std::uint8_t* to, std::uint32_t count, std::uint32_t& done) {
+// for an empty read); the line's last error then says which.
+bool TakeArrived(CTtyLine& line, std::uint8_t* to, std::uint32_t count, std::uint32_t& done) {
+  const int fd = line.fd;
   const std::uint32_t before = done;
   while (done < count) {
     const ssize_t got = RetryInterrupted([&] { return ::read(fd, to + done, count - done); });
@@ -91,12 +100,23 @@ bool TakeArrived(int fd, std::uint8_t* to, std::uint32_t count, std::uint32_t& d
       done += std::uint32_t(got);
       continue;
     }
-    if (got < 0 && errno != EAGAIN) return false;
+    if (got < 0 && errno != EAGAIN) {
+      line.lastError = ErrorText();
+      return false;
+    }
     break;
   }
   if (done != before) return true;
   pollfd p{fd, POLLIN, 0};
-  return RetryInterrupted([&] { return ::poll(&p, 1, 0); }) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+  if (RetryInterrupted([&] { return ::poll(&p, 1, 0); }) < 0) {
+    line.lastError = ErrorText();
+    return false;
+  }
+  if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+    line.lastError = kHungUpText;
+    return false;
+  }
+  return true;
 }
 
 // One read, carried on by its thread's alertable waits: it waits for the first byte, sleeps
@@ -117,7 +137,7 @@ class CTtyRead : public IAlertableWork {
 
   // Line's mutex held: takes what is there already. False when the read is over.
   bool Start() {
-    if (!TakeArrived(m_line->fd, m_to, m_count, m_done)) return Finish(false);
+    if (!TakeArrived(*m_line, m_to, m_count, m_done)) return Finish(false);
     m_started = m_done > 0;
     return Plan();
   }
@@ -151,7 +171,7 @@ class CTtyRead : public IAlertableWork {
     m_revents = 0;
     if (!readable && !due) return true;  // woken for something else
     ++m_line->wakeups;
-    if (!TakeArrived(m_line->fd, m_to, m_count, m_done)) return Finish(false);
+    if (!TakeArrived(*m_line, m_to, m_count, m_done)) return Finish(false);
     m_started = m_started || m_done > 0;
     return Plan();
   }
@@ -231,7 +251,8 @@ class CTtySerialPort::Impl {
     line.failed = false;
     line.readBusy = false;
     line.writeBusy = false;
-    line.wroteSinceOpen = false;
+    line.outputMayWait = false;
+    line.lastError.clear();
     line.live = std::make_shared<std::atomic<bool>>(true);
     line.timeouts = SerialTimeouts{};
     return true;
@@ -269,10 +290,11 @@ class CTtySerialPort::Impl {
   bool Purge(std::uint32_t flags) {
     std::lock_guard<std::mutex> lock(m_line->mutex);
     if (m_line->fd < 0 || m_line->failed) return false;
-    // Only what this open of the line sent can be dropped from its output: a pseudo-terminal
-    // keeps no output of its own, and flushing it drops what an earlier open wrote and the other
-    // end has not read yet.
-    const bool tx = (flags & kPurgeTx) && m_line->wroteSinceOpen, rx = flags & kPurgeRx;
+    // Only bytes of this open that may still wait in the output are dropped from it. A write
+    // ends once its bytes have left a UART, so after one that drained there is nothing to drop;
+    // and a pseudo-terminal keeps no output of its own: an output flush there drops what was
+    // written and the other end has not read yet (this open's frames, or an earlier open's).
+    const bool tx = (flags & kPurgeTx) && m_line->outputMayWait, rx = flags & kPurgeRx;
     if (!tx && !rx) return true;
     const int which = tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH;
     return RetryInterrupted([&] { return ::tcflush(m_line->fd, which); }) == 0;
@@ -299,6 +321,7 @@ class CTtySerialPort::Impl {
     }
     std::uint32_t written = 0;
     bool ok = true;
+    std::string error;
     while (ok && written < n) {
       const ssize_t got = RetryInterrupted([&] { return ::write(fd, data + written, n - written); });
       if (got > 0) {
@@ -306,21 +329,35 @@ class CTtySerialPort::Impl {
       } else if (got < 0 && errno == EAGAIN) {
         pollfd p{fd, POLLOUT, 0};
         if (TimeoutMs(deadline) == 0) break;  // a short write: the caller tells by the count
-        if (RetryInterrupted([&] { return ::poll(&p, 1, TimeoutMs(deadline)); }) < 0) ok = false;
-        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ok = false;
+        if (RetryInterrupted([&] { return ::poll(&p, 1, TimeoutMs(deadline)); }) < 0) {
+          ok = false;
+          error = ErrorText();
+        } else if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+          ok = false;
+          error = kHungUpText;
+        }
       } else {
         ok = false;
+        error = ErrorText();
       }
     }
     // The write ends when the bytes have left the line, so that reply timing holds.
-    if (ok && written > 0 && RetryInterrupted([&] { return ::tcdrain(fd); }) != 0 && errno != ENOTTY &&
-        errno != EINVAL)
-      ok = false;
+    bool drained = false;
+    if (ok && written > 0) {
+      drained = RetryInterrupted([&] { return ::tcdrain(fd); }) == 0;
+      if (!drained && errno != ENOTTY && errno != EINVAL) {
+        ok = false;
+        error = ErrorText();
+      }
+    }
     {
       std::lock_guard<std::mutex> lock(line.mutex);
       --line.users;
-      if (written > 0) line.wroteSinceOpen = true;
-      if (!ok) line.failed = true;
+      if (written > 0) line.outputMayWait = !drained;
+      if (!ok) {
+        line.failed = true;
+        line.lastError = error;
+      }
     }
     line.idle.notify_all();
     queue->PostCompletion(live, line.writeBusy, std::move(done), ok, written);
@@ -344,6 +381,11 @@ class CTtySerialPort::Impl {
 
   std::uint64_t ReadWakeups() const { return m_line->wakeups.load(); }
 
+  std::string LastErrorText() const {
+    std::lock_guard<std::mutex> lock(m_line->mutex);
+    return m_line->lastError;
+  }
+
  private:
   const std::shared_ptr<CTtyLine> m_line = std::make_shared<CTtyLine>();
 };
@@ -358,6 +400,7 @@ void CTtySerialPort::Close() { m_impl->Close(); }
 bool CTtySerialPort::IsOpen() const { return m_impl->IsOpen(); }
 bool CTtySerialPort::SetTimeouts(const SerialTimeouts& timeouts) { return m_impl->SetTimeouts(timeouts); }
 bool CTtySerialPort::Purge(std::uint32_t flags) { return m_impl->Purge(flags); }
+std::string CTtySerialPort::GetLastErrorText() const { return m_impl->LastErrorText(); }
 std::uint64_t CTtySerialPort::ReadWakeups() const { return m_impl->ReadWakeups(); }
 bool CTtySerialPort::StartWrite(const std::uint8_t* data, std::uint32_t n, std::shared_ptr<CIoCompletionQueue> queue,
                                 SerialCompletion done) {

@@ -19,6 +19,7 @@ class CTtySerialPort : public ISerialPort {
   bool IsOpen() const override;
   bool SetTimeouts(const SerialTimeouts& timeouts) override;
   bool Purge(std::uint32_t flags) override;
+  std::string GetLastErrorText() const override;
 
   // How many times a wait has woken for the port's reads since it was made (benchmarks and
   // tests of the read path's cost).

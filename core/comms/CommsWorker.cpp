@@ -110,6 +110,7 @@ bool CCommsWorker::GoOnline(std::uint32_t choice) {
   if (!SetOnline(true)) return false;
   for (CDevice* device : m_document.GetDevices()) device->Reinitialise(choice);
   m_security.ClearRefusals(true);
+  m_newSession = true;
   SetWorkerState(kWorkerOnline);
   return true;
 }
@@ -231,51 +232,56 @@ void CCommsWorker::EndOnline(std::uint32_t message) {
   Post(message);
 }
 
+namespace {
+
+// A device as the poll plan sees it.
+PollUnit PollUnitOf(const CDevice& device) {
+  PollUnit unit;
+  unit.handle = device.GetHandle();
+  unit.deviceId = device.GetDeviceId();
+  unit.addressable = device.IsAddressable();
+  unit.level = device.GetCommsLevel();
+  unit.connected = device.IsConnected();
+  return unit;
+}
+
+// The devices of one look at the list, and the transport, as the poll plan asks them.
+class CPollSource : public IPollSource {
+ public:
+  CPollSource(const std::vector<CDevice*>& devices, CSerialComms& transport)
+      : m_devices(devices), m_transport(transport) {}
+  bool TakeRequest(std::size_t index, CControlMessage& record) override {
+    return m_devices[index]->GetNextPollMessage(record);
+  }
+  bool WaitsForLateAnswers(const CControlMessage& request) override { return m_transport.WaitsForLateAnswers(request); }
+  bool AwaitsLateAnswerFrom(std::uint64_t unit) override { return m_transport.AwaitsLateAnswerFrom(unit); }
+
+ private:
+  const std::vector<CDevice*>& m_devices;
+  CSerialComms& m_transport;
+};
+
+}  // namespace
+
 void CCommsWorker::WorkerOnlineStep() {
   CSerialComms& comms = *m_transport;
-  CControlMessage& record = comms.Transaction();
-
   if (comms.GetStatus() == kCommsError) {
-    comms.SetStatus(kCommsIdle);
-    EndOnline(FrameMsg::kFatalCommsError);
+    EndOnFatalError();
     return;
   }
-
   if (comms.GetStatus() == kCommsPending) {
     if (!comms.IsDone()) {
       SleepEx(kWorkerPendingSleepMs, true);
       return;
     }
-    // The reply hand-over: the device's fields and queue are shared with the UI thread under
-    // the document's lock.
-    CSingleLock lock(m_documentLock);
-    CDevice* device = record.device;
-    if (device && record.receivedLength == record.expectedLength) {
-      if (device->NeedsInitialisation()) {
-        // The reply is dropped until a security pass admits the device.
-        if (m_security.IsDueForPass(device)) m_needSecurityGet = true;
-      } else {
-        const std::uint32_t n = record.receivedLength < CSerialComms::kReceiveBufferSize
-                                    ? record.receivedLength
-                                    : std::uint32_t(CSerialComms::kReceiveBufferSize);
-        std::memcpy(record.frame, comms.ReceiveBuffer(), n);
-        device->ProcessReply(record);
-      }
-      m_silent.erase(device->GetHandle());
-      m_lastAnswerUs = ClockMicroseconds();
-    } else if (device) {
-      device->UpdateCommsState(false);
-      AfterMiss(*device);
-    }
-    m_pollIndex = m_pollIndex + 1;
-    comms.SetStatus(kCommsIdle);
+    HandOver();
     return;
   }
 
   // Idle transport: requests first, then the system queue, then the devices in turn.
   if (m_goIdle) {
     // Going offline: requests waiting aside go with the session, as the devices' queues do.
-    m_waiting.clear();
+    m_plan.Reset();
     m_workerState = kWorkerIdle;
     AcknowledgeGoIdle();
     return;
@@ -292,123 +298,103 @@ void CCommsWorker::WorkerOnlineStep() {
     m_workerState = kWorkerSetSecurity;
     return;
   }
-
-  const std::vector<CDevice*> devices = m_document.GetDevices();
-  if (m_pollIndex >= std::int32_t(devices.size())) m_pollIndex = 0;
-  if (PopSystemMessage(record)) {
-    record.noRetry = false;
-    StartTransaction();
-    return;
-  }
-  // Round the whole list once from the device whose turn it is, passing over devices that rest
-  // and those whose units may still send a late answer. When nobody else had anything to send,
-  // those are asked too; a request of theirs that could take such an answer for its own waits
-  // aside, and goes once the answer has come or can no longer come, while the others go on.
-  const std::int32_t count = std::int32_t(devices.size());
-  const std::int32_t first = m_pollIndex;
-  if (!m_waiting.empty()) ForgetWaitingOfDevicesGone(devices);
-  std::vector<std::int32_t> awaited;
-  for (std::int32_t k = 0; k < count; ++k) {
-    const std::int32_t i = (first + k) % count;
-    const CDevice& device = *devices[std::size_t(i)];
-    // Not addressable (ID 0, or another model answers at its ID), or resting.
-    if (!device.IsAddressable() || Rests(device)) continue;
-    auto waiting = m_waiting.find(device.GetHandle());
-    // A device given a new ID meanwhile drops the request that names the old one, as it drops
-    // its queue.
-    if (waiting != m_waiting.end() && waiting->second.deviceId != device.GetDeviceId()) {
-      m_waiting.erase(waiting);
-      waiting = m_waiting.end();
-    }
-    if (waiting != m_waiting.end()) {
-      if (m_transport->WaitsForLateAnswers(waiting->second.request)) continue;
-      m_pollIndex = i;
-      record.noRetry = false;
-      record = waiting->second.request;
-      m_waiting.erase(waiting);
-      StartTransaction();
-      return;
-    }
-    if (m_transport->AwaitsLateAnswerFrom(device.GetHandle())) {
-      awaited.push_back(i);
-      continue;
-    }
-    if (StartNextRequestOf(devices, i)) return;
-  }
-  for (std::int32_t i : awaited) {
-    if (StartNextRequestOf(devices, i)) return;
-  }
-  m_pollIndex = first;
+  // A new session starts with nothing known of any unit's silences.
+  if (m_newSession.exchange(false)) m_plan.Reset();
+  if (StartNextTransaction(false)) return;
   // Late answers that have come meanwhile end their watch, and free the requests waiting aside.
-  if (!m_waiting.empty()) m_transport->LookForLateAnswers();
+  if (m_plan.HasRequestsAside()) comms.LookForLateAnswers();
+  NoteUnitsHeardLate();
   SleepEx(kWorkerNothingSleepMs, true);
 }
 
-bool CCommsWorker::StartNextRequestOf(const std::vector<CDevice*>& devices, std::int32_t index) {
+bool CCommsWorker::StartNextTransaction(bool settledOnly) {
   CControlMessage& record = m_transport->Transaction();
-  m_pollIndex = index;
-  record.noRetry = false;
-  CDevice& device = *devices[std::size_t(index)];
-  // Read before the frame is made: a new ID given while it is made then drops it too.
-  const std::uint32_t id = device.GetDeviceId();
-  if (!device.GetNextPollMessage(record)) return false;
-  if (m_transport->WaitsForLateAnswers(record)) {
-    m_waiting.insert_or_assign(device.GetHandle(), WaitingRequest{record, id});
-    return false;
+  if (PopSystemMessage(record)) {
+    record.noRetry = false;
+    StartTransaction();
+    return true;
   }
-  // A unit that heard nothing of its last request is most likely switched off: it is asked
-  // once, not three times, until it answers again, so that it shows offline within seconds.
-  const auto silent = m_silent.find(device.GetHandle());
-  if (silent != m_silent.end() && silent->second.heardNothing) m_transport->GiveUpAtFirstSilence();
+  const std::vector<CDevice*> devices = m_document.GetDevices();
+  std::vector<PollUnit> units;
+  units.reserve(devices.size());
+  for (const CDevice* device : devices) {
+    units.push_back(PollUnitOf(*device));
+    if (settledOnly && device->NeedsInitialisation()) units.back().addressable = false;
+  }
+  CPollSource source(devices, *m_transport);
+  if (m_plan.Next(units, source, record, ClockMicroseconds()) < 0) return false;
   StartTransaction();
   return true;
 }
 
-void CCommsWorker::ForgetWaitingOfDevicesGone(const std::vector<CDevice*>& devices) {
-  std::erase_if(m_waiting, [&](const auto& entry) {
-    return std::none_of(devices.begin(), devices.end(), [&](const CDevice* d) { return d->GetHandle() == entry.first; });
-  });
-}
-
 void CCommsWorker::StartTransaction() {
-  m_transactionStartUs = ClockMicroseconds();
+  m_plan.OnStart(ClockMicroseconds(), m_transport->Transaction().maxSilentSends);
   m_transport->StartWrite(true);
 }
 
-void CCommsWorker::AfterMiss(const CDevice& device) {
-  const std::int64_t now = ClockMicroseconds();
-  const std::int64_t longest = std::int64_t(kMaxSilentRestMs) * 1000;
-  // A unit not heard of for long (removed, readdressed, ignored) no longer counts as silent.
-  std::erase_if(m_silent, [&](const auto& entry) { return entry.second.untilUs + 2 * longest < now; });
-  SilentRest& rest = m_silent[device.GetHandle()];
-  rest.costUs = now - m_transactionStartUs;
-  rest.heardNothing = m_transport->HeardNothing();
-  rest.untilUs = now;
-  // A connected unit that missed a reply is asked again at its next turn: one lost reply must
-  // not freeze its meters and hold back its changes.
-  if (device.IsConnected()) return;
-  std::int64_t silentCost = 0;
-  for (const auto& entry : m_silent) silentCost += entry.second.costUs;
-  // Until the silent units' last unanswered requests are that share of the time since this one's
-  // ended, counting those still to come. With no unit answering there is nobody to leave the
-  // line to: the silent units only take turns.
-  const bool othersAnswer = now - m_lastAnswerUs < longest;
-  const std::int64_t share = device.GetCommsLevel() > 0 ? kCountdownSharePercent : kSilentSharePercent;
-  const std::int64_t wait = (othersAnswer ? silentCost * 100 / share : silentCost) - rest.costUs;
-  rest.untilUs = now + std::clamp<std::int64_t>(wait, 0, longest);
+void CCommsWorker::HandOver() {
+  CSerialComms& comms = *m_transport;
+  CControlMessage& record = comms.Transaction();
+  {
+    // The device's fields and queue are shared with the UI thread under the document's lock.
+    CSingleLock lock(m_documentLock);
+    if (CDevice* device = record.device) {
+      const bool answered = record.receivedLength == record.expectedLength;
+      if (!answered) {
+        device->UpdateCommsState(false);
+      } else if (device->NeedsInitialisation()) {
+        // The reply is dropped until a security pass admits the device.
+        if (m_security.IsDueForPass(device)) m_needSecurityGet = true;
+      } else {
+        const std::uint32_t n = record.receivedLength < CSerialComms::kReceiveBufferSize
+                                    ? record.receivedLength
+                                    : std::uint32_t(CSerialComms::kReceiveBufferSize);
+        std::memcpy(record.frame, comms.ReceiveBuffer(), n);
+        device->ProcessReply(record);
+      }
+      m_plan.OnOutcome(PollUnitOf(*device), answered, comms.HeardNothing(), ClockMicroseconds());
+    }
+  }
+  NoteUnitsHeardLate();
+  m_plan.OnTransactionEnd();
+  comms.SetStatus(kCommsIdle);
 }
 
-bool CCommsWorker::Rests(const CDevice& device) const {
-  const auto rest = m_silent.find(device.GetHandle());
-  return rest != m_silent.end() && ClockMicroseconds() < rest->second.untilUs;
+void CCommsWorker::NoteUnitsHeardLate() {
+  for (std::uint64_t unit : m_transport->TakeUnitsHeardLate()) m_plan.OnLateAnswer(unit, ClockMicroseconds());
+}
+
+bool CCommsWorker::PollSettledDevices(std::uint32_t ms) {
+  CSerialComms& comms = *m_transport;
+  if (comms.GetStatus() == kCommsError) return false;
+  if (m_stopping || m_goIdle || !StartNextTransaction(true)) {
+    NoteUnitsHeardLate();
+    SleepEx(ms, true);
+    return true;
+  }
+  // A transport error stays in the status: the pass ends on it.
+  if (!comms.WaitForCompletion()) return false;
+  HandOver();
+  return true;
+}
+
+void CCommsWorker::EndOnFatalError() {
+  CSerialComms& comms = *m_transport;
+  const std::uint32_t port = comms.GetPortNumber();
+  const std::string device = GetComPortDevice(port);
+  const std::string failure = comms.GetFailureText();
+  m_document.WriteLog(FormatText("Fatal Comms Error on COM%u", unsigned(port)) +
+                      (device.empty() ? std::string() : " (" + device + ")") +
+                      (failure.empty() ? std::string() : ": " + failure) + "\n");
+  comms.SetStatus(kCommsIdle);
+  EndOnline(FrameMsg::kFatalCommsError);
 }
 
 // --- End of a scan or a security pass ---
 
 void CCommsWorker::EndAutoscan() {
   if (m_transport->GetStatus() == kCommsError) {
-    m_transport->SetStatus(kCommsIdle);
-    EndOnline(FrameMsg::kFatalCommsError);
+    EndOnFatalError();
   } else {
     m_workerState = kWorkerOnline;
     if (!m_document.GetDevices().empty()) {
@@ -426,8 +412,7 @@ void CCommsWorker::EndAutoscan() {
 void CCommsWorker::EndSecurityPass(SecurityPassOutcome outcome, bool setPass) {
   switch (outcome) {
     case SecurityPassOutcome::kTransportError:
-      m_transport->SetStatus(kCommsIdle);
-      EndOnline(FrameMsg::kFatalCommsError);
+      EndOnFatalError();
       break;
     case SecurityPassOutcome::kCancelled:
       EndOnline(FrameMsg::kGoOffline);
@@ -444,6 +429,10 @@ void CCommsWorker::EndSecurityPass(SecurityPassOutcome outcome, bool setPass) {
 
 bool CCommsWorker::PassHost::RunTransaction() {
   CSerialComms& transport = *m_worker.m_transport;
+  // A transport error met while the pass waited stays until the pass ends on it.
+  if (transport.GetStatus() == kCommsError) return false;
+  // The passes ask each unit with every resend the transport allows.
+  transport.Transaction().maxSilentSends = 0;
   transport.StartWrite(true);
   if (transport.GetStatus() == kCommsError) return false;
   return transport.WaitForCompletion();

@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "core/comms/CommsPassHost.h"
 #include "core/comms/Discovery.h"
+#include "core/comms/PollPlan.h"
 #include "core/comms/Security.h"
 #include "core/comms/SerialComms.h"
 #include "core/model/User.h"
@@ -34,20 +34,6 @@ inline constexpr const char* kOnlineErrorCaption = "Online Error";
 inline constexpr std::uint32_t kWorkerIdleWaitMs = 1000;
 inline constexpr std::uint32_t kWorkerPendingSleepMs = 5;
 inline constexpr std::uint32_t kWorkerNothingSleepMs = 1;
-
-// A unit that is not connected and left its last request unanswered (silent: switched off, say)
-// is passed over for a rest, so that the silent units together hold the line for at most
-// kSilentSharePercent of the time while others answer: after its unanswered request each silent
-// unit rests until the last unanswered requests of all silent units make that share of the time
-// (while no unit answers, until the others have had their turn), at most kMaxSilentRestMs, so
-// that it is asked again soon enough to reconnect within a few seconds of answering. A unit
-// still connected is asked again at its next turn, and one that heard nothing of its last
-// request is asked once at a time (see CSerialComms::GiveUpAtFirstSilence); until it shows
-// offline (its level down to 0) its rest is sized on kCountdownSharePercent: units switched off
-// show offline within seconds.
-inline constexpr std::uint32_t kSilentSharePercent = 30;
-inline constexpr std::uint32_t kCountdownSharePercent = 50;
-inline constexpr std::uint32_t kMaxSilentRestMs = 2500;
 
 // Longest wait of each step of StopCommsThread, ms.
 inline constexpr std::uint32_t kStopWaitMs = 30000;
@@ -169,17 +155,22 @@ class CCommsWorker {
   void EndSecurityPass(SecurityPassOutcome outcome, bool setPass);
   // Starts the transaction in the transport's record.
   void StartTransaction();
-  // After a transaction for the device ended without a complete reply: the device rests, or is
-  // asked once at a time (see kSilentSharePercent).
-  void AfterMiss(const CDevice& device);
-  // Whether the device rests now.
-  bool Rests(const CDevice& device) const;
-  // Drops the requests waiting aside for devices no longer in the list.
-  void ForgetWaitingOfDevicesGone(const std::vector<CDevice*>& devices);
-  // Asks the device at the index of the list for its next request and starts it; false when it
-  // had nothing to send.
-  bool StartNextRequestOf(const std::vector<CDevice*>& devices, std::int32_t index);
+  // Starts the next transaction: the system queue's first, then the request the poll plan
+  // chooses; with settledOnly, devices that wait for their security step are passed over. False
+  // when nobody has anything to send.
+  bool StartNextTransaction(bool settledOnly);
+  // The transaction has ended: the reply goes to its device (or a miss is counted), and the poll
+  // plan learns the outcome. Takes the document's lock.
+  void HandOver();
+  // Tells the poll plan of the units whose late answers the transport has heard.
+  void NoteUnitsHeardLate();
+  // While a security pass waits: runs one transaction for the devices already settled, so that
+  // their meters and alarms go on, or sleeps ms when none has work. False on a transport error
+  // (the status stays error).
+  bool PollSettledDevices(std::uint32_t ms);
   void Post(std::uint32_t message, WPARAM wParam = 0);
+  // The worker fails the connection on a transport error: the log says which port and why.
+  void EndOnFatalError();
 
   // The transport's view of the system.
   class TransportHost : public ICommsHost {
@@ -205,6 +196,7 @@ class CCommsWorker {
     bool IsEnding() const override { return m_worker.m_stopping || !m_worker.m_run; }
     bool IsGoIdleRequested() const override { return m_worker.m_goIdle; }
     CCriticalSection& StateLock() const override { return m_worker.m_stateLock; }
+    bool PollWhileWaiting(std::uint32_t ms) override { return m_worker.PollSettledDevices(ms); }
 
    private:
     CCommsWorker& m_worker;
@@ -220,25 +212,10 @@ class CCommsWorker {
   mutable CCriticalSection m_stateLock;
   TransportHost m_transportHost;
   std::unique_ptr<CSerialComms> m_transport;
-  std::atomic<std::int32_t> m_pollIndex{0};
-  // Worker thread only, on the program's clock (microseconds): when the running transaction
-  // started, when a device last answered, and the silent devices (by handle): how long their
-  // last unanswered request took, until when they rest, and whether they heard nothing of it.
-  struct SilentRest {
-    std::int64_t costUs = 0;
-    std::int64_t untilUs = 0;
-    bool heardNothing = false;
-  };
-  std::int64_t m_transactionStartUs = 0;
-  std::int64_t m_lastAnswerUs = 0;
-  // Worker thread only: requests taken from devices (by handle) that wait aside until a late
-  // answer they could take has come or can no longer come, each with the ID its frame names.
-  struct WaitingRequest {
-    CControlMessage request;
-    std::uint32_t deviceId = 0;
-  };
-  std::unordered_map<std::uint64_t, WaitingRequest> m_waiting;
-  std::unordered_map<std::uint64_t, SilentRest> m_silent;
+  // Worker thread only: who is asked next, and how.
+  CPollPlan m_plan;
+  // Set by GoOnline: the worker starts the poll plan afresh before its next request.
+  std::atomic<bool> m_newSession{false};
   PassHost m_passHost{*this};
   CDiscoveryPass m_discovery;
   CSecurityPass m_security;

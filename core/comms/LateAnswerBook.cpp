@@ -14,6 +14,7 @@ bool IsWholeFrame(const std::uint8_t* frame, std::uint32_t n) {
 void CLateAnswerBook::Clear() {
   m_records.clear();
   m_headers.clear();
+  m_heard.clear();
 }
 
 void CLateAnswerBook::NoteRepeatsHeader(const LateAnswerRequest& request, const std::uint8_t* reply,
@@ -99,6 +100,8 @@ CLateAnswerBook::Drain CLateAnswerBook::TakeAnswersTheRequestCouldTake(const Lat
     if (!IsWatched(a, nowUs) || !CouldTake(request, a)) return false;
     drain.bytes += a.bytesDue;
     drain.untilUs = std::max(drain.untilUs, a.holdUntilUs);
+    if (std::find(drain.units.begin(), drain.units.end(), a.request.unit) == drain.units.end())
+      drain.units.push_back(a.request.unit);
     return true;
   });
   return drain;
@@ -111,6 +114,10 @@ bool CLateAnswerBook::CouldTakeAny(const LateAnswerRequest& request, std::int64_
 
 bool CLateAnswerBook::IsWatching(std::int64_t nowUs) const {
   return std::any_of(m_records.begin(), m_records.end(), [nowUs](const Record& a) { return IsWatched(a, nowUs); });
+}
+
+bool CLateAnswerBook::IsExpecting(std::int64_t nowUs) const {
+  return std::any_of(m_records.begin(), m_records.end(), [nowUs](const Record& a) { return IsLive(a, nowUs); });
 }
 
 bool CLateAnswerBook::PassesOver(std::uint64_t unit, std::int64_t nowUs) {
@@ -129,14 +136,34 @@ std::optional<LateAnswerMatch> CLateAnswerBook::Match(const std::uint8_t* frame,
     for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes && same; ++i) {
       if ((a->headerMask & (1u << i)) != 0) same = i < n && (frame[i] & 0x7F) == a->header[i];
     }
-    if (same) return LateAnswerMatch{a->id, r.deviceId, r.command};
+    if (same) return LateAnswerMatch{a->id, r.deviceId, r.command, r.replyLength};
+  }
+  return std::nullopt;
+}
+
+std::optional<LateAnswerMatch> CLateAnswerBook::MatchBeginning(const std::uint8_t* bytes, std::uint32_t n,
+                                                               std::uint8_t ownStart, std::int64_t nowUs) const {
+  if (n == 0 || bytes[0] == ownStart) return std::nullopt;
+  for (auto a = m_records.rbegin(); a != m_records.rend(); ++a) {
+    const LateAnswerRequest& r = a->request;
+    if (r.write || r.replyLength < 4 || r.replyStart != bytes[0] || !IsLive(*a, nowUs)) continue;
+    if (n >= 3 && (bytes[1] >= 0x80 || bytes[2] >= 0x80 || Get14Bit(bytes + 1) + 1 != r.replyLength)) continue;
+    // The bytes its request names; what else the unit's replies repeat was learnt from replies
+    // that may have another start byte.
+    bool same = true;
+    for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes && i < n && same; ++i) {
+      if ((r.echoMask & (1u << i)) != 0) same = (bytes[i] & 0x7F) == r.echoed[i];
+    }
+    if (same) return LateAnswerMatch{a->id, r.deviceId, r.command, r.replyLength};
   }
   return std::nullopt;
 }
 
 void CLateAnswerBook::Count(std::uint64_t record, std::uint32_t n, std::int64_t nowUs) {
   for (Record& a : m_records) {
-    if (a.id == record) a.bytesDue -= std::min(a.bytesDue, n);
+    if (a.id != record) continue;
+    a.bytesDue -= std::min(a.bytesDue, n);
+    NoteHeard(a.request.unit);
   }
   Prune(nowUs);
 }
@@ -154,6 +181,16 @@ void CLateAnswerBook::CountIn(const std::uint8_t* bytes, std::uint32_t n, std::i
     Count(late->record, length, nowUs);
     p += length;
   }
+}
+
+void CLateAnswerBook::NoteHeard(std::uint64_t unit) {
+  if (unit != 0 && std::find(m_heard.begin(), m_heard.end(), unit) == m_heard.end()) m_heard.push_back(unit);
+}
+
+std::vector<std::uint64_t> CLateAnswerBook::TakeUnitsHeard() {
+  std::vector<std::uint64_t> heard;
+  heard.swap(m_heard);
+  return heard;
 }
 
 std::uint32_t CLateAnswerBook::BytesOwedBy(std::uint64_t unit, std::int64_t nowUs) {

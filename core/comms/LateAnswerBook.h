@@ -34,6 +34,7 @@ struct LateAnswerMatch {
   std::uint64_t record = 0;
   std::uint32_t deviceId = 0;
   std::uint32_t command = 0;
+  std::uint32_t length = 0;  // the answer's bytes
 };
 
 class CLateAnswerBook {
@@ -42,8 +43,11 @@ class CLateAnswerBook {
   // turnaround is not the same to the millisecond every time.
   static constexpr std::int64_t kSlackUs = 35000;
 
-  // Forgets every answer on its way (the port opened again).
-  void ClearAnswers() { m_records.clear(); }
+  // Forgets every answer on its way, and the units heard late (the port opened again).
+  void ClearAnswers() {
+    m_records.clear();
+    m_heard.clear();
+  }
   // Forgets which units repeat their header too (the port closed).
   void Clear();
 
@@ -75,12 +79,16 @@ class CLateAnswerBook {
   struct Drain {
     std::uint32_t bytes = 0;
     std::int64_t untilUs = 0;
+    std::vector<std::uint64_t> units;  // whose answers they are
   };
   Drain TakeAnswersTheRequestCouldTake(const LateAnswerRequest& request, std::int64_t nowUs);
   // Whether the request would wait for answers of a watch still open (see above).
   bool CouldTakeAny(const LateAnswerRequest& request, std::int64_t nowUs) const;
-  // Whether a watch is still open (bytes that came meanwhile are worth a look).
+  // Whether a watch is still open.
   bool IsWatching(std::int64_t nowUs) const;
+  // Whether an answer on its way may still come and be known for one, watched or not (bytes that
+  // came meanwhile are worth a look).
+  bool IsExpecting(std::int64_t nowUs) const;
   // True while answers from the unit are watched for: it is passed over while others have work.
   bool PassesOver(std::uint64_t unit, std::int64_t nowUs);
 
@@ -88,11 +96,24 @@ class CLateAnswerBook {
   // The known late answer that the n-byte frame is (a whole frame of its length and start byte
   // that carries its unit's header), if any.
   std::optional<LateAnswerMatch> Match(const std::uint8_t* frame, std::uint32_t n, std::int64_t nowUs) const;
+  // The known late answer that n bytes read for a request whose reply starts with another byte
+  // (ownStart: its reply's start byte, or the ACK) begin with: one of a live record's start byte,
+  // and as far as they go its length and header. Its answers need not repeat their request: none
+  // can be taken for this one's reply anyway. The most recent record when several fit.
+  std::optional<LateAnswerMatch> MatchBeginning(const std::uint8_t* bytes, std::uint32_t n, std::uint8_t ownStart,
+                                                std::int64_t nowUs) const;
   // One answer of n bytes of the record came: what it still owes goes down, and a record that
   // owes nothing more ends.
   void Count(std::uint64_t record, std::uint32_t n, std::int64_t nowUs);
   // Counts the whole late answers among n bytes that came outside any read (before a purge).
   void CountIn(const std::uint8_t* bytes, std::uint32_t n, std::int64_t nowUs);
+
+  // --- Units heard late ---
+  // An answer of the unit came after its transaction had ended (counted above, or drained): the
+  // unit is alive, and slow.
+  void NoteHeard(std::uint64_t unit);
+  // The units heard so since the last call, each once, in the order first heard.
+  std::vector<std::uint64_t> TakeUnitsHeard();
 
   // The bytes still owed by the unit's late answers (tests and log lines).
   std::uint32_t BytesOwedBy(std::uint64_t unit, std::int64_t nowUs);
@@ -126,6 +147,7 @@ class CLateAnswerBook {
 
   std::vector<Record> m_records;
   std::map<std::uint64_t, UnitHeader> m_headers;
+  std::vector<std::uint64_t> m_heard;
   std::uint64_t m_nextId = 1;
 };
 

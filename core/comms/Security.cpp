@@ -120,9 +120,16 @@ void CSecurityPass::CloseDialog() {
 bool CSecurityPass::IsStopRequested() const { return m_host.IsEnding() || m_host.IsGoIdleRequested(); }
 
 void CSecurityPass::Pause(std::uint32_t ms) {
-  const std::uint32_t step = std::max<std::uint32_t>(1, m_timings.pollMs);
-  for (std::uint32_t slept = 0; slept < ms && !IsStopRequested(); slept += step)
-    SleepMs(std::min(step, ms - slept));
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!IsStopRequested() && std::chrono::steady_clock::now() < end) {
+    if (!WaitPolling()) return;
+  }
+}
+
+bool CSecurityPass::WaitPolling() {
+  // The units already settled are polled meanwhile: their meters and alarms go on while a
+  // question waits.
+  return m_host.PollWhileWaiting(std::max<std::uint32_t>(1, m_timings.pollMs));
 }
 
 void CSecurityPass::OpenDialog(WPARAM pass) {
@@ -135,8 +142,9 @@ void CSecurityPass::OpenDialog(WPARAM pass) {
   // Without a dialog the pass still runs: nothing is shown and nobody is asked. One that
   // comes later is still used for the rest of the pass.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timings.dialogOpenTimeoutMs);
-  while (!GetDialog() && !IsStopRequested() && std::chrono::steady_clock::now() < end)
-    SleepMs(m_timings.pollMs);
+  while (!GetDialog() && !IsStopRequested() && std::chrono::steady_clock::now() < end) {
+    if (!WaitPolling()) return;
+  }
 }
 
 void CSecurityPass::ShowProgress(const std::string& text) {
@@ -165,12 +173,11 @@ std::int32_t CSecurityPass::AskDialog(const CSecurityRequest& request) {
   for (;;) {
     const std::int32_t answer = dialog->GetAnswer();
     if (answer == kSecurityAnswerOk || answer == kSecurityAnswerSkip) return answer;
-    // Any other answer, a dialog that went away unanswered, a stop or a question left
-    // unanswered for too long ends the pass as Abort would.
+    // Any other answer, a dialog that went away unanswered, a stop, a question left unanswered
+    // for too long or a transport error ends the pass as Abort would.
     if (answer != kSecurityAnswerNone || dialog->IsClosed() || IsStopRequested() ||
-        std::chrono::steady_clock::now() >= end)
+        std::chrono::steady_clock::now() >= end || !WaitPolling())
       return kSecurityAnswerAbort;
-    SleepMs(m_timings.pollMs);
   }
 }
 
@@ -542,7 +549,8 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
   }
 
   ForgetSettledRefusals();
-  if (transportError) return SecurityPassOutcome::kTransportError;
+  // Also one that came while the pass waited and polled the settled units.
+  if (transportError || IsTransportError()) return SecurityPassOutcome::kTransportError;
   return aborted ? SecurityPassOutcome::kCancelled : SecurityPassOutcome::kDone;
 }
 
@@ -567,6 +575,7 @@ SecurityPassOutcome CSecurityPass::RunSetPass() {
     }
     device->SetNeedsInitialisation(!ok);
   }
+  if (IsTransportError()) return SecurityPassOutcome::kTransportError;
   const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
   return dialog && dialog->IsFinished() ? SecurityPassOutcome::kCancelled : SecurityPassOutcome::kDone;
 }

@@ -140,7 +140,11 @@ class CSecurityPass {
   void ShowDeviceList(const char* header, const CSecurityGroup& group);
   std::int32_t AskDialog(const CSecurityRequest& request);
   bool IsStopRequested() const;
+  // Waits ms, polling the settled units meanwhile; ends early on a stop or a transport error.
   void Pause(std::uint32_t ms);
+  // One step of a wait: a transaction for a settled unit, or a sleep of the poll interval. False
+  // on a transport error.
+  bool WaitPolling();
   void RefuseDevice(CDevice* device);
   // Examined by the next get pass: waiting for its step, and not refused or due again.
   bool IsCandidate(const CDevice* device) const;

@@ -12,7 +12,7 @@
 
 namespace {
 // Retries after the first attempt of a transaction.
-constexpr std::uint32_t kMaxRetries = 2;
+constexpr std::uint32_t kMaxRetries = CControlMessage::kMaxSends - 1;
 // Shortest read time-out constant, ms.
 constexpr std::uint32_t kMinReadConstant = 35;
 // The most reads a drain spends on a line that never goes quiet.
@@ -24,6 +24,9 @@ constexpr std::uint32_t kMinQuietGapMs = 2;
 // Late answers to other requests a transaction drops before it treats them as it treats any
 // reply to another request.
 constexpr std::uint32_t kMaxLateAnswersDropped = 4;
+// The least quiet gap that ends the rest of a reply longer than asked for, ms: a USB serial
+// adapter may hold received bytes back for up to 16 ms before it passes them on.
+constexpr std::uint32_t kMinRestQuietMs = 20;
 
 }  // namespace
 
@@ -54,8 +57,10 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
   m_retryCount = 0;
   m_drainPending = false;
   m_unansweredSends = 0;
+  m_rest = ERest::kNone;
   m_book.ClearAnswers();
   m_baudRate = baudRate;
+  m_failure.clear();
   return true;
 }
 
@@ -103,13 +108,12 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
     m_sends = 0;
     m_unansweredSends = 0;
     m_bytesHeardBefore = m_bytesHeard;
-    m_givesUpAtFirstSilence = m_nextGivesUpAtFirstSilence;
-    m_nextGivesUpAtFirstSilence = false;
+    m_maxSilentSends = m_transaction.maxSilentSends;
     m_lateAnswersDropped = 0;
     m_requestedLength = m_transaction.expectedLength;
     m_unit = UnitOf(m_transaction.device);
     if ((failedBefore && !DrainLateReply(QuietGapMs())) || !DrainLateAnswers() || !NoteArrivedLateAnswers()) {
-      m_status = kCommsError;
+      Fail("setting the read time-out");
       m_done = true;
       return 0;
     }
@@ -119,21 +123,22 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
     m_transaction.expectedLength = m_requestedLength;
   }
   ++m_sends;
+  m_rest = ERest::kNone;
 
+  // A late answer to an earlier request must never be taken for this one: what has come is
+  // dropped. The output is left alone: every write ends once its bytes have left the port, so
+  // nothing of an earlier request waits there, and on a pseudo-terminal an output purge drops
+  // what the other end has not read yet (a broadcast frame, which ends the moment it is written).
+  m_port->Purge(kPurgeRx);
   std::uint32_t written = 0;
   if (m_overlapped) {
-    // A late answer to an earlier request must never be taken for this one.
-    m_port->Purge(kPurgeTx);
-    m_port->Purge(kPurgeRx);
     if (!m_port->WriteEx(m_transmit, length,
                          [this](bool ok, std::uint32_t n) { OnWriteComplete(ok, n); })) {
-      m_status = kCommsError;
+      Fail("the write");
       return 0;
     }
     m_status = kCommsPending;
   } else {
-    m_port->Purge(kPurgeTx);
-    m_port->Purge(kPurgeRx);
     m_port->Write(m_transmit, length, &written);
   }
   if (resetRetries) m_retryCount = 0;
@@ -145,7 +150,7 @@ void CSerialComms::OnWriteComplete(bool ok, std::uint32_t written) {
   if (m_sends <= 1) m_firstSendEndUs = ClockMicroseconds();
   if (!ok) {
     m_transaction.receivedLength = 0;
-    m_status = kCommsError;
+    Fail("the write");
     return;
   }
   if (written < m_transaction.FrameBytes()) {
@@ -181,7 +186,7 @@ std::uint32_t CSerialComms::StartRead() {
     if (constant < kMinReadConstant) constant = kMinReadConstant;
     m_timeouts.readTotalConstant = constant;
     if (!m_port->SetTimeouts(m_timeouts)) {
-      m_status = kCommsError;
+      Fail("setting the read time-out");
       return 0;
     }
   }
@@ -200,8 +205,14 @@ void CSerialComms::ReadInto(std::uint32_t offset, std::uint32_t count) {
   if (std::size_t(offset) + count > kReceiveBufferSize ||
       !m_port->ReadEx(m_receive + offset, count,
                       [this](bool ok, std::uint32_t n) { OnReadComplete(ok, n); })) {
-    m_status = kCommsError;
+    Fail("the read");
   }
+}
+
+void CSerialComms::Fail(const char* step) {
+  m_status = kCommsError;
+  const std::string reason = m_port ? m_port->GetLastErrorText() : std::string();
+  m_failure = std::string(step) + " failed" + (reason.empty() ? std::string() : ": " + reason);
 }
 
 void CSerialComms::GiveUp() {
@@ -220,13 +231,18 @@ void CSerialComms::FailWithoutRetry() {
 
 bool CSerialComms::DrainLateReply(std::uint32_t quietMs) {
   // Each read ends after quietMs with what came meanwhile; the first that brings nothing shows
-  // the line quiet.
+  // the line quiet. Late answers among the bytes (the unit given up on answering after all) are
+  // counted as they would be in a read.
   std::uint8_t scratch[kReceiveBufferSize];
+  std::uint32_t held = 0;
   for (int i = 0; i < kMaxDrainReads; ++i) {
+    if (held == sizeof scratch) held = 0;
     std::uint32_t got = 0;
-    if (!ReadAndDrop(scratch, sizeof scratch, quietMs, &got)) return false;
+    if (!ReadAndDrop(scratch + held, std::uint32_t(sizeof scratch) - held, quietMs, &got)) return false;
     if (got == 0) break;
+    held += got;
   }
+  if (held > 0) m_book.CountIn(scratch, held, ClockMicroseconds());
   return m_port->SetTimeouts(m_timeouts);
 }
 
@@ -285,7 +301,7 @@ bool CSerialComms::WaitsForLateAnswers(const CControlMessage& request) {
 }
 
 void CSerialComms::LookForLateAnswers() {
-  if (IsOpen() && !NoteArrivedLateAnswers()) m_status = kCommsError;
+  if (IsOpen() && !NoteArrivedLateAnswers()) Fail("setting the read time-out");
 }
 
 bool CSerialComms::DrainLateAnswers() {
@@ -306,12 +322,15 @@ bool CSerialComms::DrainLateAnswers() {
       return false;
     due -= std::min(got, due);
   }
+  // What came were those units' answers: they are alive.
+  if (due < drain.bytes)
+    for (std::uint64_t unit : drain.units) m_book.NoteHeard(unit);
   return !waited || m_port->SetTimeouts(m_timeouts);
 }
 
 bool CSerialComms::NoteArrivedLateAnswers() {
   const std::int64_t now = ClockMicroseconds();
-  if (!m_book.IsWatching(now)) return true;
+  if (!m_book.IsExpecting(now)) return true;
   // A look at what has come, without waiting: the purge before the write drops it.
   SerialTimeouts look = m_timeouts;
   look.readInterval = 0xFFFFFFFFu;
@@ -330,6 +349,8 @@ std::uint32_t CSerialComms::QuietGapMs() const {
   const std::uint32_t gap = (kQuietGapBytes * 10000 + baud - 1) / baud;
   return std::max(gap, kMinQuietGapMs);
 }
+
+std::uint32_t CSerialComms::RestQuietMs() const { return std::max(QuietGapMs(), kMinRestQuietMs); }
 
 template <typename VerboseLine>
 void CSerialComms::RetryReadOrGiveUp(VerboseLine line) {
@@ -350,8 +371,9 @@ void CSerialComms::DropAndRetryRead(VerboseLine line) {
 }
 
 std::uint32_t CSerialComms::FindStartByte(std::uint32_t received) const {
+  const std::uint8_t start = AnswerStart();
   for (std::uint32_t p = 1; p < received; ++p) {
-    if (m_receive[p] == m_transaction.replyStart) return p;
+    if (m_receive[p] == start) return p;
   }
   return 0;
 }
@@ -377,7 +399,7 @@ CSerialComms::EReadPhase CSerialComms::ClassifyRead(std::uint32_t heldBefore) co
 void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
   if (!ok) {
     m_transaction.receivedLength = 0;
-    m_status = kCommsError;
+    Fail("the read");
     m_drainPending = true;
     return;
   }
@@ -385,6 +407,11 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
   const std::uint32_t heldBefore = m_bytesHeld;
   m_bytesHeard += n;
   m_transaction.receivedLength = heldBefore + n;
+  if (m_rest != ERest::kNone) {
+    OnRestRead(n, elapsed);
+    if (m_done) RecordLateAnswers();
+    return;
+  }
   switch (ClassifyRead(heldBefore)) {
     case EReadPhase::kAck: OnAckRead(n, elapsed); break;
     case EReadPhase::kWholeReply: OnWholeReply(elapsed); break;
@@ -412,7 +439,10 @@ void CSerialComms::OnAckRead(std::uint32_t n, double elapsed) {
   CControlMessage& t = m_transaction;
   if (n == 1 && m_receive[0] == kAck) {
     m_done = true;
-  } else if (m_retryCount < kMaxRetries) {
+    return;
+  }
+  if (DropLateAnswerAtFront(elapsed)) return;
+  if (m_retryCount < kMaxRetries) {
     LogVerbose("No ACK received from device ID %u after %.2fms, Command = 0x%X - waiting...", TargetId(),
                elapsed, t.command);
     ++m_retryCount;
@@ -441,17 +471,12 @@ void CSerialComms::OnWholeReply(double elapsed) {
         t.receivedLength, t.command, TargetId(), elapsed, length + 1 - expected);
     m_bytesHeld = expected;
     t.expectedLength = length + 1;
-    ReadRest();
+    ReadRestWhileItComes(ERest::kLongerReply);
     return;
   }
   // A shorter whole reply in front that is a late answer to another request: this request's
   // own answer follows it.
-  if (length + 1 < expected && m_lateAnswersDropped < kMaxLateAnswersDropped && IsWholeFrame(m_receive, length + 1)) {
-    if (const std::optional<LateAnswerMatch> late = m_book.Match(m_receive, length + 1, ClockMicroseconds())) {
-      DropLateAnswer(*late, length + 1, elapsed);
-      return;
-    }
-  }
+  if (DropLateAnswerAtFront(elapsed)) return;
   const bool whole = CheckReply(expected - 1);
   if (whole) {
     std::optional<LateAnswerMatch> late;
@@ -473,6 +498,11 @@ void CSerialComms::OnWholeReply(double elapsed) {
         break;
     }
   }
+  RefuseReply(whole);
+}
+
+void CSerialComms::RefuseReply(bool whole) {
+  CControlMessage& t = m_transaction;
   if (t.noRetry) {
     FailWithoutRetry();
   } else if (m_retryCount < kMaxRetries) {
@@ -487,6 +517,89 @@ void CSerialComms::OnWholeReply(double elapsed) {
     if (whole) m_book.ForgetRepeatsHeader(m_unit);
     GiveUp();
   }
+}
+
+void CSerialComms::ReadRestWhileItComes(ERest rest) {
+  // The unit is sending the frame now: the rest comes at the line's pace or not at all.
+  SerialTimeouts quiet = m_timeouts;
+  quiet.readInterval = 0;
+  quiet.readTotalMultiplier = 0;
+  quiet.readTotalConstant = RestQuietMs();
+  if (!m_port->SetTimeouts(quiet)) {
+    Fail("setting the read time-out");
+    return;
+  }
+  m_rest = rest;
+  ReadRest();
+}
+
+void CSerialComms::OnRestRead(std::uint32_t n, double elapsed) {
+  CControlMessage& t = m_transaction;
+  if (t.receivedLength < t.expectedLength && n > 0) {
+    // Still coming.
+    m_bytesHeld = t.receivedLength;
+    ReadRest();
+    return;
+  }
+  const ERest rest = m_rest;
+  m_rest = ERest::kNone;
+  if (!m_port->SetTimeouts(m_timeouts)) {
+    Fail("setting the read time-out");
+    return;
+  }
+  const bool whole = t.receivedLength == t.expectedLength;
+  if (rest == ERest::kLongerReply) {
+    if (whole) {
+      OnWholeReply(elapsed);
+      return;
+    }
+    // The line went quiet short of the length the header announced: that length was wrong (a
+    // length byte changed on the line), and the reply is refused as one whose length does not
+    // check.
+    LogCounted("Check buffer failed, Command = 0x%X - length in return = %u should be %u", t.command,
+               t.expectedLength - 1, m_requestedLength - 1);
+    m_bytesHeld = 0;
+    RefuseReply(false);
+    return;
+  }
+  if (whole && IsWholeFrame(m_receive, t.expectedLength)) {
+    DropLateAnswer(m_lateRest, t.expectedLength, elapsed);
+    return;
+  }
+  // Not that answer after all: junk, dropped as any.
+  t.expectedLength = m_replyLength;
+  DropAndRetryRead([&] { LogWaitingForRest(elapsed); });
+}
+
+bool CSerialComms::DropLateAnswerAtFront(double elapsed) {
+  CControlMessage& t = m_transaction;
+  if (!m_lateAnswerGuard || m_lateAnswersDropped >= kMaxLateAnswersDropped) return false;
+  const std::uint32_t received = t.receivedLength;
+  if (received > 0 && m_receive[0] == AnswerStart()) {
+    // This request's start byte: a whole frame shorter than its reply that carries the header
+    // of a late answer known to be due.
+    if (t.write || received < 4 || m_receive[1] >= 0x80 || m_receive[2] >= 0x80) return false;
+    const std::uint32_t n = Get14Bit(m_receive + 1) + 1;
+    if (n >= t.expectedLength || n > received || !IsWholeFrame(m_receive, n)) return false;
+    const std::optional<LateAnswerMatch> late = m_book.Match(m_receive, n, ClockMicroseconds());
+    if (!late) return false;
+    DropLateAnswer(*late, n, elapsed);
+    return true;
+  }
+  const std::optional<LateAnswerMatch> late =
+      m_book.MatchBeginning(m_receive, t.receivedLength, AnswerStart(), ClockMicroseconds());
+  if (!late || late->length > kReceiveBufferSize) return false;
+  m_lateRest = *late;
+  m_replyLength = t.expectedLength;
+  if (t.receivedLength >= late->length) {
+    if (!IsWholeFrame(m_receive, late->length)) return false;
+    DropLateAnswer(*late, late->length, elapsed);
+    return true;
+  }
+  m_bytesHeld = t.receivedLength;
+  t.expectedLength = late->length;
+  ReadRestWhileItComes(ERest::kLateAnswer);
+  return true;
 }
 
 CSerialComms::EReplyOwner CSerialComms::ReplyOwner(std::optional<LateAnswerMatch>* late) {
@@ -519,9 +632,9 @@ void CSerialComms::DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, 
   m_book.Count(late.record, n, ClockMicroseconds());
   ++m_lateAnswersDropped;
   const std::uint32_t received = t.receivedLength;
-  t.expectedLength = m_requestedLength;
+  t.expectedLength = t.write ? 1 : m_requestedLength;
   MoveDown(n, received);
-  if (m_bytesHeld > 0 && m_receive[0] != t.replyStart) {
+  if (m_bytesHeld > 0 && m_receive[0] != AnswerStart()) {
     const std::uint32_t p = FindStartByte(m_bytesHeld);
     if (p != 0) {
       MoveDown(p, m_bytesHeld);
@@ -530,6 +643,12 @@ void CSerialComms::DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, 
     }
   }
   t.receivedLength = m_bytesHeld;
+  if (t.write && m_bytesHeld > 0) {
+    // The ACK came right behind it.
+    t.receivedLength = 1;
+    m_done = true;
+    return;
+  }
   // A fresh read time-out for the rest: the late answer took part of the first.
   ReadRest();
 }
@@ -549,6 +668,7 @@ bool CSerialComms::ReplyEchoesRequest() const {
 // As many bytes as expected, but junk where the start byte should be: what follows a start byte
 // further on is kept.
 void CSerialComms::OnWholeJunk(double elapsed) {
+  if (DropLateAnswerAtFront(elapsed)) return;
   const CControlMessage& t = m_transaction;
   const std::uint32_t received = t.receivedLength, expected = t.expectedLength;
   const std::uint32_t p = FindStartByte(received);
@@ -577,7 +697,7 @@ void CSerialComms::OnNothingRead(double elapsed) {
   const CControlMessage& t = m_transaction;
   // Nothing came to this send: its answer may still come, later, and be taken for another's.
   ++m_unansweredSends;
-  if (m_retryCount < kMaxRetries && !m_givesUpAtFirstSilence) {
+  if (m_retryCount < kMaxRetries && (m_maxSilentSends == 0 || m_unansweredSends < m_maxSilentSends)) {
     ++m_retryCount;
     LogVerbose(
         "Waiting for reply to command command 0x%X from device ID %u after %.2fms, expecting "
@@ -593,6 +713,7 @@ void CSerialComms::OnNothingRead(double elapsed) {
 
 // Part of a reply, from its start byte on.
 void CSerialComms::OnReplyBeginning(double elapsed) {
+  if (DropLateAnswerAtFront(elapsed)) return;
   const CControlMessage& t = m_transaction;
   m_bytesHeld = t.receivedLength;
   if (t.write) {
@@ -608,6 +729,7 @@ void CSerialComms::OnReplyBeginning(double elapsed) {
 
 // Fewer bytes than expected, not starting with the start byte.
 void CSerialComms::OnJunkRead(double elapsed) {
+  if (DropLateAnswerAtFront(elapsed)) return;
   const CControlMessage& t = m_transaction;
   const std::uint32_t received = t.receivedLength, expected = t.expectedLength;
   auto waitingForRest = [&] { LogWaitingForRest(elapsed); };

@@ -91,14 +91,16 @@ class CSerialComms {
   // Off leaves late answers to the reply checks alone (no watch, no drain, no late answer named
   // as such); on by default. For measuring what the watch costs.
   void SetLateAnswerGuard(bool on) { m_lateAnswerGuard = on; }
-  // The next transaction started afresh (StartWrite with resetRetries) ends unanswered at its
-  // first read that times out empty, without sending again: for a unit that left its last
-  // request unanswered, whose sends would most likely all go unanswered again.
-  void GiveUpAtFirstSilence() { m_nextGivesUpAtFirstSilence = true; }
   // Whether the last transaction received nothing at all, on any of its sends: bytes count
   // whether or not they made a reply (an answer garbled by two units at once is dropped, but was
   // heard).
   bool HeardNothing() const { return m_bytesHeard == m_bytesHeardBefore; }
+  // The units (by device handle) whose answers came after their own transaction had ended, since
+  // the last call: late answers known as such in a read, between transactions or in a drain.
+  std::vector<std::uint64_t> TakeUnitsHeardLate() { return m_book.TakeUnitsHeard(); }
+  // What made the status an error: the step that failed and the port's reason, e.g. "the read
+  // failed: Input/output error". Empty while no step has failed since the port opened.
+  const std::string& GetFailureText() const { return m_failure; }
   // Logs a comms error line (text may be null); counted lines raise the error count.
   void LogCommsError(const char* text, bool counted);
   void ResetErrorCount();
@@ -138,6 +140,9 @@ class CSerialComms {
  private:
   // Who a whole, checked reply that does not repeat the request's header is from.
   enum class EReplyOwner { kThisRequest, kLateAnswer, kAnotherRequest };
+  // What the rest of a frame being read belongs to: this request's reply, longer than it asked
+  // for, or another request's answer come late, which the read began with.
+  enum class ERest { kNone, kLongerReply, kLateAnswer };
 
   void OnWriteComplete(bool ok, std::uint32_t written);
   void OnReadComplete(bool ok, std::uint32_t n);
@@ -213,8 +218,26 @@ class CSerialComms {
   std::int64_t ReadLimitUs() const;
   // The quiet gap that ends the drain after a failed transaction: a few byte times.
   std::uint32_t QuietGapMs() const;
-  // Position of the reply start byte in bytes 1 to received - 1, or 0.
+  // How long the line may be quiet while the rest of a reply longer than asked for comes, ms: a
+  // few byte times, and never less than a serial adapter may hold bytes back.
+  std::uint32_t RestQuietMs() const;
+  // Reads the rest of the frame begun in the receive buffer (see m_rest), in reads that end when
+  // the line has gone quiet: a length byte changed on the line announces bytes that never come.
+  void ReadRestWhileItComes(ERest rest);
+  void OnRestRead(std::uint32_t n, double elapsed);
+  // What was read begins with another request's answer, known to be on its way (a whole frame
+  // shorter than this reply, or one with another start byte, whose rest is read): it is dropped,
+  // and this request's own reply read on without spending a retry. False when the bytes begin
+  // with no such answer.
+  bool DropLateAnswerAtFront(double elapsed);
+  // Ends the read with a reply judged wrong: resent while retries remain, else failed.
+  void RefuseReply(bool whole);
+  // The status becomes an error; what failed is kept for GetFailureText.
+  void Fail(const char* step);
+  // Position of the reply start byte (for a write, the ACK) in bytes 1 to received - 1, or 0.
   std::uint32_t FindStartByte(std::uint32_t received) const;
+  // The byte this request's answer begins with: the ACK for a write, else the reply start byte.
+  std::uint8_t AnswerStart() const { return m_transaction.write ? kAck : m_transaction.replyStart; }
   void MoveDown(std::uint32_t from, std::uint32_t received);
   double ElapsedMs() const;
   std::uint32_t TargetId() const;
@@ -235,9 +258,15 @@ class CSerialComms {
   std::int64_t m_firstSendEndUs = 0;
   // The bytes heard before the current transaction.
   std::uint64_t m_bytesHeardBefore = 0;
-  // The current transaction ends at its first read that times out empty; set for the next one.
-  bool m_givesUpAtFirstSilence = false;
-  bool m_nextGivesUpAtFirstSilence = false;
+  // The current transaction ends unanswered at this many sends met by silence (0: no limit but
+  // the retries); taken from the request.
+  std::uint32_t m_maxSilentSends = 0;
+  // The rest of a frame begun in the receive buffer, read in reads that each end when the line
+  // has been quiet for RestQuietMs (see ERest), and for a late answer whose it is and what this
+  // request reads once it is dropped.
+  ERest m_rest = ERest::kNone;
+  LateAnswerMatch m_lateRest;
+  std::uint32_t m_replyLength = 0;
   // The device handle of the current transaction's target (0 for none).
   std::uint64_t m_unit = 0;
   // The reply length the transaction asked for; a resend asks for it again.
@@ -256,6 +285,7 @@ class CSerialComms {
   std::int64_t m_writeEnd = 0;
   bool m_noLog = false;
   std::uint32_t m_errorCount = 0;
+  std::string m_failure;
   // Bytes read from the line by the transactions' reads so far.
   std::uint64_t m_bytesHeard = 0;
   ICommsHost* m_host = nullptr;

@@ -23,6 +23,7 @@ CControlMessage& CControlMessage::operator=(const CControlMessage& other) {
   device = other.device;
   replyEchoMask = other.replyEchoMask;
   changeCount = other.changeCount;
+  maxSilentSends = other.maxSilentSends;
   std::memcpy(frame, other.frame, other.FrameBytes());
   return *this;
 }
@@ -41,4 +42,5 @@ void CControlMessage::Set(std::uint32_t command_, std::uint32_t frameLength_,
   timeoutBase = timeoutBase_;
   replyEchoMask = 0;
   changeCount = 0;
+  maxSilentSends = 0;
 }

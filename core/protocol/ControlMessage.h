@@ -10,6 +10,8 @@ class CDevice;
 class CControlMessage {
  public:
   static constexpr std::size_t kFrameSize = 1024;
+  // The most times the transport sends one request: the first send and two retries.
+  static constexpr std::uint32_t kMaxSends = 3;
   static constexpr std::uint8_t kDefaultReplyStart = 0xA8;
 
   // A set command, answered by the one-byte ACK 0xA0; otherwise a request (framed reply) or
@@ -36,6 +38,10 @@ class CControlMessage {
   bool failed = false;
   // End the transaction at the first garbled or bad reply instead of retrying (discovery).
   bool noRetry = false;
+  // The transaction ends unanswered once this many of its sends have been met by silence (a
+  // read that timed out empty), with retries left or not; 0 leaves it to the retries. The comms
+  // worker sets it for a unit that is most likely switched off. Set clears it.
+  std::uint32_t maxSilentSends = 0;
   // The device the request is for; null for broadcasts. Not owned.
   CDevice* device = nullptr;
   // Bytes of the request that a framed reply may repeat (its unit ID and command): bit i set
@@ -57,8 +63,8 @@ class CControlMessage {
   // bytes up to the frame length.
   CControlMessage& operator=(const CControlMessage& other);
 
-  // Stores the eight fields and clears the reply echo mask and the change count; frame bytes,
-  // received length and both flags are left alone.
+  // Stores the eight fields and clears the reply echo mask, the silent sends' limit and the
+  // change count; frame bytes, received length and both flags are left alone.
   void Set(std::uint32_t command, std::uint32_t frameLength, std::uint32_t expectedLength,
            CDevice* device, bool write, std::uint8_t replyStart, std::uint32_t argument,
            std::uint32_t timeoutBase);

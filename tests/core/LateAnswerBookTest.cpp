@@ -248,3 +248,55 @@ TEST_P(LateAnswerTake, OnlyARequestWhoseReplyCheckCannotTellTheAnswerApartDrains
 
 INSTANTIATE_TEST_SUITE_P(Requests, LateAnswerTake, ::testing::ValuesIn(kTakeCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The bytes at the front of a read made for a request with another reply start byte (ownStart)
+// are a late answer that the book expects when they carry its start byte, and, as far as they
+// go, its length and the bytes its request names; whose it is, and the units heard so, follow.
+struct BeginningCase {
+  const char* name;
+  Bytes bytes;
+  std::uint8_t ownStart;
+  std::int64_t atUs;
+  std::uint32_t deviceId;  // whose late answer the bytes begin, 0: none
+};
+
+class LateAnswerAtTheFront : public ::testing::TestWithParam<BeginningCase> {};
+
+TEST_P(LateAnswerAtTheFront, IsKnownByItsStartByteLengthAndNamedBytes) {
+  const BeginningCase& c = GetParam();
+  CLateAnswerBook book;
+  // Unit five's identification probe (reply start 0xB8, 21 bytes, naming no header) and a read of
+  // unit six's, each given up on at 1 s after one silent send of 100 ms.
+  LateAnswerRequest probe;
+  probe.unit = kUnitFive;
+  probe.deviceId = 5;
+  probe.command = 0x99;
+  probe.replyStart = 0xB8;
+  probe.replyLength = 21;
+  book.OnTransactionEnd(probe, 1, false, 900000, 100000, 1000000);
+  book.OnTransactionEnd(ProcessorRead(kUnitSix, 6, 0x3E), 1, false, 900000, 100000, 1000000);
+  const std::optional<LateAnswerMatch> late =
+      book.MatchBeginning(c.bytes.data(), std::uint32_t(c.bytes.size()), c.ownStart, c.atUs);
+  ASSERT_EQ(late.has_value(), c.deviceId != 0);
+  EXPECT_EQ(book.IsExpecting(c.atUs), c.atUs < 1000000 + 100000 + 100000 + kSlack);
+  if (!late) return;
+  EXPECT_EQ(late->deviceId, c.deviceId);
+  EXPECT_EQ(late->length, c.deviceId == 5 ? 21u : 20u);
+  book.Count(late->record, late->length, c.atUs);
+  EXPECT_EQ(book.TakeUnitsHeard(), std::vector<std::uint64_t>{c.deviceId == 5 ? kUnitFive : kUnitSix});
+  EXPECT_TRUE(book.TakeUnitsHeard().empty());
+}
+
+const BeginningCase kBeginningCases[] = {
+    {"StartByteAlone", {0xB8}, 0xA8, 1100000, 5},
+    {"StartByteAndLength", {0xB8, 0x00, 20, 0x10}, 0xA8, 1100000, 5},
+    {"AnotherLength", {0xB8, 0x00, 30, 0x10}, 0xA8, 1100000, 0},
+    {"TheReadsOwnStartByte", {0xB8, 0x00, 20}, 0xB8, 1100000, 0},
+    {"AnAnswerThatTheReadMayTakeForItsOwn", {0xA8, 0x00, 19, 0x10, 6, 0x00, 0x3E}, 0xA8, 1100000, 0},
+    {"UnitSixsAnswerInFrontOfAnAck", {0xA8, 0x00, 19, 0x10, 6, 0x00, 0x3E}, 0xA0, 1100000, 6},
+    {"UnitSixsHeaderNamingAnotherCommand", {0xA8, 0x00, 19, 0x10, 6, 0x00, 0x3F}, 0xA0, 1100000, 0},
+    {"TooLate", {0xB8, 0x00, 20}, 0xA8, 1000000 + 100000 + 100000 + kSlack, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, LateAnswerAtTheFront, ::testing::ValuesIn(kBeginningCases),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -90,6 +90,17 @@ class CScriptedSecurityDialog : public IMessageSink {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     return m_links.size();
   }
+  // Answers the question that the dialog of the nth pass shows now, as a person does.
+  void AnswerNow(std::size_t n, std::int32_t answer, const std::string& password) {
+    std::shared_ptr<CSecurityDialogLink> link;
+    {
+      std::lock_guard<std::recursive_mutex> lock(m_mutex);
+      if (m_links.size() < n) return;
+      link = m_links[n - 1];
+    }
+    link->SetPasswordText(password);
+    link->SetAnswer(answer);
+  }
   bool PassFinished(std::size_t n) const {
     std::shared_ptr<CSecurityDialogLink> link;
     {
@@ -307,6 +318,48 @@ TEST_F(SecurityTest, AnUnreachableUnitWithoutANameIsLoggedByItsModelAlone) {
   GoOnlineAndRunPass();
   EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 ID 2\n"), 1u);
   EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Amp3 ID 3\n"), 1u);
+}
+
+// A secured unit switched on while online brings up the password question. While it waits the
+// line goes on: the unit already connected is polled on, the secured one is not asked; once the
+// question is answered, the secured unit joins.
+TEST_F(SecurityTest, WhileAPasswordQuestionWaitsTheOtherUnitsArePolled_AndTheSecuredUnitJoinsOnceItIsAnswered) {
+  ExamineRefusedUnitsAtOnce();
+  AddSecureUnit(51, 2, "Open", {});
+  SimSecurityConfig config;
+  config.typeCode = 51;
+  config.deviceId = 12;
+  auto amp = std::make_unique<CSimZelAmpUnit>(config);
+  amp->Update([](SimZelAmpState& state) { state.name = "Guarded"; });
+  amp->SetUsers({{"Boss", "secret"}});
+  CSimSwitchedUnit* secured = bus.Add<CSimSwitchedUnit>(std::move(amp));
+  secured->SetSilent(true);
+  auto* guarded = new CZelSeriesDevice(&system, &frame, 51, 12);
+  guarded->Initialise();
+  guarded->SetName("Guarded");
+  system.AppendDevice(guarded);
+  GoOnlineAndRunPass();
+  ASSERT_TRUE(WaitFor([&] { return Device(0)->IsConnected(); }));
+  ASSERT_TRUE(guarded->NeedsInitialisation());
+
+  // Requests to the unit at the ID (a Zel frame names it in byte 7).
+  auto requestsTo = [&](std::uint8_t id) {
+    std::size_t n = 0;
+    for (const SimBytes& r : bus.Requests())
+      if (r.size() > 7 && r[3] == 51 && r[7] == id) ++n;
+    return n;
+  };
+  secured->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return dialog.Questions().size() == 1; }));
+  EXPECT_EQ(dialog.Questions()[0].kind, kSecurityAskPasswords);
+  const std::size_t toOpen = requestsTo(2), toGuarded = requestsTo(12);
+  EXPECT_TRUE(WaitFor([&] { return requestsTo(2) >= toOpen + 50; }));
+  EXPECT_EQ(requestsTo(12), toGuarded);
+  EXPECT_TRUE(Device(0)->IsConnected());
+
+  dialog.AnswerNow(2, kSecurityAnswerOk, "secret");
+  EXPECT_TRUE(WaitFor([&] { return guarded->IsConnected(); }));
+  EXPECT_TRUE(dialog.PassFinished(2));
 }
 
 TEST_F(SecurityTest, SixUnreachableDevicesAreListedAsFourNamesAndTwoMore) {

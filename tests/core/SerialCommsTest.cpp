@@ -433,6 +433,45 @@ TEST_F(SerialCommsTest, LongerReplyThanAskedIsReadToTheAnnouncedLength) {
                 "says we need another 10 bytes - Comms Error Count = 0\n"}));
 }
 
+// A length byte changed on the line announces more than the unit sends. The rest is read only
+// while it keeps coming: once the line has gone quiet short of the announced length the reply is
+// judged wrong and the request goes again at once, rather than the line being held for a read
+// time-out per missing byte.
+struct ChangedLengthCase {
+  const char* name;
+  std::size_t changedSends;  // sends whose reply announces 500 bytes more
+  bool answered;
+};
+
+class ChangedLengthByte : public SerialCommsTest, public ::testing::WithParamInterface<ChangedLengthCase> {};
+
+TEST_P(ChangedLengthByte, IsJudgedWrongOnceTheLineIsQuiet_AndTheRequestGoesAgain) {
+  const ChangedLengthCase& c = GetParam();
+  ASSERT_TRUE(ReadWith(SimFault::WrongLength(500), c.changedSends));
+  const auto& t = m_comms.Transaction();
+  EXPECT_EQ(m_bus.RequestCount(), c.answered ? c.changedSends + 1 : c.changedSends);
+  EXPECT_EQ(t.receivedLength, c.answered ? 20u : 0u);
+  if (c.answered) {
+    EXPECT_EQ(Received(), UnitReply(20));
+  }
+  EXPECT_EQ(t.failed, !c.answered);
+  const std::string announced =
+      "Read 20 bytes reply to command 0x4F from device ID 5 after 0.00ms, but header says we need another 500 "
+      "bytes - Comms Error Count = ";
+  std::vector<std::string> expected;
+  for (std::size_t k = 0; k < c.changedSends; ++k) {
+    expected.push_back(announced + std::to_string(k) + "\n");
+    expected.push_back("Check buffer failed, Command = 0x4F - length in return = 519 should be 19 - Comms Error Count = " +
+                       std::to_string(k + 1) + "\n");
+  }
+  EXPECT_EQ(m_host.lines, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ChangedLengthByte,
+                         ::testing::Values(ChangedLengthCase{"OnceTheResendIsAnswered", 1, true},
+                                           ChangedLengthCase{"OnEverySendTheTransactionFails", 3, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(SerialCommsTest, HeaderAnnouncingMoreThanTheReceiveBufferIsRefusedAsABadReply) {
   // A8 7F 7F announces 16383 bytes; the transport must not read past its 1024-byte buffer.
   Bytes huge(20, 0x01);
@@ -825,6 +864,99 @@ INSTANTIATE_TEST_SUITE_P(Cases, LateAnswersToAFailedRequest,
                          ::testing::Values(FailedRequestCase{"UnitKnownToRepeatItsHeader", true, 20, 20},
                                            FailedRequestCase{"FirstReadOutInFrontOfALongReply", false, 27, 790}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A request that may meet silence only once or twice (a unit most likely switched off) ends
+// unanswered after that many sends. Its unit's answers, come late during the next unit's read,
+// are named and dropped, and tell that the unit is alive.
+class SilentSendsLimit : public SerialCommsTest, public ::testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(SilentSendsLimit, EndsTheTransactionAfterThatManySends_AndTheLateAnswersNameTheUnitAlive) {
+  const std::uint32_t limit = GetParam();
+  CFramedUnit* other = AddUnitSix();
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+  ASSERT_TRUE(Run());
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  ASSERT_TRUE(Run());
+  ASSERT_TRUE(m_comms.TakeUnitsHeardLate().empty());
+  m_host.superDebug = false;
+  const std::size_t before = m_bus.RequestCount();
+  // Every answer of unit 5 leaves with unit 6's request.
+  for (std::uint32_t send = limit; send >= 1; --send) m_bus.InjectFault(SimFault::HeldUntil(send));
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  m_comms.Transaction().maxSilentSends = limit;
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(m_comms.Transaction().receivedLength, 0u);
+  EXPECT_EQ(m_bus.RequestCount(), before + limit);
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), MakeFramedReply(0xA8, CheckedReplyBody(6, 0x50, 2, 20)));
+  std::vector<std::string> expected{
+      "No reply received from device ID 5 after 0.00ms, Command = 0x4F - aborting - Comms Error Count = 1\n"};
+  for (std::uint32_t k = 0; k < limit; ++k)
+    expected.push_back("Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = "
+                       "0x4F - not taken - Comms Error Count = " + std::to_string(k + 2) + "\n");
+  EXPECT_EQ(m_host.lines, expected);
+  EXPECT_EQ(m_comms.TakeUnitsHeardLate(), std::vector<std::uint64_t>{Unit(kDevice)});
+  EXPECT_TRUE(m_comms.TakeUnitsHeardLate().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sends, SilentSendsLimit, ::testing::Values(1u, 2u),
+                         [](const auto& info) { return std::string(info.param == 1 ? "Once" : "Twice"); });
+
+// Unit 5's identification reply starts with 0xB8 and repeats no header. Its first send's answer
+// is taken by the resend; the resend's answer comes at the front of unit 6's read. It is dropped
+// as unit 5's late answer, unit 6's own reply read behind it, with no retry spent on it.
+TEST_F(SerialCommsTest, LateAnswerWithAnotherStartByteInFrontOfARead_IsDroppedWithoutARetry) {
+  CFramedUnit* other = AddUnitSix();
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+  ASSERT_TRUE(Run());
+  Bytes body(17);
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = std::uint8_t(0x40 + i);
+  const Bytes ident = MakeFramedReply(0xB8, body);
+  for (int send = 0; send < 2; ++send) {
+    SimFault late = SimFault::HeldUntil(1);
+    late.replace = ident;
+    m_bus.InjectFault(late);
+  }
+  CControlMessage& t = m_comms.Transaction();
+  t.frame[0] = 0xB0;
+  t.frame[1] = 0x05;
+  t.Set(0x99, 2, 21, kDevice, false, 0xB8, 0, 0);
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(Received(), ident);
+  m_host.lines.clear();
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), MakeFramedReply(0xA8, CheckedReplyBody(6, 0x50, 2, 20)));
+  EXPECT_EQ(m_comms.GetRetryCount(), 0u);
+  EXPECT_EQ(m_host.lines, (std::vector<std::string>{"Late answer from device ID 5 received after 0.00ms while reading "
+                                                    "device ID 99, Command = 0x99 - not taken - Comms Error Count = 1\n"}));
+  EXPECT_EQ(m_comms.TakeUnitsHeardLate(), std::vector<std::uint64_t>{Unit(kDevice)});
+}
+
+// Unit 5's 20-byte answer to a resent request comes at the front of its next, 60-byte read,
+// whose own reply comes only later: the late answer is dropped and the reply read on with a
+// fresh wait, rather than the late answer being taken for the start of a reply cut short.
+TEST_F(SerialCommsTest, ShorterLateAnswerInFrontOfALongerRead_IsDroppedAndTheReplyReadOn) {
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  ASSERT_TRUE(Run());
+  m_bus.InjectFault(SimFault::HeldUntil(1));
+  m_bus.InjectFault(SimFault::HeldUntil(1));
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(m_comms.Transaction().receivedLength, 20u);
+  // The next request, of another command and longer, could take none of its answers: it goes
+  // at once.
+  m_host.lines.clear();
+  m_bus.InjectFault(SimFault::HeldUntil(0));
+  ReleaseHeldAnswersAtLineStarting("Late answer from device ID 5");
+  SetCheckedRead(m_unit, 5, kDevice, 0x50, 3, 60);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), MakeFramedReply(0xA8, CheckedReplyBody(5, 0x50, 3, 60)));
+  EXPECT_EQ(m_bus.RequestCount(), 4u);
+  EXPECT_EQ(m_host.lines, (std::vector<std::string>{"Late answer from device ID 5 received after 0.00ms while reading "
+                                                    "device ID 5, Command = 0x4F - not taken - Comms Error Count = 1\n"}));
+}
 
 TEST_F(SerialCommsTest, LateAnswerToAFailedRequestIsRefusedByTheNextRequestItDoesNotEcho) {
   // The unit's replies repeat the request's unit ID and command, as one of them has shown.

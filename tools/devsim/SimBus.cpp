@@ -273,22 +273,23 @@ std::size_t CSimBus::PendingFaults() const {
 
 void CSimBus::SetPacing(std::uint32_t baudRate) { m_wire->SetPacing(baudRate); }
 
-void CSimBus::SetAnswerLoss(double chance, std::uint32_t seed) {
+void CSimBus::SetShare(Share& share, double chance, std::uint32_t seed) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_loss.chance = chance;
-  m_loss.draw.seed(seed);
-}
-
-std::size_t CSimBus::LostAnswerCount() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_loss.count;
-}
-
-void CSimBus::SetWrongAnswers(double chance, std::uint32_t seed, SimWrong kind) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  Share& share = m_wrong[std::size_t(kind)];
   share.chance = chance;
   share.draw.seed(seed);
+}
+
+std::size_t CSimBus::CountOf(const Share& share) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return share.count;
+}
+
+void CSimBus::SetAnswerLoss(double chance, std::uint32_t seed) { SetShare(m_loss, chance, seed); }
+
+std::size_t CSimBus::LostAnswerCount() const { return CountOf(m_loss); }
+
+void CSimBus::SetWrongAnswers(double chance, std::uint32_t seed, SimWrong kind) {
+  SetShare(m_wrong[std::size_t(kind)], chance, seed);
 }
 
 std::size_t CSimBus::WrongAnswerCount() const {
@@ -305,10 +306,11 @@ void CSimBus::SetLateAnswers(double chance, std::uint32_t heldMs, std::uint32_t 
   m_late.draw.seed(seed);
 }
 
-std::size_t CSimBus::LateAnswerCount() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_late.count;
-}
+void CSimBus::SetChangedLengths(double chance, std::uint32_t seed) { SetShare(m_changedLength, chance, seed); }
+
+std::size_t CSimBus::ChangedLengthCount() const { return CountOf(m_changedLength); }
+
+std::size_t CSimBus::LateAnswerCount() const { return CountOf(m_late); }
 
 void CSimBus::ReleaseHeldAnswers() {
   m_release = true;
@@ -439,6 +441,7 @@ CSimBus::Answer CSimBus::CollectAnswer(const SimBytes& frame) {
     }
     answer.delayMs = std::max(answer.delayMs, a.delayMs);
     answer.heldMs = std::max(answer.heldMs, a.heldMs);
+    answer.heldForRequests = std::max(answer.heldForRequests, a.heldForRequests);
   }
   // Mixed framed replies never pass as a good reply by chance: when the mixture still reads as
   // a whole frame, its last byte fails the 7-bit sum.
@@ -515,6 +518,7 @@ CSimBus::Leaving CSimBus::ApplyFault(const SimFault& fault, Answer& answer, std:
 void CSimBus::Dispatch(const SimBytes& frame) {
   std::optional<SimFault> fault;
   bool lose = false, late = false, wrong[kSimWrongKinds] = {};
+  std::uint32_t changedBy = 0;
   std::uint32_t lateHeldMs = 0;
   std::size_t requestNumber = 0;
   {
@@ -528,14 +532,20 @@ void CSimBus::Dispatch(const SimBytes& frame) {
     lose = m_loss.Draw();
     for (std::size_t k = 0; k < kSimWrongKinds; ++k) wrong[k] = m_wrong[k].Draw();
     late = m_late.Draw();
+    if (m_changedLength.Draw()) changedBy = 100 + std::uint32_t(m_changedLength.draw() % 701);
     lateHeldMs = m_lateHeldMs;
   }
   // Answers held until this request leave ahead of its own.
   SendHeldAnswers();
 
   Answer answer = CollectAnswer(frame);
+  if (m_answerWatcher) m_answerWatcher(frame, answer.bytes);
   SimBytes& bytes = answer.bytes;
-  const Leaving leaving = fault ? ApplyFault(*fault, answer, requestNumber) : Leaving{};
+  Leaving leaving = fault ? ApplyFault(*fault, answer, requestNumber) : Leaving{};
+  if (answer.heldForRequests != 0 && !leaving.heldForRequests) {
+    leaving.heldForRequests = true;
+    leaving.untilRequest = requestNumber + answer.heldForRequests;
+  }
   // At most one wrong answer of one kind, the first drawn that applies.
   int madeWrong = -1;
   for (std::size_t k = 0; k < kSimWrongKinds && madeWrong < 0; ++k) {
@@ -552,6 +562,10 @@ void CSimBus::Dispatch(const SimBytes& frame) {
     }
     if (madeWrong >= 0 && !bytes.empty()) ++m_wrong[madeWrong].count;
     if (late && !bytes.empty()) ++m_late.count;
+    if (changedBy != 0 && answer.framed && bytes.size() >= 4) {
+      Put14Bit(bytes.data() + 1, std::min<std::uint32_t>(Get14Bit(bytes.data() + 1) + changedBy, 1022));
+      ++m_changedLength.count;
+    }
     if ((answer.heldMs != 0 || leaving.heldForRequests || leaving.restHeld) && !bytes.empty()) ++m_heldPending;
   }
   if (!bytes.empty()) {

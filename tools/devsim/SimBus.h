@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -185,6 +186,11 @@ class CSimBus {
   // answers the requests that follow meanwhile (see SimFault::Held).
   void SetLateAnswers(double chance, std::uint32_t heldMs, std::uint32_t seed = 1);
   std::size_t LateAnswerCount() const;
+  // Any thread. From now on the length in each framed answer's header is, with this chance,
+  // changed on the line to announce 100 to 800 bytes more (below the 1024 a reply may have), its
+  // sum left as it was: a length byte hit by noise.
+  void SetChangedLengths(double chance, std::uint32_t seed = 1);
+  std::size_t ChangedLengthCount() const;
   // Waits up to timeoutMs until every answer held back so far has been sent.
   bool WaitForHeldAnswers(std::uint32_t timeoutMs) const;
   // Any thread. Sends every answer held until a later request (SimFault::HeldUntil) now, in the
@@ -196,6 +202,10 @@ class CSimBus {
   std::size_t RequestCount() const;
   // Waits up to timeoutMs until count requests have been answered (or left unanswered).
   bool WaitForRequests(std::size_t count, std::uint32_t timeoutMs) const;
+  // Tests, before Start: called on the bus thread with each request and the bytes of the answer
+  // its units give, before any fault applies and before anything is sent.
+  using AnswerWatcher = std::function<void(const SimBytes& request, const SimBytes& answer)>;
+  void SetAnswerWatcher(AnswerWatcher watcher) { m_answerWatcher = std::move(watcher); }
 
   ISimWire& Wire() { return *m_wire; }
 
@@ -214,6 +224,9 @@ class CSimBus {
     SimBytes bytes;
   };
 
+  // A share's chance and seed; its count so far. Any thread.
+  void SetShare(Share& share, double chance, std::uint32_t seed);
+  std::size_t CountOf(const Share& share) const;
   void Run();
   std::size_t FrameLength(const SimBytes& pending) const;
   void Dispatch(const SimBytes& frame);
@@ -223,6 +236,7 @@ class CSimBus {
     bool framed = false;
     const CSimUnit* unit = nullptr;  // the one unit that answered
     std::uint32_t delayMs = 0, heldMs = 0;
+    std::size_t heldForRequests = 0;
   };
   Answer CollectAnswer(const SimBytes& frame);
   // How an answer leaves: now (in pieces, with pauses), held whole until a later request (the
@@ -258,6 +272,7 @@ class CSimBus {
   Share m_loss;
   Share m_wrong[kSimWrongKinds];
   Share m_late;
+  Share m_changedLength;
   std::uint32_t m_lateHeldMs = 0;
   // Answers held back, by the time they leave or the request they wait for; the bus thread sends
   // them, the count is shared.
@@ -270,4 +285,5 @@ class CSimBus {
   // per unit the last command it answered.
   std::map<std::size_t, std::vector<SimBytes>> m_idsSeen;
   std::map<const CSimUnit*, std::uint8_t> m_lastCommand;
+  AnswerWatcher m_answerWatcher;
 };

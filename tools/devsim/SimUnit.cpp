@@ -94,6 +94,13 @@ bool CSimSwitchedUnit::IsSilent() const {
 SimAnswer CSimSwitchedUnit::Handle(const SimBytes& request) {
   if (IsSilent()) return SimAnswer::Silence();
   SimAnswer answer = m_unit->Handle(request);
-  if (answer.kind != SimAnswer::Kind::kSilence) answer.heldMs += m_heldMs;
+  if (answer.kind != SimAnswer::Kind::kSilence && m_silentRequests > 0) {
+    --m_silentRequests;
+    return SimAnswer::Silence();
+  }
+  if (answer.kind != SimAnswer::Kind::kSilence) {
+    answer.heldMs += m_heldMs;
+    answer.heldForRequests = std::max<std::size_t>(answer.heldForRequests, m_heldForRequests);
+  }
   return answer;
 }

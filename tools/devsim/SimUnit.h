@@ -24,10 +24,13 @@ struct SimAnswer {
   // The answer leaves this much later, ms, while the bus goes on answering later requests (a
   // unit that answers late beside others that answer in time). It waits for the line to be free.
   std::uint32_t heldMs = 0;
+  // ...or leaves when this many more requests have come, just ahead of the last one's answer:
+  // late by events rather than by time (tests on the program's clock).
+  std::size_t heldForRequests = 0;
 
   static SimAnswer Silence() { return SimAnswer{}; }
-  static SimAnswer Ack() { return SimAnswer{Kind::kAck, {0xA0}, 0, 0}; }
-  static SimAnswer Bytes(SimBytes bytes) { return SimAnswer{Kind::kBytes, std::move(bytes), 0, 0}; }
+  static SimAnswer Ack() { return SimAnswer{Kind::kAck, {0xA0}, 0, 0, 0}; }
+  static SimAnswer Bytes(SimBytes bytes) { return SimAnswer{Kind::kBytes, std::move(bytes), 0, 0, 0}; }
   // A framed reply: start byte, 14-bit header length L, body, and the 7-bit sum of bytes 0 to
   // L - 1 as byte L (L + 1 bytes in all).
   static SimAnswer Reply(std::uint8_t start, const SimBytes& body);
@@ -116,18 +119,24 @@ class CSimSwitchedUnit : public CSimUnit {
 
   // Switched off or on from now on.
   void SetSilent(bool silent) { m_silent = silent; }
+  // The next requests it answers, this many of them, go unanswered (its answers lost).
+  void SetSilentForRequests(int requests) { m_silentRequests = requests; }
   // Switched off from `after` on for `length` (zero: for good), counted from now.
   void SetSilentPeriod(Clock::duration after, Clock::duration length);
   bool IsSilent() const;
   // Every answer leaves this much later, ms, while the bus answers the others meanwhile.
   void SetAnswerHeldMs(std::uint32_t ms) { m_heldMs = ms; }
+  // Every answer leaves when this many more requests have come (see SimAnswer::heldForRequests).
+  void SetAnswerHeldForRequests(std::size_t requests) { m_heldForRequests = requests; }
   CSimUnit& Unit() { return *m_unit; }
 
  private:
   std::unique_ptr<CSimUnit> m_unit;
   std::atomic<bool> m_silent{false};
+  std::atomic<int> m_silentRequests{0};
   mutable std::mutex m_mutex;
   Clock::time_point m_silentFrom = Clock::time_point::max();
   Clock::time_point m_silentUntil = Clock::time_point::max();
   std::atomic<std::uint32_t> m_heldMs{0};
+  std::atomic<std::size_t> m_heldForRequests{0};
 };
