@@ -1289,3 +1289,100 @@ TEST_F(SerialCommsTest, ReplyTooShortToHoldTheEchoedBytesIsRefusedFromAUnitThatR
   EXPECT_EQ(t.receivedLength, 0u);
   EXPECT_EQ(m_comms.GetErrorCount(), 3u);
 }
+
+// A unit with fewer channels at the ID (a Nerex24, type 0x72) answers a Nerex48's names read,
+// which asks for 144 bytes, with a whole frame of 96. When that frame repeats the request's unit
+// ID and command, the transaction ends on it at once, as a reply of another length that the
+// device can still read the unit's model from; anything less is waited for and given up as ever.
+struct ShorterReplyCase {
+  const char* name;
+  Bytes header;       // reply bytes 3 to 6: type, ID, 0, command
+  bool badChecksum;
+  std::uint32_t mask;  // the request's echo mask
+  bool endsOnIt;
+};
+void PrintTo(const ShorterReplyCase& c, std::ostream* os) { *os << c.name; }
+
+const ShorterReplyCase kShorterReplyCases[] = {
+    {"RepeatsTheHeader", {0x72, 0x05, 0x00, 0x33}, false, 0x50, true},
+    {"NamesAnotherUnit", {0x72, 0x06, 0x00, 0x33}, false, 0x50, false},
+    {"NamesAnotherCommand", {0x72, 0x05, 0x00, 0x34}, false, 0x50, false},
+    {"LeavesTheHeaderEmpty", {0x00, 0x00, 0x00, 0x00}, false, 0x50, false},
+    {"BadChecksum", {0x72, 0x05, 0x00, 0x33}, true, 0x50, false},
+    {"RequestWithoutEcho", {0x72, 0x05, 0x00, 0x33}, false, 0, false},
+};
+
+class ShorterReply : public SerialCommsTest, public ::testing::WithParamInterface<ShorterReplyCase> {
+ protected:
+  // The names read F0 00 08 78 05 00 33 00 + checksum, asking for 144 bytes.
+  void SetNamesRead() {
+    CControlMessage& t = m_comms.Transaction();
+    const Bytes request{0xF0, 0x00, 0x08, 0x78, 0x05, 0x00, 0x33, 0x00};
+    std::memcpy(t.frame, request.data(), request.size());
+    t.frame[8] = Checksum7Bit(request.data(), request.size());
+    t.Set(0x33, 9, 144, kDevice, false, 0xA8, 0, 0);
+    t.replyEchoMask = GetParam().mask;
+  }
+  // A8 00 5F, the header, 88 name bytes, the checksum: 96 bytes.
+  Bytes Reply() const {
+    Bytes body = GetParam().header;
+    body.resize(92, 0x20);
+    Bytes reply = MakeFramedReply(0xA8, body);
+    if (GetParam().badChecksum) reply.back() ^= 0x01;
+    return reply;
+  }
+};
+
+TEST_P(ShorterReply, EndsTheTransactionAtOnceOnlyWhenItRepeatsTheRequestsHeader) {
+  const Bytes reply = Reply();
+  ASSERT_EQ(reply.size(), 96u);
+  ASSERT_EQ(Bytes(reply.begin(), reply.begin() + 3), (Bytes{0xA8, 0x00, 0x5F}));
+  m_bus.InjectFault(SimFault::Replace(reply));
+  SetNamesRead();
+  ASSERT_TRUE(Run());
+  const CControlMessage& t = m_comms.Transaction();
+  EXPECT_EQ(m_bus.RequestCount(), 1u);
+  EXPECT_EQ(t.expectedLength, 144u);
+  EXPECT_EQ(m_comms.EndedOnShorterReply(), GetParam().endsOnIt);
+  if (GetParam().endsOnIt) {
+    EXPECT_EQ(Received(), reply);
+    m_comms.CopyReplyToTransaction();
+    EXPECT_EQ(Bytes(t.frame, t.frame + t.receivedLength), reply);
+    EXPECT_EQ(m_host.lines, std::vector<std::string>{"Check buffer failed, Command = 0x33 - length in return = 95 "
+                                                     "should be 143 - Comms Error Count = 1\n"});
+  } else {
+    EXPECT_EQ(t.receivedLength, 0u);
+    ASSERT_FALSE(m_host.lines.empty());
+    EXPECT_EQ(m_host.lines[0].rfind("Only part of return message Received from device ID 5", 0), 0u)
+        << m_host.lines[0];
+  }
+  // The next transaction starts afresh.
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_FALSE(m_comms.EndedOnShorterReply());
+  EXPECT_EQ(Received(), UnitReply(20));
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, ShorterReply, ::testing::ValuesIn(kShorterReplyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SerialCommsTest, ShorterReplyThatRepeatsTheHeaderEndsTheTransactionWhenItsLastPartComes) {
+  // The 96-byte frame comes in two parts, the second after the first read has timed out.
+  Bytes body{0x72, 0x05, 0x00, 0x33};
+  body.resize(92, 0x20);
+  m_unit->SetReply(0x33, body);
+  const Bytes reply = MakeFramedReply(0xA8, body);
+  ReleaseHeldAnswersAtLineStarting("Only part of return message");
+  m_bus.InjectFault(SimFault::SplitUntilReleased(50));
+  CControlMessage& t = m_comms.Transaction();
+  const Bytes request{0xF0, 0x00, 0x08, 0x78, 0x05, 0x00, 0x33, 0x00};
+  std::memcpy(t.frame, request.data(), request.size());
+  t.frame[8] = Checksum7Bit(request.data(), request.size());
+  t.Set(0x33, 9, 144, kDevice, false, 0xA8, 0, 0);
+  t.replyEchoMask = 0x50;
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(m_comms.EndedOnShorterReply());
+  EXPECT_EQ(Received(), reply);
+  EXPECT_EQ(m_bus.RequestCount(), 1u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 1u);
+}
