@@ -84,13 +84,22 @@ class SerialCommsTest : public ::testing::Test {
     SetClockForTests(nullptr);
   }
 
+  // The request to device 5: the frame's bytes and their checksum, asking for expected bytes.
+  void SetRequest(const Bytes& frame, std::uint8_t command, std::uint32_t expected, bool write) {
+    CControlMessage& t = m_comms.Transaction();
+    std::memcpy(t.frame, frame.data(), frame.size());
+    t.frame[frame.size()] = Checksum7Bit(frame.data(), frame.size());
+    t.Set(command, std::uint32_t(frame.size() + 1), expected, kDevice, write, 0xA8, 0, 0);
+  }
   // A read of a command (0x4F unless given) from device 5: F0 00 07 10 05 00 4F + checksum.
   void SetRead(std::uint32_t expected = 20, std::uint8_t command = 0x4F) {
-    CControlMessage& t = m_comms.Transaction();
-    const Bytes frame{0xF0, 0x00, 0x07, 0x10, 0x05, 0x00, command};
-    std::memcpy(t.frame, frame.data(), frame.size());
-    t.frame[7] = Checksum7Bit(frame.data(), frame.size());
-    t.Set(command, 8, expected, kDevice, false, 0xA8, 0, 0);
+    SetRequest({0xF0, 0x00, 0x07, 0x10, 0x05, 0x00, command}, command, expected, false);
+  }
+  // A Nerex48's names read from device 5, F0 00 08 78 05 00 33 00 + checksum, asking for 144
+  // bytes; the reply must repeat the bytes of the echo mask.
+  void SetNamesRead(std::uint32_t echoMask) {
+    SetRequest({0xF0, 0x00, 0x08, 0x78, 0x05, 0x00, 0x33, 0x00}, 0x33, 144, false);
+    m_comms.Transaction().replyEchoMask = echoMask;
   }
   // A read of a command from the unit with the ID (for the device), whose reply must repeat the
   // unit ID and the command; the unit's reply to it is one of that length (20 bytes unless
@@ -155,13 +164,7 @@ class SerialCommsTest : public ::testing::Test {
     return unit;
   }
   // A set command 0x18 to device 5, waiting for the ACK.
-  void SetWrite() {
-    CControlMessage& t = m_comms.Transaction();
-    const Bytes frame{0xF1, 0x00, 0x08, 0x10, 0x05, 0x00, 0x18, 0x01};
-    std::memcpy(t.frame, frame.data(), frame.size());
-    t.frame[8] = Checksum7Bit(frame.data(), frame.size());
-    t.Set(0x18, 9, 0, kDevice, true, 0xA8, 0, 0);
-  }
+  void SetWrite() { SetRequest({0xF1, 0x00, 0x08, 0x10, 0x05, 0x00, 0x18, 0x01}, 0x18, 0, true); }
   // Runs the transaction to its end; false on a transport error.
   // Runs one transaction, and returns once the bus has done with every request of it too: a read
   // can end on answers let go ahead of a request's own while the bus still holds that request's.
@@ -1257,13 +1260,9 @@ TEST_F(SerialCommsTest, UnitAtALongIdIsKnownByTheLowSevenBitsOfItsIdByte) {
   m_bus.InjectFault(SimFault::Replace(reply));
   m_bus.InjectFault(SimFault::Replace(MakeFramedReply(0xA8, other)));
   m_bus.InjectFault(SimFault::Replace(reply));
-  const Bytes request{0xF0, 0x00, 0x08, 0x78, 0xC8, 0x00, 0x33, 0x00};
   for (int i = 0; i < 2; ++i) {
-    CControlMessage& t = m_comms.Transaction();
-    std::memcpy(t.frame, request.data(), request.size());
-    t.frame[8] = Checksum7Bit(request.data(), request.size());
-    t.Set(0x33, 9, 144, kDevice, false, 0xA8, 0, 0);
-    t.replyEchoMask = (1u << 4) | (1u << 6);
+    SetRequest({0xF0, 0x00, 0x08, 0x78, 0xC8, 0x00, 0x33, 0x00}, 0x33, 144, false);
+    m_comms.Transaction().replyEchoMask = (1u << 4) | (1u << 6);
     ASSERT_TRUE(Run());
     EXPECT_EQ(Received(), reply);
   }
@@ -1277,13 +1276,10 @@ TEST_F(SerialCommsTest, ReplyTooShortToHoldTheEchoedBytesIsRefusedFromAUnitThatR
   const Bytes header{0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E};
   m_bus.InjectFault(SimFault::Replace(MakeFramedReply(0xA8, header)));
   m_bus.InjectFaults(SimFault::Replace(MakeFramedReply(0xA8, {0x33, 0x01, 0x02, 0x03, 0x04})), 3);
-  CControlMessage& t = m_comms.Transaction();
-  const Bytes request{0xF0, 0x00, 0x0A, 0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E};
+  const CControlMessage& t = m_comms.Transaction();
   for (std::uint32_t expected : {11u, 9u}) {
-    std::memcpy(t.frame, request.data(), request.size());
-    t.frame[10] = Checksum7Bit(request.data(), request.size());
-    t.Set(0x3E, 11, expected, kDevice, false, 0xA8, 0, 0);
-    t.replyEchoMask = 0x2F0;
+    SetRequest({0xF0, 0x00, 0x0A, 0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E}, 0x3E, expected, false);
+    m_comms.Transaction().replyEchoMask = 0x2F0;
     ASSERT_TRUE(Run());
   }
   EXPECT_EQ(t.receivedLength, 0u);
@@ -1314,15 +1310,6 @@ const ShorterReplyCase kShorterReplyCases[] = {
 
 class ShorterReply : public SerialCommsTest, public ::testing::WithParamInterface<ShorterReplyCase> {
  protected:
-  // The names read F0 00 08 78 05 00 33 00 + checksum, asking for 144 bytes.
-  void SetNamesRead() {
-    CControlMessage& t = m_comms.Transaction();
-    const Bytes request{0xF0, 0x00, 0x08, 0x78, 0x05, 0x00, 0x33, 0x00};
-    std::memcpy(t.frame, request.data(), request.size());
-    t.frame[8] = Checksum7Bit(request.data(), request.size());
-    t.Set(0x33, 9, 144, kDevice, false, 0xA8, 0, 0);
-    t.replyEchoMask = GetParam().mask;
-  }
   // A8 00 5F, the header, 88 name bytes, the checksum: 96 bytes.
   Bytes Reply() const {
     Bytes body = GetParam().header;
@@ -1338,7 +1325,7 @@ TEST_P(ShorterReply, EndsTheTransactionAtOnceOnlyWhenItRepeatsTheRequestsHeader)
   ASSERT_EQ(reply.size(), 96u);
   ASSERT_EQ(Bytes(reply.begin(), reply.begin() + 3), (Bytes{0xA8, 0x00, 0x5F}));
   m_bus.InjectFault(SimFault::Replace(reply));
-  SetNamesRead();
+  SetNamesRead(GetParam().mask);
   ASSERT_TRUE(Run());
   const CControlMessage& t = m_comms.Transaction();
   EXPECT_EQ(m_bus.RequestCount(), 1u);
@@ -1374,12 +1361,7 @@ TEST_F(SerialCommsTest, ShorterReplyThatRepeatsTheHeaderEndsTheTransactionWhenIt
   const Bytes reply = MakeFramedReply(0xA8, body);
   ReleaseHeldAnswersAtLineStarting("Only part of return message");
   m_bus.InjectFault(SimFault::SplitUntilReleased(50));
-  CControlMessage& t = m_comms.Transaction();
-  const Bytes request{0xF0, 0x00, 0x08, 0x78, 0x05, 0x00, 0x33, 0x00};
-  std::memcpy(t.frame, request.data(), request.size());
-  t.frame[8] = Checksum7Bit(request.data(), request.size());
-  t.Set(0x33, 9, 144, kDevice, false, 0xA8, 0, 0);
-  t.replyEchoMask = 0x50;
+  SetNamesRead(0x50);
   ASSERT_TRUE(Run());
   EXPECT_TRUE(m_comms.EndedOnShorterReply());
   EXPECT_EQ(Received(), reply);
