@@ -4,7 +4,6 @@
 #include "core/comms/CommsWorker.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 
 #include "core/support/AppSettings.h"
@@ -339,20 +338,22 @@ void CCommsWorker::HandOver() {
     // The device's fields and queue are shared with the UI thread under the document's lock.
     CSingleLock lock(m_documentLock);
     if (CDevice* device = record.device) {
-      const bool answered = record.receivedLength == record.expectedLength;
-      if (!answered) {
+      const bool whole = record.receivedLength == record.expectedLength;
+      const bool shorter = comms.EndedOnShorterReply();
+      if (shorter) {
+        // Only the model it names is read from it, before or after a security pass.
+        comms.CopyReplyToTransaction();
+        if (!device->TakeModelOfShorterReply(record)) device->UpdateCommsState(false);
+      } else if (!whole) {
         device->UpdateCommsState(false);
       } else if (device->NeedsInitialisation()) {
         // The reply is dropped until a security pass admits the device.
         if (m_security.IsDueForPass(device)) m_needSecurityGet = true;
       } else {
-        const std::uint32_t n = record.receivedLength < CSerialComms::kReceiveBufferSize
-                                    ? record.receivedLength
-                                    : std::uint32_t(CSerialComms::kReceiveBufferSize);
-        std::memcpy(record.frame, comms.ReceiveBuffer(), n);
+        comms.CopyReplyToTransaction();
         device->ProcessReply(record);
       }
-      m_plan.OnOutcome(PollUnitOf(*device), answered, comms.HeardNothing(), ClockMicroseconds());
+      m_plan.OnOutcome(PollUnitOf(*device), whole || shorter, comms.HeardNothing(), ClockMicroseconds());
     }
   }
   NoteUnitsHeardLate();

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 #include "core/comms/CommsPassHost.h"
@@ -190,10 +189,13 @@ bool CSecurityPass::CheckDeviceSecurity(CDevice* device) {
   CControlMessage& record = comms.Transaction();
   record.noRetry = false;
   if (!device->BuildSecurityCheckMessage(record)) return true;
-  if (!m_host.RunTransaction() || record.receivedLength != record.expectedLength) return false;
+  if (!m_host.RunTransaction()) return false;
+  const bool shorter = comms.EndedOnShorterReply();
+  if (!shorter && record.receivedLength != record.expectedLength) return false;
   CSingleLock lock(m_document.GetLock());
-  const std::uint32_t n = std::min<std::uint32_t>(record.receivedLength, CSerialComms::kReceiveBufferSize);
-  std::memcpy(record.frame, comms.ReceiveBuffer(), n);
+  comms.CopyReplyToTransaction();
+  // A shorter reply tells only the unit's model: the check is answered when that is another one.
+  if (shorter) return device->TakeModelOfShorterReply(record);
   device->ProcessReply(record);
   return true;
 }

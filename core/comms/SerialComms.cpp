@@ -124,6 +124,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
   }
   ++m_sends;
   m_rest = ERest::kNone;
+  m_shorterReply = false;
 
   // A late answer to an earlier request must never be taken for this one: what has come is
   // dropped. The output is left alone: every write ends once its bytes have left the port, so
@@ -288,8 +289,9 @@ void CSerialComms::RecordLateAnswers() {
   m_unansweredSends = 0;
   if (unanswered == 0 || !m_lateAnswerGuard) return;
   const CControlMessage& t = m_transaction;
-  const bool answered = !m_drainPending && t.expectedLength != 0 && t.receivedLength == t.expectedLength;
-  m_book.OnTransactionEnd(DescribeRequest(answered ? t.expectedLength : m_requestedLength), unanswered, answered,
+  const bool whole = t.expectedLength != 0 && t.receivedLength == t.expectedLength;
+  const bool answered = !m_drainPending && (whole || m_shorterReply);
+  m_book.OnTransactionEnd(DescribeRequest(answered ? t.receivedLength : m_requestedLength), unanswered, answered,
                           m_firstSendEndUs, ReadLimitUs(), ClockMicroseconds());
 }
 
@@ -419,7 +421,7 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
     case EReadPhase::kNothing: OnNothingRead(elapsed); break;
     case EReadPhase::kMoreOfReply:
       m_bytesHeld = heldBefore + n;
-      RetryReadOrGiveUp([&] { LogWaitingForRest(elapsed); });
+      if (!EndOnShorterReply()) RetryReadOrGiveUp([&] { LogWaitingForRest(elapsed); });
       break;
     case EReadPhase::kBeginning: OnReplyBeginning(elapsed); break;
     case EReadPhase::kJunk: OnJunkRead(elapsed); break;
@@ -556,8 +558,7 @@ void CSerialComms::OnRestRead(std::uint32_t n, double elapsed) {
     // The line went quiet short of the length the header announced: that length was wrong (a
     // length byte changed on the line), and the reply is refused as one whose length does not
     // check.
-    LogCounted("Check buffer failed, Command = 0x%X - length in return = %u should be %u", t.command,
-               t.expectedLength - 1, m_requestedLength - 1);
+    LogLengthCheckFailed(t.expectedLength - 1, m_requestedLength - 1);
     m_bytesHeld = 0;
     RefuseReply(false);
     return;
@@ -578,9 +579,8 @@ bool CSerialComms::DropLateAnswerAtFront(double elapsed) {
   if (received > 0 && m_receive[0] == AnswerStart()) {
     // This request's start byte: a whole frame shorter than its reply that carries the header
     // of a late answer known to be due.
-    if (t.write || received < 4 || m_receive[1] >= 0x80 || m_receive[2] >= 0x80) return false;
-    const std::uint32_t n = Get14Bit(m_receive + 1) + 1;
-    if (n >= t.expectedLength || n > received || !IsWholeFrame(m_receive, n)) return false;
+    const std::uint32_t n = ShorterWholeFrameAtFront();
+    if (n == 0) return false;
     const std::optional<LateAnswerMatch> late = m_book.Match(m_receive, n, ClockMicroseconds());
     if (!late) return false;
     DropLateAnswer(*late, n, elapsed);
@@ -606,7 +606,7 @@ CSerialComms::EReplyOwner CSerialComms::ReplyOwner(std::optional<LateAnswerMatch
   const CControlMessage& t = m_transaction;
   late->reset();
   if (t.replyEchoMask == 0) return EReplyOwner::kThisRequest;
-  if (ReplyEchoesRequest()) {
+  if (ReplyEchoesRequest(t.receivedLength)) {
     m_book.NoteRepeatsHeader(DescribeRequest(t.expectedLength), m_receive, t.receivedLength);
     return EReplyOwner::kThisRequest;
   }
@@ -653,16 +653,49 @@ void CSerialComms::DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, 
   ReadRest();
 }
 
-bool CSerialComms::ReplyEchoesRequest() const {
+bool CSerialComms::ReplyEchoesRequest(std::uint32_t length) const {
   const CControlMessage& t = m_transaction;
   for (std::uint32_t i = 0; i < 32; ++i) {
     if ((t.replyEchoMask & (1u << i)) == 0) continue;
-    if (i >= t.receivedLength || i >= t.FrameBytes()) return false;
+    if (i >= length || i >= t.FrameBytes()) return false;
     // A unit keeps every byte after the start byte below 0x80: a request byte above it (the
     // low byte of a long ID) comes back as its low seven bits.
     if ((m_receive[i] & 0x7F) != (m_transmit[i] & 0x7F)) return false;
   }
   return true;
+}
+
+std::uint32_t CSerialComms::ShorterWholeFrameAtFront() const {
+  const CControlMessage& t = m_transaction;
+  const std::uint32_t received = t.receivedLength;
+  if (t.write || received < 4 || m_receive[0] != t.replyStart || m_receive[1] >= 0x80 || m_receive[2] >= 0x80)
+    return 0;
+  const std::uint32_t n = Get14Bit(m_receive + 1) + 1;
+  if (n >= t.expectedLength || n > received || !IsWholeFrame(m_receive, n)) return 0;
+  return n;
+}
+
+bool CSerialComms::EndOnShorterReply() {
+  CControlMessage& t = m_transaction;
+  const std::uint32_t n = ShorterWholeFrameAtFront();
+  // Without the request's unit ID and command in it, a shorter frame may be anything (another
+  // unit's answer, a late one): it is waited past as ever.
+  if (n == 0 || t.replyEchoMask == 0 || !ReplyEchoesRequest(n)) return false;
+  // The unit answered this request, in a reply of its own length: waiting on would only spend
+  // the retries on bytes that never come.
+  LogLengthCheckFailed(n - 1, t.expectedLength - 1);
+  if (t.receivedLength > n) m_drainPending = true;
+  t.receivedLength = n;
+  m_bytesHeld = n;
+  m_shorterReply = true;
+  m_retryCount = 0;
+  m_done = true;
+  return true;
+}
+
+void CSerialComms::CopyReplyToTransaction() {
+  const std::uint32_t n = std::min<std::uint32_t>(m_transaction.receivedLength, kReceiveBufferSize);
+  std::memcpy(m_transaction.frame, m_receive, n);
 }
 
 // As many bytes as expected, but junk where the start byte should be: what follows a start byte
@@ -720,6 +753,7 @@ void CSerialComms::OnReplyBeginning(double elapsed) {
     m_done = true;
     return;
   }
+  if (EndOnShorterReply()) return;
   LogVerbose(
       "Only part of return message Received from device ID %u after %.2fms - Good bytes = %u, "
       "Still to read = %u, Command = 0x%X - retrying",
@@ -772,12 +806,16 @@ bool CSerialComms::WaitForCompletion() {
 bool CSerialComms::CheckReply(std::uint32_t expectedHeaderLength) {
   const std::uint32_t length = Get14Bit(m_receive + 1);
   if (length != expectedHeaderLength) {
-    LogCounted("Check buffer failed, Command = 0x%X - length in return = %u should be %u",
-               m_transaction.command, length, expectedHeaderLength);
+    LogLengthCheckFailed(length, expectedHeaderLength);
     return false;
   }
   if (length >= kReceiveBufferSize) return false;
   return Checksum7Bit(m_receive, length) == m_receive[length];
+}
+
+void CSerialComms::LogLengthCheckFailed(std::uint32_t inReturn, std::uint32_t shouldBe) {
+  LogCounted("Check buffer failed, Command = 0x%X - length in return = %u should be %u", m_transaction.command,
+             inReturn, shouldBe);
 }
 
 void CSerialComms::LogCommsError(const char* text, bool counted) {

@@ -105,6 +105,16 @@ class CSerialComms {
   void LogCommsError(const char* text, bool counted);
   void ResetErrorCount();
 
+  // Whether the last transaction ended on a whole reply shorter than it asked for that repeats
+  // the request's bytes named by its echo mask (unit ID and command): the reply of a unit that
+  // lays its data out for fewer channels, say, or of another model. receivedLength is that
+  // reply's length, short of expectedLength; it is a counted check failure, and the caller reads
+  // no more than the unit's model from it. A request without echo mask never ends so.
+  bool EndedOnShorterReply() const { return m_shorterReply; }
+  // Copies the received reply (at most the receive buffer) over the transaction's frame from
+  // byte 0, for the device's reply handler.
+  void CopyReplyToTransaction();
+
   // The transaction record: the request to run; its reply fields are updated in place.
   CControlMessage& Transaction() { return m_transaction; }
   const CControlMessage& Transaction() const { return m_transaction; }
@@ -204,7 +214,16 @@ class CSerialComms {
   // Whether the whole, checked reply in the receive buffer repeats the request's bytes named by
   // its echo mask (unit ID and command), compared on their low seven bits; a reply too short to
   // hold them does not.
-  bool ReplyEchoesRequest() const;
+  bool ReplyEchoesRequest(std::uint32_t length) const;
+  // The length of a whole frame at the front of the receive buffer, from this request's reply
+  // start byte, that is shorter than the reply asked for; 0 when there is none.
+  std::uint32_t ShorterWholeFrameAtFront() const;
+  // What was read begins with a whole frame shorter than this request's reply that repeats the
+  // request's header: the transaction ends on it (see EndedOnShorterReply). False otherwise.
+  bool EndOnShorterReply();
+  // The counted line of a reply whose length does not check: the lengths are the header's, the
+  // frame's bytes less one.
+  void LogLengthCheckFailed(std::uint32_t inReturn, std::uint32_t shouldBe);
   // Who the whole, checked reply in the receive buffer is from; a late answer is returned in late.
   // A unit need not repeat the request's header in its reply: until one of its replies has, every
   // reply is taken; from then on (until the port closes, or a transaction gives up on replies
@@ -251,6 +270,7 @@ class CSerialComms {
   std::uint32_t m_bytesHeld = 0;
   bool m_overlapped = false;
   bool m_drainPending = false;  // the last transaction failed: bytes may still be on their way
+  bool m_shorterReply = false;  // see EndedOnShorterReply
   // Sends of the current transaction, those met by a read that timed out empty, and when the
   // first left the port (the program's clock, microseconds).
   std::uint32_t m_sends = 0;

@@ -641,6 +641,12 @@ bool CDevice::TakeUnitModel(std::uint32_t unitType) {
   return false;
 }
 
+bool CDevice::TakeModelOfShorterReply(const CControlMessage& record) {
+  if (record.write || record.receivedLength <= 3) return false;
+  TakeUnitModel(record.frame[3]);
+  return IsSetAside();
+}
+
 std::optional<std::string> CDevice::DeviceIdInUseRefusal(std::uint64_t id) const {
   if (id == 0 || !m_host) return std::nullopt;
   for (const CDevice* other : m_host->GetDevices())

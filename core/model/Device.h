@@ -256,6 +256,11 @@ class CDevice : public CObjectProperties {
   std::string SetAside(std::uint32_t unitType, const std::string& unitModel);
   // The words that name both models while the device is set aside; empty otherwise. Any thread.
   std::string GetOtherModelNote();
+  // A whole reply shorter than its request asked for that repeats the request's unit ID and
+  // command (CSerialComms::EndedOnShorterReply): nothing of it is taken but the model it repeats
+  // in byte 3, as TakeUnitModel takes it. True when a unit of another model answered, and the
+  // device is set aside. Worker thread, under the system's lock.
+  bool TakeModelOfShorterReply(const CControlMessage& record);
   // The model name of a unit of the device's family that reports typeCode, for the words of
   // SetAside; base: "unit of type n".
   virtual std::string ModelNameOfType(std::uint32_t typeCode) const;

@@ -188,6 +188,25 @@ class UnitsOnlineTest : public SimBusFrameTest {
     const CDeviceProperty* row = frame->GetPropertiesPane().GetGrid().FindRow("ID");
     return row && row->IsEnabled();
   }
+  // The tooltip the rack shows over the device's tile; shot as rack-<shot>.png and
+  // rack-<shot>-tip.png when pictures are asked for.
+  QString RackTooltip(CDevice* device, const QString& shot = {}) {
+    CDeviceRack& rack = frame->GetDeviceView().GetRack();
+    const CRect tile = rack.GetDeviceRect(device);
+    EXPECT_GT(tile.Width(), 0);
+    const QPoint at(tile.left + 20, tile.top + 10 - rack.GetScrollPos());
+    QHelpEvent help(QEvent::ToolTip, at, rack.mapToGlobal(at));
+    QApplication::sendEvent(&rack, &help);
+    const QString text = QToolTip::text();
+    if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty() && !shot.isEmpty()) {
+      rack.grab().save(folder + "/rack-" + shot + ".png");
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && QByteArray(w->metaObject()->className()) == "QTipLabel")
+          w->grab().save(folder + "/rack-" + shot + "-tip.png");
+    }
+    QToolTip::hideText();
+    return text;
+  }
   static int GainA(const CNerexSeriesDevice& d) { return d.GetCurrentSettings().inputs.gains[0]; }
   static int GainA(const CSimProcessorUnit& u) { return u.Current().inputs.gains[0]; }
 
@@ -686,28 +705,102 @@ TEST_F(UnitsOnlineTest, AnotherModelAtADevicesIdIsNamedInTheLogAndTheRackTooltip
   for (const Frame& f : Writes()) (f.id == 4 ? toOwnModel : toOtherModels).push_back(f);
   EXPECT_TRUE(toOtherModels.empty()) << Describe(toOtherModels);
   EXPECT_FALSE(toOwnModel.empty());
-  CDeviceRack& rack = frame->GetDeviceView().GetRack();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.note);
     EXPECT_EQ(LogCount(std::string(c.note) + " - nothing is sent to that unit or read from it"), 1);
     EXPECT_FALSE(c.device->IsConnected());
-    // The tooltip the rack shows over the device's tile.
-    const CRect tile = rack.GetDeviceRect(c.device);
-    ASSERT_GT(tile.Width(), 0);
-    const QPoint at(tile.left + 20, tile.top + 10 - rack.GetScrollPos());
-    QHelpEvent help(QEvent::ToolTip, at, rack.mapToGlobal(at));
-    QApplication::sendEvent(&rack, &help);
-    EXPECT_TRUE(QToolTip::text().contains(c.note)) << QToolTip::text().toStdString();
-    EXPECT_TRUE(QToolTip::text().contains("Not Connected")) << QToolTip::text().toStdString();
-    if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
-      rack.grab().save(folder + "/rack-other-model.png");
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && QByteArray(w->metaObject()->className()) == "QTipLabel")
-          w->grab().save(folder + "/rack-other-model-tip-" + QString::number(c.device->GetDeviceId()) + ".png");
-    }
-    QToolTip::hideText();
+    const QString tip = RackTooltip(c.device, "other-model-" + QString::number(c.device->GetDeviceId()));
+    EXPECT_TRUE(tip.contains(c.note)) << tip.toStdString();
+    EXPECT_TRUE(tip.contains("Not Connected")) << tip.toStdString();
   }
 }
+
+// A processor of the same line with another number of channels at a device's ID.
+struct ChannelCountCase {
+  const char* name;
+  std::uint32_t fileType;
+  std::uint32_t unitType;
+  std::uint32_t session;  // kGoOnlineRetrieve or kGoOnlineSend
+  const char* note;
+};
+void PrintTo(const ChannelCountCase& c, std::ostream* os) { *os << c.name; }
+
+class OtherChannelCountTest : public UnitsOnlineTest, public ::testing::WithParamInterface<ChannelCountCase> {};
+
+// A Nerex24 where the file has a Nerex48 answers every request with fewer bytes than the device
+// asks for (its names and blocks are laid out for two inputs and four outputs), and a Nerex48
+// where the file has a Nerex24 with more. Either way, at going online with "Send" or "Retrieve",
+// the device is set aside: the log and its rack tooltip name both models once, nothing is
+// written to that ID and nothing read into the file, while the unit at the next ID is read out.
+// Once a unit of the file's model answers at the ID, the device takes it up as the session chose.
+TEST_P(OtherChannelCountTest, IsSetAsideNamedAndTakenUpWhenTheFilesModelAnswersThere) {
+  const ChannelCountCase& c = GetParam();
+  CSimSwitchedUnit* other = nullptr;
+  CSimSwitchedUnit* own = nullptr;
+  StartBus(kPort, [&](CSimBus& units) {
+    other = units.Add<CSimSwitchedUnit>(std::make_unique<CSimProcessorUnit>(int(c.unitType), 1));
+    own = units.Add<CSimSwitchedUnit>(std::make_unique<CSimProcessorUnit>(int(c.fileType), 1));
+    own->SetSilent(true);
+    units.Add<CSimProcessorUnit>(120, 4);
+  });
+  CSystem& system = MakeFrame().GetSystem();
+  auto* device = static_cast<CNerexSeriesDevice*>(Append(system, 1, c.fileType));
+  device->SetName("Front of House");
+  auto* neighbour = static_cast<CNerexSeriesDevice*>(Append(system, 4, 120));
+  prompts.goOnlineChoice = c.session;
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_TRUE(WaitFor([&] { return device->GetOtherModelAtId() == c.unitType && neighbour->AllBlocksReceived(); },
+                      60000));
+  Settle();
+
+  EXPECT_EQ(LogCount(std::string(c.note) + " - nothing is sent to that unit or read from it"), 1);
+  EXPECT_EQ(LogCount("Cannot connect to"), 0);
+  EXPECT_FALSE(device->IsConnected());
+  EXPECT_EQ(device->GetName(), "Front of House");
+  const QString tip = RackTooltip(device, "other-channel-count");
+  EXPECT_TRUE(tip.contains(c.note)) << tip.toStdString();
+  std::vector<Frame> toTheId;
+  for (const Frame& f : Writes())
+    if (f.id == 1) toTheId.push_back(f);
+  EXPECT_TRUE(toTheId.empty()) << Describe(toTheId);
+
+  // The file's model comes to the ID.
+  other->SetSilent(true);
+  own->SetSilent(false);
+  const std::size_t swapped = bus->RequestCount();
+  ASSERT_TRUE(WaitFor([&] { return device->IsConnected() && device->AllBlocksReceived(); }, 60000));
+  Settle();
+  EXPECT_EQ(device->GetOtherModelAtId(), 0u);
+  EXPECT_EQ(LogCount("ID 1: the unit is a " + device->GetModelName() + " again"), 1);
+  EXPECT_FALSE(RackTooltip(device).contains(c.note));
+  std::vector<Frame> writes;
+  for (const Frame& f : Writes(swapped))
+    if (f.id == 1) writes.push_back(f);
+  if (c.session == kGoOnlineSend) {
+    // The file's settings, in the file's model's frames.
+    EXPECT_FALSE(writes.empty());
+    EXPECT_TRUE(std::all_of(writes.begin(), writes.end(), [&](const Frame& f) { return f.type == int(c.fileType); }))
+        << Describe(writes);
+    EXPECT_EQ(device->GetName(), "Front of House");
+  } else {
+    EXPECT_TRUE(writes.empty()) << Describe(writes);
+    EXPECT_EQ(device->GetName(), "Sim Processor");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, OtherChannelCountTest,
+    ::testing::Values(
+        ChannelCountCase{"Nerex48_Nerex24_Send", 120, 114, kGoOnlineSend,
+                         "ID 1: the file has a Nerex48, the unit is a Nerex24"},
+        ChannelCountCase{"Nerex48_Nerex24_Retrieve", 120, 114, kGoOnlineRetrieve,
+                         "ID 1: the file has a Nerex48, the unit is a Nerex24"},
+        ChannelCountCase{"Nerex24_Nerex48_Send", 114, 120, kGoOnlineSend,
+                         "ID 1: the file has a Nerex24, the unit is a Nerex48"},
+        ChannelCountCase{"Nerex24_Nerex48_Retrieve", 114, 120, kGoOnlineRetrieve,
+                         "ID 1: the file has a Nerex24, the unit is a Nerex48"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A file holding IDs that the frames cannot carry, a Zel-1 at 189 (it would go out as 61) and a
 // Nerex48 at 100 (the processors' frames carry 0 to 63): going online names both in one message
@@ -797,7 +890,7 @@ class TakeUpInASessionTest : public UnitsOnlineTest, public ::testing::WithParam
     device->ApplyControlChange(CParamValue(IsProcessor() ? kProcessorGainA : kAmpGain1, -6.0f, ParamKind::kLevel));
     filesGain = FileGain();
     ASSERT_NE(filesGain, UnitGain());
-    prompts.goOnlineChoice = int(c.session);
+    prompts.goOnlineChoice = c.session;
     frame->RunCommand(Cmd::kOnline);
     ASSERT_TRUE(frame->IsOnline());
   }

@@ -171,12 +171,14 @@ class CPollingTestDevice : public CTestDevice {
 
   bool GetNextPollMessage(CControlMessage& record) override {
     ++polls;
-    if (PopMessage(record)) return true;
-    const std::uint8_t bytes[7] = {0xF0, 0x00, 0x07, 0x10, std::uint8_t(GetDeviceId()), 0x00, kReadCommand};
-    record.Set(kReadCommand, 8, kReplyLength, this, false, 0xA8, 0, timeoutBase);
-    for (int i = 0; i < 7; ++i) record.frame[i] = bytes[i];
-    record.frame[7] = Checksum7Bit(bytes, 7);
-    if (repliesRepeatTheHeader) record.replyEchoMask = (1u << 4) | (1u << 6);
+    if (!PopMessage(record)) {
+      const std::uint8_t bytes[7] = {0xF0, 0x00, 0x07, 0x10, std::uint8_t(GetDeviceId()), 0x00, kReadCommand};
+      record.Set(kReadCommand, 8, kReplyLength, this, false, 0xA8, 0, timeoutBase);
+      for (int i = 0; i < 7; ++i) record.frame[i] = bytes[i];
+      record.frame[7] = Checksum7Bit(bytes, 7);
+      if (repliesRepeatTheHeader) record.replyEchoMask = (1u << 4) | (1u << 6);
+    }
+    ++requestsMade;
     return true;
   }
   void ProcessReply(CControlMessage& record) override {
@@ -200,6 +202,9 @@ class CPollingTestDevice : public CTestDevice {
   // told to hold them to it.
   std::atomic<bool> repliesRepeatTheHeader{false};
   std::atomic<int> polls{0};
+  // Requests handed to the worker, counted once their frame is complete (polls counts the calls
+  // as they begin).
+  std::atomic<int> requestsMade{0};
   std::atomic<int> processed{0};
   std::atomic<int> processedWhileUninitialised{0};
 

@@ -649,11 +649,11 @@ TEST_F(WorkerOnTheClock, ARequestWaitingAsideIsDroppedWhenItsDeviceGetsANewId) {
   // held still: the watch stays).
   ASSERT_TRUE(h.system.GetComms().RequestIdle());
   const int polls = device->polls;
+  const int made = device->requestsMade;
   h.bus.InjectFault(SimFault::HeldUntil(0));
   h.system.GetComms().SetWorkerState(kWorkerOnline);
-  ASSERT_TRUE(WaitFor([&] { return device->polls >= polls + 2; }));
-  // Only so that the request has surely been made with the old ID: the outcome does not hang on it.
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // The request set aside has been made with the old ID.
+  ASSERT_TRUE(WaitFor([&] { return device->requestsMade >= made + 2; }));
   const std::size_t aside = h.bus.RequestCount();
   {
     CSingleLock lock(h.system.GetLock());

@@ -84,13 +84,22 @@ class SerialCommsTest : public ::testing::Test {
     SetClockForTests(nullptr);
   }
 
+  // The request to device 5: the frame's bytes and their checksum, asking for expected bytes.
+  void SetRequest(const Bytes& frame, std::uint8_t command, std::uint32_t expected, bool write) {
+    CControlMessage& t = m_comms.Transaction();
+    std::memcpy(t.frame, frame.data(), frame.size());
+    t.frame[frame.size()] = Checksum7Bit(frame.data(), frame.size());
+    t.Set(command, std::uint32_t(frame.size() + 1), expected, kDevice, write, 0xA8, 0, 0);
+  }
   // A read of a command (0x4F unless given) from device 5: F0 00 07 10 05 00 4F + checksum.
   void SetRead(std::uint32_t expected = 20, std::uint8_t command = 0x4F) {
-    CControlMessage& t = m_comms.Transaction();
-    const Bytes frame{0xF0, 0x00, 0x07, 0x10, 0x05, 0x00, command};
-    std::memcpy(t.frame, frame.data(), frame.size());
-    t.frame[7] = Checksum7Bit(frame.data(), frame.size());
-    t.Set(command, 8, expected, kDevice, false, 0xA8, 0, 0);
+    SetRequest({0xF0, 0x00, 0x07, 0x10, 0x05, 0x00, command}, command, expected, false);
+  }
+  // A Nerex48's names read from device 5, F0 00 08 78 05 00 33 00 + checksum, asking for 144
+  // bytes; the reply must repeat the bytes of the echo mask.
+  void SetNamesRead(std::uint32_t echoMask) {
+    SetRequest({0xF0, 0x00, 0x08, 0x78, 0x05, 0x00, 0x33, 0x00}, 0x33, 144, false);
+    m_comms.Transaction().replyEchoMask = echoMask;
   }
   // A read of a command from the unit with the ID (for the device), whose reply must repeat the
   // unit ID and the command; the unit's reply to it is one of that length (20 bytes unless
@@ -155,13 +164,7 @@ class SerialCommsTest : public ::testing::Test {
     return unit;
   }
   // A set command 0x18 to device 5, waiting for the ACK.
-  void SetWrite() {
-    CControlMessage& t = m_comms.Transaction();
-    const Bytes frame{0xF1, 0x00, 0x08, 0x10, 0x05, 0x00, 0x18, 0x01};
-    std::memcpy(t.frame, frame.data(), frame.size());
-    t.frame[8] = Checksum7Bit(frame.data(), frame.size());
-    t.Set(0x18, 9, 0, kDevice, true, 0xA8, 0, 0);
-  }
+  void SetWrite() { SetRequest({0xF1, 0x00, 0x08, 0x10, 0x05, 0x00, 0x18, 0x01}, 0x18, 0, true); }
   // Runs the transaction to its end; false on a transport error.
   // Runs one transaction, and returns once the bus has done with every request of it too: a read
   // can end on answers let go ahead of a request's own while the bus still holds that request's.
@@ -1257,13 +1260,9 @@ TEST_F(SerialCommsTest, UnitAtALongIdIsKnownByTheLowSevenBitsOfItsIdByte) {
   m_bus.InjectFault(SimFault::Replace(reply));
   m_bus.InjectFault(SimFault::Replace(MakeFramedReply(0xA8, other)));
   m_bus.InjectFault(SimFault::Replace(reply));
-  const Bytes request{0xF0, 0x00, 0x08, 0x78, 0xC8, 0x00, 0x33, 0x00};
   for (int i = 0; i < 2; ++i) {
-    CControlMessage& t = m_comms.Transaction();
-    std::memcpy(t.frame, request.data(), request.size());
-    t.frame[8] = Checksum7Bit(request.data(), request.size());
-    t.Set(0x33, 9, 144, kDevice, false, 0xA8, 0, 0);
-    t.replyEchoMask = (1u << 4) | (1u << 6);
+    SetRequest({0xF0, 0x00, 0x08, 0x78, 0xC8, 0x00, 0x33, 0x00}, 0x33, 144, false);
+    m_comms.Transaction().replyEchoMask = (1u << 4) | (1u << 6);
     ASSERT_TRUE(Run());
     EXPECT_EQ(Received(), reply);
   }
@@ -1277,15 +1276,95 @@ TEST_F(SerialCommsTest, ReplyTooShortToHoldTheEchoedBytesIsRefusedFromAUnitThatR
   const Bytes header{0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E};
   m_bus.InjectFault(SimFault::Replace(MakeFramedReply(0xA8, header)));
   m_bus.InjectFaults(SimFault::Replace(MakeFramedReply(0xA8, {0x33, 0x01, 0x02, 0x03, 0x04})), 3);
-  CControlMessage& t = m_comms.Transaction();
-  const Bytes request{0xF0, 0x00, 0x0A, 0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E};
+  const CControlMessage& t = m_comms.Transaction();
   for (std::uint32_t expected : {11u, 9u}) {
-    std::memcpy(t.frame, request.data(), request.size());
-    t.frame[10] = Checksum7Bit(request.data(), request.size());
-    t.Set(0x3E, 11, expected, kDevice, false, 0xA8, 0, 0);
-    t.replyEchoMask = 0x2F0;
+    SetRequest({0xF0, 0x00, 0x0A, 0x33, 0x01, 0x02, 0x03, 0x04, 0x00, 0x3E}, 0x3E, expected, false);
+    m_comms.Transaction().replyEchoMask = 0x2F0;
     ASSERT_TRUE(Run());
   }
   EXPECT_EQ(t.receivedLength, 0u);
   EXPECT_EQ(m_comms.GetErrorCount(), 3u);
+}
+
+// A unit with fewer channels at the ID (a Nerex24, type 0x72) answers a Nerex48's names read,
+// which asks for 144 bytes, with a whole frame of 96. When that frame repeats the request's unit
+// ID and command, the transaction ends on it at once, as a reply of another length that the
+// device can still read the unit's model from; anything less is waited for and given up as ever.
+struct ShorterReplyCase {
+  const char* name;
+  Bytes header;       // reply bytes 3 to 6: type, ID, 0, command
+  bool badChecksum;
+  std::uint32_t mask;  // the request's echo mask
+  bool endsOnIt;
+};
+void PrintTo(const ShorterReplyCase& c, std::ostream* os) { *os << c.name; }
+
+const ShorterReplyCase kShorterReplyCases[] = {
+    {"RepeatsTheHeader", {0x72, 0x05, 0x00, 0x33}, false, 0x50, true},
+    {"NamesAnotherUnit", {0x72, 0x06, 0x00, 0x33}, false, 0x50, false},
+    {"NamesAnotherCommand", {0x72, 0x05, 0x00, 0x34}, false, 0x50, false},
+    {"LeavesTheHeaderEmpty", {0x00, 0x00, 0x00, 0x00}, false, 0x50, false},
+    {"BadChecksum", {0x72, 0x05, 0x00, 0x33}, true, 0x50, false},
+    {"RequestWithoutEcho", {0x72, 0x05, 0x00, 0x33}, false, 0, false},
+};
+
+class ShorterReply : public SerialCommsTest, public ::testing::WithParamInterface<ShorterReplyCase> {
+ protected:
+  // A8 00 5F, the header, 88 name bytes, the checksum: 96 bytes.
+  Bytes Reply() const {
+    Bytes body = GetParam().header;
+    body.resize(92, 0x20);
+    Bytes reply = MakeFramedReply(0xA8, body);
+    if (GetParam().badChecksum) reply.back() ^= 0x01;
+    return reply;
+  }
+};
+
+TEST_P(ShorterReply, EndsTheTransactionAtOnceOnlyWhenItRepeatsTheRequestsHeader) {
+  const Bytes reply = Reply();
+  ASSERT_EQ(reply.size(), 96u);
+  ASSERT_EQ(Bytes(reply.begin(), reply.begin() + 3), (Bytes{0xA8, 0x00, 0x5F}));
+  m_bus.InjectFault(SimFault::Replace(reply));
+  SetNamesRead(GetParam().mask);
+  ASSERT_TRUE(Run());
+  const CControlMessage& t = m_comms.Transaction();
+  EXPECT_EQ(m_bus.RequestCount(), 1u);
+  EXPECT_EQ(t.expectedLength, 144u);
+  EXPECT_EQ(m_comms.EndedOnShorterReply(), GetParam().endsOnIt);
+  if (GetParam().endsOnIt) {
+    EXPECT_EQ(Received(), reply);
+    m_comms.CopyReplyToTransaction();
+    EXPECT_EQ(Bytes(t.frame, t.frame + t.receivedLength), reply);
+    EXPECT_EQ(m_host.lines, std::vector<std::string>{"Check buffer failed, Command = 0x33 - length in return = 95 "
+                                                     "should be 143 - Comms Error Count = 1\n"});
+  } else {
+    EXPECT_EQ(t.receivedLength, 0u);
+    ASSERT_FALSE(m_host.lines.empty());
+    EXPECT_EQ(m_host.lines[0].rfind("Only part of return message Received from device ID 5", 0), 0u)
+        << m_host.lines[0];
+  }
+  // The next transaction starts afresh.
+  SetRead();
+  ASSERT_TRUE(Run());
+  EXPECT_FALSE(m_comms.EndedOnShorterReply());
+  EXPECT_EQ(Received(), UnitReply(20));
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, ShorterReply, ::testing::ValuesIn(kShorterReplyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SerialCommsTest, ShorterReplyThatRepeatsTheHeaderEndsTheTransactionWhenItsLastPartComes) {
+  // The 96-byte frame comes in two parts, the second after the first read has timed out.
+  Bytes body{0x72, 0x05, 0x00, 0x33};
+  body.resize(92, 0x20);
+  m_unit->SetReply(0x33, body);
+  const Bytes reply = MakeFramedReply(0xA8, body);
+  ReleaseHeldAnswersAtLineStarting("Only part of return message");
+  m_bus.InjectFault(SimFault::SplitUntilReleased(50));
+  SetNamesRead(0x50);
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(m_comms.EndedOnShorterReply());
+  EXPECT_EQ(Received(), reply);
+  EXPECT_EQ(m_bus.RequestCount(), 1u);
+  EXPECT_EQ(m_comms.GetErrorCount(), 1u);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,6 +39,10 @@ struct ModelCase {
 const ModelCase kModelCases[] = {
     {"Nerex48_Torvex48", 120, 121, "ID 3: the file has a Nerex48, the unit is a Torvex48"},
     {"Torvex48_Nerex48", 121, 120, "ID 3: the file has a Torvex48, the unit is a Nerex48"},
+    // Fewer channels: the unit's replies are shorter than the device asks for, and the reverse.
+    {"Nerex48_Nerex24", 120, 114, "ID 3: the file has a Nerex48, the unit is a Nerex24"},
+    {"Nerex24_Nerex48", 114, 120, "ID 3: the file has a Nerex24, the unit is a Nerex48"},
+    {"Calder48_Calder26", 112, 110, "ID 3: the file has a Calder48, the unit is a Calder26"},
     {"Fennick_ZelFennick", 16, 17, "ID 3: the file has a Fennick, the unit is a Zel-Fennick"},
     {"Zel3_Zel6", 52, 55, "ID 3: the file has a Zel-3, the unit is a Zel-6"},
     {"Zel6_Zel3", 55, 52, "ID 3: the file has a Zel-6, the unit is a Zel-3"},
@@ -233,6 +238,63 @@ TEST_P(OtherModelWhileOnline, SetsTheDeviceAsideAtItsFirstReply) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, OtherModelWhileOnline, ::testing::ValuesIn(kModelCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A processor of the same line with fewer channels takes the place of the device's unit while
+// the device reads the unit out: the block read that follows the identification is answered
+// with a shorter reply, from which the device learns the model at once, before it asks anything
+// more at the ID: no probe goes there while the device still takes the unit for its own.
+struct ShorterWhileReadingCase {
+  const char* name;
+  std::uint32_t fileType;
+  std::uint32_t unitType;
+};
+void PrintTo(const ShorterWhileReadingCase& c, std::ostream* os) { *os << c.name; }
+
+class ShorterReplyWhileReading : public UnitModelTest, public ::testing::WithParamInterface<ShorterWhileReadingCase> {};
+
+TEST_P(ShorterReplyWhileReading, SetsTheDeviceAsideAtThatReply) {
+  const ShorterWhileReadingCase& c = GetParam();
+  h.system.SetLogCommsErrors(true);
+  MakeFile(c.fileType);
+  CSimSwitchedUnit* own = AddUnit(h.bus, c.fileType, kId, true);
+  CSimSwitchedUnit* other = AddUnit(h.bus, c.unitType, kId, false);
+  // On the bus thread, as each request comes: the swap at the read-out's identification (the
+  // first after the names read of the security step), and then whether any probe reaches the
+  // ID while the device is not set aside yet. Shared, as the bus runs on after the test's body.
+  struct Watch {
+    bool namesRead = false, swapped = false;
+    std::atomic<int> probesBeforeSetAside{0}, requestsAfterSwap{0};
+  };
+  const auto watch = std::make_shared<Watch>();
+  CDevice* const watched = device;
+  h.bus.SetAnswerWatcher([watch, watched, own, other](const SimBytes& request, const SimBytes&) {
+    const BusFrame f = DecodeBusFrame(request);
+    if (f.id != kId) return;
+    if (watch->swapped) {
+      ++watch->requestsAfterSwap;
+      if (f.identification && !watched->IsSetAside()) ++watch->probesBeforeSetAside;
+    } else if (!f.write && f.command == 51) {
+      watch->namesRead = true;
+    } else if (watch->namesRead && f.identification) {
+      own->SetSilent(true);
+      other->SetSilent(false);
+      watch->swapped = true;
+    }
+  });
+  ASSERT_TRUE(h.StartOnline(0));
+  ASSERT_TRUE(Wait([&] { return device->GetOtherModelAtId() == c.unitType; }));
+  // Until the device's next probe there.
+  ASSERT_TRUE(WaitFor([&] { return watch->requestsAfterSwap.load() >= 2; }, 60000));
+  EXPECT_EQ(watch->probesBeforeSetAside.load(), 0);
+  EXPECT_EQ(LogCount("Check buffer failed, Command = 0x30 - length in return"), 1u);
+  EXPECT_FALSE(device->IsConnected());
+  EXPECT_EQ(LogCount(FormatText("ID 3: the file has a %s, the unit is a", device->GetModelName().c_str())), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, ShorterReplyWhileReading,
+                         ::testing::Values(ShorterWhileReadingCase{"Nerex48_Nerex24", 120, 114},
+                                           ShorterWhileReadingCase{"Calder48_Calder26", 112, 110}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

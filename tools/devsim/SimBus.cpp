@@ -409,8 +409,9 @@ void CSimBus::SendHeldAnswers() {
   while (!m_heldForRequests.empty() &&
          (release || (m_heldForRequests.front().untilRequest != 0 && m_heldForRequests.front().untilRequest <= requests))) {
     const SimBytes bytes = std::move(m_heldForRequests.front().bytes);
+    const bool last = m_heldForRequests.front().rest && m_silenceEndsReads;
     m_heldForRequests.erase(m_heldForRequests.begin());
-    Send(bytes, {}, 0);
+    Send(bytes, {}, 0, last);
     sent();
   }
   while (!m_held.empty() && m_held.begin()->first <= Clock::now()) {
@@ -578,7 +579,7 @@ void CSimBus::Dispatch(const SimBytes& frame) {
       const auto cut = bytes.begin() + std::ptrdiff_t(leaving.cuts.front());
       SendHeldAnswers();
       Send(SimBytes(bytes.begin(), cut), {}, 0, m_silenceEndsReads);
-      m_heldForRequests.push_back({0, SimBytes(cut, bytes.end())});
+      m_heldForRequests.push_back({0, SimBytes(cut, bytes.end()), true});
     } else {
       SendHeldAnswers();
       Send(bytes, leaving.cuts, leaving.gapMs, m_silenceEndsReads);

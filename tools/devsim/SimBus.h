@@ -222,6 +222,9 @@ class CSimBus {
   struct HeldForRequests {
     std::size_t untilRequest = 0;  // leaves when this many requests have come; 0: at release
     SimBytes bytes;
+    // The rest of an answer cut short: nothing more comes for its request once it has left (see
+    // SetSilenceEndsReads).
+    bool rest = false;
   };
 
   // A share's chance and seed; its count so far. Any thread.

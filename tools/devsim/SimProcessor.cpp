@@ -236,6 +236,9 @@ SimAnswer CSimProcessorUnit::Read(const SimBytes& request, std::uint8_t command)
       return Framed(command, payload);
     }
     case 51: {
+      // The name, then a slot for each of the four inputs and eight outputs a unit can have;
+      // the reply carries 40 + 8 x (inputs + outputs) of those bytes, so a unit with fewer
+      // channels sends a shorter reply.
       std::vector<std::uint8_t> text;
       PutText(text, m_name, 40);
       const bool compact = faulty && fault.kind == Kind::kCompactNames;
@@ -243,6 +246,7 @@ SimAnswer CSimProcessorUnit::Read(const SimBytes& request, std::uint8_t command)
         PutText(text, std::string(m_current.inputs.names[std::size_t(i)].data(), kNerexNameLength), kNerexNameLength);
       for (int j = 0; j < (compact ? m : kNerexMaxOutputs); ++j)
         PutText(text, std::string(m_current.outputs.names[std::size_t(j)].data(), kNerexNameLength), kNerexNameLength);
+      text.resize(std::min(text.size(), std::size_t(40 + 8 * (n + m))));
       return Framed(command, cutRaw(text));
     }
     case 62:
