@@ -390,6 +390,12 @@ void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {
                                      unsigned(record.command), unsigned(m_deviceId), why));
 }
 
+bool CDevice::LeavesOvertakenReply(const CControlMessage& record) {
+  if (!IsReadOvertaken(record)) return false;
+  LogUnusedReply(record, "asked before a change of the settings it holds");
+  return true;
+}
+
 void CDevice::UpdateCommsState(bool replyOk) {
   bool notify = false;
   // Connected, or gone: the rows the pane offers for the device change.
@@ -489,6 +495,7 @@ void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message)
     });
     if (same != m_queue.end()) m_queue.erase(same);
   }
+  if (message->write) ++m_settingsChanges;
   m_queue.push_back(std::move(message));
 }
 
@@ -506,6 +513,8 @@ bool CDevice::PopMessage(CControlMessage& record) {
   if (m_queue.empty()) return false;
   record = *m_queue.front();
   m_queue.erase(m_queue.begin());
+  // A queued read is asked when it is sent, after the writes queued before it.
+  if (!record.write) StampRead(record);
   return true;
 }
 
@@ -514,17 +523,33 @@ std::size_t CDevice::GetQueueSize() const {
   return m_queue.size();
 }
 
-bool CDevice::HasQueuedCommand(std::uint32_t command) const {
-  CSingleLock lock(m_host->GetLock());
-  return std::any_of(m_queue.begin(), m_queue.end(),
-                     [command](const auto& message) { return message->command == command; });
-}
-
 bool CDevice::PeekQueuedMessage(std::size_t i, CControlMessage& out) const {
   CSingleLock lock(m_host->GetLock());
   if (i >= m_queue.size()) return false;
   out = *m_queue[i];
   return true;
+}
+
+// --- Reads that a change overtakes ---
+
+CDevice::CSettingsChange::CSettingsChange(CDevice& device) : m_device(device) {
+  ++m_device.m_settingsChanges;
+  ++m_device.m_changesUnderWay;
+}
+
+CDevice::CSettingsChange::~CSettingsChange() {
+  --m_device.m_changesUnderWay;
+  // A read stamped while the change was under way was asked before its writes were queued.
+  ++m_device.m_settingsChanges;
+}
+
+void CDevice::StampRead(CControlMessage& read) const { read.changeCount = m_settingsChanges; }
+
+bool CDevice::IsReadOvertaken(const CControlMessage& read) const {
+  if (read.changeCount != m_settingsChanges || m_changesUnderWay > 0) return true;
+  if (!m_host) return false;
+  CSingleLock lock(m_host->GetLock());
+  return std::any_of(m_queue.begin(), m_queue.end(), [](const auto& message) { return message->write; });
 }
 
 void CDevice::StartReplyTimer() {

@@ -325,13 +325,40 @@ class CDevice : public CObjectProperties {
   // GetMessageMergeMask) replaces it and goes to the back.
   void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
   void ClearQueue();
-  // Copies the oldest message into record and removes it; false when the queue is empty.
+  // Copies the oldest message into record and removes it; false when the queue is empty. A read
+  // taken off the queue is stamped (StampRead) as it is taken.
   bool PopMessage(CControlMessage& record);
   std::size_t GetQueueSize() const;
-  // True while a message with that command waits in the queue. Any thread.
-  bool HasQueuedCommand(std::uint32_t command) const;
   // A copy of queued message i (tests and diagnostics); false when out of range.
   bool PeekQueuedMessage(std::size_t i, CControlMessage& out) const;
+
+  // --- Reads that a change overtakes ---
+  // A unit answers a read with what it holds when the read reaches it. A change of its settings
+  // that the device makes after the read was asked, or makes while the read is on its way, or
+  // whose write still waits in the queue, is not in that answer: taken into the file, the
+  // answer would put the unit's old value back over the change (and the change's own write
+  // could then carry the old value too). A read carries the count of changes it was asked at
+  // (StampRead), and the family takes no setting from an answer that IsReadOvertaken.
+  //
+  // A change of the device's settings that its unit is to get, from before the model takes any
+  // of it until its writes are queued; changes may nest. UI thread.
+  class CSettingsChange {
+   public:
+    explicit CSettingsChange(CDevice& device);
+    ~CSettingsChange();
+    CSettingsChange(const CSettingsChange&) = delete;
+    CSettingsChange& operator=(const CSettingsChange&) = delete;
+
+   private:
+    CDevice& m_device;
+  };
+  // Stamps a read with the count of changes now. Whichever thread makes the read.
+  void StampRead(CControlMessage& read) const;
+  // True when the read's answer may not tell of the settings in the file: a change began or
+  // ended since the read was stamped, one is under way, or a write waits in the queue. The family
+  // then leaves the settings that the answer carries out of the file; a read of the read-out is
+  // asked again. Worker thread, under the system's lock.
+  bool IsReadOvertaken(const CControlMessage& read) const;
 
   // Starts the 7-second reply timer (amplifier families, after a change or a paste).
   void StartReplyTimer();
@@ -352,6 +379,10 @@ class CDevice : public CObjectProperties {
   // Writes to the comms error log that a reply to the record's command was answered but not
   // used, and why. Any thread.
   void LogUnusedReply(const CControlMessage& record, const char* why);
+  // True when a change has overtaken the read (IsReadOvertaken): the settings its reply carries
+  // are left out of the file, which the comms error log tells. Worker thread, under the system's
+  // lock.
+  bool LeavesOvertakenReply(const CControlMessage& record);
   // For a family's ProcessReply, before anything of a reply is taken: unitType is the type code
   // that the reply repeats (0: the reply tells none). True when the reply may be taken. A unit
   // of another model sets the device aside (logged once); while set aside, a unit of the
@@ -403,6 +434,9 @@ class CDevice : public CObjectProperties {
   std::atomic<std::uint32_t> m_replyTimeout{0};
   std::vector<std::uint32_t> m_paramIds;
   std::vector<std::unique_ptr<CControlMessage>> m_queue;  // guarded by the system's lock
+  // Settings changes begun or ended and writes queued, and the changes under way now.
+  std::atomic<std::uint32_t> m_settingsChanges{0};
+  std::atomic<std::int32_t> m_changesUnderWay{0};
 
  private:
 };

@@ -22,6 +22,7 @@ CControlMessage& CControlMessage::operator=(const CControlMessage& other) {
   failed = other.failed;
   device = other.device;
   replyEchoMask = other.replyEchoMask;
+  changeCount = other.changeCount;
   maxSilentSends = other.maxSilentSends;
   std::memcpy(frame, other.frame, other.FrameBytes());
   return *this;
@@ -40,5 +41,6 @@ void CControlMessage::Set(std::uint32_t command_, std::uint32_t frameLength_,
   argument = argument_;
   timeoutBase = timeoutBase_;
   replyEchoMask = 0;
+  changeCount = 0;
   maxSilentSends = 0;
 }

@@ -50,6 +50,10 @@ class CControlMessage {
   // differs there as one to another request. 0 checks nothing. The family's frame builder sets
   // it; Set clears it.
   std::uint32_t replyEchoMask = 0;
+  // For a read: the device's count of settings changes when the read was made (see
+  // CDevice::IsReadOvertaken); its reply tells of the unit as it was before any later change.
+  // Set clears it; the family's read builder stamps it.
+  std::uint32_t changeCount = 0;
 
   // A new message has a zeroed frame: queue merging compares frame bytes.
   CControlMessage();
@@ -59,8 +63,8 @@ class CControlMessage {
   // bytes up to the frame length.
   CControlMessage& operator=(const CControlMessage& other);
 
-  // Stores the eight fields and clears the reply echo mask and the silent sends' limit; frame
-  // bytes, received length and both flags are left alone.
+  // Stores the eight fields and clears the reply echo mask, the silent sends' limit and the
+  // change count; frame bytes, received length and both flags are left alone.
   void Set(std::uint32_t command, std::uint32_t frameLength, std::uint32_t expectedLength,
            CDevice* device, bool write, std::uint8_t replyStart, std::uint32_t argument,
            std::uint32_t timeoutBase);

@@ -34,7 +34,12 @@ std::string NameRefusal(const std::string& text, std::size_t limit, const char* 
 
 void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
   // Online with the unit away, a setting would change in the file and the windows only.
-  if (!IsPanelOnlyParameter(value.id) && RefuseChangeWhileAway(value.id)) return;
+  if (IsPanelOnlyParameter(value.id)) {
+    if (ChangeControl(value)) m_host->SetModified(true);
+    return;
+  }
+  if (RefuseChangeWhileAway(value.id)) return;
+  const CSettingsChange change(*this);
   if (ChangeControl(value)) m_host->SetModified(true);
 }
 
@@ -170,7 +175,12 @@ bool CZelBaseDevice::OnPropertyChanged(CDeviceProperty& row) {
   // A new ID from the property list posts only the rack's refresh.
   const ZelPropertyEdit edit{row.GetData(), row.GetNumber(), row.GetText(), GetPropertyComboSelection(row),
                              row.GetListValue() == nullptr};
-  if (!ApplyPropertyEdit(edit, message)) {
+  bool applied = false;
+  {
+    const CSettingsChange change(*this);
+    applied = ApplyPropertyEdit(edit, message);
+  }
+  if (!applied) {
     row.SetErrorText(message);
     return false;
   }

@@ -37,6 +37,7 @@ void FillZelRead(CControlMessage& record, CDevice& device, std::uint32_t command
                  const std::vector<std::uint8_t>& payload, std::uint32_t argument) {
   const auto length = std::uint32_t(kZelBareReadLength + payload.size());
   record.Set(command, length, replyLength, &device, false, CControlMessage::kDefaultReplyStart, argument, 0);
+  device.StampRead(record);
   for (std::size_t i = 0; i < payload.size(); ++i) record.frame[kPayloadOffset + i] = payload[i];
   BuildZelFrameHeader(record, device.GetTypeCode(), device.GetDeviceId());
 }
@@ -303,11 +304,13 @@ void CZelBaseDevice::ProcessReply(CControlMessage& record) {
 
 void CZelBaseDevice::DecodeReply(const CControlMessage& record) {
   switch (record.command) {
+    // Names that a change has overtaken are not taken, and are asked again.
     case kZelReadNameCommand:
-      if (HasReplyBytes(record, kZelPayloadOffset + kZelNameBytes)) ReplyName(record);
+      if (HasReplyBytes(record, kZelPayloadOffset + kZelNameBytes) && !LeavesOvertakenReply(record)) ReplyName(record);
       break;
     case kZelReadChannelNameCommand:
-      if (HasReplyBytes(record, kZelPayloadOffset + kZelChannelNameBytes)) ReplyChannelName(record);
+      if (HasReplyBytes(record, kZelPayloadOffset + kZelChannelNameBytes) && !LeavesOvertakenReply(record))
+        ReplyChannelName(record);
       break;
     case kZelIdentityCommand: ReplyIdentity(record); break;
     default: DecodeFamilyReply(record); break;

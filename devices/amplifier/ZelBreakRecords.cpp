@@ -115,6 +115,7 @@ CSnapshotData* CZelBreakDevice::CreateSnapshotData() {
 }
 
 void CZelBreakDevice::ApplySnapshotData(const CSnapshotData& data) {
+  const CSettingsChange change(*this);
   const std::vector<std::uint8_t>& d = data.m_data;
   // A block too short for its layout is taken as one of another version.
   if (d.size() >= kBreakSnapshotRecordSize && d[0] == kSnapshotVersion) {
@@ -140,6 +141,7 @@ ZelClipboardRecord CZelBreakDevice::MakeClipboardRecord() const {
 }
 
 void CZelBreakDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t command) {
+  const CSettingsChange change(*this);
   if (m_pollGate) m_pollGate->Set();
   const bool mixer = command == 0 || command == kAmpCmdPasteControls;
   const bool gpio = command == 0 || command == kAmpCmdPasteProperties;

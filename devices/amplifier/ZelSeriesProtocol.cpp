@@ -90,8 +90,10 @@ std::string CZelSeriesDevice::ExpectedFirmware() const {
 
 void CZelSeriesDevice::DecodeFamilyReply(const CControlMessage& record) {
   switch (record.command) {
+    // Settings that a change has overtaken are not taken: the periodic read, or the read-out's
+    // read asked again, brings them once the change has reached the unit.
     case kZelCmdReadSettings:
-      if (const auto u = UnpackedReply(record, kSettingsBytes)) ReplySettings(*u);
+      if (const auto u = UnpackedReply(record, kSettingsBytes); u && !LeavesOvertakenReply(record)) ReplySettings(*u);
       break;
     case kZelCmdReadTemperature:
       if (HasReplyBytes(record, kZelPayloadOffset + 2)) ReplyTemperature(record);
@@ -106,7 +108,7 @@ void CZelSeriesDevice::DecodeFamilyReply(const CControlMessage& record) {
       if (const auto u = UnpackedReply(record, kMetersBytes)) ReplyMeters(*u);
       break;
     case kZelCmdReadReference:
-      if (const auto u = UnpackedReply(record, kReferenceBytes)) ReplyReference(*u);
+      if (const auto u = UnpackedReply(record, kReferenceBytes); u && !LeavesOvertakenReply(record)) ReplyReference(*u);
       break;
     default: break;
   }
@@ -188,7 +190,8 @@ void CZelSeriesDevice::ReplyStatus(const CControlMessage& record) {
   const std::uint8_t b = record.frame[kZelPayloadOffset];
   if (b != 0) {
     m_limitBits = b & 0x0Fu;
-    m_mode = (b >> 4) & 0x03u;
+    // The mode is a setting: one that a change has overtaken stays as the file has it.
+    if (!IsReadOvertaken(record)) m_mode = (b >> 4) & 0x03u;
     m_notInProtect = (b >> 6) & 0x01u;
   }
   m_haveRead |= kZelReadStatus;

@@ -142,6 +142,7 @@ CSnapshotData* CZelSeriesDevice::CreateSnapshotData() {
 }
 
 void CZelSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
+  const CSettingsChange change(*this);
   bool standby = false;
   const std::vector<std::uint8_t>& d = data.m_data;
   if (d.size() >= kZelSnapshotRecordSize && d[0] == kSnapshotVersion) {
@@ -176,6 +177,7 @@ ZelClipboardRecord CZelSeriesDevice::MakeClipboardRecord() const {
 }
 
 void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t command) {
+  const CSettingsChange change(*this);
   if (m_pollGate) m_pollGate->Set();
   bool wasSolo = false;
   {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <span>
 
 #include "core/model/Confirm.h"
@@ -638,6 +639,9 @@ void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {
       if (IDeviceHost* host = device.GetHost()) host->SetModified(true);
     }
   } exit{*this, id};
+  // A read of the settings on its way meanwhile does not take the change back.
+  std::optional<CSettingsChange> change;
+  if (!IsPanelOnlyId(id)) change.emplace(*this);
   if (ApplyChannelSettingChange(*this, value)) return;
   if (ApplyEqDynamicsChange(*this, value)) return;
   if (ApplyPresetActionChange(*this, value)) return;

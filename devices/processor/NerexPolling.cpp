@@ -48,6 +48,7 @@ void CNerexSeriesDevice::FillIdentificationRequest(CControlMessage& record) {
 
 void CNerexSeriesDevice::FillRead(CControlMessage& record, std::uint32_t command, std::uint32_t replyLength) {
   record.Set(command, 8, replyLength, this, false, kNerexReplyStart, 0, 0);
+  StampRead(record);
 }
 
 void CNerexSeriesDevice::FillMemoryRead(CControlMessage& record, std::uint32_t command, std::uint32_t memoryNumber,

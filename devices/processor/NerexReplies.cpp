@@ -192,7 +192,12 @@ class CNerexReplyHandler {
     if (raw.size() < 2) return d.RefuseReply(r, "too short");
     const int number = RawMemoryNumber(raw);
     CNerexSeriesMemory* target = nullptr;
-    if (number == 0) target = &d.m_current;
+    if (number == 0) {
+      // The current settings that a change has overtaken stay as the file has them; the
+      // read-back asks for the block again once the change has reached the unit.
+      if (d.LeavesOvertakenReply(r)) return;
+      target = &d.m_current;
+    }
     else if (number >= 1 && number <= int(kMaxPresetNumber)) target = PresetAt(number - 1);
     else if (r.command == kCmdReadOutputs && number > int(kXoverBase)) target = XoverAt(number - int(kXoverBase) - 1);
     if (!target) return d.RefuseReply(r, "no such memory");
@@ -214,11 +219,13 @@ class CNerexReplyHandler {
     // Byte 7 to 46 the device name; input names from 47, output names from 79, 8 bytes apart.
     const std::size_t data = DataBytes();
     if (data < kDeviceNameBytes) return d.RefuseReply(r, "too short");
-    d.m_receivedMask |= kReceivedMeters;
-    // The file's names wait in the queue for this unit (settings being sent): the unit's old
-    // names must not replace them in the file, but the panel's title still follows.
-    const bool keepFileNames = d.HasQueuedCommand(kCmdNames);
-    if (!keepFileNames) d.SetName(TrimBlanks(ReplyText(r.frame + kNerexPayload, kDeviceNameBytes), false));
+    // Names that a change has overtaken, or that wait in the queue for this unit (settings being
+    // sent), stay as the file has them and are asked again; the panel's title still follows.
+    const bool keepFileNames = d.LeavesOvertakenReply(r);
+    if (!keepFileNames) {
+      d.m_receivedMask |= kReceivedMeters;
+      d.SetName(TrimBlanks(ReplyText(r.frame + kNerexPayload, kDeviceNameBytes), false));
+    }
     auto takeName = [&](NerexChannelName& slot, std::size_t at) {
       // Seven characters of each slot travel; the eighth stays. Slots past the data stay too.
       if (keepFileNames || at + 7 > data) return;
@@ -286,6 +293,7 @@ class CNerexReplyHandler {
   void TimedPresets() {
     const std::vector<std::uint8_t> raw = UnpackPayload(r);
     if (raw.size() < kTimedPresetBytes) return d.RefuseReply(r, "too short");
+    if (d.LeavesOvertakenReply(r)) return;
     for (std::size_t e = 0; e < d.m_timedPresets.size(); ++e) {
       const std::uint8_t* b = raw.data() + 6 * e;
       d.m_timedPresets[e] = TimedPresetEntry{b[0], b[1], b[2], b[3], b[4], b[5]};
@@ -299,6 +307,13 @@ class CNerexReplyHandler {
     const NerexGeneralSettings old = d.m_general;
     NerexGeneralSettings received;
     std::copy(raw.begin(), raw.begin() + NerexGeneralSettings::kSize, received.bytes.begin());
+    // The settings that a person edits and the general frame writes (from the security code on)
+    // stay as the file has them when a change has overtaken the read, and are asked again; the
+    // clock and the current preset are the unit's.
+    const bool overtaken = d.IsReadOvertaken(r);
+    if (overtaken)
+      std::copy(old.bytes.begin() + NerexGeneralSettings::kSecurityCodeLow, old.bytes.end(),
+                received.bytes.begin() + NerexGeneralSettings::kSecurityCodeLow);
     CopyGeneralSettings(received, d.m_general);
     const NerexGeneralSettings& now = d.m_general;
 
@@ -325,7 +340,7 @@ class CNerexReplyHandler {
       if (!std::equal(std::begin(unit), std::end(unit), std::begin(local)))
         QueueBuilt(d, false, [&](CControlMessage& m) { return BuildClockMessage(d, m, pc); });
     }
-    d.m_receivedMask |= kReceived79;
+    if (!overtaken) d.m_receivedMask |= kReceived79;
   }
 
   CNerexSeriesDevice& d;

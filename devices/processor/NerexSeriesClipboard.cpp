@@ -118,7 +118,9 @@ void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
   if (!LoadClipboardRecord(bytes, record)) return;
 
   // While the paste event is set the poll sends nothing, and the image is written under the
-  // system lock, so no reply is parsed into a half-pasted image.
+  // system lock, so no reply is parsed into a half-pasted image; a read on its way meanwhile
+  // does not take the paste back.
+  const CSettingsChange change(*this);
   BeginPaste();
   NerexPasteResult result;
   {

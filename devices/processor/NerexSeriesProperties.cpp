@@ -514,7 +514,12 @@ bool CNerexSeriesDevice::OnPropertyChanged(CDeviceProperty& row) {
   e.text = row.GetText();
   e.flag = row.GetBool();
   std::string refusal;
-  if (!CPropertyEditor(*this).Apply(e, refusal)) {
+  bool applied = false;
+  {
+    const CSettingsChange change(*this);
+    applied = CPropertyEditor(*this).Apply(e, refusal);
+  }
+  if (!applied) {
     if (!refusal.empty()) row.SetErrorText(refusal);
     return false;
   }

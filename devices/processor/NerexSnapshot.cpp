@@ -94,6 +94,7 @@ CSnapshotData* CNerexSeriesDevice::CreateSnapshotData() {
 }
 
 void CNerexSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
+  const CSettingsChange change(*this);
   ENerexSnapshotApply result;
   NerexRangeReport limited;
   {

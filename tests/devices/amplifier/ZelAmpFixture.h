@@ -42,14 +42,24 @@ inline Bytes ZelReply(const CDevice& d, std::uint8_t command, std::size_t totalL
   return MakeFramedReply(0xA8, body);
 }
 
-// Hands a reply to the device as the worker does: the request's command and argument, the
-// reply bytes in the frame.
-inline void DeliverZelReply(CDevice& d, std::uint32_t command, const Bytes& reply, std::uint32_t argument = 0) {
+// A read of the command asked now.
+inline CControlMessage AskZelRead(CDevice& d, std::uint32_t command, std::uint32_t argument = 0) {
   CControlMessage m;
-  m.Set(command, 11, std::uint32_t(reply.size()), &d, false, 0xA8, argument, 0);
-  std::copy(reply.begin(), reply.end(), m.frame);
-  m.receivedLength = std::uint32_t(reply.size());
-  d.ProcessReply(m);
+  m.Set(command, 11, 0, &d, false, 0xA8, argument, 0);
+  d.StampRead(m);
+  return m;
+}
+// Hands the reply to the read to the device as the worker does.
+inline void DeliverZelReplyTo(CDevice& d, CControlMessage read, const Bytes& reply) {
+  read.expectedLength = std::uint32_t(reply.size());
+  std::copy(reply.begin(), reply.end(), read.frame);
+  read.receivedLength = std::uint32_t(reply.size());
+  d.ProcessReply(read);
+}
+// Hands a reply to the device as the worker does: the request's command and argument, asked
+// just now, the reply bytes in the frame.
+inline void DeliverZelReply(CDevice& d, std::uint32_t command, const Bytes& reply, std::uint32_t argument = 0) {
+  DeliverZelReplyTo(d, AskZelRead(d, command, argument), reply);
 }
 
 // The properties pane's grid as far as a device fills it: its groups of rows.
@@ -140,6 +150,12 @@ class ZelAmpFixture : public ::testing::Test {
     CControlMessage m;
     for (std::size_t i = 0; d.PeekQueuedMessage(i, m); ++i) out.push_back(FrameOf(m));
     return out;
+  }
+  // Takes every queued message off the queue, as the worker sends them before the next read.
+  static void SendQueued(CDevice& d) {
+    CControlMessage m;
+    while (d.PopMessage(m)) {
+    }
   }
   static void Deliver(CDevice& d, std::uint32_t command, const Bytes& reply, std::uint32_t argument = 0) {
     DeliverZelReply(d, command, reply, argument);

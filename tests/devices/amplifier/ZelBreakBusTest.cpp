@@ -14,6 +14,7 @@
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/support/CollectingGrid.h"
 #include "tests/support/ProcessorBus.h"
+#include "tools/devsim/SimAnswerGate.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
 
@@ -28,6 +29,12 @@ class ZelBreakBusTest : public ::testing::Test {
     processorUnit = bus.AddUnit(120, 5);
     big = AddBoxUnit(41, 7, "Stage Left");
     small = AddBoxUnit(34, 8, "Booth");
+    // A box of the big one's model at ID 9, for which the file has no device.
+    SimSecurityConfig spareConfig;
+    spareConfig.typeCode = 41;
+    spareConfig.deviceId = 9;
+    spareGate = bus.Bus().Add<CSimAnswerGate>(std::make_unique<CSimZelBreakUnit>(spareConfig));
+    spare = static_cast<CSimZelBreakUnit*>(&spareGate->Unit());
     SimSecurityConfig ampConfig;
     ampConfig.typeCode = 55;
     ampConfig.deviceId = 3;
@@ -60,7 +67,10 @@ class ZelBreakBusTest : public ::testing::Test {
              processor->AllBlocksReceived() && bigBox->IsConnected() && smallBox->IsConnected();
     }));
   }
-  void TearDown() override { CZelBaseDevice::SetFirmwareTableReader(nullptr); }
+  void TearDown() override {
+    spareGate->Release();
+    CZelBaseDevice::SetFirmwareTableReader(nullptr);
+  }
 
   CSimZelBreakUnit* AddBoxUnit(std::uint8_t type, std::uint32_t id, const std::string& name) {
     SimSecurityConfig config;
@@ -75,6 +85,8 @@ class ZelBreakBusTest : public ::testing::Test {
   CSimProcessorUnit* processorUnit = nullptr;
   CSimZelBreakUnit* big = nullptr;
   CSimZelBreakUnit* small = nullptr;
+  CSimAnswerGate* spareGate = nullptr;
+  CSimZelBreakUnit* spare = nullptr;
   CSimZelAmpUnit* ampUnit = nullptr;
   CNerexSeriesDevice* processor = nullptr;
   CZelBreakDevice* bigBox = nullptr;
@@ -130,6 +142,34 @@ TEST_F(ZelBreakBusTest, ChangesReachTheUnit) {
   snapshot->m_data[5 + 6] = 30;
   smallBox->ApplySnapshotData(*snapshot);
   ASSERT_TRUE(bus.WaitFor([&] { return small->State().gains[6] == 30; }));
+}
+
+// The big box is given ID 9 online: the unit there is read out while the box stays connected,
+// so a gain may be changed while the read-out's settings read is on its way. The unit answers
+// with the gain it held before the change reached it; the file keeps the gain as changed, the
+// change's frame carries it to the unit, and the read asked again agrees.
+TEST_F(ZelBreakBusTest, AGainChangedWhileTheSettingsOfANewIdAreReadStaysChangedInTheFile) {
+  spare->Update([](SimZelBreakState& s) { s.gains[2] = 40; });
+  spareGate->HoldNextAnswerTo(kBreakCmdReadSettings);
+  bigBox->SetDeviceId(9);
+  ASSERT_TRUE(spareGate->WaitUntilHolding());
+  // The read held: F0, length 10, type 41, ID 9 in four groups, 0, command 59.
+  const SimBytes read = spareGate->HeldRequest();
+  ASSERT_EQ(read.size(), 11u);
+  EXPECT_EQ(SimBytes(read.begin(), read.begin() + 10), (SimBytes{0xF0, 0x00, 0x0A, 41, 0, 0, 0, 9, 0, 59}));
+  ASSERT_TRUE(bigBox->IsConnected());
+  const std::size_t settingsReads = spare->ReadCount(59);
+  bigBox->ApplyControlChange(CParamValue(kBreakParamGain + 2, -10.0f, ParamKind::kLevel));
+  spareGate->Release();
+  ASSERT_TRUE(bus.WaitFor([&] { return bigBox->IsReadOutComplete(); }));
+  // The gain's frame: F1, ..., command 8, channel 2, step 20 (-10 dB in half-dB steps).
+  const std::vector<SimBytes> writes = spare->WritesOf(kBreakCmdGain);
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(SimBytes(writes[0].begin() + 9, writes[0].begin() + 12), (SimBytes{8, 2, 20}));
+  EXPECT_EQ(spare->State().gains[2], 20);
+  EXPECT_EQ(spare->ReadCount(59), settingsReads + 1);
+  EXPECT_EQ(bigBox->GetGain(2), 20);
+  EXPECT_EQ(bigBox->GetGain(0), 0);  // the rest of the mixer is the new unit's
 }
 
 // Types a name into the device's row as the pane hands it over; the refusal's text, empty when

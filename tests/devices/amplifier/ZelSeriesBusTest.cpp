@@ -10,6 +10,7 @@
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "tests/core/BusHarness.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
+#include "tools/devsim/SimAnswerGate.h"
 #include "tools/devsim/SimZelAmp.h"
 
 namespace {
@@ -32,7 +33,8 @@ class ZelBusTest : public ::testing::Test {
     SimSecurityConfig config;
     config.typeCode = 55;
     config.deviceId = 3;
-    unit = harness.bus.Add<CSimZelAmpUnit>(config);
+    gate = harness.bus.Add<CSimAnswerGate>(std::make_unique<CSimZelAmpUnit>(config));
+    unit = static_cast<CSimZelAmpUnit*>(&gate->Unit());
     unit->Update([](SimZelAmpState& s) {
       s.name = "Balcony";
       s.channelNames = {"Left", "Right", "Fill", "Sub"};
@@ -47,7 +49,10 @@ class ZelBusTest : public ::testing::Test {
     ASSERT_TRUE(GoOnline(harness));
     ASSERT_TRUE(Wait([&] { return amp->IsReadOutComplete() && amp->IsConnected(); }));
   }
-  void TearDown() override { CZelBaseDevice::SetFirmwareTableReader(nullptr); }
+  void TearDown() override {
+    gate->Release();
+    CZelBaseDevice::SetFirmwareTableReader(nullptr);
+  }
 
   // Waits for the condition, checked under the system's lock.
   bool Wait(const std::function<bool()>& done) {
@@ -57,8 +62,26 @@ class ZelBusTest : public ::testing::Test {
     });
   }
   bool Logged(const std::string& prefix) const { return harness.frame.CountLogLinesStartingWith(prefix) > 0; }
+  // A number typed into the amplifier's row of the properties pane.
+  void Type(const char* rowName, std::int64_t number) {
+    Grid grid;
+    amp->FillPropertiesPane(grid);
+    CDeviceProperty* row = grid.Find(rowName);
+    ASSERT_NE(row, nullptr);
+    row->SetValue(number);
+    ASSERT_TRUE(amp->OnPropertyChanged(*row));
+  }
+  // The unit reports a load fault on channel 3 (its window 0: no alarm), and the amplifier has read
+  // it in two meter replies.
+  void StandingLoadFaultOnChannel3() {
+    unit->Update([](SimZelAmpState& s) { s.meters[8] = 0x04; });
+    const std::size_t meters = unit->ReadCount(0x44);
+    ASSERT_TRUE(WaitFor([&] { return unit->ReadCount(0x44) >= meters + 2; }));
+    ASSERT_TRUE(Wait([&] { return amp->GetMeters().loadFaultBits == 0x04; }));
+  }
 
   CBusHarness harness;
+  CSimAnswerGate* gate = nullptr;
   CSimZelAmpUnit* unit = nullptr;
   CZelSeriesDevice* amp = nullptr;
 };
@@ -113,15 +136,7 @@ class ZelBusLoadAlarmTest : public ZelBusTest, public ::testing::WithParamInterf
  protected:
   void SetWindow(std::uint8_t percent) {
     switch (GetParam()) {
-      case WindowFrom::kPane: {
-        Grid grid;
-        amp->FillPropertiesPane(grid);
-        CDeviceProperty* row = grid.Find("Ch 3 Window");
-        ASSERT_NE(row, nullptr);
-        row->SetValue(std::int64_t(percent));
-        ASSERT_TRUE(amp->OnPropertyChanged(*row));
-        break;
-      }
+      case WindowFrom::kPane: Type("Ch 3 Window", percent); break;
       case WindowFrom::kUnit: unit->Update([&](SimZelAmpState& s) { s.impedanceWindow[2] = percent; }); break;
       case WindowFrom::kPaste: {
         // The amplifier's own properties with the one window changed, as copied from another.
@@ -138,10 +153,7 @@ class ZelBusLoadAlarmTest : public ZelBusTest, public ::testing::WithParamInterf
 };
 
 TEST_P(ZelBusLoadAlarmTest, AlarmFollowsTheCheckLedWhenMonitoringIsSwitchedUnderAStandingFault) {
-  unit->Update([](SimZelAmpState& s) { s.meters[8] = 0x04; });
-  const std::size_t meters = unit->ReadCount(0x44);
-  ASSERT_TRUE(WaitFor([&] { return unit->ReadCount(0x44) >= meters + 2; }));
-  ASSERT_TRUE(Wait([&] { return amp->GetMeters().loadFaultBits == 0x04; }));
+  StandingLoadFaultOnChannel3();
   EXPECT_FALSE(Warned());
   EXPECT_FALSE(amp->IsChannelCheck(2));
 
@@ -182,6 +194,43 @@ TEST_F(ZelBusTest, ChangesReachTheUnit) {
   ASSERT_TRUE(WaitFor([&] { return unit->ReadCount(0x3B) > reads; }));
   ASSERT_TRUE(Wait([&] { return amp->GetMuteMask() == 0x08; }));
   EXPECT_EQ(amp->GetGainIndex(2), 16);
+}
+
+// A settings read is on its way when a window is typed: the unit answers it with the window it
+// held before the typed one reached it. That answer leaves the typed window in the file and
+// raises no false alarm edge; the unit and the next read agree with the file.
+TEST_F(ZelBusTest, ASettingsReadAnsweredAfterATypedWindowLeavesTheTypedWindowInTheFile) {
+  StandingLoadFaultOnChannel3();
+  gate->HoldNextAnswerTo(0x3B);
+  ASSERT_TRUE(gate->WaitUntilHolding());
+  // The read held: F0, length 10, type 55, ID 3 in four groups, 0, command 0x3B.
+  const SimBytes read = gate->HeldRequest();
+  ASSERT_EQ(read.size(), 11u);
+  EXPECT_EQ(SimBytes(read.begin(), read.begin() + 10), (SimBytes{0xF0, 0x00, 0x0A, 55, 0, 0, 0, 3, 0, 0x3B}));
+  Type("Ch 3 Window", 20);
+  EXPECT_EQ(harness.frame.CountLogLinesStartingWith("Amplifier ID 3 Load Error on Channel 3"), 1u);
+  // The read after this one is held too: until it is answered the file holds what the held
+  // answer left there.
+  gate->HoldNextAnswerTo(0x3B);
+  gate->Release();
+  ASSERT_TRUE(gate->WaitUntilHolding());
+  // The window's write left after the held answer came: F1, ..., command 0x27, channel 2, 20 %.
+  const std::vector<SimBytes> writes = unit->WritesOf(0x27);
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(SimBytes(writes[0].begin() + 9, writes[0].begin() + 12), (SimBytes{0x27, 2, 20}));
+  EXPECT_EQ(unit->State().impedanceWindow[2], 20);
+  {
+    CSingleLock lock(harness.system.GetLock());
+    EXPECT_EQ(amp->GetImpedanceWindow(2), 20);
+    EXPECT_TRUE(amp->IsChannelCheck(2));
+    EXPECT_NE(amp->GetWarningBits() & kZelWarnLoad, 0u);
+  }
+  EXPECT_EQ(harness.frame.CountLogLinesStartingWith("Amplifier ID 3 Load Error Cleared"), 0u);
+  gate->HoldNextAnswerTo(0x3B);
+  gate->Release();
+  ASSERT_TRUE(gate->WaitUntilHolding());
+  EXPECT_EQ(amp->GetImpedanceWindow(2), 20);
+  EXPECT_EQ(harness.frame.CountLogLinesStartingWith("Amplifier ID 3 Load Error"), 1u);
 }
 
 TEST_F(ZelBusTest, TheSystemsGlobalMuteReachesTheUnit) {

@@ -206,14 +206,54 @@ TEST_F(ZelProtocolTest, SettingsReplyDuringASoloOrGlobalMuteKeepsTheMuteMask) {
   CZelSeriesDevice* d = Add(51, 5);
   Connect(*d);
   d->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 1, true));
+  SendQueued(*d);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0}, true));
   EXPECT_EQ(d->GetMuteMask(), 0);
   d->OnSystemSolo(true);
+  SendQueued(*d);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0}, true));
   EXPECT_EQ(d->GetMuteMask(), 0);
   d->OnSystemSolo(false);
+  SendQueued(*d);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0}, true));
   EXPECT_EQ(d->GetMuteMask(), 0x03);
+}
+
+// Replies to reads asked before a change of what they carry, answered after it: the file keeps
+// the changed name, mode and window, and the name and the settings stay to be read again. The
+// same replies to reads asked once the writes had left
+// are the unit's word and are taken.
+TEST_F(ZelProtocolTest, RepliesToReadsAskedBeforeAChangeLeaveTheChangedSettingsInTheFile) {
+  CZelSeriesDevice* d = Add(51, 5);
+  Connect(*d);
+  const Bytes stereo{0x6F};  // not in protect, stereo, no channel limiting
+  Bytes name(40, ' ');
+  std::copy_n("Unit Name", 9, name.begin());
+  const Bytes settings{0, 0, 0, 0, 0, 0, 0, 0, 0, 90, 0, 0, 0};
+  auto replies = [&](const CControlMessage& status, const CControlMessage& named, const CControlMessage& read) {
+    DeliverZelReplyTo(*d, status, ZelReply(*d, 0x3F, 12, stereo));
+    DeliverZelReplyTo(*d, named, ZelReply(*d, 0x3C, 51, name));
+    DeliverZelReplyTo(*d, read, ZelReply(*d, 0x3B, 26, settings, true));
+  };
+  const CControlMessage status = AskZelRead(*d, 0x3F), named = AskZelRead(*d, 0x3C), read = AskZelRead(*d, 0x3B);
+  ASSERT_TRUE(Edit(*d, "Mode", {}, 2));  // Bridge
+  d->ApplyControlChange(MakeTextParamValue(kZelParamAmpName, "Front"));
+  ASSERT_TRUE(Edit(*d, "Ch 1 Window", std::int64_t(30)));
+  // The writes leave, but the replies were made before they reached the unit.
+  EXPECT_EQ(Queued(*d).size(), 3u);
+  SendQueued(*d);
+  replies(status, named, read);
+  EXPECT_EQ(d->GetMode(), 3u);
+  EXPECT_EQ(d->GetName(), "Front");
+  EXPECT_EQ(d->GetImpedanceWindow(0), 30);
+  EXPECT_EQ(d->GetHaveRead() & (kZelReadName | kZelReadSettings), 0u);
+  EXPECT_EQ(d->GetRefusedReplyCount(), 0u);
+
+  replies(AskZelRead(*d, 0x3F), AskZelRead(*d, 0x3C), AskZelRead(*d, 0x3B));
+  EXPECT_EQ(d->GetMode(), 2u);
+  EXPECT_EQ(d->GetName(), "Unit Name");
+  EXPECT_EQ(d->GetImpedanceWindow(0), 0);
+  EXPECT_EQ(d->GetHaveRead() & (kZelReadName | kZelReadSettings), kZelReadName | kZelReadSettings);
 }
 
 TEST_F(ZelProtocolTest, NameChannelNameCountersAndReferenceReplies) {

@@ -138,6 +138,7 @@ TEST_F(ZelRecordsTest, FileRecordRoundTripKeepsSettingsAndDropsMonitoredValues) 
   d->ApplyControlChange(MakeTextParamValue(23, "Fill"));
   d->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 1, true));
   d->ApplyControlChange(MakeBoolParamValue(kZelParamPanelPage, true));
+  SendQueued(*d);
   Deliver(*d, 0x3F, ZelReply(*d, 0x3F, 12, {0x7F}));
 
   CArchive out;

@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "core/protocol/ControlMessage.h"
 #include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexPresets.h"
 #include "platform/Sync.h"
+#include "tests/support/CollectingGrid.h"
 #include "tests/support/ProcessorBus.h"
+#include "tools/devsim/SimAnswerGate.h"
 
 namespace {
 
@@ -216,6 +220,103 @@ TEST(NerexBus, ChangeMadeInTheModelReachesTheUnitByteForByte) {
   EXPECT_EQ(unit->Current().outputs.PeqBand(6, 4), band);
   EXPECT_EQ(unit->DeviceName(), "Renamed");
 }
+
+// A setting is changed while the read-back's read of it is on its way (the unit is connected by
+// then: its identification and two blocks have come). The unit answers with the value it held
+// before the change reached it; the file keeps the value as changed, and the change's frame
+// carries it to the unit.
+struct ReadOvertaken {
+  const char* name;
+  int model;
+  std::uint8_t read;
+  // The read comes again on the poll counter: the next one is held too, so that what the held
+  // answer left in the file is looked at before another answer comes.
+  bool polled;
+  // Sets the unit's value to differ from the change.
+  std::function<void(CSimProcessorUnit&)> prepare;
+  // Makes the change as a person does, and builds the frame it should send.
+  std::function<void(CNerexSeriesDevice&, CControlMessage&)> change;
+  std::uint8_t write;
+  // The value now in the unit's state, and in the file's.
+  std::function<int(CSimProcessorUnit&)> unitValue;
+  std::function<int(CNerexSeriesDevice&)> fileValue;
+  int changed;
+};
+
+void PrintTo(const ReadOvertaken& c, std::ostream* os) { *os << c.name; }
+
+class NerexBusReadOvertaken : public ::testing::TestWithParam<ReadOvertaken> {};
+
+TEST_P(NerexBusReadOvertaken, ASettingChangedWhileItsReadIsOnItsWayStaysChangedInTheFile) {
+  const ReadOvertaken& c = GetParam();
+  CProcessorBus bus;
+  bus.DecideOnEvents();
+  auto* gate = bus.Bus().Add<CSimAnswerGate>(std::make_unique<CSimProcessorUnit>(c.model, 4));
+  auto& unit = static_cast<CSimProcessorUnit&>(gate->Unit());
+  // The answer held last goes before the bus and the worker stop.
+  const std::unique_ptr<CSimAnswerGate, void (*)(CSimAnswerGate*)> release(gate, [](CSimAnswerGate* g) { g->Release(); });
+  c.prepare(unit);
+  CNerexSeriesDevice* d = bus.AddDevice(c.model, 4);
+  gate->HoldNextAnswerTo(c.read);
+  ASSERT_TRUE(bus.StartWorker(0));
+  ASSERT_TRUE(gate->WaitUntilHolding());
+  // The read held: F0, ..., ID 4 in byte 4, the command in byte 6.
+  const SimBytes read = gate->HeldRequest();
+  ASSERT_GT(read.size(), 7u);
+  EXPECT_EQ(read[4], 4);
+  EXPECT_EQ(read[6], c.read);
+  ASSERT_TRUE(d->IsConnected());
+  CControlMessage expected;
+  c.change(*d, expected);
+  if (c.polled) gate->HoldNextAnswerTo(c.read);
+  gate->Release();
+  if (c.polled) ASSERT_TRUE(gate->WaitUntilHolding());
+  else ASSERT_TRUE(bus.WaitFor([&] { return d->AllBlocksReceived(); }));
+  ASSERT_EQ(unit.WritesOf(c.write).size(), 1u);
+  EXPECT_EQ(unit.WritesOf(c.write).front(), Bytes(expected.frame, expected.frame + expected.frameLength));
+  EXPECT_EQ(c.unitValue(unit), c.changed);
+  CSingleLock lock(d->SettingsLock());
+  EXPECT_EQ(c.fileValue(*d), c.changed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reads, NerexBusReadOvertaken,
+    ::testing::Values(
+        // A band of the graphic EQ of input 2.
+        ReadOvertaken{"GeqBand", kModelTorvex48, kCmdReadGeq, false,
+                      [](CSimProcessorUnit& unit) {
+                        CNerexSeriesMemory image = unit.Current();
+                        image.geq.bands[1][5] = -60;
+                        unit.SetCurrent(image);
+                      },
+                      [](CNerexSeriesDevice& d, CControlMessage& expected) {
+                        d.ApplyControlChange(CParamValue(kParamGeqBand + kNerexGeqBands + 5, 4.5f, ParamKind::kLevel));
+                        ASSERT_TRUE(BuildPackedWriteMessage(d, expected, kCmdGeqBand, {InputChannelByte(1), 0, 5, 45, 0}));
+                      },
+                      kCmdGeqBand, [](CSimProcessorUnit& unit) { return int(unit.Current().geq.bands[1][5]); },
+                      [](CNerexSeriesDevice& d) { return int(d.GetCurrentSettings().geq.bands[1][5]); },
+                      45},
+        // The LCD contrast typed in the properties pane, which a Fennick's general settings carry.
+        ReadOvertaken{"LcdContrast", kModelFennick, kCmdReadGeneral, true,
+                      [](CSimProcessorUnit& unit) {
+                        std::array<std::uint8_t, 20> general = unit.GeneralSettings();
+                        general[NerexGeneralSettings::kLcdContrast] = 5;
+                        unit.SetGeneralSettings(general);
+                      },
+                      [](CNerexSeriesDevice& d, CControlMessage& expected) {
+                        CCollectingGrid grid;
+                        d.FillPropertiesPane(grid);
+                        CDeviceProperty* row = grid.Find("LCD Contrast");
+                        ASSERT_NE(row, nullptr);
+                        row->SetValue(std::int64_t(12));
+                        ASSERT_TRUE(d.OnPropertyChanged(*row));
+                        ASSERT_TRUE(BuildGeneralSettingsMessage(d, expected));
+                      },
+                      kCmdGeneralSettings,
+                      [](CSimProcessorUnit& unit) { return int(unit.GeneralSettings()[NerexGeneralSettings::kLcdContrast]); },
+                      [](CNerexSeriesDevice& d) { return int(d.GetGeneralSettings().bytes[NerexGeneralSettings::kLcdContrast]); },
+                      12}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NerexBus, RepliesWithFaultsAreRefusedAndCountedAndTheReadBackStillCompletes) {
   CProcessorBus bus;

@@ -6,6 +6,7 @@
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
 #include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
 #include "tests/support/FirmwareTableFile.h"
 
@@ -14,7 +15,7 @@ namespace {
 class NerexRepliesTest : public ProcessorDeviceTest {
  protected:
   // A block reply as the unit sends it: [memory number LE16, block], packed.
-  Bytes BlockReply(std::uint8_t command, int number, const CNerexSeriesMemory& image, int model) {
+  static Bytes BlockReply(std::uint8_t command, int number, const CNerexSeriesMemory& image, int model) {
     const int block = command == 48 ? kBlockInputs : command == 50 ? kBlockOutputs : command == 52 ? kBlockGeq : kBlockDeq;
     Bytes raw{std::uint8_t(number), std::uint8_t(std::uint16_t(number) >> 8)};
     const Bytes data = CSimProcessorUnit::EncodeReplyBlock(block, image, model);
@@ -252,7 +253,89 @@ TEST_F(NerexRepliesTest, NamesReplyWhileANamesWriteWaitsKeepsTheNamesButStillPos
   EXPECT_EQ(d.GetName(), "From File");
   EXPECT_EQ(d.GetCurrentSettings().inputs.names, inputNames);
   EXPECT_EQ(m_sink.Count(FrameMsg::kPanelCaption), 1u);
+  EXPECT_FALSE(d.GetReceivedMask() & 0x08);  // asked again once the names have left
 }
+
+// A reply of settings that the unit made before a change of the device reached it.
+struct StaleReply {
+  const char* name;
+  int model;
+  std::uint32_t command;
+  std::function<Bytes()> reply;
+  // What of the device the reply carries, as text to compare.
+  std::function<std::string(CNerexSeriesDevice&)> held;
+  std::uint32_t receivedBit;
+};
+
+void PrintTo(const StaleReply& c, std::ostream* os) { *os << c.name; }
+
+class NerexStaleReplyTest : public NerexRepliesTest, public ::testing::WithParamInterface<StaleReply> {
+ public:
+  using NerexRepliesTest::BlockReply;
+  using NerexRepliesTest::DefaultGeneral;
+  using NerexRepliesTest::GeneralReply;
+};
+
+// The device is renamed while the read is on its way: the reply leaves what it carries as the
+// file has it, and the read is asked again. Asked after the change, the same reply is taken.
+TEST_P(NerexStaleReplyTest, AReplyToAReadAskedBeforeAChangeIsLeftOutAndAskedAgain) {
+  const StaleReply& c = GetParam();
+  CNerexSeriesDevice& d = Make(c.model);
+  const CControlMessage read = Ask(c.command);
+  d.ApplyControlChange(MakeTextParamValue(kParamDeviceName, "Renamed"));
+  const std::string file = c.held(d);
+  DeliverTo(read, c.reply());
+  EXPECT_EQ(c.held(d), file);
+  EXPECT_EQ(d.GetName(), "Renamed");
+  EXPECT_EQ(d.GetReceivedMask() & c.receivedBit, 0u);
+  EXPECT_EQ(d.GetRefusedReplyCount(), 0u);
+
+  Deliver(c.command, c.reply());
+  EXPECT_NE(c.held(d), file);
+  EXPECT_EQ(d.GetReceivedMask() & c.receivedBit, c.receivedBit);
+}
+
+Bytes UnitNames() {
+  Bytes text;
+  for (char c : std::string("Unit Name") + std::string(31, ' ')) text.push_back(std::uint8_t(c));
+  text.resize(96, 'u');
+  return MakeReply(51, text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, NerexStaleReplyTest,
+    ::testing::Values(
+        StaleReply{"Names", 114, 51, UnitNames, [](CNerexSeriesDevice& d) { return d.GetName(); }, 0x08},
+        StaleReply{"InputBlock", 114, 48,
+                   [] {
+                     CNerexSeriesMemory image;
+                     image.inputs.gains[0] = -120;
+                     return NerexStaleReplyTest::BlockReply(48, 0, image, 114);
+                   },
+                   [](CNerexSeriesDevice& d) { return std::to_string(d.GetCurrentSettings().inputs.gains[0]); }, 0x01},
+        StaleReply{"General", 114, 79,
+                   [] {
+                     std::array<std::uint8_t, 20> g = NerexStaleReplyTest::DefaultGeneral();
+                     g[NerexGeneralSettings::kLcdContrast] = 9;
+                     return NerexStaleReplyTest::GeneralReply(g);
+                   },
+                   [](CNerexSeriesDevice& d) {
+                     const auto& bytes = d.GetGeneralSettings().bytes;
+                     return std::string(bytes.begin() + NerexGeneralSettings::kSecurityCodeLow, bytes.end());
+                   },
+                   0x100},
+        StaleReply{"TimedPresets", 16, 78,
+                   [] {
+                     Bytes raw(60);
+                     for (std::size_t i = 0; i < raw.size(); ++i) raw[i] = std::uint8_t(i + 1);
+                     return MakePackedReply(78, raw);
+                   },
+                   [](CNerexSeriesDevice& d) {
+                     const TimedPresetEntry& e = d.GetTimedPresets()[9];
+                     return std::to_string(e.preset) + "/" + std::to_string(e.mode);
+                   },
+                   0x80}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(NerexRepliesTest, MemoryFlagsOnlyForTheMemoryAskedFor) {
   CNerexSeriesDevice& d = Make(120);

@@ -98,13 +98,21 @@ class ProcessorDeviceTest : public ::testing::Test {
     return *m_device;
   }
 
-  // Hands reply bytes to the device as the worker does after a complete transaction. The unit
-  // is one of the device's model: byte 3 of its reply repeats the model.
-  void Deliver(std::uint32_t command, const Bytes& reply, bool write = false) {
+  // A request of the command made now (a read carries the device's count of changes).
+  CControlMessage Ask(std::uint32_t command, bool write = false) {
     CControlMessage record;
     record.command = command;
     record.write = write;
     record.device = m_device.get();
+    if (!write) m_device->StampRead(record);
+    return record;
+  }
+  // Hands reply bytes to the device as the worker does after a complete transaction, for a
+  // request asked just now. The unit is one of the device's model: byte 3 of its reply repeats
+  // the model.
+  void Deliver(std::uint32_t command, const Bytes& reply, bool write = false) { DeliverTo(Ask(command, write), reply); }
+  // The same for the request asked earlier.
+  void DeliverTo(CControlMessage record, const Bytes& reply) {
     std::memcpy(record.frame, reply.data(), std::min(reply.size(), CControlMessage::kFrameSize));
     if (reply.size() > 3) record.frame[3] = std::uint8_t(m_device->GetModel());
     record.receivedLength = std::uint32_t(reply.size());
