@@ -256,6 +256,9 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // Going online or offline: each open device panel shows whether its unit is connected now (a
   // unit away at that moment posts nothing of its own).
   void TellPanelsOnlineState();
+  // The frame is offline: the panels, meters, rack, custom panels and the selected device's
+  // properties show it.
+  void ShowOffline();
   void PropagateWarningStatus(CDevice* device);
   // The device a message names, or null when it is no longer in the system (a message that
   // was queued before its device was deleted).
@@ -274,6 +277,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // Stores the file to path; true when it was stored. A failure is reported, or, when failure
   // is given, its text goes there instead.
   bool StoreFile(const std::string& path, std::string* failure = nullptr);
+  // The file was saved or read again: what autosave said about it holds no longer.
+  void ForgetAutosaveNotices();
   // False, with a message, when path names no file that can be read.
   bool CheckFileReadable(const std::string& path);
   // The question about one kept copy; opens tells whether its file opens (looked at when not

@@ -22,6 +22,7 @@
 #include "core/model/Device.h"
 #include "core/model/Snapshot.h"
 #include "core/model/User.h"
+#include "core/support/LogFile.h"
 #include "core/system/SystemFile.h"
 #include "core/system/Zone.h"
 #include "panels/framework/ControlPanelWnd.h"
@@ -146,10 +147,13 @@ bool CMainFrame::StoreFile(const std::string& path, std::string* failure) {
   const std::string full = FullFilePath(path);
   if (!m_system.SaveFile(full, failure)) return false;
   m_recentFiles.Add(full);
-  // Saved: what autosave said about this file holds no longer.
+  ForgetAutosaveNotices();
+  return true;
+}
+
+void CMainFrame::ForgetAutosaveNotices() {
   m_autosaveNotice.clear();
   m_autosaveFailureTold.clear();
-  return true;
 }
 
 bool CMainFrame::OnFileSave() {
@@ -274,8 +278,7 @@ std::string LocalTimeText(std::int64_t ns) {
   const std::time_t seconds = std::time_t(ns / 1000000000);
   std::tm local{};
   localtime_r(&seconds, &local);
-  return FormatText("%.2d-%.2d-%d %.2d:%.2d:%.2d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
-                    local.tm_hour, local.tm_min, local.tm_sec);
+  return CLogFile::FormatTime(local);
 }
 
 // Whether the system file at path opens, read into a system of its own that tells nobody.
@@ -441,6 +444,7 @@ bool CMainFrame::OpenFilePath(const std::string& given) {
   // The person knows of the copies left: the next save of the file takes them away.
   for (const CKeptCopy& kept : told) ReleaseKeptCopy(kept);
   m_recentFiles.Add(path);
+  ForgetAutosaveNotices();
 
   UpdateTitle();
   m_deviceView->GetRack().Refresh();
@@ -614,13 +618,7 @@ void CMainFrame::OnOnline() {
       UpdateCommandUI();
       return;
     }
-    m_online = false;
-    TellPanelsOnlineState();
-    m_outputPane->GetLiveMeterView().Redraw();
-    m_deviceView->GetRack().Refresh();
-    m_system.RedrawCustomPanels(nullptr);
-    ShowSelectedDeviceProperties();
-    UpdateCommandUI();
+    ShowOffline();
     return;
   }
 
@@ -948,18 +946,21 @@ void CMainFrame::OnSelectDevice(CDevice* device, bool force) {
   m_deviceView->GetRack().Refresh();
 }
 
-void CMainFrame::OnFatalCommsError() {
+void CMainFrame::ShowOffline() {
   m_online = false;
-  m_system.GetComms().SetOnline(false);
-  // Everything shows offline as after Go Offline: the panels, the custom panels and the
-  // selected device's properties too.
   TellPanelsOnlineState();
-  m_outputPane->GetLiveMeterView().Rebuild();
-  m_outputPane->GetLiveMeterView().update();
+  m_outputPane->GetLiveMeterView().Redraw();
   m_deviceView->GetRack().Refresh();
   m_system.RedrawCustomPanels(nullptr);
   ShowSelectedDeviceProperties();
   UpdateCommandUI();
+}
+
+void CMainFrame::OnFatalCommsError() {
+  m_online = false;
+  m_system.GetComms().SetOnline(false);
+  // Everything shows offline as after Go Offline.
+  ShowOffline();
   Prompts().ShowMessage(ProductName().toStdString(), "Fatal Comms Error - Going Offline",
                         IUserPrompts::Icon::Exclamation);
 }

@@ -37,7 +37,7 @@ void CRecentFileList::Remove(std::size_t index) {
   if (index >= m_paths.size()) return;
   const std::string path = m_paths[index];
   Load();
-  m_paths.erase(std::remove(m_paths.begin(), m_paths.end(), path), m_paths.end());
+  if (const auto it = Find(path); it != m_paths.end()) m_paths.erase(it);
   Save();
 }
 

@@ -226,8 +226,7 @@ CParamInfo CCustomControlObject::GetDrawnParameterInfo(std::uint8_t& shownInacti
     // Online with the unit away, a setting takes no change: the widget shows what the device
     // holds and ignores input until the unit is back. In design mode the widget changes no
     // setting, and is drawn whole so that the person sees what they place.
-    const bool away = !(info.options & kParamOptionReadOnly) && !InDesignMode() && m_pDevice->IsAwayOnline();
-    shownInactive = away ? 1 : info.inactive;
+    shownInactive = AwayFor(info) ? 1 : info.inactive;
     return info;
   }
   CParamInfo info;
@@ -246,7 +245,11 @@ CParamInfo CCustomControlObject::GetParameterInfo() const {
 bool CCustomControlObject::IsUnitAway() const {
   // The cheap questions first: this runs at every draw of a bound widget.
   if (!m_pDevice || !m_pDevice->IsAwayOnline() || InDesignMode()) return false;
-  return !(m_pDevice->GetParameterAt(int(m_parameterId)).options & kParamOptionReadOnly);
+  return AwayFor(m_pDevice->GetParameterAt(int(m_parameterId)));
+}
+
+bool CCustomControlObject::AwayFor(const CParamInfo& info) const {
+  return m_pDevice && m_pDevice->IsAwayOnline() && !InDesignMode() && !(info.options & kParamOptionReadOnly);
 }
 
 namespace {

@@ -223,6 +223,9 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   CParamInfo GetParameterInfo() const;
   // True while GetParameterInfo shows the parameter inactive because its unit is away online.
   bool IsUnitAway() const;
+  // Whether a parameter of that description is drawn away and takes no change: online with the
+  // unit away, outside design mode, and not read-only.
+  bool AwayFor(const CParamInfo& info) const;
   // The bound parameter's current value; the empty value when unbound.
   CParamValue GetParameterValue() const;
   bool IsLinked() const { return m_pDevice && m_parameterId; }

@@ -21,10 +21,13 @@ CLogFile::~CLogFile() = default;
 
 std::string CLogFile::GetLogFilePath() { return GetAppDataFolder() + "LogFile.txt"; }
 
+std::string CLogFile::FormatTime(const std::tm& local) {
+  return FormatText("%.2d-%.2d-%d %.2d:%.2d:%.2d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
+                    local.tm_hour, local.tm_min, local.tm_sec);
+}
+
 std::string CLogFile::FormatLine(const std::tm& local, const std::string& text) {
-  return FormatText("%.2d-%.2d-%d %.2d:%.2d:%.2d    ", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
-                    local.tm_hour, local.tm_min, local.tm_sec) +
-         text;
+  return FormatTime(local) + "    " + text;
 }
 
 void CLogFile::WriteLog(const std::string& text) {

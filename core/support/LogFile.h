@@ -33,7 +33,9 @@ class CLogFile {
 
   // "<app-data>/Orvak/LogFile.txt".
   static std::string GetLogFilePath();
-  // "dd-mm-yyyy hh:mm:ss    " + text (the text keeps its own line end).
+  // "dd-mm-yyyy hh:mm:ss", as the log stamps its lines.
+  static std::string FormatTime(const std::tm& local);
+  // FormatTime + "    " + text (the text keeps its own line end).
   static std::string FormatLine(const std::tm& local, const std::string& text);
 
   // Any thread. Writes the stamped line to the file and posts it to the output pane.
