@@ -228,6 +228,8 @@ void CCommsWorker::AcknowledgeGoIdle() {
 void CCommsWorker::EndOnline(std::uint32_t message) {
   m_workerState = kWorkerIdle;
   m_goIdle = true;  // acknowledged by the idle state's next turn
+  // What the plan knew goes with the session, however it ended.
+  m_plan.Reset();
   Post(message);
 }
 

@@ -373,7 +373,14 @@ bool CSystem::SaveFile(const std::string& path, std::string* failure) {
     if (!file.Write(data, size, &error))
       throw CArchiveException(CArchiveException::WriteFailed, path + "\n" + error);
   });
-  if (!Serialize(ar)) return false;
+  // Online the units may change the settings meanwhile: the print is taken of what was stored,
+  // under the same hold of the lock.
+  std::optional<std::uint64_t> print;
+  {
+    CSingleLock lock(GetLock());
+    if (!Serialize(ar)) return false;
+    if (IsPortOpen()) print = PrintDevicesRecords();
+  }
   try {
     ar.Flush();
   } catch (const CArchiveException&) {
@@ -383,9 +390,7 @@ bool CSystem::SaveFile(const std::string& path, std::string* failure) {
   SetFilePath(path);
   SetModified(false);
   m_fileStamp = ReadFileStamp(path);
-  // Online the units may still change the settings just stored.
-  m_storedDevicesPrint.reset();
-  if (IsPortOpen()) m_storedDevicesPrint = PrintDevicesRecords();
+  m_storedDevicesPrint = print;
   return true;
 }
 

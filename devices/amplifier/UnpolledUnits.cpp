@@ -65,13 +65,18 @@ void FillUnpolledRows(CDevice& device, IDevicePropertyGrid& grid) {
 
 bool ApplyUnpolledRow(CDevice& device, CDeviceProperty& row) {
   if (row.GetData() != kPropId) return false;
-  const std::uint32_t id = std::uint32_t(row.GetNumber());
+  const auto id = std::uint64_t(row.GetNumber());
   if (std::optional<std::string> refusal = device.DeviceIdInUseRefusal(id)) {
     row.SetErrorText(*refusal);
     return false;
   }
+  // An ID the frames cannot carry would address another unit.
+  if (std::string range = device.DeviceIdRangeRefusal(id); !range.empty()) {
+    row.SetErrorText(range);
+    return false;
+  }
   if (id == device.GetDeviceId()) return true;
-  device.SetDeviceId(id);
+  device.SetDeviceId(std::uint32_t(id));
   device.Post(FrameMsg::kRefreshRack);
   if (IDeviceHost* host = device.GetHost()) host->SetModified(true);
   return true;

@@ -639,9 +639,11 @@ void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {
       if (IDeviceHost* host = device.GetHost()) host->SetModified(true);
     }
   } exit{*this, id};
-  // A read of the settings on its way meanwhile does not take the change back.
+  // A read of the settings on its way meanwhile does not take the change back. Opening the
+  // preset manager changes nothing itself, and the replies go on being taken while it is open:
+  // its buttons come back here as changes of their own.
   std::optional<CSettingsChange> change;
-  if (!IsPanelOnlyId(id)) change.emplace(*this);
+  if (!IsPanelOnlyId(id) && id != kPresetActionManager) change.emplace(*this);
   if (ApplyChannelSettingChange(*this, value)) return;
   if (ApplyEqDynamicsChange(*this, value)) return;
   if (ApplyPresetActionChange(*this, value)) return;

@@ -478,7 +478,9 @@ TEST_F(DeviceCommands, UnpolledUnits_ShowModelIdAndNameInTheRackTooltipAndPaneAn
   System().SetModified(false);
   const std::pair<const char*, const char*> refused[] = {{"6", "Device ID 6 already in use"},
                                                           {"abc", "\"abc\" is not a number"},
-                                                          {"4294967308", "4294967308 is out of range"}};
+                                                          {"4294967308", "4294967308 is out of range"},
+                                                          {"189", "Device ID 189 would address ID 61 - each byte "
+                                                                  "of the ID must be 0 to 127"}};
   for (const auto& [typed, message] : refused) {
     TypeIntoRow(grid, "ID", typed);
     EXPECT_EQ(devices[0]->GetDeviceId(), 5u) << typed;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexModelTable.h"
@@ -40,7 +41,10 @@ class CPresetPanel : public CRecordingNerexPanel {
     std::copy(timed.begin(), timed.end(), entries);
     return count == kNerexTimedPresets;
   }
-  void OpenPresetManager() override { calls.push_back("OpenPresetManager"); }
+  void OpenPresetManager() override {
+    calls.push_back("OpenPresetManager");
+    if (whileManagerOpen) whileManagerOpen();
+  }
   void SetLcdText(const std::string& text) override { lcd = text; }
 
   int selection = 0;
@@ -50,6 +54,8 @@ class CPresetPanel : public CRecordingNerexPanel {
   bool timedOk = true;
   std::array<TimedPresetEntry, kNerexTimedPresets> timed{};
   std::string lcd;
+  // Runs while the preset manager would be open (its window's own event loop).
+  std::function<void()> whileManagerOpen;
 };
 
 class CPresetDialog : public INerexPresetDialog {
@@ -385,6 +391,23 @@ TEST_F(NerexPresetActionsTest, DialogNameAndClear) {
   EXPECT_EQ(Commands().size(), 2u);
   Act(495);
   EXPECT_EQ(panel.calls.back(), "OpenPresetManager");
+}
+
+// The preset manager stays open in its own event loop for as long as the person likes. Opening
+// it changes no setting, so replies to reads are taken meanwhile: the unit's settings, names and
+// read-out go on coming in.
+TEST_F(NerexPresetActionsTest, RepliesAreTakenWhileThePresetManagerIsOpen) {
+  CNerexSeriesDevice& d = Ready(116, true);
+  ASSERT_TRUE(Queued().empty());
+  bool overtaken = true;
+  panel.whileManagerOpen = [&] {
+    CControlMessage read;
+    d.StampRead(read);
+    overtaken = d.IsReadOvertaken(read);
+  };
+  Act(495);
+  EXPECT_EQ(panel.calls.back(), "OpenPresetManager");
+  EXPECT_FALSE(overtaken);
 }
 
 TEST_F(NerexPresetActionsTest, PresetFileActionsSaveLoadAndRefuseADamagedFile) {
