@@ -681,17 +681,26 @@ TEST_F(FileCommandsTest, Autosave_WritesOnlyWhatChangedSinceTheFileWasReadOrSave
 // Another program saved the file since it was opened: autosave does not write over it, says so
 // once in the log and keeps saying so in the status bar; the changes stay until the user saves,
 // and that save goes as any other.
-TEST_F(FileCommandsTest, Autosave_LeavesAFileAnotherProgramSavedMeanwhileAlone) {
+// How the person ends the notice: by saving their system, or by reading the file again.
+class AutosaveNoticeTest : public FileCommandsTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(AutosaveNoticeTest, Autosave_LeavesAFileAnotherProgramSavedMeanwhileAlone) {
+  const bool saved = GetParam();
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
   const std::string path = SaveShowThroughTheFrame("Mine");
   AddDevice(system, "Unsaved");
 
-  // The other program: the sample-system tool, saving its own system under the same name.
-  QProcess other;
-  other.start(QStringLiteral(ORVAK_SAMPLE_SYSTEM_TOOL), {QString::fromStdString(path)});
-  ASSERT_TRUE(other.waitForFinished(60000));
-  ASSERT_EQ(other.exitCode(), 0);
+  // The other program: the sample-system tool, or a system of this program's devices that the
+  // frame can read again, saving its own system under the same name.
+  if (saved) {
+    QProcess other;
+    other.start(QStringLiteral(ORVAK_SAMPLE_SYSTEM_TOOL), {QString::fromStdString(path)});
+    ASSERT_TRUE(other.waitForFinished(60000));
+    ASSERT_EQ(other.exitCode(), 0);
+  } else {
+    SaveSystemWith(path, "Theirs");
+  }
   const QByteArray theirs = FileBytes(path);
 
   const std::string told = "Autosave left " + path + " alone: another program has changed or removed it";
@@ -710,15 +719,28 @@ TEST_F(FileCommandsTest, Autosave_LeavesAFileAnotherProgramSavedMeanwhileAlone) 
   if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
     f.grab().save(folder + QStringLiteral("/autosave-left-alone.png"));
 
-  f.RunCommand(Cmd::kFileSave);
-  CSystem reread;
-  ASSERT_TRUE(reread.OpenFile(path));
-  ASSERT_EQ(reread.GetDeviceCount(), 2);
-  EXPECT_EQ(reread.GetDevice(1)->GetName(), "Unsaved");
+  if (saved) {
+    f.RunCommand(Cmd::kFileSave);
+    CSystem reread;
+    ASSERT_TRUE(reread.OpenFile(path));
+    ASSERT_EQ(reread.GetDeviceCount(), 2);
+    EXPECT_EQ(reread.GetDevice(1)->GetName(), "Unsaved");
+  } else {
+    // The other program's system is read, the person's changes dropped ("No" to saving them).
+    prompts.answers.push_back(IUserPrompts::Answer::No);
+    ASSERT_TRUE(f.OpenFilePath(path));
+    EXPECT_FALSE(system.IsModified());
+    ASSERT_EQ(system.GetDeviceCount(), 1);
+    EXPECT_EQ(system.GetDevice(0)->GetName(), "Theirs");
+    EXPECT_EQ(FileBytes(path), theirs);
+  }
   f.Tick(FrameTimer::kBlink);
   ProcessEvents();
   EXPECT_EQ(f.GetStatusText(), "Ready (File Security Disabled)");
 }
+
+INSTANTIATE_TEST_SUITE_P(Endings, AutosaveNoticeTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Saved" : "ReadAgain"; });
 
 // A tick that comes while the "Close File" question is up writes nothing: "No" then leaves the
 // file as it was saved.
