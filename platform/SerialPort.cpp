@@ -132,6 +132,19 @@ std::optional<std::chrono::milliseconds> SerialTimeouts::WriteLimit(std::uint32_
   return std::chrono::milliseconds(std::uint64_t(writeTotalMultiplier) * n + writeTotalConstant);
 }
 
+bool ISerialPort::CanOpen(const std::string& device, std::uint32_t baudRate, std::string* reason) {
+  if (IsOpen()) {
+    if (reason) *reason = "the port is open already";
+    return false;
+  }
+  if (Open(device, baudRate)) {
+    Close();
+    return true;
+  }
+  if (reason) *reason = GetLastErrorText();
+  return false;
+}
+
 bool ISerialPort::WriteEx(const std::uint8_t* data, std::uint32_t n, SerialCompletion done) {
   return StartWrite(data, n, CIoCompletionQueue::ForCurrentThread(), std::move(done));
 }

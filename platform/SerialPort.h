@@ -51,16 +51,26 @@ class ISerialPort {
   virtual ~ISerialPort() = default;
 
   // Opens the device (a path such as "/dev/ttyUSB0") at the baud rate with 8 data bits, no
-  // parity, one stop bit, DTR and RTS on and no flow control. False when the device cannot be
-  // opened or configured; the port is then closed.
+  // parity, one stop bit, DTR and RTS on and no flow control, and holds it alone: while it is
+  // open no other program, nor another port of this one, opens the line. False when the device
+  // cannot be opened or configured, or another program holds it; the port is then closed and
+  // GetLastErrorText says why. A line that another program holds is left as it was: its
+  // settings are not changed and nothing is written or read on it.
   virtual bool Open(const std::string& device, std::uint32_t baudRate) = 0;
+  // Whether Open(device, baudRate) would take the line, found without taking it: the line's
+  // settings stay as they are, its modem lines are not set and no byte goes either way. False,
+  // with the reason in *reason (when given), when it would not. The port stays closed. By
+  // default the port opens and closes again.
+  virtual bool CanOpen(const std::string& device, std::uint32_t baudRate, std::string* reason);
   // Closes the port. Operations in flight are dropped: their completion routines never run.
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
   virtual bool SetTimeouts(const SerialTimeouts& timeouts) = 0;
   virtual bool Purge(std::uint32_t flags) = 0;
   // Why the last failed operation of this open of the port failed, in the system's words (the
-  // text of its I/O error, or that the line hung up); empty while none has failed. Any thread.
+  // text of its I/O error, or that the line hung up); empty while none has failed. After an Open
+  // that failed, why the port did not open ("the device does not exist", "in use by another
+  // program"...). Any thread.
   virtual std::string GetLastErrorText() const { return {}; }
 
   // Overlapped write: the completion runs on the calling thread, inside its alertable waits,

@@ -124,6 +124,11 @@ void CSerialLine::SetOpenRefused(bool refused) {
   m_openRefused = refused;
 }
 
+void CSerialLine::SetPurgesRefused(bool refused) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_purgesRefused = refused;
+}
+
 std::string CSerialLine::GetOpenedDevice() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_openedDevice;
@@ -258,7 +263,11 @@ CMemorySerialPort::~CMemorySerialPort() {
 
 bool CMemorySerialPort::Open(const std::string& device, std::uint32_t baudRate) {
   std::lock_guard<std::mutex> lock(m_line->m_mutex);
-  if (m_driver->m_open || m_line->m_openRefused) return false;
+  if (m_driver->m_open) return false;
+  if (m_line->m_openRefused) {
+    m_driver->m_lastError = "the line refused to open";
+    return false;
+  }
   m_driver->Cancel();
   m_driver->m_open = true;
   m_driver->m_timeouts = SerialTimeouts{};
@@ -300,6 +309,10 @@ std::string CMemorySerialPort::GetLastErrorText() const {
 bool CMemorySerialPort::Purge(std::uint32_t flags) {
   std::lock_guard<std::mutex> lock(m_line->m_mutex);
   if (!m_driver->m_open) return false;
+  if (m_line->m_purgesRefused) {
+    m_driver->m_lastError = std::strerror(EIO);
+    return false;
+  }
   const Clock::time_point now = Clock::now();
   if (flags & kPurgeTx) {
     // Bytes still waiting to go out are dropped; what is on the wire is gone already.

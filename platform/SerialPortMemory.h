@@ -50,10 +50,12 @@ class CSerialLine {
 
   // Faults seen by the port end: with hang-up set the port reports data but gives none, so a
   // read fails; FailNextRead makes the next read end with an I/O error; with open refused the
-  // port cannot be opened.
+  // port cannot be opened; with purges refused the port opens but cannot purge its queues (a
+  // line that fails its set-up).
   void SetHangup(bool on);
   void FailNextRead();
   void SetOpenRefused(bool refused);
+  void SetPurgesRefused(bool refused);
 
   // What the port end was last opened with, and whether it is open now.
   std::string GetOpenedDevice() const;
@@ -86,6 +88,7 @@ class CSerialLine {
   bool m_hangup = false;
   int m_failReads = 0;
   bool m_openRefused = false;
+  bool m_purgesRefused = false;
   bool m_endReadWhenNothingMore = false;
   bool m_portOpen = false;
   std::uint64_t m_deviceWakes = 0;

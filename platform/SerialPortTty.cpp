@@ -4,7 +4,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,6 +20,7 @@
 #include <optional>
 
 #include "platform/SerialPortQueue.h"
+#include "platform/SerialPortUsers.h"
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -54,6 +58,108 @@ bool ConfigureLine(int fd, std::uint32_t baudRate) {
   const speed_t speed = SpeedOf(baudRate);
   if (speed == B0 || ::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return false;
   return RetryInterrupted([&] { return ::tcsetattr(fd, TCSANOW, &tio); }) == 0;
+}
+
+constexpr const char* kNotSerialText = "it is not a serial line";
+constexpr const char* kInUseText = "in use by another program";
+
+// Why a device did not open, from the errno of its stat or open.
+std::string OpenErrorText(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return "the device does not exist";
+    case ELOOP: return "its link leads round in a loop";
+    case EACCES:
+    case EPERM: return "no permission to open the device";
+    case EBUSY: return kInUseText;
+    case EISDIR:
+    case ENOTTY: return kNotSerialText;
+    default: return std::string("it could not be opened: ") + std::strerror(error);
+  }
+}
+
+// Whether a character device is a terminal, found without opening it: a pseudo-terminal, or a
+// device the system files under the class "tty". A device the system does not describe may be
+// one; its open tells.
+bool MayBeTerminal(const struct stat& st) {
+  if (IsPseudoTerminalSlave(st)) return true;
+  const std::string link =
+      "/sys/dev/char/" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev)) + "/subsystem";
+  char target[256];
+  const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+  if (n <= 0) return true;
+  const std::string subsystem(target, std::size_t(n));
+  return subsystem.size() >= 4 && subsystem.compare(subsystem.size() - 4, 4, "/tty") == 0;
+}
+
+std::string InUseText(const std::optional<SerialLineUser>& user) {
+  return user ? std::string(kInUseText) + " (" + DescribeSerialLineUser(*user) + ")" : kInUseText;
+}
+
+// Lets go of a descriptor TakeLine opened. exclusive: this program set the line's exclusive
+// mode, which then ends; a mode another holder set stays.
+void ReleaseLine(int fd, bool exclusive) {
+  if (exclusive) RetryInterrupted([&] { return ::ioctl(fd, TIOCNXCL); });
+  // Not run again when interrupted: the descriptor is released either way.
+  ::close(fd);
+}
+
+// Opens the device as this program's own line, changing nothing on it: -1, with the reason in
+// why, when it is no terminal line, does not open, or another program holds it. Another
+// program holds it when it has the device open (as far as this user may see), holds the lock
+// this program takes on the line, or has made the line exclusive. The lock is taken at once,
+// so that of two programs that open one line at the same moment one goes without; it is a lock
+// on the open file, which ends with its descriptor and which no one, root included, passes
+// by. With exclusive the line's exclusive mode is set too: no later open of it succeeds but
+// root's.
+int TakeLine(const std::string& device, bool exclusive, std::string& why) {
+  if (device.empty()) {
+    why = "no device is named for this port";
+    return -1;
+  }
+  struct stat st {};
+  if (::stat(device.c_str(), &st) != 0) {
+    why = OpenErrorText(errno);
+    return -1;
+  }
+  // Nothing but a terminal device is opened: a file, a pipe, a folder or another device is no
+  // line (and the programs that have one of those open use no line of this program's).
+  if (!S_ISCHR(st.st_mode) || !MayBeTerminal(st)) {
+    why = kNotSerialText;
+    return -1;
+  }
+  if (const auto user = FindOtherSerialLineUser(st)) {
+    why = InUseText(user);
+    return -1;
+  }
+  const int fd = RetryInterrupted([&] { return ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+  if (fd < 0) {
+    why = OpenErrorText(errno);
+    return -1;
+  }
+  termios tio{};
+  if (RetryInterrupted([&] { return ::tcgetattr(fd, &tio); }) != 0) {
+    why = OpenErrorText(errno);
+    ReleaseLine(fd, false);
+    return -1;
+  }
+  if (RetryInterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
+    why = errno == EWOULDBLOCK ? InUseText(FindOtherSerialLineUser(st)) : OpenErrorText(errno);
+    ReleaseLine(fd, false);
+    return -1;
+  }
+  int alreadyExclusive = 0;
+  if (RetryInterrupted([&] { return ::ioctl(fd, TIOCGEXCL, &alreadyExclusive); }) == 0 && alreadyExclusive != 0) {
+    why = InUseText(FindOtherSerialLineUser(st));
+    ReleaseLine(fd, false);
+    return -1;
+  }
+  if (exclusive && RetryInterrupted([&] { return ::ioctl(fd, TIOCEXCL); }) != 0) {
+    why = OpenErrorText(errno);
+    ReleaseLine(fd, false);
+    return -1;
+  }
+  return fd;
 }
 
 int TimeoutMs(SteadyClock::time_point until) {
@@ -229,13 +335,20 @@ class CTtySerialPort::Impl {
   bool Open(const std::string& device, std::uint32_t baudRate) {
     CTtyLine& line = *m_line;
     std::lock_guard<std::mutex> lock(line.mutex);
-    if (line.fd >= 0 || device.empty()) return false;
-    const int fd = RetryInterrupted([&] { return ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
-    if (fd < 0) return false;
-    // Not shared: a second open of the line fails while this one holds it.
-    if (RetryInterrupted([&] { return ::ioctl(fd, TIOCEXCL); }) != 0 || !ConfigureLine(fd, baudRate)) {
-      RetryInterrupted([&] { return ::ioctl(fd, TIOCNXCL); });
-      ::close(fd);
+    if (line.fd >= 0) return false;
+    if (SpeedOf(baudRate) == B0) {
+      line.lastError = "the line takes no rate of " + std::to_string(baudRate) + " baud";
+      return false;
+    }
+    std::string why;
+    const int fd = TakeLine(device, true, why);
+    if (fd < 0) {
+      line.lastError = why;
+      return false;
+    }
+    if (!ConfigureLine(fd, baudRate)) {
+      line.lastError = "the line could not be set up: " + ErrorText();
+      ReleaseLine(fd, true);
       return false;
     }
     // Lines without modem control (pseudo-terminals) refuse DTR and RTS; that is no reason not
@@ -258,6 +371,24 @@ class CTtySerialPort::Impl {
     return true;
   }
 
+  // Nothing of the line is changed: the descriptor opened to look is closed again before the
+  // line is set up, and without the exclusive mode that the open of the port sets.
+  bool CanOpen(const std::string& device, std::uint32_t baudRate, std::string* reason) {
+    std::string why;
+    {
+      std::lock_guard<std::mutex> lock(m_line->mutex);
+      if (m_line->fd >= 0) why = "the port is open already";
+    }
+    if (why.empty() && SpeedOf(baudRate) == B0) why = "the line takes no rate of " + std::to_string(baudRate) + " baud";
+    if (why.empty()) {
+      const int fd = TakeLine(device, false, why);
+      if (fd >= 0) ReleaseLine(fd, false);
+      if (fd >= 0) return true;
+    }
+    if (reason) *reason = why;
+    return false;
+  }
+
   void Close() {
     CTtyLine& line = *m_line;
     std::unique_lock<std::mutex> lock(line.mutex);
@@ -268,9 +399,8 @@ class CTtySerialPort::Impl {
     // A thread waiting on the line looks up, sees the port closed and lets go of it.
     if (auto queue = line.readQueue.lock()) queue->Wake();
     line.idle.wait(lock, [&] { return line.users == 0; });
-    RetryInterrupted([&] { return ::ioctl(line.fd, TIOCNXCL); });
-    // Not run again when interrupted: the descriptor is released either way.
-    ::close(line.fd);
+    // The lock on the line ends with the descriptor.
+    ReleaseLine(line.fd, true);
     line.fd = -1;
   }
 
@@ -395,6 +525,9 @@ CTtySerialPort::~CTtySerialPort() = default;
 
 bool CTtySerialPort::Open(const std::string& device, std::uint32_t baudRate) {
   return m_impl->Open(device, baudRate);
+}
+bool CTtySerialPort::CanOpen(const std::string& device, std::uint32_t baudRate, std::string* reason) {
+  return m_impl->CanOpen(device, baudRate, reason);
 }
 void CTtySerialPort::Close() { m_impl->Close(); }
 bool CTtySerialPort::IsOpen() const { return m_impl->IsOpen(); }

@@ -15,6 +15,7 @@ class CTtySerialPort : public ISerialPort {
   CTtySerialPort& operator=(const CTtySerialPort&) = delete;
 
   bool Open(const std::string& device, std::uint32_t baudRate) override;
+  bool CanOpen(const std::string& device, std::uint32_t baudRate, std::string* reason) override;
   void Close() override;
   bool IsOpen() const override;
   bool SetTimeouts(const SerialTimeouts& timeouts) override;

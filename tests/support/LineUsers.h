@@ -1,0 +1,142 @@
+// Pseudo-terminals for tests of who may use a serial line: the test process holds the master
+// (the line's far end, which sees every byte the program writes), and another process can be
+// made to use the slave as its own line, as a terminal program or a modem daemon would.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/SerialPort.h"
+
+class CTestPty {
+ public:
+  CTestPty() {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return;
+    char name[128];
+    if (::ptsname_r(m_master, name, sizeof name) == 0) m_slave = name;
+  }
+  ~CTestPty() {
+    if (m_master >= 0) ::close(m_master);
+  }
+  CTestPty(const CTestPty&) = delete;
+  CTestPty& operator=(const CTestPty&) = delete;
+
+  bool IsValid() const { return m_master >= 0 && !m_slave.empty(); }
+  int Master() const { return m_master; }
+  const std::string& SlavePath() const { return m_slave; }
+
+  // What reached the far end so far.
+  std::vector<std::uint8_t> Received() const {
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[256];
+    for (ssize_t n; (n = ::read(m_master, chunk, sizeof chunk)) > 0;) bytes.insert(bytes.end(), chunk, chunk + n);
+    return bytes;
+  }
+
+  // The line's settings as they stand, looked at through a descriptor of this process.
+  termios Settings() const {
+    termios settings{};
+    const int fd = ::open(m_slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+      ::tcgetattr(fd, &settings);
+      ::close(fd);
+    }
+    return settings;
+  }
+
+ private:
+  int m_master = -1;
+  std::string m_slave;
+};
+
+// A line's settings as a terminal program leaves them: 9600 baud, canonical input, echo.
+inline bool IsTerminalAt9600(const termios& t) {
+  return ::cfgetospeed(&t) == B9600 && ::cfgetispeed(&t) == B9600 && (t.c_lflag & ICANON) && (t.c_lflag & ECHO);
+}
+
+// Another process that opens the pseudo-terminal's slave as its line, sets it to 9600 baud,
+// canonical input and echo, and holds it until this object goes. With alsoMaster it holds the
+// master as well: then it is the line's far end keeping its own slave open, as the simulator
+// does, and not a second user of the line.
+class COtherProgramOnLine {
+ public:
+  COtherProgramOnLine(const CTestPty& pty, bool alsoMaster = false) {
+    int ready[2];
+    int hold[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0) return;
+    if (::pipe2(hold, O_CLOEXEC) != 0) {
+      ::close(ready[0]);
+      ::close(ready[1]);
+      return;
+    }
+    const char* slave = pty.SlavePath().c_str();
+    const int master = alsoMaster ? pty.Master() : -1;
+    m_pid = ::fork();
+    if (m_pid == 0) {
+      // System calls only from here: the child of a test process that may run threads. It keeps
+      // nothing of the test's but its two pipes (and the master when asked).
+      for (int fd = 3; fd < 4096; ++fd) {
+        if (fd != ready[1] && fd != hold[0] && fd != master) ::close(fd);
+      }
+      const int line = ::open(slave, O_RDWR | O_NOCTTY);
+      termios t{};
+      char ok = 0;
+      if (line >= 0 && ::tcgetattr(line, &t) == 0) {
+        ::cfsetispeed(&t, B9600);
+        ::cfsetospeed(&t, B9600);
+        t.c_lflag |= ICANON | ECHO;
+        ok = ::tcsetattr(line, TCSANOW, &t) == 0 ? 1 : 0;
+      }
+      (void)!::write(ready[1], &ok, 1);
+      char end = 0;
+      (void)!::read(hold[0], &end, 1);  // until the test closes its end
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(hold[0]);
+    m_hold = hold[1];
+    char ok = 0;
+    m_ready = m_pid > 0 && ::read(ready[0], &ok, 1) == 1 && ok == 1;
+    ::close(ready[0]);
+  }
+  ~COtherProgramOnLine() {
+    if (m_hold >= 0) ::close(m_hold);
+    if (m_pid > 0) ::waitpid(m_pid, nullptr, 0);
+  }
+  COtherProgramOnLine(const COtherProgramOnLine&) = delete;
+  COtherProgramOnLine& operator=(const COtherProgramOnLine&) = delete;
+
+  // The line is open and set in the other process.
+  bool IsReady() const { return m_ready; }
+  pid_t Pid() const { return m_pid; }
+
+ private:
+  pid_t m_pid = -1;
+  int m_hold = -1;
+  bool m_ready = false;
+};
+
+// Links COM number n to the device (in place of any link it had).
+inline bool LinkComPortForTest(std::uint32_t n, const std::string& device) {
+  std::error_code ec;
+  std::filesystem::create_directories(GetComPortLinkFolder(), ec);
+  const std::string link = GetComPortLinkFolder() + "com" + std::to_string(n);
+  ::unlink(link.c_str());
+  return ::symlink(device.c_str(), link.c_str()) == 0;
+}
+
+// Points every COM number at a device that does not exist, so that a scan of the ports meets
+// only the lines a test links afterwards (and none of the machine's own).
+inline void LinkEveryComPortToNothing() {
+  for (std::uint32_t n = kFirstComPort; n <= kLastComPort; ++n)
+    LinkComPortForTest(n, "/dev/orvak-test-no-such-port-" + std::to_string(n));
+}
