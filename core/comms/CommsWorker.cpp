@@ -384,7 +384,8 @@ bool CCommsWorker::PollSettledDevices(std::uint32_t ms) {
 void CCommsWorker::EndOnFatalError() {
   CSerialComms& comms = *m_transport;
   const std::uint32_t port = comms.GetPortNumber();
-  const std::string device = GetComPortDevice(port);
+  // The device that was opened: the port's link may name another one by now.
+  const std::string device = comms.GetDevice();
   const std::string failure = comms.GetFailureText();
   m_document.WriteLog(FormatText("Fatal Comms Error on COM%u", unsigned(port)) +
                       (device.empty() ? std::string() : " (" + device + ")") +

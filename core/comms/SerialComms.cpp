@@ -41,17 +41,39 @@ void CSerialComms::SetPort(std::unique_ptr<ISerialPort> port) {
   m_port = std::move(port);
 }
 
+namespace {
+// "COM15 (/dev/pts/9): reason".
+std::string PortFailureText(std::uint32_t portNumber, const std::string& device, const std::string& reason) {
+  return FormatText("COM%u", unsigned(portNumber)) + (device.empty() ? std::string() : " (" + device + ")") + ": " +
+         (reason.empty() ? std::string("it could not be opened") : reason);
+}
+}  // namespace
+
 bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool overlapped) {
-  if (m_portNumber != 0 || m_port->IsOpen()) return false;
-  if (!m_port->Open(GetComPortDevice(portNumber), baudRate)) return false;
+  const std::string device = GetComPortDevice(portNumber);
+  if (m_portNumber != 0 || m_port->IsOpen()) {
+    m_openFailure = PortFailureText(portNumber, device, "a port is open already");
+    return false;
+  }
+  if (!m_port->Open(device, baudRate)) {
+    m_openFailure = PortFailureText(portNumber, device, m_port->GetLastErrorText());
+    return false;
+  }
   m_timeouts = SerialTimeouts{};
   m_timeouts.readInterval = 0;
   m_timeouts.readTotalMultiplier = 1;
   m_timeouts.readTotalConstant = 2;
   m_timeouts.writeTotalMultiplier = 0;
   m_timeouts.writeTotalConstant = 0;
-  if (!m_port->SetTimeouts(m_timeouts)) return false;
-  if (!m_port->Purge(kPurgeTx) || !m_port->Purge(kPurgeRx)) return false;
+  // A line that opened but cannot be set up is let go at once: it is never taken for open.
+  if (!m_port->SetTimeouts(m_timeouts) || !m_port->Purge(kPurgeTx) || !m_port->Purge(kPurgeRx)) {
+    const std::string error = m_port->GetLastErrorText();
+    m_openFailure = PortFailureText(portNumber, device, "the line could not be set up" + (error.empty() ? "" : ": " + error));
+    m_port->Close();
+    return false;
+  }
+  m_device = device;
+  m_openFailure.clear();
   m_overlapped = overlapped;
   m_portNumber = portNumber;
   m_retryCount = 0;
@@ -64,9 +86,18 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
   return true;
 }
 
+bool CSerialComms::CanOpen(std::uint32_t portNumber, std::uint32_t baudRate) {
+  const std::string device = GetComPortDevice(portNumber);
+  std::string reason = "a port is open already";
+  if (m_portNumber == 0 && m_port->CanOpen(device, baudRate, &reason)) return true;
+  m_openFailure = PortFailureText(portNumber, device, reason);
+  return false;
+}
+
 void CSerialComms::Close() {
   if (m_port) m_port->Close();
   m_portNumber = 0;
+  m_device.clear();
   m_book.Clear();
 }
 

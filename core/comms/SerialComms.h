@@ -52,12 +52,21 @@ class CSerialComms {
   CSerialComms(const CSerialComms&) = delete;
   CSerialComms& operator=(const CSerialComms&) = delete;
 
-  // Opens "COM<portNumber>" (GetComPortDevice) at the baud rate, sets the time-outs and purges
-  // both queues. False when a port is already open or any step fails; a port that opened but
-  // could not be set up stays open until Close.
+  // Opens "COM<portNumber>" (GetComPortDevice) at the baud rate, holding it alone (see
+  // ISerialPort::Open), sets the time-outs and purges both queues. False when a port is already
+  // open or any step fails; a port that opened but could not be set up is closed again.
+  // GetOpenFailureText then says why.
   virtual bool Open(std::uint32_t portNumber, std::uint32_t baudRate, bool overlapped);
+  // Whether Open would take the port, found without changing anything on its line (see
+  // ISerialPort::CanOpen); false, with the reason in GetOpenFailureText, when it would not.
+  bool CanOpen(std::uint32_t portNumber, std::uint32_t baudRate);
   void Close();
   bool IsOpen() const;
+  // Why the last Open or CanOpen refused its port, with the port and its device:
+  // "COM15 (/dev/pts/9): the device does not exist".
+  const std::string& GetOpenFailureText() const { return m_openFailure; }
+  // The device the port was opened on, as the port's link named it then; empty while closed.
+  const std::string& GetDevice() const { return m_device; }
 
   // Starts the transaction held in Transaction(). Returns the bytes written in blocking mode,
   // 0 in overlapped mode. resetRetries: true for a new transaction, which first drains the
@@ -299,6 +308,8 @@ class CSerialComms {
   std::uint32_t m_baudRate = 0;
   std::unique_ptr<ISerialPort> m_port;
   std::uint32_t m_portNumber = 0;
+  std::string m_device;
+  std::string m_openFailure;
   std::uint32_t m_extraTimeout = 0;
   CControlMessage m_transaction;
   SerialTimeouts m_timeouts;

@@ -185,7 +185,14 @@ bool CSystem::GoOnline(std::uint32_t choice) {
   // tells later whether they did.
   if (!m_storedDevicesPrint) m_storedDevicesPrint = PrintDevicesRecords();
   if (m_comms.GoOnline(choice)) return true;
-  if (m_ui) m_ui->ShowMessageBox(kFailedToConnectText, kOnlineErrorCaption);
+  // Why the port did not open: no such device, no permission, another program holds it...
+  const std::string reason = m_comms.GetTransport().GetOpenFailureText();
+  if (!reason.empty()) WriteLog("Failed to connect on " + reason + "\n");
+  if (m_ui) {
+    m_ui->ShowMessageBox(reason.empty() ? std::string(kFailedToConnectText)
+                                        : std::string(kFailedToConnectText) + "\n\n" + reason,
+                         kOnlineErrorCaption);
+  }
   return false;
 }
 

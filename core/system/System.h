@@ -349,8 +349,9 @@ class CSystem final : public IDeviceHost,
   void SetTemperatureWarning(std::uint32_t degrees);
   void SetImageLibraryFilename(const std::string& path);
   void SetCheckForUpdates(bool on);
-  // Appends every COM number from 1 to 32 whose port opens at the current baud rate.
-  // Offline only: it opens and closes the system's transport.
+  // Appends every COM number from 1 to 32 whose port would open at the current baud rate,
+  // found without setting up any line (CSerialComms::CanOpen). Offline only: nothing is
+  // appended while the system's transport is open.
   void ListComPorts(std::vector<std::uint32_t>& ports);
 
   // --- Log (any thread) ---
@@ -374,7 +375,8 @@ class CSystem final : public IDeviceHost,
   // --- Online connection ---
   // UI thread, worker idle: opens the port and reinitialises every device with the choice
   // (0 read the settings from the units, 1 send the file's settings), then sets the worker
-  // polling. On failure shows "Failed to connect - check comms settings" in a message box and
+  // polling. On failure shows "Failed to connect - check comms settings" in a message box,
+  // followed by the port, its device and why it did not open (also written to the log), and
   // returns false.
   bool GoOnline(std::uint32_t choice);
   // The System Monitor pane is shown (the families then poll meters). Any thread.

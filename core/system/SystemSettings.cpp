@@ -58,13 +58,13 @@ void CSystem::SetCheckForUpdates(bool on) {
 }
 
 void CSystem::ListComPorts(std::vector<std::uint32_t>& ports) {
-  // The scan opens and closes the transport: never while a connection uses it.
+  // Never while a connection uses the transport.
   if (m_comms.GetTransport().IsOpen()) return;
-  // Every number the program offers, kFirstComPort to kLastComPort.
+  // Every number the program offers, kFirstComPort to kLastComPort, that it could open now. A
+  // port is looked at, not set up: a line another program uses keeps its settings and gets no
+  // byte, and one it holds is not offered.
   for (std::uint32_t n = kFirstComPort; n <= kLastComPort; ++n) {
-    if (m_comms.GetTransport().Open(n, m_settings.baudRate, false)) ports.push_back(n);
-    // A port that opened but could not be set up is still open: close it either way.
-    m_comms.GetTransport().Close();
+    if (m_comms.GetTransport().CanOpen(n, m_settings.baudRate)) ports.push_back(n);
   }
 }
 

@@ -455,7 +455,8 @@ TEST_F(OnlineTest, Online_AsksWithDevicesAndCancelLeavesEverythingOffline) {
 }
 
 TEST_F(OnlineTest, Online_PortThatDoesNotOpenShowsTheErrorAndStaysOffline) {
-  CSettingsStore::WriteInt("Settings", "ComPort", 31);  // nothing linked there
+  CSettingsStore::WriteInt("Settings", "ComPort", 31);
+  ASSERT_TRUE(LinkComPort(31, "/dev/orvak-no-such-port"));
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
   system.AppendDevice(system.CreateDevice(kUnitId, CFileTestDevice::kPlainType, 0));
@@ -464,7 +465,8 @@ TEST_F(OnlineTest, Online_PortThatDoesNotOpenShowsTheErrorAndStaysOffline) {
   EXPECT_FALSE(f.IsOnline());
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].caption, "Online Error");
-  EXPECT_EQ(prompts.messages[0].text, "Failed to connect - check comms settings");
+  EXPECT_EQ(prompts.messages[0].text,
+            "Failed to connect - check comms settings\n\nCOM31 (/dev/orvak-no-such-port): the device does not exist");
   EXPECT_FALSE(system.GetComms().NeedSecurityGet());
   EXPECT_EQ(system.GetComms().GetWorkerState(), kWorkerIdle);
 }

@@ -850,12 +850,55 @@ TEST_F(CommsWorkerTest, GoOnline_PortRefused_ShowsTheFailureAndStaysIdle) {
   h.bus.Start();
   h.system.Start(&h.frame);
   EXPECT_FALSE(h.system.GoOnline(1));
+  const std::uint32_t port = h.system.GetSettings().comPort;
+  const std::string why = "COM" + std::to_string(port) + " (" + GetComPortDevice(port) + "): the line refused to open";
   const CRecordingUi::Texts boxes = h.frame.MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].first, "Failed to connect - check comms settings");
+  EXPECT_EQ(boxes[0].first, "Failed to connect - check comms settings\n\n" + why);
   EXPECT_EQ(boxes[0].second, "Online Error");
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Failed to connect on " + why), 1u);
   EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerIdle);
   EXPECT_FALSE(h.system.IsPortOpen());
+}
+
+// A port that opens but cannot be set up is let go at once: Go Online says why and stays
+// offline, and the next Go Online opens the port anew instead of taking it for open.
+TEST_F(CommsWorkerTest, GoOnline_PortThatCannotBeSetUp_IsClosedAndOpenedAnewNextTime) {
+  AddPollingDevice(2);
+  h.line->SetPurgesRefused(true);
+  h.bus.Start();
+  h.system.Start(&h.frame);
+  EXPECT_FALSE(h.system.GoOnline(1));
+  EXPECT_FALSE(h.system.IsPortOpen());
+  const std::uint32_t port = h.system.GetSettings().comPort;
+  const CRecordingUi::Texts boxes = h.frame.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].first, "Failed to connect - check comms settings\n\nCOM" + std::to_string(port) + " (" +
+                                GetComPortDevice(port) + "): the line could not be set up: Input/output error");
+  EXPECT_EQ(h.system.GetComms().GetWorkerState(), kWorkerIdle);
+
+  h.line->SetPurgesRefused(false);
+  EXPECT_TRUE(h.system.GoOnline(1));
+  EXPECT_EQ(h.system.GetComms().GetTransport().GetPortNumber(), port);
+  EXPECT_EQ(h.system.GetComms().GetTransport().GetDevice(), GetComPortDevice(port));
+  EXPECT_TRUE(h.line->IsPortOpen());
+}
+
+// The fatal error names the device the port had open, not the one its link names since (an
+// adapter unplugged and its link made anew, a simulator restarted on another pseudo-terminal).
+TEST_F(CommsWorkerTest, FatalError_NamesTheDeviceThatWasOpenAfterItsLinkChanged) {
+  CPollingTestDevice* device = AddPollingDevice(8);
+  device->SetNeedsInitialisation(false);
+  ASSERT_TRUE(h.StartOnline());
+  const std::uint32_t port = h.system.GetSettings().comPort;
+  const std::string opened = h.line->GetOpenedDevice();
+  ASSERT_TRUE(LinkComPort(port, "/dev/pts/4242"));
+  h.line->FailNextRead();
+  ASSERT_TRUE(WaitFor([&] { return h.frame.Count(FrameMsg::kFatalCommsError) == 1; }));
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Fatal Comms Error on COM" + std::to_string(port) + " (" + opened +
+                                              "): the read failed"),
+            1u);
+  UnlinkComPort(port);
 }
 
 TEST_F(CommsWorkerTest, SetOnlineFalse_WithThePortClosed_ReturnsTrueAndLogsNothing) {

@@ -1,0 +1,132 @@
+// The system's ports on real terminal lines: the Comms page's list looks at every port without
+// setting any up, and Go Online on a port that does not open says why.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "core/comms/CommsWorker.h"
+#include "core/system/System.h"
+#include "platform/SerialPortTty.h"
+#include "platform/SettingsStore.h"
+#include "tests/support/LineUsers.h"
+#include "tests/support/RecordingFrame.h"
+
+namespace {
+
+bool SameSettings(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+         ::cfgetospeed(&a) == ::cfgetospeed(&b) && ::cfgetispeed(&a) == ::cfgetispeed(&b);
+}
+
+std::string OwnCommandName() {
+  std::ifstream comm("/proc/self/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
+
+}  // namespace
+
+// COM5 is free, COM6 a terminal program's line, COM7 held by another port of this program, and
+// the other numbers name nothing: only COM5 is offered, and no line is set up or written to.
+TEST(PortHoldTest, ListComPorts_OffersTheFreeLinesAndChangesNone) {
+  CTestPty free;
+  CTestPty used;
+  CTestPty ours;
+  ASSERT_TRUE(free.IsValid() && used.IsValid() && ours.IsValid());
+  COtherProgramOnLine other(used);
+  ASSERT_TRUE(other.IsReady());
+  LinkEveryComPortToNothing();
+  ASSERT_TRUE(LinkComPortForTest(5, free.SlavePath()));
+  ASSERT_TRUE(LinkComPortForTest(6, used.SlavePath()));
+  ASSERT_TRUE(LinkComPortForTest(7, ours.SlavePath()));
+  CTtySerialPort held;
+  ASSERT_TRUE(held.Open(ours.SlavePath(), 9600));
+  const termios freeBefore = free.Settings();
+  const termios oursBefore = ours.Settings();
+
+  CSystem s;
+  std::vector<std::uint32_t> ports;
+  s.ListComPorts(ports);
+  EXPECT_EQ(ports, std::vector<std::uint32_t>{5});
+  EXPECT_FALSE(s.IsPortOpen());
+  EXPECT_TRUE(IsTerminalAt9600(used.Settings()));
+  EXPECT_TRUE(SameSettings(free.Settings(), freeBefore));
+  EXPECT_TRUE(SameSettings(ours.Settings(), oursBefore));
+  for (const CTestPty* pty : {&free, &used, &ours}) EXPECT_TRUE(pty->Received().empty());
+}
+
+struct GoOnlineRefusalCase {
+  const char* name;
+  // The device COM3 names, and what Go Online says of it. The held line is kept by the test.
+  std::function<std::string(CTestPty& pty, std::unique_ptr<CTtySerialPort>& held,
+                            std::unique_ptr<COtherProgramOnLine>& other, std::string& reason)>
+      make;
+};
+
+class GoOnlineRefusal : public ::testing::TestWithParam<GoOnlineRefusalCase> {};
+
+TEST_P(GoOnlineRefusal, SaysWhichPortAndWhyInTheBoxAndTheLog) {
+  CTestPty pty;
+  ASSERT_TRUE(pty.IsValid());
+  std::unique_ptr<CTtySerialPort> held;
+  std::unique_ptr<COtherProgramOnLine> other;
+  std::string reason;
+  const std::string device = GetParam().make(pty, held, other, reason);
+  ASSERT_TRUE(LinkComPortForTest(3, device));
+  CSettingsStore::WriteInt("Settings", "ComPort", 3);
+
+  CRecordingFrame frame;
+  CSystem s;
+  s.Start(&frame);
+  EXPECT_FALSE(s.GoOnline(0));
+  const std::string why = "COM3 (" + device + "): " + reason;
+  const CRecordingUi::Texts boxes = frame.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].first, std::string(kFailedToConnectText) + "\n\n" + why);
+  EXPECT_EQ(boxes[0].second, kOnlineErrorCaption);
+  const std::vector<std::string> log = frame.LogLines();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [&](const std::string& line) {
+                            return line.find("Failed to connect on " + why + "\n") != std::string::npos;
+                          }),
+            1);
+  EXPECT_FALSE(s.IsPortOpen());
+  if (other) {
+    EXPECT_TRUE(IsTerminalAt9600(pty.Settings()));
+  }
+  EXPECT_TRUE(pty.Received().empty());
+  s.GetComms().StopCommsThread();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ports, GoOnlineRefusal,
+    ::testing::Values(
+        GoOnlineRefusalCase{"LinkToNothing",
+                            [](CTestPty&, auto&, auto&, std::string& reason) {
+                              reason = "the device does not exist";
+                              return std::string("/dev/pts/999999");
+                            }},
+        GoOnlineRefusalCase{"NotASerialLine",
+                            [](CTestPty&, auto&, auto&, std::string& reason) {
+                              reason = "it is not a serial line";
+                              return std::string("/dev/null");
+                            }},
+        GoOnlineRefusalCase{"HeldByAnotherInstance",
+                            [](CTestPty& pty, auto& held, auto&, std::string& reason) {
+                              held = std::make_unique<CTtySerialPort>();
+                              held->Open(pty.SlavePath(), 57600);
+                              reason = "in use by another program";
+                              return pty.SlavePath();
+                            }},
+        GoOnlineRefusalCase{"UsedByATerminalProgram",
+                            [](CTestPty& pty, auto&, auto& other, std::string& reason) {
+                              other = std::make_unique<COtherProgramOnLine>(pty);
+                              reason = "in use by another program (" + OwnCommandName() + ", process " +
+                                       std::to_string(other->Pid()) + ")";
+                              return pty.SlavePath();
+                            }}),
+    [](const auto& info) { return std::string(info.param.name); });
