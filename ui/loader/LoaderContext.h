@@ -39,6 +39,8 @@ struct CLoaderJob {
   std::uint32_t connectedPort = 0;
   std::uint8_t deviceType = 0;
   std::string firmwarePath;
+  // The type code of the unit the firmware file was chosen for; 0 when not known.
+  std::uint8_t firmwareFor = 0;
   std::string presetPath;
   // The folder of the automatically chosen firmware files and of "Orvak.ini", with a trailing
   // separator; empty means the program's own folder.

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 
 #include "core/file/TextConversion.h"
 #include "core/file/VersionTable.h"
@@ -69,6 +70,16 @@ LoaderKind LoaderKindOf(std::uint8_t type) {
 std::string ConnectedText(std::uint8_t type) {
   const LoaderModel* model = FindModel(type);
   return model ? model->text : "";
+}
+
+std::string LoaderModelName(std::uint8_t type) {
+  const LoaderModel* model = FindModel(type);
+  if (!model) return "unit";
+  std::string name = model->text;
+  constexpr std::string_view kSuffix = " Connected";
+  if (name.size() > kSuffix.size() && name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0)
+    name.resize(name.size() - kSuffix.size());
+  return name.empty() ? "amplifier module" : name;
 }
 
 namespace {

@@ -30,6 +30,9 @@ LoaderKind LoaderKindOf(std::uint8_t type);
 // The scan's status text for a supported type code ("Zel-2 Connected"); empty for 0x30 and
 // for codes outside the table.
 std::string ConnectedText(std::uint8_t type);
+// The model a type code names in the log ("Nerex48", "Vm4 Amplifier", "amplifier module" for
+// 0x30); "unit" for codes outside the table.
+std::string LoaderModelName(std::uint8_t type);
 
 // The firmware file the Zel family loader or the processor loader picks by itself for a type
 // code: folder, prefix, version from the table with "." made "_", ".hex". Empty for codes

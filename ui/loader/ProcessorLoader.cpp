@@ -91,7 +91,14 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
     log.LogLine("Cannot connect to device", false);
     return false;
   }
-  // Another unit answered since the scan: it takes the file of its own type.
+  // Another unit answered since the scan: it takes the file of its own type, and never a file
+  // chosen for another model.
+  if (!IsAutomatic(type) && c.job.firmwareFor != 0 && type != c.job.firmwareFor) {
+    log.LogLine(FormatText("The firmware file was chosen for the %s, but the unit is another model (%s): choose its file !!",
+                           LoaderModelName(c.job.firmwareFor).c_str(), LoaderModelName(type).c_str()),
+                false);
+    return false;
+  }
   if (type != c.job.deviceType && (IsAutomatic(type) || IsAutomatic(c.job.deviceType)) && !ReadImage(c, type, file))
     return false;
   port.SetRawTimeouts(kLongReadTimeouts);

@@ -182,6 +182,13 @@ void CUniversalLoaderDialog::ScanStep() {
         m_deviceType = type;
         m_status->setText(QString::fromStdString(ConnectedText(type)));
         m_connectedPort = portNumber;
+        SetAsideFilesOfAnotherModel();
+        UpdateControls();
+      } else if (type != m_deviceType) {
+        // Another model answers in the place of the one found: it is that one now.
+        m_deviceType = type;
+        m_status->setText(QString::fromStdString(ConnectedText(type)));
+        SetAsideFilesOfAnotherModel();
         UpdateControls();
       }
     } else {
@@ -249,20 +256,46 @@ void CUniversalLoaderDialog::UpdateControls() {
   m_progress->setEnabled(enable);
 }
 
-void CUniversalLoaderDialog::ChooseFile(const char* filter, std::string& path, QLineEdit* text) {
+void CUniversalLoaderDialog::ChooseFile(const char* filter, std::string& path, std::uint8_t& chosenFor,
+                                        QLineEdit* text) {
   const std::string chosen =
       m_chooser ? m_chooser(filter)
                 : QFileDialog::getOpenFileName(this, QString(), QString(), ToQtNameFilters(filter)).toStdString();
   if (chosen.empty()) return;
   path = chosen;
+  chosenFor = m_deviceType;
   text->setText(QString::fromStdString(chosen));
   text->setToolTip(text->text());
   UpdateControls();
 }
 
-void CUniversalLoaderDialog::OnBnClickedFirmware() { ChooseFile(kFirmwareFilter, m_firmwarePath, m_firmwareText); }
+void CUniversalLoaderDialog::OnBnClickedFirmware() {
+  ChooseFile(kFirmwareFilter, m_firmwarePath, m_firmwareFor, m_firmwareText);
+}
 
-void CUniversalLoaderDialog::OnBnClickedPresets() { ChooseFile(kPresetFilter, m_presetPath, m_presetText); }
+void CUniversalLoaderDialog::OnBnClickedPresets() { ChooseFile(kPresetFilter, m_presetPath, m_presetFor, m_presetText); }
+
+void CUniversalLoaderDialog::SetAsideFilesOfAnotherModel() {
+  std::uint8_t chosenFor = 0;
+  int setAside = 0;
+  const auto setAsideOne = [&](std::string& path, std::uint8_t& forType, QLineEdit* text) {
+    if (path.empty() || forType == m_deviceType) return;
+    chosenFor = forType;
+    ++setAside;
+    path.clear();
+    forType = 0;
+    text->clear();
+    text->setToolTip(QString());
+  };
+  setAsideOne(m_firmwarePath, m_firmwareFor, m_firmwareText);
+  setAsideOne(m_presetPath, m_presetFor, m_presetText);
+  if (setAside == 0) return;
+  // A file picked for one model never goes into another: the person picks again.
+  AddLogLine((setAside == 1 ? QStringLiteral("The file chosen for the %1 was set aside: this unit is another model (%2).")
+                             : QStringLiteral("The files chosen for the %1 were set aside: this unit is another model (%2)."))
+                 .arg(QString::fromStdString(LoaderModelName(chosenFor)),
+                      QString::fromStdString(LoaderModelName(m_deviceType))));
+}
 
 bool CUniversalLoaderDialog::ChosenFileMissing() const {
   switch (LoaderKindOf(m_deviceType)) {
@@ -290,6 +323,7 @@ void CUniversalLoaderDialog::OnBnClickedLoad() {
   m_job.connectedPort = m_connectedPort;
   m_job.deviceType = m_deviceType;
   m_job.firmwarePath = m_firmwarePath;
+  m_job.firmwareFor = m_firmwareFor;
   m_job.presetPath = m_presetPath;
   m_job.programFolder = m_programFolder;
   // The loaders' own bound, and a twentieth and a second more for the machine's delays

@@ -80,8 +80,11 @@ class CUniversalLoaderDialog : public QDialog {
   class Report;
 
   void UpdateControls();
-  // Asks for a file with the filter; a chosen one goes to path and its text control.
-  void ChooseFile(const char* filter, std::string& path, QLineEdit* text);
+  // Asks for a file with the filter; a chosen one goes to path and its text control, and the
+  // connected unit's type code to chosenFor.
+  void ChooseFile(const char* filter, std::string& path, std::uint8_t& chosenFor, QLineEdit* text);
+  // Forgets, with a line in the log, the files chosen for another model than the unit found.
+  void SetAsideFilesOfAnotherModel();
   void ShowFirmwareControls(bool shown);
   void ShowPresetControls(bool shown);
   void LostSteps();
@@ -122,6 +125,9 @@ class CUniversalLoaderDialog : public QDialog {
   std::uint32_t m_connectedPort = 0;
   std::string m_firmwarePath;
   std::string m_presetPath;
+  // The type codes of the units the files were chosen for.
+  std::uint8_t m_firmwareFor = 0;
+  std::uint8_t m_presetFor = 0;
   int m_finishedLoads = 0;
   // When the running load ends at the latest, on m_clock; the log row of the busy notice, or -1.
   std::uint64_t m_loadEndsByMs = 0;

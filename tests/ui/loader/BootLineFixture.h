@@ -17,15 +17,15 @@
 #include "ui/loader/BootFrames.h"
 #include "ui/loader/LoaderContext.h"
 
-// Waits move the line's clock.
+// Waits move the line's clock: that of the line the test has attached now.
 class CLineClock : public ILoaderClock {
  public:
-  explicit CLineClock(CSimBootLine& line) : m_line(line) {}
-  void Sleep(std::uint32_t ms) override { m_line.AdvanceMs(ms); }
-  std::uint64_t NowMs() const override { return m_line.NowUs() / 1000; }
+  explicit CLineClock(const std::shared_ptr<CSimBootLine>& line) : m_line(line) {}
+  void Sleep(std::uint32_t ms) override { m_line->AdvanceMs(ms); }
+  std::uint64_t NowMs() const override { return m_line->NowUs() / 1000; }
 
  private:
-  CSimBootLine& m_line;
+  const std::shared_ptr<CSimBootLine>& m_line;
 };
 
 // The log as the dialog's list shows it (a replaced line takes the last line's place).
@@ -48,10 +48,13 @@ class BootLineTest : public ::testing::Test {
  protected:
   void TearDown() override { SetSerialPortFactoryForTests({}); }
 
+  // A unit on COM3; one attached before is taken off (a dialog's clock follows the new line).
   CSimBootUnit& Attach(CSimBootUnit::Family family, std::uint8_t type) {
+    SetSerialPortFactoryForTests({});
+    m_line.reset();
     m_unit = std::make_unique<CSimBootUnit>(family, type);
     m_line = std::make_shared<CSimBootLine>(*m_unit, GetComPortDevice(kTestPort));
-    m_clock = std::make_unique<CLineClock>(*m_line);
+    if (!m_clock) m_clock = std::make_unique<CLineClock>(m_line);
     std::weak_ptr<CSimBootLine> line = m_line;
     SetSerialPortFactoryForTests([line]() -> std::unique_ptr<ISerialPort> { return line.lock()->CreatePort(); });
     m_job.connectedPort = kTestPort;

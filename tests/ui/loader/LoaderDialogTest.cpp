@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <tuple>
 
+#include "tests/support/LineUsers.h"
 #include "tests/ui/loader/BootLineFixture.h"
 #include "ui/dialogs/HListBox.h"
 #include "ui/loader/UniversalLoaderDialog.h"
@@ -135,6 +136,23 @@ INSTANTIATE_TEST_SUITE_P(
                       RuleCase{"Sornic", Family::kSornic, 0x3C, "Sornic Amplifier Connected", true, false, true},
                       RuleCase{"ZelByLongId", Family::kZel, 0x37, "Zel-6 Connected", false, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The scan on the machine's own ports opens only a line it could hold alone: a terminal
+// program's line keeps its settings and gets no probe, however long the dialog scans.
+TEST_F(LoaderDialogTest, TheScanLeavesALineAnotherProgramUsesAlone) {
+  CTestPty used;
+  ASSERT_TRUE(used.IsValid());
+  COtherProgramOnLine other(used);
+  ASSERT_TRUE(other.IsReady());
+  LinkEveryComPortToNothing();
+  ASSERT_TRUE(LinkComPortForTest(4, used.SlavePath()));
+  auto dialog = Open();
+  for (int step = 0; step < 3; ++step) dialog->ScanStep();
+  EXPECT_FALSE(dialog->IsConnected());
+  EXPECT_EQ(dialog->GetStatusText(), "Scanning ports for device...");
+  EXPECT_TRUE(IsTerminalAt9600(used.Settings()));
+  EXPECT_TRUE(used.Received().empty());
+}
 
 TEST_F(LoaderDialogTest, UnsupportedUnitCountsAsAbsent) {
   Attach(Family::kProcessor, 0x71);
@@ -315,6 +333,77 @@ TEST_F(LoaderDialogTest, ATinyProcessorImageEndsWithAFullBarAndLoadStartsTheLogW
   EXPECT_GT(log->GetHorizontalExtent(), 0);
   EXPECT_LT(log->GetHorizontalExtent(), wide);
 }
+
+// The unit on the port changes: after the first was unplugged for a scan step or more, or from
+// one step to the next. A file chosen for the first unit's model is set aside, with a line, when
+// the unit found is of another model, so that Load cannot send it there; a unit of the same
+// model keeps it.
+struct UnitChangeCase {
+  const char* name;
+  bool unpluggedBetween;
+  Family family;
+  std::uint8_t type;
+  const char* status;
+  const char* line;  // null: the file stays
+};
+
+class UnitChangeTest : public LoaderDialogTest, public ::testing::WithParamInterface<UnitChangeCase> {};
+
+TEST_P(UnitChangeTest, AFileChosenForAnotherModelIsSetAside) {
+  const UnitChangeCase& c = GetParam();
+  Attach(Family::kProcessor, 0x78);
+  auto dialog = Open();
+  dialog->show();
+  dialog->ScanStep();
+  ASSERT_EQ(dialog->GetStatusText(), "Nerex48 Connected");
+  const std::string image = WriteFile("nerex48.hex", BootBytes(300, 0x5A));
+  m_nextChoice = image;
+  dialog->FirmwareButton()->click();
+  ASSERT_TRUE(dialog->LoadButton()->isEnabled());
+  if (c.unpluggedBetween) {
+    m_line->SetPlugged(false);
+    dialog->ScanStep();
+    ASSERT_EQ(dialog->GetStatusText(), "Device disconnected");
+  }
+  Attach(c.family, c.type);
+  for (int step = 0; step < 3 && dialog->GetDeviceType() != c.type; ++step) dialog->ScanStep();
+  ASSERT_TRUE(dialog->IsConnected());
+  EXPECT_EQ(dialog->GetDeviceType(), c.type);
+  EXPECT_EQ(dialog->GetStatusText(), c.status);
+  const QStringList log = dialog->GetLogLines();
+  if (c.line == nullptr) {
+    EXPECT_EQ(dialog->FirmwarePathText()->text().toStdString(), image);
+    EXPECT_TRUE(dialog->LoadButton()->isEnabled());
+    EXPECT_TRUE(log.isEmpty());
+    return;
+  }
+  Picture(*dialog, c.name);
+  EXPECT_EQ(dialog->FirmwarePathText()->text(), "");
+  EXPECT_FALSE(dialog->LoadButton()->isEnabled());
+  EXPECT_EQ(log, QStringList{c.line});
+  // Load does nothing; a file chosen now is this unit's.
+  dialog->OnBnClickedLoad();
+  EXPECT_FALSE(dialog->IsLoading());
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
+  if (!Shown(dialog->FirmwareButton())) return;
+  m_nextChoice = WriteFile("own.hex", BootBytes(300, 0x3C));
+  dialog->FirmwareButton()->click();
+  dialog->ScanStep();
+  EXPECT_TRUE(dialog->LoadButton()->isEnabled());
+  EXPECT_EQ(dialog->GetLogLines(), QStringList{c.line});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Units, UnitChangeTest,
+    ::testing::Values(
+        UnitChangeCase{"AnotherModelAfterAnUnplug", true, Family::kProcessor, 0x74, "Nerex44 Connected",
+                       "The file chosen for the Nerex48 was set aside: this unit is another model (Nerex44)."},
+        UnitChangeCase{"AnotherModelBetweenTwoSteps", false, Family::kProcessor, 0x74, "Nerex44 Connected",
+                       "The file chosen for the Nerex48 was set aside: this unit is another model (Nerex44)."},
+        UnitChangeCase{"AnotherFamily", true, Family::kAmpModule, 0x31, "Vm4 Amplifier Connected",
+                       "The file chosen for the Nerex48 was set aside: this unit is another model (Vm4 Amplifier)."},
+        UnitChangeCase{"SameModelAgain", true, Family::kProcessor, 0x78, "Nerex48 Connected", nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A line of text chosen as an amplifier module's HEX file or as a processor's image (13 bytes,
 // shorter than a block) gets its own line, not the wrong unit's, and never reaches the unit.

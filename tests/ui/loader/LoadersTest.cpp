@@ -555,6 +555,20 @@ TEST_F(ProcessorFirmwareTest, UnacknowledgedBlockEndsTheLoad) {
   EXPECT_FALSE(m_unit->IsComplete());
 }
 
+// A Nerex44 put in the place of the Nerex48 the file was chosen for, between the scan and the
+// load: the Nerex48's image never goes into it.
+TEST_F(ProcessorFirmwareTest, AFileChosenForAnotherModelIsNotSent) {
+  Attach(Family::kProcessor, 0x74);
+  m_job.deviceType = 0x78;
+  m_job.firmwareFor = 0x78;
+  Load(Image(300));
+  EXPECT_FALSE(LoadProcessorFirmware(Context()));
+  EXPECT_EQ(m_report.lines, (Lines{"The firmware file was chosen for the Nerex48, but the unit is another model "
+                                   "(Nerex44): choose its file !!"}));
+  EXPECT_EQ(m_unit->BootCommands(), 0u);
+  EXPECT_EQ(m_unit->BlocksTaken(), 0u);
+}
+
 TEST_F(ProcessorFirmwareTest, UnitWithoutIdentityAnswerIsRefused) {
   Attach(Family::kAmpModule, 0x73);  // answers the short query only
   Load(Image(300));
