@@ -94,7 +94,7 @@ bool LoadProcessorFirmware(const CLoaderContext& c) {
   // Another unit answered since the scan: it takes the file of its own type, and never a file
   // chosen for another model.
   if (!IsAutomatic(type) && c.job.firmwareFor != 0 && type != c.job.firmwareFor) {
-    log.LogLine(FormatText("The firmware file was chosen for the %s, but the unit is another model (%s): choose its file !!",
+    log.LogLine(FormatText("Firmware file was chosen for the %s, not for this %s !!",
                            LoaderModelName(c.job.firmwareFor).c_str(), LoaderModelName(type).c_str()),
                 false);
     return false;

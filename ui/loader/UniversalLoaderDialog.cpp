@@ -291,10 +291,9 @@ void CUniversalLoaderDialog::SetAsideFilesOfAnotherModel() {
   setAsideOne(m_presetPath, m_presetFor, m_presetText);
   if (setAside == 0) return;
   // A file picked for one model never goes into another: the person picks again.
-  AddLogLine((setAside == 1 ? QStringLiteral("The file chosen for the %1 was set aside: this unit is another model (%2).")
-                             : QStringLiteral("The files chosen for the %1 were set aside: this unit is another model (%2)."))
-                 .arg(QString::fromStdString(LoaderModelName(chosenFor)),
-                      QString::fromStdString(LoaderModelName(m_deviceType))));
+  AddLogLine((setAside == 1 ? QStringLiteral("The file chosen for the %1 was set aside: this unit is another model.")
+                             : QStringLiteral("The files chosen for the %1 were set aside: this unit is another model."))
+                 .arg(QString::fromStdString(LoaderModelName(chosenFor))));
 }
 
 bool CUniversalLoaderDialog::ChosenFileMissing() const {

@@ -397,11 +397,11 @@ INSTANTIATE_TEST_SUITE_P(
     Units, UnitChangeTest,
     ::testing::Values(
         UnitChangeCase{"AnotherModelAfterAnUnplug", true, Family::kProcessor, 0x74, "Nerex44 Connected",
-                       "The file chosen for the Nerex48 was set aside: this unit is another model (Nerex44)."},
+                       "The file chosen for the Nerex48 was set aside: this unit is another model."},
         UnitChangeCase{"AnotherModelBetweenTwoSteps", false, Family::kProcessor, 0x74, "Nerex44 Connected",
-                       "The file chosen for the Nerex48 was set aside: this unit is another model (Nerex44)."},
+                       "The file chosen for the Nerex48 was set aside: this unit is another model."},
         UnitChangeCase{"AnotherFamily", true, Family::kAmpModule, 0x31, "Vm4 Amplifier Connected",
-                       "The file chosen for the Nerex48 was set aside: this unit is another model (Vm4 Amplifier)."},
+                       "The file chosen for the Nerex48 was set aside: this unit is another model."},
         UnitChangeCase{"SameModelAgain", true, Family::kProcessor, 0x78, "Nerex48 Connected", nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 

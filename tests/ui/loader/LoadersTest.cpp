@@ -563,8 +563,7 @@ TEST_F(ProcessorFirmwareTest, AFileChosenForAnotherModelIsNotSent) {
   m_job.firmwareFor = 0x78;
   Load(Image(300));
   EXPECT_FALSE(LoadProcessorFirmware(Context()));
-  EXPECT_EQ(m_report.lines, (Lines{"The firmware file was chosen for the Nerex48, but the unit is another model "
-                                   "(Nerex44): choose its file !!"}));
+  EXPECT_EQ(m_report.lines, (Lines{"Firmware file was chosen for the Nerex48, not for this Nerex44 !!"}));
   EXPECT_EQ(m_unit->BootCommands(), 0u);
   EXPECT_EQ(m_unit->BlocksTaken(), 0u);
 }
