@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -19,13 +18,6 @@ namespace {
 bool SameSettings(const termios& a, const termios& b) {
   return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
          ::cfgetospeed(&a) == ::cfgetospeed(&b) && ::cfgetispeed(&a) == ::cfgetispeed(&b);
-}
-
-std::string OwnCommandName() {
-  std::ifstream comm("/proc/self/comm");
-  std::string name;
-  std::getline(comm, name);
-  return name;
 }
 
 }  // namespace

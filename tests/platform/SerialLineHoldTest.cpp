@@ -17,13 +17,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::string OwnCommandName() {
-  std::ifstream comm("/proc/self/comm");
-  std::string name;
-  std::getline(comm, name);
-  return name;
-}
-
 // What Open says of the device, as this user or, for a test run as root, as the user nobody
 // (root opens any device whatever its mode).
 std::string RefusalAsAnUser(const std::string& device) {

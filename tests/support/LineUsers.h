@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,15 @@ class CTestPty {
   int m_master = -1;
   std::string m_slave;
 };
+
+// This process's command name, as another process sees it in /proc (and as the forked other
+// program below is named).
+inline std::string OwnCommandName() {
+  std::ifstream comm("/proc/self/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
 
 // A line's settings as a terminal program leaves them: 9600 baud, canonical input, echo.
 inline bool IsTerminalAt9600(const termios& t) {
