@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -358,6 +360,25 @@ TEST(KeptCopies, ACopyOfTheThirdFormIsReadAsItsBytesSay) {
   ASSERT_TRUE(SaveKeptCopyAs(found[0], elsewhere, nullptr));
   EXPECT_EQ(FileBytes(elsewhere), bytes);
   EXPECT_TRUE(FindKeptCopies().empty());
+}
+
+// A save in place names its copy "<file's name>.<six letters or digits>.keptcopy" and starts it
+// with the third form's mark: earlier versions look only at names that end in ".kept" (and
+// remove each of those whose start they cannot read), so they leave it alone.
+TEST(KeptCopies, ACopyASaveMakesHasANameEarlierVersionsLeaveAlone) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/a.ovd";
+  ASSERT_TRUE(WriteFileAtomically(path, Pattern(5000, 7), nullptr));
+  const std::string copy = LeaveATornSave(path, Pattern(6000, 13), true).copy;
+  const std::string name = copy.substr(copy.find_last_of('/') + 1);
+  ASSERT_EQ(name.size(), std::string("a.ovd.").size() + 6 + std::string(".keptcopy").size()) << name;
+  EXPECT_EQ(name.substr(0, 6), "a.ovd.");
+  EXPECT_TRUE(std::all_of(name.begin() + 6, name.begin() + 12, [](char c) { return std::isalnum((unsigned char)c) != 0; }));
+  EXPECT_EQ(name.substr(12), ".keptcopy");
+  const Bytes bytes = FileBytes(copy);
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 8), Text("OVKEPT03"));
+  EXPECT_EQ(Bytes(bytes.end() - 8, bytes.end()), Text("UNDERWAY"));
+  DiscardKeptCopy(FindKeptCopies().at(0));
 }
 
 // One bit flipped anywhere in a copy's start or in the words and mark after its earlier bytes:
