@@ -469,9 +469,12 @@ bool CMainFrame::TellOfKeptCopies(const std::string& path, bool opened, std::vec
       // Not asked about yet (made since the start, or by another instance), or wanted now.
       if (OfferKeptCopy(kept, opened, opened)) return true;  // the rest wait: the file is another now
     } else {
+      const std::string save = kept.save == EKeptCopySave::Finished
+                                   ? "a save that reached the disk (the program stopped before it removed the copy)"
+                                   : "a save that did not finish";
       Prompts().ShowMessage(ProductName().toStdString(),
-                            "A copy of " + kept.file + " as it was before a save that did not finish is kept in\n" +
-                                kept.copy + "\n(copied at " + LocalTimeText(kept.keptAt) +
+                            "A copy of " + kept.file + " as it was before " + save + " is kept in\n" + kept.copy +
+                                "\n(copied at " + LocalTimeText(kept.keptAt) +
                                 ").\n\nIt goes when this file is saved again; until then it is offered back at each "
                                 "start.",
                             IUserPrompts::Icon::Information);

@@ -200,7 +200,9 @@ TEST_F(KeptCopyOfferTest, AKeptCopyOutlivesAnotherInstancesSaveAndOpeningItsFile
   EXPECT_EQ(prompts.choices.size(), 1u);  // not asked again
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_NE(prompts.messages[0].text.find("A copy of " + path +
-                                          " as it was before a save that did not finish is kept in\n" + kept[0].copy),
+                                          " as it was before a save that reached the disk (the program stopped "
+                                          "before it removed the copy) is kept in\n" +
+                                          kept[0].copy),
             std::string::npos)
       << prompts.messages[0].text;
   EXPECT_EQ(DeviceName(0), "Another");
