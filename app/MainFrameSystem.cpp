@@ -295,21 +295,52 @@ struct CKeptCopyQuestion {
   Choice byDefault = Choice::Keep;
 };
 
-// Tells the state of the copy and of its file, and offers what fits it: a copy is put back over
-// a file that does not open (Enter does that), and over one that does only when asked for
-// (Enter keeps both); a damaged copy is never put back, and none where its file's folder is gone.
-// opens: whether the file opens. untilSaved: Keep leaves the copy until the file is next saved,
-// else until the next start.
+// What a damaged copy is, and why it is not put back.
+std::string DamageText(const CKeptCopy& kept) {
+  const std::string named = kept.file.empty() ? "no file whose name can be read" : kept.file;
+  switch (kept.damage) {
+    case EKeptCopyDamage::Bytes:
+      return "A copy of " + kept.file + " that a save which did not finish kept in\n" + kept.copy +
+             "\nis damaged: its bytes no longer match their check word, so it is not put back over the file.";
+    case EKeptCopyDamage::Start:
+      return "A copy that a save which did not finish kept in\n" + kept.copy +
+             "\nis damaged at its start, where it names its file: that no longer matches its check word, so it "
+             "is not put back. It names " +
+             named + "; the earlier bytes it holds are whole.";
+    case EKeptCopyDamage::Unreadable:
+      return "A copy that a save which did not finish kept in\n" + kept.copy +
+             "\nis damaged at its start: neither the file it names (" + named +
+             ") nor where its earlier bytes lie can be trusted, so it is not put back.";
+    case EKeptCopyDamage::Form:
+      return "The file\n" + kept.copy +
+             "\nin the folder of the kept copies is in a form this version of the program does not read: a later "
+             "version made it, or it is damaged at its start. It is not put back, and nothing changes it but "
+             "your choice.";
+    case EKeptCopyDamage::None: break;
+  }
+  return {};
+}
+
+// Tells the state of the copy, of the save that left it and of its file, and offers what fits:
+// a copy is put back over a file that does not open and over one whose save was cut short
+// (Enter does that: the file may hold part of that save), and over one saved whole since only
+// when asked for (Enter keeps both); a damaged copy is never put back, and none where its
+// file's folder is gone. opens: whether the file opens. untilSaved: Keep leaves the copy until
+// the file is next saved, else until the next start.
 CKeptCopyQuestion AskAboutKeptCopy(const CKeptCopy& kept, bool opens, bool untilSaved) {
   using Choice = CKeptCopyQuestion::Choice;
+  const bool damaged = kept.damage != EKeptCopyDamage::None;
   const std::string folder = kept.file.substr(0, kept.file.find_last_of('/'));
-  const bool folderGone = !kept.fileChangedAt && !QFileInfo(QString::fromStdString(folder)).isDir();
+  const bool folderGone = !damaged && !kept.fileChangedAt && !QFileInfo(QString::fromStdString(folder)).isDir();
   const std::string keptIn = "\n\nThe file as it was before that save is kept in\n" + kept.copy + "\n(copied at " +
                              LocalTimeText(kept.keptAt) + ").";
+  const std::string written = kept.fileChangedAt ? LocalTimeText(*kept.fileChangedAt) : std::string();
+  const std::string doesNotOpen = opens ? "" : " It does not open now.";
   CKeptCopyQuestion q;
-  if (kept.damaged) {
-    q.text = "A copy of " + kept.file + " that a save which did not finish kept in\n" + kept.copy +
-             "\nis damaged: its bytes no longer match their check word, so it is not put back over the file.";
+  q.byDefault = opens ? Choice::Keep : Choice::PutBack;
+  if (damaged) {
+    q.text = DamageText(kept);
+    q.byDefault = Choice::Keep;
   } else if (folderGone) {
     q.text = "A save of " + kept.file + " did not finish, and the folder " + folder +
              " is no longer there to put the file back in." + keptIn;
@@ -317,27 +348,44 @@ CKeptCopyQuestion AskAboutKeptCopy(const CKeptCopy& kept, bool opens, bool until
   } else if (!kept.fileChangedAt) {
     q.text = "A save of " + kept.file + " did not finish, and the file is no longer there." + keptIn;
     q.byDefault = Choice::PutBack;
+  } else if (kept.save == EKeptCopySave::CutShort) {
+    q.text = "A save of " + kept.file + " did not finish: the program stopped while it wrote the file, which " +
+             (opens ? "opens, but may hold part of that save's bytes over its earlier ones." : "does not open now.") +
+             keptIn;
+    q.byDefault = Choice::PutBack;
+  } else if (kept.save == EKeptCopySave::SavedOver) {
+    q.text = "A save of " + kept.file + " did not finish, but the file has been saved whole since by a save that "
+             "did not know of this copy; it was last written at " + written + "." + doesNotOpen + keptIn;
+  } else if (kept.save == EKeptCopySave::Finished) {
+    q.text = "A save of " + kept.file + " reached the disk, but the program stopped before it removed the copy of "
+             "the file's earlier bytes." +
+             (*kept.fileChangedAt > kept.markedAt ? " The file has been written again since, at " + written + "." : "") +
+             doesNotOpen + keptIn;
   } else if (!opens) {
     q.text = "A save of " + kept.file +
              " did not finish: the program stopped while it wrote the file, which does not open now." + keptIn;
-    q.byDefault = Choice::PutBack;
-  } else if (*kept.fileChangedAt >= kept.keptAt) {
-    q.text = "A save of " + kept.file + " did not finish, but the file opens whole and was saved at " +
-             LocalTimeText(*kept.fileChangedAt) + ", after the copy of its earlier bytes was made." + keptIn;
   } else {
-    q.text = "A save of " + kept.file + " did not finish. The file opens, and was last written at " +
-             LocalTimeText(*kept.fileChangedAt) + ", before the copy of its earlier bytes was made." + keptIn;
+    // An earlier version's copy does not tell whether its save reached the disk.
+    q.text = "A save of " + kept.file + " did not finish. The file opens, and was last written at " + written + ", " +
+             (*kept.fileChangedAt >= kept.keptAt ? "after" : "before") +
+             " the copy of its earlier bytes was made; whether that save wrote it whole, the copy (made by an "
+             "earlier version) does not tell." +
+             keptIn;
   }
   q.text += "\n\n";
-  if (!kept.damaged && !folderGone) {
+  if (!damaged && !folderGone) {
     q.choices.push_back(Choice::PutBack);
     q.text += "Put Back writes the kept file over the file; ";
   }
   q.choices.insert(q.choices.end(), {Choice::SaveAs, Choice::Delete, Choice::Keep});
-  q.text += kept.damaged ? "Save As... writes what it holds under another name, to be looked at; "
-                         : "Save As... puts it back under another name; ";
+  switch (kept.damage) {
+    case EKeptCopyDamage::None: q.text += "Save As... puts it back under another name; "; break;
+    case EKeptCopyDamage::Start: q.text += "Save As... puts its earlier bytes back under another name; "; break;
+    case EKeptCopyDamage::Form: q.text += "Save As... writes it as it is under another name, to be looked at; "; break;
+    default: q.text += "Save As... writes what it holds under another name, to be looked at; "; break;
+  }
   q.text += "Delete removes it; Keep leaves it where it is";
-  q.text += untilSaved ? " until this file is saved again." : " and asks again at the next start.";
+  q.text += untilSaved && !damaged ? " until this file is saved again." : " and asks again at the next start.";
   return q;
 }
 
@@ -355,7 +403,7 @@ const char* ChoiceWords(CKeptCopyQuestion::Choice choice) {
 
 bool CMainFrame::OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens, bool untilSaved) {
   using Choice = CKeptCopyQuestion::Choice;
-  if (!opens) opens = kept.fileChangedAt && !kept.damaged && SystemFileOpens(kept.file);
+  if (!opens) opens = kept.fileChangedAt && kept.damage == EKeptCopyDamage::None && SystemFileOpens(kept.file);
   const CKeptCopyQuestion q = AskAboutKeptCopy(kept, *opens, untilSaved);
   std::vector<std::string> buttons;
   for (const Choice choice : q.choices) buttons.emplace_back(ChoiceWords(choice));
@@ -364,6 +412,21 @@ bool CMainFrame::OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens,
   };
   const std::string caption = ProductName().toStdString();
   const auto icon = q.byDefault == Choice::Keep ? IUserPrompts::Icon::Question : IUserPrompts::Icon::Warning;
+  // A choice that could not take effect is told, and asked again; a copy that another
+  // instance put back or removed meanwhile is asked about no more.
+  const auto failed = [&](const std::string& what, const std::string& error) {
+    if (!KeptCopyIsThere(kept)) {
+      Prompts().ShowMessage(caption,
+                            "The kept copy\n" + kept.copy +
+                                "\nis no longer there: another instance of the program has put it back, saved it "
+                                "elsewhere or deleted it since it was offered here.",
+                            IUserPrompts::Icon::Information);
+      return true;
+    }
+    Prompts().ShowMessage(caption, what + error + "\nIt stays in " + kept.copy + ", and is asked about again.",
+                          IUserPrompts::Icon::Exclamation);
+    return false;
+  };
   // Asked again after a way back that failed, or a name not given: the copy goes only by a
   // choice that took effect.
   for (;;) {
@@ -371,18 +434,20 @@ bool CMainFrame::OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens,
     switch (q.choices.at(Prompts().AskChoice(caption, q.text, icon, buttons, indexOf(q.byDefault), indexOf(Choice::Keep)))) {
       case Choice::PutBack:
         if (PutKeptCopyBack(kept, &error)) return true;
-        Prompts().ShowMessage(caption, "The kept file could not be put back: " + error + "\nIt stays in " + kept.copy,
-                              IUserPrompts::Icon::Exclamation);
+        // Gone: the file may be another now, and is read again.
+        if (failed("The kept file could not be put back: ", error)) return true;
         break;
       case Choice::SaveAs:
         if (!ChooseSystemFileToSave(FileNameOf(kept.file), destination)) break;
         if (SaveKeptCopyAs(kept, destination, &error)) return false;
-        Prompts().ShowMessage(caption, "The kept file could not be saved as " + destination + ": " + error +
-                                           "\nIt stays in " + kept.copy,
-                              IUserPrompts::Icon::Exclamation);
+        if (failed("The kept file could not be saved as " + destination + ": ", error)) return false;
         break;
-      case Choice::Delete: DiscardKeptCopy(kept); return false;
-      case Choice::Keep: SetKeptCopyAside(kept); return false;
+      case Choice::Delete:
+        if (DiscardKeptCopy(kept, &error) || failed("", error)) return false;
+        break;
+      case Choice::Keep:
+        if (SetKeptCopyAside(kept, &error) || failed("", error)) return false;
+        break;
     }
   }
 }
@@ -395,13 +460,21 @@ bool CMainFrame::OfferKeptCopies(const std::string& path) {
 
 bool CMainFrame::TellOfKeptCopies(const std::string& path, bool opened, std::vector<CKeptCopy>& told) {
   for (const CKeptCopy& kept : FindKeptCopies(path)) {
+    if (kept.damage != EKeptCopyDamage::None) {
+      // Never put back nor retired by a save: asked about until the person chooses.
+      if (OfferKeptCopy(kept, opened, false)) return true;
+      continue;
+    }
     if (!kept.setAside || !opened) {
       // Not asked about yet (made since the start, or by another instance), or wanted now.
       if (OfferKeptCopy(kept, opened, opened)) return true;  // the rest wait: the file is another now
     } else {
+      const std::string save = kept.save == EKeptCopySave::Finished
+                                   ? "a save that reached the disk (the program stopped before it removed the copy)"
+                                   : "a save that did not finish";
       Prompts().ShowMessage(ProductName().toStdString(),
-                            "A copy of " + kept.file + " as it was before a save that did not finish is kept in\n" +
-                                kept.copy + "\n(copied at " + LocalTimeText(kept.keptAt) +
+                            "A copy of " + kept.file + " as it was before " + save + " is kept in\n" + kept.copy +
+                                "\n(copied at " + LocalTimeText(kept.keptAt) +
                                 ").\n\nIt goes when this file is saved again; until then it is offered back at each "
                                 "start.",
                             IUserPrompts::Icon::Information);
@@ -411,13 +484,42 @@ bool CMainFrame::TellOfKeptCopies(const std::string& path, bool opened, std::vec
   return false;
 }
 
+namespace {
+
+// Why a kept copy named to be opened is not offered: it lies outside the folder of the kept
+// copies, or it is in use or gone. Empty when path is no kept copy.
+std::string WhyKeptCopyIsNotOffered(const std::string& path) {
+  const std::optional<std::string> of = FileOfKeptCopy(path);
+  if (IsInKeptCopyFolder(path)) {
+    if (!IsReadableFile(path))
+      return path + "\nis no longer there: its file holds the same bytes again, or another instance of the program "
+                    "has put it back or removed it.";
+    if (of)
+      return path + "\nis a kept copy that another instance of the program is reading or putting back just now. "
+                    "Open it again in a moment.";
+    return {};
+  }
+  if (!of) return {};
+  return path + "\nis a copy that the program kept of " + (of->empty() ? std::string("a file") : *of) +
+         " as it was before a save that did not finish; it is not a system file.\n\nKept copies are offered back "
+         "from the folder\n" +
+         GetKeptCopyFolder() +
+         "\nonly: move it there and open it again to put it back, save it under another name or delete it.";
+}
+
+}  // namespace
+
 bool CMainFrame::OpenFilePath(const std::string& given) {
   const std::string path = FullFilePath(given);
   // Nothing is asked or dropped for a file that cannot be read.
   if (!CheckFileReadable(path)) return false;
   // A kept copy itself is offered back, and its file opened once it is put back.
   if (const std::optional<CKeptCopy> kept = FindKeptCopyAt(path))
-    return OfferKeptCopy(*kept, std::nullopt, false) && OpenFilePath(kept->file);
+    return OfferKeptCopy(*kept, std::nullopt, false) && !kept->file.empty() && OpenFilePath(kept->file);
+  if (const std::string why = WhyKeptCopyIsNotOffered(path); !why.empty()) {
+    Prompts().ShowMessage(ProductName().toStdString(), why, IUserPrompts::Icon::Exclamation);
+    return false;
+  }
   if (m_system.IsModified()) {
     switch (Prompts().AskYesNoCancel("Open File", kSaveQuestion)) {
       case IUserPrompts::Answer::Yes:

@@ -1,5 +1,5 @@
-// The atomic file writer on POSIX calls: the temporary file renamed into place, the write in
-// place behind a kept copy of the earlier bytes, and the kept copies a save cut short leaves.
+// The atomic file writer on POSIX calls: the temporary file renamed into place and the write in
+// place behind a kept copy of the earlier bytes (the copies themselves: AtomicFileCopies.cpp).
 #include "platform/AtomicFile.h"
 
 #include <dirent.h>
@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -24,8 +23,8 @@
 #include <new>
 #include <random>
 
-#include "platform/AppPaths.h"
 #include "platform/Archive.h"
+#include "platform/AtomicFileDisk.h"
 #include "platform/File.h"
 
 namespace {
@@ -34,22 +33,21 @@ std::atomic<int (*)(int)> g_fileSync{nullptr};
 std::atomic<void (*)(int)> g_stepHook{nullptr};
 std::atomic<int> g_step{0};
 
-// Tells the test hook of the next step that changes the disk.
+}  // namespace
+
+namespace atomic_file {
+
 void Step() {
   if (void (*hook)(int) = g_stepHook.load()) hook(++g_step);
 }
 
 std::string Reason(const std::string& what, int code) { return what + ": " + std::strerror(code); }
 
-// Flushes a file's data, or a folder's entries, to the disk.
 int SyncToDisk(int fd, bool folder) {
   if (int (*sync)(int) = g_fileSync.load()) return sync(fd);
   return folder ? ::fsync(fd) : ::fdatasync(fd);
 }
 
-// Has the disk start writing the file's bytes from..to without waiting for them, so that the
-// flush at the end finds most of them written; a hint that a system without it does without.
-constexpr std::uint64_t kWriteOutBytes = 1 << 20;
 void StartWritingOut(int fd, std::uint64_t from, std::uint64_t to) {
 #if defined(SYNC_FILE_RANGE_WRITE)
   ::sync_file_range(fd, off_t(from), off_t(to - from), SYNC_FILE_RANGE_WRITE);
@@ -69,7 +67,6 @@ std::string FolderOf(const std::string& path) {
   return start == 1 ? "/" : path.substr(0, start - 1);
 }
 
-// Flushes the folder's entries (a file made, renamed or removed there) to the disk; 0 or errno.
 int SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
@@ -78,23 +75,12 @@ int SyncFolder(const std::string& folder) {
   return code;
 }
 
-// The longest file name the folder of path takes, in bytes.
-std::size_t LongestNameIn(const std::string& path) {
-  const long longest = ::pathconf(FolderOf(path).c_str(), _PC_NAME_MAX);
-  return longest > 0 ? std::size_t(longest) : std::size_t(NAME_MAX);
-}
-
-// The first bytes of a name, at most keep of them, cut at the start of a character.
 std::string CutName(std::string name, std::size_t keep) {
   if (name.size() <= keep) return name;
   while (keep > 0 && (std::uint8_t(name[keep]) & 0xC0) == 0x80) --keep;
   name.resize(keep);
   return name;
 }
-
-constexpr std::size_t kRandomLetters = 6;
-constexpr const char* kTemporaryEnd = ".saving";
-constexpr const char* kKeptCopyEnd = ".kept";
 
 std::string RandomLetters() {
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -104,6 +90,120 @@ std::string RandomLetters() {
   for (std::size_t i = 0; i < kRandomLetters; ++i) letters += kLetters[pick(random)];
   return letters;
 }
+
+void LockForSave(int fd) {
+  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+int MakeLockedFile(const std::string& path, mode_t mode) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) return -1;
+  LockForSave(fd);
+  struct stat made {};
+  if (::fstat(fd, &made) == 0 && made.st_nlink == 0) {
+    ::close(fd);
+    errno = EEXIST;
+    return -1;
+  }
+  return fd;
+}
+
+void EachUnheldFile(const std::string& folder, const std::function<bool(const std::string&)>& named,
+                    const std::function<void(int, const std::string&, int)>& found) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const int folderFd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (!named(name)) continue;
+    const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat s {};
+    if (::fstat(fd, &s) == 0 && S_ISREG(s.st_mode) && s.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      found(folderFd, name, fd);
+    ::close(fd);
+  }
+  ::closedir(dir);
+}
+
+bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset) {
+  for (std::size_t done = 0; done < size;) {
+    Step();
+    const ssize_t n = ::pwrite(fd, data + done, size - done, off_t(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    done += std::size_t(n);
+  }
+  return true;
+}
+
+bool ReadAllAt(int fd, std::uint8_t* data, std::size_t size, std::uint64_t offset) {
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t n = ::pread(fd, data + done, size - done, off_t(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    done += std::size_t(n);
+  }
+  return true;
+}
+
+int EachBlock(int fd, std::uint64_t offset, std::uint64_t count,
+              const std::function<int(const std::uint8_t*, std::size_t, std::uint64_t done)>& take) {
+  std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[kCopyBlock]);
+  if (!block) return ENOMEM;
+  for (std::uint64_t done = 0; done < count;) {
+    const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, count - done));
+    if (!ReadAllAt(fd, block.get(), n, offset + done)) return errno;
+    if (const int code = take(block.get(), n, done)) return code;
+    done += n;
+  }
+  return 0;
+}
+
+int CopyBytes(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset, std::uint64_t count,
+              const std::function<void(const std::uint8_t*, std::size_t)>& seen) {
+  return EachBlock(from, fromOffset, count, [&](const std::uint8_t* data, std::size_t n, std::uint64_t done) {
+    if (seen) seen(data, n);
+    if (!WriteAllAt(to, data, n, toOffset + done)) return errno;
+    StartWritingOut(to, toOffset + done, toOffset + done + n);
+    return 0;
+  });
+}
+
+void PutWord(std::vector<std::uint8_t>& out, std::uint64_t word, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(std::uint8_t(word >> (8 * i)));
+}
+
+std::uint64_t TakeWord(const std::uint8_t* in, int bytes) {
+  std::uint64_t word = 0;
+  for (int i = bytes; i-- > 0;) word = (word << 8) | in[i];
+  return word;
+}
+
+}  // namespace atomic_file
+
+using namespace atomic_file;
+
+namespace {
+
+// The disk is told to start writing a file's bytes each time this many more have come, so that
+// the flush at the end finds most of them written.
+constexpr std::uint64_t kWriteOutBytes = 1 << 20;
+
+// The longest file name the folder of path takes, in bytes.
+std::size_t LongestNameIn(const std::string& path) {
+  const long longest = ::pathconf(FolderOf(path).c_str(), _PC_NAME_MAX);
+  return longest > 0 ? std::size_t(longest) : std::size_t(NAME_MAX);
+}
+
+constexpr const char* kTemporaryEnd = ".saving";
 
 // Whether name is what the name stem, a dot, six letters or digits and the end make.
 bool IsNameOf(const std::string& name, const std::string& stem, const std::string& end) {
@@ -121,50 +221,6 @@ std::string TemporaryStem(const std::string& path, std::size_t longestName) {
   const std::size_t added = 1 + kRandomLetters + std::strlen(kTemporaryEnd);
   const std::string name = path.substr(NameStart(path));
   return longestName > added ? CutName(name, longestName - added) : name;
-}
-
-// Takes the file's lock for a save: two saves of one file take turns. A file system without
-// such locks goes on without.
-void LockForSave(int fd) {
-  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
-}
-
-// Makes the file at path, which may not exist yet, and locks it for this save: another save
-// sweeping its folder leaves a locked file alone. -1 with errno set when it cannot be made
-// (EEXIST also when a sweep removed it before the lock was taken: another name is tried).
-int MakeLockedFile(const std::string& path, mode_t mode) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-  if (fd < 0) return -1;
-  LockForSave(fd);
-  struct stat made {};
-  if (::fstat(fd, &made) == 0 && made.st_nlink == 0) {
-    ::close(fd);
-    errno = EEXIST;
-    return -1;
-  }
-  return fd;
-}
-
-// Calls found(folder descriptor, name, open descriptor) for each regular file of the user in
-// folder whose name passes named and that no save holds (its lock is taken, and held during
-// the call).
-void EachUnheldFile(const std::string& folder, const std::function<bool(const std::string&)>& named,
-                    const std::function<void(int, const std::string&, int)>& found) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
-  const int folderFd = ::dirfd(dir);
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (!named(name)) continue;
-    const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) continue;
-    struct stat s {};
-    if (::fstat(fd, &s) == 0 && S_ISREG(s.st_mode) && s.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-      found(folderFd, name, fd);
-    ::close(fd);
-  }
-  ::closedir(dir);
 }
 
 // Removes the temporary files that earlier saves of path left beside it when they were cut
@@ -221,242 +277,6 @@ std::string WhyNotWritable(const std::string& path, const struct stat& file) {
   return {};
 }
 
-// Writes size bytes at offset; false with errno set when the file takes no more.
-bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset) {
-  for (std::size_t done = 0; done < size;) {
-    Step();
-    const ssize_t n = ::pwrite(fd, data + done, size - done, off_t(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
-      return false;
-    }
-    done += std::size_t(n);
-  }
-  return true;
-}
-
-// Reads size bytes at offset; false with errno set when they are not all there.
-bool ReadAllAt(int fd, std::uint8_t* data, std::size_t size, std::uint64_t offset) {
-  for (std::size_t done = 0; done < size;) {
-    const ssize_t n = ::pread(fd, data + done, size - done, off_t(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    done += std::size_t(n);
-  }
-  return true;
-}
-
-// The check word of a kept copy's earlier bytes, taken as they stream by. Copies of the first
-// form carry a word taken a byte at a time (each byte folded in and multiplied); those of the
-// second, which saves make now, one taken eight bytes at a time in four lanes that do not wait
-// for each other, many times faster, with each lane's words mixed in by multiplication and
-// rotation and the lanes and the length mixed together at the end.
-class CCheckWord {
- public:
-  explicit CCheckWord(bool byBytes) : m_byBytes(byBytes) {}
-
-  void Add(const std::uint8_t* data, std::size_t size) {
-    if (m_byBytes) {
-      for (std::size_t i = 0; i < size; ++i) m_byteWord = (m_byteWord ^ data[i]) * 0x100000001B3ull;
-      return;
-    }
-    m_length += size;
-    if (m_pending > 0) {
-      const std::size_t n = std::min(size, kStripe - m_pending);
-      std::memcpy(m_stripe + m_pending, data, n);
-      m_pending += n;
-      data += n;
-      size -= n;
-      if (m_pending < kStripe) return;
-      TakeStripe(m_stripe);
-      m_pending = 0;
-    }
-    for (; size >= kStripe; data += kStripe, size -= kStripe) TakeStripe(data);
-    std::memcpy(m_stripe, data, size);
-    m_pending = size;
-  }
-
-  std::uint64_t Word() const {
-    if (m_byBytes) return m_byteWord;
-    std::uint64_t word = kP5;
-    if (m_length >= kStripe) {
-      word = std::rotl(m_lanes[0], 1) + std::rotl(m_lanes[1], 7) + std::rotl(m_lanes[2], 12) + std::rotl(m_lanes[3], 18);
-      for (const std::uint64_t lane : m_lanes) word = (word ^ Round(0, lane)) * kP1 + kP4;
-    }
-    word += m_length;
-    std::size_t at = 0;
-    for (; at + 8 <= m_pending; at += 8) word = std::rotl(word ^ Round(0, Load(m_stripe + at, 8)), 27) * kP1 + kP4;
-    if (at + 4 <= m_pending) {
-      word = std::rotl(word ^ (Load(m_stripe + at, 4) * kP1), 23) * kP2 + kP3;
-      at += 4;
-    }
-    for (; at < m_pending; ++at) word = std::rotl(word ^ (m_stripe[at] * kP5), 11) * kP1;
-    word = (word ^ (word >> 33)) * kP2;
-    word = (word ^ (word >> 29)) * kP3;
-    return word ^ (word >> 32);
-  }
-
- private:
-  static constexpr std::size_t kStripe = 32;
-  static constexpr std::uint64_t kP1 = 0x9E3779B185EBCA87ull, kP2 = 0xC2B2AE3D27D4EB4Full,
-                                 kP3 = 0x165667B19E3779F9ull, kP4 = 0x85EBCA77C2B2AE63ull,
-                                 kP5 = 0x27D4EB2F165667C5ull;
-
-  // size bytes, the first the lowest, whatever the machine's own order.
-  static std::uint64_t Load(const std::uint8_t* at, std::size_t size) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, at, size);
-    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
-    return word;
-  }
-  static std::uint64_t Round(std::uint64_t lane, std::uint64_t word) {
-    return std::rotl(lane + word * kP2, 31) * kP1;
-  }
-  void TakeStripe(const std::uint8_t* stripe) {
-    for (std::size_t i = 0; i < 4; ++i) m_lanes[i] = Round(m_lanes[i], Load(stripe + 8 * i, 8));
-  }
-
-  bool m_byBytes;
-  std::uint64_t m_byteWord = 0xCBF29CE484222325ull;
-  std::uint64_t m_lanes[4] = {kP1 + kP2, kP2, 0, 0 - kP1};
-  std::uint64_t m_length = 0;
-  std::uint8_t m_stripe[kStripe] = {};
-  std::size_t m_pending = 0;
-};
-
-// Reads count bytes of the file from offset, block by block, and passes each block to take with
-// how many bytes came before it; a take that returns other than 0 stops the walk with that
-// code. 0, the code, or the errno of the read that failed.
-constexpr std::size_t kCopyBlock = 1 << 20;
-int EachBlock(int fd, std::uint64_t offset, std::uint64_t count,
-              const std::function<int(const std::uint8_t*, std::size_t, std::uint64_t done)>& take) {
-  std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[kCopyBlock]);
-  if (!block) return ENOMEM;
-  for (std::uint64_t done = 0; done < count;) {
-    const std::size_t n = std::size_t(std::min<std::uint64_t>(kCopyBlock, count - done));
-    if (!ReadAllAt(fd, block.get(), n, offset + done)) return errno;
-    if (const int code = take(block.get(), n, done)) return code;
-    done += n;
-  }
-  return 0;
-}
-
-// Streams count bytes from one file to another, block by block, each block going out to the
-// disk as the next is read; each block read is passed to seen (when given). 0, or the errno of
-// the step that failed.
-int CopyBytes(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset, std::uint64_t count,
-              const std::function<void(const std::uint8_t*, std::size_t)>& seen = {}) {
-  return EachBlock(from, fromOffset, count, [&](const std::uint8_t* data, std::size_t n, std::uint64_t done) {
-    if (seen) seen(data, n);
-    if (!WriteAllAt(to, data, n, toOffset + done)) return errno;
-    StartWritingOut(to, toOffset + done, toOffset + done + n);
-    return 0;
-  });
-}
-
-// A kept copy: the 8 bytes "OVKEPT02" (or "OVKEPT01" for the first form), the length of the
-// file's path (u32, little-endian), the path, the earlier bytes' length (u64), the earlier
-// bytes, and their check word (u64) of that form.
-constexpr std::size_t kMagicBytes = 8;
-constexpr char kCopyMagic[kMagicBytes] = {'O', 'V', 'K', 'E', 'P', 'T', '0', '2'};
-constexpr char kFirstCopyMagic[kMagicBytes] = {'O', 'V', 'K', 'E', 'P', 'T', '0', '1'};
-constexpr std::size_t kCheckBytes = 8;
-
-void PutWord(std::vector<std::uint8_t>& out, std::uint64_t word, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(std::uint8_t(word >> (8 * i)));
-}
-std::uint64_t TakeWord(const std::uint8_t* in, int bytes) {
-  std::uint64_t word = 0;
-  for (int i = bytes; i-- > 0;) word = (word << 8) | in[i];
-  return word;
-}
-
-std::vector<std::uint8_t> CopyHeader(const std::string& file, std::uint64_t size) {
-  std::vector<std::uint8_t> header(kCopyMagic, kCopyMagic + kMagicBytes);
-  PutWord(header, file.size(), 4);
-  header.insert(header.end(), file.begin(), file.end());
-  PutWord(header, size, 8);
-  return header;
-}
-
-// The start of the copy open at fd: its file, the earlier bytes' length and where they start.
-struct CCopyHeader {
-  std::string file;
-  std::uint64_t size = 0;
-  std::uint64_t dataStart = 0;
-  bool firstForm = false;  // its check word is taken a byte at a time
-};
-// Reads it; false for a copy that is not whole (its save stopped while it was made).
-bool ReadCopyHeader(int fd, CCopyHeader& header) {
-  struct stat s {};
-  std::uint8_t fixed[kMagicBytes + 4];
-  if (::fstat(fd, &s) != 0 || !ReadAllAt(fd, fixed, sizeof fixed, 0)) return false;
-  const bool firstForm = std::memcmp(fixed, kFirstCopyMagic, kMagicBytes) == 0;
-  if (!firstForm && std::memcmp(fixed, kCopyMagic, kMagicBytes) != 0) return false;
-  const std::uint64_t pathLength = TakeWord(fixed + kMagicBytes, 4);
-  if (pathLength == 0 || pathLength > PATH_MAX) return false;
-  std::string file(std::size_t(pathLength), '\0');
-  std::uint8_t length[8];
-  if (!ReadAllAt(fd, reinterpret_cast<std::uint8_t*>(file.data()), file.size(), sizeof fixed) ||
-      !ReadAllAt(fd, length, sizeof length, sizeof fixed + pathLength))
-    return false;
-  header.file = std::move(file);
-  header.size = TakeWord(length, 8);
-  header.dataStart = sizeof fixed + pathLength + sizeof length;
-  header.firstForm = firstForm;
-  return std::uint64_t(s.st_size) == header.dataStart + header.size + kCheckBytes;
-}
-
-// Whether the copy's earlier bytes still match their check word.
-bool CopyIsSound(int fd, const CCopyHeader& header) {
-  std::uint8_t stored[kCheckBytes];
-  if (!ReadAllAt(fd, stored, sizeof stored, header.dataStart + header.size)) return false;
-  CCheckWord word(header.firstForm);
-  const int code = EachBlock(fd, header.dataStart, header.size, [&word](const std::uint8_t* data, std::size_t n, std::uint64_t) {
-    word.Add(data, n);
-    return 0;
-  });
-  return code == 0 && word.Word() == TakeWord(stored, 8);
-}
-
-// Whether the file at path holds exactly the copy's earlier bytes.
-bool FileHoldsTheCopy(const std::string& path, int copyFd, const CCopyHeader& header) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat s {};
-  bool same = ::fstat(fd, &s) == 0 && S_ISREG(s.st_mode) && std::uint64_t(s.st_size) == header.size;
-  std::unique_ptr<std::uint8_t[]> theirs(new (std::nothrow) std::uint8_t[kCopyBlock]);
-  same = same && theirs &&
-         EachBlock(fd, 0, header.size, [&](const std::uint8_t* ours, std::size_t n, std::uint64_t done) {
-           const bool alike = ReadAllAt(copyFd, theirs.get(), n, header.dataStart + done) &&
-                              std::memcmp(ours, theirs.get(), n) == 0;
-           return alike ? 0 : EIO;
-         }) == 0;
-  ::close(fd);
-  return same;
-}
-
-// Removes a copy by name and flushes the folder, so that the removal too is on the disk.
-void RemoveCopy(const std::string& copy) {
-  Step();
-  ::unlink(copy.c_str());
-  SyncFolder(FolderOf(copy));
-}
-
-// Writes the copy's earlier bytes over the file open at fd and cuts it to their length; 0 or
-// the errno of the step that failed.
-int PutBytesBack(int copyFd, const CCopyHeader& header, int fd) {
-  if (const int code = CopyBytes(copyFd, header.dataStart, fd, 0, header.size)) return code;
-  Step();
-  if (::ftruncate(fd, off_t(header.size)) != 0) return errno;
-  Step();
-  return SyncToDisk(fd, false) == 0 ? 0 : errno;
-}
-
 }  // namespace
 
 void LetWritesPastTheFileSizeLimitFail() {
@@ -471,193 +291,6 @@ void SetFileSyncForTests(int (*sync)(int)) { g_fileSync = sync; }
 void SetSaveStepHookForTests(void (*hook)(int step)) {
   g_step = 0;
   g_stepHook = hook;
-}
-
-namespace {
-
-std::string KeptCopyFolderPath() { return GetAppDataFolder() + "KeptCopies/"; }
-
-// Whether path names a file in the kept-copies folder (by whatever path to that folder).
-bool InKeptCopyFolder(const std::string& path) {
-  struct stat folder {}, copies {};
-  return ::stat(FolderOf(FullFilePath(path)).c_str(), &folder) == 0 && ::stat(KeptCopyFolderPath().c_str(), &copies) == 0 &&
-         folder.st_dev == copies.st_dev && folder.st_ino == copies.st_ino;
-}
-
-std::int64_t Nanoseconds(const struct timespec& t) { return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; }
-
-// A copy the person set aside has no write permission for its owner.
-bool IsSetAside(int fd) {
-  struct stat s {};
-  return ::fstat(fd, &s) == 0 && (s.st_mode & S_IWUSR) == 0;
-}
-
-// Calls found for each copy in the kept-copies folder that no running save holds and that is
-// whole, with the descriptor it holds locked and what its start says; one that is not whole (its
-// save stopped before its file changed) is removed on the way. Of one file only when file is
-// given. The folder is not made when it is not there.
-void EachUnheldCopy(const std::string& file,
-                    const std::function<void(int folderFd, const std::string& name, int fd, const CCopyHeader&)>& found) {
-  const std::size_t endLength = std::strlen(kKeptCopyEnd);
-  EachUnheldFile(
-      KeptCopyFolderPath(),
-      [endLength](const std::string& name) {
-        return name.size() > endLength && name.compare(name.size() - endLength, endLength, kKeptCopyEnd) == 0;
-      },
-      [&](int folderFd, const std::string& name, int fd) {
-        CCopyHeader header;
-        if (!ReadCopyHeader(fd, header)) {
-          ::unlinkat(folderFd, name.c_str(), 0);
-        } else if (file.empty() || IsSameFile(file, header.file)) {
-          found(folderFd, name, fd, header);
-        }
-      });
-}
-
-// Removes the copies of the file that earlier saves left, but those set aside: the file has
-// just been saved whole. Each removal is a step of the save.
-void RetireKeptCopies(const std::string& file) {
-  bool removed = false;
-  EachUnheldCopy(file, [&removed](int folderFd, const std::string& name, int fd, const CCopyHeader&) {
-    if (IsSetAside(fd)) return;
-    Step();
-    removed = ::unlinkat(folderFd, name.c_str(), 0) == 0 || removed;
-  });
-  if (removed) SyncFolder(KeptCopyFolderPath());
-}
-
-// The copy open at fd, named name in the kept-copies folder, as it is found: removed (and
-// none) when it is of no use, i.e. its file holds the same bytes again.
-std::optional<CKeptCopy> TakeFoundCopy(int folderFd, const std::string& name, int fd, const CCopyHeader& header) {
-  CKeptCopy kept{header.file, KeptCopyFolderPath() + name, header.size};
-  kept.damaged = !CopyIsSound(fd, header);
-  if (!kept.damaged && FileHoldsTheCopy(header.file, fd, header)) {
-    ::unlinkat(folderFd, name.c_str(), 0);
-    return std::nullopt;
-  }
-  struct stat copy {}, file {};
-  if (::fstat(fd, &copy) == 0) {
-    kept.setAside = (copy.st_mode & S_IWUSR) == 0;
-    kept.keptAt = Nanoseconds(copy.st_mtim);
-  }
-  if (::stat(header.file.c_str(), &file) == 0) kept.fileChangedAt = Nanoseconds(file.st_mtim);
-  return kept;
-}
-
-// Opens the copy and takes its lock: -1 when it is gone or a running save holds it.
-int OpenUnheldCopy(const std::string& copy) {
-  const int fd = ::open(copy.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-}  // namespace
-
-std::string GetKeptCopyFolder() {
-  const std::string folder = KeptCopyFolderPath();
-  // The copies hold what the files held: for the user alone.
-  ::mkdir(folder.c_str(), 0700);
-  return folder;
-}
-
-std::vector<CKeptCopy> FindKeptCopies(const std::string& file) {
-  std::vector<CKeptCopy> found;
-  EachUnheldCopy(file, [&](int folderFd, const std::string& name, int fd, const CCopyHeader& header) {
-    if (std::optional<CKeptCopy> kept = TakeFoundCopy(folderFd, name, fd, header)) found.push_back(std::move(*kept));
-  });
-  return found;
-}
-
-std::optional<CKeptCopy> FindKeptCopyAt(const std::string& copy) {
-  if (!InKeptCopyFolder(copy)) return std::nullopt;
-  const std::string name = copy.substr(NameStart(copy));
-  std::optional<CKeptCopy> found;
-  EachUnheldCopy({}, [&](int folderFd, const std::string& each, int fd, const CCopyHeader& header) {
-    if (!found && each == name) found = TakeFoundCopy(folderFd, each, fd, header);
-  });
-  return found;
-}
-
-bool PutKeptCopyBack(const CKeptCopy& kept, std::string* error) {
-  auto fail = [error](const std::string& why) {
-    if (error) *error = why;
-    return false;
-  };
-  const int copyFd = OpenUnheldCopy(kept.copy);
-  if (copyFd < 0) return fail("The kept copy could not be read: it is gone or in use");
-  CCopyHeader header;
-  const bool whole = ReadCopyHeader(copyFd, header);
-  if (!whole || !CopyIsSound(copyFd, header)) {
-    ::close(copyFd);
-    return fail(whole ? "The kept copy is damaged: its bytes do not match their check word"
-                      : "The kept copy could not be read: it is not whole");
-  }
-  const int fd = ::open(header.file.c_str(), O_RDWR | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
-  struct stat s {};
-  if (fd < 0 || ::fstat(fd, &s) != 0 || !S_ISREG(s.st_mode)) {
-    const int code = fd < 0 ? errno : EINVAL;
-    if (fd >= 0) ::close(fd);
-    ::close(copyFd);
-    return fail(Reason("The file could not be written", code));
-  }
-  LockForSave(fd);
-  const int code = PutBytesBack(copyFd, header, fd);
-  ::close(fd);
-  if (code == 0) RemoveCopy(kept.copy);
-  ::close(copyFd);
-  return code == 0 || fail(Reason("The file could not be written", code));
-}
-
-bool SaveKeptCopyAs(const CKeptCopy& kept, const std::string& destination, std::string* error) {
-  auto fail = [error](const std::string& why) {
-    if (error) *error = why;
-    return false;
-  };
-  if (InKeptCopyFolder(destination))
-    return fail("The file could not be written: choose a folder other than that of the kept copies");
-  const int copyFd = OpenUnheldCopy(kept.copy);
-  if (copyFd < 0) return fail("The kept copy could not be read: it is gone or in use");
-  // The copy stays locked while it is saved: the save's own sweep of copies leaves it.
-  CCopyHeader header;
-  bool saved = ReadCopyHeader(copyFd, header) || fail("The kept copy could not be read: it is not whole");
-  CAtomicFileWriter out(destination);
-  saved = saved && out.Open(error);
-  if (saved) {
-    bool written = true;
-    const int code = EachBlock(copyFd, header.dataStart, header.size, [&](const std::uint8_t* data, std::size_t n, std::uint64_t) {
-      written = out.Write(data, n, error);
-      return written ? 0 : EIO;
-    });
-    if (code != 0 && written) fail(Reason("The kept copy could not be read", code));
-    saved = code == 0 && out.Commit(error);
-  }
-  if (saved) RemoveCopy(kept.copy);
-  ::close(copyFd);
-  return saved;
-}
-
-void DiscardKeptCopy(const CKeptCopy& kept) {
-  const int fd = OpenUnheldCopy(kept.copy);
-  if (fd < 0) return;
-  RemoveCopy(kept.copy);
-  ::close(fd);
-}
-
-void SetKeptCopyAside(const CKeptCopy& kept) {
-  const int fd = OpenUnheldCopy(kept.copy);
-  if (fd < 0) return;
-  ::fchmod(fd, 0400);
-  ::close(fd);
-}
-
-void ReleaseKeptCopy(const CKeptCopy& kept) {
-  const int fd = OpenUnheldCopy(kept.copy);
-  if (fd < 0) return;
-  ::fchmod(fd, 0600);
-  ::close(fd);
 }
 
 // A link keeps pointing where it did: its target is what gets replaced, or made.
@@ -687,20 +320,11 @@ void CAtomicFileWriter::Discard() {
 
 void CAtomicFileWriter::PutEarlierBytesBack() {
   if (m_copyFd < 0) return;
-  CCopyHeader header;
-  int code = ReadCopyHeader(m_copyFd, header) ? 0 : EIO;
-  if (code == 0) code = PutBytesBack(m_copyFd, header, m_fd);
+  const int code = PutKeptBytesBack(m_copyFd, m_fd);
   if (code != 0 && !m_failure.empty())
     m_failure += "; the file's earlier bytes could not be put back (" + std::string(std::strerror(code)) +
                  ") and are kept in " + m_copy;
-  CloseKeptCopy(code == 0);
-}
-
-void CAtomicFileWriter::CloseKeptCopy(bool remove) {
-  if (m_copyFd < 0) return;
-  if (remove) RemoveCopy(m_copy);
-  ::close(m_copyFd);
-  m_copyFd = -1;
+  EndKeptCopy(m_copy, m_copyFd, code == 0);
 }
 
 bool CAtomicFileWriter::Open(std::string* error) {
@@ -774,7 +398,6 @@ bool CAtomicFileWriter::Open(std::string* error) {
 
 bool CAtomicFileWriter::OpenInPlace(std::string* error) {
   auto refuse = [&](const std::string& why) {
-    if (m_copyFd >= 0) CloseKeptCopy(true);
     if (error) *error = why;
     return false;
   };
@@ -799,38 +422,7 @@ bool CAtomicFileWriter::OpenInPlace(std::string* error) {
 
   // The earlier bytes go to a copy in the user's own folder first, flushed to the disk with
   // the copy's name before a byte of the file changes: a save cut short leaves them there.
-  const std::string folder = GetKeptCopyFolder();
-  const std::string full = FullFilePath(m_path);
-  for (int attempt = 0; attempt < 100 && m_copyFd < 0; ++attempt) {
-    m_copy = folder + CutName(full.substr(NameStart(full)), 100) + "." + RandomLetters() + kKeptCopyEnd;
-    Step();
-    m_copyFd = MakeLockedFile(m_copy, 0600);
-    if (m_copyFd < 0 && errno != EEXIST) break;
-  }
-  int code = m_copyFd < 0 ? errno : 0;
-  // Writable for its owner whatever the process's mask: a copy without that is one the person
-  // set aside.
-  if (code == 0 && ::fchmod(m_copyFd, 0600) != 0) code = errno;
-  if (code == 0) {
-    const std::vector<std::uint8_t> header = CopyHeader(full, m_earlierSize);
-    CCheckWord word(false);
-    if (!WriteAllAt(m_copyFd, header.data(), header.size(), 0)) code = errno;
-    if (code == 0) {
-      code = CopyBytes(fd, 0, m_copyFd, header.size(), m_earlierSize,
-                       [&word](const std::uint8_t* data, std::size_t n) { word.Add(data, n); });
-    }
-    std::vector<std::uint8_t> check;
-    PutWord(check, word.Word(), 8);
-    if (code == 0 && !WriteAllAt(m_copyFd, check.data(), check.size(), header.size() + m_earlierSize)) code = errno;
-    if (code == 0) {
-      Step();
-      if (SyncToDisk(m_copyFd, false) != 0) code = errno;
-    }
-    if (code == 0) {
-      Step();
-      code = SyncFolder(folder);
-    }
-  }
+  const int code = MakeKeptCopy(fd, FullFilePath(m_path), m_earlierSize, m_copy, m_copyFd);
   if (code != 0) {
     ::close(fd);
     return refuse(Reason("The file could not be written: a copy of its earlier bytes could not be kept or flushed to the disk",
@@ -874,9 +466,10 @@ bool CAtomicFileWriter::CommitInPlace() {
     Fail(Reason("The file could not be flushed to the disk", errno));
     return false;
   }
-  // The new bytes are on the disk: the copy goes, and with the lock still held, so do the
-  // copies that earlier saves of the file left when they were cut short.
-  CloseKeptCopy(true);
+  // The new bytes are on the disk: the copy says so before it goes, and with the lock still
+  // held, so do the copies of the file that earlier saves left and the person knows of.
+  MarkKeptCopyFinished(m_copyFd);
+  EndKeptCopy(m_copy, m_copyFd, true);
   RetireKeptCopies(m_path);
   const int fd = m_fd;
   m_fd = -1;
@@ -911,7 +504,7 @@ bool CAtomicFileWriter::Commit(std::string* error) {
       ::close(fd);
       // The rename reaches the disk with the folder's entries. The file is replaced by now,
       // whatever this flush says, so its result is not reported. Then the copies that earlier
-      // saves of the file left go.
+      // saves of the file left and the person knows of go.
       Step();
       SyncFolder(FolderOf(m_path));
       RetireKeptCopies(m_path);

@@ -30,14 +30,16 @@
 // and group (another user's file in a shared folder). Open then copies the file's earlier bytes
 // to the kept-copies folder and flushes the copy to the disk before a byte of the file changes;
 // the new bytes go straight over the file as they come, and Commit cuts the file to their length,
-// flushes it and removes the copy. A save that fails puts the earlier bytes back from the copy;
-// one cut short (the process killed, the machine stopped) leaves the copy, which
-// FindKeptCopies finds and PutKeptCopyBack puts back. Every save that commits, by either road,
-// removes the copies that earlier saves of its file left (but those set aside, below): the file
-// is whole again, and newer than they are. A file whose earlier bytes cannot be read
-// or copied is refused before it changes. The save holds a lock on the file from Open to the
-// end: two such saves of one file take turns, and a whole-file read (platform/Archive.h) waits
-// for a save in place to end before it reads.
+// flushes it, marks the copy finished and removes it. A save that fails puts the earlier bytes
+// back from the copy; one cut short (the process killed, the machine stopped) leaves the copy,
+// which FindKeptCopies finds and PutKeptCopyBack puts back, and which says whether its save
+// reached the disk. Every save that commits, by either road, removes the copies of its file that
+// this program made or told the person of (but those set aside, below): the file is whole
+// again, and newer than they are. A copy of the file that the program does not know of stays,
+// marked, when its own save was cut short, as overtaken by a whole save. A file whose earlier
+// bytes cannot be read or copied is refused before it changes. The save holds a lock on the file
+// from Open to the end: two such saves of one file take turns, and a whole-file read
+// (platform/Archive.h) waits for a save in place to end before it reads.
 //
 // Each step returns false with a reason when it fails, and the writer then takes nothing more.
 // One thread drives it.
@@ -69,7 +71,6 @@ class CAtomicFileWriter {
   bool CommitInPlace();
   // Writes the kept earlier bytes back over the file; on success the copy goes.
   void PutEarlierBytesBack();
-  void CloseKeptCopy(bool remove);
 
   std::string m_path;     // the file replaced (a link's target)
   std::string m_refused;  // why the path may not be saved (the links), found by the constructor
@@ -91,39 +92,73 @@ class CAtomicFileWriter {
 bool SaveFileTail(const std::string& source, std::uint64_t from, const std::string& destination,
                   std::string* error);
 
-// The copy of a file's earlier bytes that a save in place cut short left behind.
+// What became of the save that left a kept copy, as the copy tells it.
+enum class EKeptCopySave {
+  Untold,     // the copy does not say (an earlier version made it, or its mark is damaged)
+  CutShort,   // the save stopped before its new bytes were all on the disk: the file may hold part of them
+  Finished,   // the save's new bytes reached the disk; the program stopped before it removed the copy
+  SavedOver,  // cut short, and the file has been saved whole since by a save that did not know of the copy
+};
+// Why a kept copy may not be put back.
+enum class EKeptCopyDamage {
+  None,
+  Bytes,       // its earlier bytes no longer match their check word
+  Start,       // its start (the name of its file) no longer matches its check word; its earlier bytes are whole
+  Unreadable,  // its start is damaged, and where its earlier bytes lie cannot be told for sure
+  Form,        // a form this version does not read: a later version's, or damaged at its first bytes
+};
+
+// The copy of a file's earlier bytes that a save in place left behind.
 struct CKeptCopy {
-  std::string file;        // the file that save wrote (its full path)
+  std::string file;        // the file that save wrote (its full path), as the copy names it; empty when it cannot be read
   std::string copy;        // the copy, in the kept-copies folder
   std::uint64_t size = 0;  // the earlier bytes' length
-  bool damaged = false;    // its bytes no longer match their check word
+  EKeptCopyDamage damage = EKeptCopyDamage::None;
+  EKeptCopySave save = EKeptCopySave::Untold;
   bool setAside = false;   // kept by the person's choice: saves of its file leave it
-  std::int64_t keptAt = 0;                    // when the copy was made, ns since the epoch
+  std::int64_t keptAt = 0;    // when the copy was made, ns since the epoch
+  std::int64_t markedAt = 0;  // when the copy last changed: made, or marked finished or overtaken
   std::optional<std::int64_t> fileChangedAt;  // when the file was last written; none when it is gone
 };
 // "<application-data folder>/KeptCopies/": where saves in place keep the earlier bytes.
 std::string GetKeptCopyFolder();
 // The copies that no running save holds, of every file or of one file (named as the save named
-// it, or by another path to it). A copy that was not finished (its save stopped before the file
-// changed) and one whose file holds the same bytes again are removed on the way: nothing is
-// lost with them. A damaged copy is found, marked so, and kept.
+// it, or by another path to it). A copy whose file holds every byte it holds again is removed on
+// the way (nothing is lost with it), and so is one whose making stopped before its save touched
+// the file. Every other file of the copies' kinds is found and kept: one that cannot be read,
+// or is of a form this version does not know, marked damaged so.
 std::vector<CKeptCopy> FindKeptCopies(const std::string& file = {});
 // The copy at the path copy itself (a file of the kept-copies folder), when no save holds it.
 std::optional<CKeptCopy> FindKeptCopyAt(const std::string& copy);
+// Whether path names a file in the kept-copies folder (by whatever path to that folder).
+bool IsInKeptCopyFolder(const std::string& path);
+// When the file at path is a kept copy by its first bytes, wherever it lies: the file it is a
+// copy of, as it names it (empty when that cannot be read).
+std::optional<std::string> FileOfKeptCopy(const std::string& path);
+// Whether the copy is still where it was found (another program may have put it back, saved
+// it elsewhere or deleted it since).
+bool KeptCopyIsThere(const CKeptCopy& kept);
+
+// The steps on a copy take its lock, waiting up to two seconds while another program holds it
+// (its sweep reads the copy), and each returns false with a reason when it cannot be done: the
+// copy is then kept as it was.
+//
 // Writes the copy's bytes over its file (in place, or making it when it is gone), flushes them
-// and removes the copy; false with a reason, the copy then kept. A damaged copy is refused.
+// and removes the copy. A damaged copy is refused.
 bool PutKeptCopyBack(const CKeptCopy& kept, std::string* error);
-// Saves the copy's bytes, as they stand also when it is damaged, as the plain file at
-// destination (through a CAtomicFileWriter), and then removes the copy; false with a reason,
-// the copy then kept.
+// Saves the copy's earlier bytes, as they stand also when it is damaged (the whole copy when
+// where they lie is not known), as the plain file at destination (through a CAtomicFileWriter),
+// and then removes the copy.
 bool SaveKeptCopyAs(const CKeptCopy& kept, const std::string& destination, std::string* error);
 // Removes the copy.
-void DiscardKeptCopy(const CKeptCopy& kept);
-// Every save of a file that commits removes the copies of that file, which it has made
-// needless, except those set aside here (the person chose to keep one before being told what
-// a save would do): the copy is made read-only. Released, the next save removes it again.
-void SetKeptCopyAside(const CKeptCopy& kept);
-void ReleaseKeptCopy(const CKeptCopy& kept);
+bool DiscardKeptCopy(const CKeptCopy& kept, std::string* error = nullptr);
+// A save of a file that commits removes the copies of that file which this program made or
+// released (below), but not those set aside here (the person chose to keep one before being
+// told what a save would do): the copy is made read-only. Released, the copy is known to this
+// program, and its next save of the file removes it. A file of a form this version does not
+// read is left as it is by both.
+bool SetKeptCopyAside(const CKeptCopy& kept, std::string* error = nullptr);
+bool ReleaseKeptCopy(const CKeptCopy& kept, std::string* error = nullptr);
 
 // Makes a write past the process's file-size limit fail (EFBIG) instead of ending the process
 // with SIGXFSZ, so that a save can report it and keep the user's work. Called once at start-up,
@@ -134,3 +169,6 @@ void LetWritesPastTheFileSizeLimitFail();
 // (a file made, each write, a flush, a cut, a rename, a copy removed), before the step; null
 // calls nothing. A test process that kills itself there shows what each step leaves behind.
 void SetSaveStepHookForTests(void (*hook)(int step));
+// Tests: called each time a step on a kept copy finds it held by another program and waits,
+// with the number of waits so far (null: none).
+void SetKeptCopyLockWaitHookForTests(void (*hook)(int waited));

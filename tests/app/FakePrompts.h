@@ -32,6 +32,7 @@ class CFakePrompts : public IUserPrompts {
   }
   void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
     messages.push_back({caption, text});
+    if (onMessage) onMessage(text);
   }
   // A choice asked: answered by the button whose words come next in choiceAnswers (kEnter: the
   // default button), or by the cancel button when none does.
@@ -45,6 +46,7 @@ class CFakePrompts : public IUserPrompts {
   std::size_t AskChoice(const std::string&, const std::string& text, Icon, const std::vector<std::string>& buttons,
                         std::size_t defaultButton, std::size_t cancelButton) override {
     choices.push_back({text, buttons, buttons.at(defaultButton), buttons.at(cancelButton)});
+    if (onChoice) onChoice(text);
     if (choiceAnswers.empty()) return cancelButton;
     const std::string answer = choiceAnswers.front();
     choiceAnswers.pop_front();
@@ -162,6 +164,9 @@ class CFakePrompts : public IUserPrompts {
     neverAgain = confirmNeverAgain;
     return confirmOk;
   }
+
+  // What happens elsewhere while a message is shown or a choice asked (given the text).
+  std::function<void(const std::string&)> onMessage, onChoice;
 
   // Answers in order; an empty queue answers Cancel.
   std::deque<Answer> answers;

@@ -14,7 +14,9 @@
 #include "core/system/System.h"
 #include "core/system/Zone.h"
 #include "platform/Archive.h"
+#include "platform/Clock.h"
 #include "tests/app/FrameFixture.h"
+#include "tests/platform/OtherProcesses.h"
 #include "tests/support/FileTestDevices.h"
 
 namespace {
@@ -72,8 +74,10 @@ class KeptCopyOfferTest : public FrameTest {
     for (const CKeptCopy& kept : FindKeptCopies()) DiscardKeptCopy(kept);
   }
 
-  // The bytes of a system of count devices named name, saved at path.
+  // The bytes of a system of count devices named name, saved at path; with the tick held, as
+  // the same system saved again would write them.
   static Bytes SaveSystem(const std::string& path, int count, const std::string& name) {
+    const CHeldTickCount held(1000);
     CSystem system;
     for (int i = 0; i < count; ++i) {
       CDevice* device = system.CreateDevice(std::uint32_t(i + 1), CFileTestDevice::kPlainType, 0);
@@ -98,11 +102,11 @@ class KeptCopyOfferTest : public FrameTest {
     ASSERT_EQ(FindKeptCopies(path).size(), 1u);
   }
 
-  // What the copy's check word covers starts after the mark, the path's length, the path and
-  // the bytes' length.
+  // The earlier bytes start after the mark, their length, when the copy was made, the path's
+  // length and the path.
   static void FlipABitOfTheEarlierBytes(const CKeptCopy& kept, std::uint64_t at) {
     std::fstream file(kept.copy, std::ios::in | std::ios::out | std::ios::binary);
-    const auto offset = std::streamoff(8 + 4 + kept.file.size() + 8 + at);
+    const auto offset = std::streamoff(8 + 8 + 8 + 4 + kept.file.size() + at);
     file.seekg(offset);
     const char c = char(file.get() ^ 0x04);
     file.seekp(offset);
@@ -115,33 +119,38 @@ class KeptCopyOfferTest : public FrameTest {
 }  // namespace
 
 // A save in place of a system file, killed before each of its steps: at the next start its kept
-// copy is offered as the file now is. A file that does not open has Put Back on Enter, which
-// brings its earlier system back; one that opens whole, saved after the copy was made, is said
-// to be so and has Keep on Enter, which leaves that save as it is and the copy set aside.
+// copy is offered as the copy and the file now are. A copy whose save did not reach the disk has
+// Put Back on Enter, which brings the earlier system back, whether the file opens or not: it
+// may hold part of that save. One whose save reached the disk (the program stopped before it
+// removed the copy) is said to be so and has Keep on Enter, which leaves that save as it is and
+// the copy set aside.
 TEST_F(KeptCopyOfferTest, ASaveInPlaceKilledAtEachStepIsOfferedAsItsFileNowIs) {
   const std::string path = PathOf("show.ovd");
   const Bytes later = SaveSystem(PathOf("later.ovd"), 4000, "Later");
   const Bytes earlier = SaveSystem(path, 3000, "Earlier");
   ASSERT_EQ(::link(path.c_str(), PathOf("show2.ovd").c_str()), 0);
   ASSERT_GT(later.size(), 3 * 65536u);  // written in several pieces
-  int whole = 0, torn = 0, step = 1;
+  int finished = 0, cutShortOpening = 0, torn = 0, step = 1;
   for (; step < 200; ++step) {
     SCOPED_TRACE(step);
     const bool killed = SaveInAnotherProcess(path, later, step) < 0;
     if (!killed) break;
-    if (FindKeptCopies(path).empty()) continue;
+    const std::vector<CKeptCopy> left = FindKeptCopies(path);
+    if (left.empty()) continue;
     const bool opens = Opens(path);
-    const Bytes left = BytesOf(path);
+    const bool reachedTheDisk = left[0].save == EKeptCopySave::Finished;
     CFrameUnderTest& f = MakeFrame();
     prompts.choices.clear();
     prompts.choiceAnswers = {CFakePrompts::kEnter};
     f.OfferKeptCopies();
     ASSERT_EQ(prompts.choices.size(), 1u);
     const CFakePrompts::Choice& asked = prompts.choices[0];
-    if (opens) {
-      ++whole;
-      EXPECT_EQ(left, later);
-      EXPECT_NE(asked.text.find("A save of " + path + " did not finish, but the file opens whole and was saved at "),
+    if (reachedTheDisk) {
+      ++finished;
+      EXPECT_TRUE(opens);
+      EXPECT_EQ(BytesOf(path), later);
+      EXPECT_NE(asked.text.find("A save of " + path + " reached the disk, but the program stopped before it "
+                                "removed the copy of the file's earlier bytes."),
                 std::string::npos)
           << asked.text;
       EXPECT_EQ(asked.defaultButton, "Keep");
@@ -149,8 +158,14 @@ TEST_F(KeptCopyOfferTest, ASaveInPlaceKilledAtEachStepIsOfferedAsItsFileNowIs) {
       ASSERT_EQ(FindKeptCopies(path).size(), 1u);
       EXPECT_TRUE(FindKeptCopies(path)[0].setAside);
     } else {
-      ++torn;
-      EXPECT_NE(asked.text.find("which does not open now"), std::string::npos) << asked.text;
+      EXPECT_EQ(left[0].save, EKeptCopySave::CutShort);
+      ++(opens ? cutShortOpening : torn);
+      EXPECT_NE(asked.text.find("A save of " + path + " did not finish: the program stopped while it wrote the "
+                                "file, which " +
+                                (opens ? "opens, but may hold part of that save's bytes over its earlier ones."
+                                       : "does not open now.")),
+                std::string::npos)
+          << asked.text;
       EXPECT_EQ(asked.defaultButton, "Put Back");
       EXPECT_EQ(BytesOf(path), earlier);
       EXPECT_TRUE(FindKeptCopies().empty());
@@ -160,7 +175,8 @@ TEST_F(KeptCopyOfferTest, ASaveInPlaceKilledAtEachStepIsOfferedAsItsFileNowIs) {
     for (const CKeptCopy& kept : FindKeptCopies()) DiscardKeptCopy(kept);
     ASSERT_TRUE(WriteFileAtomically(path, earlier, nullptr));
   }
-  EXPECT_GT(whole, 0);
+  EXPECT_GT(finished, 0);
+  EXPECT_GT(cutShortOpening, 0);
   EXPECT_GT(torn, 0);
   EXPECT_EQ(BytesOf(path), later);
 }
@@ -184,7 +200,9 @@ TEST_F(KeptCopyOfferTest, AKeptCopyOutlivesAnotherInstancesSaveAndOpeningItsFile
   EXPECT_EQ(prompts.choices.size(), 1u);  // not asked again
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_NE(prompts.messages[0].text.find("A copy of " + path +
-                                          " as it was before a save that did not finish is kept in\n" + kept[0].copy),
+                                          " as it was before a save that reached the disk (the program stopped "
+                                          "before it removed the copy) is kept in\n" +
+                                          kept[0].copy),
             std::string::npos)
       << prompts.messages[0].text;
   EXPECT_EQ(DeviceName(0), "Another");
@@ -317,4 +335,307 @@ TEST_F(KeptCopyOfferTest, ACopySavedUnderANameWithoutOvdIsWrittenAsTheOvdFileAsk
   ASSERT_TRUE(f.OpenFilePath(PathOf("back.ovd")));
   EXPECT_EQ(f.GetSystem().GetDeviceCount(), 3);
   EXPECT_EQ(DeviceName(0), "Earlier");
+}
+
+// A save killed part-way whose file still opens (the new bytes written over the start of the
+// earlier ones, in the same layout) is offered as a save that did not finish, with Put Back on
+// Enter: that the file opens does not make it whole.
+TEST_F(KeptCopyOfferTest, ASaveCutShortWhoseFileStillOpensIsOfferedAsNotFinished) {
+  const std::string path = PathOf("show.ovd");
+  const Bytes later = SaveSystem(PathOf("later.ovd"), 3000, "Later..");
+  const Bytes earlier = SaveSystem(path, 3000, "Earlier");
+  ASSERT_EQ(later.size(), earlier.size());
+  ASSERT_EQ(::link(path.c_str(), PathOf("show2.ovd").c_str()), 0);
+  int mixed = 0;
+  for (int step = 1; step < 200; ++step) {
+    SCOPED_TRACE(step);
+    if (SaveInAnotherProcess(path, later, step) >= 0) break;
+    const Bytes left = BytesOf(path);
+    if (left != earlier && left != later && Opens(path)) {
+      ++mixed;
+      CFrameUnderTest& f = MakeFrame();
+      prompts.choices.clear();
+      prompts.choiceAnswers = {CFakePrompts::kEnter};
+      f.OfferKeptCopies();
+      ASSERT_EQ(prompts.choices.size(), 1u);
+      EXPECT_NE(prompts.choices[0].text.find("did not finish: the program stopped while it wrote the file, which opens, "
+                                             "but may hold part of that save's bytes over its earlier ones."),
+                std::string::npos)
+          << prompts.choices[0].text;
+      EXPECT_EQ(prompts.choices[0].defaultButton, "Put Back");
+      EXPECT_EQ(BytesOf(path), earlier);
+      frame.reset();
+    }
+    for (const CKeptCopy& kept : FindKeptCopies()) DiscardKeptCopy(kept);
+    ASSERT_TRUE(WriteFileAtomically(path, earlier, nullptr));
+  }
+  EXPECT_GT(mixed, 0);
+}
+
+// This instance has a file open; another instance saves it whole and is then killed in its next
+// save, which leaves the file torn and that whole save in a copy. This instance's save of the
+// file, made knowing nothing of the copy, leaves it; the next start offers it as overtaken by a
+// whole save (Keep on Enter), and Put Back brings the other instance's save back.
+TEST_F(KeptCopyOfferTest, AnotherInstancesSaveCutShortOutlivesThisInstancesSaveOfTheFile) {
+  const std::string path = PathOf("show.ovd");
+  SaveSystem(path, 3, "Mine");
+  ASSERT_EQ(::link(path.c_str(), PathOf("show2.ovd").c_str()), 0);
+  CFrameUnderTest& f = MakeFrame();
+  ASSERT_TRUE(f.OpenFilePath(path));
+  const Bytes theirs = SaveSystem(PathOf("theirs.ovd"), 2, "Theirs");
+  ASSERT_GT(SaveInAnotherProcess(path, theirs), 0);
+  const Bytes torn = SaveSystem(PathOf("torn.ovd"), 2000, "Torn");
+  const int steps = SaveInAnotherProcess(path, torn);
+  ASSERT_TRUE(WriteFileAtomically(path, theirs, nullptr));
+  ASSERT_EQ(SaveInAnotherProcess(path, torn, steps - 4), -1);  // killed among its writes to the file
+  ASSERT_FALSE(Opens(path));
+  ASSERT_EQ(FindKeptCopies(path).size(), 1u);
+
+  f.GetSystem().SetModified(true);
+  ASSERT_TRUE(f.OnFileSave());
+  EXPECT_EQ(prompts.choices.size(), 0u);
+  std::vector<CKeptCopy> kept = FindKeptCopies(path);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].save, EKeptCopySave::SavedOver);
+  frame.reset();
+
+  CFrameUnderTest& next = MakeFrame();
+  prompts.choiceAnswers = {CFakePrompts::kEnter};
+  next.OfferKeptCopies();
+  ASSERT_EQ(prompts.choices.size(), 1u);
+  EXPECT_NE(prompts.choices[0].text.find("A save of " + path +
+                                         " did not finish, but the file has been saved whole since by a save that did "
+                                         "not know of this copy; it was last written at "),
+            std::string::npos)
+      << prompts.choices[0].text;
+  EXPECT_EQ(prompts.choices[0].defaultButton, "Keep");
+  ASSERT_TRUE(next.OpenFilePath(path));
+  EXPECT_EQ(DeviceName(0), "Mine");
+  prompts.choiceAnswers = {"Put Back"};
+  EXPECT_TRUE(next.OfferKeptCopies());
+  EXPECT_EQ(BytesOf(path), theirs);
+}
+
+// Keep while another program holds the copy (its sweep reads it from the moment the question
+// is asked): Keep waits for it and keeps the copy; held on for longer, the person is told that
+// it could not be kept and asked again, and the next Keep keeps it. Either way the copy ends set
+// aside, and a save of its file by another instance leaves it.
+TEST_F(KeptCopyOfferTest, KeepBesideAnotherProgramHoldingTheCopyKeepsItOrSaysItCouldNot) {
+  static std::unique_ptr<other_processes::CLockHolder> s_holder;
+  for (const bool heldOn : {false, true}) {
+    SCOPED_TRACE(heldOn);
+    const std::string path = PathOf(heldOn ? "held.ovd" : "let.ovd");
+    SaveSystem(path, 3, "Earlier");
+    CutASaveInPlaceShort(path);
+    const std::string copy = FindKeptCopies(path).at(0).copy;
+    prompts.onChoice = [&copy](const std::string&) {
+      if (s_holder) return;
+      s_holder = std::make_unique<other_processes::CLockHolder>(copy);
+      ASSERT_TRUE(s_holder->Held());
+    };
+    prompts.onMessage = [](const std::string&) { s_holder->Release(); };
+    if (!heldOn) SetKeptCopyLockWaitHookForTests([](int) { s_holder->Release(); });
+    CFrameUnderTest& f = MakeFrame();
+    prompts.choices.clear();
+    prompts.messages.clear();
+    prompts.choiceAnswers = {"Keep", "Keep"};
+    f.OfferKeptCopies();
+    SetKeptCopyLockWaitHookForTests(nullptr);
+    prompts.onMessage = nullptr;
+    prompts.onChoice = nullptr;
+    s_holder.reset();
+    if (heldOn) {
+      ASSERT_EQ(prompts.messages.size(), 1u);
+      EXPECT_EQ(prompts.messages[0].text, "The kept copy could not be set aside: another program is reading it\nIt "
+                                          "stays in " + copy + ", and is asked about again.");
+      ASSERT_EQ(prompts.choices.size(), 2u);
+      EXPECT_EQ(prompts.choices[1].text, prompts.choices[0].text);
+    } else {
+      EXPECT_TRUE(prompts.messages.empty());
+      EXPECT_EQ(prompts.choices.size(), 1u);
+    }
+    ASSERT_EQ(FindKeptCopies(path).size(), 1u);
+    EXPECT_TRUE(FindKeptCopies(path)[0].setAside);
+    ASSERT_GT(SaveInAnotherProcess(path, SaveSystem(PathOf("other.ovd"), 2, "Other")), 0);
+    EXPECT_EQ(FindKeptCopies(path).size(), 1u);
+    frame.reset();
+    for (const CKeptCopy& kept : FindKeptCopies()) DiscardKeptCopy(kept);
+  }
+}
+
+// Put Back, Keep or Delete of a copy that another instance put back while it was offered here
+// says that it is gone, and the copy is asked about no more.
+TEST_F(KeptCopyOfferTest, AChoiceOnACopyAnotherInstanceTookAwaySaysItIsGone) {
+  for (const std::string answer : {"Put Back", "Keep", "Delete"}) {
+    SCOPED_TRACE(answer);
+    const std::string path = PathOf("gone" + std::to_string(answer.size()) + ".ovd");
+    const Bytes earlier = SaveSystem(path, 3, "Earlier");
+    CutASaveInPlaceShort(path);
+    const CKeptCopy kept = FindKeptCopies(path).at(0);
+    prompts.onChoice = [&kept](const std::string&) {
+      const pid_t child = ::fork();
+      if (child == 0) ::_exit(PutKeptCopyBack(kept, nullptr) ? 0 : 1);
+      int status = 0;
+      ::waitpid(child, &status, 0);
+    };
+    CFrameUnderTest& f = MakeFrame();
+    prompts.choices.clear();
+    prompts.messages.clear();
+    prompts.choiceAnswers = {answer, answer};
+    f.OfferKeptCopies();
+    prompts.onChoice = nullptr;
+    EXPECT_EQ(prompts.choices.size(), 1u);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "The kept copy\n" + kept.copy +
+                                            "\nis no longer there: another instance of the program has put it back, "
+                                            "saved it elsewhere or deleted it since it was offered here.");
+    EXPECT_EQ(BytesOf(path), earlier);
+    frame.reset();
+  }
+}
+
+// A kept copy moved out of the folder of the kept copies and opened there is named for what it
+// is, and nothing changes; opened in that folder it is offered back.
+TEST_F(KeptCopyOfferTest, AKeptCopyOpenedFromAnotherFolderSaysWhatItIs) {
+  const std::string path = PathOf("show.ovd");
+  const Bytes earlier = SaveSystem(path, 3, "Earlier");
+  CutASaveInPlaceShort(path);
+  const Bytes torn = BytesOf(path);
+  const CKeptCopy kept = FindKeptCopies(path).at(0);
+  const std::string moved = PathOf("show.ovd.copy.keptcopy");
+  std::filesystem::copy_file(kept.copy, moved);
+  CFrameUnderTest& f = MakeFrame();
+  EXPECT_FALSE(f.OpenFilePath(moved));
+  EXPECT_TRUE(prompts.choices.empty());
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].text,
+            moved + "\nis a copy that the program kept of " + path +
+                " as it was before a save that did not finish; it is not a system file.\n\nKept copies are offered "
+                "back from the folder\n" +
+                GetKeptCopyFolder() +
+                "\nonly: move it there and open it again to put it back, save it under another name or delete it.");
+  EXPECT_EQ(BytesOf(path), torn);
+  EXPECT_EQ(FindKeptCopies(path).size(), 1u);
+
+  prompts.choiceAnswers = {"Put Back"};
+  EXPECT_TRUE(f.OpenFilePath(kept.copy));
+  EXPECT_EQ(prompts.choices.size(), 1u);
+  EXPECT_EQ(BytesOf(path), earlier);
+}
+
+// A copy with one bit flipped in its start (its mark, the earlier bytes' length, the path's
+// length, the path, the start's word) is offered at the start as damaged there, never put back,
+// Keep on Enter, asked again; Save As... writes its earlier system, which opens whole.
+TEST_F(KeptCopyOfferTest, ACopyDamagedAtItsStartIsOfferedAndItsSystemSavedElsewhere) {
+  const std::string path = PathOf("show.ovd");
+  SaveSystem(path, 3, "Earlier");
+  int n = 0;
+  for (const std::string where : {"mark", "length", "path length", "path", "word"}) {
+    SCOPED_TRACE(where);
+    CutASaveInPlaceShort(path);
+    const CKeptCopy kept = FindKeptCopies(path).at(0);
+    const std::uint64_t at = where == "mark"          ? 7
+                             : where == "length"      ? 8
+                             : where == "path length" ? 24
+                             : where == "path"        ? 28 + path.size() - 5
+                                                      : std::filesystem::file_size(kept.copy) - 24;
+    {
+      std::fstream file(kept.copy, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekg(std::streamoff(at));
+      const char c = char(file.get() ^ 0x01);
+      file.seekp(std::streamoff(at));
+      file.put(c);
+    }
+    const std::string elsewhere = PathOf("looked at " + std::to_string(++n) + ".ovd");
+    CFrameUnderTest& f = MakeFrame();
+    prompts.choices.clear();
+    prompts.choiceAnswers = {CFakePrompts::kEnter, "Save As..."};
+    prompts.paths = {elsewhere};
+    f.OfferKeptCopies();
+    f.OfferKeptCopies();
+    ASSERT_EQ(prompts.choices.size(), 2u);
+    for (const CFakePrompts::Choice& asked : prompts.choices) {
+      EXPECT_EQ(asked.text.rfind("A copy that a save which did not finish kept in\n" + kept.copy +
+                                     "\nis damaged at its start, where it names its file: that no longer matches its "
+                                     "check word, so it is not put back. It names ",
+                                 0),
+                0u)
+          << asked.text;
+      EXPECT_EQ(asked.buttons, (std::vector<std::string>{"Save As...", "Delete", "Keep"}));
+      EXPECT_EQ(asked.defaultButton, "Keep");
+    }
+    EXPECT_TRUE(FindKeptCopies().empty());
+    ASSERT_TRUE(f.OpenFilePath(elsewhere));
+    ASSERT_EQ(f.GetSystem().GetDeviceCount(), 3);
+    EXPECT_EQ(DeviceName(0), "Earlier");
+    frame.reset();
+    ASSERT_EQ(::unlink((path + ".link").c_str()), 0);
+    ASSERT_TRUE(WriteFileAtomically(path, BytesOf(elsewhere), nullptr));
+  }
+}
+
+// Each kind of copy is asked about in the frame's own message box, its words readable and its
+// Enter button the one that fits: a copy damaged at its start, a file of a form this version
+// does not read, a save cut short whose file still opens, one overtaken by a whole save, one
+// that reached the disk. Escape keeps each.
+TEST_F(KeptCopyOfferTest, EachKindOfCopyIsAskedAboutInAMessageBoxWhoseEnterButtonFitsIt) {
+  const Bytes later = SaveSystem(PathOf("later.ovd"), 4, "Later..");
+  std::map<std::string, std::string> expected;  // file name: the default button
+  // Damaged at its start.
+  SaveSystem(PathOf("damaged.ovd"), 3, "Earlier");
+  CutASaveInPlaceShort(PathOf("damaged.ovd"));
+  {
+    std::fstream file(FindKeptCopies(PathOf("damaged.ovd")).at(0).copy, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(8);
+    file.put(char(0x7F));
+  }
+  expected["damaged.ovd"] = "Keep";
+  // A later version's.
+  {
+    std::ofstream file(GetKeptCopyFolder() + "later.ovd.Ltr123.keptcopy", std::ios::binary);
+    file << "OVKEPT04 a later version's copy";
+  }
+  expected["Ltr123"] = "Keep";
+  // Cut short, the file still whole.
+  const Bytes earlier = SaveSystem(PathOf("opens.ovd"), 4, "Earlier");
+  ASSERT_EQ(::link(PathOf("opens.ovd").c_str(), PathOf("opens2.ovd").c_str()), 0);
+  for (int step = 1; BytesOf(PathOf("opens.ovd")) != later; ++step) {  // the kill just before the copy's mark
+    for (const CKeptCopy& kept : FindKeptCopies(PathOf("opens.ovd"))) DiscardKeptCopy(kept);
+    ASSERT_TRUE(WriteFileAtomically(PathOf("opens.ovd"), earlier, nullptr));
+    ASSERT_EQ(SaveInAnotherProcess(PathOf("opens.ovd"), later, step), -1);
+  }
+  ASSERT_EQ(FindKeptCopies(PathOf("opens.ovd")).at(0).save, EKeptCopySave::CutShort);
+  expected["opens.ovd"] = "Put Back";
+  // Overtaken by a whole save that did not know of it.
+  SaveSystem(PathOf("over.ovd"), 3, "Earlier");
+  CutASaveInPlaceShort(PathOf("over.ovd"));
+  ASSERT_GT(SaveInAnotherProcess(PathOf("over.ovd"), later), 0);
+  expected["over.ovd"] = "Keep";
+  // Reached the disk.
+  SaveSystem(PathOf("done.ovd"), 3, "Earlier");
+  LeaveASaveKilledAfterItsFlush(PathOf("done.ovd"), later);
+  ASSERT_EQ(FindKeptCopies(PathOf("done.ovd")).at(0).save, EKeptCopySave::Finished);
+  expected["done.ovd"] = "Keep";
+
+  CFrameUnderTest& f = MakeFrame();
+  f.SetUserPrompts(nullptr);  // the frame's own message boxes
+  std::map<std::string, std::string> shown;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    std::string which;
+    for (const auto& [name, button] : expected)
+      if (box->text().contains(QString::fromStdString(name))) which = name;
+    shown[which] = box->defaultButton() ? box->defaultButton()->text().toStdString() : std::string();
+    if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+      box->grab().save(folder + "/kept-copy-" + QString::fromStdString(which) + ".png");
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(box, &escape);
+  });
+  watch.start(10);
+  f.OfferKeptCopies();
+  watch.stop();
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(FindKeptCopies().size(), expected.size());
 }

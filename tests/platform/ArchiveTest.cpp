@@ -22,8 +22,10 @@
 
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
+#include "tests/platform/OtherProcesses.h"
 
 using Bytes = std::vector<std::uint8_t>;
+using namespace other_processes;
 
 TEST(Archive, WritesLittleEndianWordsAndFourByteBools) {
   CArchive ar;
@@ -817,40 +819,6 @@ TEST(AtomicWrite, MissingFileReadFails) {
 
 namespace {
 
-int g_killAtStep = 0;
-void KillAtStep(int step) {
-  if (step == g_killAtStep) ::kill(::getpid(), SIGKILL);
-}
-
-// Saves bytes at path in 64 KiB pieces, in a child process that kills itself before the given
-// step of the save; whether it was killed (else it saved).
-bool SaveKilledAtStep(const std::string& path, const Bytes& bytes, int step) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    g_killAtStep = step;
-    SetSaveStepHookForTests(KillAtStep);
-    const bool saved = [&] {
-      CAtomicFileWriter file(path);
-      bool written = file.Open(nullptr);
-      for (std::size_t at = 0; written && at < bytes.size(); at += 65536)
-        written = file.Write(bytes.data() + at, std::min<std::size_t>(65536, bytes.size() - at), nullptr);
-      return written && file.Commit(nullptr);
-    }();
-    ::_exit(saved ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  if (WIFSIGNALED(status)) return WTERMSIG(status) == SIGKILL;
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  return false;
-}
-
-Bytes Pattern(std::size_t size, int seed) {
-  Bytes bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = std::uint8_t(i * std::size_t(seed) + (i >> 12));
-  return bytes;
-}
-
 std::size_t FilesIn(const QTemporaryDir& dir) {
   return std::size_t(std::distance(fs::directory_iterator(dir.path().toStdString()), fs::directory_iterator()));
 }
@@ -881,7 +849,7 @@ TEST_P(KilledSaveTest, AtEveryStepTheFileHoldsItsOldOrNewBytesOrTheOldOnesAreKep
     ASSERT_EQ(::link(path.c_str(), (dir.path().toStdString() + "/b.ovd").c_str()), 0);
   }
   const std::size_t names = c.inPlace ? 2 : 1;
-  int torn = 0, leftBeside = 0, step = 1;
+  int torn = 0, leftBeside = 0, finished = 0, step = 1;
   for (; step < 200; ++step) {
     SCOPED_TRACE(step);
     const bool killed = SaveKilledAtStep(path, now, step);
@@ -889,6 +857,13 @@ TEST_P(KilledSaveTest, AtEveryStepTheFileHoldsItsOldOrNewBytesOrTheOldOnesAreKep
     Bytes back;
     ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
     const std::vector<CKeptCopy> kept = FindKeptCopies(path);
+    // A copy says its save reached the disk only when the file holds that save's bytes.
+    if (!kept.empty() && kept[0].save == EKeptCopySave::Finished) {
+      ++finished;
+      EXPECT_EQ(back, now);
+    } else if (!kept.empty()) {
+      EXPECT_EQ(kept[0].save, EKeptCopySave::CutShort);
+    }
     if (back != old && back != now) {
       ++torn;
       ASSERT_EQ(kept.size(), 1u);
@@ -913,6 +888,7 @@ TEST_P(KilledSaveTest, AtEveryStepTheFileHoldsItsOldOrNewBytesOrTheOldOnesAreKep
   EXPECT_GT(step, 8);
   if (c.inPlace) {
     EXPECT_GT(torn, 0);
+    EXPECT_GT(finished, 0);
     EXPECT_EQ(leftBeside, 0);
   } else {
     EXPECT_EQ(torn, 0);
@@ -928,218 +904,6 @@ INSTANTIATE_TEST_SUITE_P(Saves, KilledSaveTest,
                                            KilledSaveCase{"InPlaceGrowing", true, 300000, 400000},
                                            KilledSaveCase{"InPlaceShrinking", true, 400000, 300000}),
                          [](const ::testing::TestParamInfo<KilledSaveCase>& info) { return std::string(info.param.name); });
-
-// --- Kept copies after their save ---
-
-namespace {
-
-// Leaves the file at path as a save in place of bytes cut short leaves it: another name given
-// to the file so that the save goes in place, the first half of bytes written over it, the
-// process gone without its commit; that other name then removed again when asked, so that the
-// file's next save goes by the rename. The copy of the file's earlier bytes it left.
-CKeptCopy LeaveATornSave(const std::string& path, const Bytes& bytes, bool removeOtherName) {
-  const std::string other = path + ".link";
-  EXPECT_EQ(::link(path.c_str(), other.c_str()), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    CAtomicFileWriter file(path);
-    ::_exit(file.Open(nullptr) && file.Write(bytes.data(), bytes.size() / 2, nullptr) ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  if (removeOtherName) ::unlink(other.c_str());
-  const std::vector<CKeptCopy> kept = FindKeptCopies(path);
-  EXPECT_EQ(kept.size(), 1u);
-  return kept.empty() ? CKeptCopy{} : kept[0];
-}
-
-// Saves bytes at path in another process, as another instance of the program would.
-bool SaveInAnotherProcess(const std::string& path, const Bytes& bytes) { return !SaveKilledAtStep(path, bytes, 0); }
-
-void FlipBit(const std::string& path, std::uint64_t offset) {
-  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-  file.seekg(std::streamoff(offset));
-  const char c = char(file.get() ^ 0x10);
-  file.seekp(std::streamoff(offset));
-  file.put(c);
-}
-
-// Where a copy's earlier bytes start: after the 8-byte mark, the path's length, the path and
-// the bytes' length.
-std::uint64_t DataStartOf(const CKeptCopy& kept) { return 8 + 4 + kept.file.size() + 8; }
-
-Bytes FileBytes(const std::string& path) {
-  Bytes bytes;
-  EXPECT_TRUE(ReadWholeFile(path, bytes, nullptr)) << path;
-  return bytes;
-}
-
-}  // namespace
-
-// A save of the file that another process makes by the rename, whole, removes the copy that a
-// save in place cut short left, and not before the file is whole: killed at any of its steps,
-// the file holds the new bytes (a copy then left is older than the file), or the copy is still
-// there to be put back.
-TEST(KeptCopies, AWholeSaveByTheRenameRetiresTheCopyOnceTheFileIsInPlace) {
-  QTemporaryDir dir;
-  const std::string path = dir.path().toStdString() + "/a.ovd";
-  const Bytes old = Pattern(300000, 7), now = Pattern(400000, 13), later = Pattern(350000, 17);
-  int step = 1;
-  for (; step < 100; ++step) {
-    SCOPED_TRACE(step);
-    ASSERT_TRUE(WriteFileAtomically(path, old, nullptr));
-    ASSERT_TRUE(FindKeptCopies().empty());
-    LeaveATornSave(path, now, true);
-    const bool killed = SaveKilledAtStep(path, later, step);
-    const std::vector<CKeptCopy> kept = FindKeptCopies(path);
-    const Bytes back = FileBytes(path);
-    if (back != later) {
-      ASSERT_TRUE(killed);
-      ASSERT_EQ(kept.size(), 1u);
-      EXPECT_FALSE(kept[0].damaged);
-    } else if (!kept.empty()) {
-      ASSERT_TRUE(kept[0].fileChangedAt);
-      EXPECT_GE(*kept[0].fileChangedAt, kept[0].keptAt);
-    }
-    if (!killed) {
-      EXPECT_EQ(back, later);
-      EXPECT_TRUE(kept.empty());
-      break;
-    }
-    for (const CKeptCopy& copy : kept) DiscardKeptCopy(copy);
-  }
-  EXPECT_GT(step, 4);
-}
-
-// A copy the person chose to keep stays through every save of its file, by the rename or in
-// place, and goes with the first save after it was released.
-TEST(KeptCopies, ACopySetAsideStaysThroughSavesOfItsFileUntilReleased) {
-  QTemporaryDir dir;
-  const std::string path = dir.path().toStdString() + "/a.ovd";
-  const Bytes old = Pattern(200000, 7);
-  ASSERT_TRUE(WriteFileAtomically(path, old, nullptr));
-  const CKeptCopy kept = LeaveATornSave(path, Pattern(200000, 13), false);
-  EXPECT_FALSE(kept.setAside);
-  SetKeptCopyAside(kept);
-  ASSERT_TRUE(SaveInAnotherProcess(path, Pattern(1000, 3)));  // in place: two names
-  ASSERT_EQ(::unlink((path + ".link").c_str()), 0);
-  ASSERT_TRUE(SaveInAnotherProcess(path, Pattern(2000, 5)));  // by the rename
-  std::vector<CKeptCopy> found = FindKeptCopies(path);
-  ASSERT_EQ(found.size(), 1u);
-  EXPECT_TRUE(found[0].setAside);
-  ReleaseKeptCopy(found[0]);
-  EXPECT_FALSE(FindKeptCopies(path).at(0).setAside);
-  ASSERT_TRUE(SaveInAnotherProcess(path, Pattern(3000, 5)));
-  EXPECT_TRUE(FindKeptCopies().empty());
-}
-
-// A copy whose bytes no longer match their check word, one bit changed anywhere, is found as
-// damaged and kept: it is not put back over its file, and it can be saved under another name
-// as it stands.
-struct DamagedCopyCase {
-  std::size_t size;
-  std::size_t flipped;  // the earlier byte whose bit is changed
-};
-
-class DamagedCopyTest : public ::testing::TestWithParam<DamagedCopyCase> {};
-
-TEST_P(DamagedCopyTest, IsFoundDamagedAndKept) {
-  QTemporaryDir dir;
-  const std::string path = dir.path().toStdString() + "/a.ovd";
-  const Bytes old = Pattern(GetParam().size, 7);
-  ASSERT_TRUE(WriteFileAtomically(path, old, nullptr));
-  const CKeptCopy kept = LeaveATornSave(path, Pattern(GetParam().size + 10, 13), true);
-  EXPECT_FALSE(kept.damaged);
-  const Bytes torn = FileBytes(path);
-  FlipBit(kept.copy, DataStartOf(kept) + GetParam().flipped);
-  for (int again = 0; again < 2; ++again) {
-    const std::vector<CKeptCopy> found = FindKeptCopies(path);
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_TRUE(found[0].damaged);
-  }
-  std::string error;
-  EXPECT_FALSE(PutKeptCopyBack(kept, &error));
-  EXPECT_EQ(error, "The kept copy is damaged: its bytes do not match their check word");
-  EXPECT_EQ(FileBytes(path), torn);
-  const std::string elsewhere = dir.path().toStdString() + "/as it was.ovd";
-  ASSERT_TRUE(SaveKeptCopyAs(kept, elsewhere, &error)) << error;
-  Bytes expected = old;
-  expected[GetParam().flipped] ^= 0x10;
-  EXPECT_EQ(FileBytes(elsewhere), expected);
-  EXPECT_TRUE(FindKeptCopies().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Bits, DamagedCopyTest,
-                         ::testing::Values(DamagedCopyCase{1, 0}, DamagedCopyCase{31, 30}, DamagedCopyCase{32, 0},
-                                           DamagedCopyCase{33, 32}, DamagedCopyCase{100000, 50000},
-                                           DamagedCopyCase{(1 << 20) + 7, 1 << 20}, DamagedCopyCase{(1 << 20) + 7, 3}));
-
-// A copy whose file's folder is gone cannot be put back, and is saved under another name as a
-// plain file instead; found also by its own path, as a person given that path would name it.
-// The kept-copies folder itself takes no such file.
-TEST(KeptCopies, ACopyWhoseFolderIsGoneIsSavedAsAPlainFileElsewhere) {
-  QTemporaryDir dir;
-  const std::string folder = dir.path().toStdString() + "/show";
-  ASSERT_TRUE(fs::create_directory(folder));
-  const std::string path = folder + "/f.ovd";
-  const Bytes old = Pattern(70000, 7);
-  ASSERT_TRUE(WriteFileAtomically(path, old, nullptr));
-  const CKeptCopy kept = LeaveATornSave(path, Pattern(80000, 13), true);
-  fs::remove_all(folder);
-  std::vector<CKeptCopy> found = FindKeptCopies();
-  ASSERT_EQ(found.size(), 1u);
-  EXPECT_FALSE(found[0].fileChangedAt);
-  std::string error;
-  EXPECT_FALSE(PutKeptCopyBack(kept, &error));
-  EXPECT_EQ(error, std::string("The file could not be written: ") + std::strerror(ENOENT));
-  const std::optional<CKeptCopy> byItsPath = FindKeptCopyAt(kept.copy);
-  ASSERT_TRUE(byItsPath);
-  EXPECT_EQ(byItsPath->file, path);
-  EXPECT_FALSE(FindKeptCopyAt(path));
-  EXPECT_FALSE(SaveKeptCopyAs(kept, GetKeptCopyFolder() + "f.ovd", &error));
-  EXPECT_EQ(error, "The file could not be written: choose a folder other than that of the kept copies");
-  const std::string elsewhere = dir.path().toStdString() + "/f.ovd";
-  ASSERT_TRUE(SaveKeptCopyAs(*byItsPath, elsewhere, &error)) << error;
-  EXPECT_EQ(FileBytes(elsewhere), old);
-  EXPECT_TRUE(FindKeptCopies().empty());
-}
-
-// Copies made before saves took their check word eight bytes at a time (the first form, with a
-// word taken a byte at a time) are still checked by their own word and put back.
-TEST(KeptCopies, CopiesOfTheFirstFormAreCheckedByTheirOwnWordAndPutBack) {
-  QTemporaryDir dir;
-  const std::string path = dir.path().toStdString() + "/a.ovd";
-  ASSERT_TRUE(WriteFileAtomically(path, Pattern(500, 3), nullptr));
-  const Bytes old = Pattern(100000, 7);
-  Bytes copy = {'O', 'V', 'K', 'E', 'P', 'T', '0', '1'};
-  auto put = [&copy](std::uint64_t word, int bytes) {
-    for (int i = 0; i < bytes; ++i) copy.push_back(std::uint8_t(word >> (8 * i)));
-  };
-  put(path.size(), 4);
-  copy.insert(copy.end(), path.begin(), path.end());
-  put(old.size(), 8);
-  copy.insert(copy.end(), old.begin(), old.end());
-  std::uint64_t word = 0xCBF29CE484222325ull;
-  for (const std::uint8_t b : old) word = (word ^ b) * 0x100000001B3ull;
-  put(word, 8);
-  const std::string at = GetKeptCopyFolder() + "a.ovd.Abc123.kept";
-  for (const bool damaged : {true, false}) {
-    SCOPED_TRACE(damaged);
-    {
-      std::ofstream out(at, std::ios::binary);
-      out.write(reinterpret_cast<const char*>(copy.data()), std::streamsize(copy.size()));
-    }
-    if (damaged) FlipBit(at, copy.size() - 8 - 1000);
-    const std::vector<CKeptCopy> found = FindKeptCopies(path);
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].damaged, damaged);
-    std::string error;
-    EXPECT_EQ(PutKeptCopyBack(found[0], &error), !damaged) << error;
-  }
-  EXPECT_EQ(FileBytes(path), old);
-  EXPECT_TRUE(FindKeptCopies().empty());
-}
 
 namespace {
 int g_release = -1;
