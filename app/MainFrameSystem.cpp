@@ -81,7 +81,6 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kAppAbout:
     case kCheckForUpdates:
     case kQuickStartGuide:
-    case kAddLink:
     case kPanelProperties:
     case kViewDeviceView:
     case kViewSystemMonitor:
@@ -116,6 +115,8 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     // act on and stays greyed rather than seem to work.
     case kDeleteLink:
     case kVisualLinker: return false;
+    // A link is made and filled in the Link Manager: Add Link is offered to whom the manager is.
+    case kAddLink:
     case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));
     case kSwitchUsers: return m_system.GetUseSystemSecurity() && m_system.GetUsers().size() > 1;
     case kChangePassword:
