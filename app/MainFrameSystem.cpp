@@ -2,7 +2,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QString>
 #include <QWidget>
 #include <algorithm>
@@ -186,10 +188,30 @@ bool CMainFrame::ChooseSystemFileToSave(const std::string& initialName, std::str
   }
 }
 
+std::string CMainFrame::FileDialogStart(bool withName) const {
+  const std::string& open = m_system.GetFilePath();
+  if (!open.empty() && withName) return open;
+  // Paths as bytes: a folder whose name is no UTF-8 is kept as it is.
+  auto folderOf = [](const std::string& file) {
+    const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+    std::error_code ec;
+    return !folder.empty() && std::filesystem::is_directory(folder, ec) ? folder.string() : std::string();
+  };
+  std::string folder = open.empty() ? std::string() : folderOf(open);
+  for (std::size_t i = 0; i < m_recentFiles.Count() && folder.empty(); ++i) folder = folderOf(m_recentFiles.Get(i));
+  if (folder.empty()) {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    folder = (!documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath()).toStdString();
+  }
+  if (folder.back() != '/') folder += '/';
+  return folder + kInitialName;
+}
+
 int CMainFrame::SaveAsDialog(bool* stored) {
   if (stored) *stored = false;
   std::string path;
-  if (!ChooseSystemFileToSave(kInitialName, path)) return 2;
+  // At the file it saves: a name typed as it stands replaces that file, after the question.
+  if (!ChooseSystemFileToSave(FileDialogStart(true), path)) return 2;
   const bool ok = StoreFile(path);
   if (stored) *stored = ok;
   UpdateTitle();
@@ -243,7 +265,7 @@ void CMainFrame::OnFileNew() {
 
 void CMainFrame::OnFileOpen() {
   std::string path;
-  if (!Prompts().ChooseFileToOpen({kOpenFilter, kExtension, kInitialName}, path)) return;
+  if (!Prompts().ChooseFileToOpen({kOpenFilter, kExtension, FileDialogStart(false)}, path)) return;
   OpenFilePath(path);
 }
 
