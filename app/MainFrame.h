@@ -288,6 +288,10 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // extension becomes the ".ovd" file, asked about before one of that name is replaced (No asks
   // for a name again). False when no name was given.
   bool ChooseSystemFileToSave(const std::string& initialName, std::string& path);
+  // Where the Open and Save As dialogs start: the open file's folder, with its name when
+  // withName (Save As); for an untitled system the folder of the file used last, or the
+  // documents folder. Without a name the files' pattern stands in its place.
+  std::string FileDialogStart(bool withName) const;
   // Says what copies of the file at path are kept, as it is opened (opened: whether it
   // opened): asks about each that was not asked about before, or each when the file did not
   // open, and names the others. told gets those left; true when one was put back (the rest then

@@ -33,6 +33,10 @@ void CMainFrame::OnSnapshotCombo() {
 void CMainFrame::ShowSnapshotRecall(bool recalled) {
   if (recalled) {
     FillSnapshotCombo();
+    // The toolbar shows the snapshot just recalled, whichever road recalled it (the combo, a
+    // panel's button), so that Delete and Rename act on the one the person sees.
+    const int current = m_system.GetCurrentSnapshot();
+    if (current >= 0 && current < m_snapshotCombo->count()) m_snapshotCombo->setCurrentIndex(current);
   } else {
     m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());
   }
@@ -53,8 +57,19 @@ void CMainFrame::OnNewSnapshot() {
 
 void CMainFrame::OnDeleteSnapshot() {
   const int index = m_snapshotCombo->currentIndex();
-  if (index >= 0 && index < int(m_system.GetSnapshots().size()) && m_system.ConfirmAction(kConfirmSnapshotDelete))
-    m_system.DeleteSnapshot(index);
+  const auto& snapshots = m_system.GetSnapshots();
+  if (index >= 0 && index < int(snapshots.size())) {
+    // The question names the snapshot; the one deleted is the one named, found again after the
+    // answer, whatever happened to the list meanwhile.
+    const CUuid named = snapshots[std::size_t(index)]->GetUuid();
+    if (m_system.ConfirmActionOn(kConfirmSnapshotDelete, snapshots[std::size_t(index)]->m_name)) {
+      for (std::size_t i = 0; i < snapshots.size(); ++i) {
+        if (snapshots[i]->GetUuid() != named) continue;
+        m_system.DeleteSnapshot(int(i));
+        break;
+      }
+    }
+  }
   AfterSnapshotsChanged();
 }
 

@@ -2,7 +2,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QString>
 #include <QWidget>
 #include <algorithm>
@@ -81,7 +83,6 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     case kAppAbout:
     case kCheckForUpdates:
     case kQuickStartGuide:
-    case kAddLink:
     case kPanelProperties:
     case kViewDeviceView:
     case kViewSystemMonitor:
@@ -116,6 +117,8 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     // act on and stays greyed rather than seem to work.
     case kDeleteLink:
     case kVisualLinker: return false;
+    // A link is made and filled in the Link Manager: Add Link is offered to whom the manager is.
+    case kAddLink:
     case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));
     case kSwitchUsers: return m_system.GetUseSystemSecurity() && m_system.GetUsers().size() > 1;
     case kChangePassword:
@@ -185,10 +188,30 @@ bool CMainFrame::ChooseSystemFileToSave(const std::string& initialName, std::str
   }
 }
 
+std::string CMainFrame::FileDialogStart(bool withName) const {
+  const std::string& open = m_system.GetFilePath();
+  if (!open.empty() && withName) return open;
+  // Paths as bytes: a folder whose name is no UTF-8 is kept as it is.
+  auto folderOf = [](const std::string& file) {
+    const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+    std::error_code ec;
+    return !folder.empty() && std::filesystem::is_directory(folder, ec) ? folder.string() : std::string();
+  };
+  std::string folder = open.empty() ? std::string() : folderOf(open);
+  for (std::size_t i = 0; i < m_recentFiles.Count() && folder.empty(); ++i) folder = folderOf(m_recentFiles.Get(i));
+  if (folder.empty()) {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    folder = (!documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath()).toStdString();
+  }
+  if (folder.back() != '/') folder += '/';
+  return folder + kInitialName;
+}
+
 int CMainFrame::SaveAsDialog(bool* stored) {
   if (stored) *stored = false;
   std::string path;
-  if (!ChooseSystemFileToSave(kInitialName, path)) return 2;
+  // At the file it saves: a name typed as it stands replaces that file, after the question.
+  if (!ChooseSystemFileToSave(FileDialogStart(true), path)) return 2;
   const bool ok = StoreFile(path);
   if (stored) *stored = ok;
   UpdateTitle();
@@ -242,7 +265,7 @@ void CMainFrame::OnFileNew() {
 
 void CMainFrame::OnFileOpen() {
   std::string path;
-  if (!Prompts().ChooseFileToOpen({kOpenFilter, kExtension, kInitialName}, path)) return;
+  if (!Prompts().ChooseFileToOpen({kOpenFilter, kExtension, FileDialogStart(false)}, path)) return;
   OpenFilePath(path);
 }
 

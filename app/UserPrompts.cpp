@@ -72,27 +72,46 @@ std::size_t CQtUserPrompts::AskChoice(const std::string& caption, const std::str
 
 std::string CQtUserPrompts::ToQtFilter(const std::string& filter) { return ToQtNameFilters(filter).toStdString(); }
 
+namespace {
+
+// Where a file dialog starts: the folder that initialName names (none: where the dialog starts
+// by itself), and the name in it unless that is a pattern such as "*.ovd".
+struct CDialogStart {
+  QString folder;
+  QString name;
+};
+
+CDialogStart DialogStart(const std::string& initialName) {
+  const QString given = QString::fromStdString(initialName);
+  const qsizetype slash = given.lastIndexOf(QLatin1Char('/'));
+  CDialogStart start;
+  if (slash >= 0) start.folder = slash == 0 ? QStringLiteral("/") : given.left(slash);
+  const QString name = given.mid(slash + 1);
+  if (!name.contains(QLatin1Char('*'))) start.name = name;
+  return start;
+}
+
+}  // namespace
+
 bool CQtUserPrompts::ChooseFileToOpen(const FileDialogSpec& spec, std::string& path) {
-  const QString start = spec.initialName.find('*') == std::string::npos
-                            ? QString::fromStdString(spec.initialName)
-                            : QString();
+  const CDialogStart start = DialogStart(spec.initialName);
+  QString where = start.folder;
+  if (!start.name.isEmpty()) where = where.isEmpty() ? start.name : where + QLatin1Char('/') + start.name;
   const QString chosen = QFileDialog::getOpenFileName(
-      m_owner, QObject::tr("Open"), start, QString::fromStdString(ToQtFilter(spec.filter)));
+      m_owner, QObject::tr("Open"), where, QString::fromStdString(ToQtFilter(spec.filter)));
   if (chosen.isEmpty()) return false;
   path = chosen.toStdString();
   return true;
 }
 
 bool CQtUserPrompts::ChooseFileToSave(const FileDialogSpec& spec, std::string& path) {
-  const QString start = spec.initialName.find('*') == std::string::npos
-                            ? QString::fromStdString(spec.initialName)
-                            : QString();
-  QFileDialog dialog(m_owner, QObject::tr("Save As"), QString(), QString::fromStdString(ToQtFilter(spec.filter)));
+  const CDialogStart start = DialogStart(spec.initialName);
+  QFileDialog dialog(m_owner, QObject::tr("Save As"), start.folder, QString::fromStdString(ToQtFilter(spec.filter)));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   // A name typed without an extension gets it before the dialog looks for a file to replace.
   dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExtension));
-  if (!start.isEmpty()) dialog.selectFile(start);
+  if (!start.name.isEmpty()) dialog.selectFile(start.name);
   if (dialog.exec() != QDialog::Accepted) return false;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty() || chosen.first().isEmpty()) return false;

@@ -19,7 +19,9 @@ class IUserPrompts {
   enum class Icon { Information, Warning, Exclamation, Question };
 
   // A file dialog: the filter in the "Text (*.ext)|*.ext|..." form, the default extension
-  // without a dot, and the name the dialog starts with.
+  // without a dot, and where the dialog starts: a path starts in its folder with its name
+  // ("/shows/gig.ovd"), or with none when the name is a pattern ("/shows/*.ovd"); a name
+  // without a folder starts where the dialog starts by itself.
   struct FileDialogSpec {
     std::string filter;
     std::string defaultExtension;

@@ -1,6 +1,8 @@
 // Tooltips and fonts shared by the device rack and the live meters.
 #include "ui/RackCommon.h"
 
+#include <QStringList>
+
 #include "core/model/Device.h"
 
 namespace {
@@ -15,7 +17,14 @@ CDeviceTip MakeDeviceTip(CDevice& device, bool idWhenNameEmpty) {
   if (tip.description.isEmpty()) return tip;
   QString title = QString::fromStdString(device.GetName());
   while (!title.isEmpty() && title.back().isSpace()) title.chop(1);
-  if (title.isEmpty() && idWhenNameEmpty) title = QStringLiteral("ID : %1").arg(int(device.GetDeviceId()));
+  if (title.isEmpty() && idWhenNameEmpty) {
+    title = QStringLiteral("ID : %1").arg(device.GetDeviceId());
+    // A unit whose lines give its ID already (an amplifier module without a name) is not told
+    // it twice: the title says it, the lines give the rest.
+    QStringList lines = tip.description.split(QLatin1Char('\n'));
+    lines.removeAll(title);
+    tip.description = lines.join(QLatin1Char('\n'));
+  }
   tip.title = title.left(kMaxTitle);
   return tip;
 }

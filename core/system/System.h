@@ -307,6 +307,9 @@ class CSystem final : public IDeviceHost,
   // "ConfirmDialogs" bits or its bit is clear; otherwise after OK in the question box, whose
   // never-again box then clears the bit. False on any other answer and without a question box.
   bool ConfirmAction(std::uint32_t action) override;
+  // The same question with the name of what the action acts on under it (quoted), so that the
+  // person sees which one goes; an empty name asks the plain question.
+  bool ConfirmActionOn(std::uint32_t action, const std::string& name);
 
   // --- The system file (UI thread; the frame offers Open only while offline) ---
   // Writes the whole system (version 5), or reads a file of version 1 to 5 into fresh objects

@@ -33,14 +33,18 @@ void CSystem::CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes, std::ve
   }
 }
 
-bool CSystem::ConfirmAction(std::uint32_t action) {
+bool CSystem::ConfirmAction(std::uint32_t action) { return ConfirmActionOn(action, std::string()); }
+
+bool CSystem::ConfirmActionOn(std::uint32_t action, const std::string& name) {
   const CConfirmTexts* texts = FindConfirmTexts(action, IsGlobalMute());
   if (!texts) return true;
   if (!GetConfirmBit(action)) return true;
   // Without a question box nobody can agree, so the risky action does not run.
   if (!m_ui) return false;
   bool neverAgain = false;
-  if (!m_ui->AskConfirm(texts->caption, texts->question, texts->okText, neverAgain)) return false;
+  std::string question = texts->question;
+  if (!name.empty()) question += "\n\n\"" + name + "\"";
+  if (!m_ui->AskConfirm(texts->caption, question, texts->okText, neverAgain)) return false;
   if (neverAgain) SetConfirmBit(action, false);
   return true;
 }

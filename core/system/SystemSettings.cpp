@@ -7,54 +7,56 @@
 
 void CSystem::LoadSettings() { m_settings.Load(); }
 
+// Every setter writes the value at once; the file is marked modified only when the value
+// changed, so that OK on an unchanged page leaves an unchanged file alone (autosave, Exit).
 void CSystem::SetComPort(std::uint32_t port) {
+  if (port != m_settings.comPort) m_modified = true;
   m_settings.SetComPort(port);
-  m_modified = true;
 }
 
 void CSystem::SetBaudRate(std::uint32_t baud) {
+  if (baud != m_settings.baudRate) m_modified = true;
   m_settings.SetBaudRate(baud);
-  m_modified = true;
 }
 
 void CSystem::SetOnGoOnline(std::uint32_t choice) {
+  if (choice != m_settings.onGoOnline) m_modified = true;
   m_settings.SetOnGoOnline(choice);
-  m_modified = true;
 }
 
 void CSystem::SetLoadLastFileOnStartup(bool on) {
+  if (on != m_settings.loadLastFileOnStartup) m_modified = true;
   m_settings.SetLoadLastFileOnStartup(on);
-  m_modified = true;
 }
 
 void CSystem::SetAutoSave(std::uint32_t minutes) {
+  if (minutes != m_settings.autoSave) m_modified = true;
   m_settings.SetAutoSave(minutes);
-  m_modified = true;
 }
 
 void CSystem::SetLogCommsErrors(bool on) {
+  if (on != m_settings.logCommsErrors) m_modified = true;
   m_settings.SetLogCommsErrors(on);
-  m_modified = true;
 }
 
 void CSystem::SetMaxLogFileSizeKB(std::uint32_t kb) {
+  if (kb != m_settings.maxLogFileSizeKB) m_modified = true;
   m_settings.SetMaxLogFileSizeKB(kb);
-  m_modified = true;
 }
 
 void CSystem::SetTemperatureWarning(std::uint32_t degrees) {
+  if (degrees != m_settings.temperatureWarning) m_modified = true;
   m_settings.SetTemperatureWarning(degrees);
-  m_modified = true;
 }
 
 void CSystem::SetImageLibraryFilename(const std::string& path) {
+  if (path != m_settings.imageLibraryFilename) m_modified = true;
   m_settings.SetImageLibraryFilename(path);
-  m_modified = true;
 }
 
 void CSystem::SetCheckForUpdates(bool on) {
+  if (on != CAppSettings::GetCheckForUpdates()) m_modified = true;
   CAppSettings::SetCheckForUpdates(on);
-  m_modified = true;
 }
 
 void CSystem::ListComPorts(std::vector<std::uint32_t>& ports) {

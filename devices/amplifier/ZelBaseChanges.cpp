@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/file/TextConversion.h"
 #include "core/model/DeviceMenu.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceProperty.h"
@@ -19,11 +20,13 @@ using namespace zelrows;
 
 namespace {
 
-// The name fields carry one 7-bit byte per character: a name is refused rather than sent
-// garbled, and an accepted one has as many bytes as characters. Empty when taken.
+// The name fields carry one 7-bit byte per printable character: a name is refused rather than
+// sent garbled (a character beyond ASCII, or a tab or line end pasted from a spreadsheet), and
+// an accepted one has as many bytes as characters. Empty when taken.
 std::string NameRefusal(const std::string& text, std::size_t limit, const char* what) {
   if (const std::string refused = ZelNameCharacterRefused(text); !refused.empty())
     return FormatText("%s name cannot contain \"%s\" - the unit takes ASCII characters only", what, refused.c_str());
+  if (HoldsControlCharacter(text)) return FormatText("%s name cannot contain control characters", what);
   if (text.size() > limit) return FormatText("%s name too long - %lld characters max", what, (long long)limit);
   return {};
 }
@@ -53,8 +56,9 @@ std::uint64_t CZelBaseDevice::RightsNeededFor(int id) const {
 
 bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
   const std::string text = value.GetText();
-  // A name the unit cannot hold as typed (a character beyond ASCII, or longer than its field)
-  // stays as it was, whichever control edited it, and what shows it shows that again.
+  // A name the unit cannot hold as typed (a character beyond ASCII, a control character, or
+  // longer than its field) stays as it was, whichever control edited it, and what shows it
+  // shows that again.
   if (!NameRefusal(text, kZelChannelNameBytes, "Channel").empty()) {
     Refresh(m_family.paramChannelName + channel);
     return false;

@@ -14,6 +14,7 @@
 #include <optional>
 #include <span>
 
+#include "core/file/TextConversion.h"
 #include "core/model/Confirm.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceHost.h"
@@ -28,6 +29,7 @@
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/NerexValueRanges.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 #include "platform/WindowMessages.h"
 
 namespace {
@@ -279,9 +281,10 @@ void QueueNames(CNerexSeriesDevice& d) {
 }
 
 void DeviceName(CNerexSeriesDevice& d, const std::string& text) {
-  // A name longer than the unit keeps is refused from every control that edits it (the grid,
-  // a text widget), and what shows it shows the name kept again.
-  if (NameWireCharacters(text) > kNerexDeviceNameCharacters) {
+  // A name the unit would not keep as typed is refused from every control that edits it (the
+  // grid, a text widget), and what shows it shows the name kept again: the app, the file and
+  // the unit hold one name.
+  if (!DeviceNameRefusal(text).empty()) {
     Renotify(d, kParamDeviceName);
     return;
   }
@@ -529,6 +532,21 @@ bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
 }
 
 }  // namespace
+
+// --- Device name ---
+
+std::string DeviceNameRefusal(const std::string& utf8) {
+  if (const std::string beyond = FirstCharacterBeyondAscii(utf8); !beyond.empty())
+    return FormatText("Device name cannot contain \"%s\" - the unit takes ASCII characters only", beyond.c_str());
+  if (HoldsControlCharacter(utf8)) return "Device name cannot contain control characters";
+  if (NameWireCharacters(utf8) > kNerexDeviceNameCharacters)
+    return FormatText("Device name too long - %d characters max", int(kNerexDeviceNameCharacters));
+  return std::string();
+}
+
+std::string CNerexSeriesDevice::ControlChangeRefusal(const CParamValue& value) const {
+  return value.id == kParamDeviceName ? DeviceNameRefusal(value.text) : std::string();
+}
 
 // --- Shared pieces ---
 

@@ -59,4 +59,7 @@ std::string PresetNameBytes(const std::string& utf8);
 // Why a typed preset name would not reach the unit as typed (a character beyond ASCII, a
 // control character, more than 16 characters), or empty when it would.
 std::string PresetNameRefusal(const std::string& utf8);
+// Why a typed device name would not reach the unit as typed (a character beyond ASCII, a
+// control character, more characters than the unit keeps), or empty when it would.
+std::string DeviceNameRefusal(const std::string& utf8);
 bool ApplySectionActionChange(CNerexSeriesDevice& device, const CParamValue& value);

@@ -185,6 +185,8 @@ class CNerexSeriesDevice : public CDevice {
   bool BuildSecurityCheckMessage(CControlMessage& record) override;
   void DecodeSecurityBlock(const std::uint8_t* reply, CUserList& users) override;
   std::string GetStatusText() override;
+  // A device name its unit would not keep as typed is refused, in the words of the pane.
+  std::string ControlChangeRefusal(const CParamValue& value) const override;
   void OnDisconnected(bool clearWarnings) override;
   int GetOnlineStatusParamId() override;
   int GetOfflineStatusParamId() override;

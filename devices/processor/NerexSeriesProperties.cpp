@@ -9,6 +9,7 @@
 #include "core/model/DeviceProperty.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"
@@ -214,8 +215,8 @@ bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
 }
 
 bool CPropertyEditor::ApplyName(const CEdit& e, std::string& refusal) {
-  if (NameWireCharacters(e.text) > kNerexDeviceNameCharacters) {
-    refusal = FormatText("Device name too long - %d characters max", int(kNerexDeviceNameCharacters));
+  if (std::string why = DeviceNameRefusal(e.text); !why.empty()) {
+    refusal = std::move(why);
     return false;
   }
   m_d.ApplyControlChange(MakeTextParamValue(kParamDeviceName, e.text));

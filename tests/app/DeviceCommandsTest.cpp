@@ -401,7 +401,7 @@ TEST_F(DeviceCommands, ContextMenu_AProcessorRenamesPasteInPlaceAndItStillPastes
 
 // Sornic and Pannex units are never polled, so their names are never read: in the rack each
 // tile still carries the model and the ID on the plain amplifier front, its tooltip names model,
-// ID and name, and the pane shows the three as rows, the ID editable as for any unit (with the
+// ID (once) and name, and the pane shows the three as rows, the ID editable as for any unit (with the
 // same refusals) and kept by the file.
 TEST_F(DeviceCommands, UnpolledUnits_ShowModelIdAndNameInTheRackTooltipAndPaneAndKeepANewId) {
   RegisterAmplifierFamilies();
@@ -442,6 +442,7 @@ TEST_F(DeviceCommands, UnpolledUnits_ShowModelIdAndNameInTheRackTooltipAndPaneAn
     QApplication::sendEvent(&rack, &help);
     const QString tip = QToolTip::text();
     EXPECT_TRUE(tip.contains(QStringLiteral("ID : %1").arg(units[i].id))) << tip.toStdString();
+    EXPECT_EQ(tip.count(QStringLiteral("ID : %1").arg(units[i].id)), 1) << tip.toStdString();  // told once
     EXPECT_TRUE(tip.contains(QStringLiteral("Model : %1").arg(QLatin1String(units[i].model)))) << tip.toStdString();
     EXPECT_TRUE(tip.contains(QStringLiteral("Name : (none)"))) << tip.toStdString();
     if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())

@@ -1,5 +1,6 @@
 // New, Open, Save, Save As, the recent files, autosave, the title and the close question,
 // driven through the frame's commands with scripted answers.
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <optional>
 
@@ -30,6 +32,7 @@
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
 #include "tests/support/TestDevices.h"
+#include "ui/SettingsSheet.h"
 
 namespace {
 
@@ -108,6 +111,34 @@ class CNextModal {
   bool m_answered = false;
 };
 
+// For the scope, the frame asks through its real boxes and Qt's own file dialog (not the
+// platform's), and "Yes" answers the "Close File" question when it comes.
+class CRealDialogs {
+ public:
+  CRealDialogs(CMainFrame& frame, IUserPrompts& after, bool closeFileYes)
+      : m_frame(frame),
+        m_after(after),
+        m_dialogs(&frame),
+        m_nativeDialogs(!QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs)) {
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    frame.SetUserPrompts(&m_dialogs);
+    if (closeFileYes) m_closeFile.emplace([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+  }
+  ~CRealDialogs() {
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, !m_nativeDialogs);
+    m_frame.SetUserPrompts(&m_after);
+  }
+  CRealDialogs(const CRealDialogs&) = delete;
+  CRealDialogs& operator=(const CRealDialogs&) = delete;
+
+ private:
+  CMainFrame& m_frame;
+  IUserPrompts& m_after;
+  CQtUserPrompts m_dialogs;
+  bool m_nativeDialogs;
+  std::optional<CNextModal<QMessageBox>> m_closeFile;
+};
+
 // The roads that ask for a name to save under: Save As, Save of an untitled system, and "Yes"
 // to the "Close File" question on Exit and before a recent file opens.
 enum class ESaveRoad { kSaveAs, kFirstSave, kExit, kRecentFile };
@@ -178,12 +209,7 @@ TEST_P(SaveRoadTest, ANameTypedWithoutOvdAsksBeforeTheOvdFileIsReplaced) {
 // before it looks for a file to replace, so its own question names "gig.ovd"; No leaves the
 // dialog open and the file as it was.
 TEST_P(SaveRoadTest, TheSaveDialogAsksAboutTheOvdFileItWouldWrite) {
-  const bool nativeDialogs = !QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs);
-  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-  CQtUserPrompts dialogs(frame.get());
-  frame->SetUserPrompts(&dialogs);
-  std::optional<CNextModal<QMessageBox>> closeFile;
-  if (AsksCloseFileFirst()) closeFile.emplace([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+  std::optional<CRealDialogs> real(std::in_place, *frame, prompts, AsksCloseFileFirst());
   QString asked;
   bool dialogStayed = false;
   CNextModal<QFileDialog> dialog([&](QFileDialog& d) {
@@ -205,13 +231,12 @@ TEST_P(SaveRoadTest, TheSaveDialogAsksAboutTheOvdFileItWouldWrite) {
     d.reject();
   });
   Run();
-  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, !nativeDialogs);
+  real.reset();
   EXPECT_TRUE(dialog.Answered());
   EXPECT_EQ(asked, "gig.ovd already exists.\nDo you want to replace it?");
   EXPECT_TRUE(dialogStayed);
   EXPECT_EQ(FileBytes(gig), gigBytes);
   EXPECT_TRUE(frame->GetSystem().IsModified());
-  frame->SetUserPrompts(&prompts);
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, SaveRoadTest,
@@ -220,6 +245,128 @@ INSTANTIATE_TEST_SUITE_P(Roads, SaveRoadTest,
                                            SaveRoadCase{"Exit", ESaveRoad::kExit},
                                            SaveRoadCase{"RecentFile", ESaveRoad::kRecentFile}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// --- Where the save dialog starts ---
+
+namespace {
+
+// "show.ovd" opened from its folder "shows" while the program runs in another folder, then
+// changed; "recent.ovd" of folder "older" is in the recent list behind it.
+class SaveDialogStartTest : public FileCommandsTest, public ::testing::WithParamInterface<SaveRoadCase> {
+ protected:
+  void SetUp() override {
+    FileCommandsTest::SetUp();
+    for (const char* folder : {"shows", "older", "elsewhere"}) ASSERT_TRUE(QDir(temp.path()).mkpath(folder));
+    SaveSystemWith(show, "Show");
+    SaveSystemWith(PathOf("older/recent.ovd"), "Recent");
+    recent.Add(PathOf("older/recent.ovd"));
+    MakeFrame();
+    ASSERT_TRUE(frame->OpenFilePath(show));
+    AddDevice(frame->GetSystem(), "Changed");
+  }
+  // Takes the road; the dialog is answered by the prompts.
+  bool Run() {
+    switch (GetParam().road) {
+      case ESaveRoad::kSaveAs: frame->RunCommand(Cmd::kFileSaveAs); break;
+      case ESaveRoad::kFirstSave: break;
+      case ESaveRoad::kExit: return frame->close();
+      case ESaveRoad::kRecentFile: frame->RunCommand(Cmd::kRecentFile1 + 1); break;
+    }
+    return true;
+  }
+  bool AsksCloseFileFirst() const { return GetParam().road != ESaveRoad::kSaveAs; }
+
+  const std::string show = PathOf("shows/show.ovd");
+};
+
+}  // namespace
+
+// Save As, and "Yes" to "Close File" on Exit or before a recent file opens, start the dialog at
+// the open file, in its folder with its name, wherever the program runs: the name as it stands
+// replaces that file, and no other folder is written.
+TEST_P(SaveDialogStartTest, TheDialogStartsAtTheOpenFile) {
+  const CWorkingFolder elsewhere(PathOf("elsewhere"));
+  if (AsksCloseFileFirst()) prompts.answers = {Answer::Yes};
+  Run();  // the dialog cancelled: nothing written
+  ASSERT_EQ(prompts.saveSpecs.size(), 1u);
+  EXPECT_EQ(prompts.saveSpecs[0].initialName, show);
+  EXPECT_EQ(frame->GetSystem().GetFilePath(), show);
+
+  // The name the dialog starts with, taken as it stands, replaces the open file.
+  if (AsksCloseFileFirst()) prompts.answers = {Answer::Yes};
+  prompts.paths = {prompts.saveSpecs[0].initialName};
+  Run();
+  CSystem back;
+  ASSERT_TRUE(back.OpenFile(show));
+  ASSERT_EQ(back.GetDeviceCount(), 2);
+  EXPECT_EQ(back.GetDevice(1)->GetName(), "Changed");
+  EXPECT_TRUE(QDir(QString::fromStdString(PathOf("elsewhere"))).isEmpty());
+}
+
+// The real dialog, reached by "Yes" to "Close File": it looks in the open file's folder and
+// holds its name.
+TEST_P(SaveDialogStartTest, TheRealDialogLooksInTheFilesFolderWithItsName) {
+  const CWorkingFolder elsewhere(PathOf("elsewhere"));
+  std::optional<CRealDialogs> real(std::in_place, *frame, prompts, AsksCloseFileFirst());
+  QString folder, name;
+  CNextModal<QFileDialog> dialog([&](QFileDialog& d) {
+    folder = d.directory().absolutePath();
+    if (auto* edit = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name = edit->text();
+    if (const QString pictures = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !pictures.isEmpty())
+      d.grab().save(pictures + QStringLiteral("/save-dialog-start.png"));
+    d.reject();
+  });
+  Run();
+  real.reset();
+  EXPECT_TRUE(dialog.Answered());
+  EXPECT_EQ(folder, QFileInfo(QString::fromStdString(show)).absolutePath());
+  EXPECT_EQ(name, "show.ovd");
+  EXPECT_TRUE(frame->GetSystem().IsModified());
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, SaveDialogStartTest,
+                         ::testing::Values(SaveRoadCase{"SaveAs", ESaveRoad::kSaveAs},
+                                           SaveRoadCase{"Exit", ESaveRoad::kExit},
+                                           SaveRoadCase{"RecentFile", ESaveRoad::kRecentFile}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// An untitled system's save dialog, and the Open dialog, start in the folder of the file used
+// last that is still there, else in the documents folder, with no name; the Open dialog of an
+// open file starts in its folder.
+TEST_F(FileCommandsTest, AnUntitledSystemsSaveDialogStartsInTheLastFolderUsed) {
+  ASSERT_TRUE(QDir(temp.path()).mkpath("older"));
+  ASSERT_TRUE(QDir(temp.path()).mkpath("gone"));
+  SaveSystemWith(PathOf("older/recent.ovd"), "Recent");
+  recent.Add(PathOf("older/recent.ovd"));
+  SaveSystemWith(PathOf("gone/lost.ovd"), "Lost");
+  recent.Add(PathOf("gone/lost.ovd"));  // the newest, in a folder since removed
+  ASSERT_EQ(recent.Count(), 2u);
+  ASSERT_TRUE(QDir(QString::fromStdString(PathOf("gone"))).removeRecursively());
+  CSystem& system = MakeFrame().GetSystem();
+  AddDevice(system, "New");
+  frame->RunCommand(Cmd::kFileSave);
+  frame->RunCommand(Cmd::kFileOpen);
+  ASSERT_EQ(prompts.saveSpecs.size(), 1u);
+  EXPECT_EQ(prompts.saveSpecs[0].initialName, PathOf("older/*.ovd"));
+  ASSERT_EQ(prompts.openSpecs.size(), 1u);
+  EXPECT_EQ(prompts.openSpecs[0].initialName, PathOf("older/*.ovd"));
+
+  // Without a folder left from the list: the documents folder (the home folder without one).
+  ASSERT_TRUE(QDir(QString::fromStdString(PathOf("older"))).removeRecursively());
+  frame->RunCommand(Cmd::kFileSave);
+  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (documents.isEmpty() || !QFileInfo(documents).isDir()) documents = QDir::homePath();
+  ASSERT_EQ(prompts.saveSpecs.size(), 2u);
+  EXPECT_EQ(prompts.saveSpecs[1].initialName, (documents + "/*.ovd").toStdString());
+
+  // An open file: Open starts in its folder.
+  SaveSystemWith(PathOf("shown.ovd"), "Shown");
+  prompts.answers = {Answer::No};  // the untitled system is dropped
+  ASSERT_TRUE(frame->OpenFilePath(PathOf("shown.ovd")));
+  frame->RunCommand(Cmd::kFileOpen);
+  ASSERT_EQ(prompts.openSpecs.size(), 2u);
+  EXPECT_EQ(prompts.openSpecs[1].initialName, PathOf("*.ovd"));
+}
 
 TEST_F(FileCommandsTest, NewSaveOpenClose_ThroughTheCommands_TitleAfterEach) {
   CFrameUnderTest& f = MakeFrame();
@@ -744,6 +891,45 @@ INSTANTIATE_TEST_SUITE_P(Endings, AutosaveNoticeTest, ::testing::Bool(),
 
 // A tick that comes while the "Close File" question is up writes nothing: "No" then leaves the
 // file as it was saved.
+// OK in Comms > Options with nothing changed leaves the file as it is: not marked modified, so
+// autosave does not rewrite it and closing asks nothing; a value changed on a page marks it.
+TEST_F(FileCommandsTest, OptionsOkWithNothingChangedLeavesTheFileUnchanged) {
+  CFrameUnderTest& f = MakeFrame();
+  const std::string path = SaveShowThroughTheFrame("Show");
+  ASSERT_FALSE(f.GetSystem().IsModified());
+  const auto written = WriteMark(path);
+  CQtUserPrompts dialogs(&f);
+  f.SetUserPrompts(&dialogs);
+  auto pressOk = [](CSettingsSheet& sheet) {
+    auto* buttons = sheet.findChild<QDialogButtonBox*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(buttons, nullptr);
+    buttons->button(QDialogButtonBox::Ok)->click();
+  };
+  {
+    CNextModal<CSettingsSheet> sheet(pressOk);
+    f.RunCommand(Cmd::kOptions);
+    EXPECT_TRUE(sheet.Answered());
+  }
+  EXPECT_FALSE(f.GetSystem().IsModified());
+  f.Tick(FrameTimer::kAutosave);
+  EXPECT_EQ(WriteMark(path), written);
+
+  {
+    CNextModal<CSettingsSheet> sheet([&](CSettingsSheet& shown) {
+      CCommsDialog* comms = nullptr;
+      for (QWidget* page : shown.findChildren<QWidget*>())
+        if (!comms) comms = dynamic_cast<CCommsDialog*>(page);
+      ASSERT_NE(comms, nullptr);
+      comms->LogErrorsBox()->click();
+      pressOk(shown);
+    });
+    f.RunCommand(Cmd::kOptions);
+    EXPECT_TRUE(sheet.Answered());
+  }
+  EXPECT_TRUE(f.GetSystem().IsModified());
+  f.SetUserPrompts(&prompts);
+}
+
 TEST_F(FileCommandsTest, Autosave_WritesNothingWhileTheCloseQuestionIsOpen) {
   CFrameUnderTest& f = MakeFrame();
   const std::string path = SaveShowThroughTheFrame("Saved");

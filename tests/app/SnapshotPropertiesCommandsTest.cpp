@@ -9,8 +9,13 @@
 #include "core/model/Confirm.h"
 #include "core/model/Device.h"
 #include "core/model/Snapshot.h"
+#include "custom/ButtonControl.h"
+#include "custom/CPData.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "tests/app/FrameFixture.h"
+#include "tests/support/WindowInput.h"
+#include "ui/ConfirmDlg.h"
+#include "ui/CustomControlPanelWnd.h"
 #include "ui/DevicePropertiesPane.h"
 
 namespace {
@@ -121,6 +126,81 @@ TEST_F(SnapshotCommands, DeleteKeepsTheChosenIndexWhileItLastsAndEmptiesTheCombo
   EXPECT_TRUE(Items().empty());
   EXPECT_FALSE(Enabled(Cmd::kDeleteSnapshot));
 }
+
+// The roads by which a snapshot is recalled: the toolbar's combo, and a custom panel's button.
+enum class ERecallRoad { kCombo, kPanelButton };
+
+class SnapshotRecallRoads : public SnapshotCommands, public ::testing::WithParamInterface<ERecallRoad> {};
+
+// After a recall by any road the combo shows the snapshot recalled, and Delete asks about it by
+// its name and deletes that one: the snapshot chosen before, and its button, stay.
+TEST_P(SnapshotRecallRoads, TheComboShowsWhatWasRecalledAndDeleteNamesWhatItDeletes) {
+  NewSnapshot("Snap 0");
+  NewSnapshot("Snap 1");
+  NewSnapshot("Snap 66");
+  Combo().setCurrentIndex(0);
+
+  // A panel with a button for "Snap 0" and one for "Snap 66".
+  frame->RunCommand(Cmd::kDesignMode);
+  frame->RunCommand(Cmd::kNewCustomPanel);
+  CCPData* panel = System().GetCustomPanels()[0];
+  auto button = [&](int top, int snapshot) {
+    auto* widget = new CCCButton(panel->m_pView, CRect{10, top, 90, top + 30});
+    widget->m_flags = (widget->m_flags & ~kButtonActions) | kButtonRecallSnapshot;
+    widget->m_snapshotId = System().GetSnapshots()[std::size_t(snapshot)]->GetUuid();
+    panel->m_widgets.push_back(widget);
+    return widget;
+  };
+  CCCButton* s0 = button(10, 0);
+  CCCButton* s66 = button(60, 2);
+  const CUuid snap0 = s0->m_snapshotId;
+  frame->RunCommand(Cmd::kOperateMode);
+  auto* view = dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView);
+  ASSERT_NE(view, nullptr);
+
+  if (GetParam() == ERecallRoad::kCombo) {
+    Choose(2);
+  } else {
+    Click(*view, QPoint(50, 75));
+    ProcessEvents();
+  }
+  ASSERT_EQ(System().GetCurrentSnapshot(), 2);
+  EXPECT_EQ(Combo().currentIndex(), 2);
+  EXPECT_EQ(Combo().currentText().toStdString(), "Snap 66*");
+  EXPECT_TRUE(s66->m_state);
+
+  // Refused: the question named it, and nothing goes.
+  prompts.confirms.clear();
+  prompts.confirmOk = false;
+  frame->RunCommand(Cmd::kDeleteSnapshot);
+  ASSERT_EQ(prompts.confirms.size(), 1u);
+  EXPECT_EQ(prompts.confirms[0].caption, "Confirm Snapshot Delete");
+  EXPECT_EQ(prompts.confirms[0].text, "Are you sure you want to delete this snapshot?\n\n\"Snap 66\"");
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    CConfirmDlg box(QString::fromStdString(prompts.confirms[0].caption), QString::fromStdString(prompts.confirms[0].text),
+                    QStringLiteral("Delete"));
+    box.grab().save(folder + "/snapshot-delete-question.png");
+    frame->grab().save(folder + "/snapshot-recalled-frame.png");
+  }
+  EXPECT_EQ(Items(), (std::vector<std::string>{"Snap 0", "Snap 1", "Snap 66*"}));
+
+  prompts.confirmOk = true;
+  frame->RunCommand(Cmd::kDeleteSnapshot);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"Snap 0", "Snap 1"}));
+  EXPECT_EQ(System().GetCurrentSnapshot(), -1);
+  EXPECT_EQ(s0->m_snapshotId, snap0);
+  EXPECT_EQ(s66->m_snapshotId, CUuid{});
+
+  // Each question names the snapshot it is about: the next one is about the one now shown.
+  prompts.confirmOk = false;
+  frame->RunCommand(Cmd::kDeleteSnapshot);
+  ASSERT_EQ(prompts.confirms.size(), 3u);
+  EXPECT_EQ(prompts.confirms[2].text,
+            "Are you sure you want to delete this snapshot?\n\n\"" + Combo().currentText().toStdString() + "\"");
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, SnapshotRecallRoads, ::testing::Values(ERecallRoad::kCombo, ERecallRoad::kPanelButton),
+                         [](const auto& info) { return info.param == ERecallRoad::kCombo ? "Combo" : "PanelButton"; });
 
 TEST_F(SnapshotCommands, RenameTakesTheTypedNameAndKeepsTheChoice) {
   NewSnapshot("A");

@@ -41,7 +41,7 @@ TEST_F(UserCommandsTest, EnableRulesFollowSecurityRestrictionsAndDevices) {
   EXPECT_FALSE(Enabled(f, Cmd::kLinkManager));  // no devices
   EXPECT_FALSE(Enabled(f, Cmd::kSwitchUsers));  // security off
   EXPECT_FALSE(Enabled(f, Cmd::kChangePassword));
-  EXPECT_TRUE(Enabled(f, Cmd::kAddLink));
+  EXPECT_FALSE(Enabled(f, Cmd::kAddLink));  // as the Link Manager, where a link is filled
   EXPECT_TRUE(Enabled(f, Cmd::kQuickStartGuide));
   EXPECT_TRUE(Enabled(f, Cmd::kImageLibraryManager));
   EXPECT_FALSE(Enabled(f, Cmd::kDeleteLink));  // links are deleted in the Link Manager
@@ -51,6 +51,7 @@ TEST_F(UserCommandsTest, EnableRulesFollowSecurityRestrictionsAndDevices) {
   system.AppendDevice(new CTestDevice(&system, 1, &f));
   system.SetUseSystemSecurity(true);
   EXPECT_TRUE(Enabled(f, Cmd::kLinkManager));
+  EXPECT_TRUE(Enabled(f, Cmd::kAddLink));
   EXPECT_FALSE(Enabled(f, Cmd::kSwitchUsers));  // one user only
   EXPECT_TRUE(Enabled(f, Cmd::kChangePassword));
   system.GetUsers().push_back(new CUser("Bob", "pw"));
@@ -61,6 +62,7 @@ TEST_F(UserCommandsTest, EnableRulesFollowSecurityRestrictionsAndDevices) {
   system.GetUsers()[1]->SetRestrictionMask(kRestrictChangePassword);
   EXPECT_FALSE(Enabled(f, Cmd::kFileProperties));
   EXPECT_FALSE(Enabled(f, Cmd::kLinkManager));
+  EXPECT_FALSE(Enabled(f, Cmd::kAddLink));
   EXPECT_FALSE(Enabled(f, Cmd::kLinkingStatus));
   EXPECT_FALSE(Enabled(f, Cmd::kImageLibraryManager));
   EXPECT_FALSE(Enabled(f, Cmd::kChangePassword));
@@ -145,6 +147,7 @@ TEST_F(UserCommandsTest, DeleteLinkIsGreyedAndLeavesTheLinks) {
 TEST_F(UserCommandsTest, LinkingStatusAndAddLinkChangeTheFile) {
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
+  system.AppendDevice(new CTestDevice(&system, 1, &f));
   f.RunCommand(Cmd::kLinkingStatus);
   EXPECT_FALSE(system.AreLinksActive());
   EXPECT_FALSE(f.GetCommand(Cmd::kLinkingStatus)->isChecked());
@@ -156,6 +159,29 @@ TEST_F(UserCommandsTest, LinkingStatusAndAddLinkChangeTheFile) {
   f.RunCommand(Cmd::kAddLink);
   ASSERT_EQ(system.GetLinks().size(), 2u);
   EXPECT_EQ(system.GetLinks()[1]->GetName(), "Link 2");
+  EXPECT_TRUE(system.IsModified());
+}
+
+// A user who may not open the Link Manager is not offered Add Link either, by the menu or the
+// toolbar: the command adds no link and leaves the file unchanged; the administrator's adds one.
+TEST_F(UserCommandsTest, AddLinkIsOfferedOnlyToAUserWhoMayOpenTheLinkManager) {
+  CFrameUnderTest& f = MakeSecuredFrame();
+  CSystem& system = f.GetSystem();
+  system.AppendDevice(new CTestDevice(&system, 1, &f));
+  system.SetCurrentUser(1);  // Bob: every right but the use of the controls
+  system.SetModified(false);
+  f.UpdateCommandUI();
+  EXPECT_FALSE(f.GetCommand(Cmd::kLinkManager)->isEnabled());
+  EXPECT_FALSE(f.GetCommand(Cmd::kAddLink)->isEnabled());
+  f.GetCommand(Cmd::kAddLink)->trigger();
+  f.RunCommand(Cmd::kAddLink);
+  EXPECT_TRUE(system.GetLinks().empty());
+  EXPECT_FALSE(system.IsModified());
+
+  system.SetCurrentUser(0);
+  f.RunCommand(Cmd::kAddLink);
+  ASSERT_EQ(system.GetLinks().size(), 1u);
+  EXPECT_EQ(system.GetLinks()[0]->GetName(), "Link 1");
   EXPECT_TRUE(system.IsModified());
 }
 

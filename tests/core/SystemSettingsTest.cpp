@@ -2,7 +2,10 @@
 // the file modified, and values that survive into the next run.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "core/comms/SerialComms.h"
 #include "core/system/System.h"
@@ -63,6 +66,39 @@ TEST(SystemSettingsTest, Setters_WriteAtOnceMarkModifiedAndSurviveARestart) {
   EXPECT_EQ(next.GetImageLibraryFilename(), "/data/shared.ovl");
   EXPECT_FALSE(CAppSettings::GetCheckForUpdates());
   EXPECT_FALSE(next.IsModified());
+}
+
+// Each setter given the value it holds already leaves the file unmodified (a sheet's OK with
+// nothing changed); given another value it marks it.
+TEST(SystemSettingsTest, Setters_MarkTheFileModifiedOnlyWhenTheValueChanges) {
+  const std::vector<std::pair<const char*, std::function<void(CSystem&, bool)>>> setters = {
+      {"ComPort", [](CSystem& s, bool other) { s.SetComPort(s.GetSettings().comPort + (other ? 1 : 0)); }},
+      {"BaudRate", [](CSystem& s, bool other) { s.SetBaudRate(other ? 9600 : s.GetSettings().baudRate); }},
+      {"OnGoOnline", [](CSystem& s, bool other) { s.SetOnGoOnline(other ? 0 : s.GetSettings().onGoOnline); }},
+      {"LoadLastFile",
+       [](CSystem& s, bool other) { s.SetLoadLastFileOnStartup(s.GetSettings().loadLastFileOnStartup != other); }},
+      {"AutoSave", [](CSystem& s, bool other) { s.SetAutoSave(other ? 5 : s.GetSettings().autoSave); }},
+      {"LogCommsErrors", [](CSystem& s, bool other) { s.SetLogCommsErrors(s.GetSettings().logCommsErrors != other); }},
+      {"MaxLogFileSize", [](CSystem& s, bool other) { s.SetMaxLogFileSizeKB(other ? 300 : s.GetSettings().maxLogFileSizeKB); }},
+      {"TemperatureWarning",
+       [](CSystem& s, bool other) { s.SetTemperatureWarning(other ? 90 : s.GetSettings().temperatureWarning); }},
+      {"ImageLibrary",
+       [](CSystem& s, bool other) {
+         s.SetImageLibraryFilename(other ? "/data/other.ovl" : s.GetSettings().imageLibraryFilename);
+       }},
+      {"CheckForUpdates",
+       [](CSystem& s, bool other) { s.SetCheckForUpdates(CAppSettings::GetCheckForUpdates() != other); }},
+  };
+  CSystem s;
+  s.LoadSettings();
+  for (const auto& [name, set] : setters) {
+    SCOPED_TRACE(name);
+    s.SetModified(false);
+    set(s, false);
+    EXPECT_FALSE(s.IsModified());
+    set(s, true);
+    EXPECT_TRUE(s.IsModified());
+  }
 }
 
 TEST(SystemSettingsTest, ValuesSetOnlyInTheProfileAreReadAndBooleansAreNonZero) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -722,5 +723,53 @@ TEST_F(ZelPanelBusTest, TypedNamesReachTheUnitAndOneItCannotHoldIsRefusedWithWor
   EXPECT_EQ(amp->GetChannelName(1), "Sub (L+R)");
   EXPECT_EQ(amp->GetName(), "Stage");
 }
+
+// Text pasted into a name box: cells of a spreadsheet bring a tab and a line end, and other
+// control characters may come with them.
+struct PastedName {
+  const char* name;
+  const char* text;
+  bool ampName;  // the amplifier's name, else channel 2's
+};
+
+class ZelPastedNameTest : public ZelPanelBusTest, public ::testing::WithParamInterface<PastedName> {};
+
+// The unit's name fields would take the control characters as they stand, so a name holding one
+// is refused with words on the panel: nothing goes to the unit and the name stays.
+TEST_P(ZelPastedNameTest, ANameWithAControlCharacterIsRefusedWithWordsAndNotSent) {
+  const PastedName& c = GetParam();
+  const std::size_t writes = unit->Writes().size();
+  const CSize size = amp->GetPanelSize();
+  panel->resize(size.cx, size.cy);
+  panel->show();
+  CTextControl* name = c.ampName ? panel->GetAmpName() : panel->GetNameText(1);
+  const std::string before = name->GetText();
+  panel->BeginTextEdit(name);
+  QLineEdit* box = panel->GetInPlaceEditor();
+  ASSERT_NE(box, nullptr);
+  box->selectAll();
+  QApplication::clipboard()->setText(QString::fromLatin1(c.text));
+  box->paste();
+  ASSERT_EQ(box->text(), QString::fromLatin1(c.text).left(box->maxLength()));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(box, &enter);
+  const CErrorTip* tip = panel->GetRefusalTip();
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(tip->Message().toStdString(),
+            std::string(c.ampName ? "Device" : "Channel") + " name cannot contain control characters");
+  EXPECT_EQ(name->GetText(), before);
+  EXPECT_EQ(amp->GetQueueSize(), 0u);
+  EXPECT_EQ(unit->Writes().size(), writes);
+  CSingleLock lock(harness.system.GetLock());
+  EXPECT_EQ(c.ampName ? amp->GetName() : amp->GetChannelName(1), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pasted, ZelPastedNameTest,
+                         ::testing::Values(PastedName{"TabAndLineEnd", "Kick\tSnare\r\n", false},
+                                           PastedName{"StartOfHeading", "A\x01" "B", false},
+                                           PastedName{"Delete", "C\x7F" "D", false},
+                                           PastedName{"LineFeedInTheAmpName", "Stage\nLeft", true},
+                                           PastedName{"TabInTheAmpName", "Amp\t1", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

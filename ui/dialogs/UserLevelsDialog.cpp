@@ -163,18 +163,16 @@ void CUserLevelsDialog::FillPanelTree() {
   m_devicesRoot = new QTreeWidgetItem(m_tree, {QStringLiteral("Devices")});
   m_panelsRoot = new QTreeWidgetItem(m_tree, {QStringLiteral("Custom Control Panels")});
   auto fill = [](QTreeWidgetItem* root, const std::vector<CPanelPermissions*>& records, auto nameOf) {
-    root->setFlags(root->flags() | Qt::ItemIsUserCheckable);
-    int ticked = 0;
+    // A root stands for what it holds: it shows whether all, none or some of its items are
+    // ticked, and a tick or untick of it ticks or unticks every item, which is what is stored.
+    root->setFlags(root->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
+    if (records.empty()) root->setCheckState(0, Qt::Unchecked);
     for (const CPanelPermissions* record : records) {
       auto* item = new QTreeWidgetItem(root, {QString::fromStdString(nameOf(record->GetUuid()))});
       item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
       const bool on = (record->GetFlags() & CPanelPermissions::kCanUse) != 0;
       item->setCheckState(0, on ? Qt::Checked : Qt::Unchecked);
-      ticked += on ? 1 : 0;
     }
-    // The root shows the children's common state; it is never read back.
-    const bool allOn = !records.empty() && ticked == int(records.size());
-    root->setCheckState(0, allOn ? Qt::Checked : Qt::Unchecked);
   };
   // Units are named as in the other lists of devices, so that one without a name shows too.
   fill(m_devicesRoot, user->m_devicePermissions, [this](const CUuid& uuid) {

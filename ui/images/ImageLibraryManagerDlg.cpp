@@ -129,10 +129,13 @@ CImageLibraryManagerDlg::CImageLibraryManagerDlg(IImageStore* images, QWidget* p
   m_tree->setDefaultDropAction(Qt::MoveAction);
   m_tree->onDrop = [this](QTreeWidgetItem* dragged, QTreeWidgetItem* target) { EndDrag(dragged, target); };
 
-  m_help = [this](const QString& text) { QMessageBox::information(this, GetTitle(), text); };
+  // The help and the questions stand over the manager, as its warnings do.
+  m_help = [this](const QString& text) {
+    ExecBoxOver(*this, QMessageBox::Information, GetTitle(), text, QMessageBox::Ok, QMessageBox::Ok);
+  };
   m_ask = [this](const QString& text) {
-    return QMessageBox::warning(this, GetTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+    return ExecBoxOver(*this, QMessageBox::Warning, GetTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                       QMessageBox::No) == QMessageBox::Yes;
   };
   m_chooseFile = [this]() -> QString {
     CFileDialogEx dialog(true, QStringLiteral("*.bmp;*.png;*.jpg"), QStringLiteral("*.bmp;*.png;*.jpg"),

@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QStyleOption>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -248,13 +249,54 @@ CImageInfoTexts ImageInfoTexts(const CCCImage* image) {
   CImageInfoTexts texts;
   texts.name = QStringLiteral("Name : ") + QString::fromStdString(image->m_name);
   // A picture that did not decode has no size to tell.
-  texts.size = image->HasBitmap()
-                   ? QStringLiteral("Size : %1W x %2H").arg(image->GetPixelWidth()).arg(image->GetPixelHeight())
-                   : QStringLiteral("Size : ");
+  if (image->HasBitmap()) {
+    texts.size = QStringLiteral("Size : %1W x %2H").arg(image->GetPixelWidth()).arg(image->GetPixelHeight());
+  } else {
+    texts.size = QStringLiteral("Size : ") + QString::fromStdString(PictureRefusalText(image->GetFault(), 0, 0));
+  }
   static const char* const kTypes[] = {"", "BMP", "JPG", "PNG"};
   const int format = image->m_format >= 0 && image->m_format <= 3 ? image->m_format : 0;
   texts.type = QStringLiteral("Type : ") + QString::fromLatin1(kTypes[format]);
   return texts;
+}
+
+// --- Boxes over the dialogs ---
+
+namespace {
+
+// Takes its place when it is shown, after the box has laid itself out and before its window
+// appears.
+class CBoxOver : public QMessageBox {
+ public:
+  CBoxOver(QWidget& owner, Icon icon, const QString& title, const QString& text, StandardButtons buttons)
+      : QMessageBox(icon, title, text, buttons, &owner), m_owner(owner) {}
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    const QWidget& window = *m_owner.window();
+    QRect place(QPoint(), frameGeometry().size());
+    place.moveCenter(window.frameGeometry().center());
+    if (const QScreen* shown = window.screen()) {
+      // Wholly on the screen that shows the window, when it fits.
+      const QRect area = shown->availableGeometry();
+      place.moveLeft(std::clamp(place.left(), area.left(), std::max(area.left(), area.right() + 1 - place.width())));
+      place.moveTop(std::clamp(place.top(), area.top(), std::max(area.top(), area.bottom() + 1 - place.height())));
+    }
+    move(place.topLeft());
+  }
+
+ private:
+  QWidget& m_owner;
+};
+
+}  // namespace
+
+int ExecBoxOver(QWidget& owner, QMessageBox::Icon icon, const QString& title, const QString& text,
+                QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
+  CBoxOver box(owner, icon, title, text, buttons);
+  box.setDefaultButton(defaultButton);
+  return box.exec();
 }
 
 // --- Dialog base ---
@@ -298,6 +340,11 @@ CImageTreeDlgBase::CImageTreeDlgBase(IImageStore* images, QWidget* parent, int t
   m_body->setContentsMargins(22, topMargin, 22, 14);
   m_body->setSpacing(10);
   m_body->addLayout(columns, 1);
+
+  // The dialog's warnings stand over it.
+  SetMessageHandler([this](const QString& text) {
+    ExecBoxOver(*this, QMessageBox::Warning, GetTitle(), text, QMessageBox::Ok, QMessageBox::Ok);
+  });
 }
 
 QTreeWidgetItem* CImageTreeDlgBase::ItemOf(const CCCImageBase* node) const {
@@ -343,10 +390,29 @@ CCCImage* CImageTreeDlgBase::ShowSelection() {
   // The picture shown before is let go first, so that the budget of decoded pictures may give
   // its memory to the next.
   m_preview->SetBitmap(CImage());
-  m_preview->SetBitmap(image ? image->GetBitmap() : CImage());
+  {
+    // This dialog hears of the selected picture that gives none, not the system's notice.
+    struct CNoticeHere {
+      IImageDecodeNotice* before = GetImageDecodeNotice();
+      explicit CNoticeHere(IImageDecodeNotice* here) { SetImageDecodeNotice(here); }
+      ~CNoticeHere() { SetImageDecodeNotice(before); }
+    } here(this);
+    m_preview->SetBitmap(image ? image->GetBitmap() : CImage());
+  }
   ShowImageInfo(image);
   m_preview->repaint();
   return image;
+}
+
+void CImageTreeDlgBase::OnPictureNotDecoded(const CCCImage& image, BitmapFault fault) {
+  if (m_pictureNoticeGiven) return;
+  m_pictureNoticeGiven = true;
+  const bool inLibrary = !IsInFileBranch(ItemOf(&image));
+  const QString text =
+      QString::fromStdString(PicturesNotReadText(1, {image.m_name}, inLibrary, fault)) +
+      QStringLiteral("\nWhile this window is open, other pictures that cannot be shown say so under the preview.");
+  // Not inside the selection's handler: once the selection is shown.
+  QTimer::singleShot(0, this, [this, text] { ShowWarning(text); });
 }
 
 void CImageTreeDlgBase::showEvent(QShowEvent* event) {

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QTreeWidget>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
+#include "core/file/ImageTree.h"
 #include "widgets/BitmapDialogEx.h"
 
 class CCCImage;
@@ -78,6 +80,13 @@ class CImageTreeWidget : public QTreeWidget {
   bool m_overEmptySpace = false;
 };
 
+// A modal message box standing over owner's window, centred on it once it has its size: its
+// place is the program's, which a window manager keeps, rather than one the window manager
+// chooses away from the window it belongs to. Returns the button pressed (QMessageBox's
+// standard buttons; escape gives the default for a box of one button, else No).
+int ExecBoxOver(QWidget& owner, QMessageBox::Icon icon, const QString& title, const QString& text,
+                QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton);
+
 // Tree icons: 0 the two roots, 1 a folder, 2 an image.
 QIcon ImageTreeIcon(int index);
 // The node a tree item stands for.
@@ -85,7 +94,8 @@ CCCImageBase* NodeOfItem(const QTreeWidgetItem* item);
 // The item for node (its whole subtree for a folder) at index under parent (last when -1).
 QTreeWidgetItem* InsertImageItem(QTreeWidgetItem* parent, CCCImageBase* node, int index = -1);
 
-// The texts of the "Image Properties" group for an image, or for none.
+// The texts of the "Image Properties" group for an image, or for none. A picture that gave no
+// picture tells why in place of its size.
 struct CImageInfoTexts {
   QString name, size, type;
 };
@@ -93,7 +103,7 @@ CImageInfoTexts ImageInfoTexts(const CCCImage* image);
 
 // The skinned dialog both image dialogs build on: the "Images" tree with its "File" and
 // "Library" branches, the preview and the three information texts.
-class CImageTreeDlgBase : public CBitmapDialogEx {
+class CImageTreeDlgBase : public CBitmapDialogEx, private IImageDecodeNotice {
  public:
   CImageTreeDlgBase(IImageStore* images, QWidget* parent, int topMargin);
 
@@ -112,7 +122,10 @@ class CImageTreeDlgBase : public CBitmapDialogEx {
   // True when the item lies under the "File" root.
   bool IsInFileBranch(const QTreeWidgetItem* item) const;
   void ShowImageInfo(const CCCImage* image);
-  // The preview and the texts follow the selected item; returns its image, null for none.
+  // The preview and the texts follow the selected item; returns its image, null for none. The
+  // first picture of the dialog's walk that gives no picture is told of in one notice over the
+  // dialog, after the selection has been shown; the others only say why under the preview, so
+  // that a walk through many such pictures is not stopped at each.
   CCCImage* ShowSelection();
 
  protected:
@@ -129,6 +142,9 @@ class CImageTreeDlgBase : public CBitmapDialogEx {
   bool m_filling = false;  // set while the tree is being rebuilt
 
  private:
+  void OnPictureNotDecoded(const CCCImage& image, BitmapFault fault) override;
+
+  bool m_pictureNoticeGiven = false;
   CImagePreviewStatic* m_preview;
   CElidedLabel* m_name;
   CElidedLabel* m_size;

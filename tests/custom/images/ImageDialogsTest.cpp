@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -22,7 +23,11 @@
 #include "platform/Archive.h"
 #include "platform/Bitmap.h"
 #include "platform/Image.h"
+#include "core/support/SystemMessages.h"
 #include "tests/support/ClaimingPicture.h"
+#include "tests/support/DamagedPicture.h"
+#include "tests/support/RecordingUi.h"
+#include "tests/support/WindowInput.h"
 
 namespace {
 
@@ -683,6 +688,94 @@ TEST_F(ImageDialogs, TheDeleteQuestionIsAWarningBoxThatDefaultsToNo) {
   EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons"}));
 }
 
+// --- Where the manager's boxes stand ---
+
+enum class EManagerBox { kDeleteQuestion, kAddImageRefusal, kHelp, kPictureNotice };
+
+struct ManagerBoxCase {
+  const char* name;
+  EManagerBox box;
+};
+
+class ManagerBoxPlace : public ImageDialogs, public ::testing::WithParamInterface<ManagerBoxCase> {};
+
+// Every box the manager raises stands over the manager, centred on it, wherever it is on the
+// screen, and its place is set by the program: a window manager keeps it there rather than
+// choosing one of its own by the main window.
+TEST_P(ManagerBoxPlace, StandsOverTheManagerAtAPlaceTheProgramSets) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  QWidget main;
+  main.setGeometry(screen);
+  main.show();
+  CImageLibraryManagerDlg manager(&system, &main);
+  manager.SetTitle("Image Library Manager");
+  manager.show();
+  // Away from the main window's middle, wholly on the screen.
+  manager.move(screen.right() + 1 - manager.width(), screen.bottom() + 1 - manager.height());
+  QApplication::processEvents();
+  const QString bad = m_dir.filePath("bad.png");
+  ASSERT_TRUE(WriteFileAtomically(bad.toStdString(), {'n', 'o'}, nullptr));
+  manager.SetFileChooser([&bad] { return bad; });
+  auto* damaged = new CCCImage;
+  LoadDamagedPicture(*damaged);
+  system.GetLibraryImages().AddChild(damaged);
+  manager.FillTree();
+
+  QRect placed;
+  bool moved = false;
+  QString title;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    poll.stop();
+    placed = box->frameGeometry();
+    moved = box->testAttribute(Qt::WA_Moved);
+    title = box->windowTitle();
+    if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+      QImage shot(main.size(), QImage::Format_ARGB32);
+      shot.fill(Qt::darkGray);
+      QPainter painter(&shot);
+      manager.render(&painter, manager.pos() - main.pos());
+      box->render(&painter, box->pos() - main.pos());
+      painter.end();
+      shot.save(folder + QStringLiteral("/manager-box-%1.png").arg(QString::fromLatin1(GetParam().name)));
+    }
+    box->reject();
+  });
+  poll.start(0);
+  switch (GetParam().box) {
+    case EManagerBox::kDeleteQuestion:
+      manager.Tree()->setCurrentItem(manager.ItemOf(icons));
+      manager.DeleteAction()->trigger();
+      break;
+    case EManagerBox::kAddImageRefusal:
+      manager.Tree()->setCurrentItem(manager.LibraryRootItem());
+      manager.AddImageAction()->trigger();
+      break;
+    case EManagerBox::kHelp: manager.HelpAction()->trigger(); break;
+    case EManagerBox::kPictureNotice:
+      manager.Tree()->setCurrentItem(manager.ItemOf(damaged));
+      for (int i = 0; i < 10 && placed.isNull(); ++i) QApplication::processEvents();
+      break;
+  }
+  poll.stop();
+  ASSERT_FALSE(placed.isNull()) << "no box";
+  EXPECT_EQ(title, "Image Library Manager");
+  EXPECT_TRUE(moved);
+  const QPoint centre = manager.frameGeometry().center();
+  EXPECT_LE((placed.center() - centre).manhattanLength(), 2)
+      << placed.center().x() << "," << placed.center().y() << " over " << centre.x() << "," << centre.y();
+  EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons", "damaged"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, ManagerBoxPlace,
+                         ::testing::Values(ManagerBoxCase{"DeleteQuestion", EManagerBox::kDeleteQuestion},
+                                           ManagerBoxCase{"AddImageRefusal", EManagerBox::kAddImageRefusal},
+                                           ManagerBoxCase{"Help", EManagerBox::kHelp},
+                                           ManagerBoxCase{"PictureNotice", EManagerBox::kPictureNotice}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // --- Refusals of Add Image ---
 
 struct RefusalCase {
@@ -766,6 +859,65 @@ TEST_F(ImageManager, WalkingThePicturesKeepsTheDecodedOnesWithinTheBudget) {
     EXPECT_TRUE(walked.back()->IsDecoded());
   }
   SetDecodedPictureLimit(kDefaultDecodedPictureLimit);
+}
+
+// --- Pictures whose pixels do not decode ---
+
+// Walked through by keyboard, pictures whose pixels do not decode give one notice over the
+// manager for the whole walk and none through the system (the main window's boxes); each says
+// why under the preview. The Image Selection dialog does the same.
+TEST_F(ImageManager, WalkingThroughPicturesThatDoNotDecodeGivesOneNotice) {
+  CRecordingUi ui;
+  system.SetUiServices(&ui);
+  // A folder of pictures whose pixels do not decode, named name0, name1 and so on.
+  auto damagedFolder = [](const std::string& name, int count) {
+    auto* folder = new CCCImageDirectory(name);
+    for (int i = 0; i < count; ++i) {
+      auto* image = new CCCImage;
+      LoadDamagedPicture(*image, name + std::to_string(i));
+      folder->AddChild(image);
+    }
+    return folder;
+  };
+  CCCImageDirectory* bad = damagedFolder("bad", 20);
+  system.GetFileImages().AddChild(bad);
+  dialog->FillTree();
+  dialog->Tree()->expandItem(dialog->FileRootItem());
+  dialog->Tree()->expandItem(Item(bad));
+  Select(bad);
+  std::size_t systemBoxes = 0;
+  for (int i = 0; i < 20; ++i) {
+    Key(*dialog->Tree(), Qt::Key_Down);
+    QApplication::processEvents();
+    // As the main window shows the system's notices, each time it is told.
+    if (ui.Take().size()) systemBoxes += system.TakePictureNotices().size();
+    EXPECT_EQ(dialog->NameText()->text(), QStringLiteral("Name : bad%1").arg(i));
+    EXPECT_EQ(dialog->SizeText()->text(), "Size : The picture's data is damaged.");
+  }
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    dialog->grab().save(folder + "/manager-damaged.png");
+  EXPECT_EQ(systemBoxes, 0u);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0],
+            "Error loading image\n\nThe picture \"bad0\" of this file could not be read.\nIt is kept as it is and "
+            "shown without a picture.\nWhile this window is open, other pictures that cannot be shown say so under "
+            "the preview.");
+
+  CImageSelectDlg select(&system);
+  std::vector<QString> told;
+  select.SetMessageHandler([&told](const QString& text) { told.push_back(text); });
+  CCCImageDirectory* worse = damagedFolder("worse", 5);
+  system.GetLibraryImages().AddChild(worse);
+  select.show();
+  for (const CCCImageBase* node : worse->GetChildren()) {
+    select.Tree()->setCurrentItem(select.ItemOf(node));
+    QApplication::processEvents();
+    if (ui.Take().size()) systemBoxes += system.TakePictureNotices().size();
+  }
+  EXPECT_EQ(systemBoxes, 0u);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(told[0].contains("The picture \"worse0\" of the image library could not be read.")) << told[0].toStdString();
+  system.SetUiServices(nullptr);
 }
 
 // --- Long names ---

@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 
 #include "core/protocol/ControlMessage.h"
+#include "core/values/ParamRecords.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
 #include "platform/Sync.h"
 #include "tests/support/CollectingGrid.h"
@@ -438,3 +441,67 @@ TEST(NerexBus, UnitsAtLongIdsAreLeftOutAndTheOthersReadOutWhetherOrNotTheyRepeat
   for (const std::string& line : bus.Frame().LogLines())
     EXPECT_EQ(line.find("Comms Error Count = "), std::string::npos) << line;
 }
+
+// A device name typed in the properties pane: one the unit would not keep as typed (a
+// character beyond ASCII, which it would show as "?", or a control character pasted with it)
+// is refused in words, and neither the unit nor the file gets it; a plain one reaches both.
+struct TypedDeviceName {
+  const char* name;
+  const char* typed;
+  const char* refusal;  // empty: taken
+};
+
+class NerexBusDeviceName : public ::testing::TestWithParam<TypedDeviceName> {};
+
+TEST_P(NerexBusDeviceName, TheUnitAndTheFileKeepTheNameAsTypedOrItIsRefusedInWords) {
+  const TypedDeviceName& c = GetParam();
+  CProcessorBus bus;
+  bus.DecideOnEvents();
+  CSimProcessorUnit* unit = bus.AddUnit(kModelFennick, 3);
+  unit->SetDeviceName("Fill");
+  CNerexSeriesDevice* d = bus.AddDevice(kModelFennick, 3);
+  ASSERT_TRUE(bus.StartAndReadOut(d));
+  const std::size_t namesWritten = unit->WritesOf(kCmdNames).size();
+
+  CCollectingGrid grid;
+  d->FillPropertiesPane(grid);
+  CDeviceProperty* row = grid.Find("Name");
+  ASSERT_NE(row, nullptr);
+  row->SetValue(std::string(c.typed));
+  const bool taken = d->ApplyUserPropertyChange(*row);
+  const std::string kept = *c.refusal ? "Fill" : c.typed;
+  EXPECT_EQ(taken, !*c.refusal);
+  EXPECT_EQ(taken ? std::string() : row->GetErrorText(), c.refusal);
+  // The same words for a panel's text box, which asks the device before it sends.
+  EXPECT_EQ(d->ControlChangeRefusal(MakeTextParamValue(kParamDeviceName, c.typed)), c.refusal);
+  if (taken) {
+    ASSERT_TRUE(bus.WaitFor([&] { return unit->DeviceName() == kept; }));
+    EXPECT_EQ(unit->WritesOf(kCmdNames).size(), namesWritten + 1);
+  } else {
+    CSingleLock lock(bus.System().GetLock());
+    EXPECT_EQ(d->GetQueueSize(), 0u);
+  }
+  EXPECT_EQ(d->GetName(), kept);
+
+  const std::string path = ::testing::TempDir() + "device-name-" + c.name + ".ovd";
+  ASSERT_TRUE(bus.System().SaveFile(path));
+  CSystem back;
+  ASSERT_TRUE(back.OpenFile(path));
+  ASSERT_EQ(back.GetDeviceCount(), 1);
+  EXPECT_EQ(back.GetDevice(0)->GetName(), kept);
+  std::remove(path.c_str());
+  EXPECT_EQ(unit->DeviceName(), kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, NerexBusDeviceName,
+    ::testing::Values(
+        TypedDeviceName{"Plain", "Stage Left 2", ""},
+        TypedDeviceName{"Umlauts", "\xC3\x9Cn\xC3\xAF",
+                        "Device name cannot contain \"\xC3\x9C\" - the unit takes ASCII characters only"},
+        TypedDeviceName{"Tab", "Stage\tLeft", "Device name cannot contain control characters"},
+        TypedDeviceName{"LineEnd", "FOH\r\n", "Device name cannot contain control characters"},
+        TypedDeviceName{"Delete", "A\x7F" "B", "Device name cannot contain control characters"},
+        TypedDeviceName{"TooLong", "0123456789012345678901234567890123456789X",
+                        "Device name too long - 40 characters max"}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -108,12 +108,13 @@ TEST_F(Properties, NameLimitCountsTheCharactersTheWireCarries) {
   EXPECT_EQ(d.changes[0].id, 58);
   EXPECT_EQ(d.changes[0].text, std::string(40, 'x'));
   EXPECT_EQ(Text(d, 58, std::string(41, 'x')), "Device name too long - 40 characters max");
-  // 40 two-byte characters travel as 40 bytes.
+  // A character beyond ASCII would reach the unit as "?": refused whatever the length.
   std::string accented;
   for (int i = 0; i < 40; ++i) accented += "\xC3\xA9";
-  EXPECT_EQ(Text(d, 58, accented), "accepted");
-  EXPECT_EQ(Text(d, 58, accented + "\xC3\xA9"), "Device name too long - 40 characters max");
-  EXPECT_EQ(d.changes.size(), 2u);
+  const std::string beyondAscii = "Device name cannot contain \"\xC3\xA9\" - the unit takes ASCII characters only";
+  EXPECT_EQ(Text(d, 58, accented), beyondAscii);
+  EXPECT_EQ(Text(d, 58, accented + "\xC3\xA9"), beyondAscii);
+  EXPECT_EQ(d.changes.size(), 1u);
 }
 
 TEST_F(Properties, GeneralSettingsRowsStoreQueueAndMarkModified) {

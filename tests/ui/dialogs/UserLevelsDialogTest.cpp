@@ -8,13 +8,17 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
 #include "custom/CPData.h"
 #include "core/system/System.h"
 #include "core/model/User.h"
+#include "devices/processor/ProcessorFamily.h"
 #include "tests/support/TestDevices.h"
+#include "tests/support/WindowInput.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "tests/ui/dialogs/FilePropertiesSheet.h"
 #include "ui/dialogs/EditableListBox.h"
@@ -168,7 +172,7 @@ TEST_F(UserLevelsTest, UntickedPanelStaysUntickedAcrossSelectionsAndReachesTheSy
   page.UserList()->setCurrentRow(0);
   page.UserList()->setCurrentRow(1);
   EXPECT_EQ(page.PanelsRoot()->child(0)->checkState(0), Qt::Unchecked);
-  EXPECT_EQ(page.DevicesRoot()->checkState(0), Qt::Unchecked);  // mixed: shown unticked
+  EXPECT_EQ(page.DevicesRoot()->checkState(0), Qt::PartiallyChecked);  // some ticked, some not
   EXPECT_EQ(system.GetUsers()[1]->m_panelPermissions[0]->GetFlags(), 1u);
 
   page.RightBox(5)->click();  // withhold "Can Recall Snapshots"
@@ -418,3 +422,119 @@ INSTANTIATE_TEST_SUITE_P(
                       RenamedUser{"B\u00E4cker", "User name cannot contain \"\u00E4\" - the file keeps ASCII characters only"},
                       RenamedUser{" Op3", "User name cannot begin or end with a blank"},
                       RenamedUser{"Op\tx", "User name cannot contain control characters"}));
+
+// --- A right taken away through a root of the tree ---
+
+namespace {
+
+// Clicks the tick box of a tree item as the pointer does.
+void ClickTick(QTreeWidget* tree, QTreeWidgetItem* item) {
+  tree->scrollToItem(item);
+  QStyleOptionViewItem option;
+  option.initFrom(tree->viewport());
+  option.rect = tree->visualItemRect(item);
+  option.features |= QStyleOptionViewItem::HasCheckIndicator;
+  const QRect box = tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, tree);
+  Click(*tree->viewport(), box.center());
+}
+
+std::vector<Qt::CheckState> Ticks(const QTreeWidgetItem* root) {
+  std::vector<Qt::CheckState> ticks;
+  for (int i = 0; i < root->childCount(); ++i) ticks.push_back(root->child(i)->checkState(0));
+  return ticks;
+}
+
+// Two processors and two custom panels, and "Op", who may open all four and use no control.
+class UserRightsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterProcessorFamily();
+    for (std::uint32_t id : {1u, 2u}) {
+      CDevice* device = system.CreateDevice(id, 120, 0);
+      ASSERT_NE(device, nullptr);
+      system.AppendDevice(device);
+    }
+    for (const char* name : {"Stage", "Front"}) {
+      auto* panel = new CCPData;
+      panel->m_name = name;
+      system.AppendCustomPanel(panel);
+    }
+    auto* op = new CUser("Op", "Oppw");
+    op->SetRestrictionMask(kRestrictUseDeviceControls);
+    for (CDevice* d : system.GetDevices()) op->m_devicePermissions.push_back(new CPanelPermissions(d->GetUuid(), 1));
+    for (CCPData* p : system.GetCustomPanels())
+      op->m_panelPermissions.push_back(new CPanelPermissions(p->GetUuid(), 1));
+    system.GetUsers().push_back(op);
+    system.SetUseSystemSecurity(true);
+  }
+  // Whether Op, logged in, may open each device and then each panel of the system.
+  static std::vector<bool> OpMayOpen(CSystem& s) {
+    s.SetCurrentUser(1);
+    std::vector<bool> may;
+    for (CDevice* d : s.GetDevices()) may.push_back(s.CurrentUserMayOpen(d->GetUuid()));
+    for (CCPData* p : s.GetCustomPanels()) may.push_back(s.CurrentUserMayOpen(p->GetUuid()));
+    s.SetCurrentUser(0);
+    return may;
+  }
+  CSystem system;
+};
+
+}  // namespace
+
+// Unticking "Custom Control Panels" or "Devices" unticks everything under it, ticking one gives
+// everything back, and a root shows whether all, none or some of its items are ticked. What OK
+// takes is what the file keeps: after a save and reopen the user opens none of them, and the
+// page shows both roots unticked.
+TEST_F(UserRightsFileTest, UntickingARootTakesAwayEveryItemUnderItAndTheFileKeepsIt) {
+  ASSERT_EQ(OpMayOpen(system), (std::vector<bool>{true, true, true, true}));
+  const auto none = std::vector<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked};
+  const auto all = std::vector<Qt::CheckState>{Qt::Checked, Qt::Checked};
+  {
+    FilePropertiesSheet open(system);
+    CUserLevelsDialog& page = *open.users;
+    page.UserList()->setCurrentRow(1);
+    QTreeWidget* tree = page.PanelTree();
+    ASSERT_EQ(page.PanelsRoot()->checkState(0), Qt::Checked);
+    ClickTick(tree, page.PanelsRoot());
+    EXPECT_EQ(page.PanelsRoot()->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(Ticks(page.PanelsRoot()), none);
+
+    // One device unticked: the root shows "some"; a click on it ticks all, the next unticks all.
+    ClickTick(tree, page.DevicesRoot()->child(1));
+    EXPECT_EQ(Ticks(page.DevicesRoot()), (std::vector<Qt::CheckState>{Qt::Checked, Qt::Unchecked}));
+    EXPECT_EQ(page.DevicesRoot()->checkState(0), Qt::PartiallyChecked);
+    SaveShotIfAsked(open.sheet, "user-levels-some-devices");
+    ClickTick(tree, page.DevicesRoot());
+    EXPECT_EQ(page.DevicesRoot()->checkState(0), Qt::Checked);
+    EXPECT_EQ(Ticks(page.DevicesRoot()), all);
+    ClickTick(tree, page.DevicesRoot());
+    EXPECT_EQ(page.DevicesRoot()->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(Ticks(page.DevicesRoot()), none);
+
+    // Shown again after another user: as it was left.
+    page.UserList()->setCurrentRow(0);
+    page.UserList()->setCurrentRow(1);
+    EXPECT_EQ(page.DevicesRoot()->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(page.PanelsRoot()->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(Ticks(page.PanelsRoot()), none);
+    SaveShotIfAsked(open.sheet, "user-levels-rights-taken");
+    open.PressOk();
+    ASSERT_FALSE(open.sheet.isVisible());
+  }
+  EXPECT_EQ(OpMayOpen(system), (std::vector<bool>{false, false, false, false}));
+
+  CSystem back;
+  SaveAndReopen(system, back);
+  ASSERT_EQ(back.GetUsers().size(), 2u);
+  EXPECT_EQ(OpMayOpen(back), (std::vector<bool>{false, false, false, false}));
+  FilePropertiesSheet again(back);
+  again.users->UserList()->setCurrentRow(1);
+  EXPECT_EQ(again.users->DevicesRoot()->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(again.users->PanelsRoot()->checkState(0), Qt::Unchecked);
+
+  // Ticking a root gives every item back.
+  ClickTick(again.users->PanelTree(), again.users->PanelsRoot());
+  EXPECT_EQ(Ticks(again.users->PanelsRoot()), all);
+  again.PressOk();
+  EXPECT_EQ(OpMayOpen(back), (std::vector<bool>{false, false, true, true}));
+}
