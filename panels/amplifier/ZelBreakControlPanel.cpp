@@ -200,6 +200,6 @@ void CZelBreakControlPanel::ApplyPermissions(bool redraw) {
 }
 
 void CZelBreakControlPanel::UpdateOnlineStatus(bool online) {
-  (void)online;
+  CControlPanelWnd::UpdateOnlineStatus(online);
   UpdateAllControls();
 }

@@ -156,10 +156,18 @@ CControlObject* CControlPanelWnd::SetActiveObject(CControlObject* control) {
 
 void CControlPanelWnd::EndMousePress() {
   CControlObject* pressed = m_pActive;
+  if (pressed) SetActiveObject(nullptr);
+  // The graphs follow a drag of their own without taking the mouse: they let go too.
+  for (CControlObject* control : m_controls)
+    if (control != pressed) control->OnDeactivate();
   if (!pressed) return;
-  SetActiveObject(nullptr);
   const CRect r = pressed->GetRect();
   RedrawRect(&r, true, true);
+}
+
+void CControlPanelWnd::UpdateOnlineStatus(bool online) {
+  // A unit that went away (or was set aside) takes no drag: the press ends with it.
+  if (!online) EndMousePress();
 }
 
 // --- Rights ---
@@ -235,8 +243,11 @@ void CControlPanelWnd::RedrawRect(const CRect* rect, bool invalidate, bool drawB
 }
 
 void CControlPanelWnd::DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y) {
-  // A pressed widget that stopped taking input (covered, hidden, its right gone) lets go.
-  if (m_pActive && !TakesInput(*m_pActive)) EndMousePress();
+  // A pressed widget that stopped taking input (covered, hidden, its right gone) lets go; so
+  // does every press when the pointer moves with the button up (its release went elsewhere):
+  // nothing but a held button drags a value.
+  const bool buttonUp = message == WM_MOUSEMOVE && !(flags & MK_LBUTTON);
+  if ((m_pActive && !TakesInput(*m_pActive)) || buttonUp) EndMousePress();
   CControlObject* target = m_pActive ? m_pActive : HitTest(x, y);
   bool handled = false;
   CRect redraw{};

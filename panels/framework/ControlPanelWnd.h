@@ -39,6 +39,8 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   void NotifyParameterChanged(const CParamValue& value) override;
   void DestroyPanelWindow() override;
   void BringPanelToTop() override;
+  // The unit gone away (or set aside) ends the press. The family panels call it from theirs.
+  void UpdateOnlineStatus(bool online) override;
 
   // --- Widgets ---
   // Appends a widget (the panel owns it from now on); append order is drawing order.
@@ -52,9 +54,10 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   CControlObject* GetActiveObject() const { return m_pActive; }
   CControlObject* GetPreviousActiveObject() const { return m_pPrevActive; }
   // Ends the press of the active widget, if any: it is released and redrawn, and later mouse
-  // messages go to the widget under the pointer again. Runs when the button is let go, and also
-  // when the press is cut short: a modal dialog or another window takes over, the panel loses
-  // the keyboard focus or is hidden.
+  // messages go to the widget under the pointer again; every widget that follows a drag of its
+  // own stops (OnDeactivate). Runs when the press is cut short: a modal dialog or another
+  // window takes over, the panel loses the keyboard focus or is hidden, the unit goes away, the
+  // pointer moves with the button up.
   void EndMousePress();
 
   // --- The current user's rights, decided when the person acts ---
