@@ -122,6 +122,7 @@ bool CDevice::IsAwayOnline() const { return m_host && m_host->IsPortOpen() && !I
 bool CDevice::RefuseChangeWhileAway(int parameterId) {
   if (!IsAwayOnline()) return false;
   ShowHeldValue(parameterId);
+  if (CControlPanel* panel = m_controlPanel) panel->ShowChangeRefused(parameterId, kNotConnectedRefusal);
   return true;
 }
 

@@ -149,7 +149,8 @@ class CDevice : public CObjectProperties {
   bool IsAwayOnline() const;
   // For a family's change path: while the device is away online, shows the held value of the
   // parameter again where the change was made (the open panel and the custom panels, not the
-  // links) and returns true: the change is refused. False, doing nothing, otherwise. UI thread.
+  // links), has the open panel say why, and returns true: the change is refused. False, doing
+  // nothing, otherwise. UI thread.
   bool RefuseChangeWhileAway(int parameterId);
   // Shows the held value of the parameter again where a refused change was made (the open
   // panel and the custom panels, not the links); a command, which holds no value, shows nothing.

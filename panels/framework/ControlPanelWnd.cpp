@@ -469,6 +469,25 @@ void CControlPanelWnd::ShowRefusal(const CRect& rect, const std::string& message
   m_refusalTimer->start(kRefusalTipMs);
 }
 
+void CControlPanelWnd::ApplyUserChange(const CControlObject& control, const CParamValue& value) {
+  CDevice* device = GetDevice();
+  if (!device) return;
+  const CControlObject* outer = m_pChanging;
+  m_pChanging = &control;
+  struct Restore {
+    const CControlObject*& changing;
+    const CControlObject* outer;
+    ~Restore() { changing = outer; }
+  } restore{m_pChanging, outer};
+  device->ApplyUserChange(value);
+}
+
+void CControlPanelWnd::ShowChangeRefused(int parameterId, const std::string& reason) {
+  (void)parameterId;
+  // A change that reached the device another way (a link, a recall) was no one's at this panel.
+  if (m_pChanging) ShowRefusal(m_pChanging->GetRect(), reason);
+}
+
 void CControlPanelWnd::OnEditBoxKey(int key) { EndTextEdit(key == VK_RETURN); }
 
 void CControlPanelWnd::OnEditBoxFocusOut(Qt::FocusReason reason) {

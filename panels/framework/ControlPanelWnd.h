@@ -41,6 +41,9 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   void BringPanelToTop() override;
   // The unit gone away (or set aside) ends the press. The family panels call it from theirs.
   void UpdateOnlineStatus(bool online) override;
+  // Says why under the widget whose change the person is making now (ApplyUserChange); a
+  // refusal of a change that came another way (a link, a recall) says nothing here.
+  void ShowChangeRefused(int parameterId, const std::string& reason) override;
 
   // --- Widgets ---
   // Appends a widget (the panel owns it from now on); append order is drawing order.
@@ -59,6 +62,9 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   // window takes over, the panel loses the keyboard focus or is hidden, the unit goes away, the
   // pointer moves with the button up.
   void EndMousePress();
+  // Hands a person's change made at the widget to the device, which judges it
+  // (CDevice::ApplyUserChange); a refusal the device gives meanwhile shows under the widget.
+  void ApplyUserChange(const CControlObject& control, const CParamValue& value);
 
   // --- The current user's rights, decided when the person acts ---
   // The current user's restriction mask, read now from the device's system (every right
@@ -174,6 +180,7 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   CControlObject* m_pActive = nullptr;
   CControlObject* m_pPrevActive = nullptr;
   CControlObject* m_pHover = nullptr;
+  const CControlObject* m_pChanging = nullptr;  // whose change ApplyUserChange is handing on
   CBitmapImage* m_pBackgroundImage = nullptr;
   std::unique_ptr<Graphics> m_graphics;
 

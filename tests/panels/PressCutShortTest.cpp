@@ -1,11 +1,15 @@
 // What the hand does on a device panel is what the unit gets. A drag that something else cuts
 // short (a window opening over the panel, the focus going elsewhere, the panel hidden, the unit
 // going away) writes nothing afterwards, however the pointer passes over the control, with the
-// button held or not, and a wheel notch or a key then moves one step from what the unit holds.
-// The frames that leave are handed to the simulated units.
+// button held or not, and a wheel notch then moves one step from what the unit holds. A change
+// that a unit away or set aside cannot take is refused with words on every family, and the
+// control shows what the unit holds once the press ends. The frames that leave are handed to
+// the simulated units, which say what each unit holds.
 #include <QDialog>
 #include <QLineEdit>
+#include <QPainter>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <ostream>
 #include <stdexcept>
@@ -15,10 +19,12 @@
 
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
+#include "panels/framework/BmpButton.h"
 #include "panels/framework/Knob.h"
 #include "panels/processor/NerexSeriesParametricControl.h"
 #include "panels/processor/TorvexSeriesDEQControl.h"
 #include "tests/panels/PanelRig.h"
+#include "widgets/ErrorTip.h"
 
 namespace {
 
@@ -259,3 +265,135 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<std::tuple<DragCase, Cut>>& info) {
       return std::string(std::get<0>(info.param).name) + "_" + CutName(std::get<1>(info.param));
     });
+
+// --- A change refused while the unit is away ---
+
+namespace {
+
+// How the unit is out of reach: silent, or another model answering at the device's ID.
+enum class Reach { kSilent, kSetAside };
+
+struct RefusalCase {
+  const char* name;
+  std::uint32_t type;
+  std::uint32_t hardware;
+  std::uint32_t otherType;  // a unit of another model of the family
+  // What the hand does, through the window.
+  std::function<void(PressRig&)> act;
+  // The parameter the act changes.
+  int id;
+  // True when the control shows the value the device holds.
+  std::function<bool(PressRig&, const CParamValue&)> showsHeld;
+};
+
+void DragFader(PressRig& r, int id) {
+  const QPoint cap = r.Cap(id);
+  r.PressAndDrag(cap, QPoint(0, 12));
+  SendMouse(*r.panel, QEvent::MouseButtonRelease, cap + QPoint(0, 36), Qt::LeftButton, Qt::NoButton);
+}
+void DragKnob(PressRig& r, int id) {
+  const QPoint knob = r.Centre<CKnob>(id);
+  r.PressAndDrag(knob, QPoint(0, 10));
+  SendMouse(*r.panel, QEvent::MouseButtonRelease, knob + QPoint(0, 30), Qt::LeftButton, Qt::NoButton);
+}
+bool FaderHolds(PressRig& r, int id, const CParamValue& held) {
+  const CBitmapFader& fader = r.Widget<CBitmapFader>(id);
+  return std::fabs(fader.GetValue() - held.value) < 1e-4f;
+}
+bool KnobHolds(PressRig& r, int id, const CParamValue& held) {
+  return std::fabs(r.Widget<CKnob>(id).GetValue() - held.value) < 1e-4f;
+}
+bool MuteHolds(PressRig& r, int id, const CParamValue& held) {
+  return r.Widget<CBmpButton>(id).IsLit() == BoolOf(held);
+}
+bool TextHolds(PressRig& r, int id, const CParamValue& held) {
+  return r.Widget<CTextControl>(id).GetText() == held.GetText();
+}
+
+const RefusalCase kRefusalCases[] = {
+    {"NerexFaderDrag", kModelNerex48, 0, kModelTorvex48, [](PressRig& r) { DragFader(r, kParamInputGain); },
+     kParamInputGain, [](PressRig& r, const CParamValue& v) { return FaderHolds(r, kParamInputGain, v); }},
+    {"NerexMuteClick", kModelNerex48, 0, kModelTorvex48,
+     [](PressRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kParamInputMute)); }, kParamInputMute,
+     [](PressRig& r, const CParamValue& v) { return MuteHolds(r, kParamInputMute, v); }},
+    {"NerexNameTyped", kModelNerex48, 0, kModelTorvex48, [](PressRig& r) { r.EditText(kParamInputName, "Vox"); },
+     kParamInputName, [](PressRig& r, const CParamValue& v) { return TextHolds(r, kParamInputName, v); }},
+    {"Calder48FaderDrag", kModelCalder48, kHardwareCalder48, kModelNerex48,
+     [](PressRig& r) { DragFader(r, kParamOutputGain + 1); }, kParamOutputGain + 1,
+     [](PressRig& r, const CParamValue& v) { return FaderHolds(r, kParamOutputGain + 1, v); }},
+    {"Hollin2MuteClick", kModelCalder48, kHardwareHollin2, kModelNerex48,
+     [](PressRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kParamInputMute + 1)); }, kParamInputMute + 1,
+     [](PressRig& r, const CParamValue& v) { return MuteHolds(r, kParamInputMute + 1, v); }},
+    {"Torvex48FaderDrag", kModelTorvex48, 0, kModelNerex48, [](PressRig& r) { DragFader(r, kParamInputGain + 2); },
+     kParamInputGain + 2, [](PressRig& r, const CParamValue& v) { return FaderHolds(r, kParamInputGain + 2, v); }},
+    {"FennickMuteClick", kModelFennick, 0, kModelNerex48,
+     [](PressRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kParamOutputMute + 1)); }, kParamOutputMute + 1,
+     [](PressRig& r, const CParamValue& v) { return MuteHolds(r, kParamOutputMute + 1, v); }},
+    {"ZelFennickMuteClick", kModelZelFennick, 0, kModelNerex48,
+     [](PressRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kParamInputMute)); }, kParamInputMute,
+     [](PressRig& r, const CParamValue& v) { return MuteHolds(r, kParamInputMute, v); }},
+    {"ZelAmpKnobDrag", kZel2, 0, 55, [](PressRig& r) { DragKnob(r, kZelParamGain); }, kZelParamGain,
+     [](PressRig& r, const CParamValue& v) { return KnobHolds(r, kZelParamGain, v); }},
+    {"ZelAmpMuteClick", kZel2, 0, 55, [](PressRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kZelParamMute)); },
+     kZelParamMute, [](PressRig& r, const CParamValue& v) { return MuteHolds(r, kZelParamMute, v); }},
+    {"BoxKnobDrag", kBox8, 0, 41, [](PressRig& r) { DragKnob(r, kBreakParamGain + 1); }, kBreakParamGain + 1,
+     [](PressRig& r, const CParamValue& v) { return KnobHolds(r, kBreakParamGain + 1, v); }},
+    {"BoxMuteClick", kBox8, 0, 41, [](PressRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kBreakParamMute + 2)); },
+     kBreakParamMute + 2, [](PressRig& r, const CParamValue& v) { return MuteHolds(r, kBreakParamMute + 2, v); }},
+    {"BoxChannelNameTyped", kBox8, 0, 41, [](PressRig& r) { r.EditText(kBreakParamChannelName + 2, "AwayName"); },
+     kBreakParamChannelName + 2,
+     [](PressRig& r, const CParamValue& v) { return TextHolds(r, kBreakParamChannelName + 2, v); }},
+    {"BoxNameTyped", kBox8, 0, 41, [](PressRig& r) { r.EditText(kBreakParamBoxName, "Stage"); }, kBreakParamBoxName,
+     [](PressRig& r, const CParamValue& v) { return TextHolds(r, kBreakParamBoxName, v); }},
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+
+class RefusedChangeTest : public PressRig, public ::testing::WithParamInterface<std::tuple<RefusalCase, Reach>> {};
+
+}  // namespace
+
+TEST_P(RefusedChangeTest, SaysWhyAndTheControlShowsWhatTheUnitHolds) {
+  const auto& [c, reach] = GetParam();
+  Open(c.type, c.hardware);
+  if (HasFatalFailure()) return;
+  if (reach == Reach::kSilent) {
+    UnitAway(false);
+  } else {
+    device->SetAside(c.otherType, "Other");
+    panel->UpdateOnlineStatus(device->IsConnected());
+  }
+  ASSERT_TRUE(device->IsAwayOnline());
+  DeliverQueued(*device);
+  const CParamValue held = device->GetCurrentValue(c.id);
+  EXPECT_EQ(panel->GetRefusalTip(), nullptr);
+
+  c.act(*this);
+  EXPECT_EQ(DeliverQueued(*device), 0u);
+  const CErrorTip* tip = panel->GetRefusalTip();
+  ASSERT_NE(tip, nullptr) << "refused without a word";
+  EXPECT_TRUE(tip->isVisible());
+  EXPECT_EQ(tip->Message().toStdString(), "Cannot change settings - the unit is not connected");
+  EXPECT_TRUE(c.showsHeld(*this, device->GetCurrentValue(c.id)));
+  EXPECT_TRUE(c.showsHeld(*this, held));
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR")) {
+    // The panel with the tip where it stands over it.
+    const QPoint origin = panel->mapToGlobal(QPoint());
+    QImage shot(panel->width(), std::max(panel->height(), tip->geometry().bottom() - origin.y() + 1),
+                QImage::Format_ARGB32);
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    panel->render(&painter);
+    const_cast<CErrorTip*>(tip)->render(&painter, tip->pos() - origin);
+    painter.end();
+    shot.save(QString::fromLocal8Bit(dir) + QStringLiteral("/refused-%1.png").arg(c.name));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, RefusedChangeTest,
+                         ::testing::Combine(::testing::ValuesIn(kRefusalCases),
+                                            ::testing::Values(Reach::kSilent, Reach::kSetAside)),
+                         [](const ::testing::TestParamInfo<std::tuple<RefusalCase, Reach>>& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) == Reach::kSilent ? "_Silent" : "_SetAside");
+                         });
