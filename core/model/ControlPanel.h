@@ -37,6 +37,8 @@ class CControlPanel {
     (void)parameterId;
     (void)reason;
   }
+  // The device took a new ID: what the panel shows of it follows. Base: nothing.
+  virtual void UpdateDeviceId() {}
 
   // The device's current value of a parameter; the empty value when no device is bound.
   CParamValue GetCurrentValue(int parameterId) const;
