@@ -17,6 +17,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/model/Link.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "panels/framework/BmpButton.h"
@@ -397,3 +398,31 @@ INSTANTIATE_TEST_SUITE_P(Families, RefusedChangeTest,
                            return std::string(std::get<0>(info.param).name) +
                                   (std::get<1>(info.param) == Reach::kSilent ? "_Silent" : "_SetAside");
                          });
+
+// A change that reaches a unit away over a link is not the person's at that unit's panel: the
+// member's panel says nothing, while the unit that was changed takes it.
+using LinkedRefusalTest = PressRig;
+
+TEST_F(LinkedRefusalTest, TheMembersPanelSaysNothingOfAChangeThatCameOverALink) {
+  Open(kModelNerex48, 0);
+  if (HasFatalFailure()) return;
+  CDevice* member = device;
+  CDevice* master = AddUnit(kModelNerex48, 2);
+  ASSERT_NE(master, nullptr);
+  auto* link = new CLink("Mains");
+  link->AddRef(new CLinkRef(master->GetUuid(), kParamOutputGain + 1));
+  link->AddRef(new CLinkRef(member->GetUuid(), kParamOutputGain + 1));
+  system.AppendLink(link);
+  system.SetLinksActive(true);
+  UnitAway(false);
+  DeliverQueued(*member);
+  DeliverQueued(*master);
+  master->ApplyUserChange(CParamValue(kParamOutputGain + 1, -10.0f, ParamKind::kLevel));
+  EXPECT_GT(DeliverQueued(*master), 0u);
+  EXPECT_EQ(DeliverQueued(*member), 0u);
+  EXPECT_TRUE(panel->GetRefusalTip() == nullptr || !panel->GetRefusalTip()->isVisible());
+  // The member's own control, moved by the hand, says why.
+  DragFader(*this, kParamOutputGain + 1);
+  ASSERT_NE(panel->GetRefusalTip(), nullptr);
+  EXPECT_TRUE(panel->GetRefusalTip()->isVisible());
+}
