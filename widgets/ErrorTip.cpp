@@ -25,11 +25,21 @@ CErrorTip::CErrorTip(QWidget* parent) : QWidget(parent, Qt::ToolTip | Qt::Framel
   layout->addWidget(m_text);
 }
 
-void CErrorTip::ShowAt(const QPoint& anchor, int width, const QString& message) {
+QSize CErrorTip::Fit(int width, const QString& message) {
   m_text->setText(message);
   m_text->setVisible(!message.isEmpty());
   setFixedWidth(width);
-  adjustSize();
+  // The height of the wrapped text at this width: a size hint alone takes the wrap of some
+  // other width, and the lines beyond it were cut off.
+  QLayout* box = layout();
+  box->invalidate();
+  box->activate();
+  setFixedHeight(box->hasHeightForWidth() ? box->totalHeightForWidth(width) : box->totalSizeHint().height());
+  return size();
+}
+
+void CErrorTip::ShowAt(const QPoint& anchor, int width, const QString& message) {
+  Fit(width, message);
   move(anchor);
   show();
   raise();

@@ -2,6 +2,7 @@
 // "Error" in bold, then the message. It takes no focus. UI thread.
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -11,8 +12,11 @@ class CErrorTip : public QWidget {
  public:
   explicit CErrorTip(QWidget* parent);
 
-  // Shows message with the tip's top-left corner at anchor (screen coordinates), width wide
-  // and as high as the message needs.
+  // Takes the message and sizes the tip for it: width wide and as high as the message needs,
+  // wrapped at that width. The size.
+  QSize Fit(int width, const QString& message);
+  // Shows message with the tip's top-left corner at anchor (screen coordinates), sized as Fit
+  // sizes it.
   void ShowAt(const QPoint& anchor, int width, const QString& message);
   QString Message() const;
 

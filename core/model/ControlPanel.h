@@ -2,6 +2,8 @@
 // a device holds a pointer to its open panel and never owns it.
 #pragma once
 
+#include <string>
+
 #include "core/values/ParamRecords.h"
 
 class CDevice;
@@ -28,6 +30,15 @@ class CControlPanel {
   virtual void UpdateOnlineStatus(bool online) { (void)online; }
   // Enables or disables the widgets from the current user's rights. Base: nothing.
   virtual void ApplyPermissions(bool apply) { (void)apply; }
+  // The device refused a change of the parameter for the reason given, in the words the
+  // person is to read (its unit is away online); the held value shows again already. Base:
+  // nothing.
+  virtual void ShowChangeRefused(int parameterId, const std::string& reason) {
+    (void)parameterId;
+    (void)reason;
+  }
+  // The device took a new ID: what the panel shows of it follows. Base: nothing.
+  virtual void UpdateDeviceId() {}
 
   // The device's current value of a parameter; the empty value when no device is bound.
   CParamValue GetCurrentValue(int parameterId) const;

@@ -122,6 +122,7 @@ bool CDevice::IsAwayOnline() const { return m_host && m_host->IsPortOpen() && !I
 bool CDevice::RefuseChangeWhileAway(int parameterId) {
   if (!IsAwayOnline()) return false;
   ShowHeldValue(parameterId);
+  if (CControlPanel* panel = m_controlPanel) panel->ShowChangeRefused(parameterId, kNotConnectedRefusal);
   return true;
 }
 
@@ -576,6 +577,7 @@ void CDevice::SetDeviceId(std::uint32_t id) {
   ClearQueue();
   m_deviceId = id;
   m_otherModelAtId = 0;
+  if (CControlPanel* panel = m_controlPanel) panel->UpdateDeviceId();
   // Online the unit at the new ID has had nothing of the session: it gets what going online
   // gave the old one, the file's settings or a read-out.
   if (m_host && m_host->IsPortOpen()) Reinitialise(m_sessionMode);

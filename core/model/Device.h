@@ -149,7 +149,8 @@ class CDevice : public CObjectProperties {
   bool IsAwayOnline() const;
   // For a family's change path: while the device is away online, shows the held value of the
   // parameter again where the change was made (the open panel and the custom panels, not the
-  // links) and returns true: the change is refused. False, doing nothing, otherwise. UI thread.
+  // links), has the open panel say why, and returns true: the change is refused. False, doing
+  // nothing, otherwise. UI thread.
   bool RefuseChangeWhileAway(int parameterId);
   // Shows the held value of the parameter again where a refused change was made (the open
   // panel and the custom panels, not the links); a command, which holds no value, shows nothing.
@@ -232,7 +233,8 @@ class CDevice : public CObjectProperties {
   std::uint32_t GetDeviceId() const { return m_deviceId; }
   // A new ID drops what was queued for the old one (its frames name the old ID) and ends a
   // conflict found at the old ID. Online the unit at the new ID is taken up as at going online:
-  // in a "Send" session it gets the file's settings, in a "Retrieve" session it is read.
+  // in a "Send" session it gets the file's settings, in a "Retrieve" session it is read. The
+  // open panel shows the new ID. UI thread.
   void SetDeviceId(std::uint32_t id);
   // True when the worker may address the device: it has an ID of its own (ID 0 addresses every
   // unit of a model on the bus) that its frames carry as it is. Any thread.

@@ -183,12 +183,21 @@ void CZelBreakControlPanel::DrawBackground() {
 
 void CZelBreakControlPanel::UpdateAllControls() {
   CreateBackBuffer(kWidth, kHeight);
-  if (CDevice* device = GetDevice()) {
-    if (m_modelText) m_modelText->SetText(device->GetModelName() + "   ID " + std::to_string(device->GetDeviceId()));
-  }
+  ShowModelLine(false);
   ApplyPermissions(false);
   ReloadAllControls();
 }
+
+void CZelBreakControlPanel::ShowModelLine(bool redraw) {
+  CDevice* device = GetDevice();
+  if (!device || !m_modelText) return;
+  m_modelText->SetText(device->GetModelName() + "   ID " + std::to_string(device->GetDeviceId()));
+  if (!redraw) return;
+  const CRect r = m_modelText->GetRect();
+  RedrawRect(&r, true, true);
+}
+
+void CZelBreakControlPanel::UpdateDeviceId() { ShowModelLine(true); }
 
 void CZelBreakControlPanel::ApplyPermissions(bool redraw) {
   const std::uint64_t mask = GetUserRestrictions();
@@ -200,6 +209,6 @@ void CZelBreakControlPanel::ApplyPermissions(bool redraw) {
 }
 
 void CZelBreakControlPanel::UpdateOnlineStatus(bool online) {
-  (void)online;
+  CControlPanelWnd::UpdateOnlineStatus(online);
   UpdateAllControls();
 }

@@ -31,6 +31,8 @@ class CZelBreakControlPanel : public CControlPanelWnd {
   // then the whole panel.
   void UpdateAllControls() override;
   void UpdateOnlineStatus(bool online) override;
+  // The model and ID line follows a new ID at once.
+  void UpdateDeviceId() override;
   // The strips' cover shows while the current user lacks the right to use device controls;
   // the box and channel names are editable while the user holds the right to edit device
   // properties. The panel is redrawn when asked.
@@ -44,6 +46,8 @@ class CZelBreakControlPanel : public CControlPanelWnd {
  private:
   // Draws the background for the channel count: the header, the strips and their numbers.
   void DrawBackground();
+  // The model and ID line from the box, redrawn when asked.
+  void ShowModelLine(bool redraw);
 
   int m_channels = 0;
   CTextControl* m_modelText = nullptr;

@@ -331,6 +331,7 @@ void CZelSeriesControlPanel::ShowStrip(bool online) {
 }
 
 void CZelSeriesControlPanel::UpdateOnlineStatus(bool online) {
+  CControlPanelWnd::UpdateOnlineStatus(online);
   ShowStrip(online);
   const CRect strip = m_onlineStrip->GetRect();
   RedrawRect(&strip, true, false);

@@ -65,7 +65,7 @@ bool CBitmapFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, in
   redraw = CRect{};
   switch (message) {
     case WM_LBUTTONDOWN: {
-      BeginDrag();
+      redraw = BeginDrag();
       const int capY = ValueToY(m_value);
       const int half = CapHeight() / 2;
       if (y >= capY - half && y < capY - half + CapHeight()) {

@@ -54,7 +54,10 @@ class CControlObject {
   virtual bool OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw);
   // A key pressed while the widget is the panel's focus widget; true when taken.
   virtual bool OnKeyDown(int key, std::uint32_t flags, CRect& redraw);
-  // The widget stopped being the panel's active (mouse-capturing) widget.
+  // The widget's press is over without its button-up: it stopped being the panel's active
+  // (mouse-capturing) widget, or the panel lost the press (another window took over, the focus
+  // went, the panel was hidden, the unit went away, the button was seen up). A widget that
+  // follows the pointer stops following it. Base: nothing.
   virtual void OnDeactivate() {}
   // The pointer left the widget; returns the area to redraw.
   virtual CRect OnMouseLeave() { return CRect{}; }

@@ -156,10 +156,18 @@ CControlObject* CControlPanelWnd::SetActiveObject(CControlObject* control) {
 
 void CControlPanelWnd::EndMousePress() {
   CControlObject* pressed = m_pActive;
+  if (pressed) SetActiveObject(nullptr);
+  // The graphs follow a drag of their own without taking the mouse: they let go too.
+  for (CControlObject* control : m_controls)
+    if (control != pressed) control->OnDeactivate();
   if (!pressed) return;
-  SetActiveObject(nullptr);
   const CRect r = pressed->GetRect();
   RedrawRect(&r, true, true);
+}
+
+void CControlPanelWnd::UpdateOnlineStatus(bool online) {
+  // A unit that went away (or was set aside) takes no drag: the press ends with it.
+  if (!online) EndMousePress();
 }
 
 // --- Rights ---
@@ -235,8 +243,11 @@ void CControlPanelWnd::RedrawRect(const CRect* rect, bool invalidate, bool drawB
 }
 
 void CControlPanelWnd::DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y) {
-  // A pressed widget that stopped taking input (covered, hidden, its right gone) lets go.
-  if (m_pActive && !TakesInput(*m_pActive)) EndMousePress();
+  // A pressed widget that stopped taking input (covered, hidden, its right gone) lets go; so
+  // does every press when the pointer moves with the button up (its release went elsewhere):
+  // nothing but a held button drags a value.
+  const bool buttonUp = message == WM_MOUSEMOVE && !(flags & MK_LBUTTON);
+  if ((m_pActive && !TakesInput(*m_pActive)) || buttonUp) EndMousePress();
   CControlObject* target = m_pActive ? m_pActive : HitTest(x, y);
   bool handled = false;
   CRect redraw{};
@@ -445,8 +456,36 @@ void CControlPanelWnd::ShowRefusal(const CRect& rect, const std::string& message
   // As wide as the widget, and wide enough for a few words; kept inside the panel's width.
   const int tipWidth = std::min(std::max(rect.Width(), 220), std::max(width(), 220));
   const int left = std::max(0, std::min(rect.left, width() - tipWidth));
-  m_refusalTip->ShowAt(mapToGlobal(QPoint(left, rect.bottom + 2)), tipWidth, QString::fromStdString(message));
+  // Under the widget; above it when the panel ends below it first (a fader reaching the
+  // panel's foot), and over its lower part when neither fits.
+  const QString text = QString::fromStdString(message);
+  const int tipHeight = m_refusalTip->Fit(tipWidth, text).height();
+  int top = rect.bottom + 2;
+  if (top + tipHeight > height()) {
+    const int above = rect.top - 2 - tipHeight;
+    top = above >= 0 ? above : std::max(0, height() - tipHeight);
+  }
+  m_refusalTip->ShowAt(mapToGlobal(QPoint(left, top)), tipWidth, text);
   m_refusalTimer->start(kRefusalTipMs);
+}
+
+void CControlPanelWnd::ApplyUserChange(const CControlObject& control, const CParamValue& value) {
+  CDevice* device = GetDevice();
+  if (!device) return;
+  const CControlObject* outer = m_pChanging;
+  m_pChanging = &control;
+  struct Restore {
+    const CControlObject*& changing;
+    const CControlObject* outer;
+    ~Restore() { changing = outer; }
+  } restore{m_pChanging, outer};
+  device->ApplyUserChange(value);
+}
+
+void CControlPanelWnd::ShowChangeRefused(int parameterId, const std::string& reason) {
+  (void)parameterId;
+  // A change that reached the device another way (a link, a recall) was no one's at this panel.
+  if (m_pChanging) ShowRefusal(m_pChanging->GetRect(), reason);
 }
 
 void CControlPanelWnd::OnEditBoxKey(int key) { EndTextEdit(key == VK_RETURN); }

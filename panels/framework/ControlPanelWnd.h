@@ -39,6 +39,11 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   void NotifyParameterChanged(const CParamValue& value) override;
   void DestroyPanelWindow() override;
   void BringPanelToTop() override;
+  // The unit gone away (or set aside) ends the press. The family panels call it from theirs.
+  void UpdateOnlineStatus(bool online) override;
+  // Says why under the widget whose change the person is making now (ApplyUserChange); a
+  // refusal of a change that came another way (a link, a recall) says nothing here.
+  void ShowChangeRefused(int parameterId, const std::string& reason) override;
 
   // --- Widgets ---
   // Appends a widget (the panel owns it from now on); append order is drawing order.
@@ -52,10 +57,14 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   CControlObject* GetActiveObject() const { return m_pActive; }
   CControlObject* GetPreviousActiveObject() const { return m_pPrevActive; }
   // Ends the press of the active widget, if any: it is released and redrawn, and later mouse
-  // messages go to the widget under the pointer again. Runs when the button is let go, and also
-  // when the press is cut short: a modal dialog or another window takes over, the panel loses
-  // the keyboard focus or is hidden.
+  // messages go to the widget under the pointer again; every widget that follows a drag of its
+  // own stops (OnDeactivate). Runs when the press is cut short: a modal dialog or another
+  // window takes over, the panel loses the keyboard focus or is hidden, the unit goes away, the
+  // pointer moves with the button up.
   void EndMousePress();
+  // Hands a person's change made at the widget to the device, which judges it
+  // (CDevice::ApplyUserChange); a refusal the device gives meanwhile shows under the widget.
+  void ApplyUserChange(const CControlObject& control, const CParamValue& value);
 
   // --- The current user's rights, decided when the person acts ---
   // The current user's restriction mask, read now from the device's system (every right
@@ -171,6 +180,7 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   CControlObject* m_pActive = nullptr;
   CControlObject* m_pPrevActive = nullptr;
   CControlObject* m_pHover = nullptr;
+  const CControlObject* m_pChanging = nullptr;  // whose change ApplyUserChange is handing on
   CBitmapImage* m_pBackgroundImage = nullptr;
   std::unique_ptr<Graphics> m_graphics;
 

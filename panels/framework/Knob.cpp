@@ -63,7 +63,7 @@ bool CKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, in
   redraw = CRect{};
   switch (message) {
     case WM_LBUTTONDOWN:
-      BeginDrag();
+      redraw = BeginDrag();
       m_startY = y;
       m_startValue = m_value;
       return true;

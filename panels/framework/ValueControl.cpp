@@ -14,9 +14,12 @@ void CValueControl::SetValue(float value) {
   m_value = std::isfinite(value) ? std::clamp(value, std::min(low, high), std::max(low, high)) : std::min(low, high);
 }
 
-void CValueControl::BeginDrag() {
+CRect CValueControl::BeginDrag() {
   if (m_owner) m_owner->SetActiveObject(this);
+  // The drag starts from what the device holds.
+  const CRect changed = UpdateFromParameter(GetOwnerCurrentValue());
   m_dragging = true;
+  return changed;
 }
 
 void CValueControl::ChangeValue(float value, CRect& redraw) {
@@ -27,20 +30,35 @@ void CValueControl::ChangeValue(float value, CRect& redraw) {
   SendValue(CParamValue(m_id, m_value, ParamKind::kLevel));
 }
 
+CRect CValueControl::EndDrag() {
+  if (!m_dragging) return CRect{};
+  m_dragging = false;
+  return UpdateFromParameter(GetOwnerCurrentValue());
+}
+
+void CValueControl::OnDeactivate() {
+  const CRect changed = EndDrag();
+  if (m_owner && !IsRectEmpty(changed)) m_owner->RedrawRect(&changed, true, true);
+}
+
+void CValueControl::Nudge(float steps, CRect& redraw) {
+  // A value the widget showed on its own (a drag's) is no place to step from.
+  redraw = UpdateFromParameter(GetOwnerCurrentValue());
+  ChangeValue(NudgedLevel(m_value, steps * GetStep()), redraw);
+}
+
 bool CValueControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) {
   (void)x;
   (void)y;
   redraw = CRect{};
   switch (message) {
     case WM_LBUTTONUP:
-      if (m_dragging) {
-        m_dragging = false;
-        if (m_owner && m_owner->GetActiveObject() == this) m_owner->SetActiveObject(nullptr);
-      }
+      redraw = EndDrag();
+      if (m_owner && m_owner->GetActiveObject() == this) m_owner->SetActiveObject(nullptr);
       return true;
     case WM_MOUSEWHEEL: {
       const int notches = std::int32_t(flags) / WHEEL_DELTA;
-      if (notches != 0) ChangeValue(NudgedLevel(m_value, float(notches) * GetStep()), redraw);
+      if (notches != 0) Nudge(float(notches), redraw);
       return true;
     }
     default: return false;
@@ -60,7 +78,7 @@ bool CValueControl::OnKeyDown(int key, std::uint32_t flags, CRect& redraw) {
     case VK_NEXT: steps = -10.0f; break;
     default: return false;
   }
-  ChangeValue(NudgedLevel(m_value, steps * GetStep()), redraw);
+  Nudge(steps, redraw);
   return true;
 }
 

@@ -159,10 +159,19 @@ CBmpButton* CFennickControlPanel::GetMute(int channel) const {
 }
 
 void CFennickControlPanel::UpdateAllControls() {
+  ShowModelLine();
+  CNerexSeriesBaseControlPanel::UpdateAllControls();
+}
+
+void CFennickControlPanel::ShowModelLine() {
   CNerexSeriesDevice* device = GetNerexDevice();
   if (device && m_headerText)
     m_headerText->SetText(device->GetModelName() + "   ID " + std::to_string(device->GetDeviceId()));
-  CNerexSeriesBaseControlPanel::UpdateAllControls();
+}
+
+void CFennickControlPanel::UpdateDeviceId() {
+  ShowModelLine();
+  if (m_headerText) RedrawControl(m_headerText);
 }
 
 void CFennickControlPanel::ShowPage(std::uint32_t page) {

@@ -30,6 +30,8 @@ class CFennickControlPanel : public CNerexSeriesBaseControlPanel {
   bool Create() override;
   // The model line, then everything the base refreshes.
   void UpdateAllControls() override;
+  // The model line follows a new ID at once.
+  void UpdateDeviceId() override;
   // The compact view's meters on the meter timer; other pages as the base draws them.
   void OnTimer(std::uint32_t id) override;
   // The list keeps the row the user chose, limited to the memories there are; the display
@@ -65,6 +67,8 @@ class CFennickControlPanel : public CNerexSeriesBaseControlPanel {
   // Appends the widget to the panel and to the compact view's group.
   template <class T>
   T* AddCompact(T* widget);
+  // The model and ID line from the device.
+  void ShowModelLine();
 
   bool m_counted = false;
   std::array<CBmpButton*, 7> m_actionButtons{};

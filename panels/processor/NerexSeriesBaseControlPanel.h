@@ -98,7 +98,7 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   // (use device controls) shades the controls that change the unit (GetNeededRights); the
   // panel is redrawn when asked.
   void ApplyPermissions(bool redraw) override;
-  void UpdateOnlineStatus(bool online) override { (void)online; }
+  void UpdateOnlineStatus(bool online) override { CControlPanelWnd::UpdateOnlineStatus(online); }
 
   // --- CControlPanelWnd ---
   // What the device needs for a change of the widget's id (CDevice::RightsNeededFor): nothing

@@ -44,6 +44,8 @@ class CNerexSeriesParametricControl : public CControlObject {
 
   void Draw(Graphics& g, const CRect& clip) override;
   bool OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) override;
+  // A band drag cut short (another window, the focus, the unit gone) ends here.
+  void OnDeactivate() override { m_dragging = false; }
 
   // Deletes every section.
   void ClearSections();
@@ -74,7 +76,7 @@ class CNerexSeriesParametricControl : public CControlObject {
   float m_geqRangeDb = 15.0f;  // a dragged graphic-EQ band stays within +- this
   std::vector<CCurveData*> m_sections;  // owned
   int m_selectedBand = -1;
-  bool m_dragging = false;  // the panel clears it when the pointer leaves the graph
+  bool m_dragging = false;  // the panel clears it when the pointer leaves the graph or the press ends
 
  private:
   double PixelsPerDb() const;

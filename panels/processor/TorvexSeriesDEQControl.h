@@ -41,6 +41,9 @@ class CTorvexSeriesDEQControl : public CControlObject {
 
   void Draw(Graphics& g, const CRect& clip) override;
   bool OnMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y, CRect& redraw) override;
+  // A press cut short (another window, the focus, the unit gone) ends the handle, range and
+  // frequency drags as a release does.
+  void OnDeactivate() override { m_pressed = m_effectDrag = m_frequencyDrag = 0; }
 
   // Repaints the live fills over the static layer (copied first when copy is set); out
   // receives the plot rectangle in panel coordinates.

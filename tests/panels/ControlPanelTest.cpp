@@ -1,11 +1,15 @@
 // The panel window: parameter notification, redraw, the context menu, timers, tooltips, the
 // panel class registry and unbinding from the device.
 #include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
 #include <QLineEdit>
 #include <functional>
 #include <cstdlib>
 
 #include "tests/panels/PanelTestSupport.h"
+#include "widgets/ErrorTip.h"
 
 using ControlPanelTest = PanelTest;
 
@@ -123,6 +127,56 @@ TEST_F(ControlPanelTest, Press_CutShortByAnotherWindowFocusOrHiding_LetsGoOfTheM
     Press(17, 95);
     EXPECT_EQ(panel->GetActiveObject(), panel->fader) << i;
     Release(17, 95);
+  }
+}
+
+// The refusal tip is as high as its text wrapped at the tip's width, so that no line is cut
+// off; it stands under the widget, or above it where the panel ends first.
+TEST_F(ControlPanelTest, RefusalTip_HoldsItsWrappedTextAndStaysOverThePanel) {
+  struct Case {
+    const char* name;
+    CRect widget;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"one-line", panel->gainText->GetRect(), "Not now"},
+      {"three-lines", panel->label->GetRect(),
+       "Channel name cannot contain \"\xC3\xBC\" - the unit takes ASCII characters only"},
+      {"at-the-foot", panel->cover->GetRect(), "Cannot change settings - the unit is not connected"},
+      {"tall-widget", panel->fader->GetRect(), "Cannot change settings - the unit is not connected"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    panel->ShowRefusal(c.widget, c.message);
+    CErrorTip* tip = panel->GetRefusalTip();
+    ASSERT_NE(tip, nullptr);
+    ASSERT_TRUE(tip->isVisible());
+    EXPECT_EQ(tip->Message().toStdString(), c.message);
+    const QList<QLabel*> labels = tip->findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 2);
+    for (const QLabel* label : labels) {
+      if (!label->isVisible()) continue;
+      const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+      EXPECT_GE(label->height(), needed) << label->text().toStdString();
+      EXPECT_GE(label->geometry().top(), 0);
+      EXPECT_LE(label->geometry().bottom(), tip->height() - 1);
+    }
+    const QPoint origin = panel->mapToGlobal(QPoint());
+    const QRect shown = tip->geometry().translated(-origin);
+    if (c.widget.bottom + 2 + tip->height() <= panel->height()) {
+      EXPECT_EQ(shown.top(), c.widget.bottom + 2);
+    } else {
+      EXPECT_GE(shown.top(), 0);
+      EXPECT_LE(shown.bottom(), panel->height() - 1);
+    }
+    if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR")) {
+      QImage shot(panel->size(), QImage::Format_ARGB32);
+      QPainter painter(&shot);
+      panel->render(&painter);
+      tip->render(&painter, shown.topLeft());
+      painter.end();
+      shot.save(QString::fromLocal8Bit(dir) + QStringLiteral("/refusal-tip-%1.png").arg(c.name));
+    }
   }
 }
 

@@ -9,6 +9,7 @@
 #include <QTimeEdit>
 #include <QFile>
 #include <QFileDialog>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -36,6 +37,7 @@
 #include "platform/Sync.h"
 #include "resources/FennickPanelLayout.h"
 #include "tests/support/ProcessorBus.h"
+#include "tests/support/CollectingGrid.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TextInk.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
@@ -229,6 +231,23 @@ TEST_P(FennickPanelModelTest, OpensOnTheCompactSkinWithTheDeviceThePresetsAndThe
   EXPECT_EQ(panel->GetMeter(4)->GetId(), 5);
   EXPECT_EQ(panel->GetMute(3)->GetId(), kParamInputMute + 3);
   EXPECT_EQ(panel->GetMute(11)->GetId(), kParamOutputMute + 7);
+}
+
+// A new ID given in the properties pane offline shows on the model line at once.
+TEST_P(FennickPanelModelTest, TheModelLineFollowsANewIdAtOnce) {
+  CNerexSeriesDevice& d = Ready(GetParam().model, false);
+  ASSERT_NE(panel, nullptr);
+  const CRect line = panel->GetModelText()->GetRect();
+  const QImage before = panel->GetBackBuffer()->Native().copy(line.left, line.top, line.Width(), line.Height());
+  CCollectingGrid grid;
+  d.FillPropertiesPane(grid);
+  CDeviceProperty* row = grid.Find("ID");
+  ASSERT_NE(row, nullptr);
+  row->SetValue(std::int64_t(12));
+  ASSERT_TRUE(d.ApplyUserPropertyChange(*row)) << row->GetErrorText();
+  EXPECT_EQ(panel->GetModelText()->GetText(), d.GetModelName() + "   ID 12");
+  EXPECT_NE(panel->GetBackBuffer()->Native().copy(line.left, line.top, line.Width(), line.Height()), before);
+  Keep(*panel, "fennick_panel_new_id_" + std::to_string(GetParam().model) + ".png");
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, FennickPanelModelTest,

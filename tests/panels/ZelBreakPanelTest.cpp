@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <cstdlib>
 
+#include "core/model/DeviceProperty.h"
 #include "core/system/System.h"
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
@@ -15,7 +17,9 @@
 #include "panels/PanelClasses.h"
 #include "panels/framework/TextControl.h"
 #include "panels/amplifier/ZelBreakControlPanel.h"
+#include "platform/Image.h"
 #include "platform/MouseMessages.h"
+#include "tests/support/CollectingGrid.h"
 
 namespace {
 
@@ -124,6 +128,24 @@ TEST_P(ZelBreakPanelTest, WheelNotchesOnTheGainReadoutMoveOneStepOfTheBox) {
   }
   EXPECT_EQ(readout->GetText(), "-5.5 dB");
   Keep("zel_break_panel_wheel_" + std::to_string(GetParam()) + ".png");
+}
+
+// A new ID given in the properties pane offline shows on the panel's model line at once, as
+// it does in the frame's title.
+TEST_P(ZelBreakPanelTest, TheModelLineFollowsANewIdAtOnce) {
+  const CRect line = panel->GetModelText()->GetRect();
+  const QImage before = panel->GetBackBuffer()->Native().copy(line.left, line.top, line.Width(), line.Height());
+  CCollectingGrid grid;
+  box->FillPropertiesPane(grid);
+  CDeviceProperty* row = grid.Find("ID");
+  ASSERT_NE(row, nullptr);
+  row->SetValue(std::int64_t(12));
+  ASSERT_TRUE(box->ApplyUserPropertyChange(*row)) << row->GetErrorText();
+  EXPECT_EQ(box->GetDeviceId(), 12u);
+  EXPECT_EQ(panel->GetModelText()->GetText(), box->GetModelName() + "   ID 12");
+  // Drawn so too.
+  EXPECT_NE(panel->GetBackBuffer()->Native().copy(line.left, line.top, line.Width(), line.Height()), before);
+  Keep("zel_break_panel_new_id_" + std::to_string(GetParam()) + ".png");
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, ZelBreakPanelTest, ::testing::Values(40u, 41u));
