@@ -748,6 +748,13 @@ void CMainFrame::OnOnline() {
   }
 
   std::uint32_t choice = m_system.GetSettings().onGoOnline;
+  if (choice != kGoOnlineRetrieve && choice != kGoOnlineSend && choice != kGoOnlineAsk) {
+    // A choice that a later version stored, or a damaged setting: the person is asked, as by
+    // default, and the log says why.
+    m_system.WriteLog("Going Online: the setting OnGoOnline=" + std::to_string(choice) +
+                      " is no choice this version knows - asking what to do\n");
+    choice = kGoOnlineAsk;
+  }
   if (!m_autoscanRunning) m_system.GetComms().SetNeedSecurityGet(true);
   if (m_system.GetDesignMode() != 0) SetDesignMode(0);
   if (choice == kGoOnlineAsk) {

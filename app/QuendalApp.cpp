@@ -52,6 +52,13 @@ CCommandLine ReadCommandLine(const std::vector<std::string>& args) {
 
 }  // namespace
 
+bool CQuendalApp::PrintUsageIfAsked(const std::vector<std::string>& args) {
+  if (!ReadCommandLine(args).help) return false;
+  std::fputs(kUsage, stdout);
+  std::fflush(stdout);
+  return true;
+}
+
 CQuendalApp::CQuendalApp() = default;
 
 CQuendalApp::~CQuendalApp() {
@@ -63,14 +70,14 @@ bool CQuendalApp::InitInstance(const std::vector<std::string>& args) {
   // The command line is read before anything starts: the usage and a refused option end the
   // program with words and without a window.
   const CCommandLine line = ReadCommandLine(args);
-  if (!line.refused.empty()) {
-    std::fprintf(stderr, "orvak: unknown option '%s'\n%s", line.refused.c_str(), kUsage);
-    m_exitCode = 2;
-    return false;
-  }
   if (line.help) {
     std::fputs(kUsage, stdout);
     m_exitCode = 0;
+    return false;
+  }
+  if (!line.refused.empty()) {
+    std::fprintf(stderr, "orvak: unknown option '%s'\n%s", line.refused.c_str(), kUsage);
+    m_exitCode = 2;
     return false;
   }
   m_exitCode = 1;

@@ -22,10 +22,14 @@ class CQuendalApp {
 
   // Start-up. args: the command line without the program name and without the options that
   // Qt took, as the system gave them (bytes: a file name need not be UTF-8). At most one file
-  // is opened; "-h" and "--help" print the usage, and any other word that starts with "-"
-  // (before a "--") is refused with words. False when the application must end at once, with
+  // is opened; "-h" and "--help" print the usage (whatever else is named), and any other word
+  // that starts with "-" (before a "--") is refused with words. False when the application must end at once, with
   // StartupExitCode() as its exit code. UI thread, once.
   bool InitInstance(const std::vector<std::string>& args);
+  // Before anything of Qt starts (the usage needs no window system, and there may be no display):
+  // prints the usage and returns true when args ("-h" or "--help" before a "--") ask for it.
+  // args: the command line without the program name, Qt's own options among them.
+  static bool PrintUsageIfAsked(const std::vector<std::string>& args);
   // After InitInstance returned false: 0 after the usage, 2 after a refused option, 1 when the
   // program could not start.
   int StartupExitCode() const { return m_exitCode; }

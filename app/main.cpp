@@ -10,6 +10,8 @@
 #include "platform/AtomicFile.h"
 
 int main(int argc, char** argv) {
+  // The usage is printed before the window system starts: it needs no display.
+  if (CQuendalApp::PrintUsageIfAsked(std::vector<std::string>(argv + 1, argv + argc))) return 0;
   // A save past the file-size limit fails and is reported; the session and its edits go on.
   LetWritesPastTheFileSizeLimitFail();
   QApplication qapp(argc, argv);

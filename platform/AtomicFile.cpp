@@ -480,6 +480,17 @@ bool CAtomicFileWriter::CommitInPlace() {
   return true;
 }
 
+bool CAtomicFileWriter::Flush(std::string* error) {
+  if (m_fd < 0) Fail("The file is not open for writing");
+  if (m_failure.empty()) {
+    Step();
+    if (SyncToDisk(m_fd, false) != 0) Fail(Reason("The file could not be flushed to the disk", errno));
+  }
+  if (m_failure.empty()) return true;
+  if (error) *error = m_failure;
+  return false;
+}
+
 bool CAtomicFileWriter::Commit(std::string* error) {
   if (m_fd < 0) Fail("The file is not open for writing");
   bool done = m_failure.empty();

@@ -55,6 +55,9 @@ class CAtomicFileWriter {
   bool Open(std::string* error);
   // Appends size bytes.
   bool Write(const void* data, std::size_t size, std::string* error);
+  // Flushes the bytes written so far to the disk, so that a Commit after it waits only for the
+  // bytes written since (a save that must hold others up only for its end).
+  bool Flush(std::string* error);
   // Flushes the file's data to the disk, closes it and renames it into place; or cuts the file
   // written in place to its new length, flushes it and removes the copy of its earlier bytes.
   bool Commit(std::string* error);

@@ -23,10 +23,22 @@ CSplashScreen::CSplashScreen(const QImage& picture, const QString& versionText)
 }
 
 void CSplashScreen::ShowSplashScreen(std::uint32_t displayMs) {
+  // A question already open keeps the screen: the splash does not come at all.
+  if (QApplication::activeModalWidget()) {
+    Yield();
+    return;
+  }
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
+  // Showing a window may run events posted before it, a question among them, inside show().
+  m_showing = true;
   show();
+  m_showing = false;
+  if (m_yielded) {
+    close();
+    return;
+  }
   raise();
   repaint();
   m_timerId = startTimer(int(displayMs));
@@ -47,22 +59,33 @@ void CSplashScreen::paintEvent(QPaintEvent* event) {
 }
 
 bool CSplashScreen::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Show && m_timerId != 0) {
+  // Whatever asks, from the moment the splash exists: a message box, the password dialog, a
+  // file dialog, any window that waits for an answer.
+  if (event->type() == QEvent::Show && !m_yielded) {
     const auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget && widget != this && widget->isWindow() && widget->isModal()) Dismiss();
+    if (widget && widget != this && widget->isWindow() && widget->isModal()) Yield();
   }
   return QWidget::eventFilter(watched, event);
 }
 
-void CSplashScreen::Dismiss() {
+void CSplashScreen::Yield() {
+  if (m_yielded) return;
+  m_yielded = true;
+  qApp->removeEventFilter(this);
   if (m_timerId != 0) killTimer(m_timerId);
   m_timerId = 0;
+  if (m_showing) {
+    // Inside its own show(), under the question's event loop: hidden now, and closed once
+    // show() has returned (a window is not deleted under its own show()).
+    hide();
+    return;
+  }
   close();  // deletes the window (WA_DeleteOnClose)
 }
 
 void CSplashScreen::timerEvent(QTimerEvent* event) {
   if (event->timerId() == m_timerId) {
-    Dismiss();
+    Yield();
     return;
   }
   QWidget::timerEvent(event);
@@ -70,10 +93,10 @@ void CSplashScreen::timerEvent(QTimerEvent* event) {
 
 void CSplashScreen::keyPressEvent(QKeyEvent* event) {
   (void)event;
-  Dismiss();
+  Yield();
 }
 
 void CSplashScreen::mousePressEvent(QMouseEvent* event) {
   (void)event;
-  Dismiss();
+  Yield();
 }

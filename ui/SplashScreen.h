@@ -1,6 +1,7 @@
 // The start-up picture with the program's version; closes itself after its display time, at the
-// first key or mouse button pressed on it, or as soon as any modal window opens (a question or
-// an error must never sit hidden behind it), and deletes itself.
+// first key or mouse button pressed on it, or as soon as any modal window opens, also one opened
+// while the splash itself is being shown (a question or an error must never sit hidden behind
+// it), and deletes itself. Shown while a question is open, it does not come at all.
 #pragma once
 
 #include <QImage>
@@ -27,9 +28,12 @@ class CSplashScreen : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void Dismiss();
+  // Closes the splash once: at once, or, inside its own show(), hides it and closes it after.
+  void Yield();
 
   QImage m_picture;
   QString m_versionText;
   int m_timerId = 0;
+  bool m_showing = false;  // inside show()
+  bool m_yielded = false;  // closing, or closed
 };

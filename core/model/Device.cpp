@@ -393,7 +393,11 @@ void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {
 
 bool CDevice::LeavesOvertakenReply(const CControlMessage& record) {
   if (!IsReadOvertaken(record)) return false;
-  LogUnusedReply(record, "asked before a change of the settings it holds");
+  // The log names only a change made since the read was asked. A read answered while writes
+  // queued before it still wait (the file's settings that a "Send" session sends first, or a
+  // change whose writes have not left yet) is asked again as a matter of course.
+  if (record.changeCount != m_settingsChanges || m_changesUnderWay > 0)
+    LogUnusedReply(record, "asked before a change of the settings it holds");
   return true;
 }
 
@@ -539,9 +543,10 @@ CDevice::CSettingsChange::CSettingsChange(CDevice& device) : m_device(device) {
 }
 
 CDevice::CSettingsChange::~CSettingsChange() {
-  --m_device.m_changesUnderWay;
-  // A read stamped while the change was under way was asked before its writes were queued.
+  // A read stamped while the change was under way was asked before its writes were queued: the
+  // count moves before the change stops being under way, so that no read is taken in between.
   ++m_device.m_settingsChanges;
+  --m_device.m_changesUnderWay;
 }
 
 void CDevice::StampRead(CControlMessage& read) const { read.changeCount = m_settingsChanges; }

@@ -334,6 +334,13 @@ class CDevice : public CObjectProperties {
   // A copy of queued message i (tests and diagnostics); false when out of range.
   bool PeekQueuedMessage(std::size_t i, CControlMessage& out) const;
 
+  // --- What the units change in the file ---
+  // How many times a reply of the unit changed what the device's record stores (the person's
+  // own changes mark the system modified instead). The system keeps the count it saw when the
+  // file was read or saved: a count that moved since tells autosave that the file no longer
+  // holds what the unit reported, without the record being stored to find out. Any thread.
+  std::uint32_t GetUnitChanges() const { return m_unitChanges; }
+
   // --- Reads that a change overtakes ---
   // A unit answers a read with what it holds when the read reaches it. A change of its settings
   // that the device makes after the read was asked, or makes while the read is on its way, or
@@ -382,9 +389,13 @@ class CDevice : public CObjectProperties {
   // used, and why. Any thread.
   void LogUnusedReply(const CControlMessage& record, const char* why);
   // True when a change has overtaken the read (IsReadOvertaken): the settings its reply carries
-  // are left out of the file, which the comms error log tells. Worker thread, under the system's
-  // lock.
+  // are left out of the file. The comms error log tells it when a change began or ended since
+  // the read was asked; a read answered while writes queued before it still wait is left out
+  // without a line. Worker thread, under the system's lock.
   bool LeavesOvertakenReply(const CControlMessage& record);
+  // A reply of the unit changed a setting the device's record stores. Worker thread, under the
+  // system's lock.
+  void NoteUnitChange() { ++m_unitChanges; }
   // For a family's ProcessReply, before anything of a reply is taken: unitType is the type code
   // that the reply repeats (0: the reply tells none). True when the reply may be taken. A unit
   // of another model sets the device aside (logged once); while set aside, a unit of the
@@ -439,6 +450,7 @@ class CDevice : public CObjectProperties {
   // Settings changes begun or ended and writes queued, and the changes under way now.
   std::atomic<std::uint32_t> m_settingsChanges{0};
   std::atomic<std::int32_t> m_changesUnderWay{0};
+  std::atomic<std::uint32_t> m_unitChanges{0};  // see GetUnitChanges
 
  private:
 };

@@ -18,7 +18,7 @@ void CSnapshotData::Serialize(CArchive& ar) {
     ar.WriteBytes(m_data.data(), m_data.size());
     return;
   }
-  if (ar.ReadU32() != kImageVersion) return;
+  ReadRecordVersion(ar, kImageVersion, kImageVersion, "snapshot image record");
   ArchiveUuid(ar, m_uuid);
   m_flag = ar.ReadBool();
   const std::uint32_t length = ar.ReadU32();
@@ -46,7 +46,7 @@ void CSnapshot::Serialize(CArchive& ar) {
     ar.WriteString(m_name);
     return;
   }
-  if (ar.ReadU32() != kSnapshotVersion) return;
+  ReadRecordVersion(ar, kSnapshotVersion, kSnapshotVersion, "snapshot record");
   ArchiveUuid(ar, m_uuid);
   const std::uint32_t count = ar.ReadU32();
   ar.CheckCount(count, kImageMinSize);

@@ -21,8 +21,10 @@ class CSnapshotData {
   const CUuid& GetUuid() const { return m_uuid; }
   std::uint32_t GetLength() const { return std::uint32_t(m_data.size()); }
 
-  // u32 version 1, 16 device UUID bytes, BOOL flag, u32 length, the bytes. A record of another
-  // version reads nothing more; a length beyond the data left throws before any allocation.
+  // u32 version 1, 16 device UUID bytes, BOOL flag, u32 length, the bytes. A record of a later
+  // version throws NewerVersion and one of version 0 BadFormat: records carry no length, so
+  // reading on would take its fields for the next record's. A length beyond the data left throws
+  // before any allocation.
   void Serialize(CArchive& ar);
 
   CUuid m_uuid;  // the device's
@@ -45,7 +47,8 @@ class CSnapshot {
   void CopyFrom(const CSnapshot& other);
 
   // u32 version 1, 16 UUID bytes, u32 image count, the images, then the name. A record of
-  // another version reads nothing more. Throws CArchiveException on short or bad data.
+  // another version throws, as an image of one does (NewerVersion for a later one). Throws
+  // CArchiveException on short or bad data.
   void Serialize(CArchive& ar);
 
   std::string m_name;

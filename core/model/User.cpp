@@ -97,7 +97,7 @@ void CPanelPermissions::Serialize(CArchive& ar) {
     ar.WriteU32(m_flags);
     return;
   }
-  if (ar.ReadU32() != kAccessRecordVersion) return;
+  ReadRecordVersion(ar, kAccessRecordVersion, kAccessRecordVersion, "access record");
   ArchiveUuid(ar, m_uuid);
   m_flags = ar.ReadU32();
 }
@@ -178,8 +178,7 @@ void CUser::Serialize(CArchive& ar) {
     SerializePermissionList(ar, m_panelPermissions);
     return;
   }
-  const std::uint32_t version = ar.ReadU32();
-  if (version != 1 && version != kUserRecordVersion) return;
+  const std::uint32_t version = ReadRecordVersion(ar, 1, kUserRecordVersion, "user record");
   const std::uint32_t seed = ar.ReadU32();
   ar.ReadBytes(record, kRecordSize);
   UnscrambleWords(record, kRecordWords, seed);
@@ -258,7 +257,7 @@ void SerializeUsers(CArchive& ar, CUserList& users, std::vector<std::string>* le
     return;
   }
   DeleteAllUsers(users);
-  if (ar.ReadU32() != kUserListVersion) return;
+  ReadRecordVersion(ar, kUserListVersion, kUserListVersion, "user list");
   const std::uint32_t count = ar.ReadU32();
   ar.CheckCount(count, kUserRecordMinSize);
   for (std::uint32_t i = 0; i < count; ++i) {

@@ -34,7 +34,8 @@ class CPanelPermissions {
   const CUuid& GetUuid() const { return m_uuid; }
   std::uint32_t GetFlags() const { return m_flags; }
 
-  // u32 version 1, 16 UUID bytes, u32 flags. A record of another version reads nothing more.
+  // u32 version 1, 16 UUID bytes, u32 flags. A record of another version throws (NewerVersion
+  // for a later one): its fields cannot be told from the next record's.
   void Serialize(CArchive& ar);
 
   CUuid m_uuid;
@@ -92,7 +93,8 @@ class CUser {
 
   // Version 2 is written: version, seed (the tick count), the record scrambled with the seed,
   // the device records, the panel records. Version 1 (seed and record only) is read too.
-  // Loading appends the access records read. Throws CArchiveException on short or bad data.
+  // Loading appends the access records read. Throws CArchiveException on short or bad data,
+  // NewerVersion on a record of a later version.
   void Serialize(CArchive& ar);
 
   std::string m_name;
@@ -131,8 +133,8 @@ void PackUserTable(const CUserList& users, CUserTable& out);
 void UnpackUserTable(CUserList& users, const CUserTable& in);
 
 // The user list block of the system file: u32 version 1, u32 count, the user records. Loading
-// deletes the list's users first; a list of another version reads nothing more; users past
-// the tenth are read (to stay in step with the file) and dropped.
-// Loading keeps the first kMaxUsers users of the list; the names of the others go to
-// leftOut (when given).
+// deletes the list's users first; a list of another version throws (NewerVersion for a later
+// one), as a user or access record of one does. Users past the tenth are read (to stay in step
+// with the file) and dropped: loading keeps the first kMaxUsers users of the list, and the
+// names of the others go to leftOut (when given).
 void SerializeUsers(CArchive& ar, CUserList& users, std::vector<std::string>* leftOut = nullptr);

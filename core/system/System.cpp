@@ -180,10 +180,6 @@ void CSystem::ShowFileError(const std::string& text, const std::string& caption)
 bool CSystem::GoOnline(std::uint32_t choice) {
   // A unit of another model that a scan found at a device's ID is looked for anew.
   for (CDevice* device : GetDevices()) device->SetOtherModelAtId(0);
-  // Online, the units' values may change the devices' settings without marking the file
-  // modified: the devices as they stand now (an earlier edit is in the modified flag) are what
-  // tells later whether they did.
-  if (!m_storedDevicesPrint) m_storedDevicesPrint = PrintDevicesRecords();
   if (m_comms.GoOnline(choice)) return true;
   // Why the port did not open: no such device, no permission, another program holds it...
   const std::string reason = m_comms.GetTransport().GetOpenFailureText();
@@ -211,7 +207,7 @@ bool CSystem::Clear() {
   m_filePath.clear();
   m_modified = false;
   m_fileStamp.reset();
-  m_storedDevicesPrint.reset();
+  m_storedUnitChanges = CountUnitChanges();
   return true;
 }
 

@@ -326,9 +326,10 @@ class CSystem final : public IDeviceHost,
   // is kept and the modified flag cleared.
   bool SaveFile(const std::string& path, std::string* failure = nullptr);
   // True when the system holds what its file, as last read or saved, does not: an edit (the
-  // modified flag), or device settings that changed since the comms went online, as the
-  // values read from the units do (those leave the modified flag, and so File > Save, alone).
-  // UI thread.
+  // modified flag, which every change of the person's and every other record sets), or device
+  // settings that the units' replies changed since (those leave the modified flag, and so
+  // File > Save, alone; each device counts them). Microseconds under the lock at any size: no
+  // record is stored to find out. UI thread.
   bool HasChangesSinceStored();
   // True when the file at the system's path is no longer the one it read or saved last: a
   // program wrote over it, replaced or removed it since. False without a file. UI thread.
@@ -447,9 +448,10 @@ class CSystem final : public IDeviceHost,
   void IndexDevicesByUuid() const;
   // A message about the whole system (no device) to the main frame.
   void PostToFrame(std::uint32_t message);
-  // A print of every device's record as the file stores it (SystemFile.cpp): equal prints, equal
-  // records. None when a record could not be stored.
-  std::optional<std::uint64_t> PrintDevicesRecords();
+  // The devices' counts of changes their units' replies made (CDevice::GetUnitChanges), summed:
+  // each only grows, so the sum moves whenever one does while the devices stay the same (adding
+  // or deleting one marks the system modified). The lock is held.
+  std::uint64_t CountUnitChanges() const;
 
   // Panel order helpers (DeviceManagement.cpp).
   void SetPanelOrder(const CPanelView& view, std::int32_t order);
@@ -474,11 +476,10 @@ class CSystem final : public IDeviceHost,
   std::unique_ptr<CLogFile> m_log;
   std::string m_filePath;
   bool m_modified = false;
-  // The file as this system last read or saved it: its stamp on the disk, and, from the time
-  // the comms went online until the next open or offline save, a print of the devices' records
-  // as they were stored.
+  // The file as this system last read or saved it: its stamp on the disk, and the devices'
+  // count of changes their units made (CountUnitChanges) when it was read or stored.
   std::optional<CFileStamp> m_fileStamp;
-  std::optional<std::uint64_t> m_storedDevicesPrint;
+  std::uint64_t m_storedUnitChanges = 0;
   // While set, a file error shown through ShowFileError goes here instead of to the user.
   std::string* m_fileErrorCapture = nullptr;
   bool m_fullScreenNow = false;

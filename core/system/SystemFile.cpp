@@ -19,7 +19,6 @@
 #include "core/system/Zone.h"
 #include "platform/Archive.h"
 #include "platform/AtomicFile.h"
-#include "platform/Clock.h"
 #include "platform/Sync.h"
 
 namespace {
@@ -349,7 +348,7 @@ bool CSystem::OpenFile(const std::string& path) {
   SetFilePath(path);
   SetModified(false);
   m_fileStamp = stamp;
-  m_storedDevicesPrint.reset();
+  m_storedUnitChanges = CountUnitChanges();
   return true;
 }
 
@@ -373,13 +372,13 @@ bool CSystem::SaveFile(const std::string& path, std::string* failure) {
     if (!file.Write(data, size, &error))
       throw CArchiveException(CArchiveException::WriteFailed, path + "\n" + error);
   });
-  // Online the units may change the settings meanwhile: the print is taken of what was stored,
-  // under the same hold of the lock.
-  std::optional<std::uint64_t> print;
+  // Online the units may change the settings meanwhile: the count of their changes is taken of
+  // what was stored, under the same hold of the lock.
+  std::uint64_t unitChanges = 0;
   {
     CSingleLock lock(GetLock());
     if (!Serialize(ar)) return false;
-    if (IsPortOpen()) print = PrintDevicesRecords();
+    unitChanges = CountUnitChanges();
   }
   try {
     ar.Flush();
@@ -390,38 +389,24 @@ bool CSystem::SaveFile(const std::string& path, std::string* failure) {
   SetFilePath(path);
   SetModified(false);
   m_fileStamp = ReadFileStamp(path);
-  m_storedDevicesPrint = print;
+  m_storedUnitChanges = unitChanges;
   return true;
 }
 
 bool CSystem::HasChangesSinceStored() {
-  return IsModified() || (m_storedDevicesPrint && PrintDevicesRecords() != m_storedDevicesPrint);
+  // The worker's user import marks the system modified under the lock, and the units' replies
+  // count their changes under it.
+  CSingleLock lock(GetLock());
+  return IsModified() || CountUnitChanges() != m_storedUnitChanges;
 }
 
 bool CSystem::IsFileChangedOnDisk() const {
   return !m_filePath.empty() && m_fileStamp && ReadFileStamp(m_filePath) != m_fileStamp;
 }
 
-std::optional<std::uint64_t> CSystem::PrintDevicesRecords() {
-  // FNV-1a over the bytes of the records as they would be stored.
-  std::uint64_t print = 0xcbf29ce484222325ull;
-  CArchive ar([&](const std::uint8_t* data, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) print = (print ^ data[i]) * 0x100000001b3ull;
-  });
-  // The worker may be parsing a reply into a device's settings meanwhile. Scrambled sections
-  // take the same key each time, so that equal records give equal bytes.
+std::uint64_t CSystem::CountUnitChanges() const {
   CSingleLock lock(GetLock());
-  const CHeldTickCount sameKeys(0);
-  try {
-    for (CDevice* device : m_devices) {
-      ar.WriteU32(device->GetTypeCode());
-      ar.WriteU32(device->GetDeviceId());
-      ar.WriteU32(device->GetModelIndex());
-      device->Serialize(ar);
-    }
-    ar.Flush();
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-  return print;
+  std::uint64_t count = 0;
+  for (const CDevice* device : m_devices) count += device->GetUnitChanges();
+  return count;
 }

@@ -125,7 +125,7 @@ void CZone::Serialize(CArchive& ar, const DeviceLookup& findDevice) {
     }
     return;
   }
-  if (ar.ReadU32() != kZoneVersion) return;
+  ReadRecordVersion(ar, kZoneVersion, kZoneVersion, "zone record");
   m_name = ar.ReadString();
   m_bCollapsed = ar.ReadBool();
   m_bMeterCollapsed = ar.ReadBool();

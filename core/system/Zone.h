@@ -43,8 +43,8 @@ class CZone {
   bool MoveDeviceDown(const CDevice* device);
 
   // u32 version 1, name, u32 collapsed in the rack, u32 collapsed in the strip, u32 device
-  // count and each device's 16 UUID bytes. Loading a record of another version reads nothing
-  // more; each stored UUID is looked up among the owning system's devices and a UUID that
+  // count and each device's 16 UUID bytes. Loading a record of another version throws
+  // (NewerVersion for a later one); each stored UUID is looked up among the owning system's devices and a UUID that
   // names none is dropped. Throws CArchiveException on short or bad data.
   void Serialize(CArchive& ar);
   // The same, looking devices up with findDevice (which answers null to drop a UUID).

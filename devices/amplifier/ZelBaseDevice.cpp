@@ -15,6 +15,7 @@
 #include "core/file/TextConversion.h"
 #include "core/file/VersionTable.h"
 #include "core/model/DeviceMenu.h"
+#include "platform/Archive.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Sync.h"
@@ -30,6 +31,18 @@ constexpr std::size_t kIdentityFirmwareAt = 19;
 constexpr std::size_t kIdentityFirmwareLength = 4;
 
 std::atomic<CZelBaseDevice::FirmwareTableReader> g_firmwareReader{nullptr};
+
+// A print of the device's record as the file stores it (FNV-1a over its bytes): a Zel unit's
+// record is a few hundred bytes, printed before and after a reply in a few microseconds.
+std::uint64_t RecordPrint(CDevice& device) {
+  std::uint64_t print = 0xcbf29ce484222325ull;
+  CArchive ar([&](const std::uint8_t* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) print = (print ^ data[i]) * 0x100000001b3ull;
+  });
+  device.Serialize(ar);
+  ar.Flush();
+  return print;
+}
 
 }  // namespace
 
@@ -283,8 +296,13 @@ void CZelBaseDevice::ProcessReply(CControlMessage& record) {
     CSingleLock lock(m_host->GetLock());
     if (!TakesReply(record)) return;
     before = IsReadOutComplete();
-    // Writes are answered by their ACK only.
-    if (!record.write) DecodeReply(record);
+    // Writes are answered by their ACK only. A reply that changes what the file stores of the
+    // unit is counted, so that autosave keeps it.
+    if (!record.write) {
+      const std::uint64_t stored = RecordPrint(*this);
+      DecodeReply(record);
+      if (RecordPrint(*this) != stored) NoteUnitChange();
+    }
     after = IsReadOutComplete();
   }
   // The notices and log lines of the reply go out once the model holds all of it.

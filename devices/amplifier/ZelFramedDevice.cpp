@@ -64,6 +64,8 @@ std::string CZelFramedDevice::ModelNameOfType(std::uint32_t typeCode) const {
 bool CZelFramedDevice::BuildSecurityCheckMessage(CControlMessage& record) {
   record.Set(m_checkCommand, kZelBareReadLength, m_checkReplyLength, this, false, CControlMessage::kDefaultReplyStart,
              0, 0);
+  // The check is a read of what the unit holds (a Zel unit's name): stamped as every read is.
+  StampRead(record);
   BuildZelFrameHeader(record, m_typeCode, m_deviceId);
   return true;
 }

@@ -2,6 +2,7 @@
 // received mask that drives the polling schedule is kept, the firmware is checked against the
 // version table and the unit's clock is kept in step. Comms worker thread, under the system's
 // lock; windows hear of changes only through posted messages.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -143,6 +144,16 @@ class CNerexReplyHandler {
     if (changed) PostMeters();
   }
 
+  // A memory's name and section flags as the unit reports them.
+  void TakeMemoryName(CNerexSeriesMemory& memory, const std::string& name) {
+    if (memory.name != name) d.NoteUnitChange();
+    memory.name = name;
+  }
+  void TakeMemoryFlags(CNerexSeriesMemory& memory, std::uint8_t flags) {
+    if (memory.sectionFlags != flags) d.NoteUnitChange();
+    memory.sectionFlags = flags;
+  }
+
   // Stores a meter reading; true when it differs from the one held. Readings that did not move
   // need no redraw: a unit at rest would otherwise have the monitor and its panel redrawn on
   // every poll.
@@ -203,6 +214,7 @@ class CNerexReplyHandler {
     if (!target) return d.RefuseReply(r, "no such memory");
     const int model = d.GetModel(), n = d.GetInputCount(), m = d.GetOutputCount();
     const std::span<const std::uint8_t> payload(raw);
+    const CNerexSeriesMemory before = *target;
     bool ok = false;
     switch (r.command) {
       case kCmdReadInputs: ok = DecodeInputBlock(payload, n, model, *target); break;
@@ -211,6 +223,7 @@ class CNerexReplyHandler {
       case kCmdReadDeq: ok = DecodeDeqBlockReply(payload, n, model, *target); break;
       default: break;
     }
+    if (!(*target == before)) d.NoteUnitChange();
     if (!ok) return d.RefuseReply(r, "too short");
     d.m_receivedMask |= bit;
   }
@@ -224,12 +237,15 @@ class CNerexReplyHandler {
     const bool keepFileNames = d.LeavesOvertakenReply(r);
     if (!keepFileNames) {
       d.m_receivedMask |= kReceivedMeters;
-      d.SetName(TrimBlanks(ReplyText(r.frame + kNerexPayload, kDeviceNameBytes), false));
+      const std::string name = TrimBlanks(ReplyText(r.frame + kNerexPayload, kDeviceNameBytes), false);
+      if (name != d.GetName()) d.NoteUnitChange();
+      d.SetName(name);
     }
     auto takeName = [&](NerexChannelName& slot, std::size_t at) {
       // Seven characters of each slot travel; the eighth stays. Slots past the data stay too.
       if (keepFileNames || at + 7 > data) return;
       const std::string text = ReplyText(r.frame + kNerexPayload + at, 7);
+      if (!std::equal(text.begin(), text.end(), slot.begin())) d.NoteUnitChange();
       std::copy(text.begin(), text.end(), slot.begin());
     };
     for (int i = 0; i < kNerexMaxInputs; ++i) takeName(d.m_current.inputs.names[std::size_t(i)], 40 + 8 * std::size_t(i));
@@ -245,7 +261,7 @@ class CNerexReplyHandler {
     const int n = RawMemoryNumber(raw) - 1;
     const std::string name = TrimBlanks(std::string(raw.begin() + 2, raw.begin() + 2 + kMemoryNameBytes), true);
     if (n >= 0 && n < int(kXoverBase)) {
-      if (CNerexSeriesMemory* memory = PresetAt(n)) memory->name = name;
+      if (CNerexSeriesMemory* memory = PresetAt(n)) TakeMemoryName(*memory, name);
       else d.RefuseReply(r, "no such memory");
       if (d.m_memoryNameIndex == std::min(d.m_presets.size(), kMaxPresetNumber)) {
         d.m_receivedMask |= kReceived49;
@@ -257,7 +273,7 @@ class CNerexReplyHandler {
         d.Post(FrameMsg::kStatusEvent, kNerexStatusPresets);
       }
     } else if (n >= int(kXoverBase)) {
-      if (CNerexSeriesMemory* memory = XoverAt(n - int(kXoverBase))) memory->name = name;
+      if (CNerexSeriesMemory* memory = XoverAt(n - int(kXoverBase))) TakeMemoryName(*memory, name);
       else d.RefuseReply(r, "no such memory");
       if (d.m_memoryNameIndex == kXoverBase + d.m_xoverPresets.size()) {
         d.m_receivedMask |= kReceived49Second;
@@ -279,13 +295,13 @@ class CNerexReplyHandler {
       CNerexSeriesMemory* memory = PresetAt(n);
       if (!memory) return d.RefuseReply(r, "no such memory");
       ++d.m_memoryFlagsIndex;
-      memory->sectionFlags = flags;
+      TakeMemoryFlags(*memory, flags);
       if (d.m_memoryFlagsIndex == std::min(d.m_presets.size(), kMaxPresetNumber)) d.m_receivedMask |= kReceived53;
     } else {
       CNerexSeriesMemory* memory = XoverAt(n - int(kXoverBase));
       if (!memory) return d.RefuseReply(r, "no such memory");
       ++d.m_memoryFlagsIndex;
-      memory->sectionFlags = flags;
+      TakeMemoryFlags(*memory, flags);
       if (d.m_memoryFlagsIndex - kXoverBase == d.m_xoverPresets.size()) d.m_receivedMask |= kReceived53Second;
     }
   }
@@ -296,7 +312,9 @@ class CNerexReplyHandler {
     if (d.LeavesOvertakenReply(r)) return;
     for (std::size_t e = 0; e < d.m_timedPresets.size(); ++e) {
       const std::uint8_t* b = raw.data() + 6 * e;
-      d.m_timedPresets[e] = TimedPresetEntry{b[0], b[1], b[2], b[3], b[4], b[5]};
+      const TimedPresetEntry entry{b[0], b[1], b[2], b[3], b[4], b[5]};
+      if (!(entry == d.m_timedPresets[e])) d.NoteUnitChange();
+      d.m_timedPresets[e] = entry;
     }
     d.m_receivedMask |= kReceivedTimedPresets;
   }
@@ -316,12 +334,15 @@ class CNerexReplyHandler {
                 received.bytes.begin() + NerexGeneralSettings::kSecurityCodeLow);
     CopyGeneralSettings(received, d.m_general);
     const NerexGeneralSettings& now = d.m_general;
+    if (now.bytes != old.bytes) d.NoteUnitChange();
 
     const int preset = now.GetCurrentPreset();
     if ((preset != old.GetCurrentPreset() || now.bytes[NerexGeneralSettings::kRecallFlag]) && preset != 0 &&
         m_initialised) {
       if (CNerexSeriesMemory* memory = PresetAt(preset - 1)) {
+        const CNerexSeriesMemory before = d.m_current;
         d.m_current.CopyFrom(*memory);
+        if (!(d.m_current == before)) d.NoteUnitChange();
         d.Post(FrameMsg::kStatusEvent, kNerexStatusSettings);
       } else {
         d.RefuseReply(r, "no such memory");

@@ -1,6 +1,7 @@
 // Processor records of the system file, of data streams and of Fennick preset files.
 #include "devices/processor/NerexSeriesFile.h"
 
+#include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "core/model/DeviceHost.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/NerexValueRanges.h"
@@ -522,7 +524,8 @@ void CheckMemoryRecordBody(CArchive& ar, bool oldest, std::uint32_t version) {
   }
   ar.Skip(sizes.geq);
   if (version >= 4) {
-    if (ar.ReadU32() != 1) Damaged(kDeqVersionText);
+    // A later program's dynamic EQ cannot be read past, as a later memory record cannot.
+    CArchive::CheckVersion(ar.ReadU32(), 1, 1, "dynamic-EQ record");
     ar.Skip(sizes.deq - sizeof(std::uint32_t));
   }
 }
@@ -891,23 +894,38 @@ bool SaveNerexPresetFile(const std::string& path, const CNerexSeriesMemory& memo
 bool LoadNerexPresetFile(const std::string& path, int model, CNerexSeriesMemory& memory, std::string* error) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(path, bytes, error)) return false;
+  auto refuse = [&](const std::string& why) {
+    if (error) *error = why + "; nothing was loaded.";
+    return false;
+  };
+  // A preset file is one memory record and nothing else, and the record opens with its name in
+  // the wide text form: a system file, a picture or an empty file is no preset file at all.
+  constexpr std::uint8_t kWideTextMark[] = {0xFF, 0xFE, 0xFF};
+  if (bytes.size() < sizeof kWideTextMark || !std::equal(std::begin(kWideTextMark), std::end(kWideTextMark), bytes.begin()))
+    return refuse("The file is not a preset file");
+  const std::size_t size = bytes.size();
   CNerexSeriesMemory loaded;
   try {
     CArchive ar(std::move(bytes));
     loaded.Serialize(ar);
+    // Bytes after the record: two records joined, or a file that merely begins like one.
+    if (const std::size_t left = ar.Remaining(); left > 0)
+      return refuse("The file is not a preset file: " + std::to_string(left) + " of its " + std::to_string(size) +
+                    " bytes follow the preset it begins with");
   } catch (const CArchiveException& e) {
-    if (error) *error = e.what();
-    return false;
+    if (e.GetCause() == CArchiveException::NewerVersion)
+      return refuse("The preset file was written by a later version of the program");
+    return refuse(std::string("The preset file is damaged or incomplete (") + e.what() + ")");
   }
-  // A preset goes to the unit as it is: one value outside its range refuses the whole file.
+  // A preset goes to the unit as it is: one value outside its range refuses the whole file, and
+  // so does a name that no preset of the unit can carry.
   const NerexRangeReport report = CheckMemoryValues(loaded, model, false);
-  if (report.count > 0) {
-    if (error)
-      *error = "The preset file holds " + std::to_string(report.count) +
-               (report.count == 1 ? " value outside its range (" : " values outside their ranges (") + report.first +
-               "); nothing was loaded.";
-    return false;
-  }
+  if (report.count > 0)
+    return refuse("The preset file holds " + std::to_string(report.count) +
+                  (report.count == 1 ? " value outside its range (" : " values outside their ranges (") + report.first +
+                  ")");
+  if (const std::string refusal = PresetNameRefusal(loaded.name); !refusal.empty())
+    return refuse("The preset file's name is refused (" + refusal + ")");
   memory.CopyFrom(loaded);
   return true;
 }

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QPushButton>
+#include <functional>
 #include <optional>
 
 #include <unistd.h>
@@ -21,6 +22,8 @@
 #include "app/UserPrompts.h"
 #include "custom/CPData.h"
 #include "core/model/Device.h"
+#include "core/protocol/ControlMessage.h"
+#include "devices/amplifier/AmplifierFamilies.h"
 #include "core/file/ImageTree.h"
 #include "core/model/User.h"
 #include "core/system/System.h"
@@ -32,6 +35,7 @@
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
 #include "tests/support/TestDevices.h"
+#include "tools/devsim/SimUnit.h"
 #include "ui/SettingsSheet.h"
 
 namespace {
@@ -824,6 +828,96 @@ TEST_F(FileCommandsTest, Autosave_WritesOnlyWhatChangedSinceTheFileWasReadOrSave
   EXPECT_EQ(WriteMark(path), saved);
   EXPECT_EQ(prompts.messages.size(), 1u);
 }
+
+// Every kind of change autosave keeps, made the way the program makes it: an edit of each of the
+// file's records (each marks the system modified), an import of the units' users by the comms
+// worker, and a value a unit reported into a device's settings (which leaves File > Save alone
+// and is counted by the device).
+struct AutosaveKind {
+  const char* name;
+  std::function<void(CFrameUnderTest&, CFakePrompts&)> change;
+  friend void PrintTo(const AutosaveKind& k, std::ostream* os) { *os << k.name; }
+};
+
+class AutosaveKindTest : public FileCommandsTest, public ::testing::WithParamInterface<AutosaveKind> {};
+
+const AutosaveKind kAutosaveKinds[] = {
+    {"DeviceAdded", [](CFrameUnderTest& f, CFakePrompts&) {
+       CDevice* device = f.GetSystem().CreateDevice(9, CFileTestDevice::kPlainType, 0);
+       f.GetSystem().AppendDevice(device);
+       f.GetSystem().GetZones()[0]->AppendDevice(device);
+       f.GetSystem().SetModified(true);
+     }},
+    {"ZoneAdded", [](CFrameUnderTest& f, CFakePrompts&) { f.RunCommand(Cmd::kAddZone); }},
+    {"LinkAdded", [](CFrameUnderTest& f, CFakePrompts&) { f.RunCommand(Cmd::kAddLink); }},
+    {"LinkingSwitched", [](CFrameUnderTest& f, CFakePrompts&) { f.RunCommand(Cmd::kLinkingStatus); }},
+    {"SnapshotTaken", [](CFrameUnderTest& f, CFakePrompts& prompts) {
+       prompts.snapshotCreate = CFakePrompts::SnapshotChoice{"Matinee", true, -1};
+       f.RunCommand(Cmd::kNewSnapshot);
+     }},
+    {"PanelAdded", [](CFrameUnderTest& f, CFakePrompts&) {
+       f.RunCommand(Cmd::kDesignMode);
+       f.RunCommand(Cmd::kNewCustomPanel);
+       ASSERT_EQ(f.GetSystem().GetCustomPanels().size(), 1u);
+     }},
+    {"UsersImported", [](CFrameUnderTest& f, CFakePrompts&) {
+       CUserList network{new CUser("Boss", "secret"), new CUser("Crew", "")};
+       f.GetSystem().ImportNetworkUsers(network);
+       DeleteAllUsers(network);
+     }},
+    {"UnitReported", [](CFrameUnderTest& f, CFakePrompts&) {
+       // The Zel amplifier of the file (ID 5) reports another name than the file holds, as the
+       // comms worker hands its reply over: 0xA8, the length, its type and ID, the name read.
+       CDevice* amp = f.GetSystem().GetDevice(1);
+       SimBytes body(47, 0);
+       body[0] = 51;
+       body[4] = 5;
+       body[6] = 0x3C;
+       std::fill(body.begin() + 7, body.end(), std::uint8_t(' '));
+       std::copy_n("Balcony", 7, body.begin() + 7);
+       const SimBytes reply = MakeFramedReply(0xA8, body);
+       CControlMessage read;
+       read.Set(0x3C, 11, std::uint32_t(reply.size()), amp, false, 0xA8, 0, 0);
+       amp->StampRead(read);
+       std::copy(reply.begin(), reply.end(), read.frame);
+       read.receivedLength = std::uint32_t(reply.size());
+       amp->ProcessReply(read);
+       EXPECT_EQ(amp->GetName(), "Balcony");
+       EXPECT_FALSE(f.GetSystem().IsModified());
+     }},
+};
+
+// Autosave writes the file after each kind of change, and a file left alone is not written.
+TEST_P(AutosaveKindTest, Autosave_KeepsEveryKindOfChangeAndWritesNothingElse) {
+  RegisterAmplifierFamilies();
+  const std::string path = PathOf("kinds.ovd");
+  {
+    CSystem file;
+    AddDevice(file, "A");
+    CDevice* amp = file.CreateDevice(5, 51, 0);
+    amp->SetName("Amp");
+    file.AppendDevice(amp);
+    file.GetZones()[0]->AppendDevice(amp);
+    ASSERT_TRUE(file.SaveFile(path));
+  }
+  CFrameUnderTest& f = MakeFrame();
+  ASSERT_TRUE(f.OpenFilePath(path));
+  const auto opened = WriteMark(path);
+  f.Tick(FrameTimer::kAutosave);
+  EXPECT_EQ(WriteMark(path), opened) << "a file nobody changed is written";
+
+  GetParam().change(f, prompts);
+  const QByteArray before = FileBytes(path);
+  f.Tick(FrameTimer::kAutosave);
+  EXPECT_NE(WriteMark(path), opened);
+  EXPECT_NE(FileBytes(path), before);
+  const auto saved = WriteMark(path);
+  f.Tick(FrameTimer::kAutosave);
+  EXPECT_EQ(WriteMark(path), saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, AutosaveKindTest, ::testing::ValuesIn(kAutosaveKinds),
+                         [](const ::testing::TestParamInfo<AutosaveKind>& info) { return std::string(info.param.name); });
 
 // Another program saved the file since it was opened: autosave does not write over it, says so
 // once in the log and keeps saying so in the status bar; the changes stay until the user saves,

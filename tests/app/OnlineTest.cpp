@@ -454,6 +454,30 @@ TEST_F(OnlineTest, Online_AsksWithDevicesAndCancelLeavesEverythingOffline) {
   EXPECT_TRUE(f.IsOnline());
 }
 
+// A choice that this version does not know in the settings (a later version's, or damage) asks, as
+// the default does, and the log says why; the person's answer goes online.
+TEST_F(OnlineTest, Online_AChoiceThisVersionDoesNotKnowAsksAndSaysWhy) {
+  CSettingsStore::WriteInt("Settings", "OnGoOnline", 5);
+  CFrameUnderTest& f = MakeFrame();
+  CSystem& system = f.GetSystem();
+  system.AppendDevice(system.CreateDevice(kUnitId, CFileTestDevice::kPlainType, 0));
+  ASSERT_EQ(system.GetSettings().onGoOnline, 5u);
+
+  prompts.goOnlineOk = false;
+  f.RunCommand(Cmd::kOnline);
+  EXPECT_EQ(prompts.goOnlineAsked, 1);
+  EXPECT_FALSE(f.IsOnline());
+  ProcessEvents();
+  EXPECT_TRUE(LogHas("the setting OnGoOnline=5 is no choice this version knows - asking what to do"));
+
+  prompts.goOnlineOk = true;
+  prompts.goOnlineChoice = 0;
+  f.RunCommand(Cmd::kOnline);
+  EXPECT_EQ(prompts.goOnlineAsked, 2);
+  EXPECT_TRUE(f.IsOnline());
+  CSettingsStore::WriteInt("Settings", "OnGoOnline", 2);
+}
+
 TEST_F(OnlineTest, Online_PortThatDoesNotOpenShowsTheErrorAndStaysOffline) {
   CSettingsStore::WriteInt("Settings", "ComPort", 31);
   ASSERT_TRUE(LinkComPort(31, "/dev/orvak-no-such-port"));

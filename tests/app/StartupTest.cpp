@@ -1,6 +1,7 @@
 // Start-up of the application object: the command-line file, the last file, the splash.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
@@ -11,6 +12,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -19,6 +21,9 @@ extern char** environ;
 #include "app/QuendalApp.h"
 #include "core/model/Device.h"
 #include "core/file/ImageTree.h"
+#include "custom/CPData.h"
+#include "custom/CustomControls.h"
+#include "platform/Image.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
 #include "platform/SettingsStore.h"
@@ -287,4 +292,106 @@ TEST_F(StartupTest, TheProgramOpensACommandLineFileWhoseNameIsNotUtf8) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   QSettings settings(QString::fromStdString(home + "/config/ZYRQOL/Orvak.conf"), QSettings::IniFormat);
   EXPECT_EQ(settings.value(QStringLiteral("Recent File List/File1")).toByteArray().toStdString(), path);
+}
+
+// The usage needs no window system: asked for where there is no display (the platform named is
+// one that needs a display), it is printed and the program ends well, before Qt would abort.
+TEST_F(StartupTest, TheUsageIsPrintedWhereThereIsNoDisplay) {
+  for (const std::vector<std::string>& words :
+       std::vector<std::vector<std::string>>{{"--help"}, {"-h", "show.ovd"}, {"--no-such-option", "--help"}}) {
+    std::vector<std::string> env{"QT_QPA_PLATFORM=xcb"};
+    for (char** e = environ; *e; ++e) {
+      const std::string entry = *e;
+      if (entry.rfind("QT_QPA_PLATFORM=", 0) != 0 && entry.rfind("DISPLAY=", 0) != 0 &&
+          entry.rfind("WAYLAND_DISPLAY=", 0) != 0)
+        env.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = ORVAK_EXECUTABLE;
+    std::vector<std::string> args = words;
+    std::vector<char*> argv{program.data()};
+    for (std::string& word : args) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    pid_t child = 0;
+    ASSERT_EQ(::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    std::string printed;
+    char block[256];
+    for (ssize_t n; (n = ::read(out[0], block, sizeof block)) > 0;) printed.append(block, std::size_t(n));
+    ::close(out[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << words[0] << " status " << status;
+    EXPECT_EQ(printed.rfind("usage: orvak [FILE.ovd]\n", 0), 0u) << printed;
+  }
+}
+
+// A file reopened at the start with a panel open whose picture's pixels do not decode: the
+// notice the panel's first paint raises, whenever during the start it comes, has no splash over
+// it, and the splash does not come back after it.
+TEST_F(StartupTest, AQuestionRaisedDuringTheStartFindsNoSplashOverIt) {
+  RegisterCustomControls();
+  const std::string path = (temp.path() + "/pictures.ovd").toStdString();
+  {
+    CSystem system;
+    CCPData* panel = system.AddCustomPanel();
+    auto* picture = new CCCImage;
+    picture->m_name = "back";
+    picture->m_format = kImageFormatPng;
+    CImage pixels(24, 24);
+    for (int y = 0; y < 24; ++y)
+      for (int x = 0; x < 24; ++x) pixels.SetPixel(x, y, CColour::FromRgb(std::uint8_t(x * 10), std::uint8_t(y * 9), 77));
+    picture->SetBitmap(std::move(pixels));
+    system.GetFileImages().AddChild(picture);
+    panel->m_pBackgroundImage = picture;
+    panel->m_panelWasOpen = true;
+    ASSERT_TRUE(system.SaveFile(path));
+  }
+  QByteArray bytes;
+  {
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    bytes = file.readAll();
+  }
+  const qsizetype idat = bytes.indexOf("IDAT");
+  ASSERT_GT(idat, 0);
+  for (qsizetype i = idat + 4; i < idat + 12; ++i) bytes[i] = char(bytes[i] ^ 0x5A);
+  {
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  }
+
+  CSettingsStore::WriteInt("Settings", "LoadLastFileOnStartup", 0);
+  QString boxText;
+  bool splashWithTheBox = true;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    boxText = box->text();
+    const QPointer<CSplashScreen> splash = FindSplash();
+    splashWithTheBox = splash && splash->isVisible();
+    box->done(QMessageBox::Ok);
+  });
+  watch.start(5);
+  CQuendalApp app;  // the real message boxes
+  app.SetSplashTime(600000);
+  ASSERT_TRUE(app.InitInstance({path}));
+  ASSERT_TRUE(WaitFor([&] { return !boxText.isEmpty(); }));
+  watch.stop();
+  EXPECT_TRUE(boxText.contains("could not be read")) << boxText.toStdString();
+  EXPECT_FALSE(splashWithTheBox);
+  ProcessEvents();
+  const QPointer<CSplashScreen> splash = FindSplash();
+  EXPECT_TRUE(splash.isNull() || !splash->isVisible());
 }

@@ -17,6 +17,7 @@
 #include "core/model/Device.h"
 #include "core/model/Link.h"
 #include "core/model/Snapshot.h"
+#include "core/values/ParamRecords.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
 #include "custom/ButtonControl.h"
@@ -637,6 +638,32 @@ TEST_F(UnitsOnlineTest, AutoscanOfAnotherModelAtAnIdOfTheFileSaysSoAndPollsOneDe
   for (std::size_t i = scanEnded; i < requests.size(); ++i)
     if (const Frame f = Decode(requests[i]); f.type == 114) toOtherModel.push_back(f);
   EXPECT_TRUE(toOtherModel.empty()) << Describe(toOtherModel);
+}
+
+// A "Send" session, and a "Retrieve" session after changes made in an earlier one: no change
+// overtakes a read in either, so the comms error log names no reply left out for one (the file's
+// settings still being sent leave the replies of that time out without a line).
+TEST_F(UnitsOnlineTest, NoReplyIsLoggedAsLeftOutForAChangeThatWasNotMade) {
+  StartUnits();
+  MakeFile();
+  CSystem& system = frame->GetSystem();
+  system.SetLogCommsErrors(true);
+  amp2->ApplyControlChange(MakeTextParamValue(kZelParamAmpName, "Stage"));
+  dbox->ApplyControlChange(MakeTextParamValue(kBreakParamBoxName, "Racks"));
+  prompts.goOnlineChoice = 1;
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+  ProcessEvents();
+  EXPECT_EQ(LogCount("asked before a change"), 0);
+
+  frame->RunCommand(Cmd::kOnline);  // offline
+  ASSERT_FALSE(frame->IsOnline());
+  GoOnlineAndReadOut();
+  Settle();
+  ProcessEvents();
+  EXPECT_EQ(LogCount("asked before a change"), 0);
 }
 
 // What "Retrieve" takes from the units is no edit of the person's: File > Save stays greyed.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -104,6 +105,7 @@ TEST_F(LogFileTest, TrimDropsWholeLeadingLinesUntilBelowThreeQuartersOfTheLimit)
   for (int i = 0; i < 15; ++i) old += std::string(97, char('a' + i)) + "|\r\n";
   WriteAll(CLogFile::GetLogFilePath(), old);
   m_log.WriteLog("new\n");
+  m_log.WaitForTrim();
   const std::string kept = ReadAll(CLogFile::GetLogFilePath());
   EXPECT_LT(kept.size(), 768u);
   // Each dropped line goes up to its CR; its LF stays in front of the kept text.
@@ -127,6 +129,7 @@ TEST_F(LogFileTest, NewLimitTakesEffectAtTheNextLine) {
   EXPECT_GT(ReadAll(CLogFile::GetLogFilePath()).size(), 3000u);
   m_settings.maxLogFileSizeKB = 2;
   m_log.WriteLog("b\n");
+  m_log.WaitForTrim();
   EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()),
             "\n" + std::string(10, 'y') + "07-03-2025 09:05:03    a\r\n07-03-2025 09:05:03    b\r\n");
 }
@@ -140,6 +143,7 @@ TEST_F(LogFileTest, TrimEndsWhenTheLimitIsZeroOrNoLineEndRemains) {
   m_settings.maxLogFileSizeKB = 1;
   WriteAll(CLogFile::GetLogFilePath(), std::string(2000, 'z'));
   m_log.WriteLog("x");
+  m_log.WaitForTrim();
   EXPECT_EQ(ReadAll(CLogFile::GetLogFilePath()), "");
 }
 
@@ -196,6 +200,7 @@ TEST_F(LogFileTest, AFailedTrimIsSaidOnceAndTriedAgainAfterAnotherQuarterOfTheLi
   for (int i = 0; i < 400; ++i) {  // 0.6 of the limit
     const int before = g_flushes;
     m_log.WriteLog(kHundredBytes);
+    m_log.WaitForTrim();
     if (g_flushes != before) triedAt.push_back(LogSize());
   }
   ASSERT_EQ(triedAt.size(), 3u);
@@ -213,12 +218,16 @@ TEST_F(LogFileTest, AFailedTrimIsSaidOnceAndTriedAgainAfterAnotherQuarterOfTheLi
   m_settings.maxLogFileSizeKB = 63;
   const int before = g_flushes;
   m_log.WriteLog(kHundredBytes);
+  m_log.WaitForTrim();
   EXPECT_GT(g_flushes, before);
   EXPECT_EQ(Occurrences(ReadAll(CLogFile::GetLogFilePath()), kTrimFailed), 1u);
 
   m_settings.maxLogFileSizeKB = 64;
   g_flushFails = false;
-  for (int i = 0; i < 1000 && LogSize() > limit - limit / 4; ++i) m_log.WriteLog(kHundredBytes);
+  for (int i = 0; i < 1000 && LogSize() > limit - limit / 4; ++i) {
+    m_log.WriteLog(kHundredBytes);
+    m_log.WaitForTrim();
+  }
   EXPECT_LT(LogSize(), limit - limit / 4);
   EXPECT_GE(LogSize(), limit - limit / 4 - 200);
 }
@@ -245,7 +254,10 @@ TEST_F(LogFileTest, ATrimInAFolderThatTakesNoFileIsNotTriedAtEachLine) {
     ::chmod(GetAppDataFolder().c_str(), 0555);
     g_flushes = 0;
     SetSaveStepHookForTests([](int) { ++g_flushes; });
-    for (int i = 0; i < 100; ++i) m_log.WriteLog(kHundredBytes);  // 0.6 of the limit
+    for (int i = 0; i < 100; ++i) {  // 0.6 of the limit
+      m_log.WriteLog(kHundredBytes);
+      m_log.WaitForTrim();
+    }
     const std::string result = std::to_string(g_flushes) + " " +
                                std::to_string(Occurrences(ReadAll(CLogFile::GetLogFilePath()), kTrimFailed));
     [[maybe_unused]] const ssize_t sent = ::write(ends[1], result.data(), result.size());
@@ -265,6 +277,44 @@ TEST_F(LogFileTest, ATrimInAFolderThatTakesNoFileIsNotTriedAtEachLine) {
   EXPECT_GT(steps, 0);
   EXPECT_LE(steps, 3 * 2);  // three tries, each looking for a temporary file and a kept copy
   EXPECT_EQ(said, 1);
+}
+
+namespace {
+CCriticalSection* g_logLock = nullptr;
+CLogFile* g_log = nullptr;
+int g_freeSteps = 0;
+// At each step of the trim's save: whether another thread may take the log's lock now, and if
+// so it logs a line there and then.
+void LogFromAnotherThread(int) {
+  std::thread([] {
+    if (!g_logLock->TryEnter()) return;
+    g_logLock->Leave();
+    if (g_freeSteps++ == 0) g_log->WriteLog("logged during the trim\n");
+  }).join();
+}
+}  // namespace
+
+// The trim copies the kept part without the lock that every line (and the comms worker) takes:
+// a line logged meanwhile waits for nothing, and is in the log once the trim has ended.
+TEST_F(LogFileTest, ATrimLeavesTheLockFreeWhileItCopiesAndKeepsTheLinesLoggedMeanwhile) {
+  m_settings.maxLogFileSizeKB = 64;
+  std::string full;
+  for (int i = 0; full.size() < 64 * 1024 - 10; ++i) full += "line " + std::to_string(i) + " of the log\r\n";
+  WriteAll(CLogFile::GetLogFilePath(), full);
+  g_logLock = &m_lock;
+  g_log = &m_log;
+  g_freeSteps = 0;
+  SetSaveStepHookForTests(LogFromAnotherThread);
+  m_log.WriteLog("the line over the limit\n");
+  m_log.WaitForTrim();
+  SetSaveStepHookForTests(nullptr);
+  EXPECT_GT(g_freeSteps, 0);
+  const std::string now = ReadAll(CLogFile::GetLogFilePath());
+  const std::string all = full + "07-03-2025 09:05:03    the line over the limit\r\n" +
+                          "07-03-2025 09:05:03    logged during the trim\r\n";
+  // Cut to below three quarters of the limit, then the line logged meanwhile.
+  EXPECT_LT(now.size(), 48u * 1024 + 100);
+  EXPECT_EQ(now, all.substr(all.size() - now.size()));
 }
 
 // A log line that makes the log trim it, and an export of the log over an earlier file, killed
@@ -302,6 +352,7 @@ TEST_P(LogKilledTest, ATrimOrAnExportKilledAtAnyStepLosesNoLine) {
         ::_exit(m_log.ReadLogFile(copy) ? 0 : 1);
       }
       m_log.WriteLog(line);
+      m_log.WaitForTrim();
       ::_exit(0);
     }
     int status = 0;

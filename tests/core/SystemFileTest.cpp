@@ -17,6 +17,7 @@
 #include "core/system/System.h"
 #include "core/system/SystemFile.h"
 #include "core/model/User.h"
+#include "core/protocol/Scramble.h"
 #include "core/system/Zone.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
@@ -723,3 +724,174 @@ TEST_F(SystemFileTest, Save_WriteErrorMidway_FailsAndLeavesOriginalIntact) {
   EXPECT_EQ(ReadAll(path), original);
   EXPECT_EQ(Entries(m_dir), QStringList{"show.ovd"});
 }
+
+// --- Records of another version ---
+
+namespace {
+
+// The records of the system file that carry a version word of their own.
+enum class VersionedRecord { UserList, User, AccessRecord, Zone, Snapshot, SnapshotImage };
+
+struct VersionedCase {
+  VersionedRecord record;
+  const char* name;
+  friend void PrintTo(const VersionedCase& c, std::ostream* os) { *os << c.name; }
+};
+
+// A version 5 file written a byte at a time: two users (the second with one access record), one
+// device in one zone, two snapshots of it. The record under test carries the version word given
+// and, after it, the body of the version this program writes, as a later program that only
+// added fields at the end would leave it.
+class CByteFile {
+ public:
+  CByteFile(VersionedRecord record, std::uint32_t version, const CDevice& device)
+      : m_record(record), m_version(version) {
+    PutU32(m_bytes, 5);
+    PutU32(m_bytes, 0);  // use system security
+    PutU32(m_bytes, 0);  // full screen on open
+    PutU32(m_bytes, 0);  // go online on open
+    PutU32(m_bytes, 0);  // current user
+    PutU32(m_bytes, VersionOf(VersionedRecord::UserList, 1));
+    PutU32(m_bytes, 2);
+    User("Admin", "pw", {});
+    User("Op", "", {device.GetUuid()});
+    PutU32(m_bytes, 1);  // one device: its type, ID, model index and its own record
+    PutU32(m_bytes, device.GetTypeCode());
+    PutU32(m_bytes, device.GetDeviceId());
+    PutU32(m_bytes, 0);
+    CArchive own;
+    const_cast<CDevice&>(device).Serialize(own);
+    m_bytes.insert(m_bytes.end(), own.Data().begin(), own.Data().end());
+    PutU32(m_bytes, 0);  // selected device
+    PutU32(m_bytes, 1);  // one zone
+    PutU32(m_bytes, VersionOf(VersionedRecord::Zone, 1));
+    PutText(m_bytes, "Main Zone");
+    PutU32(m_bytes, 0);
+    PutU32(m_bytes, 1);
+    PutU32(m_bytes, 1);
+    Uuid(device.GetUuid());
+    PutU32(m_bytes, 0);  // links
+    PutU32(m_bytes, 1);  // links active
+    PutU32(m_bytes, 0);  // tree state
+    PutU32(m_bytes, 1);  // the image root: version, id, name, no children
+    for (std::uint8_t i = 0; i < 16; ++i) m_bytes.push_back(std::uint8_t(0xA0 + i));
+    PutText(m_bytes, "");
+    PutU32(m_bytes, 0);
+    PutU32(m_bytes, 0);  // custom panels
+    PutU32(m_bytes, 2);
+    Snapshot("Show 1", device.GetUuid(), {1, 2, 3});
+    Snapshot("Show 2", device.GetUuid(), {4, 5});
+  }
+  const Bytes& Data() const { return m_bytes; }
+
+ private:
+  std::uint32_t VersionOf(VersionedRecord record, std::uint32_t current) const {
+    return record == m_record ? m_version : current;
+  }
+  void Uuid(const CUuid& uuid) { m_bytes.insert(m_bytes.end(), uuid.bytes.begin(), uuid.bytes.end()); }
+  void User(const std::string& name, const std::string& password, const std::vector<CUuid>& access) {
+    // The 24-byte record: name and password padded with blanks to 8 bytes, the two mask words.
+    std::uint8_t record[24];
+    std::fill(record, record + 16, std::uint8_t(' '));
+    std::copy(name.begin(), name.end(), record);
+    std::copy(password.begin(), password.end(), record + 8);
+    std::fill(record + 16, record + 24, std::uint8_t(0));
+    ScrambleWords(record, 6, kTick);
+    PutU32(m_bytes, VersionOf(VersionedRecord::User, 2));
+    PutU32(m_bytes, kTick);
+    m_bytes.insert(m_bytes.end(), record, record + 24);
+    PutU32(m_bytes, std::uint32_t(access.size()));
+    for (const CUuid& uuid : access) {
+      PutU32(m_bytes, VersionOf(VersionedRecord::AccessRecord, 1));
+      Uuid(uuid);
+      PutU32(m_bytes, 1);
+    }
+    PutU32(m_bytes, 0);  // panel access records
+  }
+  void Snapshot(const std::string& name, const CUuid& device, const Bytes& image) {
+    PutU32(m_bytes, VersionOf(VersionedRecord::Snapshot, 1));
+    for (std::uint8_t i = 0; i < 16; ++i) m_bytes.push_back(std::uint8_t(name.back() * 16 + i));
+    PutU32(m_bytes, 1);
+    PutU32(m_bytes, VersionOf(VersionedRecord::SnapshotImage, 1));
+    Uuid(device);
+    PutU32(m_bytes, 1);  // flag
+    PutU32(m_bytes, std::uint32_t(image.size()));
+    m_bytes.insert(m_bytes.end(), image.begin(), image.end());
+    PutText(m_bytes, name);
+  }
+
+  VersionedRecord m_record;
+  std::uint32_t m_version;
+  Bytes m_bytes;
+};
+
+class RecordVersionTest : public SystemFileTest, public ::testing::WithParamInterface<VersionedCase> {};
+
+}  // namespace
+
+// A record of a later version cannot be read past (records carry no length): the file is refused
+// with the words of a file from a later program and nothing of it is loaded, and a version 0
+// (no program writes it) is damage. Read whole, the same file gives back every record, and its
+// save is the file again byte for byte.
+TEST_P(RecordVersionTest, ALaterVersionRefusesTheWholeFileAndTheCurrentOneReadsWhole) {
+  CSystem scratch;
+  CFileTestDevice* device = AddDevice(scratch, CFileTestDevice::kImagingType, 9);
+  device->SetName("Stage");
+  device->level = 17;
+
+  const std::string path = PathOf("versions.ovd");
+  const std::uint32_t written = GetParam().record == VersionedRecord::User ? 2 : 1;
+  const Bytes whole = CByteFile(GetParam().record, written, *device).Data();
+  WriteBytes(path, whole, whole.size());
+  {
+    CSystem back;
+    CRecordingErrors errors;
+    back.SetUiServices(&errors);
+    ASSERT_TRUE(back.OpenFile(path));
+    EXPECT_TRUE(errors.texts.empty());
+    ASSERT_EQ(back.GetUsers().size(), 2u);
+    EXPECT_EQ(back.GetUsers()[1]->GetName(), "Op");
+    ASSERT_EQ(back.GetUsers()[1]->m_devicePermissions.size(), 1u);
+    EXPECT_EQ(back.GetUsers()[1]->m_devicePermissions[0]->GetUuid(), device->GetUuid());
+    ASSERT_EQ(back.GetDeviceCount(), 1);
+    EXPECT_EQ(DeviceAt(back, 0)->level, 17);
+    ASSERT_EQ(back.GetZones().size(), 1u);
+    EXPECT_EQ(back.GetZones()[0]->GetDevices().size(), 1u);
+    ASSERT_EQ(back.GetSnapshots().size(), 2u);
+    EXPECT_EQ(back.GetSnapshots()[0]->GetName(), "Show 1");
+    EXPECT_EQ(back.GetSnapshots()[1]->GetName(), "Show 2");
+    ASSERT_EQ(back.GetSnapshots()[1]->m_data.size(), 1u);
+    EXPECT_EQ(back.GetSnapshots()[1]->m_data[0]->m_data, (Bytes{4, 5}));
+    // Saved and read again: nothing lost, nothing added.
+    const std::string again = PathOf("again.ovd");
+    ASSERT_TRUE(back.SaveFile(again));
+    EXPECT_EQ(FirstDifference(ReadAll(again), whole), -1);
+  }
+
+  for (const std::uint32_t version : {written + 1, 0u}) {
+    SCOPED_TRACE(version);
+    const Bytes file = CByteFile(GetParam().record, version, *device).Data();
+    WriteBytes(path, file, file.size());
+    CSystem back;
+    CRecordingErrors errors;
+    back.SetUiServices(&errors);
+    Populate(back);
+    EXPECT_FALSE(back.OpenFile(path));
+    ASSERT_EQ(errors.texts.size(), 1u);
+    if (version == 0)
+      EXPECT_EQ(errors.texts[0].rfind(std::string(kFileDamagedText) + "\n(", 0), 0u) << errors.texts[0];
+    else
+      EXPECT_EQ(errors.texts[0], kFileTooNewText);
+    ExpectDefaults(back);
+    EXPECT_TRUE(back.GetFilePath().empty());
+    EXPECT_EQ(ReadAll(path), file);  // the file itself stays as it is
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, RecordVersionTest,
+    ::testing::Values(VersionedCase{VersionedRecord::UserList, "UserList"}, VersionedCase{VersionedRecord::User, "User"},
+                      VersionedCase{VersionedRecord::AccessRecord, "AccessRecord"},
+                      VersionedCase{VersionedRecord::Zone, "Zone"}, VersionedCase{VersionedRecord::Snapshot, "Snapshot"},
+                      VersionedCase{VersionedRecord::SnapshotImage, "SnapshotImage"}),
+    [](const ::testing::TestParamInfo<VersionedCase>& info) { return std::string(info.param.name); });

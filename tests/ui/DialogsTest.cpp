@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "core/draw/BitmapImage.h"
 #include "platform/Image.h"
@@ -166,6 +168,76 @@ TEST(SplashScreenTest, DrawsTheVersionInWhiteInItsBoxAndAKeyOnItClosesIt) {
   splash->ShowSplashScreen(60000);
   QKeyEvent key(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
   QApplication::sendEvent(splash, &key);
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QApplication::processEvents();
+  EXPECT_TRUE(splash.isNull());
+}
+
+namespace {
+
+// Runs a question (a modal box) while the splash is being shown, from the splash's own show event,
+// and notes whether the splash was on the screen while the question waited.
+class CQuestionOnShow : public QObject {
+ public:
+  explicit CQuestionOnShow(QWidget* splash) : m_splash(splash) { splash->installEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == m_splash && event->type() == QEvent::Show && !asked) {
+      asked = true;
+      Ask(m_splash, splashSeen);
+    }
+    return false;
+  }
+  // Opens a modal box and answers it once its own event loop runs, noting whether the splash
+  // was visible with it.
+  static void Ask(const QPointer<QWidget>& splash, bool& seen) {
+    QMessageBox box(QMessageBox::Warning, "File Error", "3 pictures of this file could not be read");
+    QTimer::singleShot(0, &box, [&] {
+      seen = splash && splash->isVisible();
+      box.done(QMessageBox::Ok);
+    });
+    box.exec();
+  }
+  bool asked = false;
+  bool splashSeen = true;
+
+ private:
+  QPointer<QWidget> m_splash;
+};
+
+}  // namespace
+
+// A question that opens while the splash is being shown (a posted message that its own show
+// runs) finds no splash over it; the splash goes for good.
+TEST(SplashScreenTest, AQuestionOpenedWhileTheSplashIsBeingShownHasNoSplashOverIt) {
+  QImage picture(600, 400, QImage::Format_ARGB32_Premultiplied);
+  picture.fill(QColor(0, 0, 80));
+  QPointer<CSplashScreen> splash = new CSplashScreen(picture, "Version 2.3.4 Build 567");
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    splash->grab().save(folder + "/splash.png");
+  CQuestionOnShow question(splash);
+  splash->ShowSplashScreen(60000);
+  ASSERT_TRUE(question.asked);
+  EXPECT_FALSE(question.splashSeen);
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QApplication::processEvents();
+  EXPECT_TRUE(splash.isNull());
+}
+
+// A splash shown while a question is already open does not come over it at all.
+TEST(SplashScreenTest, ASplashShownWhileAQuestionIsOpenDoesNotComeOverIt) {
+  QImage picture(600, 400, QImage::Format_ARGB32_Premultiplied);
+  picture.fill(QColor(0, 0, 80));
+  QPointer<CSplashScreen> splash;
+  bool seen = true;
+  QMessageBox box(QMessageBox::Question, "Go Online", "Retrieve the settings from the units?");
+  QTimer::singleShot(0, &box, [&] {
+    splash = new CSplashScreen(picture, "Version 2.3.4 Build 567");
+    splash->ShowSplashScreen(60000);
+    seen = splash && splash->isVisible();
+    box.done(QMessageBox::Ok);
+  });
+  box.exec();
+  EXPECT_FALSE(seen);
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QApplication::processEvents();
   EXPECT_TRUE(splash.isNull());

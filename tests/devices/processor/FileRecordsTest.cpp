@@ -1,6 +1,8 @@
 // Processor memory and device records in archives and streams, and Fennick preset files.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QImage>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <sstream>
@@ -340,6 +342,15 @@ TEST(MemoryRecord, DamagedRecordsFailTheLoadAndLeaveTheImageUnchanged) {
   b = good;
   b[good.size() - 138] = 2;  // dynamic-EQ record version 2
   expectRefused(b, "dynamic-EQ version");
+  // A later program's dynamic EQ: the file is refused as one of a more recent version.
+  try {
+    CNerexSeriesMemory target;
+    CArchive ar(b);
+    target.Serialize(ar);
+    ADD_FAILURE() << "read";
+  } catch (const CArchiveException& e) {
+    EXPECT_EQ(e.GetCause(), CArchiveException::NewerVersion) << e.what();
+  }
   expectRefused(Bytes(good.begin(), good.end() - 1), "cut short");
 }
 
@@ -612,6 +623,101 @@ TEST(PresetFile, DamagedOrMissingFileIsRefusedAndChangesNothing) {
   }
   EXPECT_EQ(target, CNerexSeriesMemory());
 }
+
+namespace {
+
+// Files chosen as a preset file that are none, or not one this program can take whole.
+struct OddPresetFile {
+  const char* name;
+  Bytes (*make)(const Bytes& good);
+  const char* said;  // what the refusal begins with
+  friend void PrintTo(const OddPresetFile& c, std::ostream* os) { *os << c.name; }
+};
+
+Bytes PngPicture(const Bytes&) {
+  QImage picture(4, 4, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  picture.save(&buffer, "PNG");
+  return Bytes(png.begin(), png.end());
+}
+
+// The first bytes of a system file: root version 5, its three flags, the current user, the user
+// list (version 1) with one user of record version 2.
+Bytes SystemFileStart(const Bytes&) {
+  Bytes b;
+  for (std::uint32_t word : {5u, 0u, 0u, 0u, 0u, 1u, 1u, 2u, 0x0A0B0C0Du}) {
+    for (int i = 0; i < 4; ++i) b.push_back(std::uint8_t(word >> (8 * i)));
+  }
+  b.resize(b.size() + 24, 0x41);
+  return b;
+}
+
+Bytes WithName(const std::string& name) {
+  CNerexSeriesMemory m = RandomImageWithIds(42, true);
+  m.name = name;
+  return StoreMemory(m);
+}
+
+const OddPresetFile kOddPresetFiles[] = {
+    {"TwoJoined", [](const Bytes& g) { Bytes b = g; b.insert(b.end(), g.begin(), g.end()); return b; },
+     "The file is not a preset file: "},
+    {"BytesAfter", [](const Bytes& g) { Bytes b = g; b.resize(g.size() + 500, 'x'); return b; },
+     "The file is not a preset file: 500 of its "},
+    {"OneByteAfter", [](const Bytes& g) { Bytes b = g; b.push_back(0); return b; },
+     "The file is not a preset file: 1 of its "},
+    {"SystemFile", SystemFileStart, "The file is not a preset file; nothing was loaded."},
+    {"Picture", PngPicture, "The file is not a preset file; nothing was loaded."},
+    {"Empty", [](const Bytes&) { return Bytes(); }, "The file is not a preset file; nothing was loaded."},
+    {"Half", [](const Bytes& g) { return Bytes(g.begin(), g.begin() + std::ptrdiff_t(g.size() / 2)); },
+     "The preset file is damaged or incomplete ("},
+    {"LaterVersion",
+     [](const Bytes& g) {
+       Bytes b = g;
+       b[4 + 2 * RandomImageWithIds(42, true).name.size() + 4] = 6;  // memory record version 6
+       return b;
+     },
+     "The preset file was written by a later version of the program; nothing was loaded."},
+    {"LongName", [](const Bytes&) { return WithName("Main stage left and right"); },
+     "The preset file's name is refused (Preset name too long - 16 characters max); nothing was loaded."},
+    {"NameBeyondAscii", [](const Bytes&) { return WithName("B\xC3\xBChne"); },
+     "The preset file's name is refused (Preset name cannot contain \"\xC3\xBC\" - the unit takes ASCII characters "
+     "only); nothing was loaded."},
+};
+
+class OddPresetFileTest : public ::testing::TestWithParam<OddPresetFile> {};
+
+}  // namespace
+
+// A preset goes to the unit as the file holds it: a file that is not exactly one record of a
+// preset this program can read and the unit can carry is refused, saying which, and the image
+// it was to go into stays as it was.
+TEST_P(OddPresetFileTest, IsRefusedWithWordsAndChangesNothing) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const Bytes good = StoreMemory(RandomImageWithIds(42, true));
+  const std::string path = dir.filePath("odd.fnp").toStdString();
+  const Bytes file = GetParam().make(good);
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(path, file, &error)) << error;
+  CNerexSeriesMemory target;
+  InitMemoryDefaults(target);
+  const CNerexSeriesMemory before = target;
+  EXPECT_FALSE(LoadNerexPresetFile(path, kModelFennick, target, &error));
+  EXPECT_EQ(error.rfind(GetParam().said, 0), 0u) << error;
+  EXPECT_EQ(error.substr(error.size() - 21), "; nothing was loaded.") << error;
+  EXPECT_EQ(target, before);
+
+  // The record alone loads.
+  ASSERT_TRUE(WriteFileAtomically(path, good, &error)) << error;
+  ASSERT_TRUE(LoadNerexPresetFile(path, kModelFennick, target, &error)) << error;
+  EXPECT_EQ(target.name, "Mem 42");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, OddPresetFileTest, ::testing::ValuesIn(kOddPresetFiles),
+                         [](const ::testing::TestParamInfo<OddPresetFile>& info) { return std::string(info.param.name); });
 
 // --- Parameter ids of an image's own ---
 

@@ -2,6 +2,9 @@
 // check, settings blocks by memory number, names, memory names and section flags, timed presets,
 // general settings with the preset copy and the clock, and the refusal of replies that name
 // memories that do not exist or are shorter than their layout.
+#include <QTemporaryDir>
+#include <functional>
+
 #include "core/support/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
@@ -466,3 +469,101 @@ TEST_F(NerexRepliesTest, IncompleteReadBackMarksNotInitialisedOnEveryReplyAndThe
   EXPECT_EQ(d.GetWarningBits() & kNerexWarningNotInitialised, 0u);
   EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 105), 1u);
 }
+
+// --- What the unit changes in the file ---
+
+namespace {
+
+// A setting the unit holds otherwise than the file, one of each kind its read-out reports.
+struct UnitChange {
+  const char* name;
+  std::function<void(CSimProcessorUnit&)> change;
+  int model = 121;  // a Torvex48: every block; a Fennick reads its general settings and timed presets
+  friend void PrintTo(const UnitChange& c, std::ostream* os) { *os << c.name; }
+};
+
+CNerexSeriesMemory Changed(CNerexSeriesMemory image, const std::function<void(CNerexSeriesMemory&)>& change) {
+  change(image);
+  return image;
+}
+
+const UnitChange kUnitChanges[] = {
+    {"InputGain", [](CSimProcessorUnit& u) { u.SetCurrent(Changed(u.Current(), [](auto& m) { m.inputs.gains[1] = std::int16_t(m.inputs.gains[1] + 70); })); }},
+    {"OutputGain", [](CSimProcessorUnit& u) { u.SetCurrent(Changed(u.Current(), [](auto& m) { m.outputs.gains[3] = std::int16_t(m.outputs.gains[3] - 50); })); }},
+    {"GraphicEq", [](CSimProcessorUnit& u) { u.SetCurrent(Changed(u.Current(), [](auto& m) { m.geq.bands[0][4] = 30; })); }},
+    {"DynamicEq", [](CSimProcessorUnit& u) { u.SetCurrent(Changed(u.Current(), [](auto& m) { m.deqMode = m.deqMode ? 0 : 1; })); }},
+    {"ChannelName",
+     [](CSimProcessorUnit& u) { u.SetCurrent(Changed(u.Current(), [](auto& m) { m.inputs.names[2] = MakeChannelName("Vox"); })); }},
+    {"DeviceName", [](CSimProcessorUnit& u) { u.SetDeviceName("Front of House"); }},
+    {"PresetStored",
+     [](CSimProcessorUnit& u) {
+       u.SetPreset(3, Changed(u.Preset(3), [](auto& m) {
+                     m.sectionFlags = kSectionInputs;
+                     m.name = "Matinee";
+                   }));
+     }},
+    {"PresetValue",
+     [](CSimProcessorUnit& u) {
+       u.SetPreset(2, Changed(u.Preset(2), [](auto& m) {
+                     m.sectionFlags = kSectionInputs;
+                     m.inputs.gains[0] = -120;
+                   }));
+     }},
+    {"TimedPresets",
+     [](CSimProcessorUnit& u) {
+       std::array<std::uint8_t, 60> timed = u.TimedPresets();
+       timed[0] = 2;
+       timed[1] = 0x7F;
+       u.SetTimedPresets(timed);
+     },
+     16},
+    {"GeneralSettings",
+     [](CSimProcessorUnit& u) {
+       std::array<std::uint8_t, 20> general = u.GeneralSettings();
+       general[10] = 2;  // system lock: full
+       u.SetGeneralSettings(general);
+     },
+     16},
+};
+
+class UnitChangesTest : public ::testing::TestWithParam<UnitChange> {};
+
+}  // namespace
+
+// What a read-out of the unit changes in the file is seen by autosave without a print of the
+// records: a second read-out that brings the same values leaves the file as it is stored, one
+// that brings a value of the unit's own makes it differ, until it is stored again.
+TEST_P(UnitChangesTest, AReadOutThatChangesTheFileIsSeenAndOneThatDoesNotIsNot) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string path = dir.filePath("units.ovd").toStdString();
+  CSystem system;
+  CRecordingFrame frame;
+  const int model = GetParam().model;
+  auto* d = static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, &frame, std::uint32_t(model), 1, 0));
+  system.AppendDevice(d);
+  CSimProcessorUnit unit(model, 1);
+  unit.SetPresetCount(d->GetPresets().size());
+  auto readOut = [&] {
+    d->Reinitialise(0);
+    CLoopback loop(system, *d, unit);
+    ASSERT_TRUE(loop.ReadInFull());
+  };
+  readOut();
+  ASSERT_TRUE(system.SaveFile(path));
+  EXPECT_FALSE(system.HasChangesSinceStored());
+  readOut();
+  EXPECT_FALSE(system.HasChangesSinceStored()) << "the unit reported what the file holds";
+
+  GetParam().change(unit);
+  readOut();
+  EXPECT_TRUE(system.HasChangesSinceStored());
+  EXPECT_FALSE(system.IsModified());  // no edit of the person's
+  ASSERT_TRUE(system.SaveFile(path));
+  EXPECT_FALSE(system.HasChangesSinceStored());
+  readOut();
+  EXPECT_FALSE(system.HasChangesSinceStored());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UnitChangesTest, ::testing::ValuesIn(kUnitChanges),
+                         [](const ::testing::TestParamInfo<UnitChange>& info) { return std::string(info.param.name); });
