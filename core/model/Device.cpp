@@ -114,7 +114,7 @@ void CDevice::ApplyControlChange(const CParamValue& value) { ApplyKeptControlCha
 
 void CDevice::ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested) {
   if (CControlPanel* panel = m_controlPanel) panel->NotifyParameterChanged(stored);
-  if (m_host) m_host->OnParameterChanged(this, stored, requested);
+  if (m_host) m_host->OnParameterChanged(this, stored, requested, CParameterChangeNotice{});
 }
 
 bool CDevice::IsAwayOnline() const { return m_host && m_host->IsPortOpen() && !IsConnected(); }
@@ -149,6 +149,25 @@ bool CDevice::ApplyUserChange(const CParamValue& value) {
   }
   ApplyControlChange(value);
   return true;
+}
+
+void CDevice::ApplyLinkedChange(const CParamValue& value, CSystemPass pass) {
+  (void)pass;
+  ApplyControlChange(value);
+}
+
+void CDevice::RecallSnapshotImage(const CSnapshotData& data, CSystemPass pass) {
+  (void)pass;
+  ApplySnapshotData(data);
+}
+
+void CDevice::AnnounceConnectionStatus() {
+  for (int id : {GetOnlineStatusParamId(), GetOfflineStatusParamId()})
+    if (id != 0) CDevice::ApplyControlChange(GetCurrentValue(id));
+}
+
+void CDevice::AnnounceWarningStatus() {
+  if (const int id = GetWarningStatusParamId(); id != 0) CDevice::ApplyControlChange(GetCurrentValue(id));
 }
 
 bool CDevice::ApplyUserPropertyChange(CDeviceProperty& row) {

@@ -55,12 +55,14 @@ void CSystem::ApplyEachLinkFromItsMaster() {
       if (!target) continue;
       CParamValue copy = value;
       copy.id = std::int32_t(member->m_parameterId);
-      target->ApplyControlChange(copy);
+      target->ApplyLinkedChange(copy, CDevice::CSystemPass{});
     }
   }
 }
 
-void CSystem::OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested) {
+void CSystem::OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested,
+                                 CParameterChangeNotice notice) {
+  (void)notice;
   UpdateCustomPanelControls(device, std::uint32_t(stored.id));
   // The busy flag stops the linked devices' own changes from spreading again, so a change
   // travels one level, to the direct members of each link that holds the source parameter.
@@ -83,7 +85,7 @@ void CSystem::SpreadToLinkedParameters(CDevice* device, const CParamValue& reque
       if (!target) continue;
       CParamValue copy = requested;
       copy.id = std::int32_t(member->m_parameterId);
-      target->ApplyControlChange(copy);
+      target->ApplyLinkedChange(copy, CDevice::CSystemPass{});
     }
   }
 }

@@ -207,7 +207,8 @@ class CSystem final : public IDeviceHost,
   // The custom panels refresh the widgets bound to the parameter, and with linking active
   // every member of each link holding it receives requested under its own parameter id (one
   // level: the members' own changes do not spread again).
-  void OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested) override;
+  void OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested,
+                          CParameterChangeNotice notice) override;
   // True when any link has a member for this device parameter.
   bool IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const;
   // With linking active, gives every member of each link the current value of its master

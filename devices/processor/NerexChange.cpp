@@ -127,7 +127,7 @@ void Mute(CNerexSeriesDevice& d, int id, bool on) {
     outputs = image.outputs.muteMask;
   }
   QueuePackedWrite(d, kCmdMutes, {inputs, outputs});
-  d.CDevice::ApplyControlChange(MakeBoolParamValue(id, on));
+  Renotify(d, id);
 }
 
 void Polarity(CNerexSeriesDevice& d, int o, bool on) {
@@ -144,7 +144,7 @@ void Polarity(CNerexSeriesDevice& d, int o, bool on) {
     mask = stored;
   }
   QueuePackedWrite(d, kCmdPolarity, {mask});
-  d.CDevice::ApplyControlChange(MakeBoolParamValue(id, on));
+  Renotify(d, id);
 }
 
 // --- Delays ---
@@ -307,7 +307,7 @@ void ChannelName(CNerexSeriesDevice& d, const CParamValue& value) {
     else image.outputs.names[std::size_t(id - kParamOutputName)] = name;
   }
   QueueNames(d);
-  d.CDevice::ApplyControlChange(value);
+  Renotify(d, id);
 }
 
 // --- Channel links ---

@@ -448,7 +448,7 @@ void Compressor(CNerexSeriesDevice& d, const CParamValue& value) {
   }
   if (send) QueueCompressor(d, master);
   if (field == kCompBypass) {
-    d.CDevice::ApplyControlChange(MakeBoolParamValue(id, value.flag != 0));
+    Renotify(d, id);
     return;
   }
   RenotifyGroup(d, firstOf[field], group);

@@ -206,11 +206,6 @@ class CNerexSeriesDevice : public CDevice {
   void NotifyOutputChannelParameters(int channel);
 
   // --- Control changes (UI thread) ---
-  // The one entry of every change of a setting: converts and clamps the value, stores it for
-  // the channel and its link group, queues the unit's write (dropped while offline) and pushes
-  // the stored values to the panel, the custom panels and the links. Every change that is not
-  // already in progress marks the file modified, however it ends.
-  void ApplyControlChange(const CParamValue& value) override;
   // Nothing for the ids that only steer the panel or that the device takes no action on; the
   // right to recall presets for the preset actions, to edit device properties for the names,
   // to use device controls for every other id.
@@ -340,9 +335,8 @@ class CNerexSeriesDevice : public CDevice {
   bool SavePresetFile(const std::string& path, std::string* error);
   bool LoadPresetFile(const std::string& path, std::string* error);
 
-  // Snapshot image of the live settings (format 2), and its recall.
+  // Snapshot image of the live settings (format 2); its recall is ApplySnapshotData.
   CSnapshotData* CreateSnapshotData() override;
-  void ApplySnapshotData(const CSnapshotData& data) override;
 
   // The rows of the grid, group by group.
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
@@ -383,8 +377,20 @@ class CNerexSeriesDevice : public CDevice {
 
   // ====== end of records, snapshots, properties, tiles, clipboard, paste and context menu ======
 
+ protected:
+  // The one entry of every change of a setting: converts and clamps the value, stores it for
+  // the channel and its link group, queues the unit's write (dropped while offline) and pushes
+  // the stored values to the panel, the custom panels and the links. Every change that is not
+  // already in progress marks the file modified, however it ends.
+  void ApplyControlChange(const CParamValue& value) override;
+  // A snapshot's image: the live settings it holds, sent as whole blocks.
+  void ApplySnapshotData(const CSnapshotData& data) override;
+
  private:
   friend class CNerexReplyHandler;
+  // The pieces of the change path (NerexChange.h) push stored values through the base path.
+  friend void Renotify(CNerexSeriesDevice& device, int id);
+  friend void RenotifyKept(CNerexSeriesDevice& device, int id, const CParamValue& requested);
 
   // Polling (worker).
   void FillIdentificationRequest(CControlMessage& record);

@@ -39,6 +39,7 @@
 #include "ui/DeviceRack.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -313,9 +314,9 @@ TEST_F(UnitsOnlineTest, ValuesAUnitReportsDoNotSpreadOverLinksButAPersonsChangeD
   EXPECT_EQ(amp5->GetGainIndex(0), 30);
 
   // The person's change reaches both units.
-  amp2->ApplyControlChange(CParamValue(kAmpGain1, -5.0f, ParamKind::kLevel));
+  ModelChange(amp2, CParamValue(kAmpGain1, -5.0f, ParamKind::kLevel));
   ASSERT_TRUE(WaitFor([&] { return a2->State().gainIndex[0] == 5 && a5->State().gainIndex[0] == 5; }));
-  d3->ApplyControlChange(CParamValue(kProcessorGainA, -3.0f, ParamKind::kLevel));
+  ModelChange(d3, CParamValue(kProcessorGainA, -3.0f, ParamKind::kLevel));
   EXPECT_TRUE(WaitFor([&] { return GainA(*p3) == -30 && GainA(*p4) == -30; }));
 }
 
@@ -423,9 +424,9 @@ TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLog
   MakeFile();
   CSystem& system = frame->GetSystem();
   GoOnlineAndReadOut();
-  for (CNerexSeriesDevice* d : {d3, d4}) d->ApplyControlChange(CParamValue(kProcessorGainA, -10.0f, ParamKind::kLevel));
+  for (CNerexSeriesDevice* d : {d3, d4}) ModelChange(d, CParamValue(kProcessorGainA, -10.0f, ParamKind::kLevel));
   CSnapshot* snapshot = system.AddSnapshot("S-10");
-  for (CNerexSeriesDevice* d : {d3, d4}) d->ApplyControlChange(CParamValue(kProcessorGainA, -20.0f, ParamKind::kLevel));
+  for (CNerexSeriesDevice* d : {d3, d4}) ModelChange(d, CParamValue(kProcessorGainA, -20.0f, ParamKind::kLevel));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -200 && GainA(*p4) == -200; }));
 
   p4Switch->SetSilent(true);
@@ -464,7 +465,7 @@ TEST_F(UnitsOnlineTest, ARecallWithLinkingOnPutsEveryUnitAtItsOwnRecalledLevel) 
   Settle();
 
   const auto set = [](CDevice* device, int id, float level) {
-    device->ApplyControlChange(CParamValue(id, level, ParamKind::kLevel));
+    ModelChange(device, CParamValue(id, level, ParamKind::kLevel));
   };
   system.SetLinksActive(false);
   set(d3, kProcessorGainA, -10.0f);
@@ -887,7 +888,7 @@ class TakeUpInASessionTest : public UnitsOnlineTest, public ::testing::WithParam
     system.SetOnGoOnline(kGoOnlineAsk);
     device = Append(system, id, c.type);
     device->SetName("Front of House");
-    device->ApplyControlChange(CParamValue(IsProcessor() ? kProcessorGainA : kAmpGain1, -6.0f, ParamKind::kLevel));
+    ModelChange(device, CParamValue(IsProcessor() ? kProcessorGainA : kAmpGain1, -6.0f, ParamKind::kLevel));
     filesGain = FileGain();
     ASSERT_NE(filesGain, UnitGain());
     prompts.goOnlineChoice = c.session;

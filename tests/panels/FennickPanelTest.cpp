@@ -41,6 +41,7 @@
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "panels/processor/FennickPresetDlg.h"
 #include "panels/processor/FennickTimedPresetDlg.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -247,7 +248,7 @@ TEST_F(FennickPanelTest, TheActivePresetIsStarredAMuteReachesTheDeviceAndThePage
   EXPECT_TRUE(BoolOf(d.GetCurrentValue(kParamOutputMute + 1)));
   EXPECT_TRUE(panel->GetMute(5)->IsLit());
   // Another page given to the device (a tab id from elsewhere) leaves the compact view.
-  d.ApplyControlChange(MakeBoolParamValue(kNerexPageMixer, true));
+  ModelChange(d, MakeBoolParamValue(kNerexPageMixer, true));
   EXPECT_EQ(d.GetPanelPage(), std::uint32_t(kNerexPageCompact));
   EXPECT_TRUE(panel->GetPresetList()->IsVisible());
   EXPECT_TRUE(panel->GetActionButton(420)->IsVisible());

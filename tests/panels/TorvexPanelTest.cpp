@@ -37,6 +37,7 @@
 #include "tests/support/RecordingFrame.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/panels/PresetNameAnswer.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ class TorvexPanelTest : public ::testing::Test {
     return *panel;
   }
   // Moves the panel as a click on a tab button does, through the device's change path.
-  void Apply(int id, bool on = true) { device->ApplyControlChange(MakeBoolParamValue(id, on)); }
+  void Apply(int id, bool on = true) { ModelChange(device, MakeBoolParamValue(id, on)); }
   int VisibleCount(int group) const {
     int n = 0;
     for (const CControlObject* w : panel->GetGroup(group)) n += w->IsVisible() ? 1 : 0;
@@ -196,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TorvexPanelTest, FollowsTheDeviceLive) {
   Open();
   // A change through the device's change path reaches the widgets bound to it.
-  device->ApplyControlChange(CParamValue(13 + 2, -10.0f, ParamKind::kLevel));
+  ModelChange(device, CParamValue(13 + 2, -10.0f, ParamKind::kLevel));
   EXPECT_EQ(panel->GetInputFader(2)->GetValue(), -10.0f);
   // New settings from the unit (status event 105) reload the whole panel.
   {

@@ -20,6 +20,7 @@
 #include "tests/support/CollectingGrid.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingUi.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ class NerexChangeTest : public ProcessorDeviceTest {
     m_system.SetModified(false);
     return d;
   }
-  void Change(const CParamValue& v) { m_device->ApplyControlChange(v); }
+  void Change(const CParamValue& v) { ModelChange(m_device, v); }
   std::vector<std::uint32_t> Commands() const {
     std::vector<std::uint32_t> out;
     CControlMessage m;
@@ -544,7 +545,7 @@ TEST_F(NerexChangeTest, ACallForTheSameIdDuringItsOwnChangeReturnsAtOnce) {
   struct CEcho : CRecordingNerexPanel {
     void NotifyParameterChanged(const CParamValue& v) override {
       ids.push_back(v.id);
-      device->ApplyControlChange(Float(v.id, -20.0f));
+      ModelChange(device, Float(v.id, -20.0f));
     }
     CNerexSeriesDevice* device = nullptr;
   } echo;
@@ -689,7 +690,7 @@ TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
     changes.push_back(Float(1446 + 3 * 3 + 2, -12.0f));
     changes.push_back(MakeBoolParamValue(kParamMixerOn, true));
   }
-  for (const CParamValue& v : changes) d->ApplyControlChange(v);
+  for (const CParamValue& v : changes) ModelChange(d, v);
   // The queue keeps the order of the changes: once the last one's frame is in, all are.
   ASSERT_TRUE(bus.WaitFor([&] { return unit->WritesOf(31).size() == (torvex ? 2u : 1u); }));
 

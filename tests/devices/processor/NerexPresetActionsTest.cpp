@@ -17,6 +17,7 @@
 #include "platform/Sync.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingUi.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
     m_system.SetUiServices(&m_confirmUi);
     return d;
   }
-  void Act(int id) { m_device->ApplyControlChange(CParamValue(id, 0.0f, ParamKind::kNone)); }
+  void Act(int id) { ModelChange(m_device, CParamValue(id, 0.0f, ParamKind::kNone)); }
   void DialogAct(int id) { m_device->ApplyPresetDialogAction(id, dialog); }
   std::vector<std::uint32_t> Commands() const {
     std::vector<std::uint32_t> out;
@@ -327,7 +328,7 @@ TEST_P(LcdRecallOnTheBusTest, TheAppShowsWhatTheUnitRuns) {
   bus.Frame().SetConfirmPrompt(&answer);
   ASSERT_TRUE(bus.StartAndReadOut(d));
   d->SetSelectedPreset(1);
-  d->ApplyControlChange(CParamValue(436, 0.0f, ParamKind::kNone));
+  ModelChange(d, CParamValue(436, 0.0f, ParamKind::kNone));
   ASSERT_TRUE(bus.WaitFor([&] { return unit->GeneralSettings()[7] == 1; }));
   const CNerexSeriesMemory running = unit->Current();
   CSingleLock lock(bus.System().GetLock());
@@ -444,7 +445,7 @@ TEST(NerexPresetBus, StoreThenRecallReachTheUnit) {
         d.SetControlPanel(&panel);
       },
       [&](int row) { panel.selection = row; },
-      [&](int id) { device->ApplyControlChange(CParamValue(id, 0.0f, ParamKind::kNone)); },
+      [&](int id) { ModelChange(device, CParamValue(id, 0.0f, ParamKind::kNone)); },
       [&] {
         if (device) device->SetControlPanel(nullptr);
       });
