@@ -989,6 +989,8 @@ void CMainFrame::PropagateOnlineStatus(CDevice* device) {
   device->AnnounceConnectionStatus();
   // Its widgets take changes again, or no longer.
   m_system.RedrawCustomPanels(device);
+  // Back, it takes what its links gave while it was away.
+  m_system.BringLinkMembersIntoLine(device);
 }
 
 void CMainFrame::PropagateWarningStatus(CDevice* device) { device->AnnounceWarningStatus(); }
