@@ -143,12 +143,43 @@ bool CDevice::MayCurrentUserChange(int parameterId) const {
 }
 
 bool CDevice::ApplyUserChange(const CParamValue& value) {
-  if (!MayCurrentUserChange(value.id)) {
+  CChangeAnswer none;
+  return ApplyUserChange(value, none);
+}
+
+bool CDevice::ApplyUserChange(const CParamValue& value, CChangeAnswer& answer) {
+  if (!MayCurrentUserChange(value.id) || (ConfirmationFor(value, answer) != 0 && !answer.confirmed)) {
     ShowHeldValue(value.id);
     return false;
   }
-  ApplyControlChange(value);
+  ApplyAnsweredChange(value, answer);
   return true;
+}
+
+std::uint32_t CDevice::ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const {
+  (void)value;
+  (void)answer;
+  return 0;
+}
+
+void CDevice::ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answer) {
+  (void)answer;
+  ApplyControlChange(value);
+}
+
+bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value, CChangeAnswer& answer) {
+  if (!answer.confirmed && device.MayCurrentUserChange(value.id)) {
+    if (const std::uint32_t question = device.ConfirmationFor(value, answer)) {
+      IDeviceHost* host = device.GetHost();
+      answer.confirmed = host && host->ConfirmAction(question);
+    }
+  }
+  return device.ApplyUserChange(value, answer);
+}
+
+bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value) {
+  CChangeAnswer answer;
+  return ConfirmAndApplyUserChange(device, value, answer);
 }
 
 void CDevice::ApplyLinkedChange(const CParamValue& value, CSystemPass pass) {

@@ -44,6 +44,21 @@ inline constexpr const char* kNotConnectedRefusal = "Cannot change settings - th
 // The refusal of a properties row committed by a user without the right to edit properties.
 inline constexpr const char* kNoRightToEditRefusal = "The current user cannot edit device properties";
 
+// What a person answered to the questions of a change, asked by the window before it hands the
+// change in (CDevice::ApplyUserChange), so that no question waits inside the change while the
+// unit's replies go on arriving: whether they confirmed it (CDevice::ConfirmationFor), and, in
+// a family's own answer derived from this one, what else that family asks (a name, a file).
+// The change may leave in the answer what the window is to tell the person afterwards.
+class CChangeAnswer {
+ public:
+  CChangeAnswer() = default;
+  virtual ~CChangeAnswer() = default;
+  CChangeAnswer(const CChangeAnswer&) = default;
+  CChangeAnswer& operator=(const CChangeAnswer&) = default;
+
+  bool confirmed = false;
+};
+
 // Colour codes of DrawLed.
 enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
 
@@ -105,6 +120,13 @@ class CDevice : public CObjectProperties {
   // family, and a link spreading a change already taken and a snapshot recall come through the
   // entries below that take a system pass, which no window can make. UI thread.
   bool ApplyUserChange(const CParamValue& value);
+  // The same with what the person answered to the change's questions: a change for which
+  // ConfirmationFor names a question is refused as well unless the answer confirms it.
+  bool ApplyUserChange(const CParamValue& value, CChangeAnswer& answer);
+  // The confirmation (a kConfirm... kind of IDeviceHost::ConfirmAction) that a person is to be
+  // asked before the change is handed in, judged with the rest of the answer and the settings
+  // as they are now; 0 for none. The change path itself asks nothing. Base: none.
+  virtual std::uint32_t ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const;
   // The same for a row of the properties pane: refused with kNoRightToEditRefusal as the row's
   // message while the current user lacks the right to edit device properties; otherwise
   // OnPropertyChanged. UI thread.
@@ -395,6 +417,9 @@ class CDevice : public CObjectProperties {
   // the open panel and the custom panels and spreads the value to linked parameters. Reached
   // from outside only through ApplyUserChange, ApplyLinkedChange and the family's own code.
   virtual void ApplyControlChange(const CParamValue& value);
+  // A person's change that passed the gate, with what they answered to its questions. Base:
+  // ApplyControlChange; a family whose changes need more than a confirmation reads its answer.
+  virtual void ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answer);
   // The base step for a change the device did not take (a lock keeps its setting): the open
   // panel and the custom panels show stored, the device's stored value, and the linked
   // parameters receive requested, the value asked for, as they would had it been taken.
@@ -468,3 +493,11 @@ class CDevice : public CObjectProperties {
   // The tests reach the change path as the model's own code does (tests/support/ModelChanges.h).
   friend class CDeviceTestAccess;
 };
+
+// How a window hands a person's change in: asks the question the device names for it
+// (CDevice::ConfirmationFor) through the system's ConfirmAction and, once it is confirmed or
+// when none is asked, hands the change in with the answer (CDevice::ApplyUserChange). The
+// question is asked before the change enters the model; a user without the right is not asked.
+// False when the person declined or the gate refused the change. UI thread.
+bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value, CChangeAnswer& answer);
+bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value);

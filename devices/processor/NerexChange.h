@@ -9,6 +9,7 @@
 
 #include "core/values/ParamRecords.h"
 
+class CChangeAnswer;
 class CNerexSeriesDevice;
 
 // Commands of the single-setting writes (frames without a reply, write flag set).
@@ -52,8 +53,10 @@ void QueuePlainWrite(CNerexSeriesDevice& device, std::uint32_t command, const st
 // They run inside ApplyControlChange's guard and exit.
 bool ApplyChannelSettingChange(CNerexSeriesDevice& device, const CParamValue& value);
 bool ApplyEqDynamicsChange(CNerexSeriesDevice& device, const CParamValue& value);
-// The preset, preset-file and timed-preset actions (ids 420-427, 436-438, 495, 497-500).
-bool ApplyPresetActionChange(CNerexSeriesDevice& device, const CParamValue& value);
+// The preset, preset-file and timed-preset actions (ids 420-427, 436-438, 495, 497-500), with
+// what the person answered to their questions (a CNerexPresetAnswer; without one they act on
+// no row).
+bool ApplyPresetActionChange(CNerexSeriesDevice& device, const CParamValue& value, CChangeAnswer& answer);
 // A preset name as the unit keeps it: 7-bit characters (others become '?'), at most 16.
 std::string PresetNameBytes(const std::string& utf8);
 // Why a typed preset name would not reach the unit as typed (a character beyond ASCII, a

@@ -78,7 +78,7 @@ void CControlObject::SendValue(const CParamValue& value) const {
   // The right is decided now, by who is the current user when the widget acts; the device
   // judges the value it is handed again.
   if (!m_owner || !m_owner->UserMayUse(*this)) return;
-  if (CDevice* device = m_owner->GetDevice()) device->ApplyUserChange(value);
+  m_owner->HandUserChange(value);
 }
 
 float CControlObject::NudgedLevel(float value, float delta) const {

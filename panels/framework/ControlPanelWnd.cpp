@@ -178,6 +178,10 @@ bool CControlPanelWnd::UserMayUse(const CControlObject& control) const {
   return needed == 0 || (GetUserRestrictions() & needed) == 0;
 }
 
+void CControlPanelWnd::HandUserChange(const CParamValue& value) {
+  if (CDevice* device = GetDevice()) ConfirmAndApplyUserChange(*device, value);
+}
+
 bool CControlPanelWnd::IsCovered(const CControlObject& control) const {
   const auto it = std::find(m_controls.begin(), m_controls.end(), &control);
   if (it == m_controls.end()) return false;

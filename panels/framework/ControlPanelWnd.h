@@ -65,6 +65,10 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   virtual std::uint64_t GetNeededRights(const CControlObject& control) const;
   // True when the current user holds every right the widget's input needs.
   bool UserMayUse(const CControlObject& control) const;
+  // Hands a person's change made at one of the panel's widgets to the device: the question the
+  // device names for it is asked first (ConfirmAndApplyUserChange), never inside the change.
+  // Panels whose widgets ask more (a name, a file) override it. Nothing without a device.
+  virtual void HandUserChange(const CParamValue& value);
   // True when a widget shown above it takes the clicks at its centre (a cover over it).
   bool IsCovered(const CControlObject& control) const;
   // True when the widget takes input now: shown, enabled, not covered and usable by the
