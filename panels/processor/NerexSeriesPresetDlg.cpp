@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "devices/processor/NerexChange.h"
+#include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexModelTable.h"
 #include "platform/Sync.h"
 
