@@ -45,6 +45,10 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
   static_cast<CZelSeriesDevice&>(device).ApplyControlChange(value);
 #elif defined(BREAKOUT_BOX_CALL)
   static_cast<CZelBreakDevice&>(device).ApplyControlChange(value);
+#elif defined(ANSWERED_CHANGE)
+  CChangeAnswer answer;
+  answer.confirmed = true;
+  device.ApplyAnsweredChange(value, answer);
 #elif defined(KEPT_CHANGE)
   device.ApplyKeptControlChange(value, value);
 #elif defined(LINK_PASS)
