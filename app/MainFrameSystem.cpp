@@ -1117,16 +1117,12 @@ void CMainFrame::OnRecallSnapshot(const std::string& snapshotId) {
 }
 
 void CMainFrame::PropagateOnlineStatus(CDevice* device) {
-  for (int id : {device->GetOnlineStatusParamId(), device->GetOfflineStatusParamId()}) {
-    if (id == 0) continue;
-    // The base change path only: panels and linked widgets follow, nothing goes to the unit.
-    device->CDevice::ApplyControlChange(device->GetCurrentValue(id));
-  }
+  // Panels and linked widgets follow; nothing goes to the unit.
+  device->AnnounceConnectionStatus();
   // Its widgets take changes again, or no longer.
   m_system.RedrawCustomPanels(device);
+  // Back, it takes what its links gave while it was away.
+  m_system.BringLinkMembersIntoLine(device);
 }
 
-void CMainFrame::PropagateWarningStatus(CDevice* device) {
-  const int id = device->GetWarningStatusParamId();
-  if (id != 0) device->CDevice::ApplyControlChange(device->GetCurrentValue(id));
-}
+void CMainFrame::PropagateWarningStatus(CDevice* device) { device->AnnounceWarningStatus(); }

@@ -26,6 +26,7 @@
 #include "panels/PanelClasses.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -133,8 +134,8 @@ struct CDragBench {
     const CSize size = device->GetPanelSize();
     panel->resize(size.cx, size.cy);
     panel->show();
-    device->ApplyControlChange(MakeBoolParamValue(kNerexPageOutputEq, true));
-    device->ApplyControlChange(CParamValue(kParamOutputPeqGain + 2, 6.0f, ParamKind::kLevel));
+    ModelChange(device, MakeBoolParamValue(kNerexPageOutputEq, true));
+    ModelChange(device, CParamValue(kParamOutputPeqGain + 2, 6.0f, ParamKind::kLevel));
     for (CControlObject* control : panel->GetControls())
       if (control->GetId() == kOutputEqCurveId) curve = dynamic_cast<CNerexSeriesParametricControl*>(control);
     QApplication::processEvents();

@@ -17,6 +17,7 @@
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ std::unique_ptr<CSystem> MakeSystem() {
   system->SetLinksActive(false);
   for (int i = 0; i < kUnits; ++i)
     for (int l = 0; l < kLinks; ++l)
-      system->GetDevice(i)->ApplyControlChange(
+      ModelChange(system->GetDevice(i), 
           CParamValue(kParamInputGain + l, -float((i + l) % 40), ParamKind::kLevel));
   system->AddSnapshot("All");
   return system;

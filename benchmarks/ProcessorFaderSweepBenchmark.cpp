@@ -15,6 +15,7 @@
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexPresets.h"
 #include "tests/support/ProcessorBus.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ void BM_FaderSweepWhilePollingEight(benchmark::State& state) {
     for (int k = 0; k < kChanges; ++k) {
       if (k > 0) std::this_thread::sleep_until(start + kStep * k);
       value = -40.0f + 46.0f * float(k) / float(kChanges - 1);
-      fader.ApplyControlChange(CParamValue(13, value, ParamKind::kLevel));
+      ModelChange(fader, CParamValue(13, value, ParamKind::kLevel));
     }
     const auto last = Clock::now();
     const std::int16_t expected = std::int16_t(RoundHalfAway(value * 10.0f));

@@ -310,7 +310,8 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
     else UnionRects(invalid, invalid, bounds);
     if (m_flags & kButtonModifyParameter) {
       if (!(GetParameterInfo().options & kParamOptionCommand)) m_state = !m_state;
-      if (m_pDevice) m_pDevice->ApplyUserChange(MakeBoolParamValue(std::int32_t(m_parameterId), m_state));
+      // A change the device asks a confirmation of (a routing) is asked here, before it goes in.
+      if (m_pDevice) ConfirmAndApplyUserChange(*m_pDevice, MakeBoolParamValue(std::int32_t(m_parameterId), m_state));
     } else if (m_flags & kButtonLaunchPanel) {
       m_state = false;
     } else if (m_flags & kButtonRecallSnapshot) {

@@ -114,7 +114,7 @@ void CDevice::ApplyControlChange(const CParamValue& value) { ApplyKeptControlCha
 
 void CDevice::ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested) {
   if (CControlPanel* panel = m_controlPanel) panel->NotifyParameterChanged(stored);
-  if (m_host) m_host->OnParameterChanged(this, stored, requested);
+  if (m_host) m_host->OnParameterChanged(this, stored, requested, CParameterChangeNotice{});
 }
 
 bool CDevice::IsAwayOnline() const { return m_host && m_host->IsPortOpen() && !IsConnected(); }
@@ -144,12 +144,62 @@ bool CDevice::MayCurrentUserChange(int parameterId) const {
 }
 
 bool CDevice::ApplyUserChange(const CParamValue& value) {
-  if (!MayCurrentUserChange(value.id)) {
+  CChangeAnswer none;
+  return ApplyUserChange(value, none);
+}
+
+bool CDevice::ApplyUserChange(const CParamValue& value, CChangeAnswer& answer) {
+  if (!MayCurrentUserChange(value.id) || (ConfirmationFor(value, answer) != 0 && !answer.confirmed)) {
     ShowHeldValue(value.id);
     return false;
   }
-  ApplyControlChange(value);
+  ApplyAnsweredChange(value, answer);
   return true;
+}
+
+std::uint32_t CDevice::ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const {
+  (void)value;
+  (void)answer;
+  return 0;
+}
+
+void CDevice::ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answer) {
+  (void)answer;
+  ApplyControlChange(value);
+}
+
+bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value, CChangeAnswer& answer) {
+  if (!answer.confirmed && device.MayCurrentUserChange(value.id)) {
+    if (const std::uint32_t question = device.ConfirmationFor(value, answer)) {
+      IDeviceHost* host = device.GetHost();
+      answer.confirmed = host && host->ConfirmAction(question);
+    }
+  }
+  return device.ApplyUserChange(value, answer);
+}
+
+bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value) {
+  CChangeAnswer answer;
+  return ConfirmAndApplyUserChange(device, value, answer);
+}
+
+void CDevice::ApplyLinkedChange(const CParamValue& value, CSystemPass pass) {
+  (void)pass;
+  ApplyControlChange(value);
+}
+
+void CDevice::RecallSnapshotImage(const CSnapshotData& data, CSystemPass pass) {
+  (void)pass;
+  ApplySnapshotData(data);
+}
+
+void CDevice::AnnounceConnectionStatus() {
+  for (int id : {GetOnlineStatusParamId(), GetOfflineStatusParamId()})
+    if (id != 0) CDevice::ApplyControlChange(GetCurrentValue(id));
+}
+
+void CDevice::AnnounceWarningStatus() {
+  if (const int id = GetWarningStatusParamId(); id != 0) CDevice::ApplyControlChange(GetCurrentValue(id));
 }
 
 bool CDevice::ApplyUserPropertyChange(CDeviceProperty& row) {

@@ -44,6 +44,21 @@ inline constexpr const char* kNotConnectedRefusal = "Cannot change settings - th
 // The refusal of a properties row committed by a user without the right to edit properties.
 inline constexpr const char* kNoRightToEditRefusal = "The current user cannot edit device properties";
 
+// What a person answered to the questions of a change, asked by the window before it hands the
+// change in (CDevice::ApplyUserChange), so that no question waits inside the change while the
+// unit's replies go on arriving: whether they confirmed it (CDevice::ConfirmationFor), and, in
+// a family's own answer derived from this one, what else that family asks (a name, a file).
+// The change may leave in the answer what the window is to tell the person afterwards.
+class CChangeAnswer {
+ public:
+  CChangeAnswer() = default;
+  virtual ~CChangeAnswer() = default;
+  CChangeAnswer(const CChangeAnswer&) = default;
+  CChangeAnswer& operator=(const CChangeAnswer&) = default;
+
+  bool confirmed = false;
+};
+
 // Colour codes of DrawLed.
 enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
 
@@ -100,10 +115,18 @@ class CDevice : public CObjectProperties {
   // Where a change that a person makes enters the model: a panel's control, a custom widget or
   // a preset dialog hands its value here. Refused (false) while the current user lacks a right
   // that RightsNeededFor names, the place where it was made then showing the held value again;
-  // otherwise the family's change path, ApplyControlChange (true). A value the unit reported,
-  // a snapshot recall (CSystem::RecallSnapshot holds its own gate) and a link spreading a
-  // change already taken go to ApplyControlChange directly. UI thread.
+  // otherwise the family's change path, ApplyControlChange (true). The change path itself is
+  // not public: a value the unit reported and the family's own announcements run inside the
+  // family, and a link spreading a change already taken and a snapshot recall come through the
+  // entries below that take a system pass, which no window can make. UI thread.
   bool ApplyUserChange(const CParamValue& value);
+  // The same with what the person answered to the change's questions: a change for which
+  // ConfirmationFor names a question is refused as well unless the answer confirms it.
+  bool ApplyUserChange(const CParamValue& value, CChangeAnswer& answer);
+  // The confirmation (a kConfirm... kind of IDeviceHost::ConfirmAction) that a person is to be
+  // asked before the change is handed in, judged with the rest of the answer and the settings
+  // as they are now; 0 for none. The change path itself asks nothing. Base: none.
+  virtual std::uint32_t ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const;
   // The same for a row of the properties pane: refused with kNoRightToEditRefusal as the row's
   // message while the current user lacks the right to edit device properties; otherwise
   // OnPropertyChanged. UI thread.
@@ -114,10 +137,28 @@ class CDevice : public CObjectProperties {
   // True when the current user holds those rights; false without a system, which has no user.
   bool MayCurrentUserChange(int parameterId) const;
 
+  // --- Changes the system makes itself ---
+  // Made only by the system (CSystem): the entries that take one are the way in of changes
+  // that no person makes at this device, and a window, holding none, cannot reach them.
+  class CSystemPass {
+    friend class CSystem;
+    friend class CDeviceTestAccess;
+    CSystemPass() = default;
+  };
+  // A value a link hands on to this member: a change a person made at another member, taken
+  // there already, or the master's value when linking is switched on. The family's change
+  // path takes it as its own (clamped, converted, queued for the unit). UI thread.
+  void ApplyLinkedChange(const CParamValue& value, CSystemPass pass);
+  // A snapshot's image recalled (ApplySnapshotData). UI thread.
+  void RecallSnapshotImage(const CSnapshotData& data, CSystemPass pass);
+  // Shows what the device holds for its online and offline status parameters, or for its
+  // warning status parameter: the open panel, the custom panels and the linked parameters
+  // follow (GetCurrentValue through the base change path); nothing goes to the unit. The frame
+  // calls them when the device's connection or its warnings changed. UI thread.
+  void AnnounceConnectionStatus();
+  void AnnounceWarningStatus();
+
   // --- Parameters ---
-  // The family applies, clamps and queues the change, then calls this base, which refreshes
-  // the open panel and the custom panels and spreads the value to linked parameters.
-  virtual void ApplyControlChange(const CParamValue& value);
   // Why the device would not take this change as it stands (a name its unit cannot carry), in
   // the words the properties pane shows for the same refusal; empty when it takes it. A panel
   // asks before it sends what a person typed. Base: every change is taken.
@@ -125,10 +166,6 @@ class CDevice : public CObjectProperties {
     (void)value;
     return {};
   }
-  // The base step for a change the device did not take (a lock keeps its setting): the open
-  // panel and the custom panels show stored, the device's stored value, and the linked
-  // parameters receive requested, the value asked for, as they would had it been taken.
-  void ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested);
   // Runs announce with the device's change path showing only what its unit reported: the open
   // panel and the custom panels follow, the links do not (a value read from a unit is no change
   // of the person's, and spread over a link it would be written to the other units). UI thread.
@@ -187,7 +224,6 @@ class CDevice : public CObjectProperties {
   virtual void SerializeStream(CDataStream& ds);
   // A new settings image for a snapshot (the caller owns it), or null.
   virtual CSnapshotData* CreateSnapshotData();
-  virtual void ApplySnapshotData(const CSnapshotData& data);
 
   // --- Comms (worker thread) ---
   // Fills the record with the next request and returns true, or false with nothing to send.
@@ -385,6 +421,21 @@ class CDevice : public CObjectProperties {
   bool HasParamId(std::uint32_t id) const;
 
  protected:
+  // --- The change path (UI thread) ---
+  // The family applies, clamps and queues the change, then calls this base, which refreshes
+  // the open panel and the custom panels and spreads the value to linked parameters. Reached
+  // from outside only through ApplyUserChange, ApplyLinkedChange and the family's own code.
+  virtual void ApplyControlChange(const CParamValue& value);
+  // A person's change that passed the gate, with what they answered to its questions. Base:
+  // ApplyControlChange; a family whose changes need more than a confirmation reads its answer.
+  virtual void ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answer);
+  // The base step for a change the device did not take (a lock keeps its setting): the open
+  // panel and the custom panels show stored, the device's stored value, and the linked
+  // parameters receive requested, the value asked for, as they would had it been taken.
+  void ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested);
+  // Takes a snapshot's image (RecallSnapshotImage). Base: nothing.
+  virtual void ApplySnapshotData(const CSnapshotData& data);
+
   // Writes to the comms error log that a reply to the record's command was answered but not
   // used, and why. Any thread.
   void LogUnusedReply(const CControlMessage& record, const char* why);
@@ -453,4 +504,14 @@ class CDevice : public CObjectProperties {
   std::atomic<std::uint32_t> m_unitChanges{0};  // see GetUnitChanges
 
  private:
+  // The tests reach the change path as the model's own code does (tests/support/ModelChanges.h).
+  friend class CDeviceTestAccess;
 };
+
+// How a window hands a person's change in: asks the question the device names for it
+// (CDevice::ConfirmationFor) through the system's ConfirmAction and, once it is confirmed or
+// when none is asked, hands the change in with the answer (CDevice::ApplyUserChange). The
+// question is asked before the change enters the model; a user without the right is not asked.
+// False when the person declined or the gate refused the change. UI thread.
+bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value, CChangeAnswer& answer);
+bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value);

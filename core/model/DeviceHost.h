@@ -15,6 +15,14 @@ class CAppSettings;
 class CDevice;
 struct CParamValue;
 
+// Made only by a device's change path (CDevice): the system hears of a change of a device's
+// parameter from the device alone, so that no window spreads a value over the links past the
+// rights gate (CDevice::ApplyUserChange).
+class CParameterChangeNotice {
+  friend class CDevice;
+  CParameterChangeNotice() = default;
+};
+
 class IDeviceHost {
  public:
   // The recursive lock of the device list, the device queues, the reply hand-over and the log.
@@ -28,7 +36,8 @@ class IDeviceHost {
   virtual bool ConfirmAction(std::uint32_t action) = 0;
   // A parameter of the device changed: the custom panels show stored, the device's value now,
   // and with linking active the linked parameters receive requested. UI thread.
-  virtual void OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested) = 0;
+  virtual void OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested,
+                                  CParameterChangeNotice notice) = 0;
   // True when the device is the one selected in the rack. Any thread.
   virtual bool IsSelectedDevice(const CDevice* device) const = 0;
   // Shows a file error through the user interface (nothing without one).

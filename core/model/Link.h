@@ -3,11 +3,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "core/file/Uuid.h"
+#include "core/values/ParamRecords.h"
 
 class CArchive;
 
@@ -23,9 +25,21 @@ class CLinkRef {
   // 16 UUID bytes, u32 parameter id, BOOL display flag; no version word.
   void Serialize(CArchive& ar);
 
+  // Out of line: a value of the link reached the member while its unit was away online, and
+  // the member has not taken it (the change would have reached the file and the windows
+  // only). The value is the one the member is to take once its unit is connected again; the
+  // mark goes when the member takes a value of the link. Kept in memory only, never in the file.
+  bool IsOutOfLine() const { return m_missed.has_value(); }
+  const std::optional<CParamValue>& GetMissedValue() const { return m_missed; }
+  void SetMissedValue(const CParamValue& value) { m_missed = value; }
+  void ClearMissedValue() { m_missed.reset(); }
+
   CUuid m_uuid;
   std::uint32_t m_parameterId = 0;
   bool m_displayFlag = false;  // the control view draws the member greyed
+
+ private:
+  std::optional<CParamValue> m_missed;
 };
 
 class CLink {

@@ -43,24 +43,28 @@ void CSystem::ApplyLinks() {
 }
 
 void CSystem::ApplyEachLinkFromItsMaster() {
-  for (const CLink* link : GetLinks()) {
-    const CLinkRef* master = link->GetMasterRef();
+  for (CLink* link : GetLinks()) {
+    CLinkRef* master = link->GetMasterRef();
     if (!master) continue;
     CDevice* source = FindDeviceByUuid(master->GetUuid());
     if (!source) continue;
+    // The master's value is the link's: the master is in line with it.
+    master->ClearMissedValue();
     const CParamValue value = source->GetCurrentValue(std::int32_t(master->m_parameterId));
-    for (const CLinkRef* member : link->GetMembers()) {
+    for (CLinkRef* member : link->GetMembers()) {
       if (member == master) continue;
       CDevice* target = FindDeviceByUuid(member->GetUuid());
       if (!target) continue;
       CParamValue copy = value;
       copy.id = std::int32_t(member->m_parameterId);
-      target->ApplyControlChange(copy);
+      GiveLinkValue(*link, *member, *target, copy);
     }
   }
 }
 
-void CSystem::OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested) {
+void CSystem::OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested,
+                                 CParameterChangeNotice notice) {
+  (void)notice;
   UpdateCustomPanelControls(device, std::uint32_t(stored.id));
   // The busy flag stops the linked devices' own changes from spreading again, so a change
   // travels one level, to the direct members of each link that holds the source parameter.
@@ -74,16 +78,55 @@ void CSystem::SpreadToLinkedParameters(CDevice* device, const CParamValue& reque
   const auto parameterId = std::uint32_t(requested.id);
   // By index: a member's change may reach code that walks the lists again.
   for (std::size_t l = 0; l < m_links.size(); ++l) {
-    const CLink* link = m_links[l];
+    CLink* link = m_links[l];
     if (!link->FindRef(self, parameterId)) continue;
     for (std::size_t m = 0; m < link->GetMembers().size(); ++m) {
-      const CLinkRef* member = link->GetMembers()[m];
-      if (member->GetUuid() == self && member->m_parameterId == parameterId) continue;
+      CLinkRef* member = link->GetMembers()[m];
+      if (member->GetUuid() == self && member->m_parameterId == parameterId) {
+        // The value the others now take is the source's own.
+        member->ClearMissedValue();
+        continue;
+      }
       CDevice* target = FindDeviceByUuid(member->GetUuid());
       if (!target) continue;
       CParamValue copy = requested;
       copy.id = std::int32_t(member->m_parameterId);
-      target->ApplyControlChange(copy);
+      GiveLinkValue(*link, *member, *target, copy);
     }
   }
+}
+
+void CSystem::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target, const CParamValue& value) {
+  // A unit away online would refuse the change: the member keeps the link's value to take when
+  // its unit is back, and the log says so once, when the member falls out of line.
+  if (target.IsAwayOnline()) {
+    if (!member.IsOutOfLine())
+      WriteLog("Link \"" + link.GetName() + "\" not applied to " + target.GetUnitText() +
+               " (not connected) - it takes the link's value when it is back\n");
+    member.SetMissedValue(value);
+    return;
+  }
+  member.ClearMissedValue();
+  target.ApplyLinkedChange(value, CDevice::CSystemPass{});
+}
+
+void CSystem::BringLinkMembersIntoLine(CDevice* device) {
+  // Only a connected unit takes the value; offline the file alone would, and the unit would
+  // still hold another value when next read.
+  if (!device || !IsPortOpen() || !device->IsConnected() || !AreLinksActive()) return;
+  const CUuid self = device->GetUuid();
+  // The other members hold the value already: it goes to this device alone.
+  WithoutSpreading([&] {
+    for (std::size_t l = 0; l < m_links.size(); ++l) {
+      const CLink* link = m_links[l];
+      for (std::size_t m = 0; m < link->GetMembers().size(); ++m) {
+        CLinkRef* member = link->GetMembers()[m];
+        if (!(member->GetUuid() == self) || !member->IsOutOfLine()) continue;
+        const CParamValue value = *member->GetMissedValue();
+        member->ClearMissedValue();
+        device->ApplyLinkedChange(value, CDevice::CSystemPass{});
+        WriteLog("Link \"" + link->GetName() + "\" applied to " + device->GetUnitText() + " now that it is back\n");
+      }
+    }
+  });
 }

@@ -59,7 +59,7 @@ void CSystem::ApplyImages(const CSnapshot& snapshot) {
                " (not connected)\n");
       continue;
     }
-    device->ApplySnapshotData(*image);
+    device->RecallSnapshotImage(*image, CDevice::CSystemPass{});
   }
 }
 

@@ -35,6 +35,7 @@ class IAutoscanDialog;
 class CCustomControlObject;
 class CDevice;
 class CLink;
+class CLinkRef;
 class CLogFile;
 class CSecurityDialogLink;
 struct CSecurityRequest;
@@ -207,13 +208,20 @@ class CSystem final : public IDeviceHost,
   // The custom panels refresh the widgets bound to the parameter, and with linking active
   // every member of each link holding it receives requested under its own parameter id (one
   // level: the members' own changes do not spread again).
-  void OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested) override;
+  void OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested,
+                          CParameterChangeNotice notice) override;
   // True when any link has a member for this device parameter.
   bool IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const;
   // With linking active, gives every member of each link the current value of its master
   // (each under its own parameter id, as a user change, once: the members' changes do not
-  // spread again); members of deleted devices are skipped.
+  // spread again); members of deleted devices are skipped. A member whose unit is away online
+  // falls out of line (CLinkRef::IsOutOfLine) instead, as with a change spread to it.
   void ApplyLinks();
+  // A member of a link that a value of the link passed by while its unit was away online takes
+  // that value once its unit is connected again (through its change path, so that the unit is
+  // written), and the log says so. The frame calls it when the device's connection changed;
+  // nothing while the port is closed, the unit is not connected or linking is off. UI thread.
+  void BringLinkMembersIntoLine(CDevice* device);
   // A new snapshot holding every device's settings image now, appended.
   CSnapshot* AddSnapshot(const std::string& name);
   // Replaces snapshot index's images by the devices' settings now; name and UUID stay.
@@ -442,6 +450,9 @@ class CSystem final : public IDeviceHost,
   // The two halves of the links' work, run while the spreading is held off (LinkManagement.cpp).
   void ApplyEachLinkFromItsMaster();
   void SpreadToLinkedParameters(CDevice* device, const CParamValue& requested);
+  // Hands a member the link's value, or, while its unit is away online, marks it out of line
+  // with that value (logged when it falls out of line).
+  void GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target, const CParamValue& value);
   // Hands each device of the snapshot its image (SnapshotManagement.cpp).
   void ApplyImages(const CSnapshot& snapshot);
   // Indexes the devices by UUID afresh; the lock is held.

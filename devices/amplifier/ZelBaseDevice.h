@@ -260,9 +260,6 @@ class CZelBaseDevice : public CZelFramedDevice {
   // Worker thread, under the system's lock: the reply decoded (writes are answered by their
   // ACK only), its notices sent, the not-initialised warning set or cleared.
   void ProcessReply(CControlMessage& record) override;
-  // The family's routes of the change, then the file marked modified unless the route says
-  // the change leaves it alone (a page turn, an identify). UI thread.
-  void ApplyControlChange(const CParamValue& value) override;
   // Nothing to turn the panel's page or to identify the unit (neither changes a setting); the
   // right to edit device properties for the name, with the right to use device controls for a
   // channel's name; the right to use device controls for every other id.
@@ -318,6 +315,9 @@ class CZelBaseDevice : public CZelFramedDevice {
   void SetPollCounter(std::uint32_t counter) { m_pollCounter = counter; }
 
  protected:
+  // The family's routes of the change, then the file marked modified unless the route says
+  // the change leaves it alone (a page turn, an identify). UI thread.
+  void ApplyControlChange(const CParamValue& value) override;
   // Worker thread. While the security step is pending, the probe every 12th turn.
   bool PollWhileSecurityPending(CControlMessage& record) override;
   // Worker thread. The next read-out item while the read-out is incomplete, nothing during the

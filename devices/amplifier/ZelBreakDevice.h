@@ -137,7 +137,6 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   void Serialize(CArchive& ar) override;
   void SerializeStream(CDataStream& ds) override;
   CSnapshotData* CreateSnapshotData() override;
-  void ApplySnapshotData(const CSnapshotData& data) override;
   void OnStatusEvent(int hint) override;
   // The clipboard record (format "ZelBreakSettings") and its paste: command 0 all,
   // kAmpCmdPasteControls the mixer, kAmpCmdPasteProperties the GPIO.
@@ -171,6 +170,8 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   void SetBlockReceivedWord(std::uint32_t word) { m_haveRead = word; }
 
  protected:
+  // A snapshot's image recalled (RecallSnapshotImage).
+  void ApplySnapshotData(const CSnapshotData& data) override;
   // The status read (command 63).
   void FillSecurityProbe(CControlMessage& record) override;
   // Polling and replies (worker).

@@ -229,7 +229,6 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void Serialize(CArchive& ar) override;
   void SerializeStream(CDataStream& ds) override;
   CSnapshotData* CreateSnapshotData() override;
-  void ApplySnapshotData(const CSnapshotData& data) override;
   void OnStatusEvent(int hint) override;
   // The clipboard record (format "ZelSeriesSettings") and its paste: command 0 all,
   // kZelCmdPasteControls or kZelCmdPasteProperties.
@@ -276,6 +275,8 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void SetImpedanceWindowForTests(int channel, std::uint8_t percent);
 
  protected:
+  // A snapshot's image recalled (RecallSnapshotImage).
+  void ApplySnapshotData(const CSnapshotData& data) override;
   // The name read (command 0x3C).
   void FillSecurityProbe(CControlMessage& record) override;
   // Polling and replies (worker).

@@ -129,7 +129,7 @@ void Mute(CNerexSeriesDevice& d, int id, bool on) {
     outputs = image.outputs.muteMask;
   }
   QueuePackedWrite(d, kCmdMutes, {inputs, outputs});
-  d.CDevice::ApplyControlChange(MakeBoolParamValue(id, on));
+  Renotify(d, id);
 }
 
 void Polarity(CNerexSeriesDevice& d, int o, bool on) {
@@ -146,7 +146,7 @@ void Polarity(CNerexSeriesDevice& d, int o, bool on) {
     mask = stored;
   }
   QueuePackedWrite(d, kCmdPolarity, {mask});
-  d.CDevice::ApplyControlChange(MakeBoolParamValue(id, on));
+  Renotify(d, id);
 }
 
 // --- Delays ---
@@ -310,7 +310,7 @@ void ChannelName(CNerexSeriesDevice& d, const CParamValue& value) {
     else image.outputs.names[std::size_t(id - kParamOutputName)] = name;
   }
   QueueNames(d);
-  d.CDevice::ApplyControlChange(value);
+  Renotify(d, id);
 }
 
 // --- Channel links ---
@@ -418,7 +418,6 @@ int MixCode(int routedInputs) {
 }
 
 void MixingMode(CNerexSeriesDevice& d, bool on) {
-  if (IDeviceHost* host = d.GetHost(); !host || !host->ConfirmAction(kConfirmChangeRouting)) return;
   {
     CSingleLock lock(d.SettingsLock());
     NerexOutputSection& out = d.GetCurrentSettings().outputs;
@@ -465,27 +464,6 @@ bool IsPanelOnlyId(int id) {
 bool IsNoActionId(int id) {
   return id == kNoActionPresetList || (id >= kNoActionPicturesFirst && id <= kNoActionPicturesLast) ||
          (id >= kNoActionPanelPartsFirst && id <= kNoActionPanelPartsLast) || id == kNoActionPresetCount;
-}
-
-bool IsPresetActionId(int id) {
-  switch (id) {
-    case kPresetActionStore:
-    case kPresetActionRecall:
-    case kPresetActionRename:
-    case kPresetActionSaveFile:
-    case kPresetActionLoadFile:
-    case kPresetActionTimed:
-    case kPresetActionDelete:
-    case kPresetActionLcdRecall:
-    case kPresetActionLcdNext:
-    case kPresetActionLcdPrevious:
-    case kPresetActionManager:
-    case kPresetActionDialogStore:
-    case kPresetActionDialogRecall:
-    case kPresetActionDialogName:
-    case kPresetActionDialogClear: return true;
-    default: return false;
-  }
 }
 
 bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
@@ -642,7 +620,28 @@ std::uint64_t CNerexSeriesDevice::RightsNeededFor(int id) const {
   return kRestrictUseDeviceControls;
 }
 
+std::uint32_t CNerexSeriesDevice::ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const {
+  const int id = value.id;
+  if (InRange(id, kParamMatrixRouting, 32) || id == kParamMixerOn || id == kParamMixerOff) return kConfirmChangeRouting;
+  if (InRange(id, kParamGeqFlatten, kNerexMaxInputs)) return kConfirmFlattenGraphicEq;
+  if (!IsPresetActionId(id)) return 0;
+  static const CNerexPresetAnswer kNoAnswer;
+  const auto* preset = dynamic_cast<const CNerexPresetAnswer*>(&answer);
+  return PresetActionConfirmation(*this, id, preset ? *preset : kNoAnswer);
+}
+
 void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {
+  CChangeAnswer none;
+  ApplyChange(value, none);
+}
+
+void CNerexSeriesDevice::ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answer) {
+  // Only the preset actions read more than the confirmation, which the gate has checked.
+  if (dynamic_cast<CNerexPresetAnswer*>(&answer)) ApplyChange(value, answer);
+  else ApplyControlChange(value);
+}
+
+void CNerexSeriesDevice::ApplyChange(const CParamValue& value, CChangeAnswer& answer) {
   const int id = value.id;
   // Online with the unit away, a setting would change in the file and the windows only.
   if (!IsPanelOnlyId(id) && RefuseChangeWhileAway(id)) return;
@@ -657,13 +656,12 @@ void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {
       if (IDeviceHost* host = device.GetHost()) host->SetModified(true);
     }
   } exit{*this, id};
-  // A read of the settings on its way meanwhile does not take the change back. Opening the
-  // preset manager changes nothing itself, and the replies go on being taken while it is open:
-  // its buttons come back here as changes of their own.
+  // A read of the settings on its way meanwhile does not take the change back. Every question
+  // was asked before the change came in (ConfirmationFor, HandPresetAction): nothing waits here.
   std::optional<CSettingsChange> change;
-  if (!IsPanelOnlyId(id) && id != kPresetActionManager) change.emplace(*this);
+  if (!IsPanelOnlyId(id)) change.emplace(*this);
   if (ApplyChannelSettingChange(*this, value)) return;
   if (ApplyEqDynamicsChange(*this, value)) return;
-  if (ApplyPresetActionChange(*this, value)) return;
+  if (ApplyPresetActionChange(*this, value, answer)) return;
   ApplySectionActionChange(*this, value);
 }

@@ -1,6 +1,8 @@
 // Pieces of the processor's change path (CNerexSeriesDevice::ApplyControlChange) that its
-// groups share: link groups, re-notification, and the write frames of single settings.
-// UI thread.
+// groups share: re-notification through the base change path, and the write frames of single
+// settings. The family's own code includes this header, never a window
+// (tests/CheckUserChanges.cmake): what windows share with the change path (link groups, preset
+// names) is in NerexChannelRules.h and NerexPresets.h. UI thread.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +10,10 @@
 #include <vector>
 
 #include "core/values/ParamRecords.h"
+#include "devices/processor/NerexChannelRules.h"
+#include "devices/processor/NerexPresets.h"
 
+class CChangeAnswer;
 class CNerexSeriesDevice;
 
 // Commands of the single-setting writes (frames without a reply, write flag set).
@@ -27,12 +32,6 @@ enum : std::uint32_t {
 inline std::uint8_t InputChannelByte(int input) { return std::uint8_t(input + 1); }
 inline std::uint8_t OutputChannelByte(int output) { return std::uint8_t(output + 5); }
 
-// The link group of a channel as a bit mask: the bits of its link mask below the model's
-// channel count, always with the channel's own bit.
-unsigned InputLinkGroup(const CNerexSeriesDevice& device, int input);
-unsigned OutputLinkGroup(const CNerexSeriesDevice& device, int output);
-int InputLinkMaster(const CNerexSeriesDevice& device, int input);
-int OutputLinkMaster(const CNerexSeriesDevice& device, int output);
 
 // Pushes the stored value of id through the base change path (open panel, custom panels,
 // parameter links); for each channel of group, id first + channel, ascending.
@@ -52,14 +51,12 @@ void QueuePlainWrite(CNerexSeriesDevice& device, std::uint32_t command, const st
 // They run inside ApplyControlChange's guard and exit.
 bool ApplyChannelSettingChange(CNerexSeriesDevice& device, const CParamValue& value);
 bool ApplyEqDynamicsChange(CNerexSeriesDevice& device, const CParamValue& value);
-// The preset, preset-file and timed-preset actions (ids 420-427, 436-438, 495, 497-500).
-bool ApplyPresetActionChange(CNerexSeriesDevice& device, const CParamValue& value);
-// A preset name as the unit keeps it: 7-bit characters (others become '?'), at most 16.
-std::string PresetNameBytes(const std::string& utf8);
-// Why a typed preset name would not reach the unit as typed (a character beyond ASCII, a
-// control character, more than 16 characters), or empty when it would.
-std::string PresetNameRefusal(const std::string& utf8);
+// The preset, preset-file and timed-preset actions (ids 420-427, 436-438, 495, 497-500), with
+// what the person answered to their questions (a CNerexPresetAnswer; without one they act on
+// no row).
+bool ApplyPresetActionChange(CNerexSeriesDevice& device, const CParamValue& value, CChangeAnswer& answer);
+bool ApplySectionActionChange(CNerexSeriesDevice& device, const CParamValue& value);
+
 // Why a typed device name would not reach the unit as typed (a character beyond ASCII, a
 // control character, more characters than the unit keeps), or empty when it would.
 std::string DeviceNameRefusal(const std::string& utf8);
-bool ApplySectionActionChange(CNerexSeriesDevice& device, const CParamValue& value);

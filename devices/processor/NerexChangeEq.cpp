@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/model/Confirm.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceHost.h"
 #include "core/values/ValueCodes.h"
@@ -366,7 +365,6 @@ void GeqFlags(CNerexSeriesDevice& d, const CParamValue& value) {
 }
 
 void GeqFlatten(CNerexSeriesDevice& d, int input) {
-  if (IDeviceHost* host = d.GetHost(); !host || !host->ConfirmAction(kConfirmFlattenGraphicEq)) return;
   const unsigned group = InputLinkGroup(d, input);
   {
     CSingleLock lock(d.SettingsLock());
@@ -448,7 +446,7 @@ void Compressor(CNerexSeriesDevice& d, const CParamValue& value) {
   }
   if (send) QueueCompressor(d, master);
   if (field == kCompBypass) {
-    d.CDevice::ApplyControlChange(MakeBoolParamValue(id, value.flag != 0));
+    Renotify(d, id);
     return;
   }
   RenotifyGroup(d, firstOf[field], group);
@@ -651,8 +649,8 @@ bool ApplyEqDynamicsChange(CNerexSeriesDevice& d, const CParamValue& value) {
     GeqBand(d, id - kParamGeqBand, value.value);
   } else if (InRange(id, kParamGeqBypass, 8)) {
     GeqFlags(d, value);
-  } else if (InRange(id, kParamGeqMode + 4, 4)) {
-    GeqFlatten(d, id - kParamGeqMode - 4);
+  } else if (InRange(id, kParamGeqFlatten, kNerexMaxInputs)) {
+    GeqFlatten(d, id - kParamGeqFlatten);
   } else if (InRange(id, kParamCompressorThreshold, 48)) {
     Compressor(d, value);
   } else if (id == kParamCompressorLimiters) {

@@ -1,6 +1,5 @@
 // The section actions of a processor's change path: the auto-limiter switch and the matrix
-// routing buttons. A routing change is confirmed first and mutes every output. UI thread.
-#include "core/model/Confirm.h"
+// routing buttons. A routing change, confirmed before it came in, mutes every output. UI thread.
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceHost.h"
 #include "devices/processor/NerexChange.h"
@@ -26,11 +25,6 @@ void AutoLimiters(CNerexSeriesDevice& d, std::int32_t value) {
 }
 
 void Routing(CNerexSeriesDevice& d, int id, bool routed) {
-  INerexSeriesPanel* panel = d.GetNerexPanel();
-  if (IDeviceHost* host = d.GetHost(); !host || !host->ConfirmAction(kConfirmChangeRouting)) {
-    if (panel) panel->UpdateBitMaskButtons(true);
-    return;
-  }
   const int o = (id - kParamMatrixRouting) / 4, i = (id - kParamMatrixRouting) % 4;
   const int outputs = d.GetOutputCount();
   {
@@ -52,7 +46,7 @@ void Routing(CNerexSeriesDevice& d, int id, bool routed) {
     QueueBuilt(d, false, [&](CControlMessage& m) { return BuildBlock31Message(d, m, 0, 0xC0); });
   // A new route may put an input delay over the budget of the outputs it now feeds.
   BuildDelayMessages(d);
-  if ((panel = d.GetNerexPanel())) panel->UpdateBitMaskButtons(true);
+  if (INerexSeriesPanel* panel = d.GetNerexPanel()) panel->UpdateBitMaskButtons(true);
 }
 
 }  // namespace

@@ -79,3 +79,12 @@ NerexPanelSize GetPanelSize(int model, std::uint32_t panelPage);
 
 // Clipboard format name of the family's settings block.
 inline constexpr const char* kNerexClipboardFormat = "NerexSeriesSettings";
+
+class CNerexSeriesDevice;
+// The link group of a channel of the device as a bit mask: the bits of its link mask below the
+// model's channel count, always with the channel's own bit; and the group's master. Each reads
+// the device's settings under their lock.
+unsigned InputLinkGroup(const CNerexSeriesDevice& device, int input);
+unsigned OutputLinkGroup(const CNerexSeriesDevice& device, int output);
+int InputLinkMaster(const CNerexSeriesDevice& device, int input);
+int OutputLinkMaster(const CNerexSeriesDevice& device, int output);

@@ -8,6 +8,7 @@
 #include "core/protocol/SevenBit.h"
 #include "core/file/TextConversion.h"
 #include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
@@ -314,7 +315,7 @@ void BuildDelayMessages(CNerexSeriesDevice& device) {
       }
     }
     for (int j : changed) {
-      device.CDevice::ApplyControlChange(device.GetCurrentValue(kParamInputDelay + j));
+      Renotify(device, kParamInputDelay + j);
       QueueBuilt(device, false, [&](CControlMessage& m) {
         return FinishPacked(device, m, kCmdDelay,
                             {std::uint8_t(j + 1), std::uint8_t(delay & 0xFF), std::uint8_t((delay >> 8) & 0xFF),

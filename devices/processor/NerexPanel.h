@@ -13,21 +13,6 @@ struct TimedPresetEntry;
 inline constexpr int kOutputCurveHighPassBand = 9;
 inline constexpr int kOutputCurveLowPassBand = 10;
 
-// The preset manager dialog as the device's preset actions (ids 497 to 500) read it: the
-// selected row (-1 when none; memories first, then the crossover presets) and the section
-// boxes (bit 0 Inputs, bit 1 Outputs and crossovers, bit 2 Graphic EQ, bit 3 Dynamic EQ).
-class INerexPresetDialog {
- public:
-  virtual ~INerexPresetDialog() = default;
-  virtual int GetSelectedRow() const = 0;
-  // The store boxes that are ticked and enabled.
-  virtual std::uint32_t GetStoreMask() const = 0;
-  // The recall boxes that are ticked.
-  virtual std::uint32_t GetRecallMask() const = 0;
-  // The row's name as the dialog's list holds it after a rename (UTF-8).
-  virtual std::string GetRowName(int row) const = 0;
-};
-
 class INerexSeriesPanel {
  public:
   virtual ~INerexSeriesPanel() = default;
@@ -68,7 +53,8 @@ class INerexSeriesPanel {
   // The routing buttons light from the routing masks.
   virtual void UpdateBitMaskButtons(bool redraw) { (void)redraw; }
 
-  // What the preset actions ask of the panel. A panel without them cancels every question.
+  // What the preset actions ask of the panel before they are handed in (HandPresetAction). A
+  // panel without them cancels every question.
   // The selected row of the panel's preset list, 0-based; -1 when none.
   virtual int GetPresetSelection() const { return -1; }
   // Asks for a preset name (at most 16 characters) under caption; false when cancelled.

@@ -44,6 +44,7 @@ enum ENerexParamId : std::int32_t {
   kParamGeqBand = 1200,            // + 28 x input + band
   kParamGeqBypass = 1312,          // + input
   kParamGeqMode = 1316,            // + input
+  kParamGeqFlatten = 1320,         // + input: all of the input's bands to 0 dB
   kParamOnlineStatus = 1352,
   kParamOfflineStatus = 1353,
   kParamWarningsActive = 1354,
@@ -91,6 +92,27 @@ enum ENerexPresetActionId : std::int32_t {
   kPresetActionDialogName = 499,
   kPresetActionDialogClear = 500,
 };
+
+inline bool IsPresetActionId(int id) {
+  switch (id) {
+    case kPresetActionStore:
+    case kPresetActionRecall:
+    case kPresetActionRename:
+    case kPresetActionSaveFile:
+    case kPresetActionLoadFile:
+    case kPresetActionTimed:
+    case kPresetActionDelete:
+    case kPresetActionLcdRecall:
+    case kPresetActionLcdNext:
+    case kPresetActionLcdPrevious:
+    case kPresetActionManager:
+    case kPresetActionDialogStore:
+    case kPresetActionDialogRecall:
+    case kPresetActionDialogName:
+    case kPresetActionDialogClear: return true;
+    default: return false;
+  }
+}
 
 // Ids the processor takes no action on, as the panels' own widgets carry them: a change of one
 // only marks the file modified.

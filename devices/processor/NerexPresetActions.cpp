@@ -1,7 +1,9 @@
 // The preset actions of a processor: store, recall, rename and delete of the unit's preset
 // memories from the Fennick panel, the preset display's recall, next and previous, the preset
 // manager's store, recall, rename and clear by section, preset files and the timed presets.
-// Each is one control change; all run on the UI thread and end in the change path's exit.
+// Each is one control change, handed in with what the person answered to its questions (asked
+// before, by HandPresetAction or the preset manager); all run on the UI thread and end in the
+// change path's exit.
 #include <algorithm>
 #include <array>
 #include <string>
@@ -29,11 +31,6 @@ constexpr std::uint32_t kCmdRecallPreset = 27;
 constexpr std::uint32_t kXoverWireFirst = 257;
 constexpr std::size_t kPresetNameChars = 16;
 
-bool Confirm(CNerexSeriesDevice& d, std::uint32_t kind) {
-  IDeviceHost* host = d.GetHost();
-  return host && host->ConfirmAction(kind);
-}
-
 bool Online(const CNerexSeriesDevice& d) { return d.IsConnected(); }
 
 // Memory n (1-based) when the list has it, else null.
@@ -42,21 +39,35 @@ CNerexSeriesMemory* Memory(CNerexSeriesDevice& d, int n) {
   if (n < 1 || std::size_t(n) > presets.size()) return nullptr;
   return presets[std::size_t(n) - 1].get();
 }
+const CNerexSeriesMemory* Memory(const CNerexSeriesDevice& d, int n) {
+  const CNerexMemoryList& presets = d.GetPresets();
+  if (n < 1 || std::size_t(n) > presets.size()) return nullptr;
+  return presets[std::size_t(n) - 1].get();
+}
 
-bool Stored(CNerexSeriesDevice& d, int n) {
+bool Stored(const CNerexSeriesDevice& d, int n) {
   CSingleLock lock(d.SettingsLock());
   const CNerexSeriesMemory* m = Memory(d, n);
   return m && m->HoldsAnySection();
 }
 
-// The Fennick panel's selection as a memory number, 0 when there is none or it lies beyond
-// the list.
-int SelectedMemory(CNerexSeriesDevice& d) {
-  INerexSeriesPanel* panel = d.GetNerexPanel();
-  if (!panel) return 0;
-  const int n = panel->GetPresetSelection() + 1;
+bool AnyStored(const CNerexSeriesDevice& d) {
+  CSingleLock lock(d.SettingsLock());
+  return std::any_of(d.GetPresets().begin(), d.GetPresets().end(), [](const auto& m) { return m && m->HoldsAnySection(); });
+}
+
+// The memory number of an answer's row, 0 when there is none or it lies beyond the list (the
+// list may have shrunk since the row was chosen).
+int MemoryOf(const CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
+  const int n = a.row + 1;
   CSingleLock lock(d.SettingsLock());
   return Memory(d, n) ? n : 0;
+}
+
+std::string MemoryName(const CNerexSeriesDevice& d, int n) {
+  CSingleLock lock(d.SettingsLock());
+  const CNerexSeriesMemory* m = Memory(d, n);
+  return m ? m->name : std::string();
 }
 
 void QueueName(CNerexSeriesDevice& d, int n, const std::string& name) {
@@ -107,18 +118,10 @@ void RefreshAll(CNerexSeriesDevice& d) {
 
 // --- Fennick panel ---
 
-void StoreWithName(CNerexSeriesDevice& d) {
-  const int n = SelectedMemory(d);
-  INerexSeriesPanel* panel = d.GetNerexPanel();
-  if (n == 0 || !panel) return;
-  std::string name;
-  {
-    CSingleLock lock(d.SettingsLock());
-    name = Memory(d, n)->name;
-  }
-  if (!panel->AskPresetName("Store Preset", name)) return;
-  if (Stored(d, n) && !Confirm(d, kConfirmPresetOverwrite)) return;
-  name = PresetNameBytes(name);
+void StoreWithName(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
+  const int n = MemoryOf(d, a);
+  if (n == 0) return;
+  const std::string name = PresetNameBytes(a.name);
   {
     CSingleLock lock(d.SettingsLock());
     CNerexSeriesMemory* m = Memory(d, n);
@@ -133,9 +136,9 @@ void StoreWithName(CNerexSeriesDevice& d) {
   d.PostStatusEvent(kNerexStatusPresets);
 }
 
-void Recall(CNerexSeriesDevice& d) {
-  const int n = SelectedMemory(d);
-  if (!Stored(d, n) || !Confirm(d, kConfirmPresetRecall)) return;
+void Recall(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
+  const int n = MemoryOf(d, a);
+  if (!Stored(d, n)) return;
   QueueRecall(d, std::uint32_t(n), kSectionInputs | kSectionOutputs);
   QueueGeneralRead(d);
   // Online the unit's general settings report the new preset and bring its settings.
@@ -148,17 +151,10 @@ void Recall(CNerexSeriesDevice& d) {
   RefreshAll(d);
 }
 
-void Rename(CNerexSeriesDevice& d) {
-  const int n = SelectedMemory(d);
-  INerexSeriesPanel* panel = d.GetNerexPanel();
-  if (!Stored(d, n) || !panel) return;
-  std::string name;
-  {
-    CSingleLock lock(d.SettingsLock());
-    name = Memory(d, n)->name;
-  }
-  if (!panel->AskPresetName("Rename Preset", name)) return;
-  name = PresetNameBytes(name);
+void Rename(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
+  const int n = MemoryOf(d, a);
+  if (!Stored(d, n)) return;
+  const std::string name = PresetNameBytes(a.name);
   {
     CSingleLock lock(d.SettingsLock());
     if (CNerexSeriesMemory* m = Memory(d, n)) m->name = name;
@@ -177,9 +173,9 @@ void QueueTimedPresets(CNerexSeriesDevice& d) {
   QueuePackedWrite(d, kCmdTimedPresets, raw);
 }
 
-void Delete(CNerexSeriesDevice& d) {
-  const int n = SelectedMemory(d);
-  if (n == 0 || !Confirm(d, kConfirmPresetDelete)) return;
+void Delete(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
+  const int n = MemoryOf(d, a);
+  if (n == 0) return;
   bool timedChanged = false;
   {
     CSingleLock lock(d.SettingsLock());
@@ -197,36 +193,22 @@ void Delete(CNerexSeriesDevice& d) {
   if (timedChanged) QueueTimedPresets(d);
 }
 
-void SaveFile(CNerexSeriesDevice& d) {
-  INerexSeriesPanel* panel = d.GetNerexPanel();
-  std::string path, error;
-  if (!panel || !panel->AskPresetFile(true, path)) return;
-  if (!d.SavePresetFile(path, &error)) panel->ShowPresetFileError(error);
+void SaveFile(CNerexSeriesDevice& d, CNerexPresetAnswer& a) {
+  if (!a.path.empty()) d.SavePresetFile(a.path, &a.fileError);
 }
 
-void LoadFile(CNerexSeriesDevice& d) {
-  INerexSeriesPanel* panel = d.GetNerexPanel();
-  std::string path, error;
-  if (!panel || !panel->AskPresetFile(false, path)) return;
+void LoadFile(CNerexSeriesDevice& d, CNerexPresetAnswer& a) {
   // A file that cannot be read changes nothing; the blocks go out only while online (the
   // queue drops them otherwise).
-  if (!d.LoadPresetFile(path, &error)) panel->ShowPresetFileError(error);
+  if (!a.path.empty()) d.LoadPresetFile(a.path, &a.fileError);
 }
 
-void TimedPresets(CNerexSeriesDevice& d) {
-  INerexSeriesPanel* panel = d.GetNerexPanel();
-  if (!panel) return;
-  bool any = false;
-  std::array<TimedPresetEntry, kNerexTimedPresets> entries;
+void TimedPresets(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
+  // The entries name memories: with none stored there is nothing to time.
+  if (!AnyStored(d)) return;
   {
     CSingleLock lock(d.SettingsLock());
-    for (const auto& m : d.GetPresets()) any = any || (m && m->HoldsAnySection());
-    entries = d.GetTimedPresets();
-  }
-  if (!any || !panel->EditTimedPresets(entries.data(), kNerexTimedPresets)) return;
-  {
-    CSingleLock lock(d.SettingsLock());
-    d.GetTimedPresets() = entries;
+    d.GetTimedPresets() = a.timed;
   }
   QueueTimedPresets(d);
 }
@@ -235,7 +217,7 @@ void TimedPresets(CNerexSeriesDevice& d) {
 
 void LcdRecall(CNerexSeriesDevice& d) {
   const int n = int(d.GetSelectedPreset());
-  if (!Stored(d, n) || !Confirm(d, kConfirmPresetRecall)) return;
+  if (!Stored(d, n)) return;
   constexpr std::uint32_t kRecalled = kSectionInputs | kSectionOutputs;
   QueueRecall(d, std::uint32_t(n), kRecalled);
   {
@@ -270,17 +252,12 @@ void LcdStep(CNerexSeriesDevice& d, bool next) {
 // The sections in the order a store sends them, with their flag bits.
 constexpr std::array<std::uint32_t, 4> kStoreOrder{kSectionInputs, kSectionGeq, kSectionOutputs, kSectionDeq};
 
-void DialogStore(CNerexSeriesDevice& d, const INerexPresetDialog& dlg) {
-  const int n = dlg.GetSelectedRow() + 1;
-  if (n < 1) return;
-  {
-    CSingleLock lock(d.SettingsLock());
-    if (!Memory(d, n)) return;
-  }
-  const std::uint32_t ticked = dlg.GetStoreMask() & kSectionAll;
+void DialogStore(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
+  const int n = MemoryOf(d, a);
+  if (n == 0) return;
+  const std::uint32_t ticked = a.storeMask & kSectionAll;
   // A store of no section would empty the memory here while the unit keeps it.
   if (ticked == 0) return;
-  if (Stored(d, n) && !Confirm(d, kConfirmPresetOverwrite)) return;
   std::string name;
   {
     CSingleLock lock(d.SettingsLock());
@@ -314,9 +291,8 @@ bool RoutingDiffers(const CNerexSeriesDevice& d, const CNerexSeriesMemory& m) {
   return masks;
 }
 
-void DialogRecall(CNerexSeriesDevice& d, const INerexPresetDialog& dlg) {
-  if (!Confirm(d, kConfirmPresetRecall)) return;
-  const int r = dlg.GetSelectedRow();
+void DialogRecall(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
+  const int r = a.row;
   if (r < 0) return;
   const int count = int(d.GetPresets().size());
   if (r < count) {
@@ -328,7 +304,7 @@ void DialogRecall(CNerexSeriesDevice& d, const INerexPresetDialog& dlg) {
       CSingleLock lock(d.SettingsLock());
       const CNerexSeriesMemory& m = *Memory(d, n);
       routing = RoutingDiffers(d, m);
-      sections = dlg.GetRecallMask() & m.sectionFlags & kSectionAll;
+      sections = a.recallMask & m.sectionFlags & kSectionAll;
     }
     if (Online(d)) QueueRecall(d, std::uint32_t(n), std::uint8_t(sections));
     {
@@ -361,10 +337,10 @@ void DialogRecall(CNerexSeriesDevice& d, const INerexPresetDialog& dlg) {
   RefreshAll(d);
 }
 
-void DialogName(CNerexSeriesDevice& d, const INerexPresetDialog& dlg) {
-  const int n = dlg.GetSelectedRow() + 1;
+void DialogName(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
+  const int n = MemoryOf(d, a);
   if (!Stored(d, n)) return;
-  std::string name = PresetNameBytes(dlg.GetRowName(n - 1));
+  std::string name = PresetNameBytes(a.name);
   {
     CSingleLock lock(d.SettingsLock());
     Memory(d, n)->name = name;
@@ -372,9 +348,9 @@ void DialogName(CNerexSeriesDevice& d, const INerexPresetDialog& dlg) {
   QueueName(d, n, name);
 }
 
-void DialogClear(CNerexSeriesDevice& d, const INerexPresetDialog& dlg) {
-  const int n = dlg.GetSelectedRow() + 1;
-  if (!Stored(d, n) || !Confirm(d, kConfirmPresetDelete)) return;
+void DialogClear(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
+  const int n = MemoryOf(d, a);
+  if (!Stored(d, n)) return;
   {
     CSingleLock lock(d.SettingsLock());
     CNerexSeriesMemory* m = Memory(d, n);
@@ -407,37 +383,84 @@ std::string PresetNameRefusal(const std::string& utf8) {
   return std::string();
 }
 
-void CNerexSeriesDevice::ApplyPresetDialogAction(int id, const INerexPresetDialog& dialog) {
-  // Cleared however the change ends.
-  struct Active {
-    const INerexPresetDialog*& slot;
-    ~Active() { slot = nullptr; }
-  } active{m_activePresetDialog};
-  m_activePresetDialog = &dialog;
-  ApplyUserChange(CParamValue(id, 0.0f, ParamKind::kNone));
-}
-
-bool ApplyPresetActionChange(CNerexSeriesDevice& d, const CParamValue& value) {
-  const INerexPresetDialog* dlg = d.GetActivePresetDialog();
+bool ApplyPresetActionChange(CNerexSeriesDevice& d, const CParamValue& value, CChangeAnswer& answer) {
+  CNerexPresetAnswer none;
+  auto* given = dynamic_cast<CNerexPresetAnswer*>(&answer);
+  CNerexPresetAnswer& a = given ? *given : none;
   switch (value.id) {
-    case kPresetActionStore: StoreWithName(d); break;
-    case kPresetActionRecall: Recall(d); break;
-    case kPresetActionRename: Rename(d); break;
-    case kPresetActionSaveFile: SaveFile(d); break;
-    case kPresetActionLoadFile: LoadFile(d); break;
-    case kPresetActionTimed: TimedPresets(d); break;
-    case kPresetActionDelete: Delete(d); break;
+    case kPresetActionStore: StoreWithName(d, a); break;
+    case kPresetActionRecall: Recall(d, a); break;
+    case kPresetActionRename: Rename(d, a); break;
+    case kPresetActionSaveFile: SaveFile(d, a); break;
+    case kPresetActionLoadFile: LoadFile(d, a); break;
+    case kPresetActionTimed: TimedPresets(d, a); break;
+    case kPresetActionDelete: Delete(d, a); break;
     case kPresetActionLcdRecall: LcdRecall(d); break;
     case kPresetActionLcdNext: LcdStep(d, true); break;
     case kPresetActionLcdPrevious: LcdStep(d, false); break;
-    case kPresetActionManager:
-      if (INerexSeriesPanel* panel = d.GetNerexPanel()) panel->OpenPresetManager();
-      break;
-    case kPresetActionDialogStore: if (dlg) DialogStore(d, *dlg); break;
-    case kPresetActionDialogRecall: if (dlg) DialogRecall(d, *dlg); break;
-    case kPresetActionDialogName: if (dlg) DialogName(d, *dlg); break;
-    case kPresetActionDialogClear: if (dlg) DialogClear(d, *dlg); break;
+    // The preset manager opens from the panel (HandPresetAction); as a change it does nothing.
+    case kPresetActionManager: break;
+    case kPresetActionDialogStore: DialogStore(d, a); break;
+    case kPresetActionDialogRecall: DialogRecall(d, a); break;
+    case kPresetActionDialogName: DialogName(d, a); break;
+    case kPresetActionDialogClear: DialogClear(d, a); break;
     default: return false;
   }
   return true;
+}
+
+std::uint32_t PresetActionConfirmation(const CNerexSeriesDevice& d, int id, const CNerexPresetAnswer& a) {
+  const int n = MemoryOf(d, a);
+  const auto when = [](bool ask, std::uint32_t kind) { return ask ? kind : 0u; };
+  switch (id) {
+    case kPresetActionStore: return when(n != 0 && Stored(d, n), kConfirmPresetOverwrite);
+    case kPresetActionRecall: return when(Stored(d, n), kConfirmPresetRecall);
+    case kPresetActionDelete: return when(n != 0, kConfirmPresetDelete);
+    case kPresetActionLcdRecall: return when(Stored(d, int(d.GetSelectedPreset())), kConfirmPresetRecall);
+    case kPresetActionDialogStore: return when((a.storeMask & kSectionAll) != 0 && Stored(d, n), kConfirmPresetOverwrite);
+    case kPresetActionDialogRecall: return kConfirmPresetRecall;
+    case kPresetActionDialogClear: return when(Stored(d, n), kConfirmPresetDelete);
+    default: return 0;
+  }
+}
+
+bool HandPresetAction(CNerexSeriesDevice& device, INerexSeriesPanel& panel, int id) {
+  const CParamValue action(id, 0.0f, ParamKind::kNone);
+  // Without the right to recall presets nothing is asked: the gate refuses the action.
+  if (!device.MayCurrentUserChange(id)) return device.ApplyUserChange(action);
+  CNerexPresetAnswer answer;
+  answer.row = panel.GetPresetSelection();
+  const int n = MemoryOf(device, answer);
+  switch (id) {
+    case kPresetActionStore:
+      if (n == 0) return false;
+      answer.name = MemoryName(device, n);
+      if (!panel.AskPresetName("Store Preset", answer.name)) return false;
+      break;
+    case kPresetActionRename:
+      if (!Stored(device, n)) return false;
+      answer.name = MemoryName(device, n);
+      if (!panel.AskPresetName("Rename Preset", answer.name)) return false;
+      break;
+    case kPresetActionSaveFile:
+    case kPresetActionLoadFile:
+      if (!panel.AskPresetFile(id == kPresetActionSaveFile, answer.path)) return false;
+      break;
+    case kPresetActionTimed:
+      if (!AnyStored(device)) return false;
+      {
+        CSingleLock lock(device.SettingsLock());
+        answer.timed = device.GetTimedPresets();
+      }
+      if (!panel.EditTimedPresets(answer.timed.data(), kNerexTimedPresets)) return false;
+      break;
+    case kPresetActionManager:
+      // Its own buttons hand in what they do, each with its own answers.
+      panel.OpenPresetManager();
+      return true;
+    default: break;
+  }
+  const bool taken = ConfirmAndApplyUserChange(device, action, answer);
+  if (!answer.fileError.empty()) panel.ShowPresetFileError(answer.fileError);
+  return taken;
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "devices/processor/NerexSeriesMemory.h"
@@ -43,3 +44,9 @@ void ClampGains(CNerexSeriesMemory& image, int model);
 // Calder26 or Calder48 units with hardware code 0x1A1F7C or 0x1C4A21 lack filter types 5, 6,
 // 7, 8, 11 and 12: such parametric bands become type 0 (keeping their bypass bit) with gain 0.
 void ApplyHardwareVariantFixups(CNerexSeriesMemory& image, int model, std::uint32_t hardwareCode);
+
+// A preset name as the unit keeps it: 7-bit characters (others become '?'), at most 16.
+std::string PresetNameBytes(const std::string& utf8);
+// Why a typed preset name would not reach the unit as typed (a character beyond ASCII, a
+// control character, more than 16 characters), or empty when it would.
+std::string PresetNameRefusal(const std::string& utf8);

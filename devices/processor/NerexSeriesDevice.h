@@ -28,7 +28,6 @@ class Graphics;
 class IDevicePropertyGrid;
 class CNerexSeriesDevice;
 class INerexSeriesPanel;
-class INerexPresetDialog;
 
 // The unit's general settings, kept as the 20 bytes that the file, the clipboard and the
 // general-settings frames exchange.
@@ -84,6 +83,34 @@ struct TimedPresetEntry {
 };
 inline constexpr int kNerexTimedPresets = 10;
 inline void InitTimedPresetEntry(TimedPresetEntry& entry) { entry = TimedPresetEntry{}; }
+
+// What a person answered to the questions of a preset action (ids 420 to 427, 436 to 438 and
+// 497 to 500), asked before the action is handed in (HandPresetAction, the preset manager):
+// the row it acts on, the name typed, the file chosen, the timed presets as edited, the preset
+// manager's section boxes. The action leaves in fileError why a preset file could not be saved
+// or loaded, for the window to say.
+class CNerexPresetAnswer : public CChangeAnswer {
+ public:
+  // The selected row: the memories first (0-based), then the crossover presets; -1 none.
+  int row = -1;
+  std::string name;
+  std::string path;
+  std::array<TimedPresetEntry, kNerexTimedPresets> timed{};
+  // The store boxes ticked and enabled, and the recall boxes ticked (section bits).
+  std::uint32_t storeMask = 0;
+  std::uint32_t recallMask = 0;
+  std::string fileError;
+};
+
+// How a processor panel hands in a preset action of one of its widgets: asks the panel's
+// questions first (the name, the file, the timed presets, the confirmation) with the panel's
+// selection as the row, hands the action in with the answers (CDevice::ApplyUserChange), and
+// shows a preset file's error afterwards. The preset manager (id 495) opens from here and
+// hands in its own actions; it changes nothing itself. A user without the right to recall
+// presets is asked nothing. False when a question was declined or the gate refused. UI thread.
+bool HandPresetAction(CNerexSeriesDevice& device, INerexSeriesPanel& panel, int id);
+// The confirmation a preset action asks before it is handed in (CDevice::ConfirmationFor).
+std::uint32_t PresetActionConfirmation(const CNerexSeriesDevice& device, int id, const CNerexPresetAnswer& answer);
 
 // The PC's local clock as the unit's general settings hold it.
 struct NerexClockReading {
@@ -208,11 +235,9 @@ class CNerexSeriesDevice : public CDevice {
   void NotifyOutputChannelParameters(int channel);
 
   // --- Control changes (UI thread) ---
-  // The one entry of every change of a setting: converts and clamps the value, stores it for
-  // the channel and its link group, queues the unit's write (dropped while offline) and pushes
-  // the stored values to the panel, the custom panels and the links. Every change that is not
-  // already in progress marks the file modified, however it ends.
-  void ApplyControlChange(const CParamValue& value) override;
+  // A routing change and a graphic EQ flattened are confirmed first, and the preset actions
+  // that recall, overwrite or clear a memory (PresetActionConfirmation).
+  std::uint32_t ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const override;
   // Nothing for the ids that only steer the panel or that the device takes no action on; the
   // right to recall presets for the preset actions, to edit device properties for the names,
   // to use device controls for every other id.
@@ -311,14 +336,6 @@ class CNerexSeriesDevice : public CDevice {
   // The open panel when it is a processor panel, else null.
   INerexSeriesPanel* GetNerexPanel() const;
 
-  // The preset manager's Store, Recall, rename and Clear (ids 497 to 500), a person's change
-  // (ApplyUserChange): the change of that id runs while the device reads the selected row and
-  // the section boxes from dialog. The same ids through ApplyControlChange alone, with no
-  // dialog, do nothing. UI thread.
-  void ApplyPresetDialogAction(int id, const INerexPresetDialog& dialog);
-  // The dialog of the preset manager action under way, else null.
-  const INerexPresetDialog* GetActivePresetDialog() const { return m_activePresetDialog; }
-
   // --- Replaceable sources (tests) ---
   // Reads a key of the firmware version table; the default is ReadIniValue ("Orvak.ini" beside
   // the executable). Null restores the default.
@@ -342,9 +359,8 @@ class CNerexSeriesDevice : public CDevice {
   bool SavePresetFile(const std::string& path, std::string* error);
   bool LoadPresetFile(const std::string& path, std::string* error);
 
-  // Snapshot image of the live settings (format 2), and its recall.
+  // Snapshot image of the live settings (format 2); its recall is ApplySnapshotData.
   CSnapshotData* CreateSnapshotData() override;
-  void ApplySnapshotData(const CSnapshotData& data) override;
 
   // The rows of the grid, group by group.
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
@@ -385,8 +401,25 @@ class CNerexSeriesDevice : public CDevice {
 
   // ====== end of records, snapshots, properties, tiles, clipboard, paste and context menu ======
 
+ protected:
+  // The one entry of every change of a setting: converts and clamps the value, stores it for
+  // the channel and its link group, queues the unit's write (dropped while offline) and pushes
+  // the stored values to the panel, the custom panels and the links. Every change that is not
+  // already in progress marks the file modified, however it ends.
+  void ApplyControlChange(const CParamValue& value) override;
+  // The same for a person's change with their answers: the preset actions act on the row and
+  // with the name, file or timed presets of a CNerexPresetAnswer (without one they do nothing).
+  void ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answer) override;
+  // A snapshot's image: the live settings it holds, sent as whole blocks.
+  void ApplySnapshotData(const CSnapshotData& data) override;
+
  private:
   friend class CNerexReplyHandler;
+  // The pieces of the change path (NerexChange.h) push stored values through the base path.
+  friend void Renotify(CNerexSeriesDevice& device, int id);
+  friend void RenotifyKept(CNerexSeriesDevice& device, int id, const CParamValue& requested);
+  // The change path of ApplyControlChange and ApplyAnsweredChange.
+  void ApplyChange(const CParamValue& value, CChangeAnswer& answer);
 
   // Polling (worker).
   void FillIdentificationRequest(CControlMessage& record);
@@ -450,5 +483,4 @@ class CNerexSeriesDevice : public CDevice {
   bool m_extendedMeters = false;
   bool m_initialised = false;  // counted in the instance counter
   std::atomic<std::uint32_t> m_refusedReplies{0};
-  const INerexPresetDialog* m_activePresetDialog = nullptr;
 };

@@ -1,6 +1,7 @@
 // The processor's device properties: the property list with its validation, and the rows of
 // the properties grid with their changes. Both paths share the checks and message texts.
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <optional>
@@ -111,7 +112,9 @@ std::uint64_t AsUnsigned(std::int64_t v) {
 
 class CPropertyEditor {
  public:
-  explicit CPropertyEditor(CNerexSeriesDevice& d) : m_d(d) {}
+  // change hands a value to the device's change path.
+  CPropertyEditor(CNerexSeriesDevice& d, std::function<void(const CParamValue&)> change)
+      : m_d(d), m_change(std::move(change)) {}
 
   // True when accepted (or nothing to do); false with the message (possibly empty) in refusal.
   bool Apply(const CEdit& e, std::string& refusal);
@@ -160,6 +163,7 @@ class CPropertyEditor {
   static constexpr const char* kNotApplicable = "This setting cannot be changed in this version";
 
   CNerexSeriesDevice& m_d;
+  std::function<void(const CParamValue&)> m_change;
 };
 
 const std::pair<std::int32_t, CPropertyEditor::Handler> CPropertyEditor::kHandlers[] = {
@@ -219,14 +223,14 @@ bool CPropertyEditor::ApplyName(const CEdit& e, std::string& refusal) {
     refusal = std::move(why);
     return false;
   }
-  m_d.ApplyControlChange(MakeTextParamValue(kParamDeviceName, e.text));
+  m_change(MakeTextParamValue(kParamDeviceName, e.text));
   return Took(m_d.GetName() == e.text, refusal);
 }
 
 bool CPropertyEditor::ApplyDelayUnits(const CEdit& e, std::string& refusal) {
   if (e.choice < 0) return true;
   if (std::uint64_t(e.choice) != m_d.GetDelayUnits())
-    m_d.ApplyControlChange(MakeIntParamValue(kParamDelayUnits, std::int32_t(e.choice)));
+    m_change(MakeIntParamValue(kParamDelayUnits, std::int32_t(e.choice)));
   return Took(std::uint64_t(e.choice) == m_d.GetDelayUnits(), refusal);
 }
 
@@ -235,7 +239,7 @@ bool CPropertyEditor::ApplyDelayMultiplier(const CEdit& e, std::string& refusal)
   if (e.choice > 6) return false;
   const std::uint32_t value = MultiplierOfIndex(std::uint32_t(e.choice));
   if (value != m_d.GetDelayMultiplier())
-    m_d.ApplyControlChange(MakeIntParamValue(kParamDelayMultiplier, std::int32_t(value)));
+    m_change(MakeIntParamValue(kParamDelayMultiplier, std::int32_t(value)));
   return Took(value == m_d.GetDelayMultiplier(), refusal);
 }
 
@@ -243,7 +247,7 @@ bool CPropertyEditor::ApplyGainNudge(const CEdit& e, std::string& refusal) {
   if (e.choice < 0) return true;
   if (!ChoiceIn(e, kGainNudges.size())) return false;
   if (std::uint64_t(e.choice) != m_d.GetGainNudge())
-    m_d.ApplyControlChange(MakeIntParamValue(kParamGainNudge, std::int32_t(e.choice)));
+    m_change(MakeIntParamValue(kParamGainNudge, std::int32_t(e.choice)));
   return Took(std::uint64_t(e.choice) == m_d.GetGainNudge(), refusal);
 }
 
@@ -518,7 +522,7 @@ bool CNerexSeriesDevice::OnPropertyChanged(CDeviceProperty& row) {
   bool applied = false;
   {
     const CSettingsChange change(*this);
-    applied = CPropertyEditor(*this).Apply(e, refusal);
+    applied = CPropertyEditor(*this, [this](const CParamValue& value) { ApplyControlChange(value); }).Apply(e, refusal);
   }
   if (!applied) {
     if (!refusal.empty()) row.SetErrorText(refusal);

@@ -96,8 +96,8 @@ class CControlObject {
 
  protected:
   // Hands the value to the owner panel's device, which judges a person's change
-  // (CDevice::ApplyUserChange); nothing without one, nor while the current user lacks a right
-  // the widget needs.
+  // (CControlPanelWnd::HandUserChange, CDevice::ApplyUserChange); nothing without one, nor while
+  // the current user lacks a right the widget needs.
   void SendValue(const CParamValue& value) const;
   // The level a nudge by delta from value sends: at least one of the unit's own steps
   // (CDevice::NudgeLevel); value + delta without a device.

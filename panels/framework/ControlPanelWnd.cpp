@@ -186,6 +186,10 @@ bool CControlPanelWnd::UserMayUse(const CControlObject& control) const {
   return needed == 0 || (GetUserRestrictions() & needed) == 0;
 }
 
+void CControlPanelWnd::HandUserChange(const CParamValue& value) {
+  if (CDevice* device = GetDevice()) ConfirmAndApplyUserChange(*device, value);
+}
+
 bool CControlPanelWnd::IsCovered(const CControlObject& control) const {
   const auto it = std::find(m_controls.begin(), m_controls.end(), &control);
   if (it == m_controls.end()) return false;
@@ -479,7 +483,7 @@ void CControlPanelWnd::ApplyUserChange(const CControlObject& control, const CPar
     const CControlObject* outer;
     ~Restore() { changing = outer; }
   } restore{m_pChanging, outer};
-  device->ApplyUserChange(value);
+  HandUserChange(value);
 }
 
 void CControlPanelWnd::ShowChangeRefused(int parameterId, const std::string& reason) {

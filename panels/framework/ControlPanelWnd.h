@@ -62,8 +62,8 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   // window takes over, the panel loses the keyboard focus or is hidden, the unit goes away, the
   // pointer moves with the button up.
   void EndMousePress();
-  // Hands a person's change made at the widget to the device, which judges it
-  // (CDevice::ApplyUserChange); a refusal the device gives meanwhile shows under the widget.
+  // Hands a person's change made at the widget on (HandUserChange, then the device judges it in
+  // CDevice::ApplyUserChange); a refusal the device gives meanwhile shows under the widget.
   void ApplyUserChange(const CControlObject& control, const CParamValue& value);
 
   // --- The current user's rights, decided when the person acts ---
@@ -74,6 +74,10 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   virtual std::uint64_t GetNeededRights(const CControlObject& control) const;
   // True when the current user holds every right the widget's input needs.
   bool UserMayUse(const CControlObject& control) const;
+  // Hands a person's change made at one of the panel's widgets to the device: the question the
+  // device names for it is asked first (ConfirmAndApplyUserChange), never inside the change.
+  // Panels whose widgets ask more (a name, a file) override it. Nothing without a device.
+  virtual void HandUserChange(const CParamValue& value);
   // True when a widget shown above it takes the clicks at its centre (a cover over it).
   bool IsCovered(const CControlObject& control) const;
   // True when the widget takes input now: shown, enabled, not covered and usable by the

@@ -2,8 +2,8 @@
 // (302 x 325, panel page 435): the device name and model line, the preset display with its
 // previous, recall and next buttons, the list of preset memories and the buttons of the preset
 // actions (store, recall, rename, delete, save and load a preset file, timed presets), and a
-// level meter and mute lamp per input and output. The preset questions the device's actions
-// ask are answered with the preset dialogs over the panel. UI thread only.
+// level meter and mute lamp per input and output. The preset actions' questions are asked with
+// the preset dialogs over the panel before an action goes in to the device. UI thread only.
 #pragma once
 
 #include <array>

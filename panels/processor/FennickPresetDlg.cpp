@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "devices/processor/NerexChange.h"
+#include "devices/processor/NerexPresets.h"
 
 CFennickPresetDlg::CFennickPresetDlg(QWidget* parent, int x, int y, const QString& caption)
     : CBitmapDialogEx(parent, caption), m_offset(x, y) {

@@ -337,6 +337,16 @@ bool CNerexSeriesBaseControlPanel::AskPresetName(const std::string& caption, std
   return NerexPresetUi::AskPresetName(this, caption, name);
 }
 
+void CNerexSeriesBaseControlPanel::HandUserChange(const CParamValue& value) {
+  CNerexSeriesDevice* device = GetNerexDevice();
+  if (!device) return;
+  if (IsPresetActionId(value.id)) {
+    HandPresetAction(*device, *this, value.id);
+    return;
+  }
+  if (!ConfirmAndApplyUserChange(*device, value)) UpdateBitMaskButtons(true);
+}
+
 // --- Tooltips ---
 
 void CNerexSeriesBaseControlPanel::EnableToolTips() {

@@ -155,8 +155,12 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   int GetPresetSelection() const override;
   // The preset manager dialog over the panel (modal).
   void OpenPresetManager() override;
-  // The preset name dialog over the panel, for the preset manager's Store and Rename.
+  // The preset name dialog over the panel, for the Store and Rename buttons.
   bool AskPresetName(const std::string& caption, std::string& name) override;
+  // A preset action asks its questions and is handed in with the answers (HandPresetAction);
+  // another change asks its confirmation first, and a routing change declined shows the
+  // routing held again.
+  void HandUserChange(const CParamValue& value) override;
 
   // --- Tooltips ---
   // The gain of the graphic-EQ band under tool 1..28 on page 60 (the selected input's),

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "devices/processor/NerexChange.h"
+#include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexModelTable.h"
 #include "platform/Sync.h"
 
@@ -142,7 +142,12 @@ std::uint32_t CNerexSeriesPresetDlg::GetRecallMask() const {
 std::string CNerexSeriesPresetDlg::GetRowName(int) const { return m_renamed.toStdString(); }
 
 void CNerexSeriesPresetDlg::Raise(int id) {
-  m_device->ApplyPresetDialogAction(id, *this);
+  CNerexPresetAnswer answer;
+  answer.row = GetSelectedRow();
+  answer.storeMask = GetStoreMask();
+  answer.recallMask = GetRecallMask();
+  answer.name = GetRowName(answer.row);
+  ConfirmAndApplyUserChange(*m_device, CParamValue(id, 0.0f, ParamKind::kNone), answer);
   Refill();
 }
 

@@ -1,7 +1,8 @@
 // The processor's preset manager: the preset memories ("%d. " and the name, or "%d. --" when
 // empty) and then the crossover presets, with Store, Recall and Clear by section. Its buttons
-// and renames in the list are control changes of the device (ids 497 to 500) that read the
-// dialog back through INerexPresetDialog.
+// and renames in the list are a person's changes of the device (ids 497 to 500), handed in
+// with the selected row, the section boxes and the name as their answer, once the change's
+// confirmation is asked.
 #pragma once
 
 #include <QString>
@@ -16,15 +17,18 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 
-class CNerexSeriesPresetDlg : public CBitmapDialogEx, public INerexPresetDialog {
+class CNerexSeriesPresetDlg : public CBitmapDialogEx {
  public:
   CNerexSeriesPresetDlg(QWidget* parent, CNerexSeriesDevice* device, int x, int y, const QString& caption);
 
-  // INerexPresetDialog
-  int GetSelectedRow() const override;
-  std::uint32_t GetStoreMask() const override;
-  std::uint32_t GetRecallMask() const override;
-  std::string GetRowName(int row) const override;
+  // The selected row (-1 when none; memories first, then the crossover presets), the store
+  // boxes that are ticked and enabled, the recall boxes that are ticked (bit 0 Inputs, bit 1
+  // Outputs and crossovers, bit 2 Graphic EQ, bit 3 Dynamic EQ), and the name of the row last
+  // renamed in the list.
+  int GetSelectedRow() const;
+  std::uint32_t GetStoreMask() const;
+  std::uint32_t GetRecallMask() const;
+  std::string GetRowName(int row) const;
 
   // Rebuilds the rows from the device's lists, keeping the selection.
   void Refill();

@@ -10,7 +10,6 @@
 #include "core/draw/BitmapImage.h"
 #include "core/model/DeviceHost.h"
 #include "core/model/User.h"
-#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"

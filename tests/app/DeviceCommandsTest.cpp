@@ -31,6 +31,7 @@
 #include "ui/DeviceRack.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ TEST_P(DeleteLinkedDevice, KeepsTheLinksMasterThroughApplyingSaveAndReopen) {
   CLink* link = System().AddLink();
   for (int i = 0; i < 3; ++i) {
     units[std::size_t(i)]->SetName(names[std::size_t(i)]);
-    units[std::size_t(i)]->ApplyControlChange(CParamValue(kParamInputGain, -10.0f * float(i + 1), ParamKind::kLevel));
+    ModelChange(units[std::size_t(i)], CParamValue(kParamInputGain, -10.0f * float(i + 1), ParamKind::kLevel));
     link->AddMember(units[std::size_t(i)]->GetUuid(), kParamInputGain);
   }
   link->m_master = c.master;

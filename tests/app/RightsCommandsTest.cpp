@@ -33,6 +33,7 @@
 #include "ui/CustomControlPanelWnd.h"
 #include "ui/DeviceView.h"
 #include "ui/DevicePropertiesPane.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ TEST_P(SnapshotRecallRightsTest, ASnapshotIsRecalledOnlyForAUserWhoMayRecallSnap
   prompts.snapshotCreate = CFakePrompts::SnapshotChoice{"Show", true, -1};
   frame->RunCommand(Cmd::kNewSnapshot);  // input A at 0 dB
   ASSERT_EQ(frame->GetSnapshotCombo().count(), 1);
-  processor->ApplyControlChange(CParamValue(kParamInputGain, 3.0f, ParamKind::kLevel));
+  ModelChange(processor, CParamValue(kParamInputGain, 3.0f, ParamKind::kLevel));
   twins->DeliverQueued(*processor);
   ASSERT_EQ(twins->processor->Current().inputs.gains[0], 30);
   SetConfirmSnapshotRecall(true);
@@ -300,7 +301,7 @@ TEST_P(PasteRightsTest, APasteIsOfferedAndTakenOnlyForAUserWhoMayUseTheDeviceCon
   device->CopyToClipboard(0);
   CParamValue lower = device->GetCurrentValue(c.control);
   lower.value -= 6.0f;
-  device->ApplyControlChange(lower);
+  ModelChange(device, lower);
   ASSERT_GT(twins->DeliverQueued(*device), 0u);
   const std::string held = c.holds(*twins);
   ASSERT_NE(held, copied);

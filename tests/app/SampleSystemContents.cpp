@@ -16,6 +16,7 @@
 #include "custom/KnobControl.h"
 #include "custom/TextControl.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ bool BuildSampleSystem(CSystem& system) {
     device->SetName(unit.name);
     // The amplifiers' alarm threshold at 80 degrees C, one the units take ("Send" writes it).
     if (auto* amplifier = dynamic_cast<CZelSeriesDevice*>(device))
-      amplifier->ApplyControlChange(MakeIntParamValue(kZelParamAlarmTemperature, kSampleAlarmTemperature));
+      ModelChange(amplifier, MakeIntParamValue(kZelParamAlarmTemperature, kSampleAlarmTemperature));
     system.AppendDevice(device);
     system.GetZones()[std::size_t(unit.zone)]->AppendDevice(device);
   }

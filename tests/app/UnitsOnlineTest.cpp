@@ -40,6 +40,9 @@
 #include "ui/DeviceRack.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
+#include "ui/dialogs/LinkManagerDlg.h"
+#include "core/protocol/SevenBit.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -314,9 +317,9 @@ TEST_F(UnitsOnlineTest, ValuesAUnitReportsDoNotSpreadOverLinksButAPersonsChangeD
   EXPECT_EQ(amp5->GetGainIndex(0), 30);
 
   // The person's change reaches both units.
-  amp2->ApplyControlChange(CParamValue(kAmpGain1, -5.0f, ParamKind::kLevel));
+  ModelChange(amp2, CParamValue(kAmpGain1, -5.0f, ParamKind::kLevel));
   ASSERT_TRUE(WaitFor([&] { return a2->State().gainIndex[0] == 5 && a5->State().gainIndex[0] == 5; }));
-  d3->ApplyControlChange(CParamValue(kProcessorGainA, -3.0f, ParamKind::kLevel));
+  ModelChange(d3, CParamValue(kProcessorGainA, -3.0f, ParamKind::kLevel));
   EXPECT_TRUE(WaitFor([&] { return GainA(*p3) == -30 && GainA(*p4) == -30; }));
 }
 
@@ -424,9 +427,9 @@ TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLog
   MakeFile();
   CSystem& system = frame->GetSystem();
   GoOnlineAndReadOut();
-  for (CNerexSeriesDevice* d : {d3, d4}) d->ApplyControlChange(CParamValue(kProcessorGainA, -10.0f, ParamKind::kLevel));
+  for (CNerexSeriesDevice* d : {d3, d4}) ModelChange(d, CParamValue(kProcessorGainA, -10.0f, ParamKind::kLevel));
   CSnapshot* snapshot = system.AddSnapshot("S-10");
-  for (CNerexSeriesDevice* d : {d3, d4}) d->ApplyControlChange(CParamValue(kProcessorGainA, -20.0f, ParamKind::kLevel));
+  for (CNerexSeriesDevice* d : {d3, d4}) ModelChange(d, CParamValue(kProcessorGainA, -20.0f, ParamKind::kLevel));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -200 && GainA(*p4) == -200; }));
 
   p4Switch->SetSilent(true);
@@ -447,6 +450,115 @@ TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLog
   EXPECT_EQ(GainA(*d4), -200);
 }
 
+// A person's change at one member of a link while another member's unit is away reaches the
+// units that are there. The member away is named once in the log and shown out of line in the
+// Link Manager (switching linking off and on again leaves it so); once its unit is back it is
+// written the link's value, on the unit and in the file, and the log says so: a Nerex48 and a
+// Zel-3 amplifier, in a "Retrieve" and in a "Send" session.
+class LinkedMemberAwayTest : public UnitsOnlineTest, public ::testing::WithParamInterface<std::uint32_t> {
+ protected:
+  // The frames written to the unit of the device from request from on: (channel, value) of each
+  // gain write, the processor's in tenths of a dB, the amplifier's as its gain index.
+  std::vector<std::pair<int, int>> GainWrites(const CDevice& device, std::size_t from) const {
+    std::vector<std::pair<int, int>> out;
+    const std::vector<SimBytes> requests = bus->Requests();
+    for (std::size_t i = from; i < requests.size(); ++i) {
+      const SimBytes& r = requests[i];
+      const Frame f = Decode(r);
+      if (!f.write || f.id != device.GetDeviceId() || std::uint32_t(f.type) != device.GetTypeCode()) continue;
+      if (IsZelFrameType(f.type)) {
+        if (f.command == 0x08 && r.size() >= 12) out.emplace_back(r[10], r[11]);
+      } else if (f.command == 2 && r.size() >= 12) {
+        std::uint8_t raw[3] = {};
+        Unpack7Bit(r.data() + 7, 3, raw);
+        out.emplace_back(raw[0], std::int16_t(raw[1] | raw[2] << 8));
+      }
+    }
+    return out;
+  }
+  static bool Outs(const CLink& link, std::size_t member) { return link.GetMembers()[member]->IsOutOfLine(); }
+};
+
+TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsBack) {
+  StartUnits();
+  MakeFile();
+  CSystem& system = frame->GetSystem();
+  Link(*d3, *d4, kProcessorGainA);
+  Link(*amp5, *amp2, kAmpGain1);
+  const CLink& gains = *system.GetLinks()[0];
+  const CLink& amps = *system.GetLinks()[1];
+  prompts.goOnlineChoice = GetParam();
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+
+  p4Switch->SetSilent(true);
+  a2Switch->SetSilent(true);
+  ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected(); }, 60000));
+  ProcessEvents();
+  const std::size_t away = bus->RequestCount();
+  // A drag of the processor's fader and of the amplifier's knob, as their panels hand it in.
+  for (float level : {-3.0f, -8.2f, -12.5f, -16.7f})
+    ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, level, ParamKind::kLevel)));
+  for (float level : {-2.0f, -7.0f}) ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, level, ParamKind::kLevel)));
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
+  // Linking switched off and on again: the master's value passes the members away once more.
+  frame->RunCommand(Cmd::kLinkingStatus);
+  frame->RunCommand(Cmd::kLinkingStatus);
+  ASSERT_TRUE(system.AreLinksActive());
+  ProcessEvents();
+
+  EXPECT_TRUE(GainWrites(*d4, away).empty());
+  EXPECT_TRUE(GainWrites(*amp2, away).empty());
+  EXPECT_EQ(GainA(*d4), GainA(*p4));
+  EXPECT_FALSE(Outs(gains, 0));
+  EXPECT_TRUE(Outs(gains, 1));
+  EXPECT_FALSE(Outs(amps, 0));
+  EXPECT_TRUE(Outs(amps, 1));
+  EXPECT_EQ(LogCount("Link \"Link 13\" not applied to " + d4->GetUnitText() + " (not connected)"), 1);
+  EXPECT_EQ(LogCount("Link \"Link 5\" not applied to " + amp2->GetUnitText() + " (not connected)"), 1);
+  {
+    CLinkManagerDlg manager(system);
+    manager.OnInitDialog();
+    const QTreeWidgetItem* processors = manager.LinkTree()->topLevelItem(0);
+    const QTreeWidgetItem* amplifiers = manager.LinkTree()->topLevelItem(1);
+    EXPECT_FALSE(processors->child(0)->text(0).startsWith(CLinkManagerDlg::kOutOfLineMark));
+    EXPECT_TRUE(processors->child(1)->text(0).startsWith(CLinkManagerDlg::kOutOfLineMark));
+    EXPECT_TRUE(amplifiers->child(1)->text(0).startsWith(CLinkManagerDlg::kOutOfLineMark));
+    EXPECT_TRUE(processors->isExpanded());
+    if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+      manager.show();
+      ProcessEvents();
+      manager.grab().save(folder + "/link-manager-away.png");
+    }
+  }
+
+  const std::size_t back = bus->RequestCount();
+  p4Switch->SetSilent(false);
+  a2Switch->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p4) == -167 && a2->State().gainIndex[0] == 7; }))
+      << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
+  EXPECT_EQ(GainWrites(*d4, back), (std::vector<std::pair<int, int>>{{1, -167}}));
+  EXPECT_EQ(GainWrites(*amp2, back), (std::vector<std::pair<int, int>>{{0, 7}}));
+  EXPECT_EQ(GainA(*d4), -167);
+  EXPECT_EQ(amp2->GetGainIndex(0), 7);
+  EXPECT_FALSE(Outs(gains, 1));
+  EXPECT_FALSE(Outs(amps, 1));
+  EXPECT_EQ(LogCount("Link \"Link 13\" applied to " + d4->GetUnitText() + " now that it is back"), 1);
+  EXPECT_EQ(LogCount("Link \"Link 5\" applied to " + amp2->GetUnitText() + " now that it is back"), 1);
+  // The others got nothing more.
+  EXPECT_TRUE(GainWrites(*d3, back).empty());
+  EXPECT_TRUE(GainWrites(*amp5, back).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, LinkedMemberAwayTest, ::testing::Values(0u, 1u),
+                         [](const ::testing::TestParamInfo<std::uint32_t>& info) {
+                           return std::string(info.param == 0 ? "Retrieve" : "Send");
+                         });
+
 // A snapshot whose units were set apart while linking was off, recalled with linking on: every
 // unit of both processors, both amplifiers and the box's two linked channels ends at the level
 // its own image holds, on the unit and in the file, and no linked member is sent another unit's
@@ -465,7 +577,7 @@ TEST_F(UnitsOnlineTest, ARecallWithLinkingOnPutsEveryUnitAtItsOwnRecalledLevel) 
   Settle();
 
   const auto set = [](CDevice* device, int id, float level) {
-    device->ApplyControlChange(CParamValue(id, level, ParamKind::kLevel));
+    ModelChange(device, CParamValue(id, level, ParamKind::kLevel));
   };
   system.SetLinksActive(false);
   set(d3, kProcessorGainA, -10.0f);
@@ -648,8 +760,8 @@ TEST_F(UnitsOnlineTest, NoReplyIsLoggedAsLeftOutForAChangeThatWasNotMade) {
   MakeFile();
   CSystem& system = frame->GetSystem();
   system.SetLogCommsErrors(true);
-  amp2->ApplyControlChange(MakeTextParamValue(kZelParamAmpName, "Stage"));
-  dbox->ApplyControlChange(MakeTextParamValue(kBreakParamBoxName, "Racks"));
+  ModelChange(amp2, MakeTextParamValue(kZelParamAmpName, "Stage"));
+  ModelChange(dbox, MakeTextParamValue(kBreakParamBoxName, "Racks"));
   prompts.goOnlineChoice = 1;
   frame->RunCommand(Cmd::kOnline);
   ASSERT_TRUE(frame->IsOnline());
@@ -914,7 +1026,7 @@ class TakeUpInASessionTest : public UnitsOnlineTest, public ::testing::WithParam
     system.SetOnGoOnline(kGoOnlineAsk);
     device = Append(system, id, c.type);
     device->SetName("Front of House");
-    device->ApplyControlChange(CParamValue(IsProcessor() ? kProcessorGainA : kAmpGain1, -6.0f, ParamKind::kLevel));
+    ModelChange(device, CParamValue(IsProcessor() ? kProcessorGainA : kAmpGain1, -6.0f, ParamKind::kLevel));
     filesGain = FileGain();
     ASSERT_NE(filesGain, UnitGain());
     prompts.goOnlineChoice = c.session;

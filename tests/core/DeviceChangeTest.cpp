@@ -7,6 +7,7 @@
 #include "core/model/User.h"
 #include "core/system/System.h"
 #include "tests/support/TestDevices.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ class DeviceChangeTest : public ::testing::Test {
 TEST_F(DeviceChangeTest, OpenPanelIsNotifiedWithTheValue) {
   CTestControlPanel panel;
   devices[0]->SetControlPanel(&panel);
-  devices[0]->ApplyControlChange(MakeIntParamValue(kTestGain, -12));
+  ModelChange(devices[0], MakeIntParamValue(kTestGain, -12));
   ASSERT_EQ(panel.notified.size(), 1u);
   EXPECT_EQ(panel.notified[0].id, kTestGain);
   EXPECT_EQ(panel.notified[0].integer, -12);
@@ -54,7 +55,7 @@ TEST_F(DeviceChangeTest, OnlyOpenCustomPanelsAreAskedToRefresh) {
   open->m_pView = &view;
   system.AppendCustomPanel(open);
   system.AppendCustomPanel(new CCPData);  // closed: has no view to ask
-  devices[1]->ApplyControlChange(MakeBoolParamValue(kTestMute, true));
+  ModelChange(devices[1], MakeBoolParamValue(kTestMute, true));
   ASSERT_EQ(view.updates.size(), 1u);
   EXPECT_EQ(view.updates[0].device, devices[1]);
   EXPECT_EQ(view.updates[0].parameterId, std::uint32_t(kTestMute));
@@ -65,7 +66,7 @@ TEST_F(DeviceChangeTest, LinkedMembersReceiveValueUnderTheirOwnParameterId) {
   CParamValue v = MakeIntParamValue(kTestGain, 7);
   v.text = "seven";
   v.value = 7.5f;
-  devices[0]->ApplyControlChange(v);
+  ModelChange(devices[0], v);
   ASSERT_EQ(devices[1]->applied.size(), 1u);
   EXPECT_EQ(devices[1]->applied[0].id, kTestGain);
   EXPECT_EQ(devices[1]->applied[0].integer, 7);
@@ -82,7 +83,7 @@ TEST_F(DeviceChangeTest, LinkedMembersReceiveValueUnderTheirOwnParameterId) {
 TEST_F(DeviceChangeTest, TwoLinksSpreadLinkByLinkAndSharedMemberGetsItTwice) {
   AddLink({{0, kTestGain}, {1, kTestGain}});
   AddLink({{2, kTestLabel}, {0, kTestGain}, {1, kTestMute}});
-  devices[0]->ApplyControlChange(MakeIntParamValue(kTestGain, 1));
+  ModelChange(devices[0], MakeIntParamValue(kTestGain, 1));
   EXPECT_EQ(Ids(devices[1]->applied), (std::vector<int>{kTestGain, kTestMute}));
   EXPECT_EQ(Ids(devices[2]->applied), (std::vector<int>{kTestLabel}));
 }
@@ -92,25 +93,25 @@ TEST_F(DeviceChangeTest, CircularLinksSpreadOneLevelAndStop) {
   // devices' own changes would spread again without end.
   AddLink({{0, kTestGain}, {1, kTestGain}, {2, kTestGain}});
   AddLink({{1, kTestGain}, {2, kTestGain}, {0, kTestGain}});
-  devices[1]->ApplyControlChange(MakeIntParamValue(kTestGain, 4));
+  ModelChange(devices[1], MakeIntParamValue(kTestGain, 4));
   EXPECT_EQ(devices[0]->applied.size(), 2u);
   EXPECT_EQ(devices[1]->applied.size(), 1u);
   EXPECT_EQ(devices[2]->applied.size(), 2u);
   // The guard is released: the next change spreads again.
-  devices[2]->ApplyControlChange(MakeIntParamValue(kTestGain, 5));
+  ModelChange(devices[2], MakeIntParamValue(kTestGain, 5));
   EXPECT_EQ(devices[0]->applied.size(), 4u);
 }
 
 TEST_F(DeviceChangeTest, LinkingOffKeepsChangeOnItsDevice) {
   AddLink({{0, kTestGain}, {1, kTestGain}});
   system.SetLinksActive(false);
-  devices[0]->ApplyControlChange(MakeIntParamValue(kTestGain, 1));
+  ModelChange(devices[0], MakeIntParamValue(kTestGain, 1));
   EXPECT_TRUE(devices[1]->applied.empty());
 }
 
 TEST_F(DeviceChangeTest, OtherParameterOfLinkedDeviceDoesNotSpread) {
   AddLink({{0, kTestGain}, {1, kTestGain}});
-  devices[0]->ApplyControlChange(MakeBoolParamValue(kTestMute, true));
+  ModelChange(devices[0], MakeBoolParamValue(kTestMute, true));
   EXPECT_TRUE(devices[1]->applied.empty());
 }
 
@@ -118,7 +119,7 @@ TEST_F(DeviceChangeTest, MemberWhoseDeviceIsGoneIsSkipped) {
   CLink* link = AddLink({{0, kTestGain}, {1, kTestGain}});
   link->AddRef(new CLinkRef(MakeUuid(), kTestGain));  // no device has this UUID
   link->AddRef(new CLinkRef(devices[2]->GetUuid(), kTestGain));
-  devices[0]->ApplyControlChange(MakeIntParamValue(kTestGain, 2));
+  ModelChange(devices[0], MakeIntParamValue(kTestGain, 2));
   EXPECT_EQ(devices[1]->applied.size(), 1u);
   EXPECT_EQ(devices[2]->applied.size(), 1u);
 }
@@ -127,7 +128,7 @@ TEST_F(DeviceChangeTest, LinkedDevicesRefreshTheirOwnOpenPanels) {
   AddLink({{0, kTestGain}, {1, kTestMute}});
   CTestControlPanel panel;
   devices[1]->SetControlPanel(&panel);
-  devices[0]->ApplyControlChange(MakeIntParamValue(kTestGain, 3));
+  ModelChange(devices[0], MakeIntParamValue(kTestGain, 3));
   ASSERT_EQ(panel.notified.size(), 1u);
   EXPECT_EQ(panel.notified[0].id, kTestMute);
 }

@@ -9,6 +9,7 @@
 #include "core/system/System.h"
 #include "platform/Archive.h"
 #include "tests/support/TestDevices.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ TEST_F(DeviceRecordsTest, ArchiveLoad_PanelOpenIsAFlagNeverAPanelPointer) {
   EXPECT_TRUE(device.WasPanelOpenWhenStored());
   EXPECT_EQ(device.GetControlPanel(), nullptr);
   // A change before the frame reopens the panel must not reach a bogus panel.
-  device.ApplyControlChange(MakeIntParamValue(kTestGain, 3));
+  ModelChange(device, MakeIntParamValue(kTestGain, 3));
   // The frame reopens the panel and the user closes it: the loaded mark is gone.
   CTestControlPanel panel;
   device.SetControlPanel(&panel);

@@ -11,6 +11,7 @@
 #include "platform/Archive.h"
 #include "tests/support/FileTestDevices.h"
 #include "tests/support/TestDevices.h"
+#include "tests/support/ModelChanges.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -158,7 +159,7 @@ TEST_F(SystemModelTest, ApplyLinks_DoesNothingWhileLinkingIsOff) {
   s.ApplyLinks();
   EXPECT_EQ(b->level, 0);
   // A user change stays on its device too.
-  a->ApplyControlChange(MakeIntParamValue(CFileTestDevice::kLevel, 4));
+  ModelChange(a, MakeIntParamValue(CFileTestDevice::kLevel, 4));
   EXPECT_EQ(b->level, 0);
 }
 

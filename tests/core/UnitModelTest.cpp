@@ -21,6 +21,7 @@
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -121,7 +122,7 @@ class UnitModelTest : public ::testing::Test {
     d.ListMatchingParameters(any, all);
     for (const CParamInfo& info : all) {
       if (info.kind != ParamKind::kLevel || (info.options & kParamOptionReadOnly)) continue;
-      d.ApplyControlChange(CParamValue(info.id, info.minimum, ParamKind::kLevel));
+      ModelChange(d, CParamValue(info.id, info.minimum, ParamKind::kLevel));
       return;
     }
     ADD_FAILURE() << "no level setting";

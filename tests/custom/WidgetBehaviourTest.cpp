@@ -27,6 +27,7 @@
 #include "tests/custom/CustomTestSupport.h"
 #include "tests/support/DamagedPicture.h"
 #include "tests/support/RecordingFrame.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -476,7 +477,7 @@ TEST_P(ZelGainDragTest, EachMoveTakesTheGainAStepOfTheUnitsTable) {
   ASSERT_NE(device, nullptr);
   m_system.AppendDevice(device);
   auto* amp = static_cast<CZelSeriesDevice*>(device);
-  amp->ApplyControlChange(CParamValue(kZelParamGain, GetZelGainStepValue(c.from), ParamKind::kLevel));
+  ModelChange(amp, CParamValue(kZelParamGain, GetZelGainStepValue(c.from), ParamKind::kLevel));
   ASSERT_EQ(amp->GetGainIndex(0), c.from);
   std::unique_ptr<CCustomControlObject> widget;
   if (c.knob) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "tests/panels/PanelTestSupport.h"
+#include "tests/support/ModelChanges.h"
 #include "widgets/ErrorTip.h"
 
 using ControlPanelTest = PanelTest;
@@ -210,7 +211,7 @@ TEST_F(ControlPanelTest, Destruction_UnbindsTheDevice) {
   panel = nullptr;
   EXPECT_EQ(device->GetControlPanel(), nullptr);
   // Changes after the panel is gone reach no window.
-  device->ApplyControlChange(CParamValue(kPanelFader, 1.0f, ParamKind::kLevel));
+  ModelChange(device, CParamValue(kPanelFader, 1.0f, ParamKind::kLevel));
 }
 
 TEST(ControlPanelRegistryTest, CreatesPanelsByClassName) {

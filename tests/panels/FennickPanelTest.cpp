@@ -38,11 +38,13 @@
 #include "resources/FennickPanelLayout.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/CollectingGrid.h"
+#include "tests/support/ReadWhileAsked.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TextInk.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "panels/processor/FennickPresetDlg.h"
 #include "panels/processor/FennickTimedPresetDlg.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -70,15 +72,18 @@ class CDialogAnswerer {
   std::unique_ptr<QTimer> m_timer;
 };
 
-void AnswerName(CDialogAnswerer& answerer, const QString& name) {
-  answerer.Next<CFennickPresetDlg>([name](CFennickPresetDlg& dialog) {
+// Each runs whileOpen (when given) in the dialog's event loop before it answers.
+void AnswerName(CDialogAnswerer& answerer, const QString& name, std::function<void()> whileOpen = {}) {
+  answerer.Next<CFennickPresetDlg>([name, whileOpen](CFennickPresetDlg& dialog) {
+    if (whileOpen) whileOpen();
     dialog.NameEdit()->setText(name);
     dialog.SaveButton()->click();
   });
 }
 
-void AnswerFile(CDialogAnswerer& answerer, const QString& path) {
-  answerer.Next<QFileDialog>([path](QFileDialog& dialog) {
+void AnswerFile(CDialogAnswerer& answerer, const QString& path, std::function<void()> whileOpen = {}) {
+  answerer.Next<QFileDialog>([path, whileOpen](QFileDialog& dialog) {
+    if (whileOpen) whileOpen();
     dialog.selectFile(path);
     static_cast<QDialog&>(dialog).accept();
   });
@@ -266,7 +271,7 @@ TEST_F(FennickPanelTest, TheActivePresetIsStarredAMuteReachesTheDeviceAndThePage
   EXPECT_TRUE(BoolOf(d.GetCurrentValue(kParamOutputMute + 1)));
   EXPECT_TRUE(panel->GetMute(5)->IsLit());
   // Another page given to the device (a tab id from elsewhere) leaves the compact view.
-  d.ApplyControlChange(MakeBoolParamValue(kNerexPageMixer, true));
+  ModelChange(d, MakeBoolParamValue(kNerexPageMixer, true));
   EXPECT_EQ(d.GetPanelPage(), std::uint32_t(kNerexPageCompact));
   EXPECT_TRUE(panel->GetPresetList()->IsVisible());
   EXPECT_TRUE(panel->GetActionButton(420)->IsVisible());
@@ -328,6 +333,9 @@ void PrintTo(const ButtonCase& c, std::ostream* os) { *os << c.name; }
 
 class FennickPanelButtonTest : public FennickPanelTest, public ::testing::WithParamInterface<ButtonCase> {};
 
+// Each button's questions (the name, the file, the timed presets, a confirmation) wait in their
+// own event loops, and are asked before the action goes in: a read of the unit asked while one
+// is open is not overtaken by a change under way, so its reply is taken.
 TEST_P(FennickPanelButtonTest, RaisesItsActionOnTheSelectedMemory) {
   const ButtonCase& c = GetParam();
   CNerexSeriesDevice& d = Ready(16);
@@ -338,18 +346,27 @@ TEST_P(FennickPanelButtonTest, RaisesItsActionOnTheSelectedMemory) {
     ASSERT_TRUE(d.SavePresetFile(file.toStdString(), nullptr));
   }
   ChoosePreset(*panel, 1);
+  CReadWhileAsked reads(d);
+  m_ui.SetConfirmPrompt(&reads);
+  const std::function<void()> whileOpen = std::ref(reads);
   switch (c.dialog) {
     case EDialog::None: break;
-    case EDialog::Name: AnswerName(dialogs, QStringLiteral("Stage")); break;
+    case EDialog::Name: AnswerName(dialogs, QStringLiteral("Stage"), whileOpen); break;
     case EDialog::SaveFile:
-    case EDialog::OpenFile: AnswerFile(dialogs, file); break;
+    case EDialog::OpenFile: AnswerFile(dialogs, file, whileOpen); break;
     case EDialog::Timed:
-      dialogs.Next<CFennickTimedPresetDlg>([](CFennickTimedPresetDlg& dialog) { dialog.OkButton()->click(); });
+      dialogs.Next<CFennickTimedPresetDlg>([whileOpen](CFennickTimedPresetDlg& dialog) {
+        whileOpen();
+        dialog.OkButton()->click();
+      });
       break;
   }
   const std::string lcdBefore = panel->GetLcdText()->GetText();
   Click(*panel, *panel->GetActionButton(c.id));
   EXPECT_EQ(dialogs.answered, c.dialog == EDialog::None ? 0 : 1);
+  // Only the display's next and previous ask nothing.
+  EXPECT_EQ(reads.asked > 0, c.id != 437 && c.id != 438);
+  EXPECT_FALSE(reads.overtaken) << "a read stamped while a question is open is overtaken";
   EXPECT_EQ(Commands(), c.commands);
   EXPECT_EQ(panel->GetLcdText()->GetText(), c.lcd ? std::string(c.lcd) : lcdBefore);
   if (c.dialog == EDialog::SaveFile) {

@@ -40,6 +40,7 @@
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/TextInk.h"
 #include "tests/panels/PresetNameAnswer.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -275,7 +276,7 @@ TEST_P(NerexReadoutTest, AGainReadoutTakesANumberOnly) {
   CNerexSeriesDevice& device = Make(kModelNerex48);
   OpenPort();
   Connect(device);
-  device.ApplyControlChange(CParamValue(kParamInputGain + 1, -3.0f, ParamKind::kLevel));
+  ModelChange(device, CParamValue(kParamInputGain + 1, -3.0f, ParamKind::kLevel));
   CNerexSeriesControlPanel& panel = Open(device);
   CTextControl* readout = panel.GetInputGainText(1);
   ASSERT_EQ(readout->GetText(), "-3.0 dB");
@@ -756,7 +757,7 @@ TEST(NerexPanelOnTheBus, PanelChangesTheUnitAndFollowsItsValuesAndMeters) {
   ASSERT_TRUE(bus.RunUntil([&] { return unit->Current().inputs.gains[0] == dragged; }));
 
   // Another panel (or a custom panel) changes output 4's mute: this panel follows.
-  device->ApplyControlChange(MakeBoolParamValue(29 + 3, true));
+  ModelChange(device, MakeBoolParamValue(29 + 3, true));
   EXPECT_TRUE(panel->GetOutputMute(3)->IsLit());
   ASSERT_TRUE(bus.RunUntil([&] { return (unit->Current().outputs.muteMask & 0x8) != 0; }));
 

@@ -30,6 +30,7 @@
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ class ProcessorGraphsTest : public ProcessorFixture {
     const CSize size = device.GetPanelSize();
     m_panel->resize(size.cx, size.cy);
     m_panel->show();
-    device.ApplyControlChange(MakeBoolParamValue(int(page), true));
+    ModelChange(device, MakeBoolParamValue(int(page), true));
     QApplication::processEvents();
     return *m_panel;
   }
@@ -129,16 +130,16 @@ TEST_F(ProcessorGraphsTest, CrossoverChangesRecomputeTheCurveAtOnce) {
   EXPECT_NEAR(curve->GetSum()[std::size_t(k25)].dB, expected(k25), 1e-9);
   EXPECT_GT(curve->GetSum()[std::size_t(k25)].dB, -1.0);
 
-  d.ApplyControlChange(CParamValue(kParamHighPassFrequency, 200.0f, ParamKind::kFrequency));
+  ModelChange(d, CParamValue(kParamHighPassFrequency, 200.0f, ParamKind::kFrequency));
   EXPECT_EQ(curve->m_selectedBand, 9);
   EXPECT_NEAR(curve->GetSum()[std::size_t(k25)].dB, expected(k25), 1e-9);
   EXPECT_LT(curve->GetSum()[std::size_t(k25)].dB, -40.0);
 
-  d.ApplyControlChange(CParamValue(kParamLowPassFrequency, 5000.0f, ParamKind::kFrequency));
+  ModelChange(d, CParamValue(kParamLowPassFrequency, 5000.0f, ParamKind::kFrequency));
   EXPECT_EQ(curve->m_selectedBand, 10);
   EXPECT_NEAR(curve->GetSum()[std::size_t(k20k)].dB, expected(k20k), 1e-9);
   const double before = curve->GetSum()[std::size_t(k20k)].dB;
-  d.ApplyControlChange(MakeIntParamValue(kParamLowPassType, kXover48LinkwitzRiley));
+  ModelChange(d, MakeIntParamValue(kParamLowPassType, kXover48LinkwitzRiley));
   EXPECT_EQ(curve->m_selectedBand, 10);
   EXPECT_NEAR(curve->GetSum()[std::size_t(k20k)].dB, expected(k20k), 1e-9);
   EXPECT_LT(curve->GetSum()[std::size_t(k20k)].dB, before - 20.0);
@@ -150,7 +151,7 @@ TEST_F(ProcessorGraphsTest, CrossoverChangesRecomputeTheCurveAtOnce) {
 // Dragging the high-pass handle follows the pointer the whole way: N moves, N new frequencies.
 TEST_F(ProcessorGraphsTest, DraggingTheHighPassHandleFollowsEveryStep) {
   CNerexSeriesDevice& d = Make(kModelNerex48);
-  d.ApplyControlChange(CParamValue(kParamHighPassFrequency, 100.0f, ParamKind::kFrequency));
+  ModelChange(d, CParamValue(kParamHighPassFrequency, 100.0f, ParamKind::kFrequency));
   Open(d, kNerexPageOutputEq);
   CNerexSeriesParametricControl* curve = OutputCurve();
   ASSERT_NE(curve, nullptr);
@@ -172,8 +173,8 @@ TEST_F(ProcessorGraphsTest, DraggingTheHighPassHandleFollowsEveryStep) {
 // showing the drawing.
 TEST_F(ProcessorGraphsTest, ABandDragMovesEveryStepAndPaintsTheCurveOncePerMove) {
   CNerexSeriesDevice& d = Make(kModelNerex48);
-  d.ApplyControlChange(CParamValue(kParamOutputPeqGain + 2, 6.0f, ParamKind::kLevel));
-  d.ApplyControlChange(CParamValue(kParamOutputPeqFrequency + 2, 500.0f, ParamKind::kFrequency));
+  ModelChange(d, CParamValue(kParamOutputPeqGain + 2, 6.0f, ParamKind::kLevel));
+  ModelChange(d, CParamValue(kParamOutputPeqFrequency + 2, 500.0f, ParamKind::kFrequency));
   Open(d, kNerexPageOutputEq);
   CNerexSeriesParametricControl* curve = OutputCurve();
   ASSERT_NE(curve, nullptr);
@@ -273,7 +274,7 @@ TEST_F(ProcessorDeqGraphTest, AMaskedBandHasNoHandleToPick) {
   EXPECT_EQ(graph.GetSelectedBand(), 2);
   Save(*m_panel, "torvex_deq_masked_band.png");
   // The other inputs' second bands are not masked.
-  d.ApplyControlChange(MakeBoolParamValue(120 + 1, true));  // input B
+  ModelChange(d, MakeBoolParamValue(120 + 1, true));  // input B
   ASSERT_EQ(d.GetSelectedInput(), 1u);
   EXPECT_FALSE(graph.IsBandMasked(*graph.GetBands()[1]));
 }
@@ -299,7 +300,7 @@ TEST_F(ProcessorGraphsTest, ALockedGainKeepsThePanelsValueAndTheLinkedProcessorF
     if (control->GetId() == kParamOutputGain + 1 && (readout = dynamic_cast<CTextControl*>(control))) break;
   ASSERT_NE(readout, nullptr);
   const std::string shown = readout->GetText();
-  locked.ApplyControlChange(CParamValue(kParamOutputGain + 1, -12.5f, ParamKind::kLevel));
+  ModelChange(locked, CParamValue(kParamOutputGain + 1, -12.5f, ParamKind::kLevel));
   EXPECT_EQ(locked.GetCurrentSettings().outputs.gains[1], 35);
   EXPECT_EQ(readout->GetText(), shown);
   EXPECT_EQ(linked.GetCurrentSettings().outputs.gains[1], -125);

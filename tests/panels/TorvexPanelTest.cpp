@@ -3,10 +3,15 @@
 // rendered pixels, and the panel against the simulated unit on the bus.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +35,7 @@
 #include "panels/framework/TextControl.h"
 #include "panels/processor/TorvexControlPanel.h"
 #include "panels/processor/TorvexSeriesDEQControl.h"
+#include "panels/processor/NerexSeriesPresetDlg.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
@@ -37,6 +43,8 @@
 #include "tests/support/RecordingFrame.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/panels/PresetNameAnswer.h"
+#include "tests/support/ModelChanges.h"
+#include "tests/support/ReadWhileAsked.h"
 
 namespace {
 
@@ -91,7 +99,7 @@ class TorvexPanelTest : public ::testing::Test {
     return *panel;
   }
   // Moves the panel as a click on a tab button does, through the device's change path.
-  void Apply(int id, bool on = true) { device->ApplyControlChange(MakeBoolParamValue(id, on)); }
+  void Apply(int id, bool on = true) { ModelChange(device, MakeBoolParamValue(id, on)); }
   int VisibleCount(int group) const {
     int n = 0;
     for (const CControlObject* w : panel->GetGroup(group)) n += w->IsVisible() ? 1 : 0;
@@ -196,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TorvexPanelTest, FollowsTheDeviceLive) {
   Open();
   // A change through the device's change path reaches the widgets bound to it.
-  device->ApplyControlChange(CParamValue(13 + 2, -10.0f, ParamKind::kLevel));
+  ModelChange(device, CParamValue(13 + 2, -10.0f, ParamKind::kLevel));
   EXPECT_EQ(panel->GetInputFader(2)->GetValue(), -10.0f);
   // New settings from the unit (status event 105) reload the whole panel.
   {
@@ -312,6 +320,85 @@ TEST_F(TorvexPanelTest, TheSubTabsSwitchTheMixingModeAndItsView) {
   EXPECT_EQ(device->GetCurrentSettings().outputs.mixerFlag, 0);
   EXPECT_TRUE(panel->GetRoutingButton(7, 3)->IsVisible());
   EXPECT_TRUE(panel->GetRouterTabPicture()->IsVisible());
+  system.SetUiServices(nullptr);
+}
+
+// A routing button asks its confirmation before the change goes in, so that a read of the unit
+// asked while the question is open is taken, not overtaken by a change under way. Declined,
+// the button shows the routing held again and nothing changes; confirmed, the input is routed.
+TEST_F(TorvexPanelTest, ARoutingButtonAsksBeforeItsChangeGoesIn) {
+  CReadWhileAsked prompt(*device);
+  CRecordingUi ui;
+  ui.SetConfirmPrompt(&prompt);
+  system.SetUiServices(&ui);
+  Open();
+  Click(*panel, panel->GetSideTab(4));  // the routing view
+  CBmpButton* button = panel->GetRoutingButton(2, 1);
+  ASSERT_TRUE(button->IsVisible());
+  ASSERT_FALSE(button->IsLit());
+  const auto mask = [&] {
+    CSingleLock lock(device->SettingsLock());
+    return device->GetCurrentSettings().outputs.routingMasks[2];
+  };
+  const std::uint8_t before = mask();
+  prompt.asked = 0;
+
+  prompt.ok = false;
+  Click(*panel, button);
+  EXPECT_EQ(prompt.asked, 1);
+  EXPECT_FALSE(button->IsLit());
+  EXPECT_EQ(mask(), before);
+
+  prompt.ok = true;
+  Click(*panel, button);
+  EXPECT_EQ(prompt.asked, 2);
+  EXPECT_TRUE(button->IsLit());
+  EXPECT_EQ(mask(), std::uint8_t(before | 0x02));
+  EXPECT_FALSE(prompt.overtaken) << "a read stamped while the question is open is overtaken";
+  system.SetUiServices(nullptr);
+}
+
+// The preset manager stays open in its own event loop; its Store, Recall and Clear ask their
+// confirmations before their actions go in. While the manager or a confirmation is open, a
+// read of the unit asked meanwhile is not overtaken, and each answered action goes in.
+TEST_F(TorvexPanelTest, ThePresetManagerAndItsConfirmationsLetRepliesBeTaken) {
+  CReadWhileAsked prompt(*device);
+  const std::function<void()> whileOpen = std::ref(prompt);
+  CRecordingUi ui;
+  ui.SetConfirmPrompt(&prompt);
+  system.SetUiServices(&ui);
+  {
+    CSingleLock lock(device->SettingsLock());
+    device->GetPresets()[1]->sectionFlags = kSectionInputs;
+    device->GetPresets()[1]->name = "Two";
+  }
+  Open();
+  CBmpButton* presets = panel->GetPresetManagerButton();
+  ASSERT_NE(presets, nullptr);
+  ASSERT_TRUE(presets->IsVisible());
+  std::vector<int> askedAfter;
+  QTimer timer;
+  timer.setInterval(2);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    auto* dialog = dynamic_cast<CNerexSeriesPresetDlg*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    timer.stop();
+    whileOpen();
+    dialog->List()->setCurrentRow(1);
+    dialog->StoreButton()->click();  // over a stored memory: overwrite?
+    askedAfter.push_back(prompt.asked);
+    dialog->RecallButton()->click();
+    askedAfter.push_back(prompt.asked);
+    dialog->ClearButton()->click();
+    askedAfter.push_back(prompt.asked);
+    dialog->done(QDialog::Accepted);
+  });
+  timer.start();
+  Click(*panel, presets);
+  EXPECT_EQ(askedAfter, (std::vector<int>{2, 3, 4}));
+  EXPECT_FALSE(prompt.overtaken) << "a read stamped while a question is open is overtaken";
+  // Stored, recalled and cleared.
+  EXPECT_EQ(device->GetPresets()[1]->sectionFlags, 0u);
   system.SetUiServices(nullptr);
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/values/ValueCodes.h"
 #include "tests/panels/PanelTestSupport.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -39,11 +40,11 @@ TEST_F(WidgetDrawingTest, Panel_DrawsBackgroundThenWidgetsByTheirState) {
   EXPECT_EQ(panel->Pixel(5, 190), CWidgetTestPanel::kBackground);
   // An unlit LED is veiled grey; a lit one shows its picture.
   EXPECT_FALSE(Near(panel->Pixel(35, 15), 0xFF00FF00u));
-  device->ApplyControlChange(MakeBoolParamValue(kPanelLed, true));
+  ModelChange(device, MakeBoolParamValue(kPanelLed, true));
   EXPECT_TRUE(Near(panel->Pixel(35, 15), 0xFF00FF00u, 0));
   // A button picture is dimmed while unlit and full when lit.
   EXPECT_LT(panel->Pixel(55, 15).G(), 120);
-  device->ApplyControlChange(MakeBoolParamValue(kPanelButton, true));
+  ModelChange(device, MakeBoolParamValue(kPanelButton, true));
   EXPECT_EQ(panel->Pixel(55, 15).G(), 255);
   // The combo box: its fill, its text in the text colour.
   EXPECT_TRUE(Near(panel->Pixel(131, 126), 0xFF303030u, 0));
@@ -56,7 +57,7 @@ TEST_F(WidgetDrawingTest, Panel_DrawsBackgroundThenWidgetsByTheirState) {
 
 TEST_F(WidgetDrawingTest, Meter_LightsTheShareOfItsPictureTheLevelCovers) {
   // Level -20 between floor -40 and top 0: the lower half lit, the upper half dim.
-  device->ApplyControlChange(CParamValue(kPanelMeter, -20.0f, ParamKind::kLevel));
+  ModelChange(device, CParamValue(kPanelMeter, -20.0f, ParamKind::kLevel));
   EXPECT_EQ(panel->meter->GetLevel(), -20);
   EXPECT_EQ(panel->Pixel(105, 139).R(), 255);
   EXPECT_EQ(panel->Pixel(105, 91).R(), 255);
@@ -231,7 +232,7 @@ TEST_F(WidgetMouseTest, Combo_DropDownChoiceAndWheelSendTheItemValue) {
   Wheel(140, 115, 360);
   EXPECT_EQ(Applied().back().integer, 0);
   // A value without an item chooses nothing.
-  device->ApplyControlChange(MakeIntParamValue(kPanelCombo, 5));
+  ModelChange(device, MakeIntParamValue(kPanelCombo, 5));
   EXPECT_EQ(panel->combo->GetCurSel(), -1);
   // Escape closes the list without a choice.
   Applied().clear();

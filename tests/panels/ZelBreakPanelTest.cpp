@@ -20,6 +20,7 @@
 #include "platform/Image.h"
 #include "platform/MouseMessages.h"
 #include "tests/support/CollectingGrid.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -31,9 +32,9 @@ class ZelBreakPanelTest : public ::testing::TestWithParam<std::uint32_t> {
     box = static_cast<CZelBreakDevice*>(system.CreateDevice(7, GetParam(), 0));
     system.AppendDevice(box);
     box->SetName("Stage Left");
-    box->ApplyControlChange(CParamValue(kBreakParamGain + 1, -6.0f, ParamKind::kLevel));
-    box->ApplyControlChange(MakeBoolParamValue(kBreakParamMute + 2, true));
-    box->ApplyControlChange(MakeTextParamValue(kBreakParamChannelName, "Kick"));
+    ModelChange(box, CParamValue(kBreakParamGain + 1, -6.0f, ParamKind::kLevel));
+    ModelChange(box, MakeBoolParamValue(kBreakParamMute + 2, true));
+    ModelChange(box, MakeTextParamValue(kBreakParamChannelName, "Kick"));
     panel = static_cast<CZelBreakControlPanel*>(CreateControlPanel(box->GetControlPanelClass()));
     ASSERT_NE(panel, nullptr);
     panel->SetDevice(box);
@@ -103,7 +104,7 @@ TEST_P(ZelBreakPanelTest, ControlsReachTheBoxAndTheBoxReachesThem) {
   EXPECT_EQ(box->GetMuteMask(), 0x05u);
   EXPECT_TRUE(mute->IsLit());
   // A reply that changes the box refreshes the panel through the status hint.
-  box->ApplyControlChange(MakeTextParamValue(kBreakParamBoxName, "Booth"));
+  ModelChange(box, MakeTextParamValue(kBreakParamBoxName, "Booth"));
   EXPECT_EQ(Find<CTextControl>(kBreakParamBoxName)->GetText(), "Booth");
   box->SetStatusForTests(true, false);
   box->OnStatusEvent(kBreakHintStatus);

@@ -31,6 +31,7 @@
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "widgets/ErrorTip.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -647,7 +648,7 @@ TEST_P(ZelKnobNudgeTest, MovesTheUnitsGainAStepOfItsTable) {
     return Unit().gainIndex[0] == step && amp->GetGainIndex(0) == step &&
            knob->GetValue() == GetZelGainStepValue(step);
   };
-  amp->ApplyControlChange(CParamValue(kZelParamGain, GetZelGainStepValue(c.from), ParamKind::kLevel));
+  ModelChange(amp, CParamValue(kZelParamGain, GetZelGainStepValue(c.from), ParamKind::kLevel));
   ASSERT_TRUE(WaitFor([&] { return holds(c.from); }));
   // A click gives the knob the keys.
   const CRect r = knob->GetRect();

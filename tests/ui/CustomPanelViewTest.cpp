@@ -37,6 +37,7 @@
 #include "platform/SerialPortMemory.h"
 #include "tests/support/TestDevices.h"
 #include "ui/CustomControlPanelWnd.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ class CSwatch : public CCustomControlObject {
     if (message == WM_LBUTTONDOWN && IsLinked()) {
       CParamValue value = GetParameterValue();
       value.value += 1.0f;
-      m_pDevice->ApplyControlChange(value);
+      ModelChange(m_pDevice, value);
     }
     redraw = m_rect;
   }
@@ -987,7 +988,7 @@ TEST_P(CustomPanelUnitEditTest, ABoxWithoutANumberChangesNothingOnTheUnit) {
   ASSERT_NE(unit, nullptr);
   system.AppendDevice(unit);
   const CParamValue before = c.amplifier ? CParamValue(kZelParamGain, -36.0f, ParamKind::kLevel) : c.before;
-  unit->ApplyControlChange(before);
+  ModelChange(unit, before);
   unit->SetNeedsInitialisation(false);
   for (int i = 0; i < 3; ++i) unit->UpdateCommsState(true);
   ASSERT_TRUE(unit->IsConnected());

@@ -1,6 +1,7 @@
 // The link manager dialog.
 #include "ui/dialogs/LinkManagerDlg.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -124,11 +125,20 @@ QTreeWidgetItem* CLinkManagerDlg::AddLinkItem(CLink* link) {
 
 QTreeWidgetItem* CLinkManagerDlg::AddMemberItem(QTreeWidgetItem* linkItem, CLinkRef* member) {
   m_filling = true;
-  auto* item = new QTreeWidgetItem(linkItem, {MemberText(*member)});
-  item->setToolTip(0, item->text(0));  // the whole text, should a long name be cut
+  QString text = MemberText(*member);
+  auto* item = new QTreeWidgetItem(linkItem, {text});
   SetPointer(item, member);
   item->setFlags(item->flags() & ~Qt::ItemIsEditable);
   if (member->m_displayFlag) m_tree->SetItemGrey(item);
+  // A member that a value of the link passed by while its unit was away says so, in red, and
+  // its link is opened to show it.
+  if (member->IsOutOfLine()) {
+    item->setText(0, QString::fromLatin1(kOutOfLineMark) + text);
+    text = item->text(0) + QStringLiteral("\n") + QString::fromLatin1(kOutOfLineNote);
+    item->setForeground(0, QColor(170, 0, 0));
+    linkItem->setExpanded(true);
+  }
+  item->setToolTip(0, text);  // the whole text, should a long name be cut
   m_filling = false;
   return item;
 }

@@ -1,7 +1,8 @@
 // "Link Manager": creates, renames and deletes the system's links and chooses their members and
 // master. It works on the system's links directly: every change is made at once, with no undo.
 // Devices are named by their name, model and ID ("Stage (Nerex48, ID 3)"), in the device list
-// and in the members ("Stage (Nerex48, ID 3) - Input Channel A Gain").
+// and in the members ("Stage (Nerex48, ID 3) - Input Channel A Gain"); a member whose unit was
+// away when the link changed is marked out of line.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,11 @@ class CLinkManagerDlg : public CBitmapDialogEx {
  public:
   // A link's name is at most this long.
   static constexpr int kMaxLinkName = 30;
+  // Before the text of a member that is out of line (CLinkRef::IsOutOfLine), where a long
+  // name cannot cut it off, and in its tooltip.
+  static constexpr const char* kOutOfLineMark = "Out of line: ";
+  static constexpr const char* kOutOfLineNote =
+      "Its unit was away when the link changed: it takes the link's value when the unit is back.";
 
   explicit CLinkManagerDlg(CSystem& system, QWidget* parent = nullptr);
 

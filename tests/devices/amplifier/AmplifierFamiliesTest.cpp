@@ -17,6 +17,7 @@
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Clipboard.h"
 #include "platform/SerialPortMemory.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -216,7 +217,7 @@ TEST_F(AmplifierFamiliesTest, ZelUnits_RecallOfflineQueuesNothingAndGoingOnlineE
     else device = std::make_unique<CZelBreakDevice>(&system, nullptr, type, 3);
     device->Initialise();
     std::unique_ptr<CSnapshotData> image(device->CreateSnapshotData());
-    device->ApplySnapshotData(*image);
+    RecallImage(device, *image);
     EXPECT_EQ(device->GetQueueSize(), 0u);
     device->QueueMessage(true, std::make_unique<CControlMessage>());
     device->Reinitialise(0);

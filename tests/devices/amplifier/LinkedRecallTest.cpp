@@ -15,6 +15,7 @@
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ class LinkedRecallTest : public ::testing::TestWithParam<LinkedFamily> {
       link->AddMember(system.GetDevice(int(i))->GetUuid(), std::uint32_t(GetParam().gain));
   }
   void Set(int index, float level) {
-    system.GetDevice(index)->ApplyControlChange(CParamValue(GetParam().gain, level, ParamKind::kLevel));
+    ModelChange(system.GetDevice(index), CParamValue(GetParam().gain, level, ParamKind::kLevel));
   }
   float Level(int index) const { return system.GetDevice(index)->GetCurrentValue(GetParam().gain).value; }
 

@@ -17,6 +17,7 @@
 #include "tools/devsim/SimAnswerGate.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -126,11 +127,11 @@ TEST_F(ZelBreakBusTest, ReadOutFillsEachBoxFromItsUnitBesideTheOtherFamilies) {
 }
 
 TEST_F(ZelBreakBusTest, ChangesReachTheUnit) {
-  bigBox->ApplyControlChange(CParamValue(kBreakParamGain + 4, -10.0f, ParamKind::kLevel));
-  bigBox->ApplyControlChange(MakeBoolParamValue(kBreakParamMute + 9, true));
-  bigBox->ApplyControlChange(MakeTextParamValue(kBreakParamChannelName + 2, "Vox 3"));
-  bigBox->ApplyControlChange(MakeTextParamValue(kBreakParamBoxName, "Stage Right"));
-  bigBox->ApplyControlChange(MakeIntParamValue(kBreakParamGpio, 0x05));
+  ModelChange(bigBox, CParamValue(kBreakParamGain + 4, -10.0f, ParamKind::kLevel));
+  ModelChange(bigBox, MakeBoolParamValue(kBreakParamMute + 9, true));
+  ModelChange(bigBox, MakeTextParamValue(kBreakParamChannelName + 2, "Vox 3"));
+  ModelChange(bigBox, MakeTextParamValue(kBreakParamBoxName, "Stage Right"));
+  ModelChange(bigBox, MakeIntParamValue(kBreakParamGpio, 0x05));
   ASSERT_TRUE(bus.WaitFor([&] { return big->State().gpio == 0x05; }));
   const SimZelBreakState s = big->State();
   EXPECT_EQ(s.gains[4], 20);
@@ -140,7 +141,7 @@ TEST_F(ZelBreakBusTest, ChangesReachTheUnit) {
   // A recalled snapshot pushes the box's whole mixer.
   std::unique_ptr<CSnapshotData> snapshot(smallBox->CreateSnapshotData());
   snapshot->m_data[5 + 6] = 30;
-  smallBox->ApplySnapshotData(*snapshot);
+  RecallImage(smallBox, *snapshot);
   ASSERT_TRUE(bus.WaitFor([&] { return small->State().gains[6] == 30; }));
 }
 
@@ -159,7 +160,7 @@ TEST_F(ZelBreakBusTest, AGainChangedWhileTheSettingsOfANewIdAreReadStaysChangedI
   EXPECT_EQ(SimBytes(read.begin(), read.begin() + 10), (SimBytes{0xF0, 0x00, 0x0A, 41, 0, 0, 0, 9, 0, 59}));
   ASSERT_TRUE(bigBox->IsConnected());
   const std::size_t settingsReads = spare->ReadCount(59);
-  bigBox->ApplyControlChange(CParamValue(kBreakParamGain + 2, -10.0f, ParamKind::kLevel));
+  ModelChange(bigBox, CParamValue(kBreakParamGain + 2, -10.0f, ParamKind::kLevel));
   spareGate->Release();
   ASSERT_TRUE(bus.WaitFor([&] { return bigBox->IsReadOutComplete(); }));
   // The gain's frame: F1, ..., command 8, channel 2, step 20 (-10 dB in half-dB steps).

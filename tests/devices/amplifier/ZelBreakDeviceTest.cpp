@@ -4,6 +4,7 @@
 
 #include "core/support/SystemMessages.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -138,7 +139,7 @@ class ZelBreakGainTest : public ZelAmpFixture, public ::testing::WithParamInterf
 TEST_P(ZelBreakGainTest, GainChangeQueuesTheStepAndReadsItBack) {
   CZelBreakDevice* d = AddBox(41, 7);
   Connect(*d);
-  d->ApplyControlChange(CParamValue(3, GetParam().dB, ParamKind::kLevel));
+  ModelChange(d, CParamValue(3, GetParam().dB, ParamKind::kLevel));
   const auto queued = Queued(*d);
   ASSERT_EQ(queued.size(), 1u);
   Bytes expected{0xF1, 0x00, 0x0C, 0x29, 0x00, 0x00, 0x00, 0x07, 0x00, 0x08, 0x02, GetParam().step, 0};
@@ -159,11 +160,11 @@ INSTANTIATE_TEST_SUITE_P(Steps, ZelBreakGainTest,
 TEST_F(ZelBreakModelTest, GoldenWriteFramesOfEveryChange) {
   CZelBreakDevice* d = AddBox(41, 7);
   Connect(*d);
-  d->ApplyControlChange(CParamValue(3, -6.3f, ParamKind::kLevel));
-  d->ApplyControlChange(MakeBoolParamValue(17 + 15, true));
-  d->ApplyControlChange(MakeTextParamValue(33, "Kick"));
-  d->ApplyControlChange(MakeIntParamValue(59, 0x40 + 3 + 5 * 8));
-  d->ApplyControlChange(MakeTextParamValue(49, ""));
+  ModelChange(d, CParamValue(3, -6.3f, ParamKind::kLevel));
+  ModelChange(d, MakeBoolParamValue(17 + 15, true));
+  ModelChange(d, MakeTextParamValue(33, "Kick"));
+  ModelChange(d, MakeIntParamValue(59, 0x40 + 3 + 5 * 8));
+  ModelChange(d, MakeTextParamValue(49, ""));
   const auto queued = Queued(*d);
   ASSERT_EQ(queued.size(), 5u);
   EXPECT_EQ(queued[0], (Bytes{0xF1, 0x00, 0x0C, 0x29, 0x00, 0x00, 0x00, 0x07, 0x00, 0x08, 0x02, 0x0C, 0x43}));
@@ -191,14 +192,14 @@ TEST_F(ZelBreakModelTest, GoldenWriteFramesOfEveryChange) {
 TEST_F(ZelBreakModelTest, MuteOfChannelEightAndMergedGainFrames) {
   CZelBreakDevice* d = AddBox(41, 7);
   Connect(*d);
-  d->ApplyControlChange(MakeBoolParamValue(17 + 7, true));
+  ModelChange(d, MakeBoolParamValue(17 + 7, true));
   EXPECT_EQ(Queued(*d).back(),
             (Bytes{0xF1, 0x00, 0x0D, 0x29, 0x00, 0x00, 0x00, 0x07, 0x00, 0x09, 0x00, 0x01, 0x00, 0x38}));
   d->ClearQueue();
   // Two changes to one channel before the worker sends leave the newer; another channel stays.
-  d->ApplyControlChange(CParamValue(1, -1.0f, ParamKind::kLevel));
-  d->ApplyControlChange(CParamValue(2, -1.0f, ParamKind::kLevel));
-  d->ApplyControlChange(CParamValue(1, -2.0f, ParamKind::kLevel));
+  ModelChange(d, CParamValue(1, -1.0f, ParamKind::kLevel));
+  ModelChange(d, CParamValue(2, -1.0f, ParamKind::kLevel));
+  ModelChange(d, CParamValue(1, -2.0f, ParamKind::kLevel));
   const auto queued = Queued(*d);
   ASSERT_EQ(queued.size(), 2u);
   EXPECT_EQ(queued[0][10], 1);
@@ -206,8 +207,8 @@ TEST_F(ZelBreakModelTest, MuteOfChannelEightAndMergedGainFrames) {
   EXPECT_EQ(queued[1][11], 4);
   // Names are never merged.
   d->ClearQueue();
-  d->ApplyControlChange(MakeTextParamValue(33, "A"));
-  d->ApplyControlChange(MakeTextParamValue(33, "B"));
+  ModelChange(d, MakeTextParamValue(33, "A"));
+  ModelChange(d, MakeTextParamValue(33, "B"));
   EXPECT_EQ(Queued(*d).size(), 2u);
 }
 
@@ -216,17 +217,17 @@ TEST_F(ZelBreakModelTest, AnAmplifierSoloSendsTheBoxNothing) {
   CZelSeriesDevice* amp = Add(51, 5);
   Connect(*d);
   Connect(*amp);
-  amp->ApplyControlChange(MakeBoolParamValue(kZelParamSolo, true));
+  ModelChange(amp, MakeBoolParamValue(kZelParamSolo, true));
   EXPECT_TRUE(Queued(*d).empty());
 }
 
 TEST_F(ZelBreakModelTest, IdentifyQueuesTheRawQueryOnlyWhileConnected) {
   CZelBreakDevice* d = AddBox(41, 0x01020304);
-  d->ApplyControlChange(MakeBoolParamValue(60, true));
+  ModelChange(d, MakeBoolParamValue(60, true));
   EXPECT_TRUE(Queued(*d).empty());
   Connect(*d);
   system.SetModified(false);
-  d->ApplyControlChange(MakeBoolParamValue(60, true));
+  ModelChange(d, MakeBoolParamValue(60, true));
   const auto queued = Queued(*d);
   ASSERT_EQ(queued.size(), 1u);
   EXPECT_EQ(queued[0], (Bytes{0xB0, 0x01, 0x02, 0x03, 0x04}));
@@ -239,9 +240,9 @@ TEST_F(ZelBreakModelTest, IdentifyQueuesTheRawQueryOnlyWhileConnected) {
 TEST_F(ZelBreakModelTest, OfflineWritesKeepTheModelAndSendAllSettingsIsForced) {
   CZelBreakDevice* d = AddBox(40, 7);  // 8 channels
   ASSERT_TRUE(system.GetComms().SetOnline(false));
-  d->ApplyControlChange(CParamValue(2, -3.0f, ParamKind::kLevel));
-  d->ApplyControlChange(MakeBoolParamValue(17, true));
-  d->ApplyControlChange(MakeIntParamValue(59, 0x0A));
+  ModelChange(d, CParamValue(2, -3.0f, ParamKind::kLevel));
+  ModelChange(d, MakeBoolParamValue(17, true));
+  ModelChange(d, MakeIntParamValue(59, 0x0A));
   EXPECT_TRUE(Queued(*d).empty());
   EXPECT_EQ(d->GetGain(1), 6);
   d->SendAllSettings();

@@ -9,6 +9,7 @@
 #include "core/support/SystemMessages.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tests/support/FirmwareTableFile.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(EveryModel, ZelBreakReadOutTest, ::testing::Range(34u, 
 TEST_F(ZelBreakProtocolTest, PendingSecurityProbesWithTheStatusReadEveryTwelfthTurn) {
   CZelBreakDevice* d = AddBox(41, 7);
   Connect(*d);
-  d->ApplyControlChange(CParamValue(1, -1.0f, ParamKind::kLevel));  // waits for the security step
+  ModelChange(d, CParamValue(1, -1.0f, ParamKind::kLevel));  // waits for the security step
   d->SetNeedsInitialisation(true);
   d->SetPollCounter(0);
   for (int round = 0; round < 2; ++round) {

@@ -12,6 +12,7 @@
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -27,11 +28,11 @@ class ZelBreakRecordsTest : public ZelAmpFixture {
     d->SetName("Foyer Rack");
     Offline([&] {
       for (int c = 0; c < d->GetChannelCount(); ++c) {
-        d->ApplyControlChange(CParamValue(1 + c, -0.5f * float(c + 1), ParamKind::kLevel));
-        d->ApplyControlChange(MakeTextParamValue(33 + c, "In " + std::to_string(c + 1)));
+        ModelChange(d, CParamValue(1 + c, -0.5f * float(c + 1), ParamKind::kLevel));
+        ModelChange(d, MakeTextParamValue(33 + c, "In " + std::to_string(c + 1)));
       }
-      d->ApplyControlChange(MakeBoolParamValue(17 + 2, true));
-      d->ApplyControlChange(MakeIntParamValue(59, 0x40 + 2 + 7 * 8));
+      ModelChange(d, MakeBoolParamValue(17 + 2, true));
+      ModelChange(d, MakeIntParamValue(59, 0x40 + 2 + 7 * 8));
     });
     return d;
   }
@@ -149,7 +150,7 @@ TEST_F(ZelBreakRecordsTest, SnapshotCarriesMaskAndGainsAndSendsOnRecall) {
   other.m_data[1] = 0xFF;
   other.m_data[2] = 0xFF;
   for (int c = 0; c < 16; ++c) other.m_data[std::size_t(5 + c)] = 20;
-  d->ApplySnapshotData(other);
+  RecallImage(d, other);
   EXPECT_EQ(d->GetMuteMask(), 0xFFFFu);
   EXPECT_EQ(d->GetGain(7), 20);
   EXPECT_EQ(d->GetGain(8), 0);
@@ -162,12 +163,12 @@ TEST_F(ZelBreakRecordsTest, SnapshotCarriesMaskAndGainsAndSendsOnRecall) {
   d->ClearQueue();
   other.m_data[0] = 2;
   other.m_data[5] = 33;
-  d->ApplySnapshotData(other);
+  RecallImage(d, other);
   EXPECT_EQ(d->GetGain(0), 20);
   EXPECT_EQ(Queued(*d).size(), 10u);
   d->ClearQueue();
   CSnapshotData shortBlock(d->GetUuid(), {1, 0, 0});
-  d->ApplySnapshotData(shortBlock);
+  RecallImage(d, shortBlock);
   EXPECT_EQ(d->GetMuteMask(), 0xFFFFu);
   EXPECT_EQ(Queued(*d).size(), 10u);
 }
@@ -200,7 +201,7 @@ TEST_P(ZelBreakPasteTest, PasteTakesWhatItsCommandNames) {
   Configured(p.sourceType)->CopyToClipboard(0);
   CZelBreakDevice* target = AddBox(p.targetType, 20);
   Connect(*target);
-  target->ApplyControlChange(MakeBoolParamValue(17 + 12, true));
+  ModelChange(target, MakeBoolParamValue(17 + 12, true));
   target->ClearQueue();
   system.SetModified(false);
   target->PasteFromClipboard(p.command);

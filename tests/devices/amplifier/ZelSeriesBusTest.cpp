@@ -12,6 +12,7 @@
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tools/devsim/SimAnswerGate.h"
 #include "tools/devsim/SimZelAmp.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -180,10 +181,10 @@ INSTANTIATE_TEST_SUITE_P(Windows, ZelBusLoadAlarmTest,
                          });
 
 TEST_F(ZelBusTest, ChangesReachTheUnit) {
-  amp->ApplyControlChange(CParamValue(kZelParamGain + 2, -20.0f, ParamKind::kLevel));
-  amp->ApplyControlChange(MakeBoolParamValue(kZelParamMute + 3, true));
-  amp->ApplyControlChange(MakeTextParamValue(kZelParamChannelName, "Main L"));
-  amp->ApplyControlChange(MakeIntParamValue(kZelParamAlarmTemperature, 95));
+  ModelChange(amp, CParamValue(kZelParamGain + 2, -20.0f, ParamKind::kLevel));
+  ModelChange(amp, MakeBoolParamValue(kZelParamMute + 3, true));
+  ModelChange(amp, MakeTextParamValue(kZelParamChannelName, "Main L"));
+  ModelChange(amp, MakeIntParamValue(kZelParamAlarmTemperature, 95));
   ASSERT_TRUE(WaitFor([&] { return unit->State().alarmTemperature == 95; }));
   const SimZelAmpState s = unit->State();
   EXPECT_EQ(s.gainIndex[2], 16);

@@ -5,6 +5,7 @@
 #include "core/model/DeviceProperty.h"
 #include "core/support/SystemMessages.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -215,11 +216,11 @@ TEST_P(ZelNameRowTest, FitsByCharactersAndRefusesWhatTheFieldCannotCarry) {
 TEST_P(ZelNameRowTest, AChangeTheFieldCannotCarryKeepsTheNameAndShowsItAgain) {
   const NameRowCase& c = GetParam();
   CDevice& d = Make();
-  d.ApplyControlChange(MakeTextParamValue(c.parameterId, "Vox"));
+  ModelChange(d, MakeTextParamValue(c.parameterId, "Vox"));
   CTestControlPanel panel;
   d.SetControlPanel(&panel);
   system.SetModified(false);
-  d.ApplyControlChange(MakeTextParamValue(c.parameterId, "V\xC3\xB6x"));
+  ModelChange(d, MakeTextParamValue(c.parameterId, "V\xC3\xB6x"));
   d.SetControlPanel(nullptr);
   EXPECT_EQ(Held(d), "Vox");
   EXPECT_EQ(d.GetQueueSize(), 1u);

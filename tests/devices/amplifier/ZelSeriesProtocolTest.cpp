@@ -15,6 +15,7 @@
 #include "tests/support/FirmwareTableFile.h"
 #include "tests/support/FixedTick.h"
 #include "tests/support/TestDevices.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -207,7 +208,7 @@ TEST_F(ZelProtocolTest, SettingsReplyFillsTheModelAndLogsStandbyEdges) {
 TEST_F(ZelProtocolTest, SettingsReplyDuringASoloOrGlobalMuteKeepsTheMuteMask) {
   CZelSeriesDevice* d = Add(51, 5);
   Connect(*d);
-  d->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 1, true));
+  ModelChange(d, MakeBoolParamValue(kZelParamSolo + 1, true));
   SendQueued(*d);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0}, true));
   EXPECT_EQ(d->GetMuteMask(), 0);
@@ -239,7 +240,7 @@ TEST_F(ZelProtocolTest, RepliesToReadsAskedBeforeAChangeLeaveTheChangedSettingsI
   };
   const CControlMessage status = AskZelRead(*d, 0x3F), named = AskZelRead(*d, 0x3C), read = AskZelRead(*d, 0x3B);
   ASSERT_TRUE(Edit(*d, "Mode", {}, 2));  // Bridge
-  d->ApplyControlChange(MakeTextParamValue(kZelParamAmpName, "Front"));
+  ModelChange(d, MakeTextParamValue(kZelParamAmpName, "Front"));
   ASSERT_TRUE(Edit(*d, "Ch 1 Window", std::int64_t(30)));
   // The writes leave, but the replies were made before they reached the unit.
   EXPECT_EQ(Queued(*d).size(), 3u);
@@ -278,7 +279,7 @@ TEST_F(ZelProtocolTest, ALeftOutReplyIsLoggedOnlyWhenAChangeCameAfterItsRead) {
     std::copy_n(text, std::strlen(text), bytes.begin());
     return ZelReply(*d, 0x3C, 51, bytes);
   };
-  d->ApplyControlChange(MakeTextParamValue(kZelParamAmpName, "Front"));
+  ModelChange(d, MakeTextParamValue(kZelParamAmpName, "Front"));
   SendQueued(*d);
 
   CControlMessage check;
@@ -288,7 +289,7 @@ TEST_F(ZelProtocolTest, ALeftOutReplyIsLoggedOnlyWhenAChangeCameAfterItsRead) {
   EXPECT_EQ(leftOutLines(), 0u);
 
   // Writes queued before the read, still waiting: left out, no line; asked again once they left.
-  d->ApplyControlChange(MakeTextParamValue(kZelParamAmpName, "Front"));
+  ModelChange(d, MakeTextParamValue(kZelParamAmpName, "Front"));
   ASSERT_EQ(Queued(*d).size(), 1u);
   DeliverZelReply(*d, 0x3C, name("Stage"));
   EXPECT_EQ(d->GetName(), "Front");
@@ -299,7 +300,7 @@ TEST_F(ZelProtocolTest, ALeftOutReplyIsLoggedOnlyWhenAChangeCameAfterItsRead) {
 
   // A change after the read was asked: left out, and said.
   const CControlMessage read = AskZelRead(*d, 0x3C);
-  d->ApplyControlChange(MakeTextParamValue(kZelParamAmpName, "Front"));
+  ModelChange(d, MakeTextParamValue(kZelParamAmpName, "Front"));
   SendQueued(*d);
   DeliverZelReplyTo(*d, read, name("Stage"));
   EXPECT_EQ(d->GetName(), "Front");
@@ -514,7 +515,7 @@ class ZelWriteTest : public ZelAmpFixture, public ::testing::WithParamInterface<
 TEST_P(ZelWriteTest, GoldenFrame) {
   CZelSeriesDevice* d = Add(51, 5);
   Connect(*d);
-  d->ApplyControlChange(GetParam().value);
+  ModelChange(d, GetParam().value);
   const auto queued = Queued(*d);
   ASSERT_EQ(queued.size(), 1u) << GetParam().name;
   EXPECT_EQ(queued[0], GetParam().frame) << GetParam().name;
@@ -557,8 +558,8 @@ TEST_F(ZelProtocolTest, NameWritesArePaddedWithSpaces) {
   CZelSeriesDevice* d = Add(51, 5);
   Connect(*d);
   const std::size_t racks = frame.Count(FrameMsg::kRefreshRack);
-  d->ApplyControlChange(MakeTextParamValue(kZelParamAmpName, "Main L"));
-  d->ApplyControlChange(MakeTextParamValue(kZelParamChannelName + 1, "Sub"));
+  ModelChange(d, MakeTextParamValue(kZelParamAmpName, "Main L"));
+  ModelChange(d, MakeTextParamValue(kZelParamChannelName + 1, "Sub"));
   const auto queued = Queued(*d);
   ASSERT_EQ(queued.size(), 2u);
   ASSERT_EQ(queued[0].size(), 51u);
@@ -577,11 +578,11 @@ TEST_F(ZelProtocolTest, NameWritesArePaddedWithSpaces) {
 TEST_F(ZelProtocolTest, NewerGainWriteReplacesAQueuedOneButMutesAreAllSent) {
   CZelSeriesDevice* d = Add(51, 5);
   Connect(*d);
-  d->ApplyControlChange(Gain(5, -3.0f));
-  d->ApplyControlChange(Gain(6, -4.0f));
-  d->ApplyControlChange(Gain(5, -6.0f));
-  d->ApplyControlChange(MakeBoolParamValue(9, true));
-  d->ApplyControlChange(MakeBoolParamValue(9, false));
+  ModelChange(d, Gain(5, -3.0f));
+  ModelChange(d, Gain(6, -4.0f));
+  ModelChange(d, Gain(5, -6.0f));
+  ModelChange(d, MakeBoolParamValue(9, true));
+  ModelChange(d, MakeBoolParamValue(9, false));
   const auto queued = Queued(*d);
   ASSERT_EQ(queued.size(), 4u);
   EXPECT_EQ(queued[0][10], 1);
@@ -595,16 +596,16 @@ TEST_F(ZelProtocolTest, ChangesAreRefusedWhileNotConnectedAndPanelPageOrIdentify
   CZelSeriesDevice* d = Add(55, 5);
   system.SetModified(false);
   // Online with the unit away the file keeps what the unit holds; only the panel's page turns.
-  d->ApplyControlChange(Gain(5, -3.0f));
+  ModelChange(d, Gain(5, -3.0f));
   EXPECT_EQ(d->GetQueueSize(), 0u);
   EXPECT_EQ(d->GetGainIndex(0), 0);
   EXPECT_FALSE(system.IsModified());
   for (std::uint32_t page : {1u, 2u, 0u}) {
-    d->ApplyControlChange(MakeBoolParamValue(kZelParamPanelPage, true));
+    ModelChange(d, MakeBoolParamValue(kZelParamPanelPage, true));
     EXPECT_EQ(d->GetDisplayPage(), page);
   }
   Connect(*d);
-  d->ApplyControlChange(MakeBoolParamValue(kZelParamIdentify, true));
+  ModelChange(d, MakeBoolParamValue(kZelParamIdentify, true));
   EXPECT_FALSE(system.IsModified());
   ASSERT_EQ(Queued(*d).size(), 1u);
   EXPECT_EQ(Queued(*d)[0], (Bytes{0xB0, 0, 0, 0, 5}));
@@ -615,9 +616,9 @@ TEST_F(ZelProtocolTest, SoloMutesTheOtherChannelsAndEveryOtherDevice_ReleaseRest
   CZelSeriesDevice* other = Add(51, 6);
   Connect(*six);
   Connect(*other);
-  other->ApplyControlChange(MakeBoolParamValue(kZelParamMute, true));
+  ModelChange(other, MakeBoolParamValue(kZelParamMute, true));
   other->ClearQueue();
-  six->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 2, true));
+  ModelChange(six, MakeBoolParamValue(kZelParamSolo + 2, true));
   EXPECT_EQ(six->GetMuteOverride(), 0x14);
   EXPECT_EQ(Queued(*six).back()[10], 0x0B);
   EXPECT_EQ(Queued(*other).back()[10], 0x0F);
@@ -628,10 +629,10 @@ TEST_F(ZelProtocolTest, SoloMutesTheOtherChannelsAndEveryOtherDevice_ReleaseRest
   EXPECT_TRUE(other->GetCurrentValue(kZelParamMute + 1).flag);
   // A mute while the solo holds changes nothing and sends nothing.
   const std::size_t queued = six->GetQueueSize();
-  six->ApplyControlChange(MakeBoolParamValue(kZelParamMute + 1, true));
+  ModelChange(six, MakeBoolParamValue(kZelParamMute + 1, true));
   EXPECT_EQ(six->GetQueueSize(), queued);
 
-  six->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 2, false));
+  ModelChange(six, MakeBoolParamValue(kZelParamSolo + 2, false));
   EXPECT_EQ(six->GetMuteOverride(), 0);
   EXPECT_EQ(Queued(*six).back()[10], 0x00);
   EXPECT_EQ(Queued(*other).back()[10], 0x01);
@@ -657,7 +658,7 @@ TEST_P(ZelModeSoloTest, AModeThatHidesTheSoloedChannelReleasesItsSolo) {
   CZelSeriesDevice* other = Add(51, 6);
   Connect(*d);
   Connect(*other);
-  d->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + c.soloed, true));
+  ModelChange(d, MakeBoolParamValue(kZelParamSolo + c.soloed, true));
   ASSERT_EQ(other->GetMuteOverride(), 0x20);
   d->ClearQueue();
   const int choice = c.type == 55 ? int(c.modeByte) - 2 : int(c.modeByte) - 1;
@@ -712,12 +713,12 @@ TEST_F(ZelProtocolTest, AThresholdTheUnitsDoNotTakeIsNeverSent) {
     Connect(*d);
     d->ClearQueue();
     for (int degrees : {0, 39, 111, 255}) {
-      d->ApplyControlChange(MakeIntParamValue(kZelParamAlarmTemperature, degrees));
+      ModelChange(d, MakeIntParamValue(kZelParamAlarmTemperature, degrees));
       EXPECT_EQ(d->GetAlarmTemperature(), 0) << degrees;
       EXPECT_TRUE(Queued(*d).empty()) << degrees;
     }
     for (int degrees : {40, 110}) {
-      d->ApplyControlChange(MakeIntParamValue(kZelParamAlarmTemperature, degrees));
+      ModelChange(d, MakeIntParamValue(kZelParamAlarmTemperature, degrees));
       ASSERT_FALSE(Queued(*d).empty());
       const Bytes f = Queued(*d).back();
       EXPECT_EQ(Bytes(f.begin() + 9, f.end() - 1), (Bytes{0x22, std::uint8_t(degrees)}));
@@ -770,7 +771,7 @@ TEST_F(ZelProtocolTest, StandbyChangeStartsTheHoldOffThatPausesPolling) {
   CZelSeriesDevice* d = Add(51, 5);
   Connect(*d);
   ReadOut(*d);
-  d->ApplyControlChange(MakeBoolParamValue(kZelParamStandby, true));
+  ModelChange(d, MakeBoolParamValue(kZelParamStandby, true));
   EXPECT_TRUE(d->IsInStandby());
   EXPECT_EQ(Hints(kZelHintStandby), 1u);
   CControlMessage m;
@@ -784,7 +785,7 @@ TEST_F(ZelProtocolTest, StandbyChangeStartsTheHoldOffThatPausesPolling) {
   EXPECT_TRUE(d->GetNextPollMessage(m));
   EXPECT_EQ(frame.Count(FrameMsg::kInvalidatePanel), invalidations + 1);
   // The same state again sends nothing.
-  d->ApplyControlChange(MakeBoolParamValue(kZelParamStandby, true));
+  ModelChange(d, MakeBoolParamValue(kZelParamStandby, true));
   EXPECT_EQ(d->GetQueueSize(), 0u);
 }
 
@@ -794,12 +795,12 @@ TEST_F(ZelProtocolTest, TakeReferenceNeedsAConnectionAndACurrentToDivideBy) {
   meters.outputVoltage = {20.0f, 20.0f, 0, 0};
   meters.outputCurrent = {2.5f, 0.05f, 0, 0};
   d->SetMetersForTests(meters);
-  d->ApplyControlChange(MakeIntParamValue(kZelParamReference, 0));
+  ModelChange(d, MakeIntParamValue(kZelParamReference, 0));
   EXPECT_EQ(d->GetReferenceImpedance(0), 0.0f);  // offline
   Connect(*d);
-  d->ApplyControlChange(MakeIntParamValue(kZelParamReference, 0));
+  ModelChange(d, MakeIntParamValue(kZelParamReference, 0));
   EXPECT_FLOAT_EQ(d->GetReferenceImpedance(0), 8.0f);
-  d->ApplyControlChange(MakeIntParamValue(kZelParamReference + 1, 0));
+  ModelChange(d, MakeIntParamValue(kZelParamReference + 1, 0));
   EXPECT_EQ(d->GetReferenceImpedance(1), 0.0f);
   const auto queued = Queued(*d);
   ASSERT_EQ(queued.size(), 1u);

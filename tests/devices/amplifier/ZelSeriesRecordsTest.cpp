@@ -22,6 +22,7 @@
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tests/support/TestDevices.h"
 #include "tests/support/RecordingUi.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -135,9 +136,9 @@ TEST_F(ZelRecordsTest, FileRecordRoundTripKeepsSettingsAndDropsMonitoredValues) 
   Connect(*d);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {1, 2, 3, 32, 50, 60, 70, 80, 9, 95, 0x1A, 0x05, 0x2A}, true));
   Deliver(*d, 0x45, ZelReply(*d, 0x45, 21, {0, 80, 0, 80, 0, 80, 0, 80}, true));
-  d->ApplyControlChange(MakeTextParamValue(23, "Fill"));
-  d->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 1, true));
-  d->ApplyControlChange(MakeBoolParamValue(kZelParamPanelPage, true));
+  ModelChange(d, MakeTextParamValue(23, "Fill"));
+  ModelChange(d, MakeBoolParamValue(kZelParamSolo + 1, true));
+  ModelChange(d, MakeBoolParamValue(kZelParamPanelPage, true));
   SendQueued(*d);
   Deliver(*d, 0x3F, ZelReply(*d, 0x3F, 12, {0x7F}));
 
@@ -317,7 +318,7 @@ TEST_F(ZelRecordsTest, SnapshotRecordAndRecall) {
   // Recall onto a device out of standby with other gains: fields, all settings, standby on.
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 90, 0, 0, 0}, true));
   d->ClearQueue();
-  d->ApplySnapshotData(*snap);
+  RecallImage(d, *snap);
   EXPECT_EQ(d->GetGainIndex(1), 8);
   EXPECT_EQ(d->GetMuteMask(), 0x02);
   EXPECT_TRUE(d->IsInStandby());
@@ -328,11 +329,11 @@ TEST_F(ZelRecordsTest, SnapshotRecordAndRecall) {
 
   // A record of another version changes no field; a unit in standby is taken out of it.
   CSnapshotData other(d->GetUuid(), {2, 0x0F, 9, 9, 9, 9, 0});
-  d->ApplySnapshotData(other);
+  RecallImage(d, other);
   EXPECT_EQ(d->GetGainIndex(0), 4);
   EXPECT_FALSE(d->IsInStandby());
   CSnapshotData tooShort(d->GetUuid(), {1, 0x0F});
-  d->ApplySnapshotData(tooShort);
+  RecallImage(d, tooShort);
   EXPECT_EQ(d->GetMuteMask(), 0x02);
 }
 
@@ -519,7 +520,7 @@ TEST_F(ZelRecordsTest, PasteReleasesASoloAndSendsAllSettingsWhenConnected) {
   CZelSeriesDevice* other = Add(51, 8);
   Connect(*d);
   Connect(*other);
-  d->ApplyControlChange(MakeBoolParamValue(kZelParamSolo, true));
+  ModelChange(d, MakeBoolParamValue(kZelParamSolo, true));
   ASSERT_EQ(other->GetMuteOverride(), 0x20);
   d->CopyToClipboard(0);
   d->ClearQueue();
@@ -538,8 +539,8 @@ TEST_F(ZelRecordsTest, AFileSavedDuringASoloOpensWithEachAmplifiersOwnMutes) {
   CZelSeriesDevice* other = Add(51, 8);
   Connect(*soloed);
   Connect(*other);
-  other->ApplyControlChange(MakeBoolParamValue(kZelParamMute, true));  // its own mask: channel 1
-  soloed->ApplyControlChange(MakeBoolParamValue(kZelParamSolo + 1, true));
+  ModelChange(other, MakeBoolParamValue(kZelParamMute, true));  // its own mask: channel 1
+  ModelChange(soloed, MakeBoolParamValue(kZelParamSolo + 1, true));
   ASSERT_EQ(other->GetMuteOverride(), 0x20);
   ASSERT_TRUE(other->GetCurrentValue(kZelParamMute + 1).flag);
   QTemporaryDir dir;
@@ -570,7 +571,7 @@ TEST_F(ZelRecordsTest, AFileSavedDuringASoloOpensWithEachAmplifiersOwnMutes) {
   }
   // The mute buttons send.
   Connect(*b);
-  b->ApplyControlChange(MakeBoolParamValue(kZelParamMute, false));
+  ModelChange(b, MakeBoolParamValue(kZelParamMute, false));
   const auto frames = Queued(*b);
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0][9], 0x09);

@@ -20,6 +20,7 @@
 #include "tests/support/CollectingGrid.h"
 #include "tests/support/ProcessorBus.h"
 #include "tools/devsim/SimAnswerGate.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -293,7 +294,7 @@ INSTANTIATE_TEST_SUITE_P(
                         unit.SetCurrent(image);
                       },
                       [](CNerexSeriesDevice& d, CControlMessage& expected) {
-                        d.ApplyControlChange(CParamValue(kParamGeqBand + kNerexGeqBands + 5, 4.5f, ParamKind::kLevel));
+                        ModelChange(d, CParamValue(kParamGeqBand + kNerexGeqBands + 5, 4.5f, ParamKind::kLevel));
                         ASSERT_TRUE(BuildPackedWriteMessage(d, expected, kCmdGeqBand, {InputChannelByte(1), 0, 5, 45, 0}));
                       },
                       kCmdGeqBand, [](CSimProcessorUnit& unit) { return int(unit.Current().geq.bands[1][5]); },

@@ -20,6 +20,7 @@
 #include "tests/support/CollectingGrid.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingUi.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -61,7 +62,9 @@ class NerexChangeTest : public ProcessorDeviceTest {
     m_system.SetModified(false);
     return d;
   }
-  void Change(const CParamValue& v) { m_device->ApplyControlChange(v); }
+  void Change(const CParamValue& v) { ModelChange(m_device, v); }
+  // A person's change as a panel hands it in: its confirmation asked first.
+  void Confirmed(const CParamValue& v) { ConfirmAndApplyUserChange(*m_device, v); }
   std::vector<std::uint32_t> Commands() const {
     std::vector<std::uint32_t> out;
     CControlMessage m;
@@ -462,12 +465,15 @@ TEST_F(NerexChangeTest, GraphicEqFlattenIsConfirmedAndCoversTheLinkGroup) {
   Image().geq.bands[0][3] = 40;
   Image().geq.bands[1][7] = -20;
   answer.ok = false;
-  Change(MakeBoolParamValue(1321, true));
+  Confirmed(MakeBoolParamValue(1321, true));
+  EXPECT_EQ(answer.asked, 1);
   EXPECT_EQ(Image().geq.bands[0][3], 40);
   EXPECT_TRUE(Queued().empty());
-  EXPECT_TRUE(m_system.IsModified());
+  // Declined before it went in, nothing changed, in the file either.
+  EXPECT_FALSE(m_system.IsModified());
   answer.ok = true;
-  Change(MakeBoolParamValue(1321, true));
+  Confirmed(MakeBoolParamValue(1321, true));
+  EXPECT_EQ(answer.asked, 2);
   EXPECT_EQ(Image().geq.bands[0][3], 0);
   EXPECT_EQ(Image().geq.bands[1][7], 0);
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{42}));
@@ -479,16 +485,18 @@ TEST_F(NerexChangeTest, GraphicEqFlattenIsConfirmedAndCoversTheLinkGroup) {
 TEST_F(NerexChangeTest, RoutingDeclinedChangesNothingAcceptedMutesEveryOutput) {
   Online(118);  // six outputs
   answer.ok = false;
-  Change(MakeBoolParamValue(449, true));
+  Confirmed(MakeBoolParamValue(449, true));
+  EXPECT_EQ(answer.asked, 1);
   EXPECT_EQ(Image().outputs.routingMasks[2], 0x01);
   EXPECT_EQ(Image().outputs.muteMask, 0);
   EXPECT_TRUE(Queued().empty());
-  EXPECT_EQ(panel.calls, (std::vector<std::string>{"UpdateBitMaskButtons"}));
-  EXPECT_TRUE(m_system.IsModified());
+  // The button shows the routing held again; declined before it went in, the file is unchanged.
+  EXPECT_EQ(panel.ids, (std::vector<int>{449}));
+  EXPECT_FALSE(m_system.IsModified());
 
   answer.ok = true;
   panel.ids.clear();
-  Change(MakeBoolParamValue(449, true));
+  Confirmed(MakeBoolParamValue(449, true));
   EXPECT_EQ(Image().outputs.routingMasks[2], 0x05);
   EXPECT_EQ(Image().outputs.muteMask, 0x3F);
   EXPECT_EQ(panel.ids, (std::vector<int>{29, 30, 31, 32, 33, 34}));
@@ -523,16 +531,16 @@ TEST_F(NerexChangeTest, MixingModeIsConfirmedAndSetsTheMatrixFromTheRouting) {
   Online(121);
   Image().outputs.routingMasks[0] = 0x03;
   Image().outputs.routingMasks[1] = 0x0F;
-  Change(MakeBoolParamValue(kParamMixerOn, true));
+  Confirmed(MakeBoolParamValue(kParamMixerOn, true));
   EXPECT_EQ(Image().outputs.mixerFlag, 1);
   EXPECT_EQ(Image().outputs.matrixLevels[0], (std::array<std::uint16_t, 4>{210, 210, 551, 551}));
   EXPECT_EQ(Image().outputs.matrixLevels[1], (std::array<std::uint16_t, 4>{270, 270, 270, 270}));
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{31}));
   EXPECT_TRUE(Called("SelectSideTab 295"));
   m_device->ClearQueue();
-  Change(MakeBoolParamValue(kParamMixerOn, true));  // unchanged
+  Confirmed(MakeBoolParamValue(kParamMixerOn, true));  // unchanged
   EXPECT_TRUE(Queued().empty());
-  Change(MakeBoolParamValue(kParamMixerOff, true));
+  Confirmed(MakeBoolParamValue(kParamMixerOff, true));
   EXPECT_EQ(Image().outputs.muteMask, 0xFF);
   EXPECT_EQ(answer.asked, 3);
 }
@@ -544,7 +552,7 @@ TEST_F(NerexChangeTest, ACallForTheSameIdDuringItsOwnChangeReturnsAtOnce) {
   struct CEcho : CRecordingNerexPanel {
     void NotifyParameterChanged(const CParamValue& v) override {
       ids.push_back(v.id);
-      device->ApplyControlChange(Float(v.id, -20.0f));
+      ModelChange(device, Float(v.id, -20.0f));
     }
     CNerexSeriesDevice* device = nullptr;
   } echo;
@@ -689,7 +697,7 @@ TEST_P(NerexChangeBusTest, OneChangeOfEachGroupReachesTheUnitsImage) {
     changes.push_back(Float(1446 + 3 * 3 + 2, -12.0f));
     changes.push_back(MakeBoolParamValue(kParamMixerOn, true));
   }
-  for (const CParamValue& v : changes) d->ApplyControlChange(v);
+  for (const CParamValue& v : changes) ModelChange(d, v);
   // The queue keeps the order of the changes: once the last one's frame is in, all are.
   ASSERT_TRUE(bus.WaitFor([&] { return unit->WritesOf(31).size() == (torvex ? 2u : 1u); }));
 

@@ -1,5 +1,6 @@
-// The preset actions of a processor: their confirmations, model changes and exact frames,
-// online and offline, and store and recall against the simulated unit.
+// The preset actions of a processor: their questions, asked before an action is handed in,
+// their confirmations, model changes and exact frames, online and offline, and store and
+// recall against the simulated unit.
 #include "core/support/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 
@@ -16,6 +17,7 @@
 #include "devices/processor/NerexParamIds.h"
 #include "platform/Sync.h"
 #include "tests/support/ProcessorBus.h"
+#include "tests/support/ReadWhileAsked.h"
 #include "tests/support/RecordingUi.h"
 
 namespace {
@@ -26,24 +28,31 @@ class CPresetPanel : public CRecordingNerexPanel {
   int GetPresetSelection() const override { return selection; }
   bool AskPresetName(const std::string& caption, std::string& name) override {
     calls.push_back("AskPresetName " + caption + " " + name);
+    WhileAsked();
     if (!nameOk) return false;
     name = enteredName;
     return true;
   }
   bool AskPresetFile(bool, std::string& path) override {
+    WhileAsked();
     path = filePath;
     return !filePath.empty();
   }
   void ShowPresetFileError(const std::string& message) override { calls.push_back("Error " + message); }
   bool EditTimedPresets(TimedPresetEntry* entries, int count) override {
     calls.push_back("EditTimedPresets");
+    WhileAsked();
     if (!timedOk) return false;
     std::copy(timed.begin(), timed.end(), entries);
     return count == kNerexTimedPresets;
   }
   void OpenPresetManager() override {
     calls.push_back("OpenPresetManager");
+    WhileAsked();
     if (whileManagerOpen) whileManagerOpen();
+  }
+  void WhileAsked() {
+    if (whileAsked) whileAsked();
   }
   void SetLcdText(const std::string& text) override { lcd = text; }
 
@@ -56,14 +65,12 @@ class CPresetPanel : public CRecordingNerexPanel {
   std::string lcd;
   // Runs while the preset manager would be open (its window's own event loop).
   std::function<void()> whileManagerOpen;
+  // Runs while any question of the panel would be open (its dialog's own event loop).
+  std::function<void()> whileAsked;
 };
 
-class CPresetDialog : public INerexPresetDialog {
- public:
-  int GetSelectedRow() const override { return row; }
-  std::uint32_t GetStoreMask() const override { return store; }
-  std::uint32_t GetRecallMask() const override { return recall; }
-  std::string GetRowName(int) const override { return name; }
+// What the preset manager's rows and boxes hold when one of its buttons is pressed.
+struct CPresetDialog {
   int row = 0;
   std::uint32_t store = 0;
   std::uint32_t recall = kSectionAll;
@@ -95,8 +102,18 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
     m_system.SetUiServices(&m_confirmUi);
     return d;
   }
-  void Act(int id) { m_device->ApplyControlChange(CParamValue(id, 0.0f, ParamKind::kNone)); }
-  void DialogAct(int id) { m_device->ApplyPresetDialogAction(id, dialog); }
+  // A button of the panel: its questions through the panel, then the action with the answers.
+  void Act(int id) { HandPresetAction(*m_device, panel, id); }
+  // A button of the preset manager: its confirmation, then the action with the dialog's rows
+  // and boxes as the answer.
+  void DialogAct(int id) {
+    CNerexPresetAnswer a;
+    a.row = dialog.row;
+    a.storeMask = dialog.store;
+    a.recallMask = dialog.recall;
+    a.name = dialog.name;
+    ConfirmAndApplyUserChange(*m_device, CParamValue(id, 0.0f, ParamKind::kNone), a);
+  }
   std::vector<std::uint32_t> Commands() const {
     std::vector<std::uint32_t> out;
     for (const Bytes& f : Queued()) out.push_back(f[6]);
@@ -327,7 +344,7 @@ TEST_P(LcdRecallOnTheBusTest, TheAppShowsWhatTheUnitRuns) {
   bus.Frame().SetConfirmPrompt(&answer);
   ASSERT_TRUE(bus.StartAndReadOut(d));
   d->SetSelectedPreset(1);
-  d->ApplyControlChange(CParamValue(436, 0.0f, ParamKind::kNone));
+  ConfirmAndApplyUserChange(*d, CParamValue(436, 0.0f, ParamKind::kNone));
   ASSERT_TRUE(bus.WaitFor([&] { return unit->GeneralSettings()[7] == 1; }));
   const CNerexSeriesMemory running = unit->Current();
   CSingleLock lock(bus.System().GetLock());
@@ -377,8 +394,8 @@ TEST_F(NerexPresetActionsTest, DialogNameAndClear) {
   Fill(2, "Two");
   dialog.row = 1;
   dialog.name = "Renamed";
-  // Without the dialog the same ids do nothing: there is no row to act on.
-  for (int id = 497; id <= 500; ++id) Act(id);
+  // Without the dialog's answer the same ids do nothing: there is no row to act on.
+  for (int id = 497; id <= 500; ++id) m_device->ApplyUserChange(CParamValue(id, 0.0f, ParamKind::kNone));
   EXPECT_EQ(Preset(2).name, "Two");
   EXPECT_TRUE(Commands().empty());
   DialogAct(499);
@@ -408,6 +425,93 @@ TEST_F(NerexPresetActionsTest, RepliesAreTakenWhileThePresetManagerIsOpen) {
   Act(495);
   EXPECT_EQ(panel.calls.back(), "OpenPresetManager");
   EXPECT_FALSE(overtaken);
+}
+
+// Every question a preset action or a confirmed change asks waits in its dialog's own event
+// loop for as long as the person likes. It is asked before the change goes in, so a read the
+// worker asks meanwhile is not overtaken: its reply is taken. The action then takes effect.
+struct QuestionCase {
+  const char* name;
+  int id;
+  enum EWay { kPanel, kManager, kControl } way;
+};
+
+void PrintTo(const QuestionCase& c, std::ostream* os) { *os << c.name; }
+
+class PresetQuestionTest : public NerexPresetActionsTest, public ::testing::WithParamInterface<QuestionCase> {};
+
+TEST_P(PresetQuestionTest, RepliesToReadsAskedWhileItIsOpenAreTaken) {
+  const QuestionCase& c = GetParam();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  CNerexSeriesDevice& d = Ready(kModelNerex48, true);
+  Fill(2, "Stage");
+  panel.selection = 1;
+  panel.filePath = dir.filePath("show.fnp").toStdString();
+  panel.timed[0] = {2, 0x60, 0, 0, 7, 30};
+  ASSERT_TRUE(d.SavePresetFile(panel.filePath, nullptr));
+  d.SetSelectedPreset(2);
+  dialog.row = 1;
+  dialog.store = kSectionInputs;
+  dialog.name = "Renamed";
+  CReadWhileAsked reads(d);
+  panel.whileAsked = std::ref(reads);
+  m_confirmUi.SetConfirmPrompt(&reads);
+
+  switch (c.way) {
+    case QuestionCase::kPanel: Act(c.id); break;
+    case QuestionCase::kManager: DialogAct(c.id); break;
+    case QuestionCase::kControl: ConfirmAndApplyUserChange(d, MakeBoolParamValue(c.id, true)); break;
+  }
+  EXPECT_GT(reads.asked, 0);
+  EXPECT_FALSE(reads.overtaken) << "a read stamped while the question is open is overtaken";
+  // Answered, the action went in: the manager opens, every other one queued its frames or
+  // wrote its file.
+  if (c.id == kPresetActionManager) {
+    EXPECT_EQ(panel.calls.back(), "OpenPresetManager");
+  } else if (c.id != kPresetActionSaveFile && c.id != kPresetActionLoadFile) {
+    EXPECT_FALSE(Queued().empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Questions, PresetQuestionTest,
+    ::testing::Values(QuestionCase{"Store", kPresetActionStore, QuestionCase::kPanel},
+                      QuestionCase{"Recall", kPresetActionRecall, QuestionCase::kPanel},
+                      QuestionCase{"Rename", kPresetActionRename, QuestionCase::kPanel},
+                      QuestionCase{"SaveFile", kPresetActionSaveFile, QuestionCase::kPanel},
+                      QuestionCase{"LoadFile", kPresetActionLoadFile, QuestionCase::kPanel},
+                      QuestionCase{"TimedPresets", kPresetActionTimed, QuestionCase::kPanel},
+                      QuestionCase{"Delete", kPresetActionDelete, QuestionCase::kPanel},
+                      QuestionCase{"LcdRecall", kPresetActionLcdRecall, QuestionCase::kPanel},
+                      QuestionCase{"PresetManager", kPresetActionManager, QuestionCase::kPanel},
+                      QuestionCase{"ManagerStore", kPresetActionDialogStore, QuestionCase::kManager},
+                      QuestionCase{"ManagerRecall", kPresetActionDialogRecall, QuestionCase::kManager},
+                      QuestionCase{"ManagerClear", kPresetActionDialogClear, QuestionCase::kManager},
+                      QuestionCase{"Routing", kParamMatrixRouting + 5, QuestionCase::kControl},
+                      QuestionCase{"MixingMode", kParamMixerOn, QuestionCase::kControl},
+                      QuestionCase{"FlattenGraphicEq", kParamGeqFlatten + 1, QuestionCase::kControl}),
+    [](const ::testing::TestParamInfo<QuestionCase>& info) { return std::string(info.param.name); });
+
+// A change that asks a confirmation is made only when the person confirms it: declined, or
+// handed in without the question, it changes nothing and sends nothing; a value a link hands
+// on needs none, as the person confirmed it at the member they changed.
+TEST_F(NerexPresetActionsTest, AConfirmedChangeIsMadeOnlyWhenConfirmed) {
+  CNerexSeriesDevice& d = Ready(kModelNerex48, true);
+  const CParamValue routing = MakeBoolParamValue(kParamMatrixRouting + 5, true);
+  const std::uint8_t before = d.GetCurrentSettings().outputs.routingMasks[1];
+  answer.ok = false;
+  EXPECT_FALSE(ConfirmAndApplyUserChange(d, routing));
+  EXPECT_EQ(answer.asked, 1);
+  EXPECT_FALSE(d.ApplyUserChange(routing));
+  EXPECT_EQ(answer.asked, 1);
+  EXPECT_EQ(d.GetCurrentSettings().outputs.routingMasks[1], before);
+  EXPECT_TRUE(Queued().empty());
+  answer.ok = true;
+  EXPECT_TRUE(ConfirmAndApplyUserChange(d, routing));
+  EXPECT_EQ(answer.asked, 2);
+  EXPECT_NE(d.GetCurrentSettings().outputs.routingMasks[1], before);
+  EXPECT_FALSE(Queued().empty());
 }
 
 TEST_F(NerexPresetActionsTest, PresetFileActionsSaveLoadAndRefuseADamagedFile) {
@@ -444,7 +548,7 @@ TEST(NerexPresetBus, StoreThenRecallReachTheUnit) {
         d.SetControlPanel(&panel);
       },
       [&](int row) { panel.selection = row; },
-      [&](int id) { device->ApplyControlChange(CParamValue(id, 0.0f, ParamKind::kNone)); },
+      [&](int id) { HandPresetAction(*device, panel, id); },
       [&] {
         if (device) device->SetControlPanel(nullptr);
       });

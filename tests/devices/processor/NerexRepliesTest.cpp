@@ -12,6 +12,7 @@
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
 #include "tests/support/FirmwareTableFile.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -285,7 +286,7 @@ TEST_P(NerexStaleReplyTest, AReplyToAReadAskedBeforeAChangeIsLeftOutAndAskedAgai
   const StaleReply& c = GetParam();
   CNerexSeriesDevice& d = Make(c.model);
   const CControlMessage read = Ask(c.command);
-  d.ApplyControlChange(MakeTextParamValue(kParamDeviceName, "Renamed"));
+  ModelChange(d, MakeTextParamValue(kParamDeviceName, "Renamed"));
   const std::string file = c.held(d);
   DeliverTo(read, c.reply());
   EXPECT_EQ(c.held(d), file);

@@ -22,6 +22,7 @@
 #include "tests/devices/processor/TestImages.h"
 #include "tests/support/FixedTick.h"
 #include "tests/support/RecordingUi.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -360,7 +361,7 @@ TEST_F(ProcessorRecords, CaptureAndRecallRestoresTheLiveSettings) {
     std::unique_ptr<CSnapshotData> data(d.CreateSnapshotData());
     const CNerexSeriesMemory captured = d.GetCurrentSettings();
     d.GetCurrentSettings().CopyFrom(MakeRandomStoredImage(unsigned(m.model) + 1, m.model));
-    d.ApplySnapshotData(*data);
+    RecallImage(d, *data);
     std::unique_ptr<CSnapshotData> again(d.CreateSnapshotData());
     EXPECT_EQ(again->m_data, data->m_data);
     EXPECT_EQ(d.GetCurrentSettings().inputs.gains[1], captured.inputs.gains[1]);
@@ -390,7 +391,7 @@ TEST_F(ProcessorRecords, ARecalledSnapshotIsHeldToTheModelsRangesAndLogged) {
   CNerexSeriesDevice& d = Make(120, 6);
   d.SetName("Stage");
   Connect(d);
-  d.ApplySnapshotData(*data);
+  RecallImage(d, *data);
   const CNerexSeriesMemory& image = d.GetCurrentSettings();
   EXPECT_EQ(image.inputs.gains[0], 60);
   EXPECT_EQ(image.outputs.PeqBand(0, 1).q, 108);
@@ -425,7 +426,7 @@ TEST_F(ProcessorRecords, ARecalledSnapshotIsHeldToTheModelsRangesAndLogged) {
   }
   std::unique_ptr<CSnapshotData> limited(d.CreateSnapshotData());
   d.ClearQueue();
-  d.ApplySnapshotData(*limited);
+  RecallImage(d, *limited);
   ASSERT_EQ(QueuedCommands(d), blocks);
   for (std::size_t i = 0; i < blocks.size(); ++i) {
     const CControlMessage m = QueuedMessage(d, i);
@@ -447,15 +448,15 @@ TEST_F(ProcessorRecords, RecallQueuesForcedBlocksOnlyWhileConnected) {
   OpenPort();
   CNerexSeriesDevice& d = Make(121);
   std::unique_ptr<CSnapshotData> data(d.CreateSnapshotData());
-  d.ApplySnapshotData(*data);
+  RecallImage(d, *data);
   EXPECT_TRUE(QueuedCommands(d).empty());
   Connect(d);
-  d.ApplySnapshotData(*data);
+  RecallImage(d, *data);
   EXPECT_EQ(QueuedCommands(d), (std::vector<std::uint32_t>{26, 31, 42, 43}));
   CNerexSeriesDevice& calder = Make(110);
   Connect(calder);
   std::unique_ptr<CSnapshotData> c(calder.CreateSnapshotData());
-  calder.ApplySnapshotData(*c);
+  RecallImage(calder, *c);
   EXPECT_EQ(QueuedCommands(calder), (std::vector<std::uint32_t>{26, 31}));
 }
 
@@ -471,7 +472,7 @@ TEST_F(ProcessorRecords, FormatOneOnATorvexKeepsDynamicsAndMixer) {
   CNerexSeriesMemory other = MakeRandomStoredImage(5, 121);
   EncodeInputBlock(other.inputs, 4, 121, block);
   std::copy(block.begin(), block.end(), bytes.begin() + 1);
-  d.ApplySnapshotData(CSnapshotData(d.GetUuid(), bytes));
+  RecallImage(d, CSnapshotData(d.GetUuid(), bytes));
   EXPECT_EQ(d.GetCurrentSettings().inputs.gains, other.inputs.gains);
   EXPECT_EQ(d.GetCurrentSettings().deqBands, before.deqBands);
   EXPECT_EQ(d.GetCurrentSettings().outputs.matrixLevels, before.outputs.matrixLevels);
@@ -486,14 +487,14 @@ TEST_F(ProcessorRecords, ImageOfTheWrongLengthIsRefusedAndUnknownFormatResends) 
   small.GetCurrentSettings().CopyFrom(MakeRandomImage(6));
   const CNerexSeriesMemory before = small.GetCurrentSettings();
   std::unique_ptr<CSnapshotData> big(nerex.CreateSnapshotData());
-  small.ApplySnapshotData(*big);  // a Nerex48 image on a Nerex24
+  RecallImage(small, *big);  // a Nerex48 image on a Nerex24
   EXPECT_EQ(small.GetCurrentSettings(), before);
   EXPECT_TRUE(QueuedCommands(small).empty());
 
   std::unique_ptr<CSnapshotData> own(small.CreateSnapshotData());
   own->m_data[0] = 7;
   own->m_data[5] ^= 0xFF;
-  small.ApplySnapshotData(*own);
+  RecallImage(small, *own);
   EXPECT_EQ(small.GetCurrentSettings(), before);
   EXPECT_EQ(QueuedCommands(small), (std::vector<std::uint32_t>{26, 31, 42}));
 }

@@ -1,6 +1,8 @@
 // The link manager through its widgets: every edit lands in the system's links at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QListWidget>
@@ -193,6 +195,32 @@ TEST_F(LinkManagerTest, OpensOnTheRememberedDeviceAndShowsStoredLinksWithTheirMa
   SaveShotIfAsked(dialog, "link-manager");
   dialog.DeviceList()->setCurrentIndex(2);
   EXPECT_EQ(dialog.GetCurrentDevice(), 2);
+}
+
+// A member that a value of the link passed by while its unit was away reads "out of line" in
+// red, with why in its tooltip, and its link opens to show it; the others read as ever.
+TEST_F(LinkManagerTest, ShowsAMemberOutOfLineInRedWithWhyInItsTooltip) {
+  CLink* link = system.AddLink();
+  link->m_name = "Delay towers";
+  link->AddMember(system.GetDevice(0)->GetUuid(), 1);
+  link->AddMember(system.GetDevice(1)->GetUuid(), 1)->SetMissedValue(CParamValue(1, -16.7f, ParamKind::kLevel));
+  link->AddMember(system.GetDevice(2)->GetUuid(), 1);
+  CLink* other = system.AddLink();
+  other->AddMember(system.GetDevice(0)->GetUuid(), 3);
+  other->AddMember(system.GetDevice(1)->GetUuid(), 3);
+  CLinkManagerDlg dialog(system);
+  Open(dialog);
+  QTreeWidgetItem* item = dialog.LinkTree()->topLevelItem(0);
+  EXPECT_TRUE(item->isExpanded());
+  EXPECT_FALSE(dialog.LinkTree()->topLevelItem(1)->isExpanded());
+  EXPECT_EQ(item->child(0)->text(0), "Left (Test Model, ID 1) - Gain A");
+  EXPECT_EQ(item->child(1)->text(0), "Out of line: Right (Test Model, ID 1) - Gain A");
+  EXPECT_EQ(item->child(1)->toolTip(0), "Out of line: Right (Test Model, ID 1) - Gain A\n" +
+                                            QString::fromLatin1(CLinkManagerDlg::kOutOfLineNote));
+  const QColor red = item->child(1)->foreground(0).color();
+  EXPECT_GT(red.red(), 3 * std::max(red.green(), red.blue()));
+  EXPECT_NE(item->child(0)->foreground(0).color(), red);
+  SaveShotIfAsked(dialog, "link-manager-out-of-line");
 }
 
 TEST_F(LinkManagerTest, RenamingALinkStoresTheTextAndEnterOrEscapeNeverCloseTheDialog) {

@@ -1,0 +1,35 @@
+// The tests' way in to a device's change path, as the model's own code goes in: the family's
+// ApplyControlChange (a unit's value, a link's, a recall's), the base step alone, and the
+// snapshot recall. A person's change goes through CDevice::ApplyUserChange, which tests call as
+// the windows do. No program code names CDeviceTestAccess (tests/CheckUserChanges.cmake).
+#pragma once
+
+#include "core/model/Device.h"
+#include "core/model/Snapshot.h"
+#include "core/values/ParamRecords.h"
+
+class CDeviceTestAccess {
+ public:
+  // The family's change path (the virtual ApplyControlChange).
+  static void ApplyControlChange(CDevice& device, const CParamValue& value) { device.ApplyControlChange(value); }
+  // The base step alone: the open panel, the custom panels and the links see value.
+  static void ApplyBaseChange(CDevice& device, const CParamValue& value) { device.CDevice::ApplyControlChange(value); }
+  static void ApplySnapshotData(CDevice& device, const CSnapshotData& data) { device.ApplySnapshotData(data); }
+  static CDevice::CSystemPass SystemPass() { return CDevice::CSystemPass{}; }
+};
+
+// A change handed to the device's change path past the rights gate, as the model's own code
+// hands one.
+inline void ModelChange(CDevice& device, const CParamValue& value) { CDeviceTestAccess::ApplyControlChange(device, value); }
+template <class Pointer>
+  requires requires(const Pointer& p) { *p; }
+void ModelChange(const Pointer& device, const CParamValue& value) {
+  ModelChange(*device, value);
+}
+// A snapshot image recalled on the device, as CSystem::RecallSnapshot hands it over.
+inline void RecallImage(CDevice& device, const CSnapshotData& data) { CDeviceTestAccess::ApplySnapshotData(device, data); }
+template <class Pointer>
+  requires requires(const Pointer& p) { *p; }
+void RecallImage(const Pointer& device, const CSnapshotData& data) {
+  RecallImage(*device, data);
+}
