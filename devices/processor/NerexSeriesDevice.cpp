@@ -122,6 +122,8 @@ void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
     m_receivedMask = 0;
     m_memoryFlagsIndex = 0;
     m_memoryNameIndex = 0;
+    m_memoryAsked = m_memoryUnanswered = m_memoryMisses = 0;
+    m_unitPresets = m_unitXovers = kAnyMemoryCount;
   }
   ClearQueue();
   if (mode != 1) return;

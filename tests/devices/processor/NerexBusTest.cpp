@@ -384,6 +384,54 @@ TEST(NerexBus, UnitSilentDuringItsReadOutIsProbedShortlyUntilItAnswersThenItsRea
   EXPECT_EQ(std::count(sent.begin(), sent.end(), out), 4);
 }
 
+// The file has 40 presets where the unit holds 20 (the first ones, and one beyond them holding
+// settings in the file): the read-out asks for memory 21 until it is clear that the unit does not
+// hold it, then ends the read of memories there with a line that says how many the unit holds,
+// and goes on with the rest of the read-out. The file keeps its 40 presets.
+TEST(NerexBus, AMemoryTheUnitDoesNotAnswerEndsTheReadOfMemoriesThere) {
+  CProcessorBus bus;
+  bus.DecideOnEvents();
+  CSimProcessorUnit* unit = bus.AddUnit(kModelNerex24, 3);
+  unit->SetPresetCount(20);
+  CNerexSeriesDevice* d = bus.AddDevice(kModelNerex24, 3);
+  {
+    CSingleLock lock(d->SettingsLock());
+    ResizePresetList(d->GetPresets(), 40);
+    d->GetPresets()[24]->sectionFlags = kSectionAll;
+    d->GetPresets()[24]->name = "File only";
+  }
+  ASSERT_TRUE(bus.StartWorker());
+  ASSERT_TRUE(bus.WaitFor([&] { return d->IsConnected() && d->AllBlocksReceived(); }));
+
+  // The memories each read asked for, in order.
+  std::vector<std::uint32_t> flags, names;
+  for (const Bytes& r : bus.Bus().Requests()) {
+    if (r.size() < 11 || r[0] != 0xF0 || r[4] != 3) continue;
+    if (r[6] == kCmdReadMemoryFlags) flags.push_back(GetMemoryNumber(r.data() + 7));
+    if (r[6] == kCmdReadMemoryName) names.push_back(GetMemoryNumber(r.data() + 7));
+  }
+  ASSERT_GE(flags.size(), 21u);
+  for (std::uint32_t n = 1; n <= 20; ++n) EXPECT_EQ(flags[n - 1], n);
+  // Memory 21 at most as often as its asks and their resends allow; nothing beyond it.
+  EXPECT_LE(flags.size() - 20, std::size_t(kMemoryMissesToEnd) * CControlMessage::kMaxSends);
+  EXPECT_TRUE(std::all_of(flags.begin() + 20, flags.end(), [](std::uint32_t n) { return n == 21; }));
+  EXPECT_TRUE(std::all_of(names.begin(), names.end(), [](std::uint32_t n) { return n <= 20; }));
+  const std::vector<std::string> log = bus.Frame().LogLines();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& line) {
+                            return line.find("Preset memories of Nerex24 Sim Processor ID: 3: the unit holds 20, the "
+                                             "file 40 - memories 21 to 40 are not read") != std::string::npos;
+                          }),
+            1);
+  // The rest of the read-out, then the meters.
+  EXPECT_GT(unit->ReadCount(kCmdReadNames), 0u);
+  ASSERT_TRUE(bus.Bus().WaitForRequests(bus.Bus().RequestCount() + 20, 20000));
+  EXPECT_GT(unit->ReadCount(62) + unit->ReadCount(63), 0u);
+  CSingleLock lock(d->SettingsLock());
+  EXPECT_EQ(d->GetPresets().size(), 40u);
+  EXPECT_EQ(d->GetPresets()[24]->name, "File only");
+}
+
 TEST(NerexBus, ReplyNamingAnotherUnitIsRefusedByTheTransportAndAskedAgain) {
   CProcessorBus bus;
   bus.DecideOnEvents();
