@@ -169,6 +169,11 @@ class CCommsWorker {
   // (the status stays error).
   bool PollSettledDevices(std::uint32_t ms);
   void Post(std::uint32_t message, WPARAM wParam = 0);
+  // What tells whether the devices' IDs may have changed: a key over the list's devices and IDs.
+  static std::uint64_t AddressKey(const std::vector<CDevice*>& devices);
+  // When the list or an ID changed since it last looked, leaves out the devices that an earlier
+  // one's frames reach too, and takes back the others; logs those newly left out.
+  void TakeUpAddresses(const std::vector<CDevice*>& devices);
   // The worker fails the connection on a transport error: the log says which port and why.
   void EndOnFatalError();
 
@@ -216,6 +221,8 @@ class CCommsWorker {
   CPollPlan m_plan;
   // Set by GoOnline: the worker starts the poll plan afresh before its next request.
   std::atomic<bool> m_newSession{false};
+  // The device list's AddressKey when devices were last left out (GoOnline, then the worker).
+  std::atomic<std::uint64_t> m_addressKey{0};
   PassHost m_passHost{*this};
   CDiscoveryPass m_discovery;
   CSecurityPass m_security;

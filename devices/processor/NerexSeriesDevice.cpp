@@ -186,6 +186,17 @@ std::string CNerexSeriesDevice::DeviceIdRangeRefusal(std::uint64_t id) const {
   return FormatText("Device ID must be between 0 and %d", int(kNerexMaxDeviceId));
 }
 
+std::string CNerexSeriesDevice::AddressRefusal(std::uint64_t id) const {
+  if (id > 0xFFFFFFFFu) return FormatText("Device ID must be between 0 and %u", 0xFFFFFFFFu);
+  if ((id & 0xFF) != 0) return {};
+  return FormatText("Device ID %llu would address every unit of its model", static_cast<unsigned long long>(id));
+}
+
+std::uint64_t CNerexSeriesDevice::FrameAddress(std::uint64_t id) const {
+  // Apart from every other family's addresses, which carry the type code.
+  return (std::uint64_t(1) << 63) | (id & 0xFF);
+}
+
 std::string CNerexSeriesDevice::ModelNameOfType(std::uint32_t typeCode) const {
   const std::string name = ::GetModelName(int(typeCode), 0);
   return name.empty() ? CDevice::ModelNameOfType(typeCode) : name;

@@ -173,8 +173,14 @@ class CNerexSeriesDevice : public CDevice {
   void Reinitialise(std::uint32_t mode) override;
   const char* GetControlPanelClass() override;
   std::string GetModelName() override;
-  // IDs 0 to 63: the frames carry the ID in one byte (a long ID would reach another unit).
+  // The ID row takes IDs 0 to 63 (a unit found by its long ID keeps that ID).
   std::string DeviceIdRangeRefusal(std::uint64_t id) const override;
+  // The frames carry the ID's low byte, which a unit at a long ID answers to: an ID whose low
+  // byte is 0 would address every unit of the model, as ID 0 does.
+  std::string AddressRefusal(std::uint64_t id) const override;
+  // The low byte of the ID, whatever the model: the identification request names no model, so
+  // processors whose IDs share their low byte are reached by one frame.
+  std::uint64_t FrameAddress(std::uint64_t id) const override;
   std::string ModelNameOfType(std::uint32_t typeCode) const override;
   CSize GetPanelSize() override;
   std::uint32_t GetClipboardFormat() override;
