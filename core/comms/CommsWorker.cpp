@@ -312,7 +312,7 @@ void CCommsWorker::WorkerOnlineStep() {
   SleepEx(kWorkerNothingSleepMs, true);
 }
 
-bool CCommsWorker::StartNextTransaction(bool settledOnly) {
+bool CCommsWorker::StartNextTransaction(bool whilePassWaits) {
   CControlMessage& record = m_transport->Transaction();
   if (PopSystemMessage(record)) {
     record.noRetry = false;
@@ -325,7 +325,9 @@ bool CCommsWorker::StartNextTransaction(bool settledOnly) {
   units.reserve(devices.size());
   for (const CDevice* device : devices) {
     units.push_back(PollUnitOf(*device));
-    if (settledOnly && device->NeedsInitialisation()) units.back().addressable = false;
+    // While a security pass waits, the devices it holds are not asked anything.
+    if (whilePassWaits && device->NeedsInitialisation() && m_security.HoldsDevice(device))
+      units.back().addressable = false;
   }
   CPollSource source(devices, *m_transport);
   if (m_plan.Next(units, source, record, ClockMicroseconds()) < 0) return false;

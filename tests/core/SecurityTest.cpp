@@ -362,6 +362,82 @@ TEST_F(SecurityTest, WhileAPasswordQuestionWaitsTheOtherUnitsArePolled_AndTheSec
   EXPECT_TRUE(dialog.PassFinished(2));
 }
 
+// A Zel amplifier holding the users whose unit can be switched off and on, with its device.
+CSimSwitchedUnit* AddSwitchedAmp(CSimBus& bus, CSystem& system, IMessageSink* frame, std::uint32_t id,
+                                 const std::string& name, const Users& users, bool on) {
+  SimSecurityConfig config;
+  config.typeCode = 51;
+  config.deviceId = id;
+  auto amp = std::make_unique<CSimZelAmpUnit>(config);
+  amp->Update([&](SimZelAmpState& state) { state.name = name; });
+  amp->SetUsers(users);
+  CSimSwitchedUnit* unit = bus.Add<CSimSwitchedUnit>(std::move(amp));
+  unit->SetSilent(!on);
+  auto* device = new CZelSeriesDevice(&system, frame, 51, id);
+  device->Initialise();
+  device->SetName(name);
+  system.AppendDevice(device);
+  return unit;
+}
+
+// Units that failed their security step (switched off at going online, as noise on the line
+// makes them fail it) are polled while the password question of a secured unit waits, and each
+// that answers is examined again and connects; the secured unit is asked nothing meanwhile, and
+// joins once the question is answered.
+TEST_F(SecurityTest, WhileAPasswordQuestionWaitsUnitsThatFailedTheirStepConnect) {
+  ExamineRefusedUnitsAtOnce();
+  CSimSwitchedUnit* open2 = AddSwitchedAmp(bus, system, &frame, 2, "Open2", {}, false);
+  CSimSwitchedUnit* open3 = AddSwitchedAmp(bus, system, &frame, 3, "Open3", {}, false);
+  AddSwitchedAmp(bus, system, &frame, 12, "Guarded", {{"Boss", "secret"}}, true);
+  bus.Start();
+  system.Start(&frame);
+  system.GetComms().SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return dialog.Questions().size() == 1; }));
+  EXPECT_EQ(dialog.Questions()[0].kind, kSecurityAskPasswords);
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Open2 ID 2\n"), 1u);
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Open3 ID 3\n"), 1u);
+
+  // Requests to the unit at the ID (a Zel frame names it in byte 7).
+  auto requestsTo = [&](std::uint8_t id) {
+    std::size_t n = 0;
+    for (const SimBytes& r : bus.Requests())
+      if (r.size() > 7 && r[3] == 51 && r[7] == id) ++n;
+    return n;
+  };
+  const std::size_t toGuarded = requestsTo(12);
+  open2->SetSilent(false);
+  open3->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return Device(0)->IsConnected() && Device(1)->IsConnected(); }));
+  const std::size_t toOpen = requestsTo(2);
+  EXPECT_TRUE(WaitFor([&] { return requestsTo(2) >= toOpen + 20; }));
+  EXPECT_FALSE(dialog.PassFinished(1));  // the question still waits
+  EXPECT_EQ(dialog.Questions().size(), 1u);
+  EXPECT_EQ(requestsTo(12), toGuarded);
+
+  dialog.AnswerNow(1, kSecurityAnswerOk, "secret");
+  EXPECT_TRUE(WaitFor([&] { return Device(2)->IsConnected(); }));
+  EXPECT_TRUE(Device(0)->IsConnected());
+  EXPECT_TRUE(Device(1)->IsConnected());
+}
+
+// A unit that needs no password is settled before the question of a secured unit before it in
+// the list, and is polled while the question waits.
+TEST_F(SecurityTest, AUnitThatNeedsNoPasswordIsPolledWhileTheQuestionBeforeItWaits) {
+  AddSwitchedAmp(bus, system, &frame, 2, "Guarded", {{"Boss", "secret"}}, true);
+  AddSwitchedAmp(bus, system, &frame, 3, "Open", {}, true);
+  bus.Start();
+  system.Start(&frame);
+  system.GetComms().SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return dialog.Questions().size() == 1; }));
+  EXPECT_TRUE(WaitFor([&] { return Device(1)->IsConnected(); }));
+  EXPECT_FALSE(dialog.PassFinished(1));
+  EXPECT_TRUE(Device(0)->NeedsInitialisation());
+  dialog.AnswerNow(1, kSecurityAnswerOk, "secret");
+  EXPECT_TRUE(WaitFor([&] { return Device(0)->IsConnected(); }));
+}
+
 TEST_F(SecurityTest, SixUnreachableDevicesAreListedAsFourNamesAndTwoMore) {
   for (std::uint32_t id = 1; id <= 6; ++id) AddUnreachable(id, "Amp" + std::to_string(id));
   GoOnlineAndRunPass();
