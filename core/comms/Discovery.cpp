@@ -210,7 +210,8 @@ bool CDiscoveryPass::SearchLevel(int depth, std::uint32_t base) {
 void CDiscoveryPass::NoteUnreadLongId(std::uint32_t id) {
   if (std::find(m_unreadLongIds.begin(), m_unreadLongIds.end(), id) != m_unreadLongIds.end()) return;
   m_unreadLongIds.push_back(id);
-  m_document.WriteLog(FormatText("Autoscan: unreadable answer at long ID %u (two units with the same ID?)\n", unsigned(id)));
+  m_document.WriteLog(
+      FormatText("Autoscan: unreadable answer at long ID %u (two units with the same ID?)\n", unsigned(id)));
 }
 
 bool CDiscoveryPass::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {

@@ -93,9 +93,10 @@ class CDiscoveryPass {
   void SendScanReset();
   bool CheckScanComplete();
   // The device of the file with that type and ID, or a new one; null when the factory knows no
-  // class for the type, when the family's frames cannot carry the ID (said in the log and the
-  // dialog), or when the file has only devices of other models at that ID: those are set aside
-  // (CDevice::SetAside) and the conflict goes to the log and the dialog.
+  // class for the type, when the family's frames would not reach the unit alone (they cannot
+  // carry the ID, or they would reach the unit of another device of the file too: said in the
+  // log and the dialog), or when the file has only devices of other models at that ID: those are
+  // set aside (CDevice::SetAside) and the conflict goes to the log and the dialog.
   CDevice* AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
   void ResetBreakoutReadFlags();
   // UI thread: the devices found since the last call, for the system to place in a zone.

@@ -535,7 +535,8 @@ std::unique_ptr<CDeviceSecurityRecord> CSecurityPass::Examine(CDevice* device) {
   // user table is written to it.
   if (device->IsSetAside()) return nullptr;
   CControlMessage& request = m_host.Transport().Transaction();
-  if (!device->BuildReadSecurityMessage(request)) return std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoSecurity);
+  if (!device->BuildReadSecurityMessage(request))
+    return std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoSecurity);
   if (!m_host.RunTransaction()) return nullptr;
   if (request.receivedLength != request.expectedLength)
     return std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);

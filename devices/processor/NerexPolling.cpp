@@ -244,8 +244,9 @@ void CNerexSeriesDevice::NoteMemoryAnswer() {
   (xover ? m_unitXovers : m_unitPresets) = held;
   m_memoryUnanswered = m_memoryMisses = 0;
   if (m_host)
-    m_host->WriteLog(FormatText("%s memories of %s: the unit holds %zu, the file %zu - memories %zu to %zu are not read\n",
-                                xover ? "Crossover" : "Preset", GetUnitText().c_str(), held, inFile, held + 1, inFile));
+    m_host->WriteLog(
+        FormatText("%s memories of %s: the unit holds %zu, the file %zu - memories %zu to %zu are not read\n",
+                   xover ? "Crossover" : "Preset", GetUnitText().c_str(), held, inFile, held + 1, inFile));
 }
 
 void CNerexSeriesDevice::RunInitialisedEdge() {

@@ -458,7 +458,9 @@ TEST(NerexBus, UnitsAtLongIdsReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
   // the model: it is addressed by nothing. The unit at ID 7 leaves its reply header at zero.
   constexpr std::uint32_t kIds[] = {1, 200, 5000, 300, 70000, 556, 256, 7};
   constexpr std::uint32_t kWithoutUnit[] = {556, 256};
-  auto hasUnit = [&](std::uint32_t id) { return std::find(std::begin(kWithoutUnit), std::end(kWithoutUnit), id) == std::end(kWithoutUnit); };
+  auto hasUnit = [&](std::uint32_t id) {
+    return std::find(std::begin(kWithoutUnit), std::end(kWithoutUnit), id) == std::end(kWithoutUnit);
+  };
   CProcessorBus bus;
   bus.DecideOnEvents();
   std::vector<CSimProcessorUnit*> units;
