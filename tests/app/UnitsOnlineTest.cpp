@@ -32,6 +32,7 @@
 #include "platform/MouseMessages.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/BusFrames.h"
+#include "tools/devsim/SimDiscoveryUnit.h"
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
@@ -689,6 +690,54 @@ TEST_F(UnitsOnlineTest, AutoscanOfAnotherModelAtAnIdOfTheFileSaysSoAndPollsOneDe
   for (std::size_t i = scanEnded; i < requests.size(); ++i)
     if (const Frame f = Decode(requests[i]); f.type == 114) toOtherModel.push_back(f);
   EXPECT_TRUE(toOtherModel.empty()) << Describe(toOtherModel);
+}
+
+// An autoscan on the line: a processor found by its long ID, 257, is added (its frames carry 1);
+// one at 256 is not (they would carry 0, the address of every unit of the model); two units at
+// long ID 65793 (0x010101) garble each other's answers. The dialog stays open after the scan with the unit
+// not added and the answers it could not read until OK.
+TEST_F(UnitsOnlineTest, AutoscanAddsAProcessorAtALongIdAndNamesWhatItCouldNotAddOrRead) {
+  StartBus(kPort, [&](CSimBus& units) {
+    auto unit = [&](std::uint8_t type, std::uint32_t longId) {
+      SimDiscoveryConfig config;
+      config.typeCode = type;
+      config.longId = longId;
+      units.Add<CSimDiscoveryUnit>(config);
+    };
+    unit(120, 0x0101);
+    unit(120, 0x0100);
+    unit(53, 0x010101);
+    unit(54, 0x010101);
+  });
+  CSystem& system = MakeFrame().GetSystem();
+  system.GetComms().Discovery().SetScanRangeForTests(0, 1);
+  prompts.goOnlineChoice = 0;
+
+  QString notes;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* dialog = dynamic_cast<CAutoscanDlg*>(w);
+      auto* ok = dialog ? dialog->findChild<QAbstractButton*>() : nullptr;
+      if (!ok || ok->text() != "OK" || !notes.isEmpty()) continue;
+      notes = dialog->GetNotesText();
+      if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+        dialog->grab().save(folder + "/autoscan-long-ids.png");
+      ok->click();
+    }
+  });
+  closer.start(20);
+  frame->RunCommand(Cmd::kAutoscan);
+  closer.stop();
+
+  EXPECT_EQ(notes.toStdString(),
+            "ID 256: a Nerex48 is not added - Device ID 256 would address every unit of its model\n"
+            "The answer at ID 65793 could not be read (two units with the same ID?): nothing there is added");
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0)->GetTypeCode(), 120u);
+  EXPECT_EQ(system.GetDevice(0)->GetDeviceId(), 257u);
+  EXPECT_TRUE(system.GetDevice(0)->IsAddressable());
+  EXPECT_TRUE(LogHas("Autoscan: unreadable answer at long ID 65793 (two units with the same ID?)"));
 }
 
 // What "Retrieve" takes from the units is no edit of the person's: File > Save stays greyed.
