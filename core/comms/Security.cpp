@@ -247,6 +247,15 @@ void CSecurityPass::ForgetDevice(const CDevice* device) {
 
 void CSecurityPass::RefuseDevice(CDevice* device) {
   device->SetNeedsInitialisation(true);
+  {
+    // The answers of its security checks may have raised it to connected: a refused unit is not.
+    CSingleLock lock(m_document.GetLock());
+    if (device->IsConnected()) {
+      device->OnDisconnected(false);
+      device->Post(FrameMsg::kRedrawMeterEntry);
+      device->Post(FrameMsg::kRefreshRack);
+    }
+  }
   LogCannotConnect(device);
   const std::uint32_t now = GetTickCount();
   CSingleLock lock(m_host.StateLock());

@@ -14,6 +14,7 @@
 #include "core/comms/SecurityDialog.h"
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/PannexDevice.h"
+#include "devices/amplifier/ZelBaseDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "tests/core/BusHarness.h"
@@ -436,6 +437,46 @@ TEST_F(SecurityTest, AUnitThatNeedsNoPasswordIsPolledWhileTheQuestionBeforeItWai
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
   dialog.AnswerNow(1, kSecurityAnswerOk, "secret");
   EXPECT_TRUE(WaitFor([&] { return Device(0)->IsConnected(); }));
+}
+
+// A unit that answers its security check but never its user table (as under noise) is refused
+// pass after pass; the answers to its checks never leave it shown connected: whenever the log
+// says it cannot connect, it was last said to have disconnected, if it was said to connect.
+TEST_F(SecurityTest, AUnitRefusedIsNeverShownConnected) {
+  ExamineRefusedUnitsAtOnce();
+  // The amplifier's answers to the read of its user table are lost.
+  class CTableLost : public CSimUnit {
+   public:
+    explicit CTableLost(std::unique_ptr<CSimUnit> unit) : m_unit(std::move(unit)) {}
+    std::size_t RequestLength(const SimBytes& bytes) const override { return m_unit->RequestLength(bytes); }
+    SimHeader Header() const override { return m_unit->Header(); }
+    SimAnswer Handle(const SimBytes& request) override {
+      if (request.size() > 9 && request[9] == kSecurityReadCommand) return SimAnswer::Silence();
+      return m_unit->Handle(request);
+    }
+
+   private:
+    std::unique_ptr<CSimUnit> m_unit;
+  };
+  SimSecurityConfig config;
+  config.typeCode = 51;
+  config.deviceId = 5;
+  bus.Add<CTableLost>(std::make_unique<CSimZelAmpUnit>(config));
+  AddUnreachable(5, "Amp");
+  bus.Start();
+  system.Start(&frame);
+  system.GetComms().SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  // Each check's answer raises the unit's level; the third would show it connected.
+  ASSERT_TRUE(WaitFor([&] { return frame.CountLogLinesStartingWith("Cannot connect to Zel-2") >= 7; }));
+  bool connected = false;
+  for (const std::string& line : frame.LogLines()) {
+    if (line.rfind("Connected to Zel-2", 0) == 0) connected = true;
+    if (line.rfind("Disconnected from Zel-2", 0) == 0) connected = false;
+    if (line.rfind("Cannot connect to Zel-2", 0) == 0) {
+      EXPECT_FALSE(connected);
+    }
+  }
 }
 
 TEST_F(SecurityTest, SixUnreachableDevicesAreListedAsFourNamesAndTwoMore) {
