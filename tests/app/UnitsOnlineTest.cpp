@@ -161,6 +161,28 @@ class UnitsOnlineTest : public SimBusFrameTest {
       if (const Frame f = Decode(requests[i]); f.write) out.push_back(f);
     return out;
   }
+  // Runs Autoscan; once the scan has ended, takes the notes its dialog lists (saved as the
+  // picture when ORVAK_TEST_PICTURES names a folder) and the bus's request count, and presses OK.
+  QString RunAutoscanReadingItsNotes(const char* picture, std::size_t* requestsAtTheEnd = nullptr) {
+    QString notes;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* dialog = dynamic_cast<CAutoscanDlg*>(w);
+        auto* ok = dialog ? dialog->findChild<QAbstractButton*>() : nullptr;
+        if (!ok || ok->text() != "OK" || !notes.isEmpty()) continue;
+        notes = dialog->GetNotesText();
+        if (requestsAtTheEnd) *requestsAtTheEnd = bus->RequestCount();
+        if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+          dialog->grab().save(folder + "/" + picture + ".png");
+        ok->click();
+      }
+    });
+    closer.start(20);
+    frame->RunCommand(Cmd::kAutoscan);
+    closer.stop();
+    return notes;
+  }
   bool LogHas(const std::string& text) { return LogCount(text) > 0; }
   int LogCount(const std::string& text) {
     COutputList& list = frame->GetOutputPane().GetLogList();
@@ -657,24 +679,8 @@ TEST_F(UnitsOnlineTest, AutoscanOfAnotherModelAtAnIdOfTheFileSaysSoAndPollsOneDe
   prompts.goOnlineChoice = 0;
 
   // The dialog stays open after the scan with its list until OK.
-  QString notes;
   std::size_t scanEnded = 0;
-  QTimer closer;
-  QObject::connect(&closer, &QTimer::timeout, [&] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* dialog = dynamic_cast<CAutoscanDlg*>(w);
-      auto* ok = dialog ? dialog->findChild<QAbstractButton*>() : nullptr;
-      if (!ok || ok->text() != "OK" || !notes.isEmpty()) continue;
-      notes = dialog->GetNotesText();
-      scanEnded = bus->RequestCount();
-      if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
-        dialog->grab().save(folder + "/autoscan-other-model.png");
-      ok->click();
-    }
-  });
-  closer.start(20);
-  frame->RunCommand(Cmd::kAutoscan);
-  closer.stop();
+  const QString notes = RunAutoscanReadingItsNotes("autoscan-other-model", &scanEnded);
 
   EXPECT_EQ(notes, "ID 3: the file has a Nerex24, the unit is a Nerex48");
   EXPECT_TRUE(LogHas("ID 3: the file has a Nerex24, the unit is a Nerex48 - the unit is not added and the Nerex24 is not polled"));
@@ -713,22 +719,7 @@ TEST_F(UnitsOnlineTest, AutoscanAddsAProcessorAtALongIdAndNamesWhatItCouldNotAdd
   system.GetComms().Discovery().SetScanRangeForTests(0, 1);
   prompts.goOnlineChoice = 0;
 
-  QString notes;
-  QTimer closer;
-  QObject::connect(&closer, &QTimer::timeout, [&] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* dialog = dynamic_cast<CAutoscanDlg*>(w);
-      auto* ok = dialog ? dialog->findChild<QAbstractButton*>() : nullptr;
-      if (!ok || ok->text() != "OK" || !notes.isEmpty()) continue;
-      notes = dialog->GetNotesText();
-      if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
-        dialog->grab().save(folder + "/autoscan-long-ids.png");
-      ok->click();
-    }
-  });
-  closer.start(20);
-  frame->RunCommand(Cmd::kAutoscan);
-  closer.stop();
+  const QString notes = RunAutoscanReadingItsNotes("autoscan-long-ids");
 
   EXPECT_EQ(notes.toStdString(),
             "ID 256: a Nerex48 is not added - Device ID 256 would address every unit of its model\n"
