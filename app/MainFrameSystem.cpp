@@ -19,6 +19,7 @@
 #include "app/RecentFileList.h"
 #include "app/UserPrompts.h"
 #include "custom/CPData.h"
+#include "core/comms/Discovery.h"
 #include "core/model/Confirm.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
@@ -786,38 +787,70 @@ void CMainFrame::OnOnline() {
   UpdateCommandUI();
 }
 
+namespace {
+
+// Units named in each list of the going-online notice; the log names every one.
+constexpr int kNamedUnits = 5;
+
+// One list of the notice: its first units, one a line, and how many more there are.
+struct CUnitList {
+  std::string names;
+  int count = 0;
+  void Add(const std::string& line) {
+    if (count++ < kNamedUnits) names += "\n" + line;
+  }
+  std::string Text() const {
+    if (count <= kNamedUnits) return names;
+    return names + "\n... and " + WithThousands(std::uint64_t(count - kNamedUnits)) + " more, each named in the log";
+  }
+};
+
+}  // namespace
+
 void CMainFrame::TellUnaddressedUnits() {
-  std::string units, beyond;
-  int count = 0, beyondCount = 0;
-  for (CDevice* device : m_system.GetDevices()) {
+  CUnitList own, beyond, shared;
+  const std::vector<CDevice*> devices = m_system.GetDevices();
+  for (CDevice* device : devices) {
     if (device->GetDeviceId() == 0) {
       m_system.WriteLog("Left out until it has an ID of its own: " + device->GetUnitText() + "\n");
-      units += "\n" + device->GetUnitText();
-      ++count;
+      own.Add(device->GetUnitText());
       continue;
     }
-    // The family's frames would carry such an ID to the unit at another ID.
-    const std::string refusal = device->DeviceIdRangeRefusal(device->GetDeviceId());
+    // The family's frames would carry such an ID to the unit at another ID, or to every unit of
+    // the model.
+    const std::string refusal = device->AddressRefusal(device->GetDeviceId());
     if (refusal.empty()) continue;
     m_system.WriteLog("Left out until it has an ID its frames carry: " + device->GetUnitText() + " - " + refusal + "\n");
-    beyond += "\n" + device->GetUnitText() + " - " + refusal;
-    ++beyondCount;
+    beyond.Add(device->GetUnitText() + " - " + refusal);
+  }
+  // Devices that the frames of an earlier device reach too: the worker leaves them out.
+  for (const CSharedAddress& s : FindSharedAddresses(devices)) {
+    m_system.WriteLog("Left out: " + s.device->GetUnitText() + " - its frames would also reach " +
+                      s.earlier->GetUnitText() + "\n");
+    shared.Add(s.device->GetUnitText() + " - same frames as " + s.earlier->GetUnitText());
   }
   std::string told;
-  if (count > 0)
-    told = (count == 1 ? "This unit has ID 0, the address of every unit of a model. Nothing is sent to it or read from "
-                         "it until it has an ID of its own.\n"
-                       : "These units have ID 0, the address of every unit of a model. Nothing is sent to them or read "
-                         "from them until each has an ID of its own.\n") +
-           units;
-  if (beyondCount > 0)
-    told += (told.empty() ? "" : "\n\n") +
-            std::string(beyondCount == 1
-                            ? "This unit has an ID that its frames cannot carry: they would reach another unit. "
-                              "Nothing is sent to it or read from it until it has an ID they carry.\n"
-                            : "These units have IDs that their frames cannot carry: they would reach other units. "
-                              "Nothing is sent to them or read from them until each has an ID they carry.\n") +
-            beyond;
+  auto addPart = [&told](const CUnitList& list, const char* one, const char* many) {
+    if (list.count == 0) return;
+    if (!told.empty()) told += "\n\n";
+    told += list.count == 1 ? std::string(one) : "These " + WithThousands(std::uint64_t(list.count)) + many;
+    told += list.Text();
+  };
+  addPart(own,
+          "This unit has ID 0, the address of every unit of a model. Nothing is sent to it or read from it until it "
+          "has an ID of its own.\n",
+          " units have ID 0, the address of every unit of a model. Nothing is sent to them or read from them "
+          "until each has an ID of its own.\n");
+  addPart(beyond,
+          "This unit has an ID that its frames cannot carry: they would reach another unit. Nothing is sent to it or "
+          "read from it until it has an ID they carry.\n",
+          " units have IDs that their frames cannot carry: they would reach other units. Nothing is sent to "
+          "them or read from them until each has an ID they carry.\n");
+  addPart(shared,
+          "This unit is reached by the frames of a unit before it in the file: it would take what that unit is sent. "
+          "Nothing is sent to it or read from it until it has an ID of its own.\n",
+          " units are reached by the frames of units before them in the file: each would take what the other "
+          "is sent. Nothing is sent to them or read from them until each has an ID of its own.\n");
   if (told.empty()) return;
   Prompts().ShowMessage(ProductName().toStdString(), told, IUserPrompts::Icon::Exclamation);
 }

@@ -30,3 +30,14 @@ std::string FormatTextList(const char* format, std::va_list args) {
   va_end(again);
   return text;
 }
+
+std::string WithThousands(std::uint64_t value) {
+  const std::string digits = std::to_string(value);
+  std::string text;
+  text.reserve(digits.size() + digits.size() / 3);
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
+}

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <string>
 
 [[gnu::format(printf, 1, 2)]] std::string FormatText(const char* format, ...);
 // The same with the arguments as a list.
 [[gnu::format(printf, 1, 0)]] std::string FormatTextList(const char* format, std::va_list args);
+// A count with its thousands set apart: "1,200".
+std::string WithThousands(std::uint64_t value);

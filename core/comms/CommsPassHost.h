@@ -25,7 +25,8 @@ class ICommsPassHost {
   // The worker's own lock. Code holding it calls nothing that takes the document's lock; code
   // holding the document's lock may take it.
   virtual CCriticalSection& StateLock() const = 0;
-  // A pass waits (on its dialog, or a pause): the worker runs one transaction for the devices
-  // already settled, or sleeps ms when none has work. False on a transport error. Worker thread.
+  // A pass waits (on its dialog, or a pause): the worker runs one transaction for a device the
+  // security pass does not hold, or sleeps ms when none has work. False on a transport error.
+  // Worker thread.
   virtual bool PollWhileWaiting(std::uint32_t ms) = 0;
 };

@@ -107,7 +107,11 @@ void CCommsWorker::ForgetDevice(const CDevice* device) {
 
 bool CCommsWorker::GoOnline(std::uint32_t choice) {
   if (!SetOnline(true)) return false;
-  for (CDevice* device : m_document.GetDevices()) device->Reinitialise(choice);
+  const std::vector<CDevice*> devices = m_document.GetDevices();
+  for (CDevice* device : devices) device->Reinitialise(choice);
+  // A device that an earlier one's frames reach too is left out (the frame names both).
+  LeaveOutSharedAddresses(devices);
+  m_addressKey = AddressKey(devices);
   m_security.ClearRefusals(true);
   m_newSession = true;
   SetWorkerState(kWorkerOnline);
@@ -308,7 +312,7 @@ void CCommsWorker::WorkerOnlineStep() {
   SleepEx(kWorkerNothingSleepMs, true);
 }
 
-bool CCommsWorker::StartNextTransaction(bool settledOnly) {
+bool CCommsWorker::StartNextTransaction(bool whilePassWaits) {
   CControlMessage& record = m_transport->Transaction();
   if (PopSystemMessage(record)) {
     record.noRetry = false;
@@ -316,16 +320,41 @@ bool CCommsWorker::StartNextTransaction(bool settledOnly) {
     return true;
   }
   const std::vector<CDevice*> devices = m_document.GetDevices();
+  TakeUpAddresses(devices);
   std::vector<PollUnit> units;
   units.reserve(devices.size());
   for (const CDevice* device : devices) {
     units.push_back(PollUnitOf(*device));
-    if (settledOnly && device->NeedsInitialisation()) units.back().addressable = false;
+    // While a security pass waits, the devices it holds are not asked anything.
+    if (whilePassWaits && device->NeedsInitialisation() && m_security.HoldsDevice(device))
+      units.back().addressable = false;
   }
   CPollSource source(devices, *m_transport);
   if (m_plan.Next(units, source, record, ClockMicroseconds()) < 0) return false;
   StartTransaction();
   return true;
+}
+
+std::uint64_t CCommsWorker::AddressKey(const std::vector<CDevice*>& devices) {
+  // FNV-1a over each device's handle and ID: any device added, deleted or given a new ID
+  // changes it.
+  std::uint64_t key = 14695981039346656037ull;
+  for (const CDevice* device : devices) {
+    for (const std::uint64_t word : {device->GetHandle(), std::uint64_t(device->GetDeviceId())}) {
+      key ^= word;
+      key *= 1099511628211ull;
+    }
+  }
+  return key;
+}
+
+void CCommsWorker::TakeUpAddresses(const std::vector<CDevice*>& devices) {
+  const std::uint64_t key = AddressKey(devices);
+  if (key == m_addressKey) return;
+  m_addressKey = key;
+  for (const CSharedAddress& s : LeaveOutSharedAddresses(devices))
+    m_document.WriteLog("Left out: " + s.device->GetUnitText() + " - its frames would also reach " +
+                        s.earlier->GetUnitText() + "\n");
 }
 
 void CCommsWorker::StartTransaction() {

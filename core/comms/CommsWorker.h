@@ -156,19 +156,24 @@ class CCommsWorker {
   // Starts the transaction in the transport's record.
   void StartTransaction();
   // Starts the next transaction: the system queue's first, then the request the poll plan
-  // chooses; with settledOnly, devices that wait for their security step are passed over. False
+  // chooses; whilePassWaits, the devices that the security pass holds are passed over. False
   // when nobody has anything to send.
-  bool StartNextTransaction(bool settledOnly);
+  bool StartNextTransaction(bool whilePassWaits);
   // The transaction has ended: the reply goes to its device (or a miss is counted), and the poll
   // plan learns the outcome. Takes the document's lock.
   void HandOver();
   // Tells the poll plan of the units whose late answers the transport has heard.
   void NoteUnitsHeardLate();
-  // While a security pass waits: runs one transaction for the devices already settled, so that
-  // their meters and alarms go on, or sleeps ms when none has work. False on a transport error
-  // (the status stays error).
+  // While a security pass waits: runs one transaction for a device the pass does not hold, so
+  // that the meters and alarms of the units settled go on and the others are probed, or sleeps
+  // ms when none has work. False on a transport error (the status stays error).
   bool PollSettledDevices(std::uint32_t ms);
   void Post(std::uint32_t message, WPARAM wParam = 0);
+  // What tells whether the devices' IDs may have changed: a key over the list's devices and IDs.
+  static std::uint64_t AddressKey(const std::vector<CDevice*>& devices);
+  // When the list or an ID changed since it last looked, leaves out the devices that an earlier
+  // one's frames reach too, and takes back the others; logs those newly left out.
+  void TakeUpAddresses(const std::vector<CDevice*>& devices);
   // The worker fails the connection on a transport error: the log says which port and why.
   void EndOnFatalError();
 
@@ -216,6 +221,8 @@ class CCommsWorker {
   CPollPlan m_plan;
   // Set by GoOnline: the worker starts the poll plan afresh before its next request.
   std::atomic<bool> m_newSession{false};
+  // The device list's AddressKey when devices were last left out (GoOnline, then the worker).
+  std::atomic<std::uint64_t> m_addressKey{0};
   PassHost m_passHost{*this};
   CDiscoveryPass m_discovery;
   CSecurityPass m_security;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "core/support/AppSettings.h"
 #include "core/model/BlockReceivedWord.h"
@@ -63,6 +65,10 @@ void CDiscoveryPass::Run() {
     CSingleLock lock(m_host.StateLock());
     m_quietedUnknownUnits.clear();
   }
+  m_foundLongIds.clear();
+  m_unreadShortIds.clear();
+  m_unreadLongIds.clear();
+  m_lastCheckAnswer = ECheckAnswer::kNone;
 
   // Short IDs.
   for (std::uint32_t n = 1; n <= m_lastShortId && IsScanRunning(); ++n) {
@@ -83,26 +89,66 @@ void CDiscoveryPass::Run() {
     } else if (answered) {
       // Bytes came, but never a whole well-formed answer: two units answering at one ID garble
       // each other's reply, and neither is added.
+      m_unreadShortIds.push_back(n);
       m_document.WriteLog(
           FormatText("Autoscan: unreadable answer at ID %u (two units with the same ID?)\n", unsigned(n)));
     }
   }
 
-  // Long IDs, pass after pass while a unit still answers the scan-complete check.
+  // Long IDs, pass after pass while a unit still answers the scan-complete check and the pass
+  // before found a unit it had not found yet: units that only garble each other's answers (two
+  // at one long ID) are never found, however often the search runs.
   if (IsScanRunning()) {
     SendScanReset();
     if (!failed()) KeepScanQuiet();
   }
   for (int pass = 0; IsScanRunning() && !failed(); ++pass) {
+    const std::size_t foundBefore = m_foundLongIds.size();
     if (!RunLongIdPass() || !IsScanRunning()) break;
     KeepScanQuiet();
     if (failed() || !CheckScanComplete()) break;
+    if (m_foundLongIds.size() == foundBefore) {
+      LogScanDetail("Units still answer, but the last long ID pass found none it had not found - scan ended");
+      break;
+    }
     if (pass + 1 >= kScanMaxLongIdPasses) {
       LogScanDetail("Units still answer after the last long ID pass - scan ended");
       break;
     }
   }
   if (!failed()) SendScanReset();
+  if (!failed() && IsScanRunning()) TellUnreadAnswers();
+}
+
+void CDiscoveryPass::TellUnreadAnswers() {
+  std::vector<std::string> ids;
+  for (std::uint32_t id : m_unreadShortIds) ids.push_back(FormatText("%u", unsigned(id)));
+  for (std::uint32_t id : m_unreadLongIds) ids.push_back(FormatText("%u", unsigned(id)));
+  std::string text;
+  if (!ids.empty()) {
+    std::string list;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+      list += (i == 0 ? "" : i + 1 == ids.size() ? " and " : ", ") + ids[i];
+    text = (ids.size() == 1 ? "The answer at ID " : "The answers at IDs ") + list +
+           " could not be read (two units with the same ID?): nothing there is added";
+  }
+  // A unit that still answers the last check, and not for a reason named above.
+  std::string still;
+  auto named = [](const std::vector<std::uint32_t>& ids, std::uint32_t id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+  };
+  if (m_lastCheckAnswer == ECheckAnswer::kReadable && m_lastCheckId != 0 && !named(m_unreadLongIds, m_lastCheckId) &&
+      !named(m_foundLongIds, m_lastCheckId)) {
+    still = FormatText("The unit at long ID %u still answers, but the search did not reach it: it is not added",
+                       unsigned(m_lastCheckId));
+  } else if (m_lastCheckAnswer == ECheckAnswer::kUnreadable && m_unreadLongIds.empty()) {
+    still = "Units still answer the scan's last check, but their answers could not be read: they are not added";
+  }
+  for (const std::string& line : {text, still}) {
+    if (line.empty()) continue;
+    m_document.WriteLog("Autoscan: " + line + "\n");
+    if (IAutoscanDialog* dialog = m_autoscanDialog) dialog->OnUnitNotAdded(line);
+  }
 }
 
 void CDiscoveryPass::Finish() {
@@ -119,7 +165,8 @@ bool CDiscoveryPass::RunLongIdPass() { return SearchLevel(0, 0); }
 bool CDiscoveryPass::SearchLevel(int depth, std::uint32_t base) {
   const CSerialComms& comms = m_host.Transport();
   const std::uint32_t step = std::uint32_t(1) << (8 * depth);
-  for (std::uint32_t v = 1; v <= m_lastGroup; ++v) {
+  // Every group from 0: a 0 is as good a group of a long ID as any other (256 has it lowest).
+  for (std::uint32_t v = 0; v <= m_lastGroup; ++v) {
     if (!IsScanRunning() || comms.GetStatus() == kCommsError) return false;
     const std::uint32_t id = base + v * step;
     KeepScanQuiet();
@@ -127,6 +174,7 @@ bool CDiscoveryPass::SearchLevel(int depth, std::uint32_t base) {
     SendScanStatus(FormatText(kLevelTexts[depth], unsigned(depth == 0 ? v : id)));
 
     std::int64_t lastFound = 0;
+    bool askedAgain = false;
     for (int finds = 0;;) {
       std::uint32_t type = 0, variant = 0;
       const std::int64_t r = ProbeDeviceId(kLevels[depth], id, type, variant);
@@ -135,6 +183,8 @@ bool CDiscoveryPass::SearchLevel(int depth, std::uint32_t base) {
         // The same unit again means that it ignored the quiet command: move on.
         if (r == lastFound) break;
         lastFound = r;
+        if (std::find(m_foundLongIds.begin(), m_foundLongIds.end(), std::uint32_t(r)) == m_foundLongIds.end())
+          m_foundLongIds.push_back(std::uint32_t(r));
         TakeFoundUnit(std::uint32_t(r), type, variant);
         if (comms.GetStatus() == kCommsError) return false;
         if (depth == 3 || ++finds >= kScanMaxFindsPerId || !IsScanRunning()) break;
@@ -142,10 +192,26 @@ bool CDiscoveryPass::SearchLevel(int depth, std::uint32_t base) {
         continue;  // another unit may answer the same probe now
       }
       if (r == -1 && depth < 3 && !SearchLevel(depth + 1, id)) return false;
+      if (r == -1 && depth == 3) {
+        // Every byte compared and still garbled: asked once more, as one answer may have met
+        // noise; garbled again, units share this long ID.
+        if (!askedAgain) {
+          askedAgain = true;
+          continue;
+        }
+        NoteUnreadLongId(id);
+      }
       break;
     }
   }
   return true;
+}
+
+void CDiscoveryPass::NoteUnreadLongId(std::uint32_t id) {
+  if (std::find(m_unreadLongIds.begin(), m_unreadLongIds.end(), id) != m_unreadLongIds.end()) return;
+  m_unreadLongIds.push_back(id);
+  m_document.WriteLog(
+      FormatText("Autoscan: unreadable answer at long ID %u (two units with the same ID?)\n", unsigned(id)));
 }
 
 bool CDiscoveryPass::TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {
@@ -194,13 +260,16 @@ std::int64_t CDiscoveryPass::ProbeDeviceId(std::uint8_t level, std::uint32_t id,
   std::copy(reply + 3, reply + 7, idBytes);
   BuildTypeQuery(record, idBytes);
   if (!m_host.RunTransaction()) return 0;
+  // A unit that answered its probe but whose type cannot be read is named at the end of the scan.
   if (record.receivedLength != record.expectedLength) {
     LogScanDetail("Can't find device type");
+    NoteUnreadLongId(found);
     return 0;
   }
   CScanIdentity identity;
   if (!ParseTypeQueryReply(comms.ReceiveBuffer(), record.receivedLength, identity)) {
     LogScanDetail("Error in 0xE0 reply header");
+    NoteUnreadLongId(found);
     return 0;
   }
   LogScanDetail(FormatText("Device Type = %u, Variant = %u", unsigned(identity.typeCode), unsigned(identity.variant)));
@@ -224,9 +293,10 @@ void CDiscoveryPass::KeepScanQuiet() {
   if (last != 0 && TicksSince(last, now) < kScanQuietRefreshMs) return;
   m_lastQuietRefresh = now != 0 ? now : 1;  // 0 means "never"
   std::vector<std::pair<std::uint32_t, std::uint32_t>> units;
-  // A device whose ID its frames cannot carry would have another unit quieted.
+  // The quiet command carries the ID as four seven-bit groups: for an ID with a byte above 127
+  // it would quiet the unit at another ID.
   for (CDevice* device : m_document.GetDevices())
-    if (device->GetDeviceId() > kLongIdAbove && device->IsAddressable())
+    if (device->GetDeviceId() > kLongIdAbove && (device->GetDeviceId() & ~kLongIdGroupsMask) == 0)
       units.emplace_back(device->GetTypeCode(), device->GetDeviceId());
   {
     CSingleLock lock(m_host.StateLock());
@@ -254,7 +324,45 @@ bool CDiscoveryPass::CheckScanComplete() {
   if (ran) comms.SetStatus(kCommsIdle);
   comms.SetExtraTimeout(savedExtra);
   record.noRetry = false;
-  return ran && (record.receivedLength > 0 || record.failed);
+  const bool answered = ran && (record.receivedLength > 0 || record.failed);
+  // What answered, for the scan's last word: a unit that names itself, or garbled answers.
+  m_lastCheckAnswer = ECheckAnswer::kNone;
+  m_lastCheckId = 0;
+  if (answered) {
+    std::uint32_t id = 0;
+    const bool readable = record.receivedLength == record.expectedLength && !record.failed &&
+                          ParseLongIdReply(comms.ReceiveBuffer(), record.receivedLength, id);
+    m_lastCheckAnswer = readable ? ECheckAnswer::kReadable : ECheckAnswer::kUnreadable;
+    if (readable) m_lastCheckId = id;
+  }
+  return answered;
+}
+
+// --- Devices that frames reach together ---
+
+std::vector<CSharedAddress> FindSharedAddresses(const std::vector<CDevice*>& devices) {
+  std::vector<CSharedAddress> shared;
+  std::unordered_map<std::uint64_t, CDevice*> first;
+  first.reserve(devices.size());
+  for (CDevice* device : devices) {
+    const std::uint32_t id = device->GetDeviceId();
+    if (id == 0 || !device->AddressRefusal(id).empty()) continue;
+    const auto [at, added] = first.emplace(device->FrameAddress(id), device);
+    if (!added) shared.push_back({device, at->second});
+  }
+  return shared;
+}
+
+std::vector<CSharedAddress> LeaveOutSharedAddresses(const std::vector<CDevice*>& devices) {
+  const std::vector<CSharedAddress> shared = FindSharedAddresses(devices);
+  std::vector<CSharedAddress> newly;
+  std::unordered_set<const CDevice*> leftOut;
+  for (const CSharedAddress& s : shared) {
+    leftOut.insert(s.device);
+    if (!s.device->IsLeftOut()) newly.push_back(s);
+  }
+  for (CDevice* device : devices) device->SetLeftOut(leftOut.count(device) != 0);
+  return newly;
 }
 
 // --- Found units ---
@@ -276,9 +384,20 @@ CDevice* CDiscoveryPass::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode
   if (same || other) return same;
   CDevice* device = m_document.CreateDevice(id, typeCode, variant);
   if (!device) return nullptr;
-  // A unit at an ID that its family's frames cannot carry would have every frame of the device
-  // reach the unit at another ID: it is not added (and is quieted as a unit of no family is).
-  if (const std::string refusal = device->DeviceIdRangeRefusal(id); !refusal.empty()) {
+  // A unit whose device's frames would not reach it alone (they would reach the unit at another
+  // ID, every unit of the model, or the unit of a device of the file too) is not added, and is
+  // quieted as a unit of no family is.
+  std::string refusal = device->AddressRefusal(id);
+  if (refusal.empty()) {
+    const std::uint64_t address = device->FrameAddress(id);
+    for (CDevice* other : m_document.GetDevices()) {
+      if (other->GetDeviceId() == 0 || !other->AddressRefusal(other->GetDeviceId()).empty()) continue;
+      if (other->FrameAddress(other->GetDeviceId()) != address) continue;
+      refusal = "its frames would also reach " + other->GetUnitText();
+      break;
+    }
+  }
+  if (!refusal.empty()) {
     const std::string text =
         FormatText("ID %u: a %s is not added - %s", unsigned(id), device->GetModelName().c_str(), refusal.c_str());
     delete device;

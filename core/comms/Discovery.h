@@ -47,6 +47,22 @@ inline constexpr int kScanMaxFindsPerId = 16;
 
 // Units found by long ID have IDs above this; short IDs run from 1 to 63.
 inline constexpr std::uint32_t kLongIdAbove = 64;
+// A long ID is four seven-bit groups: the bits it may have.
+inline constexpr std::uint32_t kLongIdGroupsMask = 0x7F7F7F7F;
+
+// A device of the file that the frames of an earlier one reach too (CDevice::FrameAddress):
+// both units would take what either device is sent, so the later device is left out.
+struct CSharedAddress {
+  CDevice* device;
+  CDevice* earlier;
+};
+// The devices of the list that share their frames with an earlier one, in list order. Devices
+// that address no unit (ID 0, or an ID their frames cannot carry: CDevice::AddressRefusal) share
+// nothing. Any thread, with a list that holds still.
+std::vector<CSharedAddress> FindSharedAddresses(const std::vector<CDevice*>& devices);
+// Leaves out the devices of the list that share their frames with an earlier one, and takes
+// back the others (CDevice::SetLeftOut). Returns those newly left out.
+std::vector<CSharedAddress> LeaveOutSharedAddresses(const std::vector<CDevice*>& devices);
 
 // The autoscan: short IDs one by one, then a tree search of long IDs with collisions, quieting
 // and re-probes; found units become devices of the file. Its steps run on the worker thread
@@ -77,9 +93,10 @@ class CDiscoveryPass {
   void SendScanReset();
   bool CheckScanComplete();
   // The device of the file with that type and ID, or a new one; null when the factory knows no
-  // class for the type, when the family's frames cannot carry the ID (said in the log and the
-  // dialog), or when the file has only devices of other models at that ID: those are set aside
-  // (CDevice::SetAside) and the conflict goes to the log and the dialog.
+  // class for the type, when the family's frames would not reach the unit alone (they cannot
+  // carry the ID, or they would reach the unit of another device of the file too: said in the
+  // log and the dialog), or when the file has only devices of other models at that ID: those are
+  // set aside (CDevice::SetAside) and the conflict goes to the log and the dialog.
   CDevice* AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
   void ResetBreakoutReadFlags();
   // UI thread: the devices found since the last call, for the system to place in a zone.
@@ -97,6 +114,12 @@ class CDiscoveryPass {
   void LogScanDetail(const std::string& text);
   bool RunLongIdPass();
   bool SearchLevel(int level, std::uint32_t base);
+  // Units at the long ID garble each other's answer even where every byte is compared: logged
+  // once a scan.
+  void NoteUnreadLongId(std::uint32_t id);
+  // At the end of a scan, the log and the dialog say which answers could not be read (IDs where
+  // units garble each other's answer), and of a unit that still answers the last check.
+  void TellUnreadAnswers();
   bool TakeFoundUnit(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
   // Sets aside a device of the file whose ID a unit of another model answers at, and says so.
   void SetAsideOtherModel(CDevice& device, std::uint32_t foundType, std::uint32_t variant);
@@ -113,4 +136,12 @@ class CDiscoveryPass {
   // The scan's range.
   std::uint32_t m_lastShortId = 63;
   std::uint32_t m_lastGroup = 127;
+  // What this scan met (worker thread): the long IDs of the units it found, the short and long
+  // IDs whose answers it could not read, and what answered its last scan-complete check.
+  enum class ECheckAnswer { kNone, kReadable, kUnreadable };
+  std::vector<std::uint32_t> m_foundLongIds;
+  std::vector<std::uint32_t> m_unreadShortIds;
+  std::vector<std::uint32_t> m_unreadLongIds;
+  ECheckAnswer m_lastCheckAnswer = ECheckAnswer::kNone;
+  std::uint32_t m_lastCheckId = 0;
 };

@@ -119,6 +119,8 @@ void CSecurityPass::CloseDialog() {
 bool CSecurityPass::IsStopRequested() const { return m_host.IsEnding() || m_host.IsGoIdleRequested(); }
 
 void CSecurityPass::Pause(std::uint32_t ms) {
+  // The pauses pace what the dialog shows; a device examined aside shows nothing.
+  if (m_examiningAside) return;
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (!IsStopRequested() && std::chrono::steady_clock::now() < end) {
     if (!WaitPolling()) return;
@@ -126,9 +128,11 @@ void CSecurityPass::Pause(std::uint32_t ms) {
 }
 
 bool CSecurityPass::WaitPolling() {
-  // The units already settled are polled meanwhile: their meters and alarms go on while a
-  // question waits.
-  return m_host.PollWhileWaiting(std::max<std::uint32_t>(1, m_timings.pollMs));
+  // The units the pass does not hold are polled meanwhile: their meters and alarms go on while
+  // a question waits, and one that answers while it waits for its step is examined.
+  if (!m_host.PollWhileWaiting(std::max<std::uint32_t>(1, m_timings.pollMs))) return false;
+  if (m_settling && !m_examiningAside && !IsStopRequested()) ExamineAside();
+  return !IsTransportError();
 }
 
 void CSecurityPass::OpenDialog(WPARAM pass) {
@@ -147,6 +151,8 @@ void CSecurityPass::OpenDialog(WPARAM pass) {
 }
 
 void CSecurityPass::ShowProgress(const std::string& text) {
+  // A line would take the place of the question the dialog may show.
+  if (m_examiningAside) return;
   const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
   if (!dialog) return;
   CSecurityRequest request;
@@ -235,10 +241,21 @@ void CSecurityPass::ForgetDevice(const CDevice* device) {
   CSingleLock lock(m_host.StateLock());
   std::erase_if(m_refused, [device](const Refusal& r) { return r.device == device; });
   std::erase_if(m_answers, [device](const Answers& a) { return a.device == device; });
+  std::erase(m_heard, device);
+  m_held.erase(device);
 }
 
 void CSecurityPass::RefuseDevice(CDevice* device) {
   device->SetNeedsInitialisation(true);
+  {
+    // The answers of its security checks may have raised it to connected: a refused unit is not.
+    CSingleLock lock(m_document.GetLock());
+    if (device->IsConnected()) {
+      device->OnDisconnected(false);
+      device->Post(FrameMsg::kRedrawMeterEntry);
+      device->Post(FrameMsg::kRefreshRack);
+    }
+  }
   LogCannotConnect(device);
   const std::uint32_t now = GetTickCount();
   CSingleLock lock(m_host.StateLock());
@@ -255,12 +272,25 @@ void CSecurityPass::RefuseDevice(CDevice* device) {
 
 bool CSecurityPass::IsDueForPass(const CDevice* device) {
   CSingleLock lock(m_host.StateLock());
+  bool due = true;
   for (Refusal& r : m_refused) {
     if (r.device != device) continue;
     if (!r.due && TicksSince(r.refusedAt, GetTickCount()) >= r.holdOffMs) r.due = true;
-    return r.due;
+    due = r.due;
+    break;
   }
-  return true;
+  if (due && std::find(m_heard.begin(), m_heard.end(), device) == m_heard.end()) m_heard.push_back(device);
+  return due;
+}
+
+bool CSecurityPass::HoldsDevice(const CDevice* device) const {
+  CSingleLock lock(m_host.StateLock());
+  return m_held.count(device) != 0;
+}
+
+void CSecurityPass::Release(const CSecurityGroup& group) {
+  CSingleLock lock(m_host.StateLock());
+  for (const auto& record : group) m_held.erase(record->device);
 }
 
 bool CSecurityPass::IsCandidate(const CDevice* device) const {
@@ -408,6 +438,24 @@ SecurityStep CSecurityPass::GiveSystemUsers(CDevice* device, const CUserList& us
   return SecurityStep::kGoOn;
 }
 
+bool CSecurityPass::AsksQuestion(const CSecurityGroup& group, std::size_t deviceCount) const {
+  if (group.empty()) return false;
+  const CDeviceSecurityRecord& first = *group.front();
+  if (first.kind == CDeviceSecurityRecord::Kind::kNoAnswer || !first.HoldsUsers()) return false;
+  const bool systemSecurity = m_document.GetUseSystemSecurity();
+  if (group.size() == deviceCount && !systemSecurity && !WasImportAnswered(group)) return true;
+  const std::string password = first.users.front()->GetPassword();
+  if (!systemSecurity) return !WasPasswordGiven(group, password);
+  // As ConnectSecureDevices decides: the system's table, or one whose Admin is the system's, is
+  // written without a question.
+  CUserCopies copies;
+  CopySystemUsers(copies.List());
+  const CUserList& users = copies.List();
+  if (AreUserTablesEqual(first.users, users)) return false;
+  if (!users.empty() && !first.users.front()->DiffersInTableFrom(*users.front())) return false;
+  return !WasPasswordGiven(group, password);
+}
+
 SecurityStep CSecurityPass::ConnectSecureDevices(const CSecurityGroup& group) {
   if (group.empty()) return SecurityStep::kGoOn;
   const CDeviceSecurityRecord& first = *group.front();
@@ -486,6 +534,69 @@ SecurityStep CSecurityPass::OfferUserImport(const CSecurityGroup& group) {
 
 // --- The passes ---
 
+std::unique_ptr<CDeviceSecurityRecord> CSecurityPass::Examine(CDevice* device) {
+  using Kind = CDeviceSecurityRecord::Kind;
+  if (!CheckDeviceSecurity(device)) {
+    if (IsTransportError()) return nullptr;
+    return std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
+  }
+  // The check's answer came from a unit of another model: nothing more is read from it, and no
+  // user table is written to it.
+  if (device->IsSetAside()) return nullptr;
+  CControlMessage& request = m_host.Transport().Transaction();
+  if (!device->BuildReadSecurityMessage(request))
+    return std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoSecurity);
+  if (!m_host.RunTransaction()) return nullptr;
+  if (request.receivedLength != request.expectedLength)
+    return std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
+  auto record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kUserList);
+  device->DecodeSecurityBlock(m_host.Transport().ReceiveBuffer(), record->users);
+  return record;
+}
+
+void CSecurityPass::ExamineAside() {
+  CDevice* device = nullptr;
+  {
+    CSingleLock lock(m_host.StateLock());
+    if (m_heard.empty()) return;
+  }
+  // Looked up in the list, which holds only devices that still exist.
+  for (CDevice* candidate : m_document.GetDevices()) {
+    bool heard = false;
+    {
+      CSingleLock lock(m_host.StateLock());
+      const auto at = std::find(m_heard.begin(), m_heard.end(), candidate);
+      if (at == m_heard.end()) continue;
+      m_heard.erase(at);
+      heard = m_held.count(candidate) == 0;
+    }
+    if (heard && IsCandidate(candidate)) {
+      device = candidate;
+      break;
+    }
+  }
+  if (!device) return;
+  struct Aside {
+    bool& on;
+    explicit Aside(bool& flag) : on(flag) { on = true; }
+    ~Aside() { on = false; }
+  } aside(m_examiningAside);
+  std::unique_ptr<CDeviceSecurityRecord> record = Examine(device);
+  if (!record) return;
+  CSecurityGroup group;
+  group.push_back(std::move(record));
+  if (AsksQuestion(group, m_deviceCount)) {
+    // Asked once the pass has settled what it holds now.
+    {
+      CSingleLock lock(m_host.StateLock());
+      m_held.insert(device);
+    }
+    m_pending.push_back(std::move(group.front()));
+    return;
+  }
+  ConnectSecureDevices(group);
+}
+
 SecurityPassOutcome CSecurityPass::RunGetPass() {
   // Devices refused earlier on this connection are examined again only once they answer after
   // their hold-off, so that a unit that keeps failing does not bring the dialog back again and
@@ -496,10 +607,27 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
     if (IsCandidate(device)) candidates.push_back(device);
   if (candidates.empty()) return SecurityPassOutcome::kDone;
 
+  // Until the pass ends it holds what it examines: those devices are not polled while it waits.
+  struct Held {
+    CSecurityPass& pass;
+    ~Held() {
+      pass.m_settling = false;
+      pass.m_pending.clear();
+      CSingleLock lock(pass.m_host.StateLock());
+      pass.m_held.clear();
+    }
+  } held{*this};
+  {
+    CSingleLock lock(m_host.StateLock());
+    m_held = std::unordered_set<const CDevice*>(candidates.begin(), candidates.end());
+    m_heard.clear();
+  }
+  m_deviceCount = devices.size();
+  m_pending.clear();
+
   OpenDialog(kGetPassDialog);
   ShowProgress(kGettingSecurityInfo);
 
-  CSecurityGroup records;
   bool aborted = false;
   bool transportError = false;
   for (CDevice* device : candidates) {
@@ -508,46 +636,43 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
       aborted = true;
       break;
     }
-    using Kind = CDeviceSecurityRecord::Kind;
-    std::unique_ptr<CDeviceSecurityRecord> record;
-    if (!CheckDeviceSecurity(device)) {
-      if (IsTransportError()) {
-        transportError = true;
-        break;
-      }
-      record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
-    } else if (device->IsSetAside()) {
-      // The check's answer came from a unit of another model: nothing more is read from it,
-      // and no user table is written to it.
-      continue;
-    } else {
-      CControlMessage& request = m_host.Transport().Transaction();
-      if (!device->BuildReadSecurityMessage(request)) {
-        record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoSecurity);
-      } else if (!m_host.RunTransaction()) {
-        transportError = true;
-        SleepMs(m_timings.pollMs);
-        break;
-      } else if (request.receivedLength == request.expectedLength) {
-        record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kUserList);
-        device->DecodeSecurityBlock(m_host.Transport().ReceiveBuffer(), record->users);
-      } else {
-        record = std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
-      }
+    std::unique_ptr<CDeviceSecurityRecord> record = Examine(device);
+    if (IsTransportError()) {
+      transportError = true;
+      SleepMs(m_timings.pollMs);
+      break;
     }
-    records.push_back(std::move(record));
+    if (record) m_pending.push_back(std::move(record));
     SleepMs(m_timings.pollMs);
   }
 
-  const int deviceCount = int(devices.size());
-  while (!aborted && !transportError && !records.empty()) {
-    const CSecurityGroup group = TakeSecurityGroup(records);
-    SecurityStep step = SecurityStep::kGoOn;
-    if (int(group.size()) == deviceCount && !m_document.GetUseSystemSecurity() && group.front()->HoldsUsers())
-      step = OfferUserImport(group);
-    if (step == SecurityStep::kGoOn) step = ConnectSecureDevices(group);
-    aborted = step == SecurityStep::kAborted;
-    transportError = step == SecurityStep::kTransportError;
+  // Groups that ask nobody anything are settled first, so that their units are polled while a
+  // question waits; then each group that asks, in list order. Devices examined meanwhile (they
+  // answered while the pass waited) join the pending records.
+  m_settling = true;
+  while (!aborted && !transportError && !m_pending.empty()) {
+    std::vector<CSecurityGroup> asking;
+    while (!aborted && !transportError && !m_pending.empty()) {
+      CSecurityGroup group = TakeSecurityGroup(m_pending);
+      if (AsksQuestion(group, m_deviceCount)) {
+        asking.push_back(std::move(group));
+        continue;
+      }
+      const SecurityStep step = ConnectSecureDevices(group);
+      Release(group);
+      aborted = step == SecurityStep::kAborted;
+      transportError = step == SecurityStep::kTransportError;
+    }
+    for (CSecurityGroup& group : asking) {
+      if (aborted || transportError) break;
+      SecurityStep step = SecurityStep::kGoOn;
+      if (group.size() == m_deviceCount && !m_document.GetUseSystemSecurity() && group.front()->HoldsUsers())
+        step = OfferUserImport(group);
+      if (step == SecurityStep::kGoOn) step = ConnectSecureDevices(group);
+      Release(group);
+      aborted = step == SecurityStep::kAborted;
+      transportError = step == SecurityStep::kTransportError;
+    }
   }
 
   ForgetSettledRefusals();

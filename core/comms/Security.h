@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/model/User.h"
@@ -108,8 +109,13 @@ class CSecurityPass {
   void ClearRefusals(bool answers = false);
   // Under the document's lock (the worker's reply hand-over): a reply came from a device that
   // waits for its security step. True when a get pass should examine it: always, unless a pass
-  // refused it and its hold-off has not run out yet.
+  // refused it and its hold-off has not run out yet. A get pass that waits (on a question, say)
+  // examines such a device meanwhile.
   bool IsDueForPass(const CDevice* device);
+  // Whether the get pass under way holds the device: it examines it, or it waits for the answer
+  // to a question about it. Such a device is not polled while the pass waits; every other one
+  // is. Any thread.
+  bool HoldsDevice(const CDevice* device) const;
   // The device is about to be deleted: its refusal and answers go.
   void ForgetDevice(const CDevice* device);
 
@@ -135,6 +141,19 @@ class CSecurityPass {
     bool importAnswered;
   };
 
+  // Reads the device's security data: its check, then its user table. Null when a unit of
+  // another model answered the check (the device is set aside), or on a transport error.
+  std::unique_ptr<CDeviceSecurityRecord> Examine(CDevice* device);
+  // Whether settling the group asks the person something (a password, or the import of the
+  // network's users); deviceCount: the devices of the system.
+  bool AsksQuestion(const CSecurityGroup& group, std::size_t deviceCount) const;
+  // The get pass no longer holds these devices.
+  void Release(const CSecurityGroup& group);
+  // While the get pass waits: examines one device that answered since and waits for its step,
+  // unless the pass holds it. One that can be settled without asking anybody is settled at
+  // once (nothing is shown in the dialog, which may show a question); one that asks is held
+  // and settled later in the pass.
+  void ExamineAside();
   void OpenDialog(WPARAM pass);
   void ShowProgress(const std::string& text);
   void ShowDeviceList(const char* header, const CSecurityGroup& group);
@@ -175,4 +194,14 @@ class CSecurityPass {
   bool m_dialogWanted = false;
   std::vector<Refusal> m_refused;
   std::vector<Answers> m_answers;
+  // The devices the get pass under way holds, and those that answered meanwhile and are due for
+  // their step.
+  std::unordered_set<const CDevice*> m_held;
+  std::vector<const CDevice*> m_heard;
+  // Worker thread: the records the get pass has still to settle; whether it settles groups now
+  // (and so may examine devices aside while it waits), and whether it is examining one aside.
+  CSecurityGroup m_pending;
+  std::size_t m_deviceCount = 0;
+  bool m_settling = false;
+  bool m_examiningAside = false;
 };

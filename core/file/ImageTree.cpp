@@ -11,6 +11,7 @@
 #include "core/file/DataStream.h"
 #include "platform/Archive.h"
 #include "platform/Bitmap.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -69,13 +70,6 @@ bool IsFileOfFormat(const std::vector<std::uint8_t>& bytes, std::int32_t format)
 
 std::size_t PixelBytes(int width, int height) {
   return std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0)) * 4;
-}
-
-// "1,200".
-std::string WithThousands(std::uint64_t value) {
-  std::string digits = std::to_string(value);
-  for (int at = int(digits.size()) - 3; at > 0; at -= 3) digits.insert(std::size_t(at), ",");
-  return digits;
 }
 
 }  // namespace

@@ -633,6 +633,8 @@ void CDevice::SetDeviceId(std::uint32_t id) {
   m_deviceId = id;
   m_otherModelAtId = 0;
   if (CControlPanel* panel = m_controlPanel) panel->UpdateDeviceId();
+  // The ID rows refuse an ID that another device's frames reach: the new one is the device's own.
+  m_leftOut = false;
   // Online the unit at the new ID has had nothing of the session: it gets what going online
   // gave the old one, the file's settings or a read-out.
   if (m_host && m_host->IsPortOpen()) Reinitialise(m_sessionMode);
@@ -642,6 +644,10 @@ std::string CDevice::DeviceIdRangeRefusal(std::uint64_t id) const {
   if (id <= 0xFFFFFFFFu) return {};
   return FormatText("Device ID must be between 0 and %u", 0xFFFFFFFFu);
 }
+
+std::string CDevice::AddressRefusal(std::uint64_t id) const { return DeviceIdRangeRefusal(id); }
+
+std::uint64_t CDevice::FrameAddress(std::uint64_t id) const { return id; }
 
 std::string CDevice::ModelNameOfType(std::uint32_t typeCode) const {
   return FormatText("unit of type %u", unsigned(typeCode));
@@ -706,7 +712,16 @@ bool CDevice::TakeModelOfShorterReply(const CControlMessage& record) {
 
 std::optional<std::string> CDevice::DeviceIdInUseRefusal(std::uint64_t id) const {
   if (id == 0 || !m_host) return std::nullopt;
-  for (const CDevice* other : m_host->GetDevices())
+  const std::vector<CDevice*> devices = m_host->GetDevices();
+  for (const CDevice* other : devices)
     if (other != this && other->GetDeviceId() == id) return "Device ID " + std::to_string(id) + " already in use";
+  // Frames built for the ID that reach another device's unit too would reach both units.
+  if (!AddressRefusal(id).empty()) return std::nullopt;
+  const std::uint64_t address = FrameAddress(id);
+  for (CDevice* other : devices) {
+    if (other == this || other->GetDeviceId() == 0 || !other->AddressRefusal(other->GetDeviceId()).empty()) continue;
+    if (other->FrameAddress(other->GetDeviceId()) == address)
+      return "Device ID " + std::to_string(id) + " would also address " + other->GetUnitText();
+  }
   return std::nullopt;
 }

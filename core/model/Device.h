@@ -273,12 +273,26 @@ class CDevice : public CObjectProperties {
   // open panel shows the new ID. UI thread.
   void SetDeviceId(std::uint32_t id);
   // True when the worker may address the device: it has an ID of its own (ID 0 addresses every
-  // unit of a model on the bus) that its frames carry as it is. Any thread.
-  bool IsAddressable() const { return m_deviceId != 0 && DeviceIdRangeRefusal(m_deviceId).empty(); }
-  // Why the family's frames cannot carry id as it is (they would reach the unit at another ID),
-  // in the words of the properties pane; empty when they carry it. Base: every 32-bit ID. Any
-  // thread.
+  // unit of a model on the bus) whose frames reach its unit alone, and it is not left out for an
+  // earlier device of the file that the same frames reach (SetLeftOut). Any thread.
+  bool IsAddressable() const { return m_deviceId != 0 && !m_leftOut && AddressRefusal(m_deviceId).empty(); }
+  // Why the ID row refuses id (it would reach the unit at another ID, or lies outside the
+  // family's range), in the words of the properties pane; empty when the row takes it. Base:
+  // every 32-bit ID. Any thread.
   virtual std::string DeviceIdRangeRefusal(std::uint64_t id) const;
+  // Why frames built for id would not reach the unit at id alone (they would reach the unit at
+  // another ID, or every unit of the model), in the words of the log and the going-online
+  // notice; empty when they do. Base: DeviceIdRangeRefusal. Any thread.
+  virtual std::string AddressRefusal(std::uint64_t id) const;
+  // What the family's frames built for id carry to the bus: two devices with equal addresses
+  // are reached by the same frames, so that the units of both would take what either is sent.
+  // Base: the ID (a unit's identity query names no model). Any thread.
+  virtual std::uint64_t FrameAddress(std::uint64_t id) const;
+  // Left out: an earlier device of the file is reached by the same frames (FrameAddress), so
+  // this one is not addressed. Set by the comms worker from the device list; a new ID ends it.
+  // Any thread.
+  bool IsLeftOut() const { return m_leftOut; }
+  void SetLeftOut(bool leftOut) { m_leftOut = leftOut; }
   // The type code of a unit of another model that answers at the device's ID (found by a reply
   // or by an autoscan), 0 when none. Such a device is set aside: nothing is written to it and
   // no reply is taken into the file; it is only asked, now and then, what answers there, and
@@ -303,7 +317,9 @@ class CDevice : public CObjectProperties {
   // SetAside; base: "unit of type n".
   virtual std::string ModelNameOfType(std::uint32_t typeCode) const;
   // The refusal of id as this device's new ID when another device of the system has it
-  // ("Device ID n already in use"); none for a free ID or 0, which devices not yet addressed share.
+  // ("Device ID n already in use"), or when the frames built for it would reach another device's
+  // unit too ("Device ID n would also address Nerex48 ID: 300"); none for a free ID or 0, which
+  // devices not yet addressed share.
   std::optional<std::string> DeviceIdInUseRefusal(std::uint64_t id) const;
   // The going-online choice the device was last reinitialised with (0 retrieve, 1 send). Any
   // thread.
@@ -491,6 +507,7 @@ class CDevice : public CObjectProperties {
   std::atomic<bool> m_ignored{false};
   std::atomic<bool> m_needsInitialisation{true};
   std::atomic<std::uint32_t> m_otherModelAtId{0};
+  std::atomic<bool> m_leftOut{false};
   std::string m_otherModelName;  // guarded by the system's lock
   std::atomic<std::uint32_t> m_sessionMode{0};
   std::int32_t m_announcingUnitValues = 0;  // UI thread

@@ -13,6 +13,7 @@
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ void CNerexSeriesDevice::QueueMemoryRead(std::uint32_t command, std::uint32_t me
 
 bool CNerexSeriesDevice::GetNextPollMessage(CControlMessage& record) {
   if (IsPasteInProgress() || IsIgnored()) return false;
+  NoteMemoryAnswer();
   // A device set aside for a unit of another model asks only, now and then, which unit answers.
   if (NeedsInitialisation() || IsSetAside()) {
     if (m_pollCounter <= kProbeTurns) {
@@ -129,9 +131,10 @@ bool CNerexSeriesDevice::PollReadPhase(CControlMessage& record) {
     return true;
   }
   if (!mask(kReceived53)) {
-    // An index past the list (it was shortened meanwhile) has nothing left to ask.
-    if (m_memoryFlagsIndex < m_presets.size() && m_memoryFlagsIndex < kMaxPresetNumber) {
-      FillMemoryRead(record, kCmdReadMemoryFlags, m_memoryFlagsIndex + 1, kMemoryFlagsReplyLength);
+    // An index past the list (it was shortened meanwhile, or the unit holds fewer memories) has
+    // nothing left to ask.
+    if (m_memoryFlagsIndex < PresetsToRead()) {
+      AskMemory(record, kCmdReadMemoryFlags, m_memoryFlagsIndex + 1, kMemoryFlagsReplyLength);
       return true;
     }
     m_receivedMask |= kReceived53;
@@ -139,8 +142,8 @@ bool CNerexSeriesDevice::PollReadPhase(CControlMessage& record) {
   }
   if (!mask(kReceived49)) return PresetPass(record);
   if (!mask(kReceived53Second)) {
-    if (m_memoryFlagsIndex >= kXoverBase && m_memoryFlagsIndex - kXoverBase < m_xoverPresets.size()) {
-      FillMemoryRead(record, kCmdReadMemoryFlags, m_memoryFlagsIndex + 1, kMemoryFlagsReplyLength);
+    if (m_memoryFlagsIndex >= kXoverBase && m_memoryFlagsIndex - kXoverBase < XoversToRead()) {
+      AskMemory(record, kCmdReadMemoryFlags, m_memoryFlagsIndex + 1, kMemoryFlagsReplyLength);
       return true;
     }
     m_receivedMask |= kReceived53Second;
@@ -168,7 +171,7 @@ bool CNerexSeriesDevice::PollReadPhase(CControlMessage& record) {
 }
 
 bool CNerexSeriesDevice::PresetPass(CControlMessage& record) {
-  const std::size_t end = std::min(m_presets.size(), kMaxPresetNumber);
+  const std::size_t end = PresetsToRead();
   while (m_memoryNameIndex < end && !m_presets[m_memoryNameIndex]->HoldsAnySection()) ++m_memoryNameIndex;
   if (m_memoryNameIndex >= end) {
     m_receivedMask |= kReceived49;
@@ -183,7 +186,7 @@ bool CNerexSeriesDevice::PresetPass(CControlMessage& record) {
   }
   const int model = GetModel();
   const std::uint32_t number = m_memoryNameIndex + 1;
-  FillMemoryRead(record, kCmdReadMemoryName, number, kMemoryNameReplyLength);
+  AskMemory(record, kCmdReadMemoryName, number, kMemoryNameReplyLength);
   QueueMemoryRead(kCmdReadInputs, number, GetBlockReplyLength(0, model));
   QueueMemoryRead(kCmdReadOutputs, number, GetBlockReplyLength(2, model));
   if (IsTorvexLayoutModel(model)) QueueMemoryRead(kCmdReadGeq, number, GetBlockReplyLength(4, model));
@@ -193,18 +196,57 @@ bool CNerexSeriesDevice::PresetPass(CControlMessage& record) {
 
 bool CNerexSeriesDevice::XoverPass(CControlMessage& record) {
   if (m_memoryNameIndex < kXoverBase) m_memoryNameIndex = kXoverBase;
-  while (m_memoryNameIndex - kXoverBase < m_xoverPresets.size() &&
-         !m_xoverPresets[m_memoryNameIndex - kXoverBase]->HoldsAnySection())
+  const std::size_t end = XoversToRead();
+  while (m_memoryNameIndex - kXoverBase < end && !m_xoverPresets[m_memoryNameIndex - kXoverBase]->HoldsAnySection())
     ++m_memoryNameIndex;
-  if (m_memoryNameIndex - kXoverBase >= m_xoverPresets.size()) {
+  if (m_memoryNameIndex - kXoverBase >= end) {
     m_receivedMask |= kReceived49Second;
     if (AllBlocksReceived()) RunInitialisedEdge();
     return false;
   }
   const std::uint32_t number = m_memoryNameIndex + 1;
-  FillMemoryRead(record, kCmdReadMemoryName, number, kMemoryNameReplyLength);
+  AskMemory(record, kCmdReadMemoryName, number, kMemoryNameReplyLength);
   QueueMemoryRead(kCmdReadOutputs, number, GetBlockReplyLength(2, GetModel()));
   return true;
+}
+
+void CNerexSeriesDevice::AskMemory(CControlMessage& record, std::uint32_t command, std::uint32_t number,
+                                   std::uint32_t replyLength) {
+  FillMemoryRead(record, command, number, replyLength);
+  m_memoryAsked = number;
+}
+
+std::size_t CNerexSeriesDevice::PresetsToRead() const {
+  return std::min({m_presets.size(), kMaxPresetNumber, m_unitPresets});
+}
+
+std::size_t CNerexSeriesDevice::XoversToRead() const { return std::min(m_xoverPresets.size(), m_unitXovers); }
+
+void CNerexSeriesDevice::NoteMemoryAnswer() {
+  CSingleLock lock(SettingsLock());
+  const std::uint32_t asked = m_memoryAsked;
+  if (asked == 0) return;
+  m_memoryAsked = 0;
+  if (!HasMissedLastReply()) {
+    if (asked == m_memoryUnanswered) m_memoryUnanswered = m_memoryMisses = 0;
+    return;
+  }
+  if (asked != m_memoryUnanswered) {
+    m_memoryUnanswered = asked;
+    m_memoryMisses = 0;
+  }
+  if (++m_memoryMisses < kMemoryMissesToEnd) return;
+  // The unit answers (its probe came back before each of these asks) but not for this memory:
+  // it holds the ones before it only.
+  const bool xover = asked > kXoverBase;
+  const std::size_t held = xover ? asked - kXoverBase - 1 : asked - 1;
+  const std::size_t inFile = xover ? m_xoverPresets.size() : std::min(m_presets.size(), kMaxPresetNumber);
+  (xover ? m_unitXovers : m_unitPresets) = held;
+  m_memoryUnanswered = m_memoryMisses = 0;
+  if (m_host)
+    m_host->WriteLog(
+        FormatText("%s memories of %s: the unit holds %zu, the file %zu - memories %zu to %zu are not read\n",
+                   xover ? "Crossover" : "Preset", GetUnitText().c_str(), held, inFile, held + 1, inFile));
 }
 
 void CNerexSeriesDevice::RunInitialisedEdge() {

@@ -122,6 +122,8 @@ void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
     m_receivedMask = 0;
     m_memoryFlagsIndex = 0;
     m_memoryNameIndex = 0;
+    m_memoryAsked = m_memoryUnanswered = m_memoryMisses = 0;
+    m_unitPresets = m_unitXovers = kAnyMemoryCount;
   }
   ClearQueue();
   if (mode != 1) return;
@@ -182,6 +184,17 @@ std::string CNerexSeriesDevice::GetModelName() { return ::GetModelName(GetModel(
 std::string CNerexSeriesDevice::DeviceIdRangeRefusal(std::uint64_t id) const {
   if (id <= kNerexMaxDeviceId) return {};
   return FormatText("Device ID must be between 0 and %d", int(kNerexMaxDeviceId));
+}
+
+std::string CNerexSeriesDevice::AddressRefusal(std::uint64_t id) const {
+  if (id > 0xFFFFFFFFu) return FormatText("Device ID must be between 0 and %u", 0xFFFFFFFFu);
+  if ((id & 0xFF) != 0) return {};
+  return FormatText("Device ID %llu would address every unit of its model", static_cast<unsigned long long>(id));
+}
+
+std::uint64_t CNerexSeriesDevice::FrameAddress(std::uint64_t id) const {
+  // Apart from every other family's addresses, which carry the type code.
+  return (std::uint64_t(1) << 63) | (id & 0xFF);
 }
 
 std::string CNerexSeriesDevice::ModelNameOfType(std::uint32_t typeCode) const {

@@ -166,7 +166,12 @@ int GetDeqBandTypeCode(const NerexDeqBand& band);
 
 // Meter readings start (and fall back) at this level, dB.
 inline constexpr float kNerexMeterFloor = -112.0f;
-// The highest device ID of the family; its frames carry the ID in one byte.
+// Times in a row a unit leaves one memory of the read-out unanswered, answering its probes
+// between, before the read-out takes it that the unit does not hold that memory.
+inline constexpr std::uint32_t kMemoryMissesToEnd = 3;
+// No bound on the memories the read-out reads but the file's own count.
+inline constexpr std::size_t kAnyMemoryCount = ~std::size_t(0);
+// The highest device ID the ID row takes; the frames carry the ID's low byte.
 inline constexpr std::uint32_t kNerexMaxDeviceId = 63;
 
 // The factory's creator (RegisterProcessorFamily registers it): constructs and initialises one
@@ -195,8 +200,14 @@ class CNerexSeriesDevice : public CDevice {
   void Reinitialise(std::uint32_t mode) override;
   const char* GetControlPanelClass() override;
   std::string GetModelName() override;
-  // IDs 0 to 63: the frames carry the ID in one byte (a long ID would reach another unit).
+  // The ID row takes IDs 0 to 63 (a unit found by its long ID keeps that ID).
   std::string DeviceIdRangeRefusal(std::uint64_t id) const override;
+  // The frames carry the ID's low byte, which a unit at a long ID answers to: an ID whose low
+  // byte is 0 would address every unit of the model, as ID 0 does.
+  std::string AddressRefusal(std::uint64_t id) const override;
+  // The low byte of the ID, whatever the model: the identification request names no model, so
+  // processors whose IDs share their low byte are reached by one frame.
+  std::uint64_t FrameAddress(std::uint64_t id) const override;
   std::string ModelNameOfType(std::uint32_t typeCode) const override;
   CSize GetPanelSize() override;
   std::uint32_t GetClipboardFormat() override;
@@ -430,6 +441,17 @@ class CNerexSeriesDevice : public CDevice {
   bool PollReadPhase(CControlMessage& record);
   bool PresetPass(CControlMessage& record);
   bool XoverPass(CControlMessage& record);
+  // The memory read-out asks for the flags or the name of memory number (1 to 255 the presets,
+  // from 257 the crossover presets) with this request.
+  void AskMemory(CControlMessage& record, std::uint32_t command, std::uint32_t number, std::uint32_t replyLength);
+  // At the device's next turn: whether the unit answered the memory the read-out asked for last.
+  // A memory it leaves unanswered kMemoryMissesToEnd times in a row (answering its probes
+  // between) is one it does not hold: the read of memories ends there, and the log says how
+  // many the unit holds. Worker thread.
+  void NoteMemoryAnswer();
+  // The presets and crossover presets the read-out reads: the file's, as far as the unit holds.
+  std::size_t PresetsToRead() const;
+  std::size_t XoversToRead() const;
   bool PollInitialised(CControlMessage& record);
   void RunInitialisedEdge();
 
@@ -454,6 +476,14 @@ class CNerexSeriesDevice : public CDevice {
   CNerexMemoryList m_xoverPresets;
   std::uint32_t m_memoryFlagsIndex = 0;
   std::uint32_t m_memoryNameIndex = 0;
+  // The memory read-out (under the settings lock): the memory the last request of it asked for
+  // (0: the last request was none of its), the memory left unanswered and how often in a row,
+  // and the presets and crossover presets the unit holds, as far as the read-out has found out.
+  std::uint32_t m_memoryAsked = 0;
+  std::uint32_t m_memoryUnanswered = 0;
+  std::uint32_t m_memoryMisses = 0;
+  std::size_t m_unitPresets = kAnyMemoryCount;
+  std::size_t m_unitXovers = kAnyMemoryCount;
   // While the unit is silent: turns still to pass over before the next probe, and the turns
   // to pass over after it (doubling up to a few). Worker thread.
   std::uint32_t m_probeSkips = 0;

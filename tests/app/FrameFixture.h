@@ -20,6 +20,7 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
+#include "core/system/System.h"
 #include "core/model/Device.h"
 #include "platform/AtomicFile.h"
 #include "platform/SettingsStore.h"
@@ -142,6 +143,12 @@ class FrameTest : public ::testing::Test {
     frame = std::make_unique<CFrameUnderTest>(recent);
     frame->SetUserPrompts(&prompts);
     EXPECT_TRUE(frame->OnCreate());
+    // The security passes' pauses give a person time to read each line of their dialog; here
+    // nobody reads it, and every going online would wait a second for each list it shows.
+    CSecurityTimings timings = frame->GetSystem().GetComms().Security().GetTimings();
+    timings.messagePauseMs = 1;
+    timings.updatePauseMs = 1;
+    frame->GetSystem().GetComms().Security().SetTimingsForTests(timings);
     frame->RestoreDocking();
     frame->show();
     ProcessEvents();

@@ -318,8 +318,9 @@ TEST_F(ProcessorOnlineTest, GoingOfflineNeverClosesThePortUnderAWorkerThatHasNot
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
   AddFileProcessor(system);
-  // Every transaction lasts seconds, and the wait for the worker is far shorter than that.
-  system.GetComms().GetTransport().SetExtraTimeout(1500);
+  // Every transaction lasts over a second (three sends), and the wait for the worker is far
+  // shorter than that.
+  system.GetComms().GetTransport().SetExtraTimeout(400);
   system.GetComms().SetIdleWaitForTests(50);
   prompts.goOnlineChoice = 0;
   f.RunCommand(Cmd::kOnline);

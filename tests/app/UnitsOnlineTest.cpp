@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QMenu>
+#include <QMessageBox>
 #include <QApplication>
 #include <QTimer>
 #include <QToolTip>
@@ -32,6 +33,7 @@
 #include "platform/MouseMessages.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/BusFrames.h"
+#include "tools/devsim/SimDiscoveryUnit.h"
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
@@ -162,6 +164,28 @@ class UnitsOnlineTest : public SimBusFrameTest {
     for (std::size_t i = from; i < requests.size(); ++i)
       if (const Frame f = Decode(requests[i]); f.write) out.push_back(f);
     return out;
+  }
+  // Runs Autoscan; once the scan has ended, takes the notes its dialog lists (saved as the
+  // picture when ORVAK_TEST_PICTURES names a folder) and the bus's request count, and presses OK.
+  QString RunAutoscanReadingItsNotes(const char* picture, std::size_t* requestsAtTheEnd = nullptr) {
+    QString notes;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* dialog = dynamic_cast<CAutoscanDlg*>(w);
+        auto* ok = dialog ? dialog->findChild<QAbstractButton*>() : nullptr;
+        if (!ok || ok->text() != "OK" || !notes.isEmpty()) continue;
+        notes = dialog->GetNotesText();
+        if (requestsAtTheEnd) *requestsAtTheEnd = bus->RequestCount();
+        if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+          dialog->grab().save(folder + "/" + picture + ".png");
+        ok->click();
+      }
+    });
+    closer.start(20);
+    frame->RunCommand(Cmd::kAutoscan);
+    closer.stop();
+    return notes;
   }
   bool LogHas(const std::string& text) { return LogCount(text) > 0; }
   int LogCount(const std::string& text) {
@@ -698,10 +722,61 @@ INSTANTIATE_TEST_SUITE_P(
                                       "This unit has ID 0, the address of every unit of a model. Nothing is sent to "
                                       "it or read from it until it has an ID of its own.\n\nZel-6 ID: 0"},
                       UnaddressedCase{"Two", {120, 55},
-                                      "These units have ID 0, the address of every unit of a model. Nothing is sent "
+                                      "These 2 units have ID 0, the address of every unit of a model. Nothing is sent "
                                       "to them or read from them until each has an ID of its own.\n\nNerex48 ID: "
-                                      "0\nZel-6 ID: 0"}),
+                                      "0\nZel-6 ID: 0"},
+                      // Five are named; the log names every one.
+                      UnaddressedCase{"Seven", {120, 55, 121, 52, 16, 53, 41},
+                                      "These 7 units have ID 0, the address of every unit of a model. Nothing is sent "
+                                      "to them or read from them until each has an ID of its own.\n\nNerex48 ID: "
+                                      "0\nZel-6 ID: 0\nTorvex48 ID: 0\nZel-3 ID: 0\nFennick ID: 0\n... and 2 more, each "
+                                      "named in the log"}),
     [](const ::testing::TestParamInfo<UnaddressedCase>& info) { return std::string(info.param.name); });
+
+// A file of 5,000 processors at IDs 1 to 5,000: their frames carry the ID's low byte, so the 19
+// at 256, 512 ... would address every unit of their model, and 4,726 are reached by the frames
+// of a processor before them. Going online tells of both in one notice of a size that fits the
+// screen, with the count and the first five of each, and the log names every one.
+TEST_F(UnitsOnlineTest, AFileOfManyUnitsIsToldOfInOneNoticeThatFitsTheScreen) {
+  StartBus(kPort, [](CSimBus&) {});
+  CSystem& system = MakeFrame().GetSystem();
+  // Each ignored when online, so that going online does not wait for a security step that would
+  // ask each absent unit in turn: the notice names devices by their IDs alone.
+  for (std::uint32_t id = 1; id <= 5000; ++id) Append(system, id, 120)->SetIgnored(true);
+  prompts.goOnlineChoice = 0;
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  const std::string& text = prompts.messages[0].text;
+  EXPECT_EQ(text,
+            "These 19 units have IDs that their frames cannot carry: they would reach other units. Nothing is sent to "
+            "them or read from them until each has an ID they carry.\n\n"
+            "Nerex48 ID: 256 - Device ID 256 would address every unit of its model\n"
+            "Nerex48 ID: 512 - Device ID 512 would address every unit of its model\n"
+            "Nerex48 ID: 768 - Device ID 768 would address every unit of its model\n"
+            "Nerex48 ID: 1024 - Device ID 1024 would address every unit of its model\n"
+            "Nerex48 ID: 1280 - Device ID 1280 would address every unit of its model\n"
+            "... and 14 more, each named in the log\n\n"
+            "These 4,726 units are reached by the frames of units before them in the file: each would take what the "
+            "other is sent. Nothing is sent to them or read from them until each has an ID of its own.\n\n"
+            "Nerex48 ID: 257 - same frames as Nerex48 ID: 1\n"
+            "Nerex48 ID: 258 - same frames as Nerex48 ID: 2\n"
+            "Nerex48 ID: 259 - same frames as Nerex48 ID: 3\n"
+            "Nerex48 ID: 260 - same frames as Nerex48 ID: 4\n"
+            "Nerex48 ID: 261 - same frames as Nerex48 ID: 5\n"
+            "... and 4,721 more, each named in the log");
+  std::size_t leftOut = 0;
+  for (CDevice* device : system.GetDevices()) leftOut += device->IsLeftOut() ? 1 : 0;
+  EXPECT_EQ(leftOut, 4726u);
+
+  // The box the person sees, with its button on the screen.
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Orvak"), QString::fromStdString(text), QMessageBox::Ok);
+  box.show();
+  QApplication::processEvents();
+  EXPECT_LE(box.height(), 600);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    box.grab().save(folder + "/going-online-many-units.png");
+}
 
 // An autoscan that finds a Nerex48 at the ID where the file has a Nerex24 says so in the log
 // and in its dialog, adds no second device at that ID, and from then on no Nerex24 frame goes
@@ -717,24 +792,8 @@ TEST_F(UnitsOnlineTest, AutoscanOfAnotherModelAtAnIdOfTheFileSaysSoAndPollsOneDe
   prompts.goOnlineChoice = 0;
 
   // The dialog stays open after the scan with its list until OK.
-  QString notes;
   std::size_t scanEnded = 0;
-  QTimer closer;
-  QObject::connect(&closer, &QTimer::timeout, [&] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* dialog = dynamic_cast<CAutoscanDlg*>(w);
-      auto* ok = dialog ? dialog->findChild<QAbstractButton*>() : nullptr;
-      if (!ok || ok->text() != "OK" || !notes.isEmpty()) continue;
-      notes = dialog->GetNotesText();
-      scanEnded = bus->RequestCount();
-      if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
-        dialog->grab().save(folder + "/autoscan-other-model.png");
-      ok->click();
-    }
-  });
-  closer.start(20);
-  frame->RunCommand(Cmd::kAutoscan);
-  closer.stop();
+  const QString notes = RunAutoscanReadingItsNotes("autoscan-other-model", &scanEnded);
 
   EXPECT_EQ(notes, "ID 3: the file has a Nerex24, the unit is a Nerex48");
   EXPECT_TRUE(LogHas("ID 3: the file has a Nerex24, the unit is a Nerex48 - the unit is not added and the Nerex24 is not polled"));
@@ -776,6 +835,39 @@ TEST_F(UnitsOnlineTest, NoReplyIsLoggedAsLeftOutForAChangeThatWasNotMade) {
   Settle();
   ProcessEvents();
   EXPECT_EQ(LogCount("asked before a change"), 0);
+}
+
+// An autoscan on the line: a processor found by its long ID, 257, is added (its frames carry 1);
+// one at 256 is not (they would carry 0, the address of every unit of the model); two units at
+// long ID 65793 (0x010101) garble each other's answers. The dialog stays open after the scan with the unit
+// not added and the answers it could not read until OK.
+TEST_F(UnitsOnlineTest, AutoscanAddsAProcessorAtALongIdAndNamesWhatItCouldNotAddOrRead) {
+  StartBus(kPort, [&](CSimBus& units) {
+    auto unit = [&](std::uint8_t type, std::uint32_t longId) {
+      SimDiscoveryConfig config;
+      config.typeCode = type;
+      config.longId = longId;
+      units.Add<CSimDiscoveryUnit>(config);
+    };
+    unit(120, 0x0101);
+    unit(120, 0x0100);
+    unit(53, 0x010101);
+    unit(54, 0x010101);
+  });
+  CSystem& system = MakeFrame().GetSystem();
+  system.GetComms().Discovery().SetScanRangeForTests(0, 1);
+  prompts.goOnlineChoice = 0;
+
+  const QString notes = RunAutoscanReadingItsNotes("autoscan-long-ids");
+
+  EXPECT_EQ(notes.toStdString(),
+            "ID 256: a Nerex48 is not added - Device ID 256 would address every unit of its model\n"
+            "The answer at ID 65793 could not be read (two units with the same ID?): nothing there is added");
+  ASSERT_EQ(system.GetDeviceCount(), 1);
+  EXPECT_EQ(system.GetDevice(0)->GetTypeCode(), 120u);
+  EXPECT_EQ(system.GetDevice(0)->GetDeviceId(), 257u);
+  EXPECT_TRUE(system.GetDevice(0)->IsAddressable());
+  EXPECT_TRUE(LogHas("Autoscan: unreadable answer at long ID 65793 (two units with the same ID?)"));
 }
 
 // What "Retrieve" takes from the units is no edit of the person's: File > Save stays greyed.
@@ -942,42 +1034,63 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // A file holding IDs that the frames cannot carry, a Zel-1 at 189 (it would go out as 61) and a
-// Nerex48 at 100 (the processors' frames carry 0 to 63): going online names both in one message
-// and in the log and polls neither, so that the unit at ID 61 hears nothing. The ID row refuses
+// Nerex48 at 256 (the processors' frames carry the ID's low byte, here 0, the address of every
+// unit of the model), and a Torvex48 at 556 beside a Nerex48 at 300 (both go out as 0x2C): going online
+// names them in one message and in the log and polls none, so that the units at 61 and at 300
+// hear nothing meant for another; the Nerex48 at 300, a long ID, is read out. The ID row refuses
 // such an ID in the same words and takes one the frames carry.
 TEST_F(UnitsOnlineTest, IdsTheFramesCannotCarryAreNamedAtGoingOnlineNeverPolledAndRefusedInThePane) {
   CSimZelAmpUnit* at61 = nullptr;
+  CSimProcessorUnit* at300 = nullptr;
   StartBus(kPort, [&](CSimBus& units) {
     at61 = units.Add<CSimZelAmpUnit>(Zel(56, 61));
     units.Add<CSimProcessorUnit>(120, 4);
+    at300 = units.Add<CSimProcessorUnit>(120, 300);
   });
+  at300->SetDeviceName("Long");
   CSystem& system = MakeFrame().GetSystem();
   CDevice* zel = Append(system, 189, 56);
   zel->SetName("Stage Amp");
-  CDevice* nerex = Append(system, 100, 120);
+  CDevice* zero = Append(system, 256, 120);
+  CDevice* long300 = Append(system, 300, 120);
+  CDevice* long556 = Append(system, 556, 121);
   CDevice* own = Append(system, 4, 120);
   prompts.goOnlineChoice = 0;
   frame->RunCommand(Cmd::kOnline);
   ASSERT_TRUE(frame->IsOnline());
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].text,
-            "These units have IDs that their frames cannot carry: they would reach other units. Nothing is sent to "
+            "These 2 units have IDs that their frames cannot carry: they would reach other units. Nothing is sent to "
             "them or read from them until each has an ID they carry.\n\nZel-1 Stage Amp ID: 189 - Device ID 189 "
-            "would address ID 61 - each byte of the ID must be 0 to 127\nNerex48 ID: 100 - Device ID must be "
-            "between 0 and 63");
+            "would address ID 61 - each byte of the ID must be 0 to 127\nNerex48 ID: 256 - Device ID 256 would "
+            "address every unit of its model\n\nThis unit is reached by the "
+            "frames of a unit before it in the file: it would take what that unit is sent. Nothing is sent to it or "
+            "read from it until it has an ID of its own.\n\nTorvex48 ID: 556 - same frames as Nerex48 ID: 300");
   EXPECT_TRUE(WaitFor([&] {
     return LogHas("Left out until it has an ID its frames carry: Zel-1 Stage Amp ID: 189 - Device ID 189 would "
                   "address ID 61 - each byte of the ID must be 0 to 127") &&
-           LogHas("Left out until it has an ID its frames carry: Nerex48 ID: 100 - Device ID must be between 0 and 63");
+           LogHas("Left out until it has an ID its frames carry: Nerex48 ID: 256 - Device ID 256 would address "
+                  "every unit of its model") &&
+           LogHas("Left out: Torvex48 ID: 556 - its frames would also reach Nerex48 ID: 300");
   }));
-  ASSERT_TRUE(WaitFor([&] { return own->IsConnected(); }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return own->IsConnected() && long300->IsConnected(); }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return long300->GetName() == "Long"; }, 60000));
   Settle();
+  // Only the units at 4 and at 300 (0x2C) are asked anything, and only in the Nerex48's frames.
   std::vector<Frame> toOthers;
   for (const Frame& f : DecodeBusFrames(bus->Requests()))
-    if (f.id != 4 && f.command != 0) toOthers.push_back(f);
+    if (f.id != 4 && !(f.id == 0x2C && (f.type == 120 || f.identification)) && f.command != 0) toOthers.push_back(f);
   EXPECT_TRUE(toOthers.empty()) << Describe(toOthers);
   EXPECT_FALSE(zel->IsConnected());
-  EXPECT_FALSE(nerex->IsConnected());
+  EXPECT_FALSE(zero->IsConnected());
+  EXPECT_FALSE(long556->IsConnected());
+  EXPECT_TRUE(long556->IsLeftOut());
+
+  // The pane: a processor ID whose frames would reach the unit at 300 is refused.
+  TypeInPane(long556, "ID", "44");
+  EXPECT_EQ(long556->GetDeviceId(), 556u);
+  EXPECT_EQ(frame->GetPropertiesPane().GetGrid().GetErrorTipText(),
+            "Device ID 44 would also address Nerex48 Long ID: 300");
 
   // The pane: 190 (it would go out as 62) is refused in the same words; 61 is taken, and the
   // unit there is read.

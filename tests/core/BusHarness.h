@@ -96,9 +96,18 @@ class CTestScanDialog : public IAutoscanDialog {
     m_lines.push_back(text);
     if (text == stopAt) running = false;
   }
+  void OnUnitNotAdded(const std::string& text) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_notes.push_back(text);
+  }
   std::vector<std::string> Lines() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_lines;
+  }
+  // The units found but not added, and the answers not read, as the dialog lists them.
+  std::vector<std::string> Notes() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_notes;
   }
   std::atomic<bool> running{true};
   std::string stopAt;
@@ -106,6 +115,7 @@ class CTestScanDialog : public IAutoscanDialog {
  private:
   mutable std::mutex m_mutex;
   std::vector<std::string> m_lines;
+  std::vector<std::string> m_notes;
 };
 
 class CBusHarness {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 
 #include "core/comms/CommsWorker.h"
 #include "core/model/Device.h"
@@ -29,6 +31,11 @@ class DiscoveryTest : public ::testing::Test {
   void SetUp() override {
     RegisterAmplifierFamilies();
     RegisterProcessorFamily();
+    // A probe that no unit answers ends as soon as the bus has nothing to send: the scan goes
+    // at the pace of the bus, not of read time-outs.
+    h.DecideOnEvents();
+    // The security pass after each scan opens no dialog here: it neither waits for one nor pauses.
+    h.SkipSecurityDialog();
   }
   CSimDiscoveryUnit* AddUnit(std::uint8_t type, std::uint32_t shortId, std::uint32_t longId,
                              std::uint32_t variant = 0, ShortReplyForm form = ShortReplyForm::kForm1) {
@@ -170,22 +177,77 @@ TEST_F(DiscoveryTest, LongIdUnitOfUnknownType_IsQuietedToo_SoOnePassEndsTheScan)
   EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 1}), 3u);
 }
 
-// A processor's frames carry IDs 0 to 63 in their one ID byte: one found at long ID 257 would
-// be addressed as unit 1. It is not added, the log says why, and it is quieted so that the scan
-// ends; a Zel unit at a long ID, whose frames carry it, is added.
-TEST_F(DiscoveryTest, LongIdThatTheFamilysFramesCannotCarry_IsNotAddedButQuieted) {
-  CSimDiscoveryUnit* processor = AddUnit(120, 0, 0x0101);
+// A processor's frames carry the low byte of its ID, which a unit at a long ID answers to: one
+// found at long ID 257 is added. One at 256 is not (its frames would carry 0, the address of
+// every unit of the model), nor one at 513 once 257 is there (the same frames would reach both);
+// the log and the dialog say why, and each is quieted so that the scan ends. A Zel unit at a long
+// ID is added.
+TEST_F(DiscoveryTest, ProcessorsAtLongIds_AreAddedUnlessTheirFramesWouldReachAnotherUnit) {
+  CSimDiscoveryUnit* zero = AddUnit(120, 0, 0x0100);
+  AddUnit(120, 0, 0x0101);
+  CSimDiscoveryUnit* same = AddUnit(121, 0, 0x0201);
   AddUnit(53, 0, 0x0102);
   Scan(0, 2);
 
-  ASSERT_EQ(h.system.GetDeviceCount(), 1);
-  EXPECT_EQ(h.system.GetDevice(0)->GetTypeCode(), 53u);
-  EXPECT_EQ(h.system.GetDevice(0)->GetDeviceId(), 0x0102u);
+  ASSERT_EQ(h.system.GetDeviceCount(), 2);
+  EXPECT_EQ(h.system.GetDevice(0)->GetTypeCode(), 120u);
+  EXPECT_EQ(h.system.GetDevice(0)->GetDeviceId(), 0x0101u);
+  EXPECT_TRUE(h.system.GetDevice(0)->IsAddressable());
+  EXPECT_EQ(h.system.GetDevice(1)->GetTypeCode(), 53u);
+  EXPECT_EQ(h.system.GetDevice(1)->GetDeviceId(), 0x0102u);
+  const std::string refusedZero =
+      "ID 256: a Nerex48 is not added - Device ID 256 would address every unit of its model";
+  const std::string refusedSame = "ID 513: a Torvex48 is not added - its frames would also reach Nerex48 ID: 257";
   const auto log = h.frame.LogLines();
-  EXPECT_NE(std::find(log.begin(), log.end(), "ID 257: a Nerex48 is not added - Device ID must be between 0 and 63\n"),
-            log.end());
-  EXPECT_GE(processor->QuietCount(), 1);
+  EXPECT_NE(std::find(log.begin(), log.end(), refusedZero + "\n"), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), refusedSame + "\n"), log.end());
+  EXPECT_EQ(dialog.Notes(), (std::vector<std::string>{refusedZero, refusedSame}));
+  EXPECT_GE(zero->QuietCount(), 1);
+  EXPECT_GE(same->QuietCount(), 1);
   EXPECT_EQ(CountRequest({0xBF, 0, 0, 0, 0}), 3u);  // one pass: every unit is quiet
+}
+
+// A unit whose long ID has a 0 group is found as any other: 0 is searched at every level.
+// Three units whose lowest group is 0 collide there and are told apart one level down.
+TEST_F(DiscoveryTest, UnitsWithAZeroGroupInTheirLongId_AreFound) {
+  CSimDiscoveryUnit* at256 = AddUnit(56, 0, 0x0100);
+  AddUnit(52, 0, 0x0200);
+  AddUnit(53, 0, 0x010000);
+  Scan(0, 2);
+
+  ASSERT_EQ(h.system.GetDeviceCount(), 3);
+  std::vector<std::uint32_t> ids;
+  for (int i = 0; i < 3; ++i) ids.push_back(h.system.GetDevice(i)->GetDeviceId());
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids, (std::vector<std::uint32_t>{0x0100, 0x0200, 0x010000}));
+  EXPECT_EQ(at256->QuietCount(), 1);
+  EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 0}), 1u);  // garbled: the three answered at once
+  EXPECT_EQ(CountRequest({0xB2, 0, 0, 1, 0}), 1u + 3u);  // found, then asked again
+  EXPECT_EQ(CountRequest({0xBF, 0, 0, 0, 0}), 3u);  // one check, unanswered: all quiet
+  EXPECT_TRUE(dialog.Notes().empty());
+}
+
+// Two units at one long ID garble each other's answer down to the last level, where every byte
+// is compared: the log names the ID, the scan runs its long-ID pass once more only if that pass
+// found a unit it had not found, and says at its end which answers it could not read, at that
+// long ID and at a short ID where two units answer too.
+TEST_F(DiscoveryTest, TwoUnitsAtOneLongId_AreNamed_AndTheScanEndsAfterOnePass) {
+  for (std::uint8_t type : {53, 54}) AddUnit(type, 0, 0x0305);
+  for (std::uint8_t type : {52, 41}) AddUnit(type, 2, 0);
+  Scan(3, 5);
+
+  EXPECT_EQ(h.system.GetDeviceCount(), 0);
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Autoscan: unreadable answer at long ID 773 (two units with the same ID?)"),
+            1u);
+  // Every level garbled, down to the last, where the probe went twice.
+  EXPECT_EQ(CountRequest({0xB2, 0, 0, 3, 5}), 1u);
+  EXPECT_EQ(CountRequest({0xB1, 0, 0, 3, 5}), 1u);
+  EXPECT_EQ(CountRequest({0xB0, 0, 0, 3, 5}), 2u);
+  EXPECT_EQ(CountRequest({0xBF, 0, 0, 0, 0}), 1u);  // answered, garbled: no second pass
+  const std::string end =
+      "The answers at IDs 2 and 773 could not be read (two units with the same ID?): nothing there is added";
+  EXPECT_EQ(dialog.Notes(), std::vector<std::string>{end});
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("Autoscan: " + end), 1u);
 }
 
 // A device of the file whose ID its frames cannot carry (129 goes out as 1) is not kept quiet
@@ -202,7 +264,9 @@ TEST_F(DiscoveryTest, DeviceAtAnIdItsFramesCannotCarry_IsNotKeptQuiet) {
   EXPECT_EQ(unit->QuietCount(), 1);  // once found
 }
 
-TEST_F(DiscoveryTest, UnitThatIgnoresTheQuietCommand_EndsAfterTheLastAllowedPass) {
+// A unit that ignores the quiet command answers every check: the scan runs its long-ID pass
+// again, which finds only that unit again, and then ends.
+TEST_F(DiscoveryTest, UnitThatIgnoresTheQuietCommand_EndsOnceAPassFindsNothingNew) {
   SimDiscoveryConfig config;
   config.typeCode = 53;
   config.longId = 0x01;
@@ -211,9 +275,10 @@ TEST_F(DiscoveryTest, UnitThatIgnoresTheQuietCommand_EndsAfterTheLastAllowedPass
   Scan(0, 1);
 
   EXPECT_EQ(h.system.GetDeviceCount(), 1);
-  EXPECT_EQ(CountRequest({0xBF, 0, 0, 0, 0}), std::size_t(kScanMaxLongIdPasses));
+  EXPECT_EQ(CountRequest({0xBF, 0, 0, 0, 0}), 2u);
   // Each pass: the find and one probe again that finds the same unit.
-  EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 1}), std::size_t(2 * kScanMaxLongIdPasses));
+  EXPECT_EQ(CountRequest({0xB3, 0, 0, 0, 1}), 4u);
+  EXPECT_TRUE(dialog.Notes().empty());  // the unit still answering was found
 }
 
 TEST_F(DiscoveryTest, StopDuringTheShortIdPass_EndsBeforeTheNextProbe_NoLongPass_ResetStillSent) {
@@ -340,11 +405,30 @@ TEST_F(DiscoveryTest, TwoUnitsAtOneShortId_NeitherIsAdded_TheLogSaysWhy) {
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Autoscan: unreadable answer"), 1u);
 }
 
+// A unit that holds the bus at the probe of short ID 2 until the test lets it go: the stop comes
+// while that probe is under way, whatever the speed of the machine.
+class CHoldingUnit : public CSimDiscoveryUnit {
+ public:
+  CHoldingUnit() : CSimDiscoveryUnit(SimDiscoveryConfig{}) {}
+  SimAnswer Handle(const SimBytes& request) override {
+    if (request == SimBytes{0xE0, 0x02}) {
+      reached = true;
+      WaitFor([this] { return released && released(); });
+    }
+    return CSimDiscoveryUnit::Handle(request);
+  }
+  std::atomic<bool> reached{false};
+  std::function<bool()> released;
+};
+
 TEST_F(DiscoveryTest, StopCommsThread_DuringALongScan_ReturnsWithinAProbe) {
-  h.system.GetComms().Discovery().SetScanRangeForTests(63, 127);
+  CHoldingUnit* holding = h.bus.Add<CHoldingUnit>();
+  CCommsWorker& comms = h.system.GetComms();
+  holding->released = [&comms] { return comms.IsStopping(); };
+  comms.Discovery().SetScanRangeForTests(63, 127);
   ASSERT_TRUE(h.StartOnline());
-  h.system.GetComms().Discovery().SetAutoscanDialog(&dialog, &dialog.running);
-  ASSERT_TRUE(WaitFor([&] { return dialog.Lines().size() >= 2; }));
+  comms.Discovery().SetAutoscanDialog(&dialog, &dialog.running);
+  ASSERT_TRUE(WaitFor([&] { return holding->reached.load(); }));
   // At most the probe under way when the stop came goes on (sent at most three times).
   const std::size_t probes = h.CountRequests(0xE0);
   h.system.GetComms().StopCommsThread();

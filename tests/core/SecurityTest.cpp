@@ -14,6 +14,7 @@
 #include "core/comms/SecurityDialog.h"
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/PannexDevice.h"
+#include "devices/amplifier/ZelBaseDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "tests/core/BusHarness.h"
@@ -360,6 +361,122 @@ TEST_F(SecurityTest, WhileAPasswordQuestionWaitsTheOtherUnitsArePolled_AndTheSec
   dialog.AnswerNow(2, kSecurityAnswerOk, "secret");
   EXPECT_TRUE(WaitFor([&] { return guarded->IsConnected(); }));
   EXPECT_TRUE(dialog.PassFinished(2));
+}
+
+// A Zel amplifier holding the users whose unit can be switched off and on, with its device.
+CSimSwitchedUnit* AddSwitchedAmp(CSimBus& bus, CSystem& system, IMessageSink* frame, std::uint32_t id,
+                                 const std::string& name, const Users& users, bool on) {
+  SimSecurityConfig config;
+  config.typeCode = 51;
+  config.deviceId = id;
+  auto amp = std::make_unique<CSimZelAmpUnit>(config);
+  amp->Update([&](SimZelAmpState& state) { state.name = name; });
+  amp->SetUsers(users);
+  CSimSwitchedUnit* unit = bus.Add<CSimSwitchedUnit>(std::move(amp));
+  unit->SetSilent(!on);
+  auto* device = new CZelSeriesDevice(&system, frame, 51, id);
+  device->Initialise();
+  device->SetName(name);
+  system.AppendDevice(device);
+  return unit;
+}
+
+// Units that failed their security step (switched off at going online, as noise on the line
+// makes them fail it) are polled while the password question of a secured unit waits, and each
+// that answers is examined again and connects; the secured unit is asked nothing meanwhile, and
+// joins once the question is answered.
+TEST_F(SecurityTest, WhileAPasswordQuestionWaitsUnitsThatFailedTheirStepConnect) {
+  ExamineRefusedUnitsAtOnce();
+  CSimSwitchedUnit* open2 = AddSwitchedAmp(bus, system, &frame, 2, "Open2", {}, false);
+  CSimSwitchedUnit* open3 = AddSwitchedAmp(bus, system, &frame, 3, "Open3", {}, false);
+  AddSwitchedAmp(bus, system, &frame, 12, "Guarded", {{"Boss", "secret"}}, true);
+  bus.Start();
+  system.Start(&frame);
+  system.GetComms().SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return dialog.Questions().size() == 1; }));
+  EXPECT_EQ(dialog.Questions()[0].kind, kSecurityAskPasswords);
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Open2 ID 2\n"), 1u);
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to Zel-2 Open3 ID 3\n"), 1u);
+
+  // Requests to the unit at the ID (a Zel frame names it in byte 7).
+  auto requestsTo = [&](std::uint8_t id) {
+    std::size_t n = 0;
+    for (const SimBytes& r : bus.Requests())
+      if (r.size() > 7 && r[3] == 51 && r[7] == id) ++n;
+    return n;
+  };
+  const std::size_t toGuarded = requestsTo(12);
+  open2->SetSilent(false);
+  open3->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return Device(0)->IsConnected() && Device(1)->IsConnected(); }));
+  const std::size_t toOpen = requestsTo(2);
+  EXPECT_TRUE(WaitFor([&] { return requestsTo(2) >= toOpen + 20; }));
+  EXPECT_FALSE(dialog.PassFinished(1));  // the question still waits
+  EXPECT_EQ(dialog.Questions().size(), 1u);
+  EXPECT_EQ(requestsTo(12), toGuarded);
+
+  dialog.AnswerNow(1, kSecurityAnswerOk, "secret");
+  EXPECT_TRUE(WaitFor([&] { return Device(2)->IsConnected(); }));
+  EXPECT_TRUE(Device(0)->IsConnected());
+  EXPECT_TRUE(Device(1)->IsConnected());
+}
+
+// A unit that needs no password is settled before the question of a secured unit before it in
+// the list, and is polled while the question waits.
+TEST_F(SecurityTest, AUnitThatNeedsNoPasswordIsPolledWhileTheQuestionBeforeItWaits) {
+  AddSwitchedAmp(bus, system, &frame, 2, "Guarded", {{"Boss", "secret"}}, true);
+  AddSwitchedAmp(bus, system, &frame, 3, "Open", {}, true);
+  bus.Start();
+  system.Start(&frame);
+  system.GetComms().SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return dialog.Questions().size() == 1; }));
+  EXPECT_TRUE(WaitFor([&] { return Device(1)->IsConnected(); }));
+  EXPECT_FALSE(dialog.PassFinished(1));
+  EXPECT_TRUE(Device(0)->NeedsInitialisation());
+  dialog.AnswerNow(1, kSecurityAnswerOk, "secret");
+  EXPECT_TRUE(WaitFor([&] { return Device(0)->IsConnected(); }));
+}
+
+// A unit that answers its security check but never its user table (as under noise) is refused
+// pass after pass; the answers to its checks never leave it shown connected: whenever the log
+// says it cannot connect, it was last said to have disconnected, if it was said to connect.
+TEST_F(SecurityTest, AUnitRefusedIsNeverShownConnected) {
+  ExamineRefusedUnitsAtOnce();
+  // The amplifier's answers to the read of its user table are lost.
+  class CTableLost : public CSimUnit {
+   public:
+    explicit CTableLost(std::unique_ptr<CSimUnit> unit) : m_unit(std::move(unit)) {}
+    std::size_t RequestLength(const SimBytes& bytes) const override { return m_unit->RequestLength(bytes); }
+    SimHeader Header() const override { return m_unit->Header(); }
+    SimAnswer Handle(const SimBytes& request) override {
+      if (request.size() > 9 && request[9] == kSecurityReadCommand) return SimAnswer::Silence();
+      return m_unit->Handle(request);
+    }
+
+   private:
+    std::unique_ptr<CSimUnit> m_unit;
+  };
+  SimSecurityConfig config;
+  config.typeCode = 51;
+  config.deviceId = 5;
+  bus.Add<CTableLost>(std::make_unique<CSimZelAmpUnit>(config));
+  AddUnreachable(5, "Amp");
+  bus.Start();
+  system.Start(&frame);
+  system.GetComms().SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  // Each check's answer raises the unit's level; the third would show it connected.
+  ASSERT_TRUE(WaitFor([&] { return frame.CountLogLinesStartingWith("Cannot connect to Zel-2") >= 7; }));
+  bool connected = false;
+  for (const std::string& line : frame.LogLines()) {
+    if (line.rfind("Connected to Zel-2", 0) == 0) connected = true;
+    if (line.rfind("Disconnected from Zel-2", 0) == 0) connected = false;
+    if (line.rfind("Cannot connect to Zel-2", 0) == 0) {
+      EXPECT_FALSE(connected);
+    }
+  }
 }
 
 TEST_F(SecurityTest, SixUnreachableDevicesAreListedAsFourNamesAndTwoMore) {

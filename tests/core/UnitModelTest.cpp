@@ -18,6 +18,7 @@
 #include "platform/TextFormat.h"
 #include "tests/core/BusHarness.h"
 #include "tests/support/BusFrames.h"
+#include "tests/support/TestClock.h"
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
 #include "tools/devsim/SimZelBreak.h"
@@ -70,6 +71,11 @@ CSimSwitchedUnit* AddUnit(CSimBus& bus, std::uint32_t type, std::uint32_t id, bo
   return switched;
 }
 
+// The program's clock moves on only with the requests on the bus, each taking about what an
+// answered read takes on a 57600-baud line: what the worker decides by its clock (rests, probes
+// of a silent unit, hold-offs) follows the requests, not the speed of the machine.
+constexpr std::int64_t kRequestUs = 4000;
+
 class UnitModelTest : public ::testing::Test {
  protected:
   UnitModelTest() {
@@ -77,6 +83,10 @@ class UnitModelTest : public ::testing::Test {
     RegisterProcessorFamily();
     h.DecideOnEvents();
     h.SkipSecurityDialog();
+    h.bus.Add<CClockMover>(m_clock, [](const SimBytes&) { return kRequestUs; });
+    // The processors poll their meters at every turn, as with the System Monitor shown: the line
+    // never idles, and the worker goes at the pace of the bus.
+    h.system.SetSystemMonitorVisible(true);
   }
 
   // The file: the device at kId, and a Nerex48 at kNeighbourId whose unit is what the file says.
@@ -142,6 +152,9 @@ class UnitModelTest : public ::testing::Test {
     ASSERT_TRUE(WaitFor([&] { return h.bus.RequestCount() >= before + requests; }, 60000));
   }
 
+  // Before the harness: its worker and bus, which read the clock, end before the clock goes.
+  CTestClock m_clock;
+  CClockInUse m_clockInUse{m_clock};
   CBusHarness h;
   CDevice* device = nullptr;
   CNerexSeriesDevice* neighbour = nullptr;

@@ -22,6 +22,9 @@
 
 namespace {
 
+// Loader workers started and not yet ended.
+std::atomic<int> g_runningWorkers{0};
+
 const char kFirmwareFilter[] = "Firmware Files (*.hex)|*.hex|All Files (*.*)|*.*||";
 const char kPresetFilter[] = "Preset Files (*.bin)|*.bin|All Files (*.*)|*.*||";
 const char kChooseFileText[] = "No firmware file is chosen: choose one with the Firmware button.";
@@ -119,7 +122,11 @@ CUniversalLoaderDialog::CUniversalLoaderDialog(QWidget* parent, ILoaderClock* cl
 
   // What OnInitDialog does: the worker waits for loads from now on.
   m_runFlag = 1;
-  m_worker = std::thread([this] { WorkerLoop(); });
+  ++g_runningWorkers;
+  m_worker = std::thread([this] {
+    WorkerLoop();
+    --g_runningWorkers;
+  });
   UpdateControls();
   ShowFirmwareControls(false);
   ShowPresetControls(false);
@@ -128,6 +135,8 @@ CUniversalLoaderDialog::CUniversalLoaderDialog(QWidget* parent, ILoaderClock* cl
 }
 
 CUniversalLoaderDialog::~CUniversalLoaderDialog() { StopWorker(); }
+
+int CUniversalLoaderDialog::RunningWorkers() { return g_runningWorkers.load(); }
 
 void CUniversalLoaderDialog::SetFileChooser(std::function<std::string(const std::string& filter)> chooser) {
   m_chooser = std::move(chooser);

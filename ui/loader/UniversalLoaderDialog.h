@@ -50,6 +50,9 @@ class CUniversalLoaderDialog : public QDialog {
   void OnBnClickedLoad();
 
   bool IsLoading() const { return m_loading.load() != 0; }
+  // Loader workers of the process that have not ended yet: each dialog starts one, and its end
+  // ends it. Any thread.
+  static int RunningWorkers();
   bool IsConnected() const { return m_connected; }
   std::uint8_t GetDeviceType() const { return m_deviceType; }
   std::uint32_t GetConnectedPort() const { return m_connectedPort; }

@@ -388,6 +388,54 @@ TEST(NerexBus, UnitSilentDuringItsReadOutIsProbedShortlyUntilItAnswersThenItsRea
   EXPECT_EQ(std::count(sent.begin(), sent.end(), out), 4);
 }
 
+// The file has 40 presets where the unit holds 20 (the first ones, and one beyond them holding
+// settings in the file): the read-out asks for memory 21 until it is clear that the unit does not
+// hold it, then ends the read of memories there with a line that says how many the unit holds,
+// and goes on with the rest of the read-out. The file keeps its 40 presets.
+TEST(NerexBus, AMemoryTheUnitDoesNotAnswerEndsTheReadOfMemoriesThere) {
+  CProcessorBus bus;
+  bus.DecideOnEvents();
+  CSimProcessorUnit* unit = bus.AddUnit(kModelNerex24, 3);
+  unit->SetPresetCount(20);
+  CNerexSeriesDevice* d = bus.AddDevice(kModelNerex24, 3);
+  {
+    CSingleLock lock(d->SettingsLock());
+    ResizePresetList(d->GetPresets(), 40);
+    d->GetPresets()[24]->sectionFlags = kSectionAll;
+    d->GetPresets()[24]->name = "File only";
+  }
+  ASSERT_TRUE(bus.StartWorker());
+  ASSERT_TRUE(bus.WaitFor([&] { return d->IsConnected() && d->AllBlocksReceived(); }));
+
+  // The memories each read asked for, in order.
+  std::vector<std::uint32_t> flags, names;
+  for (const Bytes& r : bus.Bus().Requests()) {
+    if (r.size() < 11 || r[0] != 0xF0 || r[4] != 3) continue;
+    if (r[6] == kCmdReadMemoryFlags) flags.push_back(GetMemoryNumber(r.data() + 7));
+    if (r[6] == kCmdReadMemoryName) names.push_back(GetMemoryNumber(r.data() + 7));
+  }
+  ASSERT_GE(flags.size(), 21u);
+  for (std::uint32_t n = 1; n <= 20; ++n) EXPECT_EQ(flags[n - 1], n);
+  // Memory 21 at most as often as its asks and their resends allow; nothing beyond it.
+  EXPECT_LE(flags.size() - 20, std::size_t(kMemoryMissesToEnd) * CControlMessage::kMaxSends);
+  EXPECT_TRUE(std::all_of(flags.begin() + 20, flags.end(), [](std::uint32_t n) { return n == 21; }));
+  EXPECT_TRUE(std::all_of(names.begin(), names.end(), [](std::uint32_t n) { return n <= 20; }));
+  const std::vector<std::string> log = bus.Frame().LogLines();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& line) {
+                            return line.find("Preset memories of Nerex24 Sim Processor ID: 3: the unit holds 20, the "
+                                             "file 40 - memories 21 to 40 are not read") != std::string::npos;
+                          }),
+            1);
+  // The rest of the read-out, then the meters.
+  EXPECT_GT(unit->ReadCount(kCmdReadNames), 0u);
+  ASSERT_TRUE(bus.Bus().WaitForRequests(bus.Bus().RequestCount() + 20, 20000));
+  EXPECT_GT(unit->ReadCount(62) + unit->ReadCount(63), 0u);
+  CSingleLock lock(d->SettingsLock());
+  EXPECT_EQ(d->GetPresets().size(), 40u);
+  EXPECT_EQ(d->GetPresets()[24]->name, "File only");
+}
+
 TEST(NerexBus, ReplyNamingAnotherUnitIsRefusedByTheTransportAndAskedAgain) {
   CProcessorBus bus;
   bus.DecideOnEvents();
@@ -407,18 +455,25 @@ TEST(NerexBus, ReplyNamingAnotherUnitIsRefusedByTheTransportAndAskedAgain) {
   EXPECT_EQ(d->GetRefusedReplyCount(), 0u);       // the device never saw it
 }
 
-TEST(NerexBus, UnitsAtLongIdsAreLeftOutAndTheOthersReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
-  // The frames carry the ID in one byte: 200, 5000, 300 and 70000 would go out as 0xC8, 0x88,
-  // 0x2C and 0x70, which reach other units (44 and 112 among them). The unit at ID 7 leaves its
-  // reply header at zero.
-  constexpr std::uint32_t kIds[] = {1, 200, 5000, 300, 70000, 7};
+TEST(NerexBus, UnitsAtLongIdsReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
+  // The frames carry the ID's low byte, which each unit answers to: 200, 5000, 300 and 70000 go
+  // out as 0xC8, 0x88, 0x2C and 0x70. A device at 556 would go out as 0x2C too, which the unit
+  // at 300 answers: it is left out. One at 256 would go out as 0, the address of every unit of
+  // the model: it is addressed by nothing. The unit at ID 7 leaves its reply header at zero.
+  constexpr std::uint32_t kIds[] = {1, 200, 5000, 300, 70000, 556, 256, 7};
+  constexpr std::uint32_t kWithoutUnit[] = {556, 256};
+  auto hasUnit = [&](std::uint32_t id) {
+    return std::find(std::begin(kWithoutUnit), std::end(kWithoutUnit), id) == std::end(kWithoutUnit);
+  };
   CProcessorBus bus;
   bus.DecideOnEvents();
   std::vector<CSimProcessorUnit*> units;
   std::vector<CNerexSeriesDevice*> devices;
   for (std::uint32_t id : kIds) {
-    units.push_back(bus.AddUnit(kModelNerex48, id));
-    units.back()->SetDeviceName("Unit " + std::to_string(id));
+    if (hasUnit(id)) {
+      units.push_back(bus.AddUnit(kModelNerex48, id));
+      units.back()->SetDeviceName("Unit " + std::to_string(id));
+    }
     devices.push_back(bus.AddDevice(kModelNerex48, id));
     ASSERT_NE(devices.back(), nullptr);
   }
@@ -426,18 +481,24 @@ TEST(NerexBus, UnitsAtLongIdsAreLeftOutAndTheOthersReadOutWhetherOrNotTheyRepeat
   bus.System().SetLogCommsErrors(true);
   ASSERT_TRUE(bus.StartWorker());
   auto readOut = [](CNerexSeriesDevice* d) { return d->IsConnected() && d->AllBlocksReceived(); };
-  ASSERT_TRUE(bus.WaitFor([&] { return readOut(devices.front()) && readOut(devices.back()); }));
+  ASSERT_TRUE(bus.WaitFor([&] {
+    for (std::size_t i = 0; i < devices.size(); ++i)
+      if (hasUnit(kIds[i]) && !readOut(devices[i])) return false;
+    return true;
+  }));
   ASSERT_TRUE(bus.Bus().WaitForRequests(bus.Bus().RequestCount() + 40, 20000));
   for (std::size_t i = 0; i < devices.size(); ++i) {
-    const bool carried = kIds[i] <= 63;
-    EXPECT_EQ(devices[i]->IsAddressable(), carried) << kIds[i];
-    EXPECT_EQ(readOut(devices[i]), carried) << kIds[i];
-    EXPECT_EQ(devices[i]->GetName(), carried ? "Unit " + std::to_string(kIds[i]) : "") << kIds[i];
+    const bool reached = hasUnit(kIds[i]);
+    EXPECT_EQ(devices[i]->IsAddressable(), reached) << kIds[i];
+    EXPECT_EQ(devices[i]->IsLeftOut(), kIds[i] == 556) << kIds[i];
+    EXPECT_EQ(readOut(devices[i]), reached) << kIds[i];
+    EXPECT_EQ(devices[i]->GetName(), reached ? "Unit " + std::to_string(kIds[i]) : "") << kIds[i];
   }
-  // Every request names unit 1 or unit 7.
+  // Every request names the low byte of a unit's ID, never 0.
+  const std::vector<std::uint8_t> lowBytes{0x01, 0xC8, 0x88, 0x2C, 0x70, 0x07};
   for (const Bytes& r : bus.Bus().Requests()) {
     const std::uint8_t id = r.size() == 2 ? r[1] : r.size() > 4 ? r[4] : 0;
-    EXPECT_TRUE(id == 1 || id == 7) << int(id);
+    EXPECT_NE(std::find(lowBytes.begin(), lowBytes.end(), id), lowBytes.end()) << int(id);
   }
   for (const std::string& line : bus.Frame().LogLines())
     EXPECT_EQ(line.find("Comms Error Count = "), std::string::npos) << line;

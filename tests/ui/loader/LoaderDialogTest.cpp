@@ -509,12 +509,16 @@ TEST_F(LoaderDialogTest, EscapeAndCloseDuringALoadSayItCannotBeInterruptedAndFor
 TEST_F(LoaderDialogTest, ADialogEndedRightAfterLoadEndsItsWorker) {
   Attach(Family::kProcessor, 0x72);
   m_nextChoice = WriteFile("nerex.hex", FirmwareData(300, {}, 0));
+  ASSERT_EQ(CUniversalLoaderDialog::RunningWorkers(), 0);
   for (int i = 0; i < 20; ++i) {
     auto dialog = Open();
+    EXPECT_EQ(CUniversalLoaderDialog::RunningWorkers(), 1);
     dialog->ScanStep();
     dialog->FirmwareButton()->click();
     dialog->LoadButton()->click();
     EXPECT_TRUE(dialog->IsLoading());
+    dialog.reset();
+    EXPECT_EQ(CUniversalLoaderDialog::RunningWorkers(), 0) << "after dialog " << i;
   }
 }
 
