@@ -24,9 +24,13 @@ struct LateAnswerRequest {
   bool write = false;  // answered by the one-byte ACK
   std::uint8_t replyStart = 0xA8;
   std::uint32_t replyLength = 0;  // bytes of the reply it asks for
-  // The request bytes its reply repeats: bit i names byte i; echoed holds them, low seven bits.
+  // The request bytes its reply repeats: bit i names reply byte i; echoed holds them, low seven
+  // bits.
   std::uint32_t echoMask = 0;
   std::uint8_t echoed[kHeaderBytes] = {};
+  // Its reply names its unit there whatever the unit (an identity reply): its answers are known
+  // by those bytes, and they teach nothing of the unit's other replies.
+  bool echoNamesUnit = false;
 };
 
 // A late answer recognised among bytes read: which record it is, and what names it in log lines.
@@ -75,13 +79,28 @@ class CLateAnswerBook {
   // --- Before a request is sent ---
   // The answers of the watches still open that the request could take for its own (another to
   // the same unit and command, or one whose reply check would not tell them apart): their bytes
-  // and the end of their watch. The watches are closed: the caller drains their bytes.
+  // and the end of their watch. The watches are closed: the caller drains their bytes, and tells
+  // the book what came (NoteHeardIn).
   struct Drain {
+    // One watch's answers, as they are known when they come.
+    struct Answers {
+      std::uint64_t unit = 0;
+      bool write = false;
+      std::uint8_t replyStart = 0;
+      std::uint32_t replyLength = 0;
+      std::uint32_t headerMask = 0;
+      std::uint8_t header[LateAnswerRequest::kHeaderBytes] = {};
+    };
     std::uint32_t bytes = 0;
     std::int64_t untilUs = 0;
     std::vector<std::uint64_t> units;  // whose answers they are
+    std::vector<Answers> answers;
   };
   Drain TakeAnswersTheRequestCouldTake(const LateAnswerRequest& request, std::int64_t nowUs);
+  // The n bytes drained for the drain came: the units whose answers are among them are heard
+  // (each whole frame, or ACK, that the answers of one unit alone of the drain could be). Bytes
+  // that may be any of several units' answers, or none, name nobody.
+  void NoteHeardIn(const Drain& drain, const std::uint8_t* bytes, std::uint32_t n);
   // Whether the request would wait for answers of a watch still open (see above).
   bool CouldTakeAny(const LateAnswerRequest& request, std::int64_t nowUs) const;
   // Whether a watch is still open.

@@ -15,11 +15,11 @@ constexpr std::uint32_t kMinQuietGapMs = 2;
 constexpr std::uint32_t kMinRestQuietMs = 20;
 }  // namespace
 
-void CReplyFraming::Begin(const LateAnswerRequest& request, std::uint32_t sentLength) {
+void CReplyFraming::Begin(const LateAnswerRequest& request, std::uint32_t sentLength, std::uint32_t echoOffset) {
   m_request = request;
   m_unechoable = false;
   for (std::uint32_t i = 0; i < 32; ++i)
-    if ((request.echoMask & (1u << i)) != 0 && i >= sentLength) m_unechoable = true;
+    if ((request.echoMask & (1u << i)) != 0 && i >= sentLength + echoOffset) m_unechoable = true;
   m_lateAnswersDropped = 0;
   OnSend();
 }
@@ -56,6 +56,21 @@ bool CReplyFraming::Echoes(const std::uint8_t* reply, std::uint32_t n) const {
     if (i >= n || (reply[i] & 0x7F) != m_request.echoed[i]) return false;
   }
   return true;
+}
+
+bool CReplyFraming::NamesNobody(const std::uint8_t* reply, std::uint32_t n) const {
+  for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes; ++i) {
+    if ((m_request.echoMask & (1u << i)) == 0) continue;
+    if (i >= n || (reply[i] & 0x7F) != 0) return false;
+  }
+  return true;
+}
+
+CControlMessage::EReplyEcho CReplyFraming::EchoOf(const std::uint8_t* reply, std::uint32_t n) const {
+  using EReplyEcho = CControlMessage::EReplyEcho;
+  if (m_request.echoMask == 0) return EReplyEcho::kNotChecked;
+  if (Echoes(reply, n)) return EReplyEcho::kRepeated;
+  return NamesNobody(reply, n) ? EReplyEcho::kEmpty : EReplyEcho::kOther;
 }
 
 std::uint32_t CReplyFraming::ShorterWholeFrame(const std::uint8_t* bytes, std::uint32_t received,
@@ -99,7 +114,8 @@ CReplyFraming::EOwner CReplyFraming::Owner(const std::uint8_t* bytes, std::uint3
   late->reset();
   if (m_request.echoMask == 0) return EOwner::kThisRequest;
   if (Echoes(bytes, n)) {
-    m_book.NoteRepeatsHeader(Request(n), bytes, n);
+    // A reply that names its unit whatever the unit tells nothing of how its other replies go.
+    if (!m_request.echoNamesUnit) m_book.NoteRepeatsHeader(Request(n), bytes, n);
     return EOwner::kThisRequest;
   }
   // A reply that does not repeat this request but is the late answer to one that the book
@@ -110,6 +126,7 @@ CReplyFraming::EOwner CReplyFraming::Owner(const std::uint8_t* bytes, std::uint3
     *late = known;
     return EOwner::kLateAnswer;
   }
+  if (m_request.echoNamesUnit) return NamesNobody(bytes, n) ? EOwner::kThisRequest : EOwner::kAnotherRequest;
   return m_book.RepeatsHeader(m_request.unit) ? EOwner::kAnotherRequest : EOwner::kThisRequest;
 }
 

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "core/comms/LateAnswerBook.h"
+#include "core/protocol/ControlMessage.h"
 
 class CReplyFraming {
  public:
@@ -61,8 +62,9 @@ class CReplyFraming {
   bool Guards() const { return m_guard; }
 
   // A new transaction: the request as the book describes it (reply positions, the length it asks
-  // for) and how many bytes were sent; nothing dropped yet.
-  void Begin(const LateAnswerRequest& request, std::uint32_t sentLength);
+  // for), how many bytes were sent, and how much further on the reply repeats the request's bytes
+  // (CControlMessage::replyEchoOffset); nothing dropped yet.
+  void Begin(const LateAnswerRequest& request, std::uint32_t sentLength, std::uint32_t echoOffset = 0);
   // A send of the transaction (the first or a resend), or the port opened: no frame's rest is
   // being read, and it has not ended on a shorter reply.
   void OnSend() {
@@ -96,14 +98,17 @@ class CReplyFraming {
   // Who the whole, checked reply of n bytes is from; a late answer is returned in late. A unit
   // need not repeat the request's header in its reply: until one of its replies has, every reply
   // is taken; from then on (until the book forgets it) only one that repeats it is. A reply that
-  // carries the header of a late answer known to be due is that answer, whatever is known of
-  // this unit.
+  // names its unit whatever the unit (LateAnswerRequest::echoNamesUnit) is taken only when it
+  // names this one, or nobody. A reply that carries the header of a late answer known to be due
+  // is that answer, whatever is known of this unit.
   EOwner Owner(const std::uint8_t* bytes, std::uint32_t n, std::int64_t nowUs, std::optional<LateAnswerMatch>* late);
   // The length of a whole frame at the front of the received bytes, shorter than expected, that
   // repeats the request's bytes named by its echo mask: this request's own reply, in a length of
   // the unit's own. The transaction ends on it (see EndedOnShorterReply). 0 when there is none.
   std::uint32_t TakeShorterReply(const std::uint8_t* bytes, std::uint32_t received, std::uint32_t expected);
   bool EndedOnShorterReply() const { return m_shorterReply; }
+  // Whom the n reply bytes name in the bytes of the request's echo mask.
+  CControlMessage::EReplyEcho EchoOf(const std::uint8_t* reply, std::uint32_t n) const;
 
   // The rest of a reply longer than asked for is read, in reads that end when the line has gone
   // quiet (RestQuietMs).
@@ -134,6 +139,8 @@ class CReplyFraming {
   // Whether the n reply bytes repeat the request's bytes named by its echo mask, compared on
   // their low seven bits; a reply too short to hold them does not.
   bool Echoes(const std::uint8_t* reply, std::uint32_t n) const;
+  // Whether every one of those bytes is 0 in the n reply bytes: the reply names nobody.
+  bool NamesNobody(const std::uint8_t* reply, std::uint32_t n) const;
   // The length of a whole frame from this request's reply start byte at the front of the bytes,
   // shorter than expected; 0 when there is none.
   std::uint32_t ShorterWholeFrame(const std::uint8_t* bytes, std::uint32_t received, std::uint32_t expected) const;

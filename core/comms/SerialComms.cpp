@@ -89,6 +89,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
   std::memcpy(m_transmit, m_transaction.frame, length);
   m_transaction.receivedLength = 0;
   m_transaction.failed = false;
+  m_transaction.replyEcho = CControlMessage::EReplyEcho::kNotChecked;
   if (resetRetries) {
     // A failed transaction leaves at most the tail of what was on the wire; one that was
     // answered only after a resend may still have the answer to a later send coming, which
@@ -99,7 +100,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
     m_unansweredSends = 0;
     m_bytesHeardBefore = m_bytesHeard;
     m_maxSilentSends = m_transaction.maxSilentSends;
-    m_framing.Begin(DescribeRequest(m_transaction.expectedLength), length);
+    m_framing.Begin(DescribeRequest(m_transaction.expectedLength), length, m_transaction.replyEchoOffset);
     m_unit = UnitOf(m_transaction.device);
     if ((failedBefore && !DrainLateReply(CReplyFraming::QuietGapMs(m_baudRate))) || !DrainLateAnswers() ||
         !NoteArrivedLateAnswers()) {
@@ -267,9 +268,14 @@ LateAnswerRequest CSerialComms::Describe(const CControlMessage& message, const s
   r.write = message.write;
   r.replyStart = message.replyStart;
   r.replyLength = replyLength;
-  r.echoMask = message.replyEchoMask;
-  for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes && i < CControlMessage::kFrameSize; ++i)
-    r.echoed[i] = (r.echoMask & (1u << i)) != 0 ? std::uint8_t(frame[i] & 0x7F) : 0;
+  r.echoNamesUnit = message.replyEchoNamesUnit;
+  // In reply positions: the reply repeats request byte i at byte i + the offset.
+  const std::uint32_t offset = message.replyEchoOffset;
+  for (std::uint32_t i = 0; i + offset < LateAnswerRequest::kHeaderBytes && i < CControlMessage::kFrameSize; ++i) {
+    if ((message.replyEchoMask & (1u << i)) == 0) continue;
+    r.echoMask |= 1u << (i + offset);
+    r.echoed[i + offset] = std::uint8_t(frame[i] & 0x7F);
+  }
   return r;
 }
 
@@ -302,20 +308,23 @@ bool CSerialComms::DrainLateAnswers() {
       m_book.TakeAnswersTheRequestCouldTake(m_framing.Request(m_transaction.expectedLength), ClockMicroseconds());
   std::uint32_t due = drain.bytes;
   std::uint8_t scratch[kReceiveBufferSize];
+  std::uint32_t held = 0;
   bool waited = false;
   for (int i = 0; i < kMaxDrainReads && due > 0; ++i) {
     const std::int64_t left = (drain.untilUs - ClockMicroseconds() + 999) / 1000;
     if (left <= 0) break;
+    // What came so far is looked at below; a drain longer than the buffer keeps its last part.
+    if (held == kReceiveBufferSize) held = 0;
     std::uint32_t got = 0;
     waited = true;
-    if (!ReadAndDrop(scratch, std::min<std::uint32_t>(due, kReceiveBufferSize),
+    if (!ReadAndDrop(scratch + held, std::min<std::uint32_t>(due, std::uint32_t(kReceiveBufferSize) - held),
                      std::uint32_t(std::min<std::int64_t>(left, UINT32_MAX)), &got))
       return false;
+    held += got;
     due -= std::min(got, due);
   }
-  // What came were those units' answers: they are alive.
-  if (due < drain.bytes)
-    for (std::uint64_t unit : drain.units) m_book.NoteHeard(unit);
+  // The units whose answers came are alive; bytes that may be anyone's name nobody.
+  m_book.NoteHeardIn(drain, scratch, held);
   return !waited || m_port->SetTimeouts(m_timeouts);
 }
 
@@ -452,6 +461,7 @@ void CSerialComms::OnWholeReply(double elapsed) {
     std::optional<LateAnswerMatch> late;
     switch (m_framing.Owner(m_receive, t.receivedLength, ClockMicroseconds(), &late)) {
       case CReplyFraming::EOwner::kThisRequest:
+        t.replyEcho = m_framing.EchoOf(m_receive, t.receivedLength);
         m_done = true;
         return;
       case CReplyFraming::EOwner::kLateAnswer:
@@ -605,6 +615,7 @@ bool CSerialComms::EndOnShorterReply() {
   // the retries on bytes that never come.
   LogLengthCheckFailed(n - 1, t.expectedLength - 1);
   if (t.receivedLength > n) m_drainPending = true;
+  t.replyEcho = CControlMessage::EReplyEcho::kRepeated;
   t.receivedLength = n;
   m_bytesHeld = n;
   m_retryCount = 0;
