@@ -356,6 +356,13 @@ void CCommsWorker::HandOver() {
                                   .c_str(),
                               true);
         device->UpdateCommsState(false);
+        // A change that got no ACK may not be held by the unit: it goes again, and given up the
+        // log says so.
+        if (record.write && !device->QueueWriteAgain(record))
+          m_document.WriteLog(FormatText("No ACK from device ID %u for command 0x%X after %u tries - the unit may "
+                                         "not hold that change\n",
+                                         unsigned(device->GetDeviceId()), unsigned(record.command),
+                                         unsigned(record.unansweredTries + 1)));
       } else if (device->NeedsInitialisation()) {
         // Nothing of the reply is taken until a security pass admits the device, but who answers
         // is: a unit of another model there is named and set aside at once.

@@ -487,16 +487,34 @@ void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message)
   if (!force && (!m_host->IsPortOpen() || !IsConnected())) return;  // dropped
   const std::uint32_t mask = GetMessageMergeMask(*message);
   if (mask != 0) {
-    auto same = std::find_if(m_queue.begin(), m_queue.end(), [&](const auto& queued) {
-      if (queued->command != message->command) return false;
-      for (int i = 0; i < 32; ++i)
-        if ((mask >> i) & 1u && queued->frame[i] != message->frame[i]) return false;
-      return true;
-    });
+    auto same = FindSameSetting(*message, mask);
     if (same != m_queue.end()) m_queue.erase(same);
   }
   if (message->write) ++m_settingsChanges;
   m_queue.push_back(std::move(message));
+}
+
+std::vector<std::unique_ptr<CControlMessage>>::iterator CDevice::FindSameSetting(const CControlMessage& message,
+                                                                                  std::uint32_t mask) {
+  return std::find_if(m_queue.begin(), m_queue.end(), [&](const auto& queued) {
+    if (queued->command != message.command) return false;
+    for (int i = 0; i < 32; ++i)
+      if ((mask >> i) & 1u && queued->frame[i] != message.frame[i]) return false;
+    return true;
+  });
+}
+
+bool CDevice::QueueWriteAgain(const CControlMessage& write) {
+  if (!write.write || !m_host) return false;
+  CSingleLock lock(m_host->GetLock());
+  if (!IsAddressable() || IsSetAside() || write.unansweredTries + 1 >= kMaxWriteTries) return false;
+  // A newer value of the setting waits: that one goes.
+  const std::uint32_t mask = GetMessageMergeMask(write);
+  if (mask != 0 && FindSameSetting(write, mask) != m_queue.end()) return true;
+  auto again = std::make_unique<CControlMessage>(write);
+  ++again->unansweredTries;
+  m_queue.insert(m_queue.begin(), std::move(again));
+  return true;
 }
 
 void CDevice::ClearQueue() {

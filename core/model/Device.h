@@ -333,6 +333,13 @@ class CDevice : public CObjectProperties {
   // addressable (IsAddressable). A message for the same setting as a queued one (see
   // GetMessageMergeMask) replaces it and goes to the back.
   void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
+  // A write whose transaction ended without the unit's ACK (the ACK lost behind another unit's
+  // late answer, say, or the unit silent) goes again, ahead of what is queued, as a read that went
+  // unanswered is asked again; not when a newer write of the same setting waits (that one goes),
+  // nor past kMaxWriteTries transactions, nor to a device set aside or not addressable. False
+  // when it is given up. Worker thread.
+  static constexpr std::uint32_t kMaxWriteTries = 3;
+  bool QueueWriteAgain(const CControlMessage& write);
   void ClearQueue();
   // Copies the oldest message into record and removes it; false when the queue is empty. A read
   // taken off the queue is stamped (StampRead) as it is taken.
@@ -460,4 +467,8 @@ class CDevice : public CObjectProperties {
   void TakeUp();
   // The unit at the ID is known to be another (see SetAside). Under the system's lock.
   void ConfirmAside();
+  // The queued message for the same setting as the message (its merge mask, not 0: see
+  // GetMessageMergeMask), or the queue's end. Under the system's lock.
+  std::vector<std::unique_ptr<CControlMessage>>::iterator FindSameSetting(const CControlMessage& message,
+                                                                           std::uint32_t mask);
 };

@@ -25,6 +25,7 @@ CControlMessage& CControlMessage::operator=(const CControlMessage& other) {
   replyEchoOffset = other.replyEchoOffset;
   replyEchoNamesUnit = other.replyEchoNamesUnit;
   replyEcho = other.replyEcho;
+  unansweredTries = other.unansweredTries;
   changeCount = other.changeCount;
   maxSilentSends = other.maxSilentSends;
   std::memcpy(frame, other.frame, other.FrameBytes());
@@ -47,5 +48,6 @@ void CControlMessage::Set(std::uint32_t command_, std::uint32_t frameLength_,
   replyEchoOffset = 0;
   replyEchoNamesUnit = false;
   changeCount = 0;
+  unansweredTries = 0;
   maxSilentSends = 0;
 }

@@ -19,6 +19,7 @@
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/Clock.h"
+#include "platform/TextFormat.h"
 #include "tests/core/BusHarness.h"
 #include "tests/support/BusFrames.h"
 #include "tests/support/TestClock.h"
@@ -870,7 +871,24 @@ bool ChangeLevel(CDevice& device, bool highest) {
   return false;
 }
 
-class StrayReplyOfAnotherModel : public LateProcessors, public ::testing::WithParamInterface<std::uint32_t> {};
+// A Nerex48 at ID 1 whose answers a test may take (CInterceptedUnit) beside one at ID 4 that
+// answers as ever, online in the session and read out, the System Monitor shown.
+class InterceptedNerex : public LateProcessors {
+ protected:
+  CInterceptedUnit* GoOnlineWithAnInterceptedNerex48(std::uint32_t session) {
+    auto intercepted = std::make_unique<CInterceptedUnit>(std::make_unique<CSimProcessorUnit>(120, 1));
+    CInterceptedUnit* unit = intercepted.get();
+    AddProcessor(120, 1, std::move(intercepted));
+    AddProcessor(120, 4);
+    AddBusTimeOfTheUnits();
+    h.system.SetSystemMonitorVisible(true);
+    EXPECT_TRUE(h.StartOnline(session));
+    EXPECT_TRUE(WaitFor([&] { return ReadOut(1) && ReadOut(4) && Device(1)->GetQueueSize() == 0; }, 120000));
+    return unit;
+  }
+};
+
+class StrayReplyOfAnotherModel : public InterceptedNerex, public ::testing::WithParamInterface<std::uint32_t> {};
 
 // One reply of another model's type comes at the ID of a unit that is there, as a person's change
 // is on its way: the device is set aside, and taken up at the next answer of its own unit. The
@@ -878,14 +896,8 @@ class StrayReplyOfAnotherModel : public LateProcessors, public ::testing::WithPa
 // session, nor is it read out again in a "Retrieve" session.
 TEST_P(StrayReplyOfAnotherModel, KeepsThePersonsChange_AndSendsOrReadsNothingAgain) {
   const std::uint32_t session = GetParam();
-  auto intercepted = std::make_unique<CInterceptedUnit>(std::make_unique<CSimProcessorUnit>(120, 1));
-  CInterceptedUnit* unit = intercepted.get();
-  AddProcessor(120, 1, std::move(intercepted));
-  AddProcessor(120, 4);
-  AddBusTimeOfTheUnits();
-  h.system.SetSystemMonitorVisible(true);
-  ASSERT_TRUE(h.StartOnline(session));
-  ASSERT_TRUE(WaitFor([&] { return ReadOut(1) && ReadOut(4) && Device(1)->GetQueueSize() == 0; }, 120000));
+  CInterceptedUnit* unit = GoOnlineWithAnInterceptedNerex48(session);
+  ASSERT_FALSE(HasFailure());
 
   // The next meter read is answered by the Nerex48's reply with a Torvex48's type in byte 3, the
   // ID and command repeated, well summed; a person changes a level of it as that read comes.
@@ -926,6 +938,95 @@ TEST_P(StrayReplyOfAnotherModel, KeepsThePersonsChange_AndSendsOrReadsNothingAga
 
 INSTANTIATE_TEST_SUITE_P(Sessions, StrayReplyOfAnotherModel, ::testing::Values(0u, 1u),
                          [](const auto& info) { return info.param == 1 ? std::string("Send") : "Retrieve"; });
+
+// A person's change whose write gets no ACK (three bytes of another unit's answer where the ACK
+// should be, or silence at each of its sends) goes again at the device's next turn, as a read that
+// went unanswered is asked again, and the unit acknowledges it; a newer value of the setting made
+// meanwhile goes instead. One the unit never acknowledges goes in three transactions in all, and
+// the log says that the unit may not hold it.
+enum class EWriteFault { kJunk, kSilence, kJunkThenANewerValue, kNeverAcknowledged };
+
+struct WriteCase {
+  const char* name;
+  EWriteFault fault;
+  int transactions;  // of the change's write
+};
+
+const WriteCase kWriteCases[] = {
+    {"JunkWhereTheAckShouldBe", EWriteFault::kJunk, 2},
+    {"SilenceAtEverySend", EWriteFault::kSilence, 2},
+    {"JunkThenANewerValueOfTheSetting", EWriteFault::kJunkThenANewerValue, 1},
+    {"NeverAcknowledged", EWriteFault::kNeverAcknowledged, int(CDevice::kMaxWriteTries)},
+};
+
+class WriteWithoutAck : public InterceptedNerex, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(WriteWithoutAck, GoesAgainUntilTheUnitAcknowledgesIt_UnlessANewerValueWaits) {
+  const WriteCase& c = GetParam();
+  CInterceptedUnit* unit = GoOnlineWithAnInterceptedNerex48(0);
+  ASSERT_FALSE(HasFailure());
+  CDevice* device = Device(1);
+
+  // The change's write is met as the case says, on the bus thread; its frame is kept.
+  SimBytes first;
+  int faulted = 0;
+  unit->Arm([&](const BusFrame& f, SimAnswer& answer) {
+    if (!f.write) return false;
+    const int sends = c.fault == EWriteFault::kSilence ? 3 : 1;
+    answer = c.fault == EWriteFault::kSilence || c.fault == EWriteFault::kNeverAcknowledged
+                 ? SimAnswer::Silence()
+                 : SimAnswer::Bytes({0x55, 0x56, 0x57});
+    if (c.fault == EWriteFault::kJunkThenANewerValue) {
+      EXPECT_TRUE(ChangeLevel(*device, true));
+    }
+    return c.fault != EWriteFault::kNeverAcknowledged && ++faulted == sends;
+  });
+  const std::size_t from = h.bus.RequestCount();
+  {
+    CSingleLock lock(h.system.GetLock());
+    ASSERT_TRUE(ChangeLevel(*device, false));
+    CControlMessage write;
+    ASSERT_TRUE(device->PeekQueuedMessage(0, write));
+    first.assign(write.frame, write.frame + write.FrameBytes());
+  }
+  auto transactionsOf = [&](const SimBytes& frame) {
+    // Sends in a row are one transaction's.
+    const std::vector<SimBytes> requests = h.bus.Requests();
+    int n = 0;
+    for (std::size_t k = from; k < requests.size(); ++k)
+      if (requests[k] == frame && requests[k - 1] != frame) ++n;
+    return n;
+  };
+  auto writesToTheUnit = [&] {
+    std::vector<SimBytes> out;
+    const std::vector<SimBytes> requests = h.bus.Requests();
+    for (std::size_t k = from; k < requests.size(); ++k) {
+      const BusFrame f = DecodeBusFrame(requests[k]);
+      if (f.write && f.id == 1 && requests[k] != requests[k - 1]) out.push_back(requests[k]);
+    }
+    return out;
+  };
+  const std::size_t writes = c.fault == EWriteFault::kJunkThenANewerValue ? 2 : std::size_t(c.transactions);
+  ASSERT_TRUE(WaitFor([&] { return device->GetQueueSize() == 0 && writesToTheUnit().size() >= writes; }, 60000));
+  ASSERT_TRUE(h.bus.WaitForRequests(h.bus.RequestCount() + 100, 60000));
+  EXPECT_EQ(transactionsOf(first), c.transactions);
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("No ACK from device ID 1"), c.fault == EWriteFault::kNeverAcknowledged ? 1u : 0u);
+  const std::vector<SimBytes> sent = writesToTheUnit();
+  ASSERT_EQ(sent.size(), writes);
+  if (c.fault == EWriteFault::kNeverAcknowledged) {
+    EXPECT_EQ(h.frame.CountLogLinesStartingWith(FormatText(
+                  "No ACK from device ID 1 for command 0x%X after 3 tries - the unit may not hold that change",
+                  unsigned(first[6]))),
+              1u);
+  } else if (c.fault == EWriteFault::kJunkThenANewerValue) {
+    // The newer value went instead, once.
+    EXPECT_NE(sent.back(), first);
+    EXPECT_EQ(transactionsOf(sent.back()), 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, WriteWithoutAck, ::testing::ValuesIn(kWriteCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A Torvex48 answers at the ID of a Nerex48 of the file that could not be connected at going
 // online, while that device waits out its hold-off before its next security step: its first
