@@ -179,7 +179,7 @@ std::optional<LateAnswerMatch> CLateAnswerBook::Match(const std::uint8_t* frame,
     for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes && same; ++i) {
       if ((a->headerMask & (1u << i)) != 0) same = i < n && (frame[i] & 0x7F) == a->header[i];
     }
-    if (same) return LateAnswerMatch{a->id, r.deviceId, r.command, r.replyLength};
+    if (same) return LateAnswerMatch{a->id, r.unit, r.deviceId, r.command, r.replyLength};
   }
   return std::nullopt;
 }
@@ -197,7 +197,7 @@ std::optional<LateAnswerMatch> CLateAnswerBook::MatchBeginning(const std::uint8_
     for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes && i < n && same; ++i) {
       if ((r.echoMask & (1u << i)) != 0) same = (bytes[i] & 0x7F) == r.echoed[i];
     }
-    if (same) return LateAnswerMatch{a->id, r.deviceId, r.command, r.replyLength};
+    if (same) return LateAnswerMatch{a->id, r.unit, r.deviceId, r.command, r.replyLength};
   }
   return std::nullopt;
 }
@@ -243,4 +243,43 @@ std::uint32_t CLateAnswerBook::BytesOwedBy(std::uint64_t unit, std::int64_t nowU
     if (a.request.unit == unit) owed += a.bytesDue;
   }
   return owed;
+}
+
+bool CLateAnswerTally::OnLateAnswer(std::uint64_t unit, std::uint32_t deviceId, std::int64_t nowUs) {
+  const auto going = m_going.find(unit);
+  if (going == m_going.end()) {
+    m_going[unit] = Going{deviceId, 0, nowUs};
+    return true;
+  }
+  going->second.deviceId = deviceId;
+  ++going->second.untold;
+  return false;
+}
+
+std::vector<CLateAnswerTally::Untold> CLateAnswerTally::TakeDue(std::int64_t nowUs) {
+  std::vector<Untold> due;
+  for (auto& [unit, going] : m_going) {
+    if (going.untold == 0 || nowUs - going.toldUs < kTellEveryUs) continue;
+    due.push_back(Untold{unit, going.deviceId, going.untold});
+    going.untold = 0;
+    going.toldUs = nowUs;
+  }
+  return due;
+}
+
+std::optional<CLateAnswerTally::Untold> CLateAnswerTally::TakeEnded(std::uint64_t unit) {
+  const auto going = m_going.find(unit);
+  if (going == m_going.end()) return std::nullopt;
+  const Untold untold{unit, going->second.deviceId, going->second.untold};
+  m_going.erase(going);
+  if (untold.count == 0) return std::nullopt;
+  return untold;
+}
+
+std::vector<CLateAnswerTally::Untold> CLateAnswerTally::TakeAll() {
+  std::vector<Untold> all;
+  for (const auto& [unit, going] : m_going)
+    if (going.untold != 0) all.push_back(Untold{unit, going.deviceId, going.untold});
+  m_going.clear();
+  return all;
 }

@@ -55,6 +55,7 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
 }
 
 void CSerialComms::Close() {
+  if (m_portNumber != 0) TellLateAnswers(m_lateTally.TakeAll(), "");
   if (m_port) m_port->Close();
   m_portNumber = 0;
   m_book.Clear();
@@ -282,10 +283,15 @@ LateAnswerRequest CSerialComms::Describe(const CControlMessage& message, const s
 void CSerialComms::RecordLateAnswers() {
   const std::uint32_t unanswered = m_unansweredSends;
   m_unansweredSends = 0;
-  if (unanswered == 0 || !m_framing.Guards()) return;
   const CControlMessage& t = m_transaction;
   const bool whole = t.expectedLength != 0 && t.receivedLength == t.expectedLength;
   const bool answered = !m_drainPending && (whole || m_framing.EndedOnShorterReply());
+  // A unit whose answers came late answers in time again.
+  if (answered && unanswered == 0) {
+    if (const std::optional<CLateAnswerTally::Untold> ended = m_lateTally.TakeEnded(m_unit))
+      TellLateAnswers({*ended}, " before it answered in time");
+  }
+  if (unanswered == 0 || !m_framing.Guards()) return;
   m_book.OnTransactionEnd(m_framing.Request(answered ? t.receivedLength : m_framing.RequestedLength()), unanswered,
                           answered, m_firstSendEndUs, ReadLimitUs(), ClockMicroseconds());
 }
@@ -580,11 +586,17 @@ void CSerialComms::DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, 
   CControlMessage& t = m_transaction;
   // The unit at fault is the one that answered late; the unit being read has done nothing
   // wrong, and its own answer is still on its way.
-  LogCounted(
-      "Late answer from device ID %u received after %.2fms while reading device ID %u, Command = 0x%X - not "
-      "taken",
-      late.deviceId, elapsed, TargetId(), late.command);
-  m_framing.CountDropped(late, n, ClockMicroseconds());
+  const std::int64_t now = ClockMicroseconds();
+  if (m_lateTally.OnLateAnswer(late.unit, late.deviceId, now)) {
+    LogCounted(
+        "Late answer from device ID %u received after %.2fms while reading device ID %u, Command = 0x%X - not "
+        "taken",
+        late.deviceId, elapsed, TargetId(), late.command);
+  } else if (!m_noLog) {
+    ++m_errorCount;
+  }
+  TellLateAnswers(m_lateTally.TakeDue(now), " and go on");
+  m_framing.CountDropped(late, n, now);
   const std::uint32_t received = t.receivedLength;
   t.expectedLength = t.write ? 1 : m_framing.RequestedLength();
   MoveDown(n, received);
@@ -741,6 +753,14 @@ bool CSerialComms::CheckReply(std::uint32_t expectedHeaderLength) {
   }
   if (length >= kReceiveBufferSize) return false;
   return Checksum7Bit(m_receive, length) == m_receive[length];
+}
+
+void CSerialComms::TellLateAnswers(const std::vector<CLateAnswerTally::Untold>& untold, const char* after) {
+  for (const CLateAnswerTally::Untold& u : untold)
+    LogCommsError(FormatText("Late answers from device ID %u: %u more not taken%s", unsigned(u.deviceId),
+                             unsigned(u.count), after)
+                      .c_str(),
+                  false);
 }
 
 void CSerialComms::LogLengthCheckFailed(std::uint32_t inReturn, std::uint32_t shouldBe) {

@@ -201,9 +201,12 @@ class CSerialComms {
   // The counted line of a reply whose length does not check: the lengths are the header's, the
   // frame's bytes less one.
   void LogLengthCheckFailed(std::uint32_t inReturn, std::uint32_t shouldBe);
-  // The first n bytes in the receive buffer are a late answer to another request: logged
-  // against the unit it came from and dropped, and this request's own answer read on.
+  // The first n bytes in the receive buffer are a late answer to another request: dropped, and
+  // this request's own answer read on. Each is a comms error; the log names its unit at the first
+  // and counts the others (see CLateAnswerTally).
   void DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, double elapsed);
+  // Tells the counts of late answers not told yet, each with the words after it.
+  void TellLateAnswers(const std::vector<CLateAnswerTally::Untold>& untold, const char* after);
   // The read time-out of the transaction's reply, in microseconds.
   std::int64_t ReadLimitUs() const;
   // Reads the rest of the frame begun in the receive buffer, in reads that end when the line has
@@ -249,6 +252,8 @@ class CSerialComms {
   std::uint64_t m_unit = 0;
   // Answers still on their way to earlier transactions, and the units that repeat their header.
   CLateAnswerBook m_book;
+  // What the log has told of the late answers dropped.
+  CLateAnswerTally m_lateTally;
   // Whose the bytes the current transaction reads are, and how many more to wait for.
   CReplyFraming m_framing{m_book};
   std::uint32_t m_baudRate = 0;

@@ -60,7 +60,9 @@ Bytes Joined(const Bytes& a, const Bytes& b) {
 // The framing of one transaction of the request (8 bytes sent) over a book of its own.
 class ReplyFramingTest : public ::testing::Test {
  protected:
-  void Begin(const LateAnswerRequest& request, std::uint32_t sent = 8) { framing.Begin(request, sent); }
+  void Begin(const LateAnswerRequest& request, std::uint32_t sent = 8, std::uint32_t echoOffset = 0) {
+    framing.Begin(request, sent, echoOffset);
+  }
   // Unit six answered its read of the command only after a resend: one answer is still due.
   void UnitSixOwesAnAnswer(std::uint8_t command = 0x3E, std::uint32_t length = 20) {
     book.OnTransactionEnd(Read(kUnitSix, 6, command, length), 1, true, kNow - 100000, 60000, kNow);
@@ -298,6 +300,62 @@ TEST_P(ShorterFrame, EndsTheTransactionOnlyWhenItRepeatsTheRequest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, ShorterFrame, ::testing::ValuesIn(kShorterCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+
+// The processors' identification request to ID 1, B0 01: its reply, B8 00 14, the model, the ID,
+// repeats the request's byte 1 in byte 4 (the echo mask in reply positions: byte 4), and names
+// its unit there whatever the unit.
+LateAnswerRequest Identification(std::uint64_t unit, std::uint8_t id) {
+  LateAnswerRequest r;
+  r.unit = unit;
+  r.deviceId = id;
+  r.command = 0xB0;
+  r.replyStart = 0xB8;
+  r.replyLength = 21;
+  r.echoMask = 1u << 4;
+  r.echoed[4] = id;
+  r.echoNamesUnit = true;
+  return r;
+}
+
+struct IdentityReplyCase {
+  const char* name;
+  std::uint8_t id;   // the ID the reply names
+  bool owed;         // unit 6 (at ID 7) owes its identification, not yet come
+  EOwner owner;
+  CControlMessage::EReplyEcho echo;
+};
+
+const IdentityReplyCase kIdentityReplyCases[] = {
+    {"ItsOwn", 1, false, EOwner::kThisRequest, CControlMessage::EReplyEcho::kRepeated},
+    {"AnotherUnitsNobodyOwes", 7, false, EOwner::kAnotherRequest, CControlMessage::EReplyEcho::kOther},
+    {"AnotherUnitsOwed", 7, true, EOwner::kLateAnswer, CControlMessage::EReplyEcho::kOther},
+    {"NamingNobody", 0, false, EOwner::kThisRequest, CControlMessage::EReplyEcho::kEmpty},
+};
+
+class IdentityReply : public ReplyFramingTest, public ::testing::WithParamInterface<IdentityReplyCase> {};
+
+}  // namespace
+
+TEST_P(IdentityReply, IsTakenOnlyWhenItNamesTheUnitAsked_OrNobody) {
+  const IdentityReplyCase& c = GetParam();
+  if (c.owed) book.OnTransactionEnd(Identification(kUnitSix, 7), 1, false, kNow - 100000, 60000, kNow);
+  Begin(Identification(kUnitFive, 1), 2, 3);
+  const Bytes reply = Frame(c.id, 0x20, 21, 0xB8, 0x78);
+  EXPECT_EQ(framing.EchoOf(reply.data(), 21), c.echo);
+  std::optional<LateAnswerMatch> late;
+  EXPECT_EQ(Owner(reply, &late), c.owner);
+  if (c.owed) {
+    ASSERT_TRUE(late.has_value());
+    EXPECT_EQ(late->unit, kUnitSix);
+  }
+  // Nothing is learnt of the unit's other replies from it.
+  EXPECT_FALSE(book.RepeatsHeader(kUnitFive));
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, IdentityReply, ::testing::ValuesIn(kIdentityReplyCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace reply_framing
