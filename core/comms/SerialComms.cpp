@@ -24,7 +24,11 @@ CSerialComms::CSerialComms() : CSerialComms(CreateSerialPort()) {}
 
 CSerialComms::CSerialComms(std::unique_ptr<ISerialPort> port) : m_port(std::move(port)) {}
 
-CSerialComms::~CSerialComms() { Close(); }
+CSerialComms::~CSerialComms() {
+  // The host may be going too: nothing more is told of late answers.
+  m_host = nullptr;
+  Close();
+}
 
 void CSerialComms::SetPort(std::unique_ptr<ISerialPort> port) {
   if (IsOpen()) return;

@@ -57,6 +57,7 @@ class CSerialComms {
   // both queues. False when a port is already open or any step fails; a port that opened but
   // could not be set up stays open until Close.
   virtual bool Open(std::uint32_t portNumber, std::uint32_t baudRate, bool overlapped);
+  // Closes the port; the log is told how many late answers came that it has not been told of.
   void Close();
   bool IsOpen() const;
 
