@@ -369,17 +369,34 @@ void CCommsWorker::HandOver() {
     // The device's fields and queue are shared with the UI thread under the document's lock.
     CSingleLock lock(m_documentLock);
     if (CDevice* device = record.device) {
-      const bool whole = record.receivedLength == record.expectedLength;
+      // A reply that names another unit (its answer come late, taken by a request whose unit is
+      // not known to repeat the header) is no answer of this unit's.
+      const bool another = record.replyEcho == CControlMessage::EReplyEcho::kOther;
+      const bool whole = record.receivedLength == record.expectedLength && !another;
       const bool shorter = comms.EndedOnShorterReply();
       if (shorter) {
         // Only the model it names is read from it, before or after a security pass.
         comms.CopyReplyToTransaction();
         if (!device->TakeModelOfShorterReply(record)) device->UpdateCommsState(false);
       } else if (!whole) {
+        if (another)
+          comms.LogCommsError(FormatText("Reply to command 0x%X for device ID %u names another unit - not used",
+                                         unsigned(record.command), unsigned(device->GetDeviceId()))
+                                  .c_str(),
+                              true);
         device->UpdateCommsState(false);
+        // A change that got no ACK may not be held by the unit: it goes again, and given up the
+        // log says so.
+        if (record.write && !device->QueueWriteAgain(record))
+          m_document.WriteLog(FormatText("No ACK from device ID %u for command 0x%X after %u tries - the unit may "
+                                         "not hold that change\n",
+                                         unsigned(device->GetDeviceId()), unsigned(record.command),
+                                         unsigned(record.unansweredTries + 1)));
       } else if (device->NeedsInitialisation()) {
-        // The reply is dropped until a security pass admits the device.
-        if (m_security.IsDueForPass(device)) m_needSecurityGet = true;
+        // Nothing of the reply is taken until a security pass admits the device, but who answers
+        // is: a unit of another model there is named and set aside at once.
+        comms.CopyReplyToTransaction();
+        if (!device->TakeModelOfShorterReply(record) && m_security.IsDueForPass(device)) m_needSecurityGet = true;
       } else {
         comms.CopyReplyToTransaction();
         device->ProcessReply(record);

@@ -40,13 +40,18 @@ void CLateAnswerBook::OnTransactionEnd(const LateAnswerRequest& request, std::ui
   answers.id = m_nextId++;
   answers.request = request;
   const auto header = m_headers.find(request.unit);
-  answers.echoes = request.echoMask != 0 && header != m_headers.end();
+  answers.echoes = request.echoMask != 0 && (request.echoNamesUnit || header != m_headers.end());
   answers.headerMask = request.echoMask;
   std::copy(std::begin(request.echoed), std::end(request.echoed), std::begin(answers.header));
   if (header != m_headers.end()) {
-    answers.headerMask |= header->second.mask;
+    // What the unit's replies carry besides, up to the last byte this request names: an answer
+    // laid out otherwise (an identity reply) carries other bytes further on.
+    const std::uint32_t top = std::uint32_t(std::bit_width(request.echoMask));
+    const std::uint32_t upToTop = top >= 32 ? ~0u : (1u << top) - 1;
+    const std::uint32_t known = header->second.mask & upToTop & ~request.echoMask;
+    answers.headerMask |= known;
     for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes; ++i) {
-      if ((header->second.mask & (1u << i)) != 0) answers.header[i] = header->second.bytes[i];
+      if ((known & (1u << i)) != 0) answers.header[i] = header->second.bytes[i];
     }
   }
   answers.bytesDue = unansweredSends * request.replyLength;
@@ -102,9 +107,47 @@ CLateAnswerBook::Drain CLateAnswerBook::TakeAnswersTheRequestCouldTake(const Lat
     drain.untilUs = std::max(drain.untilUs, a.holdUntilUs);
     if (std::find(drain.units.begin(), drain.units.end(), a.request.unit) == drain.units.end())
       drain.units.push_back(a.request.unit);
+    Drain::Answers& answers = drain.answers.emplace_back();
+    answers.unit = a.request.unit;
+    answers.write = a.request.write;
+    answers.replyStart = a.request.replyStart;
+    answers.replyLength = a.request.replyLength;
+    answers.headerMask = a.headerMask;
+    std::copy(std::begin(a.header), std::end(a.header), std::begin(answers.header));
     return true;
   });
   return drain;
+}
+
+void CLateAnswerBook::NoteHeardIn(const Drain& drain, const std::uint8_t* bytes, std::uint32_t n) {
+  // The one unit whose answers of the drain the frame (or ACK) could be; 0 for none or several.
+  auto soleUnit = [&drain](auto fits) {
+    std::uint64_t unit = 0;
+    for (const Drain::Answers& a : drain.answers) {
+      if (!fits(a)) continue;
+      if (unit != 0 && unit != a.unit) return std::uint64_t(0);
+      unit = a.unit;
+    }
+    return unit;
+  };
+  for (std::uint32_t p = 0; p < n;) {
+    const std::uint32_t length =
+        p + 4 <= n && bytes[p + 1] < 0x80 && bytes[p + 2] < 0x80 ? Get14Bit(bytes + p + 1) + 1 : 0;
+    if (length >= 4 && length <= n - p && IsWholeFrame(bytes + p, length)) {
+      const std::uint8_t* frame = bytes + p;
+      NoteHeard(soleUnit([&](const Drain::Answers& a) {
+        if (a.write || a.replyStart != frame[0] || a.replyLength != length) return false;
+        for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes; ++i)
+          if ((a.headerMask & (1u << i)) != 0 && (i >= length || (frame[i] & 0x7F) != a.header[i])) return false;
+        return true;
+      }));
+      p += length;
+      continue;
+    }
+    // The ACK: no framed reply carries its byte.
+    if (bytes[p] == 0xA0) NoteHeard(soleUnit([](const Drain::Answers& a) { return a.write; }));
+    ++p;
+  }
 }
 
 bool CLateAnswerBook::CouldTakeAny(const LateAnswerRequest& request, std::int64_t nowUs) const {
@@ -136,7 +179,7 @@ std::optional<LateAnswerMatch> CLateAnswerBook::Match(const std::uint8_t* frame,
     for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes && same; ++i) {
       if ((a->headerMask & (1u << i)) != 0) same = i < n && (frame[i] & 0x7F) == a->header[i];
     }
-    if (same) return LateAnswerMatch{a->id, r.deviceId, r.command, r.replyLength};
+    if (same) return LateAnswerMatch{a->id, r.unit, r.deviceId, r.command, r.replyLength};
   }
   return std::nullopt;
 }
@@ -154,7 +197,7 @@ std::optional<LateAnswerMatch> CLateAnswerBook::MatchBeginning(const std::uint8_
     for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes && i < n && same; ++i) {
       if ((r.echoMask & (1u << i)) != 0) same = (bytes[i] & 0x7F) == r.echoed[i];
     }
-    if (same) return LateAnswerMatch{a->id, r.deviceId, r.command, r.replyLength};
+    if (same) return LateAnswerMatch{a->id, r.unit, r.deviceId, r.command, r.replyLength};
   }
   return std::nullopt;
 }
@@ -200,4 +243,43 @@ std::uint32_t CLateAnswerBook::BytesOwedBy(std::uint64_t unit, std::int64_t nowU
     if (a.request.unit == unit) owed += a.bytesDue;
   }
   return owed;
+}
+
+bool CLateAnswerTally::OnLateAnswer(std::uint64_t unit, std::uint32_t deviceId, std::int64_t nowUs) {
+  const auto going = m_going.find(unit);
+  if (going == m_going.end()) {
+    m_going[unit] = Going{deviceId, 0, nowUs};
+    return true;
+  }
+  going->second.deviceId = deviceId;
+  ++going->second.untold;
+  return false;
+}
+
+std::vector<CLateAnswerTally::Untold> CLateAnswerTally::TakeDue(std::int64_t nowUs) {
+  std::vector<Untold> due;
+  for (auto& [unit, going] : m_going) {
+    if (going.untold == 0 || nowUs - going.toldUs < kTellEveryUs) continue;
+    due.push_back(Untold{unit, going.deviceId, going.untold});
+    going.untold = 0;
+    going.toldUs = nowUs;
+  }
+  return due;
+}
+
+std::optional<CLateAnswerTally::Untold> CLateAnswerTally::TakeEnded(std::uint64_t unit) {
+  const auto going = m_going.find(unit);
+  if (going == m_going.end()) return std::nullopt;
+  const Untold untold{unit, going->second.deviceId, going->second.untold};
+  m_going.erase(going);
+  if (untold.count == 0) return std::nullopt;
+  return untold;
+}
+
+std::vector<CLateAnswerTally::Untold> CLateAnswerTally::TakeAll() {
+  std::vector<Untold> all;
+  for (const auto& [unit, going] : m_going)
+    if (going.untold != 0) all.push_back(Untold{unit, going.deviceId, going.untold});
+  m_going.clear();
+  return all;
 }

@@ -24,14 +24,19 @@ struct LateAnswerRequest {
   bool write = false;  // answered by the one-byte ACK
   std::uint8_t replyStart = 0xA8;
   std::uint32_t replyLength = 0;  // bytes of the reply it asks for
-  // The request bytes its reply repeats: bit i names byte i; echoed holds them, low seven bits.
+  // The request bytes its reply repeats: bit i names reply byte i; echoed holds them, low seven
+  // bits.
   std::uint32_t echoMask = 0;
   std::uint8_t echoed[kHeaderBytes] = {};
+  // Its reply names its unit there whatever the unit (an identity reply): its answers are known
+  // by those bytes, and they teach nothing of the unit's other replies.
+  bool echoNamesUnit = false;
 };
 
 // A late answer recognised among bytes read: which record it is, and what names it in log lines.
 struct LateAnswerMatch {
   std::uint64_t record = 0;
+  std::uint64_t unit = 0;  // whose answer it is
   std::uint32_t deviceId = 0;
   std::uint32_t command = 0;
   std::uint32_t length = 0;  // the answer's bytes
@@ -75,13 +80,28 @@ class CLateAnswerBook {
   // --- Before a request is sent ---
   // The answers of the watches still open that the request could take for its own (another to
   // the same unit and command, or one whose reply check would not tell them apart): their bytes
-  // and the end of their watch. The watches are closed: the caller drains their bytes.
+  // and the end of their watch. The watches are closed: the caller drains their bytes, and tells
+  // the book what came (NoteHeardIn).
   struct Drain {
+    // One watch's answers, as they are known when they come.
+    struct Answers {
+      std::uint64_t unit = 0;
+      bool write = false;
+      std::uint8_t replyStart = 0;
+      std::uint32_t replyLength = 0;
+      std::uint32_t headerMask = 0;
+      std::uint8_t header[LateAnswerRequest::kHeaderBytes] = {};
+    };
     std::uint32_t bytes = 0;
     std::int64_t untilUs = 0;
     std::vector<std::uint64_t> units;  // whose answers they are
+    std::vector<Answers> answers;
   };
   Drain TakeAnswersTheRequestCouldTake(const LateAnswerRequest& request, std::int64_t nowUs);
+  // The n bytes drained for the drain came: the units whose answers are among them are heard
+  // (each whole frame, or ACK, that the answers of one unit alone of the drain could be). Bytes
+  // that may be any of several units' answers, or none, name nobody.
+  void NoteHeardIn(const Drain& drain, const std::uint8_t* bytes, std::uint32_t n);
   // Whether the request would wait for answers of a watch still open (see above).
   bool CouldTakeAny(const LateAnswerRequest& request, std::int64_t nowUs) const;
   // Whether a watch is still open.
@@ -149,6 +169,42 @@ class CLateAnswerBook {
   std::map<std::uint64_t, UnitHeader> m_headers;
   std::vector<std::uint64_t> m_heard;
   std::uint64_t m_nextId = 1;
+};
+
+// What the comms log tells of the late answers dropped, so that a unit late answer after answer
+// does not fill the log: its first late answer is told at once; those after it are counted, and
+// their count told every kTellEveryUs while they go on, and when they end (the unit answered in
+// time again, the port closed); the next late answer after that is told at once again. Units are
+// known by their device handle. Times in microseconds on the program's clock, given by the
+// caller. Not locked: the transport's thread only.
+class CLateAnswerTally {
+ public:
+  static constexpr std::int64_t kTellEveryUs = 5 * 60 * 1000000LL;
+
+  // Late answers of a unit not told yet.
+  struct Untold {
+    std::uint64_t unit = 0;
+    std::uint32_t deviceId = 0;
+    std::uint32_t count = 0;
+  };
+  // A late answer of the unit (its device ID for the log) was dropped: true when it is to be told
+  // now; otherwise it is counted.
+  bool OnLateAnswer(std::uint64_t unit, std::uint32_t deviceId, std::int64_t nowUs);
+  // The counts due to be told now (last told kTellEveryUs ago or more), each taken.
+  std::vector<Untold> TakeDue(std::int64_t nowUs);
+  // The unit answered in time: the count of its late answers not told yet, taken, and none
+  // going on from now.
+  std::optional<Untold> TakeEnded(std::uint64_t unit);
+  // Every count not told yet, taken, and none going on (the port closes).
+  std::vector<Untold> TakeAll();
+
+ private:
+  struct Going {
+    std::uint32_t deviceId = 0;
+    std::uint32_t untold = 0;
+    std::int64_t toldUs = 0;
+  };
+  std::map<std::uint64_t, Going> m_going;
 };
 
 // Whether the n bytes at frame are one whole framed reply: both length bytes below 0x80, the

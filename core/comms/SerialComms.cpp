@@ -17,16 +17,6 @@ constexpr std::uint32_t kMaxRetries = CControlMessage::kMaxSends - 1;
 constexpr std::uint32_t kMinReadConstant = 35;
 // The most reads a drain spends on a line that never goes quiet.
 constexpr int kMaxDrainReads = 16;
-// The quiet gap that ends a drain after a failed transaction: this many byte times, and never
-// less than the shortest wait the port can time.
-constexpr std::uint32_t kQuietGapBytes = 4;
-constexpr std::uint32_t kMinQuietGapMs = 2;
-// Late answers to other requests a transaction drops before it treats them as it treats any
-// reply to another request.
-constexpr std::uint32_t kMaxLateAnswersDropped = 4;
-// The least quiet gap that ends the rest of a reply longer than asked for, ms: a USB serial
-// adapter may hold received bytes back for up to 16 ms before it passes them on.
-constexpr std::uint32_t kMinRestQuietMs = 20;
 
 }  // namespace
 
@@ -34,7 +24,11 @@ CSerialComms::CSerialComms() : CSerialComms(CreateSerialPort()) {}
 
 CSerialComms::CSerialComms(std::unique_ptr<ISerialPort> port) : m_port(std::move(port)) {}
 
-CSerialComms::~CSerialComms() { Close(); }
+CSerialComms::~CSerialComms() {
+  // The host may be going too: nothing more is told of late answers.
+  m_host = nullptr;
+  Close();
+}
 
 void CSerialComms::SetPort(std::unique_ptr<ISerialPort> port) {
   if (IsOpen()) return;
@@ -79,7 +73,7 @@ bool CSerialComms::Open(std::uint32_t portNumber, std::uint32_t baudRate, bool o
   m_retryCount = 0;
   m_drainPending = false;
   m_unansweredSends = 0;
-  m_rest = ERest::kNone;
+  m_framing.OnSend();
   m_book.ClearAnswers();
   m_baudRate = baudRate;
   m_failure.clear();
@@ -95,6 +89,7 @@ bool CSerialComms::CanOpen(std::uint32_t portNumber, std::uint32_t baudRate) {
 }
 
 void CSerialComms::Close() {
+  if (m_portNumber != 0) TellLateAnswers(m_lateTally.TakeAll(), "");
   if (m_port) m_port->Close();
   m_portNumber = 0;
   m_device.clear();
@@ -130,6 +125,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
   std::memcpy(m_transmit, m_transaction.frame, length);
   m_transaction.receivedLength = 0;
   m_transaction.failed = false;
+  m_transaction.replyEcho = CControlMessage::EReplyEcho::kNotChecked;
   if (resetRetries) {
     // A failed transaction leaves at most the tail of what was on the wire; one that was
     // answered only after a resend may still have the answer to a later send coming, which
@@ -140,10 +136,10 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
     m_unansweredSends = 0;
     m_bytesHeardBefore = m_bytesHeard;
     m_maxSilentSends = m_transaction.maxSilentSends;
-    m_lateAnswersDropped = 0;
-    m_requestedLength = m_transaction.expectedLength;
+    m_framing.Begin(DescribeRequest(m_transaction.expectedLength), length, m_transaction.replyEchoOffset);
     m_unit = UnitOf(m_transaction.device);
-    if ((failedBefore && !DrainLateReply(QuietGapMs())) || !DrainLateAnswers() || !NoteArrivedLateAnswers()) {
+    if ((failedBefore && !DrainLateReply(CReplyFraming::QuietGapMs(m_baudRate))) || !DrainLateAnswers() ||
+        !NoteArrivedLateAnswers()) {
       Fail("setting the read time-out");
       m_done = true;
       return 0;
@@ -151,11 +147,10 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
   } else {
     // A resend asks for the reply the request asked for, not for the length a reply to another
     // request announced.
-    m_transaction.expectedLength = m_requestedLength;
+    m_transaction.expectedLength = m_framing.RequestedLength();
   }
   ++m_sends;
-  m_rest = ERest::kNone;
-  m_shorterReply = false;
+  m_framing.OnSend();
 
   // A late answer to an earlier request must never be taken for this one: what has come is
   // dropped. The output is left alone: every write ends once its bytes have left the port, so
@@ -309,27 +304,37 @@ LateAnswerRequest CSerialComms::Describe(const CControlMessage& message, const s
   r.write = message.write;
   r.replyStart = message.replyStart;
   r.replyLength = replyLength;
-  r.echoMask = message.replyEchoMask;
-  for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes && i < CControlMessage::kFrameSize; ++i)
-    r.echoed[i] = (r.echoMask & (1u << i)) != 0 ? std::uint8_t(frame[i] & 0x7F) : 0;
+  r.echoNamesUnit = message.replyEchoNamesUnit;
+  // In reply positions: the reply repeats request byte i at byte i + the offset.
+  const std::uint32_t offset = message.replyEchoOffset;
+  for (std::uint32_t i = 0; i + offset < LateAnswerRequest::kHeaderBytes && i < CControlMessage::kFrameSize; ++i) {
+    if ((message.replyEchoMask & (1u << i)) == 0) continue;
+    r.echoMask |= 1u << (i + offset);
+    r.echoed[i + offset] = std::uint8_t(frame[i] & 0x7F);
+  }
   return r;
 }
 
 void CSerialComms::RecordLateAnswers() {
   const std::uint32_t unanswered = m_unansweredSends;
   m_unansweredSends = 0;
-  if (unanswered == 0 || !m_lateAnswerGuard) return;
   const CControlMessage& t = m_transaction;
   const bool whole = t.expectedLength != 0 && t.receivedLength == t.expectedLength;
-  const bool answered = !m_drainPending && (whole || m_shorterReply);
-  m_book.OnTransactionEnd(DescribeRequest(answered ? t.receivedLength : m_requestedLength), unanswered, answered,
-                          m_firstSendEndUs, ReadLimitUs(), ClockMicroseconds());
+  const bool answered = !m_drainPending && (whole || m_framing.EndedOnShorterReply());
+  // A unit whose answers came late answers in time again.
+  if (answered && unanswered == 0) {
+    if (const std::optional<CLateAnswerTally::Untold> ended = m_lateTally.TakeEnded(m_unit))
+      TellLateAnswers({*ended}, " before it answered in time");
+  }
+  if (unanswered == 0 || !m_framing.Guards()) return;
+  m_book.OnTransactionEnd(m_framing.Request(answered ? t.receivedLength : m_framing.RequestedLength()), unanswered,
+                          answered, m_firstSendEndUs, ReadLimitUs(), ClockMicroseconds());
 }
 
 bool CSerialComms::AwaitsLateAnswerFrom(std::uint64_t unit) { return m_book.PassesOver(unit, ClockMicroseconds()); }
 
 bool CSerialComms::WaitsForLateAnswers(const CControlMessage& request) {
-  return m_lateAnswerGuard &&
+  return m_framing.Guards() &&
          m_book.CouldTakeAny(Describe(request, request.frame, request.expectedLength), ClockMicroseconds());
 }
 
@@ -341,23 +346,26 @@ bool CSerialComms::DrainLateAnswers() {
   // Reads and drops the answers that the request could take, and ends as soon as they are all
   // in or none can come any more.
   const CLateAnswerBook::Drain drain =
-      m_book.TakeAnswersTheRequestCouldTake(DescribeRequest(m_transaction.expectedLength), ClockMicroseconds());
+      m_book.TakeAnswersTheRequestCouldTake(m_framing.Request(m_transaction.expectedLength), ClockMicroseconds());
   std::uint32_t due = drain.bytes;
   std::uint8_t scratch[kReceiveBufferSize];
+  std::uint32_t held = 0;
   bool waited = false;
   for (int i = 0; i < kMaxDrainReads && due > 0; ++i) {
     const std::int64_t left = (drain.untilUs - ClockMicroseconds() + 999) / 1000;
     if (left <= 0) break;
+    // What came so far is looked at below; a drain longer than the buffer keeps its last part.
+    if (held == kReceiveBufferSize) held = 0;
     std::uint32_t got = 0;
     waited = true;
-    if (!ReadAndDrop(scratch, std::min<std::uint32_t>(due, kReceiveBufferSize),
+    if (!ReadAndDrop(scratch + held, std::min<std::uint32_t>(due, std::uint32_t(kReceiveBufferSize) - held),
                      std::uint32_t(std::min<std::int64_t>(left, UINT32_MAX)), &got))
       return false;
+    held += got;
     due -= std::min(got, due);
   }
-  // What came were those units' answers: they are alive.
-  if (due < drain.bytes)
-    for (std::uint64_t unit : drain.units) m_book.NoteHeard(unit);
+  // The units whose answers came are alive; bytes that may be anyone's name nobody.
+  m_book.NoteHeardIn(drain, scratch, held);
   return !waited || m_port->SetTimeouts(m_timeouts);
 }
 
@@ -376,14 +384,6 @@ bool CSerialComms::NoteArrivedLateAnswers() {
   m_book.CountIn(scratch, std::min<std::uint32_t>(got, sizeof scratch), now);
   return m_port->SetTimeouts(m_timeouts);
 }
-
-std::uint32_t CSerialComms::QuietGapMs() const {
-  const std::uint32_t baud = m_baudRate != 0 ? m_baudRate : 57600;
-  const std::uint32_t gap = (kQuietGapBytes * 10000 + baud - 1) / baud;
-  return std::max(gap, kMinQuietGapMs);
-}
-
-std::uint32_t CSerialComms::RestQuietMs() const { return std::max(QuietGapMs(), kMinRestQuietMs); }
 
 template <typename VerboseLine>
 void CSerialComms::RetryReadOrGiveUp(VerboseLine line) {
@@ -404,7 +404,7 @@ void CSerialComms::DropAndRetryRead(VerboseLine line) {
 }
 
 std::uint32_t CSerialComms::FindStartByte(std::uint32_t received) const {
-  const std::uint8_t start = AnswerStart();
+  const std::uint8_t start = m_framing.AnswerStart();
   for (std::uint32_t p = 1; p < received; ++p) {
     if (m_receive[p] == start) return p;
   }
@@ -414,19 +414,6 @@ std::uint32_t CSerialComms::FindStartByte(std::uint32_t received) const {
 void CSerialComms::MoveDown(std::uint32_t from, std::uint32_t received) {
   std::memmove(m_receive, m_receive + from, received - from);
   m_bytesHeld = received - from;
-}
-
-// The phases of a reply, told apart by what the finished read holds.
-CSerialComms::EReadPhase CSerialComms::ClassifyRead(std::uint32_t heldBefore) const {
-  const CControlMessage& t = m_transaction;
-  const std::uint32_t received = t.receivedLength;
-  if (received == t.expectedLength) {
-    if (t.write) return EReadPhase::kAck;
-    return m_receive[0] == t.replyStart ? EReadPhase::kWholeReply : EReadPhase::kWholeJunk;
-  }
-  if (received == 0) return EReadPhase::kNothing;
-  if (heldBefore > 0) return EReadPhase::kMoreOfReply;
-  return m_receive[0] == t.replyStart ? EReadPhase::kBeginning : EReadPhase::kJunk;
 }
 
 void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
@@ -440,12 +427,13 @@ void CSerialComms::OnReadComplete(bool ok, std::uint32_t n) {
   const std::uint32_t heldBefore = m_bytesHeld;
   m_bytesHeard += n;
   m_transaction.receivedLength = heldBefore + n;
-  if (m_rest != ERest::kNone) {
+  if (m_framing.ReadsRest()) {
     OnRestRead(n, elapsed);
     if (m_done) RecordLateAnswers();
     return;
   }
-  switch (ClassifyRead(heldBefore)) {
+  using EReadPhase = CReplyFraming::EReadPhase;
+  switch (m_framing.Classify(m_receive, m_transaction.receivedLength, m_transaction.expectedLength, heldBefore)) {
     case EReadPhase::kAck: OnAckRead(n, elapsed); break;
     case EReadPhase::kWholeReply: OnWholeReply(elapsed); break;
     case EReadPhase::kWholeJunk: OnWholeJunk(elapsed); break;
@@ -494,17 +482,16 @@ void CSerialComms::OnAckRead(std::uint32_t n, double elapsed) {
 void CSerialComms::OnWholeReply(double elapsed) {
   CControlMessage& t = m_transaction;
   const std::uint32_t expected = t.expectedLength;
-  const std::uint32_t length = Get14Bit(m_receive + 1);
-  if (length > expected - 1 && m_receive[1] < 0x80 && m_receive[2] < 0x80 && length + 1 <= kReceiveBufferSize) {
+  if (const std::uint32_t longer = m_framing.LongerReplyLength(m_receive, expected)) {
     // Longer than asked for: read the rest of it. A header announcing more than the receive
     // buffer holds fails the length check below instead.
     LogVerbose(
         "Read %u bytes reply to command 0x%X from device ID %u after %.2fms, but header says "
         "we need another %u bytes",
-        t.receivedLength, t.command, TargetId(), elapsed, length + 1 - expected);
+        t.receivedLength, t.command, TargetId(), elapsed, longer - expected);
     m_bytesHeld = expected;
-    t.expectedLength = length + 1;
-    ReadRestWhileItComes(ERest::kLongerReply);
+    t.expectedLength = longer;
+    ReadRestWhileItComes();
     return;
   }
   // A shorter whole reply in front that is a late answer to another request: this request's
@@ -513,14 +500,15 @@ void CSerialComms::OnWholeReply(double elapsed) {
   const bool whole = CheckReply(expected - 1);
   if (whole) {
     std::optional<LateAnswerMatch> late;
-    switch (ReplyOwner(&late)) {
-      case EReplyOwner::kThisRequest:
+    switch (m_framing.Owner(m_receive, t.receivedLength, ClockMicroseconds(), &late)) {
+      case CReplyFraming::EOwner::kThisRequest:
+        t.replyEcho = m_framing.EchoOf(m_receive, t.receivedLength);
         m_done = true;
         return;
-      case EReplyOwner::kLateAnswer:
+      case CReplyFraming::EOwner::kLateAnswer:
         DropLateAnswer(*late, t.receivedLength, elapsed);
         return;
-      case EReplyOwner::kAnotherRequest:
+      case CReplyFraming::EOwner::kAnotherRequest:
         // A whole reply that names another unit or command, from a unit whose replies repeat
         // them, answers another request that this transport does not know of: the unit being
         // read answered wrongly, or an answer came late. It is never taken for this one.
@@ -552,120 +540,102 @@ void CSerialComms::RefuseReply(bool whole) {
   }
 }
 
-void CSerialComms::ReadRestWhileItComes(ERest rest) {
+void CSerialComms::ReadRestWhileItComes(const CReplyFraming::LateAtFront* lateAnswer, std::uint32_t replyLength) {
   // The unit is sending the frame now: the rest comes at the line's pace or not at all.
   SerialTimeouts quiet = m_timeouts;
   quiet.readInterval = 0;
   quiet.readTotalMultiplier = 0;
-  quiet.readTotalConstant = RestQuietMs();
+  quiet.readTotalConstant = CReplyFraming::RestQuietMs(m_baudRate);
   if (!m_port->SetTimeouts(quiet)) {
     Fail("setting the read time-out");
     return;
   }
-  m_rest = rest;
+  if (lateAnswer) {
+    m_framing.BeginLateRest(*lateAnswer, replyLength);
+  } else {
+    m_framing.BeginLongerRest();
+  }
   ReadRest();
 }
 
 void CSerialComms::OnRestRead(std::uint32_t n, double elapsed) {
   CControlMessage& t = m_transaction;
-  if (t.receivedLength < t.expectedLength && n > 0) {
-    // Still coming.
+  using ERestRead = CReplyFraming::ERestRead;
+  const ERestRead read = m_framing.OnRestRead(m_receive, t.receivedLength, t.expectedLength, n);
+  if (read == ERestRead::kStillComing) {
     m_bytesHeld = t.receivedLength;
     ReadRest();
     return;
   }
-  const ERest rest = m_rest;
-  m_rest = ERest::kNone;
   if (!m_port->SetTimeouts(m_timeouts)) {
     Fail("setting the read time-out");
     return;
   }
-  const bool whole = t.receivedLength == t.expectedLength;
-  if (rest == ERest::kLongerReply) {
-    if (whole) {
+  switch (read) {
+    case ERestRead::kStillComing:  // read on above
+      return;
+    case ERestRead::kLongerReplyWhole:
       OnWholeReply(elapsed);
       return;
-    }
-    // The line went quiet short of the length the header announced: that length was wrong (a
-    // length byte changed on the line), and the reply is refused as one whose length does not
-    // check.
-    LogLengthCheckFailed(t.expectedLength - 1, m_requestedLength - 1);
-    m_bytesHeld = 0;
-    RefuseReply(false);
-    return;
+    case ERestRead::kLongerReplyCut:
+      // The line went quiet short of the length the header announced: the reply is refused as
+      // one whose length does not check.
+      LogLengthCheckFailed(t.expectedLength - 1, m_framing.RequestedLength() - 1);
+      m_bytesHeld = 0;
+      RefuseReply(false);
+      return;
+    case ERestRead::kLateAnswerWhole:
+      DropLateAnswer(m_framing.LateRest(), t.expectedLength, elapsed);
+      return;
+    case ERestRead::kNotTheLateAnswer:
+      // Junk, dropped as any.
+      t.expectedLength = m_framing.ReplyLengthAfterLateRest();
+      DropAndRetryRead([&] { LogWaitingForRest(elapsed); });
+      return;
   }
-  if (whole && IsWholeFrame(m_receive, t.expectedLength)) {
-    DropLateAnswer(m_lateRest, t.expectedLength, elapsed);
-    return;
-  }
-  // Not that answer after all: junk, dropped as any.
-  t.expectedLength = m_replyLength;
-  DropAndRetryRead([&] { LogWaitingForRest(elapsed); });
 }
 
 bool CSerialComms::DropLateAnswerAtFront(double elapsed) {
   CControlMessage& t = m_transaction;
-  if (!m_lateAnswerGuard || m_lateAnswersDropped >= kMaxLateAnswersDropped) return false;
-  const std::uint32_t received = t.receivedLength;
-  if (received > 0 && m_receive[0] == AnswerStart()) {
-    // This request's start byte: a whole frame shorter than its reply that carries the header
-    // of a late answer known to be due.
-    const std::uint32_t n = ShorterWholeFrameAtFront();
-    if (n == 0) return false;
-    const std::optional<LateAnswerMatch> late = m_book.Match(m_receive, n, ClockMicroseconds());
-    if (!late) return false;
-    DropLateAnswer(*late, n, elapsed);
-    return true;
+  using EKind = CReplyFraming::LateAtFront::EKind;
+  const CReplyFraming::LateAtFront front =
+      m_framing.LateAnswerAtFront(m_receive, t.receivedLength, t.expectedLength, ClockMicroseconds());
+  switch (front.kind) {
+    case EKind::kNone:
+      return false;
+    case EKind::kWhole:
+      DropLateAnswer(front.answer, front.length, elapsed);
+      return true;
+    case EKind::kBegun: {
+      m_bytesHeld = t.receivedLength;
+      const std::uint32_t replyLength = t.expectedLength;
+      t.expectedLength = front.length;
+      ReadRestWhileItComes(&front, replyLength);
+      return true;
+    }
   }
-  const std::optional<LateAnswerMatch> late =
-      m_book.MatchBeginning(m_receive, t.receivedLength, AnswerStart(), ClockMicroseconds());
-  if (!late || late->length > kReceiveBufferSize) return false;
-  m_lateRest = *late;
-  m_replyLength = t.expectedLength;
-  if (t.receivedLength >= late->length) {
-    if (!IsWholeFrame(m_receive, late->length)) return false;
-    DropLateAnswer(*late, late->length, elapsed);
-    return true;
-  }
-  m_bytesHeld = t.receivedLength;
-  t.expectedLength = late->length;
-  ReadRestWhileItComes(ERest::kLateAnswer);
-  return true;
-}
-
-CSerialComms::EReplyOwner CSerialComms::ReplyOwner(std::optional<LateAnswerMatch>* late) {
-  const CControlMessage& t = m_transaction;
-  late->reset();
-  if (t.replyEchoMask == 0) return EReplyOwner::kThisRequest;
-  if (ReplyEchoesRequest(t.receivedLength)) {
-    m_book.NoteRepeatsHeader(DescribeRequest(t.expectedLength), m_receive, t.receivedLength);
-    return EReplyOwner::kThisRequest;
-  }
-  // A reply that does not repeat this request but is the late answer to one that this
-  // transport knows is still due, is that answer, whatever is known of this unit; past the
-  // transaction's share of them it is refused as any reply to another request.
-  if (std::optional<LateAnswerMatch> known = m_book.Match(m_receive, t.receivedLength, ClockMicroseconds())) {
-    if (m_lateAnswersDropped >= kMaxLateAnswersDropped) return EReplyOwner::kAnotherRequest;
-    *late = known;
-    return EReplyOwner::kLateAnswer;
-  }
-  return m_book.RepeatsHeader(m_unit) ? EReplyOwner::kAnotherRequest : EReplyOwner::kThisRequest;
+  return false;
 }
 
 void CSerialComms::DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, double elapsed) {
   CControlMessage& t = m_transaction;
   // The unit at fault is the one that answered late; the unit being read has done nothing
   // wrong, and its own answer is still on its way.
-  LogCounted(
-      "Late answer from device ID %u received after %.2fms while reading device ID %u, Command = 0x%X - not "
-      "taken",
-      late.deviceId, elapsed, TargetId(), late.command);
-  m_book.Count(late.record, n, ClockMicroseconds());
-  ++m_lateAnswersDropped;
+  const std::int64_t now = ClockMicroseconds();
+  if (m_lateTally.OnLateAnswer(late.unit, late.deviceId, now)) {
+    LogCounted(
+        "Late answer from device ID %u received after %.2fms while reading device ID %u, Command = 0x%X - not "
+        "taken",
+        late.deviceId, elapsed, TargetId(), late.command);
+  } else if (!m_noLog) {
+    ++m_errorCount;
+  }
+  TellLateAnswers(m_lateTally.TakeDue(now), " and go on");
+  m_framing.CountDropped(late, n, now);
   const std::uint32_t received = t.receivedLength;
-  t.expectedLength = t.write ? 1 : m_requestedLength;
+  t.expectedLength = t.write ? 1 : m_framing.RequestedLength();
   MoveDown(n, received);
-  if (m_bytesHeld > 0 && m_receive[0] != AnswerStart()) {
+  if (m_bytesHeld > 0 && m_receive[0] != m_framing.AnswerStart()) {
     const std::uint32_t p = FindStartByte(m_bytesHeld);
     if (p != 0) {
       MoveDown(p, m_bytesHeld);
@@ -684,41 +654,17 @@ void CSerialComms::DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, 
   ReadRest();
 }
 
-bool CSerialComms::ReplyEchoesRequest(std::uint32_t length) const {
-  const CControlMessage& t = m_transaction;
-  for (std::uint32_t i = 0; i < 32; ++i) {
-    if ((t.replyEchoMask & (1u << i)) == 0) continue;
-    if (i >= length || i >= t.FrameBytes()) return false;
-    // A unit keeps every byte after the start byte below 0x80: a request byte above it (the
-    // low byte of a long ID) comes back as its low seven bits.
-    if ((m_receive[i] & 0x7F) != (m_transmit[i] & 0x7F)) return false;
-  }
-  return true;
-}
-
-std::uint32_t CSerialComms::ShorterWholeFrameAtFront() const {
-  const CControlMessage& t = m_transaction;
-  const std::uint32_t received = t.receivedLength;
-  if (t.write || received < 4 || m_receive[0] != t.replyStart || m_receive[1] >= 0x80 || m_receive[2] >= 0x80)
-    return 0;
-  const std::uint32_t n = Get14Bit(m_receive + 1) + 1;
-  if (n >= t.expectedLength || n > received || !IsWholeFrame(m_receive, n)) return 0;
-  return n;
-}
-
 bool CSerialComms::EndOnShorterReply() {
   CControlMessage& t = m_transaction;
-  const std::uint32_t n = ShorterWholeFrameAtFront();
-  // Without the request's unit ID and command in it, a shorter frame may be anything (another
-  // unit's answer, a late one): it is waited past as ever.
-  if (n == 0 || t.replyEchoMask == 0 || !ReplyEchoesRequest(n)) return false;
+  const std::uint32_t n = m_framing.TakeShorterReply(m_receive, t.receivedLength, t.expectedLength);
+  if (n == 0) return false;
   // The unit answered this request, in a reply of its own length: waiting on would only spend
   // the retries on bytes that never come.
   LogLengthCheckFailed(n - 1, t.expectedLength - 1);
   if (t.receivedLength > n) m_drainPending = true;
+  t.replyEcho = CControlMessage::EReplyEcho::kRepeated;
   t.receivedLength = n;
   m_bytesHeld = n;
-  m_shorterReply = true;
   m_retryCount = 0;
   m_done = true;
   return true;
@@ -842,6 +788,14 @@ bool CSerialComms::CheckReply(std::uint32_t expectedHeaderLength) {
   }
   if (length >= kReceiveBufferSize) return false;
   return Checksum7Bit(m_receive, length) == m_receive[length];
+}
+
+void CSerialComms::TellLateAnswers(const std::vector<CLateAnswerTally::Untold>& untold, const char* after) {
+  for (const CLateAnswerTally::Untold& u : untold)
+    LogCommsError(FormatText("Late answers from device ID %u: %u more not taken%s", unsigned(u.deviceId),
+                             unsigned(u.count), after)
+                      .c_str(),
+                  false);
 }
 
 void CSerialComms::LogLengthCheckFailed(std::uint32_t inReturn, std::uint32_t shouldBe) {

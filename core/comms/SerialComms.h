@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/comms/LateAnswerBook.h"
+#include "core/comms/ReplyFraming.h"
 #include "core/protocol/ControlMessage.h"
 #include "platform/SerialPort.h"
 
@@ -42,8 +43,8 @@ enum : std::uint32_t {
 // on that thread inside SleepEx(ms, true) (the worker's short waits, WaitForCompletion).
 class CSerialComms {
  public:
-  static constexpr std::size_t kReceiveBufferSize = 1024;
-  static constexpr std::uint8_t kAck = 0xA0;
+  static constexpr std::size_t kReceiveBufferSize = CReplyFraming::kMaxReplyBytes;
+  static constexpr std::uint8_t kAck = CReplyFraming::kAck;
 
   // A transport on the platform's serial port (CreateSerialPort).
   CSerialComms();
@@ -60,6 +61,7 @@ class CSerialComms {
   // Whether Open would take the port, found without changing anything on its line (see
   // ISerialPort::CanOpen); false, with the reason in GetOpenFailureText, when it would not.
   bool CanOpen(std::uint32_t portNumber, std::uint32_t baudRate);
+  // Closes the port; the log is told how many late answers came that it has not been told of.
   void Close();
   bool IsOpen() const;
   // Why the last Open or CanOpen refused its port, with the port and its device:
@@ -99,7 +101,7 @@ class CSerialComms {
   void LookForLateAnswers();
   // Off leaves late answers to the reply checks alone (no watch, no drain, no late answer named
   // as such); on by default. For measuring what the watch costs.
-  void SetLateAnswerGuard(bool on) { m_lateAnswerGuard = on; }
+  void SetLateAnswerGuard(bool on) { m_framing.SetGuard(on); }
   // Whether the last transaction received nothing at all, on any of its sends: bytes count
   // whether or not they made a reply (an answer garbled by two units at once is dropped, but was
   // heard).
@@ -119,7 +121,7 @@ class CSerialComms {
   // lays its data out for fewer channels, say, or of another model. receivedLength is that
   // reply's length, short of expectedLength; it is a counted check failure, and the caller reads
   // no more than the unit's model from it. A request without echo mask never ends so.
-  bool EndedOnShorterReply() const { return m_shorterReply; }
+  bool EndedOnShorterReply() const { return m_framing.EndedOnShorterReply(); }
   // Copies the received reply (at most the receive buffer) over the transaction's frame from
   // byte 0, for the device's reply handler.
   void CopyReplyToTransaction();
@@ -157,25 +159,8 @@ class CSerialComms {
   std::uint32_t ReadRaw(std::uint32_t n);
 
  private:
-  // Who a whole, checked reply that does not repeat the request's header is from.
-  enum class EReplyOwner { kThisRequest, kLateAnswer, kAnotherRequest };
-  // What the rest of a frame being read belongs to: this request's reply, longer than it asked
-  // for, or another request's answer come late, which the read began with.
-  enum class ERest { kNone, kLongerReply, kLateAnswer };
-
   void OnWriteComplete(bool ok, std::uint32_t written);
   void OnReadComplete(bool ok, std::uint32_t n);
-  // The receive phases: what a finished read holds decides the next step.
-  enum class EReadPhase {
-    kAck,          // a write's ACK was awaited and the byte came
-    kWholeReply,   // as many bytes as expected, from the start byte on
-    kWholeJunk,    // as many bytes as expected, not from the start byte
-    kNothing,      // the read timed out empty
-    kMoreOfReply,  // more bytes of a reply begun by an earlier read
-    kBeginning,    // fewer bytes than expected, from the start byte on
-    kJunk,         // fewer bytes than expected, not from the start byte
-  };
-  EReadPhase ClassifyRead(std::uint32_t heldBefore) const;
   void OnAckRead(std::uint32_t n, double elapsed);
   void OnWholeReply(double elapsed);
   void OnWholeJunk(double elapsed);
@@ -220,43 +205,29 @@ class CSerialComms {
   // Notes the late answers among bytes that came before this request and are about to be purged,
   // so that a watch whose answers are all in ends. False when the time-outs could not be set.
   bool NoteArrivedLateAnswers();
-  // Whether the whole, checked reply in the receive buffer repeats the request's bytes named by
-  // its echo mask (unit ID and command), compared on their low seven bits; a reply too short to
-  // hold them does not.
-  bool ReplyEchoesRequest(std::uint32_t length) const;
-  // The length of a whole frame at the front of the receive buffer, from this request's reply
-  // start byte, that is shorter than the reply asked for; 0 when there is none.
-  std::uint32_t ShorterWholeFrameAtFront() const;
-  // What was read begins with a whole frame shorter than this request's reply that repeats the
-  // request's header: the transaction ends on it (see EndedOnShorterReply). False otherwise.
+  // Ends the transaction on a whole frame at the front shorter than this reply that repeats the
+  // request's header (see EndedOnShorterReply). False when there is none.
   bool EndOnShorterReply();
   // The counted line of a reply whose length does not check: the lengths are the header's, the
   // frame's bytes less one.
   void LogLengthCheckFailed(std::uint32_t inReturn, std::uint32_t shouldBe);
-  // Who the whole, checked reply in the receive buffer is from; a late answer is returned in late.
-  // A unit need not repeat the request's header in its reply: until one of its replies has, every
-  // reply is taken; from then on (until the port closes, or a transaction gives up on replies
-  // that do not) only one that repeats it is. A reply that carries the header of a late answer
-  // known to be due is that answer, whatever is known of this unit.
-  EReplyOwner ReplyOwner(std::optional<LateAnswerMatch>* late);
-  // The first n bytes in the receive buffer are a late answer to another request: logged
-  // against the unit it came from and dropped, and this request's own answer read on.
+  // The first n bytes in the receive buffer are a late answer to another request: dropped, and
+  // this request's own answer read on. Each is a comms error; the log names its unit at the first
+  // and counts the others (see CLateAnswerTally).
   void DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, double elapsed);
+  // Tells the counts of late answers not told yet, each with the words after it.
+  void TellLateAnswers(const std::vector<CLateAnswerTally::Untold>& untold, const char* after);
   // The read time-out of the transaction's reply, in microseconds.
   std::int64_t ReadLimitUs() const;
-  // The quiet gap that ends the drain after a failed transaction: a few byte times.
-  std::uint32_t QuietGapMs() const;
-  // How long the line may be quiet while the rest of a reply longer than asked for comes, ms: a
-  // few byte times, and never less than a serial adapter may hold bytes back.
-  std::uint32_t RestQuietMs() const;
-  // Reads the rest of the frame begun in the receive buffer (see m_rest), in reads that end when
-  // the line has gone quiet: a length byte changed on the line announces bytes that never come.
-  void ReadRestWhileItComes(ERest rest);
+  // Reads the rest of the frame begun in the receive buffer, in reads that end when the line has
+  // gone quiet: a length byte changed on the line announces bytes that never come. The frame is
+  // this request's reply, longer than asked for, or the late answer given (see
+  // CReplyFraming::BeginLateRest).
+  void ReadRestWhileItComes(const CReplyFraming::LateAtFront* lateAnswer = nullptr, std::uint32_t replyLength = 0);
   void OnRestRead(std::uint32_t n, double elapsed);
-  // What was read begins with another request's answer, known to be on its way (a whole frame
-  // shorter than this reply, or one with another start byte, whose rest is read): it is dropped,
-  // and this request's own reply read on without spending a retry. False when the bytes begin
-  // with no such answer.
+  // What was read begins with another request's answer, known to be on its way (see
+  // CReplyFraming::LateAnswerAtFront): it is dropped, or its rest read, and this request's own
+  // reply read on without spending a retry. False when the bytes begin with no such answer.
   bool DropLateAnswerAtFront(double elapsed);
   // Ends the read with a reply judged wrong: resent while retries remain, else failed.
   void RefuseReply(bool whole);
@@ -264,8 +235,6 @@ class CSerialComms {
   void Fail(const char* step);
   // Position of the reply start byte (for a write, the ACK) in bytes 1 to received - 1, or 0.
   std::uint32_t FindStartByte(std::uint32_t received) const;
-  // The byte this request's answer begins with: the ACK for a write, else the reply start byte.
-  std::uint8_t AnswerStart() const { return m_transaction.write ? kAck : m_transaction.replyStart; }
   void MoveDown(std::uint32_t from, std::uint32_t received);
   double ElapsedMs() const;
   std::uint32_t TargetId() const;
@@ -279,7 +248,6 @@ class CSerialComms {
   std::uint32_t m_bytesHeld = 0;
   bool m_overlapped = false;
   bool m_drainPending = false;  // the last transaction failed: bytes may still be on their way
-  bool m_shorterReply = false;  // see EndedOnShorterReply
   // Sends of the current transaction, those met by a read that timed out empty, and when the
   // first left the port (the program's clock, microseconds).
   std::uint32_t m_sends = 0;
@@ -290,21 +258,14 @@ class CSerialComms {
   // The current transaction ends unanswered at this many sends met by silence (0: no limit but
   // the retries); taken from the request.
   std::uint32_t m_maxSilentSends = 0;
-  // The rest of a frame begun in the receive buffer, read in reads that each end when the line
-  // has been quiet for RestQuietMs (see ERest), and for a late answer whose it is and what this
-  // request reads once it is dropped.
-  ERest m_rest = ERest::kNone;
-  LateAnswerMatch m_lateRest;
-  std::uint32_t m_replyLength = 0;
   // The device handle of the current transaction's target (0 for none).
   std::uint64_t m_unit = 0;
-  // The reply length the transaction asked for; a resend asks for it again.
-  std::uint32_t m_requestedLength = 0;
-  // Late answers to other requests dropped during the current transaction.
-  std::uint32_t m_lateAnswersDropped = 0;
   // Answers still on their way to earlier transactions, and the units that repeat their header.
   CLateAnswerBook m_book;
-  bool m_lateAnswerGuard = true;
+  // What the log has told of the late answers dropped.
+  CLateAnswerTally m_lateTally;
+  // Whose the bytes the current transaction reads are, and how many more to wait for.
+  CReplyFraming m_framing{m_book};
   std::uint32_t m_baudRate = 0;
   std::unique_ptr<ISerialPort> m_port;
   std::uint32_t m_portNumber = 0;

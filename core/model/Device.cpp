@@ -542,16 +542,34 @@ void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message)
   if (!force && (!m_host->IsPortOpen() || !IsConnected())) return;  // dropped
   const std::uint32_t mask = GetMessageMergeMask(*message);
   if (mask != 0) {
-    auto same = std::find_if(m_queue.begin(), m_queue.end(), [&](const auto& queued) {
-      if (queued->command != message->command) return false;
-      for (int i = 0; i < 32; ++i)
-        if ((mask >> i) & 1u && queued->frame[i] != message->frame[i]) return false;
-      return true;
-    });
+    auto same = FindSameSetting(*message, mask);
     if (same != m_queue.end()) m_queue.erase(same);
   }
   if (message->write) ++m_settingsChanges;
   m_queue.push_back(std::move(message));
+}
+
+std::vector<std::unique_ptr<CControlMessage>>::iterator CDevice::FindSameSetting(const CControlMessage& message,
+                                                                                  std::uint32_t mask) {
+  return std::find_if(m_queue.begin(), m_queue.end(), [&](const auto& queued) {
+    if (queued->command != message.command) return false;
+    for (int i = 0; i < 32; ++i)
+      if ((mask >> i) & 1u && queued->frame[i] != message.frame[i]) return false;
+    return true;
+  });
+}
+
+bool CDevice::QueueWriteAgain(const CControlMessage& write) {
+  if (!write.write || !m_host) return false;
+  CSingleLock lock(m_host->GetLock());
+  if (!IsAddressable() || IsSetAside() || write.unansweredTries + 1 >= kMaxWriteTries) return false;
+  // A newer value of the setting waits: that one goes.
+  const std::uint32_t mask = GetMessageMergeMask(write);
+  if (mask != 0 && FindSameSetting(write, mask) != m_queue.end()) return true;
+  auto again = std::make_unique<CControlMessage>(write);
+  ++again->unansweredTries;
+  m_queue.insert(m_queue.begin(), std::move(again));
+  return true;
 }
 
 void CDevice::ClearQueue() {
@@ -653,16 +671,21 @@ std::string CDevice::ModelNameOfType(std::uint32_t typeCode) const {
   return FormatText("unit of type %u", unsigned(typeCode));
 }
 
-std::string CDevice::SetAside(std::uint32_t unitType, const std::string& unitModel) {
+std::string CDevice::SetAside(std::uint32_t unitType, const std::string& unitModel, bool confirmed) {
   // Whoever holds the lock sees the device either as it was or wholly set aside.
   std::optional<CSingleLock> lock;
   if (m_host) lock.emplace(m_host->GetLock());
-  if (m_otherModelAtId == unitType) return {};
+  if (m_otherModelAtId == unitType) {
+    ConfirmAside();
+    return {};
+  }
+  const bool wasAside = IsSetAside();
   m_otherModelAtId = unitType;
   m_otherModelName = unitModel;
-  // Nothing queued for the device's own model goes to this unit, and no security step writes
-  // to it: the device sends only its probes, whose replies it reads itself.
-  ClearQueue();
+  if (confirmed || wasAside) ConfirmAside();
+  // No security step writes to this unit, and nothing queued for the device's own model goes to
+  // it: the device sends only its probes, whose replies it reads itself.
+  if (!wasAside) m_asideBeforeSecurity = m_needsInitialisation;
   m_needsInitialisation = false;
   if (IsConnected()) {
     OnDisconnected(false);
@@ -677,6 +700,14 @@ std::string CDevice::SetAside(std::uint32_t unitType, const std::string& unitMod
   return GetOtherModelNote();
 }
 
+void CDevice::ConfirmAside() {
+  m_asideConfirmed = true;
+  // The device's own unit left: what was queued for it is of no use now but the changes a person
+  // made, which go to it first once it is taken up in a "Retrieve" session; in "Send" the file's
+  // settings, sent again then, carry them.
+  std::erase_if(m_queue, [this](const auto& message) { return m_sessionMode == 1 || !message->write; });
+}
+
 std::string CDevice::GetOtherModelNote() {
   std::optional<CSingleLock> lock;
   if (m_host) lock.emplace(m_host->GetLock());
@@ -685,28 +716,61 @@ std::string CDevice::GetOtherModelNote() {
                     GetModelName().c_str(), m_otherModelName.c_str());
 }
 
-bool CDevice::TakeUnitModel(std::uint32_t unitType) {
+std::uint32_t CDevice::UnitTypeOfReply(const CControlMessage& record) const {
+  return record.write || record.receivedLength <= 3 ? 0 : record.frame[3];
+}
+
+bool CDevice::TakeUnitModel(const CControlMessage& record) {
+  using EReplyEcho = CControlMessage::EReplyEcho;
+  // Another unit's reply (come late, say) tells nothing of the unit at this ID.
+  if (record.replyEcho == EReplyEcho::kOther) return false;
+  const std::uint32_t unitType = UnitTypeOfReply(record);
   // A reply that leaves its header empty tells no model.
   if (unitType == 0) return !IsSetAside();
-  if ((unitType & 0x7F) != (m_typeCode & 0x7F)) {
-    const std::string note = SetAside(unitType, ModelNameOfType(unitType));
+  const bool ownModel = (unitType & 0x7F) == (m_typeCode & 0x7F);
+  // Nor does one that names nobody tell who is at the ID.
+  if (record.replyEcho == EReplyEcho::kEmpty) return ownModel && !IsSetAside();
+  if (!ownModel) {
+    const std::string note = SetAside(unitType, ModelNameOfType(unitType), false);
     if (!note.empty() && m_host) m_host->WriteLog(note + " - nothing is sent to that unit or read from it\n");
     return false;
   }
   if (!IsSetAside()) return true;
+  TakeUp();
+  return false;
+}
+
+void CDevice::TakeUp() {
+  const bool otherUnitWasThere = m_asideConfirmed;
   m_otherModelAtId = 0;
   if (m_host)
     m_host->WriteLog(FormatText("ID %u: the unit is a %s again\n", unsigned(m_deviceId), GetModelName().c_str()));
-  // As at going online: the file's settings in a "Send" session, a read-out otherwise, each
-  // after the security step.
+  if (!otherUnitWasThere) {
+    // The other model answered once, between answers of this one: the unit never left. It goes
+    // on where it was, and what waited for it is sent; nothing is sent again.
+    m_needsInitialisation = m_asideBeforeSecurity;
+    Post(FrameMsg::kRefreshRack);
+    return;
+  }
+  // As at going online: the file's settings in a "Send" session (which carry a person's changes
+  // too), a read-out otherwise, each after the security step. In "Retrieve" the changes a person
+  // made that still wait go first.
+  std::vector<std::unique_ptr<CControlMessage>> waiting;
+  if (m_host) {
+    CSingleLock lock(m_host->GetLock());
+    waiting.swap(m_queue);
+  }
   Reinitialise(m_sessionMode);
+  if (!waiting.empty()) {
+    CSingleLock lock(m_host->GetLock());
+    m_queue.insert(m_queue.begin(), std::make_move_iterator(waiting.begin()), std::make_move_iterator(waiting.end()));
+  }
   Post(FrameMsg::kRefreshRack);
-  return false;
 }
 
 bool CDevice::TakeModelOfShorterReply(const CControlMessage& record) {
   if (record.write || record.receivedLength <= 3) return false;
-  TakeUnitModel(record.frame[3]);
+  TakeUnitModel(record);
   return IsSetAside();
 }
 

@@ -302,17 +302,26 @@ class CDevice : public CObjectProperties {
   bool IsSetAside() const { return m_otherModelAtId != 0; }
   void SetOtherModelAtId(std::uint32_t typeCode) { m_otherModelAtId = typeCode; }
   // Sets the device aside for the unit of type unitType, model name unitModel, found at its ID:
-  // what was queued for it goes, a connection ends, and the polls probe only. Returns the words
-  // that name both models ("ID 3: the file has a Nerex24, the unit is a Nerex48"), or an empty
-  // text when the device was set aside for that unit already. Any thread.
-  std::string SetAside(std::uint32_t unitType, const std::string& unitModel);
+  // a connection ends, and the polls probe only. What was queued for the device waits, sent to
+  // no unit meanwhile: a person's change still goes to the device's own unit should it answer
+  // again. Confirmed: the unit is known to be there (an autoscan found it, or it answered
+  // again); one reply alone does not confirm it, and should the device's own unit answer next,
+  // it never left (see TakeUnitModel). Returns the words that name both models ("ID 3: the file
+  // has a Nerex24, the unit is a Nerex48"), or an empty text when the device was set aside for
+  // that unit already, which confirms it. Any thread.
+  std::string SetAside(std::uint32_t unitType, const std::string& unitModel, bool confirmed = true);
   // The words that name both models while the device is set aside; empty otherwise. Any thread.
   std::string GetOtherModelNote();
-  // A whole reply shorter than its request asked for that repeats the request's unit ID and
-  // command (CSerialComms::EndedOnShorterReply): nothing of it is taken but the model it repeats
-  // in byte 3, as TakeUnitModel takes it. True when a unit of another model answered, and the
-  // device is set aside. Worker thread, under the system's lock.
+  // A reply nothing of which is taken but the model it names, as TakeUnitModel takes it: a whole
+  // reply shorter than its request asked for that repeats the request's unit ID and command
+  // (CSerialComms::EndedOnShorterReply), or one that came before the device's security step. True
+  // when a unit of another model answered, and the device is set aside. Worker thread, under the
+  // system's lock.
   bool TakeModelOfShorterReply(const CControlMessage& record);
+  // The type code a reply repeats (byte 3 of a framed reply), 0 when it tells none: the ACK of a
+  // write, a reply too short. A family whose replies of some request lay out other bytes there
+  // says so.
+  virtual std::uint32_t UnitTypeOfReply(const CControlMessage& record) const;
   // The model name of a unit of the device's family that reports typeCode, for the words of
   // SetAside; base: "unit of type n".
   virtual std::string ModelNameOfType(std::uint32_t typeCode) const;
@@ -378,6 +387,13 @@ class CDevice : public CObjectProperties {
   // addressable (IsAddressable). A message for the same setting as a queued one (see
   // GetMessageMergeMask) replaces it and goes to the back.
   void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
+  // A write whose transaction ended without the unit's ACK (the ACK lost behind another unit's
+  // late answer, say, or the unit silent) goes again, ahead of what is queued, as a read that went
+  // unanswered is asked again; not when a newer write of the same setting waits (that one goes),
+  // nor past kMaxWriteTries transactions, nor to a device set aside or not addressable. False
+  // when it is given up. Worker thread.
+  static constexpr std::uint32_t kMaxWriteTries = 3;
+  bool QueueWriteAgain(const CControlMessage& write);
   void ClearQueue();
   // Copies the oldest message into record and removes it; false when the queue is empty. A read
   // taken off the queue is stamped (StampRead) as it is taken.
@@ -463,12 +479,16 @@ class CDevice : public CObjectProperties {
   // A reply of the unit changed a setting the device's record stores. Worker thread, under the
   // system's lock.
   void NoteUnitChange() { ++m_unitChanges; }
-  // For a family's ProcessReply, before anything of a reply is taken: unitType is the type code
-  // that the reply repeats (0: the reply tells none). True when the reply may be taken. A unit
-  // of another model sets the device aside (logged once); while set aside, a unit of the
-  // device's own model takes the device up again as at going online, and the reply itself is
-  // not taken. Worker thread, under the system's lock.
-  bool TakeUnitModel(std::uint32_t unitType);
+  // For a family's ProcessReply, before anything of a reply is taken: the model the reply names
+  // (UnitTypeOfReply) and whom it names (CControlMessage::replyEcho). True when the reply may be
+  // taken. Only a reply that names the device's unit tells who is at its ID: a unit of another
+  // model sets the device aside (logged once); while set aside, a unit of the device's own model
+  // takes the device up again, and the reply itself is not taken. Taken up, a device whose own
+  // unit never left (the other model answered once only) goes on where it was; otherwise it
+  // starts as at going online, a person's changes that waited going first in a "Retrieve"
+  // session. A reply that names another unit is never taken, nor one of another model that
+  // names nobody. Worker thread, under the system's lock.
+  bool TakeUnitModel(const CControlMessage& record);
 
   // Placement words in the device's own order.
   enum {
@@ -509,6 +529,10 @@ class CDevice : public CObjectProperties {
   std::atomic<std::uint32_t> m_otherModelAtId{0};
   std::atomic<bool> m_leftOut{false};
   std::string m_otherModelName;  // guarded by the system's lock
+  // While set aside: whether the other unit is known to be there (see SetAside), and whether the
+  // device waited for its security step when it was set aside.
+  bool m_asideConfirmed = false;
+  bool m_asideBeforeSecurity = false;
   std::atomic<std::uint32_t> m_sessionMode{0};
   std::int32_t m_announcingUnitValues = 0;  // UI thread
   std::atomic<std::uint32_t> m_replyTimerStart{0};
@@ -523,6 +547,14 @@ class CDevice : public CObjectProperties {
  private:
   // The tests reach the change path as the model's own code does (tests/support/ModelChanges.h).
   friend class CDeviceTestAccess;
+  // A unit of the device's own model answers at its ID again (see TakeUnitModel).
+  void TakeUp();
+  // The unit at the ID is known to be another (see SetAside). Under the system's lock.
+  void ConfirmAside();
+  // The queued message for the same setting as the message (its merge mask, not 0: see
+  // GetMessageMergeMask), or the queue's end. Under the system's lock.
+  std::vector<std::unique_ptr<CControlMessage>>::iterator FindSameSetting(const CControlMessage& message,
+                                                                           std::uint32_t mask);
 };
 
 // How a window hands a person's change in: asks the question the device names for it

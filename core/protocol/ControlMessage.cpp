@@ -22,6 +22,10 @@ CControlMessage& CControlMessage::operator=(const CControlMessage& other) {
   failed = other.failed;
   device = other.device;
   replyEchoMask = other.replyEchoMask;
+  replyEchoOffset = other.replyEchoOffset;
+  replyEchoNamesUnit = other.replyEchoNamesUnit;
+  replyEcho = other.replyEcho;
+  unansweredTries = other.unansweredTries;
   changeCount = other.changeCount;
   maxSilentSends = other.maxSilentSends;
   std::memcpy(frame, other.frame, other.FrameBytes());
@@ -41,6 +45,9 @@ void CControlMessage::Set(std::uint32_t command_, std::uint32_t frameLength_,
   argument = argument_;
   timeoutBase = timeoutBase_;
   replyEchoMask = 0;
+  replyEchoOffset = 0;
+  replyEchoNamesUnit = false;
   changeCount = 0;
+  unansweredTries = 0;
   maxSilentSends = 0;
 }

@@ -50,6 +50,25 @@ class CControlMessage {
   // differs there as one to another request. 0 checks nothing. The family's frame builder sets
   // it; Set clears it.
   std::uint32_t replyEchoMask = 0;
+  // Where the reply repeats them: reply byte i + replyEchoOffset repeats request byte i (an
+  // identity reply names its unit further on than its request does). Set clears it.
+  std::uint32_t replyEchoOffset = 0;
+  // The reply names its unit in those bytes whatever the unit, as an identity reply does: one
+  // that names another unit is never this request's, and nothing is learnt of the unit's other
+  // replies from it. Set clears it.
+  bool replyEchoNamesUnit = false;
+  // Whom the reply the transaction took names in the bytes of the echo mask (set by the
+  // transport; a request without echo mask is not checked).
+  enum class EReplyEcho : std::uint8_t {
+    kNotChecked,
+    kRepeated,  // the request's bytes: the reply names the unit asked (and the command)
+    kEmpty,     // every one of them 0: the reply names nobody
+    kOther,     // another unit or command: the reply of another unit's request
+  };
+  EReplyEcho replyEcho = EReplyEcho::kNotChecked;
+  // For a write sent again after a transaction that got no ACK: the transactions it had before.
+  // Set clears it.
+  std::uint32_t unansweredTries = 0;
   // For a read: the device's count of settings changes when the read was made (see
   // CDevice::IsReadOvertaken); its reply tells of the unit as it was before any later change.
   // Set clears it; the family's read builder stamps it.
@@ -63,8 +82,9 @@ class CControlMessage {
   // bytes up to the frame length.
   CControlMessage& operator=(const CControlMessage& other);
 
-  // Stores the eight fields and clears the reply echo mask, the silent sends' limit and the
-  // change count; frame bytes, received length and both flags are left alone.
+  // Stores the eight fields and clears the reply echo mask with its offset and kind, the silent
+  // sends' limit, the change count and the unanswered tries; frame bytes, received length and
+  // both flags are left alone.
   void Set(std::uint32_t command, std::uint32_t frameLength, std::uint32_t expectedLength,
            CDevice* device, bool write, std::uint8_t replyStart, std::uint32_t argument,
            std::uint32_t timeoutBase);

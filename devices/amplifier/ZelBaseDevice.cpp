@@ -71,6 +71,11 @@ void FillZelIdentityQuery(CControlMessage& record, CDevice& device) {
   record.frame[0] = std::uint8_t(kZelIdentityCommand);
   const std::uint32_t id = device.GetDeviceId();
   for (int i = 0; i < 4; ++i) record.frame[1 + i] = std::uint8_t((id >> (24 - 8 * i)) & 0x7F);
+  // The reply names its unit: bytes 3 to 6 are the ID the request names in bytes 1 to 4, so
+  // another unit's identity, come late, is never taken for this one's.
+  record.replyEchoMask = 0xFu << 1;
+  record.replyEchoOffset = 2;
+  record.replyEchoNamesUnit = true;
 }
 
 std::size_t ZelReceivedBytes(const CControlMessage& record) {

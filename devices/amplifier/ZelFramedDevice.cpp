@@ -45,8 +45,12 @@ void CZelFramedDevice::ProcessReply(CControlMessage& record) {
 }
 
 bool CZelFramedDevice::TakesReply(const CControlMessage& record) {
-  if (record.write || record.command == kZelIdentityCommand || record.receivedLength <= 3) return !IsSetAside();
-  return TakeUnitModel(record.frame[3]);
+  if (record.write || record.receivedLength <= 3) return !IsSetAside();
+  return TakeUnitModel(record);
+}
+
+std::uint32_t CZelFramedDevice::UnitTypeOfReply(const CControlMessage& record) const {
+  return record.command == kZelIdentityCommand ? 0 : CDevice::UnitTypeOfReply(record);
 }
 
 std::string CZelFramedDevice::DeviceIdRangeRefusal(std::uint64_t id) const {

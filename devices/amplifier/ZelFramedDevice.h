@@ -36,6 +36,9 @@ class CZelFramedDevice : public CDevice {
   // reach the unit at the ID with that bit cleared.
   std::string DeviceIdRangeRefusal(std::uint64_t id) const override;
   std::string ModelNameOfType(std::uint32_t typeCode) const override;
+  // A framed reply repeats the unit's type in byte 3; the identity reply names the unit's ID
+  // there, and no type.
+  std::uint32_t UnitTypeOfReply(const CControlMessage& record) const override;
 
   // Check: the device's check command, 11 bytes. Read: command 74, 291-byte reply. Write:
   // command 75, 291 bytes carrying the user table packed 8-to-7.
@@ -58,8 +61,7 @@ class CZelFramedDevice : public CDevice {
   // Worker thread. What a device sends when nothing is queued; the base sends nothing.
   virtual bool PollWhenIdle(CControlMessage& record);
   // Worker thread, under the system's lock, before anything of a reply is taken: true when the
-  // reply may be taken. A framed reply repeats the unit's type in byte 3 (CDevice::TakeUnitModel);
-  // the ACK of a write and the identity reply tell no type.
+  // reply may be taken (CDevice::TakeUnitModel).
   bool TakesReply(const CControlMessage& record);
 
   std::unique_ptr<CManualResetEvent> m_pollGate;

@@ -45,6 +45,11 @@ void CNerexSeriesDevice::FillIdentificationRequest(CControlMessage& record) {
   record.frame[0] = 0xB0;
   record.frame[1] = std::uint8_t(m_deviceId);
   record.Set(kCmdIdentify, kIdentRequestLength, kIdentReplyLength, this, false, kNerexIdentReplyStart, 0, 0);
+  // The reply names its unit: byte 4 is the ID the request names in byte 1 (B8 00 14, the model,
+  // the ID), so another unit's identification, come late, is never taken for this one's.
+  record.replyEchoMask = 1u << 1;
+  record.replyEchoOffset = 3;
+  record.replyEchoNamesUnit = true;
 }
 
 void CNerexSeriesDevice::FillRead(CControlMessage& record, std::uint32_t command, std::uint32_t replyLength) {

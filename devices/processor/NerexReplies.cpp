@@ -376,7 +376,7 @@ void CNerexSeriesDevice::ProcessReply(CControlMessage& record) {
     CSingleLock lock(SettingsLock());
     // Every reply but the ACK repeats the unit's model in byte 3: a reply of another model's
     // unit is not taken.
-    if (!record.write && record.receivedLength > 3 && !TakeUnitModel(record.frame[3])) return;
+    if (!record.write && record.receivedLength > 3 && !TakeUnitModel(record)) return;
     before = AllBlocksReceived();
     // Set commands are answered by their ACK only.
     if (!record.write) CNerexReplyHandler(*this, record, before).Run();

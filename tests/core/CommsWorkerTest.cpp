@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "core/comms/CommsWorker.h"
@@ -13,9 +15,13 @@
 #include "core/model/Device.h"
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/processor/NerexMessages.h"
+#include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/Clock.h"
+#include "platform/TextFormat.h"
 #include "tests/core/BusHarness.h"
+#include "tests/support/BusFrames.h"
 #include "tests/support/TestClock.h"
 #include "tools/devsim/SimOptions.h"
 #include "tools/devsim/SimProcessor.h"
@@ -664,6 +670,395 @@ TEST_F(WorkerOnTheClock, ARequestWaitingAsideIsDroppedWhenItsDeviceGetsANewId) {
   ASSERT_TRUE(h.bus.WaitForRequests(aside + 1, 20000));
   const std::vector<SimBytes> requests = h.bus.Requests();
   for (std::size_t k = aside; k < requests.size(); ++k) EXPECT_EQ(requests[k][4], 5) << "request " << k;
+}
+
+// Processors whose answers come later than their reads beside others: each late answer is
+// booked to the unit that sent it, never to the one being asked. A unit switched off is neither
+// named the late unit's model nor heard through the late unit's answers: it goes offline once, in
+// its usual time on the clock; and units that are there, late or not, are never set aside, so
+// that a "Send" session sends each its file once and a "Retrieve" session reads each once.
+class LateProcessors : public WorkerOnTheClock {
+ protected:
+  LateProcessors() {
+    RegisterAmplifierFamilies();
+    RegisterProcessorFamily();
+  }
+  // The device and its unit (a simulated processor of the type at the ID, unless given).
+  CSimSwitchedUnit* AddProcessor(int type, std::uint8_t id, std::unique_ptr<CSimUnit> simulated = nullptr) {
+    h.system.AppendDevice(h.system.CreateDevice(id, std::uint32_t(type), 0));
+    if (!simulated) simulated = std::make_unique<CSimProcessorUnit>(type, id);
+    CSimSwitchedUnit* unit = h.bus.Add<CSimSwitchedUnit>(std::move(simulated));
+    m_units[id] = unit;
+    return unit;
+  }
+  // Every request to a unit that is off, or whose answers come later than its reads, waits out
+  // its read time-out.
+  void AddBusTimeOfTheUnits() {
+    AddBusTime([this](const SimBytes& r) {
+      const BusFrame f = DecodeBusFrame(r);
+      const auto unit = m_units.find(std::uint8_t(f.id));
+      return unit != m_units.end() && (unit->second->IsSilent() || m_late.count(std::uint8_t(f.id)) != 0);
+    });
+  }
+  // The unit's answers leave when this many more requests have come.
+  void MakeLate(std::uint8_t id, std::size_t requests) {
+    m_late.insert(id);
+    m_units[id]->SetAnswerHeldForRequests(requests);
+  }
+  bool ReadOut(std::uint8_t id) {
+    CSingleLock lock(h.system.GetLock());
+    for (CDevice* d : h.system.GetDevices())
+      if (d->GetDeviceId() == id) return d->IsConnected() && static_cast<CNerexSeriesDevice*>(d)->AllBlocksReceived();
+    return false;
+  }
+  CDevice* Device(std::uint8_t id) {
+    for (CDevice* d : h.system.GetDevices())
+      if (d->GetDeviceId() == id) return d;
+    return nullptr;
+  }
+  // Log lines that start so and name the unit at the ID ("Connected to ", "Disconnected from ").
+  std::ptrdiff_t UnitLines(const std::string& start, std::uint32_t id) const {
+    const std::vector<std::string> lines = h.frame.LogLines();
+    const std::string end = " ID: " + std::to_string(id) + "\n";
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.rfind(start, 0) == 0 && line.ends_with(end); });
+  }
+  void RunOnTheClockFor(std::int64_t us) {
+    const std::int64_t until = m_clock.NowUs() + us;
+    ASSERT_TRUE(WaitFor([&] { return m_clock.NowUs() >= until; }, 120000));
+  }
+
+  std::map<std::uint8_t, CSimSwitchedUnit*> m_units;
+  std::set<std::uint8_t> m_late;
+};
+
+class SwitchedOffBesideALateUnit : public LateProcessors, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SwitchedOffBesideALateUnit, IsNeitherNamedItsModelNorHeard_AndGoesOfflineOnceInItsUsualTime) {
+  const int offType = GetParam();
+  CSimSwitchedUnit* off = AddProcessor(offType, 1);
+  AddProcessor(120, 4);
+  AddProcessor(121, 7);
+  AddBusTimeOfTheUnits();
+  ASSERT_TRUE(h.StartOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(1) && ReadOut(4) && ReadOut(7); }, 120000));
+  // The Torvex48 at ID 7 answers each send only after three more requests: it misses request
+  // after request, and its answers, its identification among them, come during others' reads.
+  MakeLate(7, 3);
+  ASSERT_TRUE(WaitFor([&] { return Device(7)->GetCommsLevel() == 0; }, 120000));
+  RunOnTheClockFor(2000000);
+
+  const std::size_t stampsBefore = Stamps().size();
+  const std::int64_t offAt = m_clock.NowUs();
+  off->SetSilent(true);
+  ASSERT_TRUE(WaitFor([&] { return !Device(1)->IsConnected(); }, 120000));
+  const std::int64_t greenUntil = m_clock.NowUs();
+  ASSERT_TRUE(WaitFor([&] { return Device(1)->GetCommsLevel() == 0; }, 120000));
+  const std::int64_t offlineAt = m_clock.NowUs();
+  RunOnTheClockFor(30000000);
+
+  // Offline at its sixth miss, within the line's goals, and never again lifted by another unit's
+  // answer.
+  const std::optional<Stamp> offline = FirstFoundOffline(0, stampsBefore);
+  ASSERT_TRUE(offline.has_value());
+  EXPECT_EQ(offline->levelsAndMisses[0].second, 6u);
+  EXPECT_LE(greenUntil - offAt, 1500000);
+  EXPECT_LE(offlineAt - offAt, 5000000);
+  EXPECT_EQ(UnitLines("Disconnected from ", 1), 1);
+  EXPECT_EQ(Device(1)->GetCommsLevel(), 0);
+  // Never named the model of the unit whose answers came.
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("ID 1: "), 0u);
+  EXPECT_EQ(Device(1)->GetOtherModelAtId(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, SwitchedOffBesideALateUnit, ::testing::Values(120, 121),
+                         [](const auto& info) { return info.param == 120 ? std::string("Nerex48") : "Torvex48"; });
+
+class LateUnitsInASession : public LateProcessors, public ::testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(LateUnitsInASession, AreNeverSetAside_AndGetTheirFileOrAreReadOnce) {
+  const std::uint32_t session = GetParam();
+  AddProcessor(120, 1);
+  AddProcessor(120, 4);
+  AddProcessor(121, 7);
+  // The Nerex48 at ID 1 answers each send in its next send's read, the Torvex48 at ID 7 only
+  // after three more requests.
+  MakeLate(1, 1);
+  MakeLate(7, 3);
+  AddBusTimeOfTheUnits();
+  h.system.SetSystemMonitorVisible(true);
+  // While every unit waits for a late answer, time goes on as on a real line.
+  m_clock.RunWithTheMachine();
+  ASSERT_TRUE(h.StartOnline(session));
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(1) && ReadOut(4); }, 120000));
+  const std::size_t readOut = h.bus.RequestCount();
+  ASSERT_TRUE(h.bus.WaitForRequests(readOut + 1500, 120000));
+
+  // Nobody set aside, each connected once.
+  for (const char* id : {"1", "4", "7"}) EXPECT_EQ(h.frame.CountLogLinesStartingWith("ID " + std::string(id) + ": "), 0u);
+  EXPECT_EQ(UnitLines("Connected to ", 1), 1);
+  EXPECT_EQ(UnitLines("Connected to ", 4), 1);
+  // One frame a transaction: a request sent again at once is the same transaction's resend.
+  const std::vector<SimBytes> requests = h.bus.Requests();
+  std::vector<BusFrame> frames;
+  for (std::size_t k = 0; k < requests.size(); ++k)
+    frames.push_back(k > 0 && requests[k] == requests[k - 1] ? BusFrame{} : DecodeBusFrame(requests[k]));
+  auto count = [&](std::uint32_t id, bool write, int command, std::size_t from = 0) {
+    return std::count_if(frames.begin() + std::ptrdiff_t(from), frames.end(), [&](const BusFrame& f) {
+      return f.id == id && f.write == write && f.command == command && !f.identification;
+    });
+  };
+  for (std::uint8_t id : {1, 4, 7}) {
+    const auto* device = static_cast<const CNerexSeriesDevice*>(Device(id));
+    std::ptrdiff_t empty = 0;
+    for (const auto& preset : device->GetPresets()) empty += preset->HoldsAnySection() ? 0 : 1;
+    ASSERT_GT(empty, 0);
+    // "Send": each empty preset cleared once at most (ID 7 is never admitted: it gets nothing),
+    // and the live settings sent; "Retrieve": nothing written.
+    EXPECT_EQ(count(id, true, kCmdClearMemory), session == 1 && id != 7 ? empty : 0) << "ID " << int(id);
+    if (session == 1 && id != 7) {
+      EXPECT_GE(count(id, true, kCmdWriteInputs), 1) << "ID " << int(id);
+      EXPECT_GE(count(id, true, kCmdWriteOutputs), 1) << "ID " << int(id);
+      EXPECT_GE(count(id, true, kCmdNames), 1) << "ID " << int(id);
+    }
+    if (id == 7) continue;
+    // Read out once: no block read of the current settings after the read-out, and the meters
+    // polled.
+    EXPECT_EQ(count(id, false, kCmdReadInputs, readOut), 0) << "ID " << int(id);
+    EXPECT_GT(count(id, false, kCmdMeters, readOut), 20) << "ID " << int(id);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, LateUnitsInASession, ::testing::Values(0u, 1u),
+                         [](const auto& info) { return info.param == 1 ? std::string("Send") : "Retrieve"; });
+
+// A unit that answers as the one it wraps, except for the requests a test takes while it is
+// armed: the function sees each request with the wrapped unit's answer, may change the answer, and
+// returns whether it has done with it (the unit is then disarmed). It runs on the bus thread.
+class CInterceptedUnit : public CSimUnit {
+ public:
+  using Intercept = std::function<bool(const BusFrame& request, SimAnswer& answer)>;
+  explicit CInterceptedUnit(std::unique_ptr<CSimUnit> unit) : m_unit(std::move(unit)) {}
+  std::size_t RequestLength(const SimBytes& bytes) const override { return m_unit->RequestLength(bytes); }
+  SimHeader Header() const override { return m_unit->Header(); }
+  SimAnswer Handle(const SimBytes& request) override {
+    SimAnswer answer = m_unit->Handle(request);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_intercept && m_intercept(DecodeBusFrame(request), answer)) m_intercept = nullptr;
+    return answer;
+  }
+  void Arm(Intercept intercept) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_intercept = std::move(intercept);
+  }
+
+ private:
+  std::unique_ptr<CSimUnit> m_unit;
+  std::mutex m_mutex;
+  Intercept m_intercept;
+};
+
+// A person's change of a level of the device, to its lowest or highest value; false when refused.
+bool ChangeLevel(CDevice& device, bool highest) {
+  CParamInfo any;
+  any.name = "NULL";
+  std::vector<CParamInfo> all;
+  device.ListMatchingParameters(any, all);
+  for (const CParamInfo& info : all) {
+    if (info.kind != ParamKind::kLevel || (info.options & kParamOptionReadOnly)) continue;
+    return device.ApplyUserChange(CParamValue(info.id, highest ? info.maximum : info.minimum, ParamKind::kLevel));
+  }
+  return false;
+}
+
+// A Nerex48 at ID 1 whose answers a test may take (CInterceptedUnit) beside one at ID 4 that
+// answers as ever, online in the session and read out, the System Monitor shown.
+class InterceptedNerex : public LateProcessors {
+ protected:
+  CInterceptedUnit* GoOnlineWithAnInterceptedNerex48(std::uint32_t session) {
+    auto intercepted = std::make_unique<CInterceptedUnit>(std::make_unique<CSimProcessorUnit>(120, 1));
+    CInterceptedUnit* unit = intercepted.get();
+    AddProcessor(120, 1, std::move(intercepted));
+    AddProcessor(120, 4);
+    AddBusTimeOfTheUnits();
+    h.system.SetSystemMonitorVisible(true);
+    EXPECT_TRUE(h.StartOnline(session));
+    EXPECT_TRUE(WaitFor([&] { return ReadOut(1) && ReadOut(4) && Device(1)->GetQueueSize() == 0; }, 120000));
+    return unit;
+  }
+};
+
+class StrayReplyOfAnotherModel : public InterceptedNerex, public ::testing::WithParamInterface<std::uint32_t> {};
+
+// One reply of another model's type comes at the ID of a unit that is there, as a person's change
+// is on its way: the device is set aside, and taken up at the next answer of its own unit. The
+// unit never left: the change that waited reaches it, the file is not sent to it again in a "Send"
+// session, nor is it read out again in a "Retrieve" session.
+TEST_P(StrayReplyOfAnotherModel, KeepsThePersonsChange_AndSendsOrReadsNothingAgain) {
+  const std::uint32_t session = GetParam();
+  CInterceptedUnit* unit = GoOnlineWithAnInterceptedNerex48(session);
+  ASSERT_FALSE(HasFailure());
+
+  // The next meter read is answered by the Nerex48's reply with a Torvex48's type in byte 3, the
+  // ID and command repeated, well summed; a person changes a level of it as that read comes.
+  CDevice* device = Device(1);
+  std::atomic<bool> changed{false};
+  CControlMessage change;
+  const std::size_t armedAt = h.bus.RequestCount();
+  unit->Arm([&](const BusFrame& f, SimAnswer& answer) {
+    if (f.write || f.command != kCmdMeters || answer.kind != SimAnswer::Kind::kBytes) return false;
+    answer.bytes[3] = 121;
+    answer.bytes.back() = Checksum7Bit(answer.bytes.data(), answer.bytes.size() - 1);
+    EXPECT_TRUE(ChangeLevel(*device, false));
+    EXPECT_TRUE(device->PeekQueuedMessage(0, change));
+    changed = true;
+    return true;
+  });
+  ASSERT_TRUE(WaitFor([&] { return changed.load(); }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return h.frame.CountLogLinesStartingWith("ID 1: the unit is a Nerex48 again") == 1; }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return device->IsConnected() && device->GetQueueSize() == 0; }, 60000));
+  const std::size_t takenUp = h.bus.RequestCount();
+  ASSERT_TRUE(h.bus.WaitForRequests(takenUp + 200, 60000));
+
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith(
+                "ID 1: the file has a Nerex48, the unit is a Torvex48 - nothing is sent to that unit or read from it"),
+            1u);
+  const std::vector<SimBytes> requests = h.bus.Requests();
+  const SimBytes changeFrame(change.frame, change.frame + change.FrameBytes());
+  EXPECT_EQ(std::count(requests.begin() + std::ptrdiff_t(armedAt), requests.end(), changeFrame), 1);
+  const std::vector<BusFrame> since = DecodeBusFrames(requests, armedAt);
+  // Nothing of the file sent again, nothing read out again: only meters and status.
+  for (const BusFrame& f : since) {
+    if (f.id != 1 || f.identification) continue;
+    EXPECT_TRUE(f.write ? f.command == change.frame[6] : f.command == kCmdMeters || f.command == kCmdMeterPage)
+        << DescribeBusFrames({f});
+  }
+  EXPECT_EQ(UnitLines("Connected to ", 1), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, StrayReplyOfAnotherModel, ::testing::Values(0u, 1u),
+                         [](const auto& info) { return info.param == 1 ? std::string("Send") : "Retrieve"; });
+
+// A person's change whose write gets no ACK (three bytes of another unit's answer where the ACK
+// should be, or silence at each of its sends) goes again at the device's next turn, as a read that
+// went unanswered is asked again, and the unit acknowledges it; a newer value of the setting made
+// meanwhile goes instead. One the unit never acknowledges goes in three transactions in all, and
+// the log says that the unit may not hold it.
+enum class EWriteFault { kJunk, kSilence, kJunkThenANewerValue, kNeverAcknowledged };
+
+struct WriteCase {
+  const char* name;
+  EWriteFault fault;
+  int transactions;  // of the change's write
+};
+
+const WriteCase kWriteCases[] = {
+    {"JunkWhereTheAckShouldBe", EWriteFault::kJunk, 2},
+    {"SilenceAtEverySend", EWriteFault::kSilence, 2},
+    {"JunkThenANewerValueOfTheSetting", EWriteFault::kJunkThenANewerValue, 1},
+    {"NeverAcknowledged", EWriteFault::kNeverAcknowledged, int(CDevice::kMaxWriteTries)},
+};
+
+class WriteWithoutAck : public InterceptedNerex, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(WriteWithoutAck, GoesAgainUntilTheUnitAcknowledgesIt_UnlessANewerValueWaits) {
+  const WriteCase& c = GetParam();
+  CInterceptedUnit* unit = GoOnlineWithAnInterceptedNerex48(0);
+  ASSERT_FALSE(HasFailure());
+  CDevice* device = Device(1);
+
+  // The change's write is met as the case says, on the bus thread; its frame is kept.
+  SimBytes first;
+  int faulted = 0;
+  unit->Arm([&](const BusFrame& f, SimAnswer& answer) {
+    if (!f.write) return false;
+    const int sends = c.fault == EWriteFault::kSilence ? 3 : 1;
+    answer = c.fault == EWriteFault::kSilence || c.fault == EWriteFault::kNeverAcknowledged
+                 ? SimAnswer::Silence()
+                 : SimAnswer::Bytes({0x55, 0x56, 0x57});
+    if (c.fault == EWriteFault::kJunkThenANewerValue) {
+      EXPECT_TRUE(ChangeLevel(*device, true));
+    }
+    return c.fault != EWriteFault::kNeverAcknowledged && ++faulted == sends;
+  });
+  const std::size_t from = h.bus.RequestCount();
+  {
+    CSingleLock lock(h.system.GetLock());
+    ASSERT_TRUE(ChangeLevel(*device, false));
+    CControlMessage write;
+    ASSERT_TRUE(device->PeekQueuedMessage(0, write));
+    first.assign(write.frame, write.frame + write.FrameBytes());
+  }
+  auto transactionsOf = [&](const SimBytes& frame) {
+    // Sends in a row are one transaction's.
+    const std::vector<SimBytes> requests = h.bus.Requests();
+    int n = 0;
+    for (std::size_t k = from; k < requests.size(); ++k)
+      if (requests[k] == frame && requests[k - 1] != frame) ++n;
+    return n;
+  };
+  auto writesToTheUnit = [&] {
+    std::vector<SimBytes> out;
+    const std::vector<SimBytes> requests = h.bus.Requests();
+    for (std::size_t k = from; k < requests.size(); ++k) {
+      const BusFrame f = DecodeBusFrame(requests[k]);
+      if (f.write && f.id == 1 && requests[k] != requests[k - 1]) out.push_back(requests[k]);
+    }
+    return out;
+  };
+  const std::size_t writes = c.fault == EWriteFault::kJunkThenANewerValue ? 2 : std::size_t(c.transactions);
+  ASSERT_TRUE(WaitFor([&] { return device->GetQueueSize() == 0 && writesToTheUnit().size() >= writes; }, 60000));
+  ASSERT_TRUE(h.bus.WaitForRequests(h.bus.RequestCount() + 100, 60000));
+  EXPECT_EQ(transactionsOf(first), c.transactions);
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("No ACK from device ID 1"), c.fault == EWriteFault::kNeverAcknowledged ? 1u : 0u);
+  const std::vector<SimBytes> sent = writesToTheUnit();
+  ASSERT_EQ(sent.size(), writes);
+  if (c.fault == EWriteFault::kNeverAcknowledged) {
+    EXPECT_EQ(h.frame.CountLogLinesStartingWith(FormatText(
+                  "No ACK from device ID 1 for command 0x%X after 3 tries - the unit may not hold that change",
+                  unsigned(first[6]))),
+              1u);
+  } else if (c.fault == EWriteFault::kJunkThenANewerValue) {
+    // The newer value went instead, once.
+    EXPECT_NE(sent.back(), first);
+    EXPECT_EQ(transactionsOf(sent.back()), 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, WriteWithoutAck, ::testing::ValuesIn(kWriteCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A Torvex48 answers at the ID of a Nerex48 of the file that could not be connected at going
+// online, while that device waits out its hold-off before its next security step: its first
+// answer to the device's probe names it, and the device is set aside there and then, rather than
+// left to say only "Cannot connect". Nothing but the probe goes to the ID meanwhile.
+TEST_F(LateProcessors, AnotherModelAnsweringBeforeTheSecurityStepIsNamedAtItsFirstAnswer) {
+  CSimSwitchedUnit* own = AddProcessor(120, 3);
+  own->SetSilent(true);
+  CSimSwitchedUnit* other = h.bus.Add<CSimSwitchedUnit>(std::make_unique<CSimProcessorUnit>(121, 3));
+  other->SetSilent(true);
+  AddProcessor(120, 4);
+  CSecurityTimings timings = h.system.GetComms().Security().GetTimings();
+  timings.refusedHoldOffMs = 600000;
+  h.system.GetComms().Security().SetTimingsForTests(timings);
+  AddBusTimeOfTheUnits();
+  ASSERT_TRUE(h.StartOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(4) && h.frame.CountLogLinesStartingWith("Cannot connect to Nerex48 ID 3") == 1; },
+                      60000));
+
+  const std::size_t on = h.bus.RequestCount();
+  other->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return Device(3)->GetOtherModelAtId() == 121; }, 60000));
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith(
+                "ID 3: the file has a Nerex48, the unit is a Torvex48 - nothing is sent to that unit or read from it"),
+            1u);
+  for (const BusFrame& f : DecodeBusFrames(h.bus.Requests(), on)) {
+    if (f.id == 3) {
+      EXPECT_TRUE(f.identification) << DescribeBusFrames({f});
+    }
+  }
+  EXPECT_FALSE(Device(3)->NeedsInitialisation());
+  EXPECT_FALSE(Device(3)->IsConnected());
 }
 
 // Global Mute and Unmute pressed one after the other while online on a pseudo-terminal, the

@@ -300,3 +300,92 @@ const BeginningCase kBeginningCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, LateAnswerAtTheFront, ::testing::ValuesIn(kBeginningCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// What the log tells of a unit's late answers: the first at once, the others counted and told
+// every five minutes while they go on, and when they end; the next one after that at once again.
+TEST(LateAnswerTally, TellsAUnitsFirstLateAnswer_ThenHowManyMoreCame) {
+  CLateAnswerTally tally;
+  constexpr std::int64_t kEvery = CLateAnswerTally::kTellEveryUs;
+  EXPECT_TRUE(tally.OnLateAnswer(kUnitFive, 5, 0));
+  EXPECT_TRUE(tally.OnLateAnswer(kUnitSix, 6, 0));
+  for (int i = 0; i < 170; ++i) EXPECT_FALSE(tally.OnLateAnswer(kUnitFive, 5, 1000 * i));
+  EXPECT_FALSE(tally.OnLateAnswer(kUnitSix, 6, 1000));
+  EXPECT_TRUE(tally.TakeDue(kEvery - 1).empty());
+  const std::vector<CLateAnswerTally::Untold> due = tally.TakeDue(kEvery);
+  ASSERT_EQ(due.size(), 2u);
+  EXPECT_EQ(due[0].deviceId, 5u);
+  EXPECT_EQ(due[0].count, 170u);
+  EXPECT_EQ(due[1].count, 1u);
+  // Told: the next five minutes count afresh.
+  EXPECT_TRUE(tally.TakeDue(2 * kEvery - 1).empty());
+  EXPECT_FALSE(tally.OnLateAnswer(kUnitFive, 5, kEvery + 1));
+  // Unit five answers in time: its one more is told, and its next late answer is told at once.
+  const std::optional<CLateAnswerTally::Untold> ended = tally.TakeEnded(kUnitFive);
+  ASSERT_TRUE(ended.has_value());
+  EXPECT_EQ(ended->count, 1u);
+  EXPECT_FALSE(tally.TakeEnded(kUnitFive).has_value());
+  EXPECT_TRUE(tally.OnLateAnswer(kUnitFive, 5, kEvery + 2));
+  // Unit six's late answers end with nothing untold since the last count: nothing to tell.
+  EXPECT_FALSE(tally.TakeEnded(kUnitSix).has_value());
+  EXPECT_FALSE(tally.OnLateAnswer(kUnitFive, 5, kEvery + 3));
+  const std::vector<CLateAnswerTally::Untold> all = tally.TakeAll();
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0].unit, kUnitFive);
+  EXPECT_EQ(all[0].count, 1u);
+  EXPECT_TRUE(tally.OnLateAnswer(kUnitFive, 5, kEvery + 4));
+}
+
+namespace {
+
+// Two watches of answers a request drains (it names no bytes: it could take either): whose are
+// heard among the bytes that came.
+struct DrainHeardCase {
+  const char* name;
+  bool writes;      // the watches are of writes' ACKs
+  bool namedBytes;  // the reads name their unit and command
+  bool sixToo;      // unit six has a watch too
+  Bytes bytes;
+  std::vector<std::uint64_t> heard;
+};
+
+const DrainHeardCase kDrainHeardCases[] = {
+    {"ItsOwnAnswer", false, true, true, ProcessorReply(0x10, 6, 0x3E), {kUnitSix}},
+    {"BothAnswers", false, true, true, [] {
+       Bytes b = ProcessorReply(0x10, 5, 0x3E);
+       const Bytes six = ProcessorReply(0x10, 6, 0x3E);
+       b.insert(b.end(), six.begin(), six.end());
+       return b;
+     }(), {kUnitFive, kUnitSix}},
+    {"AnAnswerEitherUnitCouldHaveSent", false, false, true, ProcessorReply(0x10, 6, 0x3E), {}},
+    {"AnAnswerOfTheOnlyUnitDrained", false, false, false, ProcessorReply(0x10, 6, 0x3E), {kUnitFive}},
+    {"JunkOnly", false, true, true, {0x01, 0x02, 0x03, 0x04, 0x05}, {}},
+    {"NothingCame", false, true, true, {}, {}},
+    {"AnAckOfTheOnlyWriter", true, false, false, {0xA0}, {kUnitFive}},
+    {"AnAckEitherWriterCouldHaveSent", true, false, true, {0xA0}, {}},
+};
+
+class DrainHeard : public ::testing::TestWithParam<DrainHeardCase> {};
+
+}  // namespace
+
+TEST_P(DrainHeard, OnlyTheUnitsWhoseAnswersCameAreHeard) {
+  const DrainHeardCase& c = GetParam();
+  CLateAnswerBook book;
+  auto watched = [&](std::uint64_t unit, std::uint8_t id) {
+    if (c.writes) return Write(unit);
+    LateAnswerRequest r = ProcessorRead(unit, id, 0x3E);
+    if (!c.namedBytes) r.echoMask = 0;
+    return r;
+  };
+  book.OnTransactionEnd(watched(kUnitFive, 5), 1, true, 0, 60000, 100000);
+  if (c.sixToo) book.OnTransactionEnd(watched(kUnitSix, 6), 1, true, 0, 60000, 100000);
+  LateAnswerRequest next = c.writes ? Write(kZelUnit) : ProcessorRead(kZelUnit, 9, 0x3E);
+  next.echoMask = 0;
+  const CLateAnswerBook::Drain drain = book.TakeAnswersTheRequestCouldTake(next, 110000);
+  ASSERT_EQ(drain.units.size(), c.sixToo ? 2u : 1u);
+  book.NoteHeardIn(drain, c.bytes.data(), std::uint32_t(c.bytes.size()));
+  EXPECT_EQ(book.TakeUnitsHeard(), c.heard);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, DrainHeard, ::testing::ValuesIn(kDrainHeardCases),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -15,6 +15,7 @@
 #include "platform/SerialPortMemory.h"
 #include "tests/support/TestClock.h"
 #include "tools/devsim/SimBus.h"
+#include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -635,6 +636,53 @@ TEST_P(LateAnswerToAResend, IsNamedForItsUnitAndDroppedByAnotherUnitsRequestThat
 INSTANTIATE_TEST_SUITE_P(OtherUnit, LateAnswerToAResend, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "KnownToRepeat" : "NotYetKnown"; });
 
+// A unit that answers each of its requests only on the resend, its answer to the resend coming
+// during the next unit's read, again and again: the log names its first late answer, and counts
+// the others (each a comms error all the same); it tells how many more came every five minutes
+// on the clock while they go on, when the unit answers in time again, and when the port closes.
+TEST_F(SerialCommsTest, ASteadilyLateUnitsLateAnswersAreNamedOnce_AndCounted) {
+  CFramedUnit* other = AddUnitSix();
+  m_host.superDebug = false;
+  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+  ASSERT_TRUE(Run());
+  auto lateRound = [&] {
+    m_bus.InjectFaults(SimFault::HeldUntil(1), 2);
+    SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(Received()[7], 1);
+    SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(Received()[7], 2);
+  };
+  for (int round = 0; round < 4; ++round) lateRound();
+  const std::string first =
+      "Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = 0x4F - not taken - "
+      "Comms Error Count = 1\n";
+  EXPECT_EQ(m_host.lines, std::vector<std::string>{first});
+  EXPECT_EQ(m_comms.GetErrorCount(), 4u);
+
+  // Five minutes on: the next one tells how many more came.
+  m_clock.AdvanceUs(CLateAnswerTally::kTellEveryUs);
+  lateRound();
+  lateRound();
+  const std::string goOn = "Late answers from device ID 5: 4 more not taken and go on - Comms Error Count = 5\n";
+  EXPECT_EQ(m_host.lines, (std::vector<std::string>{first, goOn}));
+
+  // Unit 5 answers in time: the one more is told, and its next late answer named again.
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  ASSERT_TRUE(Run());
+  const std::string ended =
+      "Late answers from device ID 5: 1 more not taken before it answered in time - Comms Error Count = 6\n";
+  EXPECT_EQ(m_host.lines, (std::vector<std::string>{first, goOn, ended}));
+  lateRound();
+  lateRound();
+  ASSERT_EQ(m_host.lines.size(), 4u);
+  EXPECT_EQ(m_host.lines[3].rfind("Late answer from device ID 5 received after", 0), 0u) << m_host.lines[3];
+  m_comms.Close();
+  EXPECT_EQ(m_host.lines.back(), "Late answers from device ID 5: 1 more not taken - Comms Error Count = 8\n");
+  EXPECT_EQ(m_comms.GetErrorCount(), 8u);
+}
+
 // The watch on a unit ends as soon as its late answer has come, also when no read was running
 // then: the next request looks at what came before its write purges it.
 TEST_F(SerialCommsTest, WatchOnTheResentUnitEndsOnceItsLateAnswerHasCome) {
@@ -854,13 +902,13 @@ TEST_P(LateAnswersToAFailedRequest, AreNamedForTheirUnitDuringTheNextUnitsRead) 
   ASSERT_TRUE(Run());
   EXPECT_EQ(Received(), MakeFramedReply(0xA8, CheckedReplyBody(6, 0x50, 2, c.replyLength)));
   EXPECT_EQ(m_bus.RequestCount(), before + 4);
-  const std::string late =
-      "Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = 0x4F - not taken - "
-      "Comms Error Count = ";
+  // The first late answer is named; the two after it are counted.
   EXPECT_EQ(m_host.lines, (std::vector<std::string>{
                               "No reply received from device ID 5 after 0.00ms, Command = 0x4F - aborting - Comms "
                               "Error Count = 1\n",
-                              late + "2\n", late + "3\n", late + "4\n"}));
+                              "Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = "
+                              "0x4F - not taken - Comms Error Count = 2\n"}));
+  EXPECT_EQ(m_comms.GetErrorCount(), 4u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LateAnswersToAFailedRequest,
@@ -893,12 +941,13 @@ TEST_P(SilentSendsLimit, EndsTheTransactionAfterThatManySends_AndTheLateAnswersN
   SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
   ASSERT_TRUE(Run());
   EXPECT_EQ(Received(), MakeFramedReply(0xA8, CheckedReplyBody(6, 0x50, 2, 20)));
-  std::vector<std::string> expected{
-      "No reply received from device ID 5 after 0.00ms, Command = 0x4F - aborting - Comms Error Count = 1\n"};
-  for (std::uint32_t k = 0; k < limit; ++k)
-    expected.push_back("Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = "
-                       "0x4F - not taken - Comms Error Count = " + std::to_string(k + 2) + "\n");
-  EXPECT_EQ(m_host.lines, expected);
+  // The first late answer is named, a second counted.
+  EXPECT_EQ(m_host.lines,
+            (std::vector<std::string>{
+                "No reply received from device ID 5 after 0.00ms, Command = 0x4F - aborting - Comms Error Count = 1\n",
+                "Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = 0x4F - not "
+                "taken - Comms Error Count = 2\n"}));
+  EXPECT_EQ(m_comms.GetErrorCount(), 1u + limit);
   EXPECT_EQ(m_comms.TakeUnitsHeardLate(), std::vector<std::uint64_t>{Unit(kDevice)});
   EXPECT_TRUE(m_comms.TakeUnitsHeardLate().empty());
 }
@@ -1367,4 +1416,158 @@ TEST_F(SerialCommsTest, ShorterReplyThatRepeatsTheHeaderEndsTheTransactionWhenIt
   EXPECT_EQ(Received(), reply);
   EXPECT_EQ(m_bus.RequestCount(), 1u);
   EXPECT_EQ(m_comms.GetErrorCount(), 1u);
+}
+
+namespace {
+
+CDevice* const kUnitOne = reinterpret_cast<CDevice*>(std::uintptr_t(0x8000));
+CDevice* const kUnitSeven = reinterpret_cast<CDevice*>(std::uintptr_t(0x9000));
+
+// The host that names the two processors of IdentityProbe by their IDs.
+class CTwoProcessorsHost : public CRecordingHost {
+ public:
+  std::uint32_t GetDeviceIdForLog(const CDevice* device) const override {
+    return device == kUnitOne ? 1 : device == kUnitSeven ? 7 : 99;
+  }
+};
+
+// What is at ID 1 when it is asked who it is, after ID 7's identification has gone unanswered in
+// its time and comes late, during ID 1's read.
+struct IdentityCase {
+  const char* name;
+  bool oneAnswers;     // the Nerex48 at ID 1 is switched on
+  bool sevenOwesIt;    // the late answer is one the transport knows ID 7 still owes
+  bool takenByOne;     // ID 1's request ends on a reply
+  std::string line;    // the comms line that tells of ID 7's bytes
+};
+
+const IdentityCase kIdentityCases[] = {
+    {"OwedAnswerBesideTheUnitAsked", true, true, true,
+     "Late answer from device ID 7 received after 0.00ms while reading device ID 1, Command = 0xB0 - not taken"},
+    {"OwedAnswerBesideASwitchedOffUnit", false, true, false,
+     "Late answer from device ID 7 received after 0.00ms while reading device ID 1, Command = 0xB0 - not taken"},
+    {"AnswerNobodyKnowsOfBesideTheUnitAsked", true, false, true,
+     "Reply to another request received from device ID 1 after 0.00ms, Command = 0xB0 - unit ID or command does "
+     "not match"},
+    {"AnswerNobodyKnowsOfBesideASwitchedOffUnit", false, false, false,
+     "Reply to another request received from device ID 1 after 0.00ms, Command = 0xB0 - unit ID or command does "
+     "not match"},
+};
+
+// A Nerex48 at ID 1 and a Torvex48 at ID 7 on a bus of their own, the clock held still. Their
+// identification request, B0 and the ID, is answered by B8 00 14, the model, the ID: an answer
+// that names another unit is never taken for it, however little is known of the unit asked.
+class IdentityProbe : public ::testing::TestWithParam<IdentityCase> {
+ protected:
+  void SetUp() override {
+    SetClockForTests(&m_clock);
+    m_one = m_bus.Add<CSimSwitchedUnit>(std::make_unique<CSimProcessorUnit>(120, 1));
+    m_seven = m_bus.Add<CSimSwitchedUnit>(std::make_unique<CSimProcessorUnit>(121, 7));
+    m_bus.SetSilenceEndsReads(true);
+    m_bus.Start();
+    m_host.superDebug = false;
+    m_comms.SetHost(&m_host);
+    m_comms.SetExtraTimeout(kLongReadWaitMs);
+    ASSERT_TRUE(m_comms.Open(3, 57600, true));
+  }
+  void TearDown() override {
+    m_comms.Close();
+    m_bus.Stop();
+    SetClockForTests(nullptr);
+  }
+  // The identification request to the unit at the ID, as the processors make it, sent at most
+  // silentSends times into silence (0: as often as the retries allow).
+  bool Probe(CDevice* device, std::uint8_t id, std::uint32_t silentSends) {
+    CControlMessage& t = m_comms.Transaction();
+    t.frame[0] = 0xB0;
+    t.frame[1] = id;
+    t.Set(0xB0, 2, 21, device, false, 0xB8, 0, 0);
+    t.replyEchoMask = 1u << 1;
+    t.replyEchoOffset = 3;
+    t.replyEchoNamesUnit = true;
+    t.maxSilentSends = silentSends;
+    m_comms.StartWrite(true);
+    const bool done = m_comms.WaitForCompletion();
+    EXPECT_TRUE(m_bus.WaitForRequests(m_bus.RequestCount(), 20000));
+    return done;
+  }
+  Bytes Received() const {
+    return Bytes(m_comms.ReceiveBuffer(), m_comms.ReceiveBuffer() + m_comms.Transaction().receivedLength);
+  }
+
+  CTestClock m_clock;
+  std::shared_ptr<CSerialLine> m_line = std::make_shared<CSerialLine>();
+  CSimBus m_bus{std::make_unique<CLineWire>(m_line)};
+  CSimSwitchedUnit* m_one = nullptr;
+  CSimSwitchedUnit* m_seven = nullptr;
+  CTwoProcessorsHost m_host;
+  CSerialComms m_comms{std::make_unique<CMemorySerialPort>(m_line)};
+};
+
+}  // namespace
+
+TEST_P(IdentityProbe, AnAnswerNamingAnotherUnitIsNeverTaken_AndAnOwedOneIsNamedForItsUnit) {
+  const IdentityCase& c = GetParam();
+  m_one->SetSilent(!c.oneAnswers);
+  // ID 7 answers its one send only when the next request comes.
+  m_seven->SetAnswerHeldForRequests(1);
+  ASSERT_TRUE(Probe(kUnitSeven, 7, 1));
+  ASSERT_EQ(m_comms.Transaction().receivedLength, 0u);
+  m_seven->SetAnswerHeldForRequests(0);
+  m_seven->SetSilent(true);
+  // Without the transport's knowledge of it: the port opened again.
+  if (!c.sevenOwesIt) {
+    m_comms.Close();
+    ASSERT_TRUE(m_comms.Open(3, 57600, true));
+  }
+  m_host.lines.clear();
+  const std::size_t before = m_bus.RequestCount();
+  ASSERT_TRUE(Probe(kUnitOne, 1, 0));
+
+  const CControlMessage& t = m_comms.Transaction();
+  ASSERT_FALSE(m_host.lines.empty());
+  // After ID 7's own unanswered request.
+  EXPECT_EQ(m_host.lines[0], c.line + " - Comms Error Count = 2\n");
+  if (c.takenByOne) {
+    // B8 00 14, the Nerex48's model, ID 1.
+    const Bytes reply = Received();
+    ASSERT_EQ(reply.size(), 21u);
+    EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 5), (Bytes{0xB8, 0x00, 0x14, 0x78, 0x01}));
+    EXPECT_EQ(t.replyEcho, CControlMessage::EReplyEcho::kRepeated);
+    EXPECT_EQ(m_host.lines.size(), 1u);
+  } else {
+    EXPECT_EQ(t.receivedLength, 0u);
+    EXPECT_EQ(m_host.lines.back().rfind("No reply received from device ID 1 after", 0), 0u) << m_host.lines.back();
+  }
+  // The owed answer costs no send; a refused one costs one.
+  const std::size_t sends = m_bus.RequestCount() - before;
+  if (c.takenByOne) {
+    EXPECT_EQ(sends, c.sevenOwesIt ? 1u : 2u);
+  } else {
+    EXPECT_EQ(sends, 3u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, IdentityProbe, ::testing::ValuesIn(kIdentityCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// An identification answer that leaves its ID byte empty names nobody: it is taken as ever.
+TEST_F(SerialCommsTest, IdentificationAnswerNamingNobodyIsTaken) {
+  m_host.superDebug = false;
+  Bytes body(17, 0x20);
+  body[0] = 0x78;
+  body[1] = 0x00;
+  const Bytes reply = MakeFramedReply(0xB8, body);
+  m_bus.InjectFault(SimFault::Replace(reply));
+  CControlMessage& t = m_comms.Transaction();
+  t.frame[0] = 0xB0;
+  t.frame[1] = 5;
+  t.Set(0xB0, 2, 21, kDevice, false, 0xB8, 0, 0);
+  t.replyEchoMask = 1u << 1;
+  t.replyEchoOffset = 3;
+  t.replyEchoNamesUnit = true;
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Received(), reply);
+  EXPECT_EQ(t.replyEcho, CControlMessage::EReplyEcho::kEmpty);
+  EXPECT_TRUE(m_host.lines.empty());
 }

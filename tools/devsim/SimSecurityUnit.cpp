@@ -64,7 +64,10 @@ SimAnswer CSimSecurityUnit::Handle(const SimBytes& r) {
     for (int i = 0; i < 4; ++i)
       if (r[std::size_t(1 + i)] != IdGroup(m_deviceId, 24 - 8 * i)) return SimAnswer::Silence();
     ++m_probes;
+    // Bytes 3 to 6 name the unit by its ID, as its reply to the autoscan's probe does; 19 to 22
+    // hold the firmware version.
     SimBytes body(kIdentityReplyLength - 4, 0);
+    for (int i = 0; i < 4; ++i) body[std::size_t(i)] = IdGroup(m_deviceId, 24 - 8 * i);
     for (std::size_t i = 0; i < 4 && i < m_firmware.size(); ++i) body[16 + i] = std::uint8_t(m_firmware[i] & 0x7F);
     return SimAnswer::Reply(0xB8, body);
   }
