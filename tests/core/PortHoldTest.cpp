@@ -9,6 +9,7 @@
 #include "core/comms/CommsWorker.h"
 #include "core/system/System.h"
 #include "platform/SerialPortTty.h"
+#include "platform/SerialPortUsers.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/LineUsers.h"
 #include "tests/support/RecordingFrame.h"
@@ -49,6 +50,43 @@ TEST(PortHoldTest, ListComPorts_OffersTheFreeLinesAndChangesNone) {
   EXPECT_TRUE(SameSettings(free.Settings(), freeBefore));
   EXPECT_TRUE(SameSettings(ours.Settings(), oursBefore));
   for (const CTestPty* pty : {&free, &used, &ours}) EXPECT_TRUE(pty->Received().empty());
+}
+
+// Who holds which line is read from the processes' open files once for the whole list, not
+// once for each port that names a line: that read costs as much as the machine has files open.
+TEST(PortHoldTest, ListComPorts_ReadsWhoHoldsTheLinesOnce) {
+  CTestPty free;
+  std::vector<std::unique_ptr<CTestPty>> used(3);
+  std::vector<std::unique_ptr<COtherProgramOnLine>> others;
+  LinkEveryComPortToNothing();
+  ASSERT_TRUE(free.IsValid());
+  ASSERT_TRUE(LinkComPortForTest(2, free.SlavePath()));
+  for (std::size_t i = 0; i < used.size(); ++i) {
+    used[i] = std::make_unique<CTestPty>();
+    ASSERT_TRUE(used[i]->IsValid());
+    others.push_back(std::make_unique<COtherProgramOnLine>(*used[i]));
+    ASSERT_TRUE(others.back()->IsReady());
+    ASSERT_TRUE(LinkComPortForTest(std::uint32_t(9 + 8 * i), used[i]->SlavePath()));
+  }
+
+  CSystem s;
+  std::vector<std::uint32_t> ports;
+  const int before = SerialLineUserReadsForTests();
+  s.ListComPorts(ports);
+  EXPECT_EQ(SerialLineUserReadsForTests() - before, 1);
+  EXPECT_EQ(ports, std::vector<std::uint32_t>{2});
+  for (const auto& pty : used) {
+    EXPECT_TRUE(IsTerminalAt9600(pty->Settings()));
+    EXPECT_TRUE(pty->Received().empty());
+  }
+  // The next list reads them again: a program that took a line since is seen.
+  COtherProgramOnLine late(free);
+  ASSERT_TRUE(late.IsReady());
+  ports.clear();
+  s.ListComPorts(ports);
+  EXPECT_EQ(SerialLineUserReadsForTests() - before, 2);
+  EXPECT_TRUE(ports.empty());
+  EXPECT_TRUE(IsTerminalAt9600(free.Settings()));
 }
 
 struct GoOnlineRefusalCase {

@@ -14,6 +14,7 @@
 #include "tests/support/LineUsers.h"
 #include "tests/ui/loader/BootLineFixture.h"
 #include "ui/dialogs/HListBox.h"
+#include "platform/SerialPortUsers.h"
 #include "ui/loader/UniversalLoaderDialog.h"
 
 namespace {
@@ -152,6 +153,32 @@ TEST_F(LoaderDialogTest, TheScanLeavesALineAnotherProgramUsesAlone) {
   EXPECT_EQ(dialog->GetStatusText(), "Scanning ports for device...");
   EXPECT_TRUE(IsTerminalAt9600(used.Settings()));
   EXPECT_TRUE(used.Received().empty());
+}
+
+// A step of the scan reads who holds which line once for the ports it tries, however many of
+// them name lines that other programs use.
+TEST_F(LoaderDialogTest, AStepOfTheScanReadsWhoHoldsTheLinesOnce) {
+  std::vector<std::unique_ptr<CTestPty>> used(3);
+  std::vector<std::unique_ptr<COtherProgramOnLine>> others;
+  LinkEveryComPortToNothing();
+  for (std::size_t i = 0; i < used.size(); ++i) {
+    used[i] = std::make_unique<CTestPty>();
+    ASSERT_TRUE(used[i]->IsValid());
+    others.push_back(std::make_unique<COtherProgramOnLine>(*used[i]));
+    ASSERT_TRUE(others.back()->IsReady());
+    ASSERT_TRUE(LinkComPortForTest(std::uint32_t(5 + 10 * i), used[i]->SlavePath()));
+  }
+  auto dialog = Open();
+  for (int step = 1; step <= 2; ++step) {
+    const int before = SerialLineUserReadsForTests();
+    dialog->ScanStep();
+    EXPECT_EQ(SerialLineUserReadsForTests() - before, 1) << step;
+  }
+  EXPECT_FALSE(dialog->IsConnected());
+  for (const auto& pty : used) {
+    EXPECT_TRUE(IsTerminalAt9600(pty->Settings()));
+    EXPECT_TRUE(pty->Received().empty());
+  }
 }
 
 TEST_F(LoaderDialogTest, UnsupportedUnitCountsAsAbsent) {
