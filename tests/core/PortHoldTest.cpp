@@ -56,18 +56,11 @@ TEST(PortHoldTest, ListComPorts_OffersTheFreeLinesAndChangesNone) {
 // once for each port that names a line: that read costs as much as the machine has files open.
 TEST(PortHoldTest, ListComPorts_ReadsWhoHoldsTheLinesOnce) {
   CTestPty free;
-  std::vector<std::unique_ptr<CTestPty>> used(3);
-  std::vector<std::unique_ptr<COtherProgramOnLine>> others;
   LinkEveryComPortToNothing();
   ASSERT_TRUE(free.IsValid());
   ASSERT_TRUE(LinkComPortForTest(2, free.SlavePath()));
-  for (std::size_t i = 0; i < used.size(); ++i) {
-    used[i] = std::make_unique<CTestPty>();
-    ASSERT_TRUE(used[i]->IsValid());
-    others.push_back(std::make_unique<COtherProgramOnLine>(*used[i]));
-    ASSERT_TRUE(others.back()->IsReady());
-    ASSERT_TRUE(LinkComPortForTest(std::uint32_t(9 + 8 * i), used[i]->SlavePath()));
-  }
+  const CLinesOfOtherPrograms used({9, 17, 25});
+  ASSERT_TRUE(used.IsReady());
 
   CSystem s;
   std::vector<std::uint32_t> ports;
@@ -75,10 +68,7 @@ TEST(PortHoldTest, ListComPorts_ReadsWhoHoldsTheLinesOnce) {
   s.ListComPorts(ports);
   EXPECT_EQ(SerialLineUserReadsForTests() - before, 1);
   EXPECT_EQ(ports, std::vector<std::uint32_t>{2});
-  for (const auto& pty : used) {
-    EXPECT_TRUE(IsTerminalAt9600(pty->Settings()));
-    EXPECT_TRUE(pty->Received().empty());
-  }
+  EXPECT_TRUE(used.Untouched());
   // The next list reads them again: a program that took a line since is seen.
   COtherProgramOnLine late(free);
   ASSERT_TRUE(late.IsReady());

@@ -529,6 +529,26 @@ const UnitChange kUnitChanges[] = {
 
 class UnitChangesTest : public ::testing::TestWithParam<UnitChange> {};
 
+// A processor of the model at ID 1 in a system of its own, beside its simulated unit, which it
+// reads out in full when asked.
+struct CReadOutRig {
+  explicit CReadOutRig(int model)
+      : d(static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, &frame, std::uint32_t(model), 1, 0))),
+        unit(model, 1) {
+    system.AppendDevice(d);
+    unit.SetPresetCount(d->GetPresets().size());
+  }
+  void ReadOut() {
+    d->Reinitialise(0);
+    CLoopback loop(system, *d, unit);
+    ASSERT_TRUE(loop.ReadInFull());
+  }
+  CSystem system;
+  CRecordingFrame frame;
+  CNerexSeriesDevice* d;
+  CSimProcessorUnit unit;
+};
+
 }  // namespace
 
 // What a read-out of the unit changes in the file is seen by autosave without a print of the
@@ -538,18 +558,10 @@ TEST_P(UnitChangesTest, AReadOutThatChangesTheFileIsSeenAndOneThatDoesNotIsNot) 
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const std::string path = dir.filePath("units.ovd").toStdString();
-  CSystem system;
-  CRecordingFrame frame;
-  const int model = GetParam().model;
-  auto* d = static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, &frame, std::uint32_t(model), 1, 0));
-  system.AppendDevice(d);
-  CSimProcessorUnit unit(model, 1);
-  unit.SetPresetCount(d->GetPresets().size());
-  auto readOut = [&] {
-    d->Reinitialise(0);
-    CLoopback loop(system, *d, unit);
-    ASSERT_TRUE(loop.ReadInFull());
-  };
+  CReadOutRig rig(GetParam().model);
+  CSystem& system = rig.system;
+  CSimProcessorUnit& unit = rig.unit;
+  auto readOut = [&] { rig.ReadOut(); };
   readOut();
   ASSERT_TRUE(system.SaveFile(path));
   EXPECT_FALSE(system.HasChangesSinceStored());
@@ -597,26 +609,16 @@ TEST_P(UnkeptGeneralTest, AReadOutThatMovesOnlyWhatTheFileDoesNotKeepLeavesItAsS
   const std::string path = dir.filePath("units.ovd").toStdString();
   for (const int model : {16, 17}) {
     SCOPED_TRACE(model);
-    CSystem system;
-    CRecordingFrame frame;
-    auto* d = static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, &frame, std::uint32_t(model), 1, 0));
-    system.AppendDevice(d);
-    d->SetAutoRtcUpdate(false);
-    CSimProcessorUnit unit(model, 1);
-    unit.SetPresetCount(d->GetPresets().size());
-    auto readOut = [&] {
-      d->Reinitialise(0);
-      CLoopback loop(system, *d, unit);
-      ASSERT_TRUE(loop.ReadInFull());
-    };
-    readOut();
-    ASSERT_TRUE(system.SaveFile(path));
-    std::array<std::uint8_t, 20> general = unit.GeneralSettings();
+    CReadOutRig rig(model);
+    rig.d->SetAutoRtcUpdate(false);
+    rig.ReadOut();
+    ASSERT_TRUE(rig.system.SaveFile(path));
+    std::array<std::uint8_t, 20> general = rig.unit.GeneralSettings();
     general[GetParam().byte] = GetParam().value;
-    unit.SetGeneralSettings(general);
-    readOut();
-    EXPECT_EQ(d->GetGeneralSettings().bytes[GetParam().byte], GetParam().value);
-    EXPECT_FALSE(system.HasChangesSinceStored());
+    rig.unit.SetGeneralSettings(general);
+    rig.ReadOut();
+    EXPECT_EQ(rig.d->GetGeneralSettings().bytes[GetParam().byte], GetParam().value);
+    EXPECT_FALSE(rig.system.HasChangesSinceStored());
   }
 }
 

@@ -158,16 +158,9 @@ TEST_F(LoaderDialogTest, TheScanLeavesALineAnotherProgramUsesAlone) {
 // A step of the scan reads who holds which line once for the ports it tries, however many of
 // them name lines that other programs use.
 TEST_F(LoaderDialogTest, AStepOfTheScanReadsWhoHoldsTheLinesOnce) {
-  std::vector<std::unique_ptr<CTestPty>> used(3);
-  std::vector<std::unique_ptr<COtherProgramOnLine>> others;
   LinkEveryComPortToNothing();
-  for (std::size_t i = 0; i < used.size(); ++i) {
-    used[i] = std::make_unique<CTestPty>();
-    ASSERT_TRUE(used[i]->IsValid());
-    others.push_back(std::make_unique<COtherProgramOnLine>(*used[i]));
-    ASSERT_TRUE(others.back()->IsReady());
-    ASSERT_TRUE(LinkComPortForTest(std::uint32_t(5 + 10 * i), used[i]->SlavePath()));
-  }
+  const CLinesOfOtherPrograms used({5, 15, 25});
+  ASSERT_TRUE(used.IsReady());
   auto dialog = Open();
   for (int step = 1; step <= 2; ++step) {
     const int before = SerialLineUserReadsForTests();
@@ -175,10 +168,7 @@ TEST_F(LoaderDialogTest, AStepOfTheScanReadsWhoHoldsTheLinesOnce) {
     EXPECT_EQ(SerialLineUserReadsForTests() - before, 1) << step;
   }
   EXPECT_FALSE(dialog->IsConnected());
-  for (const auto& pty : used) {
-    EXPECT_TRUE(IsTerminalAt9600(pty->Settings()));
-    EXPECT_TRUE(pty->Received().empty());
-  }
+  EXPECT_TRUE(used.Untouched());
 }
 
 TEST_F(LoaderDialogTest, UnsupportedUnitCountsAsAbsent) {
