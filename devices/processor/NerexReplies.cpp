@@ -150,7 +150,9 @@ class CNerexReplyHandler {
     memory.name = name;
   }
   void TakeMemoryFlags(CNerexSeriesMemory& memory, std::uint8_t flags) {
-    if (memory.sectionFlags != flags) d.NoteUnitChange();
+    // A memory read from the file keeps the mark of a stored record, which the file writes
+    // again whatever the flags are: it is no flag of the unit's.
+    if ((memory.sectionFlags & ~kSectionStoredMark) != flags) d.NoteUnitChange();
     memory.sectionFlags = flags;
   }
 

@@ -13,6 +13,7 @@
 #include "devices/processor/NerexPresets.h"
 #include "tests/support/FirmwareTableFile.h"
 #include "tests/support/ModelChanges.h"
+#include "devices/processor/ProcessorFamily.h"
 
 namespace {
 
@@ -624,3 +625,37 @@ TEST_P(UnkeptGeneralTest, AReadOutThatMovesOnlyWhatTheFileDoesNotKeepLeavesItAsS
 
 INSTANTIATE_TEST_SUITE_P(Bytes, UnkeptGeneralTest, ::testing::ValuesIn(kUnkeptGeneral),
                          [](const ::testing::TestParamInfo<UnkeptGeneral>& info) { return std::string(info.param.name); });
+
+
+class ReopenedFileTest : public ::testing::TestWithParam<int> {};
+
+// A file read again and its unit read out again, holding what the file holds, is no changed
+// file: autosave does not write it again for what it read back from the units at going online.
+// Its memories, stored and empty, come back from the file with the mark of a stored record.
+TEST_P(ReopenedFileTest, AReadOutOfWhatTheOpenedFileHoldsLeavesItAsStored) {
+  RegisterProcessorFamily();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string path = dir.filePath("units.ovd").toStdString();
+  CReadOutRig rig(GetParam());
+  for (const UnitChange& change : kUnitChanges)
+    if (std::string(change.name).rfind("Preset", 0) == 0) change.change(rig.unit);
+  rig.d->SetAutoRtcUpdate(false);
+  rig.ReadOut();
+  ASSERT_TRUE(rig.system.SaveFile(path));
+
+  CSystem opened;
+  CRecordingFrame frame;
+  ASSERT_TRUE(opened.OpenFile(path));
+  ASSERT_EQ(opened.GetDeviceCount(), 1);
+  auto* d = static_cast<CNerexSeriesDevice*>(opened.GetDevice(0));
+  d->SetAutoRtcUpdate(false);
+  d->Reinitialise(0);
+  CLoopback loop(opened, *d, rig.unit);
+  ASSERT_TRUE(loop.ReadInFull());
+  EXPECT_FALSE(opened.HasChangesSinceStored());
+  EXPECT_EQ(d->GetPresets().at(2)->name, "Matinee");
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, ReopenedFileTest, ::testing::Values(120, 121, 112, 16, 17),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Type" + std::to_string(info.param); });
