@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -451,6 +452,15 @@ bool CMainFrame::OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens,
                           IUserPrompts::Icon::Exclamation);
     return false;
   };
+  // Save As starts in the folder of the copy's file, with its name; where that folder is gone,
+  // or the copy names no file, where the Save As of an untitled system starts.
+  const auto saveAsStart = [&] {
+    const std::string untitled = FileDialogStart(false);
+    if (kept.file.empty()) return untitled;
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::path(kept.file).parent_path(), ec)) return kept.file;
+    return untitled.substr(0, untitled.size() - std::strlen(kInitialName)) + FileNameOf(kept.file);
+  };
   // Asked again after a way back that failed, or a name not given: the copy goes only by a
   // choice that took effect.
   for (;;) {
@@ -462,7 +472,7 @@ bool CMainFrame::OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens,
         if (failed("The kept file could not be put back: ", error)) return true;
         break;
       case Choice::SaveAs:
-        if (!ChooseSystemFileToSave(FileNameOf(kept.file), destination)) break;
+        if (!ChooseSystemFileToSave(saveAsStart(), destination)) break;
         if (SaveKeptCopyAs(kept, destination, &error)) return false;
         if (failed("The kept file could not be saved as " + destination + ": ", error)) return false;
         break;

@@ -5,11 +5,14 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -71,11 +74,24 @@ bool IsPseudoTerminalSlave(const struct stat& st) {
   return S_ISCHR(st.st_mode) && major(st.st_rdev) >= kFirstPtySlaveMajor && major(st.st_rdev) <= kLastPtySlaveMajor;
 }
 
-std::optional<SerialLineUser> FindOtherSerialLineUser(const struct stat& device) {
+namespace {
+
+// The devices another process has open, and the pseudo-terminals whose master it holds.
+struct CProcessLines {
+  pid_t pid = 0;
+  std::vector<struct stat> devices;
+  std::vector<long> masters;
+};
+
+std::atomic<int> g_reads{0};
+
+// Every other process that has a device open, as far as this user may look into it.
+std::vector<CProcessLines> ReadProcessLines() {
+  ++g_reads;
+  std::vector<CProcessLines> found;
   const pid_t self = ::getpid();
-  const bool pty = IsPseudoTerminalSlave(device);
   DirHandle proc(::opendir("/proc"));
-  if (!proc) return std::nullopt;
+  if (!proc) return found;
   while (const dirent* process = ::readdir(proc.get())) {
     if (!IsAllDigits(process->d_name)) continue;
     const pid_t pid = pid_t(std::atol(process->d_name));
@@ -83,8 +99,8 @@ std::optional<SerialLineUser> FindOtherSerialLineUser(const struct stat& device)
     const std::string folder = std::string("/proc/") + process->d_name;
     DirHandle fds(::opendir((folder + "/fd").c_str()));
     if (!fds) continue;  // gone, or not ours to look into
-    bool holdsLine = false;
-    bool farEnd = false;
+    CProcessLines lines;
+    lines.pid = pid;
     while (const dirent* fd = ::readdir(fds.get())) {
       if (!IsAllDigits(fd->d_name)) continue;
       const std::string path = folder + "/fd/" + fd->d_name;
@@ -95,13 +111,52 @@ std::optional<SerialLineUser> FindOtherSerialLineUser(const struct stat& device)
       // Devices live under /dev; sockets, pipes and files are passed over unread.
       if (std::strncmp(target, "/dev/", 5) != 0) continue;
       if (std::strcmp(target, "/dev/ptmx") == 0 || std::strcmp(target, "/dev/pts/ptmx") == 0) {
-        if (pty && MasterIndex(folder, fd->d_name) == PtyIndex(device)) farEnd = true;
+        lines.masters.push_back(MasterIndex(folder, fd->d_name));
         continue;
       }
       struct stat file {};
-      if (::stat(path.c_str(), &file) == 0 && IsSameLine(device, file)) holdsLine = true;
+      if (::stat(path.c_str(), &file) == 0 && S_ISCHR(file.st_mode)) lines.devices.push_back(file);
     }
-    if (holdsLine && !farEnd) return SerialLineUser{pid, CommandName(pid)};
+    if (!lines.devices.empty()) found.push_back(std::move(lines));
+  }
+  return found;
+}
+
+// The look a CSerialLineUsersLook keeps on its thread, once taken.
+struct CLook {
+  bool taken = false;
+  std::vector<CProcessLines> processes;
+};
+thread_local CLook* t_look = nullptr;
+
+}  // namespace
+
+CSerialLineUsersLook::CSerialLineUsersLook() : m_owns(t_look == nullptr) {
+  if (m_owns) t_look = new CLook;
+}
+
+CSerialLineUsersLook::~CSerialLineUsersLook() {
+  if (!m_owns) return;
+  delete t_look;
+  t_look = nullptr;
+}
+
+int SerialLineUserReadsForTests() { return g_reads; }
+
+std::optional<SerialLineUser> FindOtherSerialLineUser(const struct stat& device) {
+  std::vector<CProcessLines> now;
+  if (t_look && !t_look->taken) {
+    t_look->processes = ReadProcessLines();
+    t_look->taken = true;
+  }
+  const std::vector<CProcessLines>& processes = t_look ? t_look->processes : (now = ReadProcessLines());
+  const bool pty = IsPseudoTerminalSlave(device);
+  for (const CProcessLines& process : processes) {
+    const bool holdsLine = std::any_of(process.devices.begin(), process.devices.end(),
+                                       [&](const struct stat& file) { return IsSameLine(device, file); });
+    const bool farEnd = pty && std::find(process.masters.begin(), process.masters.end(), PtyIndex(device)) !=
+                                   process.masters.end();
+    if (holdsLine && !farEnd) return SerialLineUser{process.pid, CommandName(process.pid)};
   }
   return std::nullopt;
 }

@@ -24,3 +24,23 @@ std::optional<SerialLineUser> FindOtherSerialLineUser(const struct stat& device)
 
 // "orvak, process 4242" (or "process 4242" without a name).
 std::string DescribeSerialLineUser(const SerialLineUser& user);
+
+// While one lives, FindOtherSerialLineUser on the thread that made it answers from one look at
+// the processes' open files, taken at its first question: a search of many ports in a row (the
+// Comms page's list, the loader's scan) reads /proc once, not once for each port, which costs
+// as much as the processes have files open. A program that opens a line after the look is not
+// seen by it; the lock and the exclusive mode that an open of a port takes are still looked at
+// then. One made while another lives on the thread shares its look.
+class CSerialLineUsersLook {
+ public:
+  CSerialLineUsersLook();
+  ~CSerialLineUsersLook();
+  CSerialLineUsersLook(const CSerialLineUsersLook&) = delete;
+  CSerialLineUsersLook& operator=(const CSerialLineUsersLook&) = delete;
+
+ private:
+  bool m_owns = false;
+};
+
+// Tests: how many times the processes' open files were read, since the program started.
+int SerialLineUserReadsForTests();

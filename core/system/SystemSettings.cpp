@@ -4,6 +4,7 @@
 #include "core/support/LogFile.h"
 #include "core/comms/SerialComms.h"
 #include "platform/SerialPort.h"
+#include "platform/SerialPortUsers.h"
 
 void CSystem::LoadSettings() { m_settings.Load(); }
 
@@ -64,7 +65,8 @@ void CSystem::ListComPorts(std::vector<std::uint32_t>& ports) {
   if (m_comms.GetTransport().IsOpen()) return;
   // Every number the program offers, kFirstComPort to kLastComPort, that it could open now. A
   // port is looked at, not set up: a line another program uses keeps its settings and gets no
-  // byte, and one it holds is not offered.
+  // byte, and one it holds is not offered. Who holds which line is read once for all of them.
+  const CSerialLineUsersLook look;
   for (std::uint32_t n = kFirstComPort; n <= kLastComPort; ++n) {
     if (m_comms.GetTransport().CanOpen(n, m_settings.baudRate)) ports.push_back(n);
   }

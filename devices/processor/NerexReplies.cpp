@@ -150,7 +150,9 @@ class CNerexReplyHandler {
     memory.name = name;
   }
   void TakeMemoryFlags(CNerexSeriesMemory& memory, std::uint8_t flags) {
-    if (memory.sectionFlags != flags) d.NoteUnitChange();
+    // A memory read from the file keeps the mark of a stored record, which the file writes
+    // again whatever the flags are: it is no flag of the unit's.
+    if ((memory.sectionFlags & ~kSectionStoredMark) != flags) d.NoteUnitChange();
     memory.sectionFlags = flags;
   }
 
@@ -334,7 +336,10 @@ class CNerexReplyHandler {
                 received.bytes.begin() + NerexGeneralSettings::kSecurityCodeLow);
     CopyGeneralSettings(received, d.m_general);
     const NerexGeneralSettings& now = d.m_general;
-    if (now.bytes != old.bytes) d.NoteUnitChange();
+    // The file keeps the bytes from the current preset on: the unit's clock, which moves each
+    // minute (and which the program sets), and the recall flag change nothing it stores.
+    constexpr auto kKeptFrom = std::ptrdiff_t(NerexGeneralSettings::kCurrentPreset);
+    if (!std::equal(now.bytes.begin() + kKeptFrom, now.bytes.end(), old.bytes.begin() + kKeptFrom)) d.NoteUnitChange();
 
     const int preset = now.GetCurrentPreset();
     if ((preset != old.GetCurrentPreset() || now.bytes[NerexGeneralSettings::kRecallFlag]) && preset != 0 &&

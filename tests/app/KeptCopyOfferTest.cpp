@@ -3,9 +3,12 @@
 // through the real message box.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -266,6 +269,31 @@ TEST_F(KeptCopyOfferTest, ACopyWhoseFolderIsGoneIsSavedWhereThePersonChooses) {
   EXPECT_EQ(DeviceName(0), "Earlier");
 }
 
+// Save As... of a kept copy starts at its file, in the file's folder: a name taken as it stands
+// goes where the file is, never into the folder the program was started from. Where that folder
+// is gone, it starts in the folder of the file used last, with the file's name.
+TEST_F(KeptCopyOfferTest, TheSaveAsOfACopyStartsAtItsFile) {
+  ASSERT_TRUE(std::filesystem::create_directory(PathOf("shows")));
+  ASSERT_TRUE(std::filesystem::create_directory(PathOf("gone")));
+  ASSERT_TRUE(std::filesystem::create_directory(PathOf("used")));
+  const std::string path = PathOf("shows/show.ovd"), lost = PathOf("gone/lost.ovd");
+  SaveSystem(path, 3, "Earlier");
+  SaveSystem(lost, 2, "Lost");
+  SaveSystem(PathOf("used/last.ovd"), 1, "Last");
+  recent.Add(PathOf("used/last.ovd"));
+  CutASaveInPlaceShort(path);
+  CutASaveInPlaceShort(lost);
+  std::filesystem::remove_all(PathOf("gone"));
+  CFrameUnderTest& f = MakeFrame();
+  prompts.choiceAnswers = {"Save As...", "Keep", "Save As...", "Keep"};
+  f.OfferKeptCopies();  // no name given: asked again, then kept
+  ASSERT_EQ(prompts.saveSpecs.size(), 2u);
+  std::vector<std::string> starts{prompts.saveSpecs[0].initialName, prompts.saveSpecs[1].initialName};
+  std::sort(starts.begin(), starts.end());
+  EXPECT_EQ(starts, (std::vector<std::string>{PathOf("shows/show.ovd"), PathOf("used/lost.ovd")}));
+  EXPECT_EQ(FindKeptCopies().size(), 2u);
+}
+
 // The question is a message box whose buttons say what they do, and Enter presses the one that
 // fits the file: Keep for a file saved whole since, Put Back for one that does not open.
 TEST_F(KeptCopyOfferTest, TheOfferIsAMessageBoxWhoseEnterButtonFitsTheFile) {
@@ -328,7 +356,11 @@ TEST_F(KeptCopyOfferTest, ACopySavedUnderANameWithoutOvdIsWrittenAsTheOvdFileAsk
   EXPECT_EQ(BytesOf(PathOf("taken.ovd")), taken);
   ASSERT_EQ(prompts.saveSpecs.size(), 2u);
   EXPECT_EQ(prompts.saveSpecs[0].defaultExtension, "ovd");
-  EXPECT_EQ(prompts.saveSpecs[0].initialName, "show.ovd");
+  // The file's folder is gone, and no file was used before: the documents folder (the home
+  // folder without one), with the file's name.
+  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (documents.isEmpty() || !QFileInfo(documents).isDir()) documents = QDir::homePath();
+  EXPECT_EQ(prompts.saveSpecs[0].initialName, (documents + "/show.ovd").toStdString());
   EXPECT_FALSE(std::filesystem::exists(PathOf("taken")));
   EXPECT_FALSE(std::filesystem::exists(PathOf("back")));
   EXPECT_TRUE(FindKeptCopies().empty());

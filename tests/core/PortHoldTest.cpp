@@ -9,6 +9,7 @@
 #include "core/comms/CommsWorker.h"
 #include "core/system/System.h"
 #include "platform/SerialPortTty.h"
+#include "platform/SerialPortUsers.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/LineUsers.h"
 #include "tests/support/RecordingFrame.h"
@@ -49,6 +50,33 @@ TEST(PortHoldTest, ListComPorts_OffersTheFreeLinesAndChangesNone) {
   EXPECT_TRUE(SameSettings(free.Settings(), freeBefore));
   EXPECT_TRUE(SameSettings(ours.Settings(), oursBefore));
   for (const CTestPty* pty : {&free, &used, &ours}) EXPECT_TRUE(pty->Received().empty());
+}
+
+// Who holds which line is read from the processes' open files once for the whole list, not
+// once for each port that names a line: that read costs as much as the machine has files open.
+TEST(PortHoldTest, ListComPorts_ReadsWhoHoldsTheLinesOnce) {
+  CTestPty free;
+  LinkEveryComPortToNothing();
+  ASSERT_TRUE(free.IsValid());
+  ASSERT_TRUE(LinkComPortForTest(2, free.SlavePath()));
+  const CLinesOfOtherPrograms used({9, 17, 25});
+  ASSERT_TRUE(used.IsReady());
+
+  CSystem s;
+  std::vector<std::uint32_t> ports;
+  const int before = SerialLineUserReadsForTests();
+  s.ListComPorts(ports);
+  EXPECT_EQ(SerialLineUserReadsForTests() - before, 1);
+  EXPECT_EQ(ports, std::vector<std::uint32_t>{2});
+  EXPECT_TRUE(used.Untouched());
+  // The next list reads them again: a program that took a line since is seen.
+  COtherProgramOnLine late(free);
+  ASSERT_TRUE(late.IsReady());
+  ports.clear();
+  s.ListComPorts(ports);
+  EXPECT_EQ(SerialLineUserReadsForTests() - before, 2);
+  EXPECT_TRUE(ports.empty());
+  EXPECT_TRUE(IsTerminalAt9600(free.Settings()));
 }
 
 struct GoOnlineRefusalCase {

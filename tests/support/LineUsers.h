@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,26 @@ class COtherProgramOnLine {
   bool m_ready = false;
 };
 
+// Pseudo-terminals, each used by another program as its line (COtherProgramOnLine), linked as
+// the COM numbers given. Ready when every line is set and linked.
+class CLinesOfOtherPrograms {
+ public:
+  explicit CLinesOfOtherPrograms(const std::vector<std::uint32_t>& ports);
+
+  bool IsReady() const { return m_ready; }
+  // Whether every line keeps the other program's settings and no byte reached it.
+  bool Untouched() const {
+    for (const auto& line : m_lines)
+      if (!IsTerminalAt9600(line->Settings()) || !line->Received().empty()) return false;
+    return true;
+  }
+
+ private:
+  std::vector<std::unique_ptr<CTestPty>> m_lines;
+  std::vector<std::unique_ptr<COtherProgramOnLine>> m_users;
+  bool m_ready = true;
+};
+
 // Links COM number n to the device (in place of any link it had).
 inline bool LinkComPortForTest(std::uint32_t n, const std::string& device) {
   std::error_code ec;
@@ -149,4 +170,13 @@ inline bool LinkComPortForTest(std::uint32_t n, const std::string& device) {
 inline void LinkEveryComPortToNothing() {
   for (std::uint32_t n = kFirstComPort; n <= kLastComPort; ++n)
     LinkComPortForTest(n, "/dev/orvak-test-no-such-port-" + std::to_string(n));
+}
+
+inline CLinesOfOtherPrograms::CLinesOfOtherPrograms(const std::vector<std::uint32_t>& ports) {
+  for (const std::uint32_t port : ports) {
+    m_lines.push_back(std::make_unique<CTestPty>());
+    m_users.push_back(std::make_unique<COtherProgramOnLine>(*m_lines.back()));
+    m_ready = m_ready && m_lines.back()->IsValid() && m_users.back()->IsReady() &&
+              LinkComPortForTest(port, m_lines.back()->SlavePath());
+  }
 }

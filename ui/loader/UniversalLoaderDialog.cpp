@@ -16,6 +16,7 @@
 #include <chrono>
 
 #include "core/comms/SerialComms.h"
+#include "platform/SerialPortUsers.h"
 #include "widgets/FileFilters.h"
 #include "ui/loader/BootFrames.h"
 #include "ui/loader/Loaders.h"
@@ -159,6 +160,8 @@ void CUniversalLoaderDialog::ScanStep() {
     opened = port.Open(portNumber, kScanBaud, false);
   } else {
     if (m_nextPort == kLastPort + 1) m_nextPort = 1;
+    // Who holds which line is read once for the ports tried in this step.
+    const CSerialLineUsersLook look;
     while (!opened && m_nextPort <= kLastPort) {
       portNumber = m_nextPort++;
       opened = port.Open(portNumber, kScanBaud, false);

@@ -13,6 +13,7 @@
 #include "devices/processor/NerexPresets.h"
 #include "tests/support/FirmwareTableFile.h"
 #include "tests/support/ModelChanges.h"
+#include "devices/processor/ProcessorFamily.h"
 
 namespace {
 
@@ -529,6 +530,26 @@ const UnitChange kUnitChanges[] = {
 
 class UnitChangesTest : public ::testing::TestWithParam<UnitChange> {};
 
+// A processor of the model at ID 1 in a system of its own, beside its simulated unit, which it
+// reads out in full when asked.
+struct CReadOutRig {
+  explicit CReadOutRig(int model)
+      : d(static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, &frame, std::uint32_t(model), 1, 0))),
+        unit(model, 1) {
+    system.AppendDevice(d);
+    unit.SetPresetCount(d->GetPresets().size());
+  }
+  void ReadOut() {
+    d->Reinitialise(0);
+    CLoopback loop(system, *d, unit);
+    ASSERT_TRUE(loop.ReadInFull());
+  }
+  CSystem system;
+  CRecordingFrame frame;
+  CNerexSeriesDevice* d;
+  CSimProcessorUnit unit;
+};
+
 }  // namespace
 
 // What a read-out of the unit changes in the file is seen by autosave without a print of the
@@ -538,18 +559,10 @@ TEST_P(UnitChangesTest, AReadOutThatChangesTheFileIsSeenAndOneThatDoesNotIsNot) 
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const std::string path = dir.filePath("units.ovd").toStdString();
-  CSystem system;
-  CRecordingFrame frame;
-  const int model = GetParam().model;
-  auto* d = static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, &frame, std::uint32_t(model), 1, 0));
-  system.AppendDevice(d);
-  CSimProcessorUnit unit(model, 1);
-  unit.SetPresetCount(d->GetPresets().size());
-  auto readOut = [&] {
-    d->Reinitialise(0);
-    CLoopback loop(system, *d, unit);
-    ASSERT_TRUE(loop.ReadInFull());
-  };
+  CReadOutRig rig(GetParam().model);
+  CSystem& system = rig.system;
+  CSimProcessorUnit& unit = rig.unit;
+  auto readOut = [&] { rig.ReadOut(); };
   readOut();
   ASSERT_TRUE(system.SaveFile(path));
   EXPECT_FALSE(system.HasChangesSinceStored());
@@ -568,3 +581,81 @@ TEST_P(UnitChangesTest, AReadOutThatChangesTheFileIsSeenAndOneThatDoesNotIsNot) 
 
 INSTANTIATE_TEST_SUITE_P(Kinds, UnitChangesTest, ::testing::ValuesIn(kUnitChanges),
                          [](const ::testing::TestParamInfo<UnitChange>& info) { return std::string(info.param.name); });
+
+namespace {
+
+// What a unit reports in its general settings that the file does not keep: the clock, which a
+// unit moves on each minute (and the program sets), and the recall flag.
+struct UnkeptGeneral {
+  const char* name;
+  std::size_t byte;
+  std::uint8_t value;
+  friend void PrintTo(const UnkeptGeneral& c, std::ostream* os) { *os << c.name; }
+};
+
+const UnkeptGeneral kUnkeptGeneral[] = {
+    {"ClockYear", 0, 27},  {"ClockMonth", 1, 11}, {"ClockDay", 2, 28},    {"ClockWeekday", 3, 5},
+    {"ClockHour", 4, 23}, {"ClockMinute", 5, 59}, {"RecallFlag", 6, 1},
+};
+
+class UnkeptGeneralTest : public ::testing::TestWithParam<UnkeptGeneral> {};
+
+}  // namespace
+
+// A read-out whose general settings differ from the last only where the file keeps nothing
+// leaves the file as it is stored: autosave does not write it again for the unit's clock.
+TEST_P(UnkeptGeneralTest, AReadOutThatMovesOnlyWhatTheFileDoesNotKeepLeavesItAsStored) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string path = dir.filePath("units.ovd").toStdString();
+  for (const int model : {16, 17}) {
+    SCOPED_TRACE(model);
+    CReadOutRig rig(model);
+    rig.d->SetAutoRtcUpdate(false);
+    rig.ReadOut();
+    ASSERT_TRUE(rig.system.SaveFile(path));
+    std::array<std::uint8_t, 20> general = rig.unit.GeneralSettings();
+    general[GetParam().byte] = GetParam().value;
+    rig.unit.SetGeneralSettings(general);
+    rig.ReadOut();
+    EXPECT_EQ(rig.d->GetGeneralSettings().bytes[GetParam().byte], GetParam().value);
+    EXPECT_FALSE(rig.system.HasChangesSinceStored());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, UnkeptGeneralTest, ::testing::ValuesIn(kUnkeptGeneral),
+                         [](const ::testing::TestParamInfo<UnkeptGeneral>& info) { return std::string(info.param.name); });
+
+
+class ReopenedFileTest : public ::testing::TestWithParam<int> {};
+
+// A file read again and its unit read out again, holding what the file holds, is no changed
+// file: autosave does not write it again for what it read back from the units at going online.
+// Its memories, stored and empty, come back from the file with the mark of a stored record.
+TEST_P(ReopenedFileTest, AReadOutOfWhatTheOpenedFileHoldsLeavesItAsStored) {
+  RegisterProcessorFamily();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string path = dir.filePath("units.ovd").toStdString();
+  CReadOutRig rig(GetParam());
+  for (const UnitChange& change : kUnitChanges)
+    if (std::string(change.name).rfind("Preset", 0) == 0) change.change(rig.unit);
+  rig.d->SetAutoRtcUpdate(false);
+  rig.ReadOut();
+  ASSERT_TRUE(rig.system.SaveFile(path));
+
+  CSystem opened;
+  CRecordingFrame frame;
+  ASSERT_TRUE(opened.OpenFile(path));
+  ASSERT_EQ(opened.GetDeviceCount(), 1);
+  auto* d = static_cast<CNerexSeriesDevice*>(opened.GetDevice(0));
+  d->SetAutoRtcUpdate(false);
+  d->Reinitialise(0);
+  CLoopback loop(opened, *d, rig.unit);
+  ASSERT_TRUE(loop.ReadInFull());
+  EXPECT_FALSE(opened.HasChangesSinceStored());
+  EXPECT_EQ(d->GetPresets().at(2)->name, "Matinee");
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, ReopenedFileTest, ::testing::Values(120, 121, 112, 16, 17),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Type" + std::to_string(info.param); });

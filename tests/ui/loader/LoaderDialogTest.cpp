@@ -14,6 +14,7 @@
 #include "tests/support/LineUsers.h"
 #include "tests/ui/loader/BootLineFixture.h"
 #include "ui/dialogs/HListBox.h"
+#include "platform/SerialPortUsers.h"
 #include "ui/loader/UniversalLoaderDialog.h"
 
 namespace {
@@ -152,6 +153,22 @@ TEST_F(LoaderDialogTest, TheScanLeavesALineAnotherProgramUsesAlone) {
   EXPECT_EQ(dialog->GetStatusText(), "Scanning ports for device...");
   EXPECT_TRUE(IsTerminalAt9600(used.Settings()));
   EXPECT_TRUE(used.Received().empty());
+}
+
+// A step of the scan reads who holds which line once for the ports it tries, however many of
+// them name lines that other programs use.
+TEST_F(LoaderDialogTest, AStepOfTheScanReadsWhoHoldsTheLinesOnce) {
+  LinkEveryComPortToNothing();
+  const CLinesOfOtherPrograms used({5, 15, 25});
+  ASSERT_TRUE(used.IsReady());
+  auto dialog = Open();
+  for (int step = 1; step <= 2; ++step) {
+    const int before = SerialLineUserReadsForTests();
+    dialog->ScanStep();
+    EXPECT_EQ(SerialLineUserReadsForTests() - before, 1) << step;
+  }
+  EXPECT_FALSE(dialog->IsConnected());
+  EXPECT_TRUE(used.Untouched());
 }
 
 TEST_F(LoaderDialogTest, UnsupportedUnitCountsAsAbsent) {
