@@ -210,6 +210,11 @@ bool CDevice::ApplyUserPropertyChange(CDeviceProperty& row) {
   return OnPropertyChanged(row);
 }
 
+bool CDevice::ValidateListedProperty(const CListForm& form, CNamedPropertyValue& value) {
+  return ValidatePropertyList([this](IDevicePropertyGrid& grid) { FillPropertiesPane(grid); },
+                              [this](CDeviceProperty& row) { return OnPropertyChanged(row); }, form, value);
+}
+
 std::string CDevice::GetUnitText() {
   return GetModelName() + (m_name.empty() ? "" : " " + m_name) + " ID: " + std::to_string(std::int32_t(m_deviceId));
 }

@@ -65,7 +65,10 @@ enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
 // Threads: every operation runs on the UI thread unless its comment names the worker.
 // The worker calls GetNextPollMessage, ProcessReply, the security operations,
 // UpdateCommsState and OnDisconnected; it holds the system's lock around ProcessReply.
-class CDevice : public CObjectProperties {
+// The property list of CObjectProperties is the device's own (protected): its edit,
+// ValidateProperty, changes the device past the right to edit device properties, so no window
+// reaches it through the interface either.
+class CDevice : protected CObjectProperties {
  public:
   // host is the owning system (null only for a device built on its own); frame receives the
   // device's posts (may be null).
@@ -77,9 +80,8 @@ class CDevice : public CObjectProperties {
   CDevice& operator=(const CDevice&) = delete;
 
   // --- CObjectProperties (base: nothing to copy or paste) ---
-  // Base: no property list; every edit refused.
+  // Base: no property list (ValidateProperty, below, refuses every edit).
   void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
   void PasteFromClipboard(std::uint32_t command) override;
@@ -103,10 +105,9 @@ class CDevice : public CObjectProperties {
   virtual void OnUpdateContextMenuCommand(CCmdUI& cmdUI);
   // Status codes 103 to 109 that the family posted with FrameMsg::kStatusEvent.
   virtual void OnStatusEvent(int statusCode);
-  // Adds the device's groups of rows to the properties grid; the base adds none.
+  // Adds the device's groups of rows to the properties grid; the base adds none. A row edited
+  // there comes back through ApplyUserPropertyChange.
   virtual void FillPropertiesPane(IDevicePropertyGrid& grid);
-  // True when the change was accepted; false with the row's error text set.
-  virtual bool OnPropertyChanged(CDeviceProperty& row);
   // Class name of the family's control-panel view; null when the family has none.
   virtual const char* GetControlPanelClass() = 0;
   virtual std::string GetModelName() = 0;
@@ -129,7 +130,9 @@ class CDevice : public CObjectProperties {
   virtual std::uint32_t ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const;
   // The same for a row of the properties pane: refused with kNoRightToEditRefusal as the row's
   // message while the current user lacks the right to edit device properties; otherwise
-  // OnPropertyChanged. UI thread.
+  // OnPropertyChanged, which is not public: the family's handling of a row, and the property
+  // list's edit (ValidateProperty) that commits through it, are reached from outside only here.
+  // UI thread.
   bool ApplyUserPropertyChange(CDeviceProperty& row);
   // The rights (restriction bits, User.h) that a person's change of the parameter needs; 0 for
   // a parameter whose change reaches no unit. Base: the right to use device controls.
@@ -421,6 +424,17 @@ class CDevice : public CObjectProperties {
   bool HasParamId(std::uint32_t id) const;
 
  protected:
+  // --- A row of the properties pane and the property list (UI thread) ---
+  // One edited row (ApplyUserPropertyChange): true when the change was accepted; false with the
+  // row's error text set. Base: every row refused.
+  virtual bool OnPropertyChanged(CDeviceProperty& row);
+  // One edited value of the property list: false, with the refusal's text in value, when it is
+  // refused. Base: every value refused.
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+  // The property list's edit made of the grid's rows and checks (FillPropertiesPane,
+  // OnPropertyChanged), in the family's form of the list (ValidatePropertyList).
+  bool ValidateListedProperty(const CListForm& form, CNamedPropertyValue& value);
+
   // --- The change path (UI thread) ---
   // The family applies, clamps and queues the change, then calls this base, which refreshes
   // the open panel and the custom panels and spreads the value to linked parameters. Reached

@@ -26,7 +26,6 @@ class CPannexDevice : public CDevice {
   int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
   std::string GetStatusText() override;
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
-  bool OnPropertyChanged(CDeviceProperty& row) override;
 
   // Worker thread. Queued messages once the security step is through; nothing while ignored
   // or while a paste runs.
@@ -38,6 +37,10 @@ class CPannexDevice : public CDevice {
   void OnSystemSolo(bool solo) override;
 
   CManualResetEvent* GetPasteEvent() const { return m_pasteInProgress.get(); }
+
+ protected:
+  // The ID row (ApplyUserPropertyChange).
+  bool OnPropertyChanged(CDeviceProperty& row) override;
 
  private:
   std::unique_ptr<CManualResetEvent> m_pasteInProgress;

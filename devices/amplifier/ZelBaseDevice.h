@@ -294,11 +294,9 @@ class CZelBaseDevice : public CZelFramedDevice {
   void OnUpdateContextMenuCommand(CCmdUI& cmdUI) override;
 
   // --- Properties ---
-  // One row's edit; a refused one shows its message at the row.
-  bool OnPropertyChanged(CDeviceProperty& row) override;
-  // The property list: the grid's rows and checks in the family's list form.
+  // The property list: the grid's rows and checks in the family's list form; its edit is
+  // ValidateProperty.
   void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
   virtual CListForm ListForm() const = 0;
 
   // Reads a key of the firmware version table; the default is ReadIniValue ("Orvak.ini"
@@ -315,6 +313,10 @@ class CZelBaseDevice : public CZelFramedDevice {
   void SetPollCounter(std::uint32_t counter) { m_pollCounter = counter; }
 
  protected:
+  // One row's edit; a refused one shows its message at the row. The property list's edit goes
+  // through the same rows and checks.
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
   // The family's routes of the change, then the file marked modified unless the route says
   // the change leaves it alone (a page turn, an identify). UI thread.
   void ApplyControlChange(const CParamValue& value) override;

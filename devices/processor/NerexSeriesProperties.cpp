@@ -414,9 +414,7 @@ void CNerexSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
   AppendPropertyList(*this, ListForm(), items);
 }
 
-bool CNerexSeriesDevice::ValidateProperty(CNamedPropertyValue& value) {
-  return ValidatePropertyList(*this, ListForm(), value);
-}
+bool CNerexSeriesDevice::ValidateProperty(CNamedPropertyValue& value) { return ValidateListedProperty(ListForm(), value); }
 
 // --- The properties grid ---
 

@@ -1,10 +1,13 @@
 // The tests' way in to a device's change path, as the model's own code goes in: the family's
-// ApplyControlChange (a unit's value, a link's, a recall's), the base step alone, and the
-// snapshot recall. A person's change goes through CDevice::ApplyUserChange, which tests call as
+// ApplyControlChange (a unit's value, a link's, a recall's), the base step alone, the snapshot
+// recall, and the family's handling of a properties row and of the property list. A person's
+// change goes through CDevice::ApplyUserChange or ApplyUserPropertyChange, which tests call as
 // the windows do. No program code names CDeviceTestAccess (tests/CheckUserChanges.cmake).
 #pragma once
 
 #include "core/model/Device.h"
+#include "core/model/DeviceProperty.h"
+#include "core/model/ObjectProperties.h"
 #include "core/model/Snapshot.h"
 #include "core/values/ParamRecords.h"
 
@@ -16,6 +19,10 @@ class CDeviceTestAccess {
   static void ApplyBaseChange(CDevice& device, const CParamValue& value) { device.CDevice::ApplyControlChange(value); }
   static void ApplySnapshotData(CDevice& device, const CSnapshotData& data) { device.ApplySnapshotData(data); }
   static CDevice::CSystemPass SystemPass() { return CDevice::CSystemPass{}; }
+  // The family's handling of one edited row, whatever the current user's rights.
+  static bool OnPropertyChanged(CDevice& device, CDeviceProperty& row) { return device.OnPropertyChanged(row); }
+  // The device as the property list's owner (GetProperties, ValidateProperty).
+  static CObjectProperties& PropertyList(CDevice& device) { return device; }
 };
 
 // A change handed to the device's change path past the rights gate, as the model's own code
@@ -32,4 +39,15 @@ template <class Pointer>
   requires requires(const Pointer& p) { *p; }
 void RecallImage(const Pointer& device, const CSnapshotData& data) {
   RecallImage(*device, data);
+}
+
+// A properties row committed past the rights gate, as the property list and the family's own
+// code commit one: true when the family took it, false with the row's error text set.
+inline bool CommitPropertyRow(CDevice& device, CDeviceProperty& row) {
+  return CDeviceTestAccess::OnPropertyChanged(device, row);
+}
+template <class Pointer>
+  requires requires(const Pointer& p) { *p; }
+bool CommitPropertyRow(const Pointer& device, CDeviceProperty& row) {
+  return CommitPropertyRow(*device, row);
 }

@@ -18,6 +18,7 @@
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "tests/core/BusHarness.h"
+#include "tests/support/ModelChanges.h"
 #include "tools/devsim/SimUnit.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -192,7 +193,7 @@ class ZelAmpFixture : public ::testing::Test {
       row->SetComboSelection(choice);
     else
       row->SetValue(value);
-    const bool ok = d.OnPropertyChanged(*row);
+    const bool ok = CommitPropertyRow(d, *row);
     message = row->GetErrorText();
     last = row;
     return ok;

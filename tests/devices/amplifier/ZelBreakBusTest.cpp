@@ -181,7 +181,7 @@ std::string TypeName(CDevice& d, const std::string& row, const std::string& text
   CDeviceProperty* property = rows.Find(row);
   if (!property) return "no row " + row;
   property->SetValue(text);
-  return d.OnPropertyChanged(*property) ? std::string() : property->GetErrorText();
+  return CommitPropertyRow(d, *property) ? std::string() : property->GetErrorText();
 }
 
 // Names typed in the properties reach amplifiers and boxes as typed, and a new read-out gives

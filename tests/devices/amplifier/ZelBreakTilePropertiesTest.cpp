@@ -181,7 +181,7 @@ TEST_F(ZelBreakPropertiesTest, GpioChoicesSendThePackedByteOnlyWhenChanged) {
   EXPECT_EQ(d->GetGpioByte(), 3 + 6 * 8 + 0x40);
   EXPECT_TRUE(Edit(*d, "Output", {}, 6));
   EXPECT_EQ(Queued(*d).size(), 3u);
-  EXPECT_FALSE(d->OnPropertyChanged(*grid.Find("Firmware Version")));
+  EXPECT_FALSE(CommitPropertyRow(d, *grid.Find("Firmware Version")));
 }
 
 // A unit's input mode beyond the four texts shows no text.

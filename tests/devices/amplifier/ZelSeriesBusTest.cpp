@@ -70,7 +70,7 @@ class ZelBusTest : public ::testing::Test {
     CDeviceProperty* row = grid.Find(rowName);
     ASSERT_NE(row, nullptr);
     row->SetValue(number);
-    ASSERT_TRUE(amp->OnPropertyChanged(*row));
+    ASSERT_TRUE(CommitPropertyRow(amp, *row));
   }
   // The unit reports a load fault on channel 3 (its window 0: no alarm), and the amplifier has read
   // it in two meter replies.

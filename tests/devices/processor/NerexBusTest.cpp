@@ -313,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
                         CDeviceProperty* row = grid.Find("LCD Contrast");
                         ASSERT_NE(row, nullptr);
                         row->SetValue(std::int64_t(12));
-                        ASSERT_TRUE(d.OnPropertyChanged(*row));
+                        ASSERT_TRUE(CommitPropertyRow(d, *row));
                         ASSERT_TRUE(BuildGeneralSettingsMessage(d, expected));
                       },
                       kCmdGeneralSettings,
