@@ -154,6 +154,11 @@ class CDevice : protected CObjectProperties {
   void ApplyLinkedChange(const CParamValue& value, CSystemPass pass);
   // A snapshot's image recalled (ApplySnapshotData). UI thread.
   void RecallSnapshotImage(const CSnapshotData& data, CSystemPass pass);
+  // The name the system gives a device it has just added (CSystem::AddDeviceNamed). UI thread.
+  void SetName(const std::string& name, CSystemPass pass) {
+    (void)pass;
+    SetName(name);
+  }
   // Shows what the device holds for its online and offline status parameters, or for its
   // warning status parameter: the open panel, the custom panels and the linked parameters
   // follow (GetCurrentValue through the base change path); nothing goes to the unit. The frame
@@ -268,13 +273,7 @@ class CDevice : protected CObjectProperties {
   // --- Non-virtual members ---
   CUuid GetUuid() const { return m_uuid; }
   std::string GetName() const { return m_name; }
-  void SetName(const std::string& name) { m_name = name; }
   std::uint32_t GetDeviceId() const { return m_deviceId; }
-  // A new ID drops what was queued for the old one (its frames name the old ID) and ends a
-  // conflict found at the old ID. Online the unit at the new ID is taken up as at going online:
-  // in a "Send" session it gets the file's settings, in a "Retrieve" session it is read. The
-  // open panel shows the new ID. UI thread.
-  void SetDeviceId(std::uint32_t id);
   // True when the worker may address the device: it has an ID of its own (ID 0 addresses every
   // unit of a model on the bus) that its frames carry as it is. Any thread.
   bool IsAddressable() const { return m_deviceId != 0 && DeviceIdRangeRefusal(m_deviceId).empty(); }
@@ -424,6 +423,16 @@ class CDevice : protected CObjectProperties {
   bool HasParamId(std::uint32_t id) const;
 
  protected:
+  // --- What the properties rows govern (UI thread) ---
+  // The name and the ID are set by the family's own code: the handling of a row (reached through
+  // ApplyUserPropertyChange), the change path, a unit's reply and the records.
+  void SetName(const std::string& name) { m_name = name; }
+  // A new ID drops what was queued for the old one (its frames name the old ID) and ends a
+  // conflict found at the old ID. Online the unit at the new ID is taken up as at going online:
+  // in a "Send" session it gets the file's settings, in a "Retrieve" session it is read. The
+  // open panel shows the new ID.
+  void SetDeviceId(std::uint32_t id);
+
   // --- A row of the properties pane and the property list (UI thread) ---
   // One edited row (ApplyUserPropertyChange): true when the change was accepted; false with the
   // row's error text set. Base: every row refused.

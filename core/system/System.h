@@ -416,6 +416,9 @@ class CSystem final : public IDeviceHost,
   // Adds a device with ID 0 to the zone of the selected device (else the first zone). False
   // when no family takes the type.
   bool AddDevice(std::uint32_t typeCode, std::uint32_t modelIndex);
+  // The same, the new device named "Device n" with the smallest n from 1 up that no other
+  // device of the list is named (the Add Device command). UI thread.
+  bool AddDeviceNamed(std::uint32_t typeCode, std::uint32_t modelIndex);
   // The zone that holds the selected device; null when none is selected or no zone holds it.
   CZone* GetSelectedDeviceZone() const;
   // A new zone "Zone" at the end; posts the rack and live-meter redraws.

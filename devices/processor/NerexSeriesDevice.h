@@ -424,6 +424,9 @@ class CNerexSeriesDevice : public CDevice {
   friend void RenotifyKept(CNerexSeriesDevice& device, int id, const CParamValue& requested);
   // The change path of ApplyControlChange and ApplyAnsweredChange.
   void ApplyChange(const CParamValue& value, CChangeAnswer& answer);
+  // Its piece for the device name: stored, written to the unit and shown, or, for a name the
+  // unit would not keep as typed, refused with the name kept shown again.
+  void ChangeDeviceName(const std::string& text);
 
   // Polling (worker).
   void FillIdentificationRequest(CControlMessage& record);

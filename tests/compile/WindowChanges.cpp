@@ -47,7 +47,10 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
   device.PasteFromClipboard(0);
   device.OnContextMenuCommand(0, 0);
   if (auto* processor = dynamic_cast<CNerexSeriesDevice*>(&device)) processor->ApplyUserChange(value);
-  if (auto* system = dynamic_cast<CSystem*>(device.GetHost())) system->ApplyLinks();
+  if (auto* system = dynamic_cast<CSystem*>(device.GetHost())) {
+    system->ApplyLinks();
+    system->AddDeviceNamed(60, 0);
+  }
 #elif defined(PLAIN_CALL)
   device.ApplyControlChange(value);
 #elif defined(CALL_SPLIT_OVER_LINES)

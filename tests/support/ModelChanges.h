@@ -5,6 +5,9 @@
 // the windows do. No program code names CDeviceTestAccess (tests/CheckUserChanges.cmake).
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "core/model/Device.h"
 #include "core/model/DeviceProperty.h"
 #include "core/model/ObjectProperties.h"
@@ -23,6 +26,9 @@ class CDeviceTestAccess {
   static bool OnPropertyChanged(CDevice& device, CDeviceProperty& row) { return device.OnPropertyChanged(row); }
   // The device as the property list's owner (GetProperties, ValidateProperty).
   static CObjectProperties& PropertyList(CDevice& device) { return device; }
+  // What the name and ID rows govern, set as a record or a reply sets it.
+  static void SetName(CDevice& device, const std::string& name) { device.SetName(name); }
+  static void SetDeviceId(CDevice& device, std::uint32_t id) { device.SetDeviceId(id); }
 };
 
 // A change handed to the device's change path past the rights gate, as the model's own code
@@ -50,4 +56,18 @@ template <class Pointer>
   requires requires(const Pointer& p) { *p; }
 bool CommitPropertyRow(const Pointer& device, CDeviceProperty& row) {
   return CommitPropertyRow(*device, row);
+}
+
+// The device's name and ID set as the file or the unit sets them, past the rights gate.
+inline void NameDevice(CDevice& device, const std::string& name) { CDeviceTestAccess::SetName(device, name); }
+template <class Pointer>
+  requires requires(const Pointer& p) { *p; }
+void NameDevice(const Pointer& device, const std::string& name) {
+  NameDevice(*device, name);
+}
+inline void GiveDeviceId(CDevice& device, std::uint32_t id) { CDeviceTestAccess::SetDeviceId(device, id); }
+template <class Pointer>
+  requires requires(const Pointer& p) { *p; }
+void GiveDeviceId(const Pointer& device, std::uint32_t id) {
+  GiveDeviceId(*device, id);
 }

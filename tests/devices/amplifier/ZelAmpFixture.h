@@ -98,13 +98,13 @@ class ZelAmpFixture : public ::testing::Test {
 
   CZelSeriesDevice* Add(std::uint32_t type = 51, std::uint32_t id = 5) {
     auto* device = static_cast<CZelSeriesDevice*>(system.CreateDevice(id, type, 0));
-    device->SetName("Amp");
+    NameDevice(device, "Amp");
     system.AppendDevice(device);
     return device;
   }
   CZelBreakDevice* AddBox(std::uint32_t type = 41, std::uint32_t id = 7) {
     auto* device = static_cast<CZelBreakDevice*>(system.CreateDevice(id, type, 0));
-    device->SetName("Box");
+    NameDevice(device, "Box");
     system.AppendDevice(device);
     return device;
   }

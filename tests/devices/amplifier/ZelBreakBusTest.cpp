@@ -152,7 +152,7 @@ TEST_F(ZelBreakBusTest, ChangesReachTheUnit) {
 TEST_F(ZelBreakBusTest, AGainChangedWhileTheSettingsOfANewIdAreReadStaysChangedInTheFile) {
   spare->Update([](SimZelBreakState& s) { s.gains[2] = 40; });
   spareGate->HoldNextAnswerTo(kBreakCmdReadSettings);
-  bigBox->SetDeviceId(9);
+  GiveDeviceId(bigBox, 9);
   ASSERT_TRUE(spareGate->WaitUntilHolding());
   // The read held: F0, length 10, type 41, ID 9 in four groups, 0, command 59.
   const SimBytes read = spareGate->HeldRequest();

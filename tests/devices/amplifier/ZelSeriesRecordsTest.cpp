@@ -217,7 +217,7 @@ TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierHoldsAStepBeyondTheTableAndRef
   auto* amp = static_cast<CZelSeriesDevice*>(source.CreateDevice(4, 54, 0));
   source.AppendDevice(amp);
   source.GetZones()[0]->AppendDevice(amp);
-  amp->SetName("Porch");
+  NameDevice(amp, "Porch");
   // Gain steps 31, 30, 29, 28 mark the record in the file.
   const Bytes u{31, 30, 29, 28, 0, 0, 0, 0, 12, 88, 0x21, 0x06, 0x00};
   Deliver(*amp, 0x3B, ZelReply(*amp, 0x3B, 26, u, true));
