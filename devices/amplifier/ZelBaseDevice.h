@@ -281,10 +281,8 @@ class CZelBaseDevice : public CZelFramedDevice {
   void PasteFromClipboard(std::uint32_t command) override;
   // The format registered under the family's name.
   std::uint32_t GetClipboardFormat() override;
-  // The 28-byte clipboard record of the settings now, and its paste (command 0 all,
-  // kAmpCmdPasteControls or kAmpCmdPasteProperties).
+  // The 28-byte clipboard record of the settings now.
   virtual ZelClipboardRecord MakeClipboardRecord() const = 0;
-  virtual void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) = 0;
   // The amplifier families' menu entries and paste rule (above).
   bool CanPaste(std::uint32_t command) override;
   void BuildContextMenu(CMenu& menu, int argument) override;
@@ -313,6 +311,9 @@ class CZelBaseDevice : public CZelFramedDevice {
   void SetPollCounter(std::uint32_t counter) { m_pollCounter = counter; }
 
  protected:
+  // The paste of a clipboard record (command 0 all, kAmpCmdPasteControls or
+  // kAmpCmdPasteProperties), reached through PasteFromClipboard once CanPaste agrees.
+  virtual void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) = 0;
   // One row's edit; a refused one shows its message at the row. The property list's edit goes
   // through the same rows and checks.
   bool OnPropertyChanged(CDeviceProperty& row) override;
@@ -411,4 +412,7 @@ class CZelBaseDevice : public CZelFramedDevice {
   };
   std::vector<Notice> m_notices;  // worker: those of the reply being decoded
   bool m_counted = false;         // counted in the family's instances
+
+  // The tests paste records as the family's code does (tests/support/ModelChanges.h).
+  friend class CDeviceTestAccess;
 };

@@ -29,6 +29,12 @@ class CDeviceTestAccess {
   // What the name and ID rows govern, set as a record or a reply sets it.
   static void SetName(CDevice& device, const std::string& name) { device.SetName(name); }
   static void SetDeviceId(CDevice& device, std::uint32_t id) { device.SetDeviceId(id); }
+  // A family's paste of a clipboard record past the check of the rights and of the unit
+  // (PasteFromClipboard's), on the family class that declares the paste (CZelBaseDevice).
+  template <class Family, class Record>
+  static void PasteRecord(Family& device, const Record& record, std::uint32_t command) {
+    device.PasteRecord(record, command);
+  }
 };
 
 // A change handed to the device's change path past the rights gate, as the model's own code

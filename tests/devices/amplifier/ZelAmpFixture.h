@@ -64,6 +64,12 @@ inline void DeliverZelReply(CDevice& d, std::uint32_t command, const Bytes& repl
 }
 
 // The properties pane's grid as far as a device fills it: its groups of rows.
+// A clipboard record pasted as the family's paste takes it once the rights and the unit are
+// checked (PasteFromClipboard).
+inline void PasteZelRecord(CZelBaseDevice& d, const ZelClipboardRecord& record, std::uint32_t command) {
+  CDeviceTestAccess::PasteRecord(d, record, command);
+}
+
 class Grid : public IDevicePropertyGrid {
  public:
   void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }

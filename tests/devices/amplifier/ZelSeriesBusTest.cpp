@@ -143,9 +143,9 @@ class ZelBusLoadAlarmTest : public ZelBusTest, public ::testing::WithParamInterf
         // The amplifier's own properties with the one window changed, as copied from another.
         std::unique_ptr<CZelSeriesDevice> source(
             static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(9, 55, 0)));
-        source->PasteRecord(amp->MakeClipboardRecord(), 0);
+        PasteZelRecord(*source, amp->MakeClipboardRecord(), 0);
         source->SetImpedanceWindowForTests(2, percent);
-        amp->PasteRecord(source->MakeClipboardRecord(), kZelCmdPasteProperties);
+        PasteZelRecord(*amp, source->MakeClipboardRecord(), kZelCmdPasteProperties);
         break;
       }
     }
