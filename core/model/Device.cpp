@@ -405,6 +405,9 @@ void CDevice::DrawLed(Graphics& g, int colourCode, int left, int top, int right,
 }
 
 void CDevice::OnSystemSolo(bool solo) { (void)solo; }
+void CDevice::NotifySoloToOtherDevices(bool solo) {
+  if (m_host) m_host->NotifyOtherDevices(this, solo, CParameterChangeNotice{});
+}
 std::uint32_t CDevice::HasWarnings() { return m_warningBits; }
 std::string CDevice::GetStatusText() { return m_name; }
 int CDevice::GetOnlineStatusParamId() { return 0; }

@@ -154,6 +154,12 @@ class CDevice : protected CObjectProperties {
   void ApplyLinkedChange(const CParamValue& value, CSystemPass pass);
   // A snapshot's image recalled (ApplySnapshotData). UI thread.
   void RecallSnapshotImage(const CSnapshotData& data, CSystemPass pass);
+  // Another device of the system soloed a channel (solo) or ended its solo: the family mutes
+  // its unit's channels, or gives them back (OnSystemSolo). UI thread.
+  void ApplySystemSolo(bool solo, CSystemPass pass) {
+    (void)pass;
+    OnSystemSolo(solo);
+  }
   // The name the system gives a device it has just added (CSystem::AddDeviceNamed). UI thread.
   void SetName(const std::string& name, CSystemPass pass) {
     (void)pass;
@@ -251,7 +257,6 @@ class CDevice : protected CObjectProperties {
   // A round LED with a soft edge; colour codes kLedRed, kLedGreen, kLedYellow, any other
   // code draws nothing visible.
   virtual void DrawLed(Graphics& g, int colourCode, int left, int top, int right, int bottom);
-  virtual void OnSystemSolo(bool solo);
   virtual std::uint32_t HasWarnings();
   virtual std::string GetStatusText();
   // The device dropped off the bus (worker thread, or UI thread while offline).
@@ -458,6 +463,11 @@ class CDevice : protected CObjectProperties {
   void ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested);
   // Takes a snapshot's image (RecallSnapshotImage). Base: nothing.
   virtual void ApplySnapshotData(const CSnapshotData& data);
+  // Another device's solo (ApplySystemSolo). Base: nothing.
+  virtual void OnSystemSolo(bool solo);
+  // Tells the other devices of the system that a channel of this one was soloed (solo), or
+  // that its solo ended (IDeviceHost::NotifyOtherDevices). Nothing without a system.
+  void NotifySoloToOtherDevices(bool solo);
 
   // Writes to the comms error log that a reply to the record's command was answered but not
   // used, and why. Any thread.

@@ -304,8 +304,9 @@ class CSystem final : public IDeviceHost,
   // queue and records the new state. Frames of an earlier press still queued go out first.
   // They wait in the queue while the port is closed. UI thread.
   void SendGlobalMute(bool mute);
-  // Calls OnSystemSolo(solo) on every device of the list but the caller, in list order.
-  void NotifyOtherDevices(CDevice* caller, bool solo) override;
+  // Hands solo to every device of the list but the caller, in list order
+  // (CDevice::ApplySystemSolo).
+  void NotifyOtherDevices(CDevice* caller, bool solo, CParameterChangeNotice notice) override;
   // Appends the type code and the device ID of every amplifier (51 to 56) and breakout box
   // (34 to 47), in list order; neither list is cleared first.
   void CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes, std::vector<std::uint32_t>& deviceIds) const override;

@@ -220,7 +220,6 @@ class CZelSeriesDevice : public CZelBaseDevice {
   int HiddenChannel(std::uint32_t mode) const;
 
   // --- Protocol ---
-  void OnSystemSolo(bool muteAll) override;
   // Queues every setting, forced: gains, mute, standby, mode, delay, GPIO, threshold (one the
   // unit does not take stays unsent), windows.
   void SendAllSettings() override;
@@ -273,6 +272,8 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void SetImpedanceWindowForTests(int channel, std::uint8_t percent);
 
  protected:
+  // Another device's solo: every channel muted, or the mutes the amplifier holds sent again.
+  void OnSystemSolo(bool muteAll) override;
   // The paste of the clipboard record: command 0 all, kZelCmdPasteControls or
   // kZelCmdPasteProperties.
   void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) override;

@@ -29,6 +29,8 @@ class CDeviceTestAccess {
   // What the name and ID rows govern, set as a record or a reply sets it.
   static void SetName(CDevice& device, const std::string& name) { device.SetName(name); }
   static void SetDeviceId(CDevice& device, std::uint32_t id) { device.SetDeviceId(id); }
+  // A solo told to the other devices of the system, as a family's change path tells it.
+  static void NotifySoloToOtherDevices(CDevice& device, bool solo) { device.NotifySoloToOtherDevices(solo); }
   // A family's paste of a clipboard record past the check of the rights and of the unit
   // (PasteFromClipboard's), on the family class that declares the paste (CZelBaseDevice).
   template <class Family, class Record>
