@@ -15,7 +15,6 @@
 #include "ui/DevicePropertiesPane.h"
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
-#include "platform/TextFormat.h"
 
 namespace {
 
@@ -110,19 +109,9 @@ void CMainFrame::OnAddDeviceModel(std::uint32_t command) {
   if (!IsModelCommand(command)) return;
   const bool hollin2 = command == kHollin2Command;
   const std::uint32_t type = hollin2 ? kHollin2Type : command - kFirstModelCommand;
-  if (!m_system.AddDevice(type, hollin2 ? kHollin2Model : 0)) return;
+  if (!m_system.AddDeviceNamed(type, hollin2 ? kHollin2Model : 0)) return;
   const int index = m_system.GetDeviceCount() - 1;
   CDevice* device = m_system.GetDevice(index);
-  // "Device n" with the smallest n that no other device is named.
-  for (int n = 1;; ++n) {
-    const std::string name = FormatText("Device %d", n);
-    bool taken = false;
-    for (CDevice* other : m_system.GetDevices()) taken = taken || (other != device && other->GetName() == name);
-    if (!taken) {
-      device->SetName(name);
-      break;
-    }
-  }
   m_system.SetSelectedDevice(index);
   OnSelectDevice(device, false);
   m_deviceView->GetRack().Refresh();

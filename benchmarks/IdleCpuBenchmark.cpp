@@ -47,6 +47,7 @@
 #include "platform/Sync.h"
 #include "platform/SettingsStore.h"
 #include "tests/app/FakePrompts.h"
+#include "tests/support/ModelChanges.h"
 
 extern char** environ;
 
@@ -146,7 +147,7 @@ std::string WriteSystemFile() {
   CSystem system;
   for (int id = 1; id <= kUnits; ++id) {
     CDevice* device = system.CreateDevice(std::uint32_t(id), kNerex48, 0);
-    device->SetName("Unit " + std::to_string(id));
+    NameDevice(device, "Unit " + std::to_string(id));
     system.AppendDevice(device);
   }
   const std::string path = GetUserDataRoot() + "/idle.ovd";

@@ -13,6 +13,7 @@
 #include "core/system/System.h"
 #include "core/system/Zone.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "tests/support/ModelChanges.h"
 
 namespace processor_rack {
 
@@ -28,7 +29,7 @@ inline void Populate(CSystem& s, int units, int snapshots) {
   }
   for (int i = 0; i < units; ++i) {
     CDevice* d = s.CreateDevice(std::uint32_t(i + 1), kModels[std::size_t(i) % std::size(kModels)], 0);
-    d->SetName("Processor " + std::to_string(i));
+    NameDevice(d, "Processor " + std::to_string(i));
     s.AppendDevice(d);
     s.GetZones()[std::size_t(i) % 5]->AppendDevice(d);
   }

@@ -15,6 +15,7 @@
 #include "devices/processor/NerexSeriesDevice.h"
 #include "ui/DeviceRack.h"
 #include "ui/LiveMeterView.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ struct Views {
         const std::uint32_t id = std::uint32_t(z * 8 + i + 1);
         auto* device = static_cast<CNerexSeriesDevice*>(
             CreateNerexSeriesDevice(&system, nullptr, std::uint32_t(models[(z + i) % 4]), id, 0));
-        device->SetName("Array " + std::to_string(id));
+        NameDevice(device, "Array " + std::to_string(id));
         system.AppendDevice(device);
         zone->AppendDevice(device);
       }

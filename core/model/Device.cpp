@@ -210,6 +210,11 @@ bool CDevice::ApplyUserPropertyChange(CDeviceProperty& row) {
   return OnPropertyChanged(row);
 }
 
+bool CDevice::ValidateListedProperty(const CListForm& form, CNamedPropertyValue& value) {
+  return ValidatePropertyList([this](IDevicePropertyGrid& grid) { FillPropertiesPane(grid); },
+                              [this](CDeviceProperty& row) { return OnPropertyChanged(row); }, form, value);
+}
+
 std::string CDevice::GetUnitText() {
   return GetModelName() + (m_name.empty() ? "" : " " + m_name) + " ID: " + std::to_string(std::int32_t(m_deviceId));
 }
@@ -400,6 +405,9 @@ void CDevice::DrawLed(Graphics& g, int colourCode, int left, int top, int right,
 }
 
 void CDevice::OnSystemSolo(bool solo) { (void)solo; }
+void CDevice::NotifySoloToOtherDevices(bool solo) {
+  if (m_host) m_host->NotifyOtherDevices(this, solo, CParameterChangeNotice{});
+}
 std::uint32_t CDevice::HasWarnings() { return m_warningBits; }
 std::string CDevice::GetStatusText() { return m_name; }
 int CDevice::GetOnlineStatusParamId() { return 0; }

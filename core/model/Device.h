@@ -65,7 +65,10 @@ enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
 // Threads: every operation runs on the UI thread unless its comment names the worker.
 // The worker calls GetNextPollMessage, ProcessReply, the security operations,
 // UpdateCommsState and OnDisconnected; it holds the system's lock around ProcessReply.
-class CDevice : public CObjectProperties {
+// The property list of CObjectProperties is the device's own (protected): its edit,
+// ValidateProperty, changes the device past the right to edit device properties, so no window
+// reaches it through the interface either.
+class CDevice : protected CObjectProperties {
  public:
   // host is the owning system (null only for a device built on its own); frame receives the
   // device's posts (may be null).
@@ -77,9 +80,8 @@ class CDevice : public CObjectProperties {
   CDevice& operator=(const CDevice&) = delete;
 
   // --- CObjectProperties (base: nothing to copy or paste) ---
-  // Base: no property list; every edit refused.
+  // Base: no property list (ValidateProperty, below, refuses every edit).
   void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
   void CopyToClipboard(std::uint32_t command) override;
   bool CanCopy(std::uint32_t command) override;
   void PasteFromClipboard(std::uint32_t command) override;
@@ -103,10 +105,9 @@ class CDevice : public CObjectProperties {
   virtual void OnUpdateContextMenuCommand(CCmdUI& cmdUI);
   // Status codes 103 to 109 that the family posted with FrameMsg::kStatusEvent.
   virtual void OnStatusEvent(int statusCode);
-  // Adds the device's groups of rows to the properties grid; the base adds none.
+  // Adds the device's groups of rows to the properties grid; the base adds none. A row edited
+  // there comes back through ApplyUserPropertyChange.
   virtual void FillPropertiesPane(IDevicePropertyGrid& grid);
-  // True when the change was accepted; false with the row's error text set.
-  virtual bool OnPropertyChanged(CDeviceProperty& row);
   // Class name of the family's control-panel view; null when the family has none.
   virtual const char* GetControlPanelClass() = 0;
   virtual std::string GetModelName() = 0;
@@ -129,7 +130,9 @@ class CDevice : public CObjectProperties {
   virtual std::uint32_t ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const;
   // The same for a row of the properties pane: refused with kNoRightToEditRefusal as the row's
   // message while the current user lacks the right to edit device properties; otherwise
-  // OnPropertyChanged. UI thread.
+  // OnPropertyChanged, which is not public: the family's handling of a row, and the property
+  // list's edit (ValidateProperty) that commits through it, are reached from outside only here.
+  // UI thread.
   bool ApplyUserPropertyChange(CDeviceProperty& row);
   // The rights (restriction bits, User.h) that a person's change of the parameter needs; 0 for
   // a parameter whose change reaches no unit. Base: the right to use device controls.
@@ -151,6 +154,17 @@ class CDevice : public CObjectProperties {
   void ApplyLinkedChange(const CParamValue& value, CSystemPass pass);
   // A snapshot's image recalled (ApplySnapshotData). UI thread.
   void RecallSnapshotImage(const CSnapshotData& data, CSystemPass pass);
+  // Another device of the system soloed a channel (solo) or ended its solo: the family mutes
+  // its unit's channels, or gives them back (OnSystemSolo). UI thread.
+  void ApplySystemSolo(bool solo, CSystemPass pass) {
+    (void)pass;
+    OnSystemSolo(solo);
+  }
+  // The name the system gives a device it has just added (CSystem::AddDeviceNamed). UI thread.
+  void SetName(const std::string& name, CSystemPass pass) {
+    (void)pass;
+    SetName(name);
+  }
   // Shows what the device holds for its online and offline status parameters, or for its
   // warning status parameter: the open panel, the custom panels and the linked parameters
   // follow (GetCurrentValue through the base change path); nothing goes to the unit. The frame
@@ -243,7 +257,6 @@ class CDevice : public CObjectProperties {
   // A round LED with a soft edge; colour codes kLedRed, kLedGreen, kLedYellow, any other
   // code draws nothing visible.
   virtual void DrawLed(Graphics& g, int colourCode, int left, int top, int right, int bottom);
-  virtual void OnSystemSolo(bool solo);
   virtual std::uint32_t HasWarnings();
   virtual std::string GetStatusText();
   // The device dropped off the bus (worker thread, or UI thread while offline).
@@ -265,13 +278,7 @@ class CDevice : public CObjectProperties {
   // --- Non-virtual members ---
   CUuid GetUuid() const { return m_uuid; }
   std::string GetName() const { return m_name; }
-  void SetName(const std::string& name) { m_name = name; }
   std::uint32_t GetDeviceId() const { return m_deviceId; }
-  // A new ID drops what was queued for the old one (its frames name the old ID) and ends a
-  // conflict found at the old ID. Online the unit at the new ID is taken up as at going online:
-  // in a "Send" session it gets the file's settings, in a "Retrieve" session it is read. The
-  // open panel shows the new ID. UI thread.
-  void SetDeviceId(std::uint32_t id);
   // True when the worker may address the device: it has an ID of its own (ID 0 addresses every
   // unit of a model on the bus) whose frames reach its unit alone, and it is not left out for an
   // earlier device of the file that the same frames reach (SetLeftOut). Any thread.
@@ -453,6 +460,27 @@ class CDevice : public CObjectProperties {
   bool HasParamId(std::uint32_t id) const;
 
  protected:
+  // --- What the properties rows govern (UI thread) ---
+  // The name and the ID are set by the family's own code: the handling of a row (reached through
+  // ApplyUserPropertyChange), the change path, a unit's reply and the records.
+  void SetName(const std::string& name) { m_name = name; }
+  // A new ID drops what was queued for the old one (its frames name the old ID) and ends a
+  // conflict found at the old ID. Online the unit at the new ID is taken up as at going online:
+  // in a "Send" session it gets the file's settings, in a "Retrieve" session it is read. The
+  // open panel shows the new ID.
+  void SetDeviceId(std::uint32_t id);
+
+  // --- A row of the properties pane and the property list (UI thread) ---
+  // One edited row (ApplyUserPropertyChange): true when the change was accepted; false with the
+  // row's error text set. Base: every row refused.
+  virtual bool OnPropertyChanged(CDeviceProperty& row);
+  // One edited value of the property list: false, with the refusal's text in value, when it is
+  // refused. Base: every value refused.
+  bool ValidateProperty(CNamedPropertyValue& value) override;
+  // The property list's edit made of the grid's rows and checks (FillPropertiesPane,
+  // OnPropertyChanged), in the family's form of the list (ValidatePropertyList).
+  bool ValidateListedProperty(const CListForm& form, CNamedPropertyValue& value);
+
   // --- The change path (UI thread) ---
   // The family applies, clamps and queues the change, then calls this base, which refreshes
   // the open panel and the custom panels and spreads the value to linked parameters. Reached
@@ -467,6 +495,11 @@ class CDevice : public CObjectProperties {
   void ApplyKeptControlChange(const CParamValue& stored, const CParamValue& requested);
   // Takes a snapshot's image (RecallSnapshotImage). Base: nothing.
   virtual void ApplySnapshotData(const CSnapshotData& data);
+  // Another device's solo (ApplySystemSolo). Base: nothing.
+  virtual void OnSystemSolo(bool solo);
+  // Tells the other devices of the system that a channel of this one was soloed (solo), or
+  // that its solo ended (IDeviceHost::NotifyOtherDevices). Nothing without a system.
+  void NotifySoloToOtherDevices(bool solo);
 
   // Writes to the comms error log that a reply to the record's command was answered but not
   // used, and why. Any thread.

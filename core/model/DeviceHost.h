@@ -16,8 +16,8 @@ class CDevice;
 struct CParamValue;
 
 // Made only by a device's change path (CDevice): the system hears of a change of a device's
-// parameter from the device alone, so that no window spreads a value over the links past the
-// rights gate (CDevice::ApplyUserChange).
+// parameter, and of a solo, from the device alone, so that no window spreads a value over the
+// links or mutes the other units past the rights gate (CDevice::ApplyUserChange).
 class CParameterChangeNotice {
   friend class CDevice;
   CParameterChangeNotice() = default;
@@ -42,8 +42,9 @@ class IDeviceHost {
   virtual bool IsSelectedDevice(const CDevice* device) const = 0;
   // Shows a file error through the user interface (nothing without one).
   virtual void ShowFileError(const std::string& text, const std::string& caption) const = 0;
-  // Calls OnSystemSolo(solo) on every device of the list but the caller, in list order.
-  virtual void NotifyOtherDevices(CDevice* caller, bool solo) = 0;
+  // Hands solo to every device of the list but the caller, in list order
+  // (CDevice::ApplySystemSolo).
+  virtual void NotifyOtherDevices(CDevice* caller, bool solo, CParameterChangeNotice notice) = 0;
   // Appends the type code and the device ID of every amplifier and breakout box, in list order.
   virtual void CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes,
                                    std::vector<std::uint32_t>& deviceIds) const = 0;

@@ -66,6 +66,20 @@ bool CSystem::AddDevice(std::uint32_t typeCode, std::uint32_t modelIndex) {
   return true;
 }
 
+bool CSystem::AddDeviceNamed(std::uint32_t typeCode, std::uint32_t modelIndex) {
+  if (!AddDevice(typeCode, modelIndex)) return false;
+  CDevice* device = GetDevice(GetDeviceCount() - 1);
+  const std::vector<CDevice*> devices = GetDevices();
+  for (int n = 1;; ++n) {
+    const std::string name = FormatText("Device %d", n);
+    if (std::none_of(devices.begin(), devices.end(),
+                     [&](CDevice* other) { return other != device && other->GetName() == name; })) {
+      device->SetName(name, CDevice::CSystemPass{});
+      return true;
+    }
+  }
+}
+
 // --- Zones ---
 
 CZone* CSystem::AddZone() {

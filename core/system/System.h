@@ -304,8 +304,9 @@ class CSystem final : public IDeviceHost,
   // queue and records the new state. Frames of an earlier press still queued go out first.
   // They wait in the queue while the port is closed. UI thread.
   void SendGlobalMute(bool mute);
-  // Calls OnSystemSolo(solo) on every device of the list but the caller, in list order.
-  void NotifyOtherDevices(CDevice* caller, bool solo) override;
+  // Hands solo to every device of the list but the caller, in list order
+  // (CDevice::ApplySystemSolo).
+  void NotifyOtherDevices(CDevice* caller, bool solo, CParameterChangeNotice notice) override;
   // Appends the type code and the device ID of every amplifier (51 to 56) and breakout box
   // (34 to 47), in list order; neither list is cleared first.
   void CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes, std::vector<std::uint32_t>& deviceIds) const override;
@@ -416,6 +417,9 @@ class CSystem final : public IDeviceHost,
   // Adds a device with ID 0 to the zone of the selected device (else the first zone). False
   // when no family takes the type.
   bool AddDevice(std::uint32_t typeCode, std::uint32_t modelIndex);
+  // The same, the new device named "Device n" with the smallest n from 1 up that no other
+  // device of the list is named (the Add Device command). UI thread.
+  bool AddDeviceNamed(std::uint32_t typeCode, std::uint32_t modelIndex);
   // The zone that holds the selected device; null when none is selected or no zone holds it.
   CZone* GetSelectedDeviceZone() const;
   // A new zone "Zone" at the end; posts the rack and live-meter redraws.

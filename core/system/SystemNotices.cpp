@@ -18,9 +18,10 @@ void CSystem::SendGlobalMute(bool mute) {
   m_comms.QueueSystemMessagesBehind(std::move(frames));
 }
 
-void CSystem::NotifyOtherDevices(CDevice* caller, bool solo) {
+void CSystem::NotifyOtherDevices(CDevice* caller, bool solo, CParameterChangeNotice notice) {
+  (void)notice;
   for (CDevice* device : GetDevices())
-    if (device != caller) device->OnSystemSolo(solo);
+    if (device != caller) device->ApplySystemSolo(solo, CDevice::CSystemPass{});
 }
 
 void CSystem::CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes, std::vector<std::uint32_t>& deviceIds) const {

@@ -48,4 +48,6 @@ int CPannexDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
 }
 std::string CPannexDevice::GetStatusText() { return UnpolledStatusText(*this); }
 void CPannexDevice::FillPropertiesPane(IDevicePropertyGrid& grid) { FillUnpolledRows(*this, grid); }
-bool CPannexDevice::OnPropertyChanged(CDeviceProperty& row) { return ApplyUnpolledRow(*this, row); }
+bool CPannexDevice::OnPropertyChanged(CDeviceProperty& row) {
+  return ApplyUnpolledRow(*this, row, [this](std::uint32_t id) { SetDeviceId(id); });
+}

@@ -26,18 +26,20 @@ class CPannexDevice : public CDevice {
   int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
   std::string GetStatusText() override;
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
-  bool OnPropertyChanged(CDeviceProperty& row) override;
 
   // Worker thread. Queued messages once the security step is through; nothing while ignored
   // or while a paste runs.
   bool GetNextPollMessage(CControlMessage& record) override;
   void ProcessReply(CControlMessage& record) override;
 
-  // Mutes (true) or unmutes (false) the module by a queued write in the module layout of the
-  // global mute: F1 00 08 T id 0D 20 M S, M 2 or 0.
-  void OnSystemSolo(bool solo) override;
-
   CManualResetEvent* GetPasteEvent() const { return m_pasteInProgress.get(); }
+
+ protected:
+  // The ID row (ApplyUserPropertyChange).
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+  // Another device's solo: mutes (true) or unmutes (false) the module by a queued write in the
+  // module layout of the global mute: F1 00 08 T id 0D 20 M S, M 2 or 0.
+  void OnSystemSolo(bool solo) override;
 
  private:
   std::unique_ptr<CManualResetEvent> m_pasteInProgress;

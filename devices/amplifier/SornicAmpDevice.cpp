@@ -20,4 +20,6 @@ int CSornicAmpDevice::DrawTile(Graphics* g, const CRect& rect, int blinkPhase) {
 }
 std::string CSornicAmpDevice::GetStatusText() { return UnpolledStatusText(*this); }
 void CSornicAmpDevice::FillPropertiesPane(IDevicePropertyGrid& grid) { FillUnpolledRows(*this, grid); }
-bool CSornicAmpDevice::OnPropertyChanged(CDeviceProperty& row) { return ApplyUnpolledRow(*this, row); }
+bool CSornicAmpDevice::OnPropertyChanged(CDeviceProperty& row) {
+  return ApplyUnpolledRow(*this, row, [this](std::uint32_t id) { SetDeviceId(id); });
+}

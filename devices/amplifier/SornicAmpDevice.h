@@ -20,5 +20,8 @@ class CSornicAmpDevice : public CZelFramedDevice {
   int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
   std::string GetStatusText() override;
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
+
+ protected:
+  // The ID row (ApplyUserPropertyChange).
   bool OnPropertyChanged(CDeviceProperty& row) override;
 };

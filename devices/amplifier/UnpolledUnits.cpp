@@ -63,7 +63,7 @@ void FillUnpolledRows(CDevice& device, IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(general));
 }
 
-bool ApplyUnpolledRow(CDevice& device, CDeviceProperty& row) {
+bool ApplyUnpolledRow(CDevice& device, CDeviceProperty& row, const std::function<void(std::uint32_t)>& takeId) {
   if (row.GetData() != kPropId) return false;
   const auto id = std::uint64_t(row.GetNumber());
   if (std::optional<std::string> refusal = device.DeviceIdInUseRefusal(id)) {
@@ -76,7 +76,7 @@ bool ApplyUnpolledRow(CDevice& device, CDeviceProperty& row) {
     return false;
   }
   if (id == device.GetDeviceId()) return true;
-  device.SetDeviceId(std::uint32_t(id));
+  takeId(std::uint32_t(id));
   device.Post(FrameMsg::kRefreshRack);
   if (IDeviceHost* host = device.GetHost()) host->SetModified(true);
   return true;

@@ -4,6 +4,8 @@
 // the program alone keeps, can be changed. UI thread.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 class CDevice;
@@ -22,6 +24,6 @@ std::string UnpolledStatusText(CDevice& device);
 // right to edit device properties while the unit is not connected.
 void FillUnpolledRows(CDevice& device, IDevicePropertyGrid& grid);
 // A new ID from the "ID" row: refused with "Device ID <n> already in use" when another device
-// has it (0 never is), else stored, the rack redrawn and the file marked. Any other row is
-// refused.
-bool ApplyUnpolledRow(CDevice& device, CDeviceProperty& row);
+// has it (0 never is), else handed to takeId, which the device gives its own SetDeviceId, the
+// rack redrawn and the file marked. Any other row is refused.
+bool ApplyUnpolledRow(CDevice& device, CDeviceProperty& row, const std::function<void(std::uint32_t)>& takeId);

@@ -198,9 +198,7 @@ void CZelBaseDevice::GetProperties(std::vector<CPropertyItem>& items) {
   AppendPropertyList(*this, ListForm(), items);
 }
 
-bool CZelBaseDevice::ValidateProperty(CNamedPropertyValue& value) {
-  return ValidatePropertyList(*this, ListForm(), value);
-}
+bool CZelBaseDevice::ValidateProperty(CNamedPropertyValue& value) { return ValidateListedProperty(ListForm(), value); }
 
 std::string CZelBaseDevice::ControlChangeRefusal(const CParamValue& value) const {
   if (value.id == m_family.paramName) return NameRefusal(value.GetText(), kZelNameBytes, "Device");

@@ -281,10 +281,8 @@ class CZelBaseDevice : public CZelFramedDevice {
   void PasteFromClipboard(std::uint32_t command) override;
   // The format registered under the family's name.
   std::uint32_t GetClipboardFormat() override;
-  // The 28-byte clipboard record of the settings now, and its paste (command 0 all,
-  // kAmpCmdPasteControls or kAmpCmdPasteProperties).
+  // The 28-byte clipboard record of the settings now.
   virtual ZelClipboardRecord MakeClipboardRecord() const = 0;
-  virtual void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) = 0;
   // The amplifier families' menu entries and paste rule (above).
   bool CanPaste(std::uint32_t command) override;
   void BuildContextMenu(CMenu& menu, int argument) override;
@@ -294,11 +292,9 @@ class CZelBaseDevice : public CZelFramedDevice {
   void OnUpdateContextMenuCommand(CCmdUI& cmdUI) override;
 
   // --- Properties ---
-  // One row's edit; a refused one shows its message at the row.
-  bool OnPropertyChanged(CDeviceProperty& row) override;
-  // The property list: the grid's rows and checks in the family's list form.
+  // The property list: the grid's rows and checks in the family's list form; its edit is
+  // ValidateProperty.
   void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
   virtual CListForm ListForm() const = 0;
 
   // Reads a key of the firmware version table; the default is ReadIniValue ("Orvak.ini"
@@ -315,6 +311,13 @@ class CZelBaseDevice : public CZelFramedDevice {
   void SetPollCounter(std::uint32_t counter) { m_pollCounter = counter; }
 
  protected:
+  // The paste of a clipboard record (command 0 all, kAmpCmdPasteControls or
+  // kAmpCmdPasteProperties), reached through PasteFromClipboard once CanPaste agrees.
+  virtual void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) = 0;
+  // One row's edit; a refused one shows its message at the row. The property list's edit goes
+  // through the same rows and checks.
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
   // The family's routes of the change, then the file marked modified unless the route says
   // the change leaves it alone (a page turn, an identify). UI thread.
   void ApplyControlChange(const CParamValue& value) override;
@@ -409,4 +412,7 @@ class CZelBaseDevice : public CZelFramedDevice {
   };
   std::vector<Notice> m_notices;  // worker: those of the reply being decoded
   bool m_counted = false;         // counted in the family's instances
+
+  // The tests paste records as the family's code does (tests/support/ModelChanges.h).
+  friend class CDeviceTestAccess;
 };

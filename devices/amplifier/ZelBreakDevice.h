@@ -126,8 +126,6 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   bool IsReadOutComplete() const override;
 
   // --- Protocol ---
-  // A box carries no solo: another device's solo sends it nothing.
-  void OnSystemSolo(bool solo) override { CDevice::OnSystemSolo(solo); }
   // Queues, forced, every channel's gain, the mute mask and the GPIO byte.
   void SendAllSettings() override;
   // The network-master list (command 70) of the system's Zel units now.
@@ -138,10 +136,8 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   void SerializeStream(CDataStream& ds) override;
   CSnapshotData* CreateSnapshotData() override;
   void OnStatusEvent(int hint) override;
-  // The clipboard record (format "ZelBreakSettings") and its paste: command 0 all,
-  // kAmpCmdPasteControls the mixer, kAmpCmdPasteProperties the GPIO.
+  // The clipboard record (format "ZelBreakSettings").
   ZelClipboardRecord MakeClipboardRecord() const override;
-  void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) override;
 
   // --- Tile ---
   int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
@@ -170,6 +166,11 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   void SetBlockReceivedWord(std::uint32_t word) { m_haveRead = word; }
 
  protected:
+  // A box carries no solo: another device's solo sends it nothing.
+  void OnSystemSolo(bool solo) override { CDevice::OnSystemSolo(solo); }
+  // The paste of the clipboard record: command 0 all, kAmpCmdPasteControls the mixer,
+  // kAmpCmdPasteProperties the GPIO.
+  void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) override;
   // A snapshot's image recalled (RecallSnapshotImage).
   void ApplySnapshotData(const CSnapshotData& data) override;
   // The status read (command 63).

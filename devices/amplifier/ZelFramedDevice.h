@@ -47,14 +47,14 @@ class CZelFramedDevice : public CDevice {
   bool BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users) override;
   void DecodeSecurityBlock(const std::uint8_t* reply, CUserList& users) override;
 
-  // Mutes every channel (true) or unmutes (false) by a queued write of command 0x20.
-  void OnSystemSolo(bool solo) override;
-
   // Signalled while a paste rewrites the settings: the poll sends nothing meanwhile.
   CManualResetEvent* GetPollGate() const { return m_pollGate.get(); }
   bool IsPollGateSet() const { return m_pollGate && m_pollGate->IsSet(); }
 
  protected:
+  // Another device's solo: mutes every channel (true) or unmutes (false) by a queued write of
+  // command 0x20.
+  void OnSystemSolo(bool solo) override;
   // Worker thread. What a device sends while its security step is pending; the base sends
   // nothing.
   virtual bool PollWhileSecurityPending(CControlMessage& record);

@@ -21,7 +21,7 @@ void CZelSeriesDevice::ReleaseSolo() {
   }
   Write(kZelCmdMute, {mask});
   RefreshMutesAndSolos();
-  m_host->NotifyOtherDevices(this, false);
+  NotifySoloToOtherDevices(false);
 }
 
 void CZelSeriesDevice::StartStandbyHoldOff() {
@@ -97,7 +97,7 @@ bool CZelSeriesDevice::ChangeSolo(int channel, const CParamValue& value) {
     }
   }
   Write(kZelCmdMute, {mute});
-  m_host->NotifyOtherDevices(this, on);
+  NotifySoloToOtherDevices(on);
   RefreshMutesAndSolos();
   return true;
 }

@@ -220,7 +220,6 @@ class CZelSeriesDevice : public CZelBaseDevice {
   int HiddenChannel(std::uint32_t mode) const;
 
   // --- Protocol ---
-  void OnSystemSolo(bool muteAll) override;
   // Queues every setting, forced: gains, mute, standby, mode, delay, GPIO, threshold (one the
   // unit does not take stays unsent), windows.
   void SendAllSettings() override;
@@ -230,10 +229,8 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void SerializeStream(CDataStream& ds) override;
   CSnapshotData* CreateSnapshotData() override;
   void OnStatusEvent(int hint) override;
-  // The clipboard record (format "ZelSeriesSettings") and its paste: command 0 all,
-  // kZelCmdPasteControls or kZelCmdPasteProperties.
+  // The clipboard record (format "ZelSeriesSettings").
   ZelClipboardRecord MakeClipboardRecord() const override;
-  void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) override;
 
   // --- Tiles ---
   int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
@@ -275,6 +272,11 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void SetImpedanceWindowForTests(int channel, std::uint8_t percent);
 
  protected:
+  // Another device's solo: every channel muted, or the mutes the amplifier holds sent again.
+  void OnSystemSolo(bool muteAll) override;
+  // The paste of the clipboard record: command 0 all, kZelCmdPasteControls or
+  // kZelCmdPasteProperties.
+  void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) override;
   // A snapshot's image recalled (RecallSnapshotImage).
   void ApplySnapshotData(const CSnapshotData& data) override;
   // The name read (command 0x3C).

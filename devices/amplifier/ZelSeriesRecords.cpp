@@ -187,7 +187,7 @@ void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t co
   }
   if (wasSolo) {
     RefreshMutesAndSolos();
-    m_host->NotifyOtherDevices(this, false);
+    NotifySoloToOtherDevices(false);
   }
   // A record names its source's channel count, and that many stored entries take its values
   // (a Zel-6 record fills all four on a two-channel model); a damaged count stops at four.

@@ -280,25 +280,6 @@ void QueueNames(CNerexSeriesDevice& d) {
   QueueBuilt(d, false, [&](CControlMessage& m) { return BuildBlock35Message(d, m); });
 }
 
-void DeviceName(CNerexSeriesDevice& d, const std::string& text) {
-  // A name the unit would not keep as typed is refused from every control that edits it (the
-  // grid, a text widget), and what shows it shows the name kept again: the app, the file and
-  // the unit hold one name.
-  if (!DeviceNameRefusal(text).empty()) {
-    Renotify(d, kParamDeviceName);
-    return;
-  }
-  {
-    CSingleLock lock(d.SettingsLock());
-    d.SetName(text);
-  }
-  QueueNames(d);
-  d.Post(FrameMsg::kRefreshRack);
-  d.Post(FrameMsg::kPanelCaption);
-  Renotify(d, kParamDeviceName);
-  d.Post(FrameMsg::kRedrawMeterEntry);
-}
-
 // A channel name holds the first eight characters as 7-bit bytes, as the unit receives them.
 void ChannelName(CNerexSeriesDevice& d, const CParamValue& value) {
   const int id = value.id;
@@ -580,7 +561,6 @@ bool ApplyChannelSettingChange(CNerexSeriesDevice& d, const CParamValue& value) 
   else if (InRange(id, kParamOutputGain, 8)) OutputGain(d, id - kParamOutputGain, value);
   else if (InRange(id, kParamInputMute, 12)) Mute(d, id, value.flag != 0);
   else if (InRange(id, kParamOutputPhase, 8)) Polarity(d, id - kParamOutputPhase, value.flag != 0);
-  else if (id == kParamDeviceName) DeviceName(d, value.text);
   else if (InRange(id, kParamInputName, 12)) ChannelName(d, value);
   else if (InRange(id, kParamInputDelay, 12)) Delay(d, value);
   else if (InRange(id, kParamMatrixGain, 32)) MatrixGain(d, id, value.value);
@@ -641,6 +621,25 @@ void CNerexSeriesDevice::ApplyAnsweredChange(const CParamValue& value, CChangeAn
   else ApplyControlChange(value);
 }
 
+void CNerexSeriesDevice::ChangeDeviceName(const std::string& text) {
+  // A name the unit would not keep as typed is refused from every control that edits it (the
+  // grid, a text widget), and what shows it shows the name kept again: the app, the file and
+  // the unit hold one name.
+  if (!DeviceNameRefusal(text).empty()) {
+    Renotify(*this, kParamDeviceName);
+    return;
+  }
+  {
+    CSingleLock lock(SettingsLock());
+    SetName(text);
+  }
+  QueueNames(*this);
+  Post(FrameMsg::kRefreshRack);
+  Post(FrameMsg::kPanelCaption);
+  Renotify(*this, kParamDeviceName);
+  Post(FrameMsg::kRedrawMeterEntry);
+}
+
 void CNerexSeriesDevice::ApplyChange(const CParamValue& value, CChangeAnswer& answer) {
   const int id = value.id;
   // Online with the unit away, a setting would change in the file and the windows only.
@@ -660,6 +659,10 @@ void CNerexSeriesDevice::ApplyChange(const CParamValue& value, CChangeAnswer& an
   // was asked before the change came in (ConfirmationFor, HandPresetAction): nothing waits here.
   std::optional<CSettingsChange> change;
   if (!IsPanelOnlyId(id)) change.emplace(*this);
+  if (id == kParamDeviceName) {
+    ChangeDeviceName(value.text);
+    return;
+  }
   if (ApplyChannelSettingChange(*this, value)) return;
   if (ApplyEqDynamicsChange(*this, value)) return;
   if (ApplyPresetActionChange(*this, value, answer)) return;

@@ -48,7 +48,8 @@ void QueuePackedWrite(CNerexSeriesDevice& device, std::uint32_t command, const s
 void QueuePlainWrite(CNerexSeriesDevice& device, std::uint32_t command, const std::vector<std::uint8_t>& payload);
 
 // The groups of ids; each returns false for an id outside its groups and then does nothing.
-// They run inside ApplyControlChange's guard and exit.
+// They run inside ApplyControlChange's guard and exit. The device name is the device's own
+// piece (it alone stores a name).
 bool ApplyChannelSettingChange(CNerexSeriesDevice& device, const CParamValue& value);
 bool ApplyEqDynamicsChange(CNerexSeriesDevice& device, const CParamValue& value);
 // The preset, preset-file and timed-preset actions (ids 420-427, 436-438, 495, 497-500), with

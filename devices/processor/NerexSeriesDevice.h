@@ -373,12 +373,12 @@ class CNerexSeriesDevice : public CDevice {
   // Snapshot image of the live settings (format 2); its recall is ApplySnapshotData.
   CSnapshotData* CreateSnapshotData() override;
 
-  // The rows of the grid, group by group.
+  // The rows of the grid, group by group; an edited row comes back through
+  // ApplyUserPropertyChange (OnPropertyChanged).
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
-  bool OnPropertyChanged(CDeviceProperty& row) override;
-  // The property list: the grid's rows and checks in the list's form (ListForm).
+  // The property list: the grid's rows and checks in the list's form (ListForm); its edit is
+  // ValidateProperty.
   void GetProperties(std::vector<CPropertyItem>& items) override;
-  bool ValidateProperty(CNamedPropertyValue& value) override;
   CListForm ListForm() const;
 
   // Rack tile and live-meter column.
@@ -413,6 +413,10 @@ class CNerexSeriesDevice : public CDevice {
   // ====== end of records, snapshots, properties, tiles, clipboard, paste and context menu ======
 
  protected:
+  // One edited row of the grid, and one edited value of the property list through the same
+  // rows and checks.
+  bool OnPropertyChanged(CDeviceProperty& row) override;
+  bool ValidateProperty(CNamedPropertyValue& value) override;
   // The one entry of every change of a setting: converts and clamps the value, stores it for
   // the channel and its link group, queues the unit's write (dropped while offline) and pushes
   // the stored values to the panel, the custom panels and the links. Every change that is not
@@ -431,6 +435,9 @@ class CNerexSeriesDevice : public CDevice {
   friend void RenotifyKept(CNerexSeriesDevice& device, int id, const CParamValue& requested);
   // The change path of ApplyControlChange and ApplyAnsweredChange.
   void ApplyChange(const CParamValue& value, CChangeAnswer& answer);
+  // Its piece for the device name: stored, written to the unit and shown, or, for a name the
+  // unit would not keep as typed, refused with the name kept shown again.
+  void ChangeDeviceName(const std::string& text);
 
   // Polling (worker).
   void FillIdentificationRequest(CControlMessage& record);

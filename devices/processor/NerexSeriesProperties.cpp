@@ -112,9 +112,10 @@ std::uint64_t AsUnsigned(std::int64_t v) {
 
 class CPropertyEditor {
  public:
-  // change hands a value to the device's change path.
-  CPropertyEditor(CNerexSeriesDevice& d, std::function<void(const CParamValue&)> change)
-      : m_d(d), m_change(std::move(change)) {}
+  // change hands a value to the device's change path, takeId a new ID to the device.
+  CPropertyEditor(CNerexSeriesDevice& d, std::function<void(const CParamValue&)> change,
+                  std::function<void(std::uint32_t)> takeId)
+      : m_d(d), m_change(std::move(change)), m_takeId(std::move(takeId)) {}
 
   // True when accepted (or nothing to do); false with the message (possibly empty) in refusal.
   bool Apply(const CEdit& e, std::string& refusal);
@@ -164,6 +165,7 @@ class CPropertyEditor {
 
   CNerexSeriesDevice& m_d;
   std::function<void(const CParamValue&)> m_change;
+  std::function<void(std::uint32_t)> m_takeId;
 };
 
 const std::pair<std::int32_t, CPropertyEditor::Handler> CPropertyEditor::kHandlers[] = {
@@ -210,7 +212,7 @@ bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
     refusal = std::move(range);
     return false;
   }
-  m_d.SetDeviceId(std::uint32_t(id));
+  m_takeId(std::uint32_t(id));
   m_d.Post(FrameMsg::kRefreshRack);
   Modified();
   // The panel's caption follows a new ID from the grid; the list posts only the rack's refresh.
@@ -414,9 +416,7 @@ void CNerexSeriesDevice::GetProperties(std::vector<CPropertyItem>& items) {
   AppendPropertyList(*this, ListForm(), items);
 }
 
-bool CNerexSeriesDevice::ValidateProperty(CNamedPropertyValue& value) {
-  return ValidatePropertyList(*this, ListForm(), value);
-}
+bool CNerexSeriesDevice::ValidateProperty(CNamedPropertyValue& value) { return ValidateListedProperty(ListForm(), value); }
 
 // --- The properties grid ---
 
@@ -522,7 +522,10 @@ bool CNerexSeriesDevice::OnPropertyChanged(CDeviceProperty& row) {
   bool applied = false;
   {
     const CSettingsChange change(*this);
-    applied = CPropertyEditor(*this, [this](const CParamValue& value) { ApplyControlChange(value); }).Apply(e, refusal);
+    applied = CPropertyEditor(
+                  *this, [this](const CParamValue& value) { ApplyControlChange(value); },
+                  [this](std::uint32_t id) { SetDeviceId(id); })
+                  .Apply(e, refusal);
   }
   if (!applied) {
     if (!refusal.empty()) row.SetErrorText(refusal);

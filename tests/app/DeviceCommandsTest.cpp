@@ -128,7 +128,7 @@ TEST_P(DeleteLinkedDevice, KeepsTheLinksMasterThroughApplyingSaveAndReopen) {
   const std::vector<std::string> names{"A", "B", "C"};
   CLink* link = System().AddLink();
   for (int i = 0; i < 3; ++i) {
-    units[std::size_t(i)]->SetName(names[std::size_t(i)]);
+    NameDevice(units[std::size_t(i)], names[std::size_t(i)]);
     ModelChange(units[std::size_t(i)], CParamValue(kParamInputGain, -10.0f * float(i + 1), ParamKind::kLevel));
     link->AddMember(units[std::size_t(i)]->GetUuid(), kParamInputGain);
   }

@@ -34,6 +34,7 @@
 #include "platform/File.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/TestDevices.h"
 #include "tools/devsim/SimUnit.h"
 #include "ui/SettingsSheet.h"
@@ -53,7 +54,7 @@ class FileCommandsTest : public FrameTest {
   // A device of the test family named name, appended to the system and its first zone.
   static CDevice* AddDevice(CSystem& system, const std::string& name) {
     CDevice* device = system.CreateDevice(7, CFileTestDevice::kPlainType, 0);
-    device->SetName(name);
+    NameDevice(device, name);
     system.AppendDevice(device);
     system.GetZones()[0]->AppendDevice(device);
     system.SetModified(true);
@@ -895,7 +896,7 @@ TEST_P(AutosaveKindTest, Autosave_KeepsEveryKindOfChangeAndWritesNothingElse) {
     CSystem file;
     AddDevice(file, "A");
     CDevice* amp = file.CreateDevice(5, 51, 0);
-    amp->SetName("Amp");
+    NameDevice(amp, "Amp");
     file.AppendDevice(amp);
     file.GetZones()[0]->AppendDevice(amp);
     ASSERT_TRUE(file.SaveFile(path));

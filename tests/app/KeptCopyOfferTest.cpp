@@ -21,6 +21,7 @@
 #include "tests/app/FrameFixture.h"
 #include "tests/platform/OtherProcesses.h"
 #include "tests/support/FileTestDevices.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ class KeptCopyOfferTest : public FrameTest {
     CSystem system;
     for (int i = 0; i < count; ++i) {
       CDevice* device = system.CreateDevice(std::uint32_t(i + 1), CFileTestDevice::kPlainType, 0);
-      device->SetName(name);
+      NameDevice(device, name);
       system.AppendDevice(device);
       system.GetZones()[0]->AppendDevice(device);
     }

@@ -19,6 +19,7 @@
 #include "platform/Image.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FirmwareTableFile.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/TileImages.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimProcessor.h"
@@ -75,7 +76,7 @@ class OfflineLooksTest : public SimBusFrameTest {
     const std::pair<std::uint32_t, std::uint32_t> units[] = {{1, 120}, {4, 16}, {2, 52}, {3, 40}};
     for (auto [id, type] : units) {
       CDevice* d = system.CreateDevice(id, type, 0);
-      d->SetName("File " + std::to_string(id));
+      NameDevice(d, "File " + std::to_string(id));
       system.AppendDevice(d);
       system.GetZones()[0]->AppendDevice(d);
     }
@@ -122,7 +123,7 @@ TEST_F(OfflineLooksTest, AfterRetrieveThePropertiesPaneShowsTheNameTheUnitSent) 
   EXPECT_TRUE(WaitFor([&] { return ShownName(f, "Name") == "Sim Processor"; })) << ShownName(f, "Name");
   // The same for an amplifier that is selected while the names arrive.
   f.RunCommand(Cmd::kOnline);
-  system.GetDevice(2)->SetName("File 2");
+  NameDevice(system.GetDevice(2), "File 2");
   PostAbout(f, FrameMsg::kSelectDevice, system.GetDevice(2), 1);
   ProcessEvents();
   ASSERT_EQ(ShownName(f, "Amp Name"), "File 2");

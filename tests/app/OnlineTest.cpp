@@ -16,6 +16,7 @@
 #include "platform/SettingsStore.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
+#include "tests/support/ModelChanges.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimDiscoveryUnit.h"
 #include "tools/devsim/SimProcessor.h"
@@ -81,7 +82,7 @@ class ProcessorOnlineTest : public SimBusFrameTest {
   }
   CDevice* AddFileProcessor(CSystem& system) {
     CDevice* device = system.CreateDevice(kProcessorId, 120, 0);
-    device->SetName("P1");
+    NameDevice(device, "P1");
     system.AppendDevice(device);
     system.GetZones()[0]->AppendDevice(device);
     system.SetSelectedDevice(0);

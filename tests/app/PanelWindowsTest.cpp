@@ -34,6 +34,7 @@
 #include "tests/app/FrameFixture.h"
 #include "tests/panels/PanelTestSupport.h"
 #include "tests/support/FileTestDevices.h"
+#include "tests/support/ModelChanges.h"
 #include "ui/ChildFrame.h"
 #include "ui/CustomControlPanelWnd.h"
 #include "ui/DevicePropertiesPane.h"
@@ -92,7 +93,7 @@ class PanelWindowsTest : public FrameTest {
 
 TEST_F(PanelWindowsTest, Open_NeverPlacedPanel_IsSizedToThePanelAndBound) {
   CSizedTestDevice* device = AddDevice(3);
-  device->SetName("Stage Left");
+  NameDevice(device, "Stage Left");
   frame->GetSystem().SetModified(false);
   frame->OpenDevicePanel(device, true);
   ASSERT_EQ(Windows().size(), 1);
@@ -169,7 +170,7 @@ TEST_F(PanelWindowsTest, ZelAmplifier_OpensItsOwnPanelFromTheRackAtItsSize) {
   RegisterDevicePanelClasses();
   CSystem& system = frame->GetSystem();
   CDevice* amp = system.CreateDevice(4, 51, 0);
-  amp->SetName("Stage");
+  NameDevice(amp, "Stage");
   system.AppendDevice(amp);
   system.GetZones()[0]->AppendDevice(amp);
   // What a double-click on its tile posts.
@@ -325,7 +326,7 @@ TEST_F(PanelWindowsTest, CaptionMessage_RenamesThePanelFrameOnlyWhileThePanelIsO
   CSizedTestDevice* device = AddDevice(10);
   frame->OpenDevicePanel(device, true);
   const QString title = frame->windowTitle();
-  device->SetName("Delay Tower");
+  NameDevice(device, "Delay Tower");
   PostAbout(*frame, FrameMsg::kPanelCaption, device);
   ProcessEvents();
   EXPECT_EQ(Windows()[0]->windowTitle().toStdString(), "Delay Tower - ID: 10");

@@ -52,7 +52,7 @@ bool BuildSampleSystem(CSystem& system) {
   for (const SampleUnit& unit : kUnits) {
     CDevice* device = system.CreateDevice(unit.id, unit.type, unit.model);
     if (!device) return false;
-    device->SetName(unit.name);
+    NameDevice(device, unit.name);
     // The amplifiers' alarm threshold at 80 degrees C, one the units take ("Send" writes it).
     if (auto* amplifier = dynamic_cast<CZelSeriesDevice*>(device))
       ModelChange(amplifier, MakeIntParamValue(kZelParamAlarmTemperature, kSampleAlarmTemperature));

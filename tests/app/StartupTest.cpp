@@ -29,6 +29,7 @@ extern char** environ;
 #include "platform/SettingsStore.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
+#include "tests/support/ModelChanges.h"
 #include "ui/SplashScreen.h"
 
 namespace {
@@ -44,7 +45,7 @@ class StartupTest : public ::testing::Test {
   std::string MakeFile(const std::string& name, const std::string& deviceName) {
     CSystem system;
     CDevice* device = system.CreateDevice(3, CFileTestDevice::kPlainType, 0);
-    device->SetName(deviceName);
+    NameDevice(device, deviceName);
     system.AppendDevice(device);
     system.GetZones()[0]->AppendDevice(device);
     const std::string path = (temp.path() + "/").toStdString() + name;

@@ -916,9 +916,9 @@ TEST_F(UnitsOnlineTest, AnotherModelAtADevicesIdIsNamedInTheLogAndTheRackTooltip
   });
   CSystem& system = MakeFrame().GetSystem();
   CDevice* nerex = Append(system, 1, 120);
-  nerex->SetName("Front of House");
+  NameDevice(nerex, "Front of House");
   CDevice* zel = Append(system, 2, 52);
-  zel->SetName("Main Amp");
+  NameDevice(zel, "Main Amp");
   CDevice* own = Append(system, 4, 120);
   prompts.goOnlineChoice = 1;
   frame->RunCommand(Cmd::kOnline);
@@ -976,7 +976,7 @@ TEST_P(OtherChannelCountTest, IsSetAsideNamedAndTakenUpWhenTheFilesModelAnswersT
   });
   CSystem& system = MakeFrame().GetSystem();
   auto* device = static_cast<CNerexSeriesDevice*>(Append(system, 1, c.fileType));
-  device->SetName("Front of House");
+  NameDevice(device, "Front of House");
   auto* neighbour = static_cast<CNerexSeriesDevice*>(Append(system, 4, 120));
   prompts.goOnlineChoice = c.session;
   frame->RunCommand(Cmd::kOnline);
@@ -1050,7 +1050,7 @@ TEST_F(UnitsOnlineTest, IdsTheFramesCannotCarryAreNamedAtGoingOnlineNeverPolledA
   at300->SetDeviceName("Long");
   CSystem& system = MakeFrame().GetSystem();
   CDevice* zel = Append(system, 189, 56);
-  zel->SetName("Stage Amp");
+  NameDevice(zel, "Stage Amp");
   CDevice* zero = Append(system, 256, 120);
   CDevice* long300 = Append(system, 300, 120);
   CDevice* long556 = Append(system, 556, 121);
@@ -1138,7 +1138,7 @@ class TakeUpInASessionTest : public UnitsOnlineTest, public ::testing::WithParam
     CSystem& system = MakeFrame().GetSystem();
     system.SetOnGoOnline(kGoOnlineAsk);
     device = Append(system, id, c.type);
-    device->SetName("Front of House");
+    NameDevice(device, "Front of House");
     ModelChange(device, CParamValue(IsProcessor() ? kProcessorGainA : kAmpGain1, -6.0f, ParamKind::kLevel));
     filesGain = FileGain();
     ASSERT_NE(filesGain, UnitGain());

@@ -1,33 +1,56 @@
 // What a window may and may not do with a device, compiled one case at a time by
 // tests/CheckChangeGate.cmake: a person's change goes through the rights gate
-// (CDevice::ApplyUserChange), and every way past it is refused by the compiler. Each case but
-// TAKES_THE_GATE must fail to compile for want of access. Not part of any program.
+// (CDevice::ApplyUserChange, and CDevice::ApplyUserPropertyChange for a row of the properties
+// pane), and every way past it is refused by the compiler. Each case but TAKES_THE_GATE must
+// fail to compile for want of access. Not part of any program.
 #include "core/model/Device.h"
 #include "core/model/DeviceHost.h"
+#include "core/model/DeviceProperty.h"
 #include "core/model/Snapshot.h"
-#if defined(TAKES_THE_GATE) || defined(SPREAD_OVER_LINKS)
+#if defined(TAKES_THE_GATE) || defined(SPREAD_OVER_LINKS) || defined(SOLO_TO_OTHER_DEVICES)
 #include "core/system/System.h"
 #endif
-#if defined(TAKES_THE_GATE) || defined(PROCESSOR_CALL)
+#if defined(TAKES_THE_GATE) || defined(PROCESSOR_CALL) || defined(PROCESSOR_PROPERTY_ROW) || \
+    defined(PROCESSOR_PROPERTY_LIST)
 #include "devices/processor/NerexSeriesDevice.h"
 #endif
-#if defined(AMPLIFIER_CALL)
+#if defined(AMPLIFIER_CALL) || defined(AMPLIFIER_PROPERTY_ROW) || defined(AMPLIFIER_PROPERTY_LIST) || \
+    defined(AMPLIFIER_PASTE_RECORD) || defined(AMPLIFIER_SOLO)
 #include "devices/amplifier/ZelSeriesDevice.h"
 #endif
-#if defined(BREAKOUT_BOX_CALL)
+#if defined(BREAKOUT_BOX_CALL) || defined(BREAKOUT_BOX_PROPERTY_ROW) || defined(BREAKOUT_BOX_PROPERTY_LIST) || \
+    defined(BREAKOUT_BOX_PASTE_RECORD) || defined(BREAKOUT_BOX_SOLO)
 #include "devices/amplifier/ZelBreakDevice.h"
 #endif
+#if defined(SORNIC_PROPERTY_ROW) || defined(SORNIC_SOLO)
+#include "devices/amplifier/SornicAmpDevice.h"
+#endif
+#if defined(PANNEX_PROPERTY_ROW) || defined(PANNEX_SOLO)
+#include "devices/amplifier/PannexDevice.h"
+#endif
 
-// As a panel, a custom widget or the frame holds a device and the document.
+// As a panel, a custom widget, the properties pane or the frame holds a device and the
+// document.
 void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
   const CParamValue value(13, -6.0f, ParamKind::kLevel);
-  (void)device, (void)image, (void)value;
+  CDeviceProperty row("Name", CDeviceProperty::Value(std::string("Main PA")), "Set the device name", 1);
+  CNamedPropertyValue listed;
+  (void)device, (void)image, (void)value, (void)row, (void)listed;
 #if defined(TAKES_THE_GATE)
   device.ApplyUserChange(value);
+  device.ApplyUserPropertyChange(row);
   device.AnnounceConnectionStatus();
   device.AnnounceWarningStatus();
+  std::vector<CPropertyItem> items;
+  device.GetProperties(items);
+  device.CopyToClipboard(0);
+  device.PasteFromClipboard(0);
+  device.OnContextMenuCommand(0, 0);
   if (auto* processor = dynamic_cast<CNerexSeriesDevice*>(&device)) processor->ApplyUserChange(value);
-  if (auto* system = dynamic_cast<CSystem*>(device.GetHost())) system->ApplyLinks();
+  if (auto* system = dynamic_cast<CSystem*>(device.GetHost())) {
+    system->ApplyLinks();
+    system->AddDeviceNamed(60, 0);
+  }
 #elif defined(PLAIN_CALL)
   device.ApplyControlChange(value);
 #elif defined(CALL_SPLIT_OVER_LINES)
@@ -59,6 +82,62 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
   device.ApplySnapshotData(image);
 #elif defined(SPREAD_OVER_LINKS)
   static_cast<CSystem&>(*device.GetHost()).OnParameterChanged(&device, value, value, CParameterChangeNotice{});
+// A row of the properties pane, and the property list, past the right to edit device properties.
+#elif defined(PROPERTY_ROW)
+  device.OnPropertyChanged(row);
+#elif defined(PROPERTY_ROW_POINTER)
+  bool (CDevice::*commit)(CDeviceProperty&) = &CDevice::OnPropertyChanged;
+  (device.*commit)(row);
+#elif defined(PROCESSOR_PROPERTY_ROW)
+  static_cast<CNerexSeriesDevice&>(device).OnPropertyChanged(row);
+#elif defined(AMPLIFIER_PROPERTY_ROW)
+  static_cast<CZelSeriesDevice&>(device).OnPropertyChanged(row);
+#elif defined(BREAKOUT_BOX_PROPERTY_ROW)
+  static_cast<CZelBreakDevice&>(device).OnPropertyChanged(row);
+#elif defined(SORNIC_PROPERTY_ROW)
+  static_cast<CSornicAmpDevice&>(device).OnPropertyChanged(row);
+#elif defined(PANNEX_PROPERTY_ROW)
+  static_cast<CPannexDevice&>(device).OnPropertyChanged(row);
+#elif defined(PROPERTY_LIST)
+  device.ValidateProperty(listed);
+#elif defined(PROCESSOR_PROPERTY_LIST)
+  static_cast<CNerexSeriesDevice&>(device).ValidateProperty(listed);
+#elif defined(AMPLIFIER_PROPERTY_LIST)
+  static_cast<CZelSeriesDevice&>(device).ValidateProperty(listed);
+#elif defined(BREAKOUT_BOX_PROPERTY_LIST)
+  static_cast<CZelBreakDevice&>(device).ValidateProperty(listed);
+#elif defined(PROPERTY_LIST_INTERFACE)
+  CObjectProperties& properties = device;
+  properties.ValidateProperty(listed);
+#elif defined(PROPERTY_LIST_HELPER)
+  ValidatePropertyList(device, CListForm{}, listed);
+// What the properties rows govern, set directly.
+#elif defined(DEVICE_NAME)
+  device.SetName("Main PA");
+#elif defined(NAME_PASS)
+  device.SetName("Main PA", {});
+#elif defined(DEVICE_ID)
+  device.SetDeviceId(7);
+// A paste past the check of its rights.
+#elif defined(AMPLIFIER_PASTE_RECORD)
+  static_cast<CZelSeriesDevice&>(device).PasteRecord(ZelClipboardRecord{}, 0);
+#elif defined(BREAKOUT_BOX_PASTE_RECORD)
+  static_cast<CZelBreakDevice&>(device).PasteRecord(ZelClipboardRecord{}, 0);
+// Another device's solo, which mutes every channel of a unit.
+#elif defined(SYSTEM_SOLO)
+  device.OnSystemSolo(true);
+#elif defined(AMPLIFIER_SOLO)
+  static_cast<CZelSeriesDevice&>(device).OnSystemSolo(true);
+#elif defined(BREAKOUT_BOX_SOLO)
+  static_cast<CZelBreakDevice&>(device).OnSystemSolo(true);
+#elif defined(SORNIC_SOLO)
+  static_cast<CSornicAmpDevice&>(device).OnSystemSolo(true);
+#elif defined(PANNEX_SOLO)
+  static_cast<CPannexDevice&>(device).OnSystemSolo(true);
+#elif defined(SOLO_PASS)
+  device.ApplySystemSolo(true, {});
+#elif defined(SOLO_TO_OTHER_DEVICES)
+  static_cast<CSystem&>(*device.GetHost()).NotifyOtherDevices(&device, true, {});
 #else
 #error "no case"
 #endif

@@ -22,6 +22,7 @@
 #include "platform/TextFormat.h"
 #include "tests/core/BusHarness.h"
 #include "tests/support/BusFrames.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/TestClock.h"
 #include "tools/devsim/SimOptions.h"
 #include "tools/devsim/SimProcessor.h"
@@ -663,7 +664,7 @@ TEST_F(WorkerOnTheClock, ARequestWaitingAsideIsDroppedWhenItsDeviceGetsANewId) {
   const std::size_t aside = h.bus.RequestCount();
   {
     CSingleLock lock(h.system.GetLock());
-    device->SetDeviceId(5);
+    GiveDeviceId(device, 5);
   }
   h.bus.ReleaseHeldAnswers();
   ASSERT_TRUE(WaitFor([&] { return device->polls > polls + 2; }));

@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/RecordingFrame.h"
 #include "tests/support/TestDevices.h"
 
@@ -69,9 +70,9 @@ TEST_F(DeviceQueueTest, IdZeroQueuesNothingAndANewIdDropsWhatWasQueuedForTheOldO
   unaddressed.QueueMessage(true, CTestDevice::MakeMessage(1, {0xF1}));
   EXPECT_EQ(unaddressed.GetQueueSize(), 0u);
   Queue(1, 2, 3);
-  device.SetDeviceId(7);  // the same ID: kept
+  GiveDeviceId(device, 7);  // the same ID: kept
   EXPECT_EQ(device.GetQueueSize(), 1u);
-  device.SetDeviceId(8);
+  GiveDeviceId(device, 8);
   EXPECT_EQ(device.GetQueueSize(), 0u);
 }
 
@@ -219,7 +220,7 @@ std::string LogFileText() {
 }  // namespace
 
 TEST_F(DeviceQueueTest, CommsLevel_ConnectAndDisconnectLinesAreLoggedOnceEach) {
-  device.SetName("Stage");
+  NameDevice(device, "Stage");
   for (int i = 0; i < 6; ++i) device.UpdateCommsState(true);
   std::string log = LogFileText();
   EXPECT_NE(log.find("    Connected to Test Model Stage ID: 7\r\n"), std::string::npos) << log;

@@ -78,7 +78,7 @@ TEST_F(DeviceRecordsTest, NewDevice_HasFreshUuidDefaultsAndNeedsInitialisation) 
 
 TEST_F(DeviceRecordsTest, DisplayName_EmptyNameShowsModelNameAndId) {
   EXPECT_EQ(device.GetDisplayName(), "Test Model - ID: 5");
-  device.SetName("Stage Left");
+  NameDevice(device, "Stage Left");
   EXPECT_EQ(device.GetDisplayName(), "Stage Left - ID: 5");
 }
 

@@ -8,6 +8,7 @@
 #include "core/model/Device.h"
 #include "core/comms/GlobalMute.h"
 #include "core/system/System.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -143,8 +144,8 @@ TEST(SystemNotices, NotifyOtherDevicesSkipsTheCallerAndKeepsListOrder) {
   s.AppendDevice(a);
   s.AppendDevice(b);
   s.AppendDevice(c);
-  s.NotifyOtherDevices(b, true);
-  s.NotifyOtherDevices(a, false);
+  CDeviceTestAccess::NotifySoloToOtherDevices(*b, true);
+  CDeviceTestAccess::NotifySoloToOtherDevices(*a, false);
   EXPECT_EQ(a->solos, std::vector<bool>({true}));
   EXPECT_TRUE(b->solos.size() == 1 && !b->solos[0]);
   EXPECT_EQ(c->solos, std::vector<bool>({true, false}));
@@ -154,7 +155,7 @@ TEST(SystemNotices, NotifyOtherDevicesWithOnlyTheCallerCallsNothing) {
   CSystem s;
   auto* a = new CSoloDevice(&s, 51, 1);
   s.AppendDevice(a);
-  s.NotifyOtherDevices(a, true);
+  CDeviceTestAccess::NotifySoloToOtherDevices(*a, true);
   EXPECT_TRUE(a->solos.empty());
 }
 

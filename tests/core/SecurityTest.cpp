@@ -18,6 +18,7 @@
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "tests/core/BusHarness.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/RecordingFrame.h"
 #include "tests/support/SecureUnits.h"
 #include "tools/devsim/SimProcessor.h"
@@ -178,7 +179,7 @@ class SecurityTest : public ::testing::Test {
   CDevice* AddUnreachable(std::uint32_t id, const std::string& name) {
     auto* zel = new CZelSeriesDevice(&system, &frame, 51, id);
     zel->Initialise();
-    zel->SetName(name);
+    NameDevice(zel, name);
     system.AppendDevice(zel);
     return zel;
   }
@@ -186,7 +187,7 @@ class SecurityTest : public ::testing::Test {
   CDevice* AddUnsecuredFamily(std::uint32_t id, const std::string& name) {
     auto* pannex = new CPannexDevice(&system, &frame, 49, id);
     pannex->Initialise();
-    pannex->SetName(name);
+    NameDevice(pannex, name);
     system.AppendDevice(pannex);
     return pannex;
   }
@@ -337,7 +338,7 @@ TEST_F(SecurityTest, WhileAPasswordQuestionWaitsTheOtherUnitsArePolled_AndTheSec
   secured->SetSilent(true);
   auto* guarded = new CZelSeriesDevice(&system, &frame, 51, 12);
   guarded->Initialise();
-  guarded->SetName("Guarded");
+  NameDevice(guarded, "Guarded");
   system.AppendDevice(guarded);
   GoOnlineAndRunPass();
   ASSERT_TRUE(WaitFor([&] { return Device(0)->IsConnected(); }));
@@ -376,7 +377,7 @@ CSimSwitchedUnit* AddSwitchedAmp(CSimBus& bus, CSystem& system, IMessageSink* fr
   unit->SetSilent(!on);
   auto* device = new CZelSeriesDevice(&system, frame, 51, id);
   device->Initialise();
-  device->SetName(name);
+  NameDevice(device, name);
   system.AppendDevice(device);
   return unit;
 }

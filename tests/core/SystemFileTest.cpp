@@ -22,6 +22,7 @@
 #include "platform/Archive.h"
 #include "platform/Clock.h"
 #include "tests/support/FileTestDevices.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/RecordingUi.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -89,9 +90,9 @@ class SystemFileTest : public ::testing::Test {
     CFileTestDevice* a = AddDevice(s, CFileTestDevice::kImagingType, 3);
     CFileTestDevice* b = AddDevice(s, CFileTestDevice::kPlainType, 0x01020304, 1);
     CFileTestDevice* c = AddDevice(s, CFileTestDevice::kImagingType, 7, 1);
-    a->SetName("Front");
+    NameDevice(a, "Front");
     a->level = 12;
-    b->SetName("Sub");
+    NameDevice(b, "Sub");
     b->label = "low end";
     c->level = 40;
     c->trim = 3;
@@ -836,7 +837,7 @@ class RecordVersionTest : public SystemFileTest, public ::testing::WithParamInte
 TEST_P(RecordVersionTest, ALaterVersionRefusesTheWholeFileAndTheCurrentOneReadsWhole) {
   CSystem scratch;
   CFileTestDevice* device = AddDevice(scratch, CFileTestDevice::kImagingType, 9);
-  device->SetName("Stage");
+  NameDevice(device, "Stage");
   device->level = 17;
 
   const std::string path = PathOf("versions.ovd");

@@ -92,7 +92,7 @@ class UnitModelTest : public ::testing::Test {
   // The file: the device at kId, and a Nerex48 at kNeighbourId whose unit is what the file says.
   void MakeFile(std::uint32_t type) {
     device = h.system.CreateDevice(kId, type, 0);
-    device->SetName(kFileName);
+    NameDevice(device, kFileName);
     // A Fennick sets its unit's clock even when reading it: not here, so that nothing is written.
     if (auto* processor = dynamic_cast<CNerexSeriesDevice*>(device)) processor->SetAutoRtcUpdate(false);
     h.system.AppendDevice(device);

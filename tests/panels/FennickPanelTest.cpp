@@ -151,7 +151,7 @@ class FennickPanelTest : public ProcessorDeviceTest {
   CNerexSeriesDevice& Ready(int model, bool online = true) {
     RegisterProcessorFamily();
     CNerexSeriesDevice& d = Make(model, 3);
-    d.SetName("Foyer");
+    NameDevice(d, "Foyer");
     Stored(2, "Two");
     Stored(5, "Five");
     if (online) {

@@ -106,7 +106,7 @@ TEST_F(NerexPanelTest, RenderedMixerPageShowsStripsHeadingsAndMeters) {
   // The Calder26 and Hollin2 skins on their Mixer and Output PEQ pages.
   for (std::uint32_t hardware : {0u, kHardwareHollin2}) {
     CNerexSeriesDevice& other = Make(hardware ? kModelCalder48 : kModelCalder26, hardware ? 3 : 2, hardware);
-    other.SetName(hardware ? "Stage Left" : "Delay Tower");
+    NameDevice(other, hardware ? "Stage Left" : "Delay Tower");
     CNerexSeriesControlPanel& skinned = Open(other);
     const std::string name = hardware ? "hollin2" : "calder26";
     Save(*skinned.GetBackBuffer(), name + "-mixer.png");

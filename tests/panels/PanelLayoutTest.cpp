@@ -36,6 +36,7 @@
 #include "platform/Image.h"
 #include "resources/ProcessorPanelLayout.h"
 #include "resources/ZelPanelLayout.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/RecordingFrame.h"
 
 namespace {
@@ -168,7 +169,7 @@ class PanelLayout : public ::testing::TestWithParam<PanelCase> {
     device = GetParam().make(system, frame);
     ASSERT_NE(device, nullptr);
     system.AppendDevice(device);
-    device->SetName("Layout");
+    NameDevice(device, "Layout");
     panel.reset(CreateControlPanel(device->GetControlPanelClass()));
     ASSERT_NE(panel, nullptr);
     panel->SetDevice(device);

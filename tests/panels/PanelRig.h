@@ -17,6 +17,7 @@
 #include "panels/framework/ControlPanelWnd.h"
 #include "panels/framework/TextControl.h"
 #include "tests/panels/RightsFixture.h"
+#include "tests/support/ModelChanges.h"
 
 class PanelRig : public RightsFixture {
  public:
@@ -27,7 +28,7 @@ class PanelRig : public RightsFixture {
     const std::uint32_t id = IsZelAmpType(type) ? 5 : IsZelBoxType(type) ? 7 : 1;
     device = AddUnit(type, id, hardware);
     ASSERT_NE(device, nullptr);
-    if (IsZelAmpType(type)) device->SetName("Amp");
+    if (IsZelAmpType(type)) NameDevice(device, "Amp");
     if (page) Processor().SetPanelPage(page);
     panel.reset(CreateControlPanel(device->GetControlPanelClass()));
     ASSERT_NE(panel, nullptr) << device->GetControlPanelClass();

@@ -31,7 +31,7 @@ class ZelBreakPanelTest : public ::testing::TestWithParam<std::uint32_t> {
     RegisterDevicePanelClasses();
     box = static_cast<CZelBreakDevice*>(system.CreateDevice(7, GetParam(), 0));
     system.AppendDevice(box);
-    box->SetName("Stage Left");
+    NameDevice(box, "Stage Left");
     ModelChange(box, CParamValue(kBreakParamGain + 1, -6.0f, ParamKind::kLevel));
     ModelChange(box, MakeBoolParamValue(kBreakParamMute + 2, true));
     ModelChange(box, MakeTextParamValue(kBreakParamChannelName, "Kick"));

@@ -33,6 +33,7 @@
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "tests/custom/CustomTestSupport.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/RecordingFrame.h"
 
 namespace {
@@ -86,6 +87,13 @@ struct CWorld {
   std::vector<std::unique_ptr<CDevice>> loose;  // devices of no system
 };
 
+// The property list of an object. A device's is its own (no window reaches it): the tests reach
+// it as the model's code does, and commit a device's rows past the rights gate likewise.
+CObjectProperties& ListOf(CObjectProperties& object) { return object; }
+CObjectProperties& ListOf(CDevice& device) { return CDeviceTestAccess::PropertyList(device); }
+bool CommitRow(IPropertyGridOwner& owner, CDeviceProperty& row) { return owner.OnPropertyChanged(row); }
+bool CommitRow(CDevice& device, CDeviceProperty& row) { return CommitPropertyRow(device, row); }
+
 // An object's two property paths.
 struct CObject {
   CObjectProperties* list = nullptr;
@@ -94,8 +102,8 @@ struct CObject {
 };
 template <class T>
 CObject Of(T* object) {
-  return {object, [object](IDevicePropertyGrid& grid) { object->FillPropertiesPane(grid); },
-          [object](CDeviceProperty& row) { return object->OnPropertyChanged(row); }};
+  return {&ListOf(*object), [object](IDevicePropertyGrid& grid) { object->FillPropertiesPane(grid); },
+          [object](CDeviceProperty& row) { return CommitRow(*object, row); }};
 }
 
 std::vector<CPropertyItem> Items(CObjectProperties& object) {
@@ -103,6 +111,7 @@ std::vector<CPropertyItem> Items(CObjectProperties& object) {
   object.GetProperties(items);
   return items;
 }
+std::vector<CPropertyItem> Items(CDevice& device) { return Items(ListOf(device)); }
 
 // A heading as "[name]"; an item as "name #id t<kind> <option1><option2><option3>", a choice
 // followed by its texts and the selected index.
@@ -181,6 +190,9 @@ std::string Edit(CObjectProperties& object, const std::string& name, const std::
   const std::vector<CPropertyItem> items = Items(object);
   const CPropertyItem* item = Item(items, name);
   return item ? Edit(object, item->value.propertyId, set) : "no item";
+}
+std::string Edit(CDevice& device, const std::string& name, const std::function<void(CPropertyValue&)>& set) {
+  return Edit(ListOf(device), name, set);
 }
 auto Choose(std::uint32_t index) {
   return [index](CPropertyValue& v) { v.SetData(kPropOptions, CPropertyOptions{index, {}}); };
@@ -599,13 +611,13 @@ SetValue Bind(std::function<CDevice*(CWorld&)> device, std::uint32_t parameter) 
 CNerexSeriesDevice* Nerex24(CWorld& w) { return static_cast<CNerexSeriesDevice*>(w.Append(kModelNerex24, 2)); }
 Subject Rtc(CNerexSeriesDevice* d) {
   d->SetAutoRtcUpdate(false);
-  return {d, [d] { return "rtc " + std::to_string(d->GetAutoRtcUpdate()); }};
+  return {&ListOf(*d), [d] { return "rtc " + std::to_string(d->GetAutoRtcUpdate()); }};
 }
 Subject Identity(CDevice* d) {
-  return {d, [d] { return std::to_string(d->GetDeviceId()) + " " + d->GetName(); }};
+  return {&ListOf(*d), [d] { return std::to_string(d->GetDeviceId()) + " " + d->GetName(); }};
 }
 Subject Settings(CNerexSeriesDevice* d) {
-  return {d, [d] {
+  return {&ListOf(*d), [d] {
             const NerexGeneralSettings& g = d->GetGeneralSettings();
             return "delay " + std::to_string(g.bytes[NerexGeneralSettings::kOnDelay]) + " code " +
                    std::to_string(g.GetSecurityCode()) + " units " + std::to_string(d->GetDelayUnits()) + " x" +
@@ -831,7 +843,7 @@ TEST(PropertyListForms, ANewBoxIdPostsOnlyTheRacksRefresh) {
       box->FillPropertiesPane(grid);
       CDeviceProperty* row = grid.Row(60);
       row->SetValue(std::int64_t(9));
-      EXPECT_TRUE(box->OnPropertyChanged(*row));
+      EXPECT_TRUE(CommitPropertyRow(box, *row));
     }
     EXPECT_EQ(box->GetDeviceId(), 9u);
     EXPECT_EQ(w.frame.Count(FrameMsg::kRefreshRack), 1u);

@@ -1,10 +1,16 @@
 // The tests' way in to a device's change path, as the model's own code goes in: the family's
-// ApplyControlChange (a unit's value, a link's, a recall's), the base step alone, and the
-// snapshot recall. A person's change goes through CDevice::ApplyUserChange, which tests call as
+// ApplyControlChange (a unit's value, a link's, a recall's), the base step alone, the snapshot
+// recall, and the family's handling of a properties row and of the property list. A person's
+// change goes through CDevice::ApplyUserChange or ApplyUserPropertyChange, which tests call as
 // the windows do. No program code names CDeviceTestAccess (tests/CheckUserChanges.cmake).
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "core/model/Device.h"
+#include "core/model/DeviceProperty.h"
+#include "core/model/ObjectProperties.h"
 #include "core/model/Snapshot.h"
 #include "core/values/ParamRecords.h"
 
@@ -16,6 +22,21 @@ class CDeviceTestAccess {
   static void ApplyBaseChange(CDevice& device, const CParamValue& value) { device.CDevice::ApplyControlChange(value); }
   static void ApplySnapshotData(CDevice& device, const CSnapshotData& data) { device.ApplySnapshotData(data); }
   static CDevice::CSystemPass SystemPass() { return CDevice::CSystemPass{}; }
+  // The family's handling of one edited row, whatever the current user's rights.
+  static bool OnPropertyChanged(CDevice& device, CDeviceProperty& row) { return device.OnPropertyChanged(row); }
+  // The device as the property list's owner (GetProperties, ValidateProperty).
+  static CObjectProperties& PropertyList(CDevice& device) { return device; }
+  // What the name and ID rows govern, set as a record or a reply sets it.
+  static void SetName(CDevice& device, const std::string& name) { device.SetName(name); }
+  static void SetDeviceId(CDevice& device, std::uint32_t id) { device.SetDeviceId(id); }
+  // A solo told to the other devices of the system, as a family's change path tells it.
+  static void NotifySoloToOtherDevices(CDevice& device, bool solo) { device.NotifySoloToOtherDevices(solo); }
+  // A family's paste of a clipboard record past the check of the rights and of the unit
+  // (PasteFromClipboard's), on the family class that declares the paste (CZelBaseDevice).
+  template <class Family, class Record>
+  static void PasteRecord(Family& device, const Record& record, std::uint32_t command) {
+    device.PasteRecord(record, command);
+  }
 };
 
 // A change handed to the device's change path past the rights gate, as the model's own code
@@ -32,4 +53,29 @@ template <class Pointer>
   requires requires(const Pointer& p) { *p; }
 void RecallImage(const Pointer& device, const CSnapshotData& data) {
   RecallImage(*device, data);
+}
+
+// A properties row committed past the rights gate, as the property list and the family's own
+// code commit one: true when the family took it, false with the row's error text set.
+inline bool CommitPropertyRow(CDevice& device, CDeviceProperty& row) {
+  return CDeviceTestAccess::OnPropertyChanged(device, row);
+}
+template <class Pointer>
+  requires requires(const Pointer& p) { *p; }
+bool CommitPropertyRow(const Pointer& device, CDeviceProperty& row) {
+  return CommitPropertyRow(*device, row);
+}
+
+// The device's name and ID set as the file or the unit sets them, past the rights gate.
+inline void NameDevice(CDevice& device, const std::string& name) { CDeviceTestAccess::SetName(device, name); }
+template <class Pointer>
+  requires requires(const Pointer& p) { *p; }
+void NameDevice(const Pointer& device, const std::string& name) {
+  NameDevice(*device, name);
+}
+inline void GiveDeviceId(CDevice& device, std::uint32_t id) { CDeviceTestAccess::SetDeviceId(device, id); }
+template <class Pointer>
+  requires requires(const Pointer& p) { *p; }
+void GiveDeviceId(const Pointer& device, std::uint32_t id) {
+  GiveDeviceId(*device, id);
 }

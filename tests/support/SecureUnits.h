@@ -14,6 +14,7 @@
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimSecurityUnit.h"
 #include "tools/devsim/SimZelAmp.h"
+#include "tests/support/ModelChanges.h"
 
 using SimUsers = std::vector<std::pair<std::string, std::string>>;
 
@@ -57,7 +58,7 @@ inline CSimSecurityUnit* AddSecureUnit(CSimBus& bus, CSystem& system, IMessageSi
     zel->Initialise();
     device = zel;
   }
-  device->SetName(name);
+  NameDevice(device, name);
   system.AppendDevice(device);
   return unit;
 }

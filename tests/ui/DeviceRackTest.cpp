@@ -6,6 +6,7 @@
 
 #include "core/support/SystemMessages.h"
 #include "platform/Image.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/ui/RackFixture.h"
 #include "ui/DeviceRack.h"
 #include "ui/LiveMeterView.h"
@@ -361,7 +362,7 @@ TEST_F(Rack, Rename_SurvivesAResizeOfTheRackOverTheHeadersNewWidth) {
 }
 
 TEST_F(Rack, ToolTips_TitleFromNameOrIdAndNoneWithoutStatus) {
-  a->SetName("Front Fill   ");
+  NameDevice(a, "Front Fill   ");
   a->status = "Online\nTemperature 40";
   CDeviceTip tip = MakeDeviceTip(*a, true);
   EXPECT_EQ(tip.title, "Front Fill");
@@ -370,7 +371,7 @@ TEST_F(Rack, ToolTips_TitleFromNameOrIdAndNoneWithoutStatus) {
   EXPECT_EQ(MakeDeviceTip(*b, true).title, "ID : 2");
   EXPECT_EQ(MakeDeviceTip(*b, false).title, "");
   EXPECT_TRUE(DeviceToolTip(*c, true).isEmpty());
-  c->SetName(std::string(120, 'x'));
+  NameDevice(c, std::string(120, 'x'));
   c->status = "On";
   EXPECT_EQ(MakeDeviceTip(*c, true).title.size(), 79);
 }

@@ -17,6 +17,7 @@
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/TestDevices.h"
 #include "ui/ParameterSelectionDlg.h"
 #include "ui/SnapshotDialogs.h"
@@ -160,7 +161,7 @@ class ParameterSelection : public ::testing::Test {
     // Array order A, B, C; zone order: Main Zone holds C, A; Zone 2 holds B.
     for (const char* name : {"A", "B", "C"}) {
       auto* d = new CListingDevice(&system, std::uint32_t(devices.size() + 1));
-      d->SetName(name);
+      NameDevice(d, name);
       system.AppendDevice(d);
       devices.push_back(d);
     }
@@ -197,7 +198,7 @@ TEST_F(ParameterSelection, ListsDevicesZoneByZoneAndPreselectsTheRememberedOne) 
     EXPECT_EQ(dialog.ParameterList()->item(0)->text(), "B P14");
     EXPECT_EQ(dialog.ParameterList()->currentRow(), 1);  // the widget's parameter id 24
   }
-  devices[2]->SetName("A");
+  NameDevice(devices[2], "A");
   CParameterSelectionDlg dialog(&system, &widget);
   dialog.show();
   EXPECT_EQ(DeviceEntries(dialog), (std::vector<QString>{"A (Test Model, ID 3)", "A (Test Model, ID 1)",
@@ -314,7 +315,7 @@ TEST(DialogPictures, EveryControlLiesInsideItsDialogAndShowsItsText) {
   ExpectControlsDrawn(rename, "rename", {rename.NameEdit(), rename.OkButton(), rename.CancelButton()});
 
   auto* device = new CListingDevice(&system, 1);
-  device->SetName("Stage Left");
+  NameDevice(device, "Stage Left");
   system.AppendDevice(device);
   system.GetZones()[0]->AppendDevice(device);
   CKnobWidget widget;

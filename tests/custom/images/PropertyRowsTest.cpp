@@ -26,6 +26,7 @@
 #include "ui/images/ImageSelectDlg.h"
 #include "ui/images/PropertyPickerDialogs.h"
 #include "tests/support/DamagedPicture.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TestDevices.h"
 #include "ui/DevicePropertiesPane.h"
@@ -250,7 +251,7 @@ TEST_F(PropertyRows, WidgetsShowTheSharedRowsAndTheParameterRowBindsThroughItsPi
   EXPECT_EQ(Row("Parameter").GetDescription(), "The parameter that this control is linked to");
 
   auto* device = new CTestDevice(&system, 7);
-  device->SetName("Amp");
+  NameDevice(device, "Amp");
   system.AppendDevice(device);
   pickers.device = device;
   pickers.parameterId = 1;
@@ -600,7 +601,7 @@ TEST_F(PropertyRows, ABoundFadersRangeAndScaleRows) {
   RecordingSink sink;
   Grid().SetMessageSink(&sink);
   auto* device = new CTestDevice(&system, 7);
-  device->SetName("Amp");
+  NameDevice(device, "Amp");
   system.AppendDevice(device);
   CParamValue level;
   level.id = 1;

@@ -151,9 +151,9 @@ TEST_F(AmplifierFamiliesTest, Solo_QueuesAMuteWriteOrAnUnmute_InTheFamilysLayout
   Connect(pannex);
   Connect(sornic);
   Connect(amp);
-  pannex.OnSystemSolo(true);
-  sornic.OnSystemSolo(false);
-  amp.OnSystemSolo(true);
+  pannex.ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
+  sornic.ApplySystemSolo(false, CDeviceTestAccess::SystemPass());
+  amp.ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
 
   CControlMessage m;
   ASSERT_TRUE(pannex.PeekQueuedMessage(0, m));
@@ -253,7 +253,7 @@ TEST_F(AmplifierFamiliesTest, ProcessorPoll_IdentifiesEvery12thTurnWhileUninitia
 TEST_F(AmplifierFamiliesTest, UnpolledUnits_StatusTextNamesModelIdAndNameAndWhyTheyWait) {
   CSornicAmpDevice sornic(&system, nullptr, 60, 5, 0);
   CPannexDevice pannex(&system, nullptr, 50, 0x01020304);
-  pannex.SetName("Cab 2");
+  NameDevice(pannex, "Cab 2");
   EXPECT_EQ(sornic.GetStatusText(), "Model : Sornic\nID : 5\nName : (none)");
   EXPECT_EQ(pannex.GetStatusText(), "Model : Pannex\nID : 16909060\nName : Cab 2");
   EXPECT_EQ(sornic.GetListText(), "(Sornic, ID 5)");

@@ -18,6 +18,7 @@
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "tests/core/BusHarness.h"
+#include "tests/support/ModelChanges.h"
 #include "tools/devsim/SimUnit.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -63,6 +64,12 @@ inline void DeliverZelReply(CDevice& d, std::uint32_t command, const Bytes& repl
 }
 
 // The properties pane's grid as far as a device fills it: its groups of rows.
+// A clipboard record pasted as the family's paste takes it once the rights and the unit are
+// checked (PasteFromClipboard).
+inline void PasteZelRecord(CZelBaseDevice& d, const ZelClipboardRecord& record, std::uint32_t command) {
+  CDeviceTestAccess::PasteRecord(d, record, command);
+}
+
 class Grid : public IDevicePropertyGrid {
  public:
   void AddGroup(std::unique_ptr<CDevicePropertyGroup> group) override { groups.push_back(std::move(group)); }
@@ -97,13 +104,13 @@ class ZelAmpFixture : public ::testing::Test {
 
   CZelSeriesDevice* Add(std::uint32_t type = 51, std::uint32_t id = 5) {
     auto* device = static_cast<CZelSeriesDevice*>(system.CreateDevice(id, type, 0));
-    device->SetName("Amp");
+    NameDevice(device, "Amp");
     system.AppendDevice(device);
     return device;
   }
   CZelBreakDevice* AddBox(std::uint32_t type = 41, std::uint32_t id = 7) {
     auto* device = static_cast<CZelBreakDevice*>(system.CreateDevice(id, type, 0));
-    device->SetName("Box");
+    NameDevice(device, "Box");
     system.AppendDevice(device);
     return device;
   }
@@ -192,7 +199,7 @@ class ZelAmpFixture : public ::testing::Test {
       row->SetComboSelection(choice);
     else
       row->SetValue(value);
-    const bool ok = d.OnPropertyChanged(*row);
+    const bool ok = CommitPropertyRow(d, *row);
     message = row->GetErrorText();
     last = row;
     return ok;

@@ -152,7 +152,7 @@ TEST_F(ZelBreakBusTest, ChangesReachTheUnit) {
 TEST_F(ZelBreakBusTest, AGainChangedWhileTheSettingsOfANewIdAreReadStaysChangedInTheFile) {
   spare->Update([](SimZelBreakState& s) { s.gains[2] = 40; });
   spareGate->HoldNextAnswerTo(kBreakCmdReadSettings);
-  bigBox->SetDeviceId(9);
+  GiveDeviceId(bigBox, 9);
   ASSERT_TRUE(spareGate->WaitUntilHolding());
   // The read held: F0, length 10, type 41, ID 9 in four groups, 0, command 59.
   const SimBytes read = spareGate->HeldRequest();
@@ -181,7 +181,7 @@ std::string TypeName(CDevice& d, const std::string& row, const std::string& text
   CDeviceProperty* property = rows.Find(row);
   if (!property) return "no row " + row;
   property->SetValue(text);
-  return d.OnPropertyChanged(*property) ? std::string() : property->GetErrorText();
+  return CommitPropertyRow(d, *property) ? std::string() : property->GetErrorText();
 }
 
 // Names typed in the properties reach amplifiers and boxes as typed, and a new read-out gives

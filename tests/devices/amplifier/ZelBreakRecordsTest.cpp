@@ -25,7 +25,7 @@ class ZelBreakRecordsTest : public ZelAmpFixture {
   // A box with every setting away from its default.
   CZelBreakDevice* Configured(std::uint32_t type) {
     CZelBreakDevice* d = AddBox(type, 7);
-    d->SetName("Foyer Rack");
+    NameDevice(d, "Foyer Rack");
     Offline([&] {
       for (int c = 0; c < d->GetChannelCount(); ++c) {
         ModelChange(d, CParamValue(1 + c, -0.5f * float(c + 1), ParamKind::kLevel));

@@ -9,6 +9,7 @@
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelBreakTile.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/TileImages.h"
 
 namespace {
@@ -38,7 +39,7 @@ class ZelBreakTileSetTest : public ZelBreakTileTest, public ::testing::WithParam
 
 TEST_P(ZelBreakTileSetTest, SkinsNameAndLedOfTheModelLine) {
   CZelBreakDevice* d = AddBox(GetParam().type, 3);
-  d->SetName("Stage Box");
+  NameDevice(d, "Stage Box");
   const CBitmapImage* left = GetZelBreakSkin(GetParam().type, ZelBreakSkin::kLeft);
   const CBitmapImage* right = GetZelBreakSkin(GetParam().type, ZelBreakSkin::kRight);
   const CBitmapImage* middle = GetZelBreakSkin(GetParam().type, ZelBreakSkin::kMiddle);
@@ -73,7 +74,7 @@ TEST_F(ZelBreakTileTest, WarningsBlinkNameAndLedTogether) {
   CZelBreakDevice* d = AddBox(47, 3);
   Connect(*d);
   ReadOutBox(*d);
-  d->SetName("Quill");
+  NameDevice(d, "Quill");
   // A firmware warning: the LED is yellow on phases 0 and 1, and name and LED go on phase 2.
   Bytes identity(24, 0);
   identity[0] = 0xB8;
@@ -181,7 +182,7 @@ TEST_F(ZelBreakPropertiesTest, GpioChoicesSendThePackedByteOnlyWhenChanged) {
   EXPECT_EQ(d->GetGpioByte(), 3 + 6 * 8 + 0x40);
   EXPECT_TRUE(Edit(*d, "Output", {}, 6));
   EXPECT_EQ(Queued(*d).size(), 3u);
-  EXPECT_FALSE(d->OnPropertyChanged(*grid.Find("Firmware Version")));
+  EXPECT_FALSE(CommitPropertyRow(d, *grid.Find("Firmware Version")));
 }
 
 // A unit's input mode beyond the four texts shows no text.

@@ -70,7 +70,7 @@ class ZelBusTest : public ::testing::Test {
     CDeviceProperty* row = grid.Find(rowName);
     ASSERT_NE(row, nullptr);
     row->SetValue(number);
-    ASSERT_TRUE(amp->OnPropertyChanged(*row));
+    ASSERT_TRUE(CommitPropertyRow(amp, *row));
   }
   // The unit reports a load fault on channel 3 (its window 0: no alarm), and the amplifier has read
   // it in two meter replies.
@@ -143,9 +143,9 @@ class ZelBusLoadAlarmTest : public ZelBusTest, public ::testing::WithParamInterf
         // The amplifier's own properties with the one window changed, as copied from another.
         std::unique_ptr<CZelSeriesDevice> source(
             static_cast<CZelSeriesDevice*>(harness.system.CreateDevice(9, 55, 0)));
-        source->PasteRecord(amp->MakeClipboardRecord(), 0);
+        PasteZelRecord(*source, amp->MakeClipboardRecord(), 0);
         source->SetImpedanceWindowForTests(2, percent);
-        amp->PasteRecord(source->MakeClipboardRecord(), kZelCmdPasteProperties);
+        PasteZelRecord(*amp, source->MakeClipboardRecord(), kZelCmdPasteProperties);
         break;
       }
     }

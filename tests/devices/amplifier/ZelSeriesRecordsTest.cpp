@@ -217,7 +217,7 @@ TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierHoldsAStepBeyondTheTableAndRef
   auto* amp = static_cast<CZelSeriesDevice*>(source.CreateDevice(4, 54, 0));
   source.AppendDevice(amp);
   source.GetZones()[0]->AppendDevice(amp);
-  amp->SetName("Porch");
+  NameDevice(amp, "Porch");
   // Gain steps 31, 30, 29, 28 mark the record in the file.
   const Bytes u{31, 30, 29, 28, 0, 0, 0, 0, 12, 88, 0x21, 0x06, 0x00};
   Deliver(*amp, 0x3B, ZelReply(*amp, 0x3B, 26, u, true));
@@ -363,7 +363,7 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   link->AddRef(new CLinkRef(controls->GetUuid(), kZelParamGain + 1));
   link->AddRef(new CLinkRef(follower->GetUuid(), kZelParamGain + 1));
   system.AppendLink(link);
-  controls->PasteRecord(record, kZelCmdPasteControls);
+  PasteZelRecord(*controls, record, kZelCmdPasteControls);
   EXPECT_EQ(controls->GetGainIndex(1), 6);
   EXPECT_EQ(follower->GetGainIndex(1), 6);
   EXPECT_EQ(controls->GetMuteMask(), 0x03);
@@ -375,7 +375,7 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   EXPECT_TRUE(system.IsModified());
 
   CZelSeriesDevice* properties = Add(51, 9);
-  properties->PasteRecord(record, kZelCmdPasteProperties);
+  PasteZelRecord(*properties, record, kZelCmdPasteProperties);
   EXPECT_EQ(properties->GetGainIndex(1), 0);
   EXPECT_EQ(properties->GetMuteMask(), 0);
   EXPECT_FALSE(properties->IsInStandby());
@@ -461,7 +461,7 @@ TEST_F(ZelRecordsTest, APasteFillsAsManyStoredEntriesAsTheRecordHasChannels) {
     record[std::size_t(14 + n)] = std::uint8_t(20 + n);
   }
   d->ClearQueue();
-  d->PasteRecord(record, 0);
+  PasteZelRecord(*d, record, 0);
   for (int n = 0; n < 4; ++n) {
     EXPECT_EQ(d->GetGainIndex(n), 10 + n) << n;
     EXPECT_EQ(d->GetImpedanceWindow(n), 20 + n) << n;
@@ -475,13 +475,13 @@ TEST_F(ZelRecordsTest, APasteFillsAsManyStoredEntriesAsTheRecordHasChannels) {
   auto pair = Add(51, 9)->MakeClipboardRecord();
   pair[1] = 3;
   pair[3] = 31;
-  d->PasteRecord(pair, kZelCmdPasteControls);
+  PasteZelRecord(*d, pair, kZelCmdPasteControls);
   EXPECT_EQ(d->GetGainIndex(0), 3);
   EXPECT_EQ(d->GetGainIndex(2), 12);
   record[4] = 7;
   record[20] = 0xFF;
   record[21] = 0xFF;
-  d->PasteRecord(record, 0);
+  PasteZelRecord(*d, record, 0);
   EXPECT_EQ(d->GetGainIndex(3), 7);
 }
 

@@ -9,6 +9,7 @@
 #include "platform/Graphics.h"
 #include "platform/Image.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/TileImages.h"
 
 namespace {
@@ -46,7 +47,7 @@ TEST_F(ZelTilesTest, SkinsComeFromTheirResourcesAtTheirSizes) {
 
 TEST_F(ZelTilesTest, RackTileShowsNameModelAndTheStatusLed) {
   CZelSeriesDevice* d = Add(51, 12);
-  d->SetName("Front Fill");
+  NameDevice(d, "Front Fill");
   const CImage offline = Tile(*d, 240);
   Keep(offline, "zel_tile_offline");
   EXPECT_GT(Bright(offline, CRect{30, 2, 188, 14}), 20);   // the name
@@ -109,7 +110,7 @@ TEST_F(ZelTilesTest, NarrowTilesShowTheEndsOnlyAndAnEmptyRectDrawsNothing) {
 
 TEST_F(ZelTilesTest, MonitorColumnThermometerFollowsTheTemperature) {
   CZelSeriesDevice* d = Add(55, 3);
-  d->SetName("Delay Tower");
+  NameDevice(d, "Delay Tower");
   const int H = 300, y0 = 10, h = H - 70;
   // Offline: the column is covered down to 10 degrees.
   const CImage cold = Column(*d, H);

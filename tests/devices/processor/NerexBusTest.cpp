@@ -166,7 +166,7 @@ TEST(NerexBus, SendingTheFileGivesTheUnitEverySettingByteForByte) {
     CNerexSeriesDevice* d = bus.AddDevice(model, 2);
     ASSERT_NE(d, nullptr);
     Vary(d->GetCurrentSettings(), 7);
-    d->SetName("Delay Tower \xC3\xA9st");
+    NameDevice(d, "Delay Tower \xC3\xA9st");
     ResizePresetList(d->GetPresets(), 3);
     Vary(*d->GetPresets()[0], 9);
     d->GetPresets()[0]->sectionFlags = kSectionInputs | kSectionOutputs;
@@ -217,7 +217,7 @@ TEST(NerexBus, ChangeMadeInTheModelReachesTheUnitByteForByte) {
   CControlMessage expected;
   ASSERT_TRUE(BuildCommand16LenMessage(*d, expected, band, 11, 4));
   QueueBuilt(*d, false, [&](CControlMessage& m) { return BuildCommand16LenMessage(*d, m, band, 11, 4); });
-  d->SetName("Renamed");
+  NameDevice(d, "Renamed");
   QueueBuilt(*d, false, [&](CControlMessage& m) { return BuildBlock35Message(*d, m); });
   ASSERT_TRUE(bus.WaitFor([&] { return !unit->WritesOf(12).empty() && !unit->WritesOf(35).empty(); }));
   EXPECT_EQ(unit->WritesOf(12).front(), Bytes(expected.frame, expected.frame + expected.frameLength));
@@ -313,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
                         CDeviceProperty* row = grid.Find("LCD Contrast");
                         ASSERT_NE(row, nullptr);
                         row->SetValue(std::int64_t(12));
-                        ASSERT_TRUE(d.OnPropertyChanged(*row));
+                        ASSERT_TRUE(CommitPropertyRow(d, *row));
                         ASSERT_TRUE(BuildGeneralSettingsMessage(d, expected));
                       },
                       kCmdGeneralSettings,

@@ -9,6 +9,7 @@
 
 #include "core/values/ValueCodes.h"
 #include "devices/processor/NerexParamIds.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -268,7 +269,7 @@ TEST_F(NerexCatalogueTest, ValuesConvertTheStoredCodes) {
   EXPECT_FLOAT_EQ(d.GetCurrentValue(1200 + 28 + 3).value, -4.5f);
   image.outputs.names[4] = MakeChannelName("  Sub ");
   EXPECT_EQ(d.GetCurrentValue(136).text, "Sub");
-  d.SetName("Main Rack");
+  NameDevice(d, "Main Rack");
   EXPECT_EQ(d.GetCurrentValue(58).text, "Main Rack");
   EXPECT_FALSE(d.GetCurrentValue(1352).flag);
   EXPECT_TRUE(d.GetCurrentValue(1353).flag);

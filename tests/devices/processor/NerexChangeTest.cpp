@@ -750,7 +750,7 @@ TEST_F(NerexChangeTest, PropertyEditsOfNameAndDelayDisplayTakeEffect) {
     CDeviceProperty* row = grid.Row(id);
     if (!row) return false;
     set(*row);
-    return d.OnPropertyChanged(*row);
+    return CommitPropertyRow(d, *row);
   };
   EXPECT_TRUE(edit(58, [](CDeviceProperty& row) { row.SetValue(std::string("Main Hang")); }));
   EXPECT_EQ(d.GetName(), "Main Hang");

@@ -4,6 +4,7 @@
 
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexModelTable.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -198,7 +199,7 @@ TEST_F(NerexFramesTest, BlockWritePayloadStartsWithMemoryAndModeAndCarriesTheBlo
 
 TEST_F(NerexFramesTest, NamesWriteCutsAt40PadsWithBlanksAndKeepsSevenBits) {
   CNerexSeriesDevice& d = Make(120, 1);
-  d.SetName(std::string(41, 'x'));
+  NameDevice(d, std::string(41, 'x'));
   d.GetCurrentSettings().inputs.names[0] = MakeChannelName("K\xC3\xBC" "che");
   CControlMessage m;
   ASSERT_TRUE(BuildBlock35Message(d, m));
@@ -211,7 +212,7 @@ TEST_F(NerexFramesTest, NamesWriteCutsAt40PadsWithBlanksAndKeepsSevenBits) {
   EXPECT_EQ(std::string(m.frame + 79, m.frame + 87), "Ch 1    ");
   for (std::size_t i = 1; i < m.frameLength; ++i) EXPECT_LT(m.frame[i], 0x80) << "byte " << i;
 
-  d.SetName("Amp");
+  NameDevice(d, "Amp");
   ASSERT_TRUE(BuildBlock35Message(d, m));
   EXPECT_EQ(std::string(m.frame + 7, m.frame + 47), "Amp" + std::string(37, ' '));
 }

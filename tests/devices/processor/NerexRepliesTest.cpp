@@ -246,7 +246,7 @@ TEST_F(NerexRepliesTest, NamesReplyFillsSevenCharactersOfEachSlotAndLeavesMissin
 
 TEST_F(NerexRepliesTest, NamesReplyWhileANamesWriteWaitsKeepsTheNamesButStillPostsTheTitle) {
   CNerexSeriesDevice& d = Make(114);
-  d.SetName("From File");
+  NameDevice(d, "From File");
   const auto inputNames = d.GetCurrentSettings().inputs.names;
   auto write = std::make_unique<CControlMessage>();
   ASSERT_TRUE(BuildBlock35Message(d, *write));

@@ -10,6 +10,7 @@
 #include "platform/Clipboard.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/devices/processor/TestImages.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -189,7 +190,7 @@ TEST_F(ProcessorClipboard, CloneSubmenuListsCompatibleProcessorsOffline) {
   CNerexSeriesDevice& a = Make(120, 1);
   Make(16, 2);
   CNerexSeriesDevice& c = Make(114, 3);
-  c.SetName("Side fill");
+  NameDevice(c, "Side fill");
   Make(121, 4);
   CMenu menu = CommonMenu();
   a.BuildContextMenu(menu, 0);

@@ -8,6 +8,7 @@
 #include "core/values/ParamRecords.h"
 #include "core/support/SystemMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
+#include "tests/support/ModelChanges.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ std::string Commit(CNerexSeriesDevice& d, std::uint32_t id, const std::function<
   CDeviceProperty* row = grid.Row(id);
   if (!row) return "no row";
   set(*row);
-  return d.OnPropertyChanged(*row) ? std::string("accepted") : row->GetErrorText();
+  return CommitPropertyRow(d, *row) ? std::string("accepted") : row->GetErrorText();
 }
 std::string Number(CNerexSeriesDevice& d, std::uint32_t id, std::int64_t n) {
   return Commit(d, id, [n](CDeviceProperty& row) { row.SetValue(n); });
@@ -244,37 +245,37 @@ TEST_F(Properties, GridChangesApplyOrRestoreWithTheErrorText) {
 
   CDeviceProperty& onDelay = *grid.Row("On Delay");
   onDelay.SetComboSelection(0);  // "60s"
-  EXPECT_TRUE(d.OnPropertyChanged(onDelay));
+  EXPECT_TRUE(CommitPropertyRow(d, onDelay));
   EXPECT_EQ(d.GetGeneralSettings().bytes[14], 1);
 
   CDeviceProperty& lcd = *grid.Row("LCD Contrast");
   lcd.SetValue(std::int64_t(0));
-  EXPECT_FALSE(d.OnPropertyChanged(lcd));
+  EXPECT_FALSE(CommitPropertyRow(d, lcd));
   EXPECT_EQ(lcd.GetErrorText(), "LCD Contrast must be between 1 and 16");
   lcd.RestoreReferenceValue();
   EXPECT_EQ(lcd.GetNumber(), 10);
 
   CDeviceProperty& id = *grid.Row("ID");
   id.SetValue(std::int64_t(12));
-  EXPECT_TRUE(d.OnPropertyChanged(id));
+  EXPECT_TRUE(CommitPropertyRow(d, id));
   EXPECT_EQ(std::get<std::int64_t>(id.GetReferenceValue()), 12);
   EXPECT_EQ(Posted(FrameMsg::kPanelCaption), 1u);
 
   CDeviceProperty& nudge = *grid.Row("Gain Nudge");
   nudge.SetComboSelection(2);
-  EXPECT_TRUE(d.OnPropertyChanged(nudge));
+  EXPECT_TRUE(CommitPropertyRow(d, nudge));
   ASSERT_FALSE(d.changes.empty());
   EXPECT_EQ(d.changes.back().id, 1594);
   EXPECT_EQ(d.changes.back().integer, 2);
 
   CDeviceProperty& rtc = *grid.Row("Auto Update RTC");
   rtc.SetValue(false);
-  EXPECT_TRUE(d.OnPropertyChanged(rtc));
+  EXPECT_TRUE(CommitPropertyRow(d, rtc));
   EXPECT_FALSE(d.GetAutoRtcUpdate());
 
   CDeviceProperty& code = *grid.Row("Security Code");
   code.SetValue(std::string("12a4"));
-  EXPECT_FALSE(d.OnPropertyChanged(code));
+  EXPECT_FALSE(CommitPropertyRow(d, code));
   EXPECT_EQ(code.GetErrorText(), "Security code must be 4 digits");
 }
 
@@ -284,15 +285,15 @@ TEST_F(Properties, GridEditsOfTheDisplayOptionsReachTheDevice) {
   d.FillPropertiesPane(grid);
   CDeviceProperty& nudge = *grid.Row("Gain Nudge");
   nudge.SetComboSelection(2);
-  EXPECT_TRUE(d.OnPropertyChanged(nudge));
+  EXPECT_TRUE(CommitPropertyRow(d, nudge));
   EXPECT_EQ(d.GetGainNudge(), 2u);
   CDeviceProperty& units = *grid.Row("Delay Units");
   units.SetComboSelection(2);
-  EXPECT_TRUE(d.OnPropertyChanged(units));
+  EXPECT_TRUE(CommitPropertyRow(d, units));
   EXPECT_EQ(d.GetDelayUnits(), 2u);
   CDeviceProperty& name = *grid.Row("Name");
   name.SetValue(std::string("Balcony"));
-  EXPECT_TRUE(d.OnPropertyChanged(name));
+  EXPECT_TRUE(CommitPropertyRow(d, name));
   EXPECT_EQ(d.GetName(), "Balcony");
   EXPECT_TRUE(m_system.IsModified());
 }
@@ -313,13 +314,13 @@ TEST_F(Properties, GridEditsThatDoNotTakeAreRefusedWithAMessage) {
   d->FillPropertiesPane(grid);
   CDeviceProperty& name = *grid.Row("Name");
   name.SetValue(std::string("Balcony"));
-  EXPECT_FALSE(d->OnPropertyChanged(name));
+  EXPECT_FALSE(CommitPropertyRow(d, name));
   EXPECT_EQ(name.GetErrorText(), "This setting cannot be changed in this version");
   EXPECT_EQ(d->GetName(), "");
   for (const char* row : {"Delay Units", "Gain Nudge", "Delay Multiplier"}) {
     CDeviceProperty& list = *grid.Row(row);
     list.SetComboSelection(2);
-    EXPECT_FALSE(d->OnPropertyChanged(list)) << row;
+    EXPECT_FALSE(CommitPropertyRow(d, list)) << row;
     EXPECT_EQ(list.GetErrorText(), "This setting cannot be changed in this version") << row;
   }
 }

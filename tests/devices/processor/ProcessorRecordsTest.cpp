@@ -28,7 +28,7 @@ namespace {
 
 // Gives a device values in every field its record carries, each within its range.
 void Fill(CNerexSeriesDevice& d, unsigned seed) {
-  d.SetName("Proc " + std::to_string(seed));
+  NameDevice(d, "Proc " + std::to_string(seed));
   CNerexSeriesMemory image = MakeRandomStoredImage(seed, d.GetModel());
   image.name = "Live";
   d.GetCurrentSettings().CopyFrom(image);
@@ -242,7 +242,7 @@ TEST_F(ProcessorRecords, PresetFileInputGainIsCheckedAgainstTheModelsOwnLimit) {
 TEST_F(ProcessorRecords, StoredValuesOutsideTheirRangesAreLimitedOnLoadAndLogged) {
   m_system.SetUiServices(&m_sink);
   CNerexSeriesDevice& source = Make(120, 5);
-  source.SetName("Stage");
+  NameDevice(source, "Stage");
   CNerexSeriesMemory& live = source.GetCurrentSettings();
   live.inputs.gains[0] = 32767;
   live.inputs.delays[1] = 16773120;
@@ -389,7 +389,7 @@ TEST_F(ProcessorRecords, ARecalledSnapshotIsHeldToTheModelsRangesAndLogged) {
   std::unique_ptr<CSnapshotData> data(source.CreateSnapshotData());
 
   CNerexSeriesDevice& d = Make(120, 6);
-  d.SetName("Stage");
+  NameDevice(d, "Stage");
   Connect(d);
   RecallImage(d, *data);
   const CNerexSeriesMemory& image = d.GetCurrentSettings();
@@ -502,7 +502,7 @@ TEST_F(ProcessorRecords, ImageOfTheWrongLengthIsRefusedAndUnknownFormatResends) 
 TEST_F(ProcessorRecords, ASystemFileWithALaterProcessorRecordIsNamedSoAndAZeroOneAsDamage) {
   RegisterProcessorFamily();
   CNerexSeriesDevice& device = Make(AllModels().front().model, 5);
-  device.SetName("Qz");
+  NameDevice(device, "Qz");
   CArchive out;
   ASSERT_TRUE(m_system.Serialize(out));
   const std::vector<std::uint8_t> file = out.TakeData();

@@ -5,6 +5,7 @@
 #include "devices/processor/NerexTiles.h"
 #include "platform/Graphics.h"
 #include "platform/Image.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/TileImages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 
@@ -23,7 +24,7 @@ class Tiles : public ProcessorFixture {
   CWarningProcessor& MakeWarning(int model, std::uint32_t hardwareCode = 0) {
     auto* d = new CWarningProcessor(&m_system, std::uint32_t(model), 1, &m_sink, hardwareCode);
     d->Initialise();
-    d->SetName("Main L");
+    NameDevice(d, "Main L");
     m_system.AppendDevice(d);
     return *d;
   }

@@ -12,6 +12,7 @@
 #include "core/model/Link.h"
 #include "core/system/System.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/TestDevices.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/LinkManagerDlg.h"
@@ -48,7 +49,7 @@ class LinkManagerTest : public ::testing::Test {
   LinkManagerTest() {
     for (const char* name : {"Left", "Right", "Sub"}) {
       auto* device = new CLinkTestDevice(&system, 1);
-      device->SetName(name);
+      NameDevice(device, name);
       system.AppendDevice(device);
     }
   }
@@ -274,7 +275,7 @@ TEST(LinkManagerNames, UnitsOfOneNameAreToldApartByModelAndId) {
   for (const auto& [id, type] : {std::pair{3u, 120u}, {4u, 120u}, {9u, 121u}}) {
     CDevice* device = system.CreateDevice(id, type, 0);
     ASSERT_NE(device, nullptr);
-    device->SetName("Sim Processor");
+    NameDevice(device, "Sim Processor");
     system.AppendDevice(device);
   }
   CLinkManagerDlg dialog(system);

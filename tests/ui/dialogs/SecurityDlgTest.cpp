@@ -17,6 +17,7 @@
 #include "devices/amplifier/PannexDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/SecureUnits.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "tests/ui/dialogs/FilePropertiesSheet.h"
@@ -75,7 +76,7 @@ class SecurityDlgTest : public ::testing::Test {
   void AddModule(std::uint32_t id) {
     auto* pannex = new CPannexDevice(&system, &frame, 49, id);
     pannex->Initialise();
-    pannex->SetName("Module");
+    NameDevice(pannex, "Module");
     system.AppendDevice(pannex);
   }
   void GoOnline() {

@@ -17,6 +17,7 @@
 #include "core/system/System.h"
 #include "core/model/User.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "tests/support/ModelChanges.h"
 #include "tests/support/TestDevices.h"
 #include "tests/support/WindowInput.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
@@ -33,7 +34,7 @@ class UserLevelsTest : public ::testing::Test {
   UserLevelsTest() {
     for (const char* name : {"Amp", "Desk"}) {
       auto* device = new CTestDevice(&system, std::uint32_t(system.GetDeviceCount() + 1));
-      device->SetName(name);
+      NameDevice(device, name);
       system.AppendDevice(device);
     }
     auto* panel = new CCPData;
@@ -110,7 +111,7 @@ TEST_F(UserLevelsTest, AddedUsersTakeTheFreeNumbersTheirNameAsPasswordAndEveryDe
 // A unit whose name was never read (a Sornic or a Pannex module) still has its line, by model
 // and ID.
 TEST_F(UserLevelsTest, DevicesAreListedWithModelAndIdAndAUnitWithoutANameToo) {
-  system.GetDevice(0)->SetName("");
+  NameDevice(system.GetDevice(0), "");
   AddSystemUser("User1", 0x02);
   CUserLevelsDialog page(&system);
   page.UserList()->setCurrentRow(1);
