@@ -164,6 +164,18 @@ class SerialCommsTest : public ::testing::Test {
     m_bus.Start();
     return unit;
   }
+  // Unit 5's read answered only with its resend, that answer coming during unit 6's read (`other`),
+  // which is answered in time.
+  void ReadFiveLateThenSix(CFramedUnit* other) {
+    m_bus.InjectFaults(SimFault::HeldUntil(1), 2);
+    SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(Received()[7], 1);
+    SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Received()[4], 6);
+    ASSERT_EQ(Received()[7], 2);
+  }
   // A set command 0x18 to device 5, waiting for the ACK.
   void SetWrite() { SetRequest({0xF1, 0x00, 0x08, 0x10, 0x05, 0x00, 0x18, 0x01}, 0x18, 0, true); }
   // Runs the transaction to its end; false on a transport error.
@@ -614,15 +626,7 @@ TEST_P(LateAnswerToAResend, IsNamedForItsUnitAndDroppedByAnotherUnitsRequestThat
     ASSERT_TRUE(Run());
   }
   const std::size_t before = m_bus.RequestCount();
-  m_bus.InjectFaults(SimFault::HeldUntil(1), 2);
-  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
-  ASSERT_TRUE(Run());
-  ASSERT_EQ(Received()[7], 1);
-
-  SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
-  ASSERT_TRUE(Run());
-  EXPECT_EQ(Received()[4], 6);
-  EXPECT_EQ(Received()[7], 2);
+  ReadFiveLateThenSix(other);
   // The read and its resend, then the other read.
   EXPECT_EQ(m_bus.RequestCount(), before + 3);
   EXPECT_EQ(m_comms.GetErrorCount(), 1u);
@@ -645,15 +649,7 @@ TEST_F(SerialCommsTest, ASteadilyLateUnitsLateAnswersAreNamedOnce_AndCounted) {
   m_host.superDebug = false;
   SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
   ASSERT_TRUE(Run());
-  auto lateRound = [&] {
-    m_bus.InjectFaults(SimFault::HeldUntil(1), 2);
-    SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
-    ASSERT_TRUE(Run());
-    ASSERT_EQ(Received()[7], 1);
-    SetCheckedRead(other, 6, kOtherDevice, 0x50, 2);
-    ASSERT_TRUE(Run());
-    ASSERT_EQ(Received()[7], 2);
-  };
+  auto lateRound = [&] { ReadFiveLateThenSix(other); };
   for (int round = 0; round < 4; ++round) lateRound();
   const std::string first =
       "Late answer from device ID 5 received after 0.00ms while reading device ID 99, Command = 0x4F - not taken - "
