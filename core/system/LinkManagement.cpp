@@ -1,9 +1,12 @@
 // The system's links: creation, look-up and the bulk application when linking is switched on.
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "core/model/Device.h"
 #include "core/model/Link.h"
+#include "core/model/Snapshot.h"
 #include "core/system/System.h"
 
 CLink* CSystem::AddLink() {
@@ -129,4 +132,23 @@ void CSystem::BringLinkMembersIntoLine(CDevice* device) {
       }
     }
   });
+}
+
+void CSystem::EndLinkValuesSupersededByRecall(const CSnapshot& snapshot) {
+  // The snapshot's devices are looked up only once a member out of line is found.
+  std::optional<std::unordered_set<CUuid, CUuidHash>> recalled;
+  for (const CLink* link : m_links) {
+    for (CLinkRef* member : link->GetMembers()) {
+      if (!member->IsOutOfLine()) continue;
+      if (!recalled) {
+        recalled.emplace();
+        for (const CSnapshotData* image : snapshot.m_data) recalled->insert(image->GetUuid());
+      }
+      if (!recalled->contains(member->GetUuid())) continue;
+      member->ClearMissedValue();
+      CDevice* device = FindDeviceByUuid(member->GetUuid());
+      WriteLog("Link \"" + link->GetName() + "\" not applied to " + (device ? device->GetUnitText() : std::string("a device")) +
+               " when it is back: snapshot \"" + snapshot.m_name + "\" was recalled since\n");
+    }
+  }
 }

@@ -453,6 +453,10 @@ class CSystem final : public IDeviceHost,
   // Hands a member the link's value, or, while its unit is away online, marks it out of line
   // with that value (logged when it falls out of line).
   void GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target, const CParamValue& value);
+  // A snapshot recalled is chosen after every value the links could not give its devices while
+  // their units were away: their members out of line take none of them when the unit is back
+  // (a recall that passed a unit by leaves it as it is), and the log says so for each.
+  void EndLinkValuesSupersededByRecall(const CSnapshot& snapshot);
   // Hands each device of the snapshot its image (SnapshotManagement.cpp).
   void ApplyImages(const CSnapshot& snapshot);
   // Indexes the devices by UUID afresh; the lock is held.

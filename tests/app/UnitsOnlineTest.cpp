@@ -554,6 +554,63 @@ TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsB
   EXPECT_TRUE(GainWrites(*amp5, back).empty());
 }
 
+// A snapshot recalled while a member is out of line is the later choice: the recall passes the
+// member's unit by (logged), and the link's value from before the recall is no longer given to
+// it when its unit is back, which keeps what it holds, as any unit a recall passed by does.
+TEST_P(LinkedMemberAwayTest, ARecallMadeWhileItWasAwayEndsWhatTheLinkWasToGiveIt) {
+  StartUnits();
+  MakeFile();
+  CSystem& system = frame->GetSystem();
+  Link(*d3, *d4, kProcessorGainA);
+  Link(*amp5, *amp2, kAmpGain1);
+  const CLink& gains = *system.GetLinks()[0];
+  const CLink& amps = *system.GetLinks()[1];
+  prompts.goOnlineChoice = GetParam();
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+  CSnapshot* show = system.AddSnapshot("Show");
+  const int p3Show = GainA(*p3), p4Held = GainA(*p4);
+  const int a5Show = a5->State().gainIndex[0], a2Held = a2->State().gainIndex[0];
+
+  p4Switch->SetSilent(true);
+  a2Switch->SetSilent(true);
+  ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected(); }, 60000));
+  ProcessEvents();
+  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
+  ASSERT_TRUE(Outs(gains, 1));
+  ASSERT_TRUE(Outs(amps, 1));
+
+  // As a panel's snapshot button asks the frame.
+  frame->Post(CPostedMessage{FrameMsg::kRecallSnapshot, 0, 0, 0, show->GetUuid().ToString()});
+  ProcessEvents();
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == p3Show && a5->State().gainIndex[0] == a5Show; }));
+  EXPECT_FALSE(Outs(gains, 1));
+  EXPECT_FALSE(Outs(amps, 1));
+  for (CDevice* d : {static_cast<CDevice*>(d4), static_cast<CDevice*>(amp2)}) {
+    EXPECT_TRUE(LogHas("Snapshot \"Show\" not recalled on " + d->GetUnitText() + " (not connected)"));
+    EXPECT_TRUE(LogHas(" not applied to " + d->GetUnitText() + " when it is back: snapshot \"Show\" was recalled since"))
+        << d->GetUnitText();
+  }
+
+  p4Switch->SetSilent(false);
+  a2Switch->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+  Settle();
+  // Each unit the recall passed by keeps what it held, in the file too; the others keep the recall.
+  EXPECT_EQ(GainA(*p4), p4Held);
+  EXPECT_EQ(GainA(*d4), p4Held);
+  EXPECT_EQ(a2->State().gainIndex[0], a2Held);
+  EXPECT_EQ(amp2->GetGainIndex(0), a2Held);
+  EXPECT_EQ(GainA(*p3), p3Show);
+  EXPECT_EQ(a5->State().gainIndex[0], a5Show);
+  EXPECT_EQ(LogCount(" now that it is back"), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Sessions, LinkedMemberAwayTest, ::testing::Values(0u, 1u),
                          [](const ::testing::TestParamInfo<std::uint32_t>& info) {
                            return std::string(info.param == 0 ? "Retrieve" : "Send");
