@@ -37,6 +37,8 @@ void CMainFrame::ShowSnapshotRecall(bool recalled) {
     // panel's button), so that Delete and Rename act on the one the person sees.
     const int current = m_system.GetCurrentSnapshot();
     if (current >= 0 && current < m_snapshotCombo->count()) m_snapshotCombo->setCurrentIndex(current);
+    // The recall ended what the links were to give the members it passed by.
+    ShowLinkMarksInOpenManager();
   } else {
     m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());
   }

@@ -611,6 +611,59 @@ TEST_P(LinkedMemberAwayTest, ARecallMadeWhileItWasAwayEndsWhatTheLinkWasToGiveIt
   EXPECT_EQ(LogCount(" now that it is back"), 0);
 }
 
+// The Link Manager, open while the marks change, shows them as they are: a member whose unit is
+// back is no longer marked, nor one whose value a recall superseded, while the others stay so.
+TEST_P(LinkedMemberAwayTest, AnOpenLinkManagerShowsTheMarksAsTheyChange) {
+  StartUnits();
+  MakeFile();
+  CSystem& system = frame->GetSystem();
+  Link(*d3, *d4, kProcessorGainA);
+  Link(*amp5, *amp2, kAmpGain1);
+  prompts.goOnlineChoice = GetParam();
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+  CSnapshot* show = system.AddSnapshot("Show");
+  p4Switch->SetSilent(true);
+  a2Switch->SetSilent(true);
+  ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected(); }, 60000));
+  ProcessEvents();
+  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+
+  CLinkManagerDlg manager(system, frame.get());
+  manager.setModal(true);
+  manager.show();
+  ProcessEvents();
+  const QTreeWidgetItem* processor = manager.LinkTree()->topLevelItem(0)->child(1);
+  const QTreeWidgetItem* amplifier = manager.LinkTree()->topLevelItem(1)->child(1);
+  const auto marked = [](const QTreeWidgetItem* item) {
+    return item->text(0).startsWith(CLinkManagerDlg::kOutOfLineMark) &&
+           item->toolTip(0).contains(CLinkManagerDlg::kOutOfLineNote);
+  };
+  ASSERT_TRUE(marked(processor));
+  ASSERT_TRUE(marked(amplifier));
+  const QColor plain = manager.LinkTree()->topLevelItem(0)->child(0)->foreground(0).color();
+
+  p4Switch->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return d4->IsConnected() && d4->AllBlocksReceived(); }, 60000));
+  Settle();
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p4) == -167; }));
+  ProcessEvents();
+  EXPECT_FALSE(marked(processor)) << processor->text(0).toStdString();
+  EXPECT_EQ(processor->text(0).toStdString(), d4->GetListText() + " - " + d4->GetParameterAt(kProcessorGainA).name);
+  EXPECT_EQ(processor->foreground(0).color(), plain);
+  EXPECT_TRUE(marked(amplifier));
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    manager.grab().save(folder + "/link-manager-one-back.png");
+
+  frame->Post(CPostedMessage{FrameMsg::kRecallSnapshot, 0, 0, 0, show->GetUuid().ToString()});
+  ProcessEvents();
+  EXPECT_FALSE(marked(amplifier)) << amplifier->text(0).toStdString();
+  manager.close();
+}
+
 INSTANTIATE_TEST_SUITE_P(Sessions, LinkedMemberAwayTest, ::testing::Values(0u, 1u),
                          [](const ::testing::TestParamInfo<std::uint32_t>& info) {
                            return std::string(info.param == 0 ? "Retrieve" : "Send");
