@@ -41,6 +41,10 @@ void CMainFrame::ShowSnapshotRecall(bool recalled) {
     ShowLinkMarksInOpenManager();
   } else {
     m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());
+    // A snapshot chosen in the combo and not recalled (the question declined) is not shown as
+    // if it were: the combo goes back to the one recalled last, when there is one.
+    const int current = m_system.GetCurrentSnapshot();
+    if (current >= 0 && current < m_snapshotCombo->count()) m_snapshotCombo->setCurrentIndex(current);
   }
 }
 
