@@ -428,6 +428,9 @@ bool HandPresetAction(CNerexSeriesDevice& device, INerexSeriesPanel& panel, int 
   const CParamValue action(id, 0.0f, ParamKind::kNone);
   // Without the right to recall presets nothing is asked: the gate refuses the action.
   if (!device.MayCurrentUserChange(id)) return device.ApplyUserChange(action);
+  // Nor while the unit is away online, where every preset action is refused: the refusal says
+  // so before a name, a file or the timed presets are asked for in vain.
+  if (device.RefuseChangeWhileAway(id)) return false;
   CNerexPresetAnswer answer;
   answer.row = panel.GetPresetSelection();
   const int n = MemoryOf(device, answer);

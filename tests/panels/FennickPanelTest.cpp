@@ -42,6 +42,7 @@
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TextInk.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
+#include "widgets/ErrorTip.h"
 #include "panels/processor/FennickPresetDlg.h"
 #include "panels/processor/FennickTimedPresetDlg.h"
 #include "tests/support/ModelChanges.h"
@@ -473,6 +474,52 @@ INSTANTIATE_TEST_SUITE_P(Buttons, FennickPanelDialogButtonTest,
                          ::testing::Values(ButtonCase{"Store", 420, EDialog::Name, {}, nullptr},
                                            ButtonCase{"SaveFile", 424, EDialog::SaveFile, {}, nullptr},
                                            ButtonCase{"TimedPresets", 426, EDialog::Timed, {}, nullptr}),
+                         [](const ::testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
+
+// With the unit away online a preset action is refused before its questions: no name, file or
+// timed-presets dialog opens and no confirmation is asked, so that nothing the person answers is
+// lost to the refusal; the button says why, and nothing is queued.
+class FennickPanelAwayTest : public FennickPanelTest, public ::testing::WithParamInterface<ButtonCase> {};
+
+TEST_P(FennickPanelAwayTest, RefusesTheActionBeforeAskingAnything) {
+  const ButtonCase& c = GetParam();
+  CNerexSeriesDevice& d = Ready(16);
+  ChoosePreset(*panel, 1);
+  d.OnDisconnected(false);
+  panel->UpdateOnlineStatus(d.IsConnected());
+  ASSERT_TRUE(d.IsAwayOnline());
+  d.ClearQueue();
+  // Any dialog that opens is cancelled and counted.
+  int opened = 0;
+  QTimer guard;
+  guard.setInterval(2);
+  QObject::connect(&guard, &QTimer::timeout, [&opened] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      ++opened;
+      dialog->done(QDialog::Rejected);
+    }
+  });
+  guard.start();
+  ClickThroughTheWindow(*panel, *panel->GetActionButton(c.id));
+  guard.stop();
+  EXPECT_EQ(opened, 0);
+  EXPECT_EQ(answer.asked, 0);
+  EXPECT_TRUE(Commands().empty());
+  const CErrorTip* tip = panel->GetRefusalTip();
+  ASSERT_NE(tip, nullptr) << "refused without a word";
+  EXPECT_TRUE(tip->isVisible());
+  EXPECT_EQ(tip->Message().toStdString(), kNotConnectedRefusal);
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, FennickPanelAwayTest,
+                         ::testing::Values(ButtonCase{"Store", 420, EDialog::Name, {}, nullptr},
+                                           ButtonCase{"Recall", 421, EDialog::None, {}, nullptr},
+                                           ButtonCase{"Rename", 423, EDialog::Name, {}, nullptr},
+                                           ButtonCase{"Delete", 427, EDialog::None, {}, nullptr},
+                                           ButtonCase{"SaveFile", 424, EDialog::SaveFile, {}, nullptr},
+                                           ButtonCase{"LoadFile", 425, EDialog::OpenFile, {}, nullptr},
+                                           ButtonCase{"TimedPresets", 426, EDialog::Timed, {}, nullptr},
+                                           ButtonCase{"LcdRecall", 436, EDialog::None, {}, nullptr}),
                          [](const ::testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FennickPanelTest, TheListAndTheDisplayFollowAStoreAndADelete) {

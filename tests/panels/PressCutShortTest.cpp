@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTimer>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -317,6 +318,27 @@ const RefusalCase kRefusalCases[] = {
     {"NerexMuteClick", kModelNerex48, 0, kModelTorvex48,
      [](PressRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kParamInputMute)); }, kParamInputMute,
      [](PressRig& r, const CParamValue& v) { return MuteHolds(r, kParamInputMute, v); }},
+    // A change that asks its confirmation first is refused before the question.
+    {"NerexRoutingClick", kModelNerex48, 0, kModelTorvex48,
+     [](PressRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kParamMatrixRouting + 1)); }, kParamMatrixRouting + 1,
+     [](PressRig& r, const CParamValue& v) { return MuteHolds(r, kParamMatrixRouting + 1, v); }},
+    // The preset manager is not opened for a unit that takes none of its actions.
+    {"NerexPresetsButton", kModelNerex48, 0, kModelTorvex48,
+     [](PressRig& r) {
+       int opened = 0;
+       QTimer guard;
+       guard.setInterval(2);
+       QObject::connect(&guard, &QTimer::timeout, [&opened] {
+         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+           ++opened;
+           dialog->done(QDialog::Rejected);
+         }
+       });
+       guard.start();
+       Click(*r.panel, r.Centre<CBmpButton>(kPresetActionManager));
+       EXPECT_EQ(opened, 0) << "the preset manager opened";
+     },
+     kPresetActionManager, [](PressRig&, const CParamValue&) { return true; }},
     {"NerexNameTyped", kModelNerex48, 0, kModelTorvex48, [](PressRig& r) { r.EditText(kParamInputName, "Vox"); },
      kParamInputName, [](PressRig& r, const CParamValue& v) { return TextHolds(r, kParamInputName, v); }},
     {"Calder48FaderDrag", kModelCalder48, kHardwareCalder48, kModelNerex48,
