@@ -477,26 +477,35 @@ class LinkedMemberAwayTest : public UnitsOnlineTest, public ::testing::WithParam
     return out;
   }
   static bool Outs(const CLink& link, std::size_t member) { return link.GetMembers()[member]->IsOutOfLine(); }
+  // The file's processors linked by their Input A gains and two amplifiers by their channel 1
+  // gains (the links "Link 13" and "Link 5"), online in the session of the case and read out.
+  void LinkAndGoOnline() {
+    StartUnits();
+    MakeFile();
+    Link(*d3, *d4, kProcessorGainA);
+    Link(*amp5, *amp2, kAmpGain1);
+    prompts.goOnlineChoice = GetParam();
+    frame->RunCommand(Cmd::kOnline);
+    ASSERT_TRUE(frame->IsOnline());
+    ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+    Settle();
+  }
+  // The Nerex48 and amplifier 2 fall silent, and the frame hears of it.
+  void SecondMembersAway() {
+    p4Switch->SetSilent(true);
+    a2Switch->SetSilent(true);
+    ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected(); }, 60000));
+    ProcessEvents();
+  }
 };
 
 TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsBack) {
-  StartUnits();
-  MakeFile();
+  LinkAndGoOnline();
   CSystem& system = frame->GetSystem();
-  Link(*d3, *d4, kProcessorGainA);
-  Link(*amp5, *amp2, kAmpGain1);
   const CLink& gains = *system.GetLinks()[0];
   const CLink& amps = *system.GetLinks()[1];
-  prompts.goOnlineChoice = GetParam();
-  frame->RunCommand(Cmd::kOnline);
-  ASSERT_TRUE(frame->IsOnline());
-  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
-  Settle();
 
-  p4Switch->SetSilent(true);
-  a2Switch->SetSilent(true);
-  ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected(); }, 60000));
-  ProcessEvents();
+  SecondMembersAway();
   const std::size_t away = bus->RequestCount();
   // A drag of the processor's fader and of the amplifier's knob, as their panels hand it in.
   for (float level : {-3.0f, -8.2f, -12.5f, -16.7f})
@@ -558,26 +567,15 @@ TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsB
 // member's unit by (logged), and the link's value from before the recall is no longer given to
 // it when its unit is back, which keeps what it holds, as any unit a recall passed by does.
 TEST_P(LinkedMemberAwayTest, ARecallMadeWhileItWasAwayEndsWhatTheLinkWasToGiveIt) {
-  StartUnits();
-  MakeFile();
+  LinkAndGoOnline();
   CSystem& system = frame->GetSystem();
-  Link(*d3, *d4, kProcessorGainA);
-  Link(*amp5, *amp2, kAmpGain1);
   const CLink& gains = *system.GetLinks()[0];
   const CLink& amps = *system.GetLinks()[1];
-  prompts.goOnlineChoice = GetParam();
-  frame->RunCommand(Cmd::kOnline);
-  ASSERT_TRUE(frame->IsOnline());
-  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
-  Settle();
   CSnapshot* show = system.AddSnapshot("Show");
   const int p3Show = GainA(*p3), p4Held = GainA(*p4);
   const int a5Show = a5->State().gainIndex[0], a2Held = a2->State().gainIndex[0];
 
-  p4Switch->SetSilent(true);
-  a2Switch->SetSilent(true);
-  ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected(); }, 60000));
-  ProcessEvents();
+  SecondMembersAway();
   ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
   ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
@@ -614,21 +612,10 @@ TEST_P(LinkedMemberAwayTest, ARecallMadeWhileItWasAwayEndsWhatTheLinkWasToGiveIt
 // The Link Manager, open while the marks change, shows them as they are: a member whose unit is
 // back is no longer marked, nor one whose value a recall superseded, while the others stay so.
 TEST_P(LinkedMemberAwayTest, AnOpenLinkManagerShowsTheMarksAsTheyChange) {
-  StartUnits();
-  MakeFile();
+  LinkAndGoOnline();
   CSystem& system = frame->GetSystem();
-  Link(*d3, *d4, kProcessorGainA);
-  Link(*amp5, *amp2, kAmpGain1);
-  prompts.goOnlineChoice = GetParam();
-  frame->RunCommand(Cmd::kOnline);
-  ASSERT_TRUE(frame->IsOnline());
-  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
-  Settle();
   CSnapshot* show = system.AddSnapshot("Show");
-  p4Switch->SetSilent(true);
-  a2Switch->SetSilent(true);
-  ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected(); }, 60000));
-  ProcessEvents();
+  SecondMembersAway();
   ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
   ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
 

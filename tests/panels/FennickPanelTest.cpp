@@ -38,6 +38,7 @@
 #include "resources/FennickPanelLayout.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/CollectingGrid.h"
+#include "tests/support/ModalGuard.h"
 #include "tests/support/ReadWhileAsked.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TextInk.h"
@@ -450,22 +451,14 @@ TEST_P(FennickPanelDialogButtonTest, LetsGoOfTheMouseWhenItsDialogEnds) {
   EXPECT_EQ(panel->GetActiveObject(), nullptr);
   EXPECT_FALSE(button->IsPressed());
 
-  // Any dialog that would open now is cancelled and counted.
-  int reopened = 0;
-  QTimer guard;
-  guard.setInterval(2);
-  QObject::connect(&guard, &QTimer::timeout, [&reopened] {
-    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-      ++reopened;
-      dialog->done(QDialog::Rejected);
-    }
-  });
-  guard.start();
   const std::string lcd = panel->GetLcdText()->GetText();
-  ClickThroughTheWindow(*panel, *panel->GetActionButton(437));
-  ClickThroughTheWindow(*panel, *panel->GetLcdText());
-  guard.stop();
-  EXPECT_EQ(reopened, 0);
+  {
+    // Any dialog that would open now is cancelled and counted.
+    CModalGuard guard;
+    ClickThroughTheWindow(*panel, *panel->GetActionButton(437));
+    ClickThroughTheWindow(*panel, *panel->GetLcdText());
+    EXPECT_EQ(guard.opened, 0);
+  }
   EXPECT_NE(panel->GetLcdText()->GetText(), lcd);
   EXPECT_EQ(panel->GetActiveObject(), nullptr);
 }
@@ -489,20 +482,12 @@ TEST_P(FennickPanelAwayTest, RefusesTheActionBeforeAskingAnything) {
   panel->UpdateOnlineStatus(d.IsConnected());
   ASSERT_TRUE(d.IsAwayOnline());
   d.ClearQueue();
-  // Any dialog that opens is cancelled and counted.
-  int opened = 0;
-  QTimer guard;
-  guard.setInterval(2);
-  QObject::connect(&guard, &QTimer::timeout, [&opened] {
-    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-      ++opened;
-      dialog->done(QDialog::Rejected);
-    }
-  });
-  guard.start();
-  ClickThroughTheWindow(*panel, *panel->GetActionButton(c.id));
-  guard.stop();
-  EXPECT_EQ(opened, 0);
+  {
+    // Any dialog that opens is cancelled and counted.
+    CModalGuard guard;
+    ClickThroughTheWindow(*panel, *panel->GetActionButton(c.id));
+    EXPECT_EQ(guard.opened, 0);
+  }
   EXPECT_EQ(answer.asked, 0);
   EXPECT_TRUE(Commands().empty());
   const CErrorTip* tip = panel->GetRefusalTip();

@@ -8,7 +8,6 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPainter>
-#include <QTimer>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -26,6 +25,7 @@
 #include "panels/processor/NerexSeriesParametricControl.h"
 #include "panels/processor/TorvexSeriesDEQControl.h"
 #include "tests/panels/PanelRig.h"
+#include "tests/support/ModalGuard.h"
 #include "widgets/ErrorTip.h"
 
 namespace {
@@ -325,18 +325,9 @@ const RefusalCase kRefusalCases[] = {
     // The preset manager is not opened for a unit that takes none of its actions.
     {"NerexPresetsButton", kModelNerex48, 0, kModelTorvex48,
      [](PressRig& r) {
-       int opened = 0;
-       QTimer guard;
-       guard.setInterval(2);
-       QObject::connect(&guard, &QTimer::timeout, [&opened] {
-         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-           ++opened;
-           dialog->done(QDialog::Rejected);
-         }
-       });
-       guard.start();
+       CModalGuard guard;
        Click(*r.panel, r.Centre<CBmpButton>(kPresetActionManager));
-       EXPECT_EQ(opened, 0) << "the preset manager opened";
+       EXPECT_EQ(guard.opened, 0) << "the preset manager opened";
      },
      kPresetActionManager, [](PressRig&, const CParamValue&) { return true; }},
     {"NerexNameTyped", kModelNerex48, 0, kModelTorvex48, [](PressRig& r) { r.EditText(kParamInputName, "Vox"); },

@@ -958,6 +958,32 @@ INSTANTIATE_TEST_SUITE_P(Names, TextWidgetNameTest,
                                            BoundName{"ProcessorName", 120, kParamDeviceName, 40}),
                          [](const ::testing::TestParamInfo<BoundName>& info) { return std::string(info.param.name); });
 
+// A text widget bound to a unit of the system, online on a port open on a line nobody serves:
+// what is queued for a connected unit stays queued.
+class CustomPanelUnitTest : public CustomPanelEditorTest {
+ protected:
+  void TearDown() override {
+    text->m_pDevice = nullptr;
+    system.GetComms().SetOnline(false);
+    CustomPanelEditorTest::TearDown();
+  }
+  // A unit of the type at ID 2, connected; the device holds before first (when given). Null
+  // when it could not be made.
+  CDevice* ConnectedUnit(std::uint32_t type, const CParamValue& before = {}) {
+    RegisterProcessorFamily();
+    RegisterAmplifierFamilies();
+    system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
+    if (!system.GetComms().SetOnline(true)) return nullptr;
+    CDevice* unit = system.CreateDevice(2, type, 0);
+    if (!unit) return nullptr;
+    system.AppendDevice(unit);
+    if (before.kind != ParamKind::kNone) ModelChange(unit, before);
+    unit->SetNeedsInitialisation(false);
+    for (int i = 0; i < 3; ++i) unit->UpdateCommsState(true);
+    return unit->IsConnected() ? unit : nullptr;
+  }
+};
+
 // A name typed into a text widget that the unit would not keep as typed (a character beyond
 // ASCII, a tab or line end pasted from a spreadsheet, more than the unit keeps) is refused with
 // the device's own words under the widget: nothing is queued for the unit, the device keeps its
@@ -971,28 +997,12 @@ struct RefusedName {
 
 void PrintTo(const RefusedName& c, std::ostream* os) { *os << c.name; }
 
-class TextWidgetRefusedNameTest : public CustomPanelEditorTest, public ::testing::WithParamInterface<RefusedName> {
- protected:
-  void TearDown() override {
-    text->m_pDevice = nullptr;
-    system.GetComms().SetOnline(false);
-    CustomPanelEditorTest::TearDown();
-  }
-};
+class TextWidgetRefusedNameTest : public CustomPanelUnitTest, public ::testing::WithParamInterface<RefusedName> {};
 
 TEST_P(TextWidgetRefusedNameTest, SaysWhyUnderTheWidgetAndKeepsTheName) {
   const RefusedName& c = GetParam();
-  RegisterProcessorFamily();
-  RegisterAmplifierFamilies();
-  // The port open on a line nobody serves: what is queued for a connected unit stays queued.
-  system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
-  ASSERT_TRUE(system.GetComms().SetOnline(true));
-  CDevice* unit = system.CreateDevice(2, c.type, 0);
+  CDevice* unit = ConnectedUnit(c.type);
   ASSERT_NE(unit, nullptr);
-  system.AppendDevice(unit);
-  unit->SetNeedsInitialisation(false);
-  for (int i = 0; i < 3; ++i) unit->UpdateCommsState(true);
-  ASSERT_TRUE(unit->IsConnected());
   text->m_pDevice = unit;
   text->m_parameterId = std::uint32_t(c.parameter);
   text->RefreshState();
@@ -1052,30 +1062,13 @@ struct UnitEditCase {
   std::vector<std::uint8_t> sent;  // the Zel write's command and payload; empty: nothing sent
 };
 
-class CustomPanelUnitEditTest : public CustomPanelEditorTest, public ::testing::WithParamInterface<UnitEditCase> {
- protected:
-  void TearDown() override {
-    text->m_pDevice = nullptr;
-    system.GetComms().SetOnline(false);
-    CustomPanelEditorTest::TearDown();
-  }
-};
+class CustomPanelUnitEditTest : public CustomPanelUnitTest, public ::testing::WithParamInterface<UnitEditCase> {};
 
 TEST_P(CustomPanelUnitEditTest, ABoxWithoutANumberChangesNothingOnTheUnit) {
   const UnitEditCase& c = GetParam();
-  RegisterProcessorFamily();
-  RegisterAmplifierFamilies();
-  // The port open on a line nobody serves: what is queued for a connected unit stays queued.
-  system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
-  ASSERT_TRUE(system.GetComms().SetOnline(true));
-  CDevice* unit = system.CreateDevice(2, c.amplifier ? 51 : 114, 0);
-  ASSERT_NE(unit, nullptr);
-  system.AppendDevice(unit);
   const CParamValue before = c.amplifier ? CParamValue(kZelParamGain, -36.0f, ParamKind::kLevel) : c.before;
-  ModelChange(unit, before);
-  unit->SetNeedsInitialisation(false);
-  for (int i = 0; i < 3; ++i) unit->UpdateCommsState(true);
-  ASSERT_TRUE(unit->IsConnected());
+  CDevice* unit = ConnectedUnit(c.amplifier ? 51 : 114, before);
+  ASSERT_NE(unit, nullptr);
   text->m_pDevice = unit;
   text->m_parameterId = std::uint32_t(before.id);
   text->RefreshState();
