@@ -455,7 +455,17 @@ bool HandPresetAction(CNerexSeriesDevice& device, INerexSeriesPanel& panel, int 
         CSingleLock lock(device.SettingsLock());
         answer.timed = device.GetTimedPresets();
       }
-      if (!panel.EditTimedPresets(answer.timed.data(), kNerexTimedPresets)) return false;
+      {
+        const std::array<TimedPresetEntry, kNerexTimedPresets> shown = answer.timed;
+        if (!panel.EditTimedPresets(answer.timed.data(), kNerexTimedPresets)) return false;
+        // The unit's replies went on being taken while the dialog was open: a row the person
+        // left as shown keeps what the device holds now, so that only the rows they changed
+        // are theirs.
+        CSingleLock lock(device.SettingsLock());
+        const std::array<TimedPresetEntry, kNerexTimedPresets>& now = device.GetTimedPresets();
+        for (std::size_t row = 0; row < shown.size(); ++row)
+          if (answer.timed[row] == shown[row]) answer.timed[row] = now[row];
+      }
       break;
     case kPresetActionManager:
       // Its own buttons hand in what they do, each with its own answers.

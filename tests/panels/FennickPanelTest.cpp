@@ -661,6 +661,38 @@ TEST_P(FennickTimedPresetsTest, UntouchedRowsKeepTheirBytesAndDatesTheirDay) {
   EXPECT_EQ(SentEntries(), entries);
 }
 
+// The unit's table, read while the dialog is open, is what the rows the person left as shown
+// keep: OK sends the rows changed in the dialog and the unit's own rows for the others, and
+// nothing the unit reported meanwhile is written over with what the dialog showed before.
+TEST_P(FennickTimedPresetsTest, ATableReadWhileTheDialogIsOpenStaysInTheRowsLeftAsShown) {
+  const TimedDay& c = GetParam();
+  g_today = NerexClockReading{c.year % 100, c.month, c.day, 1, 12, 0};
+  CNerexSeriesDevice::SetLocalClock(&Today);
+  CNerexSeriesDevice& d = Ready(16);
+  std::array<TimedPresetEntry, kNerexTimedPresets> entries{};
+  entries[0] = {5, 0x80, 1, 5, 7, 30};
+  entries[2] = {2, 0x20, 0, 0, 8, 0};
+  d.GetTimedPresets() = entries;
+  std::array<TimedPresetEntry, kNerexTimedPresets> unit = entries;
+  unit[0].minute = 45;
+  unit[5] = {5, 0x7F, 0, 0, 22, 15};
+  Bytes raw;
+  for (const TimedPresetEntry& e : unit) raw.insert(raw.end(), {e.preset, e.mode, e.month, e.day, e.hour, e.minute});
+
+  dialogs.Next<CFennickTimedPresetDlg>([&](CFennickTimedPresetDlg& dialog) {
+    Deliver(kCmdReadTimedPresets, MakePackedReply(kCmdReadTimedPresets, raw));
+    EXPECT_EQ(d.GetTimedPresets(), unit) << "the reply was not taken";
+    dialog.GetRow(2).time->setTime(dialog.GetRow(2).time->time().addSecs(60));
+    dialog.OkButton()->click();
+  });
+  Click(*panel, *panel->GetActionButton(426));
+  ASSERT_EQ(dialogs.answered, 1);
+  std::array<TimedPresetEntry, kNerexTimedPresets> expected = unit;
+  expected[2].minute = 1;
+  EXPECT_EQ(d.GetTimedPresets(), expected);
+  EXPECT_EQ(SentEntries(), expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(Days, FennickTimedPresetsTest,
                          ::testing::Values(TimedDay{"December", 2025, 12, 8}, TimedDay{"NewYear", 2024, 1, 3},
                                            TimedDay{"LeapDay", 2028, 2, 29}, TimedDay{"MarchOfALeapYear", 2024, 3, 1}),
