@@ -51,9 +51,16 @@ void CSystem::ApplyEachLinkFromItsMaster() {
     if (!master) continue;
     CDevice* source = FindDeviceByUuid(master->GetUuid());
     if (!source) continue;
-    // The master's value is the link's: the master is in line with it.
-    master->ClearMissedValue();
-    const CParamValue value = source->GetCurrentValue(std::int32_t(master->m_parameterId));
+    CParamValue value;
+    if (source->IsAwayOnline() && master->IsOutOfLine()) {
+      // A master away that missed a value of the link still has that value to take: it is the
+      // link's, and what the master holds is only what its unit kept from before.
+      value = *master->GetMissedValue();
+    } else {
+      // The master's value is the link's: the master is in line with it.
+      master->ClearMissedValue();
+      value = source->GetCurrentValue(std::int32_t(master->m_parameterId));
+    }
     for (CLinkRef* member : link->GetMembers()) {
       if (member == master) continue;
       CDevice* target = FindDeviceByUuid(member->GetUuid());

@@ -479,11 +479,18 @@ class LinkedMemberAwayTest : public UnitsOnlineTest, public ::testing::WithParam
   static bool Outs(const CLink& link, std::size_t member) { return link.GetMembers()[member]->IsOutOfLine(); }
   // The file's processors linked by their Input A gains and two amplifiers by their channel 1
   // gains (the links "Link 13" and "Link 5"), online in the session of the case and read out.
-  void LinkAndGoOnline() {
+  // Each link's master is its first member: the unit that stays, or with switchedLead the one
+  // that can be switched off.
+  void LinkAndGoOnline(bool switchedLead = false) {
     StartUnits();
     MakeFile();
-    Link(*d3, *d4, kProcessorGainA);
-    Link(*amp5, *amp2, kAmpGain1);
+    if (switchedLead) {
+      Link(*d4, *d3, kProcessorGainA);
+      Link(*amp2, *amp5, kAmpGain1);
+    } else {
+      Link(*d3, *d4, kProcessorGainA);
+      Link(*amp5, *amp2, kAmpGain1);
+    }
     prompts.goOnlineChoice = GetParam();
     frame->RunCommand(Cmd::kOnline);
     ASSERT_TRUE(frame->IsOnline());
@@ -491,7 +498,7 @@ class LinkedMemberAwayTest : public UnitsOnlineTest, public ::testing::WithParam
     Settle();
   }
   // The Nerex48 and amplifier 2 fall silent, and the frame hears of it.
-  void SecondMembersAway() {
+  void SwitchedUnitsAway() {
     p4Switch->SetSilent(true);
     a2Switch->SetSilent(true);
     ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected(); }, 60000));
@@ -505,7 +512,7 @@ TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsB
   const CLink& gains = *system.GetLinks()[0];
   const CLink& amps = *system.GetLinks()[1];
 
-  SecondMembersAway();
+  SwitchedUnitsAway();
   const std::size_t away = bus->RequestCount();
   // A drag of the processor's fader and of the amplifier's knob, as their panels hand it in.
   for (float level : {-3.0f, -8.2f, -12.5f, -16.7f})
@@ -563,6 +570,48 @@ TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsB
   EXPECT_TRUE(GainWrites(*amp5, back).empty());
 }
 
+// A master whose unit is away holds the link's value as a value it is still to take, not as
+// its own, which its unit never got: the Link Manager closed (as after a look at the marks) or
+// linking switched off and on gives the others the link's value again, not the master's old
+// one, and the master takes the link's value when its unit is back.
+TEST_P(LinkedMemberAwayTest, AMasterAwayGivesTheOthersTheLinksValueNotItsOld) {
+  LinkAndGoOnline(true);
+  CSystem& system = frame->GetSystem();
+  const CLink& gains = *system.GetLinks()[0];
+  const CLink& amps = *system.GetLinks()[1];
+  ASSERT_EQ(gains.GetMasterRef(), gains.GetMembers()[0]);
+  SwitchedUnitsAway();
+  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
+  ASSERT_TRUE(Outs(gains, 0));
+  ASSERT_TRUE(Outs(amps, 0));
+
+  const std::size_t looked = bus->RequestCount();
+  frame->RunCommand(Cmd::kLinkManager);
+  frame->RunCommand(Cmd::kLinkingStatus);
+  frame->RunCommand(Cmd::kLinkingStatus);
+  ASSERT_TRUE(system.AreLinksActive());
+  Settle();
+  EXPECT_EQ(GainA(*p3), -167);
+  EXPECT_EQ(GainA(*d3), -167);
+  EXPECT_EQ(a5->State().gainIndex[0], 7);
+  EXPECT_EQ(amp5->GetGainIndex(0), 7);
+  for (const auto& write : GainWrites(*d3, looked)) EXPECT_EQ(write.second, -167);
+  for (const auto& write : GainWrites(*amp5, looked)) EXPECT_EQ(write.second, 7);
+  EXPECT_TRUE(Outs(gains, 0));
+  EXPECT_TRUE(Outs(amps, 0));
+
+  p4Switch->SetSilent(false);
+  a2Switch->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+  EXPECT_TRUE(WaitFor([&] { return GainA(*p4) == -167 && a2->State().gainIndex[0] == 7; }))
+      << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
+  EXPECT_FALSE(Outs(gains, 0));
+  EXPECT_FALSE(Outs(amps, 0));
+}
+
 // A snapshot recalled while a member is out of line is the later choice: the recall passes the
 // member's unit by (logged), and the link's value from before the recall is no longer given to
 // it when its unit is back, which keeps what it holds, as any unit a recall passed by does.
@@ -575,7 +624,7 @@ TEST_P(LinkedMemberAwayTest, ARecallMadeWhileItWasAwayEndsWhatTheLinkWasToGiveIt
   const int p3Show = GainA(*p3), p4Held = GainA(*p4);
   const int a5Show = a5->State().gainIndex[0], a2Held = a2->State().gainIndex[0];
 
-  SecondMembersAway();
+  SwitchedUnitsAway();
   ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
   ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
@@ -615,7 +664,7 @@ TEST_P(LinkedMemberAwayTest, AnOpenLinkManagerShowsTheMarksAsTheyChange) {
   LinkAndGoOnline();
   CSystem& system = frame->GetSystem();
   CSnapshot* show = system.AddSnapshot("Show");
-  SecondMembersAway();
+  SwitchedUnitsAway();
   ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
   ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
 
