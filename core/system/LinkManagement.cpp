@@ -52,8 +52,9 @@ void CSystem::ApplyEachLinkFromItsMaster() {
     CDevice* source = FindDeviceByUuid(master->GetUuid());
     if (!source) continue;
     CParamValue value;
-    if (source->IsAwayOnline() && master->IsOutOfLine()) {
-      // A master away that missed a value of the link still has that value to take: it is the
+    if (!source->IsConnected() && master->IsOutOfLine()) {
+      // A master that missed a value of the link while its unit was away, and whose unit has
+      // not been connected since (online or off), still has that value to take: it is the
       // link's, and what the master holds is only what its unit kept from before.
       value = *master->GetMissedValue();
     } else {

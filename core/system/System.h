@@ -216,7 +216,8 @@ class CSystem final : public IDeviceHost,
   // (each under its own parameter id, as a user change, once: the members' changes do not
   // spread again); members of deleted devices are skipped. A member whose unit is away online
   // falls out of line (CLinkRef::IsOutOfLine) instead, as with a change spread to it; a master
-  // whose unit is away and that is out of line gives the value it is still to take.
+  // out of line whose unit is not connected (away, or offline) gives the value it is still to
+  // take, and keeps it to take.
   void ApplyLinks();
   // A member of a link that a value of the link passed by while its unit was away online takes
   // that value once its unit is connected again (through its change path, so that the unit is

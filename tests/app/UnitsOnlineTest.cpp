@@ -602,12 +602,25 @@ TEST_P(LinkedMemberAwayTest, AMasterAwayGivesTheOthersTheLinksValueNotItsOld) {
   EXPECT_TRUE(Outs(gains, 0));
   EXPECT_TRUE(Outs(amps, 0));
 
+  // Offline the same: the file keeps the link's value in the others, the masters their marks.
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_FALSE(frame->IsOnline());
+  frame->RunCommand(Cmd::kLinkManager);
+  EXPECT_EQ(GainA(*d3), -167);
+  EXPECT_EQ(amp5->GetGainIndex(0), 7);
+  EXPECT_TRUE(Outs(gains, 0));
+  EXPECT_TRUE(Outs(amps, 0));
+
   p4Switch->SetSilent(false);
   a2Switch->SetSilent(false);
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
   ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
   Settle();
   EXPECT_TRUE(WaitFor([&] { return GainA(*p4) == -167 && a2->State().gainIndex[0] == 7; }))
       << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
+  EXPECT_EQ(GainA(*p3), -167);
+  EXPECT_EQ(a5->State().gainIndex[0], 7);
   EXPECT_FALSE(Outs(gains, 0));
   EXPECT_FALSE(Outs(amps, 0));
 }
