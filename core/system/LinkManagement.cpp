@@ -109,8 +109,10 @@ void CSystem::SpreadToLinkedParameters(CDevice* device, const CParamValue& reque
 
 void CSystem::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target, const CParamValue& value) {
   // A unit away online would refuse the change: the member keeps the link's value to take when
-  // its unit is back, and the log says so once, when the member falls out of line.
-  if (target.IsAwayOnline()) {
+  // its unit is back, and the log says so once, when the member falls out of line. A member
+  // already out of line stays so while its unit is not connected, offline too: its unit has
+  // still to take the link's value, which a later "Retrieve" would otherwise read over.
+  if (target.IsAwayOnline() || (!target.IsConnected() && member.IsOutOfLine())) {
     if (!member.IsOutOfLine())
       WriteLog("Link \"" + link.GetName() + "\" not applied to " + target.GetUnitText() +
                " (not connected) - it takes the link's value when it is back\n");

@@ -215,7 +215,8 @@ class CSystem final : public IDeviceHost,
   // With linking active, gives every member of each link the current value of its master
   // (each under its own parameter id, as a user change, once: the members' changes do not
   // spread again); members of deleted devices are skipped. A member whose unit is away online
-  // falls out of line (CLinkRef::IsOutOfLine) instead, as with a change spread to it; a master
+  // falls out of line (CLinkRef::IsOutOfLine) instead, as with a change spread to it, and one
+  // out of line stays so, with the new value to take, while offline too; a master
   // out of line whose unit is not connected (away, or offline) gives the value it is still to
   // take, and keeps it to take.
   void ApplyLinks();

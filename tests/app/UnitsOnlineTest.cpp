@@ -625,6 +625,44 @@ TEST_P(LinkedMemberAwayTest, AMasterAwayGivesTheOthersTheLinksValueNotItsOld) {
   EXPECT_FALSE(Outs(amps, 0));
 }
 
+// A member that missed a value of its link while its unit was away keeps its mark, and the
+// value it is to take, through a time offline: the links applied again there (the Link
+// Manager closed) do not count it in line, so that its unit, back in either session, is
+// written the link's value instead of keeping what it held.
+TEST_P(LinkedMemberAwayTest, AMemberAwayKeepsWhatItIsToTakeThroughATimeOffline) {
+  LinkAndGoOnline();
+  const CLink& gains = *frame->GetSystem().GetLinks()[0];
+  const CLink& amps = *frame->GetSystem().GetLinks()[1];
+  const int d4Held = GainA(*d4), amp2Held = amp2->GetGainIndex(0);
+  SwitchedUnitsAway();
+  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
+
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_FALSE(frame->IsOnline());
+  frame->RunCommand(Cmd::kLinkManager);
+  EXPECT_TRUE(Outs(gains, 1));
+  EXPECT_TRUE(Outs(amps, 1));
+  EXPECT_EQ(GainA(*d4), d4Held);
+  EXPECT_EQ(amp2->GetGainIndex(0), amp2Held);
+
+  p4Switch->SetSilent(false);
+  a2Switch->SetSilent(false);
+  frame->RunCommand(Cmd::kOnline);
+  ASSERT_TRUE(frame->IsOnline());
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+  EXPECT_TRUE(WaitFor([&] { return GainA(*p4) == -167 && a2->State().gainIndex[0] == 7; }))
+      << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
+  Settle();
+  EXPECT_EQ(GainA(*p4), -167);
+  EXPECT_EQ(GainA(*d4), -167);
+  EXPECT_EQ(amp2->GetGainIndex(0), 7);
+  EXPECT_FALSE(Outs(gains, 1));
+  EXPECT_FALSE(Outs(amps, 1));
+}
+
 // A snapshot recalled while a member is out of line is the later choice: the recall passes the
 // member's unit by (logged), and the link's value from before the recall is no longer given to
 // it when its unit is back, which keeps what it holds, as any unit a recall passed by does.
