@@ -504,6 +504,24 @@ class LinkedMemberAwayTest : public UnitsOnlineTest, public ::testing::WithParam
     ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected(); }, 60000));
     ProcessEvents();
   }
+  // Offline, the Link Manager opened and closed: the links are applied again.
+  void OfflineThroughTheLinkManager() {
+    frame->RunCommand(Cmd::kOnline);
+    ASSERT_FALSE(frame->IsOnline());
+    frame->RunCommand(Cmd::kLinkManager);
+  }
+  // The Nerex48 and amplifier 2 answer again and the frame goes online in the session of the
+  // case; true once every unit is read out and the two hold the links' values (-16.7 dB, 7).
+  bool SwitchedUnitsBackOnlineAtTheLinksValues() {
+    p4Switch->SetSilent(false);
+    a2Switch->SetSilent(false);
+    frame->RunCommand(Cmd::kOnline);
+    if (!frame->IsOnline() || !WaitFor([&] { return ReadOut(); }, 60000)) return false;
+    Settle();
+    const bool taken = WaitFor([&] { return GainA(*p4) == -167 && a2->State().gainIndex[0] == 7; });
+    Settle();
+    return taken;
+  }
 };
 
 TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsBack) {
@@ -603,22 +621,13 @@ TEST_P(LinkedMemberAwayTest, AMasterAwayGivesTheOthersTheLinksValueNotItsOld) {
   EXPECT_TRUE(Outs(amps, 0));
 
   // Offline the same: the file keeps the link's value in the others, the masters their marks.
-  frame->RunCommand(Cmd::kOnline);
-  ASSERT_FALSE(frame->IsOnline());
-  frame->RunCommand(Cmd::kLinkManager);
+  OfflineThroughTheLinkManager();
   EXPECT_EQ(GainA(*d3), -167);
   EXPECT_EQ(amp5->GetGainIndex(0), 7);
   EXPECT_TRUE(Outs(gains, 0));
   EXPECT_TRUE(Outs(amps, 0));
 
-  p4Switch->SetSilent(false);
-  a2Switch->SetSilent(false);
-  frame->RunCommand(Cmd::kOnline);
-  ASSERT_TRUE(frame->IsOnline());
-  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
-  Settle();
-  EXPECT_TRUE(WaitFor([&] { return GainA(*p4) == -167 && a2->State().gainIndex[0] == 7; }))
-      << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
+  EXPECT_TRUE(SwitchedUnitsBackOnlineAtTheLinksValues()) << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
   EXPECT_EQ(GainA(*p3), -167);
   EXPECT_EQ(a5->State().gainIndex[0], 7);
   EXPECT_FALSE(Outs(gains, 0));
@@ -639,23 +648,13 @@ TEST_P(LinkedMemberAwayTest, AMemberAwayKeepsWhatItIsToTakeThroughATimeOffline) 
   ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
 
-  frame->RunCommand(Cmd::kOnline);
-  ASSERT_FALSE(frame->IsOnline());
-  frame->RunCommand(Cmd::kLinkManager);
+  OfflineThroughTheLinkManager();
   EXPECT_TRUE(Outs(gains, 1));
   EXPECT_TRUE(Outs(amps, 1));
   EXPECT_EQ(GainA(*d4), d4Held);
   EXPECT_EQ(amp2->GetGainIndex(0), amp2Held);
 
-  p4Switch->SetSilent(false);
-  a2Switch->SetSilent(false);
-  frame->RunCommand(Cmd::kOnline);
-  ASSERT_TRUE(frame->IsOnline());
-  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
-  Settle();
-  EXPECT_TRUE(WaitFor([&] { return GainA(*p4) == -167 && a2->State().gainIndex[0] == 7; }))
-      << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
-  Settle();
+  EXPECT_TRUE(SwitchedUnitsBackOnlineAtTheLinksValues()) << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
   EXPECT_EQ(GainA(*p4), -167);
   EXPECT_EQ(GainA(*d4), -167);
   EXPECT_EQ(amp2->GetGainIndex(0), 7);

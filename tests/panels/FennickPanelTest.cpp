@@ -605,6 +605,13 @@ void PrintTo(const TimedDay& c, std::ostream* os) { *os << c.name; }
 class FennickTimedPresetsTest : public FennickPanelTest, public ::testing::WithParamInterface<TimedDay> {
  protected:
   ~FennickTimedPresetsTest() override { CNerexSeriesDevice::SetLocalClock(nullptr); }
+  // The processor ready, with the local clock at noon of the case's day.
+  CNerexSeriesDevice& ReadyOnTheDay() {
+    const TimedDay& c = GetParam();
+    g_today = NerexClockReading{c.year % 100, c.month, c.day, 1, 12, 0};
+    CNerexSeriesDevice::SetLocalClock(&Today);
+    return Ready(16);
+  }
   // The ten entries of the last timed-preset frame queued.
   std::array<TimedPresetEntry, kNerexTimedPresets> SentEntries() const {
     std::array<TimedPresetEntry, kNerexTimedPresets> sent{};
@@ -629,10 +636,7 @@ class FennickTimedPresetsTest : public FennickPanelTest, public ::testing::WithP
 // touch sends them as they were; a new time on three rows sends only the new times, each
 // date in the year it falls in and each preset its own.
 TEST_P(FennickTimedPresetsTest, UntouchedRowsKeepTheirBytesAndDatesTheirDay) {
-  const TimedDay& c = GetParam();
-  g_today = NerexClockReading{c.year % 100, c.month, c.day, 1, 12, 0};
-  CNerexSeriesDevice::SetLocalClock(&Today);
-  CNerexSeriesDevice& d = Ready(16);
+  CNerexSeriesDevice& d = ReadyOnTheDay();
   std::array<TimedPresetEntry, kNerexTimedPresets> entries{};
   entries[0] = {5, 0x80, 1, 5, 7, 30};
   entries[1] = {3, 0x20, 0, 0, 8, 0};  // memory 3 is not stored
@@ -665,10 +669,7 @@ TEST_P(FennickTimedPresetsTest, UntouchedRowsKeepTheirBytesAndDatesTheirDay) {
 // keep: OK sends the rows changed in the dialog and the unit's own rows for the others, and
 // nothing the unit reported meanwhile is written over with what the dialog showed before.
 TEST_P(FennickTimedPresetsTest, ATableReadWhileTheDialogIsOpenStaysInTheRowsLeftAsShown) {
-  const TimedDay& c = GetParam();
-  g_today = NerexClockReading{c.year % 100, c.month, c.day, 1, 12, 0};
-  CNerexSeriesDevice::SetLocalClock(&Today);
-  CNerexSeriesDevice& d = Ready(16);
+  CNerexSeriesDevice& d = ReadyOnTheDay();
   std::array<TimedPresetEntry, kNerexTimedPresets> entries{};
   entries[0] = {5, 0x80, 1, 5, 7, 30};
   entries[2] = {2, 0x20, 0, 0, 8, 0};
